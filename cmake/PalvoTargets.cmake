@@ -1,0 +1,35 @@
+# Warnings and sanitizers per target, never through global flags.
+function(palvo_target_options target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow)
+  if(PALVO_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  if(PALVO_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                             -fno-sanitize-recover=undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# palvo_add_library(NAME alias SOURCES ... [DEPS ...])
+function(palvo_add_library name)
+  cmake_parse_arguments(ARG "" "ALIAS" "SOURCES;PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  if(ARG_ALIAS)
+    add_library(Palvo::${ARG_ALIAS} ALIAS ${name})
+  endif()
+  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+                                            $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  palvo_target_options(${name})
+endfunction()
+
+# palvo_add_test(NAME SOURCES ... DEPS ...)
+function(palvo_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  palvo_target_options(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PALVO_BUILD_DIR=${PROJECT_BINARY_DIR}")
+endfunction()

@@ -1,0 +1,87 @@
+// Control ports: the members of the host's controls that the library uses.
+// Getters and setters share the member's name: Text() reads, Text(v) writes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Palvo {
+
+/// Anything the host hands over as a control; typeName() is what the
+/// platform reports ("ComboBox", "ListBox", "ListView", "MSFlexGrid", ...).
+class Control {
+public:
+    virtual ~Control();
+    virtual std::string typeName() const = 0;
+    virtual std::string Name() const { return {}; }
+};
+
+/// A list box or a combo box: entries with 32-bit item data and a selection.
+class ListControl : public Control {
+public:
+    virtual void Clear() = 0;
+    /// Appends, or inserts at index (0..ListCount). Throws 5 for a bad index.
+    virtual void AddItem(const std::string& item, int index = -1) = 0;
+    virtual void RemoveItem(int index) = 0;
+    virtual int ListCount() const = 0;
+    /// Entry text. Throws 381 (invalid property array index) out of range.
+    virtual std::string List(int index) const = 0;
+    virtual std::int32_t ItemData(int index) const = 0;
+    virtual void ItemData(int index, std::int32_t value) = 0;
+    /// -1 when nothing is selected.
+    virtual int ListIndex() const = 0;
+    /// -1 clears the selection; other values outside 0..ListCount-1 throw 380.
+    virtual void ListIndex(int index) = 0;
+    virtual std::string Text() const = 0;
+    virtual std::string Tag() const = 0;
+    virtual void Tag(const std::string& tag) = 0;
+};
+
+/// A combo box: the edit text can be set freely.
+class ComboBox : public ListControl {
+public:
+    std::string typeName() const override { return "ComboBox"; }
+    virtual void Text(const std::string& text) = 0;
+    using ListControl::Text;
+};
+
+/// A list box: entries can be marked as selected.
+class ListBox : public ListControl {
+public:
+    std::string typeName() const override { return "ListBox"; }
+    virtual bool Selected(int index) const = 0;
+    virtual void Selected(int index, bool selected) = 0;
+};
+
+/// One row of a list view.
+class ListItem {
+public:
+    virtual ~ListItem();
+    virtual std::string Text() const = 0;
+    virtual std::string Key() const = 0;
+    /// Sub-item j (from 1) of the row; "" when never set.
+    virtual std::string SubItems(int j) const = 0;
+    virtual void SubItems(int j, const std::string& text) = 0;
+};
+
+/// A list view in report mode: column headers and list items with keys.
+class ListView : public Control {
+public:
+    std::string typeName() const override { return "ListView"; }
+    virtual int View() const = 0;
+    virtual void View(int view) = 0;  // 3 = report
+    virtual void ColumnHeadersClear() = 0;
+    /// Adds a header at the 1-based index. Throws 35602 when the key is taken.
+    virtual void ColumnHeadersAdd(int index, const std::string& key, const std::string& text) = 0;
+    virtual int ColumnHeadersCount() const = 0;
+    virtual std::string ColumnHeaderText(int index) const = 0;  // 1-based
+    virtual std::string ColumnHeaderKey(int index) const = 0;   // 1-based
+    virtual void ListItemsClear() = 0;
+    /// Adds an item at the 1-based index. Throws 35602 when the key is taken.
+    virtual ListItem& ListItemsAdd(int index, const std::string& key, const std::string& text) = 0;
+    virtual int ListItemsCount() const = 0;
+    virtual ListItem& ListItems(int index) = 0;  // 1-based
+};
+
+}  // namespace Palvo

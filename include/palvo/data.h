@@ -1,0 +1,284 @@
+// Data access: the connection port the adapters implement, and the recordset
+// every query of the library is read through.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "palvo/value.h"
+
+namespace Palvo {
+
+enum CursorLocationEnum : long { adUseServer = 2, adUseClient = 3 };
+enum CursorTypeEnum : long {
+    adOpenUnspecified = -1,
+    adOpenForwardOnly = 0,
+    adOpenKeyset = 1,
+    adOpenDynamic = 2,
+    adOpenStatic = 3
+};
+enum LockTypeEnum : long {
+    adLockUnspecified = -1,
+    adLockReadOnly = 1,
+    adLockPessimistic = 2,
+    adLockOptimistic = 3,
+    adLockBatchOptimistic = 4
+};
+enum ObjectStateEnum : long { adStateClosed = 0, adStateOpen = 1 };
+
+/// Column types as ADO DataTypeEnum numbers.
+enum DataTypeEnum : int {
+    adEmpty = 0,
+    adSmallInt = 2,
+    adInteger = 3,
+    adSingle = 4,
+    adDouble = 5,
+    adCurrency = 6,
+    adBoolean = 11,
+    adTinyInt = 16,
+    adUnsignedTinyInt = 17,
+    adBigInt = 20,
+    adGUID = 72,
+    adBinary = 128,
+    adChar = 129,
+    adWChar = 130,
+    adNumeric = 131,
+    adDBTimeStamp = 135,
+    adVarChar = 200,
+    adLongVarChar = 201,
+    adVarWChar = 202,
+    adLongVarWChar = 203,
+    adVarBinary = 204,
+    adLongVarBinary = 205
+};
+
+/// Whether a type number is one of the numeric types (2, 3, 4, 5, 6, 11, 17, 20, 131).
+bool isNumericType(int adoType);
+
+/// Metadata of one result column, filled as SQL Server reports it.
+struct ColumnInfo {
+    std::string name;
+    int type = adVarChar;
+    long definedSize = 0;
+    int precision = 255;
+    int numericScale = 255;
+    std::string baseTable;   // the table the column comes from, "" for expressions
+    std::string baseColumn;  // its name there
+};
+
+/// Metadata for a declared SQL Server type such as "nvarchar(50)" or
+/// "decimal(18,2)". Returns false when the type name is not known.
+bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info);
+
+/// A fully read result: columns and row-major cells.
+struct ResultTable {
+    std::vector<ColumnInfo> columns;
+    std::vector<Value> cells;
+
+    std::size_t rowCount() const { return columns.empty() ? 0 : cells.size() / columns.size(); }
+    const Value& at(std::size_t row, std::size_t col) const { return cells[row * columns.size() + col]; }
+};
+
+/// A database connection. Adapters implement the protected hooks; the public
+/// operations check the state and raise Palvo::Error the same way everywhere.
+class Connection {
+public:
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    virtual ~Connection();
+
+    /// Opens with an adapter-specific connection string. Throws Palvo::Error.
+    void Open(const std::string& connectionString, const std::string& user = {}, const std::string& password = {});
+    /// Closes; rolls back an open transaction. Closing a closed connection does nothing.
+    void Close();
+    long State() const { return open_ ? adStateOpen : adStateClosed; }
+
+    /// Runs a statement; returns the rows it affected (-1 when the database does not say).
+    long Execute(const std::string& sql);
+    /// Runs a statement with '?' placeholders bound to values.
+    long ExecuteWith(const std::string& sql, const std::vector<Value>& params);
+    /// Runs a query and reads every row.
+    ResultTable Query(const std::string& sql);
+
+    /// Starts a transaction; returns its level (always 1: transactions do not nest).
+    long BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const { return inTransaction_; }
+
+    long CursorLocation() const { return cursorLocation_; }
+    void CursorLocation(long v) { cursorLocation_ = v; }
+    long ConnectionTimeout() const { return connectionTimeout_; }
+    void ConnectionTimeout(long seconds);
+    long CommandTimeout() const { return commandTimeout_; }
+    void CommandTimeout(long seconds);
+
+    /// A short name of the backend ("sqlite", "odbc").
+    virtual std::string backendName() const = 0;
+
+protected:
+    virtual void doOpen(const std::string& connectionString, const std::string& user,
+                        const std::string& password) = 0;
+    virtual void doClose() noexcept = 0;
+    virtual long doExecute(const std::string& sql, const std::vector<Value>& params) = 0;
+    virtual ResultTable doQuery(const std::string& sql) = 0;
+    virtual void doBegin() = 0;
+    virtual void doCommit() = 0;
+    virtual void doRollback() = 0;
+    virtual void applyTimeouts() {}
+
+private:
+    void requireOpen() const;
+
+    bool open_ = false;
+    bool inTransaction_ = false;
+    long cursorLocation_ = adUseServer;
+    long connectionTimeout_ = 15;
+    long commandTimeout_ = 30;
+};
+
+/// Rolls back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Connection& conn);
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    ~Transaction();
+    void commit();
+
+private:
+    Connection& conn_;
+    bool done_ = false;
+};
+
+class Recordset;
+
+/// One column of a recordset, seen at its current row.
+class Field {
+public:
+    const std::string& Name() const;
+    int Type() const;
+    long DefinedSize() const;
+    int Precision() const;
+    int NumericScale() const;
+    /// The value at the current row (or of the row being added).
+    /// Throws 3021 when there is no current row.
+    const Palvo::Value& Value() const;
+    /// Assigns the value of the row being added (after AddNew).
+    void Value(Palvo::Value v);
+    Field& operator=(Palvo::Value v) {
+        Value(std::move(v));
+        return *this;
+    }
+
+private:
+    friend class Recordset;
+    friend class Fields;
+    Field(Recordset* rs, std::size_t col) : rs_(rs), col_(col) {}
+    Recordset* rs_;
+    std::size_t col_;
+};
+
+/// The columns of a recordset.
+class Fields {
+public:
+    long Count() const;
+    /// By position from 0. Throws 3265 when out of range.
+    Field operator()(long index) const;
+    /// By name, compared without regard to case. Throws 3265 when not found.
+    Field operator()(std::string_view name) const;
+    Field operator[](long index) const { return (*this)(index); }
+
+private:
+    friend class Recordset;
+    explicit Fields(Recordset* rs) : rs_(rs) {}
+    Recordset* rs_;
+};
+
+/// A client-side recordset: Open reads every row, so RecordCount is exact
+/// for every cursor type. Closes itself when destroyed.
+class Recordset {
+public:
+    Recordset() = default;
+    Recordset(Recordset&&) noexcept = default;
+    Recordset& operator=(Recordset&&) noexcept = default;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+    ~Recordset() = default;
+
+    /// Runs the query on the connection. Throws Palvo::Error (3705 when already open,
+    /// 3704 when the connection is closed, the database's error when the statement fails).
+    void Open(const std::string& source, const std::shared_ptr<Connection>& conn,
+              long cursorType = adOpenUnspecified, long lockType = adLockUnspecified);
+    void Open(const std::string& source, Connection& conn, long cursorType = adOpenUnspecified,
+              long lockType = adLockUnspecified);
+    void Close();
+    long State() const { return open_ ? adStateOpen : adStateClosed; }
+
+    long CursorLocation() const { return cursorLocation_; }
+    void CursorLocation(long v) { cursorLocation_ = v; }
+    long CursorType() const { return cursorType_; }
+    long LockType() const { return lockType_; }
+
+    long RecordCount() const;
+    bool Eof() const;  // ADO's EOF; the name EOF is taken by the C library's macro
+    bool Bof() const;
+    void MoveFirst();
+    void MoveNext();
+    void MoveLast();
+    void MovePrevious();
+    long AbsolutePosition() const;  // 1-based; 0 when there is no current row
+
+    Palvo::Fields Fields() { return Palvo::Fields(this); }
+    Field Fields(long index) { return Palvo::Fields(this)(index); }
+    Field Fields(std::string_view name) { return Palvo::Fields(this)(name); }
+
+    /// Starts a new row (all Null); assign fields, then Update.
+    /// Throws 3251 on a read-only recordset.
+    void AddNew();
+    /// Writes the new row to the table its columns come from.
+    void Update();
+    /// Drops the row being added.
+    void CancelUpdate();
+
+    /// The rows read, for fast bulk readers.
+    const ResultTable& table() const;
+
+private:
+    friend class Field;
+    friend class Fields;
+    void requireOpen() const;
+    const ColumnInfo& column(std::size_t col) const;
+    std::size_t indexOf(std::string_view name) const;
+
+    Connection* conn_ = nullptr;
+    std::shared_ptr<Connection> keep_;
+    ResultTable data_;
+    std::vector<Palvo::Value> pending_;
+    std::vector<bool> assigned_;
+    std::size_t pos_ = 0;
+    bool open_ = false;
+    bool adding_ = false;
+    long cursorLocation_ = adUseServer;
+    long cursorType_ = adOpenUnspecified;
+    long lockType_ = adLockUnspecified;
+};
+
+}  // namespace Palvo
+
+#include <functional>
+
+namespace Palvo {
+
+/// Makes a new, unopened connection, as "new Connection" does on the host
+/// platform. The ODBC adapter installs one (Palvo::odbc::installConnectionFactory).
+using ConnectionFactory = std::function<std::shared_ptr<Connection>()>;
+void installConnectionFactory(ConnectionFactory factory);
+/// Throws Palvo::Error 429 when no factory is installed.
+std::shared_ptr<Connection> newConnection();
+
+}  // namespace Palvo

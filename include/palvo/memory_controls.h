@@ -1,0 +1,130 @@
+// Headless controls: plain objects that tests and batch hosts fill and read.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "palvo/controls.h"
+
+namespace Palvo::memory {
+
+/// Entries, item data and selection shared by the memory list and combo box.
+class ListEntries {
+public:
+    void clear();
+    void add(const std::string& item, int index);
+    void remove(int index);
+    int count() const { return static_cast<int>(items_.size()); }
+    const std::string& item(int index) const;
+    std::int32_t data(int index) const;
+    void data(int index, std::int32_t value);
+    int listIndex() const { return listIndex_; }
+    void listIndex(int index);
+    bool selected(int index) const;
+    void selected(int index, bool value);
+
+private:
+    void check(int index) const;
+    struct Entry {
+        std::string text;
+        std::int32_t data = 0;
+        bool selected = false;
+    };
+    std::vector<Entry> items_;
+    int listIndex_ = -1;
+};
+
+class ComboBox : public Palvo::ComboBox {
+public:
+    explicit ComboBox(std::string name = "Combo1") : name_(std::move(name)) {}
+    std::string Name() const override { return name_; }
+    void Clear() override;
+    void AddItem(const std::string& item, int index = -1) override { entries_.add(item, index); }
+    void RemoveItem(int index) override { entries_.remove(index); }
+    int ListCount() const override { return entries_.count(); }
+    std::string List(int index) const override { return entries_.item(index); }
+    std::int32_t ItemData(int index) const override { return entries_.data(index); }
+    void ItemData(int index, std::int32_t value) override { entries_.data(index, value); }
+    int ListIndex() const override { return entries_.listIndex(); }
+    void ListIndex(int index) override;
+    std::string Text() const override { return text_; }
+    void Text(const std::string& text) override;
+    std::string Tag() const override { return tag_; }
+    void Tag(const std::string& tag) override { tag_ = tag; }
+
+private:
+    std::string name_;
+    ListEntries entries_;
+    std::string text_;
+    std::string tag_;
+};
+
+class ListBox : public Palvo::ListBox {
+public:
+    explicit ListBox(std::string name = "List1") : name_(std::move(name)) {}
+    std::string Name() const override { return name_; }
+    void Clear() override { entries_.clear(); }
+    void AddItem(const std::string& item, int index = -1) override { entries_.add(item, index); }
+    void RemoveItem(int index) override { entries_.remove(index); }
+    int ListCount() const override { return entries_.count(); }
+    std::string List(int index) const override { return entries_.item(index); }
+    std::int32_t ItemData(int index) const override { return entries_.data(index); }
+    void ItemData(int index, std::int32_t value) override { entries_.data(index, value); }
+    int ListIndex() const override { return entries_.listIndex(); }
+    void ListIndex(int index) override { entries_.listIndex(index); }
+    std::string Text() const override;
+    std::string Tag() const override { return tag_; }
+    void Tag(const std::string& tag) override { tag_ = tag; }
+    bool Selected(int index) const override { return entries_.selected(index); }
+    void Selected(int index, bool selected) override { entries_.selected(index, selected); }
+
+private:
+    std::string name_;
+    ListEntries entries_;
+    std::string tag_;
+};
+
+class ListItem : public Palvo::ListItem {
+public:
+    ListItem(std::string key, std::string text) : key_(std::move(key)), text_(std::move(text)) {}
+    std::string Text() const override { return text_; }
+    std::string Key() const override { return key_; }
+    std::string SubItems(int j) const override;
+    void SubItems(int j, const std::string& text) override;
+
+private:
+    std::string key_;
+    std::string text_;
+    std::map<int, std::string> sub_;
+};
+
+class ListView : public Palvo::ListView {
+public:
+    explicit ListView(std::string name = "ListView1") : name_(std::move(name)) {}
+    std::string Name() const override { return name_; }
+    int View() const override { return view_; }
+    void View(int view) override { view_ = view; }
+    void ColumnHeadersClear() override { headers_.clear(); }
+    void ColumnHeadersAdd(int index, const std::string& key, const std::string& text) override;
+    int ColumnHeadersCount() const override { return static_cast<int>(headers_.size()); }
+    std::string ColumnHeaderText(int index) const override;
+    std::string ColumnHeaderKey(int index) const override;
+    void ListItemsClear() override { items_.clear(); }
+    Palvo::ListItem& ListItemsAdd(int index, const std::string& key, const std::string& text) override;
+    int ListItemsCount() const override { return static_cast<int>(items_.size()); }
+    Palvo::ListItem& ListItems(int index) override;
+
+private:
+    struct Header {
+        std::string key;
+        std::string text;
+    };
+    std::string name_;
+    int view_ = 0;
+    std::vector<Header> headers_;
+    std::vector<std::unique_ptr<ListItem>> items_;
+};
+
+}  // namespace Palvo::memory

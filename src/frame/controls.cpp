@@ -1,0 +1,8 @@
+#include "palvo/controls.h"
+
+namespace Palvo {
+
+Control::~Control() = default;
+ListItem::~ListItem() = default;
+
+}  // namespace Palvo

@@ -1,0 +1,259 @@
+#include "palvo/value.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+
+#include "palvo/error.h"
+
+namespace Palvo {
+
+namespace {
+
+bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int daysInMonth(int y, int m) {
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && isLeap(y) ? 29 : days[m - 1];
+}
+
+// Reads 1..maxDigits digits; returns false when none are there.
+bool readInt(std::string_view s, std::size_t& i, int maxDigits, int& out) {
+    std::size_t start = i;
+    out = 0;
+    while (i < s.size() && i - start < static_cast<std::size_t>(maxDigits) && s[i] >= '0' && s[i] <= '9') {
+        out = out * 10 + (s[i] - '0');
+        ++i;
+    }
+    return i > start;
+}
+
+std::string trimmed(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+// Days from 1899-12-30, the host platform's day zero.
+long long serialDay(const DateTime& d) {
+    // Days from civil, Howard Hinnant's algorithm.
+    int y = d.year - (d.month <= 2 ? 1 : 0);
+    long long era = (y >= 0 ? y : y - 399) / 400;
+    unsigned yoe = static_cast<unsigned>(y - era * 400);
+    unsigned mp = static_cast<unsigned>(d.month + (d.month > 2 ? -3 : 9));
+    unsigned doy = (153 * mp + 2) / 5 + static_cast<unsigned>(d.day) - 1;
+    unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    long long days1970 = era * 146097 + static_cast<long long>(doe) - 719468;
+    return days1970 + 25569;
+}
+
+}  // namespace
+
+std::string DateTime::toText() const {
+    char buf[40];
+    if (year == 1899 && month == 12 && day == 30 && hasTime()) {
+        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", hour, minute, second);
+    } else if (hasTime()) {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
+    } else {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, month, day);
+    }
+    return buf;
+}
+
+std::string DateTime::toIso() const {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", year, month, day, hour, minute, second,
+                  millisecond);
+    return buf;
+}
+
+bool DateTime::valid() const {
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month) &&
+           hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60 && millisecond >= 0 &&
+           millisecond < 1000;
+}
+
+std::optional<DateTime> DateTime::parse(std::string_view text) {
+    std::string s = trimmed(text);
+    std::string_view v(s);
+    DateTime d;
+    std::size_t i = 0;
+    if (!readInt(v, i, 4, d.year) || i != 4) return std::nullopt;
+    if (i >= v.size() || (v[i] != '-' && v[i] != '/')) return std::nullopt;
+    char sep = v[i++];
+    if (!readInt(v, i, 2, d.month)) return std::nullopt;
+    if (i >= v.size() || v[i] != sep) return std::nullopt;
+    ++i;
+    if (!readInt(v, i, 2, d.day)) return std::nullopt;
+    d.hour = d.minute = d.second = d.millisecond = 0;
+    if (i < v.size()) {
+        if (v[i] != ' ' && v[i] != 'T') return std::nullopt;
+        ++i;
+        if (!readInt(v, i, 2, d.hour) || i >= v.size() || v[i] != ':') return std::nullopt;
+        ++i;
+        if (!readInt(v, i, 2, d.minute)) return std::nullopt;
+        if (i < v.size() && v[i] == ':') {
+            ++i;
+            if (!readInt(v, i, 2, d.second)) return std::nullopt;
+            if (i < v.size() && v[i] == '.') {
+                ++i;
+                std::size_t start = i;
+                int frac = 0;
+                if (!readInt(v, i, 9, frac)) return std::nullopt;
+                std::size_t digits = i - start;
+                while (digits > 3) {
+                    frac /= 10;
+                    --digits;
+                }
+                while (digits < 3) {
+                    frac *= 10;
+                    ++digits;
+                }
+                d.millisecond = frac;
+            }
+        }
+        if (i != v.size()) return std::nullopt;
+    }
+    if (!d.valid()) return std::nullopt;
+    return d;
+}
+
+DateTime DateTime::now() {
+    auto tp = std::chrono::system_clock::now();
+    std::time_t t = std::chrono::system_clock::to_time_t(tp);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(tp.time_since_epoch()).count() % 1000;
+    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                    static_cast<int>(ms)};
+}
+
+std::string formatNumber(double d) {
+    if (std::isnan(d)) return "NaN";
+    if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
+    if (d == 0) return "0";
+    // Fifteen significant digits, as the host platform shows a double.
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15G", d);
+    std::string s(buf);
+    auto epos = s.find('E');
+    std::string mant = epos == std::string::npos ? s : s.substr(0, epos);
+    std::string exp = epos == std::string::npos ? "" : s.substr(epos);
+    if (mant.find('.') != std::string::npos) {
+        while (!mant.empty() && mant.back() == '0') mant.pop_back();
+        if (!mant.empty() && mant.back() == '.') mant.pop_back();
+    }
+    if (!exp.empty()) {
+        // E+015 style never appears with %G, but strip leading zeros of the exponent.
+        char sign = exp.size() > 1 ? exp[1] : '+';
+        std::string digits = exp.substr(2);
+        while (digits.size() > 1 && digits[0] == '0') digits.erase(0, 1);
+        exp = std::string("E") + sign + digits;
+    }
+    return mant + exp;
+}
+
+bool Value::isNumber() const {
+    switch (kind()) {
+        case Kind::Integer:
+        case Kind::Double:
+        case Kind::Decimal:
+        case Kind::Boolean:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string Value::toText() const {
+    switch (kind()) {
+        case Kind::Null:
+            return {};
+        case Kind::Boolean:
+            return std::get<bool>(v_) ? "True" : "False";
+        case Kind::Integer:
+            return std::to_string(std::get<std::int64_t>(v_));
+        case Kind::Double:
+            return formatNumber(std::get<double>(v_));
+        case Kind::Decimal: {
+            std::string t = std::get<Palvo::Decimal>(v_).text;
+            if (t.find('.') != std::string::npos) {
+                while (!t.empty() && t.back() == '0') t.pop_back();
+                if (!t.empty() && t.back() == '.') t.pop_back();
+            }
+            if (t == "-0" || t.empty()) t = "0";
+            return t;
+        }
+        case Kind::DateTime:
+            return std::get<Palvo::DateTime>(v_).toText();
+        case Kind::Text:
+            return std::get<std::string>(v_);
+        case Kind::Bytes: {
+            const auto& b = std::get<Palvo::Bytes>(v_).data;
+            return std::string(b.begin(), b.end());
+        }
+    }
+    return {};
+}
+
+std::string Value::toTextStrict() const {
+    if (isNull()) throw Error(ErrorNumber::InvalidUseOfNull, "Invalid use of Null");
+    return toText();
+}
+
+double Value::toDouble() const {
+    switch (kind()) {
+        case Kind::Null:
+            throw Error(ErrorNumber::InvalidUseOfNull, "Invalid use of Null");
+        case Kind::Boolean:
+            return std::get<bool>(v_) ? -1.0 : 0.0;
+        case Kind::Integer:
+            return static_cast<double>(std::get<std::int64_t>(v_));
+        case Kind::Double:
+            return std::get<double>(v_);
+        case Kind::DateTime: {
+            const auto& d = std::get<Palvo::DateTime>(v_);
+            double frac = (d.hour * 3600 + d.minute * 60 + d.second + d.millisecond / 1000.0) / 86400.0;
+            return static_cast<double>(serialDay(d)) + frac;
+        }
+        case Kind::Decimal:
+        case Kind::Text: {
+            std::string t = trimmed(kind() == Kind::Text ? std::get<std::string>(v_) : std::get<Palvo::Decimal>(v_).text);
+            if (!t.empty()) {
+                char* end = nullptr;
+                double r = std::strtod(t.c_str(), &end);
+                if (end && *end == '\0' && std::isfinite(r)) return r;
+            }
+            throw Error(ErrorNumber::TypeMismatch, "Type mismatch");
+        }
+        case Kind::Bytes:
+            break;
+    }
+    throw Error(ErrorNumber::TypeMismatch, "Type mismatch");
+}
+
+std::int64_t Value::toInt64() const {
+    if (auto* i = integer()) return *i;
+    double d = toDouble();
+    double r = std::nearbyint(d);  // round half to even under the default rounding mode
+    if (r > 9.2e18 || r < -9.2e18) throw Error(ErrorNumber::Overflow, "Overflow");
+    return static_cast<std::int64_t>(r);
+}
+
+bool Value::toBool() const {
+    if (auto* b = boolean()) return *b;
+    if (auto* t = text()) {
+        std::string s = trimmed(*t);
+        for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (s == "true") return true;
+        if (s == "false") return false;
+    }
+    return toDouble() != 0;
+}
+
+}  // namespace Palvo

@@ -1,0 +1,72 @@
+#include "palvo/value.h"
+
+#include <gtest/gtest.h>
+
+#include "palvo/error.h"
+
+namespace Palvo {
+namespace {
+
+TEST(Value, NullStaysDistinctFromEmptyText) {
+    Value null;
+    Value empty("");
+    EXPECT_TRUE(null.isNull());
+    EXPECT_FALSE(empty.isNull());
+    EXPECT_NE(null, empty);
+    EXPECT_EQ(null.toText(), "");
+    EXPECT_THROW(null.toTextStrict(), Error);
+}
+
+TEST(Value, TextFormsAreWhatAUserSees) {
+    struct Case {
+        Value v;
+        const char* text;
+    } cases[] = {
+        {Value(7.5), "7.5"},
+        {Value(12.0), "12"},
+        {Value(1.1), "1.1"},
+        {Value(0.1 + 0.2), "0.3"},
+        {Value(-3), "-3"},
+        {Value(1e15), "1E+15"},
+        {Value(true), "True"},
+        {Value(Decimal{"12.50"}), "12.5"},
+        {Value(Decimal{"3.00"}), "3"},
+        {Value(DateTime{2004, 1, 31, 0, 0, 0, 0}), "2004-01-31"},
+        {Value(DateTime{2004, 1, 31, 8, 5, 9, 0}), "2004-01-31 08:05:09"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.v.toText(), c.text);
+}
+
+TEST(Value, NumbersFromTextAndTheirFailures) {
+    EXPECT_DOUBLE_EQ(Value(" 12.5 ").toDouble(), 12.5);
+    EXPECT_EQ(Value("0007").toInt64(), 7);
+    EXPECT_EQ(Value(2.5).toInt64(), 2);  // half to even
+    EXPECT_EQ(Value(3.5).toInt64(), 4);
+    try {
+        (void)Value("12abc").toDouble();
+        FAIL() << "expected a type mismatch";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), 13);
+    }
+    EXPECT_THROW((void)Value("").toDouble(), Error);
+}
+
+TEST(DateTime, ParsesOnlyRealDates) {
+    EXPECT_TRUE(DateTime::parse("2004-2-29").has_value());
+    EXPECT_FALSE(DateTime::parse("2003-2-29").has_value());
+    EXPECT_FALSE(DateTime::parse("2004-1-32").has_value());
+    auto d = DateTime::parse("2004/01/31 08:05:09.5");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->millisecond, 500);
+    EXPECT_EQ(d->toIso(), "2004-01-31 08:05:09.500");
+    EXPECT_FALSE(DateTime::parse("2004-01-31x").has_value());
+}
+
+TEST(DateTime, SerialNumberMatchesTheHostPlatform) {
+    EXPECT_DOUBLE_EQ(Value(DateTime{1899, 12, 30}).toDouble(), 0.0);
+    EXPECT_DOUBLE_EQ(Value(DateTime{2000, 1, 1}).toDouble(), 36526.0);
+    EXPECT_DOUBLE_EQ(Value(DateTime{2000, 1, 1, 12}).toDouble(), 36526.5);
+}
+
+}  // namespace
+}  // namespace Palvo
