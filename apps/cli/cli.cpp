@@ -1,0 +1,121 @@
+#include "apps/cli/cli.h"
+
+#include <cctype>
+#include <ostream>
+
+#include "palvo/error.h"
+#include "palvo/odbc.h"
+#include "palvo/sqlite.h"
+
+namespace Palvo::cli {
+
+namespace {
+
+constexpr const char* kDefaultDb = "palvo.db";
+
+const char* kUsage =
+    "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] STATEMENT\n"
+    "  runs one T-SQL statement on the embedded database FILE (default palvo.db,\n"
+    "  created when missing) or over ODBC; a query prints its rows tab-separated.\n";
+
+std::string cell(const Value& v) { return v.isNull() ? "NULL" : v.toText(); }
+
+int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ConnectionOptions options;
+    bool types = false;
+    std::string statement;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "--db" || a == "--odbc") && i + 1 < args.size()) {
+            (a == "--db" ? options.db : options.odbc) = args[++i];
+        } else if (a == "--types") {
+            types = true;
+        } else if (statement.empty() && !(a.size() > 2 && a.rfind("--", 0) == 0)) {
+            statement = a;
+        } else {
+            err << kUsage;
+            return 2;
+        }
+    }
+    if (statement.empty() || (!options.db.empty() && !options.odbc.empty())) {
+        err << kUsage;
+        return 2;
+    }
+    try {
+        auto conn = openConnection(options);
+        if (!returnsRows(statement)) {
+            out << conn->Execute(statement) << "\n";
+            return 0;
+        }
+        Recordset rs;
+        rs.Open(statement, conn, adOpenStatic, adLockReadOnly);
+        const ResultTable& t = rs.table();
+        for (std::size_t c = 0; c < t.columns.size(); ++c) out << (c ? "\t" : "") << t.columns[c].name;
+        out << "\n";
+        if (types) {
+            for (std::size_t c = 0; c < t.columns.size(); ++c) out << (c ? "\t" : "") << t.columns[c].type;
+            out << "\n";
+        }
+        for (std::size_t r = 0; r < t.rowCount(); ++r) {
+            for (std::size_t c = 0; c < t.columns.size(); ++c) out << (c ? "\t" : "") << cell(t.at(r, c));
+            out << "\n";
+        }
+        return 0;
+    } catch (const Error& e) {
+        err << e.description() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        err << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<Connection> openConnection(const ConnectionOptions& options) {
+    std::shared_ptr<Connection> conn;
+    if (!options.odbc.empty()) {
+        conn = std::make_shared<odbc::Connection>();
+        conn->Open(options.odbc);
+    } else {
+        conn = std::make_shared<sqlite::Connection>();
+        conn->Open(options.db.empty() ? kDefaultDb : options.db);
+    }
+    return conn;
+}
+
+bool returnsRows(const std::string& sql) {
+    std::size_t i = 0;
+    while (i < sql.size()) {
+        unsigned char c = static_cast<unsigned char>(sql[i]);
+        if (std::isspace(c) || c == '(') {
+            ++i;
+        } else if (sql.compare(i, 2, "--") == 0) {
+            auto nl = sql.find('\n', i);
+            i = nl == std::string::npos ? sql.size() : nl + 1;
+        } else if (sql.compare(i, 2, "/*") == 0) {
+            auto end = sql.find("*/", i + 2);
+            i = end == std::string::npos ? sql.size() : end + 2;
+        } else {
+            break;
+        }
+    }
+    std::string word;
+    while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i]))) {
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[i])));
+        ++i;
+    }
+    return word == "select" || word == "with";
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << kUsage;
+        return 2;
+    }
+    if (args[0] == "sql") return runSql(args, out, err);
+    err << "palvo: unknown command '" << args[0] << "'\n" << kUsage;
+    return 2;
+}
+
+}  // namespace Palvo::cli

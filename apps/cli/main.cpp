@@ -1,0 +1,8 @@
+#include <iostream>
+
+#include "apps/cli/cli.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return Palvo::cli::run(args, std::cout, std::cerr);
+}

@@ -1,0 +1,112 @@
+// sGetFieldValue, sSetFieldValue, sNextId, lGetSearchCount, sGetSomeInfo.
+#include "palvo/clsDatabase.h"
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/session.h"
+#include "src/database/db_support.h"
+#include "src/util/conversions.h"
+
+namespace Palvo {
+
+std::string clsDatabase::sGetFieldValue(const std::string& tbname, const std::string& fieldName,
+                                        const std::string& referFieldName1, const std::string& referValue1,
+                                        const std::string& referFieldName2, const std::string& referValue2,
+                                        const std::string& referFieldName3, const std::string& referValue3,
+                                        const std::string& referFieldName4, const std::string& referValue4,
+                                        const std::string& referFieldName5, const std::string& referValue5) {
+    const std::string* pairs[5][2] = {{&referFieldName1, &referValue1},
+                                      {&referFieldName2, &referValue2},
+                                      {&referFieldName3, &referValue3},
+                                      {&referFieldName4, &referValue4},
+                                      {&referFieldName5, &referValue5}};
+    std::string condition;
+    for (const auto& p : pairs) {
+        if (p[0]->empty()) continue;
+        condition += " and [" + *p[0] + "]='" + util::sqlQuote(*p[1]) + "'";
+    }
+    // Dropping " and" keeps the blank before the bracket: "where  [a]='x'".
+    if (!condition.empty()) condition = " where " + condition.substr(4);
+    std::string sql = "select top 1 " + fieldName + "  from [" + tbname + "]" + condition;
+
+    Recordset rs;
+    rs.CursorLocation(adUseClient);
+    rs.Open(sql, sessionConnection());
+    std::string result;
+    if (rs.RecordCount() != 0) result = rs.Fields(0L).Value().toText();
+    rs.Close();
+    return result;
+}
+
+std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::string& fieldName,
+                                        const std::string& fieldValue, const std::string& referFieldName1,
+                                        const std::string& referValue1, const std::string& referFieldName2,
+                                        const std::string& referValue2) {
+    try {
+        Connection& conn = sessionConnection();
+        int type = 0;
+        {
+            Recordset probe;
+            probe.Open("select top 0 " + fieldName + " from " + tbname, conn);
+            type = probe.Fields(0L).Type();
+        }
+        std::string assignment;
+        if (isNumericType(type)) {
+            assignment = fieldName + "=" + formatNumber(util::val(fieldValue));
+        } else {
+            assignment = fieldName + "='" + util::sqlQuote(util::trim(fieldValue)) + "'";
+        }
+        std::string condition;
+        const bool first = !referFieldName1.empty();
+        const bool second = !referFieldName2.empty();
+        if (first && second) {
+            condition = " where " + referFieldName1 + "='" + util::sqlQuote(referValue1) + "' and " + referFieldName2 +
+                        "='" + util::sqlQuote(referValue2) + "'";
+        } else if (first) {
+            condition = " where " + referFieldName1 + "='" + util::sqlQuote(referValue1) + "'";
+        } else if (second) {
+            condition = " where " + referFieldName2 + "='" + util::sqlQuote(referValue2) + "'";
+        }
+        conn.Execute("update " + tbname + " set " + assignment + condition);
+        return "";
+    } catch (const Error& e) {
+        return e.description();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
+std::string clsDatabase::sNextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField) {
+    Recordset rs;
+    rs.Open("select Max(" + IncField + ") from " + tbname, sessionConnection());
+    const Value& max = rs.Fields(0L).Value();
+    std::string next = max.isNull() ? "1" : formatNumber(max.toDouble() + 1);
+    rs.Close();
+    if (next.size() < static_cast<std::size_t>(lenId > 0 ? lenId : 0)) {
+        next.insert(0, static_cast<std::size_t>(lenId) - next.size(), '0');
+    }
+    return next;
+}
+
+std::int32_t clsDatabase::lGetSearchCount(const std::string& sSearchStr) {
+    Recordset rs;
+    rs.Open(sSearchStr, sessionConnection(), adOpenKeyset, adLockReadOnly);
+    std::int32_t n = rs.RecordCount();
+    rs.Close();
+    return n;
+}
+
+std::string clsDatabase::sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnIndex,
+                                      const std::string& sDefault) {
+    std::string result = sDefault;
+    Recordset rs;
+    rs.CursorLocation(adUseClient);
+    rs.Open(sSql, sessionConnection(), adOpenKeyset, adLockReadOnly);
+    if (rs.RecordCount() > 0) {
+        rs.MoveFirst();
+        result = rs.Fields(static_cast<long>(iReturnIndex)).Value().toTextStrict();
+    }
+    rs.Close();
+    return result;
+}
+
+}  // namespace Palvo

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "palvo/clsDatabase.h"
+#include "palvo/error.h"
+#include "palvo/memory_controls.h"
+#include "tests/support/sqlite_fixture.h"
+
+namespace Palvo {
+namespace {
+
+class ListFill : public testing::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        exec({"create table 客户 (编号 int, 名称 nvarchar(20), 地址 nvarchar(20))",
+              "insert into 客户 values (7, N'甲', N'北京')", "insert into 客户 values (9, N'乙', null)"});
+    }
+    clsDatabase db;
+};
+
+TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItems) {
+    memory::ListView lv;
+    lv.ListItemsAdd(1, "old", "旧");
+    EXPECT_EQ(db.iFillDataToListview("select 名称, 编号, 地址 from 客户 order by 编号", lv), 0);
+    EXPECT_EQ(lv.View(), 3);
+    ASSERT_EQ(lv.ColumnHeadersCount(), 3);
+    EXPECT_EQ(lv.ColumnHeaderKey(2), "Head2");
+    EXPECT_EQ(lv.ColumnHeaderText(3), "地址");
+    ASSERT_EQ(lv.ListItemsCount(), 2);
+    EXPECT_EQ(lv.ListItems(1).Key(), "K1");
+    EXPECT_EQ(lv.ListItems(2).Key(), "K2");
+    EXPECT_EQ(lv.ListItems(1).Text(), "甲");
+    EXPECT_EQ(lv.ListItems(1).SubItems(1), "7");
+    EXPECT_EQ(lv.ListItems(2).SubItems(2), "");  // Null
+}
+
+TEST_F(ListFill, ListViewKeysFromAColumnAndDuplicateKeysFail) {
+    memory::ListView lv;
+    db.iFillDataToListview("select 名称, 编号 from 客户 order by 编号", lv, 1);
+    EXPECT_EQ(lv.ListItems(2).Key(), "K9");
+    exec({"insert into 客户 values (9, N'丙', null)"});
+    EXPECT_THROW(db.iFillDataToListview("select 名称, 编号 from 客户 order by 编号", lv, 1), Error);
+    EXPECT_EQ(lv.ListItemsCount(), 2);  // partly filled, as far as it came
+}
+
+TEST_F(ListFill, ListViewWithoutRowsKeepsHeaders) {
+    memory::ListView lv;
+    db.iFillDataToListview("select 名称, 编号 from 客户 where 1=0", lv);
+    EXPECT_EQ(lv.ColumnHeadersCount(), 2);
+    EXPECT_EQ(lv.ListItemsCount(), 0);
+}
+
+TEST_F(ListFill, ComboGetsOtherStringFirstAndItemData) {
+    memory::ComboBox cmb;
+    bool clear = true;
+    std::string sql = "select 编号, 名称 from 客户 order by 编号";
+    std::int16_t dataIndex = 1, idIndex = 0;
+    db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, cmb);
+    ASSERT_EQ(cmb.ListCount(), 3);
+    EXPECT_EQ(cmb.List(0), "");
+    EXPECT_EQ(cmb.List(1), "甲");
+    EXPECT_EQ(cmb.ItemData(1), 7);
+    EXPECT_EQ(cmb.ItemData(2), 9);
+    EXPECT_EQ(cmb.ListIndex(), 0);
+}
+
+TEST_F(ListFill, LastColumnNeverSuppliesItemData) {
+    memory::ListBox list;
+    bool clear = true;
+    std::string sql = "select 名称, 编号 from 客户 order by 编号";
+    std::int16_t dataIndex = 0, idIndex = 1;
+    db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, list, -1, "全部");
+    ASSERT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(list.List(0), "全部");
+    EXPECT_EQ(list.ItemData(1), 0);
+    EXPECT_EQ(list.ListIndex(), -1);
+}
+
+TEST_F(ListFill, AppendingKeepsExistingEntriesAndTheirPositions) {
+    memory::ComboBox cmb;
+    cmb.AddItem("a");
+    cmb.AddItem("b");
+    bool clear = false;
+    std::string sql = "select 编号, 名称 from 客户 order by 编号";
+    std::int16_t dataIndex = 1, idIndex = 0;
+    db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, cmb, 3);
+    ASSERT_EQ(cmb.ListCount(), 5);
+    EXPECT_EQ(cmb.List(0), "a");
+    EXPECT_EQ(cmb.ItemData(3), 7);
+    EXPECT_EQ(cmb.ListIndex(), 3);
+}
+
+TEST_F(ListFill, NoRowsAddsNothingAndSelectsOnlyWhenPossible) {
+    memory::ComboBox cmb;
+    bool clear = true;
+    std::string sql = "select 编号, 名称 from 客户 where 1=0";
+    std::int16_t dataIndex = 1, idIndex = 0;
+    db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, cmb, 0, "全部");
+    EXPECT_EQ(cmb.ListCount(), 0);
+    EXPECT_EQ(cmb.ListIndex(), -1);
+}
+
+TEST_F(ListFill, NullEntryTextFailsAfterPartialFill) {
+    memory::ComboBox cmb;
+    bool clear = true;
+    std::string sql = "select 地址 from 客户 order by 编号";
+    std::int16_t dataIndex = 0, idIndex = -1;
+    EXPECT_THROW(db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, cmb), Error);
+    EXPECT_EQ(cmb.ListCount(), 2);  // "" and 北京
+}
+
+}  // namespace
+}  // namespace Palvo
