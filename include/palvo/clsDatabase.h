@@ -58,6 +58,20 @@ public:
     void mFillDataToListOrComb(const bool& bClear, const std::string& sSql, const std::int16_t& iDataIndex,
                                const std::int16_t& iIdindex, ListControl& ObjControl, float iDefaultIndex = 0,
                                const std::string& sOtherString = "");
+
+    // ---- query settings
+
+    /// Adds `sCxm` to the combo box when the user's settings set exists and the
+    /// name (compared trimmed) is not listed yet. Throws Palvo::Error.
+    void mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb);
+
+    /// The shown-column ("选择" or ""), total ("合计"), sort ("排序") or group ("分组")
+    /// list of the user's settings set, comma-separated; seeds the set from the
+    /// catalogue when the shown-column list is asked for and the set is empty.
+    /// sWhere1 and sWhere2 have no effect. Throws Palvo::Error.
+    std::string sGetField(const std::string& sTable, const std::string& sCxLb, const std::string& sCxm = "",
+                          const std::string& sLx = "", const std::string& sWhere1 = "",
+                          const std::string& sWhere2 = "", const std::string& sMustSetString = "");
 };
 
 }  // namespace Palvo

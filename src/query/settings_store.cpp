@@ -1,0 +1,41 @@
+// mSetCxm and the seeding statement of the settings table.
+#include "src/query/settings_store.h"
+
+#include "palvo/clsDatabase.h"
+#include "palvo/session.h"
+#include "src/util/conversions.h"
+
+namespace Palvo {
+
+namespace query {
+
+std::string seedStatement(const std::string& T, const std::string& C, const std::string& N, const std::string& U,
+                          const std::string& sMustSetString) {
+    // Table, category and user are not escaped: they name catalogue objects and session values.
+    std::string sql = "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) ";
+    sql += " select '" + T + "',name,1,colid,'" + C + "','" + N + "','" + U + "'  from ";
+    sql += "  syscolumns where object_name(id)='" + T + "'   ";
+    sql += "   and (type_name(xtype) not in('binary','image','ntext','sql_variant','text','varbinary')) ";
+    if (sMustSetString.empty()) sql += "   and (name not in ('编号','编号1','编号2'))  ";
+    return sql;
+}
+
+}  // namespace query
+
+void clsDatabase::mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm,
+                          const std::string& sCxLb) {
+    std::string found =
+        sGetFieldValue("查询打印设置", "表名", "表名", sTab, "查询类别", sCxLb, "查询名", sCxm, "用户名", session().sUser);
+    if (found.empty()) return;
+    if (cmb.ListCount() == 0) {
+        cmb.AddItem(sCxm);
+        return;
+    }
+    const std::string wanted = util::trim(sCxm);
+    for (int i = 0; i < cmb.ListCount(); ++i) {
+        if (util::trim(cmb.List(i)) == wanted) return;
+    }
+    cmb.AddItem(sCxm);
+}
+
+}  // namespace Palvo

@@ -1,0 +1,16 @@
+// The query-print settings table 查询打印设置: the statement that seeds a
+// settings set from the server catalogue.
+#pragma once
+
+#include <string>
+
+namespace Palvo::query {
+
+/// The seeding statement for table T, category C, query name N and user U:
+/// one shown row per eligible column of T, ordered by its catalogue ordinal.
+/// Identifier columns 编号, 编号1 and 编号2 are left out unless sMustSetString
+/// is not empty. N is used as given (callers double its quotes when they must).
+std::string seedStatement(const std::string& T, const std::string& C, const std::string& N, const std::string& U,
+                          const std::string& sMustSetString);
+
+}  // namespace Palvo::query
