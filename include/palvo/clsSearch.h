@@ -1,0 +1,30 @@
+// clsSearch: the query form helpers.
+#pragma once
+
+#include <string>
+
+#include "palvo/controls.h"
+#include "palvo/form.h"
+
+namespace Palvo {
+
+class clsSearch {
+public:
+    // ---- query combo initialisers. Each expects an empty combo box, leaves the
+    // form alone, and on any failure returns quietly with the combo filled as far
+    // as it came.
+
+    /// Units: the own unit, or for the head unit ("00") 全部 and every unit of B_单位. Returns "".
+    std::string sInitComboDw(Form& frm, ComboBox& ComboDW);
+    /// The date-time columns of a table.
+    void mInitComboSjCx(Form& frm, ComboBox& cmb, const std::string& tbname);
+    /// The user's saved query names of a table and category; an empty `cxLb`
+    /// becomes the ordinary-query category, also in the caller's variable.
+    void mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname, std::string& cxLb);
+    void mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname);
+    /// 全部 and the values of the column named by "table,column" (`strTag`, or the combo's Tag when empty).
+    void mInitComboTstj(Form& frm, ComboBox& cmb, std::string& strTag);
+    void mInitComboTstj(Form& frm, ComboBox& cmb);
+};
+
+}  // namespace Palvo
