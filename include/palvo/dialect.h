@@ -1,0 +1,47 @@
+// SQL Server (T-SQL) to SQLite statement translation.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Palvo::dialect {
+
+/// The SQLite statements one T-SQL statement becomes: usually one; a CREATE TABLE
+/// with datetime columns is followed by the triggers that normalise them.
+struct Translation {
+    std::vector<std::string> statements;
+    /// The statements joined with ";\n".
+    std::string joined() const;
+};
+
+/// Translates T-SQL statements to SQLite, remembering recent translations.
+/// Thread-safe: one translator may serve several connections.
+class Translator {
+public:
+    /// Keeps at most `capacity` translations (0 disables the cache).
+    explicit Translator(std::size_t capacity = 512);
+    ~Translator();
+    Translator(const Translator&) = delete;
+    Translator& operator=(const Translator&) = delete;
+
+    /// The SQLite text of one T-SQL statement (several statements joined by ";\n").
+    /// Throws Palvo::Error NotSupported naming a construct that has no faithful translation.
+    std::string translate(std::string_view tsql);
+    /// Like translate(), with the statements kept apart; shared with the cache.
+    std::shared_ptr<const Translation> translateStatements(std::string_view tsql);
+
+    std::size_t cachedCount() const;
+    void clearCache();
+
+private:
+    struct Cache;
+    std::unique_ptr<Cache> cache_;
+};
+
+/// Translates without any cache.
+Translation translateUncached(std::string_view tsql);
+
+}  // namespace Palvo::dialect
