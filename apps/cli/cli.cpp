@@ -3,6 +3,7 @@
 #include <cctype>
 #include <ostream>
 
+#include "apps/cli/init_command.h"
 #include "palvo/error.h"
 #include "palvo/odbc.h"
 #include "palvo/sqlite.h"
@@ -16,7 +17,9 @@ constexpr const char* kDefaultDb = "palvo.db";
 const char* kUsage =
     "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] STATEMENT\n"
     "  runs one T-SQL statement on the embedded database FILE (default palvo.db,\n"
-    "  created when missing) or over ODBC; a query prints its rows tab-separated.\n";
+    "  created when missing) or over ODBC; a query prints its rows tab-separated.\n"
+    "       palvo init --db FILE [--sample]\n"
+    "  creates the host tables (and a sample of units, customers, goods and sales).\n";
 
 std::string cell(const Value& v) { return v.isNull() ? "NULL" : v.toText(); }
 
@@ -114,6 +117,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 2;
     }
     if (args[0] == "sql") return runSql(args, out, err);
+    if (args[0] == "init") return runInit(args, out, err);
     err << "palvo: unknown command '" << args[0] << "'\n" << kUsage;
     return 2;
 }
