@@ -1,8 +1,15 @@
 #include "src/util/conversions.h"
 
+#include <iconv.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "palvo/error.h"
 
 namespace Palvo::util {
 
@@ -93,6 +100,514 @@ std::string sqlQuote(std::string_view text) {
         if (c == '\'') r += '\'';
     }
     return r;
+}
+
+// ---- numbers -------------------------------------------------------------
+
+namespace {
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+}  // namespace
+
+std::optional<double> readNumber(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && isBlank(text[b])) ++b;
+    while (e > b && isBlank(text[e - 1])) --e;
+    std::string_view s = text.substr(b, e - b);
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t digits = 0;
+    bool dot = false;
+    for (; i < s.size(); ++i) {
+        if (isDigit(s[i])) {
+            ++digits;
+        } else if (s[i] == '.' && !dot) {
+            dot = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return std::nullopt;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        std::size_t expDigits = 0;
+        while (i < s.size() && isDigit(s[i])) ++i, ++expDigits;
+        if (expDigits == 0) return std::nullopt;
+    }
+    if (i != s.size()) return std::nullopt;
+    std::string copy(s);  // strtod needs a terminated text; the syntax is checked above
+    double r = std::strtod(copy.c_str(), nullptr);
+    if (!std::isfinite(r)) return std::nullopt;
+    return r;
+}
+
+bool isNumeric(std::string_view text) { return readNumber(text).has_value(); }
+
+double toNumber(std::string_view text) {
+    auto r = readNumber(text);
+    if (!r) throw Error(ErrorNumber::TypeMismatch, "Type mismatch");
+    return *r;
+}
+
+std::int16_t toInt16(std::string_view text) {
+    double r = std::nearbyint(toNumber(text));  // half to even under the default rounding mode
+    if (r < -32768.0 || r > 32767.0) throw Error(ErrorNumber::Overflow, "Overflow");
+    return static_cast<std::int16_t>(r);
+}
+
+std::string formatFixed(double value, int decimals) {
+    if (!std::isfinite(value)) throw Error(ErrorNumber::Overflow, "Overflow");
+    if (decimals < 0) decimals = 0;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));  // d.dddddddddddddde+XX: 15 significant digits
+    std::string digits;
+    const char* p = buf;
+    for (; *p && *p != 'e'; ++p) {
+        if (isDigit(*p)) digits += *p;
+    }
+    int exp = *p == 'e' ? std::atoi(p + 1) : 0;
+    long pointPos = exp + 1;  // digits before the decimal point
+    std::string intPart, frac;
+    const long n = static_cast<long>(digits.size());
+    if (pointPos <= 0) {
+        intPart = "0";
+        frac = std::string(static_cast<std::size_t>(-pointPos), '0') + digits;
+    } else if (pointPos >= n) {
+        intPart = digits + std::string(static_cast<std::size_t>(pointPos - n), '0');
+    } else {
+        intPart = digits.substr(0, static_cast<std::size_t>(pointPos));
+        frac = digits.substr(static_cast<std::size_t>(pointPos));
+    }
+    const auto dec = static_cast<std::size_t>(decimals);
+    if (frac.size() < dec + 1) frac.append(dec + 1 - frac.size(), '0');
+    bool up = frac[dec] >= '5';
+    std::string kept = intPart + frac.substr(0, dec);
+    if (up) {
+        std::size_t k = kept.size();
+        while (k > 0) {
+            --k;
+            if (kept[k] == '9') {
+                kept[k] = '0';
+            } else {
+                ++kept[k];
+                break;
+            }
+            if (k == 0) kept.insert(kept.begin(), '1');
+        }
+    }
+    std::string whole = kept.substr(0, kept.size() - dec);
+    std::size_t nz = whole.find_first_not_of('0');
+    whole = nz == std::string::npos ? "0" : whole.substr(nz);
+    std::string r = whole;
+    if (dec > 0) r += "." + kept.substr(kept.size() - dec);
+    bool zero = kept.find_first_not_of('0') == std::string::npos;
+    if (value < 0 && !zero) r.insert(r.begin(), '-');
+    return r;
+}
+
+// ---- dates ---------------------------------------------------------------
+
+// One date parser in the library: DateTime::parse. This module is how the rest reaches it.
+std::optional<DateTime> parseDate(std::string_view text) { return DateTime::parse(text); }
+
+bool isDate(std::string_view text) { return parseDate(text).has_value(); }
+
+DateTime toDate(std::string_view text) {
+    auto d = parseDate(text);
+    if (!d) throw Error(ErrorNumber::TypeMismatch, "Type mismatch");
+    return *d;
+}
+
+std::int64_t daySerial(const DateTime& d) {
+    // Days from civil (Howard Hinnant), shifted from 1970-01-01 to 1899-12-30.
+    const std::int64_t y = d.year - (d.month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t mp = d.month + (d.month > 2 ? -3 : 9);
+    const std::int64_t doy = (153 * mp + 2) / 5 + d.day - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468 + 25569;
+}
+
+double dateSerial(const DateTime& d) {
+    double frac = (d.hour * 3600.0 + d.minute * 60.0 + d.second + d.millisecond / 1000.0) / 86400.0;
+    return static_cast<double>(daySerial(d)) + frac;
+}
+
+DateTime addDays(const DateTime& d, std::int64_t days) {
+    // Civil from days (Howard Hinnant).
+    static const std::int64_t first = daySerial(DateTime{1, 1, 1, 0, 0, 0, 0});
+    static const std::int64_t last = daySerial(DateTime{9999, 12, 31, 0, 0, 0, 0});
+    const std::int64_t start = daySerial(d);
+    if (days > last - start || days < first - start) {
+        throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument");
+    }
+    const std::int64_t z = start + days - 25569 + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    DateTime r = d;
+    r.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    r.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    r.year = static_cast<int>(yoe + era * 400 + (r.month <= 2 ? 1 : 0));
+    return r;
+}
+
+std::string formatDate(const DateTime& d, std::string_view pattern) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    std::string out;
+    char buf[16];
+    bool afterHour = false;
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+        char c = lower(pattern[i]);
+        std::size_t run = 1;
+        while (i + run < pattern.size() && lower(pattern[i + run]) == c) ++run;
+        auto put = [&](int v, bool twoDigits) {
+            std::snprintf(buf, sizeof buf, twoDigits ? "%02d" : "%d", v);
+            out += buf;
+        };
+        switch (c) {
+            case 'y':
+                if (run >= 4) {
+                    std::snprintf(buf, sizeof buf, "%04d", d.year);
+                    out += buf;
+                    run = 4;
+                } else if (run >= 2) {
+                    put(d.year % 100, true);
+                    run = 2;
+                } else {
+                    out += pattern[i];
+                }
+                afterHour = false;
+                break;
+            case 'm':
+                run = run >= 2 ? 2 : 1;
+                put(afterHour ? d.minute : d.month, run == 2);
+                afterHour = false;
+                break;
+            case 'd':
+            case 'h':
+            case 'n':
+            case 's': {
+                run = run >= 2 ? 2 : 1;
+                int v = c == 'd' ? d.day : c == 'h' ? d.hour : c == 'n' ? d.minute : d.second;
+                put(v, run == 2);
+                afterHour = c == 'h';
+                break;
+            }
+            default:
+                out.append(pattern.substr(i, run));  // literals keep the hour context: "hh:mm"
+                break;
+        }
+        i += run;
+    }
+    return out;
+}
+
+// ---- characters ------------------------------------------------------------
+
+namespace {
+constexpr char32_t escapeBase = 0xDC00;  // U+DC80..U+DCFF stand for stray bytes 0x80..0xFF
+}  // namespace
+
+std::u32string decodeUtf8(std::string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        if (b0 < 0x80) {
+            out += static_cast<char32_t>(b0);
+            ++i;
+            continue;
+        }
+        std::size_t len = 0;
+        char32_t cp = 0, min = 0;
+        if (b0 >= 0xC2 && b0 <= 0xDF) len = 2, cp = b0 & 0x1F, min = 0x80;
+        else if (b0 >= 0xE0 && b0 <= 0xEF) len = 3, cp = b0 & 0x0F, min = 0x800;
+        else if (b0 >= 0xF0 && b0 <= 0xF4) len = 4, cp = b0 & 0x07, min = 0x10000;
+        bool ok = len > 0 && i + len <= text.size();
+        for (std::size_t k = 1; ok && k < len; ++k) {
+            const auto b = static_cast<unsigned char>(text[i + k]);
+            if ((b & 0xC0) != 0x80) ok = false;
+            else cp = (cp << 6) | (b & 0x3F);
+        }
+        if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+        if (!ok) {
+            out += escapeBase + b0;
+            ++i;
+            continue;
+        }
+        out += cp;
+        i += len;
+    }
+    return out;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c >= escapeBase + 0x80 && c <= escapeBase + 0xFF) {
+        out += static_cast<char>(c - escapeBase);
+    } else if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::string encodeUtf8(std::u32string_view chars) {
+    std::string out;
+    out.reserve(chars.size());
+    for (char32_t c : chars) appendUtf8(out, c);
+    return out;
+}
+
+std::size_t charCount(std::string_view text) { return decodeUtf8(text).size(); }
+
+std::string leftChars(std::string_view text, std::size_t count) { return midChars(text, 1, count); }
+
+std::string midChars(std::string_view text, std::size_t start, std::size_t count) {
+    std::u32string chars = decodeUtf8(text);
+    if (start == 0) start = 1;
+    if (start > chars.size()) return {};
+    return encodeUtf8(std::u32string_view(chars).substr(start - 1, count));
+}
+
+std::size_t inStr(std::string_view text, std::string_view what) {
+    std::u32string t = decodeUtf8(text);
+    std::u32string w = decodeUtf8(what);
+    if (w.empty()) return t.empty() ? 0 : 1;
+    auto pos = t.find(w);
+    return pos == std::u32string::npos ? 0 : pos + 1;
+}
+
+// ---- Like ------------------------------------------------------------------
+
+namespace {
+
+struct PatternToken {
+    enum class Kind { Literal, Any, Digit, Star, Set };
+    explicit PatternToken(Kind k, char32_t ch = 0) : kind(k), c(ch) {}
+    Kind kind;
+    char32_t c;
+    bool negate = false;
+    std::vector<std::pair<char32_t, char32_t>> ranges;
+
+    bool matches(char32_t x) const {
+        switch (kind) {
+            case Kind::Literal:
+                return x == c;
+            case Kind::Any:
+                return true;
+            case Kind::Digit:
+                return x >= U'0' && x <= U'9';
+            case Kind::Set: {
+                bool in = false;
+                for (const auto& [lo, hi] : ranges) {
+                    if (x >= lo && x <= hi) {
+                        in = true;
+                        break;
+                    }
+                }
+                return in != negate;
+            }
+            case Kind::Star:
+                break;
+        }
+        return false;
+    }
+};
+
+[[noreturn]] void invalidPattern() { throw Error(93, "Invalid pattern string"); }
+
+std::vector<PatternToken> compilePattern(std::u32string_view p) {
+    using Kind = PatternToken::Kind;
+    std::vector<PatternToken> toks;
+    std::size_t i = 0;
+    while (i < p.size()) {
+        char32_t c = p[i];
+        if (c == U'*') {
+            if (toks.empty() || toks.back().kind != Kind::Star) toks.emplace_back(Kind::Star);
+            ++i;
+        } else if (c == U'?') {
+            toks.emplace_back(Kind::Any);
+            ++i;
+        } else if (c == U'#') {
+            toks.emplace_back(Kind::Digit);
+            ++i;
+        } else if (c == U'[') {
+            std::size_t close = p.find(U']', i + 1);
+            if (close == std::u32string_view::npos) invalidPattern();
+            std::u32string_view body = p.substr(i + 1, close - i - 1);
+            i = close + 1;
+            if (body.empty()) continue;  // "[]" matches the empty string
+            PatternToken t(Kind::Set);
+            std::size_t k = 0;
+            if (body[0] == U'!') {
+                t.negate = true;
+                k = 1;
+            }
+            while (k < body.size()) {
+                char32_t lo = body[k];
+                if (k + 2 < body.size() && body[k + 1] == U'-') {
+                    char32_t hi = body[k + 2];
+                    if (hi < lo) invalidPattern();
+                    t.ranges.emplace_back(lo, hi);
+                    k += 3;
+                } else {
+                    t.ranges.emplace_back(lo, lo);
+                    ++k;
+                }
+            }
+            toks.push_back(std::move(t));
+        } else {
+            toks.emplace_back(Kind::Literal, c);
+            ++i;
+        }
+    }
+    return toks;
+}
+
+}  // namespace
+
+bool like(std::string_view text, std::string_view pattern) {
+    using Kind = PatternToken::Kind;
+    const std::vector<PatternToken> toks = compilePattern(decodeUtf8(pattern));
+    const std::u32string t = decodeUtf8(text);
+    // Greedy match that backtracks to the last star: linear memory, O(n*m) time at worst.
+    std::size_t ti = 0, pi = 0, starP = std::string::npos, starT = 0;
+    while (ti < t.size()) {
+        if (pi < toks.size() && toks[pi].kind == Kind::Star) {
+            starP = pi++;
+            starT = ti;
+        } else if (pi < toks.size() && toks[pi].matches(t[ti])) {
+            ++pi;
+            ++ti;
+        } else if (starP != std::string::npos) {
+            pi = starP + 1;
+            ti = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (pi < toks.size() && toks[pi].kind == Kind::Star) ++pi;
+    return pi == toks.size();
+}
+
+// ---- GBK -------------------------------------------------------------------
+
+namespace detail {
+
+namespace {
+constexpr char32_t noChar = 0xFFFFFFFF;
+
+// The one place this module talks to iconv. Returns the bytes written, 0 when the input has no conversion.
+std::size_t convert(iconv_t cd, const char* in, std::size_t inLen, char* out, std::size_t outCap) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset the shift state after a failed call
+    char* inp = const_cast<char*>(in);  // iconv's signature is not const-correct
+    char* outp = out;
+    std::size_t inLeft = inLen, outLeft = outCap;
+    if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0) return 0;
+    return outCap - outLeft;
+}
+
+struct Iconv {
+    iconv_t cd;
+    Iconv(const char* to, const char* from) : cd(iconv_open(to, from)) {
+        if (cd == reinterpret_cast<iconv_t>(-1)) {
+            throw Error(ErrorNumber::NotInstalled, std::string("The code page converter ") + from + " -> " + to +
+                                                        " is not available in iconv: " + std::strerror(errno));
+        }
+    }
+    ~Iconv() { iconv_close(cd); }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+};
+}  // namespace
+
+CodePageTables buildCodePageTables(const char* charset) {
+    Iconv toCp(charset, "UTF-32LE");
+    Iconv fromCp("UTF-32LE", charset);
+    CodePageTables t;
+    t.encode.assign(0x10000, CodePageTables::none);
+    t.decode.assign(0x10000, noChar);
+    char in[4], out[16];
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        for (int k = 0; k < 4; ++k) in[k] = static_cast<char>((cp >> (8 * k)) & 0xFF);
+        std::size_t n = convert(toCp.cd, in, 4, out, sizeof out);
+        if (n == 1) t.encode[cp] = static_cast<unsigned char>(out[0]);
+        else if (n == 2) t.encode[cp] = static_cast<std::uint16_t>((static_cast<unsigned char>(out[0]) << 8) |
+                                                                   static_cast<unsigned char>(out[1]));
+    }
+    auto decodeBytes = [&](const char* bytes, std::size_t len) -> char32_t {
+        std::size_t n = convert(fromCp.cd, bytes, len, out, sizeof out);
+        if (n != 4) return noChar;
+        char32_t r = 0;
+        for (int k = 3; k >= 0; --k) r = (r << 8) | static_cast<unsigned char>(out[k]);
+        return r;
+    };
+    for (unsigned b = 0; b < 0x100; ++b) {
+        char one = static_cast<char>(b);
+        t.decode[b] = decodeBytes(&one, 1);
+    }
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+            char two[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            t.decode[(lead << 8) | trail] = decodeBytes(two, 2);
+        }
+    }
+    return t;
+}
+
+}  // namespace detail
+
+namespace {
+const detail::CodePageTables& gbk() {
+    static const detail::CodePageTables tables = detail::buildCodePageTables("CP936");
+    return tables;
+}
+}  // namespace
+
+std::int32_t gbkLength(std::string_view text) {
+    const auto& t = gbk();
+    std::int32_t n = 0;
+    for (char32_t c : decodeUtf8(text)) {
+        if (c < 0x80) n += 1;
+        else if (c > 0xFFFF) n += 2;  // a surrogate pair, each half written as "?"
+        else if (t.encode[c] != detail::CodePageTables::none && t.encode[c] > 0xFF) n += 2;
+        else n += 1;
+    }
+    return n;
+}
+
+std::optional<std::int16_t> ansiCode(char32_t c) {
+    if (c > 0xFFFF) return std::nullopt;
+    const auto& t = gbk();
+    std::uint16_t code = t.encode[c];
+    if (code == detail::CodePageTables::none || t.decode[code] != c) return std::nullopt;
+    return static_cast<std::int16_t>(code);
+}
+
+std::optional<char32_t> charFromAnsiCode(std::int16_t code) {
+    const auto& t = gbk();
+    const auto u = static_cast<std::uint16_t>(code);
+    char32_t c = t.decode[u];
+    if (c > 0xFFFF || t.encode[c] != u) return std::nullopt;
+    return c;
 }
 
 }  // namespace Palvo::util

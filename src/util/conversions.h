@@ -2,16 +2,78 @@
 // dates and patterns through these functions and nowhere else.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "palvo/value.h"
 
 namespace Palvo::util {
+
+// ---- numbers -------------------------------------------------------------
 
 /// The leading number of a text, as the platform's Val reads it: blanks, tabs
 /// and line feeds are skipped wherever they stand, reading stops at the first
 /// character that cannot continue the number, "&H"/"&O" prefixes read hex and
 /// octal, and a text without a number gives 0.
 double val(std::string_view text);
+
+/// The numeric test (the platform's IsNumeric): blanks and tabs around, an
+/// optional sign, digits with at most one decimal point (at least one digit),
+/// and an optional exponent "e"/"E" with optional sign and digits. The value
+/// must fit a double. Nothing else: no thousands separators, currency signs,
+/// "&H" literals or "D" exponents, because a number that passes is pasted
+/// into SQL text as it stands.
+bool isNumeric(std::string_view text);
+
+/// The value of a text that passes isNumeric; nullopt for any other text.
+std::optional<double> readNumber(std::string_view text);
+
+/// Like readNumber, but raises Palvo::Error 13 (type mismatch) for a text that
+/// is not a number, as the platform's CDbl does.
+double toNumber(std::string_view text);
+
+/// Rounds half to even and checks the 16-bit range, as the platform's CInt
+/// does. Throws Palvo::Error 13 for a text that is not a number, 6 on overflow.
+std::int16_t toInt16(std::string_view text);
+
+/// The value with `decimals` digits after the point (pattern "0.00"), rounded
+/// half away from zero on the number's 15-significant-digit decimal form, so
+/// 2.675 gives "2.68" as a user reading 2.675 expects. No thousands
+/// separators; "-" only when the rounded value is not zero.
+/// Throws Palvo::Error 6 (overflow) for infinities and NaN.
+std::string formatFixed(double value, int decimals);
+
+// ---- dates ---------------------------------------------------------------
+
+/// The date test and parse: year-month-day with "-" or "/" (one kind per
+/// text), a four-digit year, one- or two-digit month and day, and an optional
+/// time of day "H:MM[:SS[.fff]]" after a blank. Impossible dates (2004-1-32,
+/// 2003-2-29) are not dates. nullopt for anything else.
+std::optional<DateTime> parseDate(std::string_view text);
+bool isDate(std::string_view text);
+/// Like parseDate, but raises Palvo::Error 13 (type mismatch) for a text that is not a date.
+DateTime toDate(std::string_view text);
+
+/// Days from the platform's day zero, 1899-12-30, to the date (time ignored).
+std::int64_t daySerial(const DateTime& d);
+/// The platform's date number: daySerial plus the time of day as a fraction.
+double dateSerial(const DateTime& d);
+/// The date `days` days later (earlier when negative), time of day kept.
+/// Throws Palvo::Error 5 when the result leaves the years 1 to 9999.
+DateTime addDays(const DateTime& d, std::int64_t days);
+
+/// Formats as the platform's Format does for the date patterns in use:
+/// "yyyy", "yy", "mm"/"m" (month; minutes when the last field was an hour),
+/// "dd"/"d", "hh"/"h" (24-hour), "nn"/"n", "ss"/"s", any case; every other
+/// character, Chinese ones included, is copied. So "YYYY-MM-DD" gives
+/// 2004-03-05, "yyyy-mm" 2004-03, "YYYY年M月D日" 2004年3月5日, "hh:mm:ss" 08:05:09.
+std::string formatDate(const DateTime& d, std::string_view pattern);
+
+// ---- text ----------------------------------------------------------------
 
 /// Removes blanks (spaces only, as the platform's Trim does) at both ends.
 std::string trim(std::string_view text);
@@ -20,5 +82,55 @@ std::string rtrim(std::string_view text);
 
 /// Doubles every single quote, for a value pasted between quotes in SQL text.
 std::string sqlQuote(std::string_view text);
+
+/// The code points of a UTF-8 text. A byte that is not part of a well-formed
+/// sequence becomes U+DC80 + (byte - 0x80), so that encodeUtf8 gives it back.
+std::u32string decodeUtf8(std::string_view text);
+/// The UTF-8 text of code points; U+DC80..U+DCFF are written as the single byte they stand for.
+std::string encodeUtf8(std::u32string_view chars);
+void appendUtf8(std::string& out, char32_t c);
+
+/// Length, Left, Mid and InStr of the platform, counted in characters (code points).
+std::size_t charCount(std::string_view text);
+std::string leftChars(std::string_view text, std::size_t count);
+/// Characters from the 1-based position `start` on, at most `count` of them.
+std::string midChars(std::string_view text, std::size_t start, std::size_t count = std::string::npos);
+/// 1-based character position of the first `what` in `text`, 0 when absent.
+std::size_t inStr(std::string_view text, std::string_view what);
+
+/// The platform's Like with binary (case-sensitive) comparison, character by
+/// character on UTF-8 text: "*" any run, "?" any one character, "#" one digit
+/// 0-9, "[abc]", "[a-z]" and "[!a-z]" one character in or not in the list.
+/// Throws Palvo::Error 93 (invalid pattern string) for an unclosed "[" or a
+/// descending range such as "[z-a]".
+bool like(std::string_view text, std::string_view pattern);
+
+// ---- the ANSI code page (GBK, CP936) --------------------------------------
+
+/// Bytes the text takes in GBK: 1 for ASCII and the single-byte "€", 2 for
+/// every Chinese (double-byte) character. A character GBK cannot encode is
+/// written as "?" by the platform, so it counts 1 per UTF-16 unit (2 for a
+/// character beyond U+FFFF).
+/// Throws Palvo::Error 429 when iconv has no CP936 converter.
+std::int32_t gbkLength(std::string_view text);
+
+/// The platform's Asc: the character's code in GBK as a 16-bit signed value
+/// (double-byte characters are negative); nullopt when GBK has no code for it
+/// that reads back as the same character.
+std::optional<std::int16_t> ansiCode(char32_t c);
+/// The platform's Chr: the character of a GBK code; nullopt when the code is
+/// not a character of GBK.
+std::optional<char32_t> charFromAnsiCode(std::int16_t code);
+
+namespace detail {
+/// The GBK tables, built through iconv with the named character set.
+/// Throws Palvo::Error 429 when iconv cannot open it. Exposed for tests.
+struct CodePageTables {
+    static constexpr std::uint16_t none = 0xFFFF;  // never a GBK code: 0xFF is neither lead nor trail byte
+    std::vector<std::uint16_t> encode;  // BMP code point -> code (single byte b as b), or none
+    std::vector<char32_t> decode;       // code -> code point, or 0xFFFFFFFF
+};
+CodePageTables buildCodePageTables(const char* charset);
+}  // namespace detail
 
 }  // namespace Palvo::util
