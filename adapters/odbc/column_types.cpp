@@ -1,0 +1,118 @@
+#include "adapters/odbc/column_types.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cctype>
+
+namespace Palvo::odbc::detail {
+
+namespace {
+
+constexpr long kLongText = 2147483647;
+constexpr long kLongWideText = 1073741823;
+
+std::string normalizedTypeName(std::string_view name) {
+    std::string r;
+    for (char c : name) r += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    while (!r.empty() && std::isspace(static_cast<unsigned char>(r.back()))) r.pop_back();
+    std::size_t b = 0;
+    while (b < r.size() && std::isspace(static_cast<unsigned char>(r[b]))) ++b;
+    r.erase(0, b);
+    // SQL Server reports "int identity", "bigint identity" for identity columns
+    if (auto p = r.find(" identity"); p != std::string::npos) r.erase(p);
+    return r;
+}
+
+bool isLongSqlType(int t) { return t == SQL_LONGVARCHAR || t == SQL_WLONGVARCHAR || t == SQL_LONGVARBINARY; }
+
+std::string declaredFrom(const std::string& name, int sqlType, unsigned long size, int digits) {
+    if (name.empty() || name.find('(') != std::string::npos) return name;
+    static const char* const sized[] = {"char", "varchar", "nchar", "nvarchar", "binary", "varbinary"};
+    for (const char* s : sized) {
+        if (name == s) {
+            bool max = isLongSqlType(sqlType) || size == 0 || size > 8000;
+            return name + "(" + (max ? std::string("max") : std::to_string(size)) + ")";
+        }
+    }
+    if (name == "decimal" || name == "numeric") {
+        return name + "(" + std::to_string(size) + "," + std::to_string(digits < 0 ? 0 : digits) + ")";
+    }
+    return name;
+}
+
+ColumnInfo fixed(int type, long size, int precision, int scale) {
+    ColumnInfo c;
+    c.type = type;
+    c.definedSize = size;
+    c.precision = precision;
+    c.numericScale = scale;
+    return c;
+}
+
+long clampSize(unsigned long size, long dflt) {
+    if (size == 0) return dflt;
+    return size > static_cast<unsigned long>(kLongText) ? kLongText : static_cast<long>(size);
+}
+
+}  // namespace
+
+ColumnInfo columnInfoFromDescription(int sqlType, unsigned long columnSize, int decimalDigits,
+                                     std::string_view typeName) {
+    ColumnInfo info;
+    const std::string name = normalizedTypeName(typeName);
+    if (columnInfoForDeclaredType(declaredFrom(name, sqlType, columnSize, decimalDigits), info)) return info;
+
+    switch (sqlType) {
+        case SQL_CHAR:
+            return fixed(adChar, clampSize(columnSize, 1), 255, 255);
+        case SQL_VARCHAR:
+            return fixed(adVarChar, clampSize(columnSize, 255), 255, 255);
+        case SQL_LONGVARCHAR:
+            return fixed(adLongVarChar, kLongText, 255, 255);
+        case SQL_WCHAR:
+            return fixed(adWChar, clampSize(columnSize, 1), 255, 255);
+        case SQL_WVARCHAR:
+            return fixed(adVarWChar, clampSize(columnSize, 255), 255, 255);
+        case SQL_WLONGVARCHAR:
+            return fixed(adLongVarWChar, kLongWideText, 255, 255);
+        case SQL_TINYINT:
+            return fixed(adUnsignedTinyInt, 1, 3, 255);
+        case SQL_SMALLINT:
+            return fixed(adSmallInt, 2, 5, 255);
+        case SQL_INTEGER:
+            return fixed(adInteger, 4, 10, 255);
+        case SQL_BIGINT:
+            return fixed(adBigInt, 8, 19, 255);
+        case SQL_BIT:
+            return fixed(adBoolean, 2, 255, 255);
+        case SQL_REAL:
+            return fixed(adSingle, 4, 7, 255);
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+            return fixed(adDouble, 8, 15, 255);
+        case SQL_DECIMAL:
+        case SQL_NUMERIC: {
+            int precision = columnSize == 0 || columnSize > 38 ? 18 : static_cast<int>(columnSize);
+            return fixed(adNumeric, 19, precision, decimalDigits < 0 ? 0 : decimalDigits);
+        }
+        case SQL_TYPE_TIMESTAMP:
+        case SQL_TIMESTAMP:
+        case SQL_TYPE_DATE:
+        case SQL_DATE:
+            return fixed(adDBTimeStamp, 16, 23, 3);
+        case SQL_BINARY:
+            return fixed(adBinary, clampSize(columnSize, 1), 255, 255);
+        case SQL_VARBINARY:
+            return fixed(adVarBinary, clampSize(columnSize, 255), 255, 255);
+        case SQL_LONGVARBINARY:
+            return fixed(adLongVarBinary, kLongText, 255, 255);
+        case SQL_GUID:
+            return fixed(adGUID, 16, 255, 255);
+        default:
+            // times, xml, sql_variant and anything newer are read as text
+            return fixed(adVarWChar, clampSize(columnSize, 255), 255, 255);
+    }
+}
+
+}  // namespace Palvo::odbc::detail

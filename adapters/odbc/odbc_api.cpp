@@ -1,0 +1,15 @@
+#include "adapters/odbc/odbc_api.h"
+
+namespace Palvo::odbc::detail {
+
+const Api& systemApi() {
+    static const Api api{
+        SQLAllocHandle, SQLFreeHandle,  SQLSetEnvAttr, SQLSetConnectAttr, SQLDriverConnect, SQLDisconnect,
+        SQLGetInfo,     SQLSetStmtAttr, SQLExecDirect, SQLPrepare,        SQLExecute,       SQLBindParameter,
+        SQLNumResultCols, SQLDescribeCol, SQLColAttribute, SQLFetch,      SQLGetData,       SQLRowCount,
+        SQLMoreResults, SQLEndTran,     SQLGetDiagRec,
+    };
+    return api;
+}
+
+}  // namespace Palvo::odbc::detail

@@ -1,0 +1,605 @@
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "adapters/odbc/column_types.h"
+#include "adapters/odbc/odbc_api.h"
+#include "adapters/odbc/statement_translator.h"
+#include "palvo/error.h"
+#include "palvo/odbc.h"
+
+namespace Palvo::odbc {
+
+using detail::Api;
+
+namespace {
+
+bool succeeded(SQLRETURN r) { return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO; }
+
+/// An ODBC handle freed when it goes out of scope.
+class Handle {
+public:
+    Handle() = default;
+    Handle(const Api* api, SQLSMALLINT type) : api_(api), type_(type) {}
+    Handle(Handle&& o) noexcept : api_(o.api_), type_(o.type_), h_(std::exchange(o.h_, nullptr)) {}
+    Handle& operator=(Handle&& o) noexcept {
+        if (this != &o) {
+            reset();
+            api_ = o.api_;
+            type_ = o.type_;
+            h_ = std::exchange(o.h_, nullptr);
+        }
+        return *this;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { reset(); }
+
+    void reset() noexcept {
+        if (h_) api_->freeHandle(type_, h_);
+        h_ = nullptr;
+    }
+    SQLHANDLE get() const { return h_; }
+    SQLHANDLE* out() { return &h_; }
+    SQLSMALLINT type() const { return type_; }
+    explicit operator bool() const { return h_ != nullptr; }
+
+private:
+    const Api* api_ = nullptr;
+    SQLSMALLINT type_ = 0;
+    SQLHANDLE h_ = nullptr;
+};
+
+/// The diagnostic records of a handle as one Palvo::Error: every message in
+/// order, the SQLSTATE and native code of the first record.
+Error diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, long number, const char* call) {
+    std::string text;
+    std::string state;
+    long native = 0;
+    for (SQLSMALLINT rec = 1; handle && rec <= 20; ++rec) {
+        SQLCHAR st[6] = {};
+        SQLINTEGER nat = 0;
+        std::vector<SQLCHAR> msg(1024);
+        SQLSMALLINT len = 0;
+        SQLRETURN r = api.getDiagRec(type, handle, rec, st, &nat, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
+        if (!succeeded(r)) break;
+        if (len >= static_cast<SQLSMALLINT>(msg.size())) {
+            msg.resize(static_cast<std::size_t>(len) + 1);
+            r = api.getDiagRec(type, handle, rec, st, &nat, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
+            if (!succeeded(r)) break;
+        }
+        std::string m(reinterpret_cast<const char*>(msg.data()),
+                      std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size() - 1));
+        if (rec == 1) {
+            state.assign(reinterpret_cast<const char*>(st), strnlen(reinterpret_cast<const char*>(st), 5));
+            native = nat;
+        }
+        if (m.empty() || text.find(m) != std::string::npos) continue;
+        if (!text.empty()) text += "\n";
+        text += m;
+    }
+    if (text.empty()) text = std::string("The ODBC call ") + call + " failed without a diagnostic message.";
+    return Error(number, std::move(text), native, std::move(state));
+}
+
+/// Decimal text as SQL Server gives it: at least `scale` digits after the point.
+std::string decimalText(std::string text, int scale) {
+    auto isPlain = [](const std::string& t) {
+        std::size_t i = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
+        bool digit = false, point = false;
+        for (; i < t.size(); ++i) {
+            if (t[i] >= '0' && t[i] <= '9') {
+                digit = true;
+            } else if (t[i] == '.' && !point) {
+                point = true;
+            } else {
+                return false;
+            }
+        }
+        return digit;
+    };
+    if (!isPlain(text)) {
+        // some drivers hand over a double's text ("1.25e+1"): rewrite it with the column's scale
+        char* end = nullptr;
+        double d = std::strtod(text.c_str(), &end);
+        if (end == text.c_str() || *end != '\0' || scale < 0 || scale > 38) return text;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.*f", scale, d);
+        return buf;
+    }
+    if (scale <= 0 || scale > 38) return text;
+    auto point = text.find('.');
+    std::size_t have = point == std::string::npos ? 0 : text.size() - point - 1;
+    if (point == std::string::npos) text += '.';
+    if (have < static_cast<std::size_t>(scale)) text.append(static_cast<std::size_t>(scale) - have, '0');
+    return text;
+}
+
+/// One bound parameter; its storage must stay put until the statement ran.
+struct ParamBuffer {
+    std::string text;
+    std::vector<unsigned char> bytes;
+    SQL_TIMESTAMP_STRUCT ts{};
+    SQLBIGINT integer = 0;
+    double real = 0;
+    unsigned char bit = 0;
+    SQLLEN indicator = 0;
+};
+
+std::string lowered(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+/// Whether a statement changes the schema (CREATE, ALTER, DROP).
+bool changesSchema(const std::string& sql) {
+    std::size_t i = 0;
+    while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+    std::string word;
+    while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i]))) word += sql[i++];
+    word = lowered(word);
+    return word == "create" || word == "alter" || word == "drop";
+}
+
+std::size_t utf8Length(const std::string& s) {
+    std::size_t n = 0;
+    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+    return n;
+}
+
+}  // namespace
+
+struct Connection::Impl {
+    explicit Impl(const Api& a) : api(&a), env(&a, SQL_HANDLE_ENV), dbc(&a, SQL_HANDLE_DBC) {}
+
+    const Api* api;
+    Handle env;
+    Handle dbc;
+    std::string dbms;
+    bool translate = false;
+    StatementTranslator translator = detail::defaultTranslator();
+    // SQLite: declared column types by table, read from the schema (see declaredTypes)
+    std::map<std::string, std::map<std::string, std::string>> declared;
+
+    [[noreturn]] void fail(const Handle& h, long number, const char* call) const {
+        throw diagnostics(*api, h.type(), h.get(), number, call);
+    }
+
+    std::vector<std::string> statements(const std::string& sql, bool withParams) const {
+        if (!translate || !translator) return {sql};
+        std::vector<std::string> out = translator(sql);
+        if (out.empty()) out.push_back(sql);
+        if (withParams && out.size() > 1) {
+            throw Error(ErrorNumber::NotSupported,
+                        "A statement with parameters must stay one statement for this database.");
+        }
+        return out;
+    }
+
+    Handle newStatement(long commandTimeout) {
+        Handle stmt(api, SQL_HANDLE_STMT);
+        if (!succeeded(api->allocHandle(SQL_HANDLE_STMT, dbc.get(), stmt.out()))) {
+            fail(dbc, ErrorNumber::Database, "SQLAllocHandle");
+        }
+        // a driver without statement timeouts still runs the statement
+        api->setStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
+                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeout)), 0);
+        return stmt;
+    }
+
+    void bind(const Handle& stmt, const std::vector<Value>& params, std::vector<ParamBuffer>& buffers) {
+        buffers.resize(params.size());
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            const Value& v = params[i];
+            ParamBuffer& b = buffers[i];
+            SQLSMALLINT cType = SQL_C_CHAR;
+            SQLSMALLINT sqlType = SQL_VARCHAR;
+            SQLULEN size = 1;
+            SQLSMALLINT digits = 0;
+            SQLPOINTER data = nullptr;
+            SQLLEN length = 0;
+            switch (v.kind()) {
+                case Value::Kind::Null:
+                    b.indicator = SQL_NULL_DATA;
+                    data = b.text.data();
+                    break;
+                case Value::Kind::Boolean:
+                    b.bit = *v.boolean() ? 1 : 0;
+                    cType = SQL_C_BIT;
+                    sqlType = SQL_BIT;
+                    data = &b.bit;
+                    break;
+                case Value::Kind::Integer:
+                    b.integer = *v.integer();
+                    cType = SQL_C_SBIGINT;
+                    sqlType = SQL_BIGINT;
+                    size = 19;
+                    data = &b.integer;
+                    break;
+                case Value::Kind::Double:
+                    b.real = *v.real();
+                    cType = SQL_C_DOUBLE;
+                    sqlType = SQL_DOUBLE;
+                    size = 15;
+                    data = &b.real;
+                    break;
+                case Value::Kind::Decimal: {
+                    b.text = v.decimal()->text;
+                    std::size_t allDigits = 0, after = 0;
+                    bool point = false;
+                    for (char c : b.text) {
+                        if (c == '.') point = true;
+                        if (c >= '0' && c <= '9') {
+                            ++allDigits;
+                            if (point) ++after;
+                        }
+                    }
+                    sqlType = SQL_DECIMAL;
+                    size = std::clamp<SQLULEN>(allDigits, 1, 38);
+                    digits = static_cast<SQLSMALLINT>(std::min<std::size_t>(after, size));
+                    b.indicator = static_cast<SQLLEN>(b.text.size());
+                    data = b.text.data();
+                    length = b.indicator;
+                    break;
+                }
+                case Value::Kind::DateTime: {
+                    const DateTime& d = *v.dateTime();
+                    b.ts.year = static_cast<SQLSMALLINT>(d.year);
+                    b.ts.month = static_cast<SQLUSMALLINT>(d.month);
+                    b.ts.day = static_cast<SQLUSMALLINT>(d.day);
+                    b.ts.hour = static_cast<SQLUSMALLINT>(d.hour);
+                    b.ts.minute = static_cast<SQLUSMALLINT>(d.minute);
+                    b.ts.second = static_cast<SQLUSMALLINT>(d.second);
+                    b.ts.fraction = static_cast<SQLUINTEGER>(d.millisecond) * 1000000u;
+                    cType = SQL_C_TYPE_TIMESTAMP;
+                    sqlType = SQL_TYPE_TIMESTAMP;
+                    size = 23;
+                    digits = 3;
+                    data = &b.ts;
+                    length = sizeof b.ts;
+                    break;
+                }
+                case Value::Kind::Text: {
+                    b.text = *v.text();
+                    std::size_t chars = utf8Length(b.text);
+                    // sent as Unicode so Chinese text survives whatever the server's code page
+                    sqlType = chars > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+                    size = std::max<SQLULEN>(chars, 1);
+                    b.indicator = static_cast<SQLLEN>(b.text.size());
+                    data = b.text.data();
+                    length = b.indicator;
+                    break;
+                }
+                case Value::Kind::Bytes:
+                    b.bytes = v.bytes()->data;
+                    cType = SQL_C_BINARY;
+                    sqlType = b.bytes.size() > 8000 ? SQL_LONGVARBINARY : SQL_VARBINARY;
+                    size = std::max<SQLULEN>(b.bytes.size(), 1);
+                    b.indicator = static_cast<SQLLEN>(b.bytes.size());
+                    data = b.bytes.data();
+                    length = b.indicator;
+                    break;
+            }
+            SQLRETURN r = api->bindParameter(stmt.get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, cType,
+                                             sqlType, size, digits, data, length, &b.indicator);
+            if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLBindParameter");
+        }
+    }
+
+    /// Runs the statement; SQL_NO_DATA (a search that matched no row) is not a failure.
+    void run(const Handle& stmt, std::string text, const std::vector<Value>& params,
+             std::vector<ParamBuffer>& buffers) {
+        auto* sqlText = reinterpret_cast<SQLCHAR*>(text.data());
+        SQLRETURN r;
+        if (params.empty()) {
+            r = api->execDirect(stmt.get(), sqlText, static_cast<SQLINTEGER>(text.size()));
+        } else {
+            r = api->prepare(stmt.get(), sqlText, static_cast<SQLINTEGER>(text.size()));
+            if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLPrepare");
+            bind(stmt, params, buffers);
+            r = api->execute(stmt.get());
+        }
+        if (!succeeded(r) && r != SQL_NO_DATA) fail(stmt, ErrorNumber::Database, "SQLExecute");
+    }
+
+    std::string columnText(const Handle& stmt, SQLUSMALLINT col, SQLUSMALLINT field) {
+        std::vector<char> buf(256);
+        SQLSMALLINT len = 0;
+        SQLRETURN r = api->colAttribute(stmt.get(), col, field, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len,
+                                        nullptr);
+        if (!succeeded(r)) return {};
+        if (len >= static_cast<SQLSMALLINT>(buf.size())) {
+            buf.resize(static_cast<std::size_t>(len) + 1);
+            r = api->colAttribute(stmt.get(), col, field, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len,
+                                  nullptr);
+            if (!succeeded(r)) return {};
+        }
+        return std::string(buf.data(), strnlen(buf.data(), buf.size()));
+    }
+
+    ColumnInfo describe(const Handle& stmt, SQLUSMALLINT col) {
+        std::vector<SQLCHAR> name(256);
+        SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        SQLRETURN r = api->describeCol(stmt.get(), col, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLen,
+                                       &sqlType, &size, &digits, &nullable);
+        if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLDescribeCol");
+        if (nameLen >= static_cast<SQLSMALLINT>(name.size())) {
+            name.resize(static_cast<std::size_t>(nameLen) + 1);
+            r = api->describeCol(stmt.get(), col, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLen,
+                                 &sqlType, &size, &digits, &nullable);
+            if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLDescribeCol");
+        }
+        ColumnInfo info =
+            detail::columnInfoFromDescription(sqlType, static_cast<unsigned long>(size), digits,
+                                              columnText(stmt, col, SQL_DESC_TYPE_NAME));
+        info.name = std::string(reinterpret_cast<const char*>(name.data()),
+                                strnlen(reinterpret_cast<const char*>(name.data()), name.size()));
+        info.baseTable = columnText(stmt, col, SQL_DESC_BASE_TABLE_NAME);
+        info.baseColumn = columnText(stmt, col, SQL_DESC_BASE_COLUMN_NAME);
+        return info;
+    }
+
+    /// The declared types of a SQLite table's columns, by lower-case column name.
+    /// The SQLite driver describes decimal(18,2) as varchar(18) and numeric(10,3)
+    /// as double, so precision and scale come from the schema instead.
+    const std::map<std::string, std::string>& declaredTypes(const std::string& table, long commandTimeout) {
+        auto key = lowered(table);
+        if (auto it = declared.find(key); it != declared.end()) return it->second;
+        std::map<std::string, std::string> types;
+        std::string quoted = "\"";
+        for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        Handle stmt = newStatement(commandTimeout);
+        std::string text = "pragma table_info(" + quoted + "\")";
+        if (succeeded(api->execDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
+                                      static_cast<SQLINTEGER>(text.size())))) {
+            while (succeeded(api->fetch(stmt.get()))) {
+                std::string name, type;
+                // columns of table_info: cid, name, type, notnull, dflt_value, pk
+                if (readPieces(stmt, 2, SQL_C_CHAR, name) && readPieces(stmt, 3, SQL_C_CHAR, type)) {
+                    types[lowered(name)] = type;
+                }
+            }
+        }
+        return declared[key] = std::move(types);
+    }
+
+    void useDeclaredTypes(std::vector<ColumnInfo>& columns, long commandTimeout) {
+        for (auto& c : columns) {
+            if (c.baseTable.empty() || c.baseColumn.empty()) continue;
+            const auto& types = declaredTypes(c.baseTable, commandTimeout);
+            auto it = types.find(lowered(c.baseColumn));
+            if (it == types.end()) continue;
+            ColumnInfo info;
+            if (!columnInfoForDeclaredType(it->second, info)) continue;
+            c.type = info.type;
+            c.definedSize = info.definedSize;
+            c.precision = info.precision;
+            c.numericScale = info.numericScale;
+        }
+    }
+
+    /// Reads a character or binary column in pieces; false for NULL.
+    template <typename Out>
+    bool readPieces(const Handle& stmt, SQLUSMALLINT col, SQLSMALLINT cType, Out& out) {
+        const SQLLEN terminator = cType == SQL_C_CHAR ? 1 : 0;
+        std::vector<char> buf(8192);
+        while (true) {
+            SQLLEN ind = 0;
+            SQLRETURN r = api->getData(stmt.get(), col, cType, buf.data(), static_cast<SQLLEN>(buf.size()), &ind);
+            if (r == SQL_NO_DATA) return true;
+            if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLGetData");
+            if (ind == SQL_NULL_DATA) return false;
+            const SQLLEN room = static_cast<SQLLEN>(buf.size()) - terminator;
+            if (ind != SQL_NO_TOTAL && ind <= room) {
+                out.insert(out.end(), buf.begin(), buf.begin() + ind);
+                return true;
+            }
+            out.insert(out.end(), buf.begin(), buf.begin() + room);
+        }
+    }
+
+    template <typename T>
+    bool readFixed(const Handle& stmt, SQLUSMALLINT col, SQLSMALLINT cType, T& out) {
+        SQLLEN ind = 0;
+        SQLRETURN r = api->getData(stmt.get(), col, cType, &out, sizeof out, &ind);
+        if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLGetData");
+        return ind != SQL_NULL_DATA;
+    }
+
+    Value readValue(const Handle& stmt, SQLUSMALLINT col, const ColumnInfo& info) {
+        switch (info.type) {
+            case adSmallInt:
+            case adInteger:
+            case adTinyInt:
+            case adUnsignedTinyInt:
+            case adBigInt: {
+                SQLBIGINT v = 0;
+                return readFixed(stmt, col, SQL_C_SBIGINT, v) ? Value(static_cast<long long>(v)) : Value();
+            }
+            case adBoolean: {
+                unsigned char v = 0;
+                return readFixed(stmt, col, SQL_C_BIT, v) ? Value(v != 0) : Value();
+            }
+            case adSingle:
+            case adDouble: {
+                double v = 0;
+                return readFixed(stmt, col, SQL_C_DOUBLE, v) ? Value(v) : Value();
+            }
+            case adCurrency:
+            case adNumeric: {
+                std::string text;
+                if (!readPieces(stmt, col, SQL_C_CHAR, text)) return Value();
+                return Value(Decimal{decimalText(std::move(text), info.numericScale)});
+            }
+            case adDBTimeStamp: {
+                SQL_TIMESTAMP_STRUCT ts{};
+                if (!readFixed(stmt, col, SQL_C_TYPE_TIMESTAMP, ts)) return Value();
+                return Value(DateTime{ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
+                                      static_cast<int>(ts.fraction / 1000000u)});
+            }
+            case adBinary:
+            case adVarBinary:
+            case adLongVarBinary: {
+                Bytes b;
+                return readPieces(stmt, col, SQL_C_BINARY, b.data) ? Value(std::move(b)) : Value();
+            }
+            default: {
+                std::string text;
+                return readPieces(stmt, col, SQL_C_CHAR, text) ? Value(std::move(text)) : Value();
+            }
+        }
+    }
+
+    void setAutocommit(bool on) {
+        SQLRETURN r = api->setConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT,
+                                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                                              on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                                          SQL_IS_UINTEGER);
+        if (!succeeded(r)) fail(dbc, ErrorNumber::Database, "SQLSetConnectAttr(SQL_ATTR_AUTOCOMMIT)");
+    }
+
+    void endTransaction(SQLSMALLINT completion) {
+        SQLRETURN r = api->endTran(SQL_HANDLE_DBC, dbc.get(), completion);
+        if (!succeeded(r)) {
+            Error e = diagnostics(*api, SQL_HANDLE_DBC, dbc.get(), ErrorNumber::Database, "SQLEndTran");
+            // leave the connection in autocommit whatever happened to the transaction
+            api->setConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT,
+                                reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_AUTOCOMMIT_ON)),
+                                SQL_IS_UINTEGER);
+            throw e;
+        }
+        setAutocommit(true);
+    }
+};
+
+Connection::Connection() : Connection(detail::systemApi()) {}
+
+Connection::Connection(const detail::Api& api) : impl_(std::make_unique<Impl>(api)) {}
+
+Connection::~Connection() {
+    // the base class cannot reach our hooks any more once we are gone
+    Close();
+}
+
+const std::string& Connection::dbmsName() const { return impl_->dbms; }
+
+bool Connection::translatesStatements() const { return impl_->translate && impl_->translator != nullptr; }
+
+void Connection::setStatementTranslator(StatementTranslator translator) { impl_->translator = std::move(translator); }
+
+void Connection::doOpen(const std::string& connectionString, const std::string& user, const std::string& password) {
+    Impl& d = *impl_;
+    const std::string text = driverConnectionString(connectionString, user, password);
+    if (!d.env) {
+        Handle env(d.api, SQL_HANDLE_ENV);
+        if (!succeeded(d.api->allocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env.out()))) {
+            throw Error(ErrorNumber::ConnectionFailed, "The ODBC driver manager could not allocate an environment.");
+        }
+        if (!succeeded(d.api->setEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
+                                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), 0))) {
+            throw diagnostics(*d.api, SQL_HANDLE_ENV, env.get(), ErrorNumber::ConnectionFailed, "SQLSetEnvAttr");
+        }
+        d.env = std::move(env);
+    }
+    Handle dbc(d.api, SQL_HANDLE_DBC);
+    if (!succeeded(d.api->allocHandle(SQL_HANDLE_DBC, d.env.get(), dbc.out()))) {
+        throw diagnostics(*d.api, SQL_HANDLE_ENV, d.env.get(), ErrorNumber::ConnectionFailed, "SQLAllocHandle");
+    }
+    d.api->setConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(ConnectionTimeout())), SQL_IS_UINTEGER);
+    std::string in = text;
+    SQLRETURN r = d.api->driverConnect(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+                                       static_cast<SQLSMALLINT>(std::min<std::size_t>(in.size(), 32767)), nullptr, 0,
+                                       nullptr, SQL_DRIVER_NOPROMPT);
+    if (!succeeded(r)) {
+        throw diagnostics(*d.api, SQL_HANDLE_DBC, dbc.get(), ErrorNumber::ConnectionFailed, "SQLDriverConnect");
+    }
+    char name[256] = {};
+    SQLSMALLINT len = 0;
+    std::string dbms;
+    if (succeeded(d.api->getInfo(dbc.get(), SQL_DBMS_NAME, name, sizeof name, &len))) {
+        dbms.assign(name, strnlen(name, sizeof name));
+    }
+    d.dbc = std::move(dbc);
+    d.dbms = std::move(dbms);
+    d.translate = d.dbms != "Microsoft SQL Server";
+}
+
+void Connection::doClose() noexcept {
+    Impl& d = *impl_;
+    if (!d.dbc) return;
+    d.api->disconnect(d.dbc.get());
+    d.dbc.reset();
+    d.dbms.clear();
+    d.declared.clear();
+    d.translate = false;
+}
+
+long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
+    Impl& d = *impl_;
+    if (changesSchema(sql)) d.declared.clear();
+    long total = -1;
+    for (auto& text : d.statements(sql, !params.empty())) {
+        Handle stmt = d.newStatement(CommandTimeout());
+        std::vector<ParamBuffer> buffers;
+        d.run(stmt, std::move(text), params, buffers);
+        SQLLEN count = -1;
+        if (succeeded(d.api->rowCount(stmt.get(), &count)) && count >= 0) total = (total < 0 ? 0 : total) + count;
+        // the later statements of a batch report their failures only when reached
+        for (SQLRETURN r = d.api->moreResults(stmt.get()); r != SQL_NO_DATA; r = d.api->moreResults(stmt.get())) {
+            if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
+        }
+    }
+    return total;
+}
+
+ResultTable Connection::doQuery(const std::string& sql) {
+    Impl& d = *impl_;
+    auto texts = d.statements(sql, false);
+    // statements ahead of the query (none, unless the translation made several) only run
+    for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
+        Handle before = d.newStatement(CommandTimeout());
+        std::vector<ParamBuffer> none;
+        d.run(before, std::move(texts[i]), {}, none);
+    }
+    Handle stmt = d.newStatement(CommandTimeout());
+    std::vector<ParamBuffer> none;
+    d.run(stmt, std::move(texts.back()), {}, none);
+    ResultTable result;
+    SQLSMALLINT count = 0;
+    while (true) {
+        if (!succeeded(d.api->numResultCols(stmt.get(), &count))) d.fail(stmt, ErrorNumber::Database, "SQLNumResultCols");
+        if (count > 0) break;
+        // statements before the SELECT of a batch (SET NOCOUNT ON, an INSERT) give no columns
+        SQLRETURN r = d.api->moreResults(stmt.get());
+        if (r == SQL_NO_DATA) return result;
+        if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
+    }
+    for (SQLSMALLINT c = 1; c <= count; ++c) result.columns.push_back(d.describe(stmt, static_cast<SQLUSMALLINT>(c)));
+    if (d.dbms == "SQLite") d.useDeclaredTypes(result.columns, CommandTimeout());
+    while (true) {
+        SQLRETURN r = d.api->fetch(stmt.get());
+        if (r == SQL_NO_DATA) break;
+        if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLFetch");
+        for (SQLSMALLINT c = 1; c <= count; ++c) {
+            result.cells.push_back(d.readValue(stmt, static_cast<SQLUSMALLINT>(c), result.columns[c - 1]));
+        }
+    }
+    return result;
+}
+
+void Connection::doBegin() { impl_->setAutocommit(false); }
+
+void Connection::doCommit() { impl_->endTransaction(SQL_COMMIT); }
+
+void Connection::doRollback() { impl_->endTransaction(SQL_ROLLBACK); }
+
+void installConnectionFactory() {
+    Palvo::installConnectionFactory([] { return std::make_shared<Connection>(); });
+}
+
+}  // namespace Palvo::odbc

@@ -1,0 +1,74 @@
+// The ODBC data access adapter: SQL Server through FreeTDS (unixODBC), and any
+// other ODBC driver with the T-SQL dialect translated for it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "palvo/data.h"
+
+namespace Palvo::odbc {
+
+namespace detail {
+struct Api;  // the table of ODBC calls the adapter goes through
+}
+
+/// Rewrites a T-SQL statement for a database that is not SQL Server; one
+/// statement may become several, run in order.
+using StatementTranslator = std::function<std::vector<std::string>(const std::string& sql)>;
+
+/// A connection through the ODBC driver manager. Open takes an ODBC
+/// connection string ("driver=sql server;server=...;uid=...;pwd=...;database=..."
+/// reaches SQL Server through FreeTDS). Every failure raises Palvo::Error with
+/// the driver's message, native error code and SQLSTATE.
+class Connection : public Palvo::Connection {
+public:
+    Connection();
+    /// Uses the given call table instead of the driver manager (for tests).
+    explicit Connection(const detail::Api& api);
+    ~Connection() override;
+
+    std::string backendName() const override { return "odbc"; }
+
+    /// The DBMS name the driver reported when the connection opened; "" while closed.
+    const std::string& dbmsName() const;
+    /// Whether statements are translated before they reach the database
+    /// (true for every DBMS but Microsoft SQL Server).
+    bool translatesStatements() const;
+    /// Replaces the translator used for databases other than SQL Server.
+    void setStatementTranslator(StatementTranslator translator);
+
+protected:
+    void doOpen(const std::string& connectionString, const std::string& user, const std::string& password) override;
+    void doClose() noexcept override;
+    long doExecute(const std::string& sql, const std::vector<Value>& params) override;
+    ResultTable doQuery(const std::string& sql) override;
+    void doBegin() override;
+    void doCommit() override;
+    void doRollback() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+/// The host platform's connection string for a server, user, password and
+/// database, every value quoted in braces ("}" doubled), so that ";", "=" and
+/// braces in a password reach the server as typed.
+std::string connectionStringFor(const std::string& server, const std::string& user, const std::string& password,
+                                const std::string& database);
+
+/// The connection string handed to the driver manager: "driver=sql server"
+/// (any case, braces optional) becomes the FreeTDS driver, and a FreeTDS
+/// connection gets ClientCharset=UTF-8 and TDS_Version=7.4 unless given.
+/// A non-empty user or password is added as UID/PWD. Throws Palvo::Error
+/// (ConnectionFailed) when the string cannot be parsed.
+std::string driverConnectionString(const std::string& connectionString, const std::string& user = {},
+                                   const std::string& password = {});
+
+/// Makes Palvo::newConnection() create odbc::Connection objects.
+void installConnectionFactory();
+
+}  // namespace Palvo::odbc
