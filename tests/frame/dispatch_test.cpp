@@ -1,0 +1,210 @@
+#include "src/frame/dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "palvo/dispatch.h"
+#include "palvo/error.h"
+#include "palvo/executor.h"
+#include "palvo/memory_cursor.h"
+#include "palvo/session.h"
+
+namespace Palvo {
+namespace {
+
+using Args = std::vector<std::optional<std::string>>;
+
+long errorNumberOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(CallByName, FindsClassAndMethodWithoutRegardToCase) {
+    EXPECT_EQ(callByName("clsIp", "bIsIP", {"192.168.0.1"}).result, Value(true));
+    EXPECT_EQ(callByName("CLSIP", "bisip", {"192.168.0.1"}).result, Value(true));
+    EXPECT_EQ(callByName("Palvo.clsIp", "bIsIP", {"0.1.2.3"}).result, Value(false));
+}
+
+TEST(CallByName, UnknownNamesAndWrongArgumentCountsRaiseThePlatformErrors) {
+    struct Case {
+        const char* cls;
+        const char* method;
+        Args args;
+        long number;
+    };
+    const std::vector<Case> cases = {
+        {"clsNothing", "bIsIP", {"1.1.1.1"}, 438},
+        {"clsIp", "bIsIPv6", {"1.1.1.1"}, 438},
+        {"clsIp", "", {}, 438},
+        {"Palvo.", "bIsIP", {}, 438},
+        {"clsForm", "mInit_Var", {}, 438},  // takes a connection object: not callable with text
+        {"clsIp", "bIsIP", {}, 449},
+        {"clsIp", "bIsIP", {std::nullopt}, 449},
+        {"clsIp", "bIsIP", {"1.1.1.1", "x"}, 450},
+        {"clsIp", "GetComputerName", {"x"}, 450},
+        {"clsIp", "GetLocalIPAddress", {"", ""}, 450},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(errorNumberOf([&] { callByName(c.cls, c.method, c.args); }), c.number)
+            << c.cls << "." << c.method;
+    }
+    try {
+        callByName("clsIp", "Nope", {});
+    } catch (const Error& e) {
+        EXPECT_NE(e.description().find("Object doesn't support this property or method"), std::string::npos);
+    }
+}
+
+TEST(Convert, TextArgumentsBecomeTheParameterTypes) {
+    using dispatch::Type;
+    struct Case {
+        const char* text;
+        Type type;
+        Value expected;
+    };
+    const std::vector<Case> cases = {
+        {"12", Type::Int16, Value(12)},
+        {" 12 ", Type::Int16, Value(12)},
+        {"2.5", Type::Int16, Value(2)},  // half to even
+        {"3.5", Type::Int16, Value(4)},
+        {"-32768", Type::Int16, Value(-32768)},
+        {"32767", Type::Int16, Value(32767)},
+        {"1e3", Type::Int16, Value(1000)},
+        {"2147483647", Type::Int32, Value(2147483647)},
+        {"-2147483648", Type::Int32, Value(-2147483648LL)},
+        {"0.5", Type::Single, Value(0.5)},
+        {"0.1", Type::Single, Value(static_cast<double>(0.1f))},
+        {"0.1", Type::Double, Value(0.1)},
+        {"-7.25e2", Type::Double, Value(-725.0)},
+        {"True", Type::Boolean, Value(true)},
+        {"false", Type::Boolean, Value(false)},
+        {"0", Type::Boolean, Value(false)},
+        {"-1", Type::Boolean, Value(true)},
+        {"2", Type::Boolean, Value(true)},
+        {"  abc ", Type::Text, Value("  abc ")},
+        {"", Type::Text, Value("")},
+        {"15", Type::Variant, Value("15")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(dispatch::convert(c.text, c.type, "p"), c.expected) << c.text;
+}
+
+TEST(Convert, BadTextIsATypeMismatchAndTooLargeANumberAnOverflow) {
+    using dispatch::Type;
+    struct Case {
+        const char* text;
+        Type type;
+        long number;
+    };
+    const std::vector<Case> cases = {
+        {"abc", Type::Int16, 13},     {"", Type::Int32, 13},         {"True", Type::Int16, 13},
+        {"12abc", Type::Int32, 13},   {"x", Type::Double, 13},       {"", Type::Single, 13},
+        {"yes", Type::Boolean, 13},   {"", Type::Boolean, 13},       {"32768", Type::Int16, 6},
+        {"-32769", Type::Int16, 6},   {"2147483648", Type::Int32, 6}, {"1e39", Type::Single, 6},
+        {"1e400", Type::Double, 13},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(errorNumberOf([&] { dispatch::convert(c.text, c.type, "lenId"); }), c.number) << c.text;
+    }
+    try {
+        dispatch::convert("abc", Type::Int16, "lenId");
+    } catch (const Error& e) {
+        EXPECT_NE(e.description().find("lenId"), std::string::npos) << e.description();
+    }
+}
+
+// A method that changes some of its by-reference arguments.
+const dispatch::Method kSwap{"mSwap",
+                             dispatch::Type::Int32,
+                             {{"a", dispatch::Type::Text, true},
+                              {"b", dispatch::Type::Text, true},
+                              {"n", dispatch::Type::Int16, true, true, Value(7)},
+                              {"k", dispatch::Type::Int16, false, true, Value(1)}},
+                             [](dispatch::Args& a) {
+                                 std::swap(a[0], a[1]);
+                                 a[2] = Value(a[2].toInt64() + 1);
+                                 a[3] = Value(99);  // by value: never reported
+                                 return Value(a[3].toInt64());
+                             }};
+
+TEST(Call, ReportsTheByReferenceArgumentsTheMethodChanged) {
+    auto r = dispatch::call(kSwap, {"x", "y", "3", "5"});
+    EXPECT_TRUE(r.hasResult);
+    EXPECT_EQ(r.result, Value(99));
+    ASSERT_EQ(r.changed.size(), 3u);
+    EXPECT_EQ(r.changed[0].name, "a");
+    EXPECT_EQ(r.changed[0].value, Value("y"));
+    EXPECT_EQ(r.changed[1].name, "b");
+    EXPECT_EQ(r.changed[2].name, "n");
+    EXPECT_EQ(r.changed[2].value, Value(4));
+
+    // Unchanged values are not reported; an omitted argument has no variable to return into.
+    r = dispatch::call(kSwap, {"same", "same"});
+    EXPECT_TRUE(r.changed.empty());
+    r = dispatch::call(kSwap, {"x", "y", std::nullopt, "2"});
+    ASSERT_EQ(r.changed.size(), 2u);
+    EXPECT_EQ(r.changed[1].name, "b");
+}
+
+TEST(CallByName, OmittedOptionalArgumentsTakeTheirDefaults) {
+    session() = SessionContext{};
+    auto r = callByName("clsForm", "mInit_Form", {});
+    EXPECT_FALSE(r.hasResult);
+    EXPECT_EQ(session().lF_BackColor, static_cast<std::int32_t>(0x8000000F));
+    EXPECT_EQ(session().lT_FontSize, 10);
+    EXPECT_EQ(session().lL_FontSize, 9);
+    EXPECT_EQ(session().lL_forColor_Select, 0xFF0000);
+    EXPECT_FALSE(session().bT_FontBold);
+
+    callByName("clsForm", "mInit_Form", {"255", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                         std::nullopt, "12", "True"});
+    EXPECT_EQ(session().lF_BackColor, 255);
+    EXPECT_EQ(session().lF_ForColor, static_cast<std::int32_t>(0x80000012));
+    EXPECT_EQ(session().lT_FontSize, 12);
+    EXPECT_TRUE(session().bT_FontBold);
+    EXPECT_EQ(errorNumberOf([] { callByName("clsForm", "mInit_Form", {"blue"}); }), 13);
+    session() = SessionContext{};
+}
+
+class RecordingExecutor : public LineExecutor {
+public:
+    bool executeLine(const std::string& code, bool checkOnly, std::string&) override {
+        calls.push_back((checkOnly ? "check:" : "run:") + code);
+        return code.find("fail") == std::string::npos;
+    }
+    std::vector<std::string> calls;
+};
+
+TEST(CallByName, MachineMethodsGoThroughTheInstalledPorts) {
+    auto executor = std::make_shared<RecordingExecutor>();
+    installLineExecutor(executor);
+    EXPECT_EQ(callByName("clsElse", "bExecuteCode", {"x = 1"}).result, Value(true));
+    EXPECT_EQ(callByName("clsElse", "bExecuteCode", {"fail()", "True"}).result, Value(false));
+    EXPECT_EQ(executor->calls, (std::vector<std::string>{"run:x = 1", "check:fail()"}));
+    EXPECT_EQ(errorNumberOf([] { callByName("clsElse", "bExecuteCode", {"x", "perhaps"}); }), 13);
+    installLineExecutor(nullptr);
+    EXPECT_EQ(errorNumberOf([] { callByName("clsElse", "bExecuteCode", {"x = 1"}); }), 429);
+
+    auto cursor = std::make_shared<memory::Cursor>(-3, POINTAPI{5, -7});
+    installCursorPort(cursor);
+    EXPECT_FALSE(callByName("clsElse", "ShowMouse", {}).hasResult);
+    EXPECT_EQ(cursor->displayCount(), 2);
+    EXPECT_EQ(callByName("clsElse", "lSreenCoordinate", {}).result, Value("X=5,Y=-7"));
+    installCursorPort(nullptr);
+}
+
+TEST(LateBoundSignatures, DescribeEveryRegisteredMethod) {
+    auto lines = lateBoundSignatures();
+    auto has = [&](const std::string& s) { return std::find(lines.begin(), lines.end(), s) != lines.end(); };
+    EXPECT_TRUE(has("clsIp.bIsIP(sIP As String) As Boolean"));
+    EXPECT_TRUE(has("clsElse.bExecuteCode(ByRef stCode As String, [ByRef fCheckOnly As Boolean = False]) As Boolean"));
+    EXPECT_TRUE(has("clsDatabase.sNextId(tbname As String, lenId As Integer, [IncField As String = \"编号\"]) As String"));
+}
+
+}  // namespace
+}  // namespace Palvo
