@@ -85,3 +85,31 @@ public:
 };
 
 }  // namespace Palvo
+
+namespace Palvo {
+
+/// A text box. Positions and lengths count characters, not bytes.
+class TextBox : public Control {
+public:
+    std::string typeName() const override { return "TextBox"; }
+    virtual std::string Text() const = 0;
+    /// Replacing the text puts the caret at the start with nothing selected.
+    virtual void Text(const std::string& text) = 0;
+    /// Characters before the caret; a value beyond the text puts the caret at its end. Throws 380 when negative.
+    virtual int SelStart() const = 0;
+    virtual void SelStart(int start) = 0;
+    /// Characters selected after the caret, cut at the end of the text. Throws 380 when negative.
+    virtual int SelLength() const = 0;
+    virtual void SelLength(int length) = 0;
+    /// Throws 5 (invalid procedure call) when the box is disabled, as the platform does.
+    virtual void SetFocus() = 0;
+    virtual bool Enabled() const = 0;
+    virtual void Enabled(bool enabled) = 0;
+    /// Most characters the user may type; 0 means no limit.
+    virtual int MaxLength() const = 0;
+    virtual void MaxLength(int length) = 0;
+    virtual std::string Tag() const = 0;
+    virtual void Tag(const std::string& tag) = 0;
+};
+
+}  // namespace Palvo

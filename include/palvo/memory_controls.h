@@ -128,3 +128,43 @@ private:
 };
 
 }  // namespace Palvo::memory
+
+namespace Palvo::memory {
+
+/// A text box; focused() tells whether SetFocus reached it.
+class TextBox : public Palvo::TextBox {
+public:
+    explicit TextBox(std::string name = "Text1", std::string text = {}) : name_(std::move(name)), text_(std::move(text)) {}
+    std::string Name() const override { return name_; }
+    std::string Text() const override { return text_; }
+    void Text(const std::string& text) override;
+    int SelStart() const override { return selStart_; }
+    void SelStart(int start) override;
+    int SelLength() const override { return selLength_; }
+    void SelLength(int length) override;
+    void SetFocus() override;
+    bool Enabled() const override { return enabled_; }
+    void Enabled(bool enabled) override { enabled_ = enabled; }
+    int MaxLength() const override { return maxLength_; }
+    void MaxLength(int length) override;
+    std::string Tag() const override { return tag_; }
+    void Tag(const std::string& tag) override { tag_ = tag; }
+
+    bool focused() const { return focused_; }
+    void blur() { focused_ = false; }
+    /// The selected text.
+    std::string SelText() const;
+
+private:
+    int length() const;
+    std::string name_;
+    std::string text_;
+    int selStart_ = 0;
+    int selLength_ = 0;
+    bool enabled_ = true;
+    bool focused_ = false;
+    int maxLength_ = 0;
+    std::string tag_;
+};
+
+}  // namespace Palvo::memory

@@ -1,0 +1,62 @@
+// The message box port: every message the library shows goes through the
+// instance installed on the calling thread.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace Palvo {
+
+/// Buttons, icons and default button of a message box; add them up.
+enum VbMsgBoxStyle : int {
+    vbOKOnly = 0,
+    vbOKCancel = 1,
+    vbAbortRetryIgnore = 2,
+    vbYesNoCancel = 3,
+    vbYesNo = 4,
+    vbRetryCancel = 5,
+    vbCritical = 16,
+    vbQuestion = 32,
+    vbExclamation = 48,
+    vbInformation = 64,
+    vbDefaultButton1 = 0,
+    vbDefaultButton2 = 256,
+    vbDefaultButton3 = 512,
+};
+
+/// The button the user pressed.
+enum VbMsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7 };
+
+/// Shows a message and waits for the answer. Implemented by the windows host
+/// (a real dialog) and by the memory adapter (recorded, answered from a script).
+class MessageBoxPort {
+public:
+    virtual ~MessageBoxPort();
+    /// Returns the button pressed (a VbMsgBoxResult).
+    virtual int show(const std::string& text, int style, const std::string& title) = 0;
+};
+
+/// Installs the calling thread's message box and returns the one it replaces
+/// (nullptr to uninstall). The thread shares ownership with the caller.
+std::shared_ptr<MessageBoxPort> installMessageBox(std::shared_ptr<MessageBoxPort> port);
+
+/// The calling thread's message box. Throws Palvo::Error 429 when none is installed.
+MessageBoxPort& messageBox();
+
+/// Shows a message through the calling thread's message box. Throws Palvo::Error
+/// 429 (naming the text) when none is installed: it never blocks or prints instead.
+int msgBox(const std::string& text, int style = vbOKOnly, const std::string& title = {});
+
+/// Installs a message box for the life of the guard and restores the previous one.
+class ScopedMessageBox {
+public:
+    explicit ScopedMessageBox(std::shared_ptr<MessageBoxPort> port) : previous_(installMessageBox(std::move(port))) {}
+    ~ScopedMessageBox() { installMessageBox(std::move(previous_)); }
+    ScopedMessageBox(const ScopedMessageBox&) = delete;
+    ScopedMessageBox& operator=(const ScopedMessageBox&) = delete;
+
+private:
+    std::shared_ptr<MessageBoxPort> previous_;
+};
+
+}  // namespace Palvo

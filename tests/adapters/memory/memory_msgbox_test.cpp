@@ -1,0 +1,79 @@
+#include "palvo/memory_msgbox.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "palvo/error.h"
+
+namespace Palvo {
+namespace {
+
+TEST(ScriptedMessageBox, RecordsEveryMessageAndPressesTheFirstButtonByDefault) {
+    auto box = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox guard(box);
+    EXPECT_EQ(msgBox("请填入数字！", vbExclamation, "提示"), vbOK);
+    EXPECT_EQ(msgBox("保存吗？", vbYesNo + vbQuestion, "Vantrel提示"), vbYes);
+    EXPECT_EQ(msgBox("重试？", vbRetryCancel), vbRetry);
+    ASSERT_EQ(box->messages().size(), 3u);
+    EXPECT_EQ(box->messages()[0], (memory::ShownMessage{"请填入数字！", 48, "提示"}));
+    EXPECT_EQ(box->last().style, 5);
+}
+
+TEST(ScriptedMessageBox, AnswersFromTheScriptInOrder) {
+    auto box = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox guard(box);
+    box->answerNo();
+    box->answerYes();
+    box->answer(vbCancel);
+    EXPECT_EQ(msgBox("a", vbYesNo), vbNo);
+    EXPECT_EQ(msgBox("b", vbYesNoCancel), vbYes);
+    EXPECT_EQ(msgBox("c", vbOKCancel), vbCancel);
+    EXPECT_EQ(box->pendingAnswers(), 0u);
+}
+
+TEST(ScriptedMessageBox, AnAnswerThatIsNoButtonOfTheMessageIsAnError) {
+    auto box = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox guard(box);
+    box->answerYes();
+    EXPECT_THROW(msgBox("only OK", vbOKOnly), Error);
+    ASSERT_EQ(box->messages().size(), 1u);  // the message was still recorded
+}
+
+TEST(MessageBoxPort, WithoutAnInstalledBoxShowingRaisesInsteadOfBlocking) {
+    installMessageBox(nullptr);
+    try {
+        msgBox("最大只能处理小于十亿", vbInformation, "提示信息");
+        FAIL() << "no error raised";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::NotInstalled);
+        EXPECT_NE(e.description().find("最大只能处理小于十亿"), std::string::npos);
+    }
+    EXPECT_THROW(messageBox(), Error);
+}
+
+TEST(MessageBoxPort, EachThreadHasItsOwnBoxAndTheGuardRestoresThePrevious) {
+    auto outer = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox g1(outer);
+    {
+        auto inner = std::make_shared<memory::ScriptedMessageBox>();
+        ScopedMessageBox g2(inner);
+        msgBox("inner");
+        EXPECT_EQ(inner->messages().size(), 1u);
+    }
+    msgBox("outer");
+    EXPECT_EQ(outer->messages().size(), 1u);
+    bool otherThreadHadNone = false;
+    std::thread([&] {
+        try {
+            msgBox("from another thread");
+        } catch (const Error&) {
+            otherThreadHadNone = true;
+        }
+    }).join();
+    EXPECT_TRUE(otherThreadHadNone);
+    EXPECT_EQ(outer->messages().size(), 1u);
+}
+
+}  // namespace
+}  // namespace Palvo
