@@ -6,6 +6,7 @@
 
 #include "palvo/dispatch.h"
 #include "palvo/error.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::dispatch {
 
@@ -45,11 +46,18 @@ bool sameName(std::string_view a, std::string_view b) {
 }
 
 double number(const std::string& argText, Type type, const char* paramName) {
-    try {
-        return Value(argText).toDouble();
-    } catch (const Error&) {
-        mismatch(argText, type, paramName);
-    }
+    auto value = util::readNumber(argText);
+    if (!value) mismatch(argText, type, paramName);
+    return *value;
+}
+
+// "True" and "False" in any case, or a number (non-zero is True), as the platform's CBool reads text.
+bool booleanFrom(const std::string& argText, const char* paramName) {
+    std::string word = util::trim(argText);
+    for (auto& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (word == "true") return true;
+    if (word == "false") return false;
+    return number(argText, Type::Boolean, paramName) != 0;
 }
 
 const ClassTable* findClass(std::string_view name) {
@@ -86,11 +94,7 @@ Value convert(const std::string& argText, Type type, const char* paramName) {
         case Type::Double:
             return Value(number(argText, type, paramName));
         case Type::Boolean:
-            try {
-                return Value(Value(argText).toBool());
-            } catch (const Error&) {
-                mismatch(argText, type, paramName);
-            }
+            return Value(booleanFrom(argText, paramName));
         case Type::None:
         case Type::Text:
         case Type::Variant:

@@ -34,7 +34,8 @@ std::string computerName();
 std::optional<std::vector<std::string>> adapterAddresses();
 
 /// Walks the address list: an empty text ends the walk with ""; the first text
-/// matching sppIP + "*" is the result; "" at the end.
+/// matching sppIP + "*" (the platform's Like) is the result; "" at the end.
+/// Throws Palvo::Error 93 when sppIP is not a valid pattern.
 std::string firstAddressMatching(const std::vector<std::string>& addresses, std::string_view sppIP);
 
 /// adapterAddresses() walked with firstAddressMatching(); "" when the list cannot be read.
@@ -42,9 +43,5 @@ std::string localIPAddress(std::string_view sppIP);
 
 /// True only for a well-formed dotted IPv4 address. Never throws.
 bool isIP(std::string_view text);
-
-/// Case-sensitive wildcard match as the platform's Like: * any run, ? one
-/// character, # one digit, [abc] / [a-z] / [!abc] one character of a set.
-bool like(std::string_view text, std::string_view pattern);
 
 }  // namespace Palvo::machine
