@@ -3,6 +3,7 @@
 #include <cctype>
 #include <ostream>
 
+#include "apps/cli/call_command.h"
 #include "apps/cli/init_command.h"
 #include "palvo/error.h"
 #include "palvo/odbc.h"
@@ -19,7 +20,9 @@ const char* kUsage =
     "  runs one T-SQL statement on the embedded database FILE (default palvo.db,\n"
     "  created when missing) or over ODBC; a query prints its rows tab-separated.\n"
     "       palvo init --db FILE [--sample]\n"
-    "  creates the host tables (and a sample of units, customers, goods and sales).\n";
+    "  creates the host tables (and a sample of units, customers, goods and sales).\n"
+    "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] CLASS.METHOD [ARG...]\n"
+    "  calls one library method by name (palvo call --list shows them).\n";
 
 std::string cell(const Value& v) { return v.isNull() ? "NULL" : v.toText(); }
 
@@ -118,6 +121,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (args[0] == "sql") return runSql(args, out, err);
     if (args[0] == "init") return runInit(args, out, err);
+    if (args[0] == "call") return runCall(args, out, err);
     err << "palvo: unknown command '" << args[0] << "'\n" << kUsage;
     return 2;
 }

@@ -1,0 +1,156 @@
+#include "apps/cli/call_command.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "apps/cli/cli.h"
+#include "palvo/executor.h"
+#include "palvo/session.h"
+
+namespace Palvo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome palvo(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    int status = run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+class CallCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("palvo_call_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        db_ = (dir_ / "t.db").string();
+        ASSERT_EQ(palvo({"sql", "--db", db_, "create table 客户 (编号 nvarchar(10), 名称 nvarchar(50))"}).status, 0);
+        ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 客户 values ('0007', N'华北商行')"}).status, 0);
+    }
+    void TearDown() override {
+        installLineExecutor(nullptr);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    fs::path dir_;
+    std::string db_;
+};
+
+TEST_F(CallCommand, PrintsTheResultAsText) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {{"call", "clsIp.bIsIP", "192.168.0.1"}, "True\n"},
+        {{"call", "clsIp.bIsIP", "192.168.000.1"}, "False\n"},
+        {{"call", "--db", db_, "clsDatabase.sGetFieldValue", "客户", "名称", "编号", "0007"}, "华北商行\n"},
+        {{"call", "--db", db_, "clsDatabase.sGetFieldValue", "客户", "名称", "编号", "9"}, "\n"},
+        {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "6"}, "000008\n"},
+        {{"call", "--db", db_, "clsDatabase.lGetSearchCount", "select * from 客户"}, "1\n"},
+        // By-reference arguments the method only reads are not printed.
+        {{"call", "--db", db_, "clsDatabase.sGetSomeInfo", "select 名称 from 客户", "0", "无"}, "华北商行\n"},
+        {{"call", "clsElse.ShowMouse"}, "\n"},
+        {{"call", "clsElse.lSreenCoordinate"}, "X=0,Y=0\n"},
+        {{"call", "clsElse.bExecuteCode", "x = 1 + 1"}, "True\n"},
+        {{"call", "clsElse.bExecuteCode", "x = = 1", "True"}, "False\n"},
+        {{"call", "--", "clsIp.bIsIP", "--db"}, "False\n"},  // after CLASS.METHOD everything is an argument
+    };
+    for (const auto& c : cases) {
+        auto r = palvo(c.args);
+        EXPECT_EQ(r.status, 0) << c.args[1] << " " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args.back();
+        EXPECT_EQ(r.err, "") << c.args.back();
+    }
+}
+
+TEST_F(CallCommand, ARaisedFailurePrintsItsNumberAndExitsWithOne) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"call", "clsIp.bIsIPv6", "1.1.1.1"}, "error 438: Object doesn't support this property or method"},
+        {{"call", "clsIp.bIsIP"}, "error 449: Argument not optional"},
+        {{"call", "clsIp.bIsIP", "1.1.1.1", "2"}, "error 450: Wrong number of arguments or invalid property assignment"},
+        {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "six"}, "error 13: Type mismatch"},
+        {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "40000"}, "error 6: Overflow"},
+        {{"call", "--db", db_, "clsDatabase.lGetSearchCount", "select * from 没有这个表"}, "error -2147217900: "},
+        {{"call", "--db", db_, "clsDatabase.sServerTime", "YYYY-MM-DD"}, "error "},
+    };
+    for (const auto& c : cases) {
+        auto r = palvo(c.args);
+        EXPECT_EQ(r.status, 1) << c.args.back();
+        EXPECT_EQ(r.out, "") << c.args.back();
+        EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+    }
+}
+
+TEST_F(CallCommand, WithoutAConnectionDatabaseMethodsFailWithObjectRequired) {
+    auto cwd = fs::current_path();
+    fs::current_path(dir_);  // no palvo.db here
+    auto r = palvo({"call", "clsDatabase.lGetSearchCount", "select 1"});
+    fs::current_path(cwd);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("error 424: ", 0), 0u) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "palvo.db"));
+}
+
+TEST_F(CallCommand, SetsUpTheSessionFromTheOptions) {
+    auto r = palvo({"call", "--db", db_, "--unit", "03", "--user", "张三", "clsIp.bIsIP", "1.1.1.1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(session().Dwbh, "03");
+    EXPECT_EQ(session().sUser, "张三");
+    EXPECT_EQ(session().sMsg, "Vantrel提示");
+    EXPECT_EQ(session().lSelectTop, 50);
+    EXPECT_EQ(session().oConn, nullptr);  // released when the call is done
+}
+
+TEST(CallUsage, BadCommandLinesShowTheUsage) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"call"},
+        {"call", "clsIp"},
+        {"call", "clsIp."},
+        {"call", ".bIsIP"},
+        {"call", "--db", "a.db", "--odbc", "DSN=x", "clsIp.bIsIP", "1.1.1.1"},
+        {"call", "--verbose", "clsIp.bIsIP", "1.1.1.1"},
+        {"call", "--db"},
+    };
+    for (const auto& args : cases) {
+        auto r = palvo(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_NE(r.err.find("usage: palvo call"), std::string::npos) << args.back();
+    }
+    auto list = palvo({"call", "--list"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find("clsIp.bIsIP(sIP As String) As Boolean\n"), std::string::npos);
+}
+
+TEST(PrintingMessageBox, PrintsTitleAndTextAndAnswersTheDefaultButton) {
+    struct Case {
+        int style;
+        int answer;
+    };
+    const Case cases[] = {
+        {0, 1}, {64, 1}, {1, 1}, {1 + 256, 2}, {4, 6}, {4 + 32, 6}, {4 + 256, 7},
+        {3 + 512, 2}, {2 + 256, 4}, {5, 4}, {7, 1},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream err;
+        PrintingMessageBox box(err);
+        EXPECT_EQ(box.show("请填入数字！", c.style, "提示"), c.answer) << c.style;
+        EXPECT_EQ(err.str(), "[提示] 请填入数字！\n");
+    }
+}
+
+}  // namespace
+}  // namespace Palvo::cli
