@@ -1,0 +1,154 @@
+#include "src/util/period_ranges.h"
+
+#include <cmath>
+
+#include "palvo/error.h"
+#include "palvo/msgbox.h"
+#include "palvo/session.h"
+#include "src/util/conversions.h"
+
+namespace Palvo::util {
+
+namespace {
+const std::string upper = "上旬";
+const std::string middle = "中旬";
+const std::string lower = "下旬";
+
+std::string dayText(const DateTime& d) { return formatDate(d, "yyyy-mm-dd"); }
+
+// Year and month texts end up between quotes in SQL text: only numbers may pass.
+void requireNumbers(const std::string& strYear, const std::string& strMonth) {
+    toNumber(strYear);
+    toNumber(strMonth);
+}
+
+// The month written with two digits: the last two characters of "00" & month.
+std::string twoDigitMonth(const std::string& strMonth) {
+    const std::string s = "00" + strMonth;
+    return s.substr(s.size() - 2);
+}
+
+DateTime firstOfMonth(const std::string& year, const std::string& month) { return toDate(year + "-" + month + "-1"); }
+
+// The first day of the month after the given one; December wraps to January.
+DateTime firstOfNextMonth(const std::string& strYear, const std::string& strMonth, bool textDecember) {
+    int y = toInt16(strYear);
+    int m = toInt16(strMonth);
+    const bool december = textDecember ? strMonth == "12" : m == 12;
+    if (december) {
+        ++y;
+        m = 1;
+    } else {
+        ++m;
+    }
+    return toDate(std::to_string(y) + "-" + std::to_string(m) + "-01");
+}
+
+std::string dayBeforeMonth(const std::string& strYear, const std::string& strMonth) {
+    return dayText(addDays(firstOfMonth(strYear, strMonth), -1));
+}
+
+std::string lastDayOfMonth(const std::string& strYear, const std::string& strMonth) {
+    return dayText(addDays(firstOfNextMonth(strYear, strMonth, false), -1));
+}
+
+std::string lastDayOfPreviousYear(const std::string& strYear) { return formatNumber(toNumber(strYear) - 1) + "-12-31"; }
+
+std::string tendaysEnd(const std::string& strYear, const std::string& mm, const std::string& strTendays) {
+    std::string e = strYear + "-" + mm + "-";
+    if (strTendays == upper) e += "10";
+    else if (strTendays == middle) e += "20";
+    else if (strTendays == lower) e += "31";
+    return e;
+}
+
+std::string handRange(const std::string& s, const std::string& e) {
+    return "Hand_Date +Hand_Time>'" + s + "18:00' AND Hand_Date +Hand_Time<'" + e + "18:01'";
+}
+
+std::int16_t days16(std::int64_t days) {
+    if (days < -32768 || days > 32767) throw Error(ErrorNumber::Overflow, "Overflow");
+    return static_cast<std::int16_t>(days);
+}
+}  // namespace
+
+std::int16_t iComputeOneMonthDays(const std::string& strYear, const std::string& strMonth) {
+    const DateTime first = toDate(strYear + "-" + strMonth + "-01");
+    return days16(daySerial(firstOfNextMonth(strYear, strMonth, true)) - daySerial(first));
+}
+
+std::int16_t iComputeOneYearDays(const std::string& strYear, const std::string& strMonth) {
+    const DateTime newYear = toDate(strYear + "-01-01");
+    return days16(daySerial(firstOfNextMonth(strYear, strMonth, false)) - daySerial(newYear));
+}
+
+std::int16_t iComputeDateDelayTime(const std::string& strStartDate, const std::string& strEndDate) {
+    try {
+        const double days = dateSerial(toDate(strEndDate)) - dateSerial(toDate(strStartDate)) + 1;
+        const double rounded = std::nearbyint(days);  // halves to even
+        if (rounded < -32768.0 || rounded > 32767.0) throw Error(ErrorNumber::Overflow, "Overflow");
+        return static_cast<std::int16_t>(rounded);
+    } catch (...) {
+        msgBox("日期输入错误!", vbOKOnly, session().sMsg);
+        return -1;
+    }
+}
+
+std::string sComputeTendaysHandDateTime(const std::string& strYear, const std::string& strMonth,
+                                        const std::string& strTendays, std::int16_t DateTimeFlag) {
+    requireNumbers(strYear, strMonth);
+    const std::string mm = twoDigitMonth(strMonth);
+    std::string s;
+    if (DateTimeFlag == 0) {
+        s = dayBeforeMonth(strYear, "1");
+    } else if (DateTimeFlag == 1) {
+        s = dayBeforeMonth(strYear, strMonth);
+    } else if (DateTimeFlag == 2) {
+        if (strTendays == upper) s = dayBeforeMonth(strYear, strMonth);
+        else if (strTendays == middle) s = strYear + "-" + mm + "-10";
+        else if (strTendays == lower) s = strYear + "-" + mm + "-20";
+    }
+    return handRange(s, tendaysEnd(strYear, mm, strTendays));
+}
+
+std::string sComputeYearHandDateTime(const std::string& strYear, const std::string& strMonth) {
+    requireNumbers(strYear, strMonth);
+    return handRange(dayBeforeMonth(strYear, "1"), strYear + "-" + twoDigitMonth(strMonth) + "-00");
+}
+
+std::string sComputeTendaysDateClassNo(const std::string& strYear, const std::string& strMonth,
+                                       const std::string& strTendays, std::int16_t DateTimeFlag) {
+    requireNumbers(strYear, strMonth);
+    const std::string mm = twoDigitMonth(strMonth);
+    std::string s;
+    if (DateTimeFlag == 0) {
+        s = strYear + "-01-01";
+    } else if (DateTimeFlag == 1) {
+        s = strYear + "-" + mm + "-01";
+    } else if (DateTimeFlag == 2) {
+        if (strTendays == upper) s = strYear + "-" + mm + "-01";
+        else if (strTendays == middle) s = strYear + "-" + mm + "-11";
+        else if (strTendays == lower) s = strYear + "-" + mm + "-21";
+    }
+    return "Date_Class_No>'" + s + "_00' AND Date_Class_No<'" + tendaysEnd(strYear, mm, strTendays) + "_55'";
+}
+
+std::string sHandDateTime(const std::string& strYear, const std::string& strMonth, std::int16_t StartEndFlag,
+                          std::int16_t DateTimeFlag) {
+    requireNumbers(strYear, strMonth);
+    if (StartEndFlag == 0) {
+        const std::string d =
+            DateTimeFlag == 1 ? dayBeforeMonth(strYear, strMonth) : lastDayOfPreviousYear(strYear);
+        return "'" + d + "18:00' ";
+    }
+    if (StartEndFlag == 1) return "'" + dayBeforeMonth(strYear, strMonth) + "18:01'";
+    return "'" + lastDayOfMonth(strYear, strMonth) + "18:01' ";
+}
+
+std::string sComputeHandDateTime(const std::string& strYear, const std::string& strMonth, std::int16_t DateTimeFlag) {
+    requireNumbers(strYear, strMonth);
+    if (DateTimeFlag != 1) return handRange(lastDayOfPreviousYear(strYear), dayBeforeMonth(strYear, strMonth));
+    return handRange(dayBeforeMonth(strYear, strMonth), lastDayOfMonth(strYear, strMonth)) + " ";
+}
+
+}  // namespace Palvo::util
