@@ -124,39 +124,105 @@ std::string connectionStringFor(const std::string& server, const std::string& us
            ";database=" + braced(database) + ";";
 }
 
-std::string driverConnectionString(const std::string& connectionString, const std::string& user,
-                                   const std::string& password) {
-    using namespace detail;
+namespace detail {
+
+namespace {
+
+/// A value as FreeTDS reads it: up to ';', or in braces up to the first "};".
+/// FreeTDS does not read "}}" as one brace, so braces inside are left single.
+std::string freeTdsValue(const std::string& key, const std::string& value) {
+    bool plain = value.find(';') == std::string::npos && (value.empty() || value.front() != '{') &&
+                 (value.empty() || (value.front() != ' ' && value.back() != ' '));
+    if (plain) return value;
+    if (value.find("};") != std::string::npos) {
+        throw Error(ErrorNumber::ConnectionFailed,
+                    "The FreeTDS driver cannot take a value of '" + key + "' that contains \"};\".");
+    }
+    return "{" + value + "}";
+}
+
+}  // namespace
+
+ResolvedConnectionString resolveConnectionString(const std::string& connectionString, const std::string& user,
+                                                 const std::string& password) {
     auto attrs = parseConnectionString(connectionString);
-    bool freeTds = false;
+    if (!user.empty() || !password.empty()) {
+        // Open's own user and password take the place of any in the string
+        std::erase_if(attrs, [&](const Attribute& a) {
+            return a.hasValue && ((!user.empty() && equalsNoCase(a.key, "uid")) ||
+                                  (!password.empty() && equalsNoCase(a.key, "pwd")));
+        });
+        if (!user.empty()) attrs.push_back({"UID", user, "UID=" + braced(user), true});
+        if (!password.empty()) attrs.push_back({"PWD", password, "PWD=" + braced(password), true});
+    }
+    ResolvedConnectionString out;
+    bool alias = false;
     bool hasCharset = false;
     bool hasTdsVersion = false;
-    std::vector<std::string> parts;
     for (const auto& a : attrs) {
-        if (a.hasValue && equalsNoCase(a.key, "driver")) {
-            if (isSqlServerAlias(a.value)) {
-                freeTds = true;
-                parts.push_back(a.key + "=FreeTDS");
-                continue;
-            }
-            freeTds = freeTds || isFreeTdsDriver(a.value);
+        if (!a.hasValue) continue;
+        if (equalsNoCase(a.key, "driver")) {
+            alias = alias || isSqlServerAlias(a.value);
+            out.freeTds = out.freeTds || isSqlServerAlias(a.value) || isFreeTdsDriver(a.value);
         }
-        if (a.hasValue && (equalsNoCase(a.key, "clientcharset") || equalsNoCase(a.key, "client_charset")))
-            hasCharset = true;
-        if (a.hasValue && equalsNoCase(a.key, "tds_version")) hasTdsVersion = true;
-        // Open's own user and password take the place of any in the string
-        if (a.hasValue && !user.empty() && equalsNoCase(a.key, "uid")) continue;
-        if (a.hasValue && !password.empty() && equalsNoCase(a.key, "pwd")) continue;
-        parts.push_back(a.text);
+        hasCharset = hasCharset || equalsNoCase(a.key, "clientcharset") || equalsNoCase(a.key, "client_charset");
+        hasTdsVersion = hasTdsVersion || equalsNoCase(a.key, "tds_version");
     }
-    if (!user.empty()) parts.push_back("UID=" + braced(user));
-    if (!password.empty()) parts.push_back("PWD=" + braced(password));
-    if (freeTds && !hasCharset) parts.push_back("ClientCharset=UTF-8");
-    if (freeTds && !hasTdsVersion) parts.push_back("TDS_Version=7.4");
-    std::string out;
-    // every attribute ends with ';': FreeTDS reads a closing brace at the very end as part of the value
-    for (const auto& p : parts) out += p + ";";
+    for (const auto& a : attrs) {
+        if (!out.freeTds || !a.hasValue) {
+            out.text += a.text;
+        } else if (alias && equalsNoCase(a.key, "driver") && isSqlServerAlias(a.value)) {
+            out.text += a.key + "=FreeTDS";
+        } else {
+            out.text += a.key + "=" + freeTdsValue(a.key, a.value);
+        }
+        // every attribute ends with ';': FreeTDS reads a closing brace at the very end as part of the value
+        out.text += ";";
+    }
+    if (out.freeTds && !hasCharset) out.text += "ClientCharset=UTF-8;";
+    if (out.freeTds && !hasTdsVersion) out.text += "TDS_Version=7.4;";
     return out;
+}
+
+std::u16string utf16FromUtf8(std::string_view text) {
+    std::u16string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        auto b = static_cast<unsigned char>(text[i]);
+        int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
+        char32_t cp = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+        bool ok = extra >= 0;
+        for (int k = 1; ok && k <= extra; ++k) {
+            if (i + static_cast<std::size_t>(k) >= text.size()) {
+                ok = false;
+                break;
+            }
+            auto c = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            if ((c & 0xC0) != 0x80) ok = false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            out += u'\uFFFD';
+            ++i;
+            continue;
+        }
+        i += static_cast<std::size_t>(extra) + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (cp >> 10));
+            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+}  // namespace detail
+
+std::string driverConnectionString(const std::string& connectionString, const std::string& user,
+                                   const std::string& password) {
+    return detail::resolveConnectionString(connectionString, user, password).text;
 }
 
 }  // namespace Palvo::odbc

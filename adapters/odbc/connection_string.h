@@ -28,4 +28,17 @@ bool isSqlServerAlias(std::string_view driver);
 /// Whether a Driver value names FreeTDS (its odbcinst.ini name or its library).
 bool isFreeTdsDriver(std::string_view driver);
 
+/// The string for the driver manager and whether it goes to FreeTDS.
+struct ResolvedConnectionString {
+    std::string text;
+    bool freeTds = false;
+};
+
+/// What Palvo::odbc::driverConnectionString returns, with the FreeTDS flag.
+ResolvedConnectionString resolveConnectionString(const std::string& connectionString, const std::string& user,
+                                                 const std::string& password);
+
+/// UTF-16 code units of UTF-8 text; a malformed byte becomes U+FFFD.
+std::u16string utf16FromUtf8(std::string_view text);
+
 }  // namespace Palvo::odbc::detail

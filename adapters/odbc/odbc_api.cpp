@@ -4,7 +4,7 @@ namespace Palvo::odbc::detail {
 
 const Api& systemApi() {
     static const Api api{
-        SQLAllocHandle, SQLFreeHandle,  SQLSetEnvAttr, SQLSetConnectAttr, SQLDriverConnect, SQLDisconnect,
+        SQLAllocHandle, SQLFreeHandle,  SQLSetEnvAttr, SQLSetConnectAttr, SQLDriverConnect, SQLDriverConnectW, SQLDisconnect,
         SQLGetInfo,     SQLSetStmtAttr, SQLExecDirect, SQLPrepare,        SQLExecute,       SQLBindParameter,
         SQLNumResultCols, SQLDescribeCol, SQLColAttribute, SQLFetch,      SQLGetData,       SQLRowCount,
         SQLMoreResults, SQLEndTran,     SQLGetDiagRec,

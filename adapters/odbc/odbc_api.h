@@ -4,6 +4,7 @@
 
 #include <sql.h>
 #include <sqlext.h>
+#include <sqlucode.h>
 
 namespace Palvo::odbc::detail {
 
@@ -14,6 +15,8 @@ struct Api {
     SQLRETURN (*setConnectAttr)(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
     SQLRETURN (*driverConnect)(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT inLength, SQLCHAR* out,
                                SQLSMALLINT outMax, SQLSMALLINT* outLength, SQLUSMALLINT completion);
+    SQLRETURN (*driverConnectW)(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT inLength, SQLWCHAR* out,
+                                SQLSMALLINT outMax, SQLSMALLINT* outLength, SQLUSMALLINT completion);
     SQLRETURN (*disconnect)(SQLHDBC dbc);
     SQLRETURN (*getInfo)(SQLHDBC dbc, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT max, SQLSMALLINT* length);
     SQLRETURN (*setStmtAttr)(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "adapters/odbc/column_types.h"
+#include "adapters/odbc/connection_string.h"
 #include "adapters/odbc/odbc_api.h"
 #include "adapters/odbc/statement_translator.h"
 #include "palvo/error.h"
@@ -59,6 +60,7 @@ Error diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, long numbe
     std::string text;
     std::string state;
     long native = 0;
+    bool stateIsWarning = true;
     for (SQLSMALLINT rec = 1; handle && rec <= 20; ++rec) {
         SQLCHAR st[6] = {};
         SQLINTEGER nat = 0;
@@ -73,9 +75,13 @@ Error diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, long numbe
         }
         std::string m(reinterpret_cast<const char*>(msg.data()),
                       std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size() - 1));
-        if (rec == 1) {
-            state.assign(reinterpret_cast<const char*>(st), strnlen(reinterpret_cast<const char*>(st), 5));
+        std::string recState(reinterpret_cast<const char*>(st), strnlen(reinterpret_cast<const char*>(st), 5));
+        // the first error names the failure; a warning (class 01) only when there is no error
+        bool warning = recState.rfind("01", 0) == 0;
+        if (rec == 1 || (!warning && stateIsWarning)) {
+            state = recState;
             native = nat;
+            stateIsWarning = warning;
         }
         if (m.empty() || text.find(m) != std::string::npos) continue;
         if (!text.empty()) text += "\n";
@@ -464,15 +470,20 @@ struct Connection::Impl {
 
     void endTransaction(SQLSMALLINT completion) {
         SQLRETURN r = api->endTran(SQL_HANDLE_DBC, dbc.get(), completion);
-        if (!succeeded(r)) {
-            Error e = diagnostics(*api, SQL_HANDLE_DBC, dbc.get(), ErrorNumber::Database, "SQLEndTran");
-            // leave the connection in autocommit whatever happened to the transaction
+        if (succeeded(r)) {
+            setAutocommit(true);
+            return;
+        }
+        Error e = diagnostics(*api, SQL_HANDLE_DBC, dbc.get(), ErrorNumber::Database, "SQLEndTran");
+        // A failed commit leaves the transaction open for the caller to roll back
+        // (switching autocommit on now would commit it). After a failed rollback the
+        // transaction is over for the caller, so later statements must autocommit again.
+        if (completion == SQL_ROLLBACK) {
             api->setConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT,
                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_AUTOCOMMIT_ON)),
                                 SQL_IS_UINTEGER);
-            throw e;
         }
-        setAutocommit(true);
+        throw e;
     }
 };
 
@@ -493,7 +504,7 @@ void Connection::setStatementTranslator(StatementTranslator translator) { impl_-
 
 void Connection::doOpen(const std::string& connectionString, const std::string& user, const std::string& password) {
     Impl& d = *impl_;
-    const std::string text = driverConnectionString(connectionString, user, password);
+    const auto resolved = detail::resolveConnectionString(connectionString, user, password);
     if (!d.env) {
         Handle env(d.api, SQL_HANDLE_ENV);
         if (!succeeded(d.api->allocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env.out()))) {
@@ -511,10 +522,22 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     }
     d.api->setConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(ConnectionTimeout())), SQL_IS_UINTEGER);
-    std::string in = text;
-    SQLRETURN r = d.api->driverConnect(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
-                                       static_cast<SQLSMALLINT>(std::min<std::size_t>(in.size(), 32767)), nullptr, 0,
-                                       nullptr, SQL_DRIVER_NOPROMPT);
+    SQLRETURN r;
+    if (resolved.freeTds) {
+        // FreeTDS reads an ANSI connection string as Latin-1 whatever ClientCharset says;
+        // in UTF-16 a Chinese user, password or database name reaches the server intact
+        std::u16string in = detail::utf16FromUtf8(resolved.text);
+        std::vector<SQLWCHAR> wide(in.begin(), in.end());
+        wide.push_back(0);
+        r = d.api->driverConnectW(dbc.get(), nullptr, wide.data(),
+                                  static_cast<SQLSMALLINT>(std::min<std::size_t>(in.size(), 32767)), nullptr, 0,
+                                  nullptr, SQL_DRIVER_NOPROMPT);
+    } else {
+        std::string in = resolved.text;
+        r = d.api->driverConnect(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+                                 static_cast<SQLSMALLINT>(std::min<std::size_t>(in.size(), 32767)), nullptr, 0,
+                                 nullptr, SQL_DRIVER_NOPROMPT);
+    }
     if (!succeeded(r)) {
         throw diagnostics(*d.api, SQL_HANDLE_DBC, dbc.get(), ErrorNumber::ConnectionFailed, "SQLDriverConnect");
     }

@@ -62,9 +62,11 @@ std::string connectionStringFor(const std::string& server, const std::string& us
 
 /// The connection string handed to the driver manager: "driver=sql server"
 /// (any case, braces optional) becomes the FreeTDS driver, and a FreeTDS
-/// connection gets ClientCharset=UTF-8 and TDS_Version=7.4 unless given.
-/// A non-empty user or password is added as UID/PWD. Throws Palvo::Error
-/// (ConnectionFailed) when the string cannot be parsed.
+/// connection gets ClientCharset=UTF-8 and TDS_Version=7.4 unless given, with
+/// its values re-quoted the way FreeTDS reads them (it has no escape for "}").
+/// A non-empty user or password replaces UID/PWD. Throws Palvo::Error
+/// (ConnectionFailed) when the string cannot be parsed, or when a value for
+/// FreeTDS contains "};", which FreeTDS cannot read.
 std::string driverConnectionString(const std::string& connectionString, const std::string& user = {},
                                    const std::string& password = {});
 

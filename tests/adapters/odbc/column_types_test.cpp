@@ -1,0 +1,88 @@
+#include "adapters/odbc/column_types.h"
+
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+namespace Palvo::odbc::detail {
+namespace {
+
+// What FreeTDS and the SQLite driver describe, and what an ADO client of SQL Server sees.
+TEST(ColumnInfoFromDescription, NumbersAsSqlServerReportsThem) {
+    struct Case {
+        int sqlType;
+        unsigned long size;
+        int digits;
+        const char* typeName;
+        int type;
+        long definedSize;
+        int precision;
+        int scale;
+    } cases[] = {
+        {SQL_DECIMAL, 19, 4, "money", adCurrency, 8, 19, 255},
+        {SQL_DECIMAL, 10, 4, "smallmoney", adCurrency, 4, 10, 255},
+        {SQL_DECIMAL, 19, 4, "", adNumeric, 19, 19, 4},
+        {SQL_DECIMAL, 18, 2, "decimal", adNumeric, 19, 18, 2},
+        {SQL_NUMERIC, 10, 3, "numeric", adNumeric, 19, 10, 3},
+        {SQL_INTEGER, 10, 0, "int identity", adInteger, 4, 10, 255},
+        {SQL_INTEGER, 10, 0, "", adInteger, 4, 10, 255},
+        {SQL_TINYINT, 3, 0, "tinyint", adUnsignedTinyInt, 1, 3, 255},
+        {SQL_SMALLINT, 5, 0, "", adSmallInt, 2, 5, 255},
+        {SQL_BIGINT, 19, 0, "bigint identity", adBigInt, 8, 19, 255},
+        {SQL_BIT, 1, 0, "bit", adBoolean, 2, 255, 255},
+        {SQL_REAL, 7, 0, "real", adSingle, 4, 7, 255},
+        {SQL_FLOAT, 53, 0, "float", adDouble, 8, 15, 255},
+        {SQL_DOUBLE, 15, 0, "", adDouble, 8, 15, 255},
+        {SQL_TYPE_TIMESTAMP, 23, 3, "datetime", adDBTimeStamp, 16, 23, 3},
+        {SQL_TYPE_TIMESTAMP, 16, 0, "smalldatetime", adDBTimeStamp, 16, 16, 0},
+        {SQL_TYPE_TIMESTAMP, 27, 7, "", adDBTimeStamp, 16, 23, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.typeName) + " sql type " + std::to_string(c.sqlType));
+        ColumnInfo i = columnInfoFromDescription(c.sqlType, c.size, c.digits, c.typeName);
+        EXPECT_EQ(i.type, c.type);
+        EXPECT_EQ(i.definedSize, c.definedSize);
+        EXPECT_EQ(i.precision, c.precision);
+        EXPECT_EQ(i.numericScale, c.scale);
+    }
+}
+
+TEST(ColumnInfoFromDescription, TextAndBinarySizes) {
+    struct Case {
+        int sqlType;
+        unsigned long size;
+        const char* typeName;
+        int type;
+        long definedSize;
+    } cases[] = {
+        {SQL_CHAR, 4, "char", adChar, 4},
+        {SQL_VARCHAR, 20, "varchar", adVarChar, 20},
+        {SQL_LONGVARCHAR, 2147483647, "varchar", adLongVarChar, 2147483647},
+        {SQL_LONGVARCHAR, 2147483647, "text", adLongVarChar, 2147483647},
+        {SQL_WCHAR, 10, "nchar", adWChar, 10},
+        {SQL_WVARCHAR, 50, "nvarchar", adVarWChar, 50},
+        {SQL_WVARCHAR, 50, "NVARCHAR(50)", adVarWChar, 50},
+        {SQL_WLONGVARCHAR, 1073741823, "nvarchar", adLongVarWChar, 1073741823},
+        {SQL_WLONGVARCHAR, 1073741823, "ntext", adLongVarWChar, 1073741823},
+        {SQL_BINARY, 8, "binary", adBinary, 8},
+        {SQL_VARBINARY, 10, "varbinary", adVarBinary, 10},
+        {SQL_LONGVARBINARY, 2147483647, "image", adLongVarBinary, 2147483647},
+        {SQL_GUID, 36, "uniqueidentifier", adGUID, 16},
+        {SQL_GUID, 36, "", adGUID, 16},
+        // names the driver makes up fall back on the SQL type
+        {SQL_VARCHAR, 30, "string", adVarChar, 30},
+        {SQL_WVARCHAR, 0, "", adVarWChar, 255},
+        {SQL_LONGVARBINARY, 0, "blob", adLongVarBinary, 2147483647},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.typeName) + " sql type " + std::to_string(c.sqlType));
+        ColumnInfo i = columnInfoFromDescription(c.sqlType, c.size, 0, c.typeName);
+        EXPECT_EQ(i.type, c.type);
+        EXPECT_EQ(i.definedSize, c.definedSize);
+        EXPECT_EQ(i.precision, 255);
+        EXPECT_EQ(i.numericScale, 255);
+    }
+}
+
+}  // namespace
+}  // namespace Palvo::odbc::detail

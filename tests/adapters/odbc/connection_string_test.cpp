@@ -1,0 +1,144 @@
+#include "adapters/odbc/connection_string.h"
+
+#include <gtest/gtest.h>
+
+#include "palvo/error.h"
+#include "palvo/odbc.h"
+
+namespace Palvo::odbc {
+namespace {
+
+using detail::parseConnectionString;
+
+std::string valueOf(const std::string& text, std::string_view key) {
+    for (const auto& a : parseConnectionString(text)) {
+        if (a.hasValue && a.key.size() == key.size() &&
+            std::equal(a.key.begin(), a.key.end(), key.begin(),
+                       [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y)); }))
+            return a.value;
+    }
+    return "<missing>";
+}
+
+int countOf(const std::string& text, std::string_view key) {
+    int n = 0;
+    for (const auto& a : parseConnectionString(text)) n += a.hasValue && valueOf(a.text, key) != "<missing>";
+    return n;
+}
+
+TEST(ConnectionStringFor, EveryValueReadsBackAsTyped) {
+    const char* values[] = {"plain", "a;b", "}", "a}b", "a};b", "{x}", "=", " lead and trail ", "", "密码;}{", "}}"};
+    for (const char* v : values) {
+        SCOPED_TRACE(v);
+        std::string cs = connectionStringFor("srv", "sa", v, "库");
+        EXPECT_EQ(valueOf(cs, "pwd"), v);
+        EXPECT_EQ(valueOf(cs, "server"), "srv");
+        EXPECT_EQ(valueOf(cs, "uid"), "sa");
+        EXPECT_EQ(valueOf(cs, "database"), "库");
+    }
+}
+
+TEST(ConnectionStringFor, QuotesInBracesAndDoublesClosingBraces) {
+    EXPECT_EQ(connectionStringFor("s", "u", "p}w;d", "d"),
+              "driver={sql server};server={s};uid={u};pwd={p}}w;d};database={d};");
+}
+
+TEST(DriverConnectionString, SqlServerAliasBecomesFreeTdsWithCharsetAndTdsVersion) {
+    const char* aliases[] = {"driver=sql server;server=h", "DRIVER={SQL Server};server=h", "Driver={ Sql Server };server=h",
+                             "server=h;driver=SQL SERVER"};
+    for (const char* in : aliases) {
+        SCOPED_TRACE(in);
+        std::string out = driverConnectionString(in);
+        EXPECT_EQ(valueOf(out, "driver"), "FreeTDS");
+        EXPECT_EQ(valueOf(out, "ClientCharset"), "UTF-8");
+        EXPECT_EQ(valueOf(out, "TDS_Version"), "7.4");
+        EXPECT_EQ(valueOf(out, "server"), "h");
+        EXPECT_EQ(out.back(), ';');
+    }
+}
+
+TEST(DriverConnectionString, GivenCharsetAndVersionAreKeptNotDuplicated) {
+    std::string out = driverConnectionString("driver=sql server;server=h;clientcharset=GBK;tds_version=7.1");
+    EXPECT_EQ(valueOf(out, "ClientCharset"), "GBK");
+    EXPECT_EQ(valueOf(out, "TDS_Version"), "7.1");
+    EXPECT_EQ(countOf(out, "clientcharset"), 1);
+    EXPECT_EQ(countOf(out, "tds_version"), 1);
+}
+
+TEST(DriverConnectionString, FreeTdsNamedDirectlyAlsoGetsUtf8) {
+    for (const char* in : {"Driver=FreeTDS;Server=h", "Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so;Server=h"}) {
+        SCOPED_TRACE(in);
+        EXPECT_EQ(valueOf(driverConnectionString(in), "ClientCharset"), "UTF-8");
+    }
+}
+
+TEST(DriverConnectionString, OtherDriversPassThroughUnchanged) {
+    std::string in = "Driver=SQLite3;Database=/tmp/a b.db;LoadExt={/x/y.so}";
+    EXPECT_EQ(driverConnectionString(in), in + ";");
+    EXPECT_EQ(driverConnectionString("DSN=mydb"), "DSN=mydb;");
+    EXPECT_EQ(driverConnectionString("Driver={SQL Server Native Client 11.0};Server=h"),
+              "Driver={SQL Server Native Client 11.0};Server=h;");
+}
+
+TEST(DriverConnectionString, OpenUserAndPasswordReplaceThoseInTheString) {
+    EXPECT_EQ(driverConnectionString("driver=sql server;uid=old;pwd=old", "新用户", "pw"),
+              "driver=FreeTDS;UID=新用户;PWD=pw;ClientCharset=UTF-8;TDS_Version=7.4;");
+    // empty arguments leave the string's own
+    EXPECT_EQ(driverConnectionString("Driver=SQLite3;uid=old;pwd=x"), "Driver=SQLite3;uid=old;pwd=x;");
+}
+
+// FreeTDS ends a braced value at the first "};" and reads "}}" as two braces,
+// so values are re-quoted its way (the login test checks what reaches the wire).
+TEST(DriverConnectionString, ValuesAreRequotedTheWayFreeTdsReadsThem) {
+    struct Case {
+        const char* password;
+        const char* sent;
+    } cases[] = {
+        {"plain", "pwd=plain;"},     {"a;b", "pwd={a;b};"},     {"a}b", "pwd=a}b;"},
+        {"}a}}", "pwd=}a}};"},       {"{x}", "pwd={{x}};"},     {" x", "pwd={ x};"},
+        {"x;}", "pwd={x;}};"},       {"", "pwd=;"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.password);
+        std::string out = driverConnectionString(connectionStringFor("h", "u", c.password, "d"));
+        EXPECT_NE(out.find(std::string(";") + c.sent), std::string::npos) << out;
+    }
+    EXPECT_EQ(driverConnectionString(connectionStringFor("h,1433", "sa", "p", "账套")),
+              "driver=FreeTDS;server=h,1433;uid=sa;pwd=p;database=账套;ClientCharset=UTF-8;TDS_Version=7.4;");
+}
+
+TEST(DriverConnectionString, AValueWithBraceSemicolonCannotGoToFreeTds) {
+    EXPECT_THROW(driverConnectionString(connectionStringFor("h", "u", "a};b", "d")), Error);
+    // other drivers read the standard quoting and get it unchanged
+    std::string sqlite = "Driver=SQLite3;pwd={a}};b};";
+    EXPECT_EQ(driverConnectionString(sqlite), sqlite);
+}
+
+TEST(DriverConnectionString, HostStyleUnquotedStringKeepsItsPlainValues) {
+    // the host builds "driver=sql server;server=...;uid=...;pwd=...;database=..." by concatenation
+    std::string out = driverConnectionString("driver=sql server;server=10.0.0.5,1433;uid=sa;pwd=x=y;database=账套");
+    EXPECT_EQ(valueOf(out, "server"), "10.0.0.5,1433");
+    EXPECT_EQ(valueOf(out, "pwd"), "x=y");
+    EXPECT_EQ(valueOf(out, "database"), "账套");
+}
+
+TEST(DriverConnectionString, MalformedBracesAreAnErrorThatKeepsTheSecret) {
+    struct Case {
+        const char* text;
+        const char* key;
+    } cases[] = {{"driver=sql server;pwd={secret;uid=u", "pwd"}, {"pwd={secret}x;uid=u", "pwd"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        try {
+            driverConnectionString(c.text);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), ErrorNumber::ConnectionFailed);
+            EXPECT_NE(e.description().find(c.key), std::string::npos) << e.description();
+            EXPECT_EQ(e.description().find("secret"), std::string::npos) << e.description();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Palvo::odbc

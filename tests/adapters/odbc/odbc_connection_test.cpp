@@ -1,0 +1,232 @@
+// The ODBC connection against the SQLite ODBC driver, with single calls made
+// to fail through the adapter's call table.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "adapters/odbc/odbc_api.h"
+#include "palvo/error.h"
+#include "palvo/odbc.h"
+
+namespace Palvo::odbc {
+namespace {
+
+const char* const kMemoryDb = "Driver=SQLite3;Database=:memory:";
+
+// What the faked calls do; reset by every test.
+struct Script {
+    int failFetchAt = -1;  // the n-th SQLFetch (from 1) fails
+    int fetches = 0;
+    bool failEnv = false;
+    bool failExec = false;
+    int failEndTran = 0;  // this many SQLEndTran calls fail
+    bool fakeDiag = false;
+    const char* diagState = "08S01";
+    long diagNative = 10054;
+    const char* diagText = "[FreeTDS][SQL Server]Write to the server failed";
+};
+Script script;
+
+detail::Api scriptedApi() {
+    detail::Api api = detail::systemApi();
+    api.allocHandle = [](SQLSMALLINT type, SQLHANDLE in, SQLHANDLE* out) -> SQLRETURN {
+        if (type == SQL_HANDLE_ENV && script.failEnv) return SQL_ERROR;
+        return SQLAllocHandle(type, in, out);
+    };
+    api.fetch = [](SQLHSTMT stmt) -> SQLRETURN {
+        if (++script.fetches == script.failFetchAt) return SQL_ERROR;
+        return SQLFetch(stmt);
+    };
+    api.execDirect = [](SQLHSTMT stmt, SQLCHAR* text, SQLINTEGER length) -> SQLRETURN {
+        if (script.failExec) return SQL_ERROR;
+        return SQLExecDirect(stmt, text, length);
+    };
+    api.endTran = [](SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT completion) -> SQLRETURN {
+        if (script.failEndTran > 0) {
+            --script.failEndTran;
+            return SQL_ERROR;
+        }
+        return SQLEndTran(type, h, completion);
+    };
+    api.getDiagRec = [](SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLCHAR* state, SQLINTEGER* native,
+                        SQLCHAR* msg, SQLSMALLINT max, SQLSMALLINT* len) -> SQLRETURN {
+        if (!script.fakeDiag) return SQLGetDiagRec(type, h, rec, state, native, msg, max, len);
+        if (rec > 1 || script.diagText == nullptr) return SQL_NO_DATA;
+        std::memcpy(state, script.diagState, 6);
+        *native = static_cast<SQLINTEGER>(script.diagNative);
+        std::snprintf(reinterpret_cast<char*>(msg), static_cast<std::size_t>(max), "%s", script.diagText);
+        *len = static_cast<SQLSMALLINT>(std::strlen(script.diagText));
+        return SQL_SUCCESS;
+    };
+    return api;
+}
+
+class OdbcConnection : public ::testing::Test {
+protected:
+    void SetUp() override { script = Script{}; }
+    detail::Api api_ = scriptedApi();
+};
+
+TEST_F(OdbcConnection, StatementErrorsCarryTheDriversMessageStateAndNativeCode) {
+    Connection c;
+    c.Open(kMemoryDb);
+    c.setStatementTranslator({});  // the driver's own parser, to see its diagnostics
+    struct Case {
+        const char* sql;
+        const char* text;
+    } cases[] = {{"selec 1", "syntax error"}, {"select * from 不存在的表", "no such table: 不存在的表"}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.sql);
+        try {
+            c.Execute(k.sql);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), ErrorNumber::Database);
+            EXPECT_NE(e.description().find(k.text), std::string::npos) << e.description();
+            EXPECT_EQ(e.sqlState(), "HY000");
+            EXPECT_EQ(e.nativeCode(), 1);  // SQLITE_ERROR
+        }
+    }
+    EXPECT_EQ(c.Query("select 1 as a").rowCount(), 1u);  // still usable
+}
+
+TEST_F(OdbcConnection, UnknownDriverIsAConnectionFailureAndOpenCanBeRetried) {
+    Connection c;
+    try {
+        c.Open("Driver=NoSuchPalvoDriver;Database=x");
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::ConnectionFailed);
+        EXPECT_EQ(e.sqlState(), "01000");  // what unixODBC reports for a driver it cannot load
+        EXPECT_NE(e.description().find("NoSuchPalvoDriver"), std::string::npos) << e.description();
+    }
+    EXPECT_EQ(c.State(), adStateClosed);
+    c.Open(kMemoryDb);
+    EXPECT_EQ(c.State(), adStateOpen);
+    EXPECT_EQ(c.dbmsName(), "SQLite");
+    c.Close();
+    EXPECT_EQ(c.dbmsName(), "");
+}
+
+TEST_F(OdbcConnection, NoEnvironmentIsAConnectionFailure) {
+    script.failEnv = true;
+    Connection c(api_);
+    try {
+        c.Open(kMemoryDb);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::ConnectionFailed);
+    }
+    EXPECT_EQ(c.State(), adStateClosed);
+}
+
+TEST_F(OdbcConnection, FetchFailingMidResultRaisesWithTheDiagnosticAndTheConnectionGoesOn) {
+    Connection c(api_);
+    c.Open(kMemoryDb);
+    const char* twoRows = "select 1 as id union all select 2";
+    script.failFetchAt = 2;
+    script.fakeDiag = true;
+    try {
+        c.Query(twoRows);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::Database);
+        EXPECT_EQ(e.sqlState(), "08S01");
+        EXPECT_EQ(e.nativeCode(), 10054);
+        EXPECT_EQ(e.description(), script.diagText);
+    }
+    script = Script{};
+    EXPECT_EQ(c.Query(twoRows).rowCount(), 2u);
+}
+
+TEST_F(OdbcConnection, FailureWithoutDiagnosticsStillHasADescription) {
+    Connection c(api_);
+    c.Open(kMemoryDb);
+    script.failExec = true;
+    script.fakeDiag = true;
+    script.diagText = nullptr;
+    try {
+        c.Execute("select 1");
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::Database);
+        EXPECT_NE(e.description().find("ODBC call"), std::string::npos) << e.description();
+        EXPECT_EQ(e.sqlState(), "");
+    }
+}
+
+class TempDb {
+public:
+    TempDb() {
+        char name[] = "/tmp/palvo_odbc_XXXXXX";
+        int fd = mkstemp(name);
+        if (fd >= 0) close(fd);
+        path_ = name;
+    }
+    ~TempDb() { std::remove(path_.c_str()); }
+    std::string connectionString() const { return "Driver=SQLite3;Database=" + path_; }
+
+private:
+    std::string path_;
+};
+
+long countRows(const std::string& cs) {
+    Connection c;
+    c.Open(cs);
+    return static_cast<long>(*c.Query("select count(*) as n from t").at(0, 0).integer());
+}
+
+TEST_F(OdbcConnection, FailedCommitLeavesTheTransactionToRollBackThenAutocommitResumes) {
+    TempDb db;
+    Connection c(api_);
+    c.Open(db.connectionString());
+    c.Execute("create table t (id int)");
+    c.BeginTrans();
+    c.Execute("insert into t values (1)");
+    script.failEndTran = 1;
+    EXPECT_THROW(c.CommitTrans(), Error);
+    EXPECT_TRUE(c.InTransaction());
+    c.RollbackTrans();
+    c.Execute("insert into t values (2)");
+    EXPECT_EQ(countRows(db.connectionString()), 1);  // only the row after the transaction, and it is committed
+}
+
+TEST_F(OdbcConnection, FailedRollbackStillReturnsToAutocommit) {
+    TempDb db;
+    Connection c(api_);
+    c.Open(db.connectionString());
+    c.Execute("create table t (id int)");
+    c.BeginTrans();
+    script.failEndTran = 1;
+    EXPECT_THROW(c.RollbackTrans(), Error);
+    EXPECT_FALSE(c.InTransaction());
+    c.Execute("insert into t values (1)");
+    EXPECT_EQ(countRows(db.connectionString()), 1);
+}
+
+TEST_F(OdbcConnection, ClosingWithAnOpenTransactionRollsItBack) {
+    TempDb db;
+    {
+        Connection c;
+        c.Open(db.connectionString());
+        c.Execute("create table t (id int)");
+        c.BeginTrans();
+        c.Execute("insert into t values (1)");
+    }  // destroyed while open
+    EXPECT_EQ(countRows(db.connectionString()), 0);
+}
+
+TEST_F(OdbcConnection, FactoryMakesOdbcConnections) {
+    installConnectionFactory();
+    auto c = Palvo::newConnection();
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->backendName(), "odbc");
+    EXPECT_EQ(c->State(), adStateClosed);
+    Palvo::installConnectionFactory({});
+}
+
+}  // namespace
+}  // namespace Palvo::odbc
