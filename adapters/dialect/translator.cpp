@@ -330,6 +330,13 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             r.value = t.text;
             break;
         case TokenKind::Number:
+            if (t.text.size() > 1 && (t.text[1] == 'x' || t.text[1] == 'X')) {
+                // 0x0102 is binary in T-SQL; SQLite reads it as an integer.
+                std::string hex = t.text.substr(2);
+                if (hex.size() % 2) hex = "0" + hex;
+                r.text = "X'" + hex + "'";
+                break;
+            }
             r.text = t.text;
             r.number = true;
             break;
@@ -861,7 +868,10 @@ Translation Rewriter::createTable(const Nodes& ns) {
         }
         if (!knownType(type)) unsupported("the column type " + typeText);
         if (k < e && d[k].group) {
-            typeText += plain(d, k, k + 1);
+            // (max) becomes (-1): SQLite type arguments are numbers; the metadata reads -1 as max.
+            std::string args = plain(d[k].kids, 0, d[k].kids.size());
+            if (equalsNoCase(args, "max")) args = "-1";
+            typeText += "(" + args + ")";
             ++k;
         }
         std::string col = quoteName(colName);
@@ -951,8 +961,31 @@ Translation Rewriter::statement(Nodes& ns) {
     const Node& first = ns[0];
     std::string lw = first.isName() && first.tok.kind == TokenKind::Word ? asciiLower(first.tok.text) : "";
     Translation tr;
-    if (lw == "select" || lw == "with") {
+    if (lw == "select") {
         tr.statements.push_back(seq(ns, 0, ns.size()));
+    } else if (lw == "with") {
+        // WITH name [(columns)] AS (query) [, ...] then the statement
+        std::string s = renderToken(first.tok);
+        std::size_t i = 1;
+        while (true) {
+            if (i >= ns.size() || !ns[i].isName()) unsupported("this form of WITH");
+            put(s, ns[i]);
+            ++i;
+            if (i < ns.size() && ns[i].group) {
+                put(s, "(" + plain(ns[i].kids, 0, ns[i].kids.size()) + ")", ns[i].tok.spaceBefore);
+                ++i;
+            }
+            if (i + 1 >= ns.size() || !ns[i].word("as") || !ns[i + 1].group) unsupported("this form of WITH");
+            put(s, ns[i]);
+            put(s, group(ns[i + 1]), ns[i + 1].tok.spaceBefore);
+            i += 2;
+            if (i < ns.size() && ns[i].op(",")) {
+                put(s, ns[i++]);
+                continue;
+            }
+            break;
+        }
+        tr.statements.push_back(s + seq(ns, i, ns.size()));
     } else if (lw == "insert") {
         tr.statements.push_back(insertStatement(ns));
     } else if (lw == "delete") {

@@ -1,0 +1,490 @@
+#include <sqlite3.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <deque>
+#include <unordered_map>
+
+#include "adapters/sqlite/tsql_functions.h"
+#include "palvo/dialect.h"
+#include "palvo/error.h"
+#include "palvo/sqlite.h"
+
+namespace Palvo::sqlite {
+
+namespace {
+
+constexpr std::size_t kStatementCacheSize = 128;
+
+std::string trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return std::string(s);
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
+    }
+    return true;
+}
+
+// "FILE", ":memory:", or "Data Source=FILE;..." (also "Database=FILE").
+std::string pathFromConnectionString(const std::string& cs) {
+    std::string s = trim(cs);
+    if (s.find('=') == std::string::npos) return s;
+    std::size_t start = 0;
+    while (start <= s.size()) {
+        std::size_t end = s.find(';', start);
+        std::string item = trim(std::string_view(s).substr(start, end == std::string::npos ? std::string::npos : end - start));
+        auto eq = item.find('=');
+        if (eq != std::string::npos) {
+            std::string key = trim(std::string_view(item).substr(0, eq));
+            std::string lower;
+            for (char c : key) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (lower == "data source" || lower == "datasource" || lower == "database") {
+                return trim(std::string_view(item).substr(eq + 1));
+            }
+        }
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    throw Error(ErrorNumber::ConnectionFailed,
+                "The connection string names no database file (expected \"Data Source=FILE\"): " + cs);
+}
+
+// How a column's cells are read, decided once per result from the declared type.
+enum class CellKind { Auto, Integer, Boolean, Double, Decimal, DateTime, Text, Bytes };
+
+CellKind kindFor(const ColumnInfo& c) {
+    switch (c.type) {
+        case adSmallInt:
+        case adInteger:
+        case adTinyInt:
+        case adUnsignedTinyInt:
+        case adBigInt:
+            return CellKind::Integer;
+        case adBoolean:
+            return CellKind::Boolean;
+        case adSingle:
+        case adDouble:
+            return CellKind::Double;
+        case adCurrency:
+        case adNumeric:
+            return CellKind::Decimal;
+        case adDBTimeStamp:
+            return CellKind::DateTime;
+        case adBinary:
+        case adVarBinary:
+        case adLongVarBinary:
+            return CellKind::Bytes;
+        default:
+            return CellKind::Text;
+    }
+}
+
+int digitsAt(const char* p, int n) {
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        if (p[i] < '0' || p[i] > '9') return -1;
+        v = v * 10 + (p[i] - '0');
+    }
+    return v;
+}
+
+// The stored form 'YYYY-MM-DD HH:MM:SS.mmm' without the general parser.
+bool parseStored(const char* p, int n, DateTime& d) {
+    if (n != 23 || p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':' || p[19] != '.') {
+        return false;
+    }
+    d.year = digitsAt(p, 4);
+    d.month = digitsAt(p + 5, 2);
+    d.day = digitsAt(p + 8, 2);
+    d.hour = digitsAt(p + 11, 2);
+    d.minute = digitsAt(p + 14, 2);
+    d.second = digitsAt(p + 17, 2);
+    d.millisecond = digitsAt(p + 20, 3);
+    return d.year >= 0 && d.month >= 0 && d.day >= 0 && d.hour >= 0 && d.minute >= 0 && d.second >= 0 &&
+           d.millisecond >= 0;
+}
+
+std::string decimalText(double d, int scale) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", scale, d);
+    return buf;
+}
+
+Value readCell(sqlite3_stmt* st, int col, CellKind kind, int scale) {
+    const int t = sqlite3_column_type(st, col);
+    if (t == SQLITE_NULL) return Value();
+    switch (kind) {
+        case CellKind::Integer:
+            if (t == SQLITE_INTEGER) return Value(static_cast<long long>(sqlite3_column_int64(st, col)));
+            break;
+        case CellKind::Boolean:
+            if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) return Value(sqlite3_column_double(st, col) != 0);
+            break;
+        case CellKind::Double:
+            if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) return Value(sqlite3_column_double(st, col));
+            break;
+        case CellKind::Decimal:
+            if (t == SQLITE_INTEGER && scale <= 0) {
+                return Value(Decimal{std::to_string(sqlite3_column_int64(st, col))});
+            }
+            if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+                return Value(Decimal{decimalText(sqlite3_column_double(st, col), scale < 0 ? 0 : scale)});
+            }
+            break;
+        case CellKind::DateTime:
+            if (t == SQLITE_TEXT) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+                const int n = sqlite3_column_bytes(st, col);
+                DateTime d;
+                if (parseStored(p, n, d)) return Value(d);
+                if (auto parsed = DateTime::parse(std::string_view(p, static_cast<std::size_t>(n)))) return Value(*parsed);
+            }
+            break;
+        case CellKind::Text:
+            if (t != SQLITE_BLOB) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+                return Value(std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(st, col))));
+            }
+            break;
+        case CellKind::Bytes:
+        case CellKind::Auto:
+            break;
+    }
+    switch (t) {
+        case SQLITE_INTEGER:
+            return Value(static_cast<long long>(sqlite3_column_int64(st, col)));
+        case SQLITE_FLOAT:
+            return Value(sqlite3_column_double(st, col));
+        case SQLITE_TEXT: {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+            std::string s(p, static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+            if (kind == CellKind::Bytes) return Value(Bytes{std::vector<unsigned char>(s.begin(), s.end())});
+            return Value(std::move(s));
+        }
+        default: {
+            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st, col));
+            const int n = sqlite3_column_bytes(st, col);
+            return Value(Bytes{std::vector<unsigned char>(p, p + n)});
+        }
+    }
+}
+
+std::size_t utf8Length(const std::string& s) {
+    std::size_t n = 0;
+    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+    return n;
+}
+
+// Metadata of an expression column, from the values it holds.
+void inferColumn(ResultTable& table, std::size_t col) {
+    ColumnInfo& info = table.columns[col];
+    const std::size_t width = table.columns.size();
+    const std::size_t rows = table.rowCount();
+    bool anyText = false, anyDouble = false, anyInt = false, anyBytes = false, allStamps = true, wide = false;
+    std::size_t longest = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        const Value& v = table.cells[r * width + col];
+        switch (v.kind()) {
+            case Value::Kind::Null:
+                break;
+            case Value::Kind::Integer:
+                anyInt = true;
+                if (*v.integer() > INT32_MAX || *v.integer() < INT32_MIN) wide = true;
+                break;
+            case Value::Kind::Double:
+                anyDouble = true;
+                break;
+            case Value::Kind::Text: {
+                anyText = true;
+                DateTime d;
+                if (!parseStored(v.text()->data(), static_cast<int>(v.text()->size()), d)) allStamps = false;
+                longest = std::max(longest, utf8Length(*v.text()));
+                break;
+            }
+            case Value::Kind::Bytes:
+                anyBytes = true;
+                longest = std::max(longest, v.bytes()->data.size());
+                break;
+            default:
+                break;
+        }
+    }
+    const char* decl = "varchar";
+    if (anyBytes && !anyText && !anyInt && !anyDouble) decl = "varbinary";
+    else if (anyText && allStamps && !anyInt && !anyDouble && !anyBytes) decl = "datetime";
+    else if (anyText || anyBytes) decl = "varchar";
+    else if (anyDouble) decl = "float";
+    else if (anyInt) decl = wide ? "bigint" : "int";
+    std::string name = info.name, base = info.baseTable, baseCol = info.baseColumn;
+    columnInfoForDeclaredType(decl, info);
+    if (info.type == adVarChar || info.type == adVarBinary) info.definedSize = static_cast<long>(longest);
+    if (std::string_view(decl) == "datetime") {
+        for (std::size_t r = 0; r < rows; ++r) {
+            Value& v = table.cells[r * width + col];
+            DateTime d;
+            if (v.text() && parseStored(v.text()->data(), static_cast<int>(v.text()->size()), d)) v = Value(d);
+        }
+    } else if (std::string_view(decl) == "varchar" && (anyInt || anyDouble)) {
+        for (std::size_t r = 0; r < rows; ++r) {
+            Value& v = table.cells[r * width + col];
+            if (v.integer() || v.real()) v = Value(v.toText());
+        }
+    } else if (std::string_view(decl) == "float" && anyInt) {
+        for (std::size_t r = 0; r < rows; ++r) {
+            Value& v = table.cells[r * width + col];
+            if (v.integer()) v = Value(static_cast<double>(*v.integer()));
+        }
+    }
+}
+
+}  // namespace
+
+struct Connection::Impl {
+    sqlite3* db = nullptr;
+    std::string path;
+    dialect::Translator translator{1024};
+    std::unordered_map<std::string, sqlite3_stmt*> statements;
+    std::deque<std::string> statementOrder;
+    long timeoutSeconds = 30;
+    std::chrono::steady_clock::time_point deadline;
+    bool timedOut = false;
+
+    [[noreturn]] void fail(const std::string& context = {}) {
+        const int code = sqlite3_extended_errcode(db);
+        std::string msg = sqlite3_errmsg(db);
+        if (timedOut || code == SQLITE_INTERRUPT) msg = "Query timeout expired";
+        timedOut = false;
+        throw Error(ErrorNumber::Database, context.empty() ? msg : msg + " (" + context + ")", code);
+    }
+
+    sqlite3_stmt* prepare(const std::string& sql) {
+        if (auto it = statements.find(sql); it != statements.end()) return it->second;
+        sqlite3_stmt* st = nullptr;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, &tail) !=
+            SQLITE_OK) {
+            fail();
+        }
+        if (!st) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
+        statements.emplace(sql, st);
+        statementOrder.push_back(sql);
+        while (statementOrder.size() > kStatementCacheSize) {
+            auto old = statements.find(statementOrder.front());
+            sqlite3_finalize(old->second);
+            statements.erase(old);
+            statementOrder.pop_front();
+        }
+        return st;
+    }
+
+    void finalizeAll() noexcept {
+        for (auto& [sql, st] : statements) sqlite3_finalize(st);
+        statements.clear();
+        statementOrder.clear();
+    }
+
+    void startClock() {
+        timedOut = false;
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    }
+
+    static int progress(void* self) {
+        auto* impl = static_cast<Impl*>(self);
+        if (impl->timeoutSeconds <= 0 || std::chrono::steady_clock::now() < impl->deadline) return 0;
+        impl->timedOut = true;
+        return 1;
+    }
+
+    void bind(sqlite3_stmt* st, const std::vector<Value>& params) {
+        const int expected = sqlite3_bind_parameter_count(st);
+        if (static_cast<int>(params.size()) != expected) {
+            throw Error(ErrorNumber::InvalidCall, "The statement has " + std::to_string(expected) +
+                                                      " parameters but " + std::to_string(params.size()) +
+                                                      " values were given.");
+        }
+        for (int i = 0; i < expected; ++i) {
+            const Value& v = params[static_cast<std::size_t>(i)];
+            int rc = SQLITE_OK;
+            switch (v.kind()) {
+                case Value::Kind::Null:
+                    rc = sqlite3_bind_null(st, i + 1);
+                    break;
+                case Value::Kind::Boolean:
+                    rc = sqlite3_bind_int(st, i + 1, *v.boolean() ? 1 : 0);
+                    break;
+                case Value::Kind::Integer:
+                    rc = sqlite3_bind_int64(st, i + 1, *v.integer());
+                    break;
+                case Value::Kind::Double:
+                    rc = sqlite3_bind_double(st, i + 1, *v.real());
+                    break;
+                case Value::Kind::Decimal:
+                    rc = sqlite3_bind_text(st, i + 1, v.decimal()->text.c_str(), static_cast<int>(v.decimal()->text.size()),
+                                           SQLITE_TRANSIENT);
+                    break;
+                case Value::Kind::DateTime: {
+                    std::string iso = v.dateTime()->toIso();
+                    rc = sqlite3_bind_text(st, i + 1, iso.c_str(), static_cast<int>(iso.size()), SQLITE_TRANSIENT);
+                    break;
+                }
+                case Value::Kind::Text:
+                    rc = sqlite3_bind_text(st, i + 1, v.text()->c_str(), static_cast<int>(v.text()->size()),
+                                           SQLITE_TRANSIENT);
+                    break;
+                case Value::Kind::Bytes:
+                    rc = sqlite3_bind_blob(st, i + 1, v.bytes()->data.data(), static_cast<int>(v.bytes()->data.size()),
+                                           SQLITE_TRANSIENT);
+                    break;
+            }
+            if (rc != SQLITE_OK) fail();
+        }
+    }
+
+    // Steps to the end, discarding rows; resets the statement whatever happens.
+    void run(sqlite3_stmt* st) {
+        startClock();
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+            fail();
+        }
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+    }
+
+    void exec(const char* sql) {
+        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
+    }
+};
+
+Connection::Connection() : impl_(std::make_unique<Impl>()) {}
+
+Connection::~Connection() {
+    // The base class cannot call back into a destroyed adapter: close here.
+    Close();
+}
+
+std::string Connection::path() const { return impl_->db ? impl_->path : std::string(); }
+std::size_t Connection::cachedStatements() const { return impl_->statements.size(); }
+
+void Connection::doOpen(const std::string& connectionString, const std::string&, const std::string&) {
+    std::string path = pathFromConnectionString(connectionString);
+    if (path.empty()) throw Error(ErrorNumber::ConnectionFailed, "No database file was given.");
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        throw Error(ErrorNumber::ConnectionFailed, "Cannot open the database '" + path + "': " + msg, rc);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    char* err = nullptr;
+    // Reading the schema here reports a file that is not a database at once.
+    rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, &err);
+    if (rc == SQLITE_OK) rc = registerTsqlFunctions(db, &err);
+    if (rc != SQLITE_OK) {
+        std::string msg = err ? err : sqlite3_errmsg(db);
+        sqlite3_free(err);
+        sqlite3_close(db);
+        throw Error(ErrorNumber::ConnectionFailed, "Cannot open the database '" + path + "': " + msg, rc);
+    }
+    impl_->db = db;
+    impl_->path = path;
+    sqlite3_progress_handler(db, 1000, &Impl::progress, impl_.get());
+}
+
+void Connection::doClose() noexcept {
+    if (!impl_->db) return;
+    impl_->finalizeAll();
+    sqlite3_close_v2(impl_->db);
+    impl_->db = nullptr;
+}
+
+void Connection::applyTimeouts() {
+    impl_->timeoutSeconds = CommandTimeout();
+    if (impl_->db) {
+        const long ms = CommandTimeout() == 0 || CommandTimeout() > INT_MAX / 1000 ? INT_MAX : CommandTimeout() * 1000;
+        sqlite3_busy_timeout(impl_->db, static_cast<int>(ms));
+    }
+}
+
+long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
+    auto tr = impl_->translator.translateStatements(sql);
+    if (tr->statements.size() > 1 && !params.empty()) {
+        throw Error(ErrorNumber::NotSupported, "Parameters are not supported for a statement that becomes several.");
+    }
+    long affected = -1;
+    for (std::size_t i = 0; i < tr->statements.size(); ++i) {
+        sqlite3_stmt* st = impl_->prepare(tr->statements[i]);
+        if (i == 0) impl_->bind(st, params);
+        const bool changes = !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 &&
+                             sqlite3_stmt_isexplain(st) == 0;
+        impl_->run(st);
+        if (i == 0 && changes) {
+            const std::string& s = tr->statements[0];
+            if (startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") || startsWithNoCase(s, "delete")) {
+                affected = sqlite3_changes(impl_->db);
+            }
+        }
+    }
+    return affected;
+}
+
+ResultTable Connection::doQuery(const std::string& sql) {
+    auto tr = impl_->translator.translateStatements(sql);
+    for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
+    sqlite3_stmt* st = impl_->prepare(tr->statements.back());
+    const int n = sqlite3_column_count(st);
+    ResultTable table;
+    table.columns.resize(static_cast<std::size_t>(n));
+    std::vector<CellKind> kinds(static_cast<std::size_t>(n), CellKind::Auto);
+    std::vector<int> scales(static_cast<std::size_t>(n), 0);
+    for (int c = 0; c < n; ++c) {
+        ColumnInfo& info = table.columns[static_cast<std::size_t>(c)];
+        const char* name = sqlite3_column_name(st, c);
+        info.name = name ? name : "";
+        const char* decl = sqlite3_column_decltype(st, c);
+        if (const char* t = sqlite3_column_table_name(st, c)) info.baseTable = t;
+        if (const char* o = sqlite3_column_origin_name(st, c)) info.baseColumn = o;
+        if (decl && columnInfoForDeclaredType(decl, info)) {
+            kinds[static_cast<std::size_t>(c)] = kindFor(info);
+            scales[static_cast<std::size_t>(c)] =
+                info.type == adCurrency ? 4 : (info.numericScale == 255 ? 0 : info.numericScale);
+        }
+    }
+    impl_->startClock();
+    int rc;
+    std::size_t rows = 0;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (rows == 0) table.cells.reserve(static_cast<std::size_t>(n) * 64);
+        for (int c = 0; c < n; ++c) {
+            table.cells.push_back(readCell(st, c, kinds[static_cast<std::size_t>(c)], scales[static_cast<std::size_t>(c)]));
+        }
+        ++rows;
+    }
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE) impl_->fail();
+    for (int c = 0; c < n; ++c) {
+        if (kinds[static_cast<std::size_t>(c)] == CellKind::Auto) inferColumn(table, static_cast<std::size_t>(c));
+    }
+    return table;
+}
+
+void Connection::doBegin() { impl_->exec("begin"); }
+void Connection::doCommit() { impl_->exec("commit"); }
+void Connection::doRollback() { impl_->exec("rollback"); }
+
+void installConnectionFactory() {
+    Palvo::installConnectionFactory([] { return std::make_shared<Connection>(); });
+}
+
+}  // namespace Palvo::sqlite

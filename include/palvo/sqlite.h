@@ -1,0 +1,46 @@
+// The embedded database: SQLite with the SQL Server dialect layer.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "palvo/data.h"
+
+namespace Palvo::sqlite {
+
+/// A connection to an SQLite database file that accepts SQL Server statements.
+/// Open takes a file path, "Data Source=FILE" or ":memory:"; a missing file is created.
+/// Every statement goes through the T-SQL translator; failures raise Palvo::Error
+/// (ErrorNumber::Database with SQLite's extended result code, or NotSupported
+/// naming a construct the translator does not handle).
+class Connection : public Palvo::Connection {
+public:
+    Connection();
+    ~Connection() override;
+
+    std::string backendName() const override { return "sqlite"; }
+
+    /// The file this connection opened ("" when closed).
+    std::string path() const;
+    /// Number of prepared statements kept for reuse.
+    std::size_t cachedStatements() const;
+
+protected:
+    void doOpen(const std::string& connectionString, const std::string& user, const std::string& password) override;
+    void doClose() noexcept override;
+    long doExecute(const std::string& sql, const std::vector<Value>& params) override;
+    ResultTable doQuery(const std::string& sql) override;
+    void doBegin() override;
+    void doCommit() override;
+    void doRollback() override;
+    void applyTimeouts() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+/// Installs a connection factory that makes sqlite::Connection objects.
+void installConnectionFactory();
+
+}  // namespace Palvo::sqlite

@@ -1,0 +1,326 @@
+// The embedded database adapter end to end: statements, metadata, recordsets.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+#include "palvo/error.h"
+#include "palvo/sqlite.h"
+
+namespace {
+
+using Palvo::Value;
+
+class SqliteAdapter : public ::testing::Test {
+protected:
+    void SetUp() override { conn.Open(":memory:"); }
+    Palvo::sqlite::Connection conn;
+};
+
+TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
+    conn.Execute("create table [B_单位] (单位编号 varchar(10), 名称 nvarchar(50))");
+    EXPECT_EQ(conn.Execute("insert into B_单位 values('0''1', N'总部')"), 1);
+    EXPECT_EQ(conn.Execute("insert B_单位 (单位编号, 名称) values('02', '分部')"), 1);
+    auto t = conn.Query("select top 1 名称  from [B_单位] where  [单位编号]='0''1'");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText(), "总部");
+    EXPECT_EQ(conn.Query("select top 1 * from B_单位 order by 单位编号 desc").at(0, 0).toText(), "02");
+    auto empty = conn.Query("select top 0 * from B_单位");
+    EXPECT_EQ(empty.rowCount(), 0u);
+    ASSERT_EQ(empty.columns.size(), 2u);
+    EXPECT_EQ(empty.columns[1].name, "名称");
+    EXPECT_EQ(empty.columns[1].type, Palvo::adVarWChar);
+    EXPECT_EQ(empty.columns[1].definedSize, 50);
+}
+
+TEST_F(SqliteAdapter, TextComparesWithoutRegardToCase) {
+    conn.Execute("create table T (name varchar(10))");
+    conn.Execute("insert into T values('Abc')");
+    conn.Execute("insert into T values('abd')");
+    EXPECT_EQ(conn.Query("select count(*) from T where name = 'ABC'").at(0, 0).toInt64(), 1);
+    EXPECT_EQ(conn.Query("select count(*) from T where name like 'AB%'").at(0, 0).toInt64(), 2);
+    EXPECT_EQ(conn.Query("select count(*) from T where name in ('ABD')").at(0, 0).toInt64(), 1);
+    auto sorted = conn.Query("select name from T order by name");
+    EXPECT_EQ(sorted.at(0, 0).toText(), "Abc");
+}
+
+TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
+    conn.Execute("create table D (id int, d datetime, note varchar(20))");
+    conn.Execute("insert into D values(1, '2004-1-5', 'a')");
+    conn.Execute("insert into D values(2, '2004/01/05 8:05', 'b')");
+    conn.Execute("insert into D values(3, null, 'c')");
+    conn.ExecuteWith("insert into D values(?, ?, ?)", {Value(4), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}), Value("d")});
+    auto raw = conn.Query("select d from D order by id");
+    EXPECT_EQ(raw.at(0, 0), Value(Palvo::DateTime{2004, 1, 5, 0, 0, 0, 0}));
+    EXPECT_EQ(raw.at(1, 0), Value(Palvo::DateTime{2004, 1, 5, 8, 5, 0, 0}));
+    EXPECT_TRUE(raw.at(2, 0).isNull());
+    EXPECT_EQ(raw.at(3, 0), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}));
+    // The stored text itself is the one sortable form.
+    EXPECT_EQ(conn.Query("select count(*) from D where d || '' in ('2004-01-05 00:00:00.000', '2004-01-05 08:05:00.000')")
+                  .at(0, 0).toInt64(), 2);
+    try {
+        conn.Execute("insert into D values(5, 'not a date', 'e')");
+        FAIL() << "a non-date was stored";
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.number(), Palvo::ErrorNumber::Database);
+        EXPECT_EQ(e.description(), "Conversion failed when converting date and/or time from character string.");
+    }
+    EXPECT_EQ(conn.Query("select count(*) from D").at(0, 0).toInt64(), 4) << "the failed insert left a row";
+    conn.Execute("update D set d = '2005-3-1' where id = 1");
+    EXPECT_EQ(conn.Query("select d from D where id = 1").at(0, 0).toText(), "2005-03-01");
+    EXPECT_THROW(conn.Execute("update D set d = '2005-13-01' where id = 1"), Palvo::Error);
+    // Date literals compare with the stored form as SQL Server compares dates.
+    EXPECT_EQ(conn.Query("select count(*) from D where d = '2004-01-05'").at(0, 0).toInt64(), 0);
+    EXPECT_EQ(conn.Query("select count(*) from D where d = '2004-01-05 08:05'").at(0, 0).toInt64(), 1);
+    EXPECT_EQ(conn.Query("select count(*) from D where d > '2004-01-05'").at(0, 0).toInt64(), 3);
+    EXPECT_EQ(conn.Query("select count(*) from D where d between '2004-01-05' and '2004-01-06'").at(0, 0).toInt64(), 1);
+    EXPECT_EQ(conn.Query("select count(*) from D where datediff(d, d, '2004-01-05') = 0").at(0, 0).toInt64(), 1);
+    EXPECT_EQ(conn.Query("select count(*) from D where note = 'A'").at(0, 0).toInt64(), 1);
+}
+
+TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
+    conn.Execute("create table 查询打印设置 (表名 varchar(50), 字段名 varchar(50), 选择标志 int, 排列顺序 int, "
+                 "查询类别 varchar(20), 查询名 varchar(50), 用户名 varchar(20), 合计 int default 0, "
+                 "排序 decimal(5,1) default 0, 分组 int default 0, 查询条件 text, 条件项目 text)");
+    conn.Execute("create table T (编号 int identity(1,1), 名称 nvarchar(20), 备注 text, 金额 money, 图 image)");
+    conn.Execute("create table Other (名称 int)");
+    const std::string seed =
+        "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select 'T',name,1,colid,'C','N','U'  "
+        "from   syscolumns where object_name(id)='T'      and (type_name(xtype) not "
+        "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in ('编号','编号1','编号2'))  ";
+    EXPECT_EQ(conn.Execute(seed), 2);
+    auto rows = conn.Query("select 字段名, 选择标志, 排列顺序, 合计, 排序 from 查询打印设置 order by 排列顺序");
+    ASSERT_EQ(rows.rowCount(), 2u);
+    EXPECT_EQ(rows.at(0, 0).toText(), "名称");
+    EXPECT_EQ(rows.at(0, 2).toInt64(), 2);
+    EXPECT_EQ(rows.at(1, 0).toText(), "金额");
+    EXPECT_EQ(rows.at(1, 2).toInt64(), 4);
+    EXPECT_EQ(rows.at(1, 1).toInt64(), 1);
+    EXPECT_EQ(rows.at(1, 3).toInt64(), 0);
+    EXPECT_EQ(rows.at(1, 4), Value(Palvo::Decimal{"0.0"}));
+    EXPECT_EQ(conn.Execute("insert into 查询打印设置(表名,字段名) select 'X',name from syscolumns where object_name(id)='nothing'"), 0);
+    EXPECT_EQ(conn.Query("select object_name(object_id('t'))").at(0, 0).toText(), "T");
+}
+
+TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
+    conn.Execute(
+        "create table M (a tinyint, b smallint, c int, d bigint, e bit, f real, g float, h money, i smallmoney, "
+        "j decimal(18,2), k numeric(10,3), l datetime, m smalldatetime, n char(5), o varchar(20), p nchar(6), "
+        "q nvarchar(30), r text, s ntext, t binary(4), u varbinary(8), v image, w uniqueidentifier, x varchar(max))");
+    conn.Execute("insert into M values(1,2,3,5000000000,1,1.5,2.25,12.5,3,1234.5,1.25,'2004-01-31 08:05:09',"
+                 "'2004-01-31 08:05','ab','cd','中','文','long','longer',0x01,0x0203,0x4,'AB-CD','max')");
+    auto t = conn.Query("select * from M");
+    struct Expect {
+        int type;
+        long size;
+        int precision;
+        int scale;
+        const char* text;
+    };
+    const Expect e[] = {
+        {Palvo::adUnsignedTinyInt, 1, 3, 255, "1"}, {Palvo::adSmallInt, 2, 5, 255, "2"},
+        {Palvo::adInteger, 4, 10, 255, "3"},        {Palvo::adBigInt, 8, 19, 255, "5000000000"},
+        {Palvo::adBoolean, 2, 255, 255, "True"},    {Palvo::adSingle, 4, 7, 255, "1.5"},
+        {Palvo::adDouble, 8, 15, 255, "2.25"},      {Palvo::adCurrency, 8, 19, 255, "12.5"},
+        {Palvo::adCurrency, 4, 10, 255, "3"},  {Palvo::adNumeric, 19, 18, 2, "1234.5"},
+        {Palvo::adNumeric, 19, 10, 3, "1.25"},     {Palvo::adDBTimeStamp, 16, 23, 3, "2004-01-31 08:05:09"},
+        {Palvo::adDBTimeStamp, 16, 16, 0, "2004-01-31 08:05:00"}, {Palvo::adChar, 5, 255, 255, "ab"},
+        {Palvo::adVarChar, 20, 255, 255, "cd"},     {Palvo::adWChar, 6, 255, 255, "中"},
+        {Palvo::adVarWChar, 30, 255, 255, "文"},    {Palvo::adLongVarChar, 2147483647, 255, 255, "long"},
+        {Palvo::adLongVarWChar, 1073741823, 255, 255, "longer"}, {Palvo::adBinary, 4, 255, 255, nullptr},
+        {Palvo::adVarBinary, 8, 255, 255, nullptr}, {Palvo::adLongVarBinary, 2147483647, 255, 255, nullptr},
+        {Palvo::adGUID, 16, 255, 255, "AB-CD"},     {Palvo::adLongVarChar, 2147483647, 255, 255, "max"},
+    };
+    ASSERT_EQ(t.columns.size(), std::size(e));
+    for (std::size_t i = 0; i < std::size(e); ++i) {
+        SCOPED_TRACE(t.columns[i].name);
+        EXPECT_EQ(t.columns[i].type, e[i].type);
+        EXPECT_EQ(t.columns[i].definedSize, e[i].size);
+        EXPECT_EQ(t.columns[i].precision, e[i].precision);
+        EXPECT_EQ(t.columns[i].numericScale, e[i].scale);
+        EXPECT_EQ(t.columns[i].baseTable, "M");
+        EXPECT_EQ(t.columns[i].baseColumn, t.columns[i].name);
+        if (e[i].text) {
+            EXPECT_EQ(t.at(0, i).toText(), e[i].text);
+        }
+    }
+    EXPECT_NE(t.at(0, 3).integer(), nullptr);
+    EXPECT_NE(t.at(0, 4).boolean(), nullptr);
+    // Exact numbers keep the digits of their scale.
+    EXPECT_EQ(t.at(0, 7), Value(Palvo::Decimal{"12.5000"}));
+    EXPECT_EQ(t.at(0, 8), Value(Palvo::Decimal{"3.0000"}));
+    EXPECT_EQ(t.at(0, 9), Value(Palvo::Decimal{"1234.50"}));
+    EXPECT_EQ(t.at(0, 10), Value(Palvo::Decimal{"1.250"}));
+    EXPECT_NE(t.at(0, 11).dateTime(), nullptr);
+    ASSERT_NE(t.at(0, 20).bytes(), nullptr);
+    EXPECT_EQ(t.at(0, 20).bytes()->data, (std::vector<unsigned char>{2, 3}));
+}
+
+TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
+    conn.Execute("create table N (v varchar(10))");
+    conn.Execute("insert into N values('a')");
+    conn.Execute("insert into N values('abcd')");
+    auto t = conn.Query("select count(*) as c, 5000000000 as big, 1.5 as r, v + 'x' as s, getdate() as g from N group by v");
+    ASSERT_EQ(t.rowCount(), 2u);
+    EXPECT_EQ(t.columns[0].type, Palvo::adInteger);
+    EXPECT_EQ(t.columns[1].type, Palvo::adBigInt);
+    EXPECT_EQ(t.columns[2].type, Palvo::adDouble);
+    EXPECT_EQ(t.columns[3].type, Palvo::adVarChar);
+    EXPECT_EQ(t.columns[3].definedSize, 5);
+    EXPECT_EQ(t.columns[3].baseTable, "");
+    EXPECT_EQ(t.columns[4].type, Palvo::adDBTimeStamp);
+    auto none = conn.Query("select v + 'x' as s from N where 1 = 0");
+    EXPECT_EQ(none.columns[0].type, Palvo::adVarChar);
+}
+
+TEST_F(SqliteAdapter, UpdateFromJoinAndDeleteWithoutFrom) {
+    conn.Execute("create table T (k int, c varchar(10))");
+    conn.Execute("create table X (k int, c varchar(10))");
+    for (int i = 1; i <= 3; ++i) {
+        conn.Execute("insert into T values(" + std::to_string(i) + ", 'old')");
+        conn.Execute("insert into X values(" + std::to_string(i) + ", 'new" + std::to_string(i) + "')");
+    }
+    EXPECT_EQ(conn.Execute("update T set c=X.c from T inner join X on T.k=X.k where X.k < 3"), 2);
+    auto t = conn.Query("select c from T order by k");
+    EXPECT_EQ(t.at(0, 0).toText(), "new1");
+    EXPECT_EQ(t.at(2, 0).toText(), "old");
+    EXPECT_EQ(conn.Execute("update a set a.c = b.c + '!' from T a join X b on a.k = b.k where b.k = 3"), 1);
+    EXPECT_EQ(conn.Query("select c from T where k = 3").at(0, 0).toText(), "new3!");
+    EXPECT_EQ(conn.Execute("delete T where k = 1"), 1);
+    EXPECT_EQ(conn.Execute("delete from T where k > 5"), 0);
+    EXPECT_EQ(conn.Query("select count(*) from T").at(0, 0).toInt64(), 2);
+}
+
+TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
+    conn.Execute("create table SendSql (编号 int identity(1,1) not null, 语句 text, 时间 datetime default getdate(), n int default 0)");
+    conn.Execute("insert into SendSql(语句) values('a')");
+    conn.Execute("insert into SendSql(语句) values('b')");
+    auto t = conn.Query("SELECT max(编号) as bh FROM SendSql");
+    EXPECT_EQ(t.at(0, 0).toInt64(), 2);
+    auto d = conn.Query("select 时间, n from SendSql where 编号 = 1");
+    ASSERT_NE(d.at(0, 0).dateTime(), nullptr);
+    EXPECT_EQ(d.at(0, 1).toInt64(), 0);
+}
+
+TEST_F(SqliteAdapter, RecordsetReadsCountsAndAddsRows) {
+    conn.Execute("create table R (编号 int, 名称 varchar(20), 备注 varchar(20))");
+    conn.Execute("insert into R values(1, 'a', '')");
+    conn.Execute("insert into R values(2, 'b', null)");
+    Palvo::Recordset rs;
+    rs.Open("select * from R order by 编号", conn, Palvo::adOpenStatic, Palvo::adLockOptimistic);
+    EXPECT_EQ(rs.RecordCount(), 2);
+    EXPECT_EQ(rs.Fields("名称").Value().toText(), "a");
+    EXPECT_EQ(rs.Fields("备注").Value(), Value(""));
+    rs.MoveNext();
+    EXPECT_TRUE(rs.Fields("备注").Value().isNull());
+    rs.AddNew();
+    rs.Fields("编号") = Value(3);
+    rs.Fields("名称") = Value("c");
+    rs.Update();
+    rs.Close();
+    auto t = conn.Query("select 名称, 备注 from R where 编号 = 3");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText(), "c");
+    EXPECT_TRUE(t.at(0, 1).isNull());
+    rs.Open("select 编号 AS BH from R", conn, Palvo::adOpenKeyset, Palvo::adLockReadOnly);
+    EXPECT_EQ(rs.Fields("bh").Name(), "BH");
+    EXPECT_EQ(rs.RecordCount(), 3);
+}
+
+TEST_F(SqliteAdapter, TransactionsCommitAndRollBack) {
+    conn.Execute("create table R (v int)");
+    conn.BeginTrans();
+    conn.Execute("insert into R values(1)");
+    conn.RollbackTrans();
+    conn.BeginTrans();
+    conn.Execute("insert into R values(2)");
+    conn.CommitTrans();
+    auto t = conn.Query("select v from R");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toInt64(), 2);
+}
+
+TEST_F(SqliteAdapter, ErrorsCarryTheDatabaseCodeAndUnsupportedConstructsAreNamed) {
+    try {
+        conn.Query("select * from missing");
+        FAIL();
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.number(), Palvo::ErrorNumber::Database);
+        EXPECT_NE(e.description().find("missing"), std::string::npos);
+        EXPECT_EQ(e.nativeCode(), 1);  // SQLITE_ERROR
+    }
+    try {
+        conn.Query("select top 10 percent * from sqlite_master");
+        FAIL();
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.number(), Palvo::ErrorNumber::NotSupported);
+        EXPECT_NE(e.description().find("PERCENT"), std::string::npos);
+    }
+    conn.Execute("create table U (k int primary key)");
+    conn.Execute("insert into U values(1)");
+    try {
+        conn.Execute("insert into U values(1)");
+        FAIL();
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.nativeCode(), 1555);  // SQLITE_CONSTRAINT_PRIMARYKEY
+    }
+    // The connection stays usable after failures.
+    EXPECT_EQ(conn.Query("select count(*) from U").at(0, 0).toInt64(), 1);
+}
+
+TEST_F(SqliteAdapter, ParametersBindEveryValueKind) {
+    conn.Execute("create table P (a int, b float, c varchar(10), d decimal(10,2), e bit, f varbinary(4))");
+    conn.ExecuteWith("insert into P values(?,?,?,?,?,?)", {Value(7), Value(2.5), Value("x"), Value(Palvo::Decimal{"3.10"}),
+                                                          Value(true), Value(Palvo::Bytes{{9, 8}})});
+    conn.ExecuteWith("insert into P values(?,?,?,?,?,?)", {Value(), Value(), Value(), Value(), Value(), Value()});
+    auto t = conn.Query("select * from P order by a desc");
+    EXPECT_EQ(t.at(0, 0).toInt64(), 7);
+    EXPECT_EQ(t.at(0, 3), Value(Palvo::Decimal{"3.10"}));
+    EXPECT_EQ(t.at(0, 4), Value(true));
+    EXPECT_EQ(t.at(0, 5), Value(Palvo::Bytes{{9, 8}}));
+    EXPECT_TRUE(t.at(1, 2).isNull());
+    EXPECT_THROW(conn.ExecuteWith("insert into P(a) values(?)", {}), Palvo::Error);
+}
+
+TEST_F(SqliteAdapter, CommandTimeoutInterruptsALongStatement) {
+    conn.CommandTimeout(1);
+    try {
+        conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
+        FAIL();
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.description(), "Query timeout expired");
+    }
+}
+
+TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
+    std::string dir = ::testing::TempDir() + "palvo_sqlite_" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    std::string file = dir + "/a.db";
+    {
+        Palvo::sqlite::Connection c;
+        c.Open("Data Source=" + file + ";Mode=ReadWrite");
+        c.Execute("create table T (v int)");
+        c.Execute("insert into T values(1)");
+    }
+    EXPECT_TRUE(std::filesystem::exists(file));
+    {
+        Palvo::sqlite::Connection c;
+        c.Open(file);
+        EXPECT_EQ(c.Query("select v from T").at(0, 0).toInt64(), 1);
+        EXPECT_EQ(c.path(), file);
+    }
+    std::string junk = dir + "/junk.db";
+    std::FILE* f = std::fopen(junk.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("this is not a database file, not at all, really not a database.....", f);
+    std::fclose(f);
+    Palvo::sqlite::Connection bad;
+    EXPECT_THROW(bad.Open(junk), Palvo::Error);
+    EXPECT_EQ(bad.State(), Palvo::adStateClosed);
+    EXPECT_THROW(bad.Open("Provider=SQLOLEDB;User ID=sa"), Palvo::Error);
+    EXPECT_THROW(bad.Open(dir + "/missing/dir/x.db"), Palvo::Error);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// SQL Server functions and operators, run end to end through the adapter.
+#include <gtest/gtest.h>
+
+#include "palvo/error.h"
+#include "palvo/sqlite.h"
+
+namespace {
+
+class SqlServerFunctions : public ::testing::Test {
+protected:
+    void SetUp() override { conn.Open(":memory:"); }
+
+    Palvo::Value scalar(const std::string& expr) {
+        auto t = conn.Query("select " + expr + " as v");
+        EXPECT_EQ(t.rowCount(), 1u);
+        return t.at(0, 0);
+    }
+
+    Palvo::sqlite::Connection conn;
+};
+
+struct Case {
+    const char* expr;
+    const char* expected;  // the value's text; "<null>" for Null
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.expr; }
+
+class ScalarResult : public SqlServerFunctions, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(ScalarResult, MatchesSqlServer) {
+    Palvo::Value v = scalar(GetParam().expr);
+    std::string text = v.isNull() ? "<null>" : v.toText();
+    EXPECT_EQ(text, GetParam().expected) << GetParam().expr;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, ScalarResult,
+    ::testing::Values(
+        Case{"datediff(m,'2004-01-31','2004-02-01')", "1"}, Case{"datediff(mm,'2004-02-01','2004-01-31')", "-1"},
+        Case{"datediff(month,'2004-01-01','2004-01-31')", "0"}, Case{"datediff(yy,'2004-12-31','2005-01-01')", "1"},
+        Case{"datediff(year,'2004-01-01','2004-12-31')", "0"}, Case{"datediff(d,'2004-01-31 23:59','2004-02-01 00:01')", "1"},
+        Case{"datediff(dd,'2004-02-28','2004-03-01')", "2"}, Case{"datediff(day,'2003-02-28','2003-03-01')", "1"},
+        Case{"datediff(q,'2004-03-31','2004-04-01')", "1"}, Case{"datediff(qq,'2004-01-01','2004-03-31')", "0"},
+        // 2004-01-03 is a Saturday, 2004-01-04 a Sunday: one week boundary crossed.
+        Case{"datediff(wk,'2004-01-03','2004-01-04')", "1"}, Case{"datediff(ww,'2004-01-04','2004-01-10')", "0"},
+        Case{"datediff(week,'2004-01-01','2004-01-31')", "4"}, Case{"datediff(hh,'2004-01-01 08:59','2004-01-01 09:00')", "1"},
+        Case{"datediff(mi,'2004-01-01 08:05:59','2004-01-01 08:06:00')", "1"},
+        Case{"datediff(n,'2004-01-01 08:05:00','2004-01-01 08:05:59')", "0"},
+        Case{"datediff(ss,'2004-01-01 08:05:00.900','2004-01-01 08:05:01.100')", "1"},
+        Case{"datediff(s,'2004-01-01','2004-01-02')", "86400"}, Case{"datediff(d, null, '2004-01-01')", "<null>"},
+        Case{"dateadd(d,1,'2004-02-28')", "2004-02-29"}, Case{"dateadd(m,1,'2004-01-31')", "2004-02-29"},
+        Case{"dateadd(yy,-1,'2004-02-29')", "2003-02-28"}, Case{"dateadd(hh,25,'2004-12-31 00:00')", "2005-01-01 01:00:00"},
+        Case{"dateadd(wk,1,'2004-01-01')", "2004-01-08"}, Case{"year('2004-03-05')", "2004"},
+        Case{"month('2004/3/5 8:05')", "3"}, Case{"day('20040305')", "5"}, Case{"datepart(wk,'2004-01-04')", "2"},
+        Case{"datepart(dw,'2004-01-04')", "1"}, Case{"datepart(qq,'2004-08-01')", "3"},
+        Case{"datepart(dy,'2004-12-31')", "366"}, Case{"datepart(hh,'2004-01-01 13:14:15')", "13"},
+        Case{"convert(varchar(10),'2004-01-31 08:05:09',120)", "2004-01-31"},
+        Case{"convert(varchar(10),convert(datetime,'2004-1-5'),120)", "2004-01-05"},
+        Case{"convert(varchar,convert(datetime,'2004-01-31 08:05:09'),20)", "2004-01-31 08:05:09"},
+        Case{"left(convert(varchar,convert(datetime,'2004-01-31 08:05:09'),120),16)", "2004-01-31 08:05"},
+        Case{"left(convert(varchar,convert(datetime,'2004-01-31 08:05:09'),8),5)", "08:05"},
+        Case{"convert(varchar,convert(datetime,'2004-01-31 08:05:09'),23)", "2004-01-31"},
+        Case{"convert(varchar,convert(datetime,'2004-01-31'),112)", "20040131"},
+        Case{"convert(varchar,convert(datetime,'2004-01-31 14:05'))", "Jan 31 2004  2:05PM"},
+        Case{"convert(datetime,'2004/01/05 8:05')", "2004-01-05 08:05:00"}, Case{"convert(datetime, '')", "1900-01-01"},
+        Case{"cast('2004-01-05' as datetime) + 1", "2004-01-06"}, Case{"convert(datetime, 2)", "1900-01-03"},
+        Case{"len(convert(varchar(30), getdate(), 120))", "19"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    TextAndNumbers, ScalarResult,
+    ::testing::Values(
+        Case{"len('ab  ')", "2"}, Case{"len('  ab')", "4"}, Case{"len('中文')", "2"}, Case{"len('')", "0"},
+        Case{"len(null)", "<null>"}, Case{"left('abcdef',2)", "ab"}, Case{"right('abcdef',2)", "ef"},
+        Case{"left('中文字',2)", "中文"}, Case{"right('ab',5)", "ab"}, Case{"substring('abcdef',2,3)", "bcd"},
+        Case{"substring('abcdef',0,3)", "ab"}, Case{"substring('abcdef',5,10)", "ef"},
+        Case{"substring('中文字',2,1)", "文"}, Case{"charindex('c','abcabc')", "3"}, Case{"charindex('C','abcabc',4)", "6"},
+        Case{"charindex('x','abc')", "0"}, Case{"replace('aBcAbc','b','-')", "a-cA-c"}, Case{"ltrim('  a ')", "a "},
+        Case{"rtrim(' a  ')", " a"}, Case{"upper('ab')", "AB"}, Case{"lower('AB')", "ab"},
+        Case{"isnull(null,'x')", "x"}, Case{"isnull('y','x')", "y"}, Case{"'a' + 'b'", "ab"}, Case{"1 + 2", "3"},
+        Case{"'1' + 2", "3"}, Case{"2 + '1'", "3"}, Case{"'1' + '2'", "12"}, Case{"1.5 + 1", "2.5"},
+        Case{"'a' + null", "<null>"}, Case{"'a' + convert(varchar, 1 + 2 * 3) + 'b'", "a7b"},
+        Case{"-1 + 2", "1"}, Case{"+3 - -2", "5"}, Case{"convert(int, ' 12 ')", "12"},
+        Case{"convert(decimal(18,2), '12.345')", "12.35"}, Case{"cast(7 as varchar(5)) + 'x'", "7x"},
+        Case{"convert(char(4), 'ab') + '|'", "ab  |"}, Case{"convert(varchar(3), 'abcdef')", "abc"},
+        Case{"case when 'ABC' = 'abc' then 1 else 0 end", "0"}, Case{"type_name(56)", "int"},
+        Case{"type_name(231)", "nvarchar"}, Case{"type_name(35)", "text"}));
+
+// '+' errors exactly as SQL Server words them, and never runs silently.
+TEST_F(SqlServerFunctions, AddingTextThatIsNotANumberToANumberFails) {
+    try {
+        scalar("'x' + 1");
+        FAIL() << "expected a conversion error";
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.number(), Palvo::ErrorNumber::Database);
+        EXPECT_EQ(e.description(), "Conversion failed when converting the varchar value 'x' to data type int.");
+    }
+}
+
+TEST_F(SqlServerFunctions, ConversionErrorsAreRaised) {
+    const char* bad[] = {"convert(int, '1.5')", "convert(datetime, 'abc')", "convert(datetime, '2004-02-30')",
+                         "datediff(d, 'x', '2004-01-01')", "left('abc', -1)", "convert(decimal(3,1), 123.4)"};
+    for (const char* expr : bad) {
+        EXPECT_THROW(scalar(expr), Palvo::Error) << expr;
+    }
+}
+
+TEST_F(SqlServerFunctions, GetdateIsTheLocalTimeAsADateTimeColumn) {
+    auto t = conn.Query("select getdate() as now, convert(datetime,'2004-01-05') as d");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.columns[0].type, Palvo::adDBTimeStamp);
+    ASSERT_NE(t.at(0, 0).dateTime(), nullptr);
+    Palvo::DateTime now = Palvo::DateTime::now();
+    EXPECT_EQ(t.at(0, 0).dateTime()->year, now.year);
+    EXPECT_EQ(t.at(0, 0).dateTime()->day, now.day);
+    EXPECT_EQ(t.at(0, 1).toText(), "2004-01-05");
+}
+
+}  // namespace
