@@ -1,0 +1,22 @@
+// Text measuring port: how wide a text prints at a font size.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+namespace Palvo {
+
+class TextMeasurer {
+public:
+    virtual ~TextMeasurer();
+    /// The printed width of a UTF-8 text in twips (1 point = 20 twips) at
+    /// fontSize points, in the font the measurer stands for.
+    virtual double TextWidth(std::string_view text, double fontSize) const = 0;
+};
+
+/// Installs the calling thread's text measurer (nullptr removes it).
+void installTextMeasurer(std::shared_ptr<TextMeasurer> measurer);
+/// The calling thread's text measurer, or nullptr.
+std::shared_ptr<TextMeasurer> installedTextMeasurer();
+
+}  // namespace Palvo
