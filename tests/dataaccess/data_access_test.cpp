@@ -1,0 +1,276 @@
+// Data access behaviour every backend shares: the embedded SQLite connection,
+// and ODBC through the SQLite ODBC driver with the T-SQL extension loaded.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/odbc.h"
+#include "palvo/sqlite.h"
+
+namespace Palvo {
+namespace {
+
+struct Backend {
+    const char* name;
+    std::function<std::shared_ptr<Connection>()> open;
+};
+
+void PrintTo(const Backend& b, std::ostream* os) { *os << b.name; }
+
+std::shared_ptr<Connection> openSqlite() {
+    auto c = std::make_shared<sqlite::Connection>();
+    c->Open(":memory:");
+    return c;
+}
+
+std::shared_ptr<Connection> openOdbc() {
+    auto c = std::make_shared<odbc::Connection>();
+    c->Open(std::string("Driver=SQLite3;Database=:memory:;LoadExt=") + PALVO_TSQL_EXT_PATH);
+    return c;
+}
+
+long errorNumberOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+class DataAccess : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        conn_ = GetParam().open();
+        conn_->Execute(
+            "create table 客户 (id int identity(1,1) primary key, 名称 nvarchar(50) not null, code char(4), "
+            "note varchar(20), amount decimal(18,2), fee money, created datetime, active bit, "
+            "level tinyint, rank smallint, big bigint, ratio float, share real, memo text, remark ntext, "
+            "photo image, tag varbinary(10))");
+    }
+
+    long insert(const std::string& name, const Value& amount = Value()) {
+        return conn_->ExecuteWith("insert into 客户 (名称, amount) values (?, ?)", {name, amount});
+    }
+
+    void insertFive() {
+        for (const char* n : {"甲", "乙", "丙", "丁", "戊"}) insert(n);
+    }
+
+    long count() { return static_cast<long>(conn_->Query("select count(*) as n from 客户").at(0, 0).toInt64()); }
+
+    std::shared_ptr<Connection> conn_;
+};
+
+TEST_P(DataAccess, ExecuteReportsTheRowsItAffected) {
+    EXPECT_EQ(conn_->Execute("insert into 客户 (名称) values (N'一')"), 1);
+    EXPECT_EQ(insert("二"), 1);
+    EXPECT_EQ(insert("三"), 1);
+    EXPECT_EQ(conn_->Execute("update 客户 set note = 'x' where id >= 2"), 2);
+    EXPECT_EQ(conn_->Execute("delete from 客户 where id = 99"), 0);
+    EXPECT_EQ(conn_->Execute("delete from 客户"), 3);
+}
+
+TEST_P(DataAccess, RecordCountIsExactForEveryCursorAndLockType) {
+    insertFive();
+    struct Kind {
+        long cursor, lock;
+    } kinds[] = {{adOpenUnspecified, adLockUnspecified},
+                 {adOpenKeyset, adLockReadOnly},
+                 {adOpenKeyset, adLockOptimistic},
+                 {adOpenStatic, adLockReadOnly},
+                 {adOpenStatic, adLockOptimistic}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(std::to_string(k.cursor) + "/" + std::to_string(k.lock));
+        Recordset rs;
+        rs.CursorLocation(adUseClient);
+        rs.Open("select top 3 * from 客户 order by id desc", conn_, k.cursor, k.lock);
+        EXPECT_EQ(rs.RecordCount(), 3);
+        EXPECT_EQ(rs.Fields("名称").Value().toText(), "戊");
+        rs.Close();
+        rs.Open("select * from 客户 where 1 = 0", conn_, k.cursor, k.lock);
+        EXPECT_EQ(rs.RecordCount(), 0);
+        EXPECT_TRUE(rs.Eof());
+    }
+}
+
+TEST_P(DataAccess, ForwardWalkEndsAtEofAndStartsOverAtMoveFirst) {
+    insertFive();
+    Recordset rs;
+    rs.Open("select 名称 from 客户 order by id", conn_);
+    std::string seen;
+    for (; !rs.Eof(); rs.MoveNext()) seen += rs.Fields(0L).Value().toText();
+    EXPECT_EQ(seen, "甲乙丙丁戊");
+    EXPECT_EQ(errorNumberOf([&] { rs.MoveNext(); }), ErrorNumber::NoCurrentRecord);
+    EXPECT_EQ(errorNumberOf([&] { (void)rs.Fields(0L).Value(); }), ErrorNumber::NoCurrentRecord);
+    rs.MoveFirst();
+    EXPECT_FALSE(rs.Eof());
+    EXPECT_EQ(rs.Fields(0L).Value().toText(), "甲");
+}
+
+TEST_P(DataAccess, FieldsByPositionAndByNameInAnyCase) {
+    conn_->Execute("insert into 客户 (名称, note) values ('a', 'Note')");
+    Recordset rs;
+    rs.Open("select id, 名称, note as Remark from 客户", conn_);
+    EXPECT_EQ(rs.Fields().Count(), 3);
+    EXPECT_EQ(rs.Fields(1L).Name(), "名称");
+    EXPECT_EQ(rs.Fields("REMARK").Value().toText(), "Note");
+    EXPECT_EQ(rs.Fields("remark").Name(), "Remark");
+    EXPECT_EQ(rs.Fields("ID").Value().toInt64(), 1);
+    EXPECT_EQ(errorNumberOf([&] { rs.Fields("nosuch"); }), ErrorNumber::ItemNotFound);
+    EXPECT_EQ(errorNumberOf([&] { rs.Fields(3L); }), ErrorNumber::ItemNotFound);
+    EXPECT_EQ(errorNumberOf([&] { rs.Fields(-1L); }), ErrorNumber::ItemNotFound);
+}
+
+TEST_P(DataAccess, ColumnMetadataAsSqlServerReportsIt) {
+    Recordset rs;
+    rs.Open("select * from 客户 where 1 = 0", conn_);
+    struct Expect {
+        const char* column;
+        int type;
+        long size;
+        int precision;
+        int scale;
+    } expected[] = {
+        {"id", adInteger, 4, 10, 255},         {"名称", adVarWChar, 50, 255, 255},
+        {"code", adChar, 4, 255, 255},         {"note", adVarChar, 20, 255, 255},
+        {"amount", adNumeric, 19, 18, 2},      {"fee", adCurrency, 8, 19, 255},
+        {"created", adDBTimeStamp, 16, 23, 3}, {"active", adBoolean, 2, 255, 255},
+        {"level", adUnsignedTinyInt, 1, 3, 255}, {"rank", adSmallInt, 2, 5, 255},
+        {"big", adBigInt, 8, 19, 255},         {"ratio", adDouble, 8, 15, 255},
+        {"share", adSingle, 4, 7, 255},        {"memo", adLongVarChar, 2147483647, 255, 255},
+        {"remark", adLongVarWChar, 1073741823, 255, 255}, {"photo", adLongVarBinary, 2147483647, 255, 255},
+        {"tag", adVarBinary, 10, 255, 255},
+    };
+    ASSERT_EQ(rs.Fields().Count(), static_cast<long>(std::size(expected)));
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.column);
+        Field f = rs.Fields(e.column);
+        EXPECT_EQ(f.Type(), e.type);
+        EXPECT_EQ(f.DefinedSize(), e.size);
+        EXPECT_EQ(f.Precision(), e.precision);
+        EXPECT_EQ(f.NumericScale(), e.scale);
+    }
+}
+
+TEST_P(DataAccess, ValuesComeBackAsTheirKinds) {
+    conn_->ExecuteWith(
+        "insert into 客户 (名称, amount, fee, created, active, level, big, ratio, tag) values (?,?,?,?,?,?,?,?,?)",
+        {"v", Decimal{"12.5"}, Decimal{"3.25"}, DateTime{2004, 1, 31, 8, 5, 9, 120}, true, 200,
+         9000000000LL, 0.5, Bytes{{0, 1, 255}}});
+    Recordset rs;
+    rs.Open("select amount, fee, created, active, level, big, ratio, tag from 客户", conn_);
+    ASSERT_NE(rs.Fields("amount").Value().decimal(), nullptr);
+    EXPECT_EQ(rs.Fields("amount").Value().decimal()->text, "12.50");
+    EXPECT_DOUBLE_EQ(rs.Fields("fee").Value().toDouble(), 3.25);
+    ASSERT_NE(rs.Fields("created").Value().dateTime(), nullptr);
+    EXPECT_EQ(*rs.Fields("created").Value().dateTime(), (DateTime{2004, 1, 31, 8, 5, 9, 120}));
+    EXPECT_EQ(rs.Fields("active").Value(), Value(true));
+    EXPECT_EQ(rs.Fields("level").Value().toInt64(), 200);
+    EXPECT_EQ(rs.Fields("big").Value().toInt64(), 9000000000LL);
+    EXPECT_EQ(rs.Fields("ratio").Value().toDouble(), 0.5);
+    EXPECT_EQ(rs.Fields("tag").Value(), Value(Bytes{{0, 1, 255}}));
+}
+
+TEST_P(DataAccess, NullStaysApartFromEmptyText) {
+    conn_->ExecuteWith("insert into 客户 (名称, note, memo) values (?, ?, ?)", {"n", "", Value()});
+    Recordset rs;
+    rs.Open("select note, memo from 客户", conn_);
+    EXPECT_EQ(rs.Fields("note").Value(), Value(""));
+    EXPECT_TRUE(rs.Fields("memo").Value().isNull());
+    EXPECT_EQ(conn_->Query("select count(*) from 客户 where memo is null and note = ''").at(0, 0).toInt64(), 1);
+}
+
+TEST_P(DataAccess, SqlServerFunctionsRun) {
+    // the server time statement of the connection helpers: "yyyy-mm-dd hh:mm:ss"
+    auto t = conn_->Query("select left(convert(varchar,getdate(),20),20) as a");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText().size(), 19u) << t.at(0, 0).toText();
+    EXPECT_TRUE(DateTime::parse(t.at(0, 0).toText()).has_value()) << t.at(0, 0).toText();
+}
+
+TEST_P(DataAccess, ChineseTextSurvivesLiteralsParametersAndNames) {
+    const std::string text = "北京市海淀区中关村大街1号 — 备注：「测试」";
+    conn_->Execute("insert into 客户 (名称) values (N'" + text + "')");
+    insert(text + "2");
+    EXPECT_EQ(conn_->ExecuteWith("update 客户 set note = ? where 名称 = ?", {"甲", text}), 1);
+    Recordset rs;
+    rs.Open("select 名称, note from 客户 where 名称 like N'北京%' order by id", conn_);
+    ASSERT_EQ(rs.RecordCount(), 2);
+    EXPECT_EQ(rs.Fields("名称").Value().toText(), text);
+    EXPECT_EQ(rs.Fields("note").Value().toText(), "甲");
+    rs.MoveNext();
+    EXPECT_EQ(rs.Fields("名称").Value().toText(), text + "2");
+}
+
+TEST_P(DataAccess, AddNewAndUpdateWriteANewRow) {
+    Recordset rs;
+    rs.Open("select * from 客户 where 1 = 0", conn_, adOpenKeyset, adLockOptimistic);
+    rs.AddNew();
+    rs.Fields("名称") = "新客户";
+    rs.Fields("amount") = Decimal{"7.25"};
+    rs.Update();
+    EXPECT_EQ(rs.RecordCount(), 1);
+    rs.Close();
+    auto t = conn_->Query("select 名称, amount from 客户");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText(), "新客户");
+    EXPECT_DOUBLE_EQ(t.at(0, 1).toDouble(), 7.25);
+
+    Recordset readOnly;
+    readOnly.Open("select * from 客户", conn_, adOpenStatic, adLockReadOnly);
+    EXPECT_EQ(errorNumberOf([&] { readOnly.AddNew(); }), ErrorNumber::NotSupported);
+}
+
+TEST_P(DataAccess, TransactionsCommitAndRollBack) {
+    conn_->BeginTrans();
+    insert("committed");
+    conn_->CommitTrans();
+    conn_->BeginTrans();
+    insert("rolled back");
+    EXPECT_EQ(count(), 2);  // visible inside the transaction
+    conn_->RollbackTrans();
+    EXPECT_EQ(count(), 1);
+    {
+        Transaction t(*conn_);
+        insert("dropped with the guard");
+    }
+    EXPECT_EQ(count(), 1);
+    EXPECT_FALSE(conn_->InTransaction());
+    {
+        Transaction t(*conn_);
+        insert("kept");
+        t.commit();
+    }
+    EXPECT_EQ(count(), 2);
+}
+
+TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
+    insert("keep");
+    EXPECT_EQ(errorNumberOf([&] { conn_->Query("select * from 不存在"); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumberOf([&] { conn_->Execute("insert into 客户 (名称) values (null)"); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumberOf([&] { conn_->Execute("select * from"); }), ErrorNumber::Database);
+
+    Recordset rs;
+    rs.Open("select * from 客户", conn_);
+    EXPECT_EQ(errorNumberOf([&] { rs.Open("select * from 客户", conn_); }), ErrorNumber::ObjectOpen);
+    EXPECT_EQ(rs.RecordCount(), 1);  // the open recordset is untouched
+    rs.Close();
+    EXPECT_EQ(errorNumberOf([&] { rs.RecordCount(); }), ErrorNumber::ObjectClosed);
+
+    EXPECT_EQ(count(), 1);
+    conn_->Close();
+    EXPECT_EQ(errorNumberOf([&] { conn_->Execute("delete from 客户"); }), ErrorNumber::ObjectClosed);
+    EXPECT_EQ(errorNumberOf([&] { rs.Open("select * from 客户", conn_); }), ErrorNumber::ObjectClosed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,
+                         ::testing::Values(Backend{"SqliteDirect", openSqlite}, Backend{"OdbcSqliteDriver", openOdbc}),
+                         [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace Palvo
