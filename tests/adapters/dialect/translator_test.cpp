@@ -1,0 +1,221 @@
+// T-SQL in, SQLite text out; unsupported constructs are named, never run.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "adapters/dialect/tokenizer.h"
+#include "palvo/dialect.h"
+#include "palvo/error.h"
+
+namespace {
+
+using Palvo::dialect::translateUncached;
+
+struct Case {
+    const char* tsql;
+    const char* sqlite;
+};
+void PrintTo(const Case& c, std::ostream* os) { *os << c.tsql; }
+
+class Translates : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Translates, ToTheExpectedSqliteText) {
+    EXPECT_EQ(translateUncached(GetParam().tsql).joined(), GetParam().sqlite);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Select, Translates,
+    ::testing::Values(
+        Case{"select top 1 名称  from [B_单位] where  [单位编号]='0''1'",
+             "select 名称 from \"B_单位\" where \"单位编号\"='0''1' limit 1"},
+        Case{"select top 0 * from T", "select * from T limit 0"},
+        Case{"select distinct top 50  * from 客户表   where a like '%x%'",
+             "select distinct * from 客户表 where a like '%x%' limit 50"},
+        Case{"select top (5) a from t order by a desc", "select a from t order by a desc limit 5"},
+        Case{"select * from t where a in (select top 3 b from u order by b) order by a",
+             "select * from t where a in (select b from u order by b limit 3) order by a"},
+        Case{"select [a]]b], \"c\"\"d\", [x y] from [dbo].[t]", "select \"a]b\", \"c\"\"d\", \"x y\" from \"t\""},
+        Case{"select a -- note\n from /* a /* nested */ comment */ t", "select a from t"},
+        Case{"select N'中文', 'it''s'", "select '中文', 'it''s'"},
+        Case{"select a from t where a !< 3 and b !> 4", "select a from t where a >= 3 and b <= 4"},
+        Case{"select 0x0aff, 0x1", "select X'0aff', X'01'"},
+        Case{"select a from t union all select b from u", "select a from t union all select b from u"},
+        Case{"select count(*), sum(x) from t group by y having count(*) > 1",
+             "select count(*), sum(x) from t group by y having count(*) > 1"},
+        Case{"select t.*, u.[x] from t left join u on t.a=u.a", "select t.*, u.\"x\" from t left join u on t.a=u.a"},
+        Case{"SELECT * FROM T WHERE NOT EXISTS (SELECT 1 FROM U) AND A IS NOT NULL",
+             "SELECT * FROM T WHERE NOT EXISTS (SELECT 1 FROM U) AND A IS NOT NULL"},
+        Case{"with c(x) as (select 1) select x from c", "with c(x) as (select 1) select x from c"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Operators, Translates,
+    ::testing::Values(
+        Case{"select Hand_Date +Hand_Time from t", "select tsql_add(Hand_Date, Hand_Time) from t"},
+        Case{"select * from t where Hand_Date +Hand_Time>'2004-03-1018:00' AND Hand_Date +Hand_Time<'2004-03-2018:01'",
+             "select * from t where tsql_add(Hand_Date, Hand_Time)>'2004-03-1018:00' AND "
+             "tsql_add(Hand_Date, Hand_Time)<'2004-03-2018:01'"},
+        Case{"select a + b * c - -d + 1 + 2 from t", "select tsql_add(tsql_add(tsql_add(a, b * c) - -d, 1), 2) from t"},
+        Case{"select (a + b) * c", "select (tsql_add(a, b)) * c"}, Case{"select 1 + 2, -x, +y", "select 1 + 2, -x, +y"},
+        Case{"select a + b = c + 'x'", "select tsql_add(a, b) = tsql_add(c, 'x')"},
+        Case{"select case when a+b=1 then 'x' else 'y' + z end + 'q' from t",
+             "select tsql_add(case when tsql_add(a, b)=1 then 'x' else tsql_add('y', z) end, 'q') from t"},
+        Case{"select * from t where d = '2004-01-05' and '2004-1-5' < e",
+             "select * from t where d = tsql_datelit(d, '2004-01-05') and tsql_datelit(e, '2004-1-5') < e"},
+        Case{"select * from t where d between '2004-01-01' and '2004-02-01' and n = '12'",
+             "select * from t where d between tsql_datelit(d, '2004-01-01') and tsql_datelit(d, '2004-02-01') and n = '12'"},
+        Case{"select a collate Chinese_PRC_CS_AS, b collate Chinese_PRC_CI_AS from t",
+             "select a collate binary, b collate nocase from t"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Functions, Translates,
+    ::testing::Values(
+        Case{"select left(convert(varchar,getdate(),20),20) as a",
+             "select tsql_left(tsql_convert('varchar', tsql_getdate(), 20), 20) as a"},
+        Case{"select convert(varchar(10),getdate(),120), convert(int, x), CONVERT(Decimal(18, 2), y)",
+             "select tsql_convert('varchar(10)', tsql_getdate(), 120), tsql_convert('int', x, null), "
+             "tsql_convert('decimal(18,2)', y, null)"},
+        Case{"select cast(a as nvarchar(max)), cast(b + 1 as int)",
+             "select tsql_convert('nvarchar(max)', a, null), tsql_convert('int', tsql_add(b, 1), null)"},
+        Case{"select right(a, 2), len(b), isnull(c, 0), substring(d, 1, 2), charindex('x', e), replace(f, 'a', 'b')",
+             "select tsql_right(a, 2), tsql_len(b), ifnull(c, 0), tsql_substring(d, 1, 2), tsql_charindex('x', e), "
+             "tsql_replace(f, 'a', 'b')"},
+        Case{"select datediff(m,'2004-01-31',日期), dateadd(dd, 1, d), datepart(wk, d), year(d), Month(d), day(d)",
+             "select tsql_datediff('month', '2004-01-31', 日期), tsql_dateadd('day', 1, d), tsql_datepart('week', d), "
+             "tsql_datepart('year', d), tsql_datepart('month', d), tsql_datepart('day', d)"},
+        Case{"select datediff(n, a, b), datediff(ss, a, b), datediff(q, a, b), datediff(yyyy, a, b), datediff(hh, a, b)",
+             "select tsql_datediff('minute', a, b), tsql_datediff('second', a, b), tsql_datediff('quarter', a, b), "
+             "tsql_datediff('year', a, b), tsql_datediff('hour', a, b)"},
+        Case{"select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), avg(g), count(distinct h)",
+             "select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), avg(g), count(distinct h)"},
+        Case{"select name from syscolumns where object_name(id)='T' and type_name(xtype) not in('text')",
+             "select name from syscolumns where (tsql_object_name(id) collate nocase)='T' and "
+             "tsql_type_name(xtype) not in('text')"},
+        Case{"select object_id('T')", "select tsql_object_id('T')"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, Translates,
+    ::testing::Values(
+        Case{"Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select 'T',name,1,colid,'C','N','U'  "
+             "from   syscolumns where object_name(id)='T'      and (type_name(xtype) not "
+             "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in ('编号','编号1','编号2'))  ",
+             "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) select 'T',name,1,colid,'C','N','U' "
+             "from syscolumns where (tsql_object_name(id) collate nocase)='T' and (tsql_type_name(xtype) not "
+             "in('binary','image','ntext','sql_variant','text','varbinary')) and (name not in ('编号','编号1','编号2'))"},
+        Case{"insert T values(1,'a')", "insert into T values(1,'a')"},
+        Case{"insert into [T] ([a], b) select top 2 x, y from u", "insert into \"T\" (\"a\", b) select x, y from u limit 2"},
+        Case{"delete T where a=1", "delete from T where a=1"}, Case{"delete from T", "delete from T"},
+        Case{"truncate table T", "delete from T"},
+        Case{"update T set c=X.c from T inner join X on T.k=X.k where X.z=1",
+             "update T set c=X.c from X where (T.k=X.k) and (X.z=1)"},
+        Case{"update a set a.c=b.c, d = 1 from T a inner join X b on a.k=b.k",
+             "update T as a set c=b.c, d = 1 from X b where (a.k=b.k)"},
+        Case{"update T set c = 1 from T, X where T.a = X.a", "update T set c = 1 from X where T.a = X.a"},
+        Case{"update T set c = 1 from X inner join T on T.a = X.a join Y on Y.b = X.b where q=1",
+             "update T set c = 1 from X join Y on Y.b = X.b where (T.a = X.a) and (q=1)"},
+        Case{"update T set c = 1 from X where T.a = X.a", "update T set c = 1 from X where T.a = X.a"},
+        Case{"update [T] set [c] = [c] + 'x'", "update \"T\" set \"c\" = tsql_add(\"c\", 'x')"},
+        Case{"create table T (编号 int identity(1,1) not null, 名称 nvarchar(50) default N'', n decimal(18,2), "
+             "primary key (名称))",
+             "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate nocase "
+             "default (''), \"n\" decimal(18,2), unique (名称))"},
+        Case{"create table [U] (k int not null primary key clustered, t text, m varchar(max), c char(2) collate "
+             "Chinese_PRC_CS_AS)",
+             "create table \"U\" (\"k\" int not null primary key, \"t\" text collate nocase, \"m\" varchar(-1) "
+             "collate nocase, \"c\" char(2) collate binary)"},
+        Case{"create table D (d datetime default getdate())",
+             "create table \"D\" (\"d\" datetime default (tsql_getdate()));\n"
+             "create trigger \"D__datetime_insert\" after insert on \"D\" for each row when new.\"d\" is not "
+             "tsql_datetime(new.\"d\") begin update \"D\" set \"d\" = tsql_datetime(new.\"d\") where rowid = new.rowid; end;\n"
+             "create trigger \"D__datetime_update\" after update of \"d\" on \"D\" for each row when new.\"d\" is not "
+             "tsql_datetime(new.\"d\") begin update \"D\" set \"d\" = tsql_datetime(new.\"d\") where rowid = new.rowid; end"},
+        Case{"drop table [T]", "drop table \"T\""}, Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
+        Case{"alter table T add c varchar(10)", "alter table T add column \"c\" varchar(10) collate nocase"},
+        Case{"select 1;", "select 1"}));
+
+struct Refusal {
+    const char* tsql;
+    const char* construct;  // must appear in the description
+};
+void PrintTo(const Refusal& c, std::ostream* os) { *os << c.tsql; }
+
+class Refuses : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(Refuses, NamingTheConstruct) {
+    try {
+        translateUncached(GetParam().tsql);
+        FAIL() << "translated: " << GetParam().tsql;
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.number(), Palvo::ErrorNumber::NotSupported);
+        EXPECT_NE(e.description().find(GetParam().construct), std::string::npos) << e.description();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Unsupported, Refuses,
+    ::testing::Values(
+        Refusal{"select top 10 percent * from t", "PERCENT"}, Refusal{"select top 5 with ties a from t", "WITH TIES"},
+        Refusal{"select top 5 a from t union select b from u", "UNION"},
+        Refusal{"select a from t union select top 2 b from u", "UNION"}, Refusal{"select top (?) a from t", "TOP"},
+        Refusal{"if exists (select 1 from t) drop table t", "IF"}, Refusal{"begin select 1 end", "BEGIN"},
+        Refusal{"select @x", "@x"}, Refusal{"declare @x int", "DECLARE"}, Refusal{"exec sp_help", "EXEC"},
+        Refusal{"select 1; select 2", "several statements"}, Refusal{"select a into t2 from t", "SELECT ... INTO"},
+        Refusal{"select a from t with (nolock)", "WITH (...)"}, Refusal{"select * from #tmp", "#tmp"},
+        Refusal{"select newid()", "NEWID()"}, Refusal{"select convert(varchar, d, 130)", "CONVERT style 130"},
+        Refusal{"select convert(money2, d)", "money2"}, Refusal{"select datediff(xx, a, b)", "'xx'"},
+        Refusal{"update T set c = 1 from T left join X on T.k = X.k", "outer join"},
+        Refusal{"delete T from T join X on T.a = X.a", "second FROM"},
+        Refusal{"create table T (id int identity(100,1))", "IDENTITY(100,1)"},
+        Refusal{"create table T (id varchar(5) identity)", "IDENTITY on a varchar(5)"},
+        Refusal{"create table T (g geography)", "geography"}, Refusal{"select 'abc", "Unterminated string"},
+        Refusal{"select [abc", "Unterminated bracketed name"}, Refusal{"select 1 /* open", "Unterminated comment"},
+        Refusal{"select (a", "unbalanced '('"}, Refusal{"select a)", "unbalanced ')'"},
+        Refusal{"select a +", "incomplete expression"}, Refusal{"select a ` b", "Unexpected character"}));
+
+TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
+    auto toks = Palvo::dialect::tokenize("select 'a--b', [x/*y]]], N'n''', \"q\" -- tail\n/*c*/ 1.5e3 <> ?");
+    std::vector<std::pair<Palvo::dialect::TokenKind, std::string>> got;
+    for (const auto& t : toks) got.emplace_back(t.kind, t.text);
+    using K = Palvo::dialect::TokenKind;
+    std::vector<std::pair<K, std::string>> want = {
+        {K::Word, "select"},    {K::String, "a--b"}, {K::Operator, ","}, {K::Name, "x/*y]"},
+        {K::Operator, ","},     {K::NString, "n'"},  {K::Operator, ","}, {K::Name, "q"},
+        {K::Number, "1.5e3"},   {K::Operator, "<>"}, {K::Parameter, "?"}};
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(toks[8].spaceBefore);
+}
+
+TEST(TranslatorCache, ReturnsTheSameTranslationAndStaysBounded) {
+    Palvo::dialect::Translator tr(3);
+    auto a = tr.translateStatements("select top 1 a from t");
+    auto b = tr.translateStatements("select top 1 a from t");
+    EXPECT_EQ(a.get(), b.get());
+    for (int i = 0; i < 10; ++i) tr.translate("select " + std::to_string(i));
+    EXPECT_EQ(tr.cachedCount(), 3u);
+    EXPECT_EQ(tr.translate("select 9"), "select 9");
+    EXPECT_THROW(tr.translate("select top 1 percent a from t"), Palvo::Error);
+    EXPECT_EQ(tr.cachedCount(), 3u) << "a failed translation was cached";
+    tr.clearCache();
+    EXPECT_EQ(tr.cachedCount(), 0u);
+}
+
+TEST(TranslatorCache, ServesSeveralThreads) {
+    Palvo::dialect::Translator tr(16);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i) {
+                int n = (i + t) % 40;
+                if (tr.translate("select top " + std::to_string(n) + " a from t") !=
+                    "select a from t limit " + std::to_string(n)) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_LE(tr.cachedCount(), 16u);
+}
+
+}  // namespace
