@@ -1,0 +1,55 @@
+// The loadable extension gives a plain SQLite connection the same functions and catalogue.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+std::string extensionPath() {
+    std::filesystem::path build;
+    if (const char* dir = std::getenv("PALVO_BUILD_DIR")) {
+        build = dir;
+    } else {
+        build = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
+    }
+    return (build / "adapters" / "sqlite" / "libpalvo_tsql_ext.so").string();
+}
+
+std::string one(sqlite3* db, const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    std::string r = "<none>";
+    int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) {
+        const unsigned char* t = sqlite3_column_text(st, 0);
+        r = t ? reinterpret_cast<const char*>(t) : "<null>";
+    } else if (rc != SQLITE_DONE) {
+        r = std::string("error: ") + sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(st);
+    return r;
+}
+
+TEST(TsqlExtension, LoadsIntoAPlainConnectionWithFunctionsAndViews) {
+    std::string path = extensionPath();
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    sqlite3_enable_load_extension(db, 1);
+    char* err = nullptr;
+    ASSERT_EQ(sqlite3_load_extension(db, path.c_str(), nullptr, &err), SQLITE_OK) << (err ? err : "");
+    EXPECT_EQ(one(db, "select tsql_datediff('month', '2004-01-31', '2004-02-01')"), "1");
+    EXPECT_EQ(one(db, "select tsql_add('a', 'b')"), "ab");
+    EXPECT_EQ(one(db, "select tsql_add('a', 1)"),
+              "error: Conversion failed when converting the varchar value 'a' to data type int.");
+    ASSERT_EQ(sqlite3_exec(db, "create table T (a int, b nvarchar(5))", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(one(db, "select group_concat(name || ':' || xtype) from syscolumns "
+                      "where (tsql_object_name(id) collate nocase) = 't'"),
+              "a:56,b:231");
+    sqlite3_close(db);
+}
+
+}  // namespace
