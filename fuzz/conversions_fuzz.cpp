@@ -1,0 +1,55 @@
+// Feeds arbitrary bytes to the conversions every module relies on. The first
+// byte picks how the rest is split into a text and a pattern.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "palvo/error.h"
+#include "palvo/memory_msgbox.h"
+#include "src/util/conversions.h"
+#include "src/util/keyfilters.h"
+#include "src/util/money_text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace Palvo;
+    static auto box = std::make_shared<memory::ScriptedMessageBox>();
+    static const bool installed = (installMessageBox(box), true);
+    (void)installed;
+    box->clear();
+    if (size == 0) return 0;
+
+    const std::string_view all(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::size_t cut = data[0] % (all.size() + 1);
+    const std::string_view text = all.substr(0, cut);
+    const std::string_view pattern = all.substr(cut);
+
+    util::val(all);
+    if (auto n = util::readNumber(all)) {
+        if (!util::isNumeric(all)) __builtin_trap();  // the two must agree
+        util::sConvertMoneyX(*n);
+    }
+    if (auto d = util::parseDate(all)) {
+        if (!d->valid()) __builtin_trap();
+        const std::string formatted = util::formatDate(*d, "YYYY-MM-DD hh:mm:ss");
+        if (util::parseDate(formatted) != d && d->millisecond == 0) __builtin_trap();
+        std::string copy(all);
+        util::sUserDate(copy, "yyyy-mm");
+    }
+    try {
+        util::like(text, pattern);
+    } catch (const Error& e) {
+        if (e.number() != 93) __builtin_trap();  // only a bad pattern may raise
+    }
+    util::gbkLength(all);
+    if (util::sSetPwd(util::sSetPwd(std::string(all), true), true) != all) __builtin_trap();
+
+    if (size >= 8) {
+        double je;
+        std::memcpy(&je, data, sizeof je);
+        util::sConvertMoneyX(je);
+    }
+    return 0;
+}
