@@ -1,0 +1,217 @@
+#include "src/grid/grid_fill.h"
+
+#include <cmath>
+#include <exception>
+#include <string_view>
+
+#include "palvo/error.h"
+#include "palvo/session.h"
+#include "src/grid/grid_utils.h"
+#include "src/util/conversions.h"
+
+namespace Palvo::grid {
+
+namespace {
+
+constexpr const char* kNumberHeading = "序号";
+
+std::int16_t toInt16(double v) {
+    const double r = std::nearbyint(v);
+    if (!(r >= -32768.0 && r <= 32767.0)) throw Error(ErrorNumber::Overflow, "Overflow");
+    return static_cast<std::int16_t>(r);
+}
+
+std::int32_t toInt32(double v) {
+    const double r = std::nearbyint(v);
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw Error(ErrorNumber::Overflow, "Overflow");
+    return static_cast<std::int32_t>(r);
+}
+
+void writeHeading(FlexGrid& grid, const ResultTable& table, bool hasXH, int firstCol, int lastCol) {
+    if (grid.FixedRows() == 0) return;
+    for (int c = firstCol; c <= lastCol; ++c) {
+        grid.TextMatrix(0, c, table.columns[static_cast<std::size_t>(c - firstCol)].name);
+    }
+    if (hasXH) grid.TextMatrix(0, 0, kNumberHeading);
+}
+
+// One AddItem per record with the tab-joined texts. A value holding a tab
+// would spill into the next cells, so such a record is written cell by cell.
+void addRecords(FlexGrid& grid, const ResultTable& table, bool hasXH) {
+    const std::size_t fields = table.columns.size();
+    const std::size_t records = table.rowCount();
+    const int fixedRows = grid.FixedRows();
+    const int firstCol = hasXH ? 1 : 0;
+    std::string line;
+    for (std::size_t i = 0; i < records; ++i) {
+        line.clear();
+        if (hasXH) line += " \t";
+        bool spills = false;
+        for (std::size_t f = 0; f < fields; ++f) {
+            const Value& v = table.at(i, f);
+            if (const std::string* s = v.text()) {
+                line += *s;
+                spills = spills || s->find('\t') != std::string::npos;
+            } else if (!v.isNull()) {
+                line += v.toText();
+            }
+            line += '\t';
+        }
+        const int row = fixedRows + static_cast<int>(i);
+        if (!spills) {
+            grid.AddItem(line, row);
+            continue;
+        }
+        grid.AddItem(hasXH ? " " : "", row);
+        for (std::size_t f = 0; f < fields; ++f) {
+            grid.TextMatrix(row, firstCol + static_cast<int>(f), table.at(i, f).toText());
+        }
+    }
+}
+
+void addTotals(FlexGrid& grid, const ResultTable& table, const std::string& sum) {
+    grid.AddItem("");
+    const int last = grid.Rows() - 1;
+    grid.TextMatrix(last, 0, "合计");
+    for (int c = 1; c < grid.Cols(); ++c) {
+        const auto field = static_cast<std::size_t>(c - 1);
+        if (field >= table.columns.size() || !inNameList(sum, table.columns[field].name)) continue;
+        double total = 0;
+        for (int r = grid.FixedRows(); r <= last - 1; ++r) total += util::val(grid.TextMatrix(r, c));
+        grid.TextMatrix(last, c, formatNumber(total));
+    }
+}
+
+void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSize, bool hasXH) {
+    const double fontSize = grid.CellFontSize();
+    const int cols = grid.Cols();
+    if (cols == 0) return;
+    std::vector<std::int16_t> content(static_cast<std::size_t>(cols));
+    for (int c = 0; c < cols; ++c) content[static_cast<std::size_t>(c)] = contentWidth(grid, c, measurer, fontSize);
+    const auto widths = fitColumnWidths(content, grid.Width(), measurer.TextWidth("a", fontSize), iSize, hasXH);
+    for (int c = 0; c < cols; ++c) grid.ColWidth(c, widths[static_cast<std::size_t>(c)]);
+}
+
+}  // namespace
+
+std::string withDefaultOrder(const std::string& sql) {
+    if (!util::like(sql, "*rder *") && util::like(sql, "* 编号*")) return sql + " order by 编号";
+    return sql;
+}
+
+std::int16_t contentWidth(const FlexGrid& grid, int col, const TextMeasurer& measurer, double fontSize) {
+    const double a = measurer.TextWidth("a", fontSize);
+    std::int16_t width = 0;
+    for (int r = 0; r < grid.Rows(); ++r) {
+        const double w = measurer.TextWidth(grid.TextMatrix(r, col), fontSize);
+        if (w > width) width = toInt16(w + a);
+    }
+    if (grid.Rows() == 0) return width;
+    const std::string heading = grid.TextMatrix(0, col);
+    if (!util::trim(heading).empty()) {
+        const double h = measurer.TextWidth(heading, fontSize);
+        if (5 * h < width) width = toInt16(h + a);
+    }
+    return width;
+}
+
+std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& content, std::int32_t gridWidth,
+                                          double aWidth, std::int16_t iSize, bool hasXH) {
+    std::vector<std::int32_t> widths(content.size());
+    if (content.empty()) return widths;
+    std::int32_t total = 0;
+    for (auto w : content) total += w;
+    const std::int16_t spare =
+        toInt16((static_cast<double>(gridWidth) * 0.9 - total) / static_cast<double>(content.size()));
+    for (std::size_t c = 0; c < content.size(); ++c) {
+        widths[c] = spare <= 90 ? toInt32(content[c] + static_cast<float>(iSize) * static_cast<float>(aWidth))
+                                : content[c] + spare;
+    }
+    if (hasXH && widths[0] > 600) widths[0] = 600;
+    return widths;
+}
+
+std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
+                      const std::string& sum, bool hasXH, const std::string& controlDate) {
+    // The measurer is checked before anything runs, so a missing one leaves the grid untouched.
+    std::shared_ptr<TextMeasurer> measurer;
+    if (controlSize) {
+        measurer = installedTextMeasurer();
+        if (!measurer) return "No text measurer is installed on this thread";
+    }
+    try {
+        Recordset rs;
+        rs.CursorLocation(adUseClient);
+        rs.Open(withDefaultOrder(sql), sessionConnection());
+        const long count = rs.RecordCount();
+        if (!sum.empty() && count > 0) hasXH = true;
+        const ResultTable& table = rs.table();
+        const int fields = static_cast<int>(rs.Fields().Count());
+        const int firstCol = hasXH ? 1 : 0;
+        const int lastCol = hasXH ? fields : fields - 1;
+        grid.Cols(fields + firstCol);
+        grid.FixedCols(firstCol);
+
+        const std::string type = grid.typeName();
+        if (type == "MSHFlexGrid") {
+            if (count > 0) {
+                grid.Recordset(rs);
+                grid.Refresh();
+                grid.HighLight(1);
+                if (grid.FixedRows() == 1 && hasXH) grid.TextMatrix(0, 0, kNumberHeading);
+            } else {
+                grid.HighLight(0);
+                grid.Rows(2);
+                grid.Clear();
+                writeHeading(grid, table, hasXH, firstCol, lastCol);
+            }
+        } else if (type == "MSFlexGrid") {
+            grid.Rows(grid.FixedRows());
+            writeHeading(grid, table, hasXH, firstCol, lastCol);
+            if (count > 0) {
+                grid.HighLight(1);
+                addRecords(grid, table, hasXH);
+            } else {
+                grid.Rows(grid.FixedRows());
+                grid.HighLight(0);
+            }
+        }
+
+        grid.ToolTipText("共有 " + std::to_string(count) + " 条记录！");
+        if (count >= 1 && hasXH) {
+            const int fixedRows = grid.FixedRows();
+            for (int r = fixedRows; r < grid.Rows(); ++r) grid.TextMatrix(r, 0, std::to_string(r - fixedRows + 1));
+        }
+        if (!sum.empty() && count > 0) addTotals(grid, table, sum);
+        if (controlSize) sizeColumns(grid, *measurer, iSize, hasXH);
+        if (grid.FixedRows() >= 2) {
+            for (int r = 0; r < grid.FixedRows(); ++r) {
+                for (int c = 0; c <= lastCol; ++c) grid.TextMatrix(r, c, "");
+            }
+        }
+        std::string result = count == 0 ? "0" : "";
+        rs.Close();
+        if (controlDate != "-1") setGridDate(grid, controlDate, "", "");
+        return result;
+    } catch (const Error& e) {
+        return e.description();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
+void addGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField) {
+    const long fields = rs.Fields().Count();
+    const int cols = beginGridCol + static_cast<int>(fields);
+    // Columns first when the grid is too narrow for the fixed columns asked for; the end shape is the same.
+    if (grid.Cols() < beginGridCol) grid.Cols(cols);
+    grid.FixedCols(beginGridCol);
+    if (beginGridCol != 0) grid.TextMatrix(0, 0, kNumberHeading);
+    grid.Cols(cols);
+    for (long f = beginRsField; f < fields; ++f) {
+        grid.TextMatrix(0, beginGridCol, rs.Fields(f).Name());
+        ++beginGridCol;
+    }
+}
+
+}  // namespace Palvo::grid

@@ -1,0 +1,156 @@
+#include "src/grid/grid_utils.h"
+
+#include <cmath>
+#include <utility>
+
+#include "palvo/error.h"
+#include "src/util/conversions.h"
+
+namespace Palvo::grid {
+
+namespace {
+
+// mMsHorder's direction: False when the library is loaded, flipped on every call.
+thread_local bool tAscending = false;
+
+bool isOneOf(const std::string& text, std::initializer_list<std::string_view> values) {
+    for (auto v : values) {
+        if (text == v) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int roundIndex(float index) {
+    const double r = std::nearbyint(static_cast<double>(index));
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw Error(ErrorNumber::Overflow, "Overflow");
+    return static_cast<int>(r);
+}
+
+bool inNameList(std::string_view list, std::string_view name) {
+    // "[", "*", "?" and "#" in a name stand for themselves: each goes into a one-character list.
+    std::string pattern = "*,";
+    for (char ch : name) {
+        if (ch == '[' || ch == '*' || ch == '?' || ch == '#') {
+            pattern += '[';
+            pattern += ch;
+            pattern += ']';
+        } else {
+            pattern += ch;
+        }
+    }
+    pattern += ",*";
+    std::string wrapped = ",";
+    wrapped.append(list);
+    wrapped += ',';
+    return util::like(wrapped, pattern);
+}
+
+bool isDateHeading(std::string_view heading) {
+    return util::like(heading, "*日期*") || util::like(heading, "*时间*") || util::like(heading, "*年月*");
+}
+
+std::string getGridColValue(FlexGrid& grid, int row, const std::string& colName) {
+    for (int c = 0; c < grid.Cols(); ++c) {
+        if (grid.TextMatrix(0, c) == colName) return grid.TextMatrix(row, c);
+    }
+    return {};
+}
+
+std::int16_t getFieldCol(FlexGrid& grid, const std::string& colName, int row) {
+    for (int c = 0; c < grid.Cols(); ++c) {
+        if (util::trim(grid.TextMatrix(row, c)) == colName) return static_cast<std::int16_t>(c);
+    }
+    return -1;
+}
+
+std::int32_t getRowNo(FlexGrid& grid, float colIndex, const std::string& cellVal) {
+    const int col = roundIndex(colIndex);
+    for (int r = 1; r < grid.Rows(); ++r) {
+        if (grid.TextMatrix(r, col) == cellVal) return r;
+    }
+    return -1;
+}
+
+void msHorder(FlexGrid& grid, int col) {
+    grid.AllowBigSelection(false);
+    grid.Col(col);
+    grid.ColAlignment(col, 9);
+    tAscending = !tAscending;
+    grid.Sort(tAscending ? 1 : 2);
+}
+
+double getColSum(FlexGrid& grid, const std::string& caption) {
+    const int col = getFieldCol(grid, caption, 0);
+    // An unknown caption is an error even when there is no data row to read.
+    if (col < 0) throw Error(GridError::Subscript, "Subscript out of range");
+    double sum = 0;
+    for (int r = 1; r < grid.Rows(); ++r) sum += util::val(grid.TextMatrix(r, col));
+    return sum;
+}
+
+void exchangeRow(FlexGrid& grid, float r1, float r2) {
+    const int a = roundIndex(r1);
+    const int b = roundIndex(r2);
+    for (int c = 0; c < grid.Cols(); ++c) {
+        std::string first = grid.TextMatrix(a, c);
+        std::string second = grid.TextMatrix(b, c);
+        grid.TextMatrix(a, c, second);
+        grid.TextMatrix(b, c, first);
+    }
+}
+
+std::int32_t getColWidth(FlexGrid& grid, const std::string& caption) {
+    for (int c = 0; c < grid.Cols(); ++c) {
+        if (grid.TextMatrix(0, c) == caption) return grid.ColWidth(c);
+    }
+    return 0;
+}
+
+void setGridColAlignment(FlexGrid& grid, int alignment) {
+    for (int c = 0; c < grid.Cols(); ++c) grid.ColAlignment(c, alignment);
+}
+
+void setGridRowColor(FlexGrid& grid, std::int32_t color) {
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+        grid.Row(r);
+        if (r % 2 != 0) continue;
+        for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
+            grid.Col(c);
+            grid.CellBackColor(color);
+        }
+    }
+    for (int c = 0; c < grid.Cols(); ++c) grid.ColAlignment(c, 1);
+    grid.Row(1);
+    grid.Col(grid.FixedCols());
+}
+
+void setGridDate(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
+                 const std::string& notColString) {
+    const bool format = !util::trim(dateFormat).empty();
+    for (int c = 0; c < grid.Cols(); ++c) {
+        const std::string heading = util::trim(grid.TextMatrix(0, c));
+        bool treat;
+        if (!format) treat = isDateHeading(heading);
+        else if (!colString.empty()) treat = !heading.empty() && inNameList(colString, heading);
+        else treat = isDateHeading(heading) && !inNameList(notColString, heading);
+        if (!treat) continue;
+        for (int r = 1; r < grid.Rows(); ++r) {
+            const std::string text = grid.TextMatrix(r, c);
+            const std::string trimmed = util::trim(text);
+            if (trimmed.empty()) continue;
+            std::string next = text;
+            if (format) {
+                // Only a text that reads as a date is rewritten; any other text stays as it is.
+                if (auto d = util::parseDate(trimmed)) next = util::formatDate(*d, dateFormat);
+                if (isOneOf(util::trim(next), {"1900-01-01", "1900-01", "1900"})) next.clear();
+            } else if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) {
+                next.clear();
+            }
+            if (next != text) grid.TextMatrix(r, c, next);
+        }
+    }
+}
+
+}  // namespace Palvo::grid

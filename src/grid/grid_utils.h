@@ -1,0 +1,36 @@
+// The grid utilities behind clsGrid: look-ups by heading, sorting, sums,
+// row swaps, widths, alignment, banded rows and date tidying.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "palvo/grid.h"
+
+namespace Palvo::grid {
+
+std::string getGridColValue(FlexGrid& grid, int row, const std::string& colName);
+std::int16_t getFieldCol(FlexGrid& grid, const std::string& colName, int row);
+std::int32_t getRowNo(FlexGrid& grid, float colIndex, const std::string& cellVal);
+void msHorder(FlexGrid& grid, int col);
+double getColSum(FlexGrid& grid, const std::string& caption);
+void exchangeRow(FlexGrid& grid, float r1, float r2);
+std::int32_t getColWidth(FlexGrid& grid, const std::string& caption);
+void setGridColAlignment(FlexGrid& grid, int alignment);
+void setGridRowColor(FlexGrid& grid, std::int32_t color);
+void setGridDate(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
+                 const std::string& notColString);
+
+/// Whether the name is one of the comma-separated names of list, compared
+/// exactly: the wildcard test "," + list + "," Like "*," + name + ",*", with
+/// the name's own wildcard characters taken literally.
+bool inNameList(std::string_view list, std::string_view name);
+
+/// Whether a trimmed heading names a date column (it contains 日期, 时间 or 年月).
+bool isDateHeading(std::string_view heading);
+
+/// A single-precision index as the platform passes it: rounded half to even.
+int roundIndex(float index);
+
+}  // namespace Palvo::grid

@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "palvo/clsGrid.h"
+#include "palvo/error.h"
+#include "palvo/memory_grid.h"
+#include "palvo/memory_measure.h"
+#include "src/grid/grid_fill.h"
+#include "tests/support/sqlite_fixture.h"
+
+namespace Palvo {
+namespace {
+
+using memory::GridType;
+
+std::vector<std::string> row(const FlexGrid& g, int r) {
+    std::vector<std::string> out;
+    for (int c = 0; c < g.Cols(); ++c) out.push_back(g.TextMatrix(r, c));
+    return out;
+}
+
+std::vector<std::string> column(const FlexGrid& g, int c) {
+    std::vector<std::string> out;
+    for (int r = 0; r < g.Rows(); ++r) out.push_back(g.TextMatrix(r, c));
+    return out;
+}
+
+using Cells = std::vector<std::string>;
+
+TEST(FillStatement, DefaultOrderIsAddedOnlyWithoutACaseSensitiveOrderClause) {
+    struct Case {
+        const char* sql;
+        bool appended;
+    };
+    const std::vector<Case> cases = {
+        {"select 编号,名称 from T", true},
+        {"select 编号 from T order by 名称", false},
+        {"select 编号 from T Order by 名称", false},
+        {"select 编号 from T ORDER BY 编号", true},
+        {"select 名称 from T", false},
+        {"select 单位编号 from T", false},
+    };
+    for (const auto& c : cases) {
+        const std::string expected = c.appended ? std::string(c.sql) + " order by 编号" : c.sql;
+        EXPECT_EQ(grid::withDefaultOrder(c.sql), expected) << c.sql;
+    }
+}
+
+TEST(FillSizing, SpareWidthIsSharedOrIsizeLettersAdded) {
+    struct Case {
+        const char* name;
+        std::vector<std::int16_t> content;
+        std::int32_t gridWidth;
+        std::int16_t iSize;
+        bool hasXH;
+        std::vector<std::int32_t> widths;
+    };
+    const std::vector<Case> cases = {
+        // (0.9 * 2000 - 1500) / 3 = 100 > 90: every column gets 100 more.
+        {"wide", {500, 500, 500}, 2000, 2, false, {600, 600, 600}},
+        // (0.9 * 1900 - 1500) / 3 = 70: two widths of "a" (90) added instead.
+        {"narrow", {500, 500, 500}, 1900, 2, false, {680, 680, 680}},
+        // exactly 90 left per column still counts as narrow
+        {"at the limit", {500, 500, 500}, 1967, 0, false, {500, 500, 500}},
+        // (0.9 * 20000 - 1300) / 2 = 8350 more each; the running numbers stop at 600.
+        {"numbers capped", {300, 1000}, 20000, 0, true, {600, 9350}},
+        {"cap only with numbers", {300, 1000}, 20000, 0, false, {8650, 9350}},
+        // (0.9 * 1000 - 203) / 2 = 348.5 rounds half to even to 348
+        {"halves to even", {100, 103}, 1000, 1, false, {448, 451}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(grid::fitColumnWidths(c.content, c.gridWidth, 90, c.iSize, c.hasXH), c.widths) << c.name;
+}
+
+TEST(FillSizing, ContentWidthFollowsTheWidestCellUnlessFiveTimesTheHeading) {
+    memory::FixedWidthMeasurer m;
+    memory::FlexGrid g;
+    g.Cols(3);
+    g.Rows(3);
+    const std::vector<std::vector<std::string>> cells = {
+        {"名称", "ab", ""}, {"钢管", "abcdefghijkl", "xy"}, {"很长的一段名称", "abc", "x"}};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) g.TextMatrix(r, c, cells[r][c]);
+    }
+    EXPECT_EQ(grid::contentWidth(g, 0, m, 9), 7 * 180 + 90) << "widest cell plus an a";
+    EXPECT_EQ(grid::contentWidth(g, 1, m, 9), 2 * 90 + 90) << "sized to the heading";
+    EXPECT_EQ(grid::contentWidth(g, 2, m, 9), 2 * 90 + 90) << "a blank heading sets no cap";
+}
+
+class Fill : public testing::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        exec({"create table 货物 (编号 int, 名称 nvarchar(20), 金额 decimal(12,2), 金额2 int, 日期 datetime)",
+              "insert into 货物 values (2, '钢板', 0.1, 5, '2003-5-1')",
+              "insert into 货物 values (1, '钢管', 0.2, 7, '1900-01-01')",
+              "insert into 货物 values (3, null, 10, 1, null)"});
+        installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
+    }
+    void TearDown() override {
+        installTextMeasurer(nullptr);
+        SessionTest::TearDown();
+    }
+    clsGrid grid;
+};
+
+TEST_F(Fill, FlexGridGetsHeadingsRunningNumbersAndRowsInStatementOrder) {
+    memory::FlexGrid g;
+    g.Rows(7);
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
+    ASSERT_EQ(g.Rows(), 4);
+    EXPECT_EQ(g.Cols(), 3);
+    EXPECT_EQ(g.FixedCols(), 1);
+    EXPECT_EQ(row(g, 0), (Cells{"序号", "编号", "名称"}));
+    EXPECT_EQ(row(g, 1), (Cells{"1", "1", "钢管"})) << "ordered by 编号";
+    EXPECT_EQ(row(g, 3), (Cells{"3", "3", ""})) << "Null shows empty";
+    EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
+    EXPECT_EQ(g.HighLight(), 1);
+}
+
+TEST_F(Fill, BoundHierarchicalGridShowsFieldsRightOfTheNumberColumn) {
+    memory::FlexGrid g(GridType::MSHFlexGrid);
+    EXPECT_EQ(grid.sFillTable("select 名称,金额 from 货物 order by 金额 desc", g), "");
+    EXPECT_EQ(g.bindCount(), 1);
+    EXPECT_EQ(column(g, 0), (Cells{"序号", "1", "2", "3"}));
+    EXPECT_EQ(column(g, 1), (Cells{"名称", "", "钢管", "钢板"}));
+    EXPECT_EQ(column(g, 2), (Cells{"金额", "10", "0.2", "0.1"}));
+}
+
+TEST_F(Fill, WithoutNumberColumnFieldsStartAtColumnZero) {
+    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
+        memory::FlexGrid g(type);
+        EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g, false, 0, "", false), "");
+        EXPECT_EQ(g.FixedCols(), 0);
+        EXPECT_EQ(row(g, 0), (Cells{"编号", "名称"})) << g.typeName();
+        EXPECT_EQ(row(g, 2), (Cells{"2", "钢板"})) << g.typeName();
+    }
+}
+
+TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZero) {
+    memory::FlexGrid flex;
+    flex.Rows(5);
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", flex), "0");
+    ASSERT_EQ(flex.Rows(), 1);
+    EXPECT_EQ(row(flex, 0), (Cells{"序号", "编号", "名称"}));
+    EXPECT_EQ(flex.ToolTipText(), "共有 0 条记录！");
+    EXPECT_EQ(flex.HighLight(), 0);
+
+    memory::FlexGrid bound(GridType::MSHFlexGrid);
+    bound.Rows(5);
+    bound.TextMatrix(1, 1, "old");
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", bound, false, 0, "金额"), "0");
+    EXPECT_EQ(bound.bindCount(), 0);
+    ASSERT_EQ(bound.Rows(), 2);
+    EXPECT_EQ(row(bound, 0), (Cells{"序号", "编号", "名称"})) << "no forced column without rows, heading as asked";
+    EXPECT_EQ(row(bound, 1), (Cells{"", "", ""}));
+}
+
+TEST_F(Fill, TotalsRowForcesTheNumberColumnAndSumsOnlyTheNamedFields) {
+    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
+        memory::FlexGrid g(type);
+        EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", g, false, 0, "金额", false), "");
+        ASSERT_EQ(g.Rows(), 5) << g.typeName();
+        EXPECT_EQ(g.TextMatrix(0, 0), "序号");
+        EXPECT_EQ(row(g, 4), (Cells{"合计", "", "10.3", ""})) << g.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
+        EXPECT_EQ(column(g, 0), (Cells{"序号", "1", "2", "3", "合计"}));
+    }
+}
+
+TEST_F(Fill, TwoFixedRowsEndBlank) {
+    memory::FlexGrid g;
+    g.Rows(3);
+    g.FixedRows(2);
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
+    ASSERT_EQ(g.Rows(), 5);
+    EXPECT_EQ(row(g, 0), (Cells{"", "", ""}));
+    EXPECT_EQ(row(g, 1), (Cells{"", "", ""}));
+    EXPECT_EQ(row(g, 2), (Cells{"1", "1", "钢管"}));
+}
+
+TEST_F(Fill, EmptyDatesAreBlankedUnlessTheStepIsSwitchedOff) {
+    memory::FlexGrid g;
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g), "");
+    EXPECT_EQ(column(g, 2), (Cells{"日期", "", "2003-05-01", ""}));
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g, false, 0, "", true, "-1"), "");
+    EXPECT_EQ(column(g, 2), (Cells{"日期", "1900-01-01", "2003-05-01", ""}));
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g, false, 0, "", true, "YYYY年M月"), "");
+    EXPECT_EQ(column(g, 2), (Cells{"日期", "1900年1月", "2003年5月", ""}));
+}
+
+TEST_F(Fill, ContentSizingOnANarrowAndAWideGrid) {
+    // Fixed rule at 9 pt: "a" 90, a Chinese character 180 twips.
+    memory::FlexGrid narrow;
+    narrow.Width(1000);
+    EXPECT_EQ(grid.sFillTable("select 名称 from 货物", narrow, true, 2), "");
+    EXPECT_EQ(narrow.ColWidth(0), 600) << "序号 plus a plus two a is 630, over the cap";
+    EXPECT_EQ(narrow.ColWidth(1), 2 * 180 + 90 + 2 * 90);
+
+    memory::FlexGrid wide;
+    wide.Width(20000);
+    EXPECT_EQ(grid.sFillTable("select 名称 from 货物", wide, true, 2), "");
+    // (18000 - 450 - 450) / 2 = 8550 spare per column; the number column is capped.
+    EXPECT_EQ(wide.ColWidth(0), 600);
+    EXPECT_EQ(wide.ColWidth(1), 450 + 8550);
+}
+
+TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
+    memory::FlexGrid g;
+    g.TextMatrix(1, 1, "kept");
+    const std::string bad = grid.sFillTable("select nothing from 没有的表", g);
+    EXPECT_NE(bad, "");
+    EXPECT_NE(bad, "0");
+    EXPECT_EQ(g.TextMatrix(1, 1), "kept");
+
+    // A cell too wide for a 16-bit width ends the call after the rows were written.
+    exec({"create table 长 (备注 nvarchar(4000))"});
+    std::string text;
+    for (int i = 0; i < 400; ++i) text += "字";
+    conn->ExecuteWith("insert into 长 values (?)", {Value(text)});
+    memory::FlexGrid wide;
+    EXPECT_EQ(grid.sFillTable("select 备注 from 长", wide, true), "Overflow");
+    EXPECT_EQ(wide.Rows(), 2);
+    EXPECT_EQ(wide.TextMatrix(1, 0), "1");
+    EXPECT_EQ(wide.ColWidth(1), 960) << "sizing did not happen";
+
+    installTextMeasurer(nullptr);
+    memory::FlexGrid unmeasured;
+    unmeasured.TextMatrix(1, 1, "kept");
+    EXPECT_EQ(grid.sFillTable("select 编号 from 货物", unmeasured, true), "No text measurer is installed on this thread");
+    EXPECT_EQ(unmeasured.TextMatrix(1, 1), "kept");
+    EXPECT_EQ(grid.sFillTable("select 编号 from 货物", unmeasured), "") << "sizing off needs no measurer";
+}
+
+TEST_F(Fill, ATabInsideAValueStaysInItsCell) {
+    exec({"create table 备注表 (编号 int, 备注 nvarchar(20), 名称 nvarchar(20))"});
+    conn->ExecuteWith("insert into 备注表 values (?, ?, ?)", {Value(1), Value("a\tb"), Value("甲")});
+    memory::FlexGrid g;
+    EXPECT_EQ(grid.sFillTable("select 编号,备注,名称 from 备注表", g), "");
+    EXPECT_EQ(row(g, 1), (Cells{"1", "1", "a\tb", "甲"}));
+}
+
+class OtherGrid : public memory::FlexGrid {
+public:
+    std::string typeName() const override { return "DataGrid"; }
+};
+
+TEST_F(Fill, AGridOfAnotherTypeGetsNoRowsButTheRestOfTheSteps) {
+    OtherGrid g;
+    g.Rows(3);
+    g.TextMatrix(2, 0, "x");
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
+    EXPECT_EQ(g.Cols(), 3);
+    EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
+    EXPECT_EQ(column(g, 0), (Cells{"", "1", "2"})) << "only the running numbers were written";
+}
+
+TEST_F(Fill, ColumnTitlesFromAnOpenRecordset) {
+    Recordset rs;
+    rs.Open("select 编号,名称,金额 from 货物", *conn);
+    memory::FlexGrid g;
+    std::int16_t col = 2;
+    std::int16_t field = 1;
+    grid.mAddGridColTitle(g, rs, col, field);
+    EXPECT_EQ(col, 4) << "the column after the last heading";
+    EXPECT_EQ(g.FixedCols(), 2);
+    EXPECT_EQ(row(g, 0), (Cells{"序号", "", "名称", "金额", ""}));
+
+    memory::FlexGrid plain;
+    grid.mAddGridColTitle(plain, rs);
+    EXPECT_EQ(plain.FixedCols(), 0);
+    EXPECT_EQ(row(plain, 0), (Cells{"编号", "名称", "金额"}));
+
+    std::int16_t badField = 5;
+    std::int16_t start = 0;
+    grid.mAddGridColTitle(plain, rs, start, badField);
+    EXPECT_EQ(start, 0) << "no field from 5 on";
+    rs.Close();
+    EXPECT_THROW(grid.mAddGridColTitle(plain, rs), Error);
+}
+
+}  // namespace
+}  // namespace Palvo
