@@ -214,7 +214,10 @@ private:
         std::string out;
         for (std::size_t i = b; i < e; ++i) {
             if (ns[i].group) {
-                put(out, "(" + plain(ns[i].kids, 0, ns[i].kids.size()) + ")", ns[i].tok.spaceBefore);
+                std::string inner = plain(ns[i].kids, 0, ns[i].kids.size());
+                inner.insert(inner.begin(), '(');
+                inner.push_back(')');
+                put(out, inner, ns[i].tok.spaceBefore);
             } else {
                 put(out, ns[i]);
             }

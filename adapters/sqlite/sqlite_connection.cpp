@@ -465,7 +465,7 @@ ResultTable Connection::doQuery(const std::string& sql) {
     int rc;
     std::size_t rows = 0;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        if (rows == 0) table.cells.reserve(static_cast<std::size_t>(n) * 64);
+        if (rows == 0) table.cells.reserve(static_cast<std::size_t>(n) * 1024);
         for (int c = 0; c < n; ++c) {
             table.cells.push_back(readCell(st, c, kinds[static_cast<std::size_t>(c)], scales[static_cast<std::size_t>(c)]));
         }

@@ -1,0 +1,173 @@
+// sFillTable against a bare sqlite3 read of the same rows: 10 columns,
+// 10k / 100k / 1M rows, widths fitted to the content, on both grid types.
+// The counter vs_bare is the fill time over the bare read time.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "palvo/clsForm.h"
+#include "palvo/clsGrid.h"
+#include "palvo/memory_grid.h"
+#include "palvo/memory_measure.h"
+#include "palvo/session.h"
+#include "palvo/sqlite.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kSelect =
+    "select 编号,名称,规格,单位,数量,单价,金额,日期,类别,备注 from 货物 order by 编号";
+
+// One database file per row count, made once per process.
+std::string databaseFor(long rows) {
+    static std::map<long, std::string> made;
+    auto it = made.find(rows);
+    if (it != made.end()) return it->second;
+    const auto path = (std::filesystem::temp_directory_path() / ("palvo_grid_bench_" + std::to_string(rows) + ".db")).string();
+    Palvo::sqlite::Connection conn;
+    if (std::filesystem::exists(path)) {
+        // A file left by an earlier run is kept when it holds the rows asked for.
+        conn.Open(path);
+        bool complete = false;
+        try {
+            complete = conn.Query("select count(*) from 货物").at(0, 0).toDouble() == static_cast<double>(rows);
+        } catch (const std::exception&) {
+        }
+        conn.Close();
+        if (complete) return made[rows] = path;
+        std::filesystem::remove(path);
+    }
+    conn.Open(path);
+    conn.Execute("create table 货物 (编号 int primary key, 名称 nvarchar(20), 规格 varchar(20), 单位 nvarchar(4), "
+                 "数量 int, 单价 float, 金额 float, 日期 datetime, 类别 int, 备注 nvarchar(40))");
+    conn.BeginTrans();
+    const char* names[] = {"钢管", "钢板", "螺纹钢", "角钢", "铝型材"};
+    for (long i = 1; i <= rows; ++i) {
+        conn.ExecuteWith("insert into 货物 values (?,?,?,?,?,?,?,?,?,?)",
+                         {Palvo::Value(static_cast<long long>(i)), Palvo::Value(names[i % 5]),
+                          Palvo::Value("Q235-" + std::to_string(i % 97)), Palvo::Value("吨"),
+                          Palvo::Value(static_cast<long long>(i % 1000)), Palvo::Value(3.5 + static_cast<double>(i % 7)),
+                          Palvo::Value(12.25 * static_cast<double>(i % 13)),
+                          Palvo::Value(Palvo::DateTime{2003, 1 + static_cast<int>(i % 12), 1 + static_cast<int>(i % 28)}),
+                          Palvo::Value(static_cast<long long>(i % 9)), Palvo::Value("第" + std::to_string(i) + "批")});
+    }
+    conn.CommitTrans();
+    conn.Close();
+    made[rows] = path;
+    return path;
+}
+
+// Steps through the rows reading every column as text, as any reader of the rows must.
+double bareRead(const std::string& path, long& cells) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) throw std::runtime_error("open");
+    sqlite3_stmt* st = nullptr;
+    const auto start = Clock::now();
+    if (sqlite3_prepare_v2(db, kSelect.c_str(), -1, &st, nullptr) != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(db));
+    std::size_t bytes = 0;
+    cells = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const int n = sqlite3_column_count(st);
+        for (int c = 0; c < n; ++c) {
+            benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+            bytes += static_cast<std::size_t>(sqlite3_column_bytes(st, c));
+            ++cells;
+        }
+    }
+    sqlite3_finalize(st);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    sqlite3_close(db);
+    benchmark::DoNotOptimize(bytes);
+    return seconds;
+}
+
+void BM_BareSqliteRead(benchmark::State& state) {
+    const std::string path = databaseFor(state.range(0));
+    long cells = 0;
+    for (auto _ : state) {
+        const double s = bareRead(path, cells);
+        state.SetIterationTime(s);
+    }
+    state.SetComplexityN(cells);
+    state.counters["cells"] = static_cast<double>(cells);
+}
+
+// The recordset read alone: what every fill pays before the grid sees a cell.
+void BM_RecordsetOpen(benchmark::State& state) {
+    const std::string path = databaseFor(state.range(0));
+    Palvo::sqlite::Connection conn;
+    conn.Open(path);
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        Palvo::Recordset rs;
+        rs.CursorLocation(Palvo::adUseClient);
+        rs.Open(kSelect, conn);
+        benchmark::DoNotOptimize(rs.RecordCount());
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+}
+
+template <Palvo::memory::GridType Type>
+void BM_FillTable(benchmark::State& state) {
+    const long rows = state.range(0);
+    const std::string path = databaseFor(rows);
+    long cells = 0;
+    double bare = bareRead(path, cells);
+    for (int k = 0; k < 2; ++k) bare = std::min(bare, bareRead(path, cells));
+
+    auto conn = std::make_shared<Palvo::sqlite::Connection>();
+    conn->Open(path);
+    Palvo::clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "");
+    Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FixedWidthMeasurer>());
+    Palvo::clsGrid cls;
+    double total = 0;
+    for (auto _ : state) {
+        auto grid = std::make_unique<Palvo::memory::FlexGrid>(Type);
+        auto& g = *grid;
+        g.Width(12000);
+        const auto start = Clock::now();
+        const std::string result = cls.sFillTable(kSelect, g, true, 2);
+        const double s = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(s);
+        total += s;
+        if (!result.empty()) {
+            state.SkipWithError(result.c_str());
+            break;
+        }
+        if (g.Rows() != rows + 1) {
+            state.SkipWithError("wrong row count");
+            break;
+        }
+        state.PauseTiming();
+        grid.reset();  // the grid's memory is freed outside the measured time
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(cells);
+    state.counters["cells"] = static_cast<double>(cells);
+    state.counters["bare_ms"] = bare * 1000;
+    if (state.iterations() > 0) state.counters["vs_bare"] = total / static_cast<double>(state.iterations()) / bare;
+    Palvo::installTextMeasurer(nullptr);
+    Palvo::session() = Palvo::SessionContext{};
+}
+
+void rowCounts(benchmark::internal::Benchmark* b) {
+    b->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond)
+        ->Complexity(benchmark::oN)->MinTime(0.5);
+}
+
+BENCHMARK(BM_BareSqliteRead)->Apply(rowCounts);
+BENCHMARK(BM_RecordsetOpen)->Apply(rowCounts);
+BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSFlexGrid>)->Name("BM_FillTable/MSFlexGrid")->Apply(rowCounts);
+BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSHFlexGrid>)->Name("BM_FillTable/MSHFlexGrid")->Apply(rowCounts);
+
+}  // namespace
+
+BENCHMARK_MAIN();
