@@ -72,7 +72,7 @@ TEST_F(FieldHelpers, NextIdPadsAndCounts) {
 TEST_F(FieldHelpers, SearchCountAndSomeInfo) {
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位"), 3);
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位 where 1=0"), 0);
-    std::string sql = "select 单位编号, 名称 from B_单位 order by 单位编号";
+    std::string sql = "select 单位编号, 名称 from B_单位 where 单位编号 in ('00', '02') order by 单位编号";
     std::int16_t idx = 1;
     std::string dflt = "无";
     EXPECT_EQ(db.sGetSomeInfo(sql, idx, dflt), "总公司");

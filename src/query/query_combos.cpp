@@ -1,0 +1,104 @@
+// The combo boxes of a host query form: units, date columns, saved query
+// names and the values of one column.
+#include "palvo/clsDatabase.h"
+#include "palvo/clsSearch.h"
+#include "palvo/data.h"
+#include "palvo/msgbox.h"
+#include "palvo/session.h"
+#include "src/database/db_support.h"
+
+namespace Palvo {
+
+std::string clsSearch::sInitComboDw(Form& /*frm*/, ComboBox& ComboDW) {
+    try {
+        const auto& s = session();
+        Recordset rs;
+        rs.Open("select * from B_单位 order by 单位编号", sessionConnection(), adOpenStatic, adLockReadOnly);
+        if (rs.RecordCount() == 0) {
+            msgBox("数据库初始数据错误！当前数据库中没有单位信息！", 64, s.sMsg);
+            return "";
+        }
+        if (s.Dwbh != "00") {
+            ComboDW.AddItem(s.DwMc);
+            ComboDW.ItemData(0, database::toInt32(Value(s.Dwbh)));
+        } else {
+            ComboDW.AddItem("全部");
+            ComboDW.ItemData(0, -1);
+            for (int n = 1; !rs.Eof(); rs.MoveNext(), ++n) {
+                ComboDW.AddItem(rs.Fields("名称").Value().toTextStrict());
+                ComboDW.ItemData(n, database::toInt32(rs.Fields("单位编号").Value()));
+            }
+        }
+        rs.Close();
+        ComboDW.Text(clsDatabase().sGetFieldValue("B_单位", "名称", "单位编号", s.Dwbh));
+    } catch (...) {
+        // the combo stays as far as it was filled
+    }
+    return "";
+}
+
+void clsSearch::mInitComboSjCx(Form& /*frm*/, ComboBox& cmb, const std::string& tbname) {
+    try {
+        Recordset rs;
+        rs.Open("select top 0 * from " + tbname, sessionConnection());
+        for (long i = 0; i < rs.Fields().Count(); ++i) {
+            if (rs.Fields(i).Type() == adDBTimeStamp) cmb.AddItem(rs.Fields(i).Name());
+        }
+        if (cmb.ListCount() > 0) cmb.ListIndex(0);
+        rs.Close();
+    } catch (...) {
+        // quietly, as far as it came
+    }
+}
+
+void clsSearch::mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname) {
+    std::string cxLb;
+    mInitComboType(frm, cmb, tbname, cxLb);
+}
+
+void clsSearch::mInitComboType(Form& /*frm*/, ComboBox& cmb, const std::string& tbname, std::string& cxLb) {
+    try {
+        const auto& s = session();
+        if (cxLb.empty()) cxLb = s.sConstStrPtcx;
+        std::string sql = "select distinct 查询名 from 查询打印设置 where 表名='" + tbname + "' " + " and 用户名='" +
+                          s.sUser + "' and  查询类别='" + cxLb + "'";
+        Recordset rs;
+        rs.Open(sql, sessionConnection());
+        bool any = false;
+        for (; !rs.Eof(); rs.MoveNext()) {
+            cmb.AddItem(rs.Fields("查询名").Value().toTextStrict());
+            any = true;
+        }
+        if (any) cmb.ListIndex(0);
+        rs.Close();
+    } catch (...) {
+        // quietly, as far as it came
+    }
+}
+
+void clsSearch::mInitComboTstj(Form& frm, ComboBox& cmb) {
+    std::string strTag;
+    mInitComboTstj(frm, cmb, strTag);
+}
+
+void clsSearch::mInitComboTstj(Form& /*frm*/, ComboBox& cmb, std::string& strTag) {
+    try {
+        if (strTag.empty()) strTag = cmb.Tag();
+        cmb.AddItem("全部");
+        if (!strTag.empty()) {
+            auto comma = strTag.find(',');
+            if (comma == std::string::npos) return;  // a tag without a comma names no column
+            std::string table = strTag.substr(0, comma);
+            std::string column = strTag.substr(comma + 1);
+            Recordset rs;
+            rs.Open("select * from  " + table, sessionConnection(), adOpenStatic, adLockReadOnly);
+            for (; !rs.Eof(); rs.MoveNext()) cmb.AddItem(rs.Fields(column).Value().toTextStrict());
+            rs.Close();
+        }
+        cmb.ListIndex(0);
+    } catch (...) {
+        // quietly, as far as it came
+    }
+}
+
+}  // namespace Palvo

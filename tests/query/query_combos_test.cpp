@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include "palvo/clsSearch.h"
+#include "palvo/memory_controls.h"
+#include "palvo/memory_msgbox.h"
+#include "src/query/host_tables.h"
+#include "tests/support/sqlite_fixture.h"
+
+namespace Palvo {
+namespace {
+
+class QueryCombos : public testing::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        query::createHostTables(*conn);
+        box = std::make_shared<memory::ScriptedMessageBox>();
+        guard = std::make_unique<ScopedMessageBox>(box);
+    }
+    void units() {
+        exec({"insert into B_单位 values ('00', N'总公司')", "insert into B_单位 values ('01', N'一分公司')",
+              "insert into B_单位 values ('02', N'二分公司')"});
+    }
+    void TearDown() override {
+        guard.reset();
+        SessionTest::TearDown();
+    }
+    std::shared_ptr<memory::ScriptedMessageBox> box;
+    std::unique_ptr<ScopedMessageBox> guard;
+    Form frm;
+    memory::ComboBox cmb;
+    clsSearch search;
+};
+
+TEST_F(QueryCombos, HeadUnitSeesEveryUnit) {
+    units();
+    session().Dwbh = "00";
+    session().DwMc = "总公司";
+    EXPECT_EQ(search.sInitComboDw(frm, cmb), "");
+    ASSERT_EQ(cmb.ListCount(), 4);
+    EXPECT_EQ(cmb.List(0), "全部");
+    EXPECT_EQ(cmb.ItemData(0), -1);
+    EXPECT_EQ(cmb.List(2), "一分公司");
+    EXPECT_EQ(cmb.ItemData(2), 1);
+    EXPECT_EQ(cmb.Text(), "总公司");
+    EXPECT_TRUE(box->messages().empty());
+}
+
+TEST_F(QueryCombos, OtherUnitSeesOnlyItself) {
+    units();
+    EXPECT_EQ(search.sInitComboDw(frm, cmb), "");  // the fixture's unit is 01 一分公司
+    ASSERT_EQ(cmb.ListCount(), 1);
+    EXPECT_EQ(cmb.ItemData(0), 1);
+    EXPECT_EQ(cmb.Text(), "一分公司");
+}
+
+TEST_F(QueryCombos, EmptyUnitTableIsANoticeAndANonNumericCodeIsQuiet) {
+    search.sInitComboDw(frm, cmb);
+    ASSERT_EQ(box->messages().size(), 1u);
+    EXPECT_EQ(box->last(), (memory::ShownMessage{"数据库初始数据错误！当前数据库中没有单位信息！", 64, "提示标题"}));
+    EXPECT_EQ(cmb.ListCount(), 0);
+
+    units();
+    session().Dwbh = "A1";
+    EXPECT_EQ(search.sInitComboDw(frm, cmb), "");
+    EXPECT_EQ(cmb.ListCount(), 1);  // filled as far as it came
+    EXPECT_EQ(box->messages().size(), 1u);
+}
+
+TEST_F(QueryCombos, DateColumnsOfATable) {
+    exec({"create table 单据 (编号 int, 日期 datetime, 名称 varchar(10), 审核时间 datetime)"});
+    search.mInitComboSjCx(frm, cmb, "单据");
+    ASSERT_EQ(cmb.ListCount(), 2);
+    EXPECT_EQ(cmb.List(1), "审核时间");
+    EXPECT_EQ(cmb.ListIndex(), 0);
+    memory::ComboBox none;
+    search.mInitComboSjCx(frm, none, "B_单位");
+    EXPECT_EQ(none.ListCount(), 0);
+    EXPECT_EQ(none.ListIndex(), -1);
+    search.mInitComboSjCx(frm, none, "没有的表");
+    EXPECT_EQ(none.ListCount(), 0);
+}
+
+TEST_F(QueryCombos, SavedQueryNamesAndTheDefaultCategory) {
+    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+          "values ('销售','a',1,1,'普通查询','月报','张三')",
+          "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+          "values ('销售','b',1,2,'普通查询','月报','张三')",
+          "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+          "values ('销售','a',1,1,'普通查询','别人的','李四')"});
+    std::string category;
+    search.mInitComboType(frm, cmb, "销售", category);
+    EXPECT_EQ(category, "普通查询");
+    ASSERT_EQ(cmb.ListCount(), 1);
+    EXPECT_EQ(cmb.List(0), "月报");
+    EXPECT_EQ(cmb.ListIndex(), 0);
+    std::string other = "自定义查询";
+    memory::ComboBox empty;
+    search.mInitComboType(frm, empty, "销售", other);
+    EXPECT_EQ(other, "自定义查询");
+    EXPECT_EQ(empty.ListCount(), 0);
+}
+
+TEST_F(QueryCombos, ColumnValuesFromTheTag) {
+    units();
+    cmb.Tag("B_单位,名称");
+    std::string tag;
+    search.mInitComboTstj(frm, cmb, tag);
+    EXPECT_EQ(tag, "B_单位,名称");
+    ASSERT_EQ(cmb.ListCount(), 4);
+    EXPECT_EQ(cmb.List(0), "全部");
+    EXPECT_EQ(cmb.ListIndex(), 0);
+
+    struct Case {
+        const char* tag;
+        int entries;
+        int selected;
+    } cases[] = {{"", 1, 0}, {"B_单位", 1, -1}, {"没有的表,名称", 1, -1}, {"B_单位,没有的列", 1, -1}};
+    for (const auto& c : cases) {
+        memory::ComboBox box2;
+        box2.Tag(c.tag);
+        search.mInitComboTstj(frm, box2);
+        EXPECT_EQ(box2.ListCount(), c.entries) << c.tag;
+        EXPECT_EQ(box2.ListIndex(), c.selected) << c.tag;
+    }
+}
+
+}  // namespace
+}  // namespace Palvo

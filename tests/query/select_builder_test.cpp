@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "palvo/clsDatabase.h"
+#include "palvo/error.h"
+#include "palvo/memory_controls.h"
+#include "src/query/host_tables.h"
+#include "src/query/settings_store.h"
+#include "tests/support/sqlite_fixture.h"
+
+namespace Palvo {
+namespace {
+
+class Settings : public testing::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        query::createHostTables(*conn);
+        exec({"create table 销售 (编号 int, 名称 nvarchar(20), 备注 text, 金额 decimal(12,2), [单价(元)] money, "
+              "图片 image, 日期 datetime)"});
+    }
+    std::string setCount(const std::string& user = "张三") {
+        return scalar("select count(*) from 查询打印设置 where 表名='销售' and 用户名='" + user + "'");
+    }
+    clsDatabase db;
+};
+
+TEST_F(Settings, SeedingTakesEligibleColumnsInCatalogueOrder) {
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,[单价(元)],日期");
+    EXPECT_EQ(setCount(), "4");
+    EXPECT_EQ(scalar("select 排列顺序 from 查询打印设置 where 字段名='金额'"), "4");
+    EXPECT_EQ(scalar("select min(选择标志) from 查询打印设置"), "1");
+    EXPECT_EQ(scalar("select max(合计) + max(排序) + max(分组) from 查询打印设置"), "0");
+    // second call reads the same set without seeding again
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,[单价(元)],日期");
+    EXPECT_EQ(setCount(), "4");
+}
+
+TEST_F(Settings, MustSetStringKeepsTheIdentifierColumns) {
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "全部", "", "", "", "x"), "编号,名称,金额,[单价(元)],日期");
+}
+
+TEST_F(Settings, OtherListsNeverSeed) {
+    for (const char* kind : {"合计", "排序", "分组", "其他"}) {
+        EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", kind), "") << kind;
+    }
+    EXPECT_EQ(setCount(), "0");
+}
+
+TEST_F(Settings, ListsFollowTheirOwnOrderAndDirection) {
+    db.sGetField("销售", "普通查询", "月报");
+    exec({"update 查询打印设置 set 排序=2.1 where 字段名='日期'", "update 查询打印设置 set 排序=1 where 字段名='名称'",
+          "update 查询打印设置 set 合计=2 where 字段名='金额'", "update 查询打印设置 set 合计=1 where 字段名='单价(元)'",
+          "update 查询打印设置 set 分组=1 where 字段名='名称'",
+          // a hidden column is no longer shown or totalled but still sorts
+          "update 查询打印设置 set 选择标志=0 where 字段名='日期'"});
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "选择"), "名称,金额,[单价(元)]");
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "合计"), "[单价(元)],金额");
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "排序"), "名称 asc,日期 desc");
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "分组"), "名称");
+}
+
+TEST_F(Settings, QueryNameWithQuotesAndEntryCategory) {
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "O'Neil的表"), "名称,金额,[单价(元)],日期");
+    EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 查询名='O''Neil的表'"), "4");
+    // data-entry settings of every query name are read together
+    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+          "values ('销售','甲',1,1,'录入','一','张三')",
+          "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+          "values ('销售','乙',1,2,'录入','二','张三')"});
+    EXPECT_EQ(db.sGetField("销售", "录入", "三"), "甲,乙");
+}
+
+TEST_F(Settings, UnknownTableGivesEmptyListAndOnlyOpenParenIsNotBracketed) {
+    EXPECT_EQ(db.sGetField("没有的表", "普通查询", "月报"), "");
+    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+          "values ('X','金额(元',1,1,'普通查询','q','张三')"});
+    EXPECT_EQ(db.sGetField("X", "普通查询", "q"), "金额(元");
+}
+
+TEST_F(Settings, SetCxmAddsExistingSetsOnce) {
+    db.sGetField("销售", "普通查询", "月报");
+    memory::ComboBox cmb;
+    db.mSetCxm(cmb, "销售", "不存在", "普通查询");
+    EXPECT_EQ(cmb.ListCount(), 0);
+    db.mSetCxm(cmb, "销售", "月报", "普通查询");
+    ASSERT_EQ(cmb.ListCount(), 1);
+    cmb.Clear();
+    cmb.AddItem("其他");
+    cmb.AddItem("  月报 ");
+    db.mSetCxm(cmb, "销售", "月报", "普通查询");
+    EXPECT_EQ(cmb.ListCount(), 2);
+    cmb.RemoveItem(1);
+    db.mSetCxm(cmb, "销售", "月报", "普通查询");
+    ASSERT_EQ(cmb.ListCount(), 2);
+    EXPECT_EQ(cmb.List(1), "月报");
+}
+
+TEST(HostTables, ScriptSplitsAtGoLines) {
+    auto parts = query::splitScript("-- head\ncreate table a (x int)\nGO\n  go  \nselect 'GO'\ngo\n-- only a comment\n");
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_NE(parts[0].find("create table a"), std::string::npos);
+    EXPECT_NE(parts[1].find("select 'GO'"), std::string::npos);
+}
+
+TEST_F(Settings, CreatingHostTablesTwiceCreatesNothingNew) {
+    EXPECT_TRUE(query::createHostTables(*conn).empty());
+    exec({"insert into SendSql(语句) values ('a')", "insert into SendSql(语句) values ('b')"});
+    EXPECT_EQ(scalar("select max(编号) from SendSql"), "2");
+    EXPECT_EQ(scalar("select 类型 from SendSql where 编号=1"), "");
+}
+
+}  // namespace
+}  // namespace Palvo
