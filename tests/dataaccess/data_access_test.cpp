@@ -270,7 +270,7 @@ TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,
                          ::testing::Values(Backend{"SqliteDirect", openSqlite}, Backend{"OdbcSqliteDriver", openOdbc}),
-                         [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Backend>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace Palvo

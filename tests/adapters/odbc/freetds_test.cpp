@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/odbc.h"
 
@@ -209,6 +210,32 @@ TEST(FreeTds, LoginReachesTheServerAsTyped) {
         EXPECT_EQ(login.password, k.password);
         EXPECT_EQ(login.database, k.database);
     }
+}
+
+TEST(FreeTds, ConnectTestThroughTheFactoryIsFalseQuicklyAndSendsThePasswordAsTyped) {
+    installConnectionFactory();
+    clsDatabase db;
+    Listener closed;
+    ASSERT_GE(closed.fd(), 0);
+    const std::string closedServer = "127.0.0.1," + std::to_string(closed.port());
+    closed.closeNow();
+    auto start = Clock::now();
+    EXPECT_FALSE(db.bConnect_Test(closedServer, "sa", "x", "master", true, 5, 60));
+    EXPECT_FALSE(db.bConnect_Test("palvo-no-such-host.invalid", "sa", "x", "master", true, 5, 60));
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::printf("[ measured ] bConnect_Test, closed port then unresolvable name: %.3f s together\n", seconds);
+    EXPECT_LT(seconds, 5.0);
+
+    Listener server;
+    ASSERT_GE(server.fd(), 0);
+    Login login;
+    std::thread t([&] { login = receiveLogin(server.fd()); });
+    EXPECT_FALSE(db.bConnect_Test("127.0.0.1," + std::to_string(server.port()), "sa", "p;w}d", "账套", true, 5, 60));
+    t.join();
+    ASSERT_TRUE(login.received);
+    EXPECT_EQ(login.password, "p;w}d");
+    EXPECT_EQ(login.database, "账套");
+    Palvo::installConnectionFactory({});
 }
 
 TEST(FreeTds, AValueFreeTdsCannotReadIsRefusedBeforeConnecting) {
