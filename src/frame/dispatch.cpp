@@ -136,8 +136,8 @@ LateBoundResult call(const Method& method, const std::vector<std::optional<std::
 }
 
 const std::vector<const ClassTable*>& classTables() {
-    static const std::vector<const ClassTable*> tables{&clsDatabaseMethods(), &clsFormMethods(), &clsIpMethods(),
-                                                       &clsElseMethods()};
+    static const std::vector<const ClassTable*> tables{&clsDatabaseMethods(), &clsFormMethods(),
+                                                       &clsFunctionMethods(), &clsIpMethods(), &clsElseMethods()};
     return tables;
 }
 

@@ -54,6 +54,7 @@ const ClassTable& clsIpMethods();
 const ClassTable& clsElseMethods();
 const ClassTable& clsDatabaseMethods();
 const ClassTable& clsFormMethods();
+const ClassTable& clsFunctionMethods();
 
 /// Converts the arguments, invokes the method and collects the by-reference
 /// arguments it changed (the work of callByName once the method is found).

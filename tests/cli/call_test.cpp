@@ -95,6 +95,24 @@ TEST_F(CallCommand, ARaisedFailurePrintsItsNumberAndExitsWithOne) {
     }
 }
 
+TEST_F(CallCommand, PrintsTheByReferenceArgumentsTheMethodChanged) {
+    auto r = palvo({"call", "clsFunction.sUserDate", " 2004-3-5 "});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2004-03-05\nsTxt=2004-3-5\n");
+    r = palvo({"call", "clsFunction.sUserDate", "2004-3-5", "yyyy-mm"});
+    EXPECT_EQ(r.out, "2004-03\n");  // nothing trimmed, nothing changed
+}
+
+TEST_F(CallCommand, MessageBoxesGoToStandardError) {
+    auto r = palvo({"call", "clsFunction.sConvertMoneyX", "1000000000"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\n");
+    EXPECT_EQ(r.err, "[提示信息] 最大只能处理小于十亿\n");
+    r = palvo({"call", "clsFunction.sConvertMoneyX", "101"});
+    EXPECT_EQ(r.out, "壹佰零壹元整\n");
+    EXPECT_EQ(r.err, "");
+}
+
 TEST_F(CallCommand, WithoutAConnectionDatabaseMethodsFailWithObjectRequired) {
     auto cwd = fs::current_path();
     fs::current_path(dir_);  // no palvo.db here
