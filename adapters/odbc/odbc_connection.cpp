@@ -616,6 +616,28 @@ ResultTable Connection::doQuery(const std::string& sql) {
     return result;
 }
 
+long long Connection::doLastInsertId() {
+    Impl& d = *impl_;
+    std::string text;
+    if (d.dbms == "Microsoft SQL Server") {
+        text = "SELECT @@IDENTITY";
+    } else if (d.dbms == "SQLite") {
+        text = "SELECT last_insert_rowid()";
+    } else {
+        throw Error(ErrorNumber::NotSupported, "The identity of the last inserted row cannot be read from " + d.dbms + ".");
+    }
+    // sent as written: neither text needs the dialect translation
+    Handle stmt = d.newStatement(CommandTimeout());
+    std::vector<ParamBuffer> none;
+    d.run(stmt, std::move(text), {}, none);
+    const ColumnInfo info = d.describe(stmt, 1);
+    const SQLRETURN r = d.api->fetch(stmt.get());
+    if (r == SQL_NO_DATA) return 0;
+    if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLFetch");
+    const Value v = d.readValue(stmt, 1, info);
+    return v.isNull() ? 0 : v.toInt64();
+}
+
 void Connection::doBegin() { impl_->setAutocommit(false); }
 
 void Connection::doCommit() { impl_->endTransaction(SQL_COMMIT); }

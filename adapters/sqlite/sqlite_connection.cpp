@@ -251,6 +251,7 @@ struct Connection::Impl {
     dialect::Translator translator{1024};
     std::unordered_map<std::string, sqlite3_stmt*> statements;
     std::deque<std::string> statementOrder;
+    std::unordered_map<sqlite3_stmt*, std::size_t> rowHints;  // rows of each statement's last query
     long timeoutSeconds = 30;
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
@@ -276,6 +277,7 @@ struct Connection::Impl {
         statementOrder.push_back(sql);
         while (statementOrder.size() > kStatementCacheSize) {
             auto old = statements.find(statementOrder.front());
+            rowHints.erase(old->second);
             sqlite3_finalize(old->second);
             statements.erase(old);
             statementOrder.pop_front();
@@ -286,6 +288,7 @@ struct Connection::Impl {
     void finalizeAll() noexcept {
         for (auto& [sql, st] : statements) sqlite3_finalize(st);
         statements.clear();
+        rowHints.clear();
         statementOrder.clear();
     }
 
@@ -439,6 +442,8 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
     return affected;
 }
 
+long long Connection::doLastInsertId() { return sqlite3_last_insert_rowid(impl_->db); }
+
 ResultTable Connection::doQuery(const std::string& sql) {
     auto tr = impl_->translator.translateStatements(sql);
     for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
@@ -465,7 +470,12 @@ ResultTable Connection::doQuery(const std::string& sql) {
     int rc;
     std::size_t rows = 0;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        if (rows == 0) table.cells.reserve(static_cast<std::size_t>(n) * 1024);
+        if (rows == 0) {
+            // The row count of this statement's previous run saves the regrowth of a large result.
+            auto hint = impl_->rowHints.find(st);
+            std::size_t expect = hint != impl_->rowHints.end() ? hint->second + 1 : 256;
+            table.cells.reserve(static_cast<std::size_t>(n) * expect);
+        }
         for (int c = 0; c < n; ++c) {
             table.cells.push_back(readCell(st, c, kinds[static_cast<std::size_t>(c)], scales[static_cast<std::size_t>(c)]));
         }
@@ -473,6 +483,7 @@ ResultTable Connection::doQuery(const std::string& sql) {
     }
     sqlite3_reset(st);
     if (rc != SQLITE_DONE) impl_->fail();
+    impl_->rowHints[st] = rows;
     for (int c = 0; c < n; ++c) {
         if (kinds[static_cast<std::size_t>(c)] == CellKind::Auto) inferColumn(table, static_cast<std::size_t>(c));
     }

@@ -103,6 +103,10 @@ public:
     long ExecuteWith(const std::string& sql, const std::vector<Value>& params);
     /// Runs a query and reads every row.
     ResultTable Query(const std::string& sql);
+    /// The identity (row number) of the last row an INSERT on this connection
+    /// added; 0 when none was added. Throws Palvo::Error (3704 when closed,
+    /// 3251 when the backend cannot tell).
+    long long LastInsertId();
 
     /// Starts a transaction; returns its level (always 1: transactions do not nest).
     long BeginTrans();
@@ -126,6 +130,8 @@ protected:
     virtual void doClose() noexcept = 0;
     virtual long doExecute(const std::string& sql, const std::vector<Value>& params) = 0;
     virtual ResultTable doQuery(const std::string& sql) = 0;
+    /// Default: raises 3251 (not supported).
+    virtual long long doLastInsertId();
     virtual void doBegin() = 0;
     virtual void doCommit() = 0;
     virtual void doRollback() = 0;

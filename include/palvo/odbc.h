@@ -45,6 +45,9 @@ protected:
     void doClose() noexcept override;
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
     ResultTable doQuery(const std::string& sql) override;
+    /// SQL Server: @@IDENTITY (SCOPE_IDENTITY() is Null in a batch of its own);
+    /// the SQLite driver: last_insert_rowid(). Other databases raise 3251.
+    long long doLastInsertId() override;
     void doBegin() override;
     void doCommit() override;
     void doRollback() override;

@@ -210,6 +210,15 @@ ResultTable Connection::Query(const std::string& sql) {
     return doQuery(sql);
 }
 
+long long Connection::LastInsertId() {
+    requireOpen();
+    return doLastInsertId();
+}
+
+long long Connection::doLastInsertId() {
+    throw Error(ErrorNumber::NotSupported, "This connection cannot tell the identity of the last inserted row.");
+}
+
 long Connection::BeginTrans() {
     requireOpen();
     if (inTransaction_) throw Error(ErrorNumber::NotSupported, "Transactions do not nest: a transaction is already open.");

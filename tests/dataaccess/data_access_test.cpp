@@ -226,6 +226,26 @@ TEST_P(DataAccess, AddNewAndUpdateWriteANewRow) {
     EXPECT_EQ(errorNumberOf([&] { readOnly.AddNew(); }), ErrorNumber::NotSupported);
 }
 
+TEST_P(DataAccess, LastInsertIdIsTheIdentityOfTheRowJustAdded) {
+    EXPECT_EQ(conn_->LastInsertId(), 0);  // nothing inserted yet
+    insertFive();
+    conn_->Execute("delete from 客户 where id = 5");
+    EXPECT_EQ(conn_->LastInsertId(), 5);  // a delete leaves it alone
+
+    Recordset rs;
+    rs.Open("select * from 客户 where 1 = 0", conn_, adOpenStatic, adLockOptimistic);
+    rs.AddNew();
+    rs.Fields("名称") = "己";
+    rs.Update();
+    rs.Close();
+    // the identity goes on after the deleted row, as SQL Server's does
+    EXPECT_EQ(conn_->LastInsertId(), 6);
+    EXPECT_EQ(conn_->Query("select 名称 from 客户 where id = 6").at(0, 0).toText(), "己");
+
+    conn_->Close();
+    EXPECT_EQ(errorNumberOf([&] { conn_->LastInsertId(); }), ErrorNumber::ObjectClosed);
+}
+
 TEST_P(DataAccess, TransactionsCommitAndRollBack) {
     conn_->BeginTrans();
     insert("committed");
