@@ -93,8 +93,8 @@ Error diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, long numbe
 }
 
 /// Decimal text as SQL Server gives it: at least `scale` digits after the point.
-std::string decimalText(std::string text, int scale) {
-    auto isPlain = [](const std::string& t) {
+std::string decimalText(const std::string& text, int scale) {
+    auto isPlain = [](std::string_view t) {
         std::size_t i = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
         bool digit = false, point = false;
         for (; i < t.size(); ++i) {
@@ -120,9 +120,10 @@ std::string decimalText(std::string text, int scale) {
     if (scale <= 0 || scale > 38) return text;
     auto point = text.find('.');
     std::size_t have = point == std::string::npos ? 0 : text.size() - point - 1;
-    if (point == std::string::npos) text += '.';
-    if (have < static_cast<std::size_t>(scale)) text.append(static_cast<std::size_t>(scale) - have, '0');
-    return text;
+    std::string padded = text;
+    if (point == std::string::npos) padded += '.';
+    if (have < static_cast<std::size_t>(scale)) padded.append(static_cast<std::size_t>(scale) - have, '0');
+    return padded;
 }
 
 /// One bound parameter; its storage must stay put until the statement ran.
@@ -440,7 +441,7 @@ struct Connection::Impl {
             case adNumeric: {
                 std::string text;
                 if (!readPieces(stmt, col, SQL_C_CHAR, text)) return Value();
-                return Value(Decimal{decimalText(std::move(text), info.numericScale)});
+                return Value(Decimal{decimalText(text, info.numericScale)});
             }
             case adDBTimeStamp: {
                 SQL_TIMESTAMP_STRUCT ts{};

@@ -181,13 +181,15 @@ std::string Value::toText() const {
         case Kind::Double:
             return formatNumber(std::get<double>(v_));
         case Kind::Decimal: {
-            std::string t = std::get<Palvo::Decimal>(v_).text;
+            const std::string& t = std::get<Palvo::Decimal>(v_).text;
+            std::size_t end = t.size();
             if (t.find('.') != std::string::npos) {
-                while (!t.empty() && t.back() == '0') t.pop_back();
-                if (!t.empty() && t.back() == '.') t.pop_back();
+                while (end > 0 && t[end - 1] == '0') --end;
+                if (end > 0 && t[end - 1] == '.') --end;
             }
-            if (t == "-0" || t.empty()) t = "0";
-            return t;
+            std::string_view kept(t.data(), end);
+            if (kept.empty() || kept == "-0" || kept == "-") return std::string(1, '0');
+            return std::string(kept);
         }
         case Kind::DateTime:
             return std::get<Palvo::DateTime>(v_).toText();
