@@ -1,0 +1,400 @@
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTreeWidget>
+#include <QVariant>
+
+#include <algorithm>
+
+#include "adapters/qt/qt_support.h"
+#include "palvo/error.h"
+#include "palvo/qt.h"
+
+namespace Palvo::qt {
+
+namespace {
+[[noreturn]] void badIndex() { throw Error(381, "Invalid property array index"); }
+[[noreturn]] void badValue() { throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value"); }
+[[noreturn]] void badCall() { throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument"); }
+[[noreturn]] void keyTaken() { throw Error(35602, "Key is not unique in collection"); }
+
+std::string tagOf(const QObject* o) { return toStd(o->property(kTagProperty).toString()); }
+void setTag(QObject* o, const std::string& tag) { o->setProperty(kTagProperty, toQString(tag)); }
+
+// QLineEdit's maxLength when nothing limits the text.
+constexpr int kQtNoLimit = 32767;
+constexpr const char* kMaxLengthProperty = "palvoMaxLength";
+}  // namespace
+
+// ---------------------------------------------------------------- TextBox
+
+TextBox::TextBox(QLineEdit* edit) : line_(edit) {}
+TextBox::TextBox(QPlainTextEdit* edit) : plain_(edit) {}
+
+QWidget* TextBox::widget() const {
+    if (line_) return line_;
+    return plain_;
+}
+
+std::string TextBox::Name() const { return toStd(widget()->objectName()); }
+
+std::string TextBox::Text() const { return toStd(line_ ? line_->text() : plain_->toPlainText()); }
+
+void TextBox::Text(const std::string& text) {
+    if (line_) {
+        line_->setText(toQString(text));
+        line_->setCursorPosition(0);
+        return;
+    }
+    plain_->setPlainText(toQString(text));
+    QTextCursor c = plain_->textCursor();
+    c.setPosition(0);
+    plain_->setTextCursor(c);
+}
+
+int TextBox::SelStart() const {
+    if (line_) {
+        const int units = line_->hasSelectedText() ? line_->selectionStart() : line_->cursorPosition();
+        return charsBefore(line_->text(), units);
+    }
+    return charsBefore(plain_->toPlainText(), plain_->textCursor().selectionStart());
+}
+
+void TextBox::SelStart(int start) {
+    if (start < 0) badValue();
+    if (line_) {
+        line_->deselect();
+        line_->setCursorPosition(unitsFor(line_->text(), start));
+        return;
+    }
+    QTextCursor c = plain_->textCursor();
+    c.setPosition(unitsFor(plain_->toPlainText(), start));
+    plain_->setTextCursor(c);
+}
+
+int TextBox::SelLength() const {
+    if (line_) return line_->hasSelectedText() ? charCount(line_->selectedText()) : 0;
+    const QTextCursor c = plain_->textCursor();
+    const QString text = plain_->toPlainText();
+    return charsBefore(text, c.selectionEnd()) - charsBefore(text, c.selectionStart());
+}
+
+void TextBox::SelLength(int length) {
+    if (length < 0) badValue();
+    const QString text = line_ ? line_->text() : plain_->toPlainText();
+    const int start = SelStart();
+    const int from = unitsFor(text, start);
+    const int to = unitsFor(text, start + length);
+    if (line_) {
+        if (to == from) {
+            line_->deselect();
+            line_->setCursorPosition(from);
+        } else {
+            line_->setSelection(from, to - from);
+        }
+        return;
+    }
+    QTextCursor c = plain_->textCursor();
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    plain_->setTextCursor(c);
+}
+
+void TextBox::SetFocus() {
+    if (!widget()->isEnabled()) badCall();
+    widget()->setFocus(Qt::OtherFocusReason);
+}
+
+bool TextBox::Enabled() const { return widget()->isEnabled(); }
+void TextBox::Enabled(bool enabled) { widget()->setEnabled(enabled); }
+
+int TextBox::MaxLength() const {
+    if (line_) return line_->maxLength() >= kQtNoLimit ? 0 : line_->maxLength();
+    return plain_->property(kMaxLengthProperty).toInt();
+}
+
+void TextBox::MaxLength(int length) {
+    if (length < 0) badValue();
+    if (line_) {
+        line_->setMaxLength(length == 0 ? kQtNoLimit : length);
+        return;
+    }
+    plain_->setProperty(kMaxLengthProperty, length);
+}
+
+std::string TextBox::Tag() const { return tagOf(widget()); }
+void TextBox::Tag(const std::string& tag) { setTag(widget(), tag); }
+
+// ---------------------------------------------------------------- ComboBox
+
+ComboBox::ComboBox(QComboBox* combo) : combo_(combo) {}
+
+std::string ComboBox::Name() const { return toStd(combo_->objectName()); }
+
+void ComboBox::check(int index) const {
+    if (index < 0 || index >= combo_->count()) badIndex();
+}
+
+void ComboBox::Clear() {
+    combo_->clear();
+    combo_->setCurrentIndex(-1);
+    if (combo_->isEditable()) combo_->clearEditText();
+}
+
+void ComboBox::AddItem(const std::string& item, int index) {
+    if (index > combo_->count()) badCall();
+    const int current = combo_->currentIndex();
+    const QString edit = combo_->currentText();
+    const int at = index < 0 ? combo_->count() : index;
+    combo_->insertItem(at, toQString(item), QVariant(0));
+    // Qt selects the first entry of an empty combo by itself; the port never does.
+    const int expected = current >= at ? current + 1 : current;
+    if (combo_->currentIndex() != expected) combo_->setCurrentIndex(expected);
+    if (expected < 0 && combo_->isEditable()) combo_->setEditText(edit);
+}
+
+void ComboBox::RemoveItem(int index) {
+    if (index < 0 || index >= combo_->count()) badCall();
+    const int current = combo_->currentIndex();
+    const QString edit = combo_->currentText();
+    combo_->removeItem(index);
+    // Removing the selected entry leaves nothing selected (Qt would pick a neighbour).
+    const int expected = current == index ? -1 : current > index ? current - 1 : current;
+    if (combo_->currentIndex() != expected) combo_->setCurrentIndex(expected);
+    if (expected < 0 && combo_->isEditable()) combo_->setEditText(edit);
+}
+
+int ComboBox::ListCount() const { return combo_->count(); }
+
+std::string ComboBox::List(int index) const {
+    check(index);
+    return toStd(combo_->itemText(index));
+}
+
+std::int32_t ComboBox::ItemData(int index) const {
+    check(index);
+    return static_cast<std::int32_t>(combo_->itemData(index, Qt::UserRole).toInt());
+}
+
+void ComboBox::ItemData(int index, std::int32_t value) {
+    check(index);
+    combo_->setItemData(index, QVariant(static_cast<int>(value)), Qt::UserRole);
+}
+
+int ComboBox::ListIndex() const { return combo_->currentIndex(); }
+
+void ComboBox::ListIndex(int index) {
+    if (index < -1 || index >= combo_->count()) badValue();
+    combo_->setCurrentIndex(index);
+    if (index < 0 && combo_->isEditable()) combo_->clearEditText();
+}
+
+std::string ComboBox::Text() const { return toStd(combo_->currentText()); }
+
+void ComboBox::Text(const std::string& text) {
+    const QString t = toQString(text);
+    const int found = combo_->findText(t, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!combo_->isEditable() && found < 0) throw Error(383, "'Text' property is read-only");
+    combo_->setCurrentIndex(found);
+    if (combo_->isEditable()) combo_->setEditText(t);
+}
+
+std::string ComboBox::Tag() const { return tagOf(combo_); }
+void ComboBox::Tag(const std::string& tag) { setTag(combo_, tag); }
+
+// ---------------------------------------------------------------- ListBox
+
+ListBox::ListBox(QListWidget* list) : list_(list) {}
+
+std::string ListBox::Name() const { return toStd(list_->objectName()); }
+
+void ListBox::check(int index) const {
+    if (index < 0 || index >= list_->count()) badIndex();
+}
+
+void ListBox::Clear() {
+    list_->clear();
+    list_->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+}
+
+void ListBox::AddItem(const std::string& item, int index) {
+    if (index > list_->count()) badCall();
+    const int current = list_->currentRow();
+    const int at = index < 0 ? list_->count() : index;
+    auto* entry = new QListWidgetItem(toQString(item));
+    entry->setData(Qt::UserRole, 0);
+    list_->insertItem(at, entry);
+    const int expected = current >= at ? current + 1 : current;
+    if (list_->currentRow() != expected) list_->setCurrentRow(expected, QItemSelectionModel::NoUpdate);
+}
+
+void ListBox::RemoveItem(int index) {
+    if (index < 0 || index >= list_->count()) badCall();
+    const int current = list_->currentRow();
+    delete list_->takeItem(index);
+    const int expected = current == index ? -1 : current > index ? current - 1 : current;
+    if (list_->currentRow() != expected) list_->setCurrentRow(expected, QItemSelectionModel::NoUpdate);
+}
+
+int ListBox::ListCount() const { return list_->count(); }
+
+std::string ListBox::List(int index) const {
+    check(index);
+    return toStd(list_->item(index)->text());
+}
+
+std::int32_t ListBox::ItemData(int index) const {
+    check(index);
+    return static_cast<std::int32_t>(list_->item(index)->data(Qt::UserRole).toInt());
+}
+
+void ListBox::ItemData(int index, std::int32_t value) {
+    check(index);
+    list_->item(index)->setData(Qt::UserRole, static_cast<int>(value));
+}
+
+int ListBox::ListIndex() const { return list_->currentRow(); }
+
+void ListBox::ListIndex(int index) {
+    if (index < -1 || index >= list_->count()) badValue();
+    list_->setCurrentRow(index, QItemSelectionModel::NoUpdate);
+}
+
+std::string ListBox::Text() const {
+    const int i = list_->currentRow();
+    return i >= 0 ? toStd(list_->item(i)->text()) : std::string();
+}
+
+std::string ListBox::Tag() const { return tagOf(list_); }
+void ListBox::Tag(const std::string& tag) { setTag(list_, tag); }
+
+bool ListBox::Selected(int index) const {
+    check(index);
+    return list_->item(index)->isSelected();
+}
+
+void ListBox::Selected(int index, bool selected) {
+    check(index);
+    list_->item(index)->setSelected(selected);
+}
+
+// ---------------------------------------------------------------- ListView
+
+std::string ListItem::Text() const { return toStd(item_->text(0)); }
+std::string ListItem::Key() const { return toStd(item_->data(0, Qt::UserRole).toString()); }
+
+std::string ListItem::SubItems(int j) const {
+    if (j < 1) badIndex();
+    return toStd(item_->text(j));
+}
+
+void ListItem::SubItems(int j, const std::string& text) {
+    if (j < 1) badIndex();
+    item_->setText(j, toQString(text));
+}
+
+namespace {
+// The number of headers the port added; the tree keeps at least one column for the item texts.
+constexpr const char* kHeaderCountProperty = "palvoHeaderCount";
+constexpr const char* kViewProperty = "View";
+}  // namespace
+
+ListView::ListView(QTreeWidget* tree) : tree_(tree) {
+    tree_->setRootIsDecorated(false);
+    tree_->setItemsExpandable(false);
+    tree_->setUniformRowHeights(true);
+    if (!tree_->property(kViewProperty).isValid()) tree_->setProperty(kViewProperty, 3);
+}
+
+ListView::~ListView() = default;
+
+std::string ListView::Name() const { return toStd(tree_->objectName()); }
+
+int ListView::View() const { return tree_->property(kViewProperty).toInt(); }
+
+void ListView::View(int view) {
+    // A QTreeWidget only has the report layout: other views are kept but shown as a report.
+    tree_->setProperty(kViewProperty, view);
+    tree_->header()->setVisible(true);
+}
+
+int ListView::ColumnHeadersCount() const { return tree_->property(kHeaderCountProperty).toInt(); }
+
+void ListView::ColumnHeadersClear() {
+    QTreeWidgetItem* header = tree_->headerItem();
+    for (int c = 0; c < tree_->columnCount(); ++c) {
+        header->setText(c, QString());
+        header->setData(c, Qt::UserRole, QVariant());
+    }
+    tree_->setProperty(kHeaderCountProperty, 0);
+}
+
+void ListView::ColumnHeadersAdd(int index, const std::string& key, const std::string& text) {
+    const int count = ColumnHeadersCount();
+    if (index < 1 || index > count + 1) badIndex();
+    QTreeWidgetItem* header = tree_->headerItem();
+    const QString k = toQString(key);
+    for (int c = 0; c < count; ++c) {
+        if (!k.isEmpty() && header->data(c, Qt::UserRole).toString() == k) keyTaken();
+    }
+    if (tree_->columnCount() < count + 1) tree_->setColumnCount(count + 1);
+    // Headers after the new one move right; the items' sub-items stay where they are.
+    for (int c = count; c >= index; --c) {
+        header->setText(c, header->text(c - 1));
+        header->setData(c, Qt::UserRole, header->data(c - 1, Qt::UserRole));
+    }
+    header->setText(index - 1, toQString(text));
+    header->setData(index - 1, Qt::UserRole, k);
+    tree_->setProperty(kHeaderCountProperty, count + 1);
+}
+
+std::string ListView::ColumnHeaderText(int index) const {
+    if (index < 1 || index > ColumnHeadersCount()) badIndex();
+    return toStd(tree_->headerItem()->text(index - 1));
+}
+
+std::string ListView::ColumnHeaderKey(int index) const {
+    if (index < 1 || index > ColumnHeadersCount()) badIndex();
+    return toStd(tree_->headerItem()->data(index - 1, Qt::UserRole).toString());
+}
+
+void ListView::ListItemsClear() {
+    items_.clear();
+    tree_->clear();
+    // With no items left, columns past the headers can go.
+    tree_->setColumnCount(std::max(ColumnHeadersCount(), 1));
+}
+
+Palvo::ListItem& ListView::wrap(QTreeWidgetItem* item) {
+    auto& slot = items_[item];
+    if (!slot) slot = std::make_unique<ListItem>(item);
+    return *slot;
+}
+
+Palvo::ListItem& ListView::ListItemsAdd(int index, const std::string& key, const std::string& text) {
+    const int count = tree_->topLevelItemCount();
+    if (index < 1 || index > count + 1) badIndex();
+    const QString k = toQString(key);
+    if (!k.isEmpty()) {
+        for (int i = 0; i < count; ++i) {
+            if (tree_->topLevelItem(i)->data(0, Qt::UserRole).toString() == k) keyTaken();
+        }
+    }
+    auto* item = new QTreeWidgetItem();
+    item->setText(0, toQString(text));
+    item->setData(0, Qt::UserRole, k);
+    tree_->insertTopLevelItem(index - 1, item);
+    return wrap(item);
+}
+
+int ListView::ListItemsCount() const { return tree_->topLevelItemCount(); }
+
+Palvo::ListItem& ListView::ListItems(int index) {
+    if (index < 1 || index > ListItemsCount()) badIndex();
+    return wrap(tree_->topLevelItem(index - 1));
+}
+
+}  // namespace Palvo::qt

@@ -1,0 +1,61 @@
+// Small helpers shared by the Qt adapters: colours, twips, text and message box styles.
+#pragma once
+
+#include <QColor>
+#include <QMessageBox>
+#include <QPalette>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QWidget;
+
+namespace Palvo::qt {
+
+// ---- colours: 0xBBGGRR, or 0x80000000 + n for system colour n
+
+/// The palette role that stands for system colour index n; false for an index the library never uses.
+bool systemColorRole(int index, QPalette::ColorGroup& group, QPalette::ColorRole& role);
+/// A colour in the host's encoding as a QColor, system colours taken from palette.
+/// An unknown system colour index gives an invalid QColor.
+QColor toQColor(std::int32_t color, const QPalette& palette);
+/// A QColor in 0xBBGGRR (alpha dropped).
+std::int32_t fromQColor(const QColor& color);
+
+// ---- twips at a widget's logical resolution (1440 twips per inch)
+
+int twipsToPixels(std::int32_t twips, int dpi);
+std::int32_t pixelsToTwips(int pixels, int dpi);
+/// The logical horizontal resolution of the widget's screen (96 when unknown).
+int logicalDpi(const QWidget* widget);
+
+// ---- text
+
+inline QString toQString(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+inline std::string toStd(const QString& text) { return text.toStdString(); }
+/// Characters (code points) in the first `units` UTF-16 units of text.
+int charsBefore(const QString& text, int units);
+/// UTF-16 units taken by the first `chars` characters of text (cut at its end).
+int unitsFor(const QString& text, int chars);
+/// Characters (code points) in text.
+inline int charCount(const QString& text) { return charsBefore(text, static_cast<int>(text.size())); }
+
+// ---- message box styles
+
+struct BoxLayout {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    std::vector<QMessageBox::StandardButton> buttons;  // in the platform's order
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+/// Icon, buttons and default button for a style number (16/32/48/64 icons,
+/// 0..5 button sets, 256/512 second and third button as default).
+BoxLayout boxLayout(int style);
+/// The result number (1 OK .. 7 No) of a standard button; 2 (Cancel) for anything else.
+int resultOf(QMessageBox::StandardButton button);
+
+}  // namespace Palvo::qt

@@ -1,0 +1,318 @@
+// Qt 6 Widgets adapters: the control, message box, measuring and cursor ports
+// over widgets a Qt host owns. Only a Qt host includes this header; the core
+// never does. Qt classes are only forward-declared here.
+//
+// Lifetime: every control adapter keeps a non-owning pointer to its widget.
+// The host owns the widget and must keep it alive as long as the adapter;
+// make one adapter per widget (the adapter keeps grid state such as fixed
+// rows and twips widths of its own). Use them on the GUI thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "palvo/controls.h"
+#include "palvo/cursor.h"
+#include "palvo/grid.h"
+#include "palvo/measure.h"
+#include "palvo/msgbox.h"
+
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QTableWidget;
+class QTableWidgetItem;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+
+namespace Palvo::qt {
+
+/// The dynamic property that carries a control's Tag (a QString), so that a
+/// form designed in Qt Designer can set it.
+inline constexpr const char* kTagProperty = "Tag";
+
+/// A text box over a QLineEdit or a QPlainTextEdit. Positions count Unicode
+/// characters (a character outside the BMP is one, not two UTF-16 units).
+/// On a QLineEdit MaxLength is Qt's maxLength (0 stands for Qt's 32767), which
+/// also cuts a longer text set by code; on a QPlainTextEdit it is only kept.
+class TextBox : public Palvo::TextBox {
+public:
+    explicit TextBox(QLineEdit* edit);
+    explicit TextBox(QPlainTextEdit* edit);
+    std::string Name() const override;
+    std::string Text() const override;
+    void Text(const std::string& text) override;
+    int SelStart() const override;
+    void SelStart(int start) override;
+    int SelLength() const override;
+    void SelLength(int length) override;
+    void SetFocus() override;
+    bool Enabled() const override;
+    void Enabled(bool enabled) override;
+    int MaxLength() const override;
+    void MaxLength(int length) override;
+    std::string Tag() const override;
+    void Tag(const std::string& tag) override;
+
+private:
+    QWidget* widget() const;
+    QLineEdit* line_ = nullptr;
+    QPlainTextEdit* plain_ = nullptr;
+};
+
+/// A combo box over a QComboBox: item data in Qt::UserRole. On an editable
+/// QComboBox Text can be anything (an entry's text selects it); on a
+/// non-editable one a text that is no entry raises 383, as a drop-down list does.
+class ComboBox : public Palvo::ComboBox {
+public:
+    explicit ComboBox(QComboBox* combo);
+    std::string Name() const override;
+    void Clear() override;
+    void AddItem(const std::string& item, int index = -1) override;
+    void RemoveItem(int index) override;
+    int ListCount() const override;
+    std::string List(int index) const override;
+    std::int32_t ItemData(int index) const override;
+    void ItemData(int index, std::int32_t value) override;
+    int ListIndex() const override;
+    void ListIndex(int index) override;
+    std::string Text() const override;
+    void Text(const std::string& text) override;
+    std::string Tag() const override;
+    void Tag(const std::string& tag) override;
+
+private:
+    void check(int index) const;
+    QComboBox* combo_;
+};
+
+/// A list box over a QListWidget: ListIndex is the current row, Selected the
+/// selection marks (independent of each other; use a multi-selection mode to
+/// keep several marks).
+class ListBox : public Palvo::ListBox {
+public:
+    explicit ListBox(QListWidget* list);
+    std::string Name() const override;
+    void Clear() override;
+    void AddItem(const std::string& item, int index = -1) override;
+    void RemoveItem(int index) override;
+    int ListCount() const override;
+    std::string List(int index) const override;
+    std::int32_t ItemData(int index) const override;
+    void ItemData(int index, std::int32_t value) override;
+    int ListIndex() const override;
+    void ListIndex(int index) override;
+    std::string Text() const override;
+    std::string Tag() const override;
+    void Tag(const std::string& tag) override;
+    bool Selected(int index) const override;
+    void Selected(int index, bool selected) override;
+
+private:
+    void check(int index) const;
+    QListWidget* list_;
+};
+
+/// One top-level row of a QTreeWidget: column 0 is the text, column j sub-item j.
+class ListItem : public Palvo::ListItem {
+public:
+    explicit ListItem(QTreeWidgetItem* item) : item_(item) {}
+    std::string Text() const override;
+    std::string Key() const override;
+    std::string SubItems(int j) const override;
+    void SubItems(int j, const std::string& text) override;
+
+private:
+    QTreeWidgetItem* item_;
+};
+
+/// A list view in report mode over a QTreeWidget: header keys and item keys
+/// are kept in Qt::UserRole of column 0 / of each header section.
+class ListView : public Palvo::ListView {
+public:
+    explicit ListView(QTreeWidget* tree);
+    ~ListView() override;
+    std::string Name() const override;
+    int View() const override;
+    void View(int view) override;
+    void ColumnHeadersClear() override;
+    void ColumnHeadersAdd(int index, const std::string& key, const std::string& text) override;
+    int ColumnHeadersCount() const override;
+    std::string ColumnHeaderText(int index) const override;
+    std::string ColumnHeaderKey(int index) const override;
+    void ListItemsClear() override;
+    Palvo::ListItem& ListItemsAdd(int index, const std::string& key, const std::string& text) override;
+    int ListItemsCount() const override;
+    Palvo::ListItem& ListItems(int index) override;
+
+private:
+    Palvo::ListItem& wrap(QTreeWidgetItem* item);
+    QTreeWidget* tree_;
+    std::unordered_map<const QTreeWidgetItem*, std::unique_ptr<ListItem>> items_;
+};
+
+/// Which control a Qt grid reports being.
+enum class GridType { MSFlexGrid, MSHFlexGrid };
+
+/// A flex grid over a QTableWidget. Grid row r and column c are table row r
+/// and column c; the table's own headers are hidden and the fixed rows and
+/// columns are drawn in the button colours (they scroll with the data).
+/// Sizes are twips at the widget's logical resolution (1440 per inch).
+/// The adapter takes the table's row and column counts as they are, with one
+/// fixed row and column (or the table's FixedRows / FixedCols dynamic
+/// properties), makes the cells read-only and installs its item delegate.
+class FlexGrid : public Palvo::FlexGrid {
+public:
+    explicit FlexGrid(QTableWidget* table, GridType type = GridType::MSFlexGrid);
+    ~FlexGrid() override;
+
+    std::string typeName() const override;
+    std::string Name() const override;
+
+    int Rows() const override;
+    void Rows(int rows) override;
+    int Cols() const override;
+    void Cols(int cols) override;
+    int FixedRows() const override { return fixedRows_; }
+    void FixedRows(int rows) override;
+    int FixedCols() const override { return fixedCols_; }
+    void FixedCols(int cols) override;
+
+    std::string TextMatrix(int row, int col) const override;
+    void TextMatrix(int row, int col, const std::string& text) override;
+    std::int32_t ColWidth(int col) const override;
+    void ColWidth(int col, std::int32_t twips) override;
+    int ColAlignment(int col) const override;
+    void ColAlignment(int col, int alignment) override;
+
+    int Row() const override { return row_; }
+    void Row(int row) override;
+    int Col() const override { return col_; }
+    void Col(int col) override;
+    std::int32_t CellBackColor() const override;
+    void CellBackColor(std::int32_t color) override;
+    float CellFontSize() const override;
+    std::int32_t CellLeft() const override;
+    std::int32_t CellTop() const override;
+    std::int32_t CellWidth() const override;
+    int TopRow() const override { return topRow_; }
+    void TopRow(int row) override;
+    int ColSel() const override { return colSel_; }
+    void ColSel(int col) override;
+    /// Whether any part of the row lies inside the table's viewport.
+    bool RowIsVisible(int row) const override;
+
+    void AddItem(const std::string& text, int index = -1) override;
+    void RemoveItem(int index) override;
+    void Clear() override;
+    void Sort(int how) override;
+
+    void Recordset(Palvo::Recordset& rs) override;
+    void Refresh() override {}
+
+    std::int32_t Width() const override;
+    std::int32_t Left() const override;
+    std::int32_t Top() const override;
+    int HighLight() const override { return highLight_; }
+    void HighLight(int mode) override;
+    std::string ToolTipText() const override;
+    void ToolTipText(const std::string& text) override;
+    bool AllowBigSelection() const override { return allowBigSelection_; }
+    void AllowBigSelection(bool allow) override { allowBigSelection_ = allow; }
+
+    std::int32_t BackColorBkg() const override { return backColorBkg_; }
+    void BackColorBkg(std::int32_t color) override;
+    int SelectionMode() const override { return selectionMode_; }
+    void SelectionMode(int mode) override;
+    int AllowUserResizing() const override { return allowUserResizing_; }
+    void AllowUserResizing(int mode) override;
+    int ScrollBars() const override { return scrollBars_; }
+    void ScrollBars(int mode) override;
+    int FocusRect() const override { return focusRect_; }
+    void FocusRect(int mode) override { focusRect_ = mode; }
+    bool WordWrap() const override;
+    void WordWrap(bool wrap) override;
+    int RowSizingMode() const override { return rowSizingMode_; }
+    void RowSizingMode(int mode) override { rowSizingMode_ = mode; }
+
+private:
+    struct ColumnWidth {
+        std::int32_t twips;
+        int pixels;
+    };
+    void checkCell(int row, int col) const;
+    void checkCol(int col) const;
+    QTableWidgetItem* cell(int row, int col);
+    void align(QTableWidgetItem* item, int col) const;
+    void publishFixed();
+    int toPixels(std::int32_t twips) const;
+    std::int32_t toTwips(int pixels) const;
+
+    QTableWidget* table_;
+    GridType type_;
+    int fixedRows_ = 1;
+    int fixedCols_ = 1;
+    std::vector<ColumnWidth> widths_;
+    std::vector<int> align_;
+    int row_ = 1;
+    int col_ = 1;
+    int topRow_ = 1;
+    int colSel_ = 1;
+    int highLight_ = 1;
+    bool allowBigSelection_ = true;
+    std::int32_t backColorBkg_ = 0x808080;
+    int selectionMode_ = 0;
+    int allowUserResizing_ = 0;
+    int scrollBars_ = 3;
+    int focusRect_ = 1;
+    int rowSizingMode_ = 0;
+};
+
+/// Message boxes as modal QMessageBox dialogs: icon, buttons and default
+/// button from the style, the title (the application name when empty).
+class MessageBox : public MessageBoxPort {
+public:
+    /// parent may be nullptr; it is not owned.
+    explicit MessageBox(QWidget* parent = nullptr) : parent_(parent) {}
+    int show(const std::string& text, int style, const std::string& title) override;
+
+private:
+    QWidget* parent_;
+};
+
+/// Text widths through QFontMetricsF in one font family (by default Noto
+/// Sans CJK SC from fonts-noto-cjk; fontconfig substitutes when it is missing).
+class FontMeasurer : public TextMeasurer {
+public:
+    explicit FontMeasurer(std::string family = "Noto Sans CJK SC") : family_(std::move(family)) {}
+    double TextWidth(std::string_view text, double fontSize) const override;
+    /// The family the font database actually resolved the requested one to.
+    std::string resolvedFamily() const;
+
+private:
+    std::string family_;
+};
+
+/// The pointer through Qt: a display count like the platform's (hidden below
+/// 0, shown as a blank override cursor) and QCursor::pos relative to the
+/// primary screen's top-left corner. Needs a QGuiApplication.
+class Cursor : public CursorPort {
+public:
+    Cursor() = default;
+    ~Cursor() override;
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+    int ShowCursor(bool show) override;
+    bool GetCursorPos(POINTAPI& pt) override;
+    int displayCount() const { return count_; }
+
+private:
+    int count_ = 0;
+};
+
+}  // namespace Palvo::qt
