@@ -110,6 +110,59 @@ public:
     virtual void MaxLength(int length) = 0;
     virtual std::string Tag() const = 0;
     virtual void Tag(const std::string& tag) = 0;
+
+    // ---- the look and the place in a control array, for the entry forms
+    /// Colours are 0xBBGGRR, or 0x80000000 + n for system colour n.
+    virtual std::int32_t BackColor() const = 0;
+    virtual void BackColor(std::int32_t color) = 0;
+    virtual std::int32_t ForeColor() const = 0;
+    virtual void ForeColor(std::int32_t color) = 0;
+    /// 0 flat, 1 three-dimensional.
+    virtual int Appearance() const = 0;
+    virtual void Appearance(int appearance) = 0;
+    /// Points.
+    virtual float FontSize() const = 0;
+    virtual void FontSize(float points) = 0;
+    virtual bool FontBold() const = 0;
+    virtual void FontBold(bool bold) = 0;
+    /// The index in the form's control array (TXT); -1 when the box is not in an array.
+    virtual int Index() const { return -1; }
+};
+
+}  // namespace Palvo
+
+namespace Palvo {
+
+/// A label: the caption of an entry-form text box, and a link to a lookup
+/// when it opens the picker.
+class Label : public Control {
+public:
+    std::string typeName() const override { return "Label"; }
+    virtual std::string Tag() const = 0;
+    virtual void Tag(const std::string& tag) = 0;
+    virtual bool Enabled() const = 0;
+    virtual void Enabled(bool enabled) = 0;
+    virtual std::int32_t ForeColor() const = 0;
+    virtual void ForeColor(std::int32_t color) = 0;
+    virtual bool FontUnderline() const = 0;
+    virtual void FontUnderline(bool underline) = 0;
+    /// 0 the default pointer, 99 the custom pointer of MouseIcon; with no
+    /// MouseIcon loaded, 99 shows the default pointer.
+    virtual int MousePointer() const = 0;
+    virtual void MousePointer(int pointer) = 0;
+    /// The cursor file loaded as the custom pointer; "" when none is.
+    virtual std::string MouseIcon() const = 0;
+    /// Loads a cursor file. Throws Palvo::Error 53 (file not found) when it
+    /// cannot be read; the pointer loaded before stays.
+    virtual void MouseIcon(const std::string& path) = 0;
+    virtual bool AutoSize() const = 0;
+    virtual void AutoSize(bool autoSize) = 0;
+    virtual float FontSize() const = 0;
+    virtual void FontSize(float points) = 0;
+    virtual bool FontBold() const = 0;
+    virtual void FontBold(bool bold) = 0;
+    /// The index in the form's control array (lbl); -1 when the label is not in an array.
+    virtual int Index() const { return -1; }
 };
 
 }  // namespace Palvo

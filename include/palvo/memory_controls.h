@@ -149,6 +149,19 @@ public:
     void MaxLength(int length) override;
     std::string Tag() const override { return tag_; }
     void Tag(const std::string& tag) override { tag_ = tag; }
+    std::int32_t BackColor() const override { return backColor_; }
+    void BackColor(std::int32_t color) override { backColor_ = color; }
+    std::int32_t ForeColor() const override { return foreColor_; }
+    void ForeColor(std::int32_t color) override { foreColor_ = color; }
+    int Appearance() const override { return appearance_; }
+    void Appearance(int appearance) override { appearance_ = appearance; }
+    float FontSize() const override { return fontSize_; }
+    void FontSize(float points) override { fontSize_ = points; }
+    bool FontBold() const override { return fontBold_; }
+    void FontBold(bool bold) override { fontBold_ = bold; }
+    int Index() const override { return index_; }
+    /// Places the box in a control array (set by the form that holds it).
+    void Index(int index) { index_ = index; }
 
     bool focused() const { return focused_; }
     void blur() { focused_ = false; }
@@ -165,6 +178,56 @@ private:
     bool focused_ = false;
     int maxLength_ = 0;
     std::string tag_;
+    // the platform's defaults: window background and window text, three-dimensional
+    std::int32_t backColor_ = static_cast<std::int32_t>(0x80000005);
+    std::int32_t foreColor_ = static_cast<std::int32_t>(0x80000008);
+    int appearance_ = 1;
+    float fontSize_ = 9.0f;
+    bool fontBold_ = false;
+    int index_ = -1;
+};
+
+}  // namespace Palvo::memory
+
+namespace Palvo::memory {
+
+/// A label. MouseIcon loads a file only when it can be read.
+class Label : public Palvo::Label {
+public:
+    explicit Label(std::string name = "Label1", int index = -1) : name_(std::move(name)), index_(index) {}
+    std::string Name() const override { return name_; }
+    int Index() const override { return index_; }
+    std::string Tag() const override { return tag_; }
+    void Tag(const std::string& tag) override { tag_ = tag; }
+    bool Enabled() const override { return enabled_; }
+    void Enabled(bool enabled) override { enabled_ = enabled; }
+    std::int32_t ForeColor() const override { return foreColor_; }
+    void ForeColor(std::int32_t color) override { foreColor_ = color; }
+    bool FontUnderline() const override { return underline_; }
+    void FontUnderline(bool underline) override { underline_ = underline; }
+    int MousePointer() const override { return pointer_; }
+    void MousePointer(int pointer) override { pointer_ = pointer; }
+    std::string MouseIcon() const override { return mouseIcon_; }
+    void MouseIcon(const std::string& path) override;
+    bool AutoSize() const override { return autoSize_; }
+    void AutoSize(bool autoSize) override { autoSize_ = autoSize; }
+    float FontSize() const override { return fontSize_; }
+    void FontSize(float points) override { fontSize_ = points; }
+    bool FontBold() const override { return fontBold_; }
+    void FontBold(bool bold) override { fontBold_ = bold; }
+
+private:
+    std::string name_;
+    int index_;
+    std::string tag_;
+    bool enabled_ = true;
+    std::int32_t foreColor_ = static_cast<std::int32_t>(0x80000012);  // button text
+    bool underline_ = false;
+    int pointer_ = 0;
+    std::string mouseIcon_;
+    bool autoSize_ = false;
+    float fontSize_ = 9.0f;
+    bool fontBold_ = false;
 };
 
 }  // namespace Palvo::memory
