@@ -127,6 +127,7 @@ void BM_RecordsetOpen(benchmark::State& state) {
         benchmark::DoNotOptimize(rs.RecordCount());
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     }
+    state.SetComplexityN(state.range(0) * 10);
 }
 
 template <Palvo::memory::GridType Type>

@@ -128,6 +128,8 @@ void setGridRowColor(FlexGrid& grid, std::int32_t color) {
 
 void setGridDate(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
                  const std::string& notColString) {
+    // A grid without rows has no headings to read and no dates to tidy.
+    if (grid.Rows() == 0) return;
     const bool format = !util::trim(dateFormat).empty();
     for (int c = 0; c < grid.Cols(); ++c) {
         const std::string heading = util::trim(grid.TextMatrix(0, c));

@@ -158,6 +158,13 @@ TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZero) {
     EXPECT_EQ(row(bound, 1), (Cells{"", "", ""}));
 }
 
+TEST_F(Fill, EmptyResultOnAGridWithoutFixedRowsIsStillZero) {
+    memory::FlexGrid g;
+    g.FixedRows(0);
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物 where 1=0", g), "0") << "the date step has no row to read";
+    EXPECT_EQ(g.Rows(), 0);
+}
+
 TEST_F(Fill, TotalsRowForcesTheNumberColumnAndSumsOnlyTheNamedFields) {
     for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         memory::FlexGrid g(type);

@@ -90,8 +90,10 @@ TEST(MemoryGrid, AddItemSplitsAtTabsAndInsertsAtTheIndex) {
     ASSERT_EQ(g.Rows(), 4);
     EXPECT_EQ(column(g, 0), (std::vector<std::string>{"", "x", "a", ""}));
     EXPECT_EQ(column(g, 2), (std::vector<std::string>{"", "", "c", "z"}));
+    g.AddItem("m\tn", 2);
+    EXPECT_EQ(column(g, 1), (std::vector<std::string>{"", "", "n", "b", ""}));
     g.RemoveItem(1);
-    EXPECT_EQ(column(g, 0), (std::vector<std::string>{"", "a", ""}));
+    EXPECT_EQ(column(g, 0), (std::vector<std::string>{"", "m", "a", ""}));
 }
 
 TEST(MemoryGrid, ClearEmptiesTextsAndColoursButKeepsTheShape) {
