@@ -86,8 +86,7 @@ void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSiz
     const double fontSize = grid.CellFontSize();
     const int cols = grid.Cols();
     if (cols == 0) return;
-    std::vector<std::int16_t> content(static_cast<std::size_t>(cols));
-    for (int c = 0; c < cols; ++c) content[static_cast<std::size_t>(c)] = contentWidth(grid, c, measurer, fontSize);
+    const auto content = contentWidths(grid, measurer, fontSize);
     const auto widths = fitColumnWidths(content, grid.Width(), measurer.TextWidth("a", fontSize), iSize, hasXH);
     for (int c = 0; c < cols; ++c) grid.ColWidth(c, widths[static_cast<std::size_t>(c)]);
 }
@@ -99,20 +98,27 @@ std::string withDefaultOrder(const std::string& sql) {
     return sql;
 }
 
-std::int16_t contentWidth(const FlexGrid& grid, int col, const TextMeasurer& measurer, double fontSize) {
+std::vector<std::int16_t> contentWidths(const FlexGrid& grid, const TextMeasurer& measurer, double fontSize) {
     const double a = measurer.TextWidth("a", fontSize);
-    std::int16_t width = 0;
+    const int cols = grid.Cols();
+    std::vector<std::int16_t> widths(static_cast<std::size_t>(cols), 0);
+    // Row by row, the way the cells lie in memory; each column still sees its rows in order.
     for (int r = 0; r < grid.Rows(); ++r) {
-        const double w = measurer.TextWidth(grid.TextMatrix(r, col), fontSize);
-        if (w > width) width = toInt16(w + a);
+        for (int c = 0; c < cols; ++c) {
+            auto& width = widths[static_cast<std::size_t>(c)];
+            const double w = measurer.TextWidth(grid.TextMatrix(r, c), fontSize);
+            if (w > width) width = toInt16(w + a);
+        }
     }
-    if (grid.Rows() == 0) return width;
-    const std::string heading = grid.TextMatrix(0, col);
-    if (!util::trim(heading).empty()) {
+    if (grid.Rows() == 0) return widths;
+    for (int c = 0; c < cols; ++c) {
+        const std::string heading = grid.TextMatrix(0, c);
+        if (util::trim(heading).empty()) continue;
         const double h = measurer.TextWidth(heading, fontSize);
+        auto& width = widths[static_cast<std::size_t>(c)];
         if (5 * h < width) width = toInt16(h + a);
     }
-    return width;
+    return widths;
 }
 
 std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& content, std::int32_t gridWidth,

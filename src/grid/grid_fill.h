@@ -21,10 +21,10 @@ void addGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, 
 /// does mention " 编号" (both tests case-sensitive).
 std::string withDefaultOrder(const std::string& sql);
 
-/// The width a column's content needs: the widest cell plus the width of "a",
-/// or its heading's width plus "a" when the content is more than five times
-/// as wide as a non-blank heading. Throws Palvo::Error 6 past 16 bits.
-std::int16_t contentWidth(const FlexGrid& grid, int col, const TextMeasurer& measurer, double fontSize);
+/// The width each column's content needs: the widest cell plus the width of
+/// "a", or its heading's width plus "a" when the content is more than five
+/// times as wide as a non-blank heading. Throws Palvo::Error 6 past 16 bits.
+std::vector<std::int16_t> contentWidths(const FlexGrid& grid, const TextMeasurer& measurer, double fontSize);
 
 /// Final column widths from the content widths: the spare part of 90 % of
 /// the grid's width shared out equally when each column gets more than 90

@@ -84,9 +84,12 @@ TEST(FillSizing, ContentWidthFollowsTheWidestCellUnlessFiveTimesTheHeading) {
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c) g.TextMatrix(r, c, cells[r][c]);
     }
-    EXPECT_EQ(grid::contentWidth(g, 0, m, 9), 7 * 180 + 90) << "widest cell plus an a";
-    EXPECT_EQ(grid::contentWidth(g, 1, m, 9), 2 * 90 + 90) << "sized to the heading";
-    EXPECT_EQ(grid::contentWidth(g, 2, m, 9), 2 * 90 + 90) << "a blank heading sets no cap";
+    const std::vector<std::int16_t> widths = {
+        7 * 180 + 90,  // widest cell plus an a
+        2 * 90 + 90,   // twelve letters are more than five times "ab": sized to the heading
+        2 * 90 + 90,   // a blank heading sets no cap
+    };
+    EXPECT_EQ(grid::contentWidths(g, m, 9), widths);
 }
 
 class Fill : public testing::SessionTest {
