@@ -1,6 +1,11 @@
 #include "palvo/clsForm.h"
 
 #include "palvo/session.h"
+#include "src/forms/field_props.h"
+#include "src/forms/registry.h"
+#include "src/forms/statement_log.h"
+#include "src/forms/statements.h"
+#include "src/forms/validation.h"
 
 namespace Palvo {
 
@@ -44,6 +49,73 @@ void clsForm::mInit_Form(std::int32_t lF_BackColor, std::int32_t lF_ForColor, st
     s.lL_FontSize = lL_FontSize;
     s.bL_FontBold = bL_FontBold;
     s.lL_ForeColor = lL_ForeColor;
+}
+
+void clsForm::mSetColor(Form& f) { forms::mSetColor(f); }
+void clsForm::mCannot_edit(TextBox& TXT) { forms::mCannot_edit(TXT); }
+void clsForm::mTxt_Editable(TextBox& TXT, bool can_edit) { forms::mTxt_Editable(TXT, can_edit); }
+void clsForm::mCanSelect(Label& lbl) { forms::mCanSelect(lbl); }
+void clsForm::mFormatGrid(FlexGrid& flx) { forms::mFormatGrid(flx); }
+
+std::string clsForm::sInitForm(Form& frm) { return forms::sInitForm(frm); }
+
+std::string clsForm::sInitFieldProp(Form& frm, const std::string& tbname, std::vector<std::string>& sFieldType,
+                                    std::vector<std::int16_t>& iFieldlen, std::vector<std::int16_t>& iNumScale) {
+    return forms::sInitFieldProp(frm, tbname, sFieldType, iFieldlen, iNumScale);
+}
+
+std::string clsForm::sCheckData(Form& frm, const std::vector<std::string>& sFieldType,
+                                const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
+                                const std::string& sIndex, const std::string& tbname,
+                                const std::vector<std::string>& sData, bool bKeyEdit, const std::string& NotCheck,
+                                bool bNewSave) {
+    return forms::sCheckData(frm, sFieldType, iFieldlen, sKey, sIndex, tbname, sData, bKeyEdit, NotCheck, bNewSave);
+}
+
+std::int16_t clsForm::iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
+                                    const std::vector<std::string>& sFieldType,
+                                    const std::vector<std::int16_t>& iFieldlen,
+                                    const std::vector<std::int16_t>& iNumScale) {
+    return forms::iReturnKeyAsc(frm, iIndex, KeyAscii, sFieldType, iFieldlen, iNumScale);
+}
+
+std::string clsForm::sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
+                                 bool /*bKeyEdit*/, const std::string& sKey, const std::vector<std::string>& sData) {
+    return forms::sGetKeyWord(frm, X, sFieldType, sKey, sData);
+}
+
+std::string clsForm::sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
+                                       const std::string& sKey) {
+    return forms::sGetKeyfromFlxRow(frm, Grid, sftype, sKey);
+}
+
+void clsForm::mAddNew(Form& frm) { forms::mAddNew(frm); }
+
+std::string clsForm::sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
+                                   const std::string& Field_or_Value) {
+    return forms::sGetAddNewStr(frm, sFieldType, Field_or_Value);
+}
+
+std::string clsForm::sGetUpdateStr(Form& frm, const std::vector<std::string>& sData,
+                                   const std::vector<std::string>& sFieldType) {
+    return forms::sGetUpdateStr(frm, sData, sFieldType);
+}
+
+void clsForm::mSetKeepSql(Form& frm, std::string& tbname) { forms::mSetKeepSql(frm, tbname); }
+
+std::string clsForm::sExcuteSql(Form& frm, const std::string& sZb, const std::vector<std::string>& sData,
+                                const std::vector<std::string>& /*sFieldType*/) {
+    return forms::sExcuteSql(frm, sZb, sData);
+}
+
+std::string clsForm::sCheckDelSql(Form& frm, std::string& sZb, const std::vector<std::string>& sData,
+                                  const std::vector<std::string>& /*sFieldType*/) {
+    return forms::sCheckDelSql(frm, sZb, sData);
+}
+
+std::string clsForm::sKeepSql(const std::string& sFrmName, const std::string& sSql, const std::string& sTableName,
+                              const std::string& sFsDw, const std::string& sJsDw, const std::string& sLx) {
+    return forms::sKeepSql(sFrmName, sSql, sTableName, sFsDw, sJsDw, sLx);
 }
 
 }  // namespace Palvo

@@ -94,6 +94,14 @@ const ClassTable& clsFormMethods() {
                                       boolean(a[11]), int32(a[12]));
                  return Value();
              }},
+            {"sKeepSql", Type::Text,
+             {text("sFrmName"), text("sSql"), text("sTableName"), text("sFsDw"), optionalText("sJsDw"),
+              optionalText("sLx")},
+             [](Args& a) {
+                 std::string t[6];
+                 for (int i = 0; i < 6; ++i) t[i] = dispatch::text(a[static_cast<std::size_t>(i)]);
+                 return Value(clsForm().sKeepSql(t[0], t[1], t[2], t[3], t[4], t[5]));
+             }},
         }};
     return table;
 }

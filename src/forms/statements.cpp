@@ -1,0 +1,193 @@
+#include "src/forms/statements.h"
+
+#include <cctype>
+
+#include "palvo/clsGrid.h"
+#include "palvo/value.h"
+#include "src/forms/field_props.h"
+#include "src/util/conversions.h"
+
+namespace Palvo::forms {
+
+namespace {
+
+std::string quoted(const std::string& v, Quoting q) { return q == Quoting::Sql ? util::sqlQuote(v) : v; }
+
+std::string upper(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Whether a key value differs from the loaded one. Dates compare by day; a text
+// that is not a date on either side compares as text instead of failing.
+bool keyChanged(const std::string& type, const std::string& text, const std::string& loaded) {
+    if (type == "2") return text != loaded;
+    if (type == "3") {
+        const auto a = util::parseDate(util::trim(text));
+        const auto b = util::parseDate(util::trim(loaded));
+        if (a && b) return util::daySerial(*a) != util::daySerial(*b);
+        return util::trim(text) != util::trim(loaded);
+    }
+    if (type == "4") return false;
+    return util::trim(loaded) != util::trim(text);
+}
+
+// The date of an INSERT value list: YYYY-MM-DD, or the text itself when it is no date.
+std::string insertDate(const std::string& text) {
+    const auto d = util::parseDate(text);
+    return d ? util::formatDate(*d, "YYYY-MM-DD") : text;
+}
+
+}  // namespace
+
+std::string keyCondition(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
+                         const std::string& sKey, const std::vector<std::string>& sData, Quoting quoting) {
+    const std::vector<int> keys = indexList(sKey);
+    auto& txt = frm.TXT();
+    auto& lbl = frm.lbl();
+    bool changed = false;
+    if (X == "修改") {
+        for (int k : keys) {
+            if (keyChanged(element(sFieldType, k), txt(k).Text(), element(sData, k))) changed = true;
+        }
+    }
+    std::string condition;
+    for (int k : keys) {
+        const std::string c = columnName(lbl(k).Tag());
+        const std::string text = txt(k).Text();
+        if (text.empty()) return "";
+        std::string v;
+        if (X == "新增" || X == "修改") {
+            v = text;
+        } else if (X == "修改保存") {
+            v = element(sData, k);
+        } else {
+            continue;
+        }
+        if (element(sFieldType, k) == "2") {
+            condition += c + "=" + v + " " + " and ";
+        } else {
+            condition += c + "='" + quoted(v, quoting) + "' " + " and ";
+        }
+    }
+    if (condition.size() < 4) {
+        throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the key list '" + sKey +
+                                                  "' gives no key condition in mode '" + X + "'");
+    }
+    condition.resize(condition.size() - 4);
+    if (X == "修改" && !changed) return "1<>1";
+    return condition;
+}
+
+std::string sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
+                        const std::string& sKey, const std::vector<std::string>& sData) {
+    return keyCondition(frm, X, sFieldType, sKey, sData, Quoting::Sql);
+}
+
+std::string sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
+                              const std::string& sKey) {
+    clsGrid grid;
+    auto& lbl = frm.lbl();
+    std::string condition;
+    for (int k : indexList(sKey)) {
+        const std::string c = util::trim(columnName(lbl(k).Tag()));
+        const auto row = static_cast<std::int16_t>(Grid.Row());
+        const std::string v = grid.sGetGridColValue(Grid, row, c);
+        const std::string& type = element(sftype, k);
+        if (type == "1") {
+            condition += c + "='" + util::sqlQuote(v) + "' and ";
+        } else if (type == "2") {
+            condition += c + "=" + v + " and ";
+        } else if (type == "3") {
+            condition += "datediff(d," + c + ",'" + util::sqlQuote(v) + "')=0 and ";
+        }
+    }
+    if (!condition.empty()) condition.resize(condition.size() - 5);
+    return condition;
+}
+
+void mAddNew(Form& frm) {
+    int ubound = -1;
+    try {
+        ubound = frm.TXT().UBound();
+    } catch (const std::exception&) {
+        return;
+    }
+    auto& txt = frm.TXT();
+    int f = 0;
+    for (int i = 0; i <= ubound; ++i) {
+        bool readOnly = false;
+        try {
+            readOnly = tagCode(frm.lbl()(i).Tag()) == "0";
+        } catch (const std::exception&) {
+        }
+        if (readOnly) f = i + 1;
+        try {
+            txt(i).Enabled(!readOnly);
+        } catch (const std::exception&) {
+        }
+        try {
+            frm.lbl()(i).Enabled(!readOnly);
+        } catch (const std::exception&) {
+        }
+        try {
+            txt(i).Text("");
+        } catch (const std::exception&) {
+        }
+    }
+    try {
+        txt(f).SetFocus();
+    } catch (const std::exception&) {
+    }
+}
+
+std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType, const std::string& Field_or_Value) {
+    auto& txt = frm.TXT();
+    auto& lbl = frm.lbl();
+    std::string fields;
+    std::string values;
+    const int count = txt.Count();
+    for (int i = 0; i < count; ++i) {
+        const std::string tag = lbl(i).Tag();
+        if (tagCode(tag) == "0") continue;
+        const std::string& type = element(sFieldType, i);
+        const std::string text = util::trim(txt(i).Text());
+        // a column that gives no value (an image) stays out of both lists
+        if (type == "1") {
+            values += ",'" + util::sqlQuote(text) + "'";
+        } else if (type == "2") {
+            values += "," + text;
+        } else if (type == "3") {
+            values += ",'" + util::sqlQuote(insertDate(text)) + "'";
+        } else {
+            continue;
+        }
+        fields += "," + columnName(tag);
+    }
+    const std::string which = upper(Field_or_Value);
+    if (which == "FIELD") return fields.empty() ? fields : fields.substr(1);
+    if (which == "VALUE") return values.empty() ? values : values.substr(1);
+    return "";
+}
+
+std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData, const std::vector<std::string>& sFieldType) {
+    auto& txt = frm.TXT();
+    auto& lbl = frm.lbl();
+    std::string set;
+    const int count = txt.Count();
+    for (int i = 0; i < count; ++i) {
+        const std::string text = util::trim(txt(i).Text());
+        if (text == element(sData, i)) continue;
+        const std::string tag = lbl(i).Tag();
+        if (tagCode(tag) == "0") continue;
+        const std::string& type = element(sFieldType, i);
+        if (type == "1" || type == "3") {
+            set += "," + columnName(tag) + "='" + util::sqlQuote(text) + "'";
+        } else if (type == "2") {
+            set += "," + columnName(tag) + "=" + formatNumber(util::val(text));
+        }
+    }
+    return set;
+}
+
+}  // namespace Palvo::forms

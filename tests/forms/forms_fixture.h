@@ -1,0 +1,40 @@
+// A session on a fresh embedded database with the host tables and the default
+// look, and a counting connection in front of it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "palvo/clsForm.h"
+#include "palvo/memory_form.h"
+#include "src/query/host_tables.h"
+#include "tests/forms/counting_connection.h"
+#include "tests/support/sqlite_fixture.h"
+
+namespace Palvo::testing {
+
+class FormsTest : public SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        query::createHostTables(*conn);
+        counting = std::make_shared<CountingConnection>(conn);
+        session().oConn = counting;
+        form.mInit_Form();
+    }
+
+    long errorOf(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const Error& e) {
+            return e.number();
+        }
+        return 0;
+    }
+
+    std::shared_ptr<CountingConnection> counting;
+    clsForm form;
+};
+
+}  // namespace Palvo::testing

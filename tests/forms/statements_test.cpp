@@ -1,0 +1,149 @@
+#include "src/forms/statements.h"
+
+#include <gtest/gtest.h>
+
+#include "palvo/memory_grid.h"
+#include "tests/forms/forms_fixture.h"
+
+namespace Palvo {
+namespace {
+
+class Statements : public testing::FormsTest {};
+
+using Types = std::vector<std::string>;
+
+TEST_F(Statements, InsertListsSkipReadOnlyColumnsAndFormatDates) {
+    memory::Form frm("frm", {{"0编号", "", "A01"}, {"2数量", "", " 5 "}, {"1日期", "t,c", "2004-1-5"}});
+    const Types types{"1", "2", "3"};
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "FIELD"), "数量,日期");
+    EXPECT_EQ(form.sGetAddNewStr(frm, types), "数量,日期");
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "field"), "数量,日期");
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "5,'2004-01-05'");
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "Value"), "5,'2004-01-05'");
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "X"), "");
+}
+
+TEST_F(Statements, InsertValuesDoubleQuotesAndAnEmptyNumberLeavesAGap) {
+    memory::Form frm("frm", {{"2名称", "", " O'Neil "}, {"4数量", "", ""}, {"4日期", "", "d'x"}, {"2备注", "", "a"}});
+    const Types types{"1", "2", "3", "1"};
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "'O''Neil',,'d''x','a'");
+}
+
+TEST_F(Statements, AnImageColumnStaysOutOfBothInsertLists) {
+    memory::Form frm("frm", {{"2名称", "", "甲"}, {"4照片", "", ""}, {"2数量", "", "3"}});
+    const Types types{"1", "4", "2"};
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "FIELD"), "名称,数量");
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "'甲',3");
+    // the lists make a statement that runs
+    exec({"create table 货品 (名称 nvarchar(10), 照片 image, 数量 int)"});
+    conn->Execute("insert into 货品 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
+                  form.sGetAddNewStr(frm, types, "VALUE") + ")");
+    EXPECT_EQ(scalar("select 数量 from 货品 where 名称 = N'甲'"), "3");
+}
+
+TEST_F(Statements, UpdateListHoldsOnlyChangedEditableColumns) {
+    memory::Form frm("frm", {{"0编号", "", "A02"}, {"2数量", "", "7.50"}, {"2名称", "", "O'Neil"}, {"2日期", "", "2004-1-5"},
+                             {"4照片", "", "x"}});
+    const Types types{"1", "2", "1", "3", "4"};
+    EXPECT_EQ(form.sGetUpdateStr(frm, {"A01", "5", "O'Neil", "2004-1-5", ""}, types), ",数量=7.5");
+    EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "Neil", "2004-1-6", "x"}, types),
+              ",名称='O''Neil',日期='2004-1-5'");
+    EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), "");
+    frm.text(1).Text("12abc");
+    EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=12");
+    EXPECT_EQ(errorOf([&] { form.sGetUpdateStr(frm, {"A02"}, types); }), ErrorNumber::SubscriptOutOfRange);
+}
+
+TEST_F(Statements, KeyConditionsByMode) {
+    memory::Form frm("frm", {{"2客户", "", "C'01"}, {"2数量", "", "5"}, {"2日期", "", "2004-1-5"}});
+    const Types types{"1", "2", "3"};
+    const std::vector<std::string> loaded{"C02", "4", "2004-01-05 10:30"};
+    struct Case {
+        const char* mode;
+        const char* keys;
+        const char* expected;
+    };
+    const std::vector<Case> cases{
+        {"新增", "0,", "客户='C''01'  "},
+        {"新增", "0,1,", "客户='C''01'  and 数量=5  "},
+        {"修改", "0,1,", "客户='C''01'  and 数量=5  "},
+        {"修改保存", "0,1,", "客户='C02'  and 数量=4  "},
+        {"修改", "2,", "1<>1"},  // the same day at another time is no change
+        {"其他", "0,1,", ""},
+    };
+    for (const auto& c : cases) {
+        if (std::string(c.expected).empty()) {
+            EXPECT_EQ(errorOf([&] { form.sGetKeyWord(frm, c.mode, types, true, c.keys, loaded); }),
+                      ErrorNumber::InvalidCall)
+                << c.mode;
+            continue;
+        }
+        EXPECT_EQ(form.sGetKeyWord(frm, c.mode, types, false, c.keys, loaded), c.expected) << c.mode << " " << c.keys;
+    }
+}
+
+TEST_F(Statements, AnUnchangedKeyGivesOneNotOneAndAnEmptyKeyBoxNothing) {
+    memory::Form frm("frm", {{"2客户", "", "C01"}, {"2日期", "", ""}});
+    const Types types{"1", "3"};
+    EXPECT_EQ(form.sGetKeyWord(frm, "修改", types, true, "0,", {" C01 ", ""}), "1<>1");
+    for (const char* mode : {"新增", "修改", "修改保存", "其他"}) {
+        EXPECT_EQ(form.sGetKeyWord(frm, mode, types, true, "0,1,", {"C01", "2004-01-01"}), "") << mode;
+    }
+    EXPECT_EQ(errorOf([&] { form.sGetKeyWord(frm, "新增", types, true, "0", {}); }), ErrorNumber::InvalidCall);
+    EXPECT_EQ(errorOf([&] { form.sGetKeyWord(frm, "新增", types, true, "5,", {}); }), FormError::NoArrayElement);
+}
+
+TEST_F(Statements, KeyConditionFromTheCurrentGridRow) {
+    memory::Form frm("frm", {{"2客户", "", ""}, {"2日期", "", ""}, {"2数量", "", ""}, {"2照片", "", ""}});
+    memory::FlexGrid grid;
+    grid.Cols(5);
+    grid.Rows(3);
+    const std::vector<std::string> heads{"序号", "客户", "日期", "数量", "照片"};
+    for (int c = 0; c < 5; ++c) grid.TextMatrix(0, c, heads[static_cast<std::size_t>(c)]);
+    grid.TextMatrix(2, 1, "O'Neil");
+    grid.TextMatrix(2, 2, "2004-01-05");
+    grid.TextMatrix(2, 3, "7");
+    grid.Row(2);
+    const Types types{"1", "3", "2", "4"};
+    EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "0,1,"),
+              "客户='O''Neil' and datediff(d,日期,'2004-01-05')=0");
+    EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "2,3,"), "数量=7");
+    EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "3,"), "");
+}
+
+TEST_F(Statements, AddNewClearsTheFormAndFocusesAfterTheReadOnlyBoxes) {
+    memory::Form frm("frm", {{"0编号", "", "A01"}, {"2名称", "", "甲"}, {"1客户", "t,c", "C01"}});
+    for (int i = 0; i < 3; ++i) {
+        frm.text(i).Enabled(i == 0);
+        frm.label(i).Enabled(i == 0);
+    }
+    form.mAddNew(frm);
+    EXPECT_FALSE(frm.text(0).Enabled());
+    EXPECT_FALSE(frm.label(0).Enabled());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(frm.text(i).Text(), "") << i;
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_TRUE(frm.text(i).Enabled()) << i;
+        EXPECT_TRUE(frm.label(i).Enabled()) << i;
+    }
+    EXPECT_EQ(frm.focused(), &frm.text(1));
+}
+
+TEST_F(Statements, AddNewIgnoresWhatItCannotDo) {
+    memory::Form allReadOnly("frm", {{"0编号", "", "A01"}});
+    form.mAddNew(allReadOnly);  // the focus would go to box 1, which is not there
+    EXPECT_EQ(allReadOnly.focused(), nullptr);
+    EXPECT_EQ(allReadOnly.text(0).Text(), "");
+
+    memory::Form broken("frm", {{"2a", "", "x"}, {"0b", "", "y"}, {"2c", "", "z"}});
+    broken.removeLabel(1);
+    form.mAddNew(broken);
+    EXPECT_EQ(broken.text(1).Text(), "");
+    EXPECT_TRUE(broken.text(1).Enabled());
+    EXPECT_EQ(broken.focused(), &broken.text(0));
+
+    Form plain;
+    form.mAddNew(plain);
+}
+
+}  // namespace
+}  // namespace Palvo

@@ -1,0 +1,225 @@
+#include "src/forms/validation.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/forms/forms_fixture.h"
+
+namespace Palvo {
+namespace {
+
+// An order form: 0 number (read-only), 1 customer (required lookup), 2 goods
+// (required text, 10), 3 quantity (required number), 4 price (optional number),
+// 5 date (required), 6 note (plain, 8 bytes), 7 region (optional lookup), 8 invoice (unique).
+class Validation : public testing::FormsTest {
+protected:
+    void SetUp() override {
+        FormsTest::SetUp();
+        exec({"create table 客户 (客户编号 varchar(10), 名称 nvarchar(20))",
+              "create table 地区 (地区编号 varchar(4))",
+              "insert into 客户 values ('C01', N'甲'), ('O''Neil', N'乙')",
+              "insert into 地区 values ('01')",
+              "create table 订单 (编号 int, 客户编号 varchar(10), 货品 nvarchar(10), 数量 int, 单价 decimal(10,2), "
+              "日期 datetime, 备注 varchar(8), 地区 varchar(4), 发票号 varchar(10))",
+              "insert into 订单 values (1, 'C01', N'螺丝', 5, 1.5, '2004-01-05', '', '01', 'F001')",
+              "insert into 订单 values (2, 'O''Neil', N'band', 1, 1, '2004-01-06', '', '01', 'F''02')"});
+        makeForm();
+    }
+
+    void makeForm() {
+        frm = std::make_unique<memory::Form>(
+            "frm订单", std::vector<memory::FieldSpec>{{"0编号", "", "3"},
+                                                     {"1客户编号", "客户,客户编号", "C01"},
+                                                     {"2货品", "", "垫圈"},
+                                                     {"2数量", "", "4"},
+                                                     {"4单价", "", ""},
+                                                     {"2日期", "", "2004-01-07"},
+                                                     {"9备注", "", ""},
+                                                     {"3地区", "地区,地区编号", ""},
+                                                     {"4发票号", "", "F003"}});
+        frm->text(0).Enabled(false);
+    }
+
+    std::string check(bool newSave = true, const std::vector<std::string>& loaded = {}, bool keyEdit = true,
+                      const std::string& notCheck = "") {
+        counting->reset();
+        return form.sCheckData(*frm, types, lengths, key, index, "订单", loaded, keyEdit, notCheck, newSave);
+    }
+
+    std::unique_ptr<memory::Form> frm;
+    std::vector<std::string> types{"2", "1", "1", "2", "2", "3", "1", "1", "1"};
+    std::vector<std::int16_t> lengths{10, 10, 10, 10, 10, 16, 8, 4, 10};
+    std::string key = "1,2,";
+    std::string index = "8,";
+};
+
+TEST_F(Validation, AValidRecordPasses) { EXPECT_EQ(check(), ""); }
+
+TEST_F(Validation, EachBoxRuleAndTheBoxItMarks) {
+    struct Case {
+        int box;
+        const char* text;
+        const char* message;
+        bool selected;  // the text is selected (all rules but the empty one)
+    };
+    const std::vector<Case> cases{
+        {6, "一二三四五", "此处文本超出数据库中字段长度！", true},  // 10 GBK bytes in an 8-byte column
+        {2, "  ", "此处不能为空，请填入文本！", false},
+        {2, "\r垫圈", "此处不能为空，请填入文本！", false},
+        {3, "", "请填入数值！", false},  // a required number: the number message, not the empty one
+        {3, "4x", "请填入数值！", true},
+        {4, "abc", "请填入数值！", true},
+        {5, "2004-13-01", "日期格式错误,正确格式为 1900-01-01 ！", true},
+        {5, "", "日期格式错误,正确格式为 1900-01-01 ！", false},
+        {1, "C99", "字段 客户编号 的值在基础表中不存在！", true},
+        {7, "02", "字段 地区 的值在基础表中不存在！", true},
+    };
+    for (const auto& c : cases) {
+        makeForm();
+        frm->text(c.box).Text(c.text);
+        EXPECT_EQ(check(), c.message) << c.box << " " << c.text;
+        EXPECT_EQ(frm->focused(), &frm->text(c.box)) << c.box;
+        if (c.selected) {
+            EXPECT_EQ(frm->text(c.box).SelText(), c.text) << c.box;
+        }
+    }
+}
+
+TEST_F(Validation, OptionalAndExemptBoxesPassEmpty) {
+    frm->text(4).Text("");  // optional number
+    frm->text(7).Text("");  // optional lookup: not looked up
+    EXPECT_EQ(check(), "");
+    frm->text(3).Text("x");
+    EXPECT_EQ(check(true, {}, true, "3,"), "");
+    frm->text(3).Enabled(false);
+    EXPECT_EQ(check(), "");
+}
+
+TEST_F(Validation, LengthAppliesToDisabledAndExemptBoxesButNeverToDates) {
+    frm->text(0).Text("12345678901");
+    EXPECT_EQ(check(), "此处文本超出数据库中字段长度！");
+    EXPECT_EQ(frm->focused(), nullptr);  // a disabled box is selected, not focused
+    EXPECT_EQ(frm->text(0).SelLength(), 11);
+    makeForm();
+    frm->text(6).Text("123456789");
+    EXPECT_EQ(check(true, {}, true, "6,"), "此处文本超出数据库中字段长度！");
+    makeForm();
+    frm->text(5).Text("2004-01-07 12:00:00");  // longer than 16 bytes
+    EXPECT_EQ(check(), "");
+}
+
+TEST_F(Validation, NotCheckMatchesTheDigitsBeforeAComma) {
+    std::vector<memory::FieldSpec> fields(14, {"2名", "", "x"});
+    memory::Form wide("frm", fields);
+    wide.text(3).Text("");
+    wide.text(13).Text("");
+    std::vector<std::string> t(14, "1");
+    std::vector<std::int16_t> l(14, 10);
+    EXPECT_EQ(form.sCheckData(wide, t, l, "0,", "", "订单", {}, false, "13,", false), "");
+    EXPECT_EQ(form.sCheckData(wide, t, l, "0,", "", "订单", {}, false, "", false), "此处不能为空，请填入文本！");
+    EXPECT_EQ(wide.focused(), &wide.text(3));
+}
+
+TEST_F(Validation, ATagWithoutACodeDigitFailsOnlyWhereItIsConverted) {
+    key = "1,3,";
+    frm->label(2).Tag("货品");
+    EXPECT_EQ(errorOf([&] { check(); }), ErrorNumber::TypeMismatch);
+    types[2] = "4";  // an image box never converts its tag code
+    EXPECT_EQ(check(), "");
+    frm->label(6).Tag("备注");  // a disabled box is not converted either
+    frm->text(6).Enabled(false);
+    EXPECT_EQ(check(), "");
+}
+
+TEST_F(Validation, BadArgumentsRaise) {
+    index = "20,";
+    EXPECT_EQ(errorOf([&] { check(); }), FormError::NoArrayElement);
+    index = "8,";
+    lengths.resize(3);
+    EXPECT_EQ(errorOf([&] { check(); }), ErrorNumber::SubscriptOutOfRange);
+    lengths.resize(9, 10);
+    frm->text(1).Tag("客户");  // a lookup box without "table,column"
+    EXPECT_EQ(errorOf([&] { check(); }), ErrorNumber::InvalidCall);
+    frm->text(1).Tag("没有的表,客户编号");
+    EXPECT_EQ(errorOf([&] { check(); }), ErrorNumber::Database);
+}
+
+TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKey) {
+    frm->text(8).Text("F001");
+    EXPECT_EQ(check(), "发票号='F001'的记录已经存在，不能重复添加！");
+    EXPECT_EQ(frm->focused(), &frm->text(8));
+    frm->text(8).Text("F'02");  // a quote in the value is doubled in the query, shown as typed
+    EXPECT_EQ(check(), "发票号='F'02'的记录已经存在，不能重复添加！");
+    EXPECT_EQ(counting->queries.back(), "select top 1 * from 订单 where 发票号='F''02'");
+
+    frm->text(8).Text("F003");
+    frm->text(2).Text("螺丝");
+    EXPECT_EQ(check(), "客户编号='C01'  并且 货品='螺丝'  的记录已经存在，不能重复添加！");
+    EXPECT_EQ(frm->focused(), &frm->text(1));
+    EXPECT_EQ(frm->text(1).SelText(), "C01");
+
+    frm->text(1).Text("O'Neil");
+    frm->text(2).Text("band");  // the letters and inside a value read 并且 too
+    EXPECT_EQ(check(), "客户编号='O'Neil'  并且 货品='b并且'  的记录已经存在，不能重复添加！");
+}
+
+TEST_F(Validation, ModifyingChecksOnlyChangedValuesAndAChangedKey) {
+    const std::vector<std::string> loaded{"3", "C01", "垫圈", "4", "", "2004-01-07", "", "", "F001"};
+    frm->text(8).Text("F001");
+    EXPECT_EQ(check(false, loaded, false), "");
+    EXPECT_EQ(counting->queries.size(), 1u);  // the customer lookup only: no uniqueness query
+
+    EXPECT_EQ(check(false, loaded, true), "");  // unchanged key: the key query matches nothing
+    ASSERT_EQ(counting->queries.size(), 2u);
+    EXPECT_EQ(counting->queries.back(), "select top 1 * from 订单 where 1<>1");
+
+    frm->text(8).Text("F'02");
+    EXPECT_EQ(check(false, loaded, false), "发票号='F'02'的记录已经存在，不能重复！");
+    frm->text(8).Text("F001");
+    frm->text(2).Text("螺丝");
+    EXPECT_EQ(check(false, loaded, true), "客户编号='C01'  并且 货品='螺丝'  的记录已经存在，不能重复添加！");
+}
+
+TEST_F(Validation, AnEmptyKeyBoxEndsTheCheckWithoutAKeyQuery) {
+    key = "1,4,";  // the price box is empty
+    EXPECT_EQ(check(), "");
+    for (const auto& q : counting->queries) EXPECT_EQ(q.find("订单 where 客户编号"), std::string::npos) << q;
+}
+
+TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheck) {
+    frm->text(7).Text("01");  // both lookups apply
+    EXPECT_EQ(check(), "");
+    ASSERT_EQ(counting->queries.size(), 4u);
+    EXPECT_NE(counting->queries[0].find("from [客户]"), std::string::npos);
+    EXPECT_NE(counting->queries[1].find("from [地区]"), std::string::npos);
+    EXPECT_EQ(counting->queries[2], "select top 1 * from 订单 where 发票号='F003'");
+    EXPECT_EQ(counting->queries[3], "select top 1 * from 订单 where 客户编号='C01'  and 货品='垫圈'  ");
+    EXPECT_TRUE(counting->executes.empty());
+}
+
+TEST_F(Validation, KeysAreFilteredByColumnType) {
+    memory::Form keys("frm", {{"2名称", "", "ab"}, {"2金额", "", "123456"}, {"2日期", "", ""}, {"2照片", "", ""}});
+    const std::vector<std::string> t{"1", "2", "3", "4"};
+    const std::vector<std::int16_t> len{3, 10, 16, 0}, scale{0, 2, 0, 0};
+    keys.text(0).SelStart(2);
+    EXPECT_EQ(form.iReturnKeyAsc(keys, 0, 'c', t, len, scale), 'c');
+    keys.text(0).Text("abc");
+    keys.text(0).SelStart(3);
+    EXPECT_EQ(form.iReturnKeyAsc(keys, 0, 'd', t, len, scale), 0);
+    EXPECT_EQ(form.iReturnKeyAsc(keys, 0, '\'', t, len, scale), 0);
+    // numeric(10,2): six integer digits, two decimals
+    keys.text(1).SelStart(6);
+    EXPECT_EQ(form.iReturnKeyAsc(keys, 1, '7', t, len, scale), 0);
+    EXPECT_EQ(form.iReturnKeyAsc(keys, 1, '.', t, len, scale), '.');
+    keys.text(1).Text("12345");
+    keys.text(1).SelStart(5);
+    EXPECT_EQ(form.iReturnKeyAsc(keys, 1, '6', t, len, scale), '6');
+    keys.text(1).Text("1.25");
+    keys.text(1).SelStart(4);
+    EXPECT_EQ(form.iReturnKeyAsc(keys, 1, '9', t, len, scale), 0);
+    EXPECT_EQ(form.iReturnKeyAsc(keys, 2, '5', t, len, scale), '5');
+    EXPECT_EQ(form.iReturnKeyAsc(keys, 2, 'x', t, len, scale), 0);
+    for (int k : {8, 13, int{'1'}, int{'a'}}) EXPECT_EQ(form.iReturnKeyAsc(keys, 3, static_cast<std::int16_t>(k), t, len, scale), 0);
+}
+
+}  // namespace
+}  // namespace Palvo
