@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/forms/forms_fixture.h"
+#include "tests/forms/wide_form.h"
 
 namespace Palvo {
 namespace {
@@ -194,6 +195,23 @@ TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheck) {
     EXPECT_EQ(counting->queries[2], "select top 1 * from 订单 where 发票号='F003'");
     EXPECT_EQ(counting->queries[3], "select top 1 * from 订单 where 客户编号='C01'  and 货品='垫圈'  ");
     EXPECT_TRUE(counting->executes.empty());
+}
+
+class WideFormCheck : public testing::FormsTest {};
+
+TEST_F(WideFormCheck, TwentyFieldsRunOneQueryPerLookupUniqueColumnAndKey) {
+    testing::createWideTables(*conn, 50);
+    const testing::WideForm w = testing::wideForm();
+    memory::Form wide("frm订单", w.fields);
+    counting->reset();
+    EXPECT_EQ(form.sCheckData(wide, w.types, w.lengths, w.key, w.unique, "订单", {}, false), "");
+    EXPECT_EQ(counting->queries.size(), static_cast<std::size_t>(testing::WideForm::lookups + 2));
+    EXPECT_TRUE(counting->executes.empty());
+    wide.text(4).Text("P404");  // a failing lookup ends the check at once
+    counting->reset();
+    EXPECT_EQ(form.sCheckData(wide, w.types, w.lengths, w.key, w.unique, "订单", {}, false),
+              "字段 商品编号 的值在基础表中不存在！");
+    EXPECT_EQ(counting->queries.size(), 2u);
 }
 
 TEST_F(Validation, KeysAreFilteredByColumnType) {
