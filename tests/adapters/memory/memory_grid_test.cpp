@@ -29,11 +29,6 @@ long errorNumber(const std::function<void()>& f) {
     return 0;
 }
 
-TEST(MemoryGrid, ReportsTheTypeChosenWhenMade) {
-    EXPECT_EQ(memory::FlexGrid().typeName(), "MSFlexGrid");
-    EXPECT_EQ(memory::FlexGrid(GridType::MSHFlexGrid).typeName(), "MSHFlexGrid");
-}
-
 TEST(MemoryGrid, ReshapingKeepsTheCellsThatStay) {
     memory::FlexGrid g;
     g.Rows(3);
@@ -107,17 +102,6 @@ TEST(MemoryGrid, ClearEmptiesTextsAndColoursButKeepsTheShape) {
     EXPECT_EQ(g.Rows(), 4);
     EXPECT_EQ(g.TextMatrix(3, 1), "");
     EXPECT_EQ(g.cellBackColor(3, 1), 0);
-}
-
-TEST(MemoryGrid, CellBackColorFollowsTheCurrentCell) {
-    memory::FlexGrid g;
-    g.Rows(3);
-    g.Row(2);
-    g.Col(0);
-    g.CellBackColor(0xFF);
-    EXPECT_EQ(g.cellBackColor(2, 0), 0xFF);
-    EXPECT_EQ(g.cellBackColor(2, 1), 0);
-    EXPECT_EQ(g.cellBackColor(1, 0), 0);
 }
 
 struct SortCase {
