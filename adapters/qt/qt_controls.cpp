@@ -31,8 +31,8 @@ constexpr const char* kMaxLengthProperty = "palvoMaxLength";
 
 // ---------------------------------------------------------------- TextBox
 
-TextBox::TextBox(QLineEdit* edit) : line_(edit) {}
-TextBox::TextBox(QPlainTextEdit* edit) : plain_(edit) {}
+TextBox::TextBox(QLineEdit* edit, int index) : line_(edit), index_(index) {}
+TextBox::TextBox(QPlainTextEdit* edit, int index) : plain_(edit), index_(index) {}
 
 QWidget* TextBox::widget() const {
     if (line_) return line_;
@@ -127,6 +127,63 @@ void TextBox::MaxLength(int length) {
 
 std::string TextBox::Tag() const { return tagOf(widget()); }
 void TextBox::Tag(const std::string& tag) { setTag(widget(), tag); }
+
+namespace {
+// The colours as the port set them (a system colour stays a system colour); the platform's defaults otherwise.
+constexpr const char* kBackColorProperty = "palvoBackColor";
+constexpr const char* kForeColorProperty = "palvoForeColor";
+constexpr std::int32_t kWindowBackground = static_cast<std::int32_t>(0x80000005);
+constexpr std::int32_t kWindowText = static_cast<std::int32_t>(0x80000008);
+
+std::int32_t colorProperty(const QWidget* w, const char* name, std::int32_t fallback) {
+    const QVariant v = w->property(name);
+    return v.isValid() ? static_cast<std::int32_t>(v.toInt()) : fallback;
+}
+
+void setColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32_t color) {
+    const QColor c = toQColor(color, w->palette());
+    if (!c.isValid()) badValue();
+    w->setProperty(name, static_cast<int>(color));
+    QPalette p = w->palette();
+    p.setColor(role, c);
+    w->setPalette(p);
+}
+}  // namespace
+
+std::int32_t TextBox::BackColor() const { return colorProperty(widget(), kBackColorProperty, kWindowBackground); }
+void TextBox::BackColor(std::int32_t color) { setColor(widget(), kBackColorProperty, QPalette::Base, color); }
+std::int32_t TextBox::ForeColor() const { return colorProperty(widget(), kForeColorProperty, kWindowText); }
+void TextBox::ForeColor(std::int32_t color) { setColor(widget(), kForeColorProperty, QPalette::Text, color); }
+
+int TextBox::Appearance() const {
+    if (line_) return line_->hasFrame() ? 1 : 0;
+    return plain_->frameShape() == QFrame::NoFrame ? 0 : 1;
+}
+
+void TextBox::Appearance(int appearance) {
+    if (line_) {
+        line_->setFrame(appearance != 0);
+        return;
+    }
+    plain_->setFrameShape(appearance != 0 ? QFrame::StyledPanel : QFrame::NoFrame);
+}
+
+float TextBox::FontSize() const { return static_cast<float>(widget()->font().pointSizeF()); }
+
+void TextBox::FontSize(float points) {
+    QFont f = widget()->font();
+    // Qt has no font below one point; the platform takes its smallest size too.
+    f.setPointSizeF(std::max(points, 1.0f));
+    widget()->setFont(f);
+}
+
+bool TextBox::FontBold() const { return widget()->font().bold(); }
+
+void TextBox::FontBold(bool bold) {
+    QFont f = widget()->font();
+    f.setBold(bold);
+    widget()->setFont(f);
+}
 
 // ---------------------------------------------------------------- ComboBox
 

@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <algorithm>
+
 #include "adapters/qt/qt_support.h"
 #include "palvo/error.h"
 #include "palvo/qt.h"
@@ -31,9 +33,13 @@ int MessageBox::show(const std::string& text, int style, const std::string& titl
     box.setStandardButtons(buttons);
     box.setDefaultButton(layout.defaultButton);
     box.exec();
-    // Escape or closing the window gives the escape button (Cancel, or the only button).
-    QAbstractButton* clicked = box.clickedButton();
-    return resultOf(clicked ? box.standardButton(clicked) : QMessageBox::Cancel);
+    if (QAbstractButton* clicked = box.clickedButton()) return resultOf(box.standardButton(clicked));
+    // Escape or closing the window: Cancel when there is one, else No, else the last button.
+    const auto& b = layout.buttons;
+    for (auto escape : {QMessageBox::Cancel, QMessageBox::No}) {
+        if (std::find(b.begin(), b.end(), escape) != b.end()) return resultOf(escape);
+    }
+    return resultOf(b.back());
 }
 
 // ---------------------------------------------------------------- FontMeasurer

@@ -258,6 +258,8 @@ void FlexGrid::TopRow(int row) {
     if (row < 0 || row >= table_->rowCount()) throw Error(GridError::BadRow, "Invalid Row value");
     topRow_ = std::max(row, fixedRows_);
     if (topRow_ < table_->rowCount()) {
+        // Rows added since the last layout must count for the scroll range.
+        table_->doItemsLayout();
         table_->scrollTo(table_->model()->index(topRow_, 0), QAbstractItemView::PositionAtTop);
     }
 }

@@ -16,11 +16,13 @@
 
 #include "palvo/controls.h"
 #include "palvo/cursor.h"
+#include "palvo/form.h"
 #include "palvo/grid.h"
 #include "palvo/measure.h"
 #include "palvo/msgbox.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -40,10 +42,12 @@ inline constexpr const char* kTagProperty = "Tag";
 /// characters (a character outside the BMP is one, not two UTF-16 units).
 /// On a QLineEdit MaxLength is Qt's maxLength (0 stands for Qt's 32767), which
 /// also cuts a longer text set by code; on a QPlainTextEdit it is only kept.
+/// Colours go to the palette (Base and Text); Appearance 0 drops the frame.
 class TextBox : public Palvo::TextBox {
 public:
-    explicit TextBox(QLineEdit* edit);
-    explicit TextBox(QPlainTextEdit* edit);
+    /// index is the place in a form's TXT array, -1 for none.
+    explicit TextBox(QLineEdit* edit, int index = -1);
+    explicit TextBox(QPlainTextEdit* edit, int index = -1);
     std::string Name() const override;
     std::string Text() const override;
     void Text(const std::string& text) override;
@@ -58,11 +62,90 @@ public:
     void MaxLength(int length) override;
     std::string Tag() const override;
     void Tag(const std::string& tag) override;
+    std::int32_t BackColor() const override;
+    void BackColor(std::int32_t color) override;
+    std::int32_t ForeColor() const override;
+    void ForeColor(std::int32_t color) override;
+    int Appearance() const override;
+    void Appearance(int appearance) override;
+    float FontSize() const override;
+    void FontSize(float points) override;
+    bool FontBold() const override;
+    void FontBold(bool bold) override;
+    int Index() const override { return index_; }
 
 private:
     QWidget* widget() const;
     QLineEdit* line_ = nullptr;
     QPlainTextEdit* plain_ = nullptr;
+    int index_ = -1;
+};
+
+/// A label over a QLabel: ForeColor is the WindowText colour, MousePointer 99
+/// shows the pointer loaded by MouseIcon (any image or cursor file Qt reads).
+class Label : public Palvo::Label {
+public:
+    /// index is the place in a form's lbl array, -1 for none.
+    explicit Label(QLabel* label, int index = -1);
+    std::string Name() const override;
+    int Index() const override { return index_; }
+    std::string Tag() const override;
+    void Tag(const std::string& tag) override;
+    bool Enabled() const override;
+    void Enabled(bool enabled) override;
+    std::int32_t ForeColor() const override;
+    void ForeColor(std::int32_t color) override;
+    bool FontUnderline() const override;
+    void FontUnderline(bool underline) override;
+    int MousePointer() const override;
+    void MousePointer(int pointer) override;
+    std::string MouseIcon() const override;
+    /// Throws Palvo::Error 53 when Qt cannot read the file as an image.
+    void MouseIcon(const std::string& path) override;
+    bool AutoSize() const override;
+    void AutoSize(bool autoSize) override;
+    float FontSize() const override;
+    void FontSize(float points) override;
+    bool FontBold() const override;
+    void FontBold(bool bold) override;
+
+private:
+    void applyPointer();
+    QLabel* label_;
+    int index_;
+};
+
+/// An entry form over a QWidget. TXT(i) is the QLineEdit or QPlainTextEdit
+/// named "TXT_i" and lbl(i) the QLabel named "lbl_i" among the widget's
+/// descendants (docs/qt.md). Controls() walks every descendant widget that
+/// stands for a control, in the order QObject::findChildren gives (creation
+/// order, depth first), which stays fixed while the form is unchanged; a
+/// QTableWidget with the dynamic property GridType "MSHFlexGrid" is an
+/// MSHFlexGrid. The adapters it hands out live as long as the Form adapter.
+class Form : public Palvo::Form {
+public:
+    explicit Form(QWidget* form);
+    ~Form() override;
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    std::string Name() const override;
+    std::int32_t BackColor() const override;
+    void BackColor(std::int32_t color) override;
+    std::int32_t ForeColor() const override;
+    void ForeColor(std::int32_t color) override;
+    std::string Icon() const override;
+    /// Throws Palvo::Error 53 when Qt cannot read the file as an image.
+    void Icon(const std::string& path) override;
+    Palvo::ControlArray<Palvo::TextBox>& TXT() override;
+    Palvo::ControlArray<Palvo::Label>& lbl() override;
+    std::vector<Control*> Controls() override;
+
+private:
+    struct Private;
+    Control* adapterFor(QWidget* widget);
+    QWidget* form_;
+    std::unique_ptr<Private> d_;
 };
 
 /// A combo box over a QComboBox: item data in Qt::UserRole. On an editable

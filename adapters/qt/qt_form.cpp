@@ -1,0 +1,259 @@
+#include <QComboBox>
+#include <QCursor>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <map>
+
+#include "adapters/qt/qt_support.h"
+#include "palvo/error.h"
+#include "palvo/qt.h"
+
+namespace Palvo::qt {
+
+namespace {
+constexpr const char* kForeColorProperty = "palvoForeColor";
+constexpr const char* kBackColorProperty = "palvoBackColor";
+constexpr const char* kPointerProperty = "palvoMousePointer";
+constexpr const char* kMouseIconProperty = "palvoMouseIcon";
+constexpr const char* kIconProperty = "palvoIcon";
+constexpr int kCustomPointer = 99;
+
+[[noreturn]] void fileNotFound(const std::string& path) {
+    throw Error(FormError::FileNotFound, "File not found: " + path);
+}
+
+std::int32_t colorProperty(const QWidget* w, const char* name, std::int32_t fallback) {
+    const QVariant v = w->property(name);
+    return v.isValid() ? static_cast<std::int32_t>(v.toInt()) : fallback;
+}
+
+void setColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32_t color) {
+    const QColor c = toQColor(color, w->palette());
+    if (!c.isValid()) throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value");
+    w->setProperty(name, static_cast<int>(color));
+    QPalette p = w->palette();
+    p.setColor(role, c);
+    w->setPalette(p);
+}
+
+void setFontFlag(QWidget* w, bool underline, bool value) {
+    QFont f = w->font();
+    if (underline) {
+        f.setUnderline(value);
+    } else {
+        f.setBold(value);
+    }
+    w->setFont(f);
+}
+}  // namespace
+
+// ---------------------------------------------------------------- Label
+
+Label::Label(QLabel* label, int index) : label_(label), index_(index) {}
+
+std::string Label::Name() const { return toStd(label_->objectName()); }
+std::string Label::Tag() const { return toStd(label_->property(kTagProperty).toString()); }
+void Label::Tag(const std::string& tag) { label_->setProperty(kTagProperty, toQString(tag)); }
+bool Label::Enabled() const { return label_->isEnabled(); }
+void Label::Enabled(bool enabled) { label_->setEnabled(enabled); }
+
+std::int32_t Label::ForeColor() const {
+    return colorProperty(label_, kForeColorProperty, static_cast<std::int32_t>(0x80000012));
+}
+void Label::ForeColor(std::int32_t color) { setColor(label_, kForeColorProperty, QPalette::WindowText, color); }
+
+bool Label::FontUnderline() const { return label_->font().underline(); }
+void Label::FontUnderline(bool underline) { setFontFlag(label_, true, underline); }
+
+int Label::MousePointer() const { return label_->property(kPointerProperty).toInt(); }
+
+void Label::MousePointer(int pointer) {
+    label_->setProperty(kPointerProperty, pointer);
+    applyPointer();
+}
+
+std::string Label::MouseIcon() const { return toStd(label_->property(kMouseIconProperty).toString()); }
+
+void Label::MouseIcon(const std::string& path) {
+    const QPixmap pixmap(toQString(path));
+    if (pixmap.isNull()) fileNotFound(path);
+    label_->setProperty(kMouseIconProperty, toQString(path));
+    applyPointer();
+}
+
+void Label::applyPointer() {
+    const QString icon = label_->property(kMouseIconProperty).toString();
+    if (MousePointer() == kCustomPointer && !icon.isEmpty()) {
+        label_->setCursor(QCursor(QPixmap(icon)));
+    } else {
+        label_->unsetCursor();
+    }
+}
+
+bool Label::AutoSize() const { return label_->sizePolicy().horizontalPolicy() == QSizePolicy::Fixed; }
+
+void Label::AutoSize(bool autoSize) {
+    if (autoSize) {
+        label_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        label_->adjustSize();
+    } else {
+        label_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+}
+
+float Label::FontSize() const { return static_cast<float>(label_->font().pointSizeF()); }
+
+void Label::FontSize(float points) {
+    QFont f = label_->font();
+    // Qt has no font below one point; the platform takes its smallest size too.
+    f.setPointSizeF(std::max(points, 1.0f));
+    label_->setFont(f);
+    if (AutoSize()) label_->adjustSize();
+}
+
+bool Label::FontBold() const { return label_->font().bold(); }
+void Label::FontBold(bool bold) { setFontFlag(label_, false, bold); }
+
+// ---------------------------------------------------------------- Form
+
+namespace {
+
+/// Any other widget: its name and Qt class name, nothing else.
+class OtherControl : public Control {
+public:
+    explicit OtherControl(QWidget* w) : w_(w) {}
+    std::string typeName() const override { return w_->metaObject()->className(); }
+    std::string Name() const override { return toStd(w_->objectName()); }
+
+private:
+    QWidget* w_;
+};
+
+template <class Port>
+class WidgetArray : public ControlArray<Port> {
+public:
+    int Count() const override { return static_cast<int>(members.size()); }
+    int UBound() const override { return members.empty() ? -1 : members.rbegin()->first; }
+    Port& operator()(int index) override {
+        auto it = members.find(index);
+        if (it == members.end()) {
+            throw Error(FormError::NoArrayElement, "Control array element '" + std::to_string(index) + "' doesn't exist");
+        }
+        return *it->second;
+    }
+    std::map<int, Port*> members;
+};
+
+// "TXT_3" -> 3 for the given prefix; -1 for any other name.
+int arrayIndex(const QString& name, const QString& prefix) {
+    static const QRegularExpression digits(QStringLiteral("^\\d+$"));
+    if (!name.startsWith(prefix)) return -1;
+    const QString rest = name.mid(prefix.size());
+    if (!digits.match(rest).hasMatch()) return -1;
+    bool ok = false;
+    const int i = rest.toInt(&ok);
+    return ok ? i : -1;
+}
+
+}  // namespace
+
+struct Form::Private {
+    std::map<const QWidget*, std::unique_ptr<Control>> adapters;
+    WidgetArray<Palvo::TextBox> txt;
+    WidgetArray<Palvo::Label> lbl;
+};
+
+Form::Form(QWidget* form) : form_(form), d_(std::make_unique<Private>()) {}
+Form::~Form() = default;
+
+std::string Form::Name() const { return toStd(form_->objectName()); }
+
+std::int32_t Form::BackColor() const {
+    return colorProperty(form_, kBackColorProperty, static_cast<std::int32_t>(0x8000000F));
+}
+void Form::BackColor(std::int32_t color) {
+    setColor(form_, kBackColorProperty, QPalette::Window, color);
+    form_->setAutoFillBackground(true);
+}
+std::int32_t Form::ForeColor() const {
+    return colorProperty(form_, kForeColorProperty, static_cast<std::int32_t>(0x80000012));
+}
+void Form::ForeColor(std::int32_t color) { setColor(form_, kForeColorProperty, QPalette::WindowText, color); }
+
+std::string Form::Icon() const { return toStd(form_->property(kIconProperty).toString()); }
+
+void Form::Icon(const std::string& path) {
+    const QPixmap pixmap(toQString(path));
+    if (pixmap.isNull()) fileNotFound(path);
+    form_->setWindowIcon(QIcon(pixmap));
+    form_->setProperty(kIconProperty, toQString(path));
+}
+
+Control* Form::adapterFor(QWidget* w) {
+    auto& slot = d_->adapters[w];
+    if (slot) return slot.get();
+    const QString name = w->objectName();
+    if (auto* line = qobject_cast<QLineEdit*>(w)) {
+        // A QComboBox's own line edit is part of the combo, not a control of the form.
+        if (qobject_cast<QComboBox*>(w->parentWidget())) return nullptr;
+        slot = std::make_unique<TextBox>(line, arrayIndex(name, QStringLiteral("TXT_")));
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
+        slot = std::make_unique<TextBox>(plain, arrayIndex(name, QStringLiteral("TXT_")));
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+        slot = std::make_unique<Label>(label, arrayIndex(name, QStringLiteral("lbl_")));
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        slot = std::make_unique<ComboBox>(combo);
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+        slot = std::make_unique<ListBox>(list);
+    } else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
+        slot = std::make_unique<ListView>(tree);
+    } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
+        const bool h = table->property("GridType").toString() == QStringLiteral("MSHFlexGrid");
+        slot = std::make_unique<FlexGrid>(table, h ? GridType::MSHFlexGrid : GridType::MSFlexGrid);
+    } else if (w->parentWidget() == form_) {
+        slot = std::make_unique<OtherControl>(w);
+    } else {
+        // Parts of composite widgets (viewports, scroll bars, headers) are no controls of the form.
+        return nullptr;
+    }
+    return slot.get();
+}
+
+std::vector<Control*> Form::Controls() {
+    std::vector<Control*> out;
+    for (QWidget* w : form_->findChildren<QWidget*>()) {
+        if (Control* c = adapterFor(w)) out.push_back(c);
+    }
+    return out;
+}
+
+Palvo::ControlArray<Palvo::TextBox>& Form::TXT() {
+    d_->txt.members.clear();
+    for (QWidget* w : form_->findChildren<QWidget*>()) {
+        const int i = arrayIndex(w->objectName(), QStringLiteral("TXT_"));
+        if (i < 0 || !(qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w))) continue;
+        d_->txt.members[i] = static_cast<Palvo::TextBox*>(adapterFor(w));
+    }
+    return d_->txt;
+}
+
+Palvo::ControlArray<Palvo::Label>& Form::lbl() {
+    d_->lbl.members.clear();
+    for (QLabel* l : form_->findChildren<QLabel*>()) {
+        const int i = arrayIndex(l->objectName(), QStringLiteral("lbl_"));
+        if (i < 0) continue;
+        d_->lbl.members[i] = static_cast<Palvo::Label*>(adapterFor(l));
+    }
+    return d_->lbl;
+}
+
+}  // namespace Palvo::qt

@@ -1,0 +1,369 @@
+// What only the Qt adapters do: colours, twips, real dialogs, fonts, the pointer and forms over widgets.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "palvo/clsForm.h"
+#include "palvo/error.h"
+#include "palvo/qt.h"
+#include "tests/adapters/qt/qt_test_support.h"
+
+namespace Palvo {
+namespace {
+
+using SB = QMessageBox::StandardButton;
+
+long errorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+constexpr std::int32_t sys(std::uint32_t n) { return static_cast<std::int32_t>(0x80000000u + n); }
+
+TEST(QtColours, HostColoursAreBlueGreenRedAndSystemColoursComeFromThePalette) {
+    QPalette p;
+    p.setColor(QPalette::Active, QPalette::Window, QColor(1, 2, 3));
+    p.setColor(QPalette::Active, QPalette::Base, QColor(4, 5, 6));
+    p.setColor(QPalette::Active, QPalette::Text, QColor(7, 8, 9));
+    p.setColor(QPalette::Active, QPalette::Button, QColor(10, 11, 12));
+    p.setColor(QPalette::Active, QPalette::ButtonText, QColor(13, 14, 15));
+    p.setColor(QPalette::Active, QPalette::ToolTipBase, QColor(16, 17, 18));
+    struct Case {
+        std::int32_t color;
+        QColor expected;
+    };
+    const std::vector<Case> cases = {
+        {0x0000FF, QColor(255, 0, 0)},   {0xFF0000, QColor(0, 0, 255)},    {0xE0E0E0, QColor(224, 224, 224)},
+        {0x123456, QColor(0x56, 0x34, 0x12)}, {sys(4), QColor(1, 2, 3)},   {sys(5), QColor(4, 5, 6)},
+        {sys(8), QColor(7, 8, 9)},       {sys(15), QColor(10, 11, 12)},    {sys(18), QColor(13, 14, 15)},
+        {sys(24), QColor(16, 17, 18)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(qt::toQColor(c.color, p), c.expected) << std::hex << c.color;
+        if (c.color > 0) {
+            EXPECT_EQ(qt::fromQColor(c.expected), c.color) << std::hex << c.color;
+        }
+    }
+    EXPECT_FALSE(qt::toQColor(sys(99), p).isValid()) << "an index the library never uses";
+}
+
+TEST(QtTwips, TwipsFollowTheLogicalResolution) {
+    struct Case {
+        std::int32_t twips;
+        int dpi;
+        int pixels;
+    };
+    const std::vector<Case> cases = {{1440, 96, 96}, {960, 96, 64}, {1440, 120, 120}, {15, 96, 1}, {0, 96, 0}, {600, 144, 60}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(qt::twipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " at " << c.dpi;
+        EXPECT_EQ(qt::pixelsToTwips(c.pixels, c.dpi), c.twips) << c.pixels << " at " << c.dpi;
+    }
+}
+
+TEST(QtTwips, GridWidthsAreTwipsAtTheWidgetsResolutionAndFollowTheUser) {
+    QTableWidget table(3, 3);
+    qt::FlexGrid g(&table);
+    const int dpi = table.logicalDpiX();
+    g.ColWidth(1, 1440);
+    EXPECT_EQ(table.columnWidth(1), dpi) << "one inch";
+    table.setColumnWidth(1, 2 * dpi);  // the user drags the column wider
+    EXPECT_EQ(g.ColWidth(1), 2880);
+    table.resize(dpi * 3, 100);
+    EXPECT_EQ(g.Width(), 3 * 1440);
+}
+
+TEST(QtGrid, CellColoursFixedCellsAndGeneralAlignmentShowInTheTable) {
+    QTableWidget table(3, 3);
+    qt::FlexGrid g(&table);
+    g.Row(2);
+    g.Col(1);
+    g.CellBackColor(0x0000FF);
+    EXPECT_EQ(table.item(2, 1)->background().color(), QColor(255, 0, 0));
+    g.CellBackColor(sys(24));
+    EXPECT_EQ(table.item(2, 1)->background().color(), table.palette().color(QPalette::ToolTipBase));
+    g.CellBackColor(0);
+    EXPECT_EQ(table.item(2, 1)->background().style(), Qt::NoBrush) << "0 is the grid's default again";
+
+    g.TextMatrix(1, 1, "12.5");
+    g.TextMatrix(1, 2, "钢管");
+    EXPECT_TRUE(table.item(1, 1)->textAlignment() & Qt::AlignRight) << "general: numbers right";
+    EXPECT_TRUE(table.item(1, 2)->textAlignment() & Qt::AlignLeft) << "general: texts left";
+    g.ColAlignment(1, 4);
+    EXPECT_EQ(table.item(1, 1)->textAlignment(), int(Qt::AlignHCenter | Qt::AlignVCenter)) << "applied to existing cells";
+
+    g.FixedRows(2);
+    EXPECT_EQ(table.property("FixedRows").toInt(), 2) << "what the fixed-cell painting reads";
+    EXPECT_FALSE(table.item(1, 1)->flags() & Qt::ItemIsEditable);
+    g.ToolTipText("共有 3 条记录！");
+    EXPECT_EQ(table.toolTip(), QString::fromUtf8("共有 3 条记录！"));
+}
+
+TEST(QtGrid, TakesTheHostTablesShapeAndFixedCounts) {
+    QTableWidget table(5, 4);
+    table.setProperty("FixedRows", 2);
+    table.setProperty("FixedCols", 0);
+    qt::FlexGrid g(&table, qt::GridType::MSHFlexGrid);
+    EXPECT_EQ(g.typeName(), "MSHFlexGrid");
+    EXPECT_EQ(g.Rows(), 5);
+    EXPECT_EQ(g.Cols(), 4);
+    EXPECT_EQ(g.FixedRows(), 2);
+    EXPECT_EQ(g.FixedCols(), 0);
+    EXPECT_EQ(g.Row(), 2);
+}
+
+// ---------------------------------------------------------------- message boxes
+
+TEST(QtMessageBoxStyle, IconsButtonsAndDefaultButtonFromTheStyleNumber) {
+    struct Case {
+        int style;
+        QMessageBox::Icon icon;
+        std::vector<SB> buttons;
+        SB defaultButton;
+    };
+    const std::vector<Case> cases = {
+        {0, QMessageBox::NoIcon, {SB::Ok}, SB::Ok},
+        {1 + 16, QMessageBox::Critical, {SB::Ok, SB::Cancel}, SB::Ok},
+        {2, QMessageBox::NoIcon, {SB::Abort, SB::Retry, SB::Ignore}, SB::Abort},
+        {3 + 32 + 512, QMessageBox::Question, {SB::Yes, SB::No, SB::Cancel}, SB::Cancel},
+        {4 + 48 + 256, QMessageBox::Warning, {SB::Yes, SB::No}, SB::No},
+        {4 + 512, QMessageBox::NoIcon, {SB::Yes, SB::No}, SB::No},
+        {5 + 64, QMessageBox::Information, {SB::Retry, SB::Cancel}, SB::Retry},
+        {52, QMessageBox::Warning, {SB::Yes, SB::No}, SB::Yes},
+    };
+    for (const auto& c : cases) {
+        const qt::BoxLayout l = qt::boxLayout(c.style);
+        EXPECT_EQ(l.icon, c.icon) << c.style;
+        EXPECT_EQ(l.buttons, c.buttons) << c.style;
+        EXPECT_EQ(l.defaultButton, c.defaultButton) << c.style;
+    }
+    const std::vector<std::pair<SB, int>> results = {{SB::Ok, 1},    {SB::Cancel, 2}, {SB::Abort, 3}, {SB::Retry, 4},
+                                                     {SB::Ignore, 5}, {SB::Yes, 6},    {SB::No, 7}};
+    for (const auto& [button, result] : results) EXPECT_EQ(qt::resultOf(button), result);
+}
+
+// Answers the next modal message box from the event loop and notes what it showed.
+struct Seen {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+    bool defaultIsNo = false;
+};
+
+void answerNextBox(Seen& seen, SB press) {
+    QTimer::singleShot(0, [&seen, press] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        seen.buttons = static_cast<int>(box->buttons().size());
+        seen.defaultIsNo = box->defaultButton() == box->button(SB::No);
+        if (press == SB::NoButton) {
+            box->reject();  // Escape or the window's close button
+        } else {
+            box->button(press)->click();
+        }
+    });
+}
+
+TEST(QtMessageBox, ShowsARealDialogAndReturnsThePressedButton) {
+    ScopedMessageBox guard(std::make_shared<qt::MessageBox>());
+    Seen seen;
+    answerNextBox(seen, SB::No);
+    EXPECT_EQ(msgBox("保存吗？", vbYesNo + vbQuestion + vbDefaultButton2, "Vantrel提示"), vbNo);
+    EXPECT_EQ(seen.title, QString::fromUtf8("Vantrel提示"));
+    EXPECT_EQ(seen.text, QString::fromUtf8("保存吗？"));
+    EXPECT_EQ(seen.icon, QMessageBox::Question);
+    EXPECT_EQ(seen.buttons, 2);
+    EXPECT_TRUE(seen.defaultIsNo);
+
+    answerNextBox(seen, SB::Retry);
+    EXPECT_EQ(msgBox("重试？", vbAbortRetryIgnore + vbCritical, "提示"), vbRetry);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+
+    answerNextBox(seen, SB::NoButton);
+    EXPECT_EQ(msgBox("a", vbYesNoCancel), vbCancel) << "closing is Cancel";
+    answerNextBox(seen, SB::NoButton);
+    EXPECT_EQ(msgBox("<b>not bold</b>", vbOKOnly + vbInformation), vbOK) << "closing an OK box is OK";
+    EXPECT_EQ(seen.text, "<b>not bold</b>");
+    EXPECT_EQ(seen.title, QApplication::applicationName()) << "an empty title gives the application's name";
+}
+
+// ---------------------------------------------------------------- text measuring
+
+TEST(QtFontMeasurer, MeasuresInTwipsWithTheCjkFont) {
+    qt::FontMeasurer m;
+    EXPECT_NE(m.resolvedFamily().find("Noto Sans CJK"), std::string::npos) << m.resolvedFamily();
+    EXPECT_EQ(m.TextWidth("", 9), 0);
+    // An ideograph is one em wide: 9 points are 180 twips.
+    EXPECT_NEAR(m.TextWidth("金额", 9), 360, 12);
+    EXPECT_NEAR(m.TextWidth("金额合计", 12), 4 * 240, 16);
+    const double a = m.TextWidth("a", 9);
+    EXPECT_GT(a, 40);
+    EXPECT_LT(a, 180) << "a Latin letter is narrower than an ideograph";
+    EXPECT_NEAR(m.TextWidth("2004-01-01", 18), 2 * m.TextWidth("2004-01-01", 9), 0.03 * m.TextWidth("2004-01-01", 18))
+        << "widths scale with the size";
+}
+
+// ---------------------------------------------------------------- cursor
+
+TEST(QtCursor, DisplayCountHidesThePointerBelowZeroAndReadsThePosition) {
+    {
+        qt::Cursor c;
+        EXPECT_EQ(c.ShowCursor(false), -1);
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
+        EXPECT_EQ(c.ShowCursor(false), -2);
+        EXPECT_EQ(c.ShowCursor(true), -1);
+        EXPECT_EQ(c.ShowCursor(true), 0);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "shown again at 0";
+        EXPECT_EQ(c.ShowCursor(true), 1);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        c.ShowCursor(false);
+        c.ShowCursor(false);
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "a hidden pointer is restored when the port goes";
+
+    qt::Cursor c;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QCursor::setPos(QGuiApplication::primaryScreen(), screen.left() + 30, screen.top() + 40);
+    POINTAPI pt;
+    ASSERT_TRUE(c.GetCursorPos(pt));
+    EXPECT_EQ(pt, (POINTAPI{30, 40}));
+}
+
+// ---------------------------------------------------------------- entry form
+
+class QtForm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.setObjectName("frmUnit");
+        addLabel("lbl_0", "2名称");
+        txt0 = add<QLineEdit>("TXT_0");
+        addLabel("lbl_1", "1单位编号");
+        txt1 = add<QPlainTextEdit>("TXT_1");
+        txt1->setProperty(qt::kTagProperty, "B_单位,单位编号");
+        addLabel("lbl_2", "0编号");
+        add<QLineEdit>("TXT_2");
+        combo = add<QComboBox>("cmbType");
+        combo->setEditable(true);
+        add<QPushButton>("cmdAdd");
+        addLabel("Label9", "");
+    }
+    template <class W>
+    W* add(const char* name) {
+        auto* w = new W(&window);
+        w->setObjectName(name);
+        return w;
+    }
+    void addLabel(const char* name, const char* tag) { add<QLabel>(name)->setProperty(qt::kTagProperty, QString::fromUtf8(tag)); }
+
+    QWidget window;
+    QLineEdit* txt0 = nullptr;
+    QPlainTextEdit* txt1 = nullptr;
+    QComboBox* combo = nullptr;
+};
+
+TEST_F(QtForm, ArraysAreFoundByObjectNameAndControlsWalkInCreationOrder) {
+    qt::Form form(&window);
+    EXPECT_EQ(form.Name(), "frmUnit");
+    ASSERT_EQ(form.TXT().Count(), 3);
+    EXPECT_EQ(form.TXT().UBound(), 2);
+    EXPECT_EQ(form.lbl().Count(), 3);
+    EXPECT_EQ(form.lbl()(1).Tag(), "1单位编号");
+    EXPECT_EQ(form.TXT()(1).Tag(), "B_单位,单位编号");
+    EXPECT_EQ(form.TXT()(1).Index(), 1);
+    EXPECT_EQ(form.lbl()(2).Index(), 2);
+    EXPECT_EQ(errorNumber([&] { form.TXT()(3); }), 340);
+
+    std::vector<std::string> walk;
+    for (Control* c : form.Controls()) walk.push_back(c->typeName() + ":" + c->Name());
+    EXPECT_EQ(walk, (std::vector<std::string>{"Label:lbl_0", "TextBox:TXT_0", "Label:lbl_1", "TextBox:TXT_1", "Label:lbl_2",
+                                              "TextBox:TXT_2", "ComboBox:cmbType", "QPushButton:cmdAdd", "Label:Label9"}))
+        << "the combo's own line edit is no control of the form";
+    EXPECT_EQ(form.Controls(), form.Controls()) << "the same adapters every time";
+    EXPECT_EQ(&form.TXT()(0), form.Controls()[1]);
+
+    // A gap in the array: UBound and Count part, as on the platform.
+    delete window.findChild<QLineEdit*>("TXT_2");
+    new QLineEdit(&window);
+    window.findChildren<QLineEdit*>().last()->setObjectName("TXT_4");
+    EXPECT_EQ(form.TXT().Count(), 3);
+    EXPECT_EQ(form.TXT().UBound(), 4);
+}
+
+TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePorts) {
+    qt::Form form(&window);
+    clsForm frm;
+    EXPECT_EQ(frm.sInitForm(form), "");
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(form.TXT()(i).Enabled()) << i;
+    EXPECT_FALSE(txt0->isEnabled());
+    Label& lookup = form.lbl()(1);
+    EXPECT_TRUE(lookup.FontUnderline());
+    EXPECT_FALSE(lookup.Enabled());
+    EXPECT_TRUE(window.findChild<QLabel*>("lbl_1")->font().underline());
+    EXPECT_FALSE(form.lbl()(0).FontUnderline());
+    EXPECT_EQ(form.TXT()(2).BackColor(), sys(4)) << "read-only: the menu colour";
+    auto* readOnly = window.findChild<QLineEdit*>("TXT_2");
+    EXPECT_EQ(readOnly->palette().color(QPalette::Base), readOnly->palette().color(QPalette::Active, QPalette::Window));
+}
+
+TEST_F(QtForm, LabelLookAndCustomPointer) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString cursorFile = dir.filePath("cursor1.png");
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    ASSERT_TRUE(image.save(cursorFile));
+
+    auto* widget = window.findChild<QLabel*>("lbl_1");
+    qt::Label l(widget, 1);
+    l.ForeColor(0xFF0000);
+    EXPECT_EQ(widget->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(l.ForeColor(), 0xFF0000);
+    l.MousePointer(99);
+    EXPECT_EQ(widget->cursor().shape(), Qt::ArrowCursor) << "no custom pointer loaded yet";
+    l.MouseIcon(cursorFile.toStdString());
+    EXPECT_EQ(widget->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(errorNumber([&] { l.MouseIcon(dir.filePath("missing.cur").toStdString()); }), 53);
+    EXPECT_EQ(l.MouseIcon(), cursorFile.toStdString()) << "the pointer loaded before stays";
+    l.MousePointer(0);
+    EXPECT_EQ(widget->cursor().shape(), Qt::ArrowCursor);
+    l.FontSize(12);
+    l.FontBold(true);
+    EXPECT_FLOAT_EQ(l.FontSize(), 12);
+    EXPECT_TRUE(widget->font().bold());
+
+    qt::Form form(&window);
+    form.BackColor(sys(15));
+    EXPECT_EQ(window.palette().color(QPalette::Window), window.palette().color(QPalette::Button));
+    EXPECT_EQ(errorNumber([&] { form.Icon(dir.filePath("none.ico").toStdString()); }), 53);
+    form.Icon(cursorFile.toStdString());
+    EXPECT_FALSE(window.windowIcon().isNull());
+}
+
+}  // namespace
+}  // namespace Palvo

@@ -1,0 +1,75 @@
+// The shared control behaviour tests on the Qt controls (offscreen).
+#include "tests/support/control_behaviour.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include <memory>
+#include <vector>
+
+#include "palvo/qt.h"
+#include "tests/adapters/qt/qt_test_support.h"
+
+namespace Palvo::testing {
+namespace {
+
+class QtControls {
+public:
+    TextBox& textBox(const std::string& text) {
+        auto* edit = own<QLineEdit>();
+        edit->setText(QString::fromStdString(text));
+        return keep<qt::TextBox>(edit);
+    }
+    ComboBox& comboBox() {
+        auto* combo = own<QComboBox>();
+        combo->setEditable(true);  // a drop-down combo: the text can be anything
+        return keep<qt::ComboBox>(combo);
+    }
+    ListBox& listBox() {
+        auto* list = own<QListWidget>();
+        list->setSelectionMode(QAbstractItemView::MultiSelection);
+        return keep<qt::ListBox>(list);
+    }
+    ListView& listView() { return keep<qt::ListView>(own<QTreeWidget>()); }
+    FlexGrid& flexGrid(bool hierarchical) {
+        auto* table = own<QTableWidget>();
+        table->setRowCount(2);
+        table->setColumnCount(2);
+        // The platform's start state: 960-twip columns; about ten rows in view.
+        const int px = qt::twipsToPixels(960, qt::logicalDpi(table));
+        for (int c = 0; c < 2; ++c) table->setColumnWidth(c, px);
+        table->verticalHeader()->setDefaultSectionSize(16);
+        table->resize(320, 10 * 16 + 2 * table->frameWidth());
+        table->show();
+        return keep<qt::FlexGrid>(table, hierarchical ? qt::GridType::MSHFlexGrid : qt::GridType::MSFlexGrid);
+    }
+    void settle() { QApplication::processEvents(); }
+
+private:
+    template <class W>
+    W* own() {
+        auto w = std::make_unique<W>();
+        W* raw = w.get();
+        widgets_.push_back(std::move(w));
+        return raw;
+    }
+    template <class T, class... A>
+    T& keep(A&&... args) {
+        auto p = std::make_unique<T>(std::forward<A>(args)...);
+        T& ref = *p;
+        adapters_.push_back(std::move(p));
+        return ref;
+    }
+    // Adapters go first: they point into the widgets.
+    std::vector<std::unique_ptr<QWidget>> widgets_;
+    std::vector<std::unique_ptr<Control>> adapters_;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Qt, ControlBehaviour, QtControls);
+
+}  // namespace
+}  // namespace Palvo::testing
