@@ -44,9 +44,16 @@ std::string executableFolder() {
 
 // ---- conventions ----------------------------------------------------------
 
-std::string tagCode(std::string_view labelTag) { return util::leftChars(labelTag, 1); }
+// Tags start with an ASCII digit: cut them without decoding; anything else by characters.
+std::string tagCode(std::string_view labelTag) {
+    if (!labelTag.empty() && static_cast<unsigned char>(labelTag[0]) < 0x80) return std::string(labelTag.substr(0, 1));
+    return util::leftChars(labelTag, 1);
+}
 
-std::string columnName(std::string_view labelTag) { return util::midChars(labelTag, 2); }
+std::string columnName(std::string_view labelTag) {
+    if (!labelTag.empty() && static_cast<unsigned char>(labelTag[0]) < 0x80) return std::string(labelTag.substr(1));
+    return util::midChars(labelTag, 2);
+}
 
 int tagNumber(std::string_view labelTag) {
     const std::string c = tagCode(labelTag);
@@ -77,8 +84,12 @@ std::vector<int> indexList(std::string_view list) {
     return out;
 }
 
+// The pattern "*" i ",*" holds no wildcard but the stars: a plain search is the same test.
 bool exempt(std::string_view notCheck, int i) {
-    return util::like(notCheck, "*" + std::to_string(i) + ",*");
+    if (notCheck.empty()) return false;
+    std::string digits = std::to_string(i);
+    digits += ',';
+    return notCheck.find(digits) != std::string_view::npos;
 }
 
 std::string fieldTypeCode(int adoType) {

@@ -162,7 +162,8 @@ std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
         } else {
             continue;
         }
-        fields += "," + columnName(tag);
+        fields += ',';
+        fields += columnName(tag);
     }
     const std::string which = upper(Field_or_Value);
     if (which == "FIELD") return fields.empty() ? fields : fields.substr(1);
@@ -182,9 +183,11 @@ std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData, cons
         if (tagCode(tag) == "0") continue;
         const std::string& type = element(sFieldType, i);
         if (type == "1" || type == "3") {
-            set += "," + columnName(tag) + "='" + util::sqlQuote(text) + "'";
+            set += ',';
+            set += columnName(tag) + "='" + util::sqlQuote(text) + "'";
         } else if (type == "2") {
-            set += "," + columnName(tag) + "=" + formatNumber(util::val(text));
+            set += ',';
+            set += columnName(tag) + "=" + formatNumber(util::val(text));
         }
     }
     return set;
