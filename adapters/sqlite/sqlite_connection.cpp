@@ -1,3 +1,4 @@
+#include <charconv>
 #include <sqlite3.h>
 
 #include <chrono>
@@ -111,9 +112,10 @@ bool parseStored(const char* p, int n, DateTime& d) {
 }
 
 std::string decimalText(double d, int scale) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", scale, d);
-    return buf;
+    char buf[400];  // a double's fixed form with up to 38 decimals fits
+    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, scale);
+    if (r.ec != std::errc()) return formatNumber(d);
+    return std::string(buf, r.ptr);
 }
 
 Value readCell(sqlite3_stmt* st, int col, CellKind kind, int scale) {

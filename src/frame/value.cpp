@@ -1,5 +1,6 @@
 #include "palvo/value.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -53,23 +54,57 @@ long long serialDay(const DateTime& d) {
 
 }  // namespace
 
-std::string DateTime::toText() const {
-    char buf[40];
-    if (year == 1899 && month == 12 && day == 30 && hasTime()) {
-        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", hour, minute, second);
-    } else if (hasTime()) {
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
-    } else {
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, month, day);
+namespace {
+
+// Writes n as `width` digits (year 0..9999, the other fields 0..99 or 0..999).
+char* putDigits(char* p, int n, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + n % 10);
+        n /= 10;
     }
-    return buf;
+    return p + width;
+}
+
+char* putDate(char* p, const DateTime& d) {
+    p = putDigits(p, d.year, 4);
+    *p++ = '-';
+    p = putDigits(p, d.month, 2);
+    *p++ = '-';
+    return putDigits(p, d.day, 2);
+}
+
+char* putTime(char* p, const DateTime& d) {
+    p = putDigits(p, d.hour, 2);
+    *p++ = ':';
+    p = putDigits(p, d.minute, 2);
+    *p++ = ':';
+    return putDigits(p, d.second, 2);
+}
+
+}  // namespace
+
+std::string DateTime::toText() const {
+    char buf[24];
+    char* p = buf;
+    if (year == 1899 && month == 12 && day == 30 && hasTime()) {
+        p = putTime(p, *this);
+    } else {
+        p = putDate(p, *this);
+        if (hasTime()) {
+            *p++ = ' ';
+            p = putTime(p, *this);
+        }
+    }
+    return std::string(buf, p);
 }
 
 std::string DateTime::toIso() const {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", year, month, day, hour, minute, second,
-                  millisecond);
-    return buf;
+    char buf[24];
+    char* p = putTime(putDate(buf, *this) + 1, *this);
+    buf[10] = ' ';
+    *p++ = '.';
+    p = putDigits(p, millisecond, 3);
+    return std::string(buf, p);
 }
 
 bool DateTime::valid() const {
@@ -137,25 +172,28 @@ std::string formatNumber(double d) {
     if (std::isnan(d)) return "NaN";
     if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
     if (d == 0) return "0";
-    // Fifteen significant digits, as the host platform shows a double.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15G", d);
-    std::string s(buf);
-    auto epos = s.find('E');
-    std::string mant = epos == std::string::npos ? s : s.substr(0, epos);
-    std::string exp = epos == std::string::npos ? "" : s.substr(epos);
-    if (mant.find('.') != std::string::npos) {
-        while (!mant.empty() && mant.back() == '0') mant.pop_back();
-        if (!mant.empty() && mant.back() == '.') mant.pop_back();
+    // Fifteen significant digits, as the host platform shows a double: 0.1 + 0.2 is 0.3.
+    char buf[40];
+    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+    std::string_view s(buf, static_cast<std::size_t>(r.ptr - buf));
+    auto epos = s.find('e');
+    std::string_view mant = s.substr(0, epos);
+    if (mant.find('.') != std::string_view::npos) {
+        while (!mant.empty() && mant.back() == '0') mant.remove_suffix(1);
+        if (!mant.empty() && mant.back() == '.') mant.remove_suffix(1);
     }
-    if (!exp.empty()) {
-        // E+015 style never appears with %G, but strip leading zeros of the exponent.
-        char sign = exp.size() > 1 ? exp[1] : '+';
-        std::string digits = exp.substr(2);
-        while (digits.size() > 1 && digits[0] == '0') digits.erase(0, 1);
-        exp = std::string("E") + sign + digits;
+    std::string out(mant);
+    if (epos != std::string_view::npos) {
+        // "1e+15" reads "1E+15" on the platform, "1e-05" "1E-05": at least two exponent digits
+        std::string_view exp = s.substr(epos + 1);
+        char sign = exp.empty() ? '+' : exp[0];
+        if (sign == '+' || sign == '-') exp.remove_prefix(1);
+        while (exp.size() > 2 && exp[0] == '0') exp.remove_prefix(1);
+        out += 'E';
+        out += sign == '-' ? '-' : '+';
+        out += exp;
     }
-    return mant + exp;
+    return out;
 }
 
 bool Value::isNumber() const {

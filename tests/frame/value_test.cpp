@@ -28,11 +28,17 @@ TEST(Value, TextFormsAreWhatAUserSees) {
         {Value(0.1 + 0.2), "0.3"},
         {Value(-3), "-3"},
         {Value(1e15), "1E+15"},
+        {Value(123456789012345.0), "123456789012345"},
+        {Value(0.0001), "0.0001"},
+        {Value(0.00001), "1E-05"},
+        {Value(-2.5e-300), "-2.5E-300"},
+        {Value(1.0 / 3), "0.333333333333333"},
         {Value(true), "True"},
         {Value(Decimal{"12.50"}), "12.5"},
         {Value(Decimal{"3.00"}), "3"},
         {Value(DateTime{2004, 1, 31, 0, 0, 0, 0}), "2004-01-31"},
         {Value(DateTime{2004, 1, 31, 8, 5, 9, 0}), "2004-01-31 08:05:09"},
+        {Value(DateTime{1899, 12, 30, 23, 59, 1, 0}), "23:59:01"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.v.toText(), c.text);
 }
@@ -59,6 +65,7 @@ TEST(DateTime, ParsesOnlyRealDates) {
     ASSERT_TRUE(d);
     EXPECT_EQ(d->millisecond, 500);
     EXPECT_EQ(d->toIso(), "2004-01-31 08:05:09.500");
+    EXPECT_EQ((DateTime{987, 3, 4}).toIso(), "0987-03-04 00:00:00.000");
     EXPECT_FALSE(DateTime::parse("2004-01-31x").has_value());
 }
 
