@@ -39,7 +39,7 @@ QWidget* TextBox::widget() const {
     return plain_;
 }
 
-std::string TextBox::Name() const { return toStd(widget()->objectName()); }
+std::string TextBox::Name() const { return controlName(widget()->objectName(), index_); }
 
 std::string TextBox::Text() const { return toStd(line_ ? line_->text() : plain_->toPlainText()); }
 

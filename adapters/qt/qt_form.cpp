@@ -60,7 +60,7 @@ void setFontFlag(QWidget* w, bool underline, bool value) {
 
 Label::Label(QLabel* label, int index) : label_(label), index_(index) {}
 
-std::string Label::Name() const { return toStd(label_->objectName()); }
+std::string Label::Name() const { return controlName(label_->objectName(), index_); }
 std::string Label::Tag() const { return toStd(label_->property(kTagProperty).toString()); }
 void Label::Tag(const std::string& tag) { label_->setProperty(kTagProperty, toQString(tag)); }
 bool Label::Enabled() const { return label_->isEnabled(); }

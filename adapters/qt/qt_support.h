@@ -42,6 +42,16 @@ inline std::string toStd(const QString& text) { return text.toStdString(); }
 int charsBefore(const QString& text, int units);
 /// UTF-16 units taken by the first `chars` characters of text (cut at its end).
 int unitsFor(const QString& text, int chars);
+/// The Name of a control: for a member of a control array (index >= 0) whose
+/// object name is "<array>_<index>", the array's name, as the platform names
+/// every member of TXT "TXT"; otherwise the object name.
+inline std::string controlName(const QString& objectName, int index) {
+    const QString suffix = QStringLiteral("_") + QString::number(index);
+    if (index >= 0 && objectName.size() > suffix.size() && objectName.endsWith(suffix)) {
+        return toStd(objectName.left(objectName.size() - suffix.size()));
+    }
+    return toStd(objectName);
+}
 /// Characters (code points) in text.
 inline int charCount(const QString& text) { return charsBefore(text, static_cast<int>(text.size())); }
 
