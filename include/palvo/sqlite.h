@@ -13,6 +13,8 @@ namespace Palvo::sqlite {
 /// Every statement goes through the T-SQL translator; failures raise Palvo::Error
 /// (ErrorNumber::Database with SQLite's extended result code, or NotSupported
 /// naming a construct the translator does not handle).
+/// Like any connection, it serves one thread at a time; threads that run
+/// statements at the same moment need connections of their own.
 class Connection : public Palvo::Connection {
 public:
     Connection();
