@@ -1,0 +1,56 @@
+// palvo-demo [--db FILE] [--tour OUTDIR]
+// The demo host application. With --tour it runs the scripted tour (offscreen
+// unless a platform is set), writes screenshots into OUTDIR and exits.
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include "apps/demo/demo_session.h"
+#include "apps/demo/main_window.h"
+#include "apps/demo/tour.h"
+#include "palvo/error.h"
+
+int main(int argc, char** argv) {
+    std::string db;
+    std::string tour;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--db" && i + 1 < argc) {
+            db = argv[++i];
+        } else if (arg == "--tour" && i + 1 < argc) {
+            tour = argv[++i];
+        } else {
+            std::cerr << "usage: palvo-demo [--db FILE] [--tour OUTDIR]\n";
+            return 2;
+        }
+    }
+    if (!tour.empty() && std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Palvo 商务管理");
+    if (db.empty() && !tour.empty()) {
+        // The tour enters records: it starts from a fresh sample every time.
+        QDir().mkpath(QString::fromStdString(tour));
+        db = QDir(QString::fromStdString(tour)).filePath("tour.db").toStdString();
+        QFile::remove(QString::fromStdString(db));
+    }
+    if (db.empty()) db = "palvo-demo.db";
+    try {
+        auto conn = Palvo::demo::startSession(db);
+        Palvo::demo::MainWindow window;
+        Palvo::demo::installQtMessageBoxes(&window);
+        window.resize(1200, 780);
+        window.show();
+        if (!tour.empty()) {
+            std::cout << "palvo-demo tour on " << db << "\n";
+            return Palvo::demo::runTour(window, QString::fromStdString(tour), std::cout);
+        }
+        return QApplication::exec();
+    } catch (const Palvo::Error& e) {
+        std::cerr << "palvo-demo: " << e.description() << "\n";
+        return 1;
+    }
+}

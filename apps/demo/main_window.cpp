@@ -1,0 +1,105 @@
+#include "apps/demo/main_window.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "apps/demo/customer_form.h"
+#include "apps/demo/demo_session.h"
+#include "apps/demo/sales_query.h"
+#include "palvo/clsDatabase.h"
+#include "palvo/session.h"
+
+namespace Palvo::demo {
+
+namespace {
+QString q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea(this)) {
+    setObjectName("主窗口");
+    setWindowTitle("Palvo 商务管理 - 主窗口");
+    mdi_->setBackground(QColor(0x5A, 0x6E, 0x82));
+    setCentralWidget(mdi_);
+
+    QMenu* basic = menuBar()->addMenu("基础资料(&B)");
+    customersAction_ = basic->addAction("客户资料(&C)...");
+    basic->addSeparator();
+    QAction* quit = basic->addAction("退出(&X)");
+    QMenu* query = menuBar()->addMenu("查询(&Q)");
+    salesAction_ = query->addAction("销售查询(&S)...");
+    QMenu* help = menuBar()->addMenu("帮助(&H)");
+    aboutAction_ = help->addAction("关于(&A)...");
+
+    QToolBar* tools = addToolBar("常用");
+    tools->setObjectName("tbMain");
+    tools->setMovable(false);
+    tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    tools->addAction(customersAction_);
+    tools->addAction(salesAction_);
+    tools->addSeparator();
+    tools->addAction(quit);
+
+    connect(customersAction_, &QAction::triggered, this, [this] { openCustomers(); });
+    connect(salesAction_, &QAction::triggered, this, [this] { openSalesQuery(); });
+    connect(aboutAction_, &QAction::triggered, this, [this] { about()->exec(); });
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    const SessionContext& s = session();
+    std::string clock;
+    try {
+        clock = clsDatabase().sServerTime("yyyy-mm-dd hh:mm");
+    } catch (const std::exception&) {
+        clock = "-";
+    }
+    statusBar()->addWidget(new QLabel(q("  单位：" + s.DwMc + "（" + s.Dwbh + "）")));
+    statusBar()->addWidget(new QLabel(q("  部门：" + s.BmMc)));
+    statusBar()->addWidget(new QLabel(q("  操作员：" + s.sUser)));
+    statusBar()->addPermanentWidget(new QLabel(q("登录时间：" + clock + "  ")));
+}
+
+template <class T>
+T* MainWindow::openChild(const QString& name, int width, int height) {
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        if (auto* w = dynamic_cast<T*>(sub->widget()); w && w->objectName() == name) {
+            mdi_->setActiveSubWindow(sub);
+            return w;
+        }
+    }
+    auto* w = new T;
+    QMdiSubWindow* sub = mdi_->addSubWindow(w);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->resize(width, height);
+    const int offset = 24 * static_cast<int>(mdi_->subWindowList().size() - 1);
+    sub->move(offset, offset);
+    w->show();
+    mdi_->setActiveSubWindow(sub);
+    return w;
+}
+
+CustomerForm* MainWindow::openCustomers() { return openChild<CustomerForm>("frm客户", 900, 620); }
+
+SalesQuery* MainWindow::openSalesQuery() { return openChild<SalesQuery>("frm销售查询", 1040, 640); }
+
+QMessageBox* MainWindow::about() {
+    auto* box = new QMessageBox(this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName("frmAbout");
+    box->setWindowTitle("关于 Palvo 商务管理");
+    box->setIcon(QMessageBox::Information);
+    box->setText("<b>Palvo 商务管理 演示版</b>");
+    box->setInformativeText(
+        "客户资料录入与销售查询的示例程序。<br>"
+        "录入窗体、查询设置、表格填充均由 Palvo 组件库完成；<br>"
+        "数据保存在内嵌数据库中（SQL Server 语法）。<br><br>"
+        "版本 0.1.0");
+    box->setStandardButtons(QMessageBox::Ok);
+    return box;
+}
+
+}  // namespace Palvo::demo

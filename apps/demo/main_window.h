@@ -1,0 +1,40 @@
+// 主窗口: the demo's main window, an MDI frame with the menus 基础资料, 查询 and 帮助.
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QMdiArea;
+class QMessageBox;
+
+namespace Palvo::demo {
+
+class CustomerForm;
+class SalesQuery;
+
+class MainWindow : public QMainWindow {
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+
+    /// 基础资料 → 客户资料: opens the customer entry form, or brings it to the front.
+    CustomerForm* openCustomers();
+    /// 查询 → 销售查询: opens the sales query form, or brings it to the front.
+    SalesQuery* openSalesQuery();
+    /// 帮助 → 关于: the about box, shown without blocking; the caller may exec() it.
+    QMessageBox* about();
+
+    QMdiArea* mdi() const { return mdi_; }
+    QAction* customersAction() const { return customersAction_; }
+    QAction* salesAction() const { return salesAction_; }
+    QAction* aboutAction() const { return aboutAction_; }
+
+private:
+    template <class T>
+    T* openChild(const QString& name, int width, int height);
+    QMdiArea* mdi_;
+    QAction* customersAction_;
+    QAction* salesAction_;
+    QAction* aboutAction_;
+};
+
+}  // namespace Palvo::demo

@@ -1,0 +1,188 @@
+#include "apps/demo/sales_query.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "palvo/clsDatabase.h"
+#include "palvo/clsForm.h"
+#include "palvo/clsFunction.h"
+#include "palvo/clsGrid.h"
+#include "palvo/clsSearch.h"
+#include "palvo/msgbox.h"
+#include "palvo/qt.h"
+#include "palvo/session.h"
+
+namespace Palvo::demo {
+
+namespace {
+
+constexpr const char* kView = "销售查询";
+constexpr std::int32_t kBandColor = 0xF3EEE6;  // 0xBBGGRR: a pale blue-grey band
+constexpr int kAlignRightCenter = 7;
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+std::string s(const QString& text) { return text.toStdString(); }
+
+QComboBox* combo(const char* name, QWidget* parent) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setMinimumWidth(130);
+    return c;
+}
+
+}  // namespace
+
+SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
+    setObjectName("frm销售查询");
+    setWindowTitle("销售查询");
+
+    auto* conditions = new QGroupBox("查询条件", this);
+    auto* grid = new QGridLayout(conditions);
+    cmbType_ = combo("cmbType", conditions);
+    comboDw_ = combo("ComboDW", conditions);
+    cmbSj_ = combo("cmbSj", conditions);
+    cmbGoods_ = combo("cmbTstj", conditions);
+    cmbGoods_->setProperty(qt::kTagProperty, QString("商品,品名"));
+    from_ = new QDateEdit(QDate(2004, 1, 1), conditions);
+    to_ = new QDateEdit(QDate(2004, 12, 31), conditions);
+    for (QDateEdit* d : {from_, to_}) {
+        d->setDisplayFormat("yyyy-MM-dd");
+        d->setCalendarPopup(true);
+    }
+    cmdFind_ = new QPushButton("查询(&Q)", conditions);
+    cmdFind_->setObjectName("cmdFind");
+    cmdFind_->setDefault(true);
+    auto* cmdExit = new QPushButton("退出(&X)", conditions);
+    cmdExit->setObjectName("cmdExit");
+    grid->addWidget(new QLabel("查询名称："), 0, 0);
+    grid->addWidget(cmbType_, 0, 1);
+    grid->addWidget(new QLabel("单位："), 0, 2);
+    grid->addWidget(comboDw_, 0, 3);
+    grid->addWidget(new QLabel("商品："), 0, 4);
+    grid->addWidget(cmbGoods_, 0, 5);
+    grid->addWidget(cmdFind_, 0, 7);
+    grid->addWidget(new QLabel("日期项目："), 1, 0);
+    grid->addWidget(cmbSj_, 1, 1);
+    grid->addWidget(new QLabel("从："), 1, 2);
+    grid->addWidget(from_, 1, 3);
+    grid->addWidget(new QLabel("到："), 1, 4);
+    grid->addWidget(to_, 1, 5);
+    grid->addWidget(cmdExit, 1, 7);
+    grid->setColumnStretch(6, 1);
+
+    table_ = new QTableWidget(2, 2, this);  // a heading row and a number column to start from
+    table_->setObjectName("flx");
+    summary_ = new QLabel(this);
+    summary_->setObjectName("lblSum");
+    summary_->setTextFormat(Qt::PlainText);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(conditions);
+    layout->addWidget(table_, 1);
+    layout->addWidget(summary_);
+
+    host_ = std::make_unique<qt::Form>(this);
+    type_ = std::make_unique<qt::ComboBox>(cmbType_);
+    dw_ = std::make_unique<qt::ComboBox>(comboDw_);
+    sj_ = std::make_unique<qt::ComboBox>(cmbSj_);
+    goods_ = std::make_unique<qt::ComboBox>(cmbGoods_);
+    flx_ = std::make_unique<qt::FlexGrid>(table_);
+
+    clsSearch search;
+    search.mInitComboType(*host_, *type_, kView);
+    search.sInitComboDw(*host_, *dw_);
+    search.mInitComboSjCx(*host_, *sj_, kView);
+    search.mInitComboTstj(*host_, *goods_);
+    // The head unit sees every unit's sales unless it picks one.
+    if (comboDw_->count() > 0 && dw_->ItemData(0) == -1) comboDw_->setCurrentIndex(0);
+    clsForm().mFormatGrid(*flx_);
+
+    connect(cmdFind_, &QPushButton::clicked, this, [this] { runQuery(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { window() == this ? close() : parentWidget()->close(); });
+}
+
+SalesQuery::~SalesQuery() = default;
+
+std::string SalesQuery::whereClause() const {
+    std::string where;
+    auto add = [&where](const std::string& condition) { where += (where.empty() ? "" : " and ") + condition; };
+    const std::string dateColumn = s(cmbSj_->currentText());
+    if (!dateColumn.empty()) {
+        add(dateColumn + " between '" + s(from_->date().toString("yyyy-MM-dd")) + "' and '" +
+            s(to_->date().toString("yyyy-MM-dd")) + " 23:59:59'");
+    }
+    const int unit = comboDw_->currentIndex();
+    if (unit >= 0 && dw_->ItemData(unit) != -1) {
+        const std::string code =
+            clsDatabase().sGetFieldValue("B_单位", "单位编号", "名称", s(comboDw_->currentText()));
+        if (!code.empty()) add("单位编号='" + code + "'");
+    }
+    const std::string goods = s(cmbGoods_->currentText());
+    if (!goods.empty() && goods != "全部") add("品名='" + goods + "'");
+    return where;
+}
+
+void SalesQuery::runQuery() {
+    clsDatabase db;
+    const std::string cxm = s(cmbType_->currentText());
+    std::string fields, order, sum;
+    try {
+        fields = db.sGetField(kView, "普通查询", cxm);
+        order = db.sGetField(kView, "普通查询", cxm, "排序");
+        sum = db.sGetField(kView, "普通查询", cxm, "合计");
+    } catch (const Error& e) {
+        msgBox("读取查询设置失败：" + e.description(), vbExclamation, session().sMsg);
+        return;
+    }
+    if (fields.empty()) {
+        msgBox("查询 " + cxm + " 没有可显示的列！", vbInformation, session().sMsg);
+        return;
+    }
+    std::string sql = "select " + fields + " from " + kView;
+    if (const std::string where = whereClause(); !where.empty()) sql += " where " + where;
+    if (!order.empty()) sql += " order by " + order;
+    lastSql_ = sql;
+
+    table_->setUpdatesEnabled(false);
+    clsGrid grid;
+    lastResult_ = grid.sFillTable(sql, *flx_, true, 2, sum, true);
+    if (lastResult_.empty()) {
+        grid.mSetGridRowColor(*flx_, kBandColor);
+        for (const char* numeric : {"数量", "单价", "金额"}) {
+            const std::int16_t c = grid.iGetFieldCol(*flx_, numeric);
+            if (c >= 0) flx_->ColAlignment(c, kAlignRightCenter);
+        }
+        flx_->ColAlignment(0, kAlignRightCenter);
+    }
+    table_->setUpdatesEnabled(true);
+    if (!lastResult_.empty() && lastResult_ != "0") {
+        msgBox("查询失败：" + lastResult_, vbExclamation, session().sMsg);
+    }
+    showSummary();
+}
+
+void SalesQuery::showSummary() {
+    std::string text = flx_->ToolTipText();
+    if (lastResult_.empty() && flx_->Rows() > 1) {
+        clsGrid grid;
+        const std::int16_t last = static_cast<std::int16_t>(flx_->Rows() - 1);
+        const std::string amount = grid.sGetGridColValue(*flx_, last, "金额");
+        if (!amount.empty()) {
+            clsFunction fn;
+            const double total = std::stod(amount);
+            text += "    金额合计：" + QLocale(QLocale::Chinese, QLocale::China).toString(total, 'f', 2).toStdString() +
+                    " 元    大写：" + fn.sConvertMoneyX(total);
+        }
+    }
+    summary_->setText(q(text));
+}
+
+}  // namespace Palvo::demo

@@ -1,0 +1,67 @@
+// 销售查询: the sales query form. The user's saved queries (查询打印设置)
+// give the shown columns, the sort order and the totals; the combos narrow the
+// rows; the grid is filled by clsGrid::sFillTable.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <QWidget>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace Palvo::qt {
+class ComboBox;
+class FlexGrid;
+class Form;
+}  // namespace Palvo::qt
+
+namespace Palvo::demo {
+
+class SalesQuery : public QWidget {
+public:
+    explicit SalesQuery(QWidget* parent = nullptr);
+    ~SalesQuery() override;
+
+    /// The statement the last query ran ("" before the first).
+    const std::string& lastSql() const { return lastSql_; }
+    /// What sFillTable returned for the last query.
+    const std::string& lastResult() const { return lastResult_; }
+
+    QComboBox* cmbType() const { return cmbType_; }
+    QComboBox* comboDw() const { return comboDw_; }
+    QComboBox* cmbGoods() const { return cmbGoods_; }
+    QDateEdit* dateFrom() const { return from_; }
+    QDateEdit* dateTo() const { return to_; }
+    QPushButton* cmdFind() const { return cmdFind_; }
+    QTableWidget* grid() const { return table_; }
+    QLabel* summary() const { return summary_; }
+
+    /// 查询: builds the statement from the saved query and the conditions and fills the grid.
+    void runQuery();
+
+private:
+    std::string whereClause() const;
+    void showSummary();
+
+    std::unique_ptr<qt::Form> host_;  // the query initialisers take the form and leave it alone
+    QComboBox* cmbType_;
+    QComboBox* comboDw_;
+    QComboBox* cmbSj_;
+    QComboBox* cmbGoods_;
+    QDateEdit* from_;
+    QDateEdit* to_;
+    QPushButton* cmdFind_;
+    QTableWidget* table_;
+    QLabel* summary_;
+    std::unique_ptr<qt::ComboBox> type_, dw_, sj_, goods_;
+    std::unique_ptr<qt::FlexGrid> flx_;
+    std::string lastSql_;
+    std::string lastResult_;
+};
+
+}  // namespace Palvo::demo

@@ -1,0 +1,183 @@
+#include "apps/demo/tour.h"
+
+#include <ostream>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "apps/demo/customer_form.h"
+#include "apps/demo/main_window.h"
+#include "apps/demo/sales_query.h"
+#include "palvo/session.h"
+
+namespace Palvo::demo {
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+QWidget* frameOf(QWidget* child) {
+    for (QWidget* w = child; w != nullptr; w = w->parentWidget()) {
+        if (qobject_cast<QMdiSubWindow*>(w)) return w;
+    }
+    return child;
+}
+
+QMessageBox::Icon iconOf(int style) {
+    switch (style & 0x70) {
+        case 16: return QMessageBox::Critical;
+        case 32: return QMessageBox::Question;
+        case 48: return QMessageBox::Warning;
+        case 64: return QMessageBox::Information;
+        default: return QMessageBox::NoIcon;
+    }
+}
+
+}  // namespace
+
+bool saveScreenshot(QWidget* widget, const QString& path) {
+    settle();
+    const QPixmap shot = widget->grab();
+    return !shot.isNull() && shot.save(path, "PNG");
+}
+
+void typeInto(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &release);
+    }
+}
+
+int TourMessageBox::show(const std::string& text, int style, const std::string& title) {
+    texts_.push_back(text);
+    QMessageBox box(iconOf(style), QString::fromStdString(title), QString::fromStdString(text), QMessageBox::NoButton,
+                    parent_);
+    const bool question = (style & 7) == vbYesNo || (style & 7) == vbYesNoCancel;
+    if (question) {
+        box.addButton(QMessageBox::Yes);
+        box.setDefaultButton(box.addButton(QMessageBox::No));
+    } else {
+        box.addButton(QMessageBox::Ok);
+    }
+    box.show();
+    const QString file = QDir(outDir_).filePath(QString("message_%1.png").arg(texts_.size()));
+    if (saveScreenshot(&box, file)) files_.push_back(file);
+    box.close();
+    return question ? vbNo : vbOK;
+}
+
+int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
+    QDir().mkpath(outDir);
+    auto messages = std::make_shared<TourMessageBox>(&window, outDir);
+    ScopedMessageBox scoped(messages);
+    std::vector<QString> shots;
+    bool ok = true;
+    auto shoot = [&](QWidget* w, const char* name, const char* what) {
+        const QString file = QDir(outDir).filePath(name);
+        const bool saved = saveScreenshot(w, file);
+        ok = ok && saved;
+        if (saved) shots.push_back(file);
+        log << (saved ? "  screenshot " : "  FAILED screenshot ") << file.toStdString() << "  (" << what << ")\n";
+    };
+    auto step = [&log](const std::string& what) { log << what << "\n"; };
+
+    step("主窗口");
+    shoot(&window, "main.png", "主窗口");
+
+    step("基础资料 → 客户资料");
+    window.customersAction()->trigger();
+    auto* customers = dynamic_cast<CustomerForm*>(window.mdi()->activeSubWindow()->widget());
+    if (customers == nullptr || !customers->initResult().empty()) {
+        log << "  the customer form did not initialise: " << (customers ? customers->initResult() : "") << "\n";
+        return 1;
+    }
+    shoot(frameOf(customers), "customers.png", "客户资料, browsing");
+
+    step("新增 a customer, first without a name");
+    customers->button("cmdAdd")->click();
+    typeInto(customers->box(0), "C0061");
+    typeInto(customers->box(2), "02");
+    typeInto(customers->box(3), "上海市淮海中路288号");
+    typeInto(customers->box(4), "021-63218888");
+    customers->box(5)->clear();
+    typeInto(customers->box(5), "15x0000");  // the key filter swallows the letter
+    typeInto(customers->box(7), "文具批发，月结30天");
+    shoot(frameOf(customers), "customers_new.png", "客户资料, entering");
+    customers->button("cmdSave")->click();
+    log << "  保存 → " << (messages->texts().empty() ? "(no message)" : messages->texts().back()) << "\n";
+    typeInto(customers->box(1), "明光文具有限公司");
+    customers->button("cmdSave")->click();
+    const bool saved = customers->mode() == CustomerForm::Mode::Browse;
+    log << "  保存 → " << (saved ? "saved" : "not saved") << "\n";
+    ok = ok && saved;
+    ResultTable row = sessionConnection().Query(
+        "select 客户编号, 名称, 单位编号, 信用额度, 地址 from 客户 where 客户编号='C0061'");
+    if (row.rowCount() == 1) {
+        log << "  row: ";
+        for (std::size_t c = 0; c < row.columns.size(); ++c) log << (c ? " | " : "") << row.at(0, c).toText();
+        log << "\n";
+    } else {
+        log << "  the row C0061 is missing\n";
+        ok = false;
+    }
+    shoot(frameOf(customers), "customers_saved.png", "客户资料, saved");
+
+    step("删除 C0001, which has sales");
+    customers->showRow(1);
+    customers->button("cmdDelete")->click();
+    log << "  删除 → " << (messages->texts().empty() ? "(no message)" : messages->texts().back()) << "\n";
+
+    step("查询 → 销售查询");
+    window.salesAction()->trigger();
+    auto* sales = dynamic_cast<SalesQuery*>(window.mdi()->activeSubWindow()->widget());
+    if (sales == nullptr) return 1;
+    sales->cmbType()->setCurrentText("销售明细");
+    sales->cmdFind()->click();
+    log << "  " << sales->lastSql() << "\n  " << sales->summary()->text().toStdString() << "\n";
+    shoot(frameOf(sales), "sales.png", "销售查询, 销售明细");
+    sales->cmbType()->setCurrentText("客户销售");
+    sales->cmbGoods()->setCurrentText("打印纸");
+    sales->cmdFind()->click();
+    log << "  " << sales->lastSql() << "\n  " << sales->summary()->text().toStdString() << "\n";
+    sales->grid()->scrollToBottom();  // the 合计 row
+    shoot(frameOf(sales), "sales_by_customer.png", "销售查询, 客户销售 of 打印纸");
+    ok = ok && sales->lastResult().empty();
+
+    shoot(&window, "main_windows.png", "主窗口 with both windows");
+
+    step("帮助 → 关于");
+    QMessageBox* about = window.about();
+    about->show();
+    shoot(about, "about.png", "关于");
+    about->close();
+
+    for (const QString& f : messages->files()) shots.push_back(f);
+    for (const QString& f : shots) {
+        const QImage image(f);
+        if (image.isNull() || image.width() == 0 || image.height() == 0) {
+            log << "  not a valid PNG: " << f.toStdString() << "\n";
+            ok = false;
+        }
+    }
+    log << shots.size() << " screenshots in " << outDir.toStdString() << "; " << messages->texts().size()
+        << " message boxes\n";
+    return ok ? 0 : 1;
+}
+
+}  // namespace Palvo::demo

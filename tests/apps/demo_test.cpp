@@ -1,0 +1,280 @@
+// The demo application's windows, driven offscreen through their real widgets
+// on a fresh sample database.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "apps/demo/customer_form.h"
+#include "apps/demo/demo_session.h"
+#include "apps/demo/main_window.h"
+#include "apps/demo/sales_query.h"
+#include "apps/demo/tour.h"
+#include "palvo/memory_msgbox.h"
+#include "palvo/session.h"
+
+namespace Palvo::demo {
+namespace {
+
+class QtApplication : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (QApplication::instance() == nullptr) app_ = std::make_unique<QApplication>(argc_, argv_);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[16] = "demo_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] ::testing::Environment* const kQtApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+class Demo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        conn = startSession(dir.filePath("demo.db").toStdString());
+        window = std::make_unique<MainWindow>();
+        window->resize(1200, 780);
+        window->show();
+        installMessageBox(messages);
+    }
+    void TearDown() override {
+        installMessageBox(nullptr);
+        window.reset();
+        session().oConn.reset();
+    }
+
+    CustomerForm* openCustomers() {
+        window->customersAction()->trigger();
+        QApplication::processEvents();
+        return dynamic_cast<CustomerForm*>(window->mdi()->activeSubWindow()->widget());
+    }
+    SalesQuery* openSales() {
+        window->salesAction()->trigger();
+        QApplication::processEvents();
+        return dynamic_cast<SalesQuery*>(window->mdi()->activeSubWindow()->widget());
+    }
+    ResultTable query(const std::string& sql) { return conn->Query(sql); }
+    std::int64_t count(const std::string& sql) { return query(sql).at(0, 0).toInt64(); }
+    // Types a new customer C0061 with every field but the name.
+    void typeNewCustomer(CustomerForm& f) {
+        QTest::mouseClick(f.button("cmdAdd"), Qt::LeftButton);
+        QTest::keyClicks(f.box(0), "C0061");
+        QTest::keyClicks(f.box(2), "02");
+        typeInto(f.box(3), "上海市淮海中路288号");  // QTest::keyClicks takes ASCII only
+        QTest::keyClicks(f.box(4), "021-63218888");
+        f.box(5)->clear();
+        QTest::keyClicks(f.box(5), "150000");
+        f.box(6)->setText("2004-06-18");
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<Connection> conn;
+    std::unique_ptr<MainWindow> window;
+    std::shared_ptr<memory::ScriptedMessageBox> messages = std::make_shared<memory::ScriptedMessageBox>();
+};
+
+TEST_F(Demo, TheSampleDatabaseIsWrittenOnFirstStart) {
+    EXPECT_EQ(count("select count(*) from 客户"), 60);
+    EXPECT_EQ(count("select count(*) from 商品"), 12);
+    EXPECT_EQ(count("select count(*) from 销售"), 300);
+    EXPECT_EQ(count("select count(*) from 销售查询"), 300) << "every sale joins its customer and goods";
+    EXPECT_EQ(count("select count(*) from B_单位"), 4);
+    EXPECT_EQ(count("select count(*) from 客户 where 单位编号 not in (select 单位编号 from B_单位)"), 0);
+    EXPECT_EQ(count("select count(distinct 名称) from 客户"), 60) << "名称 is checked as unique by the form";
+    EXPECT_EQ(count("select count(distinct 查询名) from 查询打印设置 where 用户名='张伟' and 表名='销售查询'"), 2);
+}
+
+TEST_F(Demo, EntryFormFollowsTheConventionAndRegistersItsLookup) {
+    CustomerForm* f = openCustomers();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->initResult(), "");
+    EXPECT_EQ(f->label(0)->property("Tag").toString(), "2客户编号");
+    EXPECT_EQ(f->box(2)->property("Tag").toString(), "B_单位,单位编号");
+    EXPECT_TRUE(f->label(2)->font().underline()) << "a lookup label is a link";
+    EXPECT_EQ(f->fieldTypes()[5], "2");
+    EXPECT_EQ(f->fieldTypes()[6], "3");
+    EXPECT_EQ(count("select count(*) from 更新表记录 where 主表='B_单位' and 主表字段='单位编号' and 附表='客户' and "
+                    "附表字段='单位编号'"),
+              1);
+    EXPECT_EQ(f->box(0)->text(), "C0001") << "the first customer is shown";
+    EXPECT_FALSE(f->box(0)->isEnabled()) << "browse state";
+}
+
+TEST_F(Demo, KeysAreFilteredByColumnType) {
+    CustomerForm* f = openCustomers();
+    ASSERT_NE(f, nullptr);
+    QTest::mouseClick(f->button("cmdAdd"), Qt::LeftButton);
+    f->box(5)->clear();
+    QTest::keyClicks(f->box(5), "12a3.456");
+    EXPECT_EQ(f->box(5)->text(), "123.45") << "decimal(12,2): no letters, two decimals";
+    QTest::keyClicks(f->box(0), "C000123456789");
+    EXPECT_EQ(f->box(0)->text(), "C000123456") << "varchar(10)";
+    typeInto(f->box(1), QString(30, QChar(0x4E2D)));
+    EXPECT_EQ(f->box(1)->text(), QString(25, QChar(0x4E2D))) << "nvarchar(50): 25 double-byte characters";
+    f->box(6)->clear();
+    QTest::keyClicks(f->box(6), "2004");
+    typeInto(f->box(6), "年");
+    QTest::keyClicks(f->box(6), "-06-18");
+    EXPECT_EQ(f->box(6)->text(), "2004-06-18");
+}
+
+TEST_F(Demo, ARecordEnteredThroughTheWidgetsIsSavedAndLogged) {
+    CustomerForm* f = openCustomers();
+    ASSERT_NE(f, nullptr);
+    typeNewCustomer(*f);
+    typeInto(f->box(1), "明光文具有限公司");
+    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    EXPECT_TRUE(messages->messages().empty()) << messages->last().text;
+    EXPECT_EQ(f->mode(), CustomerForm::Mode::Browse);
+
+    ResultTable row = query("select 名称, 单位编号, 地址, 电话, 信用额度, 建档日期 from 客户 where 客户编号='C0061'");
+    ASSERT_EQ(row.rowCount(), 1u);
+    EXPECT_EQ(row.at(0, 0).toText(), "明光文具有限公司");
+    EXPECT_EQ(row.at(0, 1).toText(), "02");
+    EXPECT_EQ(row.at(0, 2).toText(), "上海市淮海中路288号");
+    EXPECT_EQ(row.at(0, 3).toText(), "021-63218888");
+    EXPECT_EQ(row.at(0, 4).toDouble(), 150000.0);
+    EXPECT_EQ(row.at(0, 5).toText(), "2004-06-18");
+
+    ResultTable log = query("select 语句, 接收单位, 发送单位 from SendSql");
+    ASSERT_EQ(log.rowCount(), 1u);
+    EXPECT_EQ(log.at(0, 0).toText().rfind("insert into 客户(", 0), 0u) << log.at(0, 0).toText();
+    EXPECT_EQ(log.at(0, 1).toText(), ",01,02,03,") << "the receivers of frm客户 at the head unit";
+    EXPECT_EQ(log.at(0, 2).toText(), "00");
+
+    EXPECT_EQ(f->box(0)->text(), "C0061") << "the saved record stays on the form";
+    const QString shot = dir.filePath("customer.png");
+    ASSERT_TRUE(saveScreenshot(window->mdi()->activeSubWindow(), shot));
+    const QImage image(shot);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GT(image.width(), 400);
+    EXPECT_GT(image.height(), 300);
+}
+
+TEST_F(Demo, ValidationMessagesGoThroughTheMessageBoxAndNothingIsSaved) {
+    CustomerForm* f = openCustomers();
+    ASSERT_NE(f, nullptr);
+    typeNewCustomer(*f);
+    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    ASSERT_EQ(messages->messages().size(), 1u);
+    EXPECT_EQ(messages->last().text, "此处不能为空，请填入文本！");
+    EXPECT_EQ(messages->last().style, 48);
+    EXPECT_EQ(messages->last().title, kMsgTitle);
+    EXPECT_EQ(f->mode(), CustomerForm::Mode::Add);
+
+    typeInto(f->box(1), "明光文具有限公司");
+    f->box(2)->setText("09");
+    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    EXPECT_EQ(messages->last().text, "字段 单位编号 的值在基础表中不存在！");
+
+    f->box(2)->setText("02");
+    f->box(0)->setText("C0001");
+    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    EXPECT_NE(messages->last().text.find("C0001"), std::string::npos) << messages->last().text;
+    EXPECT_NE(messages->last().text.find("的记录已经存在，不能重复添加！"), std::string::npos);
+    EXPECT_EQ(count("select count(*) from 客户"), 60);
+}
+
+TEST_F(Demo, ChangingACustomerCodeCascadesToTheSales) {
+    CustomerForm* f = openCustomers();
+    ASSERT_NE(f, nullptr);
+    const std::int64_t sales = count("select count(*) from 销售 where 客户编号='C0001'");
+    ASSERT_GT(sales, 0);
+    f->showRow(1);
+    QTest::mouseClick(f->button("cmdEdit"), Qt::LeftButton);
+    f->box(0)->setText("C0901");
+    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    EXPECT_TRUE(messages->messages().empty()) << messages->last().text;
+    EXPECT_EQ(count("select count(*) from 客户 where 客户编号='C0901'"), 1);
+    EXPECT_EQ(count("select count(*) from 销售 where 客户编号='C0001'"), 0);
+    EXPECT_EQ(count("select count(*) from 销售 where 客户编号='C0901'"), sales);
+    EXPECT_EQ(count("select count(*) from SendSql where 语句 like 'update 销售 set 客户编号=%'"), 1);
+}
+
+TEST_F(Demo, ACustomerWithSalesCannotBeDeletedOneWithoutCan) {
+    CustomerForm* f = openCustomers();
+    ASSERT_NE(f, nullptr);
+    f->showRow(1);
+    QTest::mouseClick(f->button("cmdDelete"), Qt::LeftButton);
+    ASSERT_EQ(messages->messages().size(), 1u);
+    EXPECT_EQ(messages->last().text, "销售 表中用到了字段 客户编号 的值，不能删除！");
+    EXPECT_EQ(count("select count(*) from 客户 where 客户编号='C0001'"), 1);
+
+    typeNewCustomer(*f);
+    typeInto(f->box(1), "明光文具有限公司");
+    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    ASSERT_EQ(count("select count(*) from 客户 where 客户编号='C0061'"), 1);
+    messages->answerYes();
+    QTest::mouseClick(f->button("cmdDelete"), Qt::LeftButton);
+    EXPECT_EQ(messages->last().style, vbYesNo + vbQuestion + vbDefaultButton2);
+    EXPECT_EQ(count("select count(*) from 客户 where 客户编号='C0061'"), 0);
+}
+
+TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
+    SalesQuery* s = openSales();
+    ASSERT_NE(s, nullptr);
+    EXPECT_GE(s->cmbType()->findText("销售明细"), 0);
+    EXPECT_EQ(s->comboDw()->currentText(), "全部");
+    EXPECT_EQ(s->cmbGoods()->count(), 13) << "全部 and the twelve goods";
+    s->cmbType()->setCurrentText("销售明细");
+    QTest::mouseClick(s->cmdFind(), Qt::LeftButton);
+    EXPECT_EQ(s->lastResult(), "");
+    QTableWidget* g = s->grid();
+    ASSERT_EQ(g->rowCount(), 302) << "heading, 300 sales, 合计";
+    EXPECT_EQ(g->item(0, 0)->text(), "序号");
+    EXPECT_EQ(g->item(0, 1)->text(), "单据号");
+    EXPECT_EQ(g->item(300, 0)->text(), "300");
+    EXPECT_EQ(g->item(301, 0)->text(), "合计");
+    int amount = -1;
+    for (int c = 0; c < g->columnCount(); ++c) {
+        if (g->item(0, c) && g->item(0, c)->text() == "金额") amount = c;
+    }
+    ASSERT_GT(amount, 0);
+    const double expected = query("select sum(金额) from 销售").at(0, 0).toDouble();
+    EXPECT_NEAR(g->item(301, amount)->text().toDouble(), expected, 0.005);
+    EXPECT_NE(s->summary()->text().indexOf("共有 300 条记录！"), -1);
+    EXPECT_NE(s->lastSql().find("order by 日期 asc"), std::string::npos) << s->lastSql();
+
+    s->comboDw()->setCurrentText("上海分公司");
+    QTest::mouseClick(s->cmdFind(), Qt::LeftButton);
+    const std::int64_t shanghai = count("select count(*) from 销售查询 where 单位编号='02'");
+    EXPECT_EQ(g->rowCount(), static_cast<int>(shanghai) + 2);
+}
+
+TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {
+    installMessageBox(nullptr);
+    std::ostringstream log;
+    const QString out = dir.filePath("tour");
+    EXPECT_EQ(runTour(*window, out, log), 0) << log.str();
+    for (const char* name : {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png",
+                             "message_1.png"}) {
+        const QImage image(QDir(out).filePath(name));
+        EXPECT_FALSE(image.isNull()) << name;
+        EXPECT_GT(image.width() * image.height(), 0) << name;
+    }
+    EXPECT_NE(log.str().find("row: C0061 | 明光文具有限公司"), std::string::npos) << log.str();
+}
+
+}  // namespace
+}  // namespace Palvo::demo
