@@ -1,0 +1,42 @@
+// `palvo init --sample` writes the shared sample; a second run adds nothing.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <sstream>
+
+#include "apps/cli/cli.h"
+#include "palvo/sqlite.h"
+
+namespace Palvo {
+namespace {
+
+TEST(SampleData, PalvoInitSampleWritesItOnceAndTheCliReadsIt) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string db = dir.filePath("sample.db").toStdString();
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::run({"init", "--db", db, "--sample"}, out, err), 0) << err.str();
+    EXPECT_NE(out.str().find("created 查询打印设置"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("sample data in " + db), std::string::npos);
+    ASSERT_EQ(cli::run({"init", "--db", db, "--sample"}, out, err), 0) << err.str();
+
+    sqlite::Connection conn;
+    conn.Open(db);
+    auto count = [&](const std::string& sql) { return conn.Query(sql).at(0, 0).toInt64(); };
+    EXPECT_EQ(count("select count(*) from 客户"), 60) << "the second run wrote nothing";
+    EXPECT_EQ(count("select count(*) from 销售"), 300);
+    EXPECT_EQ(count("select count(*) from 更新表记录"), 1);
+    EXPECT_EQ(count("select count(*) from 查询打印设置"), 17);
+
+    std::ostringstream call;
+    ASSERT_EQ(cli::run({"call", "--db", db, "--user", "张伟", "clsDatabase.sGetField", "销售查询", "普通查询", "客户销售",
+                        "排序"},
+                       call, err),
+              0)
+        << err.str();
+    EXPECT_EQ(call.str(), "客户名称 asc,日期 desc\n");
+}
+
+}  // namespace
+}  // namespace Palvo
