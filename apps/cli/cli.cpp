@@ -24,6 +24,11 @@ const char* kUsage =
     "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] CLASS.METHOD [ARG...]\n"
     "  calls one library method by name (palvo call --list shows them).\n";
 
+// "--x" is an option; "-- comment\nselect ..." is a statement that starts with a comment.
+bool looksLikeOption(const std::string& a) {
+    return a.size() > 2 && a.rfind("--", 0) == 0 && a.find_first_of(" \t\r\n") == std::string::npos;
+}
+
 std::string cell(const Value& v) { return v.isNull() ? "NULL" : v.toText(); }
 
 int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -36,7 +41,7 @@ int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream
             (a == "--db" ? options.db : options.odbc) = args[++i];
         } else if (a == "--types") {
             types = true;
-        } else if (statement.empty() && !(a.size() > 2 && a.rfind("--", 0) == 0)) {
+        } else if (statement.empty() && !looksLikeOption(a)) {
             statement = a;
         } else {
             err << kUsage;

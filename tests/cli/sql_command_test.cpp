@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "apps/cli/cli.h"
+
+namespace Palvo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome palvo(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    int status = run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+class SqlCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("palvo_sql_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        db_ = (dir_ / "new.db").string();
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    fs::path dir_;
+    std::string db_;
+};
+
+TEST_F(SqlCommand, CreatesTheFileAndPrintsRowsAffected) {
+    ASSERT_FALSE(fs::exists(db_));
+    auto r = palvo({"sql", "--db", db_, "create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(db_));
+    r = palvo({"sql", "--db", db_, "insert into 客户 select 'C1', N'华北', 1.5 union all select 'C2', null, 2"});
+    EXPECT_EQ(r.out, "2\n");
+    r = palvo({"sql", "--db", db_, "update 客户 set 额度 = 额度 + 1"});
+    EXPECT_EQ(r.out, "2\n");
+}
+
+TEST_F(SqlCommand, QueryPrintsHeaderRowsAndNull) {
+    palvo({"sql", "--db", db_, "create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))"});
+    palvo({"sql", "--db", db_, "insert into 客户 values ('C1', N'华北', 1.5)"});
+    palvo({"sql", "--db", db_, "insert into 客户 values ('C2', null, 20)"});
+    auto r = palvo({"sql", "--db", db_, "select 编号, 名称, 额度 from 客户 order by 编号"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "编号\t名称\t额度\nC1\t华北\t1.5\nC2\tNULL\t20\n");
+    r = palvo({"sql", "--types", "--db", db_, "select top 0 编号, 名称, 额度 from 客户"});
+    EXPECT_EQ(r.out, "编号\t名称\t额度\n200\t202\t131\n");
+    // a leading comment still makes a query
+    r = palvo({"sql", "--db", db_, "-- count\nselect count(*) as n from 客户"});
+    EXPECT_EQ(r.out, "n\n2\n");
+}
+
+TEST_F(SqlCommand, ErrorsGoToStandardErrorWithStatusOne) {
+    auto r = palvo({"sql", "--db", db_, "select * from 没有的表"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("没有的表"), std::string::npos) << r.err;
+    r = palvo({"sql", "--db", db_, "select top 10 percent * from t"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("PERCENT"), std::string::npos) << r.err;
+}
+
+TEST(SqlUsage, BadCommandLinesExitWithTwo) {
+    const std::vector<std::vector<std::string>> bad = {
+        {}, {"sql"}, {"sql", "--db"}, {"sql", "--db", "a.db", "--odbc", "DSN=x", "select 1"},
+        {"sql", "select 1", "select 2"}, {"sql", "--nosuch", "select 1"}, {"nosuch"}, {"init"},
+        {"init", "--sample"},
+    };
+    for (const auto& args : bad) {
+        std::ostringstream out, err;
+        EXPECT_EQ(run(args, out, err), 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(err.str().find("usage"), std::string::npos);
+    }
+}
+
+TEST_F(SqlCommand, InitCreatesTheHostTablesOnce) {
+    auto r = palvo({"init", "--db", db_});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* t : {"查询打印设置", "更新表记录", "SendSql", "编辑权限", "B_单位"}) {
+        EXPECT_NE(r.out.find(std::string("created ") + t), std::string::npos) << t;
+    }
+    r = palvo({"init", "--db", db_});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(palvo({"sql", "--db", db_, "select count(*) as n from syscolumns where object_name(id)='SendSql'"}).out,
+              "n\n8\n");
+}
+
+TEST(ReturnsRows, TellsQueriesFromOtherStatements) {
+    struct Case {
+        const char* sql;
+        bool rows;
+    } cases[] = {{"select 1", true},   {"  SELECT 1", true},      {"/* x */ select 1", true},
+                 {"((select 1))", true}, {"insert into t select 1", false}, {"update t set a=1", false},
+                 {"selected", false},  {"", false}};
+    for (const auto& c : cases) EXPECT_EQ(returnsRows(c.sql), c.rows) << c.sql;
+}
+
+}  // namespace
+}  // namespace Palvo::cli
