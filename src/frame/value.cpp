@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 
 #include "palvo/error.h"
 
@@ -173,25 +174,43 @@ std::string formatNumber(double d) {
     if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
     if (d == 0) return "0";
     // Fifteen significant digits, as the host platform shows a double: 0.1 + 0.2 is 0.3.
+    // The shortest digits that read back as d are those digits whenever there are at
+    // most fifteen of them (a normal double carries more than fifteen), and they come cheaper.
     char buf[40];
-    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
-    std::string_view s(buf, static_cast<std::size_t>(r.ptr - buf));
-    auto epos = s.find('e');
-    std::string_view mant = s.substr(0, epos);
-    if (mant.find('.') != std::string_view::npos) {
-        while (!mant.empty() && mant.back() == '0') mant.remove_suffix(1);
-        if (!mant.empty() && mant.back() == '.') mant.remove_suffix(1);
+    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+    std::string_view sci(buf, static_cast<std::size_t>(r.ptr - buf));
+    std::string digits;
+    for (char c : sci.substr(0, sci.find('e'))) {
+        if (c >= '0' && c <= '9') digits += c;
     }
-    std::string out(mant);
-    if (epos != std::string_view::npos) {
-        // "1e+15" reads "1E+15" on the platform, "1e-05" "1E-05": at least two exponent digits
-        std::string_view exp = s.substr(epos + 1);
-        char sign = exp.empty() ? '+' : exp[0];
-        if (sign == '+' || sign == '-') exp.remove_prefix(1);
-        while (exp.size() > 2 && exp[0] == '0') exp.remove_prefix(1);
-        out += 'E';
-        out += sign == '-' ? '-' : '+';
-        out += exp;
+    // Subnormal doubles carry fewer digits, so their shortest form says less than fifteen digits do.
+    if (digits.size() > 15 || std::fabs(d) < std::numeric_limits<double>::min()) {
+        r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, 14);
+        sci = std::string_view(buf, static_cast<std::size_t>(r.ptr - buf));
+        digits.clear();
+        for (char c : sci.substr(0, sci.find('e'))) {
+            if (c >= '0' && c <= '9') digits += c;
+        }
+    }
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    int exp = 0;
+    std::from_chars(sci.data() + sci.find('e') + (sci[sci.find('e') + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exp);
+    std::string out = d < 0 ? "-" : "";
+    const int n = static_cast<int>(digits.size());
+    if (exp < -4 || exp >= 15) {
+        // "1E+15", "1E-05": at least two exponent digits, as the platform writes them
+        out += digits[0];
+        if (n > 1) out.append(".").append(digits, 1);
+        out += exp < 0 ? "E-" : "E+";
+        const int a = exp < 0 ? -exp : exp;
+        if (a < 10) out += '0';
+        out += std::to_string(a);
+    } else if (exp < 0) {
+        out.append("0.").append(static_cast<std::size_t>(-exp - 1), '0').append(digits);
+    } else if (n <= exp + 1) {
+        out.append(digits).append(static_cast<std::size_t>(exp + 1 - n), '0');
+    } else {
+        out.append(digits, 0, static_cast<std::size_t>(exp + 1)).append(".").append(digits, static_cast<std::size_t>(exp + 1));
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #include "src/util/conversions.h"
 
+#include <charconv>
 #include <iconv.h>
 
 #include <cerrno>
@@ -267,14 +268,16 @@ std::string formatDate(const DateTime& d, std::string_view pattern) {
         std::size_t run = 1;
         while (i + run < pattern.size() && lower(pattern[i + run]) == c) ++run;
         auto put = [&](int v, bool twoDigits) {
-            std::snprintf(buf, sizeof buf, twoDigits ? "%02d" : "%d", v);
-            out += buf;
+            if (twoDigits && v >= 0 && v < 10) out += '0';
+            auto r = std::to_chars(buf, buf + sizeof buf, v);
+            out.append(buf, r.ptr);
         };
         switch (c) {
             case 'y':
                 if (run >= 4) {
-                    std::snprintf(buf, sizeof buf, "%04d", d.year);
-                    out += buf;
+                    for (int y = d.year < 0 ? 0 : d.year, scale = 1000; scale > 0; scale /= 10) {
+                        out += static_cast<char>('0' + (y / scale) % 10);
+                    }
                     run = 4;
                 } else if (run >= 2) {
                     put(d.year % 100, true);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "palvo/error.h"
 
 namespace Palvo {
@@ -73,6 +75,34 @@ TEST(DateTime, SerialNumberMatchesTheHostPlatform) {
     EXPECT_DOUBLE_EQ(Value(DateTime{1899, 12, 30}).toDouble(), 0.0);
     EXPECT_DOUBLE_EQ(Value(DateTime{2000, 1, 1}).toDouble(), 36526.0);
     EXPECT_DOUBLE_EQ(Value(DateTime{2000, 1, 1, 12}).toDouble(), 36526.5);
+}
+
+}  // namespace
+}  // namespace Palvo
+
+namespace Palvo {
+namespace {
+
+// Every double shows the digits the platform's fifteen-digit form gives.
+TEST(FormatNumber, AgreesWithFifteenSignificantDigitsEverywhere) {
+    const double samples[] = {1,       -1,       10,          100,        1000,     123456789012345.0, 1e15,
+                              1e16,    1.5e15,   0.1,         0.2 + 0.1,  1.0 / 3,  2.0 / 3,           0.0001,
+                              0.00001, 1.25e-7,  -9.87654321e-300, 1.7976931348623157e308, 4.9e-324,
+                              12.25,   3.5,      99999999999999.9, 999999999999999.0, 0.000123456789012345678};
+    for (double d : samples) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.15G", d);
+        std::string expected(buf);
+        // the platform trims zeros of the mantissa and writes the exponent with at least two digits
+        auto e = expected.find('E');
+        std::string mant = expected.substr(0, e), exp = e == std::string::npos ? "" : expected.substr(e);
+        if (mant.find('.') != std::string::npos) {
+            while (mant.back() == '0') mant.pop_back();
+            if (mant.back() == '.') mant.pop_back();
+        }
+        if (!exp.empty() && exp.size() > 4 && exp[2] == '0') exp.erase(2, 1);
+        EXPECT_EQ(formatNumber(d), mant + exp) << buf;
+    }
 }
 
 }  // namespace
