@@ -93,17 +93,8 @@ bool exempt(std::string_view notCheck, int i) {
 }
 
 std::string fieldTypeCode(int adoType) {
+    if (isNumericType(adoType)) return "2";
     switch (adoType) {
-        case adSmallInt:
-        case adInteger:
-        case adSingle:
-        case adDouble:
-        case adCurrency:
-        case adBoolean:
-        case adUnsignedTinyInt:
-        case adBigInt:
-        case adNumeric:
-            return "2";
         case adDBTimeStamp:
             return "3";
         case adLongVarBinary:

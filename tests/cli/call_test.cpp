@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "apps/cli/cli.h"
+#include "tests/support/cli_run.h"
 #include "palvo/executor.h"
 #include "palvo/session.h"
 
@@ -14,18 +15,6 @@ namespace Palvo::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome palvo(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = run(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 class CallCommand : public ::testing::Test {
 protected:

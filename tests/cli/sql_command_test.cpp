@@ -5,23 +5,12 @@
 #include <sstream>
 
 #include "apps/cli/cli.h"
+#include "tests/support/cli_run.h"
 
 namespace Palvo::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome palvo(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = run(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 class SqlCommand : public ::testing::Test {
 protected:

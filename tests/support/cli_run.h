@@ -1,0 +1,24 @@
+// Runs the palvo tool in-process and keeps what it printed.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "apps/cli/cli.h"
+
+namespace Palvo::cli {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+inline Outcome palvo(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    int status = run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+}  // namespace Palvo::cli
