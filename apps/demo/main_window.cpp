@@ -95,8 +95,9 @@ QMessageBox* MainWindow::about() {
     box->setText("<b>Palvo 商务管理 演示版</b>");
     box->setInformativeText(
         "客户资料录入与销售查询的示例程序。<br>"
-        "录入窗体、查询设置、表格填充均由 Palvo 组件库完成；<br>"
-        "数据保存在内嵌数据库中（SQL Server 语法）。<br><br>"
+        "录入窗体、查询设置和表格填充<br>"
+        "均由 Palvo 组件库完成；<br>"
+        "数据保存在内嵌数据库中。<br><br>"
         "版本 0.1.0");
     box->setStandardButtons(QMessageBox::Ok);
     return box;
