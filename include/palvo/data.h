@@ -261,6 +261,8 @@ private:
     const ColumnInfo& column(std::size_t col) const;
     std::size_t indexOf(std::string_view name) const;
 
+    static constexpr std::size_t kBeforeFirst = static_cast<std::size_t>(-1);
+
     Connection* conn_ = nullptr;
     std::shared_ptr<Connection> keep_;
     ResultTable data_;

@@ -370,12 +370,13 @@ long Recordset::RecordCount() const {
 
 bool Recordset::Eof() const {
     requireOpen();
-    return pos_ >= data_.rowCount();
+    // before the first row (after MovePrevious from it) is BOF, not EOF
+    return data_.rowCount() == 0 || (pos_ != kBeforeFirst && pos_ >= data_.rowCount());
 }
 
 bool Recordset::Bof() const {
     requireOpen();
-    return data_.rowCount() == 0 || pos_ == static_cast<std::size_t>(-1);
+    return data_.rowCount() == 0 || pos_ == kBeforeFirst;
 }
 
 void Recordset::MoveFirst() {
@@ -388,7 +389,7 @@ void Recordset::MoveNext() {
     requireOpen();
     if (Eof()) noCurrentRecord();
     adding_ = false;
-    ++pos_;
+    pos_ = pos_ == kBeforeFirst ? 0 : pos_ + 1;
 }
 
 void Recordset::MoveLast() {
@@ -401,7 +402,7 @@ void Recordset::MovePrevious() {
     requireOpen();
     if (Bof()) noCurrentRecord();
     adding_ = false;
-    pos_ = pos_ == 0 ? static_cast<std::size_t>(-1) : pos_ - 1;
+    pos_ = pos_ == 0 ? kBeforeFirst : pos_ - 1;
 }
 
 long Recordset::AbsolutePosition() const {

@@ -1,0 +1,151 @@
+// The recordset walk and the connection's state rules, over a stub backend.
+#include "palvo/data.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "palvo/error.h"
+
+namespace Palvo {
+namespace {
+
+class StubConnection : public Connection {
+public:
+    ResultTable table;
+    std::vector<std::pair<std::string, std::vector<Value>>> executed;
+    int rollbacks = 0;
+    std::string backendName() const override { return "stub"; }
+    ~StubConnection() override { Close(); }
+
+protected:
+    void doOpen(const std::string&, const std::string&, const std::string&) override {}
+    void doClose() noexcept override {}
+    long doExecute(const std::string& sql, const std::vector<Value>& params) override {
+        executed.emplace_back(sql, params);
+        return 1;
+    }
+    ResultTable doQuery(const std::string&) override { return table; }
+    void doBegin() override {}
+    void doCommit() override {}
+    void doRollback() override { ++rollbacks; }
+};
+
+long errorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+class RecordsetWalk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        conn.table.columns = {ColumnInfo{"编号", adInteger, 4, 10, 255, "客户", "编号"},
+                              ColumnInfo{"Name]x", adVarWChar, 20, 255, 255, "客户", "Name]x"}};
+        conn.table.cells = {Value(1), Value("甲"), Value(2), Value()};
+        conn.Open("stub");
+    }
+    StubConnection conn;
+};
+
+TEST_F(RecordsetWalk, ForwardAndBackwardWithBofAndEof) {
+    Recordset rs;
+    rs.Open("select", conn, adOpenStatic, adLockReadOnly);
+    EXPECT_EQ(rs.RecordCount(), 2);
+    EXPECT_FALSE(rs.Bof());
+    EXPECT_EQ(rs.Fields("name]X").Value().toText(), "甲");  // names compare without regard to case
+    rs.MoveNext();
+    EXPECT_TRUE(rs.Fields(1L).Value().isNull());
+    rs.MoveNext();
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_FALSE(rs.Bof());
+    EXPECT_EQ(errorNumber([&] { rs.Fields(0L).Value(); }), ErrorNumber::NoCurrentRecord);
+    EXPECT_EQ(errorNumber([&] { rs.MoveNext(); }), ErrorNumber::NoCurrentRecord);
+    rs.MoveFirst();
+    rs.MovePrevious();
+    EXPECT_TRUE(rs.Bof());
+    EXPECT_FALSE(rs.Eof());  // before the first row is not after the last
+    EXPECT_EQ(rs.AbsolutePosition(), 0);
+    rs.MoveNext();
+    EXPECT_EQ(rs.Fields(0L).Value().toText(), "1");
+    EXPECT_EQ(rs.AbsolutePosition(), 1);
+}
+
+TEST_F(RecordsetWalk, StateErrors) {
+    Recordset rs;
+    EXPECT_EQ(errorNumber([&] { rs.RecordCount(); }), ErrorNumber::ObjectClosed);
+    rs.Open("select", conn);
+    EXPECT_EQ(errorNumber([&] { rs.Open("select", conn); }), ErrorNumber::ObjectOpen);
+    EXPECT_EQ(errorNumber([&] { rs.Fields("没有"); }), ErrorNumber::ItemNotFound);
+    EXPECT_EQ(errorNumber([&] { rs.Fields(2L); }), ErrorNumber::ItemNotFound);
+    EXPECT_EQ(errorNumber([&] { rs.AddNew(); }), ErrorNumber::NotSupported);  // lock type unspecified
+    rs.Close();
+    EXPECT_EQ(rs.State(), adStateClosed);
+    conn.Close();
+    EXPECT_EQ(errorNumber([&] { rs.Open("select", conn); }), ErrorNumber::ObjectClosed);
+    EXPECT_EQ(errorNumber([&] { conn.Execute("x"); }), ErrorNumber::ObjectClosed);
+}
+
+TEST_F(RecordsetWalk, AddNewWritesOnlyAssignedFieldsAsParameters) {
+    Recordset rs;
+    rs.Open("select top 0", conn, adOpenStatic, adLockOptimistic);
+    rs.AddNew();
+    rs.Fields("Name]x") = Value("O'Neil");
+    rs.Update();
+    ASSERT_EQ(conn.executed.size(), 1u);
+    EXPECT_EQ(conn.executed[0].first, "insert into [客户] ([Name]]x]) values (?)");
+    EXPECT_EQ(conn.executed[0].second, std::vector<Value>{Value("O'Neil")});
+    EXPECT_EQ(rs.RecordCount(), 3);
+    EXPECT_EQ(rs.Fields(1L).Value().toText(), "O'Neil");  // the new row is current
+}
+
+TEST_F(RecordsetWalk, TransactionsRollBackUnlessCommittedAndDoNotNest) {
+    {
+        Transaction tx(conn);
+        EXPECT_EQ(errorNumber([&] { conn.BeginTrans(); }), ErrorNumber::NotSupported);
+    }
+    EXPECT_EQ(conn.rollbacks, 1);
+    EXPECT_FALSE(conn.InTransaction());
+    {
+        Transaction tx(conn);
+        tx.commit();
+    }
+    EXPECT_EQ(conn.rollbacks, 1);
+    conn.BeginTrans();
+    conn.Close();  // closing discards the open transaction
+    EXPECT_EQ(conn.rollbacks, 2);
+}
+
+TEST(DeclaredTypes, MetadataAsSqlServerReportsIt) {
+    struct Case {
+        const char* declared;
+        int type;
+        long size;
+        int precision;
+        int scale;
+    } cases[] = {
+        {"int", adInteger, 4, 10, 255},          {"decimal(18,2)", adNumeric, 19, 18, 2},
+        {"numeric", adNumeric, 19, 18, 0},       {"nvarchar(50)", adVarWChar, 50, 255, 255},
+        {"varchar(max)", adLongVarChar, 2147483647, 255, 255}, {"char", adChar, 1, 255, 255},
+        {"datetime", adDBTimeStamp, 16, 23, 3},  {"float(24)", adSingle, 4, 7, 255},
+        {" MONEY ", adCurrency, 8, 19, 255},     {"image", adLongVarBinary, 2147483647, 255, 255},
+        {"bit", adBoolean, 2, 255, 255},         {"tinyint", adUnsignedTinyInt, 1, 3, 255},
+    };
+    for (const auto& c : cases) {
+        ColumnInfo info;
+        ASSERT_TRUE(columnInfoForDeclaredType(c.declared, info)) << c.declared;
+        EXPECT_EQ(info.type, c.type) << c.declared;
+        EXPECT_EQ(info.definedSize, c.size) << c.declared;
+        EXPECT_EQ(info.precision, c.precision) << c.declared;
+        EXPECT_EQ(info.numericScale, c.scale) << c.declared;
+    }
+    ColumnInfo info;
+    EXPECT_FALSE(columnInfoForDeclaredType("geography", info));
+    EXPECT_FALSE(columnInfoForDeclaredType("decimal(18,2", info));
+}
+
+}  // namespace
+}  // namespace Palvo
