@@ -527,6 +527,9 @@ ResultTable Connection::doQuery(const std::string& sql) {
             auto hint = impl_->rowHints.find(st);
             std::size_t expect = hint != impl_->rowHints.end() ? hint->second + 1 : 256;
             table.cells.reserve(static_cast<std::size_t>(n) * expect);
+        } else if (table.cells.size() + static_cast<std::size_t>(n) > table.cells.capacity()) {
+            // Growing four-fold moves each cell about a third of a time instead of once.
+            table.cells.reserve(table.cells.capacity() * 4);
         }
         for (int c = 0; c < n; ++c) {
             appendCell(table.cells, st, c, kinds[static_cast<std::size_t>(c)],
