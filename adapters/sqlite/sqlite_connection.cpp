@@ -121,7 +121,7 @@ std::string decimalText(double d, int scale) {
 }
 
 // Appends the cell in place: building a Value and moving it in costs a tenth of a large read.
-void appendCell(std::vector<Value>& out, sqlite3_stmt* st, int col, CellKind kind, int scale) {
+void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int scale) {
     const int t = sqlite3_column_type(st, col);
     if (t == SQLITE_NULL) {
         out.emplace_back();
@@ -296,7 +296,6 @@ struct Connection::Impl {
     dialect::Translator translator{1024};
     std::unordered_map<std::string, sqlite3_stmt*> statements;
     std::deque<std::string> statementOrder;
-    std::unordered_map<sqlite3_stmt*, std::size_t> rowHints;  // rows of each statement's last query
     long timeoutSeconds = 30;
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
@@ -322,7 +321,6 @@ struct Connection::Impl {
         statementOrder.push_back(sql);
         while (statementOrder.size() > kStatementCacheSize) {
             auto old = statements.find(statementOrder.front());
-            rowHints.erase(old->second);
             sqlite3_finalize(old->second);
             statements.erase(old);
             statementOrder.pop_front();
@@ -333,7 +331,6 @@ struct Connection::Impl {
     void finalizeAll() noexcept {
         for (auto& [sql, st] : statements) sqlite3_finalize(st);
         statements.clear();
-        rowHints.clear();
         statementOrder.clear();
     }
 
@@ -520,26 +517,14 @@ ResultTable Connection::doQuery(const std::string& sql) {
     }
     impl_->startClock();
     int rc;
-    std::size_t rows = 0;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        if (rows == 0) {
-            // The row count of this statement's previous run saves the regrowth of a large result.
-            auto hint = impl_->rowHints.find(st);
-            std::size_t expect = hint != impl_->rowHints.end() ? hint->second + 1 : 256;
-            table.cells.reserve(static_cast<std::size_t>(n) * expect);
-        } else if (table.cells.size() + static_cast<std::size_t>(n) > table.cells.capacity()) {
-            // Growing four-fold moves each cell about a third of a time instead of once.
-            table.cells.reserve(table.cells.capacity() * 4);
-        }
         for (int c = 0; c < n; ++c) {
             appendCell(table.cells, st, c, kinds[static_cast<std::size_t>(c)],
                        scales[static_cast<std::size_t>(c)]);
         }
-        ++rows;
     }
     sqlite3_reset(st);
     if (rc != SQLITE_DONE) impl_->fail();
-    impl_->rowHints[st] = rows;
     for (int c = 0; c < n; ++c) {
         if (kinds[static_cast<std::size_t>(c)] == CellKind::Auto)
             inferColumn(table, static_cast<std::size_t>(c));

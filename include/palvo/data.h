@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
+#include <utility>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -73,10 +75,52 @@ struct ColumnInfo {
 /// "decimal(18,2)". Returns false when the type name is not known.
 bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info);
 
+/// The cells of a result, row-major, kept in fixed-size chunks: a large result
+/// never needs one huge block (which the allocator would map afresh, page by
+/// page, for every query) and growing it never moves a cell.
+class CellStore {
+public:
+    static constexpr std::size_t kChunkCells = 2048;
+
+    CellStore() = default;
+    CellStore(std::initializer_list<Value> cells) { *this = cells; }
+    CellStore& operator=(std::initializer_list<Value> cells) {
+        clear();
+        for (const auto& v : cells) push_back(v);
+        return *this;
+    }
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    Value& operator[](std::size_t i) { return chunks_[i / kChunkCells][i % kChunkCells]; }
+    const Value& operator[](std::size_t i) const { return chunks_[i / kChunkCells][i % kChunkCells]; }
+
+    template <class... Args>
+    Value& emplace_back(Args&&... args) {
+        if (size_ % kChunkCells == 0) {
+            chunks_.emplace_back();
+            chunks_.back().reserve(kChunkCells);
+        }
+        ++size_;
+        return chunks_.back().emplace_back(std::forward<Args>(args)...);
+    }
+    void push_back(Value v) { emplace_back(std::move(v)); }
+    /// Makes room in the chunk table for `cells` cells; the chunks come as they fill.
+    void reserve(std::size_t cells) { chunks_.reserve(cells / kChunkCells + 1); }
+    void clear() {
+        chunks_.clear();
+        size_ = 0;
+    }
+
+private:
+    std::vector<std::vector<Value>> chunks_;
+    std::size_t size_ = 0;
+};
+
 /// A fully read result: columns and row-major cells.
 struct ResultTable {
     std::vector<ColumnInfo> columns;
-    std::vector<Value> cells;
+    CellStore cells;
 
     std::size_t rowCount() const { return columns.empty() ? 0 : cells.size() / columns.size(); }
     const Value& at(std::size_t row, std::size_t col) const { return cells[row * columns.size() + col]; }

@@ -455,7 +455,7 @@ void Recordset::Update() {
     }
     if (table.empty()) throw Error(ErrorNumber::NotSupported, "No field of the new row was assigned.");
     conn_->ExecuteWith("insert into " + bracketed(table) + " (" + cols + ") values (" + marks + ")", params);
-    data_.cells.insert(data_.cells.end(), pending_.begin(), pending_.end());
+    for (auto& v : pending_) data_.cells.push_back(std::move(v));
     pos_ = data_.rowCount() - 1;
     adding_ = false;
     pending_.clear();
