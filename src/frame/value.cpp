@@ -177,6 +177,23 @@ std::string formatNumber(double d) {
     // The shortest digits that read back as d are those digits whenever there are at
     // most fifteen of them (a normal double carries more than fifteen), and they come cheaper.
     char buf[40];
+    const double mag = std::fabs(d);
+    if (mag >= 1e-4 && mag < 1e15) {
+        // In this range the platform writes plain digits; the shortest plain form is
+        // those digits whenever it has at most fifteen significant ones.
+        auto p = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
+        std::string_view fixed(buf, static_cast<std::size_t>(p.ptr - buf));
+        std::size_t significant = 0;
+        bool leading = true;
+        for (char c : fixed) {
+            if (c < '0' || c > '9') continue;
+            if (leading && c == '0') continue;
+            leading = false;
+            ++significant;
+        }
+        // whole numbers count their trailing zeros as significant here, which only sends more of them the slow way
+        if (significant <= 15) return std::string(fixed);
+    }
     auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
     std::string_view sci(buf, static_cast<std::size_t>(r.ptr - buf));
     std::string digits;

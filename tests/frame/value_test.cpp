@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <vector>
 
 #include "palvo/error.h"
 
@@ -89,7 +92,17 @@ TEST(FormatNumber, AgreesWithFifteenSignificantDigitsEverywhere) {
                               1e16,    1.5e15,   0.1,         0.2 + 0.1,  1.0 / 3,  2.0 / 3,           0.0001,
                               0.00001, 1.25e-7,  -9.87654321e-300, 1.7976931348623157e308, 4.9e-324,
                               12.25,   3.5,      99999999999999.9, 999999999999999.0, 0.000123456789012345678};
-    for (double d : samples) {
+    std::vector<double> all(std::begin(samples), std::end(samples));
+    // values of every magnitude the platform writes either way, with short and long digit runs
+    unsigned seed = 7;
+    for (int k = -7; k <= 17; ++k) {
+        for (int i = 0; i < 40; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            double mantissa = (i % 2 ? (seed % 1000) / 8.0 : seed / 4294967296.0 * 10);
+            all.push_back(mantissa * std::pow(10.0, k) * (i % 3 ? 1 : -1));
+        }
+    }
+    for (double d : all) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.15G", d);
         std::string expected(buf);
