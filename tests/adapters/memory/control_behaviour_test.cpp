@@ -1,5 +1,6 @@
 // The shared control behaviour tests on the memory controls.
 #include "tests/support/control_behaviour.h"
+#include "tests/support/filling_behaviour.h"
 
 #include <memory>
 #include <vector>
@@ -33,6 +34,7 @@ private:
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Memory, ControlBehaviour, MemoryControls);
+INSTANTIATE_TYPED_TEST_SUITE_P(Memory, FillingBehaviour, MemoryControls);
 
 }  // namespace
 }  // namespace Palvo::testing

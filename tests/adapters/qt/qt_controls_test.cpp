@@ -1,5 +1,6 @@
 // The shared control behaviour tests on the Qt controls (offscreen).
 #include "tests/support/control_behaviour.h"
+#include "tests/support/filling_behaviour.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -70,6 +71,7 @@ private:
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Qt, ControlBehaviour, QtControls);
+INSTANTIATE_TYPED_TEST_SUITE_P(Qt, FillingBehaviour, QtControls);
 
 }  // namespace
 }  // namespace Palvo::testing

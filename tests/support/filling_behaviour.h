@@ -1,0 +1,116 @@
+// The library's filling of host controls from the embedded database, written
+// once and run on every adapter's controls. A suite instantiates it with the
+// same factory type as the control behaviour tests (tests/support/control_behaviour.h).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "palvo/clsDatabase.h"
+#include "palvo/clsForm.h"
+#include "palvo/clsGrid.h"
+#include "palvo/clsSearch.h"
+#include "palvo/measure.h"
+#include "palvo/memory_measure.h"
+#include "palvo/session.h"
+#include "palvo/sqlite.h"
+#include "tests/support/control_behaviour.h"
+
+namespace Palvo::testing {
+
+template <class F>
+class FillingBehaviour : public ::testing::Test {
+protected:
+    void SetUp() override {
+        conn = std::make_shared<sqlite::Connection>();
+        conn->Open(":memory:");
+        clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "");
+        installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
+        for (const char* s : {"create table 销售 (编号 int, 客户 nvarchar(20), 日期 datetime, 金额 decimal(10,2))",
+                              "insert into 销售 values (1, N'华北商行', '2004-01-05 08:30', 12.5)",
+                              "insert into 销售 values (2, N'东方建材', '2004-02-29', 100)",
+                              "insert into 销售 values (3, N'华北商行', null, 0.25)"}) {
+            conn->Execute(s);
+        }
+    }
+    void TearDown() override {
+        installTextMeasurer(nullptr);
+        session() = SessionContext{};
+    }
+    std::shared_ptr<sqlite::Connection> conn;
+    F make;
+};
+
+TYPED_TEST_SUITE_P(FillingBehaviour);
+
+TYPED_TEST_P(FillingBehaviour, ListAndComboGetEntriesItemDataAndTheDefaultSelection) {
+    ComboBox& cmb = this->make.comboBox();
+    ListBox& list = this->make.listBox();
+    const bool clear = true;
+    const std::string sql = "select 编号, 客户 from 销售 order by 编号";
+    const std::int16_t text = 1, data = 0;
+    clsDatabase().mFillDataToListOrComb(clear, sql, text, data, cmb);
+    clsDatabase().mFillDataToListOrComb(clear, sql, text, data, list, 2, "全部");
+    this->make.settle();
+    EXPECT_EQ(listEntries(cmb), (std::vector<std::string>{"", "华北商行", "东方建材", "华北商行"}));
+    EXPECT_EQ(cmb.ItemData(2), 2);
+    EXPECT_EQ(cmb.ListIndex(), 0);
+    EXPECT_EQ(listEntries(list).front(), "全部");
+    EXPECT_EQ(list.ItemData(3), 3);
+    EXPECT_EQ(list.ListIndex(), 2);
+}
+
+TYPED_TEST_P(FillingBehaviour, ListViewGetsAHeaderPerColumnAndAnItemPerRow) {
+    ListView& lv = this->make.listView();
+    clsDatabase().iFillDataToListview("select 客户, 金额, 日期 from 销售 order by 编号", lv, -1);
+    ASSERT_EQ(lv.ColumnHeadersCount(), 3);
+    EXPECT_EQ(lv.ColumnHeaderText(2), "金额");
+    ASSERT_EQ(lv.ListItemsCount(), 3);
+    EXPECT_EQ(lv.ListItems(2).Key(), "K2");
+    EXPECT_EQ(lv.ListItems(2).SubItems(1), "100");
+    EXPECT_EQ(lv.ListItems(3).SubItems(2), "");
+}
+
+TYPED_TEST_P(FillingBehaviour, FillTableOnBothGridTypesNumbersTotalsAndDates) {
+    for (bool hierarchical : {false, true}) {
+        FlexGrid& g = this->make.flexGrid(hierarchical);
+        EXPECT_EQ(clsGrid().sFillTable("select 客户, 日期, 金额 from 销售 order by 编号", g, true, 2, "金额"), "");
+        this->make.settle();
+        EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"序号", "1", "2", "3", "合计"})) << g.typeName();
+        EXPECT_EQ(g.TextMatrix(0, 1), "客户");
+        EXPECT_EQ(g.TextMatrix(1, 2), "2004-01-05");
+        EXPECT_EQ(g.TextMatrix(3, 2), "");
+        EXPECT_EQ(g.TextMatrix(4, 3), "112.75");
+        EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
+        for (int c = 0; c < g.Cols(); ++c) EXPECT_GT(g.ColWidth(c), 0) << g.typeName() << " column " << c;
+    }
+}
+
+TYPED_TEST_P(FillingBehaviour, FillTableWithoutRowsAndWithAFailingStatement) {
+    for (bool hierarchical : {false, true}) {
+        FlexGrid& g = this->make.flexGrid(hierarchical);
+        EXPECT_EQ(clsGrid().sFillTable("select 客户, 金额 from 销售 where 1=0", g, false, 0, "", false), "0");
+        EXPECT_EQ(g.TextMatrix(0, 1), "金额") << g.typeName();
+        EXPECT_NE(clsGrid().sFillTable("select * from 没有的表", g), "");
+    }
+}
+
+TYPED_TEST_P(FillingBehaviour, QueryComboGetsTheValuesOfTheTaggedColumn) {
+    ComboBox& cmb = this->make.comboBox();
+    Form frm;
+    std::string tag = "销售,客户";
+    clsSearch().mInitComboTstj(frm, cmb, tag);
+    EXPECT_EQ(listEntries(cmb), (std::vector<std::string>{"全部", "华北商行", "东方建材", "华北商行"}));
+    EXPECT_EQ(cmb.ListIndex(), 0);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(FillingBehaviour, ListAndComboGetEntriesItemDataAndTheDefaultSelection,
+                            ListViewGetsAHeaderPerColumnAndAnItemPerRow,
+                            FillTableOnBothGridTypesNumbersTotalsAndDates,
+                            FillTableWithoutRowsAndWithAFailingStatement,
+                            QueryComboGetsTheValuesOfTheTaggedColumn);
+
+}  // namespace Palvo::testing
