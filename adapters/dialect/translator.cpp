@@ -402,33 +402,33 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
 std::string Rewriter::typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
     if (b >= e || ns[b].group || ns[b].tok.kind != TokenKind::Word) unsupported(fn + " without a target type");
     std::string lw = asciiLower(ns[b].tok.text);
-    std::string spec = lw;
+    std::string typeText = lw;
     std::size_t i = b + 1;
     if (lw == "double" && i < e && ns[i].word("precision")) {
-        spec = "float";
+        typeText = "float";
         ++i;
     }
     if (!knownType(lw)) unsupported(fn + " to the type " + ns[b].tok.text);
     if (i < e && ns[i].group) {
-        spec += "(";
+        typeText += "(";
         bool first = true;
         for (const auto& k : ns[i].kids) {
             if (k.op(",")) {
-                spec += ",";
+                typeText += ",";
                 continue;
             }
             if (k.group || (k.tok.kind != TokenKind::Number && !k.tok.isWord("max"))) {
                 unsupported(fn + " with a type length that is not a number");
             }
-            spec += asciiLower(k.tok.text);
+            typeText += asciiLower(k.tok.text);
             first = false;
         }
         if (first) unsupported(fn + " with an empty type length");
-        spec += ")";
+        typeText += ")";
         ++i;
     }
     if (i != e) unsupported(fn + " with the type text '" + plain(ns, b, e) + "'");
-    return spec;
+    return typeText;
 }
 
 Expr Rewriter::function(const Node& nameNode, const Node& args) {

@@ -452,19 +452,19 @@ struct TypeSpec {
 };
 
 TypeSpec parseType(std::string_view t) {
-    TypeSpec spec;
+    TypeSpec ts;
     auto p = t.find('(');
-    spec.base = std::string(t.substr(0, p));
+    ts.base = std::string(t.substr(0, p));
     if (p != std::string_view::npos) {
         std::string inner(t.substr(p + 1, t.find(')') - p - 1));
         if (inner == "max") {
-            spec.length = -1;
+            ts.length = -1;
         } else {
-            spec.length = std::strtol(inner.c_str(), nullptr, 10);
-            if (auto c = inner.find(','); c != std::string::npos) spec.scale = std::strtol(inner.c_str() + c + 1, nullptr, 10);
+            ts.length = std::strtol(inner.c_str(), nullptr, 10);
+            if (auto c = inner.find(','); c != std::string::npos) ts.scale = std::strtol(inner.c_str() + c + 1, nullptr, 10);
         }
     }
-    return spec;
+    return ts;
 }
 
 // Rounds half away from zero to `scale` digits, as SQL Server converts to decimal.

@@ -101,7 +101,7 @@ void writeSampleData(Connection& conn) {
     }
     struct Goods {
         const char* name;
-        const char* spec;
+        const char* model;
         const char* unit;
         const char* price;
     };
@@ -118,7 +118,7 @@ void writeSampleData(Connection& conn) {
         char code[16];
         std::snprintf(code, sizeof code, "G%03d", ++gi);
         conn.ExecuteWith("insert into 商品(商品编号,品名,规格,单位,[单价(元)]) values (?,?,?,?,?)",
-                         {code, g.name, g.spec, g.unit, Value(Decimal{g.price})});
+                         {code, g.name, g.model, g.unit, Value(Decimal{g.price})});
     }
     const char* clerks[] = {"张伟", "王芳", "李娜", "刘洋", "陈静"};
     constexpr int kSales = 300;
