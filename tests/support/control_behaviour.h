@@ -390,6 +390,7 @@ TYPED_TEST_P(ControlBehaviour, GridSortIsGenericNumbersAsNumbersTextsAsTexts) {
         {{"b", "B", "a", "乙", "甲"}, 1, {"B", "a", "b", "乙", "甲"}},
         {{"x", "2", "", "1"}, 1, {"", "1", "2", "x"}},
         {{"x", "2", "", "1"}, 2, {"x", "2", "1", ""}},
+        {{" 7", "12"}, 1, {" 7", "12"}},
     };
     for (const auto& c : cases) {
         FlexGrid& g = this->make.flexGrid(false);
