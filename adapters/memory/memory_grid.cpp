@@ -1,13 +1,11 @@
 #include "palvo/memory_grid.h"
 
 #include <algorithm>
-#include <numeric>
 #include <optional>
 #include <string_view>
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "src/util/conversions.h"
 
 namespace Palvo::memory {
 
@@ -227,39 +225,10 @@ void FlexGrid::Clear() {
 void FlexGrid::Sort(int how) {
     if (how != 1 && how != 2) badValue();
     if (rows_ - fixedRows_ < 2 || cols_ == 0) return;
-    // Generic order: empty cells, then numbers by value, then other texts byte by byte.
-    struct Key {
-        int kind;
-        double number;
-        std::string_view text;
-    };
     const int data = rows_ - fixedRows_;
-    std::vector<Key> keys(static_cast<std::size_t>(data));
-    for (int i = 0; i < data; ++i) {
-        const std::string& t = text_[at(fixedRows_ + i, col_)];
-        auto& k = keys[static_cast<std::size_t>(i)];
-        k.text = t;
-        if (t.empty()) {
-            k.kind = 0;
-        } else if (auto n = util::readNumber(t)) {
-            k.kind = 1;
-            k.number = *n;
-        } else {
-            k.kind = 2;
-        }
-    }
-    auto less = [](const Key& a, const Key& b) {
-        if (a.kind != b.kind) return a.kind < b.kind;
-        if (a.kind == 1) return a.number < b.number;
-        return a.text < b.text;
-    };
-    std::vector<std::size_t> order(static_cast<std::size_t>(data));
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    if (how == 1) {
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return less(keys[a], keys[b]); });
-    } else {
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return less(keys[b], keys[a]); });
-    }
+    std::vector<std::string_view> texts(static_cast<std::size_t>(data));
+    for (int i = 0; i < data; ++i) texts[static_cast<std::size_t>(i)] = text_[at(fixedRows_ + i, col_)];
+    const std::vector<std::size_t> order = genericSortOrder(texts, how);
     // Whole rows move, cell colours with their texts.
     const auto width = static_cast<std::size_t>(cols_);
     const std::size_t base = at(fixedRows_, 0);

@@ -5,7 +5,6 @@
 #include <QTableWidget>
 
 #include <algorithm>
-#include <numeric>
 #include <string_view>
 
 #include "adapters/qt/qt_support.h"
@@ -313,37 +312,10 @@ void FlexGrid::Sort(int how) {
     const int rows = table_->rowCount();
     const int cols = table_->columnCount();
     if (rows - fixedRows_ < 2 || cols == 0) return;
-    // Generic order, as the memory grid: empty cells, then numbers by value, then other texts byte by byte.
-    struct Key {
-        int kind = 0;
-        double number = 0;
-        std::string text;
-    };
     const int data = rows - fixedRows_;
-    std::vector<Key> keys(static_cast<std::size_t>(data));
-    for (int i = 0; i < data; ++i) {
-        auto& k = keys[static_cast<std::size_t>(i)];
-        k.text = TextMatrix(fixedRows_ + i, col_);
-        if (k.text.empty()) continue;
-        if (auto n = util::readNumber(k.text)) {
-            k.kind = 1;
-            k.number = *n;
-        } else {
-            k.kind = 2;
-        }
-    }
-    auto less = [](const Key& a, const Key& b) {
-        if (a.kind != b.kind) return a.kind < b.kind;
-        if (a.kind == 1) return a.number < b.number;
-        return a.text < b.text;
-    };
-    std::vector<std::size_t> order(static_cast<std::size_t>(data));
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    if (how == 1) {
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return less(keys[a], keys[b]); });
-    } else {
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return less(keys[b], keys[a]); });
-    }
+    std::vector<std::string> cells(static_cast<std::size_t>(data));
+    for (int i = 0; i < data; ++i) cells[static_cast<std::size_t>(i)] = TextMatrix(fixedRows_ + i, col_);
+    const std::vector<std::size_t> order = genericSortOrder(std::vector<std::string_view>(cells.begin(), cells.end()), how);
     // Whole rows move: the items carry their texts and cell colours.
     std::vector<QTableWidgetItem*> taken(static_cast<std::size_t>(data) * static_cast<std::size_t>(cols));
     for (int i = 0; i < data; ++i) {

@@ -2,8 +2,11 @@
 // library drives. Getters and setters share the member's name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "palvo/controls.h"
 
@@ -22,6 +25,12 @@ inline constexpr long LastNonFixedRow = 30015; // "Can not remove last non-fixed
 }  // namespace GridError
 
 /// A flex grid. Indices are 0-based, row 0 is the heading row, sizes are twips.
+/// The order in which Sort puts rows whose sort column holds `texts`:
+/// empty cells, then numbers by value, then other texts byte by byte; `how` 1
+/// ascending, 2 the exact reverse; rows that tie keep their order. Every grid
+/// adapter sorts with it, so all of them agree.
+std::vector<std::size_t> genericSortOrder(const std::vector<std::string_view>& texts, int how);
+
 /// typeName() is "MSFlexGrid" or "MSHFlexGrid". Every member that takes a row
 /// or column raises Palvo::Error 381 when it lies outside the grid; Row and Col
 /// raise 30009 and 30010.
