@@ -1,6 +1,7 @@
 #include "palvo/memory_grid.h"
 
 #include <algorithm>
+#include <numeric>
 #include <optional>
 #include <string_view>
 
