@@ -320,6 +320,8 @@ TYPED_TEST_P(ControlBehaviour, GridIndicesOutsideRaiseThePlatformNumbers) {
     for (const auto& c : cases) EXPECT_EQ(errorNumber(c.call), c.number) << c.what;
     EXPECT_EQ(g.Rows(), 2) << "failed calls leave the shape";
     EXPECT_EQ(g.Cols(), 2);
+    g.Rows(1);
+    EXPECT_EQ(g.FixedRows(), 1) << "fixed rows shrink with the grid";
 }
 
 TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsAndInsertsAtTheIndex) {
