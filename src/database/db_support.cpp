@@ -1,17 +1,9 @@
 #include "src/database/db_support.h"
 
-#include <limits>
-
-#include "palvo/error.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::database {
 
-std::int32_t toInt32(const Value& v) {
-    std::int64_t n = v.toInt64();
-    if (n < std::numeric_limits<std::int32_t>::min() || n > std::numeric_limits<std::int32_t>::max()) {
-        throw Error(ErrorNumber::Overflow, "Overflow");
-    }
-    return static_cast<std::int32_t>(n);
-}
+std::int32_t toInt32(const Value& v) { return util::clng(v.toDouble()); }
 
 }  // namespace Palvo::database

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cctype>
-#include <cstdlib>
 #include <ctime>
 #include <limits>
 
 #include "palvo/error.h"
+#include "src/util/conversions.h"
 
 namespace Palvo {
 
@@ -299,13 +299,7 @@ double Value::toDouble() const {
         }
         case Kind::Decimal:
         case Kind::Text: {
-            std::string t = trimmed(kind() == Kind::Text ? std::get<std::string>(v_) : std::get<Palvo::Decimal>(v_).text);
-            if (!t.empty()) {
-                char* end = nullptr;
-                double r = std::strtod(t.c_str(), &end);
-                if (end && *end == '\0' && std::isfinite(r)) return r;
-            }
-            throw Error(ErrorNumber::TypeMismatch, "Type mismatch");
+            return util::toNumber(kind() == Kind::Text ? std::get<std::string>(v_) : std::get<Palvo::Decimal>(v_).text);
         }
         case Kind::Bytes:
             break;

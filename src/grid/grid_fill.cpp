@@ -15,18 +15,6 @@ namespace {
 
 constexpr const char* kNumberHeading = "序号";
 
-std::int16_t toInt16(double v) {
-    const double r = std::nearbyint(v);
-    if (!(r >= -32768.0 && r <= 32767.0)) throw Error(ErrorNumber::Overflow, "Overflow");
-    return static_cast<std::int16_t>(r);
-}
-
-std::int32_t toInt32(double v) {
-    const double r = std::nearbyint(v);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw Error(ErrorNumber::Overflow, "Overflow");
-    return static_cast<std::int32_t>(r);
-}
-
 void writeHeading(FlexGrid& grid, const ResultTable& table, bool hasXH, int firstCol, int lastCol) {
     if (grid.FixedRows() == 0) return;
     for (int c = firstCol; c <= lastCol; ++c) {
@@ -107,7 +95,7 @@ std::vector<std::int16_t> contentWidths(const FlexGrid& grid, const TextMeasurer
         for (int c = 0; c < cols; ++c) {
             auto& width = widths[static_cast<std::size_t>(c)];
             const double w = measurer.TextWidth(grid.TextMatrix(r, c), fontSize);
-            if (w > width) width = toInt16(w + a);
+            if (w > width) width = util::cint(w + a);
         }
     }
     if (grid.Rows() == 0) return widths;
@@ -116,7 +104,7 @@ std::vector<std::int16_t> contentWidths(const FlexGrid& grid, const TextMeasurer
         if (util::trim(heading).empty()) continue;
         const double h = measurer.TextWidth(heading, fontSize);
         auto& width = widths[static_cast<std::size_t>(c)];
-        if (5 * h < width) width = toInt16(h + a);
+        if (5 * h < width) width = util::cint(h + a);
     }
     return widths;
 }
@@ -128,9 +116,9 @@ std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& conte
     std::int32_t total = 0;
     for (auto w : content) total += w;
     const std::int16_t spare =
-        toInt16((static_cast<double>(gridWidth) * 0.9 - total) / static_cast<double>(content.size()));
+        util::cint((static_cast<double>(gridWidth) * 0.9 - total) / static_cast<double>(content.size()));
     for (std::size_t c = 0; c < content.size(); ++c) {
-        widths[c] = spare <= 90 ? toInt32(content[c] + static_cast<float>(iSize) * static_cast<float>(aWidth))
+        widths[c] = spare <= 90 ? util::clng(content[c] + static_cast<float>(iSize) * static_cast<float>(aWidth))
                                 : content[c] + spare;
     }
     if (hasXH && widths[0] > 600) widths[0] = 600;

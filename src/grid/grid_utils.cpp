@@ -22,11 +22,7 @@ bool isOneOf(const std::string& text, std::initializer_list<std::string_view> va
 
 }  // namespace
 
-int roundIndex(float index) {
-    const double r = std::nearbyint(static_cast<double>(index));
-    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw Error(ErrorNumber::Overflow, "Overflow");
-    return static_cast<int>(r);
-}
+int roundIndex(float index) { return util::clng(static_cast<double>(index)); }
 
 bool inNameList(std::string_view list, std::string_view name) {
     // "[", "*", "?" and "#" in a name stand for themselves: each goes into a one-character list.

@@ -151,10 +151,18 @@ double toNumber(std::string_view text) {
     return *r;
 }
 
-std::int16_t toInt16(std::string_view text) {
-    double r = std::nearbyint(toNumber(text));  // half to even under the default rounding mode
-    if (r < -32768.0 || r > 32767.0) throw Error(ErrorNumber::Overflow, "Overflow");
+std::int16_t toInt16(std::string_view text) { return cint(toNumber(text)); }
+
+std::int16_t cint(double value) {
+    const double r = std::nearbyint(value);  // half to even under the default rounding mode
+    if (!(r >= -32768.0 && r <= 32767.0)) throw Error(ErrorNumber::Overflow, "Overflow");
     return static_cast<std::int16_t>(r);
+}
+
+std::int32_t clng(double value) {
+    const double r = std::nearbyint(value);
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw Error(ErrorNumber::Overflow, "Overflow");
+    return static_cast<std::int32_t>(r);
 }
 
 std::string formatFixed(double value, int decimals) {

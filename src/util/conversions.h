@@ -40,6 +40,11 @@ double toNumber(std::string_view text);
 /// does. Throws Palvo::Error 13 for a text that is not a number, 6 on overflow.
 std::int16_t toInt16(std::string_view text);
 
+/// A number rounded half to even into 16 or 32 bits, as the platform's CInt
+/// and CLng do. Throws Palvo::Error 6 when it does not fit (NaN included).
+std::int16_t cint(double value);
+std::int32_t clng(double value);
+
 /// The value with `decimals` digits after the point (pattern "0.00"), rounded
 /// half away from zero on the number's 15-significant-digit decimal form, so
 /// 2.675 gives "2.68" as a user reading 2.675 expects. No thousands
