@@ -23,36 +23,27 @@ void writeHeading(FlexGrid& grid, const ResultTable& table, bool hasXH, int firs
     if (hasXH) grid.TextMatrix(0, 0, kNumberHeading);
 }
 
-// One AddItem per record with the tab-joined texts. A value holding a tab
-// would spill into the next cells, so such a record is written cell by cell.
+// The data rows are made in one step and each cell is written on its own. The
+// result is what an AddItem of each record's tab-joined texts gives, without
+// joining and splitting every row, and a value holding a tab stays in its cell.
 void addRecords(FlexGrid& grid, const ResultTable& table, bool hasXH) {
     const std::size_t fields = table.columns.size();
     const std::size_t records = table.rowCount();
     const int fixedRows = grid.FixedRows();
     const int firstCol = hasXH ? 1 : 0;
-    std::string line;
+    grid.Rows(fixedRows + static_cast<int>(records));
     for (std::size_t i = 0; i < records; ++i) {
-        line.clear();
-        if (hasXH) line += " \t";
-        bool spills = false;
+        const int row = fixedRows + static_cast<int>(i);
+        if (hasXH) grid.TextMatrix(row, 0, " ");
         for (std::size_t f = 0; f < fields; ++f) {
             const Value& v = table.at(i, f);
+            if (v.isNull()) continue;
+            const int col = firstCol + static_cast<int>(f);
             if (const std::string* s = v.text()) {
-                line += *s;
-                spills = spills || s->find('\t') != std::string::npos;
-            } else if (!v.isNull()) {
-                line += v.toText();
+                if (!s->empty()) grid.TextMatrix(row, col, *s);
+            } else {
+                grid.TextMatrix(row, col, v.toText());
             }
-            line += '\t';
-        }
-        const int row = fixedRows + static_cast<int>(i);
-        if (!spills) {
-            grid.AddItem(line, row);
-            continue;
-        }
-        grid.AddItem(hasXH ? " " : "", row);
-        for (std::size_t f = 0; f < fields; ++f) {
-            grid.TextMatrix(row, firstCol + static_cast<int>(f), table.at(i, f).toText());
         }
     }
 }
