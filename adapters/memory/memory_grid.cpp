@@ -26,7 +26,6 @@ FlexGrid::FlexGrid(GridType type, std::string name)
     : type_(type),
       name_(std::move(name)),
       text_(4),
-      back_(4, 0),
       colWidth_(2, kDefaultColWidth),
       colAlign_(2, kDefaultAlignment) {}
 
@@ -45,7 +44,7 @@ void FlexGrid::Rows(int rows) {
     rows_ = rows;
     const auto cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols_);
     text_.resize(cells);
-    back_.resize(cells, 0);
+    if (!back_.empty()) back_.resize(cells, 0);
     fixedRows_ = std::min(fixedRows_, rows);
     row_ = std::clamp(row_, 0, std::max(rows - 1, 0));
     topRow_ = std::clamp(topRow_, 0, std::max(rows - 1, 0));
@@ -56,13 +55,13 @@ void FlexGrid::Cols(int cols) {
     if (cols == cols_) return;
     const auto cells = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols);
     std::vector<std::string> text(cells);
-    std::vector<std::int32_t> back(cells, 0);
+    std::vector<std::int32_t> back(back_.empty() ? 0 : cells, 0);
     const int keep = std::min(cols, cols_);
     for (int r = 0; r < rows_; ++r) {
         for (int c = 0; c < keep; ++c) {
             const auto to = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
             text[to] = std::move(text_[at(r, c)]);
-            back[to] = back_[at(r, c)];
+            if (!back.empty()) back[to] = back_[at(r, c)];
         }
     }
     text_ = std::move(text);
@@ -127,19 +126,20 @@ void FlexGrid::Col(int col) {
     col_ = col;
 }
 
-std::int32_t FlexGrid::CellBackColor() const {
-    checkCell(row_, col_);
-    return back_[at(row_, col_)];
-}
+std::int32_t FlexGrid::CellBackColor() const { return cellBackColor(row_, col_); }
 
 void FlexGrid::CellBackColor(std::int32_t color) {
     checkCell(row_, col_);
+    if (back_.empty()) {
+        if (color == 0) return;
+        back_.assign(text_.size(), 0);
+    }
     back_[at(row_, col_)] = color;
 }
 
 std::int32_t FlexGrid::cellBackColor(int row, int col) const {
     checkCell(row, col);
-    return back_[at(row, col)];
+    return back_.empty() ? 0 : back_[at(row, col)];
 }
 
 std::int32_t FlexGrid::CellLeft() const {
@@ -188,11 +188,11 @@ void FlexGrid::AddItem(const std::string& text, int index) {
             rest.remove_prefix(tab + 1);
         }
         text_.resize(text_.size() + (width - c));
-        back_.resize(back_.size() + width, 0);
+        if (!back_.empty()) back_.resize(back_.size() + width, 0);
     } else {
         const auto pos = static_cast<std::ptrdiff_t>(at(index, 0));
         text_.insert(text_.begin() + pos, width, std::string());
-        back_.insert(back_.begin() + pos, width, 0);
+        if (!back_.empty()) back_.insert(back_.begin() + pos, width, 0);
         std::string_view rest(text);
         for (std::size_t c = 0; c < width; ++c) {
             const auto tab = rest.find('\t');
@@ -211,7 +211,7 @@ void FlexGrid::RemoveItem(int index) {
     const auto from = static_cast<std::ptrdiff_t>(at(index, 0));
     const auto to = static_cast<std::ptrdiff_t>(at(index + 1, 0));
     text_.erase(text_.begin() + from, text_.begin() + to);
-    back_.erase(back_.begin() + from, back_.begin() + to);
+    if (!back_.empty()) back_.erase(back_.begin() + from, back_.begin() + to);
     --rows_;
     if (row_ > index) --row_;
     row_ = std::min(row_, rows_ - 1);
@@ -220,7 +220,7 @@ void FlexGrid::RemoveItem(int index) {
 
 void FlexGrid::Clear() {
     for (auto& t : text_) t.clear();
-    std::fill(back_.begin(), back_.end(), 0);
+    back_.clear();
 }
 
 void FlexGrid::Sort(int how) {
@@ -234,11 +234,11 @@ void FlexGrid::Sort(int how) {
     const auto width = static_cast<std::size_t>(cols_);
     const std::size_t base = at(fixedRows_, 0);
     std::vector<std::string> text(order.size() * width);
-    std::vector<std::int32_t> back(order.size() * width);
+    std::vector<std::int32_t> back(back_.empty() ? 0 : order.size() * width);
     for (std::size_t i = 0; i < order.size(); ++i) {
         for (std::size_t c = 0; c < width; ++c) {
             text[i * width + c] = std::move(text_[base + order[i] * width + c]);
-            back[i * width + c] = back_[base + order[i] * width + c];
+            if (!back.empty()) back[i * width + c] = back_[base + order[i] * width + c];
         }
     }
     std::move(text.begin(), text.end(), text_.begin() + static_cast<std::ptrdiff_t>(base));

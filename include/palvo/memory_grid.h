@@ -114,6 +114,7 @@ private:
     int fixedRows_ = 1;
     int fixedCols_ = 1;
     std::vector<std::string> text_;
+    // Cell colours, row-major like text_; empty while every cell has colour 0.
     std::vector<std::int32_t> back_;
     std::vector<std::int32_t> colWidth_;
     std::vector<int> colAlign_;

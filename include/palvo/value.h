@@ -62,7 +62,7 @@ public:
     Value(Palvo::Decimal d) : v_(std::move(d)) {}
     Value(Palvo::DateTime d) : v_(d) {}
     Value(std::string s) : v_(std::move(s)) {}
-    Value(std::string_view s) : v_(std::string(s)) {}
+    Value(std::string_view s) : v_(std::in_place_type<std::string>, s) {}
     Value(const char* s) : v_(std::string(s)) {}
     Value(Palvo::Bytes b) : v_(std::move(b)) {}
 

@@ -169,10 +169,45 @@ DateTime DateTime::now() {
                     static_cast<int>(ms)};
 }
 
+namespace {
+
+// A double that is n / 10^k for a whole n below 10^15 and k at most 8 (prices,
+// amounts, quantities) is written from n, far cheaper than the general path,
+// with the same result: n is the only k-decimal text that reads back as d, and
+// no shorter one was found first.
+bool formatShortDecimal(double d, std::string& out) {
+    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    const double mag = std::fabs(d);
+    if (!(mag >= 1e-4 && mag < 1e15)) return false;
+    for (int k = 0; k < 9; ++k) {
+        const double scaled = mag * kPowers[k];
+        if (scaled >= 1e15) return false;
+        const auto n = static_cast<long long>(std::llround(scaled));
+        if (static_cast<double>(n) / kPowers[k] != mag) continue;
+        char digits[24];
+        const auto r = std::to_chars(digits, digits + sizeof digits, n);
+        const auto len = static_cast<int>(r.ptr - digits);
+        out.clear();
+        if (d < 0) out += '-';
+        if (k == 0) {
+            out.append(digits, static_cast<std::size_t>(len));
+        } else if (len > k) {
+            out.append(digits, static_cast<std::size_t>(len - k)).append(1, '.').append(digits + len - k, static_cast<std::size_t>(k));
+        } else {
+            out.append("0.").append(static_cast<std::size_t>(k - len), '0').append(digits, static_cast<std::size_t>(len));
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string formatNumber(double d) {
     if (std::isnan(d)) return "NaN";
     if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
     if (d == 0) return "0";
+    if (std::string shortForm; formatShortDecimal(d, shortForm)) return shortForm;
     // Fifteen significant digits, as the host platform shows a double: 0.1 + 0.2 is 0.3.
     // The shortest digits that read back as d are those digits whenever there are at
     // most fifteen of them (a normal double carries more than fifteen), and they come cheaper.

@@ -13,7 +13,7 @@ namespace {
 // mMsHorder's direction: False when the library is loaded, flipped on every call.
 thread_local bool tAscending = false;
 
-bool isOneOf(const std::string& text, std::initializer_list<std::string_view> values) {
+bool isOneOf(std::string_view text, std::initializer_list<std::string_view> values) {
     for (auto v : values) {
         if (text == v) return true;
     }
@@ -136,17 +136,17 @@ void setGridDate(FlexGrid& grid, const std::string& dateFormat, const std::strin
         if (!treat) continue;
         for (int r = 1; r < grid.Rows(); ++r) {
             const std::string text = grid.TextMatrix(r, c);
-            const std::string trimmed = util::trim(text);
+            const std::string_view trimmed = util::trimmedView(text);
             if (trimmed.empty()) continue;
-            std::string next = text;
             if (format) {
                 // Only a text that reads as a date is rewritten; any other text stays as it is.
+                std::string next = text;
                 if (auto d = util::parseDate(trimmed)) next = util::formatDate(*d, dateFormat);
-                if (isOneOf(util::trim(next), {"1900-01-01", "1900-01", "1900"})) next.clear();
+                if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next.clear();
+                if (next != text) grid.TextMatrix(r, c, next);
             } else if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) {
-                next.clear();
+                grid.TextMatrix(r, c, "");
             }
-            if (next != text) grid.TextMatrix(r, c, next);
         }
     }
 }

@@ -91,7 +91,15 @@ std::string rtrim(std::string_view text) {
     return std::string(text.substr(0, e));
 }
 
-std::string trim(std::string_view text) { return rtrim(ltrim(text)); }
+std::string_view trimmedView(std::string_view text) {
+    std::size_t b = 0;
+    std::size_t e = text.size();
+    while (b < e && text[b] == ' ') ++b;
+    while (e > b && text[e - 1] == ' ') --e;
+    return text.substr(b, e - b);
+}
+
+std::string trim(std::string_view text) { return std::string(trimmedView(text)); }
 
 std::string sqlQuote(std::string_view text) {
     std::string r;

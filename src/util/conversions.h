@@ -82,6 +82,8 @@ std::string formatDate(const DateTime& d, std::string_view pattern);
 
 /// Removes blanks (spaces only, as the platform's Trim does) at both ends.
 std::string trim(std::string_view text);
+/// The part of `text` that trim keeps, without a copy.
+std::string_view trimmedView(std::string_view text);
 std::string ltrim(std::string_view text);
 std::string rtrim(std::string_view text);
 

@@ -102,6 +102,20 @@ TEST(FormatNumber, AgreesWithFifteenSignificantDigitsEverywhere) {
             all.push_back(mantissa * std::pow(10.0, k) * (i % 3 ? 1 : -1));
         }
     }
+    // amounts with a few decimals, from one digit up to past fifteen, at the edges of the plain range too
+    for (int k = 0; k <= 10; ++k) {
+        long long n = 1;
+        for (int digits = 1; digits <= 17; ++digits, n *= 10) {
+            seed = seed * 1103515245u + 12345u;
+            const long long x = n + static_cast<long long>(seed % 9) * (n / 3 + 1);
+            all.push_back(static_cast<double>(x) / std::pow(10.0, k));
+            all.push_back(-static_cast<double>(x + 1) / std::pow(10.0, k));
+        }
+    }
+    for (double d : {0.0001, 0.00011, 0.000099, 999999999999999.9, 999999999999999.0, 99999999999999.99,
+                     0.30000000000000004, 1.0000000000000002, 123456.78901234567}) {
+        all.push_back(d);
+    }
     for (double d : all) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.15G", d);
