@@ -15,6 +15,9 @@ double FixedWidthMeasurer::TextWidth(std::string_view text, double fontSize) con
     long halves = 0;
     std::size_t i = 0;
     const std::size_t n = text.size();
+    // ASCII runs, the bulk of numbers and codes, are counted a byte a half-em without decoding.
+    while (i < n && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    halves = static_cast<long>(i);
     while (i < n) {
         auto b = static_cast<unsigned char>(text[i]);
         if (b < 0x80) {

@@ -140,8 +140,9 @@ void setGridDate(FlexGrid& grid, const std::string& dateFormat, const std::strin
             if (trimmed.empty()) continue;
             if (format) {
                 // Only a text that reads as a date is rewritten; any other text stays as it is.
-                std::string next = text;
+                std::string next;
                 if (auto d = util::parseDate(trimmed)) next = util::formatDate(*d, dateFormat);
+                else next = text;
                 if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next.clear();
                 if (next != text) grid.TextMatrix(r, c, next);
             } else if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) {

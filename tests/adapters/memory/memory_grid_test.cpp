@@ -52,7 +52,7 @@ TEST(FixedWidthMeasurer, WideCharactersAreOneEmOthersHalf) {
     const std::vector<Case> cases = {
         {"a", 9, 90},        {"金额", 9, 360},      {"a金", 10, 300}, {"", 9, 0},
         {"１２", 9, 360},    {"。，", 12, 480},     {"é", 9, 90},     {"\xff", 9, 90},
-        {"2004-01-01", 9, 900},
+        {"2004-01-01", 9, 900}, {"ab金c", 9, 450},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(m.TextWidth(c.text, c.size), c.twips) << c.text;
 }
