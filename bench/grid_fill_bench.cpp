@@ -134,7 +134,7 @@ void BM_RecordsetOpen(benchmark::State& state) {
 
 // Each iteration runs the bare read and then the fill, so both see the same
 // machine; vs_bare is the total fill time over the total bare read time.
-template <Palvo::memory::GridType Type>
+template <Palvo::memory::GridType Type, bool FontFile = false>
 void BM_FillTable(benchmark::State& state) {
     const long rows = state.range(0);
     const std::string path = databaseFor(rows);
@@ -144,7 +144,8 @@ void BM_FillTable(benchmark::State& state) {
     auto conn = std::make_shared<Palvo::sqlite::Connection>();
     conn->Open(path);
     Palvo::clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "");
-    Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FixedWidthMeasurer>());
+    if (FontFile) Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FontFileMeasurer>(Palvo::memory::kNotoSansCjkPath));
+    else Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FixedWidthMeasurer>());
     Palvo::clsGrid cls;
     Timing fill;
     Timing bare;
@@ -189,13 +190,20 @@ void BM_FillTable(benchmark::State& state) {
 
 void rowCounts(benchmark::internal::Benchmark* b) {
     b->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond)
-        ->Complexity(benchmark::oN)->MinTime(2);
+        ->Complexity(benchmark::oN)->MinTime(5);
 }
 
 BENCHMARK(BM_BareSqliteRead)->Apply(rowCounts);
 BENCHMARK(BM_RecordsetOpen)->Apply(rowCounts);
 BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSFlexGrid>)->Name("BM_FillTable/MSFlexGrid")->Apply(rowCounts);
 BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSHFlexGrid>)->Name("BM_FillTable/MSHFlexGrid")->Apply(rowCounts);
+// The same fill measured with the glyph widths of the CJK font file instead of the fixed rule.
+BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSFlexGrid, true>)
+    ->Name("BM_FillTable/MSFlexGrid/FontFile")
+    ->Arg(100'000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2);
 
 }  // namespace
 

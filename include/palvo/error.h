@@ -12,6 +12,7 @@ namespace ErrorNumber {
 inline constexpr long InvalidCall = 5;           // invalid procedure call or argument
 inline constexpr long Overflow = 6;
 inline constexpr long SubscriptOutOfRange = 9;
+inline constexpr long FileNotFound = 53;
 inline constexpr long TypeMismatch = 13;
 inline constexpr long InvalidUseOfNull = 94;
 inline constexpr long InvalidPropertyValue = 380;

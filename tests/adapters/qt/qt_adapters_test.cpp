@@ -23,6 +23,7 @@
 
 #include "palvo/clsForm.h"
 #include "palvo/error.h"
+#include "palvo/memory_measure.h"
 #include "palvo/qt.h"
 #include "tests/adapters/qt/qt_test_support.h"
 
@@ -225,6 +226,18 @@ TEST(QtFontMeasurer, MeasuresInTwipsWithTheCjkFont) {
     EXPECT_LT(a, 180) << "a Latin letter is narrower than an ideograph";
     EXPECT_NEAR(m.TextWidth("2004-01-01", 18), 2 * m.TextWidth("2004-01-01", 9), 0.03 * m.TextWidth("2004-01-01", 18))
         << "widths scale with the size";
+}
+
+TEST(QtFontMeasurer, AgreesWithTheHeadlessFontFileMeasurer) {
+    qt::FontMeasurer onScreen;
+    const memory::FontFileMeasurer fromFile(memory::kNotoSansCjkPath, "Noto Sans CJK SC");
+    // Qt lays glyphs on whole pixels at the screen's resolution; the file's design widths do not.
+    for (const char* text : {"金额合计 Total 12,345.50", "2004-01-01", "螺纹钢 Q235-17 第1234批"}) {
+        for (double size : {9.0, 12.0}) {
+            const double w = fromFile.TextWidth(text, size);
+            EXPECT_NEAR(onScreen.TextWidth(text, size), w, 0.02 * w) << text << " at " << size;
+        }
+    }
 }
 
 // ---------------------------------------------------------------- cursor
