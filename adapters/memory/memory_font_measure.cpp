@@ -108,21 +108,27 @@ FontFileMeasurer::FontFileMeasurer(const std::string& path, const std::string& f
 FontFileMeasurer::~FontFileMeasurer() = default;
 
 double FontFileMeasurer::TextWidth(std::string_view text, double fontSize) const {
-    // Summed in ems: design units over units per em, and the fixed rule's halves for the rest.
-    double units = 0;
+    // Summed in design units, and in the fixed rule's half ems for what the face cannot show.
+    const std::uint16_t* bmp = impl_->bmp.data();
+    std::uint64_t units = 0;
     long halves = 0;
     std::size_t i = 0;
     while (i < text.size()) {
-        char32_t c = 0;
-        if (!decode(text, i, c)) {
+        std::uint16_t a;
+        char32_t c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            a = bmp[c];
+            ++i;
+        } else if (!decode(text, i, c)) {
             ++halves;
             continue;
+        } else {
+            a = impl_->advance(c);
         }
-        const std::uint16_t a = impl_->advance(c);
         if (a != kNoGlyph) units += a;
         else halves += FixedWidthMeasurer::isWide(c) ? 2 : 1;
     }
-    return (units / impl_->unitsPerEm + static_cast<double>(halves) / 2) * fontSize * 20.0;
+    return (static_cast<double>(units) / impl_->unitsPerEm + static_cast<double>(halves) / 2) * fontSize * 20.0;
 }
 
 std::string FontFileMeasurer::family() const {
