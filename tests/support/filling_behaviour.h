@@ -98,6 +98,24 @@ TYPED_TEST_P(FillingBehaviour, FillTableWithoutRowsAndWithAFailingStatement) {
     }
 }
 
+TYPED_TEST_P(FillingBehaviour, RefillingAFlexGridLeavesNothingOfTheLastFill) {
+    FlexGrid& g = this->make.flexGrid(false);
+    ASSERT_EQ(clsGrid().sFillTable("select 客户, 金额 from 销售 order by 编号", g), "");
+    g.Row(2);
+    g.Col(1);
+    g.CellBackColor(255);
+    this->conn->ExecuteWith("update 销售 set 客户 = ? where 编号 = 2", {Value("东方\t建材")});
+    ASSERT_EQ(clsGrid().sFillTable("select 客户, 金额 from 销售 where 编号 < 3 order by 编号", g), "");
+    this->make.settle();
+    ASSERT_EQ(g.Rows(), 3);
+    EXPECT_EQ(gridColumn(g, 1), (std::vector<std::string>{"客户", "华北商行", "东方\t建材"}))
+        << "a tab stays in its cell";
+    EXPECT_EQ(gridColumn(g, 2), (std::vector<std::string>{"金额", "12.5", "100"}));
+    g.Row(2);
+    g.Col(1);
+    EXPECT_EQ(g.CellBackColor(), 0) << "the rows are new";
+}
+
 TYPED_TEST_P(FillingBehaviour, QueryComboGetsTheValuesOfTheTaggedColumn) {
     ComboBox& cmb = this->make.comboBox();
     Form frm;
@@ -108,6 +126,7 @@ TYPED_TEST_P(FillingBehaviour, QueryComboGetsTheValuesOfTheTaggedColumn) {
 }
 
 REGISTER_TYPED_TEST_SUITE_P(FillingBehaviour, ListAndComboGetEntriesItemDataAndTheDefaultSelection,
+                            RefillingAFlexGridLeavesNothingOfTheLastFill,
                             ListViewGetsAHeaderPerColumnAndAnItemPerRow,
                             FillTableOnBothGridTypesNumbersTotalsAndDates,
                             FillTableWithoutRowsAndWithAFailingStatement,
