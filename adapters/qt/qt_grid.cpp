@@ -50,10 +50,10 @@ protected:
     }
 };
 
-Qt::Alignment alignmentOf(int code, const QString& text) {
+Qt::Alignment alignmentOf(int code, std::string_view text) {
     if (code == 9) {
         // General: numbers right, everything else left, both vertically centred.
-        const bool number = util::readNumber(text.toStdString()).has_value();
+        const bool number = util::readNumber(text).has_value();
         return (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
     }
     static const Qt::Alignment horizontal[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
@@ -120,7 +120,7 @@ QTableWidgetItem* FlexGrid::cell(int row, int col) {
 }
 
 void FlexGrid::align(QTableWidgetItem* item, int col) const {
-    item->setTextAlignment(alignmentOf(align_[static_cast<std::size_t>(col)], item->text()));
+    item->setTextAlignment(alignmentOf(align_[static_cast<std::size_t>(col)], toStd(item->text())));
 }
 
 int FlexGrid::Rows() const { return table_->rowCount(); }
@@ -169,9 +169,19 @@ std::string FlexGrid::TextMatrix(int row, int col) const {
 
 void FlexGrid::TextMatrix(int row, int col, const std::string& text) {
     checkCell(row, col);
-    QTableWidgetItem* item = cell(row, col);
+    const Qt::Alignment alignment = alignmentOf(align_[static_cast<std::size_t>(col)], text);
+    QTableWidgetItem* item = table_->item(row, col);
+    if (!item) {
+        // A new cell is made whole before the table sees it: one change for the view, not three.
+        if (text.empty()) return;
+        item = new QTableWidgetItem(toQString(text));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        item->setTextAlignment(alignment);
+        table_->setItem(row, col, item);
+        return;
+    }
     item->setText(toQString(text));
-    align(item, col);
+    item->setTextAlignment(alignment);
 }
 
 std::int32_t FlexGrid::ColWidth(int col) const {

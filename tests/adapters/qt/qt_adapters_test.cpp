@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
@@ -226,6 +228,27 @@ TEST(QtFontMeasurer, MeasuresInTwipsWithTheCjkFont) {
     EXPECT_LT(a, 180) << "a Latin letter is narrower than an ideograph";
     EXPECT_NEAR(m.TextWidth("2004-01-01", 18), 2 * m.TextWidth("2004-01-01", 9), 0.03 * m.TextWidth("2004-01-01", 18))
         << "widths scale with the size";
+}
+
+// Numbers and dates are summed from their marks and other texts remembered; either way
+// the width is the one Qt gives the whole text, at every size asked for.
+TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidths) {
+    qt::FontMeasurer m;
+    const std::vector<std::string> texts = {"12345.50", "2004-01-01", "-1,234", "08:30:00", "1/2", "+3.5 ",
+                                            "金额合计", "第1234批", "Q235-17", "AV Wa", "12345.50"};
+    for (double size : {9.0, 12.0, 9.0}) {
+        QFont font(QString::fromUtf8("Noto Sans CJK SC"));
+        font.setPointSizeF(size);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        const QFontMetricsF metrics(font);
+        const double twips = 1440.0 / metrics.fontDpi();
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const auto& t : texts) {
+                const double shaped = metrics.horizontalAdvance(QString::fromStdString(t)) * twips;
+                EXPECT_NEAR(m.TextWidth(t, size), shaped, 1e-9 * shaped) << t << " at " << size << ", pass " << pass;
+            }
+        }
+    }
 }
 
 TEST(QtFontMeasurer, AgreesWithTheHeadlessFontFileMeasurer) {
