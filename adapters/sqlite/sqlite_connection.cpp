@@ -121,8 +121,12 @@ std::string decimalText(double d, int scale) {
 }
 
 // Appends the cell in place: building a Value and moving it in costs a tenth of a large read.
+// The column's value is read through sqlite3_column_value once; the value_* calls
+// on it skip the statement checks each column_* call makes. The connection is
+// used by one thread at a time, which is all an unprotected value asks.
 void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int scale) {
-    const int t = sqlite3_column_type(st, col);
+    sqlite3_value* v = sqlite3_column_value(st, col);
+    const int t = sqlite3_value_type(v);
     if (t == SQLITE_NULL) {
         out.emplace_back();
         return;
@@ -130,36 +134,36 @@ void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int sc
     switch (kind) {
         case CellKind::Integer:
             if (t == SQLITE_INTEGER) {
-                out.emplace_back(static_cast<long long>(sqlite3_column_int64(st, col)));
+                out.emplace_back(static_cast<long long>(sqlite3_value_int64(v)));
                 return;
             }
             break;
         case CellKind::Boolean:
             if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
-                out.emplace_back(sqlite3_column_double(st, col) != 0);
+                out.emplace_back(sqlite3_value_double(v) != 0);
                 return;
             }
             break;
         case CellKind::Double:
             if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
-                out.emplace_back(sqlite3_column_double(st, col));
+                out.emplace_back(sqlite3_value_double(v));
                 return;
             }
             break;
         case CellKind::Decimal:
             if (t == SQLITE_INTEGER && scale <= 0) {
-                out.emplace_back(Decimal{std::to_string(sqlite3_column_int64(st, col))});
+                out.emplace_back(Decimal{std::to_string(sqlite3_value_int64(v))});
                 return;
             }
             if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
-                out.emplace_back(Decimal{decimalText(sqlite3_column_double(st, col), scale < 0 ? 0 : scale)});
+                out.emplace_back(Decimal{decimalText(sqlite3_value_double(v), scale < 0 ? 0 : scale)});
                 return;
             }
             break;
         case CellKind::DateTime:
             if (t == SQLITE_TEXT) {
-                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-                const int n = sqlite3_column_bytes(st, col);
+                const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                const int n = sqlite3_value_bytes(v);
                 DateTime d;
                 if (parseStored(p, n, d)) {
                     out.emplace_back(d);
@@ -173,8 +177,8 @@ void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int sc
             break;
         case CellKind::Text:
             if (t != SQLITE_BLOB) {
-                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-                out.emplace_back(std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(st, col))));
+                const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                out.emplace_back(std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))));
                 return;
             }
             break;
@@ -184,16 +188,16 @@ void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int sc
     }
     switch (t) {
         case SQLITE_INTEGER: {
-            out.emplace_back(static_cast<long long>(sqlite3_column_int64(st, col)));
+            out.emplace_back(static_cast<long long>(sqlite3_value_int64(v)));
             return;
         }
         case SQLITE_FLOAT: {
-            out.emplace_back(sqlite3_column_double(st, col));
+            out.emplace_back(sqlite3_value_double(v));
             return;
         }
         case SQLITE_TEXT: {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-            std::string s(p, static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+            const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            std::string s(p, static_cast<std::size_t>(sqlite3_value_bytes(v)));
             if (kind == CellKind::Bytes) {
                 out.emplace_back(Bytes{std::vector<unsigned char>(s.begin(), s.end())});
                 return;
@@ -204,8 +208,8 @@ void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int sc
             }
         }
         default: {
-            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st, col));
-            const int n = sqlite3_column_bytes(st, col);
+            const auto* p = static_cast<const unsigned char*>(sqlite3_value_blob(v));
+            const int n = sqlite3_value_bytes(v);
             {
                 out.emplace_back(Bytes{std::vector<unsigned char>(p, p + n)});
                 return;
