@@ -10,6 +10,7 @@
 #include "palvo/error.h"
 #include "palvo/odbc.h"
 #include "palvo/sqlite.h"
+#include "tests/support/errors.h"
 
 namespace Palvo {
 namespace {
@@ -33,14 +34,7 @@ std::shared_ptr<Connection> openOdbc() {
     return c;
 }
 
-long errorNumberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorNumber;
 
 class DataAccess : public ::testing::TestWithParam<Backend> {
 protected:
@@ -105,8 +99,8 @@ TEST_P(DataAccess, ForwardWalkEndsAtEofAndStartsOverAtMoveFirst) {
     std::string seen;
     for (; !rs.Eof(); rs.MoveNext()) seen += rs.Fields(0L).Value().toText();
     EXPECT_EQ(seen, "甲乙丙丁戊");
-    EXPECT_EQ(errorNumberOf([&] { rs.MoveNext(); }), ErrorNumber::NoCurrentRecord);
-    EXPECT_EQ(errorNumberOf([&] { (void)rs.Fields(0L).Value(); }), ErrorNumber::NoCurrentRecord);
+    EXPECT_EQ(errorNumber([&] { rs.MoveNext(); }), ErrorNumber::NoCurrentRecord);
+    EXPECT_EQ(errorNumber([&] { (void)rs.Fields(0L).Value(); }), ErrorNumber::NoCurrentRecord);
     rs.MoveFirst();
     EXPECT_FALSE(rs.Eof());
     EXPECT_EQ(rs.Fields(0L).Value().toText(), "甲");
@@ -121,9 +115,9 @@ TEST_P(DataAccess, FieldsByPositionAndByNameInAnyCase) {
     EXPECT_EQ(rs.Fields("REMARK").Value().toText(), "Note");
     EXPECT_EQ(rs.Fields("remark").Name(), "Remark");
     EXPECT_EQ(rs.Fields("ID").Value().toInt64(), 1);
-    EXPECT_EQ(errorNumberOf([&] { rs.Fields("nosuch"); }), ErrorNumber::ItemNotFound);
-    EXPECT_EQ(errorNumberOf([&] { rs.Fields(3L); }), ErrorNumber::ItemNotFound);
-    EXPECT_EQ(errorNumberOf([&] { rs.Fields(-1L); }), ErrorNumber::ItemNotFound);
+    EXPECT_EQ(errorNumber([&] { rs.Fields("nosuch"); }), ErrorNumber::ItemNotFound);
+    EXPECT_EQ(errorNumber([&] { rs.Fields(3L); }), ErrorNumber::ItemNotFound);
+    EXPECT_EQ(errorNumber([&] { rs.Fields(-1L); }), ErrorNumber::ItemNotFound);
 }
 
 TEST_P(DataAccess, ColumnMetadataAsSqlServerReportsIt) {
@@ -223,7 +217,7 @@ TEST_P(DataAccess, AddNewAndUpdateWriteANewRow) {
 
     Recordset readOnly;
     readOnly.Open("select * from 客户", conn_, adOpenStatic, adLockReadOnly);
-    EXPECT_EQ(errorNumberOf([&] { readOnly.AddNew(); }), ErrorNumber::NotSupported);
+    EXPECT_EQ(errorNumber([&] { readOnly.AddNew(); }), ErrorNumber::NotSupported);
 }
 
 TEST_P(DataAccess, LastInsertIdIsTheIdentityOfTheRowJustAdded) {
@@ -243,7 +237,7 @@ TEST_P(DataAccess, LastInsertIdIsTheIdentityOfTheRowJustAdded) {
     EXPECT_EQ(conn_->Query("select 名称 from 客户 where id = 6").at(0, 0).toText(), "己");
 
     conn_->Close();
-    EXPECT_EQ(errorNumberOf([&] { conn_->LastInsertId(); }), ErrorNumber::ObjectClosed);
+    EXPECT_EQ(errorNumber([&] { conn_->LastInsertId(); }), ErrorNumber::ObjectClosed);
 }
 
 TEST_P(DataAccess, TransactionsCommitAndRollBack) {
@@ -271,21 +265,21 @@ TEST_P(DataAccess, TransactionsCommitAndRollBack) {
 
 TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
     insert("keep");
-    EXPECT_EQ(errorNumberOf([&] { conn_->Query("select * from 不存在"); }), ErrorNumber::Database);
-    EXPECT_EQ(errorNumberOf([&] { conn_->Execute("insert into 客户 (名称) values (null)"); }), ErrorNumber::Database);
-    EXPECT_EQ(errorNumberOf([&] { conn_->Execute("select * from"); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumber([&] { conn_->Query("select * from 不存在"); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumber([&] { conn_->Execute("insert into 客户 (名称) values (null)"); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumber([&] { conn_->Execute("select * from"); }), ErrorNumber::Database);
 
     Recordset rs;
     rs.Open("select * from 客户", conn_);
-    EXPECT_EQ(errorNumberOf([&] { rs.Open("select * from 客户", conn_); }), ErrorNumber::ObjectOpen);
+    EXPECT_EQ(errorNumber([&] { rs.Open("select * from 客户", conn_); }), ErrorNumber::ObjectOpen);
     EXPECT_EQ(rs.RecordCount(), 1);  // the open recordset is untouched
     rs.Close();
-    EXPECT_EQ(errorNumberOf([&] { rs.RecordCount(); }), ErrorNumber::ObjectClosed);
+    EXPECT_EQ(errorNumber([&] { rs.RecordCount(); }), ErrorNumber::ObjectClosed);
 
     EXPECT_EQ(count(), 1);
     conn_->Close();
-    EXPECT_EQ(errorNumberOf([&] { conn_->Execute("delete from 客户"); }), ErrorNumber::ObjectClosed);
-    EXPECT_EQ(errorNumberOf([&] { rs.Open("select * from 客户", conn_); }), ErrorNumber::ObjectClosed);
+    EXPECT_EQ(errorNumber([&] { conn_->Execute("delete from 客户"); }), ErrorNumber::ObjectClosed);
+    EXPECT_EQ(errorNumber([&] { rs.Open("select * from 客户", conn_); }), ErrorNumber::ObjectClosed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,

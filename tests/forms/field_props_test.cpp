@@ -11,6 +11,8 @@
 namespace Palvo {
 namespace {
 
+using testing::errorNumber;
+
 constexpr std::int32_t notNull = static_cast<std::int32_t>(0x80000018);
 constexpr std::int32_t menuColor = static_cast<std::int32_t>(0x80000004);
 
@@ -78,7 +80,7 @@ TEST_F(FieldProps, SetColorStylesEveryTextBoxAndLabelOfTheForm) {
 TEST_F(FieldProps, AMissingIconFailsSetColorAndInitForm) {
     session().sIconPath = "/no/such/main.ico";
     memory::Form frm("frm", {{"2名称", "", ""}});
-    EXPECT_EQ(errorOf([&] { form.mSetColor(frm); }), FormError::FileNotFound);
+    EXPECT_EQ(errorNumber([&] { form.mSetColor(frm); }), FormError::FileNotFound);
     EXPECT_EQ(form.sInitForm(frm), "InitForm:File not found: /no/such/main.ico");
     EXPECT_EQ(frm.BackColor(), static_cast<std::int32_t>(0x8000000F));  // the colours were set before the icon
     EXPECT_TRUE(frm.text(0).Enabled());                                  // nothing after it was done

@@ -10,6 +10,7 @@
 #include "palvo/memory_form.h"
 #include "src/query/host_tables.h"
 #include "tests/forms/counting_connection.h"
+#include "tests/support/errors.h"
 #include "tests/support/sqlite_fixture.h"
 
 namespace Palvo::testing {
@@ -22,15 +23,6 @@ protected:
         counting = std::make_shared<CountingConnection>(conn);
         session().oConn = counting;
         form.mInit_Form();
-    }
-
-    long errorOf(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const Error& e) {
-            return e.number();
-        }
-        return 0;
     }
 
     std::shared_ptr<CountingConnection> counting;

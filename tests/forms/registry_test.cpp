@@ -7,6 +7,8 @@
 namespace Palvo {
 namespace {
 
+using testing::errorNumber;
+
 class Registry : public testing::FormsTest {
 protected:
     void SetUp() override {
@@ -64,11 +66,11 @@ TEST_F(Registry, NothingToRegisterAndBadTableNames) {
 
     memory::Form frm = salesForm();
     std::string trailing = "销售,";
-    EXPECT_EQ(errorOf([&] { form.mSetKeepSql(frm, trailing); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, trailing); }), ErrorNumber::Database);
     EXPECT_EQ(registry(), "");  // the column lists are read before anything is registered
 
     frm.removeLabel(2);
-    EXPECT_EQ(errorOf([&] { form.mSetKeepSql(frm, table); }), FormError::NoArrayElement);
+    EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, table); }), FormError::NoArrayElement);
 }
 
 TEST_F(Registry, AKeyChangeCascadesAndIsLogged) {
@@ -129,7 +131,7 @@ TEST_F(Registry, ADeleteIsRefusedWhileADependentTableUsesTheValue) {
     EXPECT_EQ(form.sCheckDelSql(customers, master, {"O'Neil", ""}, {}), "");
     std::string unregistered = "地区";
     EXPECT_EQ(form.sCheckDelSql(customers, unregistered, {"01", ""}, {}), "");
-    EXPECT_EQ(errorOf([&] { form.sCheckDelSql(customers, master, {}, {}); }), ErrorNumber::SubscriptOutOfRange);
+    EXPECT_EQ(errorNumber([&] { form.sCheckDelSql(customers, master, {}, {}); }), ErrorNumber::SubscriptOutOfRange);
 }
 
 TEST_F(Registry, TheFirstRegistryRowInUseDecides) {

@@ -8,6 +8,8 @@
 namespace Palvo {
 namespace {
 
+using testing::errorNumber;
+
 class Statements : public testing::FormsTest {};
 
 using Types = std::vector<std::string>;
@@ -51,7 +53,7 @@ TEST_F(Statements, UpdateListHoldsOnlyChangedEditableColumns) {
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), "");
     frm.text(1).Text("12abc");
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=12");
-    EXPECT_EQ(errorOf([&] { form.sGetUpdateStr(frm, {"A02"}, types); }), ErrorNumber::SubscriptOutOfRange);
+    EXPECT_EQ(errorNumber([&] { form.sGetUpdateStr(frm, {"A02"}, types); }), ErrorNumber::SubscriptOutOfRange);
 }
 
 TEST_F(Statements, KeyConditionsByMode) {
@@ -73,7 +75,7 @@ TEST_F(Statements, KeyConditionsByMode) {
     };
     for (const auto& c : cases) {
         if (std::string(c.expected).empty()) {
-            EXPECT_EQ(errorOf([&] { form.sGetKeyWord(frm, c.mode, types, true, c.keys, loaded); }),
+            EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, c.mode, types, true, c.keys, loaded); }),
                       ErrorNumber::InvalidCall)
                 << c.mode;
             continue;
@@ -89,8 +91,8 @@ TEST_F(Statements, AnUnchangedKeyGivesOneNotOneAndAnEmptyKeyBoxNothing) {
     for (const char* mode : {"新增", "修改", "修改保存", "其他"}) {
         EXPECT_EQ(form.sGetKeyWord(frm, mode, types, true, "0,1,", {"C01", "2004-01-01"}), "") << mode;
     }
-    EXPECT_EQ(errorOf([&] { form.sGetKeyWord(frm, "新增", types, true, "0", {}); }), ErrorNumber::InvalidCall);
-    EXPECT_EQ(errorOf([&] { form.sGetKeyWord(frm, "新增", types, true, "5,", {}); }), FormError::NoArrayElement);
+    EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "0", {}); }), ErrorNumber::InvalidCall);
+    EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "5,", {}); }), FormError::NoArrayElement);
 }
 
 TEST_F(Statements, KeyConditionFromTheCurrentGridRow) {

@@ -8,6 +8,8 @@
 namespace Palvo {
 namespace {
 
+using testing::errorNumber;
+
 // An order form: 0 number (read-only), 1 customer (required lookup), 2 goods
 // (required text, 10), 3 quantity (required number), 4 price (optional number),
 // 5 date (required), 6 note (plain, 8 bytes), 7 region (optional lookup), 8 invoice (unique).
@@ -123,7 +125,7 @@ TEST_F(Validation, NotCheckMatchesTheDigitsBeforeAComma) {
 TEST_F(Validation, ATagWithoutACodeDigitFailsOnlyWhereItIsConverted) {
     key = "1,3,";
     frm->label(2).Tag("货品");
-    EXPECT_EQ(errorOf([&] { check(); }), ErrorNumber::TypeMismatch);
+    EXPECT_EQ(errorNumber([&] { check(); }), ErrorNumber::TypeMismatch);
     types[2] = "4";  // an image box never converts its tag code
     EXPECT_EQ(check(), "");
     frm->label(6).Tag("备注");  // a disabled box is not converted either
@@ -133,15 +135,15 @@ TEST_F(Validation, ATagWithoutACodeDigitFailsOnlyWhereItIsConverted) {
 
 TEST_F(Validation, BadArgumentsRaise) {
     index = "20,";
-    EXPECT_EQ(errorOf([&] { check(); }), FormError::NoArrayElement);
+    EXPECT_EQ(errorNumber([&] { check(); }), FormError::NoArrayElement);
     index = "8,";
     lengths.resize(3);
-    EXPECT_EQ(errorOf([&] { check(); }), ErrorNumber::SubscriptOutOfRange);
+    EXPECT_EQ(errorNumber([&] { check(); }), ErrorNumber::SubscriptOutOfRange);
     lengths.resize(9, 10);
     frm->text(1).Tag("客户");  // a lookup box without "table,column"
-    EXPECT_EQ(errorOf([&] { check(); }), ErrorNumber::InvalidCall);
+    EXPECT_EQ(errorNumber([&] { check(); }), ErrorNumber::InvalidCall);
     frm->text(1).Tag("没有的表,客户编号");
-    EXPECT_EQ(errorOf([&] { check(); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumber([&] { check(); }), ErrorNumber::Database);
 }
 
 TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKey) {

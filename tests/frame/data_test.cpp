@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "palvo/error.h"
+#include "tests/support/errors.h"
 
 namespace Palvo {
 namespace {
@@ -31,14 +32,7 @@ protected:
     void doRollback() override { ++rollbacks; }
 };
 
-long errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorNumber;
 
 class RecordsetWalk : public ::testing::Test {
 protected:

@@ -10,20 +10,14 @@
 #include "palvo/executor.h"
 #include "palvo/memory_cursor.h"
 #include "palvo/session.h"
+#include "tests/support/errors.h"
 
 namespace Palvo {
 namespace {
 
 using Args = std::vector<std::optional<std::string>>;
 
-long errorNumberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorNumber;
 
 TEST(CallByName, FindsClassAndMethodWithoutRegardToCase) {
     EXPECT_EQ(callByName("clsIp", "bIsIP", {"192.168.0.1"}).result, Value(true));
@@ -51,7 +45,7 @@ TEST(CallByName, UnknownNamesAndWrongArgumentCountsRaiseThePlatformErrors) {
         {"clsIp", "GetLocalIPAddress", {"", ""}, 450},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(errorNumberOf([&] { callByName(c.cls, c.method, c.args); }), c.number)
+        EXPECT_EQ(errorNumber([&] { callByName(c.cls, c.method, c.args); }), c.number)
             << c.cls << "." << c.method;
     }
     try {
@@ -109,7 +103,7 @@ TEST(Convert, BadTextIsATypeMismatchAndTooLargeANumberAnOverflow) {
         {"1e400", Type::Double, 13},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(errorNumberOf([&] { dispatch::convert(c.text, c.type, "lenId"); }), c.number) << c.text;
+        EXPECT_EQ(errorNumber([&] { dispatch::convert(c.text, c.type, "lenId"); }), c.number) << c.text;
     }
     try {
         dispatch::convert("abc", Type::Int16, "lenId");
@@ -167,7 +161,7 @@ TEST(CallByName, OmittedOptionalArgumentsTakeTheirDefaults) {
     EXPECT_EQ(session().lF_ForColor, static_cast<std::int32_t>(0x80000012));
     EXPECT_EQ(session().lT_FontSize, 12);
     EXPECT_TRUE(session().bT_FontBold);
-    EXPECT_EQ(errorNumberOf([] { callByName("clsForm", "mInit_Form", {"blue"}); }), 13);
+    EXPECT_EQ(errorNumber([] { callByName("clsForm", "mInit_Form", {"blue"}); }), 13);
     session() = SessionContext{};
 }
 
@@ -186,9 +180,9 @@ TEST(CallByName, MachineMethodsGoThroughTheInstalledPorts) {
     EXPECT_EQ(callByName("clsElse", "bExecuteCode", {"x = 1"}).result, Value(true));
     EXPECT_EQ(callByName("clsElse", "bExecuteCode", {"fail()", "True"}).result, Value(false));
     EXPECT_EQ(executor->calls, (std::vector<std::string>{"run:x = 1", "check:fail()"}));
-    EXPECT_EQ(errorNumberOf([] { callByName("clsElse", "bExecuteCode", {"x", "perhaps"}); }), 13);
+    EXPECT_EQ(errorNumber([] { callByName("clsElse", "bExecuteCode", {"x", "perhaps"}); }), 13);
     installLineExecutor(nullptr);
-    EXPECT_EQ(errorNumberOf([] { callByName("clsElse", "bExecuteCode", {"x = 1"}); }), 429);
+    EXPECT_EQ(errorNumber([] { callByName("clsElse", "bExecuteCode", {"x = 1"}); }), 429);
 
     auto cursor = std::make_shared<memory::Cursor>(-3, POINTAPI{5, -7});
     installCursorPort(cursor);

@@ -9,6 +9,7 @@
 #include "palvo/error.h"
 #include "palvo/memory_grid.h"
 #include "src/grid/grid_utils.h"
+#include "tests/support/errors.h"
 
 namespace Palvo {
 namespace {
@@ -32,14 +33,7 @@ std::vector<std::string> column(const FlexGrid& g, int col) {
     return out;
 }
 
-long errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorNumber;
 
 TEST(GridLookup, OnlyTheFieldColumnLookupTrimsTheHeading) {
     auto g = makeGrid({"序号", " 名称 ", "名称", "金额"}, {"1\t钢管\t钢板\t12"});

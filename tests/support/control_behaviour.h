@@ -21,17 +21,9 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/grid.h"
+#include "tests/support/errors.h"
 
 namespace Palvo::testing {
-
-inline long errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 inline std::vector<std::string> gridColumn(const FlexGrid& g, int col) {
     std::vector<std::string> out;

@@ -8,6 +8,7 @@
 #include "palvo/error.h"
 #include "palvo/memory_msgbox.h"
 #include "palvo/session.h"
+#include "tests/support/errors.h"
 
 namespace Palvo {
 namespace {
@@ -16,14 +17,7 @@ std::string hand(const std::string& s, const std::string& e) {
     return "Hand_Date +Hand_Time>'" + s + "18:00' AND Hand_Date +Hand_Time<'" + e + "18:01'";
 }
 
-long errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorNumber;
 
 TEST(DayCounts, MonthAndYearToDate) {
     clsFunction fn;

@@ -7,18 +7,12 @@
 
 #include "palvo/memory_form.h"
 #include "palvo/memory_grid.h"
+#include "tests/support/errors.h"
 
 namespace Palvo {
 namespace {
 
-long errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorNumber;
 
 memory::Form twoFields() {
     return memory::Form("frm客户", {{"0编号", "", "A01"}, {"1地区", "地区,地区编号", "01"}});
@@ -35,7 +29,7 @@ TEST(MemoryForm, FieldsShareIndexesAcrossTxtAndLbl) {
     EXPECT_EQ(frm.lbl()(1).Tag(), "1地区");
     EXPECT_EQ(frm.TXT()(1).Index(), 1);
     EXPECT_EQ(frm.lbl()(0).Index(), 0);
-    EXPECT_EQ(errorOf([&] { frm.TXT()(2); }), FormError::NoArrayElement);
+    EXPECT_EQ(errorNumber([&] { frm.TXT()(2); }), FormError::NoArrayElement);
 }
 
 TEST(MemoryForm, ControlsWalkLabelThenBoxPerIndexThenTheOthers) {
@@ -62,7 +56,7 @@ TEST(MemoryForm, OnlyOneBoxHoldsTheFocusAndADisabledOneRefusesIt) {
     EXPECT_TRUE(frm.text(1).focused());
     EXPECT_EQ(frm.focused(), &frm.text(1));
     frm.TXT()(0).Enabled(false);
-    EXPECT_EQ(errorOf([&] { frm.TXT()(0).SetFocus(); }), ErrorNumber::InvalidCall);
+    EXPECT_EQ(errorNumber([&] { frm.TXT()(0).SetFocus(); }), ErrorNumber::InvalidCall);
     EXPECT_EQ(frm.focused(), &frm.text(1));
 }
 
@@ -73,7 +67,7 @@ TEST(MemoryForm, RemovedMembersLeaveGaps) {
     EXPECT_EQ(frm.lbl().Count(), 2);
     EXPECT_EQ(frm.lbl().UBound(), 2);
     EXPECT_EQ(frm.TXT().UBound(), 1);
-    EXPECT_EQ(errorOf([&] { frm.lbl()(1); }), FormError::NoArrayElement);
+    EXPECT_EQ(errorNumber([&] { frm.lbl()(1); }), FormError::NoArrayElement);
     EXPECT_EQ(frm.Controls().size(), 4u);
     // a field added later takes the next index after both arrays
     EXPECT_EQ(frm.addField({"2d", "", ""}).Index(), 3);
@@ -88,8 +82,8 @@ TEST(MemoryForm, PicturesLoadOnlyFromReadableFiles) {
     label.MouseIcon(file.string());
     EXPECT_EQ(frm.Icon(), file.string());
     EXPECT_EQ(label.MouseIcon(), file.string());
-    EXPECT_EQ(errorOf([&] { frm.Icon("/no/such/icon.ico"); }), FormError::FileNotFound);
-    EXPECT_EQ(errorOf([&] { label.MouseIcon("/no/such/cursor1.cur"); }), FormError::FileNotFound);
+    EXPECT_EQ(errorNumber([&] { frm.Icon("/no/such/icon.ico"); }), FormError::FileNotFound);
+    EXPECT_EQ(errorNumber([&] { label.MouseIcon("/no/such/cursor1.cur"); }), FormError::FileNotFound);
     EXPECT_EQ(frm.Icon(), file.string());  // the picture loaded before stays
     EXPECT_EQ(label.MouseIcon(), file.string());
     std::filesystem::remove(file);
@@ -97,10 +91,10 @@ TEST(MemoryForm, PicturesLoadOnlyFromReadableFiles) {
 
 TEST(MemoryForm, APlainFormHasNoEntryMembers) {
     Form plain;
-    EXPECT_EQ(errorOf([&] { plain.TXT(); }), FormError::MemberNotFound);
-    EXPECT_EQ(errorOf([&] { plain.lbl(); }), FormError::MemberNotFound);
-    EXPECT_EQ(errorOf([&] { plain.Controls(); }), FormError::MemberNotFound);
-    EXPECT_EQ(errorOf([&] { plain.BackColor(0); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.TXT(); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.lbl(); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.Controls(); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.BackColor(0); }), FormError::MemberNotFound);
 }
 
 }  // namespace

@@ -8,20 +8,14 @@
 #include "palvo/error.h"
 #include "palvo/memory_grid.h"
 #include "palvo/memory_measure.h"
+#include "tests/support/errors.h"
 
 namespace Palvo {
 namespace {
 
 using memory::GridType;
 
-long errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorNumber;
 
 TEST(MemoryGrid, ClearEmptiesTextsAndColoursButKeepsTheShape) {
     memory::FlexGrid g;

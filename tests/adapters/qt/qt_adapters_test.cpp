@@ -28,20 +28,14 @@
 #include "palvo/memory_measure.h"
 #include "palvo/qt.h"
 #include "tests/adapters/qt/qt_test_support.h"
+#include "tests/support/errors.h"
 
 namespace Palvo {
 namespace {
 
 using SB = QMessageBox::StandardButton;
 
-long errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorNumber;
 
 constexpr std::int32_t sys(std::uint32_t n) { return static_cast<std::int32_t>(0x80000000u + n); }
 
