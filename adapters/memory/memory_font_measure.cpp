@@ -9,6 +9,7 @@
 
 #include "palvo/error.h"
 #include "palvo/memory_measure.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::memory {
 
@@ -19,30 +20,6 @@ constexpr std::size_t kBmp = 0x10000;
 
 [[noreturn]] void unreadable(const std::string& path, const std::string& why) {
     throw Error(ErrorNumber::FileNotFound, "Cannot read the font file " + path + ": " + why);
-}
-
-// One UTF-8 character from text[i]; a byte that does not start a well-formed
-// sequence is taken alone and reported as not decoded.
-bool decode(std::string_view text, std::size_t& i, char32_t& c) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    const int len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-    if (len == 1 || i + static_cast<std::size_t>(len) > text.size()) {
-        c = b;
-        ++i;
-        return b < 0x80;
-    }
-    char32_t v = len == 2 ? (b & 0x1Fu) : len == 3 ? (b & 0x0Fu) : (b & 0x07u);
-    for (int k = 1; k < len; ++k) {
-        const auto t = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-        if ((t & 0xC0u) != 0x80u) {
-            ++i;
-            return false;
-        }
-        v = (v << 6) | (t & 0x3Fu);
-    }
-    c = v;
-    i += static_cast<std::size_t>(len);
-    return true;
 }
 
 }  // namespace
@@ -119,7 +96,7 @@ double FontFileMeasurer::TextWidth(std::string_view text, double fontSize) const
         if (c < 0x80) {
             a = bmp[c];
             ++i;
-        } else if (!decode(text, i, c)) {
+        } else if (!util::nextUtf8(text, i, c)) {
             ++halves;
             continue;
         } else {

@@ -1,5 +1,7 @@
 #include "palvo/memory_measure.h"
 
+#include "src/util/conversions.h"
+
 namespace Palvo::memory {
 
 bool FixedWidthMeasurer::isWide(char32_t c) {
@@ -11,44 +13,14 @@ bool FixedWidthMeasurer::isWide(char32_t c) {
 }
 
 double FixedWidthMeasurer::TextWidth(std::string_view text, double fontSize) const {
-    // Counted in half-ems while walking the UTF-8 bytes; a malformed byte counts as one narrow character.
-    long halves = 0;
+    // Counted in half-ems; a byte that is not well-formed UTF-8 counts as one narrow character.
     std::size_t i = 0;
     const std::size_t n = text.size();
     // ASCII runs, the bulk of numbers and codes, are counted a byte a half-em without decoding.
     while (i < n && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-    halves = static_cast<long>(i);
-    while (i < n) {
-        auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80) {
-            ++halves;
-            ++i;
-            continue;
-        }
-        int len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-        if (len == 1 || i + static_cast<std::size_t>(len) > n) {
-            ++halves;
-            ++i;
-            continue;
-        }
-        char32_t c = len == 2 ? (b & 0x1Fu) : len == 3 ? (b & 0x0Fu) : (b & 0x07u);
-        bool ok = true;
-        for (int k = 1; k < len; ++k) {
-            auto t = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((t & 0xC0u) != 0x80u) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (t & 0x3Fu);
-        }
-        if (!ok) {
-            ++halves;
-            ++i;
-            continue;
-        }
-        halves += isWide(c) ? 2 : 1;
-        i += static_cast<std::size_t>(len);
-    }
+    auto halves = static_cast<long>(i);
+    char32_t c = 0;
+    while (i < n) halves += util::nextUtf8(text, i, c) && isWide(c) ? 2 : 1;
     return static_cast<double>(halves) * fontSize * 10.0;
 }
 

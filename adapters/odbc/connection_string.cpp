@@ -4,6 +4,7 @@
 
 #include "palvo/error.h"
 #include "palvo/odbc.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::odbc {
 
@@ -187,27 +188,11 @@ ResolvedConnectionString resolveConnectionString(const std::string& connectionSt
 std::u16string utf16FromUtf8(std::string_view text) {
     std::u16string out;
     std::size_t i = 0;
+    char32_t cp = 0;
     while (i < text.size()) {
-        auto b = static_cast<unsigned char>(text[i]);
-        int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
-        char32_t cp = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-        bool ok = extra >= 0;
-        for (int k = 1; ok && k <= extra; ++k) {
-            if (i + static_cast<std::size_t>(k) >= text.size()) {
-                ok = false;
-                break;
-            }
-            auto c = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((c & 0xC0) != 0x80) ok = false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        if (!util::nextUtf8(text, i, cp)) {
             out += u'\uFFFD';
-            ++i;
-            continue;
-        }
-        i += static_cast<std::size_t>(extra) + 1;
-        if (cp >= 0x10000) {
+        } else if (cp >= 0x10000) {
             cp -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (cp >> 10));
             out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));

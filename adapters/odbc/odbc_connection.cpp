@@ -12,6 +12,7 @@
 #include "adapters/odbc/statement_translator.h"
 #include "palvo/error.h"
 #include "palvo/odbc.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::odbc {
 
@@ -152,12 +153,6 @@ bool changesSchema(const std::string& sql) {
     return word == "create" || word == "alter" || word == "drop";
 }
 
-std::size_t utf8Length(const std::string& s) {
-    std::size_t n = 0;
-    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-    return n;
-}
-
 }  // namespace
 
 struct Connection::Impl {
@@ -272,7 +267,7 @@ struct Connection::Impl {
                 }
                 case Value::Kind::Text: {
                     b.text = *v.text();
-                    std::size_t chars = utf8Length(b.text);
+                    std::size_t chars = util::charCount(b.text);
                     // sent as Unicode so Chinese text survives whatever the server's code page
                     sqlType = chars > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
                     size = std::max<SQLULEN>(chars, 1);

@@ -11,6 +11,7 @@
 #include "palvo/dialect.h"
 #include "palvo/error.h"
 #include "palvo/sqlite.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::sqlite {
 
@@ -218,12 +219,6 @@ void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int sc
     }
 }
 
-std::size_t utf8Length(const std::string& s) {
-    std::size_t n = 0;
-    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-    return n;
-}
-
 // Metadata of an expression column, from the values it holds.
 void inferColumn(ResultTable& table, std::size_t col) {
     ColumnInfo& info = table.columns[col];
@@ -247,7 +242,7 @@ void inferColumn(ResultTable& table, std::size_t col) {
                 anyText = true;
                 DateTime d;
                 if (!parseStored(v.text()->data(), static_cast<int>(v.text()->size()), d)) allStamps = false;
-                longest = std::max(longest, utf8Length(*v.text()));
+                longest = std::max(longest, util::charCount(*v.text()));
                 break;
             }
             case Value::Kind::Bytes:

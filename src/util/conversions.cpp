@@ -333,37 +333,41 @@ namespace {
 constexpr char32_t escapeBase = 0xDC00;  // U+DC80..U+DCFF stand for stray bytes 0x80..0xFF
 }  // namespace
 
+bool nextUtf8(std::string_view text, std::size_t& i, char32_t& c) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    if (b0 < 0x80) {
+        c = b0;
+        ++i;
+        return true;
+    }
+    std::size_t len = 0;
+    char32_t cp = 0, min = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) len = 2, cp = b0 & 0x1F, min = 0x80;
+    else if (b0 >= 0xE0 && b0 <= 0xEF) len = 3, cp = b0 & 0x0F, min = 0x800;
+    else if (b0 >= 0xF0 && b0 <= 0xF4) len = 4, cp = b0 & 0x07, min = 0x10000;
+    bool ok = len > 0 && i + len <= text.size();
+    for (std::size_t k = 1; ok && k < len; ++k) {
+        const auto b = static_cast<unsigned char>(text[i + k]);
+        if ((b & 0xC0) != 0x80) ok = false;
+        else cp = (cp << 6) | (b & 0x3F);
+    }
+    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+    if (!ok) {
+        c = b0;
+        ++i;
+        return false;
+    }
+    c = cp;
+    i += len;
+    return true;
+}
+
 std::u32string decodeUtf8(std::string_view text) {
     std::u32string out;
     out.reserve(text.size());
     std::size_t i = 0;
-    while (i < text.size()) {
-        const auto b0 = static_cast<unsigned char>(text[i]);
-        if (b0 < 0x80) {
-            out += static_cast<char32_t>(b0);
-            ++i;
-            continue;
-        }
-        std::size_t len = 0;
-        char32_t cp = 0, min = 0;
-        if (b0 >= 0xC2 && b0 <= 0xDF) len = 2, cp = b0 & 0x1F, min = 0x80;
-        else if (b0 >= 0xE0 && b0 <= 0xEF) len = 3, cp = b0 & 0x0F, min = 0x800;
-        else if (b0 >= 0xF0 && b0 <= 0xF4) len = 4, cp = b0 & 0x07, min = 0x10000;
-        bool ok = len > 0 && i + len <= text.size();
-        for (std::size_t k = 1; ok && k < len; ++k) {
-            const auto b = static_cast<unsigned char>(text[i + k]);
-            if ((b & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (b & 0x3F);
-        }
-        if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-        if (!ok) {
-            out += escapeBase + b0;
-            ++i;
-            continue;
-        }
-        out += cp;
-        i += len;
-    }
+    char32_t c = 0;
+    while (i < text.size()) out += nextUtf8(text, i, c) ? c : escapeBase + c;
     return out;
 }
 
@@ -394,7 +398,12 @@ std::string encodeUtf8(std::u32string_view chars) {
     return out;
 }
 
-std::size_t charCount(std::string_view text) { return decodeUtf8(text).size(); }
+std::size_t charCount(std::string_view text) {
+    std::size_t n = 0;
+    char32_t c = 0;
+    for (std::size_t i = 0; i < text.size(); ++n) nextUtf8(text, i, c);
+    return n;
+}
 
 std::string leftChars(std::string_view text, std::size_t count) { return midChars(text, 1, count); }
 

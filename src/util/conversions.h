@@ -90,6 +90,11 @@ std::string rtrim(std::string_view text);
 /// Doubles every single quote, for a value pasted between quotes in SQL text.
 std::string sqlQuote(std::string_view text);
 
+/// Reads the character at byte `i` of a UTF-8 text and moves `i` past it. A
+/// byte that does not start a well-formed sequence (overlong forms, surrogates
+/// and code points past U+10FFFF are not well-formed) is passed alone: `c` is
+/// that byte, `i` moves one on, and the result is false.
+bool nextUtf8(std::string_view text, std::size_t& i, char32_t& c);
 /// The code points of a UTF-8 text. A byte that is not part of a well-formed
 /// sequence becomes U+DC80 + (byte - 0x80), so that encodeUtf8 gives it back.
 std::u32string decodeUtf8(std::string_view text);
