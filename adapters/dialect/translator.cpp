@@ -11,6 +11,7 @@
 #include "adapters/dialect/tokenizer.h"
 #include "palvo/dialect.h"
 #include "palvo/error.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::dialect {
 
@@ -54,14 +55,7 @@ std::string quoteName(std::string_view name) {
     return r + "\"";
 }
 
-std::string quoteString(std::string_view value) {
-    std::string r = "'";
-    for (char c : value) {
-        r += c;
-        if (c == '\'') r += '\'';
-    }
-    return r + "'";
-}
+std::string quoteString(std::string_view value) { return "'" + util::sqlQuote(value) + "'"; }
 
 std::string renderToken(const Token& t) {
     switch (t.kind) {

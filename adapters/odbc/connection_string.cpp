@@ -18,17 +18,8 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 bool endsWithNoCase(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && equalsNoCase(s.substr(s.size() - suffix.size()), suffix);
+    return s.size() >= suffix.size() && util::equalsNoCase(s.substr(s.size() - suffix.size()), suffix);
 }
 
 std::string_view withoutBraces(std::string_view v) {
@@ -109,11 +100,11 @@ std::string braced(std::string_view value) {
     return r + "}";
 }
 
-bool isSqlServerAlias(std::string_view driver) { return equalsNoCase(withoutBraces(driver), "sql server"); }
+bool isSqlServerAlias(std::string_view driver) { return util::equalsNoCase(withoutBraces(driver), "sql server"); }
 
 bool isFreeTdsDriver(std::string_view driver) {
     auto d = withoutBraces(driver);
-    return equalsNoCase(d, "freetds") || endsWithNoCase(d, "libtdsodbc.so");
+    return util::equalsNoCase(d, "freetds") || endsWithNoCase(d, "libtdsodbc.so");
 }
 
 }  // namespace detail
@@ -150,8 +141,8 @@ ResolvedConnectionString resolveConnectionString(const std::string& connectionSt
     if (!user.empty() || !password.empty()) {
         // Open's own user and password take the place of any in the string
         std::erase_if(attrs, [&](const Attribute& a) {
-            return a.hasValue && ((!user.empty() && equalsNoCase(a.key, "uid")) ||
-                                  (!password.empty() && equalsNoCase(a.key, "pwd")));
+            return a.hasValue && ((!user.empty() && util::equalsNoCase(a.key, "uid")) ||
+                                  (!password.empty() && util::equalsNoCase(a.key, "pwd")));
         });
         if (!user.empty()) attrs.push_back({"UID", user, "UID=" + braced(user), true});
         if (!password.empty()) attrs.push_back({"PWD", password, "PWD=" + braced(password), true});
@@ -162,17 +153,17 @@ ResolvedConnectionString resolveConnectionString(const std::string& connectionSt
     bool hasTdsVersion = false;
     for (const auto& a : attrs) {
         if (!a.hasValue) continue;
-        if (equalsNoCase(a.key, "driver")) {
+        if (util::equalsNoCase(a.key, "driver")) {
             alias = alias || isSqlServerAlias(a.value);
             out.freeTds = out.freeTds || isSqlServerAlias(a.value) || isFreeTdsDriver(a.value);
         }
-        hasCharset = hasCharset || equalsNoCase(a.key, "clientcharset") || equalsNoCase(a.key, "client_charset");
-        hasTdsVersion = hasTdsVersion || equalsNoCase(a.key, "tds_version");
+        hasCharset = hasCharset || util::equalsNoCase(a.key, "clientcharset") || util::equalsNoCase(a.key, "client_charset");
+        hasTdsVersion = hasTdsVersion || util::equalsNoCase(a.key, "tds_version");
     }
     for (const auto& a : attrs) {
         if (!out.freeTds || !a.hasValue) {
             out.text += a.text;
-        } else if (alias && equalsNoCase(a.key, "driver") && isSqlServerAlias(a.value)) {
+        } else if (alias && util::equalsNoCase(a.key, "driver") && isSqlServerAlias(a.value)) {
             out.text += a.key + "=FreeTDS";
         } else {
             out.text += a.key + "=" + freeTdsValue(a.key, a.value);

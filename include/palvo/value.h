@@ -66,11 +66,8 @@ public:
     Value(const char* s) : v_(std::string(s)) {}
     Value(Palvo::Bytes b) : v_(std::move(b)) {}
 
-    static Value null() { return Value(); }
-
     Kind kind() const { return static_cast<Kind>(v_.index()); }
     bool isNull() const { return v_.index() == 0; }
-    bool isNumber() const;
 
     /// The text a user sees: "" for Null, numbers in shortest decimal form,
     /// booleans as True/False, dates as YYYY-MM-DD[ HH:MM:SS].

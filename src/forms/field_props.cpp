@@ -44,16 +44,9 @@ std::string executableFolder() {
 
 // ---- conventions ----------------------------------------------------------
 
-// Tags start with an ASCII digit: cut them without decoding; anything else by characters.
-std::string tagCode(std::string_view labelTag) {
-    if (!labelTag.empty() && static_cast<unsigned char>(labelTag[0]) < 0x80) return std::string(labelTag.substr(0, 1));
-    return util::leftChars(labelTag, 1);
-}
+std::string tagCode(std::string_view labelTag) { return util::leftChars(labelTag, 1); }
 
-std::string columnName(std::string_view labelTag) {
-    if (!labelTag.empty() && static_cast<unsigned char>(labelTag[0]) < 0x80) return std::string(labelTag.substr(1));
-    return util::midChars(labelTag, 2);
-}
+std::string columnName(std::string_view labelTag) { return util::midChars(labelTag, 2); }
 
 int tagNumber(std::string_view labelTag) {
     const std::string c = tagCode(labelTag);

@@ -39,24 +39,9 @@ std::vector<FormBox> formBoxes(Form& frm) {
     return out;
 }
 
-std::vector<std::string> split(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (true) {
-        const auto comma = text.find(',', start);
-        out.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos) return out;
-        start = comma + 1;
-    }
-}
-
 // The registry rows of a master table, in the database's order.
 ResultTable registryRows(const std::string& sZb) {
-    Recordset rs;
-    rs.Open("select * from 更新表记录 where 主表 ='" + util::sqlQuote(sZb) + "'", sessionConnection());
-    ResultTable rows = rs.table();
-    rs.Close();
-    return rows;
+    return sessionConnection().Query("select * from 更新表记录 where 主表 ='" + util::sqlQuote(sZb) + "'");
 }
 
 std::string cell(const ResultTable& t, std::size_t row, const char* column) {
@@ -87,7 +72,7 @@ void registerReference(const std::string& master, const std::string& masterColum
 }
 
 void mSetKeepSql(Form& frm, const std::string& tbname) {
-    const std::vector<std::string> tables = split(tbname);
+    const std::vector<std::string_view> tables = util::split(tbname, ',');
     struct Candidate {
         LookupSource source;
         std::string column;
@@ -105,7 +90,7 @@ void mSetKeepSql(Form& frm, const std::string& tbname) {
     std::vector<std::string> columnLists;
     for (const auto& name : tables) {
         Recordset rs;
-        rs.Open("select top 1 * from " + name, sessionConnection());
+        rs.Open("select top 0 * from " + std::string(name), sessionConnection());
         std::string list = ",";
         for (long f = 0; f < rs.Fields().Count(); ++f) list += rs.Fields(f).Name() + ",";
         rs.Close();
@@ -114,7 +99,7 @@ void mSetKeepSql(Form& frm, const std::string& tbname) {
     for (const auto& cand : candidates) {
         for (std::size_t t = 0; t < tables.size(); ++t) {
             if (columnLists[t].find("," + cand.column + ",") == std::string::npos) continue;
-            registerReference(cand.source.table, cand.source.column, tables[t], cand.column);
+            registerReference(cand.source.table, cand.source.column, std::string(tables[t]), cand.column);
         }
     }
 }

@@ -17,13 +17,7 @@ constexpr const char* failed = "发送语句错误:";
 // The file reference "source table,file column,key column,key value".
 std::vector<std::string> fileReference(const std::string& text) {
     std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (true) {
-        const auto comma = text.find(',', start);
-        parts.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
+    for (auto part : util::split(text, ',')) parts.emplace_back(part);
     if (parts.size() < 4) {
         throw Error(ErrorNumber::SubscriptOutOfRange, "Subscript out of range: the file reference '" + text +
                                                           "' has fewer than four parts");

@@ -5,25 +5,11 @@
 #include <charconv>
 
 #include "palvo/error.h"
+#include "src/util/conversions.h"
 
 namespace Palvo {
 
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string r(s);
-    for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 std::string trimSpaces(std::string_view s) {
     std::size_t b = 0, e = s.size();
@@ -71,21 +57,14 @@ bool isNumericType(int t) {
 }
 
 bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info) {
-    std::string d = lower(trimSpaces(declared));
+    std::string d = util::asciiLower(trimSpaces(declared));
     std::string base = d;
     std::vector<std::string> args;
     if (auto p = d.find('('); p != std::string::npos) {
         base = trimSpaces(d.substr(0, p));
         auto q = d.find(')', p);
         if (q == std::string::npos) return false;
-        std::string inner = d.substr(p + 1, q - p - 1);
-        std::size_t start = 0;
-        while (true) {
-            auto comma = inner.find(',', start);
-            args.push_back(trimSpaces(inner.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
-            if (comma == std::string::npos) break;
-            start = comma + 1;
-        }
+        for (auto arg : util::split(std::string_view(d).substr(p + 1, q - p - 1), ',')) args.push_back(trimSpaces(arg));
     }
     auto argOr = [&](std::size_t i, long dflt) -> long {
         if (i >= args.size()) return dflt;
@@ -326,7 +305,7 @@ const ColumnInfo& Recordset::column(std::size_t col) const {
 
 std::size_t Recordset::indexOf(std::string_view name) const {
     for (std::size_t i = 0; i < data_.columns.size(); ++i) {
-        if (equalsNoCase(data_.columns[i].name, name)) return i;
+        if (util::equalsNoCase(data_.columns[i].name, name)) return i;
     }
     throw Error(ErrorNumber::ItemNotFound,
                 "Item cannot be found in the collection corresponding to the requested name or ordinal: " +
@@ -445,7 +424,7 @@ void Recordset::Update() {
         }
         if (table.empty()) {
             table = c.baseTable;
-        } else if (!equalsNoCase(table, c.baseTable)) {
+        } else if (!util::equalsNoCase(table, c.baseTable)) {
             throw Error(ErrorNumber::NotSupported, "A new row can only be added to one table at a time.");
         }
         std::string col = c.baseColumn.empty() ? c.name : c.baseColumn;

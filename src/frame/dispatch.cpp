@@ -30,16 +30,6 @@ const char* typeName(Type t) {
     return "";
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto x = static_cast<unsigned char>(a[i]);
-        auto y = static_cast<unsigned char>(b[i]);
-        if (x < 0x80 && y < 0x80 ? std::tolower(x) != std::tolower(y) : x != y) return false;
-    }
-    return true;
-}
-
 [[noreturn]] void mismatch(const std::string& argText, Type type, const char* paramName) {
     throw Error(ErrorNumber::TypeMismatch, std::string("Type mismatch: argument ") + paramName + " takes a " +
                                                typeName(type) + ", not \"" + argText + "\"");
@@ -53,17 +43,18 @@ double number(const std::string& argText, Type type, const char* paramName) {
 
 // "True" and "False" in any case, or a number (non-zero is True), as the platform's CBool reads text.
 bool booleanFrom(const std::string& argText, const char* paramName) {
-    std::string word = util::trim(argText);
-    for (auto& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (word == "true") return true;
-    if (word == "false") return false;
-    return number(argText, Type::Boolean, paramName) != 0;
+    try {
+        return Value(argText).toBool();
+    } catch (const Error& e) {
+        if (e.number() == ErrorNumber::TypeMismatch) mismatch(argText, Type::Boolean, paramName);
+        throw;
+    }
 }
 
 const ClassTable* findClass(std::string_view name) {
-    if (name.size() > 6 && sameName(name.substr(0, 6), "Palvo.")) name.remove_prefix(6);
+    if (name.size() > 6 && util::equalsNoCase(name.substr(0, 6), "Palvo.")) name.remove_prefix(6);
     for (const ClassTable* table : classTables()) {
-        if (sameName(table->name, name)) return table;
+        if (util::equalsNoCase(table->name, name)) return table;
     }
     return nullptr;
 }
@@ -153,7 +144,7 @@ LateBoundResult callByName(std::string_view className, std::string_view methodNa
     const Method* method = nullptr;
     if (table) {
         for (const auto& m : table->methods) {
-            if (sameName(m.name, methodName)) method = &m;
+            if (util::equalsNoCase(m.name, methodName)) method = &m;
         }
     }
     if (!method) {

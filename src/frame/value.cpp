@@ -33,26 +33,6 @@ bool readInt(std::string_view s, std::size_t& i, int maxDigits, int& out) {
     return i > start;
 }
 
-std::string trimmed(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return std::string(s.substr(b, e - b));
-}
-
-// Days from 1899-12-30, the host platform's day zero.
-long long serialDay(const DateTime& d) {
-    // Days from civil, Howard Hinnant's algorithm.
-    int y = d.year - (d.month <= 2 ? 1 : 0);
-    long long era = (y >= 0 ? y : y - 399) / 400;
-    unsigned yoe = static_cast<unsigned>(y - era * 400);
-    unsigned mp = static_cast<unsigned>(d.month + (d.month > 2 ? -3 : 9));
-    unsigned doy = (153 * mp + 2) / 5 + static_cast<unsigned>(d.day) - 1;
-    unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    long long days1970 = era * 146097 + static_cast<long long>(doe) - 719468;
-    return days1970 + 25569;
-}
-
 }  // namespace
 
 namespace {
@@ -115,8 +95,7 @@ bool DateTime::valid() const {
 }
 
 std::optional<DateTime> DateTime::parse(std::string_view text) {
-    std::string s = trimmed(text);
-    std::string_view v(s);
+    const std::string_view v = util::trimBlanks(text);
     DateTime d;
     std::size_t i = 0;
     if (!readInt(v, i, 4, d.year) || i != 4) return std::nullopt;
@@ -267,18 +246,6 @@ std::string formatNumber(double d) {
     return out;
 }
 
-bool Value::isNumber() const {
-    switch (kind()) {
-        case Kind::Integer:
-        case Kind::Double:
-        case Kind::Decimal:
-        case Kind::Boolean:
-            return true;
-        default:
-            return false;
-    }
-}
-
 std::string Value::toText() const {
     switch (kind()) {
         case Kind::Null:
@@ -327,11 +294,8 @@ double Value::toDouble() const {
             return static_cast<double>(std::get<std::int64_t>(v_));
         case Kind::Double:
             return std::get<double>(v_);
-        case Kind::DateTime: {
-            const auto& d = std::get<Palvo::DateTime>(v_);
-            double frac = (d.hour * 3600 + d.minute * 60 + d.second + d.millisecond / 1000.0) / 86400.0;
-            return static_cast<double>(serialDay(d)) + frac;
-        }
+        case Kind::DateTime:
+            return util::dateSerial(std::get<Palvo::DateTime>(v_));
         case Kind::Decimal:
         case Kind::Text: {
             return util::toNumber(kind() == Kind::Text ? std::get<std::string>(v_) : std::get<Palvo::Decimal>(v_).text);
@@ -353,8 +317,7 @@ std::int64_t Value::toInt64() const {
 bool Value::toBool() const {
     if (auto* b = boolean()) return *b;
     if (auto* t = text()) {
-        std::string s = trimmed(*t);
-        for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string s = util::asciiLower(util::trimBlanks(*t));
         if (s == "true") return true;
         if (s == "false") return false;
     }

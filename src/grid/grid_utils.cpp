@@ -25,26 +25,20 @@ bool isOneOf(std::string_view text, std::initializer_list<std::string_view> valu
 int roundIndex(float index) { return util::clng(static_cast<double>(index)); }
 
 bool inNameList(std::string_view list, std::string_view name) {
-    // "[", "*", "?" and "#" in a name stand for themselves: each goes into a one-character list.
-    std::string pattern = "*,";
-    for (char ch : name) {
-        if (ch == '[' || ch == '*' || ch == '?' || ch == '#') {
-            pattern += '[';
-            pattern += ch;
-            pattern += ']';
-        } else {
-            pattern += ch;
-        }
-    }
-    pattern += ",*";
+    // The list matched as "," + list + "," Like "*," + name + ",*", with the name's own
+    // "[", "*", "?" and "#" standing for themselves: that is finding ",name," in ",list,".
     std::string wrapped = ",";
     wrapped.append(list);
     wrapped += ',';
-    return util::like(wrapped, pattern);
+    std::string item = ",";
+    item.append(name);
+    item += ',';
+    return wrapped.find(item) != std::string::npos;
 }
 
 bool isDateHeading(std::string_view heading) {
-    return util::like(heading, "*日期*") || util::like(heading, "*时间*") || util::like(heading, "*年月*");
+    return heading.find("日期") != std::string_view::npos || heading.find("时间") != std::string_view::npos ||
+           heading.find("年月") != std::string_view::npos;
 }
 
 std::string getGridColValue(FlexGrid& grid, int row, const std::string& colName) {

@@ -77,14 +77,7 @@ bool isIP(std::string_view text) {
     auto length = util::charCount(text);
     if (length < 7 || length > 15) return false;
     if (text.starts_with("0.")) return false;
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    for (;;) {
-        auto dot = text.find('.', start);
-        parts.push_back(text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
-        if (dot == std::string_view::npos) break;
-        start = dot + 1;
-    }
+    const auto parts = util::split(text, '.');
     if (parts.size() != 4) return false;
     for (auto part : parts) {
         auto value = util::readNumber(part);

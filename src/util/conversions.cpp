@@ -79,18 +79,6 @@ double val(std::string_view text) {
     return std::isfinite(r) ? r : 0;
 }
 
-std::string ltrim(std::string_view text) {
-    std::size_t b = 0;
-    while (b < text.size() && text[b] == ' ') ++b;
-    return std::string(text.substr(b));
-}
-
-std::string rtrim(std::string_view text) {
-    std::size_t e = text.size();
-    while (e > 0 && text[e - 1] == ' ') --e;
-    return std::string(text.substr(0, e));
-}
-
 std::string_view trimmedView(std::string_view text) {
     std::size_t b = 0;
     std::size_t e = text.size();
@@ -100,6 +88,43 @@ std::string_view trimmedView(std::string_view text) {
 }
 
 std::string trim(std::string_view text) { return std::string(trimmedView(text)); }
+
+std::string_view trimBlanks(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
+    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+    return text.substr(b, e - b);
+}
+
+std::string asciiLower(std::string_view text) {
+    std::string r(text);
+    for (auto& c : r) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return r;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (true) {
+        const auto at = text.find(separator, start);
+        parts.push_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+        if (at == std::string_view::npos) return parts;
+        start = at + 1;
+    }
+}
 
 std::string sqlQuote(std::string_view text) {
     std::string r;
@@ -115,14 +140,10 @@ std::string sqlQuote(std::string_view text) {
 
 namespace {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 std::optional<double> readNumber(std::string_view text) {
-    std::size_t b = 0, e = text.size();
-    while (b < e && isBlank(text[b])) ++b;
-    while (e > b && isBlank(text[e - 1])) --e;
-    std::string_view s = text.substr(b, e - b);
+    std::string_view s = trimBlanks(text);
     std::size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     std::size_t digits = 0;
@@ -408,10 +429,14 @@ std::size_t charCount(std::string_view text) {
 std::string leftChars(std::string_view text, std::size_t count) { return midChars(text, 1, count); }
 
 std::string midChars(std::string_view text, std::size_t start, std::size_t count) {
-    std::u32string chars = decodeUtf8(text);
+    // Walked in place: a stray byte is one character and comes out as it went in.
     if (start == 0) start = 1;
-    if (start > chars.size()) return {};
-    return encodeUtf8(std::u32string_view(chars).substr(start - 1, count));
+    std::size_t i = 0;
+    char32_t c = 0;
+    for (std::size_t skipped = 1; skipped < start && i < text.size(); ++skipped) nextUtf8(text, i, c);
+    const std::size_t from = i;
+    for (std::size_t taken = 0; taken < count && i < text.size(); ++taken) nextUtf8(text, i, c);
+    return std::string(text.substr(from, i - from));
 }
 
 std::size_t inStr(std::string_view text, std::string_view what) {

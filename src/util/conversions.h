@@ -84,8 +84,16 @@ std::string formatDate(const DateTime& d, std::string_view pattern);
 std::string trim(std::string_view text);
 /// The part of `text` that trim keeps, without a copy.
 std::string_view trimmedView(std::string_view text);
-std::string ltrim(std::string_view text);
-std::string rtrim(std::string_view text);
+/// The part of `text` without spaces and tabs at either end, as numbers and
+/// dates are read.
+std::string_view trimBlanks(std::string_view text);
+/// ASCII letters folded to lower case; other bytes as they are.
+std::string asciiLower(std::string_view text);
+/// Equal when ASCII letters are folded to one case; other bytes must match.
+bool equalsNoCase(std::string_view a, std::string_view b);
+/// The parts between separators, empty ones kept, as the platform's Split:
+/// "a,,b" gives "a", "", "b", and "" gives one empty part.
+std::vector<std::string_view> split(std::string_view text, char separator);
 
 /// Doubles every single quote, for a value pasted between quotes in SQL text.
 std::string sqlQuote(std::string_view text);

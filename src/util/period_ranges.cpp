@@ -66,28 +66,22 @@ std::string handRange(const std::string& s, const std::string& e) {
     return "Hand_Date +Hand_Time>'" + s + "18:00' AND Hand_Date +Hand_Time<'" + e + "18:01'";
 }
 
-std::int16_t days16(std::int64_t days) {
-    if (days < -32768 || days > 32767) throw Error(ErrorNumber::Overflow, "Overflow");
-    return static_cast<std::int16_t>(days);
-}
 }  // namespace
 
 std::int16_t iComputeOneMonthDays(const std::string& strYear, const std::string& strMonth) {
     const DateTime first = toDate(strYear + "-" + strMonth + "-01");
-    return days16(daySerial(firstOfNextMonth(strYear, strMonth, true)) - daySerial(first));
+    return cint(static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, true)) - daySerial(first)));
 }
 
 std::int16_t iComputeOneYearDays(const std::string& strYear, const std::string& strMonth) {
     const DateTime newYear = toDate(strYear + "-01-01");
-    return days16(daySerial(firstOfNextMonth(strYear, strMonth, false)) - daySerial(newYear));
+    return cint(static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, false)) - daySerial(newYear)));
 }
 
 std::int16_t iComputeDateDelayTime(const std::string& strStartDate, const std::string& strEndDate) {
     try {
         const double days = dateSerial(toDate(strEndDate)) - dateSerial(toDate(strStartDate)) + 1;
-        const double rounded = std::nearbyint(days);  // halves to even
-        if (rounded < -32768.0 || rounded > 32767.0) throw Error(ErrorNumber::Overflow, "Overflow");
-        return static_cast<std::int16_t>(rounded);
+        return cint(days);  // halves to even
     } catch (...) {
         msgBox("日期输入错误!", vbOKOnly, session().sMsg);
         return -1;

@@ -127,9 +127,15 @@ TEST(Text, CharactersNotBytes) {
     EXPECT_EQ(inStr("中文.ab", "."), 3u);
     EXPECT_EQ(inStr("abc", "x"), 0u);
     EXPECT_EQ(trim("  a b  "), "a b");
-    EXPECT_EQ(ltrim("  a "), "a ");
-    EXPECT_EQ(rtrim(" a  "), " a");
     EXPECT_EQ(trim("\ta\t"), "\ta\t");  // Trim removes spaces only
+    EXPECT_EQ(trimBlanks("\t a \t"), "a");
+    EXPECT_TRUE(equalsNoCase("Palvo.ClsGrid", "palvo.clsgrid"));
+    EXPECT_FALSE(equalsNoCase("ab", "abc"));
+    EXPECT_FALSE(equalsNoCase("\xc3\xa9", "\xc3\x89")) << "only ASCII letters fold";
+    EXPECT_EQ(asciiLower("Ab中Z"), "ab中z");
+    EXPECT_EQ(split("a,,b", ','), (std::vector<std::string_view>{"a", "", "b"}));
+    EXPECT_EQ(split("", ','), (std::vector<std::string_view>{""}));
+    EXPECT_EQ(split("a,", ','), (std::vector<std::string_view>{"a", ""}));
     EXPECT_EQ(sqlQuote("O'Neil''s"), "O''Neil''''s");
 }
 
