@@ -20,11 +20,6 @@ struct Lcg {
     }
 };
 
-bool tableExists(Connection& conn, const std::string& name) {
-    auto t = conn.Query("select count(*) from syscolumns where object_name(id)='" + name + "'");
-    return t.rowCount() && t.at(0, 0).toInt64() > 0;
-}
-
 // The branch that looks after a customer, by the city of its address.
 const char* unitOf(const std::string& address) {
     const std::pair<const char*, const char*> branches[] = {
@@ -56,7 +51,7 @@ void saveQuery(Connection& conn, const std::string& queryName, std::initializer_
 }  // namespace
 
 void writeSampleData(Connection& conn) {
-    if (tableExists(conn, "客户")) return;
+    if (query::tableExists(conn, "客户")) return;
     Transaction tx(conn);
     const char* units[][2] = {{"00", "总公司"}, {"01", "北京分公司"}, {"02", "上海分公司"}, {"03", "广州分公司"}};
     if (conn.Query("select count(*) from B_单位").at(0, 0).toInt64() == 0) {

@@ -68,10 +68,8 @@ std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::st
         }
         conn.Execute("update " + tbname + " set " + assignment + condition);
         return "";
-    } catch (const Error& e) {
-        return e.description();
     } catch (const std::exception& e) {
-        return e.what();
+        return e.what();  // a Palvo::Error's is its description
     }
 }
 

@@ -6,6 +6,7 @@
 #include "palvo/error.h"
 #include "palvo/session.h"
 #include "src/database/db_support.h"
+#include "src/util/conversions.h"
 
 namespace Palvo {
 
@@ -57,7 +58,7 @@ void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& s
     }
     if (iDefaultIndex <= static_cast<float>(ObjControl.ListCount() - 1)) {
         // The index is a single-precision number; the control takes it rounded half to even.
-        ObjControl.ListIndex(static_cast<int>(std::nearbyint(iDefaultIndex)));
+        ObjControl.ListIndex(util::clng(static_cast<double>(iDefaultIndex)));
     }
     rs.Close();
 }

@@ -29,11 +29,6 @@ void ignoringErrors(const std::function<void()>& step) {
     }
 }
 
-std::string errorText(const std::exception& e) {
-    if (const auto* err = dynamic_cast<const Error*>(&e)) return err->description();
-    return e.what();
-}
-
 std::string executableFolder() {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -202,7 +197,7 @@ std::string sInitForm(Form& frm) {
         }
         return "";
     } catch (const std::exception& e) {
-        return "InitForm:" + errorText(e);
+        return std::string("InitForm:") + e.what();
     }
 }
 
@@ -237,7 +232,7 @@ std::string sInitFieldProp(Form& frm, const std::string& tbname, std::vector<std
         rs.Close();
         return "";
     } catch (const std::exception& e) {
-        return "InitFieldProp:" + errorText(e);
+        return std::string("InitFieldProp:") + e.what();
     }
 }
 

@@ -114,11 +114,16 @@ void mAddNew(Form& frm) {
         return;
     }
     auto& txt = frm.TXT();
+    ControlArray<Label>* lbl = nullptr;
+    try {
+        lbl = &frm.lbl();
+    } catch (const std::exception&) {
+    }
     int f = 0;
     for (int i = 0; i <= ubound; ++i) {
         bool readOnly = false;
         try {
-            readOnly = tagCode(frm.lbl()(i).Tag()) == "0";
+            if (lbl) readOnly = tagCode((*lbl)(i).Tag()) == "0";
         } catch (const std::exception&) {
         }
         if (readOnly) f = i + 1;
@@ -127,7 +132,7 @@ void mAddNew(Form& frm) {
         } catch (const std::exception&) {
         }
         try {
-            frm.lbl()(i).Enabled(!readOnly);
+            if (lbl) (*lbl)(i).Enabled(!readOnly);
         } catch (const std::exception&) {
         }
         try {

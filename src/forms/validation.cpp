@@ -37,10 +37,11 @@ std::string columnCondition(const std::string& column, const std::string& type, 
 }
 
 // Stage 1: the checks of one text box; "" when it passes.
-std::string checkBox(Form& frm, int i, const std::string& t, std::int16_t length, const std::string& NotCheck) {
+std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i, const std::string& t,
+                     std::int16_t length, const std::string& NotCheck) {
     clsFunction fn;
-    TextBox& box = frm.TXT()(i);
-    const std::string labelTag = frm.lbl()(i).Tag();
+    TextBox& box = txt(i);
+    const std::string labelTag = lbl(i).Tag();
     const std::string c = tagCode(labelTag);
     const std::string s = box.Text();
 
@@ -110,14 +111,15 @@ std::string sCheckData(Form& frm, const std::vector<std::string>& sFieldType, co
                        const std::string& sKey, const std::string& sIndex, const std::string& tbname,
                        const std::vector<std::string>& sData, bool bKeyEdit, const std::string& NotCheck,
                        bool bNewSave) {
-    const int ubound = frm.TXT().UBound();
+    // The arrays are looked up once: on a real form each lookup walks the form's controls.
+    auto& txt = frm.TXT();
+    auto& lbl = frm.lbl();
+    const int ubound = txt.UBound();
     for (int i = 0; i <= ubound; ++i) {
-        std::string message = checkBox(frm, i, element(sFieldType, i), element(iFieldlen, i), NotCheck);
+        std::string message = checkBox(txt, lbl, i, element(sFieldType, i), element(iFieldlen, i), NotCheck);
         if (!message.empty()) return message;
     }
 
-    auto& txt = frm.TXT();
-    auto& lbl = frm.lbl();
     for (int k : indexList(sIndex)) {
         const std::string text = txt(k).Text();
         if (!bNewSave && util::trim(text) == element(sData, k)) continue;

@@ -157,7 +157,6 @@ std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, 
                 grid.HighLight(1);
                 addRecords(grid, table, hasXH);
             } else {
-                grid.Rows(grid.FixedRows());
                 grid.HighLight(0);
             }
         }
@@ -178,10 +177,8 @@ std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, 
         rs.Close();
         if (controlDate != "-1") setGridDate(grid, controlDate, "", "");
         return result;
-    } catch (const Error& e) {
-        return e.description();
     } catch (const std::exception& e) {
-        return e.what();
+        return e.what();  // a Palvo::Error's is its description
     }
 }
 

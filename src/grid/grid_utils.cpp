@@ -111,7 +111,7 @@ void setGridRowColor(FlexGrid& grid, std::int32_t color) {
             grid.CellBackColor(color);
         }
     }
-    for (int c = 0; c < grid.Cols(); ++c) grid.ColAlignment(c, 1);
+    setGridColAlignment(grid, 1);
     grid.Row(1);
     grid.Col(grid.FixedCols());
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "palvo/error.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::query {
 
@@ -71,8 +72,7 @@ std::vector<std::string> createHostTables(Connection& conn) {
     for (const auto& statement : splitScript(hostTablesScript())) {
         std::string table = createdTable(statement);
         if (!table.empty()) {
-            auto t = conn.Query("select count(*) from syscolumns where object_name(id)='" + table + "'");
-            skipIndexes = t.rowCount() && t.at(0, 0).toInt64() > 0;
+            skipIndexes = tableExists(conn, table);
             if (skipIndexes) continue;
             created.push_back(table);
         } else if (skipIndexes) {
@@ -81,6 +81,11 @@ std::vector<std::string> createHostTables(Connection& conn) {
         conn.Execute(statement);
     }
     return created;
+}
+
+bool tableExists(Connection& conn, const std::string& name) {
+    auto t = conn.Query("select count(*) from syscolumns where object_name(id)='" + util::sqlQuote(name) + "'");
+    return t.rowCount() && t.at(0, 0).toInt64() > 0;
 }
 
 }  // namespace Palvo::query

@@ -20,4 +20,7 @@ std::string_view hostTablesScript();
 /// names created. Throws Palvo::Error.
 std::vector<std::string> createHostTables(Connection& conn);
 
+/// Whether the database has a table of that name (from its catalogue).
+bool tableExists(Connection& conn, const std::string& name);
+
 }  // namespace Palvo::query
