@@ -41,25 +41,6 @@ bool Token::isWord(std::string_view lowerWord) const {
     return kind == TokenKind::Word && equalsNoCase(text, lowerWord);
 }
 
-std::string asciiLower(std::string_view s) {
-    std::string r(s);
-    for (auto& c : r) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return r;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 std::vector<Token> tokenize(std::string_view s) {
     std::vector<Token> out;
     out.reserve(s.size() / 4 + 4);

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "src/util/conversions.h"
+
 namespace Palvo::dialect {
 
 enum class TokenKind {
@@ -33,7 +35,7 @@ struct Token {
 /// Throws Palvo::Error NotSupported for an unterminated string, name or comment.
 std::vector<Token> tokenize(std::string_view sql);
 
-std::string asciiLower(std::string_view s);
-bool equalsNoCase(std::string_view a, std::string_view b);
+using util::asciiLower;
+using util::equalsNoCase;
 
 }  // namespace Palvo::dialect

@@ -156,6 +156,8 @@ bool changesSchema(const std::string& sql) {
 }  // namespace
 
 struct Connection::Impl {
+    // Where long values are read piece by piece; made once, not for every cell.
+    std::vector<char> pieceBuffer = std::vector<char>(8192);
     explicit Impl(const Api& a) : api(&a), env(&a, SQL_HANDLE_ENV), dbc(&a, SQL_HANDLE_DBC) {}
 
     const Api* api;
@@ -389,7 +391,7 @@ struct Connection::Impl {
     template <typename Out>
     bool readPieces(const Handle& stmt, SQLUSMALLINT col, SQLSMALLINT cType, Out& out) {
         const SQLLEN terminator = cType == SQL_C_CHAR ? 1 : 0;
-        std::vector<char> buf(8192);
+        std::vector<char>& buf = pieceBuffer;
         while (true) {
             SQLLEN ind = 0;
             SQLRETURN r = api->getData(stmt.get(), col, cType, buf.data(), static_cast<SQLLEN>(buf.size()), &ind);

@@ -19,18 +19,10 @@ namespace {
 
 constexpr std::size_t kStatementCacheSize = 128;
 
-std::string trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return std::string(s);
-}
+std::string trim(std::string_view s) { return std::string(util::trimBlanks(s)); }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-    }
-    return true;
+    return s.size() >= prefix.size() && util::equalsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
 // "FILE", ":memory:", or "Data Source=FILE;..." (also "Database=FILE").
@@ -45,8 +37,7 @@ std::string pathFromConnectionString(const std::string& cs) {
         auto eq = item.find('=');
         if (eq != std::string::npos) {
             std::string key = trim(std::string_view(item).substr(0, eq));
-            std::string lower;
-            for (char c : key) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const std::string lower = util::asciiLower(key);
             if (lower == "data source" || lower == "datasource" || lower == "database") {
                 return trim(std::string_view(item).substr(eq + 1));
             }
@@ -97,7 +88,7 @@ int digitsAt(const char* p, int n) {
     return v;
 }
 
-// The stored form 'YYYY-MM-DD HH:MM:SS.mmm' without the general parser.
+// The stored form 'YYYY-MM-DD HH:MM:SS.mmm' holding a real date, without the general parser.
 bool parseStored(const char* p, int n, DateTime& d) {
     if (n != 23 || p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':' ||
         p[19] != '.') {
@@ -111,7 +102,7 @@ bool parseStored(const char* p, int n, DateTime& d) {
     d.second = digitsAt(p + 17, 2);
     d.millisecond = digitsAt(p + 20, 3);
     return d.year >= 0 && d.month >= 0 && d.day >= 0 && d.hour >= 0 && d.minute >= 0 && d.second >= 0 &&
-           d.millisecond >= 0;
+           d.millisecond >= 0 && d.valid();
 }
 
 std::string decimalText(double d, int scale) {
@@ -241,7 +232,7 @@ void inferColumn(ResultTable& table, std::size_t col) {
             case Value::Kind::Text: {
                 anyText = true;
                 DateTime d;
-                if (!parseStored(v.text()->data(), static_cast<int>(v.text()->size()), d)) allStamps = false;
+                if (allStamps && !parseStored(v.text()->data(), static_cast<int>(v.text()->size()), d)) allStamps = false;
                 longest = std::max(longest, util::charCount(*v.text()));
                 break;
             }
@@ -264,7 +255,6 @@ void inferColumn(ResultTable& table, std::size_t col) {
         decl = "float";
     else if (anyInt)
         decl = wide ? "bigint" : "int";
-    std::string name = info.name, base = info.baseTable, baseCol = info.baseColumn;
     columnInfoForDeclaredType(decl, info);
     if (info.type == adVarChar || info.type == adVarBinary) info.definedSize = static_cast<long>(longest);
     if (std::string_view(decl) == "datetime") {

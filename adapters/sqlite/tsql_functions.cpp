@@ -90,8 +90,8 @@ std::string canonical(const Stamp& s) {
     return buf;
 }
 
-// The stored form 'YYYY-MM-DD HH:MM:SS.mmm'.
-bool isCanonical(std::string_view t) {
+// The stored form 'YYYY-MM-DD HH:MM:SS.mmm', shape first: the calendar check comes after parseDate.
+bool hasCanonicalShape(std::string_view t) {
     static constexpr std::string_view shape = "dddd-dd-dd dd:dd:dd.ddd";
     if (t.size() != shape.size()) return false;
     for (std::size_t i = 0; i < shape.size(); ++i) {
@@ -346,9 +346,15 @@ void fnGetdate(sqlite3_context* ctx, int, sqlite3_value**) {
     resultText(ctx, canonical(s));
 }
 
+// A stored date: the stored form holding a real calendar date and time.
+std::optional<Stamp> readCanonical(std::string_view t) {
+    if (!hasCanonicalShape(t)) return std::nullopt;
+    return parseDate(t);
+}
+
 void fnDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && isCanonical(textOf(argv[0]))) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readCanonical(textOf(argv[0]))) {
         return sqlite3_result_value(ctx, argv[0]);
     }
     auto st = valueToStamp(argv[0]);
@@ -358,7 +364,7 @@ void fnDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // tsql_datelit(column, literal): the literal as a stored date when the column holds dates.
 void fnDatelit(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && isCanonical(textOf(argv[0])) &&
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readCanonical(textOf(argv[0])) &&
         sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
         if (auto st = parseDate(textOf(argv[1]))) return resultText(ctx, canonical(*st));
     }
@@ -389,8 +395,7 @@ void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_value* text = na ? argv[1] : argv[0];
     sqlite3_value* num = na ? argv[0] : argv[1];
     std::string_view t = textOf(text);
-    if (isCanonical(t)) {
-        auto st = parseDate(t);
+    if (auto st = readCanonical(t)) {
         double days = sqlite3_value_double(num);
         return resultText(ctx, canonical(fromMillis(totalMillis(*st) + std::llround(days * 86400000.0))));
     }
@@ -487,8 +492,8 @@ void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (b == "char" || b == "varchar" || b == "nchar" || b == "nvarchar" || b == "text" || b == "ntext" ||
         b == "character") {
         std::string out;
-        if (isText && isCanonical(text)) {
-            out = formatStyle(*parseDate(text), style);
+        if (auto st = isText ? readCanonical(text) : std::nullopt) {
+            out = formatStyle(*st, style);
         } else if (xt == SQLITE_BLOB) {
             out.assign(static_cast<const char*>(sqlite3_value_blob(x)), static_cast<std::size_t>(sqlite3_value_bytes(x)));
         } else {
