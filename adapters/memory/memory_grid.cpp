@@ -174,32 +174,15 @@ void FlexGrid::AddItem(const std::string& text, int index) {
     if (index == -1) index = rows_;
     if (index < 0 || index > rows_) subscript();
     const auto width = static_cast<std::size_t>(cols_);
-    if (index == rows_) {
-        // Appending, the common case of a fill: the parts are built in place.
-        std::string_view rest(text);
-        std::size_t c = 0;
-        for (; c < width; ++c) {
-            const auto tab = rest.find('\t');
-            text_.emplace_back(rest.substr(0, tab));
-            if (tab == std::string_view::npos) {
-                ++c;
-                break;
-            }
-            rest.remove_prefix(tab + 1);
-        }
-        text_.resize(text_.size() + (width - c));
-        if (!back_.empty()) back_.resize(back_.size() + width, 0);
-    } else {
-        const auto pos = static_cast<std::ptrdiff_t>(at(index, 0));
-        text_.insert(text_.begin() + pos, width, std::string());
-        if (!back_.empty()) back_.insert(back_.begin() + pos, width, 0);
-        std::string_view rest(text);
-        for (std::size_t c = 0; c < width; ++c) {
-            const auto tab = rest.find('\t');
-            text_[static_cast<std::size_t>(pos) + c].assign(rest.substr(0, tab));
-            if (tab == std::string_view::npos) break;
-            rest.remove_prefix(tab + 1);
-        }
+    const auto pos = static_cast<std::ptrdiff_t>(at(index, 0));
+    text_.insert(text_.begin() + pos, width, std::string());
+    if (!back_.empty()) back_.insert(back_.begin() + pos, width, 0);
+    std::string_view rest(text);
+    for (std::size_t c = 0; c < width; ++c) {
+        const auto tab = rest.find('\t');
+        text_[static_cast<std::size_t>(pos) + c].assign(rest.substr(0, tab));
+        if (tab == std::string_view::npos) break;
+        rest.remove_prefix(tab + 1);
     }
     ++rows_;
     if (rows_ > 1 && index <= row_) ++row_;

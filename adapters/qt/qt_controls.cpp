@@ -130,24 +130,8 @@ void TextBox::Tag(const std::string& tag) { setTag(widget(), tag); }
 
 namespace {
 // The colours as the port set them (a system colour stays a system colour); the platform's defaults otherwise.
-constexpr const char* kBackColorProperty = "palvoBackColor";
-constexpr const char* kForeColorProperty = "palvoForeColor";
 constexpr std::int32_t kWindowBackground = static_cast<std::int32_t>(0x80000005);
 constexpr std::int32_t kWindowText = static_cast<std::int32_t>(0x80000008);
-
-std::int32_t colorProperty(const QWidget* w, const char* name, std::int32_t fallback) {
-    const QVariant v = w->property(name);
-    return v.isValid() ? static_cast<std::int32_t>(v.toInt()) : fallback;
-}
-
-void setColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32_t color) {
-    const QColor c = toQColor(color, w->palette());
-    if (!c.isValid()) badValue();
-    w->setProperty(name, static_cast<int>(color));
-    QPalette p = w->palette();
-    p.setColor(role, c);
-    w->setPalette(p);
-}
 }  // namespace
 
 std::int32_t TextBox::BackColor() const { return colorProperty(widget(), kBackColorProperty, kWindowBackground); }

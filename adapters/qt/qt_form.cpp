@@ -20,8 +20,6 @@
 namespace Palvo::qt {
 
 namespace {
-constexpr const char* kForeColorProperty = "palvoForeColor";
-constexpr const char* kBackColorProperty = "palvoBackColor";
 constexpr const char* kPointerProperty = "palvoMousePointer";
 constexpr const char* kMouseIconProperty = "palvoMouseIcon";
 constexpr const char* kIconProperty = "palvoIcon";
@@ -29,20 +27,6 @@ constexpr int kCustomPointer = 99;
 
 [[noreturn]] void fileNotFound(const std::string& path) {
     throw Error(FormError::FileNotFound, "File not found: " + path);
-}
-
-std::int32_t colorProperty(const QWidget* w, const char* name, std::int32_t fallback) {
-    const QVariant v = w->property(name);
-    return v.isValid() ? static_cast<std::int32_t>(v.toInt()) : fallback;
-}
-
-void setColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32_t color) {
-    const QColor c = toQColor(color, w->palette());
-    if (!c.isValid()) throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value");
-    w->setProperty(name, static_cast<int>(color));
-    QPalette p = w->palette();
-    p.setColor(role, c);
-    w->setPalette(p);
 }
 
 void setFontFlag(QWidget* w, bool underline, bool value) {

@@ -169,6 +169,10 @@ std::string FlexGrid::TextMatrix(int row, int col) const {
 
 void FlexGrid::TextMatrix(int row, int col, const std::string& text) {
     checkCell(row, col);
+    putText(row, col, text);
+}
+
+void FlexGrid::putText(int row, int col, std::string_view text) {
     const Qt::Alignment alignment = alignmentOf(align_[static_cast<std::size_t>(col)], text);
     QTableWidgetItem* item = table_->item(row, col);
     if (!item) {
@@ -294,11 +298,7 @@ void FlexGrid::AddItem(const std::string& text, int index) {
     for (int c = 0; c < table_->columnCount(); ++c) {
         const auto tab = rest.find('\t');
         const std::string_view part = rest.substr(0, tab);
-        if (!part.empty()) {
-            QTableWidgetItem* item = cell(index, c);
-            item->setText(toQString(part));
-            align(item, c);
-        }
+        if (!part.empty()) putText(index, c, part);
         if (tab == std::string_view::npos) break;
         rest.remove_prefix(tab + 1);
     }
@@ -361,12 +361,13 @@ void FlexGrid::Recordset(Palvo::Recordset& rs) {
     fixedCols_ = fixedCols;
     publishFixed();
     if (fixedRows > 0) {
-        for (int k = 0; k < fields; ++k) TextMatrix(0, fixedCols + k, table.columns[static_cast<std::size_t>(k)].name);
+        for (int k = 0; k < fields; ++k) putText(0, fixedCols + k, table.columns[static_cast<std::size_t>(k)].name);
     }
     for (int i = 0; i < records; ++i) {
         for (int k = 0; k < fields; ++k) {
-            TextMatrix(fixedRows + i, fixedCols + k,
-                       table.at(static_cast<std::size_t>(i), static_cast<std::size_t>(k)).toText());
+            const Value& v = table.at(static_cast<std::size_t>(i), static_cast<std::size_t>(k));
+            if (const std::string* s = v.text()) putText(fixedRows + i, fixedCols + k, *s);
+            else if (!v.isNull()) putText(fixedRows + i, fixedCols + k, v.toText());
         }
     }
     row_ = std::min(fixedRows, table_->rowCount() - 1);

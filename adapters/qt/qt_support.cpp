@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "palvo/error.h"
+
 namespace Palvo::qt {
 
 bool systemColorRole(int index, QPalette::ColorGroup& group, QPalette::ColorRole& role) {
@@ -55,6 +57,20 @@ std::int32_t fromQColor(const QColor& color) {
     return static_cast<std::int32_t>((static_cast<std::uint32_t>(rgb.blue()) << 16) |
                                      (static_cast<std::uint32_t>(rgb.green()) << 8) |
                                      static_cast<std::uint32_t>(rgb.red()));
+}
+
+std::int32_t colorProperty(const QWidget* w, const char* name, std::int32_t fallback) {
+    const QVariant v = w->property(name);
+    return v.isValid() ? static_cast<std::int32_t>(v.toInt()) : fallback;
+}
+
+void setColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32_t color) {
+    const QColor c = toQColor(color, w->palette());
+    if (!c.isValid()) throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value");
+    w->setProperty(name, static_cast<int>(color));
+    QPalette p = w->palette();
+    p.setColor(role, c);
+    w->setPalette(p);
 }
 
 int twipsToPixels(std::int32_t twips, int dpi) {

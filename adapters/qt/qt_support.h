@@ -25,6 +25,15 @@ QColor toQColor(std::int32_t color, const QPalette& palette);
 /// A QColor in 0xBBGGRR (alpha dropped).
 std::int32_t fromQColor(const QColor& color);
 
+/// Where a widget keeps the colours the port set, so a system colour reads back as one.
+inline constexpr const char* kForeColorProperty = "palvoForeColor";
+inline constexpr const char* kBackColorProperty = "palvoBackColor";
+/// The colour kept under `name`, or `fallback` when none was set.
+std::int32_t colorProperty(const QWidget* w, const char* name, std::int32_t fallback);
+/// Sets a palette role to a colour in the host's encoding and keeps the colour under
+/// `name`. Throws Palvo::Error 380 for an unknown system colour.
+void setColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32_t color);
+
 // ---- twips at a widget's logical resolution (1440 twips per inch)
 
 int twipsToPixels(std::int32_t twips, int dpi);

@@ -16,7 +16,6 @@ namespace Palvo::cli {
 
 namespace {
 
-constexpr const char* kDefaultDb = "palvo.db";
 constexpr long kInternalError = 51;
 
 const char* kCallUsage =
@@ -73,7 +72,7 @@ bool parse(const std::vector<std::string>& args, CallOptions& o) {
 
 std::shared_ptr<Connection> sessionConnectionFor(const ConnectionOptions& options) {
     if (!options.db.empty() || !options.odbc.empty()) return openConnection(options);
-    if (std::filesystem::exists(kDefaultDb)) return openConnection(ConnectionOptions{kDefaultDb, {}});
+    if (std::filesystem::exists(kDefaultDb)) return openConnection({});
     return nullptr;  // methods that need the database fail with 424
 }
 

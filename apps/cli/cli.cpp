@@ -13,7 +13,6 @@ namespace Palvo::cli {
 
 namespace {
 
-constexpr const char* kDefaultDb = "palvo.db";
 
 const char* kUsage =
     "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] STATEMENT\n"

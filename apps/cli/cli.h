@@ -11,6 +11,9 @@
 namespace Palvo::cli {
 
 /// Where a command's connection comes from: --db FILE (embedded) or --odbc CONNECTION.
+/// The database file the tool uses when it is given none.
+inline constexpr const char* kDefaultDb = "palvo.db";
+
 struct ConnectionOptions {
     std::string db;
     std::string odbc;

@@ -20,6 +20,8 @@
 #include "palvo/msgbox.h"
 #include "palvo/qt.h"
 #include "palvo/session.h"
+#include "adapters/qt/qt_support.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::demo {
 
@@ -43,10 +45,7 @@ const FieldSpec kFields[] = {
 };
 constexpr int kFieldCount = static_cast<int>(std::size(kFields));
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-std::string s(const QString& text) { return text.toStdString(); }
 
-std::string trimmed(const std::string& text) { return s(q(text).trimmed()); }
 
 // The key code the platform hands to a KeyPress handler: the character for
 // ASCII, a negative code for a double-byte (GBK) character, 0 for none.
@@ -58,7 +57,7 @@ std::int16_t keyAsciiOf(const QKeyEvent& key) {
     const char32_t c = text.toUcs4().value(0);
     if (c < 0x20 || c == 0x7F) return 0;
     if (c < 0x80) return static_cast<std::int16_t>(c);
-    return clsFunction().lGetLenthStr(s(text)) >= 2 ? std::int16_t{-1} : std::int16_t{'?'};
+    return clsFunction().lGetLenthStr(qt::toStd(text)) >= 2 ? std::int16_t{-1} : std::int16_t{'?'};
 }
 
 }  // namespace
@@ -206,7 +205,7 @@ void CustomerForm::loadRecord(const std::string& condition) {
         }
         if (text.rfind("1900-01-01", 0) == 0) text.clear();
         txt(i).Text(text);
-        sData_[static_cast<std::size_t>(i)] = trimmed(text);
+        sData_[static_cast<std::size_t>(i)] = util::trim(text);
     }
 }
 
@@ -363,11 +362,11 @@ void CustomerForm::cancel() {
 
 void CustomerForm::pickUnit() {
     const std::string code = LookupDialog::pick(this, "B_单位,单位编号", "选择单位");
-    if (!code.empty()) box(kUnitBox)->setText(q(code));
+    if (!code.empty()) box(kUnitBox)->setText(qt::toQString(code));
 }
 
 void CustomerForm::showUnitName() {
-    const std::string code = trimmed(s(box(kUnitBox)->text()));
+    const std::string code = util::trim(qt::toStd(box(kUnitBox)->text()));
     std::string name;
     if (!code.empty()) {
         try {
@@ -375,7 +374,7 @@ void CustomerForm::showUnitName() {
         } catch (const Error&) {
         }
     }
-    unitName_->setText(q(name));
+    unitName_->setText(qt::toQString(name));
 }
 
 bool CustomerForm::eventFilter(QObject* watched, QEvent* event) {

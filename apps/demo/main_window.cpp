@@ -14,12 +14,9 @@
 #include "apps/demo/sales_query.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/session.h"
+#include "adapters/qt/qt_support.h"
 
 namespace Palvo::demo {
-
-namespace {
-QString q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea(this)) {
     setObjectName("主窗口");
@@ -57,10 +54,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea
     } catch (const std::exception&) {
         clock = "-";
     }
-    statusBar()->addWidget(new QLabel(q("  单位：" + s.DwMc + "（" + s.Dwbh + "）")));
-    statusBar()->addWidget(new QLabel(q("  部门：" + s.BmMc)));
-    statusBar()->addWidget(new QLabel(q("  操作员：" + s.sUser)));
-    statusBar()->addPermanentWidget(new QLabel(q("登录时间：" + clock + "  ")));
+    statusBar()->addWidget(new QLabel(qt::toQString("  单位：" + s.DwMc + "（" + s.Dwbh + "）")));
+    statusBar()->addWidget(new QLabel(qt::toQString("  部门：" + s.BmMc)));
+    statusBar()->addWidget(new QLabel(qt::toQString("  操作员：" + s.sUser)));
+    statusBar()->addPermanentWidget(new QLabel(qt::toQString("登录时间：" + clock + "  ")));
 }
 
 template <class T>

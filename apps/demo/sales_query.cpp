@@ -19,6 +19,7 @@
 #include "palvo/msgbox.h"
 #include "palvo/qt.h"
 #include "palvo/session.h"
+#include "adapters/qt/qt_support.h"
 
 namespace Palvo::demo {
 
@@ -28,8 +29,6 @@ constexpr const char* kView = "销售查询";
 constexpr std::int32_t kBandColor = 0xF3EEE6;  // 0xBBGGRR: a pale blue-grey band
 constexpr int kAlignRightCenter = 7;
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-std::string s(const QString& text) { return text.toStdString(); }
 
 QComboBox* combo(const char* name, QWidget* parent) {
     auto* c = new QComboBox(parent);
@@ -114,25 +113,25 @@ SalesQuery::~SalesQuery() = default;
 std::string SalesQuery::whereClause() const {
     std::string where;
     auto add = [&where](const std::string& condition) { where += (where.empty() ? "" : " and ") + condition; };
-    const std::string dateColumn = s(cmbSj_->currentText());
+    const std::string dateColumn = qt::toStd(cmbSj_->currentText());
     if (!dateColumn.empty()) {
-        add(dateColumn + " between '" + s(from_->date().toString("yyyy-MM-dd")) + "' and '" +
-            s(to_->date().toString("yyyy-MM-dd")) + " 23:59:59'");
+        add(dateColumn + " between '" + qt::toStd(from_->date().toString("yyyy-MM-dd")) + "' and '" +
+            qt::toStd(to_->date().toString("yyyy-MM-dd")) + " 23:59:59'");
     }
     const int unit = comboDw_->currentIndex();
     if (unit >= 0 && dw_->ItemData(unit) != -1) {
         const std::string code =
-            clsDatabase().sGetFieldValue("B_单位", "单位编号", "名称", s(comboDw_->currentText()));
+            clsDatabase().sGetFieldValue("B_单位", "单位编号", "名称", qt::toStd(comboDw_->currentText()));
         if (!code.empty()) add("单位编号='" + code + "'");
     }
-    const std::string goods = s(cmbGoods_->currentText());
+    const std::string goods = qt::toStd(cmbGoods_->currentText());
     if (!goods.empty() && goods != "全部") add("品名='" + goods + "'");
     return where;
 }
 
 void SalesQuery::runQuery() {
     clsDatabase db;
-    const std::string cxm = s(cmbType_->currentText());
+    const std::string cxm = qt::toStd(cmbType_->currentText());
     std::string fields, order, sum;
     try {
         fields = db.sGetField(kView, "普通查询", cxm);
@@ -182,7 +181,7 @@ void SalesQuery::showSummary() {
                     " 元    大写：" + fn.sConvertMoneyX(total);
         }
     }
-    summary_->setText(q(text));
+    summary_->setText(qt::toQString(text));
 }
 
 }  // namespace Palvo::demo

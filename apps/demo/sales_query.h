@@ -35,8 +35,6 @@ public:
     QComboBox* cmbType() const { return cmbType_; }
     QComboBox* comboDw() const { return comboDw_; }
     QComboBox* cmbGoods() const { return cmbGoods_; }
-    QDateEdit* dateFrom() const { return from_; }
-    QDateEdit* dateTo() const { return to_; }
     QPushButton* cmdFind() const { return cmdFind_; }
     QTableWidget* grid() const { return table_; }
     QLabel* summary() const { return summary_; }

@@ -23,7 +23,6 @@ public:
 
     std::string typeName() const override;
     std::string Name() const override { return name_; }
-    GridType type() const { return type_; }
 
     int Rows() const override { return rows_; }
     void Rows(int rows) override;

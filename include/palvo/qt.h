@@ -332,6 +332,8 @@ private:
     void checkCol(int col) const;
     QTableWidgetItem* cell(int row, int col);
     void align(QTableWidgetItem* item, int col) const;
+    // Writes a cell known to be inside the grid; a new cell is made with its text and alignment.
+    void putText(int row, int col, std::string_view text);
     void publishFixed();
     int toPixels(std::int32_t twips) const;
     std::int32_t toTwips(int pixels) const;
