@@ -7,28 +7,9 @@
 
 namespace Palvo::memory {
 
-namespace {
-std::vector<int> buttonsOf(int style) {
-    switch (style & 7) {
-        case vbOKCancel:
-            return {vbOK, vbCancel};
-        case vbAbortRetryIgnore:
-            return {vbAbort, vbRetry, vbIgnore};
-        case vbYesNoCancel:
-            return {vbYes, vbNo, vbCancel};
-        case vbYesNo:
-            return {vbYes, vbNo};
-        case vbRetryCancel:
-            return {vbRetry, vbCancel};
-        default:
-            return {vbOK};
-    }
-}
-}  // namespace
-
 int ScriptedMessageBox::show(const std::string& text, int style, const std::string& title) {
     shown_.push_back(ShownMessage{text, style, title});
-    const std::vector<int> buttons = buttonsOf(style);
+    const std::vector<int> buttons = msgBoxButtons(style);
     if (script_.empty()) return buttons.front();
     int answer = script_.front();
     script_.pop_front();

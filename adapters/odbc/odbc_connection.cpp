@@ -497,7 +497,6 @@ Connection::~Connection() {
 
 const std::string& Connection::dbmsName() const { return impl_->dbms; }
 
-bool Connection::translatesStatements() const { return impl_->translate && impl_->translator != nullptr; }
 
 void Connection::setStatementTranslator(StatementTranslator translator) { impl_->translator = std::move(translator); }
 

@@ -409,7 +409,6 @@ Connection::~Connection() {
 }
 
 std::string Connection::path() const { return impl_->db ? impl_->path : std::string(); }
-std::size_t Connection::cachedStatements() const { return impl_->statements.size(); }
 
 void Connection::doOpen(const std::string& connectionString, const std::string&, const std::string&) {
     std::string path = pathFromConnectionString(connectionString);

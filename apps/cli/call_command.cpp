@@ -80,14 +80,7 @@ std::shared_ptr<Connection> sessionConnectionFor(const ConnectionOptions& option
 
 int PrintingMessageBox::show(const std::string& text, int style, const std::string& title) {
     out_ << "[" << title << "] " << text << "\n";
-    static const int buttons[6][3] = {{vbOK, vbOK, vbOK},       {vbOK, vbCancel, vbCancel},
-                                      {vbAbort, vbRetry, vbIgnore}, {vbYes, vbNo, vbCancel},
-                                      {vbYes, vbNo, vbNo},      {vbRetry, vbCancel, vbCancel}};
-    int set = style & 7;
-    if (set > 5) set = 0;
-    int defaultButton = (style >> 8) & 3;
-    if (defaultButton > 2) defaultButton = 0;
-    return buttons[set][defaultButton];
+    return msgBoxDefaultAnswer(style);
 }
 
 int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

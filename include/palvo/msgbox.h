@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Palvo {
 
@@ -35,6 +36,13 @@ public:
     /// Returns the button pressed (a VbMsgBoxResult).
     virtual int show(const std::string& text, int style, const std::string& title) = 0;
 };
+
+/// The answers a box of this style offers, in the order it shows its buttons
+/// (an unknown button set is OK alone).
+std::vector<int> msgBoxButtons(int style);
+/// The answer of the style's default button (vbDefaultButton2/3 pick the
+/// second or third button, the last one when there are fewer).
+int msgBoxDefaultAnswer(int style);
 
 /// Installs the calling thread's message box and returns the one it replaces
 /// (nullptr to uninstall). The thread shares ownership with the caller.

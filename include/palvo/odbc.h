@@ -34,9 +34,6 @@ public:
 
     /// The DBMS name the driver reported when the connection opened; "" while closed.
     const std::string& dbmsName() const;
-    /// Whether statements are translated before they reach the database
-    /// (true for every DBMS but Microsoft SQL Server).
-    bool translatesStatements() const;
     /// Replaces the translator used for databases other than SQL Server.
     void setStatementTranslator(StatementTranslator translator);
 

@@ -24,8 +24,6 @@ public:
 
     /// The file this connection opened ("" when closed).
     std::string path() const;
-    /// Number of prepared statements kept for reuse.
-    std::size_t cachedStatements() const;
 
 protected:
     void doOpen(const std::string& connectionString, const std::string& user, const std::string& password) override;

@@ -1,5 +1,7 @@
 #include "palvo/msgbox.h"
 
+#include <algorithm>
+
 #include "palvo/error.h"
 
 namespace Palvo {
@@ -17,6 +19,30 @@ std::shared_ptr<MessageBoxPort>& installed() {
                 "No message box is installed on this thread (Palvo::installMessageBox); message not shown: " + text);
 }
 }  // namespace
+
+std::vector<int> msgBoxButtons(int style) {
+    switch (style & 7) {
+        case vbOKCancel:
+            return {vbOK, vbCancel};
+        case vbAbortRetryIgnore:
+            return {vbAbort, vbRetry, vbIgnore};
+        case vbYesNoCancel:
+            return {vbYes, vbNo, vbCancel};
+        case vbYesNo:
+            return {vbYes, vbNo};
+        case vbRetryCancel:
+            return {vbRetry, vbCancel};
+        default:
+            return {vbOK};
+    }
+}
+
+int msgBoxDefaultAnswer(int style) {
+    const std::vector<int> buttons = msgBoxButtons(style);
+    std::size_t which = static_cast<std::size_t>((style >> 8) & 3);
+    if (which > 2) which = 0;
+    return buttons[std::min(which, buttons.size() - 1)];
+}
 
 std::shared_ptr<MessageBoxPort> installMessageBox(std::shared_ptr<MessageBoxPort> port) {
     auto previous = std::move(installed());

@@ -40,6 +40,25 @@ TEST(ScriptedMessageBox, AnAnswerThatIsNoButtonOfTheMessageIsAnError) {
     ASSERT_EQ(box->messages().size(), 1u);  // the message was still recorded
 }
 
+TEST(MessageBoxStyles, DefaultAnswerIsTheChosenButtonOrTheLast) {
+    struct Case {
+        int style;
+        int answer;
+    };
+    const Case cases[] = {
+        {vbOKOnly, vbOK},
+        {vbYesNoCancel, vbYes},
+        {vbYesNoCancel + vbDefaultButton2, vbNo},
+        {vbYesNoCancel + vbDefaultButton3, vbCancel},
+        {vbYesNo + vbDefaultButton3, vbNo},
+        {vbAbortRetryIgnore + vbDefaultButton2 + vbCritical, vbRetry},
+        {vbOKOnly + vbDefaultButton2 + vbDefaultButton3, vbOK},  // no fourth button choice: the first
+        {7, vbOK},                                               // no such button set
+    };
+    for (const auto& c : cases) EXPECT_EQ(msgBoxDefaultAnswer(c.style), c.answer) << c.style;
+    EXPECT_EQ(msgBoxButtons(vbRetryCancel), (std::vector<int>{vbRetry, vbCancel}));
+}
+
 TEST(MessageBoxPort, WithoutAnInstalledBoxShowingRaisesInsteadOfBlocking) {
     installMessageBox(nullptr);
     try {
