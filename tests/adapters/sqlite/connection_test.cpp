@@ -70,6 +70,8 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     conn.Execute("update D set d = '2005-3-1' where id = 1");
     EXPECT_EQ(conn.Query("select d from D where id = 1").at(0, 0).toText(), "2005-03-01");
     EXPECT_THROW(conn.Execute("update D set d = '2005-13-01' where id = 1"), Palvo::Error);
+    EXPECT_THROW(conn.Execute("update D set d = '2005-02-30 00:00:00.000' where id = 1"), Palvo::Error)
+        << "the stored form's shape is no pass for a day that does not exist";
     // Date literals compare with the stored form as SQL Server compares dates.
     EXPECT_EQ(conn.Query("select count(*) from D where d = '2004-01-05'").at(0, 0).toInt64(), 0);
     EXPECT_EQ(conn.Query("select count(*) from D where d = '2004-01-05 08:05'").at(0, 0).toInt64(), 1);
