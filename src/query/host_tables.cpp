@@ -39,7 +39,62 @@ std::string createdTable(const std::string& statement) {
     auto e = statement.find_first_of(" (\n", p);
     return statement.substr(p, e == std::string::npos ? std::string::npos : e - p);
 }
+// A character of a plain (unbracketed) name. Beyond ASCII every letter counts,
+// but not blanks, quotes and punctuation (‘’“”, 、 and the wide blank among them).
+bool plainNameChar(char32_t c) {
+    if (c < 0x80) return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#' || c == '$';
+    if (c < 0xC0) return false;                   // Latin-1 blanks and signs
+    if (c >= 0x2B0 && c < 0x300) return false;    // modifier letters, with the apostrophe U+02BC
+    if (c >= 0x2000 && c < 0x2070) return false;  // general punctuation and blanks
+    if (c >= 0x3000 && c < 0x3040) return false;  // CJK blanks and punctuation
+    if (c >= 0xFF00 && c < 0xFF10) return false;  // fullwidth signs, ＇ and ＂ among them
+    if ((c >= 0xFF1A && c < 0xFF21) || (c >= 0xFF3B && c < 0xFF41) || (c >= 0xFF5B && c < 0xFF66)) return false;
+    if (c >= 0xDC80 && c <= 0xDCFF) return false;  // a byte that is not UTF-8
+    return c != 0xFEFF;
+}
 }  // namespace
+
+bool isObjectName(std::string_view name) {
+    std::size_t b = 0, e = name.size();
+    while (b < e && (name[b] == ' ' || name[b] == '\t')) ++b;
+    while (e > b && (name[e - 1] == ' ' || name[e - 1] == '\t')) --e;
+    const std::u32string s = util::decodeUtf8(name.substr(b, e - b));
+    std::size_t i = 0;
+    int parts = 0;
+    while (true) {
+        if (++parts > 4) return false;
+        if (i < s.size() && (s[i] == U'[' || s[i] == U'"')) {
+            const char32_t close = s[i] == U'[' ? U']' : U'"';
+            ++i;
+            std::size_t length = 0;
+            while (true) {
+                if (i >= s.size() || s[i] < 0x20) return false;
+                if (s[i] == close) {
+                    if (i + 1 < s.size() && s[i + 1] == close) {
+                        i += 2;
+                        ++length;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+                ++length;
+            }
+            if (length == 0) return false;
+        } else {
+            // An empty part stands for the default ("库..表"), but not at the end.
+            if (i < s.size() && s[i] != U'.' && ((s[i] >= U'0' && s[i] <= U'9') || s[i] == U'$')) return false;
+            while (i < s.size() && s[i] != U'.') {
+                if (!plainNameChar(s[i])) return false;
+                ++i;
+            }
+        }
+        if (i == s.size()) return !s.empty() && s.back() != U'.';
+        if (s[i] != U'.') return false;
+        ++i;
+    }
+}
 
 std::vector<std::string> splitScript(std::string_view script) {
     std::vector<std::string> out;

@@ -20,6 +20,12 @@ std::string_view hostTablesScript();
 /// names created. Throws Palvo::Error.
 std::vector<std::string> createHostTables(Connection& conn);
 
+/// Whether a table name can stand unbracketed after "from": one to four
+/// dot-separated parts, each a plain name (letters, digits, _ @ # $) or a
+/// [bracketed] or "quoted" one with its closing mark doubled inside. Blanks
+/// around the whole are allowed. Anything else could carry more SQL.
+bool isObjectName(std::string_view name);
+
 /// Whether the database has a table of that name (from its catalogue).
 bool tableExists(Connection& conn, const std::string& name);
 

@@ -3,11 +3,24 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/clsSearch.h"
 #include "palvo/data.h"
+#include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "src/database/db_support.h"
+#include "src/query/host_tables.h"
+#include "src/util/conversions.h"
 
 namespace Palvo {
+
+namespace {
+// The table name goes into the statement bare: refuse one that could carry more SQL.
+const std::string& checkedTable(const std::string& name) {
+    if (!query::isObjectName(name)) {
+        throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: '" + name + "' is not a table name");
+    }
+    return name;
+}
+}  // namespace
 
 std::string clsSearch::sInitComboDw(Form& /*frm*/, ComboBox& ComboDW) {
     try {
@@ -40,7 +53,7 @@ std::string clsSearch::sInitComboDw(Form& /*frm*/, ComboBox& ComboDW) {
 void clsSearch::mInitComboSjCx(Form& /*frm*/, ComboBox& cmb, const std::string& tbname) {
     try {
         Recordset rs;
-        rs.Open("select top 0 * from " + tbname, sessionConnection());
+        rs.Open("select top 0 * from " + checkedTable(tbname), sessionConnection());
         for (long i = 0; i < rs.Fields().Count(); ++i) {
             if (rs.Fields(i).Type() == adDBTimeStamp) cmb.AddItem(rs.Fields(i).Name());
         }
@@ -60,8 +73,8 @@ void clsSearch::mInitComboType(Form& /*frm*/, ComboBox& cmb, const std::string& 
     try {
         const auto& s = session();
         if (cxLb.empty()) cxLb = s.sConstStrPtcx;
-        std::string sql = "select distinct 查询名 from 查询打印设置 where 表名='" + tbname + "' " + " and 用户名='" +
-                          s.sUser + "' and  查询类别='" + cxLb + "'";
+        std::string sql = "select distinct 查询名 from 查询打印设置 where 表名='" + util::sqlQuote(tbname) + "' " +
+                          " and 用户名='" + util::sqlQuote(s.sUser) + "' and  查询类别='" + util::sqlQuote(cxLb) + "'";
         Recordset rs;
         rs.Open(sql, sessionConnection());
         bool any = false;
@@ -91,7 +104,7 @@ void clsSearch::mInitComboTstj(Form& /*frm*/, ComboBox& cmb, std::string& strTag
             std::string table = strTag.substr(0, comma);
             std::string column = strTag.substr(comma + 1);
             Recordset rs;
-            rs.Open("select * from  " + table, sessionConnection(), adOpenStatic, adLockReadOnly);
+            rs.Open("select * from  " + checkedTable(table), sessionConnection(), adOpenStatic, adLockReadOnly);
             for (; !rs.Eof(); rs.MoveNext()) cmb.AddItem(rs.Fields(column).Value().toTextStrict());
             rs.Close();
         }

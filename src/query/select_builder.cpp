@@ -9,20 +9,35 @@
 
 namespace Palvo {
 
+namespace {
+// A "]" inside the brackets is doubled, so the name cannot close them early.
+std::string bracketed(const std::string& name) {
+    std::string r = "[";
+    for (char c : name) {
+        r += c;
+        if (c == ']') r += ']';
+    }
+    return r + "]";
+}
+}  // namespace
+
 std::string clsDatabase::sGetField(const std::string& sTable, const std::string& sCxLb, const std::string& sCxm,
                                    const std::string& sLx, const std::string& /*sWhere1*/,
                                    const std::string& /*sWhere2*/, const std::string& sMustSetString) {
-    const std::string name = util::sqlQuote(sCxm);
+    const std::string table = util::sqlQuote(sTable), category = util::sqlQuote(sCxLb), name = util::sqlQuote(sCxm);
     const std::string& user = session().sUser;
+    const std::string quotedUser = util::sqlQuote(user);
     std::string sql;
     if (sCxLb != "录入") {
-        sql = "select * from 查询打印设置 where 表名='" + sTable + "' and 用户名='" + user + "' and 查询类别='" + sCxLb +
-              "' and 查询名='" + name + "'";
+        sql = "select * from 查询打印设置 where 表名='" + table + "' and 用户名='" + quotedUser + "' and 查询类别='" +
+              category + "' and 查询名='" + name + "'";
     } else {
         // Data-entry settings are shared by every query name.
-        sql = "select * from 查询打印设置 where 表名='" + sTable + "'  and 用户名='" + user + "' and 查询类别='" +
-              sCxLb + "' ";
+        sql = "select * from 查询打印设置 where 表名='" + table + "'  and 用户名='" + quotedUser + "' and 查询类别='" +
+              category + "' ";
     }
+    // Every row of the set, shown or hidden.
+    const std::string wholeSet = sql;
     const std::string kind = sLx.empty() ? "选择" : sLx;
     if (kind == "选择") {
         sql += " and 选择标志=1 order by 排列顺序";
@@ -40,13 +55,22 @@ std::string clsDatabase::sGetField(const std::string& sTable, const std::string&
     rs.Open(sql, conn);
     if (kind == "选择" && rs.RecordCount() < 1) {
         rs.Close();
-        conn.Execute(query::seedStatement(sTable, sCxLb, name, user, sMustSetString));
+        // A set whose columns are all hidden is still the user's set: seeding
+        // it again would add a second row for every column.
+        Recordset any;
+        any.CursorLocation(adUseClient);
+        any.Open(wholeSet, conn);
+        if (any.RecordCount() > 0) return "";
+        any.Close();
+        conn.Execute(query::seedStatement(sTable, sCxLb, sCxm, user, sMustSetString));
         rs.Open(sql, conn);
     }
     std::string list;
     for (; !rs.Eof(); rs.MoveNext()) {
         std::string field = rs.Fields("字段名").Value().toTextStrict();
-        if (field.find('(') != std::string::npos && field.find(')') != std::string::npos) field = "[" + field + "]";
+        if (field.find('(') != std::string::npos && field.find(')') != std::string::npos) {
+            field = bracketed(field);
+        }
         if (kind == "排序") {
             double order = rs.Fields("排序").Value().toDouble();
             field += order > std::nearbyint(order) ? " desc" : " asc";

@@ -11,10 +11,11 @@ namespace query {
 
 std::string seedStatement(const std::string& T, const std::string& C, const std::string& N, const std::string& U,
                           const std::string& sMustSetString) {
-    // Table, category and user are not escaped: they name catalogue objects and session values.
+    const std::string t = util::sqlQuote(T);
     std::string sql = "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) ";
-    sql += " select '" + T + "',name,1,colid,'" + C + "','" + N + "','" + U + "'  from ";
-    sql += "  syscolumns where object_name(id)='" + T + "'   ";
+    sql += " select '" + t + "',name,1,colid,'" + util::sqlQuote(C) + "','" + util::sqlQuote(N) + "','" +
+           util::sqlQuote(U) + "'  from ";
+    sql += "  syscolumns where object_name(id)='" + t + "'   ";
     sql += "   and (type_name(xtype) not in('binary','image','ntext','sql_variant','text','varbinary')) ";
     if (sMustSetString.empty()) sql += "   and (name not in ('编号','编号1','编号2'))  ";
     return sql;

@@ -9,7 +9,8 @@ namespace Palvo::query {
 /// The seeding statement for table T, category C, query name N and user U:
 /// one shown row per eligible column of T, ordered by its catalogue ordinal.
 /// Identifier columns 编号, 编号1 and 编号2 are left out unless sMustSetString
-/// is not empty. N is used as given (callers double its quotes when they must).
+/// is not empty. The four names are plain texts: their single quotes are
+/// doubled here, so a name can never end its quotes early.
 std::string seedStatement(const std::string& T, const std::string& C, const std::string& N, const std::string& U,
                           const std::string& sMustSetString);
 
