@@ -70,6 +70,27 @@ TEST_F(Settings, QueryNameWithQuotesAndEntryCategory) {
     EXPECT_EQ(db.sGetField("销售", "录入", "三"), "甲,乙");
 }
 
+TEST_F(Settings, ASetWithEveryColumnHiddenIsNotSeededAgain) {
+    db.sGetField("销售", "普通查询", "月报");
+    db.sGetField("销售", "录入", "一");
+    exec({"update 查询打印设置 set 选择标志=0"});
+    for (const char* category : {"普通查询", "录入"}) {
+        EXPECT_EQ(db.sGetField("销售", category, "月报"), "") << category;
+        EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 查询类别='" + std::string(category) + "'"), "4")
+            << category;
+    }
+    // another query name of an ordinary query is a set of its own
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "周报"), "名称,金额,[单价(元)],日期");
+    EXPECT_EQ(setCount(), "12");
+}
+
+TEST_F(Settings, ABracketedNameDoublesItsClosingBracket) {
+    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,排序) "
+          "values ('X','a(]) from t; --',1,1,'普通查询','q','张三',1.1)"});
+    EXPECT_EQ(db.sGetField("X", "普通查询", "q"), "[a(]]) from t; --]");
+    EXPECT_EQ(db.sGetField("X", "普通查询", "q", "排序"), "[a(]]) from t; --] desc");
+}
+
 TEST_F(Settings, UnknownTableGivesEmptyListAndOnlyOpenParenIsNotBracketed) {
     EXPECT_EQ(db.sGetField("没有的表", "普通查询", "月报"), "");
     exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "

@@ -1,0 +1,136 @@
+// The statements the query module sends, character for character.
+#include <gtest/gtest.h>
+
+#include "palvo/clsDatabase.h"
+#include "palvo/clsSearch.h"
+#include "palvo/memory_controls.h"
+#include "palvo/memory_msgbox.h"
+#include "tests/forms/forms_fixture.h"
+
+namespace Palvo {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+const std::string kSeedHead =
+    "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+    " select '";
+const std::string kSeedCatalogue =
+    "  syscolumns where object_name(id)='";
+const std::string kSeedTypes =
+    "   and (type_name(xtype) not in('binary','image','ntext','sql_variant','text','varbinary')) ";
+const std::string kSeedIdentifiers = "   and (name not in ('编号','编号1','编号2'))  ";
+
+class QueryStatements : public testing::FormsTest {
+protected:
+    void SetUp() override {
+        FormsTest::SetUp();
+        exec({"create table 销售 (编号 int, 名称 nvarchar(20), 金额 money, 日期 datetime)"});
+    }
+    clsDatabase db;
+    clsSearch search;
+    Form frm;
+    memory::ComboBox cmb;
+};
+
+TEST_F(QueryStatements, FirstReadOfShownColumnsSeedsAndReadsAgain) {
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,日期");
+    const std::string read =
+        "select * from 查询打印设置 where 表名='销售' and 用户名='张三' and 查询类别='普通查询' and 查询名='月报'";
+    EXPECT_EQ(counting->queries, (Texts{read + " and 选择标志=1 order by 排列顺序", read,
+                                        read + " and 选择标志=1 order by 排列顺序"}));
+    EXPECT_EQ(counting->executes,
+              (Texts{kSeedHead + "销售',name,1,colid,'普通查询','月报','张三'  from " + kSeedCatalogue + "销售'   " +
+                     kSeedTypes + kSeedIdentifiers}));
+    counting->reset();
+    EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "选择"), "名称,金额,日期");
+    EXPECT_EQ(counting->queries, (Texts{read + " and 选择标志=1 order by 排列顺序"}));
+    EXPECT_TRUE(counting->executes.empty());
+}
+
+TEST_F(QueryStatements, SeedingKeepsIdentifiersWhenAskedAndDoublesQuotes) {
+    session().sUser = "O'Neil";
+    db.sGetField("销售", "录入", "王's", "", "", "", "1");
+    EXPECT_EQ(counting->executes,
+              (Texts{kSeedHead + "销售',name,1,colid,'录入','王''s','O''Neil'  from " + kSeedCatalogue + "销售'   " +
+                     kSeedTypes}));
+    EXPECT_EQ(counting->queries.front(),
+              "select * from 查询打印设置 where 表名='销售'  and 用户名='O''Neil' and 查询类别='录入'  and 选择标志=1 "
+              "order by 排列顺序");
+}
+
+TEST_F(QueryStatements, EachListHasItsOwnFilterAndOrder) {
+    const std::string read =
+        "select * from 查询打印设置 where 表名='销售' and 用户名='张三' and 查询类别='普通查询' and 查询名='O''K'";
+    const std::string entry = "select * from 查询打印设置 where 表名='销售'  and 用户名='张三' and 查询类别='录入' ";
+    struct Case {
+        const char* category;
+        const char* kind;
+        std::string statement;
+    } cases[] = {
+        {"普通查询", "合计", read + " and 选择标志=1  and 合计>0 order by 合计"},
+        {"普通查询", "排序", read + " and 排序>0 order by 排序"},
+        {"普通查询", "分组", read + " and 分组>0 order by 分组"},
+        {"普通查询", "其他", read},
+        {"录入", "合计", entry + " and 选择标志=1  and 合计>0 order by 合计"},
+        {"录入", "排序", entry + " and 排序>0 order by 排序"},
+        {"录入", "分组", entry + " and 分组>0 order by 分组"},
+        {"录入", "全部", entry},
+    };
+    for (const auto& c : cases) {
+        counting->reset();
+        EXPECT_EQ(db.sGetField("销售", c.category, "O'K", c.kind), "") << c.category << c.kind;
+        EXPECT_EQ(counting->queries, Texts{c.statement}) << c.category << c.kind;
+        EXPECT_TRUE(counting->executes.empty()) << c.category << c.kind;
+    }
+}
+
+TEST_F(QueryStatements, SetCxmLooksTheSetUp) {
+    db.mSetCxm(cmb, "销售", "O'K", "普通查询");
+    EXPECT_EQ(counting->queries,
+              Texts{"select top 1 表名  from [查询打印设置] where  [表名]='销售' and [查询类别]='普通查询' and "
+                    "[查询名]='O''K' and [用户名]='张三'"});
+    EXPECT_EQ(cmb.ListCount(), 0);
+}
+
+TEST_F(QueryStatements, ComboInitialisers) {
+    exec({"insert into B_单位 values ('01', N'一分公司')", "create table 单据 (日期 datetime)"});
+    auto guard = ScopedMessageBox(std::make_shared<memory::ScriptedMessageBox>());
+    struct Case {
+        const char* name;
+        std::function<void(memory::ComboBox&)> call;
+        Texts statements;
+    } cases[] = {
+        {"Dw", [&](memory::ComboBox& c) { search.sInitComboDw(frm, c); },
+         {"select * from B_单位 order by 单位编号", "select top 1 名称  from [B_单位] where  [单位编号]='01'"}},
+        {"SjCx", [&](memory::ComboBox& c) { search.mInitComboSjCx(frm, c, "单据"); }, {"select top 0 * from 单据"}},
+        {"Type",
+         [&](memory::ComboBox& c) {
+             std::string category;
+             search.mInitComboType(frm, c, "销售", category);
+         },
+         {"select distinct 查询名 from 查询打印设置 where 表名='销售'  and 用户名='张三' and  查询类别='普通查询'"}},
+        {"Type quoted",
+         [&](memory::ComboBox& c) {
+             std::string category = "O'K";
+             search.mInitComboType(frm, c, "a'b", category);
+         },
+         {"select distinct 查询名 from 查询打印设置 where 表名='a''b'  and 用户名='张三' and  查询类别='O''K'"}},
+        {"Tstj",
+         [&](memory::ComboBox& c) {
+             c.Tag("B_单位,名称");
+             search.mInitComboTstj(frm, c);
+         },
+         {"select * from  B_单位"}},
+    };
+    for (const auto& c : cases) {
+        counting->reset();
+        memory::ComboBox box;
+        c.call(box);
+        EXPECT_EQ(counting->queries, c.statements) << c.name;
+        EXPECT_TRUE(counting->executes.empty()) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace Palvo
