@@ -1,0 +1,197 @@
+// Names holding quotes, comment marks, statement separators, line breaks,
+// Chinese quotes and brackets reach exactly their own settings rows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "palvo/clsDatabase.h"
+#include "palvo/clsSearch.h"
+#include "palvo/memory_controls.h"
+#include "src/query/host_tables.h"
+#include "tests/forms/forms_fixture.h"
+
+namespace Palvo {
+namespace {
+
+using Row = std::vector<std::string>;
+using Texts = std::vector<std::string>;
+
+const std::string kHostile[] = {
+    "O'Neil",          "nobody' or 用户名='张伟", "x'; delete from 查询打印设置; --", "'",     "''",
+    "a--b",            "a;b",                     "a\nb",                            "a\r\n'--", "‘张伟’",
+    "“张伟” or ”x“", "a]b",                     "[a]",                             "N'x",   "a\\",
+    "\"q\"",           "张伟' --",                "'/*",                             " 张伟 ",
+};
+
+class HostileNames : public testing::FormsTest {
+protected:
+    void SetUp() override {
+        FormsTest::SetUp();
+        exec({"create table 销售 (编号 int, 名称 nvarchar(20), 金额 money, 日期 datetime)"});
+        // 张伟's own settings, which no other name may read or change
+        session().sUser = "张伟";
+        db.sGetField("销售", "普通查询", "张伟的查询");
+        conn->ExecuteWith("update 查询打印设置 set 排序=1, 合计=1, 分组=1 where 字段名=?", {Value("名称")});
+        counting->reset();
+    }
+    // Every row of the settings table, sorted.
+    std::vector<Row> rows() {
+        auto t = conn->Query("select 表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,合计,排序,分组 from 查询打印设置");
+        std::vector<Row> out(t.rowCount());
+        for (std::size_t r = 0; r < out.size(); ++r) {
+            for (std::size_t c = 0; c < t.columns.size(); ++c) out[r].push_back(t.at(r, c).toText());
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    // The rows with exactly these texts in 表名, 查询类别, 查询名 and 用户名.
+    std::vector<Row> setOf(const std::string& table, const std::string& category, const std::string& name,
+                           const std::string& user) {
+        std::vector<Row> out;
+        for (auto& r : rows()) {
+            if (r[0] == table && r[4] == category && r[5] == name && r[6] == user) out.push_back(r);
+        }
+        return out;
+    }
+    std::vector<Row> rowsBut(const std::string& user) {
+        std::vector<Row> out;
+        for (auto& r : rows()) {
+            if (r[6] != user) out.push_back(r);
+        }
+        return out;
+    }
+    clsDatabase db;
+    clsSearch search;
+    Form frm;
+};
+
+TEST_F(HostileNames, AUserReadsAndWritesOnlyTheirOwnSettings) {
+    for (const auto& user : kHostile) {
+        SCOPED_TRACE(user);
+        session().sUser = user;
+        const auto others = rowsBut(user);
+        counting->reset();
+        EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,日期");
+        EXPECT_EQ(counting->executes.size(), 1u);
+        const auto own = setOf("销售", "普通查询", "月报", user);
+        ASSERT_EQ(own.size(), 3u);
+        EXPECT_EQ(own[0][1], "名称");
+        EXPECT_EQ(rowsBut(user), others);
+
+        // a second read finds the set; the other lists read it and no other
+        EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,日期");
+        conn->ExecuteWith("update 查询打印设置 set 排序=2.1, 合计=1 where 用户名=? and 字段名=?",
+                          {Value(user), Value("日期")});
+        EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "排序"), "日期 desc");
+        EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "合计"), "日期");
+        EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "分组"), "");
+        EXPECT_EQ(counting->executes.size(), 1u);
+
+        memory::ComboBox names;
+        search.mInitComboType(frm, names, "销售");
+        ASSERT_EQ(names.ListCount(), 1);
+        EXPECT_EQ(names.List(0), "月报");
+        memory::ComboBox cmb;
+        db.mSetCxm(cmb, "销售", "张伟的查询", "普通查询");
+        EXPECT_EQ(cmb.ListCount(), 0);
+        db.mSetCxm(cmb, "销售", "月报", "普通查询");
+        EXPECT_EQ(cmb.ListCount(), 1);
+        EXPECT_EQ(rowsBut(user), others);
+    }
+    EXPECT_EQ(setOf("销售", "普通查询", "张伟的查询", "张伟").size(), 3u);
+}
+
+TEST_F(HostileNames, TableCategoryAndQueryNamesAreTakenAsTheyStand) {
+    session().sUser = "张三";
+    for (const auto& name : kHostile) {
+        SCOPED_TRACE(name);
+        std::string bracketed;
+        for (char c : name) bracketed += c == ']' ? std::string("]]") : std::string(1, c);
+        conn->Execute("create table [" + bracketed + "] (编号 int, 名称 nvarchar(20), 金额 money)");
+        const auto before = rows();
+        EXPECT_EQ(db.sGetField(name, name, name), "名称,金额");
+        EXPECT_EQ(db.sGetField(name, name, name, "", "", "", "x"), "名称,金额");  // the set is there: no seeding
+        const auto own = setOf(name, name, name, "张三");
+        ASSERT_EQ(own.size(), 2u);
+        EXPECT_EQ(rows().size(), before.size() + 2);
+
+        memory::ComboBox names;
+        std::string category = name;
+        search.mInitComboType(frm, names, name, category);
+        ASSERT_EQ(names.ListCount(), 1);
+        EXPECT_EQ(names.List(0), name);
+        memory::ComboBox cmb;
+        db.mSetCxm(cmb, name, name, name);
+        ASSERT_EQ(cmb.ListCount(), 1);
+        EXPECT_EQ(cmb.List(0), name);
+        db.mSetCxm(cmb, name, "月报", name);
+        EXPECT_EQ(cmb.ListCount(), 1);
+    }
+    EXPECT_EQ(setOf("销售", "普通查询", "张伟的查询", "张伟").size(), 3u);
+}
+
+TEST_F(HostileNames, ANulByteFailsTheCallAndChangesNothing) {
+    const std::string nul("张伟\0' or 1=1 --", 18);
+    const auto before = rows();
+    session().sUser = nul;
+    EXPECT_THROW(db.sGetField("销售", "普通查询", "月报"), Error);
+    session().sUser = "张三";
+    EXPECT_THROW(db.sGetField(nul, "普通查询", "月报"), Error);
+    EXPECT_THROW(db.sGetField("销售", "普通查询", nul), Error);
+    memory::ComboBox cmb;
+    EXPECT_THROW(db.mSetCxm(cmb, "销售", nul, "普通查询"), Error);
+    std::string category = nul;
+    search.mInitComboType(frm, cmb, "销售", category);
+    EXPECT_EQ(cmb.ListCount(), 0);
+    EXPECT_TRUE(counting->executes.empty());
+    EXPECT_EQ(rows(), before);
+}
+
+TEST_F(HostileNames, ABareTableNameThatIsNoTableNameSendsNothing) {
+    exec({"create table 单据 (日期 datetime)", "insert into B_单位 values ('01', N'一分公司')"});
+    for (const auto& name : kHostile) {
+        if (query::isObjectName(name)) continue;  // "[a]" and "\"q\"" are table names
+        SCOPED_TRACE(name);
+        counting->reset();
+        memory::ComboBox dates, values;
+        search.mInitComboSjCx(frm, dates, "单据; delete from 单据 --" + name);
+        search.mInitComboSjCx(frm, dates, name);
+        EXPECT_EQ(dates.ListCount(), 0);
+        values.Tag(name + ",名称");
+        search.mInitComboTstj(frm, values);
+        EXPECT_EQ(values.ListCount(), 1);  // 全部 only
+        EXPECT_EQ(values.ListIndex(), -1);
+        EXPECT_TRUE(counting->queries.empty());
+        EXPECT_TRUE(counting->executes.empty());
+    }
+    counting->reset();
+    memory::ComboBox dates, values;
+    search.mInitComboSjCx(frm, dates, " 单据 ");
+    EXPECT_EQ(dates.ListCount(), 1);
+    values.Tag("[B_单位],名称");
+    search.mInitComboTstj(frm, values);
+    EXPECT_EQ(values.ListCount(), 2);
+    EXPECT_EQ(counting->queries, (Texts{"select top 0 * from  单据 ", "select * from  [B_单位]"}));
+}
+
+TEST(ObjectNames, OnlyTableReferencesCanStandBare) {
+    struct Case {
+        std::string name;
+        bool table;
+    } cases[] = {
+        {"销售", true},          {"dbo.销售", true},       {"库..表", true},        {"a.b.c.d", true},
+        {"[销售 明细]", true},   {"[a]]b]", true},         {"\"a\"\"b\"", true},    {"#临时", true},
+        {" 单据\t", true},       {"表1$", true},           {"_x@y", true},          {"Ｂ表", true},
+        {"", false},             {"  ", false},            {"a b", false},          {"a;b", false},
+        {"a--", false},          {"a/*", false},           {"a'b", false},          {"a]", false},
+        {"[a]b]", false},        {"[a", false},            {"[]", false},           {"\"a", false},
+        {"‘表’", false},        {"“表”", false},          {"表　名", false},       {"a\xca\xbc", false},
+        {"＇表", false},         {"1a", false},            {"$a", false},           {"a.", false},
+        {"a.b.c.d.e", false},    {"x where 1=1", false},   {"(select 1) t", false}, {"[a]x", false},
+        {std::string("a\0b", 3), false}, {std::string("[a\0b]", 5), false}, {"[a\nb]", false}, {"\xff", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(query::isObjectName(c.name), c.table) << c.name;
+}
+
+}  // namespace
+}  // namespace Palvo
