@@ -39,6 +39,7 @@ std::string createdTable(const std::string& statement) {
     auto e = statement.find_first_of(" (\n", p);
     return statement.substr(p, e == std::string::npos ? std::string::npos : e - p);
 }
+
 // A character of a plain (unbracketed) name. Beyond ASCII every letter counts,
 // but not blanks, quotes and punctuation (‘’“”, 、 and the wide blank among them).
 bool plainNameChar(char32_t c) {
