@@ -65,9 +65,16 @@ TEST_F(Registry, NothingToRegisterAndBadTableNames) {
     EXPECT_EQ(registry(), "");
 
     memory::Form frm = salesForm();
-    std::string trailing = "销售,";
-    EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, trailing); }), ErrorNumber::Database);
+    std::string missing = "销售,没有的表";
+    EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, missing); }), ErrorNumber::Database);
     EXPECT_EQ(registry(), "");  // the column lists are read before anything is registered
+    // an empty name would register rows that every later cascade and delete check trips over
+    for (std::string empty : {"", " ", "销售,", ",销售", "退货,,销售"}) {
+        counting->reset();
+        EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, empty); }), ErrorNumber::InvalidCall) << empty;
+        EXPECT_TRUE(counting->queries.empty()) << empty;
+        EXPECT_EQ(registry(), "") << empty;
+    }
 
     frm.removeLabel(2);
     EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, table); }), FormError::NoArrayElement);

@@ -77,6 +77,33 @@ TEST_F(StatementLog, TheFileGoesToTheRowJustWrittenWhenAnotherWriterFollows) {
     std::filesystem::remove(file);
 }
 
+// A connection that cannot tell the number of the row just added, as an adapter for an unknown database.
+class NoRowNumberConnection : public testing::CountingConnection {
+public:
+    using CountingConnection::CountingConnection;
+    int asked = 0;
+
+protected:
+    long long doLastInsertId() override {
+        ++asked;
+        throw Error(ErrorNumber::NotSupported, "This connection cannot tell the identity of the last inserted row.");
+    }
+};
+
+TEST_F(StatementLog, TheRowNumberIsAskedForOnlyWhenAFileIsCopied) {
+    auto plain = std::make_shared<NoRowNumberConnection>(conn);
+    session().oConn = plain;
+    EXPECT_EQ(form.sKeepSql("frm客户", "delete from 客户", "客户", "01"), "");
+    EXPECT_EQ(form.sKeepSql("frm客户", "delete from 客户", "客户", "01", "A01"), "");
+    EXPECT_EQ(plain->asked, 0);
+    EXPECT_EQ(scalar("select count(*) from SendSql"), "2");
+    // a file needs the number: without it the row stays written and the call reports the failure
+    EXPECT_EQ(form.sKeepSql("frm客户", "s", "附件,内容,编号,K2", "01", "", "合同"), "发送语句错误:");
+    EXPECT_EQ(plain->asked, 1);
+    EXPECT_EQ(scalar("select count(*) from SendSql where 文件 is null"), "3");
+    session().oConn = counting;
+}
+
 TEST_F(StatementLog, FailuresReturnTheFileStatementBuiltSoFar) {
     EXPECT_EQ(form.sKeepSql("frm客户", "s", "附件", "01", "", "合同"), "发送语句错误:");
     EXPECT_EQ(scalar("select count(*) from SendSql"), "1");  // the row stays written
