@@ -76,8 +76,8 @@ void mSetKeepSql(Form& frm, const std::string& tbname) {
     for (const auto& name : tables) {
         // a row without its dependent table would break every later cascade and delete check of the master
         if (util::trim(name).empty()) {
-            throw Error(ErrorNumber::InvalidCall,
-                        "Invalid procedure call or argument: the table list '" + tbname + "' holds an empty table name");
+            throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the table list '" +
+                                                      tbname + "' holds an empty table name");
         }
     }
     struct Candidate {

@@ -14,8 +14,8 @@ std::string quoted(const std::string& v, Quoting q) { return q == Quoting::Sql ?
 
 // A type code no column has: its value would be lost without a word.
 Error unknownType(const std::string& type, const std::string& column) {
-    return Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the field type code '" + type +
-                                               "' of column " + column + " is none of 1, 2, 3 and 4");
+    return Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the field type code '" +
+                                               type + "' of column " + column + " is none of 1, 2, 3 and 4");
 }
 
 std::string upper(std::string s) {

@@ -1,9 +1,9 @@
 #include "src/util/conversions.h"
 
-#include <algorithm>
 #include <charconv>
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>

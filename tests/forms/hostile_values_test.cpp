@@ -19,9 +19,22 @@ using Table = std::vector<std::vector<std::string>>;
 // Texts without commas (the file reference splits at them) and without blanks
 // at either end (the INSERT and UPDATE lists trim them).
 const std::vector<std::string> kTexts{
-    "O'Neil", "'",         "''",          "a'--",         "x'; delete from 单据; --", "x'; drop table 哨兵; --",
-    "一\n二\r\n", "‘单’“引”", "0 or 1=1", "1;delete from 单据",      "' or '1'='1",
-    "--",     ";",         "\\'",         "]'[",          "a' + '",
+    "O'Neil",
+    "'",
+    "''",
+    "a'--",
+    "x'; delete from 单据; --",
+    "x'; drop table 哨兵; --",
+    "一\n二\r\n",
+    "‘单’“引”",
+    "0 or 1=1",
+    "1;delete from 单据",
+    "' or '1'='1",
+    "--",
+    ";",
+    "\\'",
+    "]'[",
+    "a' + '",
 };
 
 // Texts of a number box and the number they are read as.
@@ -30,7 +43,7 @@ struct HostileNumber {
     std::string number;
 };
 const std::vector<HostileNumber> kNumbers{
-    {"0 or 1=1", "0"}, {"2 or 1=1", "2"}, {"3;delete from 单据", "3"}, {"4--", "4"},
+    {"0 or 1=1", "0"}, {"2 or 1=1", "2"}, {"3;delete from 单据", "3"},  {"4--", "4"},
     {"5'", "5"},       {"' or 1=1", "0"}, {"6\n;drop table 哨兵", "6"}, {"7 and 单号<>7", "7"},
 };
 
@@ -38,17 +51,21 @@ class HostileValues : public testing::FormsTest {
 protected:
     void SetUp() override {
         FormsTest::SetUp();
-        exec({"create table 单据 (编码 nvarchar(80), 单号 int, 名称 nvarchar(80))", "create table 哨兵 (x int)",
-              "insert into 哨兵 values (1)", "create table 附件 (编号 nvarchar(80), 内容 nvarchar(80))",
+        exec({"create table 单据 (编码 nvarchar(80), 单号 int, 名称 nvarchar(80))",
+              "create table 哨兵 (x int)", "insert into 哨兵 values (1)",
+              "create table 附件 (编号 nvarchar(80), 内容 nvarchar(80))",
               "insert into 编辑权限 values (N'frm客户', '01', ',02,')",
               "insert into 更新表记录 values (N'客户', N'客户编号', N'单据', N'编码')"});
         // one row per hostile text, numbered from 1 so that no row has number 0, and a plain row
         for (std::size_t i = 0; i < kTexts.size(); ++i) {
             const auto n = static_cast<long long>(i + 1);
-            conn->ExecuteWith("insert into 单据 values (?, ?, ?)", {Value(kTexts[i]), Value(n), Value(kTexts[i])});
-            conn->ExecuteWith("insert into 附件 values (?, ?)", {Value(kTexts[i]), Value("文件" + std::to_string(n))});
+            conn->ExecuteWith("insert into 单据 values (?, ?, ?)",
+                              {Value(kTexts[i]), Value(n), Value(kTexts[i])});
+            conn->ExecuteWith("insert into 附件 values (?, ?)",
+                              {Value(kTexts[i]), Value("文件" + std::to_string(n))});
         }
-        exec({"insert into 单据 values ('plain', 100, 'plain')", "insert into 附件 values ('plain', 'plain')"});
+        exec({"insert into 单据 values ('plain', 100, 'plain')",
+              "insert into 附件 values ('plain', 'plain')"});
         before = table();
     }
 
@@ -134,7 +151,8 @@ TEST_F(HostileValues, KeyConditionsFromTheFormFindOnlyTheirRow) {
             const std::string where = form.sGetKeyWord(frm, mode, types, false, "0,", {"changed"});
             EXPECT_EQ(run("update 单据 set 名称='找到' where " + where), 1) << mode << " " << kTexts[i];
             EXPECT_EQ(table(), renamed(i, "找到")) << kTexts[i];
-            conn->ExecuteWith("update 单据 set 名称 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+            conn->ExecuteWith("update 单据 set 名称 = ? where 单号 = ?",
+                              {Value(kTexts[i]), Value(before[i][1])});
         }
     }
     for (const auto& n : kNumbers) {
@@ -168,9 +186,11 @@ TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
     };
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         grid.TextMatrix(1, 0, kTexts[i]);
-        EXPECT_EQ(run("delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,")), 1) << kTexts[i];
+        EXPECT_EQ(run("delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,")), 1)
+            << kTexts[i];
         EXPECT_EQ(table(), deleted(i)) << kTexts[i];
-        conn->ExecuteWith("insert into 单据 values (?, ?, ?)", {Value(kTexts[i]), Value(before[i][1]), Value(kTexts[i])});
+        conn->ExecuteWith("insert into 单据 values (?, ?, ?)",
+                          {Value(kTexts[i]), Value(before[i][1]), Value(kTexts[i])});
     }
     for (const auto& n : kNumbers) {
         grid.TextMatrix(1, 1, n.text);
@@ -184,7 +204,8 @@ TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
         const auto i = static_cast<std::size_t>(std::stoi(n.number) - 1);
         EXPECT_EQ(run("delete from 单据 where " + where), 1) << n.text;
         EXPECT_EQ(table(), deleted(i)) << n.text;
-        conn->ExecuteWith("insert into 单据 values (?, ?, ?)", {Value(kTexts[i]), Value(before[i][1]), Value(kTexts[i])});
+        conn->ExecuteWith("insert into 单据 values (?, ?, ?)",
+                          {Value(kTexts[i]), Value(before[i][1]), Value(kTexts[i])});
     }
 }
 
@@ -192,7 +213,8 @@ TEST_F(HostileValues, TheUniquenessChecksSearchForTheValueTypedAndRunNothingElse
     const std::vector<std::int16_t> lengths{80, 40, 80};
     const auto check = [&](memory::Form& frm, const std::string& unique) {
         counting->reset();
-        const std::string message = form.sCheckData(frm, types, lengths, "0,", unique, "单据", {}, false, "1,", true);
+        const std::string message =
+            form.sCheckData(frm, types, lengths, "0,", unique, "单据", {}, false, "1,", true);
         EXPECT_TRUE(counting->executes.empty());
         return message;
     };
@@ -208,7 +230,9 @@ TEST_F(HostileValues, TheUniquenessChecksSearchForTheValueTypedAndRunNothingElse
     }
     for (const auto& n : kNumbers) {
         memory::Form frm = docForm("新", n.text, "新");
-        EXPECT_EQ(check(frm, "1,"), n.number == "0" ? "" : "单号=" + n.number + "的记录已经存在，不能重复添加！") << n.text;
+        EXPECT_EQ(check(frm, "1,"),
+                  n.number == "0" ? "" : "单号=" + n.number + "的记录已经存在，不能重复添加！")
+            << n.text;
         ASSERT_FALSE(counting->queries.empty());
         EXPECT_EQ(counting->queries.front(), "select top 1 * from 单据 where 单号=" + n.number);
     }
@@ -221,7 +245,8 @@ TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogs
         memory::Form customers("frm客户", {{"2客户编号", "", now}});
         counting->reset();
         EXPECT_EQ(form.sExcuteSql(customers, "客户", {kTexts[i]}, {}), "") << kTexts[i];
-        const std::string sql = "update 单据 set 编码='" + doubled(now) + "' where 编码='" + doubled(kTexts[i]) + "'";
+        const std::string sql =
+            "update 单据 set 编码='" + doubled(now) + "' where 编码='" + doubled(kTexts[i]) + "'";
         ASSERT_EQ(counting->executes.size(), 2u);  // the cascade, then its log row
         EXPECT_EQ(counting->executes[0], sql);
         Table expected = before;
@@ -237,8 +262,11 @@ TEST_F(HostileValues, TheDeleteGuardFindsExactlyTheValueInUse) {
     std::string master = "客户";
     for (const auto& t : kTexts) {
         counting->reset();
-        EXPECT_EQ(form.sCheckDelSql(customers, master, {t}, {}), "单据 表中用到了字段 客户编号 的值，不能删除！") << t;
-        EXPECT_EQ(counting->queries.back(), "select top 1 编码  from [单据] where  [编码]='" + doubled(t) + "'");
+        EXPECT_EQ(form.sCheckDelSql(customers, master, {t}, {}),
+                  "单据 表中用到了字段 客户编号 的值，不能删除！")
+            << t;
+        EXPECT_EQ(counting->queries.back(),
+                  "select top 1 编码  from [单据] where  [编码]='" + doubled(t) + "'");
         EXPECT_EQ(form.sCheckDelSql(customers, master, {t + "无"}, {}), "") << t;
         EXPECT_TRUE(counting->executes.empty());
     }
@@ -254,7 +282,8 @@ TEST_F(HostileValues, TheStatementLogKeepsEachTextAndCopiesTheFileOfItsOwnRecord
             conn->Query("select top 2 语句, 操作表, 接收单位, 类型, 文件 from SendSql order by 编号 desc");
         ASSERT_EQ(rows.rowCount(), 2u);
         const std::vector<std::string> plain{t, t, "," + t + ",", "", ""};
-        const std::vector<std::string> typed{t, "附件,内容,编号," + t, ",02,", t, "文件" + std::to_string(i + 1)};
+        const std::vector<std::string> typed{t, "附件,内容,编号," + t, ",02,", t,
+                                             "文件" + std::to_string(i + 1)};
         for (std::size_t c = 0; c < 5; ++c) {
             EXPECT_EQ(rows.at(1, c).toText(), plain[c]) << t << " " << c;
             EXPECT_EQ(rows.at(0, c).toText(), typed[c]) << t << " " << c;

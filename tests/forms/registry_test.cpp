@@ -181,19 +181,23 @@ TEST_F(Registry, EachStepRunsExactlyItsStatement) {
     counting->reset();
     EXPECT_EQ(form.sExcuteSql(customers, "客户", {"C01", "甲"}, {}), "");
     EXPECT_EQ(counting->queries,
-              (std::vector<std::string>{"select * from 更新表记录 where 主表 ='客户'",
-                                        "select top 1 发送给其他单位  from [编辑权限] where  [窗体名]='frm客户' and [单位]='01'",
-                                        "SELECT top 0 * FROM SendSql"}));
+              (std::vector<std::string>{
+                  "select * from 更新表记录 where 主表 ='客户'",
+                  "select top 1 发送给其他单位  from [编辑权限] where  [窗体名]='frm客户' and [单位]='01'",
+                  "SELECT top 0 * FROM SendSql"}));
     EXPECT_EQ(counting->executes,
               (std::vector<std::string>{
                   "update 销售 set 客户编号='C09' where 客户编号='C01'",
-                  "insert into [SendSql] ([语句],[操作表],[接收单位],[发送单位],[类型],[操作员]) values (?,?,?,?,?,?)"}));
+                  "insert into [SendSql] ([语句],[操作表],[接收单位],[发送单位],[类型],[操作员]) values "
+                  "(?,?,?,?,?,?)"}));
 
     std::string master = "客户";
     counting->reset();
-    EXPECT_EQ(form.sCheckDelSql(customers, master, {"C09", "甲"}, {}), "销售 表中用到了字段 客户编号 的值，不能删除！");
-    EXPECT_EQ(counting->queries, (std::vector<std::string>{"select * from 更新表记录 where 主表 ='客户'",
-                                                           "select top 1 客户编号  from [销售] where  [客户编号]='C09'"}));
+    EXPECT_EQ(form.sCheckDelSql(customers, master, {"C09", "甲"}, {}),
+              "销售 表中用到了字段 客户编号 的值，不能删除！");
+    EXPECT_EQ(counting->queries,
+              (std::vector<std::string>{"select * from 更新表记录 where 主表 ='客户'",
+                                        "select top 1 客户编号  from [销售] where  [客户编号]='C09'"}));
     EXPECT_TRUE(counting->executes.empty());
 }
 

@@ -49,7 +49,8 @@ TEST_F(StatementLog, ATypedRowCopiesTheFileOfTheReferencedRecord) {
 }
 
 TEST_F(StatementLog, EachStepRunsExactlyItsStatement) {
-    const std::string receivers = "select top 1 发送给其他单位  from [编辑权限] where  [窗体名]='frm客户' and [单位]='01'";
+    const std::string receivers =
+        "select top 1 发送给其他单位  from [编辑权限] where  [窗体名]='frm客户' and [单位]='01'";
     const std::string open = "SELECT top 0 * FROM SendSql";
     const std::string add =
         "insert into [SendSql] ([语句],[操作表],[接收单位],[发送单位],[类型],[操作员]) values (?,?,?,?,?,?)";
@@ -65,7 +66,9 @@ TEST_F(StatementLog, EachStepRunsExactlyItsStatement) {
         {"",
          "合同",
          {receivers, open},
-         {add, "update SendSql set 文件=附件.内容  from SendSql inner join 附件 on 附件.编号='K2' and SendSql.编号 =3"}},
+         {add,
+          "update SendSql set 文件=附件.内容  from SendSql inner join 附件 on 附件.编号='K2' and "
+          "SendSql.编号 =3"}},
     };
     for (const auto& c : cases) {
         counting->reset();
@@ -113,7 +116,8 @@ public:
 protected:
     long long doLastInsertId() override {
         ++asked;
-        throw Error(ErrorNumber::NotSupported, "This connection cannot tell the identity of the last inserted row.");
+        throw Error(ErrorNumber::NotSupported,
+                    "This connection cannot tell the identity of the last inserted row.");
     }
 };
 

@@ -205,7 +205,8 @@ TEST_F(Validation, AUniqueNumberIsSearchedAsTheNumberReadAndNotAtAllWhenEmpty) {
         for (const auto& q : counting->queries) {
             if (q.find("where 数量") != std::string::npos) uniqueness.push_back(q);
         }
-        EXPECT_EQ(uniqueness, *c.query ? std::vector<std::string>{c.query} : std::vector<std::string>{}) << c.text;
+        EXPECT_EQ(uniqueness, *c.query ? std::vector<std::string>{c.query} : std::vector<std::string>{})
+            << c.text;
     }
     EXPECT_EQ(scalar("select count(*) from 订单"), "2");
 }
