@@ -118,6 +118,8 @@ TEST_F(Statements, UpdateListHoldsOnlyChangedEditableColumns) {
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), "");
     frm.text(1).Text("12abc");
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=12");
+    frm.text(1).Text("");  // an emptied number is stored as 0
+    EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=0");
     EXPECT_EQ(errorNumber([&] { form.sGetUpdateStr(frm, {"A02"}, types); }), ErrorNumber::SubscriptOutOfRange);
 }
 
