@@ -73,6 +73,13 @@ void registerReference(const std::string& master, const std::string& masterColum
 
 void mSetKeepSql(Form& frm, const std::string& tbname) {
     const std::vector<std::string_view> tables = util::split(tbname, ',');
+    for (const auto& name : tables) {
+        // a row without its dependent table would break every later cascade and delete check of the master
+        if (util::trim(name).empty()) {
+            throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the table list '" +
+                                                      tbname + "' holds an empty table name");
+        }
+    }
     struct Candidate {
         LookupSource source;
         std::string column;

@@ -52,8 +52,8 @@ std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const
             rs.Fields("类型") = sLx;
             rs.Fields("操作员") = session().sUser;
             rs.Update();
-            // the number comes from this insert, whatever another writer adds after it
-            number = conn.LastInsertId();
+            // the number comes from this insert, whatever another writer adds after it; only a file needs it
+            if (!sLx.empty()) number = conn.LastInsertId();
             rs.Close();
         }
         if (sLx.empty()) return "";

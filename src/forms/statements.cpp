@@ -2,9 +2,8 @@
 
 #include <cctype>
 
-#include "palvo/clsGrid.h"
-#include "palvo/value.h"
 #include "src/forms/field_props.h"
+#include "src/grid/grid_utils.h"
 #include "src/util/conversions.h"
 
 namespace Palvo::forms {
@@ -12,6 +11,12 @@ namespace Palvo::forms {
 namespace {
 
 std::string quoted(const std::string& v, Quoting q) { return q == Quoting::Sql ? util::sqlQuote(v) : v; }
+
+// A type code no column has: its value would be lost without a word.
+Error unknownType(const std::string& type, const std::string& column) {
+    return Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the field type code '" +
+                                               type + "' of column " + column + " is none of 1, 2, 3 and 4");
+}
 
 std::string upper(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -65,7 +70,8 @@ std::string keyCondition(Form& frm, const std::string& X, const std::vector<std:
             continue;
         }
         if (element(sFieldType, k) == "2") {
-            condition += c + "=" + v + " " + " and ";
+            // the number read from the text, also for the user: nothing after it was searched for
+            condition += c + "=" + util::sqlNumber(v) + " " + " and ";
         } else {
             condition += c + "='" + quoted(v, quoting) + "' " + " and ";
         }
@@ -86,20 +92,22 @@ std::string sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::
 
 std::string sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
                               const std::string& sKey) {
-    clsGrid grid;
     auto& lbl = frm.lbl();
     std::string condition;
     for (int k : indexList(sKey)) {
         const std::string c = util::trim(columnName(lbl(k).Tag()));
-        const auto row = static_cast<std::int16_t>(Grid.Row());
-        const std::string v = grid.sGetGridColValue(Grid, row, c);
+        // the row taken whole: a grid may hold more rows than 16 bits count
+        const std::string v = grid::getGridColValue(Grid, Grid.Row(), c);
         const std::string& type = element(sftype, k);
         if (type == "1") {
             condition += c + "='" + util::sqlQuote(v) + "' and ";
         } else if (type == "2") {
-            condition += c + "=" + v + " and ";
+            condition += c + "=" + util::sqlNumber(v) + " and ";
         } else if (type == "3") {
             condition += "datediff(d," + c + ",'" + util::sqlQuote(v) + "')=0 and ";
+        } else if (type != "4") {
+            // a key column left out would widen the condition to other rows
+            throw unknownType(type, c);
         }
     }
     if (!condition.empty()) condition.resize(condition.size() - 5);
@@ -157,15 +165,17 @@ std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
         if (tagCode(tag) == "0") continue;
         const std::string& type = element(sFieldType, i);
         const std::string text = util::trim(txt(i).Text());
-        // a column that gives no value (an image) stays out of both lists
+        // an image gives no value and stays out of both lists; an empty number is 0, as an update writes it
         if (type == "1") {
             values += ",'" + util::sqlQuote(text) + "'";
         } else if (type == "2") {
-            values += "," + text;
+            values += "," + util::sqlNumber(text);
         } else if (type == "3") {
             values += ",'" + util::sqlQuote(insertDate(text)) + "'";
-        } else {
+        } else if (type == "4") {
             continue;
+        } else {
+            throw unknownType(type, columnName(tag));
         }
         fields += ',';
         fields += columnName(tag);
@@ -192,7 +202,9 @@ std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData, cons
             set += columnName(tag) + "='" + util::sqlQuote(text) + "'";
         } else if (type == "2") {
             set += ',';
-            set += columnName(tag) + "=" + formatNumber(util::val(text));
+            set += columnName(tag) + "=" + util::sqlNumber(text);
+        } else if (type != "4") {
+            throw unknownType(type, columnName(tag));
         }
     }
     return set;

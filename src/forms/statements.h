@@ -11,7 +11,8 @@
 namespace Palvo::forms {
 
 /// How text values enter a condition: doubled quotes for SQL, or as typed for
-/// the messages that show the condition to the user.
+/// the messages that show the condition to the user. Numbers are the number
+/// read from the text either way.
 enum class Quoting { Sql, AsTyped };
 
 /// The key condition of sGetKeyWord, with values quoted as asked.

@@ -32,7 +32,7 @@ bool exists(const std::string& tbname, const std::string& condition) {
 // The condition on one column that must be unique by itself, for SQL or for the user.
 std::string columnCondition(const std::string& column, const std::string& type, const std::string& text,
                             Quoting quoting) {
-    if (type == "2") return column + "=" + text;
+    if (type == "2") return column + "=" + util::sqlNumber(text);
     return column + "='" + (quoting == Quoting::Sql ? util::sqlQuote(text) : text) + "'";
 }
 
@@ -125,6 +125,8 @@ std::string sCheckData(Form& frm, const std::vector<std::string>& sFieldType, co
         if (!bNewSave && util::trim(text) == element(sData, k)) continue;
         const std::string column = columnName(lbl(k).Tag());
         const std::string& type = element(sFieldType, k);
+        // an empty number has no value to be taken by another record
+        if (type == "2" && util::trim(text).empty()) continue;
         if (!exists(tbname, columnCondition(column, type, text, Quoting::Sql))) continue;
         selectAndFocus(txt(k));
         return conditionForUser(columnCondition(column, type, text, Quoting::AsTyped)) +

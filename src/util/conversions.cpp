@@ -3,6 +3,7 @@
 #include <charconv>
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -16,17 +17,62 @@ namespace Palvo::util {
 
 namespace {
 bool skippable(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-}  // namespace
 
-double val(std::string_view text) {
-    // Keep only the characters that matter: Val ignores blanks, tabs and line feeds anywhere.
+// Val ignores blanks, tabs and line feeds anywhere: the text without them.
+std::string withoutSkipped(std::string_view text) {
     std::string s;
     s.reserve(text.size());
     for (char c : text) {
         if (!skippable(c)) s += c;
     }
+    return s;
+}
+
+bool hexOrOctal(std::string_view s) {
+    return s.size() >= 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o');
+}
+
+// The decimal number that starts s, as Val takes it: a sign, digits with at
+// most one point, and an exponent ("D" read as "E") when digits follow it;
+// "" when no digit comes before the first character that cannot continue it.
+std::string leadingDecimal(std::string_view s) {
     std::size_t i = 0;
-    if (s.size() >= 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
+    std::string num;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) num += s[i++];
+    bool digits = false, dot = false;
+    while (i < s.size()) {
+        char c = s[i];
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            num += c;
+        } else if (c == '.' && !dot) {
+            dot = true;
+            num += c;
+        } else {
+            break;
+        }
+        ++i;
+    }
+    if (!digits) return {};
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+        std::size_t j = i + 1;
+        std::string e = "e";
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) e += s[j++];
+        bool expDigits = false;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9') {
+            e += s[j++];
+            expDigits = true;
+        }
+        if (expDigits) num += e;
+    }
+    return num;
+}
+}  // namespace
+
+double val(std::string_view text) {
+    const std::string s = withoutSkipped(text);
+    std::size_t i = 0;
+    if (hexOrOctal(s)) {
         int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
         std::uint64_t v = 0;
         std::size_t digits = 0;
@@ -47,36 +93,30 @@ double val(std::string_view text) {
         if (v <= 0xFFFFFFFFull) return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
         return static_cast<double>(v);
     }
-    std::string num;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) num += s[i++];
-    bool digits = false, dot = false;
-    while (i < s.size()) {
-        char c = s[i];
-        if (c >= '0' && c <= '9') {
-            digits = true;
-            num += c;
-        } else if (c == '.' && !dot) {
-            dot = true;
-            num += c;
-        } else {
-            break;
-        }
-        ++i;
-    }
-    if (!digits) return 0;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
-        std::size_t j = i + 1;
-        std::string e = "e";
-        if (j < s.size() && (s[j] == '+' || s[j] == '-')) e += s[j++];
-        bool expDigits = false;
-        while (j < s.size() && s[j] >= '0' && s[j] <= '9') {
-            e += s[j++];
-            expDigits = true;
-        }
-        if (expDigits) num += e;
-    }
+    const std::string num = leadingDecimal(s);
+    if (num.empty()) return 0;
     double r = std::strtod(num.c_str(), nullptr);
     return std::isfinite(r) ? r : 0;
+}
+
+std::string sqlNumber(std::string_view text) {
+    const std::string s = withoutSkipped(text);
+    const std::string num = hexOrOctal(s) ? std::string() : leadingDecimal(s);
+    std::size_t point = num.find('.');
+    if (point == std::string::npos) point = num.size();
+    const std::size_t signs = !num.empty() && (num[0] == '-' || num[0] == '+') ? 1 : 0;
+    std::string whole = num.substr(signs, point - signs);
+    std::string fraction = point < num.size() ? num.substr(point + 1) : std::string();
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+    fraction.erase(fraction.find_last_not_of('0') + 1);
+    const std::string digits = whole + fraction;
+    const std::size_t significant = digits.size() - std::min(digits.find_first_not_of('0'), digits.size());
+    // A double carries fifteen significant digits; only a longer plain number needs its own digits.
+    if (num.find('e') != std::string::npos || significant <= 15) return formatNumber(val(text));
+    std::string out = num[0] == '-' ? "-" : "";
+    out += whole.empty() ? "0" : whole;
+    if (!fraction.empty()) out += "." + fraction;
+    return out;
 }
 
 std::string_view trimmedView(std::string_view text) {

@@ -21,6 +21,12 @@ namespace Palvo::util {
 /// octal, and a text without a number gives 0.
 double val(std::string_view text);
 
+/// The number val reads from a text, written for SQL text: in shortest form as
+/// formatNumber writes it ("7.50" gives 7.5, "0 or 1=1" gives 0, "" gives 0),
+/// except that a plain number of more than fifteen significant digits, which a
+/// double cannot carry, keeps all its digits (2024010100000124).
+std::string sqlNumber(std::string_view text);
+
 /// The numeric test (the platform's IsNumeric): blanks and tabs around, an
 /// optional sign, digits with at most one decimal point (at least one digit),
 /// and an optional exponent "e"/"E" with optional sign and digits. The value

@@ -48,6 +48,36 @@ TEST_F(StatementLog, ATypedRowCopiesTheFileOfTheReferencedRecord) {
     for (const auto& q : counting->queries) EXPECT_EQ(q.find("max("), std::string::npos) << q;
 }
 
+TEST_F(StatementLog, EachStepRunsExactlyItsStatement) {
+    const std::string receivers =
+        "select top 1 发送给其他单位  from [编辑权限] where  [窗体名]='frm客户' and [单位]='01'";
+    const std::string open = "SELECT top 0 * FROM SendSql";
+    const std::string add =
+        "insert into [SendSql] ([语句],[操作表],[接收单位],[发送单位],[类型],[操作员]) values (?,?,?,?,?,?)";
+    struct Case {
+        const char* receiversGiven;
+        const char* type;
+        std::vector<std::string> queries;
+        std::vector<std::string> executes;
+    };
+    const std::vector<Case> cases{
+        {"", "", {receivers, open}, {add}},
+        {"A01", "", {open}, {add}},
+        {"",
+         "合同",
+         {receivers, open},
+         {add,
+          "update SendSql set 文件=附件.内容  from SendSql inner join 附件 on 附件.编号='K2' and "
+          "SendSql.编号 =3"}},
+    };
+    for (const auto& c : cases) {
+        counting->reset();
+        EXPECT_EQ(form.sKeepSql("frm客户", "s", "附件,内容,编号,K2", "01", c.receiversGiven, c.type), "");
+        EXPECT_EQ(counting->queries, c.queries) << c.receiversGiven << " " << c.type;
+        EXPECT_EQ(counting->executes, c.executes) << c.receiversGiven << " " << c.type;
+    }
+}
+
 TEST_F(StatementLog, TheFileGoesToTheRowJustWrittenWhenAnotherWriterFollows) {
     // a second connection on the same database file adds a row right after ours
     const auto file = std::filesystem::temp_directory_path() / "palvo_statement_log_test.db";
@@ -75,6 +105,34 @@ TEST_F(StatementLog, TheFileGoesToTheRowJustWrittenWhenAnotherWriterFollows) {
     mine->Close();
     other->Close();
     std::filesystem::remove(file);
+}
+
+// A connection that cannot tell the number of the row just added, as an adapter for an unknown database.
+class NoRowNumberConnection : public testing::CountingConnection {
+public:
+    using CountingConnection::CountingConnection;
+    int asked = 0;
+
+protected:
+    long long doLastInsertId() override {
+        ++asked;
+        throw Error(ErrorNumber::NotSupported,
+                    "This connection cannot tell the identity of the last inserted row.");
+    }
+};
+
+TEST_F(StatementLog, TheRowNumberIsAskedForOnlyWhenAFileIsCopied) {
+    auto plain = std::make_shared<NoRowNumberConnection>(conn);
+    session().oConn = plain;
+    EXPECT_EQ(form.sKeepSql("frm客户", "delete from 客户", "客户", "01"), "");
+    EXPECT_EQ(form.sKeepSql("frm客户", "delete from 客户", "客户", "01", "A01"), "");
+    EXPECT_EQ(plain->asked, 0);
+    EXPECT_EQ(scalar("select count(*) from SendSql"), "2");
+    // a file needs the number: without it the row stays written and the call reports the failure
+    EXPECT_EQ(form.sKeepSql("frm客户", "s", "附件,内容,编号,K2", "01", "", "合同"), "发送语句错误:");
+    EXPECT_EQ(plain->asked, 1);
+    EXPECT_EQ(scalar("select count(*) from SendSql where 文件 is null"), "3");
+    session().oConn = counting;
 }
 
 TEST_F(StatementLog, FailuresReturnTheFileStatementBuiltSoFar) {

@@ -25,10 +25,75 @@ TEST_F(Statements, InsertListsSkipReadOnlyColumnsAndFormatDates) {
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "X"), "");
 }
 
-TEST_F(Statements, InsertValuesDoubleQuotesAndAnEmptyNumberLeavesAGap) {
+TEST_F(Statements, InsertValuesDoubleQuotesAndAnEmptyNumberIsZero) {
     memory::Form frm("frm", {{"2名称", "", " O'Neil "}, {"4数量", "", ""}, {"4日期", "", "d'x"}, {"2备注", "", "a"}});
     const Types types{"1", "2", "3", "1"};
-    EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "'O''Neil',,'d''x','a'");
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "'O''Neil',0,'d''x','a'");
+}
+
+TEST_F(Statements, AnInsertWithEmptyOptionalNumberAndDateRuns) {
+    exec({"create table 货品 (名称 nvarchar(10), 数量 int not null, 单价 decimal(10,2), 日期 datetime)"});
+    memory::Form frm("frm", {{"2名称", "", "甲"}, {"4数量", "", "  "}, {"9单价", "", ""}, {"4日期", "", ""}});
+    const Types types{"1", "2", "2", "3"};
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "'甲',0,0,''");
+    conn->Execute("insert into 货品 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
+                  form.sGetAddNewStr(frm, types, "VALUE") + ")");
+    EXPECT_EQ(scalar("select count(*) from 货品 where 数量 = 0 and 单价 = 0"), "1");
+    EXPECT_EQ(scalar("select convert(varchar(10), 日期, 120) from 货品"), "1900-01-01");
+}
+
+TEST_F(Statements, NumbersAreWrittenAsTheNumberReadFromTheText) {
+    struct Case {
+        const char* text;
+        const char* sql;
+    };
+    const std::vector<Case> cases{{"5", "5"},
+                                  {" 12 ", "12"},
+                                  {"7.50", "7.5"},
+                                  {"0 or 1=1", "0"},
+                                  {"1;delete from t", "1"},
+                                  {"3--", "3"},
+                                  {"2024010100000124", "2024010100000124"}};
+    memory::FlexGrid grid;
+    grid.Cols(1);
+    grid.Rows(2);
+    grid.TextMatrix(0, 0, "单号");
+    grid.Row(1);
+    for (const auto& c : cases) {
+        memory::Form frm("frm", {{"2单号", "", c.text}});
+        const Types types{"2"};
+        grid.TextMatrix(1, 0, c.text);
+        const std::string eq = std::string("单号=") + c.sql;
+        EXPECT_EQ(form.sGetKeyWord(frm, "新增", types, false, "0,", {}), eq + "  ") << c.text;
+        EXPECT_EQ(form.sGetKeyWord(frm, "修改保存", types, false, "0,", {c.text}), eq + "  ") << c.text;
+        EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "0,"), eq) << c.text;
+        EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), c.sql) << c.text;
+        EXPECT_EQ(form.sGetUpdateStr(frm, {"x"}, types), "," + eq) << c.text;
+    }
+}
+
+TEST_F(Statements, AnUnknownTypeCodeRaisesWhereItsValueWouldBeLost) {
+    memory::Form frm("frm", {{"2编码", "", "A1"}, {"2数量", "", "5"}});
+    memory::FlexGrid grid;
+    grid.Cols(2);
+    grid.Rows(2);
+    grid.TextMatrix(0, 0, "编码");
+    grid.TextMatrix(0, 1, "数量");
+    grid.Row(1);
+    for (const char* code : {"", "5", "x"}) {
+        const Types types{"1", code};
+        EXPECT_EQ(errorNumber([&] { form.sGetAddNewStr(frm, types, "FIELD"); }), ErrorNumber::InvalidCall)
+            << code;
+        const auto changed = [&] { form.sGetUpdateStr(frm, {"A1", "4"}, types); };
+        EXPECT_EQ(errorNumber(changed), ErrorNumber::InvalidCall) << code;
+        EXPECT_EQ(form.sGetUpdateStr(frm, {"A1", "5"}, types), "") << code;  // unchanged: nothing to lose
+        EXPECT_EQ(errorNumber([&] { form.sGetKeyfromFlxRow(frm, grid, types, "0,1,"); }),
+                  ErrorNumber::InvalidCall)
+            << code;
+        // key conditions write any code but "2" as text
+        EXPECT_EQ(form.sGetKeyWord(frm, "新增", types, false, "0,1,", {}), "编码='A1'  and 数量='5'  ")
+            << code;
+    }
 }
 
 TEST_F(Statements, AnImageColumnStaysOutOfBothInsertLists) {
@@ -53,6 +118,8 @@ TEST_F(Statements, UpdateListHoldsOnlyChangedEditableColumns) {
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), "");
     frm.text(1).Text("12abc");
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=12");
+    frm.text(1).Text("");  // an emptied number is stored as 0
+    EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=0");
     EXPECT_EQ(errorNumber([&] { form.sGetUpdateStr(frm, {"A02"}, types); }), ErrorNumber::SubscriptOutOfRange);
 }
 
@@ -111,6 +178,22 @@ TEST_F(Statements, KeyConditionFromTheCurrentGridRow) {
               "客户='O''Neil' and datediff(d,日期,'2004-01-05')=0");
     EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "2,3,"), "数量=7");
     EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "3,"), "");
+}
+
+TEST_F(Statements, AGridRowBeyondSixteenBitsKeysItsOwnRecord) {
+    memory::Form frm("frm", {{"2单号", "", ""}});
+    memory::FlexGrid grid;
+    grid.Cols(1);
+    grid.Rows(70000);
+    grid.TextMatrix(0, 0, "单号");
+    grid.TextMatrix(1, 0, "1");
+    grid.TextMatrix(65537, 0, "65537");
+    grid.TextMatrix(69999, 0, "69999");
+    const Types types{"2"};
+    for (int row : {1, 65537, 69999}) {
+        grid.Row(row);
+        EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "0,"), "单号=" + std::to_string(row));
+    }
 }
 
 TEST_F(Statements, AddNewClearsTheFormAndFocusesAfterTheReadOnlyBoxes) {

@@ -19,6 +19,34 @@ TEST(Val, ReadsTheLeadingNumberAndIgnoresTheRest) {
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(val(c.text), c.value) << c.text;
 }
 
+TEST(SqlNumber, WritesTheNumberValReadsAndNothingAfterIt) {
+    struct Case {
+        const char* text;
+        const char* sql;
+    } cases[] = {
+        {"", "0"},
+        {"abc", "0"},
+        {"0 or 1=1", "0"},
+        {"1;delete from t", "1"},
+        {"5--", "5"},
+        {"' or 1=1", "0"},
+        {" 7.50 ", "7.5"},
+        {"-0", "0"},
+        {"+12abc", "12"},
+        {"1 2 3", "123"},
+        {"&H10", "16"},
+        {"2d3", "2000"},
+        {"0.00001", "1E-05"},
+        {"123456789012345", "123456789012345"},
+        // more digits than a double carries: all of them, in plain form
+        {"2024010100000124", "2024010100000124"},
+        {"-0002024010100000124.500x", "-2024010100000124.5"},
+        {"0.1234567890123456789", "0.1234567890123456789"},
+        {"10000000000000000", "10000000000000000"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sqlNumber(c.text), c.sql) << '"' << c.text << '"';
+}
+
 TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
     struct Case {
         const char* text;

@@ -1,0 +1,322 @@
+// Every statement the entry forms build, fed with values that try to leave
+// their quotes or their number, run on the embedded database: each statement
+// must do exactly what it is for and nothing else.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "palvo/memory_grid.h"
+#include "tests/forms/forms_fixture.h"
+
+namespace Palvo {
+namespace {
+
+using namespace std::string_literals;
+using Table = std::vector<std::vector<std::string>>;
+
+// Texts without commas (the file reference splits at them) and without blanks
+// at either end (the INSERT and UPDATE lists trim them).
+const std::vector<std::string> kTexts{
+    "O'Neil",
+    "'",
+    "''",
+    "a'--",
+    "x'; delete from 单据; --",
+    "x'; drop table 哨兵; --",
+    "一\n二\r\n",
+    "‘单’“引”",
+    "0 or 1=1",
+    "1;delete from 单据",
+    "' or '1'='1",
+    "--",
+    ";",
+    "\\'",
+    "]'[",
+    "a' + '",
+};
+
+// Texts of a number box and the number they are read as.
+struct HostileNumber {
+    std::string text;
+    std::string number;
+};
+const std::vector<HostileNumber> kNumbers{
+    {"0 or 1=1", "0"}, {"2 or 1=1", "2"}, {"3;delete from 单据", "3"},  {"4--", "4"},
+    {"5'", "5"},       {"' or 1=1", "0"}, {"6\n;drop table 哨兵", "6"}, {"7 and 单号<>7", "7"},
+};
+
+class HostileValues : public testing::FormsTest {
+protected:
+    void SetUp() override {
+        FormsTest::SetUp();
+        exec({"create table 单据 (编码 nvarchar(80), 单号 int, 名称 nvarchar(80))",
+              "create table 哨兵 (x int)", "insert into 哨兵 values (1)",
+              "create table 附件 (编号 nvarchar(80), 内容 nvarchar(80))",
+              "insert into 编辑权限 values (N'frm客户', '01', ',02,')",
+              "insert into 更新表记录 values (N'客户', N'客户编号', N'单据', N'编码')"});
+        // one row per hostile text, numbered from 1 so that no row has number 0, and a plain row
+        for (std::size_t i = 0; i < kTexts.size(); ++i) {
+            const auto n = static_cast<long long>(i + 1);
+            conn->ExecuteWith("insert into 单据 values (?, ?, ?)",
+                              {Value(kTexts[i]), Value(n), Value(kTexts[i])});
+            conn->ExecuteWith("insert into 附件 values (?, ?)",
+                              {Value(kTexts[i]), Value("文件" + std::to_string(n))});
+        }
+        exec({"insert into 单据 values ('plain', 100, 'plain')",
+              "insert into 附件 values ('plain', 'plain')"});
+        before = table();
+    }
+
+    void TearDown() override {
+        // nothing ran but the statements built: the bystander is still there
+        EXPECT_EQ(scalar("select count(*) from 哨兵"), "1");
+        FormsTest::TearDown();
+    }
+
+    // The rows of 单据 in number order, compared whole so that a stray change anywhere shows.
+    Table table() {
+        const ResultTable t = conn->Query("select 编码, 单号, 名称 from 单据 order by 单号");
+        Table out;
+        for (std::size_t r = 0; r < t.rowCount(); ++r) {
+            out.push_back({t.at(r, 0).toText(), t.at(r, 1).toText(), t.at(r, 2).toText()});
+        }
+        return out;
+    }
+    // The table as it was, with row i's name set.
+    Table renamed(std::size_t i, const std::string& name) {
+        Table t = before;
+        t[i][2] = name;
+        return t;
+    }
+
+    // Runs one built statement through the session's connection: it alone is run.
+    long run(const std::string& sql) {
+        counting->reset();
+        const long touched = sessionConnection().Execute(sql);
+        EXPECT_EQ(counting->executes, std::vector<std::string>{sql});
+        return touched;
+    }
+
+    static std::string doubled(const std::string& text) {
+        std::string out;
+        for (char c : text) out += c == '\'' ? "''" : std::string(1, c);
+        return out;
+    }
+
+    static memory::Form docForm(const std::string& code, const std::string& number, const std::string& name) {
+        return memory::Form("frm单据", {{"2编码", "", code}, {"2单号", "", number}, {"2名称", "", name}});
+    }
+
+    Table before;
+    const std::vector<std::string> types{"1", "2", "1"};
+};
+
+TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
+    Table expected = before;
+    for (std::size_t i = 0; i < kTexts.size(); ++i) {
+        const auto& number = kNumbers[i % kNumbers.size()];
+        memory::Form frm = docForm(kTexts[i], number.text, kTexts[i]);
+        EXPECT_EQ(run("insert into 单据 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
+                      form.sGetAddNewStr(frm, types, "VALUE") + ")"),
+                  1)
+            << kTexts[i];
+        expected.push_back({kTexts[i], number.number, kTexts[i]});
+    }
+    Table now = table();
+    std::sort(now.begin(), now.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(now, expected);
+}
+
+TEST_F(HostileValues, AnUpdateByTheLoadedKeyChangesOnlyItsRow) {
+    for (std::size_t i = 0; i < kTexts.size(); ++i) {
+        // the record loaded with a hostile key gets a hostile name
+        const std::string name = kTexts[(i + 1) % kTexts.size()] + "改";
+        memory::Form frm = docForm(kTexts[i], before[i][1], name);
+        const std::vector<std::string> loaded{kTexts[i], before[i][1], kTexts[i]};
+        const std::string set = form.sGetUpdateStr(frm, loaded, types);
+        const std::string where = form.sGetKeyWord(frm, "修改保存", types, false, "0,", loaded);
+        EXPECT_EQ(run("update 单据 set " + set.substr(1) + " where " + where), 1) << kTexts[i];
+        EXPECT_EQ(table(), renamed(i, name)) << kTexts[i];
+        conn->ExecuteWith("update 单据 set 名称 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+    }
+}
+
+TEST_F(HostileValues, KeyConditionsFromTheFormFindOnlyTheirRow) {
+    for (std::size_t i = 0; i < kTexts.size(); ++i) {
+        memory::Form frm = docForm(kTexts[i], "", "");
+        for (const char* mode : {"新增", "修改"}) {
+            const std::string where = form.sGetKeyWord(frm, mode, types, false, "0,", {"changed"});
+            EXPECT_EQ(run("update 单据 set 名称='找到' where " + where), 1) << mode << " " << kTexts[i];
+            EXPECT_EQ(table(), renamed(i, "找到")) << kTexts[i];
+            conn->ExecuteWith("update 单据 set 名称 = ? where 单号 = ?",
+                              {Value(kTexts[i]), Value(before[i][1])});
+        }
+    }
+    for (const auto& n : kNumbers) {
+        memory::Form frm = docForm("", n.text, "");
+        const std::string where = form.sGetKeyWord(frm, "新增", types, false, "1,", {});
+        EXPECT_EQ(where, "单号=" + n.number + "  ");
+        if (n.number == "0") {
+            EXPECT_EQ(run("update 单据 set 名称='找到' where " + where), 0) << n.text;
+            EXPECT_EQ(table(), before) << n.text;
+            continue;
+        }
+        const auto i = static_cast<std::size_t>(std::stoi(n.number) - 1);
+        EXPECT_EQ(run("update 单据 set 名称='找到' where " + where), 1) << n.text;
+        EXPECT_EQ(table(), renamed(i, "找到")) << n.text;
+        conn->ExecuteWith("update 单据 set 名称 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+    }
+}
+
+TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
+    memory::Form frm = docForm("", "", "");
+    memory::FlexGrid grid;
+    grid.Cols(2);
+    grid.Rows(2);
+    grid.TextMatrix(0, 0, "编码");
+    grid.TextMatrix(0, 1, "单号");
+    grid.Row(1);
+    const auto deleted = [&](std::size_t i) {
+        Table t = before;
+        t.erase(t.begin() + static_cast<std::ptrdiff_t>(i));
+        return t;
+    };
+    for (std::size_t i = 0; i < kTexts.size(); ++i) {
+        grid.TextMatrix(1, 0, kTexts[i]);
+        EXPECT_EQ(run("delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,")), 1)
+            << kTexts[i];
+        EXPECT_EQ(table(), deleted(i)) << kTexts[i];
+        conn->ExecuteWith("insert into 单据 values (?, ?, ?)",
+                          {Value(kTexts[i]), Value(before[i][1]), Value(kTexts[i])});
+    }
+    for (const auto& n : kNumbers) {
+        grid.TextMatrix(1, 1, n.text);
+        const std::string where = form.sGetKeyfromFlxRow(frm, grid, types, "1,");
+        EXPECT_EQ(where, "单号=" + n.number);
+        if (n.number == "0") {
+            EXPECT_EQ(run("delete from 单据 where " + where), 0) << n.text;
+            EXPECT_EQ(table(), before);
+            continue;
+        }
+        const auto i = static_cast<std::size_t>(std::stoi(n.number) - 1);
+        EXPECT_EQ(run("delete from 单据 where " + where), 1) << n.text;
+        EXPECT_EQ(table(), deleted(i)) << n.text;
+        conn->ExecuteWith("insert into 单据 values (?, ?, ?)",
+                          {Value(kTexts[i]), Value(before[i][1]), Value(kTexts[i])});
+    }
+}
+
+TEST_F(HostileValues, TheUniquenessChecksSearchForTheValueTypedAndRunNothingElse) {
+    const std::vector<std::int16_t> lengths{80, 40, 80};
+    const auto check = [&](memory::Form& frm, const std::string& unique) {
+        counting->reset();
+        const std::string message =
+            form.sCheckData(frm, types, lengths, "0,", unique, "单据", {}, false, "1,", true);
+        EXPECT_TRUE(counting->executes.empty());
+        return message;
+    };
+    for (const auto& t : kTexts) {
+        memory::Form taken = docForm(t + "新", "500", t);
+        EXPECT_EQ(check(taken, "2,"), "名称='" + t + "'的记录已经存在，不能重复添加！") << t;
+        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 名称='" + doubled(t) + "'");
+        memory::Form keyTaken = docForm(t, "500", t + "新");
+        EXPECT_EQ(check(keyTaken, "2,"), "编码='" + t + "'  的记录已经存在，不能重复添加！") << t;
+        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 编码='" + doubled(t) + "'  ");
+        memory::Form free = docForm(t + "新", "500", t + "新");
+        EXPECT_EQ(check(free, "2,"), "") << t;
+    }
+    for (const auto& n : kNumbers) {
+        memory::Form frm = docForm("新", n.text, "新");
+        EXPECT_EQ(check(frm, "1,"),
+                  n.number == "0" ? "" : "单号=" + n.number + "的记录已经存在，不能重复添加！")
+            << n.text;
+        ASSERT_FALSE(counting->queries.empty());
+        EXPECT_EQ(counting->queries.front(), "select top 1 * from 单据 where 单号=" + n.number);
+    }
+    EXPECT_EQ(table(), before);
+}
+
+TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogsIt) {
+    for (std::size_t i = 0; i < kTexts.size(); ++i) {
+        const std::string now = kTexts[(i + 1) % kTexts.size()] + "'改";
+        memory::Form customers("frm客户", {{"2客户编号", "", now}});
+        counting->reset();
+        EXPECT_EQ(form.sExcuteSql(customers, "客户", {kTexts[i]}, {}), "") << kTexts[i];
+        const std::string sql =
+            "update 单据 set 编码='" + doubled(now) + "' where 编码='" + doubled(kTexts[i]) + "'";
+        ASSERT_EQ(counting->executes.size(), 2u);  // the cascade, then its log row
+        EXPECT_EQ(counting->executes[0], sql);
+        Table expected = before;
+        expected[i][0] = now;
+        EXPECT_EQ(table(), expected) << kTexts[i];
+        EXPECT_EQ(scalar("select top 1 语句 from SendSql order by 编号 desc"), sql);
+        conn->ExecuteWith("update 单据 set 编码 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+    }
+}
+
+TEST_F(HostileValues, TheDeleteGuardFindsExactlyTheValueInUse) {
+    memory::Form customers("frm客户", {{"2客户编号", "", ""}});
+    std::string master = "客户";
+    for (const auto& t : kTexts) {
+        counting->reset();
+        EXPECT_EQ(form.sCheckDelSql(customers, master, {t}, {}),
+                  "单据 表中用到了字段 客户编号 的值，不能删除！")
+            << t;
+        EXPECT_EQ(counting->queries.back(),
+                  "select top 1 编码  from [单据] where  [编码]='" + doubled(t) + "'");
+        EXPECT_EQ(form.sCheckDelSql(customers, master, {t + "无"}, {}), "") << t;
+        EXPECT_TRUE(counting->executes.empty());
+    }
+    EXPECT_EQ(table(), before);
+}
+
+TEST_F(HostileValues, TheStatementLogKeepsEachTextAndCopiesTheFileOfItsOwnRecord) {
+    for (std::size_t i = 0; i < kTexts.size(); ++i) {
+        const std::string& t = kTexts[i];
+        EXPECT_EQ(form.sKeepSql("frm客户", t, t, "01", t), "") << t;
+        EXPECT_EQ(form.sKeepSql("frm客户", t, "附件,内容,编号," + t, "01", "02", t), "") << t;
+        const ResultTable rows =
+            conn->Query("select top 2 语句, 操作表, 接收单位, 类型, 文件 from SendSql order by 编号 desc");
+        ASSERT_EQ(rows.rowCount(), 2u);
+        const std::vector<std::string> plain{t, t, "," + t + ",", "", ""};
+        const std::vector<std::string> typed{t, "附件,内容,编号," + t, ",02,", t,
+                                             "文件" + std::to_string(i + 1)};
+        for (std::size_t c = 0; c < 5; ++c) {
+            EXPECT_EQ(rows.at(1, c).toText(), plain[c]) << t << " " << c;
+            EXPECT_EQ(rows.at(0, c).toText(), typed[c]) << t << " " << c;
+        }
+    }
+    EXPECT_EQ(scalar("select count(*) from SendSql"), std::to_string(2 * kTexts.size()));
+}
+
+TEST_F(HostileValues, ANulInATextRefusesTheWholeStatementOnTheEmbeddedDatabase) {
+    // SQLite reads statement text only up to a NUL, so the quote around the value never closes
+    const std::string nul = "x\0'; delete from 单据; --"s;
+    conn->ExecuteWith("insert into 单据 values (?, 200, ?)", {Value(nul), Value(nul)});
+    before = table();
+    memory::Form frm = docForm(nul, "200", nul);
+    const std::vector<std::string> loaded{nul, "200", "x"};
+    memory::FlexGrid grid;
+    grid.Cols(1);
+    grid.Rows(2);
+    grid.TextMatrix(0, 0, "编码");
+    grid.TextMatrix(1, 0, nul);
+    grid.Row(1);
+    const std::vector<std::string> statements{
+        "insert into 单据 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
+            form.sGetAddNewStr(frm, types, "VALUE") + ")",
+        "update 单据 set " + form.sGetUpdateStr(frm, loaded, types).substr(1) + " where 单号=200",
+        "delete from 单据 where " + form.sGetKeyWord(frm, "新增", types, false, "0,", loaded),
+        "delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,"),
+    };
+    for (const auto& sql : statements) {
+        EXPECT_EQ(testing::errorNumber([&] { sessionConnection().Execute(sql); }), ErrorNumber::Database);
+        EXPECT_EQ(table(), before);
+    }
+}
+
+}  // namespace
+}  // namespace Palvo
