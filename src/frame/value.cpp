@@ -319,6 +319,23 @@ double Value::toDouble() const {
 
 std::int64_t Value::toInt64() const {
     if (auto* i = integer()) return *i;
+    if (auto* dec = decimal()) {
+        // A whole decimal (a bigint identity comes back as numeric(38,0)) is read
+        // on its digits: a double would round it beyond 2^53.
+        const std::string& t = dec->text;
+        const char* end = t.data() + t.size();
+        std::int64_t n = 0;
+        const auto r = std::from_chars(t.data(), end, n);
+        const char* rest = r.ptr;
+        if (rest != end && *rest == '.') {
+            ++rest;
+            while (rest != end && *rest == '0') ++rest;
+        }
+        if (r.ptr != t.data() && rest == end) {
+            if (r.ec == std::errc::result_out_of_range) throw Error(ErrorNumber::Overflow, "Overflow");
+            if (r.ec == std::errc()) return n;
+        }
+    }
     double d = toDouble();
     double r = std::nearbyint(d);  // round half to even under the default rounding mode
     if (r > 9.2e18 || r < -9.2e18) throw Error(ErrorNumber::Overflow, "Overflow");

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 #include "palvo/error.h"
@@ -65,6 +66,12 @@ TEST(Value, NumbersFromTextAndTheirFailures) {
     EXPECT_EQ(Value("0007").toInt64(), 7);
     EXPECT_EQ(Value(2.5).toInt64(), 2);  // half to even
     EXPECT_EQ(Value(3.5).toInt64(), 4);
+    // whole decimals are read on their digits, beyond what a double holds
+    EXPECT_EQ(Value(Decimal{"9007199254740993"}).toInt64(), 9007199254740993);
+    EXPECT_EQ(Value(Decimal{"-9223372036854775808.000"}).toInt64(), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(Value(Decimal{"2.50"}).toInt64(), 2);  // a fraction still rounds half to even
+    EXPECT_EQ(Value(Decimal{"-.5"}).toInt64(), 0);
+    EXPECT_THROW((void)Value(Decimal{"9223372036854775808"}).toInt64(), Error);
     try {
         (void)Value("12abc").toDouble();
         FAIL() << "expected a type mismatch";
