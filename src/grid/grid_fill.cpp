@@ -77,8 +77,8 @@ namespace {
 
 bool isWordByte(unsigned char c) {
     // bytes of Chinese names count as letters, as they do in SQL Server names
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '@' ||
-           c == '#' || c == '$' || c >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '@' || c == '#' || c == '$' || c >= 0x80;
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }

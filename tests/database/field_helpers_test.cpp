@@ -84,7 +84,7 @@ TEST_F(FieldHelpers, NextIdPadsAndCounts) {
 TEST_F(FieldHelpers, NextIdCountsWholeNumbersAndDecimalsOnTheirDigits) {
     exec({"create table N (b bigint, d decimal(18,0), m decimal(12,2), t varchar(40), f float)"});
     struct Case {
-        const char* row;      // the values of b, d, m, t and f
+        const char* row;  // the values of b, d, m, t and f
         const char* field;
         std::int16_t lenId;
         const char* next;
@@ -132,13 +132,19 @@ TEST_F(FieldHelpers, StatementsAreBuiltExactly) {
         std::vector<std::string> queries;
         std::vector<std::string> executes;
     } cases[] = {
-        {"value without pairs", [&] { db.sGetFieldValue("B_单位", "名称"); }, {"select top 1 名称  from [B_单位]"}, {}},
+        {"value without pairs",
+         [&] { db.sGetFieldValue("B_单位", "名称"); },
+         {"select top 1 名称  from [B_单位]"},
+         {}},
         {"value with a quote",
          [&] { db.sGetFieldValue("B_单位", "名称", "单位编号", "0'1"); },
          {"select top 1 名称  from [B_单位] where  [单位编号]='0''1'"},
          {}},
         {"value with pairs 1, 3 and 5",
-         [&] { db.sGetFieldValue("B_单位", "max(名称)", "单位编号", "02", "", "x", "备注", "", "", "", "金额", "3"); },
+         [&] {
+             db.sGetFieldValue("B_单位", "max(名称)", "单位编号", "02", "", "x", "备注", "", "", "", "金额",
+                               "3");
+         },
          {"select top 1 max(名称)  from [B_单位] where  [单位编号]='02' and [备注]='' and [金额]='3'"},
          {}},
         {"set a number",
@@ -203,7 +209,8 @@ protected:
         exec({"create table K (键 nvarchar(100), 名称 nvarchar(100), 数 int)"});
         for (std::size_t i = 0; i < hostileTexts().size(); ++i) {
             conn->ExecuteWith("insert into K values (?, ?, ?)",
-                              {Value(hostileTexts()[i]), Value("行" + std::to_string(i)), Value(static_cast<long long>(i))});
+                              {Value(hostileTexts()[i]), Value("行" + std::to_string(i)),
+                               Value(static_cast<long long>(i))});
         }
         conn->Execute("insert into K values (N'另一行', N'不动', 100)");
     }

@@ -1,3 +1,5 @@
+#include "src/grid/grid_fill.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,7 +10,6 @@
 #include "palvo/error.h"
 #include "palvo/memory_grid.h"
 #include "palvo/memory_measure.h"
-#include "src/grid/grid_fill.h"
 #include "tests/forms/counting_connection.h"
 #include "tests/support/sqlite_fixture.h"
 
@@ -217,13 +218,18 @@ TEST_F(Fill, TheStatementRunsAsGivenOrWithTheDefaultOrderAppended) {
         const char* ran;
         Cells numbers;
     } cases[] = {
-        {"select 编号,名称 from 货物", "select 编号,名称 from 货物 order by 编号", {"编号", "1", "2", "3", "4"}},
-        {"select 编号,名称 from 货物 ORDER\n BY 金额 DESC", "select 编号,名称 from 货物 ORDER\n BY 金额 DESC",
+        {"select 编号,名称 from 货物",
+         "select 编号,名称 from 货物 order by 编号",
+         {"编号", "1", "2", "3", "4"}},
+        {"select 编号,名称 from 货物 ORDER\n BY 金额 DESC",
+         "select 编号,名称 from 货物 ORDER\n BY 金额 DESC",
          {"编号", "3", "1", "2", "4"}},
         {"select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称'",
-         "select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称' order by 编号", {"编号", "1", "2"}},
+         "select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称' order by 编号",
+         {"编号", "1", "2"}},
         {"select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%'",
-         "select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%' order by 编号", {"编号"}},
+         "select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%' order by 编号",
+         {"编号"}},
     };
     for (const auto& c : cases) {
         recorder->reset();

@@ -88,7 +88,8 @@ TEST(GridSum, ANumberOrATotalBeyondADoubleOverflows) {
     auto large = makeGrid({"金额"}, {"1e308", "-1e308"});
     EXPECT_EQ(errorNumber([&] { grid.dGetColSum(beyond, "金额"); }), ErrorNumber::Overflow);
     EXPECT_EQ(errorNumber([&] { grid.dGetColSum(total, "金额"); }), ErrorNumber::Overflow);
-    EXPECT_EQ(errorNumber([&] { grid.dGetColSum(mixed, "金额"); }), ErrorNumber::Overflow) << "a running total, as the platform adds";
+    EXPECT_EQ(errorNumber([&] { grid.dGetColSum(mixed, "金额"); }), ErrorNumber::Overflow)
+        << "a running total, as the platform adds";
     EXPECT_DOUBLE_EQ(grid.dGetColSum(large, "金额"), 0);
 }
 
