@@ -71,10 +71,6 @@ void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSiz
     for (int c = 0; c < cols; ++c) grid.ColWidth(c, widths[static_cast<std::size_t>(c)]);
 }
 
-}  // namespace
-
-namespace {
-
 bool isWordByte(unsigned char c) {
     // bytes of Chinese names count as letters, as they do in SQL Server names
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
