@@ -1,4 +1,6 @@
 // sGetFieldValue, sSetFieldValue, sNextId, lGetSearchCount, sGetSomeInfo.
+#include <limits>
+
 #include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
@@ -7,6 +9,26 @@
 #include "src/util/conversions.h"
 
 namespace Palvo {
+
+namespace {
+
+// The largest identifier plus one, as text. Whole numbers and decimals (also
+// as text: "0007" gives "8") are counted on their digits, so a bigint or
+// decimal(38) key of any length gets the next key and not a rounded double.
+std::string plusOne(const Value& max) {
+    if (const std::int64_t* i = max.integer()) {
+        if (*i < std::numeric_limits<std::int64_t>::max()) return std::to_string(*i + 1);
+        return *util::plusOneExact(std::to_string(*i));
+    }
+    const std::string* digits = max.text();
+    if (const Decimal* d = max.decimal()) digits = &d->text;
+    if (digits) {
+        if (auto exact = util::plusOneExact(*digits)) return *exact;
+    }
+    return formatNumber(max.toDouble() + 1);
+}
+
+}  // namespace
 
 std::string clsDatabase::sGetFieldValue(const std::string& tbname, const std::string& fieldName,
                                         const std::string& referFieldName1, const std::string& referValue1,
@@ -51,7 +73,7 @@ std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::st
         }
         std::string assignment;
         if (isNumericType(type)) {
-            assignment = fieldName + "=" + formatNumber(util::val(fieldValue));
+            assignment = fieldName + "=" + util::sqlNumber(fieldValue);
         } else {
             assignment = fieldName + "='" + util::sqlQuote(util::trim(fieldValue)) + "'";
         }
@@ -77,7 +99,7 @@ std::string clsDatabase::sNextId(const std::string& tbname, std::int16_t lenId, 
     Recordset rs;
     rs.Open("select Max(" + IncField + ") from " + tbname, sessionConnection());
     const Value& max = rs.Fields(0L).Value();
-    std::string next = max.isNull() ? "1" : formatNumber(max.toDouble() + 1);
+    std::string next = max.isNull() ? "1" : plusOne(max);
     rs.Close();
     if (next.size() < static_cast<std::size_t>(lenId > 0 ? lenId : 0)) {
         next.insert(0, static_cast<std::size_t>(lenId) - next.size(), '0');

@@ -180,6 +180,26 @@ bool formatShortDecimal(double d, std::string& out) {
     return false;
 }
 
+// A decimal's digits as a user reads them, exactly: no trailing zeros after the
+// point, no leading zeros or "+", a zero before a bare point (a driver's "-.50"
+// reads -0.5), and "0" for every zero.
+std::string shortDecimal(std::string_view t) {
+    const bool negative = !t.empty() && t[0] == '-';
+    if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
+    if (t.find('.') != std::string_view::npos && t.find_first_of("eE") == std::string_view::npos) {
+        while (!t.empty() && t.back() == '0') t.remove_suffix(1);
+        if (!t.empty() && t.back() == '.') t.remove_suffix(1);
+    }
+    while (t.size() > 1 && t[0] == '0' && t[1] != '.') t.remove_prefix(1);
+    if (t.empty() || t == "0") return std::string(1, '0');
+    std::string out;
+    out.reserve(t.size() + 2);
+    if (negative) out += '-';
+    if (t[0] == '.') out += '0';
+    out += t;
+    return out;
+}
+
 }  // namespace
 
 std::string formatNumber(double d) {
@@ -256,17 +276,8 @@ std::string Value::toText() const {
             return std::to_string(std::get<std::int64_t>(v_));
         case Kind::Double:
             return formatNumber(std::get<double>(v_));
-        case Kind::Decimal: {
-            const std::string& t = std::get<Palvo::Decimal>(v_).text;
-            std::size_t end = t.size();
-            if (t.find('.') != std::string::npos) {
-                while (end > 0 && t[end - 1] == '0') --end;
-                if (end > 0 && t[end - 1] == '.') --end;
-            }
-            std::string_view kept(t.data(), end);
-            if (kept.empty() || kept == "-0" || kept == "-") return std::string(1, '0');
-            return std::string(kept);
-        }
+        case Kind::Decimal:
+            return shortDecimal(std::get<Palvo::Decimal>(v_).text);
         case Kind::DateTime:
             return std::get<Palvo::DateTime>(v_).toText();
         case Kind::Text:
@@ -308,6 +319,23 @@ double Value::toDouble() const {
 
 std::int64_t Value::toInt64() const {
     if (auto* i = integer()) return *i;
+    if (auto* dec = decimal()) {
+        // A whole decimal (a bigint identity comes back as numeric(38,0)) is read
+        // on its digits: a double would round it beyond 2^53.
+        const std::string& t = dec->text;
+        const char* end = t.data() + t.size();
+        std::int64_t n = 0;
+        const auto r = std::from_chars(t.data(), end, n);
+        const char* rest = r.ptr;
+        if (rest != end && *rest == '.') {
+            ++rest;
+            while (rest != end && *rest == '0') ++rest;
+        }
+        if (r.ptr != t.data() && rest == end) {
+            if (r.ec == std::errc::result_out_of_range) throw Error(ErrorNumber::Overflow, "Overflow");
+            if (r.ec == std::errc()) return n;
+        }
+    }
     double d = toDouble();
     double r = std::nearbyint(d);  // round half to even under the default rounding mode
     if (r > 9.2e18 || r < -9.2e18) throw Error(ErrorNumber::Overflow, "Overflow");

@@ -57,6 +57,7 @@ void addTotals(FlexGrid& grid, const ResultTable& table, const std::string& sum)
         if (field >= table.columns.size() || !inNameList(sum, table.columns[field].name)) continue;
         double total = 0;
         for (int r = grid.FixedRows(); r <= last - 1; ++r) total += util::val(grid.TextMatrix(r, c));
+        if (!std::isfinite(total)) throw Error(ErrorNumber::Overflow, "Overflow");
         grid.TextMatrix(last, c, formatNumber(total));
     }
 }
@@ -70,10 +71,83 @@ void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSiz
     for (int c = 0; c < cols; ++c) grid.ColWidth(c, widths[static_cast<std::size_t>(c)]);
 }
 
+bool isWordByte(unsigned char c) {
+    // bytes of Chinese names count as letters, as they do in SQL Server names
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '@' || c == '#' || c == '$' || c >= 0x80;
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+// Where the quoted part that opens at `i` ('text', [name], "name", -- or /* */
+// comment) ends; `i` when nothing quoted opens there. An unclosed one runs to the end.
+std::size_t skipQuoted(std::string_view sql, std::size_t i) {
+    const char c = sql[i];
+    const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
+    if (c == '\'' || c == '"' || c == '[') {
+        const char close = c == '[' ? ']' : c;
+        for (std::size_t j = i + 1; j < sql.size(); ++j) {
+            if (sql[j] != close) continue;
+            if (j + 1 < sql.size() && sql[j + 1] == close) {
+                ++j;  // a doubled closing character stands for itself
+                continue;
+            }
+            return j + 1;
+        }
+        return sql.size();
+    }
+    if (c == '-' && next == '-') {
+        const auto end = sql.find('\n', i);
+        return end == std::string_view::npos ? sql.size() : end + 1;
+    }
+    if (c == '/' && next == '*') {
+        int depth = 0;  // block comments nest in T-SQL
+        for (std::size_t j = i; j + 1 < sql.size(); ++j) {
+            if (sql[j] == '/' && sql[j + 1] == '*') {
+                ++depth;
+                ++j;
+            } else if (sql[j] == '*' && sql[j + 1] == '/') {
+                ++j;
+                if (--depth == 0) return j + 1;
+            }
+        }
+        return sql.size();
+    }
+    return i;
+}
+
 }  // namespace
 
+bool hasOrderBy(std::string_view sql) {
+    bool afterOrder = false;  // the last word was "order", with only blanks or comments since
+    std::size_t i = 0;
+    while (i < sql.size()) {
+        const char c = sql[i];
+        if (isSpace(c)) {
+            ++i;
+            continue;
+        }
+        if (const std::size_t end = skipQuoted(sql, i); end != i) {
+            if (c != '-' && c != '/') afterOrder = false;  // a comment between the words is a blank
+            i = end;
+            continue;
+        }
+        if (!isWordByte(static_cast<unsigned char>(c))) {
+            afterOrder = false;
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        while (i < sql.size() && isWordByte(static_cast<unsigned char>(sql[i]))) ++i;
+        const std::string_view word = sql.substr(start, i - start);
+        if (afterOrder && util::equalsNoCase(word, "by")) return true;
+        afterOrder = util::equalsNoCase(word, "order");
+    }
+    return false;
+}
+
 std::string withDefaultOrder(const std::string& sql) {
-    if (!util::like(sql, "*rder *") && util::like(sql, "* 编号*")) return sql + " order by 编号";
+    if (!hasOrderBy(sql) && util::like(sql, "* 编号*")) return sql + " order by 编号";
     return sql;
 }
 

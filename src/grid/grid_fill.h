@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "palvo/data.h"
@@ -17,8 +18,13 @@ std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, 
 
 void addGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField);
 
-/// The statement with " order by 编号" appended when it has no "rder " and
-/// does mention " 编号" (both tests case-sensitive).
+/// Whether the statement has an ORDER BY: the two words in any case, with any
+/// blanks, line breaks or comments between them, outside quoted texts, [names]
+/// and "names" ("[order by]" or 'order by' do not count, nor "border by").
+bool hasOrderBy(std::string_view sql);
+
+/// The statement with " order by 编号" appended when it has no ORDER BY and
+/// does mention " 编号" (case-sensitive).
 std::string withDefaultOrder(const std::string& sql);
 
 /// The width each column's content needs: the widest cell plus the width of

@@ -77,6 +77,8 @@ double getColSum(FlexGrid& grid, const std::string& caption) {
     if (col < 0) throw Error(GridError::Subscript, "Subscript out of range");
     double sum = 0;
     for (int r = 1; r < grid.Rows(); ++r) sum += util::val(grid.TextMatrix(r, col));
+    // a total past the largest double overflows, as the platform's addition does
+    if (!std::isfinite(sum)) throw Error(ErrorNumber::Overflow, "Overflow");
     return sum;
 }
 

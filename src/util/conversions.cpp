@@ -95,8 +95,9 @@ double val(std::string_view text) {
     }
     const std::string num = leadingDecimal(s);
     if (num.empty()) return 0;
-    double r = std::strtod(num.c_str(), nullptr);
-    return std::isfinite(r) ? r : 0;
+    const double r = std::strtod(num.c_str(), nullptr);
+    if (!std::isfinite(r)) throw Error(ErrorNumber::Overflow, "Overflow");
+    return r;
 }
 
 std::string sqlNumber(std::string_view text) {
@@ -218,6 +219,87 @@ double toNumber(std::string_view text) {
     auto r = readNumber(text);
     if (!r) throw Error(ErrorNumber::TypeMismatch, "Type mismatch");
     return *r;
+}
+
+namespace {
+
+// The digits of a whole number plus one ("" counts as 0): "199" gives "200".
+std::string incrementDigits(std::string digits) {
+    for (auto i = digits.size(); i-- > 0;) {
+        if (digits[i] != '9') {
+            ++digits[i];
+            return digits;
+        }
+        digits[i] = '0';
+    }
+    digits.insert(digits.begin(), '1');
+    return digits;
+}
+
+// The digits of a whole number of at least 1 minus one, leading zeros dropped: "200" gives "199".
+std::string decrementDigits(std::string digits) {
+    for (auto i = digits.size(); i-- > 0;) {
+        if (digits[i] != '0') {
+            --digits[i];
+            break;
+        }
+        digits[i] = '9';
+    }
+    const auto first = digits.find_first_not_of('0');
+    return first == std::string::npos ? std::string() : digits.substr(first);
+}
+
+// 1 - 0.f for the fraction digits f, which end in a non-zero digit: "25" gives "75", "05" gives "95".
+std::string complementFraction(std::string frac) {
+    bool borrow = false;
+    for (auto i = frac.size(); i-- > 0;) {
+        const int d = (frac[i] - '0') + (borrow ? 1 : 0);
+        borrow = d != 0;
+        frac[i] = static_cast<char>('0' + (borrow ? 10 - d : 0));
+    }
+    return frac;
+}
+
+}  // namespace
+
+std::optional<std::string> plusOneExact(std::string_view text) {
+    const std::string_view s = trimBlanks(text);
+    std::size_t i = 0;
+    const bool negative = i < s.size() && s[i] == '-';
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    const std::size_t intStart = i;
+    while (i < s.size() && isDigit(s[i])) ++i;
+    std::string_view whole = s.substr(intStart, i - intStart);
+    std::string_view frac;
+    if (i < s.size() && s[i] == '.') {
+        const std::size_t fracStart = ++i;
+        while (i < s.size() && isDigit(s[i])) ++i;
+        frac = s.substr(fracStart, i - fracStart);
+    }
+    if (i != s.size() || (whole.empty() && frac.empty())) return std::nullopt;
+
+    while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+    while (!frac.empty() && frac.back() == '0') frac.remove_suffix(1);
+    std::string resultWhole;
+    std::string resultFrac(frac);
+    bool resultNegative = false;
+    if (!negative) {
+        resultWhole = incrementDigits(std::string(whole));
+    } else if (!whole.empty()) {
+        // -w.f + 1 = -(w - 1).f, which is zero only for -1
+        resultWhole = decrementDigits(std::string(whole));
+        resultNegative = !resultWhole.empty() || !resultFrac.empty();
+    } else if (!frac.empty()) {
+        resultFrac = complementFraction(std::string(frac));  // -0.f + 1 = 0.(1 - f)
+    } else {
+        resultWhole = "1";  // -0
+    }
+    std::string out;
+    out.reserve(resultWhole.size() + resultFrac.size() + 3);
+    if (resultNegative) out += '-';
+    out += resultWhole.empty() ? "0" : resultWhole;
+    if (!resultFrac.empty()) out.append(1, '.').append(resultFrac);
+    return out;
 }
 
 std::int16_t toInt16(std::string_view text) { return cint(toNumber(text)); }

@@ -18,7 +18,8 @@ namespace Palvo::util {
 /// The leading number of a text, as the platform's Val reads it: blanks, tabs
 /// and line feeds are skipped wherever they stand, reading stops at the first
 /// character that cannot continue the number, "&H"/"&O" prefixes read hex and
-/// octal, and a text without a number gives 0.
+/// octal, and a text without a number gives 0. A number beyond the range of
+/// a double (1e400) raises Palvo::Error 6 (overflow), as the platform does.
 double val(std::string_view text);
 
 /// The number val reads from a text, written for SQL text: in shortest form as
@@ -41,6 +42,14 @@ std::optional<double> readNumber(std::string_view text);
 /// Like readNumber, but raises Palvo::Error 13 (type mismatch) for a text that
 /// is not a number, as the platform's CDbl does.
 double toNumber(std::string_view text);
+
+/// A plain decimal number plus one, exactly on its digits: the text is an
+/// optional sign, digits with at most one decimal point (at least one digit)
+/// and blanks or tabs around, of any length. The result is in shortest form,
+/// without leading or trailing zeros: "0007" gives "8", "99.50" gives "100.5",
+/// "-0.25" gives "0.75", "9223372036854775807" gives "9223372036854775808".
+/// nullopt for any other text (an exponent included).
+std::optional<std::string> plusOneExact(std::string_view text);
 
 /// Rounds half to even and checks the 16-bit range, as the platform's CInt
 /// does. Throws Palvo::Error 13 for a text that is not a number, 6 on overflow.

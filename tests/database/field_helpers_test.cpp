@@ -1,7 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
+#include "palvo/session.h"
+#include "src/util/conversions.h"
+#include "tests/forms/counting_connection.h"
+#include "tests/support/errors.h"
 #include "tests/support/sqlite_fixture.h"
 
 namespace Palvo {
@@ -15,8 +24,11 @@ protected:
               "insert into B_单位 values ('00', N'总公司', null, 1.5)",
               "insert into B_单位 values ('0''1', N'一分公司', 'x', 2)",
               "insert into B_单位 values ('02', N'二分公司', '', 3)"});
+        recorder = std::make_shared<testing::CountingConnection>(conn);
+        session().oConn = recorder;
     }
     clsDatabase db;
+    std::shared_ptr<testing::CountingConnection> recorder;
 };
 
 TEST_F(FieldHelpers, GetFieldValueMatchesNamedPairsOnly) {
@@ -67,6 +79,197 @@ TEST_F(FieldHelpers, NextIdPadsAndCounts) {
     EXPECT_EQ(db.sNextId("T", 2, "n"), "124");
     exec({"insert into T values ('abc', 1)"});
     EXPECT_THROW(db.sNextId("T", 4), Error);  // the largest text is not a number
+}
+
+TEST_F(FieldHelpers, NextIdCountsWholeNumbersAndDecimalsOnTheirDigits) {
+    exec({"create table N (b bigint, d decimal(18,0), m decimal(12,2), t varchar(40), f float)"});
+    struct Case {
+        const char* row;  // the values of b, d, m, t and f
+        const char* field;
+        std::int16_t lenId;
+        const char* next;
+    } cases[] = {
+        {"2024010100000123, 2024010100000123, 99.5, '2024010100000123', 1", "b", 4, "2024010100000124"},
+        {"2024010100000123, 2024010100000123, 99.5, '2024010100000123', 1", "d", 4, "2024010100000124"},
+        {"2024010100000123, 2024010100000123, 99.5, '2024010100000123', 1", "m", 4, "100.5"},
+        {"2024010100000123, 2024010100000123, 99.5, '2024010100000123', 1", "t", 4, "2024010100000124"},
+        {"9223372036854775807, 999999999999999999, -0.5, '99999999999999999999999999999999999999', 1", "b", 0,
+         "9223372036854775808"},
+        {"9223372036854775807, 999999999999999999, -0.5, '99999999999999999999999999999999999999', 1", "d", 0,
+         "1000000000000000000"},
+        {"9223372036854775807, 999999999999999999, -0.5, '99999999999999999999999999999999999999', 1", "m", 6,
+         "0000.5"},
+        {"9223372036854775807, 999999999999999999, -0.5, '99999999999999999999999999999999999999', 1", "t", 0,
+         "100000000000000000000000000000000000000"},
+        {"-3, -3, -3, '0007', 1", "b", 0, "-2"},
+        {"-3, -3, -3, '0007', 1", "t", 3, "008"},
+        // a double keeps the platform's text of fifteen digits
+        {"1, 1, 1, '1', 2024010100000123", "f", 4, "2.02401010000012E+15"},
+        {"1, 1, 1, '1', 2.5", "f", 4, "03.5"},
+    };
+    for (const auto& c : cases) {
+        exec({"delete from N", std::string("insert into N values (") + c.row + ")"});
+        EXPECT_EQ(db.sNextId("N", c.lenId, c.field), c.next) << c.field << " of " << c.row;
+    }
+    exec({"delete from N", "insert into N values (1, 1, 1, '1e3', 1)"});
+    EXPECT_EQ(db.sNextId("N", 0, "t"), "1001");  // a text in exponent form is still read as a number
+}
+
+TEST_F(FieldHelpers, OverflowingNumberIsRefusedNotStoredAsZero) {
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "金额", "1e400", "单位编号", "02"), "Overflow");
+    EXPECT_EQ(scalar("select 金额 from B_单位 where 单位编号='02'"), "3");
+    EXPECT_TRUE(recorder->executes.empty());
+}
+
+// Each helper's statements, character for character: spacing, brackets and quoting are relied upon.
+TEST_F(FieldHelpers, StatementsAreBuiltExactly) {
+    std::int16_t one = 1;
+    const std::string info = "select 单位编号, 名称 from B_单位 where 单位编号='00'";
+    const std::string dflt;
+    struct Case {
+        const char* name;
+        std::function<void()> call;
+        std::vector<std::string> queries;
+        std::vector<std::string> executes;
+    } cases[] = {
+        {"value without pairs",
+         [&] { db.sGetFieldValue("B_单位", "名称"); },
+         {"select top 1 名称  from [B_单位]"},
+         {}},
+        {"value with a quote",
+         [&] { db.sGetFieldValue("B_单位", "名称", "单位编号", "0'1"); },
+         {"select top 1 名称  from [B_单位] where  [单位编号]='0''1'"},
+         {}},
+        {"value with pairs 1, 3 and 5",
+         [&] {
+             db.sGetFieldValue("B_单位", "max(名称)", "单位编号", "02", "", "x", "备注", "", "", "", "金额",
+                               "3");
+         },
+         {"select top 1 max(名称)  from [B_单位] where  [单位编号]='02' and [备注]='' and [金额]='3'"},
+         {}},
+        {"set a number",
+         [&] { db.sSetFieldValue("B_单位", "金额", " 1 2.5x", "单位编号", "02"); },
+         {"select top 0 金额 from B_单位"},
+         {"update B_单位 set 金额=12.5 where 单位编号='02'"}},
+        {"set a text with both conditions",
+         [&] { db.sSetFieldValue("B_单位", "名称", "  O'Neil  ", "单位编号", "0'1", "名称", "一分公司"); },
+         {"select top 0 名称 from B_单位"},
+         {"update B_单位 set 名称='O''Neil' where 单位编号='0''1' and 名称='一分公司'"}},
+        {"set with the second condition only",
+         [&] { db.sSetFieldValue("B_单位", "备注", "", "", "ignored", "名称", "二分公司"); },
+         {"select top 0 备注 from B_单位"},
+         {"update B_单位 set 备注='' where 名称='二分公司'"}},
+        {"set every row",
+         [&] { db.sSetFieldValue("B_单位", "备注", "全部"); },
+         {"select top 0 备注 from B_单位"},
+         {"update B_单位 set 备注='全部'"}},
+        {"next id", [&] { db.sNextId("B_单位", 4, "单位编号"); }, {"select Max(单位编号) from B_单位"}, {}},
+        {"count", [&] { db.lGetSearchCount("select * from B_单位"); }, {"select * from B_单位"}, {}},
+        {"some info", [&] { db.sGetSomeInfo(info, one, dflt); }, {info}, {}},
+    };
+    for (const auto& c : cases) {
+        recorder->reset();
+        c.call();
+        EXPECT_EQ(recorder->queries, c.queries) << c.name;
+        EXPECT_EQ(recorder->executes, c.executes) << c.name;
+    }
+    exec({"create table T (编号 int)"});
+    recorder->reset();
+    db.sNextId("T", 4);
+    EXPECT_EQ(recorder->queries, std::vector<std::string>{"select Max(编号) from T"});
+}
+
+// Texts a user may type, each of which must stay inside its quotes.
+const std::vector<std::string>& hostileTexts() {
+    static const std::vector<std::string> texts = {
+        "O'Neil",
+        "'",
+        "''",
+        "x' or '1'='1",
+        "x' or 1=1 --",
+        "'; delete from K; --",
+        "a -- b",
+        "a; b",
+        "/* a",
+        "一行\n二行",
+        "一行\r\n二行\t",
+        "‘引号’“双引号”",
+        "N'x'",
+        "\\'",
+        "[名称]",
+        "]",
+    };
+    return texts;
+}
+
+class HostileValues : public FieldHelpers {
+protected:
+    void SetUp() override {
+        FieldHelpers::SetUp();
+        exec({"create table K (键 nvarchar(100), 名称 nvarchar(100), 数 int)"});
+        for (std::size_t i = 0; i < hostileTexts().size(); ++i) {
+            conn->ExecuteWith("insert into K values (?, ?, ?)",
+                              {Value(hostileTexts()[i]), Value("行" + std::to_string(i)),
+                               Value(static_cast<long long>(i))});
+        }
+        conn->Execute("insert into K values (N'另一行', N'不动', 100)");
+    }
+
+    std::vector<std::string> names() {
+        auto t = conn->Query("select 名称 from K order by 数");
+        std::vector<std::string> out;
+        for (std::size_t r = 0; r < t.rowCount(); ++r) out.push_back(t.at(r, 0).toText());
+        return out;
+    }
+};
+
+TEST_F(HostileValues, LookUpMatchesExactlyTheRowWithThatKey) {
+    for (std::size_t i = 0; i < hostileTexts().size(); ++i) {
+        const std::string& key = hostileTexts()[i];
+        EXPECT_EQ(db.sGetFieldValue("K", "名称", "键", key), "行" + std::to_string(i)) << i;
+        EXPECT_EQ(db.sGetFieldValue("K", "名称", "键", key, "数", "100"), "") << i;
+    }
+}
+
+TEST_F(HostileValues, UpdateWritesTheTextAsItIsIntoTheRowWithThatKeyOnly) {
+    for (std::size_t i = 0; i < hostileTexts().size(); ++i) {
+        const std::string& text = hostileTexts()[i];
+        std::vector<std::string> expected = names();
+        expected[i] = util::trim(text);
+        EXPECT_EQ(db.sSetFieldValue("K", "名称", text, "键", text), "") << i;
+        EXPECT_EQ(names(), expected) << i;
+    }
+    EXPECT_EQ(scalar("select count(*) from K"), std::to_string(hostileTexts().size() + 1));
+}
+
+// The embedded database reads a statement only up to a NUL character. Inside
+// quotes that leaves the quote open: the statement fails, or, where a backend
+// takes the whole text, it does what was asked. It never runs cut short.
+TEST_F(HostileValues, ANulCharacterIsStoredOrRefusedButNeverCutsTheStatement) {
+    const std::string nul("a\0b", 3);
+    const auto before = names();
+    auto expected = before;
+    expected[0] = nul;  // the row whose key is O'Neil
+    const std::string set = db.sSetFieldValue("K", "名称", nul, "键", "O'Neil");
+    EXPECT_EQ(names(), set.empty() ? expected : before) << set;
+
+    const auto afterSet = names();
+    const std::string keyed = db.sSetFieldValue("K", "名称", "x", "键", nul);
+    EXPECT_EQ(names(), afterSet) << "no row has that key: " << keyed;
+    std::string found = "<raised>";
+    try {
+        found = db.sGetFieldValue("K", "名称", "键", nul);
+    } catch (const Error&) {
+    }
+    EXPECT_TRUE(found == "" || found == "<raised>") << found;
+}
+
+TEST_F(HostileValues, NumberColumnTakesOnlyTheLeadingNumber) {
+    for (const std::string& text : hostileTexts()) {
+        EXPECT_EQ(db.sSetFieldValue("K", "数", "777" + text, "名称", "不动"), "") << text;
+        EXPECT_EQ(scalar("select 数 from K where 名称='不动'"), "777") << text;
+        EXPECT_EQ(scalar("select count(*) from K where 数=777"), "1") << text;
+    }
 }
 
 TEST_F(FieldHelpers, SearchCountAndSomeInfo) {

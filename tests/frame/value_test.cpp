@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 #include "palvo/error.h"
@@ -41,11 +42,24 @@ TEST(Value, TextFormsAreWhatAUserSees) {
         {Value(true), "True"},
         {Value(Decimal{"12.50"}), "12.5"},
         {Value(Decimal{"3.00"}), "3"},
+        // exact whole numbers and decimals of any length, in the form a user reads
+        {Value(std::int64_t{2024010100000123}), "2024010100000123"},
+        {Value(std::int64_t{-9223372036854775807 - 1}), "-9223372036854775808"},
+        {Value(Decimal{"12345678901234567890123456789012345678"}), "12345678901234567890123456789012345678"},
+        {Value(Decimal{"1234567890123456789012345678901234567.80"}),
+         "1234567890123456789012345678901234567.8"},
+        {Value(Decimal{"-.50"}), "-0.5"},
+        {Value(Decimal{".05"}), "0.05"},
+        {Value(Decimal{"+007.10"}), "7.1"},
+        {Value(Decimal{"-0.00"}), "0"},
+        {Value(Decimal{"0"}), "0"},
+        {Value(Decimal{"100"}), "100"},
+        {Value(Decimal{"1.50E+10"}), "1.50E+10"},
         {Value(DateTime{2004, 1, 31, 0, 0, 0, 0}), "2004-01-31"},
         {Value(DateTime{2004, 1, 31, 8, 5, 9, 0}), "2004-01-31 08:05:09"},
         {Value(DateTime{1899, 12, 30, 23, 59, 1, 0}), "23:59:01"},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.v.toText(), c.text);
+    for (const auto& c : cases) EXPECT_EQ(c.v.toText(), c.text) << c.text;
 }
 
 TEST(Value, NumbersFromTextAndTheirFailures) {
@@ -53,6 +67,12 @@ TEST(Value, NumbersFromTextAndTheirFailures) {
     EXPECT_EQ(Value("0007").toInt64(), 7);
     EXPECT_EQ(Value(2.5).toInt64(), 2);  // half to even
     EXPECT_EQ(Value(3.5).toInt64(), 4);
+    // whole decimals are read on their digits, beyond what a double holds
+    EXPECT_EQ(Value(Decimal{"9007199254740993"}).toInt64(), 9007199254740993);
+    EXPECT_EQ(Value(Decimal{"-9223372036854775808.000"}).toInt64(), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(Value(Decimal{"2.50"}).toInt64(), 2);  // a fraction still rounds half to even
+    EXPECT_EQ(Value(Decimal{"-.5"}).toInt64(), 0);
+    EXPECT_THROW((void)Value(Decimal{"9223372036854775808"}).toInt64(), Error);
     try {
         (void)Value("12abc").toDouble();
         FAIL() << "expected a type mismatch";

@@ -1,3 +1,5 @@
+#include "src/grid/grid_fill.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,7 +10,7 @@
 #include "palvo/error.h"
 #include "palvo/memory_grid.h"
 #include "palvo/memory_measure.h"
-#include "src/grid/grid_fill.h"
+#include "tests/forms/counting_connection.h"
 #include "tests/support/sqlite_fixture.h"
 
 namespace Palvo {
@@ -30,7 +32,7 @@ std::vector<std::string> column(const FlexGrid& g, int c) {
 
 using Cells = std::vector<std::string>;
 
-TEST(FillStatement, DefaultOrderIsAddedOnlyWithoutACaseSensitiveOrderClause) {
+TEST(FillStatement, DefaultOrderIsAddedOnlyWithoutAnOrderClauseOfItsOwn) {
     struct Case {
         const char* sql;
         bool appended;
@@ -39,9 +41,26 @@ TEST(FillStatement, DefaultOrderIsAddedOnlyWithoutACaseSensitiveOrderClause) {
         {"select 编号,名称 from T", true},
         {"select 编号 from T order by 名称", false},
         {"select 编号 from T Order by 名称", false},
-        {"select 编号 from T ORDER BY 编号", true},
+        {"select 编号 from T ORDER BY 编号", false},
+        {"select 编号 from T order\tby 名称", false},
+        {"select 编号 from T\r\nORDER\r\n  BY 名称", false},
+        {"select 编号 from T order /* 按名称 */ by 名称", false},
+        {"select 编号 from T order -- 按名称\nby 名称", false},
+        {"select 编号, row_number() over (order by 名称) from T", false},  // any ORDER BY counts, as before
         {"select 名称 from T", false},
         {"select 单位编号 from T", false},
+        // words that only look like the clause
+        {"select 编号, 名称 as reorder from T", true},
+        {"select 编号, [order by] from T", true},
+        {"select 编号, [x]]order by] from T", true},
+        {"select 编号, \"order by\" from T", true},
+        {"select 编号 from T where 名称='x order by 名称'", true},
+        {"select 编号 from T where 名称=N'it''s order by 名称'", true},
+        {"select 编号 from T /* order by 名称 */", true},
+        {"select 编号 from T where 名称='order by", true},  // unclosed: the statement fails on its own
+        {"select 编号 from T order", true},
+        {"select 编号 from T order_by 名称", true},
+        {"select 编号 from T 编号order by 名称", true},  // one name in T-SQL
     };
     for (const auto& c : cases) {
         const std::string expected = c.appended ? std::string(c.sql) + " order by 编号" : c.sql;
@@ -176,6 +195,49 @@ TEST_F(Fill, TotalsRowForcesTheNumberColumnAndSumsOnlyTheNamedFields) {
         EXPECT_EQ(g.TextMatrix(0, 0), "序号");
         EXPECT_EQ(row(g, 4), (Cells{"合计", "", "10.3", ""})) << g.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
         EXPECT_EQ(column(g, 0), (Cells{"序号", "1", "2", "3", "合计"}));
+    }
+}
+
+TEST_F(Fill, ATotalBeyondADoubleFailsInsteadOfCountingZero) {
+    exec({"create table 大 (名称 nvarchar(10), 数 nvarchar(10))", "insert into 大 values ('a', '1e308')",
+          "insert into 大 values ('b', '1e308')"});
+    memory::FlexGrid g;
+    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", g, false, 0, "数"), "Overflow");
+    exec({"update 大 set 数='1e400' where 名称='b'"});
+    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", g, false, 0, "数"), "Overflow");
+    EXPECT_EQ(column(g, 2), (Cells{"数", "1e308", "1e400", ""})) << "the rows stay as far as they came";
+}
+
+// The statement that runs, character for character, and what it brings back.
+TEST_F(Fill, TheStatementRunsAsGivenOrWithTheDefaultOrderAppended) {
+    exec({"insert into 货物 values (4, '钢''条 -- order by 名称', 0, 0, null)"});
+    auto recorder = std::make_shared<testing::CountingConnection>(conn);
+    session().oConn = recorder;
+    struct Case {
+        const char* sql;
+        const char* ran;
+        Cells numbers;
+    } cases[] = {
+        {"select 编号,名称 from 货物",
+         "select 编号,名称 from 货物 order by 编号",
+         {"编号", "1", "2", "3", "4"}},
+        {"select 编号,名称 from 货物 ORDER\n BY 金额 DESC",
+         "select 编号,名称 from 货物 ORDER\n BY 金额 DESC",
+         {"编号", "3", "1", "2", "4"}},
+        {"select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称'",
+         "select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称' order by 编号",
+         {"编号", "1", "2"}},
+        {"select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%'",
+         "select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%' order by 编号",
+         {"编号"}},
+    };
+    for (const auto& c : cases) {
+        recorder->reset();
+        memory::FlexGrid g;
+        grid.sFillTable(c.sql, g);
+        EXPECT_EQ(recorder->queries, std::vector<std::string>{c.ran}) << c.sql;
+        EXPECT_TRUE(recorder->executes.empty()) << c.sql;
+        EXPECT_EQ(column(g, 1), c.numbers) << c.sql;
     }
 }
 

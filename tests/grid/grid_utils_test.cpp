@@ -80,6 +80,19 @@ TEST(GridSum, AnUnknownCaptionIsAnErrorEvenWithoutDataRows) {
     EXPECT_DOUBLE_EQ(grid.dGetColSum(empty, "金额"), 0);
 }
 
+TEST(GridSum, ANumberOrATotalBeyondADoubleOverflows) {
+    clsGrid grid;
+    auto beyond = makeGrid({"金额"}, {"1", "1e400"});
+    auto total = makeGrid({"金额"}, {"1e308", "1e308"});
+    auto mixed = makeGrid({"金额"}, {"1e308", "1e308", "-1e308", "-1e308"});
+    auto large = makeGrid({"金额"}, {"1e308", "-1e308"});
+    EXPECT_EQ(errorNumber([&] { grid.dGetColSum(beyond, "金额"); }), ErrorNumber::Overflow);
+    EXPECT_EQ(errorNumber([&] { grid.dGetColSum(total, "金额"); }), ErrorNumber::Overflow);
+    EXPECT_EQ(errorNumber([&] { grid.dGetColSum(mixed, "金额"); }), ErrorNumber::Overflow)
+        << "a running total, as the platform adds";
+    EXPECT_DOUBLE_EQ(grid.dGetColSum(large, "金额"), 0);
+}
+
 TEST(GridSort, DirectionFlipsOnEveryCallOfTheThreadWhateverTheGrid) {
     std::thread([] {
         clsGrid grid;

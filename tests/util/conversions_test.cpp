@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "palvo/error.h"
+#include "tests/support/errors.h"
 
 namespace Palvo::util {
 namespace {
@@ -14,7 +15,7 @@ TEST(Val, ReadsTheLeadingNumberAndIgnoresTheRest) {
     } cases[] = {
         {"", 0},          {"abc", 0},      {"12abc", 12},      {"  1 2 3", 123}, {"-3.5e2x", -350},
         {"1.2.3", 1.2},   {"&H10", 16},    {"&HFFFF", -1},     {"&O17", 15},     {"+.5", 0.5},
-        {"1e", 1},        {"2d3", 2000},   {"\t7\n", 7},       {"1e999", 0},     {"-", 0},
+        {"1e", 1},        {"2d3", 2000},   {"\t7\n", 7},       {"1e-999", 0},    {"-", 0},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(val(c.text), c.value) << c.text;
 }
@@ -45,6 +46,47 @@ TEST(SqlNumber, WritesTheNumberValReadsAndNothingAfterIt) {
         {"10000000000000000", "10000000000000000"},
     };
     for (const auto& c : cases) EXPECT_EQ(sqlNumber(c.text), c.sql) << '"' << c.text << '"';
+}
+
+TEST(Val, ANumberBeyondADoubleOverflowsInsteadOfReadingZero) {
+    const std::string digits400 = "1" + std::string(400, '0');
+    for (const std::string& t : {std::string("1e400"), std::string("-1e400"), std::string(" 1 e 400abc"),
+                                 std::string("2d999"), digits400}) {
+        EXPECT_EQ(testing::errorNumber([&] { val(t); }), ErrorNumber::Overflow) << t.substr(0, 20);
+    }
+    EXPECT_DOUBLE_EQ(val("1.7976931348623157e308"), 1.7976931348623157e308);
+}
+
+TEST(PlusOneExact, CountsOnTheDigitsWithCarryBorrowAndAnyLength) {
+    struct Case {
+        const char* text;
+        const char* next;
+    } cases[] = {
+        {"0", "1"},
+        {"0007", "8"},
+        {" 9 ", "10"},
+        {"+41", "42"},
+        {"2024010100000123", "2024010100000124"},
+        {"9223372036854775807", "9223372036854775808"},
+        {"99999999999999999999999999999999999999", "100000000000000000000000000000000000000"},
+        {"1234567890123456789012345678901234567.8", "1234567890123456789012345678901234568.8"},
+        {"99.50", "100.5"},
+        {"12.", "13"},
+        {".25", "1.25"},
+        {"-5", "-4"},
+        {"-1", "0"},
+        {"-1.00", "0"},
+        {"-0", "1"},
+        {"-1000", "-999"},
+        {"-1.5", "-0.5"},
+        {"-0.25", "0.75"},
+        {"-.05", "0.95"},
+        {"-0.001", "0.999"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(plusOneExact(c.text), std::optional<std::string>(c.next)) << c.text;
+    for (const char* text : {"", " ", ".", "-", "1e5", "1.2.3", "12abc", "0x10", "1,000", "- 5", "&H10"}) {
+        EXPECT_EQ(plusOneExact(text), std::nullopt) << '"' << text << '"';
+    }
 }
 
 TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
