@@ -10,4 +10,8 @@ namespace Palvo::sqlite {
 /// message allocated with sqlite3_malloc (may be null).
 int registerTsqlFunctions(sqlite3* db, char** error);
 
+/// Registers the checks values pass on their way into a column (tsql_check_int,
+/// tsql_check_decimal, tsql_check_text) and the exact tsql_sum and tsql_avg.
+int registerStoredValueFunctions(sqlite3* db);
+
 }  // namespace Palvo::sqlite

@@ -44,4 +44,9 @@ private:
 /// Translates without any cache.
 Translation translateUncached(std::string_view tsql);
 
+/// Whether SQLite reads this number text as exactly the number written: whole
+/// numbers always (integers, or doubles beyond bigint), others when a double
+/// carries every digit (up to 15 significant digits always do).
+bool readsExactly(std::string_view number);
+
 }  // namespace Palvo::dialect
