@@ -27,11 +27,13 @@ __extension__ using i128 = __int128;
 
 constexpr int kMaxDigits = 38;  // decimal(38, s) is SQL Server's widest
 
-i128 pow10(int n) {
+constexpr i128 pow10(int n) {
     i128 r = 1;
     while (n-- > 0) r *= 10;
     return r;
 }
+
+constexpr i128 kLimit = pow10(kMaxDigits);
 
 // An exact decimal: m / 10^scale, |m| below 10^38.
 struct Dec {
@@ -321,7 +323,7 @@ void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
     const int scale = std::max(s.total.scale, x->scale);
     auto a = rescale(s.total, scale), b = rescale(*x, scale);
     i128 r = 0;
-    if (!a || !b || __builtin_add_overflow(a->m, sign * b->m, &r) || digitCount(r) > kMaxDigits) {
+    if (!a || !b || __builtin_add_overflow(a->m, sign * b->m, &r) || r >= kLimit || r <= -kLimit) {
         s.inexact = true;
         return;
     }
