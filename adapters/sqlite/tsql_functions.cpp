@@ -482,10 +482,7 @@ TypeSpec parseType(std::string_view t) {
 }
 
 // Rounds half away from zero to `scale` digits, as SQL Server converts to decimal.
-double roundTo(double d, long scale) {
-    double f = std::pow(10.0, static_cast<double>(scale));
-    return std::round(d * f) / f;
-}
+double roundTo(double d, long scale) { return roundDecimal(d, static_cast<int>(scale)); }
 
 void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);

@@ -14,4 +14,8 @@ int registerTsqlFunctions(sqlite3* db, char** error);
 /// tsql_check_decimal, tsql_check_text) and the exact tsql_sum and tsql_avg.
 int registerStoredValueFunctions(sqlite3* db);
 
+/// `d` rounded half away from zero to `scale` decimals of the number it was
+/// written as (2.675 gives 2.68, not the 2.67 of its binary value).
+double roundDecimal(double d, int scale);
+
 }  // namespace Palvo::sqlite

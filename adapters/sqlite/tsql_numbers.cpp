@@ -365,6 +365,13 @@ using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
 
 }  // namespace
 
+double roundDecimal(double d, int scale) {
+    auto x = decOfDouble(d);
+    if (!x) return d;
+    auto r = rescale(*x, scale);
+    return r ? std::strtod(decText(*r).c_str(), nullptr) : d;
+}
+
 int registerStoredValueFunctions(sqlite3* db) {
     const int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC;
     const struct {
