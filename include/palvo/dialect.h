@@ -10,7 +10,8 @@
 namespace Palvo::dialect {
 
 /// The SQLite statements one T-SQL statement becomes: usually one; a CREATE TABLE
-/// with datetime columns is followed by the triggers that normalise them.
+/// with datetime columns is followed by the triggers that normalise them, and
+/// with number or sized text columns by those that check their values.
 struct Translation {
     std::vector<std::string> statements;
     /// The statements joined with ";\n".
