@@ -3,6 +3,8 @@
 // parsed with operator precedence so that '+' chains can become tsql_add
 // calls; everything else keeps the spacing the caller wrote.
 #include <algorithm>
+#include <charconv>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -186,6 +188,76 @@ bool isIntegerType(std::string_view lw) {
            lw == "numeric" || lw == "decimal";
 }
 
+// The numbers in a type's parentheses: "decimal(18, 2)" gives 18 and 2, "(-1)" is max.
+long typeArg(const std::string& typeText, std::size_t index, long dflt) {
+    auto p = typeText.find('(');
+    for (std::size_t i = 0; p != std::string::npos; ++i) {
+        if (i == index) return std::strtol(typeText.c_str() + p + 1, nullptr, 10);
+        p = typeText.find(',', p + 1);
+    }
+    return dflt;
+}
+
+bool isExactWithFraction(std::string_view lw, const std::string& typeText) {
+    return lw == "money" || lw == "smallmoney" ||
+           ((lw == "decimal" || lw == "dec" || lw == "numeric") && typeArg(typeText, 1, 0) > 0);
+}
+
+// Decimals with a fraction are stored as doubles (SQLite's REAL affinity, named by
+// " real" after the type name): their check keeps only doubles that read back as
+// the same decimal, and a whole amount stays apart from an integer for avg.
+std::string storedTypeText(std::string_view lw, const std::string& typeText) {
+    if (!isExactWithFraction(lw, typeText)) return typeText;
+    auto p = typeText.find('(');
+    return p == std::string::npos ? typeText + " real" : typeText.substr(0, p) + " real" + typeText.substr(p);
+}
+
+// The conversion SQL Server applies to a value stored into a column of this type,
+// as a call on `value`; "" when the type needs none here.
+std::string valueCheck(std::string_view lw, const std::string& typeText, const std::string& value) {
+    if (lw == "tinyint" || lw == "smallint" || lw == "int" || lw == "integer" || lw == "bigint") {
+        return "tsql_check_int(" + value + ", '" + std::string(lw == "integer" ? "int" : lw) + "')";
+    }
+    if (lw == "decimal" || lw == "dec" || lw == "numeric") {
+        return "tsql_check_decimal(" + value + ", " + std::to_string(typeArg(typeText, 0, 18)) + ", " +
+               std::to_string(typeArg(typeText, 1, 0)) + ")";
+    }
+    if (lw == "money") return "tsql_check_decimal(" + value + ", 19, 4)";
+    if (lw == "smallmoney") return "tsql_check_decimal(" + value + ", 10, 4)";
+    if (lw == "char" || lw == "character" || lw == "varchar" || lw == "nchar" || lw == "nvarchar") {
+        const long n = typeArg(typeText, 0, 1);
+        if (n < 0) return "";
+        return "tsql_check_text(" + value + ", " + std::to_string(n) + ", " + (lw[0] == 'n' ? "1" : "0") + ")";
+    }
+    return "";
+}
+
+struct ValueCheck {
+    std::string column;  // as written
+    std::string quoted;
+    std::string check;
+};
+
+// Triggers that pass every new or changed value of the checked columns through its
+// check: a value the type cannot hold fails the statement, which then changes nothing.
+void appendValueChecks(Translation& tr, const std::string& tableName, const std::vector<ValueCheck>& checks,
+                       const std::string& suffix) {
+    if (checks.empty()) return;
+    const std::string table = quoteName(tableName);
+    std::string sets, when, cols;
+    for (const auto& c : checks) {
+        sets += (sets.empty() ? "" : ", ") + c.quoted + " = " + c.check;
+        when += (when.empty() ? "new." : " or new.") + c.quoted + " is not " + c.check;
+        cols += (cols.empty() ? "" : ", ") + c.quoted;
+    }
+    const std::string body =
+        " for each row when " + when + " begin update " + table + " set " + sets + " where rowid = new.rowid; end";
+    tr.statements.push_back("create trigger " + quoteName(tableName + "__check" + suffix + "_insert") +
+                            " after insert on " + table + body);
+    tr.statements.push_back("create trigger " + quoteName(tableName + "__check" + suffix + "_update") +
+                            " after update of " + cols + " on " + table + body);
+}
+
 class Rewriter {
 public:
     Translation statement(Nodes& ns);
@@ -231,6 +303,8 @@ private:
     std::string deleteStatement(const Nodes& ns);
     std::string updateStatement(const Nodes& ns);
     Translation createTable(const Nodes& ns);
+
+    std::vector<ValueCheck> checks_;  // of the last createTable
 };
 
 std::vector<std::pair<std::size_t, std::size_t>> Rewriter::splitCommas(const Nodes& ns, std::size_t b,
@@ -334,6 +408,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 r.text = "X'" + hex + "'";
                 break;
             }
+            if (!readsExactly(t.text)) unsupported("the number " + t.text + " (more digits than a double keeps)");
             r.text = t.text;
             r.number = true;
             break;
@@ -507,7 +582,8 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
             requireArgs(1, 1);
         }
         if (fn == "round" && parts.size() != 2) unsupported("ROUND with other than two arguments");
-        r.text = name + group(args);
+        // sum and avg add decimals exactly; avg of integers is an integer
+        r.text = (fn == "sum" || fn == "avg" ? "tsql_" + fn : name) + group(args);
     } else {
         unsupported("the function " + upper(name) + "()");
     }
@@ -833,7 +909,8 @@ Translation Rewriter::createTable(const Nodes& ns) {
         }
     }
     std::vector<std::string> columns;
-    std::vector<std::string> dateColumns;
+    std::vector<std::pair<std::string, std::string>> dateColumns;  // column, conversion
+    checks_.clear();
     for (auto [b, e] : parts) {
         if (b == e) unsupported("an empty column definition in CREATE TABLE");
         std::string lw = d[b].isName() && d[b].tok.kind == TokenKind::Word ? asciiLower(d[b].tok.text) : "";
@@ -923,8 +1000,11 @@ Translation Rewriter::createTable(const Nodes& ns) {
             continue;
         }
         if (isTextType(type) && !explicitCollate) tail = " collate nocase" + tail;
-        if (isDateType(type)) dateColumns.push_back(col);
-        columns.push_back(col + " " + typeText + tail);
+        if (isDateType(type)) dateColumns.emplace_back(col, type == "date" ? "tsql_date" : "tsql_datetime");
+        if (auto check = valueCheck(type, typeText, "new." + col); !check.empty()) {
+            checks_.push_back({colName, col, std::move(check)});
+        }
+        columns.push_back(col + " " + storedTypeText(type, typeText) + tail);
     }
     Translation tr;
     std::string create = "create table " + table + " (";
@@ -933,9 +1013,9 @@ Translation Rewriter::createTable(const Nodes& ns) {
     tr.statements.push_back(std::move(create));
     if (!dateColumns.empty()) {
         std::string sets, when, cols;
-        for (const auto& c : dateColumns) {
-            sets += (sets.empty() ? "" : ", ") + c + " = tsql_datetime(new." + c + ")";
-            when += (when.empty() ? "" : " or ") + std::string("new.") + c + " is not tsql_datetime(new." + c + ")";
+        for (const auto& [c, fn] : dateColumns) {
+            sets += (sets.empty() ? "" : ", ") + c + " = " + fn + "(new." + c + ")";
+            when += (when.empty() ? "" : " or ") + std::string("new.") + c + " is not " + fn + "(new." + c + ")";
             cols += (cols.empty() ? "" : ", ") + c;
         }
         std::string body = " for each row when " + when + " begin update " + table + " set " + sets +
@@ -945,6 +1025,7 @@ Translation Rewriter::createTable(const Nodes& ns) {
         tr.statements.push_back("create trigger " + quoteName(tableName + "__datetime_update") + " after update of " +
                                 cols + " on " + table + body);
     }
+    appendValueChecks(tr, tableName, checks_, "");
     return tr;
 }
 
@@ -1023,7 +1104,7 @@ Translation Rewriter::statement(Nodes& ns) {
         g.kids.assign(ns.begin() + 4, ns.end());
         fake.push_back(std::move(g));
         Translation t = createTable(fake);
-        if (t.statements.size() > 1) unsupported("ALTER TABLE ... ADD of a datetime column");
+        if (t.statements.size() > (checks_.empty() ? 1u : 3u)) unsupported("ALTER TABLE ... ADD of a datetime column");
         const std::string& c = t.statements[0];
         std::string def = c.substr(c.find('(') + 1);
         def.pop_back();
@@ -1031,6 +1112,8 @@ Translation Rewriter::statement(Nodes& ns) {
             unsupported("ALTER TABLE ... ADD of several columns");
         }
         tr.statements.push_back(s + " column " + def);
+        // the new column's check gets triggers of its own: the table's cannot be extended
+        if (!checks_.empty()) appendValueChecks(tr, ns[2].tok.text, checks_, "_" + checks_[0].column);
     } else if (lw == "if") {
         unsupported("IF ... (control flow)");
     } else if (lw == "begin") {
@@ -1050,6 +1133,50 @@ std::string Translation::joined() const {
     std::string r;
     for (const auto& s : statements) r += (r.empty() ? "" : ";\n") + s;
     return r;
+}
+
+namespace {
+
+// The significant digits of a decimal number text and the power of ten of its last one.
+std::pair<std::string, long> significand(std::string_view s) {
+    std::string digits;
+    long exp = 0;
+    bool point = false;
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    for (; i < s.size(); ++i) {
+        if (s[i] == '.') {
+            point = true;
+        } else if (s[i] >= '0' && s[i] <= '9') {
+            if (!(digits.empty() && s[i] == '0')) digits += s[i];
+            if (point) --exp;
+        } else {
+            break;
+        }
+    }
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) exp += std::strtol(std::string(s.substr(i + 1)).c_str(), nullptr, 10);
+    while (!digits.empty() && digits.back() == '0') {
+        digits.pop_back();
+        ++exp;
+    }
+    if (digits.empty()) exp = 0;
+    return {digits, exp};
+}
+
+}  // namespace
+
+bool readsExactly(std::string_view number) {
+    if (number.find_first_of(".eE") == std::string_view::npos) return true;  // whole: an integer, or beyond bigint
+    std::size_t digits = 0;
+    for (char c : number) {
+        if (c == 'e' || c == 'E') break;
+        digits += c >= '0' && c <= '9';
+    }
+    if (digits <= 15) return true;
+    const double d = std::strtod(std::string(number).c_str(), nullptr);
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, d);
+    return significand(number) == significand(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
 Translation translateUncached(std::string_view tsql) {

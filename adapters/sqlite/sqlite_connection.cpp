@@ -143,11 +143,14 @@ void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int sc
             }
             break;
         case CellKind::Decimal:
-            if (t == SQLITE_INTEGER && scale <= 0) {
-                out.emplace_back(Decimal{std::to_string(sqlite3_value_int64(v))});
+            if (t == SQLITE_INTEGER) {
+                // whole: exact beyond a double's 15 digits (a bigint-sized decimal(18,0) key)
+                std::string digits = std::to_string(sqlite3_value_int64(v));
+                if (scale > 0) digits.append(".").append(static_cast<std::size_t>(scale), '0');
+                out.emplace_back(Decimal{std::move(digits)});
                 return;
             }
-            if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+            if (t == SQLITE_FLOAT) {
                 out.emplace_back(Decimal{decimalText(sqlite3_value_double(v), scale < 0 ? 0 : scale)});
                 return;
             }
@@ -208,6 +211,22 @@ void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int sc
             }
         }
     }
+}
+
+// SQL Server's number for the messages the tsql_* functions raise in its words.
+long sqlServerNumber(std::string_view msg, long sqliteCode) {
+    static constexpr std::pair<std::string_view, long> known[] = {
+        {"Arithmetic overflow error converting", 8115},
+        {"Arithmetic overflow error for data type", 220},
+        {"String or binary data would be truncated.", 8152},
+        {"Error converting data type varchar to numeric.", 8114},
+        {"Conversion failed when converting the varchar value", 245},
+        {"Conversion failed when converting date and/or time", 241},
+    };
+    for (const auto& [prefix, number] : known) {
+        if (msg.starts_with(prefix)) return number;
+    }
+    return sqliteCode;
 }
 
 // Metadata of an expression column, from the values it holds.
@@ -294,7 +313,8 @@ struct Connection::Impl {
         std::string msg = sqlite3_errmsg(db);
         if (timedOut || code == SQLITE_INTERRUPT) msg = "Query timeout expired";
         timedOut = false;
-        throw Error(ErrorNumber::Database, context.empty() ? msg : msg + " (" + context + ")", code);
+        throw Error(ErrorNumber::Database, context.empty() ? msg : msg + " (" + context + ")",
+                    sqlServerNumber(msg, code));
     }
 
     sqlite3_stmt* prepare(const std::string& sql) {
@@ -359,6 +379,11 @@ struct Connection::Impl {
                     rc = sqlite3_bind_double(st, i + 1, *v.real());
                     break;
                 case Value::Kind::Decimal:
+                    // a number column would turn the text into a double that changes it
+                    if (!dialect::readsExactly(v.decimal()->text)) {
+                        throw Error(ErrorNumber::NotSupported, "Not supported by the embedded database: the number " +
+                                                                   v.decimal()->text + " (more digits than a double keeps).");
+                    }
                     rc = sqlite3_bind_text(st, i + 1, v.decimal()->text.c_str(),
                                            static_cast<int>(v.decimal()->text.size()), SQLITE_TRANSIENT);
                     break;

@@ -362,6 +362,15 @@ void fnDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultText(ctx, canonical(*st));
 }
 
+// tsql_date(x): a date column keeps the day only, at midnight.
+void fnDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    auto st = valueToStamp(argv[0]);
+    if (!st) return resultError(ctx, kDateConversionFailed);
+    st->hour = st->minute = st->second = st->milli = 0;
+    resultText(ctx, canonical(*st));
+}
+
 // tsql_datelit(column, literal): the literal as a stored date when the column holds dates.
 void fnDatelit(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readCanonical(textOf(argv[0])) &&
@@ -473,10 +482,7 @@ TypeSpec parseType(std::string_view t) {
 }
 
 // Rounds half away from zero to `scale` digits, as SQL Server converts to decimal.
-double roundTo(double d, long scale) {
-    double f = std::pow(10.0, static_cast<double>(scale));
-    return std::round(d * f) / f;
-}
+double roundTo(double d, long scale) { return roundDecimal(d, static_cast<int>(scale)); }
 
 void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
@@ -758,6 +764,7 @@ constexpr XType kTypes[] = {
     {"bit", 104, 1},            {"decimal", 106, 17},  {"numeric", 108, 17},         {"smallmoney", 122, 4},
     {"bigint", 127, 8},         {"varbinary", 165, 0}, {"varchar", 167, 0},          {"binary", 173, 0},
     {"char", 175, 0},           {"nvarchar", 231, 0},  {"nchar", 239, 0},            {"sql_variant", 98, 8016},
+    {"date", 40, 3},
 };
 
 // Maps a declared type ("nvarchar(50)", "INTEGER", "double") to its SQL Server xtype.
@@ -845,6 +852,7 @@ struct Registration {
 
 constexpr Registration kFunctions[] = {
     {"tsql_getdate", 0, fnGetdate, false},       {"tsql_datetime", 1, fnDatetime, true},
+    {"tsql_date", 1, fnDate, true},
     {"tsql_datelit", 2, fnDatelit, true},        {"tsql_add", 2, fnAdd, true},
     {"tsql_convert", 3, fnConvert, true},        {"tsql_left", 2, fnLeft, true},
     {"tsql_right", 2, fnRight, true},            {"tsql_len", 1, fnLen, true},
@@ -879,6 +887,7 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
                                             nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
+    if (int rc = registerStoredValueFunctions(db); rc != SQLITE_OK) return rc;
     for (const char* sql : kViews) {
         int rc = sqlite3_exec(db, sql, nullptr, nullptr, error);
         if (rc != SQLITE_OK) return rc;

@@ -10,4 +10,12 @@ namespace Palvo::sqlite {
 /// message allocated with sqlite3_malloc (may be null).
 int registerTsqlFunctions(sqlite3* db, char** error);
 
+/// Registers the checks values pass on their way into a column (tsql_check_int,
+/// tsql_check_decimal, tsql_check_text) and the exact tsql_sum and tsql_avg.
+int registerStoredValueFunctions(sqlite3* db);
+
+/// `d` rounded half away from zero to `scale` decimals of the number it was
+/// written as (2.675 gives 2.68, not the 2.67 of its binary value).
+double roundDecimal(double d, int scale);
+
 }  // namespace Palvo::sqlite

@@ -10,7 +10,8 @@
 namespace Palvo::dialect {
 
 /// The SQLite statements one T-SQL statement becomes: usually one; a CREATE TABLE
-/// with datetime columns is followed by the triggers that normalise them.
+/// with datetime columns is followed by the triggers that normalise them, and
+/// with number or sized text columns by those that check their values.
 struct Translation {
     std::vector<std::string> statements;
     /// The statements joined with ";\n".
@@ -43,5 +44,10 @@ private:
 
 /// Translates without any cache.
 Translation translateUncached(std::string_view tsql);
+
+/// Whether SQLite reads this number text as exactly the number written: whole
+/// numbers always (integers, or doubles beyond bigint), others when a double
+/// carries every digit (up to 15 significant digits always do).
+bool readsExactly(std::string_view number);
 
 }  // namespace Palvo::dialect

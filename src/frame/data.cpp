@@ -66,6 +66,8 @@ bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info) {
         if (q == std::string::npos) return false;
         for (auto arg : util::split(std::string_view(d).substr(p + 1, q - p - 1), ',')) args.push_back(trimSpaces(arg));
     }
+    // The embedded database names decimals it stores as doubles "decimal real(18,2)".
+    if (base.size() > 5 && base.ends_with(" real")) base = trimSpaces(base.substr(0, base.size() - 5));
     auto argOr = [&](std::size_t i, long dflt) -> long {
         if (i >= args.size()) return dflt;
         if (args[i] == "max") return -1;
@@ -86,7 +88,8 @@ bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info) {
         {"bigint", adBigInt, 8, 19, 255},           {"bit", adBoolean, 2, 255, 255},
         {"real", adSingle, 4, 7, 255},              {"money", adCurrency, 8, 19, 255},
         {"smallmoney", adCurrency, 4, 10, 255},     {"datetime", adDBTimeStamp, 16, 23, 3},
-        {"smalldatetime", adDBTimeStamp, 16, 16, 0}, {"text", adLongVarChar, 2147483647, 255, 255},
+        {"smalldatetime", adDBTimeStamp, 16, 16, 0}, {"date", adDBTimeStamp, 16, 10, 0},
+        {"text", adLongVarChar, 2147483647, 255, 255},
         {"ntext", adLongVarWChar, 1073741823, 255, 255}, {"image", adLongVarBinary, 2147483647, 255, 255},
         {"uniqueidentifier", adGUID, 16, 255, 255},
     };

@@ -282,6 +282,33 @@ TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
     EXPECT_EQ(errorNumber([&] { rs.Open("select * from 客户", conn_); }), ErrorNumber::ObjectClosed);
 }
 
+TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypes) {
+    auto failure = [&](const std::string& sql, const std::vector<Value>& params) -> std::string {
+        try {
+            conn_->ExecuteWith(sql, params);
+        } catch (const Error& e) {
+            return e.description();
+        }
+        return "";
+    };
+    EXPECT_NE(failure("insert into 客户 (名称, level) values (?, ?)", {"a", 256}).find("Arithmetic overflow error"),
+              std::string::npos);
+    EXPECT_NE(failure("insert into 客户 (名称, note) values (?, ?)", {"a", std::string(21, 'x')})
+                  .find("String or binary data would be truncated."),
+              std::string::npos);
+    EXPECT_NE(failure("insert into 客户 (名称, amount) values (?, ?)", {"a", Decimal{"1e16"}}).find("Arithmetic overflow"),
+              std::string::npos);
+    EXPECT_EQ(count(), 0);
+    insert("b", Decimal{"12.345"});
+    insert("c", Decimal{"0.105"});
+    Recordset rs;
+    rs.Open("select amount from 客户 order by amount", conn_);
+    EXPECT_EQ(rs.Fields(0L).Value(), Value(Decimal{"0.11"}));
+    rs.MoveNext();
+    EXPECT_EQ(rs.Fields(0L).Value(), Value(Decimal{"12.35"}));
+    EXPECT_EQ(conn_->Query("select sum(amount) from 客户").at(0, 0).toDouble(), 12.46);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,
                          ::testing::Values(Backend{"SqliteDirect", openSqlite}, Backend{"OdbcSqliteDriver", openOdbc}),
                          [](const ::testing::TestParamInfo<Backend>& p) { return std::string(p.param.name); });

@@ -186,7 +186,7 @@ TEST_F(FieldProps, InitFormReportsAMissingLabelAndKeepsWhatItDid) {
 TEST_F(FieldProps, FieldPropertiesFromTheColumnTypes) {
     exec({"create table 类型表 (c_int int, c_dec decimal(20,4), c_num numeric(10,2), c_float float, c_money money, "
           "c_bit bit, c_tiny tinyint, c_date datetime, c_img image, c_name nvarchar(30), c_code char(4), c_memo ntext, "
-          "c_guid uniqueidentifier)"});
+          "c_guid uniqueidentifier, c_day date)"});
     struct Case {
         const char* column;
         const char* type;
@@ -197,7 +197,7 @@ TEST_F(FieldProps, FieldPropertiesFromTheColumnTypes) {
         {"c_int", "2", 10, 0},  {"c_dec", "2", 15, 4},  {"c_num", "2", 10, 2},     {"c_float", "2", 15, 0},
         {"c_money", "2", 15, 0}, {"c_bit", "2", 15, 0}, {"c_tiny", "2", 3, 0},     {"c_date", "3", 16, 0},
         {"c_img", "4", 0, 0},   {"c_name", "1", 30, 0}, {"c_code", "1", 4, 0},     {"c_memo", "1", 32767, 0},
-        {"c_guid", "1", 16, 0},
+        {"c_guid", "1", 16, 0}, {"c_day", "3", 16, 0},
     };
     memory::Form frm("frm");
     for (const auto& c : cases) frm.addField({std::string("2") + c.column, "", ""});

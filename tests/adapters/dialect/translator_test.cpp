@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select 0x0aff, 0x1", "select X'0aff', X'01'"},
         Case{"select a from t union all select b from u", "select a from t union all select b from u"},
         Case{"select count(*), sum(x) from t group by y having count(*) > 1",
-             "select count(*), sum(x) from t group by y having count(*) > 1"},
+             "select count(*), tsql_sum(x) from t group by y having count(*) > 1"},
         Case{"select t.*, u.[x] from t left join u on t.a=u.a", "select t.*, u.\"x\" from t left join u on t.a=u.a"},
         Case{"SELECT * FROM T WHERE NOT EXISTS (SELECT 1 FROM U) AND A IS NOT NULL",
              "SELECT * FROM T WHERE NOT EXISTS (SELECT 1 FROM U) AND A IS NOT NULL"},
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
              "select tsql_datediff('minute', a, b), tsql_datediff('second', a, b), tsql_datediff('quarter', a, b), "
              "tsql_datediff('year', a, b), tsql_datediff('hour', a, b)"},
         Case{"select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), avg(g), count(distinct h)",
-             "select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), avg(g), count(distinct h)"},
+             "select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), tsql_avg(g), count(distinct h)"},
         Case{"select name from syscolumns where object_name(id)='T' and type_name(xtype) not in('text')",
              "select name from syscolumns where (tsql_object_name(id) collate nocase)='T' and "
              "tsql_type_name(xtype) not in('text')"},
@@ -117,11 +117,27 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"create table T (编号 int identity(1,1) not null, 名称 nvarchar(50) default N'', n decimal(18,2), "
              "primary key (名称))",
              "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate nocase "
-             "default (''), \"n\" decimal(18,2), unique (名称))"},
+             "default (''), \"n\" decimal real(18,2), unique (名称));\n"
+             "create trigger \"T__check_insert\" after insert on \"T\" for each row when new.\"名称\" is not "
+             "tsql_check_text(new.\"名称\", 50, 1) or new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin update "
+             "\"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, 2) "
+             "where rowid = new.rowid; end;\n"
+             "create trigger \"T__check_update\" after update of \"名称\", \"n\" on \"T\" for each row when new.\"名称\" "
+             "is not tsql_check_text(new.\"名称\", 50, 1) or new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin "
+             "update \"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, "
+             "2) where rowid = new.rowid; end"},
         Case{"create table [U] (k int not null primary key clustered, t text, m varchar(max), c char(2) collate "
              "Chinese_PRC_CS_AS)",
              "create table \"U\" (\"k\" int not null primary key, \"t\" text collate nocase, \"m\" varchar(-1) "
-             "collate nocase, \"c\" char(2) collate binary)"},
+             "collate nocase, \"c\" char(2) collate binary);\n"
+             "create trigger \"U__check_insert\" after insert on \"U\" for each row when new.\"k\" is not "
+             "tsql_check_int(new.\"k\", 'int') or new.\"c\" is not tsql_check_text(new.\"c\", 2, 0) begin update \"U\" set "
+             "\"k\" = tsql_check_int(new.\"k\", 'int'), \"c\" = tsql_check_text(new.\"c\", 2, 0) where rowid = new.rowid; "
+             "end;\n"
+             "create trigger \"U__check_update\" after update of \"k\", \"c\" on \"U\" for each row when new.\"k\" is not "
+             "tsql_check_int(new.\"k\", 'int') or new.\"c\" is not tsql_check_text(new.\"c\", 2, 0) begin update \"U\" set "
+             "\"k\" = tsql_check_int(new.\"k\", 'int'), \"c\" = tsql_check_text(new.\"c\", 2, 0) where rowid = new.rowid; "
+             "end"},
         Case{"create table D (d datetime default getdate())",
              "create table \"D\" (\"d\" datetime default (tsql_getdate()));\n"
              "create trigger \"D__datetime_insert\" after insert on \"D\" for each row when new.\"d\" is not "
@@ -129,7 +145,14 @@ INSTANTIATE_TEST_SUITE_P(
              "create trigger \"D__datetime_update\" after update of \"d\" on \"D\" for each row when new.\"d\" is not "
              "tsql_datetime(new.\"d\") begin update \"D\" set \"d\" = tsql_datetime(new.\"d\") where rowid = new.rowid; end"},
         Case{"drop table [T]", "drop table \"T\""}, Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
-        Case{"alter table T add c varchar(10)", "alter table T add column \"c\" varchar(10) collate nocase"},
+        Case{"alter table T add c varchar(10)",
+             "alter table T add column \"c\" varchar(10) collate nocase;\n"
+             "create trigger \"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
+             "tsql_check_text(new.\"c\", 10, 0) begin update \"T\" set \"c\" = tsql_check_text(new.\"c\", 10, 0) where "
+             "rowid = new.rowid; end;\n"
+             "create trigger \"T__check_c_update\" after update of \"c\" on \"T\" for each row when new.\"c\" is not "
+             "tsql_check_text(new.\"c\", 10, 0) begin update \"T\" set \"c\" = tsql_check_text(new.\"c\", 10, 0) where "
+             "rowid = new.rowid; end"},
         Case{"select 1;", "select 1"}));
 
 struct Refusal {
@@ -169,7 +192,75 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"create table T (g geography)", "geography"}, Refusal{"select 'abc", "Unterminated string"},
         Refusal{"select [abc", "Unterminated bracketed name"}, Refusal{"select 1 /* open", "Unterminated comment"},
         Refusal{"select (a", "unbalanced '('"}, Refusal{"select a)", "unbalanced ')'"},
-        Refusal{"select a +", "incomplete expression"}, Refusal{"select a ` b", "Unexpected character"}));
+        Refusal{"select a +", "incomplete expression"}, Refusal{"select a ` b", "Unexpected character"},
+        Refusal{"insert into T values (12345678901234567.89)", "the number 12345678901234567.89"},
+        Refusal{"select 3.14159265358979323846", "more digits than a double keeps"}));
+
+struct Stored {
+    const char* declared;
+    const char* column;  // the column definition SQLite gets
+    const char* check;   // what the triggers pass each value through, "" for none
+};
+void PrintTo(const Stored& c, std::ostream* os) { *os << c.declared; }
+
+class StoredTypes : public ::testing::TestWithParam<Stored> {};
+
+TEST_P(StoredTypes, KeepTheirDeclarationAndCheckTheirValues) {
+    const Stored& c = GetParam();
+    auto tr = translateUncached(std::string("create table T (c ") + c.declared + ")");
+    EXPECT_EQ(tr.statements[0], std::string("create table \"T\" (\"c\" ") + c.column + ")");
+    if (std::string(c.check).empty()) {
+        EXPECT_EQ(tr.statements.size(), 1u);
+        return;
+    }
+    ASSERT_EQ(tr.statements.size(), 3u);
+    const std::string when = std::string("when new.\"c\" is not ") + c.check + " begin";
+    EXPECT_NE(tr.statements[1].find(when), std::string::npos) << tr.statements[1];
+    EXPECT_NE(tr.statements[2].find("after update of \"c\" on \"T\""), std::string::npos) << tr.statements[2];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ColumnTypes, StoredTypes,
+    ::testing::Values(Stored{"tinyint", "tinyint", "tsql_check_int(new.\"c\", 'tinyint')"},
+                      Stored{"integer not null", "integer not null", "tsql_check_int(new.\"c\", 'int')"},
+                      Stored{"bigint default 0", "bigint default (0)", "tsql_check_int(new.\"c\", 'bigint')"},
+                      Stored{"decimal", "decimal", "tsql_check_decimal(new.\"c\", 18, 0)"},
+                      Stored{"numeric(10, 3)", "numeric real(10, 3)", "tsql_check_decimal(new.\"c\", 10, 3)"},
+                      Stored{"dec(18,0)", "dec(18,0)", "tsql_check_decimal(new.\"c\", 18, 0)"},
+                      Stored{"money", "money real", "tsql_check_decimal(new.\"c\", 19, 4)"},
+                      Stored{"smallmoney", "smallmoney real", "tsql_check_decimal(new.\"c\", 10, 4)"},
+                      Stored{"char", "char collate nocase", "tsql_check_text(new.\"c\", 1, 0)"},
+                      Stored{"nchar(5)", "nchar(5) collate nocase", "tsql_check_text(new.\"c\", 5, 1)"},
+                      Stored{"varchar(max)", "varchar(-1) collate nocase", ""},
+                      Stored{"ntext", "ntext collate nocase", ""}, Stored{"float", "float", ""},
+                      Stored{"bit", "bit", ""}));
+
+TEST(StoredTypes, ADateColumnKeepsTheDayOnly) {
+    auto tr = translateUncached("create table T (d date, t datetime)");
+    ASSERT_EQ(tr.statements.size(), 3u);
+    EXPECT_NE(tr.statements[1].find("\"d\" = tsql_date(new.\"d\"), \"t\" = tsql_datetime(new.\"t\")"), std::string::npos)
+        << tr.statements[1];
+}
+
+struct Literal {
+    const char* number;
+    bool exact;
+};
+void PrintTo(const Literal& l, std::ostream* os) { *os << l.number; }
+
+class NumberLiterals : public ::testing::TestWithParam<Literal> {};
+
+TEST_P(NumberLiterals, AreExactWhenADoubleCarriesEveryDigit) {
+    EXPECT_EQ(Palvo::dialect::readsExactly(GetParam().number), GetParam().exact);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Digits, NumberLiterals,
+    ::testing::Values(Literal{"0.01", true}, Literal{"123456789012345", true}, Literal{"99999999999999.99", false},
+                      Literal{"9007199254740991.0", true}, Literal{"2024010100000124.00", true},
+                      Literal{"12345678901234567.89", false}, Literal{"12345678901234567890", true},
+                      Literal{"0.000000000000000001", true}, Literal{"1.5e3", true},
+                      Literal{"3.14159265358979323846", false}, Literal{"45035996273704.97", true}));
 
 TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
     auto toks = Palvo::dialect::tokenize("select 'a--b', [x/*y]]], N'n''', \"q\" -- tail\n/*c*/ 1.5e3 <> ?");

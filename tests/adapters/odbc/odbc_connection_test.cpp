@@ -167,7 +167,14 @@ public:
         path_ = name;
     }
     ~TempDb() { std::remove(path_.c_str()); }
-    std::string connectionString() const { return "Driver=SQLite3;Database=" + path_; }
+    // the translated tables check their values through the library's T-SQL functions
+    std::string connectionString() const {
+#ifdef PALVO_TSQL_EXT_PATH
+        return "Driver=SQLite3;Database=" + path_ + ";LoadExt=" PALVO_TSQL_EXT_PATH;
+#else
+        return "Driver=SQLite3;Database=" + path_;
+#endif
+    }
 
 private:
     std::string path_;

@@ -1,0 +1,398 @@
+// Values on their way into a column, checked and converted as SQL Server
+// converts them to the declared type, and sum/avg that add decimals exactly.
+// Compiled into the adapter and, with PALVO_TSQL_EXTENSION, into the extension.
+#ifdef PALVO_TSQL_EXTENSION
+#include <sqlite3ext.h>
+SQLITE_EXTENSION_INIT3
+#else
+#include <sqlite3.h>
+#endif
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "adapters/sqlite/tsql_functions.h"
+
+namespace Palvo::sqlite {
+
+namespace {
+
+__extension__ using i128 = __int128;
+
+constexpr int kMaxDigits = 38;  // decimal(38, s) is SQL Server's widest
+
+constexpr i128 pow10(int n) {
+    i128 r = 1;
+    while (n-- > 0) r *= 10;
+    return r;
+}
+
+constexpr i128 kLimit = pow10(kMaxDigits);
+
+// An exact decimal: m / 10^scale, |m| below 10^38.
+struct Dec {
+    i128 m = 0;
+    int scale = 0;
+};
+
+i128 magnitude(i128 v) { return v < 0 ? -v : v; }
+
+int digitCount(i128 v) {
+    v = magnitude(v);
+    int n = 0;
+    while (v > 0) {
+        v /= 10;
+        ++n;
+    }
+    return n;
+}
+
+// Plain decimal text, with an optional exponent ("12.50", "-1e-05", "2E+20").
+std::optional<Dec> parseDec(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    std::size_t i = 0;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
+    i128 m = 0;
+    int digits = 0, frac = 0;
+    bool any = false, point = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (c < '0' || c > '9') break;
+        any = true;
+        if (m == 0 && c == '0') {
+            if (point) ++frac;
+            continue;
+        }
+        if (++digits > kMaxDigits) return std::nullopt;
+        m = m * 10 + (c - '0');
+        if (point) ++frac;
+    }
+    if (!any) return std::nullopt;
+    int exp = 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        bool eneg = false;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) eneg = s[i++] == '-';
+        if (i == s.size()) return std::nullopt;
+        for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+            exp = exp * 10 + (s[i] - '0');
+            if (exp > 400) return std::nullopt;
+        }
+        if (eneg) exp = -exp;
+    }
+    if (i != s.size()) return std::nullopt;
+    int scale = frac - exp;
+    if (m == 0) return Dec{};
+    if (scale < 0) {
+        if (digits - scale > kMaxDigits) return std::nullopt;
+        m *= pow10(-scale);
+        scale = 0;
+    }
+    return Dec{neg ? -m : m, scale};
+}
+
+// The shortest decimal that reads back as this double: the value a user wrote.
+std::optional<Dec> decOfDouble(double d) {
+    if (!std::isfinite(d)) return std::nullopt;
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, d);
+    return parseDec(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+}
+
+// To `scale` digits, rounding half away from zero as SQL Server does; nullopt when too wide.
+std::optional<Dec> rescale(Dec x, int scale) {
+    if (x.scale == scale) return x;
+    if (x.scale < scale) {
+        const int k = scale - x.scale;
+        if (digitCount(x.m) + k > kMaxDigits) return std::nullopt;
+        return Dec{x.m * pow10(k), scale};
+    }
+    const int k = x.scale - scale;
+    if (k > kMaxDigits) return Dec{0, scale};
+    const i128 p = pow10(k);
+    i128 q = magnitude(x.m) / p;
+    if (magnitude(x.m) % p * 2 >= p) ++q;
+    return Dec{x.m < 0 ? -q : q, scale};
+}
+
+std::string decText(const Dec& x) {
+    std::string digits;
+    for (i128 v = magnitude(x.m); v > 0; v /= 10) digits.insert(digits.begin(), static_cast<char>('0' + v % 10));
+    if (digits.size() <= static_cast<std::size_t>(x.scale)) {
+        digits.insert(0, static_cast<std::size_t>(x.scale) + 1 - digits.size(), '0');
+    }
+    if (x.scale > 0) digits.insert(digits.size() - static_cast<std::size_t>(x.scale), ".");
+    return x.m < 0 ? "-" + digits : digits;
+}
+
+std::string_view textOf(sqlite3_value* v) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))) : std::string_view();
+}
+
+void resultError(sqlite3_context* ctx, const std::string& msg) {
+    sqlite3_result_error(ctx, msg.c_str(), static_cast<int>(msg.size()));
+}
+
+// ---------------------------------------------------------------- whole numbers
+
+struct IntRange {
+    std::string_view name;
+    std::int64_t lo, hi;
+};
+constexpr IntRange kIntRanges[] = {
+    {"tinyint", 0, 255},
+    {"smallint", -32768, 32767},
+    {"int", INT32_MIN, INT32_MAX},
+    {"bigint", INT64_MIN, INT64_MAX},
+};
+
+// tsql_check_int(value, 'int'): the value as the integer type stores it.
+void fnCheckInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_value* v = argv[0];
+    const std::string_view type = textOf(argv[1]);
+    const IntRange* range = &kIntRanges[2];
+    for (const auto& r : kIntRanges) {
+        if (r.name == type) range = &r;
+    }
+    const std::string overflow = "Arithmetic overflow error converting expression to data type " + std::string(type) + ".";
+    std::int64_t n = 0;
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_NULL:
+        case SQLITE_BLOB:
+            return sqlite3_result_value(ctx, v);
+        case SQLITE_INTEGER:
+            n = sqlite3_value_int64(v);
+            break;
+        case SQLITE_FLOAT: {
+            // numbers with a fraction lose it, as a conversion to int does
+            const double d = std::trunc(sqlite3_value_double(v));
+            // -2^63 itself is refused: a double there may stand for a number just below it
+            if (!(d > -9223372036854775808.0 && d < 9223372036854775808.0)) return resultError(ctx, overflow);
+            n = static_cast<std::int64_t>(d);
+            break;
+        }
+        default: {
+            std::string_view t = textOf(v);
+            while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+            while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+            auto x = t.empty() ? std::optional<Dec>(Dec{}) : parseDec(t);
+            if (!x || x->scale != 0 || t.find_first_of(".eE") != std::string_view::npos) {
+                return resultError(ctx, "Conversion failed when converting the varchar value '" + std::string(textOf(v)) +
+                                            "' to data type " + std::string(type) + ".");
+            }
+            if (x->m < INT64_MIN || x->m > INT64_MAX) return resultError(ctx, overflow);
+            n = static_cast<std::int64_t>(x->m);
+        }
+    }
+    if (n < range->lo || n > range->hi) {
+        // SQL Server names the value when a whole number does not fit the small types
+        if (range->hi <= 32767 && n >= INT32_MIN && n <= INT32_MAX) {
+            return resultError(ctx, "Arithmetic overflow error for data type " + std::string(type) +
+                                        ", value = " + std::to_string(n) + ".");
+        }
+        return resultError(ctx, overflow);
+    }
+    sqlite3_result_int64(ctx, n);
+}
+
+// ---------------------------------------------------------------- decimals
+
+const char* const kNumericOverflow = "Arithmetic overflow error converting numeric to data type numeric.";
+
+// tsql_check_decimal(value, precision, scale): the value rounded to the scale.
+// A decimal with a fraction is stored as a double only when the double reads
+// back as exactly that decimal and lies below 2^53 (beyond it the column's
+// affinity may already have rounded a whole number); one of scale 0 as an integer.
+// Anything else is refused.
+void fnCheckDecimal(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_value* v = argv[0];
+    const int precision = sqlite3_value_int(argv[1]);
+    const int scale = sqlite3_value_int(argv[2]);
+    std::optional<Dec> x;
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_NULL:
+        case SQLITE_BLOB:
+            return sqlite3_result_value(ctx, v);
+        case SQLITE_INTEGER:
+            x = Dec{sqlite3_value_int64(v), 0};
+            break;
+        case SQLITE_FLOAT:
+            x = decOfDouble(sqlite3_value_double(v));
+            if (!x) return resultError(ctx, kNumericOverflow);
+            break;
+        default:
+            x = parseDec(textOf(v));
+            if (!x) return resultError(ctx, "Error converting data type varchar to numeric.");
+    }
+    x = rescale(*x, scale);
+    if (!x || digitCount(x->m) > precision) return resultError(ctx, kNumericOverflow);
+    const std::string text = decText(*x);
+    const std::string cannotKeep = "The embedded database cannot keep the number " + text +
+                                   " exactly (more than 15 significant digits).";
+    if (scale == 0) {
+        if (x->m < INT64_MIN || x->m > INT64_MAX) return resultError(ctx, cannotKeep);
+        return sqlite3_result_int64(ctx, static_cast<std::int64_t>(x->m));
+    }
+    const double d = std::strtod(text.c_str(), nullptr);
+    char buf[400];
+    auto fixed = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, scale);
+    auto back = decOfDouble(d);
+    auto widened = back ? rescale(*back, scale) : std::nullopt;
+    if (!(std::fabs(d) < 9007199254740992.0) || fixed.ec != std::errc() ||
+        std::string_view(buf, static_cast<std::size_t>(fixed.ptr - buf)) != text ||
+        !back || back->scale > scale || !widened || widened->m != x->m) {
+        return resultError(ctx, cannotKeep);
+    }
+    sqlite3_result_double(ctx, d);
+}
+
+// ---------------------------------------------------------------- text lengths
+
+// Characters as SQL Server counts them: UTF-16 units for the n types; bytes of
+// the Chinese code page (GBK: one per ASCII character, two per other) otherwise.
+std::size_t storedLength(std::string_view s, bool wide) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if ((c & 0xC0) == 0x80) continue;
+        n += c < 0x80 ? 1 : (wide ? (c >= 0xF0 ? 2 : 1) : 2);
+    }
+    return n;
+}
+
+// tsql_check_text(value, length, wide): refuses a text longer than the column;
+// blanks beyond the length are dropped silently, as SQL Server drops them.
+void fnCheckText(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) != SQLITE_TEXT) return sqlite3_result_value(ctx, v);
+    const auto limit = static_cast<std::size_t>(sqlite3_value_int64(argv[1]));
+    const bool wide = sqlite3_value_int(argv[2]) != 0;
+    std::string_view t = textOf(v);
+    if (t.size() <= limit || storedLength(t, wide) <= limit) return sqlite3_result_value(ctx, v);
+    while (!t.empty() && t.back() == ' ' && storedLength(t, wide) > limit) t.remove_suffix(1);
+    if (storedLength(t, wide) > limit) return resultError(ctx, "String or binary data would be truncated.");
+    sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+}
+
+// ---------------------------------------------------------------- sum and avg
+
+// Whole numbers add as integers; other numbers as the decimals they were written
+// as, so a million amounts of 0.01 make 10000 exactly. A value no decimal of 38
+// digits holds (1e-300, 1e300) turns the whole sum into a floating one.
+struct ExactSum {
+    Dec total;
+    double floating = 0;
+    std::int64_t count = 0;
+    bool anyFraction = false;  // a non-integer value came: the result is a double
+    bool inexact = false;
+};
+
+void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
+    const int t = sqlite3_value_type(v);
+    if (t == SQLITE_NULL) return;
+    s.count += sign;
+    std::optional<Dec> x;
+    if (t == SQLITE_INTEGER) {
+        const std::int64_t n = sqlite3_value_int64(v);
+        s.floating += sign * static_cast<double>(n);
+        x = Dec{n, 0};
+    } else {
+        const double d = sqlite3_value_double(v);
+        s.floating += sign * d;
+        s.anyFraction = true;
+        x = decOfDouble(d);
+    }
+    if (s.inexact) return;
+    if (!x || x->scale > kMaxDigits) {
+        s.inexact = true;
+        return;
+    }
+    const int scale = std::max(s.total.scale, x->scale);
+    auto a = rescale(s.total, scale), b = rescale(*x, scale);
+    i128 r = 0;
+    if (!a || !b || __builtin_add_overflow(a->m, sign * b->m, &r) || r >= kLimit || r <= -kLimit) {
+        s.inexact = true;
+        return;
+    }
+    s.total = Dec{r, scale};
+}
+
+void sumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (auto* s = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, sizeof(ExactSum)))) accumulate(*s, argv[0], 1);
+}
+
+void sumInverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (auto* s = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, sizeof(ExactSum)))) accumulate(*s, argv[0], -1);
+}
+
+double toDouble(const ExactSum& s) {
+    return s.inexact ? s.floating : std::strtod(decText(s.total).c_str(), nullptr);
+}
+
+void sumValue(sqlite3_context* ctx) {
+    auto* s = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || s->count == 0) return sqlite3_result_null(ctx);
+    if (s->anyFraction || s->inexact) return sqlite3_result_double(ctx, toDouble(*s));
+    if (s->total.m < INT64_MIN || s->total.m > INT64_MAX) {
+        return resultError(ctx, "Arithmetic overflow error converting expression to data type bigint.");
+    }
+    sqlite3_result_int64(ctx, static_cast<std::int64_t>(s->total.m));
+}
+
+// The average of whole numbers is a whole number, cut toward zero, as SQL
+// Server's avg of an integer column is.
+void avgValue(sqlite3_context* ctx) {
+    auto* s = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || s->count == 0) return sqlite3_result_null(ctx);
+    if (s->anyFraction || s->inexact) return sqlite3_result_double(ctx, toDouble(*s) / static_cast<double>(s->count));
+    sqlite3_result_int64(ctx, static_cast<std::int64_t>(s->total.m / s->count));
+}
+
+using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+}  // namespace
+
+double roundDecimal(double d, int scale) {
+    auto x = decOfDouble(d);
+    if (!x) return d;
+    auto r = rescale(*x, scale);
+    return r ? std::strtod(decText(*r).c_str(), nullptr) : d;
+}
+
+int registerStoredValueFunctions(sqlite3* db) {
+    const int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC;
+    const struct {
+        const char* name;
+        int args;
+        Fn fn;
+    } scalars[] = {
+        {"tsql_check_int", 2, fnCheckInt},
+        {"tsql_check_decimal", 3, fnCheckDecimal},
+        {"tsql_check_text", 3, fnCheckText},
+    };
+    for (const auto& f : scalars) {
+        int rc = sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.fn, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) return rc;
+    }
+    for (auto [name, value] : {std::pair<const char*, void (*)(sqlite3_context*)>{"tsql_sum", sumValue},
+                               {"tsql_avg", avgValue}}) {
+        int rc = sqlite3_create_window_function(db, name, 1, flags, nullptr, sumStep, value, value, sumInverse, nullptr);
+        if (rc != SQLITE_OK) return rc;
+    }
+    return SQLITE_OK;
+}
+
+}  // namespace Palvo::sqlite

@@ -1,0 +1,302 @@
+// Values stored into typed columns of the embedded database are checked and
+// kept exactly as SQL Server keeps them: integer ranges, decimal precision and
+// scale, declared text lengths, exact sums, integer averages and date columns.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/sqlite.h"
+
+namespace {
+
+using Palvo::Decimal;
+using Palvo::Value;
+
+class StoredValues : public ::testing::Test {
+protected:
+    void SetUp() override { conn.Open(":memory:"); }
+
+    // The failure of a statement: its description and native number ("" when it ran).
+    std::pair<std::string, long> failure(const std::string& sql) {
+        try {
+            conn.Execute(sql);
+        } catch (const Palvo::Error& e) {
+            return {e.description(), e.nativeCode()};
+        }
+        return {"", 0};
+    }
+
+    Value one(const std::string& sql) { return conn.Query(sql).at(0, 0); }
+
+    Palvo::sqlite::Connection conn;
+};
+
+struct Bound {
+    const char* type;
+    const char* highest;
+    const char* tooHigh;
+    const char* lowest;
+    const char* tooLow;
+    const char* message;  // for tooHigh
+    long number;
+};
+void PrintTo(const Bound& b, std::ostream* os) { *os << b.type; }
+
+class IntegerBounds : public StoredValues, public ::testing::WithParamInterface<Bound> {};
+
+TEST_P(IntegerBounds, HoldTheirRangeAndOverflowBeyondItOnInsertAndUpdate) {
+    const Bound& b = GetParam();
+    conn.Execute(std::string("create table T (k int, v ") + b.type + ")");
+    EXPECT_EQ(failure(std::string("insert into T values (1, ") + b.highest + ")").first, "");
+    EXPECT_EQ(failure(std::string("insert into T values (2, ") + b.lowest + ")").first, "");
+    EXPECT_EQ(one("select v from T where k = 1").toText(), b.highest);
+    EXPECT_EQ(one("select v from T where k = 2").toText(), b.lowest);
+
+    EXPECT_EQ(failure(std::string("insert into T values (3, ") + b.tooHigh + ")"), std::make_pair(std::string(b.message), b.number));
+    EXPECT_NE(failure(std::string("insert into T values (3, ") + b.tooLow + ")").first, "");
+    EXPECT_EQ(failure(std::string("update T set v = ") + b.tooHigh + " where k = 2"),
+              std::make_pair(std::string(b.message), b.number));
+    EXPECT_NE(failure(std::string("update T set v = ") + b.tooLow + " where k = 1").first, "");
+    // the failed statements changed nothing
+    EXPECT_EQ(one("select count(*) from T").toInt64(), 2);
+    EXPECT_EQ(one("select v from T where k = 1").toText(), b.highest);
+    EXPECT_EQ(one("select v from T where k = 2").toText(), b.lowest);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryIntegerType, IntegerBounds,
+    ::testing::Values(
+        Bound{"tinyint", "255", "256", "0", "-1", "Arithmetic overflow error for data type tinyint, value = 256.", 220},
+        Bound{"smallint", "32767", "32768", "-32768", "-32769",
+              "Arithmetic overflow error for data type smallint, value = 32768.", 220},
+        Bound{"int", "2147483647", "2147483648", "-2147483648", "-2147483649",
+              "Arithmetic overflow error converting expression to data type int.", 8115},
+        Bound{"bigint", "9223372036854775807", "9223372036854775808", "-9223372036854775808", "-9223372036854775809",
+              "Arithmetic overflow error converting expression to data type bigint.", 8115}),
+    [](const auto& p) { return std::string(p.param.type); });
+
+TEST_F(StoredValues, IntegerColumnsTakeNumbersAsSqlServerConvertsThem) {
+    conn.Execute("create table T (k int, v int)");
+    conn.Execute("insert into T values (1, 12.7)");   // a fraction is cut off
+    conn.Execute("insert into T values (2, '')");     // empty text is 0
+    conn.Execute("insert into T values (3, ' 42 ')");
+    auto t = conn.Query("select v from T order by k");
+    EXPECT_EQ(t.at(0, 0), Value(12));
+    EXPECT_EQ(t.at(1, 0), Value(0));
+    EXPECT_EQ(t.at(2, 0), Value(42));
+    EXPECT_EQ(failure("insert into T values (4, 'x1')"),
+              std::make_pair(std::string("Conversion failed when converting the varchar value 'x1' to data type int."), 245L));
+}
+
+struct Scaled {
+    const char* type;
+    const char* written;
+    const char* stored;  // "" when the value overflows
+};
+void PrintTo(const Scaled& s, std::ostream* os) { *os << s.type << " " << s.written; }
+
+class DecimalValues : public StoredValues, public ::testing::WithParamInterface<Scaled> {};
+
+TEST_P(DecimalValues, RoundToTheScaleAndOverflowBeyondThePrecision) {
+    const Scaled& c = GetParam();
+    conn.Execute(std::string("create table T (v ") + c.type + ")");
+    const auto [message, number] = failure(std::string("insert into T values (") + c.written + ")");
+    if (std::string(c.stored).empty()) {
+        EXPECT_EQ(message, "Arithmetic overflow error converting numeric to data type numeric.");
+        EXPECT_EQ(number, 8115);
+        EXPECT_EQ(one("select count(*) from T").toInt64(), 0);
+        return;
+    }
+    ASSERT_EQ(message, "");
+    EXPECT_EQ(one("select v from T"), Value(Decimal{c.stored}));
+    // an update is checked the same way
+    conn.Execute("update T set v = 0");
+    conn.Execute(std::string("update T set v = ") + c.written);
+    EXPECT_EQ(one("select v from T"), Value(Decimal{c.stored}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PrecisionAndScale, DecimalValues,
+    ::testing::Values(Scaled{"decimal(5,2)", "999.99", "999.99"}, Scaled{"decimal(5,2)", "1000", ""},
+                      Scaled{"decimal(5,2)", "-1000", ""},
+                      Scaled{"decimal(5,2)", "999.995", ""},  // rounds up past the precision
+                      Scaled{"decimal(5,2)", "1.005", "1.01"}, Scaled{"decimal(5,2)", "-1.005", "-1.01"},
+                      Scaled{"decimal(5,2)", "2.675", "2.68"}, Scaled{"decimal(5,2)", "0.125", "0.13"},
+                      Scaled{"decimal(5,2)", "12", "12.00"}, Scaled{"decimal(5,2)", "'12.5'", "12.50"},
+                      Scaled{"numeric(10,0)", "12.5", "13"}, Scaled{"numeric(10,0)", "9999999999", "9999999999"},
+                      Scaled{"numeric(10,0)", "10000000000", ""}, Scaled{"money", "1.23456", "1.2346"},
+                      Scaled{"money", "99999999999.9999", "99999999999.9999"},
+                      Scaled{"smallmoney", "214748.3647", "214748.3647"}, Scaled{"smallmoney", "1000000", ""},
+                      Scaled{"decimal(18,0)", "2024010100000124", "2024010100000124"},
+                      Scaled{"decimal(19,0)", "9223372036854775807", "9223372036854775807"},
+                      Scaled{"decimal(20,2)", "2024010100000124", "2024010100000124.00"}),
+    [](const auto& p) {
+        std::string n = std::string(p.param.type) + "_" + p.param.written;
+        for (auto& ch : n) {
+            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        }
+        return n + "_" + std::to_string(p.index);
+    });
+
+TEST_F(StoredValues, ADecimalColumnRefusesTextThatIsNoNumber) {
+    conn.Execute("create table T (v decimal(10,2))");
+    EXPECT_EQ(failure("insert into T values ('abc')"),
+              std::make_pair(std::string("Error converting data type varchar to numeric."), 8114L));
+    EXPECT_EQ(failure("insert into T values ('')").second, 8114);
+}
+
+TEST_F(StoredValues, NumbersADoubleCannotCarryAreRefusedNotChanged) {
+    conn.Execute("create table T (v decimal(20,2))");
+    // SQLite would read these as doubles and store other digits
+    for (const char* sql : {"insert into T values (12345678901234567.89)", "insert into T values (90000000000000.01)",
+                            "select 3.14159265358979323846"}) {
+        try {
+            conn.Execute(sql);
+            ADD_FAILURE() << sql;
+        } catch (const Palvo::Error& e) {
+            EXPECT_EQ(e.number(), Palvo::ErrorNumber::NotSupported) << e.description();
+        }
+    }
+    try {
+        conn.ExecuteWith("insert into T values (?)", {Value(Decimal{"12345678901234567.89"})});
+        ADD_FAILURE() << "a Decimal parameter lost digits";
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.number(), Palvo::ErrorNumber::NotSupported);
+    }
+    // a column with decimals holds amounts below 2^53 exactly, and refuses larger ones
+    conn.Execute("insert into T values (9007199254740991)");
+    EXPECT_EQ(one("select v from T"), Value(Decimal{"9007199254740991.00"}));
+    EXPECT_EQ(failure("insert into T values (123456789012345678)").first,
+              "The embedded database cannot keep the number 123456789012345680.00 exactly (more than 15 significant "
+              "digits).");
+    EXPECT_NE(failure("update T set v = v * 16").first, "");
+    EXPECT_EQ(one("select v from T"), Value(Decimal{"9007199254740991.00"}));
+    // numbers of up to 15 digits always pass
+    conn.ExecuteWith("insert into T values (?)", {Value(Decimal{"1234567890123.45"})});
+    EXPECT_EQ(one("select count(*) from T").toInt64(), 2);
+}
+
+TEST_F(StoredValues, SumsOfDecimalsAreExact) {
+    conn.Execute("create table T (v decimal(18,2), m money, f float)");
+    conn.Execute("create table D (x int)");
+    for (int i = 0; i < 10; ++i) conn.Execute("insert into D values (" + std::to_string(i) + ")");
+    conn.Execute("insert into T (v, m, f) select 0.01, 0.0001, 0.1 from D a, D b, D c, D d, D e");
+    EXPECT_EQ(one("select count(*) from T").toInt64(), 100000);
+    const Value sum = one("select sum(v) from T");
+    EXPECT_EQ(sum.toDouble(), 1000.0);  // a binary sum gives 1000.0000000001588
+    EXPECT_EQ(sum.toText(), "1000");
+    EXPECT_EQ(one("select sum(m) from T").toDouble(), 10.0);
+    EXPECT_EQ(one("select sum(f) from T").toDouble(), 10000.0);
+    EXPECT_EQ(one("select sum(v) from T where v > 1").isNull(), true);
+    EXPECT_EQ(one("select sum(distinct v) from T").toDouble(), 0.01);
+
+    // a million amounts of 0.01, as a query computes them
+    EXPECT_EQ(one("with c(x) as (select 1 union all select x + 1 from c where x < 1000000) select sum(0.01) from c")
+                  .toDouble(),
+              10000.0);
+}
+
+TEST_F(StoredValues, SixteenDigitKeysStayExactThroughInsertReadAndMax) {
+    conn.Execute("create table T (b bigint, d decimal(18,0), w decimal(20,2))");
+    conn.Execute("insert into T values (2024010100000124, 2024010100000124, 2024010100000124)");
+    conn.Execute("insert into T values (2024010100000099, 2024010100000099, 2024010100000099.5)");
+    auto t = conn.Query("select b, d, w from T order by b desc");
+    EXPECT_EQ(t.columns[0].type, Palvo::adBigInt);
+    EXPECT_EQ(t.columns[1].type, Palvo::adNumeric);
+    EXPECT_EQ(t.at(0, 0), Value(2024010100000124LL));
+    EXPECT_EQ(t.at(0, 1), Value(Decimal{"2024010100000124"}));
+    EXPECT_EQ(t.at(0, 2), Value(Decimal{"2024010100000124.00"}));
+    EXPECT_EQ(t.at(1, 2), Value(Decimal{"2024010100000099.50"}));
+    EXPECT_EQ(one("select max(b) from T"), Value(2024010100000124LL));
+    EXPECT_EQ(one("select max(d) from T"), Value(2024010100000124LL));
+    EXPECT_EQ(one("select max(d) + 1 from T"), Value(2024010100000125LL));
+    EXPECT_EQ(one("select count(*) from T where d = 2024010100000124").toInt64(), 1);
+    EXPECT_EQ(one("select sum(d) from T"), Value(4048020200000223LL));
+}
+
+TEST_F(StoredValues, AverageOfIntegersIsAnIntegerAndOfDecimalsIsNot) {
+    conn.Execute("create table T (i int, d decimal(18,2), m money)");
+    conn.Execute("insert into T values (1, 10, 1)");
+    conn.Execute("insert into T values (2, 11, 2)");
+    conn.Execute("insert into T values (2, 11, 2)");
+    conn.Execute("insert into T values (-8, null, null)");
+    EXPECT_EQ(one("select avg(i) from T where i > 0"), Value(1));  // 5 / 3, cut toward zero
+    EXPECT_EQ(one("select avg(i) from T"), Value(0));              // -3 / 4, toward zero too
+    EXPECT_EQ(one("select avg(i * 1.0) from T where i > 0").toDouble(), 5.0 / 3.0);
+    // whole amounts in a decimal column still average as decimals
+    EXPECT_EQ(one("select avg(d) from T").toText(), "10.6666666666667");
+    EXPECT_EQ(one("select avg(m) from T").toText(), "1.66666666666667");
+    EXPECT_TRUE(one("select avg(d) from T where 1 = 0").isNull());
+}
+
+struct Length {
+    const char* type;
+    const char* fits;
+    const char* tooLong;
+};
+void PrintTo(const Length& l, std::ostream* os) { *os << l.type; }
+
+class TextLengths : public StoredValues, public ::testing::WithParamInterface<Length> {};
+
+TEST_P(TextLengths, LongerTextIsRefusedWithSqlServersTruncationError) {
+    const Length& c = GetParam();
+    conn.Execute(std::string("create table T (k int, v ") + c.type + ")");
+    ASSERT_EQ(failure(std::string("insert into T values (1, N'") + c.fits + "')").first, "");
+    const auto expected = std::make_pair(std::string("String or binary data would be truncated."), 8152L);
+    EXPECT_EQ(failure(std::string("insert into T values (2, N'") + c.tooLong + "')"), expected);
+    EXPECT_EQ(failure(std::string("update T set v = N'") + c.tooLong + "'"), expected);
+    EXPECT_EQ(one("select v from T").toText(), c.fits);
+    EXPECT_EQ(one("select count(*) from T").toInt64(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryTextType, TextLengths,
+    ::testing::Values(Length{"varchar(4)", "abcd", "abcde"},
+                      Length{"varchar(4)", "中文", "中文a"},  // two code-page bytes per Chinese character
+                      Length{"char(3)", "abc", "abcd"}, Length{"nvarchar(3)", "中文字", "中文字a"},
+                      Length{"nchar(2)", "中文", "中文字"}, Length{"varchar", "a", "ab"}),
+    [](const auto& p) { return "case" + std::to_string(p.index); });
+
+TEST_F(StoredValues, BlanksBeyondTheLengthAreDroppedAndLongTextTypesAreFree) {
+    conn.Execute("create table T (v varchar(3), n nvarchar(2), m varchar(max), t text)");
+    conn.Execute("insert into T values ('ab    ', N'中  ', 'long long long', 'long long long')");
+    auto t = conn.Query("select v, n, m, t from T");
+    EXPECT_EQ(t.at(0, 0).toText(), "ab ");
+    EXPECT_EQ(t.at(0, 1).toText(), "中 ");
+    EXPECT_EQ(t.at(0, 2).toText(), "long long long");
+    EXPECT_EQ(failure("insert into T (v) values (' a b')").second, 8152);  // only trailing blanks go
+}
+
+TEST_F(StoredValues, ChecksApplyToParametersAndToAColumnAddedLater) {
+    conn.Execute("create table T (v varchar(2))");
+    EXPECT_THROW(conn.ExecuteWith("insert into T values (?)", {Value("abc")}), Palvo::Error);
+    conn.Execute("alter table T add n smallint");
+    conn.Execute("alter table T add d decimal(4,1)");
+    EXPECT_EQ(failure("insert into T (n) values (40000)").second, 220);
+    EXPECT_EQ(failure("insert into T (d) values (1000)").second, 8115);
+    conn.Execute("insert into T (v, n, d) values ('ab', 7, 1.25)");
+    auto t = conn.Query("select v, n, d from T");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 2), Value(Decimal{"1.3"}));
+}
+
+TEST_F(StoredValues, DateColumnsAreDateTimesInTheMetadataAndDatesInTheCatalogue) {
+    conn.Execute("create table T (d date, t datetime)");
+    conn.Execute("insert into T values ('2024-1-5 13:45', '2024-1-5 13:45')");
+    auto t = conn.Query("select d, t from T");
+    EXPECT_EQ(t.columns[0].type, Palvo::adDBTimeStamp);
+    EXPECT_EQ(t.columns[0].precision, 10);
+    EXPECT_EQ(t.columns[0].numericScale, 0);
+    EXPECT_EQ(t.at(0, 0), Value(Palvo::DateTime{2024, 1, 5, 0, 0, 0, 0}));  // a date keeps no time of day
+    EXPECT_EQ(t.at(0, 1), Value(Palvo::DateTime{2024, 1, 5, 13, 45, 0, 0}));
+    EXPECT_EQ(one("select count(*) from T where d = '2024-01-05'").toInt64(), 1);
+    auto cat = conn.Query("select type_name(xtype), length from syscolumns where object_name(id) = 'T' order by colid");
+    EXPECT_EQ(cat.at(0, 0).toText(), "date");
+    EXPECT_EQ(cat.at(0, 1).toInt64(), 3);
+    EXPECT_EQ(cat.at(1, 0).toText(), "datetime");
+    EXPECT_NE(failure("insert into T (d) values ('2024-02-30')").first, "");
+}
+
+}  // namespace
