@@ -57,6 +57,14 @@ TEST_F(FieldHelpers, SetFieldValueConvertsByColumnType) {
     }
 }
 
+TEST_F(FieldHelpers, SetFieldValueWritesANumberBeyondFifteenDigitsWhole) {
+    exec({"create table L (键 varchar(4), b bigint, d decimal(20,0))", "insert into L values ('k', 0, 0)"});
+    for (const char* field : {"b", "d"}) {
+        EXPECT_EQ(db.sSetFieldValue("L", field, "2024010100000124x", "键", "k"), "") << field;
+        EXPECT_EQ(scalar(std::string("select ") + field + " from L"), "2024010100000124") << field;
+    }
+}
+
 TEST_F(FieldHelpers, SetFieldValueConditionsAndFailures) {
     EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "两个", "单位编号", "0'1", "名称", "一分公司"), "");
     EXPECT_EQ(scalar("select 备注 from B_单位 where 单位编号='0''1'"), "两个");
