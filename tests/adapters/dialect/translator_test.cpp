@@ -52,11 +52,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"select Hand_Date +Hand_Time from t", "select tsql_add(Hand_Date, Hand_Time) from t"},
         Case{"select * from t where Hand_Date +Hand_Time>'2004-03-1018:00' AND Hand_Date +Hand_Time<'2004-03-2018:01'",
-             "select * from t where tsql_add(Hand_Date, Hand_Time)>'2004-03-1018:00' AND "
-             "tsql_add(Hand_Date, Hand_Time)<'2004-03-2018:01'"},
+             "select * from t where tsql_add(Hand_Date, Hand_Time) collate zh_ci_as>'2004-03-1018:00' AND "
+             "tsql_add(Hand_Date, Hand_Time) collate zh_ci_as<'2004-03-2018:01'"},
         Case{"select a + b * c - -d + 1 + 2 from t", "select tsql_add(tsql_add(tsql_add(a, b * c) - -d, 1), 2) from t"},
         Case{"select (a + b) * c", "select (tsql_add(a, b)) * c"}, Case{"select 1 + 2, -x, +y", "select 1 + 2, -x, +y"},
-        Case{"select a + b = c + 'x'", "select tsql_add(a, b) = tsql_add(c, 'x')"},
+        Case{"select a + b = c + 'x'", "select tsql_add(a, b) collate zh_ci_as = tsql_add(c, 'x')"},
         Case{"select case when a+b=1 then 'x' else 'y' + z end + 'q' from t",
              "select tsql_add(case when tsql_add(a, b)=1 then 'x' else tsql_add('y', z) end, 'q') from t"},
         Case{"select * from t where d = '2004-01-05' and '2004-1-5' < e",
@@ -64,7 +64,32 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select * from t where d between '2004-01-01' and '2004-02-01' and n = '12'",
              "select * from t where d between tsql_datelit(d, '2004-01-01') and tsql_datelit(d, '2004-02-01') and n = '12'"},
         Case{"select a collate Chinese_PRC_CS_AS, b collate Chinese_PRC_CI_AS from t",
-             "select a collate binary, b collate nocase from t"}));
+             "select a collate rtrim, b collate zh_ci_as from t"}));
+
+// Text compares as the text columns do (Chinese_PRC_CI_AS) also where no column
+// gives the collation: between expressions and literals, and in sort keys.
+INSTANTIATE_TEST_SUITE_P(
+    Collation, Translates,
+    ::testing::Values(
+        Case{"select * from t where '01' = '01 '", "select * from t where '01' collate zh_ci_as = '01 '"},
+        Case{"select * from t where k = '01 ' and '02'=k and k = 1",
+             "select * from t where k = '01 ' and '02'=k and k = 1"},
+        Case{"select * from t where ltrim(k) = 'a' and 'a' <> rtrim(k) and len(k) > 0 and isnull(k, '') = ''",
+             "select * from t where ltrim(k) collate zh_ci_as = 'a' and 'a' collate zh_ci_as <> rtrim(k) and "
+             "tsql_len(k) > 0 and ifnull(k, '') collate zh_ci_as = ''"},
+        Case{"select * from t where ltrim(a) in ('x') and ltrim(b) not in ('y') and ltrim(c) not between 'a' and 'b' "
+             "and d in ('z') and not 'q' in (select e from u)",
+             "select * from t where ltrim(a) collate zh_ci_as in ('x') and ltrim(b) collate zh_ci_as not in ('y') and "
+             "ltrim(c) collate zh_ci_as not between 'a' and 'b' and d in ('z') and not 'q' collate zh_ci_as in (select e "
+             "from u)"},
+        Case{"select a + b as x, c as y, [d] from t order by x, y desc, ltrim(c), 1, a, [d] desc",
+             "select tsql_add(a, b) as x, c as y, \"d\" from t order by x collate zh_ci_as, y desc, ltrim(c) collate "
+             "zh_ci_as, 1, a, \"d\" desc"},
+        Case{"select left(a, 2), count(*) from t group by left(a, 2) having count(*) > 1 union select b, 1 from u",
+             "select tsql_left(a, 2), count(*) from t group by tsql_left(a, 2) collate zh_ci_as having count(*) > 1 "
+             "union select b, 1 from u"},
+        Case{"select * from t where ltrim(a) = 'x' collate Latin1_General_BIN order by ltrim(a) collate Chinese_PRC_CS_AS",
+             "select * from t where ltrim(a) = 'x' collate rtrim order by ltrim(a) collate rtrim"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, Translates,
@@ -89,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
              "select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), avg(g), count(distinct h)"},
         Case{"select name from syscolumns where object_name(id)='T' and type_name(xtype) not in('text')",
              "select name from syscolumns where (tsql_object_name(id) collate nocase)='T' and "
-             "tsql_type_name(xtype) not in('text')"},
+             "tsql_type_name(xtype) collate zh_ci_as not in('text')"},
         Case{"select object_id('T')", "select tsql_object_id('T')"}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
              "from   syscolumns where object_name(id)='T'      and (type_name(xtype) not "
              "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in ('编号','编号1','编号2'))  ",
              "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) select 'T',name,1,colid,'C','N','U' "
-             "from syscolumns where (tsql_object_name(id) collate nocase)='T' and (tsql_type_name(xtype) not "
+             "from syscolumns where (tsql_object_name(id) collate nocase)='T' and (tsql_type_name(xtype) collate zh_ci_as not "
              "in('binary','image','ntext','sql_variant','text','varbinary')) and (name not in ('编号','编号1','编号2'))"},
         Case{"insert T values(1,'a')", "insert into T values(1,'a')"},
         Case{"insert into [T] ([a], b) select top 2 x, y from u", "insert into \"T\" (\"a\", b) select x, y from u limit 2"},
@@ -116,12 +141,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"update [T] set [c] = [c] + 'x'", "update \"T\" set \"c\" = tsql_add(\"c\", 'x')"},
         Case{"create table T (编号 int identity(1,1) not null, 名称 nvarchar(50) default N'', n decimal(18,2), "
              "primary key (名称))",
-             "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate nocase "
+             "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate zh_ci_as "
              "default (''), \"n\" decimal(18,2), unique (名称))"},
         Case{"create table [U] (k int not null primary key clustered, t text, m varchar(max), c char(2) collate "
              "Chinese_PRC_CS_AS)",
-             "create table \"U\" (\"k\" int not null primary key, \"t\" text collate nocase, \"m\" varchar(-1) "
-             "collate nocase, \"c\" char(2) collate binary)"},
+             "create table \"U\" (\"k\" int not null primary key, \"t\" text collate zh_ci_as, \"m\" varchar(-1) "
+             "collate zh_ci_as, \"c\" char(2) collate rtrim)"},
         Case{"create table D (d datetime default getdate())",
              "create table \"D\" (\"d\" datetime default (tsql_getdate()));\n"
              "create trigger \"D__datetime_insert\" after insert on \"D\" for each row when new.\"d\" is not "
@@ -129,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
              "create trigger \"D__datetime_update\" after update of \"d\" on \"D\" for each row when new.\"d\" is not "
              "tsql_datetime(new.\"d\") begin update \"D\" set \"d\" = tsql_datetime(new.\"d\") where rowid = new.rowid; end"},
         Case{"drop table [T]", "drop table \"T\""}, Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
-        Case{"alter table T add c varchar(10)", "alter table T add column \"c\" varchar(10) collate nocase"},
+        Case{"alter table T add c varchar(10)", "alter table T add column \"c\" varchar(10) collate zh_ci_as"},
         Case{"select 1;", "select 1"}));
 
 struct Refusal {
