@@ -1,7 +1,7 @@
 // The Chinese collation of text columns and text comparisons. ICU decides;
 // strings that are ASCII up to their first difference are decided by a table
-// of ICU's own primary order, built once and used only where it provably
-// gives ICU's answer (checked against this ICU's data when it is built).
+// of ICU's own primary order, built once per process and used only where it
+// provably gives ICU's answer (checked against this ICU's data when built).
 #ifdef PALVO_TSQL_EXTENSION
 #include <sqlite3ext.h>
 SQLITE_EXTENSION_INIT3
@@ -171,10 +171,7 @@ ChineseCollator* ChineseCollator::open(std::string& error) {
         error = std::string("The Chinese collation is not available (ICU: ") + u_errorName(status) + ").";
         return nullptr;
     }
-    auto* collator = new ChineseCollator(c);
-    const AsciiTable& t = asciiTable();
-    collator->asciiRank_ = t.usable ? t.rank.data() : nullptr;
-    return collator;
+    return new ChineseCollator(c);
 }
 
 ChineseCollator::~ChineseCollator() { ucol_close(collator_); }
@@ -194,9 +191,11 @@ int ChineseCollator::compareWithIcu(std::string_view a, std::string_view b) cons
 }
 
 int ChineseCollator::compare(std::string_view a, std::string_view b) const {
-    if (asciiRank_) {
+    // Built on the first comparison (reading ICU's contractions takes some milliseconds).
+    const AsciiTable& t = asciiTable();
+    if (t.usable) {
         int r = 0;
-        if (tableCompare(asciiRank_, withoutTrailingBlanks(a), withoutTrailingBlanks(b), r)) return r;
+        if (tableCompare(t.rank.data(), withoutTrailingBlanks(a), withoutTrailingBlanks(b), r)) return r;
     }
     return compareWithIcu(a, b);
 }

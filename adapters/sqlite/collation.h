@@ -3,7 +3,6 @@
 // the adapter and, like tsql_functions.cpp, into the loadable extension.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,7 +34,6 @@ public:
 private:
     explicit ChineseCollator(UCollator* c) : collator_(c) {}
     UCollator* collator_;
-    const std::uint8_t* asciiRank_ = nullptr;  // the shared ASCII table, or null
 };
 
 /// Registers the collation kChineseCollationName on `db` with a collator of its own.
