@@ -243,6 +243,7 @@ private:
     Expr unary(const Nodes& ns, std::size_t& i, std::size_t e);
     Expr primary(const Nodes& ns, std::size_t& i, std::size_t e);
     Expr function(const Node& nameNode, const Node& args);
+    std::string simpleCaseOperand(const Nodes& ns, std::size_t& b, std::size_t e);
     std::vector<std::pair<std::size_t, std::size_t>> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
     std::string typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn);
 
@@ -384,7 +385,9 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                         if (ns[j].word("end") && --depth == 0) break;
                     }
                     if (j >= e) unsupported("CASE without END");
-                    r.text = t.text + seq(ns, i + 1, j);
+                    std::size_t whens = i + 1;
+                    r.text = t.text + simpleCaseOperand(ns, whens, j);
+                    r.text += seq(ns, whens, j);
                     put(r.text, ns[j].tok.text, ns[j].tok.spaceBefore);
                     r.empty = false;
                     i = j + 1;
@@ -413,6 +416,25 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
     r.empty = false;
     ++i;
     return r;
+}
+
+// CASE x WHEN y ...: the WHENs compare with x, so x takes the text collation
+// unless it is a column or a number. Renders x and moves b to the first WHEN.
+std::string Rewriter::simpleCaseOperand(const Nodes& ns, std::size_t& b, std::size_t e) {
+    if (b >= e || ns[b].word("when")) return {};
+    std::size_t w = b;
+    for (int depth = 0; w < e; ++w) {
+        if (ns[w].word("case")) ++depth;
+        if (ns[w].word("end")) --depth;
+        if (depth == 0 && ns[w].word("when")) break;
+    }
+    std::size_t k = b;
+    Expr x = expr(ns, k, w, 1);
+    if (k != w) return {};
+    std::string out;
+    put(out, wantsTextCollation(x) ? x.text + kCollateText : x.text, x.space);
+    b = w;
+    return out;
 }
 
 std::string Rewriter::typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {

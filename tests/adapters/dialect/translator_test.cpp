@@ -89,7 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
              "select tsql_left(a, 2), count(*) from t group by tsql_left(a, 2) collate zh_ci_as having count(*) > 1 "
              "union select b, 1 from u"},
         Case{"select * from t where ltrim(a) = 'x' collate Latin1_General_BIN order by ltrim(a) collate Chinese_PRC_CS_AS",
-             "select * from t where ltrim(a) = 'x' collate rtrim order by ltrim(a) collate rtrim"}));
+             "select * from t where ltrim(a) = 'x' collate rtrim order by ltrim(a) collate rtrim"},
+        Case{"select case ltrim(a) when 'x' then 1 end, case a when 'y' then 2 when 'z' then 3 else 4 end, "
+             "case when a = 'q' then 5 end, CASE len(a) WHEN 1 THEN 'x' END",
+             "select case ltrim(a) collate zh_ci_as when 'x' then 1 end, case a when 'y' then 2 when 'z' then 3 else 4 "
+             "end, case when a = 'q' then 5 end, CASE tsql_len(a) collate zh_ci_as WHEN 1 THEN 'x' END"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, Translates,

@@ -161,6 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
         Query{"select case when 'ab ' not in ('AB') then 1 else 0 end", "0"},
         Query{"select case when 'b ' between 'A' and 'B' then 1 else 0 end", "1"},
         Query{"select case when isnull(null, '') = '   ' then 1 else 0 end", "1"},
+        Query{"select case ltrim(' ab') when 'AB ' then 1 else 0 end", "1"},
         Query{"select k from T where k = '01   '", "01"}, Query{"select k from T where '02 ' = k", "02"},
         Query{"select count(*) from T where k <> '01 '", "7"}, Query{"select k from T where n = 'abc  ' order by k", "a1,a2"},
         Query{"select k from T where rtrim(n) = 'ABC' order by k", "a1,a2"},
