@@ -15,7 +15,6 @@ SQLITE_EXTENSION_INIT3
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -186,8 +185,8 @@ int ChineseCollator::compareWithIcu(std::string_view a, std::string_view b) cons
                                                 static_cast<int32_t>(b.size()), &status);
     if (U_SUCCESS(status)) return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
     // Only on an ICU failure (memory): the byte order keeps the comparison total.
-    const int m = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
-    return m != 0 ? (m < 0 ? -1 : 1) : a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+    const int m = a.compare(b);
+    return (m > 0) - (m < 0);
 }
 
 int ChineseCollator::compare(std::string_view a, std::string_view b) const {
