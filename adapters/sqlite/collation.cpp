@@ -69,9 +69,12 @@ AsciiTable buildTable(const UCollator* c) {
         std::array<UChar, 64> s{};
         UErrorCode itemStatus = U_ZERO_ERROR;
         const int32_t len = uset_getItem(contractions, k, &start, &end, s.data(), s.size(), &itemStatus);
-        if (U_FAILURE(itemStatus)) ok = false;
-        else if (len == 0) ok = start > 0x7F;
-        else ok = len < 2 || s[0] > 0x7F || s[1] > 0x7F;
+        if (U_FAILURE(itemStatus))
+            ok = false;
+        else if (len == 0)
+            ok = start > 0x7F;
+        else
+            ok = len < 2 || s[0] > 0x7F || s[1] > 0x7F;
     }
     uset_close(contractions);
     uset_close(expansions);
@@ -93,7 +96,7 @@ AsciiTable buildTable(const UCollator* c) {
         if (!secondary.empty() && secondary.back() == '\0') secondary.pop_back();
         if (primary.empty()) {
             if (!secondary.empty()) return t;  // an accent-like ASCII character: leave it to ICU
-            continue;                           // ignorable: rank 0
+            continue;                          // ignorable: rank 0
         }
         if (commonSecondary.empty()) commonSecondary = secondary;
         if (secondary != commonSecondary) return t;
@@ -126,7 +129,9 @@ std::string_view withoutTrailingBlanks(std::string_view s) {
     return s;
 }
 
-bool nonAscii(std::string_view s, std::size_t i) { return i < s.size() && (static_cast<unsigned char>(s[i]) & 0x80); }
+bool nonAscii(std::string_view s, std::size_t i) {
+    return i < s.size() && (static_cast<unsigned char>(s[i]) & 0x80);
+}
 
 // Decides when both texts are ASCII up to their first difference and nothing after
 // it can join a compared character into a contraction; false leaves it to ICU.
