@@ -139,6 +139,7 @@ struct Expr {
     bool number = false;  // a numeric literal, maybe signed
     bool string = false;  // a string literal
     std::string value;    // the string literal's value
+    bool collated = false;  // carries its own collation
 };
 
 bool looksLikeDate(std::string_view s) {
@@ -182,6 +183,24 @@ bool isTextType(std::string_view lw) {
 }
 
 bool isDateType(std::string_view lw) { return lw == "datetime" || lw == "smalldatetime" || lw == "date"; }
+
+// Text compares as SQL Server's Chinese_PRC_CI_AS: the embedded database (and
+// its loadable extension) registers this collation (adapters/sqlite/collation.h).
+constexpr std::string_view kTextCollation = "zh_ci_as";
+const std::string kCollateText = " collate " + std::string(kTextCollation);
+
+// The SQLite collation for a SQL Server one: case-sensitive and binary ones
+// compare bytes (trailing blanks still ignored), the others as Chinese_PRC_CI_AS.
+std::string sqliteCollation(std::string_view sqlServerName) {
+    const std::string c = asciiLower(sqlServerName);
+    const bool bytes = c.find("_cs") != std::string::npos || c.find("_bin") != std::string::npos ||
+                       c == "binary" || c == "rtrim";
+    return bytes ? "rtrim" : std::string(kTextCollation);
+}
+
+// An operand whose comparison would otherwise fall back to SQLite's byte order:
+// neither a column (which brings its own collation) nor a number.
+bool wantsTextCollation(const Expr& x) { return !x.empty && !x.column && !x.number && !x.collated; }
 
 bool isIntegerType(std::string_view lw) {
     return lw == "int" || lw == "integer" || lw == "bigint" || lw == "smallint" || lw == "tinyint" ||
@@ -247,7 +266,10 @@ void appendValueChecks(Translation& tr, const std::string& tableName, const std:
     std::string sets, when, cols;
     for (const auto& c : checks) {
         sets += (sets.empty() ? "" : ", ") + c.quoted + " = " + c.check;
-        when += (when.empty() ? "new." : " or new.") + c.quoted + " is not " + c.check;
+        // texts compare byte for byte here: the column's collation ignores the trailing
+        // blanks the check drops
+        const bool text = c.check.starts_with("tsql_check_text(");
+        when += (when.empty() ? "new." : " or new.") + c.quoted + " is not " + c.check + (text ? " collate binary" : "");
         cols += (cols.empty() ? "" : ", ") + c.quoted;
     }
     const std::string body =
@@ -296,6 +318,7 @@ private:
     Expr unary(const Nodes& ns, std::size_t& i, std::size_t e);
     Expr primary(const Nodes& ns, std::size_t& i, std::size_t e);
     Expr function(const Node& nameNode, const Node& args);
+    std::string simpleCaseOperand(const Nodes& ns, std::size_t& b, std::size_t e);
     std::vector<std::pair<std::size_t, std::size_t>> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
     std::string typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn);
 
@@ -355,6 +378,9 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
                     rhs.text = "tsql_datelit(" + lhs.text + ", " + rhs.text + ")";
                 } else if (rhs.column && lhs.string && looksLikeDate(lhs.value)) {
                     lhs.text = "tsql_datelit(" + rhs.text + ", " + lhs.text + ")";
+                }
+                if (wantsTextCollation(lhs) && wantsTextCollation(rhs) && !(i < e && ns[i].word("collate"))) {
+                    lhs.text += kCollateText;
                 }
             }
             r.text = lhs.text;
@@ -437,7 +463,9 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                         if (ns[j].word("end") && --depth == 0) break;
                     }
                     if (j >= e) unsupported("CASE without END");
-                    r.text = t.text + seq(ns, i + 1, j);
+                    std::size_t whens = i + 1;
+                    r.text = t.text + simpleCaseOperand(ns, whens, j);
+                    r.text += seq(ns, whens, j);
                     put(r.text, ns[j].tok.text, ns[j].tok.spaceBefore);
                     r.empty = false;
                     i = j + 1;
@@ -466,6 +494,25 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
     r.empty = false;
     ++i;
     return r;
+}
+
+// CASE x WHEN y ...: the WHENs compare with x, so x takes the text collation
+// unless it is a column or a number. Renders x and moves b to the first WHEN.
+std::string Rewriter::simpleCaseOperand(const Nodes& ns, std::size_t& b, std::size_t e) {
+    if (b >= e || ns[b].word("when")) return {};
+    std::size_t w = b;
+    for (int depth = 0; w < e; ++w) {
+        if (ns[w].word("case")) ++depth;
+        if (ns[w].word("end")) --depth;
+        if (depth == 0 && ns[w].word("when")) break;
+    }
+    std::size_t k = b;
+    Expr x = expr(ns, k, w, 1);
+    if (k != w) return {};
+    std::string out;
+    put(out, wantsTextCollation(x) ? x.text + kCollateText : x.text, x.space);
+    b = w;
+    return out;
 }
 
 std::string Rewriter::typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
@@ -572,6 +619,7 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     } else if (fn == "object_name") {
         requireArgs(1, 1);
         r.text = "(tsql_object_name(" + arg(0) + ") collate nocase)";
+        r.collated = true;
     } else if (fn == "object_id" || fn == "type_name") {
         requireArgs(1, 1);
         r.text = call("tsql_" + fn);
@@ -598,6 +646,8 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     Expr last;              // the previous expression, for BETWEEN with dates
     int betweenLeft = 0;    // BETWEEN operands still to come
     std::string betweenColumn;
+    bool sortTerms = false;                // within ORDER BY or GROUP BY
+    std::vector<std::string> textAliases;  // "expression as alias" where the expression is not a column
     for (std::size_t i = b; i < e;) {
         const Node& n = ns[i];
         if (!n.group && n.tok.kind == TokenKind::Word) {
@@ -606,6 +656,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
                 if (compound && limit) unsupported("TOP in a query combined with UNION");
                 put(out, n);
                 selectSeen = true;
+                sortTerms = false;
                 ++i;
                 if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) put(out, ns[i++]);
                 if (i < e && ns[i].word("top")) {
@@ -627,6 +678,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             if (lw == "union" || lw == "except" || lw == "intersect") {
                 if (limit) unsupported("TOP in a query combined with UNION");
                 compound = true;
+                sortTerms = false;
                 put(out, n);
                 ++i;
                 continue;
@@ -636,19 +688,30 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             if (lw == "collate" && i + 1 < e && ns[i + 1].isName()) {
                 std::string c = asciiLower(ns[i + 1].tok.text);
                 put(out, n);
-                put(out, c.find("_cs_") != std::string::npos || c == "binary" ? "binary" : "nocase", true);
+                put(out, sqliteCollation(c), true);
                 i += 2;
+                last = Expr{};  // an explicit collation is not overridden
                 continue;
             }
             if (lw == "between" && last.column) {
                 betweenLeft = 2;
                 betweenColumn = last.text;
             }
+            if ((lw == "in" || lw == "between" ||
+                 (lw == "not" && i + 1 < e && (ns[i + 1].word("in") || ns[i + 1].word("between")))) &&
+                wantsTextCollation(last)) {
+                out += kCollateText;  // the left operand decides the collation of IN and BETWEEN
+            }
+            if (lw == "as" && wantsTextCollation(last) && i + 1 < e && ns[i + 1].isName()) {
+                textAliases.push_back(asciiLower(ns[i + 1].tok.text));
+            }
             if (isClauseKeyword(lw) && !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group)) {
                 put(out, n);
                 ++i;
                 if (lw != "and") betweenLeft = lw == "between" ? betweenLeft : 0;
                 last = Expr{};
+                sortTerms = lw == "by" ? i >= b + 2 && (ns[i - 2].word("order") || ns[i - 2].word("group"))
+                                       : sortTerms && (lw == "asc" || lw == "desc");
                 continue;
             }
         } else if (!n.group && (n.op(",") || n.op(";"))) {
@@ -666,6 +729,13 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
         if (betweenLeft > 0) {
             if (x.string && looksLikeDate(x.value)) x.text = "tsql_datelit(" + betweenColumn + ", " + x.text + ")";
             --betweenLeft;
+        }
+        if (sortTerms && !(i < e && ns[i].word("collate"))) {
+            // A sort key that is an expression, or the alias of one, sorts as text columns do.
+            const bool alias = x.column && i == before + 1 &&
+                               std::find(textAliases.begin(), textAliases.end(), asciiLower(ns[before].tok.text)) !=
+                                   textAliases.end();
+            if (wantsTextCollation(x) || alias) x.text += kCollateText;
         }
         put(out, x.text, x.space);
         last = std::move(x);
@@ -977,7 +1047,7 @@ Translation Rewriter::createTable(const Nodes& ns) {
             }
             if (x.word("collate") && k + 1 < e) {
                 std::string c = asciiLower(d[k + 1].tok.text);
-                tail += std::string(" collate ") + (c.find("_cs_") != std::string::npos || c == "binary" ? "binary" : "nocase");
+                tail += " collate " + sqliteCollation(c);
                 explicitCollate = true;
                 ++k;
                 continue;
@@ -999,7 +1069,7 @@ Translation Rewriter::createTable(const Nodes& ns) {
             columns.push_back(col + " integer primary key autoincrement" + cleaned);
             continue;
         }
-        if (isTextType(type) && !explicitCollate) tail = " collate nocase" + tail;
+        if (isTextType(type) && !explicitCollate) tail = kCollateText + tail;
         if (isDateType(type)) dateColumns.emplace_back(col, type == "date" ? "tsql_date" : "tsql_datetime");
         if (auto check = valueCheck(type, typeText, "new." + col); !check.empty()) {
             checks_.push_back({colName, col, std::move(check)});

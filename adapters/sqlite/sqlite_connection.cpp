@@ -7,6 +7,7 @@
 #include <deque>
 #include <unordered_map>
 
+#include "adapters/sqlite/collation.h"
 #include "adapters/sqlite/tsql_functions.h"
 #include "palvo/dialect.h"
 #include "palvo/error.h"
@@ -453,6 +454,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     // Reading the schema here reports a file that is not a database at once.
     rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, &err);
     if (rc == SQLITE_OK) rc = registerTsqlFunctions(db, &err);
+    if (rc == SQLITE_OK) rc = registerChineseCollation(db, &err);
     if (rc != SQLITE_OK) {
         std::string msg = err ? err : sqlite3_errmsg(db);
         sqlite3_free(err);

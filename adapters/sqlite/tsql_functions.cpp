@@ -898,11 +898,15 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
 }  // namespace Palvo::sqlite
 
 #ifdef PALVO_TSQL_EXTENSION
+#include "adapters/sqlite/collation.h"
+
 extern "C" {
 // Entry points: the generic name (used when no entry point is given) and our own.
 __attribute__((visibility("default"))) int sqlite3_extension_init(sqlite3* db, char** error, const sqlite3_api_routines* api) {
     SQLITE_EXTENSION_INIT2(api);
-    return Palvo::sqlite::registerTsqlFunctions(db, error);
+    int rc = Palvo::sqlite::registerTsqlFunctions(db, error);
+    if (rc == SQLITE_OK) rc = Palvo::sqlite::registerChineseCollation(db, error);
+    return rc;
 }
 __attribute__((visibility("default"))) int sqlite3_palvotsql_init(sqlite3* db, char** error, const sqlite3_api_routines* api) {
     return sqlite3_extension_init(db, error, api);

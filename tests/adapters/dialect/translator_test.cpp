@@ -52,11 +52,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"select Hand_Date +Hand_Time from t", "select tsql_add(Hand_Date, Hand_Time) from t"},
         Case{"select * from t where Hand_Date +Hand_Time>'2004-03-1018:00' AND Hand_Date +Hand_Time<'2004-03-2018:01'",
-             "select * from t where tsql_add(Hand_Date, Hand_Time)>'2004-03-1018:00' AND "
-             "tsql_add(Hand_Date, Hand_Time)<'2004-03-2018:01'"},
+             "select * from t where tsql_add(Hand_Date, Hand_Time) collate zh_ci_as>'2004-03-1018:00' AND "
+             "tsql_add(Hand_Date, Hand_Time) collate zh_ci_as<'2004-03-2018:01'"},
         Case{"select a + b * c - -d + 1 + 2 from t", "select tsql_add(tsql_add(tsql_add(a, b * c) - -d, 1), 2) from t"},
         Case{"select (a + b) * c", "select (tsql_add(a, b)) * c"}, Case{"select 1 + 2, -x, +y", "select 1 + 2, -x, +y"},
-        Case{"select a + b = c + 'x'", "select tsql_add(a, b) = tsql_add(c, 'x')"},
+        Case{"select a + b = c + 'x'", "select tsql_add(a, b) collate zh_ci_as = tsql_add(c, 'x')"},
         Case{"select case when a+b=1 then 'x' else 'y' + z end + 'q' from t",
              "select tsql_add(case when tsql_add(a, b)=1 then 'x' else tsql_add('y', z) end, 'q') from t"},
         Case{"select * from t where d = '2004-01-05' and '2004-1-5' < e",
@@ -64,7 +64,36 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select * from t where d between '2004-01-01' and '2004-02-01' and n = '12'",
              "select * from t where d between tsql_datelit(d, '2004-01-01') and tsql_datelit(d, '2004-02-01') and n = '12'"},
         Case{"select a collate Chinese_PRC_CS_AS, b collate Chinese_PRC_CI_AS from t",
-             "select a collate binary, b collate nocase from t"}));
+             "select a collate rtrim, b collate zh_ci_as from t"}));
+
+// Text compares as the text columns do (Chinese_PRC_CI_AS) also where no column
+// gives the collation: between expressions and literals, and in sort keys.
+INSTANTIATE_TEST_SUITE_P(
+    Collation, Translates,
+    ::testing::Values(
+        Case{"select * from t where '01' = '01 '", "select * from t where '01' collate zh_ci_as = '01 '"},
+        Case{"select * from t where k = '01 ' and '02'=k and k = 1",
+             "select * from t where k = '01 ' and '02'=k and k = 1"},
+        Case{"select * from t where ltrim(k) = 'a' and 'a' <> rtrim(k) and len(k) > 0 and isnull(k, '') = ''",
+             "select * from t where ltrim(k) collate zh_ci_as = 'a' and 'a' collate zh_ci_as <> rtrim(k) and "
+             "tsql_len(k) > 0 and ifnull(k, '') collate zh_ci_as = ''"},
+        Case{"select * from t where ltrim(a) in ('x') and ltrim(b) not in ('y') and ltrim(c) not between 'a' and 'b' "
+             "and d in ('z') and not 'q' in (select e from u)",
+             "select * from t where ltrim(a) collate zh_ci_as in ('x') and ltrim(b) collate zh_ci_as not in ('y') and "
+             "ltrim(c) collate zh_ci_as not between 'a' and 'b' and d in ('z') and not 'q' collate zh_ci_as in (select e "
+             "from u)"},
+        Case{"select a + b as x, c as y, [d] from t order by x, y desc, ltrim(c), 1, a, [d] desc",
+             "select tsql_add(a, b) as x, c as y, \"d\" from t order by x collate zh_ci_as, y desc, ltrim(c) collate "
+             "zh_ci_as, 1, a, \"d\" desc"},
+        Case{"select left(a, 2), count(*) from t group by left(a, 2) having count(*) > 1 union select b, 1 from u",
+             "select tsql_left(a, 2), count(*) from t group by tsql_left(a, 2) collate zh_ci_as having count(*) > 1 "
+             "union select b, 1 from u"},
+        Case{"select * from t where ltrim(a) = 'x' collate Latin1_General_BIN order by ltrim(a) collate Chinese_PRC_CS_AS",
+             "select * from t where ltrim(a) = 'x' collate rtrim order by ltrim(a) collate rtrim"},
+        Case{"select case ltrim(a) when 'x' then 1 end, case a when 'y' then 2 when 'z' then 3 else 4 end, "
+             "case when a = 'q' then 5 end, CASE len(a) WHEN 1 THEN 'x' END",
+             "select case ltrim(a) collate zh_ci_as when 'x' then 1 end, case a when 'y' then 2 when 'z' then 3 else 4 "
+             "end, case when a = 'q' then 5 end, CASE tsql_len(a) collate zh_ci_as WHEN 1 THEN 'x' END"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, Translates,
@@ -89,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
              "select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), tsql_avg(g), count(distinct h)"},
         Case{"select name from syscolumns where object_name(id)='T' and type_name(xtype) not in('text')",
              "select name from syscolumns where (tsql_object_name(id) collate nocase)='T' and "
-             "tsql_type_name(xtype) not in('text')"},
+             "tsql_type_name(xtype) collate zh_ci_as not in('text')"},
         Case{"select object_id('T')", "select tsql_object_id('T')"}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
              "from   syscolumns where object_name(id)='T'      and (type_name(xtype) not "
              "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in ('编号','编号1','编号2'))  ",
              "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) select 'T',name,1,colid,'C','N','U' "
-             "from syscolumns where (tsql_object_name(id) collate nocase)='T' and (tsql_type_name(xtype) not "
+             "from syscolumns where (tsql_object_name(id) collate nocase)='T' and (tsql_type_name(xtype) collate zh_ci_as not "
              "in('binary','image','ntext','sql_variant','text','varbinary')) and (name not in ('编号','编号1','编号2'))"},
         Case{"insert T values(1,'a')", "insert into T values(1,'a')"},
         Case{"insert into [T] ([a], b) select top 2 x, y from u", "insert into \"T\" (\"a\", b) select x, y from u limit 2"},
@@ -116,26 +145,26 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"update [T] set [c] = [c] + 'x'", "update \"T\" set \"c\" = tsql_add(\"c\", 'x')"},
         Case{"create table T (编号 int identity(1,1) not null, 名称 nvarchar(50) default N'', n decimal(18,2), "
              "primary key (名称))",
-             "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate nocase "
+             "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate zh_ci_as "
              "default (''), \"n\" decimal real(18,2), unique (名称));\n"
              "create trigger \"T__check_insert\" after insert on \"T\" for each row when new.\"名称\" is not "
-             "tsql_check_text(new.\"名称\", 50, 1) or new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin update "
+             "tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin update "
              "\"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, 2) "
              "where rowid = new.rowid; end;\n"
              "create trigger \"T__check_update\" after update of \"名称\", \"n\" on \"T\" for each row when new.\"名称\" "
-             "is not tsql_check_text(new.\"名称\", 50, 1) or new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin "
+             "is not tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin "
              "update \"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, "
              "2) where rowid = new.rowid; end"},
         Case{"create table [U] (k int not null primary key clustered, t text, m varchar(max), c char(2) collate "
              "Chinese_PRC_CS_AS)",
-             "create table \"U\" (\"k\" int not null primary key, \"t\" text collate nocase, \"m\" varchar(-1) "
-             "collate nocase, \"c\" char(2) collate binary);\n"
+             "create table \"U\" (\"k\" int not null primary key, \"t\" text collate zh_ci_as, \"m\" varchar(-1) "
+             "collate zh_ci_as, \"c\" char(2) collate rtrim);\n"
              "create trigger \"U__check_insert\" after insert on \"U\" for each row when new.\"k\" is not "
-             "tsql_check_int(new.\"k\", 'int') or new.\"c\" is not tsql_check_text(new.\"c\", 2, 0) begin update \"U\" set "
+             "tsql_check_int(new.\"k\", 'int') or new.\"c\" is not tsql_check_text(new.\"c\", 2, 0) collate binary begin update \"U\" set "
              "\"k\" = tsql_check_int(new.\"k\", 'int'), \"c\" = tsql_check_text(new.\"c\", 2, 0) where rowid = new.rowid; "
              "end;\n"
              "create trigger \"U__check_update\" after update of \"k\", \"c\" on \"U\" for each row when new.\"k\" is not "
-             "tsql_check_int(new.\"k\", 'int') or new.\"c\" is not tsql_check_text(new.\"c\", 2, 0) begin update \"U\" set "
+             "tsql_check_int(new.\"k\", 'int') or new.\"c\" is not tsql_check_text(new.\"c\", 2, 0) collate binary begin update \"U\" set "
              "\"k\" = tsql_check_int(new.\"k\", 'int'), \"c\" = tsql_check_text(new.\"c\", 2, 0) where rowid = new.rowid; "
              "end"},
         Case{"create table D (d datetime default getdate())",
@@ -146,12 +175,12 @@ INSTANTIATE_TEST_SUITE_P(
              "tsql_datetime(new.\"d\") begin update \"D\" set \"d\" = tsql_datetime(new.\"d\") where rowid = new.rowid; end"},
         Case{"drop table [T]", "drop table \"T\""}, Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
         Case{"alter table T add c varchar(10)",
-             "alter table T add column \"c\" varchar(10) collate nocase;\n"
+             "alter table T add column \"c\" varchar(10) collate zh_ci_as;\n"
              "create trigger \"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
-             "tsql_check_text(new.\"c\", 10, 0) begin update \"T\" set \"c\" = tsql_check_text(new.\"c\", 10, 0) where "
+             "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = tsql_check_text(new.\"c\", 10, 0) where "
              "rowid = new.rowid; end;\n"
              "create trigger \"T__check_c_update\" after update of \"c\" on \"T\" for each row when new.\"c\" is not "
-             "tsql_check_text(new.\"c\", 10, 0) begin update \"T\" set \"c\" = tsql_check_text(new.\"c\", 10, 0) where "
+             "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = tsql_check_text(new.\"c\", 10, 0) where "
              "rowid = new.rowid; end"},
         Case{"select 1;", "select 1"}));
 
@@ -214,7 +243,9 @@ TEST_P(StoredTypes, KeepTheirDeclarationAndCheckTheirValues) {
         return;
     }
     ASSERT_EQ(tr.statements.size(), 3u);
-    const std::string when = std::string("when new.\"c\" is not ") + c.check + " begin";
+    const bool text = std::string(c.check).starts_with("tsql_check_text");
+    const std::string when =
+        std::string("when new.\"c\" is not ") + c.check + (text ? " collate binary" : "") + " begin";
     EXPECT_NE(tr.statements[1].find(when), std::string::npos) << tr.statements[1];
     EXPECT_NE(tr.statements[2].find("after update of \"c\" on \"T\""), std::string::npos) << tr.statements[2];
 }
@@ -229,10 +260,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Stored{"dec(18,0)", "dec(18,0)", "tsql_check_decimal(new.\"c\", 18, 0)"},
                       Stored{"money", "money real", "tsql_check_decimal(new.\"c\", 19, 4)"},
                       Stored{"smallmoney", "smallmoney real", "tsql_check_decimal(new.\"c\", 10, 4)"},
-                      Stored{"char", "char collate nocase", "tsql_check_text(new.\"c\", 1, 0)"},
-                      Stored{"nchar(5)", "nchar(5) collate nocase", "tsql_check_text(new.\"c\", 5, 1)"},
-                      Stored{"varchar(max)", "varchar(-1) collate nocase", ""},
-                      Stored{"ntext", "ntext collate nocase", ""}, Stored{"float", "float", ""},
+                      Stored{"char", "char collate zh_ci_as", "tsql_check_text(new.\"c\", 1, 0)"},
+                      Stored{"nchar(5)", "nchar(5) collate zh_ci_as", "tsql_check_text(new.\"c\", 5, 1)"},
+                      Stored{"varchar(max)", "varchar(-1) collate zh_ci_as", ""},
+                      Stored{"ntext", "ntext collate zh_ci_as", ""}, Stored{"float", "float", ""},
                       Stored{"bit", "bit", ""}));
 
 TEST(StoredTypes, ADateColumnKeepsTheDayOnly) {

@@ -52,4 +52,22 @@ TEST(TsqlExtension, LoadsIntoAPlainConnectionWithFunctionsAndViews) {
     sqlite3_close(db);
 }
 
+// Tables the embedded database made name the collation zh_ci_as; other hosts get it from the extension.
+TEST(TsqlExtension, GivesOtherHostsTheChineseCollation) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    sqlite3_enable_load_extension(db, 1);
+    char* err = nullptr;
+    ASSERT_EQ(sqlite3_load_extension(db, extensionPath().c_str(), nullptr, &err), SQLITE_OK) << (err ? err : "");
+    ASSERT_EQ(sqlite3_exec(db,
+                           "create table T (n nvarchar(10) collate zh_ci_as unique);"
+                           "insert into T values('张'); insert into T values('李'); insert into T values('Abc')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(one(db, "select group_concat(n, ',') from (select n from T order by n)"), "Abc,李,张");
+    EXPECT_EQ(one(db, "select count(*) from T where n = 'abc  '"), "1");
+    EXPECT_NE(sqlite3_exec(db, "insert into T values('李 ')", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
 }  // namespace

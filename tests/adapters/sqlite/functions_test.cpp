@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"-1 + 2", "1"}, Case{"+3 - -2", "5"}, Case{"convert(int, ' 12 ')", "12"},
         Case{"convert(decimal(18,2), '12.345')", "12.35"}, Case{"convert(decimal(18,2), 2.675)", "2.68"}, Case{"cast(7 as varchar(5)) + 'x'", "7x"},
         Case{"convert(char(4), 'ab') + '|'", "ab  |"}, Case{"convert(varchar(3), 'abcdef')", "abc"},
-        Case{"case when 'ABC' = 'abc' then 1 else 0 end", "0"}, Case{"type_name(56)", "int"},
+        Case{"case when 'ABC' = 'abc' then 1 else 0 end", "1"}, Case{"type_name(56)", "int"},
         Case{"type_name(231)", "nvarchar"}, Case{"type_name(35)", "text"}));
 
 // '+' errors exactly as SQL Server words them, and never runs silently.
