@@ -1,7 +1,5 @@
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -91,40 +89,6 @@ Error diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, long numbe
     }
     if (text.empty()) text = std::string("The ODBC call ") + call + " failed without a diagnostic message.";
     return Error(number, std::move(text), native, std::move(state));
-}
-
-/// Decimal text as SQL Server gives it: at least `scale` digits after the point.
-std::string decimalText(const std::string& text, int scale) {
-    auto isPlain = [](std::string_view t) {
-        std::size_t i = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
-        bool digit = false, point = false;
-        for (; i < t.size(); ++i) {
-            if (t[i] >= '0' && t[i] <= '9') {
-                digit = true;
-            } else if (t[i] == '.' && !point) {
-                point = true;
-            } else {
-                return false;
-            }
-        }
-        return digit;
-    };
-    if (!isPlain(text)) {
-        // some drivers hand over a double's text ("1.25e+1"): rewrite it with the column's scale
-        char* end = nullptr;
-        double d = std::strtod(text.c_str(), &end);
-        if (end == text.c_str() || *end != '\0' || scale < 0 || scale > 38) return text;
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.*f", scale, d);
-        return buf;
-    }
-    if (scale <= 0 || scale > 38) return text;
-    auto point = text.find('.');
-    std::size_t have = point == std::string::npos ? 0 : text.size() - point - 1;
-    std::string padded = text;
-    if (point == std::string::npos) padded += '.';
-    if (have < static_cast<std::size_t>(scale)) padded.append(static_cast<std::size_t>(scale) - have, '0');
-    return padded;
 }
 
 /// One bound parameter; its storage must stay put until the statement ran.
@@ -438,7 +402,9 @@ struct Connection::Impl {
             case adNumeric: {
                 std::string text;
                 if (!readPieces(stmt, col, SQL_C_CHAR, text)) return Value();
-                return Value(Decimal{decimalText(text, info.numericScale)});
+                // money has four decimals on SQL Server, whatever the driver reports as its scale
+                const int scale = info.type == adCurrency ? 4 : info.numericScale;
+                return Value(Decimal{detail::decimalText(text, scale)});
             }
             case adDBTimeStamp: {
                 SQL_TIMESTAMP_STRUCT ts{};

@@ -170,6 +170,21 @@ TEST_P(DataAccess, ValuesComeBackAsTheirKinds) {
     EXPECT_EQ(rs.Fields("tag").Value(), Value(Bytes{{0, 1, 255}}));
 }
 
+TEST_P(DataAccess, BigintsAndWholeDecimalsStayExactBeyondFifteenDigits) {
+    // 2^53 + 1 has no double; a double's text would also show only fifteen digits
+    conn_->Execute("create table 单据 (big bigint, dec decimal(20,0))");
+    conn_->Execute("insert into 单据 values (9007199254740993, 12345678901234567)");
+    Recordset rs;
+    rs.Open("select big, dec, big + 1 as nextBig from 单据", conn_);
+    EXPECT_EQ(rs.Fields("big").Type(), adBigInt);
+    EXPECT_EQ(rs.Fields("dec").Type(), adNumeric);
+    ASSERT_NE(rs.Fields("big").Value().integer(), nullptr);
+    EXPECT_EQ(*rs.Fields("big").Value().integer(), 9007199254740993LL);
+    EXPECT_EQ(rs.Fields("nextBig").Value().toText(), "9007199254740994");
+    ASSERT_NE(rs.Fields("dec").Value().decimal(), nullptr);
+    EXPECT_EQ(rs.Fields("dec").Value().decimal()->text, "12345678901234567");
+}
+
 TEST_P(DataAccess, NullStaysApartFromEmptyText) {
     conn_->ExecuteWith("insert into 客户 (名称, note, memo) values (?, ?, ?)", {"n", "", Value()});
     Recordset rs;
