@@ -116,6 +116,43 @@ ColumnInfo columnInfoFromDescription(int sqlType, unsigned long columnSize, int 
     }
 }
 
+int sqlTypeForNull(int adoType) {
+    switch (adoType) {
+        case adBinary:
+        case adVarBinary:
+        case adLongVarBinary:
+            return SQL_VARBINARY;
+        case adChar:
+        case adVarChar:
+        case adLongVarChar:
+            return SQL_VARCHAR;
+        case adWChar:
+        case adVarWChar:
+        case adLongVarWChar:
+            return SQL_WVARCHAR;
+        case adTinyInt:
+        case adUnsignedTinyInt:
+        case adSmallInt:
+        case adInteger:
+        case adBigInt:
+            return SQL_BIGINT;
+        case adBoolean:
+            return SQL_BIT;
+        case adSingle:
+        case adDouble:
+            return SQL_DOUBLE;
+        case adCurrency:
+        case adNumeric:
+            return SQL_DECIMAL;
+        case adDBTimeStamp:
+            return SQL_TYPE_TIMESTAMP;
+        case adGUID:
+            return SQL_GUID;
+        default:
+            return 0;
+    }
+}
+
 std::string decimalText(std::string_view text, int scale) {
     std::string_view t = text;
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);

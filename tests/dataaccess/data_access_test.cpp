@@ -194,6 +194,26 @@ TEST_P(DataAccess, NullStaysApartFromEmptyText) {
     EXPECT_EQ(conn_->Query("select count(*) from 客户 where memo is null and note = ''").at(0, 0).toInt64(), 1);
 }
 
+TEST_P(DataAccess, NullIntoByteAndTextColumnsReadsBackAsNull) {
+    // SQL Server takes a Null for image or varbinary only as a binary type
+    conn_->ExecuteWith("insert into 客户 (名称, photo, tag, memo, note) values (?, ?, ?, ?, ?)",
+                       {"typed", Value(), Value(), Value(), Value()},
+                       {adVarWChar, adLongVarBinary, adVarBinary, adLongVarChar, adVarChar});
+    Recordset rs;
+    rs.Open("select * from 客户 where 1 = 0", conn_, adOpenKeyset, adLockOptimistic);
+    rs.AddNew();
+    rs.Fields("名称") = "added";
+    for (const char* col : {"photo", "tag", "memo", "remark"}) rs.Fields(col) = Value();
+    rs.Update();
+    rs.Close();
+    auto t = conn_->Query("select 名称, photo, tag, memo, remark, note from 客户 order by id");
+    ASSERT_EQ(t.rowCount(), 2u);
+    for (std::size_t row = 0; row < 2; ++row) {
+        SCOPED_TRACE(t.at(row, 0).toText());
+        for (std::size_t col = 1; col < 6; ++col) EXPECT_TRUE(t.at(row, col).isNull()) << t.columns[col].name;
+    }
+}
+
 TEST_P(DataAccess, SqlServerFunctionsRun) {
     // the server time statement of the connection helpers: "yyyy-mm-dd hh:mm:ss"
     auto t = conn_->Query("select left(convert(varchar,getdate(),20),20) as a");
