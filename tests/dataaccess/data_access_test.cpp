@@ -1,5 +1,6 @@
 // Data access behaviour every backend shares: the embedded SQLite connection,
-// and ODBC through the SQLite ODBC driver with the T-SQL extension loaded.
+// ODBC through the SQLite ODBC driver with the T-SQL extension loaded, and a
+// real SQL Server through FreeTDS when PALVO_TEST_MSSQL names one.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +12,7 @@
 #include "palvo/odbc.h"
 #include "palvo/sqlite.h"
 #include "tests/support/errors.h"
+#include "tests/support/mssql_scratch.h"
 
 namespace Palvo {
 namespace {
@@ -40,6 +42,7 @@ class DataAccess : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
         conn_ = GetParam().open();
+        if (!conn_) GTEST_SKIP() << testing::kMssqlSkipReason;
         conn_->Execute(
             "create table 客户 (id int identity(1,1) primary key, 名称 nvarchar(50) not null, code char(4), "
             "note varchar(20), amount decimal(18,2), fee money, created datetime, active bit, "
@@ -318,7 +321,8 @@ TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,
-                         ::testing::Values(Backend{"SqliteDirect", openSqlite}, Backend{"OdbcSqliteDriver", openOdbc}),
+                         ::testing::Values(Backend{"SqliteDirect", openSqlite}, Backend{"OdbcSqliteDriver", openOdbc},
+                                           Backend{"MsSql", testing::openMssqlScratch}),
                          [](const ::testing::TestParamInfo<Backend>& p) { return std::string(p.param.name); });
 
 }  // namespace
