@@ -191,7 +191,9 @@ std::string decimalText(std::string_view text, int scale) {
         digits.insert(0, static_cast<std::size_t>(-pointAt), '0');
         pointAt = 0;
     }
-    if (pointAt > static_cast<long>(digits.size())) digits.append(static_cast<std::size_t>(pointAt) - digits.size(), '0');
+    if (pointAt > static_cast<long>(digits.size())) {
+        digits.append(static_cast<std::size_t>(pointAt) - digits.size(), '0');
+    }
     std::string whole = digits.substr(0, static_cast<std::size_t>(pointAt));
     std::string fraction = digits.substr(static_cast<std::size_t>(pointAt));
     whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));

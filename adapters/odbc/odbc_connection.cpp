@@ -188,8 +188,8 @@ struct Connection::Impl {
     bool describesParameters() {
         if (describeParamSupport < 0) {
             SQLUSMALLINT supported = SQL_FALSE;
-            describeParamSupport =
-                succeeded(api->getFunctions(dbc.get(), SQL_API_SQLDESCRIBEPARAM, &supported)) && supported == SQL_TRUE;
+            const SQLRETURN r = api->getFunctions(dbc.get(), SQL_API_SQLDESCRIBEPARAM, &supported);
+            describeParamSupport = succeeded(r) && supported == SQL_TRUE;
         }
         return describeParamSupport > 0;
     }
@@ -200,14 +200,14 @@ struct Connection::Impl {
     /// column type but binary, varbinary and image.
     ParamType nullParamType(const Handle& stmt, std::size_t index, const std::vector<int>& columnTypes) {
         if (index < columnTypes.size()) {
-            if (int t = detail::sqlTypeForNull(columnTypes[index])) return sizedParamType(static_cast<SQLSMALLINT>(t));
+            const int t = detail::sqlTypeForNull(columnTypes[index]);
+            if (t != 0) return sizedParamType(static_cast<SQLSMALLINT>(t));
         }
         if (describesParameters()) {
             SQLSMALLINT type = 0, digits = 0, nullable = 0;
             SQLULEN size = 0;
-            if (succeeded(api->describeParam(stmt.get(), static_cast<SQLUSMALLINT>(index + 1), &type, &size, &digits,
-                                             &nullable)) &&
-                type != 0) {
+            const auto number = static_cast<SQLUSMALLINT>(index + 1);
+            if (succeeded(api->describeParam(stmt.get(), number, &type, &size, &digits, &nullable)) && type != 0) {
                 return {type, std::max<SQLULEN>(size, 1), std::max<SQLSMALLINT>(digits, 0)};
             }
         }

@@ -147,7 +147,8 @@ public:
     long ExecuteWith(const std::string& sql, const std::vector<Value>& params);
     /// The same, knowing the ADO type of the column each parameter goes to (0
     /// when unknown), so that a Null is sent as a type the column accepts.
-    long ExecuteWith(const std::string& sql, const std::vector<Value>& params, const std::vector<int>& columnTypes);
+    long ExecuteWith(const std::string& sql, const std::vector<Value>& params,
+                     const std::vector<int>& columnTypes);
     /// Runs a query and reads every row.
     ResultTable Query(const std::string& sql);
     /// The identity (row number) of the last row an INSERT on this connection

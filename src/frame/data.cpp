@@ -447,7 +447,8 @@ void Recordset::Update() {
     }
     if (table.empty()) throw Error(ErrorNumber::NotSupported, "No field of the new row was assigned.");
     // the column types let a backend send a Null as the column's type (SQL Server refuses varchar for image)
-    conn_->ExecuteWith("insert into " + bracketed(table) + " (" + cols + ") values (" + marks + ")", params, types);
+    conn_->ExecuteWith("insert into " + bracketed(table) + " (" + cols + ") values (" + marks + ")", params,
+                       types);
     for (auto& v : pending_) data_.cells.push_back(std::move(v));
     pos_ = data_.rowCount() - 1;
     adding_ = false;

@@ -156,7 +156,8 @@ TEST_F(CallCommand, ConnectTestIsTrueWhenTheDriverOpensTheDatabase) {
         std::fprintf(stderr, "answer=%s created=%d", answer.c_str(), created ? 1 : 0);
         std::exit(result.status);
     };
-    EXPECT_EXIT(connectTest((dir_ / "reached.db").string()), ::testing::ExitedWithCode(0), "answer=True created=1");
+    EXPECT_EXIT(connectTest((dir_ / "reached.db").string()), ::testing::ExitedWithCode(0),
+                "answer=True created=1");
     EXPECT_EXIT(connectTest((dir_ / "no such folder" / "x.db").string()), ::testing::ExitedWithCode(0),
                 "answer=False created=0");
 }

@@ -321,7 +321,8 @@ TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,
-                         ::testing::Values(Backend{"SqliteDirect", openSqlite}, Backend{"OdbcSqliteDriver", openOdbc},
+                         ::testing::Values(Backend{"SqliteDirect", openSqlite},
+                                           Backend{"OdbcSqliteDriver", openOdbc},
                                            Backend{"MsSql", testing::openMssqlScratch}),
                          [](const ::testing::TestParamInfo<Backend>& p) { return std::string(p.param.name); });
 

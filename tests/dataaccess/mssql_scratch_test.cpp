@@ -23,7 +23,9 @@ public:
     bool failDrop = false;
 
 protected:
-    void doOpen(const std::string& cs, const std::string&, const std::string&) override { log.push_back("open " + cs); }
+    void doOpen(const std::string& cs, const std::string&, const std::string&) override {
+        log.push_back("open " + cs);
+    }
     void doClose() noexcept override { log.push_back("close"); }
     long doExecute(const std::string& sql, const std::vector<Value>&) override {
         log.push_back(sql);

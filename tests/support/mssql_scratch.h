@@ -50,7 +50,8 @@ public:
     ScratchDatabase(std::shared_ptr<Connection> conn, std::string connectionString)
         : conn_(std::move(conn)), connectionString_(std::move(connectionString)), name_(scratchDatabaseName()) {
         if (conn_->State() == adStateClosed) conn_->Open(connectionString_);
-        if (auto* odbc = dynamic_cast<odbc::Connection*>(conn_.get()); odbc && odbc->dbmsName() != "Microsoft SQL Server") {
+        auto* odbc = dynamic_cast<odbc::Connection*>(conn_.get());
+        if (odbc && odbc->dbmsName() != "Microsoft SQL Server") {
             throw Error(ErrorNumber::ConnectionFailed,
                         "PALVO_TEST_MSSQL reaches " + odbc->dbmsName() + ", not Microsoft SQL Server");
         }
