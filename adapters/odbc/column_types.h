@@ -16,4 +16,16 @@ namespace Palvo::odbc::detail {
 ColumnInfo columnInfoFromDescription(int sqlType, unsigned long columnSize, int decimalDigits,
                                      std::string_view typeName);
 
+/// The SQL type to send a Null as, for a column of the given ADO type; 0 when
+/// the type is not known. SQL Server converts no character type to binary or
+/// image, so a Null for a byte column must go as SQL_VARBINARY.
+int sqlTypeForNull(int adoType);
+
+/// The canonical text of a decimal or money value a driver handed over as
+/// text: no "+", no leading zeros, "0" before the point, at least `scale`
+/// decimals (a scale outside 0..38 adds none), no sign on zero. An exponent
+/// ("1.25E+1") moves the point in the digits, so nothing is rounded. Text that
+/// is not a number comes back unchanged.
+std::string decimalText(std::string_view text, int scale);
+
 }  // namespace Palvo::odbc::detail

@@ -7,7 +7,7 @@ const Api& systemApi() {
         SQLAllocHandle, SQLFreeHandle,  SQLSetEnvAttr, SQLSetConnectAttr, SQLDriverConnect, SQLDriverConnectW, SQLDisconnect,
         SQLGetInfo,     SQLSetStmtAttr, SQLExecDirect, SQLPrepare,        SQLExecute,       SQLBindParameter,
         SQLNumResultCols, SQLDescribeCol, SQLColAttribute, SQLFetch,      SQLGetData,       SQLRowCount,
-        SQLMoreResults, SQLEndTran,     SQLGetDiagRec,
+        SQLMoreResults, SQLEndTran,     SQLGetDiagRec,  SQLGetFunctions,   SQLDescribeParam,
     };
     return api;
 }

@@ -40,6 +40,9 @@ struct Api {
     SQLRETURN (*endTran)(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion);
     SQLRETURN (*getDiagRec)(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLCHAR* state,
                             SQLINTEGER* native, SQLCHAR* message, SQLSMALLINT messageMax, SQLSMALLINT* messageLength);
+    SQLRETURN (*getFunctions)(SQLHDBC dbc, SQLUSMALLINT function, SQLUSMALLINT* supported);
+    SQLRETURN (*describeParam)(SQLHSTMT stmt, SQLUSMALLINT number, SQLSMALLINT* sqlType, SQLULEN* size,
+                               SQLSMALLINT* digits, SQLSMALLINT* nullable);
 };
 
 /// The driver manager's own functions.

@@ -1,7 +1,5 @@
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -93,40 +91,6 @@ Error diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, long numbe
     return Error(number, std::move(text), native, std::move(state));
 }
 
-/// Decimal text as SQL Server gives it: at least `scale` digits after the point.
-std::string decimalText(const std::string& text, int scale) {
-    auto isPlain = [](std::string_view t) {
-        std::size_t i = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
-        bool digit = false, point = false;
-        for (; i < t.size(); ++i) {
-            if (t[i] >= '0' && t[i] <= '9') {
-                digit = true;
-            } else if (t[i] == '.' && !point) {
-                point = true;
-            } else {
-                return false;
-            }
-        }
-        return digit;
-    };
-    if (!isPlain(text)) {
-        // some drivers hand over a double's text ("1.25e+1"): rewrite it with the column's scale
-        char* end = nullptr;
-        double d = std::strtod(text.c_str(), &end);
-        if (end == text.c_str() || *end != '\0' || scale < 0 || scale > 38) return text;
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.*f", scale, d);
-        return buf;
-    }
-    if (scale <= 0 || scale > 38) return text;
-    auto point = text.find('.');
-    std::size_t have = point == std::string::npos ? 0 : text.size() - point - 1;
-    std::string padded = text;
-    if (point == std::string::npos) padded += '.';
-    if (have < static_cast<std::size_t>(scale)) padded.append(static_cast<std::size_t>(scale) - have, '0');
-    return padded;
-}
-
 /// One bound parameter; its storage must stay put until the statement ran.
 struct ParamBuffer {
     std::string text;
@@ -137,6 +101,30 @@ struct ParamBuffer {
     unsigned char bit = 0;
     SQLLEN indicator = 0;
 };
+
+/// The SQL type, column size and decimal digits a parameter is bound with.
+struct ParamType {
+    SQLSMALLINT sqlType = SQL_VARCHAR;
+    SQLULEN size = 1;
+    SQLSMALLINT digits = 0;
+};
+
+ParamType sizedParamType(SQLSMALLINT sqlType) {
+    switch (sqlType) {
+        case SQL_BIGINT:
+            return {sqlType, 19, 0};
+        case SQL_DOUBLE:
+            return {sqlType, 15, 0};
+        case SQL_DECIMAL:
+            return {sqlType, 18, 0};
+        case SQL_TYPE_TIMESTAMP:
+            return {sqlType, 23, 3};
+        case SQL_GUID:
+            return {sqlType, 36, 0};
+        default:
+            return {sqlType, 1, 0};
+    }
+}
 
 std::string lowered(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -166,6 +154,7 @@ struct Connection::Impl {
     std::string dbms;
     bool translate = false;
     StatementTranslator translator = detail::defaultTranslator();
+    int describeParamSupport = -1;  // SQLDescribeParam: -1 not asked yet, 0 no, 1 yes
     // SQLite: declared column types by table, read from the schema (see declaredTypes)
     std::map<std::string, std::map<std::string, std::string>> declared;
 
@@ -195,7 +184,38 @@ struct Connection::Impl {
         return stmt;
     }
 
-    void bind(const Handle& stmt, const std::vector<Value>& params, std::vector<ParamBuffer>& buffers) {
+    /// Whether the driver can tell the type of a parameter (FreeTDS 1.3 cannot).
+    bool describesParameters() {
+        if (describeParamSupport < 0) {
+            SQLUSMALLINT supported = SQL_FALSE;
+            const SQLRETURN r = api->getFunctions(dbc.get(), SQL_API_SQLDESCRIBEPARAM, &supported);
+            describeParamSupport = succeeded(r) && supported == SQL_TRUE;
+        }
+        return describeParamSupport > 0;
+    }
+
+    /// The type a Null parameter goes as. The caller's column type comes first (it is
+    /// certain and costs nothing; describing a parameter may cost a round trip), then
+    /// what the driver describes, then varchar, which SQL Server converts to every
+    /// column type but binary, varbinary and image.
+    ParamType nullParamType(const Handle& stmt, std::size_t index, const std::vector<int>& columnTypes) {
+        if (index < columnTypes.size()) {
+            const int t = detail::sqlTypeForNull(columnTypes[index]);
+            if (t != 0) return sizedParamType(static_cast<SQLSMALLINT>(t));
+        }
+        if (describesParameters()) {
+            SQLSMALLINT type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            const auto number = static_cast<SQLUSMALLINT>(index + 1);
+            if (succeeded(api->describeParam(stmt.get(), number, &type, &size, &digits, &nullable)) && type != 0) {
+                return {type, std::max<SQLULEN>(size, 1), std::max<SQLSMALLINT>(digits, 0)};
+            }
+        }
+        return {};
+    }
+
+    void bind(const Handle& stmt, const std::vector<Value>& params, const std::vector<int>& columnTypes,
+              std::vector<ParamBuffer>& buffers) {
         buffers.resize(params.size());
         for (std::size_t i = 0; i < params.size(); ++i) {
             const Value& v = params[i];
@@ -207,10 +227,18 @@ struct Connection::Impl {
             SQLPOINTER data = nullptr;
             SQLLEN length = 0;
             switch (v.kind()) {
-                case Value::Kind::Null:
+                case Value::Kind::Null: {
+                    const ParamType t = nullParamType(stmt, i, columnTypes);
                     b.indicator = SQL_NULL_DATA;
                     data = b.text.data();
+                    sqlType = t.sqlType;
+                    size = t.size;
+                    digits = t.digits;
+                    const bool binary = t.sqlType == SQL_BINARY || t.sqlType == SQL_VARBINARY ||
+                                        t.sqlType == SQL_LONGVARBINARY;
+                    cType = binary ? SQL_C_BINARY : SQL_C_CHAR;
                     break;
+                }
                 case Value::Kind::Boolean:
                     b.bit = *v.boolean() ? 1 : 0;
                     cType = SQL_C_BIT;
@@ -296,7 +324,7 @@ struct Connection::Impl {
 
     /// Runs the statement; SQL_NO_DATA (a search that matched no row) is not a failure.
     void run(const Handle& stmt, std::string text, const std::vector<Value>& params,
-             std::vector<ParamBuffer>& buffers) {
+             std::vector<ParamBuffer>& buffers, const std::vector<int>& columnTypes = {}) {
         auto* sqlText = reinterpret_cast<SQLCHAR*>(text.data());
         SQLRETURN r;
         if (params.empty()) {
@@ -304,7 +332,7 @@ struct Connection::Impl {
         } else {
             r = api->prepare(stmt.get(), sqlText, static_cast<SQLINTEGER>(text.size()));
             if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLPrepare");
-            bind(stmt, params, buffers);
+            bind(stmt, params, columnTypes, buffers);
             r = api->execute(stmt.get());
         }
         if (!succeeded(r) && r != SQL_NO_DATA) fail(stmt, ErrorNumber::Database, "SQLExecute");
@@ -438,7 +466,9 @@ struct Connection::Impl {
             case adNumeric: {
                 std::string text;
                 if (!readPieces(stmt, col, SQL_C_CHAR, text)) return Value();
-                return Value(Decimal{decimalText(text, info.numericScale)});
+                // money has four decimals on SQL Server, whatever the driver reports as its scale
+                const int scale = info.type == adCurrency ? 4 : info.numericScale;
+                return Value(Decimal{detail::decimalText(text, scale)});
             }
             case adDBTimeStamp: {
                 SQL_TIMESTAMP_STRUCT ts{};
@@ -558,16 +588,22 @@ void Connection::doClose() noexcept {
     d.dbms.clear();
     d.declared.clear();
     d.translate = false;
+    d.describeParamSupport = -1;
 }
 
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
+    return doExecuteWithTypes(sql, params, {});
+}
+
+long Connection::doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
+                                    const std::vector<int>& columnTypes) {
     Impl& d = *impl_;
     if (changesSchema(sql)) d.declared.clear();
     long total = -1;
     for (auto& text : d.statements(sql, !params.empty())) {
         Handle stmt = d.newStatement(CommandTimeout());
         std::vector<ParamBuffer> buffers;
-        d.run(stmt, std::move(text), params, buffers);
+        d.run(stmt, std::move(text), params, buffers, columnTypes);
         SQLLEN count = -1;
         if (succeeded(d.api->rowCount(stmt.get(), &count)) && count >= 0) total = (total < 0 ? 0 : total) + count;
         // the later statements of a batch report their failures only when reached

@@ -10,6 +10,7 @@
 #include "palvo/error.h"
 #include "palvo/executor.h"
 #include "palvo/lua_executor.h"
+#include "palvo/odbc.h"
 #include "palvo/session.h"
 
 namespace Palvo::cli {
@@ -96,6 +97,8 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     ScopedMessageBox box(std::make_shared<PrintingMessageBox>(err));
     try {
         if (!installedLineExecutor()) lua::install();
+        // bConnect_Test makes its own connection: to SQL Server through ODBC, as the host platform does
+        odbc::installConnectionFactory();
         clsForm().mInit_Var(o.unit, "", "", "", sessionConnectionFor(o.connection), "", 50, "Vantrel提示", o.user);
         LateBoundResult r = callByName(o.className, o.methodName, o.arguments);
         out << (r.hasResult ? r.result.toText() : "") << "\n";

@@ -145,6 +145,10 @@ public:
     long Execute(const std::string& sql);
     /// Runs a statement with '?' placeholders bound to values.
     long ExecuteWith(const std::string& sql, const std::vector<Value>& params);
+    /// The same, knowing the ADO type of the column each parameter goes to (0
+    /// when unknown), so that a Null is sent as a type the column accepts.
+    long ExecuteWith(const std::string& sql, const std::vector<Value>& params,
+                     const std::vector<int>& columnTypes);
     /// Runs a query and reads every row.
     ResultTable Query(const std::string& sql);
     /// The identity (row number) of the last row an INSERT on this connection
@@ -173,6 +177,9 @@ protected:
                         const std::string& password) = 0;
     virtual void doClose() noexcept = 0;
     virtual long doExecute(const std::string& sql, const std::vector<Value>& params) = 0;
+    /// Default: the column types are not needed (doExecute).
+    virtual long doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
+                                    const std::vector<int>& columnTypes);
     virtual ResultTable doQuery(const std::string& sql) = 0;
     /// Default: raises 3251 (not supported).
     virtual long long doLastInsertId();

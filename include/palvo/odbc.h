@@ -41,6 +41,9 @@ protected:
     void doOpen(const std::string& connectionString, const std::string& user, const std::string& password) override;
     void doClose() noexcept override;
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
+    /// A Null goes as the column's type: the caller's, else what SQLDescribeParam says.
+    long doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
+                            const std::vector<int>& columnTypes) override;
     ResultTable doQuery(const std::string& sql) override;
     /// SQL Server: @@IDENTITY (SCOPE_IDENTITY() is Null in a batch of its own);
     /// the SQLite driver: last_insert_rowid(). Other databases raise 3251.

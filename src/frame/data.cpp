@@ -187,6 +187,17 @@ long Connection::ExecuteWith(const std::string& sql, const std::vector<Value>& p
     return doExecute(sql, params);
 }
 
+long Connection::ExecuteWith(const std::string& sql, const std::vector<Value>& params,
+                             const std::vector<int>& columnTypes) {
+    requireOpen();
+    return doExecuteWithTypes(sql, params, columnTypes);
+}
+
+long Connection::doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
+                                    const std::vector<int>&) {
+    return doExecute(sql, params);
+}
+
 ResultTable Connection::Query(const std::string& sql) {
     requireOpen();
     return doQuery(sql);
@@ -419,6 +430,7 @@ void Recordset::Update() {
     std::string cols;
     std::string marks;
     std::vector<Palvo::Value> params;
+    std::vector<int> types;
     for (std::size_t i = 0; i < data_.columns.size(); ++i) {
         if (!assigned_[i]) continue;
         const auto& c = data_.columns[i];
@@ -434,9 +446,12 @@ void Recordset::Update() {
         cols += (cols.empty() ? "" : ",") + bracketed(col);
         marks += marks.empty() ? "?" : ",?";
         params.push_back(pending_[i]);
+        types.push_back(c.type);
     }
     if (table.empty()) throw Error(ErrorNumber::NotSupported, "No field of the new row was assigned.");
-    conn_->ExecuteWith("insert into " + bracketed(table) + " (" + cols + ") values (" + marks + ")", params);
+    // the column types let a backend send a Null as the column's type (SQL Server refuses varchar for image)
+    conn_->ExecuteWith("insert into " + bracketed(table) + " (" + cols + ") values (" + marks + ")", params,
+                       types);
     for (auto& v : pending_) data_.cells.push_back(std::move(v));
     pos_ = data_.rowCount() - 1;
     adding_ = false;

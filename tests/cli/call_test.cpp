@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "apps/cli/cli.h"
@@ -120,6 +123,43 @@ TEST_F(CallCommand, SetsUpTheSessionFromTheOptions) {
     EXPECT_EQ(session().sMsg, "Vantrel提示");
     EXPECT_EQ(session().lSelectTop, 50);
     EXPECT_EQ(session().oConn, nullptr);  // released when the call is done
+}
+
+TEST_F(CallCommand, ConnectTestOpensAConnectionOfItsOwnThroughOdbc) {
+    // "driver={sql server}" goes to FreeTDS; nothing listens on port 1 here
+    auto r = palvo({"call", "clsDatabase.bConnect_Test", "127.0.0.1,1", "sa", "x", "master", "True", "5"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "False\n");
+    EXPECT_EQ(palvo({"call", "clsDatabase.bConnect_Test", "", "sa", "x", "master"}).out, "False\n");
+    EXPECT_EQ(session().oConn, nullptr);
+}
+
+// A driver registered under FreeTDS's name that this machine can reach: the
+// SQLite ODBC driver, which opens the file named by "database". The driver
+// manager keeps what it read of odbcinst.ini for the life of the process, so
+// each case runs in a fresh one.
+TEST_F(CallCommand, ConnectTestIsTrueWhenTheDriverOpensTheDatabase) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    {
+        std::ofstream ini(dir_ / "odbcinst.ini");
+        ini << "[FreeTDS]\nDriver=libsqlite3odbc.so\n";
+    }
+    // the child process runs this test from the start, with folders of its own
+    auto connectTest = [&](const std::string& database) {
+        ::setenv("ODBCSYSINI", dir_.c_str(), 1);
+        auto result = palvo({"call", "clsDatabase.bConnect_Test", "localhost", "sa", "pw", database, "False"});
+        const bool created = fs::exists(database);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+        std::string answer = result.out;
+        if (!answer.empty() && answer.back() == '\n') answer.pop_back();
+        std::fprintf(stderr, "answer=%s created=%d", answer.c_str(), created ? 1 : 0);
+        std::exit(result.status);
+    };
+    EXPECT_EXIT(connectTest((dir_ / "reached.db").string()), ::testing::ExitedWithCode(0),
+                "answer=True created=1");
+    EXPECT_EXIT(connectTest((dir_ / "no such folder" / "x.db").string()), ::testing::ExitedWithCode(0),
+                "answer=False created=0");
 }
 
 TEST(CallUsage, BadCommandLinesShowTheUsage) {

@@ -11,15 +11,33 @@
 #include "palvo/clsForm.h"
 #include "palvo/session.h"
 #include "palvo/sqlite.h"
+#if PALVO_TEST_ON_MSSQL
+#include "tests/support/mssql_scratch.h"
+#endif
 
 namespace Palvo::testing {
 
 class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
+#if PALVO_TEST_ON_MSSQL
+        // the same tests on a scratch database of a real SQL Server (tests/CMakeLists.txt: mssql_test);
+        // without one, the fixture's set-up runs on a stand-in and the test is skipped
+        conn = openMssqlScratch();
+        const bool onServer = conn != nullptr;
+        if (!onServer) {
+            auto standIn = std::make_shared<sqlite::Connection>();
+            standIn->Open(":memory:");
+            conn = standIn;
+        }
+#else
         conn = std::make_shared<sqlite::Connection>();
         conn->Open(":memory:");
+#endif
         clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "", 50, "提示标题", "张三");
+#if PALVO_TEST_ON_MSSQL
+        if (!onServer) GTEST_SKIP() << kMssqlSkipReason;
+#endif
     }
     void TearDown() override { session() = SessionContext{}; }
 
@@ -31,7 +49,11 @@ protected:
         return t.rowCount() ? t.at(0, 0).toText() : "<no row>";
     }
 
+#if PALVO_TEST_ON_MSSQL
+    std::shared_ptr<Connection> conn;
+#else
     std::shared_ptr<sqlite::Connection> conn;
+#endif
 };
 
 }  // namespace Palvo::testing

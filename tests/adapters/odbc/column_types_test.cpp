@@ -84,5 +84,40 @@ TEST(ColumnInfoFromDescription, TextAndBinarySizes) {
     }
 }
 
+// Decimal and money values arrive as text; every digit of them is kept.
+TEST(DecimalText, CanonicalWithTheColumnsScaleAndNothingRounded) {
+    struct Case {
+        const char* text;
+        int scale;
+        const char* canonical;
+    } cases[] = {
+        {"12.5", 2, "12.50"},
+        {"12.50", 2, "12.50"},
+        {"12", 2, "12.00"},
+        {"2024010100000124", 0, "2024010100000124"},
+        {"12345678901234567890123456789012.345678", 6, "12345678901234567890123456789012.345678"},
+        {"99999999999999999999999999999999999999", 0, "99999999999999999999999999999999999999"},
+        {".5", 2, "0.50"},
+        {"-.5", 1, "-0.5"},
+        {"+007.10", 2, "7.10"},
+        {"-0.00", 2, "0.00"},
+        {"0", 4, "0.0000"},
+        {"3.2500", 4, "3.2500"},
+        {"1.25", 0, "1.25"},          // more decimals than the scale: none is dropped
+        {"1.2500", 255, "1.25"},      // no known scale: trailing zeros go
+        {"1.25E+1", 2, "12.50"},      // a driver's exponent form moves the point exactly
+        {"2.024010100000124e15", 0, "2024010100000124"},
+        {"-5e-3", 3, "-0.005"},
+        {" 42 ", 0, "42"},
+        {"", 2, ""},
+        {"abc", 2, "abc"},
+        {"1.2.3", 2, "1.2.3"},
+        {"1e", 0, "1e"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(decimalText(c.text, c.scale), c.canonical) << '"' << c.text << "\" scale " << c.scale;
+    }
+}
+
 }  // namespace
 }  // namespace Palvo::odbc::detail

@@ -5,7 +5,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "adapters/odbc/odbc_api.h"
 #include "palvo/error.h"
@@ -27,6 +30,13 @@ struct Script {
     const char* diagState = "08S01";
     long diagNative = 10054;
     const char* diagText = "[FreeTDS][SQL Server]Write to the server failed";
+    bool noDescribeParam = false;            // as FreeTDS 1.3: the driver lacks SQLDescribeParam
+    SQLSMALLINT describedType = 0;           // what a faked SQLDescribeParam answers (0: the driver's own)
+    struct Bound {
+        SQLSMALLINT cType, sqlType;
+        bool null;
+    };
+    std::vector<Bound> bound;
 };
 Script script;
 
@@ -59,6 +69,29 @@ detail::Api scriptedApi() {
         *native = static_cast<SQLINTEGER>(script.diagNative);
         std::snprintf(reinterpret_cast<char*>(msg), static_cast<std::size_t>(max), "%s", script.diagText);
         *len = static_cast<SQLSMALLINT>(std::strlen(script.diagText));
+        return SQL_SUCCESS;
+    };
+    api.bindParameter = [](SQLHSTMT stmt, SQLUSMALLINT number, SQLSMALLINT io, SQLSMALLINT cType,
+                           SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN max,
+                           SQLLEN* indicator) -> SQLRETURN {
+        script.bound.push_back({cType, sqlType, indicator && *indicator == SQL_NULL_DATA});
+        return SQLBindParameter(stmt, number, io, cType, sqlType, size, digits, value, max, indicator);
+    };
+    api.getFunctions = [](SQLHDBC dbc, SQLUSMALLINT function, SQLUSMALLINT* supported) -> SQLRETURN {
+        if (function == SQL_API_SQLDESCRIBEPARAM && script.noDescribeParam) {
+            *supported = SQL_FALSE;
+            return SQL_SUCCESS;
+        }
+        return SQLGetFunctions(dbc, function, supported);
+    };
+    api.describeParam = [](SQLHSTMT stmt, SQLUSMALLINT number, SQLSMALLINT* type, SQLULEN* size,
+                           SQLSMALLINT* digits, SQLSMALLINT* nullable) -> SQLRETURN {
+        if (script.noDescribeParam) return SQL_ERROR;  // the driver manager's IM001
+        if (script.describedType == 0) return SQLDescribeParam(stmt, number, type, size, digits, nullable);
+        *type = script.describedType;
+        *size = 2147483647;
+        *digits = 0;
+        *nullable = SQL_NULLABLE;
         return SQL_SUCCESS;
     };
     return api;
@@ -224,6 +257,68 @@ TEST_F(OdbcConnection, ClosingWithAnOpenTransactionRollsItBack) {
         c.Execute("insert into t values (1)");
     }  // destroyed while open
     EXPECT_EQ(countRows(db.connectionString()), 0);
+}
+
+// SQL Server converts no character type to binary, varbinary or image, so a
+// Null sent as varchar into such a column is refused there.
+TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
+    Connection c(api_);
+    c.Open(kMemoryDb);
+    c.Execute("create table t (id int, photo image, tag varbinary(10), memo text, note nvarchar(10))");
+    auto nullsReadBack = [&] {
+        auto t = c.Query("select photo, tag, memo, note from t where id = 1");
+        bool all = t.rowCount() == 1;
+        for (std::size_t col = 0; all && col < 4; ++col) all = t.at(0, col).isNull();
+        c.Execute("delete from t");
+        return all;
+    };
+    auto nullsBound = [&] {
+        std::vector<std::pair<SQLSMALLINT, SQLSMALLINT>> r;
+        for (const auto& b : script.bound) {
+            if (b.null) r.emplace_back(b.cType, b.sqlType);
+        }
+        script.bound.clear();
+        return r;
+    };
+    using Types = std::vector<std::pair<SQLSMALLINT, SQLSMALLINT>>;
+    const Types byColumn = {{SQL_C_BINARY, SQL_VARBINARY}, {SQL_C_BINARY, SQL_VARBINARY},
+                            {SQL_C_CHAR, SQL_VARCHAR},     {SQL_C_CHAR, SQL_WVARCHAR}};
+    const std::string insert = "insert into t (id, photo, tag, memo, note) values (1, ?, ?, ?, ?)";
+    const std::vector<Value> nulls(4);
+
+    // a driver without SQLDescribeParam, as FreeTDS: the caller's column types decide
+    script.noDescribeParam = true;
+    Recordset rs;
+    rs.Open("select * from t where 1 = 0", std::shared_ptr<Palvo::Connection>(&c, [](auto*) {}), adOpenStatic,
+            adLockOptimistic);
+    rs.AddNew();
+    rs.Fields("id") = 1;
+    for (const char* col : {"photo", "tag", "memo", "note"}) rs.Fields(col) = Value();
+    rs.Update();
+    rs.Close();
+    EXPECT_EQ(nullsBound(), byColumn);
+    EXPECT_TRUE(nullsReadBack());
+    c.ExecuteWith(insert, nulls, {adLongVarBinary, adVarBinary, adLongVarChar, adVarWChar});
+    EXPECT_EQ(nullsBound(), byColumn);
+    EXPECT_TRUE(nullsReadBack());
+    // no column type known and nothing described: varchar, as before
+    c.ExecuteWith(insert, nulls);
+    EXPECT_EQ(nullsBound(), Types(4, {SQL_C_CHAR, SQL_VARCHAR}));
+    EXPECT_TRUE(nullsReadBack());
+
+    // a driver that describes its parameters is asked when the caller does not know
+    c.Close();
+    script.noDescribeParam = false;
+    script.describedType = SQL_LONGVARBINARY;
+    c.Open(kMemoryDb);
+    c.Execute("create table t (id int, photo image, tag varbinary(10), memo text, note nvarchar(10))");
+    c.ExecuteWith(insert, nulls);
+    EXPECT_EQ(nullsBound(), Types(4, {SQL_C_BINARY, SQL_LONGVARBINARY}));
+    EXPECT_TRUE(nullsReadBack());
+    c.ExecuteWith(insert, nulls, {adLongVarBinary, 0, adLongVarChar, adVarWChar});
+    EXPECT_EQ(nullsBound(), (Types{{SQL_C_BINARY, SQL_VARBINARY}, {SQL_C_BINARY, SQL_LONGVARBINARY},
+                                   {SQL_C_CHAR, SQL_VARCHAR}, {SQL_C_CHAR, SQL_WVARCHAR}}));
+    EXPECT_TRUE(nullsReadBack());
 }
 
 TEST_F(OdbcConnection, FactoryMakesOdbcConnections) {
