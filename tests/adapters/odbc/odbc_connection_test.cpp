@@ -18,6 +18,12 @@ namespace Palvo::odbc {
 namespace {
 
 const char* const kMemoryDb = "Driver=SQLite3;Database=:memory:";
+// translated tables name the library's collation and check their values through its functions
+#ifdef PALVO_TSQL_EXT_PATH
+const char* const kMemoryDbWithFunctions = "Driver=SQLite3;Database=:memory:;LoadExt=" PALVO_TSQL_EXT_PATH;
+#else
+const char* const kMemoryDbWithFunctions = kMemoryDb;
+#endif
 
 // What the faked calls do; reset by every test.
 struct Script {
@@ -263,7 +269,7 @@ TEST_F(OdbcConnection, ClosingWithAnOpenTransactionRollsItBack) {
 // Null sent as varchar into such a column is refused there.
 TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
     Connection c(api_);
-    c.Open(kMemoryDb);
+    c.Open(kMemoryDbWithFunctions);
     c.Execute("create table t (id int, photo image, tag varbinary(10), memo text, note nvarchar(10))");
     auto nullsReadBack = [&] {
         auto t = c.Query("select photo, tag, memo, note from t where id = 1");
@@ -310,7 +316,7 @@ TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
     c.Close();
     script.noDescribeParam = false;
     script.describedType = SQL_LONGVARBINARY;
-    c.Open(kMemoryDb);
+    c.Open(kMemoryDbWithFunctions);
     c.Execute("create table t (id int, photo image, tag varbinary(10), memo text, note nvarchar(10))");
     c.ExecuteWith(insert, nulls);
     EXPECT_EQ(nullsBound(), Types(4, {SQL_C_BINARY, SQL_LONGVARBINARY}));
