@@ -330,12 +330,24 @@ void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
     s.total = Dec{r, scale};
 }
 
+// SQLite's aggregate memory is zeroed (a valid empty sum) but aligned to 8 bytes
+// only, while the 128-bit total needs 16: the state sits at the first aligned
+// address of a block one alignment larger. `create` false finds it without
+// making one.
+ExactSum* sumState(sqlite3_context* ctx, bool create) {
+    constexpr std::uintptr_t align = alignof(ExactSum);
+    void* block = sqlite3_aggregate_context(ctx, create ? static_cast<int>(sizeof(ExactSum) + align) : 0);
+    if (!block) return nullptr;
+    const std::uintptr_t at = (reinterpret_cast<std::uintptr_t>(block) + align - 1) & ~(align - 1);
+    return reinterpret_cast<ExactSum*>(at);
+}
+
 void sumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (auto* s = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, sizeof(ExactSum)))) accumulate(*s, argv[0], 1);
+    if (auto* s = sumState(ctx, true)) accumulate(*s, argv[0], 1);
 }
 
 void sumInverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (auto* s = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, sizeof(ExactSum)))) accumulate(*s, argv[0], -1);
+    if (auto* s = sumState(ctx, true)) accumulate(*s, argv[0], -1);
 }
 
 double toDouble(const ExactSum& s) {
@@ -343,7 +355,7 @@ double toDouble(const ExactSum& s) {
 }
 
 void sumValue(sqlite3_context* ctx) {
-    auto* s = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, 0));
+    auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
     if (s->anyFraction || s->inexact) return sqlite3_result_double(ctx, toDouble(*s));
     if (s->total.m < INT64_MIN || s->total.m > INT64_MAX) {
@@ -355,7 +367,7 @@ void sumValue(sqlite3_context* ctx) {
 // The average of whole numbers is a whole number, cut toward zero, as SQL
 // Server's avg of an integer column is.
 void avgValue(sqlite3_context* ctx) {
-    auto* s = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, 0));
+    auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
     if (s->anyFraction || s->inexact) return sqlite3_result_double(ctx, toDouble(*s) / static_cast<double>(s->count));
     sqlite3_result_int64(ctx, static_cast<std::int64_t>(s->total.m / s->count));
