@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
 
@@ -183,6 +184,7 @@ void Form::Icon(const std::string& path) {
 }
 
 Control* Form::adapterFor(QWidget* w) {
+    if (auto* table = qobject_cast<QTableView*>(w); table && !qobject_cast<QTableWidget*>(w)) return gridFor(table);
     auto& slot = d_->adapters[w];
     if (slot) return slot.get();
     const QString name = w->objectName();
@@ -200,15 +202,23 @@ Control* Form::adapterFor(QWidget* w) {
         slot = std::make_unique<ListBox>(list);
     } else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
         slot = std::make_unique<ListView>(tree);
-    } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
-        const bool h = table->property("GridType").toString() == QStringLiteral("MSHFlexGrid");
-        slot = std::make_unique<FlexGrid>(table, h ? GridType::MSHFlexGrid : GridType::MSFlexGrid);
     } else if (w->parentWidget() == form_) {
         slot = std::make_unique<OtherControl>(w);
     } else {
         // Parts of composite widgets (viewports, scroll bars, headers) are no controls of the form.
         return nullptr;
     }
+    return slot.get();
+}
+
+// The grid the view shows: the host's when it made one, else the form's own.
+// A QTableWidget keeps its own model, so it shows no grid.
+Control* Form::gridFor(QTableView* table) {
+    if (FlexGrid* shown = FlexGrid::shownIn(table)) return shown;
+    // None yet, or the form's own was taken over by an adapter that is gone since: a new one.
+    auto& slot = d_->adapters[table];
+    const bool h = table->property("GridType").toString() == QStringLiteral("MSHFlexGrid");
+    slot = std::make_unique<FlexGrid>(table, h ? GridType::MSHFlexGrid : GridType::MSFlexGrid);
     return slot.get();
 }
 
