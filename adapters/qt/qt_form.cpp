@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTableWidget>
@@ -224,7 +225,11 @@ Control* Form::gridFor(QTableView* table) {
 
 std::vector<Control*> Form::Controls() {
     std::vector<Control*> out;
-    for (QWidget* w : form_->findChildren<QWidget*>()) {
+    // Guarded: a grid made during the walk replaces its view's headers, which are in the list.
+    std::vector<QPointer<QWidget>> widgets;
+    for (QWidget* w : form_->findChildren<QWidget*>()) widgets.emplace_back(w);
+    for (const QPointer<QWidget>& w : widgets) {
+        if (!w) continue;
         if (Control* c = adapterFor(w)) out.push_back(c);
     }
     return out;
