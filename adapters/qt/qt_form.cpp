@@ -184,8 +184,19 @@ void Form::Icon(const std::string& path) {
     form_->setProperty(kIconProperty, toQString(path));
 }
 
+namespace {
+
+// A view that shows a grid, or may: one that shows no model of the host's. A
+// QTableWidget keeps its own model, so it shows no grid.
+bool isGridView(const QTableView* table) {
+    if (qobject_cast<const QTableWidget*>(table)) return false;
+    return FlexGrid::shownIn(table) != nullptr || table->model() == nullptr;
+}
+
+}  // namespace
+
 Control* Form::adapterFor(QWidget* w) {
-    if (auto* table = qobject_cast<QTableView*>(w); table && !qobject_cast<QTableWidget*>(w)) return gridFor(table);
+    if (auto* table = qobject_cast<QTableView*>(w); table && isGridView(table)) return gridFor(table);
     auto& slot = d_->adapters[w];
     if (slot) return slot.get();
     const QString name = w->objectName();
@@ -213,7 +224,6 @@ Control* Form::adapterFor(QWidget* w) {
 }
 
 // The grid the view shows: the host's when it made one, else the form's own.
-// A QTableWidget keeps its own model, so it shows no grid.
 Control* Form::gridFor(QTableView* table) {
     if (FlexGrid* shown = FlexGrid::shownIn(table)) return shown;
     // None yet, or the form's own was taken over by an adapter that is gone since: a new one.

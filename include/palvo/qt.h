@@ -119,9 +119,9 @@ private:
 /// descendants (docs/qt.md). Controls() walks every descendant widget that
 /// stands for a control, in the order QObject::findChildren gives (creation
 /// order, depth first), which stays fixed while the form is unchanged; a
-/// QTableView (not a QTableWidget) is a flex grid, an MSHFlexGrid when it has
-/// the dynamic property GridType "MSHFlexGrid". The adapters it hands out
-/// live as long as the Form adapter.
+/// QTableView that shows no model of the host's (and is no QTableWidget) is a
+/// flex grid, an MSHFlexGrid when it has the dynamic property GridType
+/// "MSHFlexGrid". The adapters it hands out live as long as the Form adapter.
 class Form : public Palvo::Form {
 public:
     explicit Form(QWidget* form);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -276,6 +277,10 @@ TEST(QtGridView, AFormHandsOutTheGridTheViewShows) {
     view->setProperty("GridType", "MSHFlexGrid");
     auto* table = new QTableWidget(&window);
     table->setObjectName("old");
+    auto* other = new QTableView(&window);
+    other->setObjectName("own");
+    QStandardItemModel hostModel(2, 2);
+    other->setModel(&hostModel);
     qt::Form form(&window);
     const auto grids = [&form] {
         std::vector<Control*> out;
@@ -286,8 +291,9 @@ TEST(QtGridView, AFormHandsOutTheGridTheViewShows) {
     };
     std::vector<std::string> walk;
     for (Control* c : form.Controls()) walk.push_back(c->typeName() + ":" + c->Name());
-    EXPECT_EQ(walk, (std::vector<std::string>{"MSHFlexGrid:flx", "QTableWidget:old"}))
-        << "headers and viewports are no controls; a QTableWidget is no grid";
+    EXPECT_EQ(walk, (std::vector<std::string>{"MSHFlexGrid:flx", "QTableWidget:old", "QTableView:own"}))
+        << "headers and viewports are no controls; a QTableWidget is no grid, nor a view of the host's model";
+    EXPECT_EQ(other->model(), &hostModel) << "left as it was";
     Control* own = grids().front();
     EXPECT_EQ(qt::FlexGrid::shownIn(view), own) << "the form made one and shows it";
     EXPECT_EQ(grids().front(), own) << "the same one every time";
