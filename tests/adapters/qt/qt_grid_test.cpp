@@ -60,6 +60,8 @@ TEST(QtFrozenGrid, HeadingRowAndFixedColumnStayWhileTheDataScrollsToTheEnd) {
     EXPECT_TRUE(g.RowIsVisible(0)) << "the heading row is frozen";
     EXPECT_FALSE(g.RowIsVisible(1)) << "the first data row scrolled away";
     EXPECT_TRUE(g.RowIsVisible(200));
+    EXPECT_TRUE(view.isRowHidden(0)) << "drawn in the band, not in the data area as well";
+    EXPECT_TRUE(view.isColumnHidden(0));
 
     const QRect data = view.viewport()->geometry();
     const QRect top = view.horizontalHeader()->geometry();
