@@ -387,10 +387,8 @@ struct FlexGrid::Shown final : GridListener {
         QHeaderView* top = table->horizontalHeader();
         top->setFixedHeight(fixedRows * fixedRowHeight(table));
         top->setVisible(fixedRows > 0);
-        int width = 0;
-        for (int c = 0; c < fixedCols; ++c) width += model.pixels[static_cast<std::size_t>(c)];
         QHeaderView* side = table->verticalHeader();
-        side->setFixedWidth(width);
+        side->setFixedWidth(fixedWidth());
         side->setVisible(fixedCols > 0);
         top->viewport()->update();
         side->viewport()->update();
