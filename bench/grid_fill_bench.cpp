@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "grid_bench_data.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsGrid.h"
 #include "palvo/memory_grid.h"
@@ -25,59 +26,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// CPU time of the calling thread: steadier than wall time on a shared machine.
-double threadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+using bench::databaseFor;
+using bench::kSelect;
+using bench::threadSeconds;
 
 struct Timing {
     double wall = 0;
     double cpu = 0;
 };
-
-const std::string kSelect =
-    "select 编号,名称,规格,单位,数量,单价,金额,日期,类别,备注 from 货物 order by 编号";
-
-// One database file per row count, made once per process.
-std::string databaseFor(long rows) {
-    static std::map<long, std::string> made;
-    auto it = made.find(rows);
-    if (it != made.end()) return it->second;
-    const auto path = (std::filesystem::temp_directory_path() / ("palvo_grid_bench_" + std::to_string(rows) + ".db")).string();
-    Palvo::sqlite::Connection conn;
-    if (std::filesystem::exists(path)) {
-        // A file left by an earlier run is kept when it holds the rows asked for.
-        conn.Open(path);
-        bool complete = false;
-        try {
-            complete = conn.Query("select count(*) from 货物").at(0, 0).toDouble() == static_cast<double>(rows);
-        } catch (const std::exception&) {
-        }
-        conn.Close();
-        if (complete) return made[rows] = path;
-        std::filesystem::remove(path);
-    }
-    conn.Open(path);
-    conn.Execute("create table 货物 (编号 int primary key, 名称 nvarchar(20), 规格 varchar(20), 单位 nvarchar(4), "
-                 "数量 int, 单价 float, 金额 float, 日期 datetime, 类别 int, 备注 nvarchar(40))");
-    conn.BeginTrans();
-    const char* names[] = {"钢管", "钢板", "螺纹钢", "角钢", "铝型材"};
-    for (long i = 1; i <= rows; ++i) {
-        conn.ExecuteWith("insert into 货物 values (?,?,?,?,?,?,?,?,?,?)",
-                         {Palvo::Value(static_cast<long long>(i)), Palvo::Value(names[i % 5]),
-                          Palvo::Value("Q235-" + std::to_string(i % 97)), Palvo::Value("吨"),
-                          Palvo::Value(static_cast<long long>(i % 1000)), Palvo::Value(3.5 + static_cast<double>(i % 7)),
-                          Palvo::Value(12.25 * static_cast<double>(i % 13)),
-                          Palvo::Value(Palvo::DateTime{2003, 1 + static_cast<int>(i % 12), 1 + static_cast<int>(i % 28)}),
-                          Palvo::Value(static_cast<long long>(i % 9)), Palvo::Value("第" + std::to_string(i) + "批")});
-    }
-    conn.CommitTrans();
-    conn.Close();
-    made[rows] = path;
-    return path;
-}
 
 // Steps through the rows reading every column as text, as any reader of the rows must.
 Timing bareRead(const std::string& path, long& cells) {

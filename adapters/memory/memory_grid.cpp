@@ -1,263 +1,36 @@
 #include "palvo/memory_grid.h"
 
-#include <algorithm>
-#include <numeric>
-#include <optional>
-#include <string_view>
+#include <utility>
 
-#include "palvo/data.h"
 #include "palvo/error.h"
 
 namespace Palvo::memory {
 
 namespace {
 
-constexpr std::int32_t kDefaultColWidth = 960;
-constexpr int kDefaultAlignment = 9;
 constexpr std::int32_t kRowHeight = 240;
 constexpr int kVisibleRows = 10;
 
-[[noreturn]] void subscript() { throw Error(GridError::Subscript, "Subscript out of range"); }
-[[noreturn]] void badValue() { throw Error(GridError::BadValue, "Invalid property value"); }
-
 }  // namespace
 
-FlexGrid::FlexGrid(GridType type, std::string name)
-    : type_(type),
-      name_(std::move(name)),
-      text_(4),
-      colWidth_(2, kDefaultColWidth),
-      colAlign_(2, kDefaultAlignment) {}
-
-std::string FlexGrid::typeName() const { return type_ == GridType::MSHFlexGrid ? "MSHFlexGrid" : "MSFlexGrid"; }
-
-void FlexGrid::checkCell(int row, int col) const {
-    if (row < 0 || row >= rows_ || col < 0 || col >= cols_) subscript();
-}
-
-void FlexGrid::checkCol(int col) const {
-    if (col < 0 || col >= cols_) subscript();
-}
-
-void FlexGrid::Rows(int rows) {
-    if (rows < 0) badValue();
-    rows_ = rows;
-    const auto cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols_);
-    text_.resize(cells);
-    if (!back_.empty()) back_.resize(cells, 0);
-    fixedRows_ = std::min(fixedRows_, rows);
-    row_ = std::clamp(row_, 0, std::max(rows - 1, 0));
-    topRow_ = std::clamp(topRow_, 0, std::max(rows - 1, 0));
-}
-
-void FlexGrid::Cols(int cols) {
-    if (cols < 0) badValue();
-    if (cols == cols_) return;
-    const auto cells = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols);
-    std::vector<std::string> text(cells);
-    std::vector<std::int32_t> back(back_.empty() ? 0 : cells, 0);
-    const int keep = std::min(cols, cols_);
-    for (int r = 0; r < rows_; ++r) {
-        for (int c = 0; c < keep; ++c) {
-            const auto to = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
-            text[to] = std::move(text_[at(r, c)]);
-            if (!back.empty()) back[to] = back_[at(r, c)];
-        }
-    }
-    text_ = std::move(text);
-    back_ = std::move(back);
-    cols_ = cols;
-    colWidth_.resize(static_cast<std::size_t>(cols), kDefaultColWidth);
-    colAlign_.resize(static_cast<std::size_t>(cols), kDefaultAlignment);
-    fixedCols_ = std::min(fixedCols_, cols);
-    col_ = std::clamp(col_, 0, std::max(cols - 1, 0));
-    colSel_ = std::clamp(colSel_, 0, std::max(cols - 1, 0));
-}
-
-void FlexGrid::FixedRows(int rows) {
-    if (rows < 0 || rows > rows_) badValue();
-    fixedRows_ = rows;
-}
-
-void FlexGrid::FixedCols(int cols) {
-    if (cols < 0 || cols > cols_) badValue();
-    fixedCols_ = cols;
-}
-
-std::string FlexGrid::TextMatrix(int row, int col) const {
-    checkCell(row, col);
-    return text_[at(row, col)];
-}
-
-void FlexGrid::TextMatrix(int row, int col, const std::string& text) {
-    checkCell(row, col);
-    text_[at(row, col)] = text;
-}
-
-std::int32_t FlexGrid::ColWidth(int col) const {
-    checkCol(col);
-    return colWidth_[static_cast<std::size_t>(col)];
-}
-
-void FlexGrid::ColWidth(int col, std::int32_t twips) {
-    checkCol(col);
-    // -1 restores the default width, as on the platform's control.
-    if (twips < -1) badValue();
-    colWidth_[static_cast<std::size_t>(col)] = twips == -1 ? kDefaultColWidth : twips;
-}
-
-int FlexGrid::ColAlignment(int col) const {
-    checkCol(col);
-    return colAlign_[static_cast<std::size_t>(col)];
-}
-
-void FlexGrid::ColAlignment(int col, int alignment) {
-    checkCol(col);
-    colAlign_[static_cast<std::size_t>(col)] = alignment;
-}
-
-void FlexGrid::Row(int row) {
-    if (row < 0 || row >= rows_) throw Error(GridError::BadRow, "Invalid Row value");
-    row_ = row;
-}
-
-void FlexGrid::Col(int col) {
-    if (col < 0 || col >= cols_) throw Error(GridError::BadCol, "Invalid Col value");
-    col_ = col;
-}
-
-std::int32_t FlexGrid::CellBackColor() const { return cellBackColor(row_, col_); }
-
-void FlexGrid::CellBackColor(std::int32_t color) {
-    checkCell(row_, col_);
-    if (back_.empty()) {
-        if (color == 0) return;
-        back_.assign(text_.size(), 0);
-    }
-    back_[at(row_, col_)] = color;
-}
-
-std::int32_t FlexGrid::cellBackColor(int row, int col) const {
-    checkCell(row, col);
-    return back_.empty() ? 0 : back_[at(row, col)];
-}
+FlexGrid::FlexGrid(GridType type, std::string name) : GridModel(type), name_(std::move(name)) {}
 
 std::int32_t FlexGrid::CellLeft() const {
-    checkCol(col_);
-    return std::accumulate(colWidth_.begin(), colWidth_.begin() + col_, std::int32_t{0});
+    checkCol(Col());
+    std::int32_t left = 0;
+    for (int c = 0; c < Col(); ++c) left += colWidthSet(c);
+    return left;
 }
 
 std::int32_t FlexGrid::CellTop() const {
-    if (row_ >= rows_) subscript();
-    return row_ * kRowHeight;
-}
-
-std::int32_t FlexGrid::CellWidth() const { return ColWidth(col_); }
-
-void FlexGrid::TopRow(int row) {
-    if (row < 0 || row >= rows_) throw Error(GridError::BadRow, "Invalid Row value");
-    topRow_ = std::max(row, fixedRows_);
-}
-
-void FlexGrid::ColSel(int col) {
-    if (col < 0 || col >= cols_) throw Error(GridError::BadCol, "Invalid Col value");
-    colSel_ = col;
+    if (Row() >= Rows()) throw Error(GridError::Subscript, "Subscript out of range");
+    return Row() * kRowHeight;
 }
 
 bool FlexGrid::RowIsVisible(int row) const {
-    if (row < 0 || row >= rows_) subscript();
-    if (row < fixedRows_) return true;
-    return row >= topRow_ && row < topRow_ + kVisibleRows;
-}
-
-void FlexGrid::AddItem(const std::string& text, int index) {
-    if (index == -1) index = rows_;
-    if (index < 0 || index > rows_) subscript();
-    const auto width = static_cast<std::size_t>(cols_);
-    const auto pos = static_cast<std::ptrdiff_t>(at(index, 0));
-    text_.insert(text_.begin() + pos, width, std::string());
-    if (!back_.empty()) back_.insert(back_.begin() + pos, width, 0);
-    std::string_view rest(text);
-    for (std::size_t c = 0; c < width; ++c) {
-        const auto tab = rest.find('\t');
-        text_[static_cast<std::size_t>(pos) + c].assign(rest.substr(0, tab));
-        if (tab == std::string_view::npos) break;
-        rest.remove_prefix(tab + 1);
-    }
-    ++rows_;
-    if (rows_ > 1 && index <= row_) ++row_;
-}
-
-void FlexGrid::RemoveItem(int index) {
-    if (index < fixedRows_ || index >= rows_) subscript();
-    if (rows_ - fixedRows_ == 1) throw Error(GridError::LastNonFixedRow, "Can not remove last non-fixed row");
-    const auto from = static_cast<std::ptrdiff_t>(at(index, 0));
-    const auto to = static_cast<std::ptrdiff_t>(at(index + 1, 0));
-    text_.erase(text_.begin() + from, text_.begin() + to);
-    if (!back_.empty()) back_.erase(back_.begin() + from, back_.begin() + to);
-    --rows_;
-    if (row_ > index) --row_;
-    row_ = std::min(row_, rows_ - 1);
-    topRow_ = std::min(topRow_, rows_ - 1);
-}
-
-void FlexGrid::Clear() {
-    for (auto& t : text_) t.clear();
-    back_.clear();
-}
-
-void FlexGrid::Sort(int how) {
-    if (how != 1 && how != 2) badValue();
-    if (rows_ - fixedRows_ < 2 || cols_ == 0) return;
-    const int data = rows_ - fixedRows_;
-    std::vector<std::string_view> texts(static_cast<std::size_t>(data));
-    for (int i = 0; i < data; ++i) texts[static_cast<std::size_t>(i)] = text_[at(fixedRows_ + i, col_)];
-    const std::vector<std::size_t> order = genericSortOrder(texts, how);
-    // Whole rows move, cell colours with their texts.
-    const auto width = static_cast<std::size_t>(cols_);
-    const std::size_t base = at(fixedRows_, 0);
-    std::vector<std::string> text(order.size() * width);
-    std::vector<std::int32_t> back(back_.empty() ? 0 : order.size() * width);
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        for (std::size_t c = 0; c < width; ++c) {
-            text[i * width + c] = std::move(text_[base + order[i] * width + c]);
-            if (!back.empty()) back[i * width + c] = back_[base + order[i] * width + c];
-        }
-    }
-    std::move(text.begin(), text.end(), text_.begin() + static_cast<std::ptrdiff_t>(base));
-    std::copy(back.begin(), back.end(), back_.begin() + static_cast<std::ptrdiff_t>(base));
-}
-
-void FlexGrid::Recordset(Palvo::Recordset& rs) {
-    if (type_ != GridType::MSHFlexGrid) {
-        throw Error(GridError::NotSupported, "Object doesn't support this property or method");
-    }
-    const ResultTable& table = rs.table();
-    const int fields = static_cast<int>(table.columns.size());
-    const int records = static_cast<int>(table.rowCount());
-    const int fixedRows = fixedRows_;
-    const int fixedCols = fixedCols_;
-    // The grid keeps its own copy: rows and columns are laid out anew.
-    text_.clear();
-    back_.clear();
-    cols_ = 0;
-    rows_ = 0;
-    Cols(fixedCols + fields);
-    Rows(fixedRows + std::max(records, 1));
-    fixedRows_ = fixedRows;
-    fixedCols_ = fixedCols;
-    if (fixedRows > 0) {
-        for (int k = 0; k < fields; ++k) text_[at(0, fixedCols + k)] = table.columns[static_cast<std::size_t>(k)].name;
-    }
-    for (int i = 0; i < records; ++i) {
-        for (int k = 0; k < fields; ++k) {
-            text_[at(fixedRows + i, fixedCols + k)] = table.at(static_cast<std::size_t>(i), static_cast<std::size_t>(k)).toText();
-        }
-    }
-    row_ = std::min(fixedRows, rows_ - 1);
-    col_ = std::max(0, std::min(fixedCols, cols_ - 1));
-    topRow_ = row_;
-    ++bindCount_;
+    if (row < 0 || row >= Rows()) throw Error(GridError::Subscript, "Subscript out of range");
+    if (row < FixedRows()) return true;
+    return row >= TopRow() && row < TopRow() + kVisibleRows;
 }
 
 }  // namespace Palvo::memory

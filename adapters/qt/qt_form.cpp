@@ -6,7 +6,9 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
 
@@ -182,7 +184,19 @@ void Form::Icon(const std::string& path) {
     form_->setProperty(kIconProperty, toQString(path));
 }
 
+namespace {
+
+// A view that shows a grid, or may: one that shows no model of the host's. A
+// QTableWidget keeps its own model, so it shows no grid.
+bool isGridView(const QTableView* table) {
+    if (qobject_cast<const QTableWidget*>(table)) return false;
+    return FlexGrid::shownIn(table) != nullptr || table->model() == nullptr;
+}
+
+}  // namespace
+
 Control* Form::adapterFor(QWidget* w) {
+    if (auto* table = qobject_cast<QTableView*>(w); table && isGridView(table)) return gridFor(table);
     auto& slot = d_->adapters[w];
     if (slot) return slot.get();
     const QString name = w->objectName();
@@ -200,9 +214,6 @@ Control* Form::adapterFor(QWidget* w) {
         slot = std::make_unique<ListBox>(list);
     } else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
         slot = std::make_unique<ListView>(tree);
-    } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
-        const bool h = table->property("GridType").toString() == QStringLiteral("MSHFlexGrid");
-        slot = std::make_unique<FlexGrid>(table, h ? GridType::MSHFlexGrid : GridType::MSFlexGrid);
     } else if (w->parentWidget() == form_) {
         slot = std::make_unique<OtherControl>(w);
     } else {
@@ -212,9 +223,23 @@ Control* Form::adapterFor(QWidget* w) {
     return slot.get();
 }
 
+// The grid the view shows: the host's when it made one, else the form's own.
+Control* Form::gridFor(QTableView* table) {
+    if (FlexGrid* shown = FlexGrid::shownIn(table)) return shown;
+    // None yet, or the form's own was taken over by an adapter that is gone since: a new one.
+    auto& slot = d_->adapters[table];
+    const bool h = table->property("GridType").toString() == QStringLiteral("MSHFlexGrid");
+    slot = std::make_unique<FlexGrid>(table, h ? GridType::MSHFlexGrid : GridType::MSFlexGrid);
+    return slot.get();
+}
+
 std::vector<Control*> Form::Controls() {
     std::vector<Control*> out;
-    for (QWidget* w : form_->findChildren<QWidget*>()) {
+    // Guarded: a grid made during the walk replaces its view's headers, which are in the list.
+    std::vector<QPointer<QWidget>> widgets;
+    for (QWidget* w : form_->findChildren<QWidget*>()) widgets.emplace_back(w);
+    for (const QPointer<QWidget>& w : widgets) {
+        if (!w) continue;
         if (Control* c = adapterFor(w)) out.push_back(c);
     }
     return out;

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "apps/demo/lookup_dialog.h"
@@ -127,7 +127,7 @@ CustomerForm::CustomerForm(QWidget* parent) : QWidget(parent) {
         buttons->addWidget(b);
     }
 
-    table_ = new QTableWidget(2, 2, this);  // a heading row and a number column to start from
+    table_ = new QTableView(this);  // the grid starts with a heading row and a number column
     table_->setObjectName("flx");
     auto* hint = new QLabel("蓝色带下划线的标签可单击选择；黄色底的项目必须填写。", this);
     hint->setObjectName("lblHint");
@@ -158,7 +158,8 @@ CustomerForm::CustomerForm(QWidget* parent) : QWidget(parent) {
     connect(button("cmdExit"), &QPushButton::clicked, this,
             [this] { parentWidget() != nullptr ? parentWidget()->close() : close(); });
     connect(boxes[kUnitBox], &QLineEdit::textChanged, this, [this] { showUnitName(); });
-    connect(table_, &QTableWidget::cellClicked, this, [this](int row, int) {
+    connect(table_, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        const int row = index.row();
         if (mode_ == Mode::Browse && row >= flx_->FixedRows()) showRow(row);
     });
 
@@ -310,7 +311,7 @@ bool CustomerForm::save() {
     if (row > 0) {
         flx_->Row(row);
         table_->selectRow(row);
-        table_->scrollToItem(table_->item(row, 0));
+        table_->scrollTo(table_->model()->index(row, flx_->FixedCols()));
     }
     return true;
 }

@@ -14,7 +14,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace Palvo::qt {
 class FlexGrid;
@@ -37,7 +37,7 @@ public:
     QLineEdit* box(int index) const;
     QLabel* label(int index) const;
     QPushButton* button(const char* name) const;
-    QTableWidget* grid() const { return table_; }
+    QTableView* grid() const { return table_; }
     const std::vector<std::string>& fieldTypes() const { return sFieldType_; }
 
     /// 新增: an empty record.
@@ -66,7 +66,7 @@ private:
 
     std::unique_ptr<qt::Form> form_;
     std::unique_ptr<qt::FlexGrid> flx_;
-    QTableWidget* table_ = nullptr;
+    QTableView* table_ = nullptr;
     QLabel* unitName_ = nullptr;
     std::string initResult_;
     std::vector<std::string> sFieldType_;

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "palvo/clsForm.h"
@@ -20,7 +20,7 @@ std::string LookupDialog::pick(QWidget* parent, const std::string& source, const
     QDialog dialog(parent);
     dialog.setObjectName("frmGetInfor");
     dialog.setWindowTitle(QString::fromStdString(title));
-    auto* grid = new QTableWidget(2, 2, &dialog);
+    auto* grid = new QTableView(&dialog);
     grid->setObjectName("flx");
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     auto* layout = new QVBoxLayout(&dialog);
@@ -38,8 +38,8 @@ std::string LookupDialog::pick(QWidget* parent, const std::string& source, const
         chosen = clsGrid().sGetGridColValue(flx, static_cast<std::int16_t>(row), column);
         dialog.accept();
     };
-    QObject::connect(grid, &QTableWidget::cellDoubleClicked, &dialog, [&](int row, int) { choose(row); });
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] { choose(grid->currentRow()); });
+    QObject::connect(grid, &QTableView::doubleClicked, &dialog, [&](const QModelIndex& index) { choose(index.row()); });
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] { choose(grid->currentIndex().row()); });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     dialog.exec();
     return chosen;

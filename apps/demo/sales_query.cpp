@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "palvo/clsDatabase.h"
@@ -77,7 +77,7 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     grid->addWidget(cmdExit, 1, 7);
     grid->setColumnStretch(6, 1);
 
-    table_ = new QTableWidget(2, 2, this);  // a heading row and a number column to start from
+    table_ = new QTableView(this);  // the grid starts with a heading row and a number column
     table_->setObjectName("flx");
     summary_ = new QLabel(this);
     summary_->setObjectName("lblSum");

@@ -12,7 +12,7 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace Palvo::qt {
 class ComboBox;
@@ -36,7 +36,7 @@ public:
     QComboBox* comboDw() const { return comboDw_; }
     QComboBox* cmbGoods() const { return cmbGoods_; }
     QPushButton* cmdFind() const { return cmdFind_; }
-    QTableWidget* grid() const { return table_; }
+    QTableView* grid() const { return table_; }
     QLabel* summary() const { return summary_; }
 
     /// 查询: builds the statement from the saved query and the conditions and fills the grid.
@@ -54,7 +54,7 @@ private:
     QDateEdit* from_;
     QDateEdit* to_;
     QPushButton* cmdFind_;
-    QTableWidget* table_;
+    QTableView* table_;
     QLabel* summary_;
     std::unique_ptr<qt::ComboBox> type_, dw_, sj_, goods_;
     std::unique_ptr<qt::FlexGrid> flx_;

@@ -14,7 +14,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "apps/demo/customer_form.h"
 #include "apps/demo/main_window.h"

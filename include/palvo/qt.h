@@ -4,8 +4,8 @@
 //
 // Lifetime: every control adapter keeps a non-owning pointer to its widget.
 // The host owns the widget and must keep it alive as long as the adapter;
-// make one adapter per widget (the adapter keeps grid state such as fixed
-// rows and twips widths of its own). Use them on the GUI thread only.
+// make one adapter per widget (a grid adapter holds the grid's cells and
+// state itself). Use them on the GUI thread only.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@
 #include "palvo/controls.h"
 #include "palvo/cursor.h"
 #include "palvo/form.h"
-#include "palvo/grid.h"
+#include "palvo/grid_model.h"
 #include "palvo/measure.h"
 #include "palvo/msgbox.h"
 
@@ -26,8 +26,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
-class QTableWidget;
-class QTableWidgetItem;
+class QTableView;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
@@ -120,8 +119,9 @@ private:
 /// descendants (docs/qt.md). Controls() walks every descendant widget that
 /// stands for a control, in the order QObject::findChildren gives (creation
 /// order, depth first), which stays fixed while the form is unchanged; a
-/// QTableWidget with the dynamic property GridType "MSHFlexGrid" is an
-/// MSHFlexGrid. The adapters it hands out live as long as the Form adapter.
+/// QTableView that shows no model of the host's (and is no QTableWidget) is a
+/// flex grid, an MSHFlexGrid when it has the dynamic property GridType
+/// "MSHFlexGrid". The adapters it hands out live as long as the Form adapter.
 class Form : public Palvo::Form {
 public:
     explicit Form(QWidget* form);
@@ -144,6 +144,7 @@ public:
 private:
     struct Private;
     Control* adapterFor(QWidget* widget);
+    Control* gridFor(QTableView* table);
     QWidget* form_;
     std::unique_ptr<Private> d_;
 };
@@ -239,123 +240,72 @@ private:
     std::unordered_map<const QTreeWidgetItem*, std::unique_ptr<ListItem>> items_;
 };
 
-/// Which control a Qt grid reports being.
-enum class GridType { MSFlexGrid, MSHFlexGrid };
+using Palvo::GridType;
 
-/// A flex grid over a QTableWidget. Grid row r and column c are table row r
-/// and column c; the table's own headers are hidden and the fixed rows and
-/// columns are drawn in the button colours (they scroll with the data).
-/// Sizes are twips at the widget's logical resolution (1440 per inch).
-/// The adapter takes the table's row and column counts as they are, with one
-/// fixed row and column (or the table's FixedRows / FixedCols dynamic
-/// properties), makes the cells read-only and installs its item delegate.
-class FlexGrid : public Palvo::FlexGrid {
+/// A flex grid shown in a QTableView (docs/qt.md). The grid is the core grid
+/// model; the adapter gives the view a table model that reads it, and freezes
+/// the fixed rows and columns: the view's headers draw them, so they stay in
+/// place while the data scrolls. Grid row r and column c are model row r and
+/// column c; the fixed ones are hidden in the data area. Cell changes reach
+/// the view from the event loop, gathered into one announcement; shape
+/// changes are announced as they happen. Sizes are twips at the widget's
+/// logical resolution (1440 per inch). The grid starts 2 x 2 with one fixed
+/// row and column, or from the view's dynamic properties Rows, Cols,
+/// FixedRows and FixedCols. The adapter replaces the view's model, headers
+/// and item delegate; the view shows the grid while the adapter lives. One
+/// grid shows in a view at a time: a newer adapter on the same view takes it
+/// over (a Form hands out the one shown). A QTableWidget cannot take another
+/// model and is refused (std::invalid_argument).
+class FlexGrid : public GridModel {
 public:
-    explicit FlexGrid(QTableWidget* table, GridType type = GridType::MSFlexGrid);
+    explicit FlexGrid(QTableView* table, GridType type = GridType::MSFlexGrid);
     ~FlexGrid() override;
+    FlexGrid(const FlexGrid&) = delete;
+    FlexGrid& operator=(const FlexGrid&) = delete;
 
-    std::string typeName() const override;
+    /// The adapter whose grid the view shows; nullptr for none.
+    static FlexGrid* shownIn(const QTableView* table);
+
     std::string Name() const override;
 
-    int Rows() const override;
-    void Rows(int rows) override;
-    int Cols() const override;
-    void Cols(int cols) override;
-    int FixedRows() const override { return fixedRows_; }
-    void FixedRows(int rows) override;
-    int FixedCols() const override { return fixedCols_; }
-    void FixedCols(int cols) override;
-
-    std::string TextMatrix(int row, int col) const override;
-    void TextMatrix(int row, int col, const std::string& text) override;
+    using GridModel::ColWidth;
+    /// The twips set last, unless the user (or the host) resized the column since.
     std::int32_t ColWidth(int col) const override;
-    void ColWidth(int col, std::int32_t twips) override;
-    int ColAlignment(int col) const override;
-    void ColAlignment(int col, int alignment) override;
 
-    int Row() const override { return row_; }
-    void Row(int row) override;
-    int Col() const override { return col_; }
-    void Col(int col) override;
-    std::int32_t CellBackColor() const override;
-    void CellBackColor(std::int32_t color) override;
     float CellFontSize() const override;
     std::int32_t CellLeft() const override;
     std::int32_t CellTop() const override;
-    std::int32_t CellWidth() const override;
-    int TopRow() const override { return topRow_; }
+    using GridModel::TopRow;
+    /// Also scrolls the row to the top of the data area.
     void TopRow(int row) override;
-    int ColSel() const override { return colSel_; }
-    void ColSel(int col) override;
-    /// Whether any part of the row lies inside the table's viewport.
+    /// Fixed rows always are; a data row when any part of it lies inside the viewport.
     bool RowIsVisible(int row) const override;
-
-    void AddItem(const std::string& text, int index = -1) override;
-    void RemoveItem(int index) override;
-    void Clear() override;
-    void Sort(int how) override;
-
-    void Recordset(Palvo::Recordset& rs) override;
-    void Refresh() override {}
 
     std::int32_t Width() const override;
     std::int32_t Left() const override;
     std::int32_t Top() const override;
-    int HighLight() const override { return highLight_; }
+    using GridModel::HighLight;
     void HighLight(int mode) override;
     std::string ToolTipText() const override;
     void ToolTipText(const std::string& text) override;
-    bool AllowBigSelection() const override { return allowBigSelection_; }
-    void AllowBigSelection(bool allow) override { allowBigSelection_ = allow; }
-
-    std::int32_t BackColorBkg() const override { return backColorBkg_; }
+    using GridModel::BackColorBkg;
     void BackColorBkg(std::int32_t color) override;
-    int SelectionMode() const override { return selectionMode_; }
+    using GridModel::SelectionMode;
     void SelectionMode(int mode) override;
-    int AllowUserResizing() const override { return allowUserResizing_; }
+    using GridModel::AllowUserResizing;
     void AllowUserResizing(int mode) override;
-    int ScrollBars() const override { return scrollBars_; }
+    using GridModel::ScrollBars;
     void ScrollBars(int mode) override;
-    int FocusRect() const override { return focusRect_; }
-    void FocusRect(int mode) override { focusRect_ = mode; }
     bool WordWrap() const override;
     void WordWrap(bool wrap) override;
-    int RowSizingMode() const override { return rowSizingMode_; }
-    void RowSizingMode(int mode) override { rowSizingMode_ = mode; }
 
 private:
-    struct ColumnWidth {
-        std::int32_t twips;
-        int pixels;
-    };
-    void checkCell(int row, int col) const;
-    void checkCol(int col) const;
-    QTableWidgetItem* cell(int row, int col);
-    void align(QTableWidgetItem* item, int col) const;
-    // Writes a cell known to be inside the grid; a new cell is made with its text and alignment.
-    void putText(int row, int col, std::string_view text);
-    void publishFixed();
+    struct Shown;
     int toPixels(std::int32_t twips) const;
     std::int32_t toTwips(int pixels) const;
 
-    QTableWidget* table_;
-    GridType type_;
-    int fixedRows_ = 1;
-    int fixedCols_ = 1;
-    std::vector<ColumnWidth> widths_;
-    std::vector<int> align_;
-    int row_ = 1;
-    int col_ = 1;
-    int topRow_ = 1;
-    int colSel_ = 1;
-    int highLight_ = 1;
-    bool allowBigSelection_ = true;
-    std::int32_t backColorBkg_ = 0x808080;
-    int selectionMode_ = 0;
-    int allowUserResizing_ = 0;
-    int scrollBars_ = 3;
-    int focusRect_ = 1;
-    int rowSizingMode_ = 0;
+    QTableView* table_;
+    std::unique_ptr<Shown> shown_;
 };
 
 /// Message boxes as modal QMessageBox dialogs: icon, buttons and default

@@ -14,7 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -80,7 +80,9 @@ TEST(QtTwips, TwipsFollowTheLogicalResolution) {
 }
 
 TEST(QtTwips, GridWidthsAreTwipsAtTheWidgetsResolutionAndFollowTheUser) {
-    QTableWidget table(3, 3);
+    QTableView table;
+    table.setProperty("Rows", 3);
+    table.setProperty("Cols", 3);
     qt::FlexGrid g(&table);
     const int dpi = table.logicalDpiX();
     g.ColWidth(1, 1440);
@@ -92,33 +94,43 @@ TEST(QtTwips, GridWidthsAreTwipsAtTheWidgetsResolutionAndFollowTheUser) {
 }
 
 TEST(QtGrid, CellColoursFixedCellsAndGeneralAlignmentShowInTheTable) {
-    QTableWidget table(3, 3);
+    QTableView table;
+    table.setProperty("Rows", 3);
+    table.setProperty("Cols", 3);
     qt::FlexGrid g(&table);
+    const auto cell = [&](int row, int col) { return table.model()->index(row, col); };
+    const auto background = [&](int row, int col) { return cell(row, col).data(Qt::BackgroundRole); };
+    const auto alignment = [&](int row, int col) { return cell(row, col).data(Qt::TextAlignmentRole).toInt(); };
     g.Row(2);
     g.Col(1);
     g.CellBackColor(0x0000FF);
-    EXPECT_EQ(table.item(2, 1)->background().color(), QColor(255, 0, 0));
+    EXPECT_EQ(background(2, 1).value<QBrush>().color(), QColor(255, 0, 0));
     g.CellBackColor(sys(24));
-    EXPECT_EQ(table.item(2, 1)->background().color(), table.palette().color(QPalette::ToolTipBase));
+    EXPECT_EQ(background(2, 1).value<QBrush>().color(), table.palette().color(QPalette::ToolTipBase));
     g.CellBackColor(0);
-    EXPECT_EQ(table.item(2, 1)->background().style(), Qt::NoBrush) << "0 is the grid's default again";
+    EXPECT_FALSE(background(2, 1).isValid()) << "0 is the grid's default again";
 
     g.TextMatrix(1, 1, "12.5");
     g.TextMatrix(1, 2, "钢管");
-    EXPECT_TRUE(table.item(1, 1)->textAlignment() & Qt::AlignRight) << "general: numbers right";
-    EXPECT_TRUE(table.item(1, 2)->textAlignment() & Qt::AlignLeft) << "general: texts left";
+    EXPECT_EQ(cell(1, 2).data().toString(), QString::fromUtf8("钢管"));
+    EXPECT_TRUE(alignment(1, 1) & Qt::AlignRight) << "general: numbers right";
+    EXPECT_TRUE(alignment(1, 2) & Qt::AlignLeft) << "general: texts left";
     g.ColAlignment(1, 4);
-    EXPECT_EQ(table.item(1, 1)->textAlignment(), int(Qt::AlignHCenter | Qt::AlignVCenter)) << "applied to existing cells";
+    EXPECT_EQ(alignment(1, 1), int(Qt::AlignHCenter | Qt::AlignVCenter)) << "applied to existing cells";
 
     g.FixedRows(2);
-    EXPECT_EQ(table.property("FixedRows").toInt(), 2) << "what the fixed-cell painting reads";
-    EXPECT_FALSE(table.item(1, 1)->flags() & Qt::ItemIsEditable);
+    EXPECT_TRUE(table.isRowHidden(1)) << "a fixed row is drawn by the heading band, not in the data area";
+    EXPECT_FALSE(table.isRowHidden(2));
+    EXPECT_EQ(table.horizontalHeader()->maximumHeight(), 2 * table.verticalHeader()->defaultSectionSize());
+    EXPECT_FALSE(cell(1, 1).flags() & Qt::ItemIsEditable);
     g.ToolTipText("共有 3 条记录！");
     EXPECT_EQ(table.toolTip(), QString::fromUtf8("共有 3 条记录！"));
 }
 
-TEST(QtGrid, TakesTheHostTablesShapeAndFixedCounts) {
-    QTableWidget table(5, 4);
+TEST(QtGrid, TakesTheShapeAndFixedCountsFromTheViewsProperties) {
+    QTableView table;
+    table.setProperty("Rows", 5);
+    table.setProperty("Cols", 4);
     table.setProperty("FixedRows", 2);
     table.setProperty("FixedCols", 0);
     qt::FlexGrid g(&table, qt::GridType::MSHFlexGrid);

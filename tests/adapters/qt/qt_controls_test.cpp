@@ -6,7 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTreeWidget>
 
 #include <memory>
@@ -37,12 +37,8 @@ public:
     }
     ListView& listView() { return keep<qt::ListView>(own<QTreeWidget>()); }
     FlexGrid& flexGrid(bool hierarchical) {
-        auto* table = own<QTableWidget>();
-        table->setRowCount(2);
-        table->setColumnCount(2);
-        // The platform's start state: 960-twip columns; about ten rows in view.
-        const int px = qt::twipsToPixels(960, qt::logicalDpi(table));
-        for (int c = 0; c < 2; ++c) table->setColumnWidth(c, px);
+        auto* table = own<QTableView>();
+        // About ten rows in view, the heading row among them.
         table->verticalHeader()->setDefaultSectionSize(16);
         table->resize(320, 10 * 16 + 2 * table->frameWidth());
         table->show();
