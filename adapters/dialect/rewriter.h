@@ -106,7 +106,7 @@ private:
     struct UpdateTarget;
     struct ColumnDef;
 
-    std::string group(const Node& g);
+    std::string group(const Node& g);  // tree.cpp: a parenthesised group, rewritten
 
     // expressions.cpp
     Expr expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec);
