@@ -1,4 +1,5 @@
 // The loadable extension gives a plain SQLite connection the same functions and catalogue.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -49,6 +50,30 @@ TEST(TsqlExtension, LoadsIntoAPlainConnectionWithFunctionsAndViews) {
     EXPECT_EQ(one(db, "select group_concat(name || ':' || xtype) from syscolumns "
                       "where (tsql_object_name(id) collate nocase) = 't'"),
               "a:56,b:231");
+    sqlite3_close(db);
+}
+
+// The extension carries the core's helpers (calendar, stored dates, numbers) inside
+// it: other hosts see only its entry points, so they never bind to its copy of the core.
+TEST(TsqlExtension, ExportsOnlyItsEntryPointsAndUsesTheCoresHelpers) {
+    void* lib = dlopen(extensionPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    EXPECT_NE(dlsym(lib, "sqlite3_extension_init"), nullptr);
+    EXPECT_NE(dlsym(lib, "sqlite3_palvotsql_init"), nullptr);
+    EXPECT_EQ(dlsym(lib, "_ZNK5Palvo8DateTime5toIsoB5cxx11Ev"), nullptr);  // Palvo::DateTime::toIso() const
+    EXPECT_EQ(dlsym(lib, "_ZN5Palvo4util9daySerialERKNS_8DateTimeE"), nullptr);  // Palvo::util::daySerial
+    dlclose(lib);
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    sqlite3_enable_load_extension(db, 1);
+    char* err = nullptr;
+    ASSERT_EQ(sqlite3_load_extension(db, extensionPath().c_str(), nullptr, &err), SQLITE_OK) << (err ? err : "");
+    EXPECT_EQ(one(db, "select tsql_dateadd('month', 1, '2004-01-31')"), "2004-02-29 00:00:00.000");
+    EXPECT_EQ(one(db, "select tsql_add('2004-02-28 08:00:00.000', 1.5)"), "2004-02-29 20:00:00.000");
+    EXPECT_EQ(one(db, "select tsql_add('9999-12-31 00:00:00.000', 1)"),
+              "error: Arithmetic overflow error converting expression to data type datetime.");
+    EXPECT_EQ(one(db, "select tsql_convert('float', ' 1.5e1 ', null) + tsql_len('中文  ')"), "17.0");
     sqlite3_close(db);
 }
 

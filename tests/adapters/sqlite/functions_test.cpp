@@ -1,6 +1,8 @@
 // SQL Server functions and operators, run end to end through the adapter.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "palvo/error.h"
 #include "palvo/sqlite.h"
 
@@ -50,6 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"datediff(ss,'2004-01-01 08:05:00.900','2004-01-01 08:05:01.100')", "1"},
         Case{"datediff(s,'2004-01-01','2004-01-02')", "86400"}, Case{"datediff(d, null, '2004-01-01')", "<null>"},
         Case{"dateadd(d,1,'2004-02-28')", "2004-02-29"}, Case{"dateadd(m,1,'2004-01-31')", "2004-02-29"},
+        Case{"dateadd(m,-1,'2004-03-31')", "2004-02-29"}, Case{"dateadd(q,1,'2003-11-30 08:00')", "2004-02-29 08:00:00"},
+        Case{"convert(datetime,'9999-12-30 23:59:59.999') + 1", "9999-12-31 23:59:59"},
         Case{"dateadd(yy,-1,'2004-02-29')", "2003-02-28"}, Case{"dateadd(hh,25,'2004-12-31 00:00')", "2005-01-01 01:00:00"},
         Case{"dateadd(wk,1,'2004-01-01')", "2004-01-08"}, Case{"year('2004-03-05')", "2004"},
         Case{"month('2004/3/5 8:05')", "3"}, Case{"day('20040305')", "5"}, Case{"datepart(wk,'2004-01-04')", "2"},
@@ -81,6 +85,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"'1' + 2", "3"}, Case{"2 + '1'", "3"}, Case{"'1' + '2'", "12"}, Case{"1.5 + 1", "2.5"},
         Case{"'a' + null", "<null>"}, Case{"'a' + convert(varchar, 1 + 2 * 3) + 'b'", "a7b"},
         Case{"-1 + 2", "1"}, Case{"+3 - -2", "5"}, Case{"convert(int, ' 12 ')", "12"},
+        Case{"convert(bigint, '9223372036854775807')", "9223372036854775807"},
+        Case{"convert(bigint, ' -9223372036854775808 ')", "-9223372036854775808"},
+        // a byte that starts no character is one character of its own
+        Case{"len(convert(varchar, 0x80))", "1"}, Case{"len(convert(varchar, 0x61e4b8ad80))", "3"},
         Case{"convert(decimal(18,2), '12.345')", "12.35"}, Case{"convert(decimal(18,2), 2.675)", "2.68"}, Case{"cast(7 as varchar(5)) + 'x'", "7x"},
         Case{"convert(char(4), 'ab') + '|'", "ab  |"}, Case{"convert(varchar(3), 'abcdef')", "abc"},
         Case{"case when 'ABC' = 'abc' then 1 else 0 end", "1"}, Case{"type_name(56)", "int"},
@@ -104,6 +112,35 @@ TEST_F(SqlServerFunctions, ConversionErrorsAreRaised) {
                          "datediff(d, 'x', '2004-01-01')", "left('abc', -1)", "convert(decimal(3,1), 123.4)"};
     for (const char* expr : bad) {
         EXPECT_THROW(scalar(expr), Palvo::Error) << expr;
+    }
+}
+
+// A result beyond SQL Server's dates or beyond bigint fails with SQL Server's
+// message, never as a date or number that is not one.
+TEST_F(SqlServerFunctions, ResultsBeyondTheRangeOfDatesAndOfBigintFail) {
+    const char* const datetimeOverflow = "Arithmetic overflow error converting expression to data type datetime.";
+    const char* const dateaddOverflow = "Adding a value to a 'datetime' column caused an overflow.";
+    const std::pair<const char*, const char*> cases[] = {
+        {"convert(datetime, '9999-12-31 23:00') + 1", datetimeOverflow},
+        {"convert(datetime, '1753-01-01') + -2", datetimeOverflow},
+        {"convert(datetime, '2004-01-01') + 1e300", datetimeOverflow},
+        {"convert(smalldatetime, '9999-12-31 23:59:59')",
+         "The conversion of a varchar data type to a smalldatetime data type resulted in an out-of-range value."},
+        {"dateadd(yy, 10000000000000000000, '2004-01-01')", dateaddOverflow},
+        {"dateadd(wk, 1000000000000000, '2004-01-01')", dateaddOverflow},
+        {"dateadd(ms, -1, '1753-01-01')", dateaddOverflow},
+        {"'12' + 9223372036854775807", "Arithmetic overflow error converting expression to data type bigint."},
+        {"convert(bigint, '9223372036854775808')",
+         "Conversion failed when converting the varchar value '9223372036854775808' to data type bigint."},
+        {"convert(int, '+-5')", "Conversion failed when converting the varchar value '+-5' to data type int."},
+    };
+    for (const auto& [expr, message] : cases) {
+        try {
+            Palvo::Value v = scalar(expr);
+            ADD_FAILURE() << expr << " gave " << (v.isNull() ? "<null>" : v.toText());
+        } catch (const Palvo::Error& e) {
+            EXPECT_EQ(e.description(), message) << expr;
+        }
     }
 }
 

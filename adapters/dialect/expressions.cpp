@@ -1,0 +1,416 @@
+// Expressions: parsed with operator precedence so that '+' chains can become
+// tsql_add calls and comparisons can take the text collation; function calls
+// become the tsql_* functions the SQLite adapter registers. Everything else
+// keeps the spacing the caller wrote.
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+
+#include "adapters/dialect/rewriter.h"
+#include "palvo/error.h"
+
+namespace Palvo::dialect {
+
+namespace {
+
+std::string canonicalPart(const Node& n, const std::string& fn) {
+    std::string p;
+    if (!n.group && (n.tok.kind == TokenKind::Word || n.tok.kind == TokenKind::String)) p = asciiLower(n.tok.text);
+    static const std::pair<const char*, const char*> parts[] = {
+        {"year", "year"},       {"yy", "year"},        {"yyyy", "year"},   {"quarter", "quarter"},
+        {"qq", "quarter"},      {"q", "quarter"},      {"month", "month"}, {"mm", "month"},
+        {"m", "month"},         {"dayofyear", "dayofyear"}, {"dy", "dayofyear"}, {"y", "dayofyear"},
+        {"day", "day"},         {"dd", "day"},         {"d", "day"},       {"week", "week"},
+        {"wk", "week"},         {"ww", "week"},        {"weekday", "weekday"}, {"dw", "weekday"},
+        {"hour", "hour"},       {"hh", "hour"},        {"minute", "minute"}, {"mi", "minute"},
+        {"n", "minute"},        {"second", "second"},  {"ss", "second"},   {"s", "second"},
+        {"millisecond", "millisecond"}, {"ms", "millisecond"}};
+    for (const auto& [k, v] : parts) {
+        if (p == k) return v;
+    }
+    unsupported(upper(fn) + " with the date part '" + (n.group ? std::string("(...)") : n.tok.text) + "'");
+}
+
+int binaryPrecedence(const Node& n) {
+    if (n.group || n.tok.kind != TokenKind::Operator) return 0;
+    const std::string& o = n.tok.text;
+    if (o == "*" || o == "/" || o == "%") return 3;
+    if (o == "+" || o == "-" || o == "&" || o == "|" || o == "^" || o == "||") return 2;
+    if (o == "=" || o == "==" || o == "<" || o == ">" || o == "<=" || o == ">=" || o == "<>" || o == "!=" ||
+        o == "!<" || o == "!>")
+        return 1;
+    return 0;
+}
+
+// A number literal: 0x0102 is binary in T-SQL (SQLite reads it as an integer);
+// a decimal must read back as the number written.
+void numberLiteral(const Token& t, Expr& r) {
+    if (t.text.size() > 1 && (t.text[1] == 'x' || t.text[1] == 'X')) {
+        std::string hex = t.text.substr(2);
+        if (hex.size() % 2) hex = "0" + hex;
+        r.text = "X'" + hex + "'";
+        return;
+    }
+    if (!readsExactly(t.text)) unsupported("the number " + t.text + " (more digits than a double keeps)");
+    r.text = t.text;
+    r.number = true;
+}
+
+// The significant digits of a decimal number text and the power of ten of its last one.
+std::pair<std::string, long> significand(std::string_view s) {
+    std::string digits;
+    long exp = 0;
+    bool point = false;
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    for (; i < s.size(); ++i) {
+        if (s[i] == '.') {
+            point = true;
+        } else if (s[i] >= '0' && s[i] <= '9') {
+            if (!(digits.empty() && s[i] == '0')) digits += s[i];
+            if (point) --exp;
+        } else {
+            break;
+        }
+    }
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) exp += std::strtol(std::string(s.substr(i + 1)).c_str(), nullptr, 10);
+    while (!digits.empty() && digits.back() == '0') {
+        digits.pop_back();
+        ++exp;
+    }
+    if (digits.empty()) exp = 0;
+    return {digits, exp};
+}
+
+}  // namespace
+
+bool looksLikeDate(std::string_view s) {
+    auto digit = [&](std::size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
+    if (s.size() == 8 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) return true;
+    return s.size() >= 8 && digit(0) && digit(1) && digit(2) && digit(3) && (s[4] == '-' || s[4] == '/') && digit(5);
+}
+
+bool wantsTextCollation(const Expr& x) { return !x.empty && !x.column && !x.number && !x.collated; }
+
+bool readsExactly(std::string_view number) {
+    if (number.find_first_of(".eE") == std::string_view::npos) return true;  // whole: an integer, or beyond bigint
+    std::size_t digits = 0;
+    for (char c : number) {
+        if (c == 'e' || c == 'E') break;
+        digits += c >= '0' && c <= '9';
+    }
+    if (digits <= 15) return true;
+    const double d = std::strtod(std::string(number).c_str(), nullptr);
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, d);
+    return significand(number) == significand(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+}
+
+Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec) {
+    Expr lhs = unary(ns, i, e);
+    if (lhs.empty) return lhs;
+    while (i < e) {
+        const Node& opNode = ns[i];
+        int prec = binaryPrecedence(opNode);
+        if (prec == 0 || prec < minPrec) break;
+        ++i;
+        Expr rhs = expr(ns, i, e, prec + 1);
+        if (rhs.empty) unsupported("an incomplete expression after '" + opNode.tok.text + "'");
+        Expr r;
+        r.empty = false;
+        r.space = lhs.space;
+        if (opNode.tok.text == "+" && !(lhs.number && rhs.number)) {
+            // T-SQL '+' concatenates text and adds numbers: decided per value at run time.
+            r.text = "tsql_add(" + lhs.text + ", " + rhs.text + ")";
+        } else {
+            if (prec == 1) {
+                // A date literal compared with a column: compare as dates when the column holds dates.
+                if (lhs.column && rhs.string && looksLikeDate(rhs.value)) {
+                    rhs.text = "tsql_datelit(" + lhs.text + ", " + rhs.text + ")";
+                } else if (rhs.column && lhs.string && looksLikeDate(lhs.value)) {
+                    lhs.text = "tsql_datelit(" + rhs.text + ", " + lhs.text + ")";
+                }
+                if (wantsTextCollation(lhs) && wantsTextCollation(rhs) && !(i < e && ns[i].word("collate"))) {
+                    lhs.text += kCollateText;
+                }
+            }
+            r.text = lhs.text;
+            put(r.text, renderToken(opNode.tok), opNode.tok.spaceBefore);
+            put(r.text, rhs.text, rhs.space);
+        }
+        lhs = std::move(r);
+    }
+    return lhs;
+}
+
+Expr Rewriter::unary(const Nodes& ns, std::size_t& i, std::size_t e) {
+    if (i < e && (ns[i].op("-") || ns[i].op("+") || ns[i].op("~"))) {
+        const Node& o = ns[i++];
+        Expr x = unary(ns, i, e);
+        if (x.empty) unsupported("an incomplete expression after '" + o.tok.text + "'");
+        Expr r;
+        r.empty = false;
+        r.space = o.tok.spaceBefore;
+        r.number = x.number;
+        r.text = o.tok.text + (x.space ? " " : "") + x.text;
+        return r;
+    }
+    return primary(ns, i, e);
+}
+
+Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
+    Expr r;
+    if (i >= e) return r;
+    const Node& n = ns[i];
+    r.space = n.tok.spaceBefore;
+    if (n.group) {
+        r.text = group(n);
+        r.empty = false;
+        ++i;
+        return r;
+    }
+    const Token& t = n.tok;
+    switch (t.kind) {
+        case TokenKind::String:
+        case TokenKind::NString:
+            r.text = quoteString(t.text);
+            r.string = true;
+            r.value = t.text;
+            break;
+        case TokenKind::Number:
+            numberLiteral(t, r);
+            break;
+        case TokenKind::Parameter:
+            r.text = "?";
+            break;
+        case TokenKind::Variable:
+            renderToken(t);  // raises
+            break;
+        case TokenKind::Operator:
+            if (t.text != "*") return r;
+            r.text = "*";
+            break;
+        case TokenKind::Name:
+        case TokenKind::Word: {
+            std::string lw = asciiLower(t.text);
+            if (t.kind == TokenKind::Word) {
+                if (lw == "null") {
+                    r.text = t.text;
+                    break;
+                }
+                if (lw == "case") return caseExpression(ns, i, e);
+                if (i + 1 < e && ns[i + 1].group && lw != "exists" && lw != "in" && lw != "values") {
+                    r = function(n, ns[i + 1]);
+                    r.space = t.spaceBefore;
+                    i += 2;
+                    return r;
+                }
+                if (isClauseKeyword(lw)) return r;
+            }
+            // A column reference, maybe qualified: a.b, [t].[c], t.*
+            r.text = renderToken(t);
+            r.column = true;
+            while (i + 2 < e + 1 && i + 1 < e && ns[i + 1].op(".") && i + 2 < e &&
+                   (ns[i + 2].isName() || ns[i + 2].op("*"))) {
+                r.text += "." + renderToken(ns[i + 2].tok);
+                if (ns[i + 2].op("*")) r.column = false;
+                i += 2;
+            }
+            break;
+        }
+    }
+    r.empty = false;
+    ++i;
+    return r;
+}
+
+// CASE ... END, nested ones included; moves i past the END.
+Expr Rewriter::caseExpression(const Nodes& ns, std::size_t& i, std::size_t e) {
+    Expr r;
+    r.space = ns[i].tok.spaceBefore;
+    std::size_t depth = 1, j = i + 1;
+    for (; j < e; ++j) {
+        if (ns[j].word("case")) ++depth;
+        if (ns[j].word("end") && --depth == 0) break;
+    }
+    if (j >= e) unsupported("CASE without END");
+    std::size_t whens = i + 1;
+    r.text = ns[i].tok.text + simpleCaseOperand(ns, whens, j);
+    r.text += seq(ns, whens, j);
+    put(r.text, ns[j].tok.text, ns[j].tok.spaceBefore);
+    r.empty = false;
+    i = j + 1;
+    return r;
+}
+
+// CASE x WHEN y ...: the WHENs compare with x, so x takes the text collation
+// unless it is a column or a number. Renders x and moves b to the first WHEN.
+std::string Rewriter::simpleCaseOperand(const Nodes& ns, std::size_t& b, std::size_t e) {
+    if (b >= e || ns[b].word("when")) return {};
+    std::size_t w = b;
+    for (int depth = 0; w < e; ++w) {
+        if (ns[w].word("case")) ++depth;
+        if (ns[w].word("end")) --depth;
+        if (depth == 0 && ns[w].word("when")) break;
+    }
+    std::size_t k = b;
+    Expr x = expr(ns, k, w, 1);
+    if (k != w) return {};
+    std::string out;
+    put(out, wantsTextCollation(x) ? x.text + kCollateText : x.text, x.space);
+    b = w;
+    return out;
+}
+
+std::string Rewriter::typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
+    if (b >= e || ns[b].group || ns[b].tok.kind != TokenKind::Word) unsupported(fn + " without a target type");
+    std::string lw = asciiLower(ns[b].tok.text);
+    std::string typeText = lw;
+    std::size_t i = b + 1;
+    if (lw == "double" && i < e && ns[i].word("precision")) {
+        typeText = "float";
+        ++i;
+    }
+    if (!knownType(lw)) unsupported(fn + " to the type " + ns[b].tok.text);
+    if (i < e && ns[i].group) {
+        typeText += "(";
+        bool first = true;
+        for (const auto& k : ns[i].kids) {
+            if (k.op(",")) {
+                typeText += ",";
+                continue;
+            }
+            if (k.group || (k.tok.kind != TokenKind::Number && !k.tok.isWord("max"))) {
+                unsupported(fn + " with a type length that is not a number");
+            }
+            typeText += asciiLower(k.tok.text);
+            first = false;
+        }
+        if (first) unsupported(fn + " with an empty type length");
+        typeText += ")";
+        ++i;
+    }
+    if (i != e) unsupported(fn + " with the type text '" + plain(ns, b, e) + "'");
+    return typeText;
+}
+
+// One function call being rendered: its arguments split at commas, each rendered
+// when asked for, so that faults are reported in the order the call reads.
+struct Rewriter::Call {
+    Rewriter& rw;
+    const std::string& name;  // as written
+    const Nodes& a;           // the argument nodes
+    std::vector<Span> parts;
+
+    std::string arg(std::size_t k) const { return trimLead(rw.seq(a, parts[k].first, parts[k].second)); }
+    void requireArgs(std::size_t lo, std::size_t hi) const {
+        if (parts.size() < lo || parts.size() > hi) {
+            throw Error(ErrorNumber::Database, "The " + name + " function requires " + std::to_string(lo) +
+                                                   (lo == hi ? "" : " to " + std::to_string(hi)) + " arguments.");
+        }
+    }
+    // target(the arguments from `first` on)
+    std::string forward(const std::string& target, std::size_t first = 0) const {
+        std::string s = target + "(";
+        for (std::size_t k = first; k < parts.size(); ++k) s += (k > first ? ", " : "") + arg(k);
+        return s + ")";
+    }
+};
+
+// CONVERT(type, x[, style]): only the styles tsql_convert writes.
+std::string Rewriter::convertCall(const Call& c) {
+    c.requireArgs(2, 3);
+    const Nodes& a = c.a;
+    std::string type = typeSpec(a, c.parts[0].first, c.parts[0].second, "CONVERT");
+    std::string style = "null";
+    if (c.parts.size() == 3) {
+        const auto [sb, se] = c.parts[2];
+        if (se != sb + 1 || a[sb].group || a[sb].tok.kind != TokenKind::Number) {
+            unsupported("CONVERT with a style that is not a number");
+        }
+        style = a[sb].tok.text;
+        static const char* const styles[] = {"0", "8", "108", "20", "120", "21", "121", "23", "112", "102", "111"};
+        if (std::find(std::begin(styles), std::end(styles), style) == std::end(styles)) {
+            unsupported("CONVERT style " + style);
+        }
+    }
+    return "tsql_convert('" + type + "', " + c.arg(1) + ", " + style + ")";
+}
+
+// CAST(x AS type): the AS outside any CASE in x.
+std::string Rewriter::castCall(const Nodes& a) {
+    std::size_t as = a.size();
+    int depth = 0;
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        if (a[k].word("case")) ++depth;
+        if (a[k].word("end")) --depth;
+        if (depth == 0 && a[k].word("as")) as = k;
+    }
+    if (as == a.size()) unsupported("CAST without AS");
+    std::string x = trimLead(seq(a, 0, as));
+    return "tsql_convert('" + typeSpec(a, as + 1, a.size(), "CAST") + "', " + x + ", null)";
+}
+
+// DATEPART, DATEADD and DATEDIFF with the date part named as tsql_* knows it.
+std::string Rewriter::datePartCall(const std::string& fn, const Call& c) {
+    c.requireArgs(fn == "datepart" ? 2 : 3, fn == "datepart" ? 2 : 3);
+    if (c.parts[0].second != c.parts[0].first + 1) unsupported(upper(fn) + " with a date part that is not a word");
+    std::string part = canonicalPart(c.a[c.parts[0].first], fn);
+    std::string text = "tsql_" + fn + "('" + part + "'";
+    for (std::size_t k = 1; k < c.parts.size(); ++k) text += ", " + c.arg(k);
+    return text + ")";
+}
+
+Expr Rewriter::function(const Node& nameNode, const Node& args) {
+    const std::string& name = nameNode.tok.text;
+    std::string fn = asciiLower(name);
+    const Nodes& a = args.kids;
+    const Call c{*this, name, a, a.empty() ? std::vector<Span>{} : splitCommas(a, 0, a.size())};
+    const auto& parts = c.parts;
+    Expr r;
+    r.empty = false;
+    if (fn == "getdate") {
+        c.requireArgs(0, 0);
+        r.text = "tsql_getdate()";
+    } else if (fn == "convert") {
+        r.text = convertCall(c);
+    } else if (fn == "cast") {
+        r.text = castCall(a);
+    } else if (fn == "left" || fn == "right" || fn == "len" || fn == "substring" || fn == "charindex" ||
+               fn == "replace") {
+        if (fn == "left" || fn == "right") c.requireArgs(2, 2);
+        if (fn == "len") c.requireArgs(1, 1);
+        if (fn == "substring" || fn == "replace") c.requireArgs(3, 3);
+        if (fn == "charindex") c.requireArgs(2, 3);
+        r.text = c.forward("tsql_" + fn);
+    } else if (fn == "isnull") {
+        c.requireArgs(2, 2);
+        r.text = c.forward("ifnull");
+    } else if (fn == "year" || fn == "month" || fn == "day") {
+        c.requireArgs(1, 1);
+        r.text = "tsql_datepart('" + fn + "', " + c.arg(0) + ")";
+    } else if (fn == "datepart" || fn == "dateadd" || fn == "datediff") {
+        r.text = datePartCall(fn, c);
+    } else if (fn == "object_name") {
+        c.requireArgs(1, 1);
+        r.text = "(tsql_object_name(" + c.arg(0) + ") collate nocase)";
+        r.collated = true;
+    } else if (fn == "object_id" || fn == "type_name") {
+        c.requireArgs(1, 1);
+        r.text = c.forward("tsql_" + fn);
+    } else if (fn == "count" || fn == "sum" || fn == "avg" || fn == "min" || fn == "max" || fn == "abs" ||
+               fn == "upper" || fn == "lower" || fn == "ltrim" || fn == "rtrim" || fn == "coalesce" ||
+               fn == "nullif" || fn == "round" || fn.rfind("tsql_", 0) == 0) {
+        if ((fn == "ltrim" || fn == "rtrim" || fn == "upper" || fn == "lower" || fn == "abs") && parts.size() != 1) {
+            c.requireArgs(1, 1);
+        }
+        if (fn == "round" && parts.size() != 2) unsupported("ROUND with other than two arguments");
+        // sum and avg add decimals exactly; avg of integers is an integer
+        r.text = (fn == "sum" || fn == "avg" ? "tsql_" + fn : name) + group(args);
+    } else {
+        unsupported("the function " + upper(name) + "()");
+    }
+    return r;
+}
+
+}  // namespace Palvo::dialect

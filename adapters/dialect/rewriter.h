@@ -1,0 +1,151 @@
+// What the translator's parts share: the tokens grouped by parentheses into a
+// tree, an expression as rendered, and the Rewriter that turns one statement's
+// tree into SQLite text (tree.cpp, expressions.cpp, statements.cpp, schema.cpp).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "adapters/dialect/tokenizer.h"
+#include "palvo/dialect.h"
+
+namespace Palvo::dialect {
+
+// ---- the tree (tree.cpp)
+
+struct Node {
+    Token tok;                // for a group, the '(' token
+    std::vector<Node> kids;   // the contents of a group
+    bool group = false;
+    bool closeSpace = false;  // whitespace before the closing ')'
+
+    bool word(std::string_view lw) const { return !group && tok.isWord(lw); }
+    bool op(std::string_view o) const { return !group && tok.isOp(o); }
+    bool isName() const { return !group && (tok.kind == TokenKind::Word || tok.kind == TokenKind::Name); }
+};
+using Nodes = std::vector<Node>;
+using Span = std::pair<std::size_t, std::size_t>;  // nodes [first, second)
+
+[[noreturn]] void unsupported(const std::string& construct);
+
+std::string trimLead(std::string s);
+std::string upper(std::string_view s);
+std::string quoteName(std::string_view name);
+std::string quoteString(std::string_view value);
+std::string renderToken(const Token& t);
+
+// Groups tokens by parentheses; drops a "dbo." owner prefix.
+Nodes buildTree(std::vector<Token>& toks);
+
+// Words that structure a statement; an expression never starts with one.
+bool isClauseKeyword(std::string_view lw);
+
+inline void put(std::string& out, const std::string& text, bool space) {
+    if (space) out += ' ';
+    out += text;
+}
+inline void put(std::string& out, const Node& n) { put(out, renderToken(n.tok), n.tok.spaceBefore); }
+
+// Renders tokens without rewriting (names, literals, nested groups).
+std::string plain(const Nodes& ns, std::size_t b, std::size_t e);
+
+// The comma-separated parts of [b, e).
+std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
+
+// ---- expressions (expressions.cpp)
+
+struct Expr {
+    std::string text;
+    bool space = false;
+    bool empty = true;
+    bool column = false;  // a bare (possibly qualified) column reference
+    bool number = false;  // a numeric literal, maybe signed
+    bool string = false;  // a string literal
+    std::string value;    // the string literal's value
+    bool collated = false;  // carries its own collation
+};
+
+bool looksLikeDate(std::string_view s);
+
+// An operand whose comparison would otherwise fall back to SQLite's byte order:
+// neither a column (which brings its own collation) nor a number.
+bool wantsTextCollation(const Expr& x);
+
+// ---- types and collations (schema.cpp)
+
+bool knownType(std::string_view lw);
+
+// Text compares as SQL Server's Chinese_PRC_CI_AS: the embedded database (and
+// its loadable extension) registers this collation (adapters/sqlite/collation.h).
+constexpr std::string_view kTextCollation = "zh_ci_as";
+inline const std::string kCollateText = " collate " + std::string(kTextCollation);
+
+// The SQLite collation for a SQL Server one: case-sensitive and binary ones
+// compare bytes (trailing blanks still ignored), the others as Chinese_PRC_CI_AS.
+std::string sqliteCollation(std::string_view sqlServerName);
+
+struct ValueCheck {
+    std::string column;  // as written
+    std::string quoted;
+    std::string check;
+};
+
+// ---- the rewriter
+
+class Rewriter {
+public:
+    Translation statement(Nodes& ns);
+
+private:
+    struct Call;
+    struct Clauses;
+    struct UpdateSource;
+    struct UpdateTarget;
+    struct ColumnDef;
+
+    std::string group(const Node& g);  // tree.cpp: a parenthesised group, rewritten
+
+    // expressions.cpp
+    Expr expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec);
+    Expr unary(const Nodes& ns, std::size_t& i, std::size_t e);
+    Expr primary(const Nodes& ns, std::size_t& i, std::size_t e);
+    Expr caseExpression(const Nodes& ns, std::size_t& i, std::size_t e);
+    std::string simpleCaseOperand(const Nodes& ns, std::size_t& b, std::size_t e);
+    Expr function(const Node& nameNode, const Node& args);
+    std::string convertCall(const Call& c);
+    std::string castCall(const Nodes& a);
+    std::string datePartCall(const std::string& fn, const Call& c);
+    std::string typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn);
+
+    // statements.cpp
+    std::string seq(const Nodes& ns, std::size_t b, std::size_t e);
+    void selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c);
+    bool clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, Clauses& c);
+    void clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c);
+    std::string withStatement(const Nodes& ns);
+    std::string insertStatement(const Nodes& ns);
+    std::string deleteStatement(const Nodes& ns);
+    std::string updateStatement(const Nodes& ns);
+    std::string updateAssignments(const Nodes& ns, std::size_t b, std::size_t e);
+    std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
+    void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
+    std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);
+
+    // schema.cpp
+    Translation createTable(const Nodes& ns);
+    std::string constraintDef(const Nodes& d, std::size_t b, std::size_t e, bool identitySeen);
+    std::string columnDef(const Nodes& d, std::size_t b, std::size_t e,
+                          std::vector<std::pair<std::string, std::string>>& dateColumns);
+    std::size_t columnType(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
+    void columnOptions(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
+    Translation alterTableAdd(const Nodes& ns);
+    std::string createView(const Nodes& ns);
+    std::string createIndex(const Nodes& ns);
+
+    std::vector<ValueCheck> checks_;  // of the last createTable
+};
+
+}  // namespace Palvo::dialect

@@ -1,0 +1,337 @@
+// Schema statements: CREATE TABLE and ALTER TABLE ... ADD with SQL Server
+// column types (kept, as they drive the column metadata), the collation text
+// columns take, the triggers that store dates in one form and check values on
+// their way in; CREATE VIEW and CREATE INDEX.
+#include <cstdlib>
+
+#include "adapters/dialect/rewriter.h"
+
+namespace Palvo::dialect {
+
+namespace {
+
+using DateColumns = std::vector<std::pair<std::string, std::string>>;  // column, conversion
+
+bool isTextType(std::string_view lw) {
+    return lw == "char" || lw == "character" || lw == "varchar" || lw == "nchar" || lw == "nvarchar" ||
+           lw == "text" || lw == "ntext";
+}
+
+bool isDateType(std::string_view lw) { return lw == "datetime" || lw == "smalldatetime" || lw == "date"; }
+
+bool isIntegerType(std::string_view lw) {
+    return lw == "int" || lw == "integer" || lw == "bigint" || lw == "smallint" || lw == "tinyint" ||
+           lw == "numeric" || lw == "decimal";
+}
+
+// The numbers in a type's parentheses: "decimal(18, 2)" gives 18 and 2, "(-1)" is max.
+long typeArg(const std::string& typeText, std::size_t index, long dflt) {
+    auto p = typeText.find('(');
+    for (std::size_t i = 0; p != std::string::npos; ++i) {
+        if (i == index) return std::strtol(typeText.c_str() + p + 1, nullptr, 10);
+        p = typeText.find(',', p + 1);
+    }
+    return dflt;
+}
+
+bool isExactWithFraction(std::string_view lw, const std::string& typeText) {
+    return lw == "money" || lw == "smallmoney" ||
+           ((lw == "decimal" || lw == "dec" || lw == "numeric") && typeArg(typeText, 1, 0) > 0);
+}
+
+// Decimals with a fraction are stored as doubles (SQLite's REAL affinity, named by
+// " real" after the type name): their check keeps only doubles that read back as
+// the same decimal, and a whole amount stays apart from an integer for avg.
+std::string storedTypeText(std::string_view lw, const std::string& typeText) {
+    if (!isExactWithFraction(lw, typeText)) return typeText;
+    auto p = typeText.find('(');
+    return p == std::string::npos ? typeText + " real" : typeText.substr(0, p) + " real" + typeText.substr(p);
+}
+
+// The conversion SQL Server applies to a value stored into a column of this type,
+// as a call on `value`; "" when the type needs none here.
+std::string valueCheck(std::string_view lw, const std::string& typeText, const std::string& value) {
+    if (lw == "tinyint" || lw == "smallint" || lw == "int" || lw == "integer" || lw == "bigint") {
+        return "tsql_check_int(" + value + ", '" + std::string(lw == "integer" ? "int" : lw) + "')";
+    }
+    if (lw == "decimal" || lw == "dec" || lw == "numeric") {
+        return "tsql_check_decimal(" + value + ", " + std::to_string(typeArg(typeText, 0, 18)) + ", " +
+               std::to_string(typeArg(typeText, 1, 0)) + ")";
+    }
+    if (lw == "money") return "tsql_check_decimal(" + value + ", 19, 4)";
+    if (lw == "smallmoney") return "tsql_check_decimal(" + value + ", 10, 4)";
+    if (lw == "char" || lw == "character" || lw == "varchar" || lw == "nchar" || lw == "nvarchar") {
+        const long n = typeArg(typeText, 0, 1);
+        if (n < 0) return "";
+        return "tsql_check_text(" + value + ", " + std::to_string(n) + ", " + (lw[0] == 'n' ? "1" : "0") + ")";
+    }
+    return "";
+}
+
+// Triggers that pass every new or changed value of the checked columns through its
+// check: a value the type cannot hold fails the statement, which then changes nothing.
+void appendValueChecks(Translation& tr, const std::string& tableName, const std::vector<ValueCheck>& checks,
+                       const std::string& suffix) {
+    if (checks.empty()) return;
+    const std::string table = quoteName(tableName);
+    std::string sets, when, cols;
+    for (const auto& c : checks) {
+        sets += (sets.empty() ? "" : ", ") + c.quoted + " = " + c.check;
+        // texts compare byte for byte here: the column's collation ignores the trailing
+        // blanks the check drops
+        const bool text = c.check.starts_with("tsql_check_text(");
+        when += (when.empty() ? "new." : " or new.") + c.quoted + " is not " + c.check + (text ? " collate binary" : "");
+        cols += (cols.empty() ? "" : ", ") + c.quoted;
+    }
+    const std::string body =
+        " for each row when " + when + " begin update " + table + " set " + sets + " where rowid = new.rowid; end";
+    tr.statements.push_back("create trigger " + quoteName(tableName + "__check" + suffix + "_insert") +
+                            " after insert on " + table + body);
+    tr.statements.push_back("create trigger " + quoteName(tableName + "__check" + suffix + "_update") +
+                            " after update of " + cols + " on " + table + body);
+}
+
+// Triggers that store every value of the date columns in the one text form.
+void appendDateTriggers(Translation& tr, const std::string& tableName, const DateColumns& dateColumns) {
+    if (dateColumns.empty()) return;
+    const std::string table = quoteName(tableName);
+    std::string sets, when, cols;
+    for (const auto& [c, fn] : dateColumns) {
+        sets += (sets.empty() ? "" : ", ") + c + " = " + fn + "(new." + c + ")";
+        when += (when.empty() ? "" : " or ") + std::string("new.") + c + " is not " + fn + "(new." + c + ")";
+        cols += (cols.empty() ? "" : ", ") + c;
+    }
+    std::string body = " for each row when " + when + " begin update " + table + " set " + sets +
+                       " where rowid = new.rowid; end";
+    tr.statements.push_back("create trigger " + quoteName(tableName + "__datetime_insert") + " after insert on " +
+                            table + body);
+    tr.statements.push_back("create trigger " + quoteName(tableName + "__datetime_update") + " after update of " +
+                            cols + " on " + table + body);
+}
+
+}  // namespace
+
+bool knownType(std::string_view lw) {
+    static const char* const types[] = {
+        "bigint", "int", "integer", "smallint", "tinyint", "bit", "decimal", "dec", "numeric", "money",
+        "smallmoney", "float", "real", "double", "datetime", "smalldatetime", "date", "char", "character",
+        "varchar", "nchar", "nvarchar", "text", "ntext", "binary", "varbinary", "image", "uniqueidentifier"};
+    for (const char* t : types) {
+        if (lw == t) return true;
+    }
+    return false;
+}
+
+std::string sqliteCollation(std::string_view sqlServerName) {
+    const std::string c = asciiLower(sqlServerName);
+    const bool bytes = c.find("_cs") != std::string::npos || c.find("_bin") != std::string::npos ||
+                       c == "binary" || c == "rtrim";
+    return bytes ? "rtrim" : std::string(kTextCollation);
+}
+
+// One column definition as read.
+struct Rewriter::ColumnDef {
+    std::string name;      // as written
+    std::string type;      // the type's name, lower case
+    std::string typeText;  // the type as written, with its arguments
+    std::string tail;      // the options, rendered
+    bool identity = false;
+    bool explicitCollate = false;
+};
+
+// CREATE TABLE with SQL Server column types. Declared types are kept (they
+// drive the column metadata); text columns compare without regard to case;
+// datetime columns get triggers that store every value in one text form.
+Translation Rewriter::createTable(const Nodes& ns) {
+    std::size_t i = 2;
+    if (i >= ns.size() || !ns[i].isName()) unsupported("CREATE TABLE without a name");
+    std::string tableName = ns[i].tok.text;
+    if (!tableName.empty() && tableName[0] == '#') unsupported("temporary table " + tableName);
+    std::string table = quoteName(tableName);
+    ++i;
+    if (i >= ns.size() || !ns[i].group) unsupported("CREATE TABLE without a column list");
+    const Node& defs = ns[i];
+    if (i + 1 != ns.size()) unsupported("CREATE TABLE options after the column list ('" + plain(ns, i + 1, ns.size()) + "')");
+    const Nodes& d = defs.kids;
+    auto parts = splitCommas(d, 0, d.size());
+
+    bool identitySeen = false;
+    for (auto [b, e] : parts) {
+        for (std::size_t k = b; k < e; ++k) {
+            if (d[k].word("identity")) identitySeen = true;
+        }
+    }
+    std::vector<std::string> columns;
+    DateColumns dateColumns;
+    checks_.clear();
+    for (auto [b, e] : parts) {
+        if (b == e) unsupported("an empty column definition in CREATE TABLE");
+        std::string lw = d[b].isName() && d[b].tok.kind == TokenKind::Word ? asciiLower(d[b].tok.text) : "";
+        if (lw == "constraint" || lw == "primary" || lw == "unique" || lw == "check" || lw == "foreign") {
+            columns.push_back(constraintDef(d, b, e, identitySeen));
+            continue;
+        }
+        columns.push_back(columnDef(d, b, e, dateColumns));
+    }
+    Translation tr;
+    std::string create = "create table " + table + " (";
+    for (std::size_t c = 0; c < columns.size(); ++c) create += (c ? ", " : "") + columns[c];
+    create += ")";
+    tr.statements.push_back(std::move(create));
+    appendDateTriggers(tr, tableName, dateColumns);
+    appendValueChecks(tr, tableName, checks_, "");
+    return tr;
+}
+
+// A table constraint; a primary key beside an IDENTITY column (which becomes
+// the rowid's primary key) becomes unique.
+std::string Rewriter::constraintDef(const Nodes& d, std::size_t b, std::size_t e, bool identitySeen) {
+    std::string c;
+    for (std::size_t k = b; k < e; ++k) {
+        if (d[k].word("clustered") || d[k].word("nonclustered")) continue;
+        if (identitySeen && d[k].word("primary") && k + 1 < e && d[k + 1].word("key")) {
+            put(c, "unique", d[k].tok.spaceBefore);
+            ++k;
+            continue;
+        }
+        if (d[k].group) put(c, "(" + seq(d[k].kids, 0, d[k].kids.size()) + ")", d[k].tok.spaceBefore);
+        else put(c, d[k]);
+    }
+    return c[0] == ' ' ? c.substr(1) : c;
+}
+
+// A column definition: its type, its options, and what the type asks for (the
+// text collation, the date triggers, the value check).
+std::string Rewriter::columnDef(const Nodes& d, std::size_t b, std::size_t e, DateColumns& dateColumns) {
+    if (!d[b].isName()) unsupported("the column definition '" + plain(d, b, e) + "'");
+    ColumnDef c;
+    c.name = d[b].tok.text;
+    std::size_t k = columnType(d, b + 1, e, c);
+    std::string col = quoteName(c.name);
+    columnOptions(d, k, e, c);
+    if (c.identity) {
+        if (!isIntegerType(c.type)) unsupported("IDENTITY on a " + c.typeText + " column");
+        // "not null" is implied by the rowid alias.
+        std::string cleaned = c.tail;
+        for (const char* drop : {" not null", " NOT NULL", " Not Null"}) {
+            if (auto p = cleaned.find(drop); p != std::string::npos) cleaned.erase(p, std::string(drop).size());
+        }
+        return col + " integer primary key autoincrement" + cleaned;
+    }
+    if (isTextType(c.type) && !c.explicitCollate) c.tail = kCollateText + c.tail;
+    if (isDateType(c.type)) dateColumns.emplace_back(col, c.type == "date" ? "tsql_date" : "tsql_datetime");
+    if (auto check = valueCheck(c.type, c.typeText, "new." + col); !check.empty()) {
+        checks_.push_back({c.name, col, std::move(check)});
+    }
+    return col + " " + storedTypeText(c.type, c.typeText) + c.tail;
+}
+
+// The column's type from d[k] on; returns where its options start.
+std::size_t Rewriter::columnType(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c) {
+    if (k >= e || d[k].group || d[k].tok.kind != TokenKind::Word) unsupported("a column without a type: " + c.name);
+    c.type = asciiLower(d[k].tok.text);
+    c.typeText = d[k].tok.text;
+    ++k;
+    if (c.type == "double" && k < e && d[k].word("precision")) {
+        c.typeText += " " + d[k].tok.text;
+        ++k;
+    }
+    if (!knownType(c.type)) unsupported("the column type " + c.typeText);
+    if (k < e && d[k].group) {
+        // (max) becomes (-1): SQLite type arguments are numbers; the metadata reads -1 as max.
+        std::string args = plain(d[k].kids, 0, d[k].kids.size());
+        if (equalsNoCase(args, "max")) args = "-1";
+        c.typeText += "(" + args + ")";
+        ++k;
+    }
+    return k;
+}
+
+// IDENTITY (seed 1, step 1 only), DEFAULT, COLLATE and the options SQLite reads as written.
+void Rewriter::columnOptions(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c) {
+    for (; k < e; ++k) {
+        const Node& x = d[k];
+        if (x.word("identity")) {
+            c.identity = true;
+            if (k + 1 < e && d[k + 1].group) {
+                std::string args = plain(d[k + 1].kids, 0, d[k + 1].kids.size());
+                if (args != "1,1" && args != "1, 1") unsupported("IDENTITY(" + args + ") (only seed 1, step 1)");
+                ++k;
+            }
+            continue;
+        }
+        if (x.word("clustered") || x.word("nonclustered")) continue;
+        if (x.word("primary") && c.identity) {
+            if (k + 1 < e && d[k + 1].word("key")) ++k;
+            continue;
+        }
+        if (x.word("default")) {
+            ++k;
+            Expr v = expr(d, k, e, 1);
+            if (v.empty) unsupported("DEFAULT without a value for column " + c.name);
+            --k;
+            c.tail += " default (" + v.text + ")";
+            continue;
+        }
+        if (x.word("collate") && k + 1 < e) {
+            std::string coll = asciiLower(d[k + 1].tok.text);
+            c.tail += " collate " + sqliteCollation(coll);
+            c.explicitCollate = true;
+            ++k;
+            continue;
+        }
+        if (x.word("rowguidcol") || x.word("timestamp") || x.word("sparse") || x.word("filestream")) {
+            unsupported("the column option " + upper(x.tok.text));
+        }
+        if (x.group) c.tail += " (" + seq(x.kids, 0, x.kids.size()) + ")";
+        else c.tail += " " + renderToken(x.tok);
+    }
+}
+
+// T-SQL: ALTER TABLE t ADD c type: the definition rewritten as CREATE TABLE does.
+Translation Rewriter::alterTableAdd(const Nodes& ns) {
+    Translation tr;
+    std::string s = plain(ns, 0, 4);
+    if (ns.size() > 4 && ns[4].word("column")) unsupported("ALTER TABLE ... ADD COLUMN");
+    Nodes fake;
+    fake.push_back(ns[0]);
+    fake.push_back(ns[1]);
+    fake.push_back(ns[2]);
+    Node g;
+    g.group = true;
+    g.kids.assign(ns.begin() + 4, ns.end());
+    fake.push_back(std::move(g));
+    Translation t = createTable(fake);
+    if (t.statements.size() > (checks_.empty() ? 1u : 3u)) unsupported("ALTER TABLE ... ADD of a datetime column");
+    const std::string& c = t.statements[0];
+    std::string def = c.substr(c.find('(') + 1);
+    def.pop_back();
+    if (def.find(',') != std::string::npos && def.find("(") == std::string::npos) {
+        unsupported("ALTER TABLE ... ADD of several columns");
+    }
+    tr.statements.push_back(s + " column " + def);
+    // the new column's check gets triggers of its own: the table's cannot be extended
+    if (!checks_.empty()) appendValueChecks(tr, ns[2].tok.text, checks_, "_" + checks_[0].column);
+    return tr;
+}
+
+// CREATE VIEW name AS query
+std::string Rewriter::createView(const Nodes& ns) {
+    std::size_t as = 2;
+    while (as < ns.size() && !ns[as].word("as")) ++as;
+    if (as == ns.size()) unsupported("CREATE VIEW without AS");
+    return plain(ns, 0, as + 1) + seq(ns, as + 1, ns.size());
+}
+
+// CREATE [UNIQUE] INDEX without SQL Server's CLUSTERED and NONCLUSTERED
+std::string Rewriter::createIndex(const Nodes& ns) {
+    std::string s;
+    for (std::size_t k = 0; k < ns.size(); ++k) {
+        if (ns[k].word("clustered") || ns[k].word("nonclustered")) continue;
+        put(s, ns[k].group ? "(" + plain(ns[k].kids, 0, ns[k].kids.size()) + ")" : renderToken(ns[k].tok),
+            ns[k].tok.spaceBefore);
+    }
+    return s.substr(s[0] == ' ' ? 1 : 0);
+}
+
+}  // namespace Palvo::dialect

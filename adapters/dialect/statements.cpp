@@ -1,0 +1,461 @@
+// Statements: a query clause by clause (TOP becomes LIMIT, collations and
+// dates where SQL Server would compare as text or dates), INSERT, DELETE and
+// UPDATE, and the choice of statement kind.
+#include <algorithm>
+#include <optional>
+
+#include "adapters/dialect/rewriter.h"
+#include "palvo/error.h"
+
+namespace Palvo::dialect {
+
+namespace {
+
+// The join words before a table factor of UPDATE's FROM after the first: ","
+// or [INNER | LEFT | RIGHT | FULL [OUTER] | CROSS] JOIN. Moves k past them.
+std::string joinWords(const Nodes& ns, std::size_t& k, std::size_t fe) {
+    if (ns[k].op(",")) {
+        ++k;
+        return ",";
+    }
+    std::string kind = "inner";
+    if (ns[k].word("inner")) ++k;
+    else if (ns[k].word("left") || ns[k].word("right") || ns[k].word("full")) {
+        kind = asciiLower(ns[k].tok.text);
+        ++k;
+        if (k < fe && ns[k].word("outer")) ++k;
+    } else if (ns[k].word("cross")) {
+        kind = "cross";
+        ++k;
+    }
+    if (k >= fe || !ns[k].word("join")) unsupported("the FROM clause of UPDATE near '" + plain(ns, k, std::min(fe, k + 3)) + "'");
+    ++k;
+    return kind;
+}
+
+bool isOuterJoin(const std::string& join) { return join == "left" || join == "right" || join == "full"; }
+
+}  // namespace
+
+// The state of rendering a run of clauses.
+struct Rewriter::Clauses {
+    std::string out;
+    std::optional<std::string> limit;
+    bool compound = false;
+    bool selectSeen = false;
+    Expr last;              // the previous expression, for BETWEEN with dates
+    int betweenLeft = 0;    // BETWEEN operands still to come
+    std::string betweenColumn;
+    bool sortTerms = false;                // within ORDER BY or GROUP BY
+    std::vector<std::string> textAliases;  // "expression as alias" where the expression is not a column
+};
+
+std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
+    Clauses c;
+    for (std::size_t i = b; i < e;) {
+        const Node& n = ns[i];
+        if (!n.group && n.tok.kind == TokenKind::Word) {
+            if (clauseWord(ns, i, b, e, c)) continue;
+        } else if (!n.group && (n.op(",") || n.op(";"))) {
+            put(c.out, n);
+            ++i;
+            c.last = Expr{};
+            c.betweenLeft = 0;
+            continue;
+        }
+        clauseTerm(ns, i, e, c);
+    }
+    if (c.limit) c.out += " limit " + *c.limit;
+    return c.out;
+}
+
+// SELECT [DISTINCT | ALL] [TOP n]: the count is kept for a LIMIT at the end.
+void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c) {
+    if (c.compound && c.limit) unsupported("TOP in a query combined with UNION");
+    put(c.out, ns[i]);
+    c.selectSeen = true;
+    c.sortTerms = false;
+    ++i;
+    if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) put(c.out, ns[i++]);
+    if (i < e && ns[i].word("top")) {
+        ++i;
+        const Node* count = i < e ? &ns[i] : nullptr;
+        if (count && count->group && count->kids.size() == 1) count = &count->kids[0];
+        if (!count || count->group || count->tok.kind != TokenKind::Number ||
+            count->tok.text.find_first_not_of("0123456789") != std::string::npos) {
+            unsupported("TOP with anything but a whole number");
+        }
+        ++i;
+        if (i < e && ns[i].word("percent")) unsupported("TOP ... PERCENT");
+        if (i < e && ns[i].word("with")) unsupported("TOP ... WITH TIES");
+        if (c.compound) unsupported("TOP in a query combined with UNION");
+        c.limit = count->tok.text;
+    }
+}
+
+// A word at ns[i] that structures the clauses is rendered (true); false when
+// the word starts an expression instead.
+bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, Clauses& c) {
+    const Node& n = ns[i];
+    std::string lw = asciiLower(n.tok.text);
+    if (lw == "select") {
+        selectHead(ns, i, e, c);
+        return true;
+    }
+    if (lw == "union" || lw == "except" || lw == "intersect") {
+        if (c.limit) unsupported("TOP in a query combined with UNION");
+        c.compound = true;
+        c.sortTerms = false;
+        put(c.out, n);
+        ++i;
+        return true;
+    }
+    if (lw == "into" && c.selectSeen) unsupported("SELECT ... INTO");
+    if (lw == "with" && i + 1 < e && ns[i + 1].group && i > b) unsupported("table hints WITH (...)");
+    if (lw == "collate" && i + 1 < e && ns[i + 1].isName()) {
+        std::string coll = asciiLower(ns[i + 1].tok.text);
+        put(c.out, n);
+        put(c.out, sqliteCollation(coll), true);
+        i += 2;
+        c.last = Expr{};  // an explicit collation is not overridden
+        return true;
+    }
+    if (lw == "between" && c.last.column) {
+        c.betweenLeft = 2;
+        c.betweenColumn = c.last.text;
+    }
+    if ((lw == "in" || lw == "between" ||
+         (lw == "not" && i + 1 < e && (ns[i + 1].word("in") || ns[i + 1].word("between")))) &&
+        wantsTextCollation(c.last)) {
+        c.out += kCollateText;  // the left operand decides the collation of IN and BETWEEN
+    }
+    if (lw == "as" && wantsTextCollation(c.last) && i + 1 < e && ns[i + 1].isName()) {
+        c.textAliases.push_back(asciiLower(ns[i + 1].tok.text));
+    }
+    if (isClauseKeyword(lw) && !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group)) {
+        put(c.out, n);
+        ++i;
+        if (lw != "and") c.betweenLeft = lw == "between" ? c.betweenLeft : 0;
+        c.last = Expr{};
+        c.sortTerms = lw == "by" ? i >= b + 2 && (ns[i - 2].word("order") || ns[i - 2].word("group"))
+                                 : c.sortTerms && (lw == "asc" || lw == "desc");
+        return true;
+    }
+    return false;
+}
+
+// An expression among the clauses: a date literal as BETWEEN's operand compares
+// as a date, and a sort key sorts as text columns do.
+void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c) {
+    std::size_t before = i;
+    Expr x = expr(ns, i, e, 1);
+    if (x.empty || i == before) {
+        unsupported("the text '" + plain(ns, i, std::min(e, i + 3)) + "'");
+    }
+    if (c.betweenLeft > 0) {
+        if (x.string && looksLikeDate(x.value)) x.text = "tsql_datelit(" + c.betweenColumn + ", " + x.text + ")";
+        --c.betweenLeft;
+    }
+    if (c.sortTerms && !(i < e && ns[i].word("collate"))) {
+        // A sort key that is an expression, or the alias of one, sorts as text columns do.
+        const bool alias = x.column && i == before + 1 &&
+                           std::find(c.textAliases.begin(), c.textAliases.end(), asciiLower(ns[before].tok.text)) !=
+                               c.textAliases.end();
+        if (wantsTextCollation(x) || alias) x.text += kCollateText;
+    }
+    put(c.out, x.text, x.space);
+    c.last = std::move(x);
+}
+
+// WITH name [(columns)] AS (query) [, ...] then the statement
+std::string Rewriter::withStatement(const Nodes& ns) {
+    std::string s = renderToken(ns[0].tok);
+    std::size_t i = 1;
+    while (true) {
+        if (i >= ns.size() || !ns[i].isName()) unsupported("this form of WITH");
+        put(s, ns[i]);
+        ++i;
+        if (i < ns.size() && ns[i].group) {
+            put(s, "(" + plain(ns[i].kids, 0, ns[i].kids.size()) + ")", ns[i].tok.spaceBefore);
+            ++i;
+        }
+        if (i + 1 >= ns.size() || !ns[i].word("as") || !ns[i + 1].group) unsupported("this form of WITH");
+        put(s, ns[i]);
+        put(s, group(ns[i + 1]), ns[i + 1].tok.spaceBefore);
+        i += 2;
+        if (i < ns.size() && ns[i].op(",")) {
+            put(s, ns[i++]);
+            continue;
+        }
+        break;
+    }
+    return s + seq(ns, i, ns.size());
+}
+
+// INSERT [INTO] target [(columns)] VALUES/SELECT ...
+std::string Rewriter::insertStatement(const Nodes& ns) {
+    std::size_t i = 1;
+    std::string out = renderToken(ns[0].tok) + " ";
+    if (i < ns.size() && ns[i].word("into")) {
+        out += renderToken(ns[i].tok);
+        ++i;
+    } else {
+        out += "into";
+    }
+    if (i >= ns.size() || !ns[i].isName()) unsupported("INSERT without a table name");
+    put(out, ns[i]);
+    ++i;
+    if (i < ns.size() && ns[i].group) {
+        put(out, "(" + plain(ns[i].kids, 0, ns[i].kids.size()) + ")", ns[i].tok.spaceBefore);
+        ++i;
+    }
+    if (i < ns.size() && (ns[i].word("exec") || ns[i].word("execute"))) unsupported("INSERT ... EXEC");
+    put(out, seq(ns, i, ns.size()), false);
+    return out;
+}
+
+// DELETE [FROM] target [WHERE ...]
+std::string Rewriter::deleteStatement(const Nodes& ns) {
+    std::size_t i = 1;
+    std::string out = renderToken(ns[0].tok);
+    if (i < ns.size() && ns[i].word("top")) unsupported("DELETE TOP");
+    if (i < ns.size() && ns[i].word("from")) {
+        put(out, ns[i]);
+        ++i;
+    } else {
+        out += " from";
+    }
+    for (std::size_t k = i; k < ns.size(); ++k) {
+        if (ns[k].word("from")) unsupported("DELETE with a second FROM (a join)");
+    }
+    put(out, seq(ns, i, ns.size()), false);
+    return out;
+}
+
+// One table factor in UPDATE's FROM, with the join that brings it in.
+struct Rewriter::UpdateSource {
+    std::size_t b = 0, e = 0;          // the table factor with its alias
+    std::size_t joinB = 0;             // where its join words start (== b when none)
+    std::string join;                  // "", "inner", "left", "right", "full", "cross", ","
+    std::size_t condB = 0, condE = 0;  // ON condition
+    std::string name, alias;
+    bool keep = true;  // false for the updated table's entry, taken out of FROM
+};
+
+// The updated table as UPDATE ... FROM renders it.
+struct Rewriter::UpdateTarget {
+    std::string name;                     // as UPDATE names it, lower case
+    std::string text;                     // the table as written
+    std::string alias;                    // rendered; "" when it has none
+    std::vector<std::string> conditions;  // join conditions moved into WHERE
+};
+
+// UPDATE target SET ... [FROM ...] [WHERE ...]. SQLite's UPDATE ... FROM must not
+// name the target again, so the target's entry in FROM is taken out and its
+// join condition moves into WHERE.
+std::string Rewriter::updateStatement(const Nodes& ns) {
+    const std::size_t n = ns.size();
+    std::size_t setAt = n, fromAt = n, whereAt = n;
+    for (std::size_t k = 1; k < n; ++k) {
+        if (setAt == n && ns[k].word("set")) setAt = k;
+        else if (setAt != n && fromAt == n && whereAt == n && ns[k].word("from")) fromAt = k;
+        else if (setAt != n && whereAt == n && ns[k].word("where")) whereAt = k;
+    }
+    if (n > 1 && ns[1].word("top")) unsupported("UPDATE TOP");
+    if (setAt == n) unsupported("UPDATE without SET");
+    if (setAt != 2 || !ns[1].isName()) {
+        if (setAt > 1 && ns[1].isName() && setAt == 4 && ns[2].op(".") && ns[3].isName()) {
+            // owner.table: keep as written
+        } else {
+            unsupported("UPDATE of '" + plain(ns, 1, setAt) + "'");
+        }
+    }
+    UpdateTarget target;
+    target.name = asciiLower(ns[setAt - 1].tok.text);
+    target.text = plain(ns, 1, setAt);
+    std::string assigns = updateAssignments(ns, setAt + 1, std::min(fromAt, whereAt));
+    std::string fromText;
+    if (fromAt != n) {
+        std::vector<UpdateSource> sources = updateSources(ns, fromAt + 1, whereAt);
+        takeOutUpdatedTable(ns, sources, target);
+        fromText = remainingSources(ns, sources);
+    }
+    std::string out = "update " + (target.text[0] == ' ' ? target.text.substr(1) : target.text);
+    if (!target.alias.empty()) out += " as " + target.alias;
+    out += " set " + assigns;
+    if (!fromText.empty()) out += " from" + (fromText[0] == ' ' ? fromText : " " + fromText);
+    std::string where = whereAt != n ? seq(ns, whereAt + 1, n) : std::string();
+    if (!target.conditions.empty() || !where.empty()) {
+        out += " where ";
+        std::string joined;
+        for (const auto& c : target.conditions) joined += (joined.empty() ? "" : " and ") + c;
+        if (!where.empty()) {
+            if (!where.empty() && where[0] == ' ') where.erase(0, 1);
+            joined += target.conditions.empty() ? where : " and (" + where + ")";
+        }
+        out += joined;
+    }
+    return out;
+}
+
+// SET a = x, t.b = y: SQLite wants bare column names on the left.
+std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::size_t e) {
+    std::string assigns;
+    for (auto [ab, ae] : splitCommas(ns, b, e)) {
+        std::size_t eq = ab;
+        while (eq < ae && !ns[eq].op("=")) ++eq;
+        if (eq == ae || eq == ab) unsupported("SET without '=' in UPDATE");
+        std::string piece = renderToken(ns[eq - 1].tok);
+        if (!ns[eq - 1].isName()) unsupported("SET of '" + plain(ns, ab, eq) + "'");
+        if (!assigns.empty()) assigns += ",";
+        put(assigns, piece, ns[ab].tok.spaceBefore || assigns.size() > 1);
+        put(assigns, "=", ns[eq].tok.spaceBefore);
+        std::size_t k = eq + 1;
+        std::string rhs = seq(ns, k, ae);
+        assigns += rhs;
+    }
+    if (!assigns.empty() && assigns[0] == ' ') assigns.erase(0, 1);
+    return assigns;
+}
+
+// The table factors of UPDATE's FROM in [k, fe): each with its join words,
+// name, alias and ON condition.
+std::vector<Rewriter::UpdateSource> Rewriter::updateSources(const Nodes& ns, std::size_t k, std::size_t fe) {
+    std::vector<UpdateSource> sources;
+    while (k < fe) {
+        UpdateSource s;
+        s.joinB = k;
+        if (!sources.empty()) s.join = joinWords(ns, k, fe);
+        s.b = k;
+        if (k >= fe) unsupported("UPDATE ... FROM ending without a table");
+        if (ns[k].group) {
+            ++k;
+        } else if (ns[k].isName()) {
+            s.name = asciiLower(ns[k].tok.text);
+            ++k;
+            while (k + 1 < fe && ns[k].op(".") && ns[k + 1].isName()) {
+                s.name = asciiLower(ns[k + 1].tok.text);
+                k += 2;
+            }
+        } else {
+            unsupported("the FROM clause of UPDATE near '" + plain(ns, k, std::min(fe, k + 3)) + "'");
+        }
+        if (k < fe && ns[k].word("as")) ++k;
+        if (k < fe && ns[k].isName() && !(ns[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k].tok.text)))) {
+            s.alias = asciiLower(ns[k].tok.text);
+            ++k;
+        }
+        s.e = k;
+        if (k < fe && ns[k].word("on")) {
+            s.condB = ++k;
+            while (k < fe && !ns[k].op(",") && !ns[k].word("join") && !ns[k].word("inner") &&
+                   !ns[k].word("left") && !ns[k].word("right") && !ns[k].word("full") && !ns[k].word("cross")) {
+                ++k;
+            }
+            s.condE = k;
+        }
+        sources.push_back(std::move(s));
+    }
+    return sources;
+}
+
+// The FROM entry that is the updated table (by alias first, then by name) leaves
+// FROM: its alias goes to the target and its join condition, and that of the
+// entry after it when it was first, into WHERE.
+void Rewriter::takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target) {
+    std::size_t hit = sources.size();
+    for (std::size_t s = 0; s < sources.size() && hit == sources.size(); ++s) {
+        if (sources[s].alias == target.name) hit = s;
+    }
+    for (std::size_t s = 0; s < sources.size() && hit == sources.size(); ++s) {
+        if (sources[s].name == target.name) hit = s;
+    }
+    if (hit == sources.size()) return;
+    UpdateSource& t = sources[hit];
+    if (isOuterJoin(t.join) || (hit == 0 && sources.size() > 1 && isOuterJoin(sources[1].join))) {
+        unsupported("UPDATE ... FROM with an outer join on the updated table");
+    }
+    if (ns[t.b].group) unsupported("UPDATE of a derived table");
+    target.text = plain(ns, t.b, t.b + 1);
+    if (!t.alias.empty() && t.alias != target.name) {
+        unsupported("UPDATE naming the table " + target.name + " whose FROM entry has the alias " + t.alias);
+    }
+    if (!t.alias.empty()) {
+        target.text = plain(ns, t.b, t.e - 1 - (ns[t.e - 2].word("as") ? 1 : 0));
+        target.alias = renderToken(ns[t.e - 1].tok);
+    }
+    t.keep = false;
+    if (t.condB) target.conditions.push_back("(" + trimLead(seq(ns, t.condB, t.condE)) + ")");
+    if (hit == 0 && sources.size() > 1) {
+        UpdateSource& next = sources[1];
+        if (next.condB) target.conditions.push_back("(" + trimLead(seq(ns, next.condB, next.condE)) + ")");
+        next.join.clear();
+        next.condB = next.condE = 0;
+        next.joinB = next.b;
+    }
+}
+
+// FROM without the updated table; the first entry left loses its join words.
+std::string Rewriter::remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources) {
+    std::string fromText;
+    bool first = true;
+    for (const UpdateSource& src : sources) {
+        if (!src.keep) continue;
+        std::size_t start = first ? src.b : src.joinB;
+        if (first && (src.join == "," || !src.join.empty())) start = src.b;
+        std::string piece = seq(ns, start, src.condB ? src.condB - 1 : src.e);
+        if (src.condB) piece += " on" + seq(ns, src.condB, src.condE);
+        fromText += piece;
+        first = false;
+    }
+    return fromText;
+}
+
+Translation Rewriter::statement(Nodes& ns) {
+    // One statement per call; a trailing ';' is allowed.
+    while (!ns.empty() && ns.back().op(";")) ns.pop_back();
+    for (const auto& n : ns) {
+        if (n.op(";")) unsupported("several statements in one batch");
+    }
+    if (ns.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
+    const Node& first = ns[0];
+    std::string lw = first.isName() && first.tok.kind == TokenKind::Word ? asciiLower(first.tok.text) : "";
+    Translation tr;
+    if (lw == "select") {
+        tr.statements.push_back(seq(ns, 0, ns.size()));
+    } else if (lw == "with") {
+        tr.statements.push_back(withStatement(ns));
+    } else if (lw == "insert") {
+        tr.statements.push_back(insertStatement(ns));
+    } else if (lw == "delete") {
+        tr.statements.push_back(deleteStatement(ns));
+    } else if (lw == "update") {
+        tr.statements.push_back(updateStatement(ns));
+    } else if (lw == "truncate") {
+        if (ns.size() != 3 || !ns[1].word("table") || !ns[2].isName()) unsupported("this form of TRUNCATE");
+        tr.statements.push_back("delete from " + renderToken(ns[2].tok));
+    } else if (lw == "create" && ns.size() > 1 && ns[1].word("table")) {
+        tr = createTable(ns);
+    } else if (lw == "create" && ns.size() > 2 && ns[1].word("view")) {
+        tr.statements.push_back(createView(ns));
+    } else if (lw == "create" && ns.size() > 2 &&
+               (ns[1].word("index") || ns[1].word("unique") || ns[1].word("clustered") || ns[1].word("nonclustered"))) {
+        tr.statements.push_back(createIndex(ns));
+    } else if (lw == "drop" && ns.size() > 2 && (ns[1].word("table") || ns[1].word("view") || ns[1].word("index"))) {
+        tr.statements.push_back(plain(ns, 0, ns.size()));
+    } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") && ns[3].word("add")) {
+        tr = alterTableAdd(ns);
+    } else if (lw == "if") {
+        unsupported("IF ... (control flow)");
+    } else if (lw == "begin") {
+        unsupported("BEGIN ... END blocks and BEGIN TRAN (use the connection's transactions)");
+    } else if (lw.empty()) {
+        unsupported("a statement starting with '" + plain(ns, 0, 1) + "'");
+    } else {
+        unsupported("the statement " + upper(first.tok.text) + (ns.size() > 1 && ns[1].isName() ? " " + upper(ns[1].tok.text) : ""));
+    }
+    for (auto& s : tr.statements) s = trimLead(std::move(s));
+    return tr;
+}
+
+}  // namespace Palvo::dialect

@@ -1,0 +1,141 @@
+// The tokens grouped by parentheses into a tree, and the tree rendered back as
+// written: names quoted, strings quoted, operators SQLite lacks replaced.
+#include "adapters/dialect/rewriter.h"
+
+#include "palvo/error.h"
+#include "src/util/conversions.h"
+
+namespace Palvo::dialect {
+
+[[noreturn]] void unsupported(const std::string& construct) {
+    throw Error(ErrorNumber::NotSupported, "Not supported by the embedded database: " + construct + ".");
+}
+
+std::string trimLead(std::string s) {
+    if (!s.empty() && s[0] == ' ') s.erase(0, 1);
+    return s;
+}
+
+std::string upper(std::string_view s) {
+    std::string r(s);
+    for (auto& c : r) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return r;
+}
+
+std::string quoteName(std::string_view name) {
+    std::string r = "\"";
+    for (char c : name) {
+        r += c;
+        if (c == '"') r += '"';
+    }
+    return r + "\"";
+}
+
+std::string quoteString(std::string_view value) { return "'" + util::sqlQuote(value) + "'"; }
+
+std::string renderToken(const Token& t) {
+    switch (t.kind) {
+        case TokenKind::Name:
+            return quoteName(t.text);
+        case TokenKind::String:
+        case TokenKind::NString:
+            return quoteString(t.text);
+        case TokenKind::Variable:
+            unsupported("variable " + t.text + " (T-SQL batches)");
+        case TokenKind::Operator:
+            if (t.text == "!<") return ">=";
+            if (t.text == "!>") return "<=";
+            return t.text;
+        default:
+            if (t.kind == TokenKind::Word && !t.text.empty() && t.text[0] == '#') {
+                unsupported("temporary table " + t.text);
+            }
+            return t.text;
+    }
+}
+
+Nodes buildTree(std::vector<Token>& toks) {
+    std::vector<Nodes> stack(1);
+    std::vector<Token> opens;
+    for (std::size_t i = 0; i < toks.size(); ++i) {
+        Token& t = toks[i];
+        if ((t.kind == TokenKind::Word || t.kind == TokenKind::Name) && equalsNoCase(t.text, "dbo") &&
+            i + 2 < toks.size() && toks[i + 1].isOp(".") &&
+            (toks[i + 2].kind == TokenKind::Word || toks[i + 2].kind == TokenKind::Name)) {
+            toks[i + 2].spaceBefore = t.spaceBefore;
+            ++i;
+            continue;
+        }
+        if (t.isOp("(")) {
+            opens.push_back(std::move(t));
+            stack.emplace_back();
+        } else if (t.isOp(")")) {
+            if (opens.empty()) unsupported("unbalanced ')' at character " + std::to_string(t.offset + 1));
+            Node g;
+            g.group = true;
+            g.tok = std::move(opens.back());
+            opens.pop_back();
+            g.kids = std::move(stack.back());
+            g.closeSpace = t.spaceBefore;
+            stack.pop_back();
+            stack.back().push_back(std::move(g));
+        } else {
+            Node n;
+            n.tok = std::move(t);
+            stack.back().push_back(std::move(n));
+        }
+    }
+    if (!opens.empty()) unsupported("unbalanced '(' at character " + std::to_string(opens.back().offset + 1));
+    return std::move(stack[0]);
+}
+
+bool isClauseKeyword(std::string_view lw) {
+    static const char* const words[] = {
+        "select", "distinct", "all", "from", "where", "group", "by", "having", "order", "asc", "desc", "union",
+        "except", "intersect", "join", "inner", "outer", "cross", "full", "on", "as", "and", "or", "not", "is",
+        "in", "like", "escape", "between", "exists", "insert", "into", "values", "update", "set", "delete",
+        "create", "table", "drop", "when", "then", "else", "end", "with", "collate", "primary", "key", "default",
+        "references", "unique", "check", "constraint", "foreign", "limit", "offset", "index", "view", "top",
+        "percent", "left", "right", "any", "some", "natural", "using", "if", "begin"};
+    for (const char* w : words) {
+        if (lw == w) return true;
+    }
+    return false;
+}
+
+std::string Rewriter::group(const Node& g) {
+    std::string inner = seq(g.kids, 0, g.kids.size());
+    return "(" + inner + (g.closeSpace ? " )" : ")");
+}
+
+std::string plain(const Nodes& ns, std::size_t b, std::size_t e) {
+    std::string out;
+    for (std::size_t i = b; i < e; ++i) {
+        if (ns[i].group) {
+            std::string inner = plain(ns[i].kids, 0, ns[i].kids.size());
+            inner.insert(inner.begin(), '(');
+            inner.push_back(')');
+            put(out, inner, ns[i].tok.spaceBefore);
+        } else {
+            put(out, ns[i]);
+        }
+    }
+    return out;
+}
+
+std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e) {
+    std::vector<Span> parts;
+    std::size_t start = b;
+    for (std::size_t i = b; i < e; ++i) {
+        if (ns[i].op(",")) {
+            parts.emplace_back(start, i);
+            start = i + 1;
+        }
+    }
+    parts.emplace_back(start, e);
+    return parts;
+}
+
+}  // namespace Palvo::dialect

@@ -1,0 +1,233 @@
+// Values converted as SQL Server converts them: CONVERT and CAST to text,
+// whole numbers, decimals and floats, dates and binary, and '+', which
+// concatenates, adds, or adds days to a stored date as its operands decide.
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "adapters/sqlite/tsql_functions.h"
+#include "adapters/sqlite/tsql_support.h"
+#include "src/util/conversions.h"
+
+namespace Palvo::sqlite::tsql {
+
+namespace {
+
+// A whole number written in text: blanks around, an optional sign, digits only.
+std::optional<std::int64_t> parseWhole(std::string_view s) {
+    s = util::trimBlanks(s);
+    const bool negative = !s.empty() && s[0] == '-';
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
+    if (s.empty() || s[0] < '0' || s[0] > '9') return std::nullopt;
+    std::uint64_t u = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), u);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    constexpr auto kMax = static_cast<std::uint64_t>(INT64_MAX);
+    if (u > kMax + (negative ? 1 : 0)) return std::nullopt;
+    return negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u);
+}
+
+std::string quoteForMessage(std::string_view s) { return "'" + std::string(s) + "'"; }
+
+struct TypeSpec {
+    std::string base;
+    long length = -2;  // -2 not given, -1 max
+    long scale = -1;
+};
+
+TypeSpec parseType(std::string_view t) {
+    TypeSpec ts;
+    auto p = t.find('(');
+    ts.base = std::string(t.substr(0, p));
+    if (p != std::string_view::npos) {
+        std::string inner(t.substr(p + 1, t.find(')') - p - 1));
+        if (inner == "max") {
+            ts.length = -1;
+        } else {
+            ts.length = std::strtol(inner.c_str(), nullptr, 10);
+            if (auto c = inner.find(','); c != std::string::npos) ts.scale = std::strtol(inner.c_str() + c + 1, nullptr, 10);
+        }
+    }
+    return ts;
+}
+
+// Rounds half away from zero to `scale` digits, as SQL Server converts to decimal.
+double roundTo(double d, long scale) { return roundDecimal(d, static_cast<int>(scale)); }
+
+bool isTextType(const std::string& b) {
+    return b == "char" || b == "varchar" || b == "nchar" || b == "nvarchar" || b == "text" || b == "ntext" ||
+           b == "character";
+}
+
+// To text: a stored date in the style, binary as its bytes, a number as its text;
+// cut to the length (30 when none is given) and char(n) padded with blanks.
+void convertToText(sqlite3_context* ctx, const TypeSpec& type, sqlite3_value* x, int style) {
+    const std::string& b = type.base;
+    const int xt = sqlite3_value_type(x);
+    std::string out;
+    if (auto st = xt == SQLITE_TEXT ? readStored(textOf(x)) : std::nullopt) {
+        out = formatStyle(*st, style);
+    } else if (xt == SQLITE_BLOB) {
+        out.assign(static_cast<const char*>(sqlite3_value_blob(x)), static_cast<std::size_t>(sqlite3_value_bytes(x)));
+    } else {
+        out = numberText(x);
+    }
+    long len = type.length == -2 ? (b == "text" || b == "ntext" ? -1 : 30) : type.length;
+    if (len >= 0) {
+        out = util::leftChars(out, static_cast<std::size_t>(len));
+        if (b == "char" || b == "nchar" || b == "character") {
+            std::size_t n = util::charCount(out);
+            if (n < static_cast<std::size_t>(len)) out.append(static_cast<std::size_t>(len) - n, ' ');
+        }
+    }
+    resultText(ctx, out);
+}
+
+// To bit and the integer types: a fraction is cut off, text must be a whole number.
+void convertToWhole(sqlite3_context* ctx, const std::string& b, sqlite3_value* x) {
+    const int xt = sqlite3_value_type(x);
+    const bool isText = xt == SQLITE_TEXT;
+    const std::string_view text = isText ? textOf(x) : std::string_view();
+    std::int64_t v = 0;
+    if (xt == SQLITE_INTEGER) {
+        v = sqlite3_value_int64(x);
+    } else if (xt == SQLITE_FLOAT) {
+        double d = std::trunc(sqlite3_value_double(x));
+        if (!(d > -9.2e18 && d < 9.2e18)) return resultError(ctx, "Arithmetic overflow error converting expression to data type " + b + ".");
+        v = static_cast<std::int64_t>(d);
+    } else if (isText && b == "bit" && (util::trimBlanks(text) == "true" || util::trimBlanks(text) == "TRUE")) {
+        v = 1;
+    } else if (isText && b == "bit" && (util::trimBlanks(text) == "false" || util::trimBlanks(text) == "FALSE")) {
+        v = 0;
+    } else if (auto w = isText ? parseWhole(text) : std::nullopt) {
+        v = *w;
+    } else {
+        return resultError(ctx, "Conversion failed when converting the varchar value " +
+                                    quoteForMessage(isText ? text : "") + " to data type " + b + ".");
+    }
+    if (b == "bit") return sqlite3_result_int(ctx, v != 0);
+    std::int64_t lo = b == "bigint" ? INT64_MIN : b == "smallint" ? -32768 : b == "tinyint" ? 0 : INT32_MIN;
+    std::int64_t hi = b == "bigint" ? INT64_MAX : b == "smallint" ? 32767 : b == "tinyint" ? 255 : INT32_MAX;
+    if (v < lo || v > hi) return resultError(ctx, "Arithmetic overflow error converting expression to data type " + b + ".");
+    sqlite3_result_int64(ctx, v);
+}
+
+// To float and real as they are; to decimal, numeric and money rounded to the
+// scale and checked against the precision.
+void convertToNumber(sqlite3_context* ctx, const TypeSpec& type, sqlite3_value* x) {
+    const std::string& b = type.base;
+    const int xt = sqlite3_value_type(x);
+    double d = 0;
+    if (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT) {
+        d = sqlite3_value_double(x);
+    } else if (auto r = xt == SQLITE_TEXT ? util::readNumber(textOf(x)) : std::nullopt) {
+        d = *r;
+    } else {
+        return resultError(ctx, std::string("Error converting data type varchar to ") +
+                                    (b == "float" || b == "real" ? "float." : "numeric."));
+    }
+    if (b == "float" || b == "real") return sqlite3_result_double(ctx, d);
+    long scale = b == "money" || b == "smallmoney" ? 4 : (type.scale >= 0 ? type.scale : 0);
+    long precision = type.length > 0 ? type.length : 18;
+    double r = roundTo(d, scale);
+    if (std::fabs(r) >= std::pow(10.0, static_cast<double>(precision - scale))) {
+        return resultError(ctx, "Arithmetic overflow error converting expression to data type numeric.");
+    }
+    if (scale == 0 && std::fabs(r) < 9.2e18) return sqlite3_result_int64(ctx, static_cast<std::int64_t>(r));
+    sqlite3_result_double(ctx, r);
+}
+
+// To datetime, date (the day at midnight) and smalldatetime (to the nearest minute).
+void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x) {
+    auto st = valueToDate(x);
+    if (!st) return resultError(ctx, kDateConversionFailed);
+    if (b == "date") st->hour = st->minute = st->second = st->millisecond = 0;
+    if (b == "smalldatetime") {
+        st = fromMillis((totalMillis(*st) + 30000) / 60000 * 60000);
+        if (!st) {
+            return resultError(ctx, "The conversion of a varchar data type to a smalldatetime data type resulted in "
+                                    "an out-of-range value.");
+        }
+    }
+    resultText(ctx, st->toIso());
+}
+
+}  // namespace
+
+void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const TypeSpec type = parseType(textOf(argv[0]));
+    const std::string& b = type.base;
+    sqlite3_value* x = argv[1];
+    if (isTextType(b)) {
+        const bool hasStyle = sqlite3_value_type(argv[2]) != SQLITE_NULL;
+        return convertToText(ctx, type, x, hasStyle ? sqlite3_value_int(argv[2]) : 0);
+    }
+    if (b == "int" || b == "integer" || b == "bigint" || b == "smallint" || b == "tinyint" || b == "bit") {
+        return convertToWhole(ctx, b, x);
+    }
+    if (b == "decimal" || b == "numeric" || b == "dec" || b == "money" || b == "smallmoney" || b == "float" ||
+        b == "real") {
+        return convertToNumber(ctx, type, x);
+    }
+    if (b == "datetime" || b == "smalldatetime" || b == "date") return convertToDate(ctx, b, x);
+    if (b == "binary" || b == "varbinary" || b == "image") {
+        const int xt = sqlite3_value_type(x);
+        std::string raw = xt == SQLITE_BLOB ? std::string(static_cast<const char*>(sqlite3_value_blob(x)),
+                                                         static_cast<std::size_t>(sqlite3_value_bytes(x)))
+                                           : std::string(textOf(x));
+        return sqlite3_result_blob(ctx, raw.data(), static_cast<int>(raw.size()), SQLITE_TRANSIENT);
+    }
+    if (b == "uniqueidentifier") return sqlite3_result_value(ctx, x);
+    resultError(ctx, "Type " + b + " is not a defined system type.");
+}
+
+void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(2, argv)) return sqlite3_result_null(ctx);
+    const int ta = sqlite3_value_type(argv[0]), tb = sqlite3_value_type(argv[1]);
+    const bool na = ta == SQLITE_INTEGER || ta == SQLITE_FLOAT;
+    const bool nb = tb == SQLITE_INTEGER || tb == SQLITE_FLOAT;
+    const char* const kBigintOverflow = "Arithmetic overflow error converting expression to data type bigint.";
+    if (!na && !nb) {
+        std::string s(textOf(argv[0]));
+        s += textOf(argv[1]);
+        return resultText(ctx, s);
+    }
+    if (na && nb) {
+        if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
+            std::int64_t r = 0;
+            if (__builtin_add_overflow(sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]), &r)) {
+                return resultError(ctx, kBigintOverflow);
+            }
+            return sqlite3_result_int64(ctx, r);
+        }
+        return sqlite3_result_double(ctx, sqlite3_value_double(argv[0]) + sqlite3_value_double(argv[1]));
+    }
+    // One text, one number: a stored date plus days, else the text must read as the number's type.
+    sqlite3_value* text = na ? argv[1] : argv[0];
+    sqlite3_value* num = na ? argv[0] : argv[1];
+    std::string_view t = textOf(text);
+    if (auto st = readStored(t)) {
+        const double days = sqlite3_value_double(num);
+        // far beyond the range of dates, and within 64 bits
+        auto sum = std::fabs(days) < 1e9 ? fromMillis(totalMillis(*st) + std::llround(days * 86400000.0)) : std::nullopt;
+        if (!sum) return resultError(ctx, "Arithmetic overflow error converting expression to data type datetime.");
+        return resultText(ctx, sum->toIso());
+    }
+    if (sqlite3_value_type(num) == SQLITE_INTEGER) {
+        auto w = parseWhole(t);
+        if (!w) {
+            return resultError(ctx, "Conversion failed when converting the varchar value " + quoteForMessage(t) +
+                                        " to data type int.");
+        }
+        std::int64_t r = 0;
+        if (__builtin_add_overflow(*w, sqlite3_value_int64(num), &r)) return resultError(ctx, kBigintOverflow);
+        return sqlite3_result_int64(ctx, r);
+    }
+    auto d = util::readNumber(t);
+    if (!d) return resultError(ctx, "Error converting data type varchar to float.");
+    sqlite3_result_double(ctx, *d + sqlite3_value_double(num));
+}
+
+}  // namespace Palvo::sqlite::tsql

@@ -1,0 +1,361 @@
+// Dates as SQL Server reads, computes and writes them: the text forms it
+// accepts, days since 1900-01-01 for numbers, the range 1753 to 9999, and
+// GETDATE, DATEPART, DATEADD, DATEDIFF. The calendar and the stored form are
+// the core's (DateTime, util::daySerial and util::addDays).
+#include <cmath>
+#include <cstdio>
+
+#include "adapters/sqlite/tsql_support.h"
+#include "src/util/conversions.h"
+
+namespace Palvo::sqlite::tsql {
+
+namespace {
+
+constexpr DateTime kDayZero{1900, 1, 1, 0, 0, 0, 0};  // SQL Server's day zero, a Monday
+constexpr std::int64_t kMillisPerDay = 86400000;
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// A real date and time in SQL Server's datetime range.
+bool inRange(const DateTime& d) { return d.valid() && d.year >= 1753; }
+
+// Days since 1900-01-01.
+std::int64_t dayNumber(const DateTime& d) { return util::daySerial(d) - util::daySerial(kDayZero); }
+
+struct Reader {
+    std::string_view s;
+    std::size_t i = 0;
+    bool end() const { return i >= s.size(); }
+    bool digits(int maxDigits, int& out, int minDigits = 1) {
+        std::size_t b = i;
+        out = 0;
+        while (i < s.size() && i - b < static_cast<std::size_t>(maxDigits) && s[i] >= '0' && s[i] <= '9') {
+            out = out * 10 + (s[i++] - '0');
+        }
+        return i - b >= static_cast<std::size_t>(minDigits);
+    }
+    bool eat(char c) {
+        if (i < s.size() && s[i] == c) {
+            ++i;
+            return true;
+        }
+        return false;
+    }
+    void blanks() {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    }
+};
+
+bool readTime(Reader& r, DateTime& st) {
+    if (!r.digits(2, st.hour)) return false;
+    if (!r.eat(':')) return false;
+    if (!r.digits(2, st.minute)) return false;
+    if (r.eat(':')) {
+        if (!r.digits(2, st.second)) return false;
+        if (r.eat('.') || r.eat(':')) {
+            std::size_t b = r.i;
+            int frac = 0;
+            if (!r.digits(9, frac)) return false;
+            std::size_t n = r.i - b;
+            while (n > 3) {
+                frac /= 10;
+                --n;
+            }
+            while (n < 3) {
+                frac *= 10;
+                ++n;
+            }
+            st.millisecond = frac;
+        }
+    }
+    r.blanks();
+    std::string_view rest = r.s.substr(r.i);
+    const bool am = util::equalsNoCase(rest, "am"), pm = util::equalsNoCase(rest, "pm");
+    if (am || pm) {
+        if (st.hour < 1 || st.hour > 12) return false;
+        if (pm && st.hour < 12) st.hour += 12;
+        if (am && st.hour == 12) st.hour = 0;
+        r.i = r.s.size();
+    }
+    return true;
+}
+
+// SQL Server's readings of a date string: y-m-d, y/m/d, y.m.d, yyyymmdd, m/d/y,
+// each with an optional time; a time alone is on 1900-01-01; '' is 1900-01-01.
+std::optional<DateTime> parseDate(std::string_view text) {
+    text = util::trimBlanks(text);
+    DateTime st = kDayZero;
+    if (text.empty()) return st;
+    Reader r{text};
+    int a = 0;
+    std::size_t start = r.i;
+    if (!r.digits(8, a)) return std::nullopt;
+    std::size_t len = r.i - start;
+    if (len == 8) {
+        st.year = a / 10000;
+        st.month = a / 100 % 100;
+        st.day = a % 100;
+    } else if (len == 4 && (r.eat('-') || r.eat('/') || r.eat('.'))) {
+        char sep = text[r.i - 1];
+        st.year = a;
+        if (!r.digits(2, st.month) || !r.eat(sep) || !r.digits(2, st.day)) return std::nullopt;
+    } else if (len <= 2 && !r.end() && text[r.i] == ':') {
+        r.i = start;
+        if (!readTime(r, st) || !r.end()) return std::nullopt;
+        return inRange(st) ? std::optional<DateTime>(st) : std::nullopt;
+    } else if (len <= 2 && (r.eat('/') || r.eat('-') || r.eat('.'))) {
+        char sep = text[r.i - 1];
+        st.month = a;
+        if (!r.digits(2, st.day) || !r.eat(sep) || !r.digits(4, st.year, 4)) return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    if (!r.end()) {
+        if (!(r.eat('T') || r.eat(' '))) return std::nullopt;
+        r.blanks();
+        if (!readTime(r, st) || !r.end()) return std::nullopt;
+    }
+    return inRange(st) ? std::optional<DateTime>(st) : std::nullopt;
+}
+
+std::optional<DateTime> dateArg(sqlite3_context* ctx, sqlite3_value* v) {
+    auto st = valueToDate(v);
+    if (!st) resultError(ctx, kDateConversionFailed);
+    return st;
+}
+
+int weekdayOf(const DateTime& s) {  // 1 = Sunday ... 7 = Saturday
+    std::int64_t dn = dayNumber(s);  // 0 is a Monday
+    return static_cast<int>(((dn + 1) % 7 + 7) % 7) + 1;
+}
+
+const char* const kDateaddOverflow = "Adding a value to a 'datetime' column caused an overflow.";
+
+// DATEADD of years, quarters or months: the day is kept, or the month's last day when it is shorter.
+std::optional<DateTime> addMonths(const DateTime& st, std::int64_t months) {
+    std::int64_t m = static_cast<std::int64_t>(st.year) * 12 + (st.month - 1) + months;
+    DateTime r = st;
+    const std::int64_t year = floorDiv(m, 12);
+    if (year < 1753 || year > 9999) return std::nullopt;
+    r.year = static_cast<int>(year);
+    r.month = static_cast<int>(m - year * 12) + 1;
+    while (!r.valid()) --r.day;
+    return r;
+}
+
+// The milliseconds of one DATEADD unit; 0 for a part that is not one.
+std::int64_t unitMillis(std::string_view part) {
+    return part == "day" || part == "dayofyear" || part == "weekday" ? kMillisPerDay
+           : part == "week"                                      ? 7 * kMillisPerDay
+           : part == "hour"                                      ? 3600000
+           : part == "minute"                                    ? 60000
+           : part == "second"                                    ? 1000
+           : part == "millisecond"                               ? 1
+                                                                 : 0;
+}
+
+}  // namespace
+
+const char* const kDateConversionFailed = "Conversion failed when converting date and/or time from character string.";
+
+std::int64_t totalMillis(const DateTime& d) {
+    return ((dayNumber(d) * 24 + d.hour) * 60 + d.minute) * 60000LL + d.second * 1000LL + d.millisecond;
+}
+
+std::optional<DateTime> fromMillis(std::int64_t ms) {
+    static const std::int64_t first = totalMillis(DateTime{1753, 1, 1, 0, 0, 0, 0});
+    static const std::int64_t last = totalMillis(DateTime{9999, 12, 31, 23, 59, 59, 999});
+    if (ms < first || ms > last) return std::nullopt;
+    const std::int64_t days = floorDiv(ms, kMillisPerDay);
+    const std::int64_t rest = ms - days * kMillisPerDay;
+    DateTime s = util::addDays(kDayZero, days);
+    s.hour = static_cast<int>(rest / 3600000);
+    s.minute = static_cast<int>(rest / 60000 % 60);
+    s.second = static_cast<int>(rest / 1000 % 60);
+    s.millisecond = static_cast<int>(rest % 1000);
+    return s;
+}
+
+// A stored date: the stored form holding a real calendar date and time.
+std::optional<DateTime> readStored(std::string_view t) {
+    static constexpr std::string_view shape = "dddd-dd-dd dd:dd:dd.ddd";
+    if (t.size() != shape.size()) return std::nullopt;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        if (shape[i] == 'd' ? !(t[i] >= '0' && t[i] <= '9') : t[i] != shape[i]) return std::nullopt;
+    }
+    auto d = DateTime::parse(t);
+    return d && inRange(*d) ? d : std::nullopt;
+}
+
+// A value as a date: text is parsed; a number counts days from 1900-01-01,
+// except an eight-digit yyyymmdd that numeric column affinity made of a string.
+std::optional<DateTime> valueToDate(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER: {
+            std::int64_t n = sqlite3_value_int64(v);
+            if (n >= 17530101 && n <= 99991231) {
+                DateTime s = kDayZero;
+                s.year = static_cast<int>(n / 10000);
+                s.month = static_cast<int>(n / 100 % 100);
+                s.day = static_cast<int>(n % 100);
+                if (inRange(s)) return s;
+            }
+            if (n < -53690 || n > 2958463) return std::nullopt;
+            return fromMillis(n * kMillisPerDay);
+        }
+        case SQLITE_FLOAT: {
+            double d = sqlite3_value_double(v);
+            if (!(d >= -53690 && d < 2958464)) return std::nullopt;
+            return fromMillis(static_cast<std::int64_t>(std::llround(d * 86400000.0)));
+        }
+        case SQLITE_TEXT:
+            return parseDate(textOf(v));
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string formatStyle(const DateTime& s, int style) {
+    char buf[64];
+    static const char* const mon[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    switch (style) {
+        case 8:
+        case 108:
+            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", s.hour, s.minute, s.second);
+            break;
+        case 20:
+        case 120:
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour, s.minute,
+                          s.second);
+            break;
+        case 21:
+        case 121:
+            return s.toIso();
+        case 23:
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", s.year, s.month, s.day);
+            break;
+        case 112:
+            std::snprintf(buf, sizeof buf, "%04d%02d%02d", s.year, s.month, s.day);
+            break;
+        case 102:
+            std::snprintf(buf, sizeof buf, "%04d.%02d.%02d", s.year, s.month, s.day);
+            break;
+        case 111:
+            std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", s.year, s.month, s.day);
+            break;
+        default: {  // 0 and 100: mon dd yyyy hh:miAM
+            int h12 = s.hour % 12 == 0 ? 12 : s.hour % 12;
+            std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", mon[s.month - 1], s.day, s.year, h12, s.minute,
+                          s.hour < 12 ? "AM" : "PM");
+        }
+    }
+    return buf;
+}
+
+void fnGetdate(sqlite3_context* ctx, int, sqlite3_value**) { resultText(ctx, DateTime::now().toIso()); }
+
+void fnDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readStored(textOf(argv[0]))) {
+        return sqlite3_result_value(ctx, argv[0]);
+    }
+    auto st = valueToDate(argv[0]);
+    if (!st) return resultError(ctx, kDateConversionFailed);
+    resultText(ctx, st->toIso());
+}
+
+// tsql_date(x): a date column keeps the day only, at midnight.
+void fnDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    auto st = valueToDate(argv[0]);
+    if (!st) return resultError(ctx, kDateConversionFailed);
+    st->hour = st->minute = st->second = st->millisecond = 0;
+    resultText(ctx, st->toIso());
+}
+
+// tsql_datelit(column, literal): the literal as a stored date when the column holds dates.
+void fnDatelit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readStored(textOf(argv[0])) &&
+        sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+        if (auto st = parseDate(textOf(argv[1]))) return resultText(ctx, st->toIso());
+    }
+    sqlite3_result_value(ctx, argv[1]);
+}
+
+void fnDatepart(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    auto st = dateArg(ctx, argv[1]);
+    if (!st) return;
+    std::string_view part = textOf(argv[0]);
+    std::int64_t dn = dayNumber(*st);
+    DateTime newYear = kDayZero;
+    newYear.year = st->year;
+    std::int64_t jan1 = dayNumber(newYear);
+    std::int64_t v = 0;
+    if (part == "year") v = st->year;
+    else if (part == "quarter") v = (st->month - 1) / 3 + 1;
+    else if (part == "month") v = st->month;
+    else if (part == "dayofyear") v = dn - jan1 + 1;
+    else if (part == "day") v = st->day;
+    else if (part == "week") v = floorDiv(dn + 1, 7) - floorDiv(jan1 + 1, 7) + 1;
+    else if (part == "weekday") v = weekdayOf(*st);
+    else if (part == "hour") v = st->hour;
+    else if (part == "minute") v = st->minute;
+    else if (part == "second") v = st->second;
+    else if (part == "millisecond") v = st->millisecond;
+    else return resultError(ctx, "'" + std::string(part) + "' is not a recognized datepart option.");
+    sqlite3_result_int64(ctx, v);
+}
+
+void fnDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL) {
+        return sqlite3_result_null(ctx);
+    }
+    auto st = dateArg(ctx, argv[2]);
+    if (!st) return;
+    std::string_view part = textOf(argv[0]);
+    const bool months = part == "year" || part == "quarter" || part == "month";
+    const std::int64_t unit = months ? 0 : unitMillis(part);
+    if (!months && unit == 0) return resultError(ctx, "'" + std::string(part) + "' is not a recognized dateadd option.");
+    // beyond this no unit stays in the range; it also keeps the products below within 64 bits
+    const double count = std::trunc(sqlite3_value_double(argv[1]));
+    if (!(std::fabs(count) < 1e12)) return resultError(ctx, kDateaddOverflow);
+    const auto n = static_cast<std::int64_t>(count);
+    std::optional<DateTime> r = months ? addMonths(*st, part == "year" ? n * 12 : part == "quarter" ? n * 3 : n)
+                                       : fromMillis(totalMillis(*st) + n * unit);
+    if (!r) return resultError(ctx, kDateaddOverflow);
+    resultText(ctx, r->toIso());
+}
+
+// Counts the boundaries of the part crossed from a to b, as SQL Server does.
+void fnDatediff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL) {
+        return sqlite3_result_null(ctx);
+    }
+    auto a = dateArg(ctx, argv[1]);
+    if (!a) return;
+    auto b = dateArg(ctx, argv[2]);
+    if (!b) return;
+    std::string_view part = textOf(argv[0]);
+    std::int64_t da = dayNumber(*a), db = dayNumber(*b);
+    std::int64_t v = 0;
+    if (part == "year") v = b->year - a->year;
+    else if (part == "quarter") v = (b->year * 4LL + (b->month - 1) / 3) - (a->year * 4LL + (a->month - 1) / 3);
+    else if (part == "month") v = (b->year * 12LL + b->month) - (a->year * 12LL + a->month);
+    else if (part == "day" || part == "dayofyear" || part == "weekday") v = db - da;
+    else if (part == "week") v = floorDiv(db + 1, 7) - floorDiv(da + 1, 7);
+    else if (part == "hour") v = (db * 24 + b->hour) - (da * 24 + a->hour);
+    else if (part == "minute") v = ((db * 24 + b->hour) * 60 + b->minute) - ((da * 24 + a->hour) * 60 + a->minute);
+    else if (part == "second") v = (totalMillis(*b) / 1000) - (totalMillis(*a) / 1000);
+    else if (part == "millisecond") v = totalMillis(*b) - totalMillis(*a);
+    else return resultError(ctx, "'" + std::string(part) + "' is not a recognized datediff option.");
+    if (v < INT32_MIN || v > INT32_MAX) {
+        return resultError(ctx, "The datediff function resulted in an overflow. The number of dateparts separating two "
+                                "date/time instances is too large.");
+    }
+    sqlite3_result_int64(ctx, v);
+}
+
+}  // namespace Palvo::sqlite::tsql

@@ -1,0 +1,96 @@
+// What the files of the tsql_* functions share: the SQLite API as the adapter or
+// the loadable extension (PALVO_TSQL_EXTENSION) reaches it, reading arguments
+// and giving results, the dates that CONVERT and '+' read and write, and the
+// functions the registration table names.
+#pragma once
+
+#ifdef PALVO_TSQL_EXTENSION
+#include <sqlite3ext.h>
+SQLITE_EXTENSION_INIT3
+#else
+#include <sqlite3.h>
+#endif
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "palvo/value.h"
+
+namespace Palvo::sqlite::tsql {
+
+// ---- arguments and results
+
+inline std::string_view textOf(sqlite3_value* v) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))) : std::string_view();
+}
+
+inline void resultText(sqlite3_context* ctx, std::string_view s) {
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+inline void resultError(sqlite3_context* ctx, const std::string& msg) {
+    sqlite3_result_error(ctx, msg.c_str(), static_cast<int>(msg.size()));
+}
+
+inline bool anyNull(int argc, sqlite3_value** argv) {
+    for (int i = 0; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return true;
+    }
+    return false;
+}
+
+// A number as text: a double with up to 15 significant digits.
+std::string numberText(sqlite3_value* v);
+
+// ---- dates (tsql_dates.cpp): SQL Server's range, 1753-01-01 to 9999-12-31
+
+extern const char* const kDateConversionFailed;
+
+// A value as a date: text in one of SQL Server's forms, or a number of days since 1900-01-01.
+std::optional<DateTime> valueToDate(sqlite3_value* v);
+// A stored date: the stored form 'YYYY-MM-DD HH:MM:SS.mmm' holding a real date in the range.
+std::optional<DateTime> readStored(std::string_view text);
+// Milliseconds since 1900-01-01, and back (nullopt outside the range).
+std::int64_t totalMillis(const DateTime& d);
+std::optional<DateTime> fromMillis(std::int64_t ms);
+// The text of CONVERT(varchar, date, style).
+std::string formatStyle(const DateTime& d, int style);
+
+// ---- the functions, by file
+
+using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+// tsql_dates.cpp
+void fnGetdate(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnDatetime(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnDate(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnDatelit(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnDatepart(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnDateadd(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnDatediff(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
+// tsql_convert.cpp
+void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
+// tsql_text.cpp
+void fnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnLen(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnCharindex(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
+// tsql_catalogue.cpp
+void fnXtype(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnTypeLength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnTypeName(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnObjectName(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+// Creates the TEMP views sysobjects and syscolumns.
+int createCatalogueViews(sqlite3* db, char** error);
+
+}  // namespace Palvo::sqlite::tsql
