@@ -122,3 +122,22 @@ foreach(app palvo palvo-demo)
     install(TARGETS ${app} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
+
+# cpack -G DEB: one package "palvo" with everything above, installed under /usr.
+set(PALVO_PACKAGE_MAINTAINER "Palvo maintainers <maintainers@palvo.invalid>"
+    CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_PACKAGE_NAME palvo)
+set(CPACK_PACKAGE_VENDOR Palvo)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "C++20 components for Chinese-language business database applications over SQL Server")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${PALVO_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+# the run-time libraries come from dpkg-shlibdeps; the demo and the text measurer
+# look for Noto Sans CJK, and the demo needs a Qt platform plugin for a display
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-qpa-plugins")
+include(CPack)
