@@ -72,7 +72,8 @@ foreach(component IN LISTS PALVO_COMPONENTS)
           INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
   if(component STREQUAL "sqlite" AND TARGET palvo_tsql_ext)
     # the loadable extension for other SQLite hosts: Palvo::tsql_ext in lib/palvo/
-    set_target_properties(palvo_tsql_ext PROPERTIES EXPORT_NAME tsql_ext)
+    # when it links the shared core, it finds it one folder up
+    set_target_properties(palvo_tsql_ext PROPERTIES EXPORT_NAME tsql_ext INSTALL_RPATH "$ORIGIN/..")
     install(TARGETS palvo_tsql_ext EXPORT ${export} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/palvo)
   endif()
   install(EXPORT ${export} NAMESPACE Palvo:: DESTINATION ${PALVO_CMAKE_DIR})
