@@ -22,7 +22,7 @@ endfunction()
 
 # palvo_add_library(NAME [ALIAS alias] SOURCES ... [PUBLIC_DEPS ...] [PRIVATE_DEPS ...])
 # A library with an ALIAS is part of the package (Palvo::alias): shared or static as
-# BUILD_SHARED_LIBS says, installed by palvo_install_library. One without belongs to
+# BUILD_SHARED_LIBS says, installed by cmake/PalvoInstall.cmake. One without belongs to
 # the apps: always static, never installed.
 function(palvo_add_library name)
   cmake_parse_arguments(ARG "" "ALIAS" "SOURCES;PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
