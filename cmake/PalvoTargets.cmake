@@ -33,9 +33,6 @@ function(palvo_add_library name)
     set_target_properties(${name} PROPERTIES EXPORT_NAME ${ARG_ALIAS} VERSION ${PROJECT_VERSION}
                                              SOVERSION ${PROJECT_VERSION_MAJOR} INSTALL_RPATH "$ORIGIN")
     target_compile_features(${name} PUBLIC cxx_std_20)
-    # GCC would otherwise route a shared library's calls to its own functions through
-    # the PLT and not inline them, in case another library replaced them; none does
-    target_compile_options(${name} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-semantic-interposition>)
   else()
     add_library(${name} STATIC ${ARG_SOURCES})
   endif()
