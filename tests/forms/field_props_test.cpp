@@ -47,8 +47,11 @@ TEST(FieldConventions, TagsIndexListsAndExemptions) {
     EXPECT_THROW(forms::lookupSource("客户"), Error);
 }
 
-TEST(FieldConventions, LibraryFolderOfAStaticLinkIsTheProgramsFolder) {
-    EXPECT_EQ(forms::libraryFolder(), std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
+TEST(FieldConventions, LibraryFolderIsTheSharedCoresOrWhenStaticTheProgramsFolder) {
+    const std::string sharedCoreDir = PALVO_CORE_DIR;
+    EXPECT_EQ(forms::libraryFolder(), sharedCoreDir.empty()
+                                          ? std::filesystem::read_symlink("/proc/self/exe").parent_path().string()
+                                          : sharedCoreDir);
     EXPECT_EQ(forms::cursorFile(), forms::libraryFolder() + "/Main_icon/cursor1.cur");
 }
 
