@@ -1,4 +1,5 @@
 #include "adapters/odbc/column_types.h"
+#include "src/util/conversions.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -157,56 +158,10 @@ std::string decimalText(std::string_view text, int scale) {
     std::string_view t = text;
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
-    // every digit, and how many of them stand before the point
-    std::string digits;
-    long pointAt = -1;
-    for (; i < t.size(); ++i) {
-        if (t[i] >= '0' && t[i] <= '9') {
-            digits += t[i];
-        } else if (t[i] == '.' && pointAt < 0) {
-            pointAt = static_cast<long>(digits.size());
-        } else {
-            break;
-        }
-    }
-    if (digits.empty()) return std::string(text);
-    if (pointAt < 0) pointAt = static_cast<long>(digits.size());
-    if (i < t.size()) {
-        if (t[i] != 'e' && t[i] != 'E') return std::string(text);
-        ++i;
-        bool down = false;
-        if (i < t.size() && (t[i] == '-' || t[i] == '+')) down = t[i++] == '-';
-        if (i == t.size()) return std::string(text);
-        long exponent = 0;
-        for (; i < t.size(); ++i) {
-            if (t[i] < '0' || t[i] > '9' || exponent > 400) return std::string(text);
-            exponent = exponent * 10 + (t[i] - '0');
-        }
-        pointAt += down ? -exponent : exponent;
-    }
-    if (pointAt < 0) {
-        digits.insert(0, static_cast<std::size_t>(-pointAt), '0');
-        pointAt = 0;
-    }
-    if (pointAt > static_cast<long>(digits.size())) {
-        digits.append(static_cast<std::size_t>(pointAt) - digits.size(), '0');
-    }
-    std::string whole = digits.substr(0, static_cast<std::size_t>(pointAt));
-    std::string fraction = digits.substr(static_cast<std::size_t>(pointAt));
-    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
-    if (whole.empty()) whole = "0";
-    const std::size_t wanted = scale >= 0 && scale <= 38 ? static_cast<std::size_t>(scale) : 0;
+    const auto parts = util::decimalParts(t, true);
+    if (!parts) return std::string(text);
     // zeros beyond the scale carry nothing; a digit that is not zero is kept
-    while (fraction.size() > wanted && fraction.back() == '0') fraction.pop_back();
-    if (fraction.size() < wanted) fraction.append(wanted - fraction.size(), '0');
-    const bool zero = whole == "0" && fraction.find_first_not_of('0') == std::string::npos;
-    std::string out = negative && !zero ? "-" : "";
-    out += whole;
-    if (!fraction.empty()) out += "." + fraction;
-    return out;
+    return util::decimalText(*parts, scale >= 0 && scale <= 38 ? static_cast<std::size_t>(scale) : 0);
 }
 
 }  // namespace Palvo::odbc::detail

@@ -103,21 +103,13 @@ double val(std::string_view text) {
 std::string sqlNumber(std::string_view text) {
     const std::string s = withoutSkipped(text);
     const std::string num = hexOrOctal(s) ? std::string() : leadingDecimal(s);
-    std::size_t point = num.find('.');
-    if (point == std::string::npos) point = num.size();
-    const std::size_t signs = !num.empty() && (num[0] == '-' || num[0] == '+') ? 1 : 0;
-    std::string whole = num.substr(signs, point - signs);
-    std::string fraction = point < num.size() ? num.substr(point + 1) : std::string();
-    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
-    fraction.erase(fraction.find_last_not_of('0') + 1);
-    const std::string digits = whole + fraction;
+    const auto parts = decimalParts(num, false);
+    if (!parts) return formatNumber(val(text));  // nothing read, or an exponent
+    const std::string digits = parts->whole + parts->fraction;
     const std::size_t significant = digits.size() - std::min(digits.find_first_not_of('0'), digits.size());
     // A double carries fifteen significant digits; only a longer plain number needs its own digits.
-    if (num.find('e') != std::string::npos || significant <= 15) return formatNumber(val(text));
-    std::string out = num[0] == '-' ? "-" : "";
-    out += whole.empty() ? "0" : whole;
-    if (!fraction.empty()) out += "." + fraction;
-    return out;
+    if (significant <= 15) return formatNumber(val(text));
+    return decimalText(*parts);
 }
 
 std::string_view trimmedView(std::string_view text) {
@@ -262,44 +254,76 @@ std::string complementFraction(std::string frac) {
 
 }  // namespace
 
-std::optional<std::string> plusOneExact(std::string_view text) {
-    const std::string_view s = trimBlanks(text);
+std::optional<DecimalParts> decimalParts(std::string_view t, bool exponent) {
     std::size_t i = 0;
-    const bool negative = i < s.size() && s[i] == '-';
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-    const std::size_t intStart = i;
-    while (i < s.size() && isDigit(s[i])) ++i;
-    std::string_view whole = s.substr(intStart, i - intStart);
-    std::string_view frac;
-    if (i < s.size() && s[i] == '.') {
-        const std::size_t fracStart = ++i;
-        while (i < s.size() && isDigit(s[i])) ++i;
-        frac = s.substr(fracStart, i - fracStart);
+    DecimalParts p;
+    if (i < t.size() && (t[i] == '-' || t[i] == '+')) p.negative = t[i++] == '-';
+    // every digit, and how many of them stand before the point
+    std::string digits;
+    long pointAt = -1;
+    for (; i < t.size(); ++i) {
+        if (isDigit(t[i])) {
+            digits += t[i];
+        } else if (t[i] == '.' && pointAt < 0) {
+            pointAt = static_cast<long>(digits.size());
+        } else {
+            break;
+        }
     }
-    if (i != s.size() || (whole.empty() && frac.empty())) return std::nullopt;
+    if (digits.empty()) return std::nullopt;
+    if (pointAt < 0) pointAt = static_cast<long>(digits.size());
+    if (i < t.size()) {
+        if (!exponent || (t[i] != 'e' && t[i] != 'E')) return std::nullopt;
+        ++i;
+        bool down = false;
+        if (i < t.size() && (t[i] == '-' || t[i] == '+')) down = t[i++] == '-';
+        if (i == t.size()) return std::nullopt;
+        long power = 0;
+        for (; i < t.size(); ++i) {
+            if (!isDigit(t[i]) || power > 400) return std::nullopt;
+            power = power * 10 + (t[i] - '0');
+        }
+        pointAt += down ? -power : power;
+    }
+    if (pointAt < 0) {
+        digits.insert(0, static_cast<std::size_t>(-pointAt), '0');
+        pointAt = 0;
+    }
+    if (pointAt > static_cast<long>(digits.size())) digits.append(static_cast<std::size_t>(pointAt) - digits.size(), '0');
+    p.whole = digits.substr(0, static_cast<std::size_t>(pointAt));
+    p.fraction = digits.substr(static_cast<std::size_t>(pointAt));
+    p.whole.erase(0, std::min(p.whole.find_first_not_of('0'), p.whole.size()));
+    p.fraction.erase(p.fraction.find_last_not_of('0') + 1);
+    return p;
+}
 
-    while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
-    while (!frac.empty() && frac.back() == '0') frac.remove_suffix(1);
-    std::string resultWhole;
-    std::string resultFrac(frac);
-    bool resultNegative = false;
-    if (!negative) {
-        resultWhole = incrementDigits(std::string(whole));
-    } else if (!whole.empty()) {
-        // -w.f + 1 = -(w - 1).f, which is zero only for -1
-        resultWhole = decrementDigits(std::string(whole));
-        resultNegative = !resultWhole.empty() || !resultFrac.empty();
-    } else if (!frac.empty()) {
-        resultFrac = complementFraction(std::string(frac));  // -0.f + 1 = 0.(1 - f)
-    } else {
-        resultWhole = "1";  // -0
-    }
-    std::string out;
-    out.reserve(resultWhole.size() + resultFrac.size() + 3);
-    if (resultNegative) out += '-';
-    out += resultWhole.empty() ? "0" : resultWhole;
-    if (!resultFrac.empty()) out.append(1, '.').append(resultFrac);
+std::string decimalText(const DecimalParts& parts, std::size_t scale) {
+    std::string fraction = parts.fraction;
+    if (fraction.size() < scale) fraction.append(scale - fraction.size(), '0');
+    const bool zero = parts.whole.empty() && parts.fraction.empty();
+    std::string out = parts.negative && !zero ? "-" : "";
+    out += parts.whole.empty() ? "0" : parts.whole;
+    if (!fraction.empty()) out.append(1, '.').append(fraction);
     return out;
+}
+
+std::optional<std::string> plusOneExact(std::string_view text) {
+    auto p = decimalParts(trimBlanks(text), false);
+    if (!p) return std::nullopt;
+    DecimalParts next;
+    next.fraction = p->fraction;
+    if (!p->negative) {
+        next.whole = incrementDigits(p->whole);
+    } else if (!p->whole.empty()) {
+        // -w.f + 1 = -(w - 1).f, which is zero only for -1
+        next.whole = decrementDigits(p->whole);
+        next.negative = true;
+    } else if (!p->fraction.empty()) {
+        next.fraction = complementFraction(p->fraction);  // -0.f + 1 = 0.(1 - f)
+    } else {
+        next.whole = "1";  // -0
+    }
+    return decimalText(next);
 }
 
 std::int16_t toInt16(std::string_view text) { return cint(toNumber(text)); }

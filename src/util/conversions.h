@@ -43,6 +43,24 @@ std::optional<double> readNumber(std::string_view text);
 /// is not a number, as the platform's CDbl does.
 double toNumber(std::string_view text);
 
+/// The parts of a decimal number written out: its sign, the digits before the
+/// point without leading zeros ("" for none) and after it without trailing zeros.
+struct DecimalParts {
+    bool negative = false;
+    std::string whole;
+    std::string fraction;
+};
+
+/// Reads the whole text as an optional sign, digits with at most one decimal
+/// point (at least one digit) and, when `exponent` is true, an optional
+/// "e"/"E" with optional sign and digits, which moves the point in the digits
+/// (nothing is rounded). nullopt for any other text. Blanks are not skipped.
+std::optional<DecimalParts> decimalParts(std::string_view text, bool exponent);
+
+/// The parts as text: "-" unless the number is zero, "0" for an empty whole,
+/// the fraction padded with zeros to at least `scale` digits.
+std::string decimalText(const DecimalParts& parts, std::size_t scale = 0);
+
 /// A plain decimal number plus one, exactly on its digits: the text is an
 /// optional sign, digits with at most one decimal point (at least one digit)
 /// and blanks or tabs around, of any length. The result is in shortest form,
