@@ -20,15 +20,6 @@ class FieldProps : public testing::FormsTest {};
 
 // ---- conventions
 
-TEST(FieldConventions, TypeCodesFollowTheAdoTypeNumbers) {
-    for (int t : {2, 3, 4, 5, 6, 11, 17, 20, 131}) EXPECT_EQ(forms::fieldTypeCode(t), "2") << t;
-    EXPECT_EQ(forms::fieldTypeCode(135), "3");
-    EXPECT_EQ(forms::fieldTypeCode(205), "4");
-    for (int t : {7, 14, 16, 72, 129, 130, 133, 134, 200, 201, 202, 203, 204}) {
-        EXPECT_EQ(forms::fieldTypeCode(t), "1") << t;
-    }
-}
-
 TEST(FieldConventions, TagsIndexListsAndExemptions) {
     EXPECT_EQ(forms::tagCode("1客户编号"), "1");
     EXPECT_EQ(forms::columnName("1客户编号"), "客户编号");
