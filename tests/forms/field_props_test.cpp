@@ -215,7 +215,7 @@ TEST_F(FieldProps, FieldPropertiesFromTheColumnTypes) {
     }
 }
 
-TEST_F(FieldProps, AMissingColumnStopsTheFillAtItsIndex) {
+TEST_F(FieldProps, AMissingColumnStopsTheFillAtItsIndexAndAMissingTableOrArrayKeepsTheArrays) {
     exec({"create table 客户 (编号 varchar(10), 名称 nvarchar(20))"});
     memory::Form frm("frm", {{"2编号", "", ""}, {"2不存在", "", ""}, {"2名称", "", ""}});
     std::vector<std::string> types;
@@ -225,18 +225,14 @@ TEST_F(FieldProps, AMissingColumnStopsTheFillAtItsIndex) {
               "不存在");
     EXPECT_EQ(types, (std::vector<std::string>{"1", "", ""}));
     EXPECT_EQ(lengths, (std::vector<std::int16_t>{10, 0, 0}));
-}
 
-TEST_F(FieldProps, AMissingTableOrArrayIsReportedAndTheArraysStay) {
-    memory::Form frm("frm", {{"2编号", "", ""}});
-    std::vector<std::string> types{"keep"};
-    std::vector<std::int16_t> lengths{1}, scales{2};
+    // a missing table or text box array is reported and the arrays stay
+    types = {"keep"};
     const std::string r = form.sInitFieldProp(frm, "没有的表", types, lengths, scales);
     EXPECT_EQ(r.rfind("InitFieldProp:", 0), 0u);
     EXPECT_GT(r.size(), std::string("InitFieldProp:").size());
     EXPECT_EQ(types, std::vector<std::string>{"keep"});
 
-    exec({"create table 客户 (编号 varchar(10))"});
     Form plain;
     EXPECT_EQ(form.sInitFieldProp(plain, "客户", types, lengths, scales), "InitFieldProp:Method or data member not found: TXT");
     EXPECT_EQ(types, std::vector<std::string>{"keep"});

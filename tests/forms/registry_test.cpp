@@ -38,24 +38,27 @@ protected:
                                         {"1备用", "", ""}});  // a lookup label without a source: not registered
     }
 
+    // Registers the lookups of the sales form for the sales table.
+    void registerSales() {
+        memory::Form sales = salesForm();
+        std::string table = "销售";
+        form.mSetKeepSql(sales, table);
+    }
+
     memory::Form customerForm(const std::string& code) {
         return memory::Form("frm客户", {{"2客户编号", "", code}, {"2名称", "", "甲"}});
     }
 };
 
-TEST_F(Registry, OneDependentTableRegistersEveryLookupOnce) {
+TEST_F(Registry, LookupsRegisterOnceAndWhereTheColumnIs) {
     memory::Form frm = salesForm();
     std::string table = "销售";
     form.mSetKeepSql(frm, table);
     form.mSetKeepSql(frm, table);
     EXPECT_EQ(registry(), "客户,客户编号,销售,客户编号;地区,地区编号,销售,地区;");
-}
-
-TEST_F(Registry, SeveralTablesRegisterWhereTheColumnIs) {
-    memory::Form frm = salesForm();
     std::string tables = "退货,销售";
     form.mSetKeepSql(frm, tables);
-    EXPECT_EQ(registry(), "客户,客户编号,销售,客户编号;地区,地区编号,退货,地区;地区,地区编号,销售,地区;");
+    EXPECT_EQ(registry(), "客户,客户编号,销售,客户编号;地区,地区编号,销售,地区;地区,地区编号,退货,地区;");
 }
 
 TEST_F(Registry, NothingToRegisterAndBadTableNames) {
@@ -81,9 +84,7 @@ TEST_F(Registry, NothingToRegisterAndBadTableNames) {
 }
 
 TEST_F(Registry, AKeyChangeCascadesAndIsLogged) {
-    memory::Form sales = salesForm();
-    std::string table = "销售";
-    form.mSetKeepSql(sales, table);
+    registerSales();
     memory::Form customers = customerForm("C'09");
     const std::vector<std::string> loaded{"C01", "甲"};
     const std::vector<std::string> types{"1", "1"};
@@ -101,9 +102,7 @@ TEST_F(Registry, AKeyChangeCascadesAndIsLogged) {
 }
 
 TEST_F(Registry, NoChangeRunsNoStatement) {
-    memory::Form sales = salesForm();
-    std::string table = "销售";
-    form.mSetKeepSql(sales, table);
+    registerSales();
     memory::Form customers = customerForm(" C01 ");
     counting->reset();
     EXPECT_EQ(form.sExcuteSql(customers, "客户", {"C01", "甲"}, {}), "");
@@ -115,9 +114,7 @@ TEST_F(Registry, NoChangeRunsNoStatement) {
 
 TEST_F(Registry, TheLoggingResultComesBack) {
     exec({"delete from 编辑权限"});
-    memory::Form sales = salesForm();
-    std::string table = "销售";
-    form.mSetKeepSql(sales, table);
+    registerSales();
     conn->Execute("drop table SendSql");
     memory::Form customers = customerForm("C05");
     EXPECT_EQ(form.sExcuteSql(customers, "客户", {"C01", "甲"}, {}), "");  // nobody receives: nothing is logged
@@ -128,9 +125,7 @@ TEST_F(Registry, TheLoggingResultComesBack) {
 }
 
 TEST_F(Registry, ADeleteIsRefusedWhileADependentTableUsesTheValue) {
-    memory::Form sales = salesForm();
-    std::string table = "销售";
-    form.mSetKeepSql(sales, table);
+    registerSales();
     memory::Form customers = customerForm("");
     std::string master = "客户";
     EXPECT_EQ(form.sCheckDelSql(customers, master, {"C01", "甲"}, {}), "销售 表中用到了字段 客户编号 的值，不能删除！");

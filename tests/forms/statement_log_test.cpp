@@ -26,17 +26,14 @@ protected:
     }
 };
 
-TEST_F(StatementLog, ReceiversNamedByTheCallerAreWrappedInCommas) {
+TEST_F(StatementLog, ReceiversComeFromTheCallerWrappedInCommasOrFromTheEditRights) {
     EXPECT_EQ(form.sKeepSql("frm客户", "delete from 客户", "客户", "01", "A01,B02"), "");
     EXPECT_EQ(row(), "delete from 客户|客户|,A01,B02,|01||张三");
-}
-
-TEST_F(StatementLog, ReceiversComeFromTheEditRightsOfTheFormAndUnit) {
     EXPECT_EQ(form.sKeepSql("frm客户", "update 客户 set 名称='x'", "客户", "01"), "");
-    EXPECT_EQ(row(), "update 客户 set 名称='x'|客户|,02,|01||张三");
+    EXPECT_EQ(row("操作表='客户' and 语句 like 'update%'"), "update 客户 set 名称='x'|客户|,02,|01||张三");
     EXPECT_EQ(form.sKeepSql("frm客户", "s", "客户", "09"), "");  // no row for unit 09: nothing written
     EXPECT_EQ(form.sKeepSql("frm其他", "s", "客户", "01", "  "), "");
-    EXPECT_EQ(scalar("select count(*) from SendSql"), "1");
+    EXPECT_EQ(scalar("select count(*) from SendSql"), "2");
 }
 
 TEST_F(StatementLog, ATypedRowCopiesTheFileOfTheReferencedRecord) {

@@ -14,7 +14,7 @@ class Statements : public testing::FormsTest {};
 
 using Types = std::vector<std::string>;
 
-TEST_F(Statements, InsertListsSkipReadOnlyColumnsAndFormatDates) {
+TEST_F(Statements, InsertListsSkipReadOnlyColumnsFormatDatesAndDoubleQuotes) {
     memory::Form frm("frm", {{"0编号", "", "A01"}, {"2数量", "", " 5 "}, {"1日期", "t,c", "2004-1-5"}});
     const Types types{"1", "2", "3"};
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "FIELD"), "数量,日期");
@@ -23,22 +23,20 @@ TEST_F(Statements, InsertListsSkipReadOnlyColumnsAndFormatDates) {
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "5,'2004-01-05'");
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "Value"), "5,'2004-01-05'");
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "X"), "");
+    // values double quotes and an empty number is zero
+    memory::Form quoted("frm", {{"2名称", "", " O'Neil "}, {"4数量", "", ""}, {"4日期", "", "d'x"}, {"2备注", "", "a"}});
+    EXPECT_EQ(form.sGetAddNewStr(quoted, {"1", "2", "3", "1"}, "VALUE"), "'O''Neil',0,'d''x','a'");
 }
 
-TEST_F(Statements, InsertValuesDoubleQuotesAndAnEmptyNumberIsZero) {
-    memory::Form frm("frm", {{"2名称", "", " O'Neil "}, {"4数量", "", ""}, {"4日期", "", "d'x"}, {"2备注", "", "a"}});
-    const Types types{"1", "2", "3", "1"};
-    EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "'O''Neil',0,'d''x','a'");
-}
-
-TEST_F(Statements, AnInsertWithEmptyOptionalNumberAndDateRuns) {
-    exec({"create table 货品 (名称 nvarchar(10), 数量 int not null, 单价 decimal(10,2), 日期 datetime)"});
-    memory::Form frm("frm", {{"2名称", "", "甲"}, {"4数量", "", "  "}, {"9单价", "", ""}, {"4日期", "", ""}});
-    const Types types{"1", "2", "2", "3"};
+TEST_F(Statements, AnInsertWithEmptyOptionalNumberAndDateRunsAndLeavesAnImageColumnOut) {
+    exec({"create table 货品 (名称 nvarchar(10), 数量 int not null, 单价 decimal(10,2), 日期 datetime, 照片 image)"});
+    memory::Form frm("frm", {{"2名称", "", "甲"}, {"4数量", "", "  "}, {"9单价", "", ""}, {"4日期", "", ""}, {"4照片", "", ""}});
+    const Types types{"1", "2", "2", "3", "4"};
+    EXPECT_EQ(form.sGetAddNewStr(frm, types, "FIELD"), "名称,数量,单价,日期");
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "'甲',0,0,''");
     conn->Execute("insert into 货品 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
                   form.sGetAddNewStr(frm, types, "VALUE") + ")");
-    EXPECT_EQ(scalar("select count(*) from 货品 where 数量 = 0 and 单价 = 0"), "1");
+    EXPECT_EQ(scalar("select count(*) from 货品 where 名称 = N'甲' and 数量 = 0 and 单价 = 0"), "1");
     EXPECT_EQ(scalar("select convert(varchar(10), 日期, 120) from 货品"), "1900-01-01");
 }
 
@@ -96,18 +94,6 @@ TEST_F(Statements, AnUnknownTypeCodeRaisesWhereItsValueWouldBeLost) {
     }
 }
 
-TEST_F(Statements, AnImageColumnStaysOutOfBothInsertLists) {
-    memory::Form frm("frm", {{"2名称", "", "甲"}, {"4照片", "", ""}, {"2数量", "", "3"}});
-    const Types types{"1", "4", "2"};
-    EXPECT_EQ(form.sGetAddNewStr(frm, types, "FIELD"), "名称,数量");
-    EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "'甲',3");
-    // the lists make a statement that runs
-    exec({"create table 货品 (名称 nvarchar(10), 照片 image, 数量 int)"});
-    conn->Execute("insert into 货品 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
-                  form.sGetAddNewStr(frm, types, "VALUE") + ")");
-    EXPECT_EQ(scalar("select 数量 from 货品 where 名称 = N'甲'"), "3");
-}
-
 TEST_F(Statements, UpdateListHoldsOnlyChangedEditableColumns) {
     memory::Form frm("frm", {{"0编号", "", "A02"}, {"2数量", "", "7.50"}, {"2名称", "", "O'Neil"}, {"2日期", "", "2004-1-5"},
                              {"4照片", "", "x"}});
@@ -116,8 +102,6 @@ TEST_F(Statements, UpdateListHoldsOnlyChangedEditableColumns) {
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "Neil", "2004-1-6", "x"}, types),
               ",名称='O''Neil',日期='2004-1-5'");
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), "");
-    frm.text(1).Text("12abc");
-    EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=12");
     frm.text(1).Text("");  // an emptied number is stored as 0
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=0");
     EXPECT_EQ(errorNumber([&] { form.sGetUpdateStr(frm, {"A02"}, types); }), ErrorNumber::SubscriptOutOfRange);
@@ -162,7 +146,7 @@ TEST_F(Statements, AnUnchangedKeyGivesOneNotOneAndAnEmptyKeyBoxNothing) {
     EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "5,", {}); }), FormError::NoArrayElement);
 }
 
-TEST_F(Statements, KeyConditionFromTheCurrentGridRow) {
+TEST_F(Statements, KeyConditionFromTheCurrentGridRowEvenBeyondSixteenBits) {
     memory::Form frm("frm", {{"2客户", "", ""}, {"2日期", "", ""}, {"2数量", "", ""}, {"2照片", "", ""}});
     memory::FlexGrid grid;
     grid.Cols(5);
@@ -178,25 +162,16 @@ TEST_F(Statements, KeyConditionFromTheCurrentGridRow) {
               "客户='O''Neil' and datediff(d,日期,'2004-01-05')=0");
     EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "2,3,"), "数量=7");
     EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "3,"), "");
-}
-
-TEST_F(Statements, AGridRowBeyondSixteenBitsKeysItsOwnRecord) {
-    memory::Form frm("frm", {{"2单号", "", ""}});
-    memory::FlexGrid grid;
-    grid.Cols(1);
+    // a row beyond sixteen bits keys its own record
     grid.Rows(70000);
-    grid.TextMatrix(0, 0, "单号");
-    grid.TextMatrix(1, 0, "1");
-    grid.TextMatrix(65537, 0, "65537");
-    grid.TextMatrix(69999, 0, "69999");
-    const Types types{"2"};
-    for (int row : {1, 65537, 69999}) {
+    for (int row : {65537, 69999}) {
+        grid.TextMatrix(row, 3, std::to_string(row));
         grid.Row(row);
-        EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "0,"), "单号=" + std::to_string(row));
+        EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "2,"), "数量=" + std::to_string(row));
     }
 }
 
-TEST_F(Statements, AddNewClearsTheFormAndFocusesAfterTheReadOnlyBoxes) {
+TEST_F(Statements, AddNewClearsTheFormFocusesAfterTheReadOnlyBoxesAndIgnoresWhatItCannotDo) {
     memory::Form frm("frm", {{"0编号", "", "A01"}, {"2名称", "", "甲"}, {"1客户", "t,c", "C01"}});
     for (int i = 0; i < 3; ++i) {
         frm.text(i).Enabled(i == 0);
@@ -211,9 +186,8 @@ TEST_F(Statements, AddNewClearsTheFormAndFocusesAfterTheReadOnlyBoxes) {
         EXPECT_TRUE(frm.label(i).Enabled()) << i;
     }
     EXPECT_EQ(frm.focused(), &frm.text(1));
-}
 
-TEST_F(Statements, AddNewIgnoresWhatItCannotDo) {
+    // what it cannot do it ignores
     memory::Form allReadOnly("frm", {{"0编号", "", "A01"}});
     form.mAddNew(allReadOnly);  // the focus would go to box 1, which is not there
     EXPECT_EQ(allReadOnly.focused(), nullptr);
