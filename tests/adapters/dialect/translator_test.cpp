@@ -151,12 +151,6 @@ INSTANTIATE_TEST_SUITE_P(
              "is not tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin "
              "update \"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, "
              "2) where rowid = new.rowid; end"},
-        Case{"create table D (d datetime default getdate())",
-             "create table \"D\" (\"d\" datetime default (tsql_getdate()));\n"
-             "create trigger \"D__datetime_insert\" after insert on \"D\" for each row when new.\"d\" is not "
-             "tsql_datetime(new.\"d\") begin update \"D\" set \"d\" = tsql_datetime(new.\"d\") where rowid = new.rowid; end;\n"
-             "create trigger \"D__datetime_update\" after update of \"d\" on \"D\" for each row when new.\"d\" is not "
-             "tsql_datetime(new.\"d\") begin update \"D\" set \"d\" = tsql_datetime(new.\"d\") where rowid = new.rowid; end"},
         Case{"drop table [T]", "drop table \"T\""}, Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
         Case{"alter table T add c varchar(10)",
              "alter table T add column \"c\" varchar(10) collate zh_ci_as;\n"
@@ -241,6 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Stored{"int not null primary key clustered", "int not null primary key", "tsql_check_int(new.\"c\", 'int')"},
                       Stored{"char(2) collate Chinese_PRC_CS_AS", "char(2) collate rtrim", "tsql_check_text(new.\"c\", 2, 0)"},
                       Stored{"text", "text collate zh_ci_as", ""},
+                      Stored{"datetime default getdate()", "datetime default (tsql_getdate())", "tsql_datetime(new.\"c\")"},
                       Stored{"bigint default 0", "bigint default (0)", "tsql_check_int(new.\"c\", 'bigint')"},
                       Stored{"decimal", "decimal", "tsql_check_decimal(new.\"c\", 18, 0)"},
                       Stored{"numeric(10, 3)", "numeric real(10, 3)", "tsql_check_decimal(new.\"c\", 10, 3)"},

