@@ -153,7 +153,6 @@ INSTANTIATE_TEST_SUITE_P(
     TrailingBlanks, EmbeddedAnswers,
     ::testing::Values(
         Query{"select case when '01' = '01 ' then 1 else 0 end", "1"},
-        Query{"select case when '01 ' <> '01' then 1 else 0 end", "0"},
         Query{"select case when '01' = ' 01' then 1 else 0 end", "0"},
         Query{"select case when '01' < '01  ' then 1 else 0 end", "0"},
         Query{"select case when N'张 ' = N'张' then 1 else 0 end", "1"},
@@ -171,7 +170,6 @@ INSTANTIATE_TEST_SUITE_P(
     ChineseOrder, EmbeddedAnswers,
     ::testing::Values(
         Query{"select n from T where k in ('01','02','03') order by n", "李,王,张"},
-        Query{"select n from T where k in ('01','02','03') order by n desc", "张,王,李"},
         Query{"select k from T order by n, k", "n1,a1,a2,a3,n2,02,03,01"},
         Query{"select ltrim(n) from T where k < '04' order by ltrim(n)", "李,王,张"},
         Query{"select n + '' as x from T where k < '04' order by x", "李,王,张"},
@@ -181,7 +179,6 @@ INSTANTIATE_TEST_SUITE_P(
         Query{"select count(*) from T where n between 'a' and 'ABC'", "2"},
         Query{"select count(*) from (select distinct n from T where k like 'a%') d", "2"},
         Query{"select count(*) from T group by n having count(*) > 1", "2"},
-        Query{"select count(*) from T where n = 'ABC'", "2"},
         Query{"select count(*) from T where n like 'AB%'", "3"},
         Query{"select count(*) from T where n like 'aBD'", "1"}));
 

@@ -34,17 +34,6 @@ TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
     EXPECT_EQ(empty.columns[1].definedSize, 50);
 }
 
-TEST_F(SqliteAdapter, TextComparesWithoutRegardToCase) {
-    conn.Execute("create table T (name varchar(10))");
-    conn.Execute("insert into T values('Abc')");
-    conn.Execute("insert into T values('abd')");
-    EXPECT_EQ(conn.Query("select count(*) from T where name = 'ABC'").at(0, 0).toInt64(), 1);
-    EXPECT_EQ(conn.Query("select count(*) from T where name like 'AB%'").at(0, 0).toInt64(), 2);
-    EXPECT_EQ(conn.Query("select count(*) from T where name in ('ABD')").at(0, 0).toInt64(), 1);
-    auto sorted = conn.Query("select name from T order by name");
-    EXPECT_EQ(sorted.at(0, 0).toText(), "Abc");
-}
-
 TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     conn.Execute("create table D (id int, d datetime, note varchar(20))");
     conn.Execute("insert into D values(1, '2004-1-5', 'a')");
