@@ -72,9 +72,6 @@ TEST_F(QueryStatements, EachListHasItsOwnFilterAndOrder) {
         {"普通查询", "排序", read + " and 排序>0 order by 排序"},
         {"普通查询", "分组", read + " and 分组>0 order by 分组"},
         {"普通查询", "其他", read},
-        {"录入", "合计", entry + " and 选择标志=1  and 合计>0 order by 合计"},
-        {"录入", "排序", entry + " and 排序>0 order by 排序"},
-        {"录入", "分组", entry + " and 分组>0 order by 分组"},
         {"录入", "全部", entry},
     };
     for (const auto& c : cases) {
@@ -104,12 +101,6 @@ TEST_F(QueryStatements, ComboInitialisers) {
         {"Dw", [&](memory::ComboBox& c) { search.sInitComboDw(frm, c); },
          {"select * from B_单位 order by 单位编号", "select top 1 名称  from [B_单位] where  [单位编号]='01'"}},
         {"SjCx", [&](memory::ComboBox& c) { search.mInitComboSjCx(frm, c, "单据"); }, {"select top 0 * from 单据"}},
-        {"Type",
-         [&](memory::ComboBox& c) {
-             std::string category;
-             search.mInitComboType(frm, c, "销售", category);
-         },
-         {"select distinct 查询名 from 查询打印设置 where 表名='销售'  and 用户名='张三' and  查询类别='普通查询'"}},
         {"Type quoted",
          [&](memory::ComboBox& c) {
              std::string category = "O'K";
