@@ -16,6 +16,7 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/odbc.h"
+#include "src/util/conversions.h"
 
 namespace Palvo::odbc {
 namespace {
@@ -116,21 +117,9 @@ struct Login {
 };
 
 std::string utf8FromUtf16(const unsigned char* p, std::size_t chars) {
-    std::string out;
-    for (std::size_t i = 0; i < chars; ++i) {
-        unsigned c = p[2 * i] | (p[2 * i + 1] << 8);  // the test's texts stay in the basic plane
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    std::u32string out;  // the test's texts stay in the basic plane
+    for (std::size_t i = 0; i < chars; ++i) out += static_cast<char32_t>(p[2 * i] | (p[2 * i + 1] << 8));
+    return util::encodeUtf8(out);
 }
 
 /// Answers the pre-login (no encryption) and decodes the LOGIN7 record.
