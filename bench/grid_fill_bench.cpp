@@ -44,7 +44,8 @@ Timing bareRead(const std::string& path, long& cells) {
     sqlite3_stmt* st = nullptr;
     const auto start = Clock::now();
     const double cpuStart = threadSeconds();
-    if (sqlite3_prepare_v2(db, kSelect.c_str(), -1, &st, nullptr) != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(db));
+    if (sqlite3_prepare_v2(db, kSelect.c_str(), -1, &st, nullptr) != SQLITE_OK)
+        throw std::runtime_error(sqlite3_errmsg(db));
     std::size_t bytes = 0;
     cells = 0;
     while (sqlite3_step(st) == SQLITE_ROW) {
@@ -100,8 +101,11 @@ void BM_FillTable(benchmark::State& state) {
     auto conn = std::make_shared<Palvo::sqlite::Connection>();
     conn->Open(path);
     Palvo::clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "");
-    if (FontFile) Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FontFileMeasurer>(Palvo::memory::kNotoSansCjkPath));
-    else Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FixedWidthMeasurer>());
+    if (FontFile)
+        Palvo::installTextMeasurer(
+            std::make_shared<Palvo::memory::FontFileMeasurer>(Palvo::memory::kNotoSansCjkPath));
+    else
+        Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FixedWidthMeasurer>());
     Palvo::clsGrid cls;
     Timing fill;
     Timing bare;
@@ -145,14 +149,23 @@ void BM_FillTable(benchmark::State& state) {
 }
 
 void rowCounts(benchmark::internal::Benchmark* b) {
-    b->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond)
-        ->Complexity(benchmark::oN)->MinTime(5);
+    b->Arg(10'000)
+        ->Arg(100'000)
+        ->Arg(1'000'000)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Complexity(benchmark::oN)
+        ->MinTime(5);
 }
 
 BENCHMARK(BM_BareSqliteRead)->Apply(rowCounts);
 BENCHMARK(BM_RecordsetOpen)->Apply(rowCounts);
-BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSFlexGrid>)->Name("BM_FillTable/MSFlexGrid")->Apply(rowCounts);
-BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSHFlexGrid>)->Name("BM_FillTable/MSHFlexGrid")->Apply(rowCounts);
+BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSFlexGrid>)
+    ->Name("BM_FillTable/MSFlexGrid")
+    ->Apply(rowCounts);
+BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSHFlexGrid>)
+    ->Name("BM_FillTable/MSHFlexGrid")
+    ->Apply(rowCounts);
 // The same fill measured with the glyph widths of the CJK font file instead of the fixed rule.
 BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSFlexGrid, true>)
     ->Name("BM_FillTable/MSFlexGrid/FontFile")

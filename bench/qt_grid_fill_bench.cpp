@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QTableView>
-
 #include <chrono>
 #include <memory>
 #include <string>

@@ -23,13 +23,15 @@ void prepareFile() {
     std::remove(kFile);
     Palvo::sqlite::Connection c;
     c.Open(kFile);
-    c.Execute("create table R (a int, b int, c bigint, d float, e float, f varchar(20), g varchar(20), "
-              "h nvarchar(30), i varchar(10), j int)");
+    c.Execute(
+        "create table R (a int, b int, c bigint, d float, e float, f varchar(20), g varchar(20), "
+        "h nvarchar(30), i varchar(10), j int)");
     c.BeginTrans();
     for (int r = 0; r < kRows; ++r) {
-        c.ExecuteWith("insert into R values(?,?,?,?,?,?,?,?,?,?)",
-                      {r, r * 2, static_cast<long long>(r) * 100000, r * 0.5, r / 3.0, "name" + std::to_string(r),
-                       "客户" + std::to_string(r % 97), "备注文字" + std::to_string(r), "x", r % 7});
+        c.ExecuteWith(
+            "insert into R values(?,?,?,?,?,?,?,?,?,?)",
+            {r, r * 2, static_cast<long long>(r) * 100000, r * 0.5, r / 3.0, "name" + std::to_string(r),
+             "客户" + std::to_string(r % 97), "备注文字" + std::to_string(r), "x", r % 7});
     }
     c.CommitTrans();
     done = true;
@@ -56,9 +58,10 @@ double bareSeconds() {
                            static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
     };
     while (sqlite3_step(st) == SQLITE_ROW) {
-        rows.push_back(Row{sqlite3_column_int64(st, 0), sqlite3_column_int64(st, 1), sqlite3_column_int64(st, 2),
-                           sqlite3_column_double(st, 3), sqlite3_column_double(st, 4), text(5), text(6), text(7),
-                           text(8), sqlite3_column_int64(st, 9)});
+        rows.push_back(Row{sqlite3_column_int64(st, 0), sqlite3_column_int64(st, 1),
+                           sqlite3_column_int64(st, 2), sqlite3_column_double(st, 3),
+                           sqlite3_column_double(st, 4), text(5), text(6), text(7), text(8),
+                           sqlite3_column_int64(st, 9)});
     }
     sqlite3_finalize(st);
     benchmark::DoNotOptimize(rows.data());

@@ -6,11 +6,14 @@
 namespace {
 
 const char* const kSeed =
-    "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select 'T',name,1,colid,'C','N','U'  "
+    "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select "
+    "'T',name,1,colid,'C','N','U'  "
     "from   syscolumns where object_name(id)='T'      and (type_name(xtype) not "
-    "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in ('编号','编号1','编号2'))  ";
+    "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in "
+    "('编号','编号1','编号2'))  ";
 const char* const kSelect =
-    "select top 50 [编号],[名称],[金额(元)],[日期],Hand_Date +Hand_Time from [B_单位] where [单位编号]='01' order by [编号]";
+    "select top 50 [编号],[名称],[金额(元)],[日期],Hand_Date +Hand_Time from [B_单位] where [单位编号]='01' "
+    "order by [编号]";
 
 void BM_TranslateCached(benchmark::State& state) {
     Palvo::dialect::Translator tr;

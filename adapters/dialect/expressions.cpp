@@ -15,16 +15,38 @@ namespace {
 
 std::string canonicalPart(const Node& n, const std::string& fn) {
     std::string p;
-    if (!n.group && (n.tok.kind == TokenKind::Word || n.tok.kind == TokenKind::String)) p = asciiLower(n.tok.text);
-    static const std::pair<const char*, const char*> parts[] = {
-        {"year", "year"},       {"yy", "year"},        {"yyyy", "year"},   {"quarter", "quarter"},
-        {"qq", "quarter"},      {"q", "quarter"},      {"month", "month"}, {"mm", "month"},
-        {"m", "month"},         {"dayofyear", "dayofyear"}, {"dy", "dayofyear"}, {"y", "dayofyear"},
-        {"day", "day"},         {"dd", "day"},         {"d", "day"},       {"week", "week"},
-        {"wk", "week"},         {"ww", "week"},        {"weekday", "weekday"}, {"dw", "weekday"},
-        {"hour", "hour"},       {"hh", "hour"},        {"minute", "minute"}, {"mi", "minute"},
-        {"n", "minute"},        {"second", "second"},  {"ss", "second"},   {"s", "second"},
-        {"millisecond", "millisecond"}, {"ms", "millisecond"}};
+    if (!n.group && (n.tok.kind == TokenKind::Word || n.tok.kind == TokenKind::String))
+        p = asciiLower(n.tok.text);
+    static const std::pair<const char*, const char*> parts[] = {{"year", "year"},
+                                                                {"yy", "year"},
+                                                                {"yyyy", "year"},
+                                                                {"quarter", "quarter"},
+                                                                {"qq", "quarter"},
+                                                                {"q", "quarter"},
+                                                                {"month", "month"},
+                                                                {"mm", "month"},
+                                                                {"m", "month"},
+                                                                {"dayofyear", "dayofyear"},
+                                                                {"dy", "dayofyear"},
+                                                                {"y", "dayofyear"},
+                                                                {"day", "day"},
+                                                                {"dd", "day"},
+                                                                {"d", "day"},
+                                                                {"week", "week"},
+                                                                {"wk", "week"},
+                                                                {"ww", "week"},
+                                                                {"weekday", "weekday"},
+                                                                {"dw", "weekday"},
+                                                                {"hour", "hour"},
+                                                                {"hh", "hour"},
+                                                                {"minute", "minute"},
+                                                                {"mi", "minute"},
+                                                                {"n", "minute"},
+                                                                {"second", "second"},
+                                                                {"ss", "second"},
+                                                                {"s", "second"},
+                                                                {"millisecond", "millisecond"},
+                                                                {"ms", "millisecond"}};
     for (const auto& [k, v] : parts) {
         if (p == k) return v;
     }
@@ -73,7 +95,8 @@ std::pair<std::string, long> significand(std::string_view s) {
             break;
         }
     }
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) exp += std::strtol(std::string(s.substr(i + 1)).c_str(), nullptr, 10);
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E'))
+        exp += std::strtol(std::string(s.substr(i + 1)).c_str(), nullptr, 10);
     while (!digits.empty() && digits.back() == '0') {
         digits.pop_back();
         ++exp;
@@ -86,14 +109,17 @@ std::pair<std::string, long> significand(std::string_view s) {
 
 bool looksLikeDate(std::string_view s) {
     auto digit = [&](std::size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
-    if (s.size() == 8 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) return true;
-    return s.size() >= 8 && digit(0) && digit(1) && digit(2) && digit(3) && (s[4] == '-' || s[4] == '/') && digit(5);
+    if (s.size() == 8 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return true;
+    return s.size() >= 8 && digit(0) && digit(1) && digit(2) && digit(3) && (s[4] == '-' || s[4] == '/') &&
+           digit(5);
 }
 
 bool wantsTextCollation(const Expr& x) { return !x.empty && !x.column && !x.number && !x.collated; }
 
 bool readsExactly(std::string_view number) {
-    if (number.find_first_of(".eE") == std::string_view::npos) return true;  // whole: an integer, or beyond bigint
+    if (number.find_first_of(".eE") == std::string_view::npos)
+        return true;  // whole: an integer, or beyond bigint
     std::size_t digits = 0;
     for (char c : number) {
         if (c == 'e' || c == 'E') break;
@@ -263,7 +289,8 @@ std::string Rewriter::simpleCaseOperand(const Nodes& ns, std::size_t& b, std::si
 }
 
 std::string Rewriter::typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
-    if (b >= e || ns[b].group || ns[b].tok.kind != TokenKind::Word) unsupported(fn + " without a target type");
+    if (b >= e || ns[b].group || ns[b].tok.kind != TokenKind::Word)
+        unsupported(fn + " without a target type");
     std::string lw = asciiLower(ns[b].tok.text);
     std::string typeText = lw;
     std::size_t i = b + 1;
@@ -306,7 +333,8 @@ struct Rewriter::Call {
     void requireArgs(std::size_t lo, std::size_t hi) const {
         if (parts.size() < lo || parts.size() > hi) {
             throw Error(ErrorNumber::Database, "The " + name + " function requires " + std::to_string(lo) +
-                                                   (lo == hi ? "" : " to " + std::to_string(hi)) + " arguments.");
+                                                   (lo == hi ? "" : " to " + std::to_string(hi)) +
+                                                   " arguments.");
         }
     }
     // target(the arguments from `first` on)
@@ -329,7 +357,8 @@ std::string Rewriter::convertCall(const Call& c) {
             unsupported("CONVERT with a style that is not a number");
         }
         style = a[sb].tok.text;
-        static const char* const styles[] = {"0", "8", "108", "20", "120", "21", "121", "23", "112", "102", "111"};
+        static const char* const styles[] = {"0",   "8",  "108", "20",  "120", "21",
+                                             "121", "23", "112", "102", "111"};
         if (std::find(std::begin(styles), std::end(styles), style) == std::end(styles)) {
             unsupported("CONVERT style " + style);
         }
@@ -354,7 +383,8 @@ std::string Rewriter::castCall(const Nodes& a) {
 // DATEPART, DATEADD and DATEDIFF with the date part named as tsql_* knows it.
 std::string Rewriter::datePartCall(const std::string& fn, const Call& c) {
     c.requireArgs(fn == "datepart" ? 2 : 3, fn == "datepart" ? 2 : 3);
-    if (c.parts[0].second != c.parts[0].first + 1) unsupported(upper(fn) + " with a date part that is not a word");
+    if (c.parts[0].second != c.parts[0].first + 1)
+        unsupported(upper(fn) + " with a date part that is not a word");
     std::string part = canonicalPart(c.a[c.parts[0].first], fn);
     std::string text = "tsql_" + fn + "('" + part + "'";
     for (std::size_t k = 1; k < c.parts.size(); ++k) text += ", " + c.arg(k);
@@ -401,7 +431,8 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     } else if (fn == "count" || fn == "sum" || fn == "avg" || fn == "min" || fn == "max" || fn == "abs" ||
                fn == "upper" || fn == "lower" || fn == "ltrim" || fn == "rtrim" || fn == "coalesce" ||
                fn == "nullif" || fn == "round" || fn.rfind("tsql_", 0) == 0) {
-        if ((fn == "ltrim" || fn == "rtrim" || fn == "upper" || fn == "lower" || fn == "abs") && parts.size() != 1) {
+        if ((fn == "ltrim" || fn == "rtrim" || fn == "upper" || fn == "lower" || fn == "abs") &&
+            parts.size() != 1) {
             c.requireArgs(1, 1);
         }
         if (fn == "round" && parts.size() != 2) unsupported("ROUND with other than two arguments");

@@ -17,8 +17,8 @@ namespace Palvo::dialect {
 // ---- the tree (tree.cpp)
 
 struct Node {
-    Token tok;                // for a group, the '(' token
-    std::vector<Node> kids;   // the contents of a group
+    Token tok;               // for a group, the '(' token
+    std::vector<Node> kids;  // the contents of a group
     bool group = false;
     bool closeSpace = false;  // whitespace before the closing ')'
 
@@ -61,10 +61,10 @@ struct Expr {
     std::string text;
     bool space = false;
     bool empty = true;
-    bool column = false;  // a bare (possibly qualified) column reference
-    bool number = false;  // a numeric literal, maybe signed
-    bool string = false;  // a string literal
-    std::string value;    // the string literal's value
+    bool column = false;    // a bare (possibly qualified) column reference
+    bool number = false;    // a numeric literal, maybe signed
+    bool string = false;    // a string literal
+    std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation
 };
 

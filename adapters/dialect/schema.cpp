@@ -63,7 +63,8 @@ std::string valueCheck(std::string_view lw, const std::string& typeText, const s
     if (lw == "char" || lw == "character" || lw == "varchar" || lw == "nchar" || lw == "nvarchar") {
         const long n = typeArg(typeText, 0, 1);
         if (n < 0) return "";
-        return "tsql_check_text(" + value + ", " + std::to_string(n) + ", " + (lw[0] == 'n' ? "1" : "0") + ")";
+        return "tsql_check_text(" + value + ", " + std::to_string(n) + ", " + (lw[0] == 'n' ? "1" : "0") +
+               ")";
     }
     return "";
 }
@@ -80,11 +81,12 @@ void appendValueChecks(Translation& tr, const std::string& tableName, const std:
         // texts compare byte for byte here: the column's collation ignores the trailing
         // blanks the check drops
         const bool text = c.check.starts_with("tsql_check_text(");
-        when += (when.empty() ? "new." : " or new.") + c.quoted + " is not " + c.check + (text ? " collate binary" : "");
+        when += (when.empty() ? "new." : " or new.") + c.quoted + " is not " + c.check +
+                (text ? " collate binary" : "");
         cols += (cols.empty() ? "" : ", ") + c.quoted;
     }
-    const std::string body =
-        " for each row when " + when + " begin update " + table + " set " + sets + " where rowid = new.rowid; end";
+    const std::string body = " for each row when " + when + " begin update " + table + " set " + sets +
+                             " where rowid = new.rowid; end";
     tr.statements.push_back("create trigger " + quoteName(tableName + "__check" + suffix + "_insert") +
                             " after insert on " + table + body);
     tr.statements.push_back("create trigger " + quoteName(tableName + "__check" + suffix + "_update") +
@@ -103,19 +105,20 @@ void appendDateTriggers(Translation& tr, const std::string& tableName, const Dat
     }
     std::string body = " for each row when " + when + " begin update " + table + " set " + sets +
                        " where rowid = new.rowid; end";
-    tr.statements.push_back("create trigger " + quoteName(tableName + "__datetime_insert") + " after insert on " +
-                            table + body);
-    tr.statements.push_back("create trigger " + quoteName(tableName + "__datetime_update") + " after update of " +
-                            cols + " on " + table + body);
+    tr.statements.push_back("create trigger " + quoteName(tableName + "__datetime_insert") +
+                            " after insert on " + table + body);
+    tr.statements.push_back("create trigger " + quoteName(tableName + "__datetime_update") +
+                            " after update of " + cols + " on " + table + body);
 }
 
 }  // namespace
 
 bool knownType(std::string_view lw) {
     static const char* const types[] = {
-        "bigint", "int", "integer", "smallint", "tinyint", "bit", "decimal", "dec", "numeric", "money",
-        "smallmoney", "float", "real", "double", "datetime", "smalldatetime", "date", "char", "character",
-        "varchar", "nchar", "nvarchar", "text", "ntext", "binary", "varbinary", "image", "uniqueidentifier"};
+        "bigint",   "int",           "integer", "smallint",   "tinyint",   "bit",     "decimal",
+        "dec",      "numeric",       "money",   "smallmoney", "float",     "real",    "double",
+        "datetime", "smalldatetime", "date",    "char",       "character", "varchar", "nchar",
+        "nvarchar", "text",          "ntext",   "binary",     "varbinary", "image",   "uniqueidentifier"};
     for (const char* t : types) {
         if (lw == t) return true;
     }
@@ -151,7 +154,8 @@ Translation Rewriter::createTable(const Nodes& ns) {
     ++i;
     if (i >= ns.size() || !ns[i].group) unsupported("CREATE TABLE without a column list");
     const Node& defs = ns[i];
-    if (i + 1 != ns.size()) unsupported("CREATE TABLE options after the column list ('" + plain(ns, i + 1, ns.size()) + "')");
+    if (i + 1 != ns.size())
+        unsupported("CREATE TABLE options after the column list ('" + plain(ns, i + 1, ns.size()) + "')");
     const Nodes& d = defs.kids;
     auto parts = splitCommas(d, 0, d.size());
 
@@ -194,8 +198,10 @@ std::string Rewriter::constraintDef(const Nodes& d, std::size_t b, std::size_t e
             ++k;
             continue;
         }
-        if (d[k].group) put(c, "(" + seq(d[k].kids, 0, d[k].kids.size()) + ")", d[k].tok.spaceBefore);
-        else put(c, d[k]);
+        if (d[k].group)
+            put(c, "(" + seq(d[k].kids, 0, d[k].kids.size()) + ")", d[k].tok.spaceBefore);
+        else
+            put(c, d[k]);
     }
     return c[0] == ' ' ? c.substr(1) : c;
 }
@@ -214,7 +220,8 @@ std::string Rewriter::columnDef(const Nodes& d, std::size_t b, std::size_t e, Da
         // "not null" is implied by the rowid alias.
         std::string cleaned = c.tail;
         for (const char* drop : {" not null", " NOT NULL", " Not Null"}) {
-            if (auto p = cleaned.find(drop); p != std::string::npos) cleaned.erase(p, std::string(drop).size());
+            if (auto p = cleaned.find(drop); p != std::string::npos)
+                cleaned.erase(p, std::string(drop).size());
         }
         return col + " integer primary key autoincrement" + cleaned;
     }
@@ -228,7 +235,8 @@ std::string Rewriter::columnDef(const Nodes& d, std::size_t b, std::size_t e, Da
 
 // The column's type from d[k] on; returns where its options start.
 std::size_t Rewriter::columnType(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c) {
-    if (k >= e || d[k].group || d[k].tok.kind != TokenKind::Word) unsupported("a column without a type: " + c.name);
+    if (k >= e || d[k].group || d[k].tok.kind != TokenKind::Word)
+        unsupported("a column without a type: " + c.name);
     c.type = asciiLower(d[k].tok.text);
     c.typeText = d[k].tok.text;
     ++k;
@@ -255,7 +263,8 @@ void Rewriter::columnOptions(const Nodes& d, std::size_t k, std::size_t e, Colum
             c.identity = true;
             if (k + 1 < e && d[k + 1].group) {
                 std::string args = plain(d[k + 1].kids, 0, d[k + 1].kids.size());
-                if (args != "1,1" && args != "1, 1") unsupported("IDENTITY(" + args + ") (only seed 1, step 1)");
+                if (args != "1,1" && args != "1, 1")
+                    unsupported("IDENTITY(" + args + ") (only seed 1, step 1)");
                 ++k;
             }
             continue;
@@ -283,8 +292,10 @@ void Rewriter::columnOptions(const Nodes& d, std::size_t k, std::size_t e, Colum
         if (x.word("rowguidcol") || x.word("timestamp") || x.word("sparse") || x.word("filestream")) {
             unsupported("the column option " + upper(x.tok.text));
         }
-        if (x.group) c.tail += " (" + seq(x.kids, 0, x.kids.size()) + ")";
-        else c.tail += " " + renderToken(x.tok);
+        if (x.group)
+            c.tail += " (" + seq(x.kids, 0, x.kids.size()) + ")";
+        else
+            c.tail += " " + renderToken(x.tok);
     }
 }
 
@@ -302,7 +313,8 @@ Translation Rewriter::alterTableAdd(const Nodes& ns) {
     g.kids.assign(ns.begin() + 4, ns.end());
     fake.push_back(std::move(g));
     Translation t = createTable(fake);
-    if (t.statements.size() > (checks_.empty() ? 1u : 3u)) unsupported("ALTER TABLE ... ADD of a datetime column");
+    if (t.statements.size() > (checks_.empty() ? 1u : 3u))
+        unsupported("ALTER TABLE ... ADD of a datetime column");
     const std::string& c = t.statements[0];
     std::string def = c.substr(c.find('(') + 1);
     def.pop_back();

@@ -19,7 +19,8 @@ std::string joinWords(const Nodes& ns, std::size_t& k, std::size_t fe) {
         return ",";
     }
     std::string kind = "inner";
-    if (ns[k].word("inner")) ++k;
+    if (ns[k].word("inner"))
+        ++k;
     else if (ns[k].word("left") || ns[k].word("right") || ns[k].word("full")) {
         kind = asciiLower(ns[k].tok.text);
         ++k;
@@ -28,7 +29,8 @@ std::string joinWords(const Nodes& ns, std::size_t& k, std::size_t fe) {
         kind = "cross";
         ++k;
     }
-    if (k >= fe || !ns[k].word("join")) unsupported("the FROM clause of UPDATE near '" + plain(ns, k, std::min(fe, k + 3)) + "'");
+    if (k >= fe || !ns[k].word("join"))
+        unsupported("the FROM clause of UPDATE near '" + plain(ns, k, std::min(fe, k + 3)) + "'");
     ++k;
     return kind;
 }
@@ -43,8 +45,8 @@ struct Rewriter::Clauses {
     std::optional<std::string> limit;
     bool compound = false;
     bool selectSeen = false;
-    Expr last;              // the previous expression, for BETWEEN with dates
-    int betweenLeft = 0;    // BETWEEN operands still to come
+    Expr last;            // the previous expression, for BETWEEN with dates
+    int betweenLeft = 0;  // BETWEEN operands still to come
     std::string betweenColumn;
     bool sortTerms = false;                // within ORDER BY or GROUP BY
     std::vector<std::string> textAliases;  // "expression as alias" where the expression is not a column
@@ -153,14 +155,15 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         unsupported("the text '" + plain(ns, i, std::min(e, i + 3)) + "'");
     }
     if (c.betweenLeft > 0) {
-        if (x.string && looksLikeDate(x.value)) x.text = "tsql_datelit(" + c.betweenColumn + ", " + x.text + ")";
+        if (x.string && looksLikeDate(x.value))
+            x.text = "tsql_datelit(" + c.betweenColumn + ", " + x.text + ")";
         --c.betweenLeft;
     }
     if (c.sortTerms && !(i < e && ns[i].word("collate"))) {
         // A sort key that is an expression, or the alias of one, sorts as text columns do.
         const bool alias = x.column && i == before + 1 &&
-                           std::find(c.textAliases.begin(), c.textAliases.end(), asciiLower(ns[before].tok.text)) !=
-                               c.textAliases.end();
+                           std::find(c.textAliases.begin(), c.textAliases.end(),
+                                     asciiLower(ns[before].tok.text)) != c.textAliases.end();
         if (wantsTextCollation(x) || alias) x.text += kCollateText;
     }
     put(c.out, x.text, x.space);
@@ -257,9 +260,12 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
     const std::size_t n = ns.size();
     std::size_t setAt = n, fromAt = n, whereAt = n;
     for (std::size_t k = 1; k < n; ++k) {
-        if (setAt == n && ns[k].word("set")) setAt = k;
-        else if (setAt != n && fromAt == n && whereAt == n && ns[k].word("from")) fromAt = k;
-        else if (setAt != n && whereAt == n && ns[k].word("where")) whereAt = k;
+        if (setAt == n && ns[k].word("set"))
+            setAt = k;
+        else if (setAt != n && fromAt == n && whereAt == n && ns[k].word("from"))
+            fromAt = k;
+        else if (setAt != n && whereAt == n && ns[k].word("where"))
+            whereAt = k;
     }
     if (n > 1 && ns[1].word("top")) unsupported("UPDATE TOP");
     if (setAt == n) unsupported("UPDATE without SET");
@@ -341,7 +347,8 @@ std::vector<Rewriter::UpdateSource> Rewriter::updateSources(const Nodes& ns, std
             unsupported("the FROM clause of UPDATE near '" + plain(ns, k, std::min(fe, k + 3)) + "'");
         }
         if (k < fe && ns[k].word("as")) ++k;
-        if (k < fe && ns[k].isName() && !(ns[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k].tok.text)))) {
+        if (k < fe && ns[k].isName() &&
+            !(ns[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k].tok.text)))) {
             s.alias = asciiLower(ns[k].tok.text);
             ++k;
         }
@@ -349,7 +356,8 @@ std::vector<Rewriter::UpdateSource> Rewriter::updateSources(const Nodes& ns, std
         if (k < fe && ns[k].word("on")) {
             s.condB = ++k;
             while (k < fe && !ns[k].op(",") && !ns[k].word("join") && !ns[k].word("inner") &&
-                   !ns[k].word("left") && !ns[k].word("right") && !ns[k].word("full") && !ns[k].word("cross")) {
+                   !ns[k].word("left") && !ns[k].word("right") && !ns[k].word("full") &&
+                   !ns[k].word("cross")) {
                 ++k;
             }
             s.condE = k;
@@ -362,7 +370,8 @@ std::vector<Rewriter::UpdateSource> Rewriter::updateSources(const Nodes& ns, std
 // The FROM entry that is the updated table (by alias first, then by name) leaves
 // FROM: its alias goes to the target and its join condition, and that of the
 // entry after it when it was first, into WHERE.
-void Rewriter::takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target) {
+void Rewriter::takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources,
+                                   UpdateTarget& target) {
     std::size_t hit = sources.size();
     for (std::size_t s = 0; s < sources.size() && hit == sources.size(); ++s) {
         if (sources[s].alias == target.name) hit = s;
@@ -439,9 +448,11 @@ Translation Rewriter::statement(Nodes& ns) {
     } else if (lw == "create" && ns.size() > 2 && ns[1].word("view")) {
         tr.statements.push_back(createView(ns));
     } else if (lw == "create" && ns.size() > 2 &&
-               (ns[1].word("index") || ns[1].word("unique") || ns[1].word("clustered") || ns[1].word("nonclustered"))) {
+               (ns[1].word("index") || ns[1].word("unique") || ns[1].word("clustered") ||
+                ns[1].word("nonclustered"))) {
         tr.statements.push_back(createIndex(ns));
-    } else if (lw == "drop" && ns.size() > 2 && (ns[1].word("table") || ns[1].word("view") || ns[1].word("index"))) {
+    } else if (lw == "drop" && ns.size() > 2 &&
+               (ns[1].word("table") || ns[1].word("view") || ns[1].word("index"))) {
         tr.statements.push_back(plain(ns, 0, ns.size()));
     } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") && ns[3].word("add")) {
         tr = alterTableAdd(ns);
@@ -452,7 +463,8 @@ Translation Rewriter::statement(Nodes& ns) {
     } else if (lw.empty()) {
         unsupported("a statement starting with '" + plain(ns, 0, 1) + "'");
     } else {
-        unsupported("the statement " + upper(first.tok.text) + (ns.size() > 1 && ns[1].isName() ? " " + upper(ns[1].tok.text) : ""));
+        unsupported("the statement " + upper(first.tok.text) +
+                    (ns.size() > 1 && ns[1].isName() ? " " + upper(ns[1].tok.text) : ""));
     }
     for (auto& s : tr.statements) s = trimLead(std::move(s));
     return tr;

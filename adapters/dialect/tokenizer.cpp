@@ -13,12 +13,13 @@ bool isIdentPart(unsigned char c) { return std::isalnum(c) || c == '_' || c == '
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 [[noreturn]] void unterminated(std::string_view what, std::size_t at) {
-    throw Error(ErrorNumber::NotSupported,
-                "Unterminated " + std::string(what) + " starting at character " + std::to_string(at + 1) + ".");
+    throw Error(ErrorNumber::NotSupported, "Unterminated " + std::string(what) + " starting at character " +
+                                               std::to_string(at + 1) + ".");
 }
 
 // Reads a run closed by `close`, where a doubled `close` stands for itself.
-std::size_t readQuoted(std::string_view s, std::size_t i, char close, std::string& out, std::string_view what) {
+std::size_t readQuoted(std::string_view s, std::size_t i, char close, std::string& out,
+                       std::string_view what) {
     std::size_t start = i;
     ++i;
     while (true) {
@@ -133,7 +134,8 @@ std::vector<Token> tokenize(std::string_view s) {
             ++i;
         } else {
             t.kind = TokenKind::Operator;
-            static constexpr std::string_view two[] = {"<>", "!=", "<=", ">=", "!<", "!>", "||", "==", "<<", ">>"};
+            static constexpr std::string_view two[] = {"<>", "!=", "<=", ">=", "!<",
+                                                       "!>", "||", "==", "<<", ">>"};
             t.text = std::string(1, c);
             for (auto op : two) {
                 if (s.substr(i, 2) == op) {
@@ -141,7 +143,8 @@ std::vector<Token> tokenize(std::string_view s) {
                     break;
                 }
             }
-            if (t.text.size() == 1 && std::string_view("(),.;=<>+-*/%&|^~!:").find(c) == std::string_view::npos) {
+            if (t.text.size() == 1 &&
+                std::string_view("(),.;=<>+-*/%&|^~!:").find(c) == std::string_view::npos) {
                 throw Error(ErrorNumber::NotSupported, "Unexpected character '" + t.text + "' at character " +
                                                            std::to_string(i + 1) + ".");
             }

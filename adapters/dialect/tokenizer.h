@@ -10,14 +10,14 @@
 namespace Palvo::dialect {
 
 enum class TokenKind {
-    Word,      // keyword or plain identifier, as written
-    Name,      // [bracketed] or "quoted" identifier; text holds the name unescaped
-    String,    // '...'; text holds the value unescaped
-    NString,   // N'...'; text holds the value unescaped
-    Number,    // 12, 1.5, .5, 1e3, 0x1F
-    Operator,  // ( ) , . ; = <> != <= >= !< !> + - * / % & | ^ ~ ||
-    Parameter, // ?
-    Variable,  // @name, @@name
+    Word,       // keyword or plain identifier, as written
+    Name,       // [bracketed] or "quoted" identifier; text holds the name unescaped
+    String,     // '...'; text holds the value unescaped
+    NString,    // N'...'; text holds the value unescaped
+    Number,     // 12, 1.5, .5, 1e3, 0x1F
+    Operator,   // ( ) , . ; = <> != <= >= !< !> + - * / % & | ^ ~ ||
+    Parameter,  // ?
+    Variable,   // @name, @@name
 };
 
 struct Token {

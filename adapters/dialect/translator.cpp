@@ -31,7 +31,9 @@ struct Translator::Cache {
     std::deque<std::string> order;  // oldest first
 };
 
-Translator::Translator(std::size_t capacity) : cache_(std::make_unique<Cache>()) { cache_->capacity = capacity; }
+Translator::Translator(std::size_t capacity) : cache_(std::make_unique<Cache>()) {
+    cache_->capacity = capacity;
+}
 Translator::~Translator() = default;
 
 std::shared_ptr<const Translation> Translator::translateStatements(std::string_view tsql) {

@@ -1,7 +1,6 @@
 // The tokens grouped by parentheses into a tree, and the tree rendered back as
 // written: names quoted, strings quoted, operators SQLite lacks replaced.
 #include "adapters/dialect/rewriter.h"
-
 #include "palvo/error.h"
 #include "src/util/conversions.h"
 
@@ -93,12 +92,15 @@ Nodes buildTree(std::vector<Token>& toks) {
 
 bool isClauseKeyword(std::string_view lw) {
     static const char* const words[] = {
-        "select", "distinct", "all", "from", "where", "group", "by", "having", "order", "asc", "desc", "union",
-        "except", "intersect", "join", "inner", "outer", "cross", "full", "on", "as", "and", "or", "not", "is",
-        "in", "like", "escape", "between", "exists", "insert", "into", "values", "update", "set", "delete",
-        "create", "table", "drop", "when", "then", "else", "end", "with", "collate", "primary", "key", "default",
-        "references", "unique", "check", "constraint", "foreign", "limit", "offset", "index", "view", "top",
-        "percent", "left", "right", "any", "some", "natural", "using", "if", "begin"};
+        "select",     "distinct", "all",     "from",       "where",   "group",     "by",     "having",
+        "order",      "asc",      "desc",    "union",      "except",  "intersect", "join",   "inner",
+        "outer",      "cross",    "full",    "on",         "as",      "and",       "or",     "not",
+        "is",         "in",       "like",    "escape",     "between", "exists",    "insert", "into",
+        "values",     "update",   "set",     "delete",     "create",  "table",     "drop",   "when",
+        "then",       "else",     "end",     "with",       "collate", "primary",   "key",    "default",
+        "references", "unique",   "check",   "constraint", "foreign", "limit",     "offset", "index",
+        "view",       "top",      "percent", "left",       "right",   "any",       "some",   "natural",
+        "using",      "if",       "begin"};
     for (const char* w : words) {
         if (lw == w) return true;
     }

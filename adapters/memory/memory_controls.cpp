@@ -29,10 +29,13 @@ void ListEntries::add(const std::string& item, int index) {
 }
 
 void ListEntries::remove(int index) {
-    if (index < 0 || index >= count()) throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument");
+    if (index < 0 || index >= count())
+        throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument");
     items_.erase(items_.begin() + index);
-    if (listIndex_ == index) listIndex_ = -1;
-    else if (listIndex_ > index) --listIndex_;
+    if (listIndex_ == index)
+        listIndex_ = -1;
+    else if (listIndex_ > index)
+        --listIndex_;
 }
 
 const std::string& ListEntries::item(int index) const {
@@ -51,7 +54,8 @@ void ListEntries::data(int index, std::int32_t value) {
 }
 
 void ListEntries::listIndex(int index) {
-    if (index < -1 || index >= count()) throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value");
+    if (index < -1 || index >= count())
+        throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value");
     listIndex_ = index;
 }
 

@@ -75,7 +75,8 @@ FontFileMeasurer::FontFileMeasurer(const std::string& path, const std::string& f
         FT_Done_Face(face);
     }
     if (!impl_->face) unreadable(path, "no face of the family " + family);
-    if (FT_Select_Charmap(impl_->face, FT_ENCODING_UNICODE) != 0) unreadable(path, "no Unicode character map");
+    if (FT_Select_Charmap(impl_->face, FT_ENCODING_UNICODE) != 0)
+        unreadable(path, "no Unicode character map");
     if (impl_->face->units_per_EM == 0) unreadable(path, "no design units (a bitmap font)");
     impl_->unitsPerEm = impl_->face->units_per_EM;
     impl_->bmp.resize(kBmp);
@@ -102,10 +103,13 @@ double FontFileMeasurer::TextWidth(std::string_view text, double fontSize) const
         } else {
             a = impl_->advance(c);
         }
-        if (a != kNoGlyph) units += a;
-        else halves += FixedWidthMeasurer::isWide(c) ? 2 : 1;
+        if (a != kNoGlyph)
+            units += a;
+        else
+            halves += FixedWidthMeasurer::isWide(c) ? 2 : 1;
     }
-    return (static_cast<double>(units) / impl_->unitsPerEm + static_cast<double>(halves) / 2) * fontSize * 20.0;
+    return (static_cast<double>(units) / impl_->unitsPerEm + static_cast<double>(halves) / 2) * fontSize *
+           20.0;
 }
 
 std::string FontFileMeasurer::family() const {

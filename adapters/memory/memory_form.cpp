@@ -24,7 +24,9 @@ void Label::MouseIcon(const std::string& path) {
 // A text box of the form's TXT array: taking the focus takes it from the box that had it.
 class Form::FieldBox : public TextBox {
 public:
-    FieldBox(Form& form, int index, const std::string& text) : TextBox("TXT", text), form_(form) { Index(index); }
+    FieldBox(Form& form, int index, const std::string& text) : TextBox("TXT", text), form_(form) {
+        Index(index);
+    }
     void SetFocus() override {
         TextBox::SetFocus();
         if (form_.focused_ && form_.focused_ != this) form_.focused_->blur();

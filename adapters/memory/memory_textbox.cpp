@@ -1,8 +1,7 @@
-#include "palvo/memory_controls.h"
-
 #include <algorithm>
 
 #include "palvo/error.h"
+#include "palvo/memory_controls.h"
 #include "src/util/conversions.h"
 
 namespace Palvo::memory {
@@ -41,7 +40,8 @@ void TextBox::MaxLength(int length) {
 }
 
 std::string TextBox::SelText() const {
-    return util::midChars(text_, static_cast<std::size_t>(selStart_) + 1, static_cast<std::size_t>(selLength_));
+    return util::midChars(text_, static_cast<std::size_t>(selStart_) + 1,
+                          static_cast<std::size_t>(selLength_));
 }
 
 }  // namespace Palvo::memory

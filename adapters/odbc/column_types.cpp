@@ -1,11 +1,12 @@
 #include "adapters/odbc/column_types.h"
-#include "src/util/conversions.h"
 
 #include <sql.h>
 #include <sqlext.h>
 
 #include <algorithm>
 #include <cctype>
+
+#include "src/util/conversions.h"
 
 namespace Palvo::odbc::detail {
 

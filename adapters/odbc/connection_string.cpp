@@ -43,8 +43,10 @@ std::vector<Attribute> parseConnectionString(std::string_view text) {
         while (eq < text.size() && text[eq] != '=' && text[eq] != ';') ++eq;
         if (eq >= text.size() || text[eq] == ';') {
             // not an attribute; drivers skip such text, and so do we, keeping it as written
-            out.push_back({std::string(trim(text.substr(start, eq - start))), {},
-                           std::string(text.substr(start, eq - start)), false});
+            out.push_back({std::string(trim(text.substr(start, eq - start))),
+                           {},
+                           std::string(text.substr(start, eq - start)),
+                           false});
             i = eq;
             continue;
         }
@@ -100,7 +102,9 @@ std::string braced(std::string_view value) {
     return r + "}";
 }
 
-bool isSqlServerAlias(std::string_view driver) { return util::equalsNoCase(withoutBraces(driver), "sql server"); }
+bool isSqlServerAlias(std::string_view driver) {
+    return util::equalsNoCase(withoutBraces(driver), "sql server");
+}
 
 bool isFreeTdsDriver(std::string_view driver) {
     auto d = withoutBraces(driver);
@@ -109,11 +113,11 @@ bool isFreeTdsDriver(std::string_view driver) {
 
 }  // namespace detail
 
-std::string connectionStringFor(const std::string& server, const std::string& user, const std::string& password,
-                                const std::string& database) {
+std::string connectionStringFor(const std::string& server, const std::string& user,
+                                const std::string& password, const std::string& database) {
     using detail::braced;
-    return "driver={sql server};server=" + braced(server) + ";uid=" + braced(user) + ";pwd=" + braced(password) +
-           ";database=" + braced(database) + ";";
+    return "driver={sql server};server=" + braced(server) + ";uid=" + braced(user) +
+           ";pwd=" + braced(password) + ";database=" + braced(database) + ";";
 }
 
 namespace detail {
@@ -157,7 +161,8 @@ ResolvedConnectionString resolveConnectionString(const std::string& connectionSt
             alias = alias || isSqlServerAlias(a.value);
             out.freeTds = out.freeTds || isSqlServerAlias(a.value) || isFreeTdsDriver(a.value);
         }
-        hasCharset = hasCharset || util::equalsNoCase(a.key, "clientcharset") || util::equalsNoCase(a.key, "client_charset");
+        hasCharset = hasCharset || util::equalsNoCase(a.key, "clientcharset") ||
+                     util::equalsNoCase(a.key, "client_charset");
         hasTdsVersion = hasTdsVersion || util::equalsNoCase(a.key, "tds_version");
     }
     for (const auto& a : attrs) {

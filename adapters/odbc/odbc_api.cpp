@@ -4,10 +4,11 @@ namespace Palvo::odbc::detail {
 
 const Api& systemApi() {
     static const Api api{
-        SQLAllocHandle, SQLFreeHandle,  SQLSetEnvAttr, SQLSetConnectAttr, SQLDriverConnect, SQLDriverConnectW, SQLDisconnect,
-        SQLGetInfo,     SQLSetStmtAttr, SQLExecDirect, SQLPrepare,        SQLExecute,       SQLBindParameter,
-        SQLNumResultCols, SQLDescribeCol, SQLColAttribute, SQLFetch,      SQLGetData,       SQLRowCount,
-        SQLMoreResults, SQLEndTran,     SQLGetDiagRec,  SQLGetFunctions,   SQLDescribeParam,
+        SQLAllocHandle,    SQLFreeHandle, SQLSetEnvAttr,    SQLSetConnectAttr, SQLDriverConnect,
+        SQLDriverConnectW, SQLDisconnect, SQLGetInfo,       SQLSetStmtAttr,    SQLExecDirect,
+        SQLPrepare,        SQLExecute,    SQLBindParameter, SQLNumResultCols,  SQLDescribeCol,
+        SQLColAttribute,   SQLFetch,      SQLGetData,       SQLRowCount,       SQLMoreResults,
+        SQLEndTran,        SQLGetDiagRec, SQLGetFunctions,  SQLDescribeParam,
     };
     return api;
 }

@@ -66,16 +66,20 @@ Error diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, long numbe
         SQLINTEGER nat = 0;
         std::vector<SQLCHAR> msg(1024);
         SQLSMALLINT len = 0;
-        SQLRETURN r = api.getDiagRec(type, handle, rec, st, &nat, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
+        SQLRETURN r = api.getDiagRec(type, handle, rec, st, &nat, msg.data(),
+                                     static_cast<SQLSMALLINT>(msg.size()), &len);
         if (!succeeded(r)) break;
         if (len >= static_cast<SQLSMALLINT>(msg.size())) {
             msg.resize(static_cast<std::size_t>(len) + 1);
-            r = api.getDiagRec(type, handle, rec, st, &nat, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
+            r = api.getDiagRec(type, handle, rec, st, &nat, msg.data(), static_cast<SQLSMALLINT>(msg.size()),
+                               &len);
             if (!succeeded(r)) break;
         }
-        std::string m(reinterpret_cast<const char*>(msg.data()),
-                      std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size() - 1));
-        std::string recState(reinterpret_cast<const char*>(st), strnlen(reinterpret_cast<const char*>(st), 5));
+        std::string m(
+            reinterpret_cast<const char*>(msg.data()),
+            std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size() - 1));
+        std::string recState(reinterpret_cast<const char*>(st),
+                             strnlen(reinterpret_cast<const char*>(st), 5));
         // the first error names the failure; a warning (class 01) only when there is no error
         bool warning = recState.rfind("01", 0) == 0;
         if (rec == 1 || (!warning && stateIsWarning)) {
@@ -207,7 +211,8 @@ struct Connection::Impl {
             SQLSMALLINT type = 0, digits = 0, nullable = 0;
             SQLULEN size = 0;
             const auto number = static_cast<SQLUSMALLINT>(index + 1);
-            if (succeeded(api->describeParam(stmt.get(), number, &type, &size, &digits, &nullable)) && type != 0) {
+            if (succeeded(api->describeParam(stmt.get(), number, &type, &size, &digits, &nullable)) &&
+                type != 0) {
                 return {type, std::max<SQLULEN>(size, 1), std::max<SQLSMALLINT>(digits, 0)};
             }
         }
@@ -316,8 +321,8 @@ struct Connection::Impl {
                     length = b.indicator;
                     break;
             }
-            SQLRETURN r = api->bindParameter(stmt.get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, cType,
-                                             sqlType, size, digits, data, length, &b.indicator);
+            SQLRETURN r = api->bindParameter(stmt.get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                             cType, sqlType, size, digits, data, length, &b.indicator);
             if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLBindParameter");
         }
     }
@@ -341,13 +346,13 @@ struct Connection::Impl {
     std::string columnText(const Handle& stmt, SQLUSMALLINT col, SQLUSMALLINT field) {
         std::vector<char> buf(256);
         SQLSMALLINT len = 0;
-        SQLRETURN r = api->colAttribute(stmt.get(), col, field, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len,
-                                        nullptr);
+        SQLRETURN r = api->colAttribute(stmt.get(), col, field, buf.data(),
+                                        static_cast<SQLSMALLINT>(buf.size()), &len, nullptr);
         if (!succeeded(r)) return {};
         if (len >= static_cast<SQLSMALLINT>(buf.size())) {
             buf.resize(static_cast<std::size_t>(len) + 1);
-            r = api->colAttribute(stmt.get(), col, field, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len,
-                                  nullptr);
+            r = api->colAttribute(stmt.get(), col, field, buf.data(), static_cast<SQLSMALLINT>(buf.size()),
+                                  &len, nullptr);
             if (!succeeded(r)) return {};
         }
         return std::string(buf.data(), strnlen(buf.data(), buf.size()));
@@ -357,18 +362,17 @@ struct Connection::Impl {
         std::vector<SQLCHAR> name(256);
         SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        SQLRETURN r = api->describeCol(stmt.get(), col, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLen,
-                                       &sqlType, &size, &digits, &nullable);
+        SQLRETURN r = api->describeCol(stmt.get(), col, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                       &nameLen, &sqlType, &size, &digits, &nullable);
         if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLDescribeCol");
         if (nameLen >= static_cast<SQLSMALLINT>(name.size())) {
             name.resize(static_cast<std::size_t>(nameLen) + 1);
-            r = api->describeCol(stmt.get(), col, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLen,
-                                 &sqlType, &size, &digits, &nullable);
+            r = api->describeCol(stmt.get(), col, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                 &nameLen, &sqlType, &size, &digits, &nullable);
             if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLDescribeCol");
         }
-        ColumnInfo info =
-            detail::columnInfoFromDescription(sqlType, static_cast<unsigned long>(size), digits,
-                                              columnText(stmt, col, SQL_DESC_TYPE_NAME));
+        ColumnInfo info = detail::columnInfoFromDescription(sqlType, static_cast<unsigned long>(size), digits,
+                                                            columnText(stmt, col, SQL_DESC_TYPE_NAME));
         info.name = std::string(reinterpret_cast<const char*>(name.data()),
                                 strnlen(reinterpret_cast<const char*>(name.data()), name.size()));
         info.baseTable = columnText(stmt, col, SQL_DESC_BASE_TABLE_NAME);
@@ -422,7 +426,8 @@ struct Connection::Impl {
         std::vector<char>& buf = pieceBuffer;
         while (true) {
             SQLLEN ind = 0;
-            SQLRETURN r = api->getData(stmt.get(), col, cType, buf.data(), static_cast<SQLLEN>(buf.size()), &ind);
+            SQLRETURN r =
+                api->getData(stmt.get(), col, cType, buf.data(), static_cast<SQLLEN>(buf.size()), &ind);
             if (r == SQL_NO_DATA) return true;
             if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLGetData");
             if (ind == SQL_NULL_DATA) return false;
@@ -490,10 +495,10 @@ struct Connection::Impl {
     }
 
     void setAutocommit(bool on) {
-        SQLRETURN r = api->setConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT,
-                                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
-                                              on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
-                                          SQL_IS_UINTEGER);
+        SQLRETURN r = api->setConnectAttr(
+            dbc.get(), SQL_ATTR_AUTOCOMMIT,
+            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+            SQL_IS_UINTEGER);
         if (!succeeded(r)) fail(dbc, ErrorNumber::Database, "SQLSetConnectAttr(SQL_ATTR_AUTOCOMMIT)");
     }
 
@@ -527,29 +532,36 @@ Connection::~Connection() {
 
 const std::string& Connection::dbmsName() const { return impl_->dbms; }
 
+void Connection::setStatementTranslator(StatementTranslator translator) {
+    impl_->translator = std::move(translator);
+}
 
-void Connection::setStatementTranslator(StatementTranslator translator) { impl_->translator = std::move(translator); }
-
-void Connection::doOpen(const std::string& connectionString, const std::string& user, const std::string& password) {
+void Connection::doOpen(const std::string& connectionString, const std::string& user,
+                        const std::string& password) {
     Impl& d = *impl_;
     const auto resolved = detail::resolveConnectionString(connectionString, user, password);
     if (!d.env) {
         Handle env(d.api, SQL_HANDLE_ENV);
         if (!succeeded(d.api->allocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env.out()))) {
-            throw Error(ErrorNumber::ConnectionFailed, "The ODBC driver manager could not allocate an environment.");
+            throw Error(ErrorNumber::ConnectionFailed,
+                        "The ODBC driver manager could not allocate an environment.");
         }
         if (!succeeded(d.api->setEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
-                                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), 0))) {
-            throw diagnostics(*d.api, SQL_HANDLE_ENV, env.get(), ErrorNumber::ConnectionFailed, "SQLSetEnvAttr");
+                                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)),
+                                         0))) {
+            throw diagnostics(*d.api, SQL_HANDLE_ENV, env.get(), ErrorNumber::ConnectionFailed,
+                              "SQLSetEnvAttr");
         }
         d.env = std::move(env);
     }
     Handle dbc(d.api, SQL_HANDLE_DBC);
     if (!succeeded(d.api->allocHandle(SQL_HANDLE_DBC, d.env.get(), dbc.out()))) {
-        throw diagnostics(*d.api, SQL_HANDLE_ENV, d.env.get(), ErrorNumber::ConnectionFailed, "SQLAllocHandle");
+        throw diagnostics(*d.api, SQL_HANDLE_ENV, d.env.get(), ErrorNumber::ConnectionFailed,
+                          "SQLAllocHandle");
     }
     d.api->setConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(ConnectionTimeout())), SQL_IS_UINTEGER);
+                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(ConnectionTimeout())),
+                          SQL_IS_UINTEGER);
     SQLRETURN r;
     if (resolved.freeTds) {
         // FreeTDS reads an ANSI connection string as Latin-1 whatever ClientCharset says;
@@ -558,16 +570,17 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
         std::vector<SQLWCHAR> wide(in.begin(), in.end());
         wide.push_back(0);
         r = d.api->driverConnectW(dbc.get(), nullptr, wide.data(),
-                                  static_cast<SQLSMALLINT>(std::min<std::size_t>(in.size(), 32767)), nullptr, 0,
-                                  nullptr, SQL_DRIVER_NOPROMPT);
+                                  static_cast<SQLSMALLINT>(std::min<std::size_t>(in.size(), 32767)), nullptr,
+                                  0, nullptr, SQL_DRIVER_NOPROMPT);
     } else {
         std::string in = resolved.text;
         r = d.api->driverConnect(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
-                                 static_cast<SQLSMALLINT>(std::min<std::size_t>(in.size(), 32767)), nullptr, 0,
-                                 nullptr, SQL_DRIVER_NOPROMPT);
+                                 static_cast<SQLSMALLINT>(std::min<std::size_t>(in.size(), 32767)), nullptr,
+                                 0, nullptr, SQL_DRIVER_NOPROMPT);
     }
     if (!succeeded(r)) {
-        throw diagnostics(*d.api, SQL_HANDLE_DBC, dbc.get(), ErrorNumber::ConnectionFailed, "SQLDriverConnect");
+        throw diagnostics(*d.api, SQL_HANDLE_DBC, dbc.get(), ErrorNumber::ConnectionFailed,
+                          "SQLDriverConnect");
     }
     char name[256] = {};
     SQLSMALLINT len = 0;
@@ -605,9 +618,11 @@ long Connection::doExecuteWithTypes(const std::string& sql, const std::vector<Va
         std::vector<ParamBuffer> buffers;
         d.run(stmt, std::move(text), params, buffers, columnTypes);
         SQLLEN count = -1;
-        if (succeeded(d.api->rowCount(stmt.get(), &count)) && count >= 0) total = (total < 0 ? 0 : total) + count;
+        if (succeeded(d.api->rowCount(stmt.get(), &count)) && count >= 0)
+            total = (total < 0 ? 0 : total) + count;
         // the later statements of a batch report their failures only when reached
-        for (SQLRETURN r = d.api->moreResults(stmt.get()); r != SQL_NO_DATA; r = d.api->moreResults(stmt.get())) {
+        for (SQLRETURN r = d.api->moreResults(stmt.get()); r != SQL_NO_DATA;
+             r = d.api->moreResults(stmt.get())) {
             if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
         }
     }
@@ -629,14 +644,16 @@ ResultTable Connection::doQuery(const std::string& sql) {
     ResultTable result;
     SQLSMALLINT count = 0;
     while (true) {
-        if (!succeeded(d.api->numResultCols(stmt.get(), &count))) d.fail(stmt, ErrorNumber::Database, "SQLNumResultCols");
+        if (!succeeded(d.api->numResultCols(stmt.get(), &count)))
+            d.fail(stmt, ErrorNumber::Database, "SQLNumResultCols");
         if (count > 0) break;
         // statements before the SELECT of a batch (SET NOCOUNT ON, an INSERT) give no columns
         SQLRETURN r = d.api->moreResults(stmt.get());
         if (r == SQL_NO_DATA) return result;
         if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
     }
-    for (SQLSMALLINT c = 1; c <= count; ++c) result.columns.push_back(d.describe(stmt, static_cast<SQLUSMALLINT>(c)));
+    for (SQLSMALLINT c = 1; c <= count; ++c)
+        result.columns.push_back(d.describe(stmt, static_cast<SQLUSMALLINT>(c)));
     if (d.dbms == "SQLite") d.useDeclaredTypes(result.columns, CommandTimeout());
     while (true) {
         SQLRETURN r = d.api->fetch(stmt.get());
@@ -657,7 +674,8 @@ long long Connection::doLastInsertId() {
     } else if (d.dbms == "SQLite") {
         text = "SELECT last_insert_rowid()";
     } else {
-        throw Error(ErrorNumber::NotSupported, "The identity of the last inserted row cannot be read from " + d.dbms + ".");
+        throw Error(ErrorNumber::NotSupported,
+                    "The identity of the last inserted row cannot be read from " + d.dbms + ".");
     }
     // sent as written: neither text needs the dialect translation
     Handle stmt = d.newStatement(CommandTimeout());

@@ -6,7 +6,6 @@
 #include <QTextCursor>
 #include <QTreeWidget>
 #include <QVariant>
-
 #include <algorithm>
 
 #include "adapters/qt/qt_support.h"
@@ -129,12 +128,15 @@ std::string TextBox::Tag() const { return tagOf(widget()); }
 void TextBox::Tag(const std::string& tag) { setTag(widget(), tag); }
 
 namespace {
-// The colours as the port set them (a system colour stays a system colour); the platform's defaults otherwise.
+// The colours as the port set them (a system colour stays a system colour); the platform's defaults
+// otherwise.
 constexpr std::int32_t kWindowBackground = static_cast<std::int32_t>(0x80000005);
 constexpr std::int32_t kWindowText = static_cast<std::int32_t>(0x80000008);
 }  // namespace
 
-std::int32_t TextBox::BackColor() const { return colorProperty(widget(), kBackColorProperty, kWindowBackground); }
+std::int32_t TextBox::BackColor() const {
+    return colorProperty(widget(), kBackColorProperty, kWindowBackground);
+}
 void TextBox::BackColor(std::int32_t color) { setColor(widget(), kBackColorProperty, QPalette::Base, color); }
 std::int32_t TextBox::ForeColor() const { return colorProperty(widget(), kForeColorProperty, kWindowText); }
 void TextBox::ForeColor(std::int32_t color) { setColor(widget(), kForeColorProperty, QPalette::Text, color); }

@@ -7,14 +7,13 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
-#include <string_view>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 
 #include "adapters/qt/qt_support.h"
@@ -91,13 +90,15 @@ struct FontMeasurer::Cache {
         size = fontSize;
         widths.clear();
         std::array<double, 128> advance{};
-        for (char c : kPlainMarks) advance[static_cast<unsigned char>(c)] = metrics->horizontalAdvance(QString(QChar(c)));
+        for (char c : kPlainMarks)
+            advance[static_cast<unsigned char>(c)] = metrics->horizontalAdvance(QString(QChar(c)));
         plainAdvance = advance;
         for (char x : kPlainMarks) {
             for (char y : kPlainMarks) {
                 const QChar pairChars[] = {QChar(x), QChar(y)};
                 const double pair = metrics->horizontalAdvance(QString(pairChars, 2));
-                if (std::abs(pair - advance[static_cast<unsigned char>(x)] - advance[static_cast<unsigned char>(y)]) > 1e-9) {
+                if (std::abs(pair - advance[static_cast<unsigned char>(x)] -
+                             advance[static_cast<unsigned char>(y)]) > 1e-9) {
                     plainAdvance.reset();
                     return;
                 }
@@ -116,7 +117,8 @@ struct FontMeasurer::Cache {
     }
 };
 
-FontMeasurer::FontMeasurer(std::string family) : family_(std::move(family)), cache_(std::make_unique<Cache>()) {}
+FontMeasurer::FontMeasurer(std::string family)
+    : family_(std::move(family)), cache_(std::make_unique<Cache>()) {}
 
 FontMeasurer::~FontMeasurer() = default;
 

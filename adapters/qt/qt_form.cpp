@@ -11,7 +11,6 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
-
 #include <algorithm>
 #include <map>
 
@@ -55,7 +54,9 @@ void Label::Enabled(bool enabled) { label_->setEnabled(enabled); }
 std::int32_t Label::ForeColor() const {
     return colorProperty(label_, kForeColorProperty, static_cast<std::int32_t>(0x80000012));
 }
-void Label::ForeColor(std::int32_t color) { setColor(label_, kForeColorProperty, QPalette::WindowText, color); }
+void Label::ForeColor(std::int32_t color) {
+    setColor(label_, kForeColorProperty, QPalette::WindowText, color);
+}
 
 bool Label::FontUnderline() const { return label_->font().underline(); }
 void Label::FontUnderline(bool underline) { setFontFlag(label_, true, underline); }
@@ -132,7 +133,8 @@ public:
     Port& operator()(int index) override {
         auto it = members.find(index);
         if (it == members.end()) {
-            throw Error(FormError::NoArrayElement, "Control array element '" + std::to_string(index) + "' doesn't exist");
+            throw Error(FormError::NoArrayElement,
+                        "Control array element '" + std::to_string(index) + "' doesn't exist");
         }
         return *it->second;
     }

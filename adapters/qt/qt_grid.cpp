@@ -9,7 +9,6 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
-
 #include <algorithm>
 #include <stdexcept>
 #include <string_view>
@@ -58,24 +57,24 @@ public:
         const int c = index.column();
         if (!index.isValid() || r >= grid_.Rows() || c >= grid_.Cols()) return {};
         switch (role) {
-        case Qt::DisplayRole: {
-            const std::string& text = grid_.cellText(r, c);
-            return text.empty() ? QVariant() : QVariant(toQString(text));
-        }
-        case Qt::TextAlignmentRole:
-            return static_cast<int>(alignmentOf(grid_.ColAlignment(c), grid_.cellText(r, c)));
-        case Qt::BackgroundRole: {
-            const std::int32_t color = grid_.cellBackColor(r, c);
-            if (color == 0) return {};
-            const QColor q = toQColor(color, view_->palette());
-            return q.isValid() ? QVariant(QBrush(q)) : QVariant();
-        }
-        case kBackColorRole:
-            return static_cast<int>(grid_.cellBackColor(r, c));
-        case kFixedRole:
-            return r < grid_.FixedRows() || c < grid_.FixedCols();
-        default:
-            return {};
+            case Qt::DisplayRole: {
+                const std::string& text = grid_.cellText(r, c);
+                return text.empty() ? QVariant() : QVariant(toQString(text));
+            }
+            case Qt::TextAlignmentRole:
+                return static_cast<int>(alignmentOf(grid_.ColAlignment(c), grid_.cellText(r, c)));
+            case Qt::BackgroundRole: {
+                const std::int32_t color = grid_.cellBackColor(r, c);
+                if (color == 0) return {};
+                const QColor q = toQColor(color, view_->palette());
+                return q.isValid() ? QVariant(QBrush(q)) : QVariant();
+            }
+            case kBackColorRole:
+                return static_cast<int>(grid_.cellBackColor(r, c));
+            case kFixedRole:
+                return r < grid_.FixedRows() || c < grid_.FixedCols();
+            default:
+                return {};
         }
     }
 
@@ -107,7 +106,8 @@ public:
         left_ = firstCol;
         bottom_ = lastRow;
         right_ = lastCol;
-        QMetaObject::invokeMethod(this, [this] { announceCells(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { announceCells(); }, Qt::QueuedConnection);
     }
 
     // Tells the view of the cells changed since the last announcement, now.
@@ -199,7 +199,8 @@ void paintCorner(QPainter* painter, const QTableView* view, const TableModel& mo
 // and keep their place along the other.
 class FrozenHeader final : public QHeaderView {
 public:
-    FrozenHeader(Qt::Orientation orientation, QTableView* view) : QHeaderView(orientation, view), view_(view) {
+    FrozenHeader(Qt::Orientation orientation, QTableView* view)
+        : QHeaderView(orientation, view), view_(view) {
         setSectionsClickable(false);
         setHighlightSections(false);
     }
@@ -212,7 +213,8 @@ protected:
         if (orientation() == Qt::Horizontal) {
             const int h = fixedRowHeight(view_);
             for (int r = 0; r < grid.FixedRows(); ++r) {
-                paintCell(painter, view_, model->index(r, logicalIndex), QRect(rect.x(), rect.y() + r * h, rect.width(), h));
+                paintCell(painter, view_, model->index(r, logicalIndex),
+                          QRect(rect.x(), rect.y() + r * h, rect.width(), h));
             }
             return;
         }
@@ -270,7 +272,8 @@ struct FlexGrid::Shown final : GridListener {
         table->setItemDelegate(new FixedCellDelegate(table));
         table->setModel(&model);
         table->setProperty(kShownProperty, QVariant::fromValue(reinterpret_cast<quintptr>(&grid)));
-        for (QAbstractButton* b : table->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+        for (QAbstractButton* b :
+             table->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly)) {
             b->installEventFilter(&corner);
             cornerButton = b;
         }
@@ -431,7 +434,8 @@ int dynamicInt(const QObject* o, const char* name, int fallback) {
 
 QTableView* checkedView(QTableView* table) {
     if (qobject_cast<QTableWidget*>(table)) {
-        throw std::invalid_argument("qt::FlexGrid shows its grid in a QTableView; a QTableWidget keeps its own model");
+        throw std::invalid_argument(
+            "qt::FlexGrid shows its grid in a QTableView; a QTableWidget keeps its own model");
     }
     return table;
 }
@@ -439,8 +443,8 @@ QTableView* checkedView(QTableView* table) {
 }  // namespace
 
 FlexGrid::FlexGrid(QTableView* table, GridType type) : GridModel(type), table_(checkedView(table)) {
-    startShape(dynamicInt(table_, "Rows", 2), dynamicInt(table_, "Cols", 2), dynamicInt(table_, "FixedRows", 1),
-               dynamicInt(table_, "FixedCols", 1));
+    startShape(dynamicInt(table_, "Rows", 2), dynamicInt(table_, "Cols", 2),
+               dynamicInt(table_, "FixedRows", 1), dynamicInt(table_, "FixedCols", 1));
     shown_ = std::make_unique<Shown>(*this, table_);
     listen(shown_.get());
 }
@@ -520,7 +524,8 @@ std::int32_t FlexGrid::Top() const { return toTwips(table_->y()); }
 
 void FlexGrid::HighLight(int mode) {
     GridModel::HighLight(mode);
-    table_->setSelectionMode(mode == 0 ? QAbstractItemView::NoSelection : QAbstractItemView::ContiguousSelection);
+    table_->setSelectionMode(mode == 0 ? QAbstractItemView::NoSelection
+                                       : QAbstractItemView::ContiguousSelection);
 }
 
 std::string FlexGrid::ToolTipText() const { return toStd(table_->toolTip()); }

@@ -1,7 +1,6 @@
 #include "adapters/qt/qt_support.h"
 
 #include <QWidget>
-
 #include <cmath>
 
 #include "palvo/error.h"
@@ -11,32 +10,75 @@ namespace Palvo::qt {
 bool systemColorRole(int index, QPalette::ColorGroup& group, QPalette::ColorRole& role) {
     group = QPalette::Active;
     switch (index) {
-        case 0: role = QPalette::Button; return true;            // scroll bar
-        case 1: role = QPalette::Window; return true;            // desktop
-        case 2: role = QPalette::Highlight; return true;         // active caption
-        case 3: role = QPalette::Mid; return true;               // inactive caption
-        case 4: role = QPalette::Window; return true;            // menu
-        case 5: role = QPalette::Base; return true;              // window background
-        case 6: role = QPalette::Shadow; return true;            // window frame
-        case 7: role = QPalette::WindowText; return true;        // menu text
-        case 8: role = QPalette::Text; return true;              // window text
-        case 9: role = QPalette::HighlightedText; return true;   // caption text
-        case 12: role = QPalette::Mid; return true;              // application workspace
-        case 13: role = QPalette::Highlight; return true;        // highlight
-        case 14: role = QPalette::HighlightedText; return true;  // highlight text
-        case 15: role = QPalette::Button; return true;           // button face
-        case 16: role = QPalette::Dark; return true;             // button shadow
-        case 17:                                                 // grey text
+        case 0:
+            role = QPalette::Button;
+            return true;  // scroll bar
+        case 1:
+            role = QPalette::Window;
+            return true;  // desktop
+        case 2:
+            role = QPalette::Highlight;
+            return true;  // active caption
+        case 3:
+            role = QPalette::Mid;
+            return true;  // inactive caption
+        case 4:
+            role = QPalette::Window;
+            return true;  // menu
+        case 5:
+            role = QPalette::Base;
+            return true;  // window background
+        case 6:
+            role = QPalette::Shadow;
+            return true;  // window frame
+        case 7:
+            role = QPalette::WindowText;
+            return true;  // menu text
+        case 8:
+            role = QPalette::Text;
+            return true;  // window text
+        case 9:
+            role = QPalette::HighlightedText;
+            return true;  // caption text
+        case 12:
+            role = QPalette::Mid;
+            return true;  // application workspace
+        case 13:
+            role = QPalette::Highlight;
+            return true;  // highlight
+        case 14:
+            role = QPalette::HighlightedText;
+            return true;  // highlight text
+        case 15:
+            role = QPalette::Button;
+            return true;  // button face
+        case 16:
+            role = QPalette::Dark;
+            return true;  // button shadow
+        case 17:          // grey text
             group = QPalette::Disabled;
             role = QPalette::Text;
             return true;
-        case 18: role = QPalette::ButtonText; return true;       // button text
-        case 20: role = QPalette::Light; return true;            // button highlight
-        case 21: role = QPalette::Shadow; return true;           // 3D dark shadow
-        case 22: role = QPalette::Midlight; return true;         // 3D light
-        case 23: role = QPalette::ToolTipText; return true;      // info text
-        case 24: role = QPalette::ToolTipBase; return true;      // info background
-        default: return false;
+        case 18:
+            role = QPalette::ButtonText;
+            return true;  // button text
+        case 20:
+            role = QPalette::Light;
+            return true;  // button highlight
+        case 21:
+            role = QPalette::Shadow;
+            return true;  // 3D dark shadow
+        case 22:
+            role = QPalette::Midlight;
+            return true;  // 3D light
+        case 23:
+            role = QPalette::ToolTipText;
+            return true;  // info text
+        case 24:
+            role = QPalette::ToolTipBase;
+            return true;  // info background
+        default:
+            return false;
     }
 }
 
@@ -109,19 +151,40 @@ BoxLayout boxLayout(int style) {
     using SB = QMessageBox::StandardButton;
     BoxLayout layout;
     switch (style & 0x70) {
-        case 16: layout.icon = QMessageBox::Critical; break;
-        case 32: layout.icon = QMessageBox::Question; break;
-        case 48: layout.icon = QMessageBox::Warning; break;
-        case 64: layout.icon = QMessageBox::Information; break;
-        default: break;
+        case 16:
+            layout.icon = QMessageBox::Critical;
+            break;
+        case 32:
+            layout.icon = QMessageBox::Question;
+            break;
+        case 48:
+            layout.icon = QMessageBox::Warning;
+            break;
+        case 64:
+            layout.icon = QMessageBox::Information;
+            break;
+        default:
+            break;
     }
     switch (style & 7) {
-        case 1: layout.buttons = {SB::Ok, SB::Cancel}; break;
-        case 2: layout.buttons = {SB::Abort, SB::Retry, SB::Ignore}; break;
-        case 3: layout.buttons = {SB::Yes, SB::No, SB::Cancel}; break;
-        case 4: layout.buttons = {SB::Yes, SB::No}; break;
-        case 5: layout.buttons = {SB::Retry, SB::Cancel}; break;
-        default: layout.buttons = {SB::Ok}; break;
+        case 1:
+            layout.buttons = {SB::Ok, SB::Cancel};
+            break;
+        case 2:
+            layout.buttons = {SB::Abort, SB::Retry, SB::Ignore};
+            break;
+        case 3:
+            layout.buttons = {SB::Yes, SB::No, SB::Cancel};
+            break;
+        case 4:
+            layout.buttons = {SB::Yes, SB::No};
+            break;
+        case 5:
+            layout.buttons = {SB::Retry, SB::Cancel};
+            break;
+        default:
+            layout.buttons = {SB::Ok};
+            break;
     }
     const std::size_t which = (style & 0x300) == 512 ? 2 : (style & 0x300) == 256 ? 1 : 0;
     layout.defaultButton = layout.buttons[std::min(which, layout.buttons.size() - 1)];
@@ -130,13 +193,20 @@ BoxLayout boxLayout(int style) {
 
 int resultOf(QMessageBox::StandardButton button) {
     switch (button) {
-        case QMessageBox::Ok: return 1;
-        case QMessageBox::Abort: return 3;
-        case QMessageBox::Retry: return 4;
-        case QMessageBox::Ignore: return 5;
-        case QMessageBox::Yes: return 6;
-        case QMessageBox::No: return 7;
-        default: return 2;
+        case QMessageBox::Ok:
+            return 1;
+        case QMessageBox::Abort:
+            return 3;
+        case QMessageBox::Retry:
+            return 4;
+        case QMessageBox::Ignore:
+            return 5;
+        case QMessageBox::Yes:
+            return 6;
+        case QMessageBox::No:
+            return 7;
+        default:
+            return 2;
     }
 }
 

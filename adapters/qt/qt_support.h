@@ -5,7 +5,6 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QString>
-
 #include <cstdint>
 #include <string>
 #include <string_view>

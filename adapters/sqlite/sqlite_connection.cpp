@@ -252,7 +252,8 @@ void inferColumn(ResultTable& table, std::size_t col) {
             case Value::Kind::Text: {
                 anyText = true;
                 DateTime d;
-                if (allStamps && !parseStored(v.text()->data(), static_cast<int>(v.text()->size()), d)) allStamps = false;
+                if (allStamps && !parseStored(v.text()->data(), static_cast<int>(v.text()->size()), d))
+                    allStamps = false;
                 longest = std::max(longest, util::charCount(*v.text()));
                 break;
             }
@@ -382,8 +383,9 @@ struct Connection::Impl {
                 case Value::Kind::Decimal:
                     // a number column would turn the text into a double that changes it
                     if (!dialect::readsExactly(v.decimal()->text)) {
-                        throw Error(ErrorNumber::NotSupported, "Not supported by the embedded database: the number " +
-                                                                   v.decimal()->text + " (more digits than a double keeps).");
+                        throw Error(ErrorNumber::NotSupported,
+                                    "Not supported by the embedded database: the number " +
+                                        v.decimal()->text + " (more digits than a double keeps).");
                     }
                     rc = sqlite3_bind_text(st, i + 1, v.decimal()->text.c_str(),
                                            static_cast<int>(v.decimal()->text.size()), SQLITE_TRANSIENT);

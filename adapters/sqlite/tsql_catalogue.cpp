@@ -16,12 +16,14 @@ struct XType {
     int length;
 };
 constexpr XType kTypes[] = {
-    {"image", 34, 16},          {"text", 35, 16},      {"uniqueidentifier", 36, 16}, {"tinyint", 48, 1},
-    {"smallint", 52, 2},        {"int", 56, 4},        {"smalldatetime", 58, 4},     {"real", 59, 4},
-    {"money", 60, 8},           {"datetime", 61, 8},   {"float", 62, 8},             {"ntext", 99, 16},
-    {"bit", 104, 1},            {"decimal", 106, 17},  {"numeric", 108, 17},         {"smallmoney", 122, 4},
-    {"bigint", 127, 8},         {"varbinary", 165, 0}, {"varchar", 167, 0},          {"binary", 173, 0},
-    {"char", 175, 0},           {"nvarchar", 231, 0},  {"nchar", 239, 0},            {"sql_variant", 98, 8016},
+    {"image", 34, 16},        {"text", 35, 16},     {"uniqueidentifier", 36, 16},
+    {"tinyint", 48, 1},       {"smallint", 52, 2},  {"int", 56, 4},
+    {"smalldatetime", 58, 4}, {"real", 59, 4},      {"money", 60, 8},
+    {"datetime", 61, 8},      {"float", 62, 8},     {"ntext", 99, 16},
+    {"bit", 104, 1},          {"decimal", 106, 17}, {"numeric", 108, 17},
+    {"smallmoney", 122, 4},   {"bigint", 127, 8},   {"varbinary", 165, 0},
+    {"varchar", 167, 0},      {"binary", 173, 0},   {"char", 175, 0},
+    {"nvarchar", 231, 0},     {"nchar", 239, 0},    {"sql_variant", 98, 8016},
     {"date", 40, 3},
 };
 
@@ -39,12 +41,18 @@ const XType* typeOfDeclared(std::string_view decl, long* sizeArg) {
             *sizeArg = inner.rfind("max", 0) == 0 ? -1 : std::strtol(inner.c_str(), nullptr, 10);
         }
     }
-    if (base == "integer") base = "int";
-    else if (base == "double") base = "float";
-    else if (base == "dec") base = "decimal";
-    else if (base == "character") base = "char";
-    else if (base == "blob") base = "varbinary";
-    else if (base.empty()) base = "varchar";
+    if (base == "integer")
+        base = "int";
+    else if (base == "double")
+        base = "float";
+    else if (base == "dec")
+        base = "decimal";
+    else if (base == "character")
+        base = "char";
+    else if (base == "blob")
+        base = "varbinary";
+    else if (base.empty())
+        base = "varchar";
     for (const auto& t : kTypes) {
         if (base == t.name) return &t;
     }
@@ -60,14 +68,17 @@ void lookup(sqlite3_context* ctx, const char* sql, sqlite3_value* arg) {
         return;
     }
     sqlite3_bind_value(st, 1, arg);
-    if (sqlite3_step(st) == SQLITE_ROW) sqlite3_result_value(ctx, sqlite3_column_value(st, 0));
-    else sqlite3_result_null(ctx);
+    if (sqlite3_step(st) == SQLITE_ROW)
+        sqlite3_result_value(ctx, sqlite3_column_value(st, 0));
+    else
+        sqlite3_result_null(ctx);
     sqlite3_finalize(st);
 }
 
 const char* const kViews[] = {
     "create temp view if not exists sysobjects as select rowid as id, name collate nocase as name, "
-    "case type when 'table' then 'U' else 'V' end as xtype, case type when 'table' then 'U' else 'V' end as type "
+    "case type when 'table' then 'U' else 'V' end as xtype, case type when 'table' then 'U' else 'V' end as "
+    "type "
     "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\'",
     "create temp view if not exists syscolumns as select o.rowid as id, p.name collate nocase as name, "
     "p.cid + 1 as colid, tsql_xtype(p.type) as xtype, tsql_type_length(p.type) as length, "

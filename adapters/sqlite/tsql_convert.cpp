@@ -46,7 +46,8 @@ TypeSpec parseType(std::string_view t) {
             ts.length = -1;
         } else {
             ts.length = std::strtol(inner.c_str(), nullptr, 10);
-            if (auto c = inner.find(','); c != std::string::npos) ts.scale = std::strtol(inner.c_str() + c + 1, nullptr, 10);
+            if (auto c = inner.find(','); c != std::string::npos)
+                ts.scale = std::strtol(inner.c_str() + c + 1, nullptr, 10);
         }
     }
     return ts;
@@ -69,7 +70,8 @@ void convertToText(sqlite3_context* ctx, const TypeSpec& type, sqlite3_value* x,
     if (auto st = xt == SQLITE_TEXT ? readStored(textOf(x)) : std::nullopt) {
         out = formatStyle(*st, style);
     } else if (xt == SQLITE_BLOB) {
-        out.assign(static_cast<const char*>(sqlite3_value_blob(x)), static_cast<std::size_t>(sqlite3_value_bytes(x)));
+        out.assign(static_cast<const char*>(sqlite3_value_blob(x)),
+                   static_cast<std::size_t>(sqlite3_value_bytes(x)));
     } else {
         out = numberText(x);
     }
@@ -94,11 +96,15 @@ void convertToWhole(sqlite3_context* ctx, const std::string& b, sqlite3_value* x
         v = sqlite3_value_int64(x);
     } else if (xt == SQLITE_FLOAT) {
         double d = std::trunc(sqlite3_value_double(x));
-        if (!(d > -9.2e18 && d < 9.2e18)) return resultError(ctx, "Arithmetic overflow error converting expression to data type " + b + ".");
+        if (!(d > -9.2e18 && d < 9.2e18))
+            return resultError(ctx,
+                               "Arithmetic overflow error converting expression to data type " + b + ".");
         v = static_cast<std::int64_t>(d);
-    } else if (isText && b == "bit" && (util::trimBlanks(text) == "true" || util::trimBlanks(text) == "TRUE")) {
+    } else if (isText && b == "bit" &&
+               (util::trimBlanks(text) == "true" || util::trimBlanks(text) == "TRUE")) {
         v = 1;
-    } else if (isText && b == "bit" && (util::trimBlanks(text) == "false" || util::trimBlanks(text) == "FALSE")) {
+    } else if (isText && b == "bit" &&
+               (util::trimBlanks(text) == "false" || util::trimBlanks(text) == "FALSE")) {
         v = 0;
     } else if (auto w = isText ? parseWhole(text) : std::nullopt) {
         v = *w;
@@ -109,7 +115,8 @@ void convertToWhole(sqlite3_context* ctx, const std::string& b, sqlite3_value* x
     if (b == "bit") return sqlite3_result_int(ctx, v != 0);
     std::int64_t lo = b == "bigint" ? INT64_MIN : b == "smallint" ? -32768 : b == "tinyint" ? 0 : INT32_MIN;
     std::int64_t hi = b == "bigint" ? INT64_MAX : b == "smallint" ? 32767 : b == "tinyint" ? 255 : INT32_MAX;
-    if (v < lo || v > hi) return resultError(ctx, "Arithmetic overflow error converting expression to data type " + b + ".");
+    if (v < lo || v > hi)
+        return resultError(ctx, "Arithmetic overflow error converting expression to data type " + b + ".");
     sqlite3_result_int64(ctx, v);
 }
 
@@ -146,8 +153,10 @@ void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x)
     if (b == "smalldatetime") {
         st = fromMillis((totalMillis(*st) + 30000) / 60000 * 60000);
         if (!st) {
-            return resultError(ctx, "The conversion of a varchar data type to a smalldatetime data type resulted in "
-                                    "an out-of-range value.");
+            return resultError(
+                ctx,
+                "The conversion of a varchar data type to a smalldatetime data type resulted in "
+                "an out-of-range value.");
         }
     }
     resultText(ctx, st->toIso());
@@ -175,8 +184,8 @@ void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (b == "binary" || b == "varbinary" || b == "image") {
         const int xt = sqlite3_value_type(x);
         std::string raw = xt == SQLITE_BLOB ? std::string(static_cast<const char*>(sqlite3_value_blob(x)),
-                                                         static_cast<std::size_t>(sqlite3_value_bytes(x)))
-                                           : std::string(textOf(x));
+                                                          static_cast<std::size_t>(sqlite3_value_bytes(x)))
+                                            : std::string(textOf(x));
         return sqlite3_result_blob(ctx, raw.data(), static_cast<int>(raw.size()), SQLITE_TRANSIENT);
     }
     if (b == "uniqueidentifier") return sqlite3_result_value(ctx, x);
@@ -188,7 +197,8 @@ void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const int ta = sqlite3_value_type(argv[0]), tb = sqlite3_value_type(argv[1]);
     const bool na = ta == SQLITE_INTEGER || ta == SQLITE_FLOAT;
     const bool nb = tb == SQLITE_INTEGER || tb == SQLITE_FLOAT;
-    const char* const kBigintOverflow = "Arithmetic overflow error converting expression to data type bigint.";
+    const char* const kBigintOverflow =
+        "Arithmetic overflow error converting expression to data type bigint.";
     if (!na && !nb) {
         std::string s(textOf(argv[0]));
         s += textOf(argv[1]);
@@ -211,18 +221,21 @@ void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (auto st = readStored(t)) {
         const double days = sqlite3_value_double(num);
         // far beyond the range of dates, and within 64 bits
-        auto sum = std::fabs(days) < 1e9 ? fromMillis(totalMillis(*st) + std::llround(days * 86400000.0)) : std::nullopt;
-        if (!sum) return resultError(ctx, "Arithmetic overflow error converting expression to data type datetime.");
+        auto sum = std::fabs(days) < 1e9 ? fromMillis(totalMillis(*st) + std::llround(days * 86400000.0))
+                                         : std::nullopt;
+        if (!sum)
+            return resultError(ctx, "Arithmetic overflow error converting expression to data type datetime.");
         return resultText(ctx, sum->toIso());
     }
     if (sqlite3_value_type(num) == SQLITE_INTEGER) {
         auto w = parseWhole(t);
         if (!w) {
-            return resultError(ctx, "Conversion failed when converting the varchar value " + quoteForMessage(t) +
-                                        " to data type int.");
+            return resultError(ctx, "Conversion failed when converting the varchar value " +
+                                        quoteForMessage(t) + " to data type int.");
         }
         std::int64_t r = 0;
-        if (__builtin_add_overflow(*w, sqlite3_value_int64(num), &r)) return resultError(ctx, kBigintOverflow);
+        if (__builtin_add_overflow(*w, sqlite3_value_int64(num), &r))
+            return resultError(ctx, kBigintOverflow);
         return sqlite3_result_int64(ctx, r);
     }
     auto d = util::readNumber(t);

@@ -125,7 +125,7 @@ std::optional<DateTime> dateArg(sqlite3_context* ctx, sqlite3_value* v) {
     return st;
 }
 
-int weekdayOf(const DateTime& s) {  // 1 = Sunday ... 7 = Saturday
+int weekdayOf(const DateTime& s) {   // 1 = Sunday ... 7 = Saturday
     std::int64_t dn = dayNumber(s);  // 0 is a Monday
     return static_cast<int>(((dn + 1) % 7 + 7) % 7) + 1;
 }
@@ -147,17 +147,18 @@ std::optional<DateTime> addMonths(const DateTime& st, std::int64_t months) {
 // The milliseconds of one DATEADD unit; 0 for a part that is not one.
 std::int64_t unitMillis(std::string_view part) {
     return part == "day" || part == "dayofyear" || part == "weekday" ? kMillisPerDay
-           : part == "week"                                      ? 7 * kMillisPerDay
-           : part == "hour"                                      ? 3600000
-           : part == "minute"                                    ? 60000
-           : part == "second"                                    ? 1000
-           : part == "millisecond"                               ? 1
-                                                                 : 0;
+           : part == "week"                                          ? 7 * kMillisPerDay
+           : part == "hour"                                          ? 3600000
+           : part == "minute"                                        ? 60000
+           : part == "second"                                        ? 1000
+           : part == "millisecond"                                   ? 1
+                                                                     : 0;
 }
 
 }  // namespace
 
-const char* const kDateConversionFailed = "Conversion failed when converting date and/or time from character string.";
+const char* const kDateConversionFailed =
+    "Conversion failed when converting date and/or time from character string.";
 
 std::int64_t totalMillis(const DateTime& d) {
     return ((dayNumber(d) * 24 + d.hour) * 60 + d.minute) * 60000LL + d.second * 1000LL + d.millisecond;
@@ -227,8 +228,8 @@ std::string formatStyle(const DateTime& s, int style) {
             break;
         case 20:
         case 120:
-            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour, s.minute,
-                          s.second);
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour,
+                          s.minute, s.second);
             break;
         case 21:
         case 121:
@@ -247,8 +248,8 @@ std::string formatStyle(const DateTime& s, int style) {
             break;
         default: {  // 0 and 100: mon dd yyyy hh:miAM
             int h12 = s.hour % 12 == 0 ? 12 : s.hour % 12;
-            std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", mon[s.month - 1], s.day, s.year, h12, s.minute,
-                          s.hour < 12 ? "AM" : "PM");
+            std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", mon[s.month - 1], s.day, s.year, h12,
+                          s.minute, s.hour < 12 ? "AM" : "PM");
         }
     }
     return buf;
@@ -294,18 +295,30 @@ void fnDatepart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     newYear.year = st->year;
     std::int64_t jan1 = dayNumber(newYear);
     std::int64_t v = 0;
-    if (part == "year") v = st->year;
-    else if (part == "quarter") v = (st->month - 1) / 3 + 1;
-    else if (part == "month") v = st->month;
-    else if (part == "dayofyear") v = dn - jan1 + 1;
-    else if (part == "day") v = st->day;
-    else if (part == "week") v = floorDiv(dn + 1, 7) - floorDiv(jan1 + 1, 7) + 1;
-    else if (part == "weekday") v = weekdayOf(*st);
-    else if (part == "hour") v = st->hour;
-    else if (part == "minute") v = st->minute;
-    else if (part == "second") v = st->second;
-    else if (part == "millisecond") v = st->millisecond;
-    else return resultError(ctx, "'" + std::string(part) + "' is not a recognized datepart option.");
+    if (part == "year")
+        v = st->year;
+    else if (part == "quarter")
+        v = (st->month - 1) / 3 + 1;
+    else if (part == "month")
+        v = st->month;
+    else if (part == "dayofyear")
+        v = dn - jan1 + 1;
+    else if (part == "day")
+        v = st->day;
+    else if (part == "week")
+        v = floorDiv(dn + 1, 7) - floorDiv(jan1 + 1, 7) + 1;
+    else if (part == "weekday")
+        v = weekdayOf(*st);
+    else if (part == "hour")
+        v = st->hour;
+    else if (part == "minute")
+        v = st->minute;
+    else if (part == "second")
+        v = st->second;
+    else if (part == "millisecond")
+        v = st->millisecond;
+    else
+        return resultError(ctx, "'" + std::string(part) + "' is not a recognized datepart option.");
     sqlite3_result_int64(ctx, v);
 }
 
@@ -318,12 +331,15 @@ void fnDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string_view part = textOf(argv[0]);
     const bool months = part == "year" || part == "quarter" || part == "month";
     const std::int64_t unit = months ? 0 : unitMillis(part);
-    if (!months && unit == 0) return resultError(ctx, "'" + std::string(part) + "' is not a recognized dateadd option.");
+    if (!months && unit == 0)
+        return resultError(ctx, "'" + std::string(part) + "' is not a recognized dateadd option.");
     // beyond this no unit stays in the range; it also keeps the products below within 64 bits
     const double count = std::trunc(sqlite3_value_double(argv[1]));
     if (!(std::fabs(count) < 1e12)) return resultError(ctx, kDateaddOverflow);
     const auto n = static_cast<std::int64_t>(count);
-    std::optional<DateTime> r = months ? addMonths(*st, part == "year" ? n * 12 : part == "quarter" ? n * 3 : n)
+    std::optional<DateTime> r = months ? addMonths(*st, part == "year"      ? n * 12
+                                                        : part == "quarter" ? n * 3
+                                                                            : n)
                                        : fromMillis(totalMillis(*st) + n * unit);
     if (!r) return resultError(ctx, kDateaddOverflow);
     resultText(ctx, r->toIso());
@@ -341,19 +357,31 @@ void fnDatediff(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string_view part = textOf(argv[0]);
     std::int64_t da = dayNumber(*a), db = dayNumber(*b);
     std::int64_t v = 0;
-    if (part == "year") v = b->year - a->year;
-    else if (part == "quarter") v = (b->year * 4LL + (b->month - 1) / 3) - (a->year * 4LL + (a->month - 1) / 3);
-    else if (part == "month") v = (b->year * 12LL + b->month) - (a->year * 12LL + a->month);
-    else if (part == "day" || part == "dayofyear" || part == "weekday") v = db - da;
-    else if (part == "week") v = floorDiv(db + 1, 7) - floorDiv(da + 1, 7);
-    else if (part == "hour") v = (db * 24 + b->hour) - (da * 24 + a->hour);
-    else if (part == "minute") v = ((db * 24 + b->hour) * 60 + b->minute) - ((da * 24 + a->hour) * 60 + a->minute);
-    else if (part == "second") v = (totalMillis(*b) / 1000) - (totalMillis(*a) / 1000);
-    else if (part == "millisecond") v = totalMillis(*b) - totalMillis(*a);
-    else return resultError(ctx, "'" + std::string(part) + "' is not a recognized datediff option.");
+    if (part == "year")
+        v = b->year - a->year;
+    else if (part == "quarter")
+        v = (b->year * 4LL + (b->month - 1) / 3) - (a->year * 4LL + (a->month - 1) / 3);
+    else if (part == "month")
+        v = (b->year * 12LL + b->month) - (a->year * 12LL + a->month);
+    else if (part == "day" || part == "dayofyear" || part == "weekday")
+        v = db - da;
+    else if (part == "week")
+        v = floorDiv(db + 1, 7) - floorDiv(da + 1, 7);
+    else if (part == "hour")
+        v = (db * 24 + b->hour) - (da * 24 + a->hour);
+    else if (part == "minute")
+        v = ((db * 24 + b->hour) * 60 + b->minute) - ((da * 24 + a->hour) * 60 + a->minute);
+    else if (part == "second")
+        v = (totalMillis(*b) / 1000) - (totalMillis(*a) / 1000);
+    else if (part == "millisecond")
+        v = totalMillis(*b) - totalMillis(*a);
+    else
+        return resultError(ctx, "'" + std::string(part) + "' is not a recognized datediff option.");
     if (v < INT32_MIN || v > INT32_MAX) {
-        return resultError(ctx, "The datediff function resulted in an overflow. The number of dateparts separating two "
-                                "date/time instances is too large.");
+        return resultError(
+            ctx,
+            "The datediff function resulted in an overflow. The number of dateparts separating two "
+            "date/time instances is too large.");
     }
     sqlite3_result_int64(ctx, v);
 }

@@ -28,16 +28,25 @@ struct Registration {
 };
 
 constexpr Registration kFunctions[] = {
-    {"tsql_getdate", 0, tsql::fnGetdate, false},       {"tsql_datetime", 1, tsql::fnDatetime, true},
+    {"tsql_getdate", 0, tsql::fnGetdate, false},
+    {"tsql_datetime", 1, tsql::fnDatetime, true},
     {"tsql_date", 1, tsql::fnDate, true},
-    {"tsql_datelit", 2, tsql::fnDatelit, true},        {"tsql_add", 2, tsql::fnAdd, true},
-    {"tsql_convert", 3, tsql::fnConvert, true},        {"tsql_left", 2, tsql::fnLeft, true},
-    {"tsql_right", 2, tsql::fnRight, true},            {"tsql_len", 1, tsql::fnLen, true},
-    {"tsql_substring", 3, tsql::fnSubstring, true},    {"tsql_charindex", 2, tsql::fnCharindex, true},
-    {"tsql_charindex", 3, tsql::fnCharindex, true},    {"tsql_replace", 3, tsql::fnReplace, true},
-    {"tsql_datepart", 2, tsql::fnDatepart, true},      {"tsql_dateadd", 3, tsql::fnDateadd, true},
-    {"tsql_datediff", 3, tsql::fnDatediff, true},      {"tsql_xtype", 1, tsql::fnXtype, true},
-    {"tsql_type_length", 1, tsql::fnTypeLength, true}, {"tsql_type_name", 1, tsql::fnTypeName, true},
+    {"tsql_datelit", 2, tsql::fnDatelit, true},
+    {"tsql_add", 2, tsql::fnAdd, true},
+    {"tsql_convert", 3, tsql::fnConvert, true},
+    {"tsql_left", 2, tsql::fnLeft, true},
+    {"tsql_right", 2, tsql::fnRight, true},
+    {"tsql_len", 1, tsql::fnLen, true},
+    {"tsql_substring", 3, tsql::fnSubstring, true},
+    {"tsql_charindex", 2, tsql::fnCharindex, true},
+    {"tsql_charindex", 3, tsql::fnCharindex, true},
+    {"tsql_replace", 3, tsql::fnReplace, true},
+    {"tsql_datepart", 2, tsql::fnDatepart, true},
+    {"tsql_dateadd", 3, tsql::fnDateadd, true},
+    {"tsql_datediff", 3, tsql::fnDatediff, true},
+    {"tsql_xtype", 1, tsql::fnXtype, true},
+    {"tsql_type_length", 1, tsql::fnTypeLength, true},
+    {"tsql_type_name", 1, tsql::fnTypeName, true},
 };
 
 }  // namespace
@@ -45,14 +54,15 @@ constexpr Registration kFunctions[] = {
 int registerTsqlFunctions(sqlite3* db, char** error) {
     for (const auto& r : kFunctions) {
         int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (r.deterministic ? SQLITE_DETERMINISTIC : 0);
-        int rc = sqlite3_create_function_v2(db, r.name, r.args, flags, nullptr, r.fn, nullptr, nullptr, nullptr);
+        int rc =
+            sqlite3_create_function_v2(db, r.name, r.args, flags, nullptr, r.fn, nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
     // These read the schema, so they are not offered to triggers and views of untrusted files.
     for (auto [name, fn] : {std::pair<const char*, Fn>{"tsql_object_name", tsql::fnObjectName},
                             {"tsql_object_id", tsql::fnObjectId}}) {
-        int rc = sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, fn, nullptr,
-                                            nullptr, nullptr);
+        int rc = sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, fn,
+                                            nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
     if (int rc = registerStoredValueFunctions(db); rc != SQLITE_OK) return rc;
@@ -66,13 +76,15 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
 
 extern "C" {
 // Entry points: the generic name (used when no entry point is given) and our own.
-__attribute__((visibility("default"))) int sqlite3_extension_init(sqlite3* db, char** error, const sqlite3_api_routines* api) {
+__attribute__((visibility("default"))) int sqlite3_extension_init(sqlite3* db, char** error,
+                                                                  const sqlite3_api_routines* api) {
     SQLITE_EXTENSION_INIT2(api);
     int rc = Palvo::sqlite::registerTsqlFunctions(db, error);
     if (rc == SQLITE_OK) rc = Palvo::sqlite::registerChineseCollation(db, error);
     return rc;
 }
-__attribute__((visibility("default"))) int sqlite3_palvotsql_init(sqlite3* db, char** error, const sqlite3_api_routines* api) {
+__attribute__((visibility("default"))) int sqlite3_palvotsql_init(sqlite3* db, char** error,
+                                                                  const sqlite3_api_routines* api) {
     return sqlite3_extension_init(db, error, api);
 }
 }

@@ -129,7 +129,8 @@ std::optional<Dec> rescale(Dec x, int scale) {
 
 std::string decText(const Dec& x) {
     std::string digits;
-    for (i128 v = magnitude(x.m); v > 0; v /= 10) digits.insert(digits.begin(), static_cast<char>('0' + v % 10));
+    for (i128 v = magnitude(x.m); v > 0; v /= 10)
+        digits.insert(digits.begin(), static_cast<char>('0' + v % 10));
     if (digits.size() <= static_cast<std::size_t>(x.scale)) {
         digits.insert(0, static_cast<std::size_t>(x.scale) + 1 - digits.size(), '0');
     }
@@ -167,7 +168,8 @@ void fnCheckInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
     for (const auto& r : kIntRanges) {
         if (r.name == type) range = &r;
     }
-    const std::string overflow = "Arithmetic overflow error converting expression to data type " + std::string(type) + ".";
+    const std::string overflow =
+        "Arithmetic overflow error converting expression to data type " + std::string(type) + ".";
     std::int64_t n = 0;
     switch (sqlite3_value_type(v)) {
         case SQLITE_NULL:
@@ -190,8 +192,9 @@ void fnCheckInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
             while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
             auto x = t.empty() ? std::optional<Dec>(Dec{}) : parseDec(t);
             if (!x || x->scale != 0 || t.find_first_of(".eE") != std::string_view::npos) {
-                return resultError(ctx, "Conversion failed when converting the varchar value '" + std::string(textOf(v)) +
-                                            "' to data type " + std::string(type) + ".");
+                return resultError(ctx, "Conversion failed when converting the varchar value '" +
+                                            std::string(textOf(v)) + "' to data type " + std::string(type) +
+                                            ".");
             }
             if (x->m < INT64_MIN || x->m > INT64_MAX) return resultError(ctx, overflow);
             n = static_cast<std::int64_t>(x->m);
@@ -252,8 +255,8 @@ void fnCheckDecimal(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto back = decOfDouble(d);
     auto widened = back ? rescale(*back, scale) : std::nullopt;
     if (!(std::fabs(d) < 9007199254740992.0) || fixed.ec != std::errc() ||
-        std::string_view(buf, static_cast<std::size_t>(fixed.ptr - buf)) != text ||
-        !back || back->scale > scale || !widened || widened->m != x->m) {
+        std::string_view(buf, static_cast<std::size_t>(fixed.ptr - buf)) != text || !back ||
+        back->scale > scale || !widened || widened->m != x->m) {
         return resultError(ctx, cannotKeep);
     }
     sqlite3_result_double(ctx, d);
@@ -369,7 +372,8 @@ void sumValue(sqlite3_context* ctx) {
 void avgValue(sqlite3_context* ctx) {
     auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
-    if (s->anyFraction || s->inexact) return sqlite3_result_double(ctx, toDouble(*s) / static_cast<double>(s->count));
+    if (s->anyFraction || s->inexact)
+        return sqlite3_result_double(ctx, toDouble(*s) / static_cast<double>(s->count));
     sqlite3_result_int64(ctx, static_cast<std::int64_t>(s->total.m / s->count));
 }
 
@@ -396,12 +400,14 @@ int registerStoredValueFunctions(sqlite3* db) {
         {"tsql_check_text", 3, fnCheckText},
     };
     for (const auto& f : scalars) {
-        int rc = sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.fn, nullptr, nullptr, nullptr);
+        int rc =
+            sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.fn, nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
-    for (auto [name, value] : {std::pair<const char*, void (*)(sqlite3_context*)>{"tsql_sum", sumValue},
-                               {"tsql_avg", avgValue}}) {
-        int rc = sqlite3_create_window_function(db, name, 1, flags, nullptr, sumStep, value, value, sumInverse, nullptr);
+    for (auto [name, value] :
+         {std::pair<const char*, void (*)(sqlite3_context*)>{"tsql_sum", sumValue}, {"tsql_avg", avgValue}}) {
+        int rc = sqlite3_create_window_function(db, name, 1, flags, nullptr, sumStep, value, value,
+                                                sumInverse, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
     return SQLITE_OK;

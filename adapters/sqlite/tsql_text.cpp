@@ -12,7 +12,8 @@ namespace Palvo::sqlite::tsql {
 namespace {
 
 std::string asText(sqlite3_value* v) {
-    if (sqlite3_value_type(v) == SQLITE_FLOAT || sqlite3_value_type(v) == SQLITE_INTEGER) return numberText(v);
+    if (sqlite3_value_type(v) == SQLITE_FLOAT || sqlite3_value_type(v) == SQLITE_INTEGER)
+        return numberText(v);
     return std::string(textOf(v));
 }
 
@@ -20,8 +21,8 @@ void fnLeftRight(sqlite3_context* ctx, int, sqlite3_value** argv, bool left) {
     if (anyNull(2, argv)) return sqlite3_result_null(ctx);
     std::int64_t n = sqlite3_value_int64(argv[1]);
     if (n < 0) {
-        return resultError(ctx, std::string("Invalid length parameter passed to the ") + (left ? "left" : "right") +
-                                    " function.");
+        return resultError(ctx, std::string("Invalid length parameter passed to the ") +
+                                    (left ? "left" : "right") + " function.");
     }
     std::string s = asText(argv[0]);
     std::size_t chars = util::charCount(s);
@@ -74,7 +75,8 @@ void fnCharindex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::size_t from = util::leftChars(hay, static_cast<std::size_t>(start - 1)).size();
     std::size_t at = util::asciiLower(hay).find(util::asciiLower(needle), from);
     if (at == std::string::npos) return sqlite3_result_int(ctx, 0);
-    sqlite3_result_int64(ctx, static_cast<std::int64_t>(util::charCount(std::string_view(hay).substr(0, at))) + 1);
+    sqlite3_result_int64(ctx,
+                         static_cast<std::int64_t>(util::charCount(std::string_view(hay).substr(0, at))) + 1);
 }
 
 void fnReplace(sqlite3_context* ctx, int, sqlite3_value** argv) {

@@ -99,7 +99,8 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (!installedLineExecutor()) lua::install();
         // bConnect_Test makes its own connection: to SQL Server through ODBC, as the host platform does
         odbc::installConnectionFactory();
-        clsForm().mInit_Var(o.unit, "", "", "", sessionConnectionFor(o.connection), "", 50, "Vantrel提示", o.user);
+        clsForm().mInit_Var(o.unit, "", "", "", sessionConnectionFor(o.connection), "", 50, "Vantrel提示",
+                            o.user);
         LateBoundResult r = callByName(o.className, o.methodName, o.arguments);
         out << (r.hasResult ? r.result.toText() : "") << "\n";
         for (const auto& c : r.changed) out << c.name << "=" << c.value.toText() << "\n";

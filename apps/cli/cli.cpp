@@ -13,7 +13,6 @@ namespace Palvo::cli {
 
 namespace {
 
-
 const char* kUsage =
     "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] STATEMENT\n"
     "  runs one T-SQL statement on the embedded database FILE (default palvo.db,\n"

@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "adapters/qt/qt_support.h"
 #include "apps/demo/lookup_dialog.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/clsForm.h"
@@ -20,7 +21,6 @@
 #include "palvo/msgbox.h"
 #include "palvo/qt.h"
 #include "palvo/session.h"
-#include "adapters/qt/qt_support.h"
 #include "src/util/conversions.h"
 
 namespace Palvo::demo {
@@ -39,13 +39,11 @@ struct FieldSpec {
     const char* boxTag;
 };
 const FieldSpec kFields[] = {
-    {"客户编号", "2客户编号", ""},  {"客户名称", "2名称", ""},        {"所属单位", "1单位编号", "B_单位,单位编号"},
-    {"地址", "4地址", ""},          {"电话", "4电话", ""},            {"信用额度", "2信用额度", ""},
-    {"建档日期", "4建档日期", ""},  {"备注", "5备注", ""},
+    {"客户编号", "2客户编号", ""}, {"客户名称", "2名称", ""}, {"所属单位", "1单位编号", "B_单位,单位编号"},
+    {"地址", "4地址", ""},         {"电话", "4电话", ""},     {"信用额度", "2信用额度", ""},
+    {"建档日期", "4建档日期", ""}, {"备注", "5备注", ""},
 };
 constexpr int kFieldCount = static_cast<int>(std::size(kFields));
-
-
 
 // The key code the platform hands to a KeyPress handler: the character for
 // ASCII, a negative code for a double-byte (GBK) character, 0 for none.
@@ -116,9 +114,9 @@ CustomerForm::CustomerForm(QWidget* parent) : QWidget(parent) {
     fields->setColumnStretch(3, 2);
 
     auto* buttons = new QHBoxLayout;
-    const std::pair<const char*, const char*> commands[] = {{"cmdAdd", "新增(&A)"},    {"cmdEdit", "修改(&E)"},
-                                                            {"cmdDelete", "删除(&D)"}, {"cmdSave", "保存(&S)"},
-                                                            {"cmdCancel", "取消(&C)"}, {"cmdExit", "退出(&X)"}};
+    const std::pair<const char*, const char*> commands[] = {
+        {"cmdAdd", "新增(&A)"},  {"cmdEdit", "修改(&E)"},   {"cmdDelete", "删除(&D)"},
+        {"cmdSave", "保存(&S)"}, {"cmdCancel", "取消(&C)"}, {"cmdExit", "退出(&X)"}};
     for (const auto& [name, caption] : commands) {
         auto* b = new QPushButton(QString::fromUtf8(caption), this);
         b->setObjectName(name);
@@ -183,9 +181,13 @@ QPushButton* CustomerForm::button(const char* name) const { return findChild<QPu
 
 void CustomerForm::refreshGrid(const std::string& select) {
     clsGrid grid;
-    const std::string result = grid.sFillTable(
-        select.empty() ? "select 客户编号, 名称 as 客户名称, 单位编号 as 所属单位, 地址 as 客户地址, 电话, 信用额度, 建档日期 from 客户" : select, *flx_, true, 2);
-    if (!result.empty() && result != "0") msgBox("客户列表读取失败：" + result, vbExclamation, session().sMsg);
+    const std::string result =
+        grid.sFillTable(select.empty() ? "select 客户编号, 名称 as 客户名称, 单位编号 as 所属单位, 地址 as "
+                                         "客户地址, 电话, 信用额度, 建档日期 from 客户"
+                                       : select,
+                        *flx_, true, 2);
+    if (!result.empty() && result != "0")
+        msgBox("客户列表读取失败：" + result, vbExclamation, session().sMsg);
     grid.mSetGridRowColor(*flx_, 0xF3EEE6);
 }
 
@@ -281,8 +283,9 @@ bool CustomerForm::save() {
         Transaction tx(conn);
         std::string sql;
         if (isNew) {
-            sql = std::string("insert into ") + kTable + "(" + frm.sGetAddNewStr(*form_, sFieldType_, "FIELD") +
-                  ") values (" + frm.sGetAddNewStr(*form_, sFieldType_, "VALUE") + ")";
+            sql = std::string("insert into ") + kTable + "(" +
+                  frm.sGetAddNewStr(*form_, sFieldType_, "FIELD") + ") values (" +
+                  frm.sGetAddNewStr(*form_, sFieldType_, "VALUE") + ")";
         } else {
             const std::string set = frm.sGetUpdateStr(*form_, sData_, sFieldType_);
             if (!set.empty()) {
@@ -328,8 +331,8 @@ bool CustomerForm::remove() {
         msgBox(refusal, vbExclamation, session().sMsg);
         return false;
     }
-    if (msgBox("确定要删除客户 " + sData_[0] + "（" + sData_[1] + "）吗？", vbYesNo + vbQuestion + vbDefaultButton2,
-               session().sMsg) != vbYes) {
+    if (msgBox("确定要删除客户 " + sData_[0] + "（" + sData_[1] + "）吗？",
+               vbYesNo + vbQuestion + vbDefaultButton2, session().sMsg) != vbYes) {
         return false;
     }
     const std::string sql = std::string("delete from ") + kTable + " where " +
@@ -390,8 +393,8 @@ bool CustomerForm::eventFilter(QObject* watched, QEvent* event) {
     const std::int16_t ascii = keyAsciiOf(key);
     if (ascii == 0) return false;  // navigation and editing keys are not filtered
     const int index = edit->objectName().mid(4).toInt();
-    const std::int16_t allowed =
-        clsForm().iReturnKeyAsc(*form_, static_cast<std::int16_t>(index), ascii, sFieldType_, iFieldlen_, iNumScale_);
+    const std::int16_t allowed = clsForm().iReturnKeyAsc(*form_, static_cast<std::int16_t>(index), ascii,
+                                                         sFieldType_, iFieldlen_, iNumScale_);
     if (allowed == 0) return true;  // swallowed
     if (allowed == 13) {
         focusNextChild();  // Enter moves on to the next box

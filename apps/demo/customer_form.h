@@ -4,12 +4,11 @@
 // validates and writes the statements of the form.
 #pragma once
 
+#include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QWidget>
 
 class QLabel;
 class QLineEdit;

@@ -6,8 +6,8 @@
 #include <QFont>
 #include <QIcon>
 #include <QPainter>
-#include <QPixmap>
 #include <QPalette>
+#include <QPixmap>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -35,7 +35,8 @@ namespace {
 
 // The application icon, drawn once beside the database; the session hands its path to the library.
 std::string writeIcon(const std::string& dbPath) {
-    const QString path = QFileInfo(QString::fromStdString(dbPath)).absoluteDir().filePath("palvo-demo-icon.png");
+    const QString path =
+        QFileInfo(QString::fromStdString(dbPath)).absoluteDir().filePath("palvo-demo-icon.png");
     if (!QFileInfo::exists(path)) {
         QPixmap icon(32, 32);
         icon.fill(Qt::transparent);

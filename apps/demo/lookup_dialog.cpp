@@ -38,8 +38,10 @@ std::string LookupDialog::pick(QWidget* parent, const std::string& source, const
         chosen = clsGrid().sGetGridColValue(flx, static_cast<std::int16_t>(row), column);
         dialog.accept();
     };
-    QObject::connect(grid, &QTableView::doubleClicked, &dialog, [&](const QModelIndex& index) { choose(index.row()); });
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] { choose(grid->currentIndex().row()); });
+    QObject::connect(grid, &QTableView::doubleClicked, &dialog,
+                     [&](const QModelIndex& index) { choose(index.row()); });
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog,
+                     [&] { choose(grid->currentIndex().row()); });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     dialog.exec();
     return chosen;

@@ -1,13 +1,12 @@
 // palvo-demo [--db FILE] [--tour OUTDIR]
 // The demo host application. With --tour it runs the scripted tour (offscreen
 // unless a platform is set), writes screenshots into OUTDIR and exits.
-#include <cstdlib>
-#include <iostream>
-#include <string>
-
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <cstdlib>
+#include <iostream>
+#include <string>
 
 #include "apps/demo/demo_session.h"
 #include "apps/demo/main_window.h"

@@ -9,12 +9,12 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "adapters/qt/qt_support.h"
 #include "apps/demo/customer_form.h"
 #include "apps/demo/demo_session.h"
 #include "apps/demo/sales_query.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/session.h"
-#include "adapters/qt/qt_support.h"
 
 namespace Palvo::demo {
 

@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "adapters/qt/qt_support.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsFunction.h"
@@ -19,7 +20,6 @@
 #include "palvo/msgbox.h"
 #include "palvo/qt.h"
 #include "palvo/session.h"
-#include "adapters/qt/qt_support.h"
 
 namespace Palvo::demo {
 
@@ -28,7 +28,6 @@ namespace {
 constexpr const char* kView = "销售查询";
 constexpr std::int32_t kBandColor = 0xF3EEE6;  // 0xBBGGRR: a pale blue-grey band
 constexpr int kAlignRightCenter = 7;
-
 
 QComboBox* combo(const char* name, QWidget* parent) {
     auto* c = new QComboBox(parent);
@@ -105,14 +104,17 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     clsForm().mFormatGrid(*flx_);
 
     connect(cmdFind_, &QPushButton::clicked, this, [this] { runQuery(); });
-    connect(cmdExit, &QPushButton::clicked, this, [this] { window() == this ? close() : parentWidget()->close(); });
+    connect(cmdExit, &QPushButton::clicked, this,
+            [this] { window() == this ? close() : parentWidget()->close(); });
 }
 
 SalesQuery::~SalesQuery() = default;
 
 std::string SalesQuery::whereClause() const {
     std::string where;
-    auto add = [&where](const std::string& condition) { where += (where.empty() ? "" : " and ") + condition; };
+    auto add = [&where](const std::string& condition) {
+        where += (where.empty() ? "" : " and ") + condition;
+    };
     const std::string dateColumn = qt::toStd(cmbSj_->currentText());
     if (!dateColumn.empty()) {
         add(dateColumn + " between '" + qt::toStd(from_->date().toString("yyyy-MM-dd")) + "' and '" +
@@ -177,7 +179,8 @@ void SalesQuery::showSummary() {
         if (!amount.empty()) {
             clsFunction fn;
             const double total = std::stod(amount);
-            text += "    金额合计：" + QLocale(QLocale::Chinese, QLocale::China).toString(total, 'f', 2).toStdString() +
+            text += "    金额合计：" +
+                    QLocale(QLocale::Chinese, QLocale::China).toString(total, 'f', 2).toStdString() +
                     " 元    大写：" + fn.sConvertMoneyX(total);
         }
     }

@@ -3,10 +3,9 @@
 // rows; the grid is filled by clsGrid::sFillTable.
 #pragma once
 
+#include <QWidget>
 #include <memory>
 #include <string>
-
-#include <QWidget>
 
 class QComboBox;
 class QDateEdit;

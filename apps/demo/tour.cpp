@@ -1,7 +1,5 @@
 #include "apps/demo/tour.h"
 
-#include <ostream>
-
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -15,6 +13,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTableView>
+#include <ostream>
 
 #include "apps/demo/customer_form.h"
 #include "apps/demo/main_window.h"
@@ -38,11 +37,16 @@ QWidget* frameOf(QWidget* child) {
 
 QMessageBox::Icon iconOf(int style) {
     switch (style & 0x70) {
-        case 16: return QMessageBox::Critical;
-        case 32: return QMessageBox::Question;
-        case 48: return QMessageBox::Warning;
-        case 64: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case 16:
+            return QMessageBox::Critical;
+        case 32:
+            return QMessageBox::Question;
+        case 48:
+            return QMessageBox::Warning;
+        case 64:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
@@ -66,8 +70,8 @@ void typeInto(QLineEdit* edit, const QString& text) {
 
 int TourMessageBox::show(const std::string& text, int style, const std::string& title) {
     texts_.push_back(text);
-    QMessageBox box(iconOf(style), QString::fromStdString(title), QString::fromStdString(text), QMessageBox::NoButton,
-                    parent_);
+    QMessageBox box(iconOf(style), QString::fromStdString(title), QString::fromStdString(text),
+                    QMessageBox::NoButton, parent_);
     const bool question = (style & 7) == vbYesNo || (style & 7) == vbYesNoCancel;
     if (question) {
         box.addButton(QMessageBox::Yes);
@@ -93,7 +97,8 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
         const bool saved = saveScreenshot(w, file);
         ok = ok && saved;
         if (saved) shots.push_back(file);
-        log << (saved ? "  screenshot " : "  FAILED screenshot ") << file.toStdString() << "  (" << what << ")\n";
+        log << (saved ? "  screenshot " : "  FAILED screenshot ") << file.toStdString() << "  (" << what
+            << ")\n";
     };
     auto step = [&log](const std::string& what) { log << what << "\n"; };
 
@@ -104,7 +109,8 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     window.customersAction()->trigger();
     auto* customers = dynamic_cast<CustomerForm*>(window.mdi()->activeSubWindow()->widget());
     if (customers == nullptr || !customers->initResult().empty()) {
-        log << "  the customer form did not initialise: " << (customers ? customers->initResult() : "") << "\n";
+        log << "  the customer form did not initialise: " << (customers ? customers->initResult() : "")
+            << "\n";
         return 1;
     }
     shoot(frameOf(customers), "customers.png", "客户资料, browsing");

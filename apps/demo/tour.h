@@ -2,12 +2,11 @@
 // without a display and writes a PNG screenshot of every window.
 #pragma once
 
+#include <QString>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QString>
 
 #include "palvo/msgbox.h"
 

@@ -22,8 +22,8 @@ struct Lcg {
 
 // The branch that looks after a customer, by the city of its address.
 const char* unitOf(const std::string& address) {
-    const std::pair<const char*, const char*> branches[] = {
-        {"北京", "01"}, {"天津", "01"}, {"上海", "02"}, {"南京", "02"}, {"杭州", "02"}, {"广州", "03"}};
+    const std::pair<const char*, const char*> branches[] = {{"北京", "01"}, {"天津", "01"}, {"上海", "02"},
+                                                            {"南京", "02"}, {"杭州", "02"}, {"广州", "03"}};
     for (const auto& [city, unit] : branches) {
         if (address.rfind(city, 0) == 0) return unit;
     }
@@ -53,9 +53,11 @@ void saveQuery(Connection& conn, const std::string& queryName, std::initializer_
 void writeSampleData(Connection& conn) {
     if (query::tableExists(conn, "客户")) return;
     Transaction tx(conn);
-    const char* units[][2] = {{"00", "总公司"}, {"01", "北京分公司"}, {"02", "上海分公司"}, {"03", "广州分公司"}};
+    const char* units[][2] = {
+        {"00", "总公司"}, {"01", "北京分公司"}, {"02", "上海分公司"}, {"03", "广州分公司"}};
     if (conn.Query("select count(*) from B_单位").at(0, 0).toInt64() == 0) {
-        for (const auto& u : units) conn.ExecuteWith("insert into B_单位(单位编号,名称) values (?,?)", {u[0], u[1]});
+        for (const auto& u : units)
+            conn.ExecuteWith("insert into B_单位(单位编号,名称) values (?,?)", {u[0], u[1]});
         for (const auto& u : units) {
             conn.ExecuteWith("insert into 编辑权限(窗体名,单位,发送给其他单位) values (?,?,?)",
                              {"frm客户", u[0], std::string(u[0]) == "00" ? ",01,02,03," : ",00,"});
@@ -85,14 +87,17 @@ void writeSampleData(Connection& conn) {
         std::snprintf(code, sizeof code, "C%04d", i);
         std::string name = std::string(surnames[i % 10]) + trades[(i / 10 + i) % 8] + "有限公司";
         if (i > 10) name = std::string(cities[i % 8]).substr(0, 6) + name;
-        std::string address = std::string(cities[rnd.next(8)]) + streets[rnd.next(6)] + std::to_string(rnd.next(300) + 1) + "号";
+        std::string address = std::string(cities[rnd.next(8)]) + streets[rnd.next(6)] +
+                              std::to_string(rnd.next(300) + 1) + "号";
         char phone[24];
         std::snprintf(phone, sizeof phone, "0%02u-%08u", 10 + rnd.next(90), 60000000 + rnd.next(39999999));
         char date[16];
-        std::snprintf(date, sizeof date, "%04u-%02u-%02u", 2001 + rnd.next(4), 1 + rnd.next(12), 1 + rnd.next(28));
-        conn.ExecuteWith("insert into 客户(客户编号,名称,单位编号,地址,电话,信用额度,建档日期) values (?,?,?,?,?,?,?)",
-                         {code, name, unitOf(address), address, phone,
-                          Value(Decimal{std::to_string((rnd.next(50) + 1) * 10000) + ".00"}), date});
+        std::snprintf(date, sizeof date, "%04u-%02u-%02u", 2001 + rnd.next(4), 1 + rnd.next(12),
+                      1 + rnd.next(28));
+        conn.ExecuteWith(
+            "insert into 客户(客户编号,名称,单位编号,地址,电话,信用额度,建档日期) values (?,?,?,?,?,?,?)",
+            {code, name, unitOf(address), address, phone,
+             Value(Decimal{std::to_string((rnd.next(50) + 1) * 10000) + ".00"}), date});
     }
     struct Goods {
         const char* name;
@@ -101,12 +106,18 @@ void writeSampleData(Connection& conn) {
         const char* price;
     };
     const Goods goods[] = {
-        {"打印纸", "A4 70克", "箱", "128.00"},   {"签字笔", "0.5毫米 黑色", "盒", "24.50"},
-        {"文件夹", "A4 双夹", "个", "6.80"},     {"订书机", "中号", "台", "35.00"},
-        {"计算器", "12位", "台", "58.00"},       {"墨盒", "黑色 标准容量", "个", "189.00"},
-        {"复印机碳粉", "1000克", "瓶", "420.00"}, {"笔记本", "B5 60页", "本", "4.20"},
-        {"档案盒", "5.5厘米", "个", "9.90"},     {"白板笔", "可擦 蓝色", "支", "3.60"},
-        {"U盘", "32G", "个", "79.00"},           {"鼠标", "无线", "个", "95.00"},
+        {"打印纸", "A4 70克", "箱", "128.00"},
+        {"签字笔", "0.5毫米 黑色", "盒", "24.50"},
+        {"文件夹", "A4 双夹", "个", "6.80"},
+        {"订书机", "中号", "台", "35.00"},
+        {"计算器", "12位", "台", "58.00"},
+        {"墨盒", "黑色 标准容量", "个", "189.00"},
+        {"复印机碳粉", "1000克", "瓶", "420.00"},
+        {"笔记本", "B5 60页", "本", "4.20"},
+        {"档案盒", "5.5厘米", "个", "9.90"},
+        {"白板笔", "可擦 蓝色", "支", "3.60"},
+        {"U盘", "32G", "个", "79.00"},
+        {"鼠标", "无线", "个", "95.00"},
     };
     int gi = 0;
     for (const auto& g : goods) {
@@ -118,7 +129,8 @@ void writeSampleData(Connection& conn) {
     const char* clerks[] = {"张伟", "王芳", "李娜", "刘洋", "陈静"};
     constexpr int kSales = 300;
     for (int i = 1; i <= kSales; ++i) {
-        unsigned month = 1 + rnd.next(12), day = 1 + rnd.next(28), hour = 8 + rnd.next(12), minute = rnd.next(60);
+        unsigned month = 1 + rnd.next(12), day = 1 + rnd.next(28), hour = 8 + rnd.next(12),
+                 minute = rnd.next(60);
         char date[24], handDate[16], handTime[16], bill[16], customer[16], good[16];
         std::snprintf(date, sizeof date, "2004-%02u-%02u %02u:%02u:00", month, day, hour, minute);
         std::snprintf(handDate, sizeof handDate, "2004-%02u-%02u", month, day);
@@ -143,12 +155,26 @@ void writeSampleData(Connection& conn) {
         "客户.单位编号 from 销售 inner join 客户 on 客户.客户编号=销售.客户编号 "
         "inner join 商品 on 商品.商品编号=销售.商品编号");
     saveQuery(conn, "销售明细",
-              {{"单据号", 0, "0"}, {"日期", 0, "1"}, {"客户名称", 0, "0"}, {"品名", 0, "0"}, {"规格", 0, "0"},
-               {"单位", 0, "0"}, {"数量", 1, "0"}, {"单价", 0, "0"}, {"金额", 2, "0"}, {"经手人", 0, "0"}});
+              {{"单据号", 0, "0"},
+               {"日期", 0, "1"},
+               {"客户名称", 0, "0"},
+               {"品名", 0, "0"},
+               {"规格", 0, "0"},
+               {"单位", 0, "0"},
+               {"数量", 1, "0"},
+               {"单价", 0, "0"},
+               {"金额", 2, "0"},
+               {"经手人", 0, "0"}});
     saveQuery(conn, "客户销售",
-              {{"客户名称", 0, "1"}, {"日期", 0, "2.1"}, {"单据号", 0, "0"}, {"品名", 0, "0"}, {"数量", 1, "0"},
-               {"金额", 2, "0"}, {"经手人", 0, "0"}});
-    conn.Execute("insert into 更新表记录(主表,主表字段,附表,附表字段) values ('客户','客户编号','销售','客户编号')");
+              {{"客户名称", 0, "1"},
+               {"日期", 0, "2.1"},
+               {"单据号", 0, "0"},
+               {"品名", 0, "0"},
+               {"数量", 1, "0"},
+               {"金额", 2, "0"},
+               {"经手人", 0, "0"}});
+    conn.Execute(
+        "insert into 更新表记录(主表,主表字段,附表,附表字段) values ('客户','客户编号','销售','客户编号')");
     tx.commit();
 }
 

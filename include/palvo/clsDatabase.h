@@ -16,8 +16,8 @@ public:
     /// True when a connection to the server and database opens. Builds its own
     /// connection (never the session's) and reports every failure as False.
     bool bConnect_Test(const std::string& sServer, const std::string& sUser, const std::string& sPass,
-                       const std::string& dbName, bool bConnClose = true, const Value& iConnectTime = Value(15),
-                       const Value& iCommandTime = Value(60));
+                       const std::string& dbName, bool bConnClose = true,
+                       const Value& iConnectTime = Value(15), const Value& iCommandTime = Value(60));
 
     /// The server's clock as text: Style "", "yyyy-mm-dd", "yyyy-mm-dd hh:mm" or "hh:mm".
     /// Throws Palvo::Error for any other style and for a failing statement.
@@ -35,9 +35,10 @@ public:
                                const std::string& referFieldName5 = "", const std::string& referValue5 = "");
 
     /// Updates one field; returns "" on success and the error description otherwise.
-    std::string sSetFieldValue(const std::string& tbname, const std::string& fieldName, const std::string& fieldValue,
-                               const std::string& referFieldName1 = "", const std::string& referValue1 = "",
-                               const std::string& referFieldName2 = "", const std::string& referValue2 = "");
+    std::string sSetFieldValue(const std::string& tbname, const std::string& fieldName,
+                               const std::string& fieldValue, const std::string& referFieldName1 = "",
+                               const std::string& referValue1 = "", const std::string& referFieldName2 = "",
+                               const std::string& referValue2 = "");
 
     /// The table's largest `IncField` plus one, zero-padded to `lenId` characters.
     std::string sNextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField = "编号");
@@ -46,7 +47,8 @@ public:
     std::int32_t lGetSearchCount(const std::string& sSearchStr);
 
     /// Column `iReturnIndex` (from 0) of the query's first row, or `sDefault` when there is no row.
-    std::string sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnIndex, const std::string& sDefault);
+    std::string sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnIndex,
+                             const std::string& sDefault);
 
     // ---- list, combo and list-view filling
 

@@ -16,21 +16,22 @@ namespace Palvo {
 class clsForm {
 public:
     /// Stores the thirteen arguments in the calling thread's SessionContext.
-    void mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh, const std::string& BmMc,
-                   std::shared_ptr<Connection> oConn, const std::string& sIconPath, std::int32_t lSelectTop = 50,
-                   const std::string& sMsg = "Vantrel提示", const std::string& sUser = "",
-                   const std::string& sConstStrPtcx = "普通查询", const std::string& sConstStrLr = "录入",
-                   const std::string& sConstStrZdy = "自定义查询",
+    void mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,
+                   const std::string& BmMc, std::shared_ptr<Connection> oConn, const std::string& sIconPath,
+                   std::int32_t lSelectTop = 50, const std::string& sMsg = "Vantrel提示",
+                   const std::string& sUser = "", const std::string& sConstStrPtcx = "普通查询",
+                   const std::string& sConstStrLr = "录入", const std::string& sConstStrZdy = "自定义查询",
                    const std::string& sForTypeText = "请输入或选择查询类型");
 
     /// Stores the look of host forms in the calling thread's SessionContext.
     void mInit_Form(std::int32_t lF_BackColor = static_cast<std::int32_t>(0x8000000F),
-                    std::int32_t lF_ForColor = static_cast<std::int32_t>(0x80000012), std::int32_t lF_Width = 5910,
-                    std::int32_t lF_Height = 4515,
+                    std::int32_t lF_ForColor = static_cast<std::int32_t>(0x80000012),
+                    std::int32_t lF_Width = 5910, std::int32_t lF_Height = 4515,
                     std::int32_t lT_BackColor_Notnull = static_cast<std::int32_t>(0x80000018),
                     std::int32_t lT_Appearence = 1, std::int32_t lT_FontSize = 10, bool bT_FontBold = false,
                     std::int32_t lT_ForeColor = static_cast<std::int32_t>(0x80000012),
-                    std::int32_t lL_forColor_Select = 0xFF0000, std::int32_t lL_FontSize = 9, bool bL_FontBold = false,
+                    std::int32_t lL_forColor_Select = 0xFF0000, std::int32_t lL_FontSize = 9,
+                    bool bL_FontBold = false,
                     std::int32_t lL_ForeColor = static_cast<std::int32_t>(0x80000012));
 
     // ---- the look of entry forms (from the SessionContext)
@@ -64,11 +65,13 @@ public:
     /// database error, a missing control or an index out of range.
     std::string sCheckData(Form& frm, const std::vector<std::string>& sFieldType,
                            const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
-                           const std::string& sIndex, const std::string& tbname, const std::vector<std::string>& sData,
-                           bool bKeyEdit, const std::string& NotCheck = "", bool bNewSave = true);
+                           const std::string& sIndex, const std::string& tbname,
+                           const std::vector<std::string>& sData, bool bKeyEdit,
+                           const std::string& NotCheck = "", bool bNewSave = true);
     /// The key to let through for TXT(iIndex), by its column type; 0 swallows it.
     std::int16_t iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
-                               const std::vector<std::string>& sFieldType, const std::vector<std::int16_t>& iFieldlen,
+                               const std::vector<std::string>& sFieldType,
+                               const std::vector<std::int16_t>& iFieldlen,
                                const std::vector<std::int16_t>& iNumScale);
 
     // ---- statement pieces (each throws Palvo::Error for a missing control or index)
@@ -105,7 +108,8 @@ public:
     /// Logs a statement in SendSql for the receivers (sJsDw, or 编辑权限 of the form
     /// and unit). "" when written or nobody receives it, "发送语句错误:..." on failure.
     std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const std::string& sTableName,
-                         const std::string& sFsDw, const std::string& sJsDw = "", const std::string& sLx = "");
+                         const std::string& sFsDw, const std::string& sJsDw = "",
+                         const std::string& sLx = "");
 };
 
 }  // namespace Palvo

@@ -53,7 +53,8 @@ public:
     /// Swaps the texts and selection marks of two entries and selects iIndex2; item data stays in place.
     /// Does nothing when an index is past the last entry; a negative index raises the control's error.
     void mExChangeListItem(ListBox& ObjLst, std::int32_t iIndex1, std::int32_t iIndex2);
-    /// Index of the first entry whose text (iCompareType 0) or item data (any other value) equals sText, or -1.
+    /// Index of the first entry whose text (iCompareType 0) or item data (any other value) equals sText, or
+    /// -1.
     std::int16_t iGetIdxFromComOrList(ListControl& ObjControl, const std::string& sText,
                                       std::int16_t iCompareType = 0);
     /// 1-based index of the first list item whose text equals sText, or 0.
@@ -72,8 +73,8 @@ public:
     std::string sComputeYearHandDateTime(const std::string& strYear, const std::string& strMonth);
     std::string sComputeTendaysDateClassNo(const std::string& strYear, const std::string& strMonth,
                                            const std::string& strTendays, std::int16_t DateTimeFlag);
-    std::string sHandDateTime(const std::string& strYear, const std::string& strMonth, std::int16_t StartEndFlag,
-                              std::int16_t DateTimeFlag);
+    std::string sHandDateTime(const std::string& strYear, const std::string& strMonth,
+                              std::int16_t StartEndFlag, std::int16_t DateTimeFlag);
     std::string sComputeHandDateTime(const std::string& strYear, const std::string& strMonth,
                                      std::int16_t DateTimeFlag);
 };

@@ -20,8 +20,8 @@ public:
     /// thread's text measurer), a record-count tooltip, and empty dates blanked
     /// with sControlDate ("-1" skips that step). Returns "" when rows came, "0"
     /// when none did, and the error's description when anything failed. Never throws.
-    std::string sFillTable(const std::string& sSql, FlexGrid& Grid, bool ControlSize = false, std::int16_t iSize = 0,
-                           const std::string& sSum = "", bool bHasXH = true,
+    std::string sFillTable(const std::string& sSql, FlexGrid& Grid, bool ControlSize = false,
+                           std::int16_t iSize = 0, const std::string& sSum = "", bool bHasXH = true,
                            const std::string& sControlDate = "YYYY-MM-DD");
 
     /// Writes the field names of an open recordset into row 0 from column

@@ -95,7 +95,8 @@ public:
     virtual std::string Text() const = 0;
     /// Replacing the text puts the caret at the start with nothing selected.
     virtual void Text(const std::string& text) = 0;
-    /// Characters before the caret; a value beyond the text puts the caret at its end. Throws 380 when negative.
+    /// Characters before the caret; a value beyond the text puts the caret at its end. Throws 380 when
+    /// negative.
     virtual int SelStart() const = 0;
     virtual void SelStart(int start) = 0;
     /// Characters selected after the caret, cut at the end of the text. Throws 380 when negative.

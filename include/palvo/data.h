@@ -4,10 +4,10 @@
 
 #include <cstddef>
 #include <initializer_list>
-#include <utility>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "palvo/value.h"
@@ -136,7 +136,8 @@ public:
     virtual ~Connection();
 
     /// Opens with an adapter-specific connection string. Throws Palvo::Error.
-    void Open(const std::string& connectionString, const std::string& user = {}, const std::string& password = {});
+    void Open(const std::string& connectionString, const std::string& user = {},
+              const std::string& password = {});
     /// Closes; rolls back an open transaction. Closing a closed connection does nothing.
     void Close();
     long State() const { return open_ ? adStateOpen : adStateClosed; }

@@ -12,9 +12,9 @@ namespace Palvo {
 
 /// Error numbers of forms and control arrays.
 namespace FormError {
-inline constexpr long FileNotFound = 53;          // a picture or cursor file cannot be read
-inline constexpr long NoArrayElement = 340;       // "Control array element does not exist"
-inline constexpr long MemberNotFound = 438;       // "Object doesn't support this property or method"
+inline constexpr long FileNotFound = 53;     // a picture or cursor file cannot be read
+inline constexpr long NoArrayElement = 340;  // "Control array element does not exist"
+inline constexpr long MemberNotFound = 438;  // "Object doesn't support this property or method"
 }  // namespace FormError
 
 /// A control array of a form: members indexed from 0 to UBound().

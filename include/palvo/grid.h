@@ -16,12 +16,12 @@ class Recordset;
 
 /// Error numbers a flex grid raises.
 namespace GridError {
-inline constexpr long BadValue = 380;          // "Invalid property value"
-inline constexpr long Subscript = 381;         // "Subscript out of range"
-inline constexpr long NotSupported = 438;      // "Object doesn't support this property or method"
-inline constexpr long BadRow = 30009;          // "Invalid Row value"
-inline constexpr long BadCol = 30010;          // "Invalid Col value"
-inline constexpr long LastNonFixedRow = 30015; // "Can not remove last non-fixed row"
+inline constexpr long BadValue = 380;           // "Invalid property value"
+inline constexpr long Subscript = 381;          // "Subscript out of range"
+inline constexpr long NotSupported = 438;       // "Object doesn't support this property or method"
+inline constexpr long BadRow = 30009;           // "Invalid Row value"
+inline constexpr long BadCol = 30010;           // "Invalid Col value"
+inline constexpr long LastNonFixedRow = 30015;  // "Can not remove last non-fixed row"
 }  // namespace GridError
 
 /// A flex grid. Indices are 0-based, row 0 is the heading row, sizes are twips.

@@ -137,7 +137,8 @@ protected:
 
 private:
     std::size_t at(int row, int col) const {
-        return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(col);
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
+               static_cast<std::size_t>(col);
     }
     // The shape changes themselves, unchecked and unannounced.
     void resizeRows(int rows);

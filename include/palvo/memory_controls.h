@@ -134,7 +134,8 @@ namespace Palvo::memory {
 /// A text box; focused() tells whether SetFocus reached it.
 class TextBox : public Palvo::TextBox {
 public:
-    explicit TextBox(std::string name = "Text1", std::string text = {}) : name_(std::move(name)), text_(std::move(text)) {}
+    explicit TextBox(std::string name = "Text1", std::string text = {})
+        : name_(std::move(name)), text_(std::move(text)) {}
     std::string Name() const override { return name_; }
     std::string Text() const override { return text_; }
     void Text(const std::string& text) override;

@@ -35,7 +35,8 @@ public:
     Member& at(int index) {
         auto it = members_.find(index);
         if (it == members_.end()) {
-            throw Error(FormError::NoArrayElement, "Control array element '" + std::to_string(index) + "' doesn't exist");
+            throw Error(FormError::NoArrayElement,
+                        "Control array element '" + std::to_string(index) + "' doesn't exist");
         }
         return *it->second;
     }

@@ -26,7 +26,15 @@ enum VbMsgBoxStyle : int {
 };
 
 /// The button the user pressed.
-enum VbMsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7 };
+enum VbMsgBoxResult : int {
+    vbOK = 1,
+    vbCancel = 2,
+    vbAbort = 3,
+    vbRetry = 4,
+    vbIgnore = 5,
+    vbYes = 6,
+    vbNo = 7
+};
 
 /// Shows a message and waits for the answer. Implemented by the windows host
 /// (a real dialog) and by the memory adapter (recorded, answered from a script).
@@ -58,7 +66,8 @@ int msgBox(const std::string& text, int style = vbOKOnly, const std::string& tit
 /// Installs a message box for the life of the guard and restores the previous one.
 class ScopedMessageBox {
 public:
-    explicit ScopedMessageBox(std::shared_ptr<MessageBoxPort> port) : previous_(installMessageBox(std::move(port))) {}
+    explicit ScopedMessageBox(std::shared_ptr<MessageBoxPort> port)
+        : previous_(installMessageBox(std::move(port))) {}
     ~ScopedMessageBox() { installMessageBox(std::move(previous_)); }
     ScopedMessageBox(const ScopedMessageBox&) = delete;
     ScopedMessageBox& operator=(const ScopedMessageBox&) = delete;

@@ -38,7 +38,8 @@ public:
     void setStatementTranslator(StatementTranslator translator);
 
 protected:
-    void doOpen(const std::string& connectionString, const std::string& user, const std::string& password) override;
+    void doOpen(const std::string& connectionString, const std::string& user,
+                const std::string& password) override;
     void doClose() noexcept override;
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
     /// A Null goes as the column's type: the caller's, else what SQLDescribeParam says.
@@ -60,8 +61,8 @@ private:
 /// The host platform's connection string for a server, user, password and
 /// database, every value quoted in braces ("}" doubled), so that ";", "=" and
 /// braces in a password reach the server as typed.
-std::string connectionStringFor(const std::string& server, const std::string& user, const std::string& password,
-                                const std::string& database);
+std::string connectionStringFor(const std::string& server, const std::string& user,
+                                const std::string& password, const std::string& database);
 
 /// The connection string handed to the driver manager: "driver=sql server"
 /// (any case, braces optional) becomes the FreeTDS driver, and a FreeTDS

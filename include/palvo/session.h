@@ -12,14 +12,14 @@ namespace Palvo {
 
 struct SessionContext {
     // Set by clsForm::mInit_Var.
-    std::string Dwbh;   // unit code; "00" is the head unit
-    std::string DwMc;   // unit name
-    std::string BmBh;   // department code
-    std::string BmMc;   // department name
+    std::string Dwbh;  // unit code; "00" is the head unit
+    std::string DwMc;  // unit name
+    std::string BmBh;  // department code
+    std::string BmMc;  // department name
     std::shared_ptr<Connection> oConn;
     std::string sIconPath;
     std::int32_t lSelectTop = 0;
-    std::string sMsg;   // title of every message box
+    std::string sMsg;  // title of every message box
     std::string sUser;
     std::string sConstStrPtcx;
     std::string sConstStrLr;

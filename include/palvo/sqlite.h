@@ -26,7 +26,8 @@ public:
     std::string path() const;
 
 protected:
-    void doOpen(const std::string& connectionString, const std::string& user, const std::string& password) override;
+    void doOpen(const std::string& connectionString, const std::string& user,
+                const std::string& password) override;
     void doClose() noexcept override;
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
     ResultTable doQuery(const std::string& sql) override;

@@ -21,9 +21,9 @@ std::string braced(const std::string& v) {
 
 }  // namespace
 
-bool clsDatabase::bConnect_Test(const std::string& sServer, const std::string& sUser, const std::string& sPass,
-                                const std::string& dbName, bool bConnClose, const Value& iConnectTime,
-                                const Value& iCommandTime) {
+bool clsDatabase::bConnect_Test(const std::string& sServer, const std::string& sUser,
+                                const std::string& sPass, const std::string& dbName, bool bConnClose,
+                                const Value& iConnectTime, const Value& iCommandTime) {
     if (sServer.empty()) return false;
     try {
         std::string conn = "driver={sql server};server=" + braced(sServer) + ";uid=" + braced(sUser) +
@@ -52,7 +52,8 @@ std::string clsDatabase::sServerTime(const std::string& Style) {
     } else if (Style == "hh:mm") {
         sql = "select left(convert(varchar,getdate(),8),5) as a";
     } else {
-        throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: unknown time style '" + Style + "'");
+        throw Error(ErrorNumber::InvalidCall,
+                    "Invalid procedure call or argument: unknown time style '" + Style + "'");
     }
     Recordset rs;
     rs.Open(sql, sessionConnection());

@@ -81,8 +81,8 @@ std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::st
         const bool first = !referFieldName1.empty();
         const bool second = !referFieldName2.empty();
         if (first && second) {
-            condition = " where " + referFieldName1 + "='" + util::sqlQuote(referValue1) + "' and " + referFieldName2 +
-                        "='" + util::sqlQuote(referValue2) + "'";
+            condition = " where " + referFieldName1 + "='" + util::sqlQuote(referValue1) + "' and " +
+                        referFieldName2 + "='" + util::sqlQuote(referValue2) + "'";
         } else if (first) {
             condition = " where " + referFieldName1 + "='" + util::sqlQuote(referValue1) + "'";
         } else if (second) {

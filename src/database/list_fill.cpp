@@ -36,8 +36,9 @@ std::int16_t clsDatabase::iFillDataToListview(const std::string& sSql, ListView&
     return 0;
 }
 
-void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& sSql, const std::int16_t& iDataIndex,
-                                        const std::int16_t& iIdindex, ListControl& ObjControl, float iDefaultIndex,
+void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& sSql,
+                                        const std::int16_t& iDataIndex, const std::int16_t& iIdindex,
+                                        ListControl& ObjControl, float iDefaultIndex,
                                         const std::string& sOtherString) {
     if (bClear) ObjControl.Clear();
     Recordset rs;
@@ -52,7 +53,8 @@ void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& s
         while (!rs.Eof()) {
             int n = ObjControl.ListCount();
             ObjControl.AddItem(rs.Fields(static_cast<long>(iDataIndex)).Value().toTextStrict());
-            if (withData) ObjControl.ItemData(n, database::toInt32(rs.Fields(static_cast<long>(iIdindex)).Value()));
+            if (withData)
+                ObjControl.ItemData(n, database::toInt32(rs.Fields(static_cast<long>(iIdindex)).Value()));
             rs.MoveNext();
         }
     }

@@ -55,9 +55,9 @@ int tagNumber(std::string_view labelTag) {
 LookupSource lookupSource(std::string_view textTag) {
     const auto comma = textTag.find(',');
     if (comma == std::string_view::npos) {
-        throw Error(ErrorNumber::InvalidCall,
-                    "Invalid procedure call or argument: the text box tag '" + std::string(textTag) +
-                        "' names no lookup source (table,column)");
+        throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the text box tag '" +
+                                                  std::string(textTag) +
+                                                  "' names no lookup source (table,column)");
     }
     return {std::string(textTag.substr(0, comma)), std::string(textTag.substr(comma + 1))};
 }

@@ -48,25 +48,27 @@ std::string cell(const ResultTable& t, std::size_t row, const char* column) {
     for (std::size_t c = 0; c < t.columns.size(); ++c) {
         if (t.columns[c].name == column) return t.at(row, c).toText();
     }
-    throw Error(ErrorNumber::ItemNotFound,
-                std::string("Item cannot be found in the collection corresponding to the requested name or ordinal: ") +
-                    column);
+    throw Error(
+        ErrorNumber::ItemNotFound,
+        std::string(
+            "Item cannot be found in the collection corresponding to the requested name or ordinal: ") +
+            column);
 }
 
 }  // namespace
 
 void registerReference(const std::string& master, const std::string& masterColumn, const std::string& table,
                        const std::string& column) {
-    const std::string m = util::sqlQuote(master), mc = util::sqlQuote(masterColumn), t = util::sqlQuote(table),
-                      c = util::sqlQuote(column);
+    const std::string m = util::sqlQuote(master), mc = util::sqlQuote(masterColumn),
+                      t = util::sqlQuote(table), c = util::sqlQuote(column);
     Connection& conn = sessionConnection();
     Recordset rs;
-    rs.Open("select top 1 * from 更新表记录 where 主表='" + m + "' and  主表字段='" + mc + "' and 附表='" + t +
-                "' and 附表字段='" + c + "'",
+    rs.Open("select top 1 * from 更新表记录 where 主表='" + m + "' and  主表字段='" + mc + "' and 附表='" +
+                t + "' and 附表字段='" + c + "'",
             conn);
     if (rs.RecordCount() == 0) {
-        conn.Execute("insert into 更新表记录(主表,主表字段,附表,附表字段) values ('" + m + "','" + mc + "','" + t +
-                     "','" + c + "')");
+        conn.Execute("insert into 更新表记录(主表,主表字段,附表,附表字段) values ('" + m + "','" + mc +
+                     "','" + t + "','" + c + "')");
     }
     rs.Close();
 }
@@ -91,7 +93,8 @@ void mSetKeepSql(Form& frm, const std::string& tbname) {
         candidates.push_back({lookupSource(b.box->Tag()), columnName(b.labelTag)});
     }
     if (tables.size() == 1) {
-        for (const auto& cand : candidates) registerReference(cand.source.table, cand.source.column, tbname, cand.column);
+        for (const auto& cand : candidates)
+            registerReference(cand.source.table, cand.source.column, tbname, cand.column);
         return;
     }
     std::vector<std::string> columnLists;

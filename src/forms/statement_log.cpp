@@ -19,8 +19,8 @@ std::vector<std::string> fileReference(const std::string& text) {
     std::vector<std::string> parts;
     for (auto part : util::split(text, ',')) parts.emplace_back(part);
     if (parts.size() < 4) {
-        throw Error(ErrorNumber::SubscriptOutOfRange, "Subscript out of range: the file reference '" + text +
-                                                          "' has fewer than four parts");
+        throw Error(ErrorNumber::SubscriptOutOfRange,
+                    "Subscript out of range: the file reference '" + text + "' has fewer than four parts");
     }
     return parts;
 }
@@ -33,7 +33,8 @@ std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const
     try {
         std::string receivers;
         if (util::trim(sJsDw).empty()) {
-            receivers = clsDatabase().sGetFieldValue("编辑权限", "发送给其他单位", "窗体名", sFrmName, "单位", sFsDw);
+            receivers =
+                clsDatabase().sGetFieldValue("编辑权限", "发送给其他单位", "窗体名", sFrmName, "单位", sFsDw);
         } else {
             receivers = "," + sJsDw + ",";
         }
@@ -59,8 +60,9 @@ std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const
         if (sLx.empty()) return "";
 
         const auto a = fileReference(sTableName);
-        copyFile = "update SendSql set 文件=" + a[0] + "." + a[1] + "  from SendSql inner join " + a[0] + " on " +
-                   a[0] + "." + a[2] + "='" + util::sqlQuote(a[3]) + "' and SendSql.编号 =" + std::to_string(number);
+        copyFile = "update SendSql set 文件=" + a[0] + "." + a[1] + "  from SendSql inner join " + a[0] +
+                   " on " + a[0] + "." + a[2] + "='" + util::sqlQuote(a[3]) +
+                   "' and SendSql.编号 =" + std::to_string(number);
         conn.Execute(copyFile);
         return "";
     } catch (const std::exception&) {

@@ -154,7 +154,8 @@ void mAddNew(Form& frm) {
     }
 }
 
-std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType, const std::string& Field_or_Value) {
+std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
+                          const std::string& Field_or_Value) {
     auto& txt = frm.TXT();
     auto& lbl = frm.lbl();
     std::string fields;
@@ -186,7 +187,8 @@ std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
     return "";
 }
 
-std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData, const std::vector<std::string>& sFieldType) {
+std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData,
+                          const std::vector<std::string>& sFieldType) {
     auto& txt = frm.TXT();
     auto& lbl = frm.lbl();
     std::string set;

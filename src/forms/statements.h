@@ -24,7 +24,9 @@ std::string sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::
 std::string sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
                               const std::string& sKey);
 void mAddNew(Form& frm);
-std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType, const std::string& Field_or_Value);
-std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData, const std::vector<std::string>& sFieldType);
+std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
+                          const std::string& Field_or_Value);
+std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData,
+                          const std::vector<std::string>& sFieldType);
 
 }  // namespace Palvo::forms

@@ -82,7 +82,8 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
 
 // Stage 2, the key of several columns: "" when it is free.
 std::string checkKey(Form& frm, const std::string& mode, const std::vector<std::string>& sFieldType,
-                     const std::string& sKey, const std::string& tbname, const std::vector<std::string>& sData) {
+                     const std::string& sKey, const std::string& tbname,
+                     const std::vector<std::string>& sData) {
     const std::string condition = keyCondition(frm, mode, sFieldType, sKey, sData, Quoting::Sql);
     if (condition.empty()) return "";
     if (!exists(tbname, condition)) return "";
@@ -107,8 +108,9 @@ std::string conditionForUser(const std::string& condition) {
     return out;
 }
 
-std::string sCheckData(Form& frm, const std::vector<std::string>& sFieldType, const std::vector<std::int16_t>& iFieldlen,
-                       const std::string& sKey, const std::string& sIndex, const std::string& tbname,
+std::string sCheckData(Form& frm, const std::vector<std::string>& sFieldType,
+                       const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
+                       const std::string& sIndex, const std::string& tbname,
                        const std::vector<std::string>& sData, bool bKeyEdit, const std::string& NotCheck,
                        bool bNewSave) {
     // The arrays are looked up once: on a real form each lookup walks the form's controls.
@@ -138,7 +140,8 @@ std::string sCheckData(Form& frm, const std::vector<std::string>& sFieldType, co
 }
 
 std::int16_t iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
-                           const std::vector<std::string>& sFieldType, const std::vector<std::int16_t>& iFieldlen,
+                           const std::vector<std::string>& sFieldType,
+                           const std::vector<std::int16_t>& iFieldlen,
                            const std::vector<std::int16_t>& iNumScale) {
     clsFunction fn;
     const std::string& t = element(sFieldType, iIndex);

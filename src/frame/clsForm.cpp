@@ -10,10 +10,11 @@
 namespace Palvo {
 
 void clsForm::mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,
-                        const std::string& BmMc, std::shared_ptr<Connection> oConn, const std::string& sIconPath,
-                        std::int32_t lSelectTop, const std::string& sMsg, const std::string& sUser,
-                        const std::string& sConstStrPtcx, const std::string& sConstStrLr,
-                        const std::string& sConstStrZdy, const std::string& sForTypeText) {
+                        const std::string& BmMc, std::shared_ptr<Connection> oConn,
+                        const std::string& sIconPath, std::int32_t lSelectTop, const std::string& sMsg,
+                        const std::string& sUser, const std::string& sConstStrPtcx,
+                        const std::string& sConstStrLr, const std::string& sConstStrZdy,
+                        const std::string& sForTypeText) {
     auto& s = session();
     s.Dwbh = Dwbh;
     s.DwMc = DwMc;
@@ -31,10 +32,10 @@ void clsForm::mInit_Var(const std::string& Dwbh, const std::string& DwMc, const 
 }
 
 void clsForm::mInit_Form(std::int32_t lF_BackColor, std::int32_t lF_ForColor, std::int32_t lF_Width,
-                         std::int32_t lF_Height, std::int32_t lT_BackColor_Notnull, std::int32_t lT_Appearence,
-                         std::int32_t lT_FontSize, bool bT_FontBold, std::int32_t lT_ForeColor,
-                         std::int32_t lL_forColor_Select, std::int32_t lL_FontSize, bool bL_FontBold,
-                         std::int32_t lL_ForeColor) {
+                         std::int32_t lF_Height, std::int32_t lT_BackColor_Notnull,
+                         std::int32_t lT_Appearence, std::int32_t lT_FontSize, bool bT_FontBold,
+                         std::int32_t lT_ForeColor, std::int32_t lL_forColor_Select, std::int32_t lL_FontSize,
+                         bool bL_FontBold, std::int32_t lL_ForeColor) {
     auto& s = session();
     s.lF_BackColor = lF_BackColor;
     s.lF_ForColor = lF_ForColor;
@@ -59,17 +60,20 @@ void clsForm::mFormatGrid(FlexGrid& flx) { forms::mFormatGrid(flx); }
 
 std::string clsForm::sInitForm(Form& frm) { return forms::sInitForm(frm); }
 
-std::string clsForm::sInitFieldProp(Form& frm, const std::string& tbname, std::vector<std::string>& sFieldType,
-                                    std::vector<std::int16_t>& iFieldlen, std::vector<std::int16_t>& iNumScale) {
+std::string clsForm::sInitFieldProp(Form& frm, const std::string& tbname,
+                                    std::vector<std::string>& sFieldType,
+                                    std::vector<std::int16_t>& iFieldlen,
+                                    std::vector<std::int16_t>& iNumScale) {
     return forms::sInitFieldProp(frm, tbname, sFieldType, iFieldlen, iNumScale);
 }
 
 std::string clsForm::sCheckData(Form& frm, const std::vector<std::string>& sFieldType,
                                 const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
                                 const std::string& sIndex, const std::string& tbname,
-                                const std::vector<std::string>& sData, bool bKeyEdit, const std::string& NotCheck,
-                                bool bNewSave) {
-    return forms::sCheckData(frm, sFieldType, iFieldlen, sKey, sIndex, tbname, sData, bKeyEdit, NotCheck, bNewSave);
+                                const std::vector<std::string>& sData, bool bKeyEdit,
+                                const std::string& NotCheck, bool bNewSave) {
+    return forms::sCheckData(frm, sFieldType, iFieldlen, sKey, sIndex, tbname, sData, bKeyEdit, NotCheck,
+                             bNewSave);
 }
 
 std::int16_t clsForm::iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
@@ -80,7 +84,8 @@ std::int16_t clsForm::iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t
 }
 
 std::string clsForm::sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
-                                 bool /*bKeyEdit*/, const std::string& sKey, const std::vector<std::string>& sData) {
+                                 bool /*bKeyEdit*/, const std::string& sKey,
+                                 const std::vector<std::string>& sData) {
     return forms::sGetKeyWord(frm, X, sFieldType, sKey, sData);
 }
 
@@ -113,8 +118,9 @@ std::string clsForm::sCheckDelSql(Form& frm, std::string& sZb, const std::vector
     return forms::sCheckDelSql(frm, sZb, sData);
 }
 
-std::string clsForm::sKeepSql(const std::string& sFrmName, const std::string& sSql, const std::string& sTableName,
-                              const std::string& sFsDw, const std::string& sJsDw, const std::string& sLx) {
+std::string clsForm::sKeepSql(const std::string& sFrmName, const std::string& sSql,
+                              const std::string& sTableName, const std::string& sFsDw,
+                              const std::string& sJsDw, const std::string& sLx) {
     return forms::sKeepSql(sFrmName, sSql, sTableName, sFsDw, sJsDw, sLx);
 }
 

@@ -28,9 +28,10 @@ std::string bracketed(std::string_view name) {
 }
 
 [[noreturn]] void noCurrentRecord() {
-    throw Error(ErrorNumber::NoCurrentRecord,
-                "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a "
-                "current record.");
+    throw Error(
+        ErrorNumber::NoCurrentRecord,
+        "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a "
+        "current record.");
 }
 
 [[noreturn]] void closedObject() {
@@ -64,7 +65,8 @@ bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info) {
         base = trimSpaces(d.substr(0, p));
         auto q = d.find(')', p);
         if (q == std::string::npos) return false;
-        for (auto arg : util::split(std::string_view(d).substr(p + 1, q - p - 1), ',')) args.push_back(trimSpaces(arg));
+        for (auto arg : util::split(std::string_view(d).substr(p + 1, q - p - 1), ','))
+            args.push_back(trimSpaces(arg));
     }
     // The embedded database names decimals it stores as doubles "decimal real(18,2)".
     if (base.size() > 5 && base.ends_with(" real")) base = trimSpaces(base.substr(0, base.size() - 5));
@@ -83,14 +85,21 @@ bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info) {
         int scale;
     };
     static const Fixed fixed[] = {
-        {"tinyint", adUnsignedTinyInt, 1, 3, 255},  {"smallint", adSmallInt, 2, 5, 255},
-        {"int", adInteger, 4, 10, 255},             {"integer", adInteger, 4, 10, 255},
-        {"bigint", adBigInt, 8, 19, 255},           {"bit", adBoolean, 2, 255, 255},
-        {"real", adSingle, 4, 7, 255},              {"money", adCurrency, 8, 19, 255},
-        {"smallmoney", adCurrency, 4, 10, 255},     {"datetime", adDBTimeStamp, 16, 23, 3},
-        {"smalldatetime", adDBTimeStamp, 16, 16, 0}, {"date", adDBTimeStamp, 16, 10, 0},
+        {"tinyint", adUnsignedTinyInt, 1, 3, 255},
+        {"smallint", adSmallInt, 2, 5, 255},
+        {"int", adInteger, 4, 10, 255},
+        {"integer", adInteger, 4, 10, 255},
+        {"bigint", adBigInt, 8, 19, 255},
+        {"bit", adBoolean, 2, 255, 255},
+        {"real", adSingle, 4, 7, 255},
+        {"money", adCurrency, 8, 19, 255},
+        {"smallmoney", adCurrency, 4, 10, 255},
+        {"datetime", adDBTimeStamp, 16, 23, 3},
+        {"smalldatetime", adDBTimeStamp, 16, 16, 0},
+        {"date", adDBTimeStamp, 16, 10, 0},
         {"text", adLongVarChar, 2147483647, 255, 255},
-        {"ntext", adLongVarWChar, 1073741823, 255, 255}, {"image", adLongVarBinary, 2147483647, 255, 255},
+        {"ntext", adLongVarWChar, 1073741823, 255, 255},
+        {"image", adLongVarBinary, 2147483647, 255, 255},
         {"uniqueidentifier", adGUID, 16, 255, 255},
     };
     for (const auto& f : fixed) {
@@ -125,9 +134,12 @@ bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info) {
         long maxSize;
     };
     static const Sized sized[] = {
-        {"char", adChar, adLongVarChar, 2147483647},         {"character", adChar, adLongVarChar, 2147483647},
-        {"varchar", adVarChar, adLongVarChar, 2147483647},   {"nchar", adWChar, adLongVarWChar, 1073741823},
-        {"nvarchar", adVarWChar, adLongVarWChar, 1073741823}, {"binary", adBinary, adLongVarBinary, 2147483647},
+        {"char", adChar, adLongVarChar, 2147483647},
+        {"character", adChar, adLongVarChar, 2147483647},
+        {"varchar", adVarChar, adLongVarChar, 2147483647},
+        {"nchar", adWChar, adLongVarWChar, 1073741823},
+        {"nvarchar", adVarWChar, adLongVarWChar, 1073741823},
+        {"binary", adBinary, adLongVarBinary, 2147483647},
         {"varbinary", adVarBinary, adLongVarBinary, 2147483647},
     };
     for (const auto& s : sized) {
@@ -156,7 +168,8 @@ void Connection::requireOpen() const {
     if (!open_) closedObject();
 }
 
-void Connection::Open(const std::string& connectionString, const std::string& user, const std::string& password) {
+void Connection::Open(const std::string& connectionString, const std::string& user,
+                      const std::string& password) {
     if (open_) throw Error(ErrorNumber::ObjectOpen, "Operation is not allowed when the object is open.");
     doOpen(connectionString, user, password);
     open_ = true;
@@ -209,12 +222,14 @@ long long Connection::LastInsertId() {
 }
 
 long long Connection::doLastInsertId() {
-    throw Error(ErrorNumber::NotSupported, "This connection cannot tell the identity of the last inserted row.");
+    throw Error(ErrorNumber::NotSupported,
+                "This connection cannot tell the identity of the last inserted row.");
 }
 
 long Connection::BeginTrans() {
     requireOpen();
-    if (inTransaction_) throw Error(ErrorNumber::NotSupported, "Transactions do not nest: a transaction is already open.");
+    if (inTransaction_)
+        throw Error(ErrorNumber::NotSupported, "Transactions do not nest: a transaction is already open.");
     doBegin();
     inTransaction_ = true;
     return 1;
@@ -235,7 +250,8 @@ void Connection::RollbackTrans() {
 }
 
 void Connection::ConnectionTimeout(long seconds) {
-    if (seconds < 0) throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value: ConnectionTimeout");
+    if (seconds < 0)
+        throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value: ConnectionTimeout");
     connectionTimeout_ = seconds;
 }
 
@@ -294,9 +310,10 @@ long Fields::Count() const {
 Field Fields::operator()(long index) const {
     rs_->requireOpen();
     if (index < 0 || static_cast<std::size_t>(index) >= rs_->data_.columns.size()) {
-        throw Error(ErrorNumber::ItemNotFound,
-                    "Item cannot be found in the collection corresponding to the requested name or ordinal: " +
-                        std::to_string(index));
+        throw Error(
+            ErrorNumber::ItemNotFound,
+            "Item cannot be found in the collection corresponding to the requested name or ordinal: " +
+                std::to_string(index));
     }
     return Field(rs_, static_cast<std::size_t>(index));
 }
@@ -407,9 +424,10 @@ long Recordset::AbsolutePosition() const {
 void Recordset::AddNew() {
     requireOpen();
     if (lockType_ == adLockReadOnly || lockType_ == adLockUnspecified) {
-        throw Error(ErrorNumber::NotSupported,
-                    "Current Recordset does not support updating. This may be a limitation of the provider, or of "
-                    "the selected locktype.");
+        throw Error(
+            ErrorNumber::NotSupported,
+            "Current Recordset does not support updating. This may be a limitation of the provider, or of "
+            "the selected locktype.");
     }
     pending_.assign(data_.columns.size(), Palvo::Value());
     assigned_.assign(data_.columns.size(), false);
@@ -435,7 +453,8 @@ void Recordset::Update() {
         if (!assigned_[i]) continue;
         const auto& c = data_.columns[i];
         if (c.baseTable.empty()) {
-            throw Error(ErrorNumber::NotSupported, "Field '" + c.name + "' cannot be updated: it is not a table column.");
+            throw Error(ErrorNumber::NotSupported,
+                        "Field '" + c.name + "' cannot be updated: it is not a table column.");
         }
         if (table.empty()) {
             table = c.baseTable;
@@ -479,7 +498,9 @@ void installConnectionFactory(ConnectionFactory factory) { factorySlot() = std::
 
 std::shared_ptr<Connection> newConnection() {
     auto& f = factorySlot();
-    if (!f) throw Error(ErrorNumber::NotInstalled, "ActiveX component can't create object: no connection provider is installed.");
+    if (!f)
+        throw Error(ErrorNumber::NotInstalled,
+                    "ActiveX component can't create object: no connection provider is installed.");
     return f();
 }
 

@@ -18,14 +18,22 @@ constexpr long kWrongNumberOfArguments = 450;
 
 const char* typeName(Type t) {
     switch (t) {
-        case Type::None: return "";
-        case Type::Int16: return "Integer";
-        case Type::Int32: return "Long";
-        case Type::Single: return "Single";
-        case Type::Double: return "Double";
-        case Type::Boolean: return "Boolean";
-        case Type::Text: return "String";
-        case Type::Variant: return "Variant";
+        case Type::None:
+            return "";
+        case Type::Int16:
+            return "Integer";
+        case Type::Int32:
+            return "Long";
+        case Type::Single:
+            return "Single";
+        case Type::Double:
+            return "Double";
+        case Type::Boolean:
+            return "Boolean";
+        case Type::Text:
+            return "String";
+        case Type::Variant:
+            return "Variant";
     }
     return "";
 }
@@ -69,16 +77,17 @@ Value convert(const std::string& argText, Type type, const char* paramName) {
             double lo = type == Type::Int16 ? -32768.0 : -2147483648.0;
             double hi = type == Type::Int16 ? 32767.0 : 2147483647.0;
             if (r < lo || r > hi) {
-                throw Error(ErrorNumber::Overflow, std::string("Overflow: argument ") + paramName + " takes a " +
-                                                       typeName(type) + ", and " + argText + " is out of its range");
+                throw Error(ErrorNumber::Overflow, std::string("Overflow: argument ") + paramName +
+                                                       " takes a " + typeName(type) + ", and " + argText +
+                                                       " is out of its range");
             }
             return Value(static_cast<long long>(r));
         }
         case Type::Single: {
             double d = number(argText, type, paramName);
             if (std::fabs(d) > FLT_MAX) {
-                throw Error(ErrorNumber::Overflow,
-                            std::string("Overflow: argument ") + paramName + " is out of the range of a Single");
+                throw Error(ErrorNumber::Overflow, std::string("Overflow: argument ") + paramName +
+                                                       " is out of the range of a Single");
             }
             return Value(static_cast<double>(static_cast<float>(d)));
         }
@@ -96,9 +105,9 @@ Value convert(const std::string& argText, Type type, const char* paramName) {
 
 LateBoundResult call(const Method& method, const std::vector<std::optional<std::string>>& args) {
     if (args.size() > method.params.size()) {
-        throw Error(kWrongNumberOfArguments, "Wrong number of arguments or invalid property assignment: " +
-                                                 std::string(method.name) + " takes at most " +
-                                                 std::to_string(method.params.size()));
+        throw Error(kWrongNumberOfArguments,
+                    "Wrong number of arguments or invalid property assignment: " + std::string(method.name) +
+                        " takes at most " + std::to_string(method.params.size()));
     }
     Args values;
     values.reserve(method.params.size());
@@ -109,7 +118,8 @@ LateBoundResult call(const Method& method, const std::vector<std::optional<std::
         } else if (p.optional) {
             values.push_back(p.defaultValue);
         } else {
-            throw Error(kArgumentNotOptional, std::string("Argument not optional: ") + method.name + " needs " + p.name);
+            throw Error(kArgumentNotOptional,
+                        std::string("Argument not optional: ") + method.name + " needs " + p.name);
         }
     }
     Args before = values;
@@ -127,8 +137,8 @@ LateBoundResult call(const Method& method, const std::vector<std::optional<std::
 }
 
 const std::vector<const ClassTable*>& classTables() {
-    static const std::vector<const ClassTable*> tables{&clsDatabaseMethods(), &clsFormMethods(),
-                                                       &clsFunctionMethods(), &clsIpMethods(), &clsElseMethods()};
+    static const std::vector<const ClassTable*> tables{
+        &clsDatabaseMethods(), &clsFormMethods(), &clsFunctionMethods(), &clsIpMethods(), &clsElseMethods()};
     return tables;
 }
 

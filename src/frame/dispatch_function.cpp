@@ -16,9 +16,12 @@ const ClassTable& clsFunctionMethods() {
     static const ClassTable table{
         "clsFunction",
         {
-            {"bNumberBetOneAndZero", Type::Boolean, {byRefText("numString")},
+            {"bNumberBetOneAndZero",
+             Type::Boolean,
+             {byRefText("numString")},
              [](Args& a) { return Value(clsFunction().bNumberBetOneAndZero(text(a[0]))); }},
-            {"sUserDate", Type::Text,
+            {"sUserDate",
+             Type::Text,
              {byRefText("sTxt"), {"sFormat", Type::Text, true, true, Value("YYYY-MM-DD")}},
              [](Args& a) {
                  std::string sTxt = text(a[0]);
@@ -26,38 +29,59 @@ const ClassTable& clsFunctionMethods() {
                  a[0] = Value(sTxt);
                  return Value(r);
              }},
-            {"sConvertMoneyX", Type::Text, {{"je", Type::Double, true}},
+            {"sConvertMoneyX",
+             Type::Text,
+             {{"je", Type::Double, true}},
              [](Args& a) { return Value(clsFunction().sConvertMoneyX(a[0].toDouble())); }},
-            {"lGetLenthStr", Type::Int32, {byRefText("str")},
+            {"lGetLenthStr",
+             Type::Int32,
+             {byRefText("str")},
              [](Args& a) { return Value(clsFunction().lGetLenthStr(text(a[0]))); }},
-            {"sSetPwd", Type::Text, {{"sPwd", Type::Text}, {"bType", Type::Boolean}},
+            {"sSetPwd",
+             Type::Text,
+             {{"sPwd", Type::Text}, {"bType", Type::Boolean}},
              [](Args& a) { return Value(clsFunction().sSetPwd(text(a[0]), boolean(a[1]))); }},
-            {"iComputeOneMonthDays", Type::Int16, {byRefText("strYear"), byRefText("strMonth")},
+            {"iComputeOneMonthDays",
+             Type::Int16,
+             {byRefText("strYear"), byRefText("strMonth")},
              [](Args& a) { return Value(clsFunction().iComputeOneMonthDays(text(a[0]), text(a[1]))); }},
-            {"iComputeOneYearDays", Type::Int16, {byRefText("strYear"), byRefText("strMonth")},
+            {"iComputeOneYearDays",
+             Type::Int16,
+             {byRefText("strYear"), byRefText("strMonth")},
              [](Args& a) { return Value(clsFunction().iComputeOneYearDays(text(a[0]), text(a[1]))); }},
-            {"iComputeDateDelayTime", Type::Int16, {byRefText("strStartDate"), byRefText("strEndDate")},
+            {"iComputeDateDelayTime",
+             Type::Int16,
+             {byRefText("strStartDate"), byRefText("strEndDate")},
              [](Args& a) { return Value(clsFunction().iComputeDateDelayTime(text(a[0]), text(a[1]))); }},
-            {"sComputeTendaysHandDateTime", Type::Text,
-             {byRefText("strYear"), byRefText("strMonth"), byRefText("strTendays"), int16Param("DateTimeFlag")},
+            {"sComputeTendaysHandDateTime",
+             Type::Text,
+             {byRefText("strYear"), byRefText("strMonth"), byRefText("strTendays"),
+              int16Param("DateTimeFlag")},
              [](Args& a) {
-                 return Value(
-                     clsFunction().sComputeTendaysHandDateTime(text(a[0]), text(a[1]), text(a[2]), int16(a[3])));
+                 return Value(clsFunction().sComputeTendaysHandDateTime(text(a[0]), text(a[1]), text(a[2]),
+                                                                        int16(a[3])));
              }},
-            {"sComputeYearHandDateTime", Type::Text, {byRefText("strYear"), byRefText("strMonth")},
+            {"sComputeYearHandDateTime",
+             Type::Text,
+             {byRefText("strYear"), byRefText("strMonth")},
              [](Args& a) { return Value(clsFunction().sComputeYearHandDateTime(text(a[0]), text(a[1]))); }},
-            {"sComputeTendaysDateClassNo", Type::Text,
-             {byRefText("strYear"), byRefText("strMonth"), byRefText("strTendays"), int16Param("DateTimeFlag")},
+            {"sComputeTendaysDateClassNo",
+             Type::Text,
+             {byRefText("strYear"), byRefText("strMonth"), byRefText("strTendays"),
+              int16Param("DateTimeFlag")},
              [](Args& a) {
-                 return Value(
-                     clsFunction().sComputeTendaysDateClassNo(text(a[0]), text(a[1]), text(a[2]), int16(a[3])));
+                 return Value(clsFunction().sComputeTendaysDateClassNo(text(a[0]), text(a[1]), text(a[2]),
+                                                                       int16(a[3])));
              }},
-            {"sHandDateTime", Type::Text,
-             {byRefText("strYear"), byRefText("strMonth"), int16Param("StartEndFlag"), int16Param("DateTimeFlag")},
+            {"sHandDateTime",
+             Type::Text,
+             {byRefText("strYear"), byRefText("strMonth"), int16Param("StartEndFlag"),
+              int16Param("DateTimeFlag")},
              [](Args& a) {
                  return Value(clsFunction().sHandDateTime(text(a[0]), text(a[1]), int16(a[2]), int16(a[3])));
              }},
-            {"sComputeHandDateTime", Type::Text,
+            {"sComputeHandDateTime",
+             Type::Text,
              {byRefText("strYear"), byRefText("strMonth"), int16Param("DateTimeFlag")},
              [](Args& a) {
                  return Value(clsFunction().sComputeHandDateTime(text(a[0]), text(a[1]), int16(a[2])));

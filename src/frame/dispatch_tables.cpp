@@ -9,7 +9,9 @@ namespace Palvo::dispatch {
 namespace {
 
 Param text(const char* name) { return {name, Type::Text}; }
-Param optionalText(const char* name, const char* def = "") { return {name, Type::Text, false, true, Value(def)}; }
+Param optionalText(const char* name, const char* def = "") {
+    return {name, Type::Text, false, true, Value(def)};
+}
 Param optionalInt32(const char* name, std::int32_t def) {
     return {name, Type::Int32, false, true, Value(static_cast<long long>(def))};
 }
@@ -21,18 +23,26 @@ const ClassTable& clsDatabaseMethods() {
     static const ClassTable table{
         "clsDatabase",
         {
-            {"bConnect_Test", Type::Boolean,
-             {text("sServer"), text("sUser"), text("sPass"), text("dbName"), optionalBoolean("bConnClose", true),
+            {"bConnect_Test",
+             Type::Boolean,
+             {text("sServer"),
+              text("sUser"),
+              text("sPass"),
+              text("dbName"),
+              optionalBoolean("bConnClose", true),
               {"iConnectTime", Type::Variant, false, true, Value(15)},
               {"iCommandTime", Type::Variant, false, true, Value(60)}},
              [](Args& a) {
                  return Value(clsDatabase().bConnect_Test(dispatch::text(a[0]), dispatch::text(a[1]),
-                                                          dispatch::text(a[2]), dispatch::text(a[3]), boolean(a[4]),
-                                                          a[5], a[6]));
+                                                          dispatch::text(a[2]), dispatch::text(a[3]),
+                                                          boolean(a[4]), a[5], a[6]));
              }},
-            {"sServerTime", Type::Text, {optionalText("Style")},
+            {"sServerTime",
+             Type::Text,
+             {optionalText("Style")},
              [](Args& a) { return Value(clsDatabase().sServerTime(dispatch::text(a[0]))); }},
-            {"sGetFieldValue", Type::Text,
+            {"sGetFieldValue",
+             Type::Text,
              {text("tbname"), text("fieldName"), optionalText("referFieldName1"), optionalText("referValue1"),
               optionalText("referFieldName2"), optionalText("referValue2"), optionalText("referFieldName3"),
               optionalText("referValue3"), optionalText("referFieldName4"), optionalText("referValue4"),
@@ -40,10 +50,11 @@ const ClassTable& clsDatabaseMethods() {
              [](Args& a) {
                  std::string t[12];
                  for (int i = 0; i < 12; ++i) t[i] = dispatch::text(a[static_cast<std::size_t>(i)]);
-                 return Value(clsDatabase().sGetFieldValue(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8],
-                                                           t[9], t[10], t[11]));
+                 return Value(clsDatabase().sGetFieldValue(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7],
+                                                           t[8], t[9], t[10], t[11]));
              }},
-            {"sSetFieldValue", Type::Text,
+            {"sSetFieldValue",
+             Type::Text,
              {text("tbname"), text("fieldName"), text("fieldValue"), optionalText("referFieldName1"),
               optionalText("referValue1"), optionalText("referFieldName2"), optionalText("referValue2")},
              [](Args& a) {
@@ -51,21 +62,29 @@ const ClassTable& clsDatabaseMethods() {
                  for (int i = 0; i < 7; ++i) t[i] = dispatch::text(a[static_cast<std::size_t>(i)]);
                  return Value(clsDatabase().sSetFieldValue(t[0], t[1], t[2], t[3], t[4], t[5], t[6]));
              }},
-            {"sNextId", Type::Text, {text("tbname"), {"lenId", Type::Int16}, optionalText("IncField", "编号")},
+            {"sNextId",
+             Type::Text,
+             {text("tbname"), {"lenId", Type::Int16}, optionalText("IncField", "编号")},
              [](Args& a) {
                  return Value(clsDatabase().sNextId(dispatch::text(a[0]), int16(a[1]), dispatch::text(a[2])));
              }},
-            {"lGetSearchCount", Type::Int32, {text("sSearchStr")},
+            {"lGetSearchCount",
+             Type::Int32,
+             {text("sSearchStr")},
              [](Args& a) { return Value(clsDatabase().lGetSearchCount(dispatch::text(a[0]))); }},
-            {"sGetSomeInfo", Type::Text,
-             {{"sSql", Type::Text, true}, {"iReturnIndex", Type::Int16, true}, {"sDefault", Type::Text, true}},
+            {"sGetSomeInfo",
+             Type::Text,
+             {{"sSql", Type::Text, true},
+              {"iReturnIndex", Type::Int16, true},
+              {"sDefault", Type::Text, true}},
              [](Args& a) {
                  std::int16_t index = int16(a[1]);
                  return Value(clsDatabase().sGetSomeInfo(dispatch::text(a[0]), index, dispatch::text(a[2])));
              }},
-            {"sGetField", Type::Text,
-             {text("sTable"), text("sCxLb"), optionalText("sCxm"), optionalText("sLx"), optionalText("sWhere1"),
-              optionalText("sWhere2"), optionalText("sMustSetString")},
+            {"sGetField",
+             Type::Text,
+             {text("sTable"), text("sCxLb"), optionalText("sCxm"), optionalText("sLx"),
+              optionalText("sWhere1"), optionalText("sWhere2"), optionalText("sMustSetString")},
              [](Args& a) {
                  std::string t[7];
                  for (int i = 0; i < 7; ++i) t[i] = dispatch::text(a[static_cast<std::size_t>(i)]);
@@ -79,22 +98,26 @@ const ClassTable& clsFormMethods() {
     static const ClassTable table{
         "clsForm",
         {
-            {"mInit_Form", Type::None,
+            {"mInit_Form",
+             Type::None,
              {optionalInt32("lF_BackColor", static_cast<std::int32_t>(0x8000000F)),
-              optionalInt32("lF_ForColor", static_cast<std::int32_t>(0x80000012)), optionalInt32("lF_Width", 5910),
-              optionalInt32("lF_Height", 4515),
+              optionalInt32("lF_ForColor", static_cast<std::int32_t>(0x80000012)),
+              optionalInt32("lF_Width", 5910), optionalInt32("lF_Height", 4515),
               optionalInt32("lT_BackColor_Notnull", static_cast<std::int32_t>(0x80000018)),
-              optionalInt32("lT_Appearence", 1), optionalInt32("lT_FontSize", 10), optionalBoolean("bT_FontBold", false),
+              optionalInt32("lT_Appearence", 1), optionalInt32("lT_FontSize", 10),
+              optionalBoolean("bT_FontBold", false),
               optionalInt32("lT_ForeColor", static_cast<std::int32_t>(0x80000012)),
               optionalInt32("lL_forColor_Select", 0xFF0000), optionalInt32("lL_FontSize", 9),
-              optionalBoolean("bL_FontBold", false), optionalInt32("lL_ForeColor", static_cast<std::int32_t>(0x80000012))},
+              optionalBoolean("bL_FontBold", false),
+              optionalInt32("lL_ForeColor", static_cast<std::int32_t>(0x80000012))},
              [](Args& a) {
-                 clsForm().mInit_Form(int32(a[0]), int32(a[1]), int32(a[2]), int32(a[3]), int32(a[4]), int32(a[5]),
-                                      int32(a[6]), boolean(a[7]), int32(a[8]), int32(a[9]), int32(a[10]),
-                                      boolean(a[11]), int32(a[12]));
+                 clsForm().mInit_Form(int32(a[0]), int32(a[1]), int32(a[2]), int32(a[3]), int32(a[4]),
+                                      int32(a[5]), int32(a[6]), boolean(a[7]), int32(a[8]), int32(a[9]),
+                                      int32(a[10]), boolean(a[11]), int32(a[12]));
                  return Value();
              }},
-            {"sKeepSql", Type::Text,
+            {"sKeepSql",
+             Type::Text,
              {text("sFrmName"), text("sSql"), text("sTableName"), text("sFsDw"), optionalText("sJsDw"),
               optionalText("sLx")},
              [](Args& a) {

@@ -11,7 +11,8 @@ SessionContext& session() {
 
 Connection& sessionConnection() {
     auto& conn = session().oConn;
-    if (!conn) throw Error(ErrorNumber::ObjectRequired, "Object required: no connection was given to mInit_Var.");
+    if (!conn)
+        throw Error(ErrorNumber::ObjectRequired, "Object required: no connection was given to mInit_Var.");
     return *conn;
 }
 

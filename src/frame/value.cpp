@@ -1,10 +1,10 @@
 #include "palvo/value.h"
 
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cctype>
 #include <ctime>
 #include <limits>
 
@@ -89,9 +89,9 @@ std::string DateTime::toIso() const {
 }
 
 bool DateTime::valid() const {
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month) &&
-           hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60 && millisecond >= 0 &&
-           millisecond < 1000;
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+           day <= daysInMonth(year, month) && hour >= 0 && hour < 24 && minute >= 0 && minute < 60 &&
+           second >= 0 && second < 60 && millisecond >= 0 && millisecond < 1000;
 }
 
 std::optional<DateTime> DateTime::parse(std::string_view text) {
@@ -144,8 +144,8 @@ DateTime DateTime::now() {
     std::tm tm{};
     localtime_r(&t, &tm);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(tp.time_since_epoch()).count() % 1000;
-    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-                    static_cast<int>(ms)};
+    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour,
+                    tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
 }
 
 namespace {
@@ -171,9 +171,13 @@ bool formatShortDecimal(double d, std::string& out) {
         if (k == 0) {
             out.append(digits, static_cast<std::size_t>(len));
         } else if (len > k) {
-            out.append(digits, static_cast<std::size_t>(len - k)).append(1, '.').append(digits + len - k, static_cast<std::size_t>(k));
+            out.append(digits, static_cast<std::size_t>(len - k))
+                .append(1, '.')
+                .append(digits + len - k, static_cast<std::size_t>(k));
         } else {
-            out.append("0.").append(static_cast<std::size_t>(k - len), '0').append(digits, static_cast<std::size_t>(len));
+            out.append("0.")
+                .append(static_cast<std::size_t>(k - len), '0')
+                .append(digits, static_cast<std::size_t>(len));
         }
         return true;
     }
@@ -225,7 +229,8 @@ std::string formatNumber(double d) {
             leading = false;
             ++significant;
         }
-        // whole numbers count their trailing zeros as significant here, which only sends more of them the slow way
+        // whole numbers count their trailing zeros as significant here, which only sends more of them the
+        // slow way
         if (significant <= 15) return std::string(fixed);
     }
     auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
@@ -245,7 +250,8 @@ std::string formatNumber(double d) {
     }
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
     int exp = 0;
-    std::from_chars(sci.data() + sci.find('e') + (sci[sci.find('e') + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exp);
+    std::from_chars(sci.data() + sci.find('e') + (sci[sci.find('e') + 1] == '+' ? 2 : 1),
+                    sci.data() + sci.size(), exp);
     std::string out = d < 0 ? "-" : "";
     const int n = static_cast<int>(digits.size());
     if (exp < -4 || exp >= 15) {
@@ -261,7 +267,9 @@ std::string formatNumber(double d) {
     } else if (n <= exp + 1) {
         out.append(digits).append(static_cast<std::size_t>(exp + 1 - n), '0');
     } else {
-        out.append(digits, 0, static_cast<std::size_t>(exp + 1)).append(".").append(digits, static_cast<std::size_t>(exp + 1));
+        out.append(digits, 0, static_cast<std::size_t>(exp + 1))
+            .append(".")
+            .append(digits, static_cast<std::size_t>(exp + 1));
     }
     return out;
 }
@@ -309,7 +317,8 @@ double Value::toDouble() const {
             return util::dateSerial(std::get<Palvo::DateTime>(v_));
         case Kind::Decimal:
         case Kind::Text: {
-            return util::toNumber(kind() == Kind::Text ? std::get<std::string>(v_) : std::get<Palvo::Decimal>(v_).text);
+            return util::toNumber(kind() == Kind::Text ? std::get<std::string>(v_)
+                                                       : std::get<Palvo::Decimal>(v_).text);
         }
         case Kind::Bytes:
             break;

@@ -41,7 +41,9 @@ std::int32_t clsGrid::lGetRowNo(FlexGrid& MSGrid, const float& ColIndex, const s
 
 void clsGrid::mMsHorder(FlexGrid& Tcontrol, const std::int16_t& iCol) { grid::msHorder(Tcontrol, iCol); }
 
-double clsGrid::dGetColSum(FlexGrid& MSGrid, const std::string& cCaption) { return grid::getColSum(MSGrid, cCaption); }
+double clsGrid::dGetColSum(FlexGrid& MSGrid, const std::string& cCaption) {
+    return grid::getColSum(MSGrid, cCaption);
+}
 
 void clsGrid::mExchangeRow(FlexGrid& MSGrid, const float& iR1, const float& iR2) {
     grid::exchangeRow(MSGrid, iR1, iR2);
@@ -55,7 +57,9 @@ void clsGrid::mSetGridColAlignment(FlexGrid& Gird, std::int16_t iAlignment) {
     grid::setGridColAlignment(Gird, iAlignment);
 }
 
-void clsGrid::mSetGridRowColor(FlexGrid& flx, const std::int32_t& color) { grid::setGridRowColor(flx, color); }
+void clsGrid::mSetGridRowColor(FlexGrid& flx, const std::int32_t& color) {
+    grid::setGridRowColor(flx, color);
+}
 
 void clsGrid::mSetGridDate(FlexGrid& MS, const std::string& sDateFormat, std::string sColString,
                            std::string sNotColString) {

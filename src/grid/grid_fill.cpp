@@ -67,7 +67,8 @@ void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSiz
     const int cols = grid.Cols();
     if (cols == 0) return;
     const auto content = contentWidths(grid, measurer, fontSize);
-    const auto widths = fitColumnWidths(content, grid.Width(), measurer.TextWidth("a", fontSize), iSize, hasXH);
+    const auto widths =
+        fitColumnWidths(content, grid.Width(), measurer.TextWidth("a", fontSize), iSize, hasXH);
     for (int c = 0; c < cols; ++c) grid.ColWidth(c, widths[static_cast<std::size_t>(c)]);
 }
 
@@ -183,8 +184,9 @@ std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& conte
     const std::int16_t spare =
         util::cint((static_cast<double>(gridWidth) * 0.9 - total) / static_cast<double>(content.size()));
     for (std::size_t c = 0; c < content.size(); ++c) {
-        widths[c] = spare <= 90 ? util::clng(content[c] + static_cast<float>(iSize) * static_cast<float>(aWidth))
-                                : content[c] + spare;
+        widths[c] = spare <= 90
+                        ? util::clng(content[c] + static_cast<float>(iSize) * static_cast<float>(aWidth))
+                        : content[c] + spare;
     }
     if (hasXH && widths[0] > 600) widths[0] = 600;
     return widths;
@@ -238,7 +240,8 @@ std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, 
         grid.ToolTipText("共有 " + std::to_string(count) + " 条记录！");
         if (count >= 1 && hasXH) {
             const int fixedRows = grid.FixedRows();
-            for (int r = fixedRows; r < grid.Rows(); ++r) grid.TextMatrix(r, 0, std::to_string(r - fixedRows + 1));
+            for (int r = fixedRows; r < grid.Rows(); ++r)
+                grid.TextMatrix(r, 0, std::to_string(r - fixedRows + 1));
         }
         if (!sum.empty() && count > 0) addTotals(grid, table, sum);
         if (controlSize) sizeColumns(grid, *measurer, iSize, hasXH);

@@ -39,7 +39,9 @@ GridModel::GridModel(GridType type)
 
 GridModel::~GridModel() = default;
 
-std::string GridModel::typeName() const { return type_ == GridType::MSHFlexGrid ? "MSHFlexGrid" : "MSFlexGrid"; }
+std::string GridModel::typeName() const {
+    return type_ == GridType::MSHFlexGrid ? "MSHFlexGrid" : "MSFlexGrid";
+}
 
 void GridModel::checkCell(int row, int col) const {
     if (row < 0 || row >= rows_ || col < 0 || col >= cols_) subscript();
@@ -78,7 +80,8 @@ void GridModel::resizeCols(int cols) {
     const int keep = std::min(cols, cols_);
     for (int r = 0; r < rows_; ++r) {
         for (int c = 0; c < keep; ++c) {
-            const auto to = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
+            const auto to =
+                static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
             text[to] = std::move(text_[at(r, c)]);
             if (!back.empty()) back[to] = back_[at(r, c)];
         }
@@ -315,11 +318,13 @@ void GridModel::Recordset(Palvo::Recordset& rs) {
     fixedRows_ = fixedRows;
     fixedCols_ = fixedCols;
     if (fixedRows > 0) {
-        for (int k = 0; k < fields; ++k) text_[at(0, fixedCols + k)] = table.columns[static_cast<std::size_t>(k)].name;
+        for (int k = 0; k < fields; ++k)
+            text_[at(0, fixedCols + k)] = table.columns[static_cast<std::size_t>(k)].name;
     }
     for (int i = 0; i < records; ++i) {
         for (int k = 0; k < fields; ++k) {
-            text_[at(fixedRows + i, fixedCols + k)] = table.at(static_cast<std::size_t>(i), static_cast<std::size_t>(k)).toText();
+            text_[at(fixedRows + i, fixedCols + k)] =
+                table.at(static_cast<std::size_t>(i), static_cast<std::size_t>(k)).toText();
         }
     }
     row_ = std::min(fixedRows, rows_ - 1);

@@ -126,9 +126,12 @@ void setGridDate(FlexGrid& grid, const std::string& dateFormat, const std::strin
     for (int c = 0; c < grid.Cols(); ++c) {
         const std::string heading = util::trim(grid.TextMatrix(0, c));
         bool treat;
-        if (!format) treat = isDateHeading(heading);
-        else if (!colString.empty()) treat = !heading.empty() && inNameList(colString, heading);
-        else treat = isDateHeading(heading) && !inNameList(notColString, heading);
+        if (!format)
+            treat = isDateHeading(heading);
+        else if (!colString.empty())
+            treat = !heading.empty() && inNameList(colString, heading);
+        else
+            treat = isDateHeading(heading) && !inNameList(notColString, heading);
         if (!treat) continue;
         for (int r = 1; r < grid.Rows(); ++r) {
             const std::string text = grid.TextMatrix(r, c);
@@ -137,8 +140,10 @@ void setGridDate(FlexGrid& grid, const std::string& dateFormat, const std::strin
             if (format) {
                 // Only a text that reads as a date is rewritten; any other text stays as it is.
                 std::string next;
-                if (auto d = util::parseDate(trimmed)) next = util::formatDate(*d, dateFormat);
-                else next = text;
+                if (auto d = util::parseDate(trimmed))
+                    next = util::formatDate(*d, dateFormat);
+                else
+                    next = text;
                 if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next.clear();
                 if (next != text) grid.TextMatrix(r, c, next);
             } else if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) {

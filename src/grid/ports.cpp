@@ -1,9 +1,8 @@
 // The grid and text measuring ports: destructors and the per-thread measurer.
-#include "palvo/grid.h"
-
 #include <algorithm>
 #include <numeric>
 
+#include "palvo/grid.h"
 #include "palvo/measure.h"
 #include "src/util/conversions.h"
 
@@ -42,7 +41,8 @@ std::vector<std::size_t> genericSortOrder(const std::vector<std::string_view>& t
     std::vector<std::size_t> order(texts.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     if (how == 2) {
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return less(b, a); });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return less(b, a); });
     } else {
         std::stable_sort(order.begin(), order.end(), less);
     }

@@ -18,7 +18,8 @@ namespace Palvo::machine {
 
 IpSystem realIpSystem() {
     return IpSystem{[](char* name, std::size_t len) { return ::gethostname(name, len); },
-                    [](ifaddrs** list) { return ::getifaddrs(list); }, [](ifaddrs* list) { ::freeifaddrs(list); }};
+                    [](ifaddrs** list) { return ::getifaddrs(list); },
+                    [](ifaddrs* list) { ::freeifaddrs(list); }};
 }
 
 IpSystem& ipSystem() {

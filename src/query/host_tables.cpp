@@ -21,7 +21,8 @@ bool onlyComments(const std::string& statement) {
     std::size_t pos = 0;
     while (pos < statement.size()) {
         auto nl = statement.find('\n', pos);
-        std::string line = trimmedLine(std::string_view(statement).substr(pos, nl == std::string::npos ? std::string::npos : nl - pos));
+        std::string line = trimmedLine(
+            std::string_view(statement).substr(pos, nl == std::string::npos ? std::string::npos : nl - pos));
         if (!line.empty() && line.rfind("--", 0) != 0) return false;
         if (nl == std::string::npos) break;
         pos = nl + 1;
@@ -43,13 +44,15 @@ std::string createdTable(const std::string& statement) {
 // A character of a plain (unbracketed) name. Beyond ASCII every letter counts,
 // but not blanks, quotes and punctuation (‘’“”, 、 and the wide blank among them).
 bool plainNameChar(char32_t c) {
-    if (c < 0x80) return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#' || c == '$';
+    if (c < 0x80)
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#' || c == '$';
     if (c < 0xC0) return false;                   // Latin-1 blanks and signs
     if (c >= 0x2B0 && c < 0x300) return false;    // modifier letters, with the apostrophe U+02BC
     if (c >= 0x2000 && c < 0x2070) return false;  // general punctuation and blanks
     if (c >= 0x3000 && c < 0x3040) return false;  // CJK blanks and punctuation
     if (c >= 0xFF00 && c < 0xFF10) return false;  // fullwidth signs, ＇ and ＂ among them
-    if ((c >= 0xFF1A && c < 0xFF21) || (c >= 0xFF3B && c < 0xFF41) || (c >= 0xFF5B && c < 0xFF66)) return false;
+    if ((c >= 0xFF1A && c < 0xFF21) || (c >= 0xFF3B && c < 0xFF41) || (c >= 0xFF5B && c < 0xFF66))
+        return false;
     if (c >= 0xDC80 && c <= 0xDCFF) return false;  // a byte that is not UTF-8
     return c != 0xFEFF;
 }
@@ -85,7 +88,8 @@ bool isObjectName(std::string_view name) {
             if (length == 0) return false;
         } else {
             // An empty part stands for the default ("库..表"), but not at the end.
-            if (i < s.size() && s[i] != U'.' && ((s[i] >= U'0' && s[i] <= U'9') || s[i] == U'$')) return false;
+            if (i < s.size() && s[i] != U'.' && ((s[i] >= U'0' && s[i] <= U'9') || s[i] == U'$'))
+                return false;
             while (i < s.size() && s[i] != U'.') {
                 if (!plainNameChar(s[i])) return false;
                 ++i;
@@ -103,7 +107,8 @@ std::vector<std::string> splitScript(std::string_view script) {
     std::size_t pos = 0;
     while (pos <= script.size()) {
         auto nl = script.find('\n', pos);
-        std::string_view line = script.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        std::string_view line =
+            script.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
         std::string t = trimmedLine(line);
         if (t.size() == 2 && std::toupper(static_cast<unsigned char>(t[0])) == 'G' &&
             std::toupper(static_cast<unsigned char>(t[1])) == 'O') {
@@ -140,7 +145,8 @@ std::vector<std::string> createHostTables(Connection& conn) {
 }
 
 bool tableExists(Connection& conn, const std::string& name) {
-    auto t = conn.Query("select count(*) from syscolumns where object_name(id)='" + util::sqlQuote(name) + "'");
+    auto t =
+        conn.Query("select count(*) from syscolumns where object_name(id)='" + util::sqlQuote(name) + "'");
     return t.rowCount() && t.at(0, 0).toInt64() > 0;
 }
 

@@ -16,7 +16,8 @@ namespace {
 // The table name goes into the statement bare: refuse one that could carry more SQL.
 const std::string& checkedTable(const std::string& name) {
     if (!query::isObjectName(name)) {
-        throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: '" + name + "' is not a table name");
+        throw Error(ErrorNumber::InvalidCall,
+                    "Invalid procedure call or argument: '" + name + "' is not a table name");
     }
     return name;
 }
@@ -73,8 +74,9 @@ void clsSearch::mInitComboType(Form& /*frm*/, ComboBox& cmb, const std::string& 
     try {
         const auto& s = session();
         if (cxLb.empty()) cxLb = s.sConstStrPtcx;
-        std::string sql = "select distinct 查询名 from 查询打印设置 where 表名='" + util::sqlQuote(tbname) + "' " +
-                          " and 用户名='" + util::sqlQuote(s.sUser) + "' and  查询类别='" + util::sqlQuote(cxLb) + "'";
+        std::string sql = "select distinct 查询名 from 查询打印设置 where 表名='" + util::sqlQuote(tbname) +
+                          "' " + " and 用户名='" + util::sqlQuote(s.sUser) + "' and  查询类别='" +
+                          util::sqlQuote(cxLb) + "'";
         Recordset rs;
         rs.Open(sql, sessionConnection());
         bool any = false;
@@ -104,7 +106,8 @@ void clsSearch::mInitComboTstj(Form& /*frm*/, ComboBox& cmb, std::string& strTag
             std::string table = strTag.substr(0, comma);
             std::string column = strTag.substr(comma + 1);
             Recordset rs;
-            rs.Open("select * from  " + checkedTable(table), sessionConnection(), adOpenStatic, adLockReadOnly);
+            rs.Open("select * from  " + checkedTable(table), sessionConnection(), adOpenStatic,
+                    adLockReadOnly);
             for (; !rs.Eof(); rs.MoveNext()) cmb.AddItem(rs.Fields(column).Value().toTextStrict());
             rs.Close();
         }

@@ -21,20 +21,22 @@ std::string bracketed(const std::string& name) {
 }
 }  // namespace
 
-std::string clsDatabase::sGetField(const std::string& sTable, const std::string& sCxLb, const std::string& sCxm,
-                                   const std::string& sLx, const std::string& /*sWhere1*/,
-                                   const std::string& /*sWhere2*/, const std::string& sMustSetString) {
-    const std::string table = util::sqlQuote(sTable), category = util::sqlQuote(sCxLb), name = util::sqlQuote(sCxm);
+std::string clsDatabase::sGetField(const std::string& sTable, const std::string& sCxLb,
+                                   const std::string& sCxm, const std::string& sLx,
+                                   const std::string& /*sWhere1*/, const std::string& /*sWhere2*/,
+                                   const std::string& sMustSetString) {
+    const std::string table = util::sqlQuote(sTable), category = util::sqlQuote(sCxLb),
+                      name = util::sqlQuote(sCxm);
     const std::string& user = session().sUser;
     const std::string quotedUser = util::sqlQuote(user);
     std::string sql;
     if (sCxLb != "录入") {
-        sql = "select * from 查询打印设置 where 表名='" + table + "' and 用户名='" + quotedUser + "' and 查询类别='" +
-              category + "' and 查询名='" + name + "'";
+        sql = "select * from 查询打印设置 where 表名='" + table + "' and 用户名='" + quotedUser +
+              "' and 查询类别='" + category + "' and 查询名='" + name + "'";
     } else {
         // Data-entry settings are shared by every query name.
-        sql = "select * from 查询打印设置 where 表名='" + table + "'  and 用户名='" + quotedUser + "' and 查询类别='" +
-              category + "' ";
+        sql = "select * from 查询打印设置 where 表名='" + table + "'  and 用户名='" + quotedUser +
+              "' and 查询类别='" + category + "' ";
     }
     // Every row of the set, shown or hidden.
     const std::string wholeSet = sql;

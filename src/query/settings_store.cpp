@@ -9,8 +9,8 @@ namespace Palvo {
 
 namespace query {
 
-std::string seedStatement(const std::string& T, const std::string& C, const std::string& N, const std::string& U,
-                          const std::string& sMustSetString) {
+std::string seedStatement(const std::string& T, const std::string& C, const std::string& N,
+                          const std::string& U, const std::string& sMustSetString) {
     const std::string t = util::sqlQuote(T);
     std::string sql = "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) ";
     sql += " select '" + t + "',name,1,colid,'" + util::sqlQuote(C) + "','" + util::sqlQuote(N) + "','" +
@@ -25,8 +25,8 @@ std::string seedStatement(const std::string& T, const std::string& C, const std:
 
 void clsDatabase::mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm,
                           const std::string& sCxLb) {
-    std::string found =
-        sGetFieldValue("查询打印设置", "表名", "表名", sTab, "查询类别", sCxLb, "查询名", sCxm, "用户名", session().sUser);
+    std::string found = sGetFieldValue("查询打印设置", "表名", "表名", sTab, "查询类别", sCxLb, "查询名",
+                                       sCxm, "用户名", session().sUser);
     if (found.empty()) return;
     if (cmb.ListCount() == 0) {
         cmb.AddItem(sCxm);

@@ -11,7 +11,7 @@ namespace Palvo::query {
 /// Identifier columns 编号, 编号1 and 编号2 are left out unless sMustSetString
 /// is not empty. The four names are plain texts: their single quotes are
 /// doubled here, so a name can never end its quotes early.
-std::string seedStatement(const std::string& T, const std::string& C, const std::string& N, const std::string& U,
-                          const std::string& sMustSetString);
+std::string seedStatement(const std::string& T, const std::string& C, const std::string& N,
+                          const std::string& U, const std::string& sMustSetString);
 
 }  // namespace Palvo::query

@@ -20,7 +20,9 @@ bool clsFunction::bIsNoText(TextBox& TXT) { return util::bIsNoText(TXT); }
 bool clsFunction::bIsNum(TextBox& TXT) { return util::bIsNum(TXT); }
 bool clsFunction::bIsInt(TextBox& TXT) { return util::bIsInt(TXT); }
 bool clsFunction::bIsDay(const TextBox& TXT) { return util::bIsDay(TXT); }
-bool clsFunction::bNumberBetOneAndZero(const std::string& numString) { return util::bNumberBetOneAndZero(numString); }
+bool clsFunction::bNumberBetOneAndZero(const std::string& numString) {
+    return util::bNumberBetOneAndZero(numString);
+}
 std::string clsFunction::sUserDate(std::string& sTxt, const std::string& sFormat) {
     return util::sUserDate(sTxt, sFormat);
 }
@@ -28,7 +30,8 @@ std::string clsFunction::sUserDate(std::string& sTxt, const std::string& sFormat
 std::string clsFunction::sConvertMoneyX(double je) { return util::sConvertMoneyX(je); }
 std::int32_t clsFunction::lGetLenthStr(const std::string& str) { return util::lGetLenthStr(str); }
 std::string clsFunction::sSetPwd(const std::string& sPwd, bool bType) { return util::sSetPwd(sPwd, bType); }
-std::int16_t clsFunction::iGetElementIndexFromArray(const std::vector<std::string>& sArray, const std::string& sText) {
+std::int16_t clsFunction::iGetElementIndexFromArray(const std::vector<std::string>& sArray,
+                                                    const std::string& sText) {
     return util::iGetElementIndexFromArray(sArray, sText);
 }
 void clsFunction::mExChangeListItem(ListBox& ObjLst, std::int32_t iIndex1, std::int32_t iIndex2) {
@@ -48,18 +51,21 @@ std::int16_t clsFunction::iComputeOneMonthDays(const std::string& strYear, const
 std::int16_t clsFunction::iComputeOneYearDays(const std::string& strYear, const std::string& strMonth) {
     return util::iComputeOneYearDays(strYear, strMonth);
 }
-std::int16_t clsFunction::iComputeDateDelayTime(const std::string& strStartDate, const std::string& strEndDate) {
+std::int16_t clsFunction::iComputeDateDelayTime(const std::string& strStartDate,
+                                                const std::string& strEndDate) {
     return util::iComputeDateDelayTime(strStartDate, strEndDate);
 }
 std::string clsFunction::sComputeTendaysHandDateTime(const std::string& strYear, const std::string& strMonth,
-                                                     const std::string& strTendays, std::int16_t DateTimeFlag) {
+                                                     const std::string& strTendays,
+                                                     std::int16_t DateTimeFlag) {
     return util::sComputeTendaysHandDateTime(strYear, strMonth, strTendays, DateTimeFlag);
 }
 std::string clsFunction::sComputeYearHandDateTime(const std::string& strYear, const std::string& strMonth) {
     return util::sComputeYearHandDateTime(strYear, strMonth);
 }
 std::string clsFunction::sComputeTendaysDateClassNo(const std::string& strYear, const std::string& strMonth,
-                                                    const std::string& strTendays, std::int16_t DateTimeFlag) {
+                                                    const std::string& strTendays,
+                                                    std::int16_t DateTimeFlag) {
     return util::sComputeTendaysDateClassNo(strYear, strMonth, strTendays, DateTimeFlag);
 }
 std::string clsFunction::sHandDateTime(const std::string& strYear, const std::string& strMonth,

@@ -1,10 +1,10 @@
 #include "src/util/conversions.h"
 
-#include <charconv>
 #include <iconv.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -79,18 +79,24 @@ double val(std::string_view text) {
         for (i = 2; i < s.size(); ++i) {
             char c = s[i];
             int d = -1;
-            if (c >= '0' && c <= '7') d = c - '0';
-            else if (base == 16 && c >= '8' && c <= '9') d = c - '0';
-            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+            if (c >= '0' && c <= '7')
+                d = c - '0';
+            else if (base == 16 && c >= '8' && c <= '9')
+                d = c - '0';
+            else if (base == 16 && c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (base == 16 && c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
             if (d < 0) break;
             v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
             ++digits;
             if (digits > 16) break;
         }
         // Short hex and octal literals are 16- or 32-bit signed on the platform: &HFFFF is -1.
-        if (v <= 0xFFFF && digits <= 4 && base == 16) return static_cast<double>(static_cast<std::int16_t>(v));
-        if (v <= 0xFFFFFFFFull) return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+        if (v <= 0xFFFF && digits <= 4 && base == 16)
+            return static_cast<double>(static_cast<std::int16_t>(v));
+        if (v <= 0xFFFFFFFFull)
+            return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
         return static_cast<double>(v);
     }
     const std::string num = leadingDecimal(s);
@@ -153,7 +159,8 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
     std::size_t start = 0;
     while (true) {
         const auto at = text.find(separator, start);
-        parts.push_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+        parts.push_back(
+            text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
         if (at == std::string_view::npos) return parts;
         start = at + 1;
     }
@@ -289,7 +296,8 @@ std::optional<DecimalParts> decimalParts(std::string_view t, bool exponent) {
         digits.insert(0, static_cast<std::size_t>(-pointAt), '0');
         pointAt = 0;
     }
-    if (pointAt > static_cast<long>(digits.size())) digits.append(static_cast<std::size_t>(pointAt) - digits.size(), '0');
+    if (pointAt > static_cast<long>(digits.size()))
+        digits.append(static_cast<std::size_t>(pointAt) - digits.size(), '0');
     p.whole = digits.substr(0, static_cast<std::size_t>(pointAt));
     p.fraction = digits.substr(static_cast<std::size_t>(pointAt));
     p.whole.erase(0, std::min(p.whole.find_first_not_of('0'), p.whole.size()));
@@ -509,14 +517,19 @@ bool nextUtf8(std::string_view text, std::size_t& i, char32_t& c) {
     }
     std::size_t len = 0;
     char32_t cp = 0, min = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) len = 2, cp = b0 & 0x1F, min = 0x80;
-    else if (b0 >= 0xE0 && b0 <= 0xEF) len = 3, cp = b0 & 0x0F, min = 0x800;
-    else if (b0 >= 0xF0 && b0 <= 0xF4) len = 4, cp = b0 & 0x07, min = 0x10000;
+    if (b0 >= 0xC2 && b0 <= 0xDF)
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    else if (b0 >= 0xE0 && b0 <= 0xEF)
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    else if (b0 >= 0xF0 && b0 <= 0xF4)
+        len = 4, cp = b0 & 0x07, min = 0x10000;
     bool ok = len > 0 && i + len <= text.size();
     for (std::size_t k = 1; ok && k < len; ++k) {
         const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) ok = false;
-        else cp = (cp << 6) | (b & 0x3F);
+        if ((b & 0xC0) != 0x80)
+            ok = false;
+        else
+            cp = (cp << 6) | (b & 0x3F);
     }
     if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
     if (!ok) {
@@ -716,7 +729,7 @@ constexpr char32_t noChar = 0xFFFFFFFF;
 // The one place this module talks to iconv. Returns the bytes written, 0 when the input has no conversion.
 std::size_t convert(iconv_t cd, const char* in, std::size_t inLen, char* out, std::size_t outCap) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset the shift state after a failed call
-    char* inp = const_cast<char*>(in);  // iconv's signature is not const-correct
+    char* inp = const_cast<char*>(in);              // iconv's signature is not const-correct
     char* outp = out;
     std::size_t inLeft = inLen, outLeft = outCap;
     if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0) return 0;
@@ -727,8 +740,9 @@ struct Iconv {
     iconv_t cd;
     Iconv(const char* to, const char* from) : cd(iconv_open(to, from)) {
         if (cd == reinterpret_cast<iconv_t>(-1)) {
-            throw Error(ErrorNumber::NotInstalled, std::string("The code page converter ") + from + " -> " + to +
-                                                        " is not available in iconv: " + std::strerror(errno));
+            throw Error(ErrorNumber::NotInstalled, std::string("The code page converter ") + from + " -> " +
+                                                       to +
+                                                       " is not available in iconv: " + std::strerror(errno));
         }
     }
     ~Iconv() { iconv_close(cd); }
@@ -748,9 +762,11 @@ CodePageTables buildCodePageTables(const char* charset) {
         if (cp >= 0xD800 && cp <= 0xDFFF) continue;
         for (int k = 0; k < 4; ++k) in[k] = static_cast<char>((cp >> (8 * k)) & 0xFF);
         std::size_t n = convert(toCp.cd, in, 4, out, sizeof out);
-        if (n == 1) t.encode[cp] = static_cast<unsigned char>(out[0]);
-        else if (n == 2) t.encode[cp] = static_cast<std::uint16_t>((static_cast<unsigned char>(out[0]) << 8) |
-                                                                   static_cast<unsigned char>(out[1]));
+        if (n == 1)
+            t.encode[cp] = static_cast<unsigned char>(out[0]);
+        else if (n == 2)
+            t.encode[cp] = static_cast<std::uint16_t>((static_cast<unsigned char>(out[0]) << 8) |
+                                                      static_cast<unsigned char>(out[1]));
     }
     auto decodeBytes = [&](const char* bytes, std::size_t len) -> char32_t {
         std::size_t n = convert(fromCp.cd, bytes, len, out, sizeof out);
@@ -785,10 +801,14 @@ std::int32_t gbkLength(std::string_view text) {
     const auto& t = gbk();
     std::int32_t n = 0;
     for (char32_t c : decodeUtf8(text)) {
-        if (c < 0x80) n += 1;
-        else if (c > 0xFFFF) n += 2;  // a surrogate pair, each half written as "?"
-        else if (t.encode[c] != detail::CodePageTables::none && t.encode[c] > 0xFF) n += 2;
-        else n += 1;
+        if (c < 0x80)
+            n += 1;
+        else if (c > 0xFFFF)
+            n += 2;  // a surrogate pair, each half written as "?"
+        else if (t.encode[c] != detail::CodePageTables::none && t.encode[c] > 0xFF)
+            n += 2;
+        else
+            n += 1;
     }
     return n;
 }

@@ -180,8 +180,8 @@ namespace detail {
 /// Throws Palvo::Error 429 when iconv cannot open it. Exposed for tests.
 struct CodePageTables {
     static constexpr std::uint16_t none = 0xFFFF;  // never a GBK code: 0xFF is neither lead nor trail byte
-    std::vector<std::uint16_t> encode;  // BMP code point -> code (single byte b as b), or none
-    std::vector<char32_t> decode;       // code -> code point, or 0xFFFFFFFF
+    std::vector<std::uint16_t> encode;             // BMP code point -> code (single byte b as b), or none
+    std::vector<char32_t> decode;                  // code -> code point, or 0xFFFFFFFF
 };
 CodePageTables buildCodePageTables(const char* charset);
 }  // namespace detail

@@ -48,7 +48,8 @@ std::int16_t iKeyPress_Control_Len(TextBox& TXT, std::int16_t iMax, std::int16_t
     return after <= iMax ? KeyAscii : 0;
 }
 
-std::int16_t iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt, std::int16_t LenDec) {
+std::int16_t iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt,
+                                      std::int16_t LenDec) {
     const std::string text = TXT.Text();
     if (KeyAscii == keyMinus) {
         return text.find('-') == std::string::npos && TXT.SelStart() == 0 ? KeyAscii : 0;
@@ -58,9 +59,12 @@ std::int16_t iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::
         const auto p = static_cast<long>(inStr(text, "."));
         const auto len = static_cast<long>(charCount(text));
         bool ok;
-        if (p > 0 && TXT.SelStart() >= p) ok = len - p < LenDec;
-        else if (p > 0) ok = p <= LenInt;
-        else ok = len < LenInt;
+        if (p > 0 && TXT.SelStart() >= p)
+            ok = len - p < LenDec;
+        else if (p > 0)
+            ok = p <= LenInt;
+        else
+            ok = len < LenInt;
         return ok ? KeyAscii : 0;
     }
     if (KeyAscii == keyBack || KeyAscii == keyEnter) return KeyAscii;
@@ -108,13 +112,14 @@ bool bIsDay(const TextBox& TXT) { return bIsDay(TXT.Text()); }
 bool bNumberBetOneAndZero(const std::string& numString) {
     auto v = readNumber(numString);
     if (!v || std::fabs(*v) > 2.0) return false;  // also keeps the narrowing below defined
-    const auto single = static_cast<float>(*v);  // the value is compared in single precision
+    const auto single = static_cast<float>(*v);   // the value is compared in single precision
     return single >= 0.0f && single <= 1.0f;
 }
 
 std::string sUserDate(std::string& sTxt, const std::string& sFormat) {
     std::size_t parts = 0;
-    if (!sFormat.empty()) parts = static_cast<std::size_t>(std::count(sFormat.begin(), sFormat.end(), '-')) + 1;
+    if (!sFormat.empty())
+        parts = static_cast<std::size_t>(std::count(sFormat.begin(), sFormat.end(), '-')) + 1;
     sTxt = trim(sTxt);
     auto d = parseDate(sTxt);
     if (!d) return "-1";

@@ -9,7 +9,8 @@
 namespace Palvo::util {
 
 std::int16_t iKeyPress_Control_Len(TextBox& TXT, std::int16_t iMax, std::int16_t KeyAscii);
-std::int16_t iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt, std::int16_t LenDec);
+std::int16_t iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt,
+                                      std::int16_t LenDec);
 std::int16_t iKeyPress_Control_Date(TextBox& TXT, std::int16_t KeyAscii);
 bool bIsNoText(TextBox& TXT);
 bool bIsNum(TextBox& TXT);

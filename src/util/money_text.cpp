@@ -92,8 +92,10 @@ std::string sSetPwd(const std::string& sPwd, bool /*bType*/) {
         // -c - K taken as a 16-bit value; applying it twice gives c back.
         const auto bits = static_cast<std::uint16_t>(-static_cast<std::int32_t>(*code) - pwdOffset);
         const auto next = static_cast<std::int16_t>(bits);
-        if (auto c = charFromAnsiCode(next)) appendUtf8(out, *c);
-        else appendUtf8(out, codeCarrier + bits);
+        if (auto c = charFromAnsiCode(next))
+            appendUtf8(out, *c);
+        else
+            appendUtf8(out, codeCarrier + bits);
     }
     return out;
 }
@@ -133,7 +135,8 @@ void mExChangeListItem(ListBox& ObjLst, std::int32_t iIndex1, std::int32_t iInde
     ObjLst.ListIndex(iIndex2);
 }
 
-std::int16_t iGetIdxFromComOrList(ListControl& ObjControl, const std::string& sText, std::int16_t iCompareType) {
+std::int16_t iGetIdxFromComOrList(ListControl& ObjControl, const std::string& sText,
+                                  std::int16_t iCompareType) {
     // A text that is not a number equals no item data.
     const std::optional<double> number = iCompareType != 0 ? readNumber(sText) : std::nullopt;
     if (iCompareType != 0 && !number) return -1;

@@ -15,8 +15,9 @@ std::shared_ptr<MessageBoxPort>& installed() {
 }
 
 [[noreturn]] void noMessageBox(const std::string& text) {
-    throw Error(ErrorNumber::NotInstalled,
-                "No message box is installed on this thread (Palvo::installMessageBox); message not shown: " + text);
+    throw Error(
+        ErrorNumber::NotInstalled,
+        "No message box is installed on this thread (Palvo::installMessageBox); message not shown: " + text);
 }
 }  // namespace
 

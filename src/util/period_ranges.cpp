@@ -28,7 +28,9 @@ std::string twoDigitMonth(const std::string& strMonth) {
     return s.substr(s.size() - 2);
 }
 
-DateTime firstOfMonth(const std::string& year, const std::string& month) { return toDate(year + "-" + month + "-1"); }
+DateTime firstOfMonth(const std::string& year, const std::string& month) {
+    return toDate(year + "-" + month + "-1");
+}
 
 // The first day of the month after the given one; December wraps to January.
 DateTime firstOfNextMonth(const std::string& strYear, const std::string& strMonth, bool textDecember) {
@@ -52,13 +54,18 @@ std::string lastDayOfMonth(const std::string& strYear, const std::string& strMon
     return dayText(addDays(firstOfNextMonth(strYear, strMonth, false), -1));
 }
 
-std::string lastDayOfPreviousYear(const std::string& strYear) { return formatNumber(toNumber(strYear) - 1) + "-12-31"; }
+std::string lastDayOfPreviousYear(const std::string& strYear) {
+    return formatNumber(toNumber(strYear) - 1) + "-12-31";
+}
 
 std::string tendaysEnd(const std::string& strYear, const std::string& mm, const std::string& strTendays) {
     std::string e = strYear + "-" + mm + "-";
-    if (strTendays == upper) e += "10";
-    else if (strTendays == middle) e += "20";
-    else if (strTendays == lower) e += "31";
+    if (strTendays == upper)
+        e += "10";
+    else if (strTendays == middle)
+        e += "20";
+    else if (strTendays == lower)
+        e += "31";
     return e;
 }
 
@@ -75,7 +82,8 @@ std::int16_t iComputeOneMonthDays(const std::string& strYear, const std::string&
 
 std::int16_t iComputeOneYearDays(const std::string& strYear, const std::string& strMonth) {
     const DateTime newYear = toDate(strYear + "-01-01");
-    return cint(static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, false)) - daySerial(newYear)));
+    return cint(
+        static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, false)) - daySerial(newYear)));
 }
 
 std::int16_t iComputeDateDelayTime(const std::string& strStartDate, const std::string& strEndDate) {
@@ -98,9 +106,12 @@ std::string sComputeTendaysHandDateTime(const std::string& strYear, const std::s
     } else if (DateTimeFlag == 1) {
         s = dayBeforeMonth(strYear, strMonth);
     } else if (DateTimeFlag == 2) {
-        if (strTendays == upper) s = dayBeforeMonth(strYear, strMonth);
-        else if (strTendays == middle) s = strYear + "-" + mm + "-10";
-        else if (strTendays == lower) s = strYear + "-" + mm + "-20";
+        if (strTendays == upper)
+            s = dayBeforeMonth(strYear, strMonth);
+        else if (strTendays == middle)
+            s = strYear + "-" + mm + "-10";
+        else if (strTendays == lower)
+            s = strYear + "-" + mm + "-20";
     }
     return handRange(s, tendaysEnd(strYear, mm, strTendays));
 }
@@ -120,9 +131,12 @@ std::string sComputeTendaysDateClassNo(const std::string& strYear, const std::st
     } else if (DateTimeFlag == 1) {
         s = strYear + "-" + mm + "-01";
     } else if (DateTimeFlag == 2) {
-        if (strTendays == upper) s = strYear + "-" + mm + "-01";
-        else if (strTendays == middle) s = strYear + "-" + mm + "-11";
-        else if (strTendays == lower) s = strYear + "-" + mm + "-21";
+        if (strTendays == upper)
+            s = strYear + "-" + mm + "-01";
+        else if (strTendays == middle)
+            s = strYear + "-" + mm + "-11";
+        else if (strTendays == lower)
+            s = strYear + "-" + mm + "-21";
     }
     return "Date_Class_No>'" + s + "_00' AND Date_Class_No<'" + tendaysEnd(strYear, mm, strTendays) + "_55'";
 }
@@ -139,9 +153,11 @@ std::string sHandDateTime(const std::string& strYear, const std::string& strMont
     return "'" + lastDayOfMonth(strYear, strMonth) + "18:01' ";
 }
 
-std::string sComputeHandDateTime(const std::string& strYear, const std::string& strMonth, std::int16_t DateTimeFlag) {
+std::string sComputeHandDateTime(const std::string& strYear, const std::string& strMonth,
+                                 std::int16_t DateTimeFlag) {
     requireNumbers(strYear, strMonth);
-    if (DateTimeFlag != 1) return handRange(lastDayOfPreviousYear(strYear), dayBeforeMonth(strYear, strMonth));
+    if (DateTimeFlag != 1)
+        return handRange(lastDayOfPreviousYear(strYear), dayBeforeMonth(strYear, strMonth));
     return handRange(dayBeforeMonth(strYear, strMonth), lastDayOfMonth(strYear, strMonth)) + " ";
 }
 

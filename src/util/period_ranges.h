@@ -17,6 +17,7 @@ std::string sComputeTendaysDateClassNo(const std::string& strYear, const std::st
                                        const std::string& strTendays, std::int16_t DateTimeFlag);
 std::string sHandDateTime(const std::string& strYear, const std::string& strMonth, std::int16_t StartEndFlag,
                           std::int16_t DateTimeFlag);
-std::string sComputeHandDateTime(const std::string& strYear, const std::string& strMonth, std::int16_t DateTimeFlag);
+std::string sComputeHandDateTime(const std::string& strYear, const std::string& strMonth,
+                                 std::int16_t DateTimeFlag);
 
 }  // namespace Palvo::util

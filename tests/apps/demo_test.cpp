@@ -15,7 +15,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <cmath>
 #include <memory>
 #include <sstream>
@@ -102,7 +101,8 @@ TEST_F(Demo, TheSampleDatabaseIsWrittenOnFirstStart) {
     EXPECT_EQ(count("select count(*) from B_单位"), 4);
     EXPECT_EQ(count("select count(*) from 客户 where 单位编号 not in (select 单位编号 from B_单位)"), 0);
     EXPECT_EQ(count("select count(distinct 名称) from 客户"), 60) << "名称 is checked as unique by the form";
-    EXPECT_EQ(count("select count(distinct 查询名) from 查询打印设置 where 用户名='张伟' and 表名='销售查询'"), 2);
+    EXPECT_EQ(
+        count("select count(distinct 查询名) from 查询打印设置 where 用户名='张伟' and 表名='销售查询'"), 2);
 }
 
 TEST_F(Demo, EntryFormFollowsTheConventionAndRegistersItsLookup) {
@@ -114,9 +114,11 @@ TEST_F(Demo, EntryFormFollowsTheConventionAndRegistersItsLookup) {
     EXPECT_TRUE(f->label(2)->font().underline()) << "a lookup label is a link";
     EXPECT_EQ(f->fieldTypes()[5], "2");
     EXPECT_EQ(f->fieldTypes()[6], "3");
-    EXPECT_EQ(count("select count(*) from 更新表记录 where 主表='B_单位' and 主表字段='单位编号' and 附表='客户' and "
-                    "附表字段='单位编号'"),
-              1);
+    EXPECT_EQ(
+        count(
+            "select count(*) from 更新表记录 where 主表='B_单位' and 主表字段='单位编号' and 附表='客户' and "
+            "附表字段='单位编号'"),
+        1);
     EXPECT_EQ(f->box(0)->text(), "C0001") << "the first customer is shown";
     EXPECT_FALSE(f->box(0)->isEnabled()) << "browse state";
 }
@@ -148,7 +150,8 @@ TEST_F(Demo, ARecordEnteredThroughTheWidgetsIsSavedAndLogged) {
     EXPECT_TRUE(messages->messages().empty()) << messages->last().text;
     EXPECT_EQ(f->mode(), CustomerForm::Mode::Browse);
 
-    ResultTable row = query("select 名称, 单位编号, 地址, 电话, 信用额度, 建档日期 from 客户 where 客户编号='C0061'");
+    ResultTable row =
+        query("select 名称, 单位编号, 地址, 电话, 信用额度, 建档日期 from 客户 where 客户编号='C0061'");
     ASSERT_EQ(row.rowCount(), 1u);
     EXPECT_EQ(row.at(0, 0).toText(), "明光文具有限公司");
     EXPECT_EQ(row.at(0, 1).toText(), "02");
@@ -268,8 +271,8 @@ TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {
     std::ostringstream log;
     const QString out = dir.filePath("tour");
     EXPECT_EQ(runTour(*window, out, log), 0) << log.str();
-    for (const char* name : {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png",
-                             "message_1.png"}) {
+    for (const char* name :
+         {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png", "message_1.png"}) {
         const QImage image(QDir(out).filePath(name));
         EXPECT_FALSE(image.isNull()) << name;
         EXPECT_GT(image.width() * image.height(), 0) << name;

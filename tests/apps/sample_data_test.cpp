@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-
 #include <sstream>
 
 #include "apps/cli/cli.h"
@@ -30,8 +29,8 @@ TEST(SampleData, PalvoInitSampleWritesItOnceAndTheCliReadsIt) {
     EXPECT_EQ(count("select count(*) from 查询打印设置"), 17);
 
     std::ostringstream call;
-    ASSERT_EQ(cli::run({"call", "--db", db, "--user", "张伟", "clsDatabase.sGetField", "销售查询", "普通查询", "客户销售",
-                        "排序"},
+    ASSERT_EQ(cli::run({"call", "--db", db, "--user", "张伟", "clsDatabase.sGetField", "销售查询", "普通查询",
+                        "客户销售", "排序"},
                        call, err),
               0)
         << err.str();

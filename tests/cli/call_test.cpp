@@ -1,5 +1,3 @@
-#include "apps/cli/call_command.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,10 +7,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "apps/cli/call_command.h"
 #include "apps/cli/cli.h"
-#include "tests/support/cli_run.h"
 #include "palvo/executor.h"
 #include "palvo/session.h"
+#include "tests/support/cli_run.h"
 
 namespace Palvo::cli {
 namespace {
@@ -25,7 +24,9 @@ protected:
         dir_ = fs::temp_directory_path() / ("palvo_call_" + std::to_string(::getpid()));
         fs::create_directories(dir_);
         db_ = (dir_ / "t.db").string();
-        ASSERT_EQ(palvo({"sql", "--db", db_, "create table 客户 (编号 nvarchar(10), 名称 nvarchar(50))"}).status, 0);
+        ASSERT_EQ(
+            palvo({"sql", "--db", db_, "create table 客户 (编号 nvarchar(10), 名称 nvarchar(50))"}).status,
+            0);
         ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 客户 values ('0007', N'华北商行')"}).status, 0);
     }
     void TearDown() override {
@@ -73,10 +74,12 @@ TEST_F(CallCommand, ARaisedFailurePrintsItsNumberAndExitsWithOne) {
     const std::vector<Case> cases = {
         {{"call", "clsIp.bIsIPv6", "1.1.1.1"}, "error 438: Object doesn't support this property or method"},
         {{"call", "clsIp.bIsIP"}, "error 449: Argument not optional"},
-        {{"call", "clsIp.bIsIP", "1.1.1.1", "2"}, "error 450: Wrong number of arguments or invalid property assignment"},
+        {{"call", "clsIp.bIsIP", "1.1.1.1", "2"},
+         "error 450: Wrong number of arguments or invalid property assignment"},
         {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "six"}, "error 13: Type mismatch"},
         {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "40000"}, "error 6: Overflow"},
-        {{"call", "--db", db_, "clsDatabase.lGetSearchCount", "select * from 没有这个表"}, "error -2147217900: "},
+        {{"call", "--db", db_, "clsDatabase.lGetSearchCount", "select * from 没有这个表"},
+         "error -2147217900: "},
         {{"call", "--db", db_, "clsDatabase.sServerTime", "YYYY-MM-DD"}, "error "},
     };
     for (const auto& c : cases) {
@@ -147,7 +150,8 @@ TEST_F(CallCommand, ConnectTestIsTrueWhenTheDriverOpensTheDatabase) {
     // the child process runs this test from the start, with folders of its own
     auto connectTest = [&](const std::string& database) {
         ::setenv("ODBCSYSINI", dir_.c_str(), 1);
-        auto result = palvo({"call", "clsDatabase.bConnect_Test", "localhost", "sa", "pw", database, "False"});
+        auto result =
+            palvo({"call", "clsDatabase.bConnect_Test", "localhost", "sa", "pw", database, "False"});
         const bool created = fs::exists(database);
         std::error_code ec;
         fs::remove_all(dir_, ec);
@@ -188,8 +192,8 @@ TEST(PrintingMessageBox, PrintsTitleAndTextAndAnswersTheDefaultButton) {
         int answer;
     };
     const Case cases[] = {
-        {0, 1}, {64, 1}, {1, 1}, {1 + 256, 2}, {4, 6}, {4 + 32, 6}, {4 + 256, 7},
-        {3 + 512, 2}, {2 + 256, 4}, {5, 4}, {7, 1},
+        {0, 1},       {64, 1},      {1, 1},       {1 + 256, 2}, {4, 6}, {4 + 32, 6},
+        {4 + 256, 7}, {3 + 512, 2}, {2 + 256, 4}, {5, 4},       {7, 1},
     };
     for (const auto& c : cases) {
         std::ostringstream err;

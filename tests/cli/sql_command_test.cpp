@@ -30,10 +30,12 @@ protected:
 
 TEST_F(SqlCommand, CreatesTheFileAndPrintsRowsAffected) {
     ASSERT_FALSE(fs::exists(db_));
-    auto r = palvo({"sql", "--db", db_, "create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))"});
+    auto r = palvo(
+        {"sql", "--db", db_, "create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(db_));
-    r = palvo({"sql", "--db", db_, "insert into 客户 select 'C1', N'华北', 1.5 union all select 'C2', null, 2"});
+    r = palvo(
+        {"sql", "--db", db_, "insert into 客户 select 'C1', N'华北', 1.5 union all select 'C2', null, 2"});
     EXPECT_EQ(r.out, "2\n");
     r = palvo({"sql", "--db", db_, "update 客户 set 额度 = 额度 + 1"});
     EXPECT_EQ(r.out, "2\n");
@@ -65,8 +67,14 @@ TEST_F(SqlCommand, ErrorsGoToStandardErrorWithStatusOne) {
 
 TEST(SqlUsage, BadCommandLinesExitWithTwo) {
     const std::vector<std::vector<std::string>> bad = {
-        {}, {"sql"}, {"sql", "--db"}, {"sql", "--db", "a.db", "--odbc", "DSN=x", "select 1"},
-        {"sql", "select 1", "select 2"}, {"sql", "--nosuch", "select 1"}, {"nosuch"}, {"init"},
+        {},
+        {"sql"},
+        {"sql", "--db"},
+        {"sql", "--db", "a.db", "--odbc", "DSN=x", "select 1"},
+        {"sql", "select 1", "select 2"},
+        {"sql", "--nosuch", "select 1"},
+        {"nosuch"},
+        {"init"},
         {"init", "--sample"},
     };
     for (const auto& args : bad) {
@@ -85,17 +93,24 @@ TEST_F(SqlCommand, InitCreatesTheHostTablesOnce) {
     r = palvo({"init", "--db", db_});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(palvo({"sql", "--db", db_, "select count(*) as n from syscolumns where object_name(id)='SendSql'"}).out,
-              "n\n8\n");
+    EXPECT_EQ(
+        palvo({"sql", "--db", db_, "select count(*) as n from syscolumns where object_name(id)='SendSql'"})
+            .out,
+        "n\n8\n");
 }
 
 TEST(ReturnsRows, TellsQueriesFromOtherStatements) {
     struct Case {
         const char* sql;
         bool rows;
-    } cases[] = {{"select 1", true},   {"  SELECT 1", true},      {"/* x */ select 1", true},
-                 {"((select 1))", true}, {"insert into t select 1", false}, {"update t set a=1", false},
-                 {"selected", false},  {"", false}};
+    } cases[] = {{"select 1", true},
+                 {"  SELECT 1", true},
+                 {"/* x */ select 1", true},
+                 {"((select 1))", true},
+                 {"insert into t select 1", false},
+                 {"update t set a=1", false},
+                 {"selected", false},
+                 {"", false}};
     for (const auto& c : cases) EXPECT_EQ(returnsRows(c.sql), c.rows) << c.sql;
 }
 

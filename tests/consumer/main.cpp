@@ -23,22 +23,22 @@ int main() {
         conn->Execute("insert into 货物 values (3, null, 100)");
 
         Palvo::memory::FlexGrid grid;
-        const std::string result = Palvo::clsGrid().sFillTable("select 编号,名称,金额 from 货物", grid, false, 0, "金额");
+        const std::string result =
+            Palvo::clsGrid().sFillTable("select 编号,名称,金额 from 货物", grid, false, 0, "金额");
         if (result != "") {
             std::fprintf(stderr, "sFillTable returned \"%s\"\n", result.c_str());
             return 1;
         }
         // heading, rows in the default order by the first field, the totals row
         const std::vector<std::vector<std::string>> expected = {
-            {"序号", "编号", "名称", "金额"},
-            {"1", "1", "不锈钢管", "0.25"},
-            {"2", "2", "钢板", "12.5"},
-            {"3", "3", "", "100"},
+            {"序号", "编号", "名称", "金额"}, {"1", "1", "不锈钢管", "0.25"},
+            {"2", "2", "钢板", "12.5"},       {"3", "3", "", "100"},
             {"合计", "", "", "112.75"},
         };
         int faults = 0;
         if (grid.Rows() != static_cast<int>(expected.size()) || grid.Cols() != 4) {
-            std::fprintf(stderr, "grid is %d x %d, expected %zu x 4\n", grid.Rows(), grid.Cols(), expected.size());
+            std::fprintf(stderr, "grid is %d x %d, expected %zu x 4\n", grid.Rows(), grid.Cols(),
+                         expected.size());
             return 1;
         }
         for (int r = 0; r < grid.Rows(); ++r) {
@@ -46,7 +46,8 @@ int main() {
                 const std::string& want = expected[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
                 const std::string got = grid.TextMatrix(r, c);
                 if (got != want) {
-                    std::fprintf(stderr, "cell (%d, %d) is \"%s\", expected \"%s\"\n", r, c, got.c_str(), want.c_str());
+                    std::fprintf(stderr, "cell (%d, %d) is \"%s\", expected \"%s\"\n", r, c, got.c_str(),
+                                 want.c_str());
                     ++faults;
                 }
             }

@@ -58,7 +58,9 @@ protected:
         for (const char* n : {"甲", "乙", "丙", "丁", "戊"}) insert(n);
     }
 
-    long count() { return static_cast<long>(conn_->Query("select count(*) as n from 客户").at(0, 0).toInt64()); }
+    long count() {
+        return static_cast<long>(conn_->Query("select count(*) as n from 客户").at(0, 0).toInt64());
+    }
 
     std::shared_ptr<Connection> conn_;
 };
@@ -133,14 +135,22 @@ TEST_P(DataAccess, ColumnMetadataAsSqlServerReportsIt) {
         int precision;
         int scale;
     } expected[] = {
-        {"id", adInteger, 4, 10, 255},         {"名称", adVarWChar, 50, 255, 255},
-        {"code", adChar, 4, 255, 255},         {"note", adVarChar, 20, 255, 255},
-        {"amount", adNumeric, 19, 18, 2},      {"fee", adCurrency, 8, 19, 255},
-        {"created", adDBTimeStamp, 16, 23, 3}, {"active", adBoolean, 2, 255, 255},
-        {"level", adUnsignedTinyInt, 1, 3, 255}, {"rank", adSmallInt, 2, 5, 255},
-        {"big", adBigInt, 8, 19, 255},         {"ratio", adDouble, 8, 15, 255},
-        {"share", adSingle, 4, 7, 255},        {"memo", adLongVarChar, 2147483647, 255, 255},
-        {"remark", adLongVarWChar, 1073741823, 255, 255}, {"photo", adLongVarBinary, 2147483647, 255, 255},
+        {"id", adInteger, 4, 10, 255},
+        {"名称", adVarWChar, 50, 255, 255},
+        {"code", adChar, 4, 255, 255},
+        {"note", adVarChar, 20, 255, 255},
+        {"amount", adNumeric, 19, 18, 2},
+        {"fee", adCurrency, 8, 19, 255},
+        {"created", adDBTimeStamp, 16, 23, 3},
+        {"active", adBoolean, 2, 255, 255},
+        {"level", adUnsignedTinyInt, 1, 3, 255},
+        {"rank", adSmallInt, 2, 5, 255},
+        {"big", adBigInt, 8, 19, 255},
+        {"ratio", adDouble, 8, 15, 255},
+        {"share", adSingle, 4, 7, 255},
+        {"memo", adLongVarChar, 2147483647, 255, 255},
+        {"remark", adLongVarWChar, 1073741823, 255, 255},
+        {"photo", adLongVarBinary, 2147483647, 255, 255},
         {"tag", adVarBinary, 10, 255, 255},
     };
     ASSERT_EQ(rs.Fields().Count(), static_cast<long>(std::size(expected)));
@@ -156,9 +166,10 @@ TEST_P(DataAccess, ColumnMetadataAsSqlServerReportsIt) {
 
 TEST_P(DataAccess, ValuesComeBackAsTheirKinds) {
     conn_->ExecuteWith(
-        "insert into 客户 (名称, amount, fee, created, active, level, big, ratio, tag) values (?,?,?,?,?,?,?,?,?)",
-        {"v", Decimal{"12.5"}, Decimal{"3.25"}, DateTime{2004, 1, 31, 8, 5, 9, 120}, true, 200,
-         9000000000LL, 0.5, Bytes{{0, 1, 255}}});
+        "insert into 客户 (名称, amount, fee, created, active, level, big, ratio, tag) values "
+        "(?,?,?,?,?,?,?,?,?)",
+        {"v", Decimal{"12.5"}, Decimal{"3.25"}, DateTime{2004, 1, 31, 8, 5, 9, 120}, true, 200, 9000000000LL,
+         0.5, Bytes{{0, 1, 255}}});
     Recordset rs;
     rs.Open("select amount, fee, created, active, level, big, ratio, tag from 客户", conn_);
     ASSERT_NE(rs.Fields("amount").Value().decimal(), nullptr);
@@ -194,7 +205,8 @@ TEST_P(DataAccess, NullStaysApartFromEmptyText) {
     rs.Open("select note, memo from 客户", conn_);
     EXPECT_EQ(rs.Fields("note").Value(), Value(""));
     EXPECT_TRUE(rs.Fields("memo").Value().isNull());
-    EXPECT_EQ(conn_->Query("select count(*) from 客户 where memo is null and note = ''").at(0, 0).toInt64(), 1);
+    EXPECT_EQ(conn_->Query("select count(*) from 客户 where memo is null and note = ''").at(0, 0).toInt64(),
+              1);
 }
 
 TEST_P(DataAccess, NullIntoByteAndTextColumnsReadsBackAsNull) {
@@ -294,7 +306,8 @@ TEST_P(DataAccess, TransactionsCommitAndRollBack) {
 TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
     insert("keep");
     EXPECT_EQ(errorNumber([&] { conn_->Query("select * from 不存在"); }), ErrorNumber::Database);
-    EXPECT_EQ(errorNumber([&] { conn_->Execute("insert into 客户 (名称) values (null)"); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumber([&] { conn_->Execute("insert into 客户 (名称) values (null)"); }),
+              ErrorNumber::Database);
     EXPECT_EQ(errorNumber([&] { conn_->Execute("select * from"); }), ErrorNumber::Database);
 
     Recordset rs;
@@ -319,12 +332,14 @@ TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypes) {
         }
         return "";
     };
-    EXPECT_NE(failure("insert into 客户 (名称, level) values (?, ?)", {"a", 256}).find("Arithmetic overflow error"),
-              std::string::npos);
+    EXPECT_NE(
+        failure("insert into 客户 (名称, level) values (?, ?)", {"a", 256}).find("Arithmetic overflow error"),
+        std::string::npos);
     EXPECT_NE(failure("insert into 客户 (名称, note) values (?, ?)", {"a", std::string(21, 'x')})
                   .find("String or binary data would be truncated."),
               std::string::npos);
-    EXPECT_NE(failure("insert into 客户 (名称, amount) values (?, ?)", {"a", Decimal{"1e16"}}).find("Arithmetic overflow"),
+    EXPECT_NE(failure("insert into 客户 (名称, amount) values (?, ?)", {"a", Decimal{"1e16"}})
+                  .find("Arithmetic overflow"),
               std::string::npos);
     EXPECT_EQ(count(), 0);
     insert("b", Decimal{"12.345"});
@@ -341,7 +356,9 @@ INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,
                          ::testing::Values(Backend{"SqliteDirect", openSqlite},
                                            Backend{"OdbcSqliteDriver", openOdbc},
                                            Backend{"MsSql", testing::openMssqlScratch}),
-                         [](const ::testing::TestParamInfo<Backend>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<Backend>& p) {
+                             return std::string(p.param.name);
+                         });
 
 }  // namespace
 }  // namespace Palvo

@@ -29,7 +29,8 @@ protected:
     void doClose() noexcept override { log.push_back("close"); }
     long doExecute(const std::string& sql, const std::vector<Value>&) override {
         log.push_back(sql);
-        if (failDrop && sql.rfind("drop", 0) == 0) throw Error(ErrorNumber::Database, "Cannot drop the database");
+        if (failDrop && sql.rfind("drop", 0) == 0)
+            throw Error(ErrorNumber::Database, "Cannot drop the database");
         return 0;
     }
     ResultTable doQuery(const std::string&) override { return {}; }
@@ -45,9 +46,10 @@ TEST(ScratchDatabase, IsMadeWithTheLibrarysCollationAndDroppedFromMaster) {
         ScratchDatabase db(conn, "Driver=FreeTDS;Server=h");
         name = db.name();
         EXPECT_TRUE(std::regex_match(name, std::regex("palvo_test_[0-9]+_[0-9]+_[0-9]+"))) << name;
-        EXPECT_EQ(conn->log, (std::vector<std::string>{"open Driver=FreeTDS;Server=h",
-                                                       "create database [" + name + "] collate Chinese_PRC_CI_AS",
-                                                       "use [" + name + "]"}));
+        EXPECT_EQ(conn->log,
+                  (std::vector<std::string>{"open Driver=FreeTDS;Server=h",
+                                            "create database [" + name + "] collate Chinese_PRC_CI_AS",
+                                            "use [" + name + "]"}));
         EXPECT_NE(ScratchDatabase(conn, "x").name(), name);  // another test's database never has its name
         conn->log.clear();
     }

@@ -60,7 +60,8 @@ TEST_F(ConnectTest, EmptyServerTriesNothing) {
 
 TEST_F(ConnectTest, ValuesReachTheDriverAsTyped) {
     EXPECT_TRUE(db.bConnect_Test("srv", "sa", "p;w}d", "账套", true, Value(5), Value("30")));
-    EXPECT_EQ(probe.connectionString, "driver={sql server};server={srv};uid={sa};pwd={p;w}}d};database={账套}");
+    EXPECT_EQ(probe.connectionString,
+              "driver={sql server};server={srv};uid={sa};pwd={p;w}}d};database={账套}");
     EXPECT_EQ(probe.connectTimeout, 5);
     EXPECT_EQ(probe.commandTimeout, 30);
     EXPECT_EQ(probe.closed, 1);

@@ -20,10 +20,12 @@ class FieldHelpers : public testing::SessionTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
-        exec({"create table B_单位 (单位编号 varchar(10), 名称 nvarchar(50), 备注 varchar(20), 金额 decimal(12,2))",
-              "insert into B_单位 values ('00', N'总公司', null, 1.5)",
-              "insert into B_单位 values ('0''1', N'一分公司', 'x', 2)",
-              "insert into B_单位 values ('02', N'二分公司', '', 3)"});
+        exec(
+            {"create table B_单位 (单位编号 varchar(10), 名称 nvarchar(50), 备注 varchar(20), 金额 "
+             "decimal(12,2))",
+             "insert into B_单位 values ('00', N'总公司', null, 1.5)",
+             "insert into B_单位 values ('0''1', N'一分公司', 'x', 2)",
+             "insert into B_单位 values ('02', N'二分公司', '', 3)"});
         recorder = std::make_shared<testing::CountingConnection>(conn);
         session().oConn = recorder;
     }
@@ -48,11 +50,17 @@ TEST_F(FieldHelpers, SetFieldValueConvertsByColumnType) {
         const char* value;
         const char* stored;
     } cases[] = {
-        {"金额", "12abc", "12"}, {"金额", "", "0"}, {"金额", " 1 2.5x", "12.5"}, {"金额", "&H10", "16"},
-        {"名称", "  x  ", "x"},  {"名称", "O'Neil", "O'Neil"}, {"金额", "777'; delete from B_单位; --", "777"},
+        {"金额", "12abc", "12"},
+        {"金额", "", "0"},
+        {"金额", " 1 2.5x", "12.5"},
+        {"金额", "&H10", "16"},
+        {"名称", "  x  ", "x"},
+        {"名称", "O'Neil", "O'Neil"},
+        {"金额", "777'; delete from B_单位; --", "777"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(db.sSetFieldValue("B_单位", c.field, c.value, "单位编号", "02"), "") << c.field << " " << c.value;
+        EXPECT_EQ(db.sSetFieldValue("B_单位", c.field, c.value, "单位编号", "02"), "")
+            << c.field << " " << c.value;
         EXPECT_EQ(scalar(std::string("select ") + c.field + " from B_单位 where 单位编号='02'"), c.stored);
     }
 }
@@ -94,7 +102,8 @@ TEST_F(FieldHelpers, NextIdCountsWholeNumbersAndDecimalsOnTheirDigits) {
         const char* next;
     };
     const std::string day = "2024010100000123, 2024010100000123, 99.5, '2024010100000123', 1";
-    const std::string top = "9223372036854775807, 999999999999999999, -0.5, '" + std::string(38, '9') + "', 1";
+    const std::string top =
+        "9223372036854775807, 999999999999999999, -0.5, '" + std::string(38, '9') + "', 1";
     const Case cases[] = {
         {day, "b", 4, "2024010100000124"},
         {day, "d", 4, "2024010100000124"},

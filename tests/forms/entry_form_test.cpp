@@ -11,12 +11,16 @@ class EntryForm : public testing::FormsTest {
 protected:
     void SetUp() override {
         FormsTest::SetUp();
-        exec({"create table 客户 (客户编号 varchar(10) primary key, 客户名称 nvarchar(20) not null, 地区 varchar(4))",
-              "create table 销售 (单号 int identity(1,1) primary key, 客户编号 varchar(10), 商品 nvarchar(10), "
-              "数量 decimal(10,2), 销售日期 datetime, 发票号 varchar(10), 备注 nvarchar(20))",
-              "insert into 客户 values ('C001', N'东方公司', '01'), ('C002', N'西山公司', '02')",
-              "insert into 销售 (客户编号, 商品, 数量, 销售日期, 发票号) values ('C001', N'螺丝', 10, '2004-01-05', 'F001')",
-              "insert into 编辑权限 values (N'frm客户', '01', ',02,03,')"});
+        exec(
+            {"create table 客户 (客户编号 varchar(10) primary key, 客户名称 nvarchar(20) not null, 地区 "
+             "varchar(4))",
+             "create table 销售 (单号 int identity(1,1) primary key, 客户编号 varchar(10), 商品 "
+             "nvarchar(10), "
+             "数量 decimal(10,2), 销售日期 datetime, 发票号 varchar(10), 备注 nvarchar(20))",
+             "insert into 客户 values ('C001', N'东方公司', '01'), ('C002', N'西山公司', '02')",
+             "insert into 销售 (客户编号, 商品, 数量, 销售日期, 发票号) values ('C001', N'螺丝', 10, "
+             "'2004-01-05', 'F001')",
+             "insert into 编辑权限 values (N'frm客户', '01', ',02,03,')"});
     }
 
     // The sales form: number (generated), customer (required lookup), goods (required),
@@ -61,7 +65,8 @@ TEST_F(EntryForm, NewSaleIsValidatedInsertedAndAMasterKeyChangeCascades) {
         const char* message;
     };
     const std::vector<Case> cases{
-        {{"C002", "垫圈", "3", "2004-02-01", "F002", "备注写得太长了超过了二十个字节"}, "此处文本超出数据库中字段长度！"},
+        {{"C002", "垫圈", "3", "2004-02-01", "F002", "备注写得太长了超过了二十个字节"},
+         "此处文本超出数据库中字段长度！"},
         {{"C002", "", "3", "2004-02-01", "F002", ""}, "此处不能为空，请填入文本！"},
         {{"C002", "垫圈", "三", "2004-02-01", "F002", ""}, "请填入数值！"},
         {{"C002", "垫圈", "3", "2004-02-30", "F002", ""}, "日期格式错误,正确格式为 1900-01-01 ！"},
@@ -80,13 +85,16 @@ TEST_F(EntryForm, NewSaleIsValidatedInsertedAndAMasterKeyChangeCascades) {
     EXPECT_EQ(scalar("select convert(varchar(10), 销售日期, 120) from 销售 where 单号 = 2"), "2004-02-01");
 
     // the customer master changes its key C002 to C'02: saved, then cascaded and logged
-    memory::Form customers("frm客户", {{"2客户编号", "", "C002"}, {"2客户名称", "", "西山公司"}, {"4地区", "", "02"}});
+    memory::Form customers("frm客户",
+                           {{"2客户编号", "", "C002"}, {"2客户名称", "", "西山公司"}, {"4地区", "", "02"}});
     std::vector<std::string> customerTypes;
     std::vector<std::int16_t> customerLengths, customerScales;
     ASSERT_EQ(form.sInitFieldProp(customers, "客户", customerTypes, customerLengths, customerScales), "");
     const std::vector<std::string> loaded{"C002", "西山公司", "02"};
     customers.text(0).Text("C'02");
-    ASSERT_EQ(form.sCheckData(customers, customerTypes, customerLengths, "0,", "", "客户", loaded, true, "", false), "");
+    ASSERT_EQ(
+        form.sCheckData(customers, customerTypes, customerLengths, "0,", "", "客户", loaded, true, "", false),
+        "");
     const std::string set = form.sGetUpdateStr(customers, loaded, customerTypes);
     EXPECT_EQ(set, ",客户编号='C''02'");
     conn->Execute("update 客户 set " + set.substr(1) + " where " +
@@ -94,8 +102,9 @@ TEST_F(EntryForm, NewSaleIsValidatedInsertedAndAMasterKeyChangeCascades) {
     EXPECT_EQ(form.sExcuteSql(customers, "客户", loaded, customerTypes), "");
     EXPECT_EQ(scalar("select 客户编号 from 销售 where 单号 = 2"), "C'02");
     EXPECT_EQ(scalar("select count(*) from 销售 where 客户编号 = 'C001'"), "1");  // other customers untouched
-    EXPECT_EQ(scalar("select 语句 + '|' + 操作表 + '|' + 接收单位 + '|' + 发送单位 + '|' + 操作员 from SendSql"),
-              "update 销售 set 客户编号='C''02' where 客户编号='C002'|客户|,02,03,|01|张三");
+    EXPECT_EQ(
+        scalar("select 语句 + '|' + 操作表 + '|' + 接收单位 + '|' + 发送单位 + '|' + 操作员 from SendSql"),
+        "update 销售 set 客户编号='C''02' where 客户编号='C002'|客户|,02,03,|01|张三");
 
     // deleting a customer still in use is refused; one without sales may go
     std::string master = "客户";

@@ -49,9 +49,9 @@ TEST(FieldConventions, TagsIndexListsAndExemptions) {
 
 TEST(FieldConventions, LibraryFolderIsTheSharedCoresOrWhenStaticTheProgramsFolder) {
     const std::string sharedCoreDir = PALVO_CORE_DIR;
-    EXPECT_EQ(forms::libraryFolder(), sharedCoreDir.empty()
-                                          ? std::filesystem::read_symlink("/proc/self/exe").parent_path().string()
-                                          : sharedCoreDir);
+    EXPECT_EQ(forms::libraryFolder(),
+              sharedCoreDir.empty() ? std::filesystem::read_symlink("/proc/self/exe").parent_path().string()
+                                    : sharedCoreDir);
     EXPECT_EQ(forms::cursorFile(), forms::libraryFolder() + "/Main_icon/cursor1.cur");
 }
 
@@ -61,7 +61,8 @@ TEST_F(FieldProps, SetColorStylesEveryTextBoxAndLabelOfTheForm) {
     memory::Form frm("frm", {{"2名称", "", ""}});
     auto& extraBox = dynamic_cast<memory::TextBox&>(frm.add(std::make_unique<memory::TextBox>("Text1")));
     auto& extraLabel = dynamic_cast<memory::Label&>(frm.add(std::make_unique<memory::Label>("Label1")));
-    form.mInit_Form(0x112233, 0x445566, 5910, 4515, notNull, 0, 12, true, 0x0000FF, 0xFF0000, 11, true, 0x00FF00);
+    form.mInit_Form(0x112233, 0x445566, 5910, 4515, notNull, 0, 12, true, 0x0000FF, 0xFF0000, 11, true,
+                    0x00FF00);
     form.mSetColor(frm);
     EXPECT_EQ(frm.BackColor(), 0x112233);
     EXPECT_EQ(frm.ForeColor(), 0x445566);
@@ -85,8 +86,9 @@ TEST_F(FieldProps, AMissingIconFailsSetColorAndInitForm) {
     memory::Form frm("frm", {{"2名称", "", ""}});
     EXPECT_EQ(errorNumber([&] { form.mSetColor(frm); }), FormError::FileNotFound);
     EXPECT_EQ(form.sInitForm(frm), "InitForm:File not found: /no/such/main.ico");
-    EXPECT_EQ(frm.BackColor(), static_cast<std::int32_t>(0x8000000F));  // the colours were set before the icon
-    EXPECT_TRUE(frm.text(0).Enabled());                                  // nothing after it was done
+    EXPECT_EQ(frm.BackColor(),
+              static_cast<std::int32_t>(0x8000000F));  // the colours were set before the icon
+    EXPECT_TRUE(frm.text(0).Enabled());                // nothing after it was done
 
     const auto icon = std::filesystem::temp_directory_path() / "palvo_forms_main.ico";
     std::ofstream(icon) << "ico";
@@ -187,9 +189,12 @@ TEST_F(FieldProps, InitFormReportsAMissingLabelAndKeepsWhatItDid) {
 // ---- sInitFieldProp
 
 TEST_F(FieldProps, FieldPropertiesFromTheColumnTypes) {
-    exec({"create table 类型表 (c_int int, c_dec decimal(20,4), c_num numeric(10,2), c_float float, c_money money, "
-          "c_bit bit, c_tiny tinyint, c_date datetime, c_img image, c_name nvarchar(30), c_code char(4), c_memo ntext, "
-          "c_guid uniqueidentifier, c_day date)"});
+    exec(
+        {"create table 类型表 (c_int int, c_dec decimal(20,4), c_num numeric(10,2), c_float float, c_money "
+         "money, "
+         "c_bit bit, c_tiny tinyint, c_date datetime, c_img image, c_name nvarchar(30), c_code char(4), "
+         "c_memo ntext, "
+         "c_guid uniqueidentifier, c_day date)"});
     struct Case {
         const char* column;
         const char* type;
@@ -197,10 +202,10 @@ TEST_F(FieldProps, FieldPropertiesFromTheColumnTypes) {
         std::int16_t scale;
     };
     const std::vector<Case> cases{
-        {"c_int", "2", 10, 0},  {"c_dec", "2", 15, 4},  {"c_num", "2", 10, 2},     {"c_float", "2", 15, 0},
-        {"c_money", "2", 15, 0}, {"c_bit", "2", 15, 0}, {"c_tiny", "2", 3, 0},     {"c_date", "3", 16, 0},
-        {"c_img", "4", 0, 0},   {"c_name", "1", 30, 0}, {"c_code", "1", 4, 0},     {"c_memo", "1", 32767, 0},
-        {"c_guid", "1", 16, 0}, {"c_day", "3", 16, 0},
+        {"c_int", "2", 10, 0},   {"c_dec", "2", 15, 4},  {"c_num", "2", 10, 2}, {"c_float", "2", 15, 0},
+        {"c_money", "2", 15, 0}, {"c_bit", "2", 15, 0},  {"c_tiny", "2", 3, 0}, {"c_date", "3", 16, 0},
+        {"c_img", "4", 0, 0},    {"c_name", "1", 30, 0}, {"c_code", "1", 4, 0}, {"c_memo", "1", 32767, 0},
+        {"c_guid", "1", 16, 0},  {"c_day", "3", 16, 0},
     };
     memory::Form frm("frm");
     for (const auto& c : cases) frm.addField({std::string("2") + c.column, "", ""});
@@ -221,7 +226,8 @@ TEST_F(FieldProps, AMissingColumnStopsTheFillAtItsIndexAndAMissingTableOrArrayKe
     std::vector<std::string> types;
     std::vector<std::int16_t> lengths, scales;
     EXPECT_EQ(form.sInitFieldProp(frm, "客户", types, lengths, scales),
-              "InitFieldProp:Item cannot be found in the collection corresponding to the requested name or ordinal: "
+              "InitFieldProp:Item cannot be found in the collection corresponding to the requested name or "
+              "ordinal: "
               "不存在");
     EXPECT_EQ(types, (std::vector<std::string>{"1", "", ""}));
     EXPECT_EQ(lengths, (std::vector<std::int16_t>{10, 0, 0}));
@@ -234,7 +240,8 @@ TEST_F(FieldProps, AMissingColumnStopsTheFillAtItsIndexAndAMissingTableOrArrayKe
     EXPECT_EQ(types, std::vector<std::string>{"keep"});
 
     Form plain;
-    EXPECT_EQ(form.sInitFieldProp(plain, "客户", types, lengths, scales), "InitFieldProp:Method or data member not found: TXT");
+    EXPECT_EQ(form.sInitFieldProp(plain, "客户", types, lengths, scales),
+              "InitFieldProp:Method or data member not found: TXT");
     EXPECT_EQ(types, std::vector<std::string>{"keep"});
 }
 

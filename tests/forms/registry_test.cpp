@@ -32,10 +32,11 @@ protected:
 
     // The sales entry form: a required lookup of the customer and an optional one of the region.
     memory::Form salesForm() {
-        return memory::Form("frm销售", {{"0单号", "", ""},
-                                        {"1客户编号", "客户,客户编号", ""},
-                                        {"3地区", "地区,地区编号", ""},
-                                        {"1备用", "", ""}});  // a lookup label without a source: not registered
+        return memory::Form("frm销售",
+                            {{"0单号", "", ""},
+                             {"1客户编号", "客户,客户编号", ""},
+                             {"3地区", "地区,地区编号", ""},
+                             {"1备用", "", ""}});  // a lookup label without a source: not registered
     }
 
     // Registers the lookups of the sales form for the sales table.
@@ -117,7 +118,8 @@ TEST_F(Registry, TheLoggingResultComesBack) {
     registerSales();
     conn->Execute("drop table SendSql");
     memory::Form customers = customerForm("C05");
-    EXPECT_EQ(form.sExcuteSql(customers, "客户", {"C01", "甲"}, {}), "");  // nobody receives: nothing is logged
+    EXPECT_EQ(form.sExcuteSql(customers, "客户", {"C01", "甲"}, {}),
+              "");  // nobody receives: nothing is logged
     exec({"insert into 编辑权限 values (N'frm客户', '01', ',02,')"});
     memory::Form again = customerForm("C06");
     EXPECT_EQ(form.sExcuteSql(again, "客户", {"C05", "甲"}, {}), "发送语句错误:");
@@ -128,12 +130,14 @@ TEST_F(Registry, ADeleteIsRefusedWhileADependentTableUsesTheValue) {
     registerSales();
     memory::Form customers = customerForm("");
     std::string master = "客户";
-    EXPECT_EQ(form.sCheckDelSql(customers, master, {"C01", "甲"}, {}), "销售 表中用到了字段 客户编号 的值，不能删除！");
+    EXPECT_EQ(form.sCheckDelSql(customers, master, {"C01", "甲"}, {}),
+              "销售 表中用到了字段 客户编号 的值，不能删除！");
     EXPECT_EQ(form.sCheckDelSql(customers, master, {"C02", "乙"}, {}), "");
     EXPECT_EQ(form.sCheckDelSql(customers, master, {"O'Neil", ""}, {}), "");
     std::string unregistered = "地区";
     EXPECT_EQ(form.sCheckDelSql(customers, unregistered, {"01", ""}, {}), "");
-    EXPECT_EQ(errorNumber([&] { form.sCheckDelSql(customers, master, {}, {}); }), ErrorNumber::SubscriptOutOfRange);
+    EXPECT_EQ(errorNumber([&] { form.sCheckDelSql(customers, master, {}, {}); }),
+              ErrorNumber::SubscriptOutOfRange);
 }
 
 TEST_F(Registry, TheFirstRegistryRowInUseDecides) {
@@ -146,7 +150,8 @@ TEST_F(Registry, TheFirstRegistryRowInUseDecides) {
     form.mSetKeepSql(sales, tables);
     memory::Form customers = customerForm("");
     std::string master = "客户";
-    EXPECT_EQ(form.sCheckDelSql(customers, master, {"C02", ""}, {}), "合同 表中用到了字段 客户编号 的值，不能删除！");
+    EXPECT_EQ(form.sCheckDelSql(customers, master, {"C02", ""}, {}),
+              "合同 表中用到了字段 客户编号 的值，不能删除！");
 }
 
 TEST_F(Registry, EachStepRunsExactlyItsStatement) {

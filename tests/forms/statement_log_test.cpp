@@ -21,8 +21,10 @@ protected:
               "insert into 附件 values ('K2', cast('file-two' as varbinary(20)))"});
     }
     std::string row(const std::string& where = "1=1") {
-        return scalar("select 语句 + '|' + 操作表 + '|' + 接收单位 + '|' + 发送单位 + '|' + 类型 + '|' + 操作员 "
-                      "from SendSql where " + where);
+        return scalar(
+            "select 语句 + '|' + 操作表 + '|' + 接收单位 + '|' + 发送单位 + '|' + 类型 + '|' + 操作员 "
+            "from SendSql where " +
+            where);
     }
 };
 
@@ -41,7 +43,8 @@ TEST_F(StatementLog, ATypedRowCopiesTheFileOfTheReferencedRecord) {
     EXPECT_EQ(form.sKeepSql("frm客户", "s1", "附件,内容,编号,K'1", "01", "", "合同"), "");
     EXPECT_EQ(scalar("select cast(文件 as varchar(20)) from SendSql"), "file-one");
     EXPECT_EQ(counting->executes.back(),
-              "update SendSql set 文件=附件.内容  from SendSql inner join 附件 on 附件.编号='K''1' and SendSql.编号 =1");
+              "update SendSql set 文件=附件.内容  from SendSql inner join 附件 on 附件.编号='K''1' and "
+              "SendSql.编号 =1");
     for (const auto& q : counting->queries) EXPECT_EQ(q.find("max("), std::string::npos) << q;
 }
 
@@ -88,7 +91,8 @@ TEST_F(StatementLog, TheFileGoesToTheRowJustWrittenWhenAnotherWriterFollows) {
     other->Open(file.string());
     auto watched = std::make_shared<testing::CountingConnection>(mine);
     watched->afterExecute = [&](const std::string& sql) {
-        if (sql.find("insert into [SendSql]") == 0) other->Execute("insert into SendSql (语句) values ('其他单位')");
+        if (sql.find("insert into [SendSql]") == 0)
+            other->Execute("insert into SendSql (语句) values ('其他单位')");
     };
     session().oConn = watched;
     EXPECT_EQ(form.sKeepSql("frm", "mine", "附件,内容,编号,K2", "01", "02", "合同"), "");
@@ -136,7 +140,8 @@ TEST_F(StatementLog, FailuresReturnTheFileStatementBuiltSoFar) {
     EXPECT_EQ(form.sKeepSql("frm客户", "s", "附件", "01", "", "合同"), "发送语句错误:");
     EXPECT_EQ(scalar("select count(*) from SendSql"), "1");  // the row stays written
     EXPECT_EQ(form.sKeepSql("frm客户", "s", "没有的表,内容,编号,K2", "01", "", "合同"),
-              "发送语句错误:update SendSql set 文件=没有的表.内容  from SendSql inner join 没有的表 on 没有的表.编号='K2' "
+              "发送语句错误:update SendSql set 文件=没有的表.内容  from SendSql inner join 没有的表 on "
+              "没有的表.编号='K2' "
               "and SendSql.编号 =2");
     conn->Execute("drop table 编辑权限");
     EXPECT_EQ(form.sKeepSql("frm客户", "s", "客户", "01"), "发送语句错误:");

@@ -24,13 +24,18 @@ TEST_F(Statements, InsertListsSkipReadOnlyColumnsFormatDatesAndDoubleQuotes) {
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "Value"), "5,'2004-01-05'");
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "X"), "");
     // values double quotes and an empty number is zero
-    memory::Form quoted("frm", {{"2名称", "", " O'Neil "}, {"4数量", "", ""}, {"4日期", "", "d'x"}, {"2备注", "", "a"}});
+    memory::Form quoted(
+        "frm", {{"2名称", "", " O'Neil "}, {"4数量", "", ""}, {"4日期", "", "d'x"}, {"2备注", "", "a"}});
     EXPECT_EQ(form.sGetAddNewStr(quoted, {"1", "2", "3", "1"}, "VALUE"), "'O''Neil',0,'d''x','a'");
 }
 
 TEST_F(Statements, AnInsertWithEmptyOptionalNumberAndDateRunsAndLeavesAnImageColumnOut) {
-    exec({"create table 货品 (名称 nvarchar(10), 数量 int not null, 单价 decimal(10,2), 日期 datetime, 照片 image)"});
-    memory::Form frm("frm", {{"2名称", "", "甲"}, {"4数量", "", "  "}, {"9单价", "", ""}, {"4日期", "", ""}, {"4照片", "", ""}});
+    exec(
+        {"create table 货品 (名称 nvarchar(10), 数量 int not null, 单价 decimal(10,2), 日期 datetime, 照片 "
+         "image)"});
+    memory::Form frm(
+        "frm",
+        {{"2名称", "", "甲"}, {"4数量", "", "  "}, {"9单价", "", ""}, {"4日期", "", ""}, {"4照片", "", ""}});
     const Types types{"1", "2", "2", "3", "4"};
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "FIELD"), "名称,数量,单价,日期");
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), "'甲',0,0,''");
@@ -95,7 +100,10 @@ TEST_F(Statements, AnUnknownTypeCodeRaisesWhereItsValueWouldBeLost) {
 }
 
 TEST_F(Statements, UpdateListHoldsOnlyChangedEditableColumns) {
-    memory::Form frm("frm", {{"0编号", "", "A02"}, {"2数量", "", "7.50"}, {"2名称", "", "O'Neil"}, {"2日期", "", "2004-1-5"},
+    memory::Form frm("frm", {{"0编号", "", "A02"},
+                             {"2数量", "", "7.50"},
+                             {"2名称", "", "O'Neil"},
+                             {"2日期", "", "2004-1-5"},
                              {"4照片", "", "x"}});
     const Types types{"1", "2", "1", "3", "4"};
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A01", "5", "O'Neil", "2004-1-5", ""}, types), ",数量=7.5");
@@ -104,7 +112,8 @@ TEST_F(Statements, UpdateListHoldsOnlyChangedEditableColumns) {
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), "");
     frm.text(1).Text("");  // an emptied number is stored as 0
     EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=0");
-    EXPECT_EQ(errorNumber([&] { form.sGetUpdateStr(frm, {"A02"}, types); }), ErrorNumber::SubscriptOutOfRange);
+    EXPECT_EQ(errorNumber([&] { form.sGetUpdateStr(frm, {"A02"}, types); }),
+              ErrorNumber::SubscriptOutOfRange);
 }
 
 TEST_F(Statements, KeyConditionsByMode) {
@@ -131,7 +140,8 @@ TEST_F(Statements, KeyConditionsByMode) {
                 << c.mode;
             continue;
         }
-        EXPECT_EQ(form.sGetKeyWord(frm, c.mode, types, false, c.keys, loaded), c.expected) << c.mode << " " << c.keys;
+        EXPECT_EQ(form.sGetKeyWord(frm, c.mode, types, false, c.keys, loaded), c.expected)
+            << c.mode << " " << c.keys;
     }
 }
 
@@ -142,8 +152,10 @@ TEST_F(Statements, AnUnchangedKeyGivesOneNotOneAndAnEmptyKeyBoxNothing) {
     for (const char* mode : {"新增", "修改", "修改保存", "其他"}) {
         EXPECT_EQ(form.sGetKeyWord(frm, mode, types, true, "0,1,", {"C01", "2004-01-01"}), "") << mode;
     }
-    EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "0", {}); }), ErrorNumber::InvalidCall);
-    EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "5,", {}); }), FormError::NoArrayElement);
+    EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "0", {}); }),
+              ErrorNumber::InvalidCall);
+    EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "5,", {}); }),
+              FormError::NoArrayElement);
 }
 
 TEST_F(Statements, KeyConditionFromTheCurrentGridRowEvenBeyondSixteenBits) {

@@ -19,9 +19,9 @@ protected:
         FormsTest::SetUp();
         exec({"create table 客户 (客户编号 varchar(10), 名称 nvarchar(20))",
               "create table 地区 (地区编号 varchar(4))",
-              "insert into 客户 values ('C01', N'甲'), ('O''Neil', N'乙')",
-              "insert into 地区 values ('01')",
-              "create table 订单 (编号 int, 客户编号 varchar(10), 货品 nvarchar(10), 数量 int, 单价 decimal(10,2), "
+              "insert into 客户 values ('C01', N'甲'), ('O''Neil', N'乙')", "insert into 地区 values ('01')",
+              "create table 订单 (编号 int, 客户编号 varchar(10), 货品 nvarchar(10), 数量 int, 单价 "
+              "decimal(10,2), "
               "日期 datetime, 备注 varchar(8), 地区 varchar(4), 发票号 varchar(10))",
               "insert into 订单 values (1, 'C01', N'螺丝', 5, 1.5, '2004-01-05', '', '01', 'F001')",
               "insert into 订单 values (2, 'O''Neil', N'band', 1, 1, '2004-01-06', '', '01', 'F''02')"});
@@ -31,14 +31,14 @@ protected:
     void makeForm() {
         frm = std::make_unique<memory::Form>(
             "frm订单", std::vector<memory::FieldSpec>{{"0编号", "", "3"},
-                                                     {"1客户编号", "客户,客户编号", "C01"},
-                                                     {"2货品", "", "垫圈"},
-                                                     {"2数量", "", "4"},
-                                                     {"4单价", "", ""},
-                                                     {"2日期", "", "2004-01-07"},
-                                                     {"9备注", "", ""},
-                                                     {"3地区", "地区,地区编号", ""},
-                                                     {"4发票号", "", "F003"}});
+                                                      {"1客户编号", "客户,客户编号", "C01"},
+                                                      {"2货品", "", "垫圈"},
+                                                      {"2数量", "", "4"},
+                                                      {"4单价", "", ""},
+                                                      {"2日期", "", "2004-01-07"},
+                                                      {"9备注", "", ""},
+                                                      {"3地区", "地区,地区编号", ""},
+                                                      {"4发票号", "", "F003"}});
         frm->text(0).Enabled(false);
     }
 
@@ -116,7 +116,8 @@ TEST_F(Validation, NotCheckMatchesTheDigitsBeforeAComma) {
     std::vector<std::string> t(14, "1");
     std::vector<std::int16_t> l(14, 10);
     EXPECT_EQ(form.sCheckData(wide, t, l, "0,", "", "订单", {}, false, "13,", false), "");
-    EXPECT_EQ(form.sCheckData(wide, t, l, "0,", "", "订单", {}, false, "", false), "此处不能为空，请填入文本！");
+    EXPECT_EQ(form.sCheckData(wide, t, l, "0,", "", "订单", {}, false, "", false),
+              "此处不能为空，请填入文本！");
     EXPECT_EQ(wide.focused(), &wide.text(3));
 }
 
@@ -244,7 +245,8 @@ TEST_F(WideFormCheck, TwentyFieldsRunOneQueryPerLookupUniqueColumnAndKey) {
 }
 
 TEST_F(Validation, KeysAreFilteredByColumnType) {
-    memory::Form keys("frm", {{"2名称", "", "ab"}, {"2金额", "", "123456"}, {"2日期", "", ""}, {"2照片", "", ""}});
+    memory::Form keys("frm",
+                      {{"2名称", "", "ab"}, {"2金额", "", "123456"}, {"2日期", "", ""}, {"2照片", "", ""}});
     const std::vector<std::string> t{"1", "2", "3", "4"};
     const std::vector<std::int16_t> len{3, 10, 16, 0}, scale{0, 2, 0, 0};
     keys.text(0).SelStart(2);
@@ -265,7 +267,8 @@ TEST_F(Validation, KeysAreFilteredByColumnType) {
     EXPECT_EQ(form.iReturnKeyAsc(keys, 1, '9', t, len, scale), 0);
     EXPECT_EQ(form.iReturnKeyAsc(keys, 2, '5', t, len, scale), '5');
     EXPECT_EQ(form.iReturnKeyAsc(keys, 2, 'x', t, len, scale), 0);
-    for (int k : {8, 13, int{'1'}, int{'a'}}) EXPECT_EQ(form.iReturnKeyAsc(keys, 3, static_cast<std::int16_t>(k), t, len, scale), 0);
+    for (int k : {8, 13, int{'1'}, int{'a'}})
+        EXPECT_EQ(form.iReturnKeyAsc(keys, 3, static_cast<std::int16_t>(k), t, len, scale), 0);
 }
 
 }  // namespace

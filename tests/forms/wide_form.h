@@ -24,8 +24,10 @@ inline void createWideTables(Connection& conn, int rows) {
     conn.Execute("create table 客户 (客户编号 varchar(10) primary key, 名称 nvarchar(20))");
     conn.Execute("create table 商品 (商品编号 varchar(10) primary key, 名称 nvarchar(20))");
     conn.Execute("create table 仓库 (仓库编号 varchar(10) primary key, 名称 nvarchar(20))");
-    std::string sql = "create table 订单 (客户编号 varchar(10), 行号 varchar(10), 发票号 varchar(12), 商品编号 varchar(10), "
-                      "仓库编号 varchar(10), 数量 decimal(12,2), 单价 decimal(12,2), 日期 datetime";
+    std::string sql =
+        "create table 订单 (客户编号 varchar(10), 行号 varchar(10), 发票号 varchar(12), 商品编号 "
+        "varchar(10), "
+        "仓库编号 varchar(10), 数量 decimal(12,2), 单价 decimal(12,2), 日期 datetime";
     for (int i = 8; i < 20; ++i) sql += ", 备注" + std::to_string(i) + " nvarchar(40)";
     conn.Execute(sql + ")");
     conn.Execute("create index IX_订单_键 on 订单 (客户编号, 行号)");
@@ -36,8 +38,9 @@ inline void createWideTables(Connection& conn, int rows) {
         conn.Execute("insert into 客户 values ('C" + n + "', N'客户" + n + "')");
         conn.Execute("insert into 商品 values ('P" + n + "', N'商品" + n + "')");
         conn.Execute("insert into 仓库 values ('W" + n + "', N'仓库" + n + "')");
-        conn.Execute("insert into 订单 (客户编号, 行号, 发票号, 商品编号, 仓库编号, 数量, 单价, 日期) values ('C" + n +
-                     "', '1', 'F" + n + "', 'P" + n + "', 'W" + n + "', 1, 2.5, '2004-01-05')");
+        conn.Execute(
+            "insert into 订单 (客户编号, 行号, 发票号, 商品编号, 仓库编号, 数量, 单价, 日期) values ('C" + n +
+            "', '1', 'F" + n + "', 'P" + n + "', 'W" + n + "', 1, 2.5, '2004-01-05')");
     }
     conn.CommitTrans();
 }

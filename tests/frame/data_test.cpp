@@ -121,12 +121,18 @@ TEST(DeclaredTypes, MetadataAsSqlServerReportsIt) {
         int precision;
         int scale;
     } cases[] = {
-        {"int", adInteger, 4, 10, 255},          {"decimal(18,2)", adNumeric, 19, 18, 2},
-        {"numeric", adNumeric, 19, 18, 0},       {"nvarchar(50)", adVarWChar, 50, 255, 255},
-        {"varchar(max)", adLongVarChar, 2147483647, 255, 255}, {"char", adChar, 1, 255, 255},
-        {"datetime", adDBTimeStamp, 16, 23, 3},  {"float(24)", adSingle, 4, 7, 255},
-        {" MONEY ", adCurrency, 8, 19, 255},     {"image", adLongVarBinary, 2147483647, 255, 255},
-        {"bit", adBoolean, 2, 255, 255},         {"tinyint", adUnsignedTinyInt, 1, 3, 255},
+        {"int", adInteger, 4, 10, 255},
+        {"decimal(18,2)", adNumeric, 19, 18, 2},
+        {"numeric", adNumeric, 19, 18, 0},
+        {"nvarchar(50)", adVarWChar, 50, 255, 255},
+        {"varchar(max)", adLongVarChar, 2147483647, 255, 255},
+        {"char", adChar, 1, 255, 255},
+        {"datetime", adDBTimeStamp, 16, 23, 3},
+        {"float(24)", adSingle, 4, 7, 255},
+        {" MONEY ", adCurrency, 8, 19, 255},
+        {"image", adLongVarBinary, 2147483647, 255, 255},
+        {"bit", adBoolean, 2, 255, 255},
+        {"tinyint", adUnsignedTinyInt, 1, 3, 255},
     };
     for (const auto& c : cases) {
         ColumnInfo info;

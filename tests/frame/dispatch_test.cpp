@@ -96,10 +96,10 @@ TEST(Convert, BadTextIsATypeMismatchAndTooLargeANumberAnOverflow) {
         long number;
     };
     const std::vector<Case> cases = {
-        {"abc", Type::Int16, 13},     {"", Type::Int32, 13},         {"True", Type::Int16, 13},
-        {"12abc", Type::Int32, 13},   {"x", Type::Double, 13},       {"", Type::Single, 13},
-        {"yes", Type::Boolean, 13},   {"", Type::Boolean, 13},       {"32768", Type::Int16, 6},
-        {"-32769", Type::Int16, 6},   {"2147483648", Type::Int32, 6}, {"1e39", Type::Single, 6},
+        {"abc", Type::Int16, 13},    {"", Type::Int32, 13},          {"True", Type::Int16, 13},
+        {"12abc", Type::Int32, 13},  {"x", Type::Double, 13},        {"", Type::Single, 13},
+        {"yes", Type::Boolean, 13},  {"", Type::Boolean, 13},        {"32768", Type::Int16, 6},
+        {"-32769", Type::Int16, 6},  {"2147483648", Type::Int32, 6}, {"1e39", Type::Single, 6},
         {"1e400", Type::Double, 13},
     };
     for (const auto& c : cases) {
@@ -155,8 +155,8 @@ TEST(CallByName, OmittedOptionalArgumentsTakeTheirDefaults) {
     EXPECT_EQ(session().lL_forColor_Select, 0xFF0000);
     EXPECT_FALSE(session().bT_FontBold);
 
-    callByName("clsForm", "mInit_Form", {"255", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                                         std::nullopt, "12", "True"});
+    callByName("clsForm", "mInit_Form",
+               {"255", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, "12", "True"});
     EXPECT_EQ(session().lF_BackColor, 255);
     EXPECT_EQ(session().lF_ForColor, static_cast<std::int32_t>(0x80000012));
     EXPECT_EQ(session().lT_FontSize, 12);
@@ -196,8 +196,11 @@ TEST(LateBoundSignatures, DescribeEveryRegisteredMethod) {
     auto lines = lateBoundSignatures();
     auto has = [&](const std::string& s) { return std::find(lines.begin(), lines.end(), s) != lines.end(); };
     EXPECT_TRUE(has("clsIp.bIsIP(sIP As String) As Boolean"));
-    EXPECT_TRUE(has("clsElse.bExecuteCode(ByRef stCode As String, [ByRef fCheckOnly As Boolean = False]) As Boolean"));
-    EXPECT_TRUE(has("clsDatabase.sNextId(tbname As String, lenId As Integer, [IncField As String = \"编号\"]) As String"));
+    EXPECT_TRUE(has(
+        "clsElse.bExecuteCode(ByRef stCode As String, [ByRef fCheckOnly As Boolean = False]) As Boolean"));
+    EXPECT_TRUE(
+        has("clsDatabase.sNextId(tbname As String, lenId As Integer, [IncField As String = \"编号\"]) As "
+            "String"));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // The umbrella header compiles on its own and offers all eight classes.
-#include "palvo/palvo.h"
-
 #include <gtest/gtest.h>
 
 #include <type_traits>
+
+#include "palvo/palvo.h"
 
 namespace Palvo {
 namespace {
@@ -13,7 +13,8 @@ TEST(Umbrella, EveryClassIsCreatableWithoutState) {
                   std::is_empty_v<clsPrint> && std::is_empty_v<clsSearch> && std::is_empty_v<clsFunction> &&
                   std::is_empty_v<clsIp> && std::is_empty_v<clsElse>);
     // The late-bound surface names the classes the header offers.
-    EXPECT_EQ(callByName("Palvo.clsFunction", "sConvertMoneyX", {std::string("12.5")}).result.toText(), "壹拾贰元伍角整");
+    EXPECT_EQ(callByName("Palvo.clsFunction", "sConvertMoneyX", {std::string("12.5")}).result.toText(),
+              "壹拾贰元伍角整");
 }
 
 }  // namespace

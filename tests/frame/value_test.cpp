@@ -108,10 +108,30 @@ namespace {
 
 // Every double shows the digits the platform's fifteen-digit form gives.
 TEST(FormatNumber, AgreesWithFifteenSignificantDigitsEverywhere) {
-    const double samples[] = {1,       -1,       10,          100,        1000,     123456789012345.0, 1e15,
-                              1e16,    1.5e15,   0.1,         0.2 + 0.1,  1.0 / 3,  2.0 / 3,           0.0001,
-                              0.00001, 1.25e-7,  -9.87654321e-300, 1.7976931348623157e308, 4.9e-324,
-                              12.25,   3.5,      99999999999999.9, 999999999999999.0, 0.000123456789012345678};
+    const double samples[] = {1,
+                              -1,
+                              10,
+                              100,
+                              1000,
+                              123456789012345.0,
+                              1e15,
+                              1e16,
+                              1.5e15,
+                              0.1,
+                              0.2 + 0.1,
+                              1.0 / 3,
+                              2.0 / 3,
+                              0.0001,
+                              0.00001,
+                              1.25e-7,
+                              -9.87654321e-300,
+                              1.7976931348623157e308,
+                              4.9e-324,
+                              12.25,
+                              3.5,
+                              99999999999999.9,
+                              999999999999999.0,
+                              0.000123456789012345678};
     std::vector<double> all(std::begin(samples), std::end(samples));
     // values of every magnitude the platform writes either way, with short and long digit runs
     unsigned seed = 7;

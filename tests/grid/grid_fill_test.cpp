@@ -87,7 +87,8 @@ TEST(FillSizing, SpareWidthIsSharedOrIsizeLettersAdded) {
         // (0.9 * 1000 - 203) / 2 = 348.5 rounds half to even to 348
         {"halves to even", {100, 103}, 1000, 1, false, {448, 451}},
     };
-    for (const auto& c : cases) EXPECT_EQ(grid::fitColumnWidths(c.content, c.gridWidth, 90, c.iSize, c.hasXH), c.widths) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(grid::fitColumnWidths(c.content, c.gridWidth, 90, c.iSize, c.hasXH), c.widths) << c.name;
 }
 
 TEST(FillSizing, ContentWidthFollowsTheWidestCellUnlessFiveTimesTheHeading) {
@@ -173,14 +174,16 @@ TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZero) {
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", bound, false, 0, "金额"), "0");
     EXPECT_EQ(bound.bindCount(), 0);
     ASSERT_EQ(bound.Rows(), 2);
-    EXPECT_EQ(row(bound, 0), (Cells{"序号", "编号", "名称"})) << "no forced column without rows, heading as asked";
+    EXPECT_EQ(row(bound, 0), (Cells{"序号", "编号", "名称"}))
+        << "no forced column without rows, heading as asked";
     EXPECT_EQ(row(bound, 1), (Cells{"", "", ""}));
 }
 
 TEST_F(Fill, EmptyResultOnAGridWithoutFixedRowsIsStillZero) {
     memory::FlexGrid g;
     g.FixedRows(0);
-    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物 where 1=0", g), "0") << "the date step has no row to read";
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物 where 1=0", g), "0")
+        << "the date step has no row to read";
     EXPECT_EQ(g.Rows(), 0);
 }
 
@@ -190,7 +193,8 @@ TEST_F(Fill, TotalsRowForcesTheNumberColumnAndSumsOnlyTheNamedFields) {
         EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", g, false, 0, "金额", false), "");
         ASSERT_EQ(g.Rows(), 5) << g.typeName();
         EXPECT_EQ(g.TextMatrix(0, 0), "序号");
-        EXPECT_EQ(row(g, 4), (Cells{"合计", "", "10.3", ""})) << g.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
+        EXPECT_EQ(row(g, 4), (Cells{"合计", "", "10.3", ""}))
+            << g.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
         EXPECT_EQ(column(g, 0), (Cells{"序号", "1", "2", "3", "合计"}));
     }
 }
@@ -294,7 +298,8 @@ TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
     installTextMeasurer(nullptr);
     memory::FlexGrid unmeasured;
     unmeasured.TextMatrix(1, 1, "kept");
-    EXPECT_EQ(grid.sFillTable("select 编号 from 货物", unmeasured, true), "No text measurer is installed on this thread");
+    EXPECT_EQ(grid.sFillTable("select 编号 from 货物", unmeasured, true),
+              "No text measurer is installed on this thread");
     EXPECT_EQ(unmeasured.TextMatrix(1, 1), "kept");
     EXPECT_EQ(grid.sFillTable("select 编号 from 货物", unmeasured), "") << "sizing off needs no measurer";
 }

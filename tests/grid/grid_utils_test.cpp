@@ -1,3 +1,5 @@
+#include "src/grid/grid_utils.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,7 +10,6 @@
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"
 #include "palvo/memory_grid.h"
-#include "src/grid/grid_utils.h"
 #include "tests/support/errors.h"
 
 namespace Palvo {
@@ -61,7 +62,8 @@ TEST(GridLookup, RowNumberSkipsTheHeadingAndRoundsTheColumnIndex) {
     const std::vector<Case> cases = {
         {1, "乙", 2}, {1, "名称", 3}, {0, "编号", -1}, {1.4f, "甲", 1}, {0.5f, "3", 3}, {1, "乙 ", -1},
     };
-    for (const auto& c : cases) EXPECT_EQ(grid.lGetRowNo(g, c.col, c.value), c.row) << c.value << " in " << c.col;
+    for (const auto& c : cases)
+        EXPECT_EQ(grid.lGetRowNo(g, c.col, c.value), c.row) << c.value << " in " << c.col;
     EXPECT_EQ(errorNumber([&] { grid.lGetRowNo(g, 1.5f, "x"); }), 381) << "1.5 rounds to column 2";
 }
 
@@ -209,10 +211,11 @@ TEST(GridNames, ListMembershipIsExactAndTakesWildcardsLiterally) {
     };
     const std::vector<Case> cases = {
         {"金额,数量", "金额", true}, {"金额,数量", "数量", true}, {"金额2", "金额", false},
-        {"金额", "金额2", false},    {"a*b", "a*b", true},       {"axb", "a*b", false},
-        {"[x]", "[x]", true},        {"1", "#", false},          {"a, b", "b", false},
+        {"金额", "金额2", false},    {"a*b", "a*b", true},        {"axb", "a*b", false},
+        {"[x]", "[x]", true},        {"1", "#", false},           {"a, b", "b", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(grid::inNameList(c.list, c.name), c.in) << c.list << " / " << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(grid::inNameList(c.list, c.name), c.in) << c.list << " / " << c.name;
 }
 
 }  // namespace

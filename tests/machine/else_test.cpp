@@ -16,10 +16,8 @@ TEST(ShowMouse, RaisesTheCountToTwoOrMore) {
         int calls;
     };
     const Case cases[] = {
-        {-3, 2, 5},  // four calls to reach 1, a fifth to reach 2
-        {-1, 2, 3},
-        {0, 2, 2},
-        {1, 3, 2},   // already visible: still raised by two
+        {-3, 2, 5},                        // four calls to reach 1, a fifth to reach 2
+        {-1, 2, 3}, {0, 2, 2}, {1, 3, 2},  // already visible: still raised by two
         {5, 7, 2},
     };
     for (const auto& c : cases) {

@@ -17,10 +17,25 @@ using Row = std::vector<std::string>;
 using Texts = std::vector<std::string>;
 
 const std::string kHostile[] = {
-    "O'Neil",          "nobody' or 用户名='张伟", "x'; delete from 查询打印设置; --", "'",     "''",
-    "a--b",            "a;b",                     "a\nb",                            "a\r\n'--", "‘张伟’",
-    "“张伟” or ”x“", "a]b",                     "[a]",                             "N'x",   "a\\",
-    "\"q\"",           "张伟' --",                "'/*",                             " 张伟 ",
+    "O'Neil",
+    "nobody' or 用户名='张伟",
+    "x'; delete from 查询打印设置; --",
+    "'",
+    "''",
+    "a--b",
+    "a;b",
+    "a\nb",
+    "a\r\n'--",
+    "‘张伟’",
+    "“张伟” or ”x“",
+    "a]b",
+    "[a]",
+    "N'x",
+    "a\\",
+    "\"q\"",
+    "张伟' --",
+    "'/*",
+    " 张伟 ",
 };
 
 class HostileNames : public testing::FormsTest {
@@ -36,7 +51,8 @@ protected:
     }
     // Every row of the settings table, sorted.
     std::vector<Row> rows() {
-        auto t = conn->Query("select 表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,合计,排序,分组 from 查询打印设置");
+        auto t = conn->Query(
+            "select 表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,合计,排序,分组 from 查询打印设置");
         std::vector<Row> out(t.rowCount());
         for (std::size_t r = 0; r < out.size(); ++r) {
             for (std::size_t c = 0; c < t.columns.size(); ++c) out[r].push_back(t.at(r, c).toText());
@@ -110,7 +126,8 @@ TEST_F(HostileNames, TableCategoryAndQueryNamesAreTakenAsTheyStand) {
         conn->Execute("create table [" + bracketed + "] (编号 int, 名称 nvarchar(20), 金额 money)");
         const auto before = rows();
         EXPECT_EQ(db.sGetField(name, name, name), "名称,金额");
-        EXPECT_EQ(db.sGetField(name, name, name, "", "", "", "x"), "名称,金额");  // the set is there: no seeding
+        EXPECT_EQ(db.sGetField(name, name, name, "", "", "", "x"),
+                  "名称,金额");  // the set is there: no seeding
         const auto own = setOf(name, name, name, "张三");
         ASSERT_EQ(own.size(), 2u);
         EXPECT_EQ(rows().size(), before.size() + 2);
@@ -179,14 +196,38 @@ TEST(ObjectNames, OnlyTableReferencesCanStandBare) {
         std::string name;
         bool table;
     } cases[] = {
-        {"销售", true},          {"dbo.销售", true},       {"库..表", true},        {"a.b.c.d", true},
-        {"[销售 明细]", true},   {"[a]]b]", true},         {"\"a\"\"b\"", true},    {"#临时", true},
-        {" 单据\t", true},       {"表1$", true},           {"_x@y", true},          {"Ｂ表", true},
-        {"", false},             {"  ", false},            {"a;b", false},          {"a'b", false},
-        {"[a]b]", false},        {"[a", false},            {"[]", false},           {"\"a", false},
-        {"‘表’", false},        {"“表”", false},          {"表　名", false},       {"a\xca\xbc", false},
-        {"＇表", false},         {"1a", false},            {"$a", false},           {"a.", false},
-        {"a.b.c.d.e", false},    {std::string("a\0b", 3), false}, {std::string("[a\0b]", 5), false}, {"\xff", false},
+        {"销售", true},
+        {"dbo.销售", true},
+        {"库..表", true},
+        {"a.b.c.d", true},
+        {"[销售 明细]", true},
+        {"[a]]b]", true},
+        {"\"a\"\"b\"", true},
+        {"#临时", true},
+        {" 单据\t", true},
+        {"表1$", true},
+        {"_x@y", true},
+        {"Ｂ表", true},
+        {"", false},
+        {"  ", false},
+        {"a;b", false},
+        {"a'b", false},
+        {"[a]b]", false},
+        {"[a", false},
+        {"[]", false},
+        {"\"a", false},
+        {"‘表’", false},
+        {"“表”", false},
+        {"表　名", false},
+        {"a\xca\xbc", false},
+        {"＇表", false},
+        {"1a", false},
+        {"$a", false},
+        {"a.", false},
+        {"a.b.c.d.e", false},
+        {std::string("a\0b", 3), false},
+        {std::string("[a\0b]", 5), false},
+        {"\xff", false},
     };
     for (const auto& c : cases) EXPECT_EQ(query::isObjectName(c.name), c.table) << c.name;
 }

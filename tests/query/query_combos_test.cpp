@@ -57,7 +57,8 @@ TEST_F(QueryCombos, OtherUnitSeesOnlyItself) {
 TEST_F(QueryCombos, EmptyUnitTableIsANoticeAndANonNumericCodeIsQuiet) {
     search.sInitComboDw(frm, cmb);
     ASSERT_EQ(box->messages().size(), 1u);
-    EXPECT_EQ(box->last(), (memory::ShownMessage{"数据库初始数据错误！当前数据库中没有单位信息！", 64, "提示标题"}));
+    EXPECT_EQ(box->last(),
+              (memory::ShownMessage{"数据库初始数据错误！当前数据库中没有单位信息！", 64, "提示标题"}));
     EXPECT_EQ(cmb.ListCount(), 0);
 
     units();
@@ -82,12 +83,13 @@ TEST_F(QueryCombos, DateColumnsOfATable) {
 }
 
 TEST_F(QueryCombos, SavedQueryNamesAndTheDefaultCategory) {
-    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-          "values ('销售','a',1,1,'普通查询','月报','张三')",
-          "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-          "values ('销售','b',1,2,'普通查询','月报','张三')",
-          "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-          "values ('销售','a',1,1,'普通查询','别人的','李四')"});
+    exec(
+        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+         "values ('销售','a',1,1,'普通查询','月报','张三')",
+         "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+         "values ('销售','b',1,2,'普通查询','月报','张三')",
+         "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+         "values ('销售','a',1,1,'普通查询','别人的','李四')"});
     std::string category;
     search.mInitComboType(frm, cmb, "销售", category);
     EXPECT_EQ(category, "普通查询");

@@ -15,8 +15,7 @@ using Texts = std::vector<std::string>;
 const std::string kSeedHead =
     "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
     " select '";
-const std::string kSeedCatalogue =
-    "  syscolumns where object_name(id)='";
+const std::string kSeedCatalogue = "  syscolumns where object_name(id)='";
 const std::string kSeedTypes =
     "   and (type_name(xtype) not in('binary','image','ntext','sql_variant','text','varbinary')) ";
 const std::string kSeedIdentifiers = "   and (name not in ('编号','编号1','编号2'))  ";
@@ -36,12 +35,12 @@ protected:
 TEST_F(QueryStatements, FirstReadOfShownColumnsSeedsAndReadsAgain) {
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,日期");
     const std::string read =
-        "select * from 查询打印设置 where 表名='销售' and 用户名='张三' and 查询类别='普通查询' and 查询名='月报'";
+        "select * from 查询打印设置 where 表名='销售' and 用户名='张三' and 查询类别='普通查询' and "
+        "查询名='月报'";
     EXPECT_EQ(counting->queries, (Texts{read + " and 选择标志=1 order by 排列顺序", read,
                                         read + " and 选择标志=1 order by 排列顺序"}));
-    EXPECT_EQ(counting->executes,
-              (Texts{kSeedHead + "销售',name,1,colid,'普通查询','月报','张三'  from " + kSeedCatalogue + "销售'   " +
-                     kSeedTypes + kSeedIdentifiers}));
+    EXPECT_EQ(counting->executes, (Texts{kSeedHead + "销售',name,1,colid,'普通查询','月报','张三'  from " +
+                                         kSeedCatalogue + "销售'   " + kSeedTypes + kSeedIdentifiers}));
     counting->reset();
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "选择"), "名称,金额,日期");
     EXPECT_EQ(counting->queries, (Texts{read + " and 选择标志=1 order by 排列顺序"}));
@@ -51,18 +50,20 @@ TEST_F(QueryStatements, FirstReadOfShownColumnsSeedsAndReadsAgain) {
 TEST_F(QueryStatements, SeedingKeepsIdentifiersWhenAskedAndDoublesQuotes) {
     session().sUser = "O'Neil";
     db.sGetField("销售", "录入", "王's", "", "", "", "1");
-    EXPECT_EQ(counting->executes,
-              (Texts{kSeedHead + "销售',name,1,colid,'录入','王''s','O''Neil'  from " + kSeedCatalogue + "销售'   " +
-                     kSeedTypes}));
+    EXPECT_EQ(counting->executes, (Texts{kSeedHead + "销售',name,1,colid,'录入','王''s','O''Neil'  from " +
+                                         kSeedCatalogue + "销售'   " + kSeedTypes}));
     EXPECT_EQ(counting->queries.front(),
-              "select * from 查询打印设置 where 表名='销售'  and 用户名='O''Neil' and 查询类别='录入'  and 选择标志=1 "
+              "select * from 查询打印设置 where 表名='销售'  and 用户名='O''Neil' and 查询类别='录入'  and "
+              "选择标志=1 "
               "order by 排列顺序");
 }
 
 TEST_F(QueryStatements, EachListHasItsOwnFilterAndOrder) {
     const std::string read =
-        "select * from 查询打印设置 where 表名='销售' and 用户名='张三' and 查询类别='普通查询' and 查询名='O''K'";
-    const std::string entry = "select * from 查询打印设置 where 表名='销售'  and 用户名='张三' and 查询类别='录入' ";
+        "select * from 查询打印设置 where 表名='销售' and 用户名='张三' and 查询类别='普通查询' and "
+        "查询名='O''K'";
+    const std::string entry =
+        "select * from 查询打印设置 where 表名='销售'  and 用户名='张三' and 查询类别='录入' ";
     struct Case {
         const char* category;
         const char* kind;
@@ -84,9 +85,10 @@ TEST_F(QueryStatements, EachListHasItsOwnFilterAndOrder) {
 
 TEST_F(QueryStatements, SetCxmLooksTheSetUp) {
     db.mSetCxm(cmb, "销售", "O'K", "普通查询");
-    EXPECT_EQ(counting->queries,
-              Texts{"select top 1 表名  from [查询打印设置] where  [表名]='销售' and [查询类别]='普通查询' and "
-                    "[查询名]='O''K' and [用户名]='张三'"});
+    EXPECT_EQ(
+        counting->queries,
+        Texts{"select top 1 表名  from [查询打印设置] where  [表名]='销售' and [查询类别]='普通查询' and "
+              "[查询名]='O''K' and [用户名]='张三'"});
     EXPECT_EQ(cmb.ListCount(), 0);
 }
 
@@ -98,15 +100,20 @@ TEST_F(QueryStatements, ComboInitialisers) {
         std::function<void(memory::ComboBox&)> call;
         Texts statements;
     } cases[] = {
-        {"Dw", [&](memory::ComboBox& c) { search.sInitComboDw(frm, c); },
-         {"select * from B_单位 order by 单位编号", "select top 1 名称  from [B_单位] where  [单位编号]='01'"}},
-        {"SjCx", [&](memory::ComboBox& c) { search.mInitComboSjCx(frm, c, "单据"); }, {"select top 0 * from 单据"}},
+        {"Dw",
+         [&](memory::ComboBox& c) { search.sInitComboDw(frm, c); },
+         {"select * from B_单位 order by 单位编号",
+          "select top 1 名称  from [B_单位] where  [单位编号]='01'"}},
+        {"SjCx",
+         [&](memory::ComboBox& c) { search.mInitComboSjCx(frm, c, "单据"); },
+         {"select top 0 * from 单据"}},
         {"Type quoted",
          [&](memory::ComboBox& c) {
              std::string category = "O'K";
              search.mInitComboType(frm, c, "a'b", category);
          },
-         {"select distinct 查询名 from 查询打印设置 where 表名='a''b'  and 用户名='张三' and  查询类别='O''K'"}},
+         {"select distinct 查询名 from 查询打印设置 where 表名='a''b'  and 用户名='张三' and  "
+          "查询类别='O''K'"}},
         {"Tstj",
          [&](memory::ComboBox& c) {
              c.Tag("B_单位,名称");

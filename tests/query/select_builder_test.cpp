@@ -15,8 +15,10 @@ protected:
     void SetUp() override {
         SessionTest::SetUp();
         query::createHostTables(*conn);
-        exec({"create table 销售 (编号 int, 名称 nvarchar(20), 备注 text, 金额 decimal(12,2), [单价(元)] money, "
-              "图片 image, 日期 datetime)"});
+        exec(
+            {"create table 销售 (编号 int, 名称 nvarchar(20), 备注 text, 金额 decimal(12,2), [单价(元)] "
+             "money, "
+             "图片 image, 日期 datetime)"});
     }
     std::string setCount(const std::string& user = "张三") {
         return scalar("select count(*) from 查询打印设置 where 表名='销售' and 用户名='" + user + "'");
@@ -41,8 +43,10 @@ TEST_F(Settings, MustSetStringKeepsTheIdentifierColumns) {
 
 TEST_F(Settings, ListsFollowTheirOwnOrderAndDirection) {
     db.sGetField("销售", "普通查询", "月报");
-    exec({"update 查询打印设置 set 排序=2.1 where 字段名='日期'", "update 查询打印设置 set 排序=1 where 字段名='名称'",
-          "update 查询打印设置 set 合计=2 where 字段名='金额'", "update 查询打印设置 set 合计=1 where 字段名='单价(元)'",
+    exec({"update 查询打印设置 set 排序=2.1 where 字段名='日期'",
+          "update 查询打印设置 set 排序=1 where 字段名='名称'",
+          "update 查询打印设置 set 合计=2 where 字段名='金额'",
+          "update 查询打印设置 set 合计=1 where 字段名='单价(元)'",
           "update 查询打印设置 set 分组=1 where 字段名='名称'",
           // a hidden column is no longer shown or totalled but still sorts
           "update 查询打印设置 set 选择标志=0 where 字段名='日期'"});
@@ -56,10 +60,11 @@ TEST_F(Settings, QueryNameWithQuotesAndEntryCategory) {
     EXPECT_EQ(db.sGetField("销售", "普通查询", "O'Neil的表"), "名称,金额,[单价(元)],日期");
     EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 查询名='O''Neil的表'"), "4");
     // data-entry settings of every query name are read together
-    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-          "values ('销售','甲',1,1,'录入','一','张三')",
-          "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-          "values ('销售','乙',1,2,'录入','二','张三')"});
+    exec(
+        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+         "values ('销售','甲',1,1,'录入','一','张三')",
+         "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+         "values ('销售','乙',1,2,'录入','二','张三')"});
     EXPECT_EQ(db.sGetField("销售", "录入", "三"), "甲,乙");
 }
 
@@ -69,7 +74,8 @@ TEST_F(Settings, ASetWithEveryColumnHiddenIsNotSeededAgain) {
     exec({"update 查询打印设置 set 选择标志=0"});
     for (const char* category : {"普通查询", "录入"}) {
         EXPECT_EQ(db.sGetField("销售", category, "月报"), "") << category;
-        EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 查询类别='" + std::string(category) + "'"), "4")
+        EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 查询类别='" + std::string(category) + "'"),
+                  "4")
             << category;
     }
     // another query name of an ordinary query is a set of its own
@@ -78,13 +84,15 @@ TEST_F(Settings, ASetWithEveryColumnHiddenIsNotSeededAgain) {
 }
 
 TEST_F(Settings, ABracketedNameDoublesItsClosingBracketAndAnOpenParenAloneIsNotBracketed) {
-    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,排序) "
-          "values ('X','a(]) from t; --',1,1,'普通查询','q','张三',1.1)"});
+    exec(
+        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,排序) "
+         "values ('X','a(]) from t; --',1,1,'普通查询','q','张三',1.1)"});
     EXPECT_EQ(db.sGetField("X", "普通查询", "q"), "[a(]]) from t; --]");
     EXPECT_EQ(db.sGetField("X", "普通查询", "q", "排序"), "[a(]]) from t; --] desc");
     // an open parenthesis alone is no reason for brackets; an unknown table gives an empty list
-    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-          "values ('Y','金额(元',1,1,'普通查询','q','张三')"});
+    exec(
+        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
+         "values ('Y','金额(元',1,1,'普通查询','q','张三')"});
     EXPECT_EQ(db.sGetField("Y", "普通查询", "q"), "金额(元");
     EXPECT_EQ(db.sGetField("没有的表", "普通查询", "月报"), "");
 }
@@ -108,7 +116,8 @@ TEST_F(Settings, SetCxmAddsExistingSetsOnce) {
 }
 
 TEST(HostTables, ScriptSplitsAtGoLines) {
-    auto parts = query::splitScript("-- head\ncreate table a (x int)\nGO\n  go  \nselect 'GO'\ngo\n-- only a comment\n");
+    auto parts = query::splitScript(
+        "-- head\ncreate table a (x int)\nGO\n  go  \nselect 'GO'\ngo\n-- only a comment\n");
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_NE(parts[0].find("create table a"), std::string::npos);
     EXPECT_NE(parts[1].find("select 'GO'"), std::string::npos);

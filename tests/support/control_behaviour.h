@@ -304,10 +304,12 @@ TYPED_TEST_P(ControlBehaviour, GridIndicesOutsideRaiseThePlatformNumbers) {
         {"fixed rows", [&] { g.FixedRows(3); }, 380},
         {"fixed cols", [&] { g.FixedCols(-1); }, 380},
         {"sort 3", [&] { g.Sort(3); }, 380},
-        {"bind on MSFlexGrid", [&] {
+        {"bind on MSFlexGrid",
+         [&] {
              Recordset rs;
              g.Recordset(rs);
-         }, 438},
+         },
+         438},
     };
     for (const auto& c : cases) EXPECT_EQ(errorNumber(c.call), c.number) << c.what;
     EXPECT_EQ(g.Rows(), 2) << "failed calls leave the shape";
@@ -459,7 +461,8 @@ TYPED_TEST_P(ControlBehaviour, HierarchicalGridLaysOutABoundRecordset) {
     EXPECT_EQ(g.FixedCols(), 1);
     EXPECT_EQ(gridColumn(g, 1), (std::vector<std::string>{"名称", "钢管", ""}));
     EXPECT_EQ(gridColumn(g, 2), (std::vector<std::string>{"金额", "0.2", "10"}));
-    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "", ""})) << "the grid's own copy, nothing left over";
+    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "", ""}))
+        << "the grid's own copy, nothing left over";
 }
 
 TYPED_TEST_P(ControlBehaviour, GridHelpersSortAndBandThroughThePort) {
@@ -493,16 +496,15 @@ TYPED_TEST_P(ControlBehaviour, GridHelpersSortAndBandThroughThePort) {
     EXPECT_EQ(colours, (std::vector<std::int32_t>{0, color, 0, color, 0}));
 }
 
-REGISTER_TYPED_TEST_SUITE_P(ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits,
-                            TextBoxRefusesNegativeValuesAndFocusWhenDisabled, TextBoxKeepsTagAndMaxLength,
-                            ComboBoxEntriesItemDataAndSelection, ListBoxEntriesItemDataAndSelection,
-                            ComboBoxTextSelectsAMatchingEntryOrNone, ListBoxMarksAreIndependentOfTheCurrentEntry,
-                            ListViewHeadersAndItemsWithKeys, GridReportsItsTypeAndStartShape,
-                            GridReshapingKeepsTheCellsThatStay, GridIndicesOutsideRaiseThePlatformNumbers,
-                            GridAddItemSplitsAtTabsAndInsertsAtTheIndex,
-                            GridCellColourFollowsTheCurrentCellAndClearEmptiesIt,
-                            GridWidthsAndAlignmentsReadBackAsSet, GridSortIsGenericNumbersAsNumbersTextsAsTexts,
-                            GridSortMovesWholeRowsWithColoursAndIsStable, GridScrollsARowIntoView,
-                            HierarchicalGridLaysOutABoundRecordset, GridHelpersSortAndBandThroughThePort);
+REGISTER_TYPED_TEST_SUITE_P(
+    ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits,
+    TextBoxRefusesNegativeValuesAndFocusWhenDisabled, TextBoxKeepsTagAndMaxLength,
+    ComboBoxEntriesItemDataAndSelection, ListBoxEntriesItemDataAndSelection,
+    ComboBoxTextSelectsAMatchingEntryOrNone, ListBoxMarksAreIndependentOfTheCurrentEntry,
+    ListViewHeadersAndItemsWithKeys, GridReportsItsTypeAndStartShape, GridReshapingKeepsTheCellsThatStay,
+    GridIndicesOutsideRaiseThePlatformNumbers, GridAddItemSplitsAtTabsAndInsertsAtTheIndex,
+    GridCellColourFollowsTheCurrentCellAndClearEmptiesIt, GridWidthsAndAlignmentsReadBackAsSet,
+    GridSortIsGenericNumbersAsNumbersTextsAsTexts, GridSortMovesWholeRowsWithColoursAndIsStable,
+    GridScrollsARowIntoView, HierarchicalGridLaysOutABoundRecordset, GridHelpersSortAndBandThroughThePort);
 
 }  // namespace Palvo::testing

@@ -29,10 +29,11 @@ protected:
         conn->Open(":memory:");
         clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "");
         installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
-        for (const char* s : {"create table 销售 (编号 int, 客户 nvarchar(20), 日期 datetime, 金额 decimal(10,2))",
-                              "insert into 销售 values (1, N'华北商行', '2004-01-05 08:30', 12.5)",
-                              "insert into 销售 values (2, N'东方建材', '2004-02-29', 100)",
-                              "insert into 销售 values (3, N'华北商行', null, 0.25)"}) {
+        for (const char* s :
+             {"create table 销售 (编号 int, 客户 nvarchar(20), 日期 datetime, 金额 decimal(10,2))",
+              "insert into 销售 values (1, N'华北商行', '2004-01-05 08:30', 12.5)",
+              "insert into 销售 values (2, N'东方建材', '2004-02-29', 100)",
+              "insert into 销售 values (3, N'华北商行', null, 0.25)"}) {
             conn->Execute(s);
         }
     }
@@ -77,9 +78,11 @@ TYPED_TEST_P(FillingBehaviour, ListViewGetsAHeaderPerColumnAndAnItemPerRow) {
 TYPED_TEST_P(FillingBehaviour, FillTableOnBothGridTypesNumbersTotalsAndDates) {
     for (bool hierarchical : {false, true}) {
         FlexGrid& g = this->make.flexGrid(hierarchical);
-        EXPECT_EQ(clsGrid().sFillTable("select 客户, 日期, 金额 from 销售 order by 编号", g, true, 2, "金额"), "");
+        EXPECT_EQ(clsGrid().sFillTable("select 客户, 日期, 金额 from 销售 order by 编号", g, true, 2, "金额"),
+                  "");
         this->make.settle();
-        EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"序号", "1", "2", "3", "合计"})) << g.typeName();
+        EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"序号", "1", "2", "3", "合计"}))
+            << g.typeName();
         EXPECT_EQ(g.TextMatrix(0, 1), "客户");
         EXPECT_EQ(g.TextMatrix(1, 2), "2004-01-05");
         EXPECT_EQ(g.TextMatrix(3, 2), "");

@@ -34,8 +34,8 @@ inline std::string scratchDatabaseName() {
     static int made = 0;
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     return "palvo_test_" + std::to_string(::getpid()) + "_" +
-           std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % 100000000) + "_" +
-           std::to_string(++made);
+           std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % 100000000) +
+           "_" + std::to_string(++made);
 }
 
 /// Makes a database on the server a connection reaches, switches the connection
@@ -48,7 +48,9 @@ public:
     /// database with the collation the library's data expects. Throws Palvo::Error,
     /// also when the connection does not reach a SQL Server.
     ScratchDatabase(std::shared_ptr<Connection> conn, std::string connectionString)
-        : conn_(std::move(conn)), connectionString_(std::move(connectionString)), name_(scratchDatabaseName()) {
+        : conn_(std::move(conn)),
+          connectionString_(std::move(connectionString)),
+          name_(scratchDatabaseName()) {
         if (conn_->State() == adStateClosed) conn_->Open(connectionString_);
         auto* odbc = dynamic_cast<odbc::Connection*>(conn_.get());
         if (odbc && odbc->dbmsName() != "Microsoft SQL Server") {

@@ -13,9 +13,9 @@ TEST(Val, ReadsTheLeadingNumberAndIgnoresTheRest) {
         const char* text;
         double value;
     } cases[] = {
-        {"", 0},          {"abc", 0},      {"12abc", 12},      {"  1 2 3", 123}, {"-3.5e2x", -350},
-        {"1.2.3", 1.2},   {"&H10", 16},    {"&HFFFF", -1},     {"&O17", 15},     {"+.5", 0.5},
-        {"1e", 1},        {"2d3", 2000},   {"\t7\n", 7},       {"1e-999", 0},    {"-", 0},
+        {"", 0},        {"abc", 0},    {"12abc", 12},  {"  1 2 3", 123}, {"-3.5e2x", -350},
+        {"1.2.3", 1.2}, {"&H10", 16},  {"&HFFFF", -1}, {"&O17", 15},     {"+.5", 0.5},
+        {"1e", 1},      {"2d3", 2000}, {"\t7\n", 7},   {"1e-999", 0},    {"-", 0},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(val(c.text), c.value) << c.text;
 }
@@ -92,11 +92,11 @@ TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
         const char* text;
         bool numeric;
     } cases[] = {
-        {"0", true},       {" 12 ", true},    {"\t-3.5", true}, {"+7", true},      {"1.", true},
-        {".5", true},      {"1e5", true},     {"-2.5E-3", true}, {"1e+2", true},   {"", false},
-        {" ", false},      {".", false},      {"-", false},     {"1.2.3", false},  {"1e", false},
-        {"1,000", false},  {"&H10", false},   {"1d5", false},   {"12abc", false},  {"- 5", false},
-        {"1e999", false},  {"１２", false},   {"5-", false},    {"1 2", false},    {"0x10", false},
+        {"0", true},      {" 12 ", true},  {"\t-3.5", true},  {"+7", true},     {"1.", true},
+        {".5", true},     {"1e5", true},   {"-2.5E-3", true}, {"1e+2", true},   {"", false},
+        {" ", false},     {".", false},    {"-", false},      {"1.2.3", false}, {"1e", false},
+        {"1,000", false}, {"&H10", false}, {"1d5", false},    {"12abc", false}, {"- 5", false},
+        {"1e999", false}, {"１２", false}, {"5-", false},     {"1 2", false},   {"0x10", false},
     };
     for (const auto& c : cases) EXPECT_EQ(isNumeric(c.text), c.numeric) << '"' << c.text << '"';
 }
@@ -116,10 +116,20 @@ TEST(FormatFixed, RoundsHalfAwayFromZeroOnTheVisibleDecimals) {
         int decimals;
         const char* text;
     } cases[] = {
-        {0, 2, "0.00"},         {2.675, 2, "2.68"},     {1.005, 2, "1.01"},       {0.125, 2, "0.13"},
-        {0.124999, 2, "0.12"},  {-2.675, 2, "-2.68"},   {-0.001, 2, "0.00"},      {999.995, 2, "1000.00"},
-        {999999999.99, 2, "999999999.99"},               {1234567890, 2, "1234567890.00"},
-        {0.1 + 0.2, 2, "0.30"}, {1e-9, 2, "0.00"},      {12.5, 0, "13"},          {7, 1, "7.0"},
+        {0, 2, "0.00"},
+        {2.675, 2, "2.68"},
+        {1.005, 2, "1.01"},
+        {0.125, 2, "0.13"},
+        {0.124999, 2, "0.12"},
+        {-2.675, 2, "-2.68"},
+        {-0.001, 2, "0.00"},
+        {999.995, 2, "1000.00"},
+        {999999999.99, 2, "999999999.99"},
+        {1234567890, 2, "1234567890.00"},
+        {0.1 + 0.2, 2, "0.30"},
+        {1e-9, 2, "0.00"},
+        {12.5, 0, "13"},
+        {7, 1, "7.0"},
     };
     for (const auto& c : cases) EXPECT_EQ(formatFixed(c.value, c.decimals), c.text) << c.value;
     EXPECT_THROW(formatFixed(std::numeric_limits<double>::quiet_NaN(), 2), Error);
@@ -131,11 +141,11 @@ TEST(Dates, TestAndParse) {
         const char* text;
         bool date;
     } cases[] = {
-        {"2004-3-5", true},      {"2004-03-05", true},   {"2004/3/5", true},    {" 2004-3-5 ", true},
-        {"2004-2-29", true},     {"2003-2-29", false},   {"2004-1-32", false},  {"2004-13-1", false},
-        {"2004-0-1", false},     {"2004-3-5 10:30", true}, {"2004-3-5 24:00", false},
-        {"2004-3/5", false},     {"2004.1.1", false},    {"2004-01", false},    {"04-3-5", false},
-        {"", false},             {"abc", false},         {"2004-3-5x", false},  {"2004-3-5 10:30:59", true},
+        {"2004-3-5", true},  {"2004-03-05", true},     {"2004/3/5", true},          {" 2004-3-5 ", true},
+        {"2004-2-29", true}, {"2003-2-29", false},     {"2004-1-32", false},        {"2004-13-1", false},
+        {"2004-0-1", false}, {"2004-3-5 10:30", true}, {"2004-3-5 24:00", false},   {"2004-3/5", false},
+        {"2004.1.1", false}, {"2004-01", false},       {"04-3-5", false},           {"", false},
+        {"abc", false},      {"2004-3-5x", false},     {"2004-3-5 10:30:59", true},
     };
     for (const auto& c : cases) EXPECT_EQ(isDate(c.text), c.date) << c.text;
     DateTime d = toDate("2004/3/5 8:05:09");
@@ -153,9 +163,12 @@ TEST(Dates, SerialNumbersAndDayArithmetic) {
         std::int64_t days;
         DateTime to;
     } cases[] = {
-        {{2004, 3, 1}, -1, {2004, 2, 29}},   {{2003, 3, 1}, -1, {2003, 2, 28}},
-        {{2004, 1, 1}, -1, {2003, 12, 31}},  {{2004, 12, 31}, 1, {2005, 1, 1}},
-        {{1900, 3, 1}, -1, {1900, 2, 28}},   {{2000, 3, 1}, -1, {2000, 2, 29}},
+        {{2004, 3, 1}, -1, {2004, 2, 29}},
+        {{2003, 3, 1}, -1, {2003, 2, 28}},
+        {{2004, 1, 1}, -1, {2003, 12, 31}},
+        {{2004, 12, 31}, 1, {2005, 1, 1}},
+        {{1900, 3, 1}, -1, {1900, 2, 28}},
+        {{2000, 3, 1}, -1, {2000, 2, 29}},
         {{2004, 1, 31, 18, 0, 0, 0}, 30, {2004, 3, 1, 18, 0, 0, 0}},
     };
     for (const auto& c : cases) EXPECT_EQ(addDays(c.from, c.days), c.to) << c.from.toText() << " " << c.days;
@@ -169,9 +182,15 @@ TEST(Dates, FormatsInUse) {
         const char* pattern;
         const char* text;
     } cases[] = {
-        {"YYYY-MM-DD", "2004-03-05"}, {"yyyy-mm-dd", "2004-03-05"},   {"yyyy-mm", "2004-03"},
-        {"YYYY年M月D日", "2004年3月5日"}, {"hh:mm:ss", "08:05:09"},  {"hh:mm", "08:05"},
-        {"h:nn", "8:05"},             {"yy/m/d", "04/3/5"},          {"yyyy-mm-dd hh:mm", "2004-03-05 08:05"},
+        {"YYYY-MM-DD", "2004-03-05"},
+        {"yyyy-mm-dd", "2004-03-05"},
+        {"yyyy-mm", "2004-03"},
+        {"YYYY年M月D日", "2004年3月5日"},
+        {"hh:mm:ss", "08:05:09"},
+        {"hh:mm", "08:05"},
+        {"h:nn", "8:05"},
+        {"yy/m/d", "04/3/5"},
+        {"yyyy-mm-dd hh:mm", "2004-03-05 08:05"},
     };
     for (const auto& c : cases) EXPECT_EQ(formatDate(d, c.pattern), c.text) << c.pattern;
 }
@@ -237,11 +256,13 @@ TEST(Like, WildcardsByCharacter) {
         {"aa", "a*a*a", false},
         {"x]", "x]", true},
     };
-    for (const auto& c : cases) EXPECT_EQ(like(c.text, c.pattern), c.match) << c.text << " Like " << c.pattern;
+    for (const auto& c : cases)
+        EXPECT_EQ(like(c.text, c.pattern), c.match) << c.text << " Like " << c.pattern;
 }
 
 TEST(Like, InvalidPatternsRaise93) {
-    for (const char* p : {"[abc", "a[", "[z-a]"}) EXPECT_EQ(testing::errorNumber([&] { like("abc", p); }), 93) << p;
+    for (const char* p : {"[abc", "a[", "[z-a]"})
+        EXPECT_EQ(testing::errorNumber([&] { like("abc", p); }), 93) << p;
 }
 
 TEST(Like, LongTextsStayFast) {
@@ -255,9 +276,9 @@ TEST(CodePage, LengthInGbkBytes) {
         const char* text;
         std::int32_t bytes;
     } cases[] = {
-        {"", 0}, {"abc", 3}, {"中文", 4}, {"中文字12", 8}, {"€", 1}, {"　", 2}, {"ａ", 2},
-        {"한", 1},          // not in GBK: written as "?"
-        {"😀", 2},          // beyond U+FFFF: two "?"
+        {"", 0},     {"abc", 3}, {"中文", 4}, {"中文字12", 8},
+        {"€", 1},    {"　", 2},  {"ａ", 2},   {"한", 1},  // not in GBK: written as "?"
+        {"😀", 2},                                         // beyond U+FFFF: two "?"
         {"\xff", 1},
     };
     for (const auto& c : cases) EXPECT_EQ(gbkLength(c.text), c.bytes) << c.text;
@@ -268,9 +289,9 @@ TEST(CodePage, AscAndChrOfGbk) {
     EXPECT_EQ(ansiCode(U'啊'), static_cast<std::int16_t>(0xB0A1));
     EXPECT_EQ(charFromAnsiCode(static_cast<std::int16_t>(0xB0A1)), U'啊');
     EXPECT_EQ(ansiCode(U'한'), std::nullopt);
-    EXPECT_EQ(charFromAnsiCode(0x0BB6), std::nullopt);                               // lead byte 0x0B
-    EXPECT_EQ(charFromAnsiCode(static_cast<std::int16_t>(0xB07F)), std::nullopt);    // trail byte 0x7F
-    EXPECT_EQ(charFromAnsiCode(0x81), std::nullopt);                                 // a lone lead byte
+    EXPECT_EQ(charFromAnsiCode(0x0BB6), std::nullopt);                             // lead byte 0x0B
+    EXPECT_EQ(charFromAnsiCode(static_cast<std::int16_t>(0xB07F)), std::nullopt);  // trail byte 0x7F
+    EXPECT_EQ(charFromAnsiCode(0x81), std::nullopt);                               // a lone lead byte
 }
 
 TEST(CodePage, MissingConverterRaisesAClearError) {

@@ -24,15 +24,15 @@ TEST(KeyPressLen, MeasuresTheTextAfterTheKeyInGbkBytes) {
         int selStart, selLength;
         std::int16_t max, key, result;
     } cases[] = {
-        {"中文", 2, 0, 5, 'a', 'a'},          // 4 + 1 bytes fit
-        {"中文", 2, 0, 5, kChinese, 0},       // 4 + 2 do not
+        {"中文", 2, 0, 5, 'a', 'a'},     // 4 + 1 bytes fit
+        {"中文", 2, 0, 5, kChinese, 0},  // 4 + 2 do not
         {"中文a", 3, 0, 5, 'b', 0},
-        {"中文a", 0, 1, 5, 'b', 'b'},         // the selected 中 is replaced: 2 + 1 + 1
+        {"中文a", 0, 1, 5, 'b', 'b'},  // the selected 中 is replaced: 2 + 1 + 1
         {"中文a", 0, 3, 2, kChinese, kChinese},
         {"", 0, 0, 1, 'x', 'x'},
         {"", 0, 0, 0, 'x', 0},
-        {"", 0, 0, 5, 39, 0},                 // the apostrophe, always
-        {"abcde", 5, 0, 5, 8, 8},             // Backspace and Enter pass a full box
+        {"", 0, 0, 5, 39, 0},      // the apostrophe, always
+        {"abcde", 5, 0, 5, 8, 8},  // Backspace and Enter pass a full box
         {"abcde", 5, 0, 5, 13, 13},
     };
     for (const auto& c : cases) {
@@ -47,11 +47,11 @@ TEST(KeyPressNumber, LimitsIntegerAndDecimalDigits) {
         int selStart;
         std::int16_t lenInt, lenDec, key, result;
     } cases[] = {
-        {"123", 3, 3, 2, '4', 0},    {"123", 3, 3, 2, '.', '.'},  {"1.25", 4, 3, 2, '3', 0},
-        {"1.2", 3, 3, 2, '5', '5'},  {"1.2", 3, 3, 2, '.', 0},    {"12", 1, 3, 2, '-', 0},
-        {"12", 0, 3, 2, '-', '-'},   {"-12", 0, 3, 2, '-', 0},    {"-12", 3, 3, 2, '1', 0},
-        {"12.5", 0, 3, 2, '9', '9'}, {"123.5", 0, 3, 2, '9', 0},  {"", 0, 3, 0, '.', '.'},
-        {"1.", 2, 3, 0, '5', 0},     {"1", 1, 3, 2, 'a', 0},      {"123", 3, 3, 2, 8, 8},
+        {"123", 3, 3, 2, '4', 0},    {"123", 3, 3, 2, '.', '.'}, {"1.25", 4, 3, 2, '3', 0},
+        {"1.2", 3, 3, 2, '5', '5'},  {"1.2", 3, 3, 2, '.', 0},   {"12", 1, 3, 2, '-', 0},
+        {"12", 0, 3, 2, '-', '-'},   {"-12", 0, 3, 2, '-', 0},   {"-12", 3, 3, 2, '1', 0},
+        {"12.5", 0, 3, 2, '9', '9'}, {"123.5", 0, 3, 2, '9', 0}, {"", 0, 3, 0, '.', '.'},
+        {"1.", 2, 3, 0, '5', 0},     {"1", 1, 3, 2, 'a', 0},     {"123", 3, 3, 2, 8, 8},
         {"123", 3, 3, 2, 13, 13},    {"", 0, 3, 2, 39, 0},
     };
     for (const auto& c : cases) {
@@ -66,8 +66,9 @@ TEST(KeyPressDate, SeparatorsOnlyAfterSomething) {
         const char* text;
         std::int16_t key, result;
     } cases[] = {
-        {"", '-', 0}, {"", ':', 0}, {"2", '-', '-'}, {"2004-1-1 8", ':', ':'}, {"", '7', '7'},
-        {"", 8, 8},   {"", 13, 13}, {"2", 39, 0},    {"2", '/', 0},           {"2", 'a', 0},
+        {"", '-', 0},   {"", ':', 0},  {"2", '-', '-'}, {"2004-1-1 8", ':', ':'},
+        {"", '7', '7'}, {"", 8, 8},    {"", 13, 13},    {"2", 39, 0},
+        {"2", '/', 0},  {"2", 'a', 0},
     };
     for (const auto& c : cases) {
         auto t = box(c.text);
@@ -100,9 +101,9 @@ TEST_F(ValueChecks, NumberAndWholeNumberEmptyTheBoxOnFailure) {
         const char* text;
         bool num, integer;
     } cases[] = {
-        {"12", true, true},     {" -3 ", true, true},  {"1.5", true, false},  {"1e3", true, true},
-        {"1e-5", true, false},  {"1.0", true, false},  {"abc", false, false}, {"", false, false},
-        {"12a", false, false},
+        {"12", true, true},    {" -3 ", true, true},  {"1.5", true, false},
+        {"1e3", true, true},   {"1e-5", true, false}, {"1.0", true, false},
+        {"abc", false, false}, {"", false, false},    {"12a", false, false},
     };
     for (const auto& c : cases) {
         auto a = box(c.text);
@@ -137,9 +138,9 @@ TEST(IsDay, FullDashedDatesFrom1900) {
         const char* text;
         bool day;
     } cases[] = {
-        {"2004-1-5", true},    {"2004-01-05", true}, {"1900-1-1", true},   {"1900-01-01 10:00", true},
-        {"2004-1-32", false},  {"2004.1.1", false},  {"2004-01", false},   {"1899-12-31", false},
-        {"2004/1/5", false},   {"", false},          {"2004-1-5-", false}, {"abc-d-e", false},
+        {"2004-1-5", true},   {"2004-01-05", true}, {"1900-1-1", true},   {"1900-01-01 10:00", true},
+        {"2004-1-32", false}, {"2004.1.1", false},  {"2004-01", false},   {"1899-12-31", false},
+        {"2004/1/5", false},  {"", false},          {"2004-1-5-", false}, {"abc-d-e", false},
     };
     for (const auto& c : cases) {
         memory::TextBox t("TXT", c.text);
@@ -152,8 +153,8 @@ TEST(NumberBetOneAndZero, BothEndsIncluded) {
         const char* text;
         bool in;
     } cases[] = {
-        {"0", true},     {"0.5", true},  {"1", true},    {"1.01", false}, {"-0.1", false},
-        {"abc", false},  {"", false},    {"1e300", false}, {"-0", true},  {"1.00000001", true},  // single precision
+        {"0", true}, {"0.5", true},    {"1", true},  {"1.01", false},      {"-0.1", false}, {"abc", false},
+        {"", false}, {"1e300", false}, {"-0", true}, {"1.00000001", true},  // single precision
     };
     for (const auto& c : cases) EXPECT_EQ(clsFunction().bNumberBetOneAndZero(c.text), c.in) << c.text;
 }

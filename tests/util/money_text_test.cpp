@@ -64,8 +64,13 @@ TEST_F(Money, AmountsInCapitals) {
 }
 
 TEST_F(Money, AThousandMillionAndMoreShowsTheMessageAndGivesNothing) {
-    const double bad[] = {1234567890, 1e9, 999999999.995, -1e9, 1e300,
-                          std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+    const double bad[] = {1234567890,
+                          1e9,
+                          999999999.995,
+                          -1e9,
+                          1e300,
+                          std::numeric_limits<double>::infinity(),
+                          std::numeric_limits<double>::quiet_NaN()};
     for (double je : bad) {
         msgs->clear();
         EXPECT_EQ(fn.sConvertMoneyX(je), "") << je;
@@ -95,8 +100,9 @@ TEST(SetPwd, KnownTransformsOfTheGbkCodes) {
 TEST(SetPwd, TwiceGivesBackEveryText) {
     clsFunction fn;
     const std::string texts[] = {
-        "", "password", "P@ss w0rd!~", "管理员", "用户123abc", "€", "한국", "😀x",
-        std::string("a\xff\0b", 4),  // stray bytes and a NUL survive as well
+        "",       "password",   "P@ss w0rd!~",
+        "管理员", "用户123abc", "€",
+        "한국",   "😀x",         std::string("a\xff\0b", 4),  // stray bytes and a NUL survive as well
     };
     for (const auto& t : texts) {
         const std::string hidden = fn.sSetPwd(t, true);
@@ -178,7 +184,7 @@ TEST(ListHelpers, IndexInAComboOrListByTextOrItemData) {
         const char* text;
         std::int16_t type, index;
     } cases[] = {
-        {"甲", 0, 1}, {"7", 0, 0}, {"丙", 0, -1}, {"7", 1, 1}, {" 7.0 ", 2, 1},
+        {"甲", 0, 1}, {"7", 0, 0},  {"丙", 0, -1},  {"7", 1, 1}, {" 7.0 ", 2, 1},
         {"1", 1, 0},  {"9", 1, -1}, {"abc", 1, -1}, {"", 1, -1},
     };
     for (const auto& k : cases) EXPECT_EQ(fn.iGetIdxFromComOrList(c, k.text, k.type), k.index) << k.text;

@@ -26,9 +26,9 @@ TEST(DayCounts, MonthAndYearToDate) {
         const char* month;
         std::int16_t monthDays, yearDays;
     } cases[] = {
-        {"2004", "2", 29, 60},  {"2003", "2", 28, 59},   {"2004", "12", 31, 366}, {"2003", "12", 31, 365},
-        {"2004", "1", 31, 31},  {"2004", "02", 29, 60},  {"1900", "2", 28, 59},   {"2000", "2", 29, 60},
-        {"2004", "4", 30, 121},
+        {"2004", "2", 29, 60},   {"2003", "2", 28, 59}, {"2004", "12", 31, 366},
+        {"2003", "12", 31, 365}, {"2004", "1", 31, 31}, {"2004", "02", 29, 60},
+        {"1900", "2", 28, 59},   {"2000", "2", 29, 60}, {"2004", "4", 30, 121},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(fn.iComputeOneMonthDays(c.year, c.month), c.monthDays) << c.year << "-" << c.month;
@@ -55,15 +55,17 @@ TEST(DateDelay, BothEndsCountedAndBadDatesGiveMinusOne) {
         const char* end;
         std::int16_t days;
     } cases[] = {
-        {"2004-3-5", "2004-3-5", 1},     {"2004-2-1", "2004-3-1", 30},         {"2004-3-5", "2004-3-4", 0},
-        {"2004-1-1", "2004-12-31", 366}, {"2004-1-1 12:00", "2004-1-2", 2},  // 1.5 rounds to even
-        {"2004-1-1 12:00", "2004-1-3", 2},  // 2.5 rounds to even
+        {"2004-3-5", "2004-3-5", 1},       {"2004-2-1", "2004-3-1", 30},      {"2004-3-5", "2004-3-4", 0},
+        {"2004-1-1", "2004-12-31", 366},   {"2004-1-1 12:00", "2004-1-2", 2},  // 1.5 rounds to even
+        {"2004-1-1 12:00", "2004-1-3", 2},                                     // 2.5 rounds to even
         {"1900-1-1", "1989-9-17", 32767},
     };
-    for (const auto& c : cases) EXPECT_EQ(fn.iComputeDateDelayTime(c.start, c.end), c.days) << c.start << " " << c.end;
+    for (const auto& c : cases)
+        EXPECT_EQ(fn.iComputeDateDelayTime(c.start, c.end), c.days) << c.start << " " << c.end;
     EXPECT_TRUE(msgs->messages().empty());
 
-    const char* bad[][2] = {{"abc", "2004-1-1"}, {"2004-1-1", "2004-1-32"}, {"", ""}, {"1900-1-1", "1989-9-18"}};
+    const char* bad[][2] = {
+        {"abc", "2004-1-1"}, {"2004-1-1", "2004-1-32"}, {"", ""}, {"1900-1-1", "1989-9-18"}};
     for (const auto& b : bad) {
         msgs->clear();
         EXPECT_EQ(fn.iComputeDateDelayTime(b[0], b[1]), -1) << b[0] << " " << b[1];
@@ -129,7 +131,8 @@ TEST(HandDateTime, SingleBounds) {
         {"2004", "3", 0, 0, "'2003-12-3118:00' "},  {"2004", "3", 0, 2, "'2003-12-3118:00' "},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(fn.sHandDateTime(c.year, c.month, c.startEnd, c.flag), c.bound) << c.month << " " << c.startEnd;
+        EXPECT_EQ(fn.sHandDateTime(c.year, c.month, c.startEnd, c.flag), c.bound)
+            << c.month << " " << c.startEnd;
     }
 }
 
@@ -151,7 +154,8 @@ TEST(PeriodFragments, YearAndMonthTextsMustBeNumbers) {
     EXPECT_EQ(errorNumber([&] { fn.sComputeYearHandDateTime("", "1"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.sHandDateTime("abc", "1", 0, 0); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.sComputeHandDateTime("2004", "13", 1); }), 13);
-    EXPECT_EQ(errorNumber([&] { fn.sComputeTendaysHandDateTime("0001", "1", "上旬", 0); }), 5);  // before year 1
+    EXPECT_EQ(errorNumber([&] { fn.sComputeTendaysHandDateTime("0001", "1", "上旬", 0); }),
+              5);  // before year 1
 }
 
 }  // namespace

@@ -34,14 +34,16 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select top (5) a from t order by a desc", "select a from t order by a desc limit 5"},
         Case{"select * from t where a in (select top 3 b from u order by b) order by a",
              "select * from t where a in (select b from u order by b limit 3) order by a"},
-        Case{"select [a]]b], \"c\"\"d\", [x y] from [dbo].[t]", "select \"a]b\", \"c\"\"d\", \"x y\" from \"t\""},
+        Case{"select [a]]b], \"c\"\"d\", [x y] from [dbo].[t]",
+             "select \"a]b\", \"c\"\"d\", \"x y\" from \"t\""},
         Case{"select a -- note\n from /* a /* nested */ comment */ t", "select a from t"},
         Case{"select N'中文', 'it''s'", "select '中文', 'it''s'"},
         Case{"select a from t where a !< 3 and b !> 4", "select a from t where a >= 3 and b <= 4"},
         Case{"select 0x0aff, 0x1", "select X'0aff', X'01'"},
         Case{"select count(*), sum(x) from t group by y having count(*) > 1",
              "select count(*), tsql_sum(x) from t group by y having count(*) > 1"},
-        Case{"select t.*, u.[x] from t left join u on t.a=u.a", "select t.*, u.\"x\" from t left join u on t.a=u.a"},
+        Case{"select t.*, u.[x] from t left join u on t.a=u.a",
+             "select t.*, u.\"x\" from t left join u on t.a=u.a"},
         Case{"SELECT * FROM T WHERE NOT EXISTS (SELECT 1 FROM U) AND A IS NOT NULL",
              "SELECT * FROM T WHERE NOT EXISTS (SELECT 1 FROM U) AND A IS NOT NULL"},
         Case{"with c(x) as (select 1) select x from c", "with c(x) as (select 1) select x from c"}));
@@ -50,18 +52,22 @@ INSTANTIATE_TEST_SUITE_P(
     Operators, Translates,
     ::testing::Values(
         Case{"select Hand_Date +Hand_Time from t", "select tsql_add(Hand_Date, Hand_Time) from t"},
-        Case{"select * from t where Hand_Date +Hand_Time>'2004-03-1018:00' AND Hand_Date +Hand_Time<'2004-03-2018:01'",
+        Case{"select * from t where Hand_Date +Hand_Time>'2004-03-1018:00' AND Hand_Date "
+             "+Hand_Time<'2004-03-2018:01'",
              "select * from t where tsql_add(Hand_Date, Hand_Time) collate zh_ci_as>'2004-03-1018:00' AND "
              "tsql_add(Hand_Date, Hand_Time) collate zh_ci_as<'2004-03-2018:01'"},
-        Case{"select a + b * c - -d + 1 + 2 from t", "select tsql_add(tsql_add(tsql_add(a, b * c) - -d, 1), 2) from t"},
-        Case{"select (a + b) * c", "select (tsql_add(a, b)) * c"}, Case{"select 1 + 2, -x, +y", "select 1 + 2, -x, +y"},
+        Case{"select a + b * c - -d + 1 + 2 from t",
+             "select tsql_add(tsql_add(tsql_add(a, b * c) - -d, 1), 2) from t"},
+        Case{"select (a + b) * c", "select (tsql_add(a, b)) * c"},
+        Case{"select 1 + 2, -x, +y", "select 1 + 2, -x, +y"},
         Case{"select a + b = c + 'x'", "select tsql_add(a, b) collate zh_ci_as = tsql_add(c, 'x')"},
         Case{"select case when a+b=1 then 'x' else 'y' + z end + 'q' from t",
              "select tsql_add(case when tsql_add(a, b)=1 then 'x' else tsql_add('y', z) end, 'q') from t"},
         Case{"select * from t where d = '2004-01-05' and '2004-1-5' < e",
              "select * from t where d = tsql_datelit(d, '2004-01-05') and tsql_datelit(e, '2004-1-5') < e"},
         Case{"select * from t where d between '2004-01-01' and '2004-02-01' and n = '12'",
-             "select * from t where d between tsql_datelit(d, '2004-01-01') and tsql_datelit(d, '2004-02-01') and n = '12'"},
+             "select * from t where d between tsql_datelit(d, '2004-01-01') and tsql_datelit(d, "
+             "'2004-02-01') and n = '12'"},
         Case{"select a collate Chinese_PRC_CS_AS, b collate Chinese_PRC_CI_AS from t",
              "select a collate rtrim, b collate zh_ci_as from t"}));
 
@@ -76,22 +82,30 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select * from t where ltrim(k) = 'a' and 'a' <> rtrim(k) and len(k) > 0 and isnull(k, '') = ''",
              "select * from t where ltrim(k) collate zh_ci_as = 'a' and 'a' collate zh_ci_as <> rtrim(k) and "
              "tsql_len(k) > 0 and ifnull(k, '') collate zh_ci_as = ''"},
-        Case{"select * from t where ltrim(a) in ('x') and ltrim(b) not in ('y') and ltrim(c) not between 'a' and 'b' "
+        Case{"select * from t where ltrim(a) in ('x') and ltrim(b) not in ('y') and ltrim(c) not between 'a' "
+             "and 'b' "
              "and d in ('z') and not 'q' in (select e from u)",
-             "select * from t where ltrim(a) collate zh_ci_as in ('x') and ltrim(b) collate zh_ci_as not in ('y') and "
-             "ltrim(c) collate zh_ci_as not between 'a' and 'b' and d in ('z') and not 'q' collate zh_ci_as in (select e "
+             "select * from t where ltrim(a) collate zh_ci_as in ('x') and ltrim(b) collate zh_ci_as not in "
+             "('y') and "
+             "ltrim(c) collate zh_ci_as not between 'a' and 'b' and d in ('z') and not 'q' collate zh_ci_as "
+             "in (select e "
              "from u)"},
         Case{"select a + b as x, c as y, [d] from t order by x, y desc, ltrim(c), 1, a, [d] desc",
-             "select tsql_add(a, b) as x, c as y, \"d\" from t order by x collate zh_ci_as, y desc, ltrim(c) collate "
+             "select tsql_add(a, b) as x, c as y, \"d\" from t order by x collate zh_ci_as, y desc, ltrim(c) "
+             "collate "
              "zh_ci_as, 1, a, \"d\" desc"},
-        Case{"select left(a, 2), count(*) from t group by left(a, 2) having count(*) > 1 union select b, 1 from u",
-             "select tsql_left(a, 2), count(*) from t group by tsql_left(a, 2) collate zh_ci_as having count(*) > 1 "
+        Case{"select left(a, 2), count(*) from t group by left(a, 2) having count(*) > 1 union select b, 1 "
+             "from u",
+             "select tsql_left(a, 2), count(*) from t group by tsql_left(a, 2) collate zh_ci_as having "
+             "count(*) > 1 "
              "union select b, 1 from u"},
-        Case{"select * from t where ltrim(a) = 'x' collate Latin1_General_BIN order by ltrim(a) collate Chinese_PRC_CS_AS",
+        Case{"select * from t where ltrim(a) = 'x' collate Latin1_General_BIN order by ltrim(a) collate "
+             "Chinese_PRC_CS_AS",
              "select * from t where ltrim(a) = 'x' collate rtrim order by ltrim(a) collate rtrim"},
         Case{"select case ltrim(a) when 'x' then 1 end, case a when 'y' then 2 when 'z' then 3 else 4 end, "
              "case when a = 'q' then 5 end, CASE len(a) WHEN 1 THEN 'x' END",
-             "select case ltrim(a) collate zh_ci_as when 'x' then 1 end, case a when 'y' then 2 when 'z' then 3 else 4 "
+             "select case ltrim(a) collate zh_ci_as when 'x' then 1 end, case a when 'y' then 2 when 'z' "
+             "then 3 else 4 "
              "end, case when a = 'q' then 5 end, CASE tsql_len(a) collate zh_ci_as WHEN 1 THEN 'x' END"}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -104,11 +118,15 @@ INSTANTIATE_TEST_SUITE_P(
              "tsql_convert('decimal(18,2)', y, null)"},
         Case{"select cast(a as nvarchar(max)), cast(b + 1 as int)",
              "select tsql_convert('nvarchar(max)', a, null), tsql_convert('int', tsql_add(b, 1), null)"},
-        Case{"select right(a, 2), len(b), isnull(c, 0), substring(d, 1, 2), charindex('x', e), replace(f, 'a', 'b')",
-             "select tsql_right(a, 2), tsql_len(b), ifnull(c, 0), tsql_substring(d, 1, 2), tsql_charindex('x', e), "
+        Case{"select right(a, 2), len(b), isnull(c, 0), substring(d, 1, 2), charindex('x', e), replace(f, "
+             "'a', 'b')",
+             "select tsql_right(a, 2), tsql_len(b), ifnull(c, 0), tsql_substring(d, 1, 2), "
+             "tsql_charindex('x', e), "
              "tsql_replace(f, 'a', 'b')"},
-        Case{"select datediff(m,'2004-01-31',日期), dateadd(dd, 1, d), datepart(wk, d), year(d), Month(d), day(d)",
-             "select tsql_datediff('month', '2004-01-31', 日期), tsql_dateadd('day', 1, d), tsql_datepart('week', d), "
+        Case{"select datediff(m,'2004-01-31',日期), dateadd(dd, 1, d), datepart(wk, d), year(d), Month(d), "
+             "day(d)",
+             "select tsql_datediff('month', '2004-01-31', 日期), tsql_dateadd('day', 1, d), "
+             "tsql_datepart('week', d), "
              "tsql_datepart('year', d), tsql_datepart('month', d), tsql_datepart('day', d)"},
         Case{"select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), avg(g), count(distinct h)",
              "select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), tsql_avg(g), count(distinct h)"},
@@ -120,14 +138,20 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Statements, Translates,
     ::testing::Values(
-        Case{"Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select 'T',name,1,colid,'C','N','U'  "
+        Case{"Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select "
+             "'T',name,1,colid,'C','N','U'  "
              "from   syscolumns where object_name(id)='T'      and (type_name(xtype) not "
-             "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in ('编号','编号1','编号2'))  ",
-             "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) select 'T',name,1,colid,'C','N','U' "
-             "from syscolumns where (tsql_object_name(id) collate nocase)='T' and (tsql_type_name(xtype) collate zh_ci_as not "
-             "in('binary','image','ntext','sql_variant','text','varbinary')) and (name not in ('编号','编号1','编号2'))"},
+             "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in "
+             "('编号','编号1','编号2'))  ",
+             "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) select "
+             "'T',name,1,colid,'C','N','U' "
+             "from syscolumns where (tsql_object_name(id) collate nocase)='T' and (tsql_type_name(xtype) "
+             "collate zh_ci_as not "
+             "in('binary','image','ntext','sql_variant','text','varbinary')) and (name not in "
+             "('编号','编号1','编号2'))"},
         Case{"insert T values(1,'a')", "insert into T values(1,'a')"},
-        Case{"insert into [T] ([a], b) select top 2 x, y from u", "insert into \"T\" (\"a\", b) select x, y from u limit 2"},
+        Case{"insert into [T] ([a], b) select top 2 x, y from u",
+             "insert into \"T\" (\"a\", b) select x, y from u limit 2"},
         Case{"delete T where a=1", "delete from T where a=1"}, Case{"delete from T", "delete from T"},
         Case{"truncate table T", "delete from T"},
         Case{"update T set c=X.c from T inner join X on T.k=X.k where X.z=1",
@@ -139,26 +163,37 @@ INSTANTIATE_TEST_SUITE_P(
              "update T set c = 1 from X join Y on Y.b = X.b where (T.a = X.a) and (q=1)"},
         Case{"update T set c = 1 from X where T.a = X.a", "update T set c = 1 from X where T.a = X.a"},
         Case{"update [T] set [c] = [c] + 'x'", "update \"T\" set \"c\" = tsql_add(\"c\", 'x')"},
-        Case{"create table T (编号 int identity(1,1) not null, 名称 nvarchar(50) default N'', n decimal(18,2), "
+        Case{"create table T (编号 int identity(1,1) not null, 名称 nvarchar(50) default N'', n "
+             "decimal(18,2), "
              "primary key (名称))",
-             "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate zh_ci_as "
+             "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate "
+             "zh_ci_as "
              "default (''), \"n\" decimal real(18,2), unique (名称));\n"
              "create trigger \"T__check_insert\" after insert on \"T\" for each row when new.\"名称\" is not "
-             "tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin update "
-             "\"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, 2) "
+             "tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not "
+             "tsql_check_decimal(new.\"n\", 18, 2) begin update "
+             "\"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = "
+             "tsql_check_decimal(new.\"n\", 18, 2) "
              "where rowid = new.rowid; end;\n"
-             "create trigger \"T__check_update\" after update of \"名称\", \"n\" on \"T\" for each row when new.\"名称\" "
-             "is not tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin "
-             "update \"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, "
+             "create trigger \"T__check_update\" after update of \"名称\", \"n\" on \"T\" for each row when "
+             "new.\"名称\" "
+             "is not tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not "
+             "tsql_check_decimal(new.\"n\", 18, 2) begin "
+             "update \"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = "
+             "tsql_check_decimal(new.\"n\", 18, "
              "2) where rowid = new.rowid; end"},
-        Case{"drop table [T]", "drop table \"T\""}, Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
+        Case{"drop table [T]", "drop table \"T\""},
+        Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
         Case{"alter table T add c varchar(10)",
              "alter table T add column \"c\" varchar(10) collate zh_ci_as;\n"
              "create trigger \"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
-             "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = tsql_check_text(new.\"c\", 10, 0) where "
+             "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = "
+             "tsql_check_text(new.\"c\", 10, 0) where "
              "rowid = new.rowid; end;\n"
-             "create trigger \"T__check_c_update\" after update of \"c\" on \"T\" for each row when new.\"c\" is not "
-             "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = tsql_check_text(new.\"c\", 10, 0) where "
+             "create trigger \"T__check_c_update\" after update of \"c\" on \"T\" for each row when "
+             "new.\"c\" is not "
+             "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = "
+             "tsql_check_text(new.\"c\", 10, 0) where "
              "rowid = new.rowid; end"},
         Case{"select 1;", "select 1"}));
 
@@ -183,12 +218,15 @@ TEST_P(Refuses, NamingTheConstruct) {
 INSTANTIATE_TEST_SUITE_P(
     Unsupported, Refuses,
     ::testing::Values(
-        Refusal{"select top 10 percent * from t", "PERCENT"}, Refusal{"select top 5 with ties a from t", "WITH TIES"},
+        Refusal{"select top 10 percent * from t", "PERCENT"},
+        Refusal{"select top 5 with ties a from t", "WITH TIES"},
         Refusal{"select top 5 a from t union select b from u", "UNION"},
-        Refusal{"select a from t union select top 2 b from u", "UNION"}, Refusal{"select top (?) a from t", "TOP"},
-        Refusal{"if exists (select 1 from t) drop table t", "IF"}, Refusal{"begin select 1 end", "BEGIN"},
-        Refusal{"select @x", "@x"}, Refusal{"declare @x int", "DECLARE"}, Refusal{"exec sp_help", "EXEC"},
-        Refusal{"select 1; select 2", "several statements"}, Refusal{"select a into t2 from t", "SELECT ... INTO"},
+        Refusal{"select a from t union select top 2 b from u", "UNION"},
+        Refusal{"select top (?) a from t", "TOP"}, Refusal{"if exists (select 1 from t) drop table t", "IF"},
+        Refusal{"begin select 1 end", "BEGIN"}, Refusal{"select @x", "@x"},
+        Refusal{"declare @x int", "DECLARE"}, Refusal{"exec sp_help", "EXEC"},
+        Refusal{"select 1; select 2", "several statements"},
+        Refusal{"select a into t2 from t", "SELECT ... INTO"},
         Refusal{"select a from t with (nolock)", "WITH (...)"}, Refusal{"select * from #tmp", "#tmp"},
         Refusal{"select newid()", "NEWID()"}, Refusal{"select convert(varchar, d, 130)", "CONVERT style 130"},
         Refusal{"select convert(money2, d)", "money2"}, Refusal{"select datediff(xx, a, b)", "'xx'"},
@@ -197,9 +235,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"create table T (id int identity(100,1))", "IDENTITY(100,1)"},
         Refusal{"create table T (id varchar(5) identity)", "IDENTITY on a varchar(5)"},
         Refusal{"create table T (g geography)", "geography"}, Refusal{"select 'abc", "Unterminated string"},
-        Refusal{"select [abc", "Unterminated bracketed name"}, Refusal{"select 1 /* open", "Unterminated comment"},
-        Refusal{"select (a", "unbalanced '('"}, Refusal{"select a)", "unbalanced ')'"},
-        Refusal{"select a +", "incomplete expression"}, Refusal{"select a ` b", "Unexpected character"},
+        Refusal{"select [abc", "Unterminated bracketed name"},
+        Refusal{"select 1 /* open", "Unterminated comment"}, Refusal{"select (a", "unbalanced '('"},
+        Refusal{"select a)", "unbalanced ')'"}, Refusal{"select a +", "incomplete expression"},
+        Refusal{"select a ` b", "Unexpected character"},
         Refusal{"insert into T values (12345678901234567.89)", "the number 12345678901234567.89"},
         Refusal{"select 3.14159265358979323846", "more digits than a double keeps"}));
 
@@ -232,10 +271,13 @@ INSTANTIATE_TEST_SUITE_P(
     ColumnTypes, StoredTypes,
     ::testing::Values(Stored{"tinyint", "tinyint", "tsql_check_int(new.\"c\", 'tinyint')"},
                       Stored{"integer not null", "integer not null", "tsql_check_int(new.\"c\", 'int')"},
-                      Stored{"int not null primary key clustered", "int not null primary key", "tsql_check_int(new.\"c\", 'int')"},
-                      Stored{"char(2) collate Chinese_PRC_CS_AS", "char(2) collate rtrim", "tsql_check_text(new.\"c\", 2, 0)"},
+                      Stored{"int not null primary key clustered", "int not null primary key",
+                             "tsql_check_int(new.\"c\", 'int')"},
+                      Stored{"char(2) collate Chinese_PRC_CS_AS", "char(2) collate rtrim",
+                             "tsql_check_text(new.\"c\", 2, 0)"},
                       Stored{"text", "text collate zh_ci_as", ""},
-                      Stored{"datetime default getdate()", "datetime default (tsql_getdate())", "tsql_datetime(new.\"c\")"},
+                      Stored{"datetime default getdate()", "datetime default (tsql_getdate())",
+                             "tsql_datetime(new.\"c\")"},
                       Stored{"bigint default 0", "bigint default (0)", "tsql_check_int(new.\"c\", 'bigint')"},
                       Stored{"decimal", "decimal", "tsql_check_decimal(new.\"c\", 18, 0)"},
                       Stored{"numeric(10, 3)", "numeric real(10, 3)", "tsql_check_decimal(new.\"c\", 10, 3)"},
@@ -251,7 +293,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(StoredTypes, ADateColumnKeepsTheDayOnly) {
     auto tr = translateUncached("create table T (d date, t datetime)");
     ASSERT_EQ(tr.statements.size(), 3u);
-    EXPECT_NE(tr.statements[1].find("\"d\" = tsql_date(new.\"d\"), \"t\" = tsql_datetime(new.\"t\")"), std::string::npos)
+    EXPECT_NE(tr.statements[1].find("\"d\" = tsql_date(new.\"d\"), \"t\" = tsql_datetime(new.\"t\")"),
+              std::string::npos)
         << tr.statements[1];
 }
 
@@ -269,11 +312,12 @@ TEST_P(NumberLiterals, AreExactWhenADoubleCarriesEveryDigit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Digits, NumberLiterals,
-    ::testing::Values(Literal{"0.01", true}, Literal{"123456789012345", true}, Literal{"99999999999999.99", false},
-                      Literal{"9007199254740991.0", true}, Literal{"2024010100000124.00", true},
-                      Literal{"12345678901234567.89", false}, Literal{"12345678901234567890", true},
-                      Literal{"0.000000000000000001", true}, Literal{"1.5e3", true},
-                      Literal{"3.14159265358979323846", false}, Literal{"45035996273704.97", true}));
+    ::testing::Values(Literal{"0.01", true}, Literal{"123456789012345", true},
+                      Literal{"99999999999999.99", false}, Literal{"9007199254740991.0", true},
+                      Literal{"2024010100000124.00", true}, Literal{"12345678901234567.89", false},
+                      Literal{"12345678901234567890", true}, Literal{"0.000000000000000001", true},
+                      Literal{"1.5e3", true}, Literal{"3.14159265358979323846", false},
+                      Literal{"45035996273704.97", true}));
 
 TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
     auto toks = Palvo::dialect::tokenize("select 'a--b', [x/*y]]], N'n''', \"q\" -- tail\n/*c*/ 1.5e3 <> ?");
@@ -281,9 +325,9 @@ TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
     for (const auto& t : toks) got.emplace_back(t.kind, t.text);
     using K = Palvo::dialect::TokenKind;
     std::vector<std::pair<K, std::string>> want = {
-        {K::Word, "select"},    {K::String, "a--b"}, {K::Operator, ","}, {K::Name, "x/*y]"},
-        {K::Operator, ","},     {K::NString, "n'"},  {K::Operator, ","}, {K::Name, "q"},
-        {K::Number, "1.5e3"},   {K::Operator, "<>"}, {K::Parameter, "?"}};
+        {K::Word, "select"},  {K::String, "a--b"}, {K::Operator, ","}, {K::Name, "x/*y]"},
+        {K::Operator, ","},   {K::NString, "n'"},  {K::Operator, ","}, {K::Name, "q"},
+        {K::Number, "1.5e3"}, {K::Operator, "<>"}, {K::Parameter, "?"}};
     EXPECT_EQ(got, want);
     EXPECT_TRUE(toks[8].spaceBefore);
 }

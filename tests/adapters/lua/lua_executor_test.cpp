@@ -41,9 +41,9 @@ TEST(LuaExecutor, FailuresAreReportedNotThrown) {
     };
     const std::vector<Case> cases = {
         {"", false, true},
-        {"local t = {}; t.x.y = 1", true, true},   // a runtime fault compiles fine
+        {"local t = {}; t.x.y = 1", true, true},  // a runtime fault compiles fine
         {"local t = {}; t.x.y = 1", false, false},
-        {"error({})", false, false},               // error object that is not a text
+        {"error({})", false, false},  // error object that is not a text
         {"if x then", true, false},
         {std::string("x = 1\0", 6), true, false},  // a NUL inside the text
         {"\x1bLua\x54", false, false},             // precompiled chunks are refused

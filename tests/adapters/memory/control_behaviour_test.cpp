@@ -1,12 +1,12 @@
 // The shared control behaviour tests on the memory controls.
 #include "tests/support/control_behaviour.h"
-#include "tests/support/filling_behaviour.h"
 
 #include <memory>
 #include <vector>
 
 #include "palvo/memory_controls.h"
 #include "palvo/memory_grid.h"
+#include "tests/support/filling_behaviour.h"
 
 namespace Palvo::testing {
 namespace {
@@ -18,7 +18,8 @@ public:
     ListBox& listBox() { return keep<memory::ListBox>(); }
     ListView& listView() { return keep<memory::ListView>(); }
     FlexGrid& flexGrid(bool hierarchical) {
-        return keep<memory::FlexGrid>(hierarchical ? memory::GridType::MSHFlexGrid : memory::GridType::MSFlexGrid);
+        return keep<memory::FlexGrid>(hierarchical ? memory::GridType::MSHFlexGrid
+                                                   : memory::GridType::MSFlexGrid);
     }
     void settle() {}
 

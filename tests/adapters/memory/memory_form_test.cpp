@@ -1,3 +1,5 @@
+#include "palvo/memory_form.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -5,7 +7,6 @@
 #include <fstream>
 #include <functional>
 
-#include "palvo/memory_form.h"
 #include "palvo/memory_grid.h"
 #include "tests/support/errors.h"
 
@@ -43,8 +44,8 @@ TEST(MemoryForm, ControlsWalkLabelThenBoxPerIndexThenTheOthers) {
         if (auto* l = dynamic_cast<Label*>(c)) index = l->Index();
         seen.push_back(c->typeName() + ":" + c->Name() + ":" + std::to_string(index));
     }
-    const std::vector<std::string> expected{"Label:lbl:0", "TextBox:TXT:0", "Label:lbl:1", "TextBox:TXT:1",
-                                            "TextBox:Text1:-1", "MSFlexGrid:flx:-1"};
+    const std::vector<std::string> expected{"Label:lbl:0",   "TextBox:TXT:0",    "Label:lbl:1",
+                                            "TextBox:TXT:1", "TextBox:Text1:-1", "MSFlexGrid:flx:-1"};
     EXPECT_EQ(seen, expected);
 }
 

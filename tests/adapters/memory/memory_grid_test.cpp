@@ -1,3 +1,5 @@
+#include "palvo/memory_grid.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -6,7 +8,6 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "palvo/memory_grid.h"
 #include "palvo/memory_measure.h"
 #include "tests/support/errors.h"
 
@@ -44,8 +45,8 @@ TEST(FixedWidthMeasurer, WideCharactersAreOneEmOthersHalf) {
         double twips;
     };
     const std::vector<Case> cases = {
-        {"a", 9, 90},        {"金额", 9, 360},      {"a金", 10, 300}, {"", 9, 0},
-        {"１２", 9, 360},    {"。，", 12, 480},     {"é", 9, 90},     {"\xff", 9, 90},
+        {"a", 9, 90},           {"金额", 9, 360},  {"a金", 10, 300}, {"", 9, 0},
+        {"１２", 9, 360},       {"。，", 12, 480}, {"é", 9, 90},     {"\xff", 9, 90},
         {"2004-01-01", 9, 900}, {"ab金c", 9, 450},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(m.TextWidth(c.text, c.size), c.twips) << c.text;

@@ -1,3 +1,5 @@
+#include "palvo/memory_measure.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "palvo/error.h"
-#include "palvo/memory_measure.h"
 
 namespace Palvo {
 namespace {
@@ -36,8 +37,10 @@ TEST(FontFileMeasurer, WidthsComeFromTheGlyphs) {
     EXPECT_GT(m.TextWidth("W", 9), a);
     EXPECT_LT(m.TextWidth("i", 9), a);
     EXPECT_NE(a, 90);
-    EXPECT_DOUBLE_EQ(m.TextWidth("a金W", 9), a + 180 + m.TextWidth("W", 9)) << "a text is the sum of its characters";
-    EXPECT_DOUBLE_EQ(m.TextWidth("2004-01-01", 18), 2 * m.TextWidth("2004-01-01", 9)) << "widths scale with the size";
+    EXPECT_DOUBLE_EQ(m.TextWidth("a金W", 9), a + 180 + m.TextWidth("W", 9))
+        << "a text is the sum of its characters";
+    EXPECT_DOUBLE_EQ(m.TextWidth("2004-01-01", 18), 2 * m.TextWidth("2004-01-01", 9))
+        << "widths scale with the size";
 }
 
 TEST(FontFileMeasurer, WhatTheFaceCannotShowCountsByTheFixedRule) {
@@ -98,7 +101,9 @@ TEST(FontFileMeasurer, ThreadsShareOneMeasurer) {
     std::vector<std::thread> threads;
     for (std::size_t t = 0; t < seen.size(); ++t) {
         threads.emplace_back([&, t] {
-            for (int k = 0; k < 200; ++k) seen[t] = m.TextWidth(text + std::to_string(k % 3), 9) - m.TextWidth(std::to_string(k % 3), 9);
+            for (int k = 0; k < 200; ++k)
+                seen[t] =
+                    m.TextWidth(text + std::to_string(k % 3), 9) - m.TextWidth(std::to_string(k % 3), 9);
         });
     }
     for (auto& th : threads) th.join();

@@ -103,9 +103,9 @@ TEST(DecimalText, CanonicalWithTheColumnsScaleAndNothingRounded) {
         {"-0.00", 2, "0.00"},
         {"0", 4, "0.0000"},
         {"3.2500", 4, "3.2500"},
-        {"1.25", 0, "1.25"},          // more decimals than the scale: none is dropped
-        {"1.2500", 255, "1.25"},      // no known scale: trailing zeros go
-        {"1.25E+1", 2, "12.50"},      // a driver's exponent form moves the point exactly
+        {"1.25", 0, "1.25"},      // more decimals than the scale: none is dropped
+        {"1.2500", 255, "1.25"},  // no known scale: trailing zeros go
+        {"1.25E+1", 2, "12.50"},  // a driver's exponent form moves the point exactly
         {"2.024010100000124e15", 0, "2024010100000124"},
         {"-5e-3", 3, "-0.005"},
         {" 42 ", 0, "42"},

@@ -13,8 +13,10 @@ using detail::parseConnectionString;
 std::string valueOf(const std::string& text, std::string_view key) {
     for (const auto& a : parseConnectionString(text)) {
         if (a.hasValue && a.key.size() == key.size() &&
-            std::equal(a.key.begin(), a.key.end(), key.begin(),
-                       [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y)); }))
+            std::equal(a.key.begin(), a.key.end(), key.begin(), [](char x, char y) {
+                return std::tolower(static_cast<unsigned char>(x)) ==
+                       std::tolower(static_cast<unsigned char>(y));
+            }))
             return a.value;
     }
     return "<missing>";
@@ -27,7 +29,8 @@ int countOf(const std::string& text, std::string_view key) {
 }
 
 TEST(ConnectionStringFor, EveryValueReadsBackAsTyped) {
-    const char* values[] = {"plain", "a;b", "}", "a}b", "a};b", "{x}", "=", " lead and trail ", "", "密码;}{", "}}"};
+    const char* values[] = {"plain", "a;b",     "}", "a}b", "a};b", "{x}", "=", " lead and trail ",
+                            "",      "密码;}{", "}}"};
     for (const char* v : values) {
         SCOPED_TRACE(v);
         std::string cs = connectionStringFor("srv", "sa", v, "库");
@@ -44,8 +47,8 @@ TEST(ConnectionStringFor, QuotesInBracesAndDoublesClosingBraces) {
 }
 
 TEST(DriverConnectionString, SqlServerAliasBecomesFreeTdsWithCharsetAndTdsVersion) {
-    const char* aliases[] = {"driver=sql server;server=h", "DRIVER={SQL Server};server=h", "Driver={ Sql Server };server=h",
-                             "server=h;driver=SQL SERVER"};
+    const char* aliases[] = {"driver=sql server;server=h", "DRIVER={SQL Server};server=h",
+                             "Driver={ Sql Server };server=h", "server=h;driver=SQL SERVER"};
     for (const char* in : aliases) {
         SCOPED_TRACE(in);
         std::string out = driverConnectionString(in);
@@ -66,7 +69,8 @@ TEST(DriverConnectionString, GivenCharsetAndVersionAreKeptNotDuplicated) {
 }
 
 TEST(DriverConnectionString, FreeTdsNamedDirectlyAlsoGetsUtf8) {
-    for (const char* in : {"Driver=FreeTDS;Server=h", "Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so;Server=h"}) {
+    for (const char* in :
+         {"Driver=FreeTDS;Server=h", "Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so;Server=h"}) {
         SCOPED_TRACE(in);
         EXPECT_EQ(valueOf(driverConnectionString(in), "ClientCharset"), "UTF-8");
     }
@@ -94,9 +98,8 @@ TEST(DriverConnectionString, ValuesAreRequotedTheWayFreeTdsReadsThem) {
         const char* password;
         const char* sent;
     } cases[] = {
-        {"plain", "pwd=plain;"},     {"a;b", "pwd={a;b};"},     {"a}b", "pwd=a}b;"},
-        {"}a}}", "pwd=}a}};"},       {"{x}", "pwd={{x}};"},     {" x", "pwd={ x};"},
-        {"x;}", "pwd={x;}};"},       {"", "pwd=;"},
+        {"plain", "pwd=plain;"}, {"a;b", "pwd={a;b};"}, {"a}b", "pwd=a}b;"},   {"}a}}", "pwd=}a}};"},
+        {"{x}", "pwd={{x}};"},   {" x", "pwd={ x};"},   {"x;}", "pwd={x;}};"}, {"", "pwd=;"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.password);
@@ -116,7 +119,8 @@ TEST(DriverConnectionString, AValueWithBraceSemicolonCannotGoToFreeTds) {
 
 TEST(DriverConnectionString, HostStyleUnquotedStringKeepsItsPlainValues) {
     // the host builds "driver=sql server;server=...;uid=...;pwd=...;database=..." by concatenation
-    std::string out = driverConnectionString("driver=sql server;server=10.0.0.5,1433;uid=sa;pwd=x=y;database=账套");
+    std::string out =
+        driverConnectionString("driver=sql server;server=10.0.0.5,1433;uid=sa;pwd=x=y;database=账套");
     EXPECT_EQ(valueOf(out, "server"), "10.0.0.5,1433");
     EXPECT_EQ(valueOf(out, "pwd"), "x=y");
     EXPECT_EQ(valueOf(out, "database"), "账套");

@@ -85,8 +85,9 @@ TEST(FreeTds, UnreachableServersFailQuicklyWithAConnectionError) {
         EXPECT_LT(seconds, 5.0);
         std::printf("[ measured ] %s: Open failed after %.3f s: %s\n", k.name.c_str(), seconds,
                     error.description().c_str());
-        ::testing::Test::RecordProperty(k.name == "unresolvable name" ? "unresolvable_seconds" : "closed_port_seconds",
-                                        std::to_string(seconds));
+        ::testing::Test::RecordProperty(
+            k.name == "unresolvable name" ? "unresolvable_seconds" : "closed_port_seconds",
+            std::to_string(seconds));
     }
 }
 
@@ -132,8 +133,10 @@ Login receiveLogin(int listenFd) {
     auto packet = readPacket(fd);
     if (!packet.empty() && packet[0] == 0x12) {
         // options VERSION and ENCRYPTION (not supported), then the terminator
-        const unsigned char body[] = {0x00, 0, 11, 0, 6, 0x01, 0, 17, 0, 1, 0xFF, 0x0F, 0x00, 0x07, 0xD0, 0, 0, 0x02};
-        std::vector<unsigned char> reply = {0x04, 0x01, 0, static_cast<unsigned char>(8 + sizeof body), 0, 0, 1, 0};
+        const unsigned char body[] = {0x00, 0,    11,   0,    6,    0x01, 0, 17, 0,
+                                      1,    0xFF, 0x0F, 0x00, 0x07, 0xD0, 0, 0,  0x02};
+        std::vector<unsigned char> reply = {0x04, 0x01, 0, static_cast<unsigned char>(8 + sizeof body),
+                                            0,    0,    1, 0};
         reply.insert(reply.end(), body, body + sizeof body);
         if (send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) < 0) {
             close(fd);
@@ -173,12 +176,8 @@ TEST(FreeTds, LoginReachesTheServerAsTyped) {
         const char* password;
         const char* database;
     } cases[] = {
-        {"sa", "plain", "master"},
-        {"sa", "p;w=d", "master"},
-        {"sa", "a}b", "master"},
-        {"sa", "}a}}", "master"},
-        {"sa", " {x", "master"},
-        {"操作员", "{密码}", "账套2004"},
+        {"sa", "plain", "master"}, {"sa", "p;w=d", "master"}, {"sa", "a}b", "master"},
+        {"sa", "}a}}", "master"},  {"sa", " {x", "master"},   {"操作员", "{密码}", "账套2004"},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.password);
@@ -189,9 +188,10 @@ TEST(FreeTds, LoginReachesTheServerAsTyped) {
         Connection c;
         c.ConnectionTimeout(5);
         Error error(0, "");
-        secondsToOpen(c, connectionStringFor("127.0.0.1," + std::to_string(server.port()), k.user, k.password,
-                                             k.database),
-                      &error);
+        secondsToOpen(
+            c,
+            connectionStringFor("127.0.0.1," + std::to_string(server.port()), k.user, k.password, k.database),
+            &error);
         t.join();
         EXPECT_EQ(error.number(), ErrorNumber::ConnectionFailed);  // the listener hangs up after the login
         ASSERT_TRUE(login.received);
@@ -219,7 +219,8 @@ TEST(FreeTds, ConnectTestThroughTheFactoryIsFalseQuicklyAndSendsThePasswordAsTyp
     ASSERT_GE(server.fd(), 0);
     Login login;
     std::thread t([&] { login = receiveLogin(server.fd()); });
-    EXPECT_FALSE(db.bConnect_Test("127.0.0.1," + std::to_string(server.port()), "sa", "p;w}d", "账套", true, 5, 60));
+    EXPECT_FALSE(
+        db.bConnect_Test("127.0.0.1," + std::to_string(server.port()), "sa", "p;w}d", "账套", true, 5, 60));
     t.join();
     ASSERT_TRUE(login.received);
     EXPECT_EQ(login.password, "p;w}d");

@@ -48,8 +48,8 @@ struct Script {
     const char* diagState = "08S01";
     long diagNative = 10054;
     const char* diagText = "[FreeTDS][SQL Server]Write to the server failed";
-    bool noDescribeParam = false;            // as FreeTDS 1.3: the driver lacks SQLDescribeParam
-    SQLSMALLINT describedType = 0;           // what a faked SQLDescribeParam answers (0: the driver's own)
+    bool noDescribeParam = false;   // as FreeTDS 1.3: the driver lacks SQLDescribeParam
+    SQLSMALLINT describedType = 0;  // what a faked SQLDescribeParam answers (0: the driver's own)
     struct Bound {
         SQLSMALLINT cType, sqlType;
         bool null;
@@ -90,8 +90,8 @@ detail::Api scriptedApi() {
         return SQL_SUCCESS;
     };
     api.bindParameter = [](SQLHSTMT stmt, SQLUSMALLINT number, SQLSMALLINT io, SQLSMALLINT cType,
-                           SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN max,
-                           SQLLEN* indicator) -> SQLRETURN {
+                           SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits, SQLPOINTER value,
+                           SQLLEN max, SQLLEN* indicator) -> SQLRETURN {
         script.bound.push_back({cType, sqlType, indicator && *indicator == SQL_NULL_DATA});
         return SQLBindParameter(stmt, number, io, cType, sqlType, size, digits, value, max, indicator);
     };
@@ -222,7 +222,8 @@ TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumes) {
         EXPECT_EQ(c.InTransaction(), commit);
         if (commit) c.RollbackTrans();
         c.Execute("insert into t values (2)");
-        EXPECT_EQ(countRows(db.connectionString()), 1);  // only the row after the transaction, and it is committed
+        EXPECT_EQ(countRows(db.connectionString()),
+                  1);  // only the row after the transaction, and it is committed
     }
 }
 
@@ -260,8 +261,10 @@ TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
         return r;
     };
     using Types = std::vector<std::pair<SQLSMALLINT, SQLSMALLINT>>;
-    const Types byColumn = {{SQL_C_BINARY, SQL_VARBINARY}, {SQL_C_BINARY, SQL_VARBINARY},
-                            {SQL_C_CHAR, SQL_VARCHAR},     {SQL_C_CHAR, SQL_WVARCHAR}};
+    const Types byColumn = {{SQL_C_BINARY, SQL_VARBINARY},
+                            {SQL_C_BINARY, SQL_VARBINARY},
+                            {SQL_C_CHAR, SQL_VARCHAR},
+                            {SQL_C_CHAR, SQL_WVARCHAR}};
     const std::string insert = "insert into t (id, photo, tag, memo, note) values (1, ?, ?, ?, ?)";
     const std::vector<Value> nulls(4);
 
@@ -295,8 +298,10 @@ TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
     EXPECT_EQ(nullsBound(), Types(4, {SQL_C_BINARY, SQL_LONGVARBINARY}));
     EXPECT_TRUE(nullsReadBack());
     c.ExecuteWith(insert, nulls, {adLongVarBinary, 0, adLongVarChar, adVarWChar});
-    EXPECT_EQ(nullsBound(), (Types{{SQL_C_BINARY, SQL_VARBINARY}, {SQL_C_BINARY, SQL_LONGVARBINARY},
-                                   {SQL_C_CHAR, SQL_VARCHAR}, {SQL_C_CHAR, SQL_WVARCHAR}}));
+    EXPECT_EQ(nullsBound(), (Types{{SQL_C_BINARY, SQL_VARBINARY},
+                                   {SQL_C_BINARY, SQL_LONGVARBINARY},
+                                   {SQL_C_CHAR, SQL_VARCHAR},
+                                   {SQL_C_CHAR, SQL_WVARCHAR}}));
     EXPECT_TRUE(nullsReadBack());
 }
 

@@ -16,7 +16,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,10 +49,11 @@ TEST(QtColours, HostColoursAreBlueGreenRedAndSystemColoursComeFromThePalette) {
         QColor expected;
     };
     const std::vector<Case> cases = {
-        {0x0000FF, QColor(255, 0, 0)},   {0xFF0000, QColor(0, 0, 255)},    {0xE0E0E0, QColor(224, 224, 224)},
-        {0x123456, QColor(0x56, 0x34, 0x12)}, {sys(4), QColor(1, 2, 3)},   {sys(5), QColor(4, 5, 6)},
-        {sys(8), QColor(7, 8, 9)},       {sys(15), QColor(10, 11, 12)},    {sys(18), QColor(13, 14, 15)},
-        {sys(24), QColor(16, 17, 18)},
+        {0x0000FF, QColor(255, 0, 0)},     {0xFF0000, QColor(0, 0, 255)},
+        {0xE0E0E0, QColor(224, 224, 224)}, {0x123456, QColor(0x56, 0x34, 0x12)},
+        {sys(4), QColor(1, 2, 3)},         {sys(5), QColor(4, 5, 6)},
+        {sys(8), QColor(7, 8, 9)},         {sys(15), QColor(10, 11, 12)},
+        {sys(18), QColor(13, 14, 15)},     {sys(24), QColor(16, 17, 18)},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(qt::toQColor(c.color, p), c.expected) << std::hex << c.color;
@@ -70,7 +70,8 @@ TEST(QtTwips, TwipsFollowTheLogicalResolution) {
         int dpi;
         int pixels;
     };
-    const std::vector<Case> cases = {{1440, 96, 96}, {960, 96, 64}, {1440, 120, 120}, {15, 96, 1}, {0, 96, 0}, {600, 144, 60}};
+    const std::vector<Case> cases = {{1440, 96, 96}, {960, 96, 64}, {1440, 120, 120},
+                                     {15, 96, 1},    {0, 96, 0},    {600, 144, 60}};
     for (const auto& c : cases) {
         EXPECT_EQ(qt::twipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " at " << c.dpi;
         EXPECT_EQ(qt::pixelsToTwips(c.pixels, c.dpi), c.twips) << c.pixels << " at " << c.dpi;
@@ -106,7 +107,9 @@ TEST(QtGrid, CellColoursFixedCellsAndGeneralAlignmentShowInTheTable) {
     qt::FlexGrid g(&table);
     const auto cell = [&](int row, int col) { return table.model()->index(row, col); };
     const auto background = [&](int row, int col) { return cell(row, col).data(Qt::BackgroundRole); };
-    const auto alignment = [&](int row, int col) { return cell(row, col).data(Qt::TextAlignmentRole).toInt(); };
+    const auto alignment = [&](int row, int col) {
+        return cell(row, col).data(Qt::TextAlignmentRole).toInt();
+    };
     g.Row(2);
     g.Col(1);
     g.CellBackColor(0x0000FF);
@@ -220,8 +223,9 @@ TEST(QtFontMeasurer, MeasuresInTwipsWithTheCjkFont) {
 // the width is the one Qt gives the whole text, at every size asked for.
 TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidths) {
     qt::FontMeasurer m;
-    const std::vector<std::string> texts = {"12345.50", "2004-01-01", "-1,234", "08:30:00", "1/2", "+3.5 ",
-                                            "金额合计", "第1234批", "Q235-17", "AV Wa", "12345.50"};
+    const std::vector<std::string> texts = {"12345.50", "2004-01-01", "-1,234",   "08:30:00",
+                                            "1/2",      "+3.5 ",      "金额合计", "第1234批",
+                                            "Q235-17",  "AV Wa",      "12345.50"};
     for (double size : {9.0, 12.0, 9.0}) {
         QFont font(QString::fromUtf8("Noto Sans CJK SC"));
         font.setPointSizeF(size);
@@ -231,7 +235,8 @@ TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidths) {
         for (int pass = 0; pass < 2; ++pass) {
             for (const auto& t : texts) {
                 const double shaped = metrics.horizontalAdvance(QString::fromStdString(t)) * twips;
-                EXPECT_NEAR(m.TextWidth(t, size), shaped, 1e-9 * shaped) << t << " at " << size << ", pass " << pass;
+                EXPECT_NEAR(m.TextWidth(t, size), shaped, 1e-9 * shaped)
+                    << t << " at " << size << ", pass " << pass;
             }
         }
     }
@@ -267,7 +272,8 @@ TEST(QtCursor, DisplayCountHidesThePointerBelowZeroAndReadsThePosition) {
         c.ShowCursor(false);
         ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
     }
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "a hidden pointer is restored when the port goes";
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr)
+        << "a hidden pointer is restored when the port goes";
 
     qt::Cursor c;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
@@ -301,7 +307,9 @@ protected:
         w->setObjectName(name);
         return w;
     }
-    void addLabel(const char* name, const char* tag) { add<QLabel>(name)->setProperty(qt::kTagProperty, QString::fromUtf8(tag)); }
+    void addLabel(const char* name, const char* tag) {
+        add<QLabel>(name)->setProperty(qt::kTagProperty, QString::fromUtf8(tag));
+    }
 
     QWidget window;
     QLineEdit* txt0 = nullptr;
@@ -323,8 +331,9 @@ TEST_F(QtForm, ArraysAreFoundByObjectNameAndControlsWalkInCreationOrder) {
 
     std::vector<std::string> walk;
     for (Control* c : form.Controls()) walk.push_back(c->typeName() + ":" + c->Name());
-    EXPECT_EQ(walk, (std::vector<std::string>{"Label:lbl", "TextBox:TXT", "Label:lbl", "TextBox:TXT", "Label:lbl",
-                                              "TextBox:TXT", "ComboBox:cmbType", "QPushButton:cmdAdd", "Label:Label9"}))
+    EXPECT_EQ(walk, (std::vector<std::string>{"Label:lbl", "TextBox:TXT", "Label:lbl", "TextBox:TXT",
+                                              "Label:lbl", "TextBox:TXT", "ComboBox:cmbType",
+                                              "QPushButton:cmdAdd", "Label:Label9"}))
         << "array members are named by their array, as the registry walks expect; "
            "the combo's own line edit is no control of the form";
     EXPECT_EQ(form.Controls(), form.Controls()) << "the same adapters every time";
@@ -351,7 +360,8 @@ TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePorts) {
     EXPECT_FALSE(form.lbl()(0).FontUnderline());
     EXPECT_EQ(form.TXT()(2).BackColor(), sys(4)) << "read-only: the menu colour";
     auto* readOnly = window.findChild<QLineEdit*>("TXT_2");
-    EXPECT_EQ(readOnly->palette().color(QPalette::Base), readOnly->palette().color(QPalette::Active, QPalette::Window));
+    EXPECT_EQ(readOnly->palette().color(QPalette::Base),
+              readOnly->palette().color(QPalette::Active, QPalette::Window));
 }
 
 TEST_F(QtForm, LabelLookAndCustomPointer) {

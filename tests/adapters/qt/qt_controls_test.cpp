@@ -1,19 +1,17 @@
 // The shared control behaviour tests on the Qt controls (offscreen).
-#include "tests/support/control_behaviour.h"
-#include "tests/support/filling_behaviour.h"
-
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTableView>
 #include <QTreeWidget>
-
 #include <memory>
 #include <vector>
 
 #include "palvo/qt.h"
 #include "tests/adapters/qt/qt_test_support.h"
+#include "tests/support/control_behaviour.h"
+#include "tests/support/filling_behaviour.h"
 
 namespace Palvo::testing {
 namespace {

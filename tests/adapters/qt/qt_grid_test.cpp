@@ -8,7 +8,6 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTableWidget>
-
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -45,7 +44,8 @@ TEST(QtFrozenGrid, HeadingRowAndFixedColumnStayWhileTheDataScrollsToTheEnd) {
     for (int r = 1; r < 201; ++r) g.TextMatrix(r, 0, std::to_string(r));
     // Marks the test can find on screen: the heading of the last column, the
     // fixed cell of the last row, and the corner.
-    const std::vector<std::tuple<int, int, std::int32_t>> marks = {{0, 29, 0x0000FF}, {200, 0, 0x00FF00}, {0, 0, 0xFF0000}};
+    const std::vector<std::tuple<int, int, std::int32_t>> marks = {
+        {0, 29, 0x0000FF}, {200, 0, 0x00FF00}, {0, 0, 0xFF0000}};
     for (const auto& [row, col, color] : marks) {
         g.Row(row);
         g.Col(col);
@@ -78,8 +78,10 @@ TEST(QtFrozenGrid, HeadingRowAndFixedColumnStayWhileTheDataScrollsToTheEnd) {
     const int lastCol = data.left() + view.columnViewportPosition(29) + view.columnWidth(29) / 2;
     const int lastRow = data.top() + view.rowViewportPosition(200) + kRowHeight / 2;
     EXPECT_EQ(pixelAt(shot, lastCol, top.top() + kRowHeight / 2), 0xFF0000u) << "heading of the last column";
-    EXPECT_EQ(pixelAt(shot, side.left() + side.width() / 2, lastRow), 0x00FF00u) << "fixed cell of the last row";
-    EXPECT_EQ(pixelAt(shot, side.left() + side.width() / 2, top.top() + kRowHeight / 2), 0x0000FFu) << "the corner";
+    EXPECT_EQ(pixelAt(shot, side.left() + side.width() / 2, lastRow), 0x00FF00u)
+        << "fixed cell of the last row";
+    EXPECT_EQ(pixelAt(shot, side.left() + side.width() / 2, top.top() + kRowHeight / 2), 0x0000FFu)
+        << "the corner";
 }
 
 TEST(QtFrozenGrid, AnyNumberOfFixedRowsAndColumnsIsFrozenAndGivenBack) {
@@ -124,7 +126,8 @@ TEST(QtFrozenGrid, AnyNumberOfFixedRowsAndColumnsIsFrozenAndGivenBack) {
     g.Sort(2);
     EXPECT_TRUE(view.isRowHidden(0));
     EXPECT_EQ(view.model()->index(0, 0).data().toString(), "top");
-    EXPECT_EQ(view.model()->index(1, 2).data().toString(), "heading") << "the only text sorts first, descending";
+    EXPECT_EQ(view.model()->index(1, 2).data().toString(), "heading")
+        << "the only text sorts first, descending";
 
     // Every row fixed: nothing left in the data area, all of it in the band.
     g.Rows(2);
@@ -140,18 +143,21 @@ TEST(QtFrozenGrid, AnyNumberOfFixedRowsAndColumnsIsFrozenAndGivenBack) {
 // Counts what the view's model announces.
 struct Announcements {
     explicit Announcements(const QAbstractItemModel* model) {
-        QObject::connect(model, &QAbstractItemModel::dataChanged, [this](const QModelIndex& from, const QModelIndex& to) {
-            ++dataChanged;
-            first = from;
-            last = to;
-        });
+        QObject::connect(model, &QAbstractItemModel::dataChanged,
+                         [this](const QModelIndex& from, const QModelIndex& to) {
+                             ++dataChanged;
+                             first = from;
+                             last = to;
+                         });
         QObject::connect(model, &QAbstractItemModel::rowsInserted, [this] { ++rowsInserted; });
         QObject::connect(model, &QAbstractItemModel::rowsRemoved, [this] { ++rowsRemoved; });
         QObject::connect(model, &QAbstractItemModel::columnsInserted, [this] { ++colsInserted; });
         QObject::connect(model, &QAbstractItemModel::columnsRemoved, [this] { ++colsRemoved; });
         QObject::connect(model, &QAbstractItemModel::modelReset, [this] { ++resets; });
     }
-    std::vector<int> counts() const { return {dataChanged, rowsInserted, rowsRemoved, colsInserted, colsRemoved, resets}; }
+    std::vector<int> counts() const {
+        return {dataChanged, rowsInserted, rowsRemoved, colsInserted, colsRemoved, resets};
+    }
     int dataChanged = 0, rowsInserted = 0, rowsRemoved = 0, colsInserted = 0, colsRemoved = 0, resets = 0;
     QModelIndex first, last;
 };
@@ -195,8 +201,9 @@ protected:
         exec({"create table 货物 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2))"});
         conn->BeginTrans();
         for (int i = 1; i <= 400; ++i) {
-            conn->ExecuteWith("insert into 货物 values (?, ?, ?)",
-                              {Value(static_cast<long long>(i)), Value("钢管" + std::to_string(i % 7)), Value(0.5 * i)});
+            conn->ExecuteWith(
+                "insert into 货物 values (?, ?, ?)",
+                {Value(static_cast<long long>(i)), Value("钢管" + std::to_string(i % 7)), Value(0.5 * i)});
         }
         conn->CommitTrans();
     }
@@ -206,7 +213,8 @@ protected:
         qt::FlexGrid g(&view, type);
         QApplication::processEvents();
         Announcements seen(view.model());
-        const std::string sql = "select 编号, 名称, 金额 from 货物 where 编号 <= " + std::to_string(rows) + " order by 编号";
+        const std::string sql =
+            "select 编号, 名称, 金额 from 货物 where 编号 <= " + std::to_string(rows) + " order by 编号";
         EXPECT_EQ(clsGrid().sFillTable(sql, g, false, 2, "金额"), "");
         QApplication::processEvents();
         EXPECT_EQ(g.Rows(), rows + 2) << "heading, rows, totals";

@@ -1,5 +1,7 @@
 // Text compares and sorts as SQL Server's Chinese_PRC_CI_AS: the collator itself,
 // then end to end on the embedded database.
+#include "adapters/sqlite/collation.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "adapters/sqlite/collation.h"
 #include "palvo/error.h"
 #include "palvo/sqlite.h"
 
@@ -44,30 +45,31 @@ TEST_P(CollatorOrder, AsChinesePrcCiAs) {
     EXPECT_EQ(sign(c->compareWithIcu(o.a, o.b)), o.expected) << "the ASCII table and ICU disagree";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pairs, CollatorOrder,
-    ::testing::Values(
-        // pinyin: li < wang < zhang; zhao after zhang
-        Order{"李", "王", -1}, Order{"王", "张", -1}, Order{"李", "张", -1}, Order{"张", "赵", -1},
-        Order{"阿", "李", -1}, Order{"张三", "张四", -1},
-        // case-insensitive, accent-sensitive
-        Order{"abc", "ABC", 0}, Order{"Abc", "abd", -1}, Order{"B", "a", 1}, Order{"e", "é", 1},
-        Order{"e", "E", 0},
-        // trailing blanks are ignored, leading ones are not
-        Order{"01", "01 ", 0}, Order{"01", "01   ", 0}, Order{"", "   ", 0}, Order{" 01", "01", -1},
-        Order{"a b", "ab", -1}, Order{"张 ", "张", 0}, Order{"a", "a\t", -1},
-        // digits before Latin letters before Chinese
-        Order{"123", "abc", -1}, Order{"zzz", "阿", -1}, Order{"9", "a", -1}, Order{"A001张", "a002李", -1},
-        // punctuation before digits (not the byte order of ':' and '9')
-        Order{"10:00", "1000", -1}, Order{"a-b", "a1", -1},
-        // width does not count, as CI_AS without WS
-        Order{"ａｂｃ", "abc", 0},
-        // an accent after an ASCII letter is decided by ICU, not the table; the
-        // pinyin order puts a vowel with a tone mark before the plain vowel
-        Order{"a\xcc\x80"
-              "b",
-              "ab", -1},
-        Order{"a\xcc\x80", "a", -1}, Order{"a\xcc\x80", "b", -1}));
+INSTANTIATE_TEST_SUITE_P(Pairs, CollatorOrder,
+                         ::testing::Values(
+                             // pinyin: li < wang < zhang; zhao after zhang
+                             Order{"李", "王", -1}, Order{"王", "张", -1}, Order{"李", "张", -1},
+                             Order{"张", "赵", -1}, Order{"阿", "李", -1}, Order{"张三", "张四", -1},
+                             // case-insensitive, accent-sensitive
+                             Order{"abc", "ABC", 0}, Order{"Abc", "abd", -1}, Order{"B", "a", 1},
+                             Order{"e", "é", 1}, Order{"e", "E", 0},
+                             // trailing blanks are ignored, leading ones are not
+                             Order{"01", "01 ", 0}, Order{"01", "01   ", 0}, Order{"", "   ", 0},
+                             Order{" 01", "01", -1}, Order{"a b", "ab", -1}, Order{"张 ", "张", 0},
+                             Order{"a", "a\t", -1},
+                             // digits before Latin letters before Chinese
+                             Order{"123", "abc", -1}, Order{"zzz", "阿", -1}, Order{"9", "a", -1},
+                             Order{"A001张", "a002李", -1},
+                             // punctuation before digits (not the byte order of ':' and '9')
+                             Order{"10:00", "1000", -1}, Order{"a-b", "a1", -1},
+                             // width does not count, as CI_AS without WS
+                             Order{"ａｂｃ", "abc", 0},
+                             // an accent after an ASCII letter is decided by ICU, not the table; the
+                             // pinyin order puts a vowel with a tone mark before the plain vowel
+                             Order{"a\xcc\x80"
+                                   "b",
+                                   "ab", -1},
+                             Order{"a\xcc\x80", "a", -1}, Order{"a\xcc\x80", "b", -1}));
 
 // The ASCII table must give ICU's answer for every ASCII text. Sorting every text
 // of one and two printable characters with it and checking each neighbour pair
@@ -75,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ChineseCollatorAscii, TableOrderIsIcuOrderForAllShortTexts) {
     auto c = openCollator();
     ASSERT_TRUE(c);
-    EXPECT_TRUE(ChineseCollator::asciiTableInUse()) << "ICU's data changed: ASCII text now always goes to ICU";
+    EXPECT_TRUE(ChineseCollator::asciiTableInUse())
+        << "ICU's data changed: ASCII text now always goes to ICU";
     std::vector<std::string> texts;
     std::string alphabet = "\t";
     for (char ch = ' '; ch <= '~'; ++ch) alphabet += ch;
@@ -91,7 +94,8 @@ TEST(ChineseCollatorAscii, TableOrderIsIcuOrderForAllShortTexts) {
         const int icu = sign(c->compareWithIcu(texts[k], texts[k + 1]));
         if (fast != icu) {
             ++mismatches;
-            ADD_FAILURE() << "'" << texts[k] << "' vs '" << texts[k + 1] << "': table " << fast << ", ICU " << icu;
+            ADD_FAILURE() << "'" << texts[k] << "' vs '" << texts[k + 1] << "': table " << fast << ", ICU "
+                          << icu;
         }
     }
 }
@@ -100,8 +104,8 @@ TEST(ChineseCollatorAscii, RandomMixedTextsAgreeWithIcu) {
     auto c = openCollator();
     ASSERT_TRUE(c);
     // ASCII pieces that look alike, an accent, a control character and Chinese.
-    const std::vector<std::string> pieces = {"a", "A", "b", "0", "9", " ", "-", "_", ":", "'", "\x01", "\xcc\x80",
-                                             "张", "李", "é", "Z", "z", "."};
+    const std::vector<std::string> pieces = {"a", "A",    "b",        "0",  "9",  " ", "-", "_", ":",
+                                             "'", "\x01", "\xcc\x80", "张", "李", "é", "Z", "z", "."};
     std::mt19937 rng(20240101);
     std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1), length(0, 6);
     auto text = [&] {
@@ -123,8 +127,8 @@ protected:
     void SetUp() override {
         conn.Open(":memory:");
         conn.Execute("create table T (k varchar(10), n nvarchar(20))");
-        for (const char* row : {"('01', '张')", "('02', '李')", "('03', '王')", "('a1', 'abc')", "('a2', 'ABC ')",
-                                "('a3', 'Abd')", "('n1', '123')", "('n2', '阿')"}) {
+        for (const char* row : {"('01', '张')", "('02', '李')", "('03', '王')", "('a1', 'abc')",
+                                "('a2', 'ABC ')", "('a3', 'Abd')", "('n1', '123')", "('n2', '阿')"}) {
             conn.Execute(std::string("insert into T values ") + row);
         }
     }
@@ -147,40 +151,42 @@ void PrintTo(const Query& q, std::ostream* os) { *os << q.sql; }
 
 class EmbeddedAnswers : public EmbeddedCollation, public ::testing::WithParamInterface<Query> {};
 
-TEST_P(EmbeddedAnswers, AsSqlServerWithChinesePrcCiAs) { EXPECT_EQ(column(GetParam().sql), GetParam().expected); }
+TEST_P(EmbeddedAnswers, AsSqlServerWithChinesePrcCiAs) {
+    EXPECT_EQ(column(GetParam().sql), GetParam().expected);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     TrailingBlanks, EmbeddedAnswers,
-    ::testing::Values(
-        Query{"select case when '01' = '01 ' then 1 else 0 end", "1"},
-        Query{"select case when '01' = ' 01' then 1 else 0 end", "0"},
-        Query{"select case when '01' < '01  ' then 1 else 0 end", "0"},
-        Query{"select case when N'张 ' = N'张' then 1 else 0 end", "1"},
-        Query{"select case when 'ab' in ('x', 'AB ') then 1 else 0 end", "1"},
-        Query{"select case when 'ab ' not in ('AB') then 1 else 0 end", "0"},
-        Query{"select case when 'b ' between 'A' and 'B' then 1 else 0 end", "1"},
-        Query{"select case when isnull(null, '') = '   ' then 1 else 0 end", "1"},
-        Query{"select case ltrim(' ab') when 'AB ' then 1 else 0 end", "1"},
-        Query{"select k from T where k = '01   '", "01"}, Query{"select k from T where '02 ' = k", "02"},
-        Query{"select count(*) from T where k <> '01 '", "7"}, Query{"select k from T where n = 'abc  ' order by k", "a1,a2"},
-        Query{"select k from T where rtrim(n) = 'ABC' order by k", "a1,a2"},
-        Query{"select k from T where k in ('01 ', '03 ') order by k", "01,03"}));
+    ::testing::Values(Query{"select case when '01' = '01 ' then 1 else 0 end", "1"},
+                      Query{"select case when '01' = ' 01' then 1 else 0 end", "0"},
+                      Query{"select case when '01' < '01  ' then 1 else 0 end", "0"},
+                      Query{"select case when N'张 ' = N'张' then 1 else 0 end", "1"},
+                      Query{"select case when 'ab' in ('x', 'AB ') then 1 else 0 end", "1"},
+                      Query{"select case when 'ab ' not in ('AB') then 1 else 0 end", "0"},
+                      Query{"select case when 'b ' between 'A' and 'B' then 1 else 0 end", "1"},
+                      Query{"select case when isnull(null, '') = '   ' then 1 else 0 end", "1"},
+                      Query{"select case ltrim(' ab') when 'AB ' then 1 else 0 end", "1"},
+                      Query{"select k from T where k = '01   '", "01"},
+                      Query{"select k from T where '02 ' = k", "02"},
+                      Query{"select count(*) from T where k <> '01 '", "7"},
+                      Query{"select k from T where n = 'abc  ' order by k", "a1,a2"},
+                      Query{"select k from T where rtrim(n) = 'ABC' order by k", "a1,a2"},
+                      Query{"select k from T where k in ('01 ', '03 ') order by k", "01,03"}));
 
 INSTANTIATE_TEST_SUITE_P(
     ChineseOrder, EmbeddedAnswers,
-    ::testing::Values(
-        Query{"select n from T where k in ('01','02','03') order by n", "李,王,张"},
-        Query{"select k from T order by n, k", "n1,a1,a2,a3,n2,02,03,01"},
-        Query{"select ltrim(n) from T where k < '04' order by ltrim(n)", "李,王,张"},
-        Query{"select n + '' as x from T where k < '04' order by x", "李,王,张"},
-        Query{"select min(n) from T where k < '04'", "李"}, Query{"select max(n) from T", "张"},
-        Query{"select min(n) from T where k in ('a1', 'a3')", "abc"},
-        Query{"select count(*) from T where n > '李' and n < '张'", "1"},
-        Query{"select count(*) from T where n between 'a' and 'ABC'", "2"},
-        Query{"select count(*) from (select distinct n from T where k like 'a%') d", "2"},
-        Query{"select count(*) from T group by n having count(*) > 1", "2"},
-        Query{"select count(*) from T where n like 'AB%'", "3"},
-        Query{"select count(*) from T where n like 'aBD'", "1"}));
+    ::testing::Values(Query{"select n from T where k in ('01','02','03') order by n", "李,王,张"},
+                      Query{"select k from T order by n, k", "n1,a1,a2,a3,n2,02,03,01"},
+                      Query{"select ltrim(n) from T where k < '04' order by ltrim(n)", "李,王,张"},
+                      Query{"select n + '' as x from T where k < '04' order by x", "李,王,张"},
+                      Query{"select min(n) from T where k < '04'", "李"}, Query{"select max(n) from T", "张"},
+                      Query{"select min(n) from T where k in ('a1', 'a3')", "abc"},
+                      Query{"select count(*) from T where n > '李' and n < '张'", "1"},
+                      Query{"select count(*) from T where n between 'a' and 'ABC'", "2"},
+                      Query{"select count(*) from (select distinct n from T where k like 'a%') d", "2"},
+                      Query{"select count(*) from T group by n having count(*) > 1", "2"},
+                      Query{"select count(*) from T where n like 'AB%'", "3"},
+                      Query{"select count(*) from T where n like 'aBD'", "1"}));
 
 TEST_F(EmbeddedCollation, UniqueIndexRejectsTextsThatDifferInCaseOrTrailingBlanks) {
     conn.Execute("create table U (c varchar(10))");

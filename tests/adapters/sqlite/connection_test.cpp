@@ -1,9 +1,9 @@
 // The embedded database adapter end to end: statements, metadata, recordsets.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <unistd.h>
 
 #include "palvo/error.h"
 #include "palvo/sqlite.h"
@@ -39,21 +39,26 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     conn.Execute("insert into D values(1, '2004-1-5', 'a')");
     conn.Execute("insert into D values(2, '2004/01/05 8:05', 'b')");
     conn.Execute("insert into D values(3, null, 'c')");
-    conn.ExecuteWith("insert into D values(?, ?, ?)", {Value(4), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}), Value("d")});
+    conn.ExecuteWith("insert into D values(?, ?, ?)",
+                     {Value(4), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}), Value("d")});
     auto raw = conn.Query("select d from D order by id");
     EXPECT_EQ(raw.at(0, 0), Value(Palvo::DateTime{2004, 1, 5, 0, 0, 0, 0}));
     EXPECT_EQ(raw.at(1, 0), Value(Palvo::DateTime{2004, 1, 5, 8, 5, 0, 0}));
     EXPECT_TRUE(raw.at(2, 0).isNull());
     EXPECT_EQ(raw.at(3, 0), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}));
     // The stored text itself is the one sortable form.
-    EXPECT_EQ(conn.Query("select count(*) from D where d || '' in ('2004-01-05 00:00:00.000', '2004-01-05 08:05:00.000')")
-                  .at(0, 0).toInt64(), 2);
+    EXPECT_EQ(conn.Query("select count(*) from D where d || '' in ('2004-01-05 00:00:00.000', '2004-01-05 "
+                         "08:05:00.000')")
+                  .at(0, 0)
+                  .toInt64(),
+              2);
     try {
         conn.Execute("insert into D values(5, 'not a date', 'e')");
         FAIL() << "a non-date was stored";
     } catch (const Palvo::Error& e) {
         EXPECT_EQ(e.number(), Palvo::ErrorNumber::Database);
-        EXPECT_EQ(e.description(), "Conversion failed when converting date and/or time from character string.");
+        EXPECT_EQ(e.description(),
+                  "Conversion failed when converting date and/or time from character string.");
     }
     EXPECT_EQ(conn.Query("select count(*) from D").at(0, 0).toInt64(), 4) << "the failed insert left a row";
     conn.Execute("update D set d = '2005-3-1' where id = 1");
@@ -65,23 +70,31 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     EXPECT_EQ(conn.Query("select count(*) from D where d = '2004-01-05'").at(0, 0).toInt64(), 0);
     EXPECT_EQ(conn.Query("select count(*) from D where d = '2004-01-05 08:05'").at(0, 0).toInt64(), 1);
     EXPECT_EQ(conn.Query("select count(*) from D where d > '2004-01-05'").at(0, 0).toInt64(), 3);
-    EXPECT_EQ(conn.Query("select count(*) from D where d between '2004-01-05' and '2004-01-06'").at(0, 0).toInt64(), 1);
-    EXPECT_EQ(conn.Query("select count(*) from D where datediff(d, d, '2004-01-05') = 0").at(0, 0).toInt64(), 1);
+    EXPECT_EQ(
+        conn.Query("select count(*) from D where d between '2004-01-05' and '2004-01-06'").at(0, 0).toInt64(),
+        1);
+    EXPECT_EQ(conn.Query("select count(*) from D where datediff(d, d, '2004-01-05') = 0").at(0, 0).toInt64(),
+              1);
     EXPECT_EQ(conn.Query("select count(*) from D where note = 'A'").at(0, 0).toInt64(), 1);
 }
 
 TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
-    conn.Execute("create table 查询打印设置 (表名 varchar(50), 字段名 varchar(50), 选择标志 int, 排列顺序 int, "
-                 "查询类别 varchar(20), 查询名 varchar(50), 用户名 varchar(20), 合计 int default 0, "
-                 "排序 decimal(5,1) default 0, 分组 int default 0, 查询条件 text, 条件项目 text)");
-    conn.Execute("create table T (编号 int identity(1,1), 名称 nvarchar(20), 备注 text, 金额 money, 图 image)");
+    conn.Execute(
+        "create table 查询打印设置 (表名 varchar(50), 字段名 varchar(50), 选择标志 int, 排列顺序 int, "
+        "查询类别 varchar(20), 查询名 varchar(50), 用户名 varchar(20), 合计 int default 0, "
+        "排序 decimal(5,1) default 0, 分组 int default 0, 查询条件 text, 条件项目 text)");
+    conn.Execute(
+        "create table T (编号 int identity(1,1), 名称 nvarchar(20), 备注 text, 金额 money, 图 image)");
     conn.Execute("create table Other (名称 int)");
     const std::string seed =
-        "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select 'T',name,1,colid,'C','N','U'  "
+        "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select "
+        "'T',name,1,colid,'C','N','U'  "
         "from   syscolumns where object_name(id)='T'      and (type_name(xtype) not "
-        "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in ('编号','编号1','编号2'))  ";
+        "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in "
+        "('编号','编号1','编号2'))  ";
     EXPECT_EQ(conn.Execute(seed), 2);
-    auto rows = conn.Query("select 字段名, 选择标志, 排列顺序, 合计, 排序 from 查询打印设置 order by 排列顺序");
+    auto rows =
+        conn.Query("select 字段名, 选择标志, 排列顺序, 合计, 排序 from 查询打印设置 order by 排列顺序");
     ASSERT_EQ(rows.rowCount(), 2u);
     EXPECT_EQ(rows.at(0, 0).toText(), "名称");
     EXPECT_EQ(rows.at(0, 2).toInt64(), 2);
@@ -90,17 +103,23 @@ TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
     EXPECT_EQ(rows.at(1, 1).toInt64(), 1);
     EXPECT_EQ(rows.at(1, 3).toInt64(), 0);
     EXPECT_EQ(rows.at(1, 4), Value(Palvo::Decimal{"0.0"}));
-    EXPECT_EQ(conn.Execute("insert into 查询打印设置(表名,字段名) select 'X',name from syscolumns where object_name(id)='nothing'"), 0);
+    EXPECT_EQ(conn.Execute("insert into 查询打印设置(表名,字段名) select 'X',name from syscolumns where "
+                           "object_name(id)='nothing'"),
+              0);
     EXPECT_EQ(conn.Query("select object_name(object_id('t'))").at(0, 0).toText(), "T");
 }
 
 TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
     conn.Execute(
-        "create table M (a tinyint, b smallint, c int, d bigint, e bit, f real, g float, h money, i smallmoney, "
-        "j decimal(18,2), k numeric(10,3), l datetime, m smalldatetime, n char(5), o varchar(20), p nchar(6), "
-        "q nvarchar(30), r text, s ntext, t binary(4), u varbinary(8), v image, w uniqueidentifier, x varchar(max))");
-    conn.Execute("insert into M values(1,2,3,5000000000,1,1.5,2.25,12.5,3,1234.5,1.25,'2004-01-31 08:05:09',"
-                 "'2004-01-31 08:05','ab','cd','中','文','long','longer',0x01,0x0203,0x4,'AB-CD','max')");
+        "create table M (a tinyint, b smallint, c int, d bigint, e bit, f real, g float, h money, i "
+        "smallmoney, "
+        "j decimal(18,2), k numeric(10,3), l datetime, m smalldatetime, n char(5), o varchar(20), p "
+        "nchar(6), "
+        "q nvarchar(30), r text, s ntext, t binary(4), u varbinary(8), v image, w uniqueidentifier, x "
+        "varchar(max))");
+    conn.Execute(
+        "insert into M values(1,2,3,5000000000,1,1.5,2.25,12.5,3,1234.5,1.25,'2004-01-31 08:05:09',"
+        "'2004-01-31 08:05','ab','cd','中','文','long','longer',0x01,0x0203,0x4,'AB-CD','max')");
     auto t = conn.Query("select * from M");
     struct Expect {
         int type;
@@ -110,18 +129,30 @@ TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
         const char* text;
     };
     const Expect e[] = {
-        {Palvo::adUnsignedTinyInt, 1, 3, 255, "1"}, {Palvo::adSmallInt, 2, 5, 255, "2"},
-        {Palvo::adInteger, 4, 10, 255, "3"},        {Palvo::adBigInt, 8, 19, 255, "5000000000"},
-        {Palvo::adBoolean, 2, 255, 255, "True"},    {Palvo::adSingle, 4, 7, 255, "1.5"},
-        {Palvo::adDouble, 8, 15, 255, "2.25"},      {Palvo::adCurrency, 8, 19, 255, "12.5"},
-        {Palvo::adCurrency, 4, 10, 255, "3"},  {Palvo::adNumeric, 19, 18, 2, "1234.5"},
-        {Palvo::adNumeric, 19, 10, 3, "1.25"},     {Palvo::adDBTimeStamp, 16, 23, 3, "2004-01-31 08:05:09"},
-        {Palvo::adDBTimeStamp, 16, 16, 0, "2004-01-31 08:05:00"}, {Palvo::adChar, 5, 255, 255, "ab"},
-        {Palvo::adVarChar, 20, 255, 255, "cd"},     {Palvo::adWChar, 6, 255, 255, "中"},
-        {Palvo::adVarWChar, 30, 255, 255, "文"},    {Palvo::adLongVarChar, 2147483647, 255, 255, "long"},
-        {Palvo::adLongVarWChar, 1073741823, 255, 255, "longer"}, {Palvo::adBinary, 4, 255, 255, nullptr},
-        {Palvo::adVarBinary, 8, 255, 255, nullptr}, {Palvo::adLongVarBinary, 2147483647, 255, 255, nullptr},
-        {Palvo::adGUID, 16, 255, 255, "AB-CD"},     {Palvo::adLongVarChar, 2147483647, 255, 255, "max"},
+        {Palvo::adUnsignedTinyInt, 1, 3, 255, "1"},
+        {Palvo::adSmallInt, 2, 5, 255, "2"},
+        {Palvo::adInteger, 4, 10, 255, "3"},
+        {Palvo::adBigInt, 8, 19, 255, "5000000000"},
+        {Palvo::adBoolean, 2, 255, 255, "True"},
+        {Palvo::adSingle, 4, 7, 255, "1.5"},
+        {Palvo::adDouble, 8, 15, 255, "2.25"},
+        {Palvo::adCurrency, 8, 19, 255, "12.5"},
+        {Palvo::adCurrency, 4, 10, 255, "3"},
+        {Palvo::adNumeric, 19, 18, 2, "1234.5"},
+        {Palvo::adNumeric, 19, 10, 3, "1.25"},
+        {Palvo::adDBTimeStamp, 16, 23, 3, "2004-01-31 08:05:09"},
+        {Palvo::adDBTimeStamp, 16, 16, 0, "2004-01-31 08:05:00"},
+        {Palvo::adChar, 5, 255, 255, "ab"},
+        {Palvo::adVarChar, 20, 255, 255, "cd"},
+        {Palvo::adWChar, 6, 255, 255, "中"},
+        {Palvo::adVarWChar, 30, 255, 255, "文"},
+        {Palvo::adLongVarChar, 2147483647, 255, 255, "long"},
+        {Palvo::adLongVarWChar, 1073741823, 255, 255, "longer"},
+        {Palvo::adBinary, 4, 255, 255, nullptr},
+        {Palvo::adVarBinary, 8, 255, 255, nullptr},
+        {Palvo::adLongVarBinary, 2147483647, 255, 255, nullptr},
+        {Palvo::adGUID, 16, 255, 255, "AB-CD"},
+        {Palvo::adLongVarChar, 2147483647, 255, 255, "max"},
     };
     ASSERT_EQ(t.columns.size(), std::size(e));
     for (std::size_t i = 0; i < std::size(e); ++i) {
@@ -152,7 +183,8 @@ TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
     conn.Execute("create table N (v varchar(10))");
     conn.Execute("insert into N values('a')");
     conn.Execute("insert into N values('abcd')");
-    auto t = conn.Query("select count(*) as c, 5000000000 as big, 1.5 as r, v + 'x' as s, getdate() as g from N group by v");
+    auto t = conn.Query(
+        "select count(*) as c, 5000000000 as big, 1.5 as r, v + 'x' as s, getdate() as g from N group by v");
     ASSERT_EQ(t.rowCount(), 2u);
     EXPECT_EQ(t.columns[0].type, Palvo::adInteger);
     EXPECT_EQ(t.columns[1].type, Palvo::adBigInt);
@@ -184,7 +216,9 @@ TEST_F(SqliteAdapter, UpdateFromJoinAndDeleteWithoutFrom) {
 }
 
 TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
-    conn.Execute("create table SendSql (编号 int identity(1,1) not null, 语句 text, 时间 datetime default getdate(), n int default 0)");
+    conn.Execute(
+        "create table SendSql (编号 int identity(1,1) not null, 语句 text, 时间 datetime default getdate(), "
+        "n int default 0)");
     conn.Execute("insert into SendSql(语句) values('a')");
     conn.Execute("insert into SendSql(语句) values('b')");
     auto t = conn.Query("SELECT max(编号) as bh FROM SendSql");
@@ -262,9 +296,11 @@ TEST_F(SqliteAdapter, ErrorsCarryTheDatabaseCodeAndUnsupportedConstructsAreNamed
 
 TEST_F(SqliteAdapter, ParametersBindEveryValueKind) {
     conn.Execute("create table P (a int, b float, c varchar(10), d decimal(10,2), e bit, f varbinary(4))");
-    conn.ExecuteWith("insert into P values(?,?,?,?,?,?)", {Value(7), Value(2.5), Value("x"), Value(Palvo::Decimal{"3.10"}),
-                                                          Value(true), Value(Palvo::Bytes{{9, 8}})});
-    conn.ExecuteWith("insert into P values(?,?,?,?,?,?)", {Value(), Value(), Value(), Value(), Value(), Value()});
+    conn.ExecuteWith("insert into P values(?,?,?,?,?,?)",
+                     {Value(7), Value(2.5), Value("x"), Value(Palvo::Decimal{"3.10"}), Value(true),
+                      Value(Palvo::Bytes{{9, 8}})});
+    conn.ExecuteWith("insert into P values(?,?,?,?,?,?)",
+                     {Value(), Value(), Value(), Value(), Value(), Value()});
     auto t = conn.Query("select * from P order by a desc");
     EXPECT_EQ(t.at(0, 0).toInt64(), 7);
     EXPECT_EQ(t.at(0, 3), Value(Palvo::Decimal{"3.10"}));

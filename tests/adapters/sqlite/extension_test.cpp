@@ -46,9 +46,11 @@ TEST(TsqlExtension, LoadsIntoAPlainConnectionWithFunctionsAndViews) {
     EXPECT_EQ(one(db, "select tsql_add('a', 'b')"), "ab");
     EXPECT_EQ(one(db, "select tsql_add('a', 1)"),
               "error: Conversion failed when converting the varchar value 'a' to data type int.");
-    ASSERT_EQ(sqlite3_exec(db, "create table T (a int, b nvarchar(5))", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(one(db, "select group_concat(name || ':' || xtype) from syscolumns "
-                      "where (tsql_object_name(id) collate nocase) = 't'"),
+    ASSERT_EQ(sqlite3_exec(db, "create table T (a int, b nvarchar(5))", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(one(db,
+                  "select group_concat(name || ':' || xtype) from syscolumns "
+                  "where (tsql_object_name(id) collate nocase) = 't'"),
               "a:56,b:231");
     sqlite3_close(db);
 }
@@ -62,7 +64,7 @@ TEST(TsqlExtension, ExportsOnlyItsEntryPointsAndUsesTheCoresHelpers) {
     ASSERT_NE(lib, nullptr) << dlerror();
     EXPECT_NE(dlsym(lib, "sqlite3_extension_init"), nullptr);
     EXPECT_NE(dlsym(lib, "sqlite3_palvotsql_init"), nullptr);
-    for (const char* symbol : {"_ZNK5Palvo8DateTime5toIsoB5cxx11Ev",           // Palvo::DateTime::toIso() const
+    for (const char* symbol : {"_ZNK5Palvo8DateTime5toIsoB5cxx11Ev",  // Palvo::DateTime::toIso() const
                                "_ZN5Palvo4util9daySerialERKNS_8DateTimeE"}) {  // Palvo::util::daySerial
         // dlsym also searches the extension's dependencies: a shared core answers from its own file
         void* found = dlsym(lib, symbol);
@@ -77,7 +79,8 @@ TEST(TsqlExtension, ExportsOnlyItsEntryPointsAndUsesTheCoresHelpers) {
     ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
     sqlite3_enable_load_extension(db, 1);
     char* err = nullptr;
-    ASSERT_EQ(sqlite3_load_extension(db, extensionPath().c_str(), nullptr, &err), SQLITE_OK) << (err ? err : "");
+    ASSERT_EQ(sqlite3_load_extension(db, extensionPath().c_str(), nullptr, &err), SQLITE_OK)
+        << (err ? err : "");
     EXPECT_EQ(one(db, "select tsql_dateadd('month', 1, '2004-01-31')"), "2004-02-29 00:00:00.000");
     EXPECT_EQ(one(db, "select tsql_add('2004-02-28 08:00:00.000', 1.5)"), "2004-02-29 20:00:00.000");
     EXPECT_EQ(one(db, "select tsql_add('9999-12-31 00:00:00.000', 1)"),
@@ -92,12 +95,14 @@ TEST(TsqlExtension, GivesOtherHostsTheChineseCollation) {
     ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
     sqlite3_enable_load_extension(db, 1);
     char* err = nullptr;
-    ASSERT_EQ(sqlite3_load_extension(db, extensionPath().c_str(), nullptr, &err), SQLITE_OK) << (err ? err : "");
-    ASSERT_EQ(sqlite3_exec(db,
-                           "create table T (n nvarchar(10) collate zh_ci_as unique);"
-                           "insert into T values('张'); insert into T values('李'); insert into T values('Abc')",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(sqlite3_load_extension(db, extensionPath().c_str(), nullptr, &err), SQLITE_OK)
+        << (err ? err : "");
+    ASSERT_EQ(
+        sqlite3_exec(db,
+                     "create table T (n nvarchar(10) collate zh_ci_as unique);"
+                     "insert into T values('张'); insert into T values('李'); insert into T values('Abc')",
+                     nullptr, nullptr, nullptr),
+        SQLITE_OK);
     EXPECT_EQ(one(db, "select group_concat(n, ',') from (select n from T order by n)"), "Abc,李,张");
     EXPECT_EQ(one(db, "select count(*) from T where n = 'abc  '"), "1");
     EXPECT_NE(sqlite3_exec(db, "insert into T values('李 ')", nullptr, nullptr, nullptr), SQLITE_OK);

@@ -39,26 +39,36 @@ TEST_P(ScalarResult, MatchesSqlServer) {
 INSTANTIATE_TEST_SUITE_P(
     Dates, ScalarResult,
     ::testing::Values(
-        Case{"datediff(m,'2004-01-31','2004-02-01')", "1"}, Case{"datediff(mm,'2004-02-01','2004-01-31')", "-1"},
-        Case{"datediff(month,'2004-01-01','2004-01-31')", "0"}, Case{"datediff(yy,'2004-12-31','2005-01-01')", "1"},
-        Case{"datediff(year,'2004-01-01','2004-12-31')", "0"}, Case{"datediff(d,'2004-01-31 23:59','2004-02-01 00:01')", "1"},
-        Case{"datediff(dd,'2004-02-28','2004-03-01')", "2"}, Case{"datediff(day,'2003-02-28','2003-03-01')", "1"},
-        Case{"datediff(q,'2004-03-31','2004-04-01')", "1"}, Case{"datediff(qq,'2004-01-01','2004-03-31')", "0"},
+        Case{"datediff(m,'2004-01-31','2004-02-01')", "1"},
+        Case{"datediff(mm,'2004-02-01','2004-01-31')", "-1"},
+        Case{"datediff(month,'2004-01-01','2004-01-31')", "0"},
+        Case{"datediff(yy,'2004-12-31','2005-01-01')", "1"},
+        Case{"datediff(year,'2004-01-01','2004-12-31')", "0"},
+        Case{"datediff(d,'2004-01-31 23:59','2004-02-01 00:01')", "1"},
+        Case{"datediff(dd,'2004-02-28','2004-03-01')", "2"},
+        Case{"datediff(day,'2003-02-28','2003-03-01')", "1"},
+        Case{"datediff(q,'2004-03-31','2004-04-01')", "1"},
+        Case{"datediff(qq,'2004-01-01','2004-03-31')", "0"},
         // 2004-01-03 is a Saturday, 2004-01-04 a Sunday: one week boundary crossed.
-        Case{"datediff(wk,'2004-01-03','2004-01-04')", "1"}, Case{"datediff(ww,'2004-01-04','2004-01-10')", "0"},
-        Case{"datediff(week,'2004-01-01','2004-01-31')", "4"}, Case{"datediff(hh,'2004-01-01 08:59','2004-01-01 09:00')", "1"},
+        Case{"datediff(wk,'2004-01-03','2004-01-04')", "1"},
+        Case{"datediff(ww,'2004-01-04','2004-01-10')", "0"},
+        Case{"datediff(week,'2004-01-01','2004-01-31')", "4"},
+        Case{"datediff(hh,'2004-01-01 08:59','2004-01-01 09:00')", "1"},
         Case{"datediff(mi,'2004-01-01 08:05:59','2004-01-01 08:06:00')", "1"},
         Case{"datediff(n,'2004-01-01 08:05:00','2004-01-01 08:05:59')", "0"},
         Case{"datediff(ss,'2004-01-01 08:05:00.900','2004-01-01 08:05:01.100')", "1"},
-        Case{"datediff(s,'2004-01-01','2004-01-02')", "86400"}, Case{"datediff(d, null, '2004-01-01')", "<null>"},
-        Case{"dateadd(d,1,'2004-02-28')", "2004-02-29"}, Case{"dateadd(m,1,'2004-01-31')", "2004-02-29"},
-        Case{"dateadd(m,-1,'2004-03-31')", "2004-02-29"}, Case{"dateadd(q,1,'2003-11-30 08:00')", "2004-02-29 08:00:00"},
+        Case{"datediff(s,'2004-01-01','2004-01-02')", "86400"},
+        Case{"datediff(d, null, '2004-01-01')", "<null>"}, Case{"dateadd(d,1,'2004-02-28')", "2004-02-29"},
+        Case{"dateadd(m,1,'2004-01-31')", "2004-02-29"}, Case{"dateadd(m,-1,'2004-03-31')", "2004-02-29"},
+        Case{"dateadd(q,1,'2003-11-30 08:00')", "2004-02-29 08:00:00"},
         Case{"convert(datetime,'9999-12-30 23:59:59.999') + 1", "9999-12-31 23:59:59"},
-        Case{"dateadd(yy,-1,'2004-02-29')", "2003-02-28"}, Case{"dateadd(hh,25,'2004-12-31 00:00')", "2005-01-01 01:00:00"},
+        Case{"dateadd(yy,-1,'2004-02-29')", "2003-02-28"},
+        Case{"dateadd(hh,25,'2004-12-31 00:00')", "2005-01-01 01:00:00"},
         Case{"dateadd(wk,1,'2004-01-01')", "2004-01-08"}, Case{"year('2004-03-05')", "2004"},
-        Case{"month('2004/3/5 8:05')", "3"}, Case{"day('20040305')", "5"}, Case{"datepart(wk,'2004-01-04')", "2"},
-        Case{"datepart(dw,'2004-01-04')", "1"}, Case{"datepart(qq,'2004-08-01')", "3"},
-        Case{"datepart(dy,'2004-12-31')", "366"}, Case{"datepart(hh,'2004-01-01 13:14:15')", "13"},
+        Case{"month('2004/3/5 8:05')", "3"}, Case{"day('20040305')", "5"},
+        Case{"datepart(wk,'2004-01-04')", "2"}, Case{"datepart(dw,'2004-01-04')", "1"},
+        Case{"datepart(qq,'2004-08-01')", "3"}, Case{"datepart(dy,'2004-12-31')", "366"},
+        Case{"datepart(hh,'2004-01-01 13:14:15')", "13"},
         Case{"convert(varchar(10),'2004-01-31 08:05:09',120)", "2004-01-31"},
         Case{"convert(varchar(10),convert(datetime,'2004-1-5'),120)", "2004-01-05"},
         Case{"convert(varchar,convert(datetime,'2004-01-31 08:05:09'),20)", "2004-01-31 08:05:09"},
@@ -67,9 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"convert(varchar,convert(datetime,'2004-01-31 08:05:09'),23)", "2004-01-31"},
         Case{"convert(varchar,convert(datetime,'2004-01-31'),112)", "20040131"},
         Case{"convert(varchar,convert(datetime,'2004-01-31 14:05'))", "Jan 31 2004  2:05PM"},
-        Case{"convert(datetime,'2004/01/05 8:05')", "2004-01-05 08:05:00"}, Case{"convert(datetime, '')", "1900-01-01"},
-        Case{"cast('2004-01-05' as datetime) + 1", "2004-01-06"}, Case{"convert(datetime, 2)", "1900-01-03"},
-        Case{"len(convert(varchar(30), getdate(), 120))", "19"}));
+        Case{"convert(datetime,'2004/01/05 8:05')", "2004-01-05 08:05:00"},
+        Case{"convert(datetime, '')", "1900-01-01"}, Case{"cast('2004-01-05' as datetime) + 1", "2004-01-06"},
+        Case{"convert(datetime, 2)", "1900-01-03"}, Case{"len(convert(varchar(30), getdate(), 120))", "19"}));
 
 INSTANTIATE_TEST_SUITE_P(
     TextAndNumbers, ScalarResult,
@@ -78,21 +88,22 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"len(null)", "<null>"}, Case{"left('abcdef',2)", "ab"}, Case{"right('abcdef',2)", "ef"},
         Case{"left('中文字',2)", "中文"}, Case{"right('ab',5)", "ab"}, Case{"substring('abcdef',2,3)", "bcd"},
         Case{"substring('abcdef',0,3)", "ab"}, Case{"substring('abcdef',5,10)", "ef"},
-        Case{"substring('中文字',2,1)", "文"}, Case{"charindex('c','abcabc')", "3"}, Case{"charindex('C','abcabc',4)", "6"},
-        Case{"charindex('x','abc')", "0"}, Case{"replace('aBcAbc','b','-')", "a-cA-c"}, Case{"ltrim('  a ')", "a "},
-        Case{"rtrim(' a  ')", " a"}, Case{"upper('ab')", "AB"}, Case{"lower('AB')", "ab"},
-        Case{"isnull(null,'x')", "x"}, Case{"isnull('y','x')", "y"}, Case{"'a' + 'b'", "ab"}, Case{"1 + 2", "3"},
-        Case{"'1' + 2", "3"}, Case{"2 + '1'", "3"}, Case{"'1' + '2'", "12"}, Case{"1.5 + 1", "2.5"},
-        Case{"'a' + null", "<null>"}, Case{"'a' + convert(varchar, 1 + 2 * 3) + 'b'", "a7b"},
-        Case{"-1 + 2", "1"}, Case{"+3 - -2", "5"}, Case{"convert(int, ' 12 ')", "12"},
+        Case{"substring('中文字',2,1)", "文"}, Case{"charindex('c','abcabc')", "3"},
+        Case{"charindex('C','abcabc',4)", "6"}, Case{"charindex('x','abc')", "0"},
+        Case{"replace('aBcAbc','b','-')", "a-cA-c"}, Case{"ltrim('  a ')", "a "}, Case{"rtrim(' a  ')", " a"},
+        Case{"upper('ab')", "AB"}, Case{"lower('AB')", "ab"}, Case{"isnull(null,'x')", "x"},
+        Case{"isnull('y','x')", "y"}, Case{"'a' + 'b'", "ab"}, Case{"1 + 2", "3"}, Case{"'1' + 2", "3"},
+        Case{"2 + '1'", "3"}, Case{"'1' + '2'", "12"}, Case{"1.5 + 1", "2.5"}, Case{"'a' + null", "<null>"},
+        Case{"'a' + convert(varchar, 1 + 2 * 3) + 'b'", "a7b"}, Case{"-1 + 2", "1"}, Case{"+3 - -2", "5"},
+        Case{"convert(int, ' 12 ')", "12"},
         Case{"convert(bigint, '9223372036854775807')", "9223372036854775807"},
         Case{"convert(bigint, ' -9223372036854775808 ')", "-9223372036854775808"},
         // a byte that starts no character is one character of its own
         Case{"len(convert(varchar, 0x80))", "1"}, Case{"len(convert(varchar, 0x61e4b8ad80))", "3"},
-        Case{"convert(decimal(18,2), '12.345')", "12.35"}, Case{"convert(decimal(18,2), 2.675)", "2.68"}, Case{"cast(7 as varchar(5)) + 'x'", "7x"},
-        Case{"convert(char(4), 'ab') + '|'", "ab  |"}, Case{"convert(varchar(3), 'abcdef')", "abc"},
-        Case{"case when 'ABC' = 'abc' then 1 else 0 end", "1"}, Case{"type_name(56)", "int"},
-        Case{"type_name(231)", "nvarchar"}, Case{"type_name(35)", "text"}));
+        Case{"convert(decimal(18,2), '12.345')", "12.35"}, Case{"convert(decimal(18,2), 2.675)", "2.68"},
+        Case{"cast(7 as varchar(5)) + 'x'", "7x"}, Case{"convert(char(4), 'ab') + '|'", "ab  |"},
+        Case{"convert(varchar(3), 'abcdef')", "abc"}, Case{"case when 'ABC' = 'abc' then 1 else 0 end", "1"},
+        Case{"type_name(56)", "int"}, Case{"type_name(231)", "nvarchar"}, Case{"type_name(35)", "text"}));
 
 TEST_F(SqlServerFunctions, ConversionErrorsAreRaised) {
     const char* bad[] = {"convert(int, '1.5')", "convert(datetime, 'abc')", "convert(datetime, '2004-02-30')",
@@ -107,21 +118,25 @@ TEST_F(SqlServerFunctions, ConversionErrorsAreRaised) {
 // A result beyond SQL Server's dates or beyond bigint, or '+' on text that is no
 // number, fails with SQL Server's message and error kind, never as a value.
 TEST_F(SqlServerFunctions, ResultsBeyondTheRangeOfDatesAndOfBigintFail) {
-    const char* const datetimeOverflow = "Arithmetic overflow error converting expression to data type datetime.";
+    const char* const datetimeOverflow =
+        "Arithmetic overflow error converting expression to data type datetime.";
     const char* const dateaddOverflow = "Adding a value to a 'datetime' column caused an overflow.";
     const std::pair<const char*, const char*> cases[] = {
         {"convert(datetime, '9999-12-31 23:00') + 1", datetimeOverflow},
         {"convert(datetime, '1753-01-01') + -2", datetimeOverflow},
         {"convert(datetime, '2004-01-01') + 1e300", datetimeOverflow},
         {"convert(smalldatetime, '9999-12-31 23:59:59')",
-         "The conversion of a varchar data type to a smalldatetime data type resulted in an out-of-range value."},
+         "The conversion of a varchar data type to a smalldatetime data type resulted in an out-of-range "
+         "value."},
         {"dateadd(yy, 10000000000000000000, '2004-01-01')", dateaddOverflow},
         {"dateadd(wk, 1000000000000000, '2004-01-01')", dateaddOverflow},
         {"dateadd(ms, -1, '1753-01-01')", dateaddOverflow},
-        {"'12' + 9223372036854775807", "Arithmetic overflow error converting expression to data type bigint."},
+        {"'12' + 9223372036854775807",
+         "Arithmetic overflow error converting expression to data type bigint."},
         {"convert(bigint, '9223372036854775808')",
          "Conversion failed when converting the varchar value '9223372036854775808' to data type bigint."},
-        {"convert(int, '+-5')", "Conversion failed when converting the varchar value '+-5' to data type int."},
+        {"convert(int, '+-5')",
+         "Conversion failed when converting the varchar value '+-5' to data type int."},
         {"'x' + 1", "Conversion failed when converting the varchar value 'x' to data type int."},
     };
     for (const auto& [expr, message] : cases) {

@@ -54,7 +54,8 @@ TEST_P(IntegerBounds, HoldTheirRangeAndOverflowBeyondItOnInsertAndUpdate) {
     EXPECT_EQ(one("select v from T where k = 1").toText(), b.highest);
     EXPECT_EQ(one("select v from T where k = 2").toText(), b.lowest);
 
-    EXPECT_EQ(failure(std::string("insert into T values (3, ") + b.tooHigh + ")"), std::make_pair(std::string(b.message), b.number));
+    EXPECT_EQ(failure(std::string("insert into T values (3, ") + b.tooHigh + ")"),
+              std::make_pair(std::string(b.message), b.number));
     EXPECT_NE(failure(std::string("insert into T values (3, ") + b.tooLow + ")").first, "");
     EXPECT_EQ(failure(std::string("update T set v = ") + b.tooHigh + " where k = 2"),
               std::make_pair(std::string(b.message), b.number));
@@ -67,27 +68,30 @@ TEST_P(IntegerBounds, HoldTheirRangeAndOverflowBeyondItOnInsertAndUpdate) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryIntegerType, IntegerBounds,
-    ::testing::Values(
-        Bound{"tinyint", "255", "256", "0", "-1", "Arithmetic overflow error for data type tinyint, value = 256.", 220},
-        Bound{"smallint", "32767", "32768", "-32768", "-32769",
-              "Arithmetic overflow error for data type smallint, value = 32768.", 220},
-        Bound{"int", "2147483647", "2147483648", "-2147483648", "-2147483649",
-              "Arithmetic overflow error converting expression to data type int.", 8115},
-        Bound{"bigint", "9223372036854775807", "9223372036854775808", "-9223372036854775808", "-9223372036854775809",
-              "Arithmetic overflow error converting expression to data type bigint.", 8115}),
+    ::testing::Values(Bound{"tinyint", "255", "256", "0", "-1",
+                            "Arithmetic overflow error for data type tinyint, value = 256.", 220},
+                      Bound{"smallint", "32767", "32768", "-32768", "-32769",
+                            "Arithmetic overflow error for data type smallint, value = 32768.", 220},
+                      Bound{"int", "2147483647", "2147483648", "-2147483648", "-2147483649",
+                            "Arithmetic overflow error converting expression to data type int.", 8115},
+                      Bound{"bigint", "9223372036854775807", "9223372036854775808", "-9223372036854775808",
+                            "-9223372036854775809",
+                            "Arithmetic overflow error converting expression to data type bigint.", 8115}),
     [](const auto& p) { return std::string(p.param.type); });
 
 TEST_F(StoredValues, IntegerColumnsTakeNumbersAsSqlServerConvertsThem) {
     conn.Execute("create table T (k int, v int)");
-    conn.Execute("insert into T values (1, 12.7)");   // a fraction is cut off
-    conn.Execute("insert into T values (2, '')");     // empty text is 0
+    conn.Execute("insert into T values (1, 12.7)");  // a fraction is cut off
+    conn.Execute("insert into T values (2, '')");    // empty text is 0
     conn.Execute("insert into T values (3, ' 42 ')");
     auto t = conn.Query("select v from T order by k");
     EXPECT_EQ(t.at(0, 0), Value(12));
     EXPECT_EQ(t.at(1, 0), Value(0));
     EXPECT_EQ(t.at(2, 0), Value(42));
-    EXPECT_EQ(failure("insert into T values (4, 'x1')"),
-              std::make_pair(std::string("Conversion failed when converting the varchar value 'x1' to data type int."), 245L));
+    EXPECT_EQ(
+        failure("insert into T values (4, 'x1')"),
+        std::make_pair(
+            std::string("Conversion failed when converting the varchar value 'x1' to data type int."), 245L));
 }
 
 struct Scaled {
@@ -125,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Scaled{"decimal(5,2)", "1.005", "1.01"}, Scaled{"decimal(5,2)", "-1.005", "-1.01"},
                       Scaled{"decimal(5,2)", "2.675", "2.68"}, Scaled{"decimal(5,2)", "0.125", "0.13"},
                       Scaled{"decimal(5,2)", "12", "12.00"}, Scaled{"decimal(5,2)", "'12.5'", "12.50"},
-                      Scaled{"numeric(10,0)", "12.5", "13"}, Scaled{"numeric(10,0)", "9999999999", "9999999999"},
+                      Scaled{"numeric(10,0)", "12.5", "13"},
+                      Scaled{"numeric(10,0)", "9999999999", "9999999999"},
                       Scaled{"numeric(10,0)", "10000000000", ""}, Scaled{"money", "1.23456", "1.2346"},
                       Scaled{"money", "99999999999.9999", "99999999999.9999"},
                       Scaled{"smallmoney", "214748.3647", "214748.3647"}, Scaled{"smallmoney", "1000000", ""},
@@ -142,8 +147,8 @@ TEST_F(StoredValues, ADecimalColumnRefusesTextThatIsNoNumber) {
 TEST_F(StoredValues, NumbersADoubleCannotCarryAreRefusedNotChanged) {
     conn.Execute("create table T (v decimal(20,2))");
     // SQLite would read these as doubles and store other digits
-    for (const char* sql : {"insert into T values (12345678901234567.89)", "insert into T values (90000000000000.01)",
-                            "select 3.14159265358979323846"}) {
+    for (const char* sql : {"insert into T values (12345678901234567.89)",
+                            "insert into T values (90000000000000.01)", "select 3.14159265358979323846"}) {
         try {
             conn.Execute(sql);
             ADD_FAILURE() << sql;
@@ -161,7 +166,8 @@ TEST_F(StoredValues, NumbersADoubleCannotCarryAreRefusedNotChanged) {
     conn.Execute("insert into T values (9007199254740991)");
     EXPECT_EQ(one("select v from T"), Value(Decimal{"9007199254740991.00"}));
     EXPECT_EQ(failure("insert into T values (123456789012345678)").first,
-              "The embedded database cannot keep the number 123456789012345680.00 exactly (more than 15 significant "
+              "The embedded database cannot keep the number 123456789012345680.00 exactly (more than 15 "
+              "significant "
               "digits).");
     EXPECT_NE(failure("update T set v = v * 16").first, "");
     EXPECT_EQ(one("select v from T"), Value(Decimal{"9007199254740991.00"}));
@@ -185,9 +191,10 @@ TEST_F(StoredValues, SumsOfDecimalsAreExact) {
     EXPECT_EQ(one("select sum(distinct v) from T").toDouble(), 0.01);
 
     // a million amounts of 0.01, as a query computes them
-    EXPECT_EQ(one("with c(x) as (select 1 union all select x + 1 from c where x < 1000000) select sum(0.01) from c")
-                  .toDouble(),
-              10000.0);
+    EXPECT_EQ(
+        one("with c(x) as (select 1 union all select x + 1 from c where x < 1000000) select sum(0.01) from c")
+            .toDouble(),
+        10000.0);
 }
 
 TEST_F(StoredValues, SixteenDigitKeysStayExactThroughInsertReadAndMax) {
@@ -282,7 +289,8 @@ TEST_F(StoredValues, DateColumnsAreDateTimesInTheMetadataAndDatesInTheCatalogue)
     EXPECT_EQ(t.at(0, 0), Value(Palvo::DateTime{2024, 1, 5, 0, 0, 0, 0}));  // a date keeps no time of day
     EXPECT_EQ(t.at(0, 1), Value(Palvo::DateTime{2024, 1, 5, 13, 45, 0, 0}));
     EXPECT_EQ(one("select count(*) from T where d = '2024-01-05'").toInt64(), 1);
-    auto cat = conn.Query("select type_name(xtype), length from syscolumns where object_name(id) = 'T' order by colid");
+    auto cat = conn.Query(
+        "select type_name(xtype), length from syscolumns where object_name(id) = 'T' order by colid");
     EXPECT_EQ(cat.at(0, 0).toText(), "date");
     EXPECT_EQ(cat.at(0, 1).toInt64(), 3);
     EXPECT_EQ(cat.at(1, 0).toText(), "datetime");
