@@ -110,6 +110,9 @@ void TextBox::SetFocus() {
 bool TextBox::Enabled() const { return widget()->isEnabled(); }
 void TextBox::Enabled(bool enabled) { widget()->setEnabled(enabled); }
 
+bool TextBox::Visible() const { return !widget()->isHidden(); }
+void TextBox::Visible(bool visible) { widget()->setHidden(!visible); }
+
 int TextBox::MaxLength() const {
     if (line_) return line_->maxLength() >= kQtNoLimit ? 0 : line_->maxLength();
     return plain_->property(kMaxLengthProperty).toInt();

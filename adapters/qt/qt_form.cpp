@@ -46,6 +46,12 @@ void setFontFlag(QWidget* w, bool underline, bool value) {
 Label::Label(QLabel* label, int index) : label_(label), index_(index) {}
 
 std::string Label::Name() const { return controlName(label_->objectName(), index_); }
+std::string Label::Caption() const { return toStd(label_->text()); }
+void Label::Caption(const std::string& caption) { label_->setText(toQString(caption)); }
+bool Label::Visible() const { return !label_->isHidden(); }
+void Label::Visible(bool visible) { label_->setHidden(!visible); }
+std::string Label::ToolTipText() const { return toStd(label_->toolTip()); }
+void Label::ToolTipText(const std::string& text) { label_->setToolTip(toQString(text)); }
 std::string Label::Tag() const { return toStd(label_->property(kTagProperty).toString()); }
 void Label::Tag(const std::string& tag) { label_->setProperty(kTagProperty, toQString(tag)); }
 bool Label::Enabled() const { return label_->isEnabled(); }

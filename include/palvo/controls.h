@@ -128,6 +128,8 @@ public:
     virtual void FontBold(bool bold) = 0;
     /// The index in the form's control array (TXT); -1 when the box is not in an array.
     virtual int Index() const { return -1; }
+    virtual bool Visible() const = 0;
+    virtual void Visible(bool visible) = 0;
 };
 
 }  // namespace Palvo
@@ -139,6 +141,12 @@ namespace Palvo {
 class Label : public Control {
 public:
     std::string typeName() const override { return "Label"; }
+    virtual std::string Caption() const = 0;
+    virtual void Caption(const std::string& caption) = 0;
+    virtual bool Visible() const = 0;
+    virtual void Visible(bool visible) = 0;
+    virtual std::string ToolTipText() const = 0;
+    virtual void ToolTipText(const std::string& text) = 0;
     virtual std::string Tag() const = 0;
     virtual void Tag(const std::string& tag) = 0;
     virtual bool Enabled() const = 0;

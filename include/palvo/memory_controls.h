@@ -164,6 +164,9 @@ public:
     /// Places the box in a control array (set by the form that holds it).
     void Index(int index) { index_ = index; }
 
+    bool Visible() const override { return visible_; }
+    void Visible(bool visible) override { visible_ = visible; }
+
     bool focused() const { return focused_; }
     void blur() { focused_ = false; }
     /// The selected text.
@@ -186,6 +189,7 @@ private:
     float fontSize_ = 9.0f;
     bool fontBold_ = false;
     int index_ = -1;
+    bool visible_ = true;
 };
 
 }  // namespace Palvo::memory
@@ -198,6 +202,12 @@ public:
     explicit Label(std::string name = "Label1", int index = -1) : name_(std::move(name)), index_(index) {}
     std::string Name() const override { return name_; }
     int Index() const override { return index_; }
+    std::string Caption() const override { return caption_; }
+    void Caption(const std::string& caption) override { caption_ = caption; }
+    bool Visible() const override { return visible_; }
+    void Visible(bool visible) override { visible_ = visible; }
+    std::string ToolTipText() const override { return toolTip_; }
+    void ToolTipText(const std::string& text) override { toolTip_ = text; }
     std::string Tag() const override { return tag_; }
     void Tag(const std::string& tag) override { tag_ = tag; }
     bool Enabled() const override { return enabled_; }
@@ -220,6 +230,9 @@ public:
 private:
     std::string name_;
     int index_;
+    std::string caption_;
+    bool visible_ = true;
+    std::string toolTip_;
     std::string tag_;
     bool enabled_ = true;
     std::int32_t foreColor_ = static_cast<std::int32_t>(0x80000012);  // button text

@@ -72,6 +72,9 @@ public:
     bool FontBold() const override;
     void FontBold(bool bold) override;
     int Index() const override { return index_; }
+    /// Whether the host shows the box (QWidget::isHidden, so an unshown window counts).
+    bool Visible() const override;
+    void Visible(bool visible) override;
 
 private:
     QWidget* widget() const;
@@ -88,6 +91,12 @@ public:
     explicit Label(QLabel* label, int index = -1);
     std::string Name() const override;
     int Index() const override { return index_; }
+    std::string Caption() const override;
+    void Caption(const std::string& caption) override;
+    bool Visible() const override;
+    void Visible(bool visible) override;
+    std::string ToolTipText() const override;
+    void ToolTipText(const std::string& text) override;
     std::string Tag() const override;
     void Tag(const std::string& tag) override;
     bool Enabled() const override;

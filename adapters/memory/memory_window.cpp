@@ -1,0 +1,170 @@
+#include <algorithm>
+#include <fstream>
+
+#include "palvo/error.h"
+#include "palvo/memory/window_host.h"
+
+namespace Palvo::memory {
+
+namespace {
+constexpr long kNoSuchControl = 730;  // "Control not found"
+
+std::unique_ptr<Control> makeControl(const ControlSpec& spec, const WindowLayout& layout) {
+    switch (spec.kind) {
+        case ControlKind::Label: {
+            auto label = std::make_unique<Label>(spec.name);
+            label->Caption(spec.caption);
+            label->Visible(spec.visible);
+            label->ToolTipText(spec.toolTip);
+            return label;
+        }
+        case ControlKind::TextBox:
+        case ControlKind::TextArea: {
+            auto box = std::make_unique<TextBox>(spec.name, spec.caption);
+            box->Visible(spec.visible);
+            return box;
+        }
+        case ControlKind::ComboBox:
+        case ControlKind::DropDown: {
+            auto combo = std::make_unique<ComboBox>(spec.name);
+            if (!spec.caption.empty()) combo->Text(spec.caption);
+            return combo;
+        }
+        case ControlKind::ListBox:
+            return std::make_unique<ListBox>(spec.name);
+        case ControlKind::FlexGrid:
+            return std::make_unique<FlexGrid>(GridType::MSFlexGrid, spec.name);
+        case ControlKind::MSHFlexGrid:
+            return std::make_unique<FlexGrid>(GridType::MSHFlexGrid, spec.name);
+        case ControlKind::Button: {
+            auto button = std::make_unique<CommandButton>(spec.name, spec.caption, layout.pictures);
+            button->Visible(spec.visible);
+            button->ToolTipText(spec.toolTip);
+            return button;
+        }
+    }
+    throw Error(ErrorNumber::InvalidCall, "unknown control kind of " + spec.name);
+}
+
+bool takesFocus(const Control& c) {
+    if (auto* box = dynamic_cast<const Palvo::TextBox*>(&c)) return box->Enabled() && box->Visible();
+    if (auto* b = dynamic_cast<const Palvo::CommandButton*>(&c)) return b->Enabled() && b->Visible();
+    return dynamic_cast<const Palvo::Label*>(&c) == nullptr;
+}
+}  // namespace
+
+void CommandButton::Picture(const std::string& picture) {
+    if (!picture.empty() && std::find(pictures_.begin(), pictures_.end(), picture) == pictures_.end()) {
+        throw Error(ErrorNumber::InvalidCall, "The window has no picture " + picture);
+    }
+    picture_ = picture;
+}
+
+WindowFrame::WindowFrame(Window& window, const WindowLayout& layout)
+    : window_(&window),
+      name_(layout.name),
+      caption_(layout.caption),
+      width_(layout.width),
+      height_(layout.height) {
+    controls_.reserve(layout.controls.size());
+    for (const ControlSpec& spec : layout.controls) controls_.push_back(makeControl(spec, layout));
+}
+
+WindowFrame::~WindowFrame() = default;
+
+void WindowFrame::Icon(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (path.empty() || !in) throw Error(FormError::FileNotFound, "File not found: " + path);
+    icon_ = path;
+}
+
+std::vector<Control*> WindowFrame::Controls() {
+    std::vector<Control*> all;
+    all.reserve(controls_.size());
+    for (auto& c : controls_) all.push_back(c.get());
+    return all;
+}
+
+Control& WindowFrame::control(std::string_view name) {
+    for (auto& c : controls_) {
+        if (c->Name() == name) return *c;
+    }
+    throw Error(kNoSuchControl, "Control '" + std::string(name) + "' not found on " + name_);
+}
+
+void WindowFrame::SetFocus(std::string_view name) {
+    Control& c = control(name);
+    if (!takesFocus(c)) {
+        throw Error(ErrorNumber::InvalidCall,
+                    "Invalid procedure call: " + std::string(name) + " cannot take the focus");
+    }
+    if (active_ == name) return;  // focus that does not move is no focus event
+    if (auto* box = dynamic_cast<TextBox*>(&c)) box->SetFocus();
+    for (auto& other : controls_) {
+        if (auto* box = dynamic_cast<TextBox*>(other.get()); box && box != &c) box->blur();
+    }
+    active_ = std::string(name);
+    if (window_) window_->GotFocus(active_);
+}
+
+void WindowFrame::Close(UnloadMode mode) {
+    if (closing_) return;
+    closing_ = true;
+    mode_ = mode;
+}
+
+WindowHost::WindowHost(std::shared_ptr<WindowScript> script, std::shared_ptr<ScriptedMessageBox> messages)
+    : script_(script ? std::move(script) : std::make_shared<WindowScript>()),
+      messages_(std::move(messages)) {}
+
+WindowFrame& WindowHost::last() const {
+    if (shown_.empty()) throw Error(ErrorNumber::SubscriptOutOfRange, "No window has been shown");
+    return *shown_.back();
+}
+
+void WindowHost::queueAnswers() {
+    while (!script_->empty() && script_->front().kind == ScriptAction::Kind::Answer) {
+        const ScriptAction a = script_->take();
+        if (!messages_) {
+            throw Error(ErrorNumber::InvalidCall, "window script line " + std::to_string(a.line) + " (" +
+                                                      a.source + "): no message box takes answers here");
+        }
+        messages_->answer(a.answer);
+    }
+}
+
+void WindowHost::showModal(Window& window) {
+    auto owned = std::make_unique<WindowFrame>(window, window.layout());
+    WindowFrame& frame = *owned;
+    window.attach(&frame);
+    try {
+        queueAnswers();
+        window.Load();
+        if (!frame.closing()) window.Activate();
+        while (!frame.closing()) {
+            queueAnswers();
+            if (script_->empty()) {
+                frame.Close(UnloadMode::CloseBox);
+                break;
+            }
+            playAction(window, frame, script_->take());
+        }
+        window.Unload(frame.unloadMode());
+    } catch (...) {
+        // a failing handler or script line still leaves the window closed and reusable
+        if (!frame.closing()) frame.Close(UnloadMode::CloseBox);
+        try {
+            window.Unload(frame.unloadMode());
+        } catch (...) {
+        }
+        window.attach(nullptr);
+        frame.detach();
+        shown_.push_back(std::move(owned));
+        throw;
+    }
+    window.attach(nullptr);
+    frame.detach();
+    shown_.push_back(std::move(owned));
+}
+
+}  // namespace Palvo::memory

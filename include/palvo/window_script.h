@@ -1,0 +1,63 @@
+// Window scripts: the user's actions on the library's windows, one a line, as
+// `palvo call --script` reads them and the hosts play them.
+//
+//   CONTROL = TEXT        types TEXT into a text box or combo box
+//   select CONTROL N      picks entry N of a list or combo box, row N of a grid
+//   click CONTROL         dblclick CONTROL
+//   key NAME              Enter, Esc, F4, F5, F8, Up, Down
+//   answer yes|no|ok|cancel   answers the next message box
+//
+// Blank lines and lines starting with # are skipped.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "palvo/window.h"
+
+namespace Palvo {
+
+struct ScriptAction {
+    enum class Kind { SetText, Select, Click, DblClick, Key, Answer };
+    Kind kind = Kind::Click;
+    std::string control;  // SetText, Select, Click, DblClick
+    std::string text;     // SetText
+    int index = 0;        // Select
+    WindowKey key = WindowKey::Enter;
+    int answer = 0;  // a VbMsgBoxResult
+    int line = 0;    // 1-based line of the script
+    /// The line as written, for messages.
+    std::string source;
+};
+
+/// Reads a script. Throws Palvo::Error 5 naming the line ("window script line
+/// 3: ...") for a line that is none of the actions.
+std::vector<ScriptAction> parseWindowScript(std::string_view text);
+
+/// The actions still to play, shared by the host and the message box that
+/// takes the answers.
+class WindowScript {
+public:
+    WindowScript() = default;
+    explicit WindowScript(std::vector<ScriptAction> actions) : actions_(actions.begin(), actions.end()) {}
+    bool empty() const { return actions_.empty(); }
+    std::size_t size() const { return actions_.size(); }
+    const ScriptAction& front() const { return actions_.front(); }
+    ScriptAction take();
+
+private:
+    std::deque<ScriptAction> actions_;
+};
+
+/// Plays one action on a shown window through its control ports, as a user
+/// would: the control gets the focus, then its text, entry, row, click or
+/// key, and the window's handlers run as the platform runs them. Throws
+/// Palvo::Error 5 naming the script line when the window has no such control,
+/// the control does not take the action, or it is disabled. Answer actions
+/// are the message box's business and are refused here.
+void playAction(Window& window, WindowFrame& frame, const ScriptAction& action);
+
+}  // namespace Palvo

@@ -1,0 +1,191 @@
+// The window machinery: reading scripts, and playing them on a small window
+// through every host.
+#include <gtest/gtest.h>
+
+#include "palvo/error.h"
+#include "palvo/window.h"
+#include "palvo/window_script.h"
+#include "tests/support/errors.h"
+#include "tests/support/window_hosts.h"
+
+namespace Palvo::testing {
+namespace {
+
+using Kind = ScriptAction::Kind;
+
+TEST(WindowScript, ReadsEveryAction) {
+    const auto actions = parseWindowScript(
+        "# a comment\n"
+        "Txt1 = O'Neil  and more \n"
+        "\n"
+        "Txt1 =\n"
+        "select Combo1 2\r\n"
+        "click cmdOk\n"
+        "  dblclick flx\n"
+        "key F8\n"
+        "answer no\n");
+    ASSERT_EQ(actions.size(), 7u);
+    EXPECT_EQ(actions[0].kind, Kind::SetText);
+    EXPECT_EQ(actions[0].control, "Txt1");
+    EXPECT_EQ(actions[0].text, "O'Neil  and more ");
+    EXPECT_EQ(actions[0].line, 2);
+    EXPECT_EQ(actions[1].text, "");
+    EXPECT_EQ(actions[2].kind, Kind::Select);
+    EXPECT_EQ(actions[2].index, 2);
+    EXPECT_EQ(actions[3].kind, Kind::Click);
+    EXPECT_EQ(actions[4].kind, Kind::DblClick);
+    EXPECT_EQ(actions[4].control, "flx");
+    EXPECT_EQ(actions[5].key, WindowKey::F8);
+    EXPECT_EQ(actions[6].answer, vbNo);
+}
+
+TEST(WindowScript, ABadLineIsNamed) {
+    for (const char* bad : {"click", "select List1 -1", "select List1 x", "key Home", "answer maybe",
+                            "press cmdOk", "click a b"}) {
+        try {
+            parseWindowScript(std::string("click cmdOk\n") + bad + "\n");
+            ADD_FAILURE() << bad;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), ErrorNumber::InvalidCall);
+            EXPECT_NE(e.description().find("window script line 2 (" + std::string(bad) + ")"),
+                      std::string::npos)
+                << e.description();
+        }
+    }
+}
+
+// A window with one control of each kind that writes down what reaches it.
+class Probe : public Window {
+public:
+    const WindowLayout& layout() const override {
+        static const WindowLayout withCancel = probeLayout(true);
+        static const WindowLayout withoutCancel = probeLayout(false);
+        return cancelButton ? withCancel : withoutCancel;
+    }
+    static WindowLayout probeLayout(bool cancel) {
+        WindowLayout w;
+        w.name = "frmProbe";
+        w.caption = "探针";
+        w.controls = {
+            ControlSpec("Text1", ControlKind::TextBox),
+            ControlSpec("Combo1", ControlKind::DropDown).at(1, 0),
+            ControlSpec("List1", ControlKind::ListBox).at(2, 0),
+            ControlSpec("flx", ControlKind::FlexGrid).at(3, 0),
+            ControlSpec("lbl", ControlKind::Label, "标签").at(4, 0),
+            ControlSpec("cmdOk", ControlKind::Button, "确定(&O)").at(5, 0).defaultButton(),
+            ControlSpec("cmdNo", ControlKind::Button, "取消(&C)").at(5, 1),
+        };
+        w.controls.back().isCancel = cancel;
+        return w;
+    }
+    void Load() override {
+        log.push_back("Load");
+        combo("Combo1").AddItem("甲");
+        combo("Combo1").AddItem("乙");
+        list("List1").AddItem("一");
+        grid("flx").Rows(4);
+    }
+    void Activate() override { frame().SetFocus("Text1"); }
+    void Unload(UnloadMode mode) override { log.push_back(mode == UnloadMode::Code ? "Unload" : "CloseBox"); }
+    void Click(const std::string& c) override {
+        log.push_back("Click " + c);
+        if (c == "cmdOk" || c == "cmdNo") frame().Close();
+        if (c == "lbl")
+            msgBox("问", vbYesNo + vbQuestion, "t") == vbNo ? log.push_back("no") : log.push_back("yes");
+    }
+    void DblClick(const std::string& c) override { log.push_back("DblClick " + c); }
+    void Change(const std::string& c) override { log.push_back("Change " + c + " " + text("Text1").Text()); }
+    void GotFocus(const std::string& c) override { log.push_back("Focus " + c); }
+    bool KeyDown(WindowKey key) override {
+        if (key != WindowKey::F5) return false;
+        log.push_back("F5");
+        return true;
+    }
+
+    static inline bool cancelButton = true;
+    std::vector<std::string> log;
+};
+
+class Hosts : public ::testing::TestWithParam<HostKind> {
+protected:
+    std::vector<std::string> play(const std::string& script) {
+        Probe probe;
+        WindowTestHost host(GetParam(), script);
+        showModal(probe);
+        EXPECT_FALSE(probe.shown());
+        return probe.log;
+    }
+};
+
+using Log = std::vector<std::string>;
+
+TEST_P(Hosts, ActionsReachTheHandlersAsAUsersWould) {
+    EXPECT_EQ(
+        play("Text1 = 张\nselect Combo1 1\nkey F5\nclick lbl\nanswer no\nclick lbl\ndblclick "
+             "flx\nclick cmdOk"),
+        (Log{"Load", "Focus Text1", "Change Text1 张", "Focus Combo1", "Click Combo1", "F5", "Click lbl",
+             "yes", "Click lbl", "no", "Focus flx", "DblClick flx", "Focus cmdOk", "Click cmdOk", "Unload"}));
+}
+
+TEST_P(Hosts, EnterAndEscPressTheDefaultAndCancelButtons) {
+    EXPECT_EQ(play("key Enter"), (Log{"Load", "Focus Text1", "Click cmdOk", "Unload"}));
+    EXPECT_EQ(play("key Esc"), (Log{"Load", "Focus Text1", "Click cmdNo", "Unload"}));
+    Probe::cancelButton = false;
+    EXPECT_EQ(play("key Esc"), (Log{"Load", "Focus Text1", "CloseBox"}));
+    Probe::cancelButton = true;
+}
+
+TEST_P(Hosts, AScriptThatRunsOutClosesTheWindowByItsCloseBox) {
+    EXPECT_EQ(play("Text1 = a"), (Log{"Load", "Focus Text1", "Change Text1 a", "CloseBox"}));
+}
+
+TEST_P(Hosts, ALineTheWindowCannotTakeFailsNamingItAndLeavesTheWindowClosed) {
+    for (const char* bad :
+         {"click Nothing", "Combo1 = 丙", "select List1 1", "select flx 0", "lbl = x", "select lbl 0"}) {
+        Probe probe;
+        WindowTestHost host(GetParam(), std::string("key F5\n") + bad + "\nclick cmdOk");
+        try {
+            showModal(probe);
+            ADD_FAILURE() << bad;
+        } catch (const Error& e) {
+            EXPECT_NE(e.description().find("window script line 2"), std::string::npos) << e.description();
+        }
+        EXPECT_FALSE(probe.shown()) << bad;
+        EXPECT_EQ(probe.log.back(), "CloseBox") << bad;
+    }
+}
+
+TEST_P(Hosts, ADisabledButtonCannotBeClicked) {
+    struct Disabling : Probe {
+        void Load() override {
+            Probe::Load();
+            button("cmdOk").Enabled(false);
+        }
+    } probe;
+    WindowTestHost host(GetParam(), "click cmdOk");
+    EXPECT_EQ(errorNumber([&] { showModal(probe); }), ErrorNumber::InvalidCall);
+    EXPECT_FALSE(host.lastFrame().Caption().empty());
+}
+
+TEST_P(Hosts, TheClosedWindowStaysReadable) {
+    Probe probe;
+    WindowTestHost host(GetParam(), "select Combo1 1\nText1 = 好\nclick cmdOk");
+    showModal(probe);
+    auto& frame = host.lastFrame();
+    EXPECT_EQ(frame.Caption(), "探针");
+    EXPECT_EQ(dynamic_cast<TextBox&>(frame.control("Text1")).Text(), "好");
+    EXPECT_EQ(dynamic_cast<ComboBox&>(frame.control("Combo1")).Text(), "乙");
+    EXPECT_EQ(dynamic_cast<Label&>(frame.control("lbl")).Caption(), "标签");
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, Hosts, ::testing::ValuesIn(windowHostKinds()), hostName);
+
+TEST(WindowHost, WithoutAHostAWindowFailsInsteadOfWaiting) {
+    auto previous = installWindowHost(nullptr);
+    Probe probe;
+    EXPECT_EQ(errorNumber([&] { showModal(probe); }), ErrorNumber::NotInstalled);
+    installWindowHost(previous);
+}
+
+}  // namespace
+}  // namespace Palvo::testing
