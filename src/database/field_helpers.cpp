@@ -5,8 +5,8 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/database/db_support.h"
-#include "src/util/conversions.h"
 
 namespace Palvo {
 

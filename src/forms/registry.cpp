@@ -5,9 +5,9 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/forms/field_props.h"
 #include "src/forms/statement_log.h"
-#include "src/util/conversions.h"
 
 namespace Palvo::forms {
 

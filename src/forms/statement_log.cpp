@@ -6,7 +6,7 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::forms {
 

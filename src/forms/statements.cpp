@@ -2,9 +2,9 @@
 
 #include <cctype>
 
+#include "src/base/conversions.h"
 #include "src/forms/field_props.h"
 #include "src/grid/grid_utils.h"
-#include "src/util/conversions.h"
 
 namespace Palvo::forms {
 

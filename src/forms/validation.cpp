@@ -4,9 +4,9 @@
 #include "palvo/clsFunction.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/forms/field_props.h"
 #include "src/forms/statements.h"
-#include "src/util/conversions.h"
 
 namespace Palvo::forms {
 

@@ -6,8 +6,8 @@
 
 #include "palvo/error.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/grid/grid_utils.h"
-#include "src/util/conversions.h"
 
 namespace Palvo::grid {
 

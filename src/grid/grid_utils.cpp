@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "palvo/error.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::grid {
 

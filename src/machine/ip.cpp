@@ -12,7 +12,7 @@
 
 #include "palvo/clsIp.h"
 #include "palvo/value.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::machine {
 

@@ -6,9 +6,9 @@
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/database/db_support.h"
 #include "src/query/host_tables.h"
-#include "src/util/conversions.h"
 
 namespace Palvo {
 

@@ -4,8 +4,8 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/query/settings_store.h"
-#include "src/util/conversions.h"
 
 namespace Palvo {
 

@@ -3,7 +3,7 @@
 
 #include "palvo/clsDatabase.h"
 #include "palvo/session.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo {
 
