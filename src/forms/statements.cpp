@@ -97,7 +97,7 @@ std::string sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::
     for (int k : indexList(sKey)) {
         const std::string c = util::trim(columnName(lbl(k).Tag()));
         // the row taken whole: a grid may hold more rows than 16 bits count
-        const std::string v = grid::getGridColValue(Grid, Grid.Row(), c);
+        const std::string v = grid::sGetGridColValue(Grid, Grid.Row(), c);
         const std::string& type = element(sftype, k);
         if (type == "1") {
             condition += c + "='" + util::sqlQuote(v) + "' and ";
