@@ -9,7 +9,7 @@
 
 #include "palvo/error.h"
 #include "palvo/memory_msgbox.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 #include "src/util/keyfilters.h"
 #include "src/util/money_text.h"
 

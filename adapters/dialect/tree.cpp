@@ -2,7 +2,7 @@
 // written: names quoted, strings quoted, operators SQLite lacks replaced.
 #include "adapters/dialect/rewriter.h"
 #include "palvo/error.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::dialect {
 

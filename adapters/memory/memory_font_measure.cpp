@@ -9,7 +9,7 @@
 
 #include "palvo/error.h"
 #include "palvo/memory_measure.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::memory {
 

@@ -1,6 +1,6 @@
 #include "palvo/memory_measure.h"
 
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::memory {
 

@@ -2,7 +2,7 @@
 
 #include "palvo/error.h"
 #include "palvo/memory_controls.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::memory {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::odbc::detail {
 

@@ -4,7 +4,7 @@
 
 #include "palvo/error.h"
 #include "palvo/odbc.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::odbc {
 

@@ -10,7 +10,7 @@
 #include "adapters/odbc/statement_translator.h"
 #include "palvo/error.h"
 #include "palvo/odbc.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::odbc {
 

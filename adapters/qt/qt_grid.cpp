@@ -16,7 +16,7 @@
 #include "adapters/qt/qt_support.h"
 #include "palvo/error.h"
 #include "palvo/qt.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::qt {
 

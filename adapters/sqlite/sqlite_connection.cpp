@@ -12,7 +12,7 @@
 #include "palvo/dialect.h"
 #include "palvo/error.h"
 #include "palvo/sqlite.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::sqlite {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "adapters/sqlite/tsql_support.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::sqlite::tsql {
 

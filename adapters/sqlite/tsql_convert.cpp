@@ -8,7 +8,7 @@
 
 #include "adapters/sqlite/tsql_functions.h"
 #include "adapters/sqlite/tsql_support.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::sqlite::tsql {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "adapters/sqlite/tsql_support.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::sqlite::tsql {
 

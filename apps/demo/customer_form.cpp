@@ -21,7 +21,7 @@
 #include "palvo/msgbox.h"
 #include "palvo/qt.h"
 #include "palvo/session.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::demo {
 

@@ -1,6 +1,6 @@
 #include "src/database/db_support.h"
 
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::database {
 

@@ -1,14 +1,15 @@
 // sGetFieldValue, sSetFieldValue, sNextId, lGetSearchCount, sGetSomeInfo.
+#include "src/database/field_helpers.h"
+
 #include <limits>
 
-#include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/database/db_support.h"
-#include "src/util/conversions.h"
 
-namespace Palvo {
+namespace Palvo::database {
 
 namespace {
 
@@ -30,12 +31,12 @@ std::string plusOne(const Value& max) {
 
 }  // namespace
 
-std::string clsDatabase::sGetFieldValue(const std::string& tbname, const std::string& fieldName,
-                                        const std::string& referFieldName1, const std::string& referValue1,
-                                        const std::string& referFieldName2, const std::string& referValue2,
-                                        const std::string& referFieldName3, const std::string& referValue3,
-                                        const std::string& referFieldName4, const std::string& referValue4,
-                                        const std::string& referFieldName5, const std::string& referValue5) {
+std::string sGetFieldValue(const std::string& tbname, const std::string& fieldName,
+                           const std::string& referFieldName1, const std::string& referValue1,
+                           const std::string& referFieldName2, const std::string& referValue2,
+                           const std::string& referFieldName3, const std::string& referValue3,
+                           const std::string& referFieldName4, const std::string& referValue4,
+                           const std::string& referFieldName5, const std::string& referValue5) {
     const std::string* pairs[5][2] = {{&referFieldName1, &referValue1},
                                       {&referFieldName2, &referValue2},
                                       {&referFieldName3, &referValue3},
@@ -59,10 +60,10 @@ std::string clsDatabase::sGetFieldValue(const std::string& tbname, const std::st
     return result;
 }
 
-std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::string& fieldName,
-                                        const std::string& fieldValue, const std::string& referFieldName1,
-                                        const std::string& referValue1, const std::string& referFieldName2,
-                                        const std::string& referValue2) {
+std::string sSetFieldValue(const std::string& tbname, const std::string& fieldName,
+                           const std::string& fieldValue, const std::string& referFieldName1,
+                           const std::string& referValue1, const std::string& referFieldName2,
+                           const std::string& referValue2) {
     try {
         Connection& conn = sessionConnection();
         int type = 0;
@@ -95,7 +96,7 @@ std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::st
     }
 }
 
-std::string clsDatabase::sNextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField) {
+std::string sNextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField) {
     Recordset rs;
     rs.Open("select Max(" + IncField + ") from " + tbname, sessionConnection());
     const Value& max = rs.Fields(0L).Value();
@@ -107,7 +108,7 @@ std::string clsDatabase::sNextId(const std::string& tbname, std::int16_t lenId, 
     return next;
 }
 
-std::int32_t clsDatabase::lGetSearchCount(const std::string& sSearchStr) {
+std::int32_t lGetSearchCount(const std::string& sSearchStr) {
     Recordset rs;
     rs.Open(sSearchStr, sessionConnection(), adOpenKeyset, adLockReadOnly);
     std::int32_t n = rs.RecordCount();
@@ -115,8 +116,8 @@ std::int32_t clsDatabase::lGetSearchCount(const std::string& sSearchStr) {
     return n;
 }
 
-std::string clsDatabase::sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnIndex,
-                                      const std::string& sDefault) {
+std::string sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnIndex,
+                         const std::string& sDefault) {
     std::string result = sDefault;
     Recordset rs;
     rs.CursorLocation(adUseClient);
@@ -129,4 +130,4 @@ std::string clsDatabase::sGetSomeInfo(const std::string& sSql, const std::int16_
     return result;
 }
 
-}  // namespace Palvo
+}  // namespace Palvo::database

@@ -1,17 +1,18 @@
 // iFillDataToListview and mFillDataToListOrComb.
+#include "src/database/list_fill.h"
+
 #include <cmath>
 
-#include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/database/db_support.h"
-#include "src/util/conversions.h"
 
-namespace Palvo {
+namespace Palvo::database {
 
-std::int16_t clsDatabase::iFillDataToListview(const std::string& sSql, ListView& lv, std::int16_t iIdindex,
-                                              bool /*bCheck: kept for callers, has no effect*/) {
+std::int16_t iFillDataToListview(const std::string& sSql, ListView& lv, std::int16_t iIdindex,
+                                 bool /*bCheck: kept for callers, has no effect*/) {
     Recordset rs;
     rs.CursorLocation(adUseClient);
     rs.Open(sSql, sessionConnection(), adOpenKeyset, adLockReadOnly);
@@ -36,10 +37,9 @@ std::int16_t clsDatabase::iFillDataToListview(const std::string& sSql, ListView&
     return 0;
 }
 
-void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& sSql,
-                                        const std::int16_t& iDataIndex, const std::int16_t& iIdindex,
-                                        ListControl& ObjControl, float iDefaultIndex,
-                                        const std::string& sOtherString) {
+void mFillDataToListOrComb(const bool& bClear, const std::string& sSql, const std::int16_t& iDataIndex,
+                           const std::int16_t& iIdindex, ListControl& ObjControl, float iDefaultIndex,
+                           const std::string& sOtherString) {
     if (bClear) ObjControl.Clear();
     Recordset rs;
     rs.CursorLocation(adUseClient);
@@ -65,4 +65,4 @@ void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& s
     rs.Close();
 }
 
-}  // namespace Palvo
+}  // namespace Palvo::database

@@ -10,7 +10,7 @@
 
 #include "palvo/data.h"
 #include "palvo/session.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::forms {
 

@@ -2,12 +2,12 @@
 
 #include <cctype>
 
-#include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
+#include "src/database/field_helpers.h"
 #include "src/forms/field_props.h"
 #include "src/forms/statement_log.h"
-#include "src/util/conversions.h"
 
 namespace Palvo::forms {
 
@@ -142,14 +142,15 @@ std::string sCheckDelSql(Form& frm, const std::string& sZb, const std::vector<st
     const ResultTable rows = registryRows(sZb);
     if (rows.rowCount() == 0) return "";
     const std::vector<FormBox> boxes = formBoxes(frm);
-    clsDatabase db;
     for (std::size_t r = 0; r < rows.rowCount(); ++r) {
         const std::string masterColumn = cell(rows, r, "主表字段");
         for (const FormBox& b : boxes) {
             if (columnName(b.labelTag) != masterColumn) continue;
             const std::string table = cell(rows, r, "附表");
             const std::string column = cell(rows, r, "附表字段");
-            if (!db.sGetFieldValue(table, column, column, element(sData, b.index)).empty()) {
+            if (!database::sGetFieldValue(table, column, column, element(sData, b.index), "", "", "", "", "",
+                                          "", "", "")
+                     .empty()) {
                 return table + " 表中用到了字段 " + masterColumn + " 的值，不能删除！";
             }
             break;

@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
+#include "src/database/field_helpers.h"
 
 namespace Palvo::forms {
 
@@ -33,8 +33,8 @@ std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const
     try {
         std::string receivers;
         if (util::trim(sJsDw).empty()) {
-            receivers =
-                clsDatabase().sGetFieldValue("编辑权限", "发送给其他单位", "窗体名", sFrmName, "单位", sFsDw);
+            receivers = database::sGetFieldValue("编辑权限", "发送给其他单位", "窗体名", sFrmName, "单位",
+                                                 sFsDw, "", "", "", "", "", "");
         } else {
             receivers = "," + sJsDw + ",";
         }

@@ -2,9 +2,9 @@
 
 #include <cctype>
 
+#include "src/base/conversions.h"
 #include "src/forms/field_props.h"
 #include "src/grid/grid_utils.h"
-#include "src/util/conversions.h"
 
 namespace Palvo::forms {
 
@@ -97,7 +97,7 @@ std::string sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::
     for (int k : indexList(sKey)) {
         const std::string c = util::trim(columnName(lbl(k).Tag()));
         // the row taken whole: a grid may hold more rows than 16 bits count
-        const std::string v = grid::getGridColValue(Grid, Grid.Row(), c);
+        const std::string v = grid::sGetGridColValue(Grid, Grid.Row(), c);
         const std::string& type = element(sftype, k);
         if (type == "1") {
             condition += c + "='" + util::sqlQuote(v) + "' and ";

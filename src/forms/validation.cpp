@@ -1,12 +1,13 @@
 #include "src/forms/validation.h"
 
-#include "palvo/clsDatabase.h"
-#include "palvo/clsFunction.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
+#include "src/database/field_helpers.h"
 #include "src/forms/field_props.h"
 #include "src/forms/statements.h"
-#include "src/util/conversions.h"
+#include "src/util/keyfilters.h"
+#include "src/util/money_text.h"
 
 namespace Palvo::forms {
 
@@ -39,13 +40,12 @@ std::string columnCondition(const std::string& column, const std::string& type, 
 // Stage 1: the checks of one text box; "" when it passes.
 std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i, const std::string& t,
                      std::int16_t length, const std::string& NotCheck) {
-    clsFunction fn;
     TextBox& box = txt(i);
     const std::string labelTag = lbl(i).Tag();
     const std::string c = tagCode(labelTag);
     const std::string s = box.Text();
 
-    if (t != "3" && fn.lGetLenthStr(s) > length) {
+    if (t != "3" && util::lGetLenthStr(s) > length) {
         selectAndFocus(box);
         return msgTooLong;
     }
@@ -59,7 +59,7 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
             selectAndFocus(box);
             return msgNumber;
         }
-        if (applies && t == "3" && !fn.bIsDay(box)) {
+        if (applies && t == "3" && !util::bIsDay(box)) {
             selectAndFocus(box);
             return msgDate;
         }
@@ -70,8 +70,8 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
     }
     if (c == "1" || (c == "3" && filled)) {
         const LookupSource source = lookupSource(box.Tag());
-        const std::string found =
-            clsDatabase().sGetFieldValue(source.table, source.column, source.column, util::trim(s));
+        const std::string found = database::sGetFieldValue(source.table, source.column, source.column,
+                                                           util::trim(s), "", "", "", "", "", "", "", "");
         if (found.empty()) {
             selectAndFocus(box);
             return "字段 " + columnName(labelTag) + " 的值在基础表中不存在！";
@@ -143,15 +143,14 @@ std::int16_t iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii
                            const std::vector<std::string>& sFieldType,
                            const std::vector<std::int16_t>& iFieldlen,
                            const std::vector<std::int16_t>& iNumScale) {
-    clsFunction fn;
     const std::string& t = element(sFieldType, iIndex);
-    if (t == "1") return fn.iKeyPress_Control_Len(frm.TXT()(iIndex), element(iFieldlen, iIndex), KeyAscii);
+    if (t == "1") return util::iKeyPress_Control_Len(frm.TXT()(iIndex), element(iFieldlen, iIndex), KeyAscii);
     if (t == "2") {
         const auto scale = element(iNumScale, iIndex);
         const auto lenInt = static_cast<std::int16_t>(element(iFieldlen, iIndex) - scale - 2);
-        return fn.iKeyPress_Control_Number(KeyAscii, frm.TXT()(iIndex), lenInt, scale);
+        return util::iKeyPress_Control_Number(KeyAscii, frm.TXT()(iIndex), lenInt, scale);
     }
-    if (t == "3") return fn.iKeyPress_Control_Date(frm.TXT()(iIndex), KeyAscii);
+    if (t == "3") return util::iKeyPress_Control_Date(frm.TXT()(iIndex), KeyAscii);
     return 0;
 }
 

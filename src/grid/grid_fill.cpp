@@ -6,8 +6,8 @@
 
 #include "palvo/error.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/grid/grid_utils.h"
-#include "src/util/conversions.h"
 
 namespace Palvo::grid {
 
@@ -192,8 +192,8 @@ std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& conte
     return widths;
 }
 
-std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
-                      const std::string& sum, bool hasXH, const std::string& controlDate) {
+std::string sFillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
+                       const std::string& sum, bool hasXH, const std::string& controlDate) {
     // The measurer is checked before anything runs, so a missing one leaves the grid untouched.
     std::shared_ptr<TextMeasurer> measurer;
     if (controlSize) {
@@ -252,14 +252,14 @@ std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, 
         }
         std::string result = count == 0 ? "0" : "";
         rs.Close();
-        if (controlDate != "-1") setGridDate(grid, controlDate, "", "");
+        if (controlDate != "-1") mSetGridDate(grid, controlDate, "", "");
         return result;
     } catch (const std::exception& e) {
         return e.what();  // a Palvo::Error's is its description
     }
 }
 
-void addGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField) {
+void mAddGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField) {
     const long fields = rs.Fields().Count();
     const int cols = beginGridCol + static_cast<int>(fields);
     // Columns first when the grid is too narrow for the fixed columns asked for; the end shape is the same.

@@ -13,10 +13,10 @@
 
 namespace Palvo::grid {
 
-std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
-                      const std::string& sum, bool hasXH, const std::string& controlDate);
+std::string sFillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
+                       const std::string& sum, bool hasXH, const std::string& controlDate);
 
-void addGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField);
+void mAddGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField);
 
 /// Whether the statement has an ORDER BY: the two words in any case, with any
 /// blanks, line breaks or comments between them, outside quoted texts, [names]

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "palvo/error.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::grid {
 
@@ -41,21 +41,21 @@ bool isDateHeading(std::string_view heading) {
            heading.find("年月") != std::string_view::npos;
 }
 
-std::string getGridColValue(FlexGrid& grid, int row, const std::string& colName) {
+std::string sGetGridColValue(FlexGrid& grid, int row, const std::string& colName) {
     for (int c = 0; c < grid.Cols(); ++c) {
         if (grid.TextMatrix(0, c) == colName) return grid.TextMatrix(row, c);
     }
     return {};
 }
 
-std::int16_t getFieldCol(FlexGrid& grid, const std::string& colName, int row) {
+std::int16_t iGetFieldCol(FlexGrid& grid, const std::string& colName, int row) {
     for (int c = 0; c < grid.Cols(); ++c) {
         if (util::trim(grid.TextMatrix(row, c)) == colName) return static_cast<std::int16_t>(c);
     }
     return -1;
 }
 
-std::int32_t getRowNo(FlexGrid& grid, float colIndex, const std::string& cellVal) {
+std::int32_t lGetRowNo(FlexGrid& grid, float colIndex, const std::string& cellVal) {
     const int col = roundIndex(colIndex);
     for (int r = 1; r < grid.Rows(); ++r) {
         if (grid.TextMatrix(r, col) == cellVal) return r;
@@ -63,7 +63,7 @@ std::int32_t getRowNo(FlexGrid& grid, float colIndex, const std::string& cellVal
     return -1;
 }
 
-void msHorder(FlexGrid& grid, int col) {
+void mMsHorder(FlexGrid& grid, int col) {
     grid.AllowBigSelection(false);
     grid.Col(col);
     grid.ColAlignment(col, 9);
@@ -71,8 +71,8 @@ void msHorder(FlexGrid& grid, int col) {
     grid.Sort(tAscending ? 1 : 2);
 }
 
-double getColSum(FlexGrid& grid, const std::string& caption) {
-    const int col = getFieldCol(grid, caption, 0);
+double dGetColSum(FlexGrid& grid, const std::string& caption) {
+    const int col = iGetFieldCol(grid, caption, 0);
     // An unknown caption is an error even when there is no data row to read.
     if (col < 0) throw Error(GridError::Subscript, "Subscript out of range");
     double sum = 0;
@@ -82,7 +82,7 @@ double getColSum(FlexGrid& grid, const std::string& caption) {
     return sum;
 }
 
-void exchangeRow(FlexGrid& grid, float r1, float r2) {
+void mExchangeRow(FlexGrid& grid, float r1, float r2) {
     const int a = roundIndex(r1);
     const int b = roundIndex(r2);
     for (int c = 0; c < grid.Cols(); ++c) {
@@ -93,18 +93,18 @@ void exchangeRow(FlexGrid& grid, float r1, float r2) {
     }
 }
 
-std::int32_t getColWidth(FlexGrid& grid, const std::string& caption) {
+std::int32_t lGetColWidth(FlexGrid& grid, const std::string& caption) {
     for (int c = 0; c < grid.Cols(); ++c) {
         if (grid.TextMatrix(0, c) == caption) return grid.ColWidth(c);
     }
     return 0;
 }
 
-void setGridColAlignment(FlexGrid& grid, int alignment) {
+void mSetGridColAlignment(FlexGrid& grid, int alignment) {
     for (int c = 0; c < grid.Cols(); ++c) grid.ColAlignment(c, alignment);
 }
 
-void setGridRowColor(FlexGrid& grid, std::int32_t color) {
+void mSetGridRowColor(FlexGrid& grid, std::int32_t color) {
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
         grid.Row(r);
         if (r % 2 != 0) continue;
@@ -113,13 +113,13 @@ void setGridRowColor(FlexGrid& grid, std::int32_t color) {
             grid.CellBackColor(color);
         }
     }
-    setGridColAlignment(grid, 1);
+    mSetGridColAlignment(grid, 1);
     grid.Row(1);
     grid.Col(grid.FixedCols());
 }
 
-void setGridDate(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
-                 const std::string& notColString) {
+void mSetGridDate(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
+                  const std::string& notColString) {
     // A grid without rows has no headings to read and no dates to tidy.
     if (grid.Rows() == 0) return;
     const bool format = !util::trim(dateFormat).empty();

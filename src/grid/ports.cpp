@@ -4,7 +4,7 @@
 
 #include "palvo/grid.h"
 #include "palvo/measure.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo {
 

@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "palvo/clsElse.h"
 #include "palvo/error.h"
 
 namespace Palvo {
@@ -81,7 +80,20 @@ POINTAPI screenCoordinate(CursorPort& port) {
     return pt;
 }
 
-bool executeCode(const std::string& code, bool checkOnly) {
+void ShowMouse() {
+    if (auto port = installedCursorPort()) showMouse(*port);
+}
+
+void HideMouse() {
+    if (auto port = installedCursorPort()) hideMouse(*port);
+}
+
+POINTAPI lSreenCoordinate() {
+    auto port = installedCursorPort();
+    return port ? screenCoordinate(*port) : POINTAPI{};
+}
+
+bool bExecuteCode(const std::string& code, bool checkOnly) {
     auto executor = installedLineExecutor();
     if (!executor) {
         throw Error(ErrorNumber::NotInstalled,
@@ -92,29 +104,3 @@ bool executeCode(const std::string& code, bool checkOnly) {
 }
 
 }  // namespace Palvo::machine
-
-namespace Palvo {
-
-void clsElse::ShowMouse() {
-    if (auto port = installedCursorPort()) machine::showMouse(*port);
-}
-
-void clsElse::HideMouse() {
-    if (auto port = installedCursorPort()) machine::hideMouse(*port);
-}
-
-POINTAPI clsElse::lSreenCoordinate() {
-    auto port = installedCursorPort();
-    return port ? machine::screenCoordinate(*port) : POINTAPI{};
-}
-
-bool clsElse::bExecuteCode(std::string& stCode) {
-    bool fCheckOnly = false;
-    return bExecuteCode(stCode, fCheckOnly);
-}
-
-bool clsElse::bExecuteCode(std::string& stCode, bool& fCheckOnly) {
-    return machine::executeCode(stCode, fCheckOnly);
-}
-
-}  // namespace Palvo

@@ -15,7 +15,16 @@ void showMouse(CursorPort& port);
 void hideMouse(CursorPort& port);
 /// One position read into a zeroed record; (0, 0) when the read fails.
 POINTAPI screenCoordinate(CursorPort& port);
+
+// What clsElse forwards to: the same over the installed ports.
+
+/// showMouse() on the installed cursor port; nothing without one.
+void ShowMouse();
+/// hideMouse() on the installed cursor port; nothing without one.
+void HideMouse();
+/// screenCoordinate() on the installed cursor port; (0, 0) without one.
+POINTAPI lSreenCoordinate();
 /// Hands the line to the installed executor; throws Palvo::Error 429 when none is installed.
-bool executeCode(const std::string& code, bool checkOnly);
+bool bExecuteCode(const std::string& code, bool checkOnly);
 
 }  // namespace Palvo::machine

@@ -10,9 +10,8 @@
 #include <cmath>
 #include <memory>
 
-#include "palvo/clsIp.h"
 #include "palvo/value.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::machine {
 
@@ -27,7 +26,7 @@ IpSystem& ipSystem() {
     return calls;
 }
 
-std::string computerName() {
+std::string GetComputerName() {
     char buf[256] = {};
     if (ipSystem().gethostname(buf, 255) != 0) return {};
     buf[255] = '\0';
@@ -68,13 +67,13 @@ std::string firstAddressMatching(const std::vector<std::string>& addresses, std:
     return {};
 }
 
-std::string localIPAddress(std::string_view sppIP) {
+Value GetLocalIPAddress(std::string_view sppIP) {
     auto addresses = adapterAddresses();
-    if (!addresses) return {};
-    return firstAddressMatching(*addresses, sppIP);
+    if (!addresses) return Value(std::string());
+    return Value(firstAddressMatching(*addresses, sppIP));
 }
 
-bool isIP(std::string_view text) {
+bool bIsIP(std::string_view text) {
     auto length = util::charCount(text);
     if (length < 7 || length > 15) return false;
     if (text.starts_with("0.")) return false;
@@ -91,13 +90,3 @@ bool isIP(std::string_view text) {
 }
 
 }  // namespace Palvo::machine
-
-namespace Palvo {
-
-std::string clsIp::GetComputerName() { return machine::computerName(); }
-
-Value clsIp::GetLocalIPAddress(const std::string& sppIP) { return Value(machine::localIPAddress(sppIP)); }
-
-bool clsIp::bIsIP(const std::string& sIP) { return machine::isIP(sIP); }
-
-}  // namespace Palvo

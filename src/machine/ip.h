@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "palvo/value.h"
+
 struct ifaddrs;
 
 namespace Palvo::machine {
@@ -27,7 +29,7 @@ IpSystem& ipSystem();
 IpSystem realIpSystem();
 
 /// The host name up to its first '.', or "" when the call fails.
-std::string computerName();
+std::string GetComputerName();
 
 /// The first IPv4 address text of every interface that has one, loopback left
 /// out, in the system's order; nullopt when the interface list cannot be read.
@@ -38,10 +40,11 @@ std::optional<std::vector<std::string>> adapterAddresses();
 /// Throws Palvo::Error 93 when sppIP is not a valid pattern.
 std::string firstAddressMatching(const std::vector<std::string>& addresses, std::string_view sppIP);
 
-/// adapterAddresses() walked with firstAddressMatching(); "" when the list cannot be read.
-std::string localIPAddress(std::string_view sppIP);
+/// adapterAddresses() walked with firstAddressMatching(), as a text Value; "" when
+/// the list cannot be read.
+Value GetLocalIPAddress(std::string_view sppIP);
 
 /// True only for a well-formed dotted IPv4 address. Never throws.
-bool isIP(std::string_view text);
+bool bIsIP(std::string_view text);
 
 }  // namespace Palvo::machine

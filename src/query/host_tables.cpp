@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "palvo/error.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::query {
 

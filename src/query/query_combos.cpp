@@ -1,21 +1,22 @@
 // The combo boxes of a host query form: units, date columns, saved query
 // names and the values of one column.
-#include "palvo/clsDatabase.h"
-#include "palvo/clsSearch.h"
+#include "src/query/query_combos.h"
+
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/database/db_support.h"
+#include "src/database/field_helpers.h"
 #include "src/query/host_tables.h"
-#include "src/util/conversions.h"
 
-namespace Palvo {
+namespace Palvo::query {
 
 namespace {
 // The table name goes into the statement bare: refuse one that could carry more SQL.
 const std::string& checkedTable(const std::string& name) {
-    if (!query::isObjectName(name)) {
+    if (!isObjectName(name)) {
         throw Error(ErrorNumber::InvalidCall,
                     "Invalid procedure call or argument: '" + name + "' is not a table name");
     }
@@ -23,7 +24,7 @@ const std::string& checkedTable(const std::string& name) {
 }
 }  // namespace
 
-std::string clsSearch::sInitComboDw(Form& /*frm*/, ComboBox& ComboDW) {
+std::string sInitComboDw(Form& /*frm*/, ComboBox& ComboDW) {
     try {
         const auto& s = session();
         Recordset rs;
@@ -44,14 +45,15 @@ std::string clsSearch::sInitComboDw(Form& /*frm*/, ComboBox& ComboDW) {
             }
         }
         rs.Close();
-        ComboDW.Text(clsDatabase().sGetFieldValue("B_单位", "名称", "单位编号", s.Dwbh));
+        ComboDW.Text(
+            database::sGetFieldValue("B_单位", "名称", "单位编号", s.Dwbh, "", "", "", "", "", "", "", ""));
     } catch (...) {
         // the combo stays as far as it was filled
     }
     return "";
 }
 
-void clsSearch::mInitComboSjCx(Form& /*frm*/, ComboBox& cmb, const std::string& tbname) {
+void mInitComboSjCx(Form& /*frm*/, ComboBox& cmb, const std::string& tbname) {
     try {
         Recordset rs;
         rs.Open("select top 0 * from " + checkedTable(tbname), sessionConnection());
@@ -65,12 +67,7 @@ void clsSearch::mInitComboSjCx(Form& /*frm*/, ComboBox& cmb, const std::string& 
     }
 }
 
-void clsSearch::mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname) {
-    std::string cxLb;
-    mInitComboType(frm, cmb, tbname, cxLb);
-}
-
-void clsSearch::mInitComboType(Form& /*frm*/, ComboBox& cmb, const std::string& tbname, std::string& cxLb) {
+void mInitComboType(Form& /*frm*/, ComboBox& cmb, const std::string& tbname, std::string& cxLb) {
     try {
         const auto& s = session();
         if (cxLb.empty()) cxLb = s.sConstStrPtcx;
@@ -91,12 +88,7 @@ void clsSearch::mInitComboType(Form& /*frm*/, ComboBox& cmb, const std::string& 
     }
 }
 
-void clsSearch::mInitComboTstj(Form& frm, ComboBox& cmb) {
-    std::string strTag;
-    mInitComboTstj(frm, cmb, strTag);
-}
-
-void clsSearch::mInitComboTstj(Form& /*frm*/, ComboBox& cmb, std::string& strTag) {
+void mInitComboTstj(Form& /*frm*/, ComboBox& cmb, std::string& strTag) {
     try {
         if (strTag.empty()) strTag = cmb.Tag();
         cmb.AddItem("全部");
@@ -117,4 +109,4 @@ void clsSearch::mInitComboTstj(Form& /*frm*/, ComboBox& cmb, std::string& strTag
     }
 }
 
-}  // namespace Palvo
+}  // namespace Palvo::query

@@ -1,13 +1,14 @@
 // sGetField: the column, total, sort and group lists of a settings set.
+#include "src/query/select_builder.h"
+
 #include <cmath>
 
-#include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
+#include "src/base/conversions.h"
 #include "src/query/settings_store.h"
-#include "src/util/conversions.h"
 
-namespace Palvo {
+namespace Palvo::query {
 
 namespace {
 // A "]" inside the brackets is doubled, so the name cannot close them early.
@@ -21,10 +22,9 @@ std::string bracketed(const std::string& name) {
 }
 }  // namespace
 
-std::string clsDatabase::sGetField(const std::string& sTable, const std::string& sCxLb,
-                                   const std::string& sCxm, const std::string& sLx,
-                                   const std::string& /*sWhere1*/, const std::string& /*sWhere2*/,
-                                   const std::string& sMustSetString) {
+std::string sGetField(const std::string& sTable, const std::string& sCxLb, const std::string& sCxm,
+                      const std::string& sLx, const std::string& /*sWhere1*/, const std::string& /*sWhere2*/,
+                      const std::string& sMustSetString) {
     const std::string table = util::sqlQuote(sTable), category = util::sqlQuote(sCxLb),
                       name = util::sqlQuote(sCxm);
     const std::string& user = session().sUser;
@@ -64,7 +64,7 @@ std::string clsDatabase::sGetField(const std::string& sTable, const std::string&
         any.Open(wholeSet, conn);
         if (any.RecordCount() > 0) return "";
         any.Close();
-        conn.Execute(query::seedStatement(sTable, sCxLb, sCxm, user, sMustSetString));
+        conn.Execute(seedStatement(sTable, sCxLb, sCxm, user, sMustSetString));
         rs.Open(sql, conn);
     }
     std::string list;
@@ -84,4 +84,4 @@ std::string clsDatabase::sGetField(const std::string& sTable, const std::string&
     return list;
 }
 
-}  // namespace Palvo
+}  // namespace Palvo::query

@@ -1,13 +1,11 @@
 // mSetCxm and the seeding statement of the settings table.
 #include "src/query/settings_store.h"
 
-#include "palvo/clsDatabase.h"
 #include "palvo/session.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
+#include "src/database/field_helpers.h"
 
-namespace Palvo {
-
-namespace query {
+namespace Palvo::query {
 
 std::string seedStatement(const std::string& T, const std::string& C, const std::string& N,
                           const std::string& U, const std::string& sMustSetString) {
@@ -21,12 +19,9 @@ std::string seedStatement(const std::string& T, const std::string& C, const std:
     return sql;
 }
 
-}  // namespace query
-
-void clsDatabase::mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm,
-                          const std::string& sCxLb) {
-    std::string found = sGetFieldValue("查询打印设置", "表名", "表名", sTab, "查询类别", sCxLb, "查询名",
-                                       sCxm, "用户名", session().sUser);
+void mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb) {
+    std::string found = database::sGetFieldValue("查询打印设置", "表名", "表名", sTab, "查询类别", sCxLb,
+                                                 "查询名", sCxm, "用户名", session().sUser, "", "");
     if (found.empty()) return;
     if (cmb.ListCount() == 0) {
         cmb.AddItem(sCxm);
@@ -39,4 +34,4 @@ void clsDatabase::mSetCxm(ComboBox& cmb, const std::string& sTab, const std::str
     cmb.AddItem(sCxm);
 }
 
-}  // namespace Palvo
+}  // namespace Palvo::query

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "palvo/controls.h"
+
 namespace Palvo::query {
 
 /// The seeding statement for table T, category C, query name N and user U:
@@ -13,5 +15,9 @@ namespace Palvo::query {
 /// doubled here, so a name can never end its quotes early.
 std::string seedStatement(const std::string& T, const std::string& C, const std::string& N,
                           const std::string& U, const std::string& sMustSetString);
+
+/// Adds sCxm to the combo box when the user's settings set exists and the name
+/// (compared trimmed) is not listed yet (clsDatabase::mSetCxm).
+void mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb);
 
 }  // namespace Palvo::query

@@ -4,7 +4,7 @@
 
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::util {
 

@@ -8,7 +8,7 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 #include "tests/forms/counting_connection.h"
 #include "tests/support/errors.h"
 #include "tests/support/sqlite_fixture.h"

@@ -9,7 +9,7 @@
 #include "palvo/error.h"
 #include "palvo/memory_controls.h"
 #include "palvo/memory_msgbox.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo {
 namespace {

@@ -16,7 +16,7 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/odbc.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::odbc {
 namespace {

@@ -1,4 +1,4 @@
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 #include <gtest/gtest.h>
 

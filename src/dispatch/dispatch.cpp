@@ -1,4 +1,4 @@
-#include "src/frame/dispatch.h"
+#include "src/dispatch/dispatch.h"
 
 #include <cctype>
 #include <cfloat>
@@ -6,7 +6,7 @@
 
 #include "palvo/dispatch.h"
 #include "palvo/error.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::dispatch {
 

@@ -2,7 +2,7 @@
 // no control (mInit_Var takes the connection object and is left out).
 #include "palvo/clsDatabase.h"
 #include "palvo/clsForm.h"
-#include "src/frame/dispatch.h"
+#include "src/dispatch/dispatch.h"
 
 namespace Palvo::dispatch {
 

@@ -5,7 +5,7 @@
 #include <charconv>
 
 #include "palvo/error.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo {
 

@@ -1,8 +1,9 @@
+// clsForm: each method forwards to the forms module.
 #include "palvo/clsForm.h"
 
-#include "palvo/session.h"
 #include "src/forms/field_props.h"
 #include "src/forms/registry.h"
+#include "src/forms/session_setup.h"
 #include "src/forms/statement_log.h"
 #include "src/forms/statements.h"
 #include "src/forms/validation.h"
@@ -15,20 +16,8 @@ void clsForm::mInit_Var(const std::string& Dwbh, const std::string& DwMc, const 
                         const std::string& sUser, const std::string& sConstStrPtcx,
                         const std::string& sConstStrLr, const std::string& sConstStrZdy,
                         const std::string& sForTypeText) {
-    auto& s = session();
-    s.Dwbh = Dwbh;
-    s.DwMc = DwMc;
-    s.BmBh = BmBh;
-    s.BmMc = BmMc;
-    s.oConn = std::move(oConn);
-    s.sIconPath = sIconPath;
-    s.lSelectTop = lSelectTop;
-    s.sMsg = sMsg;
-    s.sUser = sUser;
-    s.sConstStrPtcx = sConstStrPtcx;
-    s.sConstStrLr = sConstStrLr;
-    s.sConstStrZdy = sConstStrZdy;
-    s.sForTypeText = sForTypeText;
+    forms::mInit_Var(Dwbh, DwMc, BmBh, BmMc, std::move(oConn), sIconPath, lSelectTop, sMsg, sUser,
+                     sConstStrPtcx, sConstStrLr, sConstStrZdy, sForTypeText);
 }
 
 void clsForm::mInit_Form(std::int32_t lF_BackColor, std::int32_t lF_ForColor, std::int32_t lF_Width,
@@ -36,20 +25,9 @@ void clsForm::mInit_Form(std::int32_t lF_BackColor, std::int32_t lF_ForColor, st
                          std::int32_t lT_Appearence, std::int32_t lT_FontSize, bool bT_FontBold,
                          std::int32_t lT_ForeColor, std::int32_t lL_forColor_Select, std::int32_t lL_FontSize,
                          bool bL_FontBold, std::int32_t lL_ForeColor) {
-    auto& s = session();
-    s.lF_BackColor = lF_BackColor;
-    s.lF_ForColor = lF_ForColor;
-    s.lF_Width = lF_Width;
-    s.lF_Height = lF_Height;
-    s.lT_BackColor_Notnull = lT_BackColor_Notnull;
-    s.lT_Appearence = lT_Appearence;
-    s.lT_FontSize = lT_FontSize;
-    s.bT_FontBold = bT_FontBold;
-    s.lT_ForeColor = lT_ForeColor;
-    s.lL_forColor_Select = lL_forColor_Select;
-    s.lL_FontSize = lL_FontSize;
-    s.bL_FontBold = bL_FontBold;
-    s.lL_ForeColor = lL_ForeColor;
+    forms::mInit_Form(lF_BackColor, lF_ForColor, lF_Width, lF_Height, lT_BackColor_Notnull, lT_Appearence,
+                      lT_FontSize, bT_FontBold, lT_ForeColor, lL_forColor_Select, lL_FontSize, bL_FontBold,
+                      lL_ForeColor);
 }
 
 void clsForm::mSetColor(Form& f) { forms::mSetColor(f); }

@@ -1,4 +1,4 @@
-#include "src/frame/dispatch.h"
+#include "src/dispatch/dispatch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Late-bound method table of clsFunction: its methods that take no control.
 // iGetElementIndexFromArray takes an array of texts and is left out.
 #include "palvo/clsFunction.h"
-#include "src/frame/dispatch.h"
+#include "src/dispatch/dispatch.h"
 
 namespace Palvo::dispatch {
 

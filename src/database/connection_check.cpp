@@ -1,11 +1,12 @@
 // bConnect_Test and sServerTime.
-#include "palvo/clsDatabase.h"
+#include "src/database/connection_check.h"
+
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
 #include "src/database/db_support.h"
 
-namespace Palvo {
+namespace Palvo::database {
 
 namespace {
 
@@ -21,9 +22,9 @@ std::string braced(const std::string& v) {
 
 }  // namespace
 
-bool clsDatabase::bConnect_Test(const std::string& sServer, const std::string& sUser,
-                                const std::string& sPass, const std::string& dbName, bool bConnClose,
-                                const Value& iConnectTime, const Value& iCommandTime) {
+bool bConnect_Test(const std::string& sServer, const std::string& sUser, const std::string& sPass,
+                   const std::string& dbName, bool bConnClose, const Value& iConnectTime,
+                   const Value& iCommandTime) {
     if (sServer.empty()) return false;
     try {
         std::string conn = "driver={sql server};server=" + braced(sServer) + ";uid=" + braced(sUser) +
@@ -41,7 +42,7 @@ bool clsDatabase::bConnect_Test(const std::string& sServer, const std::string& s
     }
 }
 
-std::string clsDatabase::sServerTime(const std::string& Style) {
+std::string sServerTime(const std::string& Style) {
     std::string sql;
     if (Style.empty()) {
         sql = "select left(convert(varchar,getdate(),20),20) as a";
@@ -62,4 +63,4 @@ std::string clsDatabase::sServerTime(const std::string& Style) {
     return result;
 }
 
-}  // namespace Palvo
+}  // namespace Palvo::database

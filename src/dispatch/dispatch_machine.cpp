@@ -1,7 +1,7 @@
 // Late-bound method tables of clsIp and clsElse.
 #include "palvo/clsElse.h"
 #include "palvo/clsIp.h"
-#include "src/frame/dispatch.h"
+#include "src/dispatch/dispatch.h"
 
 namespace Palvo::dispatch {
 

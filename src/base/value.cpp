@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "palvo/error.h"
-#include "src/util/conversions.h"
+#include "src/base/conversions.h"
 
 namespace Palvo {
 

@@ -1,0 +1,34 @@
+// clsSearch: each method forwards to the query module.
+#include "palvo/clsSearch.h"
+
+#include "src/query/query_combos.h"
+
+namespace Palvo {
+
+std::string clsSearch::sInitComboDw(Form& frm, ComboBox& ComboDW) {
+    return query::sInitComboDw(frm, ComboDW);
+}
+
+void clsSearch::mInitComboSjCx(Form& frm, ComboBox& cmb, const std::string& tbname) {
+    query::mInitComboSjCx(frm, cmb, tbname);
+}
+
+void clsSearch::mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname, std::string& cxLb) {
+    query::mInitComboType(frm, cmb, tbname, cxLb);
+}
+
+void clsSearch::mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname) {
+    std::string cxLb;
+    query::mInitComboType(frm, cmb, tbname, cxLb);
+}
+
+void clsSearch::mInitComboTstj(Form& frm, ComboBox& cmb, std::string& strTag) {
+    query::mInitComboTstj(frm, cmb, strTag);
+}
+
+void clsSearch::mInitComboTstj(Form& frm, ComboBox& cmb) {
+    std::string strTag;
+    query::mInitComboTstj(frm, cmb, strTag);
+}
+
+}  // namespace Palvo

@@ -1,0 +1,176 @@
+// The late-bound tables repeat the optional parameters' defaults of the class
+// headers. Each method with an optional parameter is called both ways with
+// the optional arguments left out; what it returns and what it did (the
+// statements it sent, the session it set, the ports it called) must agree.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+
+#include "palvo/clsDatabase.h"
+#include "palvo/clsElse.h"
+#include "palvo/clsForm.h"
+#include "palvo/clsFunction.h"
+#include "palvo/clsIp.h"
+#include "palvo/dispatch.h"
+#include "palvo/executor.h"
+#include "src/dispatch/dispatch.h"
+#include "tests/forms/forms_fixture.h"
+
+namespace Palvo {
+namespace {
+
+// Records what reaches it: the timeouts and the state it was left in.
+class ProbeConnection : public Connection {
+public:
+    std::string backendName() const override { return "probe"; }
+
+protected:
+    void doOpen(const std::string&, const std::string&, const std::string&) override {}
+    void doClose() noexcept override {}
+    long doExecute(const std::string&, const std::vector<Value>&) override { return 0; }
+    ResultTable doQuery(const std::string&) override { return {}; }
+    void doBegin() override {}
+    void doCommit() override {}
+    void doRollback() override {}
+};
+
+class RecordingExecutor : public LineExecutor {
+public:
+    bool executeLine(const std::string& code, bool checkOnly, std::string&) override {
+        calls += code + (checkOnly ? ":check;" : ":run;");
+        return true;
+    }
+    std::string calls;
+};
+
+std::string sessionLook() {
+    const auto& s = session();
+    std::string r;
+    for (auto v :
+         {s.lF_BackColor, s.lF_ForColor, s.lF_Width, s.lF_Height, s.lT_BackColor_Notnull, s.lT_Appearence,
+          s.lT_FontSize, s.lT_ForeColor, s.lL_forColor_Select, s.lL_FontSize, s.lL_ForeColor}) {
+        r += std::to_string(v) + ",";
+    }
+    return r + std::to_string(s.bT_FontBold) + std::to_string(s.bL_FontBold);
+}
+
+class DispatchDefaults : public testing::FormsTest {
+protected:
+    void SetUp() override {
+        FormsTest::SetUp();
+        exec({"create table 客户 (编号 int, 名称 nvarchar(20))", "insert into 客户 values (7, 'A')"});
+        executor = std::make_shared<RecordingExecutor>();
+        installLineExecutor(executor);
+        installConnectionFactory([this] { return probe = std::make_shared<ProbeConnection>(); });
+    }
+    void TearDown() override {
+        installLineExecutor(nullptr);
+        installConnectionFactory(nullptr);
+        FormsTest::TearDown();
+    }
+
+    // The result (or the error) followed by everything the call left behind,
+    // from emptied recorders and a session look unlike the defaults.
+    std::string observe(const std::function<std::string()>& call) {
+        counting->reset();
+        executor->calls.clear();
+        probe.reset();
+        form.mInit_Form(1, 2, 3, 4, 5, 6, 7, true, 8, 9, 10, true, 11);  // no default survives by chance
+        std::string r;
+        try {
+            r = call();
+        } catch (const Error& e) {
+            r = "error " + std::to_string(e.number()) + ": " + e.description();
+        }
+        for (const auto& q : counting->queries) r += "\nquery " + q;
+        for (const auto& x : counting->executes) r += "\nexecute " + x;
+        r += "\nlook " + sessionLook();
+        r += "\nexecutor " + executor->calls;
+        if (probe) {
+            r += "\nprobe " + std::to_string(probe->ConnectionTimeout()) + "," +
+                 std::to_string(probe->CommandTimeout()) + "," + std::to_string(probe->State());
+        }
+        return r;
+    }
+
+    std::shared_ptr<RecordingExecutor> executor;
+    std::shared_ptr<ProbeConnection> probe;
+};
+
+TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
+    struct Check {
+        std::vector<std::optional<std::string>> required;
+        std::function<std::string()> direct;
+        bool stableResult = true;
+    };
+    clsDatabase db;
+    clsForm frm;
+    clsFunction fn;
+    clsIp ip;
+    clsElse other;
+    const std::map<std::string, Check> checks = {
+        {"clsDatabase.bConnect_Test",
+         {{"host", "sa", "pw", "db"},
+          [&] { return Value(db.bConnect_Test("host", "sa", "pw", "db")).toText(); }}},
+        {"clsDatabase.sServerTime", {{}, [&] { return db.sServerTime(); }, false}},
+        {"clsDatabase.sGetFieldValue", {{"客户", "名称"}, [&] { return db.sGetFieldValue("客户", "名称"); }}},
+        {"clsDatabase.sSetFieldValue",
+         {{"客户", "名称", "B"}, [&] { return db.sSetFieldValue("客户", "名称", "B"); }}},
+        {"clsDatabase.sNextId", {{"客户", "4"}, [&] { return db.sNextId("客户", 4); }}},
+        {"clsDatabase.sGetField", {{"客户", "普通查询"}, [&] { return db.sGetField("客户", "普通查询"); }}},
+        {"clsForm.mInit_Form",
+         {{},
+          [&] {
+              frm.mInit_Form();
+              return std::string();
+          }}},
+        {"clsForm.sKeepSql",
+         {{"frm", "select 1", "客户", "00"}, [&] { return frm.sKeepSql("frm", "select 1", "客户", "00"); }}},
+        {"clsFunction.sUserDate",
+         {{"2024-3-5"},
+          [&] {
+              std::string t = "2024-3-5";
+              return fn.sUserDate(t);
+          }}},
+        {"clsIp.GetLocalIPAddress", {{}, [&] { return ip.GetLocalIPAddress().toText(); }}},
+        {"clsElse.bExecuteCode",
+         {{"x = 1"},
+          [&] {
+              std::string code = "x = 1";
+              return Value(other.bExecuteCode(code)).toText();
+          }}},
+    };
+
+    db.sGetField("客户", "普通查询");  // seeds the settings set, so both calls only read it
+
+    std::set<std::string> withDefaults;
+    for (const auto* table : dispatch::classTables()) {
+        for (const auto& m : table->methods) {
+            bool optional = false;
+            for (const auto& p : m.params) optional = optional || p.optional;
+            if (optional) withDefaults.insert(std::string(table->name) + "." + m.name);
+        }
+    }
+    std::set<std::string> checked;
+    for (const auto& [name, check] : checks) checked.insert(name);
+    // A method that gains an optional parameter needs a line above.
+    EXPECT_EQ(withDefaults, checked);
+
+    for (const auto& [name, check] : checks) {
+        const auto dot = name.find('.');
+        std::string byName = observe([&] {
+            return callByName(name.substr(0, dot), name.substr(dot + 1), check.required).result.toText();
+        });
+        std::string direct = observe(check.direct);
+        if (!check.stableResult) {  // the clock may tick between the calls
+            byName.erase(0, byName.find('\n'));
+            direct.erase(0, direct.find('\n'));
+        }
+        EXPECT_EQ(byName, direct) << name;
+    }
+}
+
+}  // namespace
+}  // namespace Palvo

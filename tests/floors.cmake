@@ -1,0 +1,49 @@
+# The floors of src/: base/ at the bottom, the subject modules above it, dispatch/
+# on top. A file may include its own floor and the floors below, never one above.
+# Run as: cmake -DSRC=<repo>/src -P floors.cmake
+if(NOT SRC)
+  message(FATAL_ERROR "floors.cmake: pass -DSRC=<the src folder>")
+endif()
+
+set(subjects database query forms grid util machine)
+string(JOIN "|" subject_alt ${subjects})
+# What each floor may not include: base sees none of the modules, their class
+# facades or the dispatcher; a subject module never sees the dispatcher.
+set(above_base "src/(${subject_alt}|dispatch)/|palvo/(cls[A-Za-z]*|dispatch)\\.h")
+set(above_subject "src/dispatch/|palvo/dispatch\\.h")
+# A module calls module functions; only its class facade (clsX.cpp) includes a class header.
+set(above_module "${above_subject}|palvo/cls[A-Za-z]*\\.h")
+
+set(broken "")
+function(check_floor folder forbidden)
+  file(GLOB_RECURSE files ${SRC}/${folder}/*.cpp ${SRC}/${folder}/*.h)
+  if(NOT files)
+    message(FATAL_ERROR "floors.cmake: no sources in ${SRC}/${folder}")
+  endif()
+  foreach(file IN LISTS files)
+    set(rule "${forbidden}")
+    get_filename_component(name ${file} NAME)
+    if(ARGN AND NOT name MATCHES "^cls[A-Za-z]*\\.cpp$")
+      set(rule "${ARGN}")
+    endif()
+    file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "[\"<](${rule})")
+        file(RELATIVE_PATH rel ${SRC}/.. ${file})
+        list(APPEND broken "${rel}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+  set(broken ${broken} PARENT_SCOPE)
+endfunction()
+
+check_floor(base "${above_base}")
+foreach(subject IN LISTS subjects)
+  check_floor(${subject} "${above_subject}" "${above_module}")
+endforeach()
+
+if(broken)
+  list(JOIN broken "\n  " text)
+  message(FATAL_ERROR "A lower floor of src/ includes a higher one:\n  ${text}")
+endif()
+message(STATUS "src/ floors hold")
