@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "forms/counting_connection.h"
+#include "forms/wide_form.h"
 #include "palvo/clsForm.h"
-#include "palvo/memory_form.h"
+#include "palvo/memory/form.h"
 #include "palvo/session.h"
-#include "palvo/sqlite.h"
-#include "tests/forms/counting_connection.h"
-#include "tests/forms/wide_form.h"
+#include "palvo/sqlite/connection.h"
 
 namespace {
 

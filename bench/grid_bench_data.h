@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "palvo/sqlite.h"
+#include "palvo/sqlite/connection.h"
 
 namespace bench {
 

@@ -17,10 +17,10 @@
 #include "grid_bench_data.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsGrid.h"
-#include "palvo/memory_grid.h"
-#include "palvo/memory_measure.h"
+#include "palvo/memory/grid.h"
+#include "palvo/memory/measure.h"
 #include "palvo/session.h"
-#include "palvo/sqlite.h"
+#include "palvo/sqlite/connection.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "palvo/data.h"
-#include "palvo/sqlite.h"
+#include "palvo/sqlite/connection.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // T-SQL translation: a statement served from the cache, and typical statements translated afresh.
 #include <benchmark/benchmark.h>
 
-#include "palvo/dialect.h"
+#include "palvo/dialect/translator.h"
 
 namespace {
 

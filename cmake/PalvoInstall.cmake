@@ -76,6 +76,14 @@ foreach(component IN LISTS PALVO_COMPONENTS)
     set_target_properties(palvo_tsql_ext PROPERTIES EXPORT_NAME tsql_ext INSTALL_RPATH "$ORIGIN/..")
     install(TARGETS palvo_tsql_ext EXPORT ${export} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/palvo)
   endif()
+  # Headers: the core's are include/palvo/*.h, each adapter's its own folder include/palvo/<component>/.
+  if(component STREQUAL "core")
+    file(GLOB PALVO_CORE_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/palvo/*.h)
+    install(FILES ${PALVO_CORE_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/palvo)
+  else()
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/palvo/${component}/
+            DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/palvo/${component} FILES_MATCHING PATTERN "*.h")
+  endif()
   install(EXPORT ${export} NAMESPACE Palvo:: DESTINATION ${PALVO_CMAKE_DIR})
   string(APPEND PALVO_CONFIG_CLOSURES "set(_palvo_file_${component} ${export}.cmake)\n")
 
@@ -113,8 +121,6 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/PalvoConfigVersion.cmake 
 install(FILES ${PROJECT_BINARY_DIR}/PalvoConfig.cmake ${PROJECT_BINARY_DIR}/PalvoConfigVersion.cmake
         DESTINATION ${PALVO_CMAKE_DIR})
 
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-        FILES_MATCHING PATTERN "*.h")
 
 # The tool and the demo, finding the libraries beside their bin/.
 foreach(app palvo palvo-demo)

@@ -1,10 +1,9 @@
 include(GNUInstallDirs)
 
-# Warnings and sanitizers per target, never through global flags.
+# Warnings and sanitizers per target, never through global flags. No include
+# folder here: a target sees include/ through the libraries it links, and its
+# private headers only as palvo_add_library gives them (docs/layout.md).
 function(palvo_target_options target)
-  # The repository root, for files that still include private headers (src/..., adapters/...);
-  # PRIVATE, so no installed target hands it on.
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow)
   # GCC 12 reports std::string copies as overlapping memcpy at -O3 (GCC bug 105329)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
@@ -20,12 +19,16 @@ function(palvo_target_options target)
   endif()
 endfunction()
 
-# palvo_add_library(NAME [ALIAS alias] SOURCES ... [PUBLIC_DEPS ...] [PRIVATE_DEPS ...])
+# palvo_add_library(NAME [ALIAS alias] [PRIVATE_INCLUDE dir] SOURCES ... [PUBLIC_DEPS ...]
+#                   [PRIVATE_DEPS ...])
 # A library with an ALIAS is part of the package (Palvo::alias): shared or static as
-# BUILD_SHARED_LIBS says, installed by cmake/PalvoInstall.cmake. One without belongs to
-# the apps: always static, never installed.
+# BUILD_SHARED_LIBS says, installed by cmake/PalvoInstall.cmake. Its private headers
+# live in PRIVATE_INCLUDE (by default its own folder), which it alone sees; its
+# white-box tests reach them only by linking the INTERFACE target NAME_private.
+# A library without an ALIAS belongs to the apps: always static, never installed;
+# its own folder is its public interface (to its executable, the other apps, tests).
 function(palvo_add_library name)
-  cmake_parse_arguments(ARG "" "ALIAS" "SOURCES;PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "ALIAS;PRIVATE_INCLUDE" "SOURCES;PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
   if(ARG_ALIAS)
     add_library(${name} ${ARG_SOURCES})
     add_library(Palvo::${ARG_ALIAS} ALIAS ${name})
@@ -33,8 +36,16 @@ function(palvo_add_library name)
     set_target_properties(${name} PROPERTIES EXPORT_NAME ${ARG_ALIAS} VERSION ${PROJECT_VERSION}
                                              SOVERSION ${PROJECT_VERSION_MAJOR} INSTALL_RPATH "$ORIGIN")
     target_compile_features(${name} PUBLIC cxx_std_20)
+    if(NOT ARG_PRIVATE_INCLUDE)
+      set(ARG_PRIVATE_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR})
+    endif()
+    target_include_directories(${name} PRIVATE ${ARG_PRIVATE_INCLUDE})
+    add_library(${name}_private INTERFACE)
+    target_include_directories(${name}_private INTERFACE ${ARG_PRIVATE_INCLUDE})
+    target_link_libraries(${name}_private INTERFACE ${name})
   else()
     add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   endif()
   target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
                                             $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
@@ -42,11 +53,17 @@ function(palvo_add_library name)
   palvo_target_options(${name})
 endfunction()
 
+# The tests' shared helpers (tests/support, tests/forms), as "support/errors.h".
+add_library(palvo_test_support INTERFACE)
+target_include_directories(palvo_test_support INTERFACE ${PROJECT_SOURCE_DIR}/tests)
+
 # palvo_add_test(NAME SOURCES ... DEPS ...)
+# A white-box test names LIB_private among its DEPS to include LIB's private headers.
 function(palvo_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} palvo_test_support GTest::gtest GTest::gmock
+                                        GTest::gtest_main)
   palvo_target_options(${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PALVO_BUILD_DIR=${PROJECT_BINARY_DIR}")

@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "palvo/clsFunction.h"
+#include "palvo/convert.h"
 #include "palvo/error.h"
-#include "palvo/memory_msgbox.h"
-#include "src/base/conversions.h"
-#include "src/util/keyfilters.h"
-#include "src/util/money_text.h"
+#include "palvo/memory/msgbox.h"
+#include "palvo/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace Palvo;
@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const bool installed = (installMessageBox(box), true);
     (void)installed;
     box->clear();
+    clsFunction fn;
     if (size == 0) return 0;
 
     const std::string_view all(reinterpret_cast<const char*>(data) + 1, size - 1);
@@ -29,27 +30,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     util::val(all);
     if (auto n = util::readNumber(all)) {
         if (!util::isNumeric(all)) __builtin_trap();  // the two must agree
-        util::sConvertMoneyX(*n);
+        fn.sConvertMoneyX(*n);
     }
     if (auto d = util::parseDate(all)) {
         if (!d->valid()) __builtin_trap();
         const std::string formatted = util::formatDate(*d, "YYYY-MM-DD hh:mm:ss");
         if (util::parseDate(formatted) != d && d->millisecond == 0) __builtin_trap();
         std::string copy(all);
-        util::sUserDate(copy, "yyyy-mm");
+        fn.sUserDate(copy, "yyyy-mm");
     }
     try {
         util::like(text, pattern);
     } catch (const Error& e) {
         if (e.number() != 93) __builtin_trap();  // only a bad pattern may raise
     }
-    util::gbkLength(all);
-    if (util::sSetPwd(util::sSetPwd(std::string(all), true), true) != all) __builtin_trap();
+    fn.lGetLenthStr(std::string(all));
+    if (fn.sSetPwd(fn.sSetPwd(std::string(all), true), true) != all) __builtin_trap();
 
     if (size >= 8) {
         double je;
         std::memcpy(&je, data, sizeof je);
-        util::sConvertMoneyX(je);
+        fn.sConvertMoneyX(je);
     }
     return 0;
 }

@@ -6,8 +6,8 @@
 #include <charconv>
 #include <cstdlib>
 
-#include "adapters/dialect/rewriter.h"
 #include "palvo/error.h"
+#include "rewriter.h"
 
 namespace Palvo::dialect {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "adapters/dialect/tokenizer.h"
-#include "palvo/dialect.h"
+#include "palvo/dialect/translator.h"
+#include "tokenizer.h"
 
 namespace Palvo::dialect {
 

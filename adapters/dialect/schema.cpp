@@ -4,7 +4,7 @@
 // their way in; CREATE VIEW and CREATE INDEX.
 #include <cstdlib>
 
-#include "adapters/dialect/rewriter.h"
+#include "rewriter.h"
 
 namespace Palvo::dialect {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "adapters/dialect/rewriter.h"
 #include "palvo/error.h"
+#include "rewriter.h"
 
 namespace Palvo::dialect {
 

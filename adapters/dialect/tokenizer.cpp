@@ -1,4 +1,4 @@
-#include "adapters/dialect/tokenizer.h"
+#include "tokenizer.h"
 
 #include <cctype>
 

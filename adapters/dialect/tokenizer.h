@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "src/base/conversions.h"
+#include "palvo/text.h"
 
 namespace Palvo::dialect {
 

@@ -2,12 +2,13 @@
 // (tree.cpp), then each statement kind is rewritten clause by clause
 // (statements.cpp, schema.cpp), its expressions with operator precedence
 // (expressions.cpp). Here: the entry points and the cache of translations.
+#include "palvo/dialect/translator.h"
+
 #include <deque>
 #include <mutex>
 #include <unordered_map>
 
-#include "adapters/dialect/rewriter.h"
-#include "palvo/dialect.h"
+#include "rewriter.h"
 
 namespace Palvo::dialect {
 

@@ -1,8 +1,8 @@
 // The tokens grouped by parentheses into a tree, and the tree rendered back as
 // written: names quoted, strings quoted, operators SQLite lacks replaced.
-#include "adapters/dialect/rewriter.h"
 #include "palvo/error.h"
-#include "src/base/conversions.h"
+#include "palvo/text.h"
+#include "rewriter.h"
 
 namespace Palvo::dialect {
 

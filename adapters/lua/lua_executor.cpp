@@ -1,8 +1,7 @@
-#include "palvo/lua_executor.h"
-
 #include <lua.hpp>
 
 #include "palvo/error.h"
+#include "palvo/lua/executor.h"
 
 namespace Palvo::lua {
 

@@ -1,6 +1,5 @@
-#include "palvo/memory_controls.h"
-
 #include "palvo/error.h"
+#include "palvo/memory/controls.h"
 
 namespace Palvo::memory {
 

@@ -1,4 +1,4 @@
-#include "palvo/memory_cursor.h"
+#include "palvo/memory/cursor.h"
 
 namespace Palvo::memory {
 

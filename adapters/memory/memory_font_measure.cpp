@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "palvo/error.h"
-#include "palvo/memory_measure.h"
-#include "src/base/conversions.h"
+#include "palvo/memory/measure.h"
+#include "palvo/text.h"
 
 namespace Palvo::memory {
 

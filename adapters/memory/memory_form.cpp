@@ -1,10 +1,9 @@
-#include "palvo/memory_form.h"
-
 #include <algorithm>
 #include <fstream>
 #include <set>
 
 #include "palvo/error.h"
+#include "palvo/memory/form.h"
 
 namespace Palvo::memory {
 

@@ -1,8 +1,7 @@
-#include "palvo/memory_grid.h"
-
 #include <utility>
 
 #include "palvo/error.h"
+#include "palvo/memory/grid.h"
 
 namespace Palvo::memory {
 

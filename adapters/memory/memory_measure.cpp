@@ -1,6 +1,5 @@
-#include "palvo/memory_measure.h"
-
-#include "src/base/conversions.h"
+#include "palvo/memory/measure.h"
+#include "palvo/text.h"
 
 namespace Palvo::memory {
 

@@ -1,9 +1,8 @@
-#include "palvo/memory_msgbox.h"
-
 #include <algorithm>
 #include <vector>
 
 #include "palvo/error.h"
+#include "palvo/memory/msgbox.h"
 
 namespace Palvo::memory {
 

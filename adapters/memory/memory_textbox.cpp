@@ -1,8 +1,8 @@
 #include <algorithm>
 
 #include "palvo/error.h"
-#include "palvo/memory_controls.h"
-#include "src/base/conversions.h"
+#include "palvo/memory/controls.h"
+#include "palvo/text.h"
 
 namespace Palvo::memory {
 

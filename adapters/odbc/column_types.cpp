@@ -1,4 +1,4 @@
-#include "adapters/odbc/column_types.h"
+#include "column_types.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "src/base/conversions.h"
+#include "palvo/convert.h"
 
 namespace Palvo::odbc::detail {
 

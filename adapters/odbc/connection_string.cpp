@@ -1,10 +1,10 @@
-#include "adapters/odbc/connection_string.h"
+#include "connection_string.h"
 
 #include <cctype>
 
 #include "palvo/error.h"
-#include "palvo/odbc.h"
-#include "src/base/conversions.h"
+#include "palvo/odbc/connection.h"
+#include "palvo/text.h"
 
 namespace Palvo::odbc {
 

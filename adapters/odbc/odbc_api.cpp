@@ -1,4 +1,4 @@
-#include "adapters/odbc/odbc_api.h"
+#include "odbc_api.h"
 
 namespace Palvo::odbc::detail {
 

@@ -4,13 +4,13 @@
 #include <map>
 #include <utility>
 
-#include "adapters/odbc/column_types.h"
-#include "adapters/odbc/connection_string.h"
-#include "adapters/odbc/odbc_api.h"
-#include "adapters/odbc/statement_translator.h"
+#include "column_types.h"
+#include "connection_string.h"
+#include "odbc_api.h"
 #include "palvo/error.h"
-#include "palvo/odbc.h"
-#include "src/base/conversions.h"
+#include "palvo/odbc/connection.h"
+#include "palvo/text.h"
+#include "statement_translator.h"
 
 namespace Palvo::odbc {
 

@@ -1,7 +1,7 @@
-#include "adapters/odbc/statement_translator.h"
+#include "statement_translator.h"
 
 #if PALVO_ODBC_WITH_DIALECT
-#include "palvo/dialect.h"
+#include "palvo/dialect/translator.h"
 #endif
 
 namespace Palvo::odbc::detail {

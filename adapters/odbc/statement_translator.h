@@ -1,7 +1,7 @@
 // Where T-SQL is rewritten for databases other than SQL Server.
 #pragma once
 
-#include "palvo/odbc.h"
+#include "palvo/odbc/connection.h"
 
 namespace Palvo::odbc::detail {
 

@@ -8,9 +8,10 @@
 #include <QVariant>
 #include <algorithm>
 
-#include "adapters/qt/qt_support.h"
 #include "palvo/error.h"
-#include "palvo/qt.h"
+#include "palvo/qt/lists.h"
+#include "palvo/qt/text.h"
+#include "qt_support.h"
 
 namespace Palvo::qt {
 

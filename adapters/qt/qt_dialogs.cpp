@@ -16,9 +16,11 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "adapters/qt/qt_support.h"
 #include "palvo/error.h"
-#include "palvo/qt.h"
+#include "palvo/qt/cursor.h"
+#include "palvo/qt/measure.h"
+#include "palvo/qt/msgbox.h"
+#include "qt_support.h"
 
 namespace Palvo::qt {
 

@@ -14,9 +14,12 @@
 #include <algorithm>
 #include <map>
 
-#include "adapters/qt/qt_support.h"
 #include "palvo/error.h"
-#include "palvo/qt.h"
+#include "palvo/qt/form.h"
+#include "palvo/qt/grid.h"
+#include "palvo/qt/lists.h"
+#include "palvo/qt/text.h"
+#include "qt_support.h"
 
 namespace Palvo::qt {
 

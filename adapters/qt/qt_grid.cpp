@@ -13,10 +13,10 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "adapters/qt/qt_support.h"
+#include "palvo/convert.h"
 #include "palvo/error.h"
-#include "palvo/qt.h"
-#include "src/base/conversions.h"
+#include "palvo/qt/grid.h"
+#include "qt_support.h"
 
 namespace Palvo::qt {
 

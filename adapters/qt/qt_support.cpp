@@ -1,4 +1,4 @@
-#include "adapters/qt/qt_support.h"
+#include "qt_support.h"
 
 #include <QWidget>
 #include <cmath>

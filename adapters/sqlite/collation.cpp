@@ -18,7 +18,7 @@ SQLITE_EXTENSION_INIT3
 #include <string>
 #include <vector>
 
-#include "adapters/sqlite/collation.h"
+#include "collation.h"
 
 namespace Palvo::sqlite {
 

@@ -7,12 +7,12 @@
 #include <deque>
 #include <unordered_map>
 
-#include "adapters/sqlite/collation.h"
-#include "adapters/sqlite/tsql_functions.h"
-#include "palvo/dialect.h"
+#include "collation.h"
+#include "palvo/dialect/translator.h"
 #include "palvo/error.h"
-#include "palvo/sqlite.h"
-#include "src/base/conversions.h"
+#include "palvo/sqlite/connection.h"
+#include "palvo/text.h"
+#include "tsql_functions.h"
 
 namespace Palvo::sqlite {
 

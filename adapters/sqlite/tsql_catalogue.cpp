@@ -3,8 +3,8 @@
 // and OBJECT_NAME, OBJECT_ID and TYPE_NAME.
 #include <cstdlib>
 
-#include "adapters/sqlite/tsql_support.h"
-#include "src/base/conversions.h"
+#include "palvo/text.h"
+#include "tsql_support.h"
 
 namespace Palvo::sqlite::tsql {
 

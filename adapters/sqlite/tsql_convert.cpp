@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "adapters/sqlite/tsql_functions.h"
-#include "adapters/sqlite/tsql_support.h"
-#include "src/base/conversions.h"
+#include "palvo/convert.h"
+#include "palvo/text.h"
+#include "tsql_functions.h"
+#include "tsql_support.h"
 
 namespace Palvo::sqlite::tsql {
 

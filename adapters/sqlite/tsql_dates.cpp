@@ -5,8 +5,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "adapters/sqlite/tsql_support.h"
-#include "src/base/conversions.h"
+#include "palvo/convert.h"
+#include "palvo/text.h"
+#include "tsql_support.h"
 
 namespace Palvo::sqlite::tsql {
 

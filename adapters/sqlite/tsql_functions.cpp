@@ -11,8 +11,8 @@ SQLITE_EXTENSION_INIT1
 
 #include <utility>
 
-#include "adapters/sqlite/tsql_functions.h"
-#include "adapters/sqlite/tsql_support.h"
+#include "tsql_functions.h"
+#include "tsql_support.h"
 
 namespace Palvo::sqlite {
 
@@ -72,7 +72,7 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
 }  // namespace Palvo::sqlite
 
 #ifdef PALVO_TSQL_EXTENSION
-#include "adapters/sqlite/collation.h"
+#include "collation.h"
 
 extern "C" {
 // Entry points: the generic name (used when no entry point is given) and our own.

@@ -17,7 +17,7 @@ SQLITE_EXTENSION_INIT3
 #include <string>
 #include <string_view>
 
-#include "adapters/sqlite/tsql_functions.h"
+#include "tsql_functions.h"
 
 namespace Palvo::sqlite {
 

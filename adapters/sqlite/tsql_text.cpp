@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "adapters/sqlite/tsql_support.h"
-#include "src/base/conversions.h"
+#include "palvo/text.h"
+#include "tsql_support.h"
 
 namespace Palvo::sqlite::tsql {
 

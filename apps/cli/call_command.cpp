@@ -1,16 +1,16 @@
-#include "apps/cli/call_command.h"
+#include "call_command.h"
 
 #include <filesystem>
 #include <optional>
 #include <ostream>
 
-#include "apps/cli/cli.h"
+#include "cli.h"
 #include "palvo/clsForm.h"
 #include "palvo/dispatch.h"
 #include "palvo/error.h"
 #include "palvo/executor.h"
-#include "palvo/lua_executor.h"
-#include "palvo/odbc.h"
+#include "palvo/lua/executor.h"
+#include "palvo/odbc/connection.h"
 #include "palvo/session.h"
 
 namespace Palvo::cli {

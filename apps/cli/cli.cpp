@@ -1,13 +1,13 @@
-#include "apps/cli/cli.h"
+#include "cli.h"
 
 #include <cctype>
 #include <ostream>
 
-#include "apps/cli/call_command.h"
-#include "apps/cli/init_command.h"
+#include "call_command.h"
+#include "init_command.h"
 #include "palvo/error.h"
-#include "palvo/odbc.h"
-#include "palvo/sqlite.h"
+#include "palvo/odbc/connection.h"
+#include "palvo/sqlite/connection.h"
 
 namespace Palvo::cli {
 

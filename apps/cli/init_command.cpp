@@ -1,12 +1,12 @@
-#include "apps/cli/init_command.h"
+#include "init_command.h"
 
 #include <ostream>
 #include <string>
 
-#include "apps/cli/cli.h"
-#include "apps/sample/sample_data.h"
+#include "cli.h"
 #include "palvo/error.h"
-#include "src/query/host_tables.h"
+#include "palvo/host_tables.h"
+#include "sample_data.h"
 
 namespace Palvo::cli {
 

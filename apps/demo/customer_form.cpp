@@ -1,4 +1,4 @@
-#include "apps/demo/customer_form.h"
+#include "customer_form.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -11,17 +11,18 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "adapters/qt/qt_support.h"
-#include "apps/demo/lookup_dialog.h"
+#include "lookup_dialog.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsFunction.h"
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
-#include "palvo/qt.h"
+#include "palvo/qt/form.h"
+#include "palvo/qt/grid.h"
+#include "palvo/qt/text.h"
 #include "palvo/session.h"
-#include "src/base/conversions.h"
+#include "palvo/text.h"
 
 namespace Palvo::demo {
 
@@ -55,7 +56,7 @@ std::int16_t keyAsciiOf(const QKeyEvent& key) {
     const char32_t c = text.toUcs4().value(0);
     if (c < 0x20 || c == 0x7F) return 0;
     if (c < 0x80) return static_cast<std::int16_t>(c);
-    return clsFunction().lGetLenthStr(qt::toStd(text)) >= 2 ? std::int16_t{-1} : std::int16_t{'?'};
+    return clsFunction().lGetLenthStr(text.toStdString()) >= 2 ? std::int16_t{-1} : std::int16_t{'?'};
 }
 
 }  // namespace
@@ -366,11 +367,11 @@ void CustomerForm::cancel() {
 
 void CustomerForm::pickUnit() {
     const std::string code = LookupDialog::pick(this, "B_单位,单位编号", "选择单位");
-    if (!code.empty()) box(kUnitBox)->setText(qt::toQString(code));
+    if (!code.empty()) box(kUnitBox)->setText(QString::fromStdString(code));
 }
 
 void CustomerForm::showUnitName() {
-    const std::string code = util::trim(qt::toStd(box(kUnitBox)->text()));
+    const std::string code = util::trim(box(kUnitBox)->text().toStdString());
     std::string name;
     if (!code.empty()) {
         try {
@@ -378,7 +379,7 @@ void CustomerForm::showUnitName() {
         } catch (const Error&) {
         }
     }
-    unitName_->setText(qt::toQString(name));
+    unitName_->setText(QString::fromStdString(name));
 }
 
 bool CustomerForm::eventFilter(QObject* watched, QEvent* event) {

@@ -1,4 +1,4 @@
-#include "apps/demo/demo_session.h"
+#include "demo_session.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,11 +11,12 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-#include "apps/sample/sample_data.h"
 #include "palvo/clsForm.h"
 #include "palvo/measure.h"
 #include "palvo/msgbox.h"
-#include "palvo/qt.h"
+#include "palvo/qt/measure.h"
+#include "palvo/qt/msgbox.h"
+#include "sample_data.h"
 
 namespace Palvo::demo {
 

@@ -1,4 +1,4 @@
-#include "apps/demo/lookup_dialog.h"
+#include "lookup_dialog.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -7,7 +7,7 @@
 
 #include "palvo/clsForm.h"
 #include "palvo/clsGrid.h"
-#include "palvo/qt.h"
+#include "palvo/qt/grid.h"
 
 namespace Palvo::demo {
 

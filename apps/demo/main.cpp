@@ -8,10 +8,10 @@
 #include <iostream>
 #include <string>
 
-#include "apps/demo/demo_session.h"
-#include "apps/demo/main_window.h"
-#include "apps/demo/tour.h"
+#include "demo_session.h"
+#include "main_window.h"
 #include "palvo/error.h"
+#include "tour.h"
 
 int main(int argc, char** argv) {
     std::string db;

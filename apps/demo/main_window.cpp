@@ -1,4 +1,4 @@
-#include "apps/demo/main_window.h"
+#include "main_window.h"
 
 #include <QAction>
 #include <QLabel>
@@ -9,12 +9,11 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "adapters/qt/qt_support.h"
-#include "apps/demo/customer_form.h"
-#include "apps/demo/demo_session.h"
-#include "apps/demo/sales_query.h"
+#include "customer_form.h"
+#include "demo_session.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/session.h"
+#include "sales_query.h"
 
 namespace Palvo::demo {
 
@@ -54,10 +53,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea
     } catch (const std::exception&) {
         clock = "-";
     }
-    statusBar()->addWidget(new QLabel(qt::toQString("  单位：" + s.DwMc + "（" + s.Dwbh + "）")));
-    statusBar()->addWidget(new QLabel(qt::toQString("  部门：" + s.BmMc)));
-    statusBar()->addWidget(new QLabel(qt::toQString("  操作员：" + s.sUser)));
-    statusBar()->addPermanentWidget(new QLabel(qt::toQString("登录时间：" + clock + "  ")));
+    statusBar()->addWidget(new QLabel(QString::fromStdString("  单位：" + s.DwMc + "（" + s.Dwbh + "）")));
+    statusBar()->addWidget(new QLabel(QString::fromStdString("  部门：" + s.BmMc)));
+    statusBar()->addWidget(new QLabel(QString::fromStdString("  操作员：" + s.sUser)));
+    statusBar()->addPermanentWidget(new QLabel(QString::fromStdString("登录时间：" + clock + "  ")));
 }
 
 template <class T>

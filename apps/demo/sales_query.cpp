@@ -1,4 +1,4 @@
-#include "apps/demo/sales_query.h"
+#include "sales_query.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -11,14 +11,16 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "adapters/qt/qt_support.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsFunction.h"
 #include "palvo/clsGrid.h"
 #include "palvo/clsSearch.h"
 #include "palvo/msgbox.h"
-#include "palvo/qt.h"
+#include "palvo/qt/form.h"
+#include "palvo/qt/grid.h"
+#include "palvo/qt/lists.h"
+#include "palvo/qt/text.h"
 #include "palvo/session.h"
 
 namespace Palvo::demo {
@@ -115,25 +117,25 @@ std::string SalesQuery::whereClause() const {
     auto add = [&where](const std::string& condition) {
         where += (where.empty() ? "" : " and ") + condition;
     };
-    const std::string dateColumn = qt::toStd(cmbSj_->currentText());
+    const std::string dateColumn = cmbSj_->currentText().toStdString();
     if (!dateColumn.empty()) {
-        add(dateColumn + " between '" + qt::toStd(from_->date().toString("yyyy-MM-dd")) + "' and '" +
-            qt::toStd(to_->date().toString("yyyy-MM-dd")) + " 23:59:59'");
+        add(dateColumn + " between '" + from_->date().toString("yyyy-MM-dd").toStdString() + "' and '" +
+            to_->date().toString("yyyy-MM-dd").toStdString() + " 23:59:59'");
     }
     const int unit = comboDw_->currentIndex();
     if (unit >= 0 && dw_->ItemData(unit) != -1) {
         const std::string code =
-            clsDatabase().sGetFieldValue("B_单位", "单位编号", "名称", qt::toStd(comboDw_->currentText()));
+            clsDatabase().sGetFieldValue("B_单位", "单位编号", "名称", comboDw_->currentText().toStdString());
         if (!code.empty()) add("单位编号='" + code + "'");
     }
-    const std::string goods = qt::toStd(cmbGoods_->currentText());
+    const std::string goods = cmbGoods_->currentText().toStdString();
     if (!goods.empty() && goods != "全部") add("品名='" + goods + "'");
     return where;
 }
 
 void SalesQuery::runQuery() {
     clsDatabase db;
-    const std::string cxm = qt::toStd(cmbType_->currentText());
+    const std::string cxm = cmbType_->currentText().toStdString();
     std::string fields, order, sum;
     try {
         fields = db.sGetField(kView, "普通查询", cxm);
@@ -184,7 +186,7 @@ void SalesQuery::showSummary() {
                     " 元    大写：" + fn.sConvertMoneyX(total);
         }
     }
-    summary_->setText(qt::toQString(text));
+    summary_->setText(QString::fromStdString(text));
 }
 
 }  // namespace Palvo::demo

@@ -1,4 +1,4 @@
-#include "apps/demo/tour.h"
+#include "tour.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,10 +15,10 @@
 #include <QTableView>
 #include <ostream>
 
-#include "apps/demo/customer_form.h"
-#include "apps/demo/main_window.h"
-#include "apps/demo/sales_query.h"
+#include "customer_form.h"
+#include "main_window.h"
 #include "palvo/session.h"
+#include "sales_query.h"
 
 namespace Palvo::demo {
 

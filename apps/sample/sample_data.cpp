@@ -1,11 +1,11 @@
-#include "apps/sample/sample_data.h"
+#include "sample_data.h"
 
 #include <cstdio>
 #include <string>
 
 #include "palvo/error.h"
-#include "palvo/sqlite.h"
-#include "src/query/host_tables.h"
+#include "palvo/host_tables.h"
+#include "palvo/sqlite/connection.h"
 
 namespace Palvo::sample {
 

@@ -1,4 +1,5 @@
-// The tables a host database must hold, for the embedded database.
+// The tables a host database must hold, for the embedded database; what tools
+// call is public in palvo/host_tables.h.
 #pragma once
 
 #include <string>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "palvo/data.h"
+#include "palvo/host_tables.h"
 
 namespace Palvo::query {
 
@@ -16,17 +18,10 @@ std::vector<std::string> splitScript(std::string_view script);
 /// in the embedded database.
 std::string_view hostTablesScript();
 
-/// Creates every host table that the database does not hold yet; returns the
-/// names created. Throws Palvo::Error.
-std::vector<std::string> createHostTables(Connection& conn);
-
 /// Whether a table name can stand unbracketed after "from": one to four
 /// dot-separated parts, each a plain name (letters, digits, _ @ # $) or a
 /// [bracketed] or "quoted" one with its closing mark doubled inside. Blanks
 /// around the whole are allowed. Anything else could carry more SQL.
 bool isObjectName(std::string_view name);
-
-/// Whether the database has a table of that name (from its catalogue).
-bool tableExists(Connection& conn, const std::string& name);
 
 }  // namespace Palvo::query

@@ -20,13 +20,13 @@
 #include <sstream>
 #include <string>
 
-#include "apps/demo/customer_form.h"
-#include "apps/demo/demo_session.h"
-#include "apps/demo/main_window.h"
-#include "apps/demo/sales_query.h"
-#include "apps/demo/tour.h"
-#include "palvo/memory_msgbox.h"
+#include "customer_form.h"
+#include "demo_session.h"
+#include "main_window.h"
+#include "palvo/memory/msgbox.h"
 #include "palvo/session.h"
+#include "sales_query.h"
+#include "tour.h"
 
 namespace Palvo::demo {
 namespace {

@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <sstream>
 
-#include "apps/cli/cli.h"
-#include "palvo/sqlite.h"
+#include "cli.h"
+#include "palvo/sqlite/connection.h"
 
 namespace Palvo {
 namespace {

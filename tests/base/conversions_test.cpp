@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "palvo/error.h"
-#include "tests/support/errors.h"
+#include "support/errors.h"
 
 namespace Palvo::util {
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "palvo/error.h"
-#include "tests/support/errors.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {

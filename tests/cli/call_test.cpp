@@ -7,11 +7,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "apps/cli/call_command.h"
-#include "apps/cli/cli.h"
+#include "call_command.h"
+#include "cli.h"
 #include "palvo/executor.h"
 #include "palvo/session.h"
-#include "tests/support/cli_run.h"
+#include "support/cli_run.h"
 
 namespace Palvo::cli {
 namespace {

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "apps/cli/cli.h"
-#include "tests/support/cli_run.h"
+#include "cli.h"
+#include "support/cli_run.h"
 
 namespace Palvo::cli {
 namespace {

@@ -8,9 +8,9 @@
 
 #include "palvo/clsForm.h"
 #include "palvo/clsGrid.h"
-#include "palvo/memory_grid.h"
+#include "palvo/memory/grid.h"
 #include "palvo/session.h"
-#include "palvo/sqlite.h"
+#include "palvo/sqlite/connection.h"
 
 int main() {
     try {

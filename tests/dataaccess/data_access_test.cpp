@@ -9,10 +9,10 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "palvo/odbc.h"
-#include "palvo/sqlite.h"
-#include "tests/support/errors.h"
-#include "tests/support/mssql_scratch.h"
+#include "palvo/odbc/connection.h"
+#include "palvo/sqlite/connection.h"
+#include "support/errors.h"
+#include "support/mssql_scratch.h"
 
 namespace Palvo {
 namespace {

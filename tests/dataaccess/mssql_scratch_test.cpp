@@ -1,6 +1,6 @@
 // The scratch database of the SQL Server tests, on a connection that records
 // what it is asked, and on the SQLite ODBC driver (which is no SQL Server).
-#include "tests/support/mssql_scratch.h"
+#include "support/mssql_scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "palvo/error.h"
-#include "palvo/odbc.h"
+#include "palvo/odbc/connection.h"
 
 namespace Palvo::testing {
 namespace {

@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "forms/counting_connection.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
-#include "tests/forms/counting_connection.h"
-#include "tests/support/errors.h"
-#include "tests/support/sqlite_fixture.h"
+#include "forms/counting_connection.h"
+#include "support/errors.h"
+#include "support/sqlite_fixture.h"
 
 namespace Palvo {
 namespace {

@@ -2,8 +2,8 @@
 
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
-#include "palvo/memory_controls.h"
-#include "tests/support/sqlite_fixture.h"
+#include "palvo/memory/controls.h"
+#include "support/sqlite_fixture.h"
 
 namespace Palvo {
 namespace {

@@ -16,7 +16,7 @@
 #include "palvo/dispatch.h"
 #include "palvo/executor.h"
 #include "src/dispatch/dispatch.h"
-#include "tests/forms/forms_fixture.h"
+#include "forms/forms_fixture.h"
 
 namespace Palvo {
 namespace {

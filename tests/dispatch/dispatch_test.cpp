@@ -8,9 +8,9 @@
 #include "palvo/dispatch.h"
 #include "palvo/error.h"
 #include "palvo/executor.h"
-#include "palvo/memory_cursor.h"
+#include "palvo/memory/cursor.h"
 #include "palvo/session.h"
-#include "tests/support/errors.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {

@@ -2,7 +2,7 @@
 // and a sales table that refers to it.
 #include <gtest/gtest.h>
 
-#include "tests/forms/forms_fixture.h"
+#include "forms/forms_fixture.h"
 
 namespace Palvo {
 namespace {

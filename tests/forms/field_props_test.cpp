@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "palvo/memory_grid.h"
-#include "tests/forms/forms_fixture.h"
+#include "forms/forms_fixture.h"
+#include "palvo/memory/grid.h"
 
 namespace Palvo {
 namespace {

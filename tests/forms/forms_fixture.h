@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "forms/counting_connection.h"
 #include "palvo/clsForm.h"
-#include "palvo/memory_form.h"
+#include "palvo/memory/form.h"
 #include "src/query/host_tables.h"
-#include "tests/forms/counting_connection.h"
-#include "tests/support/errors.h"
-#include "tests/support/sqlite_fixture.h"
+#include "support/errors.h"
+#include "support/sqlite_fixture.h"
 
 namespace Palvo::testing {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "palvo/memory_grid.h"
-#include "tests/forms/forms_fixture.h"
+#include "forms/forms_fixture.h"
+#include "palvo/memory/grid.h"
 
 namespace Palvo {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/forms/forms_fixture.h"
+#include "forms/forms_fixture.h"
 
 namespace Palvo {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
+#include "forms/forms_fixture.h"
 #include "palvo/dispatch.h"
-#include "palvo/sqlite.h"
-#include "tests/forms/forms_fixture.h"
+#include "palvo/sqlite/connection.h"
 
 namespace Palvo {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "palvo/memory_grid.h"
-#include "tests/forms/forms_fixture.h"
+#include "forms/forms_fixture.h"
+#include "palvo/memory/grid.h"
 
 namespace Palvo {
 namespace {

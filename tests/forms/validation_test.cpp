@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/forms/forms_fixture.h"
-#include "tests/forms/wide_form.h"
+#include "forms/forms_fixture.h"
+#include "forms/wide_form.h"
 
 namespace Palvo {
 namespace {

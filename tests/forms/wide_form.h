@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "palvo/data.h"
-#include "palvo/memory_form.h"
+#include "palvo/memory/form.h"
 
 namespace Palvo::testing {
 

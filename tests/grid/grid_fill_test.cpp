@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "forms/counting_connection.h"
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"
-#include "palvo/memory_grid.h"
-#include "palvo/memory_measure.h"
-#include "tests/forms/counting_connection.h"
-#include "tests/support/sqlite_fixture.h"
+#include "palvo/memory/grid.h"
+#include "palvo/memory/measure.h"
+#include "support/sqlite_fixture.h"
 
 namespace Palvo {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"
-#include "palvo/memory_grid.h"
-#include "tests/support/errors.h"
+#include "palvo/memory/grid.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "palvo/clsElse.h"
 #include "palvo/error.h"
-#include "palvo/memory_cursor.h"
+#include "palvo/memory/cursor.h"
 
 namespace Palvo::machine {
 namespace {

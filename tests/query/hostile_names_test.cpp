@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
+#include "forms/forms_fixture.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/clsSearch.h"
-#include "palvo/memory_controls.h"
+#include "palvo/memory/controls.h"
 #include "src/query/host_tables.h"
-#include "tests/forms/forms_fixture.h"
 
 namespace Palvo {
 namespace {

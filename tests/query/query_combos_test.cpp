@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "palvo/clsSearch.h"
-#include "palvo/memory_controls.h"
-#include "palvo/memory_msgbox.h"
+#include "palvo/memory/controls.h"
+#include "palvo/memory/msgbox.h"
 #include "src/query/host_tables.h"
-#include "tests/support/sqlite_fixture.h"
+#include "support/sqlite_fixture.h"
 
 namespace Palvo {
 namespace {

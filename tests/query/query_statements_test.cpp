@@ -1,11 +1,11 @@
 // The statements the query module sends, character for character.
 #include <gtest/gtest.h>
 
+#include "forms/forms_fixture.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/clsSearch.h"
-#include "palvo/memory_controls.h"
-#include "palvo/memory_msgbox.h"
-#include "tests/forms/forms_fixture.h"
+#include "palvo/memory/controls.h"
+#include "palvo/memory/msgbox.h"
 
 namespace Palvo {
 namespace {

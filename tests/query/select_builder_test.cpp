@@ -2,10 +2,10 @@
 
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
-#include "palvo/memory_controls.h"
+#include "palvo/memory/controls.h"
 #include "src/query/host_tables.h"
 #include "src/query/settings_store.h"
-#include "tests/support/sqlite_fixture.h"
+#include "support/sqlite_fixture.h"
 
 namespace Palvo {
 namespace {

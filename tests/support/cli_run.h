@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "apps/cli/cli.h"
+#include "cli.h"
 
 namespace Palvo::cli {
 

@@ -21,7 +21,7 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/grid.h"
-#include "tests/support/errors.h"
+#include "support/errors.h"
 
 namespace Palvo::testing {
 

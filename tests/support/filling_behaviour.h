@@ -14,10 +14,10 @@
 #include "palvo/clsGrid.h"
 #include "palvo/clsSearch.h"
 #include "palvo/measure.h"
-#include "palvo/memory_measure.h"
+#include "palvo/memory/measure.h"
 #include "palvo/session.h"
-#include "palvo/sqlite.h"
-#include "tests/support/control_behaviour.h"
+#include "palvo/sqlite/connection.h"
+#include "support/control_behaviour.h"
 
 namespace Palvo::testing {
 

@@ -13,7 +13,7 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "palvo/odbc.h"
+#include "palvo/odbc/connection.h"
 
 namespace Palvo::testing {
 

@@ -10,9 +10,9 @@
 
 #include "palvo/clsForm.h"
 #include "palvo/session.h"
-#include "palvo/sqlite.h"
+#include "palvo/sqlite/connection.h"
 #if PALVO_TEST_ON_MSSQL
-#include "tests/support/mssql_scratch.h"
+#include "support/mssql_scratch.h"
 #endif
 
 namespace Palvo::testing {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "palvo/memory/window_host.h"
-#include "palvo/memory_msgbox.h"
+#include "palvo/memory/msgbox.h"
 #include "palvo/msgbox.h"
 #include "palvo/window.h"
 #include "palvo/window_script.h"

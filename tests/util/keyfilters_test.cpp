@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "palvo/clsFunction.h"
-#include "palvo/memory_controls.h"
-#include "palvo/memory_msgbox.h"
+#include "palvo/memory/controls.h"
+#include "palvo/memory/msgbox.h"
 
 namespace Palvo {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "palvo/clsFunction.h"
 #include "palvo/error.h"
-#include "palvo/memory_controls.h"
-#include "palvo/memory_msgbox.h"
+#include "palvo/memory/controls.h"
+#include "palvo/memory/msgbox.h"
 #include "src/base/conversions.h"
 
 namespace Palvo {

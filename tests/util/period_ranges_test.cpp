@@ -6,9 +6,9 @@
 
 #include "palvo/clsFunction.h"
 #include "palvo/error.h"
-#include "palvo/memory_msgbox.h"
+#include "palvo/memory/msgbox.h"
 #include "palvo/session.h"
-#include "tests/support/errors.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {

@@ -1,5 +1,5 @@
 // Until the Qt window host is built, the window tests run on the memory host alone.
-#include "tests/support/window_hosts.h"
+#include "support/window_hosts.h"
 
 namespace Palvo::testing {
 

@@ -5,8 +5,8 @@
 #include "palvo/error.h"
 #include "palvo/window.h"
 #include "palvo/window_script.h"
-#include "tests/support/errors.h"
-#include "tests/support/window_hosts.h"
+#include "support/errors.h"
+#include "support/window_hosts.h"
 
 namespace Palvo::testing {
 namespace {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "palvo/error.h"
-#include "palvo/memory_controls.h"
-#include "palvo/memory_grid.h"
-#include "palvo/memory_msgbox.h"
+#include "palvo/memory/controls.h"
+#include "palvo/memory/grid.h"
+#include "palvo/memory/msgbox.h"
 #include "palvo/window.h"
 #include "palvo/window_script.h"
 

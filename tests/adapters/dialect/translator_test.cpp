@@ -1,11 +1,12 @@
 // T-SQL in, SQLite text out; unsupported constructs are named, never run.
+#include "palvo/dialect/translator.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "adapters/dialect/tokenizer.h"
-#include "palvo/dialect.h"
 #include "palvo/error.h"
+#include "tokenizer.h"
 
 namespace {
 

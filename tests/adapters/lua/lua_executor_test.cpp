@@ -1,5 +1,3 @@
-#include "palvo/lua_executor.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "palvo/clsElse.h"
+#include "palvo/lua/executor.h"
 
 namespace Palvo::lua {
 namespace {

@@ -1,12 +1,12 @@
 // The shared control behaviour tests on the memory controls.
-#include "tests/support/control_behaviour.h"
+#include "support/control_behaviour.h"
 
 #include <memory>
 #include <vector>
 
-#include "palvo/memory_controls.h"
-#include "palvo/memory_grid.h"
-#include "tests/support/filling_behaviour.h"
+#include "palvo/memory/controls.h"
+#include "palvo/memory/grid.h"
+#include "support/filling_behaviour.h"
 
 namespace Palvo::testing {
 namespace {

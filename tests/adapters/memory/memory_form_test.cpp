@@ -1,5 +1,3 @@
-#include "palvo/memory_form.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,8 +5,9 @@
 #include <fstream>
 #include <functional>
 
-#include "palvo/memory_grid.h"
-#include "tests/support/errors.h"
+#include "palvo/memory/form.h"
+#include "palvo/memory/grid.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {

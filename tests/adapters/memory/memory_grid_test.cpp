@@ -1,5 +1,3 @@
-#include "palvo/memory_grid.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,8 +6,9 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "palvo/memory_measure.h"
-#include "tests/support/errors.h"
+#include "palvo/memory/grid.h"
+#include "palvo/memory/measure.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {

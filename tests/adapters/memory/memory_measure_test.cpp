@@ -1,5 +1,3 @@
-#include "palvo/memory_measure.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "palvo/error.h"
+#include "palvo/memory/measure.h"
 
 namespace Palvo {
 namespace {

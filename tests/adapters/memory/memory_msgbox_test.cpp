@@ -1,10 +1,9 @@
-#include "palvo/memory_msgbox.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "palvo/error.h"
+#include "palvo/memory/msgbox.h"
 
 namespace Palvo {
 namespace {

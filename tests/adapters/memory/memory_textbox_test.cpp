@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "palvo/error.h"
-#include "palvo/memory_controls.h"
+#include "palvo/memory/controls.h"
 
 namespace Palvo {
 namespace {

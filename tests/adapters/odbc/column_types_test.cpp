@@ -1,4 +1,4 @@
-#include "adapters/odbc/column_types.h"
+#include "column_types.h"
 
 #include <gtest/gtest.h>
 #include <sql.h>

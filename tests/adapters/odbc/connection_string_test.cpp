@@ -1,9 +1,9 @@
-#include "adapters/odbc/connection_string.h"
+#include "connection_string.h"
 
 #include <gtest/gtest.h>
 
 #include "palvo/error.h"
-#include "palvo/odbc.h"
+#include "palvo/odbc/connection.h"
 
 namespace Palvo::odbc {
 namespace {

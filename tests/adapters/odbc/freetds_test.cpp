@@ -15,7 +15,7 @@
 
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
-#include "palvo/odbc.h"
+#include "palvo/odbc/connection.h"
 #include "src/base/conversions.h"
 
 namespace Palvo::odbc {

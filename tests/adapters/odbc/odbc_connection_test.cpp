@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "adapters/odbc/odbc_api.h"
+#include "odbc_api.h"
 #include "palvo/error.h"
-#include "palvo/odbc.h"
+#include "palvo/odbc/connection.h"
 
 namespace Palvo::odbc {
 namespace {

@@ -22,10 +22,15 @@
 
 #include "palvo/clsForm.h"
 #include "palvo/error.h"
-#include "palvo/memory_measure.h"
-#include "palvo/qt.h"
-#include "tests/adapters/qt/qt_test_support.h"
-#include "tests/support/errors.h"
+#include "palvo/memory/measure.h"
+#include "palvo/qt/cursor.h"
+#include "palvo/qt/form.h"
+#include "palvo/qt/grid.h"
+#include "palvo/qt/measure.h"
+#include "palvo/qt/msgbox.h"
+#include "palvo/qt/text.h"
+#include "qt_test_support.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {

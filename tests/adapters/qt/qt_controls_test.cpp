@@ -8,10 +8,12 @@
 #include <memory>
 #include <vector>
 
-#include "palvo/qt.h"
-#include "tests/adapters/qt/qt_test_support.h"
-#include "tests/support/control_behaviour.h"
-#include "tests/support/filling_behaviour.h"
+#include "palvo/qt/grid.h"
+#include "palvo/qt/lists.h"
+#include "palvo/qt/text.h"
+#include "qt_test_support.h"
+#include "support/control_behaviour.h"
+#include "support/filling_behaviour.h"
 
 namespace Palvo::testing {
 namespace {

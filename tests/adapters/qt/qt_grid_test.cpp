@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "palvo/clsGrid.h"
-#include "palvo/qt.h"
-#include "tests/adapters/qt/qt_test_support.h"
-#include "tests/support/sqlite_fixture.h"
+#include "palvo/qt/form.h"
+#include "palvo/qt/grid.h"
+#include "qt_test_support.h"
+#include "support/sqlite_fixture.h"
 
 namespace Palvo {
 namespace {

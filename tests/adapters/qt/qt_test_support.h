@@ -3,4 +3,4 @@
 
 #include <QHeaderView>
 
-#include "adapters/qt/qt_support.h"
+#include "qt_support.h"

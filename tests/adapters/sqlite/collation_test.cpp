@@ -1,6 +1,6 @@
 // Text compares and sorts as SQL Server's Chinese_PRC_CI_AS: the collator itself,
 // then end to end on the embedded database.
-#include "adapters/sqlite/collation.h"
+#include "collation.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "palvo/error.h"
-#include "palvo/sqlite.h"
+#include "palvo/sqlite/connection.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
 // The embedded database adapter end to end: statements, metadata, recordsets.
+#include "palvo/sqlite/connection.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -6,7 +8,6 @@
 #include <filesystem>
 
 #include "palvo/error.h"
-#include "palvo/sqlite.h"
 
 namespace {
 

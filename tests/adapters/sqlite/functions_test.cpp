@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "palvo/error.h"
-#include "palvo/sqlite.h"
+#include "palvo/sqlite/connection.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "palvo/sqlite.h"
+#include "palvo/sqlite/connection.h"
 
 namespace {
 

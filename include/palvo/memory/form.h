@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "palvo/form.h"
-#include "palvo/memory_controls.h"
+#include "palvo/memory/controls.h"
 
 namespace Palvo::memory {
 
