@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "palvo/clsForm.h"
-#include "palvo/error.h"
 #include "palvo/window.h"
-#include "tests/support/errors.h"
 #include "tests/support/window_hosts.h"
 
 namespace Palvo::testing {
@@ -123,12 +121,6 @@ TEST_P(MsgWindow, OkEnterAndEscCloseTheWindow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, MsgWindow, ::testing::ValuesIn(windowHostKinds()), hostName);
-
-TEST(MsgWindowWithoutHost, FailsInsteadOfWaiting) {
-    auto previous = installWindowHost(nullptr);
-    EXPECT_EQ(errorNumber([] { clsForm().mSubMsg("错"); }), ErrorNumber::NotInstalled);
-    installWindowHost(previous);
-}
 
 }  // namespace
 }  // namespace Palvo::testing
