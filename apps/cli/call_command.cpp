@@ -1,6 +1,8 @@
 #include "call_command.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <ostream>
 
@@ -10,6 +12,7 @@
 #include "palvo/error.h"
 #include "palvo/executor.h"
 #include "palvo/lua/executor.h"
+#include "palvo/memory/window_host.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/session.h"
 
@@ -20,10 +23,12 @@ namespace {
 constexpr long kInternalError = 51;
 
 const char* kCallUsage =
-    "usage: palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] CLASS.METHOD [ARG...]\n"
+    "usage: palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
+    "                  CLASS.METHOD [ARG...]\n"
     "  calls one library method by name; omitted trailing arguments take their defaults.\n"
     "  Prints the result, then NAME=VALUE for each by-reference argument the method changed.\n"
-    "  Without --db or --odbc, palvo.db is used when it exists.\n"
+    "  Without --db or --odbc, palvo.db is used when it exists. The windows the method opens\n"
+    "  play the actions of the --script file, one a line; without it they close at once.\n"
     "       palvo call --list\n"
     "  lists the methods that can be called.\n";
 
@@ -31,6 +36,7 @@ struct CallOptions {
     ConnectionOptions connection;
     std::string unit;
     std::string user;
+    std::string script;
     std::string className;
     std::string methodName;
     std::vector<std::optional<std::string>> arguments;
@@ -48,11 +54,13 @@ bool parse(const std::vector<std::string>& args, CallOptions& o) {
         }
         if (a == "--list") {
             o.list = true;
-        } else if ((a == "--db" || a == "--odbc" || a == "--unit" || a == "--user") && i + 1 < args.size()) {
+        } else if ((a == "--db" || a == "--odbc" || a == "--unit" || a == "--user" || a == "--script") &&
+                   i + 1 < args.size()) {
             std::string& slot = a == "--db"     ? o.connection.db
                                 : a == "--odbc" ? o.connection.odbc
                                 : a == "--unit" ? o.unit
-                                                : o.user;
+                                : a == "--user" ? o.user
+                                                : o.script;
             slot = args[++i];
         } else if (a.rfind("--", 0) == 0) {
             return false;
@@ -77,11 +85,44 @@ std::shared_ptr<Connection> sessionConnectionFor(const ConnectionOptions& option
     return nullptr;  // methods that need the database fail with 424
 }
 
+// Read whole before the call, so a malformed line fails before anything runs.
+std::shared_ptr<WindowScript> readScript(const std::string& path) {
+    if (path.empty()) return std::make_shared<WindowScript>();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(ErrorNumber::FileNotFound, "File not found: " + path);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::make_shared<WindowScript>(parseWindowScript(text));
+}
+
+// Lines no window or message took are most likely a mistake in the script: say so.
+void warnUnplayed(const WindowScript& script, const PrintingMessageBox& box, std::ostream& err) {
+    if (!script.empty()) {
+        const ScriptAction& a = script.front();
+        err << "palvo: window script line " << a.line << " (" << a.source
+            << ") and the lines after it were not played: no window was open\n";
+    }
+    if (box.pendingAnswers() > 0) {
+        err << "palvo: " << box.pendingAnswers() << " answer(s) of the window script found no message box\n";
+    }
+}
+
 }  // namespace
 
 int PrintingMessageBox::show(const std::string& text, int style, const std::string& title) {
     out_ << "[" << title << "] " << text << "\n";
-    return msgBoxDefaultAnswer(style);
+    if (pendingAnswers() > 0) return ScriptedMessageBox::show(text, style, title);
+    if (!script_ || script_->empty() || script_->front().kind != ScriptAction::Kind::Answer) {
+        return msgBoxDefaultAnswer(style);
+    }
+    // a message shown while no window plays the script takes the script's next answer itself
+    const ScriptAction a = script_->take();
+    const std::vector<int> buttons = msgBoxButtons(style);
+    if (std::find(buttons.begin(), buttons.end(), a.answer) == buttons.end()) {
+        throw Error(ErrorNumber::InvalidCall, "window script line " + std::to_string(a.line) + " (" +
+                                                  a.source + "): the message \"" + text +
+                                                  "\" has no such button");
+    }
+    return a.answer;
 }
 
 int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -94,8 +135,11 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         for (const auto& line : lateBoundSignatures()) out << line << "\n";
         return 0;
     }
-    ScopedMessageBox box(std::make_shared<PrintingMessageBox>(err));
     try {
+        auto script = readScript(o.script);
+        auto box = std::make_shared<PrintingMessageBox>(err, script);
+        ScopedMessageBox boxGuard(box);
+        ScopedWindowHost hostGuard(std::make_shared<memory::WindowHost>(script, box));
         if (!installedLineExecutor()) lua::install();
         // bConnect_Test makes its own connection: to SQL Server through ODBC, as the host platform does
         odbc::installConnectionFactory();
@@ -104,6 +148,7 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         LateBoundResult r = callByName(o.className, o.methodName, o.arguments);
         out << (r.hasResult ? r.result.toText() : "") << "\n";
         for (const auto& c : r.changed) out << c.name << "=" << c.value.toText() << "\n";
+        warnUnplayed(*script, *box, err);
         session().oConn.reset();
         return 0;
     } catch (const Error& e) {

@@ -3,28 +3,35 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "palvo/msgbox.h"
+#include "palvo/memory/msgbox.h"
+#include "palvo/window_script.h"
 
 namespace Palvo::cli {
 
 /// A message box for a terminal: prints "[TITLE] TEXT" on a stream and
-/// answers with the box's default button, as pressing Enter would.
-class PrintingMessageBox : public MessageBoxPort {
+/// answers with the next `answer` of the window script when one is due (queued
+/// by the window host, or the next line of the script), else with the box's
+/// default button, as pressing Enter would.
+class PrintingMessageBox : public memory::ScriptedMessageBox {
 public:
-    explicit PrintingMessageBox(std::ostream& out) : out_(out) {}
+    explicit PrintingMessageBox(std::ostream& out, std::shared_ptr<WindowScript> script = nullptr)
+        : out_(out), script_(std::move(script)) {}
     int show(const std::string& text, int style, const std::string& title) override;
 
 private:
     std::ostream& out_;
+    std::shared_ptr<WindowScript> script_;
 };
 
-/// `palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] CLASS.METHOD [ARG...]`
-/// (args[0] is "call"). Prints the result, then NAME=VALUE for each by-reference
-/// argument the method changed; a raised failure prints "error NUMBER: DESCRIPTION"
-/// on err and gives 1; a usage error gives 2.
+/// `palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]
+/// CLASS.METHOD [ARG...]` (args[0] is "call"). Prints the result, then NAME=VALUE for each
+/// by-reference argument the method changed; a raised failure prints "error NUMBER: DESCRIPTION"
+/// on err and gives 1; a usage error gives 2. The windows the method opens play the script on
+/// the memory window host; without a script they close at once by their close box.
 int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace Palvo::cli

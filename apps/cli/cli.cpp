@@ -19,7 +19,8 @@ const char* kUsage =
     "  created when missing) or over ODBC; a query prints its rows tab-separated.\n"
     "       palvo init --db FILE [--sample]\n"
     "  creates the host tables (and a sample of units, customers, goods and sales).\n"
-    "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] CLASS.METHOD [ARG...]\n"
+    "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
+    "                  CLASS.METHOD [ARG...]\n"
     "  calls one library method by name (palvo call --list shows them).\n";
 
 // "--x" is an option; "-- comment\nselect ..." is a statement that starts with a comment.

@@ -110,6 +110,13 @@ public:
     std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const std::string& sTableName,
                          const std::string& sFsDw, const std::string& sJsDw = "",
                          const std::string& sLx = "");
+
+    // ---- the library's windows
+
+    /// Shows the message window: the error text sErr ("未知错误！" when blank) with the
+    /// details sErrMx ("没有错误明细！" when blank) folded in; returns when it closes.
+    /// Throws Palvo::Error 429 when no window host is installed on the thread.
+    void mSubMsg(const std::string& sErr, const std::string& sErrMx = "");
 };
 
 }  // namespace Palvo

@@ -125,6 +125,13 @@ const ClassTable& clsFormMethods() {
                  for (int i = 0; i < 6; ++i) t[i] = dispatch::text(a[static_cast<std::size_t>(i)]);
                  return Value(clsForm().sKeepSql(t[0], t[1], t[2], t[3], t[4], t[5]));
              }},
+            {"mSubMsg",
+             Type::None,
+             {{"sErr", Type::Text, true}, optionalText("sErrMx")},
+             [](Args& a) {
+                 clsForm().mSubMsg(dispatch::text(a[0]), dispatch::text(a[1]));
+                 return Value();
+             }},
         }};
     return table;
 }

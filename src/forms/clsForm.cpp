@@ -2,6 +2,7 @@
 #include "palvo/clsForm.h"
 
 #include "src/forms/field_props.h"
+#include "src/forms/frm_msg.h"
 #include "src/forms/registry.h"
 #include "src/forms/session_setup.h"
 #include "src/forms/statement_log.h"
@@ -101,5 +102,7 @@ std::string clsForm::sKeepSql(const std::string& sFrmName, const std::string& sS
                               const std::string& sJsDw, const std::string& sLx) {
     return forms::sKeepSql(sFrmName, sSql, sTableName, sFsDw, sJsDw, sLx);
 }
+
+void clsForm::mSubMsg(const std::string& sErr, const std::string& sErrMx) { forms::mSubMsg(sErr, sErrMx); }
 
 }  // namespace Palvo

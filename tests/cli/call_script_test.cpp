@@ -1,0 +1,90 @@
+// palvo call --script: the windows a call opens play a script of user actions.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/cli_run.h"
+
+namespace Palvo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CallScript : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("palvo_script_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string script(const std::string& text) {
+        const std::string path = (dir_ / "s.txt").string();
+        std::ofstream(path) << text;
+        return path;
+    }
+    fs::path dir_;
+};
+
+TEST_F(CallScript, PlaysTheLinesOnTheMessageWindow) {
+    const std::string s = script(
+        "# fold out, try to edit, fold in, close\nclick Command1\nText2 = 改\n"
+        "click Command1\nclick Command2\n");
+    auto r = palvo({"call", "--script", s, "clsForm.mSubMsg", "保存失败", "insert into t values (1)"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "\n");
+    EXPECT_EQ(r.err, "");  // every line was played
+}
+
+TEST_F(CallScript, WithoutAScriptAWindowClosesAtOnce) {
+    auto r = palvo({"call", "clsForm.mSubMsg", "保存失败"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "\n");
+}
+
+TEST_F(CallScript, AnAnswerLineAnswersTheNextMessageBox) {
+    auto r = palvo({"call", "--script", script("answer ok\n"), "clsFunction.sConvertMoneyX", "1000000000"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "[提示信息] 最大只能处理小于十亿\n");  // the answer was taken: no line left over
+
+    r = palvo({"call", "--script", script("\nanswer no\n"), "clsFunction.sConvertMoneyX", "1000000000"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error 5: window script line 2 (answer no): "), std::string::npos) << r.err;
+}
+
+TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
+    struct Case {
+        std::string script, err;
+    };
+    const Case cases[] = {
+        {"click Command1\nclik Command2\n", "error 5: window script line 2 (clik Command2): not an action"},
+        {"click Command1\nclick Nothing\n",
+         "error 5: window script line 2 (click Nothing): the window frmMsg"},
+        {"select Text1 0\n", "error 5: window script line 1 (select Text1 0): Text1 is a TextBox"},
+    };
+    for (const Case& c : cases) {
+        auto r = palvo({"call", "--script", script(c.script), "clsForm.mSubMsg", "错"});
+        EXPECT_EQ(r.status, 1) << c.script;
+        EXPECT_EQ(r.out, "") << c.script;
+        EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+    }
+    auto r = palvo({"call", "--script", (dir_ / "none.txt").string(), "clsForm.mSubMsg", "错"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("error 53: File not found: ", 0), 0u) << r.err;
+}
+
+TEST_F(CallScript, LinesNoWindowTookAreReported) {
+    auto r = palvo({"call", "--script", script("click Command2\nkey Esc\n"), "clsForm.mSubMsg", "错"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\n");
+    EXPECT_EQ(r.err,
+              "palvo: window script line 2 (key Esc) and the lines after it were not played: no window "
+              "was open\n");
+}
+
+}  // namespace
+}  // namespace Palvo::cli
