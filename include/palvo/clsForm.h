@@ -110,6 +110,16 @@ public:
     std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const std::string& sTableName,
                          const std::string& sFsDw, const std::string& sJsDw = "",
                          const std::string& sLx = "");
+
+    // ---- the library's windows
+
+    /// The lookup picker: lists the rows of the master table of Field ("table,column"),
+    /// or of sSqlString, and returns the return column of the row chosen, the marked
+    /// values each followed by a comma (bMultiSel), or "" when the user cancels.
+    /// Throws Palvo::Error 5 for a Field without a comma, 429 when no window host is installed.
+    std::string sPopWindow(const std::string& Field, const std::string& strWhere = "",
+                           const std::string& sFormat = "YYYY-MM-DD", const std::string& sSqlString = "",
+                           const bool& bMultiSel = false);
 };
 
 }  // namespace Palvo

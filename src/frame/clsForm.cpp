@@ -2,6 +2,7 @@
 
 #include "palvo/session.h"
 #include "src/forms/field_props.h"
+#include "src/forms/frm_get_infor.h"
 #include "src/forms/registry.h"
 #include "src/forms/statement_log.h"
 #include "src/forms/statements.h"
@@ -122,6 +123,12 @@ std::string clsForm::sKeepSql(const std::string& sFrmName, const std::string& sS
                               const std::string& sTableName, const std::string& sFsDw,
                               const std::string& sJsDw, const std::string& sLx) {
     return forms::sKeepSql(sFrmName, sSql, sTableName, sFsDw, sJsDw, sLx);
+}
+
+std::string clsForm::sPopWindow(const std::string& Field, const std::string& strWhere,
+                                const std::string& sFormat, const std::string& sSqlString,
+                                const bool& bMultiSel) {
+    return forms::sPopWindow(Field, strWhere, sFormat, sSqlString, bMultiSel);
 }
 
 }  // namespace Palvo

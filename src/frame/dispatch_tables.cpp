@@ -125,6 +125,18 @@ const ClassTable& clsFormMethods() {
                  for (int i = 0; i < 6; ++i) t[i] = dispatch::text(a[static_cast<std::size_t>(i)]);
                  return Value(clsForm().sKeepSql(t[0], t[1], t[2], t[3], t[4], t[5]));
              }},
+            {"sPopWindow",
+             Type::Text,
+             {text("Field"),
+              optionalText("strWhere"),
+              {"sFormat", Type::Text, true, true, Value("YYYY-MM-DD")},
+              {"sSqlString", Type::Text, true, true, Value("")},
+              {"bMultiSel", Type::Boolean, true, true, Value(false)}},
+             [](Args& a) {
+                 return Value(clsForm().sPopWindow(dispatch::text(a[0]), dispatch::text(a[1]),
+                                                   dispatch::text(a[2]), dispatch::text(a[3]),
+                                                   boolean(a[4])));
+             }},
         }};
     return table;
 }
