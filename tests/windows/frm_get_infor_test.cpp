@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -160,6 +161,19 @@ TEST_P(Picker, TypedTextStaysInsideItsQuotes) {
     }
 }
 
+TEST_P(Picker, KeysMoveTheFocusWithoutChoosing) {
+    // Down in Combo1 leaves the grid; Enter there moves to Txt1, Enter in Txt1 queries
+    EXPECT_EQ(pick("Txt1 = 北京\nkey F4\nkey Down\nkey Enter\nkey Enter\nkey F8"), "");
+    EXPECT_EQ(conn->queries.size(), 2u);
+    EXPECT_EQ(flx().Row(), 1);
+    auto& txt1 = dynamic_cast<TextBox&>(frame().control("Txt1"));
+    EXPECT_EQ(txt1.SelStart(), 0);
+    EXPECT_EQ(txt1.SelLength(), 2);
+    // a focused button takes Enter itself
+    EXPECT_EQ(pick("click Command3\nkey Enter"), "");
+    EXPECT_EQ(conn->queries.size(), 3u);
+}
+
 TEST_P(Picker, CancelAndTheCloseBoxReturnNothing) {
     for (const char* script : {"key Esc", "click Command2", "key Down", "select flx 2"}) {
         EXPECT_EQ(pick(script), "") << script;
@@ -231,6 +245,14 @@ TEST_P(Picker, CallableByName) {
     const LateBoundResult r = callByName("clsForm", "sPopWindow", {"客户表,客户编号"});
     EXPECT_EQ(r.result.toText(), "A07");
     EXPECT_TRUE(r.changed.empty());
+    const auto lines = lateBoundSignatures();
+    EXPECT_NE(
+        std::find(
+            lines.begin(), lines.end(),
+            "clsForm.sPopWindow(Field As String, [strWhere As String = \"\"], [ByRef sFormat As String = "
+            "\"YYYY-MM-DD\"], [ByRef sSqlString As String = \"\"], [ByRef bMultiSel As Boolean = "
+            "False]) As String"),
+        lines.end());
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, Picker, ::testing::ValuesIn(windowHostKinds()), hostName);
