@@ -206,7 +206,7 @@ bool frmGetInfor::hasData() const {
 void frmGetInfor::choose() {
     if (bMultiSel) return;
     FlexGrid& flx = grid("flx");
-    if (!hasData() || returnIndex_ >= flx.Cols()) {
+    if (!hasData() || returnIndex_ >= flx.Cols() || flx.Row() < flx.FixedRows()) {
         result.clear();
         return;
     }
@@ -228,8 +228,8 @@ void frmGetInfor::move(int by) {
 void frmGetInfor::mark() {
     FlexGrid& flx = grid("flx");
     const int col = grid::getFieldCol(flx, returnColumn_, 0);
-    if (col < 0) return;  // no column holds the values: the click marks nothing
     const int row = flx.Row();
+    if (col < 0 || row < flx.FixedRows()) return;  // no column holds the values: the click marks nothing
     flx.Col(0);
     const std::string value = util::trim(flx.TextMatrix(row, col));
     std::string list = label("lblSel").Caption();
