@@ -117,6 +117,13 @@ public:
     /// details sErrMx ("没有错误明细！" when blank) folded in; returns when it closes.
     /// Throws Palvo::Error 429 when no window host is installed on the thread.
     void mSubMsg(const std::string& sErr, const std::string& sErrMx = "");
+    /// The lookup picker: lists the rows of the master table of Field ("table,column"),
+    /// or of sSqlString, and returns the return column of the row chosen, the marked
+    /// values each followed by a comma (bMultiSel), or "" when the user cancels.
+    /// Throws Palvo::Error 5 for a Field without a comma, 429 when no window host is installed.
+    std::string sPopWindow(const std::string& Field, const std::string& strWhere = "",
+                           const std::string& sFormat = "YYYY-MM-DD", const std::string& sSqlString = "",
+                           const bool& bMultiSel = false);
 };
 
 }  // namespace Palvo

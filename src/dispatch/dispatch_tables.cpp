@@ -132,6 +132,18 @@ const ClassTable& clsFormMethods() {
                  clsForm().mSubMsg(dispatch::text(a[0]), dispatch::text(a[1]));
                  return Value();
              }},
+            {"sPopWindow",
+             Type::Text,
+             {text("Field"),
+              optionalText("strWhere"),
+              {"sFormat", Type::Text, true, true, Value("YYYY-MM-DD")},
+              {"sSqlString", Type::Text, true, true, Value("")},
+              {"bMultiSel", Type::Boolean, true, true, Value(false)}},
+             [](Args& a) {
+                 return Value(clsForm().sPopWindow(dispatch::text(a[0]), dispatch::text(a[1]),
+                                                   dispatch::text(a[2]), dispatch::text(a[3]),
+                                                   boolean(a[4])));
+             }},
         }};
     return table;
 }

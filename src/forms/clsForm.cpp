@@ -2,6 +2,7 @@
 #include "palvo/clsForm.h"
 
 #include "src/forms/field_props.h"
+#include "src/forms/frm_get_infor.h"
 #include "src/forms/frm_msg.h"
 #include "src/forms/registry.h"
 #include "src/forms/session_setup.h"
@@ -104,5 +105,10 @@ std::string clsForm::sKeepSql(const std::string& sFrmName, const std::string& sS
 }
 
 void clsForm::mSubMsg(const std::string& sErr, const std::string& sErrMx) { forms::mSubMsg(sErr, sErrMx); }
+std::string clsForm::sPopWindow(const std::string& Field, const std::string& strWhere,
+                                const std::string& sFormat, const std::string& sSqlString,
+                                const bool& bMultiSel) {
+    return forms::sPopWindow(Field, strWhere, sFormat, sSqlString, bMultiSel);
+}
 
 }  // namespace Palvo

@@ -1,0 +1,262 @@
+// The lookup picker on the embedded database, played on every window host:
+// the statements it runs, the filter, the keys, both selection modes, bad input.
+#include "src/forms/frm_get_infor.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forms/counting_connection.h"
+#include "palvo/clsForm.h"
+#include "palvo/dispatch.h"
+#include "palvo/memory/measure.h"
+#include "palvo/session.h"
+#include "palvo/sqlite/connection.h"
+#include "support/errors.h"
+#include "support/window_hosts.h"
+
+namespace Palvo::testing {
+namespace {
+
+using Messages = std::vector<memory::ShownMessage>;
+
+class Picker : public ::testing::TestWithParam<HostKind> {
+protected:
+    void SetUp() override {
+        db = std::make_shared<sqlite::Connection>();
+        db->Open(":memory:");
+        for (const char* s : {
+                 "create table 客户表 (客户编号 nvarchar(10), 名称 nvarchar(20), 城市 nvarchar(10), 日期 "
+                 "datetime)",
+                 "insert into 客户表 values ('A01', N'张三', N'北京', '2003-05-01')",
+                 "insert into 客户表 values ('A02', N'O''Neil', N'上海', '1900-01-01')",
+                 "insert into 客户表 values ('A03', N'李四', N'北京', null)",
+                 "insert into 客户表 values ('A07', N'王五', N'广州', '2004-12-31')",
+             }) {
+            db->Execute(s);
+        }
+        conn = std::make_shared<CountingConnection>(db);
+        clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "", 50, "提示标题", "张三");
+        installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
+    }
+    void TearDown() override {
+        host.reset();
+        installTextMeasurer(nullptr);
+        session() = SessionContext{};
+    }
+
+    std::string pick(const std::string& script, const std::string& field = "客户表,客户编号",
+                     const std::string& strWhere = "", const std::string& sSql = "", bool multi = false,
+                     const std::string& sFormat = "YYYY-MM-DD") {
+        host.reset();  // the old host restores its predecessor before the new one installs
+        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        conn->reset();
+        return clsForm().sPopWindow(field, strWhere, sFormat, sSql, multi);
+    }
+    std::string multi(const std::string& script, const std::string& field = "客户表,客户编号") {
+        return pick(script, field, "", "", true);
+    }
+
+    WindowFrame& frame() { return host->lastFrame(); }
+    FlexGrid& flx() { return dynamic_cast<FlexGrid&>(frame().control("flx")); }
+    Label& lblSel() { return dynamic_cast<Label&>(frame().control("lblSel")); }
+    const Messages& messages() { return host->messages().messages(); }
+    // The return column of grid row r: 客户编号 sits right of the running numbers.
+    std::string code(int r) { return flx().TextMatrix(r, 1); }
+
+    std::shared_ptr<sqlite::Connection> db;
+    std::shared_ptr<CountingConnection> conn;
+    std::unique_ptr<WindowTestHost> host;
+};
+
+TEST_P(Picker, LoadListsTheTableAndPreparesTheFilter) {
+    EXPECT_EQ(pick(""), "");
+    EXPECT_EQ(frame().Caption(), "客户表,客户编号");
+    EXPECT_EQ(flx().Rows(), 5);
+    EXPECT_EQ(flx().TextMatrix(0, 0), "序号");
+    auto& combo = dynamic_cast<ComboBox&>(frame().control("Combo1"));
+    ASSERT_EQ(combo.ListCount(), 5);
+    EXPECT_EQ(combo.List(0), "序号");
+    EXPECT_EQ(combo.Text(), "客户编号");
+    EXPECT_FALSE(lblSel().Visible());
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_P(Picker, RunsTheListStatementsAsBuilt) {
+    const std::string hostQuery =
+        "select c.客户编号 as 编码, c.名称 from 客户表 c where c.城市 <> 'x' order by c.名称";
+    const std::string caseQuery =
+        "select case when 城市=N'北京' then N'京' else N'外' end as 地区, 客户编号 from 客户表 order by "
+        "客户编号";
+    struct Case {
+        std::int32_t top;
+        std::string strWhere;
+        std::string sSql;
+        std::string script;
+        std::vector<std::string> statements;
+    };
+    const std::vector<Case> cases = {
+        {50, "", "", "", {"select distinct top 50  * from 客户表"}},
+        {50, "城市=N'北京'", "", "", {"select distinct top 50  * from 客户表   where 城市=N'北京'"}},
+        {0, "", "", "", {"select distinct   * from 客户表"}},
+        // typed text with the extra condition
+        {0,
+         "城市=N'北京'",
+         "",
+         "Combo1 = 名称\nTxt1 = 李\nkey Enter",
+         {"select distinct   * from 客户表   where 城市=N'北京'",
+          "select distinct   * from 客户表   where 名称  like '%李%' and 城市=N'北京'"}},
+        // the host's query: strWhere is dropped, the filter goes in upper case before ORDER, on the alias
+        {50,
+         "1=0",
+         hostQuery,
+         "Combo1 = 编码\nTxt1 = a0\nkey Enter",
+         {hostQuery,
+          "SELECT C.客户编号 AS 编码, C.名称 FROM 客户表 C WHERE C.城市 <> 'X'  AND C.客户编号  LIKE '%A0%' "
+          "ORDER BY C.名称"}},
+        {50,
+         "",
+         "select 客户编号, 名称 from 客户表",
+         "Combo1 = 名称\nTxt1 = 张\nkey F5",
+         {"select 客户编号, 名称 from 客户表", "SELECT 客户编号, 名称 FROM 客户表 WHERE 名称  LIKE '%张%'"}},
+        // the alias is cut at the word AS, not at the letters of CASE
+        {50,
+         "",
+         caseQuery,
+         "Combo1 = 地区\nTxt1 = 京\nkey Enter",
+         {caseQuery,
+          "SELECT CASE WHEN 城市=N'北京' THEN N'京' ELSE N'外' END AS 地区, 客户编号 FROM 客户表  WHERE CASE "
+          "WHEN 城市=N'北京' THEN N'京' ELSE N'外' END  LIKE '%京%' ORDER BY 客户编号"}},
+    };
+    for (const auto& c : cases) {
+        session().lSelectTop = c.top;
+        pick(c.script, "客户表,客户编号", c.strWhere, c.sSql);
+        EXPECT_EQ(conn->queries, c.statements) << c.script;
+        EXPECT_TRUE(messages().empty()) << c.script;
+        EXPECT_GT(flx().Rows(), 1) << c.script;
+    }
+}
+
+TEST_P(Picker, TypingAndEnterFiltersThenDownAndEnterChooses) {
+    const std::string r = pick("Combo1 = 城市\nTxt1 = 北京\nkey Enter\nkey Down\nkey Enter");
+    EXPECT_EQ(flx().Rows(), 3);  // A01 and A03
+    EXPECT_EQ(r, code(2));
+    EXPECT_NE(r, code(1));
+    // each result is read before the grid it came from
+    const std::string moved = pick("key Down\nkey Down\nkey Up\nkey Enter");
+    EXPECT_EQ(moved, code(2));
+    const std::string doubled = pick("dblclick flx");
+    EXPECT_EQ(doubled, code(1));
+    const std::string clicked = pick("select flx 3\nclick Command1");
+    EXPECT_EQ(clicked, code(3));
+}
+
+TEST_P(Picker, TypedTextStaysInsideItsQuotes) {
+    struct Case {
+        std::string typed;
+        int rows;  // grid rows after the query, heading included
+    };
+    for (const Case& c : std::vector<Case>{{"O'Neil", 2},
+                                           {"%' or '1'='1", 2},  // an empty result leaves one blank row
+                                           {"--", 2},
+                                           {"'; delete from 客户表; --", 2},
+                                           {"'", 2}}) {
+        const std::string r = pick("Combo1 = 名称\nTxt1 = " + c.typed + "\nkey Enter\nkey Enter");
+        EXPECT_TRUE(messages().empty()) << c.typed << ": " << (messages().empty() ? "" : messages()[0].text);
+        EXPECT_EQ(flx().Rows(), c.rows) << c.typed;
+        EXPECT_EQ(r, c.typed == "O'Neil" || c.typed == "'" ? "A02" : "") << c.typed;
+        EXPECT_EQ(db->Query("select count(*) from 客户表").at(0, 0).toText(), "4");
+    }
+}
+
+TEST_P(Picker, KeysMoveTheFocusWithoutChoosing) {
+    // Down in Combo1 leaves the grid; Enter there moves to Txt1, Enter in Txt1 queries
+    EXPECT_EQ(pick("Txt1 = 北京\nkey F4\nkey Down\nkey Enter\nkey Enter\nkey F8"), "");
+    EXPECT_EQ(conn->queries.size(), 2u);
+    EXPECT_EQ(flx().Row(), 1);
+    auto& txt1 = dynamic_cast<TextBox&>(frame().control("Txt1"));
+    EXPECT_EQ(txt1.SelStart(), 0);
+    EXPECT_EQ(txt1.SelLength(), 2);
+    // a focused button takes Enter itself
+    EXPECT_EQ(pick("click Command3\nkey Enter"), "");
+    EXPECT_EQ(conn->queries.size(), 3u);
+}
+
+TEST_P(Picker, CancelAndTheCloseBoxReturnNothing) {
+    for (const char* script : {"key Esc", "click Command2", "key Down", "select flx 2"}) {
+        EXPECT_EQ(pick(script), "") << script;
+    }
+}
+
+TEST_P(Picker, MultiSelectionMarksAndListsTheRows) {
+    const std::string two =
+        multi("select flx 1\nclick flx\nselect flx 3\nclick flx\nclick lblSel\nclick Command1");
+    const std::string list = code(1) + "," + code(3) + ",";
+    EXPECT_EQ(two, list);
+    EXPECT_EQ(lblSel().ToolTipText(), "," + list);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0], (memory::ShownMessage{"你一共选择了2条信息！\n" + list, 64, "提示标题"}));
+
+    // Enter on the grid confirms the marks
+    const std::string one = multi("select flx 2\nclick flx\nkey Enter");
+    EXPECT_EQ(one, code(2) + ",");
+    flx().Row(2);
+    flx().Col(0);
+    EXPECT_EQ(flx().CellBackColor(), 255);
+    EXPECT_FALSE(forms::getInforWindow().bMultiSel);  // reset when the window unloaded
+}
+
+TEST_P(Picker, MarkingTheSameRowTwiceLeavesNothing) {
+    EXPECT_EQ(multi("select flx 2\nclick flx\nclick flx\nclick lblSel\nclick Command1"), "");
+    EXPECT_EQ(lblSel().Caption(), ",");
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_P(Picker, AReturnColumnWithoutTitle) {
+    // marking has no value to take: the click marks nothing
+    EXPECT_EQ(multi("select flx 1\nclick flx\nclick Command1", "客户表,无此列"), "");
+    EXPECT_EQ(lblSel().Caption(), "");
+    // single selection returns the running number
+    EXPECT_EQ(pick("select flx 2\nclick Command1", "客户表,无此列"), "2");
+}
+
+TEST_P(Picker, DatesShowInTheFormatAsked) {
+    const std::string sql = "select 客户编号, 日期 from 客户表 order by 客户编号";
+    pick("", "客户表,客户编号", "", sql, false, "YYYY年M月D日");
+    EXPECT_EQ(flx().TextMatrix(1, 2), "2003年5月1日");
+    pick("", "客户表,客户编号", "", sql);
+    EXPECT_EQ(flx().TextMatrix(1, 2), "2003-05-01");
+    EXPECT_EQ(flx().TextMatrix(2, 2), "");  // 1 January 1900 reads as no date
+}
+
+TEST_P(Picker, BadInputIsReportedAndTheWindowStaysUsable) {
+    EXPECT_EQ(pick("Txt1 = x\nclick Command3\nkey Esc", "无此表,编号"), "");
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[0],
+              (memory::ShownMessage{"错误信息select distinct top 50  * from 无此表", 48, "提示标题"}));
+    EXPECT_EQ(messages()[1].text, "错误信息select distinct top 50  * from 无此表   where   like '%x%'");
+
+    // a failing host query, at load and again from Enter in Txt1
+    EXPECT_EQ(pick("key Enter\nkey Esc", "客户表,客户编号", "", "select nothing from nowhere"), "");
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[1], (memory::ShownMessage{"错误信息select nothing from nowhere", 48, "提示标题"}));
+
+    host.reset();
+    host = std::make_unique<WindowTestHost>(GetParam(), "key Enter");
+    EXPECT_EQ(errorNumber([] { clsForm().sPopWindow("客户表"); }), ErrorNumber::InvalidCall);
+    EXPECT_EQ(host->unplayed(), 1u);  // no window was shown
+}
+
+TEST_P(Picker, CallableByName) {
+    host = std::make_unique<WindowTestHost>(GetParam(), "Combo1 = 名称\nTxt1 = 王\nkey Enter\nkey Enter");
+    const LateBoundResult r = callByName("clsForm", "sPopWindow", {"客户表,客户编号"});
+    EXPECT_EQ(r.result.toText(), "A07");
+    EXPECT_TRUE(r.changed.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, Picker, ::testing::ValuesIn(windowHostKinds()), hostName);
+
+}  // namespace
+}  // namespace Palvo::testing
