@@ -166,6 +166,7 @@ public:
     Dialog() = default;
     std::function<void()> onCloseBox;
     std::function<void()> onUserResize;
+    QSize asked;  // the size the window set last
 
 protected:
     void keyPressEvent(QKeyEvent* e) override {
@@ -185,7 +186,7 @@ protected:
     }
     void resizeEvent(QResizeEvent* e) override {
         QDialog::resizeEvent(e);
-        if (e->spontaneous() && onUserResize) onUserResize();
+        if (e->spontaneous() && e->size() != asked && onUserResize) onUserResize();
     }
 
 public:
@@ -283,8 +284,9 @@ private:
     std::exception_ptr error_;
     std::string active_;
     int wired_ = 0;
-    // the event a filter call handled last, so its propagation to the parents is not handled again
-    const QEvent* seen_ = nullptr;
+    // the input event handled last, so its propagation to the parents is not handled again
+    QEvent::Type seenType_ = QEvent::None;
+    quint64 seenTime_ = 0;
     QPointer<QWidget> seenAt_;
     QEventLoop* loop_ = nullptr;
 };
@@ -366,7 +368,8 @@ void WindowFrame::build() {
 
     widthTwips_ = layout_.width;
     heightTwips_ = layout_.height;
-    dialog_->resize(twipsToPixels(widthTwips_, dpi_), twipsToPixels(heightTwips_, dpi_));
+    dialog_->asked = QSize(twipsToPixels(widthTwips_, dpi_), twipsToPixels(heightTwips_, dpi_));
+    dialog_->resize(dialog_->asked);
     dialog_->onCloseBox = [this] { Close(UnloadMode::CloseBox); };
     dialog_->onUserResize = [this] { userSized_ = true; };
     --depth_;
@@ -494,7 +497,8 @@ void WindowFrame::Height(std::int32_t twips) {
     if (userSized_) widthTwips_ = pixelsToTwips(dialog_->width(), dpi_);
     userSized_ = false;
     heightTwips_ = twips;
-    dialog_->resize(twipsToPixels(widthTwips_, dpi_), twipsToPixels(twips, dpi_));
+    dialog_->asked = QSize(twipsToPixels(widthTwips_, dpi_), twipsToPixels(twips, dpi_));
+    dialog_->resize(dialog_->asked);
 }
 
 std::int32_t WindowFrame::Width() const {
@@ -621,13 +625,17 @@ bool WindowFrame::eventFilter(QObject* watched, QEvent* event) {
     auto* w = qobject_cast<QWidget*>(watched);
     if (!w || !window_ || finished_) return false;
     if (w != dialog_.get() && !dialog_->isAncestorOf(w)) return false;
-    // an event a child left unhandled goes on to its parents: handle it once
-    if (event == seen_ && seenAt_ && w->isAncestorOf(seenAt_)) return false;
+    // an event a child left unhandled goes on to its parents (as a copy, for the mouse): handle it once
+    const quint64 time = static_cast<QInputEvent*>(event)->timestamp();
+    if (type == seenType_ && time == seenTime_ && seenAt_ && w != seenAt_ && w->isAncestorOf(seenAt_)) {
+        return false;
+    }
     const bool synthetic = !event->spontaneous();
     if (type == QEvent::KeyPress) {
         WindowKey k;
         if (!windowKeyOf(*static_cast<QKeyEvent*>(event), k)) return false;
-        seen_ = event;
+        seenType_ = type;
+        seenTime_ = time;
         seenAt_ = w;
         if (depth_ > 0 || closing_) return true;
         bool used = false;
@@ -638,7 +646,8 @@ bool WindowFrame::eventFilter(QObject* watched, QEvent* event) {
     Entry* e = entryOf(w);
     if (!e) return false;
     if (type == QEvent::MouseButtonRelease && e->spec->kind != ControlKind::Label) return false;
-    seen_ = event;
+    seenType_ = type;
+    seenTime_ = time;
     seenAt_ = w;
     const std::string name = e->spec->name;
     if (type == QEvent::MouseButtonDblClick) {
