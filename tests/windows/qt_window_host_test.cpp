@@ -17,6 +17,7 @@
 
 #include "palvo/qt/window_host.h"
 #include "palvo/window.h"
+#include "tests/support/window_hosts.h"
 
 namespace Palvo::testing {
 namespace {
@@ -190,6 +191,67 @@ TEST(QtWindowHost, PicturesAndHeightGoToTheWidgets) {
     EXPECT_EQ(static_cast<QPushButton*>(host.lastDialog()->findChild<QPushButton*>("cmdAdd"))->text(),
               QString::fromUtf8("添加(&A)"));
     EXPECT_GT(seenHeight, 0);
+}
+
+// Every kind of action on every kind of control, with what the window reads
+// back after each event: the Qt host plays it as the memory host does.
+class Recorder : public Sample {
+public:
+    void Load() override {
+        Sample::Load();
+        combo("Combo1").AddItem("乙");
+        list("List1").AddItem("二");
+        grid("flx").Rows(5);
+        grid("flx").Cols(3);
+    }
+    void Click(const std::string& c) override {
+        log.push_back("Click " + c + " " + state());
+        if (c == "cmdOk") frame().Close();
+    }
+    void DblClick(const std::string& c) override { log.push_back("DblClick " + c + " " + state()); }
+    void Change(const std::string& c) override { log.push_back("Change " + c + " " + state()); }
+    bool KeyDown(WindowKey key) override {
+        log.push_back("Key " + std::string(windowKeyName(key)) + " " + frame().ActiveControl());
+        return key == WindowKey::F8;
+    }
+    std::string state() {
+        return text("Txt1").Text() + "|" + combo("Combo1").Text() + "|" +
+               std::to_string(combo("Combo1").ListIndex()) + "|" + std::to_string(list("List1").ListIndex()) +
+               "|" + std::to_string(grid("flx").Row()) + "|" + text("Text2").Text();
+    }
+};
+
+TEST(QtWindowHost, PlaysEveryActionAsTheMemoryHost) {
+    const std::string script =
+        "Txt1 = 张三\nTxt1 = 张三\nCombo1 = 乙\nCombo1 = 丙丁\nselect Combo1 0\nselect List1 1\n"
+        "select List1 1\nselect flx 3\ndblclick flx\nText2 = 多行 文本\nkey F8\nkey Up\nkey Down\n"
+        "key F4\ndblclick lbl\nclick lbl\ndblclick List1\nclick Combo1\nkey Enter";
+    std::vector<Log> logs;
+    for (HostKind kind : {HostKind::Memory, HostKind::Qt}) {
+        Recorder window;
+        WindowTestHost host(kind, script);
+        showModal(window);
+        EXPECT_EQ(host.unplayed(), 0u);
+        logs.push_back(window.log);
+    }
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_GT(logs[0].size(), 20u);
+}
+
+TEST(QtWindowHost, TheHookSeesTheDialogWithItsContentBeforeItCloses) {
+    auto script = std::make_shared<WindowScript>(parseWindowScript("Txt1 = 张三"));
+    qt::WindowHost host(script);
+    int calls = 0;
+    host.setBeforeClose([&](QWidget& dialog) {
+        ++calls;
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("Txt1")->text(), QString::fromUtf8("张三"));
+    });
+    Sample window;
+    host.showModal(window);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(window.log.back(), "CloseBox");
+    EXPECT_FALSE(host.lastDialog()->isVisible());
 }
 
 }  // namespace
