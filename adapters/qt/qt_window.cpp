@@ -18,6 +18,7 @@
 #include <QStyle>
 #include <QTableView>
 #include <QTextCursor>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <exception>
@@ -510,9 +511,19 @@ Control& WindowFrame::control(std::string_view name) {
     throw Error(kNoSuchControl, "Control '" + std::string(name) + "' not found on " + name_);
 }
 
+// As on the memory host: the controls whose ports have Enabled and Visible
+// follow them, lists, combo boxes and grids always take the focus.
 bool WindowFrame::takesFocus(const Entry& e) const {
-    if (e.spec->kind == ControlKind::Label) return false;
-    return e.widget->isEnabled() && !e.widget->isHidden();
+    switch (e.spec->kind) {
+        case ControlKind::Label:
+            return false;
+        case ControlKind::TextBox:
+        case ControlKind::TextArea:
+        case ControlKind::Button:
+            return e.widget->isEnabled() && !e.widget->isHidden();
+        default:
+            return true;
+    }
 }
 
 void WindowFrame::SetFocus(std::string_view name) {
@@ -919,6 +930,11 @@ void WindowHost::showModal(Window& window) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
         throw Error(ErrorNumber::NotInstalled,
                     "The Qt window host needs a QApplication; window not shown: " + window.layout().name);
+    }
+    if (QThread::currentThread() != qApp->thread()) {
+        throw Error(ErrorNumber::NotInstalled,
+                    "The Qt window host shows windows on the GUI thread only; window not shown: " +
+                        window.layout().name);
     }
     last_.reset();
     auto frame = std::make_unique<WindowFrame>(window, *this);

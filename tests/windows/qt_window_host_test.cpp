@@ -14,7 +14,9 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <thread>
 
+#include "palvo/error.h"
 #include "palvo/qt/window_host.h"
 #include "palvo/window.h"
 #include "tests/support/window_hosts.h"
@@ -252,6 +254,31 @@ TEST(QtWindowHost, TheHookSeesTheDialogWithItsContentBeforeItCloses) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(window.log.back(), "CloseBox");
     EXPECT_FALSE(host.lastDialog()->isVisible());
+}
+
+TEST(QtWindowHost, AFailingHandlerClosesTheDialogAndComesOutOfShowModal) {
+    struct Failing : Sample {
+        void Click(const std::string& c) override {
+            Sample::Click(c);
+            throw Error(ErrorNumber::InvalidCall, "handler failed");
+        }
+    } window;
+    qt::WindowHost host(std::make_shared<WindowScript>(parseWindowScript("click cmdAdd\nclick cmdOk")));
+    EXPECT_THROW(host.showModal(window), Error);
+    EXPECT_EQ(window.log.back(), "CloseBox");
+    EXPECT_FALSE(window.shown());
+    EXPECT_FALSE(host.lastDialog()->isVisible());
+    // and off the GUI thread the host refuses instead of touching widgets
+    long number = 0;
+    std::thread other([&] {
+        try {
+            host.showModal(window);
+        } catch (const Error& e) {
+            number = e.number();
+        }
+    });
+    other.join();
+    EXPECT_EQ(number, ErrorNumber::NotInstalled);
 }
 
 }  // namespace
