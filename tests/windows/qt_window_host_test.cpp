@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -210,7 +211,11 @@ public:
         log.push_back("Click " + c + " " + state());
         if (c == "cmdOk") frame().Close();
     }
-    void DblClick(const std::string& c) override { log.push_back("DblClick " + c + " " + state()); }
+    void DblClick(const std::string& c) override {
+        log.push_back("DblClick " + c + " " + state());
+        gridCol = grid("flx").Col();
+    }
+    int gridCol = -1;
     void Change(const std::string& c) override { log.push_back("Change " + c + " " + state()); }
     bool KeyDown(WindowKey key) override {
         log.push_back("Key " + std::string(windowKeyName(key)) + " " + frame().ActiveControl());
@@ -238,6 +243,28 @@ TEST(QtWindowHost, PlaysEveryActionAsTheMemoryHost) {
     }
     EXPECT_EQ(logs[1], logs[0]);
     EXPECT_GT(logs[0].size(), 20u);
+}
+
+TEST(QtWindowHost, TheUsersMouseOnListsAndGridsReachesTheWindowAfterTheyMoved) {
+    Recorder window;
+    const Log log = actOn(window, [](QDialog& d) {
+        auto* list = child<QListWidget>(d, "List1");
+        const QPoint second = list->visualItemRect(list->item(1)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
+        auto* view = child<QTableView>(d, "flx");
+        view->scrollTo(view->model()->index(3, 2));
+        const QPoint cell = view->visualRect(view->model()->index(3, 2)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
+    });
+    ASSERT_GE(log.size(), 5u);
+    EXPECT_EQ(log[1], "Focus List1");
+    EXPECT_EQ(log[2], "Click List1 ||-1|1|1|");
+    EXPECT_EQ(log[3], "Focus flx");
+    EXPECT_EQ(log[4], "Click flx ||-1|1|3|");
+    // the double click is a click on the cell, then the double click
+    EXPECT_EQ(std::count(log.begin(), log.end(), "DblClick flx ||-1|1|3|"), 1);
+    EXPECT_EQ(window.gridCol, 2);
 }
 
 TEST(QtWindowHost, TheHookSeesTheDialogWithItsContentBeforeItCloses) {
