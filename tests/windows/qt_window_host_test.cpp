@@ -267,6 +267,30 @@ TEST(QtWindowHost, TheUsersMouseOnListsAndGridsReachesTheWindowAfterTheyMoved) {
     EXPECT_EQ(window.gridCol, 2);
 }
 
+TEST(QtWindowHost, AWindowOpenedByAHandlerPlaysOnAndGivesBackToItsOpener) {
+    struct Opener : Sample {
+        void Click(const std::string& c) override {
+            Sample::Click(c);
+            if (c != "cmdAdd") return;
+            showModal(inner);
+            log.push_back("back " + frame().ActiveControl() + " " + inner.log.back());
+        }
+        Sample inner;
+    };
+    std::vector<Log> logs;
+    for (HostKind kind : {HostKind::Memory, HostKind::Qt}) {
+        Opener window;
+        WindowTestHost host(kind, "click cmdAdd\nTxt1 = 内\nkey Esc\nTxt1 = 外\nclick cmdOk");
+        showModal(window);
+        EXPECT_EQ(host.unplayed(), 0u);
+        EXPECT_EQ(host.lastFrame().Name(), "frmSample");
+        logs.push_back(window.log);
+        logs.back().insert(logs.back().end(), window.inner.log.begin(), window.inner.log.end());
+    }
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_EQ(logs[0].size(), 12u);
+}
+
 TEST(QtWindowHost, TheHookSeesTheDialogWithItsContentBeforeItCloses) {
     auto script = std::make_shared<WindowScript>(parseWindowScript("Txt1 = 张三"));
     qt::WindowHost host(script);
