@@ -267,7 +267,7 @@ private:
 
     Window* window_;
     WindowHost& host_;
-    const WindowLayout& layout_;
+    const WindowLayout layout_;  // a copy: the closed frame stays readable after the window went
     std::string name_;
     std::unique_ptr<Dialog> dialog_;
     std::unique_ptr<qt::Form> look_;
@@ -382,7 +382,8 @@ QWidget* WindowFrame::makeWidget(const ControlSpec& spec) {
         case ControlKind::Label: {
             auto* label = new QLabel(caption, dialog_.get());
             label->setTextFormat(Qt::PlainText);
-            label->setWordWrap(true);
+            // a label across columns is a message and wraps; a caption stays on its line
+            label->setWordWrap(spec.colSpan > 1);
             return label;
         }
         case ControlKind::TextBox: {
