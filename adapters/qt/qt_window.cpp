@@ -705,6 +705,10 @@ void WindowFrame::run() {
     qApp->installEventFilter(this);
     activated_ = true;
     if (!closing_) call([](Window& w) { w.Activate(); });
+    if (!closing_ && active_.empty()) {
+        // no control was given the focus: none has it, so the user's first click on one is a focus event
+        if (QWidget* first = dialog_->focusWidget()) first->clearFocus();
+    }
     if (!closing_) {
         if (host_.script_) QTimer::singleShot(0, dialog_.get(), [this] { step(); });
         QEventLoop loop;

@@ -157,6 +157,18 @@ TEST(QtWindowHost, EnterInATextBoxPressesTheDefaultButton) {
     EXPECT_EQ(log, (Log{"Focus Txt1", "Click cmdOk", "Unload"}));
 }
 
+TEST(QtWindowHost, WithoutAFirstFocusNoControlHasIt) {
+    struct Unfocused : Sample {
+        void Activate() override { log.push_back("Activate"); }
+    } window;
+    const Log log = actOn(window, [&window](QDialog& d) {
+        EXPECT_EQ(d.focusWidget(), nullptr);
+        QTest::mouseClick(child<QLineEdit>(d, "Txt1"), Qt::LeftButton);
+        EXPECT_EQ(window.log.back(), "Focus Txt1");
+    });
+    EXPECT_EQ(log, (Log{"Activate", "Focus Txt1", "CloseBox"}));
+}
+
 TEST(QtWindowHost, TheCloseBoxAndEscUnloadAsTheCloseBox) {
     Sample window;
     EXPECT_EQ(actOn(window, [](QDialog& d) { d.close(); }), (Log{"Focus Txt1", "CloseBox"}));
