@@ -52,6 +52,15 @@ private:
     std::deque<ScriptAction> actions_;
 };
 
+/// Where a host hands the script's answer lines: the message box that will
+/// answer the next messages with them.
+class ScriptAnswers {
+public:
+    virtual ~ScriptAnswers();
+    /// Queues the answer (a VbMsgBoxResult) to a later message.
+    virtual void answer(int result) = 0;
+};
+
 /// Plays one action on a shown window through its control ports, as a user
 /// would: the control gets the focus, then its text, entry, row, click or
 /// key, and the window's handlers run as the platform runs them. Throws

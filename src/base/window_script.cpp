@@ -192,6 +192,8 @@ std::vector<ScriptAction> parseWindowScript(std::string_view text) {
     return actions;
 }
 
+ScriptAnswers::~ScriptAnswers() = default;
+
 ScriptAction WindowScript::take() {
     ScriptAction a = std::move(actions_.front());
     actions_.pop_front();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "palvo/msgbox.h"
+#include "palvo/window_script.h"
 
 namespace Palvo::memory {
 
@@ -19,13 +20,13 @@ struct ShownMessage {
 
 /// Records each message and answers with the next scripted answer; with the
 /// script empty it presses the first button (OK, Yes, Abort or Retry).
-class ScriptedMessageBox : public MessageBoxPort {
+class ScriptedMessageBox : public MessageBoxPort, public ScriptAnswers {
 public:
     int show(const std::string& text, int style, const std::string& title) override;
 
     /// Queues the answer to a later message. show() throws Palvo::Error 5 when
     /// the queued answer is not one of the buttons of that message.
-    void answer(int result) { script_.push_back(result); }
+    void answer(int result) override { script_.push_back(result); }
     void answerYes() { answer(vbYes); }
     void answerNo() { answer(vbNo); }
     std::size_t pendingAnswers() const { return script_.size(); }

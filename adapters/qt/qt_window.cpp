@@ -1,0 +1,958 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QEventLoop>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QStyle>
+#include <QTableView>
+#include <QTextCursor>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <exception>
+#include <functional>
+
+#include "palvo/error.h"
+#include "palvo/qt/form.h"
+#include "palvo/qt/grid.h"
+#include "palvo/qt/lists.h"
+#include "palvo/qt/text.h"
+#include "palvo/qt/window_host.h"
+#include "qt_support.h"
+
+namespace Palvo::qt {
+
+namespace {
+constexpr long kNoSuchControl = 730;  // "Control not found"
+// The property that names the window control a widget stands for.
+constexpr const char* kControlProperty = "palvoControl";
+constexpr const char* kDialogFont = "Noto Sans CJK SC";
+
+[[noreturn]] void refuse(const ScriptAction& a, const std::string& why) {
+    throw Error(ErrorNumber::InvalidCall,
+                "window script line " + std::to_string(a.line) + " (" + a.source + "): " + why);
+}
+
+QStyle::StandardPixmap pixmapFor(const std::string& look) {
+    if (look == "down") return QStyle::SP_ArrowDown;
+    if (look == "up") return QStyle::SP_ArrowUp;
+    if (look == "left") return QStyle::SP_ArrowLeft;
+    if (look == "right") return QStyle::SP_ArrowRight;
+    if (look == "info") return QStyle::SP_MessageBoxInformation;
+    if (look == "warning") return QStyle::SP_MessageBoxWarning;
+    if (look == "question") return QStyle::SP_MessageBoxQuestion;
+    if (look == "error") return QStyle::SP_MessageBoxCritical;
+    return QStyle::SP_FileIcon;
+}
+
+bool windowKeyOf(const QKeyEvent& e, WindowKey& key) {
+    if ((e.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    switch (e.key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            key = WindowKey::Enter;
+            return true;
+        case Qt::Key_Escape:
+            key = WindowKey::Esc;
+            return true;
+        case Qt::Key_F4:
+            key = WindowKey::F4;
+            return true;
+        case Qt::Key_F5:
+            key = WindowKey::F5;
+            return true;
+        case Qt::Key_F8:
+            key = WindowKey::F8;
+            return true;
+        case Qt::Key_Up:
+            key = WindowKey::Up;
+            return true;
+        case Qt::Key_Down:
+            key = WindowKey::Down;
+            return true;
+        default:
+            return false;
+    }
+}
+
+Qt::Key qtKeyOf(WindowKey key) {
+    switch (key) {
+        case WindowKey::Enter:
+            return Qt::Key_Return;
+        case WindowKey::Esc:
+            return Qt::Key_Escape;
+        case WindowKey::F4:
+            return Qt::Key_F4;
+        case WindowKey::F5:
+            return Qt::Key_F5;
+        case WindowKey::F8:
+            return Qt::Key_F8;
+        case WindowKey::Up:
+            return Qt::Key_Up;
+        case WindowKey::Down:
+            return Qt::Key_Down;
+    }
+    return Qt::Key_unknown;
+}
+
+// The widget that receives a control's mouse events.
+QWidget* mouseTarget(QWidget* w) {
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) return area->viewport();
+    if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit()) return combo->lineEdit();
+    return w;
+}
+}  // namespace
+
+// ---------------------------------------------------------------- CommandButton
+
+CommandButton::CommandButton(QPushButton* button, std::vector<std::string> pictures,
+                             std::vector<std::string> looks)
+    : button_(button),
+      pictures_(std::move(pictures)),
+      looks_(std::move(looks)),
+      caption_(toStd(button->text())) {}
+
+std::string CommandButton::Name() const { return toStd(button_->objectName()); }
+std::string CommandButton::Caption() const { return caption_; }
+
+void CommandButton::Caption(const std::string& caption) {
+    caption_ = caption;
+    show();
+}
+
+bool CommandButton::Enabled() const { return button_->isEnabled(); }
+void CommandButton::Enabled(bool enabled) { button_->setEnabled(enabled); }
+bool CommandButton::Visible() const { return !button_->isHidden(); }
+void CommandButton::Visible(bool visible) { button_->setHidden(!visible); }
+std::string CommandButton::Picture() const { return picture_; }
+
+void CommandButton::Picture(const std::string& picture) {
+    if (!picture.empty() && std::find(pictures_.begin(), pictures_.end(), picture) == pictures_.end()) {
+        throw Error(ErrorNumber::InvalidCall, "The window has no picture " + picture);
+    }
+    picture_ = picture;
+    show();
+}
+
+std::string CommandButton::ToolTipText() const { return toStd(button_->toolTip()); }
+void CommandButton::ToolTipText(const std::string& text) { button_->setToolTip(toQString(text)); }
+
+void CommandButton::show() {
+    if (picture_.empty()) {
+        button_->setIcon(QIcon());
+        button_->setText(toQString(caption_));
+        return;
+    }
+    const auto at = std::find(pictures_.begin(), pictures_.end(), picture_) - pictures_.begin();
+    const std::string look = static_cast<std::size_t>(at) < looks_.size() ? looks_[at] : std::string();
+    button_->setIcon(button_->style()->standardIcon(pixmapFor(look), nullptr, button_));
+    button_->setText(QString());
+}
+
+// ---------------------------------------------------------------- the dialog
+
+namespace {
+// A dialog that leaves Enter and Esc to the window and turns its close box
+// into the window's close-box unload.
+class Dialog : public QDialog {
+public:
+    Dialog() = default;
+    std::function<void()> onCloseBox;
+    std::function<void()> onUserResize;
+    QSize asked;  // the size the window set last
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        switch (e->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Escape:
+                e->ignore();
+                return;
+            default:
+                QDialog::keyPressEvent(e);
+        }
+    }
+    void closeEvent(QCloseEvent* e) override {
+        e->ignore();
+        if (onCloseBox) onCloseBox();
+    }
+    void resizeEvent(QResizeEvent* e) override {
+        QDialog::resizeEvent(e);
+        if (e->spontaneous() && e->size() != asked && onUserResize) onUserResize();
+    }
+
+public:
+    void reject() override {
+        if (onCloseBox) onCloseBox();
+    }
+};
+}  // namespace
+
+// ---------------------------------------------------------------- WindowFrame
+
+class WindowFrame : public Palvo::WindowFrame, public QObject {
+public:
+    WindowFrame(Window& window, WindowHost& host);
+    ~WindowFrame() override;
+
+    std::string Name() const override { return name_; }
+    std::int32_t BackColor() const override { return look_->BackColor(); }
+    void BackColor(std::int32_t color) override { look_->BackColor(color); }
+    std::int32_t ForeColor() const override { return look_->ForeColor(); }
+    void ForeColor(std::int32_t color) override { look_->ForeColor(color); }
+    std::string Icon() const override { return look_->Icon(); }
+    void Icon(const std::string& path) override { look_->Icon(path); }
+    std::vector<Control*> Controls() override;
+
+    std::string Caption() const override { return toStd(dialog_->windowTitle()); }
+    void Caption(const std::string& caption) override { dialog_->setWindowTitle(toQString(caption)); }
+    std::int32_t Height() const override;
+    void Height(std::int32_t twips) override;
+    std::int32_t Width() const override;
+    Control& control(std::string_view name) override;
+    void SetFocus(std::string_view name) override;
+    std::string ActiveControl() const override { return active_; }
+    void Close(UnloadMode mode = UnloadMode::Code) override;
+
+    // ---- for the host
+    void run();
+    QDialog& dialog() { return *dialog_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Entry {
+        const ControlSpec* spec;
+        QWidget* widget;
+        std::unique_ptr<Control> port;
+    };
+
+    void build();
+    QWidget* makeWidget(const ControlSpec& spec);
+    void wire(Entry& entry);
+    Entry* entry(std::string_view name);
+    Entry* entryOf(QWidget* w);
+
+    // Runs window code; signals of the widgets it changes reach no handler.
+    // At the outermost level an error is kept for showModal and closes the window.
+    void call(const std::function<void(Window&)>& code);
+    // A user's action: the handler runs unless window code is running or the window closes.
+    void fire(const std::function<void(Window&)>& handler);
+    // An event of the wiring: counted, so a played action knows the widgets reached the window.
+    void user(const std::function<void(Window&)>& handler);
+    void fail(std::exception_ptr error);
+    void settle();
+    void syncGridViews();
+
+    void queueAnswers();
+    void step();
+    void play(const ScriptAction& a);
+    Entry& target(const ScriptAction& a);
+    void focusFor(Entry& e, const ScriptAction& a);
+    void setText(Entry& e, const ScriptAction& a);
+    void select(Entry& e, const ScriptAction& a);
+    void click(Entry& e, const ScriptAction& a, bool twice);
+    void key(WindowKey key);
+    bool takesFocus(const Entry& e) const;
+
+    Window* window_;
+    WindowHost& host_;
+    const WindowLayout layout_;  // a copy: the closed frame stays readable after the window went
+    std::string name_;
+    std::unique_ptr<Dialog> dialog_;
+    std::unique_ptr<qt::Form> look_;
+    std::vector<Entry> entries_;
+    int dpi_ = 96;
+    std::int32_t heightTwips_ = 0;
+    std::int32_t widthTwips_ = 0;
+    bool userSized_ = false;
+
+    int depth_ = 0;
+    bool activated_ = false;
+    bool closing_ = false;
+    bool finished_ = false;
+    UnloadMode mode_ = UnloadMode::Code;
+    std::exception_ptr error_;
+    std::string active_;
+    int wired_ = 0;
+    // the input event handled last, so its propagation to the parents is not handled again
+    QEvent::Type seenType_ = QEvent::None;
+    quint64 seenTime_ = 0;
+    QPointer<QWidget> seenAt_;
+    QEventLoop* loop_ = nullptr;
+};
+
+WindowFrame::WindowFrame(Window& window, WindowHost& host)
+    : window_(&window), host_(host), layout_(window.layout()), name_(layout_.name) {
+    build();
+}
+
+WindowFrame::~WindowFrame() {
+    if (qApp) qApp->removeEventFilter(this);
+    entries_.clear();  // the adapters go before their widgets
+    look_.reset();
+}
+
+void WindowFrame::build() {
+    ++depth_;  // building fires nothing
+    dialog_ = std::make_unique<Dialog>();
+    dialog_->setObjectName(toQString(layout_.name));
+    dialog_->setWindowTitle(toQString(layout_.caption));
+    dialog_->setWindowModality(Qt::ApplicationModal);
+    QFont font = dialog_->font();
+    font.setFamilies({QString::fromLatin1(kDialogFont)});
+    dialog_->setFont(font);
+    dpi_ = logicalDpi(dialog_.get());
+    look_ = std::make_unique<qt::Form>(dialog_.get());
+
+    auto* grid = new QGridLayout(dialog_.get());
+    entries_.reserve(layout_.controls.size());
+    for (const ControlSpec& spec : layout_.controls) {
+        QWidget* w = makeWidget(spec);
+        w->setObjectName(toQString(spec.name));
+        w->setProperty(kControlProperty, toQString(spec.name));
+        if (!spec.toolTip.empty()) w->setToolTip(toQString(spec.toolTip));
+        if (spec.width > 0) w->setMinimumWidth(twipsToPixels(spec.width, dpi_));
+        if (spec.height > 0) w->setMinimumHeight(twipsToPixels(spec.height, dpi_));
+        grid->addWidget(w, spec.row, spec.col, spec.rowSpan, spec.colSpan);
+        if (!spec.visible) w->setHidden(true);
+        entries_.push_back(Entry{&spec, w, nullptr});
+    }
+    for (int r : layout_.stretchRows) grid->setRowStretch(r, 1);
+    for (int c : layout_.stretchCols) grid->setColumnStretch(c, 1);
+
+    for (Entry& e : entries_) {
+        const ControlSpec& spec = *e.spec;
+        switch (spec.kind) {
+            case ControlKind::Label:
+                e.port = std::make_unique<Label>(static_cast<QLabel*>(e.widget));
+                break;
+            case ControlKind::TextBox:
+                e.port = std::make_unique<TextBox>(static_cast<QLineEdit*>(e.widget));
+                break;
+            case ControlKind::TextArea:
+                e.port = std::make_unique<TextBox>(static_cast<QPlainTextEdit*>(e.widget));
+                break;
+            case ControlKind::ComboBox:
+            case ControlKind::DropDown: {
+                auto combo = std::make_unique<ComboBox>(static_cast<QComboBox*>(e.widget));
+                if (!spec.caption.empty() && spec.kind == ControlKind::ComboBox) combo->Text(spec.caption);
+                e.port = std::move(combo);
+                break;
+            }
+            case ControlKind::ListBox:
+                e.port = std::make_unique<ListBox>(static_cast<QListWidget*>(e.widget));
+                break;
+            case ControlKind::FlexGrid:
+            case ControlKind::MSHFlexGrid:
+                e.port = std::make_unique<FlexGrid>(
+                    static_cast<QTableView*>(e.widget),
+                    spec.kind == ControlKind::FlexGrid ? GridType::MSFlexGrid : GridType::MSHFlexGrid);
+                break;
+            case ControlKind::Button:
+                e.port = std::make_unique<CommandButton>(static_cast<QPushButton*>(e.widget),
+                                                         layout_.pictures, layout_.pictureLooks);
+                break;
+        }
+        wire(e);
+    }
+
+    widthTwips_ = layout_.width;
+    heightTwips_ = layout_.height;
+    dialog_->asked = QSize(twipsToPixels(widthTwips_, dpi_), twipsToPixels(heightTwips_, dpi_));
+    dialog_->resize(dialog_->asked);
+    dialog_->onCloseBox = [this] { Close(UnloadMode::CloseBox); };
+    dialog_->onUserResize = [this] { userSized_ = true; };
+    --depth_;
+}
+
+QWidget* WindowFrame::makeWidget(const ControlSpec& spec) {
+    const QString caption = toQString(spec.caption);
+    switch (spec.kind) {
+        case ControlKind::Label: {
+            auto* label = new QLabel(caption, dialog_.get());
+            label->setTextFormat(Qt::PlainText);
+            // a label across columns is a message and wraps; a caption stays on its line
+            label->setWordWrap(spec.colSpan > 1);
+            return label;
+        }
+        case ControlKind::TextBox: {
+            auto* edit = new QLineEdit(caption, dialog_.get());
+            edit->setReadOnly(spec.readOnly);
+            edit->setCursorPosition(0);
+            return edit;
+        }
+        case ControlKind::TextArea: {
+            auto* edit = new QPlainTextEdit(caption, dialog_.get());
+            edit->setReadOnly(spec.readOnly);
+            edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+            return edit;
+        }
+        case ControlKind::ComboBox:
+        case ControlKind::DropDown: {
+            auto* combo = new QComboBox(dialog_.get());
+            if (spec.kind == ControlKind::ComboBox) {
+                combo->setEditable(true);
+                combo->setInsertPolicy(QComboBox::NoInsert);
+                combo->setCompleter(nullptr);  // the platform's combo completes nothing
+            }
+            return combo;
+        }
+        case ControlKind::ListBox: {
+            auto* list = new QListWidget(dialog_.get());
+            list->setSelectionMode(spec.multiSelect ? QAbstractItemView::MultiSelection
+                                                    : QAbstractItemView::SingleSelection);
+            return list;
+        }
+        case ControlKind::FlexGrid:
+        case ControlKind::MSHFlexGrid: {
+            auto* view = new QTableView(dialog_.get());
+            if (spec.kind == ControlKind::MSHFlexGrid) view->setProperty("GridType", "MSHFlexGrid");
+            return view;
+        }
+        case ControlKind::Button: {
+            auto* button = new QPushButton(caption, dialog_.get());
+            button->setAutoDefault(false);  // Enter is the window's
+            button->setDefault(spec.isDefault);
+            return button;
+        }
+    }
+    throw Error(ErrorNumber::InvalidCall, "unknown control kind of " + spec.name);
+}
+
+void WindowFrame::wire(Entry& e) {
+    const std::string name = e.spec->name;
+    const auto clickIt = [this, name] { user([name](Window& w) { w.Click(name); }); };
+    const auto changeIt = [this, name] { user([name](Window& w) { w.Change(name); }); };
+    QObject* ctx = dialog_.get();
+    if (auto* button = qobject_cast<QPushButton*>(e.widget)) {
+        QObject::connect(button, &QAbstractButton::clicked, ctx, clickIt);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
+        QObject::connect(edit, &QLineEdit::textEdited, ctx, changeIt);
+    } else if (auto* area = qobject_cast<QPlainTextEdit*>(e.widget)) {
+        QObject::connect(area, &QPlainTextEdit::textChanged, ctx, changeIt);
+    } else if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
+        QObject::connect(combo, &QComboBox::activated, ctx, clickIt);
+        if (combo->lineEdit()) QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, ctx, changeIt);
+    } else if (auto* list = qobject_cast<QListWidget*>(e.widget)) {
+        if (e.spec->multiSelect) {
+            QObject::connect(list, &QListWidget::itemSelectionChanged, ctx, clickIt);
+        } else {
+            QObject::connect(list, &QListWidget::currentRowChanged, ctx, clickIt);
+        }
+    } else if (auto* view = qobject_cast<QTableView*>(e.widget)) {
+        auto* grid = static_cast<FlexGrid*>(e.port.get());
+        // the user moves the grid's current cell; the window reads it through the port
+        QObject::connect(view->selectionModel(), &QItemSelectionModel::currentChanged, ctx,
+                         [this, grid](const QModelIndex& now) {
+                             if (depth_ > 0 || !now.isValid()) return;
+                             ++depth_;
+                             try {
+                                 grid->Row(now.row());
+                                 grid->Col(now.column());
+                             } catch (const Error&) {
+                             }
+                             --depth_;
+                         });
+        QObject::connect(view, &QAbstractItemView::clicked, ctx, clickIt);
+    }
+}
+
+WindowFrame::Entry* WindowFrame::entry(std::string_view name) {
+    for (Entry& e : entries_) {
+        if (e.spec->name == name) return &e;
+    }
+    return nullptr;
+}
+
+WindowFrame::Entry* WindowFrame::entryOf(QWidget* w) {
+    for (; w && w != dialog_.get(); w = w->parentWidget()) {
+        const QVariant name = w->property(kControlProperty);
+        if (name.isValid()) return entry(toStd(name.toString()));
+        if (w->isWindow()) return nullptr;
+    }
+    return nullptr;
+}
+
+std::vector<Control*> WindowFrame::Controls() {
+    std::vector<Control*> all;
+    all.reserve(entries_.size());
+    for (Entry& e : entries_) all.push_back(e.port.get());
+    return all;
+}
+
+std::int32_t WindowFrame::Height() const {
+    return userSized_ ? pixelsToTwips(dialog_->height(), dpi_) : heightTwips_;
+}
+
+void WindowFrame::Height(std::int32_t twips) {
+    if (userSized_) widthTwips_ = pixelsToTwips(dialog_->width(), dpi_);
+    userSized_ = false;
+    heightTwips_ = twips;
+    dialog_->asked = QSize(twipsToPixels(widthTwips_, dpi_), twipsToPixels(twips, dpi_));
+    dialog_->resize(dialog_->asked);
+}
+
+std::int32_t WindowFrame::Width() const {
+    return userSized_ ? pixelsToTwips(dialog_->width(), dpi_) : widthTwips_;
+}
+
+Control& WindowFrame::control(std::string_view name) {
+    if (Entry* e = entry(name)) return *e->port;
+    throw Error(kNoSuchControl, "Control '" + std::string(name) + "' not found on " + name_);
+}
+
+// As on the memory host: the controls whose ports have Enabled and Visible
+// follow them, lists, combo boxes and grids always take the focus.
+bool WindowFrame::takesFocus(const Entry& e) const {
+    switch (e.spec->kind) {
+        case ControlKind::Label:
+            return false;
+        case ControlKind::TextBox:
+        case ControlKind::TextArea:
+        case ControlKind::Button:
+            return e.widget->isEnabled() && !e.widget->isHidden();
+        default:
+            return true;
+    }
+}
+
+void WindowFrame::SetFocus(std::string_view name) {
+    Entry* e = entry(name);
+    if (!e) control(name);  // throws 730
+    if (!takesFocus(*e)) {
+        throw Error(ErrorNumber::InvalidCall,
+                    "Invalid procedure call: " + std::string(name) + " cannot take the focus");
+    }
+    if (active_ == name) return;  // focus that does not move is no focus event
+    active_ = std::string(name);  // so Qt's own focus signal is not taken for a move
+    e->widget->setFocus(Qt::OtherFocusReason);
+    const std::string n = active_;
+    call([n](Window& w) { w.GotFocus(n); });
+}
+
+void WindowFrame::Close(UnloadMode mode) {
+    if (closing_) return;
+    closing_ = true;
+    mode_ = mode;
+    if (depth_ == 0) settle();
+}
+
+void WindowFrame::call(const std::function<void(Window&)>& code) {
+    if (!window_) return;
+    if (depth_ > 0) {
+        // window code calling back into the window: its errors are its caller's
+        ++depth_;
+        struct Leave {
+            int& d;
+            ~Leave() { --d; }
+        } leave{depth_};
+        code(*window_);
+        return;
+    }
+    ++depth_;
+    try {
+        code(*window_);
+    } catch (...) {
+        --depth_;
+        fail(std::current_exception());
+        settle();
+        return;
+    }
+    --depth_;
+    settle();
+}
+
+void WindowFrame::fire(const std::function<void(Window&)>& handler) {
+    if (!window_ || depth_ > 0 || closing_) return;
+    call(handler);
+}
+
+void WindowFrame::user(const std::function<void(Window&)>& handler) {
+    if (!window_ || depth_ > 0 || closing_) return;
+    ++wired_;
+    call(handler);
+}
+
+void WindowFrame::fail(std::exception_ptr error) {
+    if (!error_) error_ = std::move(error);
+    if (!closing_) {
+        closing_ = true;
+        mode_ = UnloadMode::CloseBox;
+    }
+}
+
+void WindowFrame::settle() {
+    syncGridViews();
+    if (!closing_ || finished_) return;
+    finished_ = true;
+    if (host_.beforeClose_ && dialog_->isVisible()) {
+        ++depth_;
+        try {
+            host_.beforeClose_(*dialog_);
+        } catch (...) {
+            if (!error_) error_ = std::current_exception();
+        }
+        --depth_;
+    }
+    dialog_->done(0);
+    if (loop_) loop_->quit();
+}
+
+void WindowFrame::syncGridViews() {
+    ++depth_;
+    for (Entry& e : entries_) {
+        auto* view = qobject_cast<QTableView*>(e.widget);
+        if (!view) continue;
+        auto* grid = static_cast<FlexGrid*>(e.port.get());
+        const int r = grid->Row();
+        const int c = grid->Col();
+        if (r < grid->FixedRows() || r >= grid->Rows() || c < grid->FixedCols() || c >= grid->Cols())
+            continue;
+        const QModelIndex at = view->model()->index(r, c);
+        if (view->currentIndex() == at) continue;
+        QItemSelectionModel::SelectionFlags how = QItemSelectionModel::ClearAndSelect;
+        if (grid->SelectionMode() == 1) how |= QItemSelectionModel::Rows;
+        view->selectionModel()->setCurrentIndex(at, how);
+    }
+    --depth_;
+}
+
+bool WindowFrame::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::MouseButtonDblClick &&
+        type != QEvent::MouseButtonRelease) {
+        return false;
+    }
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || !window_ || finished_) return false;
+    if (w != dialog_.get() && !dialog_->isAncestorOf(w)) return false;
+    // an event a child left unhandled goes on to its parents (as a copy, for the mouse): handle it once
+    const quint64 time = static_cast<QInputEvent*>(event)->timestamp();
+    if (type == seenType_ && time == seenTime_ && seenAt_ && w != seenAt_ && w->isAncestorOf(seenAt_)) {
+        return false;
+    }
+    const bool synthetic = !event->spontaneous();
+    if (type == QEvent::KeyPress) {
+        WindowKey k;
+        if (!windowKeyOf(*static_cast<QKeyEvent*>(event), k)) return false;
+        seenType_ = type;
+        seenTime_ = time;
+        seenAt_ = w;
+        if (depth_ > 0 || closing_) return true;
+        bool used = false;
+        call([&used, k](Window& win) { used = win.pressKey(k); });
+        // a played key is the window's alone, as in the headless host
+        return used || synthetic;
+    }
+    Entry* e = entryOf(w);
+    if (!e) return false;
+    if (type == QEvent::MouseButtonRelease && e->spec->kind != ControlKind::Label) return false;
+    seenType_ = type;
+    seenTime_ = time;
+    seenAt_ = w;
+    const std::string name = e->spec->name;
+    if (type == QEvent::MouseButtonDblClick) {
+        user([name](Window& win) { win.DblClick(name); });
+    } else {
+        user([name](Window& win) { win.Click(name); });
+    }
+    return synthetic;
+}
+
+// ---------------------------------------------------------------- showing and playing
+
+void WindowFrame::queueAnswers() {
+    WindowScript* script = host_.script_.get();
+    while (script && !script->empty() && script->front().kind == ScriptAction::Kind::Answer) {
+        const ScriptAction a = script->take();
+        if (!host_.messages_) refuse(a, "no message box takes answers here");
+        host_.messages_->answer(a.answer);
+    }
+}
+
+void WindowFrame::run() {
+    try {
+        queueAnswers();
+    } catch (...) {
+        fail(std::current_exception());
+    }
+    if (!closing_) call([](Window& w) { w.Load(); });
+    if (!closing_) {
+        dialog_->show();
+        dialog_->activateWindow();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    // focus moves before the window is activated are Qt's own, not the user's
+    QObject::connect(qApp, &QApplication::focusChanged, dialog_.get(), [this](QWidget*, QWidget* now) {
+        if (!activated_ || depth_ > 0 || closing_ || !now) return;
+        Entry* e = entryOf(now);
+        if (!e || e->spec->name == active_) return;
+        active_ = e->spec->name;
+        const std::string n = active_;
+        user([n](Window& w) { w.GotFocus(n); });
+    });
+    qApp->installEventFilter(this);
+    activated_ = true;
+    if (!closing_) call([](Window& w) { w.Activate(); });
+    if (!closing_ && active_.empty()) {
+        // no control was given the focus: none has it, so the user's first click on one is a focus event
+        if (QWidget* first = dialog_->focusWidget()) first->clearFocus();
+    }
+    if (!closing_) {
+        if (host_.script_) QTimer::singleShot(0, dialog_.get(), [this] { step(); });
+        QEventLoop loop;
+        loop_ = &loop;
+        loop.exec(QEventLoop::DialogExec);
+        loop_ = nullptr;
+    }
+    qApp->removeEventFilter(this);
+    dialog_->hide();
+    std::exception_ptr error = error_;
+    Window& window = *window_;
+    ++depth_;
+    try {
+        window.Unload(mode_);
+    } catch (...) {
+        if (!error) error = std::current_exception();
+    }
+    --depth_;
+    window.attach(nullptr);
+    window_ = nullptr;
+    if (error) std::rethrow_exception(error);
+}
+
+void WindowFrame::step() {
+    if (closing_) return;
+    if (depth_ > 0) {
+        // a handler waits in a nested event loop (a message box): play on when it returns
+        QTimer::singleShot(10, dialog_.get(), [this] { step(); });
+        return;
+    }
+    try {
+        queueAnswers();
+        WindowScript& script = *host_.script_;
+        if (script.empty()) {
+            Close(UnloadMode::CloseBox);
+            return;
+        }
+        play(script.take());
+    } catch (...) {
+        fail(std::current_exception());
+        settle();
+        return;
+    }
+    if (!closing_) QTimer::singleShot(0, dialog_.get(), [this] { step(); });
+}
+
+WindowFrame::Entry& WindowFrame::target(const ScriptAction& a) {
+    Entry* e = entry(a.control);
+    if (!e) refuse(a, "the window " + layout_.name + " has no control " + a.control);
+    return *e;
+}
+
+// What a user's mouse does first: the control takes the focus.
+void WindowFrame::focusFor(Entry& e, const ScriptAction& a) {
+    if (e.spec->kind == ControlKind::Label) return;
+    if (!takesFocus(e)) refuse(a, e.spec->name + " is disabled or hidden");
+    e.widget->setFocus(Qt::MouseFocusReason);
+    // without an active window Qt moves no focus: move it as SetFocus does
+    if (active_ != e.spec->name && !closing_) {
+        const std::string n = e.spec->name;
+        active_ = n;
+        fire([n](Window& w) { w.GotFocus(n); });
+    }
+}
+
+void WindowFrame::play(const ScriptAction& a) {
+    switch (a.kind) {
+        case ScriptAction::Kind::SetText:
+            setText(target(a), a);
+            break;
+        case ScriptAction::Kind::Select:
+            select(target(a), a);
+            break;
+        case ScriptAction::Kind::Click:
+            click(target(a), a, false);
+            break;
+        case ScriptAction::Kind::DblClick:
+            click(target(a), a, true);
+            break;
+        case ScriptAction::Kind::Key:
+            key(a.key);
+            break;
+        case ScriptAction::Kind::Answer:
+            refuse(a, "an answer is for a message box");
+    }
+}
+
+namespace {
+// Types the text over the whole content, as one edit.
+void typeInto(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    edit->insert(text);
+}
+}  // namespace
+
+void WindowFrame::setText(Entry& e, const ScriptAction& a) {
+    const QString text = toQString(a.text);
+    const std::string name = e.spec->name;
+    auto* combo = qobject_cast<QComboBox*>(e.widget);
+    if (!combo && e.spec->kind != ControlKind::TextBox && e.spec->kind != ControlKind::TextArea) {
+        refuse(a, a.control + " is a " + e.port->typeName() + ", which takes no text");
+    }
+    focusFor(e, a);
+    const int before = wired_;
+    bool picked = false;
+    if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
+        typeInto(edit, text);
+        if (edit->text() != text) {  // a read-only box takes no typing; the script sets it all the same
+            ++depth_;
+            edit->setText(text);
+            --depth_;
+        }
+    } else if (auto* area = qobject_cast<QPlainTextEdit*>(e.widget)) {
+        QTextCursor c = area->textCursor();
+        c.beginEditBlock();
+        c.select(QTextCursor::Document);
+        c.insertText(text);
+        c.endEditBlock();
+    } else if (const int found = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+               found >= 0) {
+        picked = true;
+        combo->setCurrentIndex(found);
+        emit combo->activated(found);
+    } else {
+        if (!combo->lineEdit()) refuse(a, a.control + " has no entry " + a.text);
+        combo->setCurrentIndex(-1);
+        typeInto(combo->lineEdit(), text);
+    }
+    // typing what is there already is still an edit to the window
+    if (wired_ != before) return;
+    if (picked) {
+        fire([name](Window& w) { w.Click(name); });
+    } else {
+        fire([name](Window& w) { w.Change(name); });
+    }
+}
+
+void WindowFrame::select(Entry& e, const ScriptAction& a) {
+    const std::string name = e.spec->name;
+    if (auto* list = dynamic_cast<ListControl*>(e.port.get())) {
+        if (a.index >= list->ListCount()) {
+            refuse(a, a.control + " has " + std::to_string(list->ListCount()) + " entries");
+        }
+        focusFor(e, a);
+        const int before = wired_;
+        if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
+            combo->setCurrentIndex(a.index);
+            emit combo->activated(a.index);
+        } else if (auto* box = qobject_cast<QListWidget*>(e.widget)) {
+            box->setCurrentRow(a.index, QItemSelectionModel::NoUpdate);
+        }
+        if (wired_ == before) fire([name](Window& w) { w.Click(name); });
+        return;
+    }
+    auto* grid = dynamic_cast<FlexGrid*>(e.port.get());
+    if (!grid) refuse(a, a.control + " is a " + e.port->typeName() + ", which has no entries");
+    if (a.index < grid->FixedRows() || a.index >= grid->Rows()) {
+        refuse(a, a.control + " has data rows " + std::to_string(grid->FixedRows()) + " to " +
+                      std::to_string(grid->Rows() - 1));
+    }
+    focusFor(e, a);
+    auto* view = static_cast<QTableView*>(e.widget);
+    const int col = std::max(grid->Col(), grid->FixedCols());
+    if (col < grid->Cols()) view->setCurrentIndex(view->model()->index(a.index, col));
+    if (grid->Row() != a.index) {
+        ++depth_;
+        grid->Row(a.index);
+        --depth_;
+    }
+}
+
+void WindowFrame::click(Entry& e, const ScriptAction& a, bool twice) {
+    const std::string name = e.spec->name;
+    const ControlKind kind = e.spec->kind;
+    if (kind == ControlKind::Button || kind == ControlKind::Label) {
+        if (!e.widget->isEnabled() || e.widget->isHidden()) refuse(a, a.control + " is disabled or hidden");
+    }
+    focusFor(e, a);
+    if (closing_) return;
+    const int before = wired_;
+    if (auto* button = qobject_cast<QPushButton*>(e.widget); button && !twice) {
+        button->click();
+    } else if (twice ? kind != ControlKind::Button : kind == ControlKind::Label) {
+        // the mouse on the control; a button's double click is two clicks to Qt, played below
+        QWidget* at = mouseTarget(e.widget);
+        const QPointF centre(at->width() / 2.0, at->height() / 2.0);
+        QMouseEvent mouse(twice ? QEvent::MouseButtonDblClick : QEvent::MouseButtonRelease, centre,
+                          at->mapToGlobal(centre), Qt::LeftButton, twice ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(at, &mouse);
+    }
+    if (wired_ != before) return;
+    if (twice) {
+        fire([name](Window& w) { w.DblClick(name); });
+    } else {
+        fire([name](Window& w) { w.Click(name); });
+    }
+}
+
+void WindowFrame::key(WindowKey k) {
+    QWidget* at = nullptr;
+    if (Entry* e = entry(active_)) at = e->widget->focusProxy() ? e->widget->focusProxy() : e->widget;
+    if (!at) at = dialog_.get();
+    QKeyEvent press(QEvent::KeyPress, qtKeyOf(k), Qt::NoModifier);
+    QApplication::sendEvent(at, &press);
+}
+
+// ---------------------------------------------------------------- WindowHost
+
+WindowHost::WindowHost(std::shared_ptr<WindowScript> script, std::shared_ptr<ScriptAnswers> messages)
+    : script_(std::move(script)), messages_(std::move(messages)) {}
+
+WindowHost::~WindowHost() = default;
+
+Palvo::WindowFrame& WindowHost::last() const {
+    if (!last_) throw Error(ErrorNumber::SubscriptOutOfRange, "No window has been shown");
+    return *last_;
+}
+
+QWidget* WindowHost::lastDialog() const { return last_ ? &last_->dialog() : nullptr; }
+
+void WindowHost::showModal(Window& window) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        throw Error(ErrorNumber::NotInstalled,
+                    "The Qt window host needs a QApplication; window not shown: " + window.layout().name);
+    }
+    if (QThread::currentThread() != qApp->thread()) {
+        throw Error(ErrorNumber::NotInstalled,
+                    "The Qt window host shows windows on the GUI thread only; window not shown: " +
+                        window.layout().name);
+    }
+    last_.reset();
+    auto frame = std::make_unique<WindowFrame>(window, *this);
+    window.attach(frame.get());
+    struct Keep {
+        std::unique_ptr<WindowFrame>& frame;
+        std::unique_ptr<WindowFrame>& last;
+        ~Keep() { last = std::move(frame); }
+    } keep{frame, last_};
+    frame->run();
+}
+
+}  // namespace Palvo::qt

@@ -1,0 +1,348 @@
+// What only the Qt host shows: the dialog's widgets and layout, and a user's
+// keys, clicks and close box reaching the window through real Qt events.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+#include "palvo/error.h"
+#include "palvo/qt/window_host.h"
+#include "palvo/window.h"
+#include "support/window_hosts.h"
+
+namespace Palvo::testing {
+namespace {
+
+class Sample : public Window {
+public:
+    const WindowLayout& layout() const override {
+        static const WindowLayout w = [] {
+            WindowLayout l;
+            l.name = "frmSample";
+            l.caption = "样本窗口";
+            l.pictures = {"Image1", "Image2"};
+            l.pictureLooks = {"down", "up"};
+            l.controls = {
+                ControlSpec("lbl", ControlKind::Label, "客户名称：").at(0, 0),
+                ControlSpec("Txt1", ControlKind::TextBox).at(0, 1),
+                ControlSpec("Combo1", ControlKind::ComboBox).at(1, 1),
+                ControlSpec("Text2", ControlKind::TextArea).at(2, 0).span(1, 2),
+                ControlSpec("List1", ControlKind::ListBox).at(3, 0).multiSelection(),
+                ControlSpec("flx", ControlKind::MSHFlexGrid).at(3, 1),
+                ControlSpec("cmdAdd", ControlKind::Button, "添加(&A)").at(4, 0).tip("加一行"),
+                ControlSpec("cmdOk", ControlKind::Button, "确定(&O)").at(4, 1).defaultButton(),
+                ControlSpec("cmdHidden", ControlKind::Button, "隐").at(5, 0).hidden(),
+            };
+            l.stretchRows = {3};
+            l.stretchCols = {1};
+            return l;
+        }();
+        return w;
+    }
+    void Load() override {
+        combo("Combo1").AddItem("甲");
+        list("List1").AddItem("一");
+    }
+    void Activate() override { frame().SetFocus("Txt1"); }
+    void Unload(UnloadMode mode) override { log.push_back(mode == UnloadMode::Code ? "Unload" : "CloseBox"); }
+    void Click(const std::string& c) override {
+        log.push_back("Click " + c);
+        if (c == "cmdAdd") {
+            // the window's own changes fire nothing
+            text("Text2").Text("程序写的");
+            text("Txt1").Text("x");
+            combo("Combo1").ListIndex(0);
+            list("List1").ListIndex(0);
+            list("List1").Selected(0, true);
+        }
+        if (c == "cmdOk") frame().Close();
+    }
+    void Change(const std::string& c) override { log.push_back("Change " + c); }
+    void GotFocus(const std::string& c) override { log.push_back("Focus " + c); }
+
+    std::vector<std::string> log;
+};
+
+using Log = std::vector<std::string>;
+
+// Shows the window on a host without a script and acts on the dialog as its user.
+Log actOn(Sample& window, const std::function<void(QDialog&)>& user, qt::WindowHost* host = nullptr) {
+    qt::WindowHost own;
+    if (!host) host = &own;
+    std::function<void()> act = [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || window.log.empty()) {  // not yet activated (Activate gives the focus)
+            QTimer::singleShot(1, act);
+            return;
+        }
+        user(*dialog);
+        // whatever the test left open closes now, as its user would
+        if (dialog->isVisible()) dialog->close();
+    };
+    QTimer::singleShot(0, act);
+    host->showModal(window);
+    return window.log;
+}
+
+template <class W>
+W* child(QDialog& d, const char* name) {
+    auto* w = d.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+TEST(QtWindowHost, LaysEveryControlOutVisiblyInItsOwnPlace) {
+    Sample window;
+    actOn(window, [&window](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), QString::fromUtf8("样本窗口"));
+        EXPECT_TRUE(d.isModal());
+        EXPECT_EQ(d.font().family(), QString::fromLatin1("Noto Sans CJK SC"));
+        std::vector<QRect> places;
+        for (const ControlSpec& spec : window.layout().controls) {
+            auto* w = d.findChild<QWidget*>(QString::fromStdString(spec.name));
+            ASSERT_NE(w, nullptr) << spec.name;
+            if (!spec.visible) {
+                EXPECT_FALSE(w->isVisible()) << spec.name;
+                continue;
+            }
+            EXPECT_TRUE(w->isVisible()) << spec.name;
+            const QRect r = w->geometry();
+            EXPECT_TRUE(d.rect().contains(r)) << spec.name;
+            EXPECT_GT(r.width(), 4) << spec.name;
+            EXPECT_GT(r.height(), 4) << spec.name;
+            for (const QRect& other : places) EXPECT_FALSE(r.intersects(other)) << spec.name;
+            places.push_back(r);
+        }
+        auto* add = child<QPushButton>(d, "cmdAdd");
+        EXPECT_EQ(add->text(), QString::fromUtf8("添加(&A)"));
+        EXPECT_EQ(add->toolTip(), QString::fromUtf8("加一行"));
+        EXPECT_FALSE(add->autoDefault());
+        EXPECT_TRUE(child<QComboBox>(d, "Combo1")->isEditable());
+        EXPECT_EQ(child<QListWidget>(d, "List1")->selectionMode(), QAbstractItemView::MultiSelection);
+        // the stretch row takes the room: the grid row is the tallest
+        EXPECT_GT(child<QTableView>(d, "flx")->height(), child<QLineEdit>(d, "Txt1")->height());
+    });
+}
+
+TEST(QtWindowHost, TheUsersTypingAndKeysReachTheWindowOnce) {
+    Sample window;
+    const Log log = actOn(window, [](QDialog& d) {
+        QTest::keyClicks(child<QLineEdit>(d, "Txt1"), "ab");
+        QTest::mouseClick(child<QPushButton>(d, "cmdAdd"), Qt::LeftButton);
+        QTest::keyClick(child<QPushButton>(d, "cmdAdd"), Qt::Key_Return);
+    });
+    EXPECT_EQ(log, (Log{"Focus Txt1", "Change Txt1", "Change Txt1", "Focus cmdAdd", "Click cmdAdd",
+                        "Click cmdOk", "Unload"}));
+}
+
+TEST(QtWindowHost, EnterInATextBoxPressesTheDefaultButton) {
+    Sample window;
+    const Log log = actOn(window, [](QDialog& d) {
+        auto* box = child<QLineEdit>(d, "Txt1");
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Enter);
+    });
+    EXPECT_EQ(log, (Log{"Focus Txt1", "Click cmdOk", "Unload"}));
+}
+
+TEST(QtWindowHost, WithoutAFirstFocusNoControlHasIt) {
+    struct Unfocused : Sample {
+        void Activate() override { log.push_back("Activate"); }
+    } window;
+    const Log log = actOn(window, [&window](QDialog& d) {
+        EXPECT_EQ(d.focusWidget(), nullptr);
+        QTest::mouseClick(child<QLineEdit>(d, "Txt1"), Qt::LeftButton);
+        EXPECT_EQ(window.log.back(), "Focus Txt1");
+    });
+    EXPECT_EQ(log, (Log{"Activate", "Focus Txt1", "CloseBox"}));
+}
+
+TEST(QtWindowHost, TheCloseBoxAndEscUnloadAsTheCloseBox) {
+    Sample window;
+    EXPECT_EQ(actOn(window, [](QDialog& d) { d.close(); }), (Log{"Focus Txt1", "CloseBox"}));
+    Sample esc;
+    EXPECT_EQ(actOn(esc, [](QDialog& d) { QTest::keyClick(child<QLineEdit>(d, "Txt1"), Qt::Key_Escape); }),
+              (Log{"Focus Txt1", "CloseBox"}));
+}
+
+TEST(QtWindowHost, PicturesAndHeightGoToTheWidgets) {
+    struct Pictured : Sample {
+        void Activate() override {
+            Sample::Activate();
+            button("cmdAdd").Picture("Image2");
+            frame().Height(frame().Height() + 1000);
+        }
+    } window;
+    qt::WindowHost host;
+    int seenHeight = 0;
+    actOn(
+        window,
+        [&](QDialog& d) {
+            auto* add = child<QPushButton>(d, "cmdAdd");
+            EXPECT_TRUE(add->text().isEmpty());
+            EXPECT_FALSE(add->icon().isNull());
+            seenHeight = d.height();
+        },
+        &host);
+    auto& frame = host.last();
+    auto& add = dynamic_cast<CommandButton&>(frame.control("cmdAdd"));
+    EXPECT_EQ(add.Picture(), "Image2");
+    EXPECT_EQ(add.Caption(), "添加(&A)");
+    EXPECT_EQ(frame.Height(), 4000 + 1000);
+    EXPECT_THROW(add.Picture("Image9"), Error);
+    add.Picture("");
+    EXPECT_EQ(static_cast<QPushButton*>(host.lastDialog()->findChild<QPushButton*>("cmdAdd"))->text(),
+              QString::fromUtf8("添加(&A)"));
+    EXPECT_GT(seenHeight, 0);
+}
+
+// Every kind of action on every kind of control, with what the window reads
+// back after each event: the Qt host plays it as the memory host does.
+class Recorder : public Sample {
+public:
+    void Load() override {
+        Sample::Load();
+        combo("Combo1").AddItem("乙");
+        list("List1").AddItem("二");
+        grid("flx").Rows(5);
+        grid("flx").Cols(3);
+    }
+    void Click(const std::string& c) override {
+        log.push_back("Click " + c + " " + state());
+        if (c == "cmdOk") frame().Close();
+    }
+    void DblClick(const std::string& c) override {
+        log.push_back("DblClick " + c + " " + state());
+        gridCol = grid("flx").Col();
+    }
+    int gridCol = -1;
+    void Change(const std::string& c) override { log.push_back("Change " + c + " " + state()); }
+    bool KeyDown(WindowKey key) override {
+        log.push_back("Key " + std::string(windowKeyName(key)) + " " + frame().ActiveControl());
+        return key == WindowKey::F8;
+    }
+    std::string state() {
+        return text("Txt1").Text() + "|" + combo("Combo1").Text() + "|" +
+               std::to_string(combo("Combo1").ListIndex()) + "|" + std::to_string(list("List1").ListIndex()) +
+               "|" + std::to_string(grid("flx").Row()) + "|" + text("Text2").Text();
+    }
+};
+
+TEST(QtWindowHost, PlaysEveryActionAsTheMemoryHost) {
+    const std::string script =
+        "Txt1 = 张三\nTxt1 = 张三\nCombo1 = 乙\nCombo1 = 丙丁\nselect Combo1 0\nselect List1 1\n"
+        "select List1 1\nselect flx 3\ndblclick flx\nText2 = 多行 文本\nkey F8\nkey Up\nkey Down\n"
+        "key F4\ndblclick lbl\nclick lbl\ndblclick List1\nclick Combo1\nkey Enter";
+    std::vector<Log> logs;
+    for (HostKind kind : {HostKind::Memory, HostKind::Qt}) {
+        Recorder window;
+        WindowTestHost host(kind, script);
+        showModal(window);
+        EXPECT_EQ(host.unplayed(), 0u);
+        logs.push_back(window.log);
+    }
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_GT(logs[0].size(), 20u);
+}
+
+TEST(QtWindowHost, TheUsersMouseOnListsAndGridsReachesTheWindowAfterTheyMoved) {
+    Recorder window;
+    const Log log = actOn(window, [](QDialog& d) {
+        auto* list = child<QListWidget>(d, "List1");
+        const QPoint second = list->visualItemRect(list->item(1)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
+        auto* view = child<QTableView>(d, "flx");
+        view->scrollTo(view->model()->index(3, 2));
+        const QPoint cell = view->visualRect(view->model()->index(3, 2)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
+    });
+    ASSERT_GE(log.size(), 5u);
+    EXPECT_EQ(log[1], "Focus List1");
+    EXPECT_EQ(log[2], "Click List1 ||-1|1|1|");
+    EXPECT_EQ(log[3], "Focus flx");
+    EXPECT_EQ(log[4], "Click flx ||-1|1|3|");
+    // the double click is a click on the cell, then the double click
+    EXPECT_EQ(std::count(log.begin(), log.end(), "DblClick flx ||-1|1|3|"), 1);
+    EXPECT_EQ(window.gridCol, 2);
+}
+
+TEST(QtWindowHost, AWindowOpenedByAHandlerPlaysOnAndGivesBackToItsOpener) {
+    struct Opener : Sample {
+        void Click(const std::string& c) override {
+            Sample::Click(c);
+            if (c != "cmdAdd") return;
+            showModal(inner);
+            log.push_back("back " + frame().ActiveControl() + " " + inner.log.back());
+        }
+        Sample inner;
+    };
+    std::vector<Log> logs;
+    for (HostKind kind : {HostKind::Memory, HostKind::Qt}) {
+        Opener window;
+        WindowTestHost host(kind, "click cmdAdd\nTxt1 = 内\nkey Esc\nTxt1 = 外\nclick cmdOk");
+        showModal(window);
+        EXPECT_EQ(host.unplayed(), 0u);
+        EXPECT_EQ(host.lastFrame().Name(), "frmSample");
+        logs.push_back(window.log);
+        logs.back().insert(logs.back().end(), window.inner.log.begin(), window.inner.log.end());
+    }
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_EQ(logs[0].size(), 12u);
+}
+
+TEST(QtWindowHost, TheHookSeesTheDialogWithItsContentBeforeItCloses) {
+    auto script = std::make_shared<WindowScript>(parseWindowScript("Txt1 = 张三"));
+    qt::WindowHost host(script);
+    int calls = 0;
+    host.setBeforeClose([&](QWidget& dialog) {
+        ++calls;
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("Txt1")->text(), QString::fromUtf8("张三"));
+    });
+    Sample window;
+    host.showModal(window);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(window.log.back(), "CloseBox");
+    EXPECT_FALSE(host.lastDialog()->isVisible());
+}
+
+TEST(QtWindowHost, AFailingHandlerClosesTheDialogAndComesOutOfShowModal) {
+    struct Failing : Sample {
+        void Click(const std::string& c) override {
+            Sample::Click(c);
+            throw Error(ErrorNumber::InvalidCall, "handler failed");
+        }
+    } window;
+    qt::WindowHost host(std::make_shared<WindowScript>(parseWindowScript("click cmdAdd\nclick cmdOk")));
+    EXPECT_THROW(host.showModal(window), Error);
+    EXPECT_EQ(window.log.back(), "CloseBox");
+    EXPECT_FALSE(window.shown());
+    EXPECT_FALSE(host.lastDialog()->isVisible());
+    // and off the GUI thread the host refuses instead of touching widgets
+    long number = 0;
+    std::thread other([&] {
+        try {
+            host.showModal(window);
+        } catch (const Error& e) {
+            number = e.number();
+        }
+    });
+    other.join();
+    EXPECT_EQ(number, ErrorNumber::NotInstalled);
+}
+
+}  // namespace
+}  // namespace Palvo::testing
