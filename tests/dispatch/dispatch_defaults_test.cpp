@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "forms/forms_fixture.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/clsElse.h"
 #include "palvo/clsForm.h"
@@ -15,8 +16,11 @@
 #include "palvo/clsIp.h"
 #include "palvo/dispatch.h"
 #include "palvo/executor.h"
+#include "palvo/grid.h"
+#include "palvo/measure.h"
+#include "palvo/memory/measure.h"
+#include "palvo/memory/window_host.h"
 #include "src/dispatch/dispatch.h"
-#include "forms/forms_fixture.h"
 
 namespace Palvo {
 namespace {
@@ -56,6 +60,23 @@ std::string sessionLook() {
     return r + std::to_string(s.bT_FontBold) + std::to_string(s.bL_FontBold);
 }
 
+// Every text a window showed: its caption, boxes, labels and grid cells.
+std::string shownTexts(memory::WindowFrame& frame) {
+    std::string r = frame.Caption();
+    for (Control* c : frame.Controls()) {
+        r += "|" + c->Name() + "=";
+        if (auto* box = dynamic_cast<TextBox*>(c)) r += box->Text();
+        if (auto* label = dynamic_cast<Label*>(c)) r += label->Caption();
+        if (auto* list = dynamic_cast<ListControl*>(c)) r += list->Text();
+        if (auto* grid = dynamic_cast<FlexGrid*>(c)) {
+            for (int row = 0; row < grid->Rows(); ++row) {
+                for (int col = 0; col < grid->Cols(); ++col) r += grid->TextMatrix(row, col) + ",";
+            }
+        }
+    }
+    return r;
+}
+
 class DispatchDefaults : public testing::FormsTest {
 protected:
     void SetUp() override {
@@ -64,10 +85,12 @@ protected:
         executor = std::make_shared<RecordingExecutor>();
         installLineExecutor(executor);
         installConnectionFactory([this] { return probe = std::make_shared<ProbeConnection>(); });
+        installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
     }
     void TearDown() override {
         installLineExecutor(nullptr);
         installConnectionFactory(nullptr);
+        installTextMeasurer(nullptr);
         FormsTest::TearDown();
     }
 
@@ -77,6 +100,9 @@ protected:
         counting->reset();
         executor->calls.clear();
         probe.reset();
+        // windows open and close at once; what they showed is part of what the call did
+        auto windows = std::make_shared<memory::WindowHost>();
+        ScopedWindowHost host(windows);
         form.mInit_Form(1, 2, 3, 4, 5, 6, 7, true, 8, 9, 10, true, 11);  // no default survives by chance
         std::string r;
         try {
@@ -88,6 +114,7 @@ protected:
         for (const auto& x : counting->executes) r += "\nexecute " + x;
         r += "\nlook " + sessionLook();
         r += "\nexecutor " + executor->calls;
+        for (const auto& frame : windows->shown()) r += "\nwindow " + shownTexts(*frame);
         if (probe) {
             r += "\nprobe " + std::to_string(probe->ConnectionTimeout()) + "," +
                  std::to_string(probe->CommandTimeout()) + "," + std::to_string(probe->State());
@@ -126,6 +153,13 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
               frm.mInit_Form();
               return std::string();
           }}},
+        {"clsForm.mSubMsg",
+         {{"出错了"},
+          [&] {
+              frm.mSubMsg("出错了");
+              return std::string();
+          }}},
+        {"clsForm.sPopWindow", {{"客户,编号"}, [&] { return frm.sPopWindow("客户,编号"); }}},
         {"clsForm.sKeepSql",
          {{"frm", "select 1", "客户", "00"}, [&] { return frm.sKeepSql("frm", "select 1", "客户", "00"); }}},
         {"clsFunction.sUserDate",
