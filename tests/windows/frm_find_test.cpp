@@ -147,14 +147,18 @@ TEST_P(FindWindow, ATableThatCannotBeReadIsAMessageAndAddingThenAsksForAColumn) 
         EXPECT_EQ(comboOf("Combo3").ListCount(), 0);
     }
     EXPECT_EQ(find("click cmdOk", ""), " where '1'='1' ");
+    exec({"create table 仅编号 (编号 int, 图 image)"});
+    EXPECT_EQ(find("click cmdAdd\nclick cmdOk", "仅编号"), " where '1'='1' ");
+    EXPECT_EQ(messages(), std::vector<Message>{warning("请先选择字段！")});
 }
 
 TEST_P(FindWindow, TheRegistryOffersUpToFiftyMasterValues) {
     exec({"create table 类别表 (名称 nvarchar(10))",
           "insert into 更新表记录 values (N'类别表', N'名称', N'客户', N'类别')"});
+    exec({"insert into 类别表 values (null)"});  // not offered
     for (int i = 0; i < 60; ++i) exec({"insert into 类别表 values (N' 类" + std::to_string(i) + " ')"});
     find("Combo2 = 类别");
-    EXPECT_EQ(comboOf("Text1").ListCount(), 50);
+    EXPECT_EQ(comboOf("Text1").ListCount(), 49);
     EXPECT_EQ(comboOf("Text1").List(0), "类0");
     EXPECT_EQ(find("Combo2 = 类别\nselect Text1 3\nclick cmdAdd\nCombo2 = 名称\nclick cmdOk"),
               " where ( 类别='类3' )");
