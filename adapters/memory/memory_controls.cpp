@@ -1,11 +1,15 @@
+#include <algorithm>
+
 #include "palvo/error.h"
 #include "palvo/memory/controls.h"
+#include "palvo/text.h"
 
 namespace Palvo::memory {
 
 namespace {
 [[noreturn]] void badIndex() { throw Error(381, "Invalid property array index"); }
 [[noreturn]] void keyTaken() { throw Error(35602, "Key is not unique in collection"); }
+[[noreturn]] void badValue() { throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value"); }
 }  // namespace
 
 void ListEntries::check(int index) const {
@@ -71,15 +75,29 @@ void ListEntries::selected(int index, bool value) {
 void ComboBox::Clear() {
     entries_.clear();
     text_.clear();
+    selStart_ = selLength_ = 0;
 }
 
 void ComboBox::ListIndex(int index) {
     entries_.listIndex(index);
     text_ = index >= 0 ? entries_.item(index) : std::string();
+    selStart_ = selLength_ = 0;
+}
+
+void ComboBox::SelStart(int start) {
+    if (start < 0) badValue();
+    selStart_ = std::min(start, static_cast<int>(util::charCount(text_)));
+    selLength_ = 0;
+}
+
+void ComboBox::SelLength(int length) {
+    if (length < 0) badValue();
+    selLength_ = std::min(length, static_cast<int>(util::charCount(text_)) - selStart_);
 }
 
 void ComboBox::Text(const std::string& text) {
     text_ = text;
+    selStart_ = selLength_ = 0;
     // Like a drop-down combo: a text equal to an entry selects it, any other clears the selection.
     for (int i = 0; i < entries_.count(); ++i) {
         if (entries_.item(i) == text) {

@@ -252,6 +252,40 @@ void ComboBox::Text(const std::string& text) {
 std::string ComboBox::Tag() const { return tagOf(combo_); }
 void ComboBox::Tag(const std::string& tag) { setTag(combo_, tag); }
 
+int ComboBox::SelStart() const {
+    const QLineEdit* line = combo_->lineEdit();
+    if (!line) return 0;
+    return charsBefore(line->text(),
+                       line->hasSelectedText() ? line->selectionStart() : line->cursorPosition());
+}
+
+void ComboBox::SelStart(int start) {
+    if (start < 0) badValue();
+    QLineEdit* line = combo_->lineEdit();
+    if (!line) return;
+    line->deselect();
+    line->setCursorPosition(unitsFor(line->text(), start));
+}
+
+int ComboBox::SelLength() const {
+    const QLineEdit* line = combo_->lineEdit();
+    return line && line->hasSelectedText() ? charCount(line->selectedText()) : 0;
+}
+
+void ComboBox::SelLength(int length) {
+    if (length < 0) badValue();
+    QLineEdit* line = combo_->lineEdit();
+    if (!line) return;
+    const int from = unitsFor(line->text(), SelStart());
+    const int to = unitsFor(line->text(), SelStart() + length);
+    if (to == from) {
+        line->deselect();
+        line->setCursorPosition(from);
+    } else {
+        line->setSelection(from, to - from);
+    }
+}
+
 // ---------------------------------------------------------------- ListBox
 
 ListBox::ListBox(QListWidget* list) : list_(list) {}

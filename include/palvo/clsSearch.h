@@ -25,6 +25,16 @@ public:
     /// 全部 and the values of the column named by "table,column" (`strTag`, or the combo's Tag when empty).
     void mInitComboTstj(Form& frm, ComboBox& cmb, std::string& strTag);
     void mInitComboTstj(Form& frm, ComboBox& cmb);
+
+    // ---- the condition finder
+
+    /// Shows the condition finder window on the table `sReceive` and returns the
+    /// WHERE clause the user built: " where (...)", " where '1'='1' " when
+    /// confirmed without conditions, "" when cancelled or closed. `sRqBjFs` is
+    /// the DATEDIFF datepart for date columns. Needs a window host
+    /// (Palvo::Error 429 otherwise); a failing value look-up of the reference
+    /// registry raises its Palvo::Error.
+    std::string sFindStr(const std::string& sReceive, const std::string& sRqBjFs = "d");
 };
 
 }  // namespace Palvo

@@ -44,6 +44,13 @@ public:
     std::string typeName() const override { return "ComboBox"; }
     virtual void Text(const std::string& text) = 0;
     using ListControl::Text;
+    /// The caret and the selection after it in the edit text, in characters as
+    /// a text box counts them. A combo box without an edit text has neither
+    /// (0). Throws 380 when negative.
+    virtual int SelStart() const = 0;
+    virtual void SelStart(int start) = 0;
+    virtual int SelLength() const = 0;
+    virtual void SelLength(int length) = 0;
 };
 
 /// A list box: entries can be marked as selected.

@@ -55,6 +55,7 @@ const ClassTable& clsElseMethods();
 const ClassTable& clsDatabaseMethods();
 const ClassTable& clsFormMethods();
 const ClassTable& clsFunctionMethods();
+const ClassTable& clsSearchMethods();
 
 /// Converts the arguments, invokes the method and collects the by-reference
 /// arguments it changed (the work of callByName once the method is found).

@@ -1,6 +1,7 @@
 // clsSearch: each method forwards to the query module.
 #include "palvo/clsSearch.h"
 
+#include "src/query/frm_find.h"
 #include "src/query/query_combos.h"
 
 namespace Palvo {
@@ -29,6 +30,10 @@ void clsSearch::mInitComboTstj(Form& frm, ComboBox& cmb, std::string& strTag) {
 void clsSearch::mInitComboTstj(Form& frm, ComboBox& cmb) {
     std::string strTag;
     query::mInitComboTstj(frm, cmb, strTag);
+}
+
+std::string clsSearch::sFindStr(const std::string& sReceive, const std::string& sRqBjFs) {
+    return query::sFindStr(sReceive, sRqBjFs);
 }
 
 }  // namespace Palvo

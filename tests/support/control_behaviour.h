@@ -184,6 +184,19 @@ TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNone) {
     EXPECT_EQ(c.Text(), "");
 }
 
+TYPED_TEST_P(ControlBehaviour, ComboBoxSelectionCountsCharactersOfTheEditText) {
+    ComboBox& c = this->make.comboBox();
+    c.Text("中𠀀ab");
+    c.SelStart(1);
+    c.SelLength(10);
+    EXPECT_EQ(c.SelStart(), 1);
+    EXPECT_EQ(c.SelLength(), 3) << "cut at the end of the text";
+    c.SelStart(0);
+    EXPECT_EQ(c.SelLength(), 0) << "moving the caret drops the selection";
+    EXPECT_EQ(errorNumber([&] { c.SelStart(-1); }), 380);
+    EXPECT_EQ(errorNumber([&] { c.SelLength(-1); }), 380);
+}
+
 TYPED_TEST_P(ControlBehaviour, ListBoxMarksAreIndependentOfTheCurrentEntry) {
     ListBox& l = this->make.listBox();
     for (const char* s : {"a", "b", "c"}) l.AddItem(s);
@@ -500,8 +513,9 @@ REGISTER_TYPED_TEST_SUITE_P(
     ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits,
     TextBoxRefusesNegativeValuesAndFocusWhenDisabled, TextBoxKeepsTagAndMaxLength,
     ComboBoxEntriesItemDataAndSelection, ListBoxEntriesItemDataAndSelection,
-    ComboBoxTextSelectsAMatchingEntryOrNone, ListBoxMarksAreIndependentOfTheCurrentEntry,
-    ListViewHeadersAndItemsWithKeys, GridReportsItsTypeAndStartShape, GridReshapingKeepsTheCellsThatStay,
+    ComboBoxTextSelectsAMatchingEntryOrNone, ComboBoxSelectionCountsCharactersOfTheEditText,
+    ListBoxMarksAreIndependentOfTheCurrentEntry, ListViewHeadersAndItemsWithKeys,
+    GridReportsItsTypeAndStartShape, GridReshapingKeepsTheCellsThatStay,
     GridIndicesOutsideRaiseThePlatformNumbers, GridAddItemSplitsAtTabsAndInsertsAtTheIndex,
     GridCellColourFollowsTheCurrentCellAndClearEmptiesIt, GridWidthsAndAlignmentsReadBackAsSet,
     GridSortIsGenericNumbersAsNumbersTextsAsTexts, GridSortMovesWholeRowsWithColoursAndIsStable,

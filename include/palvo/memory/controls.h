@@ -53,12 +53,18 @@ public:
     void Text(const std::string& text) override;
     std::string Tag() const override { return tag_; }
     void Tag(const std::string& tag) override { tag_ = tag; }
+    int SelStart() const override { return selStart_; }
+    void SelStart(int start) override;
+    int SelLength() const override { return selLength_; }
+    void SelLength(int length) override;
 
 private:
     std::string name_;
     ListEntries entries_;
     std::string text_;
     std::string tag_;
+    int selStart_ = 0;
+    int selLength_ = 0;
 };
 
 class ListBox : public Palvo::ListBox {

@@ -41,6 +41,10 @@ public:
     void Text(const std::string& text) override;
     std::string Tag() const override;
     void Tag(const std::string& tag) override;
+    int SelStart() const override;
+    void SelStart(int start) override;
+    int SelLength() const override;
+    void SelLength(int length) override;
 
 private:
     void check(int index) const;

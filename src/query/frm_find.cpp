@@ -1,0 +1,293 @@
+#include "src/query/frm_find.h"
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/msgbox.h"
+#include "palvo/session.h"
+#include "src/base/conversions.h"
+#include "src/query/host_tables.h"
+
+namespace Palvo::query {
+
+namespace {
+
+// The kind of a column, kept as the item data of its Combo2 entry.
+enum ColumnKind : std::int32_t { kText = 0, kNumber = 1, kDate = 2, kLongBinary = 3 };
+
+ColumnKind kindOf(int adoType) {
+    if (isNumericType(adoType)) return kNumber;
+    if (adoType == adDBTimeStamp) return kDate;
+    if (adoType == adLongVarBinary) return kLongBinary;
+    return kText;
+}
+
+constexpr const char* kOperators[] = {"=", ">", ">=", "<", "<=", "<>", "包含", "不包含"};
+constexpr const char* kAnd = "并且";
+constexpr const char* kOr = "或者";
+
+// A name holding both parentheses goes in brackets; a "]" inside is doubled
+// so that it cannot close them early.
+std::string columnInSql(const std::string& name) {
+    if (name.find('(') == std::string::npos || name.find(')') == std::string::npos) return name;
+    std::string r = "[";
+    for (char c : name) {
+        r += c;
+        if (c == ']') r += ']';
+    }
+    return r + "]";
+}
+
+bool startsWith(const std::string& s, std::string_view prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+WindowLayout makeLayout() {
+    WindowLayout w;
+    w.name = "frmFind";
+    w.caption = "产生查询条件";
+    w.width = 7800;
+    w.height = 4800;
+    w.controls = {
+        ControlSpec("Label2(0)", ControlKind::Label, "字段名").at(0, 0),
+        ControlSpec("Label2(1)", ControlKind::Label, "比较符").at(0, 1),
+        ControlSpec("Label2(2)", ControlKind::Label, "值").at(0, 2),
+        ControlSpec("Label2(3)", ControlKind::Label, "连接关系").at(0, 3),
+        ControlSpec("Combo2", ControlKind::DropDown).at(1, 0),
+        ControlSpec("Combo3", ControlKind::DropDown).at(1, 1),
+        ControlSpec("Text1", ControlKind::ComboBox).at(1, 2),
+        ControlSpec("Combo4", ControlKind::DropDown).at(1, 3),
+        ControlSpec("List1", ControlKind::ListBox).at(2, 0).span(5, 3),
+        ControlSpec("cmdAdd", ControlKind::Button, "添加(&A)").at(2, 3),
+        ControlSpec("cmdDel", ControlKind::Button, "删除(&D)").at(3, 3),
+        ControlSpec("cmdClear", ControlKind::Button, "清空(&C)").at(4, 3),
+        ControlSpec("cmdOk", ControlKind::Button, "确定(&O)").at(5, 3),
+        // Esc cancels; there is no default button, so Enter in Text1 only adds its row
+        ControlSpec("cmdCancle", ControlKind::Button, "取消(&C)").at(6, 3).cancelButton(),
+    };
+    w.stretchRows = {6};
+    w.stretchCols = {0, 2};
+    return w;
+}
+
+}  // namespace
+
+const WindowLayout& frmFind::layout() const {
+    static const WindowLayout layout = makeLayout();
+    return layout;
+}
+
+void frmFind::Load() {
+    combo("Combo2").Clear();
+    if (sReceive.empty()) return;
+    loadColumns();
+}
+
+void frmFind::loadColumns() {
+    ComboBox& columns = combo("Combo2");
+    try {
+        // the name stands bare after "from": refuse one that could carry more SQL
+        if (!isObjectName(sReceive)) {
+            throw Error(ErrorNumber::InvalidCall, "'" + sReceive + "' is not a table name");
+        }
+        Recordset rs;
+        rs.Open("select top 0 * from " + sReceive, sessionConnection(), adOpenKeyset, adLockOptimistic);
+        for (long i = 0; i < rs.Fields().Count(); ++i) {
+            Field f = rs.Fields(i);
+            if (f.Name() == "编号" || f.Type() == adLongVarBinary) continue;
+            columns.AddItem(f.Name());
+            columns.ItemData(columns.ListCount() - 1, kindOf(f.Type()));
+        }
+        rs.Close();
+        if (columns.ListCount() > 0) columns.ListIndex(0);
+    } catch (const Error& e) {
+        warn(e.description());
+        return;
+    }
+    // the automatic selection of the first entry is a click; its look-up is not caught
+    if (columns.ListCount() > 0) chooseColumn();
+    ComboBox& operators = combo("Combo3");
+    for (const char* op : kOperators) operators.AddItem(op);
+    operators.ListIndex(0);
+    ComboBox& connectives = combo("Combo4");
+    connectives.AddItem(kAnd);
+    connectives.AddItem(kOr);
+    connectives.ListIndex(0);
+    if (sRqBjFs.empty()) sRqBjFs = "d";
+}
+
+void frmFind::Activate() { frame().SetFocus("Combo2"); }
+
+void frmFind::Unload(UnloadMode mode) {
+    sReceive.clear();
+    sRqBjFs.clear();
+    // closing by the close box (or Esc) is a cancel: never hand back an earlier call's clause
+    if (mode == UnloadMode::CloseBox) result.clear();
+}
+
+void frmFind::Click(const std::string& control) {
+    if (control == "Combo2") {
+        chooseColumn();
+    } else if (control == "cmdAdd") {
+        addRow();
+    } else if (control == "cmdDel") {
+        deleteRow();
+    } else if (control == "cmdClear") {
+        list("List1").Clear();
+    } else if (control == "cmdOk") {
+        confirm();
+    } else if (control == "cmdCancle") {
+        result.clear();
+        frame().Close();
+    }
+}
+
+void frmFind::GotFocus(const std::string& control) {
+    if (control != "Text1") return;
+    ComboBox& value = combo("Text1");
+    value.SelStart(0);
+    value.SelLength(static_cast<int>(util::charCount(value.Text())));
+}
+
+bool frmFind::KeyPress(const std::string& control, WindowKey key) {
+    if (control != "Text1" || key != WindowKey::Enter) return false;
+    addRow();
+    return true;
+}
+
+// The master values of the column, when the registry names a master table for it.
+void frmFind::chooseColumn() {
+    const std::string column = util::trim(combo("Combo2").Text());
+    if (column.empty()) return;
+    ComboBox& value = combo("Text1");
+    Connection& conn = sessionConnection();
+    Recordset registry;
+    registry.Open("select top 1 * from 更新表记录 where 附表字段='" + util::sqlQuote(column) +
+                      "' and 附表='" + util::sqlQuote(sReceive) + "'",
+                  conn);
+    if (registry.Eof()) {
+        value.Clear();
+        return;
+    }
+    Recordset masters;
+    masters.Open("select top 50 " + registry.Fields("主表字段").Value().toText() + " from " +
+                     registry.Fields("主表").Value().toText(),
+                 conn);
+    if (!masters.Eof()) {
+        value.Clear();
+        for (; !masters.Eof(); masters.MoveNext()) {
+            const Value& v = masters.Fields(0).Value();
+            if (!v.isNull()) value.AddItem(util::trim(v.toText()));
+        }
+    }
+    masters.Close();
+    registry.Close();
+}
+
+void frmFind::addRow() {
+    ComboBox& columns = combo("Combo2");
+    const int picked = columns.ListIndex();
+    if (picked < 0) {
+        warn("请先选择字段！");
+        return;
+    }
+    const std::string column = columnInSql(columns.Text());
+    ListBox& rows = list("List1");
+    const std::string prefix = rows.ListCount() == 0 ? "" : combo("Combo4").Text() == kAnd ? " And " : " or ";
+    const std::string op = combo("Combo3").Text();
+    const std::string value = combo("Text1").Text();
+    const bool contains = op == "包含" || op == "不包含";
+    const std::int32_t kind = columns.ItemData(picked);
+
+    std::string row;
+    if (kind == kNumber) {
+        if (contains) {
+            warn("此字段为数字类型，不能用包含查询！");
+            return;
+        }
+        if (!util::isNumeric(util::trim(value))) {
+            warn("请填入数字！！");
+            focusValue(true);
+            return;
+        }
+        row = prefix + " " + column + op + value;
+    } else if (kind == kDate && !util::isDate(value)) {
+        focusValue(false);
+        warn("日期格式错误，格式应类似 2004-1-1！");
+        return;
+    } else if (kind == kDate && !sRqBjFs.empty()) {
+        if (contains) {
+            warn("日期类型不能用“包含”！！");
+            focusValue(true);
+            return;
+        }
+        row = prefix + " datediff(" + sRqBjFs + ",'" + value + "'," + column + ")" + op + "0";
+    } else if (kind == kText || kind == kDate) {
+        const std::string v = util::sqlQuote(value);
+        if (op == "包含") {
+            row = prefix + " " + column + " Like " + " '%" + v + "%'";
+        } else if (op == "不包含") {
+            row = prefix + " " + column + " not Like " + " '%" + v + "%'";
+        } else {
+            row = prefix + " " + column + op + "'" + v + "'";
+        }
+    } else {
+        return;  // long binary
+    }
+
+    const int selected = rows.ListIndex();
+    rows.AddItem(row);
+    rows.ListIndex(selected >= 0 ? selected + 1 : rows.ListCount() - 1);
+    frame().SetFocus("Combo2");
+}
+
+void frmFind::deleteRow() {
+    ListBox& rows = list("List1");
+    const int selected = rows.ListIndex();
+    if (selected < 0) return;
+    rows.RemoveItem(selected);
+    if (selected > 0) rows.ListIndex(selected - 1);
+}
+
+void frmFind::confirm() {
+    ListBox& rows = list("List1");
+    if (rows.ListCount() == 0) {
+        result = " where '1'='1' ";
+    } else {
+        std::string joined;
+        for (int i = 0; i < rows.ListCount(); ++i) joined += rows.List(i) + " ";
+        // the first row added carries no connective; once it is deleted the next one leads
+        for (std::string_view connective : {" And ", " or "}) {
+            if (startsWith(joined, connective)) {
+                joined.erase(0, connective.size());
+                break;
+            }
+        }
+        result = " where (" + joined + ")";
+    }
+    frame().Close();
+}
+
+void frmFind::focusValue(bool clear) {
+    ComboBox& value = combo("Text1");
+    if (clear) value.Text("");
+    frame().SetFocus("Text1");
+    value.SelStart(0);
+    value.SelLength(static_cast<int>(util::charCount(value.Text())));
+}
+
+void frmFind::warn(const std::string& text) { msgBox(text, vbExclamation, session().sMsg); }
+
+frmFind& findWindow() {
+    thread_local frmFind window;
+    return window;
+}
+
+std::string sFindStr(const std::string& sReceive, const std::string& sRqBjFs) {
+    frmFind& window = findWindow();
+    window.sReceive = sReceive;
+    window.sRqBjFs = sRqBjFs;
+    showModal(window);
+    return window.result;
+}
+
+}  // namespace Palvo::query

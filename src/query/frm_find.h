@@ -1,0 +1,44 @@
+// frmFind: the condition finder. The user picks a column, a comparison and a
+// value and adds conditions as rows; confirming returns them as a WHERE clause.
+#pragma once
+
+#include <string>
+
+#include "palvo/window.h"
+
+namespace Palvo::query {
+
+class frmFind : public Window {
+public:
+    const WindowLayout& layout() const override;
+    void Load() override;
+    void Activate() override;
+    void Unload(UnloadMode mode) override;
+    void Click(const std::string& control) override;
+    void GotFocus(const std::string& control) override;
+    bool KeyPress(const std::string& control, WindowKey key) override;
+
+    // Handed in by sFindStr and cleared when the window unloads.
+    std::string sReceive;  // the table
+    std::string sRqBjFs;   // the datepart of DATEDIFF for date columns
+    // Handed back: "" (cancelled), " where '1'='1' " or " where (" ... ")".
+    std::string result;
+
+private:
+    void loadColumns();
+    void chooseColumn();
+    void addRow();
+    void deleteRow();
+    void confirm();
+    void focusValue(bool clear);
+    void warn(const std::string& text);
+};
+
+/// The calling thread's condition finder.
+frmFind& findWindow();
+
+/// Shows the condition finder on the table and returns its WHERE clause.
+/// Throws what the window's host or its value look-up throws.
+std::string sFindStr(const std::string& sReceive, const std::string& sRqBjFs);
+
+}  // namespace Palvo::query

@@ -1,0 +1,199 @@
+// The condition finder, played on every window host over the embedded database.
+#include <gtest/gtest.h>
+
+#include "palvo/clsSearch.h"
+#include "palvo/dispatch.h"
+#include "palvo/error.h"
+#include "palvo/host_tables.h"
+#include "support/errors.h"
+#include "support/sqlite_fixture.h"
+#include "support/window_hosts.h"
+
+namespace Palvo::testing {
+namespace {
+
+using Message = memory::ShownMessage;
+
+class FindWindow : public SessionTest, public ::testing::WithParamInterface<HostKind> {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        query::createHostTables(*conn);
+        exec(
+            {"create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime, 照片 image, "
+             "[单价(元)] money, 类别 nvarchar(10))"});
+    }
+    // Plays the script on the window over `table` and returns the clause.
+    std::string find(const std::string& script, const std::string& table = "客户",
+                     const std::string& unit = "d") {
+        host.reset();  // restores the thread's host before the next one is installed
+        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        return clsSearch().sFindStr(table, unit);
+    }
+    Message warning(const std::string& text) { return {text, 48, "提示标题"}; }
+    ComboBox& comboOf(const std::string& name) {
+        return dynamic_cast<ComboBox&>(host->lastFrame().control(name));
+    }
+    ListBox& rows() { return dynamic_cast<ListBox&>(host->lastFrame().control("List1")); }
+    const std::vector<Message>& messages() { return host->messages().messages(); }
+
+    std::unique_ptr<WindowTestHost> host;
+};
+
+TEST_P(FindWindow, TheExampleGivesItsClauseBlankForBlank) {
+    EXPECT_EQ(find("Combo3 = 包含\nText1 = abc\nclick cmdAdd\n"
+                   "Combo2 = 金额\nCombo3 = >=\nText1 = 5\nclick cmdAdd\nclick cmdOk"),
+              " where ( 名称 Like  '%abc%'  And  金额>=5 )");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(host->lastFrame().Caption(), "产生查询条件");
+}
+
+TEST_P(FindWindow, OffersEveryColumnButTheNumberAndLongBinaryOnesWithItsKind) {
+    find("");
+    ComboBox& columns = comboOf("Combo2");
+    std::vector<std::pair<std::string, int>> offered;
+    for (int i = 0; i < columns.ListCount(); ++i) offered.emplace_back(columns.List(i), columns.ItemData(i));
+    EXPECT_EQ(offered, (std::vector<std::pair<std::string, int>>{
+                           {"名称", 0}, {"金额", 1}, {"日期", 2}, {"单价(元)", 1}, {"类别", 0}}));
+    EXPECT_EQ(columns.ListIndex(), 0);
+    EXPECT_EQ(comboOf("Combo3").ListCount(), 8);
+    EXPECT_EQ(comboOf("Combo3").Text(), "=");
+    EXPECT_EQ(comboOf("Combo4").List(1), "或者");
+    EXPECT_EQ(dynamic_cast<CommandButton&>(host->lastFrame().control("cmdCancle")).Caption(), "取消(&C)");
+    EXPECT_EQ(dynamic_cast<Label&>(host->lastFrame().control("Label2(3)")).Caption(), "连接关系");
+}
+
+TEST_P(FindWindow, EachKindOfColumnMakesItsRow) {
+    struct Case {
+        std::string script, unit, clause;
+    } cases[] = {
+        {"Text1 = O'Neil", "d", " where ( 名称='O''Neil' )"},
+        {"Combo3 = 不包含\nText1 = a'b", "d", " where ( 名称 not Like  '%a''b%' )"},
+        {"Combo2 = 日期\nCombo3 = >=\nText1 = 2004-1-1", "m", " where ( datediff(m,'2004-1-1',日期)>=0 )"},
+        {"Combo2 = 单价(元)\nCombo3 = <>\nText1 = 2.5", "d", " where ( [单价(元)]<>2.5 )"},
+        {"Text1 = a\nclick cmdAdd\nCombo4 = 或者\nCombo2 = 金额\nCombo3 = <\nText1 = 3", "d",
+         " where ( 名称='a'  or  金额<3 )"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(find(c.script + "\nclick cmdAdd\nclick cmdOk", "客户", c.unit), c.clause) << c.script;
+    }
+}
+
+TEST_P(FindWindow, EnterInTheValueAddsItsRowAndLeavesTheWindowOpen) {
+    find("Text1 = 张三\nkey Enter");
+    EXPECT_EQ(rows().ListCount(), 1);
+    EXPECT_EQ(host->lastFrame().ActiveControl(), "Combo2");
+    // no default button: Enter outside the value box leaves the window open
+    EXPECT_EQ(find("Text1 = 张三\nkey Enter\nkey Enter\nclick cmdOk"), " where ( 名称='张三' )");
+    EXPECT_EQ(host->unplayed(), 0u);
+}
+
+TEST_P(FindWindow, WithoutRowsEverythingMatchesAndCancelGivesNothing) {
+    EXPECT_EQ(find("click cmdOk"), " where '1'='1' ");
+    EXPECT_EQ(find("Text1 = a\nclick cmdAdd\nclick cmdCancle"), "");
+    EXPECT_EQ(find("Text1 = a\nclick cmdAdd\nclick cmdClear\nclick cmdOk"), " where '1'='1' ");
+}
+
+TEST_P(FindWindow, TheCloseBoxAndEscCancelInsteadOfHandingBackAnEarlierClause) {
+    ASSERT_EQ(find("Text1 = a\nclick cmdAdd\nclick cmdOk"), " where ( 名称='a' )");
+    EXPECT_EQ(find("Text1 = b\nclick cmdAdd", "B_单位"), "");
+    ASSERT_NE(find("click cmdOk"), "");
+    EXPECT_EQ(find("Text1 = b\nclick cmdAdd\nkey Esc"), "");
+    EXPECT_EQ(host->unplayed(), 0u);
+}
+
+TEST_P(FindWindow, DeletingTheFirstRowLetsTheNextOneLeadWithoutItsConnective) {
+    const std::string twoRows = "Text1 = a\nclick cmdAdd\nCombo2 = 金额\nText1 = 1\nclick cmdAdd\n";
+    EXPECT_EQ(find(twoRows + "select List1 0\nclick cmdDel\nclick cmdOk"), " where ( 金额=1 )");
+    find(twoRows + "select List1 1\nclick cmdDel");
+    EXPECT_EQ(rows().ListCount(), 1);
+    EXPECT_EQ(rows().ListIndex(), 0);
+}
+
+TEST_P(FindWindow, AValueTheColumnCannotTakeIsRefusedWithItsMessage) {
+    struct Case {
+        std::string script, message, valueLeft;
+        int selected;
+    } cases[] = {
+        {"Combo2 = 金额\nCombo3 = 包含\nText1 = 5", "此字段为数字类型，不能用包含查询！", "5", 0},
+        {"Combo2 = 金额\nText1 = 5 or 1=1", "请填入数字！！", "", 0},
+        {"Combo2 = 日期\nText1 = 2004-2-30", "日期格式错误，格式应类似 2004-1-1！", "2004-2-30", 9},
+        {"Combo2 = 日期\nCombo3 = 包含\nText1 = 2004-2-3", "日期类型不能用“包含”！！", "", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(find(c.script + "\nclick cmdAdd"), "") << c.script;
+        EXPECT_EQ(messages(), std::vector<Message>{warning(c.message)}) << c.script;
+        EXPECT_EQ(rows().ListCount(), 0);
+        EXPECT_EQ(comboOf("Text1").Text(), c.valueLeft);
+        EXPECT_EQ(comboOf("Text1").SelLength(), c.selected) << c.script;
+    }
+}
+
+TEST_P(FindWindow, TheValueSelectsItsTextWhenItGetsTheFocus) {
+    find("Text1 = 张三\nclick cmdAdd\nclick Text1");
+    EXPECT_EQ(comboOf("Text1").SelStart(), 0);
+    EXPECT_EQ(comboOf("Text1").SelLength(), 2);
+}
+
+TEST_P(FindWindow, ATableThatCannotBeReadIsAMessageAndAddingThenAsksForAColumn) {
+    for (const std::string table : {"无此表", "客户 where 1=1; delete from 客户"}) {
+        EXPECT_EQ(find("click cmdAdd\nclick cmdOk", table), " where '1'='1' ");
+        ASSERT_EQ(messages().size(), 2u) << table;
+        EXPECT_EQ(messages()[0].style, 48);
+        EXPECT_NE(messages()[0].text.find(table == "无此表" ? "无此表" : "not a table name"),
+                  std::string::npos)
+            << messages()[0].text;
+        EXPECT_EQ(messages()[1], warning("请先选择字段！"));
+        EXPECT_EQ(comboOf("Combo3").ListCount(), 0);
+    }
+    EXPECT_EQ(find("click cmdOk", ""), " where '1'='1' ");
+    exec({"create table 仅编号 (编号 int, 图 image)"});
+    EXPECT_EQ(find("click cmdAdd\nclick cmdOk", "仅编号"), " where '1'='1' ");
+    EXPECT_EQ(messages(), std::vector<Message>{warning("请先选择字段！")});
+}
+
+TEST_P(FindWindow, TheRegistryOffersUpToFiftyMasterValues) {
+    exec({"create table 类别表 (名称 nvarchar(10))",
+          "insert into 更新表记录 values (N'类别表', N'名称', N'客户', N'类别')"});
+    exec({"insert into 类别表 values (null)"});  // not offered
+    for (int i = 0; i < 60; ++i) exec({"insert into 类别表 values (N' 类" + std::to_string(i) + " ')"});
+    find("Combo2 = 类别");
+    EXPECT_EQ(comboOf("Text1").ListCount(), 49);
+    EXPECT_EQ(comboOf("Text1").List(0), "类0");
+    EXPECT_EQ(find("Combo2 = 类别\nselect Text1 3\nclick cmdAdd\nCombo2 = 名称\nclick cmdOk"),
+              " where ( 类别='类3' )");
+    EXPECT_EQ(comboOf("Text1").ListCount(), 0) << "a column without master values empties the list";
+}
+
+TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
+    exec({"create table [O'客户] ([it's] nvarchar(10))", "create table 类别表 (名称 nvarchar(10))",
+          "insert into 类别表 values (N'甲')",
+          "insert into 更新表记录 values (N'类别表', N'名称', N'[O''客户]', N'it''s')"});
+    find("", "[O'客户]");
+    EXPECT_EQ(comboOf("Text1").ListCount(), 1);
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_P(FindWindow, AFailingRegistryLookUpIsAnErrorOfTheCallAndTheWindowClosesReusable) {
+    exec({"insert into 更新表记录 values (N'无此表', N'名称', N'客户', N'类别')"});
+    EXPECT_NE(errorNumber([&] { find("Combo2 = 类别"); }), 0) << "a master table that is gone";
+    exec({"insert into 更新表记录 values (N'', N'', N'客户', N'名称')"});
+    EXPECT_NE(errorNumber([&] { find(""); }), 0) << "an empty registry row";
+    exec({"delete from 更新表记录"});
+    EXPECT_EQ(find("Text1 = x\nclick cmdAdd\nclick cmdOk"), " where ( 名称='x' )") << "an empty registry";
+    exec({"drop table 更新表记录"});
+    EXPECT_NE(errorNumber([&] { find("click cmdOk"); }), 0) << "no registry table";
+}
+
+TEST_P(FindWindow, CanBeCalledByName) {
+    host = std::make_unique<WindowTestHost>(GetParam(),
+                                            "Combo2 = 日期\nText1 = 2004-1-1\nclick cmdAdd\nclick cmdOk");
+    const LateBoundResult r = callByName("clsSearch", "sFindStr", {"客户", "yy"});
+    EXPECT_EQ(r.result.toText(), " where ( datediff(yy,'2004-1-1',日期)=0 )");
+    EXPECT_TRUE(r.changed.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, FindWindow, ::testing::ValuesIn(windowHostKinds()), hostName);
+
+}  // namespace
+}  // namespace Palvo::testing
