@@ -14,6 +14,7 @@
 #include "palvo/clsForm.h"
 #include "palvo/clsFunction.h"
 #include "palvo/clsIp.h"
+#include "palvo/clsSearch.h"
 #include "palvo/dispatch.h"
 #include "palvo/executor.h"
 #include "palvo/grid.h"
@@ -162,6 +163,7 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
         {"clsForm.sPopWindow", {{"客户,编号"}, [&] { return frm.sPopWindow("客户,编号"); }}},
         {"clsForm.sKeepSql",
          {{"frm", "select 1", "客户", "00"}, [&] { return frm.sKeepSql("frm", "select 1", "客户", "00"); }}},
+        {"clsSearch.sFindStr", {{"客户"}, [&] { return clsSearch().sFindStr("客户"); }}},
         {"clsFunction.sUserDate",
          {{"2024-3-5"},
           [&] {
