@@ -11,7 +11,6 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "lookup_dialog.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsFunction.h"
@@ -280,9 +279,9 @@ bool CustomerForm::save() {
     }
     Connection& conn = sessionConnection();
     const SessionContext& ctx = session();
+    std::string sql;  // shown as the details when saving fails
     try {
         Transaction tx(conn);
-        std::string sql;
         if (isNew) {
             sql = std::string("insert into ") + kTable + "(" +
                   frm.sGetAddNewStr(*form_, sFieldType_, "FIELD") + ") values (" +
@@ -302,7 +301,7 @@ bool CustomerForm::save() {
         }
         tx.commit();
     } catch (const Error& e) {
-        msgBox("保存失败：" + e.description(), vbCritical, ctx.sMsg);
+        clsForm().mSubMsg("保存失败：" + e.description(), sql);
         return false;
     }
     const std::string key = frm.sGetKeyWord(*form_, "新增", sFieldType_, true, kKey, sData_);
@@ -342,7 +341,7 @@ bool CustomerForm::remove() {
         sessionConnection().Execute(sql);
         frm.sKeepSql(form_->Name(), sql, kTable, session().Dwbh);
     } catch (const Error& e) {
-        msgBox("删除失败：" + e.description(), vbCritical, session().sMsg);
+        frm.mSubMsg("删除失败：" + e.description(), sql);
         return false;
     }
     auto& txt = form_->TXT();
@@ -366,7 +365,8 @@ void CustomerForm::cancel() {
 }
 
 void CustomerForm::pickUnit() {
-    const std::string code = LookupDialog::pick(this, "B_单位,单位编号", "选择单位");
+    // the lookup source of the box, as the form's convention keeps it in its Tag
+    const std::string code = clsForm().sPopWindow("B_单位,单位编号");
     if (!code.empty()) box(kUnitBox)->setText(QString::fromStdString(code));
 }
 

@@ -16,6 +16,8 @@
 #include "palvo/msgbox.h"
 #include "palvo/qt/measure.h"
 #include "palvo/qt/msgbox.h"
+#include "palvo/qt/window_host.h"
+#include "palvo/window.h"
 #include "sample_data.h"
 
 namespace Palvo::demo {
@@ -71,6 +73,9 @@ std::shared_ptr<Connection> startSession(const std::string& dbPath) {
     return conn;
 }
 
-void installQtMessageBoxes(QWidget* window) { installMessageBox(std::make_shared<qt::MessageBox>(window)); }
+void installQtDialogs(QWidget* window) {
+    installMessageBox(std::make_shared<qt::MessageBox>(window));
+    installWindowHost(std::make_shared<qt::WindowHost>());
+}
 
 }  // namespace Palvo::demo

@@ -23,8 +23,9 @@ inline constexpr const char* kUnitName = "总公司";
 /// Throws Palvo::Error.
 std::shared_ptr<Connection> startSession(const std::string& dbPath);
 
-/// Installs Qt message boxes parented to window on the calling thread.
-void installQtMessageBoxes(QWidget* window);
+/// Installs Qt message boxes parented to window, and the Qt window host that shows
+/// the library's own windows, on the calling thread.
+void installQtDialogs(QWidget* window);
 
 /// The application font: Noto Sans CJK SC at 10 points (fontconfig substitutes when missing).
 void applyApplicationLook();

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     try {
         auto conn = Palvo::demo::startSession(db);
         Palvo::demo::MainWindow window;
-        Palvo::demo::installQtMessageBoxes(&window);
+        Palvo::demo::installQtDialogs(&window);
         window.resize(1200, 780);
         window.show();
         if (!tour.empty()) {

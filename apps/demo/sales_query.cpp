@@ -22,6 +22,7 @@
 #include "palvo/qt/lists.h"
 #include "palvo/qt/text.h"
 #include "palvo/session.h"
+#include "palvo/text.h"
 
 namespace Palvo::demo {
 
@@ -60,6 +61,8 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     cmdFind_ = new QPushButton("查询(&Q)", conditions);
     cmdFind_->setObjectName("cmdFind");
     cmdFind_->setDefault(true);
+    cmdCond_ = new QPushButton("条件(&T)", conditions);
+    cmdCond_->setObjectName("cmdCond");
     auto* cmdExit = new QPushButton("退出(&X)", conditions);
     cmdExit->setObjectName("cmdExit");
     grid->addWidget(new QLabel("查询名称："), 0, 0);
@@ -75,7 +78,8 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     grid->addWidget(from_, 1, 3);
     grid->addWidget(new QLabel("到："), 1, 4);
     grid->addWidget(to_, 1, 5);
-    grid->addWidget(cmdExit, 1, 7);
+    grid->addWidget(cmdCond_, 0, 8);
+    grid->addWidget(cmdExit, 1, 8);
     grid->setColumnStretch(6, 1);
 
     table_ = new QTableView(this);  // the grid starts with a heading row and a number column
@@ -106,6 +110,7 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     clsForm().mFormatGrid(*flx_);
 
     connect(cmdFind_, &QPushButton::clicked, this, [this] { runQuery(); });
+    connect(cmdCond_, &QPushButton::clicked, this, [this] { chooseCondition(); });
     connect(cmdExit, &QPushButton::clicked, this,
             [this] { window() == this ? close() : parentWidget()->close(); });
 }
@@ -126,11 +131,18 @@ std::string SalesQuery::whereClause() const {
     if (unit >= 0 && dw_->ItemData(unit) != -1) {
         const std::string code =
             clsDatabase().sGetFieldValue("B_单位", "单位编号", "名称", comboDw_->currentText().toStdString());
-        if (!code.empty()) add("单位编号='" + code + "'");
+        if (!code.empty()) add("单位编号='" + util::sqlQuote(code) + "'");
     }
     const std::string goods = cmbGoods_->currentText().toStdString();
-    if (!goods.empty() && goods != "全部") add("品名='" + goods + "'");
+    if (!goods.empty() && goods != "全部") add("品名='" + util::sqlQuote(goods) + "'");
     return where;
+}
+
+void SalesQuery::chooseCondition() {
+    const std::string clause = clsSearch().sFindStr(kView);
+    if (clause.empty()) return;  // cancelled
+    condition_ = clause;
+    runQuery();
 }
 
 void SalesQuery::runQuery() {
@@ -149,8 +161,10 @@ void SalesQuery::runQuery() {
         msgBox("查询 " + cxm + " 没有可显示的列！", vbInformation, session().sMsg);
         return;
     }
-    std::string sql = "select " + fields + " from " + kView;
-    if (const std::string where = whereClause(); !where.empty()) sql += " where " + where;
+    std::string sql = "select " + fields + " from " + kView + condition_;
+    if (const std::string where = whereClause(); !where.empty()) {
+        sql += (condition_.empty() ? " where " : " and ") + where;
+    }
     if (!order.empty()) sql += " order by " + order;
     lastSql_ = sql;
 
@@ -167,7 +181,7 @@ void SalesQuery::runQuery() {
     }
     table_->setUpdatesEnabled(true);
     if (!lastResult_.empty() && lastResult_ != "0") {
-        msgBox("查询失败：" + lastResult_, vbExclamation, session().sMsg);
+        clsForm().mSubMsg("查询失败：" + lastResult_, sql);  // the statement as the details
     }
     showSummary();
 }

@@ -35,9 +35,15 @@ public:
     QComboBox* comboDw() const { return comboDw_; }
     QComboBox* cmbGoods() const { return cmbGoods_; }
     QPushButton* cmdFind() const { return cmdFind_; }
+    QPushButton* cmdCond() const { return cmdCond_; }
+    /// The WHERE clause the condition finder gave last (" where (...)"), "" for none.
+    const std::string& condition() const { return condition_; }
     QTableView* grid() const { return table_; }
     QLabel* summary() const { return summary_; }
 
+    /// 条件: the library's condition finder on the view; a confirmed clause replaces the
+    /// one before and the query runs again, a cancelled one changes nothing.
+    void chooseCondition();
     /// 查询: builds the statement from the saved query and the conditions and fills the grid.
     void runQuery();
 
@@ -53,10 +59,12 @@ private:
     QDateEdit* from_;
     QDateEdit* to_;
     QPushButton* cmdFind_;
+    QPushButton* cmdCond_;
     QTableView* table_;
     QLabel* summary_;
     std::unique_ptr<qt::ComboBox> type_, dw_, sj_, goods_;
     std::unique_ptr<qt::FlexGrid> flx_;
+    std::string condition_;
     std::string lastSql_;
     std::string lastResult_;
 };

@@ -10,14 +10,20 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTableView>
+#include <algorithm>
+#include <functional>
 #include <ostream>
 
 #include "customer_form.h"
 #include "main_window.h"
+#include "palvo/qt/window_host.h"
 #include "palvo/session.h"
+#include "palvo/window.h"
+#include "palvo/window_script.h"
 #include "sales_query.h"
 
 namespace Palvo::demo {
@@ -48,6 +54,21 @@ QMessageBox::Icon iconOf(int style) {
         default:
             return QMessageBox::NoIcon;
     }
+}
+
+// A Qt window host for the library's next window: it plays the script on the
+// window and hands the dialog to `shot` just before the window closes.
+std::shared_ptr<qt::WindowHost> scriptedWindows(const std::string& script,
+                                                std::function<void(QWidget&)> shot) {
+    auto host = std::make_shared<qt::WindowHost>(std::make_shared<WindowScript>(parseWindowScript(script)));
+    host->setBeforeClose(std::move(shot));
+    return host;
+}
+
+void clickLabel(QLabel* label) {
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), label->mapToGlobal(QPointF(2, 2)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(label, &release);
 }
 
 }  // namespace
@@ -101,6 +122,9 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
             << ")\n";
     };
     auto step = [&log](const std::string& what) { log << what << "\n"; };
+    auto shootWindow = [&](const char* name, const char* what) {
+        return [&shoot, name, what](QWidget& dialog) { shoot(&dialog, name, what); };
+    };
 
     step("主窗口");
     shoot(&window, "main.png", "主窗口");
@@ -118,7 +142,16 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     step("新增 a customer, first without a name");
     customers->button("cmdAdd")->click();
     typeInto(customers->box(0), "C0061");
-    typeInto(customers->box(2), "02");
+    {
+        // 单位编号 through the library's lookup picker: filter on 02, Enter lists, Enter chooses
+        ScopedWindowHost picker(
+            scriptedWindows("Txt1 = 02\nkey Enter\nkey Enter",
+                            shootWindow("picker.png", "frmGetInfor, 单位 filtered on 02")));
+        clickLabel(customers->label(2));
+        const std::string unit = customers->box(2)->text().toStdString();
+        log << "  单位编号 picked → " << unit << "\n";
+        ok = ok && unit == "02";
+    }
     typeInto(customers->box(3), "上海市淮海中路288号");
     typeInto(customers->box(4), "021-63218888");
     customers->box(5)->clear();
@@ -165,6 +198,34 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     shoot(frameOf(sales), "sales_by_customer.png", "销售查询, 客户销售 of 打印纸");
     ok = ok && sales->lastResult().empty();
 
+    step("条件 through the library's condition finder");
+    sales->cmbType()->setCurrentText("销售明细");
+    sales->cmbGoods()->setCurrentText("全部");
+    {
+        ScopedWindowHost finder(scriptedWindows(
+            "Combo2 = 品名\nCombo3 = 包含\nText1 = 纸\nclick cmdAdd\n"
+            "Combo4 = 并且\nCombo2 = 金额\nCombo3 = >=\nText1 = 1000\nclick cmdAdd\nclick cmdOk",
+            shootWindow("find.png", "frmFind, two conditions")));
+        sales->cmdCond()->click();
+    }
+    log << "  " << sales->condition() << "\n  " << sales->lastSql() << "\n  "
+        << sales->summary()->text().toStdString() << "\n";
+    ok = ok && !sales->condition().empty() && sales->lastResult().empty();
+    shoot(frameOf(sales), "sales_condition.png", "销售查询 with the condition");
+
+    step("a saved query naming a dropped column fails into the message window");
+    Connection& conn = sessionConnection();
+    const char* setting = " where 表名='销售查询' and 查询名='销售明细' and 字段名=";
+    conn.Execute(std::string("update 查询打印设置 set 字段名='折扣'") + setting + "'规格'");
+    {
+        ScopedWindowHost message(scriptedWindows(
+            "click Command1", shootWindow("message_window.png", "frmMsg, details folded out")));
+        sales->cmdFind()->click();
+    }
+    conn.Execute(std::string("update 查询打印设置 set 字段名='规格'") + setting + "'折扣'");
+    log << "  " << sales->lastResult() << "\n";
+    ok = ok && !sales->lastResult().empty() && sales->lastResult() != "0";
+
     shoot(&window, "main_windows.png", "主窗口 with both windows");
 
     step("帮助 → 关于");
@@ -173,6 +234,14 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     shoot(about, "about.png", "关于");
     about->close();
 
+    // each of the library's windows was shown with its content
+    for (const char* name : {"picker.png", "find.png", "message_window.png"}) {
+        const QString file = QDir(outDir).filePath(name);
+        if (std::find(shots.begin(), shots.end(), file) == shots.end()) {
+            log << "  no screenshot of " << name << "\n";
+            ok = false;
+        }
+    }
     for (const QString& f : messages->files()) shots.push_back(f);
     for (const QString& f : shots) {
         const QImage image(f);

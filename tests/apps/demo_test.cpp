@@ -271,13 +271,17 @@ TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {
     std::ostringstream log;
     const QString out = dir.filePath("tour");
     EXPECT_EQ(runTour(*window, out, log), 0) << log.str();
-    for (const char* name :
-         {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png", "message_1.png"}) {
+    for (const char* name : {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png",
+                             "message_1.png", "picker.png", "find.png", "message_window.png"}) {
         const QImage image(QDir(out).filePath(name));
         EXPECT_FALSE(image.isNull()) << name;
         EXPECT_GT(image.width() * image.height(), 0) << name;
     }
     EXPECT_NE(log.str().find("row: C0061 | 明光文具有限公司"), std::string::npos) << log.str();
+    // the unit came from the library's picker, the clause from its condition finder
+    EXPECT_NE(log.str().find("单位编号 picked → 02"), std::string::npos) << log.str();
+    EXPECT_NE(log.str().find(" where ( 品名 Like  '%纸%'  And  金额>=1000 )"), std::string::npos)
+        << log.str();
 }
 
 }  // namespace
