@@ -19,6 +19,7 @@ WindowLayout makeLayout() {
     w.width = 6300;
     w.height = 4400;  // folded out; Load takes Text2's row away
     w.pictures = {"Image1", "Image2"};
+    w.pictureLooks = {"down", "up"};  // fold out, fold in
     w.controls = {
         ControlSpec("Text1", ControlKind::TextArea).at(0, 0).span(2, 1).sized(4800, 1400),
         // closes the window on Enter and Esc as well: there is nothing to confirm or cancel

@@ -56,7 +56,8 @@ WindowLayout makeLayout() {
         ControlSpec("Combo3", ControlKind::DropDown).at(1, 1),
         ControlSpec("Text1", ControlKind::ComboBox).at(1, 2),
         ControlSpec("Combo4", ControlKind::DropDown).at(1, 3),
-        ControlSpec("List1", ControlKind::ListBox).at(2, 0).span(5, 3),
+        // the list reaches one row below the buttons, which takes the room left over
+        ControlSpec("List1", ControlKind::ListBox).at(2, 0).span(6, 3),
         ControlSpec("cmdAdd", ControlKind::Button, "添加(&A)").at(2, 3),
         ControlSpec("cmdDel", ControlKind::Button, "删除(&D)").at(3, 3),
         ControlSpec("cmdClear", ControlKind::Button, "清空(&C)").at(4, 3),
@@ -64,7 +65,7 @@ WindowLayout makeLayout() {
         // Esc cancels; there is no default button, so Enter in Text1 only adds its row
         ControlSpec("cmdCancle", ControlKind::Button, "取消(&C)").at(6, 3).cancelButton(),
     };
-    w.stretchRows = {6};
+    w.stretchRows = {7};
     w.stretchCols = {0, 2};
     return w;
 }
