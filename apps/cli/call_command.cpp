@@ -12,6 +12,8 @@
 #include "palvo/error.h"
 #include "palvo/executor.h"
 #include "palvo/lua/executor.h"
+#include "palvo/measure.h"
+#include "palvo/memory/measure.h"
 #include "palvo/memory/window_host.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/session.h"
@@ -125,6 +127,15 @@ int PrintingMessageBox::show(const std::string& text, int style, const std::stri
     return a.answer;
 }
 
+// Noto Sans CJK when fonts-noto-cjk is there, otherwise the fixed full-/half-width rule.
+static std::shared_ptr<TextMeasurer> cjkMeasurer() {
+    try {
+        return std::make_shared<memory::FontFileMeasurer>(memory::kNotoSansCjkPath);
+    } catch (const Error&) {
+        return std::make_shared<memory::FixedWidthMeasurer>();
+    }
+}
+
 int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CallOptions o;
     if (!parse(args, o)) {
@@ -141,6 +152,8 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         ScopedMessageBox boxGuard(box);
         ScopedWindowHost hostGuard(std::make_shared<memory::WindowHost>(script, box));
         if (!installedLineExecutor()) lua::install();
+        // grids a call fills (the picker's list) are sized by the text measurer
+        if (!installedTextMeasurer()) installTextMeasurer(cjkMeasurer());
         // bConnect_Test makes its own connection: to SQL Server through ODBC, as the host platform does
         odbc::installConnectionFactory();
         clsForm().mInit_Var(o.unit, "", "", "", sessionConnectionFor(o.connection), "", 50, "Vantrel提示",

@@ -40,6 +40,20 @@ TEST_F(CallScript, PlaysTheLinesOnTheMessageWindow) {
     EXPECT_EQ(r.err, "");  // every line was played
 }
 
+TEST_F(CallScript, ThePickerAndTheConditionFinderReturnWhatTheScriptChose) {
+    const std::string db = (dir_ / "s.db").string();
+    ASSERT_EQ(palvo({"init", "--sample", "--db", db}).status, 0);
+    auto r = palvo({"call", "--db", db, "--script", script("Txt1 = 02\nkey Enter\nkey Enter\n"),
+                    "clsForm.sPopWindow", "B_单位,单位编号"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "02\n");
+    r = palvo({"call", "--db", db, "--script",
+               script("Combo2 = 名称\nCombo3 = 包含\nText1 = O'Neil\nclick cmdAdd\nclick cmdOk\n"),
+               "clsSearch.sFindStr", "客户"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, " where ( 名称 Like  '%O''Neil%' )\n");
+}
+
 TEST_F(CallScript, WithoutAScriptAWindowClosesAtOnce) {
     auto r = palvo({"call", "clsForm.mSubMsg", "保存失败"});
     EXPECT_EQ(r.status, 0) << r.err;
