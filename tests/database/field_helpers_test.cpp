@@ -10,7 +10,6 @@
 #include "palvo/error.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
-#include "forms/counting_connection.h"
 #include "support/errors.h"
 #include "support/sqlite_fixture.h"
 

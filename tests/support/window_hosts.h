@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "palvo/memory/window_host.h"
 #include "palvo/memory/msgbox.h"
+#include "palvo/memory/window_host.h"
 #include "palvo/msgbox.h"
 #include "palvo/window.h"
 #include "palvo/window_script.h"
