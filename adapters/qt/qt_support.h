@@ -24,6 +24,9 @@ QColor toQColor(std::int32_t color, const QPalette& palette);
 /// A QColor in 0xBBGGRR (alpha dropped).
 std::int32_t fromQColor(const QColor& color);
 
+/// Marks the model a list adapter leaves its widget when it goes: the widget may show a list again.
+inline constexpr const char* kLeftEntriesProperty = "palvoLeftEntries";
+
 /// Where a widget keeps the colours the port set, so a system colour reads back as one.
 inline constexpr const char* kForeColorProperty = "palvoForeColor";
 inline constexpr const char* kBackColorProperty = "palvoBackColor";
