@@ -211,15 +211,26 @@ bool isGridView(const QTableView* table) {
 bool isListView(const QListView* list) {
     if (qobject_cast<const QListWidget*>(list)) return false;
     if (ListBox::shownIn(list) != nullptr || list->model() == nullptr) return true;
-    return list->model()->property(kLeftEntriesProperty).toBool();
+    return list->model()->property(kLeftEntriesProperty).value<quintptr>() ==
+           reinterpret_cast<quintptr>(list);
 }
 
 }  // namespace
 
 Control* Form::adapterFor(QWidget* w) {
     if (auto* table = qobject_cast<QTableView*>(w); table && isGridView(table)) return gridFor(table);
+    // The list the widget shows: the host's when it made one, else the form's own (a new
+    // one when none shows, or the form's own was taken over by an adapter that is gone since).
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        if (ComboBox* shown = ComboBox::shownIn(combo)) return shown;
+        return (d_->adapters[w] = std::make_unique<ComboBox>(combo)).get();
+    }
+    if (auto* list = qobject_cast<QListView*>(w); list && isListView(list)) {
+        if (ListBox* shown = ListBox::shownIn(list)) return shown;
+        return (d_->adapters[w] = std::make_unique<ListBox>(list)).get();
+    }
     auto& slot = d_->adapters[w];
-    if (slot && !qobject_cast<QComboBox*>(w) && !qobject_cast<QListView*>(w)) return slot.get();
+    if (slot) return slot.get();
     const QString name = w->objectName();
     if (auto* line = qobject_cast<QLineEdit*>(w)) {
         // A QComboBox's own line edit is part of the combo, not a control of the form.
@@ -229,13 +240,6 @@ Control* Form::adapterFor(QWidget* w) {
         slot = std::make_unique<TextBox>(plain, arrayIndex(name, QStringLiteral("TXT_")));
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         slot = std::make_unique<Label>(label, arrayIndex(name, QStringLiteral("lbl_")));
-    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-        if (ComboBox* shown = ComboBox::shownIn(combo)) return shown;
-        // None yet, or the form's own was taken over by an adapter that is gone since: a new one.
-        slot = std::make_unique<ComboBox>(combo);
-    } else if (auto* list = qobject_cast<QListView*>(w); list && isListView(list)) {
-        if (ListBox* shown = ListBox::shownIn(list)) return shown;
-        slot = std::make_unique<ListBox>(list);
     } else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
         slot = std::make_unique<ListView>(tree);
     } else if (w->parentWidget() == form_) {

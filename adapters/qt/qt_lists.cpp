@@ -108,7 +108,7 @@ std::vector<ListEntry> entriesOf(const QAbstractItemModel* model, const QModelIn
 // A model of the widget's own holding the entries, for when the adapter goes.
 QStandardItemModel* entriesLeftTo(QObject* owner, const std::vector<ListEntry>& entries) {
     auto* model = new QStandardItemModel(owner);
-    model->setProperty(kLeftEntriesProperty, true);
+    model->setProperty(kLeftEntriesProperty, QVariant::fromValue(reinterpret_cast<quintptr>(owner)));
     for (const ListEntry& e : entries) {
         auto* item = new QStandardItem(toQString(e.text));
         item->setData(static_cast<int>(e.data), Qt::UserRole);

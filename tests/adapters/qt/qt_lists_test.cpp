@@ -11,8 +11,11 @@
 #include <QTest>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "palvo/error.h"
+#include "palvo/qt/form.h"
 #include "palvo/qt/lists.h"
 #include "qt_test_support.h"
 #include "support/errors.h"
@@ -121,6 +124,31 @@ TEST(QtListBox, AQListWidgetIsRefusedAndANewerAdapterTakesTheViewOver) {
     first->AddItem("乙");
     first.reset();
     EXPECT_EQ(view.model()->rowCount(), 1) << "the older adapter leaves the view alone";
+}
+
+TEST(QtListBox, AFormHandsOutTheListThatShowsAndNeverAComboPopup) {
+    QWidget window;
+    auto* combo = new QComboBox(&window);
+    combo->setObjectName("cmb");
+    ASSERT_NE(combo->view(), nullptr);  // the popup's list view, made when first asked for
+    auto* list = new QListView(&window);
+    list->setObjectName("lst");
+    (new QListWidget(&window))->setObjectName("old");
+    qt::Form form(&window);
+    const auto walk = [&form] {
+        std::vector<std::string> out;
+        for (Control* c : form.Controls()) out.push_back(c->typeName() + ":" + c->Name());
+        return out;
+    };
+    const std::vector<std::string> expected{"ComboBox:cmb", "ListBox:lst", "QListWidget:old"};
+    EXPECT_EQ(walk(), expected) << "a QListWidget is no list box; the combo's popup is no control";
+    {
+        qt::ComboBox mine(combo);
+        mine.AddItem("甲");
+        EXPECT_EQ(form.Controls()[0], &mine) << "the host's adapter shows the combo";
+    }
+    EXPECT_EQ(walk(), expected) << "a new adapter of the form's; the popup still is no control";
+    EXPECT_EQ(static_cast<ComboBox*>(form.Controls()[0])->List(0), "甲");
 }
 
 }  // namespace
