@@ -42,8 +42,9 @@ struct ListEntry {
 };
 
 /// The entries and the list index of a list box or a combo box with the rules
-/// of ListControl; Port is ComboBox or ListBox. Entry texts, item data and
-/// marks are only ever changed through the port, so a view only shows them.
+/// of ListControl; Port is ComboBox or ListBox. Entry texts and item data
+/// change only through the port, so a view only shows them; the list index,
+/// the marks and a combo's edit text a view may also change for the user.
 template <class Port>
 class ListModel : public Port {
 public:
