@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -204,10 +205,30 @@ bool isGridView(const QTableView* table) {
     return FlexGrid::shownIn(table) != nullptr || table->model() == nullptr;
 }
 
+// A list view that shows a list box, or may: a plain QListView that shows no
+// model of the host's (a QListWidget keeps its own items; a combo's popup shows the
+// combo's), or only the entries a list box left it.
+bool isListView(const QListView* list) {
+    if (qobject_cast<const QListWidget*>(list)) return false;
+    if (ListBox::shownIn(list) != nullptr || list->model() == nullptr) return true;
+    return list->model()->property(kLeftEntriesProperty).value<quintptr>() ==
+           reinterpret_cast<quintptr>(list);
+}
+
 }  // namespace
 
 Control* Form::adapterFor(QWidget* w) {
     if (auto* table = qobject_cast<QTableView*>(w); table && isGridView(table)) return gridFor(table);
+    // The list the widget shows: the host's when it made one, else the form's own (a new
+    // one when none shows, or the form's own was taken over by an adapter that is gone since).
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        if (ComboBox* shown = ComboBox::shownIn(combo)) return shown;
+        return (d_->adapters[w] = std::make_unique<ComboBox>(combo)).get();
+    }
+    if (auto* list = qobject_cast<QListView*>(w); list && isListView(list)) {
+        if (ListBox* shown = ListBox::shownIn(list)) return shown;
+        return (d_->adapters[w] = std::make_unique<ListBox>(list)).get();
+    }
     auto& slot = d_->adapters[w];
     if (slot) return slot.get();
     const QString name = w->objectName();
@@ -219,10 +240,6 @@ Control* Form::adapterFor(QWidget* w) {
         slot = std::make_unique<TextBox>(plain, arrayIndex(name, QStringLiteral("TXT_")));
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         slot = std::make_unique<Label>(label, arrayIndex(name, QStringLiteral("lbl_")));
-    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-        slot = std::make_unique<ComboBox>(combo);
-    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
-        slot = std::make_unique<ListBox>(list);
     } else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
         slot = std::make_unique<ListView>(tree);
     } else if (w->parentWidget() == form_) {

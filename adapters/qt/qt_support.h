@@ -24,6 +24,10 @@ QColor toQColor(std::int32_t color, const QPalette& palette);
 /// A QColor in 0xBBGGRR (alpha dropped).
 std::int32_t fromQColor(const QColor& color);
 
+/// On the model a list adapter leaves its widget when it goes, that widget (a quintptr): the
+/// widget may show a list again, and a combo's popup view, which shows it too, is no list box.
+inline constexpr const char* kLeftEntriesProperty = "palvoLeftEntries";
+
 /// Where a widget keeps the colours the port set, so a system colour reads back as one.
 inline constexpr const char* kForeColorProperty = "palvoForeColor";
 inline constexpr const char* kBackColorProperty = "palvoBackColor";

@@ -9,7 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -355,7 +355,7 @@ void WindowFrame::build() {
                 break;
             }
             case ControlKind::ListBox:
-                e.port = std::make_unique<ListBox>(static_cast<QListWidget*>(e.widget));
+                e.port = std::make_unique<ListBox>(static_cast<QListView*>(e.widget));
                 break;
             case ControlKind::FlexGrid:
             case ControlKind::MSHFlexGrid:
@@ -413,7 +413,8 @@ QWidget* WindowFrame::makeWidget(const ControlSpec& spec) {
             return combo;
         }
         case ControlKind::ListBox: {
-            auto* list = new QListWidget(dialog_.get());
+            auto* list = new QListView(dialog_.get());
+            list->setEditTriggers(QAbstractItemView::NoEditTriggers);
             list->setSelectionMode(spec.multiSelect ? QAbstractItemView::MultiSelection
                                                     : QAbstractItemView::SingleSelection);
             return list;
@@ -448,11 +449,12 @@ void WindowFrame::wire(Entry& e) {
     } else if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
         QObject::connect(combo, &QComboBox::activated, ctx, clickIt);
         if (combo->lineEdit()) QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, ctx, changeIt);
-    } else if (auto* list = qobject_cast<QListWidget*>(e.widget)) {
+    } else if (auto* list = qobject_cast<QListView*>(e.widget)) {
+        // the list box's adapter follows the selection model first, so the window reads the pick
         if (e.spec->multiSelect) {
-            QObject::connect(list, &QListWidget::itemSelectionChanged, ctx, clickIt);
+            QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, ctx, clickIt);
         } else {
-            QObject::connect(list, &QListWidget::currentRowChanged, ctx, clickIt);
+            QObject::connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, ctx, clickIt);
         }
     } else if (auto* view = qobject_cast<QTableView*>(e.widget)) {
         auto* grid = static_cast<FlexGrid*>(e.port.get());
@@ -861,8 +863,9 @@ void WindowFrame::select(Entry& e, const ScriptAction& a) {
         if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
             combo->setCurrentIndex(a.index);
             emit combo->activated(a.index);
-        } else if (auto* box = qobject_cast<QListWidget*>(e.widget)) {
-            box->setCurrentRow(a.index, QItemSelectionModel::NoUpdate);
+        } else if (auto* box = qobject_cast<QListView*>(e.widget)) {
+            box->selectionModel()->setCurrentIndex(box->model()->index(a.index, 0),
+                                                   QItemSelectionModel::NoUpdate);
         }
         if (wired_ == before) fire([name](Window& w) { w.Click(name); });
         return;

@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -130,7 +130,7 @@ TEST(QtWindowHost, LaysEveryControlOutVisiblyInItsOwnPlace) {
         EXPECT_EQ(add->toolTip(), QString::fromUtf8("加一行"));
         EXPECT_FALSE(add->autoDefault());
         EXPECT_TRUE(child<QComboBox>(d, "Combo1")->isEditable());
-        EXPECT_EQ(child<QListWidget>(d, "List1")->selectionMode(), QAbstractItemView::MultiSelection);
+        EXPECT_EQ(child<QListView>(d, "List1")->selectionMode(), QAbstractItemView::MultiSelection);
         // the stretch row takes the room: the grid row is the tallest
         EXPECT_GT(child<QTableView>(d, "flx")->height(), child<QLineEdit>(d, "Txt1")->height());
     });
@@ -260,8 +260,8 @@ TEST(QtWindowHost, PlaysEveryActionAsTheMemoryHost) {
 TEST(QtWindowHost, TheUsersMouseOnListsAndGridsReachesTheWindowAfterTheyMoved) {
     Recorder window;
     const Log log = actOn(window, [](QDialog& d) {
-        auto* list = child<QListWidget>(d, "List1");
-        const QPoint second = list->visualItemRect(list->item(1)).center();
+        auto* list = child<QListView>(d, "List1");
+        const QPoint second = list->visualRect(list->model()->index(1, 0)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
         auto* view = child<QTableView>(d, "flx");
         view->scrollTo(view->model()->index(3, 2));

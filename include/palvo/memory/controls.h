@@ -7,89 +7,28 @@
 #include <vector>
 
 #include "palvo/controls.h"
+#include "palvo/list_model.h"
 
 namespace Palvo::memory {
 
-/// Entries, item data and selection shared by the memory list and combo box.
-class ListEntries {
-public:
-    void clear();
-    void add(const std::string& item, int index);
-    void remove(int index);
-    int count() const { return static_cast<int>(items_.size()); }
-    const std::string& item(int index) const;
-    std::int32_t data(int index) const;
-    void data(int index, std::int32_t value);
-    int listIndex() const { return listIndex_; }
-    void listIndex(int index);
-    bool selected(int index) const;
-    void selected(int index, bool value);
-
-private:
-    void check(int index) const;
-    struct Entry {
-        std::string text;
-        std::int32_t data = 0;
-        bool selected = false;
-    };
-    std::vector<Entry> items_;
-    int listIndex_ = -1;
-};
-
-class ComboBox : public Palvo::ComboBox {
+/// A combo box with an edit text: the core combo box model with a name.
+class ComboBox : public ComboBoxModel {
 public:
     explicit ComboBox(std::string name = "Combo1") : name_(std::move(name)) {}
     std::string Name() const override { return name_; }
-    void Clear() override;
-    void AddItem(const std::string& item, int index = -1) override { entries_.add(item, index); }
-    void RemoveItem(int index) override { entries_.remove(index); }
-    int ListCount() const override { return entries_.count(); }
-    std::string List(int index) const override { return entries_.item(index); }
-    std::int32_t ItemData(int index) const override { return entries_.data(index); }
-    void ItemData(int index, std::int32_t value) override { entries_.data(index, value); }
-    int ListIndex() const override { return entries_.listIndex(); }
-    void ListIndex(int index) override;
-    std::string Text() const override { return text_; }
-    void Text(const std::string& text) override;
-    std::string Tag() const override { return tag_; }
-    void Tag(const std::string& tag) override { tag_ = tag; }
-    int SelStart() const override { return selStart_; }
-    void SelStart(int start) override;
-    int SelLength() const override { return selLength_; }
-    void SelLength(int length) override;
 
 private:
     std::string name_;
-    ListEntries entries_;
-    std::string text_;
-    std::string tag_;
-    int selStart_ = 0;
-    int selLength_ = 0;
 };
 
-class ListBox : public Palvo::ListBox {
+/// A list box: the core list box model with a name.
+class ListBox : public ListBoxModel {
 public:
     explicit ListBox(std::string name = "List1") : name_(std::move(name)) {}
     std::string Name() const override { return name_; }
-    void Clear() override { entries_.clear(); }
-    void AddItem(const std::string& item, int index = -1) override { entries_.add(item, index); }
-    void RemoveItem(int index) override { entries_.remove(index); }
-    int ListCount() const override { return entries_.count(); }
-    std::string List(int index) const override { return entries_.item(index); }
-    std::int32_t ItemData(int index) const override { return entries_.data(index); }
-    void ItemData(int index, std::int32_t value) override { entries_.data(index, value); }
-    int ListIndex() const override { return entries_.listIndex(); }
-    void ListIndex(int index) override { entries_.listIndex(index); }
-    std::string Text() const override;
-    std::string Tag() const override { return tag_; }
-    void Tag(const std::string& tag) override { tag_ = tag; }
-    bool Selected(int index) const override { return entries_.selected(index); }
-    void Selected(int index, bool selected) override { entries_.selected(index, selected); }
 
 private:
     std::string name_;
-    ListEntries entries_;
-    std::string tag_;
 };
 
 class ListItem : public Palvo::ListItem {

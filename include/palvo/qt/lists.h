@@ -13,69 +13,74 @@
 #include <unordered_map>
 
 #include "palvo/controls.h"
+#include "palvo/list_model.h"
 
 class QComboBox;
-class QListWidget;
+class QListView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace Palvo::qt {
 
-/// A combo box over a QComboBox: item data in Qt::UserRole. On an editable
-/// QComboBox Text can be anything (an entry's text selects it); on a
-/// non-editable one a text that is no entry raises 383, as a drop-down list does.
-class ComboBox : public Palvo::ComboBox {
+/// A combo box shown in a QComboBox (docs/qt.md). The state is the core combo
+/// box model; the adapter gives the combo a list model that reads it (item
+/// data in Qt::UserRole). The entries the combo holds when the adapter is made
+/// (from Qt Designer, say), its current entry and its edit text are taken
+/// over. On an editable QComboBox Text can be anything (an entry's text
+/// selects it); on a non-editable one a text that is no entry raises 383, as a
+/// drop-down list does. The user's picks, typing and caret moves reach the
+/// model before any signal a host connected after making the adapter. One
+/// adapter shows in a combo at a time: a newer one takes it over. When the
+/// adapter goes, the combo keeps the entries in a model of its own.
+class ComboBox : public ComboBoxModel {
 public:
     explicit ComboBox(QComboBox* combo);
+    ~ComboBox() override;
+    ComboBox(const ComboBox&) = delete;
+    ComboBox& operator=(const ComboBox&) = delete;
+
+    /// The adapter whose model the combo shows; nullptr for none.
+    static ComboBox* shownIn(const QComboBox* combo);
+
     std::string Name() const override;
-    void Clear() override;
-    void AddItem(const std::string& item, int index = -1) override;
-    void RemoveItem(int index) override;
-    int ListCount() const override;
-    std::string List(int index) const override;
-    std::int32_t ItemData(int index) const override;
-    void ItemData(int index, std::int32_t value) override;
-    int ListIndex() const override;
-    void ListIndex(int index) override;
-    std::string Text() const override;
-    void Text(const std::string& text) override;
     std::string Tag() const override;
     void Tag(const std::string& tag) override;
-    int SelStart() const override;
-    void SelStart(int start) override;
-    int SelLength() const override;
-    void SelLength(int length) override;
+    /// An editable QComboBox has an edit text.
+    bool editable() const override;
 
 private:
-    void check(int index) const;
+    struct Shown;
     QComboBox* combo_;
+    std::unique_ptr<Shown> shown_;
 };
 
-/// A list box over a QListWidget: ListIndex is the current row, Selected the
-/// selection marks (independent of each other; use a multi-selection mode to
-/// keep several marks).
-class ListBox : public Palvo::ListBox {
+/// A list box shown in a QListView (docs/qt.md): the state is the core list
+/// box model, ListIndex the view's current row (set without touching the
+/// marks), Selected the rows its selection model has selected, both ways; use
+/// a multi-selection mode to keep several marks. Rows of a model the view
+/// shows when the adapter is made are taken over (text, Qt::UserRole data,
+/// selection). A QListWidget cannot take another model and is refused
+/// (std::invalid_argument). One adapter shows in a view at a time: a newer
+/// one takes it over. When the adapter goes, the view keeps the entries in a
+/// model of its own.
+class ListBox : public ListBoxModel {
 public:
-    explicit ListBox(QListWidget* list);
+    explicit ListBox(QListView* view);
+    ~ListBox() override;
+    ListBox(const ListBox&) = delete;
+    ListBox& operator=(const ListBox&) = delete;
+
+    /// The adapter whose model the view shows; nullptr for none.
+    static ListBox* shownIn(const QListView* view);
+
     std::string Name() const override;
-    void Clear() override;
-    void AddItem(const std::string& item, int index = -1) override;
-    void RemoveItem(int index) override;
-    int ListCount() const override;
-    std::string List(int index) const override;
-    std::int32_t ItemData(int index) const override;
-    void ItemData(int index, std::int32_t value) override;
-    int ListIndex() const override;
-    void ListIndex(int index) override;
-    std::string Text() const override;
     std::string Tag() const override;
     void Tag(const std::string& tag) override;
-    bool Selected(int index) const override;
-    void Selected(int index, bool selected) override;
 
 private:
-    void check(int index) const;
-    QListWidget* list_;
+    struct Shown;
+    QListView* view_;
+    std::unique_ptr<Shown> shown_;
 };
 
 /// One top-level row of a QTreeWidget: column 0 is the text, column j sub-item j.

@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QTableView>
 #include <QTreeWidget>
 #include <memory>
@@ -31,7 +31,7 @@ public:
         return keep<qt::ComboBox>(combo);
     }
     ListBox& listBox() {
-        auto* list = own<QListWidget>();
+        auto* list = own<QListView>();
         list->setSelectionMode(QAbstractItemView::MultiSelection);
         return keep<qt::ListBox>(list);
     }

@@ -1,0 +1,425 @@
+#include <QAbstractListModel>
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPointer>
+#include <QStandardItemModel>
+#include <QVariant>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "palvo/qt/lists.h"
+#include "palvo/qt/text.h"
+#include "qt_support.h"
+
+namespace Palvo::qt {
+
+namespace {
+
+// The adapter whose model a combo or a list view shows, on the widget.
+constexpr const char* kShownProperty = "palvoShownList";
+
+std::string tagOf(const QObject* o) { return toStd(o->property(kTagProperty).toString()); }
+void setTag(QObject* o, const std::string& tag) { o->setProperty(kTagProperty, toQString(tag)); }
+
+template <class Adapter>
+void markShown(QWidget* w, Adapter* adapter) {
+    w->setProperty(kShownProperty,
+                   adapter ? QVariant::fromValue(reinterpret_cast<quintptr>(adapter)) : QVariant());
+}
+
+template <class Adapter>
+Adapter* shownOn(const QWidget* w) {
+    return reinterpret_cast<Adapter*>(w->property(kShownProperty).value<quintptr>());
+}
+
+// Sets a flag for as long as it lives, and puts back what was there.
+class Busy {
+public:
+    explicit Busy(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+    ~Busy() { flag_ = was_; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    bool& flag_;
+    bool was_;
+};
+
+// The Qt face of a core list: every entry is read from the list when the view
+// asks. Entries change only through the port, so the view never edits them.
+template <class List>
+class EntryModel final : public QAbstractListModel {
+public:
+    explicit EntryModel(const List& list) : list_(list) {}
+
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : list_.ListCount();
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= list_.ListCount()) return {};
+        const ListEntry& e = list_.entry(index.row());
+        switch (role) {
+            case Qt::DisplayRole:
+            case Qt::EditRole:
+                return toQString(e.text);
+            case Qt::UserRole:
+                return static_cast<int>(e.data);
+            default:
+                return {};
+        }
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+
+    using QAbstractItemModel::beginInsertRows;
+    using QAbstractItemModel::beginRemoveRows;
+    using QAbstractItemModel::beginResetModel;
+    using QAbstractItemModel::endInsertRows;
+    using QAbstractItemModel::endRemoveRows;
+    using QAbstractItemModel::endResetModel;
+
+    void rowChanged(int row) { emit dataChanged(index(row), index(row)); }
+
+private:
+    const List& list_;
+};
+
+// The entries of a model a widget came with: text, item data and (given a selection model) marks.
+std::vector<ListEntry> entriesOf(const QAbstractItemModel* model, const QModelIndex& root, int column,
+                                 const QItemSelectionModel* selection) {
+    std::vector<ListEntry> out;
+    if (!model) return out;
+    for (int r = 0; r < model->rowCount(root); ++r) {
+        const QModelIndex at = model->index(r, column, root);
+        out.push_back(ListEntry{toStd(at.data(Qt::DisplayRole).toString()),
+                                static_cast<std::int32_t>(at.data(Qt::UserRole).toInt()),
+                                selection != nullptr && selection->isSelected(at)});
+    }
+    return out;
+}
+
+// A model of the widget's own holding the entries, for when the adapter goes.
+QStandardItemModel* entriesLeftTo(QObject* owner, const std::vector<ListEntry>& entries) {
+    auto* model = new QStandardItemModel(owner);
+    model->setProperty(kLeftEntriesProperty, QVariant::fromValue(reinterpret_cast<quintptr>(owner)));
+    for (const ListEntry& e : entries) {
+        auto* item = new QStandardItem(toQString(e.text));
+        item->setData(static_cast<int>(e.data), Qt::UserRole);
+        model->appendRow(item);
+    }
+    return model;
+}
+
+template <class List>
+std::vector<ListEntry> entriesNow(const List& list) {
+    std::vector<ListEntry> out;
+    for (int i = 0; i < list.ListCount(); ++i) out.push_back(list.entry(i));
+    return out;
+}
+
+// The caret and the selection of a line edit, in characters.
+std::pair<int, int> selectionOf(const QLineEdit* line) {
+    const QString text = line->text();
+    if (!line->hasSelectedText()) return {charsBefore(text, line->cursorPosition()), 0};
+    return {charsBefore(text, line->selectionStart()), charCount(line->selectedText())};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- ComboBox
+
+// Shows the combo box model in the QComboBox. The model's changes are pushed
+// to the widget; the user's changes in the widget are pulled into the model.
+// While one direction runs, the other keeps still.
+struct ComboBox::Shown final : ListListener {
+    Shown(ComboBox& c, QComboBox* w) : combo(c), widget(w), model(c) {
+        Busy busy(syncing);
+        markShown(widget.data(), &combo);
+        widget->setModel(&model);  // the combo deletes a model of its own
+        // Before a host's own connections, so that its handlers read the port up to date.
+        QObject::connect(widget, &QComboBox::currentIndexChanged, &context, [this] { pull(); });
+        QObject::connect(widget, &QComboBox::editTextChanged, &context, [this] { pull(); });
+        if (QLineEdit* line = widget->lineEdit()) {
+            QObject::connect(line, &QLineEdit::textEdited, &context, [this] { pull(); });
+            QObject::connect(line, &QLineEdit::cursorPositionChanged, &context, [this] { pull(); });
+            QObject::connect(line, &QLineEdit::selectionChanged, &context, [this] { pull(); });
+        }
+        push();
+    }
+
+    ~Shown() override {
+        if (!showing()) return;
+        Busy busy(syncing);
+        const int index = combo.ListIndex();
+        const QString text = toQString(combo.Text());
+        markShown<ComboBox>(widget.data(), nullptr);
+        widget->setModel(entriesLeftTo(widget.data(), entriesNow(combo)));
+        widget->setCurrentIndex(index);
+        if (widget->isEditable()) widget->setEditText(text);
+    }
+
+    Shown(const Shown&) = delete;
+    Shown& operator=(const Shown&) = delete;
+
+    // False once a newer adapter took the combo over (or the combo is gone).
+    bool showing() const { return widget && ComboBox::shownIn(widget) == &combo; }
+
+    void beginInsertItem(int index) override {
+        syncing = true;
+        model.beginInsertRows(QModelIndex(), index, index);
+    }
+    void endInsertItem() override {
+        model.endInsertRows();
+        settle();
+    }
+    void beginRemoveItem(int index) override {
+        syncing = true;
+        model.beginRemoveRows(QModelIndex(), index, index);
+    }
+    void endRemoveItem() override {
+        model.endRemoveRows();
+        settle();
+    }
+    void beginReset() override {
+        syncing = true;
+        model.beginResetModel();
+    }
+    void endReset() override {
+        model.endResetModel();
+        settle();
+    }
+    void itemChanged(int index) override { model.rowChanged(index); }
+    void listIndexChanged() override { push(); }
+    void textChanged() override { push(); }
+
+    // After a change of entries: Qt picks a current entry of its own (the
+    // first one added, a neighbour of one removed); the model's stands.
+    void settle() {
+        push();
+        syncing = false;
+    }
+
+    // The model's list index, edit text and selection into the widget.
+    void push() {
+        if (!showing()) return;
+        Busy busy(syncing);
+        const int index = combo.ListIndex();
+        if (widget->currentIndex() != index) widget->setCurrentIndex(index);
+        QLineEdit* line = widget->lineEdit();
+        if (!line) return;
+        const QString text = toQString(combo.Text());
+        if (line->text() != text) line->setText(text);
+        const int from = unitsFor(text, combo.SelStart());
+        const int to = unitsFor(text, combo.SelStart() + combo.SelLength());
+        if (to == from) {
+            line->deselect();
+            line->setCursorPosition(from);
+        } else {
+            line->setSelection(from, to - from);
+        }
+    }
+
+    // What the user picked or typed, from the widget into the model.
+    void pull() {
+        if (syncing || !showing()) return;
+        const int index = widget->currentIndex();
+        if (const QLineEdit* line = widget->lineEdit()) {
+            const auto [start, length] = selectionOf(line);
+            combo.viewEdit(index, toStd(line->text()), start, length);
+        } else {
+            const bool inside = index >= 0 && index < combo.ListCount();
+            combo.viewEdit(index, inside ? combo.entry(index).text : std::string(), 0, 0);
+        }
+    }
+
+    ComboBox& combo;
+    QPointer<QComboBox> widget;
+    EntryModel<ComboBoxModel> model;
+    bool syncing = false;
+    QObject context;  // the connections go with it
+};
+
+ComboBox::ComboBox(QComboBox* combo) : combo_(combo) {
+    std::vector<ListEntry> entries;
+    for (int i = 0; i < combo->count(); ++i) {
+        entries.push_back(ListEntry{toStd(combo->itemText(i)),
+                                    static_cast<std::int32_t>(combo->itemData(i, Qt::UserRole).toInt())});
+    }
+    const int index = combo->currentIndex();
+    startEntries(std::move(entries), index);
+    if (const QLineEdit* line = combo->lineEdit()) {
+        const auto [start, length] = selectionOf(line);
+        viewEdit(index, toStd(line->text()), start, length);
+    } else {
+        viewEdit(index, toStd(combo->currentText()), 0, 0);
+    }
+    shown_ = std::make_unique<Shown>(*this, combo);
+    listen(shown_.get());
+}
+
+ComboBox::~ComboBox() {
+    listen(nullptr);
+    shown_.reset();
+}
+
+ComboBox* ComboBox::shownIn(const QComboBox* combo) { return shownOn<ComboBox>(combo); }
+
+std::string ComboBox::Name() const { return toStd(combo_->objectName()); }
+std::string ComboBox::Tag() const { return tagOf(combo_); }
+void ComboBox::Tag(const std::string& tag) { setTag(combo_, tag); }
+bool ComboBox::editable() const { return combo_->isEditable(); }
+
+// ---------------------------------------------------------------- ListBox
+
+// Shows the list box model in the QListView: the current row is the list
+// index, the selection model's rows the marks, both ways.
+struct ListBox::Shown final : ListListener {
+    Shown(ListBox& l, QListView* v) : list(l), view(v), model(l) {
+        Busy busy(syncing);
+        markShown(view.data(), &list);
+        view->setModel(&model);
+        QItemSelectionModel* selection = view->selectionModel();
+        QObject::connect(selection, &QItemSelectionModel::currentRowChanged, &context,
+                         [this](const QModelIndex& now) {
+                             if (syncing || !showing()) return;
+                             list.viewListIndex(now.isValid() ? now.row() : -1);
+                         });
+        QObject::connect(selection, &QItemSelectionModel::selectionChanged, &context,
+                         [this](const QItemSelection& on, const QItemSelection& off) {
+                             if (syncing || !showing()) return;
+                             pullMarks(off);
+                             pullMarks(on);
+                         });
+        pushCurrent();
+        pushAllMarks();
+    }
+
+    ~Shown() override {
+        if (!showing()) return;
+        Busy busy(syncing);
+        markShown<ListBox>(view.data(), nullptr);
+        view->setModel(entriesLeftTo(view.data(), entriesNow(list)));
+        pushAllMarks();
+        if (list.ListIndex() >= 0) {
+            view->selectionModel()->setCurrentIndex(view->model()->index(list.ListIndex(), 0),
+                                                    QItemSelectionModel::NoUpdate);
+        }
+    }
+
+    Shown(const Shown&) = delete;
+    Shown& operator=(const Shown&) = delete;
+
+    bool showing() const { return view && ListBox::shownIn(view) == &list; }
+
+    void beginInsertItem(int index) override {
+        syncing = true;
+        model.beginInsertRows(QModelIndex(), index, index);
+    }
+    void endInsertItem() override {
+        model.endInsertRows();
+        settle();
+    }
+    void beginRemoveItem(int index) override {
+        syncing = true;
+        model.beginRemoveRows(QModelIndex(), index, index);
+    }
+    void endRemoveItem() override {
+        model.endRemoveRows();
+        settle();
+    }
+    void beginReset() override {
+        syncing = true;
+        model.beginResetModel();
+    }
+    void endReset() override {
+        model.endResetModel();
+        settle();
+    }
+    void itemChanged(int index) override {
+        model.rowChanged(index);
+        if (!showing()) return;
+        Busy busy(syncing);
+        const bool mark = list.entry(index).selected;
+        QItemSelectionModel* selection = view->selectionModel();
+        const QModelIndex at = view->model()->index(index, 0);
+        if (selection->isSelected(at) != mark)
+            selection->select(at, mark ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    }
+    void listIndexChanged() override { pushCurrent(); }
+    void textChanged() override {}
+
+    // The selection model moves the marks and the current row with the rows;
+    // a removed current row leaves a neighbour current, which the model's -1 undoes.
+    void settle() {
+        pushCurrent();
+        syncing = false;
+    }
+
+    void pushCurrent() {
+        if (!showing()) return;
+        Busy busy(syncing);
+        QItemSelectionModel* selection = view->selectionModel();
+        const int want = list.ListIndex();
+        const QModelIndex now = selection->currentIndex();
+        if ((now.isValid() ? now.row() : -1) == want) return;
+        const QModelIndex at = want >= 0 ? view->model()->index(want, 0) : QModelIndex();
+        selection->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+    }
+
+    void pushAllMarks() {
+        if (!view) return;
+        Busy busy(syncing);
+        QItemSelection marked;
+        for (int i = 0; i < list.ListCount(); ++i) {
+            if (!list.entry(i).selected) continue;
+            const QModelIndex at = view->model()->index(i, 0);
+            marked.select(at, at);
+        }
+        view->selectionModel()->select(marked, QItemSelectionModel::ClearAndSelect);
+    }
+
+    void pullMarks(const QItemSelection& rows) {
+        const QItemSelectionModel* selection = view->selectionModel();
+        for (const QModelIndex& at : rows.indexes()) list.viewSelected(at.row(), selection->isSelected(at));
+    }
+
+    ListBox& list;
+    QPointer<QListView> view;
+    EntryModel<ListBoxModel> model;
+    bool syncing = false;
+    QObject context;  // the connections go with it
+};
+
+ListBox::ListBox(QListView* view) : view_(view) {
+    if (qobject_cast<QListWidget*>(view)) {
+        throw std::invalid_argument("a QListWidget keeps its own items; give the list box a QListView");
+    }
+    const QAbstractItemModel* model = view->model();
+    startEntries(entriesOf(model, view->rootIndex(), view->modelColumn(), view->selectionModel()), -1);
+    if (model) {
+        const QModelIndex current = view->selectionModel()->currentIndex();
+        viewListIndex(current.isValid() ? current.row() : -1);
+    }
+    shown_ = std::make_unique<Shown>(*this, view);
+    listen(shown_.get());
+}
+
+ListBox::~ListBox() {
+    listen(nullptr);
+    shown_.reset();
+}
+
+ListBox* ListBox::shownIn(const QListView* view) { return shownOn<ListBox>(view); }
+
+std::string ListBox::Name() const { return toStd(view_->objectName()); }
+std::string ListBox::Tag() const { return tagOf(view_); }
+void ListBox::Tag(const std::string& tag) { setTag(view_, tag); }
+
+}  // namespace Palvo::qt

@@ -1,0 +1,155 @@
+// The Qt combo and list box show the core list model: the widgets follow the
+// port's changes, and the user's picks and typing reach the model.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QTest>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "palvo/error.h"
+#include "palvo/qt/form.h"
+#include "palvo/qt/lists.h"
+#include "qt_test_support.h"
+#include "support/errors.h"
+
+namespace Palvo::testing {
+namespace {
+
+TEST(QtComboBox, TakesOverTheCombosEntriesAndKeepsTheWidgetInStepBothWays) {
+    QComboBox widget;
+    widget.setEditable(true);
+    widget.addItem(QString::fromUtf8("甲"), 7);
+    widget.addItem(QString::fromUtf8("乙"), 8);
+    widget.setCurrentIndex(1);
+    QLineEdit* line = widget.lineEdit();
+    {
+        qt::ComboBox c(&widget);
+        EXPECT_EQ(c.ListCount(), 2) << "entries made in Qt Designer stay";
+        EXPECT_EQ(c.ItemData(0), 7);
+        EXPECT_EQ(c.ListIndex(), 1);
+        EXPECT_EQ(c.Text(), "乙");
+
+        c.AddItem("丙", 0);
+        EXPECT_EQ(widget.itemText(0), QString::fromUtf8("丙"));
+        EXPECT_EQ(widget.currentIndex(), 2) << "the current entry moves with the model's";
+        c.Text("自由");
+        c.SelStart(1);
+        c.SelLength(1);
+        EXPECT_EQ(widget.currentIndex(), -1);
+        EXPECT_EQ(line->text(), QString::fromUtf8("自由"));
+        EXPECT_EQ(line->selectedText(), QString::fromUtf8("由"));
+
+        // the user types over the selection, then picks an entry
+        QTest::keyClicks(line, "X");
+        EXPECT_EQ(c.Text(), "自X");
+        EXPECT_EQ(c.SelStart(), 2);
+        EXPECT_EQ(c.SelLength(), 0);
+        EXPECT_EQ(c.ListIndex(), -1);
+        widget.setCurrentIndex(0);
+        EXPECT_EQ(c.ListIndex(), 0);
+        EXPECT_EQ(c.Text(), "丙");
+
+        c.RemoveItem(0);
+        EXPECT_EQ(widget.count(), 2);
+        EXPECT_EQ(widget.currentIndex(), -1) << "Qt would have picked a neighbour";
+        EXPECT_EQ(c.Text(), "丙") << "the edit text stays";
+    }
+    EXPECT_EQ(widget.count(), 2) << "the combo keeps the entries when the adapter goes";
+    EXPECT_EQ(widget.itemData(1, Qt::UserRole).toInt(), 8);
+}
+
+TEST(QtComboBox, ADropDownListRefusesATextThatIsNoEntry) {
+    QComboBox widget;
+    qt::ComboBox c(&widget);
+    c.AddItem("甲");
+    EXPECT_EQ(widget.currentIndex(), -1) << "adding selects nothing";
+    EXPECT_EQ(errorNumber([&] { c.Text("乙"); }), 383);
+    EXPECT_EQ(c.ListIndex(), -1) << "a refused text changes nothing";
+    c.Text("甲");
+    EXPECT_EQ(widget.currentIndex(), 0);
+    c.SelStart(3);
+    EXPECT_EQ(c.SelStart(), 0) << "no edit text, no caret";
+}
+
+TEST(QtListBox, TheViewFollowsTheModelAndTheUsersClicksReachIt) {
+    QListView view;
+    view.setSelectionMode(QAbstractItemView::MultiSelection);
+    qt::ListBox l(&view);
+    for (const char* s : {"a", "b", "c"}) l.AddItem(s);
+    view.show();
+    QApplication::processEvents();
+    QItemSelectionModel* selection = view.selectionModel();
+    const auto row = [&view](int r) { return view.model()->index(r, 0); };
+
+    l.Selected(2, true);
+    l.ListIndex(1);
+    EXPECT_EQ(view.model()->rowCount(), 3);
+    EXPECT_TRUE(selection->isSelected(row(2)));
+    EXPECT_EQ(selection->currentIndex(), row(1));
+    EXPECT_FALSE(selection->isSelected(row(1))) << "the list index leaves the marks alone";
+
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(row(0)).center());
+    EXPECT_EQ(l.ListIndex(), 0);
+    EXPECT_TRUE(l.Selected(0));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(row(2)).center());
+    EXPECT_FALSE(l.Selected(2)) << "a second click takes the mark off";
+    EXPECT_EQ(l.ListIndex(), 2);
+
+    l.RemoveItem(2);
+    EXPECT_FALSE(selection->currentIndex().isValid()) << "Qt would have made a neighbour current";
+    EXPECT_TRUE(selection->isSelected(row(0)));
+    l.Clear();
+    EXPECT_EQ(view.model()->rowCount(), 0);
+}
+
+TEST(QtListBox, AQListWidgetIsRefusedAndANewerAdapterTakesTheViewOver) {
+    QListWidget widget;
+    EXPECT_THROW(qt::ListBox{&widget}, std::invalid_argument);
+
+    QListView view;
+    auto first = std::make_unique<qt::ListBox>(&view);
+    first->AddItem("甲");
+    first->ItemData(0, 5);
+    qt::ListBox second(&view);
+    EXPECT_EQ(qt::ListBox::shownIn(&view), &second);
+    EXPECT_EQ(second.ItemData(0), 5) << "the entries the view showed are taken over";
+    first->AddItem("乙");
+    first.reset();
+    EXPECT_EQ(view.model()->rowCount(), 1) << "the older adapter leaves the view alone";
+}
+
+TEST(QtListBox, AFormHandsOutTheListThatShowsAndNeverAComboPopup) {
+    QWidget window;
+    auto* combo = new QComboBox(&window);
+    combo->setObjectName("cmb");
+    ASSERT_NE(combo->view(), nullptr);  // the popup's list view, made when first asked for
+    auto* list = new QListView(&window);
+    list->setObjectName("lst");
+    (new QListWidget(&window))->setObjectName("old");
+    qt::Form form(&window);
+    const auto walk = [&form] {
+        std::vector<std::string> out;
+        for (Control* c : form.Controls()) out.push_back(c->typeName() + ":" + c->Name());
+        return out;
+    };
+    const std::vector<std::string> expected{"ComboBox:cmb", "ListBox:lst", "QListWidget:old"};
+    EXPECT_EQ(walk(), expected) << "a QListWidget is no list box; the combo's popup is no control";
+    {
+        qt::ComboBox mine(combo);
+        mine.AddItem("甲");
+        EXPECT_EQ(form.Controls()[0], &mine) << "the host's adapter shows the combo";
+    }
+    EXPECT_EQ(walk(), expected) << "a new adapter of the form's; the popup still is no control";
+    EXPECT_EQ(static_cast<ComboBox*>(form.Controls()[0])->List(0), "甲");
+}
+
+}  // namespace
+}  // namespace Palvo::testing
