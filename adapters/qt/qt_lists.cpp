@@ -133,13 +133,50 @@ std::pair<int, int> selectionOf(const QLineEdit* line) {
 
 }  // namespace
 
+// Hands the core model's announcements of added, removed and reset entries to
+// the Qt model; after each, settle() brings the widget in step. While the
+// shape changes, syncing keeps the widget's own signals from reaching back.
+template <class List>
+struct EntriesShown : ListListener {
+    explicit EntriesShown(List& list) : model(list) {}
+
+    void beginInsertItem(int index) override {
+        syncing = true;
+        model.beginInsertRows(QModelIndex(), index, index);
+    }
+    void endInsertItem() override {
+        model.endInsertRows();
+        settle();
+    }
+    void beginRemoveItem(int index) override {
+        syncing = true;
+        model.beginRemoveRows(QModelIndex(), index, index);
+    }
+    void endRemoveItem() override {
+        model.endRemoveRows();
+        settle();
+    }
+    void beginReset() override {
+        syncing = true;
+        model.beginResetModel();
+    }
+    void endReset() override {
+        model.endResetModel();
+        settle();
+    }
+    virtual void settle() = 0;
+
+    EntryModel<List> model;
+    bool syncing = false;
+};
+
 // ---------------------------------------------------------------- ComboBox
 
 // Shows the combo box model in the QComboBox. The model's changes are pushed
 // to the widget; the user's changes in the widget are pulled into the model.
 // While one direction runs, the other keeps still.
-struct ComboBox::Shown final : ListListener {
-    Shown(ComboBox& c, QComboBox* w) : combo(c), widget(w), model(c) {
+struct ComboBox::Shown final : EntriesShown<ComboBoxModel> {
+    Shown(ComboBox& c, QComboBox* w) : EntriesShown(c), combo(c), widget(w) {
         Busy busy(syncing);
         markShown(widget.data(), &combo);
         widget->setModel(&model);  // the combo deletes a model of its own
@@ -171,37 +208,13 @@ struct ComboBox::Shown final : ListListener {
     // False once a newer adapter took the combo over (or the combo is gone).
     bool showing() const { return widget && ComboBox::shownIn(widget) == &combo; }
 
-    void beginInsertItem(int index) override {
-        syncing = true;
-        model.beginInsertRows(QModelIndex(), index, index);
-    }
-    void endInsertItem() override {
-        model.endInsertRows();
-        settle();
-    }
-    void beginRemoveItem(int index) override {
-        syncing = true;
-        model.beginRemoveRows(QModelIndex(), index, index);
-    }
-    void endRemoveItem() override {
-        model.endRemoveRows();
-        settle();
-    }
-    void beginReset() override {
-        syncing = true;
-        model.beginResetModel();
-    }
-    void endReset() override {
-        model.endResetModel();
-        settle();
-    }
     void itemChanged(int index) override { model.rowChanged(index); }
     void listIndexChanged() override { push(); }
     void textChanged() override { push(); }
 
     // After a change of entries: Qt picks a current entry of its own (the
     // first one added, a neighbour of one removed); the model's stands.
-    void settle() {
+    void settle() override {
         push();
         syncing = false;
     }
@@ -241,8 +254,6 @@ struct ComboBox::Shown final : ListListener {
 
     ComboBox& combo;
     QPointer<QComboBox> widget;
-    EntryModel<ComboBoxModel> model;
-    bool syncing = false;
     QObject context;  // the connections go with it
 };
 
@@ -280,8 +291,8 @@ bool ComboBox::editable() const { return combo_->isEditable(); }
 
 // Shows the list box model in the QListView: the current row is the list
 // index, the selection model's rows the marks, both ways.
-struct ListBox::Shown final : ListListener {
-    Shown(ListBox& l, QListView* v) : list(l), view(v), model(l) {
+struct ListBox::Shown final : EntriesShown<ListBoxModel> {
+    Shown(ListBox& l, QListView* v) : EntriesShown(l), list(l), view(v) {
         Busy busy(syncing);
         markShown(view.data(), &list);
         view->setModel(&model);
@@ -318,30 +329,6 @@ struct ListBox::Shown final : ListListener {
 
     bool showing() const { return view && ListBox::shownIn(view) == &list; }
 
-    void beginInsertItem(int index) override {
-        syncing = true;
-        model.beginInsertRows(QModelIndex(), index, index);
-    }
-    void endInsertItem() override {
-        model.endInsertRows();
-        settle();
-    }
-    void beginRemoveItem(int index) override {
-        syncing = true;
-        model.beginRemoveRows(QModelIndex(), index, index);
-    }
-    void endRemoveItem() override {
-        model.endRemoveRows();
-        settle();
-    }
-    void beginReset() override {
-        syncing = true;
-        model.beginResetModel();
-    }
-    void endReset() override {
-        model.endResetModel();
-        settle();
-    }
     void itemChanged(int index) override {
         model.rowChanged(index);
         if (!showing()) return;
@@ -357,7 +344,7 @@ struct ListBox::Shown final : ListListener {
 
     // The selection model moves the marks and the current row with the rows;
     // a removed current row leaves a neighbour current, which the model's -1 undoes.
-    void settle() {
+    void settle() override {
         pushCurrent();
         syncing = false;
     }
@@ -392,8 +379,6 @@ struct ListBox::Shown final : ListListener {
 
     ListBox& list;
     QPointer<QListView> view;
-    EntryModel<ListBoxModel> model;
-    bool syncing = false;
     QObject context;  // the connections go with it
 };
 
