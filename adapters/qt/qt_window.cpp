@@ -50,6 +50,8 @@ QStyle::StandardPixmap pixmapFor(const std::string& look) {
     if (look == "up") return QStyle::SP_ArrowUp;
     if (look == "left") return QStyle::SP_ArrowLeft;
     if (look == "right") return QStyle::SP_ArrowRight;
+    if (look == "left-all") return QStyle::SP_MediaSeekBackward;
+    if (look == "right-all") return QStyle::SP_MediaSeekForward;
     if (look == "info") return QStyle::SP_MessageBoxInformation;
     if (look == "warning") return QStyle::SP_MessageBoxWarning;
     if (look == "question") return QStyle::SP_MessageBoxQuestion;
