@@ -163,10 +163,12 @@ TEST_P(PrintSettings, RefusalsShowTheirMessageAndWriteNothing) {
     exec({"update 查询打印设置 set 选择标志=0"});
     open("click Command7");
     EXPECT_EQ(messages(), std::vector<Message>{warning("你的设置不正确，至少选择一项,请重新设置！")});
-    exec({"update 查询打印设置 set 选择标志=1"});
-    open("select List2 2\nclick Command14\nclick Command14\nkey Esc");
-    EXPECT_TRUE(messages().empty()) << "a total added twice is ignored";
-    EXPECT_EQ(items("List4"), Items{"金额"});
+    exec({"update 查询打印设置 set 选择标志=1",
+          "insert into 查询打印设置 (表名, 字段名, 选择标志, 排列顺序, 查询类别, 查询名, 用户名) "
+          "values ('客户', '旧列', 1, 9, '普通查询', '月报', '张三')"});
+    open("select List2 2\nclick Command14\nclick Command14\nselect List2 5\nclick Command14\nkey Esc");
+    EXPECT_TRUE(messages().empty()) << "a total added twice is ignored; a column the table lacks passes";
+    EXPECT_EQ(items("List4"), (Items{"金额", "旧列"}));
 }
 
 TEST_P(PrintSettings, CancelAndEscWriteNothing) {
@@ -193,7 +195,8 @@ TEST_P(PrintSettings, AFailingStatementOfTheSaveLeavesTheSetAsItWas) {
     auto counting = std::make_shared<CountingConnection>(conn);
     session().oConn = counting;
     const std::string arrange =
-        "select List2 3\nclick Command2\nselect List2 1\nclick Command12\nclick Command14\nclick Command7";
+        "select List2 3\nclick Command2\nselect List2 1\nclick Command12\nclick Command14\nclick Command7\n"
+        "click Command8";  // played only while the dialog is still open
     const std::vector<Items> arranged{{"日期"}, {"名称", "金额", "数量"}, {"金额—升序"}, {"金额"}};
     const std::string before = snapshot();
     int k = 0;
@@ -207,9 +210,11 @@ TEST_P(PrintSettings, AFailingStatementOfTheSaveLeavesTheSetAsItWas) {
         EXPECT_EQ(snapshot(), before) << "statement " << k;
         EXPECT_EQ(messages(), std::vector<Message>{warning("保存发生错误：磁盘已满")}) << k;
         EXPECT_EQ(lists(), arranged) << k;
+        EXPECT_EQ(host->unplayed(), 0u) << k;
         EXPECT_FALSE(counting->InTransaction());
     }
     EXPECT_EQ(k, 8) << "4 columns, the sort reset and one key, the totals reset and one total";
+    EXPECT_EQ(host->unplayed(), 1u) << "the save closed the dialog";
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(rows(), (Items{"名称 1/0/0/0", "金额 1/1/1/1", "数量 1/2/0/0", "日期 0/3/0/0"}));
 }
