@@ -866,8 +866,11 @@ void WindowFrame::select(Entry& e, const ScriptAction& a) {
             combo->setCurrentIndex(a.index);
             emit combo->activated(a.index);
         } else if (auto* box = qobject_cast<QListView*>(e.widget)) {
+            // a click on an entry of a single-selection list highlights it alone
             box->selectionModel()->setCurrentIndex(box->model()->index(a.index, 0),
-                                                   QItemSelectionModel::NoUpdate);
+                                                   box->selectionMode() == QAbstractItemView::SingleSelection
+                                                       ? QItemSelectionModel::ClearAndSelect
+                                                       : QItemSelectionModel::NoUpdate);
         }
         if (wired_ == before) fire([name](Window& w) { w.Click(name); });
         return;
