@@ -355,8 +355,21 @@ struct ListBox::Shown final : EntriesShown<ListBoxModel> {
         QItemSelectionModel* selection = view->selectionModel();
         const int want = list.ListIndex();
         const QModelIndex now = selection->currentIndex();
-        if ((now.isValid() ? now.row() : -1) == want) return;
         const QModelIndex at = want >= 0 ? view->model()->index(want, 0) : QModelIndex();
+        // a single-selection list box highlights its list index, as the platform's does
+        if (view->selectionMode() == QAbstractItemView::SingleSelection) {
+            const bool highlighted =
+                want >= 0 ? selection->selectedIndexes() == QModelIndexList{at} : !selection->hasSelection();
+            if (!highlighted) {
+                if (want >= 0) {
+                    selection->select(at, QItemSelectionModel::ClearAndSelect);
+                } else {
+                    selection->clearSelection();
+                }
+            }
+            for (int i = 0; i < list.ListCount(); ++i) list.viewSelected(i, i == want);
+        }
+        if ((now.isValid() ? now.row() : -1) == want) return;
         selection->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
     }
 

@@ -50,6 +50,8 @@ QStyle::StandardPixmap pixmapFor(const std::string& look) {
     if (look == "up") return QStyle::SP_ArrowUp;
     if (look == "left") return QStyle::SP_ArrowLeft;
     if (look == "right") return QStyle::SP_ArrowRight;
+    if (look == "left-all") return QStyle::SP_MediaSeekBackward;
+    if (look == "right-all") return QStyle::SP_MediaSeekForward;
     if (look == "info") return QStyle::SP_MessageBoxInformation;
     if (look == "warning") return QStyle::SP_MessageBoxWarning;
     if (look == "question") return QStyle::SP_MessageBoxQuestion;
@@ -864,8 +866,11 @@ void WindowFrame::select(Entry& e, const ScriptAction& a) {
             combo->setCurrentIndex(a.index);
             emit combo->activated(a.index);
         } else if (auto* box = qobject_cast<QListView*>(e.widget)) {
+            // a click on an entry of a single-selection list highlights it alone
             box->selectionModel()->setCurrentIndex(box->model()->index(a.index, 0),
-                                                   QItemSelectionModel::NoUpdate);
+                                                   box->selectionMode() == QAbstractItemView::SingleSelection
+                                                       ? QItemSelectionModel::ClearAndSelect
+                                                       : QItemSelectionModel::NoUpdate);
         }
         if (wired_ == before) fire([name](Window& w) { w.Click(name); });
         return;

@@ -5,6 +5,7 @@
 
 #include "palvo/controls.h"
 #include "palvo/form.h"
+#include "palvo/value.h"
 
 namespace Palvo {
 
@@ -35,6 +36,19 @@ public:
     /// (Palvo::Error 429 otherwise); a failing value look-up of the reference
     /// registry raises its Palvo::Error.
     std::string sFindStr(const std::string& sReceive, const std::string& sRqBjFs = "d");
+
+    // ---- the print settings dialog
+
+    /// Shows the print settings dialog for the table `sReceive`, the query name
+    /// `sCxm` and the category `sCxLb`: the user chooses the shown columns and
+    /// their order, the sort keys and the totals, and saving writes them into
+    /// the user's rows of 查询打印设置 in one transaction. `sMc` is kept unused;
+    /// `sMustSetString` names columns (comma-separated) that must be shown, and
+    /// when it is empty 编号, 编号1 and 编号2 are left out of a new settings set.
+    /// Returns an empty value however the dialog closed. Needs a window host
+    /// (Palvo::Error 429 otherwise); a failing load raises its Palvo::Error.
+    Value sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                    const std::string& sMc = "", const std::string& sMustSetString = "");
 };
 
 }  // namespace Palvo

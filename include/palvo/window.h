@@ -102,8 +102,8 @@ struct WindowLayout {
     /// Names of the pictures buttons may show ("Image1"); a host draws each as it sees fit.
     std::vector<std::string> pictures;
     /// How a host may draw each picture, by its place in pictures: "down", "up",
-    /// "left", "right", "info", "warning", "question", "error"; "" or missing
-    /// leaves it to the host.
+    /// "left", "right", "left-all", "right-all" (every entry across), "info",
+    /// "warning", "question", "error"; "" or missing leaves it to the host.
     std::vector<std::string> pictureLooks;
     /// Rows and columns of the layout grid that take the room left over.
     std::vector<int> stretchRows;

@@ -2,6 +2,7 @@
 #include "palvo/clsSearch.h"
 
 #include "src/query/frm_find.h"
+#include "src/query/frm_sz.h"
 #include "src/query/query_combos.h"
 
 namespace Palvo {
@@ -34,6 +35,12 @@ void clsSearch::mInitComboTstj(Form& frm, ComboBox& cmb) {
 
 std::string clsSearch::sFindStr(const std::string& sReceive, const std::string& sRqBjFs) {
     return query::sFindStr(sReceive, sRqBjFs);
+}
+
+Value clsSearch::sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                           const std::string& sMc, const std::string& sMustSetString) {
+    query::sPrintSet(sReceive, sCxm, sCxLb, sMc, sMustSetString);
+    return Value();
 }
 
 }  // namespace Palvo

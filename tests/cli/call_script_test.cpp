@@ -54,6 +54,23 @@ TEST_F(CallScript, ThePickerAndTheConditionFinderReturnWhatTheScriptChose) {
     EXPECT_EQ(r.out, " where ( 名称 Like  '%O''Neil%' )\n");
 }
 
+TEST_F(CallScript, ThePrintSettingsDialogSavesWhatTheScriptChose) {
+    const std::string db = (dir_ / "s.db").string();
+    ASSERT_EQ(palvo({"init", "--sample", "--db", db}).status, 0);
+    // hide every column, show 名称 again, sort on it descending, save
+    auto r = palvo({"call", "--db", db, "--script",
+                    script("click Command6\nselect List1 1\nclick Command1\nclick Command12\nclick cmdAsc\n"
+                           "click Command7\n"),
+                    "clsSearch.sPrintSet", "客户", "王's 月报", "普通查询"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "\n");
+    EXPECT_EQ(r.err, "");
+    r = palvo({"call", "--db", db, "clsDatabase.sGetField", "客户", "普通查询", "王's 月报", "排序"});
+    EXPECT_EQ(r.out, "名称 desc\n") << r.err;
+    r = palvo({"call", "--db", db, "clsDatabase.sGetField", "客户", "普通查询", "王's 月报"});
+    EXPECT_EQ(r.out, "名称\n") << r.err;
+}
+
 TEST_F(CallScript, WithoutAScriptAWindowClosesAtOnce) {
     auto r = palvo({"call", "clsForm.mSubMsg", "保存失败"});
     EXPECT_EQ(r.status, 0) << r.err;

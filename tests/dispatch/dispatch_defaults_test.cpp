@@ -164,6 +164,9 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
         {"clsForm.sKeepSql",
          {{"frm", "select 1", "客户", "00"}, [&] { return frm.sKeepSql("frm", "select 1", "客户", "00"); }}},
         {"clsSearch.sFindStr", {{"客户"}, [&] { return clsSearch().sFindStr("客户"); }}},
+        // the settings set of query name "" is seeded below, so neither call seeds it
+        {"clsSearch.sPrintSet",
+         {{"客户", "", "普通查询"}, [&] { return clsSearch().sPrintSet("客户", "", "普通查询").toText(); }}},
         {"clsFunction.sUserDate",
          {{"2024-3-5"},
           [&] {

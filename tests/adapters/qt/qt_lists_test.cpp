@@ -110,6 +110,28 @@ TEST(QtListBox, TheViewFollowsTheModelAndTheUsersClicksReachIt) {
     EXPECT_EQ(view.model()->rowCount(), 0);
 }
 
+TEST(QtListBox, ASingleSelectionListHighlightsItsListIndexAlone) {
+    QListView view;
+    view.setSelectionMode(QAbstractItemView::SingleSelection);
+    qt::ListBox l(&view);
+    for (const char* s : {"a", "b", "c", "d"}) l.AddItem(s);
+    view.show();
+    QApplication::processEvents();
+    QItemSelectionModel* selection = view.selectionModel();
+    const auto row = [&view](int r) { return view.model()->index(r, 0); };
+
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(row(3)).center());
+    ASSERT_EQ(l.ListIndex(), 3);
+    l.RemoveItem(3);  // Qt highlights a neighbour of the removed row
+    EXPECT_FALSE(selection->hasSelection());
+    l.ListIndex(1);
+    EXPECT_EQ(selection->selectedIndexes(), QModelIndexList{row(1)});
+    EXPECT_TRUE(l.Selected(1));
+    EXPECT_FALSE(l.Selected(2));
+    l.ListIndex(-1);
+    EXPECT_FALSE(selection->hasSelection());
+}
+
 TEST(QtListBox, AQListWidgetIsRefusedAndANewerAdapterTakesTheViewOver) {
     QListWidget widget;
     EXPECT_THROW(qt::ListBox{&widget}, std::invalid_argument);

@@ -1,0 +1,189 @@
+#include "src/query/frm_sz.h"
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/msgbox.h"
+#include "palvo/session.h"
+#include "src/base/conversions.h"
+#include "src/database/field_helpers.h"
+#include "src/query/settings_store.h"
+
+namespace Palvo::query {
+
+namespace {
+
+constexpr std::int32_t kPictureButton = 420;  // twips, square
+
+RankList totals() {
+    RankList r;
+    r.list = "List4";
+    r.column = "合计";
+    r.add = "Command14";
+    r.remove = "Command13";
+    r.numbersOnly = true;
+    r.leavesWithHidden = true;
+    r.clearedByHideAll = true;
+    return r;
+}
+
+ControlSpec pictureButton(const char* name, const char* tip, int row, int col) {
+    return ControlSpec(name, ControlKind::Button).at(row, col).sized(kPictureButton, kPictureButton).tip(tip);
+}
+
+WindowLayout makeLayout() {
+    WindowLayout w;
+    w.name = "frmSz";
+    w.caption = "查询打印设置";
+    w.width = 9600;
+    w.height = 6000;
+    w.pictures = listEditorPictures();
+    w.pictureLooks = listEditorPictureLooks();
+    w.controls = {
+        ControlSpec("Frame1", ControlKind::Label, "设置查询时字段的显示顺序").at(0, 0).span(1, 7),
+        ControlSpec("Label1", ControlKind::Label, "隐藏的项").at(1, 0),
+        ControlSpec("Label2", ControlKind::Label, "显示的项").at(1, 2),
+        ControlSpec("Label3", ControlKind::Label, "排序").at(1, 5),
+        ControlSpec("List1", ControlKind::ListBox).at(2, 0).span(8, 1).sized(2000, 0),
+        pictureButton("Command1", "显示选中的项", 3, 1),
+        pictureButton("Command5", "全部显示", 4, 1),
+        pictureButton("Command2", "隐藏选中的项", 5, 1),
+        pictureButton("Command6", "全部隐藏", 6, 1),
+        ControlSpec("List2", ControlKind::ListBox).at(2, 2).span(8, 1).sized(2000, 0),
+        pictureButton("Command11", "上移", 4, 3),
+        pictureButton("Command9", "下移", 5, 3),
+        pictureButton("Command12", "加入排序", 2, 4),
+        pictureButton("Command10", "移出排序", 3, 4),
+        pictureButton("Command3", "排序项上移", 4, 4),
+        pictureButton("Command4", "排序项下移", 5, 4),
+        ControlSpec("List3", ControlKind::ListBox).at(2, 5).span(4, 1).sized(2000, 0),
+        pictureButton("cmdAsc", "切换升序或降序", 3, 6),
+        ControlSpec("Label4", ControlKind::Label, "合计").at(6, 5),
+        pictureButton("Command14", "加入合计", 7, 4),
+        pictureButton("Command13", "移出合计", 8, 4),
+        ControlSpec("List4", ControlKind::ListBox).at(7, 5).span(3, 1).sized(2000, 0),
+        ControlSpec("Command7", ControlKind::Button, "保存(&S)").at(10, 2),
+        // Esc cancels from every control
+        ControlSpec("Command8", ControlKind::Button, "取消(&C)").at(10, 5).cancelButton(),
+    };
+    w.stretchRows = {5, 9};
+    w.stretchCols = {0, 2, 5};
+    return w;
+}
+
+// The table's name without up to two leading single-byte characters (B_单位 shows as 单位).
+std::string displayName(const std::string& table) {
+    std::size_t at = 0;
+    for (int i = 0; i < 2 && at < table.size(); ++i) {
+        if (static_cast<unsigned char>(table[at]) >= 0x80) break;
+        ++at;
+    }
+    return table.substr(at);
+}
+
+}  // namespace
+
+frmSz::frmSz() : editor_({totals()}, true) {}
+
+const WindowLayout& frmSz::layout() const {
+    static const WindowLayout layout = makeLayout();
+    return layout;
+}
+
+SettingsSet frmSz::settings() const { return {sReceive, sCxm, sCxLb, session().sUser}; }
+
+void frmSz::Load() {
+    WindowFrame& f = frame();
+    editor_.attach(&f);
+    f.Caption(layout().caption + "--" + displayName(sReceive));
+    editor_.showPictures();
+    const SettingsSet set = settings();
+    if (database::sGetFieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
+                                 set.category, "用户名", set.user, "", "")
+            .empty()) {
+        sessionConnection().Execute(
+            seedStatement(set.table, set.category, set.query, set.user, sMustSetString));
+    }
+    editor_.load(set);
+    editor_.readColumnTypes(sReceive);
+}
+
+void frmSz::Unload(UnloadMode) {
+    editor_.attach(nullptr);
+    sReceive.clear();
+    sCxm.clear();
+    sCxLb.clear();
+    sMc.clear();
+    sMustSetString.clear();
+}
+
+void frmSz::Click(const std::string& control) {
+    if (editor_.click(control)) return;
+    if (control == "Command7") {
+        save();
+    } else if (control == "Command8") {
+        frame().Close();
+    }
+}
+
+void frmSz::DblClick(const std::string& control) { editor_.dblClick(control); }
+
+void frmSz::save() {
+    const std::string title = session().sMsg;
+    const std::vector<std::string> shown = editor_.items("List2");
+    if (shown.empty()) {
+        msgBox("你的设置不正确，至少选择一项,请重新设置！", vbExclamation, title);
+        return;
+    }
+    if (!util::trim(sMustSetString).empty()) {
+        for (std::string_view part : util::split(sMustSetString, ',')) {
+            const std::string name = util::trim(part);
+            if (name.empty()) continue;  // "a,b," names no third column
+            bool found = false;
+            for (const std::string& s : shown) found = found || util::trim(s) == name;
+            if (!found) {
+                msgBox("“" + std::string(part) + "”必须选择，请重选！", vbExclamation, title);
+                return;
+            }
+        }
+    }
+    const SettingsSet set = settings();
+    std::vector<std::string> statements = editor_.orderStatements(set);
+    for (const RankList& r : editor_.ranks()) {
+        for (std::string& s : editor_.rankStatements(set, r)) statements.push_back(std::move(s));
+    }
+    // all or nothing: a failing statement leaves the settings set as it was
+    try {
+        Connection& conn = sessionConnection();
+        Transaction tx(conn);
+        for (const std::string& sql : statements) conn.Execute(sql);
+        tx.commit();
+    } catch (const Error& e) {
+        msgBox("保存发生错误：" + e.description(), vbExclamation, title);
+        return;
+    }
+    frame().Close();
+}
+
+frmSz& printSettingsWindow() {
+    thread_local frmSz window;
+    return window;
+}
+
+void sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+               const std::string& sMc, const std::string& sMustSetString) {
+    frmSz& window = printSettingsWindow();
+    window.sReceive = sReceive;
+    window.sCxm = sCxm;
+    window.sCxLb = sCxLb;
+    window.sMc = sMc;
+    window.sMustSetString = sMustSetString;
+    try {
+        showModal(window);
+    } catch (...) {
+        // a load that fails never reaches Unload: the next call starts clean
+        window.Unload(UnloadMode::Code);
+        throw;
+    }
+}
+
+}  // namespace Palvo::query

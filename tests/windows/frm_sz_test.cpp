@@ -1,0 +1,234 @@
+// The print settings dialog, played on every window host over the embedded database.
+#include <gtest/gtest.h>
+
+#include "forms/counting_connection.h"
+#include "palvo/clsDatabase.h"
+#include "palvo/clsSearch.h"
+#include "palvo/dispatch.h"
+#include "palvo/error.h"
+#include "palvo/host_tables.h"
+#include "support/sqlite_fixture.h"
+#include "support/window_hosts.h"
+
+namespace Palvo::testing {
+namespace {
+
+using Message = memory::ShownMessage;
+using Items = std::vector<std::string>;
+
+class PrintSettings : public SessionTest, public ::testing::WithParamInterface<HostKind> {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        query::createHostTables(*conn);
+        exec(
+            {"create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 数量 int, 日期 datetime, "
+             "备注 ntext)"});
+    }
+    void open(const std::string& script, const std::string& query = "月报", const std::string& must = "",
+              const std::string& table = "客户") {
+        host.reset();  // restores the thread's host before the next one is installed
+        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        EXPECT_TRUE(clsSearch().sPrintSet(table, query, "普通查询", "", must).isNull());
+    }
+    Items items(const std::string& list) {
+        auto& box = dynamic_cast<ListBox&>(host->lastFrame().control(list));
+        Items out;
+        for (int i = 0; i < box.ListCount(); ++i) out.push_back(box.List(i));
+        return out;
+    }
+    std::vector<Items> lists() { return {items("List1"), items("List2"), items("List3"), items("List4")}; }
+    CommandButton& button(const std::string& name) {
+        return dynamic_cast<CommandButton&>(host->lastFrame().control(name));
+    }
+    // 字段名 选择标志/排列顺序/排序/合计 of the set, in display order.
+    Items rows(const std::string& query = "月报") {
+        auto t =
+            conn->Query("select 字段名, 选择标志, 排列顺序, 排序, 合计 from 查询打印设置 where 查询名='" +
+                        query + "' order by 排列顺序");
+        Items out;
+        for (std::size_t r = 0; r < t.rowCount(); ++r) {
+            out.push_back(t.at(r, 0).toText() + " " + t.at(r, 1).toText() + "/" + t.at(r, 2).toText() + "/" +
+                          t.at(r, 3).toText() + "/" + t.at(r, 4).toText());
+        }
+        return out;
+    }
+    // Every byte of the settings table.
+    std::string snapshot() {
+        auto t = conn->Query("select * from 查询打印设置 order by 查询名, 用户名, 字段名");
+        std::string out;
+        for (std::size_t i = 0; i < t.cells.size(); ++i) out += t.cells[i].toText() + "|";
+        return out;
+    }
+    Message warning(const std::string& text) { return {text, 48, "提示标题"}; }
+    const std::vector<Message>& messages() { return host->messages().messages(); }
+
+    std::unique_ptr<WindowTestHost> host;
+};
+
+TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrder) {
+    open("");
+    EXPECT_EQ(host->lastFrame().Caption(), "查询打印设置--客户");
+    EXPECT_EQ(lists(), (std::vector<Items>{{}, {"名称", "金额", "数量", "日期"}, {}, {}}));
+    EXPECT_EQ(rows(), (Items{"名称 1/2/0/0", "金额 1/3/0/0", "数量 1/4/0/0", "日期 1/5/0/0"}));
+    for (auto [name, enabled] : std::vector<std::pair<std::string, bool>>{{"Command1", false},
+                                                                          {"Command5", false},
+                                                                          {"Command2", true},
+                                                                          {"Command6", true},
+                                                                          {"Command11", false},
+                                                                          {"Command9", true},
+                                                                          {"cmdAsc", false},
+                                                                          {"Command7", true}}) {
+        EXPECT_EQ(button(name).Enabled(), enabled) << name;
+    }
+    EXPECT_EQ(button("Command1").Caption(), "");
+    EXPECT_EQ(button("Command1").Picture(), "Right");
+    EXPECT_EQ(button("Command1").ToolTipText(), "显示选中的项");
+    EXPECT_EQ(button("cmdAsc").Picture(), "Up");
+    open("", "全部", "编号");
+    EXPECT_EQ(items("List2"), (Items{"编号", "名称", "金额", "数量", "日期"}))
+        << "a must-show list seeds 编号";
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_P(PrintSettings, TheCaptionDropsUpToTwoLeadingSingleByteCharacters) {
+    for (auto [table, caption] :
+         std::vector<std::pair<std::string, std::string>>{{"B_单位", "查询打印设置--单位"},
+                                                          {"AB单位", "查询打印设置--单位"},
+                                                          {"单位", "查询打印设置--单位"}}) {
+        open("", "月报", "", table);
+        EXPECT_EQ(host->lastFrame().Caption(), caption) << table;
+    }
+}
+
+TEST_P(PrintSettings, SavesShownHiddenSortKeysAndTotalsAndReopensThem) {
+    open(
+        "select List2 2\nclick Command2\nselect List2 2\nclick Command2\n"  // hide 数量, then 日期
+        "select List2 1\nclick Command12\nclick cmdAsc\n"                   // 金额 descending
+        "select List2 0\nclick Command12\n"                                 // 名称 below it
+        "select List2 1\nclick Command14\nclick Command7");                 // total 金额, save
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(rows(), (Items{"名称 1/0/2/0", "金额 1/1/1.1/1", "数量 0/2/0/0", "日期 0/3/0/0"}));
+    EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "月报", "排序"), "金额 desc,名称 asc");
+    open("");
+    EXPECT_EQ(lists(),
+              (std::vector<Items>{{"数量", "日期"}, {"名称", "金额"}, {"名称—升序", "金额—降序"}, {"金额"}}))
+        << "sort keys come back in display order with their directions";
+    EXPECT_EQ(button("cmdAsc").Picture(), "Down") << "the first key is ascending";
+    // a key removed and added again comes back with its saved direction
+    open("select List3 1\nclick Command10\nselect List2 1\nclick Command12");
+    EXPECT_EQ(items("List3"), (Items{"名称—升序", "金额—降序"}));
+}
+
+TEST_P(PrintSettings, ButtonsAndDoubleClicksMoveColumnsAsTheirRulesSay) {
+    open(
+        "select List2 0\ndblclick List2\nselect List2 1\ndblclick List2\n"  // hide 名称, then 数量
+        "select List1 1\ndblclick List1\n"                                  // 数量 back below 日期
+        "select List2 1\nclick Command9\n"                                  // 日期 down
+        "select List2 1\nclick Command14\nclick Command12\n"  // 数量 into totals and sort keys
+        "click Command2");                                    // hide 数量: gone from the totals only
+    EXPECT_EQ(lists(), (std::vector<Items>{{"名称", "数量"}, {"金额", "日期"}, {"数量—升序"}, {}}));
+    EXPECT_EQ(dynamic_cast<ListBox&>(host->lastFrame().control("List2")).ListIndex(), 1);
+    EXPECT_FALSE(button("Command9").Enabled());
+    EXPECT_TRUE(button("Command11").Enabled());
+
+    open(
+        "select List2 0\nclick Command12\nselect List2 1\nclick Command12\n"
+        "select List3 0\nclick Command4\nclick Command6");
+    EXPECT_EQ(lists(), (std::vector<Items>{{"名称", "金额", "数量", "日期"}, {}, {}, {}}))
+        << "hide all empties the sort keys and totals";
+    for (const char* name :
+         {"Command2", "Command6", "Command3", "Command4", "Command10", "Command7", "cmdAsc"}) {
+        EXPECT_FALSE(button(name).Enabled()) << name;
+    }
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_P(PrintSettings, RefusalsShowTheirMessageAndWriteNothing) {
+    open("", "月报", "x");  // seeds 编号 too
+    const std::string before = snapshot();
+    struct Case {
+        std::string script, must, message;
+    } cases[] = {
+        {"click Command14", "x", "不能选择编号，请选择其它项目！"},
+        {"select List2 1\nclick Command14", "x", "必须选择数字类型的项目！"},
+        {"click Command13", "x", "没有选择项，请选择！"},
+        {"select List2 1\nclick Command2\nclick Command7", "编号, 名称 ,", "“ 名称 ”必须选择，请重选！"},
+    };
+    for (const Case& c : cases) {
+        open(c.script, "月报", c.must);
+        EXPECT_EQ(messages(), std::vector<Message>{warning(c.message)}) << c.script;
+        EXPECT_EQ(snapshot(), before) << c.script;
+    }
+    exec({"update 查询打印设置 set 选择标志=0"});
+    open("click Command7");
+    EXPECT_EQ(messages(), std::vector<Message>{warning("你的设置不正确，至少选择一项,请重新设置！")});
+    exec({"update 查询打印设置 set 选择标志=1",
+          "insert into 查询打印设置 (表名, 字段名, 选择标志, 排列顺序, 查询类别, 查询名, 用户名) "
+          "values ('客户', '旧列', 1, 9, '普通查询', '月报', '张三')"});
+    open("select List2 2\nclick Command14\nclick Command14\nselect List2 5\nclick Command14\nkey Esc");
+    EXPECT_TRUE(messages().empty()) << "a total added twice is ignored; a column the table lacks passes";
+    EXPECT_EQ(items("List4"), (Items{"金额", "旧列"}));
+}
+
+TEST_P(PrintSettings, CancelAndEscWriteNothing) {
+    open("");
+    const std::string before = snapshot();
+    open("click Command6\nclick Command8");
+    open("click Command6\nkey Esc");
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(host->unplayed(), 0u);
+}
+
+TEST_P(PrintSettings, QuotesInNamesStayInsideTheirStatementsAndSGetFieldFindsTheSet) {
+    session().sUser = "O'Neil";
+    open("select List2 3\nclick Command2\nclick Command7", "王's 月报");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "王's 月报"), "名称,金额,数量");
+    EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 用户名='O''Neil'"), "4") << "no second seeding";
+}
+
+// For every statement k of the save, statement k fails: the set is as it was,
+// and the dialog stays open with its lists as the user left them.
+TEST_P(PrintSettings, AFailingStatementOfTheSaveLeavesTheSetAsItWas) {
+    open("");
+    auto counting = std::make_shared<CountingConnection>(conn);
+    session().oConn = counting;
+    const std::string arrange =
+        "select List2 3\nclick Command2\nselect List2 1\nclick Command12\nclick Command14\nclick Command7\n"
+        "click Command8";  // played only while the dialog is still open
+    const std::vector<Items> arranged{{"日期"}, {"名称", "金额", "数量"}, {"金额—升序"}, {"金额"}};
+    const std::string before = snapshot();
+    int k = 0;
+    for (;; ++k) {
+        int seen = 0;
+        counting->afterExecute = [&](const std::string& sql) {
+            if (sql.rfind("update", 0) == 0 && seen++ == k) throw Error(ErrorNumber::Database, "磁盘已满");
+        };
+        open(arrange);
+        if (seen <= k) break;  // every statement ran: the save went through
+        EXPECT_EQ(snapshot(), before) << "statement " << k;
+        EXPECT_EQ(messages(), std::vector<Message>{warning("保存发生错误：磁盘已满")}) << k;
+        EXPECT_EQ(lists(), arranged) << k;
+        EXPECT_EQ(host->unplayed(), 0u) << k;
+        EXPECT_FALSE(counting->InTransaction());
+    }
+    EXPECT_EQ(k, 8) << "4 columns, the sort reset and one key, the totals reset and one total";
+    EXPECT_EQ(host->unplayed(), 1u) << "the save closed the dialog";
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(rows(), (Items{"名称 1/0/0/0", "金额 1/1/1/1", "数量 1/2/0/0", "日期 0/3/0/0"}));
+}
+
+TEST_P(PrintSettings, CanBeCalledByName) {
+    host = std::make_unique<WindowTestHost>(GetParam(),
+                                            "click Command6\nselect List1 0\nclick Command1\nclick Command7");
+    const LateBoundResult r = callByName("clsSearch", "sPrintSet", {"客户", "月报", "普通查询"});
+    EXPECT_TRUE(r.result.isNull());
+    EXPECT_TRUE(r.changed.empty());
+    EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "月报"), "名称");
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, PrintSettings, ::testing::ValuesIn(windowHostKinds()), hostName);
+
+}  // namespace
+}  // namespace Palvo::testing
