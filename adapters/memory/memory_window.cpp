@@ -67,7 +67,11 @@ WindowFrame::WindowFrame(Window& window, const WindowLayout& layout)
       width_(layout.width),
       height_(layout.height) {
     controls_.reserve(layout.controls.size());
-    for (const ControlSpec& spec : layout.controls) controls_.push_back(makeControl(spec, layout));
+    names_.reserve(layout.controls.size());
+    for (const ControlSpec& spec : layout.controls) {
+        controls_.push_back(makeControl(spec, layout));
+        names_.push_back(spec.name);
+    }
 }
 
 WindowFrame::~WindowFrame() = default;
@@ -86,8 +90,8 @@ std::vector<Control*> WindowFrame::Controls() {
 }
 
 Control& WindowFrame::control(std::string_view name) {
-    for (auto& c : controls_) {
-        if (c->Name() == name) return *c;
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        if (names_[i] == name) return *controls_[i];
     }
     throw Error(kNoSuchControl, "Control '" + std::string(name) + "' not found on " + name_);
 }

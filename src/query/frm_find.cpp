@@ -92,11 +92,15 @@ void frmFind::loadColumns() {
         }
         Recordset rs;
         rs.Open("select top 0 * from " + sReceive, sessionConnection(), adOpenKeyset, adLockOptimistic);
-        for (long i = 0; i < rs.Fields().Count(); ++i) {
-            Field f = rs.Fields(i);
-            if (f.Name() == "编号" || f.Type() == adLongVarBinary) continue;
-            columns.AddItem(f.Name());
-            columns.ItemData(columns.ListCount() - 1, kindOf(f.Type()));
+        const long count = rs.Fields().Count();
+        int added = columns.ListCount();
+        for (long i = 0; i < count; ++i) {
+            const Field f = rs.Fields(i);
+            const std::string& name = f.Name();
+            const int type = f.Type();
+            if (name == "编号" || type == adLongVarBinary) continue;
+            columns.AddItem(name);
+            columns.ItemData(added++, kindOf(type));
         }
         rs.Close();
         if (columns.ListCount() > 0) columns.ListIndex(0);

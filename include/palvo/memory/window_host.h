@@ -93,6 +93,7 @@ private:
     std::int32_t foreColor_ = static_cast<std::int32_t>(0x80000012);  // button text
     std::string icon_;
     std::vector<std::unique_ptr<Control>> controls_;
+    std::vector<std::string> names_;  // controls_[i]'s name, looked up without asking it
     std::string active_;
     bool closing_ = false;
     UnloadMode mode_ = UnloadMode::Code;
