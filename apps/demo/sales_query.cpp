@@ -16,6 +16,7 @@
 #include "palvo/clsFunction.h"
 #include "palvo/clsGrid.h"
 #include "palvo/clsSearch.h"
+#include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/qt/form.h"
 #include "palvo/qt/grid.h"
@@ -63,6 +64,8 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     cmdFind_->setDefault(true);
     cmdCond_ = new QPushButton("条件(&T)", conditions);
     cmdCond_->setObjectName("cmdCond");
+    cmdSet_ = new QPushButton("设置(&E)", conditions);
+    cmdSet_->setObjectName("cmdSet");
     auto* cmdExit = new QPushButton("退出(&X)", conditions);
     cmdExit->setObjectName("cmdExit");
     grid->addWidget(new QLabel("查询名称："), 0, 0);
@@ -79,6 +82,7 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     grid->addWidget(new QLabel("到："), 1, 4);
     grid->addWidget(to_, 1, 5);
     grid->addWidget(cmdCond_, 0, 8);
+    grid->addWidget(cmdSet_, 1, 7);
     grid->addWidget(cmdExit, 1, 8);
     grid->setColumnStretch(6, 1);
 
@@ -111,6 +115,7 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
 
     connect(cmdFind_, &QPushButton::clicked, this, [this] { runQuery(); });
     connect(cmdCond_, &QPushButton::clicked, this, [this] { chooseCondition(); });
+    connect(cmdSet_, &QPushButton::clicked, this, [this] { editSettings(); });
     connect(cmdExit, &QPushButton::clicked, this,
             [this] { window() == this ? close() : parentWidget()->close(); });
 }
@@ -143,6 +148,18 @@ void SalesQuery::chooseCondition() {
     if (clause.empty()) return;  // cancelled
     condition_ = clause;
     runQuery();
+}
+
+void SalesQuery::editSettings() {
+    const std::string cxm = cmbType_->currentText().toStdString();
+    if (cxm.empty()) return;
+    try {
+        clsSearch().sPrintSet(kView, cxm, "普通查询");
+    } catch (const Error& e) {
+        msgBox("打开查询设置失败：" + e.description(), vbExclamation, session().sMsg);
+        return;
+    }
+    runQuery();  // the columns, order and totals as saved
 }
 
 void SalesQuery::runQuery() {

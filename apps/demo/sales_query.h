@@ -36,6 +36,7 @@ public:
     QComboBox* cmbGoods() const { return cmbGoods_; }
     QPushButton* cmdFind() const { return cmdFind_; }
     QPushButton* cmdCond() const { return cmdCond_; }
+    QPushButton* cmdSet() const { return cmdSet_; }
     /// The WHERE clause the condition finder gave last (" where (...)"), "" for none.
     const std::string& condition() const { return condition_; }
     QTableView* grid() const { return table_; }
@@ -44,6 +45,9 @@ public:
     /// 条件: the library's condition finder on the view; a confirmed clause replaces the
     /// one before and the query runs again, a cancelled one changes nothing.
     void chooseCondition();
+    /// 设置: the library's print settings dialog for the chosen saved query; the
+    /// query runs again with what was saved.
+    void editSettings();
     /// 查询: builds the statement from the saved query and the conditions and fills the grid.
     void runQuery();
 
@@ -60,6 +64,7 @@ private:
     QDateEdit* to_;
     QPushButton* cmdFind_;
     QPushButton* cmdCond_;
+    QPushButton* cmdSet_;
     QTableView* table_;
     QLabel* summary_;
     std::unique_ptr<qt::ComboBox> type_, dw_, sj_, goods_;

@@ -228,6 +228,16 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
 
     shoot(&window, "main_windows.png", "主窗口 with both windows");
 
+    step("设置 through the library's print settings dialog: hide 单位 in 销售明细");
+    sales->cmbType()->setCurrentText("销售明细");
+    {
+        ScopedWindowHost settings(scriptedWindows("select List2 5\nclick Command2\nclick Command7",
+                                                  shootWindow("settings.png", "frmSz, 单位 hidden")));
+        sales->cmdSet()->click();
+    }
+    log << "  " << sales->lastSql() << "\n";
+    ok = ok && sales->lastResult().empty() && sales->lastSql().find(",单位,") == std::string::npos;
+
     step("帮助 → 关于");
     QMessageBox* about = window.about();
     about->show();
@@ -235,7 +245,7 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     about->close();
 
     // each of the library's windows was shown with its content
-    for (const char* name : {"picker.png", "find.png", "message_window.png"}) {
+    for (const char* name : {"picker.png", "find.png", "message_window.png", "settings.png"}) {
         const QString file = QDir(outDir).filePath(name);
         if (std::find(shots.begin(), shots.end(), file) == shots.end()) {
             log << "  no screenshot of " << name << "\n";

@@ -271,8 +271,9 @@ TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {
     std::ostringstream log;
     const QString out = dir.filePath("tour");
     EXPECT_EQ(runTour(*window, out, log), 0) << log.str();
-    for (const char* name : {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png",
-                             "message_1.png", "picker.png", "find.png", "message_window.png"}) {
+    for (const char* name :
+         {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png", "message_1.png",
+          "picker.png", "find.png", "message_window.png", "settings.png"}) {
         const QImage image(QDir(out).filePath(name));
         EXPECT_FALSE(image.isNull()) << name;
         EXPECT_GT(image.width() * image.height(), 0) << name;
