@@ -288,7 +288,7 @@ std::string Rewriter::simpleCaseOperand(const Nodes& ns, std::size_t& b, std::si
     return out;
 }
 
-std::string Rewriter::typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
+std::string Rewriter::typeText(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
     if (b >= e || ns[b].group || ns[b].tok.kind != TokenKind::Word)
         unsupported(fn + " without a target type");
     std::string lw = asciiLower(ns[b].tok.text);
@@ -349,7 +349,7 @@ struct Rewriter::Call {
 std::string Rewriter::convertCall(const Call& c) {
     c.requireArgs(2, 3);
     const Nodes& a = c.a;
-    std::string type = typeSpec(a, c.parts[0].first, c.parts[0].second, "CONVERT");
+    std::string type = typeText(a, c.parts[0].first, c.parts[0].second, "CONVERT");
     std::string style = "null";
     if (c.parts.size() == 3) {
         const auto [sb, se] = c.parts[2];
@@ -377,7 +377,7 @@ std::string Rewriter::castCall(const Nodes& a) {
     }
     if (as == a.size()) unsupported("CAST without AS");
     std::string x = trimLead(seq(a, 0, as));
-    return "tsql_convert('" + typeSpec(a, as + 1, a.size(), "CAST") + "', " + x + ", null)";
+    return "tsql_convert('" + typeText(a, as + 1, a.size(), "CAST") + "', " + x + ", null)";
 }
 
 // DATEPART, DATEADD and DATEDIFF with the date part named as tsql_* knows it.

@@ -118,7 +118,7 @@ private:
     std::string convertCall(const Call& c);
     std::string castCall(const Nodes& a);
     std::string datePartCall(const std::string& fn, const Call& c);
-    std::string typeSpec(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn);
+    std::string typeText(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn);
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);

@@ -36,7 +36,7 @@ private:
     Form& form_;
 };
 
-Form::Form(std::string name, const std::vector<FieldSpec>& fields) : name_(std::move(name)) {
+Form::Form(std::string name, const std::vector<FieldDef>& fields) : name_(std::move(name)) {
     for (const auto& f : fields) addField(f);
 }
 
@@ -47,7 +47,7 @@ void Form::Icon(const std::string& path) {
     icon_ = path;
 }
 
-TextBox& Form::addField(const FieldSpec& field) {
+TextBox& Form::addField(const FieldDef& field) {
     const int index = std::max(txt_.UBound(), lbl_.UBound()) + 1;
     auto label = std::make_unique<Label>("lbl", index);
     label->Tag(field.labelTag);

@@ -9,41 +9,41 @@ namespace Palvo::memory {
 namespace {
 constexpr long kNoSuchControl = 730;  // "Control not found"
 
-std::unique_ptr<Control> makeControl(const ControlSpec& spec, const WindowLayout& layout) {
-    switch (spec.kind) {
+std::unique_ptr<Control> makeControl(const ControlDef& def, const WindowLayout& layout) {
+    switch (def.kind) {
         case ControlKind::Label: {
-            auto label = std::make_unique<Label>(spec.name);
-            label->Caption(spec.caption);
-            label->Visible(spec.visible);
-            label->ToolTipText(spec.toolTip);
+            auto label = std::make_unique<Label>(def.name);
+            label->Caption(def.caption);
+            label->Visible(def.visible);
+            label->ToolTipText(def.toolTip);
             return label;
         }
         case ControlKind::TextBox:
         case ControlKind::TextArea: {
-            auto box = std::make_unique<TextBox>(spec.name, spec.caption);
-            box->Visible(spec.visible);
+            auto box = std::make_unique<TextBox>(def.name, def.caption);
+            box->Visible(def.visible);
             return box;
         }
         case ControlKind::ComboBox:
         case ControlKind::DropDown: {
-            auto combo = std::make_unique<ComboBox>(spec.name);
-            if (!spec.caption.empty()) combo->Text(spec.caption);
+            auto combo = std::make_unique<ComboBox>(def.name);
+            if (!def.caption.empty()) combo->Text(def.caption);
             return combo;
         }
         case ControlKind::ListBox:
-            return std::make_unique<ListBox>(spec.name);
+            return std::make_unique<ListBox>(def.name);
         case ControlKind::FlexGrid:
-            return std::make_unique<FlexGrid>(GridType::MSFlexGrid, spec.name);
+            return std::make_unique<FlexGrid>(GridType::MSFlexGrid, def.name);
         case ControlKind::MSHFlexGrid:
-            return std::make_unique<FlexGrid>(GridType::MSHFlexGrid, spec.name);
+            return std::make_unique<FlexGrid>(GridType::MSHFlexGrid, def.name);
         case ControlKind::Button: {
-            auto button = std::make_unique<CommandButton>(spec.name, spec.caption, layout.pictures);
-            button->Visible(spec.visible);
-            button->ToolTipText(spec.toolTip);
+            auto button = std::make_unique<CommandButton>(def.name, def.caption, layout.pictures);
+            button->Visible(def.visible);
+            button->ToolTipText(def.toolTip);
             return button;
         }
     }
-    throw Error(ErrorNumber::InvalidCall, "unknown control kind of " + spec.name);
+    throw Error(ErrorNumber::InvalidCall, "unknown control kind of " + def.name);
 }
 
 bool takesFocus(const Control& c) {
@@ -68,9 +68,9 @@ WindowFrame::WindowFrame(Window& window, const WindowLayout& layout)
       height_(layout.height) {
     controls_.reserve(layout.controls.size());
     names_.reserve(layout.controls.size());
-    for (const ControlSpec& spec : layout.controls) {
-        controls_.push_back(makeControl(spec, layout));
-        names_.push_back(spec.name);
+    for (const ControlDef& def : layout.controls) {
+        controls_.push_back(makeControl(def, layout));
+        names_.push_back(def.name);
     }
 }
 

@@ -238,13 +238,13 @@ protected:
 
 private:
     struct Entry {
-        const ControlSpec* spec;
+        const ControlDef* def;
         QWidget* widget;
         std::unique_ptr<Control> port;
     };
 
     void build();
-    QWidget* makeWidget(const ControlSpec& spec);
+    QWidget* makeWidget(const ControlDef& def);
     void wire(Entry& entry);
     Entry* entry(std::string_view name);
     Entry* entryOf(QWidget* w);
@@ -323,23 +323,23 @@ void WindowFrame::build() {
 
     auto* grid = new QGridLayout(dialog_.get());
     entries_.reserve(layout_.controls.size());
-    for (const ControlSpec& spec : layout_.controls) {
-        QWidget* w = makeWidget(spec);
-        w->setObjectName(toQString(spec.name));
-        w->setProperty(kControlProperty, toQString(spec.name));
-        if (!spec.toolTip.empty()) w->setToolTip(toQString(spec.toolTip));
-        if (spec.width > 0) w->setMinimumWidth(twipsToPixels(spec.width, dpi_));
-        if (spec.height > 0) w->setMinimumHeight(twipsToPixels(spec.height, dpi_));
-        grid->addWidget(w, spec.row, spec.col, spec.rowSpan, spec.colSpan);
-        if (!spec.visible) w->setHidden(true);
-        entries_.push_back(Entry{&spec, w, nullptr});
+    for (const ControlDef& def : layout_.controls) {
+        QWidget* w = makeWidget(def);
+        w->setObjectName(toQString(def.name));
+        w->setProperty(kControlProperty, toQString(def.name));
+        if (!def.toolTip.empty()) w->setToolTip(toQString(def.toolTip));
+        if (def.width > 0) w->setMinimumWidth(twipsToPixels(def.width, dpi_));
+        if (def.height > 0) w->setMinimumHeight(twipsToPixels(def.height, dpi_));
+        grid->addWidget(w, def.row, def.col, def.rowSpan, def.colSpan);
+        if (!def.visible) w->setHidden(true);
+        entries_.push_back(Entry{&def, w, nullptr});
     }
     for (int r : layout_.stretchRows) grid->setRowStretch(r, 1);
     for (int c : layout_.stretchCols) grid->setColumnStretch(c, 1);
 
     for (Entry& e : entries_) {
-        const ControlSpec& spec = *e.spec;
-        switch (spec.kind) {
+        const ControlDef& def = *e.def;
+        switch (def.kind) {
             case ControlKind::Label:
                 e.port = std::make_unique<Label>(static_cast<QLabel*>(e.widget));
                 break;
@@ -352,7 +352,7 @@ void WindowFrame::build() {
             case ControlKind::ComboBox:
             case ControlKind::DropDown: {
                 auto combo = std::make_unique<ComboBox>(static_cast<QComboBox*>(e.widget));
-                if (!spec.caption.empty() && spec.kind == ControlKind::ComboBox) combo->Text(spec.caption);
+                if (!def.caption.empty() && def.kind == ControlKind::ComboBox) combo->Text(def.caption);
                 e.port = std::move(combo);
                 break;
             }
@@ -363,7 +363,7 @@ void WindowFrame::build() {
             case ControlKind::MSHFlexGrid:
                 e.port = std::make_unique<FlexGrid>(
                     static_cast<QTableView*>(e.widget),
-                    spec.kind == ControlKind::FlexGrid ? GridType::MSFlexGrid : GridType::MSHFlexGrid);
+                    def.kind == ControlKind::FlexGrid ? GridType::MSFlexGrid : GridType::MSHFlexGrid);
                 break;
             case ControlKind::Button:
                 e.port = std::make_unique<CommandButton>(static_cast<QPushButton*>(e.widget),
@@ -382,32 +382,32 @@ void WindowFrame::build() {
     --depth_;
 }
 
-QWidget* WindowFrame::makeWidget(const ControlSpec& spec) {
-    const QString caption = toQString(spec.caption);
-    switch (spec.kind) {
+QWidget* WindowFrame::makeWidget(const ControlDef& def) {
+    const QString caption = toQString(def.caption);
+    switch (def.kind) {
         case ControlKind::Label: {
             auto* label = new QLabel(caption, dialog_.get());
             label->setTextFormat(Qt::PlainText);
             // a label across columns is a message and wraps; a caption stays on its line
-            label->setWordWrap(spec.colSpan > 1);
+            label->setWordWrap(def.colSpan > 1);
             return label;
         }
         case ControlKind::TextBox: {
             auto* edit = new QLineEdit(caption, dialog_.get());
-            edit->setReadOnly(spec.readOnly);
+            edit->setReadOnly(def.readOnly);
             edit->setCursorPosition(0);
             return edit;
         }
         case ControlKind::TextArea: {
             auto* edit = new QPlainTextEdit(caption, dialog_.get());
-            edit->setReadOnly(spec.readOnly);
+            edit->setReadOnly(def.readOnly);
             edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
             return edit;
         }
         case ControlKind::ComboBox:
         case ControlKind::DropDown: {
             auto* combo = new QComboBox(dialog_.get());
-            if (spec.kind == ControlKind::ComboBox) {
+            if (def.kind == ControlKind::ComboBox) {
                 combo->setEditable(true);
                 combo->setInsertPolicy(QComboBox::NoInsert);
                 combo->setCompleter(nullptr);  // the platform's combo completes nothing
@@ -417,28 +417,28 @@ QWidget* WindowFrame::makeWidget(const ControlSpec& spec) {
         case ControlKind::ListBox: {
             auto* list = new QListView(dialog_.get());
             list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-            list->setSelectionMode(spec.multiSelect ? QAbstractItemView::MultiSelection
-                                                    : QAbstractItemView::SingleSelection);
+            list->setSelectionMode(def.multiSelect ? QAbstractItemView::MultiSelection
+                                                   : QAbstractItemView::SingleSelection);
             return list;
         }
         case ControlKind::FlexGrid:
         case ControlKind::MSHFlexGrid: {
             auto* view = new QTableView(dialog_.get());
-            if (spec.kind == ControlKind::MSHFlexGrid) view->setProperty("GridType", "MSHFlexGrid");
+            if (def.kind == ControlKind::MSHFlexGrid) view->setProperty("GridType", "MSHFlexGrid");
             return view;
         }
         case ControlKind::Button: {
             auto* button = new QPushButton(caption, dialog_.get());
             button->setAutoDefault(false);  // Enter is the window's
-            button->setDefault(spec.isDefault);
+            button->setDefault(def.isDefault);
             return button;
         }
     }
-    throw Error(ErrorNumber::InvalidCall, "unknown control kind of " + spec.name);
+    throw Error(ErrorNumber::InvalidCall, "unknown control kind of " + def.name);
 }
 
 void WindowFrame::wire(Entry& e) {
-    const std::string name = e.spec->name;
+    const std::string name = e.def->name;
     const auto clickIt = [this, name] { user([name](Window& w) { w.Click(name); }); };
     const auto changeIt = [this, name] { user([name](Window& w) { w.Change(name); }); };
     QObject* ctx = dialog_.get();
@@ -453,7 +453,7 @@ void WindowFrame::wire(Entry& e) {
         if (combo->lineEdit()) QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, ctx, changeIt);
     } else if (auto* list = qobject_cast<QListView*>(e.widget)) {
         // the list box's adapter follows the selection model first, so the window reads the pick
-        if (e.spec->multiSelect) {
+        if (e.def->multiSelect) {
             QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, ctx, clickIt);
         } else {
             QObject::connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, ctx, clickIt);
@@ -478,7 +478,7 @@ void WindowFrame::wire(Entry& e) {
 
 WindowFrame::Entry* WindowFrame::entry(std::string_view name) {
     for (Entry& e : entries_) {
-        if (e.spec->name == name) return &e;
+        if (e.def->name == name) return &e;
     }
     return nullptr;
 }
@@ -523,7 +523,7 @@ Control& WindowFrame::control(std::string_view name) {
 // As on the memory host: the controls whose ports have Enabled and Visible
 // follow them, lists, combo boxes and grids always take the focus.
 bool WindowFrame::takesFocus(const Entry& e) const {
-    switch (e.spec->kind) {
+    switch (e.def->kind) {
         case ControlKind::Label:
             return false;
         case ControlKind::TextBox:
@@ -665,11 +665,11 @@ bool WindowFrame::eventFilter(QObject* watched, QEvent* event) {
     }
     Entry* e = entryOf(w);
     if (!e) return false;
-    if (type == QEvent::MouseButtonRelease && e->spec->kind != ControlKind::Label) return false;
+    if (type == QEvent::MouseButtonRelease && e->def->kind != ControlKind::Label) return false;
     seenType_ = type;
     seenTime_ = time;
     seenAt_ = w;
-    const std::string name = e->spec->name;
+    const std::string name = e->def->name;
     if (type == QEvent::MouseButtonDblClick) {
         user([name](Window& win) { win.DblClick(name); });
     } else {
@@ -705,8 +705,8 @@ void WindowFrame::run() {
     QObject::connect(qApp, &QApplication::focusChanged, dialog_.get(), [this](QWidget*, QWidget* now) {
         if (!activated_ || depth_ > 0 || closing_ || !now) return;
         Entry* e = entryOf(now);
-        if (!e || e->spec->name == active_) return;
-        active_ = e->spec->name;
+        if (!e || e->def->name == active_) return;
+        active_ = e->def->name;
         const std::string n = active_;
         user([n](Window& w) { w.GotFocus(n); });
     });
@@ -771,12 +771,12 @@ WindowFrame::Entry& WindowFrame::target(const ScriptAction& a) {
 
 // What a user's mouse does first: the control takes the focus.
 void WindowFrame::focusFor(Entry& e, const ScriptAction& a) {
-    if (e.spec->kind == ControlKind::Label) return;
-    if (!takesFocus(e)) refuse(a, e.spec->name + " is disabled or hidden");
+    if (e.def->kind == ControlKind::Label) return;
+    if (!takesFocus(e)) refuse(a, e.def->name + " is disabled or hidden");
     e.widget->setFocus(Qt::MouseFocusReason);
     // without an active window Qt moves no focus: move it as SetFocus does
-    if (active_ != e.spec->name && !closing_) {
-        const std::string n = e.spec->name;
+    if (active_ != e.def->name && !closing_) {
+        const std::string n = e.def->name;
         active_ = n;
         fire([n](Window& w) { w.GotFocus(n); });
     }
@@ -814,9 +814,9 @@ void typeInto(QLineEdit* edit, const QString& text) {
 
 void WindowFrame::setText(Entry& e, const ScriptAction& a) {
     const QString text = toQString(a.text);
-    const std::string name = e.spec->name;
+    const std::string name = e.def->name;
     auto* combo = qobject_cast<QComboBox*>(e.widget);
-    if (!combo && e.spec->kind != ControlKind::TextBox && e.spec->kind != ControlKind::TextArea) {
+    if (!combo && e.def->kind != ControlKind::TextBox && e.def->kind != ControlKind::TextArea) {
         refuse(a, a.control + " is a " + e.port->typeName() + ", which takes no text");
     }
     focusFor(e, a);
@@ -855,7 +855,7 @@ void WindowFrame::setText(Entry& e, const ScriptAction& a) {
 }
 
 void WindowFrame::select(Entry& e, const ScriptAction& a) {
-    const std::string name = e.spec->name;
+    const std::string name = e.def->name;
     if (auto* list = dynamic_cast<ListControl*>(e.port.get())) {
         if (a.index >= list->ListCount()) {
             refuse(a, a.control + " has " + std::to_string(list->ListCount()) + " entries");
@@ -893,8 +893,8 @@ void WindowFrame::select(Entry& e, const ScriptAction& a) {
 }
 
 void WindowFrame::click(Entry& e, const ScriptAction& a, bool twice) {
-    const std::string name = e.spec->name;
-    const ControlKind kind = e.spec->kind;
+    const std::string name = e.def->name;
+    const ControlKind kind = e.def->kind;
     if (kind == ControlKind::Button || kind == ControlKind::Label) {
         if (!e.widget->isEnabled() || e.widget->isHidden()) refuse(a, a.control + " is disabled or hidden");
     }

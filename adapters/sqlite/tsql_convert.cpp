@@ -31,14 +31,14 @@ std::optional<std::int64_t> parseWhole(std::string_view s) {
 
 std::string quoteForMessage(std::string_view s) { return "'" + std::string(s) + "'"; }
 
-struct TypeSpec {
+struct SqlType {
     std::string base;
     long length = -2;  // -2 not given, -1 max
     long scale = -1;
 };
 
-TypeSpec parseType(std::string_view t) {
-    TypeSpec ts;
+SqlType parseType(std::string_view t) {
+    SqlType ts;
     auto p = t.find('(');
     ts.base = std::string(t.substr(0, p));
     if (p != std::string_view::npos) {
@@ -64,7 +64,7 @@ bool isTextType(const std::string& b) {
 
 // To text: a stored date in the style, binary as its bytes, a number as its text;
 // cut to the length (30 when none is given) and char(n) padded with blanks.
-void convertToText(sqlite3_context* ctx, const TypeSpec& type, sqlite3_value* x, int style) {
+void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, int style) {
     const std::string& b = type.base;
     const int xt = sqlite3_value_type(x);
     std::string out;
@@ -123,7 +123,7 @@ void convertToWhole(sqlite3_context* ctx, const std::string& b, sqlite3_value* x
 
 // To float and real as they are; to decimal, numeric and money rounded to the
 // scale and checked against the precision.
-void convertToNumber(sqlite3_context* ctx, const TypeSpec& type, sqlite3_value* x) {
+void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x) {
     const std::string& b = type.base;
     const int xt = sqlite3_value_type(x);
     double d = 0;
@@ -167,7 +167,7 @@ void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x)
 
 void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    const TypeSpec type = parseType(textOf(argv[0]));
+    const SqlType type = parseType(textOf(argv[0]));
     const std::string& b = type.base;
     sqlite3_value* x = argv[1];
     if (isTextType(b)) {

@@ -33,12 +33,12 @@ constexpr const char* kUnique = "1,";  // 名称
 constexpr int kUnitBox = 2;
 
 // One field of the form: caption, label tag (tag code + column), text-box tag (lookup source).
-struct FieldSpec {
+struct FieldDef {
     const char* caption;
     const char* labelTag;
     const char* boxTag;
 };
-const FieldSpec kFields[] = {
+const FieldDef kFields[] = {
     {"客户编号", "2客户编号", ""}, {"客户名称", "2名称", ""}, {"所属单位", "1单位编号", "B_单位,单位编号"},
     {"地址", "4地址", ""},         {"电话", "4电话", ""},     {"信用额度", "2信用额度", ""},
     {"建档日期", "4建档日期", ""}, {"备注", "5备注", ""},

@@ -60,20 +60,20 @@ enum class ControlKind {
 /// One control of a window: its name, kind, first caption or text, and its
 /// cell in the window's grid of rows and columns (a host lays the controls
 /// out in that grid; the memory host ignores it). Written as
-///   ControlSpec("cmdOk", ControlKind::Button, "确定(&O)").at(5, 1).defaultButton()
-struct ControlSpec {
-    ControlSpec(std::string controlName, ControlKind controlKind, std::string firstCaption = {})
+///   ControlDef("cmdOk", ControlKind::Button, "确定(&O)").at(5, 1).defaultButton()
+struct ControlDef {
+    ControlDef(std::string controlName, ControlKind controlKind, std::string firstCaption = {})
         : name(std::move(controlName)), kind(controlKind), caption(std::move(firstCaption)) {}
 
-    ControlSpec& at(int r, int c) { return row = r, col = c, *this; }
-    ControlSpec& span(int rows, int cols) { return rowSpan = rows, colSpan = cols, *this; }
-    ControlSpec& sized(std::int32_t w, std::int32_t h) { return width = w, height = h, *this; }
-    ControlSpec& defaultButton() { return isDefault = true, *this; }
-    ControlSpec& cancelButton() { return isCancel = true, *this; }
-    ControlSpec& readOnlyText() { return readOnly = true, *this; }
-    ControlSpec& hidden() { return visible = false, *this; }
-    ControlSpec& multiSelection() { return multiSelect = true, *this; }
-    ControlSpec& tip(std::string text) { return toolTip = std::move(text), *this; }
+    ControlDef& at(int r, int c) { return row = r, col = c, *this; }
+    ControlDef& span(int rows, int cols) { return rowSpan = rows, colSpan = cols, *this; }
+    ControlDef& sized(std::int32_t w, std::int32_t h) { return width = w, height = h, *this; }
+    ControlDef& defaultButton() { return isDefault = true, *this; }
+    ControlDef& cancelButton() { return isCancel = true, *this; }
+    ControlDef& readOnlyText() { return readOnly = true, *this; }
+    ControlDef& hidden() { return visible = false, *this; }
+    ControlDef& multiSelection() { return multiSelect = true, *this; }
+    ControlDef& tip(std::string text) { return toolTip = std::move(text), *this; }
 
     std::string name;
     ControlKind kind;
@@ -98,7 +98,7 @@ struct WindowLayout {
     std::string caption;
     std::int32_t width = 6000;  // twips
     std::int32_t height = 4000;
-    std::vector<ControlSpec> controls;
+    std::vector<ControlDef> controls;
     /// Names of the pictures buttons may show ("Image1"); a host draws each as it sees fit.
     std::vector<std::string> pictures;
     /// How a host may draw each picture, by its place in pictures: "down", "up",
@@ -109,8 +109,8 @@ struct WindowLayout {
     std::vector<int> stretchRows;
     std::vector<int> stretchCols;
 
-    /// The control spec of that name; nullptr when there is none.
-    const ControlSpec* find(std::string_view control) const;
+    /// The control of that name; nullptr when there is none.
+    const ControlDef* find(std::string_view control) const;
 };
 
 /// Why a window unloads.

@@ -32,8 +32,8 @@ T& as(WindowFrame& frame, std::string_view name, const char* kind) {
 }
 
 // The first button of the layout with the flag, if any.
-const ControlSpec* buttonWith(const WindowLayout& layout, bool ControlSpec::*flag) {
-    for (const ControlSpec& c : layout.controls) {
+const ControlDef* buttonWith(const WindowLayout& layout, bool ControlDef::*flag) {
+    for (const ControlDef& c : layout.controls) {
         if (c.kind == ControlKind::Button && c.*flag) return &c;
     }
     return nullptr;
@@ -57,8 +57,8 @@ bool windowKeyFromName(std::string_view name, WindowKey& key) {
     return false;
 }
 
-const ControlSpec* WindowLayout::find(std::string_view control) const {
-    for (const ControlSpec& c : controls) {
+const ControlDef* WindowLayout::find(std::string_view control) const {
+    for (const ControlDef& c : controls) {
         if (c.name == control) return &c;
     }
     return nullptr;
@@ -90,12 +90,12 @@ bool Window::pressKey(WindowKey key) {
     const std::string active = f.ActiveControl();
     if (!active.empty() && KeyPress(active, key)) return true;
     if (key != WindowKey::Enter && key != WindowKey::Esc) return false;
-    const ControlSpec* spec =
-        buttonWith(layout(), key == WindowKey::Enter ? &ControlSpec::isDefault : &ControlSpec::isCancel);
-    if (spec) {
-        auto& b = button(spec->name);
+    const ControlDef* def =
+        buttonWith(layout(), key == WindowKey::Enter ? &ControlDef::isDefault : &ControlDef::isCancel);
+    if (def) {
+        auto& b = button(def->name);
         if (!b.Enabled() || !b.Visible()) return false;
-        Click(spec->name);
+        Click(def->name);
         return true;
     }
     if (key == WindowKey::Esc) {

@@ -95,36 +95,36 @@ ScriptAction parseLine(std::string_view raw, int line) {
 [[noreturn]] void refuse(const ScriptAction& a, const std::string& why) { badLine(a.line, a.source, why); }
 
 // The control the action names, checked against the open window.
-Control& target(const Window& window, WindowFrame& frame, const ScriptAction& a, const ControlSpec*& spec) {
-    spec = window.layout().find(a.control);
-    if (!spec) refuse(a, "the window " + window.layout().name + " has no control " + a.control);
+Control& target(const Window& window, WindowFrame& frame, const ScriptAction& a, const ControlDef*& def) {
+    def = window.layout().find(a.control);
+    if (!def) refuse(a, "the window " + window.layout().name + " has no control " + a.control);
     return frame.control(a.control);
 }
 
-bool focusable(const ControlSpec& spec) { return spec.kind != ControlKind::Label; }
+bool focusable(const ControlDef& def) { return def.kind != ControlKind::Label; }
 
 // What a user's mouse does first: the control takes the focus.
-void focus(WindowFrame& frame, const ControlSpec& spec, const ScriptAction& a) {
-    if (!focusable(spec)) return;
+void focus(WindowFrame& frame, const ControlDef& def, const ScriptAction& a) {
+    if (!focusable(def)) return;
     try {
-        frame.SetFocus(spec.name);
+        frame.SetFocus(def.name);
     } catch (const Error&) {
-        refuse(a, spec.name + " is disabled or hidden");
+        refuse(a, def.name + " is disabled or hidden");
     }
 }
 
 void setText(Window& window, WindowFrame& frame, const ScriptAction& a) {
-    const ControlSpec* spec = nullptr;
-    Control& c = target(window, frame, a, spec);
+    const ControlDef* def = nullptr;
+    Control& c = target(window, frame, a, def);
     if (auto* box = dynamic_cast<TextBox*>(&c)) {
-        focus(frame, *spec, a);
+        focus(frame, *def, a);
         box->Text(a.text);
         window.Change(a.control);
         return;
     }
     auto* combo = dynamic_cast<ComboBox*>(&c);
     if (!combo) refuse(a, a.control + " is a " + c.typeName() + ", which takes no text");
-    focus(frame, *spec, a);
+    focus(frame, *def, a);
     for (int i = 0; i < combo->ListCount(); ++i) {
         if (combo->List(i) == a.text) {
             combo->ListIndex(i);
@@ -132,19 +132,19 @@ void setText(Window& window, WindowFrame& frame, const ScriptAction& a) {
             return;
         }
     }
-    if (spec->kind == ControlKind::DropDown) refuse(a, a.control + " has no entry " + a.text);
+    if (def->kind == ControlKind::DropDown) refuse(a, a.control + " has no entry " + a.text);
     combo->Text(a.text);
     window.Change(a.control);
 }
 
 void select(Window& window, WindowFrame& frame, const ScriptAction& a) {
-    const ControlSpec* spec = nullptr;
-    Control& c = target(window, frame, a, spec);
+    const ControlDef* def = nullptr;
+    Control& c = target(window, frame, a, def);
     if (auto* list = dynamic_cast<ListControl*>(&c)) {
         if (a.index >= list->ListCount()) {
             refuse(a, a.control + " has " + std::to_string(list->ListCount()) + " entries");
         }
-        focus(frame, *spec, a);
+        focus(frame, *def, a);
         list->ListIndex(a.index);
         window.Click(a.control);
         return;
@@ -155,20 +155,20 @@ void select(Window& window, WindowFrame& frame, const ScriptAction& a) {
         refuse(a, a.control + " has data rows " + std::to_string(grid->FixedRows()) + " to " +
                       std::to_string(grid->Rows() - 1));
     }
-    focus(frame, *spec, a);
+    focus(frame, *def, a);
     grid->Row(a.index);
 }
 
 void click(Window& window, WindowFrame& frame, const ScriptAction& a, bool twice) {
-    const ControlSpec* spec = nullptr;
-    Control& c = target(window, frame, a, spec);
+    const ControlDef* def = nullptr;
+    Control& c = target(window, frame, a, def);
     if (auto* b = dynamic_cast<CommandButton*>(&c)) {
         if (!b->Enabled() || !b->Visible()) refuse(a, a.control + " is disabled or hidden");
     }
     if (auto* l = dynamic_cast<Label*>(&c)) {
         if (!l->Enabled() || !l->Visible()) refuse(a, a.control + " is disabled or hidden");
     }
-    focus(frame, *spec, a);
+    focus(frame, *def, a);
     if (twice) {
         window.DblClick(a.control);
     } else {

@@ -71,18 +71,18 @@ WindowLayout makeLayout() {
     w.width = 9000;
     w.height = 6600;
     w.controls = {
-        ControlSpec("Lbel2", ControlKind::Label, "输入信息查询").at(0, 0).span(1, 5),
-        ControlSpec("Label3", ControlKind::Label, "项目(F4)").at(1, 0),
+        ControlDef("Lbel2", ControlKind::Label, "输入信息查询").at(0, 0).span(1, 5),
+        ControlDef("Label3", ControlKind::Label, "项目(F4)").at(1, 0),
         // picked only: its text goes into the statement as a column name
-        ControlSpec("Combo1", ControlKind::DropDown).at(1, 1),
-        ControlSpec("Label2", ControlKind::Label, "对应值(F8)").at(1, 2),
-        ControlSpec("Txt1", ControlKind::TextBox).at(1, 3),
-        ControlSpec("Command3", ControlKind::Button, "查询(F5)").at(1, 4),
-        ControlSpec("flx", ControlKind::MSHFlexGrid).at(2, 0).span(1, 5).sized(8700, 4200),
-        ControlSpec("lblSel", ControlKind::Label).at(3, 0).span(1, 5).hidden(),
-        ControlSpec("Label16", ControlKind::Label, "Esc 退出;↑↓ 选择信息;回车确定;").at(4, 0).span(1, 3),
-        ControlSpec("Command1", ControlKind::Button, "确定(&O)").at(4, 3).defaultButton(),
-        ControlSpec("Command2", ControlKind::Button, "取消(&C)").at(4, 4).cancelButton(),
+        ControlDef("Combo1", ControlKind::DropDown).at(1, 1),
+        ControlDef("Label2", ControlKind::Label, "对应值(F8)").at(1, 2),
+        ControlDef("Txt1", ControlKind::TextBox).at(1, 3),
+        ControlDef("Command3", ControlKind::Button, "查询(F5)").at(1, 4),
+        ControlDef("flx", ControlKind::MSHFlexGrid).at(2, 0).span(1, 5).sized(8700, 4200),
+        ControlDef("lblSel", ControlKind::Label).at(3, 0).span(1, 5).hidden(),
+        ControlDef("Label16", ControlKind::Label, "Esc 退出;↑↓ 选择信息;回车确定;").at(4, 0).span(1, 3),
+        ControlDef("Command1", ControlKind::Button, "确定(&O)").at(4, 3).defaultButton(),
+        ControlDef("Command2", ControlKind::Button, "取消(&C)").at(4, 4).cancelButton(),
     };
     w.stretchRows = {2};
     w.stretchCols = {3};

@@ -21,15 +21,15 @@ WindowLayout makeLayout() {
     w.pictures = {"Image1", "Image2"};
     w.pictureLooks = {"down", "up"};  // fold out, fold in
     w.controls = {
-        ControlSpec("Text1", ControlKind::TextArea).at(0, 0).span(2, 1).sized(4800, 1400),
+        ControlDef("Text1", ControlKind::TextArea).at(0, 0).span(2, 1).sized(4800, 1400),
         // closes the window on Enter and Esc as well: there is nothing to confirm or cancel
-        ControlSpec("Command2", ControlKind::Button, "确定")
+        ControlDef("Command2", ControlKind::Button, "确定")
             .at(0, 1)
             .sized(1200, 420)
             .defaultButton()
             .cancelButton(),
-        ControlSpec("Command1", ControlKind::Button, "明细").at(1, 1).sized(1200, 420).tip(kFoldOutTip),
-        ControlSpec("Text2", ControlKind::TextArea).at(2, 0).span(1, 2).sized(6100, 2200).hidden(),
+        ControlDef("Command1", ControlKind::Button, "明细").at(1, 1).sized(1200, 420).tip(kFoldOutTip),
+        ControlDef("Text2", ControlKind::TextArea).at(2, 0).span(1, 2).sized(6100, 2200).hidden(),
     };
     w.stretchRows = {0};
     w.stretchCols = {0};

@@ -48,22 +48,22 @@ WindowLayout makeLayout() {
     w.width = 7800;
     w.height = 4800;
     w.controls = {
-        ControlSpec("Label2(0)", ControlKind::Label, "字段名").at(0, 0),
-        ControlSpec("Label2(1)", ControlKind::Label, "比较符").at(0, 1),
-        ControlSpec("Label2(2)", ControlKind::Label, "值").at(0, 2),
-        ControlSpec("Label2(3)", ControlKind::Label, "连接关系").at(0, 3),
-        ControlSpec("Combo2", ControlKind::DropDown).at(1, 0),
-        ControlSpec("Combo3", ControlKind::DropDown).at(1, 1),
-        ControlSpec("Text1", ControlKind::ComboBox).at(1, 2),
-        ControlSpec("Combo4", ControlKind::DropDown).at(1, 3),
+        ControlDef("Label2(0)", ControlKind::Label, "字段名").at(0, 0),
+        ControlDef("Label2(1)", ControlKind::Label, "比较符").at(0, 1),
+        ControlDef("Label2(2)", ControlKind::Label, "值").at(0, 2),
+        ControlDef("Label2(3)", ControlKind::Label, "连接关系").at(0, 3),
+        ControlDef("Combo2", ControlKind::DropDown).at(1, 0),
+        ControlDef("Combo3", ControlKind::DropDown).at(1, 1),
+        ControlDef("Text1", ControlKind::ComboBox).at(1, 2),
+        ControlDef("Combo4", ControlKind::DropDown).at(1, 3),
         // the list reaches one row below the buttons, which takes the room left over
-        ControlSpec("List1", ControlKind::ListBox).at(2, 0).span(6, 3),
-        ControlSpec("cmdAdd", ControlKind::Button, "添加(&A)").at(2, 3),
-        ControlSpec("cmdDel", ControlKind::Button, "删除(&D)").at(3, 3),
-        ControlSpec("cmdClear", ControlKind::Button, "清空(&C)").at(4, 3),
-        ControlSpec("cmdOk", ControlKind::Button, "确定(&O)").at(5, 3),
+        ControlDef("List1", ControlKind::ListBox).at(2, 0).span(6, 3),
+        ControlDef("cmdAdd", ControlKind::Button, "添加(&A)").at(2, 3),
+        ControlDef("cmdDel", ControlKind::Button, "删除(&D)").at(3, 3),
+        ControlDef("cmdClear", ControlKind::Button, "清空(&C)").at(4, 3),
+        ControlDef("cmdOk", ControlKind::Button, "确定(&O)").at(5, 3),
         // Esc cancels; there is no default button, so Enter in Text1 only adds its row
-        ControlSpec("cmdCancle", ControlKind::Button, "取消(&C)").at(6, 3).cancelButton(),
+        ControlDef("cmdCancle", ControlKind::Button, "取消(&C)").at(6, 3).cancelButton(),
     };
     w.stretchRows = {7};
     w.stretchCols = {0, 2};

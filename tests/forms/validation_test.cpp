@@ -30,15 +30,15 @@ protected:
 
     void makeForm() {
         frm = std::make_unique<memory::Form>(
-            "frm订单", std::vector<memory::FieldSpec>{{"0编号", "", "3"},
-                                                      {"1客户编号", "客户,客户编号", "C01"},
-                                                      {"2货品", "", "垫圈"},
-                                                      {"2数量", "", "4"},
-                                                      {"4单价", "", ""},
-                                                      {"2日期", "", "2004-01-07"},
-                                                      {"9备注", "", ""},
-                                                      {"3地区", "地区,地区编号", ""},
-                                                      {"4发票号", "", "F003"}});
+            "frm订单", std::vector<memory::FieldDef>{{"0编号", "", "3"},
+                                                     {"1客户编号", "客户,客户编号", "C01"},
+                                                     {"2货品", "", "垫圈"},
+                                                     {"2数量", "", "4"},
+                                                     {"4单价", "", ""},
+                                                     {"2日期", "", "2004-01-07"},
+                                                     {"9备注", "", ""},
+                                                     {"3地区", "地区,地区编号", ""},
+                                                     {"4发票号", "", "F003"}});
         frm->text(0).Enabled(false);
     }
 
@@ -109,7 +109,7 @@ TEST_F(Validation, LengthAppliesToDisabledAndExemptBoxesButNeverToDates) {
 }
 
 TEST_F(Validation, NotCheckMatchesTheDigitsBeforeAComma) {
-    std::vector<memory::FieldSpec> fields(14, {"2名", "", "x"});
+    std::vector<memory::FieldDef> fields(14, {"2名", "", "x"});
     memory::Form wide("frm", fields);
     wide.text(3).Text("");
     wide.text(13).Text("");

@@ -12,7 +12,7 @@
 namespace Palvo::testing {
 
 struct WideForm {
-    std::vector<memory::FieldSpec> fields;
+    std::vector<memory::FieldDef> fields;
     std::vector<std::string> types;
     std::vector<std::int16_t> lengths;
     std::string key = "1,2,";   // customer and order line

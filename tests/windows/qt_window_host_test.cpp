@@ -35,15 +35,15 @@ public:
             l.pictures = {"Image1", "Image2"};
             l.pictureLooks = {"down", "up"};
             l.controls = {
-                ControlSpec("lbl", ControlKind::Label, "客户名称：").at(0, 0),
-                ControlSpec("Txt1", ControlKind::TextBox).at(0, 1),
-                ControlSpec("Combo1", ControlKind::ComboBox).at(1, 1),
-                ControlSpec("Text2", ControlKind::TextArea).at(2, 0).span(1, 2),
-                ControlSpec("List1", ControlKind::ListBox).at(3, 0).multiSelection(),
-                ControlSpec("flx", ControlKind::MSHFlexGrid).at(3, 1),
-                ControlSpec("cmdAdd", ControlKind::Button, "添加(&A)").at(4, 0).tip("加一行"),
-                ControlSpec("cmdOk", ControlKind::Button, "确定(&O)").at(4, 1).defaultButton(),
-                ControlSpec("cmdHidden", ControlKind::Button, "隐").at(5, 0).hidden(),
+                ControlDef("lbl", ControlKind::Label, "客户名称：").at(0, 0),
+                ControlDef("Txt1", ControlKind::TextBox).at(0, 1),
+                ControlDef("Combo1", ControlKind::ComboBox).at(1, 1),
+                ControlDef("Text2", ControlKind::TextArea).at(2, 0).span(1, 2),
+                ControlDef("List1", ControlKind::ListBox).at(3, 0).multiSelection(),
+                ControlDef("flx", ControlKind::MSHFlexGrid).at(3, 1),
+                ControlDef("cmdAdd", ControlKind::Button, "添加(&A)").at(4, 0).tip("加一行"),
+                ControlDef("cmdOk", ControlKind::Button, "确定(&O)").at(4, 1).defaultButton(),
+                ControlDef("cmdHidden", ControlKind::Button, "隐").at(5, 0).hidden(),
             };
             l.stretchRows = {3};
             l.stretchCols = {1};
@@ -110,19 +110,19 @@ TEST(QtWindowHost, LaysEveryControlOutVisiblyInItsOwnPlace) {
         EXPECT_TRUE(d.isModal());
         EXPECT_EQ(d.font().family(), QString::fromLatin1("Noto Sans CJK SC"));
         std::vector<QRect> places;
-        for (const ControlSpec& spec : window.layout().controls) {
-            auto* w = d.findChild<QWidget*>(QString::fromStdString(spec.name));
-            ASSERT_NE(w, nullptr) << spec.name;
-            if (!spec.visible) {
-                EXPECT_FALSE(w->isVisible()) << spec.name;
+        for (const ControlDef& def : window.layout().controls) {
+            auto* w = d.findChild<QWidget*>(QString::fromStdString(def.name));
+            ASSERT_NE(w, nullptr) << def.name;
+            if (!def.visible) {
+                EXPECT_FALSE(w->isVisible()) << def.name;
                 continue;
             }
-            EXPECT_TRUE(w->isVisible()) << spec.name;
+            EXPECT_TRUE(w->isVisible()) << def.name;
             const QRect r = w->geometry();
-            EXPECT_TRUE(d.rect().contains(r)) << spec.name;
-            EXPECT_GT(r.width(), 4) << spec.name;
-            EXPECT_GT(r.height(), 4) << spec.name;
-            for (const QRect& other : places) EXPECT_FALSE(r.intersects(other)) << spec.name;
+            EXPECT_TRUE(d.rect().contains(r)) << def.name;
+            EXPECT_GT(r.width(), 4) << def.name;
+            EXPECT_GT(r.height(), 4) << def.name;
+            for (const QRect& other : places) EXPECT_FALSE(r.intersects(other)) << def.name;
             places.push_back(r);
         }
         auto* add = child<QPushButton>(d, "cmdAdd");

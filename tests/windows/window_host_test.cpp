@@ -67,13 +67,13 @@ public:
         w.name = "frmProbe";
         w.caption = "探针";
         w.controls = {
-            ControlSpec("Text1", ControlKind::TextBox),
-            ControlSpec("Combo1", ControlKind::DropDown).at(1, 0),
-            ControlSpec("List1", ControlKind::ListBox).at(2, 0),
-            ControlSpec("flx", ControlKind::FlexGrid).at(3, 0),
-            ControlSpec("lbl", ControlKind::Label, "标签").at(4, 0),
-            ControlSpec("cmdOk", ControlKind::Button, "确定(&O)").at(5, 0).defaultButton(),
-            ControlSpec("cmdNo", ControlKind::Button, "取消(&C)").at(5, 1),
+            ControlDef("Text1", ControlKind::TextBox),
+            ControlDef("Combo1", ControlKind::DropDown).at(1, 0),
+            ControlDef("List1", ControlKind::ListBox).at(2, 0),
+            ControlDef("flx", ControlKind::FlexGrid).at(3, 0),
+            ControlDef("lbl", ControlKind::Label, "标签").at(4, 0),
+            ControlDef("cmdOk", ControlKind::Button, "确定(&O)").at(5, 0).defaultButton(),
+            ControlDef("cmdNo", ControlKind::Button, "取消(&C)").at(5, 1),
         };
         w.controls.back().isCancel = cancel;
         return w;

@@ -15,7 +15,7 @@ namespace Palvo::memory {
 /// One field of an entry form: the label's tag (tag code digit and column
 /// name, "2名称"), the text box's tag (lookup source "table,column", or "")
 /// and the text the box starts with.
-struct FieldSpec {
+struct FieldDef {
     std::string labelTag;
     std::string textTag;
     std::string text;
@@ -52,7 +52,7 @@ private:
 /// added with add(). Only one text box has the focus at a time.
 class Form : public Palvo::Form {
 public:
-    explicit Form(std::string name = "Form1", const std::vector<FieldSpec>& fields = {});
+    explicit Form(std::string name = "Form1", const std::vector<FieldDef>& fields = {});
     ~Form() override;
 
     std::string Name() const override { return name_; }
@@ -69,7 +69,7 @@ public:
 
     // ---- building
     /// Appends a field with the next index; returns its text box.
-    TextBox& addField(const FieldSpec& field);
+    TextBox& addField(const FieldDef& field);
     /// Appends any other control to the end of the Controls walk.
     Control& add(std::unique_ptr<Control> control);
     /// Takes lbl(index) or TXT(index) away, leaving a gap (a broken form).
