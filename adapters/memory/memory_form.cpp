@@ -2,18 +2,18 @@
 #include <fstream>
 #include <set>
 
+#include "memory_files.h"
 #include "palvo/error.h"
 #include "palvo/memory/form.h"
 
 namespace Palvo::memory {
 
-namespace {
-// A picture or cursor "loads" when the file can be opened for reading.
-void requireReadable(const std::string& path) {
+void detail::requireReadable(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (path.empty() || !in) throw Error(FormError::FileNotFound, "File not found: " + path);
 }
-}  // namespace
+
+using detail::requireReadable;
 
 void Label::MouseIcon(const std::string& path) {
     requireReadable(path);

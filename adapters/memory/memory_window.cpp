@@ -1,6 +1,6 @@
 #include <algorithm>
-#include <fstream>
 
+#include "memory_files.h"
 #include "palvo/error.h"
 #include "palvo/memory/window_host.h"
 
@@ -77,8 +77,7 @@ WindowFrame::WindowFrame(Window& window, const WindowLayout& layout)
 WindowFrame::~WindowFrame() = default;
 
 void WindowFrame::Icon(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (path.empty() || !in) throw Error(FormError::FileNotFound, "File not found: " + path);
+    detail::requireReadable(path);
     icon_ = path;
 }
 

@@ -4,16 +4,12 @@
 
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
+#include "palvo/text.h"
 
 namespace Palvo {
 
 namespace {
-std::string_view trim(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
+using util::trimBlanks;
 
 // Splits off the first word; the rest keeps its leading blanks.
 std::string_view firstWord(std::string_view& rest) {
@@ -46,12 +42,11 @@ int parseAnswer(std::string_view word) {
 ScriptAction parseLine(std::string_view raw, int line) {
     ScriptAction a;
     a.line = line;
-    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-    a.source = std::string(trim(raw));
+    a.source = std::string(trimBlanks(raw));
     std::string_view rest = raw;
     while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
     const std::string_view word = firstWord(rest);
-    const std::string_view afterWord = trim(rest);
+    const std::string_view afterWord = trimBlanks(rest);
     if (!afterWord.empty() && afterWord.front() == '=') {
         // CONTROL = TEXT: the text is everything after "= ", blanks included
         std::string_view text = rest.substr(rest.find('=') + 1);
@@ -62,7 +57,7 @@ ScriptAction parseLine(std::string_view raw, int line) {
         return a;
     }
     std::vector<std::string_view> args;
-    for (std::string_view r = afterWord; !r.empty(); r = trim(r)) args.push_back(firstWord(r));
+    for (std::string_view r = afterWord; !r.empty(); r = trimBlanks(r)) args.push_back(firstWord(r));
     const auto want = [&](std::size_t n, const char* form) {
         if (args.size() != n) badLine(line, a.source, std::string("expected ") + form);
     };
@@ -184,8 +179,9 @@ std::vector<ScriptAction> parseWindowScript(std::string_view text) {
         ++line;
         const std::size_t end = text.find('\n');
         std::string_view raw = text.substr(0, end);
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);  // a file written on Windows
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        const std::string_view t = trim(raw);
+        const std::string_view t = trimBlanks(raw);
         if (t.empty() || t.front() == '#') continue;
         actions.push_back(parseLine(raw, line));
     }
