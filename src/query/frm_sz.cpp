@@ -180,7 +180,8 @@ void sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::
     try {
         showModal(window);
     } catch (...) {
-        // a load that fails never reaches Unload: the next call starts clean
+        // a host that refuses (none installed, another thread) never loads the
+        // window, so its Unload never runs: the next call starts clean anyway
         window.Unload(UnloadMode::Code);
         throw;
     }
