@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "palvo/clsForm.h"
 #include "palvo/window.h"
 #include "support/window_hosts.h"
@@ -24,6 +26,8 @@ protected:
         std::int32_t height = 0, backColor = 0;
         float fontSize = 0;
         std::size_t unplayed = 0;
+        // The fold button's picture and tag, and whether the details show.
+        std::string fold() const { return picture + " " + tag + (detailsVisible ? " details" : ""); }
     };
 
     Shown show(const std::string& sErr, const std::string& sErrMx, const std::string& script) {
@@ -45,49 +49,33 @@ protected:
     }
 };
 
-TEST_P(MsgWindow, ShowsTheTextsFoldedInUnderTheSessionTitleWithTheSessionLook) {
-    const Shown s = show("保存失败", "insert into 客户 values ('1')", "");
-    EXPECT_EQ(s.caption, "出错了");
-    EXPECT_EQ(s.text1, "保存失败");
-    EXPECT_EQ(s.text2, "insert into 客户 values ('1')");
-    EXPECT_FALSE(s.detailsVisible);
-    EXPECT_EQ(s.picture, "Image1");
-    EXPECT_EQ(s.tag, "1");
-    EXPECT_EQ(s.backColor, 0x00C0FFEE);
-    EXPECT_EQ(s.fontSize, 13.0f);
-}
-
 TEST_P(MsgWindow, BlankTextsShowTheDefaults) {
-    struct Case {
-        std::string err, details, text1, text2;
-    };
-    const Case cases[] = {
-        {"", "", "未知错误！", "没有错误明细！"},
-        {"   ", "  ", "未知错误！", "没有错误明细！"},
-        {" 断开 ", "", " 断开 ", "没有错误明细！"},
-    };
-    for (const Case& c : cases) {
-        const Shown s = show(c.err, c.details, "click Command1");
-        EXPECT_EQ(s.text1, c.text1) << c.err;
-        EXPECT_EQ(s.text2, c.text2) << c.err;
+    for (auto [err, details, text1] : std::vector<std::array<std::string, 3>>{
+             {"", "", "未知错误！"}, {"   ", "  ", "未知错误！"}, {" 断开 ", "", " 断开 "}}) {
+        const Shown s = show(err, details, "click Command1");
+        EXPECT_EQ(s.text1, text1) << err;
+        EXPECT_EQ(s.text2, "没有错误明细！") << err;
         EXPECT_TRUE(s.detailsVisible);
     }
 }
 
-TEST_P(MsgWindow, FoldingOutShowsTheDetailsAndFoldingTwiceGivesBackHeightAndPicture) {
-    const Shown in = show("错", "明细", "");
+TEST_P(MsgWindow, ShowsTheTextsFoldedInWithTheSessionLookAndFoldingOutAndBackRestoresHeightAndPicture) {
+    const Shown in = show("保存失败", "insert into 客户 values ('1')", "");
+    EXPECT_EQ(in.caption, "出错了");  // the session's title
+    EXPECT_EQ(in.text1, "保存失败");
+    EXPECT_EQ(in.text2, "insert into 客户 values ('1')");
+    EXPECT_EQ(in.fold(), "Image1 1");
+    EXPECT_EQ(in.backColor, 0x00C0FFEE);
+    EXPECT_EQ(in.fontSize, 13.0f);
+
     const Shown out = show("错", "明细", "click Command1");
     const std::int32_t text2Height = forms::frmMsgWindow().layout().find("Text2")->height;
     EXPECT_EQ(out.height - in.height, text2Height + 100);
-    EXPECT_EQ(out.picture, "Image2");
-    EXPECT_EQ(out.tag, "-1");
-    EXPECT_TRUE(out.detailsVisible);
+    EXPECT_EQ(out.fold(), "Image2 -1 details");
 
     const Shown twice = show("错", "明细", "click Command1\nclick Command1");
     EXPECT_EQ(twice.height, in.height);
-    EXPECT_EQ(twice.picture, "Image1");
-    EXPECT_EQ(twice.tag, "1");
-    EXPECT_FALSE(twice.detailsVisible);
+    EXPECT_EQ(twice.fold(), "Image1 1");
 
     // the reused window starts folded in again after a call that ended folded out
     show("错", "明细", "click Command1");
@@ -95,21 +83,16 @@ TEST_P(MsgWindow, FoldingOutShowsTheDetailsAndFoldingTwiceGivesBackHeightAndPict
 }
 
 TEST_P(MsgWindow, TypingIntoEitherBoxIsUndone) {
-    struct Case {
-        std::string script, text1, text2;
-    };
-    const Case cases[] = {
-        {"Text1 = 改了", "错误", "明细"},
-        {"click Command1\nText2 = 改了", "错误", "明细"},
-        {"click Command1\nText2 =", "错误", "明细"},
-        // blanks around the text are no change: the trimmed texts are compared
-        {"Text1 =  错误 ", " 错误 ", "明细"},
-    };
-    for (const Case& c : cases) {
-        const Shown s = show("错误", "明细", c.script);
-        EXPECT_EQ(s.text1, c.text1) << c.script;
-        EXPECT_EQ(s.text2, c.text2) << c.script;
-        EXPECT_EQ(s.unplayed, 0u) << c.script;
+    // blanks around the text are no change: the trimmed texts are compared
+    for (auto [script, text1] :
+         std::vector<std::pair<std::string, std::string>>{{"Text1 = 改了", "错误"},
+                                                          {"click Command1\nText2 = 改了", "错误"},
+                                                          {"click Command1\nText2 =", "错误"},
+                                                          {"Text1 =  错误 ", " 错误 "}}) {
+        const Shown s = show("错误", "明细", script);
+        EXPECT_EQ(s.text1, text1) << script;
+        EXPECT_EQ(s.text2, "明细") << script;
+        EXPECT_EQ(s.unplayed, 0u) << script;
     }
 }
 

@@ -127,15 +127,12 @@ TEST_P(Hosts, ActionsReachTheHandlersAsAUsersWould) {
              "yes", "Click lbl", "no", "Focus flx", "DblClick flx", "Focus cmdOk", "Click cmdOk", "Unload"}));
 }
 
-TEST_P(Hosts, EnterAndEscPressTheDefaultAndCancelButtons) {
+TEST_P(Hosts, EnterAndEscPressTheDefaultAndCancelButtonsAndARunOutScriptUsesTheCloseBox) {
     EXPECT_EQ(play("key Enter"), (Log{"Load", "Focus Text1", "Click cmdOk", "Unload"}));
     EXPECT_EQ(play("key Esc"), (Log{"Load", "Focus Text1", "Click cmdNo", "Unload"}));
     Probe::cancelButton = false;
     EXPECT_EQ(play("key Esc"), (Log{"Load", "Focus Text1", "CloseBox"}));
     Probe::cancelButton = true;
-}
-
-TEST_P(Hosts, AScriptThatRunsOutClosesTheWindowByItsCloseBox) {
     EXPECT_EQ(play("Text1 = a"), (Log{"Load", "Focus Text1", "Change Text1 a", "CloseBox"}));
 }
 
