@@ -1,6 +1,7 @@
 // Data access behaviour every backend shares: the embedded SQLite connection,
 // ODBC through the SQLite ODBC driver with the T-SQL extension loaded, and a
 // real SQL Server through FreeTDS when PALVO_TEST_MSSQL names one.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -332,15 +333,13 @@ TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypes) {
         }
         return "";
     };
-    EXPECT_NE(
-        failure("insert into 客户 (名称, level) values (?, ?)", {"a", 256}).find("Arithmetic overflow error"),
-        std::string::npos);
-    EXPECT_NE(failure("insert into 客户 (名称, note) values (?, ?)", {"a", std::string(21, 'x')})
-                  .find("String or binary data would be truncated."),
-              std::string::npos);
-    EXPECT_NE(failure("insert into 客户 (名称, amount) values (?, ?)", {"a", Decimal{"1e16"}})
-                  .find("Arithmetic overflow"),
-              std::string::npos);
+    using ::testing::HasSubstr;
+    EXPECT_THAT(failure("insert into 客户 (名称, level) values (?, ?)", {"a", 256}),
+                HasSubstr("Arithmetic overflow error"));
+    EXPECT_THAT(failure("insert into 客户 (名称, note) values (?, ?)", {"a", std::string(21, 'x')}),
+                HasSubstr("String or binary data would be truncated."));
+    EXPECT_THAT(failure("insert into 客户 (名称, amount) values (?, ?)", {"a", Decimal{"1e16"}}),
+                HasSubstr("Arithmetic overflow"));
     EXPECT_EQ(count(), 0);
     insert("b", Decimal{"12.345"});
     insert("c", Decimal{"0.105"});

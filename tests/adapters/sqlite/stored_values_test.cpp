@@ -167,8 +167,7 @@ TEST_F(StoredValues, NumbersADoubleCannotCarryAreRefusedNotChanged) {
     EXPECT_EQ(one("select v from T"), Value(Decimal{"9007199254740991.00"}));
     EXPECT_EQ(failure("insert into T values (123456789012345678)").first,
               "The embedded database cannot keep the number 123456789012345680.00 exactly (more than 15 "
-              "significant "
-              "digits).");
+              "significant digits).");
     EXPECT_NE(failure("update T set v = v * 16").first, "");
     EXPECT_EQ(one("select v from T"), Value(Decimal{"9007199254740991.00"}));
     // numbers of up to 15 digits always pass
