@@ -15,10 +15,15 @@ protected:
         exec({"create table 客户 (编号 int, 名称 nvarchar(20), 地址 nvarchar(20))",
               "insert into 客户 values (7, N'甲', N'北京')", "insert into 客户 values (9, N'乙', null)"});
     }
+    // Fills with the columns at data and id, clearing first unless told otherwise.
+    void fill(ListControl& list, const std::string& sql, std::int16_t data, std::int16_t id,
+              float defaultIndex = 0, const std::string& other = "", bool clear = true) {
+        db.mFillDataToListOrComb(clear, sql, data, id, list, defaultIndex, other);
+    }
     clsDatabase db;
 };
 
-TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItems) {
+TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItemsOrHeadersAlone) {
     memory::ListView lv;
     lv.ListItemsAdd(1, "old", "旧");
     EXPECT_EQ(db.iFillDataToListview("select 名称, 编号, 地址 from 客户 order by 编号", lv), 0);
@@ -32,6 +37,10 @@ TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItems) {
     EXPECT_EQ(lv.ListItems(1).Text(), "甲");
     EXPECT_EQ(lv.ListItems(1).SubItems(1), "7");
     EXPECT_EQ(lv.ListItems(2).SubItems(2), "");  // Null
+    // without rows: the headers alone
+    db.iFillDataToListview("select 名称, 编号 from 客户 where 1=0", lv);
+    EXPECT_EQ(lv.ColumnHeadersCount(), 2);
+    EXPECT_EQ(lv.ListItemsCount(), 0);
 }
 
 TEST_F(ListFill, ListViewKeysFromAColumnAndDuplicateKeysFail) {
@@ -43,19 +52,9 @@ TEST_F(ListFill, ListViewKeysFromAColumnAndDuplicateKeysFail) {
     EXPECT_EQ(lv.ListItemsCount(), 2);  // partly filled, as far as it came
 }
 
-TEST_F(ListFill, ListViewWithoutRowsKeepsHeaders) {
-    memory::ListView lv;
-    db.iFillDataToListview("select 名称, 编号 from 客户 where 1=0", lv);
-    EXPECT_EQ(lv.ColumnHeadersCount(), 2);
-    EXPECT_EQ(lv.ListItemsCount(), 0);
-}
-
 TEST_F(ListFill, ComboGetsOtherStringFirstAndItemData) {
     memory::ComboBox cmb;
-    bool clear = true;
-    std::string sql = "select 编号, 名称 from 客户 order by 编号";
-    std::int16_t dataIndex = 1, idIndex = 0;
-    db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, cmb);
+    fill(cmb, "select 编号, 名称 from 客户 order by 编号", 1, 0);
     ASSERT_EQ(cmb.ListCount(), 3);
     EXPECT_EQ(cmb.List(0), "");
     EXPECT_EQ(cmb.List(1), "甲");
@@ -66,10 +65,7 @@ TEST_F(ListFill, ComboGetsOtherStringFirstAndItemData) {
 
 TEST_F(ListFill, LastColumnNeverSuppliesItemData) {
     memory::ListBox list;
-    bool clear = true;
-    std::string sql = "select 名称, 编号 from 客户 order by 编号";
-    std::int16_t dataIndex = 0, idIndex = 1;
-    db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, list, -1, "全部");
+    fill(list, "select 名称, 编号 from 客户 order by 编号", 0, 1, -1, "全部");
     ASSERT_EQ(list.ListCount(), 3);
     EXPECT_EQ(list.List(0), "全部");
     EXPECT_EQ(list.ItemData(1), 0);
@@ -80,10 +76,7 @@ TEST_F(ListFill, AppendingKeepsExistingEntriesAndTheirPositions) {
     memory::ComboBox cmb;
     cmb.AddItem("a");
     cmb.AddItem("b");
-    bool clear = false;
-    std::string sql = "select 编号, 名称 from 客户 order by 编号";
-    std::int16_t dataIndex = 1, idIndex = 0;
-    db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, cmb, 3);
+    fill(cmb, "select 编号, 名称 from 客户 order by 编号", 1, 0, 3, "", false);
     ASSERT_EQ(cmb.ListCount(), 5);
     EXPECT_EQ(cmb.List(0), "a");
     EXPECT_EQ(cmb.ItemData(3), 7);
@@ -92,20 +85,14 @@ TEST_F(ListFill, AppendingKeepsExistingEntriesAndTheirPositions) {
 
 TEST_F(ListFill, NoRowsAddsNothingAndSelectsOnlyWhenPossible) {
     memory::ComboBox cmb;
-    bool clear = true;
-    std::string sql = "select 编号, 名称 from 客户 where 1=0";
-    std::int16_t dataIndex = 1, idIndex = 0;
-    db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, cmb, 0, "全部");
+    fill(cmb, "select 编号, 名称 from 客户 where 1=0", 1, 0, 0, "全部");
     EXPECT_EQ(cmb.ListCount(), 0);
     EXPECT_EQ(cmb.ListIndex(), -1);
 }
 
 TEST_F(ListFill, NullEntryTextFailsAfterPartialFill) {
     memory::ComboBox cmb;
-    bool clear = true;
-    std::string sql = "select 地址 from 客户 order by 编号";
-    std::int16_t dataIndex = 0, idIndex = -1;
-    EXPECT_THROW(db.mFillDataToListOrComb(clear, sql, dataIndex, idIndex, cmb), Error);
+    EXPECT_THROW(fill(cmb, "select 地址 from 客户 order by 编号", 0, -1), Error);
     EXPECT_EQ(cmb.ListCount(), 2);  // "" and 北京
 }
 

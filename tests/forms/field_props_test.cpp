@@ -190,11 +190,9 @@ TEST_F(FieldProps, InitFormReportsAMissingLabelAndKeepsWhatItDid) {
 
 TEST_F(FieldProps, FieldPropertiesFromTheColumnTypes) {
     exec(
-        {"create table 类型表 (c_int int, c_dec decimal(20,4), c_num numeric(10,2), c_float float, c_money "
-         "money, "
-         "c_bit bit, c_tiny tinyint, c_date datetime, c_img image, c_name nvarchar(30), c_code char(4), "
-         "c_memo ntext, "
-         "c_guid uniqueidentifier, c_day date)"});
+        {"create table 类型表 (c_int int, c_dec decimal(20,4), c_num numeric(10,2), c_float float, "
+         "c_money money, c_bit bit, c_tiny tinyint, c_date datetime, c_img image, c_name nvarchar(30), "
+         "c_code char(4), c_memo ntext, c_guid uniqueidentifier, c_day date)"});
     struct Case {
         const char* column;
         const char* type;
@@ -227,8 +225,7 @@ TEST_F(FieldProps, AMissingColumnStopsTheFillAtItsIndexAndAMissingTableOrArrayKe
     std::vector<std::int16_t> lengths, scales;
     EXPECT_EQ(form.sInitFieldProp(frm, "客户", types, lengths, scales),
               "InitFieldProp:Item cannot be found in the collection corresponding to the requested name or "
-              "ordinal: "
-              "不存在");
+              "ordinal: 不存在");
     EXPECT_EQ(types, (std::vector<std::string>{"1", "", ""}));
     EXPECT_EQ(lengths, (std::vector<std::int16_t>{10, 0, 0}));
 

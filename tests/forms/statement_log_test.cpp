@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "forms/forms_fixture.h"
-#include "palvo/dispatch.h"
 #include "palvo/sqlite/connection.h"
 
 namespace Palvo {
@@ -17,7 +16,6 @@ protected:
         FormsTest::SetUp();
         exec({"insert into 编辑权限 values (N'frm客户', '01', ',02,')",
               "create table 附件 (编号 varchar(10), 内容 image)",
-              "insert into 附件 values ('K''1', cast('file-one' as varbinary(20)))",
               "insert into 附件 values ('K2', cast('file-two' as varbinary(20)))"});
     }
     std::string row(const std::string& where = "1=1") {
@@ -38,16 +36,7 @@ TEST_F(StatementLog, ReceiversComeFromTheCallerWrappedInCommasOrFromTheEditRight
     EXPECT_EQ(scalar("select count(*) from SendSql"), "2");
 }
 
-TEST_F(StatementLog, ATypedRowCopiesTheFileOfTheReferencedRecord) {
-    counting->reset();
-    EXPECT_EQ(form.sKeepSql("frm客户", "s1", "附件,内容,编号,K'1", "01", "", "合同"), "");
-    EXPECT_EQ(scalar("select cast(文件 as varchar(20)) from SendSql"), "file-one");
-    EXPECT_EQ(counting->executes.back(),
-              "update SendSql set 文件=附件.内容  from SendSql inner join 附件 on 附件.编号='K''1' and "
-              "SendSql.编号 =1");
-    for (const auto& q : counting->queries) EXPECT_EQ(q.find("max("), std::string::npos) << q;
-}
-
+// The file copy with quoted keys is checked with the hostile values.
 TEST_F(StatementLog, EachStepRunsExactlyItsStatement) {
     const std::string receivers =
         "select top 1 发送给其他单位  from [编辑权限] where  [窗体名]='frm客户' and [单位]='01'";
@@ -141,17 +130,9 @@ TEST_F(StatementLog, FailuresReturnTheFileStatementBuiltSoFar) {
     EXPECT_EQ(scalar("select count(*) from SendSql"), "1");  // the row stays written
     EXPECT_EQ(form.sKeepSql("frm客户", "s", "没有的表,内容,编号,K2", "01", "", "合同"),
               "发送语句错误:update SendSql set 文件=没有的表.内容  from SendSql inner join 没有的表 on "
-              "没有的表.编号='K2' "
-              "and SendSql.编号 =2");
+              "没有的表.编号='K2' and SendSql.编号 =2");
     conn->Execute("drop table 编辑权限");
     EXPECT_EQ(form.sKeepSql("frm客户", "s", "客户", "01"), "发送语句错误:");
-}
-
-TEST_F(StatementLog, CallableByName) {
-    auto r = callByName("clsForm", "sKeepSql", {"frm客户", "delete from 客户", "客户", "01", "A01"});
-    EXPECT_TRUE(r.hasResult);
-    EXPECT_EQ(r.result.toText(), "");
-    EXPECT_EQ(row(), "delete from 客户|客户|,A01,|01||张三");
 }
 
 }  // namespace

@@ -16,9 +16,8 @@ protected:
         SessionTest::SetUp();
         query::createHostTables(*conn);
         exec(
-            {"create table 销售 (编号 int, 名称 nvarchar(20), 备注 text, 金额 decimal(12,2), [单价(元)] "
-             "money, "
-             "图片 image, 日期 datetime)"});
+            {"create table 销售 (编号 int, 名称 nvarchar(20), 备注 text, 金额 decimal(12,2), "
+             "[单价(元)] money, 图片 image, 日期 datetime)"});
     }
     std::string setCount(const std::string& user = "张三") {
         return scalar("select count(*) from 查询打印设置 where 表名='销售' and 用户名='" + user + "'");
