@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "palvo/error.h"
 
@@ -14,6 +15,16 @@ inline long errorNumber(const std::function<void()>& f) {
         return e.number();
     }
     return 0;
+}
+
+/// The description of the Palvo::Error a call raises, or "" when it raises none.
+inline std::string errorDescription(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.description();
+    }
+    return {};
 }
 
 }  // namespace Palvo::testing
