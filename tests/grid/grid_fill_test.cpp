@@ -159,7 +159,7 @@ TEST_F(Fill, WithoutNumberColumnFieldsStartAtColumnZero) {
     }
 }
 
-TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZero) {
+TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZeroWithOrWithoutFixedRows) {
     memory::FlexGrid flex;
     flex.Rows(5);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", flex), "0");
@@ -177,14 +177,12 @@ TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZero) {
     EXPECT_EQ(row(bound, 0), (Cells{"序号", "编号", "名称"}))
         << "no forced column without rows, heading as asked";
     EXPECT_EQ(row(bound, 1), (Cells{"", "", ""}));
-}
 
-TEST_F(Fill, EmptyResultOnAGridWithoutFixedRowsIsStillZero) {
-    memory::FlexGrid g;
-    g.FixedRows(0);
-    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物 where 1=0", g), "0")
-        << "the date step has no row to read";
-    EXPECT_EQ(g.Rows(), 0);
+    memory::FlexGrid bare;
+    bare.FixedRows(0);
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物 where 1=0", bare), "0")
+        << "without fixed rows the date step has no row to read";
+    EXPECT_EQ(bare.Rows(), 0);
 }
 
 TEST_F(Fill, TotalsRowForcesTheNumberColumnAndSumsOnlyTheNamedFields) {
@@ -245,9 +243,7 @@ TEST_F(Fill, TwoFixedRowsEndBlank) {
     g.FixedRows(2);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
     ASSERT_EQ(g.Rows(), 5);
-    EXPECT_EQ(row(g, 0), (Cells{"", "", ""}));
-    EXPECT_EQ(row(g, 1), (Cells{"", "", ""}));
-    EXPECT_EQ(row(g, 2), (Cells{"1", "1", "钢管"}));
+    EXPECT_EQ(column(g, 1), (Cells{"", "", "1", "2", "3"}));
 }
 
 TEST_F(Fill, EmptyDatesAreBlankedUnlessTheStepIsSwitchedOff) {
@@ -302,14 +298,6 @@ TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
               "No text measurer is installed on this thread");
     EXPECT_EQ(unmeasured.TextMatrix(1, 1), "kept");
     EXPECT_EQ(grid.sFillTable("select 编号 from 货物", unmeasured), "") << "sizing off needs no measurer";
-}
-
-TEST_F(Fill, ATabInsideAValueStaysInItsCell) {
-    exec({"create table 备注表 (编号 int, 备注 nvarchar(20), 名称 nvarchar(20))"});
-    conn->ExecuteWith("insert into 备注表 values (?, ?, ?)", {Value(1), Value("a\tb"), Value("甲")});
-    memory::FlexGrid g;
-    EXPECT_EQ(grid.sFillTable("select 编号,备注,名称 from 备注表", g), "");
-    EXPECT_EQ(row(g, 1), (Cells{"1", "1", "a\tb", "甲"}));
 }
 
 class OtherGrid : public memory::FlexGrid {

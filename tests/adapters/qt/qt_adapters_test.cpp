@@ -42,30 +42,28 @@ using testing::errorNumber;
 constexpr std::int32_t sys(std::uint32_t n) { return static_cast<std::int32_t>(0x80000000u + n); }
 
 TEST(QtColours, HostColoursAreBlueGreenRedAndSystemColoursComeFromThePalette) {
-    QPalette p;
-    p.setColor(QPalette::Active, QPalette::Window, QColor(1, 2, 3));
-    p.setColor(QPalette::Active, QPalette::Base, QColor(4, 5, 6));
-    p.setColor(QPalette::Active, QPalette::Text, QColor(7, 8, 9));
-    p.setColor(QPalette::Active, QPalette::Button, QColor(10, 11, 12));
-    p.setColor(QPalette::Active, QPalette::ButtonText, QColor(13, 14, 15));
-    p.setColor(QPalette::Active, QPalette::ToolTipBase, QColor(16, 17, 18));
     struct Case {
         std::int32_t color;
         QColor expected;
     };
     const std::vector<Case> cases = {
-        {0x0000FF, QColor(255, 0, 0)},     {0xFF0000, QColor(0, 0, 255)},
-        {0xE0E0E0, QColor(224, 224, 224)}, {0x123456, QColor(0x56, 0x34, 0x12)},
-        {sys(4), QColor(1, 2, 3)},         {sys(5), QColor(4, 5, 6)},
-        {sys(8), QColor(7, 8, 9)},         {sys(15), QColor(10, 11, 12)},
-        {sys(18), QColor(13, 14, 15)},     {sys(24), QColor(16, 17, 18)},
+        {0x0000FF, QColor(255, 0, 0)},
+        {0xFF0000, QColor(0, 0, 255)},
+        {0xE0E0E0, QColor(224, 224, 224)},
+        {0x123456, QColor(0x56, 0x34, 0x12)},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(qt::toQColor(c.color, p), c.expected) << std::hex << c.color;
-        if (c.color > 0) {
-            EXPECT_EQ(qt::fromQColor(c.expected), c.color) << std::hex << c.color;
-        }
+        EXPECT_EQ(qt::toQColor(c.color, QPalette()), c.expected) << std::hex << c.color;
+        EXPECT_EQ(qt::fromQColor(c.expected), c.color) << std::hex << c.color;
     }
+    // Each system colour index reads its own palette role, given a colour of its own here.
+    QPalette p;
+    const std::vector<std::pair<std::uint32_t, QPalette::ColorRole>> roles = {
+        {4, QPalette::Window},  {5, QPalette::Base},        {8, QPalette::Text},
+        {15, QPalette::Button}, {18, QPalette::ButtonText}, {24, QPalette::ToolTipBase}};
+    for (const auto& [index, role] : roles) p.setColor(QPalette::Active, role, QColor(index, 2, 3));
+    for (const auto& [index, role] : roles)
+        EXPECT_EQ(qt::toQColor(sys(index), p), QColor(index, 2, 3)) << index;
     EXPECT_FALSE(qt::toQColor(sys(99), p).isValid()) << "an index the library never uses";
 }
 
@@ -91,11 +89,8 @@ TEST(QtGrid, TakesTheShapeFromTheViewsPropertiesAndWidthsInTwipsThatFollowTheUse
     table.setProperty("FixedCols", 0);
     qt::FlexGrid g(&table, qt::GridType::MSHFlexGrid);
     EXPECT_EQ(g.typeName(), "MSHFlexGrid");
-    EXPECT_EQ(g.Rows(), 5);
-    EXPECT_EQ(g.Cols(), 4);
-    EXPECT_EQ(g.FixedRows(), 2);
-    EXPECT_EQ(g.FixedCols(), 0);
-    EXPECT_EQ(g.Row(), 2);
+    EXPECT_EQ((std::vector<int>{g.Rows(), g.Cols(), g.FixedRows(), g.FixedCols(), g.Row()}),
+              (std::vector<int>{5, 4, 2, 0, 2}));
     const int dpi = table.logicalDpiX();
     g.ColWidth(1, 1440);
     EXPECT_EQ(table.columnWidth(1), dpi) << "one inch";
@@ -215,22 +210,13 @@ TEST(QtMessageBox, ShowsARealDialogAndReturnsThePressedButton) {
 
 // ---------------------------------------------------------------- text measuring
 
-TEST(QtFontMeasurer, MeasuresInTwipsWithTheCjkFont) {
-    qt::FontMeasurer m;
-    EXPECT_NE(m.resolvedFamily().find("Noto Sans CJK"), std::string::npos) << m.resolvedFamily();
-    EXPECT_EQ(m.TextWidth("", 9), 0);
-    // An ideograph is one em wide: 9 points are 180 twips.
-    EXPECT_NEAR(m.TextWidth("金额", 9), 360, 12);
-    EXPECT_NEAR(m.TextWidth("金额合计", 12), 4 * 240, 16);
-}
-
 // Numbers and dates are summed from their marks and other texts remembered; either way
-// the width is the one Qt gives the whole text, at every size asked for.
+// the width is the one Qt gives the whole text in the CJK font, at every size asked for.
 TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidths) {
     qt::FontMeasurer m;
     const std::vector<std::string> texts = {"12345.50", "2004-01-01", "-1,234",   "08:30:00",
                                             "1/2",      "+3.5 ",      "金额合计", "第1234批",
-                                            "Q235-17",  "AV Wa",      "12345.50"};
+                                            "Q235-17",  "AV Wa",      "12345.50", ""};
     for (double size : {9.0, 12.0, 9.0}) {
         QFont font(QString::fromUtf8("Noto Sans CJK SC"));
         font.setPointSizeF(size);
@@ -251,7 +237,9 @@ TEST(QtFontMeasurer, AgreesWithTheHeadlessFontFileMeasurer) {
     qt::FontMeasurer onScreen;
     const memory::FontFileMeasurer fromFile(memory::kNotoSansCjkPath, "Noto Sans CJK SC");
     // Qt lays glyphs on whole pixels at the screen's resolution; the file's design widths do not.
-    for (const char* text : {"金额合计 Total 12,345.50", "2004-01-01", "螺纹钢 Q235-17 第1234批"}) {
+    // The file's ideographs are one em, so Qt's are too within the margin.
+    for (const char* text :
+         {"金额合计", "金额合计 Total 12,345.50", "2004-01-01", "螺纹钢 Q235-17 第1234批"}) {
         for (double size : {9.0, 12.0}) {
             const double w = fromFile.TextWidth(text, size);
             EXPECT_NEAR(onScreen.TextWidth(text, size), w, 0.02 * w) << text << " at " << size;

@@ -179,10 +179,9 @@ TEST(QtGridAnnouncements, ShapeIsAnnouncedAtOnceAndCellsOnceForTheWholeFill) {
     EXPECT_EQ(seen.dataChanged, 0) << "cell changes wait for the event loop";
     QApplication::processEvents();
     EXPECT_EQ(seen.dataChanged, 1) << "2000 cells, one announcement";
-    EXPECT_EQ(seen.first.row(), 1);
-    EXPECT_EQ(seen.first.column(), 0);
-    EXPECT_EQ(seen.last.row(), 500);
-    EXPECT_EQ(seen.last.column(), 3);
+    EXPECT_EQ((std::vector<int>{seen.first.row(), seen.first.column(), seen.last.row(), seen.last.column()}),
+              (std::vector<int>{1, 0, 500, 3}))
+        << "from the first cell written to the last";
     EXPECT_EQ(seen.resets, 0);
 
     // Cells written before the shape shrinks are announced first, inside the old shape.
