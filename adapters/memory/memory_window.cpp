@@ -71,6 +71,7 @@ WindowFrame::WindowFrame(Window& window, const WindowLayout& layout)
     for (const ControlDef& def : layout.controls) {
         controls_.push_back(makeControl(def, layout));
         names_.push_back(def.name);
+        if (auto* box = dynamic_cast<TextBox*>(controls_.back().get())) textBoxes_.push_back(box);
     }
 }
 
@@ -103,8 +104,8 @@ void WindowFrame::SetFocus(std::string_view name) {
     }
     if (active_ == name) return;  // focus that does not move is no focus event
     if (auto* box = dynamic_cast<TextBox*>(&c)) box->SetFocus();
-    for (auto& other : controls_) {
-        if (auto* box = dynamic_cast<TextBox*>(other.get()); box && box != &c) box->blur();
+    for (TextBox* box : textBoxes_) {
+        if (box != &c) box->blur();
     }
     active_ = std::string(name);
     if (window_) window_->GotFocus(active_);

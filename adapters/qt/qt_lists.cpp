@@ -140,11 +140,11 @@ template <class List>
 struct EntriesShown : ListListener {
     explicit EntriesShown(List& list) : model(list) {}
 
-    void beginInsertItem(int index) override {
+    void beginInsertItems(int first, int count) override {
         syncing = true;
-        model.beginInsertRows(QModelIndex(), index, index);
+        model.beginInsertRows(QModelIndex(), first, first + count - 1);
     }
-    void endInsertItem() override {
+    void endInsertItems() override {
         model.endInsertRows();
         settle();
     }

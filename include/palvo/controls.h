@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Palvo {
 
@@ -23,6 +24,9 @@ public:
     virtual void Clear() = 0;
     /// Appends, or inserts at index (0..ListCount). Throws 5 for a bad index.
     virtual void AddItem(const std::string& item, int index = -1) = 0;
+    /// Appends the items in order, as many AddItem calls would; a view hears
+    /// of them once, so long lists fill in one step.
+    virtual void AddItems(std::vector<std::string> items);
     virtual void RemoveItem(int index) = 0;
     virtual int ListCount() const = 0;
     /// Entry text. Throws 381 (invalid property array index) out of range.

@@ -20,8 +20,9 @@ namespace Palvo {
 class ListListener {
 public:
     virtual ~ListListener();
-    virtual void beginInsertItem(int index) = 0;
-    virtual void endInsertItem() = 0;
+    /// count entries go in at first (AddItem one, AddItems several).
+    virtual void beginInsertItems(int first, int count) = 0;
+    virtual void endInsertItems() = 0;
     virtual void beginRemoveItem(int index) = 0;
     virtual void endRemoveItem() = 0;
     /// Every entry goes (Clear).
@@ -51,6 +52,7 @@ public:
     void Clear() override;
     /// Appends, or inserts at index (0..ListCount); the list index moves with its entry. Throws 5.
     void AddItem(const std::string& item, int index = -1) override;
+    void AddItems(std::vector<std::string> items) override;
     /// Removing the selected entry selects nothing. Throws 5 for a bad index.
     void RemoveItem(int index) override;
     int ListCount() const override { return static_cast<int>(entries_.size()); }

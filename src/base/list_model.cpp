@@ -37,10 +37,20 @@ template <class Port>
 void ListModel<Port>::AddItem(const std::string& item, int index) {
     if (index > ListCount()) badCall();
     const int at = index < 0 ? ListCount() : index;
-    if (listener_) listener_->beginInsertItem(at);
+    if (listener_) listener_->beginInsertItems(at, 1);
     entries_.insert(entries_.begin() + at, ListEntry{item});
     if (listIndex_ >= at) ++listIndex_;
-    if (listener_) listener_->endInsertItem();
+    if (listener_) listener_->endInsertItems();
+}
+
+template <class Port>
+void ListModel<Port>::AddItems(std::vector<std::string> items) {
+    if (items.empty()) return;
+    const int at = ListCount();
+    if (listener_) listener_->beginInsertItems(at, static_cast<int>(items.size()));
+    entries_.reserve(entries_.size() + items.size());
+    for (std::string& item : items) entries_.emplace_back(std::move(item));
+    if (listener_) listener_->endInsertItems();
 }
 
 template <class Port>

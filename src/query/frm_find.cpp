@@ -1,5 +1,9 @@
 #include "src/query/frm_find.h"
 
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
@@ -93,16 +97,23 @@ void frmFind::loadColumns() {
         Recordset rs;
         rs.Open("select top 0 * from " + sReceive, sessionConnection(), adOpenKeyset, adLockOptimistic);
         const long count = rs.Fields().Count();
-        int added = columns.ListCount();
+        std::vector<std::string> names;
+        std::vector<ColumnKind> kinds;
+        names.reserve(static_cast<std::size_t>(count));
+        kinds.reserve(static_cast<std::size_t>(count));
         for (long i = 0; i < count; ++i) {
             const Field f = rs.Fields(i);
             const std::string& name = f.Name();
             const int type = f.Type();
-            if (name == "编号" || type == adLongVarBinary) continue;
-            columns.AddItem(name);
-            columns.ItemData(added++, kindOf(type));
+            if (name == std::string_view("编号") || type == adLongVarBinary) continue;
+            names.push_back(name);
+            kinds.push_back(kindOf(type));
         }
         rs.Close();
+        const int first = columns.ListCount();
+        columns.AddItems(std::move(names));
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            columns.ItemData(first + static_cast<int>(i), kinds[i]);
         if (columns.ListCount() > 0) columns.ListIndex(0);
     } catch (const Error& e) {
         warn(e.description());
@@ -179,10 +190,12 @@ void frmFind::chooseColumn() {
                  conn);
     if (!masters.Eof()) {
         value.Clear();
+        std::vector<std::string> values;
         for (; !masters.Eof(); masters.MoveNext()) {
             const Value& v = masters.Fields(0).Value();
-            if (!v.isNull()) value.AddItem(util::trim(v.toText()));
+            if (!v.isNull()) values.push_back(util::trim(v.toText()));
         }
+        value.AddItems(std::move(values));
     }
     masters.Close();
     registry.Close();

@@ -93,7 +93,8 @@ private:
     std::int32_t foreColor_ = static_cast<std::int32_t>(0x80000012);  // button text
     std::string icon_;
     std::vector<std::unique_ptr<Control>> controls_;
-    std::vector<std::string> names_;  // controls_[i]'s name, looked up without asking it
+    std::vector<std::string> names_;   // controls_[i]'s name, looked up without asking it
+    std::vector<TextBox*> textBoxes_;  // the ones a focus change blurs
     std::string active_;
     bool closing_ = false;
     UnloadMode mode_ = UnloadMode::Code;

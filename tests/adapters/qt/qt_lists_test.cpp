@@ -61,6 +61,13 @@ TEST(QtComboBox, TakesOverTheCombosEntriesAndKeepsTheWidgetInStepBothWays) {
         EXPECT_EQ(widget.count(), 2);
         EXPECT_EQ(widget.currentIndex(), -1) << "Qt would have picked a neighbour";
         EXPECT_EQ(c.Text(), "丙") << "the edit text stays";
+
+        c.AddItems({"丁", "戊"});
+        EXPECT_EQ(widget.count(), 4);
+        EXPECT_EQ(widget.itemText(3), QString::fromUtf8("戊"));
+        EXPECT_EQ(c.Text(), "丙") << "a bulk add leaves the edit text alone";
+        c.RemoveItem(3);
+        c.RemoveItem(2);
     }
     EXPECT_EQ(widget.count(), 2) << "the combo keeps the entries when the adapter goes";
     EXPECT_EQ(widget.itemData(1, Qt::UserRole).toInt(), 8);
