@@ -1,5 +1,6 @@
 #include "src/query/frm_find.h"
 
+#include <iterator>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -122,11 +123,10 @@ void frmFind::loadColumns() {
     // the automatic selection of the first entry is a click; its look-up is not caught
     if (columns.ListCount() > 0) chooseColumn();
     ComboBox& operators = combo("Combo3");
-    for (const char* op : kOperators) operators.AddItem(op);
+    operators.AddItems(std::vector<std::string>(std::begin(kOperators), std::end(kOperators)));
     operators.ListIndex(0);
     ComboBox& connectives = combo("Combo4");
-    connectives.AddItem(kAnd);
-    connectives.AddItem(kOr);
+    connectives.AddItems({kAnd, kOr});
     connectives.ListIndex(0);
     if (sRqBjFs.empty()) sRqBjFs = "d";
 }
