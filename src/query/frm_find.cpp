@@ -193,7 +193,11 @@ void frmFind::chooseColumn() {
         std::vector<std::string> values;
         for (; !masters.Eof(); masters.MoveNext()) {
             const Value& v = masters.Fields(0).Value();
-            if (!v.isNull()) values.push_back(util::trim(v.toText()));
+            if (const std::string* text = v.text()) {
+                values.emplace_back(util::trimmedView(*text));
+            } else if (!v.isNull()) {
+                values.push_back(util::trim(v.toText()));
+            }
         }
         value.AddItems(std::move(values));
     }
