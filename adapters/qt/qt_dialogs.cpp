@@ -20,6 +20,7 @@
 #include "palvo/qt/cursor.h"
 #include "palvo/qt/measure.h"
 #include "palvo/qt/msgbox.h"
+#include "palvo/qt/translations.h"
 #include "qt_support.h"
 
 namespace Palvo::qt {
@@ -30,6 +31,7 @@ int MessageBox::show(const std::string& text, int style, const std::string& titl
     if (!QCoreApplication::instance()) {
         throw Error(ErrorNumber::NotInstalled, "No QApplication to show the message \"" + text + "\"");
     }
+    useChineseTexts();
     const BoxLayout layout = boxLayout(style);
     QMessageBox box(parent_);
     box.setIcon(layout.icon);
@@ -39,6 +41,8 @@ int MessageBox::show(const std::string& text, int style, const std::string& titl
     QMessageBox::StandardButtons buttons;
     for (auto b : layout.buttons) buttons |= b;
     box.setStandardButtons(buttons);
+    // as a Chinese desktop labels them, also where Qt's translations are missing
+    for (auto b : layout.buttons) box.button(b)->setText(chineseButtonText(b));
     box.setDefaultButton(layout.defaultButton);
     box.exec();
     if (QAbstractButton* clicked = box.clickedButton()) return resultOf(box.standardButton(clicked));

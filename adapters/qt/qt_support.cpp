@@ -147,6 +147,27 @@ int unitsFor(const QString& text, int chars) {
     return i;
 }
 
+QString chineseButtonText(QMessageBox::StandardButton button) {
+    switch (button) {
+        case QMessageBox::Ok:
+            return QString::fromUtf8("确定");
+        case QMessageBox::Cancel:
+            return QString::fromUtf8("取消");
+        case QMessageBox::Yes:
+            return QString::fromUtf8("是(&Y)");
+        case QMessageBox::No:
+            return QString::fromUtf8("否(&N)");
+        case QMessageBox::Abort:
+            return QString::fromUtf8("中止(&A)");
+        case QMessageBox::Retry:
+            return QString::fromUtf8("重试(&R)");
+        case QMessageBox::Ignore:
+            return QString::fromUtf8("忽略(&I)");
+        default:
+            return {};
+    }
+}
+
 BoxLayout boxLayout(int style) {
     using SB = QMessageBox::StandardButton;
     BoxLayout layout;

@@ -79,5 +79,7 @@ struct BoxLayout {
 BoxLayout boxLayout(int style);
 /// The result number (1 OK .. 7 No) of a standard button; 2 (Cancel) for anything else.
 int resultOf(QMessageBox::StandardButton button);
+/// The caption a Chinese desktop gives a message box button ("确定", "是(&Y)").
+QString chineseButtonText(QMessageBox::StandardButton button);
 
 }  // namespace Palvo::qt

@@ -29,6 +29,7 @@
 #include "palvo/qt/grid.h"
 #include "palvo/qt/lists.h"
 #include "palvo/qt/text.h"
+#include "palvo/qt/translations.h"
 #include "palvo/qt/window_host.h"
 #include "qt_support.h"
 
@@ -952,6 +953,7 @@ void WindowHost::showModal(Window& window) {
                     "The Qt window host shows windows on the GUI thread only; window not shown: " +
                         window.layout().name);
     }
+    useChineseTexts();
     last_.reset();
     auto frame = std::make_unique<WindowFrame>(window, *this);
     window.attach(frame.get());

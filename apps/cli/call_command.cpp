@@ -23,6 +23,8 @@ namespace Palvo::cli {
 namespace {
 
 constexpr long kInternalError = 51;
+// What a line of bExecuteCode may take in the tool: a few seconds and 256 MB.
+const lua::Limits kLineLimits{0, std::chrono::seconds(3), std::size_t{256} << 20};
 
 const char* kCallUsage =
     "usage: palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
@@ -151,7 +153,8 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         auto box = std::make_shared<PrintingMessageBox>(err, script);
         ScopedMessageBox boxGuard(box);
         ScopedWindowHost hostGuard(std::make_shared<memory::WindowHost>(script, box));
-        if (!installedLineExecutor()) lua::install();
+        // a line that never ends must not hang the tool
+        if (!installedLineExecutor()) lua::install(lua::Rights::Full, kLineLimits);
         // grids a call fills (the picker's list) are sized by the text measurer
         if (!installedTextMeasurer()) installTextMeasurer(cjkMeasurer());
         // bConnect_Test makes its own connection: to SQL Server through ODBC, as the host platform does

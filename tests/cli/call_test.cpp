@@ -57,6 +57,7 @@ TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStan
         {{"call", "clsElse.lSreenCoordinate"}, "X=0,Y=0\n"},
         {{"call", "clsElse.bExecuteCode", "x = 1 + 1"}, "True\n"},
         {{"call", "clsElse.bExecuteCode", "x = = 1", "True"}, "False\n"},
+        {{"call", "clsElse.bExecuteCode", "while true do end"}, "False\n"},  // stopped by the time limit
         {{"call", "--", "clsIp.bIsIP", "--db"}, "False\n"},  // after CLASS.METHOD everything is an argument
         // a changed by-reference argument follows the result; one unchanged is not printed
         {{"call", "clsFunction.sUserDate", " 2004-3-5 "}, "2004-03-05\nsTxt=2004-3-5\n"},

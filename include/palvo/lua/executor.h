@@ -1,7 +1,12 @@
 // A line executor on embedded Lua 5.4: one interpreter state that lives as long
-// as the executor, so a line can use what earlier lines defined.
+// as the executor, so a line can use what earlier lines defined. A host chooses
+// the rights its lines get and the limits that stop a line that would run for
+// ever or take all memory.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -10,25 +15,58 @@
 
 namespace Palvo::lua {
 
+/// What a line may reach.
+enum class Rights {
+    /// Every standard library: a line can do what the process can (os, io,
+    /// require, loading files), like code typed into the host's development
+    /// environment.
+    Full,
+    /// Only computation: base functions without dofile, loadfile and require,
+    /// load of source text only, and the coroutine, table, string, math and
+    /// utf8 libraries. No os, io, package or debug.
+    Sandboxed,
+};
+
+/// Bounds of one line; 0 leaves that bound off.
+struct Limits {
+    /// Virtual machine instructions a line may run, counted in steps of a
+    /// thousand (a line may overrun by less than one step).
+    std::uint64_t instructions = 0;
+    /// Wall time a line may take, checked every thousand instructions, so a
+    /// single long library call (a huge string.rep) is bounded by memory instead.
+    std::chrono::milliseconds time{0};
+    /// Bytes the interpreter state may hold, the globals of earlier lines included.
+    std::size_t memory = 0;
+};
+
 class Executor : public Palvo::LineExecutor {
 public:
-    /// Opens a Lua state with the standard libraries. Throws Palvo::Error 7 when out of memory.
-    Executor();
+    /// Opens a Lua state with the libraries of the rights. Throws Palvo::Error
+    /// 7 when out of memory.
+    explicit Executor(Rights rights = Rights::Full, Limits limits = {});
     ~Executor() override;
     Executor(const Executor&) = delete;
     Executor& operator=(const Executor&) = delete;
 
     /// Check only compiles the line; otherwise it is compiled and run. Only
-    /// source text is accepted, never precompiled chunks. Calls are serialised.
+    /// source text is accepted, never precompiled chunks. Calls are
+    /// serialised. A line stopped by a limit fails with a message that names
+    /// the limit; the state stays usable.
     bool executeLine(const std::string& code, bool checkOnly, std::string& message) override;
+
+    /// Applies to the lines that start after the call.
+    void setLimits(const Limits& limits);
+    Limits limits() const;
+    Rights rights() const { return rights_; }
 
 private:
     struct State;
     std::unique_ptr<State> state_;
-    std::mutex mutex_;
+    Rights rights_;
+    mutable std::mutex mutex_;
 };
 
 /// Installs a new Lua executor as the process's line executor.
-void install();
+void install(Rights rights = Rights::Full, Limits limits = {});
 
 }  // namespace Palvo::lua

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,6 +71,67 @@ TEST(LuaExecutor, CallsFromSeveralThreadsAreSerialised) {
     }
     for (auto& t : threads) t.join();
     EXPECT_TRUE(lua.executeLine("assert(n == 1000)", false, msg)) << msg;
+}
+
+TEST(LuaExecutor, ALimitStopsTheLineWithAMessageNamingItAndTheStateGoesOn) {
+    using std::chrono::milliseconds;
+    struct Case {
+        const char* what;
+        Limits limits;
+        std::string code;
+        std::string says;
+    };
+    const Limits steps{200000, milliseconds(0), 0};
+    const std::vector<Case> cases = {
+        {"time", {0, milliseconds(50), 0}, "while true do end", "longer than 50 ms"},
+        {"instructions", steps, "while true do end", "more than 200000 instructions"},
+        {"caught by pcall", steps, "while true do pcall(function() while true do end end) end", "200000"},
+        {"caught by an error handler", steps,
+         "while true do xpcall(function() while true do end end, function() return 'ok' end) end", "200000"},
+        {"caught in a coroutine", steps,
+         "while true do coroutine.resume(coroutine.create(function() while true do end end)) end", "200000"},
+        {"caught at the very end", steps, "return pcall(function() while true do end end)", "200000"},
+        {"memory",
+         {0, milliseconds(0), 4 << 20},
+         "local t = {} for i = 1, 1e8 do t[i] = i end",
+         "memory limit is 4194304 bytes"},
+        {"one huge library call",
+         {0, milliseconds(0), 4 << 20},
+         "x = string.rep('x', 1e9)",
+         "not enough memory"},
+    };
+    for (const auto& c : cases) {
+        Executor lua(Rights::Full, c.limits);
+        std::string msg;
+        EXPECT_FALSE(lua.executeLine(c.code, false, msg)) << c.what;
+        EXPECT_NE(msg.find(c.says), std::string::npos) << c.what << ": " << msg;
+        // the next line runs under the same limits from a fresh count
+        EXPECT_TRUE(lua.executeLine("local n = 0 for i = 1, 10000 do n = n + i end assert(n == 50005000)",
+                                    false, msg))
+            << c.what << ": " << msg;
+    }
+}
+
+TEST(LuaExecutor, ASandboxedLineComputesButReachesNothingOutside) {
+    Executor lua(Rights::Sandboxed);
+    std::string msg;
+    for (const char* absent : {"os", "io", "package", "debug", "require", "dofile", "loadfile"}) {
+        EXPECT_TRUE(lua.executeLine(std::string("assert(") + absent + " == nil)", false, msg))
+            << absent << msg;
+    }
+    EXPECT_TRUE(
+        lua.executeLine("assert(string.upper('a') == 'A' and math.max(1, 2) == 2 and #table.pack(1, 2) == 2 "
+                        "and utf8.len('中文') == 2)",
+                        false, msg))
+        << msg;
+    EXPECT_TRUE(lua.executeLine(
+        "assert(load('return 7')() == 7 and load('return x', 'n', 't', {x = 3})() == 3)", false, msg))
+        << msg;
+    EXPECT_TRUE(lua.executeLine(
+        "local f, e = load(string.dump(function() end)) assert(f == nil and e:find('binary'))", false, msg))
+        << msg;
+    Executor full;
+    EXPECT_TRUE(full.executeLine("assert(os.time and io.open and require)", false, msg)) << msg;
 }
 
 TEST(LuaExecutor, InstalledItServesClsElse) {

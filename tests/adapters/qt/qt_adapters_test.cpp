@@ -1,6 +1,7 @@
 // What only the Qt adapters do: colours, twips, real dialogs, fonts, the pointer and forms over widgets.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QFont>
@@ -29,6 +30,7 @@
 #include "palvo/qt/measure.h"
 #include "palvo/qt/msgbox.h"
 #include "palvo/qt/text.h"
+#include "palvo/qt/translations.h"
 #include "qt_test_support.h"
 #include "support/errors.h"
 
@@ -183,6 +185,36 @@ void answerNextBox(Seen& seen, SB press) {
             box->button(press)->click();
         }
     });
+}
+
+TEST(QtMessageBox, ButtonsReadAsOnAChineseDesktopAndQtsOwnDialogsAreChinese) {
+    ScopedMessageBox guard(std::make_shared<qt::MessageBox>());
+    const std::vector<std::pair<int, std::vector<const char*>>> cases = {
+        {vbOKOnly, {"确定"}},
+        {vbOKCancel, {"确定", "取消"}},
+        {vbAbortRetryIgnore, {"中止(&A)", "重试(&R)", "忽略(&I)"}},
+        {vbYesNoCancel, {"是(&Y)", "否(&N)", "取消"}},
+        {vbYesNo, {"是(&Y)", "否(&N)"}},
+        {vbRetryCancel, {"重试(&R)", "取消"}},
+    };
+    for (const auto& [style, expected] : cases) {
+        QStringList texts;
+        QTimer::singleShot(0, [&texts] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* b : box->buttons()) texts << b->text();
+            box->buttons().front()->click();
+        });
+        msgBox("提示", style, "提示");
+        QStringList want;
+        for (const char* t : expected) want << QString::fromUtf8(t);
+        texts.sort();
+        want.sort();
+        EXPECT_EQ(texts, want) << style;
+    }
+    // the print and file dialogs take Qt's own translations, loaded once
+    EXPECT_TRUE(qt::useChineseTexts());
+    EXPECT_NE(QCoreApplication::translate("QPrintDialog", "Print"), QStringLiteral("Print"));
 }
 
 TEST(QtMessageBox, ShowsARealDialogAndReturnsThePressedButton) {

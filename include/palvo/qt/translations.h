@@ -1,0 +1,15 @@
+// The library's windows are Chinese whatever the desktop's language: Qt's own
+// texts in them (message box buttons, print, preview and file dialogs) come
+// from Qt's Simplified Chinese translations.
+#pragma once
+
+namespace Palvo::qt {
+
+/// Loads Qt's zh_CN translations into the running application once; the Qt
+/// message box and window host call it before they show anything, so a host
+/// need not. False when the translation files are missing (Debian package
+/// qt6-translations-l10n); the message box buttons are Chinese regardless.
+/// Does nothing and gives false without a QCoreApplication.
+bool useChineseTexts();
+
+}  // namespace Palvo::qt
