@@ -28,6 +28,7 @@ std::unique_ptr<Control> makeControl(const ControlDef& def, const WindowLayout& 
         case ControlKind::DropDown: {
             auto combo = std::make_unique<ComboBox>(def.name);
             if (!def.caption.empty()) combo->Text(def.caption);
+            combo->Visible(def.visible);
             return combo;
         }
         case ControlKind::ListBox:

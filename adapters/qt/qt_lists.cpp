@@ -287,6 +287,20 @@ std::string ComboBox::Tag() const { return tagOf(combo_); }
 void ComboBox::Tag(const std::string& tag) { setTag(combo_, tag); }
 bool ComboBox::editable() const { return combo_->isEditable(); }
 
+std::int32_t ComboBox::Left() const { return pixelsToTwips(combo_->x(), logicalDpi(combo_)); }
+std::int32_t ComboBox::Top() const { return pixelsToTwips(combo_->y(), logicalDpi(combo_)); }
+std::int32_t ComboBox::Width() const { return pixelsToTwips(combo_->width(), logicalDpi(combo_)); }
+
+void ComboBox::Move(std::int32_t left, std::int32_t top, std::int32_t width) {
+    const int dpi = logicalDpi(combo_);
+    combo_->setGeometry(twipsToPixels(left, dpi), twipsToPixels(top, dpi), twipsToPixels(width, dpi),
+                        combo_->sizeHint().height());
+    combo_->raise();
+}
+
+bool ComboBox::Visible() const { return !combo_->isHidden(); }
+void ComboBox::Visible(bool visible) { combo_->setHidden(!visible); }
+
 // ---------------------------------------------------------------- ListBox
 
 // Shows the list box model in the QListView: the current row is the list

@@ -269,6 +269,7 @@ private:
     void setText(Entry& e, const ScriptAction& a);
     void select(Entry& e, const ScriptAction& a);
     void click(Entry& e, const ScriptAction& a, bool twice);
+    void gridCell(Entry& e, const ScriptAction& a);
     void key(WindowKey key);
     bool takesFocus(const Entry& e) const;
 
@@ -331,9 +332,13 @@ void WindowFrame::build() {
         if (!def.toolTip.empty()) w->setToolTip(toQString(def.toolTip));
         if (def.width > 0) w->setMinimumWidth(twipsToPixels(def.width, dpi_));
         if (def.height > 0) w->setMinimumHeight(twipsToPixels(def.height, dpi_));
-        grid->addWidget(w, def.row, def.col, def.rowSpan, def.colSpan);
+        // a floating control stays out of the layout, placed by the window over the others
+        if (!def.floats) grid->addWidget(w, def.row, def.col, def.rowSpan, def.colSpan);
         if (!def.visible) w->setHidden(true);
         entries_.push_back(Entry{&def, w, nullptr});
+    }
+    for (Entry& e : entries_) {
+        if (e.def->floats) e.widget->raise();
     }
     for (int r : layout_.stretchRows) grid->setRowStretch(r, 1);
     for (int c : layout_.stretchCols) grid->setColumnStretch(c, 1);
@@ -463,7 +468,7 @@ void WindowFrame::wire(Entry& e) {
         auto* grid = static_cast<FlexGrid*>(e.port.get());
         // the user moves the grid's current cell; the window reads it through the port
         QObject::connect(view->selectionModel(), &QItemSelectionModel::currentChanged, ctx,
-                         [this, grid](const QModelIndex& now) {
+                         [this, grid, name](const QModelIndex& now) {
                              if (depth_ > 0 || !now.isValid()) return;
                              ++depth_;
                              try {
@@ -472,6 +477,7 @@ void WindowFrame::wire(Entry& e) {
                              } catch (const Error&) {
                              }
                              --depth_;
+                             user([name](Window& w) { w.RowColChange(name); });
                          });
         QObject::connect(view, &QAbstractItemView::clicked, ctx, clickIt);
     }
@@ -797,6 +803,9 @@ void WindowFrame::play(const ScriptAction& a) {
         case ScriptAction::Kind::DblClick:
             click(target(a), a, true);
             break;
+        case ScriptAction::Kind::Grid:
+            gridCell(target(a), a);
+            break;
         case ScriptAction::Kind::Key:
             key(a.key);
             break;
@@ -919,6 +928,46 @@ void WindowFrame::click(Entry& e, const ScriptAction& a, bool twice) {
     } else {
         fire([name](Window& w) { w.Click(name); });
     }
+}
+
+// The mouse on the cell, then the text through the editor the window shows over it.
+void WindowFrame::gridCell(Entry& e, const ScriptAction& a) {
+    auto* grid = dynamic_cast<FlexGrid*>(e.port.get());
+    if (!grid) refuse(a, a.control + " is a " + e.port->typeName() + ", which has no cells");
+    if (a.index < grid->FixedRows() || a.index >= grid->Rows() || a.col < grid->FixedCols() ||
+        a.col >= grid->Cols()) {
+        refuse(a, a.control + " has data cells in rows " + std::to_string(grid->FixedRows()) + " to " +
+                      std::to_string(grid->Rows() - 1) + ", columns " + std::to_string(grid->FixedCols()) +
+                      " to " + std::to_string(grid->Cols() - 1));
+    }
+    focusFor(e, a);
+    if (closing_) return;
+    auto* view = static_cast<QTableView*>(e.widget);
+    const QModelIndex at = view->model()->index(a.index, a.col);
+    view->scrollTo(at);
+    const QRect cell = view->visualRect(at);
+    if (cell.isEmpty()) refuse(a, "the cell is not shown");
+    const int before = wired_;
+    QWidget* port = view->viewport();
+    const QPointF centre = QRectF(cell).center();
+    QMouseEvent press(QEvent::MouseButtonPress, centre, port->mapToGlobal(centre), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(port, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, port->mapToGlobal(centre), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(port, &release);
+    if (closing_) return;
+    if (grid->Row() != a.index || grid->Col() != a.col) refuse(a, "the click did not reach the cell");
+    if (wired_ == before) {
+        const std::string name = e.def->name;
+        fire([name](Window& w) { w.Click(name); });
+    }
+    if (!a.hasText || closing_) return;
+    ScriptAction typed = a;
+    typed.kind = ScriptAction::Kind::SetText;
+    typed.control = cellEditor(*window_, *this, *grid);
+    if (typed.control.empty()) refuse(a, "no editor shows over the cell");
+    setText(target(typed), typed);
 }
 
 void WindowFrame::key(WindowKey k) {

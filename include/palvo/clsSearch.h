@@ -49,6 +49,20 @@ public:
     /// (Palvo::Error 429 otherwise); a failing load raises its Palvo::Error.
     Value sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
                     const std::string& sMc = "", const std::string& sMustSetString = "");
+
+    // ---- the custom query dialog
+
+    /// Shows the custom query dialog for the table `sReceive`, the query name
+    /// `sCxm` and the category `sCxLb`: besides the print settings the user
+    /// chooses grouping columns and edits a row condition in a grid; saving
+    /// writes the settings, the condition text (查询条件) and the condition
+    /// rows (条件项目) into the user's rows of 查询打印设置 in one transaction.
+    /// `sMc` is kept unused; `sRqBjFs` is the DATEDIFF unit of date conditions
+    /// ("d" when empty). Returns an empty value however the dialog closed.
+    /// Needs a window host (Palvo::Error 429 otherwise); a failing load raises
+    /// its Palvo::Error.
+    Value sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                        const std::string& sMc = "", const std::string& sRqBjFs = "");
 };
 
 }  // namespace Palvo

@@ -55,6 +55,17 @@ public:
     virtual void SelStart(int start) = 0;
     virtual int SelLength() const = 0;
     virtual void SelLength(int length) = 0;
+
+    // ---- the place, for a box its window lays over other controls (an editor over a grid cell)
+    /// Twips from the top left of its container.
+    virtual std::int32_t Left() const = 0;
+    virtual std::int32_t Top() const = 0;
+    virtual std::int32_t Width() const = 0;
+    /// Moves the box and gives it the width; its height stays. A box moved
+    /// over other controls is drawn above them.
+    virtual void Move(std::int32_t left, std::int32_t top, std::int32_t width) = 0;
+    virtual bool Visible() const = 0;
+    virtual void Visible(bool visible) = 0;
 };
 
 /// A list box: entries can be marked as selected.

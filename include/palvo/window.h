@@ -74,6 +74,9 @@ struct ControlDef {
     ControlDef& hidden() { return visible = false, *this; }
     ControlDef& multiSelection() { return multiSelect = true, *this; }
     ControlDef& tip(std::string text) { return toolTip = std::move(text), *this; }
+    /// Out of the layout grid: the window's code places it (ComboBox::Move) over
+    /// the other controls, as an editor over a grid cell.
+    ControlDef& floating() { return floats = true, *this; }
 
     std::string name;
     ControlKind kind;
@@ -87,6 +90,7 @@ struct ControlDef {
     bool readOnly = false;   // text boxes: the user may select but not type
     bool visible = true;
     bool multiSelect = false;  // list boxes
+    bool floats = false;
     std::string toolTip;
     std::int32_t width = 0;  // wanted size in twips; 0 lets the host decide
     std::int32_t height = 0;
@@ -157,6 +161,9 @@ public:
     /// A button was pressed, a list or combo entry or a grid cell picked.
     virtual void Click(const std::string&) {}
     virtual void DblClick(const std::string&) {}
+    /// The current cell of a grid moved: the user clicked another cell or
+    /// moved with the keys (the grid's Row and Col already tell where).
+    virtual void RowColChange(const std::string&) {}
     /// The text of a text or combo box changed.
     virtual void Change(const std::string&) {}
     virtual void GotFocus(const std::string&) {}

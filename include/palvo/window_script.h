@@ -3,6 +3,10 @@
 //
 //   CONTROL = TEXT        types TEXT into a text box or combo box
 //   select CONTROL N      picks entry N of a list or combo box, row N of a grid
+//   grid CONTROL R C      clicks cell (R, C) of a grid, as a user does
+//   grid CONTROL R C = TEXT   clicks it, then sets TEXT through the editor the
+//                         window shows over the cell (a floating combo box):
+//                         picks the entry of that text, or types it
 //   click CONTROL         dblclick CONTROL
 //   key NAME              Enter, Esc, F4, F5, F8, Up, Down
 //   answer yes|no|ok|cancel   answers the next message box
@@ -21,11 +25,13 @@
 namespace Palvo {
 
 struct ScriptAction {
-    enum class Kind { SetText, Select, Click, DblClick, Key, Answer };
+    enum class Kind { SetText, Select, Click, DblClick, Key, Answer, Grid };
     Kind kind = Kind::Click;
-    std::string control;  // SetText, Select, Click, DblClick
-    std::string text;     // SetText
-    int index = 0;        // Select
+    std::string control;   // SetText, Select, Click, DblClick, Grid
+    std::string text;      // SetText, Grid
+    int index = 0;         // Select; the row of Grid
+    int col = 0;           // Grid
+    bool hasText = false;  // Grid: "= TEXT" follows the cell
     WindowKey key = WindowKey::Enter;
     int answer = 0;  // a VbMsgBoxResult
     int line = 0;    // 1-based line of the script
@@ -68,5 +74,10 @@ public:
 /// the control does not take the action, or it is disabled. Answer actions
 /// are the message box's business and are refused here.
 void playAction(Window& window, WindowFrame& frame, const ScriptAction& action);
+
+/// The editor a window shows over the current cell of a grid: the first
+/// visible floating combo box whose width spans the middle of the cell; ""
+/// when there is none.
+std::string cellEditor(const Window& window, WindowFrame& frame, const FlexGrid& grid);
 
 }  // namespace Palvo

@@ -56,8 +56,19 @@ ScriptAction parseLine(std::string_view raw, int line) {
         a.text = std::string(text);
         return a;
     }
+    std::string_view head = afterWord;
+    if (word == "grid") {
+        // grid CONTROL R C [= TEXT]: the text is everything after "= ", as for CONTROL = TEXT
+        if (const std::size_t eq = rest.find('='); eq != std::string_view::npos) {
+            head = trimBlanks(rest.substr(0, eq));
+            std::string_view text = rest.substr(eq + 1);
+            if (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+            a.text = std::string(text);
+            a.hasText = true;
+        }
+    }
     std::vector<std::string_view> args;
-    for (std::string_view r = afterWord; !r.empty(); r = trimBlanks(r)) args.push_back(firstWord(r));
+    for (std::string_view r = head; !r.empty(); r = trimBlanks(r)) args.push_back(firstWord(r));
     const auto want = [&](std::size_t n, const char* form) {
         if (args.size() != n) badLine(line, a.source, std::string("expected ") + form);
     };
@@ -70,6 +81,13 @@ ScriptAction parseLine(std::string_view raw, int line) {
         want(1, word == "click" ? "click CONTROL" : "dblclick CONTROL");
         a.kind = word == "click" ? ScriptAction::Kind::Click : ScriptAction::Kind::DblClick;
         a.control = std::string(args[0]);
+    } else if (word == "grid") {
+        want(3, "grid CONTROL ROW COL [= TEXT]");
+        a.kind = ScriptAction::Kind::Grid;
+        a.control = std::string(args[0]);
+        if (!parseIndex(args[1], a.index) || !parseIndex(args[2], a.col)) {
+            badLine(line, a.source, "ROW and COL must be numbers from 0");
+        }
     } else if (word == "key") {
         want(1, "key NAME");
         a.kind = ScriptAction::Kind::Key;
@@ -82,7 +100,7 @@ ScriptAction parseLine(std::string_view raw, int line) {
         a.answer = parseAnswer(args[0]);
         if (a.answer == 0) badLine(line, a.source, "the answer is one of yes, no, ok, cancel");
     } else {
-        badLine(line, a.source, "not an action (CONTROL = TEXT, select, click, dblclick, key, answer)");
+        badLine(line, a.source, "not an action (CONTROL = TEXT, select, click, dblclick, grid, key, answer)");
     }
     return a;
 }
@@ -151,7 +169,36 @@ void select(Window& window, WindowFrame& frame, const ScriptAction& a) {
                       std::to_string(grid->Rows() - 1));
     }
     focus(frame, *def, a);
+    const bool moved = grid->Row() != a.index;
     grid->Row(a.index);
+    if (moved) window.RowColChange(a.control);
+}
+
+// A click on a cell, then the text through the editor the window shows over it.
+void gridCell(Window& window, WindowFrame& frame, const ScriptAction& a) {
+    const ControlDef* def = nullptr;
+    Control& c = target(window, frame, a, def);
+    auto* grid = dynamic_cast<FlexGrid*>(&c);
+    if (!grid) refuse(a, a.control + " is a " + c.typeName() + ", which has no cells");
+    if (a.index < grid->FixedRows() || a.index >= grid->Rows() || a.col < grid->FixedCols() ||
+        a.col >= grid->Cols()) {
+        refuse(a, a.control + " has data cells in rows " + std::to_string(grid->FixedRows()) + " to " +
+                      std::to_string(grid->Rows() - 1) + ", columns " + std::to_string(grid->FixedCols()) +
+                      " to " + std::to_string(grid->Cols() - 1));
+    }
+    focus(frame, *def, a);
+    const bool moved = grid->Row() != a.index || grid->Col() != a.col;
+    grid->Row(a.index);
+    grid->Col(a.col);
+    if (moved) window.RowColChange(a.control);
+    if (!window.shown()) return;
+    window.Click(a.control);
+    if (!a.hasText || !window.shown()) return;
+    ScriptAction typed = a;
+    typed.kind = ScriptAction::Kind::SetText;
+    typed.control = cellEditor(window, frame, *grid);
+    if (typed.control.empty()) refuse(a, "no editor shows over the cell");
+    setText(window, frame, typed);
 }
 
 void click(Window& window, WindowFrame& frame, const ScriptAction& a, bool twice) {
@@ -210,12 +257,27 @@ void playAction(Window& window, WindowFrame& frame, const ScriptAction& a) {
         case ScriptAction::Kind::DblClick:
             click(window, frame, a, true);
             break;
+        case ScriptAction::Kind::Grid:
+            gridCell(window, frame, a);
+            break;
         case ScriptAction::Kind::Key:
             window.pressKey(a.key);
             break;
         case ScriptAction::Kind::Answer:
             refuse(a, "an answer is for a message box");
     }
+}
+
+std::string cellEditor(const Window& window, WindowFrame& frame, const FlexGrid& grid) {
+    const std::int32_t middle = grid.Left() + grid.CellLeft() + grid.CellWidth() / 2;
+    for (const ControlDef& def : window.layout().controls) {
+        if (!def.floats) continue;
+        auto* box = dynamic_cast<ComboBox*>(&frame.control(def.name));
+        if (box && box->Visible() && box->Left() <= middle && middle < box->Left() + box->Width()) {
+            return def.name;
+        }
+    }
+    return {};
 }
 
 }  // namespace Palvo

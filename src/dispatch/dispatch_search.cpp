@@ -22,6 +22,16 @@ const ClassTable& clsSearchMethods() {
              [](Args& a) {
                  return clsSearch().sPrintSet(text(a[0]), text(a[1]), text(a[2]), text(a[3]), text(a[4]));
              }},
+            {"sPrintSet_Zdy",
+             Type::Variant,
+             {{"sReceive", Type::Text},
+              {"sCxm", Type::Text},
+              {"sCxLb", Type::Text},
+              {"sMc", Type::Text, false, true, Value("")},
+              {"sRqBjFs", Type::Text, true, true, Value("")}},
+             [](Args& a) {
+                 return clsSearch().sPrintSet_Zdy(text(a[0]), text(a[1]), text(a[2]), text(a[3]), text(a[4]));
+             }},
         }};
     return table;
 }

@@ -3,6 +3,7 @@
 
 #include "src/query/frm_find.h"
 #include "src/query/frm_sz.h"
+#include "src/query/frm_zdy_sz.h"
 #include "src/query/query_combos.h"
 
 namespace Palvo {
@@ -40,6 +41,12 @@ std::string clsSearch::sFindStr(const std::string& sReceive, const std::string& 
 Value clsSearch::sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
                            const std::string& sMc, const std::string& sMustSetString) {
     query::sPrintSet(sReceive, sCxm, sCxLb, sMc, sMustSetString);
+    return Value();
+}
+
+Value clsSearch::sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                               const std::string& sMc, const std::string& sRqBjFs) {
+    query::sPrintSet_Zdy(sReceive, sCxm, sCxLb, sMc, sRqBjFs);
     return Value();
 }
 

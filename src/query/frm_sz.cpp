@@ -70,16 +70,6 @@ WindowLayout makeLayout() {
     return w;
 }
 
-// The table's name without up to two leading single-byte characters (B_单位 shows as 单位).
-std::string displayName(const std::string& table) {
-    std::size_t at = 0;
-    for (int i = 0; i < 2 && at < table.size(); ++i) {
-        if (static_cast<unsigned char>(table[at]) >= 0x80) break;
-        ++at;
-    }
-    return table.substr(at);
-}
-
 }  // namespace
 
 frmSz::frmSz() : editor_({totals()}, true) {}
@@ -94,7 +84,7 @@ SettingsSet frmSz::settings() const { return {sReceive, sCxm, sCxLb, session().s
 void frmSz::Load() {
     WindowFrame& f = frame();
     editor_.attach(&f);
-    f.Caption(layout().caption + "--" + displayName(sReceive));
+    f.Caption(layout().caption + "--" + tableDisplayName(sReceive));
     editor_.showPictures();
     const SettingsSet set = settings();
     if (database::sGetFieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",

@@ -52,6 +52,15 @@ std::string SettingsSet::where() const {
            "' and 查询类别='" + util::sqlQuote(category) + "' and 用户名='" + util::sqlQuote(user) + "'";
 }
 
+std::string tableDisplayName(const std::string& table) {
+    std::size_t at = 0;
+    for (int i = 0; i < 2 && at < table.size(); ++i) {
+        if (static_cast<unsigned char>(table[at]) >= 0x80) break;
+        ++at;
+    }
+    return table.substr(at);
+}
+
 std::vector<std::string> listEditorPictures() {
     return {picture::kRight,   picture::kRightAll, picture::kLeft,
             picture::kLeftAll, picture::kUp,       picture::kDown};
@@ -152,7 +161,8 @@ void ListEditor::load(const SettingsSet& set) {
 
     enable({"Command1", "Command5"}, hidden.ListCount() > 0);
     enable({"Command2", "Command6"}, shown.ListCount() > 0);
-    if (sortSetsAscEnabled_) button("cmdAsc").Enabled(sort.ListCount() > 0);
+    // no sort key disables cmdAsc in both dialogs; only the print settings dialog enables it here
+    if (sortSetsAscEnabled_ || sort.ListCount() == 0) button("cmdAsc").Enabled(sort.ListCount() > 0);
     if (hidden.ListCount() > 0) hidden.ListIndex(0);
     select(kShown, shown.ListCount() > 0 ? 0 : -1);
     select(kSort, sort.ListCount() > 0 ? 0 : -1);
@@ -406,6 +416,8 @@ void ListEditor::removeSortKey() {
     const int k = sort.ListIndex();
     sort.RemoveItem(k);
     select(kSort, k < sort.ListCount() ? k : sort.ListCount() > 0 ? 0 : -1);
+    // the click logic of the custom query dialog leaves Command10 alone: removing sets it here
+    button("Command10").Enabled(sort.ListCount() > 0);
     button("Command12").Enabled(true);
 }
 

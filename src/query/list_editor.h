@@ -25,6 +25,10 @@ struct SettingsSet {
     std::string where() const;
 };
 
+/// The table's name in a dialog's caption: without up to two leading
+/// single-byte characters (B_单位 shows as 单位).
+std::string tableDisplayName(const std::string& table);
+
 /// A list of columns taken from the shown ones, saved as their 1-based rank in
 /// one column of the settings table (合计 for totals, 分组 for grouping).
 struct RankList {

@@ -71,6 +71,20 @@ TEST_F(CallScript, ThePrintSettingsDialogSavesWhatTheScriptChose) {
     EXPECT_EQ(r.out, "名称\n") << r.err;
 }
 
+TEST_F(CallScript, TheCustomQueryDialogSavesTheConditionTheScriptEdited) {
+    const std::string db = (dir_ / "s.db").string();
+    ASSERT_EQ(palvo({"init", "--sample", "--db", db}).status, 0);
+    auto r =
+        palvo({"call", "--db", db, "--script",
+               script("grid MS 1 2 = 名称\ngrid MS 1 3 =  包含 \ngrid MS 1 4 = O'Neil\nclick Command7\n"),
+               "clsSearch.sPrintSet_Zdy", "客户", "月报", "自定义查询"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = palvo(
+        {"call", "--db", db, "clsDatabase.sGetFieldValue", "查询打印设置", "查询条件", "查询名", "月报"});
+    EXPECT_EQ(r.out, "名称 like '%O''Neil%'\n") << r.err;
+}
+
 TEST_F(CallScript, WithoutAScriptAWindowClosesAtOnce) {
     auto r = palvo({"call", "clsForm.mSubMsg", "保存失败"});
     EXPECT_EQ(r.status, 0) << r.err;

@@ -165,6 +165,9 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
         // the settings set of query name "" is seeded below, so neither call seeds it
         {"clsSearch.sPrintSet",
          {{"客户", "", "普通查询"}, [&] { return clsSearch().sPrintSet("客户", "", "普通查询").toText(); }}},
+        {"clsSearch.sPrintSet_Zdy",
+         {{"客户", "", "普通查询"},
+          [&] { return clsSearch().sPrintSet_Zdy("客户", "", "普通查询").toText(); }}},
         {"clsFunction.sUserDate", {{"2024-3-5"}, [&] { return fn.sUserDate(date); }}},
         {"clsIp.GetLocalIPAddress", {{}, [&] { return ip.GetLocalIPAddress().toText(); }}},
         {"clsElse.bExecuteCode", {{"x = 1"}, [&] { return Value(other.bExecuteCode(code)).toText(); }}},

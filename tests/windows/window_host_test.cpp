@@ -23,8 +23,10 @@ TEST(WindowScript, ReadsEveryAction) {
         "click cmdOk\n"
         "  dblclick flx\n"
         "key F8\n"
-        "answer no\n");
-    ASSERT_EQ(actions.size(), 7u);
+        "answer no\n"
+        "grid MS 2 4 =  包含 \n"
+        "grid MS 1 0\n");
+    ASSERT_EQ(actions.size(), 9u);
     EXPECT_EQ(actions[0].kind, Kind::SetText);
     EXPECT_EQ(actions[0].control, "Txt1");
     EXPECT_EQ(actions[0].text, "O'Neil  and more ");
@@ -37,11 +39,18 @@ TEST(WindowScript, ReadsEveryAction) {
     EXPECT_EQ(actions[4].control, "flx");
     EXPECT_EQ(actions[5].key, WindowKey::F8);
     EXPECT_EQ(actions[6].answer, vbNo);
+    EXPECT_EQ(actions[7].kind, Kind::Grid);
+    EXPECT_EQ(actions[7].control, "MS");
+    EXPECT_EQ(actions[7].index, 2);
+    EXPECT_EQ(actions[7].col, 4);
+    EXPECT_EQ(actions[7].text, " 包含 ");
+    EXPECT_TRUE(actions[7].hasText);
+    EXPECT_FALSE(actions[8].hasText);
 }
 
 TEST(WindowScript, ABadLineIsNamed) {
     for (const char* bad : {"click", "select List1 -1", "select List1 x", "key Home", "answer maybe",
-                            "press cmdOk", "click a b"}) {
+                            "press cmdOk", "click a b", "grid MS 1", "grid MS 1 x = a"}) {
         try {
             parseWindowScript(std::string("click cmdOk\n") + bad + "\n");
             ADD_FAILURE() << bad;

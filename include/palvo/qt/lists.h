@@ -47,6 +47,13 @@ public:
     void Tag(const std::string& tag) override;
     /// An editable QComboBox has an edit text.
     bool editable() const override;
+    /// The combo's geometry in its parent widget; Move raises it above its siblings.
+    std::int32_t Left() const override;
+    std::int32_t Top() const override;
+    std::int32_t Width() const override;
+    void Move(std::int32_t left, std::int32_t top, std::int32_t width) override;
+    bool Visible() const override;
+    void Visible(bool visible) override;
 
 private:
     struct Shown;

@@ -1,0 +1,273 @@
+#include "src/query/frm_zdy_sz.h"
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/msgbox.h"
+#include "palvo/session.h"
+#include "palvo/text.h"
+#include "src/database/field_helpers.h"
+#include "src/query/host_tables.h"
+
+namespace Palvo::query {
+
+namespace {
+
+constexpr std::int32_t kPictureButton = 420;  // twips, square
+
+RankList grouping() {
+    RankList r;
+    r.list = "List4";
+    r.column = "分组";
+    r.add = "Command14";
+    r.remove = "Command13";
+    r.up = "Command24";
+    r.down = "Command23";
+    r.leavesWithHidden = true;
+    r.clearedByHideAll = true;
+    return r;
+}
+
+RankList totals() {
+    RankList r;
+    r.list = "List5";
+    r.column = "合计";
+    r.add = "Command18";
+    r.remove = "Command17";
+    r.numbersOnly = true;
+    return r;
+}
+
+ControlDef pictureButton(const char* name, const char* tip, int row, int col) {
+    return ControlDef(name, ControlKind::Button).at(row, col).sized(kPictureButton, kPictureButton).tip(tip);
+}
+
+WindowLayout makeLayout() {
+    WindowLayout w;
+    w.name = "frmZdySz";
+    w.caption = "自定义查询打印设置";
+    w.width = 9900;
+    w.height = 9000;
+    w.pictures = listEditorPictures();
+    w.pictureLooks = listEditorPictureLooks();
+    w.controls = {
+        ControlDef("Frame1", ControlKind::Label, "设置查询时字段的显示顺序").at(0, 0).span(1, 7),
+        ControlDef("Label1", ControlKind::Label, "隐藏的项").at(1, 0),
+        ControlDef("Label2", ControlKind::Label, "显示的项").at(1, 2),
+        ControlDef("Label3", ControlKind::Label, "排序").at(1, 5),
+        ControlDef("List1", ControlKind::ListBox).at(2, 0).span(10, 1).sized(2000, 0),
+        pictureButton("Command1", "显示选中的项", 3, 1),
+        pictureButton("Command5", "全部显示", 4, 1),
+        pictureButton("Command2", "隐藏选中的项", 5, 1),
+        pictureButton("Command6", "全部隐藏", 6, 1),
+        ControlDef("List2", ControlKind::ListBox).at(2, 2).span(10, 1).sized(2000, 0),
+        pictureButton("Command11", "上移", 5, 3),
+        pictureButton("Command9", "下移", 6, 3),
+        pictureButton("Command12", "加入排序", 2, 4),
+        pictureButton("Command10", "移出排序", 3, 4),
+        pictureButton("Command3", "排序项上移", 4, 4),
+        pictureButton("Command4", "排序项下移", 5, 4),
+        ControlDef("List3", ControlKind::ListBox).at(2, 5).span(4, 1).sized(2000, 0),
+        pictureButton("cmdAsc", "切换升序或降序", 3, 6),
+        ControlDef("Label4", ControlKind::Label, "分组项目").at(6, 5),
+        pictureButton("Command14", "加入分组", 7, 4),
+        pictureButton("Command13", "移出分组", 8, 4),
+        ControlDef("List4", ControlKind::ListBox).at(7, 5).span(2, 1).sized(2000, 0),
+        pictureButton("Command24", "分组项上移", 7, 6),
+        pictureButton("Command23", "分组项下移", 8, 6),
+        ControlDef("Label5", ControlKind::Label, "求和项目").at(9, 5),
+        pictureButton("Command18", "加入求和", 10, 4),
+        pictureButton("Command17", "移出求和", 11, 4),
+        ControlDef("List5", ControlKind::ListBox).at(10, 5).span(2, 1).sized(2000, 0),
+    };
+    for (ControlDef& c : ConditionEditor::controls(12, 0, 6)) w.controls.push_back(std::move(c));
+    w.controls.push_back(ControlDef("Command7", ControlKind::Button, "保存(&S)").at(15, 2));
+    // Esc cancels from every control
+    w.controls.push_back(ControlDef("Command8", ControlKind::Button, "取消(&C)").at(15, 5).cancelButton());
+    w.stretchRows = {4, 13};
+    w.stretchCols = {0, 2, 5};
+    return w;
+}
+
+// A sort item's column: its trimmed text without the three characters of "—升序" or "—降序".
+std::string sortColumn(const std::string& item) {
+    const std::string t = util::trim(item);
+    const std::size_t n = util::charCount(t);
+    return util::leftChars(t, n >= 3 ? n - 3 : 0);
+}
+
+}  // namespace
+
+frmZdySz::frmZdySz() : editor_({grouping(), totals()}, false) {}
+
+const WindowLayout& frmZdySz::layout() const {
+    static const WindowLayout layout = makeLayout();
+    return layout;
+}
+
+SettingsSet frmZdySz::settings() const { return {sReceive, sCxm, sCxLb, session().sUser}; }
+
+// A new settings set: every column of the table but the long binary ones,
+// shown, in table order from 0. All rows or none, so a failure never leaves a
+// set that is never seeded again.
+void frmZdySz::seed(const SettingsSet& set) {
+    // the name stands bare after "from"
+    if (!isObjectName(set.table)) {
+        throw Error(ErrorNumber::InvalidCall, "'" + set.table + "' is not a table name");
+    }
+    Connection& conn = sessionConnection();
+    Recordset rs;
+    rs.CursorLocation(adUseClient);
+    rs.Open("select top 0 * from " + set.table, conn);
+    const std::string tail = ",'" + util::sqlQuote(set.query) + "','" + util::sqlQuote(set.category) + "','" +
+                             util::sqlQuote(set.user) + "')";
+    Transaction tx(conn);
+    for (long i = 0; i < rs.Fields().Count(); ++i) {
+        Field f = rs.Fields(i);
+        if (f.Type() == adLongVarBinary) continue;
+        conn.Execute(
+            "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询名,查询类别,用户名) values('" +
+            util::sqlQuote(set.table) + "','" + util::sqlQuote(f.Name()) + "',1," + std::to_string(i) + tail);
+    }
+    tx.commit();
+}
+
+void frmZdySz::Load() {
+    WindowFrame& f = frame();
+    editor_.attach(&f);
+    condition_.attach(&f);
+    condition_.table(sReceive);
+    f.Caption(layout().caption + "--" + tableDisplayName(sReceive));
+    editor_.showPictures();
+    const SettingsSet set = settings();
+    if (database::sGetFieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
+                                 set.category, "用户名", set.user, "", "")
+            .empty()) {
+        seed(set);
+    }
+    editor_.load(set);
+    condition_.reset();
+    Connection& conn = sessionConnection();
+    std::vector<std::string> columns;
+    {
+        Recordset rs;
+        rs.Open("select 条件项目 from 查询打印设置" + set.where() + " order by 排列顺序", conn);
+        // a set that never saved a condition holds Null: no rows
+        if (!rs.Eof() && !rs.Fields(0).Value().isNull()) condition_.load(rs.Fields(0).Value().toText());
+    }
+    editor_.readColumnTypes(sReceive);
+    {
+        Recordset rs;
+        rs.Open("select 字段名 from 查询打印设置" + set.where() + " order by 排列顺序", conn);
+        for (; !rs.Eof(); rs.MoveNext()) columns.push_back(util::trim(rs.Fields(0).Value().toText()));
+    }
+    condition_.setUp(columns);
+}
+
+void frmZdySz::Unload(UnloadMode) {
+    editor_.attach(nullptr);
+    condition_.attach(nullptr);
+    sReceive.clear();
+    sCxm.clear();
+    sCxLb.clear();
+    sMc.clear();
+    sRqBjFs.clear();
+}
+
+void frmZdySz::Click(const std::string& control) {
+    if (editor_.click(control) || condition_.click(control)) return;
+    if (control == "Command7") {
+        save();
+    } else if (control == "Command8") {
+        frame().Close();
+    }
+}
+
+void frmZdySz::DblClick(const std::string& control) { editor_.dblClick(control); }
+
+void frmZdySz::Change(const std::string& control) { condition_.change(control); }
+
+void frmZdySz::RowColChange(const std::string& control) { condition_.rowColChange(control); }
+
+void frmZdySz::save() {
+    const std::string title = session().sMsg;
+    if (editor_.items("List2").empty()) {
+        msgBox("你的设置不正确，至少选择一项,请重新设置！", vbExclamation, title);
+        return;
+    }
+    const std::vector<std::string> groups = editor_.items("List4");
+    if (!groups.empty()) {
+        for (const std::string& key : editor_.items("List3")) {
+            const std::string column = sortColumn(key);
+            bool grouped = false;
+            for (const std::string& g : groups) grouped = grouped || util::trim(g) == column;
+            if (!grouped) {
+                msgBox("排序项目必须是分组中的项目！请重新设置！", vbExclamation, title);
+                return;
+            }
+        }
+    }
+    Connection& conn = sessionConnection();
+    BuiltCondition condition;
+    try {
+        condition = condition_.build(sRqBjFs);
+        if (!util::trim(condition.text).empty()) {
+            // the table stands bare after "from"
+            if (!isObjectName(sReceive)) throw ConditionInvalid("not a table name: " + sReceive);
+            Recordset test;
+            test.Open("select top 1 * from " + sReceive + " where " + condition.text, conn);
+            test.Close();
+        }
+    } catch (const ConditionRefused& e) {
+        msgBox(e.what(), vbExclamation, title);
+        return;
+    } catch (const std::exception&) {
+        msgBox("查询条件错误!,请重新编辑！", vbInformation, title);
+        return;
+    }
+    const SettingsSet set = settings();
+    const std::string where = set.where();
+    // the stored items are exactly the cells: their quotes are doubled in the statement only
+    std::vector<std::string> statements{
+        "update 查询打印设置 set 查询条件='',条件项目=''" + where,
+        "update 查询打印设置 set 查询条件='" + util::sqlQuote(util::trim(condition.text)) + "',条件项目='" +
+            util::sqlQuote(condition.items) + "'" + where,
+    };
+    for (std::string& s : editor_.orderStatements(set)) statements.push_back(std::move(s));
+    for (const RankList& r : editor_.ranks()) {
+        for (std::string& s : editor_.rankStatements(set, r)) statements.push_back(std::move(s));
+    }
+    // all or nothing: a failing statement leaves the settings set as it was
+    try {
+        Transaction tx(conn);
+        for (const std::string& sql : statements) conn.Execute(sql);
+        tx.commit();
+    } catch (const std::exception&) {
+        msgBox("保存发生错误", vbInformation, title);
+        return;
+    }
+    frame().Close();
+}
+
+frmZdySz& customQueryWindow() {
+    thread_local frmZdySz window;
+    return window;
+}
+
+void sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                   const std::string& sMc, const std::string& sRqBjFs) {
+    frmZdySz& window = customQueryWindow();
+    window.sReceive = sReceive;
+    window.sCxm = sCxm;
+    window.sCxLb = sCxLb;
+    window.sMc = sMc;
+    window.sRqBjFs = sRqBjFs;
+    try {
+        showModal(window);
+    } catch (...) {
+        // a host that refuses never loads the window, so its Unload never runs
+        window.Unload(UnloadMode::Code);
+        throw;
+    }
+}
+
+}  // namespace Palvo::query

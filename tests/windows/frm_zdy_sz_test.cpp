@@ -1,0 +1,276 @@
+// The custom query dialog and its condition grid, played on every window host
+// over the embedded database.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "forms/counting_connection.h"
+#include "palvo/clsDatabase.h"
+#include "palvo/clsSearch.h"
+#include "palvo/error.h"
+#include "palvo/host_tables.h"
+#include "support/sqlite_fixture.h"
+#include "support/window_hosts.h"
+
+namespace Palvo::testing {
+namespace {
+
+using Message = memory::ShownMessage;
+using Items = std::vector<std::string>;
+
+class CustomQuery : public SessionTest, public ::testing::WithParamInterface<HostKind> {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        query::createHostTables(*conn);
+        exec(
+            {"create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 数量 int, 日期 datetime, "
+             "备注 ntext, 照片 image)"});
+    }
+    void open(const std::string& script, const std::string& query = "月报") {
+        host.reset();  // restores the thread's host before the next one is installed
+        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        EXPECT_TRUE(clsSearch().sPrintSet_Zdy("客户", query, "自定义查询").isNull());
+    }
+    template <class T>
+    T& get(const std::string& name) {
+        return dynamic_cast<T&>(host->lastFrame().control(name));
+    }
+    Items items(const std::string& list) {
+        auto& box = get<ListBox>(list);
+        Items out;
+        for (int i = 0; i < box.ListCount(); ++i) out.push_back(box.List(i));
+        return out;
+    }
+    std::vector<Items> lists() {
+        return {items("List1"), items("List2"), items("List3"), items("List4"), items("List5")};
+    }
+    // The grid's rows below the heading, cells joined by "|".
+    Items grid() {
+        auto& g = get<FlexGrid>("MS");
+        Items out;
+        for (int r = 1; r < g.Rows(); ++r) {
+            std::string row;
+            for (int c = 0; c < 5; ++c) row += (c ? "|" : "") + g.TextMatrix(r, c);
+            out.push_back(row);
+        }
+        return out;
+    }
+    // 字段名 选择标志/排列顺序/排序/合计/分组 of the set, in display order.
+    Items rows(const std::string& query = "月报") {
+        auto t = conn->Query(
+            "select 字段名, 选择标志, 排列顺序, 排序, 合计, 分组 from 查询打印设置 where 查询名='" + query +
+            "' order by 排列顺序");
+        Items out;
+        for (std::size_t r = 0; r < t.rowCount(); ++r) {
+            std::string row = t.at(r, 0).toText() + " ";
+            for (std::size_t c = 1; c < 6; ++c) row += (c > 1 ? "/" : "") + t.at(r, c).toText();
+            out.push_back(row);
+        }
+        return out;
+    }
+    // The condition and its items, the same on every row of the set.
+    Items condition() {
+        auto t = conn->Query("select distinct 查询条件, 条件项目 from 查询打印设置");
+        Items out;
+        for (std::size_t r = 0; r < t.rowCount(); ++r)
+            out.push_back(t.at(r, 0).toText() + "#" + t.at(r, 1).toText());
+        return out;
+    }
+    // Every byte of the settings table.
+    std::string snapshot() {
+        auto t = conn->Query("select * from 查询打印设置 order by 查询名, 用户名, 字段名");
+        std::string out;
+        for (std::size_t i = 0; i < t.cells.size(); ++i) out += t.cells[i].toText() + "|";
+        return out;
+    }
+    const std::vector<Message>& messages() { return host->messages().messages(); }
+    static Message info(const std::string& text) { return {text, 64, "提示标题"}; }
+    static Message warning(const std::string& text) { return {text, 48, "提示标题"}; }
+
+    std::unique_ptr<WindowTestHost> host;
+};
+
+TEST_P(CustomQuery, TheFirstOpeningSeedsEveryColumnButImagesAndSetsUpTheGrid) {
+    open("");
+    EXPECT_EQ(host->lastFrame().Caption(), "自定义查询打印设置--客户");
+    EXPECT_EQ(rows(), (Items{"编号 1/0/0/0/0", "名称 1/1/0/0/0", "金额 1/2/0/0/0", "数量 1/3/0/0/0",
+                             "日期 1/4/0/0/0", "备注 1/5/0/0/0"}));
+    EXPECT_FALSE(get<CommandButton>("cmdAsc").Enabled()) << "no sort key";
+    auto& g = get<FlexGrid>("MS");
+    EXPECT_EQ(g.FixedRows(), 1);
+    EXPECT_EQ(g.FixedCols(), 0);
+    const char* headings[] = {"括号", "逻辑", "字段", "计算逻辑", "值"};
+    const std::int32_t widths[] = {800, 1300, 2500, 1100, 2500};
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_EQ(g.TextMatrix(0, c), headings[c]);
+        EXPECT_EQ(g.ColWidth(c), widths[c]);
+        EXPECT_FALSE(get<ComboBox>("cmb" + std::to_string(c)).Visible());
+    }
+    EXPECT_EQ(grid(), Items{"||||"});
+    auto& columns = get<ComboBox>("cmb2");
+    ASSERT_EQ(columns.ListCount(), 7);
+    EXPECT_EQ(columns.List(0), "");
+    EXPECT_EQ(columns.List(6), "备注");
+    EXPECT_EQ(get<ComboBox>("cmb1").ListCount(), 18);
+    EXPECT_EQ(get<ComboBox>("cmb3").ListCount(), 9);
+}
+
+// The editors follow the current cell; what they set is saved on every row
+// and comes back on the next opening.
+TEST_P(CustomQuery, TheGridIsSavedOnEveryRowAndLoadedAgain) {
+    open(
+        "grid MS 1 2 = 名称\ngrid MS 1 3 =  包含 \ngrid MS 1 4 = O'Neil\nclick Command16\n"
+        "grid MS 2 1 =  AND \ngrid MS 2 2 = 数量\ngrid MS 2 3 =  > \ngrid MS 2 4 = 5\nclick Command7",
+        "王's 月报");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(condition(),
+              Items{"名称 like '%O''Neil%' AND 数量 > 5#,,名称, 包含 ,O'Neil,, AND ,数量, > ,5"});
+    EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", "王's 月报"), "编号,名称,金额,数量,日期,备注");
+
+    open("grid MS 2 4", "王's 月报");
+    EXPECT_EQ(grid(), (Items{"||名称| 包含 |O'Neil", "| AND |数量| > |5"}));
+    auto& g = get<FlexGrid>("MS");
+    auto& value = get<ComboBox>("cmb4");
+    EXPECT_TRUE(value.Visible());
+    EXPECT_FALSE(get<ComboBox>("cmb3").Visible());
+    EXPECT_EQ(value.Text(), "5");
+    // placed over the cell (a pixel's rounding on a screen)
+    EXPECT_LE(std::abs(value.Left() - (g.Left() + g.CellLeft())), 15);
+    EXPECT_LE(std::abs(value.Top() - (g.Top() + g.CellTop() - 15)), 15);
+    EXPECT_LE(std::abs(value.Width() - g.CellWidth()), 15);
+}
+
+TEST_P(CustomQuery, MasterValuesMayCarryACommaButTypedCommasAreSwallowed) {
+    exec({"insert into B_单位 (单位编号, 名称) values ('01', '北京,朝阳'), ('02', ' 上海 ')",
+          "insert into 更新表记录 (主表, 主表字段, 附表, 附表字段) values ('B_单位', '名称', '客户', "
+          "'名称')"});
+    open("grid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = 北京,朝阳\nclick Command7");
+    auto& values = get<ComboBox>("cmb4");
+    ASSERT_EQ(values.ListCount(), 2);
+    EXPECT_EQ(values.List(1), "上海");
+    EXPECT_EQ(condition(), Items{"名称 = '北京,朝阳'#,,名称, = ,北京\x1f朝阳"});
+
+    open("grid MS 1 4 = 南,京,");
+    EXPECT_EQ(grid(), Items{"||名称| = |南京"});
+    EXPECT_EQ(get<ComboBox>("cmb4").Text(), "南京");
+}
+
+TEST_P(CustomQuery, RowsAreAddedAndDeletedAndAnEmptyRowEndsTheCondition) {
+    open(
+        "click Command16\ngrid MS 1 2 = 名称\nclick Command16\nclick Command16\n"  // one row added
+        "grid MS 2 2 = 数量\ngrid MS 1 0 = (\nclick Command15");                   // row 1 goes
+    EXPECT_EQ(grid(), Items{"||数量||"});
+    open("grid MS 1 2 = 名称\nclick Command15");
+    EXPECT_EQ(grid(), Items{"||||"}) << "the only row is emptied";
+
+    open(
+        "grid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = x\nclick Command16\ngrid MS 2 1 =  AND \n"
+        "click Command16\ngrid MS 3 1 =  AND \ngrid MS 3 2 = 数量\ngrid MS 3 3 =  > \ngrid MS 3 4 = 1\n"
+        "grid MS 2 1 = \nclick Command7");  // row 2 emptied again
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(condition(), Items{"名称 = 'x'#,,名称, = ,x"});
+    open("");
+    EXPECT_EQ(grid(), Items{"||名称| = |x"}) << "rows below an empty row do not come back";
+}
+
+TEST_P(CustomQuery, RefusalsShowTheirMessageWriteNothingAndKeepTheDialogOpen) {
+    open("");
+    const std::string before = snapshot();
+    struct Case {
+        std::string script;
+        Message message;
+    } cases[] = {
+        {"select List2 1\nclick Command14\nselect List2 2\nclick Command14\nselect List2 1\nclick Command12\n"
+         "select List2 3\nclick Command12",
+         warning("排序项目必须是分组中的项目！请重新设置！")},
+        {"grid MS 1 2 = 数量\ngrid MS 1 3 =  包含 \ngrid MS 1 4 = 5",
+         warning("查询条件中项目“数量”为数值类型，不能用 包含 ")},
+        {"grid MS 1 2 = 数量\ngrid MS 1 3 =  = \ngrid MS 1 4 = 5 or 1=1", info("查询条件错误!,请重新编辑！")},
+        // the database rejects the test query: an open bracket
+        {"grid MS 1 0 = (\ngrid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = x",
+         info("查询条件错误!,请重新编辑！")},
+    };
+    for (const Case& c : cases) {
+        open(c.script + "\nclick Command7\nclick Command8");
+        EXPECT_EQ(messages(), std::vector<Message>{c.message}) << c.script;
+        EXPECT_EQ(snapshot(), before) << c.script;
+        EXPECT_EQ(host->unplayed(), 0u) << "still open for the cancel: " << c.script;
+    }
+}
+
+TEST_P(CustomQuery, HidingDropsAGroupButKeepsItsTotalAndRemovingSortKeysSetsTheButtons) {
+    open(
+        "select List2 2\nclick Command14\nclick Command18\nclick Command2\n"  // 金额 grouped, totalled,
+                                                                              // hidden
+        "select List2 0\nclick Command12\nselect List2 1\nclick Command12\n"  // sort keys 编号, 名称
+        "select List3 0\nclick Command10");
+    EXPECT_EQ(lists(), (std::vector<Items>{
+                           {"金额"}, {"编号", "名称", "数量", "日期", "备注"}, {"名称—升序"}, {}, {"金额"}}));
+    for (const char* name : {"Command3", "Command4"})
+        EXPECT_FALSE(get<CommandButton>(name).Enabled()) << name;
+    for (const char* name : {"Command10", "Command12"})
+        EXPECT_TRUE(get<CommandButton>(name).Enabled()) << name;
+
+    open(
+        "select List2 2\nclick Command18\nclick Command2\nselect List2 0\nclick Command12\nclick Command10\n"
+        "click Command7");
+    EXPECT_FALSE(get<CommandButton>("Command10").Enabled()) << "no sort key left";
+    EXPECT_TRUE(get<CommandButton>("Command12").Enabled());
+    EXPECT_TRUE(get<CommandButton>("cmdAsc").Enabled()) << "this dialog leaves cmdAsc as adding left it";
+    EXPECT_EQ(rows()[5], "金额 0/5/0/1/0") << "hidden, still totalled";
+}
+
+TEST_P(CustomQuery, AStoredNullConditionLeavesTheGridEmpty) {
+    exec({"drop table 查询打印设置",
+          "create table 查询打印设置 (表名 nvarchar(128), 字段名 nvarchar(128), 选择标志 int, 排列顺序 int, "
+          "查询类别 nvarchar(50), 查询名 nvarchar(100), 用户名 nvarchar(50), 合计 int, 排序 decimal(9,1), "
+          "分组 int, 查询条件 ntext, 条件项目 ntext)"});
+    open("click Command7");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(condition(), Items{"#"}) << "saving an empty grid writes empty texts";
+    exec({"update 查询打印设置 set 条件项目=NULL"});
+    open("");
+    EXPECT_EQ(grid(), Items{"||||"});
+}
+
+// For every statement k of the save, statement k fails: the set is as it was,
+// and the dialog stays open with its lists and grid as the user left them.
+TEST_P(CustomQuery, AFailingStatementOfTheSaveLeavesTheSetAsItWas) {
+    open("");
+    auto counting = std::make_shared<CountingConnection>(conn);
+    session().oConn = counting;
+    const std::string arrange =
+        "select List2 1\nclick Command14\nclick Command12\nselect List2 2\nclick Command18\n"
+        "grid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = O'Neil\nclick Command7\n"
+        "click Command8";  // played only while the dialog is still open
+    const std::vector<Items> arranged{
+        {}, {"编号", "名称", "金额", "数量", "日期", "备注"}, {"名称—升序"}, {"名称"}, {"金额"}};
+    const std::string before = snapshot();
+    int k = 0;
+    for (;; ++k) {
+        int seen = 0;
+        counting->afterExecute = [&](const std::string& sql) {
+            if (sql.rfind("update", 0) == 0 && seen++ == k) throw Error(ErrorNumber::Database, "磁盘已满");
+        };
+        open(arrange);
+        if (seen <= k) break;  // every statement ran: the save went through
+        EXPECT_EQ(snapshot(), before) << "statement " << k;
+        EXPECT_EQ(messages(), std::vector<Message>{info("保存发生错误")}) << k;
+        EXPECT_EQ(lists(), arranged) << k;
+        EXPECT_EQ(grid(), Items{"||名称| = |O'Neil"}) << k;
+        EXPECT_EQ(host->unplayed(), 0u) << k;
+        EXPECT_FALSE(counting->InTransaction());
+    }
+    EXPECT_EQ(k, 14)
+        << "2 condition, 6 columns, sort reset and key, group reset and one, total reset and one";
+    EXPECT_EQ(host->unplayed(), 1u) << "the save closed the dialog";
+    EXPECT_EQ(condition(), Items{"名称 = 'O''Neil'#,,名称, = ,O'Neil"});
+    EXPECT_EQ(rows()[1], "名称 1/1/1/0/1");
+    EXPECT_EQ(rows()[2], "金额 1/2/0/1/0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, CustomQuery, ::testing::ValuesIn(windowHostKinds()), hostName);
+
+}  // namespace
+}  // namespace Palvo::testing
