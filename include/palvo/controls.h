@@ -24,9 +24,10 @@ public:
     virtual void Clear() = 0;
     /// Appends, or inserts at index (0..ListCount). Throws 5 for a bad index.
     virtual void AddItem(const std::string& item, int index = -1) = 0;
-    /// Appends the items in order, as many AddItem calls would; a view hears
-    /// of them once, so long lists fill in one step.
-    virtual void AddItems(std::vector<std::string> items);
+    /// Appends the items in order, as many AddItem calls would, each with its
+    /// item data when itemData is given (one value an item; missing values
+    /// are 0); a view hears of them once, so long lists fill in one step.
+    virtual void AddItems(std::vector<std::string> items, const std::vector<std::int32_t>& itemData = {});
     virtual void RemoveItem(int index) = 0;
     virtual int ListCount() const = 0;
     /// Entry text. Throws 381 (invalid property array index) out of range.

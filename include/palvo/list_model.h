@@ -52,7 +52,7 @@ public:
     void Clear() override;
     /// Appends, or inserts at index (0..ListCount); the list index moves with its entry. Throws 5.
     void AddItem(const std::string& item, int index = -1) override;
-    void AddItems(std::vector<std::string> items) override;
+    void AddItems(std::vector<std::string> items, const std::vector<std::int32_t>& itemData = {}) override;
     /// Removing the selected entry selects nothing. Throws 5 for a bad index.
     void RemoveItem(int index) override;
     int ListCount() const override { return static_cast<int>(entries_.size()); }

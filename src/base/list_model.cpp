@@ -44,12 +44,14 @@ void ListModel<Port>::AddItem(const std::string& item, int index) {
 }
 
 template <class Port>
-void ListModel<Port>::AddItems(std::vector<std::string> items) {
+void ListModel<Port>::AddItems(std::vector<std::string> items, const std::vector<std::int32_t>& itemData) {
     if (items.empty()) return;
     const int at = ListCount();
     if (listener_) listener_->beginInsertItems(at, static_cast<int>(items.size()));
     entries_.reserve(entries_.size() + items.size());
-    for (std::string& item : items) entries_.emplace_back(std::move(item));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        entries_.push_back(ListEntry{std::move(items[i]), i < itemData.size() ? itemData[i] : 0});
+    }
     if (listener_) listener_->endInsertItems();
 }
 

@@ -99,7 +99,7 @@ void frmFind::loadColumns() {
         rs.Open("select top 0 * from " + sReceive, sessionConnection(), adOpenKeyset, adLockOptimistic);
         const long count = rs.Fields().Count();
         std::vector<std::string> names;
-        std::vector<ColumnKind> kinds;
+        std::vector<std::int32_t> kinds;
         names.reserve(static_cast<std::size_t>(count));
         kinds.reserve(static_cast<std::size_t>(count));
         for (long i = 0; i < count; ++i) {
@@ -111,10 +111,7 @@ void frmFind::loadColumns() {
             kinds.push_back(kindOf(type));
         }
         rs.Close();
-        const int first = columns.ListCount();
-        columns.AddItems(std::move(names));
-        for (std::size_t i = 0; i < kinds.size(); ++i)
-            columns.ItemData(first + static_cast<int>(i), kinds[i]);
+        columns.AddItems(std::move(names), kinds);
         if (columns.ListCount() > 0) columns.ListIndex(0);
     } catch (const Error& e) {
         warn(e.description());

@@ -140,8 +140,10 @@ void checkListEntries(L& l) {
     EXPECT_EQ(errorNumber([&] { l.ListIndex(3); }), 380);
     EXPECT_EQ(errorNumber([&] { l.ListIndex(-2); }), 380);
     l.ListIndex(0);
-    l.AddItems({"戊", "己"});
+    l.AddItems({"戊", "己"}, {7});
     EXPECT_EQ(listEntries(l), (std::vector<std::string>{"甲", "乙", "丁", "戊", "己"}));
+    EXPECT_EQ(l.ItemData(3), 7);
+    EXPECT_EQ(l.ItemData(4), 0) << "an item without a value gets 0";
     EXPECT_EQ(l.ListIndex(), 0) << "a bulk add keeps the selection";
     l.Clear();
     EXPECT_EQ(l.ListCount(), 0);
