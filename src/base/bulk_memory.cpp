@@ -7,9 +7,19 @@
 #include <sys/mman.h>
 #endif
 
+// Under AddressSanitizer the blocks come from the ordinary heap, where its
+// checks and the leak checker's scan can see them.
+#if defined(__SANITIZE_ADDRESS__)
+#define PALVO_BULK_FROM_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PALVO_BULK_FROM_HEAP 1
+#endif
+#endif
+
 namespace Palvo {
 
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
+#if defined(__linux__) && defined(MADV_HUGEPAGE) && !defined(PALVO_BULK_FROM_HEAP)
 
 namespace {
 
