@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "palvo/bulk_memory.h"
 #include "palvo/value.h"
 
 namespace Palvo {
@@ -75,12 +76,15 @@ struct ColumnInfo {
 /// "decimal(18,2)". Returns false when the type name is not known.
 bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info);
 
-/// The cells of a result, row-major, kept in fixed-size chunks: a large result
-/// never needs one huge block (which the allocator would map afresh, page by
-/// page, for every query) and growing it never moves a cell.
+/// The cells of a result, row-major, kept in chunks: a large result never
+/// needs one huge block and growing it never moves a cell. The first chunks
+/// are small, so that a short result stays small; from there a chunk is a
+/// bulk block of 2 MiB (palvo/bulk_memory.h), cheap to touch when fresh.
 class CellStore {
 public:
     static constexpr std::size_t kChunkCells = 2048;
+    static constexpr std::size_t kSmallChunks = 8;
+    static constexpr std::size_t kBigChunkCells = (std::size_t{2} << 20) / sizeof(Value);
 
     CellStore() = default;
     CellStore(std::initializer_list<Value> cells) { *this = cells; }
@@ -92,28 +96,40 @@ public:
 
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    Value& operator[](std::size_t i) { return chunks_[i / kChunkCells][i % kChunkCells]; }
-    const Value& operator[](std::size_t i) const { return chunks_[i / kChunkCells][i % kChunkCells]; }
+    Value& operator[](std::size_t i) { return chunks_[chunkOf(i)][offsetOf(i)]; }
+    const Value& operator[](std::size_t i) const { return chunks_[chunkOf(i)][offsetOf(i)]; }
 
     template <class... Args>
     Value& emplace_back(Args&&... args) {
-        if (size_ % kChunkCells == 0) {
+        if (chunks_.empty() || chunks_.back().size() == chunkCells(chunks_.size() - 1)) {
             chunks_.emplace_back();
-            chunks_.back().reserve(kChunkCells);
+            chunks_.back().reserve(chunkCells(chunks_.size() - 1));
         }
         ++size_;
         return chunks_.back().emplace_back(std::forward<Args>(args)...);
     }
     void push_back(Value v) { emplace_back(std::move(v)); }
     /// Makes room in the chunk table for `cells` cells; the chunks come as they fill.
-    void reserve(std::size_t cells) { chunks_.reserve(cells / kChunkCells + 1); }
+    void reserve(std::size_t cells) { chunks_.reserve(chunkOf(cells) + 1); }
     void clear() {
         chunks_.clear();
         size_ = 0;
     }
 
 private:
-    std::vector<std::vector<Value>> chunks_;
+    static constexpr std::size_t kSmallCells = kChunkCells * kSmallChunks;
+
+    static std::size_t chunkCells(std::size_t chunk) {
+        return chunk < kSmallChunks ? kChunkCells : kBigChunkCells;
+    }
+    static std::size_t chunkOf(std::size_t i) {
+        return i < kSmallCells ? i / kChunkCells : kSmallChunks + (i - kSmallCells) / kBigChunkCells;
+    }
+    static std::size_t offsetOf(std::size_t i) {
+        return i < kSmallCells ? i % kChunkCells : (i - kSmallCells) % kBigChunkCells;
+    }
+
+    std::vector<std::vector<Value, BulkAllocator<Value>>> chunks_;
     std::size_t size_ = 0;
 };
 

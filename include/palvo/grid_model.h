@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "palvo/bulk_memory.h"
 #include "palvo/grid.h"
 
 namespace Palvo {
+
+struct ResultTable;
 
 /// Which control a grid stands for; fixed when it is made.
 enum class GridType { MSFlexGrid, MSHFlexGrid };
@@ -121,6 +124,11 @@ public:
     std::int32_t cellBackColor(int row, int col) const;
     /// The width last set through the port, in twips (a view may show the column otherwise).
     std::int32_t colWidthSet(int col) const;
+    /// Writes a result's values into the cells from (firstRow, firstCol) on, each
+    /// as its text (Value::toText), announced as one change: what writing each
+    /// cell through TextMatrix gives, for a fill of many rows. Throws 381 unless
+    /// the whole block lies inside the grid.
+    void writeValues(const ResultTable& table, int firstRow, int firstCol);
     /// How often the grid was laid out from a bound recordset.
     int bindCount() const { return bindCount_; }
     /// Who is told of every change; nullptr for nobody. Not owned.
@@ -136,10 +144,15 @@ protected:
     void startShape(int rows, int cols, int fixedRows, int fixedCols);
 
 private:
+    // A large grid's texts are one bulk block: cheap to touch when fresh.
+    using Texts = std::vector<std::string, BulkAllocator<std::string>>;
+
     std::size_t at(int row, int col) const {
         return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
                static_cast<std::size_t>(col);
     }
+    // The block of writeValues, unchecked and unannounced.
+    void copyValues(const ResultTable& table, int firstRow, int firstCol);
     // The shape changes themselves, unchecked and unannounced.
     void resizeRows(int rows);
     void resizeCols(int cols);
@@ -150,7 +163,7 @@ private:
     int cols_ = 2;
     int fixedRows_ = 1;
     int fixedCols_ = 1;
-    std::vector<std::string> text_;
+    Texts text_;
     // Cell colours, row-major like text_; empty while every cell has colour 0.
     std::vector<std::int32_t> back_;
     std::vector<std::int32_t> colWidth_;

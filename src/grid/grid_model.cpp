@@ -75,7 +75,7 @@ void GridModel::resizeRows(int rows) {
 void GridModel::resizeCols(int cols) {
     if (cols == cols_) return;
     const auto cells = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols);
-    std::vector<std::string> text(cells);
+    Texts text(cells);
     std::vector<std::int32_t> back(back_.empty() ? 0 : cells, 0);
     const int keep = std::min(cols, cols_);
     for (int r = 0; r < rows_; ++r) {
@@ -283,7 +283,7 @@ void GridModel::Sort(int how) {
     // Whole rows move, cell colours with their texts.
     const auto width = static_cast<std::size_t>(cols_);
     const std::size_t base = at(fixedRows_, 0);
-    std::vector<std::string> text(order.size() * width);
+    Texts text(order.size() * width);
     std::vector<std::int32_t> back(back_.empty() ? 0 : order.size() * width);
     for (std::size_t i = 0; i < order.size(); ++i) {
         for (std::size_t c = 0; c < width; ++c) {
@@ -293,6 +293,36 @@ void GridModel::Sort(int how) {
     }
     std::move(text.begin(), text.end(), text_.begin() + static_cast<std::ptrdiff_t>(base));
     std::copy(back.begin(), back.end(), back_.begin() + static_cast<std::ptrdiff_t>(base));
+}
+
+void GridModel::writeValues(const ResultTable& table, int firstRow, int firstCol) {
+    const auto fields = static_cast<long long>(table.columns.size());
+    const auto records = static_cast<long long>(table.rowCount());
+    if (fields == 0 || records == 0) return;
+    if (firstRow < 0 || firstCol < 0 || firstRow + records > rows_ || firstCol + fields > cols_) subscript();
+    copyValues(table, firstRow, firstCol);
+    if (listener_) {
+        listener_->cellsChanged(firstRow, firstCol, firstRow + static_cast<int>(records) - 1,
+                                firstCol + static_cast<int>(fields) - 1);
+    }
+}
+
+void GridModel::copyValues(const ResultTable& table, int firstRow, int firstCol) {
+    const std::size_t fields = table.columns.size();
+    const std::size_t records = table.rowCount();
+    for (std::size_t i = 0; i < records; ++i) {
+        std::string* cells = &text_[at(firstRow + static_cast<int>(i), firstCol)];
+        for (std::size_t f = 0; f < fields; ++f) {
+            const Value& v = table.at(i, f);
+            // Texts are copied into the cell's own buffer; anything else is made into text once.
+            if (const std::string* s = v.text())
+                cells[f] = *s;
+            else if (v.isNull())
+                cells[f].clear();
+            else
+                cells[f] = v.toText();
+        }
+    }
 }
 
 void GridModel::Recordset(Palvo::Recordset& rs) {
@@ -321,12 +351,7 @@ void GridModel::Recordset(Palvo::Recordset& rs) {
         for (int k = 0; k < fields; ++k)
             text_[at(0, fixedCols + k)] = table.columns[static_cast<std::size_t>(k)].name;
     }
-    for (int i = 0; i < records; ++i) {
-        for (int k = 0; k < fields; ++k) {
-            text_[at(fixedRows + i, fixedCols + k)] =
-                table.at(static_cast<std::size_t>(i), static_cast<std::size_t>(k)).toText();
-        }
-    }
+    copyValues(table, fixedRows, fixedCols);
     row_ = std::min(fixedRows, rows_ - 1);
     col_ = std::max(0, std::min(fixedCols, cols_ - 1));
     topRow_ = row_;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "palvo/error.h"
+#include "palvo/grid_model.h"
 #include "src/base/conversions.h"
 
 namespace Palvo::grid {
@@ -123,6 +124,9 @@ void mSetGridDate(FlexGrid& grid, const std::string& dateFormat, const std::stri
     // A grid without rows has no headings to read and no dates to tidy.
     if (grid.Rows() == 0) return;
     const bool format = !util::trim(dateFormat).empty();
+    // A grid model's texts are read in place instead of copied out cell by cell.
+    const auto* model = dynamic_cast<const GridModel*>(&grid);
+    std::string copy;
     for (int c = 0; c < grid.Cols(); ++c) {
         const std::string heading = util::trim(grid.TextMatrix(0, c));
         bool treat;
@@ -134,18 +138,16 @@ void mSetGridDate(FlexGrid& grid, const std::string& dateFormat, const std::stri
             treat = isDateHeading(heading) && !inNameList(notColString, heading);
         if (!treat) continue;
         for (int r = 1; r < grid.Rows(); ++r) {
-            const std::string text = grid.TextMatrix(r, c);
+            const std::string& text = model ? model->cellText(r, c) : (copy = grid.TextMatrix(r, c));
             const std::string_view trimmed = util::trimmedView(text);
             if (trimmed.empty()) continue;
             if (format) {
                 // Only a text that reads as a date is rewritten; any other text stays as it is.
-                std::string next;
-                if (auto d = util::parseDate(trimmed))
-                    next = util::formatDate(*d, dateFormat);
-                else
-                    next = text;
-                if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next.clear();
-                if (next != text) grid.TextMatrix(r, c, next);
+                std::string formatted;
+                std::string_view next = text;
+                if (auto d = util::parseDate(trimmed)) next = formatted = util::formatDate(*d, dateFormat);
+                if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next = {};
+                if (next != text) grid.TextMatrix(r, c, std::string(next));
             } else if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) {
                 grid.TextMatrix(r, c, "");
             }

@@ -113,6 +113,18 @@ TEST_F(RecordsetWalk, TransactionsRollBackUnlessCommittedAndDoNotNest) {
     EXPECT_EQ(conn.rollbacks, 2);
 }
 
+TEST(CellStore, EveryCellReadsBackAcrossTheSmallAndTheLargeChunks) {
+    // Past the small chunks and one large one, so both index rules and the change between them are used.
+    const std::size_t n = CellStore::kChunkCells * CellStore::kSmallChunks + CellStore::kBigChunkCells + 3;
+    CellStore cells;
+    for (std::size_t i = 0; i < n; ++i) cells.emplace_back(static_cast<long long>(i));
+    const CellStore copy = cells;
+    ASSERT_EQ(copy.size(), n);
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < n; ++i) wrong += *copy[i].integer() != static_cast<std::int64_t>(i);
+    EXPECT_EQ(wrong, 0U);
+}
+
 TEST(DeclaredTypes, MetadataAsSqlServerReportsIt) {
     struct Case {
         const char* declared;

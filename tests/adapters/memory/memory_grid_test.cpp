@@ -36,6 +36,38 @@ TEST(MemoryGrid, AClosedRecordsetCannotBeBound) {
     EXPECT_EQ(errorNumber([&] { g.Recordset(closed); }), 3704);
 }
 
+TEST(MemoryGrid, WrittenValuesAreTheirTextsAndABlockOutsideWritesNothing) {
+    memory::FlexGrid g;
+    g.Rows(3);
+    g.Cols(3);
+    g.TextMatrix(2, 2, "old");
+    ResultTable t;
+    t.columns.resize(2);
+    t.cells = {Value("甲"), Value(12.5), Value(), Value(DateTime{2003, 1, 5})};
+    EXPECT_EQ(errorNumber([&] { g.writeValues(t, 2, 1); }), 381) << "one row too many";
+    EXPECT_EQ(g.TextMatrix(2, 1), "");
+    g.writeValues(t, 1, 1);
+    EXPECT_EQ((std::vector<std::string>{g.TextMatrix(1, 1), g.TextMatrix(1, 2), g.TextMatrix(2, 1),
+                                        g.TextMatrix(2, 2)}),
+              (std::vector<std::string>{"甲", "12.5", "", "2003-01-05"}))
+        << "Null empties the cell";
+}
+
+TEST(MemoryGrid, ALargeGridKeepsItsCellsThroughReshaping) {
+    // Tens of thousands of cells: the texts live in one large block, moved on every reshape.
+    memory::FlexGrid g;
+    g.Rows(60000);
+    g.Cols(3);
+    g.TextMatrix(59999, 2, "last");
+    g.TextMatrix(30000, 1, "middle");
+    g.Cols(4);
+    g.Rows(60001);
+    EXPECT_EQ(g.TextMatrix(59999, 2), "last");
+    g.RemoveItem(1);
+    g.Rows(30000);
+    EXPECT_EQ(g.TextMatrix(29999, 1), "middle");
+}
+
 TEST(FixedWidthMeasurer, WideCharactersAreOneEmOthersHalf) {
     memory::FixedWidthMeasurer m;
     struct Case {
