@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "custom_query.h"
 #include "customer_form.h"
 #include "demo_session.h"
 #include "palvo/clsDatabase.h"
@@ -29,6 +30,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea
     QAction* quit = basic->addAction("退出(&X)");
     QMenu* query = menuBar()->addMenu("查询(&Q)");
     salesAction_ = query->addAction("销售查询(&S)...");
+    customQueryAction_ = query->addAction("自定义查询(&Z)...");
     QMenu* help = menuBar()->addMenu("帮助(&H)");
     aboutAction_ = help->addAction("关于(&A)...");
 
@@ -38,11 +40,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea
     tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
     tools->addAction(customersAction_);
     tools->addAction(salesAction_);
+    tools->addAction(customQueryAction_);
     tools->addSeparator();
     tools->addAction(quit);
 
     connect(customersAction_, &QAction::triggered, this, [this] { openCustomers(); });
     connect(salesAction_, &QAction::triggered, this, [this] { openSalesQuery(); });
+    connect(customQueryAction_, &QAction::triggered, this, [this] { openCustomQuery(); });
     connect(aboutAction_, &QAction::triggered, this, [this] { about()->exec(); });
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
@@ -82,6 +86,8 @@ CustomerForm* MainWindow::openCustomers() { return openChild<CustomerForm>("frm�
 
 SalesQuery* MainWindow::openSalesQuery() { return openChild<SalesQuery>("frm销售查询", 1040, 640); }
 
+CustomQuery* MainWindow::openCustomQuery() { return openChild<CustomQuery>("frm自定义查询", 900, 560); }
+
 QMessageBox* MainWindow::about() {
     auto* box = new QMessageBox(this);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -90,7 +96,7 @@ QMessageBox* MainWindow::about() {
     box->setIcon(QMessageBox::Information);
     box->setText("<b>Palvo 商务管理 演示版</b>");
     box->setInformativeText(
-        "客户资料录入与销售查询的示例程序。<br>"
+        "客户资料录入、销售查询与自定义查询的示例程序。<br>"
         "录入窗体、查询设置和表格填充<br>"
         "均由 Palvo 组件库完成；<br>"
         "数据保存在内嵌数据库中。<br><br>"

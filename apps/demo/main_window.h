@@ -10,6 +10,7 @@ class QMessageBox;
 namespace Palvo::demo {
 
 class CustomerForm;
+class CustomQuery;
 class SalesQuery;
 
 class MainWindow : public QMainWindow {
@@ -20,12 +21,15 @@ public:
     CustomerForm* openCustomers();
     /// 查询 → 销售查询: opens the sales query form, or brings it to the front.
     SalesQuery* openSalesQuery();
+    /// 查询 → 自定义查询: opens the custom query form, or brings it to the front.
+    CustomQuery* openCustomQuery();
     /// 帮助 → 关于: the about box, shown without blocking; the caller may exec() it.
     QMessageBox* about();
 
     QMdiArea* mdi() const { return mdi_; }
     QAction* customersAction() const { return customersAction_; }
     QAction* salesAction() const { return salesAction_; }
+    QAction* customQueryAction() const { return customQueryAction_; }
     QAction* aboutAction() const { return aboutAction_; }
 
 private:
@@ -34,6 +38,7 @@ private:
     QMdiArea* mdi_;
     QAction* customersAction_;
     QAction* salesAction_;
+    QAction* customQueryAction_;
     QAction* aboutAction_;
 };
 

@@ -29,7 +29,7 @@ namespace Palvo::demo {
 
 namespace {
 
-constexpr const char* kView = "销售查询";
+constexpr const char* kView = kSalesView;
 constexpr std::int32_t kBandColor = 0xF3EEE6;  // 0xBBGGRR: a pale blue-grey band
 constexpr int kAlignRightCenter = 7;
 

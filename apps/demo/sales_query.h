@@ -21,6 +21,9 @@ class Form;
 
 namespace Palvo::demo {
 
+/// The sales view both query forms read.
+inline constexpr const char* kSalesView = "销售查询";
+
 class SalesQuery : public QWidget {
 public:
     explicit SalesQuery(QWidget* parent = nullptr);

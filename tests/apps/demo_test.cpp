@@ -15,12 +15,14 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
+#include "custom_query.h"
 #include "customer_form.h"
 #include "demo_session.h"
 #include "main_window.h"
@@ -243,14 +245,83 @@ TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
     EXPECT_EQ(g->rowCount(), static_cast<int>(shanghai) + 2);
 }
 
+// Saved rows of a custom query (as the custom query dialog writes them) make
+// a grouped statement: grouping columns and sums only, the condition, the
+// order; without grouping the shown columns.
+TEST_F(Demo, TheCustomQueryRunsTheGroupedStatementItsSavedRowsDescribe) {
+    const std::string condition = "(品名 like '%纸%' OR 品名 like '%笔%') AND 金额 >= 100";
+    struct Row {
+        const char* field;
+        int order, sum;
+        const char* sort;
+        int group;
+    };
+    for (const Row& r : {Row{"日期", 0, 0, "0", 0}, Row{"品名", 1, 0, "1.1", 1}, Row{"数量", 2, 0, "0", 0},
+                         Row{"金额", 3, 1, "0", 0}}) {
+        conn->ExecuteWith(
+            "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,合计,排序,分组,"
+            "查询条件) values ('销售查询',?,1,?,'自定义查询','王''s 纸品','张伟',?,?,?,?)",
+            {r.field, r.order, r.sum, Value(Decimal{r.sort}), r.group, condition});
+    }
+    CustomQuery* q = &open<CustomQuery>(window->customQueryAction());
+    ASSERT_GE(q->cmbType()->findText("王's 纸品"), 0) << "the saved name is offered";
+    q->cmbType()->setCurrentText("王's 纸品");
+
+    const std::string where = " from 销售查询 where " + condition;
+    struct Case {
+        const char* what;
+        const char* grouping;  // 分组 of 品名
+        std::string sql, expected;
+    };
+    for (const Case& c :
+         {Case{"grouped", "1", "select 品名,sum(金额) as 金额" + where + " group by 品名 order by 品名 desc",
+               "select 品名, sum(金额)" + where + " group by 品名 order by 品名 desc"},
+          Case{"plain", "0", "select 日期,品名,数量,金额" + where + " order by 品名 desc",
+               "select 品名, 金额" + where + " order by 品名 desc"}}) {
+        SCOPED_TRACE(c.what);
+        conn->Execute(std::string("update 查询打印设置 set 分组=") + c.grouping + " where 字段名='品名'");
+        QTest::mouseClick(q->cmdFind(), Qt::LeftButton);
+        EXPECT_EQ(q->lastResult(), "");
+        EXPECT_EQ(q->lastSql(), c.sql);
+        const ResultTable expected = query(c.expected);
+        ASSERT_GT(expected.rowCount(), 1u);
+        const QAbstractItemModel* g = q->grid()->model();
+        ASSERT_EQ(g->rowCount(), static_cast<int>(expected.rowCount()) + 2) << "heading, rows, 合计";
+        const int amount = g->columnCount() - 1;
+        EXPECT_EQ(g->index(0, amount).data().toString(), "金额");
+        // the order of the names, and the rows (in any order within a name)
+        using Line = std::pair<std::string, long long>;
+        std::vector<Line> shown, wanted;
+        double total = 0;
+        for (std::size_t r = 0; r < expected.rowCount(); ++r) {
+            const int row = static_cast<int>(r) + 1;
+            shown.emplace_back(g->index(row, amount == 2 ? 1 : 2).data().toString().toStdString(),
+                               std::llround(g->index(row, amount).data().toString().toDouble() * 100));
+            wanted.emplace_back(expected.at(r, 0).toText(), std::llround(expected.at(r, 1).toDouble() * 100));
+            total += expected.at(r, 1).toDouble();
+        }
+        const auto names = [](const std::vector<Line>& lines) {
+            std::vector<std::string> out;
+            for (const Line& l : lines) out.push_back(l.first);
+            return out;
+        };
+        EXPECT_EQ(names(shown), names(wanted));
+        std::sort(shown.begin(), shown.end());
+        std::sort(wanted.begin(), wanted.end());
+        EXPECT_EQ(shown, wanted);
+        EXPECT_EQ(g->index(g->rowCount() - 1, 0).data().toString(), "合计");
+        EXPECT_NEAR(g->index(g->rowCount() - 1, amount).data().toString().toDouble(), total, 0.005);
+    }
+}
+
 TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {
     installMessageBox(nullptr);
     std::ostringstream log;
     const QString out = dir.filePath("tour");
     EXPECT_EQ(runTour(*window, out, log), 0) << log.str();
-    for (const char* name :
-         {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png", "message_1.png",
-          "picker.png", "find.png", "message_window.png", "settings.png"}) {
+    for (const char* name : {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png",
+                             "message_1.png", "picker.png", "find.png", "message_window.png", "settings.png",
+                             "custom_settings.png", "custom_query.png"}) {
         const QImage image(QDir(out).filePath(name));
         EXPECT_FALSE(image.isNull()) << name;
         EXPECT_GT(image.width() * image.height(), 0) << name;
