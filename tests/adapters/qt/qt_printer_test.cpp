@@ -112,6 +112,7 @@ TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
         const std::string text = pageText(pdf, p);
         EXPECT_NE(text.find("第 " + std::to_string(p) + "/3 页"), std::string::npos) << text;
         EXPECT_NE(text.find("销售清单 2004"), std::string::npos);
+        EXPECT_NE(text.find("打印时间："), std::string::npos);
         EXPECT_NE(text.find("制表：张三 Zhang"), std::string::npos);
         EXPECT_EQ(text.find("审核：李四 Li") != std::string::npos, p == 3);
         for (int c = 0; c < 4; ++c) EXPECT_NE(text.find(grid.TextMatrix(0, c)), std::string::npos);
@@ -184,6 +185,16 @@ TEST_F(QtPrinter, PaperCodesMapToQtPageSizesBothWays) {
     EXPECT_EQ(qt::paperCodeOf(QPageSize::Custom), 256);
     EXPECT_EQ(testing::errorNumber([&] { printer->PaperSize(14); }), 380)
         << "Qt's folio is not the platform's";
+}
+
+TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
+    auto system = std::make_shared<qt::Printer>();
+    if (system->PrinterCount() > 0) GTEST_SKIP() << "this machine has a system printer";
+    ScopedPrinter guard(system);
+    auto grid = salesGrid(3);
+    clsPrint().mPrintRecord(grid, "清单");
+    EXPECT_EQ(box->last().text, "检测不到打印机！请安装打印机！");
+    EXPECT_EQ(system->jobsEnded(), 0);
 }
 
 TEST_F(QtPrinter, PreviewShowsTheReportsPages) {
