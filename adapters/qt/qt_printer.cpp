@@ -31,7 +31,7 @@ constexpr double kTwipsPerPoint = 20;
 constexpr double kRuleTwips = 10;        // DrawWidth 1: half a point
 constexpr double kPdfMarginPoints = 18;  // a quarter inch, what a printer commonly cannot reach
 constexpr long kPrinterError = 482;
-constexpr std::size_t kMaxCachedWidths = 65536;
+constexpr std::size_t kMaxCachedWidths = 4096;  // per font: "a", "aaa" and repeated cell values
 
 [[noreturn]] void badValue(const char* what) {
     throw Error(ErrorNumber::InvalidPropertyValue, std::string("Invalid property value: ") + what);
