@@ -8,6 +8,7 @@
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/sqlite/connection.h"
+#include "report_command.h"
 
 namespace Palvo::cli {
 
@@ -21,7 +22,10 @@ const char* kUsage =
     "  creates the host tables (and a sample of units, customers, goods and sales).\n"
     "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
     "                  CLASS.METHOD [ARG...]\n"
-    "  calls one library method by name (palvo call --list shows them).\n";
+    "  calls one library method by name (palvo call --list shows them).\n"
+    "       palvo report pdf --db FILE --title TITLE [--top TEXT] [--bottom TEXT]\n"
+    "                        [--paper A4|B5|10x11] [--landscape] --out FILE.pdf STATEMENT\n"
+    "  prints the rows of a query as a paged report into a PDF file.\n";
 
 // "--x" is an option; "-- comment\nselect ..." is a statement that starts with a comment.
 bool looksLikeOption(const std::string& a) {
@@ -126,6 +130,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (args[0] == "sql") return runSql(args, out, err);
     if (args[0] == "init") return runInit(args, out, err);
     if (args[0] == "call") return runCall(args, out, err);
+    if (args[0] == "report") return runReport(args, out, err);
     err << "palvo: unknown command '" << args[0] << "'\n" << kUsage;
     return 2;
 }

@@ -13,5 +13,6 @@
 #include "palvo/dispatch.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
+#include "palvo/printer.h"
 #include "palvo/session.h"
 #include "palvo/value.h"

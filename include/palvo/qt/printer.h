@@ -1,0 +1,91 @@
+// Qt 6 adapters: the printer (system printers through CUPS, PDF files) and the
+// print preview. Only a Qt host includes the headers under palvo/qt/ (target
+// Palvo::qt); the core never does. Qt classes are only forward-declared here.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "palvo/printer.h"
+
+class QPrinter;
+class QPrintPreviewDialog;
+class QWidget;
+
+namespace Palvo::qt {
+
+/// The families printed text is set in, in order: a Latin face first (Noto
+/// Sans CJK alone loses the text of digits that follow letters in a PDF), Noto
+/// Sans CJK SC for the Chinese characters the first one lacks.
+std::vector<std::string> defaultPrintFamilies();
+
+/// The printer port on a QPrinter (docs/print.md). Units are twips from the
+/// top left of the printable area; a line of text is one em high (the font
+/// size); a rule of DrawWidth n is n x 10 twips thick. A job to a PDF file is
+/// written as it is drawn into a temporary file beside it, which becomes the
+/// file at EndDoc; any other job is kept until EndDoc and only then drawn on
+/// the QPrinter, so an abandoned job (KillDoc) leaves nothing behind. Use on
+/// the GUI thread only.
+class Printer : public Palvo::Printer {
+public:
+    /// The system's default printer (CUPS). PrinterCount is the number of
+    /// system printers: 0 when none is installed.
+    Printer();
+    /// A printer the host set up: a preview's, or one chosen in a print
+    /// dialog. Not owned; it must outlive the adapter. It counts as one printer.
+    explicit Printer(QPrinter& target);
+    /// A PDF file at `path`, A4 portrait with a quarter-inch margin. It counts
+    /// as one printer, with or without system printers. An older file of that
+    /// name is replaced only when a job ends.
+    static std::shared_ptr<Printer> pdf(const std::string& path);
+    ~Printer() override;
+    Printer(const Printer&) = delete;
+    Printer& operator=(const Printer&) = delete;
+
+    int PrinterCount() const override;
+    int PaperSize() const override;
+    int Orientation() const override;
+    double ScaleWidth() const override;
+    double ScaleHeight() const override;
+
+    /// Sets the paper by its code (9 A4, 13 B5, 45 10 x 11 inch, 1 letter, ...).
+    /// Throws Palvo::Error 380 for a code Qt knows no page size for, or while a job is open.
+    void PaperSize(int code);
+    /// Throws Palvo::Error 380 for a code other than 1 and 2, or while a job is open.
+    void Orientation(int orientation);
+    /// The font families, in order of preference (defaultPrintFamilies()).
+    void fontFamilies(const std::vector<std::string>& families);
+
+    QPrinter& qprinter();
+
+protected:
+    double measureWidth(std::string_view text) const override;
+    double lineHeight() const override;
+    void fontChanged() override;
+    void beginJob() override;
+    void beginPage() override;
+    void drawText(double x, double y, std::string_view text) override;
+    void drawLine(double x1, double y1, double x2, double y2) override;
+    void endJob() override;
+    void abandonJob() override;
+
+private:
+    struct Impl;
+    explicit Printer(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+/// The Qt page size id (QPageSize::PageSizeId) of a paper code, or -1 when Qt has none.
+int pageSizeIdOf(int paperCode);
+/// The paper code of a Qt page size id; 256 (a user-defined size) for one without a code.
+int paperCodeOf(int pageSizeId);
+
+/// A print preview (QPrintPreviewDialog, titled "打印预览") whose pages `report`
+/// prints: each time the dialog lays its pages out, a Printer on the preview's
+/// QPrinter is the thread's printer while `report` runs (clsPrint().mPrintRecord(...)).
+/// From the dialog the user prints or closes. The caller owns the dialog.
+std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report, QWidget* parent = nullptr);
+
+}  // namespace Palvo::qt

@@ -1,0 +1,40 @@
+// The printer report of a grid (mPrintRecord) and the layout rules it pages by.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "palvo/grid.h"
+#include "palvo/printer.h"
+#include "palvo/value.h"
+
+namespace Palvo::print {
+
+/// Prints the grid on the thread's printer as a paged table; says everything
+/// in message boxes titled sMsg.
+void mPrintRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
+                  const std::string& botStr);
+
+/// The rows per page of the papers the report knows (A4, B5, 10 x 11 inch) in
+/// an orientation (1 portrait); nullopt for any other paper.
+std::optional<std::int16_t> tableRowsPerPage(int paperSize, int orientation);
+
+/// The rows that fit a printable height for another paper: (height - 2000) /
+/// (lineHeight x 1.4 + 50), rounded half to even. Throws Palvo::Error 6 past 16 bits.
+std::int16_t computedRowsPerPage(double printableHeight, double lineHeight);
+
+/// The left edge of every column: X(0) = width of "aaa", X(c) = X(c - 1) plus the
+/// widest text of column c - 1 (each width rounded to 16 bits) plus the width of
+/// "a", in the surface's current font. Throws Palvo::Error 6 past 16 bits.
+std::vector<std::int32_t> columnLefts(const FlexGrid& grid, const TextSurface& surface);
+
+/// "打印时间：" with the date and time as a Chinese-locale desktop shows them
+/// (short date 2024/3/5, long time 9:05:07), two blanks between.
+std::string timeLine(const DateTime& now);
+
+/// "第 p/P 页".
+std::string pageFoot(int page, int pages);
+
+}  // namespace Palvo::print

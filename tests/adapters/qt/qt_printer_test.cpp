@@ -1,0 +1,209 @@
+// The Qt printer: the report printed into a real PDF and read back with
+// poppler's pdftotext, the paper codes, the abandoned job and the preview.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPageSize>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QString>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "palvo/clsPrint.h"
+#include "palvo/error.h"
+#include "palvo/memory/grid.h"
+#include "palvo/memory/msgbox.h"
+#include "palvo/qt/printer.h"
+#include "palvo/session.h"
+#include "support/errors.h"
+
+namespace Palvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Headings and rows with Chinese names, Latin codes whose digits follow letters, and amounts.
+memory::FlexGrid salesGrid(int dataRows) {
+    memory::FlexGrid g;
+    g.Cols(4);
+    g.Rows(1);
+    const char* headings[] = {"序号", "单号", "客户名称", "金额"};
+    for (int c = 0; c < 4; ++c) g.TextMatrix(0, c, headings[c]);
+    for (int r = 1; r <= dataRows; ++r) {
+        char code[16];
+        std::snprintf(code, sizeof code, "XS2004%05d", r);
+        g.AddItem(std::to_string(r) + "\t" + code + "\t华东钢材公司" + std::to_string(r) + "\t" +
+                  std::to_string(r * 125) + ".50");
+    }
+    return g;
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// pdftotext reads some ideographs back as radicals: 金 as a Kangxi radical (which
+// normalises back), 户 and 页 as radicals that normalise to another form or none.
+std::string unradical(const std::string& text) {
+    QString out;
+    for (QChar c : QString::fromStdString(text)) {
+        if (c.unicode() == 0x2F3E) {
+            out += QString::fromUtf8("户");
+        } else if (c.unicode() >= 0x2F00 && c.unicode() <= 0x2FDF) {
+            out += QString(c).normalized(QString::NormalizationForm_KC);
+        } else if (c.unicode() == 0x2EDA) {
+            out += QString::fromUtf8("页");
+        } else {
+            out += c;
+        }
+    }
+    return out.toStdString();
+}
+
+std::string pageText(const fs::path& pdf, int page) {
+    return unradical(run("pdftotext -q -enc UTF-8 -f " + std::to_string(page) + " -l " +
+                         std::to_string(page) + " '" + pdf.string() + "' -"));
+}
+
+int pageCount(const fs::path& pdf) {
+    const std::string info = run("pdfinfo '" + pdf.string() + "'");
+    const auto at = info.find("Pages:");
+    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
+}
+
+class QtPrinter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (run("command -v pdftotext").empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        session().sMsg = "提示";
+    }
+    void TearDown() override { session().sMsg.clear(); }
+
+    QTemporaryDir dir;
+    std::shared_ptr<memory::ScriptedMessageBox> box = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox boxGuard{box};
+};
+
+TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
+    const fs::path pdf = fs::path(dir.path().toStdString()) / "销售.pdf";
+    ScopedPrinter guard(qt::Printer::pdf(pdf.string()));
+    auto grid = salesGrid(81);
+    std::string top = "制表：张三 Zhang", bottom = "审核：李四 Li";
+    clsPrint().mPrintRecord(grid, "销售清单 2004", top, bottom);
+    ASSERT_EQ(box->last().text, "数据已送至打印机！");
+
+    ASSERT_EQ(pageCount(pdf), 3);
+    const int firstRow[] = {1, 41, 81, 82};
+    for (int p = 1; p <= 3; ++p) {
+        SCOPED_TRACE("page " + std::to_string(p));
+        const std::string text = pageText(pdf, p);
+        EXPECT_NE(text.find("第 " + std::to_string(p) + "/3 页"), std::string::npos) << text;
+        EXPECT_NE(text.find("销售清单 2004"), std::string::npos);
+        EXPECT_NE(text.find("打印时间："), std::string::npos);
+        EXPECT_NE(text.find("制表：张三 Zhang"), std::string::npos);
+        EXPECT_EQ(text.find("审核：李四 Li") != std::string::npos, p == 3);
+        for (int c = 0; c < 4; ++c) EXPECT_NE(text.find(grid.TextMatrix(0, c)), std::string::npos);
+        for (int r = firstRow[p - 1]; r < firstRow[p]; ++r) {
+            for (int c = 1; c < 4; ++c) {
+                EXPECT_NE(text.find(grid.TextMatrix(r, c)), std::string::npos)
+                    << "row " << r << ": " << grid.TextMatrix(r, c);
+            }
+        }
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(pdf.parent_path()), fs::directory_iterator{}), 1)
+        << "no temporary file is left";
+}
+
+// Row 50 reads once while the columns are measured, then fails on page 2.
+class FailingGrid : public memory::FlexGrid {
+public:
+    using memory::FlexGrid::TextMatrix;
+    std::string TextMatrix(int row, int col) const override {
+        if (row == 50 && ++reads > 4) throw Error(381, "Subscript out of range");
+        return memory::FlexGrid::TextMatrix(row, col);
+    }
+    mutable int reads = 0;
+};
+
+TEST_F(QtPrinter, AnAbandonedJobLeavesNoFileAndAnOlderOneUntouched) {
+    const fs::path fresh = fs::path(dir.path().toStdString()) / "new.pdf";
+    const fs::path older = fs::path(dir.path().toStdString()) / "old.pdf";
+    std::ofstream(older) << "older report";
+    FailingGrid grid;
+    grid.Cols(4);
+    grid.Rows(1);
+    for (int r = 1; r <= 60; ++r) grid.AddItem(std::to_string(r) + "\tXS\t甲\t1");
+    for (const auto& path : {fresh, older}) {
+        auto printer = qt::Printer::pdf(path.string());
+        printer->FontSize(10.5);
+        ScopedPrinter guard(printer);
+        grid.reads = 0;
+        clsPrint().mPrintRecord(grid, "清单");
+        EXPECT_EQ(box->last().style, 16);
+        EXPECT_FALSE(printer->jobOpen());
+        EXPECT_EQ(printer->FontSize(), 10.5);
+    }
+    EXPECT_FALSE(fs::exists(fresh));
+    std::string kept;
+    std::getline(std::ifstream(older), kept);
+    EXPECT_EQ(kept, "older report");
+    EXPECT_EQ(std::distance(fs::directory_iterator(older.parent_path()), fs::directory_iterator{}), 1);
+}
+
+TEST_F(QtPrinter, PaperCodesMapToQtPageSizesBothWays) {
+    const std::pair<int, QPageSize::PageSizeId> papers[] = {
+        {9, QPageSize::A4}, {13, QPageSize::JisB5}, {45, QPageSize::Imperial10x11}, {1, QPageSize::Letter}};
+    auto printer = qt::Printer::pdf((dir.path() + "/p.pdf").toStdString());
+    EXPECT_NEAR(printer->ScaleWidth(), (595.28 - 36) * 20, 20) << "A4 less a quarter inch each side";
+    for (const auto& [code, id] : papers) {
+        printer->PaperSize(code);
+        EXPECT_EQ(printer->qprinter().pageLayout().pageSize().id(), id);
+        EXPECT_EQ(printer->PaperSize(), code);
+    }
+    printer->Orientation(vbPRORLandscape);
+    EXPECT_GT(printer->ScaleWidth(), printer->ScaleHeight());
+    EXPECT_EQ(qt::paperCodeOf(QPageSize::Custom), 256);
+    EXPECT_EQ(testing::errorNumber([&] { printer->PaperSize(14); }), 380)
+        << "Qt's folio is not the platform's";
+}
+
+TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
+    auto system = std::make_shared<qt::Printer>();
+    if (system->PrinterCount() > 0) GTEST_SKIP() << "this machine has a system printer";
+    ScopedPrinter guard(system);
+    auto grid = salesGrid(3);
+    clsPrint().mPrintRecord(grid, "清单");
+    EXPECT_EQ(box->last().text, "检测不到打印机！请安装打印机！");
+    EXPECT_EQ(system->jobsEnded(), 0);
+}
+
+TEST_F(QtPrinter, PreviewShowsTheReportsPages) {
+    auto grid = salesGrid(41);
+    auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
+    dialog->show();
+    QApplication::processEvents();
+    auto* view = dialog->findChild<QPrintPreviewWidget*>();
+    ASSERT_NE(view, nullptr);
+    view->updatePreview();
+    QApplication::processEvents();
+    EXPECT_EQ(view->pageCount(), 2);
+    EXPECT_EQ(box->last().text, "数据已送至打印机！");
+    EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it drew";
+    dialog->close();
+}
+
+}  // namespace
+}  // namespace Palvo

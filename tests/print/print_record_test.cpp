@@ -1,0 +1,255 @@
+#include "src/print/print_record.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "palvo/clsPrint.h"
+#include "palvo/error.h"
+#include "palvo/memory/grid.h"
+#include "palvo/memory/measure.h"
+#include "palvo/memory/msgbox.h"
+#include "palvo/memory/printer.h"
+#include "palvo/session.h"
+
+namespace Palvo {
+namespace {
+
+using memory::PrinterOp;
+using memory::ShownMessage;
+
+// Headings 序号, 名称, 金额; data row r reads r, 货品r, r * 10.
+memory::FlexGrid makeGrid(int dataRows) {
+    memory::FlexGrid g;
+    g.Cols(3);
+    g.Rows(1);
+    g.TextMatrix(0, 0, "序号");
+    g.TextMatrix(0, 1, "名称");
+    g.TextMatrix(0, 2, "金额");
+    for (int r = 1; r <= dataRows; ++r) {
+        g.AddItem(std::to_string(r) + "\t货品" + std::to_string(r) + "\t" + std::to_string(r * 10));
+    }
+    return g;
+}
+
+class PrintRecord : public ::testing::Test {
+protected:
+    void SetUp() override { session().sMsg = "提示"; }
+    void TearDown() override { session().sMsg.clear(); }
+
+    void print(FlexGrid& grid, std::string top = "制表：张三", std::string bottom = "审核：李四") {
+        clsPrint().mPrintRecord(grid, "销售清单", top, bottom);
+    }
+
+    std::shared_ptr<memory::ScriptedMessageBox> box = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox boxGuard{box};
+    // widths by the fixed rule: "a" is 110 twips at 11 points, a Chinese character 220
+    std::shared_ptr<memory::RecordingPrinter> printer =
+        std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+    ScopedPrinter printerGuard{printer};
+};
+
+int rowsOn(const memory::PrintedJob& job, int page) {
+    return static_cast<int>(job.lines(page).size()) - 2;  // two heading rules, then one under each row
+}
+
+bool has(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientation) {
+    struct Case {
+        int dataRows;
+        int paper;
+        int orientation;
+        std::vector<int> rowsPerPage;
+    };
+    const Case cases[] = {
+        {81, PaperCode::A4, vbPRORPortrait, {40, 40, 1}},
+        {40, PaperCode::A4, vbPRORPortrait, {40}},
+        {31, PaperCode::A4, vbPRORLandscape, {30, 1}},
+        {35, PaperCode::B5, vbPRORPortrait, {34, 1}},
+        {26, PaperCode::B5, vbPRORLandscape, {25, 1}},
+        {40, PaperCode::Fanfold10x11, vbPRORPortrait, {39, 1}},
+        {31, PaperCode::Fanfold10x11, vbPRORLandscape, {30, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dataRows) + " rows on paper " + std::to_string(c.paper));
+        printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+        printer->paper(c.paper, c.orientation);
+        installPrinter(printer);
+        auto grid = makeGrid(c.dataRows);
+        print(grid);
+        ASSERT_EQ(printer->jobs().size(), 1u);
+        const auto& job = printer->jobs()[0];
+        const int pages = static_cast<int>(c.rowsPerPage.size());
+        ASSERT_EQ(job.pages, pages) << "a page break right before the end adds no blank page";
+        for (int p = 1; p <= pages; ++p) {
+            const auto texts = job.texts(p);
+            EXPECT_EQ(rowsOn(job, p), c.rowsPerPage[static_cast<std::size_t>(p - 1)]);
+            EXPECT_EQ(texts.back(), "第 " + std::to_string(p) + "/" + std::to_string(pages) + " 页");
+            EXPECT_TRUE(has(texts, "制表：张三")) << "Topstr on every page";
+            EXPECT_EQ(has(texts, "审核：李四"), p == pages) << "BotStr on the last page only";
+        }
+        EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{"数据已送至打印机！", 48, "提示"}}));
+        box->clear();
+    }
+}
+
+TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
+    auto grid = makeGrid(41);
+    grid.TextMatrix(7, 1, "很长的货品名称");  // the widest text of column 1
+    print(grid);
+    ASSERT_EQ(printer->jobs().size(), 1u);
+    const auto& ops = printer->jobs()[0].ops;
+    const double pw = printer->ScaleWidth();
+    auto at = [&](int page, const std::string& text) {
+        const auto it = std::find_if(ops.begin(), ops.end(), [&](const PrinterOp& op) {
+            return op.page == page && op.kind == PrinterOp::Kind::Text && op.text == text;
+        });
+        return it == ops.end() ? std::pair{-1.0, -1.0} : std::pair{it->x, it->y};
+    };
+    // title at 18 points (twice the grid's 9) one line from the top; body at 11, "a" 110 twips
+    EXPECT_EQ(at(1, "销售清单"), std::pair((pw - 4 * 360) / 2, 360.0));
+    EXPECT_EQ(ops[1].text.rfind("打印时间：", 0), 0u);
+    EXPECT_DOUBLE_EQ(ops[1].y, 720 + 100);
+    EXPECT_EQ(at(1, "制表：张三"), std::pair(330.0, 820.0 + 220 + 100)) << "the margin is aaa";
+    // columns: aaa, then the widest text of each column plus a
+    const double x1 = 330 + 440 + 110, x2 = x1 + 7 * 220 + 110;
+    EXPECT_EQ(at(1, "名称"), std::pair(x1, 1460.0 + 100));
+    EXPECT_EQ(at(1, "金额").first, x2);
+    const double body = 1560 + 220 + 100, pitch = 1.4 * 220;
+    EXPECT_EQ(at(1, "货品1"), std::pair(x1, body + 50));
+    EXPECT_EQ(at(1, "货品40"), std::pair(x1, body + 50 + 39 * pitch));
+    EXPECT_EQ(at(1, "第 1/2 页"), std::pair((pw - (2 * 220 + 5 * 110)) / 2, printer->ScaleHeight() - 300));
+
+    const auto rules = printer->jobs()[0].lines(1);
+    ASSERT_EQ(rules.size(), 42u);
+    EXPECT_EQ(std::tuple(rules[0].x, rules[0].y, rules[0].x2, rules[0].drawWidth),
+              std::tuple(330.0, 1460.0, pw - 330, 2));
+    EXPECT_EQ(std::pair(rules[1].y, rules[1].drawWidth), std::pair(body, 2));
+    EXPECT_EQ(std::pair(rules[41].y, rules[41].drawWidth), std::pair(body + 50 + 39 * pitch + 220 + 50, 1));
+    // page 2: the heading rules are thin now; BotStr under the last rule
+    const auto rules2 = printer->jobs()[0].lines(2);
+    ASSERT_EQ(rules2.size(), 3u);
+    EXPECT_EQ(rules2[0].drawWidth + rules2[1].drawWidth, 2);
+    EXPECT_EQ(at(2, "审核：李四"), std::pair(330.0, rules2[2].y + 50));
+
+    // a title wider than the page starts left of it, a time line that wide at its edge
+    printer->printableSize(1000, 16000);
+    print(grid);
+    EXPECT_DOUBLE_EQ(printer->jobs()[1].ops[0].x, (1000 - 4 * 360) / 2.0);
+    EXPECT_DOUBLE_EQ(printer->jobs()[1].ops[1].x, 0);
+}
+
+TEST_F(PrintRecord, OtherPaperAsksAndComputesTheRows) {
+    auto grid = makeGrid(81);
+    const std::string question = "打印机纸型设置错误，只支持 A4,B5,10*11(普通孔纸) 三种纸型，继续吗？";
+
+    printer->paper(PaperCode::Letter);
+    box->answerNo();
+    print(grid);
+    EXPECT_TRUE(printer->jobs().empty());
+    EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{question, 52, "提示"}}));
+
+    box->clear();
+    box->answerYes();
+    print(grid);
+    ASSERT_EQ(printer->jobs().size(), 1u);
+    // (15120 - 2000) / (220 x 1.4 + 50) = 36.6, so 37 rows a page
+    EXPECT_EQ(rowsOn(printer->jobs()[0], 1), 37);
+    EXPECT_EQ(printer->jobs()[0].pages, 3);
+
+    box->clear();
+    printer->printableSize(11000, 1999);
+    box->answerYes();
+    print(grid);
+    EXPECT_EQ(printer->jobs().size(), 1u) << "nothing more printed";
+    EXPECT_EQ(box->messages(),
+              (std::vector<ShownMessage>{{question, 52, "提示"}, {"打印纸高度太小！", 48, "提示"}}));
+}
+
+TEST_F(PrintRecord, StopsWithItsMessageAndLeavesThePrinterAsItWas) {
+    struct Case {
+        const char* what;
+        int printers;
+        bool installed;
+        int dataRows;
+        ShownMessage message;
+    };
+    const Case cases[] = {
+        {"no printer", 0, true, 3, {"检测不到打印机！请安装打印机！", 64, "提示"}},
+        {"no printer port", 1, false, 3, {"检测不到打印机！请安装打印机！", 64, "提示"}},
+        {"no data", 1, true, 0, {"没有数据！", 48, "提示"}},
+    };
+    printer->FontSize(10.5);
+    printer->FontBold(true);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        box->clear();
+        printer->printers(c.printers);
+        installPrinter(c.installed ? printer : nullptr);
+        auto grid = makeGrid(c.dataRows);
+        print(grid);
+        EXPECT_EQ(box->messages(), std::vector<ShownMessage>{c.message});
+        EXPECT_TRUE(printer->jobs().empty() && !printer->jobOpen());
+        EXPECT_TRUE(printer->FontSize() == 10.5 && printer->FontBold());
+    }
+}
+
+// A grid whose row 50 reads once (when the columns are measured), then fails
+// on page 2, as a grid that lost a member midway.
+class FailingGrid : public memory::FlexGrid {
+public:
+    using memory::FlexGrid::TextMatrix;
+    std::string TextMatrix(int row, int col) const override {
+        if (row == 50 && ++reads > 2) throw Error(381, "Subscript out of range");
+        return memory::FlexGrid::TextMatrix(row, col);
+    }
+    mutable int reads = 0;
+};
+
+TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWhy) {
+    FailingGrid grid;
+    grid.Cols(2);
+    grid.Rows(1);
+    for (int r = 1; r <= 60; ++r) grid.AddItem(std::to_string(r) + "\tx");
+    printer->FontSize(10.5);
+    printer->FontBold(true);
+    // the port's font at the moment the message shows
+    struct FontAtMessage : memory::ScriptedMessageBox {
+        int show(const std::string& text, int style, const std::string& title) override {
+            seen = installedPrinter()->FontSize() == 10.5 && installedPrinter()->FontBold() &&
+                   !installedPrinter()->jobOpen();
+            return ScriptedMessageBox::show(text, style, title);
+        }
+        bool seen = false;
+    };
+    auto watching = std::make_shared<FontAtMessage>();
+    ScopedMessageBox guard(watching);
+    clsPrint().mPrintRecord(grid, "清单");
+    EXPECT_EQ(watching->messages(), (std::vector<ShownMessage>{{"Subscript out of range", 16, "提示"}}));
+    EXPECT_TRUE(watching->seen) << "job abandoned and font restored before the message";
+    EXPECT_TRUE(printer->jobs().empty()) << "nothing reaches the printer";
+    EXPECT_EQ(printer->abandoned(), 1);
+
+    // a failure measuring the columns, before any page, abandons nothing but still restores
+    auto wide = makeGrid(1);
+    wide.TextMatrix(1, 1, std::string(3000, 'w'));  // 330000 twips: past 16 bits
+    watching->clear();
+    clsPrint().mPrintRecord(wide, "清单");
+    EXPECT_EQ(watching->last().style, 16);
+    EXPECT_TRUE(watching->seen && printer->jobs().empty());
+}
+
+TEST(PrintLayout, TimeLineInTheFormsOfAChineseDesktop) {
+    EXPECT_EQ(print::timeLine(DateTime{2024, 3, 5, 9, 5, 7, 0}), "打印时间：2024/3/5  9:05:07");
+    EXPECT_EQ(print::timeLine(DateTime{2024, 12, 25, 23, 59, 0, 0}), "打印时间：2024/12/25  23:59:00");
+}
+
+}  // namespace
+}  // namespace Palvo
