@@ -5,7 +5,7 @@ if(NOT SRC)
   message(FATAL_ERROR "floors.cmake: pass -DSRC=<the src folder>")
 endif()
 
-set(subjects database query forms grid util machine)
+set(subjects database query forms grid util machine print)
 string(JOIN "|" subject_alt ${subjects})
 # What each floor may not include: base sees none of the modules, their class
 # facades or the dispatcher; a subject module never sees the dispatcher.
