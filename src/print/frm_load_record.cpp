@@ -93,6 +93,7 @@ void frmLoadRecord::Activate() {
 }
 
 void frmLoadRecord::Unload(UnloadMode) {
+    label("Animation1").Caption(bar(0));  // the animation stops
     job.title.clear();
     job.data = nullptr;
     job.top.clear();
