@@ -2,6 +2,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -173,13 +174,11 @@ void writeCell(lxw_worksheet* ws, lxw_row_t row, const SheetCell& cell, lxw_form
 }  // namespace
 
 void Writer::save(const Worksheet& sheet, const std::string& path) {
-    // beside the target, so that the finished file is renamed into place
+    // beside the target, so that the finished file is renamed into place; the
+    // library creates it, so it gets the user's usual permissions
+    static std::atomic<unsigned> serial{0};
     Book b;
-    std::string pattern = path + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) throw Error(kCannotWrite, "Path/File access error: cannot write beside " + path);
-    ::close(fd);
-    b.file = pattern;
+    b.file = path + ".palvo-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".tmp";
 
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;

@@ -8,6 +8,7 @@
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/sqlite/connection.h"
+#include "report_xlsx.h"
 
 namespace Palvo::cli {
 
@@ -21,7 +22,10 @@ const char* kUsage =
     "  creates the host tables (and a sample of units, customers, goods and sales).\n"
     "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
     "                  CLASS.METHOD [ARG...]\n"
-    "  calls one library method by name (palvo call --list shows them).\n";
+    "  calls one library method by name (palvo call --list shows them).\n"
+    "       palvo report xlsx --db FILE --title TITLE [--top TEXT] [--bottom TEXT] [--landscape]\n"
+    "                         [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT\n"
+    "  writes the rows of a query as a spreadsheet report.\n";
 
 // "--x" is an option; "-- comment\nselect ..." is a statement that starts with a comment.
 bool looksLikeOption(const std::string& a) {
@@ -126,6 +130,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (args[0] == "sql") return runSql(args, out, err);
     if (args[0] == "init") return runInit(args, out, err);
     if (args[0] == "call") return runCall(args, out, err);
+    if (args[0] == "report" && args.size() > 1 && args[1] == "xlsx") return runReportXlsx(args, out, err);
     err << "palvo: unknown command '" << args[0] << "'\n" << kUsage;
     return 2;
 }

@@ -250,9 +250,35 @@ public:
 std::string workbookFileName(const std::string& title, int year, int month, int day, int hour, int minute,
                              int second);
 
+/// Installs a writer for the life of the guard and restores the previous one.
+class ScopedSpreadsheetWriter {
+public:
+    explicit ScopedSpreadsheetWriter(std::shared_ptr<SpreadsheetWriter> writer)
+        : previous_(installSpreadsheetWriter(std::move(writer))) {}
+    ~ScopedSpreadsheetWriter() { installSpreadsheetWriter(std::move(previous_)); }
+    ScopedSpreadsheetWriter(const ScopedSpreadsheetWriter&) = delete;
+    ScopedSpreadsheetWriter& operator=(const ScopedSpreadsheetWriter&) = delete;
+
+private:
+    std::shared_ptr<SpreadsheetWriter> previous_;
+};
+
 /// Installs the calling thread's desk and returns the one it replaces (nullptr: the defaults).
 std::shared_ptr<SpreadsheetDesk> installSpreadsheetDesk(std::shared_ptr<SpreadsheetDesk> desk);
 /// The calling thread's desk, or one with the defaults when none is installed.
 SpreadsheetDesk& spreadsheetDesk();
+
+/// Installs a desk for the life of the guard and restores the previous one.
+class ScopedSpreadsheetDesk {
+public:
+    explicit ScopedSpreadsheetDesk(std::shared_ptr<SpreadsheetDesk> desk)
+        : previous_(installSpreadsheetDesk(std::move(desk))) {}
+    ~ScopedSpreadsheetDesk() { installSpreadsheetDesk(std::move(previous_)); }
+    ScopedSpreadsheetDesk(const ScopedSpreadsheetDesk&) = delete;
+    ScopedSpreadsheetDesk& operator=(const ScopedSpreadsheetDesk&) = delete;
+
+private:
+    std::shared_ptr<SpreadsheetDesk> previous_;
+};
 
 }  // namespace Palvo
