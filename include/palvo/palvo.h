@@ -14,4 +14,5 @@
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
+#include "palvo/spreadsheet.h"
 #include "palvo/value.h"
