@@ -11,7 +11,8 @@ std::string SpreadsheetDesk::savePath(const std::string& title) {
 }
 
 void SpreadsheetDesk::preview(const WorkbookPreview& request) {
-    Preview p{request, false, {}};
+    Preview p{request, request.sheet != nullptr, false, {}};
+    p.request.sheet = nullptr;
     std::ifstream in(request.path, std::ios::binary);
     if (in) {
         std::ostringstream bytes;

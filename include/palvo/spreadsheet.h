@@ -221,6 +221,9 @@ SpreadsheetWriter& spreadsheetWriter();
 /// What the print preview of a report workbook is handed.
 struct WorkbookPreview {
     std::string path;  // the workbook, a private temporary file removed once the preview returns
+    /// The sheet as written (cells and formats by walk(), merges, widths),
+    /// so the pages can be drawn without reading the file back; valid during the call.
+    const Worksheet* sheet = nullptr;
     std::string title;
     ::Palvo::PageSetup page;
     int rows = 0;  // the sheet's extent

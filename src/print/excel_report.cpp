@@ -241,7 +241,8 @@ void finish(Worksheet& sheet, const ExcelJob& job, SpreadsheetWriter& writer) {
     }
     TempWorkbook temp;
     writer.save(sheet, temp.path());
-    desk.preview({temp.path(), job.title, sheet.PageSetup(), sheet.lastRow() + 1, sheet.lastCol() + 1});
+    desk.preview(
+        {temp.path(), &sheet, job.title, sheet.PageSetup(), sheet.lastRow() + 1, sheet.lastCol() + 1});
 }
 
 [[noreturn]] void noGrid() { throw Error(91, "Object variable or With block variable not set: no grid"); }

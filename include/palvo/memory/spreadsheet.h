@@ -17,7 +17,8 @@ public:
     int printers = 1;
 
     struct Preview {
-        WorkbookPreview request;
+        WorkbookPreview request;  // its sheet cleared: it lives only during the call
+        bool hadSheet = false;
         bool fileThere = false;   // whether the workbook existed while it was previewed
         std::string fileContent;  // its bytes then, for reading it back
     };

@@ -232,6 +232,7 @@ TEST_F(XlsxReport, NotEditableIsPreviewedFromAPrivateFileThatIsGoneAfterwards) {
     EXPECT_EQ(p.request.page.Orientation, xl::Landscape);
     EXPECT_FALSE(p.request.page.CenterHorizontally);
     EXPECT_EQ(p.request.rows, 4);
+    EXPECT_TRUE(p.hadSheet);
     EXPECT_EQ(p.fileContent.substr(0, 2), "PK");
     EXPECT_FALSE(fs::exists(p.request.path));
     EXPECT_FALSE(fs::exists(fs::path(p.request.path).parent_path()));
