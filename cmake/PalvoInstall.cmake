@@ -7,7 +7,7 @@ set(PALVO_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # A component per built library; core first, then each after the ones it links.
 set(PALVO_COMPONENTS)
-foreach(component core dialect sqlite memory lua qt odbc)
+foreach(component core dialect sqlite memory lua xlsx qt odbc)
   if(TARGET palvo_${component})
     list(APPEND PALVO_COMPONENTS ${component})
   endif()
@@ -20,6 +20,7 @@ set(PALVO_PC_PRIVATE_sqlite "sqlite3 icu-uc icu-i18n")
 set(PALVO_PC_PRIVATE_memory "freetype2")
 set(PALVO_PC_PRIVATE_odbc "odbc")
 set(PALVO_PC_PRIVATE_lua "lua5.4")
+set(PALVO_PC_PRIVATE_xlsx "xlsxwriter")
 
 # The Palvo components a library links, publicly and privately.
 function(palvo_component_links component out_public out_private)

@@ -229,6 +229,7 @@ public:
     void SetFocus(std::string_view name) override;
     std::string ActiveControl() const override { return active_; }
     void Close(UnloadMode mode = UnloadMode::Code) override;
+    void DoEvents() override { QCoreApplication::processEvents(); }
 
     // ---- for the host
     void run();

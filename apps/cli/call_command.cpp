@@ -17,6 +17,7 @@
 #include "palvo/memory/window_host.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/session.h"
+#include "palvo/xlsx/writer.h"
 
 namespace Palvo::cli {
 
@@ -153,6 +154,8 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         auto box = std::make_shared<PrintingMessageBox>(err, script);
         ScopedMessageBox boxGuard(box);
         ScopedWindowHost hostGuard(std::make_shared<memory::WindowHost>(script, box));
+        // the spreadsheet reports write real workbooks (saved in the documents folder)
+        ScopedSpreadsheetWriter writerGuard(std::make_shared<xlsx::Writer>());
         // a line that never ends must not hang the tool
         if (!installedLineExecutor()) lua::install(lua::Rights::Full, kLineLimits);
         // grids a call fills (the picker's list) are sized by the text measurer

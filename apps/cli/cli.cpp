@@ -9,6 +9,7 @@
 #include "palvo/odbc/connection.h"
 #include "palvo/sqlite/connection.h"
 #include "report_command.h"
+#include "report_xlsx.h"
 
 namespace Palvo::cli {
 
@@ -25,7 +26,10 @@ const char* kUsage =
     "  calls one library method by name (palvo call --list shows them).\n"
     "       palvo report pdf --db FILE --title TITLE [--top TEXT] [--bottom TEXT]\n"
     "                        [--paper A4|B5|10x11] [--landscape] --out FILE.pdf STATEMENT\n"
-    "  prints the rows of a query as a paged report into a PDF file.\n";
+    "  prints the rows of a query as a paged report into a PDF file.\n"
+    "       palvo report xlsx --db FILE --title TITLE [--top TEXT] [--bottom TEXT] [--landscape]\n"
+    "                         [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT\n"
+    "  writes the rows of a query as a spreadsheet report.\n";
 
 // "--x" is an option; "-- comment\nselect ..." is a statement that starts with a comment.
 bool looksLikeOption(const std::string& a) {
@@ -130,6 +134,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (args[0] == "sql") return runSql(args, out, err);
     if (args[0] == "init") return runInit(args, out, err);
     if (args[0] == "call") return runCall(args, out, err);
+    if (args[0] == "report" && args.size() > 1 && args[1] == "xlsx") return runReportXlsx(args, out, err);
     if (args[0] == "report") return runReport(args, out, err);
     err << "palvo: unknown command '" << args[0] << "'\n" << kUsage;
     return 2;

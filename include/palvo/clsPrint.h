@@ -1,6 +1,7 @@
-// clsPrint: printed reports of a grid.
+// clsPrint: printed and spreadsheet reports of a grid.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "palvo/grid.h"
@@ -19,6 +20,28 @@ public:
     void mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr, std::string& BotStr);
     void mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr);
     void mPrintRecord(FlexGrid& flx, const std::string& Title);
+    /// Writes the grid as a worksheet: the merged title, the heading row, every
+    /// data row as text, borders, the grid's column widths, A4 page setup with
+    /// the top text left in the header and the bottom text left in the footer.
+    /// The job runs in the progress window frmLoadRecord. bCanEdit True saves
+    /// the workbook where the thread's SpreadsheetDesk says and opens it; False
+    /// shows its pages in the desk's print preview and removes the file after.
+    /// Always returns ""; what goes wrong is shown in message windows. Throws
+    /// Palvo::Error 429 when no window host is installed.
+    std::string sReportGridtoExcel(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr = "",
+                                   const std::string& BotStr = "", const int& iOrient = 1,
+                                   const int& bAlig = -1, const bool& bCanEdit = true);
+    /// As sReportGridtoExcel, with the heading rows of titleFlx (the data grid
+    /// when null), texts repeated across or down merged, the data rows from
+    /// dataBeginRow (its FixedRows when below 0) with numbers and dates as
+    /// numbers and dates, and the extra merges of otherMergeStr
+    /// ("(row1,col1):(row2,col2);..."). Failed steps are shown together in the
+    /// message window once the report is done. Always returns "".
+    std::string sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTitle, const std::string& Topstr = "",
+                                 const std::string& BotStr = "", const int& iOrient = 2,
+                                 const int& bAlig = -1, const bool& bCanEdit = true,
+                                 const std::int16_t& dataBeginRow = -1, FlexGrid* titleFlx = nullptr,
+                                 const std::int16_t& titleCol = -1, const std::string& otherMergeStr = "");
 };
 
 }  // namespace Palvo

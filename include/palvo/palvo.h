@@ -15,4 +15,5 @@
 #include "palvo/msgbox.h"
 #include "palvo/printer.h"
 #include "palvo/session.h"
+#include "palvo/spreadsheet.h"
 #include "palvo/value.h"

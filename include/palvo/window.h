@@ -143,6 +143,10 @@ public:
     /// Unload handler runs with the mode (Code: the window's own Unload Me,
     /// CloseBox: the user closed it by its close box).
     virtual void Close(UnloadMode mode = UnloadMode::Code) = 0;
+    /// Lets the host handle what is pending (painting, moving the window, its
+    /// close box) while window code runs long; no handler of the window runs
+    /// meanwhile. The default does nothing (a host without events).
+    virtual void DoEvents() {}
 };
 
 /// A library window. Handlers run on the thread that shows the window; the

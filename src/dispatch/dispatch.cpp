@@ -137,9 +137,9 @@ LateBoundResult call(const Method& method, const std::vector<std::optional<std::
 }
 
 const std::vector<const ClassTable*>& classTables() {
-    static const std::vector<const ClassTable*> tables{&clsDatabaseMethods(), &clsFormMethods(),
-                                                       &clsFunctionMethods(), &clsIpMethods(),
-                                                       &clsElseMethods(),     &clsSearchMethods()};
+    static const std::vector<const ClassTable*> tables{
+        &clsDatabaseMethods(), &clsFormMethods(),   &clsFunctionMethods(), &clsIpMethods(),
+        &clsElseMethods(),     &clsSearchMethods(), &clsPrintMethods()};
     return tables;
 }
 

@@ -56,6 +56,7 @@ const ClassTable& clsDatabaseMethods();
 const ClassTable& clsFormMethods();
 const ClassTable& clsFunctionMethods();
 const ClassTable& clsSearchMethods();
+const ClassTable& clsPrintMethods();
 
 /// Converts the arguments, invokes the method and collects the by-reference
 /// arguments it changed (the work of callByName once the method is found).

@@ -13,14 +13,18 @@
 #include "palvo/clsElse.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsFunction.h"
+#include "palvo/clsGrid.h"
 #include "palvo/clsIp.h"
+#include "palvo/clsPrint.h"
 #include "palvo/clsSearch.h"
 #include "palvo/dispatch.h"
 #include "palvo/executor.h"
 #include "palvo/grid.h"
 #include "palvo/measure.h"
+#include "palvo/memory/grid.h"
 #include "palvo/memory/measure.h"
 #include "palvo/memory/window_host.h"
+#include "palvo/spreadsheet.h"
 #include "src/dispatch/dispatch.h"
 
 namespace Palvo {
@@ -78,6 +82,19 @@ std::string shownTexts(memory::WindowFrame& frame) {
     return r;
 }
 
+// Records the page setup and extent of each sheet a report writes.
+class SheetProbe : public SpreadsheetWriter {
+public:
+    void save(const Worksheet& sheet, const std::string&) override {
+        const PageSetup& p = sheet.PageSetup();
+        log += "sheet " + std::to_string(sheet.lastRow()) + "x" + std::to_string(sheet.lastCol()) + " " +
+               std::to_string(p.Orientation) + " " + std::to_string(p.CenterHorizontally) + " " +
+               p.LeftHeader + "|" + p.LeftFooter + " " + p.PrintTitleRows + " merges " +
+               std::to_string(sheet.merges().size());
+    }
+    std::string log;
+};
+
 class DispatchDefaults : public testing::FormsTest {
 protected:
     void SetUp() override {
@@ -87,11 +104,15 @@ protected:
         installLineExecutor(executor);
         installConnectionFactory([this] { return probe = std::make_shared<ProbeConnection>(); });
         installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
+        installSpreadsheetWriter(sheets);
+        installSpreadsheetDesk(std::make_shared<PreviewDesk>());
     }
     void TearDown() override {
         installLineExecutor(nullptr);
         installConnectionFactory(nullptr);
         installTextMeasurer(nullptr);
+        installSpreadsheetWriter(nullptr);
+        installSpreadsheetDesk(nullptr);
         FormsTest::TearDown();
     }
 
@@ -100,6 +121,7 @@ protected:
     std::string observe(const std::function<std::string()>& call) {
         counting->reset();
         executor->calls.clear();
+        sheets->log.clear();
         probe.reset();
         // windows open and close at once; what they showed is part of what the call did
         auto windows = std::make_shared<memory::WindowHost>();
@@ -115,6 +137,7 @@ protected:
         for (const auto& x : counting->executes) r += "\nexecute " + x;
         r += "\nlook " + sessionLook();
         r += "\nexecutor " + executor->calls;
+        r += "\n" + sheets->log;
         for (const auto& frame : windows->shown()) r += "\nwindow " + shownTexts(*frame);
         if (probe) {
             r += "\nprobe " + std::to_string(probe->ConnectionTimeout()) + "," +
@@ -123,8 +146,14 @@ protected:
         return r;
     }
 
+    // Saves nowhere: the editable workbook goes to no file and opens nothing.
+    struct PreviewDesk : SpreadsheetDesk {
+        std::string savePath(const std::string&) override { return "/dev/null"; }
+    };
+
     std::shared_ptr<RecordingExecutor> executor;
     std::shared_ptr<ProbeConnection> probe;
+    std::shared_ptr<SheetProbe> sheets = std::make_shared<SheetProbe>();
 };
 
 TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
@@ -138,7 +167,10 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
     clsFunction fn;
     clsIp ip;
     clsElse other;
-    std::string date = "2024-3-5", code = "x = 1";  // by-reference arguments, neither changed by the call
+    std::string date = "2024-3-5", code = "x = 1";
+    const std::string rows =
+        "select 编号, 名称 from 客户";  // a report's grid, filled as a call by name fills it  // by-reference
+                                        // arguments, neither changed by the call
     // A Sub's direct call, which returns nothing as a call by name does.
     const auto sub = [](std::function<void()> f) {
         return [f] {
@@ -168,6 +200,20 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
         {"clsSearch.sPrintSet_Zdy",
          {{"客户", "", "普通查询"},
           [&] { return clsSearch().sPrintSet_Zdy("客户", "", "普通查询").toText(); }}},
+        {"clsPrint.sReportGridtoExcel",
+         {{"标题", rows},
+          [&] {
+              memory::FlexGrid g;
+              clsGrid().sFillTable(rows, g);
+              return clsPrint().sReportGridtoExcel("标题", g);
+          }}},
+        {"clsPrint.sPrintComFlxData",
+         {{rows, "标题"},
+          [&] {
+              memory::FlexGrid g;
+              clsGrid().sFillTable(rows, g);
+              return clsPrint().sPrintComFlxData(g, "标题");
+          }}},
         {"clsFunction.sUserDate", {{"2024-3-5"}, [&] { return fn.sUserDate(date); }}},
         {"clsIp.GetLocalIPAddress", {{}, [&] { return ip.GetLocalIPAddress().toText(); }}},
         {"clsElse.bExecuteCode", {{"x = 1"}, [&] { return Value(other.bExecuteCode(code)).toText(); }}},

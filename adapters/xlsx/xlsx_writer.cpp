@@ -1,0 +1,239 @@
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "palvo/error.h"
+#include "palvo/text.h"
+#include "palvo/xlsx/writer.h"
+
+namespace Palvo::xlsx {
+
+namespace {
+
+constexpr long kCannotWrite = 75;  // "Path/File access error"
+
+[[noreturn]] void refuse(const std::string& what) { throw Error(kRangeError, what); }
+
+void check(lxw_error e, const std::string& what) {
+    if (e == LXW_NO_ERROR) return;
+    if (e == LXW_ERROR_255_STRING_LENGTH_EXCEEDED || e == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
+        refuse(what + ": " + lxw_strerror(e));
+    }
+    throw Error(kCannotWrite, what + ": " + lxw_strerror(e));
+}
+
+lxw_format* makeFormat(lxw_workbook* book, const CellFormat& f) {
+    lxw_format* x = workbook_add_format(book);
+    if (f.bold) format_set_bold(x);
+    if (f.size > 0) format_set_font_size(x, f.size);
+    switch (f.horizontal) {
+        case xl::Center:
+            format_set_align(x, LXW_ALIGN_CENTER);
+            break;
+        case xl::Left:
+            format_set_align(x, LXW_ALIGN_LEFT);
+            break;
+        case xl::Right:
+            format_set_align(x, LXW_ALIGN_RIGHT);
+            break;
+        default:
+            break;
+    }
+    switch (f.vertical) {
+        case xl::Center:
+            format_set_align(x, LXW_ALIGN_VERTICAL_CENTER);
+            break;
+        case xl::Top:
+            format_set_align(x, LXW_ALIGN_VERTICAL_TOP);
+            break;
+        case xl::Bottom:
+            format_set_align(x, LXW_ALIGN_VERTICAL_BOTTOM);
+            break;
+        default:
+            break;
+    }
+    if (f.wrap) format_set_text_wrap(x);
+    if (f.shrink) format_set_shrink(x);
+    if (f.indent) format_set_indent(x, 1);
+    if (f.orientation != 0) format_set_rotation(x, static_cast<int16_t>(f.orientation));
+    if (f.numberFormat == "@") {
+        format_set_num_format_index(x, 49);  // the application's own text format
+    } else if (!f.numberFormat.empty()) {
+        format_set_num_format(x, f.numberFormat.c_str());
+    }
+    auto line = [](int style) -> uint8_t {
+        return style == xl::Continuous ? LXW_BORDER_THIN : LXW_BORDER_NONE;
+    };
+    if (f.borderLeft) format_set_left(x, line(f.borderLeft));
+    if (f.borderTop) format_set_top(x, line(f.borderTop));
+    if (f.borderBottom) format_set_bottom(x, line(f.borderBottom));
+    if (f.borderRight) format_set_right(x, line(f.borderRight));
+    return x;
+}
+
+// Inches from points, rounded as the application shows them (40.32 points is 0.56, not 0.5600000000000001).
+double inches(double points) { return std::round(points / 72.0 * 1e6) / 1e6; }
+
+// "$1:$3" or "$A:$B" as the title rows or columns take them; false for "" (none).
+bool titleSpan(const std::string& text, bool rows, int& first, int& last) {
+    if (util::trim(text).empty()) return false;
+    CellRange r;
+    try {
+        r = rows ? parseRange("A" + text.substr(0, text.find(':')) + ":A" +
+                              (text.find(':') == std::string::npos ? text : text.substr(text.find(':') + 1)))
+                 : parseColumns(text);
+    } catch (const Error&) {
+        refuse("Unable to set the PrintTitle property of the PageSetup class: " + text);
+    }
+    first = rows ? r.firstRow : r.firstCol;
+    last = rows ? r.lastRow : r.lastCol;
+    return true;
+}
+
+std::string sections(const std::string& left, const std::string& center, const std::string& right) {
+    std::string s;
+    if (!left.empty()) s += "&L" + left;
+    if (!center.empty()) s += "&C" + center;
+    if (!right.empty()) s += "&R" + right;
+    return s;
+}
+
+void pageSetup(lxw_worksheet* ws, const PageSetup& p) {
+    int first = 0;
+    int last = 0;
+    if (titleSpan(p.PrintTitleRows, true, first, last)) {
+        check(worksheet_repeat_rows(ws, static_cast<lxw_row_t>(first), static_cast<lxw_row_t>(last)),
+              "PrintTitleRows");
+    }
+    if (titleSpan(p.PrintTitleColumns, false, first, last)) {
+        check(worksheet_repeat_columns(ws, static_cast<lxw_col_t>(first), static_cast<lxw_col_t>(last)),
+              "PrintTitleColumns");
+    }
+    lxw_header_footer_options header{};
+    header.margin = inches(p.HeaderMargin);
+    check(
+        worksheet_set_header_opt(ws, sections(p.LeftHeader, p.CenterHeader, p.RightHeader).c_str(), &header),
+        "Unable to set the header of the PageSetup class");
+    lxw_header_footer_options footer{};
+    footer.margin = inches(p.FooterMargin);
+    check(
+        worksheet_set_footer_opt(ws, sections(p.LeftFooter, p.CenterFooter, p.RightFooter).c_str(), &footer),
+        "Unable to set the footer of the PageSetup class");
+    worksheet_set_margins(ws, inches(p.LeftMargin), inches(p.RightMargin), inches(p.TopMargin),
+                          inches(p.BottomMargin));
+    if (p.PrintHeadings) worksheet_print_row_col_headers(ws);
+    worksheet_gridlines(ws, p.PrintGridlines ? LXW_SHOW_ALL_GRIDLINES : LXW_SHOW_SCREEN_GRIDLINES);
+    if (p.CenterHorizontally) worksheet_center_horizontally(ws);
+    if (p.CenterVertically) worksheet_center_vertically(ws);
+    if (p.Orientation == xl::Landscape) {
+        worksheet_set_landscape(ws);
+    } else {
+        worksheet_set_portrait(ws);
+    }
+    if (p.PaperSize > 0 && p.PaperSize < 256) worksheet_set_paper(ws, static_cast<uint8_t>(p.PaperSize));
+    if (p.FirstPageNumber != xl::AutomaticPageNumber && p.FirstPageNumber > 0 && p.FirstPageNumber < 65536) {
+        worksheet_set_start_page(ws, static_cast<uint16_t>(p.FirstPageNumber));
+    }
+    if (p.Order == xl::OverThenDown) worksheet_print_across(ws);
+    if (p.Zoom != 100 && p.Zoom >= 10 && p.Zoom <= 400) {
+        worksheet_set_print_scale(ws, static_cast<uint16_t>(p.Zoom));
+    }
+}
+
+// The workbook under construction; freed, and its file removed, unless it was closed.
+struct Book {
+    lxw_workbook* book = nullptr;
+    std::string file;
+    ~Book() {
+        if (book) lxw_workbook_free(book);
+        if (!file.empty()) std::remove(file.c_str());
+    }
+};
+
+void writeCell(lxw_worksheet* ws, lxw_row_t row, const SheetCell& cell, lxw_format* format) {
+    const auto col = static_cast<lxw_col_t>(cell.col);
+    if (!cell.value) {
+        worksheet_write_blank(ws, row, col, format);
+        return;
+    }
+    const SheetValue& v = *cell.value;
+    if (v.kind == SheetValue::Kind::Text) {
+        check(worksheet_write_string(ws, row, col, v.text.c_str(), format), "cell text");
+    } else {
+        worksheet_write_number(ws, row, col, v.number, format);
+    }
+}
+
+}  // namespace
+
+void Writer::save(const Worksheet& sheet, const std::string& path) {
+    // beside the target, so that the finished file is renamed into place; the
+    // library creates it, so it gets the user's usual permissions
+    static std::atomic<unsigned> serial{0};
+    Book b;
+    b.file = path + ".palvo-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".tmp";
+
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    b.book = workbook_new_opt(b.file.c_str(), &options);
+    if (!b.book) throw Error(kCannotWrite, "Path/File access error: cannot create " + path);
+    lxw_worksheet* ws = workbook_add_worksheet(b.book, nullptr);
+
+    std::vector<lxw_format*> formats;
+    formats.reserve(sheet.formats().size());
+    formats.push_back(nullptr);
+    for (std::size_t i = 1; i < sheet.formats().size(); ++i)
+        formats.push_back(makeFormat(b.book, sheet.formats()[i]));
+
+    for (const auto& [col, width] : sheet.columnWidths()) {
+        worksheet_set_column(ws, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col), width, nullptr);
+    }
+    pageSetup(ws, sheet.PageSetup());
+
+    // Rows go out in order and a written row cannot be changed. A merge is
+    // recorded once its last row is written: libxlsxwriter then also writes
+    // blanks into the area, which reach only that last row (the earlier ones
+    // are gone), so the cells of that row inside it are written once more.
+    const std::vector<CellRange>& merges = sheet.merges();
+    std::vector<const CellRange*> endingAt;
+    std::vector<std::size_t> byLastRow(merges.size());
+    for (std::size_t i = 0; i < merges.size(); ++i) byLastRow[i] = i;
+    std::sort(byLastRow.begin(), byLastRow.end(),
+              [&merges](std::size_t x, std::size_t y) { return merges[x].lastRow < merges[y].lastRow; });
+    std::size_t nextMerge = 0;
+    sheet.walk([&](int row, const std::vector<SheetCell>& cells) {
+        const auto r = static_cast<lxw_row_t>(row);
+        for (const SheetCell& cell : cells)
+            writeCell(ws, r, cell, formats[static_cast<std::size_t>(cell.format)]);
+        for (; nextMerge < byLastRow.size() && merges[byLastRow[nextMerge]].lastRow == row; ++nextMerge) {
+            const CellRange& m = merges[byLastRow[nextMerge]];
+            check(worksheet_merge_range(ws, static_cast<lxw_row_t>(m.firstRow),
+                                        static_cast<lxw_col_t>(m.firstCol), r,
+                                        static_cast<lxw_col_t>(m.lastCol), "", nullptr),
+                  "merge");
+            for (const SheetCell& cell : cells) {
+                if (cell.col >= m.firstCol && cell.col <= m.lastCol) {
+                    writeCell(ws, r, cell, formats[static_cast<std::size_t>(cell.format)]);
+                }
+            }
+        }
+    });
+
+    lxw_workbook* book = b.book;
+    b.book = nullptr;  // workbook_close frees it, whatever it returns
+    check(workbook_close(book), "Path/File access error: cannot write " + path);
+    if (std::rename(b.file.c_str(), path.c_str()) != 0) {
+        throw Error(kCannotWrite, "Path/File access error: cannot write " + path);
+    }
+    b.file.clear();
+}
+
+}  // namespace Palvo::xlsx

@@ -1,0 +1,153 @@
+#include "report_xlsx.h"
+
+#include <filesystem>
+#include <ostream>
+
+#include "call_command.h"
+#include "cli.h"
+#include "palvo/clsForm.h"
+#include "palvo/clsGrid.h"
+#include "palvo/clsPrint.h"
+#include "palvo/error.h"
+#include "palvo/memory/grid.h"
+#include "palvo/memory/spreadsheet.h"
+#include "palvo/memory/window_host.h"
+#include "palvo/session.h"
+#include "palvo/xlsx/writer.h"
+
+namespace Palvo::cli {
+
+namespace {
+
+const char* kUsage =
+    "usage: palvo report xlsx --db FILE --title TITLE [--top TEXT] [--bottom TEXT] [--landscape]\n"
+    "                         [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT\n"
+    "  writes the rows of a query (running numbers in the first column) as a spreadsheet\n"
+    "  report; each --heading adds a heading row above the column titles, one comma-separated\n"
+    "  cell per column; --merge merges more cells: \"(row1,col1):(row2,col2);...\" in grid rows.\n";
+
+struct Options {
+    std::string db;
+    std::string title;
+    std::string top;
+    std::string bottom;
+    bool landscape = false;
+    bool titled = false;
+    std::vector<std::string> headings;
+    std::string merges;
+    bool merged = false;
+    std::string out;
+    std::string statement;
+};
+
+bool looksLikeOption(const std::string& a) {
+    return a.size() > 2 && a.rfind("--", 0) == 0 && a.find_first_of(" \t\r\n") == std::string::npos;
+}
+
+bool parse(const std::vector<std::string>& args, Options& o) {
+    if (args.size() < 2 || args[1] != "xlsx") return false;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool valued = a == "--db" || a == "--title" || a == "--top" || a == "--bottom" ||
+                            a == "--heading" || a == "--merge" || a == "--out";
+        if (valued && i + 1 < args.size()) {
+            const std::string& v = args[++i];
+            if (a == "--db") o.db = v;
+            if (a == "--title") o.title = v, o.titled = true;
+            if (a == "--top") o.top = v;
+            if (a == "--bottom") o.bottom = v;
+            if (a == "--heading") o.headings.push_back(v);
+            if (a == "--merge") o.merges = v, o.merged = true;
+            if (a == "--out") o.out = v;
+        } else if (a == "--landscape") {
+            o.landscape = true;
+        } else if (o.statement.empty() && !valued && !looksLikeOption(a)) {
+            o.statement = a;
+        } else {
+            return false;
+        }
+    }
+    return o.titled && !o.db.empty() && !o.out.empty() && !o.statement.empty();
+}
+
+std::vector<std::string> cells(const std::string& row) {
+    std::vector<std::string> parts(1);
+    for (char ch : row) {
+        if (ch == ',') {
+            parts.emplace_back();
+        } else {
+            parts.back() += ch;
+        }
+    }
+    return parts;
+}
+
+}  // namespace
+
+int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+    Options o;
+    if (!parse(args, o)) {
+        err << kUsage;
+        return 2;
+    }
+    try {
+        auto box = std::make_shared<PrintingMessageBox>(err);
+        ScopedMessageBox boxGuard(box);
+        auto host = std::make_shared<memory::WindowHost>(nullptr, box);
+        ScopedWindowHost hostGuard(host);
+        ScopedSpreadsheetWriter writerGuard(std::make_shared<xlsx::Writer>());
+        auto desk = std::make_shared<memory::SpreadsheetDesk>();
+        desk->saveTo = o.out;
+        ScopedSpreadsheetDesk deskGuard(desk);
+        clsForm().mInit_Var("", "", "", "", openConnection({o.db, ""}), "");
+        memory::FlexGrid grid;
+        const std::string filled = clsGrid().sFillTable(o.statement, grid, false, 0, "", true);
+        session().oConn.reset();
+        if (!filled.empty() && filled != "0") {
+            err << "palvo: " << filled << "\n";
+            return 1;
+        }
+        const int orientation = o.landscape ? 2 : 1;
+        if (o.headings.empty() && !o.merged) {
+            clsPrint().sReportGridtoExcel(o.title, grid, o.top, o.bottom, orientation, -1, true);
+        } else {
+            // the heading rows, then the grid's column titles, above the data from grid row 1
+            memory::FlexGrid heading;
+            const int rows = static_cast<int>(o.headings.size()) + 1;
+            heading.FixedCols(0);
+            heading.Cols(grid.Cols());
+            heading.Rows(rows);
+            heading.FixedRows(rows);
+            for (int r = 0; r + 1 < rows; ++r) {
+                const std::vector<std::string> row = cells(o.headings[static_cast<std::size_t>(r)]);
+                if (static_cast<int>(row.size()) != grid.Cols()) {
+                    err << "palvo: --heading \"" << o.headings[static_cast<std::size_t>(r)] << "\" has "
+                        << row.size() << " cells; the report has " << grid.Cols()
+                        << " columns (running numbers included)\n";
+                    return 2;
+                }
+                for (int c = 0; c < grid.Cols(); ++c)
+                    heading.TextMatrix(r, c, row[static_cast<std::size_t>(c)]);
+            }
+            for (int c = 0; c < grid.Cols(); ++c) heading.TextMatrix(rows - 1, c, grid.TextMatrix(0, c));
+            clsPrint().sPrintComFlxData(grid, o.title, o.top, o.bottom, orientation, -1, true, 1, &heading,
+                                        -1, o.merges);
+        }
+        // what the message windows said goes to the terminal as the message boxes do
+        int messages = static_cast<int>(box->messages().size());
+        for (const auto& frame : host->shown()) {
+            if (frame->Name() != "frmMsg") continue;
+            err << "[" << session().sMsg << "] " << frame->get<memory::TextBox>("Text1").Text() << "\n";
+            ++messages;
+        }
+        return messages == 0 && std::filesystem::exists(o.out) ? 0 : 1;
+    } catch (const Error& e) {
+        err << "error " << e.number() << ": " << e.description() << "\n";
+    } catch (const std::exception& e) {
+        err << "error 51: " << e.what() << "\n";
+    }
+    session().oConn.reset();
+    return 1;
+}
+
+}  // namespace Palvo::cli

@@ -1,0 +1,24 @@
+// The spreadsheet desk of a Qt host: where its users find their workbooks and
+// the program that opens them. Install it on the GUI thread with
+// Palvo::installSpreadsheetDesk(std::make_shared<Palvo::qt::SpreadsheetDesk>()).
+#pragma once
+
+#include <string>
+
+#include "palvo/spreadsheet.h"
+
+namespace Palvo::qt {
+
+class SpreadsheetDesk : public Palvo::SpreadsheetDesk {
+public:
+    /// workbookFileName(title, now) in the user's documents folder (QStandardPaths).
+    std::string savePath(const std::string& title) override;
+    /// Opens the workbook with the desktop's program for it (QDesktopServices).
+    /// Throws Palvo::Error 53 naming the saved file when no program takes it.
+    void open(const std::string& path) override;
+    /// The printers the print system offers (QPrinterInfo).
+    int printerCount() override;
+    // preview(): the paged preview of a workbook is not built yet; the default throws 429.
+};
+
+}  // namespace Palvo::qt

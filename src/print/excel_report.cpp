@@ -1,0 +1,475 @@
+#include "src/print/excel_report.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "palvo/convert.h"
+#include "palvo/error.h"
+#include "palvo/grid_model.h"
+#include "palvo/msgbox.h"
+#include "palvo/session.h"
+#include "palvo/text.h"
+#include "palvo/value.h"
+#include "src/print/progress.h"
+
+namespace Palvo::print {
+
+namespace {
+
+constexpr const char* kTooManyColumns = "超出允许的范围，最大支持 676 列";
+constexpr const char* kNoData = "没有数据！";
+constexpr const char* kNoPrinter = "检测不到打印机！请安装打印机！";
+constexpr int kMaxColumn = 676;
+constexpr int kHeaderFooterMax = 255;  // characters the file format holds per header or footer
+constexpr int kEventsEvery = 256;      // rows between two chances for the window
+
+std::string L(int col) { return columnLetters(col); }
+std::string cell(int col, int row) { return L(col) + std::to_string(row); }
+std::string range(int col1, int row1, int col2, int row2) {
+    return cell(col1, row1) + ":" + cell(col2, row2);
+}
+
+// Digits a double holds exactly; a longer number pasted would lose its last digits.
+constexpr std::size_t kExactDigits = 15;
+
+std::size_t significantDigits(std::string_view text) {
+    std::size_t digits = 0;
+    bool leading = true;
+    for (char ch : text) {
+        if (ch == 'e' || ch == 'E') break;
+        if (ch < '0' || ch > '9') continue;
+        if (leading && ch == '0') continue;
+        leading = false;
+        ++digits;
+    }
+    return digits;
+}
+
+// What the application's paste makes of a text: numbers and dates become
+// numbers and dates, everything else stays text as it stands.
+void pasteValue(std::string_view text, SheetValue& v) {
+    v.text.assign(text);
+    v.number = 0;
+    if (text.empty()) {
+        v.kind = SheetValue::Kind::Empty;
+        return;
+    }
+    if (util::isNumeric(text) && significantDigits(text) <= kExactDigits) {
+        if (auto n = util::readNumber(text)) {
+            v.kind = SheetValue::Kind::Number;
+            v.number = *n;
+            return;
+        }
+    }
+    if (auto d = util::parseDate(util::trimBlanks(text)); d && d->year >= 1900 && util::daySerial(*d) >= 61) {
+        // before 1900-03-01 the application's day numbers differ from the calendar's
+        v.kind = d->hasTime() ? SheetValue::Kind::DateTime : SheetValue::Kind::Date;
+        v.number = static_cast<double>(util::daySerial(*d)) +
+                   (d->hour * 3600.0 + d->minute * 60.0 + d->second + d->millisecond / 1000.0) / 86400.0;
+        return;
+    }
+    v.kind = SheetValue::Kind::Text;
+}
+
+// Grid rows as pasted rows: the single-grid job keeps every cell as text.
+// The cells are read when the sheet is written, and a tab or line break in
+// a cell stays in that cell.
+class GridRows : public RowSource {
+public:
+    GridRows(const FlexGrid& grid, int firstRow, int rowCount, int cols, bool convert)
+        : grid_(grid),
+          model_(dynamic_cast<const GridModel*>(&grid)),
+          first_(firstRow),
+          rows_(rowCount),
+          cols_(cols),
+          convert_(convert) {}
+    int rows() const override { return rows_; }
+    int cols() const override { return cols_; }
+    void row(int i, std::vector<SheetValue>& cells) const override {
+        if (i % kEventsEvery == 0) letEventsRun();
+        const int r = first_ + i;
+        for (int c = 0; c < cols_; ++c) {
+            SheetValue& v = cells[static_cast<std::size_t>(c)];
+            if (model_) {
+                put(model_->cellText(r, c), v);
+            } else {
+                put(grid_.TextMatrix(r, c), v);
+            }
+        }
+    }
+
+private:
+    void put(std::string_view text, SheetValue& v) const {
+        if (convert_) return pasteValue(text, v);
+        v.kind = text.empty() ? SheetValue::Kind::Empty : SheetValue::Kind::Text;
+        v.text.assign(text);
+    }
+    const FlexGrid& grid_;
+    const GridModel* model_;
+    int first_;
+    int rows_;
+    int cols_;
+    bool convert_;
+};
+
+// A private temporary workbook: its own folder, readable by its owner
+// alone, removed with everything in it however the job ends.
+class TempWorkbook {
+public:
+    TempWorkbook() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/palvo-report-XXXXXX";
+        if (!::mkdtemp(pattern.data())) {
+            throw Error(75, "Path/File access error: cannot make a temporary folder in " +
+                                std::string(base && *base ? base : "/tmp"));
+        }
+        dir_ = pattern;
+        path_ = dir_ + "/report.xlsx";
+    }
+    ~TempWorkbook() {
+        std::remove(path_.c_str());
+        ::rmdir(dir_.c_str());
+    }
+    TempWorkbook(const TempWorkbook&) = delete;
+    TempWorkbook& operator=(const TempWorkbook&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string dir_;
+    std::string path_;
+};
+
+// A header or footer text as the user wrote it: "&" would start a code.
+std::string literal(const std::string& text) {
+    std::string r;
+    for (char ch : text) {
+        r += ch;
+        if (ch == '&') r += '&';
+    }
+    return r;
+}
+
+void title(Worksheet& sheet, int n, const std::string& text) {
+    const std::string r = "A1:" + L(n - 1) + "1";
+    sheet.Merge(r);
+    sheet.Value(r, text);
+    sheet.Bold(r, true);
+    sheet.FontSize(r, 15);
+    sheet.HorizontalAlignment(r, xl::Center);
+}
+
+void borders(Worksheet& sheet, const std::string& r) {
+    for (int which = xl::EdgeLeft; which <= xl::InsideHorizontal; ++which) {
+        sheet.BorderLineStyle(r, which, xl::Continuous);
+    }
+}
+
+void cellFormatting(Worksheet& sheet, const std::string& r) {
+    sheet.HorizontalAlignment(r, xl::Center);
+    sheet.VerticalAlignment(r, xl::Center);
+    sheet.WrapText(r, true);
+    sheet.Orientation(r, 0);
+    sheet.AddIndent(r, false);
+    sheet.ShrinkToFit(r, true);
+}
+
+void columnWidths(Worksheet& sheet, const FlexGrid& grid, int n) {
+    for (int c = 0; c < n; ++c) {
+        const std::int32_t w = grid.ColWidth(c);
+        if (w != -1) sheet.ColumnWidth(L(c), w / 100.0);
+    }
+}
+
+void pageSetup(Worksheet& sheet, const ExcelJob& job, const std::string& titleRows) {
+    if (job.orientation != xl::Portrait && job.orientation != xl::Landscape) {
+        throw Error(kRangeError, "Unable to set the Orientation property of the PageSetup class: " +
+                                     std::to_string(job.orientation));
+    }
+    PageSetup& p = sheet.PageSetup();
+    const DateTime today = DateTime::now();
+    p.PrintTitleRows = titleRows;
+    p.PrintTitleColumns = "";
+    // the application refuses a header or footer longer than it holds, and the step stops there
+    const std::string left = literal(job.top);
+    const std::string right = rightHeaderText(today.year, today.month, today.day);
+    if (util::charCount("&L" + left + "&R" + right) > kHeaderFooterMax) {
+        throw Error(kRangeError,
+                    "Unable to set the LeftHeader property of the PageSetup class: "
+                    "a header holds at most 255 characters");
+    }
+    p.LeftHeader = left;
+    p.RightHeader = right;
+    const std::string bottom = literal(job.bottom);
+    if (util::charCount("&L" + bottom + "&R" + std::string(kRightFooter)) > kHeaderFooterMax) {
+        throw Error(kRangeError,
+                    "Unable to set the LeftFooter property of the PageSetup class: "
+                    "a footer holds at most 255 characters");
+    }
+    p.LeftFooter = bottom;
+    p.RightFooter = kRightFooter;
+    p.LeftMargin = InchesToPoints(0.4);
+    p.RightMargin = InchesToPoints(0.4);
+    p.TopMargin = InchesToPoints(0.3);
+    p.BottomMargin = InchesToPoints(0.6);
+    p.HeaderMargin = InchesToPoints(0.56);
+    p.FooterMargin = InchesToPoints(0.3);
+    p.PrintHeadings = false;
+    p.PrintGridlines = false;
+    p.PrintComments = xl::PrintNoComments;
+    p.CenterHorizontally = job.centring != 0;
+    p.Orientation = job.orientation;
+    p.Draft = false;
+    p.PaperSize = xl::PaperA4;
+    p.FirstPageNumber = xl::AutomaticPageNumber;
+    p.Order = xl::DownThenOver;
+    p.BlackAndWhite = false;
+    p.Zoom = 100;
+}
+
+// Saves the workbook where the user finds it and opens it, or shows its
+// pages from a private temporary file that goes once the preview closed.
+void finish(Worksheet& sheet, const ExcelJob& job, SpreadsheetWriter& writer) {
+    sheet.prepare();
+    SpreadsheetDesk& desk = spreadsheetDesk();
+    if (job.canEdit) {
+        const std::string path = desk.savePath(job.title);
+        writer.save(sheet, path);
+        desk.open(path);
+        return;
+    }
+    TempWorkbook temp;
+    writer.save(sheet, temp.path());
+    desk.preview(
+        {temp.path(), &sheet, job.title, sheet.PageSetup(), sheet.lastRow() + 1, sheet.lastCol() + 1});
+}
+
+[[noreturn]] void noGrid() { throw Error(91, "Object variable or With block variable not set: no grid"); }
+
+// A step whose failure the composite job reports and carries on after.
+template <class Step>
+void trapped(std::string& result, Step&& step) {
+    try {
+        step();
+    } catch (const Error& e) {
+        result += e.description();
+    }
+}
+
+}  // namespace
+
+const char* const kRightFooter =
+    "第&\"Times New Roman,常规\" &P &\"宋体,常规\"页，共&\"Times New Roman,常规\" &N &\"宋体,常规\"页";
+
+std::string rightHeaderText(int year, int month, int day) {
+    return "时间:" + std::to_string(year) + "年" + std::to_string(month) + "月" + std::to_string(day) + "日";
+}
+
+std::string columnLetters(int col) {
+    if (col < 0) return "";
+    if (col <= 25) return std::string(1, static_cast<char>('A' + col));
+    if (col <= kMaxColumn) {
+        return std::string{static_cast<char>('@' + col / 26), static_cast<char>('A' + col % 26)};
+    }
+    msgBox(kTooManyColumns, vbExclamation, session().sMsg);
+    return "";
+}
+
+HeadingMerges headingMerges(const std::vector<std::vector<std::string>>& heading) {
+    HeadingMerges m;
+    const int h = static_cast<int>(heading.size());
+    const int n = h == 0 ? 0 : static_cast<int>(heading[0].size());
+    std::vector<std::vector<std::string>> x = heading;
+    std::vector<std::vector<std::string>> y = heading;
+    auto at = [](auto& t, int r, int c) -> std::string& {
+        return t[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+    };
+    for (int r = 0; r < h; ++r) {
+        int k = 0;
+        for (int c = n - 1; c >= 1; --c) {
+            if (!at(x, r, c - 1).empty() && at(x, r, c) == at(x, r, c - 1)) {
+                ++k;
+                at(x, r, c).clear();
+            } else if (k > 0) {
+                m.across.push_back(range(c, 3 + r, c + k, 3 + r));
+                k = 0;
+            }
+        }
+        if (k > 0) m.across.push_back(range(0, 3 + r, k, 3 + r));
+    }
+    for (int c = 0; c < n; ++c) {
+        int k = 0;
+        for (int r = h - 1; r >= 1; --r) {
+            if (at(y, r - 1, c).empty() || at(y, r, c) != at(y, r - 1, c)) {
+                if (k > 0) m.down.push_back(range(c, 3 + r, c, 3 + r + k));
+                k = 0;
+            } else {
+                ++k;
+                at(y, r, c).clear();
+            }
+        }
+        if (k > 0) m.down.push_back(range(c, 3, c, 3 + k));
+    }
+    m.texts.assign(static_cast<std::size_t>(h), std::vector<std::string>(static_cast<std::size_t>(n)));
+    for (int r = 0; r < h; ++r) {
+        for (int c = 0; c < n; ++c) {
+            if (!at(x, r, c).empty() && !at(y, r, c).empty()) at(m.texts, r, c) = at(x, r, c);
+        }
+    }
+    return m;
+}
+
+std::vector<MergeItem> parseOtherMerges(const std::string& text) {
+    std::vector<MergeItem> items;
+    auto number = [](std::string_view part, const std::string& item) {
+        const std::string_view t = util::trimBlanks(part);
+        if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string_view::npos) {
+            throw Error(ErrorNumber::TypeMismatch, "Type mismatch: merge item " + item);
+        }
+        return std::stoi(std::string(t));
+    };
+    // one half "(row,col)": its first and last characters are skipped
+    auto half = [&number](std::string_view h, const std::string& item, int& row, int& col) {
+        const std::size_t comma = h.find(',');
+        if (h.size() < 2 || comma == std::string_view::npos) {
+            throw Error(ErrorNumber::TypeMismatch, "Type mismatch: merge item " + item);
+        }
+        row = number(h.substr(1, comma - 1), item);
+        col = number(h.substr(comma + 1, h.size() - comma - 2), item);
+    };
+    std::string_view rest = text;
+    while (util::charCount(rest) >= 12) {
+        const std::size_t semicolon = rest.find(';');
+        if (semicolon == std::string_view::npos) break;
+        const std::string item(rest.substr(0, semicolon));
+        rest.remove_prefix(semicolon + 1);
+        if (util::charCount(item) < 11) break;
+        const std::size_t colon = item.find(':');
+        if (colon == std::string::npos)
+            throw Error(ErrorNumber::TypeMismatch, "Type mismatch: merge item " + item);
+        MergeItem m;
+        half(std::string_view(item).substr(0, colon), item, m.row1, m.col1);
+        half(std::string_view(item).substr(colon + 1), item, m.row2, m.col2);
+        items.push_back(m);
+    }
+    return items;
+}
+
+std::string reportGridJob(const ExcelJob& job, const std::function<void()>& unload) {
+    if (!job.data) noGrid();
+    const FlexGrid& grid = *job.data;
+    const int n = grid.Cols();
+    const int rows = grid.Rows();
+    if (rows < 2) {
+        unload();
+        return kNoData;
+    }
+    if (spreadsheetDesk().printerCount() < 1) {
+        unload();
+        return kNoPrinter;
+    }
+    try {
+        setProgressText("正在生成 Excel 报表，请等待.....");
+        SpreadsheetWriter& writer = spreadsheetWriter();
+        Worksheet sheet;
+        title(sheet, n, job.title);
+        for (int c = 0; c < n; ++c) sheet.Value(cell(c, 3), grid.TextMatrix(0, c));
+        sheet.Bold("A3:" + L(n - 1) + "3", true);
+        const std::string table = "A3:" + L(n - 1) + std::to_string(rows + 2);
+        sheet.NumberFormatLocal(table, "@");  // every cell text, so 007 stays 007
+        sheet.HorizontalAlignment(table, xl::Center);
+        sheet.VerticalAlignment(table, xl::Center);
+        sheet.Orientation(table, 0);
+        sheet.WrapText(table, true);
+        borders(sheet, table);
+        letEventsRun();
+        sheet.Paste("A4", std::make_shared<GridRows>(grid, 1, rows - 1, n, false));
+        columnWidths(sheet, grid, n);
+        borders(sheet, table);
+        pageSetup(sheet, job, "$1:$3");
+        cellFormatting(sheet, table);
+        sheet.UnMerge(table);
+        finish(sheet, job, writer);
+        unload();
+    } catch (const Error& e) {
+        unload();
+        msgBox(e.description(), vbExclamation, session().sMsg);
+    }
+    return "";
+}
+
+std::string comFlxJob(const ExcelJob& job) {
+    if (!job.data) noGrid();
+    const FlexGrid& data = *job.data;
+    const FlexGrid& head = job.heading ? *job.heading : data;
+    const int n = job.headingCols < 1 ? head.Cols() : job.headingCols;
+    const int first = job.dataBeginRow < 0 ? data.FixedRows() : job.dataBeginRow;
+    const int h = head.FixedRows();
+    std::string result;
+    try {
+        SpreadsheetWriter& writer = spreadsheetWriter();
+        Worksheet sheet;
+        setProgressText("正在生成excel报表,请稍候....");
+        title(sheet, n, job.title);
+
+        setProgressText("正在设置表头格式,请稍候....");
+        std::vector<std::vector<std::string>> texts(static_cast<std::size_t>(h));
+        for (int r = 0; r < h; ++r) {
+            for (int c = 0; c < n; ++c) texts[static_cast<std::size_t>(r)].push_back(head.TextMatrix(r, c));
+        }
+        const HeadingMerges heading = headingMerges(texts);
+        for (int r = 0; r < h; ++r) {
+            for (int c = 0; c < n; ++c) {
+                const std::string& t =
+                    heading.texts[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+                if (!t.empty()) sheet.Value(cell(c, 3 + r), t);
+            }
+        }
+        for (const std::string& r : heading.across) sheet.Merge(r);
+        for (const std::string& r : heading.down) sheet.Merge(r);
+        if (h > 0) {
+            const std::string block = "A3:" + L(n - 1) + std::to_string(2 + h);
+            sheet.Bold(block, true);
+            sheet.HorizontalAlignment(block, xl::Center);
+        }
+
+        setProgressText("正在提取数据,请稍候....");
+        const int dataRows = std::max(0, data.Rows() - first);
+        trapped(result, [&] {
+            if (n > data.Cols() || first > data.Rows()) {
+                throw Error(ErrorNumber::SubscriptOutOfRange, "Subscript out of range: the data grid has " +
+                                                                  std::to_string(data.Cols()) + " columns");
+            }
+            sheet.Paste("A" + std::to_string(3 + h),
+                        std::make_shared<GridRows>(data, first, dataRows, n, true));
+        });
+        trapped(result, [&] {
+            const int offset = 3 + h - first;
+            for (const MergeItem& m : parseOtherMerges(job.otherMerges)) {
+                const std::string r = range(m.col1, m.row1 + offset, m.col2, m.row2 + offset);
+                const CellRange area = parseRange(r);
+                for (int row = area.firstRow; row <= area.lastRow; ++row) {
+                    for (int col = area.firstCol; col <= area.lastCol; ++col) {
+                        if (row != area.firstRow || col != area.firstCol) sheet.Value(cell(col, row + 1), "");
+                    }
+                }
+                sheet.Merge(r);
+            }
+        });
+
+        setProgressText("正在进行格式设置,请稍候....");
+        trapped(result, [&] { columnWidths(sheet, data, n); });
+        // the table ends with the last data row, however many heading rows stand above it
+        const std::string table = "A3:" + L(n - 1) + std::to_string(std::max(2 + h + dataRows, 3));
+        borders(sheet, table);
+        trapped(result, [&] { pageSetup(sheet, job, "$1:$" + std::to_string(2 + h)); });
+        cellFormatting(sheet, table);
+        finish(sheet, job, writer);
+    } catch (const Error& e) {
+        return result + e.description();
+    }
+    return result;
+}
+
+}  // namespace Palvo::print

@@ -1,0 +1,146 @@
+#include "src/print/frm_load_record.h"
+
+#include <chrono>
+
+#include "src/forms/frm_msg.h"
+#include "src/print/progress.h"
+
+namespace Palvo::print {
+
+namespace {
+constexpr const char* kSearching = "正在查找信息,请稍候...";
+constexpr const char* kLoading = "正在装载信息....";
+// the busy animation: a block running along a bar
+constexpr int kBar = 12;
+constexpr std::int64_t kFrameMs = 120;
+
+std::int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string bar(int frame) {
+    std::string s;
+    for (int i = 0; i < kBar; ++i) s += (i == frame % kBar || i == (frame + 1) % kBar) ? "■" : "□";
+    return s;
+}
+
+WindowLayout makeLayout() {
+    WindowLayout w;
+    w.name = "frmLoadRecord";
+    w.caption = "";
+    w.width = 4800;
+    w.height = 1500;
+    w.controls = {
+        ControlDef("Animation1", ControlKind::Label, bar(0)).at(0, 0).sized(4400, 360),
+        ControlDef("Label1", ControlKind::Label, kSearching).at(1, 0).sized(4400, 360),
+    };
+    w.stretchCols = {0};
+    return w;
+}
+}  // namespace
+
+const WindowLayout& frmLoadRecord::layout() const {
+    static const WindowLayout layout = makeLayout();
+    return layout;
+}
+
+void frmLoadRecord::Load() {
+    shown_.clear();
+    setProgressText("");
+    frame_ = 0;
+    lastFrame_ = nowMs();
+    label("Animation1").Caption(bar(frame_));
+    label("Label1").Caption(kSearching);
+}
+
+// Label1 takes the progress text as soon as it changes, the animation moves
+// on, and the host gets its turn.
+void frmLoadRecord::follow() {
+    if (!shown()) return;
+    const std::string& text = progressText();
+    Label& l = label("Label1");
+    if (!text.empty() && text != l.Caption()) {
+        l.Caption(text);
+        shown_.push_back(text);
+    }
+    const std::int64_t now = nowMs();
+    if (now - lastFrame_ >= kFrameMs) {
+        lastFrame_ = now;
+        label("Animation1").Caption(bar(++frame_));
+    }
+    frame().DoEvents();
+}
+
+void frmLoadRecord::Activate() {
+    label("Label1").Caption(kLoading);
+    frame().DoEvents();
+    std::string result;
+    {
+        ScopedEventPump pump([this] { follow(); });
+        if (job.kind == 0) {
+            result = reportGridJob(job, [this] { frame().Close(); });
+        } else {
+            result = comFlxJob(job);
+        }
+    }
+    if (result.empty()) {
+        frame().Close();
+        return;
+    }
+    // after a failed composite job the window stays until its user closes it
+    forms::mSubMsg(result, "");
+}
+
+void frmLoadRecord::Unload(UnloadMode) {
+    label("Animation1").Caption(bar(0));  // the animation stops
+    job.title.clear();
+    job.data = nullptr;
+    job.top.clear();
+    job.bottom.clear();
+    job.orientation = 1;
+    job.centring = -1;
+}
+
+frmLoadRecord& frmLoadRecordWindow() {
+    thread_local frmLoadRecord window;
+    return window;
+}
+
+std::string sReportGridtoExcel(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,
+                               const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit) {
+    frmLoadRecord& w = frmLoadRecordWindow();
+    w.job.kind = 0;
+    w.job.title = sTitle;
+    w.job.data = &Grid;
+    w.job.top = Topstr;
+    w.job.bottom = BotStr;
+    w.job.orientation = iOrient;
+    w.job.centring = bAlig;
+    w.job.canEdit = bCanEdit;
+    showModal(w);
+    return "";
+}
+
+std::string sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTitle, const std::string& Topstr,
+                             const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit,
+                             std::int16_t dataBeginRow, FlexGrid* titleFlx, std::int16_t titleCol,
+                             const std::string& otherMergeStr) {
+    frmLoadRecord& w = frmLoadRecordWindow();
+    w.job.kind = 1;
+    w.job.title = sTitle;
+    w.job.data = &dataFlx;
+    w.job.top = Topstr;
+    w.job.bottom = BotStr;
+    w.job.orientation = iOrient;
+    w.job.centring = bAlig;
+    w.job.canEdit = bCanEdit;
+    w.job.dataBeginRow = dataBeginRow;
+    w.job.heading = titleFlx;
+    w.job.headingCols = titleCol;
+    w.job.otherMerges = otherMergeStr;
+    showModal(w);
+    return "";
+}
+
+}  // namespace Palvo::print

@@ -1,0 +1,295 @@
+// The spreadsheet reports written by the xlsx adapter and read back from the
+// file: sheet XML, styles, merges, page setup, header and footer strings.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "palvo/clsPrint.h"
+#include "palvo/memory/grid.h"
+#include "palvo/memory/msgbox.h"
+#include "palvo/memory/spreadsheet.h"
+#include "palvo/memory/window_host.h"
+#include "palvo/session.h"
+#include "palvo/xlsx/writer.h"
+#include "support/xlsx_read.h"
+
+namespace Palvo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::xpath;
+using testing::xpath1;
+using Rows = std::vector<std::vector<std::string>>;
+
+void fill(memory::FlexGrid& g, const Rows& rows, int fixedRows = 1) {
+    g.FixedCols(0);
+    g.Rows(static_cast<int>(rows.size()));
+    g.Cols(static_cast<int>(rows[0].size()));
+    g.FixedRows(fixedRows);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < rows[r].size(); ++c) {
+            g.TextMatrix(static_cast<int>(r), static_cast<int>(c), rows[r][c]);
+        }
+    }
+}
+
+class XlsxReport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("palvo-xlsx-test-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        desk->saveTo = (dir / "out.xlsx").string();
+        installSpreadsheetWriter(std::make_shared<xlsx::Writer>());
+        installSpreadsheetDesk(desk);
+        installWindowHost(host);
+        installMessageBox(messages);
+        session().sMsg = "提示";
+    }
+    void TearDown() override {
+        installSpreadsheetWriter(nullptr);
+        installSpreadsheetDesk(nullptr);
+        installWindowHost(nullptr);
+        installMessageBox(nullptr);
+        fs::remove_all(dir);
+    }
+
+    std::string part(const std::string& name) const { return testing::XlsxFile(desk->saveTo).part(name); }
+    std::string sheet() const { return part("xl/worksheets/sheet1.xml"); }
+    // The text or number a cell shows; "" for a cell without a value.
+    static std::string value(const std::string& xml, const std::string& ref) {
+        const std::string text = xpath1(xml, "//x:c[@r='" + ref + "']/x:is/x:t");
+        return text.empty() ? xpath1(xml, "//x:c[@r='" + ref + "']/x:v") : text;
+    }
+    // An attribute of the cell's style (cellXfs entry), as "alignment/@horizontal" or "@numFmtId".
+    std::string style(const std::string& xml, const std::string& ref, const std::string& what) const {
+        const std::string s = xpath1(xml, "//x:c[@r='" + ref + "']/@s");
+        const int index = s.empty() ? 0 : std::stoi(s);
+        return xpath1(part("xl/styles.xml"), "//x:cellXfs/x:xf[" + std::to_string(index + 1) + "]/" + what);
+    }
+    std::string border(const std::string& xml, const std::string& ref) const {
+        const std::string id = style(xml, ref, "@borderId");
+        const std::string b = "//x:borders/x:border[" + std::to_string(std::stoi(id) + 1) + "]/";
+        const std::string styles = part("xl/styles.xml");
+        return xpath1(styles, b + "x:left/@style") + "," + xpath1(styles, b + "x:top/@style") + "," +
+               xpath1(styles, b + "x:bottom/@style") + "," + xpath1(styles, b + "x:right/@style");
+    }
+    std::vector<std::string> merges() const { return xpath(sheet(), "//x:mergeCell/@ref"); }
+    std::vector<std::string> messageWindows() const {
+        std::vector<std::string> texts;
+        for (const auto& f : host->shown()) {
+            if (f->Name() == "frmMsg") texts.push_back(f->get<memory::TextBox>("Text1").Text());
+        }
+        return texts;
+    }
+    std::vector<std::string> filesLeft() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+        return names;
+    }
+
+    fs::path dir;
+    std::shared_ptr<memory::SpreadsheetDesk> desk = std::make_shared<memory::SpreadsheetDesk>();
+    std::shared_ptr<memory::ScriptedMessageBox> messages = std::make_shared<memory::ScriptedMessageBox>();
+    std::shared_ptr<memory::WindowHost> host = std::make_shared<memory::WindowHost>(nullptr, messages);
+    memory::FlexGrid grid;
+    clsPrint print;
+};
+
+TEST_F(XlsxReport, OneGridLaysOutTitleHeadingRowsBordersAndKeepsTextsAsTyped) {
+    fill(grid, {{"编号", "名称", "金额"},
+                {"007", "甲", "12.50"},
+                {"2", "乙", "3"},
+                {"3", "丙", "4"},
+                {"4", "丁", "5"}});
+    grid.ColWidth(0, 1500);
+    print.sReportGridtoExcel("销售表", grid, "R&D 部", "制表人");
+
+    ASSERT_EQ(desk->opened, std::vector<std::string>{desk->saveTo});
+    const std::string x = sheet();
+    EXPECT_EQ(merges(), std::vector<std::string>{"A1:C1"});
+    EXPECT_EQ(value(x, "A1"), "销售表");
+    EXPECT_EQ(value(x, "A3") + value(x, "B3") + value(x, "C3"), "编号名称金额");
+    EXPECT_EQ(value(x, "A4"), "007");  // text format: kept as it stands
+    EXPECT_EQ(value(x, "C4"), "12.50");
+    EXPECT_EQ(value(x, "C7"), "5");
+    EXPECT_EQ(xpath1(x, "//x:c[@r='C4']/@t"), "inlineStr");
+    EXPECT_TRUE(xpath(x, "//x:row[@r='8']").empty());
+    // the title: bold, 15 points, centred
+    EXPECT_EQ(style(x, "A1", "x:alignment/@horizontal"), "center");
+    const std::string titleFont = style(x, "A1", "@fontId");
+    const std::string fonts = part("xl/styles.xml");
+    EXPECT_EQ(xpath1(fonts, "//x:fonts/x:font[" + std::to_string(std::stoi(titleFont) + 1) + "]/x:sz/@val"),
+              "15");
+    EXPECT_EQ(xpath(fonts, "//x:fonts/x:font[" + std::to_string(std::stoi(titleFont) + 1) + "]/x:b").size(),
+              1u);
+    // every table cell: text format, centred both ways, wrapped, shrunk, all four borders
+    for (const std::string ref : {"A3", "B5", "C7"}) {
+        SCOPED_TRACE(ref);
+        EXPECT_EQ(style(x, ref, "@numFmtId"), "49");
+        EXPECT_EQ(style(x, ref, "x:alignment/@horizontal"), "center");
+        EXPECT_EQ(style(x, ref, "x:alignment/@vertical"), "center");
+        EXPECT_EQ(style(x, ref, "x:alignment/@wrapText"), "1");
+        EXPECT_EQ(border(x, ref), "thin,thin,thin,thin");
+    }
+    EXPECT_NE(style(x, "A3", "@fontId"), style(x, "A4", "@fontId"));  // the heading row is bold
+    // widths: twips / 100 (the file adds the application's padding)
+    EXPECT_EQ(xpath1(x, "//x:col[@min='1']/@width").substr(0, 4), "15.7");
+    EXPECT_EQ(xpath1(x, "//x:col[@min='2']/@width").substr(0, 3), "10.");
+    // page setup
+    EXPECT_EQ(xpath1(x, "//x:pageSetup/@paperSize"), "9");
+    EXPECT_EQ(xpath1(x, "//x:pageSetup/@orientation"), "portrait");
+    EXPECT_EQ(xpath1(x, "//x:printOptions/@horizontalCentered"), "1");
+    for (const auto& [margin, inches] : std::vector<std::pair<std::string, double>>{{"left", 0.4},
+                                                                                    {"right", 0.4},
+                                                                                    {"top", 0.3},
+                                                                                    {"bottom", 0.6},
+                                                                                    {"header", 0.56},
+                                                                                    {"footer", 0.3}}) {
+        EXPECT_DOUBLE_EQ(std::stod(xpath1(x, "//x:pageMargins/@" + margin)), inches) << margin;
+    }
+    const std::string header = xpath1(x, "//x:oddHeader");
+    EXPECT_EQ(header.rfind("&LR&&D 部&R时间:", 0), 0u) << header;
+    EXPECT_EQ(xpath1(x, "//x:oddFooter"),
+              "&L制表人&R第&\"Times New Roman,常规\" &P &\"宋体,常规\"页，共&\"Times New Roman,常规\" &N "
+              "&\"宋体,常规\"页");
+    EXPECT_EQ(xpath1(part("xl/workbook.xml"), "//x:definedName[@name='_xlnm.Print_Titles']"), "Sheet1!$1:$3");
+    EXPECT_TRUE(messageWindows().empty());
+    EXPECT_EQ(filesLeft(), std::vector<std::string>{"out.xlsx"});
+}
+
+TEST_F(XlsxReport, RepeatedHeadingsMergeAcrossAndDownAndShowOnce) {
+    fill(grid, {{"收入", "收入", "支出"}, {"现金", "转账", "支出"}, {"1", "2", "3"}}, 2);
+    print.sPrintComFlxData(grid, "收支");
+    const std::string x = sheet();
+    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:C1", "A3:B3", "C3:C4"}));
+    EXPECT_EQ(value(x, "A3") + "|" + value(x, "B3") + "|" + value(x, "C3"), "收入||支出");
+    EXPECT_EQ(value(x, "A4") + "|" + value(x, "B4") + "|" + value(x, "C4"), "现金|转账|");
+    EXPECT_EQ(value(x, "A5"), "1");
+    EXPECT_EQ(xpath1(x, "//x:c[@r='A5']/@t"), "");  // a number, as a paste makes it
+    EXPECT_EQ(xpath1(x, "//x:pageSetup/@orientation"), "landscape");
+    EXPECT_EQ(xpath1(part("xl/workbook.xml"), "//x:definedName[@name='_xlnm.Print_Titles']"), "Sheet1!$1:$4");
+    EXPECT_EQ(border(x, "C5"), "thin,thin,thin,thin");
+    EXPECT_EQ(border(x, "A3"), "thin,thin,thin,thin");
+}
+
+TEST_F(XlsxReport, OverlappingMergesBecomeOneRectangle) {
+    // a 2 x 2 block of one text, and an extra merge crossing a heading merge
+    fill(grid, {{"合计", "合计", "备注"}, {"合计", "合计", "甲"}, {"1", "2", "3"}, {"4", "5", "6"}}, 2);
+    print.sPrintComFlxData(grid, "块");
+    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:C1", "A3:B4"}));
+    EXPECT_EQ(value(sheet(), "A3"), "合计");
+    print.sPrintComFlxData(grid, "块", "", "", 2, -1, true, -1, nullptr, -1, "(1,1):(2,2);");
+    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:C1", "A3:C5"}));
+    const std::string x = sheet();
+    EXPECT_EQ(value(x, "A3"), "合计");  // a merged area keeps its top-left value
+    EXPECT_EQ(value(x, "C4"), "");
+}
+
+TEST_F(XlsxReport, ExtraMergesShiftByTheHeadingAndFirstDataRow) {
+    fill(grid, {{"类", "项"}, {"a", "1"}, {"b", "2"}, {"c", "3"}, {"c", "4"}});
+    print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, 1, nullptr, -1, "(3,0):(4,0);");
+    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:B1", "A6:A7"}));
+    const std::string x = sheet();
+    EXPECT_EQ(value(x, "A6"), "c");
+    EXPECT_EQ(value(x, "A7"), "");
+    EXPECT_EQ(value(x, "B7"), "4");
+}
+
+TEST_F(XlsxReport, MoreThanAHundredAndOneMergesAreAllMade) {
+    Rows rows(2);
+    for (int c = 0; c < 300; ++c) {
+        rows[0].push_back("h" + std::to_string(c / 2));
+        rows[1].push_back(std::to_string(c));
+    }
+    fill(grid, rows);
+    print.sPrintComFlxData(grid, "宽");
+    EXPECT_EQ(merges().size(), 151u);
+    EXPECT_TRUE(messageWindows().empty());
+}
+
+TEST_F(XlsxReport, CompositeDataBecomeNumbersAndDatesButLongDigitsStayText) {
+    fill(grid, {{"a", "b", "c", "d", "e"},
+                {"007", "2024-01-05", "2024-01-05 08:30:00", "110101199001011234", "x"}});
+    print.sPrintComFlxData(grid, "T");
+    const std::string x = sheet();
+    EXPECT_EQ(value(x, "A4"), "7");
+    EXPECT_EQ(value(x, "B4"), "45296");
+    EXPECT_EQ(style(x, "B4", "@numFmtId"), "164");
+    EXPECT_EQ(xpath1(part("xl/styles.xml"), "//x:numFmt[@numFmtId='164']/@formatCode"), "yyyy-mm-dd");
+    EXPECT_EQ(value(x, "C4").substr(0, 9), "45296.354");
+    EXPECT_EQ(value(x, "D4"), "110101199001011234");
+    EXPECT_EQ(value(x, "E4"), "x");
+}
+
+TEST_F(XlsxReport, NotEditableIsPreviewedFromAPrivateFileThatIsGoneAfterwards) {
+    fill(grid, {{"a"}, {"1"}});
+    print.sReportGridtoExcel("预览", grid, "", "", 2, 0, false);
+    ASSERT_EQ(desk->previews.size(), 1u);
+    const auto& p = desk->previews[0];
+    EXPECT_TRUE(p.fileThere);
+    EXPECT_EQ(p.request.title, "预览");
+    EXPECT_EQ(p.request.page.Orientation, xl::Landscape);
+    EXPECT_FALSE(p.request.page.CenterHorizontally);
+    EXPECT_EQ(p.request.rows, 4);
+    EXPECT_TRUE(p.hadSheet);
+    EXPECT_EQ(p.fileContent.substr(0, 2), "PK");
+    EXPECT_FALSE(fs::exists(p.request.path));
+    EXPECT_FALSE(fs::exists(fs::path(p.request.path).parent_path()));
+    EXPECT_EQ(p.request.path.find(dir.string()), std::string::npos);
+    EXPECT_TRUE(desk->opened.empty());
+    EXPECT_TRUE(desk->saved.empty());
+}
+
+TEST_F(XlsxReport, NothingToReportOrNoPrinterShowsTheMessageAndWritesNothing) {
+    fill(grid, {{"a", "b"}});
+    print.sReportGridtoExcel("空", grid);
+    fill(grid, {{"a"}, {"1"}});
+    desk->printers = 0;
+    print.sReportGridtoExcel("无打印机", grid);
+    EXPECT_EQ(messageWindows(), (std::vector<std::string>{"没有数据！", "检测不到打印机！请安装打印机！"}));
+    EXPECT_TRUE(filesLeft().empty());
+    EXPECT_TRUE(desk->saved.empty());
+}
+
+TEST_F(XlsxReport, AFailureLeavesNoFileBehindAndIsShown) {
+    fill(grid, {{"a"}, {"1"}});
+    desk->saveTo = (dir / "missing" / "out.xlsx").string();
+    print.sReportGridtoExcel("T", grid);
+    ASSERT_EQ(messages->messages().size(), 1u);
+    EXPECT_EQ(messages->last().style, vbExclamation);
+    EXPECT_EQ(messages->last().title, "提示");
+    EXPECT_TRUE(filesLeft().empty());
+    EXPECT_TRUE(desk->opened.empty());
+    EXPECT_EQ(host->shown().back()->Name(), "frmLoadRecord");
+    EXPECT_EQ(host->shown().back()->unloadMode(), UnloadMode::Code);
+}
+
+TEST_F(XlsxReport, CompositeStepsThatFailAreShownTogetherAndTheRestIsWritten) {
+    fill(grid, {{"a", "b"}, {"1", "2"}});
+    grid.ColWidth(1, 30000);  // wider than a sheet column can be
+    print.sPrintComFlxData(grid, "T", std::string(300, 'x'), "", 2, -1, true, -1, nullptr, -1,
+                           "(x,0):(1,0);");
+    ASSERT_EQ(messageWindows().size(), 1u);
+    const std::string shown = messageWindows()[0];
+    const auto merge = shown.find("merge item (x,0):(1,0)");
+    const auto width = shown.find("ColumnWidth");
+    const auto header = shown.find("LeftHeader");
+    EXPECT_TRUE(merge != std::string::npos && width != std::string::npos && header != std::string::npos)
+        << shown;
+    EXPECT_TRUE(merge < width && width < header) << shown;
+    EXPECT_EQ(value(sheet(), "B4"), "2");
+}
+
+TEST_F(XlsxReport, MoreThan677ColumnsShowTheLetterMessageAndWriteNothing) {
+    Rows rows(2, std::vector<std::string>(678, "v"));
+    fill(grid, rows);
+    print.sReportGridtoExcel("宽", grid);
+    ASSERT_GE(messages->messages().size(), 2u);
+    EXPECT_EQ(messages->messages()[0].text, "超出允许的范围，最大支持 676 列");
+    EXPECT_EQ(messages->messages()[0].style, vbExclamation);
+    EXPECT_TRUE(filesLeft().empty());
+}
+
+}  // namespace
+}  // namespace Palvo

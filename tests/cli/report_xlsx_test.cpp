@@ -1,0 +1,83 @@
+// palvo report xlsx: a query's rows written as a workbook, read back.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "support/cli_run.h"
+#include "support/xlsx_read.h"
+
+namespace Palvo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::xpath;
+using testing::xpath1;
+
+class ReportXlsx : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("palvo_report_xlsx_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        db_ = (dir_ / "t.db").string();
+        out_ = (dir_ / "r.xlsx").string();
+        ASSERT_EQ(
+            palvo({"sql", "--db", db_, "create table 收支 (项目 nvarchar(10), 金额 int, 日期 datetime)"})
+                .status,
+            0);
+        ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 收支 values ('007', 12, '2024-01-05')"}).status, 0);
+        ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 收支 values ('008', 30, '2024-01-06')"}).status, 0);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string sheet() const { return testing::XlsxFile(out_).part("xl/worksheets/sheet1.xml"); }
+
+    fs::path dir_;
+    std::string db_;
+    std::string out_;
+};
+
+TEST_F(ReportXlsx, WithoutHeadingsTheOneGridReportKeepsTextsAndNumbersTheRows) {
+    const Outcome r = palvo(
+        {"report", "xlsx", "--db", db_, "--title", "收支表", "--out", out_, "select 项目, 金额 from 收支"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string x = sheet();
+    EXPECT_EQ(xpath1(x, "//x:c[@r='A1']//x:t"), "收支表");
+    EXPECT_EQ(xpath(x, "//x:row[@r='3']//x:t"), (std::vector<std::string>{"序号", "项目", "金额"}));
+    EXPECT_EQ(xpath(x, "//x:row[@r='4']//x:t"), (std::vector<std::string>{"1", "007", "12"}));
+    EXPECT_EQ(xpath1(x, "//x:pageSetup/@orientation"), "portrait");
+}
+
+TEST_F(ReportXlsx, HeadingsAndMergesRunTheCompositeReport) {
+    const Outcome r =
+        palvo({"report", "xlsx", "--db", db_, "--title", "收支表", "--landscape", "--heading",
+               "序号,收支,收支", "--merge", "(1,1):(2,1);", "--out", out_, "select 项目, 金额 from 收支"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string x = sheet();
+    std::vector<std::string> merges = xpath(x, "//x:mergeCell/@ref");
+    std::sort(merges.begin(), merges.end());
+    EXPECT_EQ(merges, (std::vector<std::string>{"A1:C1", "A3:A4", "B3:C3", "B5:B6"}));
+    EXPECT_EQ(xpath(x, "//x:row[@r='4']//x:t"), (std::vector<std::string>{"项目", "金额"}));
+    EXPECT_EQ(xpath1(x, "//x:c[@r='B5']/x:v"), "7");   // the merged cells' top-left value, a number as pasted
+    EXPECT_EQ(xpath1(x, "//x:c[@r='C6']/x:v"), "30");  // a number, as a paste makes it
+    EXPECT_EQ(xpath1(x, "//x:pageSetup/@orientation"), "landscape");
+}
+
+TEST_F(ReportXlsx, BadHeadingsNoRowsAndUnwritableFilesFailWithoutAWorkbook) {
+    EXPECT_EQ(palvo({"report", "xlsx", "--db", db_, "--title", "T", "--heading", "a,b", "--out", out_,
+                     "select 项目, 金额 from 收支"})
+                  .status,
+              2);
+    const Outcome empty = palvo(
+        {"report", "xlsx", "--db", db_, "--title", "T", "--out", out_, "select 项目 from 收支 where 1 = 0"});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.err.find("没有数据！"), std::string::npos) << empty.err;
+    const Outcome unwritable = palvo({"report", "xlsx", "--db", db_, "--title", "T", "--out",
+                                      (dir_ / "no" / "r.xlsx").string(), "select 项目 from 收支"});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(palvo({"report", "xlsx", "--db", db_, "--out", out_, "select 1"}).status, 2);  // no title
+    EXPECT_FALSE(fs::exists(out_));
+}
+
+}  // namespace
+}  // namespace Palvo::cli

@@ -1,0 +1,151 @@
+// The sheet layout rules of the spreadsheet reports, without a file: column
+// letters, heading merges, the extra-merge list, range addresses and the
+// formats and merges a worksheet composes.
+#include "src/print/excel_report.h"
+
+#include <gtest/gtest.h>
+
+#include "palvo/memory/msgbox.h"
+#include "palvo/session.h"
+#include "support/errors.h"
+
+namespace Palvo::print {
+namespace {
+
+TEST(ColumnLetters, FollowTheTwoLetterRuleUpTo676) {
+    auto box = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox guard(box);
+    session().sMsg = "提示";
+    for (auto [col, letters] : std::vector<std::pair<int, std::string>>{
+             {0, "A"}, {25, "Z"}, {26, "AA"}, {51, "AZ"}, {52, "BA"}, {675, "YZ"}, {676, "ZA"}}) {
+        EXPECT_EQ(columnLetters(col), letters) << col;
+    }
+    EXPECT_TRUE(box->messages().empty());
+    EXPECT_EQ(columnLetters(677), "");
+    ASSERT_EQ(box->messages().size(), 1u);
+    EXPECT_EQ(box->last(), (memory::ShownMessage{"超出允许的范围，最大支持 676 列", vbExclamation, "提示"}));
+}
+
+TEST(HeadingMerges, RepeatedTextsMergeAcrossThenDownAndAreWrittenOnce) {
+    struct Case {
+        std::vector<std::vector<std::string>> heading;
+        std::vector<std::string> across, down;
+        std::vector<std::vector<std::string>> texts;
+    };
+    const std::vector<Case> cases = {
+        {{{"收入", "收入", "支出"}, {"现金", "转账", "支出"}},
+         {"A3:B3"},
+         {"C3:C4"},
+         {{"收入", "", "支出"}, {"现金", "转账", ""}}},
+        // a 2 x 2 block records two ranges each way; the sheet joins them
+        {{{"合计", "合计"}, {"合计", "合计"}},
+         {"A3:B3", "A4:B4"},
+         {"A3:A4", "B3:B4"},
+         {{"合计", ""}, {"", ""}}},
+        // empty cells never merge, a run in the middle of a row is found
+        {{{"", "", "a", "a", "a", "b"}}, {"C3:E3"}, {}, {{"", "", "a", "", "", "b"}}},
+        {{{"x"}, {"x"}, {"x"}, {"y"}}, {}, {"A3:A5"}, {{"x"}, {""}, {""}, {"y"}}},
+    };
+    for (const Case& c : cases) {
+        const HeadingMerges m = headingMerges(c.heading);
+        EXPECT_EQ(m.across, c.across) << c.heading[0][0];
+        EXPECT_EQ(m.down, c.down) << c.heading[0][0];
+        EXPECT_EQ(m.texts, c.texts) << c.heading[0][0];
+    }
+}
+
+TEST(OtherMerges, ReadItemByItemWhileTwelveCharactersRemain) {
+    EXPECT_EQ(parseOtherMerges("(0,2):(1,2);(3,0):(4,0);"),
+              (std::vector<MergeItem>{{0, 2, 1, 2}, {3, 0, 4, 0}}));
+    EXPECT_EQ(parseOtherMerges("(10,12):(11,13);"), (std::vector<MergeItem>{{10, 12, 11, 13}}));
+    EXPECT_TRUE(parseOtherMerges("(0,2):(1,2)").empty());                      // no ";"
+    EXPECT_EQ(parseOtherMerges("(0,2):(1,2);(1,1);(3,0):(4,0);").size(), 1u);  // a short item ends it
+    EXPECT_TRUE(parseOtherMerges("").empty());
+    EXPECT_EQ(testing::errorNumber([] { parseOtherMerges("(a,2):(1,2);"); }), ErrorNumber::TypeMismatch);
+    EXPECT_EQ(testing::errorNumber([] { parseOtherMerges("(0,2)-(1,2);"); }), ErrorNumber::TypeMismatch);
+}
+
+TEST(Ranges, AddressesReadAsTheApplicationReadsThem) {
+    EXPECT_EQ(parseRange("A1"), (CellRange{0, 0, 0, 0}));
+    EXPECT_EQ(parseRange("$B$3:c7"), (CellRange{2, 1, 6, 2}));
+    EXPECT_EQ(parseRange("C7:A3"), (CellRange{2, 0, 6, 2}));
+    EXPECT_EQ(parseRange("XFD1048576"), (CellRange{1048575, 16383, 1048575, 16383}));
+    EXPECT_EQ(parseColumns("B:D").firstCol, 1);
+    for (const char* bad :
+         {"", "A", "1", "A0", "XFE1", "A1048577", "A1:", ":B2", "A1B", "A3:7", "A1:B2:C3"}) {
+        EXPECT_EQ(testing::errorNumber([bad] { parseRange(bad); }), kRangeError);
+    }
+    EXPECT_EQ(testing::errorNumber([] { parseColumns("B3"); }), kRangeError);
+}
+
+// The format of one cell once the sheet worked them out.
+CellFormat formatAt(const Worksheet& sheet, int row, int col) {
+    CellFormat found;
+    sheet.walk([&](int r, const std::vector<SheetCell>& cells) {
+        for (const SheetCell& c : cells) {
+            if (r == row && c.col == col) found = sheet.formats()[static_cast<std::size_t>(c.format)];
+        }
+    });
+    return found;
+}
+
+TEST(Worksheet, FormatsByRangeComposeAndTheLaterOneWins) {
+    Worksheet s;
+    s.NumberFormatLocal("A3:C7", "@");
+    s.WrapText("A3:C7", true);
+    for (int which = xl::EdgeLeft; which <= xl::InsideHorizontal; ++which)
+        s.BorderLineStyle("A3:C7", which, 1);
+    s.Bold("A3:C3", true);
+    s.HorizontalAlignment("A1:C7", xl::Center);
+    s.HorizontalAlignment("A1:A1", xl::Left);
+    s.BorderLineStyle("B5:B5", xl::EdgeTop, xl::LineStyleNone);
+    s.prepare();
+    CellFormat inner = formatAt(s, 4, 1);
+    EXPECT_EQ(inner.numberFormat, "@");
+    EXPECT_TRUE(inner.wrap);
+    EXPECT_FALSE(inner.bold);
+    EXPECT_EQ(inner.horizontal, xl::Center);
+    EXPECT_EQ(std::vector<int>({inner.borderLeft, inner.borderTop, inner.borderBottom, inner.borderRight}),
+              std::vector<int>({1, 0, 1, 1}));
+    const CellFormat heading = formatAt(s, 2, 0);
+    EXPECT_TRUE(heading.bold && heading.wrap);
+    EXPECT_EQ(heading.borderTop + heading.borderLeft, 2);
+    EXPECT_EQ(formatAt(s, 0, 0).horizontal, xl::Left);
+    EXPECT_EQ(formatAt(s, 0, 1).numberFormat, "");
+    EXPECT_EQ(s.lastRow(), 6);
+    EXPECT_EQ(s.lastCol(), 2);
+    EXPECT_EQ(testing::errorNumber([&s] { s.BorderLineStyle("A1", 13, 1); }), kRangeError);
+    EXPECT_EQ(testing::errorNumber([&s] { s.Bold("A1:", true); }), kRangeError);
+}
+
+TEST(Worksheet, OverlappingMergesJoinAndUnmergingTakesWholeAreas) {
+    Worksheet s;
+    s.Merge("A3:B3");
+    s.Merge("A4:B4");
+    s.Merge("A3:A4");  // touches both: one area over all three
+    s.Merge("D1:D1");  // one cell is no merge
+    s.Merge("F1:G1");
+    s.Merge("H2:H3");  // beside, not over, the areas before
+    EXPECT_EQ(s.merges(), (std::vector<CellRange>{{2, 0, 3, 1}, {0, 5, 0, 6}, {1, 7, 2, 7}}));
+    s.UnMerge("G1");
+    EXPECT_EQ(s.merges(), (std::vector<CellRange>{{2, 0, 3, 1}, {1, 7, 2, 7}}));
+    // a merged area shows its top-left value only
+    s.Value("A3", "上");
+    s.Value("B4", "藏");
+    s.prepare();
+    std::vector<std::string> values;
+    s.walk([&](int, const std::vector<SheetCell>& cells) {
+        for (const SheetCell& c : cells) values.push_back(c.value ? c.value->text : "-");
+    });
+    EXPECT_EQ(values, std::vector<std::string>{"上"});
+}
+
+TEST(WorkbookFileName, KeepsTheTitleAFileNameCanHold) {
+    EXPECT_EQ(workbookFileName("销售/月报:2024?", 2024, 3, 5, 8, 9, 10),
+              "销售_月报_2024_ 20240305-080910.xlsx");
+    EXPECT_EQ(workbookFileName(" ../ ", 2024, 12, 31, 23, 59, 59), "_ 20241231-235959.xlsx");
+    EXPECT_EQ(workbookFileName("", 2024, 1, 1, 0, 0, 0), "报表 20240101-000000.xlsx");
+}
+
+}  // namespace
+}  // namespace Palvo::print
