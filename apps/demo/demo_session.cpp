@@ -16,8 +16,11 @@
 #include "palvo/msgbox.h"
 #include "palvo/qt/measure.h"
 #include "palvo/qt/msgbox.h"
+#include "palvo/qt/spreadsheet.h"
 #include "palvo/qt/window_host.h"
+#include "palvo/spreadsheet.h"
 #include "palvo/window.h"
+#include "palvo/xlsx/writer.h"
 #include "sample_data.h"
 
 namespace Palvo::demo {
@@ -70,12 +73,14 @@ std::shared_ptr<Connection> startSession(const std::string& dbPath) {
     // The platform defaults, with the entry boxes a point larger than the labels.
     frm.mInit_Form();
     installTextMeasurer(std::make_shared<qt::FontMeasurer>());
+    installSpreadsheetWriter(std::make_shared<xlsx::Writer>());  // the spreadsheet reports write .xlsx
     return conn;
 }
 
 void installQtDialogs(QWidget* window) {
     installMessageBox(std::make_shared<qt::MessageBox>(window));
     installWindowHost(std::make_shared<qt::WindowHost>());
+    installSpreadsheetDesk(std::make_shared<qt::SpreadsheetDesk>());
 }
 
 }  // namespace Palvo::demo

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -15,12 +16,14 @@
 #include "palvo/clsForm.h"
 #include "palvo/clsFunction.h"
 #include "palvo/clsGrid.h"
+#include "palvo/clsPrint.h"
 #include "palvo/clsSearch.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/qt/form.h"
 #include "palvo/qt/grid.h"
 #include "palvo/qt/lists.h"
+#include "palvo/qt/printer.h"
 #include "palvo/qt/text.h"
 #include "palvo/session.h"
 #include "palvo/text.h"
@@ -66,6 +69,12 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     cmdCond_->setObjectName("cmdCond");
     cmdSet_ = new QPushButton("设置(&E)", conditions);
     cmdSet_->setObjectName("cmdSet");
+    cmdPreview_ = new QPushButton("打印预览", conditions);
+    cmdPreview_->setObjectName("cmdPreview");
+    cmdPrint_ = new QPushButton("打印", conditions);
+    cmdPrint_->setObjectName("cmdPrint");
+    cmdExcel_ = new QPushButton("导出 Excel", conditions);
+    cmdExcel_->setObjectName("cmdExcel");
     auto* cmdExit = new QPushButton("退出(&X)", conditions);
     cmdExit->setObjectName("cmdExit");
     grid->addWidget(new QLabel("查询名称："), 0, 0);
@@ -83,7 +92,10 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     grid->addWidget(to_, 1, 5);
     grid->addWidget(cmdCond_, 0, 8);
     grid->addWidget(cmdSet_, 1, 7);
-    grid->addWidget(cmdExit, 1, 8);
+    grid->addWidget(cmdPreview_, 0, 9);
+    grid->addWidget(cmdPrint_, 1, 9);
+    grid->addWidget(cmdExcel_, 0, 10);
+    grid->addWidget(cmdExit, 1, 10);
     grid->setColumnStretch(6, 1);
 
     table_ = new QTableView(this);  // the grid starts with a heading row and a number column
@@ -116,6 +128,9 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     connect(cmdFind_, &QPushButton::clicked, this, [this] { runQuery(); });
     connect(cmdCond_, &QPushButton::clicked, this, [this] { chooseCondition(); });
     connect(cmdSet_, &QPushButton::clicked, this, [this] { editSettings(); });
+    connect(cmdPreview_, &QPushButton::clicked, this, [this] { previewReport(); });
+    connect(cmdPrint_, &QPushButton::clicked, this, [this] { printOnDefaultPrinter(); });
+    connect(cmdExcel_, &QPushButton::clicked, this, [this] { exportToExcel(); });
     connect(cmdExit, &QPushButton::clicked, this,
             [this] { window() == this ? close() : parentWidget()->close(); });
 }
@@ -201,6 +216,53 @@ void SalesQuery::runQuery() {
         clsForm().mSubMsg("查询失败：" + lastResult_, sql);  // the statement as the details
     }
     showSummary();
+}
+
+std::string SalesQuery::reportTitle() const {
+    const QString cxm = cmbType_->currentText();
+    return cxm.isEmpty() ? std::string("销售查询") : cxm.toStdString();
+}
+
+std::string SalesQuery::reportTopLine() const {
+    std::string line = "单位：" + comboDw_->currentText().toStdString();
+    const std::string goods = cmbGoods_->currentText().toStdString();
+    if (!goods.empty() && goods != "全部") line += "    商品：" + goods;
+    if (!cmbSj_->currentText().isEmpty()) {
+        line += "    " + cmbSj_->currentText().toStdString() + "：" +
+                from_->date().toString("yyyy-MM-dd").toStdString() + " 至 " +
+                to_->date().toString("yyyy-MM-dd").toStdString();
+    }
+    if (!condition_.empty()) {  // the finder's clause narrows the rows too: the report says so
+        QString clause = QString::fromStdString(condition_).simplified();
+        if (clause.startsWith("where ")) clause.remove(0, 6);
+        line += "    条件：" + clause.toStdString();
+    }
+    return line;
+}
+
+void SalesQuery::printReport() {
+    std::string top = reportTopLine();
+    std::string bottom = "制表：" + session().sUser;
+    clsPrint().mPrintRecord(*flx_, reportTitle(), top, bottom);
+}
+
+void SalesQuery::previewReport() {
+    auto preview = qt::printPreview([this] { printReport(); }, this);
+    preview->exec();
+}
+
+void SalesQuery::printOnDefaultPrinter() {
+    ScopedPrinter printer(std::make_shared<qt::Printer>());
+    printReport();
+}
+
+void SalesQuery::exportToExcel() {
+    try {
+        clsPrint().sReportGridtoExcel(reportTitle(), *flx_, reportTopLine(), "制表：" + session().sUser, 2,
+                                      -1, true);
+    } catch (const Error& e) {  // no window host to run the job in
+        msgBox("导出 Excel 失败：" + e.description(), vbExclamation, session().sMsg);
+    }
 }
 
 void SalesQuery::showSummary() {

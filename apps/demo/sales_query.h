@@ -40,6 +40,9 @@ public:
     QPushButton* cmdFind() const { return cmdFind_; }
     QPushButton* cmdCond() const { return cmdCond_; }
     QPushButton* cmdSet() const { return cmdSet_; }
+    QPushButton* cmdPreview() const { return cmdPreview_; }
+    QPushButton* cmdPrint() const { return cmdPrint_; }
+    QPushButton* cmdExcel() const { return cmdExcel_; }
     /// The WHERE clause the condition finder gave last (" where (...)"), "" for none.
     const std::string& condition() const { return condition_; }
     QTableView* grid() const { return table_; }
@@ -53,6 +56,18 @@ public:
     void editSettings();
     /// 查询: builds the statement from the saved query and the conditions and fills the grid.
     void runQuery();
+    /// 打印预览: the grid's report (printReport) in the Qt print preview, from which the user prints.
+    void previewReport();
+    /// 打印: the grid's report on the system's default printer.
+    void printOnDefaultPrinter();
+    /// The grid as a paged report (clsPrint::mPrintRecord) on the thread's printer.
+    void printReport();
+    /// 导出 Excel: the grid as an editable workbook (clsPrint::sReportGridtoExcel),
+    /// saved and opened by the thread's spreadsheet desk.
+    void exportToExcel();
+    /// The report's title, and the line under it: the query name and the conditions.
+    std::string reportTitle() const;
+    std::string reportTopLine() const;
 
 private:
     std::string whereClause() const;
@@ -68,6 +83,9 @@ private:
     QPushButton* cmdFind_;
     QPushButton* cmdCond_;
     QPushButton* cmdSet_;
+    QPushButton* cmdPreview_;
+    QPushButton* cmdPrint_;
+    QPushButton* cmdExcel_;
     QTableView* table_;
     QLabel* summary_;
     std::unique_ptr<qt::ComboBox> type_, dw_, sj_, goods_;

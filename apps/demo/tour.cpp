@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,8 +14,10 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
 #include <functional>
 #include <ostream>
@@ -21,8 +25,10 @@
 #include "custom_query.h"
 #include "customer_form.h"
 #include "main_window.h"
+#include "palvo/qt/printer.h"
 #include "palvo/qt/window_host.h"
 #include "palvo/session.h"
+#include "palvo/spreadsheet.h"
 #include "palvo/window.h"
 #include "palvo/window_script.h"
 #include "sales_query.h"
@@ -64,6 +70,48 @@ std::shared_ptr<qt::WindowHost> scriptedWindows(const std::string& script,
     auto host = std::make_shared<qt::WindowHost>(std::make_shared<WindowScript>(parseWindowScript(script)));
     host->setBeforeClose(std::move(shot));
     return host;
+}
+
+// The tour's spreadsheet desk: the workbook goes to a fixed file in the tour's
+// folder and no program opens it (the tour runs without a desktop). It counts
+// one printer, as a host that writes files does.
+class TourDesk : public SpreadsheetDesk {
+public:
+    explicit TourDesk(std::string path) : path_(std::move(path)) {}
+    std::string savePath(const std::string&) override { return path_; }
+    void open(const std::string& path) override { opened_ = path; }
+    int printerCount() override { return 1; }
+    const std::string& opened() const { return opened_; }
+
+private:
+    std::string path_;
+    std::string opened_;
+};
+
+// Whether the file starts with the magic bytes of its kind.
+bool startsWith(const QString& path, const QByteArray& magic) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && f.read(magic.size()) == magic;
+}
+
+// Calls act, from the event loop a modal window runs, once find returns a
+// visible widget; tries every 50 ms for ten seconds.
+void whenShown(QObject* context, std::function<QWidget*()> find, std::function<void(QWidget*)> act,
+               int tries = 200) {
+    QTimer::singleShot(50, context, [context, find, act, tries] {
+        if (QWidget* w = find(); w != nullptr && w->isVisible()) {
+            act(w);
+        } else if (tries > 0) {
+            whenShown(context, find, act, tries - 1);
+        }
+    });
+}
+
+QWidget* shownWindow(const char* objectName) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == objectName && w->isVisible()) return w;
+    }
+    return nullptr;
 }
 
 void clickLabel(QLabel* label) {
@@ -239,6 +287,67 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     log << "  " << sales->lastSql() << "\n";
     ok = ok && sales->lastResult().empty() && sales->lastSql().find(",单位,") == std::string::npos;
 
+    step("打印: 销售明细 printed by mPrintRecord into a PDF");
+    {
+        const QString pdf = QDir(outDir).filePath("sales.pdf");
+        QFile::remove(pdf);
+        const std::size_t before = messages->texts().size();
+        {
+            ScopedPrinter printer(qt::Printer::pdf(pdf.toStdString()));
+            sales->printReport();
+        }
+        if (messages->texts().size() > before) log << "  → " << messages->texts().back() << "\n";
+        const bool printed = startsWith(pdf, "%PDF-");
+        log << (printed ? "  written " : "  FAILED, no PDF written: ") << pdf.toStdString() << "  ("
+            << QFileInfo(pdf).size() << " bytes)\n";
+        ok = ok && printed;
+    }
+
+    step("打印预览: the same report in the Qt print preview");
+    whenShown(
+        &window, [] { return qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget()); },
+        [&shoot](QWidget* preview) {
+            preview->resize(1100, 820);
+            shoot(preview, "print_preview.png", "打印预览 of 销售明细 with the condition");
+            preview->close();
+        });
+    sales->cmdPreview()->click();
+
+    step("导出 Excel: 销售明细 as a workbook, written while the progress window runs");
+    {
+        const QString xlsx = QDir(outDir).filePath("sales.xlsx");
+        QFile::remove(xlsx);
+        auto desk = std::make_shared<TourDesk>(xlsx.toStdString());
+        ScopedSpreadsheetDesk scopedDesk(desk);
+        ScopedWindowHost host(scriptedWindows("", {}));  // a failed job's window closes by its close box
+        // The job lets the window's events run while it works: grab the window each time.
+        QPixmap running;
+        QString label;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&running, &label] {
+            if (QWidget* w = shownWindow("frmLoadRecord")) {
+                running = w->grab();
+                if (auto* l = w->findChild<QLabel*>("Label1")) label = l->text();
+            }
+        });
+        watch.start(0);
+        const std::size_t before = messages->texts().size();
+        sales->cmdExcel()->click();
+        watch.stop();
+        if (messages->texts().size() > before) log << "  → " << messages->texts().back() << "\n";
+        const QString file = QDir(outDir).filePath("progress.png");
+        const bool grabbed = !running.isNull() && running.save(file, "PNG");
+        if (grabbed) shots.push_back(file);
+        log << (grabbed ? "  screenshot " : "  FAILED screenshot ") << file.toStdString()
+            << "  (frmLoadRecord while the job runs: " << label.toStdString() << ")\n";
+        const bool written = startsWith(xlsx, QByteArray("PK\x03\x04", 4));
+        log << (written ? "  written " : "  FAILED, no workbook written: ") << xlsx.toStdString() << "  ("
+            << QFileInfo(xlsx).size() << " bytes)\n";
+        log << "  handed to the desk to open: " << (desk->opened().empty() ? "nothing" : desk->opened())
+            << "\n";
+        ok = ok && grabbed && written && desk->opened() == xlsx.toStdString();
+    }
+
     step("查询 → 自定义查询: the library's custom query dialog groups 销售查询 by 品名 and 规格");
     window.customQueryAction()->trigger();
     auto* custom = dynamic_cast<CustomQuery*>(window.mdi()->activeSubWindow()->widget());
@@ -273,8 +382,8 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     about->close();
 
     // each of the library's windows was shown with its content
-    for (const char* name :
-         {"picker.png", "find.png", "message_window.png", "settings.png", "custom_settings.png"}) {
+    for (const char* name : {"picker.png", "find.png", "message_window.png", "settings.png",
+                             "print_preview.png", "progress.png", "custom_settings.png"}) {
         const QString file = QDir(outDir).filePath(name);
         if (std::find(shots.begin(), shots.end(), file) == shots.end()) {
             log << "  no screenshot of " << name << "\n";

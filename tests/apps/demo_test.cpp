@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -237,6 +239,9 @@ TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
     const double expected = query("select sum(金额) from 销售").at(0, 0).toDouble();
     EXPECT_NEAR(text(301, amount).toDouble(), expected, 0.005);
     EXPECT_NE(s->summary()->text().indexOf("共有 300 条记录！"), -1);
+    EXPECT_EQ(s->cmdPreview()->text(), "打印预览");
+    EXPECT_EQ(s->cmdPrint()->text(), "打印");
+    EXPECT_EQ(s->cmdExcel()->text(), "导出 Excel");
     EXPECT_NE(s->lastSql().find("order by 日期 asc"), std::string::npos) << s->lastSql();
 
     s->comboDw()->setCurrentText("上海分公司");
@@ -319,9 +324,10 @@ TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {
     std::ostringstream log;
     const QString out = dir.filePath("tour");
     EXPECT_EQ(runTour(*window, out, log), 0) << log.str();
-    for (const char* name : {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png",
-                             "message_1.png", "picker.png", "find.png", "message_window.png", "settings.png",
-                             "custom_settings.png", "custom_query.png"}) {
+    for (const char* name :
+         {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png", "message_1.png",
+          "picker.png", "find.png", "message_window.png", "settings.png", "custom_settings.png",
+          "custom_query.png", "print_preview.png", "progress.png"}) {
         const QImage image(QDir(out).filePath(name));
         EXPECT_FALSE(image.isNull()) << name;
         EXPECT_GT(image.width() * image.height(), 0) << name;
@@ -331,6 +337,19 @@ TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {
     EXPECT_NE(log.str().find("单位编号 picked → 02"), std::string::npos) << log.str();
     EXPECT_NE(log.str().find(" where ( 品名 Like  '%纸%'  And  金额>=1000 )"), std::string::npos)
         << log.str();
+
+    // the report printed into a PDF with pages, and the workbook written and handed to the desk
+    QFile xlsx(QDir(out).filePath("sales.xlsx"));
+    ASSERT_TRUE(xlsx.open(QIODevice::ReadOnly));
+    EXPECT_EQ(xlsx.read(4), QByteArray("PK\x03\x04", 4)) << "an xlsx is a zip";
+    EXPECT_NE(log.str().find("handed to the desk to open: " + xlsx.fileName().toStdString()),
+              std::string::npos);
+    QProcess pdfinfo;
+    pdfinfo.start("pdfinfo", {QDir(out).filePath("sales.pdf")});
+    if (!pdfinfo.waitForFinished()) GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+    const QString info = QString::fromUtf8(pdfinfo.readAllStandardOutput());
+    const QString pages = info.section("Pages:", 1).section('\n', 0, 0).trimmed();
+    EXPECT_GT(pages.toInt(), 0) << info.toStdString();
 }
 
 }  // namespace
