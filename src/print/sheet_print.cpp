@@ -1,0 +1,529 @@
+#include "palvo/sheet_print.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+namespace Palvo {
+
+namespace {
+
+constexpr double kTwipsPerPoint = 20;
+constexpr double kTwipsPerPixel = 15;  // at the application's 96 pixels to the inch
+constexpr double kDefaultFont = 11;    // the workbook's default font size
+constexpr double kDefaultColumn = 8.43;
+constexpr double kPad = 30;  // twips between a cell's edge and its text
+
+// The column width in characters as the application shows it: 7 pixels a
+// character of the default font and 5 pixels of padding.
+double columnTwips(double chars) {
+    if (chars <= 0) return 0;
+    return std::floor(chars * 7 + 5 + 0.5) * kTwipsPerPixel;
+}
+
+// One line of text at a size: about 1.36 em, whole pixels (15 points at 11).
+double lineTwips(double points) { return std::ceil(points * 1.36 / 0.75 - 1e-9) * kTwipsPerPixel; }
+
+struct Cell {
+    int col;
+    std::string text;
+    int format;
+    bool number;  // general alignment puts numbers to the right
+};
+using Rows = std::vector<std::vector<Cell>>;
+
+void civilFromSerial(long days, int& y, int& m, int& d) {
+    // days since 1899-12-30 to days since 1970-01-01, then the civil date
+    long z = days - 25569 + 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
+}
+
+std::string display(const SheetValue& v) {
+    char buf[64];
+    switch (v.kind) {
+        case SheetValue::Kind::Empty:
+            return "";
+        case SheetValue::Kind::Text:
+            return v.text;
+        case SheetValue::Kind::Number:
+            std::snprintf(buf, sizeof buf, "%.15g", v.number);
+            return buf;
+        case SheetValue::Kind::Date:
+        case SheetValue::Kind::DateTime: {
+            const double whole = std::floor(v.number);
+            int y = 0, m = 0, d = 0;
+            civilFromSerial(static_cast<long>(whole), y, m, d);
+            if (v.kind == SheetValue::Kind::Date) {
+                std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+            } else {
+                const long s = std::lround((v.number - whole) * 86400);
+                std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02ld:%02ld:%02ld", y, m, d, s / 3600,
+                              s / 60 % 60, s % 60);
+            }
+            return buf;
+        }
+    }
+    return "";
+}
+
+Rows collect(const Worksheet& sheet) {
+    Rows rows(static_cast<std::size_t>(sheet.lastRow() + 1));
+    sheet.walk([&](int row, const std::vector<SheetCell>& cells) {
+        auto& out = rows[static_cast<std::size_t>(row)];
+        out.reserve(cells.size());
+        for (const auto& c : cells) {
+            const bool number = c.value && c.value->kind != SheetValue::Kind::Text &&
+                                c.value->kind != SheetValue::Kind::Empty;
+            out.push_back({c.col, c.value ? display(*c.value) : std::string(), c.format, number});
+        }
+    });
+    return rows;
+}
+
+const Cell* find(const Rows& rows, int row, int col) {
+    const auto& r = rows[static_cast<std::size_t>(row)];
+    auto it = std::lower_bound(r.begin(), r.end(), col, [](const Cell& c, int k) { return c.col < k; });
+    return it != r.end() && it->col == col ? &*it : nullptr;
+}
+
+const CellRange* mergeAt(const std::vector<CellRange>& merges, int row, int col) {
+    for (const auto& m : merges) {
+        if (m.contains(row, col)) return &m;
+    }
+    return nullptr;
+}
+
+std::size_t charLength(unsigned char lead) { return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4; }
+
+// Breaks a text into lines no wider than `width`: at a blank where there is
+// one, else between characters; a line break always breaks.
+std::vector<std::string> wrapLines(const std::string& text, double width, double points, bool bold,
+                                   const SheetMeasure& measure) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string line;
+        std::size_t blank = std::string::npos;  // in `line`
+        for (std::size_t i = start; i < end;) {
+            const std::size_t n = std::min(charLength(static_cast<unsigned char>(text[i])), end - i);
+            const std::string next = line + text.substr(i, n);
+            if (!line.empty() && measure(next, points, bold) > width) {
+                if (blank != std::string::npos && text[i] != ' ') {
+                    lines.push_back(line.substr(0, blank));
+                    line = line.substr(blank + 1);
+                } else {
+                    lines.push_back(line);
+                    line.clear();
+                }
+                blank = std::string::npos;
+                if (text[i] == ' ') {
+                    i += n;
+                    continue;
+                }
+                line += text.substr(i, n);
+            } else {
+                line = next;
+            }
+            if (text[i] == ' ') blank = line.size() - 1;
+            i += n;
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// "$1:$3" or "1:3" (also one row) into 0-based rows; false for anything else.
+bool titleRows(std::string_view text, int& first, int& last) {
+    auto number = [&](std::string_view part, int& out) {
+        if (!part.empty() && part[0] == '$') part.remove_prefix(1);
+        if (part.empty() || part.size() > 7) return false;
+        int n = 0;
+        for (char c : part) {
+            if (c < '0' || c > '9') return false;
+            n = n * 10 + (c - '0');
+        }
+        out = n - 1;
+        return n >= 1;
+    };
+    const auto colon = text.find(':');
+    if (!number(text.substr(0, colon), first)) return false;
+    if (colon == std::string_view::npos) {
+        last = first;
+        return true;
+    }
+    return number(text.substr(colon + 1), last) && last >= first;
+}
+
+double cellPoints(const CellFormat& f) { return f.size > 0 ? f.size : kDefaultFont; }
+
+// Cuts sizes into runs that fit `room` each (a size alone wider than it gets a run of its own).
+std::vector<std::pair<int, int>> cut(const std::vector<double>& sizes, int from, double room, double repeated,
+                                     int repeatAfter) {
+    std::vector<std::pair<int, int>> runs;
+    const int n = static_cast<int>(sizes.size());
+    for (int i = from; i < n;) {
+        double used = i > repeatAfter ? repeated : 0;
+        const int first = i;
+        while (i < n && (i == first || used + sizes[static_cast<std::size_t>(i)] <= room)) {
+            used += sizes[static_cast<std::size_t>(i)];
+            ++i;
+        }
+        runs.emplace_back(first, i - 1);
+    }
+    return runs;
+}
+
+SheetLayout layout(const Worksheet& sheet, const Rows& rows, double paperWidth, double paperHeight,
+                   const SheetMeasure& measure) {
+    const PageSetup& ps = sheet.PageSetup();
+    SheetLayout l;
+    l.scale = std::clamp(ps.Zoom, 10, 400) / 100.0;
+    l.firstPageNumber = ps.FirstPageNumber == xl::AutomaticPageNumber ? 1 : ps.FirstPageNumber;
+    const int cols = sheet.lastCol() + 1;
+    l.colWidths.assign(static_cast<std::size_t>(cols), columnTwips(kDefaultColumn));
+    for (const auto& [col, width] : sheet.columnWidths()) {
+        if (col < cols) l.colWidths[static_cast<std::size_t>(col)] = columnTwips(width);
+    }
+    const auto& formats = sheet.formats();
+    const auto& merges = sheet.merges();
+    l.rowHeights.assign(rows.size(), lineTwips(kDefaultFont));
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        double& h = l.rowHeights[r];
+        for (const Cell& c : rows[r]) {
+            const CellFormat& f = formats[static_cast<std::size_t>(c.format)];
+            const double pt = cellPoints(f);
+            double lines = 1;
+            // merged cells do not size their rows, as in the application
+            if (f.wrap && !c.text.empty() && !mergeAt(merges, static_cast<int>(r), c.col)) {
+                const double room = l.colWidths[static_cast<std::size_t>(c.col)] - 2 * kPad;
+                lines = static_cast<double>(wrapLines(c.text, room, pt, f.bold, measure).size());
+            }
+            h = std::max(h, lines * lineTwips(pt));
+        }
+    }
+    if (!titleRows(ps.PrintTitleRows, l.titleFirst, l.titleLast) ||
+        l.titleFirst >= static_cast<int>(rows.size())) {
+        l.titleFirst = l.titleLast = -1;
+    }
+    l.titleLast = std::min(l.titleLast, static_cast<int>(rows.size()) - 1);
+    double titleHeight = 0;
+    for (int r = l.titleFirst; r >= 0 && r <= l.titleLast; ++r)
+        titleHeight += l.rowHeights[static_cast<std::size_t>(r)];
+
+    const double roomDown = (paperHeight - (ps.TopMargin + ps.BottomMargin) * kTwipsPerPoint) / l.scale;
+    const double roomAcross = (paperWidth - (ps.LeftMargin + ps.RightMargin) * kTwipsPerPoint) / l.scale;
+    const auto down = cut(l.rowHeights, 0, roomDown, titleHeight,
+                          l.titleFirst < 0 ? static_cast<int>(rows.size()) : l.titleLast);
+    const auto across = cut(l.colWidths, 0, roomAcross, 0, cols);
+    if (ps.Order == xl::OverThenDown) {
+        for (const auto& d : down)
+            for (const auto& a : across) l.pages.push_back({d.first, d.second, a.first, a.second});
+    } else {
+        for (const auto& a : across)
+            for (const auto& d : down) l.pages.push_back({d.first, d.second, a.first, a.second});
+    }
+    return l;
+}
+
+// Paper sizes in twips, portrait.
+struct Paper {
+    int code;
+    double width, height;
+};
+constexpr Paper kPapers[] = {{PaperCode::Letter, 12240, 15840},
+                             {5, 12240, 20160},
+                             {8, 16838, 23811},
+                             {PaperCode::A4, 11906, 16838},
+                             {PaperCode::B5, 10318, 14570},
+                             {PaperCode::Fanfold10x11, 14400, 15840}};
+
+}  // namespace
+
+SheetLayout layoutSheet(const Worksheet& sheet, double paperWidth, double paperHeight,
+                        const SheetMeasure& measure) {
+    return layout(sheet, collect(sheet), paperWidth, paperHeight, measure);
+}
+
+std::vector<HeaderRun> headerRuns(std::string_view s, int page, int pages, const DateTime& now,
+                                  const std::string& title, double size) {
+    std::vector<HeaderRun> runs;
+    HeaderRun cur{"", size, false, false};
+    auto flush = [&] {
+        if (!cur.text.empty() || cur.lineBreak) runs.push_back(cur);
+        cur.text.clear();
+        cur.lineBreak = false;
+    };
+    auto style = [&](auto change) {
+        flush();
+        change();
+    };
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\n') {
+            flush();
+            cur.lineBreak = true;
+            continue;
+        }
+        if (s[i] != '&' || i + 1 == s.size()) {
+            cur.text += s[i];
+            continue;
+        }
+        const char code = s[++i];
+        char buf[32];
+        switch (code) {
+            case '&':
+                cur.text += '&';
+                break;
+            case 'P':
+            case 'p':
+                cur.text += std::to_string(page);
+                break;
+            case 'N':
+            case 'n':
+                cur.text += std::to_string(pages);
+                break;
+            case 'D':
+            case 'd':
+                std::snprintf(buf, sizeof buf, "%d/%d/%d", now.year, now.month, now.day);
+                cur.text += buf;
+                break;
+            case 'T':
+            case 't':
+                std::snprintf(buf, sizeof buf, "%d:%02d", now.hour, now.minute);
+                cur.text += buf;
+                break;
+            case 'A':
+            case 'a':
+                cur.text += "Sheet1";
+                break;
+            case 'F':
+            case 'f':
+                cur.text += title;
+                break;
+            case 'B':
+            case 'b':
+                style([&] { cur.bold = !cur.bold; });
+                break;
+            case '"': {
+                const auto close = s.find('"', i + 1);
+                const std::string_view font =
+                    s.substr(i + 1, close == std::string_view::npos ? s.npos : close - i - 1);
+                const auto comma = font.find(',');
+                const std::string_view st = comma == font.npos ? std::string_view() : font.substr(comma + 1);
+                const bool bold =
+                    st.find("Bold") != st.npos || st.find("bold") != st.npos || st.find("粗") != st.npos;
+                style([&] { cur.bold = bold; });
+                i = close == std::string_view::npos ? s.size() : close;
+                break;
+            }
+            default:
+                if (code >= '0' && code <= '9') {
+                    double points = code - '0';
+                    while (i + 1 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '9')
+                        points = points * 10 + (s[++i] - '0');
+                    if (points > 0) style([&] { cur.size = points; });
+                }
+                break;  // pictures, underlines and the like are not drawn
+        }
+    }
+    flush();
+    return runs;
+}
+
+int printSheet(Printer& p, const Worksheet& sheet, const std::string& title) {
+    const bool portrait = p.Orientation() != vbPRORLandscape;
+    double paperW = p.ScaleWidth(), paperH = p.ScaleHeight();
+    for (const auto& paper : kPapers) {
+        if (paper.code != p.PaperSize()) continue;
+        paperW = std::max(paperW, portrait ? paper.width : paper.height);
+        paperH = std::max(paperH, portrait ? paper.height : paper.width);
+    }
+    // the printer draws from its printable area, taken as centred on the paper
+    const double offX = (paperW - p.ScaleWidth()) / 2;
+    const double offY = (paperH - p.ScaleHeight()) / 2;
+    const double savedSize = p.FontSize();
+    const bool savedBold = p.FontBold();
+    SheetMeasure measure = [&p](std::string_view text, double points, bool bold) {
+        p.FontSize(points);
+        p.FontBold(bold);
+        return p.TextWidth(text);
+    };
+    const Rows rows = collect(sheet);
+    const SheetLayout l = layout(sheet, rows, paperW, paperH, measure);
+    const PageSetup& ps = sheet.PageSetup();
+    const auto& formats = sheet.formats();
+    const auto& merges = sheet.merges();
+    const double s = l.scale;
+    const int pages = static_cast<int>(l.pages.size());
+    const DateTime now = DateTime::now();
+
+    auto text = [&](double x, double y, const std::string& t) {
+        p.CurrentX(x - offX);
+        p.CurrentY(y - offY);
+        p.Print(t);
+    };
+    auto line = [&](double x1, double y1, double x2, double y2) {
+        p.Line(x1 - offX, y1 - offY, x2 - offX, y2 - offY);
+    };
+    // One header or footer section: aligned 0 left, 1 centre, 2 right; top at y, or bottom at y.
+    auto section = [&](const std::string& codes, int align, double y, bool fromBottom, int number) {
+        const auto runs = headerRuns(codes, number, pages, now, title);
+        std::vector<std::vector<HeaderRun>> lines(1);
+        for (const auto& r : runs) {
+            if (r.lineBreak) lines.emplace_back();
+            if (!r.text.empty()) lines.back().push_back(r);
+        }
+        std::vector<double> heights;
+        double total = 0;
+        for (const auto& ln : lines) {
+            double h = lineTwips(kDefaultFont);
+            for (const auto& r : ln) h = std::max(h, lineTwips(r.size));
+            heights.push_back(h);
+            total += h;
+        }
+        double top = fromBottom ? y - total : y;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            double width = 0;
+            for (const auto& r : lines[i]) width += measure(r.text, r.size, r.bold);
+            const double left = ps.LeftMargin * kTwipsPerPoint,
+                         right = paperW - ps.RightMargin * kTwipsPerPoint;
+            double x = align == 0 ? left : align == 1 ? (paperW - width) / 2 : right - width;
+            for (const auto& r : lines[i]) {
+                p.FontSize(r.size);
+                p.FontBold(r.bold);
+                text(x, top + heights[i] - lineTwips(r.size), r.text);
+                x += p.TextWidth(r.text);
+            }
+            top += heights[i];
+        }
+    };
+
+    p.DrawWidth(1);
+    for (int i = 0; i < pages; ++i) {
+        const SheetPage& pg = l.pages[static_cast<std::size_t>(i)];
+        if (i > 0) p.NewPage();
+        std::vector<int> order;
+        if (l.titleFirst >= 0 && pg.firstRow > l.titleLast) {
+            for (int r = l.titleFirst; r <= l.titleLast; ++r) order.push_back(r);
+        }
+        for (int r = pg.firstRow; r <= pg.lastRow; ++r) order.push_back(r);
+        std::map<int, double> rowTop, colLeft;
+        double height = 0, width = 0;
+        for (int r : order) {
+            rowTop[r] = height;
+            height += l.rowHeights[static_cast<std::size_t>(r)] * s;
+        }
+        for (int c = pg.firstCol; c <= pg.lastCol; ++c) {
+            colLeft[c] = width;
+            width += l.colWidths[static_cast<std::size_t>(c)] * s;
+        }
+        double x0 = ps.LeftMargin * kTwipsPerPoint, y0 = ps.TopMargin * kTwipsPerPoint;
+        if (ps.CenterHorizontally)
+            x0 += (paperW - (ps.LeftMargin + ps.RightMargin) * kTwipsPerPoint - width) / 2;
+        if (ps.CenterVertically)
+            y0 += (paperH - (ps.TopMargin + ps.BottomMargin) * kTwipsPerPoint - height) / 2;
+
+        const int number = l.firstPageNumber + i;
+        section(ps.LeftHeader, 0, ps.HeaderMargin * kTwipsPerPoint, false, number);
+        section(ps.CenterHeader, 1, ps.HeaderMargin * kTwipsPerPoint, false, number);
+        section(ps.RightHeader, 2, ps.HeaderMargin * kTwipsPerPoint, false, number);
+        const double foot = paperH - ps.FooterMargin * kTwipsPerPoint;
+        section(ps.LeftFooter, 0, foot, true, number);
+        section(ps.CenterFooter, 1, foot, true, number);
+        section(ps.RightFooter, 2, foot, true, number);
+
+        // The rectangle a cell shows in: its merged area's part on this page, else itself.
+        auto area = [&](int r, int c, const CellRange* m, double& left, double& top, double& w, double& h) {
+            const int r1 = m ? m->firstRow : r, r2 = m ? m->lastRow : r;
+            const int c1 = m ? std::max(m->firstCol, pg.firstCol) : c,
+                      c2 = m ? std::min(m->lastCol, pg.lastCol) : c;
+            left = x0 + colLeft[c1];
+            w = 0;
+            for (int k = c1; k <= c2; ++k) w += l.colWidths[static_cast<std::size_t>(k)] * s;
+            top = -1;
+            h = 0;
+            for (int k = r1; k <= r2; ++k) {
+                if (!rowTop.count(k)) continue;
+                if (top < 0) top = y0 + rowTop[k];
+                h += l.rowHeights[static_cast<std::size_t>(k)] * s;
+            }
+        };
+
+        for (int r : order) {
+            for (int c = pg.firstCol; c <= pg.lastCol; ++c) {
+                const Cell* cell = find(rows, r, c);
+                const CellRange* m = mergeAt(merges, r, c);
+                const double cl = x0 + colLeft[c], ct = y0 + rowTop[r];
+                const double cw = l.colWidths[static_cast<std::size_t>(c)] * s;
+                const double ch = l.rowHeights[static_cast<std::size_t>(r)] * s;
+                if (cell) {
+                    const CellFormat& f = formats[static_cast<std::size_t>(cell->format)];
+                    // a merged area's edges inside it are not drawn
+                    auto inside = [&](int rr, int cc) { return m && m->contains(rr, cc); };
+                    if (f.borderLeft && !inside(r, c - 1)) line(cl, ct, cl, ct + ch);
+                    if (f.borderRight && !inside(r, c + 1)) line(cl + cw, ct, cl + cw, ct + ch);
+                    if (f.borderTop && !inside(r - 1, c)) line(cl, ct, cl + cw, ct);
+                    if (f.borderBottom && !inside(r + 1, c)) line(cl, ct + ch, cl + cw, ct + ch);
+                }
+                // the text of a merged area is drawn once, from its first cell on the page
+                if (m) {
+                    int firstShown = -1;
+                    for (int k : order) {
+                        if (k >= m->firstRow && k <= m->lastRow) {
+                            firstShown = k;
+                            break;
+                        }
+                    }
+                    if (r != firstShown || c != std::max(m->firstCol, pg.firstCol)) continue;
+                }
+                const Cell* shown = m ? find(rows, m->firstRow, m->firstCol) : cell;
+                if (!shown || shown->text.empty()) continue;
+                const CellFormat& f = formats[static_cast<std::size_t>(shown->format)];
+                double left = 0, top = 0, w = 0, h = 0;
+                area(r, c, m, left, top, w, h);
+                double pt = cellPoints(f);
+                std::vector<std::string> lines;
+                if (f.wrap) {
+                    lines = wrapLines(shown->text, w / s - 2 * kPad, pt, f.bold, measure);
+                } else {
+                    lines.push_back(shown->text);
+                    const double tw = measure(shown->text, pt, f.bold);
+                    if (f.shrink && tw > w / s - 2 * kPad && tw > 0)
+                        pt *= std::max(0.1, (w / s - 2 * kPad) / tw);
+                }
+                const double lh = lineTwips(pt) * s;
+                const double block = lh * static_cast<double>(lines.size());
+                double y = f.vertical == xl::Center ? top + (h - block) / 2
+                           : f.vertical == xl::Top  ? top + kPad * s
+                                                    : top + h - block;
+                p.FontSize(pt * s);
+                p.FontBold(f.bold);
+                for (const auto& ln : lines) {
+                    const double tw = p.TextWidth(ln);
+                    const int align = f.horizontal != 0 ? f.horizontal : shown->number ? xl::Right : xl::Left;
+                    const double x = align == xl::Center  ? left + (w - tw) / 2
+                                     : align == xl::Right ? left + w - kPad * s - tw
+                                                          : left + kPad * s;
+                    // the text sits in its line as the line's font leaves room above it
+                    text(x, y + (lh - pt * s * kTwipsPerPoint) / 2, ln);
+                    y += lh;
+                }
+            }
+        }
+    }
+    p.EndDoc();
+    p.FontSize(savedSize);
+    p.FontBold(savedBold);
+    return pages;
+}
+
+}  // namespace Palvo
