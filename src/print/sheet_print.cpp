@@ -15,11 +15,11 @@ constexpr double kDefaultFont = 11;    // the workbook's default font size
 constexpr double kDefaultColumn = 8.43;
 constexpr double kPad = 30;  // twips between a cell's edge and its text
 
-// The column width in characters as the application shows it: 7 pixels a
-// character of the default font and 5 pixels of padding.
-double columnTwips(double chars) {
+// The column width in characters as the application reads it: so many digits
+// of the default font, and 5 pixels of padding.
+double columnTwips(double chars, double digit) {
     if (chars <= 0) return 0;
-    return std::floor(chars * 7 + 5 + 0.5) * kTwipsPerPixel;
+    return chars * digit + 5 * kTwipsPerPixel;
 }
 
 // One line of text at a size: about 1.36 em, whole pixels (15 points at 11).
@@ -190,9 +190,11 @@ SheetLayout layout(const Worksheet& sheet, const Rows& rows, double paperWidth, 
     l.scale = std::clamp(ps.Zoom, 10, 400) / 100.0;
     l.firstPageNumber = ps.FirstPageNumber == xl::AutomaticPageNumber ? 1 : ps.FirstPageNumber;
     const int cols = sheet.lastCol() + 1;
-    l.colWidths.assign(static_cast<std::size_t>(cols), columnTwips(kDefaultColumn));
+    // widths in digits of the font the pages print in, so a column holds as many as it was given
+    const double digit = measure("0", kDefaultFont, false);
+    l.colWidths.assign(static_cast<std::size_t>(cols), columnTwips(kDefaultColumn, digit));
     for (const auto& [col, width] : sheet.columnWidths()) {
-        if (col < cols) l.colWidths[static_cast<std::size_t>(col)] = columnTwips(width);
+        if (col < cols) l.colWidths[static_cast<std::size_t>(col)] = columnTwips(width, digit);
     }
     const auto& formats = sheet.formats();
     const auto& merges = sheet.merges();
@@ -408,119 +410,130 @@ int printSheet(Printer& p, const Worksheet& sheet, const std::string& title) {
     };
 
     p.DrawWidth(1);
-    for (int i = 0; i < pages; ++i) {
-        const SheetPage& pg = l.pages[static_cast<std::size_t>(i)];
-        if (i > 0) p.NewPage();
-        std::vector<int> order;
-        if (l.titleFirst >= 0 && pg.firstRow > l.titleLast) {
-            for (int r = l.titleFirst; r <= l.titleLast; ++r) order.push_back(r);
-        }
-        for (int r = pg.firstRow; r <= pg.lastRow; ++r) order.push_back(r);
-        std::map<int, double> rowTop, colLeft;
-        double height = 0, width = 0;
-        for (int r : order) {
-            rowTop[r] = height;
-            height += l.rowHeights[static_cast<std::size_t>(r)] * s;
-        }
-        for (int c = pg.firstCol; c <= pg.lastCol; ++c) {
-            colLeft[c] = width;
-            width += l.colWidths[static_cast<std::size_t>(c)] * s;
-        }
-        double x0 = ps.LeftMargin * kTwipsPerPoint, y0 = ps.TopMargin * kTwipsPerPoint;
-        if (ps.CenterHorizontally)
-            x0 += (paperW - (ps.LeftMargin + ps.RightMargin) * kTwipsPerPoint - width) / 2;
-        if (ps.CenterVertically)
-            y0 += (paperH - (ps.TopMargin + ps.BottomMargin) * kTwipsPerPoint - height) / 2;
-
-        const int number = l.firstPageNumber + i;
-        section(ps.LeftHeader, 0, ps.HeaderMargin * kTwipsPerPoint, false, number);
-        section(ps.CenterHeader, 1, ps.HeaderMargin * kTwipsPerPoint, false, number);
-        section(ps.RightHeader, 2, ps.HeaderMargin * kTwipsPerPoint, false, number);
-        const double foot = paperH - ps.FooterMargin * kTwipsPerPoint;
-        section(ps.LeftFooter, 0, foot, true, number);
-        section(ps.CenterFooter, 1, foot, true, number);
-        section(ps.RightFooter, 2, foot, true, number);
-
-        // The rectangle a cell shows in: its merged area's part on this page, else itself.
-        auto area = [&](int r, int c, const CellRange* m, double& left, double& top, double& w, double& h) {
-            const int r1 = m ? m->firstRow : r, r2 = m ? m->lastRow : r;
-            const int c1 = m ? std::max(m->firstCol, pg.firstCol) : c,
-                      c2 = m ? std::min(m->lastCol, pg.lastCol) : c;
-            left = x0 + colLeft[c1];
-            w = 0;
-            for (int k = c1; k <= c2; ++k) w += l.colWidths[static_cast<std::size_t>(k)] * s;
-            top = -1;
-            h = 0;
-            for (int k = r1; k <= r2; ++k) {
-                if (!rowTop.count(k)) continue;
-                if (top < 0) top = y0 + rowTop[k];
-                h += l.rowHeights[static_cast<std::size_t>(k)] * s;
+    try {
+        for (int i = 0; i < pages; ++i) {
+            const SheetPage& pg = l.pages[static_cast<std::size_t>(i)];
+            if (i > 0) p.NewPage();
+            std::vector<int> order;
+            if (l.titleFirst >= 0 && pg.firstRow > l.titleLast) {
+                for (int r = l.titleFirst; r <= l.titleLast; ++r) order.push_back(r);
             }
-        };
-
-        for (int r : order) {
+            for (int r = pg.firstRow; r <= pg.lastRow; ++r) order.push_back(r);
+            std::map<int, double> rowTop, colLeft;
+            double height = 0, width = 0;
+            for (int r : order) {
+                rowTop[r] = height;
+                height += l.rowHeights[static_cast<std::size_t>(r)] * s;
+            }
             for (int c = pg.firstCol; c <= pg.lastCol; ++c) {
-                const Cell* cell = find(rows, r, c);
-                const CellRange* m = mergeAt(merges, r, c);
-                const double cl = x0 + colLeft[c], ct = y0 + rowTop[r];
-                const double cw = l.colWidths[static_cast<std::size_t>(c)] * s;
-                const double ch = l.rowHeights[static_cast<std::size_t>(r)] * s;
-                if (cell) {
-                    const CellFormat& f = formats[static_cast<std::size_t>(cell->format)];
-                    // a merged area's edges inside it are not drawn
-                    auto inside = [&](int rr, int cc) { return m && m->contains(rr, cc); };
-                    if (f.borderLeft && !inside(r, c - 1)) line(cl, ct, cl, ct + ch);
-                    if (f.borderRight && !inside(r, c + 1)) line(cl + cw, ct, cl + cw, ct + ch);
-                    if (f.borderTop && !inside(r - 1, c)) line(cl, ct, cl + cw, ct);
-                    if (f.borderBottom && !inside(r + 1, c)) line(cl, ct + ch, cl + cw, ct + ch);
+                colLeft[c] = width;
+                width += l.colWidths[static_cast<std::size_t>(c)] * s;
+            }
+            double x0 = ps.LeftMargin * kTwipsPerPoint, y0 = ps.TopMargin * kTwipsPerPoint;
+            if (ps.CenterHorizontally)
+                x0 += (paperW - (ps.LeftMargin + ps.RightMargin) * kTwipsPerPoint - width) / 2;
+            if (ps.CenterVertically)
+                y0 += (paperH - (ps.TopMargin + ps.BottomMargin) * kTwipsPerPoint - height) / 2;
+
+            const int number = l.firstPageNumber + i;
+            section(ps.LeftHeader, 0, ps.HeaderMargin * kTwipsPerPoint, false, number);
+            section(ps.CenterHeader, 1, ps.HeaderMargin * kTwipsPerPoint, false, number);
+            section(ps.RightHeader, 2, ps.HeaderMargin * kTwipsPerPoint, false, number);
+            const double foot = paperH - ps.FooterMargin * kTwipsPerPoint;
+            section(ps.LeftFooter, 0, foot, true, number);
+            section(ps.CenterFooter, 1, foot, true, number);
+            section(ps.RightFooter, 2, foot, true, number);
+
+            // The rectangle a cell shows in: its merged area's part on this page, else itself.
+            auto area = [&](int r, int c, const CellRange* m, double& left, double& top, double& w,
+                            double& h) {
+                const int r1 = m ? m->firstRow : r, r2 = m ? m->lastRow : r;
+                const int c1 = m ? std::max(m->firstCol, pg.firstCol) : c,
+                          c2 = m ? std::min(m->lastCol, pg.lastCol) : c;
+                left = x0 + colLeft[c1];
+                w = 0;
+                for (int k = c1; k <= c2; ++k) w += l.colWidths[static_cast<std::size_t>(k)] * s;
+                top = -1;
+                h = 0;
+                for (int k = r1; k <= r2; ++k) {
+                    if (!rowTop.count(k)) continue;
+                    if (top < 0) top = y0 + rowTop[k];
+                    h += l.rowHeights[static_cast<std::size_t>(k)] * s;
                 }
-                // the text of a merged area is drawn once, from its first cell on the page
-                if (m) {
-                    int firstShown = -1;
-                    for (int k : order) {
-                        if (k >= m->firstRow && k <= m->lastRow) {
-                            firstShown = k;
-                            break;
-                        }
+            };
+
+            for (int r : order) {
+                for (int c = pg.firstCol; c <= pg.lastCol; ++c) {
+                    const Cell* cell = find(rows, r, c);
+                    const CellRange* m = mergeAt(merges, r, c);
+                    const double cl = x0 + colLeft[c], ct = y0 + rowTop[r];
+                    const double cw = l.colWidths[static_cast<std::size_t>(c)] * s;
+                    const double ch = l.rowHeights[static_cast<std::size_t>(r)] * s;
+                    if (cell) {
+                        const CellFormat& f = formats[static_cast<std::size_t>(cell->format)];
+                        // a merged area's edges inside it are not drawn
+                        auto inside = [&](int rr, int cc) { return m && m->contains(rr, cc); };
+                        if (f.borderLeft && !inside(r, c - 1)) line(cl, ct, cl, ct + ch);
+                        if (f.borderRight && !inside(r, c + 1)) line(cl + cw, ct, cl + cw, ct + ch);
+                        if (f.borderTop && !inside(r - 1, c)) line(cl, ct, cl + cw, ct);
+                        if (f.borderBottom && !inside(r + 1, c)) line(cl, ct + ch, cl + cw, ct + ch);
                     }
-                    if (r != firstShown || c != std::max(m->firstCol, pg.firstCol)) continue;
-                }
-                const Cell* shown = m ? find(rows, m->firstRow, m->firstCol) : cell;
-                if (!shown || shown->text.empty()) continue;
-                const CellFormat& f = formats[static_cast<std::size_t>(shown->format)];
-                double left = 0, top = 0, w = 0, h = 0;
-                area(r, c, m, left, top, w, h);
-                double pt = cellPoints(f);
-                std::vector<std::string> lines;
-                if (f.wrap) {
-                    lines = wrapLines(shown->text, w / s - 2 * kPad, pt, f.bold, measure);
-                } else {
-                    lines.push_back(shown->text);
-                    const double tw = measure(shown->text, pt, f.bold);
-                    if (f.shrink && tw > w / s - 2 * kPad && tw > 0)
-                        pt *= std::max(0.1, (w / s - 2 * kPad) / tw);
-                }
-                const double lh = lineTwips(pt) * s;
-                const double block = lh * static_cast<double>(lines.size());
-                double y = f.vertical == xl::Center ? top + (h - block) / 2
-                           : f.vertical == xl::Top  ? top + kPad * s
-                                                    : top + h - block;
-                p.FontSize(pt * s);
-                p.FontBold(f.bold);
-                for (const auto& ln : lines) {
-                    const double tw = p.TextWidth(ln);
-                    const int align = f.horizontal != 0 ? f.horizontal : shown->number ? xl::Right : xl::Left;
-                    const double x = align == xl::Center  ? left + (w - tw) / 2
-                                     : align == xl::Right ? left + w - kPad * s - tw
-                                                          : left + kPad * s;
-                    // the text sits in its line as the line's font leaves room above it
-                    text(x, y + (lh - pt * s * kTwipsPerPoint) / 2, ln);
-                    y += lh;
+                    // the text of a merged area is drawn once, from its first cell on the page
+                    if (m) {
+                        int firstShown = -1;
+                        for (int k : order) {
+                            if (k >= m->firstRow && k <= m->lastRow) {
+                                firstShown = k;
+                                break;
+                            }
+                        }
+                        if (r != firstShown || c != std::max(m->firstCol, pg.firstCol)) continue;
+                    }
+                    const Cell* shown = m ? find(rows, m->firstRow, m->firstCol) : cell;
+                    if (!shown || shown->text.empty()) continue;
+                    const CellFormat& f = formats[static_cast<std::size_t>(shown->format)];
+                    double left = 0, top = 0, w = 0, h = 0;
+                    area(r, c, m, left, top, w, h);
+                    double pt = cellPoints(f);
+                    std::vector<std::string> lines;
+                    if (f.wrap) {
+                        lines = wrapLines(shown->text, w / s - 2 * kPad, pt, f.bold, measure);
+                    } else {
+                        lines.push_back(shown->text);
+                        const double tw = measure(shown->text, pt, f.bold);
+                        if (f.shrink && tw > w / s - 2 * kPad && tw > 0)
+                            pt *= std::max(0.1, (w / s - 2 * kPad) / tw);
+                    }
+                    const double lh = lineTwips(pt) * s;
+                    const double block = lh * static_cast<double>(lines.size());
+                    double y = f.vertical == xl::Center ? top + (h - block) / 2
+                               : f.vertical == xl::Top  ? top + kPad * s
+                                                        : top + h - block;
+                    p.FontSize(pt * s);
+                    p.FontBold(f.bold);
+                    for (const auto& ln : lines) {
+                        const double tw = p.TextWidth(ln);
+                        const int align = f.horizontal != 0 ? f.horizontal
+                                          : shown->number   ? xl::Right
+                                                            : xl::Left;
+                        const double x = align == xl::Center  ? left + (w - tw) / 2
+                                         : align == xl::Right ? left + w - kPad * s - tw
+                                                              : left + kPad * s;
+                        // the text sits in its line as the line's font leaves room above it
+                        text(x, y + (lh - pt * s * kTwipsPerPoint) / 2, ln);
+                        y += lh;
+                    }
                 }
             }
         }
+        p.EndDoc();
+    } catch (...) {
+        // nothing of a job that failed reaches the printer
+        p.KillDoc();
+        p.FontSize(savedSize);
+        p.FontBold(savedBold);
+        throw;
     }
-    p.EndDoc();
     p.FontSize(savedSize);
     p.FontBold(savedBold);
     return pages;

@@ -127,8 +127,8 @@ TEST_F(SheetPages, RowsAPageOnA4AndTheTitleRowsOnEveryPage) {
     }
 }
 
-// Columns of 20 characters (2175 twips) fit four to the 10754 twips across
-// an A4 portrait page; the pages go down, then over.
+// Columns of 20 digits (2275 twips, at 110 twips a digit) fit four to the
+// 10754 twips across an A4 portrait page; the pages go down, then over.
 TEST_F(SheetPages, ColumnsTooWideForThePageGoOnFurtherPagesDownThenOver) {
     fill(60, 10, 2000);
     clsPrint().sReportGridtoExcel("宽表", grid, "", "", 1, -1, false);
