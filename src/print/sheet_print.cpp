@@ -341,48 +341,95 @@ std::vector<HeaderRun> headerRuns(std::string_view s, int page, int pages, const
     return runs;
 }
 
-int printSheet(Printer& p, const Worksheet& sheet, const std::string& title) {
-    const bool portrait = p.Orientation() != vbPRORLandscape;
-    double paperW = p.ScaleWidth(), paperH = p.ScaleHeight();
-    for (const auto& paper : kPapers) {
-        if (paper.code != p.PaperSize()) continue;
-        paperW = std::max(paperW, portrait ? paper.width : paper.height);
-        paperH = std::max(paperH, portrait ? paper.height : paper.width);
-    }
-    // the printer draws from its printable area, taken as centred on the paper
-    const double offX = (paperW - p.ScaleWidth()) / 2;
-    const double offY = (paperH - p.ScaleHeight()) / 2;
-    const double savedSize = p.FontSize();
-    const bool savedBold = p.FontBold();
-    SheetMeasure measure = [&p](std::string_view text, double points, bool bold) {
-        p.FontSize(points);
-        p.FontBold(bold);
-        return p.TextWidth(text);
-    };
-    const Rows rows = collect(sheet);
-    const SheetLayout l = layout(sheet, rows, paperW, paperH, measure);
-    const PageSetup& ps = sheet.PageSetup();
-    const auto& formats = sheet.formats();
-    const auto& merges = sheet.merges();
-    const double s = l.scale;
-    const int pages = static_cast<int>(l.pages.size());
-    const DateTime now = DateTime::now();
+namespace {
 
-    auto text = [&](double x, double y, const std::string& t) {
-        p.CurrentX(x - offX);
-        p.CurrentY(y - offY);
-        p.Print(t);
-    };
-    auto line = [&](double x1, double y1, double x2, double y2) {
-        p.Line(x1 - offX, y1 - offY, x2 - offX, y2 - offY);
-    };
-    // One header or footer section: aligned 0 left, 1 centre, 2 right; top at y, or bottom at y.
-    auto section = [&](const std::string& codes, int align, double y, bool fromBottom, int number) {
-        const auto runs = headerRuns(codes, number, pages, now, title);
+// One job of a sheet's pages on a printer; positions are twips from the paper's top left.
+class SheetJob {
+public:
+    SheetJob(Printer& p, const Worksheet& sheet, const std::string& title)
+        : p_(p), sheet_(sheet), ps_(sheet.PageSetup()), title_(title), now_(DateTime::now()) {
+        const bool portrait = p.Orientation() != vbPRORLandscape;
+        paperW_ = p.ScaleWidth();
+        paperH_ = p.ScaleHeight();
+        for (const auto& paper : kPapers) {
+            if (paper.code != p.PaperSize()) continue;
+            paperW_ = std::max(paperW_, portrait ? paper.width : paper.height);
+            paperH_ = std::max(paperH_, portrait ? paper.height : paper.width);
+        }
+        // the printer draws from its printable area, taken as centred on the paper
+        offX_ = (paperW_ - p.ScaleWidth()) / 2;
+        offY_ = (paperH_ - p.ScaleHeight()) / 2;
+        measure_ = [&p](std::string_view text, double points, bool bold) {
+            p.FontSize(points);
+            p.FontBold(bold);
+            return p.TextWidth(text);
+        };
+        rows_ = collect(sheet);
+        l_ = layout(sheet, rows_, paperW_, paperH_, measure_);
+    }
+
+    int pages() const { return static_cast<int>(l_.pages.size()); }
+
+    void page(int i) {
+        const SheetPage& pg = l_.pages[static_cast<std::size_t>(i)];
+        if (i > 0) p_.NewPage();
+        order_.clear();
+        if (l_.titleFirst >= 0 && pg.firstRow > l_.titleLast) {
+            for (int r = l_.titleFirst; r <= l_.titleLast; ++r) order_.push_back(r);
+        }
+        for (int r = pg.firstRow; r <= pg.lastRow; ++r) order_.push_back(r);
+        rowTop_.clear();
+        colLeft_.clear();
+        double height = 0, width = 0;
+        for (int r : order_) {
+            rowTop_[r] = height;
+            height += rowHeight(r);
+        }
+        for (int c = pg.firstCol; c <= pg.lastCol; ++c) {
+            colLeft_[c] = width;
+            width += colWidth(c);
+        }
+        x0_ = ps_.LeftMargin * kTwipsPerPoint;
+        y0_ = ps_.TopMargin * kTwipsPerPoint;
+        if (ps_.CenterHorizontally)
+            x0_ += (paperW_ - (ps_.LeftMargin + ps_.RightMargin) * kTwipsPerPoint - width) / 2;
+        if (ps_.CenterVertically)
+            y0_ += (paperH_ - (ps_.TopMargin + ps_.BottomMargin) * kTwipsPerPoint - height) / 2;
+
+        const int number = l_.firstPageNumber + i;
+        const double head = ps_.HeaderMargin * kTwipsPerPoint;
+        const double foot = paperH_ - ps_.FooterMargin * kTwipsPerPoint;
+        section(ps_.LeftHeader, 0, head, false, number);
+        section(ps_.CenterHeader, 1, head, false, number);
+        section(ps_.RightHeader, 2, head, false, number);
+        section(ps_.LeftFooter, 0, foot, true, number);
+        section(ps_.CenterFooter, 1, foot, true, number);
+        section(ps_.RightFooter, 2, foot, true, number);
+        for (int r : order_) {
+            for (int c = pg.firstCol; c <= pg.lastCol; ++c) cell(pg, r, c);
+        }
+    }
+
+private:
+    double rowHeight(int r) const { return l_.rowHeights[static_cast<std::size_t>(r)] * l_.scale; }
+    double colWidth(int c) const { return l_.colWidths[static_cast<std::size_t>(c)] * l_.scale; }
+
+    void text(double x, double y, const std::string& t) {
+        p_.CurrentX(x - offX_);
+        p_.CurrentY(y - offY_);
+        p_.Print(t);
+    }
+    void line(double x1, double y1, double x2, double y2) {
+        p_.Line(x1 - offX_, y1 - offY_, x2 - offX_, y2 - offY_);
+    }
+
+    // A header or footer section, aligned 0 left, 1 centre, 2 right; its top at y, or its bottom.
+    void section(const std::string& codes, int align, double y, bool fromBottom, int number) {
+        if (codes.empty()) return;
         std::vector<std::vector<HeaderRun>> lines(1);
-        for (const auto& r : runs) {
+        for (auto& r : headerRuns(codes, number, pages(), now_, title_)) {
             if (r.lineBreak) lines.emplace_back();
-            if (!r.text.empty()) lines.back().push_back(r);
+            if (!r.text.empty()) lines.back().push_back(std::move(r));
         }
         std::vector<double> heights;
         double total = 0;
@@ -393,149 +440,122 @@ int printSheet(Printer& p, const Worksheet& sheet, const std::string& title) {
             total += h;
         }
         double top = fromBottom ? y - total : y;
+        const double left = ps_.LeftMargin * kTwipsPerPoint,
+                     right = paperW_ - ps_.RightMargin * kTwipsPerPoint;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             double width = 0;
-            for (const auto& r : lines[i]) width += measure(r.text, r.size, r.bold);
-            const double left = ps.LeftMargin * kTwipsPerPoint,
-                         right = paperW - ps.RightMargin * kTwipsPerPoint;
-            double x = align == 0 ? left : align == 1 ? (paperW - width) / 2 : right - width;
+            for (const auto& r : lines[i]) width += measure_(r.text, r.size, r.bold);
+            double x = align == 0 ? left : align == 1 ? (paperW_ - width) / 2 : right - width;
             for (const auto& r : lines[i]) {
-                p.FontSize(r.size);
-                p.FontBold(r.bold);
+                p_.FontSize(r.size);
+                p_.FontBold(r.bold);
                 text(x, top + heights[i] - lineTwips(r.size), r.text);
-                x += p.TextWidth(r.text);
+                x += p_.TextWidth(r.text);
             }
             top += heights[i];
         }
-    };
+    }
 
-    p.DrawWidth(1);
-    try {
-        for (int i = 0; i < pages; ++i) {
-            const SheetPage& pg = l.pages[static_cast<std::size_t>(i)];
-            if (i > 0) p.NewPage();
-            std::vector<int> order;
-            if (l.titleFirst >= 0 && pg.firstRow > l.titleLast) {
-                for (int r = l.titleFirst; r <= l.titleLast; ++r) order.push_back(r);
-            }
-            for (int r = pg.firstRow; r <= pg.lastRow; ++r) order.push_back(r);
-            std::map<int, double> rowTop, colLeft;
-            double height = 0, width = 0;
-            for (int r : order) {
-                rowTop[r] = height;
-                height += l.rowHeights[static_cast<std::size_t>(r)] * s;
-            }
-            for (int c = pg.firstCol; c <= pg.lastCol; ++c) {
-                colLeft[c] = width;
-                width += l.colWidths[static_cast<std::size_t>(c)] * s;
-            }
-            double x0 = ps.LeftMargin * kTwipsPerPoint, y0 = ps.TopMargin * kTwipsPerPoint;
-            if (ps.CenterHorizontally)
-                x0 += (paperW - (ps.LeftMargin + ps.RightMargin) * kTwipsPerPoint - width) / 2;
-            if (ps.CenterVertically)
-                y0 += (paperH - (ps.TopMargin + ps.BottomMargin) * kTwipsPerPoint - height) / 2;
-
-            const int number = l.firstPageNumber + i;
-            section(ps.LeftHeader, 0, ps.HeaderMargin * kTwipsPerPoint, false, number);
-            section(ps.CenterHeader, 1, ps.HeaderMargin * kTwipsPerPoint, false, number);
-            section(ps.RightHeader, 2, ps.HeaderMargin * kTwipsPerPoint, false, number);
-            const double foot = paperH - ps.FooterMargin * kTwipsPerPoint;
-            section(ps.LeftFooter, 0, foot, true, number);
-            section(ps.CenterFooter, 1, foot, true, number);
-            section(ps.RightFooter, 2, foot, true, number);
-
-            // The rectangle a cell shows in: its merged area's part on this page, else itself.
-            auto area = [&](int r, int c, const CellRange* m, double& left, double& top, double& w,
-                            double& h) {
-                const int r1 = m ? m->firstRow : r, r2 = m ? m->lastRow : r;
-                const int c1 = m ? std::max(m->firstCol, pg.firstCol) : c,
-                          c2 = m ? std::min(m->lastCol, pg.lastCol) : c;
-                left = x0 + colLeft[c1];
-                w = 0;
-                for (int k = c1; k <= c2; ++k) w += l.colWidths[static_cast<std::size_t>(k)] * s;
-                top = -1;
-                h = 0;
-                for (int k = r1; k <= r2; ++k) {
-                    if (!rowTop.count(k)) continue;
-                    if (top < 0) top = y0 + rowTop[k];
-                    h += l.rowHeights[static_cast<std::size_t>(k)] * s;
-                }
-            };
-
-            for (int r : order) {
-                for (int c = pg.firstCol; c <= pg.lastCol; ++c) {
-                    const Cell* cell = find(rows, r, c);
-                    const CellRange* m = mergeAt(merges, r, c);
-                    const double cl = x0 + colLeft[c], ct = y0 + rowTop[r];
-                    const double cw = l.colWidths[static_cast<std::size_t>(c)] * s;
-                    const double ch = l.rowHeights[static_cast<std::size_t>(r)] * s;
-                    if (cell) {
-                        const CellFormat& f = formats[static_cast<std::size_t>(cell->format)];
-                        // a merged area's edges inside it are not drawn
-                        auto inside = [&](int rr, int cc) { return m && m->contains(rr, cc); };
-                        if (f.borderLeft && !inside(r, c - 1)) line(cl, ct, cl, ct + ch);
-                        if (f.borderRight && !inside(r, c + 1)) line(cl + cw, ct, cl + cw, ct + ch);
-                        if (f.borderTop && !inside(r - 1, c)) line(cl, ct, cl + cw, ct);
-                        if (f.borderBottom && !inside(r + 1, c)) line(cl, ct + ch, cl + cw, ct + ch);
-                    }
-                    // the text of a merged area is drawn once, from its first cell on the page
-                    if (m) {
-                        int firstShown = -1;
-                        for (int k : order) {
-                            if (k >= m->firstRow && k <= m->lastRow) {
-                                firstShown = k;
-                                break;
-                            }
-                        }
-                        if (r != firstShown || c != std::max(m->firstCol, pg.firstCol)) continue;
-                    }
-                    const Cell* shown = m ? find(rows, m->firstRow, m->firstCol) : cell;
-                    if (!shown || shown->text.empty()) continue;
-                    const CellFormat& f = formats[static_cast<std::size_t>(shown->format)];
-                    double left = 0, top = 0, w = 0, h = 0;
-                    area(r, c, m, left, top, w, h);
-                    double pt = cellPoints(f);
-                    std::vector<std::string> lines;
-                    if (f.wrap) {
-                        lines = wrapLines(shown->text, w / s - 2 * kPad, pt, f.bold, measure);
-                    } else {
-                        lines.push_back(shown->text);
-                        const double tw = measure(shown->text, pt, f.bold);
-                        if (f.shrink && tw > w / s - 2 * kPad && tw > 0)
-                            pt *= std::max(0.1, (w / s - 2 * kPad) / tw);
-                    }
-                    const double lh = lineTwips(pt) * s;
-                    const double block = lh * static_cast<double>(lines.size());
-                    double y = f.vertical == xl::Center ? top + (h - block) / 2
-                               : f.vertical == xl::Top  ? top + kPad * s
-                                                        : top + h - block;
-                    p.FontSize(pt * s);
-                    p.FontBold(f.bold);
-                    for (const auto& ln : lines) {
-                        const double tw = p.TextWidth(ln);
-                        const int align = f.horizontal != 0 ? f.horizontal
-                                          : shown->number   ? xl::Right
-                                                            : xl::Left;
-                        const double x = align == xl::Center  ? left + (w - tw) / 2
-                                         : align == xl::Right ? left + w - kPad * s - tw
-                                                              : left + kPad * s;
-                        // the text sits in its line as the line's font leaves room above it
-                        text(x, y + (lh - pt * s * kTwipsPerPoint) / 2, ln);
-                        y += lh;
-                    }
-                }
+    void cell(const SheetPage& pg, int r, int c) {
+        const Cell* own = find(rows_, r, c);
+        const CellRange* m = mergeAt(sheet_.merges(), r, c);
+        const auto& formats = sheet_.formats();
+        if (own) {
+            const CellFormat& f = formats[static_cast<std::size_t>(own->format)];
+            const double cl = x0_ + colLeft_[c], ct = y0_ + rowTop_[r], cw = colWidth(c), ch = rowHeight(r);
+            // a merged area's edges inside it are not drawn
+            auto inside = [&](int rr, int cc) { return m && m->contains(rr, cc); };
+            if (f.borderLeft && !inside(r, c - 1)) line(cl, ct, cl, ct + ch);
+            if (f.borderRight && !inside(r, c + 1)) line(cl + cw, ct, cl + cw, ct + ch);
+            if (f.borderTop && !inside(r - 1, c)) line(cl, ct, cl + cw, ct);
+            if (f.borderBottom && !inside(r + 1, c)) line(cl, ct + ch, cl + cw, ct + ch);
+        }
+        // a merged area's text is drawn once a page, over the part of the area the page holds
+        double left = x0_ + colLeft_[c], top = y0_ + rowTop_[r], w = colWidth(c), h = rowHeight(r);
+        if (m) {
+            const auto first = std::find_if(order_.begin(), order_.end(),
+                                            [&](int k) { return k >= m->firstRow && k <= m->lastRow; });
+            const int c1 = std::max(m->firstCol, pg.firstCol);
+            if (r != *first || c != c1) return;
+            left = x0_ + colLeft_[c1];
+            w = 0;
+            for (int k = c1; k <= std::min(m->lastCol, pg.lastCol); ++k) w += colWidth(k);
+            h = 0;
+            for (int k = m->firstRow; k <= m->lastRow; ++k) {
+                if (rowTop_.count(k)) h += rowHeight(k);
             }
         }
+        const Cell* shown = m ? find(rows_, m->firstRow, m->firstCol) : own;
+        if (!shown || shown->text.empty()) return;
+        const CellFormat& f = formats[static_cast<std::size_t>(shown->format)];
+        const double s = l_.scale;
+        const double room = w / s - 2 * kPad;
+        double pt = cellPoints(f);
+        std::vector<std::string> lines;
+        if (f.wrap) {
+            lines = wrapLines(shown->text, room, pt, f.bold, measure_);
+        } else {
+            lines.push_back(shown->text);
+            const double tw = measure_(shown->text, pt, f.bold);
+            if (f.shrink && tw > room && tw > 0) pt *= std::max(0.1, room / tw);
+        }
+        const double lh = lineTwips(pt) * s;
+        const double block = lh * static_cast<double>(lines.size());
+        double y = f.vertical == xl::Center ? top + (h - block) / 2
+                   : f.vertical == xl::Top  ? top + kPad * s
+                                            : top + h - block;
+        const int align = f.horizontal != 0 ? f.horizontal : shown->number ? xl::Right : xl::Left;
+        p_.FontSize(pt * s);
+        p_.FontBold(f.bold);
+        for (const auto& ln : lines) {
+            const double tw = p_.TextWidth(ln);
+            const double x = align == xl::Center  ? left + (w - tw) / 2
+                             : align == xl::Right ? left + w - kPad * s - tw
+                                                  : left + kPad * s;
+            // the text sits in its line as the line's font leaves room above it
+            text(x, y + (lh - pt * s * kTwipsPerPoint) / 2, ln);
+            y += lh;
+        }
+    }
+
+    Printer& p_;
+    const Worksheet& sheet_;
+    const PageSetup& ps_;
+    std::string title_;
+    DateTime now_;
+    double paperW_ = 0, paperH_ = 0, offX_ = 0, offY_ = 0;
+    SheetMeasure measure_;
+    Rows rows_;
+    SheetLayout l_;
+    // the page being drawn: its rows in order, where its rows and columns start
+    std::vector<int> order_;
+    std::map<int, double> rowTop_, colLeft_;
+    double x0_ = 0, y0_ = 0;
+};
+
+}  // namespace
+
+int printSheet(Printer& p, const Worksheet& sheet, const std::string& title) {
+    const double savedSize = p.FontSize();
+    const bool savedBold = p.FontBold();
+    auto restore = [&] {
+        p.FontSize(savedSize);
+        p.FontBold(savedBold);
+    };
+    int pages = 0;
+    try {
+        SheetJob job(p, sheet, title);
+        pages = job.pages();
+        p.DrawWidth(1);
+        for (int i = 0; i < pages; ++i) job.page(i);
         p.EndDoc();
     } catch (...) {
         // nothing of a job that failed reaches the printer
         p.KillDoc();
-        p.FontSize(savedSize);
-        p.FontBold(savedBold);
+        restore();
         throw;
     }
-    p.FontSize(savedSize);
-    p.FontBold(savedBold);
+    restore();
     return pages;
 }
 
