@@ -18,7 +18,10 @@ public:
     void open(const std::string& path) override;
     /// The printers the print system offers (QPrinterInfo).
     int printerCount() override;
-    // preview(): the paged preview of a workbook is not built yet; the default throws 429.
+    /// Shows the sheet's pages as they print (printSheet) in a print preview
+    /// titled "打印预览", on the sheet's paper and orientation; the user prints
+    /// from it. Returns when the preview closes.
+    void preview(const WorkbookPreview& request) override;
 };
 
 }  // namespace Palvo::qt

@@ -9,6 +9,7 @@
 #include <QPrinter>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -20,7 +21,9 @@
 #include "palvo/memory/grid.h"
 #include "palvo/memory/msgbox.h"
 #include "palvo/qt/printer.h"
+#include "palvo/qt/spreadsheet.h"
 #include "palvo/session.h"
+#include "palvo/sheet_print.h"
 #include "support/errors.h"
 
 namespace Palvo {
@@ -203,6 +206,85 @@ TEST_F(QtPrinter, PreviewShowsTheReportsPages) {
     EXPECT_EQ(box->last().text, "数据已送至打印机！");
     EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it drew";
     dialog->close();
+}
+
+// A report sheet as the spreadsheet reports make it: the merged title, the
+// heading, bordered data rows, the title rows and page n of N in the footer.
+void reportSheet(Worksheet& w, int dataRows) {
+    w.Merge("A1:C1");
+    w.Value("A1", "销售清单 2004");
+    w.Bold("A1", true);
+    w.FontSize("A1", 15);
+    w.HorizontalAlignment("A1", xl::Center);
+    const char* headings[] = {"单号", "客户名称", "金额"};
+    for (int c = 0; c < 3; ++c) w.Value(std::string(1, static_cast<char>('A' + c)) + "3", headings[c]);
+    for (int r = 1; r <= dataRows; ++r) {
+        const std::string row = std::to_string(r + 3);
+        char code[16];
+        std::snprintf(code, sizeof code, "XS2004%05d", r);
+        w.Value("A" + row, code);
+        w.Value("B" + row, "华东钢材公司" + std::to_string(r));
+        w.Value("C" + row, std::to_string(r * 125) + ".50");
+    }
+    const std::string table = "A3:C" + std::to_string(dataRows + 3);
+    for (int b = xl::EdgeLeft; b <= xl::InsideHorizontal; ++b) w.BorderLineStyle(table, b, xl::Continuous);
+    w.WrapText(table, true);
+    w.HorizontalAlignment(table, xl::Center);
+    w.ColumnWidth("A:B", 15);
+    PageSetup& p = w.PageSetup();
+    p.PrintTitleRows = "$1:$3";
+    p.LeftHeader = "制表：张三 R&&D";
+    p.RightFooter =
+        "第&\"Times New Roman,常规\" &P &\"宋体,常规\"页，共&\"Times New Roman,常规\" &N &\"宋体,常规\"页";
+    p.TopMargin = InchesToPoints(0.3);
+    p.BottomMargin = InchesToPoints(0.6);
+    w.prepare();
+}
+
+TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
+    const fs::path pdf = fs::path(dir.path().toStdString()) / "sheet.pdf";
+    Worksheet sheet;
+    reportSheet(sheet, 100);  // 48 data rows a page under the title rows
+    auto printer = qt::Printer::pdf(pdf.string());
+    EXPECT_EQ(printSheet(*printer, sheet, "销售清单"), 3);
+    ASSERT_EQ(pageCount(pdf), 3);
+    for (int p = 1; p <= 3; ++p) {
+        SCOPED_TRACE("page " + std::to_string(p));
+        const std::string text = pageText(pdf, p);
+        EXPECT_NE(text.find("第 " + std::to_string(p) + " 页，共 3 页"), std::string::npos) << text;
+        EXPECT_NE(text.find("制表：张三 R&D"), std::string::npos);
+        EXPECT_NE(text.find("销售清单 2004"), std::string::npos);
+        EXPECT_NE(text.find("客户名称"), std::string::npos);
+    }
+    EXPECT_NE(pageText(pdf, 2).find("XS200400049"), std::string::npos);
+    EXPECT_EQ(pageText(pdf, 2).find("XS200400048"), std::string::npos);
+}
+
+TEST_F(QtPrinter, DeskPreviewShowsTheSheetsPagesOnItsPaper) {
+    Worksheet sheet;
+    reportSheet(sheet, 100);
+    sheet.PageSetup().Orientation = xl::Landscape;  // 31 data rows a page
+    WorkbookPreview request{
+        "", &sheet, "销售清单", sheet.PageSetup(), sheet.lastRow() + 1, sheet.lastCol() + 1};
+    int pages = -1;
+    QString title;
+    bool landscape = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        title = dialog->windowTitle();
+        landscape = dialog->printer()->pageLayout().orientation() == QPageLayout::Landscape;
+        if (auto* view = dialog->findChild<QPrintPreviewWidget*>()) {
+            view->updatePreview();
+            pages = view->pageCount();
+        }
+        dialog->reject();
+    });
+    qt::SpreadsheetDesk().preview(request);
+    EXPECT_EQ(title, QStringLiteral("打印预览"));
+    EXPECT_TRUE(landscape);
+    EXPECT_EQ(pages, 4);
+    EXPECT_EQ(installedPrinter(), nullptr);
 }
 
 }  // namespace
