@@ -256,10 +256,10 @@ void SalesQuery::printOnDefaultPrinter() {
     printReport();
 }
 
-void SalesQuery::exportToExcel() {
+void SalesQuery::exportToExcel(bool editable) {
     try {
         clsPrint().sReportGridtoExcel(reportTitle(), *flx_, reportTopLine(), "制表：" + session().sUser, 2,
-                                      -1, true);
+                                      -1, editable);
     } catch (const Error& e) {  // no window host to run the job in
         msgBox("导出 Excel 失败：" + e.description(), vbExclamation, session().sMsg);
     }

@@ -63,8 +63,9 @@ public:
     /// The grid as a paged report (clsPrint::mPrintRecord) on the thread's printer.
     void printReport();
     /// 导出 Excel: the grid as an editable workbook (clsPrint::sReportGridtoExcel),
-    /// saved and opened by the thread's spreadsheet desk.
-    void exportToExcel();
+    /// saved and opened by the thread's spreadsheet desk; not editable, the
+    /// workbook's pages in the desk's print preview instead.
+    void exportToExcel(bool editable = true);
     /// The report's title, and the line under it: the query name and the conditions.
     std::string reportTitle() const;
     std::string reportTopLine() const;

@@ -26,6 +26,7 @@
 #include "customer_form.h"
 #include "main_window.h"
 #include "palvo/qt/printer.h"
+#include "palvo/qt/spreadsheet.h"
 #include "palvo/qt/window_host.h"
 #include "palvo/session.h"
 #include "palvo/spreadsheet.h"
@@ -348,6 +349,31 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
         ok = ok && grabbed && written && desk->opened() == xlsx.toStdString();
     }
 
+    step("Excel 预览: the same workbook's pages in the print preview, as they would print");
+    {
+        bool previewed = false;
+        whenShown(
+            &window, [] { return qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget()); },
+            [&shoot, &previewed](QWidget* preview) {
+                preview->resize(1100, 820);
+                previewed = true;
+                shoot(preview, "sheet_preview.png", "the workbook's pages, A4 landscape, header and footer");
+                preview->close();
+            });
+        // the Qt desk's preview; it counts one printer, so that the tour does
+        // not depend on a CUPS printer
+        struct PreviewDesk : qt::SpreadsheetDesk {
+            int printerCount() override { return 1; }
+        };
+        ScopedSpreadsheetDesk scopedDesk(std::make_shared<PreviewDesk>());
+        ScopedWindowHost host(scriptedWindows("", {}));
+        const std::size_t before = messages->texts().size();
+        sales->exportToExcel(false);
+        if (messages->texts().size() > before) log << "  → " << messages->texts().back() << "\n";
+        if (!previewed) log << "  FAILED, no print preview of the workbook was shown\n";
+        ok = ok && previewed;
+    }
+
     step("查询 → 自定义查询: the library's custom query dialog groups 销售查询 by 品名 and 规格");
     window.customQueryAction()->trigger();
     auto* custom = dynamic_cast<CustomQuery*>(window.mdi()->activeSubWindow()->widget());
@@ -382,8 +408,9 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     about->close();
 
     // each of the library's windows was shown with its content
-    for (const char* name : {"picker.png", "find.png", "message_window.png", "settings.png",
-                             "print_preview.png", "progress.png", "custom_settings.png"}) {
+    for (const char* name :
+         {"picker.png", "find.png", "message_window.png", "settings.png", "print_preview.png", "progress.png",
+          "sheet_preview.png", "custom_settings.png"}) {
         const QString file = QDir(outDir).filePath(name);
         if (std::find(shots.begin(), shots.end(), file) == shots.end()) {
             log << "  no screenshot of " << name << "\n";

@@ -327,7 +327,7 @@ TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {
     for (const char* name :
          {"main.png", "customers.png", "customers_saved.png", "sales.png", "about.png", "message_1.png",
           "picker.png", "find.png", "message_window.png", "settings.png", "custom_settings.png",
-          "custom_query.png", "print_preview.png", "progress.png"}) {
+          "custom_query.png", "print_preview.png", "progress.png", "sheet_preview.png"}) {
         const QImage image(QDir(out).filePath(name));
         EXPECT_FALSE(image.isNull()) << name;
         EXPECT_GT(image.width() * image.height(), 0) << name;
