@@ -1,5 +1,3 @@
-#include "src/print/multiline_print.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,138 +13,96 @@
 namespace Palvo {
 namespace {
 
-using memory::PrinterOp;
+// Five Chinese characters a line (180 twips each at 9 points by the fixed rule);
+// Line fails for the line numbered failAt.
+class Box : public memory::TextBox {
+public:
+    explicit Box(const std::string& text, int failAt = -1) : memory::TextBox("Text1", text), failAt_(failAt) {
+        MultiLine(true);
+        Width(900);
+        Measurer(std::make_shared<memory::FixedWidthMeasurer>());
+    }
+    std::string Line(int index) const override {
+        if (index == failAt_) throw Error(5, "Invalid procedure call or argument");
+        return memory::TextBox::Line(index);
+    }
 
-// A multi-line box of five characters a line: 180 twips each at 9 points by the fixed rule.
-memory::TextBox fiveWide(const std::string& text) {
-    memory::TextBox box("Text1", text);
-    box.MultiLine(true);
-    box.Width(900);
-    box.Measurer(std::make_shared<memory::FixedWidthMeasurer>());
-    return box;
-}
-
-class MultiLinePrint : public ::testing::Test {
-protected:
-    // a line is one em: 200 twips at the default 10 points
-    memory::RecordingPrinter printer{std::make_shared<memory::FixedWidthMeasurer>()};
-
-    std::vector<PrinterOp> printed() const { return printer.pending(); }
+private:
+    int failAt_;
 };
 
-TEST_F(MultiLinePrint, WrappedLinesStopAtIMaxAndReturnTheNextFreeLine) {
-    auto box = fiveWide("一二三四五六七八九十甲乙丙丁戊己庚辛壬癸子丑寅卯辰");
-    ASSERT_EQ(box.LineCount(), 5);
-    const std::int32_t next = clsPrint().lPrint_MultiLine_TextBox(box, printer, 300, 1000, 10.0f, 3);
-    EXPECT_EQ(next, 1000 + 3 * 200);
-    const auto ops = printed();
-    ASSERT_EQ(ops.size(), 3U);
-    const char* lines[] = {"一二三四五", "六七八九十", "甲乙丙丁戊"};
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(ops[i].text, lines[i]);
-        EXPECT_EQ(ops[i].x, 300);
-        EXPECT_EQ(ops[i].y, 1000 + 200.0 * static_cast<double>(i));
-        EXPECT_EQ(ops[i].fontSize, 10);
-    }
+memory::RecordingPrinter printer() {
+    return memory::RecordingPrinter(std::make_shared<memory::FixedWidthMeasurer>());
 }
 
-TEST_F(MultiLinePrint, LineCountsFollowIMaxAndTheMode) {
+TEST(MultiLinePrint, LinesFollowTheModeAndIMaxAndTheNextFreeLineComesBack) {
     struct Case {
         std::string text;
         std::int16_t iMax;
         bool bSpb;
-        std::vector<std::string> lines;  // as printed; "" prints nothing but takes its line
+        std::vector<std::string> drawn;  // "top text"; an empty line takes its place but draws nothing
+        std::int32_t next;
     };
+    // from (300, 500), a line is 200 twips at 10 points
     const Case cases[] = {
-        {"一二三四五六七", 0, false, {"一二三四五", "六七"}},
-        {"一二三四五六七", -1, false, {"一二三四五", "六七"}},
-        {"一二三四五六七", 9, false, {"一二三四五", "六七"}},
-        {"一二三四五六七", 0, true, {"一二三四五六七"}},
-        {"甲\r\n乙丙\r\n", 0, true, {"甲", "乙丙", ""}},
-        {"甲\r\n乙丙\r\n", 2, true, {"甲", "乙丙"}},
-        {"a\nb\rc", 0, true, {"a", "b", "c"}},
-        {"ab   \r\n\r\ncd", 0, false, {"ab", "", "cd"}},
-        {std::string("a\0b ", 4), 0, false, {"ab"}},
-        {"", 0, false, {""}},
+        {"一二三四五六七八九十甲乙丙丁戊己庚辛壬癸子",
+         3,
+         false,
+         {"500 一二三四五", "700 六七八九十", "900 甲乙丙丁戊"},
+         1100},
+        {"一二三四五六七", -1, false, {"500 一二三四五", "700 六七"}, 900},
+        {"一二三四五六七", 0, true, {"500 一二三四五六七"}, 700},
+        {"甲\r\n乙丙\r\n", 0, true, {"500 甲", "700 乙丙"}, 1100},
+        {"a\nb\rc", 2, true, {"500 a", "700 b"}, 900},
+        {"ab   \r\n\r\ncd", 0, false, {"500 ab", "900 cd"}, 1100},
+        {std::string("a\0b ", 4), 9, false, {"500 ab"}, 700},
+        {"", 0, false, {}, 700},
+        {"", 0, true, {}, 1234},  // nothing printed: CurrentY as it was
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        memory::RecordingPrinter p{std::make_shared<memory::FixedWidthMeasurer>()};
-        auto box = fiveWide(c.text);
-        const std::int32_t next = clsPrint().lPrint_MultiLine_TextBox(box, p, 0, 500, 10.0f, c.iMax, c.bSpb);
-        EXPECT_EQ(next, 500 + 200 * static_cast<std::int32_t>(c.lines.size()));
+        auto p = printer();
+        p.CurrentY(1234.4);
+        Box box(c.text);
+        EXPECT_EQ(clsPrint().lPrint_MultiLine_TextBox(box, p, 300, 500, 10.0f, c.iMax, c.bSpb), c.next);
         std::vector<std::string> drawn;
-        for (const auto& op : p.pending()) drawn.push_back(op.text);
-        std::vector<std::string> expected;
-        for (const auto& l : c.lines) {
-            if (!l.empty()) expected.push_back(l);
+        for (const auto& op : p.pending()) {
+            EXPECT_EQ(op.x, 300);
+            drawn.push_back(std::to_string(static_cast<int>(op.y)) + " " + op.text);
         }
-        EXPECT_EQ(drawn, expected);
+        EXPECT_EQ(drawn, c.drawn);
     }
 }
 
-TEST_F(MultiLinePrint, HardLinesOfAnEmptyTextPrintNothingAndReturnThePositionAsItWas) {
-    auto box = fiveWide("");
-    printer.CurrentY(1234.4);
-    EXPECT_EQ(clsPrint().lPrint_MultiLine_TextBox(box, printer, 0, 500, 10.0f, 0, true), 1234);
-    EXPECT_FALSE(printer.jobOpen());
-}
-
-TEST_F(MultiLinePrint, TheFontComesBackAsAWholeNumberAndTheBoldnessAsItWas) {
-    struct Case {
+TEST(MultiLinePrint, TheFontComesBackAsAWholeNumberAndTheBoxSetsTheBoldness) {
+    const struct {
         double before;
         double after;
-    };
-    const Case cases[] = {{10.5, 10}, {11.5, 12}, {9.4, 9}, {12, 12}};
+        bool bold;
+    } cases[] = {{10.5, 10, true}, {11.5, 12, false}, {9.4, 9, true}};
     for (const auto& c : cases) {
-        printer.FontSize(c.before);
-        printer.FontBold(false);
-        auto box = fiveWide("甲");
-        box.FontBold(true);
-        clsPrint().lPrint_MultiLine_TextBox(box, printer, 0, 0, 14.0f);
-        EXPECT_EQ(printer.FontSize(), c.after) << c.before;
-        EXPECT_FALSE(printer.FontBold());
-        ASSERT_FALSE(printed().empty());
-        EXPECT_TRUE(printed().back().fontBold) << "a bold box prints bold";
-        EXPECT_EQ(printed().back().fontSize, 14);
+        auto p = printer();
+        p.FontSize(c.before);
+        p.FontBold(!c.bold);
+        Box box("甲");
+        box.FontBold(c.bold);
+        clsPrint().lPrint_MultiLine_TextBox(box, p, 0, 0, 14.0f);
+        ASSERT_EQ(p.pending().size(), 1U);
+        EXPECT_EQ(p.pending()[0].fontSize, 14);
+        EXPECT_EQ(p.pending()[0].fontBold, c.bold);
+        EXPECT_EQ(p.FontSize(), c.after) << c.before;
+        EXPECT_EQ(p.FontBold(), !c.bold);
     }
-    printer.FontBold(true);
-    auto plain = fiveWide("乙");
-    clsPrint().lPrint_MultiLine_TextBox(plain, printer);
-    EXPECT_FALSE(printed().back().fontBold) << "a plain box prints plain on a bold printer";
-    EXPECT_EQ(printed().back().fontSize, 10) << "10 points by default";
-    EXPECT_TRUE(printer.FontBold());
 }
 
-// A box whose third line cannot be read.
-class FailingBox : public memory::TextBox {
-public:
-    using memory::TextBox::TextBox;
-    std::string Line(int index) const override {
-        if (index == 2) throw Error(5, "Invalid procedure call or argument");
-        return memory::TextBox::Line(index);
-    }
-};
-
-TEST_F(MultiLinePrint, AFailureLeavesTheSurfaceWithItsFont) {
-    printer.FontSize(10.5);
-    FailingBox box("Text1", "一二三四五六七八九十甲乙");
-    box.MultiLine(true);
-    box.Width(900);
+TEST(MultiLinePrint, AFailureLeavesTheSurfaceWithItsFont) {
+    auto p = printer();
+    p.FontSize(10.5);
+    Box box("一二三四五六七八九十甲乙", 2);
     box.FontBold(true);
-    box.Measurer(std::make_shared<memory::FixedWidthMeasurer>());
-    EXPECT_THROW(clsPrint().lPrint_MultiLine_TextBox(box, printer, 0, 0, 12.0f), Error);
-    EXPECT_EQ(printer.FontSize(), 10);
-    EXPECT_FALSE(printer.FontBold());
-
-    printer.FontSize(11);
-    try {
-        clsPrint().lPrint_MultiLine_TextBox(box, printer, 0, 0, 0.0f);
-        FAIL() << "a font size of 0 is refused";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), ErrorNumber::InvalidPropertyValue);
-    }
-    EXPECT_EQ(printer.FontSize(), 11);
+    EXPECT_THROW(clsPrint().lPrint_MultiLine_TextBox(box, p, 0, 0, 12.0f), Error);
+    EXPECT_EQ(p.FontSize(), 10);
+    EXPECT_FALSE(p.FontBold());
 }
 
 }  // namespace
