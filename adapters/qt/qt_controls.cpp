@@ -1,7 +1,12 @@
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTreeWidget>
 #include <QVariant>
 #include <algorithm>
@@ -171,6 +176,63 @@ void TextBox::FontBold(bool bold) {
     QFont f = widget()->font();
     f.setBold(bold);
     widget()->setFont(f);
+}
+
+// The document is laid out for the box's size when the box is shown; a box
+// sized while hidden gets the resize it has pending first, as showing it would.
+void TextBox::layOut() const {
+    QWidget* boxes[] = {plain_, plain_->viewport()};
+    for (QWidget* w : boxes) {
+        if (!w->testAttribute(Qt::WA_PendingResizeEvent)) continue;
+        QResizeEvent resized(w->size(), QSize());
+        QCoreApplication::sendEvent(w, &resized);
+        w->setAttribute(Qt::WA_PendingResizeEvent, false);
+    }
+}
+
+namespace {
+// Calls f(text of the line) for every line the layout shows, until f returns false.
+template <typename F>
+void forEachShownLine(QPlainTextEdit* edit, F f) {
+    auto* layout = qobject_cast<QPlainTextDocumentLayout*>(edit->document()->documentLayout());
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+        if (layout) layout->ensureBlockLayout(block);
+        const QTextLayout* lines = block.layout();
+        const QString text = block.text();
+        if (!lines || lines->lineCount() == 0) {
+            if (!f(text)) return;
+            continue;
+        }
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            QString shown = text.mid(line.textStart(), line.textLength());
+            shown.remove(QChar::LineSeparator);
+            if (!f(shown)) return;
+        }
+    }
+}
+}  // namespace
+
+int TextBox::LineCount() const {
+    if (line_) return 1;
+    layOut();
+    int count = 0;
+    forEachShownLine(plain_, [&](const QString&) { return ++count, true; });
+    return count;
+}
+
+std::string TextBox::Line(int index) const {
+    if (line_) return index == 0 ? Text() : std::string();
+    if (index < 0) return {};
+    layOut();
+    QString found;
+    int at = 0;
+    forEachShownLine(plain_, [&](const QString& shown) {
+        if (at++ < index) return true;
+        found = shown;
+        return false;
+    });
+    return toStd(found);
 }
 
 // ---------------------------------------------------------------- ListView

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "palvo/controls.h"
 #include "palvo/grid.h"
+#include "palvo/printer.h"
 
 namespace Palvo {
 
@@ -20,6 +22,17 @@ public:
     void mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr, std::string& BotStr);
     void mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr);
     void mPrintRecord(FlexGrid& flx, const std::string& Title);
+    /// Prints the lines of a multi-line text box on p (the printer or any text
+    /// surface), one under another from (ileft, itop), one TextHeight("aaa")
+    /// apart, in iFontsize points and the box's boldness: the lines as the box
+    /// wraps them on screen, or with bSpb the text's hard lines; at most iMax
+    /// lines when iMax > 0. Puts p's font size back as a whole number (10.5
+    /// comes back as 10, 11.5 as 12) and its boldness, and returns p's CurrentY
+    /// after the last line. Throws what p throws (Palvo::Error 380 for a font
+    /// size not above 0), with p's font put back.
+    std::int32_t lPrint_MultiLine_TextBox(TextBox& TXT, TextSurface& p, const std::int32_t& ileft = 0,
+                                          const std::int32_t& itop = 0, const float& iFontsize = 10.0f,
+                                          const std::int16_t& iMax = 0, const bool& bSpb = false);
     /// Writes the grid as a worksheet: the merged title, the heading row, every
     /// data row as text, borders, the grid's column widths, A4 page setup with
     /// the top text left in the header and the bottom text left in the footer.

@@ -153,6 +153,14 @@ public:
     virtual int Index() const { return -1; }
     virtual bool Visible() const = 0;
     virtual void Visible(bool visible) = 0;
+
+    // ---- the lines as the box shows them, for printing a multi-line box
+    /// How many lines the box shows its text in, wrapped as on screen; an
+    /// empty box shows one, a single-line box always one.
+    virtual int LineCount() const = 0;
+    /// Line index (from 0) as the box shows it, without its line break (blanks
+    /// the box wrapped after stay on it); "" outside 0 .. LineCount() - 1.
+    virtual std::string Line(int index) const = 0;
 };
 
 }  // namespace Palvo

@@ -8,6 +8,7 @@
 
 #include "palvo/controls.h"
 #include "palvo/list_model.h"
+#include "palvo/measure.h"
 
 namespace Palvo::memory {
 
@@ -88,7 +89,11 @@ private:
 
 namespace Palvo::memory {
 
-/// A text box; focused() tells whether SetFocus reached it.
+/// A text box; focused() tells whether SetFocus reached it. A multi-line box
+/// shows its text's lines (broken at CR LF, LF or CR) wrapped at its Width as
+/// an edit control wraps them: after blanks, which stay at the end of the
+/// line, and around Chinese characters, keeping closing punctuation with the
+/// character before it; a word wider than the box is cut where it fills a line.
 class TextBox : public Palvo::TextBox {
 public:
     explicit TextBox(std::string name = "Text1", std::string text = {})
@@ -123,6 +128,20 @@ public:
 
     bool Visible() const override { return visible_; }
     void Visible(bool visible) override { visible_ = visible; }
+    int LineCount() const override;
+    std::string Line(int index) const override;
+
+    /// Whether the box wraps its text on several lines; a single-line box
+    /// shows its whole text as one line (the platform's default).
+    bool MultiLine() const { return multiLine_; }
+    void MultiLine(bool multiLine) { multiLine_ = multiLine; }
+    /// The width of the box's text area in twips, where its lines wrap.
+    /// Throws 380 when negative.
+    std::int32_t Width() const { return width_; }
+    void Width(std::int32_t twips);
+    /// Measures the text for wrapping, in FontSize (bold as regular); nullptr
+    /// measures with headlessMeasurer(), as the recording printer does.
+    void Measurer(std::shared_ptr<TextMeasurer> measurer) { measurer_ = std::move(measurer); }
 
     bool focused() const { return focused_; }
     void blur() { focused_ = false; }
@@ -131,6 +150,7 @@ public:
 
 private:
     int length() const;
+    std::vector<std::string> lines() const;
     std::string name_;
     std::string text_;
     int selStart_ = 0;
@@ -147,6 +167,10 @@ private:
     bool fontBold_ = false;
     int index_ = -1;
     bool visible_ = true;
+    bool multiLine_ = false;
+    std::int32_t width_ = 1215;  // the platform's first width
+    std::shared_ptr<TextMeasurer> measurer_;
+    mutable std::shared_ptr<TextMeasurer> headless_;
 };
 
 }  // namespace Palvo::memory

@@ -28,6 +28,8 @@ inline constexpr const char* kTagProperty = "Tag";
 /// On a QLineEdit MaxLength is Qt's maxLength (0 stands for Qt's 32767), which
 /// also cuts a longer text set by code; on a QPlainTextEdit it is only kept.
 /// Colours go to the palette (Base and Text); Appearance 0 drops the frame.
+/// The lines of a QPlainTextEdit are those of its own text layout, as it
+/// wraps them on screen; a QLineEdit shows one.
 class TextBox : public Palvo::TextBox {
 public:
     /// index is the place in a form's TXT array, -1 for none.
@@ -61,9 +63,12 @@ public:
     /// Whether the host shows the box (QWidget::isHidden, so an unshown window counts).
     bool Visible() const override;
     void Visible(bool visible) override;
+    int LineCount() const override;
+    std::string Line(int index) const override;
 
 private:
     QWidget* widget() const;
+    void layOut() const;
     QLineEdit* line_ = nullptr;
     QPlainTextEdit* plain_ = nullptr;
     int index_ = -1;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QPageSize>
+#include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -22,6 +23,7 @@
 #include "palvo/memory/msgbox.h"
 #include "palvo/qt/printer.h"
 #include "palvo/qt/spreadsheet.h"
+#include "palvo/qt/text.h"
 #include "palvo/session.h"
 #include "palvo/sheet_print.h"
 #include "support/errors.h"
@@ -128,6 +130,32 @@ TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(pdf.parent_path()), fs::directory_iterator{}), 1)
         << "no temporary file is left";
+}
+
+TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
+    const fs::path pdf = fs::path(dir.path().toStdString()) / "备注.pdf";
+    auto printer = qt::Printer::pdf(pdf.string());
+    QPlainTextEdit edit;
+    edit.resize(260, 300);
+    edit.show();
+    qt::TextBox remarks(&edit);
+    remarks.Text(
+        "备注：本批钢材 XS200400017 已于三月五日发货，请核对数量与金额。Remarks printed line by "
+        "line.\r\n第二段");
+    ASSERT_GT(remarks.LineCount(), 2);
+    const std::int32_t next = clsPrint().lPrint_MultiLine_TextBox(remarks, *printer, 720, 1440, 12.0f);
+    printer->EndDoc();
+    EXPECT_EQ(next, 1440 + remarks.LineCount() * 240) << "a line is one em, 240 twips at 12 points";
+
+    const std::string text = pageText(pdf, 1);
+    std::size_t at = 0;
+    for (int i = 0; i < remarks.LineCount(); ++i) {
+        std::string line = remarks.Line(i);
+        line.erase(line.find_last_not_of(' ') + 1);
+        const auto found = text.find(line + "\n", at);
+        ASSERT_NE(found, std::string::npos) << "line " << i << " [" << line << "] in\n" << text;
+        at = found + line.size();
+    }
 }
 
 // Row 50 reads once while the columns are measured, then fails on page 2.

@@ -1,0 +1,82 @@
+#include "src/print/multiline_print.h"
+
+#include "src/base/conversions.h"
+
+namespace Palvo::print {
+
+std::vector<std::string> hardLinesOf(std::string_view text) {
+    std::vector<std::string> lines;
+    if (text.empty()) return lines;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = text.find_first_of("\r\n", from);
+        if (at == std::string_view::npos) {
+            lines.emplace_back(text.substr(from));
+            return lines;
+        }
+        lines.emplace_back(text.substr(from, at - from));
+        from = at + (text.compare(at, 2, "\r\n") == 0 ? 2 : 1);
+    }
+}
+
+std::string shownLine(std::string_view line) {
+    std::string out;
+    out.reserve(line.size());
+    for (char c : line) {
+        if (c != '\0') out += c;
+    }
+    out.erase(out.find_last_not_of(' ') + 1);
+    return out;
+}
+
+namespace {
+
+// Puts the surface's font back when printing ends, also when it fails.
+class FontRestore {
+public:
+    explicit FontRestore(TextSurface& p) : p_(p), size_(util::cint(p.FontSize())), bold_(p.FontBold()) {}
+    ~FontRestore() {
+        if (!done_) {
+            try {
+                restore();
+            } catch (...) {  // the failure that ended the printing is the one to report
+            }
+        }
+    }
+    FontRestore(const FontRestore&) = delete;
+    FontRestore& operator=(const FontRestore&) = delete;
+    void restore() {
+        done_ = true;
+        p_.FontSize(size_);
+        p_.FontBold(bold_);
+    }
+
+private:
+    TextSurface& p_;
+    std::int16_t size_;  // kept as a whole number: 10.5 comes back as 10, 11.5 as 12
+    bool bold_;
+    bool done_ = false;
+};
+
+}  // namespace
+
+std::int32_t lPrint_MultiLine_TextBox(TextBox& txt, TextSurface& p, std::int32_t left, std::int32_t top,
+                                      float fontSize, std::int16_t maxLines, bool hardLines) {
+    FontRestore font(p);
+    p.FontSize(fontSize);
+    p.FontBold(txt.FontBold());
+
+    const std::vector<std::string> parts = hardLines ? hardLinesOf(txt.Text()) : std::vector<std::string>{};
+    const int count = hardLines ? static_cast<int>(parts.size()) : txt.LineCount();
+    const int printed = maxLines > 0 && count > maxLines ? maxLines : count;
+    const double pitch = p.TextHeight("aaa");
+    for (int i = 0; i < printed; ++i) {
+        p.CurrentX(left);
+        p.CurrentY(top + i * pitch);
+        p.Print(hardLines ? parts[static_cast<std::size_t>(i)] : shownLine(txt.Line(i)));
+    }
+    font.restore();
+    return util::clng(p.CurrentY());
+}
+
+}  // namespace Palvo::print
