@@ -49,7 +49,7 @@ void ListModel<Port>::AddItems(std::vector<std::string> items) {
     const int at = ListCount();
     if (listener_) listener_->beginInsertItems(at, static_cast<int>(items.size()));
     entries_.reserve(entries_.size() + items.size());
-    for (std::string& item : items) entries_.emplace_back(std::move(item));
+    for (std::string& item : items) entries_.push_back(ListEntry{std::move(item)});
     if (listener_) listener_->endInsertItems();
 }
 
