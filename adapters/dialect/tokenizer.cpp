@@ -25,10 +25,11 @@ std::size_t readQuoted(std::string_view s, std::size_t i, char close, std::strin
     while (true) {
         if (i >= s.size()) unterminated(what, start);
         if (s[i] == '\0') {
-            // SQLite reads a statement only up to a NUL
-            throw Error(ErrorNumber::NotSupported, "A NUL character (U+0000) in the " + std::string(what) +
-                                                       " starting at character " + std::to_string(start + 1) +
-                                                       ": pass such a value as a parameter.");
+            // SQLite reads a statement only up to a NUL; the statement fails as the database
+            // would fail it, with a message that says why
+            throw Error(ErrorNumber::Database, "A NUL character (U+0000) in the " + std::string(what) +
+                                                   " starting at character " + std::to_string(start + 1) +
+                                                   ": pass such a value as a parameter.");
         }
         if (s[i] == close) {
             if (i + 1 < s.size() && s[i + 1] == close) {
