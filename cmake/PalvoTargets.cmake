@@ -17,6 +17,10 @@ function(palvo_target_options target)
                                              -fno-sanitize-recover=undefined)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
+  if(PALVO_SANITIZE_THREAD)
+    target_compile_options(${target} PRIVATE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=thread)
+  endif()
 endfunction()
 
 # palvo_add_library(NAME [ALIAS alias] [PRIVATE_INCLUDE dir] SOURCES ... [PUBLIC_DEPS ...]

@@ -170,6 +170,7 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
 }
 
 Expr Rewriter::unary(const Nodes& ns, std::size_t& i, std::size_t e) {
+    const Nesting level(depth_);
     if (i < e && (ns[i].op("-") || ns[i].op("+") || ns[i].op("~"))) {
         const Node& o = ns[i++];
         Expr x = unary(ns, i, e);
@@ -254,12 +255,15 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
 Expr Rewriter::caseExpression(const Nodes& ns, std::size_t& i, std::size_t e) {
     Expr r;
     r.space = ns[i].tok.spaceBefore;
-    std::size_t depth = 1, j = i + 1;
+    std::size_t depth = 1, deepest = 1, j = i + 1;
     for (; j < e; ++j) {
-        if (ns[j].word("case")) ++depth;
+        if (ns[j].word("case")) deepest = std::max(deepest, ++depth);
         if (ns[j].word("end") && --depth == 0) break;
     }
     if (j >= e) unsupported("CASE without END");
+    // refused here, before each level scans the rest for its END once more
+    if (deepest > kMaxNesting)
+        unsupported("CASE nested more than " + std::to_string(kMaxNesting) + " levels deep");
     std::size_t whens = i + 1;
     r.text = ns[i].tok.text + simpleCaseOperand(ns, whens, j);
     r.text += seq(ns, whens, j);

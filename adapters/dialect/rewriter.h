@@ -37,7 +37,9 @@ std::string quoteName(std::string_view name);
 std::string quoteString(std::string_view value);
 std::string renderToken(const Token& t);
 
-// Groups tokens by parentheses; drops a "dbo." owner prefix.
+// Groups tokens by parentheses; drops a "dbo." owner prefix. Throws NotSupported
+// past kMaxNesting levels of parentheses (CASE takes the same bound).
+inline constexpr std::size_t kMaxNesting = 100;
 Nodes buildTree(std::vector<Token>& toks);
 
 // Words that structure a statement; an expression never starts with one.
@@ -100,6 +102,21 @@ public:
     Translation statement(Nodes& ns);
 
 private:
+    // Counts the levels of the rewriting's recursion (groups, signs, nested
+    // expressions); past kMaxDepth the statement is refused, not the stack overrun.
+    static constexpr int kMaxDepth = 400;
+    class Nesting {
+    public:
+        explicit Nesting(int& depth);
+        ~Nesting() { --depth_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        int& depth_;
+    };
+    int depth_ = 0;
+
     struct Call;
     struct Clauses;
     struct UpdateSource;

@@ -24,6 +24,13 @@ std::size_t readQuoted(std::string_view s, std::size_t i, char close, std::strin
     ++i;
     while (true) {
         if (i >= s.size()) unterminated(what, start);
+        if (s[i] == '\0') {
+            // SQLite reads a statement only up to a NUL; the statement fails as the database
+            // would fail it, with a message that says why
+            throw Error(ErrorNumber::Database, "A NUL character (U+0000) in the " + std::string(what) +
+                                                   " starting at character " + std::to_string(start + 1) +
+                                                   ": pass such a value as a parameter.");
+        }
         if (s[i] == close) {
             if (i + 1 < s.size() && s[i + 1] == close) {
                 out += close;
@@ -145,8 +152,13 @@ std::vector<Token> tokenize(std::string_view s) {
             }
             if (t.text.size() == 1 &&
                 std::string_view("(),.;=<>+-*/%&|^~!:").find(c) == std::string_view::npos) {
-                throw Error(ErrorNumber::NotSupported, "Unexpected character '" + t.text + "' at character " +
-                                                           std::to_string(i + 1) + ".");
+                // a control character is named, never copied into the message
+                const std::string shown =
+                    uc < 0x20 || uc == 0x7f
+                        ? "U+00" + std::string{"0123456789ABCDEF"[uc >> 4]} + "0123456789ABCDEF"[uc & 15]
+                        : "'" + t.text + "'";
+                throw Error(ErrorNumber::NotSupported,
+                            "Unexpected character " + shown + " at character " + std::to_string(i + 1) + ".");
             }
             i += t.text.size();
         }

@@ -25,8 +25,13 @@ Translation translateUncached(std::string_view tsql) {
     return rw.statement(tree);
 }
 
+// The cache holds at most this much statement text besides its count: a host
+// that inlines large values in its statements gets no copies of them kept.
+constexpr std::size_t kCachedTextBudget = 4u << 20;
+
 struct Translator::Cache {
     std::size_t capacity;
+    std::size_t text = 0;  // the length of the statements kept
     mutable std::mutex mutex;
     std::unordered_map<std::string, std::shared_ptr<const Translation>> map;
     std::deque<std::string> order;  // oldest first
@@ -44,11 +49,13 @@ std::shared_ptr<const Translation> Translator::translateStatements(std::string_v
         if (auto it = cache_->map.find(key); it != cache_->map.end()) return it->second;
     }
     auto result = std::make_shared<const Translation>(translateUncached(tsql));
-    if (cache_->capacity == 0) return result;
+    if (cache_->capacity == 0 || key.size() > kCachedTextBudget) return result;
     std::lock_guard lock(cache_->mutex);
     if (cache_->map.emplace(key, result).second) {
+        cache_->text += key.size();
         cache_->order.push_back(std::move(key));
-        while (cache_->order.size() > cache_->capacity) {
+        while (cache_->order.size() > cache_->capacity || cache_->text > kCachedTextBudget) {
+            cache_->text -= cache_->order.front().size();
             cache_->map.erase(cache_->order.front());
             cache_->order.pop_front();
         }
@@ -67,6 +74,7 @@ void Translator::clearCache() {
     std::lock_guard lock(cache_->mutex);
     cache_->map.clear();
     cache_->order.clear();
+    cache_->text = 0;
 }
 
 }  // namespace Palvo::dialect

@@ -68,6 +68,11 @@ Nodes buildTree(std::vector<Token>& toks) {
             continue;
         }
         if (t.isOp("(")) {
+            // the tree and its rewriting recurse per level: a bound keeps them off the stack's end
+            if (opens.size() == kMaxNesting) {
+                unsupported("more than " + std::to_string(kMaxNesting) +
+                            " levels of parentheses at character " + std::to_string(t.offset + 1));
+            }
             opens.push_back(std::move(t));
             stack.emplace_back();
         } else if (t.isOp(")")) {
@@ -107,7 +112,15 @@ bool isClauseKeyword(std::string_view lw) {
     return false;
 }
 
+Rewriter::Nesting::Nesting(int& depth) : depth_(depth) {
+    if (++depth_ > kMaxDepth) {
+        --depth_;
+        unsupported("an expression nested more than " + std::to_string(kMaxDepth) + " levels deep");
+    }
+}
+
 std::string Rewriter::group(const Node& g) {
+    const Nesting level(depth_);
     std::string inner = seq(g.kids, 0, g.kids.size());
     return "(" + inner + (g.closeSpace ? " )" : ")");
 }

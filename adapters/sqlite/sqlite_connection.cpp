@@ -19,6 +19,9 @@ namespace Palvo::sqlite {
 namespace {
 
 constexpr std::size_t kStatementCacheSize = 128;
+// Besides their count, the prepared statements kept hold at most this much text
+// (a host may inline large values in one-off statements).
+constexpr std::size_t kStatementTextBudget = 4u << 20;
 
 std::string trim(std::string_view s) { return std::string(util::trimBlanks(s)); }
 
@@ -306,6 +309,7 @@ struct Connection::Impl {
     dialect::Translator translator{1024};
     std::unordered_map<std::string, sqlite3_stmt*> statements;
     std::deque<std::string> statementOrder;
+    std::size_t statementText = 0;  // the length of the statements kept
     long timeoutSeconds = 30;
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
@@ -330,10 +334,14 @@ struct Connection::Impl {
         if (!st) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
         statements.emplace(sql, st);
         statementOrder.push_back(sql);
-        while (statementOrder.size() > kStatementCacheSize) {
+        statementText += sql.size();
+        // the newest statement stays: its caller is about to run it
+        while (statementOrder.size() > kStatementCacheSize ||
+               (statementText > kStatementTextBudget && statementOrder.size() > 1)) {
             auto old = statements.find(statementOrder.front());
             sqlite3_finalize(old->second);
             statements.erase(old);
+            statementText -= statementOrder.front().size();
             statementOrder.pop_front();
         }
         return st;
@@ -343,6 +351,7 @@ struct Connection::Impl {
         for (auto& [sql, st] : statements) sqlite3_finalize(st);
         statements.clear();
         statementOrder.clear();
+        statementText = 0;
     }
 
     void startClock() {

@@ -68,7 +68,15 @@ ScriptAction parseLine(std::string_view raw, int line) {
         }
     }
     std::vector<std::string_view> args;
-    for (std::string_view r = head; !r.empty(); r = trimBlanks(r)) args.push_back(firstWord(r));
+    for (std::string_view r = head; !r.empty(); r = trimBlanks(r)) {
+        std::string_view arg = firstWord(r);
+        if (arg.empty()) {
+            // an '=' where the action takes no text: a word of its own, which the checks refuse
+            arg = r.substr(0, 1);
+            r.remove_prefix(1);
+        }
+        args.push_back(arg);
+    }
     const auto want = [&](std::size_t n, const char* form) {
         if (args.size() != n) badLine(line, a.source, std::string("expected ") + form);
     };

@@ -50,7 +50,8 @@ TEST(WindowScript, ReadsEveryAction) {
 
 TEST(WindowScript, ABadLineIsNamed) {
     for (const char* bad : {"click", "select List1 -1", "select List1 x", "key Home", "answer maybe",
-                            "press cmdOk", "click a b", "grid MS 1", "grid MS 1 x = a"}) {
+                            "press cmdOk", "click a b", "grid MS 1", "grid MS 1 x = a", "select List1 = 2",
+                            "click a =b"}) {  // an '=' where no text goes
         try {
             parseWindowScript(std::string("click cmdOk\n") + bad + "\n");
             ADD_FAILURE() << bad;

@@ -22,7 +22,8 @@ struct Translation {
 /// Thread-safe: one translator may serve several connections.
 class Translator {
 public:
-    /// Keeps at most `capacity` translations (0 disables the cache).
+    /// Keeps at most `capacity` translations (0 disables the cache), of
+    /// statements of at most 4 MB together; a longer one is never kept.
     explicit Translator(std::size_t capacity = 512);
     ~Translator();
     Translator(const Translator&) = delete;

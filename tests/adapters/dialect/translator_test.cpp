@@ -331,6 +331,19 @@ TEST(TranslatorCache, ReturnsTheSameTranslationAndStaysBounded) {
     EXPECT_EQ(tr.cachedCount(), 0u);
 }
 
+TEST(TranslatorCache, KeepsAtMostFourMegabytesOfStatements) {
+    Palvo::dialect::Translator tr(512);
+    const std::string big = "select '" + std::string(3u << 20, 'x') + "'";
+    tr.translate("select 1");
+    tr.translate(big);
+    EXPECT_EQ(tr.cachedCount(), 2u);
+    tr.translate(big + " as a");  // the oldest ones make room
+    EXPECT_EQ(tr.cachedCount(), 1u);
+    const std::string huge = "select '" + std::string(5u << 20, 'y') + "'";
+    EXPECT_EQ(tr.translate(huge), huge) << "a longer one is translated, not kept";
+    EXPECT_EQ(tr.cachedCount(), 1u);
+}
+
 TEST(TranslatorCache, ServesSeveralThreads) {
     Palvo::dialect::Translator tr(16);
     std::vector<std::thread> threads;

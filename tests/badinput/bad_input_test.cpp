@@ -1,0 +1,184 @@
+// Input no user should send, sent anyway: huge and deeply nested statements,
+// invalid UTF-8 in every text a late-bound method takes, NUL inside values,
+// condition items of nothing but commas. Each gets a clear error or a sound
+// result, in bounded time.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "palvo/clsSearch.h"
+#include "palvo/dispatch.h"
+#include "palvo/error.h"
+#include "palvo/host_tables.h"
+#include "palvo/measure.h"
+#include "palvo/memory/measure.h"
+#include "palvo/memory/msgbox.h"
+#include "palvo/memory/window_host.h"
+#include "palvo/msgbox.h"
+#include "palvo/window.h"
+#include "src/query/condition_editor.h"
+#include "support/sqlite_fixture.h"
+
+namespace Palvo::testing {
+namespace {
+
+// Runs f; "" when it returned, else the Palvo::Error's description. Any other
+// exception fails the test: it is no clear error.
+template <class F>
+std::string outcome(F f) {
+    try {
+        f();
+        return "";
+    } catch (const Error& e) {
+        EXPECT_FALSE(e.description().empty());
+        return e.description();
+    }
+}
+
+class BadInput : public SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        query::createHostTables(*conn);
+        exec(
+            {"create table 客户 (编号 nvarchar(10), 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime, "
+             "备注 ntext)",
+             "insert into 客户 values ('A01', N'张三', 1.5, '2024-01-31', null)"});
+        installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
+    }
+    void TearDown() override {
+        installTextMeasurer(nullptr);
+        SessionTest::TearDown();
+    }
+};
+
+TEST_F(BadInput, AMegabyteStatementRunsAndAMegabyteOfNonsenseFailsClearly) {
+    const std::string mb(1 << 20, 'x');
+    EXPECT_EQ(scalar("select len('" + mb + "')"), std::to_string(mb.size()));
+    conn->Execute("update 客户 set 备注 = '" + mb + "'");
+    EXPECT_EQ(scalar("select len(备注) from 客户"), std::to_string(mb.size()))
+        << "the text column takes it whole";
+    for (const std::string& nonsense :
+         {std::string(1 << 20, '('), std::string(1 << 20, '\''), "select " + mb + mb})
+        EXPECT_NE(outcome([&] { conn->Query(nonsense); }), "");
+}
+
+TEST_F(BadInput, TenThousandNestedBracketsFailClearly) {
+    const int depth = 10000;
+    const std::string open(depth, '('), close(depth, ')');
+    std::string subqueries, signs, cases, ends;
+    for (int i = 0; i < depth; ++i) {
+        subqueries += "(select ";
+        signs += "- ~";
+        cases += "case when 1=1 then ";
+        ends += " end";
+    }
+    for (const std::string& sql :
+         {"select " + open + "1" + close, "select * from 客户 where " + open + "1=1" + close,
+          "select " + subqueries + "1" + close, "select " + open + "1", "select " + signs + "1",
+          "select " + cases + "1" + ends}) {
+        EXPECT_NE(outcome([&] { conn->Query(sql); }), "") << sql.substr(0, 40);
+    }
+    // a nesting people write still runs
+    EXPECT_EQ(scalar("select " + std::string(50, '(') + "1" + std::string(50, ')')), "1");
+}
+
+// Every text parameter of every late-bound method, one at a time, gets each
+// malformed text while the others hold sound values.
+TEST_F(BadInput, InvalidUtf8InEveryTextOfEveryLateBoundMethod) {
+    const std::vector<std::string> malformed = {
+        "\xff\xfe",                  // bytes that never start a character
+        "客\xe5\xae",                // a character cut short
+        "\xed\xa0\x80",              // a UTF-16 surrogate
+        "\xc0\xaf' or '1'='1",       // an overlong slash, then a quote
+        std::string("a\x80\0b", 4),  // a stray continuation byte and a NUL
+    };
+    auto messages = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox box(messages);
+    // no script: every window closes as soon as it is shown
+    const auto previous = installWindowHost(std::make_shared<memory::WindowHost>());
+    int calls = 0;
+    for (const std::string& signature : lateBoundSignatures()) {
+        const std::string cls = signature.substr(0, signature.find('.'));
+        const std::string method = signature.substr(cls.size() + 1, signature.find('(') - cls.size() - 1);
+        if (method == "bConnect_Test") continue;  // reaches for a server over the network
+        // the parameters: "[ByRef ]name As Type" or "[...]" for an optional one
+        std::vector<std::string> types;
+        const std::string params =
+            signature.substr(signature.find('(') + 1, signature.rfind(')') - signature.find('(') - 1);
+        for (std::size_t at = 0; (at = params.find(" As ", at)) != std::string::npos; at += 4) {
+            const std::size_t end = params.find_first_of(" ,]", at + 4);
+            types.push_back(params.substr(at + 4, end - at - 4));
+        }
+        std::vector<std::optional<std::string>> sound;
+        for (const std::string& type : types)
+            sound.emplace_back(type == "String" ? "客户" : type == "Boolean" ? "False" : "1");
+        for (std::size_t p = 0; p < types.size(); ++p) {
+            if (types[p] != "String") continue;
+            for (const std::string& text : malformed) {
+                auto args = sound;
+                args[p] = text;
+                ++calls;
+                try {
+                    callByName(cls, method, args);
+                } catch (const Error& e) {
+                    EXPECT_FALSE(e.description().empty()) << signature;
+                } catch (const std::exception& e) {
+                    ADD_FAILURE() << signature << " argument " << p << ": " << e.what();
+                }
+            }
+        }
+    }
+    installWindowHost(previous);
+    EXPECT_GT(calls, 100);
+    // the session's database came through unharmed
+    EXPECT_EQ(scalar("select 编号 + 名称 from 客户"), "A01张三");
+}
+
+TEST_F(BadInput, ANulInsideAValueIsKeptWholeOrRefused) {
+    const std::string value("a\0b", 3);
+    conn->ExecuteWith("update 客户 set 名称 = ?", {Value(value)});
+    const auto t = conn->Query("select 名称, len(名称) from 客户");
+    EXPECT_EQ(t.at(0, 0).toText(), value);
+    EXPECT_EQ(t.at(0, 1).toText(), "3");
+    // in the statement's own text SQLite would stop reading at the NUL: refused, naming it
+    for (const std::string& sql : {"update 客户 set 名称 = '" + value + "'",
+                                   "delete from 客户" + std::string(1, '\0') + " where 1=0"}) {
+        const std::string error = outcome([&] { conn->Execute(sql); });
+        EXPECT_NE(error.find("U+0000"), std::string::npos) << error;
+        EXPECT_EQ(error.find('\0'), std::string::npos) << "the message carries no NUL itself";
+    }
+    EXPECT_EQ(scalar("select count(*) from 客户"), "1") << "nothing past the NUL was cut off";
+}
+
+TEST_F(BadInput, HundredThousandCommasOfConditionItemsReadAsEmptyRows) {
+    const std::string items(100000, ',');
+    const auto rows = query::conditionRows(items);
+    ASSERT_EQ(rows.size(), 20001u);
+    EXPECT_EQ(rows.back(), std::vector<std::string>{""});
+    std::vector<query::ConditionRow> cells(rows.size());
+    const auto built = query::buildCondition(
+        cells, [](const std::string&) -> query::ColumnKind { throw Error(5, "no column"); }, "d");
+    EXPECT_EQ(built.text, "");
+    EXPECT_EQ(built.items, "");
+    // stored and opened in the custom query dialog
+    auto messages = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox box(messages);
+    auto host = std::make_shared<memory::WindowHost>(
+        std::make_shared<WindowScript>(parseWindowScript("click Command7")), messages);
+    const auto previous = installWindowHost(host);
+    clsSearch().sPrintSet_Zdy("客户", "月报", "自定义查询");
+    exec({"update 查询打印设置 set 条件项目 = '" + items + "'"});
+    host = std::make_shared<memory::WindowHost>();
+    installWindowHost(host);
+    clsSearch().sPrintSet_Zdy("客户", "月报", "自定义查询");
+    installWindowHost(previous);
+    EXPECT_GE(host->last().get<memory::FlexGrid>("MS").Rows(), 20001);
+    EXPECT_TRUE(messages->messages().empty());
+}
+
+}  // namespace
+}  // namespace Palvo::testing
