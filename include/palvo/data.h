@@ -328,6 +328,8 @@ private:
     void requireOpen() const;
     const ColumnInfo& column(std::size_t col) const;
     std::size_t indexOf(std::string_view name) const;
+    [[noreturn]] static void closedRecordset();
+    [[noreturn]] static void noSuchField(long index);
 
     static constexpr std::size_t kBeforeFirst = static_cast<std::size_t>(-1);
 
@@ -343,6 +345,24 @@ private:
     long cursorType_ = adOpenUnspecified;
     long lockType_ = adLockUnspecified;
 };
+
+// A caller walking a result's columns asks for each one several times: these
+// stay inline so that asking costs a check and a load.
+inline void Recordset::requireOpen() const {
+    if (!open_) closedRecordset();
+}
+inline const ColumnInfo& Recordset::column(std::size_t col) const {
+    requireOpen();
+    return data_.columns[col];
+}
+inline const std::string& Field::Name() const { return rs_->column(col_).name; }
+inline int Field::Type() const { return rs_->column(col_).type; }
+inline Field Fields::operator()(long index) const {
+    rs_->requireOpen();
+    if (index < 0 || static_cast<std::size_t>(index) >= rs_->data_.columns.size())
+        Recordset::noSuchField(index);
+    return Field(rs_, static_cast<std::size_t>(index));
+}
 
 }  // namespace Palvo
 

@@ -279,8 +279,6 @@ void Transaction::commit() {
 
 // ---------------------------------------------------------------- Fields
 
-const std::string& Field::Name() const { return rs_->column(col_).name; }
-int Field::Type() const { return rs_->column(col_).type; }
 long Field::DefinedSize() const { return rs_->column(col_).definedSize; }
 int Field::Precision() const { return rs_->column(col_).precision; }
 int Field::NumericScale() const { return rs_->column(col_).numericScale; }
@@ -307,17 +305,6 @@ long Fields::Count() const {
     return static_cast<long>(rs_->data_.columns.size());
 }
 
-Field Fields::operator()(long index) const {
-    rs_->requireOpen();
-    if (index < 0 || static_cast<std::size_t>(index) >= rs_->data_.columns.size()) {
-        throw Error(
-            ErrorNumber::ItemNotFound,
-            "Item cannot be found in the collection corresponding to the requested name or ordinal: " +
-                std::to_string(index));
-    }
-    return Field(rs_, static_cast<std::size_t>(index));
-}
-
 Field Fields::operator()(std::string_view name) const {
     rs_->requireOpen();
     return Field(rs_, rs_->indexOf(name));
@@ -325,13 +312,12 @@ Field Fields::operator()(std::string_view name) const {
 
 // ---------------------------------------------------------------- Recordset
 
-void Recordset::requireOpen() const {
-    if (!open_) closedObject();
-}
+void Recordset::closedRecordset() { closedObject(); }
 
-const ColumnInfo& Recordset::column(std::size_t col) const {
-    requireOpen();
-    return data_.columns[col];
+void Recordset::noSuchField(long index) {
+    throw Error(ErrorNumber::ItemNotFound,
+                "Item cannot be found in the collection corresponding to the requested name or ordinal: " +
+                    std::to_string(index));
 }
 
 std::size_t Recordset::indexOf(std::string_view name) const {
