@@ -41,7 +41,7 @@ memory::FlexGrid salesGrid(int dataRows) {
     const char* headings[] = {"序号", "单号", "客户名称", "金额"};
     for (int c = 0; c < 4; ++c) g.TextMatrix(0, c, headings[c]);
     for (int r = 1; r <= dataRows; ++r) {
-        char code[16];
+        char code[32];
         std::snprintf(code, sizeof code, "XS2004%05d", r);
         g.AddItem(std::to_string(r) + "\t" + code + "\t华东钢材公司" + std::to_string(r) + "\t" +
                   std::to_string(r * 125) + ".50");
@@ -248,7 +248,7 @@ void reportSheet(Worksheet& w, int dataRows) {
     for (int c = 0; c < 3; ++c) w.Value(std::string(1, static_cast<char>('A' + c)) + "3", headings[c]);
     for (int r = 1; r <= dataRows; ++r) {
         const std::string row = std::to_string(r + 3);
-        char code[16];
+        char code[32];
         std::snprintf(code, sizeof code, "XS2004%05d", r);
         w.Value("A" + row, code);
         w.Value("B" + row, "华东钢材公司" + std::to_string(r));
