@@ -14,6 +14,7 @@
 #include "palvo/memory/grid.h"
 #include "palvo/qt/printer.h"
 #include "palvo/session.h"
+#include "report_args.h"
 
 namespace Palvo::cli {
 
@@ -37,48 +38,33 @@ struct ReportOptions {
     std::string statement;
 };
 
-// "--x" is an option; "-- comment\nselect ..." is a statement that starts with a comment.
-bool looksLikeOption(const std::string& a) {
-    return a.size() > 2 && a.rfind("--", 0) == 0 && a.find_first_of(" \t\r\n") == std::string::npos;
-}
-
 bool parse(const std::vector<std::string>& args, ReportOptions& o) {
-    if (args.size() < 2 || args[1] != "pdf") return false;
-    bool titled = false;
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool valued = a == "--db" || a == "--title" || a == "--top" || a == "--bottom" ||
-                            a == "--paper" || a == "--out";
-        if (valued && i + 1 < args.size()) {
-            const std::string& v = args[++i];
-            if (a == "--db") o.db = v;
-            if (a == "--title") {
-                o.title = v;
-                titled = true;
+    ReportArgs r;
+    if (!parseReportArgs(args, "pdf", {"--db", "--title", "--top", "--bottom", "--paper", "--out"},
+                         {"--landscape"}, r)) {
+        return false;
+    }
+    o.db = r.last("--db");
+    o.title = r.last("--title");
+    o.top = r.last("--top");
+    o.bottom = r.last("--bottom");
+    o.out = r.last("--out");
+    o.statement = r.statement;
+    if (r.flag("--landscape")) o.orientation = vbPRORLandscape;
+    if (r.has("--paper")) {
+        for (const std::string& v : r.values.at("--paper")) {
+            if (v == "A4") {
+                o.paper = PaperCode::A4;
+            } else if (v == "B5") {
+                o.paper = PaperCode::B5;
+            } else if (v == "10x11") {
+                o.paper = PaperCode::Fanfold10x11;
+            } else {
+                return false;
             }
-            if (a == "--top") o.top = v;
-            if (a == "--bottom") o.bottom = v;
-            if (a == "--out") o.out = v;
-            if (a == "--paper") {
-                if (v == "A4") {
-                    o.paper = PaperCode::A4;
-                } else if (v == "B5") {
-                    o.paper = PaperCode::B5;
-                } else if (v == "10x11") {
-                    o.paper = PaperCode::Fanfold10x11;
-                } else {
-                    return false;
-                }
-            }
-        } else if (a == "--landscape") {
-            o.orientation = vbPRORLandscape;
-        } else if (o.statement.empty() && !valued && !looksLikeOption(a)) {
-            o.statement = a;
-        } else {
-            return false;
         }
     }
-    return titled && !o.db.empty() && !o.out.empty() && !o.statement.empty();
+    return r.has("--title") && !o.db.empty() && !o.out.empty() && !o.statement.empty();
 }
 
 // A batch command needs no display: fonts and the PDF writer work offscreen.

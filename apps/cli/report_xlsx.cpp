@@ -14,6 +14,7 @@
 #include "palvo/memory/window_host.h"
 #include "palvo/session.h"
 #include "palvo/xlsx/writer.h"
+#include "report_args.h"
 
 namespace Palvo::cli {
 
@@ -40,33 +41,24 @@ struct Options {
     std::string statement;
 };
 
-bool looksLikeOption(const std::string& a) {
-    return a.size() > 2 && a.rfind("--", 0) == 0 && a.find_first_of(" \t\r\n") == std::string::npos;
-}
-
 bool parse(const std::vector<std::string>& args, Options& o) {
-    if (args.size() < 2 || args[1] != "xlsx") return false;
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool valued = a == "--db" || a == "--title" || a == "--top" || a == "--bottom" ||
-                            a == "--heading" || a == "--merge" || a == "--out";
-        if (valued && i + 1 < args.size()) {
-            const std::string& v = args[++i];
-            if (a == "--db") o.db = v;
-            if (a == "--title") o.title = v, o.titled = true;
-            if (a == "--top") o.top = v;
-            if (a == "--bottom") o.bottom = v;
-            if (a == "--heading") o.headings.push_back(v);
-            if (a == "--merge") o.merges = v, o.merged = true;
-            if (a == "--out") o.out = v;
-        } else if (a == "--landscape") {
-            o.landscape = true;
-        } else if (o.statement.empty() && !valued && !looksLikeOption(a)) {
-            o.statement = a;
-        } else {
-            return false;
-        }
+    ReportArgs r;
+    if (!parseReportArgs(args, "xlsx",
+                         {"--db", "--title", "--top", "--bottom", "--heading", "--merge", "--out"},
+                         {"--landscape"}, r)) {
+        return false;
     }
+    o.db = r.last("--db");
+    o.title = r.last("--title");
+    o.titled = r.has("--title");
+    o.top = r.last("--top");
+    o.bottom = r.last("--bottom");
+    if (r.has("--heading")) o.headings = r.values.at("--heading");
+    o.merges = r.last("--merge");
+    o.merged = r.has("--merge");
+    o.out = r.last("--out");
+    o.landscape = r.flag("--landscape");
+    o.statement = r.statement;
     return o.titled && !o.db.empty() && !o.out.empty() && !o.statement.empty();
 }
 
