@@ -446,7 +446,20 @@ std::string comFlxJob(const ExcelJob& job) {
         });
         trapped(result, [&] {
             const int offset = 3 + h - first;
-            for (const MergeItem& m : parseOtherMerges(job.otherMerges)) {
+            const std::vector<MergeItem> merges = parseOtherMerges(job.otherMerges);
+            // an item may reach any cell of the sheet written so far (title, heading, data), no
+            // further: cells beyond it are empty, and clearing a sheet-wide area would never end
+            const int lastRow = 2 + h + dataRows;
+            for (const MergeItem& m : merges) {
+                if (std::min(m.row1, m.row2) + offset < 1 || std::max(m.row1, m.row2) + offset > lastRow ||
+                    std::max(m.col1, m.col2) >= n) {
+                    throw Error(kRangeError, "Merge method of Range class failed: merge item (" +
+                                                 std::to_string(m.row1) + "," + std::to_string(m.col1) + "):(" +
+                                                 std::to_string(m.row2) + "," + std::to_string(m.col2) +
+                                                 ") lies outside the table A1:" + cell(n - 1, lastRow));
+                }
+            }
+            for (const MergeItem& m : merges) {
                 const std::string r = range(m.col1, m.row1 + offset, m.col2, m.row2 + offset);
                 const CellRange area = parseRange(r);
                 for (int row = area.firstRow; row <= area.lastRow; ++row) {

@@ -1,11 +1,13 @@
 // Eight threads, each with its own session and embedded database, run forms,
-// grids, query settings and the windows of the memory host side by side for a
-// few seconds; nothing one thread does may show in another's session, windows,
-// sort direction or results. The tsan preset runs this under ThreadSanitizer.
+// grids, query settings, printed and spreadsheet reports and the windows of
+// the memory host side by side for a few seconds; nothing one thread does may
+// show in another's session, windows, sort direction, progress texts or results. The tsan preset runs this under ThreadSanitizer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsGrid.h"
+#include "palvo/clsPrint.h"
 #include "palvo/clsSearch.h"
 #include "palvo/error.h"
 #include "palvo/host_tables.h"
@@ -22,18 +25,34 @@
 #include "palvo/memory/grid.h"
 #include "palvo/memory/measure.h"
 #include "palvo/memory/msgbox.h"
+#include "palvo/memory/printer.h"
+#include "palvo/memory/spreadsheet.h"
 #include "palvo/memory/window_host.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "palvo/sqlite/connection.h"
 #include "palvo/window.h"
 #include "palvo/window_script.h"
+#include "src/print/frm_load_record.h"
 
 namespace Palvo {
 namespace {
 
 constexpr int kThreads = 8;
 constexpr auto kRunFor = std::chrono::seconds(3);
+
+// Keeps the texts of the workbook a report saves instead of writing a file.
+class SheetCapture : public SpreadsheetWriter {
+public:
+    std::vector<std::string> texts;
+    void save(const Worksheet& sheet, const std::string&) override {
+        texts.clear();
+        sheet.walk([this](int, const std::vector<SheetCell>& cells) {
+            for (const SheetCell& c : cells)
+                if (c.value && c.value->kind == SheetValue::Kind::Text) texts.push_back(c.value->text);
+        });
+    }
+};
 
 // One thread's work. Every text it writes or expects carries its tag, so a
 // value from another thread shows as a failure.
@@ -51,12 +70,14 @@ public:
                 grid();
                 windows();
                 settings();
-                // printed and spreadsheet reports (their progress texts included) join the round here
+                reports();
                 check(session().Dwbh == unit_ && session().sUser == "用户" + tag_, "the session changed");
             }
         } catch (const std::exception& e) {
             failures_.push_back(tag_ + " threw: " + e.what());
         }
+        installSpreadsheetWriter(nullptr);
+        installSpreadsheetDesk(nullptr);
         session() = SessionContext{};
     }
 
@@ -76,6 +97,9 @@ private:
         clsForm().mInit_Var(unit_, "单位" + tag_, "001", "部门", conn_, "", 50, "标题" + tag_, "用户" + tag_);
         clsForm().mInit_Form();
         installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
+        desk_->saveTo = (std::filesystem::temp_directory_path() / ("palvo-stress-" + tag_ + ".xlsx")).string();
+        installSpreadsheetWriter(sheets_);
+        installSpreadsheetDesk(desk_);
         conn_->Execute(
             "create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime, [" + column_ +
             "] int)");
@@ -179,11 +203,70 @@ private:
         check(messages_->messages().empty(), "a message box came up");
     }
 
+    // The customers' names among texts: all of this thread's, none of another's.
+    void ownCustomers(const std::vector<std::string>& texts, const std::string& where) {
+        int own = 0;
+        for (const std::string& t : texts) {
+            if (t.find("客户") == std::string::npos || t.rfind(tag_ + "客户", 0) == 0) {
+                own += t.find("客户") != std::string::npos;
+                continue;
+            }
+            check(false, where + " shows another thread's " + t);
+        }
+        check(own == id_ + 2, where + " shows " + std::to_string(own) + " customers");
+    }
+
+    // A printed report on the recording printer, then one of the two
+    // spreadsheet reports, whose progress window must show its own texts only.
+    void reports() {
+        ScopedMessageBox box(messages_);
+        memory::FlexGrid flx;
+        check(clsGrid().sFillTable("select 编号, 名称 from 客户", flx).empty(), "sFillTable");
+
+        auto printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+        {
+            ScopedPrinter guard(printer);
+            clsPrint().mPrintRecord(flx, "清单" + tag_);
+        }
+        check(printer->jobs().size() == 1, "the printed report was not printed once");
+        check(messages_->messages() ==
+                  std::vector<memory::ShownMessage>{{"数据已送至打印机！", vbExclamation, session().sMsg}},
+              "the printed report's message is not its own");
+        messages_->clear();
+        if (printer->jobs().size() == 1) {
+            const std::vector<std::string> printed = printer->jobs()[0].texts(1);
+            check(std::find(printed.begin(), printed.end(), "清单" + tag_) != printed.end(),
+                  "the printed report lost its title");
+            ownCustomers(printed, "the printed report");
+        }
+
+        const bool composite = (id_ + rounds_) % 2 == 0;
+        const std::string title = "报表" + tag_;
+        show("", [&] {
+            if (composite)
+                clsPrint().sPrintComFlxData(flx, title);
+            else
+                clsPrint().sReportGridtoExcel(title, flx);
+        });
+        const std::vector<std::string> expected =
+            composite ? std::vector<std::string>{"正在生成excel报表,请稍候....", "正在设置表头格式,请稍候....",
+                                                 "正在提取数据,请稍候....", "正在进行格式设置,请稍候...."}
+                      : std::vector<std::string>{"正在生成 Excel 报表，请等待....."};
+        check(print::frmLoadRecordWindow().shownTexts() == expected, "the progress window showed other texts");
+        check(!desk_->opened.empty() && desk_->opened.back() == desk_->saveTo, "the workbook was not opened");
+        desk_->opened.clear();
+        check(!sheets_->texts.empty() && sheets_->texts.front() == title, "the workbook's title is not this thread's");
+        ownCustomers(sheets_->texts, "the workbook");
+        check(messages_->messages().empty(), "a message box came up");
+    }
+
     int id_;
     std::string tag_, unit_, column_;
     std::shared_ptr<sqlite::Connection> conn_;
     std::shared_ptr<memory::ScriptedMessageBox> messages_ = std::make_shared<memory::ScriptedMessageBox>();
     std::shared_ptr<memory::WindowHost> host_;
+    std::shared_ptr<SheetCapture> sheets_ = std::make_shared<SheetCapture>();
+    std::shared_ptr<memory::SpreadsheetDesk> desk_ = std::make_shared<memory::SpreadsheetDesk>();
     bool ascending_ = false;  // mMsHorder starts each thread descending-to-ascending
     int rounds_ = 0;
     std::vector<std::string> failures_;

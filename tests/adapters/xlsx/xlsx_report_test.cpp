@@ -196,6 +196,22 @@ TEST_F(XlsxReport, ExtraMergesShiftByTheHeadingAndFirstDataRow) {
     EXPECT_EQ(value(x, "B7"), "4");
 }
 
+TEST_F(XlsxReport, AnExtraMergeBeyondTheTableFailsItsStepAndMergesNothing) {
+    fill(grid, {{"类", "项"}, {"a", "1"}, {"b", "2"}});  // the table is A1:B5
+    std::size_t shown = 0;
+    for (const std::string items : {"(1,0):(2,0);(0,0):(1000000,16000);", "(1,0):(3,0);", "(1,0):(1,2);"}) {
+        print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, -1, nullptr, -1, items);
+        EXPECT_EQ(merges(), std::vector<std::string>{"A1:B1"}) << items;  // the title's merge alone
+        const std::vector<std::string> texts = messageWindows();
+        ASSERT_EQ(texts.size(), ++shown) << items;
+        EXPECT_NE(texts.back().find("lies outside the table A1:B5"), std::string::npos) << texts.back();
+        EXPECT_EQ(value(sheet(), "A5"), "b");  // the rest of the report was made
+    }
+    print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, -1, nullptr, -1, "(0,0):(2,1);");
+    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:B1", "A3:B5"}));  // the heading row is in reach
+    EXPECT_EQ(messageWindows().size(), shown);
+}
+
 TEST_F(XlsxReport, MoreThanAHundredAndOneMergesAreAllMade) {
     Rows rows(2);
     for (int c = 0; c < 300; ++c) {
