@@ -454,8 +454,9 @@ std::string comFlxJob(const ExcelJob& job) {
                 if (std::min(m.row1, m.row2) + offset < 1 || std::max(m.row1, m.row2) + offset > lastRow ||
                     std::max(m.col1, m.col2) >= n) {
                     throw Error(kRangeError, "Merge method of Range class failed: merge item (" +
-                                                 std::to_string(m.row1) + "," + std::to_string(m.col1) + "):(" +
-                                                 std::to_string(m.row2) + "," + std::to_string(m.col2) +
+                                                 std::to_string(m.row1) + "," + std::to_string(m.col1) +
+                                                 "):(" + std::to_string(m.row2) + "," +
+                                                 std::to_string(m.col2) +
                                                  ") lies outside the table A1:" + cell(n - 1, lastRow));
                 }
             }

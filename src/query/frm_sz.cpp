@@ -12,8 +12,6 @@ namespace Palvo::query {
 
 namespace {
 
-constexpr std::int32_t kPictureButton = 420;  // twips, square
-
 RankList totals() {
     RankList r;
     r.list = "List4";
@@ -26,10 +24,6 @@ RankList totals() {
     return r;
 }
 
-ControlDef pictureButton(const char* name, const char* tip, int row, int col) {
-    return ControlDef(name, ControlKind::Button).at(row, col).sized(kPictureButton, kPictureButton).tip(tip);
-}
-
 WindowLayout makeLayout() {
     WindowLayout w;
     w.name = "frmSz";
@@ -38,33 +32,17 @@ WindowLayout makeLayout() {
     w.height = 6000;
     w.pictures = listEditorPictures();
     w.pictureLooks = listEditorPictureLooks();
-    w.controls = {
-        ControlDef("Frame1", ControlKind::Label, "设置查询时字段的显示顺序").at(0, 0).span(1, 7),
-        ControlDef("Label1", ControlKind::Label, "隐藏的项").at(1, 0),
-        ControlDef("Label2", ControlKind::Label, "显示的项").at(1, 2),
-        ControlDef("Label3", ControlKind::Label, "排序").at(1, 5),
-        ControlDef("List1", ControlKind::ListBox).at(2, 0).span(8, 1).sized(2000, 0),
-        pictureButton("Command1", "显示选中的项", 3, 1),
-        pictureButton("Command5", "全部显示", 4, 1),
-        pictureButton("Command2", "隐藏选中的项", 5, 1),
-        pictureButton("Command6", "全部隐藏", 6, 1),
-        ControlDef("List2", ControlKind::ListBox).at(2, 2).span(8, 1).sized(2000, 0),
-        pictureButton("Command11", "上移", 4, 3),
-        pictureButton("Command9", "下移", 5, 3),
-        pictureButton("Command12", "加入排序", 2, 4),
-        pictureButton("Command10", "移出排序", 3, 4),
-        pictureButton("Command3", "排序项上移", 4, 4),
-        pictureButton("Command4", "排序项下移", 5, 4),
-        ControlDef("List3", ControlKind::ListBox).at(2, 5).span(4, 1).sized(2000, 0),
-        pictureButton("cmdAsc", "切换升序或降序", 3, 6),
-        ControlDef("Label4", ControlKind::Label, "合计").at(6, 5),
-        pictureButton("Command14", "加入合计", 7, 4),
-        pictureButton("Command13", "移出合计", 8, 4),
-        ControlDef("List4", ControlKind::ListBox).at(7, 5).span(3, 1).sized(2000, 0),
-        ControlDef("Command7", ControlKind::Button, "保存(&S)").at(10, 2),
-        // Esc cancels from every control
-        ControlDef("Command8", ControlKind::Button, "取消(&C)").at(10, 5).cancelButton(),
-    };
+    w.controls = listEditorControls(
+        8, 4,
+        {
+            ControlDef("Label4", ControlKind::Label, "合计").at(6, 5),
+            pictureButton("Command14", "加入合计", 7, 4),
+            pictureButton("Command13", "移出合计", 8, 4),
+            ControlDef("List4", ControlKind::ListBox).at(7, 5).span(3, 1).sized(2000, 0),
+            ControlDef("Command7", ControlKind::Button, "保存(&S)").at(10, 2),
+            // Esc cancels from every control
+            ControlDef("Command8", ControlKind::Button, "取消(&C)").at(10, 5).cancelButton(),
+        });
     w.stretchRows = {5, 9};
     w.stretchCols = {0, 2, 5};
     return w;

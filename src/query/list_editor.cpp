@@ -70,6 +70,36 @@ std::vector<std::string> listEditorPictureLooks() {
     return {"right", "right-all", "left", "left-all", "up", "down"};
 }
 
+ControlDef pictureButton(const char* name, const char* tip, int row, int col) {
+    constexpr std::int32_t kSide = 420;  // twips, square
+    return ControlDef(name, ControlKind::Button).at(row, col).sized(kSide, kSide).tip(tip);
+}
+
+std::vector<ControlDef> listEditorControls(int listRows, int moveRow, std::initializer_list<ControlDef> own) {
+    std::vector<ControlDef> controls{
+        ControlDef("Frame1", ControlKind::Label, "设置查询时字段的显示顺序").at(0, 0).span(1, 7),
+        ControlDef("Label1", ControlKind::Label, "隐藏的项").at(1, 0),
+        ControlDef("Label2", ControlKind::Label, "显示的项").at(1, 2),
+        ControlDef("Label3", ControlKind::Label, "排序").at(1, 5),
+        ControlDef("List1", ControlKind::ListBox).at(2, 0).span(listRows, 1).sized(2000, 0),
+        pictureButton("Command1", "显示选中的项", 3, 1),
+        pictureButton("Command5", "全部显示", 4, 1),
+        pictureButton("Command2", "隐藏选中的项", 5, 1),
+        pictureButton("Command6", "全部隐藏", 6, 1),
+        ControlDef("List2", ControlKind::ListBox).at(2, 2).span(listRows, 1).sized(2000, 0),
+        pictureButton("Command11", "上移", moveRow, 3),
+        pictureButton("Command9", "下移", moveRow + 1, 3),
+        pictureButton("Command12", "加入排序", 2, 4),
+        pictureButton("Command10", "移出排序", 3, 4),
+        pictureButton("Command3", "排序项上移", 4, 4),
+        pictureButton("Command4", "排序项下移", 5, 4),
+        ControlDef("List3", ControlKind::ListBox).at(2, 5).span(4, 1).sized(2000, 0),
+        pictureButton("cmdAsc", "切换升序或降序", 3, 6),
+    };
+    controls.insert(controls.end(), own);
+    return controls;
+}
+
 ListEditor::ListEditor(std::vector<RankList> ranks, bool sortSetsAscEnabled)
     : ranks_(std::move(ranks)), sortSetsAscEnabled_(sortSetsAscEnabled) {}
 

@@ -56,6 +56,15 @@ constexpr const char* kDown = "Down";
 std::vector<std::string> listEditorPictures();
 std::vector<std::string> listEditorPictureLooks();
 
+/// A square picture button with its tooltip, as the list editors draw them.
+ControlDef pictureButton(const char* name, const char* tip, int row, int col);
+/// The controls every list editor dialog starts with: the frame caption, the
+/// hidden and shown lists (listRows layout rows high, from row 2), the show
+/// and hide buttons, the up and down buttons of the shown list on rows
+/// moveRow and moveRow + 1, the sort buttons, the sort list and cmdAsc;
+/// then the dialog's own controls.
+std::vector<ControlDef> listEditorControls(int listRows, int moveRow, std::initializer_list<ControlDef> own);
+
 /// The editor over the lists List1 (hidden), List2 (shown) and List3 (sort
 /// keys, "name—升序" or "name—降序"), the buttons Command1, 5, 2, 6 (show one,
 /// show all, hide one, hide all), Command11, 9 (shown up, down), Command12, 10,

@@ -1,7 +1,8 @@
 // Eight threads, each with its own session and embedded database, run forms,
 // grids, query settings, printed and spreadsheet reports and the windows of
 // the memory host side by side for a few seconds; nothing one thread does may
-// show in another's session, windows, sort direction, progress texts or results. The tsan preset runs this under ThreadSanitizer.
+// show in another's session, windows, sort direction, progress texts or results. The tsan preset runs this
+// under ThreadSanitizer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -97,7 +98,8 @@ private:
         clsForm().mInit_Var(unit_, "单位" + tag_, "001", "部门", conn_, "", 50, "标题" + tag_, "用户" + tag_);
         clsForm().mInit_Form();
         installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
-        desk_->saveTo = (std::filesystem::temp_directory_path() / ("palvo-stress-" + tag_ + ".xlsx")).string();
+        desk_->saveTo =
+            (std::filesystem::temp_directory_path() / ("palvo-stress-" + tag_ + ".xlsx")).string();
         installSpreadsheetWriter(sheets_);
         installSpreadsheetDesk(desk_);
         conn_->Execute(
@@ -223,7 +225,8 @@ private:
         memory::FlexGrid flx;
         check(clsGrid().sFillTable("select 编号, 名称 from 客户", flx).empty(), "sFillTable");
 
-        auto printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+        auto printer =
+            std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
         {
             ScopedPrinter guard(printer);
             clsPrint().mPrintRecord(flx, "清单" + tag_);
@@ -249,13 +252,16 @@ private:
                 clsPrint().sReportGridtoExcel(title, flx);
         });
         const std::vector<std::string> expected =
-            composite ? std::vector<std::string>{"正在生成excel报表,请稍候....", "正在设置表头格式,请稍候....",
-                                                 "正在提取数据,请稍候....", "正在进行格式设置,请稍候...."}
-                      : std::vector<std::string>{"正在生成 Excel 报表，请等待....."};
-        check(print::frmLoadRecordWindow().shownTexts() == expected, "the progress window showed other texts");
+            composite
+                ? std::vector<std::string>{"正在生成excel报表,请稍候....", "正在设置表头格式,请稍候....",
+                                           "正在提取数据,请稍候....", "正在进行格式设置,请稍候...."}
+                : std::vector<std::string>{"正在生成 Excel 报表，请等待....."};
+        check(print::frmLoadRecordWindow().shownTexts() == expected,
+              "the progress window showed other texts");
         check(!desk_->opened.empty() && desk_->opened.back() == desk_->saveTo, "the workbook was not opened");
         desk_->opened.clear();
-        check(!sheets_->texts.empty() && sheets_->texts.front() == title, "the workbook's title is not this thread's");
+        check(!sheets_->texts.empty() && sheets_->texts.front() == title,
+              "the workbook's title is not this thread's");
         ownCustomers(sheets_->texts, "the workbook");
         check(messages_->messages().empty(), "a message box came up");
     }
