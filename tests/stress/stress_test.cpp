@@ -287,10 +287,13 @@ TEST(Stress, EightSessionsSideBySideKeepTheirOwnState) {
     std::this_thread::sleep_for(kRunFor);
     stop = true;
     for (auto& t : threads) t.join();
+    std::string rounds;
     for (const auto& w : workers) {
+        rounds += " " + std::to_string(w->rounds());
         EXPECT_GT(w->rounds(), 0);
         for (const std::string& f : w->failures()) ADD_FAILURE() << f;
     }
+    RecordProperty("rounds", rounds);  // per thread, for the record of a run
 }
 
 }  // namespace
