@@ -215,6 +215,9 @@ TEST(QtMessageBox, ButtonsReadAsOnAChineseDesktopAndQtsOwnDialogsAreChinese) {
     // the print and file dialogs take Qt's own translations, loaded once
     EXPECT_TRUE(qt::useChineseTexts());
     EXPECT_NE(QCoreApplication::translate("QPrintDialog", "Print"), QStringLiteral("Print"));
+    EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Look in:"));
+    EXPECT_NE(QCoreApplication::translate("QPrintPreviewDialog", "Print Preview"),
+              QStringLiteral("Print Preview"));
 }
 
 TEST(QtMessageBox, ShowsARealDialogAndReturnsThePressedButton) {
