@@ -29,6 +29,47 @@ void check(lxw_error e, const std::string& what) {
     throw Error(kCannotWrite, what + ": " + lxw_strerror(e));
 }
 
+// The text as the workbook's XML can hold it. A malformed UTF-8 sequence, and
+// U+FFFE or U+FFFF, become U+FFFD: the file would not open otherwise. With
+// `controls`, a C0 control other than tab, LF and CR becomes _xHHHH_, as the
+// application stores one (libxlsxwriter does so itself for cell texts, but
+// for a NUL, which would end the text it is given).
+// Returns text's own characters when nothing needs mending.
+const char* xmlText(const std::string& text, bool controls, std::string& mended) {
+    auto bad = [controls](bool wellFormed, char32_t c) {
+        return !wellFormed || c == 0xFFFE || c == 0xFFFF || c == 0 ||
+               (controls && c < 0x20 && c != '\t' && c != '\n' && c != '\r');
+    };
+    std::size_t i = 0;
+    char32_t c = 0;
+    for (std::size_t at = 0; i < text.size(); at = i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x20 && static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        if (bad(util::nextUtf8(text, i, c), c)) {
+            i = at;
+            break;
+        }
+    }
+    if (i == text.size()) return text.c_str();
+    mended.assign(text, 0, i);
+    while (i < text.size()) {
+        const std::size_t at = i;
+        const bool wellFormed = util::nextUtf8(text, i, c);
+        if (!bad(wellFormed, c)) {
+            mended.append(text, at, i - at);
+        } else if (wellFormed && c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "_x%04X_", static_cast<unsigned>(c));
+            mended += escaped;
+        } else {
+            mended += "\xEF\xBF\xBD";
+        }
+    }
+    return mended.c_str();
+}
+
 lxw_format* makeFormat(lxw_workbook* book, const CellFormat& f) {
     lxw_format* x = workbook_add_format(book);
     if (f.bold) format_set_bold(x);
@@ -66,7 +107,8 @@ lxw_format* makeFormat(lxw_workbook* book, const CellFormat& f) {
     if (f.numberFormat == "@") {
         format_set_num_format_index(x, 49);  // the application's own text format
     } else if (!f.numberFormat.empty()) {
-        format_set_num_format(x, f.numberFormat.c_str());
+        std::string mended;
+        format_set_num_format(x, xmlText(f.numberFormat, true, mended));
     }
     auto line = [](int style) -> uint8_t {
         return style == xl::Continuous ? LXW_BORDER_THIN : LXW_BORDER_NONE;
@@ -116,16 +158,17 @@ void pageSetup(lxw_worksheet* ws, const PageSetup& p) {
         check(worksheet_repeat_columns(ws, static_cast<lxw_col_t>(first), static_cast<lxw_col_t>(last)),
               "PrintTitleColumns");
     }
+    std::string mended;
     lxw_header_footer_options header{};
     header.margin = inches(p.HeaderMargin);
-    check(
-        worksheet_set_header_opt(ws, sections(p.LeftHeader, p.CenterHeader, p.RightHeader).c_str(), &header),
-        "Unable to set the header of the PageSetup class");
+    check(worksheet_set_header_opt(
+              ws, xmlText(sections(p.LeftHeader, p.CenterHeader, p.RightHeader), true, mended), &header),
+          "Unable to set the header of the PageSetup class");
     lxw_header_footer_options footer{};
     footer.margin = inches(p.FooterMargin);
-    check(
-        worksheet_set_footer_opt(ws, sections(p.LeftFooter, p.CenterFooter, p.RightFooter).c_str(), &footer),
-        "Unable to set the footer of the PageSetup class");
+    check(worksheet_set_footer_opt(
+              ws, xmlText(sections(p.LeftFooter, p.CenterFooter, p.RightFooter), true, mended), &footer),
+          "Unable to set the footer of the PageSetup class");
     worksheet_set_margins(ws, inches(p.LeftMargin), inches(p.RightMargin), inches(p.TopMargin),
                           inches(p.BottomMargin));
     if (p.PrintHeadings) worksheet_print_row_col_headers(ws);
@@ -165,7 +208,8 @@ void writeCell(lxw_worksheet* ws, lxw_row_t row, const SheetCell& cell, lxw_form
     }
     const SheetValue& v = *cell.value;
     if (v.kind == SheetValue::Kind::Text) {
-        check(worksheet_write_string(ws, row, col, v.text.c_str(), format), "cell text");
+        std::string mended;
+        check(worksheet_write_string(ws, row, col, xmlText(v.text, false, mended), format), "cell text");
     } else {
         worksheet_write_number(ws, row, col, v.number, format);
     }

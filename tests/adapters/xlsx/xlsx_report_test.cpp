@@ -158,6 +158,31 @@ TEST_F(XlsxReport, OneGridLaysOutTitleHeadingRowsBordersAndKeepsTextsAsTyped) {
     EXPECT_EQ(filesLeft(), std::vector<std::string>{"out.xlsx"});
 }
 
+TEST_F(XlsxReport, TextsTheXmlCannotHoldAreMendedSoTheWorkbookOpens) {
+    fill(grid, {{"名称"},
+                {"a\xff"
+                 "b"},
+                {"x\x01y"},
+                {std::string("n\0ul", 4)},
+                {"客\xe5\xae"},
+                {"\xef\xbf\xbf"}});
+    print.sReportGridtoExcel("表\x02", grid, "上\x03", "下\xfe");
+    const std::string x = sheet();  // a part that is no well-formed XML throws here
+    for (const auto& [ref, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"A1", "表_x0002_"},  // the application's escape of a control, as libxlsxwriter writes it
+             {"A4", "a\uFFFDb"},
+             {"A5", "x_x0001_y"},
+             {"A6", "n_x0000_ul"},
+             {"A7", "客\uFFFD\uFFFD"},
+             {"A8", "\uFFFD"}}) {
+        EXPECT_EQ(value(x, ref), shown) << ref;
+    }
+    EXPECT_EQ(xpath1(x, "//x:oddHeader").rfind("&L上_x0003_&R", 0), 0u);
+    EXPECT_EQ(xpath1(x, "//x:oddFooter").rfind("&L下\uFFFD&R", 0), 0u);
+    EXPECT_NO_THROW(xpath(part("xl/styles.xml"), "//x:xf"));
+    EXPECT_TRUE(messageWindows().empty());
+}
+
 TEST_F(XlsxReport, RepeatedHeadingsMergeAcrossAndDownAndShowOnce) {
     fill(grid, {{"收入", "收入", "支出"}, {"现金", "转账", "支出"}, {"1", "2", "3"}}, 2);
     print.sPrintComFlxData(grid, "收支");
