@@ -58,6 +58,11 @@ TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStan
         {{"call", "clsElse.bExecuteCode", "x = 1 + 1"}, "True\n"},
         {{"call", "clsElse.bExecuteCode", "x = = 1", "True"}, "False\n"},
         {{"call", "clsElse.bExecuteCode", "while true do end"}, "False\n"},  // stopped by the time limit
+        {{"call", "--sandboxed", "clsElse.bExecuteCode", "os.exit(3)"}, "False\n"},  // no os in a sandbox
+        {{"call", "--sandboxed", "clsElse.bExecuteCode", "io.open('/etc/hostname')"}, "False\n"},
+        {{"call", "--sandboxed", "clsElse.bExecuteCode", "x = math.max(1, 2)"}, "True\n"},
+        {{"call", "clsElse.bExecuteCode", "assert(io.open('/dev/null'))"},
+         "True\n"},                                          // the tool's own rights
         {{"call", "--", "clsIp.bIsIP", "--db"}, "False\n"},  // after CLASS.METHOD everything is an argument
         // a changed by-reference argument follows the result; one unchanged is not printed
         {{"call", "clsFunction.sUserDate", " 2004-3-5 "}, "2004-03-05\nsTxt=2004-3-5\n"},
