@@ -156,8 +156,11 @@ public:
     void Merge(std::string_view range);
     /// MergeCells False: unmerges every merged area the range touches.
     void UnMerge(std::string_view range);
-    /// Gives every cell of the range the text.
+    /// Gives every cell of the range the text. Each cell is kept on its own, so
+    /// a range of more than kMaxValueCells cells (one whole column) fails with
+    /// error 1004 and sets nothing.
     void Value(std::string_view range, const std::string& text);
+    static constexpr long long kMaxValueCells = 1048576;
     void Bold(std::string_view range, bool bold);
     void FontSize(std::string_view range, double points);
     void HorizontalAlignment(std::string_view range, int alignment);

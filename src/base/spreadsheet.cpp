@@ -209,6 +209,13 @@ void Worksheet::UnMerge(std::string_view range) {
 
 void Worksheet::Value(std::string_view range, const std::string& text) {
     const CellRange r = parseRange(range);
+    const long long cells =
+        (static_cast<long long>(r.lastRow) - r.firstRow + 1) * (r.lastCol - r.firstCol + 1);
+    if (cells > kMaxValueCells) {
+        throw Error(kRangeError, "Method 'Value' of object 'Range' failed: " + std::string(range) +
+                                     " holds " + std::to_string(cells) + " cells; at most " +
+                                     std::to_string(kMaxValueCells) + " take a value at once");
+    }
     for (int row = r.firstRow; row <= r.lastRow; ++row) {
         for (int col = r.firstCol; col <= r.lastCol; ++col) {
             auto& cell = impl_->values[{row, col}];

@@ -118,6 +118,18 @@ TEST(Worksheet, FormatsByRangeComposeAndTheLaterOneWins) {
     EXPECT_EQ(testing::errorNumber([&s] { s.Bold("A1:", true); }), kRangeError);
 }
 
+TEST(Worksheet, AValueForMoreThanAWholeColumnIsRefusedAndSetsNothing) {
+    Worksheet sheet;
+    for (const char* range : {"A1:XFD1048576", "A1:B524289", "C1:D1048576"}) {
+        EXPECT_EQ(testing::errorNumber([&] { sheet.Value(range, "y"); }), kRangeError) << range;
+    }
+    sheet.prepare();
+    EXPECT_EQ(sheet.lastRow(), -1);  // nothing was set
+    sheet.Value("A1:B3", "x");
+    sheet.prepare();
+    EXPECT_EQ(sheet.lastRow(), 2);
+}
+
 TEST(Worksheet, OverlappingMergesJoinAndUnmergingTakesWholeAreas) {
     Worksheet s;
     s.Merge("A3:B3");
