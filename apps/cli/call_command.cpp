@@ -23,7 +23,6 @@ namespace Palvo::cli {
 
 namespace {
 
-constexpr long kInternalError = 51;
 // What a line of bExecuteCode may take in the tool: a few seconds and 256 MB.
 const lua::Limits kLineLimits{0, std::chrono::seconds(3), std::size_t{256} << 20};
 
@@ -172,7 +171,7 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         for (const auto& line : lateBoundSignatures()) out << line << "\n";
         return 0;
     }
-    try {
+    return runGuarded(err, [&] {
         auto script = readScript(o.script);
         auto box = std::make_shared<PrintingMessageBox>(err, script);
         ScopedMessageBox boxGuard(box);
@@ -192,15 +191,8 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         out << (r.hasResult ? r.result.toText() : "") << "\n";
         for (const auto& c : r.changed) out << c.name << "=" << c.value.toText() << "\n";
         warnUnplayed(*script, *box, err);
-        session().oConn.reset();
         return 0;
-    } catch (const Error& e) {
-        err << "error " << e.number() << ": " << e.description() << "\n";
-    } catch (const std::exception& e) {
-        err << "error " << kInternalError << ": " << e.what() << "\n";
-    }
-    session().oConn.reset();
-    return 1;
+    });
 }
 
 }  // namespace Palvo::cli

@@ -5,15 +5,21 @@
 
 #include "call_command.h"
 #include "init_command.h"
+#include "palvo/clsForm.h"
+#include "palvo/clsGrid.h"
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
+#include "palvo/session.h"
 #include "palvo/sqlite/connection.h"
+#include "report_args.h"
 #include "report_command.h"
 #include "report_xlsx.h"
 
 namespace Palvo::cli {
 
 namespace {
+
+constexpr long kInternalError = 51;
 
 const char* kUsage =
     "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] STATEMENT\n"
@@ -22,7 +28,7 @@ const char* kUsage =
     "       palvo init --db FILE [--sample]\n"
     "  creates the host tables (and a sample of units, customers, goods and sales).\n"
     "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
-    "                  CLASS.METHOD [ARG...]\n"
+    "                  [--sandboxed] CLASS.METHOD [ARG...]\n"
     "  calls one library method by name (palvo call --list shows them).\n"
     "       palvo report pdf --db FILE --title TITLE [--top TEXT] [--bottom TEXT]\n"
     "                        [--paper A4|B5|10x11] [--landscape] --out FILE.pdf STATEMENT\n"
@@ -30,11 +36,6 @@ const char* kUsage =
     "       palvo report xlsx --db FILE --title TITLE [--top TEXT] [--bottom TEXT] [--landscape]\n"
     "                         [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT\n"
     "  writes the rows of a query as a spreadsheet report.\n";
-
-// "--x" is an option; "-- comment\nselect ..." is a statement that starts with a comment.
-bool looksLikeOption(const std::string& a) {
-    return a.size() > 2 && a.rfind("--", 0) == 0 && a.find_first_of(" \t\r\n") == std::string::npos;
-}
 
 std::string cell(const Value& v) { return v.isNull() ? "NULL" : v.toText(); }
 
@@ -89,6 +90,28 @@ int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream
 }
 
 }  // namespace
+
+int runGuarded(std::ostream& err, const std::function<int()>& body) {
+    int status = 1;
+    try {
+        status = body();
+    } catch (const Error& e) {
+        err << "error " << e.number() << ": " << e.description() << "\n";
+    } catch (const std::exception& e) {
+        err << "error " << kInternalError << ": " << e.what() << "\n";
+    }
+    session().oConn.reset();
+    return status;
+}
+
+bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err) {
+    clsForm().mInit_Var("", "", "", "", openConnection({db, ""}), "");
+    const std::string filled = clsGrid().sFillTable(statement, grid, false, 0, "", true);
+    session().oConn.reset();
+    if (filled.empty() || filled == "0") return true;
+    err << "palvo: " << filled << "\n";
+    return false;
+}
 
 std::shared_ptr<Connection> openConnection(const ConnectionOptions& options) {
     std::shared_ptr<Connection> conn;

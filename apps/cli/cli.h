@@ -1,12 +1,14 @@
 // The palvo command-line tool, as a function the tests can call.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "palvo/data.h"
+#include "palvo/grid.h"
 
 namespace Palvo::cli {
 
@@ -22,6 +24,16 @@ struct ConnectionOptions {
 /// Opens the connection the options name; the embedded file is created when missing.
 /// Throws Palvo::Error.
 std::shared_ptr<Connection> openConnection(const ConnectionOptions& options);
+
+/// Runs a command's body and returns its status. A Palvo::Error prints
+/// "error N: description", any other exception "error 51: what"; either gives
+/// status 1. The session's connection is let go afterwards in every case.
+int runGuarded(std::ostream& err, const std::function<int()>& body);
+
+/// Opens the embedded database `db` as the session's connection, fills `grid`
+/// with the statement's rows (running numbers first) and lets the connection
+/// go. False, with "palvo: " and the failure on err, when the fill failed.
+bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err);
 
 /// Whether a statement returns rows (a select, possibly after comments and parentheses).
 bool returnsRows(const std::string& sql);

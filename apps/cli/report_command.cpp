@@ -7,13 +7,9 @@
 
 #include "call_command.h"
 #include "cli.h"
-#include "palvo/clsForm.h"
-#include "palvo/clsGrid.h"
 #include "palvo/clsPrint.h"
-#include "palvo/error.h"
 #include "palvo/memory/grid.h"
 #include "palvo/qt/printer.h"
-#include "palvo/session.h"
 #include "report_args.h"
 
 namespace Palvo::cli {
@@ -85,31 +81,19 @@ int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream&
         err << kReportUsage;
         return 2;
     }
-    try {
+    return runGuarded(err, [&] {
         const auto app = guiApplication();
         auto box = std::make_shared<PrintingMessageBox>(err);
         ScopedMessageBox boxGuard(box);
-        clsForm().mInit_Var("", "", "", "", openConnection({o.db, ""}), "");
         memory::FlexGrid grid;
-        const std::string filled = clsGrid().sFillTable(o.statement, grid, false, 0, "", true);
-        session().oConn.reset();
-        if (!filled.empty() && filled != "0") {
-            err << "palvo: " << filled << "\n";
-            return 1;
-        }
+        if (!fillReportGrid(o.db, o.statement, grid, err)) return 1;
         auto printer = qt::Printer::pdf(o.out);
         printer->PaperSize(o.paper);
         printer->Orientation(o.orientation);
         ScopedPrinter printerGuard(printer);
         clsPrint().mPrintRecord(grid, o.title, o.top, o.bottom);
         return printer->jobsEnded() > 0 ? 0 : 1;
-    } catch (const Error& e) {
-        err << "error " << e.number() << ": " << e.description() << "\n";
-    } catch (const std::exception& e) {
-        err << "error 51: " << e.what() << "\n";
-    }
-    session().oConn.reset();
-    return 1;
+    });
 }
 
 }  // namespace Palvo::cli

@@ -5,10 +5,7 @@
 
 #include "call_command.h"
 #include "cli.h"
-#include "palvo/clsForm.h"
-#include "palvo/clsGrid.h"
 #include "palvo/clsPrint.h"
-#include "palvo/error.h"
 #include "palvo/memory/grid.h"
 #include "palvo/memory/spreadsheet.h"
 #include "palvo/memory/window_host.h"
@@ -82,7 +79,7 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
         err << kUsage;
         return 2;
     }
-    try {
+    return runGuarded(err, [&] {
         auto box = std::make_shared<PrintingMessageBox>(err);
         ScopedMessageBox boxGuard(box);
         auto host = std::make_shared<memory::WindowHost>(nullptr, box);
@@ -91,14 +88,8 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
         auto desk = std::make_shared<memory::SpreadsheetDesk>();
         desk->saveTo = o.out;
         ScopedSpreadsheetDesk deskGuard(desk);
-        clsForm().mInit_Var("", "", "", "", openConnection({o.db, ""}), "");
         memory::FlexGrid grid;
-        const std::string filled = clsGrid().sFillTable(o.statement, grid, false, 0, "", true);
-        session().oConn.reset();
-        if (!filled.empty() && filled != "0") {
-            err << "palvo: " << filled << "\n";
-            return 1;
-        }
+        if (!fillReportGrid(o.db, o.statement, grid, err)) return 1;
         const int orientation = o.landscape ? 2 : 1;
         if (o.headings.empty() && !o.merged) {
             clsPrint().sReportGridtoExcel(o.title, grid, o.top, o.bottom, orientation, -1, true);
@@ -133,13 +124,7 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
             ++messages;
         }
         return messages == 0 && std::filesystem::exists(o.out) ? 0 : 1;
-    } catch (const Error& e) {
-        err << "error " << e.number() << ": " << e.description() << "\n";
-    } catch (const std::exception& e) {
-        err << "error 51: " << e.what() << "\n";
-    }
-    session().oConn.reset();
-    return 1;
+    });
 }
 
 }  // namespace Palvo::cli
