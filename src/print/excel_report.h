@@ -45,17 +45,17 @@ std::vector<MergeItem> parseOtherMerges(const std::string& text);
 /// The parameters of a job as the progress window holds them.
 struct ExcelJob {
     int kind = 0;  // 0 sReportGridtoExcel, 1 sPrintComFlxData
-    std::string title;
+    std::string title{};
     FlexGrid* data = nullptr;
-    std::string top;
-    std::string bottom;
+    std::string top{};
+    std::string bottom{};
     int orientation = 1;  // 纵向 1, 横向 2
     int centring = -1;    // 居中 -1, 左对齐 0
     bool canEdit = true;
     int dataBeginRow = -1;
     FlexGrid* heading = nullptr;
     int headingCols = -1;
-    std::string otherMerges;
+    std::string otherMerges{};
 };
 
 /// The single-grid job. Returns "没有数据！" or "检测不到打印机！请安装打印机！"

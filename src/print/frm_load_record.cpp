@@ -94,12 +94,7 @@ void frmLoadRecord::Activate() {
 
 void frmLoadRecord::Unload(UnloadMode) {
     label("Animation1").Caption(bar(0));  // the animation stops
-    job.title.clear();
-    job.data = nullptr;
-    job.top.clear();
-    job.bottom.clear();
-    job.orientation = 1;
-    job.centring = -1;
+    job = ExcelJob{.kind = job.kind};     // forgets the grids and texts
 }
 
 frmLoadRecord& frmLoadRecordWindow() {
@@ -110,14 +105,14 @@ frmLoadRecord& frmLoadRecordWindow() {
 std::string sReportGridtoExcel(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,
                                const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit) {
     frmLoadRecord& w = frmLoadRecordWindow();
-    w.job.kind = 0;
-    w.job.title = sTitle;
-    w.job.data = &Grid;
-    w.job.top = Topstr;
-    w.job.bottom = BotStr;
-    w.job.orientation = iOrient;
-    w.job.centring = bAlig;
-    w.job.canEdit = bCanEdit;
+    w.job = ExcelJob{.kind = 0,
+                     .title = sTitle,
+                     .data = &Grid,
+                     .top = Topstr,
+                     .bottom = BotStr,
+                     .orientation = iOrient,
+                     .centring = bAlig,
+                     .canEdit = bCanEdit};
     showModal(w);
     return "";
 }
@@ -127,18 +122,18 @@ std::string sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTitle, const
                              std::int16_t dataBeginRow, FlexGrid* titleFlx, std::int16_t titleCol,
                              const std::string& otherMergeStr) {
     frmLoadRecord& w = frmLoadRecordWindow();
-    w.job.kind = 1;
-    w.job.title = sTitle;
-    w.job.data = &dataFlx;
-    w.job.top = Topstr;
-    w.job.bottom = BotStr;
-    w.job.orientation = iOrient;
-    w.job.centring = bAlig;
-    w.job.canEdit = bCanEdit;
-    w.job.dataBeginRow = dataBeginRow;
-    w.job.heading = titleFlx;
-    w.job.headingCols = titleCol;
-    w.job.otherMerges = otherMergeStr;
+    w.job = ExcelJob{.kind = 1,
+                     .title = sTitle,
+                     .data = &dataFlx,
+                     .top = Topstr,
+                     .bottom = BotStr,
+                     .orientation = iOrient,
+                     .centring = bAlig,
+                     .canEdit = bCanEdit,
+                     .dataBeginRow = dataBeginRow,
+                     .heading = titleFlx,
+                     .headingCols = titleCol,
+                     .otherMerges = otherMergeStr};
     showModal(w);
     return "";
 }
