@@ -5,64 +5,26 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/clsSearch.h"
 #include "palvo/error.h"
-#include "palvo/host_tables.h"
-#include "support/sqlite_fixture.h"
-#include "support/window_hosts.h"
+#include "support/settings_dialogs.h"
 
 namespace Palvo::testing {
 namespace {
 
-using Message = memory::ShownMessage;
-using Items = std::vector<std::string>;
-
-class PrintSettings : public SessionTest, public ::testing::WithParamInterface<HostKind> {
+class PrintSettings : public SettingsDialogTest {
 protected:
-    void SetUp() override {
-        SessionTest::SetUp();
-        query::createHostTables(*conn);
-        exec(
-            {"create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 数量 int, 日期 datetime, "
-             "备注 ntext)"});
-    }
+    void SetUp() override { setUpTables(""); }
     void open(const std::string& script, const std::string& query = "月报", const std::string& must = "",
               const std::string& table = "客户") {
         host.reset();  // restores the thread's host before the next one is installed
         host = std::make_unique<WindowTestHost>(GetParam(), script);
         EXPECT_TRUE(clsSearch().sPrintSet(table, query, "普通查询", "", must).isNull());
     }
-    Items items(const std::string& list) {
-        auto& box = dynamic_cast<ListBox&>(host->lastFrame().control(list));
-        Items out;
-        for (int i = 0; i < box.ListCount(); ++i) out.push_back(box.List(i));
-        return out;
-    }
     std::vector<Items> lists() { return {items("List1"), items("List2"), items("List3"), items("List4")}; }
-    CommandButton& button(const std::string& name) {
-        return dynamic_cast<CommandButton&>(host->lastFrame().control(name));
-    }
+    CommandButton& button(const std::string& name) { return get<CommandButton>(name); }
     // 字段名 选择标志/排列顺序/排序/合计 of the set, in display order.
     Items rows(const std::string& query = "月报") {
-        auto t =
-            conn->Query("select 字段名, 选择标志, 排列顺序, 排序, 合计 from 查询打印设置 where 查询名='" +
-                        query + "' order by 排列顺序");
-        Items out;
-        for (std::size_t r = 0; r < t.rowCount(); ++r) {
-            out.push_back(t.at(r, 0).toText() + " " + t.at(r, 1).toText() + "/" + t.at(r, 2).toText() + "/" +
-                          t.at(r, 3).toText() + "/" + t.at(r, 4).toText());
-        }
-        return out;
+        return settingsRows("选择标志, 排列顺序, 排序, 合计", query);
     }
-    // Every byte of the settings table.
-    std::string snapshot() {
-        auto t = conn->Query("select * from 查询打印设置 order by 查询名, 用户名, 字段名");
-        std::string out;
-        for (std::size_t i = 0; i < t.cells.size(); ++i) out += t.cells[i].toText() + "|";
-        return out;
-    }
-    Message warning(const std::string& text) { return {text, 48, "提示标题"}; }
-    const std::vector<Message>& messages() { return host->messages().messages(); }
-
-    std::unique_ptr<WindowTestHost> host;
 };
 
 TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrder) {

@@ -8,39 +8,18 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/clsSearch.h"
 #include "palvo/error.h"
-#include "palvo/host_tables.h"
-#include "support/sqlite_fixture.h"
-#include "support/window_hosts.h"
+#include "support/settings_dialogs.h"
 
 namespace Palvo::testing {
 namespace {
 
-using Message = memory::ShownMessage;
-using Items = std::vector<std::string>;
-
-class CustomQuery : public SessionTest, public ::testing::WithParamInterface<HostKind> {
+class CustomQuery : public SettingsDialogTest {
 protected:
-    void SetUp() override {
-        SessionTest::SetUp();
-        query::createHostTables(*conn);
-        exec(
-            {"create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 数量 int, 日期 datetime, "
-             "备注 ntext, 照片 image)"});
-    }
+    void SetUp() override { setUpTables(", 照片 image"); }
     void open(const std::string& script, const std::string& query = "月报") {
         host.reset();  // restores the thread's host before the next one is installed
         host = std::make_unique<WindowTestHost>(GetParam(), script);
         EXPECT_TRUE(clsSearch().sPrintSet_Zdy("客户", query, "自定义查询").isNull());
-    }
-    template <class T>
-    T& get(const std::string& name) {
-        return dynamic_cast<T&>(host->lastFrame().control(name));
-    }
-    Items items(const std::string& list) {
-        auto& box = get<ListBox>(list);
-        Items out;
-        for (int i = 0; i < box.ListCount(); ++i) out.push_back(box.List(i));
-        return out;
     }
     std::vector<Items> lists() {
         return {items("List1"), items("List2"), items("List3"), items("List4"), items("List5")};
@@ -58,16 +37,7 @@ protected:
     }
     // 字段名 选择标志/排列顺序/排序/合计/分组 of the set, in display order.
     Items rows(const std::string& query = "月报") {
-        auto t = conn->Query(
-            "select 字段名, 选择标志, 排列顺序, 排序, 合计, 分组 from 查询打印设置 where 查询名='" + query +
-            "' order by 排列顺序");
-        Items out;
-        for (std::size_t r = 0; r < t.rowCount(); ++r) {
-            std::string row = t.at(r, 0).toText() + " ";
-            for (std::size_t c = 1; c < 6; ++c) row += (c > 1 ? "/" : "") + t.at(r, c).toText();
-            out.push_back(row);
-        }
-        return out;
+        return settingsRows("选择标志, 排列顺序, 排序, 合计, 分组", query);
     }
     // The condition and its items, the same on every row of the set.
     Items condition() {
@@ -77,18 +47,6 @@ protected:
             out.push_back(t.at(r, 0).toText() + "#" + t.at(r, 1).toText());
         return out;
     }
-    // Every byte of the settings table.
-    std::string snapshot() {
-        auto t = conn->Query("select * from 查询打印设置 order by 查询名, 用户名, 字段名");
-        std::string out;
-        for (std::size_t i = 0; i < t.cells.size(); ++i) out += t.cells[i].toText() + "|";
-        return out;
-    }
-    const std::vector<Message>& messages() { return host->messages().messages(); }
-    static Message info(const std::string& text) { return {text, 64, "提示标题"}; }
-    static Message warning(const std::string& text) { return {text, 48, "提示标题"}; }
-
-    std::unique_ptr<WindowTestHost> host;
 };
 
 TEST_P(CustomQuery, TheFirstOpeningSeedsEveryColumnButImagesAndSetsUpTheGrid) {

@@ -1,0 +1,67 @@
+// What the tests of the query settings dialogs share: the settings store and
+// a 客户 table on a fresh session, the dialog's controls by name, and the
+// settings table read back.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "palvo/host_tables.h"
+#include "support/sqlite_fixture.h"
+#include "support/window_hosts.h"
+
+namespace Palvo::testing {
+
+class SettingsDialogTest : public SessionTest, public ::testing::WithParamInterface<HostKind> {
+protected:
+    using Message = memory::ShownMessage;
+    using Items = std::vector<std::string>;
+
+    /// 客户 holds a column of every kind the dialogs tell apart; `extra` adds more.
+    void setUpTables(const std::string& extra) {
+        SessionTest::SetUp();
+        query::createHostTables(*conn);
+        exec(
+            {"create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 数量 int, 日期 datetime, "
+             "备注 ntext" +
+             extra + ")"});
+    }
+    template <class T>
+    T& get(const std::string& name) {
+        return dynamic_cast<T&>(host->lastFrame().control(name));
+    }
+    Items items(const std::string& list) {
+        auto& box = get<ListBox>(list);
+        Items out;
+        for (int i = 0; i < box.ListCount(); ++i) out.push_back(box.List(i));
+        return out;
+    }
+    /// "字段名 a/b/..." of the columns named, for each row of the query's set in display order.
+    Items settingsRows(const std::string& columns, const std::string& query) {
+        auto t = conn->Query("select 字段名, " + columns + " from 查询打印设置 where 查询名='" + query +
+                             "' order by 排列顺序");
+        Items out;
+        for (std::size_t r = 0; r < t.rowCount(); ++r) {
+            std::string row = t.at(r, 0).toText() + " ";
+            for (std::size_t c = 1; c < t.columns.size(); ++c)
+                row += (c > 1 ? "/" : "") + t.at(r, c).toText();
+            out.push_back(row);
+        }
+        return out;
+    }
+    /// Every byte of the settings table.
+    std::string snapshot() {
+        auto t = conn->Query("select * from 查询打印设置 order by 查询名, 用户名, 字段名");
+        std::string out;
+        for (std::size_t i = 0; i < t.cells.size(); ++i) out += t.cells[i].toText() + "|";
+        return out;
+    }
+    const std::vector<Message>& messages() { return host->messages().messages(); }
+    static Message info(const std::string& text) { return {text, 64, "提示标题"}; }
+    static Message warning(const std::string& text) { return {text, 48, "提示标题"}; }
+
+    std::unique_ptr<WindowTestHost> host;
+};
+
+}  // namespace Palvo::testing
