@@ -378,17 +378,12 @@ std::string reportGridJob(const ExcelJob& job, const std::function<void()>& unlo
         sheet.Bold("A3:" + L(n - 1) + "3", true);
         const std::string table = "A3:" + L(n - 1) + std::to_string(rows + 2);
         sheet.NumberFormatLocal(table, "@");  // every cell text, so 007 stays 007
-        sheet.HorizontalAlignment(table, xl::Center);
-        sheet.VerticalAlignment(table, xl::Center);
-        sheet.Orientation(table, 0);
-        sheet.WrapText(table, true);
-        borders(sheet, table);
         letEventsRun();
         sheet.Paste("A4", std::make_shared<GridRows>(grid, 1, rows - 1, n, false));
         columnWidths(sheet, grid, n);
         borders(sheet, table);
         pageSetup(sheet, job, "$1:$3");
-        cellFormatting(sheet, table);
+        cellFormatting(sheet, table);  // centred both ways, wrapped, upright, shrunk
         sheet.UnMerge(table);
         finish(sheet, job, writer);
         unload();
