@@ -128,9 +128,7 @@ bool titleSpan(const std::string& text, bool rows, int& first, int& last) {
     if (util::trim(text).empty()) return false;
     CellRange r;
     try {
-        r = rows ? parseRange("A" + text.substr(0, text.find(':')) + ":A" +
-                              (text.find(':') == std::string::npos ? text : text.substr(text.find(':') + 1)))
-                 : parseColumns(text);
+        r = rows ? parseRows(text) : parseColumns(text);
     } catch (const Error&) {
         refuse("Unable to set the PrintTitle property of the PageSetup class: " + text);
     }

@@ -66,6 +66,9 @@ CellRange parseRange(std::string_view address);
 /// Reads a column address "B" or "B:D" into its first and last 0-based column.
 /// Throws Palvo::Error 1004 for any other text.
 CellRange parseColumns(std::string_view address);
+/// Reads a row address "3", "1:3" or "$1:$3" into its first and last 0-based row.
+/// Throws Palvo::Error 1004 for any other text.
+CellRange parseRows(std::string_view address);
 
 /// Points from inches, as the application's InchesToPoints.
 inline double InchesToPoints(double inches) { return inches * 72.0; }

@@ -143,6 +143,13 @@ void apply(const FormatOp& op, CellFormat& f, int row, int col) {
 
 CellRange parseRange(std::string_view address) { return readRange(address, true, true); }
 
+CellRange parseRows(std::string_view address) {
+    CellRange r = readRange(address, true, false);
+    r.firstCol = 0;
+    r.lastCol = kMaxCol;
+    return r;
+}
+
 CellRange parseColumns(std::string_view address) {
     CellRange r = readRange(address, false, true);
     r.firstRow = 0;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <map>
 
+#include "palvo/error.h"
+
 namespace Palvo {
 
 namespace {
@@ -142,26 +144,16 @@ std::vector<std::string> wrapLines(const std::string& text, double width, double
     return lines;
 }
 
-// "$1:$3" or "1:3" (also one row) into 0-based rows; false for anything else.
+// The title rows as 0-based rows, read as the writer reads them; false for none or a bad address.
 bool titleRows(std::string_view text, int& first, int& last) {
-    auto number = [&](std::string_view part, int& out) {
-        if (!part.empty() && part[0] == '$') part.remove_prefix(1);
-        if (part.empty() || part.size() > 7) return false;
-        int n = 0;
-        for (char c : part) {
-            if (c < '0' || c > '9') return false;
-            n = n * 10 + (c - '0');
-        }
-        out = n - 1;
-        return n >= 1;
-    };
-    const auto colon = text.find(':');
-    if (!number(text.substr(0, colon), first)) return false;
-    if (colon == std::string_view::npos) {
-        last = first;
+    try {
+        const CellRange r = parseRows(text);
+        first = r.firstRow;
+        last = r.lastRow;
         return true;
+    } catch (const Error&) {
+        return false;
     }
-    return number(text.substr(colon + 1), last) && last >= first;
 }
 
 double cellPoints(const CellFormat& f) { return f.size > 0 ? f.size : kDefaultFont; }

@@ -76,6 +76,9 @@ TEST(Ranges, AddressesReadAsTheApplicationReadsThem) {
         EXPECT_EQ(testing::errorNumber([bad] { parseRange(bad); }), kRangeError);
     }
     EXPECT_EQ(testing::errorNumber([] { parseColumns("B3"); }), kRangeError);
+    EXPECT_EQ(parseRows("$1:$3"), (CellRange{0, 0, 2, 16383}));
+    EXPECT_EQ(parseRows("4"), (CellRange{3, 0, 3, 16383}));
+    EXPECT_EQ(testing::errorNumber([] { parseRows("A1:A3"); }), kRangeError);
 }
 
 // The format of one cell once the sheet worked them out.
