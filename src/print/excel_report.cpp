@@ -12,6 +12,7 @@
 #include "palvo/session.h"
 #include "palvo/text.h"
 #include "palvo/value.h"
+#include "src/base/conversions.h"
 #include "src/print/progress.h"
 
 namespace Palvo::print {
@@ -66,8 +67,7 @@ void pasteValue(std::string_view text, SheetValue& v) {
     if (auto d = util::parseDate(util::trimBlanks(text)); d && d->year >= 1900 && util::daySerial(*d) >= 61) {
         // before 1900-03-01 the application's day numbers differ from the calendar's
         v.kind = d->hasTime() ? SheetValue::Kind::DateTime : SheetValue::Kind::Date;
-        v.number = static_cast<double>(util::daySerial(*d)) +
-                   (d->hour * 3600.0 + d->minute * 60.0 + d->second + d->millisecond / 1000.0) / 86400.0;
+        v.number = util::dateSerial(*d);
         return;
     }
     v.kind = SheetValue::Kind::Text;

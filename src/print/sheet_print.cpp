@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "palvo/convert.h"
 #include "palvo/error.h"
 
 namespace Palvo {
@@ -35,19 +36,6 @@ struct Cell {
 };
 using Rows = std::vector<std::vector<Cell>>;
 
-void civilFromSerial(long days, int& y, int& m, int& d) {
-    // days since 1899-12-30 to days since 1970-01-01, then the civil date
-    long z = days - 25569 + 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long doe = z - era * 146097;
-    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-}
-
 std::string display(const SheetValue& v) {
     char buf[64];
     switch (v.kind) {
@@ -61,8 +49,14 @@ std::string display(const SheetValue& v) {
         case SheetValue::Kind::Date:
         case SheetValue::Kind::DateTime: {
             const double whole = std::floor(v.number);
-            int y = 0, m = 0, d = 0;
-            civilFromSerial(static_cast<long>(whole), y, m, d);
+            DateTime day;  // day number 0
+            try {
+                day = util::addDays(day, static_cast<std::int64_t>(whole));
+            } catch (const Error&) {  // no day of the calendar: shown as the number it is
+                std::snprintf(buf, sizeof buf, "%.15g", v.number);
+                return buf;
+            }
+            const int y = day.year, m = day.month, d = day.day;
             if (v.kind == SheetValue::Kind::Date) {
                 std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
             } else {

@@ -153,6 +153,18 @@ TEST_F(SheetPages, ColumnsTooWideForThePageGoOnFurtherPagesDownThenOver) {
     EXPECT_NE(joined(j.texts(6)).find("第 6 页，共 6 页"), std::string::npos);
 }
 
+TEST_F(SheetPages, PastedDatesAndNumbersPrintAsTheGridShowedThem) {
+    fill(1, 4, 2500);
+    grid.TextMatrix(1, 0, "2024-01-05");
+    grid.TextMatrix(1, 1, "2024-01-05 08:30:00");
+    grid.TextMatrix(1, 2, "1900-03-01");
+    grid.TextMatrix(1, 3, "12.50");
+    clsPrint().sPrintComFlxData(grid, "日期", "", "", 2, -1, false);
+    const auto texts = job().texts(1);
+    for (const char* shown : {"2024-01-05", "2024-01-05 08:30:00", "1900-03-01", "12.5"})
+        EXPECT_TRUE(has(texts, shown)) << shown;
+}
+
 TEST(HeaderRuns, CodesBecomePageNumbersFontsAndAmpersands) {
     const DateTime now{2024, 3, 5, 9, 5, 7, 0};
     auto text = [&](std::string_view s) {
