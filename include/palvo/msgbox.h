@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "palvo/scoped_port.h"
+
 namespace Palvo {
 
 /// Buttons, icons and default button of a message box; add them up.
@@ -64,16 +66,6 @@ MessageBoxPort& messageBox();
 int msgBox(const std::string& text, int style = vbOKOnly, const std::string& title = {});
 
 /// Installs a message box for the life of the guard and restores the previous one.
-class ScopedMessageBox {
-public:
-    explicit ScopedMessageBox(std::shared_ptr<MessageBoxPort> port)
-        : previous_(installMessageBox(std::move(port))) {}
-    ~ScopedMessageBox() { installMessageBox(std::move(previous_)); }
-    ScopedMessageBox(const ScopedMessageBox&) = delete;
-    ScopedMessageBox& operator=(const ScopedMessageBox&) = delete;
-
-private:
-    std::shared_ptr<MessageBoxPort> previous_;
-};
+using ScopedMessageBox = ScopedPort<MessageBoxPort, installMessageBox>;
 
 }  // namespace Palvo

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string_view>
 
+#include "palvo/scoped_port.h"
+
 namespace Palvo {
 
 /// Paper size codes of the platform's printers (the others exist too).
@@ -141,16 +143,6 @@ std::shared_ptr<Printer> installPrinter(std::shared_ptr<Printer> printer);
 std::shared_ptr<Printer> installedPrinter();
 
 /// Installs a printer for the life of the guard and restores the previous one.
-class ScopedPrinter {
-public:
-    explicit ScopedPrinter(std::shared_ptr<Printer> printer)
-        : previous_(installPrinter(std::move(printer))) {}
-    ~ScopedPrinter() { installPrinter(std::move(previous_)); }
-    ScopedPrinter(const ScopedPrinter&) = delete;
-    ScopedPrinter& operator=(const ScopedPrinter&) = delete;
-
-private:
-    std::shared_ptr<Printer> previous_;
-};
+using ScopedPrinter = ScopedPort<Printer, installPrinter>;
 
 }  // namespace Palvo

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "palvo/scoped_port.h"
+
 namespace Palvo {
 
 /// The spreadsheet application's published constants the reports use.
@@ -261,17 +263,7 @@ std::string workbookFileName(const std::string& title, int year, int month, int 
                              int second);
 
 /// Installs a writer for the life of the guard and restores the previous one.
-class ScopedSpreadsheetWriter {
-public:
-    explicit ScopedSpreadsheetWriter(std::shared_ptr<SpreadsheetWriter> writer)
-        : previous_(installSpreadsheetWriter(std::move(writer))) {}
-    ~ScopedSpreadsheetWriter() { installSpreadsheetWriter(std::move(previous_)); }
-    ScopedSpreadsheetWriter(const ScopedSpreadsheetWriter&) = delete;
-    ScopedSpreadsheetWriter& operator=(const ScopedSpreadsheetWriter&) = delete;
-
-private:
-    std::shared_ptr<SpreadsheetWriter> previous_;
-};
+using ScopedSpreadsheetWriter = ScopedPort<SpreadsheetWriter, installSpreadsheetWriter>;
 
 /// Installs the calling thread's desk and returns the one it replaces (nullptr: the defaults).
 std::shared_ptr<SpreadsheetDesk> installSpreadsheetDesk(std::shared_ptr<SpreadsheetDesk> desk);
@@ -279,16 +271,6 @@ std::shared_ptr<SpreadsheetDesk> installSpreadsheetDesk(std::shared_ptr<Spreadsh
 SpreadsheetDesk& spreadsheetDesk();
 
 /// Installs a desk for the life of the guard and restores the previous one.
-class ScopedSpreadsheetDesk {
-public:
-    explicit ScopedSpreadsheetDesk(std::shared_ptr<SpreadsheetDesk> desk)
-        : previous_(installSpreadsheetDesk(std::move(desk))) {}
-    ~ScopedSpreadsheetDesk() { installSpreadsheetDesk(std::move(previous_)); }
-    ScopedSpreadsheetDesk(const ScopedSpreadsheetDesk&) = delete;
-    ScopedSpreadsheetDesk& operator=(const ScopedSpreadsheetDesk&) = delete;
-
-private:
-    std::shared_ptr<SpreadsheetDesk> previous_;
-};
+using ScopedSpreadsheetDesk = ScopedPort<SpreadsheetDesk, installSpreadsheetDesk>;
 
 }  // namespace Palvo

@@ -15,6 +15,7 @@
 #include "palvo/controls.h"
 #include "palvo/form.h"
 #include "palvo/grid.h"
+#include "palvo/scoped_port.h"
 
 namespace Palvo {
 
@@ -217,16 +218,6 @@ std::shared_ptr<WindowHost> installedWindowHost();
 void showModal(Window& window);
 
 /// Installs a window host for the life of the guard and restores the previous one.
-class ScopedWindowHost {
-public:
-    explicit ScopedWindowHost(std::shared_ptr<WindowHost> host)
-        : previous_(installWindowHost(std::move(host))) {}
-    ~ScopedWindowHost() { installWindowHost(std::move(previous_)); }
-    ScopedWindowHost(const ScopedWindowHost&) = delete;
-    ScopedWindowHost& operator=(const ScopedWindowHost&) = delete;
-
-private:
-    std::shared_ptr<WindowHost> previous_;
-};
+using ScopedWindowHost = ScopedPort<WindowHost, installWindowHost>;
 
 }  // namespace Palvo
