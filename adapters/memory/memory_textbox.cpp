@@ -116,7 +116,7 @@ void TextBox::Width(std::int32_t twips) {
     width_ = twips;
 }
 
-std::vector<std::string> TextBox::lines() const {
+std::vector<std::string> TextBox::Lines() const {
     if (!multiLine_) return {text_};
     if (!measurer_ && !headless_) headless_ = headlessMeasurer();
     const TextMeasurer& measurer = measurer_ ? *measurer_ : *headless_;
@@ -133,10 +133,10 @@ std::vector<std::string> TextBox::lines() const {
     return out;
 }
 
-int TextBox::LineCount() const { return static_cast<int>(lines().size()); }
+int TextBox::LineCount() const { return static_cast<int>(Lines().size()); }
 
 std::string TextBox::Line(int index) const {
-    const auto all = lines();
+    const auto all = Lines();
     if (index < 0 || index >= static_cast<int>(all.size())) return {};
     return all[static_cast<std::size_t>(index)];
 }

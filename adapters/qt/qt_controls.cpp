@@ -235,6 +235,14 @@ std::string TextBox::Line(int index) const {
     return toStd(found);
 }
 
+std::vector<std::string> TextBox::Lines() const {
+    if (line_) return {Text()};
+    layOut();
+    std::vector<std::string> out;
+    forEachShownLine(plain_, [&](const QString& shown) { return out.push_back(toStd(shown)), true; });
+    return out;
+}
+
 // ---------------------------------------------------------------- ListView
 
 std::string ListItem::Text() const { return toStd(item_->text(0)); }

@@ -161,6 +161,8 @@ public:
     /// Line index (from 0) as the box shows it, without its line break (blanks
     /// the box wrapped after stay on it); "" outside 0 .. LineCount() - 1.
     virtual std::string Line(int index) const = 0;
+    /// Every line as Line gives them, LineCount of them, in one pass.
+    virtual std::vector<std::string> Lines() const;
 };
 
 }  // namespace Palvo

@@ -66,14 +66,16 @@ std::int32_t lPrint_MultiLine_TextBox(TextBox& txt, TextSurface& p, std::int32_t
     p.FontSize(fontSize);
     p.FontBold(txt.FontBold());
 
-    const std::vector<std::string> parts = hardLines ? hardLinesOf(txt.Text()) : std::vector<std::string>{};
-    const int count = hardLines ? static_cast<int>(parts.size()) : txt.LineCount();
+    // the box's lines come in one pass: asking for them one by one would lay the text out again each time
+    const std::vector<std::string> parts = hardLines ? hardLinesOf(txt.Text()) : txt.Lines();
+    const int count = static_cast<int>(parts.size());
     const int printed = maxLines > 0 && count > maxLines ? maxLines : count;
     const double pitch = p.TextHeight("aaa");
     for (int i = 0; i < printed; ++i) {
         p.CurrentX(left);
         p.CurrentY(top + i * pitch);
-        p.Print(hardLines ? parts[static_cast<std::size_t>(i)] : shownLine(txt.Line(i)));
+        const std::string& line = parts[static_cast<std::size_t>(i)];
+        p.Print(hardLines ? line : shownLine(line));
     }
     font.restore();
     return util::clng(p.CurrentY());

@@ -14,7 +14,7 @@ namespace Palvo {
 namespace {
 
 // Five Chinese characters a line (180 twips each at 9 points by the fixed rule);
-// Line fails for the line numbered failAt.
+// reading the lines fails when the box shows a line numbered failAt.
 class Box : public memory::TextBox {
 public:
     explicit Box(const std::string& text, int failAt = -1) : memory::TextBox("Text1", text), failAt_(failAt) {
@@ -22,9 +22,11 @@ public:
         Width(900);
         Measurer(std::make_shared<memory::FixedWidthMeasurer>());
     }
-    std::string Line(int index) const override {
-        if (index == failAt_) throw Error(5, "Invalid procedure call or argument");
-        return memory::TextBox::Line(index);
+    std::vector<std::string> Lines() const override {
+        auto lines = memory::TextBox::Lines();
+        if (failAt_ >= 0 && failAt_ < static_cast<int>(lines.size()))
+            throw Error(5, "Invalid procedure call or argument");
+        return lines;
     }
 
 private:

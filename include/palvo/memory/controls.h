@@ -130,6 +130,7 @@ public:
     void Visible(bool visible) override { visible_ = visible; }
     int LineCount() const override;
     std::string Line(int index) const override;
+    std::vector<std::string> Lines() const override;
 
     /// Whether the box wraps its text on several lines; a single-line box
     /// shows its whole text as one line (the platform's default).
@@ -150,7 +151,6 @@ public:
 
 private:
     int length() const;
-    std::vector<std::string> lines() const;
     std::string name_;
     std::string text_;
     int selStart_ = 0;

@@ -65,6 +65,7 @@ public:
     void Visible(bool visible) override;
     int LineCount() const override;
     std::string Line(int index) const override;
+    std::vector<std::string> Lines() const override;
 
 private:
     QWidget* widget() const;

@@ -68,6 +68,7 @@ TEST(MemoryTextBox, AMultiLineBoxWrapsAtItsWidthAsAnEditControlDoes) {
         std::vector<std::string> lines;
         for (int i = 0; i < box.LineCount(); ++i) lines.push_back(box.Line(i));
         EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(box.Lines(), c.lines);
         EXPECT_EQ(box.Line(box.LineCount()), "");
     }
 }

@@ -21,6 +21,7 @@ namespace {
 std::vector<std::string> linesOf(const Palvo::TextBox& box) {
     std::vector<std::string> lines;
     for (int i = 0; i < box.LineCount(); ++i) lines.push_back(box.Line(i));
+    EXPECT_EQ(box.Lines(), lines) << "the lines in one pass are the lines one by one";
     return lines;
 }
 
