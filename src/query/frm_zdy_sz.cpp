@@ -1,5 +1,7 @@
 #include "src/query/frm_zdy_sz.h"
 
+#include <optional>
+
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
@@ -124,20 +126,19 @@ void frmZdySz::Load() {
     }
     editor_.load(set);
     condition_.reset();
-    Connection& conn = sessionConnection();
+    // the set's columns in display order; the condition items stand on every row alike
     std::vector<std::string> columns;
+    std::optional<std::string> items;
     {
         Recordset rs;
-        rs.Open("select 条件项目 from 查询打印设置" + set.where() + " order by 排列顺序", conn);
+        rs.Open("select 字段名, 条件项目 from 查询打印设置" + set.where() + " order by 排列顺序",
+                sessionConnection());
         // a set that never saved a condition holds Null: no rows
-        if (!rs.Eof() && !rs.Fields(0).Value().isNull()) condition_.load(rs.Fields(0).Value().toText());
-    }
-    editor_.readColumnTypes(sReceive);
-    {
-        Recordset rs;
-        rs.Open("select 字段名 from 查询打印设置" + set.where() + " order by 排列顺序", conn);
+        if (!rs.Eof() && !rs.Fields(1).Value().isNull()) items = rs.Fields(1).Value().toText();
         for (; !rs.Eof(); rs.MoveNext()) columns.push_back(util::trim(rs.Fields(0).Value().toText()));
     }
+    if (items) condition_.load(*items);
+    editor_.readColumnTypes(sReceive);
     condition_.setUp(columns);
 }
 
