@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "forms/counting_connection.h"
+#include "palvo/error.h"
 #include "palvo/host_tables.h"
 #include "support/sqlite_fixture.h"
 #include "support/window_hosts.h"
@@ -56,6 +58,25 @@ protected:
         std::string out;
         for (std::size_t i = 0; i < t.cells.size(); ++i) out += t.cells[i].toText() + "|";
         return out;
+    }
+    /// Runs `open` (a dialog played to its save) once for each update statement
+    /// k of the save, statement k failing, and `failed(k)` after each such run;
+    /// no transaction may stay open. Returns how many updates the save ran.
+    template <class Open, class Failed>
+    int failEachUpdate(Open open, Failed failed) {
+        auto counting = std::make_shared<CountingConnection>(conn);
+        session().oConn = counting;
+        for (int k = 0;; ++k) {
+            int seen = 0;
+            counting->afterExecute = [&](const std::string& sql) {
+                if (sql.rfind("update", 0) == 0 && seen++ == k)
+                    throw Error(ErrorNumber::Database, "磁盘已满");
+            };
+            open();
+            if (seen <= k) return k;  // every statement ran: the save went through
+            failed(k);
+            EXPECT_FALSE(counting->InTransaction()) << k;
+        }
     }
     const std::vector<Message>& messages() { return host->messages().messages(); }
     static Message info(const std::string& text) { return {text, 64, "提示标题"}; }

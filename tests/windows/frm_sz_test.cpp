@@ -1,7 +1,6 @@
 // The print settings dialog, played on every window host over the embedded database.
 #include <gtest/gtest.h>
 
-#include "forms/counting_connection.h"
 #include "palvo/clsDatabase.h"
 #include "palvo/clsSearch.h"
 #include "palvo/error.h"
@@ -139,27 +138,19 @@ TEST_P(PrintSettings, QuotesInNamesStayInsideTheirStatementsAndSGetFieldFindsThe
 // and the dialog stays open with its lists as the user left them.
 TEST_P(PrintSettings, AFailingStatementOfTheSaveLeavesTheSetAsItWas) {
     open("");
-    auto counting = std::make_shared<CountingConnection>(conn);
-    session().oConn = counting;
     const std::string arrange =
         "select List2 3\nclick Command2\nselect List2 1\nclick Command12\nclick Command14\nclick Command7\n"
         "click Command8";  // played only while the dialog is still open
     const std::vector<Items> arranged{{"日期"}, {"名称", "金额", "数量"}, {"金额—升序"}, {"金额"}};
     const std::string before = snapshot();
-    int k = 0;
-    for (;; ++k) {
-        int seen = 0;
-        counting->afterExecute = [&](const std::string& sql) {
-            if (sql.rfind("update", 0) == 0 && seen++ == k) throw Error(ErrorNumber::Database, "磁盘已满");
-        };
-        open(arrange);
-        if (seen <= k) break;  // every statement ran: the save went through
-        EXPECT_EQ(snapshot(), before) << "statement " << k;
-        EXPECT_EQ(messages(), std::vector<Message>{warning("保存发生错误：磁盘已满")}) << k;
-        EXPECT_EQ(lists(), arranged) << k;
-        EXPECT_EQ(host->unplayed(), 0u) << k;
-        EXPECT_FALSE(counting->InTransaction());
-    }
+    const int k = failEachUpdate(
+        [&] { open(arrange); },
+        [&](int statement) {
+            EXPECT_EQ(snapshot(), before) << "statement " << statement;
+            EXPECT_EQ(messages(), std::vector<Message>{warning("保存发生错误：磁盘已满")}) << statement;
+            EXPECT_EQ(lists(), arranged) << statement;
+            EXPECT_EQ(host->unplayed(), 0u) << statement;
+        });
     EXPECT_EQ(k, 8) << "4 columns, the sort reset and one key, the totals reset and one total";
     EXPECT_EQ(host->unplayed(), 1u) << "the save closed the dialog";
     EXPECT_TRUE(messages().empty());
