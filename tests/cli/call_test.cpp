@@ -61,6 +61,11 @@ TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStan
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "os.exit(3)"}, "False\n"},  // no os in a sandbox
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "io.open('/etc/hostname')"}, "False\n"},
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "x = math.max(1, 2)"}, "True\n"},
+        // a library call no instruction count sees, and a finalizer left for the end
+        {{"call", "--sandboxed", "clsElse.bExecuteCode", "string.rep('', 1e15)"}, "False\n"},
+        {{"call", "--sandboxed", "clsElse.bExecuteCode",
+          "setmetatable({}, {__gc = function() while true do end end})"},
+         "True\n"},
         {{"call", "clsElse.bExecuteCode", "assert(io.open('/dev/null'))"},
          "True\n"},                                          // the tool's own rights
         {{"call", "--", "clsIp.bIsIP", "--db"}, "False\n"},  // after CLASS.METHOD everything is an argument

@@ -1,7 +1,8 @@
 // A line executor on embedded Lua 5.4: one interpreter state that lives as long
 // as the executor, so a line can use what earlier lines defined. A host chooses
 // the rights its lines get and the limits that stop a line that would run for
-// ever or take all memory.
+// ever or take all memory. Sandboxed lines run in a process of their own
+// (the program palvo-lua-line), which is killed when a line outruns its time.
 #pragma once
 
 #include <chrono>
@@ -23,7 +24,8 @@ enum class Rights {
     Full,
     /// Only computation: base functions without dofile, loadfile and require,
     /// load of source text only, and the coroutine, table, string, math and
-    /// utf8 libraries. No os, io, package or debug.
+    /// utf8 libraries. No os, io, package or debug. The lines run in a
+    /// separate process, so the limits hold whatever a line calls.
     Sandboxed,
 };
 
@@ -32,8 +34,9 @@ struct Limits {
     /// Virtual machine instructions a line may run, counted in steps of a
     /// thousand (a line may overrun by less than one step).
     std::uint64_t instructions = 0;
-    /// Wall time a line may take, checked every thousand instructions, so a
-    /// single long library call (a huge string.rep) is bounded by memory instead.
+    /// Wall time a line may take, checked every thousand instructions. In
+    /// process (full rights) a single long library call or a finalizer runs on
+    /// unchecked; a sandboxed line is ended at most half a second after it.
     std::chrono::milliseconds time{0};
     /// Bytes the interpreter state may hold, the globals of earlier lines included.
     std::size_t memory = 0;
@@ -41,9 +44,11 @@ struct Limits {
 
 class Executor : public Palvo::LineExecutor {
 public:
-    /// Opens a Lua state with the libraries of the rights. Throws Palvo::Error
-    /// 7 when out of memory.
-    explicit Executor(Rights rights = Rights::Full, Limits limits = {});
+    /// Opens a Lua state with the libraries of the rights: in this process for
+    /// full rights, in the sandbox program for sandboxed lines (`program`, by
+    /// default sandboxProgram()). Throws Palvo::Error 7 when out of memory, 429
+    /// naming the program when it cannot be started.
+    explicit Executor(Rights rights = Rights::Full, Limits limits = {}, const std::string& program = {});
     ~Executor() override;
     Executor(const Executor&) = delete;
     Executor& operator=(const Executor&) = delete;
@@ -51,7 +56,8 @@ public:
     /// Check only compiles the line; otherwise it is compiled and run. Only
     /// source text is accepted, never precompiled chunks. Calls are
     /// serialised. A line stopped by a limit fails with a message that names
-    /// the limit; the state stays usable.
+    /// the limit; the state stays usable. A sandboxed line that had to be
+    /// killed takes the state with it: the next line starts a fresh one.
     bool executeLine(const std::string& code, bool checkOnly, std::string& message) override;
 
     /// Applies to the lines that start after the call.
@@ -65,6 +71,10 @@ private:
     Rights rights_;
     mutable std::mutex mutex_;
 };
+
+/// Where the sandbox program is: beside the shared library (a build tree), in
+/// its palvo/ folder (installed), else where this build installs or built it.
+std::string sandboxProgram();
 
 /// Installs a new Lua executor as the process's line executor.
 void install(Rights rights = Rights::Full, Limits limits = {});

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "palvo/clsElse.h"
+#include "palvo/error.h"
 #include "palvo/lua/executor.h"
 
 namespace Palvo::lua {
@@ -132,6 +137,127 @@ TEST(LuaExecutor, ASandboxedLineComputesButReachesNothingOutside) {
         << msg;
     Executor full;
     EXPECT_TRUE(full.executeLine("assert(os.time and io.open and require)", false, msg)) << msg;
+}
+
+// The live and unreaped (zombie) children this thread started.
+std::set<pid_t> childrenOfThisThread() {
+    std::ifstream in("/proc/self/task/" + std::to_string(::gettid()) + "/children");
+    std::set<pid_t> pids;
+    for (pid_t p; in >> p;) pids.insert(p);
+    return pids;
+}
+
+TEST(LuaExecutor, ASandboxedLineGivesWhatTheSameLineGivesInProcess) {
+    using std::chrono::milliseconds;
+    struct Case {
+        std::string code;
+        bool checkOnly;
+        Limits limits;
+    };
+    const Limits none{};
+    const std::vector<Case> cases = {
+        {"x = 1", false, none},
+        {"", true, none},
+        {"x = = 1", true, none},
+        {"x = = 1", false, none},
+        {"local t = {}; t.x.y = 1", false, none},
+        {"error({})", false, none},
+        {"error('中\t' .. string.rep('y', 100000))", false, none},  // a long message, whole
+        {"\x1bLua\x54", false, none},
+        {std::string("x = 1\0", 6), true, none},
+        {"while true do end", false, {200000, milliseconds(0), 0}},
+        {"while true do pcall(function() while true do end end) end", false, {200000, milliseconds(0), 0}},
+        {"local t = {} for i = 1, 1e8 do t[i] = i end", false, {0, milliseconds(0), 4 << 20}},
+        {"x = string.rep('x', 1e9)", false, {0, milliseconds(0), 4 << 20}},
+    };
+    for (const auto& c : cases) {
+        Executor inProcess(Rights::Full, c.limits);
+        Executor sandboxed(Rights::Sandboxed, c.limits);
+        std::string expected, got;
+        const bool ok = inProcess.executeLine(c.code, c.checkOnly, expected);
+        EXPECT_EQ(sandboxed.executeLine(c.code, c.checkOnly, got), ok) << c.code.substr(0, 60);
+        EXPECT_EQ(got, expected) << c.code.substr(0, 60);
+    }
+}
+
+TEST(LuaExecutor, ASandboxedLineEndsWithinItsTimeWhateverItCallsAndTheNextStartsAfresh) {
+    const Limits limits{0, std::chrono::milliseconds(200), 64 << 20};
+    Executor lua(Rights::Sandboxed, limits);
+    const std::set<pid_t> before = childrenOfThisThread();
+    std::string msg;
+    // stopped by the interpreter's own checks: what earlier lines defined stays
+    ASSERT_TRUE(lua.executeLine("kept = 1", false, msg)) << msg;
+    EXPECT_FALSE(lua.executeLine("while true do end", false, msg));
+    EXPECT_EQ(msg, "the line was stopped: it ran longer than 200 ms, the executor's limit");
+    EXPECT_TRUE(lua.executeLine("assert(kept == 1)", false, msg)) << msg;
+    // library calls and finalizers no instruction count sees: the process is killed
+    for (const char* line : {
+             "string.rep('a', 100000):find('.-.-.-b')",
+             "table.move({}, 1, 1e14, 1)",
+             "string.rep('', 1e15)",
+             "setmetatable({}, {__gc = function() while true do end end}) collectgarbage()",
+             "pcall(string.find, string.rep('a', 100000), '.-.-.-b')",
+         }) {
+        ASSERT_TRUE(lua.executeLine("kept = 1", false, msg)) << msg;
+        EXPECT_FALSE(lua.executeLine(line, false, msg)) << line;
+        EXPECT_EQ(msg,
+                  "the line was stopped: it ran longer than 200 ms, the executor's limit; the next line "
+                  "starts afresh, without what earlier lines defined")
+            << line;
+        // the killed process is reaped at once, not left a zombie
+        EXPECT_EQ(childrenOfThisThread().size(), before.size() - 1) << line;
+        EXPECT_TRUE(lua.executeLine("assert(kept == nil)", false, msg)) << line << ": " << msg;
+    }
+}
+
+TEST(LuaExecutor, TheSandboxProcessGoesWithTheExecutorAndAKilledOneIsReported) {
+    const std::set<pid_t> before = childrenOfThisThread();
+    {
+        Executor lua(Rights::Sandboxed);
+        std::set<pid_t> started = childrenOfThisThread();
+        ASSERT_EQ(started.size(), before.size() + 1);
+        for (pid_t p : before) started.erase(p);
+        const pid_t child = *started.begin();
+        // without a time limit only the executor's owner can end the line; here someone else does
+        std::string msg;
+        bool ok = true;
+        std::thread line([&] { ok = lua.executeLine("while true do end", false, msg); });
+        ::kill(child, SIGTERM);
+        line.join();
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(msg,
+                  "the line was stopped: the sandbox process was ended by signal 15 (SIGTERM); the next line "
+                  "starts afresh, without what earlier lines defined");
+        EXPECT_EQ(childrenOfThisThread(), before);
+        EXPECT_TRUE(lua.executeLine("x = 1", false, msg)) << msg;
+        // a line that returns leaves a finalizer behind that would never end
+        EXPECT_TRUE(
+            lua.executeLine("setmetatable({}, {__gc = function() while true do end end})", false, msg));
+    }
+    EXPECT_EQ(childrenOfThisThread(), before);
+}
+
+TEST(LuaExecutor, ASandboxProgramThatCannotStartIsNamed) {
+    struct Case {
+        std::string program;
+        std::string why;
+    };
+    const std::vector<Case> cases = {
+        {"/nonexistent/palvo-lua-line", "No such file or directory"},
+        {"/bin/true", "it ended with exit status 0"},
+        {"/dev/null", "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        try {
+            Executor lua(Rights::Sandboxed, {}, c.program);
+            ADD_FAILURE() << c.program << " started";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), 429);
+            EXPECT_EQ(e.description(),
+                      "The sandboxed line executor could not start its program " + c.program + ": " + c.why);
+        }
+    }
+    EXPECT_NE(sandboxProgram().find("palvo-lua-line"), std::string::npos);
 }
 
 TEST(LuaExecutor, InstalledItServesClsElse) {
