@@ -14,6 +14,7 @@
 #include "report_args.h"
 #include "report_command.h"
 #include "report_xlsx.h"
+#include "sql_output.h"
 
 namespace Palvo::cli {
 
@@ -22,9 +23,15 @@ namespace {
 constexpr long kInternalError = 51;
 
 const char* kUsage =
-    "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] STATEMENT\n"
+    "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] [--csv] STATEMENT\n"
     "  runs one T-SQL statement on the embedded database FILE (default palvo.db,\n"
-    "  created when missing) or over ODBC; a query prints its rows tab-separated.\n"
+    "  created when missing) or over ODBC. A query prints a line of column names and\n"
+    "  a line per row, tab-separated; Null is \\N, and inside a name or value a\n"
+    "  backslash is \\\\, a tab \\t, a newline \\n, a carriage return \\r, a backspace \\b,\n"
+    "  a form feed \\f, a vertical tab \\v and any other control character \\xHH.\n"
+    "  --csv prints RFC 4180 CSV instead: lines end with CRLF, Null is an empty field,\n"
+    "  an empty text \"\". --types adds a line of ADO type numbers after the names.\n"
+    "  Other statements print the number of rows affected.\n"
     "       palvo init --db FILE [--sample]\n"
     "  creates the host tables (and a sample of units, customers, goods and sales).\n"
     "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
@@ -37,11 +44,10 @@ const char* kUsage =
     "                         [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT\n"
     "  writes the rows of a query as a spreadsheet report.\n";
 
-std::string cell(const Value& v) { return v.isNull() ? "NULL" : v.toText(); }
-
 int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ConnectionOptions options;
     bool types = false;
+    SqlFormat format = SqlFormat::Text;
     std::string statement;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -49,6 +55,8 @@ int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream
             (a == "--db" ? options.db : options.odbc) = args[++i];
         } else if (a == "--types") {
             types = true;
+        } else if (a == "--csv") {
+            format = SqlFormat::Csv;
         } else if (statement.empty() && !looksLikeOption(a)) {
             statement = a;
         } else {
@@ -68,17 +76,7 @@ int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         Recordset rs;
         rs.Open(statement, conn, adOpenStatic, adLockReadOnly);
-        const ResultTable& t = rs.table();
-        for (std::size_t c = 0; c < t.columns.size(); ++c) out << (c ? "\t" : "") << t.columns[c].name;
-        out << "\n";
-        if (types) {
-            for (std::size_t c = 0; c < t.columns.size(); ++c) out << (c ? "\t" : "") << t.columns[c].type;
-            out << "\n";
-        }
-        for (std::size_t r = 0; r < t.rowCount(); ++r) {
-            for (std::size_t c = 0; c < t.columns.size(); ++c) out << (c ? "\t" : "") << cell(t.at(r, c));
-            out << "\n";
-        }
+        writeRows(out, rs.table(), format, types);
         return 0;
     } catch (const Error& e) {
         err << e.description() << "\n";

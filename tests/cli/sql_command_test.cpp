@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli.h"
+#include "sql_output.h"
 #include "support/cli_run.h"
 
 namespace Palvo::cli {
@@ -39,15 +40,75 @@ TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRows) {
     EXPECT_EQ(r.out, "2\n");
     r = palvo({"sql", "--db", db_, "update 客户 set 额度 = 额度 + 1"});
     EXPECT_EQ(r.out, "2\n");
-    // a query prints a header, the rows and NULL
+    // a query prints a header, the rows and \N for Null
     r = palvo({"sql", "--db", db_, "select 编号, 名称, 额度 from 客户 order by 编号"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "编号\t名称\t额度\nC1\t华北\t2.5\nC2\tNULL\t3\n");
+    EXPECT_EQ(r.out, "编号\t名称\t额度\nC1\t华北\t2.5\nC2\t\\N\t3\n");
     r = palvo({"sql", "--types", "--db", db_, "select top 0 编号, 名称, 额度 from 客户"});
     EXPECT_EQ(r.out, "编号\t名称\t额度\n200\t202\t131\n");
     // a leading comment still makes a query
     r = palvo({"sql", "--db", db_, "-- count\nselect count(*) as n from 客户"});
     EXPECT_EQ(r.out, "n\n2\n");
+}
+
+// Texts that the plain output once printed like a Null, a column or a row.
+TEST_F(SqlCommand, NoStoredTextReadsAsANullAFieldOrARowInEitherFormat) {
+    ASSERT_EQ(palvo({"sql", "--db", db_, "create table t (k int, v nvarchar(50))"}).status, 0);
+    auto r = palvo({"sql", "--db", db_,
+                    "insert into t select 1, 'NULL' union all select 2, null union all select 3, 'a\tb\nc' "
+                    "union all select 4, 'x\\y' union all select 5, '' union all select 6, 'q\"u,o' "
+                    "union all select 7, '\\N' union all select 8, '\r\x1b\x7f' union all select 9, '中文'"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string query = "select k, v as [v,\t\"x\"] from t order by k";
+    r = palvo({"sql", "--db", db_, query});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "k\tv,\\t\"x\"\n"
+              "1\tNULL\n"
+              "2\t\\N\n"
+              "3\ta\\tb\\nc\n"
+              "4\tx\\\\y\n"
+              "5\t\n"
+              "6\tq\"u,o\n"
+              "7\t\\\\N\n"
+              "8\t\\r\\x1B\\x7F\n"
+              "9\t中文\n");
+    r = palvo({"sql", "--csv", "--types", "--db", db_, query});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "k,\"v,\t\"\"x\"\"\"\r\n"
+              "3,202\r\n"
+              "1,NULL\r\n"
+              "2,\r\n"
+              "3,\"a\tb\nc\"\r\n"
+              "4,x\\y\r\n"
+              "5,\"\"\r\n"
+              "6,\"q\"\"u,o\"\r\n"
+              "7,\\N\r\n"
+              "8,\"\r\x1b\x7f\"\r\n"
+              "9,中文\r\n");
+    // a statement that returns no rows prints the count in either format
+    EXPECT_EQ(palvo({"sql", "--csv", "--db", db_, "delete from t where k > 8"}).out, "1\n");
+}
+
+TEST(SqlOutput, EscapesEveryCharacterThatCouldEndAFieldOrALine) {
+    struct Case {
+        std::string in, text, csv;
+    };
+    const std::vector<Case> cases = {
+        {"plain 中文", "plain 中文", "plain 中文"},
+        {"", "", "\"\""},
+        {"\\N", "\\\\N", "\\N"},
+        {"a\\tb", "a\\\\tb", "a\\tb"},  // a backslash before a letter is not a tab
+        {"\t\n\r\b\f\v", "\\t\\n\\r\\b\\f\\v", "\"\t\n\r\b\f\v\""},
+        {std::string("\0\x01\x1f\x7f", 4), "\\x00\\x01\\x1F\\x7F", std::string("\0\x01\x1f\x7f", 4)},
+        {"say \"hi\", then", "say \"hi\", then", "\"say \"\"hi\"\", then\""},
+        {" padded ", " padded ", " padded "},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(textField(c.in), c.text) << c.in;
+        EXPECT_EQ(csvField(c.in), c.csv) << c.in;
+    }
 }
 
 TEST_F(SqlCommand, ErrorsGoToStandardErrorWithStatusOne) {
@@ -68,6 +129,8 @@ TEST(SqlUsage, BadCommandLinesExitWithTwo) {
         {"sql", "--db", "a.db", "--odbc", "DSN=x", "select 1"},
         {"sql", "select 1", "select 2"},
         {"sql", "--nosuch", "select 1"},
+        {"sql", "--csv"},
+        {"sql", "--csv", "select 1", "--tsv"},
         {"nosuch"},
         {"init"},
         {"init", "--sample"},
