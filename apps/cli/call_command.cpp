@@ -34,7 +34,9 @@ const char* kCallUsage =
     "  Without --db or --odbc, palvo.db is used when it exists. The windows the method opens\n"
     "  play the actions of the --script file, one a line; without it they close at once.\n"
     "  Lines of bExecuteCode run for at most 3 s in 256 MB, with every right of the tool,\n"
-    "  or with --sandboxed computation only (no os, io, require or debug).\n"
+    "  or with --sandboxed computation only (no os, io, require or debug), in a process\n"
+    "  of its own that is killed when a line outruns its time. With every right a system\n"
+    "  command, reading input, a long library call or a finalizer is not cut short.\n"
     "       palvo call --list\n"
     "  lists the methods that can be called.\n";
 
