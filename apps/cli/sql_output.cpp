@@ -24,13 +24,27 @@ std::string textField(std::string_view s) {
     for (char ch : s) {
         const auto u = static_cast<unsigned char>(ch);
         switch (ch) {
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\v': out += "\\v"; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\v':
+                out += "\\v";
+                break;
             default:
                 if (u < 0x20 || u == 0x7F) {
                     out += "\\x";
