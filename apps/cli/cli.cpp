@@ -111,7 +111,8 @@ std::string refusedFiles(const std::string& db, const std::string& out) {
     struct stat data {};
     if (::stat(db.c_str(), &data) != 0) {
         const int error = errno;
-        if (error == ENOENT) return "palvo: the database " + db + " does not exist (palvo init --db creates one)";
+        if (error == ENOENT)
+            return "palvo: the database " + db + " does not exist (palvo init --db creates one)";
         return "palvo: cannot use the database " + db + ": " +
                std::error_code(error, std::generic_category()).message();
     }

@@ -117,7 +117,8 @@ AtomicFile::~AtomicFile() { remove(); }
 
 std::string AtomicFile::openPath() const {
     const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (fd_ >= 0 && ::stat(proc.c_str(), &a) == 0 && ::fstat(fd_, &b) == 0 && a.st_dev == b.st_dev &&
         a.st_ino == b.st_ino) {
         return proc;

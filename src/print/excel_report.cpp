@@ -197,9 +197,10 @@ void pageSetup(Worksheet& sheet, const ExcelJob& job, const std::string& titleRo
     const std::string left = literal(job.top);
     const std::string right = rightHeaderText(today.year, today.month, today.day);
     if (const auto n = util::charCount("&L" + left + "&R" + right); n > kHeaderFooterMax) {
-        refused = "Unable to set the LeftHeader property of the PageSetup class: "
-                  "a header holds at most 255 characters, the top text makes it " +
-                  std::to_string(n);
+        refused =
+            "Unable to set the LeftHeader property of the PageSetup class: "
+            "a header holds at most 255 characters, the top text makes it " +
+            std::to_string(n);
     } else {
         p.LeftHeader = left;
     }
