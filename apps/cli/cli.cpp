@@ -133,8 +133,12 @@ SignalCleanup::SignalCleanup() : saved_(std::make_unique<Saved>()) {
     action.sa_handler = removeFilesAndEnd;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < std::size(kCleanedSignals); ++i)
+    for (std::size_t i = 0; i < std::size(kCleanedSignals); ++i) {
         ::sigaction(kCleanedSignals[i], &action, &saved_->before[i]);
+        // a signal the process was started to ignore (nohup, a background job) stays ignored
+        if (saved_->before[i].sa_handler == SIG_IGN)
+            ::sigaction(kCleanedSignals[i], &saved_->before[i], nullptr);
+    }
 }
 
 SignalCleanup::~SignalCleanup() {

@@ -1,6 +1,7 @@
 #include "palvo/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +98,10 @@ AtomicFile::AtomicFile(const std::string& destination) : destination_(destinatio
     const std::string folder = target.has_parent_path() ? target.parent_path().string() + "/" : "";
     // a hidden name no one can guess; a long name is cut so that the suffix fits
     const std::string base = "." + target.filename().string().substr(0, 200) + ".";
+    // no signal between creating the file and noting it for removeUncommittedFiles
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &before);
     for (int tries = 0; fd_ < 0; ++tries) {
         temporary_ = folder + base + randomSuffix();
         int error = injected(FileStep::Create);
@@ -106,11 +111,13 @@ AtomicFile::AtomicFile(const std::string& destination) : destination_(destinatio
             if (fd_ < 0) error = errno;
         }
         if (fd_ < 0 && (error != EEXIST || tries >= kNameTries)) {
+            pthread_sigmask(SIG_SETMASK, &before, nullptr);
             temporary_.clear();
             throw Error(kFileAccess, cannot + "creating it failed: " + reason(error));
         }
     }
     slot_ = claimSlot(temporary_);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 AtomicFile::~AtomicFile() { remove(); }
