@@ -68,7 +68,8 @@ protected:
              {"create table d (n int)", "insert into d values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
               "create table s (单号 nvarchar(20), 金额 int)",
               "insert into s select 'XS' + cast(a.n * 1000 + b.n * 100 + c.n * 10 + e.n as varchar(10)), "
-              "a.n * 1000 + b.n * 100 + c.n * 10 + e.n from d a cross join d b cross join d c cross join d e"}) {
+              "a.n * 1000 + b.n * 100 + c.n * 10 + e.n from d a cross join d b cross join d c cross join d "
+              "e"}) {
             ASSERT_EQ(palvo({"sql", "--db", db, sql}).status, 0) << sql;
         }
         // older reports, as an earlier run left them
@@ -82,8 +83,8 @@ protected:
 
     Outcome report(const std::string& kind, const std::string& out, const std::string& statement,
                    const std::vector<std::string>& more = {}, const std::string& database = "") {
-        std::vector<std::string> args = {"report", kind, "--db", database.empty() ? db : database,
-                                         "--title", "T", "--out", out};
+        std::vector<std::string> args = {"report",  kind, "--db",  database.empty() ? db : database,
+                                         "--title", "T",  "--out", out};
         args.insert(args.end(), more.begin(), more.end());
         args.push_back(statement);
         return palvo(args);
@@ -160,7 +161,8 @@ std::string mountNamespace() {
 
 TEST_F(ReportFiles, OnAFullDiskTheReportFailsAndTheOlderFileStays) {
     const std::string unshare = mountNamespace();
-    if (unshare.empty()) GTEST_SKIP() << "no mount namespace with a tmpfs may be made here (needs unshare and mount)";
+    if (unshare.empty())
+        GTEST_SKIP() << "no mount namespace with a tmpfs may be made here (needs unshare and mount)";
     fs::create_directories(dir / "small");
     for (const std::string kind : {"pdf", "xlsx"}) {
         SCOPED_TRACE(kind);
@@ -181,7 +183,8 @@ TEST_F(ReportFiles, OnAFullDiskTheReportFailsAndTheOlderFileStays) {
         const std::string err = read(dir / "err");
         EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
         EXPECT_EQ(err.find("数据已送至打印机"), std::string::npos) << err;
-        EXPECT_EQ(read(dir / ("after." + kind)), read(dir / ("r." + kind))) << "the older report, byte for byte";
+        EXPECT_EQ(read(dir / ("after." + kind)), read(dir / ("r." + kind)))
+            << "the older report, byte for byte";
         EXPECT_EQ(modeOf(dir / ("after." + kind)), 0640u);
         EXPECT_EQ(read(dir / "listing"), "fill\nr." + kind + "\n") << "no temporary file is left";
     }
