@@ -19,8 +19,9 @@ public:
     /// text over 32767) and 75, naming what failed, when the file cannot be
     /// written.
     void save(const Worksheet& sheet, const std::string& path) override;
-    /// Writes the workbook into `file` and leaves the commit to the caller.
-    /// Throws as save; the file is then discarded.
+    /// Writes the workbook into `file` and leaves the commit to the caller, who
+    /// may still decide against it. Throws as save; the uncommitted file goes
+    /// with its object.
     void write(const Worksheet& sheet, AtomicFile& file);
 };
 
