@@ -25,9 +25,8 @@ std::vector<std::string> defaultPrintFamilies();
 /// top left of the printable area; a line of text is one em high (the font
 /// size); a rule of DrawWidth n is n x 10 twips thick. A job to a PDF file is
 /// written as it is drawn into a temporary file beside it (an AtomicFile, each
-/// write checked), which becomes the file at EndDoc; any other job is kept until EndDoc and only then drawn on
-/// the QPrinter, so an abandoned job (KillDoc) leaves nothing behind. Use on
-/// the GUI thread only.
+/// write checked), which becomes the file at EndDoc; any other job is kept until EndDoc and only then drawn
+/// on the QPrinter, so an abandoned job (KillDoc) leaves nothing behind. Use on the GUI thread only.
 class Printer : public Palvo::Printer {
 public:
     /// The system's default printer (CUPS). PrinterCount is the number of
