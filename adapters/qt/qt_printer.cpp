@@ -1,24 +1,23 @@
-#include <QFile>
-#include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPen>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStringList>
-#include <QTemporaryFile>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <unordered_map>
 #include <variant>
 #include <vector>
 
+#include "palvo/atomic_file.h"
 #include "palvo/error.h"
 #include "palvo/qt/printer.h"
 #include "qt_support.h"
@@ -53,6 +52,23 @@ struct FontOp {
 struct PageOp {};
 using Op = std::variant<TextOp, LineOp, FontOp, PageOp>;
 
+// What the PDF engine writes goes to the file, which checks every write (the
+// engine itself ignores a failed one).
+class FileSink : public QIODevice {
+public:
+    explicit FileSink(AtomicFile& file) : file_(file) { open(QIODevice::WriteOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        return file_.write(data, static_cast<std::size_t>(size)) ? size : -1;
+    }
+
+private:
+    AtomicFile& file_;
+};
+
 }  // namespace
 
 std::vector<std::string> defaultPrintFamilies() { return {"DejaVu Sans", "Noto Sans CJK SC"}; }
@@ -85,7 +101,10 @@ struct Printer::Impl {
     Face* face = nullptr;
 
     QPainter painter;
-    std::unique_ptr<QTemporaryFile> part;
+    // a PDF job: written whole into a temporary file that becomes the file at EndDoc
+    std::unique_ptr<AtomicFile> part;
+    std::unique_ptr<FileSink> sink;
+    std::unique_ptr<QPdfWriter> pdf;
     bool fontDrawn = false;  // the painter (or the kept job) has the current font
     double baseline = 0;     // of the font the painter has
     std::vector<Op> kept;
@@ -111,7 +130,7 @@ struct Printer::Impl {
     }
 
     void beginPainter() {
-        if (!painter.begin(printer)) {
+        if (!painter.begin(pdf ? static_cast<QPaintDevice*>(pdf.get()) : printer)) {
             throw Error(kPrinterError, "Printer error: cannot print on " +
                                            (pdfPath.empty() ? toStd(printer->printerName()) : pdfPath));
         }
@@ -133,9 +152,18 @@ struct Printer::Impl {
         } else if (const auto* f = std::get_if<FontOp>(&op)) {
             painter.setFont(f->font);
             baseline = f->baseline;
+        } else if (pdf) {
+            pdf->newPage();
         } else {
             printer->newPage();
         }
+    }
+
+    // The temporary file goes unless it was committed.
+    void closePdf() {
+        pdf.reset();
+        sink.reset();
+        part.reset();
     }
 
     // Straight onto the PDF file, or kept until EndDoc.
@@ -248,18 +276,15 @@ void Printer::beginJob() {
     impl_->kept.clear();
     impl_->fontDrawn = false;
     if (impl_->pdfPath.empty()) return;
-    // written beside the file, so the finished job replaces it in one step
-    const QFileInfo target(toQString(impl_->pdfPath));
-    auto part =
-        std::make_unique<QTemporaryFile>(target.absolutePath() + "/." + target.fileName() + ".XXXXXX");
-    if (!part->open()) throw Error(kPrinterError, "Printer error: cannot write beside " + impl_->pdfPath);
-    part->close();
-    impl_->printer->setOutputFileName(part->fileName());
-    impl_->part = std::move(part);
+    impl_->part = std::make_unique<AtomicFile>(impl_->pdfPath);
+    impl_->sink = std::make_unique<FileSink>(*impl_->part);
+    impl_->pdf = std::make_unique<QPdfWriter>(impl_->sink.get());
+    impl_->pdf->setPageLayout(impl_->printer->pageLayout());
+    impl_->pdf->setResolution(impl_->printer->resolution());
     try {
         impl_->beginPainter();
     } catch (...) {
-        impl_->part.reset();
+        impl_->closePdf();
         throw;
     }
 }
@@ -284,21 +309,16 @@ void Printer::endJob() {
         return;
     }
     if (!d.painter.end()) throw Error(kPrinterError, "Printer error: cannot write " + d.pdfPath);
-    const QString part = d.part->fileName();
-    const QString path = toQString(d.pdfPath);
-    // rename(2) replaces an older file in one step
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
-        throw Error(kPrinterError, "Printer error: cannot write " + d.pdfPath);
-    }
-    d.part->setAutoRemove(false);
-    d.part.reset();
+    std::unique_ptr<AtomicFile> part = std::move(d.part);
+    d.closePdf();
+    part->commit();
 }
 
 void Printer::abandonJob() {
     Impl& d = *impl_;
     d.kept.clear();
     if (d.painter.isActive()) d.painter.end();
-    d.part.reset();  // removes the temporary file
+    d.closePdf();
 }
 
 std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report, QWidget* parent) {

@@ -1,14 +1,15 @@
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "palvo/atomic_file.h"
 #include "palvo/error.h"
 #include "palvo/text.h"
 #include "palvo/xlsx/writer.h"
@@ -188,13 +189,11 @@ void pageSetup(lxw_worksheet* ws, const PageSetup& p) {
     }
 }
 
-// The workbook under construction; freed, and its file removed, unless it was closed.
+// The workbook under construction; freed unless it was closed.
 struct Book {
     lxw_workbook* book = nullptr;
-    std::string file;
     ~Book() {
         if (book) lxw_workbook_free(book);
-        if (!file.empty()) std::remove(file.c_str());
     }
 };
 
@@ -216,17 +215,21 @@ void writeCell(lxw_worksheet* ws, lxw_row_t row, const SheetCell& cell, lxw_form
 }  // namespace
 
 void Writer::save(const Worksheet& sheet, const std::string& path) {
-    // beside the target, so that the finished file is renamed into place; the
-    // library creates it, so it gets the user's usual permissions
-    static std::atomic<unsigned> serial{0};
-    Book b;
-    b.file = path + ".palvo-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".tmp";
+    AtomicFile file(path);
+    write(sheet, file);
+    file.commit();
+}
 
+void Writer::write(const Worksheet& sheet, AtomicFile& file) {
+    const std::string& path = file.destination();
+    Book b;
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.use_zip64 = LXW_TRUE;
-    b.book = workbook_new_opt(b.file.c_str(), &options);
-    if (!b.book) throw Error(kCannotWrite, "Path/File access error: cannot create " + path);
+    // the library opens the file by name: the name of the temporary file itself
+    const std::string target = file.openPath();
+    b.book = workbook_new_opt(target.c_str(), &options);
+    if (!b.book) throw Error(kCannotWrite, "Path/File access error: cannot write " + path);
     lxw_worksheet* ws = workbook_add_worksheet(b.book, nullptr);
 
     std::vector<lxw_format*> formats;
@@ -271,11 +274,14 @@ void Writer::save(const Worksheet& sheet, const std::string& path) {
 
     lxw_workbook* book = b.book;
     b.book = nullptr;  // workbook_close frees it, whatever it returns
-    check(workbook_close(book), "Path/File access error: cannot write " + path);
-    if (std::rename(b.file.c_str(), path.c_str()) != 0) {
-        throw Error(kCannotWrite, "Path/File access error: cannot write " + path);
-    }
-    b.file.clear();
+    errno = 0;
+    const lxw_error closed = workbook_close(book);
+    if (closed == LXW_NO_ERROR) return;
+    const int error = errno;
+    std::string why = lxw_strerror(closed);
+    if (error != 0) why += " (" + std::error_code(error, std::generic_category()).message() + ")";
+    file.fail(why);
+    file.commit();  // throws the failure, and the temporary file goes
 }
 
 }  // namespace Palvo::xlsx

@@ -173,6 +173,13 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         for (const auto& line : lateBoundSignatures()) out << line << "\n";
         return 0;
     }
+    if (!o.connection.db.empty()) {
+        if (const std::string refused = refusedFiles(o.connection.db); !refused.empty()) {
+            err << refused << "\n";
+            return 1;
+        }
+    }
+    const SignalCleanup cleanup;
     return runGuarded(err, [&] {
         auto script = readScript(o.script);
         auto box = std::make_shared<PrintingMessageBox>(err, script);

@@ -1,10 +1,17 @@
 #include "cli.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <iterator>
 #include <ostream>
+#include <system_error>
 
 #include "call_command.h"
 #include "init_command.h"
+#include "palvo/atomic_file.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"
@@ -87,7 +94,55 @@ int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
 }
 
+constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Runs once, reset to the default on entry: the signal raised again ends the
+// process when the handler returns, as it would have without it.
+extern "C" void removeFilesAndEnd(int signal) {
+    removeUncommittedFiles();
+    std::raise(signal);
+}
+
 }  // namespace
+
+std::string refusedFiles(const std::string& db, const std::string& out) {
+    struct stat data {};
+    if (::stat(db.c_str(), &data) != 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            return "palvo: the database " + db + " does not exist (palvo init --db creates one)";
+        return "palvo: cannot use the database " + db + ": " +
+               std::error_code(error, std::generic_category()).message();
+    }
+    struct stat output {};
+    if (!out.empty() && ::stat(out.c_str(), &output) == 0 && output.st_dev == data.st_dev &&
+        output.st_ino == data.st_ino) {
+        return "palvo: --out " + out + " is the database " + db + "; the report would replace it";
+    }
+    return "";
+}
+
+struct SignalCleanup::Saved {
+    struct sigaction before[std::size(kCleanedSignals)];
+};
+
+SignalCleanup::SignalCleanup() : saved_(std::make_unique<Saved>()) {
+    struct sigaction action {};
+    action.sa_handler = removeFilesAndEnd;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kCleanedSignals); ++i) {
+        ::sigaction(kCleanedSignals[i], &action, &saved_->before[i]);
+        // a signal the process was started to ignore (nohup, a background job) stays ignored
+        if (saved_->before[i].sa_handler == SIG_IGN)
+            ::sigaction(kCleanedSignals[i], &saved_->before[i], nullptr);
+    }
+}
+
+SignalCleanup::~SignalCleanup() {
+    for (std::size_t i = 0; i < std::size(kCleanedSignals); ++i)
+        ::sigaction(kCleanedSignals[i], &saved_->before[i], nullptr);
+}
 
 int runGuarded(std::ostream& err, const std::function<int()>& body) {
     int status = 1;

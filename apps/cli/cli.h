@@ -25,6 +25,27 @@ struct ConnectionOptions {
 /// Throws Palvo::Error.
 std::shared_ptr<Connection> openConnection(const ConnectionOptions& options);
 
+/// Why a report or a call must not run on the embedded database `db` with
+/// the output `out` ("" when it may): the database must exist, since opening
+/// a mistyped name would make an empty one, and `out` must not be that file
+/// under any name or link, which the output would replace.
+std::string refusedFiles(const std::string& db, const std::string& out = "");
+
+/// While it lives, SIGINT, SIGTERM and SIGHUP remove the temporary files of
+/// unfinished output (removeUncommittedFiles) and then end the process as
+/// they would have; the handlers before it come back when it goes.
+class SignalCleanup {
+public:
+    SignalCleanup();
+    ~SignalCleanup();
+    SignalCleanup(const SignalCleanup&) = delete;
+    SignalCleanup& operator=(const SignalCleanup&) = delete;
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> saved_;
+};
+
 /// Runs a command's body and returns its status. A Palvo::Error prints
 /// "error N: description", any other exception "error 51: what"; either gives
 /// status 1. The session's connection is let go afterwards in every case.

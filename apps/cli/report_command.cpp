@@ -21,7 +21,7 @@ const char* kReportUsage =
     "                        [--paper A4|B5|10x11] [--landscape] --out FILE.pdf STATEMENT\n"
     "  prints the rows of a query as a paged report (running numbers in the first column)\n"
     "  into a PDF file; messages print as [TITLE] TEXT, and the exit status is 1 when the\n"
-    "  report did not print.\n";
+    "  report did not print (FILE.pdf is then as it was). FILE must exist.\n";
 
 struct ReportOptions {
     std::string db;
@@ -81,6 +81,11 @@ int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream&
         err << kReportUsage;
         return 2;
     }
+    if (const std::string refused = refusedFiles(o.db, o.out); !refused.empty()) {
+        err << refused << "\n";
+        return 1;
+    }
+    const SignalCleanup cleanup;
     return runGuarded(err, [&] {
         const auto app = guiApplication();
         auto box = std::make_shared<PrintingMessageBox>(err);

@@ -1,11 +1,13 @@
 #include "report_xlsx.h"
 
-#include <filesystem>
+#include <memory>
 #include <ostream>
 
 #include "call_command.h"
 #include "cli.h"
+#include "palvo/atomic_file.h"
 #include "palvo/clsPrint.h"
+#include "palvo/error.h"
 #include "palvo/memory/grid.h"
 #include "palvo/memory/spreadsheet.h"
 #include "palvo/memory/window_host.h"
@@ -22,7 +24,8 @@ const char* kUsage =
     "                         [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT\n"
     "  writes the rows of a query (running numbers in the first column) as a spreadsheet\n"
     "  report; each --heading adds a heading row above the column titles, one comma-separated\n"
-    "  cell per column; --merge merges more cells: \"(row1,col1):(row2,col2);...\" in grid rows.\n";
+    "  cell per column; --merge merges more cells: \"(row1,col1):(row2,col2);...\" in grid rows.\n"
+    "  FILE.xlsx is written only when the report shows no message; exit status 1 otherwise.\n";
 
 struct Options {
     std::string db;
@@ -71,6 +74,22 @@ std::vector<std::string> cells(const std::string& row) {
     return parts;
 }
 
+// Writes the workbook into its temporary file and leaves it there: the command
+// puts it in place only when the report showed no message, so a report that
+// failed in part leaves --out as it was.
+class StagedWriter : public SpreadsheetWriter {
+public:
+    void save(const Worksheet& sheet, const std::string& path) override {
+        auto file = std::make_unique<AtomicFile>(path);
+        writer_.write(sheet, *file);
+        staged = std::move(file);
+    }
+    std::unique_ptr<AtomicFile> staged;
+
+private:
+    xlsx::Writer writer_;
+};
+
 }  // namespace
 
 int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
@@ -79,12 +98,18 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
         err << kUsage;
         return 2;
     }
+    if (const std::string refused = refusedFiles(o.db, o.out); !refused.empty()) {
+        err << refused << "\n";
+        return 1;
+    }
+    const SignalCleanup cleanup;
     return runGuarded(err, [&] {
         auto box = std::make_shared<PrintingMessageBox>(err);
         ScopedMessageBox boxGuard(box);
         auto host = std::make_shared<memory::WindowHost>(nullptr, box);
         ScopedWindowHost hostGuard(host);
-        ScopedSpreadsheetWriter writerGuard(std::make_shared<xlsx::Writer>());
+        auto writer = std::make_shared<StagedWriter>();
+        ScopedSpreadsheetWriter writerGuard(writer);
         auto desk = std::make_shared<memory::SpreadsheetDesk>();
         desk->saveTo = o.out;
         ScopedSpreadsheetDesk deskGuard(desk);
@@ -123,7 +148,14 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
             err << "[" << session().sMsg << "] " << frame->get<memory::TextBox>("Text1").Text() << "\n";
             ++messages;
         }
-        return messages == 0 && std::filesystem::exists(o.out) ? 0 : 1;
+        if (messages > 0 || !writer->staged) return 1;  // the staged file goes with the writer
+        try {
+            writer->staged->commit();
+        } catch (const Error& e) {
+            err << "palvo: " << e.description() << "\n";
+            return 1;
+        }
+        return 0;
     });
 }
 

@@ -191,23 +191,30 @@ void pageSetup(Worksheet& sheet, const ExcelJob& job, const std::string& titleRo
     const DateTime today = DateTime::now();
     p.PrintTitleRows = titleRows;
     p.PrintTitleColumns = "";
-    // the application refuses a header or footer longer than it holds, and the step stops there
+    // the application refuses a top or bottom text that makes its header or footer longer than
+    // the file holds; the rest of the page setup is still made, and the step fails at its end
+    std::string refused;
     const std::string left = literal(job.top);
     const std::string right = rightHeaderText(today.year, today.month, today.day);
-    if (util::charCount("&L" + left + "&R" + right) > kHeaderFooterMax) {
-        throw Error(kRangeError,
-                    "Unable to set the LeftHeader property of the PageSetup class: "
-                    "a header holds at most 255 characters");
+    if (const auto n = util::charCount("&L" + left + "&R" + right); n > kHeaderFooterMax) {
+        refused =
+            "Unable to set the LeftHeader property of the PageSetup class: "
+            "a header holds at most 255 characters, the top text makes it " +
+            std::to_string(n);
+    } else {
+        p.LeftHeader = left;
     }
-    p.LeftHeader = left;
     p.RightHeader = right;
     const std::string bottom = literal(job.bottom);
-    if (util::charCount("&L" + bottom + "&R" + std::string(kRightFooter)) > kHeaderFooterMax) {
-        throw Error(kRangeError,
-                    "Unable to set the LeftFooter property of the PageSetup class: "
-                    "a footer holds at most 255 characters");
+    if (const auto n = util::charCount("&L" + bottom + "&R" + std::string(kRightFooter));
+        n > kHeaderFooterMax) {
+        refused += std::string(refused.empty() ? "" : "; ") +
+                   "Unable to set the LeftFooter property of the PageSetup class: "
+                   "a footer holds at most 255 characters, the bottom text makes it " +
+                   std::to_string(n);
+    } else {
+        p.LeftFooter = bottom;
     }
-    p.LeftFooter = bottom;
     p.RightFooter = kRightFooter;
     p.LeftMargin = InchesToPoints(0.4);
     p.RightMargin = InchesToPoints(0.4);
@@ -226,6 +233,7 @@ void pageSetup(Worksheet& sheet, const ExcelJob& job, const std::string& titleRo
     p.Order = xl::DownThenOver;
     p.BlackAndWhite = false;
     p.Zoom = 100;
+    if (!refused.empty()) throw Error(kRangeError, refused);
 }
 
 // Saves the workbook where the user finds it and opens it, or shows its

@@ -1,6 +1,8 @@
+// palvo report pdf: a query printed into a PDF, read back with poppler's pdfinfo and pdftotext.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,60 +15,123 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int pdfPages(const fs::path& pdf) {
-    std::string info(256, '\0');
-    FILE* p = popen(("pdfinfo '" + pdf.string() + "' 2>/dev/null | grep Pages:").c_str(), "r");
-    info.resize(p ? fread(info.data(), 1, info.size(), p) : 0);
-    if (p) pclose(p);
+std::string capture(const std::string& command) {
+    std::string text;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+        pclose(p);
+    }
+    return text;
+}
+
+// "Page    2 size:  729 x 516 pts" -> "729 x 516"
+std::string pageSize(const fs::path& pdf, int page) {
+    const std::string p = std::to_string(page);
+    const std::string line =
+        capture("pdfinfo -f " + p + " -l " + p + " '" + pdf.string() + "' 2>/dev/null | grep 'Page.*size:'");
+    const auto colon = line.find(':');
+    const auto pts = line.find(" pts");
+    if (colon == std::string::npos || pts == std::string::npos) return "";
+    return line.substr(line.find_first_not_of(' ', colon + 1), pts - line.find_first_not_of(' ', colon + 1));
+}
+
+int pageCount(const fs::path& pdf) {
+    const std::string info = capture("pdfinfo '" + pdf.string() + "' 2>/dev/null | grep Pages:");
     return info.size() > 6 ? std::stoi(info.substr(6)) : -1;
 }
 
-TEST(ReportCommand, PrintsAQueryIntoAPdfOrExitsWithOneAndNoFile) {
-    if (std::system("command -v pdfinfo >/dev/null") != 0) GTEST_SKIP() << "poppler-utils is not installed";
-    const fs::path dir = fs::temp_directory_path() / ("palvo_report_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const std::string db = (dir / "t.db").string(), pdf = (dir / "r.pdf").string();
-    ASSERT_EQ(palvo({"sql", "--db", db, "create table 销售 (单号 nvarchar(20), 金额 money)"}).status, 0);
-    for (int i = 1; i <= 41; ++i) {
-        palvo({"sql", "--db", db,
-               "insert into 销售 values ('XS" + std::to_string(i) + "', " + std::to_string(i) + ")"});
+// R001 .. R999: no row's number is part of another's
+std::string rowNo(int i) {
+    std::string n = std::to_string(i);
+    return "R" + std::string(3 - std::min<std::size_t>(3, n.size()), '0') + n;
+}
+
+std::string pageText(const fs::path& pdf, int page) {
+    const std::string p = std::to_string(page);
+    return capture("pdftotext -f " + p + " -l " + p + " '" + pdf.string() + "' - 2>/dev/null");
+}
+
+class ReportCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::system("command -v pdfinfo >/dev/null && command -v pdftotext >/dev/null") != 0)
+            GTEST_SKIP() << "poppler-utils is not installed";
+        dir = fs::temp_directory_path() / ("palvo_report_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        db = (dir / "t.db").string();
+        pdf = dir / "r.pdf";
+        ASSERT_EQ(palvo({"sql", "--db", db, "create table 销售 (单号 nvarchar(20), 金额 money)"}).status, 0);
+        for (int i = 1; i <= 41; ++i)
+            palvo({"sql", "--db", db,
+                   "insert into 销售 values ('" + rowNo(i) + "', " + std::to_string(i) + ")"});
     }
-    const auto report = [&](const std::string& statement, std::vector<std::string> options = {}) {
-        std::vector<std::string> args = {"report", "pdf", "--db", db, "--title", "销售", "--out", pdf};
+    void TearDown() override { fs::remove_all(dir); }
+
+    Outcome report(const std::string& statement, std::vector<std::string> options = {}) {
+        std::vector<std::string> args = {"report",  "pdf",        "--db",  db,
+                                         "--title", "Sales 2024", "--out", pdf.string()};
         args.insert(args.end(), options.begin(), options.end());
         args.push_back(statement);
         fs::remove(pdf);
         return palvo(args);
-    };
+    }
+
+    fs::path dir;
+    std::string db;
+    fs::path pdf;
+};
+
+TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePages) {
     struct Case {
-        std::string statement;
         std::vector<std::string> options;
-        int status;
-        std::string message;
-        int pages;
+        const char* size;  // points, width x height
+        int rowsPerPage;
     };
     const Case cases[] = {
-        {"select * from 销售", {}, 0, "[Vantrel提示] 数据已送至打印机！\n", 2},  // 40 rows a page
-        {"select top 25 * from 销售", {"--paper", "B5", "--landscape"}, 0, "数据已送至打印机！", 1},
-        {"select * from 销售",
-         {"--paper", "10x11", "--top", "甲", "--bottom", "乙"},
-         0,
-         "数据已送至打印机！",
-         2},
-        {"select * from 销售 where 金额 > 100", {}, 1, "[Vantrel提示] 没有数据！\n", -1},
-        {"select * from 无此表", {}, 1, "无此表", -1},
+        {{}, "595 x 842", 40},                                // A4 portrait
+        {{"--landscape"}, "842 x 595", 30},                   // A4 landscape
+        {{"--paper", "B5", "--landscape"}, "729 x 516", 25},  // JIS B5 landscape
+        {{"--paper", "10x11"}, "720 x 792", 39},              // 10 x 11 inch portrait
     };
-    for (const auto& c : cases) {
-        const Outcome r = report(c.statement, c.options);
-        EXPECT_EQ(r.status, c.status) << c.statement;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        EXPECT_EQ(pdfPages(pdf), c.pages) << c.statement;
+    for (const Case& c : cases) {
+        std::vector<std::string> options = c.options;
+        options.insert(options.end(), {"--top", "Top ABC 123", "--bottom", "Bottom XYZ 789"});
+        SCOPED_TRACE(c.size);
+        const Outcome r = report("select * from 销售", options);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "[Vantrel提示] 数据已送至打印机！\n");
+        ASSERT_EQ(pageCount(pdf), 2);
+        const std::string last = rowNo(c.rowsPerPage), next = rowNo(c.rowsPerPage + 1);
+        for (int page = 1; page <= 2; ++page) {
+            SCOPED_TRACE("page " + std::to_string(page));
+            EXPECT_EQ(pageSize(pdf, page), c.size);
+            const std::string text = pageText(pdf, page);
+            EXPECT_NE(text.find("Sales 2024"), std::string::npos) << text;
+            EXPECT_NE(text.find("Top ABC 123"), std::string::npos) << text;
+            EXPECT_EQ(text.find("Bottom XYZ 789") != std::string::npos, page == 2) << text;
+            EXPECT_NE(text.find(page == 1 ? "R001" : "R041"), std::string::npos) << text;
+            EXPECT_EQ(text.find(last) != std::string::npos, page == 1) << text;
+            EXPECT_EQ(text.find(next) != std::string::npos, page == 2) << text;
+        }
+    }
+}
+
+TEST_F(ReportCommand, NoRowsOrAFailedQueryExitWithOneAndNoFile) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"select * from 销售 where 金额 > 100", "[Vantrel提示] 没有数据！\n"},
+        {"select * from 无此表", "无此表"},
+    };
+    for (const auto& [statement, message] : cases) {
+        const Outcome r = report(statement);
+        EXPECT_EQ(r.status, 1) << statement;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(pdf));
     }
     for (const auto& options :
          {std::vector<std::string>{"--paper", "A3"}, std::vector<std::string>{"--title"}}) {
         EXPECT_EQ(report("select 1", options).status, 2);
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

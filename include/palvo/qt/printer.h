@@ -24,10 +24,9 @@ std::vector<std::string> defaultPrintFamilies();
 /// The printer port on a QPrinter (docs/print.md). Units are twips from the
 /// top left of the printable area; a line of text is one em high (the font
 /// size); a rule of DrawWidth n is n x 10 twips thick. A job to a PDF file is
-/// written as it is drawn into a temporary file beside it, which becomes the
-/// file at EndDoc; any other job is kept until EndDoc and only then drawn on
-/// the QPrinter, so an abandoned job (KillDoc) leaves nothing behind. Use on
-/// the GUI thread only.
+/// written as it is drawn into a temporary file beside it (an AtomicFile, each
+/// write checked), which becomes the file at EndDoc; any other job is kept until EndDoc and only then drawn
+/// on the QPrinter, so an abandoned job (KillDoc) leaves nothing behind. Use on the GUI thread only.
 class Printer : public Palvo::Printer {
 public:
     /// The system's default printer (CUPS). PrinterCount is the number of
@@ -38,7 +37,8 @@ public:
     explicit Printer(QPrinter& target);
     /// A PDF file at `path`, A4 portrait with a quarter-inch margin. It counts
     /// as one printer, with or without system printers. An older file of that
-    /// name is replaced only when a job ends.
+    /// name is replaced only when a job ends whole; EndDoc throws Palvo::Error
+    /// 75, naming what failed, when the file cannot be written.
     static std::shared_ptr<Printer> pdf(const std::string& path);
     ~Printer() override;
     Printer(const Printer&) = delete;

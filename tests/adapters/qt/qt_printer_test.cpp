@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "palvo/atomic_file.h"
 #include "palvo/clsPrint.h"
 #include "palvo/error.h"
 #include "palvo/memory/grid.h"
@@ -188,6 +189,30 @@ TEST_F(QtPrinter, AnAbandonedJobLeavesNoFileAndAnOlderOneUntouched) {
         EXPECT_EQ(printer->FontSize(), 10.5);
     }
     EXPECT_FALSE(fs::exists(fresh));
+    std::string kept;
+    std::getline(std::ifstream(older), kept);
+    EXPECT_EQ(kept, "older report");
+    EXPECT_EQ(std::distance(fs::directory_iterator(older.parent_path()), fs::directory_iterator{}), 1);
+}
+
+// Every write of the PDF engine is checked: one that fails (a full disk) abandons the job.
+class FailingWrites : public FileFaults {
+public:
+    int fault(FileStep step) override { return step == FileStep::Write ? ENOSPC : 0; }
+};
+
+TEST_F(QtPrinter, AWriteThatFailsAbandonsTheJobAndKeepsTheOlderFile) {
+    const fs::path older = fs::path(dir.path().toStdString()) / "old.pdf";
+    std::ofstream(older) << "older report";
+    auto printer = qt::Printer::pdf(older.string());
+    ScopedPrinter guard(printer);
+    ScopedFileFaults faults(std::make_shared<FailingWrites>());
+    auto grid = salesGrid(81);
+    clsPrint().mPrintRecord(grid, "清单");
+    EXPECT_EQ(box->last().style, 16);
+    EXPECT_NE(box->last().text.find("writing failed: No space left on device"), std::string::npos)
+        << box->last().text;
+    EXPECT_EQ(printer->jobsEnded(), 0);
     std::string kept;
     std::getline(std::ifstream(older), kept);
     EXPECT_EQ(kept, "older report");

@@ -319,7 +319,17 @@ TEST_F(XlsxReport, CompositeStepsThatFailAreShownTogetherAndTheRestIsWritten) {
     EXPECT_TRUE(merge != std::string::npos && width != std::string::npos && header != std::string::npos)
         << shown;
     EXPECT_TRUE(merge < width && width < header) << shown;
-    EXPECT_EQ(value(sheet(), "B4"), "2");
+    EXPECT_EQ(shown.find("LeftFooter"), std::string::npos) << "only the part refused is named";
+    const std::string x = sheet();
+    EXPECT_EQ(value(x, "B4"), "2");
+    // the header's top text alone is refused: the date, the footer, margins and centring stay
+    const std::string pageHeader = xpath1(x, "//x:oddHeader");
+    EXPECT_EQ(pageHeader.rfind("&R时间:", 0), 0u) << pageHeader;
+    EXPECT_NE(xpath1(x, "//x:oddFooter").find("&P"), std::string::npos);
+    EXPECT_EQ(xpath1(x, "//x:pageMargins/@left"), "0.4");
+    EXPECT_EQ(xpath1(x, "//x:pageMargins/@bottom"), "0.6");
+    EXPECT_EQ(xpath1(x, "//x:printOptions/@horizontalCentered"), "1");
+    EXPECT_EQ(xpath1(x, "//x:pageSetup/@orientation"), "landscape");
 }
 
 TEST_F(XlsxReport, MoreThan677ColumnsShowTheLetterMessageAndWriteNothing) {

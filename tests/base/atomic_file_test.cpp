@@ -1,0 +1,166 @@
+// AtomicFile: a file is put in place whole or not at all.
+#include "palvo/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "palvo/error.h"
+
+namespace Palvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+unsigned modeOf(const fs::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+std::set<std::string> names(const fs::path& dir) {
+    std::set<std::string> s;
+    for (const auto& e : fs::directory_iterator(dir)) s.insert(e.path().filename().string());
+    return s;
+}
+
+class FailAt : public FileFaults {
+public:
+    FailAt(FileStep step, int error) : step_(step), error_(error) {}
+    int fault(FileStep step) override { return step == step_ ? error_ : 0; }
+
+private:
+    FileStep step_;
+    int error_;
+};
+
+class AtomicFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("palvo_atomic_" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        umask_ = ::umask(027);
+    }
+    void TearDown() override {
+        ::umask(umask_);
+        fs::remove_all(dir);
+    }
+    fs::path dir;
+
+private:
+    mode_t umask_ = 022;
+};
+
+TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAndAReplacedOneKeepsItsMode) {
+    const fs::path fresh = dir / "new.pdf", older = dir / "old.pdf";
+    std::ofstream(older) << "older";
+    ::chmod(older.c_str(), 0604);
+    for (const auto& [path, before] : {std::pair{fresh, false}, std::pair{older, true}}) {
+        AtomicFile f(path.string());
+        EXPECT_EQ(fs::path(f.temporaryPath()).parent_path(), dir);
+        ASSERT_TRUE(f.write("whole", 5));
+        EXPECT_EQ(fs::exists(path), before) << "the destination is as it was until the commit";
+        EXPECT_EQ(read(older), "older");
+        f.commit();
+    }
+    EXPECT_EQ(read(fresh), "whole");
+    EXPECT_EQ(read(older), "whole");
+    EXPECT_EQ(modeOf(fresh), 0640u);
+    EXPECT_EQ(modeOf(older), 0604u);
+    EXPECT_EQ(names(dir), (std::set<std::string>{"new.pdf", "old.pdf"}));
+}
+
+TEST_F(AtomicFileTest, ALinkStaysALinkAndTheFileItPointsToIsReplaced) {
+    std::ofstream(dir / "target.xlsx") << "older";
+    fs::create_symlink("target.xlsx", dir / "link.xlsx");
+    AtomicFile f((dir / "link.xlsx").string());
+    f.write("newer", 5);
+    f.commit();
+    EXPECT_TRUE(fs::is_symlink(dir / "link.xlsx"));
+    EXPECT_EQ(read(dir / "target.xlsx"), "newer");
+}
+
+TEST_F(AtomicFileTest, TemporaryNamesAreHiddenAndDifferEachTime) {
+    AtomicFile a((dir / "r.pdf").string()), b((dir / "r.pdf").string());
+    EXPECT_NE(a.temporaryPath(), b.temporaryPath());
+    EXPECT_EQ(fs::path(a.temporaryPath()).filename().string().rfind(".r.pdf.", 0), 0u);
+    EXPECT_EQ(read(a.openPath()), "");  // the name a library opens reaches the same file
+}
+
+TEST_F(AtomicFileTest, EveryFailingStepKeepsTheOlderFileAndLeavesNoTemporaryFile) {
+    struct Case {
+        FileStep step;
+        int error;
+        const char* says;
+    };
+    const Case cases[] = {
+        {FileStep::Create, EACCES, "creating it failed: Permission denied"},
+        {FileStep::Write, ENOSPC, "writing failed: No space left on device"},
+        {FileStep::Sync, EIO, "syncing it failed: Input/output error"},
+        {FileStep::Close, EDQUOT, "closing it failed: Disk quota exceeded"},
+        {FileStep::Rename, EXDEV, "putting it in place failed: Invalid cross-device link"},
+    };
+    const fs::path older = dir / "r.xlsx";
+    std::ofstream(older) << "older report";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        ScopedFileFaults faults(std::make_shared<FailAt>(c.step, c.error));
+        try {
+            AtomicFile f(older.string());
+            f.write("newer", 5);
+            f.commit();
+            ADD_FAILURE() << "no failure";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), 75);
+            EXPECT_NE(e.description().find("cannot write " + older.string() + ": " + c.says),
+                      std::string::npos)
+                << e.description();
+        }
+        EXPECT_EQ(read(older), "older report");
+        EXPECT_EQ(names(dir), std::set<std::string>{"r.xlsx"});
+    }
+}
+
+TEST_F(AtomicFileTest, AFolderOrAMissingFolderIsRefusedWithoutAFile) {
+    fs::create_directories(dir / "sub");
+    const std::pair<fs::path, const char*> cases[] = {
+        {dir / "sub", "it is a folder"},
+        {dir / "missing" / "r.pdf", "No such file or directory"},
+    };
+    for (const auto& [path, says] : cases) {
+        try {
+            AtomicFile f(path.string());
+            ADD_FAILURE() << path;
+        } catch (const Error& e) {
+            EXPECT_NE(e.description().find(says), std::string::npos) << e.description();
+        }
+    }
+    EXPECT_EQ(names(dir), std::set<std::string>{"sub"});
+    EXPECT_TRUE(fs::is_empty(dir / "sub"));
+}
+
+TEST_F(AtomicFileTest, AnUncommittedFileGoesWithTheObjectOrOnASignal) {
+    {
+        AtomicFile f((dir / "a.pdf").string());
+        f.write("part", 4);
+    }
+    AtomicFile g((dir / "b.pdf").string());
+    ASSERT_TRUE(fs::exists(g.temporaryPath()));
+    removeUncommittedFiles();  // what a signal handler calls
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
+}  // namespace
+}  // namespace Palvo
