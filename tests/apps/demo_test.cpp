@@ -238,7 +238,8 @@ TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
     ASSERT_GT(amount, 0);
     // the sample's 300 amounts add up to 668369.60 exactly
     EXPECT_EQ(text(301, amount), "668369.6");
-    EXPECT_EQ(s->summary()->text(), "共有 300 条记录！    金额合计：668,369.60 元    大写：陆拾陆万捌仟叁佰陆拾玖元陆角整");
+    EXPECT_EQ(s->summary()->text(),
+              "共有 300 条记录！    金额合计：668,369.60 元    大写：陆拾陆万捌仟叁佰陆拾玖元陆角整");
     EXPECT_EQ(s->cmdPreview()->text(), "打印预览");
     EXPECT_EQ(s->cmdPrint()->text(), "打印");
     EXPECT_EQ(s->cmdExcel()->text(), "导出 Excel");
