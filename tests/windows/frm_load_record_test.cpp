@@ -98,9 +98,9 @@ TEST_F(LoadRecordWindow, TheQtHostKeepsHandlingEventsAndTheAnimationMovesWhileTh
     QTimer timer;
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, [&fired] { fired = true; });
-    timer.start(20);
     QString before, after;
     writer->during = [&] {
+        timer.start(20);  // due in the middle of the save
         const QWidget* dialog = QApplication::activeModalWidget();
         ASSERT_NE(dialog, nullptr);
         const auto* animation = dialog->findChild<QLabel*>("Animation1");
