@@ -19,8 +19,8 @@ namespace Palvo::qt {
 
 std::string SpreadsheetDesk::savePath(const std::string& title) {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty()) folder = QDir::homePath();
-    QDir().mkpath(folder);
+    // made when missing; where it cannot be a folder the workbook goes into the home folder
+    if (folder.isEmpty() || !QDir().mkpath(folder)) folder = QDir::homePath();
     const QDateTime now = QDateTime::currentDateTime();
     const std::string name = workbookFileName(title, now.date().year(), now.date().month(), now.date().day(),
                                               now.time().hour(), now.time().minute(), now.time().second());

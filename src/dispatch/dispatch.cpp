@@ -38,9 +38,12 @@ const char* typeName(Type t) {
     return "";
 }
 
+// "an Integer", "a Long"
+std::string aTypeName(Type t) { return (t == Type::Int16 ? "an " : "a ") + std::string(typeName(t)); }
+
 [[noreturn]] void mismatch(const std::string& argText, Type type, const char* paramName) {
-    throw Error(ErrorNumber::TypeMismatch, std::string("Type mismatch: argument ") + paramName + " takes a " +
-                                               typeName(type) + ", not \"" + argText + "\"");
+    throw Error(ErrorNumber::TypeMismatch, std::string("Type mismatch: argument ") + paramName + " takes " +
+                                               aTypeName(type) + ", not \"" + argText + "\"");
 }
 
 double number(const std::string& argText, Type type, const char* paramName) {
@@ -78,7 +81,7 @@ Value convert(const std::string& argText, Type type, const char* paramName) {
             double hi = type == Type::Int16 ? 32767.0 : 2147483647.0;
             if (r < lo || r > hi) {
                 throw Error(ErrorNumber::Overflow, std::string("Overflow: argument ") + paramName +
-                                                       " takes a " + typeName(type) + ", and " + argText +
+                                                       " takes " + aTypeName(type) + ", and " + argText +
                                                        " is out of its range");
             }
             return Value(static_cast<long long>(r));

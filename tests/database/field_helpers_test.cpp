@@ -71,8 +71,8 @@ TEST_F(FieldHelpers, SetFieldValueWritesANumberBeyondFifteenDigitsWhole) {
 TEST_F(FieldHelpers, SetFieldValueConditionsAndFailures) {
     EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "全部"), "");  // no condition: every row
     EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
-    EXPECT_NE(db.sSetFieldValue("没有的表", "备注", "x"), "");
-    EXPECT_NE(db.sSetFieldValue("B_单位", "没有的列", "x"), "");
+    EXPECT_EQ(db.sSetFieldValue("没有的表", "备注", "x"), "no such table: 没有的表");
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "没有的列", "x"), "no such column: 没有的列");
     EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
 }
 
@@ -226,7 +226,7 @@ TEST_F(HostileValues, LookUpAndUpdateReachExactlyTheRowWithThatKey) {
         EXPECT_EQ(db.sGetFieldValue("K", "名称", "键", text), "行" + std::to_string(i)) << i;
         EXPECT_EQ(db.sGetFieldValue("K", "名称", "键", text, "数", "100"), "") << i;
         std::vector<std::string> expected = names();
-        expected[i] = util::trim(text);
+        expected[i] = text;  // stored as typed: none has blanks at its ends (a tab is no blank)
         EXPECT_EQ(db.sSetFieldValue("K", "名称", text, "键", text), "") << i;
         EXPECT_EQ(names(), expected) << i;
     }

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "palvo/error.h"
 
@@ -15,6 +16,16 @@ inline long errorNumber(const std::function<void()>& f) {
         return e.number();
     }
     return 0;
+}
+
+/// The number and description of the Palvo::Error a call raises; {0, ""} when it raises none.
+inline std::pair<long, std::string> errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return {e.number(), e.description()};
+    }
+    return {0, ""};
 }
 
 /// The description of the Palvo::Error a call raises, or "" when it raises none.

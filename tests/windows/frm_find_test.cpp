@@ -162,13 +162,17 @@ TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
 
 TEST_P(FindWindow, AFailingRegistryLookUpIsAnErrorOfTheCallAndTheWindowClosesReusable) {
     exec({"insert into 更新表记录 values (N'无此表', N'名称', N'客户', N'类别')"});
-    EXPECT_NE(errorNumber([&] { find("Combo2 = 类别"); }), 0) << "a master table that is gone";
+    using Raised = std::pair<long, std::string>;
+    EXPECT_EQ(errorOf([&] { find("Combo2 = 类别"); }), Raised(-2147217900, "no such table: 无此表"))
+        << "a master table that is gone";
     exec({"insert into 更新表记录 values (N'', N'', N'客户', N'名称')"});
-    EXPECT_NE(errorNumber([&] { find(""); }), 0) << "an empty registry row";
+    EXPECT_EQ(errorOf([&] { find(""); }), Raised(-2147217900, "near \"from\": syntax error"))
+        << "an empty registry row";
     exec({"delete from 更新表记录"});
     EXPECT_EQ(find("Text1 = x\nclick cmdAdd\nclick cmdOk"), " where ( 名称='x' )") << "an empty registry";
     exec({"drop table 更新表记录"});
-    EXPECT_NE(errorNumber([&] { find("click cmdOk"); }), 0) << "no registry table";
+    EXPECT_EQ(errorOf([&] { find("click cmdOk"); }), Raised(-2147217900, "no such table: 更新表记录"))
+        << "no registry table";
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, FindWindow, ::testing::ValuesIn(windowHostKinds()), hostName);

@@ -170,8 +170,10 @@ TEST_P(Hosts, ADisabledButtonCannotBeClicked) {
         }
     } probe;
     WindowTestHost host(GetParam(), "click cmdOk");
-    EXPECT_EQ(errorNumber([&] { showModal(probe); }), ErrorNumber::InvalidCall);
-    EXPECT_FALSE(host.lastFrame().Caption().empty());
+    EXPECT_EQ(errorOf([&] { showModal(probe); }),
+              std::make_pair(long{ErrorNumber::InvalidCall},
+                             std::string("window script line 1 (click cmdOk): cmdOk is disabled or hidden")));
+    EXPECT_EQ(host.lastFrame().Caption(), "探针");
 }
 
 TEST_P(Hosts, TheClosedWindowStaysReadable) {

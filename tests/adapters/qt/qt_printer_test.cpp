@@ -137,7 +137,8 @@ TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
     const fs::path pdf = fs::path(dir.path().toStdString()) / "备注.pdf";
     auto printer = qt::Printer::pdf(pdf.string());
     QPlainTextEdit edit;
-    edit.resize(260, 300);
+    edit.setFont(QFont("Noto Sans CJK SC", 12));
+    edit.resize(280, 300);  // four lines; none ends within a few pixels of the edge
     edit.show();
     qt::TextBox remarks(&edit);
     remarks.Text(
@@ -146,7 +147,7 @@ TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
     ASSERT_GT(remarks.LineCount(), 2);
     const std::int32_t next = clsPrint().lPrint_MultiLine_TextBox(remarks, *printer, 720, 1440, 12.0f);
     printer->EndDoc();
-    EXPECT_EQ(next, 1440 + remarks.LineCount() * 240) << "a line is one em, 240 twips at 12 points";
+    EXPECT_EQ(next, 1440 + 4 * 240) << "four lines of one em, 240 twips at 12 points";
 
     const std::string text = pageText(pdf, 1);
     std::size_t at = 0;

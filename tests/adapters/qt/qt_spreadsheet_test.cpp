@@ -1,9 +1,14 @@
 // The Qt host's spreadsheet desk: where workbooks go and how many printers there are.
 #include <gtest/gtest.h>
 
-#include <QPrinterInfo>
-#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
 
 #include "palvo/qt/spreadsheet.h"
 #include "support/qt_application.h"
@@ -11,15 +16,64 @@
 namespace Palvo::qt {
 namespace {
 
-TEST(QtSpreadsheetDesk, SavesInTheDocumentsFolderUnderTitleAndTimeAndCountsThePrintSystemsPrinters) {
+namespace fs = std::filesystem;
+
+// Sets (or, with nullopt, removes) an environment variable for the life of the guard.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) {
+            ::setenv(name, value->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(QtSpreadsheetDesk, SavesInHomeDocumentsOrInHomeWhenThatCannotBeAFolder) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const fs::path home = dir.path().toStdString();
+    const ScopedEnv homeVar("HOME", home.string());
+    const ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);  // no user-dirs.dirs moves the folder
     SpreadsheetDesk desk;
-    const std::filesystem::path path = desk.savePath("月报/三月");
-    EXPECT_EQ(path.parent_path().string(),
-              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
-    const std::string name = path.filename().string();
-    EXPECT_EQ(name.rfind("月报_三月 ", 0), 0u) << name;
-    EXPECT_EQ(path.extension(), ".xlsx");
-    EXPECT_EQ(desk.printerCount(), QPrinterInfo::availablePrinterNames().size());
+
+    const fs::path inDocuments = desk.savePath("月报/三月");
+    EXPECT_EQ(inDocuments.parent_path(), home / "Documents");
+    EXPECT_TRUE(fs::is_directory(home / "Documents")) << "made when missing";
+    EXPECT_TRUE(
+        std::regex_match(inDocuments.filename().string(), std::regex("月报_三月 \\d{8}-\\d{6}\\.xlsx")))
+        << inDocuments;
+
+    fs::remove(home / "Documents");
+    std::ofstream(home / "Documents") << "a file, not a folder";
+    EXPECT_EQ(fs::path(desk.savePath("月报")).parent_path(), home);
+}
+
+TEST(QtSpreadsheetDesk, APrintSystemWithoutPrintersCountsNone) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SpreadsheetDesk desk;
+    desk.printerCount();  // the print support is loaded on the GUI thread
+    // CUPS reads its server once per thread: a fresh thread asks one that is not there
+    const ScopedEnv server("CUPS_SERVER", dir.filePath("no-cupsd.sock").toStdString());
+    int count = -1;
+    std::thread([&] { count = desk.printerCount(); }).join();
+    EXPECT_EQ(count, 0);
 }
 
 }  // namespace

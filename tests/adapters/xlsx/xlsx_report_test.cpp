@@ -133,9 +133,11 @@ TEST_F(XlsxReport, OneGridLaysOutTitleHeadingRowsBordersAndKeepsTextsAsTyped) {
         EXPECT_EQ(border(x, ref), "thin,thin,thin,thin");
     }
     EXPECT_NE(style(x, "A3", "@fontId"), style(x, "A4", "@fontId"));  // the heading row is bold
-    // widths: twips / 100 (the file adds the application's padding)
-    EXPECT_EQ(xpath1(x, "//x:col[@min='1']/@width").substr(0, 4), "15.7");
-    EXPECT_EQ(xpath1(x, "//x:col[@min='2']/@width").substr(0, 3), "10.");
+    // widths: twips / 100, stored as the file keeps them: w digits of 7 pixels plus 5 pixels of
+    // padding, in 256ths of a digit. 1500 twips: 15 → 110 px → 15.7109375; the grid's default
+    // 960 twips: 9.6 → 67 + 5 px → 10.28515625.
+    EXPECT_EQ(xpath1(x, "//x:col[@min='1']/@width"), "15.7109375");
+    EXPECT_EQ(xpath1(x, "//x:col[@min='2']/@width"), "10.28515625");
     // page setup
     EXPECT_EQ(xpath1(x, "//x:pageSetup/@paperSize"), "9");
     EXPECT_EQ(xpath1(x, "//x:pageSetup/@orientation"), "portrait");
