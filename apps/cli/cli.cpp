@@ -25,7 +25,7 @@ const char* kUsage =
     "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] STATEMENT\n"
     "  runs one T-SQL statement on the embedded database FILE (default palvo.db,\n"
     "  created when missing) or over ODBC; a query prints its rows tab-separated.\n"
-    "       palvo init --db FILE [--sample]\n"
+    "       palvo init --db FILE [--sample] [--repair]\n"
     "  creates the host tables (and a sample of units, customers, goods and sales).\n"
     "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
     "                  [--sandboxed] CLASS.METHOD [ARG...]\n"
