@@ -68,8 +68,9 @@ OpenOptions optionsFromConnectionString(const std::string& cs) {
             } else if (lower == "journal mode" || lower == "journalmode") {
                 options.journalMode = util::asciiLower(value);
                 if (!knownJournalMode(options.journalMode)) {
-                    throw Error(ErrorNumber::ConnectionFailed,
-                                "Journal Mode must be WAL, Delete, Truncate or Persist, not '" + value + "'.");
+                    throw Error(
+                        ErrorNumber::ConnectionFailed,
+                        "Journal Mode must be WAL, Delete, Truncate or Persist, not '" + value + "'.");
                 }
             }
         }
@@ -503,8 +504,8 @@ struct Connection::Impl {
 
     bool hasObject(const char* type, const std::string& name) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "select 1 from sqlite_master where type = ?1 and name = ?2 collate nocase", -1,
-                               &st, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(db, "select 1 from sqlite_master where type = ?1 and name = ?2 collate nocase",
+                               -1, &st, nullptr) != SQLITE_OK) {
             fail();
         }
         sqlite3_bind_text(st, 1, type, -1, SQLITE_STATIC);
@@ -518,7 +519,8 @@ struct Connection::Impl {
     // Runs SQLite text once, without keeping it among the prepared statements.
     void runOnce(const std::string& sql) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK) fail();
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK)
+            fail();
         startClock();
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -543,12 +545,12 @@ struct Connection::Impl {
         std::string sets;
         {
             sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(db, "select name from pragma_table_info(?1)", -1, &st, nullptr) != SQLITE_OK)
+            if (sqlite3_prepare_v2(db, "select name from pragma_table_info(?1)", -1, &st, nullptr) !=
+                SQLITE_OK)
                 fail();
             sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
             while (sqlite3_step(st) == SQLITE_ROW) {
-                const std::string c =
-                    quoted(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+                const std::string c = quoted(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
                 sets += (sets.empty() ? "" : ", ") + c + " = " + c;
             }
             sqlite3_finalize(st);
@@ -558,8 +560,8 @@ struct Connection::Impl {
         runOnce("update " + target + " set " + sets);
         const sqlite3_int64 rewritten = sqlite3_total_changes64(db) - before - sqlite3_changes64(db);
         if (rewritten > 0) {
-            throw Error(ErrorNumber::Database, std::to_string(rewritten) +
-                                                   " stored values are not in the form its triggers keep");
+            throw Error(ErrorNumber::Database,
+                        std::to_string(rewritten) + " stored values are not in the form its triggers keep");
         }
     }
 
@@ -645,8 +647,8 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         for (std::size_t i = 0; i < tr->statements.size(); ++i) {
             sqlite3_stmt* st = impl_->prepare(tr->statements[i]);
             if (i == 0) impl_->bind(st, params);
-            const bool changes =
-                !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 && sqlite3_stmt_isexplain(st) == 0;
+            const bool changes = !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 &&
+                                 sqlite3_stmt_isexplain(st) == 0;
             impl_->run(st);
             if (i == 0 && changes) {
                 const std::string& s = tr->statements[0];
@@ -665,13 +667,15 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
 }
 
 std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
-    if (!impl_->db) throw Error(ErrorNumber::ObjectClosed, "Operation is not allowed when the object is closed.");
+    if (!impl_->db)
+        throw Error(ErrorNumber::ObjectClosed, "Operation is not allowed when the object is closed.");
     auto tr = impl_->translator.translateStatements(tsql);
     const std::string& first = tr->statements.front();
     std::vector<std::string> made;
     if (startsWithNoCase(first, "create index ") || startsWithNoCase(first, "create unique index ")) {
         const std::string index = nameAt(first, after(first, "index "));
-        if (impl_->hasObject("table", nameAt(first, after(first, " on "))) && !impl_->hasObject("index", index)) {
+        if (impl_->hasObject("table", nameAt(first, after(first, " on "))) &&
+            !impl_->hasObject("index", index)) {
             impl_->runOnce(first);
             made.push_back(index);
         }
@@ -697,8 +701,8 @@ std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
     } catch (const Error& e) {
         impl_->undo("palvo_complete");
         throw Error(e.number(),
-                    "The table " + table + " lacks some of its value checks, and its rows do not pass them: " +
-                        e.description(),
+                    "The table " + table +
+                        " lacks some of its value checks, and its rows do not pass them: " + e.description(),
                     e.nativeCode());
     }
     return made;

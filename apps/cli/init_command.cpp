@@ -74,7 +74,8 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             if (removed > 0) out << "removed " << removed << " repeated rows of 查询打印设置\n";
             if (!repeated.empty() && !repair) {
                 err << "palvo: " << repeated.size()
-                    << " columns of settings sets are stored more than once; palvo init --repair keeps the first "
+                    << " columns of settings sets are stored more than once; palvo init --repair keeps the "
+                       "first "
                        "row of each\n";
                 whole = false;
             }

@@ -70,7 +70,8 @@ void frmSz::Load() {
             .empty()) {
         // seeded once, even when another user's first opening comes between
         seedOnce(sessionConnection(), set.where(), [&](const std::string& guard) {
-            return seedStatement(set.table, set.category, set.query, set.user, sMustSetString) + " and " + guard;
+            return seedStatement(set.table, set.category, set.query, set.user, sMustSetString) + " and " +
+                   guard;
         });
     }
     editor_.load(set);

@@ -107,16 +107,17 @@ void frmZdySz::seed(const SettingsSet& set) {
         if (f.Type() == adLongVarBinary) continue;
         const std::string order = std::to_string(i), column = util::sqlQuote(f.Name());
         // the first row names the columns of the derived table
-        rows += rows.empty() ? " select '" + table + "' as 表名,'" + column + "' as 字段名,1 as 选择标志," + order +
-                                   " as 排列顺序,'" + query + "' as 查询名,'" + category + "' as 查询类别,'" +
-                                   user + "' as 用户名"
-                             : " union all select '" + table + "','" + column + "',1," + order + ",'" + query +
-                                   "','" + category + "','" + user + "'";
+        rows += rows.empty() ? " select '" + table + "' as 表名,'" + column + "' as 字段名,1 as 选择标志," +
+                                   order + " as 排列顺序,'" + query + "' as 查询名,'" + category +
+                                   "' as 查询类别,'" + user + "' as 用户名"
+                             : " union all select '" + table + "','" + column + "',1," + order + ",'" +
+                                   query + "','" + category + "','" + user + "'";
     }
     if (rows.empty()) return;
     seedOnce(conn, set.where(), [&](const std::string& guard) {
-        return "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询名,查询类别,用户名) select * from (" + rows +
-               ") as 新列 where " + guard;
+        return "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询名,查询类别,用户名) select * from "
+               "(" +
+               rows + ") as 新列 where " + guard;
     });
 }
 

@@ -22,12 +22,13 @@ std::string seedStatement(const std::string& T, const std::string& C, const std:
 
 namespace {
 std::string absent(const std::string& where, bool lockHints) {
-    return "not exists (select * from 查询打印设置" + std::string(lockHints ? " with (updlock, holdlock)" : "") +
-           where + ")";
+    return "not exists (select * from 查询打印设置" +
+           std::string(lockHints ? " with (updlock, holdlock)" : "") + where + ")";
 }
 }  // namespace
 
-void seedOnce(Connection& conn, const std::string& where, const std::function<std::string(const std::string&)>& seed) {
+void seedOnce(Connection& conn, const std::string& where,
+              const std::function<std::string(const std::string&)>& seed) {
     // One INSERT ... SELECT takes SQLite's write lock before it reads anything.
     if (conn.backendName() == "sqlite") {
         conn.Execute(seed(absent(where, false)));

@@ -23,7 +23,8 @@ std::string raw(const std::string& file, const std::string& sql) {
     sqlite3_exec(
         db, sql.c_str(),
         [](void* o, int n, char** values, char**) {
-            for (int i = 0; i < n; ++i) *static_cast<std::string*>(o) += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
+            for (int i = 0; i < n; ++i)
+                *static_cast<std::string*>(o) += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
             *static_cast<std::string*>(o) += "\n";
             return 0;
         },
@@ -88,16 +89,18 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
     const std::string before = objects(db);
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              "The table B_单位 lacks some of its value checks, and its rows do not pass them: String or binary "
-              "data would be truncated.\n");
+    EXPECT_EQ(
+        r.err,
+        "The table B_单位 lacks some of its value checks, and its rows do not pass them: String or binary "
+        "data would be truncated.\n");
     EXPECT_EQ(objects(db), before) << "nothing made, not even the index";
     EXPECT_EQ(rows(db, "select 单位编号 from B_单位"), "12345678901234567890\n");
 
     ASSERT_EQ(palvo({"sql", "--db", db, "delete from B_单位"}).status, 0);
     r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "completed IX_查询打印设置\ncompleted B_单位__check_insert\ncompleted B_单位__check_update\n");
+    EXPECT_EQ(r.out,
+              "completed IX_查询打印设置\ncompleted B_单位__check_insert\ncompleted B_单位__check_update\n");
     EXPECT_EQ(palvo({"sql", "--db", db, kTooLong}).err, "String or binary data would be truncated.\n");
     EXPECT_EQ(palvo({"init", "--db", db}).out, "") << "whole now";
 }
@@ -117,21 +120,24 @@ TEST(Init, SetsHoldingAColumnTwiceAreReportedAndRepairedKeepingTheFirstRow) {
         ASSERT_EQ(palvo({"sql", "--db", db, insert + row}).status, 0);
     }
     const std::string report =
-        "settings set 表名='销售' 用户名='张三' 查询类别='普通查询' 查询名='月报' holds a column more than once: "
+        "settings set 表名='销售' 用户名='张三' 查询类别='普通查询' 查询名='月报' holds a column more than "
+        "once: "
         "金额 (2 rows) 名称 (3 rows)\n";
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, report);
     EXPECT_EQ(r.err,
-              "palvo: 2 columns of settings sets are stored more than once; palvo init --repair keeps the first row "
+              "palvo: 2 columns of settings sets are stored more than once; palvo init --repair keeps the "
+              "first row "
               "of each\n");
     EXPECT_EQ(rows(db, "select count(*) from 查询打印设置"), "7\n");
 
     r = palvo({"init", "--db", db, "--repair"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, report + "removed 3 repeated rows of 查询打印设置\n");
-    EXPECT_EQ(rows(db, "select 查询名, 用户名, 字段名, 选择标志, 排列顺序 from 查询打印设置 order by rowid"),
-              "月报\t张三\t名称\t1\t1\n月报\t张三\t金额\t1\t2\n周报\t张三\t名称\t1\t1\n月报\t李四\t名称\t1\t1\n");
+    EXPECT_EQ(
+        rows(db, "select 查询名, 用户名, 字段名, 选择标志, 排列顺序 from 查询打印设置 order by rowid"),
+        "月报\t张三\t名称\t1\t1\n月报\t张三\t金额\t1\t2\n周报\t张三\t名称\t1\t1\n月报\t李四\t名称\t1\t1\n");
     r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");

@@ -52,11 +52,12 @@ TEST_F(QueryStatements, FirstReadOfShownColumnsSeedsAndReadsAgain) {
 TEST_F(QueryStatements, SeedingKeepsIdentifiersWhenAskedAndDoublesQuotes) {
     session().sUser = "O'Neil";
     db.sGetField("销售", "录入", "王's", "", "", "", "1");
-    EXPECT_EQ(counting->executes,
-              (Texts{kSeedHead + "销售',name,1,colid,'录入','王''s','O''Neil'  from " + kSeedCatalogue +
-                     "销售'   " + kSeedTypes +
-                     " and not exists (select * from 查询打印设置 where 表名='销售'  and 用户名='O''Neil' and "
-                     "查询类别='录入' )"}));
+    EXPECT_EQ(
+        counting->executes,
+        (Texts{kSeedHead + "销售',name,1,colid,'录入','王''s','O''Neil'  from " + kSeedCatalogue +
+               "销售'   " + kSeedTypes +
+               " and not exists (select * from 查询打印设置 where 表名='销售'  and 用户名='O''Neil' and "
+               "查询类别='录入' )"}));
     EXPECT_EQ(counting->queries.front(),
               "select * from 查询打印设置 where 表名='销售'  and 用户名='O''Neil' and 查询类别='录入'  and "
               "选择标志=1 order by 排列顺序");

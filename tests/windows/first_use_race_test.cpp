@@ -40,9 +40,7 @@ TEST_P(FirstUseRace, ASetSeededByAnotherUserMeanwhileIsNeitherSeededAgainNorAnsw
     } cases[] = {
         {"sGetField", "普通查询", 1},  // after the read of the shown columns
         {"sGetField", "普通查询", 2},  // after the read of the whole set
-        {"sGetField", "录入", 2},
-        {"sPrintSet", "普通查询", 1},
-        {"sPrintSet_Zdy", "自定义查询", 1},
+        {"sGetField", "录入", 2},     {"sPrintSet", "普通查询", 1}, {"sPrintSet_Zdy", "自定义查询", 1},
     };
     for (const auto& c : cases) {
         exec({"delete from 查询打印设置"});

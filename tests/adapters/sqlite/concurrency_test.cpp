@@ -26,7 +26,8 @@ std::string journalMode(const std::string& file) {
     sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, "pragma journal_mode", -1, &st, nullptr);
-    std::string mode = sqlite3_step(st) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(st, 0)) : "";
+    std::string mode =
+        sqlite3_step(st) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(st, 0)) : "";
     sqlite3_finalize(st);
     sqlite3_close(db);
     return mode;
@@ -48,7 +49,8 @@ TEST(SqliteProcesses, EightWritersAndReadersAlongsideNeitherFailNorLoseARow) {
             c.Open(file);
             for (int i = 0; i < kInserts; ++i) {
                 try {
-                    c.ExecuteWith("insert into 日志 (写者, 序号, 内容) values (?, ?, ?)", {w, i, "第" + std::to_string(i) + "行"});
+                    c.ExecuteWith("insert into 日志 (写者, 序号, 内容) values (?, ?, ?)",
+                                  {w, i, "第" + std::to_string(i) + "行"});
                 } catch (const Error& e) {
                     std::fprintf(stderr, "writer %d: %s\n", w, e.description().c_str());
                     ++failures;
@@ -79,7 +81,8 @@ TEST(SqliteProcesses, EightWritersAndReadersAlongsideNeitherFailNorLoseARow) {
     sqlite::Connection c;
     c.Open(file);
     EXPECT_EQ(number(c, "select count(*) from 日志"), kWriters * kInserts);
-    EXPECT_EQ(number(c, "select count(*) from (select distinct 写者, 序号 from 日志) as t"), kWriters * kInserts);
+    EXPECT_EQ(number(c, "select count(*) from (select distinct 写者, 序号 from 日志) as t"),
+              kWriters * kInserts);
     EXPECT_EQ(journalMode(file), "wal");
 }
 
@@ -96,8 +99,7 @@ TEST(SqliteProcesses, JournalModeIsWalUnlessTheConnectionStringNamesAnother) {
     for (const auto& c : cases) {
         const std::string file = freshDatabaseFile("journal");
         sqlite::Connection conn;
-        const std::string error =
-            errorDescription([&] { conn.Open("Data Source=" + file + c.options); });
+        const std::string error = errorDescription([&] { conn.Open("Data Source=" + file + c.options); });
         if (c.mode.empty()) {
             EXPECT_EQ(error, "Journal Mode must be WAL, Delete, Truncate or Persist, not 'Off'.");
             continue;
@@ -125,8 +127,9 @@ TEST(SqliteSchemaChange, AKillBetweenATableAndItsChecksLeavesNoTable) {
         c.Open(file);
         EXPECT_EQ(number(c, "select count(*) from sqlite_master where tbl_name = '客户'"), 0) << kill;
         c.Execute(kCreateCustomers);
-        EXPECT_EQ(errorDescription([&] { c.Execute("insert into 客户 (编号) values ('12345678901234567890')"); }),
-                  "String or binary data would be truncated.")
+        EXPECT_EQ(
+            errorDescription([&] { c.Execute("insert into 客户 (编号) values ('12345678901234567890')"); }),
+            "String or binary data would be truncated.")
             << kill;
     }
 }
@@ -143,8 +146,10 @@ TEST(SqliteSchemaChange, AFailureMidwayUndoesTheStatementAndNothingOfTheHostsTra
             c.BeginTrans();
             c.Execute("insert into 已有 values (1)");
         }
-        EXPECT_NE(errorDescription([&] { c.Execute(kCreateCustomers); }).find("not authorized"), std::string::npos);
-        EXPECT_EQ(number(c, "select count(*) from sqlite_master where tbl_name = '客户'"), 0) << hostTransaction;
+        EXPECT_NE(errorDescription([&] { c.Execute(kCreateCustomers); }).find("not authorized"),
+                  std::string::npos);
+        EXPECT_EQ(number(c, "select count(*) from sqlite_master where tbl_name = '客户'"), 0)
+            << hostTransaction;
         if (hostTransaction) {
             EXPECT_TRUE(c.InTransaction());
             c.CommitTrans();
