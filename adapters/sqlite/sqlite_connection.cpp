@@ -29,10 +29,29 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && util::equalsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
-// "FILE", ":memory:", or "Data Source=FILE;..." (also "Database=FILE").
-std::string pathFromConnectionString(const std::string& cs) {
+// What a connection string asks for.
+struct OpenOptions {
+    std::string path;
+    std::string journalMode = "wal";
+};
+
+// The journal modes a file may be given ("Journal Mode=..."): WAL by default, so that
+// readers go on while one writer writes; the others for a file WAL cannot serve (a
+// network share, where the processes share no memory).
+bool knownJournalMode(const std::string& lower) {
+    return lower == "wal" || lower == "delete" || lower == "truncate" || lower == "persist";
+}
+
+// "FILE", ":memory:", or "Data Source=FILE;..." (also "Database=FILE"), with an
+// optional "Journal Mode=WAL|Delete|Truncate|Persist".
+OpenOptions optionsFromConnectionString(const std::string& cs) {
+    OpenOptions options;
     std::string s = trim(cs);
-    if (s.find('=') == std::string::npos) return s;
+    if (s.find('=') == std::string::npos) {
+        options.path = s;
+        return options;
+    }
+    bool named = false;
     std::size_t start = 0;
     while (start <= s.size()) {
         std::size_t end = s.find(';', start);
@@ -42,15 +61,32 @@ std::string pathFromConnectionString(const std::string& cs) {
         if (eq != std::string::npos) {
             std::string key = trim(std::string_view(item).substr(0, eq));
             const std::string lower = util::asciiLower(key);
-            if (lower == "data source" || lower == "datasource" || lower == "database") {
-                return trim(std::string_view(item).substr(eq + 1));
+            const std::string value = trim(std::string_view(item).substr(eq + 1));
+            if (!named && (lower == "data source" || lower == "datasource" || lower == "database")) {
+                options.path = value;
+                named = true;
+            } else if (lower == "journal mode" || lower == "journalmode") {
+                options.journalMode = util::asciiLower(value);
+                if (!knownJournalMode(options.journalMode)) {
+                    throw Error(
+                        ErrorNumber::ConnectionFailed,
+                        "Journal Mode must be WAL, Delete, Truncate or Persist, not '" + value + "'.");
+                }
             }
         }
         if (end == std::string::npos) break;
         start = end + 1;
     }
-    throw Error(ErrorNumber::ConnectionFailed,
-                "The connection string names no database file (expected \"Data Source=FILE\"): " + cs);
+    if (!named) {
+        throw Error(ErrorNumber::ConnectionFailed,
+                    "The connection string names no database file (expected \"Data Source=FILE\"): " + cs);
+    }
+    return options;
+}
+
+// The busy wait in milliseconds for a command timeout in seconds (0: no limit).
+int busyMilliseconds(long seconds) {
+    return seconds == 0 || seconds > INT_MAX / 1000 ? INT_MAX : static_cast<int>(seconds * 1000);
 }
 
 // How a column's cells are read, decided once per result from the declared type.
@@ -301,6 +337,35 @@ void inferColumn(ResultTable& table, std::size_t col) {
     }
 }
 
+// The name a translated "create ... NAME" statement gives, from `at` on: a quoted
+// name without its quotes, or the plain word.
+std::string nameAt(const std::string& sql, std::size_t at) {
+    if (at < sql.size() && sql[at] == '"') {
+        std::string name;
+        for (std::size_t i = at + 1; i < sql.size(); ++i) {
+            if (sql[i] == '"') {
+                if (i + 1 == sql.size() || sql[i + 1] != '"') break;
+                ++i;
+            }
+            name += sql[i];
+        }
+        return name;
+    }
+    return sql.substr(at, sql.find_first_of(" (", at) - at);
+}
+
+std::string quoted(std::string_view name) {
+    std::string q = "\"";
+    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+// Where the name after `word` (e.g. "index ", " on ") starts in a translated statement.
+std::size_t after(const std::string& sql, std::string_view word) {
+    const auto p = sql.find(word);
+    return p == std::string::npos ? sql.size() : p + word.size();
+}
+
 }  // namespace
 
 struct Connection::Impl {
@@ -436,6 +501,75 @@ struct Connection::Impl {
     void exec(const char* sql) {
         if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
     }
+
+    bool hasObject(const char* type, const std::string& name) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select 1 from sqlite_master where type = ?1 and name = ?2 collate nocase",
+                               -1, &st, nullptr) != SQLITE_OK) {
+            fail();
+        }
+        sqlite3_bind_text(st, 1, type, -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        const int rc = sqlite3_step(st);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail();
+        return rc == SQLITE_ROW;
+    }
+
+    // Runs SQLite text once, without keeping it among the prepared statements.
+    void runOnce(const std::string& sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK)
+            fail();
+        startClock();
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            sqlite3_reset(st);  // keeps the statement's error as the connection's
+            try {
+                fail();
+            } catch (...) {
+                sqlite3_finalize(st);
+                throw;
+            }
+        }
+        sqlite3_finalize(st);
+    }
+
+    // Puts every stored row of the table through its triggers by writing each
+    // column back unchanged. Throws when a value fails a check, and when one
+    // would be stored otherwise than it is (a trigger rewrote it).
+    void checkStoredRows(const std::string& table) {
+        const std::string target = quoted(table);
+        std::string sets;
+        {
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(db, "select name from pragma_table_info(?1)", -1, &st, nullptr) !=
+                SQLITE_OK)
+                fail();
+            sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                const std::string c = quoted(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+                sets += (sets.empty() ? "" : ", ") + c + " = " + c;
+            }
+            sqlite3_finalize(st);
+        }
+        if (sets.empty()) return;
+        const sqlite3_int64 before = sqlite3_total_changes64(db);
+        runOnce("update " + target + " set " + sets);
+        const sqlite3_int64 rewritten = sqlite3_total_changes64(db) - before - sqlite3_changes64(db);
+        if (rewritten > 0) {
+            throw Error(ErrorNumber::Database,
+                        std::to_string(rewritten) + " stored values are not in the form its triggers keep");
+        }
+    }
+
+    // Undoes and ends a savepoint after a failure; the failure is what the caller reports.
+    void undo(const std::string& savepoint) noexcept {
+        const std::string sql = "rollback to " + savepoint + "; release " + savepoint;
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    }
 };
 
 Connection::Connection() : impl_(std::make_unique<Impl>()) {}
@@ -448,7 +582,8 @@ Connection::~Connection() {
 std::string Connection::path() const { return impl_->db ? impl_->path : std::string(); }
 
 void Connection::doOpen(const std::string& connectionString, const std::string&, const std::string&) {
-    std::string path = pathFromConnectionString(connectionString);
+    const OpenOptions options = optionsFromConnectionString(connectionString);
+    const std::string& path = options.path;
     if (path.empty()) throw Error(ErrorNumber::ConnectionFailed, "No database file was given.");
     sqlite3* db = nullptr;
     // A connection serves one thread at a time (its statement cache is not shared), so
@@ -461,9 +596,17 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
         throw Error(ErrorNumber::ConnectionFailed, "Cannot open the database '" + path + "': " + msg, rc);
     }
     sqlite3_extended_result_codes(db, 1);
+    // Before anything reads the file: another process may be writing it, and every
+    // statement of this connection, these included, waits for its lock.
+    sqlite3_busy_timeout(db, busyMilliseconds(CommandTimeout()));
     char* err = nullptr;
     // Reading the schema here reports a file that is not a database at once.
     rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, &err);
+    // An in-memory database has a journal of its own kind; a file read-only to us keeps its mode.
+    if (rc == SQLITE_OK && path != ":memory:" && !sqlite3_db_readonly(db, "main")) {
+        const std::string pragma = "pragma journal_mode=" + options.journalMode;
+        rc = sqlite3_exec(db, pragma.c_str(), nullptr, nullptr, &err);
+    }
     if (rc == SQLITE_OK) rc = registerTsqlFunctions(db, &err);
     if (rc == SQLITE_OK) rc = registerChineseCollation(db, &err);
     if (rc != SQLITE_OK) {
@@ -486,11 +629,7 @@ void Connection::doClose() noexcept {
 
 void Connection::applyTimeouts() {
     impl_->timeoutSeconds = CommandTimeout();
-    if (impl_->db) {
-        const long ms =
-            CommandTimeout() == 0 || CommandTimeout() > INT_MAX / 1000 ? INT_MAX : CommandTimeout() * 1000;
-        sqlite3_busy_timeout(impl_->db, static_cast<int>(ms));
-    }
+    if (impl_->db) sqlite3_busy_timeout(impl_->db, busyMilliseconds(CommandTimeout()));
 }
 
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
@@ -499,22 +638,74 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
     }
+    // A statement that becomes several (a table and its triggers) is whole or absent:
+    // a savepoint is its own transaction outside the host's and nests inside it.
+    const bool several = tr->statements.size() > 1;
+    if (several) impl_->exec("savepoint palvo_statement");
     long affected = -1;
-    for (std::size_t i = 0; i < tr->statements.size(); ++i) {
-        sqlite3_stmt* st = impl_->prepare(tr->statements[i]);
-        if (i == 0) impl_->bind(st, params);
-        const bool changes =
-            !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 && sqlite3_stmt_isexplain(st) == 0;
-        impl_->run(st);
-        if (i == 0 && changes) {
-            const std::string& s = tr->statements[0];
-            if (startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
-                startsWithNoCase(s, "delete")) {
-                affected = sqlite3_changes(impl_->db);
+    try {
+        for (std::size_t i = 0; i < tr->statements.size(); ++i) {
+            sqlite3_stmt* st = impl_->prepare(tr->statements[i]);
+            if (i == 0) impl_->bind(st, params);
+            const bool changes = !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 &&
+                                 sqlite3_stmt_isexplain(st) == 0;
+            impl_->run(st);
+            if (i == 0 && changes) {
+                const std::string& s = tr->statements[0];
+                if (startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
+                    startsWithNoCase(s, "delete")) {
+                    affected = sqlite3_changes(impl_->db);
+                }
             }
         }
+        if (several) impl_->exec("release palvo_statement");
+    } catch (...) {
+        if (several) impl_->undo("palvo_statement");
+        throw;
     }
     return affected;
+}
+
+std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
+    if (!impl_->db)
+        throw Error(ErrorNumber::ObjectClosed, "Operation is not allowed when the object is closed.");
+    auto tr = impl_->translator.translateStatements(tsql);
+    const std::string& first = tr->statements.front();
+    std::vector<std::string> made;
+    if (startsWithNoCase(first, "create index ") || startsWithNoCase(first, "create unique index ")) {
+        const std::string index = nameAt(first, after(first, "index "));
+        if (impl_->hasObject("table", nameAt(first, after(first, " on "))) &&
+            !impl_->hasObject("index", index)) {
+            impl_->runOnce(first);
+            made.push_back(index);
+        }
+        return made;
+    }
+    if (!startsWithNoCase(first, "create table ")) return made;
+    const std::string table = nameAt(first, after(first, "table "));
+    if (!impl_->hasObject("table", table)) return made;
+    std::vector<const std::string*> missing;
+    for (std::size_t i = 1; i < tr->statements.size(); ++i) {
+        const std::string& st = tr->statements[i];
+        std::string name = nameAt(st, after(st, "trigger "));
+        if (impl_->hasObject("trigger", name)) continue;
+        missing.push_back(&st);
+        made.push_back(std::move(name));
+    }
+    if (missing.empty()) return made;
+    impl_->exec("savepoint palvo_complete");
+    try {
+        for (const std::string* st : missing) impl_->runOnce(*st);
+        impl_->checkStoredRows(table);
+        impl_->exec("release palvo_complete");
+    } catch (const Error& e) {
+        impl_->undo("palvo_complete");
+        throw Error(e.number(),
+                    "The table " + table +
+                        " lacks some of its value checks, and its rows do not pass them: " + e.description(),
+                    e.nativeCode());
+    }
+    return made;
 }
 
 long long Connection::doLastInsertId() { return sqlite3_last_insert_rowid(impl_->db); }
@@ -558,7 +749,9 @@ ResultTable Connection::doQuery(const std::string& sql) {
     return table;
 }
 
-void Connection::doBegin() { impl_->exec("begin"); }
+// Immediate: the transaction holds the write lock from its start, so a read in it
+// never turns stale before its write (which SQLite would refuse without waiting).
+void Connection::doBegin() { impl_->exec("begin immediate"); }
 void Connection::doCommit() { impl_->exec("commit"); }
 void Connection::doRollback() { impl_->exec("rollback"); }
 

@@ -39,7 +39,7 @@ const char* kUsage =
     "  --csv prints RFC 4180 CSV instead: lines end with CRLF, Null is an empty field,\n"
     "  an empty text \"\". --types adds a line of ADO type numbers after the names.\n"
     "  Other statements print the number of rows affected.\n"
-    "       palvo init --db FILE [--sample]\n"
+    "       palvo init --db FILE [--sample] [--repair]\n"
     "  creates the host tables (and a sample of units, customers, goods and sales).\n"
     "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
     "                  [--sandboxed] CLASS.METHOD [ARG...]\n"

@@ -2,6 +2,7 @@
 // 编辑权限 and B_单位), for tools that set up an embedded database.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,28 @@
 
 namespace Palvo::query {
 
+/// Called with each statement (the CREATE TABLE, then its indexes) of a host
+/// table the database already holds, for a tool that checks it is whole.
+using ExistingTableStatement = std::function<void(const std::string& statement)>;
+
 /// Creates every host table that the database does not hold yet; returns the
-/// names created. Throws Palvo::Error.
-std::vector<std::string> createHostTables(Connection& conn);
+/// names created. The statements of the tables already there go to `existing`
+/// when given. Throws Palvo::Error.
+std::vector<std::string> createHostTables(Connection& conn, const ExistingTableStatement& existing = {});
+
+/// A column that one settings set of 查询打印设置 holds more than once.
+struct RepeatedSetting {
+    std::string table, user, category, query, column;
+    long rows = 0;  // how many rows it has
+};
+
+/// Every column held more than once by a settings set (表名, 用户名, 查询类别,
+/// 查询名 compared as the table's columns compare), by set and column.
+std::vector<RepeatedSetting> repeatedSettings(Connection& conn);
+
+/// Deletes every row of 查询打印设置 that repeats a column of its set but the
+/// first stored (the embedded database's row order); returns the rows deleted.
+long removeRepeatedSettings(Connection& conn);
 
 /// Whether the database has a table of that name (from its catalogue).
 bool tableExists(Connection& conn, const std::string& name);

@@ -68,8 +68,11 @@ void frmSz::Load() {
     if (database::sGetFieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
                                  set.category, "用户名", set.user, "", "")
             .empty()) {
-        sessionConnection().Execute(
-            seedStatement(set.table, set.category, set.query, set.user, sMustSetString));
+        // seeded once, even when another user's first opening comes between
+        seedOnce(sessionConnection(), set.where(), [&](const std::string& guard) {
+            return seedStatement(set.table, set.category, set.query, set.user, sMustSetString) + " and " +
+                   guard;
+        });
     }
     editor_.load(set);
     editor_.readColumnTypes(sReceive);

@@ -9,6 +9,7 @@
 #include "palvo/text.h"
 #include "src/database/field_helpers.h"
 #include "src/query/host_tables.h"
+#include "src/query/settings_store.h"
 
 namespace Palvo::query {
 
@@ -87,8 +88,8 @@ const WindowLayout& frmZdySz::layout() const {
 SettingsSet frmZdySz::settings() const { return {sReceive, sCxm, sCxLb, session().sUser}; }
 
 // A new settings set: every column of the table but the long binary ones,
-// shown, in table order from 0. All rows or none, so a failure never leaves a
-// set that is never seeded again.
+// shown, in table order from 0. One statement adds all rows or none, and only
+// while the set has none (seedOnce), so two first openings never seed it twice.
 void frmZdySz::seed(const SettingsSet& set) {
     // the name stands bare after "from"
     if (!isObjectName(set.table)) {
@@ -98,17 +99,26 @@ void frmZdySz::seed(const SettingsSet& set) {
     Recordset rs;
     rs.CursorLocation(adUseClient);
     rs.Open("select top 0 * from " + set.table, conn);
-    const std::string tail = ",'" + util::sqlQuote(set.query) + "','" + util::sqlQuote(set.category) + "','" +
-                             util::sqlQuote(set.user) + "')";
-    Transaction tx(conn);
+    const std::string query = util::sqlQuote(set.query), category = util::sqlQuote(set.category),
+                      user = util::sqlQuote(set.user), table = util::sqlQuote(set.table);
+    std::string rows;
     for (long i = 0; i < rs.Fields().Count(); ++i) {
         Field f = rs.Fields(i);
         if (f.Type() == adLongVarBinary) continue;
-        conn.Execute(
-            "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询名,查询类别,用户名) values('" +
-            util::sqlQuote(set.table) + "','" + util::sqlQuote(f.Name()) + "',1," + std::to_string(i) + tail);
+        const std::string order = std::to_string(i), column = util::sqlQuote(f.Name());
+        // the first row names the columns of the derived table
+        rows += rows.empty() ? " select '" + table + "' as 表名,'" + column + "' as 字段名,1 as 选择标志," +
+                                   order + " as 排列顺序,'" + query + "' as 查询名,'" + category +
+                                   "' as 查询类别,'" + user + "' as 用户名"
+                             : " union all select '" + table + "','" + column + "',1," + order + ",'" +
+                                   query + "','" + category + "','" + user + "'";
     }
-    tx.commit();
+    if (rows.empty()) return;
+    seedOnce(conn, set.where(), [&](const std::string& guard) {
+        return "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询名,查询类别,用户名) select * from "
+               "(" +
+               rows + ") as 新列 where " + guard;
+    });
 }
 
 void frmZdySz::Load() {

@@ -127,21 +127,45 @@ std::vector<std::string> splitScript(std::string_view script) {
 
 std::string_view hostTablesScript() { return kEmbeddedTables; }
 
-std::vector<std::string> createHostTables(Connection& conn) {
+std::vector<std::string> createHostTables(Connection& conn, const ExistingTableStatement& existing) {
     std::vector<std::string> created;
-    bool skipIndexes = false;
+    bool there = false;
     for (const auto& statement : splitScript(hostTablesScript())) {
         std::string table = createdTable(statement);
         if (!table.empty()) {
-            skipIndexes = tableExists(conn, table);
-            if (skipIndexes) continue;
-            created.push_back(table);
-        } else if (skipIndexes) {
-            continue;  // the index of a table that was already there
+            there = tableExists(conn, table);
+            if (!there) created.push_back(table);
+        }
+        // the statement of a table already there, or of its index
+        if (there) {
+            if (existing) existing(statement);
+            continue;
         }
         conn.Execute(statement);
     }
     return created;
+}
+
+namespace {
+const char* kSetColumns = "表名, 用户名, 查询类别, 查询名, 字段名";
+}  // namespace
+
+std::vector<RepeatedSetting> repeatedSettings(Connection& conn) {
+    const std::string columns = kSetColumns;
+    auto t = conn.Query("select " + columns + ", count(*) from 查询打印设置 group by " + columns +
+                        " having count(*) > 1 order by " + columns);
+    std::vector<RepeatedSetting> out;
+    for (std::size_t r = 0; r < t.rowCount(); ++r) {
+        out.push_back({t.at(r, 0).toText(), t.at(r, 1).toText(), t.at(r, 2).toText(), t.at(r, 3).toText(),
+                       t.at(r, 4).toText(), static_cast<long>(t.at(r, 5).toInt64())});
+    }
+    return out;
+}
+
+long removeRepeatedSettings(Connection& conn) {
+    return conn.Execute(
+        "delete from 查询打印设置 where rowid not in (select min(rowid) from 查询打印设置 group by " +
+        std::string(kSetColumns) + ")");
 }
 
 bool tableExists(Connection& conn, const std::string& name) {

@@ -62,9 +62,15 @@ std::string sGetField(const std::string& sTable, const std::string& sCxLb, const
         Recordset any;
         any.CursorLocation(adUseClient);
         any.Open(wholeSet, conn);
-        if (any.RecordCount() > 0) return "";
+        const bool exists = any.RecordCount() > 0;
         any.Close();
-        conn.Execute(seedStatement(sTable, sCxLb, sCxm, user, sMustSetString));
+        if (!exists) {
+            // another user may seed it between that read and this statement
+            seedOnce(conn, wholeSet.substr(wholeSet.find(" where ")), [&](const std::string& guard) {
+                return seedStatement(sTable, sCxLb, sCxm, user, sMustSetString) + " and " + guard;
+            });
+        }
+        // read again even when the set was there: it may have been seeded since the first read
         rs.Open(sql, conn);
     }
     std::string list;

@@ -1,6 +1,7 @@
-// mSetCxm and the seeding statement of the settings table.
+// mSetCxm and the seeding of the settings table.
 #include "src/query/settings_store.h"
 
+#include "palvo/error.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
 #include "src/database/field_helpers.h"
@@ -17,6 +18,31 @@ std::string seedStatement(const std::string& T, const std::string& C, const std:
     sql += "   and (type_name(xtype) not in('binary','image','ntext','sql_variant','text','varbinary')) ";
     if (sMustSetString.empty()) sql += "   and (name not in ('编号','编号1','编号2'))  ";
     return sql;
+}
+
+namespace {
+std::string absent(const std::string& where, bool lockHints) {
+    return "not exists (select * from 查询打印设置" +
+           std::string(lockHints ? " with (updlock, holdlock)" : "") + where + ")";
+}
+}  // namespace
+
+void seedOnce(Connection& conn, const std::string& where,
+              const std::function<std::string(const std::string&)>& seed) {
+    // One INSERT ... SELECT takes SQLite's write lock before it reads anything.
+    if (conn.backendName() == "sqlite") {
+        conn.Execute(seed(absent(where, false)));
+        return;
+    }
+    // SQL Server reads under a shared lock it lets go at once: the hints keep the
+    // set's key range locked until the rows are in.
+    try {
+        conn.Execute(seed(absent(where, true)));
+    } catch (const Error& e) {
+        // translated for a driver other than SQL Server, which refuses table hints before anything is sent
+        if (e.number() != ErrorNumber::NotSupported) throw;
+        conn.Execute(seed(absent(where, false)));
+    }
 }
 
 void mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb) {

@@ -2,9 +2,11 @@
 // settings set from the server catalogue.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "palvo/controls.h"
+#include "palvo/data.h"
 
 namespace Palvo::query {
 
@@ -15,6 +17,16 @@ namespace Palvo::query {
 /// doubled here, so a name can never end its quotes early.
 std::string seedStatement(const std::string& T, const std::string& C, const std::string& N,
                           const std::string& U, const std::string& sMustSetString);
+
+/// Runs the seeding statement `seed(guard)` builds, where `guard` is a condition
+/// ("not exists (...)") the statement must add to its own: it holds while the
+/// settings set that `where` (" where ...") names has no rows. The check and the
+/// rows it adds are one statement, run under the database's write lock (the lock
+/// hints UPDLOCK and HOLDLOCK on SQL Server), so a set is seeded once however many
+/// users ask for it at the same moment. Inside a host's transaction it runs as
+/// part of it and commits nothing.
+void seedOnce(Connection& conn, const std::string& where,
+              const std::function<std::string(const std::string&)>& seed);
 
 /// Adds sCxm to the combo box when the user's settings set exists and the name
 /// (compared trimmed) is not listed yet (clsDatabase::mSetCxm).

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "palvo/data.h"
 
@@ -24,6 +25,15 @@ public:
 
     /// The file this connection opened ("" when closed).
     std::string path() const;
+
+    /// Completes what the T-SQL CREATE TABLE or CREATE INDEX `tsql` makes when the
+    /// file holds only part of it: a table without some of its value checks or date
+    /// triggers (as a schema change interrupted in an earlier version left it), or a
+    /// missing index of a table that is there. Returns the names of what it created;
+    /// nothing when the object is whole or its table is missing. Every stored row is
+    /// first put through the missing triggers: when a value fails them or would be
+    /// changed by them, nothing is created and Palvo::Error names the table and why.
+    std::vector<std::string> completeSchema(const std::string& tsql);
 
 protected:
     void doOpen(const std::string& connectionString, const std::string& user,

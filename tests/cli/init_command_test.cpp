@@ -1,0 +1,147 @@
+// `palvo init` killed midway, on a full disk, over a half-made schema and over
+// settings sets holding a column twice.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+
+#include "support/cli_run.h"
+#include "support/processes.h"
+#include "support/sqlite_faults.h"
+
+namespace Palvo::cli {
+namespace {
+
+using testing::freshDatabaseFile;
+
+// Runs SQLite text on the file past the tool (as an older version, or another program, would).
+std::string raw(const std::string& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    std::string out;
+    char* err = nullptr;
+    sqlite3_exec(
+        db, sql.c_str(),
+        [](void* o, int n, char** values, char**) {
+            for (int i = 0; i < n; ++i)
+                *static_cast<std::string*>(o) += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
+            *static_cast<std::string*>(o) += "\n";
+            return 0;
+        },
+        &out, &err);
+    if (err) out += std::string("error: ") + err;
+    sqlite3_free(err);
+    sqlite3_close(db);
+    return out;
+}
+
+std::string objects(const std::string& file) {
+    return raw(file, "select count(*) from sqlite_master where type in ('table', 'trigger', 'index')");
+}
+
+// The rows of a query through the tool (the tables' collation is the tool's), without the header line.
+std::string rows(const std::string& db, const std::string& sql) {
+    const std::string out = palvo({"sql", "--db", db, sql}).out;
+    return out.substr(out.find('\n') + 1);
+}
+
+constexpr const char* kTooLong = "insert into B_单位 (单位编号, 名称) values ('12345678901234567890', '甲')";
+
+TEST(Init, KilledAnywhereItLeavesNothingAndTheNextRunMakesItWhole) {
+    struct Case {
+        const char* prefix;
+        int nth;
+    } cases[] = {{"create trigger", 1}, {"create trigger", 5}, {"create index", 1}, {"create table", 4}};
+    for (const auto& c : cases) {
+        const std::string db = freshDatabaseFile("init_killed");
+        const pid_t pid = testing::runChild([&] {
+            testing::killBeforeStatement(c.prefix, c.nth);
+            return palvo({"init", "--db", db}).status;
+        });
+        ASSERT_EQ(testing::waitChild(pid), 128 + SIGKILL) << c.prefix << c.nth;
+        EXPECT_EQ(objects(db), "0\n") << c.prefix << c.nth;
+        auto r = palvo({"init", "--db", db});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("created B_单位"), std::string::npos);
+        r = palvo({"sql", "--db", db, kTooLong});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "String or binary data would be truncated.\n");
+    }
+}
+
+TEST(Init, AFullDiskFailsItClearlyAndLeavesNothing) {
+    const std::string db = freshDatabaseFile("init_full");
+    testing::DiskFull full(3);
+    auto r = palvo({"init", "--db", db});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "database or disk is full\n");
+    EXPECT_EQ(objects(db), "0\n");
+}
+
+// A table an earlier version left without its checks (and an index never made).
+TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
+    const std::string db = freshDatabaseFile("init_half");
+    ASSERT_EQ(palvo({"init", "--db", db}).status, 0);
+    raw(db,
+        "drop trigger \"B_单位__check_insert\"; drop trigger \"B_单位__check_update\"; "
+        "drop index IX_查询打印设置");
+    ASSERT_EQ(palvo({"sql", "--db", db, kTooLong}).status, 0) << "no check any more";
+    const std::string before = objects(db);
+    auto r = palvo({"init", "--db", db});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.err,
+        "The table B_单位 lacks some of its value checks, and its rows do not pass them: String or binary "
+        "data would be truncated.\n");
+    EXPECT_EQ(objects(db), before) << "nothing made, not even the index";
+    EXPECT_EQ(rows(db, "select 单位编号 from B_单位"), "12345678901234567890\n");
+
+    ASSERT_EQ(palvo({"sql", "--db", db, "delete from B_单位"}).status, 0);
+    r = palvo({"init", "--db", db});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "completed IX_查询打印设置\ncompleted B_单位__check_insert\ncompleted B_单位__check_update\n");
+    EXPECT_EQ(palvo({"sql", "--db", db, kTooLong}).err, "String or binary data would be truncated.\n");
+    EXPECT_EQ(palvo({"init", "--db", db}).out, "") << "whole now";
+}
+
+TEST(Init, SetsHoldingAColumnTwiceAreReportedAndRepairedKeepingTheFirstRow) {
+    const std::string db = freshDatabaseFile("init_repeated");
+    ASSERT_EQ(palvo({"init", "--db", db}).status, 0);
+    const std::string insert =
+        "insert into 查询打印设置 (表名, 字段名, 选择标志, 排列顺序, 查询类别, 查询名, 用户名) values ";
+    for (const char* row : {"('销售', '名称', 1, 1, '普通查询', '月报', '张三')",
+                            "('销售', '金额', 1, 2, '普通查询', '月报', '张三')",
+                            "('销售', '名称', 0, 7, '普通查询', '月报', '张三')",
+                            "('销售', '金额', 0, 8, '普通查询', '月报', '张三')",
+                            "('销售', '名称', 0, 9, '普通查询', '月报', '张三')",
+                            "('销售', '名称', 1, 1, '普通查询', '周报', '张三')",
+                            "('销售', '名称', 1, 1, '普通查询', '月报', '李四')"}) {
+        ASSERT_EQ(palvo({"sql", "--db", db, insert + row}).status, 0);
+    }
+    const std::string report =
+        "settings set 表名='销售' 用户名='张三' 查询类别='普通查询' 查询名='月报' holds a column more than "
+        "once: "
+        "金额 (2 rows) 名称 (3 rows)\n";
+    auto r = palvo({"init", "--db", db});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, report);
+    EXPECT_EQ(r.err,
+              "palvo: 2 columns of settings sets are stored more than once; palvo init --repair keeps the "
+              "first row "
+              "of each\n");
+    EXPECT_EQ(rows(db, "select count(*) from 查询打印设置"), "7\n");
+
+    r = palvo({"init", "--db", db, "--repair"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, report + "removed 3 repeated rows of 查询打印设置\n");
+    EXPECT_EQ(
+        rows(db, "select 查询名, 用户名, 字段名, 选择标志, 排列顺序 from 查询打印设置 order by rowid"),
+        "月报\t张三\t名称\t1\t1\n月报\t张三\t金额\t1\t2\n周报\t张三\t名称\t1\t1\n月报\t李四\t名称\t1\t1\n");
+    r = palvo({"init", "--db", db});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+}  // namespace Palvo::cli
