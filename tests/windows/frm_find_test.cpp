@@ -183,9 +183,10 @@ TEST_P(FindWindow, TheRegistryOffersUpToFiftyMasterValues) {
 }
 
 TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
-    exec({"create table [O'客户] ([it's] nvarchar(10))", "create table 类别表 (名称 nvarchar(10))",
+    // the master column, a name with a blank, goes in brackets in the value look-up
+    exec({"create table [O'客户] ([it's] nvarchar(10))", "create table 类别表 ([名 称] nvarchar(10))",
           "insert into 类别表 values (N'甲')",
-          "insert into 更新表记录 values (N'类别表', N'名称', N'[O''客户]', N'it''s')"});
+          "insert into 更新表记录 values (N'类别表', N'名 称', N'[O''客户]', N'it''s')"});
     find("", "[O'客户]");
     EXPECT_EQ(comboOf("Text1").ListCount(), 1);
     EXPECT_TRUE(messages().empty());
