@@ -405,6 +405,18 @@ std::optional<DateTime> parseDate(std::string_view text) { return DateTime::pars
 
 bool isDate(std::string_view text) { return parseDate(text).has_value(); }
 
+bool isSqlDateTime(std::string_view text) {
+    const std::optional<DateTime> d = parseDate(text);
+    if (!d || d->year < 1753) return false;
+    // datetime reads at most milliseconds; parseDate cuts longer fractions
+    const std::string_view t = trimBlanks(text);
+    const std::size_t point = t.find('.');
+    if (point != std::string_view::npos && t.size() - point - 1 > 3) return false;
+    // .999 rounds up to the next second, past 9999-12-31
+    return !(d->year == 9999 && d->month == 12 && d->day == 31 && d->hour == 23 && d->minute == 59 &&
+             d->second == 59 && d->millisecond == 999);
+}
+
 DateTime toDate(std::string_view text) {
     auto d = parseDate(text);
     if (!d) throw Error(ErrorNumber::TypeMismatch, "Type mismatch");

@@ -57,6 +57,13 @@ std::string formatFixed(double value, int decimals);
 /// The platform's date number: daySerial plus the time of day as a fraction.
 double dateSerial(const DateTime& d);
 
+/// A date isDate accepts that SQL Server's datetime also takes as text:
+/// 1753-01-01 to 9999-12-31, at most three digits after the seconds' point,
+/// and nothing that datetime's 1/300 s rounding carries past the last day
+/// (23:59:59.999 on 9999-12-31). A date outside this range pasted into a
+/// statement is refused by the database.
+bool isSqlDateTime(std::string_view text);
+
 // ---- text ----------------------------------------------------------------
 
 /// The part of `text` that trim keeps, without a copy.

@@ -7,6 +7,7 @@
 #include "palvo/error.h"
 #include "palvo/session.h"
 #include "palvo/text.h"
+#include "src/base/conversions.h"
 #include "src/forms/field_props.h"
 #include "src/query/host_tables.h"
 
@@ -37,6 +38,13 @@ std::string itemOf(std::string cell) {
 std::string cellOf(std::string item) {
     std::replace(item.begin(), item.end(), kItemComma, ',');
     return item;
+}
+
+// The column cell in the condition: the trimmed name as statements write it,
+// the blanks around it kept.
+std::string columnCell(const std::string& cell, const std::string& name) {
+    const std::size_t at = cell.find_first_not_of(' ');
+    return cell.substr(0, at) + sqlColumnName(name) + cell.substr(at + name.size());
 }
 
 bool isEditorItem(int col, const std::string& cell) {
@@ -121,10 +129,11 @@ BuiltCondition buildCondition(const std::vector<ConditionRow>& rows,
             continue;
         }
         const bool containing = contains(x[3], kContains);
+        const std::string column = columnCell(x[2], t[2]);
         switch (kindOf(t[2])) {
             case ColumnKind::Text:
                 addItems(x);
-                w += x[0] + x[1] + x[2];
+                w += x[0] + x[1] + column;
                 w += t[3] == kContains ? " like " : t[3] == kNotContains ? " not like " : x[3];
                 w += containing ? "'%" + util::sqlQuote(x[4]) + "%'" : "'" + util::sqlQuote(x[4]) + "'";
                 break;
@@ -134,14 +143,14 @@ BuiltCondition buildCondition(const std::vector<ConditionRow>& rows,
                 // the value stands bare in the text: a number and nothing after it
                 if (!util::isNumeric(x[4])) throw ConditionInvalid("not a number: " + x[4]);
                 addItems(x);
-                for (const std::string& cell : x) w += cell;
+                w += x[0] + x[1] + column + x[3] + x[4];
                 break;
             case ColumnKind::Date:
                 if (containing)
                     throw ConditionRefused("查询条件中项目“" + t[2] + "”为日期类型，不能用 包含 ");
-                if (!util::isDate(t[4])) throw ConditionInvalid("not a date: " + x[4]);
+                if (!util::isSqlDateTime(t[4])) throw ConditionInvalid("not a date: " + x[4]);
                 addItems(x);
-                w += x[0] + x[1] + " datediff(" + dateUnit + ",'" + x[4] + "'," + x[2] + ")" + x[3] + "0";
+                w += x[0] + x[1] + " datediff(" + dateUnit + ",'" + x[4] + "'," + column + ")" + x[3] + "0";
                 break;
             case ColumnKind::Image:
                 break;
@@ -335,8 +344,8 @@ void ConditionEditor::fillValues(const std::string& column) {
         values.Clear();
         return;
     }
-    const std::string sql = "select " + registry.Fields("主表字段").Value().toText() + " from " +
-                            registry.Fields("主表").Value().toText();
+    const std::string sql = "select " + sqlColumnName(registry.Fields("主表字段").Value().toText()) +
+                            " from " + registry.Fields("主表").Value().toText();
     registry.Close();
     Recordset masters;
     masters.Open(sql, conn);
@@ -383,7 +392,7 @@ BuiltCondition ConditionEditor::build(const std::string& dateUnit) const {
         if (!offered) throw ConditionInvalid("not a column of the settings: " + column);
         if (!isObjectName(table_)) throw ConditionInvalid("not a table name: " + table_);
         Recordset rs;
-        rs.Open("select top 1 " + column + " from " + table_, sessionConnection());
+        rs.Open("select top 1 " + sqlColumnName(column) + " from " + table_, sessionConnection());
         return columnKind(rs.Fields(0).Type());
     };
     return buildCondition(rows(), kindOf, dateUnit);

@@ -30,18 +30,6 @@ constexpr const char* kOperators[] = {"=", ">", ">=", "<", "<=", "<>", "包含",
 constexpr const char* kAnd = "并且";
 constexpr const char* kOr = "或者";
 
-// A name holding both parentheses goes in brackets; a "]" inside is doubled
-// so that it cannot close them early.
-std::string columnInSql(const std::string& name) {
-    if (name.find('(') == std::string::npos || name.find(')') == std::string::npos) return name;
-    std::string r = "[";
-    for (char c : name) {
-        r += c;
-        if (c == ']') r += ']';
-    }
-    return r + "]";
-}
-
 bool startsWith(const std::string& s, std::string_view prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
 }
@@ -182,7 +170,7 @@ void frmFind::chooseColumn() {
         return;
     }
     Recordset masters;
-    masters.Open("select top 50 " + registry.Fields("主表字段").Value().toText() + " from " +
+    masters.Open("select top 50 " + sqlColumnName(registry.Fields("主表字段").Value().toText()) + " from " +
                      registry.Fields("主表").Value().toText(),
                  conn);
     if (!masters.Eof()) {
@@ -209,7 +197,7 @@ void frmFind::addRow() {
         warn("请先选择字段！");
         return;
     }
-    const std::string column = columnInSql(columns.Text());
+    const std::string column = sqlColumnName(columns.Text());
     ListBox& rows = list("List1");
     const std::string prefix = rows.ListCount() == 0 ? "" : combo("Combo4").Text() == kAnd ? " And " : " or ";
     const std::string op = combo("Combo3").Text();
@@ -229,7 +217,7 @@ void frmFind::addRow() {
             return;
         }
         row = prefix + " " + column + op + value;
-    } else if (kind == kDate && !util::isDate(value)) {
+    } else if (kind == kDate && !util::isSqlDateTime(value)) {
         focusValue(false);
         warn("日期格式错误，格式应类似 2004-1-1！");
         return;

@@ -56,7 +56,71 @@ bool plainNameChar(char32_t c) {
     if (c >= 0xDC80 && c <= 0xDCFF) return false;  // a byte that is not UTF-8
     return c != 0xFEFF;
 }
+// A letter of a plain column name beyond ASCII: the Latin, Greek and Cyrillic
+// letters, CJK ideographs, kana, Hangul and the fullwidth Latin letters. Signs,
+// punctuation and blanks of every script are not among them.
+bool wideLetter(char32_t c) {
+    if (c >= 0xC0 && c <= 0x24F) return c != 0xD7 && c != 0xF7;  // × and ÷
+    if (c >= 0x386 && c <= 0x3CE) return c != 0x387 && c != 0x38B && c != 0x38D && c != 0x3A2;
+    if ((c >= 0x400 && c <= 0x481) || (c >= 0x48A && c <= 0x4FF)) return true;
+    if (c >= 0x3005 && c <= 0x3007) return true;  // 々 〆 〇
+    if ((c >= 0x3041 && c <= 0x3096) || (c >= 0x309D && c <= 0x309F)) return true;
+    if ((c >= 0x30A1 && c <= 0x30FA) || (c >= 0x30FC && c <= 0x30FF)) return true;
+    if ((c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF)) return true;
+    if ((c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF)) return true;
+    if ((c >= 0xFF21 && c <= 0xFF3A) || (c >= 0xFF41 && c <= 0xFF5A)) return true;
+    return c >= 0x20000 && c <= 0x2FA1F;
+}
+
+bool identifierStart(char32_t c) {
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || c == U'_' || wideLetter(c);
+}
+
+// T-SQL also takes "#", "$" and "@" after the first character, but the
+// embedded database does not: such a name goes in brackets, which both read.
+bool identifierPart(char32_t c) {
+    return identifierStart(c) || (c >= U'0' && c <= U'9') || (c >= 0xFF10 && c <= 0xFF19);
+}
+
+// The reserved keywords of T-SQL, which stand as names only in brackets.
+bool reservedWord(std::string_view name) {
+    static constexpr std::string_view kWords =
+        " ADD ALL ALTER AND ANY AS ASC AUTHORIZATION BACKUP BEGIN BETWEEN BREAK BROWSE BULK BY "
+        "CASCADE CASE CHECK CHECKPOINT CLOSE CLUSTERED COALESCE COLLATE COLUMN COMMIT COMPUTE "
+        "CONSTRAINT CONTAINS CONTAINSTABLE CONTINUE CONVERT CREATE CROSS CURRENT CURRENT_DATE "
+        "CURRENT_TIME CURRENT_TIMESTAMP CURRENT_USER CURSOR DATABASE DBCC DEALLOCATE DECLARE "
+        "DEFAULT DELETE DENY DESC DISK DISTINCT DISTRIBUTED DOUBLE DROP DUMP ELSE END ERRLVL "
+        "ESCAPE EXCEPT EXEC EXECUTE EXISTS EXIT EXTERNAL FETCH FILE FILLFACTOR FOR FOREIGN "
+        "FREETEXT FREETEXTTABLE FROM FULL FUNCTION GOTO GRANT GROUP HAVING HOLDLOCK IDENTITY "
+        "IDENTITY_INSERT IDENTITYCOL IF IN INDEX INNER INSERT INTERSECT INTO IS JOIN KEY KILL LEFT "
+        "LIKE LINENO LOAD MERGE NATIONAL NOCHECK NONCLUSTERED NOT NULL NULLIF OF OFF OFFSETS ON "
+        "OPEN OPENDATASOURCE OPENQUERY OPENROWSET OPENXML OPTION OR ORDER OUTER OVER PERCENT PIVOT "
+        "PLAN PRECISION PRIMARY PRINT PROC PROCEDURE PUBLIC RAISERROR READ READTEXT RECONFIGURE "
+        "REFERENCES REPLICATION RESTORE RESTRICT RETURN REVERT REVOKE RIGHT ROLLBACK ROWCOUNT "
+        "ROWGUIDCOL RULE SAVE SCHEMA SECURITYAUDIT SELECT SEMANTICKEYPHRASETABLE "
+        "SEMANTICSIMILARITYDETAILSTABLE SEMANTICSIMILARITYTABLE SESSION_USER SET SETUSER SHUTDOWN "
+        "SOME STATISTICS SYSTEM_USER TABLE TABLESAMPLE TEXTSIZE THEN TO TOP TRAN TRANSACTION "
+        "TRIGGER TRUNCATE TRY_CONVERT TSEQUAL UNION UNIQUE UNPIVOT UPDATE UPDATETEXT USE USER "
+        "VALUES VARYING VIEW WAITFOR WHEN WHERE WHILE WITH WRITETEXT ";
+    if (name.empty() || name.find(' ') != std::string_view::npos) return false;
+    std::string word = " ";
+    for (char c : name) word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return kWords.find(word + " ") != std::string_view::npos;
+}
 }  // namespace
+
+std::string sqlColumnName(std::string_view name) {
+    const std::u32string s = util::decodeUtf8(name);
+    bool plain = !s.empty() && identifierStart(s[0]) && !reservedWord(name);
+    for (std::size_t i = 1; plain && i < s.size(); ++i) plain = identifierPart(s[i]);
+    if (plain || name.empty()) return std::string(name);
+    std::string r = "[";
+    for (char c : name) {
+        r += c;
+        if (c == ']') r += ']';
+    }
+    return r + "]";
+}
 
 bool isObjectName(std::string_view name) {
     std::size_t b = 0, e = name.size();

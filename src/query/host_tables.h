@@ -24,4 +24,14 @@ std::string_view hostTablesScript();
 /// around the whole are allowed. Anything else could carry more SQL.
 bool isObjectName(std::string_view name);
 
+/// A column name as built statements write it: unchanged when it is a plain
+/// identifier (a letter or "_", then letters, digits or "_", and no reserved
+/// word of T-SQL), so 名称 and Amount_2 stay as they are; any other name in
+/// square brackets with each "]" doubled ([单价(元)], [单 价], [a]]b], [order],
+/// [a#1]). Letters are those of ASCII, the Latin, Greek and Cyrillic
+/// alphabets, CJK ideographs, kana and Hangul; a name with any other
+/// character is bracketed, which a database always reads as the same name.
+/// An empty name is returned empty.
+std::string sqlColumnName(std::string_view name);
+
 }  // namespace Palvo::query

@@ -167,8 +167,9 @@ void ListEditor::load(const SettingsSet& set) {
     }
     {
         Recordset rs;
+        // in the order of their priority, so that a save without a change writes what was there
         rs.Open("select 字段名,排序 from 查询打印设置 where 排序>0 and" +
-                    where.substr(std::string(" where").size()) + " order by 排列顺序",
+                    where.substr(std::string(" where").size()) + " order by 排序,排列顺序",
                 conn, adOpenKeyset, adLockOptimistic);
         for (; !rs.Eof(); rs.MoveNext()) {
             const std::string name = util::trim(rs.Fields("字段名").Value().toText());
@@ -179,7 +180,7 @@ void ListEditor::load(const SettingsSet& set) {
     for (const RankList& r : ranks_) {
         Recordset rs;
         rs.Open("select " + r.column + ",字段名 from 查询打印设置 where " + r.column + ">0 and" +
-                    where.substr(std::string(" where").size()) + " order by 排列顺序",
+                    where.substr(std::string(" where").size()) + " order by " + r.column + ",排列顺序",
                 conn, adOpenKeyset, adLockOptimistic);
         ListBox& list = box(r.list);
         for (; !rs.Eof(); rs.MoveNext()) {

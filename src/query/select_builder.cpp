@@ -6,21 +6,10 @@
 #include "palvo/data.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
+#include "src/query/host_tables.h"
 #include "src/query/settings_store.h"
 
 namespace Palvo::query {
-
-namespace {
-// A "]" inside the brackets is doubled, so the name cannot close them early.
-std::string bracketed(const std::string& name) {
-    std::string r = "[";
-    for (char c : name) {
-        r += c;
-        if (c == ']') r += ']';
-    }
-    return r + "]";
-}
-}  // namespace
 
 std::string sGetField(const std::string& sTable, const std::string& sCxLb, const std::string& sCxm,
                       const std::string& sLx, const std::string& /*sWhere1*/, const std::string& /*sWhere2*/,
@@ -75,10 +64,7 @@ std::string sGetField(const std::string& sTable, const std::string& sCxLb, const
     }
     std::string list;
     for (; !rs.Eof(); rs.MoveNext()) {
-        std::string field = rs.Fields("字段名").Value().toTextStrict();
-        if (field.find('(') != std::string::npos && field.find(')') != std::string::npos) {
-            field = bracketed(field);
-        }
+        std::string field = sqlColumnName(rs.Fields("字段名").Value().toTextStrict());
         if (kind == "排序") {
             double order = rs.Fields("排序").Value().toDouble();
             field += order > std::nearbyint(order) ? " desc" : " asc";

@@ -153,6 +153,31 @@ TEST(Dates, TestAndParse) {
     EXPECT_THROW(toDate("2004-1-32"), Error);
 }
 
+// What SQL Server's datetime takes as text: the date test within 1753-01-01 to
+// 9999-12-31, milliseconds at most, and no .999 that rounds past the last day.
+TEST(Dates, SqlDateTimeIsTheDateTestWithinDatetimesRange) {
+    struct Case {
+        const char* text;
+        bool taken;
+    } cases[] = {
+        {"1753-1-1", true},
+        {" 1753/01/01 ", true},
+        {"1752-12-31 23:59:59", false},
+        {"0099-1-1", false},
+        {"0001-01-01", false},
+        {"9999-12-31", true},
+        {"9999-12-31 23:59:59.998", true},
+        {"9999-12-31 23:59:59.999", false},
+        {"9998-12-31 23:59:59.999", true},
+        {"2004-3-5 10:30:59.12", true},
+        {"2004-3-5 10:30:59.1234", false},
+        {"2004-2-30", false},
+        {"2004-3-5x", false},
+        {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isSqlDateTime(c.text), c.taken) << c.text;
+}
+
 TEST(Dates, SerialNumbersAndDayArithmetic) {
     EXPECT_EQ(daySerial(DateTime{1899, 12, 30}), 0);
     EXPECT_EQ(daySerial(DateTime{1900, 1, 1}), 2);

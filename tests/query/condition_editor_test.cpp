@@ -10,7 +10,7 @@ namespace {
 using Rows = std::vector<ConditionRow>;
 
 ColumnKind kindOf(const std::string& column) {
-    if (column == "数量") return ColumnKind::Number;
+    if (column == "数量" || column == "单 价") return ColumnKind::Number;
     if (column == "日期") return ColumnKind::Date;
     if (column == "照片") return ColumnKind::Image;
     if (column == "名称" || column == "地址") return ColumnKind::Text;
@@ -60,6 +60,8 @@ TEST(ConditionBuild, RowsGiveTheTextAndTheItems) {
          " AND 数量 = 2",
          ", AND ,数量, = ,2"},
         {"no rows", {}, "", "", ""},
+        // a name a bare statement cannot hold goes in brackets; blanks around the cell stay
+        {"a name with a blank", {{"", "", " 单 价 ", " > ", "1"}}, "", " [单 价]  > 1", ",, 单 价 , > ,1"},
         // a quote stays inside its quotes in the text; the items keep the cell as typed
         {"a quote in a text value",
          {{"", "", "名称", " = ", "O'Neil"}},
@@ -112,6 +114,7 @@ TEST(ConditionBuild, ValuesThatCouldCarryMoreSqlAreInvalid) {
         {{"", "", "数量", " = ", "1; delete from 客户"}},
         {{"", "", "日期", " = ", "2024-01-01') or ('1"}},
         {{"", "", "日期", " = ", "2024-02-30"}},
+        {{"", "", "日期", " = ", "0099-1-1"}},
         {{"", "", "", "", "1=1"}},
         {{"", " AND 1=1 ", "", "", ""}},
         {{"", "", "名称", " = '' or ", "x"}},

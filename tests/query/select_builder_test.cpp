@@ -82,18 +82,74 @@ TEST_F(Settings, ASetWithEveryColumnHiddenIsNotSeededAgain) {
     EXPECT_EQ(setCount(), "12");
 }
 
-TEST_F(Settings, ABracketedNameDoublesItsClosingBracketAndAnOpenParenAloneIsNotBracketed) {
-    exec(
-        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,排序) "
-         "values ('X','a(]) from t; --',1,1,'普通查询','q','张三',1.1)"});
-    EXPECT_EQ(db.sGetField("X", "普通查询", "q"), "[a(]]) from t; --]");
-    EXPECT_EQ(db.sGetField("X", "普通查询", "q", "排序"), "[a(]]) from t; --] desc");
-    // an open parenthesis alone is no reason for brackets; an unknown table gives an empty list
-    exec(
-        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-         "values ('Y','金额(元',1,1,'普通查询','q','张三')"});
-    EXPECT_EQ(db.sGetField("Y", "普通查询", "q"), "金额(元");
-    EXPECT_EQ(db.sGetField("没有的表", "普通查询", "月报"), "");
+// Each name as statements write it, read back from a table holding every one
+// of them: a name the database would not take bare is bracketed, a plain one
+// stays as it is.
+const struct NameCase {
+    const char* name;
+    const char* inSql;
+} kNames[] = {
+    {"名称", "名称"},
+    {"Amount_2", "Amount_2"},
+    {"_备用1", "_备用1"},
+    {"编号#1", "[编号#1]"},
+    {"a$", "[a$]"},
+    {"Ärger", "Ärger"},
+    {"单价(元)", "[单价(元)]"},
+    {"金额(元", "[金额(元]"},
+    {"单 价", "[单 价]"},
+    {"单价（元）", "[单价（元）]"},
+    {"a]b", "[a]]b]"},
+    {"a(]) from t; --", "[a(]]) from t; --]"},
+    {"it's", "[it's]"},
+    {"order", "[order]"},
+    {"Key", "[Key]"},
+    {"1列", "[1列]"},
+    {"@x", "[@x]"},
+    {"a-b", "[a-b]"},
+    {"单价×数量", "[单价×数量]"},
+};
+
+TEST_F(Settings, AColumnNameIsBracketedWhenItIsNoPlainIdentifier) {
+    std::string columns;
+    for (const NameCase& c : kNames) {
+        EXPECT_EQ(query::sqlColumnName(c.name), c.inSql) << c.name;
+        columns += std::string(columns.empty() ? "" : ", ") + query::sqlColumnName(c.name) + " int";
+    }
+    EXPECT_EQ(query::sqlColumnName(""), "");
+    exec({"create table 异名 (" + columns + ")", "insert into 异名 default values"});
+    for (const NameCase& c : kNames) {
+        auto t = conn->Query("select " + query::sqlColumnName(c.name) + " from 异名 where " +
+                             query::sqlColumnName(c.name) + " is null");
+        ASSERT_EQ(t.columns.size(), 1u) << c.name;
+        EXPECT_EQ(t.columns[0].name, c.name);
+        EXPECT_EQ(t.rowCount(), 1u) << c.name;
+    }
+}
+
+// The lists of sGetField go into the host's statement as they are.
+TEST_F(Settings, ListsOfAnyColumnNamesMakeAStatementTheDatabaseRuns) {
+    std::string columns;
+    for (const NameCase& c : kNames) {
+        columns += std::string(columns.empty() ? "" : ", ") + query::sqlColumnName(c.name) + " int";
+    }
+    exec({"create table 异名 (" + columns + ")", "insert into 异名 default values"});
+    const std::string shown = db.sGetField("异名", "普通查询", "q");
+    std::string expected;
+    for (const NameCase& c : kNames) expected += std::string(expected.empty() ? "" : ",") + c.inSql;
+    EXPECT_EQ(shown, expected);
+    exec({"update 查询打印设置 set 排序=1.1, 合计=1, 分组=1 where 字段名='单 价'",
+          "update 查询打印设置 set 排序=2, 合计=2, 分组=2 where 字段名='a]b'"});
+    EXPECT_EQ(db.sGetField("异名", "普通查询", "q", "排序"), "[单 价] desc,[a]]b] asc");
+    const std::string groups = db.sGetField("异名", "普通查询", "q", "分组");
+    EXPECT_EQ(groups, "[单 价],[a]]b]");
+    EXPECT_EQ(db.sGetField("异名", "普通查询", "q", "合计"), "[单 价],[a]]b]");
+    EXPECT_EQ(conn->Query("select " + shown + " from 异名 order by " +
+                          db.sGetField("异名", "普通查询", "q", "排序"))
+                  .rowCount(),
+              1u);
+    EXPECT_EQ(conn->Query("select " + groups + ", count(*) from 异名 group by " + groups).rowCount(), 1u);
+    EXPECT_EQ(db.sGetField("没有的表", "普通查询", "月报"), "") << "an unknown table gives an empty list";
 }
 
 TEST_F(Settings, SetCxmAddsExistingSetsOnce) {

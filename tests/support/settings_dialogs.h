@@ -52,11 +52,13 @@ protected:
         }
         return out;
     }
-    /// Every byte of the settings table.
+    /// Every byte of the settings table: each value with its kind, so that a
+    /// Null is no empty text and 2 no "2".
     std::string snapshot() {
-        auto t = conn->Query("select * from 查询打印设置 order by 查询名, 用户名, 字段名");
+        auto t = conn->Query("select * from 查询打印设置 order by 表名, 查询类别, 查询名, 用户名, 字段名");
         std::string out;
-        for (std::size_t i = 0; i < t.cells.size(); ++i) out += t.cells[i].toText() + "|";
+        for (std::size_t i = 0; i < t.cells.size(); ++i)
+            out += std::to_string(static_cast<int>(t.cells[i].kind())) + ":" + t.cells[i].toText() + "|";
         return out;
     }
     /// Runs `open` (a dialog played to its save) once for each update statement

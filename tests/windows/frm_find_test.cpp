@@ -20,7 +20,14 @@ protected:
         query::createHostTables(*conn);
         exec(
             {"create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime, 照片 image, "
-             "[单价(元)] money, 类别 nvarchar(10))"});
+             "[单价(元)] money, 类别 nvarchar(10), [单 价] money, [order] nvarchar(10), [到货(预计] "
+             "datetime)",
+             // a row, so that every condition is evaluated when a clause runs
+             "insert into 客户 values (1, N'abc', 5, '2004-1-1', null, 2.5, N'甲', 3, N'x', '2004-1-1')"});
+    }
+    // The clause as the host uses it; a clause the database rejects fails here.
+    std::size_t rowsOf(const std::string& clause) {
+        return conn->Query("select * from 客户" + clause).rowCount();
     }
     // Plays the script on the window over `table` and returns the clause.
     std::string find(const std::string& script, const std::string& table = "客户",
@@ -44,30 +51,48 @@ TEST_P(FindWindow, OffersEveryColumnButTheNumberAndLongBinaryOnesWithItsKind) {
     ComboBox& columns = comboOf("Combo2");
     std::vector<std::pair<std::string, int>> offered;
     for (int i = 0; i < columns.ListCount(); ++i) offered.emplace_back(columns.List(i), columns.ItemData(i));
-    EXPECT_EQ(offered, (std::vector<std::pair<std::string, int>>{
-                           {"名称", 0}, {"金额", 1}, {"日期", 2}, {"单价(元)", 1}, {"类别", 0}}));
+    EXPECT_EQ(offered, (std::vector<std::pair<std::string, int>>{{"名称", 0},
+                                                                 {"金额", 1},
+                                                                 {"日期", 2},
+                                                                 {"单价(元)", 1},
+                                                                 {"类别", 0},
+                                                                 {"单 价", 1},
+                                                                 {"order", 0},
+                                                                 {"到货(预计", 2}}));
     EXPECT_EQ(columns.ListIndex(), 0);
     EXPECT_EQ(comboOf("Combo3").ListCount(), 8);
     EXPECT_EQ(comboOf("Combo3").Text(), "=");
 }
 
+// Each clause runs on the database and finds the one row or none, as its condition says.
 TEST_P(FindWindow, EachKindOfColumnMakesItsRow) {
     struct Case {
         std::string script, unit, clause;
+        std::size_t rows;
     } cases[] = {
         // the rows joined blank for blank
         {"Combo3 = 包含\nText1 = abc\nclick cmdAdd\nCombo2 = 金额\nCombo3 = >=\nText1 = 5", "d",
-         " where ( 名称 Like  '%abc%'  And  金额>=5 )"},
-        {"Text1 = O'Neil", "d", " where ( 名称='O''Neil' )"},
-        {"Combo3 = 不包含\nText1 = a'b", "d", " where ( 名称 not Like  '%a''b%' )"},
-        {"Combo2 = 日期\nCombo3 = >=\nText1 = 2004-1-1", "m", " where ( datediff(m,'2004-1-1',日期)>=0 )"},
-        {"Combo2 = 单价(元)\nCombo3 = <>\nText1 = 2.5", "d", " where ( [单价(元)]<>2.5 )"},
+         " where ( 名称 Like  '%abc%'  And  金额>=5 )", 1},
+        {"Text1 = O'Neil", "d", " where ( 名称='O''Neil' )", 0},
+        {"Combo3 = 不包含\nText1 = a'b", "d", " where ( 名称 not Like  '%a''b%' )", 1},
+        {"Combo2 = 日期\nCombo3 = >=\nText1 = 2004-1-1", "m", " where ( datediff(m,'2004-1-1',日期)>=0 )", 1},
         {"Text1 = a\nclick cmdAdd\nCombo4 = 或者\nCombo2 = 金额\nCombo3 = <\nText1 = 3", "d",
-         " where ( 名称='a'  or  金额<3 )"},
+         " where ( 名称='a'  or  金额<3 )", 0},
+        // names a bare statement cannot hold go in brackets
+        {"Combo2 = 单价(元)\nCombo3 = <>\nText1 = 2.5", "d", " where ( [单价(元)]<>2.5 )", 0},
+        {"Combo2 = 单 价\nCombo3 = >\nText1 = 2", "d", " where ( [单 价]>2 )", 1},
+        {"Combo2 = order\nCombo3 = 包含\nText1 = x", "d", " where ( [order] Like  '%x%' )", 1},
+        {"Combo2 = 到货(预计\nCombo3 = <\nText1 = 2004-1-2", "d",
+         " where ( datediff(d,'2004-1-2',[到货(预计])<0 )", 1},
+        // the ends of datetime's range
+        {"Combo2 = 日期\nCombo3 = >\nText1 = 1753-1-1", "d", " where ( datediff(d,'1753-1-1',日期)>0 )", 1},
+        {"Combo2 = 日期\nCombo3 = >\nText1 = 9999-12-31", "yy", " where ( datediff(yy,'9999-12-31',日期)>0 )",
+         0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(find(c.script + "\nclick cmdAdd\nclick cmdOk", "客户", c.unit), c.clause) << c.script;
         EXPECT_TRUE(messages().empty()) << c.script;
+        EXPECT_EQ(rowsOf(c.clause), c.rows) << c.clause;
     }
 }
 
@@ -110,6 +135,9 @@ TEST_P(FindWindow, AValueTheColumnCannotTakeIsRefusedWithItsMessage) {
         {"Combo2 = 金额\nCombo3 = 包含\nText1 = 5", "此字段为数字类型，不能用包含查询！", "5", 0},
         {"Combo2 = 金额\nText1 = 5 or 1=1", "请填入数字！！", "", 0},
         {"Combo2 = 日期\nText1 = 2004-2-30", "日期格式错误，格式应类似 2004-1-1！", "2004-2-30", 9},
+        // dates a datetime cannot hold, which the database would refuse
+        {"Combo2 = 日期\nText1 = 0099-1-1", "日期格式错误，格式应类似 2004-1-1！", "0099-1-1", 8},
+        {"Combo2 = 到货(预计\nText1 = 1752-12-31", "日期格式错误，格式应类似 2004-1-1！", "1752-12-31", 10},
         {"Combo2 = 日期\nCombo3 = 包含\nText1 = 2004-2-3", "日期类型不能用“包含”！！", "", 0},
     };
     for (const Case& c : cases) {
@@ -118,6 +146,9 @@ TEST_P(FindWindow, AValueTheColumnCannotTakeIsRefusedWithItsMessage) {
         EXPECT_EQ(rows().ListCount(), 0);
         EXPECT_EQ(comboOf("Text1").Text(), c.valueLeft);
         EXPECT_EQ(comboOf("Text1").SelLength(), c.selected) << c.script;
+    }
+    for (const char* date : {"0099-1-1", "1752-12-31"}) {
+        EXPECT_THROW(rowsOf(" where datediff(d,'" + std::string(date) + "',日期)=0"), Error) << date;
     }
 }
 
@@ -152,9 +183,10 @@ TEST_P(FindWindow, TheRegistryOffersUpToFiftyMasterValues) {
 }
 
 TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
-    exec({"create table [O'客户] ([it's] nvarchar(10))", "create table 类别表 (名称 nvarchar(10))",
+    // the master column, a name with a blank, goes in brackets in the value look-up
+    exec({"create table [O'客户] ([it's] nvarchar(10))", "create table 类别表 ([名 称] nvarchar(10))",
           "insert into 类别表 values (N'甲')",
-          "insert into 更新表记录 values (N'类别表', N'名称', N'[O''客户]', N'it''s')"});
+          "insert into 更新表记录 values (N'类别表', N'名 称', N'[O''客户]', N'it''s')"});
     find("", "[O'客户]");
     EXPECT_EQ(comboOf("Text1").ListCount(), 1);
     EXPECT_TRUE(messages().empty());

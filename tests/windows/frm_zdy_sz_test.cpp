@@ -15,10 +15,11 @@ namespace {
 class CustomQuery : public SettingsDialogTest {
 protected:
     void SetUp() override { setUpTables(", 照片 image"); }
-    void open(const std::string& script, const std::string& query = "月报") {
+    void open(const std::string& script, const std::string& query = "月报",
+              const std::string& table = "客户") {
         host.reset();  // restores the thread's host before the next one is installed
         host = std::make_unique<WindowTestHost>(GetParam(), script);
-        EXPECT_TRUE(clsSearch().sPrintSet_Zdy("客户", query, "自定义查询").isNull());
+        EXPECT_TRUE(clsSearch().sPrintSet_Zdy(table, query, "自定义查询").isNull());
     }
     std::vector<Items> lists() {
         return {items("List1"), items("List2"), items("List3"), items("List4"), items("List5")};
@@ -217,6 +218,80 @@ TEST_P(CustomQuery, AFailingStatementOfTheSaveLeavesTheSetAsItWas) {
     EXPECT_EQ(condition(), Items{"名称 = 'O''Neil'#,,名称, = ,O'Neil"});
     EXPECT_EQ(rows()[1], "名称 1/1/1/0/1");
     EXPECT_EQ(rows()[2], "金额 1/2/0/1/0");
+}
+
+// Priorities stored in an order other than the display order load in their
+// own order, so that saving without a change leaves every byte of the set.
+TEST_P(CustomQuery, ASaveWithoutAChangeKeepsEveryStoredByte) {
+    // 金额 hidden; a condition stands on every row
+    open(
+        "select List2 2\nclick Command2\ngrid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = O'Neil\nclick "
+        "Command7");
+    struct Case {
+        const char* name;
+        std::vector<std::string> priorities;
+        std::vector<Items> lists;  // sort keys, grouping, totals
+        Items fromSGetField;       // 排序, 分组, 合计
+    } cases[] = {
+        {"sort keys, grouping and totals against the display order",
+         {"update 查询打印设置 set 排序=1.1, 分组=1, 合计=1 where 字段名='数量'",
+          "update 查询打印设置 set 排序=2, 分组=2 where 字段名='名称'",
+          "update 查询打印设置 set 合计=2 where 字段名='金额'"},
+         {{"数量—降序", "名称—升序"}, {"数量", "名称"}, {"数量", "金额"}},
+         {"数量 desc,名称 asc", "数量,名称", "数量"}},
+        {"a hidden column's key and total first",
+         {"update 查询打印设置 set 排序=1, 合计=1 where 字段名='金额'",
+          "update 查询打印设置 set 排序=2.1 where 字段名='日期'",
+          "update 查询打印设置 set 排序=3, 合计=2 where 字段名='编号'"},
+         {{"金额—升序", "日期—降序", "编号—升序"}, {}, {"金额", "编号"}},
+         {"金额 asc,日期 desc,编号 asc", "", "编号"}},
+    };
+    for (const Case& c : cases) {
+        exec({"update 查询打印设置 set 排序=0, 合计=0, 分组=0"});
+        exec(c.priorities);
+        const std::string before = snapshot();
+        open("click Command7");
+        EXPECT_TRUE(messages().empty()) << c.name;
+        EXPECT_EQ((std::vector<Items>{items("List3"), items("List4"), items("List5")}), c.lists) << c.name;
+        EXPECT_EQ(snapshot(), before) << c.name;
+        Items lists;
+        for (const char* kind : {"排序", "分组", "合计"})
+            lists.push_back(clsDatabase().sGetField("客户", "自定义查询", "月报", kind));
+        EXPECT_EQ(lists, c.fromSGetField) << c.name;
+    }
+}
+
+// A condition on any column name: the name goes in brackets where a bare one
+// would break the statement, and the saved condition runs on the database.
+TEST_P(CustomQuery, AConditionOnAnyColumnNameIsSavedAndRuns) {
+    exec(
+        {"create table 商品 (名称 nvarchar(20), [单价(元)] money, [单 价] money, [order] nvarchar(10), "
+         "[上架(日期] datetime)",
+         "insert into 商品 values (N'钢', 2.5, 3, N'x', '2004-1-1')"});
+    struct Case {
+        std::string column, comparison, value, condition;
+        std::size_t rows;
+    } cases[] = {
+        {"单价(元)", " > ", "2", "[单价(元)] > 2", 1},
+        {"单 价", " = ", "4", "[单 价] = 4", 0},
+        {"order", " 包含 ", "x", "[order] like '%x%'", 1},
+        {"上架(日期", " >= ", "2004-1-2", "datediff(d,'2004-1-2',[上架(日期]) >= 0", 0},
+        {"上架(日期", " < ", "1753-1-1", "datediff(d,'1753-1-1',[上架(日期]) < 0", 0},
+    };
+    for (const Case& c : cases) {
+        open("grid MS 1 2 = " + c.column + "\ngrid MS 1 3 = " + c.comparison + "\ngrid MS 1 4 = " + c.value +
+                 "\nclick Command7",
+             "月报", "商品");
+        EXPECT_TRUE(messages().empty()) << c.column;
+        EXPECT_EQ(condition(), Items{c.condition + "#,," + c.column + "," + c.comparison + "," + c.value});
+        EXPECT_EQ(conn->Query("select * from 商品 where " + c.condition).rowCount(), c.rows) << c.condition;
+    }
+    // a date a datetime cannot hold is refused before the database would refuse it
+    const std::string before = snapshot();
+    open("grid MS 1 2 = 上架(日期\ngrid MS 1 3 =  = \ngrid MS 1 4 = 0099-1-1\nclick Command7\nclick Command8",
+         "月报", "商品");
+    EXPECT_EQ(messages(), std::vector<Message>{info("查询条件错误!,请重新编辑！")});
+    EXPECT_EQ(snapshot(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, CustomQuery, ::testing::ValuesIn(windowHostKinds()), hostName);
