@@ -58,18 +58,18 @@ TEST_P(ArithmeticResult, MatchesSqlServer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Operators, ArithmeticResult,
-    ::testing::Values(
-        Case{"7 / 2", "3"}, Case{"-7 / 2", "-3"}, Case{"7 % -3", "1"}, Case{"-7 % 3", "-1"},
-        Case{"7 / 2.0", "3.5"}, Case{"5.5 % 2", "1.5"}, Case{"2 * 3 + 4 * 5 - 6 / 2", "23"},
-        Case{"10 - 2 - 3", "5"}, Case{"100 / 10 / 5", "2"}, Case{"2147483647 + 0", "2147483647"},
-        Case{"-2147483647 - 1", "-2147483648"},
-        // a whole number beyond int is no int: its sums go beyond int as in SQL Server
-        Case{"2147483648 + 1", "2147483649"}, Case{"2147483647 + 1.0", "2147483648"},
-        Case{"9223372036854775807 - 1", "9223372036854775806"}, Case{"-9223372036854775808 + 1", "-9223372036854775807"},
-        Case{"null / 0", "<null>"}, Case{"1 + null * 2", "<null>"}, Case{"'1' + 2 * 3", "7"},
-        Case{"'12' - 2", "10"}, Case{"'1.5' * 2.0", "3"}, Case{"'a' + 'b' + 'c'", "abc"},
-        Case{"convert(datetime, '2004-03-01') - 1", "2004-02-29"},
-        Case{"convert(datetime, '2004-03-01') + 1 - 2", "2004-02-29"}));
+    ::testing::Values(Case{"7 / 2", "3"}, Case{"-7 / 2", "-3"}, Case{"7 % -3", "1"}, Case{"-7 % 3", "-1"},
+                      Case{"7 / 2.0", "3.5"}, Case{"5.5 % 2", "1.5"}, Case{"2 * 3 + 4 * 5 - 6 / 2", "23"},
+                      Case{"10 - 2 - 3", "5"}, Case{"100 / 10 / 5", "2"},
+                      Case{"2147483647 + 0", "2147483647"}, Case{"-2147483647 - 1", "-2147483648"},
+                      // a whole number beyond int is no int: its sums go beyond int as in SQL Server
+                      Case{"2147483648 + 1", "2147483649"}, Case{"2147483647 + 1.0", "2147483648"},
+                      Case{"9223372036854775807 - 1", "9223372036854775806"},
+                      Case{"-9223372036854775808 + 1", "-9223372036854775807"}, Case{"null / 0", "<null>"},
+                      Case{"1 + null * 2", "<null>"}, Case{"'1' + 2 * 3", "7"}, Case{"'12' - 2", "10"},
+                      Case{"'1.5' * 2.0", "3"}, Case{"'a' + 'b' + 'c'", "abc"},
+                      Case{"convert(datetime, '2004-03-01') - 1", "2004-02-29"},
+                      Case{"convert(datetime, '2004-03-01') + 1 - 2", "2004-02-29"}));
 
 struct Raised {
     const char* sql;
@@ -96,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Raised{"select 1/0", kDivideByZero, 8134}, Raised{"select 1 % 0", kDivideByZero, 8134},
         Raised{"select 1.5 / 0", kDivideByZero, 8134}, Raised{"select 1 / 0.0", kDivideByZero, 8134},
-        Raised{"select 2147483647 + 1", kIntOverflow, 8115}, Raised{"select -2147483647 - 2", kIntOverflow, 8115},
+        Raised{"select 2147483647 + 1", kIntOverflow, 8115},
+        Raised{"select -2147483647 - 2", kIntOverflow, 8115},
         Raised{"select 46341 * 46341", kIntOverflow, 8115},
         // int values from functions are ints too
         Raised{"select len('ab') * 1073741824", kIntOverflow, 8115},
@@ -133,8 +134,9 @@ TEST_F(Arithmetic, OverflowOfStoredValuesAndOfFloats) {
     EXPECT_EQ(failure("select b * -2 from n").native, 8115);
     EXPECT_EQ(failure("select f * 10 from n").description, kFloatOverflow);
     EXPECT_EQ(failure("insert into n (f) values (1e400)").description, kFloatOverflow);
-    EXPECT_EQ(failure("insert into n (f) values (?)", {Value(std::numeric_limits<double>::infinity())}).native,
-              8115);
+    EXPECT_EQ(
+        failure("insert into n (f) values (?)", {Value(std::numeric_limits<double>::infinity())}).native,
+        8115);
     conn.Execute("insert into n (f) values (1e308)");
     EXPECT_EQ(failure("select sum(f) from n").description, kFloatOverflow);
     EXPECT_EQ(one("select count(*) from n"), Value(2));
@@ -163,7 +165,7 @@ TEST_F(Arithmetic, LongChainsOfOperatorsRun) {
     EXPECT_EQ(one("select count(*) from g where " + chain("x = 3", " or ", 1000) + " or x = 2"), Value(1));
     // AND binds before OR and BETWEEN keeps its AND, however the run is grouped
     EXPECT_EQ(one("select count(*) from g where x = 1 and " + chain("x between 0 and 5", " and ", 600) +
-                     " or x = 2 and x = 3 or " + chain("x = 9", " or ", 600)),
+                  " or x = 2 and x = 3 or " + chain("x = 9", " or ", 600)),
               Value(1));
     EXPECT_EQ(one("select count(*) from g where not x = 1 and " + chain("x < 5", " and ", 600)), Value(1));
     EXPECT_EQ(scalar("case when " + chain("1 = 1", " and ", 1000) + " then 'y' else 'n' end"), Value("y"));
@@ -174,14 +176,15 @@ TEST_F(Arithmetic, LongChainsOfOperatorsRun) {
 // refused naming the number as written.
 TEST_F(Arithmetic, WholeNumbersBeyondBigintAreRefusedAsWritten) {
     conn.Execute("create table w (d decimal(38,0), b bigint)");
-    const auto compare =
-        failure("select case when 12345678901234567890 = 12345678901234567891 then 'same' else 'different' end");
+    const auto compare = failure(
+        "select case when 12345678901234567890 = 12345678901234567891 then 'same' else 'different' end");
     EXPECT_EQ(compare.number, Palvo::ErrorNumber::NotSupported);
     EXPECT_NE(compare.description.find("the number 12345678901234567890 "), std::string::npos)
         << compare.description;
     const std::string nines(38, '9');
-    EXPECT_NE(failure("insert into w (d) values (" + nines + ")").description.find("the number " + nines + " "),
-              std::string::npos);
+    EXPECT_NE(
+        failure("insert into w (d) values (" + nines + ")").description.find("the number " + nines + " "),
+        std::string::npos);
     EXPECT_NE(failure("insert into w (d) values (?)", {Value(Palvo::Decimal{nines})})
                   .description.find("the number " + nines + " "),
               std::string::npos);
@@ -192,7 +195,8 @@ TEST_F(Arithmetic, WholeNumbersBeyondBigintAreRefusedAsWritten) {
               "Arithmetic overflow error converting expression to data type bigint.");
     const auto tooLong = failure("select " + nines + "99");
     EXPECT_EQ(tooLong.description,
-              "The number '" + nines + "99' is out of the range for numeric representation (maximum precision 38).");
+              "The number '" + nines +
+                  "99' is out of the range for numeric representation (maximum precision 38).");
     EXPECT_EQ(tooLong.native, 1007);
     EXPECT_EQ(one("select count(*) from w"), Value(0));
     // bigint's own range stays exact
@@ -208,7 +212,8 @@ protected:
 TEST_F(MemoryBound, ARunawayQueryFailsClearlyAndTheConnectionGoesOn) {
     Palvo::sqlite::setMemoryLimit(16u << 20);
     const std::string grows = "with c(x) as (select 1 union all select x + 1 from c where x < 1000000) ";
-    const std::string message = "The statement needs more memory than the embedded database's bound of 16 MB.";
+    const std::string message =
+        "The statement needs more memory than the embedded database's bound of 16 MB.";
     // the rows read
     const auto rows = failure(grows + "select x, 'a text of some length' from c");
     EXPECT_EQ(rows.description, message);
