@@ -61,7 +61,8 @@ struct Operand {
     double real() const { return type == SQLITE_INTEGER ? static_cast<double>(i) : d; }
 };
 
-// Text meeting a number takes the number's type, as SQL Server converts it; false with the message when it cannot.
+// Text meeting a number takes the number's type, as SQL Server converts it; false with the message when it
+// cannot.
 bool textToNumber(Operand& t, const Operand& number, std::string& error) {
     if (number.type == SQLITE_INTEGER) {
         auto w = parseWhole(t.text);
@@ -139,7 +140,8 @@ bool step(Operand& acc, char op, bool intTyped, Operand x, std::string& error) {
     }
     if (acc.type == SQLITE_TEXT && x.type == SQLITE_TEXT) {
         if (op != '+') {
-            error = std::string("Operand data type varchar is invalid for ") + operatorName(op) + " operator.";
+            error =
+                std::string("Operand data type varchar is invalid for ") + operatorName(op) + " operator.";
             return false;
         }
         acc.text += x.text;
@@ -151,13 +153,15 @@ bool step(Operand& acc, char op, bool intTyped, Operand x, std::string& error) {
         if (auto date = readStored(text.text)) {
             // a stored date plus or minus days; days minus a date is not a date
             if (op != '+' && !(op == '-' && acc.type == SQLITE_TEXT)) {
-                error = std::string("Operand data type datetime is invalid for ") + operatorName(op) + " operator.";
+                error = std::string("Operand data type datetime is invalid for ") + operatorName(op) +
+                        " operator.";
                 return false;
             }
             const double days = (op == '-' ? -1 : 1) * num.real();
             // far beyond the range of dates, and within 64 bits
-            auto sum = std::fabs(days) < 1e9 ? fromMillis(totalMillis(*date) + std::llround(days * 86400000.0))
-                                             : std::nullopt;
+            auto sum = std::fabs(days) < 1e9
+                           ? fromMillis(totalMillis(*date) + std::llround(days * 86400000.0))
+                           : std::nullopt;
             if (!sum) {
                 error = overflow("datetime");
                 return false;
@@ -168,7 +172,8 @@ bool step(Operand& acc, char op, bool intTyped, Operand x, std::string& error) {
         }
         if (!textToNumber(text, num, error)) return false;
     }
-    if (acc.type == SQLITE_INTEGER && x.type == SQLITE_INTEGER) return wholeStep(acc.i, op, x.i, intTyped, acc.i, error);
+    if (acc.type == SQLITE_INTEGER && x.type == SQLITE_INTEGER)
+        return wholeStep(acc.i, op, x.i, intTyped, acc.i, error);
     double r = 0;
     if (!realStep(acc.real(), op, x.real(), r, error)) return false;
     acc.type = SQLITE_FLOAT;
@@ -203,11 +208,13 @@ void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     for (std::size_t p = 0; fits && p < ops.size(); ++p, ++k) {
         const bool intTyped = ops[p] == 'i';
         if (intTyped) ++p;
-        fits = k < operands && p < ops.size() && std::string_view("+-*/%").find(ops[p]) != std::string_view::npos;
+        fits = k < operands && p < ops.size() &&
+               std::string_view("+-*/%").find(ops[p]) != std::string_view::npos;
         if (fits && !step(acc, ops[p], intTyped, Operand::of(argv[k]), error)) return resultError(ctx, error);
     }
     if (!fits || k != operands)
-        return resultError(ctx, "tsql_arith: the operators '" + std::string(ops) + "' do not fit its operands.");
+        return resultError(ctx,
+                           "tsql_arith: the operators '" + std::string(ops) + "' do not fit its operands.");
     result(ctx, acc);
 }
 
