@@ -33,7 +33,8 @@ protected:
 
 TEST_F(ToolLimits, ARunawayQueryStopsAtTheMemoryBound) {
     const std::string grows =
-        "with c(x) as (select 1 union all select x + 1 from c where x < 1000000) select x, 'some text' from c";
+        "with c(x) as (select 1 union all select x + 1 from c where x < 1000000) select x, 'some text' from "
+        "c";
     auto r = palvo({"--memory", "16", "sql", "--db", db_, grows});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
@@ -49,8 +50,8 @@ TEST_F(ToolLimits, ARunawayQueryStopsAtTheMemoryBound) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(sqlite::memoryLimit(), 0u);
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--memory"},
-                                              {"--memory", "lots", "sql", "select 1"},
-                                              {"--memory", "-5", "sql", "select 1"}}) {
+                                                {"--memory", "lots", "sql", "select 1"},
+                                                {"--memory", "-5", "sql", "select 1"}}) {
         r = palvo(bad);
         EXPECT_EQ(r.status, 2) << bad.back();
         EXPECT_NE(r.err.find("--memory MB"), std::string::npos) << r.err;
