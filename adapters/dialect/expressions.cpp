@@ -4,6 +4,7 @@
 // keeps the spacing the caller wrote.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 #include "palvo/error.h"
@@ -64,6 +65,73 @@ int binaryPrecedence(const Node& n) {
     return 0;
 }
 
+// The arithmetic operator of a node, as tsql_arith names it; 0 for any other.
+char arithmeticOperator(const Node& n) {
+    if (n.group || n.tok.kind != TokenKind::Operator || n.tok.text.size() != 1) return 0;
+    const char c = n.tok.text[0];
+    return c == '+' || c == '-' || c == '*' || c == '/' || c == '%' ? c : 0;
+}
+
+// A run of arithmetic of one precedence, a + b - c, rendered as tsql_arith calls
+// of at most kChainArguments operands each, the operators last: SQLite allows
+// 127 arguments, and about 30 nested calls when each nests in the first
+// argument (fewer when an argument comes before it).
+constexpr std::size_t kChainArguments = 120;
+constexpr std::size_t kMaxChain = 2500;
+
+struct Chain {
+    int prec = 0;  // 0: none pending
+    std::vector<Expr> operands;
+    std::vector<char> ops;
+
+    // Ends the chain: lhs becomes its rendering.
+    void flushInto(Expr& lhs) {
+        if (prec == 0) return;
+        if (operands.size() > kMaxChain)
+            unsupported("a chain of more than " + std::to_string(kMaxChain) + " operands");
+        bool integer = operands[0].integer;
+        std::string text = operands[0].text;
+        std::size_t k = 1;
+        while (k < operands.size()) {
+            std::string opText;
+            text = "tsql_arith(" + text;
+            for (std::size_t n = 1; n < kChainArguments && k < operands.size(); ++n, ++k) {
+                // int with int stays int, and must fit it
+                integer = integer && operands[k].integer;
+                if (integer) opText += 'i';
+                opText += ops[k - 1];
+                text += ", " + operands[k].text;
+            }
+            text += ", '" + opText + "')";
+        }
+        Expr r;
+        r.empty = false;
+        r.space = operands[0].space;
+        r.integer = integer;
+        r.text = std::move(text);
+        lhs = std::move(r);
+        prec = 0;
+        operands.clear();
+        ops.clear();
+    }
+};
+
+// The number N written with digits only, as SQL Server reads it: within int,
+// within bigint, or (beyond bigint, up to 38 digits) a numeric SQLite would read as a double.
+enum class Whole { Int, Bigint, Beyond };
+Whole wholeRange(std::string_view digits) {
+    while (digits.size() > 1 && digits[0] == '0') digits.remove_prefix(1);
+    auto fits = [&](std::string_view max) {
+        return digits.size() < max.size() || (digits.size() == max.size() && digits <= max);
+    };
+    if (fits("2147483647")) return Whole::Int;
+    return fits("9223372036854775807") ? Whole::Bigint : Whole::Beyond;
+}
+
+bool isWhole(std::string_view number) {
+    return !number.empty() && number.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 // A number literal: 0x0102 is binary in T-SQL (SQLite reads it as an integer);
 // a decimal must read back as the number written.
 void numberLiteral(const Token& t, Expr& r) {
@@ -73,9 +141,22 @@ void numberLiteral(const Token& t, Expr& r) {
         r.text = "X'" + hex + "'";
         return;
     }
-    if (!readsExactly(t.text)) unsupported("the number " + t.text + " (more digits than a double keeps)");
+    std::string_view digits(t.text);
+    while (digits.size() > 1 && digits[0] == '0') digits.remove_prefix(1);
+    if (isWhole(t.text) && digits.size() > 38) {
+        throw Error(ErrorNumber::Database,
+                    "The number '" + t.text +
+                        "' is out of the range for numeric representation (maximum precision 38).",
+                    1007);
+    }
+    if (!isWhole(t.text) && !std::isfinite(std::strtod(t.text.c_str(), nullptr))) {
+        throw Error(ErrorNumber::Database,
+                    "Arithmetic overflow error converting expression to data type float.", 8115);
+    }
+    if (auto why = numberRefusal(t.text); !why.empty()) unsupported(why);
     r.text = t.text;
     r.number = true;
+    r.integer = isWhole(t.text) && wholeRange(t.text) == Whole::Int;
 }
 
 // The significant digits of a decimal number text and the power of ten of its last one.
@@ -117,24 +198,37 @@ bool looksLikeDate(std::string_view s) {
 
 bool wantsTextCollation(const Expr& x) { return !x.empty && !x.column && !x.number && !x.collated; }
 
-bool readsExactly(std::string_view number) {
-    if (number.find_first_of(".eE") == std::string_view::npos)
-        return true;  // whole: an integer, or beyond bigint
+std::string numberRefusal(std::string_view number) {
+    std::string_view body = number;
+    const bool negative = !body.empty() && body[0] == '-';
+    if (!body.empty() && (body[0] == '-' || body[0] == '+')) body.remove_prefix(1);
+    if (isWhole(body)) {
+        while (body.size() > 1 && body[0] == '0') body.remove_prefix(1);
+        // bigint's lowest is the one number beyond its positive end that SQLite reads exactly
+        if (wholeRange(body) != Whole::Beyond || (negative && body == "9223372036854775808")) return {};
+        return "the number " + std::string(number) +
+               " (a whole number beyond bigint, which it would read as a double)";
+    }
     std::size_t digits = 0;
     for (char c : number) {
         if (c == 'e' || c == 'E') break;
         digits += c >= '0' && c <= '9';
     }
-    if (digits <= 15) return true;
+    if (digits <= 15) return {};
     const double d = std::strtod(std::string(number).c_str(), nullptr);
     char buf[32];
     auto r = std::to_chars(buf, buf + sizeof buf, d);
-    return significand(number) == significand(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    if (significand(number) == significand(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf))))
+        return {};
+    return "the number " + std::string(number) + " (more digits than a double keeps)";
 }
+
+bool readsExactly(std::string_view number) { return numberRefusal(number).empty(); }
 
 Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec) {
     Expr lhs = unary(ns, i, e);
     if (lhs.empty) return lhs;
+    Chain chain;
     while (i < e) {
         const Node& opNode = ns[i];
         int prec = binaryPrecedence(opNode);
@@ -142,30 +236,38 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
         ++i;
         Expr rhs = expr(ns, i, e, prec + 1);
         if (rhs.empty) unsupported("an incomplete expression after '" + opNode.tok.text + "'");
+        if (const char op = arithmeticOperator(opNode)) {
+            // T-SQL '+' concatenates text and adds numbers, '/' fails on zero: decided per value at run time
+            if (chain.prec != prec) {
+                chain.flushInto(lhs);
+                chain.prec = prec;
+                chain.operands.push_back(std::move(lhs));
+            }
+            chain.operands.push_back(std::move(rhs));
+            chain.ops.push_back(op);
+            continue;
+        }
+        chain.flushInto(lhs);
         Expr r;
         r.empty = false;
         r.space = lhs.space;
-        if (opNode.tok.text == "+" && !(lhs.number && rhs.number)) {
-            // T-SQL '+' concatenates text and adds numbers: decided per value at run time.
-            r.text = "tsql_add(" + lhs.text + ", " + rhs.text + ")";
-        } else {
-            if (prec == 1) {
-                // A date literal compared with a column: compare as dates when the column holds dates.
-                if (lhs.column && rhs.string && looksLikeDate(rhs.value)) {
-                    rhs.text = "tsql_datelit(" + lhs.text + ", " + rhs.text + ")";
-                } else if (rhs.column && lhs.string && looksLikeDate(lhs.value)) {
-                    lhs.text = "tsql_datelit(" + rhs.text + ", " + lhs.text + ")";
-                }
-                if (wantsTextCollation(lhs) && wantsTextCollation(rhs) && !(i < e && ns[i].word("collate"))) {
-                    lhs.text += kCollateText;
-                }
+        if (prec == 1) {
+            // A date literal compared with a column: compare as dates when the column holds dates.
+            if (lhs.column && rhs.string && looksLikeDate(rhs.value)) {
+                rhs.text = "tsql_datelit(" + lhs.text + ", " + rhs.text + ")";
+            } else if (rhs.column && lhs.string && looksLikeDate(lhs.value)) {
+                lhs.text = "tsql_datelit(" + rhs.text + ", " + lhs.text + ")";
             }
-            r.text = lhs.text;
-            put(r.text, renderToken(opNode.tok), opNode.tok.spaceBefore);
-            put(r.text, rhs.text, rhs.space);
+            if (wantsTextCollation(lhs) && wantsTextCollation(rhs) && !(i < e && ns[i].word("collate"))) {
+                lhs.text += kCollateText;
+            }
         }
+        r.text = lhs.text;
+        put(r.text, renderToken(opNode.tok), opNode.tok.spaceBefore);
+        put(r.text, rhs.text, rhs.space);
         lhs = std::move(r);
     }
+    chain.flushInto(lhs);
     return lhs;
 }
 
@@ -173,12 +275,25 @@ Expr Rewriter::unary(const Nodes& ns, std::size_t& i, std::size_t e) {
     const Nesting level(depth_);
     if (i < e && (ns[i].op("-") || ns[i].op("+") || ns[i].op("~"))) {
         const Node& o = ns[i++];
-        Expr x = unary(ns, i, e);
+        Expr x;
+        if (o.op("-") && i < e && !ns[i].group && ns[i].tok.kind == TokenKind::Number &&
+            isWhole(ns[i].tok.text) && wholeRange(ns[i].tok.text) == Whole::Beyond &&
+            numberRefusal("-" + ns[i].tok.text).empty()) {
+            // -9223372036854775808: bigint's lowest, whose digits alone are beyond bigint
+            x.text = ns[i].tok.text;
+            x.space = ns[i].tok.spaceBefore;
+            x.number = true;
+            x.empty = false;
+            ++i;
+        } else {
+            x = unary(ns, i, e);
+        }
         if (x.empty) unsupported("an incomplete expression after '" + o.tok.text + "'");
         Expr r;
         r.empty = false;
         r.space = o.tok.spaceBefore;
         r.number = x.number;
+        r.integer = x.integer && !o.op("~");
         r.text = o.tok.text + (x.space ? " " : "") + x.text;
         return r;
     }
@@ -445,6 +560,10 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     } else {
         unsupported("the function " + upper(name) + "()");
     }
+    // what SQL Server types int, so that int arithmetic on it overflows as int's does
+    r.integer = fn == "len" || fn == "charindex" || fn == "datediff" || fn == "datepart" || fn == "year" ||
+                fn == "month" || fn == "day" || fn == "count" || r.text.starts_with("tsql_convert('int'") ||
+                r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
     return r;
 }
 

@@ -65,6 +65,7 @@ struct Expr {
     bool empty = true;
     bool column = false;    // a bare (possibly qualified) column reference
     bool number = false;    // a numeric literal, maybe signed
+    bool integer = false;   // of SQL Server's type int (a small whole literal, len(), count(), ...)
     bool string = false;    // a string literal
     std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation

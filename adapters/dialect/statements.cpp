@@ -37,6 +37,42 @@ std::string joinWords(const Nodes& ns, std::size_t& k, std::size_t fe) {
 
 bool isOuterJoin(const std::string& join) { return join == "left" || join == "right" || join == "full"; }
 
+// Words that stay inside one operand of AND and OR; every other clause word ends
+// a run of conditions.
+bool staysInCondition(std::string_view lw) {
+    return lw == "not" || lw == "is" || lw == "in" || lw == "like" || lw == "escape" || lw == "between" ||
+           lw == "exists" || lw == "collate" || lw == "any" || lw == "some" || lw == "all";
+}
+
+// From this many AND/OR in one run on, the run is regrouped in parentheses:
+// SQLite refuses an expression more than 1000 levels deep, and a flat chain of
+// N conditions is N levels deep.
+constexpr std::size_t kRegroupFrom = 32;
+constexpr std::size_t kGroupWidth = 16;
+
+std::string trimmed(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return std::string(s);
+}
+
+// a1 AND a2 AND ... as groups of at most kGroupWidth, nested: a few levels deep however long.
+std::string grouped(std::vector<std::string> terms, const char* word) {
+    while (terms.size() > kGroupWidth) {
+        std::vector<std::string> next;
+        for (std::size_t k = 0; k < terms.size(); k += kGroupWidth) {
+            std::string g;
+            for (std::size_t j = k; j < std::min(terms.size(), k + kGroupWidth); ++j)
+                g += (j > k ? std::string(" ") + word + " " : "") + terms[j];
+            next.push_back("(" + g + ")");
+        }
+        terms = std::move(next);
+    }
+    std::string out;
+    for (std::size_t j = 0; j < terms.size(); ++j) out += (j ? std::string(" ") + word + " " : "") + terms[j];
+    return out;
+}
+
 }  // namespace
 
 // The state of rendering a run of clauses.
@@ -50,6 +86,39 @@ struct Rewriter::Clauses {
     std::string betweenColumn;
     bool sortTerms = false;                // within ORDER BY or GROUP BY
     std::vector<std::string> textAliases;  // "expression as alias" where the expression is not a column
+    // the AND and OR of the current run of conditions, as [begin, end) in out, and whether each is AND
+    std::size_t conditionsFrom = 0;
+    struct Connective {
+        std::size_t begin, end;
+        bool isAnd;
+    };
+    std::vector<Connective> connectives;
+    bool betweenPending = false;  // the next AND belongs to BETWEEN
+
+    // Ends the run of conditions: many AND/OR are regrouped, AND before OR as SQL binds them.
+    void endConditions() {
+        if (connectives.size() >= kRegroupFrom) {
+            std::vector<std::string> ors, ands;
+            std::size_t from = conditionsFrom;
+            for (std::size_t k = 0; k <= connectives.size(); ++k) {
+                const std::size_t to = k < connectives.size() ? connectives[k].begin : out.size();
+                ands.push_back(trimmed(std::string_view(out).substr(from, to - from)));
+                if (k == connectives.size() || !connectives[k].isAnd) {
+                    const bool several = ands.size() > 1;
+                    std::string a = grouped(std::move(ands), "and");
+                    ors.push_back(several ? "(" + a + ")" : a);
+                    ands.clear();
+                }
+                if (k < connectives.size()) from = connectives[k].end;
+            }
+            const bool space = conditionsFrom < out.size() && out[conditionsFrom] == ' ';
+            out.resize(conditionsFrom);
+            put(out, ors.size() == 1 ? ors[0] : grouped(std::move(ors), "or"), space);
+        }
+        connectives.clear();
+        betweenPending = false;
+        conditionsFrom = out.size();
+    }
 };
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
@@ -57,16 +126,32 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     for (std::size_t i = b; i < e;) {
         const Node& n = ns[i];
         if (!n.group && n.tok.kind == TokenKind::Word) {
-            if (clauseWord(ns, i, b, e, c)) continue;
+            const std::string lw = asciiLower(n.tok.text);
+            const std::size_t before = c.out.size();
+            const bool connective = (lw == "and" && !c.betweenPending) || lw == "or";
+            // as clauseWord decides: LEFT( and RIGHT( are functions within a condition
+            const bool ends = isClauseKeyword(lw) && !connective && !staysInCondition(lw) && lw != "and" &&
+                              !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group);
+            if (ends) c.endConditions();
+            if (clauseWord(ns, i, b, e, c)) {
+                if (connective) c.connectives.push_back({before, c.out.size(), lw == "and"});
+                if (lw == "between") c.betweenPending = true;
+                if (lw == "and") c.betweenPending = false;
+                if (ends) c.conditionsFrom = c.out.size();
+                continue;
+            }
         } else if (!n.group && (n.op(",") || n.op(";"))) {
+            c.endConditions();
             put(c.out, n);
             ++i;
             c.last = Expr{};
             c.betweenLeft = 0;
+            c.conditionsFrom = c.out.size();
             continue;
         }
         clauseTerm(ns, i, e, c);
     }
+    c.endConditions();
     if (c.limit) c.out += " limit " + *c.limit;
     return c.out;
 }

@@ -1,8 +1,10 @@
 #include <sqlite3.h>
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <deque>
 #include <unordered_map>
@@ -253,11 +255,42 @@ void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int sc
     }
 }
 
+std::atomic<std::uint64_t> gMemoryLimit{0};
+
+std::string memoryBoundMessage() {
+    return "The statement needs more memory than the embedded database's bound of " +
+           std::to_string(gMemoryLimit.load() >> 20) + " MB.";
+}
+
+// The memory a result being read holds: its cells, and the text and bytes they own.
+struct ResultSize {
+    std::uint64_t rows = 0;
+    std::size_t counted = 0;  // cells whose heap is in `owned`
+    std::uint64_t owned = 0;
+
+    std::uint64_t bytes(const CellStore& cells) {
+        for (; counted < cells.size(); ++counted) {
+            const Value& v = cells[counted];
+            if (const auto* t = v.text()) {
+                owned += t->capacity();
+            } else if (const auto* b = v.bytes()) {
+                owned += b->data.capacity();
+            } else if (const auto* d = v.decimal()) {
+                owned += d->text.capacity();
+            }
+        }
+        return cells.size() * sizeof(Value) + owned;
+    }
+};
+
 // SQL Server's number for the messages the tsql_* functions raise in its words.
 long sqlServerNumber(std::string_view msg, long sqliteCode) {
     static constexpr std::pair<std::string_view, long> known[] = {
         {"Arithmetic overflow error converting", 8115},
         {"Arithmetic overflow error for data type", 220},
+        {"Divide by zero error encountered.", 8134},
+        {"Operand data type", 8117},
+        {"Error converting data type varchar to float.", 8114},
         {"String or binary data would be truncated.", 8152},
         {"Error converting data type varchar to numeric.", 8114},
         {"Conversion failed when converting the varchar value", 245},
@@ -383,6 +416,7 @@ struct Connection::Impl {
         const int code = sqlite3_extended_errcode(db);
         std::string msg = sqlite3_errmsg(db);
         if (timedOut || code == SQLITE_INTERRUPT) msg = "Query timeout expired";
+        if ((code & 0xff) == SQLITE_NOMEM && memoryLimit() > 0) msg = memoryBoundMessage();
         timedOut = false;
         throw Error(ErrorNumber::Database, context.empty() ? msg : msg + " (" + context + ")",
                     sqlServerNumber(msg, code));
@@ -452,14 +486,19 @@ struct Connection::Impl {
                     rc = sqlite3_bind_int64(st, i + 1, *v.integer());
                     break;
                 case Value::Kind::Double:
+                    // SQL Server has no Infinity or NaN to store
+                    if (!std::isfinite(*v.real())) {
+                        throw Error(ErrorNumber::Database,
+                                    "Arithmetic overflow error converting expression to data type float.",
+                                    8115);
+                    }
                     rc = sqlite3_bind_double(st, i + 1, *v.real());
                     break;
                 case Value::Kind::Decimal:
                     // a number column would turn the text into a double that changes it
-                    if (!dialect::readsExactly(v.decimal()->text)) {
+                    if (auto why = dialect::numberRefusal(v.decimal()->text); !why.empty()) {
                         throw Error(ErrorNumber::NotSupported,
-                                    "Not supported by the embedded database: the number " +
-                                        v.decimal()->text + " (more digits than a double keeps).");
+                                    "Not supported by the embedded database: " + why + ".");
                     }
                     rc = sqlite3_bind_text(st, i + 1, v.decimal()->text.c_str(),
                                            static_cast<int>(v.decimal()->text.size()), SQLITE_TRANSIENT);
@@ -734,10 +773,18 @@ ResultTable Connection::doQuery(const std::string& sql) {
     }
     impl_->startClock();
     int rc;
+    const std::uint64_t limit = memoryLimit();
+    ResultSize size;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int c = 0; c < n; ++c) {
             appendCell(table.cells, st, c, kinds[static_cast<std::size_t>(c)],
                        scales[static_cast<std::size_t>(c)]);
+        }
+        // the rows read count against the bound with SQLite's own memory, checked now and then
+        if (limit > 0 && (++size.rows & 63) == 0 &&
+            size.bytes(table.cells) + static_cast<std::uint64_t>(sqlite3_memory_used()) > limit) {
+            sqlite3_reset(st);
+            throw Error(ErrorNumber::Database, memoryBoundMessage(), SQLITE_NOMEM);
         }
     }
     sqlite3_reset(st);
@@ -754,6 +801,13 @@ ResultTable Connection::doQuery(const std::string& sql) {
 void Connection::doBegin() { impl_->exec("begin immediate"); }
 void Connection::doCommit() { impl_->exec("commit"); }
 void Connection::doRollback() { impl_->exec("rollback"); }
+
+void setMemoryLimit(std::uint64_t bytes) {
+    gMemoryLimit = bytes;
+    sqlite3_hard_heap_limit64(static_cast<sqlite3_int64>(bytes));
+}
+
+std::uint64_t memoryLimit() { return gMemoryLimit.load(); }
 
 void installConnectionFactory() {
     Palvo::installConnectionFactory([] { return std::make_shared<Connection>(); });

@@ -1,6 +1,5 @@
 // Values converted as SQL Server converts them: CONVERT and CAST to text,
-// whole numbers, decimals and floats, dates and binary, and '+', which
-// concatenates, adds, or adds days to a stored date as its operands decide.
+// whole numbers, decimals and floats, dates and binary.
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -14,20 +13,6 @@
 namespace Palvo::sqlite::tsql {
 
 namespace {
-
-// A whole number written in text: blanks around, an optional sign, digits only.
-std::optional<std::int64_t> parseWhole(std::string_view s) {
-    s = util::trimBlanks(s);
-    const bool negative = !s.empty() && s[0] == '-';
-    if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
-    if (s.empty() || s[0] < '0' || s[0] > '9') return std::nullopt;
-    std::uint64_t u = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), u);
-    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    constexpr auto kMax = static_cast<std::uint64_t>(INT64_MAX);
-    if (u > kMax + (negative ? 1 : 0)) return std::nullopt;
-    return negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u);
-}
 
 std::string quoteForMessage(std::string_view s) { return "'" + std::string(s) + "'"; }
 
@@ -129,7 +114,8 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
     double d = 0;
     if (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT) {
         d = sqlite3_value_double(x);
-    } else if (auto r = xt == SQLITE_TEXT ? util::readNumber(textOf(x)) : std::nullopt) {
+    } else if (auto r = xt == SQLITE_TEXT ? util::readNumber(textOf(x)) : std::nullopt;
+               r && std::isfinite(*r)) {
         d = *r;
     } else {
         return resultError(ctx, std::string("Error converting data type varchar to ") +
@@ -165,6 +151,19 @@ void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x)
 
 }  // namespace
 
+std::optional<std::int64_t> parseWhole(std::string_view s) {
+    s = util::trimBlanks(s);
+    const bool negative = !s.empty() && s[0] == '-';
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
+    if (s.empty() || s[0] < '0' || s[0] > '9') return std::nullopt;
+    std::uint64_t u = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), u);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    constexpr auto kMax = static_cast<std::uint64_t>(INT64_MAX);
+    if (u > kMax + (negative ? 1 : 0)) return std::nullopt;
+    return negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u);
+}
+
 void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     const SqlType type = parseType(textOf(argv[0]));
@@ -191,57 +190,6 @@ void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     if (b == "uniqueidentifier") return sqlite3_result_value(ctx, x);
     resultError(ctx, "Type " + b + " is not a defined system type.");
-}
-
-void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (anyNull(2, argv)) return sqlite3_result_null(ctx);
-    const int ta = sqlite3_value_type(argv[0]), tb = sqlite3_value_type(argv[1]);
-    const bool na = ta == SQLITE_INTEGER || ta == SQLITE_FLOAT;
-    const bool nb = tb == SQLITE_INTEGER || tb == SQLITE_FLOAT;
-    const char* const kBigintOverflow =
-        "Arithmetic overflow error converting expression to data type bigint.";
-    if (!na && !nb) {
-        std::string s(textOf(argv[0]));
-        s += textOf(argv[1]);
-        return resultText(ctx, s);
-    }
-    if (na && nb) {
-        if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
-            std::int64_t r = 0;
-            if (__builtin_add_overflow(sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]), &r)) {
-                return resultError(ctx, kBigintOverflow);
-            }
-            return sqlite3_result_int64(ctx, r);
-        }
-        return sqlite3_result_double(ctx, sqlite3_value_double(argv[0]) + sqlite3_value_double(argv[1]));
-    }
-    // One text, one number: a stored date plus days, else the text must read as the number's type.
-    sqlite3_value* text = na ? argv[1] : argv[0];
-    sqlite3_value* num = na ? argv[0] : argv[1];
-    std::string_view t = textOf(text);
-    if (auto st = readStored(t)) {
-        const double days = sqlite3_value_double(num);
-        // far beyond the range of dates, and within 64 bits
-        auto sum = std::fabs(days) < 1e9 ? fromMillis(totalMillis(*st) + std::llround(days * 86400000.0))
-                                         : std::nullopt;
-        if (!sum)
-            return resultError(ctx, "Arithmetic overflow error converting expression to data type datetime.");
-        return resultText(ctx, sum->toIso());
-    }
-    if (sqlite3_value_type(num) == SQLITE_INTEGER) {
-        auto w = parseWhole(t);
-        if (!w) {
-            return resultError(ctx, "Conversion failed when converting the varchar value " +
-                                        quoteForMessage(t) + " to data type int.");
-        }
-        std::int64_t r = 0;
-        if (__builtin_add_overflow(*w, sqlite3_value_int64(num), &r))
-            return resultError(ctx, kBigintOverflow);
-        return sqlite3_result_int64(ctx, r);
-    }
-    auto d = util::readNumber(t);
-    if (!d) return resultError(ctx, "Error converting data type varchar to float.");
-    sqlite3_result_double(ctx, *d + sqlite3_value_double(num));
 }
 
 }  // namespace Palvo::sqlite::tsql

@@ -33,6 +33,7 @@ constexpr Registration kFunctions[] = {
     {"tsql_date", 1, tsql::fnDate, true},
     {"tsql_datelit", 2, tsql::fnDatelit, true},
     {"tsql_add", 2, tsql::fnAdd, true},
+    {"tsql_arith", -1, tsql::fnArith, true},
     {"tsql_convert", 3, tsql::fnConvert, true},
     {"tsql_left", 2, tsql::fnLeft, true},
     {"tsql_right", 2, tsql::fnRight, true},

@@ -232,10 +232,21 @@ void fnCheckDecimal(sqlite3_context* ctx, int, sqlite3_value** argv) {
         case SQLITE_INTEGER:
             x = Dec{sqlite3_value_int64(v), 0};
             break;
-        case SQLITE_FLOAT:
-            x = decOfDouble(sqlite3_value_double(v));
+        case SQLITE_FLOAT: {
+            const double d = sqlite3_value_double(v);
+            // A whole number beyond bigint reaches a column of scale 0 as the double its
+            // affinity made of it, which may no longer be the number written (38 nines
+            // become 1e38): refused without naming another number, unless even a
+            // rounded-up number of the precision's digits cannot be this large.
+            if (scale == 0 && std::fabs(d) >= 9223372036854775808.0 &&
+                std::log10(std::fabs(d)) < precision + 1) {
+                return resultError(ctx,
+                                   "The embedded database cannot keep a whole number beyond bigint exactly.");
+            }
+            x = decOfDouble(d);
             if (!x) return resultError(ctx, kNumericOverflow);
             break;
+        }
         default:
             x = parseDec(textOf(v));
             if (!x) return resultError(ctx, "Error converting data type varchar to numeric.");
@@ -357,10 +368,16 @@ double toDouble(const ExactSum& s) {
     return s.inexact ? s.floating : std::strtod(decText(s.total).c_str(), nullptr);
 }
 
+const char* const kFloatOverflow = "Arithmetic overflow error converting expression to data type float.";
+
 void sumValue(sqlite3_context* ctx) {
     auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
-    if (s->anyFraction || s->inexact) return sqlite3_result_double(ctx, toDouble(*s));
+    if (s->anyFraction || s->inexact) {
+        const double d = toDouble(*s);
+        if (!std::isfinite(d)) return resultError(ctx, kFloatOverflow);
+        return sqlite3_result_double(ctx, d);
+    }
     if (s->total.m < INT64_MIN || s->total.m > INT64_MAX) {
         return resultError(ctx, "Arithmetic overflow error converting expression to data type bigint.");
     }
@@ -372,8 +389,11 @@ void sumValue(sqlite3_context* ctx) {
 void avgValue(sqlite3_context* ctx) {
     auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
-    if (s->anyFraction || s->inexact)
-        return sqlite3_result_double(ctx, toDouble(*s) / static_cast<double>(s->count));
+    if (s->anyFraction || s->inexact) {
+        const double d = toDouble(*s) / static_cast<double>(s->count);
+        if (!std::isfinite(d)) return resultError(ctx, kFloatOverflow);
+        return sqlite3_result_double(ctx, d);
+    }
     sqlite3_result_int64(ctx, static_cast<std::int64_t>(s->total.m / s->count));
 }
 

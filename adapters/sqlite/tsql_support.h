@@ -45,6 +45,9 @@ inline bool anyNull(int argc, sqlite3_value** argv) {
 // A number as text: a double with up to 15 significant digits.
 std::string numberText(sqlite3_value* v);
 
+// A whole number written in text: blanks around, an optional sign, digits only, within bigint.
+std::optional<std::int64_t> parseWhole(std::string_view s);
+
 // ---- dates (tsql_dates.cpp): SQL Server's range, 1753-01-01 to 9999-12-31
 
 extern const char* const kDateConversionFailed;
@@ -74,6 +77,9 @@ void fnDatediff(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 // tsql_convert.cpp
 void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
+// tsql_arith.cpp
+void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 // tsql_text.cpp

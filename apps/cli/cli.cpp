@@ -1,10 +1,13 @@
 #include "cli.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
+#include <cstdint>
 #include <iterator>
 #include <ostream>
 #include <system_error>
@@ -49,7 +52,9 @@ const char* kUsage =
     "  prints the rows of a query as a paged report into a PDF file.\n"
     "       palvo report xlsx --db FILE --title TITLE [--top TEXT] [--bottom TEXT] [--landscape]\n"
     "                         [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT\n"
-    "  writes the rows of a query as a spreadsheet report.\n";
+    "  writes the rows of a query as a spreadsheet report.\n"
+    "Before the command, --memory MB bounds the embedded database's memory (default: half the\n"
+    "machine's memory; 0: no bound).\n";
 
 int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ConnectionOptions options;
@@ -202,7 +207,29 @@ bool returnsRows(const std::string& sql) {
     return word == "select" || word == "with";
 }
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// Half the machine's memory: a runaway query fails before it takes the machine.
+std::uint64_t defaultMemoryBound() {
+    const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size) / 2
+                                 : 0;
+}
+
+int run(const std::vector<std::string>& commandLine, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args = commandLine;
+    std::uint64_t memoryBound = defaultMemoryBound();
+    if (!args.empty() && args[0] == "--memory") {
+        std::uint64_t mb = 0;
+        const std::string text = args.size() > 1 ? args[1] : "";
+        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), mb);
+        if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+            mb > (UINT64_MAX >> 20)) {
+            err << "palvo: --memory wants a number of megabytes\n" << kUsage;
+            return 2;
+        }
+        memoryBound = mb << 20;
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    sqlite::setMemoryLimit(memoryBound);
     if (args.empty()) {
         err << kUsage;
         return 2;

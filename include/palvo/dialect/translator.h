@@ -47,8 +47,11 @@ private:
 Translation translateUncached(std::string_view tsql);
 
 /// Whether SQLite reads this number text as exactly the number written: whole
-/// numbers always (integers, or doubles beyond bigint), others when a double
-/// carries every digit (up to 15 significant digits always do).
+/// numbers within bigint, others when a double carries every digit (up to 15
+/// significant digits always do).
 bool readsExactly(std::string_view number);
+/// "" when readsExactly(number); otherwise what is refused and why ("the number
+/// 12345678901234567890 (a whole number beyond bigint, ...)").
+std::string numberRefusal(std::string_view number);
 
 }  // namespace Palvo::dialect

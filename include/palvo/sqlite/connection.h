@@ -1,6 +1,7 @@
 // The embedded database: SQLite with the SQL Server dialect layer.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,14 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+/// Bounds the memory of the embedded database in this process: SQLite's own
+/// (caches, sorts, temporary tables) and the rows of each result being read
+/// count against `bytes`. A statement that would need more fails with
+/// ErrorNumber::Database, "The statement needs more memory than the embedded
+/// database's bound of N MB." and changes nothing. 0 (the default) sets no bound.
+void setMemoryLimit(std::uint64_t bytes);
+std::uint64_t memoryLimit();
 
 /// Installs a connection factory that makes sqlite::Connection objects.
 void installConnectionFactory();

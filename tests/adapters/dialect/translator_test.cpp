@@ -52,18 +52,29 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Operators, Translates,
     ::testing::Values(
-        Case{"select Hand_Date +Hand_Time from t", "select tsql_add(Hand_Date, Hand_Time) from t"},
+        Case{"select Hand_Date +Hand_Time from t", "select tsql_arith(Hand_Date, Hand_Time, '+') from t"},
         Case{"select * from t where Hand_Date +Hand_Time>'2004-03-1018:00' AND Hand_Date "
              "+Hand_Time<'2004-03-2018:01'",
-             "select * from t where tsql_add(Hand_Date, Hand_Time) collate zh_ci_as>'2004-03-1018:00' AND "
-             "tsql_add(Hand_Date, Hand_Time) collate zh_ci_as<'2004-03-2018:01'"},
+             "select * from t where tsql_arith(Hand_Date, Hand_Time, '+') collate zh_ci_as>'2004-03-1018:00' "
+             "AND tsql_arith(Hand_Date, Hand_Time, '+') collate zh_ci_as<'2004-03-2018:01'"},
+        // one call per run of one precedence, evaluated left to right, its operators last; 'i' marks int with
+        // int
         Case{"select a + b * c - -d + 1 + 2 from t",
-             "select tsql_add(tsql_add(tsql_add(a, b * c) - -d, 1), 2) from t"},
-        Case{"select (a + b) * c", "select (tsql_add(a, b)) * c"},
-        Case{"select 1 + 2, -x, +y", "select 1 + 2, -x, +y"},
-        Case{"select a + b = c + 'x'", "select tsql_add(a, b) collate zh_ci_as = tsql_add(c, 'x')"},
+             "select tsql_arith(a, tsql_arith(b, c, '*'), -d, 1, 2, '+-++') from t"},
+        Case{"select 1 + 2 - x, 7 / 2 % 3 * 2.5, -2147483647 - len(a), -x, +y",
+             "select tsql_arith(1, 2, x, 'i+-'), tsql_arith(7, 2, 3, 2.5, 'i/i%*'), "
+             "tsql_arith(-2147483647, tsql_len(a), 'i-'), -x, +y"},
+        Case{"select 2147483648 + 1, 2147483647 * 1",
+             "select tsql_arith(2147483648, 1, '+'), tsql_arith(2147483647, 1, 'i*')"},
+        Case{"select (a + b) * c", "select tsql_arith((tsql_arith(a, b, '+')), c, '*')"},
+        Case{"select a + b = c + 'x'",
+             "select tsql_arith(a, b, '+') collate zh_ci_as = tsql_arith(c, 'x', '+')"},
         Case{"select case when a+b=1 then 'x' else 'y' + z end + 'q' from t",
-             "select tsql_add(case when tsql_add(a, b)=1 then 'x' else tsql_add('y', z) end, 'q') from t"},
+             "select tsql_arith(case when tsql_arith(a, b, '+')=1 then 'x' else tsql_arith('y', z, '+') end, "
+             "'q', "
+             "'+') from t"},
+        Case{"select -9223372036854775808, - 9223372036854775807",
+             "select -9223372036854775808, - 9223372036854775807"},
         Case{"select * from t where d = '2004-01-05' and '2004-1-5' < e",
              "select * from t where d = tsql_datelit(d, '2004-01-05') and tsql_datelit(e, '2004-1-5') < e"},
         Case{"select * from t where d between '2004-01-01' and '2004-02-01' and n = '12'",
@@ -89,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
              "('y') and ltrim(c) collate zh_ci_as not between 'a' and 'b' and d in ('z') and not 'q' collate "
              "zh_ci_as in (select e from u)"},
         Case{"select a + b as x, c as y, [d] from t order by x, y desc, ltrim(c), 1, a, [d] desc",
-             "select tsql_add(a, b) as x, c as y, \"d\" from t order by x collate zh_ci_as, y desc, ltrim(c) "
+             "select tsql_arith(a, b, '+') as x, c as y, \"d\" from t order by x collate zh_ci_as, y desc, "
+             "ltrim(c) "
              "collate zh_ci_as, 1, a, \"d\" desc"},
         Case{"select left(a, 2), count(*) from t group by left(a, 2) having count(*) > 1 union select b, 1 "
              "from u",
@@ -113,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
              "select tsql_convert('varchar(10)', tsql_getdate(), 120), tsql_convert('int', x, null), "
              "tsql_convert('decimal(18,2)', y, null)"},
         Case{"select cast(a as nvarchar(max)), cast(b + 1 as int)",
-             "select tsql_convert('nvarchar(max)', a, null), tsql_convert('int', tsql_add(b, 1), null)"},
+             "select tsql_convert('nvarchar(max)', a, null), tsql_convert('int', tsql_arith(b, 1, '+'), "
+             "null)"},
         Case{"select right(a, 2), len(b), isnull(c, 0), substring(d, 1, 2), charindex('x', e), replace(f, "
              "'a', 'b')",
              "select tsql_right(a, 2), tsql_len(b), ifnull(c, 0), tsql_substring(d, 1, 2), "
@@ -155,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"update T set c = 1 from X inner join T on T.a = X.a join Y on Y.b = X.b where q=1",
              "update T set c = 1 from X join Y on Y.b = X.b where (T.a = X.a) and (q=1)"},
         Case{"update T set c = 1 from X where T.a = X.a", "update T set c = 1 from X where T.a = X.a"},
-        Case{"update [T] set [c] = [c] + 'x'", "update \"T\" set \"c\" = tsql_add(\"c\", 'x')"},
+        Case{"update [T] set [c] = [c] + 'x'", "update \"T\" set \"c\" = tsql_arith(\"c\", 'x', '+')"},
         Case{"create table T (编号 int identity(1,1) not null, 名称 nvarchar(50) default N'', n "
              "decimal(18,2), primary key (名称))",
              "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate "
@@ -225,7 +238,44 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"select a)", "unbalanced ')'"}, Refusal{"select a +", "incomplete expression"},
         Refusal{"select a ` b", "Unexpected character"},
         Refusal{"insert into T values (12345678901234567.89)", "the number 12345678901234567.89"},
-        Refusal{"select 3.14159265358979323846", "more digits than a double keeps"}));
+        Refusal{"select 3.14159265358979323846", "more digits than a double keeps"},
+        Refusal{"select 12345678901234567890",
+                "the number 12345678901234567890 (a whole number beyond bigint"},
+        Refusal{"select -0009223372036854775809",
+                "the number 0009223372036854775809 (a whole number beyond bigint"}));
+
+// A run of one precedence is one call per 120 operands, so that SQLite's
+// limits (127 arguments, about 30 nested calls) hold; beyond 2,500 it is refused.
+TEST(LongChains, AreCallsOf120OperandsUpToTwoAndAHalfThousand) {
+    std::string sql = "select 1";
+    for (int k = 1; k < 250; ++k) sql += " + 1";
+    const std::string out = translateUncached(sql).joined();
+    EXPECT_EQ(out.find("tsql_arith(tsql_arith(tsql_arith(1, 1, "), 7u);
+    std::size_t calls = 0;
+    for (auto at = out.find("tsql_arith("); at != std::string::npos; at = out.find("tsql_arith(", at + 1))
+        ++calls;
+    EXPECT_EQ(calls, 3u);
+    for (int k = 250; k < 2501; ++k) sql += " + 1";
+    try {
+        translateUncached(sql);
+        FAIL() << "a chain of 2,501 operands translated";
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.description(),
+                  "Not supported by the embedded database: a chain of more than 2500 operands.");
+    }
+}
+
+// From 32 AND/OR in one run on, the run is regrouped in parentheses of 16, AND
+// before OR; shorter runs keep their text.
+TEST(LongConditions, AreRegroupedWithAndBeforeOr) {
+    std::string cond = "a = 0";
+    for (int k = 1; k < 40; ++k) cond += (k == 20 ? " or a = " : " and a = ") + std::to_string(k);
+    const std::string out = translateUncached("select 1 from t where " + cond + " order by a").joined();
+    std::string first = "(a = 0", second = "a = 20";
+    for (int k = 1; k < 20; ++k) first += (k % 16 ? " and a = " : ") and (a = ") + std::to_string(k);
+    for (int k = 21; k < 40; ++k) second += (k % 16 == 4 ? ") and (a = " : " and a = ") + std::to_string(k);
+    EXPECT_EQ(out, "select 1 from t where (" + first + ")) or ((" + second + ")) order by a");
+}
 
 struct Stored {
     const char* declared;
@@ -300,7 +350,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Literal{"0.01", true}, Literal{"123456789012345", true},
                       Literal{"99999999999999.99", false}, Literal{"9007199254740991.0", true},
                       Literal{"2024010100000124.00", true}, Literal{"12345678901234567.89", false},
-                      Literal{"12345678901234567890", true}, Literal{"0.000000000000000001", true},
+                      Literal{"9223372036854775807", true}, Literal{"-9223372036854775808", true},
+                      Literal{"9223372036854775808", false}, Literal{"-9223372036854775809", false},
+                      Literal{"12345678901234567890", false}, Literal{"0.000000000000000001", true},
                       Literal{"1.5e3", true}, Literal{"3.14159265358979323846", false},
                       Literal{"45035996273704.97", true}));
 

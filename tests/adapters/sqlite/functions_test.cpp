@@ -128,7 +128,7 @@ TEST_F(SqlServerFunctions, ResultsBeyondTheRangeOfDatesAndOfBigintFail) {
         {"convert(smalldatetime, '9999-12-31 23:59:59')",
          "The conversion of a varchar data type to a smalldatetime data type resulted in an out-of-range "
          "value."},
-        {"dateadd(yy, 10000000000000000000, '2004-01-01')", dateaddOverflow},
+        {"dateadd(yy, 1e19, '2004-01-01')", dateaddOverflow},
         {"dateadd(wk, 1000000000000000, '2004-01-01')", dateaddOverflow},
         {"dateadd(ms, -1, '1753-01-01')", dateaddOverflow},
         {"'12' + 9223372036854775807",

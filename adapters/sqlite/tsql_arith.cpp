@@ -1,0 +1,229 @@
+// Arithmetic as SQL Server does it: '+' concatenates text, adds numbers or adds
+// days to a stored date; a division or modulo by zero, and a result its type
+// cannot hold, fail the statement instead of giving NULL, a double or Infinity.
+// The translator renders a chain of one precedence (a + b - c) as one call,
+// tsql_arith(a, b, c, '+-'), evaluated left to right, so that long chains do not
+// nest; an 'i' before an operator marks a step on two int values, whose result
+// must fit int, as SQL Server's int arithmetic must.
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "palvo/convert.h"
+#include "tsql_support.h"
+
+namespace Palvo::sqlite::tsql {
+
+namespace {
+
+const char* const kDivideByZero = "Divide by zero error encountered.";
+
+std::string overflow(const char* type) {
+    return std::string("Arithmetic overflow error converting expression to data type ") + type + ".";
+}
+
+const char* operatorName(char op) {
+    switch (op) {
+        case '+':
+            return "add";
+        case '-':
+            return "subtract";
+        case '*':
+            return "multiply";
+        case '/':
+            return "divide";
+        default:
+            return "modulo";
+    }
+}
+
+// The value between the steps of a chain: a number, text (binary reads as text), or Null.
+struct Operand {
+    int type = SQLITE_NULL;
+    std::int64_t i = 0;
+    double d = 0;
+    std::string text;
+
+    static Operand of(sqlite3_value* v) {
+        Operand o;
+        o.type = sqlite3_value_type(v);
+        if (o.type == SQLITE_INTEGER) {
+            o.i = sqlite3_value_int64(v);
+        } else if (o.type == SQLITE_FLOAT) {
+            o.d = sqlite3_value_double(v);
+        } else if (o.type != SQLITE_NULL) {
+            o.type = SQLITE_TEXT;
+            o.text = textOf(v);
+        }
+        return o;
+    }
+    bool number() const { return type == SQLITE_INTEGER || type == SQLITE_FLOAT; }
+    double real() const { return type == SQLITE_INTEGER ? static_cast<double>(i) : d; }
+};
+
+// Text meeting a number takes the number's type, as SQL Server converts it; false with the message when it
+// cannot.
+bool textToNumber(Operand& t, const Operand& number, std::string& error) {
+    if (number.type == SQLITE_INTEGER) {
+        auto w = parseWhole(t.text);
+        if (!w) {
+            error = "Conversion failed when converting the varchar value '" + t.text + "' to data type int.";
+            return false;
+        }
+        t.type = SQLITE_INTEGER;
+        t.i = *w;
+        return true;
+    }
+    auto r = util::readNumber(t.text);
+    if (!r || !std::isfinite(*r)) {
+        error = "Error converting data type varchar to float.";
+        return false;
+    }
+    t.type = SQLITE_FLOAT;
+    t.d = *r;
+    return true;
+}
+
+// a op b on two whole numbers, within int when `intTyped`, within bigint otherwise.
+bool wholeStep(std::int64_t a, char op, std::int64_t b, bool intTyped, std::int64_t& r, std::string& error) {
+    bool over = false;
+    switch (op) {
+        case '+':
+            over = __builtin_add_overflow(a, b, &r);
+            break;
+        case '-':
+            over = __builtin_sub_overflow(a, b, &r);
+            break;
+        case '*':
+            over = __builtin_mul_overflow(a, b, &r);
+            break;
+        case '/':
+            if (b == 0) {
+                error = kDivideByZero;
+                return false;
+            }
+            over = a == INT64_MIN && b == -1;
+            if (!over) r = a / b;
+            break;
+        default:
+            if (b == 0) {
+                error = kDivideByZero;
+                return false;
+            }
+            r = b == -1 ? 0 : a % b;
+    }
+    if (over || (intTyped && (r < INT32_MIN || r > INT32_MAX))) {
+        error = overflow(intTyped ? "int" : "bigint");
+        return false;
+    }
+    return true;
+}
+
+bool realStep(double a, char op, double b, double& r, std::string& error) {
+    if ((op == '/' || op == '%') && b == 0) {
+        error = kDivideByZero;
+        return false;
+    }
+    r = op == '+' ? a + b : op == '-' ? a - b : op == '*' ? a * b : op == '/' ? a / b : std::fmod(a, b);
+    if (!std::isfinite(r)) {
+        error = overflow("float");
+        return false;
+    }
+    return true;
+}
+
+// acc = acc op x. False with the message when SQL Server would raise an error.
+bool step(Operand& acc, char op, bool intTyped, Operand x, std::string& error) {
+    if (acc.type == SQLITE_NULL || x.type == SQLITE_NULL) {
+        acc = Operand{};
+        return true;
+    }
+    if (acc.type == SQLITE_TEXT && x.type == SQLITE_TEXT) {
+        if (op != '+') {
+            error =
+                std::string("Operand data type varchar is invalid for ") + operatorName(op) + " operator.";
+            return false;
+        }
+        acc.text += x.text;
+        return true;
+    }
+    if (acc.type == SQLITE_TEXT || x.type == SQLITE_TEXT) {
+        Operand& text = acc.type == SQLITE_TEXT ? acc : x;
+        const Operand& num = acc.type == SQLITE_TEXT ? x : acc;
+        if (auto date = readStored(text.text)) {
+            // a stored date plus or minus days; days minus a date is not a date
+            if (op != '+' && !(op == '-' && acc.type == SQLITE_TEXT)) {
+                error = std::string("Operand data type datetime is invalid for ") + operatorName(op) +
+                        " operator.";
+                return false;
+            }
+            const double days = (op == '-' ? -1 : 1) * num.real();
+            // far beyond the range of dates, and within 64 bits
+            auto sum = std::fabs(days) < 1e9
+                           ? fromMillis(totalMillis(*date) + std::llround(days * 86400000.0))
+                           : std::nullopt;
+            if (!sum) {
+                error = overflow("datetime");
+                return false;
+            }
+            acc.type = SQLITE_TEXT;
+            acc.text = sum->toIso();
+            return true;
+        }
+        if (!textToNumber(text, num, error)) return false;
+    }
+    if (acc.type == SQLITE_INTEGER && x.type == SQLITE_INTEGER)
+        return wholeStep(acc.i, op, x.i, intTyped, acc.i, error);
+    double r = 0;
+    if (!realStep(acc.real(), op, x.real(), r, error)) return false;
+    acc.type = SQLITE_FLOAT;
+    acc.d = r;
+    return true;
+}
+
+void result(sqlite3_context* ctx, const Operand& r) {
+    switch (r.type) {
+        case SQLITE_INTEGER:
+            return sqlite3_result_int64(ctx, r.i);
+        case SQLITE_FLOAT:
+            return sqlite3_result_double(ctx, r.d);
+        case SQLITE_TEXT:
+            return resultText(ctx, r.text);
+        default:
+            return sqlite3_result_null(ctx);
+    }
+}
+
+}  // namespace
+
+// tsql_arith(a, b, ..., 'ops'): a op1 b op2 c ..., left to right.
+void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 2) return resultError(ctx, "tsql_arith wants its operands and then its operators.");
+    const int operands = argc - 1;
+    const std::string_view ops = textOf(argv[operands]);
+    Operand acc = Operand::of(argv[0]);
+    std::string error;
+    int k = 1;
+    bool fits = true;
+    for (std::size_t p = 0; fits && p < ops.size(); ++p, ++k) {
+        const bool intTyped = ops[p] == 'i';
+        if (intTyped) ++p;
+        fits = k < operands && p < ops.size() &&
+               std::string_view("+-*/%").find(ops[p]) != std::string_view::npos;
+        if (fits && !step(acc, ops[p], intTyped, Operand::of(argv[k]), error)) return resultError(ctx, error);
+    }
+    if (!fits || k != operands)
+        return resultError(ctx,
+                           "tsql_arith: the operators '" + std::string(ops) + "' do not fit its operands.");
+    result(ctx, acc);
+}
+
+// tsql_add(a, b): a + b; the form of '+' that views and triggers written by earlier versions call.
+void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    Operand acc = Operand::of(argv[0]);
+    std::string error;
+    if (!step(acc, '+', false, Operand::of(argv[1]), error)) return resultError(ctx, error);
+    result(ctx, acc);
+}
+
+}  // namespace Palvo::sqlite::tsql

@@ -1,0 +1,232 @@
+// Arithmetic on the embedded database as on SQL Server: results its type holds,
+// errors with SQL Server's numbers where SQL Server raises them (a failed
+// statement changes nothing), long chains of operators, big literals refused
+// rather than read as other numbers, and the memory bound.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/sqlite/connection.h"
+
+namespace {
+
+using Palvo::Value;
+
+class Arithmetic : public ::testing::Test {
+protected:
+    void SetUp() override { conn.Open(":memory:"); }
+
+    Value scalar(const std::string& expr) { return one("select " + expr); }
+    Value one(const std::string& sql) { return conn.Query(sql).at(0, 0); }
+
+    // The error a statement raises; number 0 when it ran.
+    struct Failure {
+        long number = 0;
+        std::string description;
+        long native = 0;
+    };
+    Failure failure(const std::string& sql, const std::vector<Value>& params = {}) {
+        try {
+            if (sql.starts_with("select") || sql.starts_with("with"))
+                conn.Query(sql);
+            else
+                conn.ExecuteWith(sql, params);
+        } catch (const Palvo::Error& e) {
+            return {e.number(), e.description(), e.nativeCode()};
+        }
+        return {};
+    }
+
+    Palvo::sqlite::Connection conn;
+};
+
+struct Case {
+    const char* expr;
+    const char* expected;  // the value's text; "<null>" for Null
+};
+void PrintTo(const Case& c, std::ostream* os) { *os << c.expr; }
+
+class ArithmeticResult : public Arithmetic, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(ArithmeticResult, MatchesSqlServer) {
+    const Value v = scalar(GetParam().expr);
+    EXPECT_EQ(v.isNull() ? "<null>" : v.toText(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operators, ArithmeticResult,
+    ::testing::Values(Case{"7 / 2", "3"}, Case{"-7 / 2", "-3"}, Case{"7 % -3", "1"}, Case{"-7 % 3", "-1"},
+                      Case{"7 / 2.0", "3.5"}, Case{"5.5 % 2", "1.5"}, Case{"2 * 3 + 4 * 5 - 6 / 2", "23"},
+                      Case{"10 - 2 - 3", "5"}, Case{"100 / 10 / 5", "2"},
+                      Case{"2147483647 + 0", "2147483647"}, Case{"-2147483647 - 1", "-2147483648"},
+                      // a whole number beyond int is no int: its sums go beyond int as in SQL Server
+                      Case{"2147483648 + 1", "2147483649"}, Case{"2147483647 + 1.0", "2147483648"},
+                      Case{"9223372036854775807 - 1", "9223372036854775806"},
+                      Case{"-9223372036854775808 + 1", "-9223372036854775807"}, Case{"null / 0", "<null>"},
+                      Case{"1 + null * 2", "<null>"}, Case{"'1' + 2 * 3", "7"}, Case{"'12' - 2", "10"},
+                      Case{"'1.5' * 2.0", "3"}, Case{"'a' + 'b' + 'c'", "abc"},
+                      Case{"convert(datetime, '2004-03-01') - 1", "2004-02-29"},
+                      Case{"convert(datetime, '2004-03-01') + 1 - 2", "2004-02-29"}));
+
+struct Raised {
+    const char* sql;
+    const char* description;
+    long native;
+};
+void PrintTo(const Raised& r, std::ostream* os) { *os << r.sql; }
+
+class ArithmeticError : public Arithmetic, public ::testing::WithParamInterface<Raised> {};
+
+TEST_P(ArithmeticError, IsSqlServersError) {
+    const auto f = failure(GetParam().sql);
+    EXPECT_EQ(f.number, Palvo::ErrorNumber::Database) << f.description;
+    EXPECT_EQ(f.description, GetParam().description);
+    EXPECT_EQ(f.native, GetParam().native);
+}
+
+const char* const kDivideByZero = "Divide by zero error encountered.";
+const char* const kIntOverflow = "Arithmetic overflow error converting expression to data type int.";
+const char* const kFloatOverflow = "Arithmetic overflow error converting expression to data type float.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, ArithmeticError,
+    ::testing::Values(
+        Raised{"select 1/0", kDivideByZero, 8134}, Raised{"select 1 % 0", kDivideByZero, 8134},
+        Raised{"select 1.5 / 0", kDivideByZero, 8134}, Raised{"select 1 / 0.0", kDivideByZero, 8134},
+        Raised{"select 2147483647 + 1", kIntOverflow, 8115},
+        Raised{"select -2147483647 - 2", kIntOverflow, 8115},
+        Raised{"select 46341 * 46341", kIntOverflow, 8115},
+        // int values from functions are ints too
+        Raised{"select len('ab') * 1073741824", kIntOverflow, 8115},
+        Raised{"select 1e308 * 10", kFloatOverflow, 8115}, Raised{"select 1e400", kFloatOverflow, 8115},
+        Raised{"select 'a' - 'b'", "Operand data type varchar is invalid for subtract operator.", 8117},
+        Raised{"select 'x' * 2", "Conversion failed when converting the varchar value 'x' to data type int.",
+               245},
+        Raised{"select 'x' / 2.5", "Error converting data type varchar to float.", 8114}));
+
+TEST_F(Arithmetic, AStatementThatRaisesChangesNothing) {
+    conn.Execute("create table r (k int, amt decimal(10,2), qty int, unit decimal(10,2))");
+    conn.Execute("insert into r values (1, 10, 2, 1), (2, 9, 3, 2), (3, 7, 0, 5), (4, 8, 4, 3)");
+    for (int inTransaction = 0; inTransaction < 2; ++inTransaction) {
+        if (inTransaction) conn.BeginTrans();
+        const auto f = failure("update r set unit = amt / qty");
+        EXPECT_EQ(f.description, kDivideByZero);
+        EXPECT_EQ(f.native, 8134);
+        if (inTransaction) conn.CommitTrans();
+        auto t = conn.Query("select unit from r order by k");
+        ASSERT_EQ(t.rowCount(), 4u);
+        for (std::size_t k = 0; k < 4; ++k)
+            EXPECT_EQ(t.at(k, 0).toText(), std::to_string(k == 0 ? 1 : k == 1 ? 2 : k == 2 ? 5 : 3)) << k;
+    }
+}
+
+TEST_F(Arithmetic, OverflowOfStoredValuesAndOfFloats) {
+    conn.Execute("create table n (i int, b bigint, f float)");
+    conn.Execute("insert into n values (2147483647, 9223372036854775807, 1e308)");
+    // a column's value computes as bigint; stored back into an int column it overflows
+    EXPECT_EQ(one("select i + 1 from n"), Value(2147483648LL));
+    EXPECT_EQ(failure("update n set i = i + 1").native, 8115);
+    EXPECT_EQ(failure("select b + 1 from n").description,
+              "Arithmetic overflow error converting expression to data type bigint.");
+    EXPECT_EQ(failure("select b * -2 from n").native, 8115);
+    EXPECT_EQ(failure("select f * 10 from n").description, kFloatOverflow);
+    EXPECT_EQ(failure("insert into n (f) values (1e400)").description, kFloatOverflow);
+    EXPECT_EQ(
+        failure("insert into n (f) values (?)", {Value(std::numeric_limits<double>::infinity())}).native,
+        8115);
+    conn.Execute("insert into n (f) values (1e308)");
+    EXPECT_EQ(failure("select sum(f) from n").description, kFloatOverflow);
+    EXPECT_EQ(one("select count(*) from n"), Value(2));
+    EXPECT_EQ(one("select i from n where b is not null"), Value(2147483647));
+}
+
+// Chains of one operator of 1,000 terms and more run; SQLite alone stops at
+// about 40 nested calls and at expressions 1,000 levels deep.
+TEST_F(Arithmetic, LongChainsOfOperatorsRun) {
+    auto chain = [](const std::string& term, const std::string& op, int n) {
+        std::string s = term;
+        for (int k = 1; k < n; ++k) s += op + term;
+        return s;
+    };
+    EXPECT_EQ(scalar(chain("1", "+", 1000)), Value(1000));
+    EXPECT_EQ(scalar(chain("1", " + ", 2500)), Value(2500));
+    EXPECT_EQ(scalar("1000000" + chain("", " - 1", 1000)), Value(999001));
+    EXPECT_EQ(scalar(chain("1", "*", 1000)), Value(1));
+    EXPECT_EQ(scalar("1000000" + chain("", "/1", 1000)), Value(1000000));
+    EXPECT_EQ(scalar(chain("1.5", "+", 1000)).toText(), "1500");
+
+    conn.Execute("create table g (名称 nvarchar(10), x int)");
+    conn.Execute("insert into g values (N'甲乙', 1), (N'丙', 2)");
+    EXPECT_EQ(one("select len(" + chain("名称", "+", 1000) + ") from g where x = 1"), Value(2000));
+    EXPECT_EQ(one("select count(*) from g where " + chain("x > 0", " and ", 1000)), Value(2));
+    EXPECT_EQ(one("select count(*) from g where " + chain("x = 3", " or ", 1000) + " or x = 2"), Value(1));
+    // AND binds before OR and BETWEEN keeps its AND, however the run is grouped
+    EXPECT_EQ(one("select count(*) from g where x = 1 and " + chain("x between 0 and 5", " and ", 600) +
+                  " or x = 2 and x = 3 or " + chain("x = 9", " or ", 600)),
+              Value(1));
+    EXPECT_EQ(one("select count(*) from g where not x = 1 and " + chain("x < 5", " and ", 600)), Value(1));
+    EXPECT_EQ(scalar("case when " + chain("1 = 1", " and ", 1000) + " then 'y' else 'n' end"), Value("y"));
+}
+
+// SQL Server reads a whole number beyond bigint as an exact numeric; SQLite would
+// read it as a double and compare, store and print another number, so it is
+// refused naming the number as written.
+TEST_F(Arithmetic, WholeNumbersBeyondBigintAreRefusedAsWritten) {
+    conn.Execute("create table w (d decimal(38,0), b bigint)");
+    const auto compare = failure(
+        "select case when 12345678901234567890 = 12345678901234567891 then 'same' else 'different' end");
+    EXPECT_EQ(compare.number, Palvo::ErrorNumber::NotSupported);
+    EXPECT_NE(compare.description.find("the number 12345678901234567890 "), std::string::npos)
+        << compare.description;
+    const std::string nines(38, '9');
+    EXPECT_NE(
+        failure("insert into w (d) values (" + nines + ")").description.find("the number " + nines + " "),
+        std::string::npos);
+    EXPECT_NE(failure("insert into w (d) values (?)", {Value(Palvo::Decimal{nines})})
+                  .description.find("the number " + nines + " "),
+              std::string::npos);
+    // as text the column's affinity turns it into a double first: refused without naming that double
+    EXPECT_EQ(failure("insert into w (d) values ('" + nines + "')").description,
+              "The embedded database cannot keep a whole number beyond bigint exactly.");
+    EXPECT_EQ(failure("insert into w (b) values ('9223372036854775808')").description,
+              "Arithmetic overflow error converting expression to data type bigint.");
+    const auto tooLong = failure("select " + nines + "99");
+    EXPECT_EQ(tooLong.description,
+              "The number '" + nines +
+                  "99' is out of the range for numeric representation (maximum precision 38).");
+    EXPECT_EQ(tooLong.native, 1007);
+    EXPECT_EQ(one("select count(*) from w"), Value(0));
+    // bigint's own range stays exact
+    conn.Execute("insert into w values (-9223372036854775808, -9223372036854775808)");
+    EXPECT_EQ(one("select b from w"), Value(std::numeric_limits<long long>::min()));
+}
+
+class MemoryBound : public Arithmetic {
+protected:
+    void TearDown() override { Palvo::sqlite::setMemoryLimit(0); }
+};
+
+TEST_F(MemoryBound, ARunawayQueryFailsClearlyAndTheConnectionGoesOn) {
+    Palvo::sqlite::setMemoryLimit(16u << 20);
+    const std::string grows = "with c(x) as (select 1 union all select x + 1 from c where x < 1000000) ";
+    const std::string message =
+        "The statement needs more memory than the embedded database's bound of 16 MB.";
+    // the rows read
+    const auto rows = failure(grows + "select x, 'a text of some length' from c");
+    EXPECT_EQ(rows.description, message);
+    EXPECT_EQ(rows.native, 7);  // SQLITE_NOMEM
+    // SQLite's own memory: a text doubled until it needs more than the bound
+    const std::string doubling =
+        "with d(n, s) as (select 1, convert(varchar(max), 'abcdefgh') union all select n + 1, s + s from d "
+        "where n < 22) select len(s) from d where n = 22";
+    EXPECT_EQ(failure(doubling).description, message);
+    EXPECT_EQ(scalar("1 + 1"), Value(2));
+    Palvo::sqlite::setMemoryLimit(0);
+    EXPECT_EQ(one(grows + "select count(*) from c"), Value(1000000));
+    EXPECT_EQ(one(doubling), Value(8LL << 21));
+}
+
+}  // namespace
