@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                             "Arithmetic overflow error converting expression to data type int.", 8115},
                       // beyond bigint a literal is refused before any column sees it: text reaches the check
                       Bound{"bigint", "9223372036854775807", "'9223372036854775808'", "-9223372036854775808",
-                            "-9223372036854775809",
+                            "'-9223372036854775809'",
                             "Arithmetic overflow error converting expression to data type bigint.",
                             "Arithmetic overflow error converting expression to data type bigint.", 8115}),
     [](const auto& p) { return std::string(p.param.type); });
