@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
 #include <QPrintPreviewDialog>
@@ -21,6 +22,7 @@
 
 #include "palvo/error.h"
 #include "palvo/qt/printer.h"
+#include "pdf_text_map.h"
 #include "qt_support.h"
 
 namespace Palvo::qt {
@@ -89,6 +91,7 @@ struct Printer::Impl {
     bool fontDrawn = false;  // the painter (or the kept job) has the current font
     double baseline = 0;     // of the font the painter has
     std::vector<Op> kept;
+    DrawnCharacters drawn;  // for the PDF's text maps
 
     void setFont(double size, bool bold) {
         // pixels are twips here: the painter is scaled to twips
@@ -246,6 +249,7 @@ void Printer::fontChanged() { impl_->setFont(FontSize(), FontBold()); }
 
 void Printer::beginJob() {
     impl_->kept.clear();
+    impl_->drawn.clear();
     impl_->fontDrawn = false;
     if (impl_->pdfPath.empty()) return;
     // written beside the file, so the finished job replaces it in one step
@@ -267,7 +271,9 @@ void Printer::beginJob() {
 void Printer::beginPage() { impl_->draw(PageOp{}); }
 
 void Printer::drawText(double x, double y, std::string_view text) {
-    impl_->draw(TextOp{x, y, toQString(text)});
+    QString s = toQString(text);
+    impl_->drawn.add(s);
+    impl_->draw(TextOp{x, y, std::move(s)});
 }
 
 void Printer::drawLine(double x1, double y1, double x2, double y2) {
@@ -281,9 +287,15 @@ void Printer::endJob() {
         for (const Op& op : d.kept) d.apply(op);
         d.kept.clear();
         if (!d.painter.end()) throw Error(kPrinterError, "Printer error: the job did not reach the printer");
+        // a host's printer writing a PDF file (a print dialog's "print to file")
+        if (d.printer->outputFormat() == QPrinter::PdfFormat && !d.printer->outputFileName().isEmpty() &&
+            d.printer->paintEngine()->type() == QPaintEngine::Pdf) {
+            mendTextMaps(toStd(d.printer->outputFileName()), d.drawn);
+        }
         return;
     }
     if (!d.painter.end()) throw Error(kPrinterError, "Printer error: cannot write " + d.pdfPath);
+    mendTextMaps(toStd(d.part->fileName()), d.drawn);
     const QString part = d.part->fileName();
     const QString path = toQString(d.pdfPath);
     // rename(2) replaces an older file in one step
