@@ -42,8 +42,10 @@ inline std::vector<std::string> pdfLines(const std::string& pdf, int page = 0, b
         std::string out;
         for (char c : line) {
             const bool blank = c == ' ' || c == '\f' || c == '\t';
-            if (!blank) out += c;
-            else if (!out.empty() && out.back() != ' ') out += ' ';
+            if (!blank)
+                out += c;
+            else if (!out.empty() && out.back() != ' ')
+                out += ' ';
         }
         if (!out.empty() && out.back() == ' ') out.pop_back();
         if (!out.empty()) lines.push_back(out);
