@@ -30,8 +30,8 @@ namespace Palvo::qt {
 namespace {
 
 constexpr double kTwipsPerPoint = 20;
-constexpr double kRuleTwips = 10;        // DrawWidth 1: half a point
-constexpr double kPdfMarginPoints = 18;  // a quarter inch, what a printer commonly cannot reach
+constexpr double kRuleTwips = 10;       // DrawWidth 1: half a point
+constexpr double kPdfMarginPoints = 9;  // an eighth of an inch: B5 landscape holds its 25 rows above the foot
 constexpr long kPrinterError = 482;
 constexpr std::size_t kMaxCachedWidths = 4096;  // per font: "a", "aaa" and repeated cell values
 

@@ -1,6 +1,7 @@
 #include "src/print/print_record.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "palvo/error.h"
@@ -13,6 +14,7 @@ namespace Palvo::print {
 namespace {
 
 constexpr double kBodyFontSize = 11;
+constexpr double kRuleRoom = 10;  // a thin rule's thickness in twips
 
 // The report's own stops: each ends it with its message and prints nothing.
 struct Stopped {};
@@ -104,11 +106,29 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
     p.NewPage();
 }
 
+// The rows whose rules stay above the page foot, as printPage places them: a
+// printer's printable area may be shorter than the paper's table of rows allows.
+int rowsAboveTheFoot(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr) {
+    flx.Col(0);
+    p.FontSize(2.0 * static_cast<double>(flx.CellFontSize()));
+    double y = p.TextHeight("a") + p.TextHeight(title);
+    p.FontSize(kBodyFontSize);
+    const double line = p.TextHeight("a");
+    y += 100 + line + 100 + p.TextHeight(topStr) + 100 + 100;
+    if (flx.Cols() > 0) y += p.TextHeight(flx.TextMatrix(0, flx.Cols() - 1));
+    y += 100;  // the rule under the heading
+    // row i's rule lies at y + 50 + (i - 1) x pitch + a line + 50; a rule's thickness above the foot
+    const double room = p.ScaleHeight() - 300 - kRuleRoom - (y + 50 + line + 50);
+    return room < 0 ? 0 : 1 + static_cast<int>(std::floor(room / (1.4 * line)));
+}
+
 void printReport(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
                  const std::string& botStr) {
     p.FontSize(kBodyFontSize);
     p.DrawWidth(2);
-    const int rows = rowsPerPage(p);
+    int rows = rowsPerPage(p);
+    rows = std::min(rows, rowsAboveTheFoot(p, flx, title, topStr));
+    if (rows <= 0) stop("打印纸高度太小！");
     const int dataRows = flx.Rows() - 1;
     const int pages = dataRows > 0 ? (dataRows + rows - 1) / rows : 0;
     if (pages == 0) stop("没有数据！");

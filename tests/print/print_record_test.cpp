@@ -61,28 +61,46 @@ bool has(const std::vector<std::string>& texts, const std::string& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
-TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientation) {
+// The paper's table of rows, on the PDF printer's printable area (the paper less
+// an eighth of an inch) and on a printer's that is a quarter inch short on every
+// side, where fewer rows stay above the foot; on every page the last row's rule
+// lies a thin rule's thickness or more above the foot.
+TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientationAndStayAboveTheFoot) {
+    constexpr double kEighthInch = 180, kQuarterInch = 360;
     struct Case {
         int dataRows;
         int paper;
         int orientation;
+        double margin;
+        float gridFont;  // the title is twice as large
         std::vector<int> rowsPerPage;
     };
     const Case cases[] = {
-        {81, PaperCode::A4, vbPRORPortrait, {40, 40, 1}},
-        {40, PaperCode::A4, vbPRORPortrait, {40}},
-        {31, PaperCode::A4, vbPRORLandscape, {30, 1}},
-        {35, PaperCode::B5, vbPRORPortrait, {34, 1}},
-        {26, PaperCode::B5, vbPRORLandscape, {25, 1}},
-        {40, PaperCode::Fanfold10x11, vbPRORPortrait, {39, 1}},
-        {31, PaperCode::Fanfold10x11, vbPRORLandscape, {30, 1}},
+        {81, PaperCode::A4, vbPRORPortrait, kEighthInch, 9, {40, 40, 1}},
+        {40, PaperCode::A4, vbPRORPortrait, kEighthInch, 9, {40}},
+        {31, PaperCode::A4, vbPRORLandscape, kEighthInch, 9, {30, 1}},
+        {35, PaperCode::B5, vbPRORPortrait, kEighthInch, 9, {34, 1}},
+        {26, PaperCode::B5, vbPRORLandscape, kEighthInch, 9, {25, 1}},
+        {40, PaperCode::Fanfold10x11, vbPRORPortrait, kEighthInch, 9, {39, 1}},
+        {31, PaperCode::Fanfold10x11, vbPRORLandscape, kEighthInch, 9, {30, 1}},
+        {41, PaperCode::A4, vbPRORPortrait, kQuarterInch, 9, {40, 1}},
+        {31, PaperCode::A4, vbPRORLandscape, kQuarterInch, 9, {29, 2}},
+        {35, PaperCode::B5, vbPRORPortrait, kQuarterInch, 9, {34, 1}},
+        {26, PaperCode::B5, vbPRORLandscape, kQuarterInch, 9, {24, 2}},
+        {31, PaperCode::Fanfold10x11, vbPRORLandscape, kQuarterInch, 9, {30, 1}},
+        {26, PaperCode::B5, vbPRORLandscape, kEighthInch, 12, {24, 2}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.dataRows) + " rows on paper " + std::to_string(c.paper));
+        SCOPED_TRACE(std::to_string(c.dataRows) + " rows on paper " + std::to_string(c.paper) +
+                     ", orientation " + std::to_string(c.orientation) + ", margin " +
+                     std::to_string(c.margin));
         printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
-        printer->paper(c.paper, c.orientation);
+        printer->paper(c.paper, c.orientation);  // the paper less a quarter inch on every side
+        printer->printableSize(printer->ScaleWidth() + 2 * (kQuarterInch - c.margin),
+                               printer->ScaleHeight() + 2 * (kQuarterInch - c.margin));
         installPrinter(printer);
         auto grid = makeGrid(c.dataRows);
+        grid.CellFontSize(c.gridFont);
         print(grid);
         ASSERT_EQ(printer->jobs().size(), 1u);
         const auto& job = printer->jobs()[0];
@@ -94,6 +112,11 @@ TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientation) {
             EXPECT_EQ(texts.back(), "第 " + std::to_string(p) + "/" + std::to_string(pages) + " 页");
             EXPECT_TRUE(has(texts, "制表：张三")) << "Topstr on every page";
             EXPECT_EQ(has(texts, "审核：李四"), p == pages) << "BotStr on the last page only";
+            const auto foot = std::find_if(job.ops.begin(), job.ops.end(), [&](const PrinterOp& op) {
+                return op.page == p && op.text == texts.back();
+            });
+            ASSERT_NE(foot, job.ops.end());
+            EXPECT_LE(job.lines(p).back().y + 10, foot->y) << "the last row's rule on page " << p;
         }
         EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{"数据已送至打印机！", 48, "提示"}}));
         box->clear();

@@ -53,6 +53,31 @@ inline std::vector<std::string> pdfLines(const std::string& pdf, int page = 0, b
     return lines;
 }
 
+/// A word pdftotext -bbox finds on a page: its box in points from the top left.
+struct PdfWord {
+    double xMin, yMin, xMax, yMax;
+    std::string text;
+};
+
+inline std::vector<PdfWord> pdfWords(const std::string& pdf, int page) {
+    std::vector<PdfWord> words;
+    const std::string page_ = std::to_string(page);
+    std::istringstream in(
+        commandOutput("pdftotext -q -enc UTF-8 -bbox -f " + page_ + " -l " + page_ + " '" + pdf + "' -"));
+    for (std::string line; std::getline(in, line);) {
+        PdfWord w{};
+        int at = 0;
+        if (std::sscanf(line.c_str(), " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\">%n",
+                        &w.xMin, &w.yMin, &w.xMax, &w.yMax, &at) < 4 ||
+            at == 0)
+            continue;
+        const auto end = line.find("</word>", static_cast<std::size_t>(at));
+        w.text = line.substr(static_cast<std::size_t>(at), end - static_cast<std::size_t>(at));
+        words.push_back(w);
+    }
+    return words;
+}
+
 /// Cells as pdfLines reads a row of them.
 inline std::string rowLine(const std::vector<std::string>& cells) {
     std::string line;

@@ -173,6 +173,44 @@ TEST_F(QtPrinter, GlyphsOfSeveralCharactersReadBackAsTheOneDrawn) {
     }
 }
 
+// On every supported paper both ways the PDF holds the paper's rows a page, and
+// the page foot lies below the last of them: no word of the page reaches into it.
+TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
+    const struct {
+        int paper, orientation, rows;
+    } cases[] = {{9, vbPRORPortrait, 40},   {9, vbPRORLandscape, 30}, {13, vbPRORPortrait, 34},
+                 {13, vbPRORLandscape, 25}, {45, vbPRORPortrait, 39}, {45, vbPRORLandscape, 30}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("paper " + std::to_string(c.paper) + ", orientation " + std::to_string(c.orientation));
+        const fs::path pdf = fs::path(dir.path().toStdString()) / ("foot" + std::to_string(c.paper) + "_" +
+                                                                   std::to_string(c.orientation) + ".pdf");
+        auto printer = qt::Printer::pdf(pdf.string());
+        printer->PaperSize(c.paper);
+        printer->Orientation(c.orientation);
+        ScopedPrinter guard(printer);
+        auto grid = salesGrid(c.rows + 1);
+        clsPrint().mPrintRecord(grid, "销售清单");
+        ASSERT_EQ(pageCount(pdf), 2);
+        const std::vector<std::string> lines = testing::pdfLines(pdf.string(), 1);
+        ASSERT_GT(lines.size(), 2u);
+        EXPECT_EQ(lines.back(), "第 1/2 页");
+        EXPECT_EQ(lines[lines.size() - 2], testing::rowLine(rowOf(grid, c.rows))) << "the paper's last row";
+
+        const std::vector<testing::PdfWord> words = testing::pdfWords(pdf.string(), 1);
+        const auto foot =
+            std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "第"; });
+        ASSERT_NE(foot, words.end());
+        double footTop = foot->yMin, rowsBottom = 0;
+        for (const auto& w : words) {
+            if (w.yMin >= foot->yMin - 3)
+                footTop = std::min(footTop, w.yMin);  // the foot's line
+            else
+                rowsBottom = std::max(rowsBottom, w.yMax);
+        }
+        EXPECT_LT(rowsBottom, footTop);
+    }
+}
+
 TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
     const fs::path pdf = fs::path(dir.path().toStdString()) / "备注.pdf";
     auto printer = qt::Printer::pdf(pdf.string());
@@ -239,7 +277,7 @@ TEST_F(QtPrinter, PaperCodesMapToQtPageSizesBothWays) {
     const std::pair<int, QPageSize::PageSizeId> papers[] = {
         {9, QPageSize::A4}, {13, QPageSize::JisB5}, {45, QPageSize::Imperial10x11}, {1, QPageSize::Letter}};
     auto printer = qt::Printer::pdf((dir.path() + "/p.pdf").toStdString());
-    EXPECT_NEAR(printer->ScaleWidth(), (595.28 - 36) * 20, 20) << "A4 less a quarter inch each side";
+    EXPECT_NEAR(printer->ScaleWidth(), (595.28 - 18) * 20, 20) << "A4 less an eighth of an inch each side";
     for (const auto& [code, id] : papers) {
         printer->PaperSize(code);
         EXPECT_EQ(printer->qprinter().pageLayout().pageSize().id(), id);
