@@ -132,7 +132,7 @@ void printReport(Printer& p, FlexGrid& flx, const std::string& title, const std:
     const int dataRows = flx.Rows() - 1;
     const int pages = dataRows > 0 ? (dataRows + rows - 1) / rows : 0;
     if (pages == 0) stop("没有数据！");
-    const std::vector<std::int32_t> lefts = columnLefts(flx, p);
+    const std::vector<std::int32_t> lefts = columnLefts(flx, p, p.ScaleWidth());
     for (int page = 1; page <= pages; ++page)
         printPage(p, flx, title, topStr, botStr, lefts, page, pages, rows);
     p.EndDoc();
@@ -158,7 +158,10 @@ std::int16_t computedRowsPerPage(double printableHeight, double lineHeight) {
     return util::cint((printableHeight - 2000) / (lineHeight * 1.4 + 50));
 }
 
-std::vector<std::int32_t> columnLefts(const FlexGrid& grid, const TextSurface& surface) {
+std::vector<std::int32_t> columnLefts(const FlexGrid& grid, const TextSurface& surface, double maxWidth) {
+    // a cell wider than the page counts as wide as the page (it still prints
+    // whole): a long text never overflows 16 bits and stops the report
+    const double limit = std::clamp(maxWidth, 0.0, 32767.0);
     const int rows = grid.Rows();
     const int cols = grid.Cols();
     const double a = surface.TextWidth("a");
@@ -168,7 +171,7 @@ std::vector<std::int32_t> columnLefts(const FlexGrid& grid, const TextSurface& s
         lefts[static_cast<std::size_t>(c)] = util::clng(x);
         std::int16_t widest = 0;
         for (int r = 0; r < rows; ++r) {
-            widest = std::max(widest, util::cint(surface.TextWidth(grid.TextMatrix(r, c))));
+            widest = std::max(widest, util::cint(std::min(surface.TextWidth(grid.TextMatrix(r, c)), limit)));
         }
         x = lefts[static_cast<std::size_t>(c)] + widest + a;
     }

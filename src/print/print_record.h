@@ -26,9 +26,10 @@ std::optional<std::int16_t> tableRowsPerPage(int paperSize, int orientation);
 std::int16_t computedRowsPerPage(double printableHeight, double lineHeight);
 
 /// The left edge of every column: X(0) = width of "aaa", X(c) = X(c - 1) plus the
-/// widest text of column c - 1 (each width rounded to 16 bits) plus the width of
-/// "a", in the surface's current font. Throws Palvo::Error 6 past 16 bits.
-std::vector<std::int32_t> columnLefts(const FlexGrid& grid, const TextSurface& surface);
+/// widest text of column c - 1 (each width at most `maxWidth`, the printable width,
+/// and 16 bits, rounded) plus the width of "a", in the surface's current font.
+/// Throws Palvo::Error 6 past 32 bits.
+std::vector<std::int32_t> columnLefts(const FlexGrid& grid, const TextSurface& surface, double maxWidth);
 
 /// "打印时间：" with the date and time as a Chinese-locale desktop shows them
 /// (short date 2024/3/5, long time 9:05:07), two blanks between.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -225,15 +226,16 @@ TEST_F(PrintRecord, StopsWithItsMessageAndLeavesThePrinterAsItWas) {
 }
 
 // A grid whose row 50 reads once (when the columns are measured), then fails
-// on page 2, as a grid that lost a member midway.
+// on page 2, as a grid that lost a member midway; or at once with failAfter 0.
 class FailingGrid : public memory::FlexGrid {
 public:
     using memory::FlexGrid::TextMatrix;
     std::string TextMatrix(int row, int col) const override {
-        if (row == 50 && ++reads > 2) throw Error(381, "Subscript out of range");
+        if (row == 50 && ++reads > failAfter) throw Error(381, "Subscript out of range");
         return memory::FlexGrid::TextMatrix(row, col);
     }
     mutable int reads = 0;
+    int failAfter = 2;
 };
 
 TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWhy) {
@@ -261,12 +263,38 @@ TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWh
     EXPECT_EQ(printer->abandoned(), 1);
 
     // a failure measuring the columns, before any page, abandons nothing but still restores
-    auto wide = makeGrid(1);
-    wide.TextMatrix(1, 1, std::string(3000, 'w'));  // 330000 twips: past 16 bits
+    grid.reads = 0;
+    grid.failAfter = 0;
     watching->clear();
-    clsPrint().mPrintRecord(wide, "清单");
+    clsPrint().mPrintRecord(grid, "清单");
     EXPECT_EQ(watching->last().style, 16);
     EXPECT_TRUE(watching->seen && printer->jobs().empty());
+    EXPECT_EQ(printer->abandoned(), 1);
+}
+
+// A cell wider than the page (past 16 bits of twips too) counts as wide as the
+// page: it prints whole, and the next column starts a page's width after it.
+TEST_F(PrintRecord, ACellWiderThanThePagePrintsWholeAndCountsAsThePagesWidth) {
+    std::string chinese;
+    for (int i = 0; i < 149; ++i) chinese += "长";  // 32780 twips by the fixed rule
+    for (const std::string& cell : {std::string(3000, 'w'), chinese}) {
+        SCOPED_TRACE(cell.size());
+        auto grid = makeGrid(2);
+        grid.TextMatrix(1, 1, cell);
+        print(grid);
+        ASSERT_EQ(printer->jobs().size(), 1u);
+        const auto& ops = printer->jobs()[0].ops;
+        const auto at = [&](const std::string& text) {
+            return std::find_if(ops.begin(), ops.end(), [&](const PrinterOp& op) { return op.text == text; });
+        };
+        ASSERT_NE(at(cell), ops.end()) << "printed whole";
+        const double x1 = 330 + 440 + 110;  // aaa, 序号, a
+        EXPECT_EQ(at(cell)->x, x1);
+        EXPECT_EQ(at("金额")->x, x1 + std::round(printer->ScaleWidth()) + 110);
+        EXPECT_EQ(box->last().text, "数据已送至打印机！");
+        printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+        installPrinter(printer);
+    }
 }
 
 TEST(PrintLayout, TimeLineInTheFormsOfAChineseDesktop) {
