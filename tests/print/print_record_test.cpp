@@ -170,6 +170,54 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     EXPECT_DOUBLE_EQ(printer->jobs()[1].ops[1].x, 0);
 }
 
+// A cell's own lines print one under another; its row is as much taller, its
+// rule under the tallest cell, and the column as wide as the widest line. Rows
+// that tall leave fewer a page, every rule above the foot.
+TEST_F(PrintRecord, ACellsLinesPrintOneUnderAnotherAndTheRowsRuleStaysUnderThem) {
+    auto grid = makeGrid(40);
+    grid.TextMatrix(2, 1, "第一行\n第二行");        // a middle column
+    grid.TextMatrix(3, 2, "甲\r\n乙\n丙丙丙丙丙");  // the last column, CR LF too
+    print(grid);
+    ASSERT_EQ(printer->jobs().size(), 1u);
+    const auto& job = printer->jobs()[0];
+    const auto at = [&](const std::string& text) {
+        const auto it = std::find_if(job.ops.begin(), job.ops.end(),
+                                     [&](const PrinterOp& op) { return op.text == text; });
+        return it == job.ops.end() ? std::pair{-1.0, -1.0} : std::pair{it->x, it->y};
+    };
+    const double body = 1560 + 220 + 100, pitch = 1.4 * 220, top2 = body + 50 + pitch;
+    const double x1 = 330 + 440 + 110, x2 = x1 + 3 * 220 + 110;  // 名称 as wide as 第一行
+    EXPECT_EQ(at("第一行"), std::pair(x1, top2));
+    EXPECT_EQ(at("第二行"), std::pair(x1, top2 + 220));
+    const double top3 = top2 + pitch + 220;
+    EXPECT_EQ(at("甲"), std::pair(x2, top3));
+    EXPECT_EQ(at("乙"), std::pair(x2, top3 + 220));
+    EXPECT_EQ(at("丙丙丙丙丙"), std::pair(x2, top3 + 440));
+    EXPECT_EQ(at("4"), std::pair(330.0, top3 + pitch + 440)) << "the next row under the three lines";
+    const auto rules = job.lines(1);
+    EXPECT_EQ(rules[3].y, top2 + 2 * 220 + 50);
+    EXPECT_EQ(rules[4].y, top3 + 3 * 220 + 50);
+
+    // every row of three lines: fewer rows a page, each page's last rule above its foot
+    auto tall = makeGrid(40);
+    for (int r = 1; r <= 40; ++r) tall.TextMatrix(r, 1, "货品\n规格\n产地");
+    print(tall);
+    ASSERT_EQ(printer->jobs().size(), 2u);
+    const auto& tallJob = printer->jobs()[1];
+    int printed = 0;
+    for (int p = 1; p <= tallJob.pages; ++p) {
+        SCOPED_TRACE("page " + std::to_string(p));
+        const auto texts = tallJob.texts(p);
+        const auto foot = std::find_if(tallJob.ops.begin(), tallJob.ops.end(), [&](const PrinterOp& op) {
+            return op.page == p && op.text == texts.back();
+        });
+        EXPECT_LE(tallJob.lines(p).back().y + 10, foot->y);
+        printed += rowsOn(tallJob, p);
+    }
+    EXPECT_EQ(printed, 40);
+    EXPECT_EQ(rowsOn(tallJob, 1), 18) << "(16120 - 300 - 10 - 2200 - 440) / (308 + 440) + 1";
+}
+
 TEST_F(PrintRecord, OtherPaperAsksAndComputesTheRows) {
     auto grid = makeGrid(81);
     const std::string question = "打印机纸型设置错误，只支持 A4,B5,10*11(普通孔纸) 三种纸型，继续吗？";

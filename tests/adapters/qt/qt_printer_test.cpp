@@ -211,6 +211,18 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
     }
 }
 
+TEST_F(QtPrinter, ATextsOwnLinesPrintOneUnderAnother) {
+    const std::string pdf = (dir.path() + "/lines.pdf").toStdString();
+    auto printer = qt::Printer::pdf(pdf);
+    printer->FontSize(11);
+    printer->Print("第一行\n第二行\r\nthird line");
+    EXPECT_EQ(printer->CurrentY(), 3 * 220);
+    EXPECT_EQ(printer->TextWidth("第一行\nthird line"), printer->TextWidth("third line"))
+        << "the widest line";
+    printer->EndDoc();
+    EXPECT_EQ(testing::pdfLines(pdf, 0, false), (std::vector<std::string>{"第一行", "第二行", "third line"}));
+}
+
 TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
     const fs::path pdf = fs::path(dir.path().toStdString()) / "备注.pdf";
     auto printer = qt::Printer::pdf(pdf.string());
