@@ -33,11 +33,11 @@ void DrawnCharacters::add(const QString& text) {
         if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(static_cast<char16_t>(c), text[++i].unicode());
         }
-        seen_[c] = true;
+        seen_[c >> 6] |= std::uint64_t{1} << (c & 63);
     }
 }
 
-void DrawnCharacters::clear() { std::fill(seen_.begin(), seen_.end(), false); }
+void DrawnCharacters::clear() { std::fill(seen_.begin(), seen_.end(), 0); }
 
 namespace {
 
@@ -258,31 +258,28 @@ std::optional<FontFile> findFont(std::string name) {
     return found;
 }
 
-// A font's cmap as Qt reads it: a tab and a no-break space the font lacks are drawn as its space.
+// A font's cmap as Qt reads it: a tab and a no-break space the font lacks are
+// drawn as its space. Knows the characters of the glyphs of `mapped` only.
 class FontCmap {
 public:
-    FontCmap(FT_Library library, const FontFile& file) {
+    FontCmap(FT_Library library, const FontFile& file, const std::vector<Mapping>& mapped) {
         if (FT_New_Face(library, file.path.c_str(), file.index, &face_) != 0) {
             face_ = nullptr;
             return;
         }
-        std::vector<std::pair<unsigned, char32_t>> all;
-        FT_UInt glyph = 0;
-        for (FT_ULong c = FT_Get_First_Char(face_, &glyph); glyph != 0;
-             c = FT_Get_Next_Char(face_, c, &glyph))
-            all.emplace_back(glyph, static_cast<char32_t>(c));
-        for (char32_t c : {U'\t', U'\u00A0'}) {
-            if (FT_Get_Char_Index(face_, c) == 0) all.emplace_back(this->glyph(c), c);
-        }
-        std::sort(all.begin(), all.end());
-        for (std::size_t i = 0; i < all.size();) {
-            std::size_t j = i;
-            while (j < all.size() && all[j].first == all[i].first) ++j;
-            if (j - i > 1 && all[i].first != 0) {
-                auto& group = shared_[all[i].first];
-                for (std::size_t k = i; k < j; ++k) group.push_back(all[k].second);
+        for (const Mapping& m : mapped) {
+            if (m.text.size() == 1) {
+                if (const unsigned g = glyph(m.text[0]); g != 0) shared_.emplace(g, std::vector<char32_t>{});
             }
-            i = j;
+        }
+        const auto add = [&](unsigned g, char32_t c) {
+            if (auto it = shared_.find(g); it != shared_.end()) it->second.push_back(c);
+        };
+        FT_UInt g = 0;
+        for (FT_ULong c = FT_Get_First_Char(face_, &g); g != 0; c = FT_Get_Next_Char(face_, c, &g))
+            add(g, static_cast<char32_t>(c));
+        for (char32_t c : {U'\t', U'\u00A0'}) {
+            if (FT_Get_Char_Index(face_, c) == 0) add(glyph(c), c);
         }
     }
     ~FontCmap() {
@@ -294,7 +291,8 @@ public:
     // The characters drawn with c's glyph, c among them.
     std::vector<char32_t> sharing(char32_t c) const {
         if (face_) {
-            if (auto it = shared_.find(glyph(c)); it != shared_.end()) return it->second;
+            if (auto it = shared_.find(glyph(c)); it != shared_.end() && !it->second.empty())
+                return it->second;
         }
         return {c};
     }
@@ -442,7 +440,7 @@ void mendTextMaps(const std::string& path, const DrawnCharacters& drawn) {
             QPDFObjectHandle name = font.getKey("/BaseFont");
             if (library && name.isName()) {
                 if (auto file = findFont(name.getName().substr(1)))
-                    fontCmap = std::make_unique<FontCmap>(library, *file);
+                    fontCmap = std::make_unique<FontCmap>(library, *file, cmap.entries);
             }
             bool changed = false;
             for (Mapping& m : cmap.entries) {

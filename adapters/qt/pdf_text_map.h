@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,11 @@ namespace Palvo::qt {
 class DrawnCharacters {
 public:
     void add(const QString& text);
-    bool contains(char32_t c) const { return c < seen_.size() && seen_[c]; }
+    bool contains(char32_t c) const { return c < 0x110000 && (seen_[c >> 6] >> (c & 63) & 1) != 0; }
     void clear();
 
 private:
-    std::vector<bool> seen_ = std::vector<bool>(0x110000);
+    std::vector<std::uint64_t> seen_ = std::vector<std::uint64_t>(0x110000 / 64);
 };
 
 /// Rewrites, in place, every ToUnicode map of the finished PDF at `path` whose

@@ -56,10 +56,14 @@ double Printer::TextHeight(std::string_view text) const {
 
 void Printer::Print(std::string_view text) {
     toPage();
-    // a text's own lines one under another, as TextHeight counts them
-    forEachLine(text, [&](std::string_view line, std::size_t i) {
-        if (!line.empty()) drawText(x_, y_ + static_cast<double>(i) * lineHeight(), line);
-    });
+    if (text.find('\n') == std::string_view::npos) {
+        if (!text.empty()) drawText(x_, y_, text);
+    } else {
+        // a text's own lines one under another, as TextHeight counts them
+        forEachLine(text, [&](std::string_view line, std::size_t i) {
+            if (!line.empty()) drawText(x_, y_ + static_cast<double>(i) * lineHeight(), line);
+        });
+    }
     x_ = 0;
     y_ += TextHeight(text);
 }
