@@ -148,7 +148,7 @@ void drawRaw(const Palvo::FlexGrid& grid, const std::vector<double>& lefts, cons
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Point);
+    printer.setPageMargins(QMarginsF(9, 9, 9, 9), QPageLayout::Point);
     printer.setOutputFileName(QString::fromStdString(path));
     const QRectF area = printer.pageLayout().paintRect(QPageLayout::Point);
     const double pw = area.width() * 20;

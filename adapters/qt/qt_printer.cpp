@@ -3,6 +3,7 @@
 #include <QIODevice>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
@@ -20,6 +21,7 @@
 #include "palvo/atomic_file.h"
 #include "palvo/error.h"
 #include "palvo/qt/printer.h"
+#include "pdf_text_map.h"
 #include "qt_support.h"
 
 namespace Palvo::qt {
@@ -27,8 +29,8 @@ namespace Palvo::qt {
 namespace {
 
 constexpr double kTwipsPerPoint = 20;
-constexpr double kRuleTwips = 10;        // DrawWidth 1: half a point
-constexpr double kPdfMarginPoints = 18;  // a quarter inch, what a printer commonly cannot reach
+constexpr double kRuleTwips = 10;       // DrawWidth 1: half a point
+constexpr double kPdfMarginPoints = 9;  // an eighth of an inch: B5 landscape holds its 25 rows above the foot
 constexpr long kPrinterError = 482;
 constexpr std::size_t kMaxCachedWidths = 4096;  // per font: "a", "aaa" and repeated cell values
 
@@ -108,6 +110,7 @@ struct Printer::Impl {
     bool fontDrawn = false;  // the painter (or the kept job) has the current font
     double baseline = 0;     // of the font the painter has
     std::vector<Op> kept;
+    DrawnCharacters drawn;  // for the PDF's text maps
 
     void setFont(double size, bool bold) {
         // pixels are twips here: the painter is scaled to twips
@@ -274,6 +277,7 @@ void Printer::fontChanged() { impl_->setFont(FontSize(), FontBold()); }
 
 void Printer::beginJob() {
     impl_->kept.clear();
+    impl_->drawn.clear();
     impl_->fontDrawn = false;
     if (impl_->pdfPath.empty()) return;
     impl_->part = std::make_unique<AtomicFile>(impl_->pdfPath);
@@ -292,7 +296,9 @@ void Printer::beginJob() {
 void Printer::beginPage() { impl_->draw(PageOp{}); }
 
 void Printer::drawText(double x, double y, std::string_view text) {
-    impl_->draw(TextOp{x, y, toQString(text)});
+    QString s = toQString(text);
+    impl_->drawn.add(s);
+    impl_->draw(TextOp{x, y, std::move(s)});
 }
 
 void Printer::drawLine(double x1, double y1, double x2, double y2) {
@@ -306,11 +312,21 @@ void Printer::endJob() {
         for (const Op& op : d.kept) d.apply(op);
         d.kept.clear();
         if (!d.painter.end()) throw Error(kPrinterError, "Printer error: the job did not reach the printer");
+        // a host's printer writing a PDF file (a print dialog's "print to file")
+        if (d.printer->outputFormat() == QPrinter::PdfFormat && !d.printer->outputFileName().isEmpty() &&
+            d.printer->paintEngine()->type() == QPaintEngine::Pdf) {
+            mendTextMaps(toStd(d.printer->outputFileName()), d.drawn);
+        }
         return;
     }
     if (!d.painter.end()) throw Error(kPrinterError, "Printer error: cannot write " + d.pdfPath);
     std::unique_ptr<AtomicFile> part = std::move(d.part);
     d.closePdf();
+    // the text maps are mended in the temporary file, before it takes the name
+    if (part->flush()) {
+        const std::string update = textMapUpdate(part->openPath(), d.drawn, d.pdfPath);
+        part->write(update.data(), update.size());
+    }
     part->commit();
 }
 

@@ -38,6 +38,9 @@ public:
     /// Appends data (buffered). False once a write failed; the first failure
     /// is what commit() throws.
     bool write(const void* data, std::size_t size) noexcept;
+    /// Writes what is buffered, so the temporary file can be read by name.
+    /// False once a write failed.
+    bool flush() noexcept { return failure_.empty() && fd_ >= 0 && flushBuffer(); }
     /// Marks the file as failed for a reason found by its writer; commit()
     /// then throws it.
     void fail(const std::string& reason);

@@ -34,12 +34,14 @@ public:
     virtual void CurrentX(double x) = 0;
     virtual double CurrentY() const = 0;
     virtual void CurrentY(double y) = 0;
-    /// The printed width of a text in the current font.
+    /// The printed width of a text in the current font; of a text of several
+    /// lines, its widest line.
     virtual double TextWidth(std::string_view text) const = 0;
     /// The height of a text in the current font: one line per line of the text.
     virtual double TextHeight(std::string_view text) const = 0;
-    /// Prints text with its top left at (CurrentX, CurrentY), then moves to the
-    /// start of the next line: CurrentX = 0, CurrentY += TextHeight(text).
+    /// Prints text with its top left at (CurrentX, CurrentY), its own lines (ending
+    /// at LF) one under another, then moves to the start of the next line:
+    /// CurrentX = 0, CurrentY += TextHeight(text).
     virtual void Print(std::string_view text) = 0;
 };
 

@@ -24,7 +24,30 @@ void Printer::FontBold(bool bold) {
     fontChanged();
 }
 
-double Printer::TextWidth(std::string_view text) const { return measureWidth(text); }
+namespace {
+
+// Calls f(line, i) for each of a text's own lines: they end at LF, a CR before it dropped.
+template <class F>
+void forEachLine(std::string_view text, F f) {
+    for (std::size_t start = 0, i = 0;; ++i) {
+        const auto end = text.find('\n', start);
+        std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        f(line, i);
+        if (end == std::string_view::npos) return;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+double Printer::TextWidth(std::string_view text) const {
+    if (text.find('\n') == std::string_view::npos) return measureWidth(text);
+    double widest = 0;
+    forEachLine(text,
+                [&](std::string_view line, std::size_t) { widest = std::max(widest, measureWidth(line)); });
+    return widest;
+}
 
 double Printer::TextHeight(std::string_view text) const {
     const auto lines = 1 + std::count(text.begin(), text.end(), '\n');
@@ -33,7 +56,14 @@ double Printer::TextHeight(std::string_view text) const {
 
 void Printer::Print(std::string_view text) {
     toPage();
-    if (!text.empty()) drawText(x_, y_, text);
+    if (text.find('\n') == std::string_view::npos) {
+        if (!text.empty()) drawText(x_, y_, text);
+    } else {
+        // a text's own lines one under another, as TextHeight counts them
+        forEachLine(text, [&](std::string_view line, std::size_t i) {
+            if (!line.empty()) drawText(x_, y_ + static_cast<double>(i) * lineHeight(), line);
+        });
+    }
     x_ = 0;
     y_ += TextHeight(text);
 }

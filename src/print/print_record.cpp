@@ -1,6 +1,7 @@
 #include "src/print/print_record.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "palvo/error.h"
@@ -13,6 +14,7 @@ namespace Palvo::print {
 namespace {
 
 constexpr double kBodyFontSize = 11;
+constexpr double kRuleRoom = 10;  // a thin rule's thickness in twips
 
 // The report's own stops: each ends it with its message and prints nothing.
 struct Stopped {};
@@ -38,15 +40,24 @@ void printCentred(Printer& p, const std::string& text, bool clampLeft) {
     p.CurrentX(clampLeft ? std::max(0.0, x) : x);
 }
 
+// Where the table's rows fall: the rule under the heading, a row's pitch and
+// line, and the first data row of every page (then one past the last row).
+struct Pages {
+    double body = 0;
+    double pitch = 0;
+    double line = 0;
+    std::vector<int> firsts;
+};
+
 // One page: title, time line, Topstr, the heading between two rules, the page's
-// rows each under its rule, BotStr on the last page, and the page foot.
+// rows each under its rule, BotStr on the last page, and the page foot. A row
+// with a cell of several lines is as much taller as its tallest cell's extra lines.
 void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
-               const std::string& botStr, const std::vector<std::int32_t>& lefts, int page, int pages,
-               int rowsPerPage) {
+               const std::string& botStr, const TableMeasure& table, const Pages& pages, int page) {
     const double pw = p.ScaleWidth();
     const double margin = p.TextWidth("aaa");
     const int cols = flx.Cols();
-    const int dataRows = flx.Rows() - 1;
+    const int count = static_cast<int>(pages.firsts.size()) - 1;
 
     flx.Col(0);
     p.FontSize(2.0 * static_cast<double>(flx.CellFontSize()));
@@ -70,38 +81,70 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
     p.CurrentY(p.CurrentY() + 100);
     const double headingTop = p.CurrentY();
     for (int c = 0; c < cols; ++c) {
-        p.CurrentX(lefts[static_cast<std::size_t>(c)]);
+        p.CurrentX(table.lefts[static_cast<std::size_t>(c)]);
         p.CurrentY(headingTop);
         p.Print(flx.TextMatrix(0, c));
     }
-    p.Line(margin, p.CurrentY() + 100, pw - margin, p.CurrentY() + 100);
+    p.Line(margin, pages.body, pw - margin, pages.body);
     p.DrawWidth(1);  // thin from here on, the heading rules of later pages too
 
-    const double body = p.CurrentY();
-    const double pitch = 1.4 * p.TextHeight("a");
-    for (int i = 1; i <= rowsPerPage; ++i) {
-        const int row = (page - 1) * rowsPerPage + i;
-        if (row > dataRows) break;
-        const double top = body + 50 + (i - 1) * pitch;
+    double top = pages.body + 50;
+    for (int row = pages.firsts[static_cast<std::size_t>(page - 1)];
+         row < pages.firsts[static_cast<std::size_t>(page)]; ++row) {
         for (int c = 0; c < cols; ++c) {
-            p.CurrentX(lefts[static_cast<std::size_t>(c)]);
+            p.CurrentX(table.lefts[static_cast<std::size_t>(c)]);
             p.CurrentY(top);
             p.Print(flx.TextMatrix(row, c));
         }
-        p.Line(margin, p.CurrentY() + 50, pw - margin, p.CurrentY() + 50);
+        const int lines = table.lines[static_cast<std::size_t>(row)];
+        const double rule = top + lines * pages.line + 50;
+        p.Line(margin, rule, pw - margin, rule);
+        top += pages.pitch + (lines - 1) * pages.line;
     }
 
-    if (page == pages) {
+    if (page == count) {
         p.CurrentX(margin);
         p.CurrentY(p.CurrentY() + 50);
         p.Print(botStr);
     }
 
-    const std::string foot = pageFoot(page, pages);
+    const std::string foot = pageFoot(page, count);
     printCentred(p, foot, false);
     p.CurrentY(p.ScaleHeight() - 300);
     p.Print(foot);
     p.NewPage();
+}
+
+// The height of the rule under the heading, as printPage places it (the
+// heading's tallest cell above it), in the body font.
+double tableTop(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr) {
+    flx.Col(0);
+    p.FontSize(2.0 * static_cast<double>(flx.CellFontSize()));
+    double y = p.TextHeight("a") + p.TextHeight(title);
+    p.FontSize(kBodyFontSize);
+    y += 100 + p.TextHeight("a") + 100 + p.TextHeight(topStr) + 100 + 100;
+    double heading = p.TextHeight("a");
+    for (int c = 0; c < flx.Cols(); ++c) heading = std::max(heading, p.TextHeight(flx.TextMatrix(0, c)));
+    return y + heading + 100;
+}
+
+// The pages: as many rows a page as the paper's table says, fewer where the
+// next row's rule would not stay a rule's thickness above the page foot (a
+// printer's printable area may be shorter than the table allows, a row taller).
+Pages paginate(const Printer& p, const TableMeasure& table, double body, int rowsPerPage, int dataRows) {
+    Pages pages{body, 1.4 * p.TextHeight("a"), p.TextHeight("a"), {}};
+    const double footTop = p.ScaleHeight() - 300;
+    for (int row = 1; row <= dataRows;) {
+        pages.firsts.push_back(row);
+        double top = body + 50;
+        for (int n = 0; row <= dataRows && n < rowsPerPage; ++n, ++row) {
+            const int lines = table.lines[static_cast<std::size_t>(row)];
+            if (n > 0 && top + lines * pages.line + 50 + kRuleRoom > footTop) break;
+            top += pages.pitch + (lines - 1) * pages.line;
+        }
+    }
+    pages.firsts.push_back(dataRows + 1);
+    return pages;
 }
 
 void printReport(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
@@ -109,12 +152,15 @@ void printReport(Printer& p, FlexGrid& flx, const std::string& title, const std:
     p.FontSize(kBodyFontSize);
     p.DrawWidth(2);
     const int rows = rowsPerPage(p);
+    const double body = tableTop(p, flx, title, topStr);
+    // not one row's rule above the foot
+    if (body + 50 + p.TextHeight("a") + 50 + kRuleRoom > p.ScaleHeight() - 300) stop("打印纸高度太小！");
     const int dataRows = flx.Rows() - 1;
-    const int pages = dataRows > 0 ? (dataRows + rows - 1) / rows : 0;
-    if (pages == 0) stop("没有数据！");
-    const std::vector<std::int32_t> lefts = columnLefts(flx, p);
-    for (int page = 1; page <= pages; ++page)
-        printPage(p, flx, title, topStr, botStr, lefts, page, pages, rows);
+    if (dataRows <= 0) stop("没有数据！");
+    const TableMeasure table = measureTable(flx, p, p.ScaleWidth());
+    const Pages pages = paginate(p, table, body, rows, dataRows);
+    for (int page = 1; page < static_cast<int>(pages.firsts.size()); ++page)
+        printPage(p, flx, title, topStr, botStr, table, pages, page);
     p.EndDoc();
 }
 
@@ -138,21 +184,29 @@ std::int16_t computedRowsPerPage(double printableHeight, double lineHeight) {
     return util::cint((printableHeight - 2000) / (lineHeight * 1.4 + 50));
 }
 
-std::vector<std::int32_t> columnLefts(const FlexGrid& grid, const TextSurface& surface) {
+TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, double maxWidth) {
+    // a cell wider than the page counts as wide as the page (it still prints
+    // whole): a long text never overflows 16 bits and stops the report
+    const double limit = std::clamp(maxWidth, 0.0, 32767.0);
     const int rows = grid.Rows();
     const int cols = grid.Cols();
     const double a = surface.TextWidth("a");
-    std::vector<std::int32_t> lefts(static_cast<std::size_t>(std::max(cols, 0)));
+    TableMeasure table;
+    table.lefts.resize(static_cast<std::size_t>(std::max(cols, 0)));
+    table.lines.assign(static_cast<std::size_t>(std::max(rows, 0)), 1);
     double x = surface.TextWidth("aaa");
     for (int c = 0; c < cols; ++c) {
-        lefts[static_cast<std::size_t>(c)] = util::clng(x);
+        table.lefts[static_cast<std::size_t>(c)] = util::clng(x);
         std::int16_t widest = 0;
         for (int r = 0; r < rows; ++r) {
-            widest = std::max(widest, util::cint(surface.TextWidth(grid.TextMatrix(r, c))));
+            const std::string text = grid.TextMatrix(r, c);
+            widest = std::max(widest, util::cint(std::min(surface.TextWidth(text), limit)));
+            int& lines = table.lines[static_cast<std::size_t>(r)];
+            lines = std::max(lines, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')));
         }
-        x = lefts[static_cast<std::size_t>(c)] + widest + a;
+        x = table.lefts[static_cast<std::size_t>(c)] + widest + a;
     }
-    return lefts;
+    return table;
 }
 
 std::string timeLine(const DateTime& now) {

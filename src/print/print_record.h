@@ -25,10 +25,18 @@ std::optional<std::int16_t> tableRowsPerPage(int paperSize, int orientation);
 /// (lineHeight x 1.4 + 50), rounded half to even. Throws Palvo::Error 6 past 16 bits.
 std::int16_t computedRowsPerPage(double printableHeight, double lineHeight);
 
-/// The left edge of every column: X(0) = width of "aaa", X(c) = X(c - 1) plus the
-/// widest text of column c - 1 (each width rounded to 16 bits) plus the width of
-/// "a", in the surface's current font. Throws Palvo::Error 6 past 16 bits.
-std::vector<std::int32_t> columnLefts(const FlexGrid& grid, const TextSurface& surface);
+/// The columns and rows of a grid as the report prints them.
+struct TableMeasure {
+    /// The left edge of every column: X(0) = width of "aaa", X(c) = X(c - 1) plus
+    /// the widest text of column c - 1 (each width at most `maxWidth`, the
+    /// printable width, and 16 bits, rounded) plus the width of "a".
+    std::vector<std::int32_t> lefts;
+    /// Per grid row, the lines of its tallest cell (a cell's own lines end at LF).
+    std::vector<int> lines;
+};
+
+/// Measures every cell in the surface's current font. Throws Palvo::Error 6 past 32 bits.
+TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, double maxWidth);
 
 /// "打印时间：" with the date and time as a Chinese-locale desktop shows them
 /// (short date 2024/3/5, long time 9:05:07), two blanks between.

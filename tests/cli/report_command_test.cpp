@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/cli_run.h"
+#include "support/pdf_text.h"
 
 namespace Palvo::cli {
 namespace {
@@ -132,6 +135,53 @@ TEST_F(ReportCommand, NoRowsOrAFailedQueryExitWithOneAndNoFile) {
          {std::vector<std::string>{"--paper", "A3"}, std::vector<std::string>{"--title"}}) {
         EXPECT_EQ(report("select 1", options).status, 2);
     }
+}
+
+// Every text of the sample data comes back from the PDF as it was printed: each row
+// of the report is its running number and the query's cells, in order, under the heading.
+TEST(ReportCommand, TheSampleDataReadsBackFromThePdfRowByRow) {
+    if (!testing::havePdfToText()) GTEST_SKIP() << "poppler-utils is not installed";
+    const fs::path dir = fs::temp_directory_path() / ("palvo_report_sample_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string db = (dir / "sample.db").string(), pdf = (dir / "r.pdf").string();
+    ASSERT_EQ(palvo({"init", "--db", db, "--sample"}).status, 0);
+    for (const std::string statement :
+         {"select 客户编号, 名称, 地址, 电话 from 客户",
+          "select 单据号, 客户名称, 品名, 规格, 单位, 数量, 金额, 经手人 from 销售查询"}) {
+        SCOPED_TRACE(statement);
+        const Outcome rows = palvo({"sql", "--db", db, statement});
+        ASSERT_EQ(rows.status, 0) << rows.err;
+        ASSERT_EQ(palvo({"report", "pdf", "--db", db, "--title", "样例", "--out", pdf, statement}).status, 0);
+        // the query's lines with the running number before each row: "序号" on the heading
+        std::vector<std::string> table;
+        std::istringstream in(rows.out);
+        int n = 0;
+        for (std::string line; std::getline(in, line); ++n) {
+            std::vector<std::string> cells = {n == 0 ? "序号" : std::to_string(n)};
+            for (std::size_t at = 0;;) {
+                const auto tab = line.find('\t', at);
+                cells.push_back(line.substr(at, tab - at));
+                if (tab == std::string::npos) break;
+                at = tab + 1;
+            }
+            table.push_back(testing::rowLine(cells));
+        }
+        ASSERT_GT(n, 40);
+        const int pages = pdfPages(pdf);
+        std::vector<std::string> expected, read;
+        for (int p = 1; p <= pages; ++p) {
+            expected.push_back(table[0]);
+            for (int r = (p - 1) * 40 + 1; r <= std::min(p * 40, n - 1); ++r) expected.push_back(table[r]);
+            const std::vector<std::string> lines = testing::pdfLines(pdf, p);
+            ASSERT_GT(lines.size(), 3u);
+            EXPECT_EQ(lines.front(), "样例");
+            EXPECT_EQ(lines[1].rfind("打印时间：", 0), 0u) << lines[1];
+            EXPECT_EQ(lines.back(), "第 " + std::to_string(p) + "/" + std::to_string(pages) + " 页");
+            read.insert(read.end(), lines.begin() + 2, lines.end() - 1);
+        }
+        EXPECT_EQ(read, expected);
+    }
+    fs::remove_all(dir);
 }
 
 }  // namespace

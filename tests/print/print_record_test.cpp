@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -61,28 +62,46 @@ bool has(const std::vector<std::string>& texts, const std::string& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
-TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientation) {
+// The paper's table of rows, on the PDF printer's printable area (the paper less
+// an eighth of an inch) and on a printer's that is a quarter inch short on every
+// side, where fewer rows stay above the foot; on every page the last row's rule
+// lies a thin rule's thickness or more above the foot.
+TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientationAndStayAboveTheFoot) {
+    constexpr double kEighthInch = 180, kQuarterInch = 360;
     struct Case {
         int dataRows;
         int paper;
         int orientation;
+        double margin;
+        float gridFont;  // the title is twice as large
         std::vector<int> rowsPerPage;
     };
     const Case cases[] = {
-        {81, PaperCode::A4, vbPRORPortrait, {40, 40, 1}},
-        {40, PaperCode::A4, vbPRORPortrait, {40}},
-        {31, PaperCode::A4, vbPRORLandscape, {30, 1}},
-        {35, PaperCode::B5, vbPRORPortrait, {34, 1}},
-        {26, PaperCode::B5, vbPRORLandscape, {25, 1}},
-        {40, PaperCode::Fanfold10x11, vbPRORPortrait, {39, 1}},
-        {31, PaperCode::Fanfold10x11, vbPRORLandscape, {30, 1}},
+        {81, PaperCode::A4, vbPRORPortrait, kEighthInch, 9, {40, 40, 1}},
+        {40, PaperCode::A4, vbPRORPortrait, kEighthInch, 9, {40}},
+        {31, PaperCode::A4, vbPRORLandscape, kEighthInch, 9, {30, 1}},
+        {35, PaperCode::B5, vbPRORPortrait, kEighthInch, 9, {34, 1}},
+        {26, PaperCode::B5, vbPRORLandscape, kEighthInch, 9, {25, 1}},
+        {40, PaperCode::Fanfold10x11, vbPRORPortrait, kEighthInch, 9, {39, 1}},
+        {31, PaperCode::Fanfold10x11, vbPRORLandscape, kEighthInch, 9, {30, 1}},
+        {41, PaperCode::A4, vbPRORPortrait, kQuarterInch, 9, {40, 1}},
+        {31, PaperCode::A4, vbPRORLandscape, kQuarterInch, 9, {29, 2}},
+        {35, PaperCode::B5, vbPRORPortrait, kQuarterInch, 9, {34, 1}},
+        {26, PaperCode::B5, vbPRORLandscape, kQuarterInch, 9, {24, 2}},
+        {31, PaperCode::Fanfold10x11, vbPRORLandscape, kQuarterInch, 9, {30, 1}},
+        {26, PaperCode::B5, vbPRORLandscape, kEighthInch, 12, {24, 2}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.dataRows) + " rows on paper " + std::to_string(c.paper));
+        SCOPED_TRACE(std::to_string(c.dataRows) + " rows on paper " + std::to_string(c.paper) +
+                     ", orientation " + std::to_string(c.orientation) + ", margin " +
+                     std::to_string(c.margin));
         printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
-        printer->paper(c.paper, c.orientation);
+        printer->paper(c.paper, c.orientation);  // the paper less a quarter inch on every side
+        printer->printableSize(printer->ScaleWidth() + 2 * (kQuarterInch - c.margin),
+                               printer->ScaleHeight() + 2 * (kQuarterInch - c.margin));
         installPrinter(printer);
         auto grid = makeGrid(c.dataRows);
+        grid.CellFontSize(c.gridFont);
         print(grid);
         ASSERT_EQ(printer->jobs().size(), 1u);
         const auto& job = printer->jobs()[0];
@@ -94,6 +113,11 @@ TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientation) {
             EXPECT_EQ(texts.back(), "第 " + std::to_string(p) + "/" + std::to_string(pages) + " 页");
             EXPECT_TRUE(has(texts, "制表：张三")) << "Topstr on every page";
             EXPECT_EQ(has(texts, "审核：李四"), p == pages) << "BotStr on the last page only";
+            const auto foot = std::find_if(job.ops.begin(), job.ops.end(), [&](const PrinterOp& op) {
+                return op.page == p && op.text == texts.back();
+            });
+            ASSERT_NE(foot, job.ops.end());
+            EXPECT_LE(job.lines(p).back().y + 10, foot->y) << "the last row's rule on page " << p;
         }
         EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{"数据已送至打印机！", 48, "提示"}}));
         box->clear();
@@ -144,6 +168,54 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     print(grid);
     EXPECT_DOUBLE_EQ(printer->jobs()[1].ops[0].x, (1000 - 4 * 360) / 2.0);
     EXPECT_DOUBLE_EQ(printer->jobs()[1].ops[1].x, 0);
+}
+
+// A cell's own lines print one under another; its row is as much taller, its
+// rule under the tallest cell, and the column as wide as the widest line. Rows
+// that tall leave fewer a page, every rule above the foot.
+TEST_F(PrintRecord, ACellsLinesPrintOneUnderAnotherAndTheRowsRuleStaysUnderThem) {
+    auto grid = makeGrid(40);
+    grid.TextMatrix(2, 1, "第一行\n第二行");        // a middle column
+    grid.TextMatrix(3, 2, "甲\r\n乙\n丙丙丙丙丙");  // the last column, CR LF too
+    print(grid);
+    ASSERT_EQ(printer->jobs().size(), 1u);
+    const auto& job = printer->jobs()[0];
+    const auto at = [&](const std::string& text) {
+        const auto it = std::find_if(job.ops.begin(), job.ops.end(),
+                                     [&](const PrinterOp& op) { return op.text == text; });
+        return it == job.ops.end() ? std::pair{-1.0, -1.0} : std::pair{it->x, it->y};
+    };
+    const double body = 1560 + 220 + 100, pitch = 1.4 * 220, top2 = body + 50 + pitch;
+    const double x1 = 330 + 440 + 110, x2 = x1 + 3 * 220 + 110;  // 名称 as wide as 第一行
+    EXPECT_EQ(at("第一行"), std::pair(x1, top2));
+    EXPECT_EQ(at("第二行"), std::pair(x1, top2 + 220));
+    const double top3 = top2 + pitch + 220;
+    EXPECT_EQ(at("甲"), std::pair(x2, top3));
+    EXPECT_EQ(at("乙"), std::pair(x2, top3 + 220));
+    EXPECT_EQ(at("丙丙丙丙丙"), std::pair(x2, top3 + 440));
+    EXPECT_EQ(at("4"), std::pair(330.0, top3 + pitch + 440)) << "the next row under the three lines";
+    const auto rules = job.lines(1);
+    EXPECT_EQ(rules[3].y, top2 + 2 * 220 + 50);
+    EXPECT_EQ(rules[4].y, top3 + 3 * 220 + 50);
+
+    // every row of three lines: fewer rows a page, each page's last rule above its foot
+    auto tall = makeGrid(40);
+    for (int r = 1; r <= 40; ++r) tall.TextMatrix(r, 1, "货品\n规格\n产地");
+    print(tall);
+    ASSERT_EQ(printer->jobs().size(), 2u);
+    const auto& tallJob = printer->jobs()[1];
+    int printed = 0;
+    for (int p = 1; p <= tallJob.pages; ++p) {
+        SCOPED_TRACE("page " + std::to_string(p));
+        const auto texts = tallJob.texts(p);
+        const auto foot = std::find_if(tallJob.ops.begin(), tallJob.ops.end(), [&](const PrinterOp& op) {
+            return op.page == p && op.text == texts.back();
+        });
+        EXPECT_LE(tallJob.lines(p).back().y + 10, foot->y);
+        printed += rowsOn(tallJob, p);
+    }
+    EXPECT_EQ(printed, 40);
+    EXPECT_EQ(rowsOn(tallJob, 1), 18) << "(16120 - 300 - 10 - 2200 - 440) / (308 + 440) + 1";
 }
 
 TEST_F(PrintRecord, OtherPaperAsksAndComputesTheRows) {
@@ -202,15 +274,16 @@ TEST_F(PrintRecord, StopsWithItsMessageAndLeavesThePrinterAsItWas) {
 }
 
 // A grid whose row 50 reads once (when the columns are measured), then fails
-// on page 2, as a grid that lost a member midway.
+// on page 2, as a grid that lost a member midway; or at once with failAfter 0.
 class FailingGrid : public memory::FlexGrid {
 public:
     using memory::FlexGrid::TextMatrix;
     std::string TextMatrix(int row, int col) const override {
-        if (row == 50 && ++reads > 2) throw Error(381, "Subscript out of range");
+        if (row == 50 && ++reads > failAfter) throw Error(381, "Subscript out of range");
         return memory::FlexGrid::TextMatrix(row, col);
     }
     mutable int reads = 0;
+    int failAfter = 2;
 };
 
 TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWhy) {
@@ -238,12 +311,38 @@ TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWh
     EXPECT_EQ(printer->abandoned(), 1);
 
     // a failure measuring the columns, before any page, abandons nothing but still restores
-    auto wide = makeGrid(1);
-    wide.TextMatrix(1, 1, std::string(3000, 'w'));  // 330000 twips: past 16 bits
+    grid.reads = 0;
+    grid.failAfter = 0;
     watching->clear();
-    clsPrint().mPrintRecord(wide, "清单");
+    clsPrint().mPrintRecord(grid, "清单");
     EXPECT_EQ(watching->last().style, 16);
     EXPECT_TRUE(watching->seen && printer->jobs().empty());
+    EXPECT_EQ(printer->abandoned(), 1);
+}
+
+// A cell wider than the page (past 16 bits of twips too) counts as wide as the
+// page: it prints whole, and the next column starts a page's width after it.
+TEST_F(PrintRecord, ACellWiderThanThePagePrintsWholeAndCountsAsThePagesWidth) {
+    std::string chinese;
+    for (int i = 0; i < 149; ++i) chinese += "长";  // 32780 twips by the fixed rule
+    for (const std::string& cell : {std::string(3000, 'w'), chinese}) {
+        SCOPED_TRACE(cell.size());
+        auto grid = makeGrid(2);
+        grid.TextMatrix(1, 1, cell);
+        print(grid);
+        ASSERT_EQ(printer->jobs().size(), 1u);
+        const auto& ops = printer->jobs()[0].ops;
+        const auto at = [&](const std::string& text) {
+            return std::find_if(ops.begin(), ops.end(), [&](const PrinterOp& op) { return op.text == text; });
+        };
+        ASSERT_NE(at(cell), ops.end()) << "printed whole";
+        const double x1 = 330 + 440 + 110;  // aaa, 序号, a
+        EXPECT_EQ(at(cell)->x, x1);
+        EXPECT_EQ(at("金额")->x, x1 + std::round(printer->ScaleWidth()) + 110);
+        EXPECT_EQ(box->last().text, "数据已送至打印机！");
+        printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+        installPrinter(printer);
+    }
 }
 
 TEST(PrintLayout, TimeLineInTheFormsOfAChineseDesktop) {

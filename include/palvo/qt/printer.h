@@ -35,7 +35,7 @@ public:
     /// A printer the host set up: a preview's, or one chosen in a print
     /// dialog. Not owned; it must outlive the adapter. It counts as one printer.
     explicit Printer(QPrinter& target);
-    /// A PDF file at `path`, A4 portrait with a quarter-inch margin. It counts
+    /// A PDF file at `path`, A4 portrait with a margin of an eighth of an inch. It counts
     /// as one printer, with or without system printers. An older file of that
     /// name is replaced only when a job ends whole; EndDoc throws Palvo::Error
     /// 75, naming what failed, when the file cannot be written.

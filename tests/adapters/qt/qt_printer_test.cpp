@@ -1,6 +1,7 @@
 // The Qt printer: the report printed into a real PDF and read back with
 // poppler's pdftotext, the paper codes, the abandoned job and the preview.
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <QApplication>
 #include <QPageSize>
@@ -11,11 +12,13 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "palvo/atomic_file.h"
 #include "palvo/clsPrint.h"
@@ -28,6 +31,7 @@
 #include "palvo/session.h"
 #include "palvo/sheet_print.h"
 #include "support/errors.h"
+#include "support/pdf_text.h"
 
 namespace Palvo {
 namespace {
@@ -50,50 +54,24 @@ memory::FlexGrid salesGrid(int dataRows) {
     return g;
 }
 
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
-// pdftotext reads some ideographs back as radicals: 金 as a Kangxi radical (which
-// normalises back), 户 and 页 as radicals that normalise to another form or none.
-std::string unradical(const std::string& text) {
-    QString out;
-    for (QChar c : QString::fromStdString(text)) {
-        if (c.unicode() == 0x2F3E) {
-            out += QString::fromUtf8("户");
-        } else if (c.unicode() >= 0x2F00 && c.unicode() <= 0x2FDF) {
-            out += QString(c).normalized(QString::NormalizationForm_KC);
-        } else if (c.unicode() == 0x2EDA) {
-            out += QString::fromUtf8("页");
-        } else {
-            out += c;
-        }
-    }
-    return out.toStdString();
-}
-
-std::string pageText(const fs::path& pdf, int page) {
-    return unradical(run("pdftotext -q -enc UTF-8 -f " + std::to_string(page) + " -l " +
-                         std::to_string(page) + " '" + pdf.string() + "' -"));
-}
+std::string pageText(const fs::path& pdf, int page) { return testing::pdfText(pdf.string(), page); }
 
 int pageCount(const fs::path& pdf) {
-    const std::string info = run("pdfinfo '" + pdf.string() + "'");
+    const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
     const auto at = info.find("Pages:");
     return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
+}
+
+std::vector<std::string> rowOf(const FlexGrid& grid, int row) {
+    std::vector<std::string> cells;
+    for (int c = 0; c < grid.Cols(); ++c) cells.push_back(grid.TextMatrix(row, c));
+    return cells;
 }
 
 class QtPrinter : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (run("command -v pdftotext").empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        if (!testing::havePdfToText()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
         session().sMsg = "提示";
     }
     void TearDown() override { session().sMsg.clear(); }
@@ -115,22 +93,135 @@ TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
     const int firstRow[] = {1, 41, 81, 82};
     for (int p = 1; p <= 3; ++p) {
         SCOPED_TRACE("page " + std::to_string(p));
-        const std::string text = pageText(pdf, p);
-        EXPECT_NE(text.find("第 " + std::to_string(p) + "/3 页"), std::string::npos) << text;
-        EXPECT_NE(text.find("销售清单 2004"), std::string::npos);
-        EXPECT_NE(text.find("打印时间："), std::string::npos);
-        EXPECT_NE(text.find("制表：张三 Zhang"), std::string::npos);
-        EXPECT_EQ(text.find("审核：李四 Li") != std::string::npos, p == 3);
-        for (int c = 0; c < 4; ++c) EXPECT_NE(text.find(grid.TextMatrix(0, c)), std::string::npos);
-        for (int r = firstRow[p - 1]; r < firstRow[p]; ++r) {
-            for (int c = 1; c < 4; ++c) {
-                EXPECT_NE(text.find(grid.TextMatrix(r, c)), std::string::npos)
-                    << "row " << r << ": " << grid.TextMatrix(r, c);
-            }
-        }
+        // the whole page, line by line: every cell in its row, the rows in order
+        const std::vector<std::string> lines = testing::pdfLines(pdf.string(), p);
+        ASSERT_GT(lines.size(), 1u);
+        EXPECT_EQ(lines[1].rfind("打印时间：", 0), 0u) << lines[1];
+        std::vector<std::string> expected = {"销售清单 2004", lines[1], top,
+                                             testing::rowLine(rowOf(grid, 0))};
+        for (int r = firstRow[p - 1]; r < firstRow[p]; ++r)
+            expected.push_back(testing::rowLine(rowOf(grid, r)));
+        if (p == 3) expected.push_back(bottom);
+        expected.push_back("第 " + std::to_string(p) + "/3 页");
+        EXPECT_EQ(lines, expected);
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(pdf.parent_path()), fs::directory_iterator{}), 1)
         << "no temporary file is left";
+}
+
+// The 6,763 hanzi of GB2312 (rows 16 to 87: bytes B0-F7 then A1-FE), as iconv reads them.
+std::vector<std::string> gb2312Hanzi() {
+    std::vector<std::string> hanzi;
+    iconv_t cd = iconv_open("UTF-8", "GB2312");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return hanzi;
+    for (int hi = 0xB0; hi <= 0xF7; ++hi) {
+        for (int lo = 0xA1; lo <= 0xFE; ++lo) {
+            char in[2] = {static_cast<char>(hi), static_cast<char>(lo)}, out[8];
+            char *inp = in, *outp = out;
+            std::size_t inLeft = 2, outLeft = sizeof out;
+            if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1))
+                hanzi.emplace_back(out, static_cast<std::size_t>(outp - out));
+        }
+    }
+    iconv_close(cd);
+    return hanzi;
+}
+
+TEST_F(QtPrinter, EveryGb2312HanziReadsBackFromThePdfAsItself) {
+    const std::vector<std::string> hanzi = gb2312Hanzi();
+    ASSERT_EQ(hanzi.size(), 6763u);
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < hanzi.size(); i += 40) {
+        std::string line;
+        for (std::size_t k = i; k < std::min(i + 40, hanzi.size()); ++k) line += hanzi[k];
+        lines.push_back(line);
+    }
+    const std::string pdf = (dir.path() + "/gb2312.pdf").toStdString();
+    auto printer = qt::Printer::pdf(pdf);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0 && i % 60 == 0) printer->NewPage();
+        printer->Print(lines[i]);
+    }
+    printer->EndDoc();
+    EXPECT_EQ(testing::pdfLines(pdf), lines);
+}
+
+// A glyph a font gives to two characters reads back as the one drawn: an ideograph
+// and its radical (页 ⻚, 户 ⼾), or an Extension A character (胶 㬵); a ligature's
+// glyph as its letters. Into a PDF file, and through a host's QPrinter writing one.
+TEST_F(QtPrinter, GlyphsOfSeveralCharactersReadBackAsTheOneDrawn) {
+    const struct {
+        const char* what;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"ideographs", {"第 1/3 页", "长沙 客户 广 户 方 文 日 金", "大 人 山 用 民 食 胶 鞋 长江"}},
+        {"radicals and Extension A", {"⻚⼾⻓⻝⼴", "㬵"}},
+        {"ligatures", {"office final ffl", "AVATAR fi"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        for (const bool host : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (host ? ", host's QPrinter" : ", PDF printer"));
+            const std::string pdf = (dir.path() + "/" + QString::number(++n) + ".pdf").toStdString();
+            QPrinter target(QPrinter::HighResolution);
+            target.setOutputFormat(QPrinter::PdfFormat);
+            target.setOutputFileName(QString::fromStdString(pdf));
+            auto printer = host ? std::make_shared<qt::Printer>(target) : qt::Printer::pdf(pdf);
+            for (const auto& line : c.lines) printer->Print(line);
+            printer->EndDoc();
+            EXPECT_EQ(testing::pdfLines(pdf, 0, false), c.lines);
+        }
+    }
+}
+
+// On every supported paper both ways the PDF holds the paper's rows a page, and
+// the page foot lies below the last of them: no word of the page reaches into it.
+TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
+    const struct {
+        int paper, orientation, rows;
+    } cases[] = {{9, vbPRORPortrait, 40},   {9, vbPRORLandscape, 30}, {13, vbPRORPortrait, 34},
+                 {13, vbPRORLandscape, 25}, {45, vbPRORPortrait, 39}, {45, vbPRORLandscape, 30}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("paper " + std::to_string(c.paper) + ", orientation " + std::to_string(c.orientation));
+        const fs::path pdf = fs::path(dir.path().toStdString()) / ("foot" + std::to_string(c.paper) + "_" +
+                                                                   std::to_string(c.orientation) + ".pdf");
+        auto printer = qt::Printer::pdf(pdf.string());
+        printer->PaperSize(c.paper);
+        printer->Orientation(c.orientation);
+        ScopedPrinter guard(printer);
+        auto grid = salesGrid(c.rows + 1);
+        clsPrint().mPrintRecord(grid, "销售清单");
+        ASSERT_EQ(pageCount(pdf), 2);
+        const std::vector<std::string> lines = testing::pdfLines(pdf.string(), 1);
+        ASSERT_GT(lines.size(), 2u);
+        EXPECT_EQ(lines.back(), "第 1/2 页");
+        EXPECT_EQ(lines[lines.size() - 2], testing::rowLine(rowOf(grid, c.rows))) << "the paper's last row";
+
+        const std::vector<testing::PdfWord> words = testing::pdfWords(pdf.string(), 1);
+        const auto foot =
+            std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "第"; });
+        ASSERT_NE(foot, words.end());
+        double footTop = foot->yMin, rowsBottom = 0;
+        for (const auto& w : words) {
+            if (w.yMin >= foot->yMin - 3)
+                footTop = std::min(footTop, w.yMin);  // the foot's line
+            else
+                rowsBottom = std::max(rowsBottom, w.yMax);
+        }
+        EXPECT_LT(rowsBottom, footTop);
+    }
+}
+
+TEST_F(QtPrinter, ATextsOwnLinesPrintOneUnderAnother) {
+    const std::string pdf = (dir.path() + "/lines.pdf").toStdString();
+    auto printer = qt::Printer::pdf(pdf);
+    printer->FontSize(11);
+    printer->Print("第一行\n第二行\r\nthird line");
+    EXPECT_EQ(printer->CurrentY(), 3 * 220);
+    EXPECT_EQ(printer->TextWidth("第一行\nthird line"), printer->TextWidth("third line"))
+        << "the widest line";
+    printer->EndDoc();
+    EXPECT_EQ(testing::pdfLines(pdf, 0, false), (std::vector<std::string>{"第一行", "第二行", "third line"}));
 }
 
 TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
@@ -224,7 +315,7 @@ TEST_F(QtPrinter, PaperCodesMapToQtPageSizesBothWays) {
     const std::pair<int, QPageSize::PageSizeId> papers[] = {
         {9, QPageSize::A4}, {13, QPageSize::JisB5}, {45, QPageSize::Imperial10x11}, {1, QPageSize::Letter}};
     auto printer = qt::Printer::pdf((dir.path() + "/p.pdf").toStdString());
-    EXPECT_NEAR(printer->ScaleWidth(), (595.28 - 36) * 20, 20) << "A4 less a quarter inch each side";
+    EXPECT_NEAR(printer->ScaleWidth(), (595.28 - 18) * 20, 20) << "A4 less an eighth of an inch each side";
     for (const auto& [code, id] : papers) {
         printer->PaperSize(code);
         EXPECT_EQ(printer->qprinter().pageLayout().pageSize().id(), id);
