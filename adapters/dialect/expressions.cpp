@@ -710,8 +710,9 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
                            : Expr{};
         if (k == a.size() && (x.num.kind == 'd' || x.num.kind == 'm')) {
             // of a decimal: decimal(38, s), an average with at least 6 decimals; of money: money
-            r.num = x.num.kind == 'm' ? NumType{'m', 19, 4}
-                                      : NumType{'d', 38, fn == "avg" ? std::max(6, x.num.scale) : x.num.scale};
+            r.num = x.num.kind == 'm'
+                        ? NumType{'m', 19, 4}
+                        : NumType{'d', 38, fn == "avg" ? std::max(6, x.num.scale) : x.num.scale};
             r.text = "tsql_" + fn + "(" + x.text + ", " + std::to_string(r.num.scale) + ")";
         } else if (k == a.size() && k > 0) {
             r.text = "tsql_" + fn + "(" + (x.space ? " " : "") + x.text + (args.closeSpace ? " )" : ")");

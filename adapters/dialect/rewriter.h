@@ -63,8 +63,8 @@ std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
 // literals, CAST/CONVERT, int functions and arithmetic on them. Column values and
 // parameters have none (kind 0) and compute as their values come.
 struct NumType {
-    char kind = 0;         // 'i' int (tinyint, smallint), 'b' bigint, 'd' decimal, 'm' money, 'f' float
-    int precision = 0;     // of an int literal: its digits, as SQL Server reads it beside a decimal
+    char kind = 0;      // 'i' int (tinyint, smallint), 'b' bigint, 'd' decimal, 'm' money, 'f' float
+    int precision = 0;  // of an int literal: its digits, as SQL Server reads it beside a decimal
     int scale = 0;
 };
 

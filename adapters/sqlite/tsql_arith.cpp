@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "palvo/convert.h"
@@ -142,7 +142,6 @@ bool realStep(double a, char op, double b, double& r, std::string& error) {
     return true;
 }
 
-
 // What SQL Server types a step's result, as the translator marked it.
 struct StepType {
     char kind = 0;  // 0 as the values come, 'i' int, 'd' decimal(p,s), 'm' money
@@ -198,8 +197,8 @@ bool decimalStep(Operand& acc, char op, const StepType& t, const Operand& x, std
         case '-': {
             fits = align(a, b);
             i128 m = 0;
-            fits = fits && !(op == '+' ? __builtin_add_overflow(a.m, b.m, &m)
-                                       : __builtin_sub_overflow(a.m, b.m, &m));
+            fits = fits &&
+                   !(op == '+' ? __builtin_add_overflow(a.m, b.m, &m) : __builtin_sub_overflow(a.m, b.m, &m));
             if (fits) r = rescale(Dec{m, a.scale}, t.scale);
             break;
         }

@@ -198,7 +198,8 @@ struct ExactSum {
     std::int64_t count = 0;
     bool anyFraction = false;  // a non-integer value came: the result is a double
     bool inexact = false;
-    int typedScale = 0;  // 1 + the scale of a sum the statement types decimal(38, scale); 0: the values decide
+    int typedScale =
+        0;  // 1 + the scale of a sum the statement types decimal(38, scale); 0: the values decide
 };
 
 void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
