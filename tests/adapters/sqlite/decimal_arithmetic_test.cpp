@@ -73,10 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
         Typed{"2.0 / 3", "0.666666", kNumeric, 7, 6},
         Typed{"cast(2 as decimal(10,2)) / cast(3 as int)", "0.6666666666666", kNumeric, 21, 13},
         // beyond 38 digits the scale gives way, down to 6
-        Typed{"cast(1.67574 as decimal(38,10)) / cast(10000 as decimal(38,10))", "0.000167", kNumeric, 38,
-              6},
-        Typed{"cast(1.123456789 as decimal(28,9)) * cast(1 as decimal(19,9))", "1.12345679", kNumeric, 38,
-              8},
+        Typed{"cast(1.67574 as decimal(38,10)) / cast(10000 as decimal(38,10))", "0.000167", kNumeric, 38, 6},
+        Typed{"cast(1.123456789 as decimal(28,9)) * cast(1 as decimal(19,9))", "1.12345679", kNumeric, 38, 8},
         Typed{"(cast(1 as decimal(10,2)) + 1) * 2.5", "5.000", kNumeric, 14, 3},
         Typed{"sum(cast(x as decimal(10,2))) from (select 0.1 as x union all select 0.2) s", "0.30", kNumeric,
               38, 2},
@@ -110,13 +108,13 @@ TEST_P(DecimalError, IsSqlServersError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, DecimalError,
-    ::testing::Values(
-        Refused{"select cast(99999999.99 as decimal(10,2)) * cast(1e30 as decimal(38,0))",
-                "Arithmetic overflow error converting expression to data type numeric.", 8115},
-        Refused{"select cast(900000000000000 as money) * 100",
-                "Arithmetic overflow error converting expression to data type money.", 8115},
-        Refused{"select cast(1 as decimal(10,2)) / 0", "Divide by zero error encountered.", 8134},
-        Refused{"select $1 % cast(0 as money)", "Divide by zero error encountered.", 8134}));
+    ::testing::Values(Refused{"select cast(99999999.99 as decimal(10,2)) * cast(1e30 as decimal(38,0))",
+                              "Arithmetic overflow error converting expression to data type numeric.", 8115},
+                      Refused{"select cast(900000000000000 as money) * 100",
+                              "Arithmetic overflow error converting expression to data type money.", 8115},
+                      Refused{"select cast(1 as decimal(10,2)) / 0", "Divide by zero error encountered.",
+                              8134},
+                      Refused{"select $1 % cast(0 as money)", "Divide by zero error encountered.", 8134}));
 
 TEST_F(DecimalArithmetic, AnOverflowingUpdateChangesNothing) {
     conn->Execute("create table 价 (k int, p decimal(10,2))");
@@ -133,8 +131,9 @@ TEST_F(DecimalArithmetic, AnOverflowingUpdateChangesNothing) {
     EXPECT_EQ(t.at(0, 0).decimal()->text, "1.50");
     EXPECT_EQ(t.at(1, 0).decimal()->text, "2.25");
     // an exact result compares as the number it is
-    EXPECT_EQ(conn->Query("select count(*) from 价 where cast(p as decimal(10,2)) * 3 > 6.7").at(0, 0).toInt64(),
-              1);
+    EXPECT_EQ(
+        conn->Query("select count(*) from 价 where cast(p as decimal(10,2)) * 3 > 6.7").at(0, 0).toInt64(),
+        1);
 }
 
 }  // namespace
