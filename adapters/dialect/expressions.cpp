@@ -72,6 +72,68 @@ char arithmeticOperator(const Node& n) {
     return c == '+' || c == '-' || c == '*' || c == '/' || c == '%' ? c : 0;
 }
 
+// A whole or decimal operand as SQL Server widens it beside a decimal: int is
+// decimal(10,0) (an int literal has as many digits as it is written with),
+// bigint decimal(19,0), money decimal(19,4).
+NumType asDecimal(const NumType& t) {
+    switch (t.kind) {
+        case 'i':
+            return {'d', t.precision > 0 ? t.precision : 10, 0};
+        case 'b':
+            return {'d', 19, 0};
+        case 'm':
+            return {'d', 19, 4};
+        default:
+            return t;
+    }
+}
+
+// The type of a op b, by SQL Server's precedence (float, decimal, money, bigint,
+// int) and its rules for the precision and scale of a decimal result, which are
+// kept within 38 digits by giving up decimals, down to 6.
+NumType resultType(const NumType& a, char op, const NumType& b) {
+    if (a.kind == 0 || b.kind == 0) return {};
+    if (a.kind == 'f' || b.kind == 'f') return {'f', 0, 0};
+    if (a.kind != 'd' && b.kind != 'd') {
+        if (a.kind == 'm' || b.kind == 'm') return {'m', 19, 4};
+        if (a.kind == 'b' || b.kind == 'b') return {'b', 19, 0};
+        return {'i', 10, 0};
+    }
+    const NumType x = asDecimal(a), y = asDecimal(b);
+    const int p1 = x.precision, s1 = x.scale, p2 = y.precision, s2 = y.scale;
+    int p = 0, s = 0;
+    if (op == '+' || op == '-') {
+        s = std::max(s1, s2);
+        const int whole = std::max(p1 - s1, p2 - s2);
+        p = s + whole + 1;
+        if (p > 38) {
+            s = std::max(0, std::min(s, 38 - whole));
+            p = 38;
+        }
+        return {'d', p, s};
+    }
+    if (op == '%') {
+        s = std::max(s1, s2);
+        return {'d', std::min(38, std::min(p1 - s1, p2 - s2) + s), s};
+    }
+    if (op == '*') {
+        p = p1 + p2 + 1;
+        s = s1 + s2;
+    } else {
+        s = std::max(6, s1 + p2 + 1);
+        p = p1 - s1 + s2 + s;
+    }
+    if (p > 38) {
+        const int whole = p - s;
+        if (whole < 32)
+            s = std::min(s, 38 - whole);
+        else if (s > 6)
+            s = 6;
+        p = 38;
+    }
+    return {'d', p, s};
+}
+
 // A run of arithmetic of one precedence, a + b - c, rendered as tsql_arith calls
 // of at most kChainArguments operands each, the operators last: SQLite allows
 // 127 arguments, and about 30 nested calls when each nests in the first
@@ -90,6 +152,7 @@ struct Chain {
         if (operands.size() > kMaxChain)
             unsupported("a chain of more than " + std::to_string(kMaxChain) + " operands");
         bool integer = operands[0].integer;
+        NumType type = operands[0].num;
         std::string text = operands[0].text;
         std::size_t k = 1;
         while (k < operands.size()) {
@@ -98,7 +161,14 @@ struct Chain {
             for (std::size_t n = 1; n < kChainArguments && k < operands.size(); ++n, ++k) {
                 // int with int stays int, and must fit it
                 integer = integer && operands[k].integer;
-                if (integer) opText += 'i';
+                type = resultType(type, ops[k - 1], operands[k].num);
+                if (integer) {
+                    opText += 'i';
+                } else if (type.kind == 'd') {
+                    opText += 'd' + std::to_string(type.precision) + ',' + std::to_string(type.scale);
+                } else if (type.kind == 'm') {
+                    opText += 'm';
+                }
                 opText += ops[k - 1];
                 text += ", " + operands[k].text;
             }
@@ -108,6 +178,7 @@ struct Chain {
         r.empty = false;
         r.space = operands[0].space;
         r.integer = integer;
+        r.num = type;
         r.text = std::move(text);
         lhs = std::move(r);
         prec = 0;
@@ -134,7 +205,10 @@ bool isWhole(std::string_view number) {
 
 // A number literal: 0x0102 is binary in T-SQL (SQLite reads it as an integer);
 // a decimal must read back as the number written.
-void numberLiteral(const Token& t, Expr& r) {
+void numberLiteral(const Token& token, Expr& r) {
+    Token t = token;
+    const bool money = !t.text.empty() && t.text[0] == '$';
+    if (money) t.text.erase(0, 1);
     if (t.text.size() > 1 && (t.text[1] == 'x' || t.text[1] == 'X')) {
         std::string hex = t.text.substr(2);
         if (hex.size() % 2) hex = "0" + hex;
@@ -156,7 +230,20 @@ void numberLiteral(const Token& t, Expr& r) {
     if (auto why = numberRefusal(t.text); !why.empty()) unsupported(why);
     r.text = t.text;
     r.number = true;
-    r.integer = isWhole(t.text) && wholeRange(t.text) == Whole::Int;
+    r.integer = !money && isWhole(t.text) && wholeRange(t.text) == Whole::Int;
+    if (money) {
+        r.num = {'m', 19, 4};
+    } else if (r.integer) {
+        r.num = {'i', static_cast<int>(std::max<std::size_t>(1, digits.size())), 0};
+    } else if (t.text.find_first_of("eE") != std::string::npos) {
+        r.num = {'f', 0, 0};
+    } else if (const auto point = t.text.find('.'); point != std::string::npos) {
+        // numeric(p,s) of the digits written: 1.25 is numeric(3,2), 0.5 numeric(1,1)
+        std::string_view whole(t.text.data(), point);
+        while (!whole.empty() && whole[0] == '0') whole.remove_prefix(1);
+        const int scale = static_cast<int>(t.text.size() - point - 1);
+        r.num = {'d', std::max(1, static_cast<int>(whole.size()) + scale), scale};
+    }
 }
 
 // The significant digits of a decimal number text and the power of ten of its last one.
@@ -184,6 +271,28 @@ std::pair<std::string, long> significand(std::string_view s) {
     }
     if (digits.empty()) exp = 0;
     return {digits, exp};
+}
+
+// Whether the nodes are one expression as seq would render it: operands and
+// operators only, no clause word, comma or two operands side by side (a
+// function name before its arguments aside).
+bool plainExpression(const Nodes& ns) {
+    bool operand = false;
+    for (std::size_t k = 0; k < ns.size(); ++k) {
+        const Node& n = ns[k];
+        const bool call = n.group && k > 0 && ns[k - 1].isName() && !ns[k - 1].group;
+        if (!n.group && n.tok.kind == TokenKind::Operator) {
+            if (n.op(",") || n.op(";")) return false;
+            operand = n.op("*") && !operand;  // '*' alone is the star
+            continue;
+        }
+        if (!n.group && n.tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(n.tok.text)) &&
+            !(k + 1 < ns.size() && ns[k + 1].group))
+            return false;
+        if (operand && !call) return false;
+        operand = true;
+    }
+    return !ns.empty();
 }
 
 }  // namespace
@@ -224,6 +333,33 @@ std::string numberRefusal(std::string_view number) {
 }
 
 bool readsExactly(std::string_view number) { return numberRefusal(number).empty(); }
+
+NumType numTypeOf(std::string_view typeText) {
+    const auto open = typeText.find('(');
+    const std::string_view base = typeText.substr(0, open);
+    int precision = 18, scale = 0;
+    if (open != std::string_view::npos) {
+        const char* p = typeText.data() + open + 1;
+        const char* end = typeText.data() + typeText.size();
+        auto r = std::from_chars(p, end, precision);
+        if (r.ec == std::errc() && r.ptr < end && *r.ptr == ',') std::from_chars(r.ptr + 1, end, scale);
+    }
+    if (base == "decimal" || base == "numeric" || base == "dec") {
+        if (precision < 1 || precision > 38 || scale < 0 || scale > precision) return {};
+        return {'d', precision, scale};
+    }
+    if (base == "money") return {'m', 19, 4};
+    if (base == "int" || base == "integer" || base == "smallint" || base == "tinyint") return {'i', 10, 0};
+    if (base == "bigint") return {'b', 19, 0};
+    if (base == "float" || base == "real") return {'f', 0, 0};
+    return {};
+}
+
+std::string declaredNumType(const NumType& t) {
+    if (t.kind == 'm') return "money";
+    if (t.kind != 'd') return {};
+    return "decimal(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
+}
 
 Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec) {
     Expr lhs = unary(ns, i, e);
@@ -294,6 +430,7 @@ Expr Rewriter::unary(const Nodes& ns, std::size_t& i, std::size_t e) {
         r.space = o.tok.spaceBefore;
         r.number = x.number;
         r.integer = x.integer && !o.op("~");
+        if (!o.op("~")) r.num = x.num;
         r.text = o.tok.text + (x.space ? " " : "") + x.text;
         return r;
     }
@@ -306,9 +443,20 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
     const Node& n = ns[i];
     r.space = n.tok.spaceBefore;
     if (n.group) {
-        r.text = group(n);
         r.empty = false;
         ++i;
+        // (a * b): one expression keeps the number type the statement gives it
+        if (plainExpression(n.kids)) {
+            const Nesting level(depth_);
+            std::size_t k = 0;
+            Expr inner = expr(n.kids, k, n.kids.size(), 1);
+            if (k == n.kids.size()) {
+                r.text = "(" + std::string(inner.space ? " " : "") + inner.text + (n.closeSpace ? " )" : ")");
+                r.num = inner.num;
+                return r;
+            }
+        }
+        r.text = group(n);
         return r;
     }
     const Token& t = n.tok;
@@ -556,7 +704,21 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         }
         if (fn == "round" && parts.size() != 2) unsupported("ROUND with other than two arguments");
         // sum and avg add decimals exactly; avg of integers is an integer
-        r.text = (fn == "sum" || fn == "avg" ? "tsql_" + fn : name) + group(args);
+        std::size_t k = 0;
+        const Expr x = (fn == "sum" || fn == "avg") && plainExpression(a)
+                           ? (Nesting(depth_), expr(a, k, a.size(), 1))
+                           : Expr{};
+        if (k == a.size() && (x.num.kind == 'd' || x.num.kind == 'm')) {
+            // of a decimal: decimal(38, s), an average with at least 6 decimals; of money: money
+            r.num = x.num.kind == 'm'
+                        ? NumType{'m', 19, 4}
+                        : NumType{'d', 38, fn == "avg" ? std::max(6, x.num.scale) : x.num.scale};
+            r.text = "tsql_" + fn + "(" + x.text + ", " + std::to_string(r.num.scale) + ")";
+        } else if (k == a.size() && k > 0) {
+            r.text = "tsql_" + fn + "(" + (x.space ? " " : "") + x.text + (args.closeSpace ? " )" : ")");
+        } else {
+            r.text = (fn == "sum" || fn == "avg" ? "tsql_" + fn : name) + group(args);
+        }
     } else {
         unsupported("the function " + upper(name) + "()");
     }
@@ -564,6 +726,12 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     r.integer = fn == "len" || fn == "charindex" || fn == "datediff" || fn == "datepart" || fn == "year" ||
                 fn == "month" || fn == "day" || fn == "count" || r.text.starts_with("tsql_convert('int'") ||
                 r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
+    if (r.integer) {
+        r.num = {'i', 10, 0};
+    } else if (fn == "convert" || fn == "cast") {
+        const auto b = r.text.find('\'') + 1;
+        r.num = numTypeOf(std::string_view(r.text).substr(b, r.text.find('\'', b) - b));
+    }
     return r;
 }
 

@@ -59,6 +59,15 @@ std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
 
 // ---- expressions (expressions.cpp)
 
+// The number type SQL Server gives an expression, where the statement tells it:
+// literals, CAST/CONVERT, int functions and arithmetic on them. Column values and
+// parameters have none (kind 0) and compute as their values come.
+struct NumType {
+    char kind = 0;      // 'i' int (tinyint, smallint), 'b' bigint, 'd' decimal, 'm' money, 'f' float
+    int precision = 0;  // of an int literal: its digits, as SQL Server reads it beside a decimal
+    int scale = 0;
+};
+
 struct Expr {
     std::string text;
     bool space = false;
@@ -69,7 +78,13 @@ struct Expr {
     bool string = false;    // a string literal
     std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation
+    NumType num;
 };
+
+// The type of a T-SQL type name as written in CAST/CONVERT ("decimal(10,2)").
+NumType numTypeOf(std::string_view typeText);
+// "decimal(p,s)" or "money" for a decimal or money type, "" for any other.
+std::string declaredNumType(const NumType& t);
 
 bool looksLikeDate(std::string_view s);
 
@@ -164,6 +179,9 @@ private:
     std::string createIndex(const Nodes& ns);
 
     std::vector<ValueCheck> checks_;  // of the last createTable
+    bool recordColumns_ = false;      // the next seq is the query's own: it records its columns' types
+    bool columnsKnown_ = false;
+    std::vector<std::string> columnTypes_;
 };
 
 }  // namespace Palvo::dialect

@@ -94,6 +94,10 @@ struct Rewriter::Clauses {
     };
     std::vector<Connective> connectives;
     bool betweenPending = false;  // the next AND belongs to BETWEEN
+    // the query's own select list, whose items' types are recorded
+    bool top = false;
+    bool inSelectList = false;
+    bool itemTyped = false;  // the current item's type is recorded
 
     // Ends the run of conditions: many AND/OR are regrouped, AND before OR as SQL binds them.
     void endConditions() {
@@ -123,6 +127,8 @@ struct Rewriter::Clauses {
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     Clauses c;
+    c.top = recordColumns_ && b < e && ns[b].word("select");
+    recordColumns_ = false;
     for (std::size_t i = b; i < e;) {
         const Node& n = ns[i];
         if (!n.group && n.tok.kind == TokenKind::Word) {
@@ -142,6 +148,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             }
         } else if (!n.group && (n.op(",") || n.op(";"))) {
             c.endConditions();
+            c.itemTyped = false;
             put(c.out, n);
             ++i;
             c.last = Expr{};
@@ -160,6 +167,11 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
 void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c) {
     if (c.compound && c.limit) unsupported("TOP in a query combined with UNION");
     put(c.out, ns[i]);
+    if (c.top && !c.compound && !c.selectSeen) {
+        c.inSelectList = true;
+        columnsKnown_ = true;
+        columnTypes_.clear();
+    }
     c.selectSeen = true;
     c.sortTerms = false;
     ++i;
@@ -190,6 +202,8 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         return true;
     }
     if (lw == "union" || lw == "except" || lw == "intersect") {
+        // the members' types combine: the values decide them
+        if (c.top) columnsKnown_ = false;
         if (c.limit) unsupported("TOP in a query combined with UNION");
         c.compound = true;
         c.sortTerms = false;
@@ -220,6 +234,7 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         c.textAliases.push_back(asciiLower(ns[i + 1].tok.text));
     }
     if (isClauseKeyword(lw) && !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group)) {
+        if (lw != "as") c.inSelectList = false;
         put(c.out, n);
         ++i;
         if (lw != "and") c.betweenLeft = lw == "between" ? c.betweenLeft : 0;
@@ -251,6 +266,12 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
                                      asciiLower(ns[before].tok.text)) != c.textAliases.end();
         if (wantsTextCollation(x) || alias) x.text += kCollateText;
     }
+    if (c.inSelectList && !c.itemTyped) {
+        // a star names columns the statement does not show: their count is unknown here
+        if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
+        columnTypes_.push_back(declaredNumType(x.num));
+        c.itemTyped = true;
+    }
     put(c.out, x.text, x.space);
     c.last = std::move(x);
 }
@@ -277,6 +298,7 @@ std::string Rewriter::withStatement(const Nodes& ns) {
         }
         break;
     }
+    recordColumns_ = true;
     return s + seq(ns, i, ns.size());
 }
 
@@ -515,10 +537,10 @@ Translation Rewriter::statement(Nodes& ns) {
     const Node& first = ns[0];
     std::string lw = first.isName() && first.tok.kind == TokenKind::Word ? asciiLower(first.tok.text) : "";
     Translation tr;
-    if (lw == "select") {
-        tr.statements.push_back(seq(ns, 0, ns.size()));
-    } else if (lw == "with") {
-        tr.statements.push_back(withStatement(ns));
+    if (lw == "select" || lw == "with") {
+        recordColumns_ = lw == "select";
+        tr.statements.push_back(lw == "select" ? seq(ns, 0, ns.size()) : withStatement(ns));
+        if (columnsKnown_) tr.columnTypes = std::move(columnTypes_);
     } else if (lw == "insert") {
         tr.statements.push_back(insertStatement(ns));
     } else if (lw == "delete") {

@@ -102,9 +102,13 @@ std::vector<Token> tokenize(std::string_view s) {
         } else if (c == '"') {
             t.kind = TokenKind::Name;
             i = readQuoted(s, i, '"', t.text, "quoted name");
-        } else if (isDigit(c) || (c == '.' && i + 1 < s.size() && isDigit(s[i + 1]))) {
+        } else if (isDigit(c) || (c == '.' && i + 1 < s.size() && isDigit(s[i + 1])) ||
+                   (c == '$' && i + 1 < s.size() &&
+                    (isDigit(s[i + 1]) || (s[i + 1] == '.' && i + 2 < s.size() && isDigit(s[i + 2]))))) {
+            // a number; with '$' before it a money literal ($1.25)
             t.kind = TokenKind::Number;
             std::size_t b = i;
+            if (c == '$') ++i;
             if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
                 i += 2;
                 while (i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i]))) ++i;

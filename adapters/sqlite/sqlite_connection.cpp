@@ -14,6 +14,7 @@
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
 #include "palvo/text.h"
+#include "tsql_decimal.h"
 #include "tsql_functions.h"
 
 namespace Palvo::sqlite {
@@ -92,7 +93,8 @@ int busyMilliseconds(long seconds) {
 }
 
 // How a column's cells are read, decided once per result from the declared type.
-enum class CellKind { Auto, Integer, Boolean, Double, Decimal, DateTime, Text, Bytes };
+// Computed: a decimal the statement types, carried as the nearest double.
+enum class CellKind { Auto, Integer, Boolean, Double, Decimal, Computed, DateTime, Text, Bytes };
 
 CellKind kindFor(const ColumnInfo& c) {
     switch (c.type) {
@@ -184,6 +186,16 @@ void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int sc
                 return;
             }
             break;
+        case CellKind::Computed:
+            if (t == SQLITE_FLOAT) {
+                // the decimal the double stands for, at the type's scale: no binary digits beyond it
+                auto x = decOfDouble(sqlite3_value_double(v));
+                if (auto r = x ? rescale(*x, scale) : std::nullopt) {
+                    out.emplace_back(Decimal{decText(*r)});
+                    return;
+                }
+            }
+            [[fallthrough]];
         case CellKind::Decimal:
             if (t == SQLITE_INTEGER) {
                 // whole: exact beyond a double's 15 digits (a bigint-sized decimal(18,0) key)
@@ -765,8 +777,12 @@ ResultTable Connection::doQuery(const std::string& sql) {
         const char* decl = sqlite3_column_decltype(st, c);
         if (const char* t = sqlite3_column_table_name(st, c)) info.baseTable = t;
         if (const char* o = sqlite3_column_origin_name(st, c)) info.baseColumn = o;
+        // an expression whose type the statement decides (a decimal computed from casts and literals)
+        const bool computed = !decl && static_cast<std::size_t>(c) < tr->columnTypes.size() &&
+                              !tr->columnTypes[static_cast<std::size_t>(c)].empty();
+        if (computed) decl = tr->columnTypes[static_cast<std::size_t>(c)].c_str();
         if (decl && columnInfoForDeclaredType(decl, info)) {
-            kinds[static_cast<std::size_t>(c)] = kindFor(info);
+            kinds[static_cast<std::size_t>(c)] = computed ? CellKind::Computed : kindFor(info);
             scales[static_cast<std::size_t>(c)] =
                 info.type == adCurrency ? 4 : (info.numericScale == 255 ? 0 : info.numericScale);
         }

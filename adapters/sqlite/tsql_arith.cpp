@@ -4,12 +4,20 @@
 // The translator renders a chain of one precedence (a + b - c) as one call,
 // tsql_arith(a, b, c, '+-'), evaluated left to right, so that long chains do not
 // nest; an 'i' before an operator marks a step on two int values, whose result
-// must fit int, as SQL Server's int arithmetic must.
+// must fit int, as SQL Server's int arithmetic must. A 'd<p>,<s>' before an
+// operator marks a step whose result SQL Server types decimal(p,s), and an 'm'
+// one typed money: such a step computes exactly on the decimals its operands
+// were written as, rounds (or, dividing, cuts) to the scale and fails when the
+// result does not fit the type.
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "palvo/convert.h"
+#include "tsql_decimal.h"
 #include "tsql_support.h"
 
 namespace Palvo::sqlite::tsql {
@@ -43,6 +51,8 @@ struct Operand {
     std::int64_t i = 0;
     double d = 0;
     std::string text;
+    bool exact = false;  // the result of a decimal step: `dec` is its value
+    Dec dec;
 
     static Operand of(sqlite3_value* v) {
         Operand o;
@@ -132,12 +142,118 @@ bool realStep(double a, char op, double b, double& r, std::string& error) {
     return true;
 }
 
+// What SQL Server types a step's result, as the translator marked it.
+struct StepType {
+    char kind = 0;  // 0 as the values come, 'i' int, 'd' decimal(p,s), 'm' money
+    int precision = 0, scale = 0;
+};
+
+const char* const kMoneyOverflow = "Arithmetic overflow error converting expression to data type money.";
+const char* const kNumericOverflow = "Arithmetic overflow error converting expression to data type numeric.";
+
+// An operand as the exact decimal it holds: the decimal a double was written as.
+bool exactOf(const Operand& o, Dec& out, std::string& error) {
+    if (o.exact) {
+        out = o.dec;
+        return true;
+    }
+    std::optional<Dec> d;
+    if (o.type == SQLITE_INTEGER) {
+        d = Dec{o.i, 0};
+    } else if (o.type == SQLITE_FLOAT) {
+        d = decOfDouble(o.d);
+        if (!d) error = kNumericOverflow;
+    } else {
+        d = parseDec(o.text);
+        if (!d) error = "Error converting data type varchar to numeric.";
+    }
+    if (d) out = *d;
+    return d.has_value();
+}
+
+// Both to the larger scale; false when one no longer fits 38 digits.
+bool align(Dec& a, Dec& b) {
+    const int scale = std::max(a.scale, b.scale);
+    auto ra = rescale(a, scale), rb = rescale(b, scale);
+    if (!ra || !rb) return false;
+    a = *ra;
+    b = *rb;
+    return true;
+}
+
+// acc = acc op x exactly, as a result of type t (decimal or money).
+bool decimalStep(Operand& acc, char op, const StepType& t, const Operand& x, std::string& error) {
+    Dec a, b;
+    if (!exactOf(acc, a, error) || !exactOf(x, b, error)) return false;
+    const char* overflowMessage = t.kind == 'm' ? kMoneyOverflow : kNumericOverflow;
+    std::optional<Dec> r;
+    bool fits = true;
+    if ((op == '/' || op == '%') && b.m == 0) {
+        error = kDivideByZero;
+        return false;
+    }
+    switch (op) {
+        case '+':
+        case '-': {
+            fits = align(a, b);
+            i128 m = 0;
+            fits = fits &&
+                   !(op == '+' ? __builtin_add_overflow(a.m, b.m, &m) : __builtin_sub_overflow(a.m, b.m, &m));
+            if (fits) r = rescale(Dec{m, a.scale}, t.scale);
+            break;
+        }
+        case '*': {
+            i128 m = 0;
+            fits = !__builtin_mul_overflow(a.m, b.m, &m);
+            // more than 38 decimals are cut to 38 first: the result's scale never needs them
+            if (fits && a.scale + b.scale > kMaxDigits) {
+                Dec wide{m, a.scale + b.scale};
+                const i128 p = pow10(wide.scale - kMaxDigits);
+                r = Dec{wide.m / p, kMaxDigits};
+                r = rescale(*r, t.scale);
+            } else if (fits) {
+                r = rescale(Dec{m, a.scale + b.scale}, t.scale);
+            }
+            break;
+        }
+        case '/': {
+            // SQL Server cuts a quotient to its scale
+            i128 q = 0;
+            fits = quotient(a.m, a.scale, b.m, b.scale, t.scale, q);
+            if (fits) r = Dec{q, t.scale};
+            break;
+        }
+        default: {
+            fits = align(a, b);
+            if (fits) r = rescale(Dec{a.m % b.m, a.scale}, t.scale);
+        }
+    }
+    if (!fits || !r || digitCount(r->m) > t.precision ||
+        (t.kind == 'm' && magnitude(r->m) > static_cast<i128>(INT64_MAX))) {
+        error = overflowMessage;
+        return false;
+    }
+    acc.exact = true;
+    acc.dec = *r;
+    if (r->scale == 0 && r->m >= INT64_MIN && r->m <= INT64_MAX) {
+        acc.type = SQLITE_INTEGER;
+        acc.i = static_cast<std::int64_t>(r->m);
+    } else {
+        acc.type = SQLITE_FLOAT;
+        acc.d = std::strtod(decText(*r).c_str(), nullptr);
+    }
+    return true;
+}
+
 // acc = acc op x. False with the message when SQL Server would raise an error.
-bool step(Operand& acc, char op, bool intTyped, Operand x, std::string& error) {
+bool step(Operand& acc, char op, const StepType& t, Operand x, std::string& error) {
     if (acc.type == SQLITE_NULL || x.type == SQLITE_NULL) {
         acc = Operand{};
         return true;
     }
+    if (t.kind == 'd' || t.kind == 'm') return decimalStep(acc, op, t, x, error);
+    acc.exact = false;
+    const bool intTyped = t.kind == 'i';
     if (acc.type == SQLITE_TEXT && x.type == SQLITE_TEXT) {
         if (op != '+') {
             error =
@@ -206,11 +322,28 @@ void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     int k = 1;
     bool fits = true;
     for (std::size_t p = 0; fits && p < ops.size(); ++p, ++k) {
-        const bool intTyped = ops[p] == 'i';
-        if (intTyped) ++p;
-        fits = k < operands && p < ops.size() &&
+        StepType t;
+        if (ops[p] == 'i' || ops[p] == 'm') {
+            t.kind = ops[p++];
+        } else if (ops[p] == 'd') {
+            // d<precision>,<scale>
+            t.kind = 'd';
+            const char* end = ops.data() + ops.size();
+            auto r1 = std::from_chars(ops.data() + p + 1, end, t.precision);
+            auto r2 = r1.ec == std::errc() && r1.ptr < end && *r1.ptr == ','
+                          ? std::from_chars(r1.ptr + 1, end, t.scale)
+                          : std::from_chars_result{end, std::errc::invalid_argument};
+            fits = r2.ec == std::errc() && t.precision >= 1 && t.precision <= kMaxDigits && t.scale >= 0 &&
+                   t.scale <= t.precision;
+            p = static_cast<std::size_t>(r2.ptr - ops.data());
+        }
+        if (t.kind == 'm') {
+            t.precision = 19;
+            t.scale = 4;
+        }
+        fits = fits && k < operands && p < ops.size() &&
                std::string_view("+-*/%").find(ops[p]) != std::string_view::npos;
-        if (fits && !step(acc, ops[p], intTyped, Operand::of(argv[k]), error)) return resultError(ctx, error);
+        if (fits && !step(acc, ops[p], t, Operand::of(argv[k]), error)) return resultError(ctx, error);
     }
     if (!fits || k != operands)
         return resultError(ctx,
@@ -222,7 +355,7 @@ void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     Operand acc = Operand::of(argv[0]);
     std::string error;
-    if (!step(acc, '+', false, Operand::of(argv[1]), error)) return resultError(ctx, error);
+    if (!step(acc, '+', StepType{}, Operand::of(argv[1]), error)) return resultError(ctx, error);
     result(ctx, acc);
 }
 

@@ -122,11 +122,13 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
                                     (b == "float" || b == "real" ? "float." : "numeric."));
     }
     if (b == "float" || b == "real") return sqlite3_result_double(ctx, d);
-    long scale = b == "money" || b == "smallmoney" ? 4 : (type.scale >= 0 ? type.scale : 0);
-    long precision = type.length > 0 ? type.length : 18;
+    const bool money = b == "money" || b == "smallmoney";
+    long scale = money ? 4 : (type.scale >= 0 ? type.scale : 0);
+    long precision = b == "money" ? 19 : b == "smallmoney" ? 10 : type.length > 0 ? type.length : 18;
     double r = roundTo(d, scale);
     if (std::fabs(r) >= std::pow(10.0, static_cast<double>(precision - scale))) {
-        return resultError(ctx, "Arithmetic overflow error converting expression to data type numeric.");
+        return resultError(ctx, "Arithmetic overflow error converting expression to data type " +
+                                    (money ? b : std::string("numeric")) + ".");
     }
     if (scale == 0 && std::fabs(r) < 9.2e18) return sqlite3_result_int64(ctx, static_cast<std::int64_t>(r));
     sqlite3_result_double(ctx, r);

@@ -17,126 +17,12 @@ SQLITE_EXTENSION_INIT3
 #include <string>
 #include <string_view>
 
+#include "tsql_decimal.h"
 #include "tsql_functions.h"
 
 namespace Palvo::sqlite {
 
 namespace {
-
-__extension__ using i128 = __int128;
-
-constexpr int kMaxDigits = 38;  // decimal(38, s) is SQL Server's widest
-
-constexpr i128 pow10(int n) {
-    i128 r = 1;
-    while (n-- > 0) r *= 10;
-    return r;
-}
-
-constexpr i128 kLimit = pow10(kMaxDigits);
-
-// An exact decimal: m / 10^scale, |m| below 10^38.
-struct Dec {
-    i128 m = 0;
-    int scale = 0;
-};
-
-i128 magnitude(i128 v) { return v < 0 ? -v : v; }
-
-int digitCount(i128 v) {
-    v = magnitude(v);
-    int n = 0;
-    while (v > 0) {
-        v /= 10;
-        ++n;
-    }
-    return n;
-}
-
-// Plain decimal text, with an optional exponent ("12.50", "-1e-05", "2E+20").
-std::optional<Dec> parseDec(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    std::size_t i = 0;
-    bool neg = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
-    i128 m = 0;
-    int digits = 0, frac = 0;
-    bool any = false, point = false;
-    for (; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == '.' && !point) {
-            point = true;
-            continue;
-        }
-        if (c < '0' || c > '9') break;
-        any = true;
-        if (m == 0 && c == '0') {
-            if (point) ++frac;
-            continue;
-        }
-        if (++digits > kMaxDigits) return std::nullopt;
-        m = m * 10 + (c - '0');
-        if (point) ++frac;
-    }
-    if (!any) return std::nullopt;
-    int exp = 0;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        bool eneg = false;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-')) eneg = s[i++] == '-';
-        if (i == s.size()) return std::nullopt;
-        for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-            exp = exp * 10 + (s[i] - '0');
-            if (exp > 400) return std::nullopt;
-        }
-        if (eneg) exp = -exp;
-    }
-    if (i != s.size()) return std::nullopt;
-    int scale = frac - exp;
-    if (m == 0) return Dec{};
-    if (scale < 0) {
-        if (digits - scale > kMaxDigits) return std::nullopt;
-        m *= pow10(-scale);
-        scale = 0;
-    }
-    return Dec{neg ? -m : m, scale};
-}
-
-// The shortest decimal that reads back as this double: the value a user wrote.
-std::optional<Dec> decOfDouble(double d) {
-    if (!std::isfinite(d)) return std::nullopt;
-    char buf[32];
-    auto r = std::to_chars(buf, buf + sizeof buf, d);
-    return parseDec(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
-}
-
-// To `scale` digits, rounding half away from zero as SQL Server does; nullopt when too wide.
-std::optional<Dec> rescale(Dec x, int scale) {
-    if (x.scale == scale) return x;
-    if (x.scale < scale) {
-        const int k = scale - x.scale;
-        if (digitCount(x.m) + k > kMaxDigits) return std::nullopt;
-        return Dec{x.m * pow10(k), scale};
-    }
-    const int k = x.scale - scale;
-    if (k > kMaxDigits) return Dec{0, scale};
-    const i128 p = pow10(k);
-    i128 q = magnitude(x.m) / p;
-    if (magnitude(x.m) % p * 2 >= p) ++q;
-    return Dec{x.m < 0 ? -q : q, scale};
-}
-
-std::string decText(const Dec& x) {
-    std::string digits;
-    for (i128 v = magnitude(x.m); v > 0; v /= 10)
-        digits.insert(digits.begin(), static_cast<char>('0' + v % 10));
-    if (digits.size() <= static_cast<std::size_t>(x.scale)) {
-        digits.insert(0, static_cast<std::size_t>(x.scale) + 1 - digits.size(), '0');
-    }
-    if (x.scale > 0) digits.insert(digits.size() - static_cast<std::size_t>(x.scale), ".");
-    return x.m < 0 ? "-" + digits : digits;
-}
 
 std::string_view textOf(sqlite3_value* v) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
@@ -312,6 +198,8 @@ struct ExactSum {
     std::int64_t count = 0;
     bool anyFraction = false;  // a non-integer value came: the result is a double
     bool inexact = false;
+    int typedScale =
+        0;  // 1 + the scale of a sum the statement types decimal(38, scale); 0: the values decide
 };
 
 void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
@@ -356,13 +244,37 @@ ExactSum* sumState(sqlite3_context* ctx, bool create) {
     return reinterpret_cast<ExactSum*>(at);
 }
 
-void sumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (auto* s = sumState(ctx, true)) accumulate(*s, argv[0], 1);
+void sumStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    auto* s = sumState(ctx, true);
+    if (!s) return;
+    if (argc > 1) s->typedScale = 1 + std::clamp(sqlite3_value_int(argv[1]), 0, kMaxDigits);
+    accumulate(*s, argv[0], 1);
 }
 
 void sumInverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (auto* s = sumState(ctx, true)) accumulate(*s, argv[0], -1);
 }
+
+// A typed sum or average: the exact decimal at the statement's scale, an
+// average cut to it as SQL Server divides; false when it has more than 38 digits.
+bool typedResult(sqlite3_context* ctx, const ExactSum& s, bool average) {
+    const int scale = s.typedScale - 1;
+    std::optional<Dec> r;
+    if (average) {
+        i128 q = 0;
+        if (quotient(s.total.m, s.total.scale, s.count, 0, scale, q)) r = Dec{q, scale};
+    } else {
+        r = rescale(s.total, scale);
+    }
+    if (!r || digitCount(r->m) > kMaxDigits) return false;
+    if (r->scale == 0 && r->m >= INT64_MIN && r->m <= INT64_MAX)
+        sqlite3_result_int64(ctx, static_cast<std::int64_t>(r->m));
+    else
+        sqlite3_result_double(ctx, std::strtod(decText(*r).c_str(), nullptr));
+    return true;
+}
+
+const char* const kDecimalOverflow = "Arithmetic overflow error converting expression to data type numeric.";
 
 double toDouble(const ExactSum& s) {
     return s.inexact ? s.floating : std::strtod(decText(s.total).c_str(), nullptr);
@@ -373,6 +285,10 @@ const char* const kFloatOverflow = "Arithmetic overflow error converting express
 void sumValue(sqlite3_context* ctx) {
     auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
+    if (s->typedScale > 0 && !s->inexact) {
+        if (!typedResult(ctx, *s, false)) resultError(ctx, kDecimalOverflow);
+        return;
+    }
     if (s->anyFraction || s->inexact) {
         const double d = toDouble(*s);
         if (!std::isfinite(d)) return resultError(ctx, kFloatOverflow);
@@ -389,6 +305,10 @@ void sumValue(sqlite3_context* ctx) {
 void avgValue(sqlite3_context* ctx) {
     auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
+    if (s->typedScale > 0 && !s->inexact) {
+        if (!typedResult(ctx, *s, true)) resultError(ctx, kDecimalOverflow);
+        return;
+    }
     if (s->anyFraction || s->inexact) {
         const double d = toDouble(*s) / static_cast<double>(s->count);
         if (!std::isfinite(d)) return resultError(ctx, kFloatOverflow);
@@ -426,9 +346,12 @@ int registerStoredValueFunctions(sqlite3* db) {
     }
     for (auto [name, value] :
          {std::pair<const char*, void (*)(sqlite3_context*)>{"tsql_sum", sumValue}, {"tsql_avg", avgValue}}) {
-        int rc = sqlite3_create_window_function(db, name, 1, flags, nullptr, sumStep, value, value,
-                                                sumInverse, nullptr);
-        if (rc != SQLITE_OK) return rc;
+        // tsql_sum(x, scale): of a decimal the statement types, exact at that scale
+        for (int args : {1, 2}) {
+            int rc = sqlite3_create_window_function(db, name, args, flags, nullptr, sumStep, value, value,
+                                                    sumInverse, nullptr);
+            if (rc != SQLITE_OK) return rc;
+        }
     }
     return SQLITE_OK;
 }

@@ -14,6 +14,9 @@ namespace Palvo::dialect {
 /// with number or sized text columns by those that check their values.
 struct Translation {
     std::vector<std::string> statements;
+    /// For a query: the SQL Server type of each result column the statement
+    /// decides ("decimal(14,6)", "money"), "" where the values decide it.
+    std::vector<std::string> columnTypes;
     /// The statements joined with ";\n".
     std::string joined() const;
 };

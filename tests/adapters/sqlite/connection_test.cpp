@@ -172,7 +172,7 @@ TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
     ASSERT_EQ(t.rowCount(), 2u);
     EXPECT_EQ(t.columns[0].type, Palvo::adInteger);
     EXPECT_EQ(t.columns[1].type, Palvo::adBigInt);
-    EXPECT_EQ(t.columns[2].type, Palvo::adDouble);
+    EXPECT_EQ(t.columns[2].type, Palvo::adNumeric);  // the literal's numeric(2,1), as SQL Server types it
     EXPECT_EQ(t.columns[3].type, Palvo::adVarChar);
     EXPECT_EQ(t.columns[3].definedSize, 5);
     EXPECT_EQ(t.columns[3].baseTable, "");

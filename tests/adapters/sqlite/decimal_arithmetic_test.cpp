@@ -1,0 +1,139 @@
+// Decimal and money arithmetic as SQL Server answers it: exact, at the precision
+// and scale of SQL Server's rules, typed decimal or money for the driver, and
+// overflow with its error. Built once more into mssql_test, where the same
+// cases run on the SQL Server that PALVO_TEST_MSSQL names.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/sqlite/connection.h"
+#if PALVO_TEST_ON_MSSQL
+#include "support/mssql_scratch.h"
+#endif
+
+namespace {
+
+using Palvo::Value;
+
+class DecimalArithmetic : public ::testing::Test {
+protected:
+    void SetUp() override {
+#if PALVO_TEST_ON_MSSQL
+        conn = Palvo::testing::openMssqlScratch();
+        if (!conn) GTEST_SKIP() << Palvo::testing::kMssqlSkipReason;
+#else
+        auto c = std::make_shared<Palvo::sqlite::Connection>();
+        c->Open(":memory:");
+        conn = c;
+#endif
+    }
+
+    std::shared_ptr<Palvo::Connection> conn;
+};
+
+struct Typed {
+    const char* expr;
+    const char* digits;  // the Decimal's text, every digit of its scale
+    int adoType;
+    int precision, scale;  // the column's, for decimals
+};
+void PrintTo(const Typed& t, std::ostream* os) { *os << t.expr; }
+
+class DecimalResult : public DecimalArithmetic, public ::testing::WithParamInterface<Typed> {};
+
+TEST_P(DecimalResult, IsExactWithSqlServersType) {
+    const auto t = conn->Query(std::string("select ") + GetParam().expr);
+    ASSERT_EQ(t.rowCount(), 1u);
+    const Value& v = t.at(0, 0);
+    ASSERT_NE(v.decimal(), nullptr) << v.toText();
+    EXPECT_EQ(v.decimal()->text, GetParam().digits);
+    EXPECT_EQ(t.columns[0].type, GetParam().adoType);
+    if (GetParam().adoType == Palvo::adNumeric) {
+        EXPECT_EQ(t.columns[0].precision, GetParam().precision);
+        EXPECT_EQ(t.columns[0].numericScale, GetParam().scale);
+    }
+}
+
+constexpr int kNumeric = Palvo::adNumeric;
+constexpr int kMoney = Palvo::adCurrency;
+
+INSTANTIATE_TEST_SUITE_P(
+    Operators, DecimalResult,
+    ::testing::Values(
+        Typed{"cast(1 as decimal(10,2))/3", "0.333333", kNumeric, 14, 6},
+        Typed{"cast(1.25 as decimal(10,2))*cast(1.5 as decimal(10,3))", "1.87500", kNumeric, 21, 5},
+        Typed{"cast(0.1 as decimal(10,2)) + cast(0.2 as decimal(10,1))", "0.30", kNumeric, 12, 2},
+        Typed{"cast(5 as decimal(10,2)) - 7.125", "-2.125", kNumeric, 12, 3},
+        Typed{"cast(7.5 as decimal(10,2)) % 2", "1.50", kNumeric, 3, 2},
+        Typed{"cast(-7.5 as decimal(10,2)) % 2", "-1.50", kNumeric, 3, 2},
+        // a quotient is cut to its scale; an int column's value is decimal(10,0)
+        Typed{"2.0 / 3", "0.666666", kNumeric, 7, 6},
+        Typed{"cast(2 as decimal(10,2)) / cast(3 as int)", "0.6666666666666", kNumeric, 21, 13},
+        // beyond 38 digits the scale gives way, down to 6
+        Typed{"cast(1.67574 as decimal(38,10)) / cast(10000 as decimal(38,10))", "0.000167", kNumeric, 38, 6},
+        Typed{"cast(1.123456789 as decimal(28,9)) * cast(1 as decimal(19,9))", "1.12345679", kNumeric, 38, 8},
+        Typed{"(cast(1 as decimal(10,2)) + 1) * 2.5", "5.000", kNumeric, 14, 3},
+        Typed{"sum(cast(x as decimal(10,2))) from (select 0.1 as x union all select 0.2) s", "0.30", kNumeric,
+              38, 2},
+        Typed{"avg(cast(x as decimal(10,2))) from (select 1 as x union all select 2 union all select 2) s",
+              "1.666666", kNumeric, 38, 6},
+        // money keeps four decimals
+        Typed{"cast(10 as money)/3", "3.3333", kMoney, 19, 4},
+        Typed{"cast(100 as money)/cast(3 as money)*3", "99.9999", kMoney, 19, 4},
+        Typed{"$1.25 * 2", "2.5000", kMoney, 19, 4}, Typed{"-$3 + $0.5", "-2.5000", kMoney, 19, 4},
+        // money beside a decimal is decimal(19,4)
+        Typed{"$1.25 + cast(1 as decimal(5,1))", "2.2500", kNumeric, 20, 4}));
+
+struct Refused {
+    const char* sql;
+    const char* description;
+    long native;
+};
+void PrintTo(const Refused& r, std::ostream* os) { *os << r.sql; }
+
+class DecimalError : public DecimalArithmetic, public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(DecimalError, IsSqlServersError) {
+    try {
+        conn->Query(GetParam().sql);
+        ADD_FAILURE() << "ran";
+    } catch (const Palvo::Error& e) {
+        EXPECT_NE(e.description().find(GetParam().description), std::string::npos) << e.description();
+        EXPECT_EQ(e.nativeCode(), GetParam().native);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, DecimalError,
+    ::testing::Values(Refused{"select cast(99999999.99 as decimal(10,2)) * cast(1e30 as decimal(38,0))",
+                              "Arithmetic overflow error converting expression to data type numeric.", 8115},
+                      Refused{"select cast(900000000000000 as money) * 100",
+                              "Arithmetic overflow error converting expression to data type money.", 8115},
+                      Refused{"select cast(1 as decimal(10,2)) / 0", "Divide by zero error encountered.",
+                              8134},
+                      Refused{"select $1 % cast(0 as money)", "Divide by zero error encountered.", 8134}));
+
+TEST_F(DecimalArithmetic, AnOverflowingUpdateChangesNothing) {
+    conn->Execute("create table 价 (k int, p decimal(10,2))");
+    conn->Execute("insert into 价 values (1, 1.50)");
+    conn->Execute("insert into 价 values (2, 2.25)");
+    try {
+        conn->Execute("update 价 set p = cast(p as decimal(10,2)) * cast(99999999 as decimal(10,2))");
+        ADD_FAILURE() << "ran";
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.nativeCode(), 8115) << e.description();
+    }
+    auto t = conn->Query("select p from 价 order by k");
+    ASSERT_EQ(t.rowCount(), 2u);
+    EXPECT_EQ(t.at(0, 0).decimal()->text, "1.50");
+    EXPECT_EQ(t.at(1, 0).decimal()->text, "2.25");
+    // an exact result compares as the number it is
+    EXPECT_EQ(
+        conn->Query("select count(*) from 价 where cast(p as decimal(10,2)) * 3 > 6.7").at(0, 0).toInt64(),
+        1);
+}
+
+}  // namespace
