@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <mutex>
+#include <vector>
 
 #include "palvo/error.h"
 #include "palvo/qt/form.h"
@@ -981,10 +983,42 @@ void WindowFrame::key(WindowKey k) {
 
 // ---------------------------------------------------------------- WindowHost
 
+namespace {
+// The hosts that keep a window. Its widgets must go while the application
+// stands (after it, a combo or a view calls into a Qt that is gone), but a host
+// installed for good lives in a thread-local until after main returned: the
+// application's destructor releases the windows first, through a post routine.
+std::mutex gKeepersLock;
+std::vector<WindowHost*> gKeepers;
+constexpr const char* kReleaseMarker = "palvo-window-host-release";
+
+void releaseKeptWindows() {
+    std::vector<WindowHost*> keepers;
+    {
+        const std::lock_guard guard(gKeepersLock);
+        keepers.swap(gKeepers);
+    }
+    for (WindowHost* host : keepers) host->releaseWindow();
+}
+
+// Once per application: its destructor runs the post routines once (tests make several applications).
+void releaseWithApplication() {
+    if (qApp->findChild<QObject*>(kReleaseMarker, Qt::FindDirectChildrenOnly)) return;
+    auto* marker = new QObject(qApp);
+    marker->setObjectName(kReleaseMarker);
+    qAddPostRoutine(releaseKeptWindows);
+}
+}  // namespace
+
 WindowHost::WindowHost(std::shared_ptr<WindowScript> script, std::shared_ptr<ScriptAnswers> messages)
     : script_(std::move(script)), messages_(std::move(messages)) {}
 
-WindowHost::~WindowHost() = default;
+WindowHost::~WindowHost() {
+    const std::lock_guard guard(gKeepersLock);
+    std::erase(gKeepers, this);
+}
+
+void WindowHost::releaseWindow() { last_.reset(); }
 
 Palvo::WindowFrame& WindowHost::last() const {
     if (!last_) throw Error(ErrorNumber::SubscriptOutOfRange, "No window has been shown");
@@ -1004,6 +1038,11 @@ void WindowHost::showModal(Window& window) {
                         window.layout().name);
     }
     useChineseTexts();
+    releaseWithApplication();
+    {
+        const std::lock_guard guard(gKeepersLock);
+        if (std::find(gKeepers.begin(), gKeepers.end(), this) == gKeepers.end()) gKeepers.push_back(this);
+    }
     last_.reset();
     auto frame = std::make_unique<WindowFrame>(window, *this);
     window.attach(frame.get());
