@@ -1011,7 +1011,10 @@ void releaseWithApplication() {
 }  // namespace
 
 WindowHost::WindowHost(std::shared_ptr<WindowScript> script, std::shared_ptr<ScriptAnswers> messages)
-    : script_(std::move(script)), messages_(std::move(messages)) {}
+    : script_(std::move(script)), messages_(std::move(messages)) {
+    // Qt's own texts (a host's about box, print and file dialogs) are Chinese from the start
+    useChineseTexts();
+}
 
 WindowHost::~WindowHost() {
     const std::lock_guard guard(gKeepersLock);

@@ -61,7 +61,8 @@ class WindowFrame;
 class WindowHost : public Palvo::WindowHost {
 public:
     /// Either may be nullptr; answer actions go to the message box before the
-    /// window's next event (without one an answer action is refused).
+    /// window's next event (without one an answer action is refused). Loads
+    /// Qt's Chinese texts (useChineseTexts) when the application already runs.
     explicit WindowHost(std::shared_ptr<WindowScript> script = nullptr,
                         std::shared_ptr<ScriptAnswers> messages = nullptr);
     ~WindowHost() override;

@@ -17,8 +17,11 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "palvo/clsForm.h"
@@ -31,6 +34,7 @@
 #include "palvo/qt/msgbox.h"
 #include "palvo/qt/text.h"
 #include "palvo/qt/translations.h"
+#include "palvo/qt/window_host.h"
 #include "qt_test_support.h"
 #include "support/errors.h"
 
@@ -218,6 +222,30 @@ TEST(QtMessageBox, ButtonsReadAsOnAChineseDesktopAndQtsOwnDialogsAreChinese) {
     EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Look in:"));
     EXPECT_NE(QCoreApplication::translate("QPrintPreviewDialog", "Print Preview"),
               QStringLiteral("Print Preview"));
+}
+
+// What a host's own message box (its about box) reads on its OK button.
+std::string hostOkText() {
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Ok);
+    return box.button(QMessageBox::Ok)->text().toStdString();
+}
+
+TEST(QtChineseTexts, MakingTheQtHostLoadsThemBeforeAnyLibraryWindowShows) {
+    const std::vector<std::pair<const char*, std::function<void()>>> setUps = {
+        {"window host", [] { qt::WindowHost host; }},
+        {"message box", [] { qt::MessageBox box; }},
+    };
+    for (const auto& [what, setUp] : setUps) {
+        // as at start-up: no translation loaded yet
+        for (auto* t : qApp->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+        ASSERT_EQ(hostOkText(), "OK") << what;
+        setUp();
+        EXPECT_EQ(hostOkText(), "确定") << what;
+    }
 }
 
 TEST(QtMessageBox, ShowsARealDialogAndReturnsThePressedButton) {
