@@ -250,6 +250,7 @@ private:
     void build();
     QWidget* makeWidget(const ControlDef& def);
     void wire(Entry& entry);
+    void focusCellEditor(QTableView* view, const FlexGrid& grid);
     Entry* entry(std::string_view name);
     Entry* entryOf(QWidget* w);
 
@@ -482,7 +483,26 @@ void WindowFrame::wire(Entry& e) {
                              --depth_;
                              user([name](Window& w) { w.RowColChange(name); });
                          });
-        QObject::connect(view, &QAbstractItemView::clicked, ctx, clickIt);
+        QObject::connect(view, &QAbstractItemView::clicked, ctx, [this, name, view, grid] {
+            user([name](Window& w) { w.Click(name); });
+            focusCellEditor(view, *grid);
+        });
+    }
+}
+
+// A click on a cell the window answers by laying an editor over it: the
+// keyboard goes to the editor, so the user types into the cell at once.
+// Moving the cell by keys leaves the focus on the grid, which the keys move.
+void WindowFrame::focusCellEditor(QTableView* view, const FlexGrid& grid) {
+    if (!window_ || closing_ || dialog_->focusWidget() != view) return;
+    const std::string name = cellEditor(*window_, *this, grid);
+    Entry* e = entry(name);
+    if (!e || !e->widget->isEnabled() || !e->widget->isVisible()) return;
+    e->widget->setFocus(Qt::MouseFocusReason);
+    // without an active window Qt moves no focus: move it as SetFocus does
+    if (active_ != name) {
+        active_ = name;
+        fire([name](Window& w) { w.GotFocus(name); });
     }
 }
 
