@@ -144,9 +144,14 @@ constexpr std::int32_t kWindowText = static_cast<std::int32_t>(0x80000008);
 std::int32_t TextBox::BackColor() const {
     return colorProperty(widget(), kBackColorProperty, kWindowBackground);
 }
-void TextBox::BackColor(std::int32_t color) { setColor(widget(), kBackColorProperty, QPalette::Base, color); }
+// A disabled box shows the style's disabled colours whatever was set, so it never looks editable.
+void TextBox::BackColor(std::int32_t color) {
+    setEnabledColor(widget(), kBackColorProperty, QPalette::Base, color);
+}
 std::int32_t TextBox::ForeColor() const { return colorProperty(widget(), kForeColorProperty, kWindowText); }
-void TextBox::ForeColor(std::int32_t color) { setColor(widget(), kForeColorProperty, QPalette::Text, color); }
+void TextBox::ForeColor(std::int32_t color) {
+    setEnabledColor(widget(), kForeColorProperty, QPalette::Text, color);
+}
 
 int TextBox::Appearance() const {
     if (line_) return line_->hasFrame() ? 1 : 0;

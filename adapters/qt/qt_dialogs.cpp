@@ -27,6 +27,8 @@ namespace Palvo::qt {
 
 // ---------------------------------------------------------------- MessageBox
 
+MessageBox::MessageBox(QWidget* parent) : parent_(parent) { useChineseTexts(); }
+
 int MessageBox::show(const std::string& text, int style, const std::string& title) {
     if (!QCoreApplication::instance()) {
         throw Error(ErrorNumber::NotInstalled, "No QApplication to show the message \"" + text + "\"");

@@ -115,6 +115,16 @@ void setColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32
     w->setPalette(p);
 }
 
+void setEnabledColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32_t color) {
+    const QColor c = toQColor(color, w->palette());
+    if (!c.isValid()) throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value");
+    w->setProperty(name, static_cast<int>(color));
+    QPalette p = w->palette();
+    p.setColor(QPalette::Active, role, c);
+    p.setColor(QPalette::Inactive, role, c);
+    w->setPalette(p);
+}
+
 int twipsToPixels(std::int32_t twips, int dpi) {
     return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
 }

@@ -36,6 +36,9 @@ std::int32_t colorProperty(const QWidget* w, const char* name, std::int32_t fall
 /// Sets a palette role to a colour in the host's encoding and keeps the colour under
 /// `name`. Throws Palvo::Error 380 for an unknown system colour.
 void setColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32_t color);
+/// As setColor, for the active and inactive groups only: the disabled group
+/// stays as the parents and the style have it, so a disabled widget looks disabled.
+void setEnabledColor(QWidget* w, const char* name, QPalette::ColorRole role, std::int32_t color);
 
 // ---- twips at a widget's logical resolution (1440 twips per inch)
 

@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QThread>
 #include <QTranslator>
 
 #include "palvo/qt/translations.h"
@@ -12,7 +13,7 @@ constexpr const char* kMarker = "palvo-qt-zh_CN";
 
 bool useChineseTexts() {
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return false;
+    if (!app || QThread::currentThread() != app->thread()) return false;
     // the translators live as children of the application, so a new
     // application (tests make several) loads them again
     if (auto* loaded = app->findChild<QTranslator*>(kMarker, Qt::FindDirectChildrenOnly)) {

@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <mutex>
+#include <vector>
 
 #include "palvo/error.h"
 #include "palvo/qt/form.h"
@@ -248,6 +250,7 @@ private:
     void build();
     QWidget* makeWidget(const ControlDef& def);
     void wire(Entry& entry);
+    void focusCellEditor(QTableView* view, const FlexGrid& grid);
     Entry* entry(std::string_view name);
     Entry* entryOf(QWidget* w);
 
@@ -480,7 +483,26 @@ void WindowFrame::wire(Entry& e) {
                              --depth_;
                              user([name](Window& w) { w.RowColChange(name); });
                          });
-        QObject::connect(view, &QAbstractItemView::clicked, ctx, clickIt);
+        QObject::connect(view, &QAbstractItemView::clicked, ctx, [this, name, view, grid] {
+            user([name](Window& w) { w.Click(name); });
+            focusCellEditor(view, *grid);
+        });
+    }
+}
+
+// A click on a cell the window answers by laying an editor over it: the
+// keyboard goes to the editor, so the user types into the cell at once.
+// Moving the cell by keys leaves the focus on the grid, which the keys move.
+void WindowFrame::focusCellEditor(QTableView* view, const FlexGrid& grid) {
+    if (!window_ || closing_ || dialog_->focusWidget() != view) return;
+    const std::string name = cellEditor(*window_, *this, grid);
+    Entry* e = entry(name);
+    if (!e || !e->widget->isEnabled() || !e->widget->isVisible()) return;
+    e->widget->setFocus(Qt::MouseFocusReason);
+    // without an active window Qt moves no focus: move it as SetFocus does
+    if (active_ != name) {
+        active_ = name;
+        fire([name](Window& w) { w.GotFocus(name); });
     }
 }
 
@@ -981,10 +1003,45 @@ void WindowFrame::key(WindowKey k) {
 
 // ---------------------------------------------------------------- WindowHost
 
-WindowHost::WindowHost(std::shared_ptr<WindowScript> script, std::shared_ptr<ScriptAnswers> messages)
-    : script_(std::move(script)), messages_(std::move(messages)) {}
+namespace {
+// The hosts that keep a window. Its widgets must go while the application
+// stands (after it, a combo or a view calls into a Qt that is gone), but a host
+// installed for good lives in a thread-local until after main returned: the
+// application's destructor releases the windows first, through a post routine.
+std::mutex gKeepersLock;
+std::vector<WindowHost*> gKeepers;
+constexpr const char* kReleaseMarker = "palvo-window-host-release";
 
-WindowHost::~WindowHost() = default;
+void releaseKeptWindows() {
+    std::vector<WindowHost*> keepers;
+    {
+        const std::lock_guard guard(gKeepersLock);
+        keepers.swap(gKeepers);
+    }
+    for (WindowHost* host : keepers) host->releaseWindow();
+}
+
+// Once per application: its destructor runs the post routines once (tests make several applications).
+void releaseWithApplication() {
+    if (qApp->findChild<QObject*>(kReleaseMarker, Qt::FindDirectChildrenOnly)) return;
+    auto* marker = new QObject(qApp);
+    marker->setObjectName(kReleaseMarker);
+    qAddPostRoutine(releaseKeptWindows);
+}
+}  // namespace
+
+WindowHost::WindowHost(std::shared_ptr<WindowScript> script, std::shared_ptr<ScriptAnswers> messages)
+    : script_(std::move(script)), messages_(std::move(messages)) {
+    // Qt's own texts (a host's about box, print and file dialogs) are Chinese from the start
+    useChineseTexts();
+}
+
+WindowHost::~WindowHost() {
+    const std::lock_guard guard(gKeepersLock);
+    std::erase(gKeepers, this);
+}
+
+void WindowHost::releaseWindow() { last_.reset(); }
 
 Palvo::WindowFrame& WindowHost::last() const {
     if (!last_) throw Error(ErrorNumber::SubscriptOutOfRange, "No window has been shown");
@@ -1004,6 +1061,11 @@ void WindowHost::showModal(Window& window) {
                         window.layout().name);
     }
     useChineseTexts();
+    releaseWithApplication();
+    {
+        const std::lock_guard guard(gKeepersLock);
+        if (std::find(gKeepers.begin(), gKeepers.end(), this) == gKeepers.end()) gKeepers.push_back(this);
+    }
     last_.reset();
     auto frame = std::make_unique<WindowFrame>(window, *this);
     window.attach(frame.get());

@@ -1,5 +1,6 @@
 #include "src/grid/grid_fill.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <string_view>
@@ -72,13 +73,29 @@ void addTotals(FlexGrid& grid, const ResultTable& table, const std::string& sum)
     }
 }
 
+// The widest running number of column 0 plus the width of "a", as content is
+// sized: the cap of the number column keeps a short count narrow, but no
+// number is cut, however many rows there are.
+std::int32_t numberWidth(const FlexGrid& grid, const TextMeasurer& measurer, double fontSize, double a) {
+    const auto* model = dynamic_cast<const GridModel*>(&grid);
+    std::string copy;
+    double widest = 0;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+        const std::string& text = model ? model->cellText(r, 0) : (copy = grid.TextMatrix(r, 0));
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) continue;
+        widest = std::max(widest, measurer.TextWidth(text, fontSize));
+    }
+    return widest > 0 ? util::clng(widest + a) : 0;
+}
+
 void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSize, bool hasXH) {
     const double fontSize = grid.CellFontSize();
     const int cols = grid.Cols();
     if (cols == 0) return;
     const auto content = contentWidths(grid, measurer, fontSize);
-    const auto widths =
-        fitColumnWidths(content, grid.Width(), measurer.TextWidth("a", fontSize), iSize, hasXH);
+    const double a = measurer.TextWidth("a", fontSize);
+    auto widths = fitColumnWidths(content, grid.Width(), a, iSize, hasXH);
+    if (hasXH) widths[0] = std::max(widths[0], numberWidth(grid, measurer, fontSize, a));
     for (int c = 0; c < cols; ++c) grid.ColWidth(c, widths[static_cast<std::size_t>(c)]);
 }
 

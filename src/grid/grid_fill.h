@@ -35,7 +35,8 @@ std::vector<std::int16_t> contentWidths(const FlexGrid& grid, const TextMeasurer
 /// Final column widths from the content widths: the spare part of 90 % of
 /// the grid's width shared out equally when each column gets more than 90
 /// twips of it, else iSize widths of "a" added to each; column 0 at most 600
-/// twips when it holds running numbers. Throws Palvo::Error 6 past 16 bits.
+/// twips when it holds running numbers (sFillTable widens it again to its
+/// widest number plus "a" when that is more). Throws Palvo::Error 6 past 16 bits.
 std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& content, std::int32_t gridWidth,
                                           double aWidth, std::int16_t iSize, bool hasXH);
 

@@ -12,11 +12,13 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -30,6 +32,8 @@
 #include "main_window.h"
 #include "palvo/memory/msgbox.h"
 #include "palvo/session.h"
+#include "palvo/spreadsheet.h"
+#include "palvo/window.h"
 #include "sales_query.h"
 #include "support/qt_application.h"
 #include "tour.h"
@@ -317,6 +321,20 @@ TEST_F(Demo, TheCustomQueryRunsTheGroupedStatementItsSavedRowsDescribe) {
         // the 61 sales of paper and pens from 100 on add up to 77669.50, grouped or not
         EXPECT_EQ(g->index(g->rowCount() - 1, amount).data().toString(), "77669.5");
     }
+}
+
+TEST_F(Demo, TheAboutBoxIsChineseBeforeAnyLibraryWindowOpened) {
+    // as at start-up: nothing has loaded Qt's translations yet
+    for (auto* t : qApp->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    installQtDialogs(window.get());
+    std::unique_ptr<QMessageBox> about(window->about());
+    installMessageBox(messages);
+    installWindowHost(nullptr);
+    installSpreadsheetDesk(nullptr);
+    EXPECT_EQ(about->button(QMessageBox::Ok)->text().toStdString(), "确定");
 }
 
 TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {

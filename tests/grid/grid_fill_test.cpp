@@ -272,6 +272,32 @@ TEST_F(Fill, ContentSizingOnANarrowAndAWideGrid) {
     EXPECT_EQ(wide.ColWidth(1), 450 + 8550);
 }
 
+TEST_F(Fill, TheNumberColumnIsCappedButNeverNarrowerThanItsWidestNumber) {
+    // 100,000 rows: ten digits crossed five times
+    exec({"create table 数字 (d int)", "insert into 数字 values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
+          "create table 大表 (n int)",
+          "insert into 大表 select a.d from 数字 a, 数字 b, 数字 c, 数字 e, 数字 f"});
+    struct Case {
+        GridType type;
+        int rows;
+        std::int32_t width;
+    };
+    // Fixed rule at 9 pt: a digit and "a" are 90 twips each.
+    const std::vector<Case> cases = {
+        {GridType::MSFlexGrid, 99999, 600},    // 5 digits and an a are 540: the cap stands
+        {GridType::MSFlexGrid, 100000, 630},   // 6 digits and an a
+        {GridType::MSHFlexGrid, 100000, 630},  // the bound grid numbers its rows the same way
+    };
+    for (const Case& c : cases) {
+        memory::FlexGrid g(c.type);
+        g.Width(20000);
+        const std::string sql = "select top " + std::to_string(c.rows) + " n from 大表";
+        ASSERT_EQ(grid.sFillTable(sql, g, true, 2, "n"), "") << c.rows;
+        ASSERT_EQ(g.TextMatrix(g.Rows() - 2, 0), std::to_string(c.rows)) << "the last number, then 合计";
+        EXPECT_EQ(g.ColWidth(0), c.width) << c.rows;
+    }
+}
+
 TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
     memory::FlexGrid g;
     g.TextMatrix(1, 1, "kept");

@@ -271,6 +271,79 @@ TEST(QtWindowHost, TheUsersMouseOnListsAndGridsReachesTheWindowAfterTheyMoved) {
     EXPECT_EQ(window.gridCol, 2);
 }
 
+// A grid whose current cell gets an editor laid over it, as the condition grid of the custom query dialog.
+class CellEditing : public Window {
+public:
+    const WindowLayout& layout() const override {
+        static const WindowLayout w = [] {
+            WindowLayout l;
+            l.name = "frmCells";
+            l.controls = {
+                ControlDef("MS", ControlKind::FlexGrid).at(0, 0),
+                ControlDef("cmbEdit", ControlKind::ComboBox).floating().hidden(),
+            };
+            return l;
+        }();
+        return w;
+    }
+    void Load() override {
+        grid("MS").Rows(3);
+        grid("MS").Cols(3);
+    }
+    void Activate() override { activated = true; }
+    void Click(const std::string& c) override {
+        if (c == "MS") showEditor();
+    }
+    void RowColChange(const std::string&) override { showEditor(); }
+    void Change(const std::string& c) override {
+        if (c == "cmbEdit")
+            grid("MS").TextMatrix(grid("MS").Row(), grid("MS").Col(), combo("cmbEdit").Text());
+    }
+    void GotFocus(const std::string& c) override { focus.push_back(c); }
+    std::string cell(int row, int col) const { return grid("MS").TextMatrix(row, col); }
+    void showEditor() {
+        FlexGrid& g = grid("MS");
+        ComboBox& box = combo("cmbEdit");
+        box.Move(g.Left() + g.CellLeft(), g.Top() + g.CellTop(), g.CellWidth());
+        box.Text(g.TextMatrix(g.Row(), g.Col()));
+        box.Visible(true);
+    }
+    Log focus;
+    bool activated = false;
+};
+
+TEST(QtWindowHost, AClickedCellsEditorTakesTheKeyboardAndAKeyMoveLeavesItOnTheGrid) {
+    CellEditing window;
+    qt::WindowHost host;
+    std::string typed, afterKeys;
+    QWidget* focusAfterKeys = nullptr;
+    std::function<void()> user = [&] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!d || !window.activated) {
+            QTimer::singleShot(1, user);
+            return;
+        }
+        auto* view = child<QTableView>(*d, "MS");
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(view->model()->index(1, 1)).center());
+        // the user types straight away: the keys go where the focus is
+        QTest::keyClicks(d->focusWidget(), "500");
+        typed = window.cell(1, 1);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Right);
+        focusAfterKeys = d->focusWidget();
+        afterKeys = window.cell(1, 2);
+        d->close();
+    };
+    QTimer::singleShot(0, user);
+    host.showModal(window);
+    EXPECT_EQ(typed, "500");
+    EXPECT_EQ(window.focus, (Log{"MS", "cmbEdit", "MS"}));
+    EXPECT_EQ(focusAfterKeys, host.lastDialog()->findChild<QTableView*>("MS"))
+        << "keys that move the cell keep moving it";
+    EXPECT_EQ(afterKeys, "");
+}
+
 TEST(QtWindowHost, AWindowOpenedByAHandlerPlaysOnAndGivesBackToItsOpener) {
     struct Opener : Sample {
         void Click(const std::string& c) override {

@@ -15,8 +15,9 @@ namespace Palvo::qt {
 /// button from the style, the title (the application name when empty).
 class MessageBox : public MessageBoxPort {
 public:
-    /// parent may be nullptr; it is not owned.
-    explicit MessageBox(QWidget* parent = nullptr) : parent_(parent) {}
+    /// parent may be nullptr; it is not owned. Loads Qt's Chinese texts
+    /// (useChineseTexts) when the application already runs.
+    explicit MessageBox(QWidget* parent = nullptr);
     int show(const std::string& text, int style, const std::string& title) override;
 
 private:

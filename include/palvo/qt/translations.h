@@ -5,11 +5,13 @@
 
 namespace Palvo::qt {
 
-/// Loads Qt's zh_CN translations into the running application once; the Qt
-/// message box and window host call it before they show anything, so a host
-/// need not. False when the translation files are missing (Debian package
-/// qt6-translations-l10n); the message box buttons are Chinese regardless.
-/// Does nothing and gives false without a QCoreApplication.
+/// Loads Qt's zh_CN translations into the running application once. The Qt
+/// message box and window host call it when they are made (so installing them
+/// at start-up makes the host's own Qt dialogs Chinese from the first one) and
+/// again before they show anything, so a host need not. False when the
+/// translation files are missing (Debian package qt6-translations-l10n); the
+/// message box buttons are Chinese regardless. Does nothing and gives false
+/// without a QCoreApplication or off its thread.
 bool useChineseTexts();
 
 }  // namespace Palvo::qt

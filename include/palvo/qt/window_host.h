@@ -55,11 +55,14 @@ class WindowFrame;
 /// runs out closes the window as its close box would. An error of a handler
 /// or a script line closes the dialog (Unload runs with the close box) and is
 /// thrown from showModal. The last dialog and its frame stay alive, hidden,
-/// until the next window is shown or the host goes, so they can be read.
+/// until the next window is shown, the host goes or the QApplication goes
+/// (its destructor releases them while Qt still stands, so a host installed
+/// for good needs no clean-up of its own), so they can be read.
 class WindowHost : public Palvo::WindowHost {
 public:
     /// Either may be nullptr; answer actions go to the message box before the
-    /// window's next event (without one an answer action is refused).
+    /// window's next event (without one an answer action is refused). Loads
+    /// Qt's Chinese texts (useChineseTexts) when the application already runs.
     explicit WindowHost(std::shared_ptr<WindowScript> script = nullptr,
                         std::shared_ptr<ScriptAnswers> messages = nullptr);
     ~WindowHost() override;
@@ -75,6 +78,9 @@ public:
     /// Called with the dialog when a script has run out or the window is about
     /// to close (the dialog still shows its content), e.g. to take a screenshot.
     void setBeforeClose(std::function<void(QWidget&)> hook) { beforeClose_ = std::move(hook); }
+    /// Destroys the last dialog and its frame now (the application's destructor
+    /// calls it for every host that keeps one). Not while a window is shown.
+    void releaseWindow();
 
 private:
     friend class WindowFrame;

@@ -17,8 +17,11 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "palvo/clsForm.h"
@@ -31,6 +34,7 @@
 #include "palvo/qt/msgbox.h"
 #include "palvo/qt/text.h"
 #include "palvo/qt/translations.h"
+#include "palvo/qt/window_host.h"
 #include "qt_test_support.h"
 #include "support/errors.h"
 
@@ -220,6 +224,30 @@ TEST(QtMessageBox, ButtonsReadAsOnAChineseDesktopAndQtsOwnDialogsAreChinese) {
               QStringLiteral("Print Preview"));
 }
 
+// What a host's own message box (its about box) reads on its OK button.
+std::string hostOkText() {
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Ok);
+    return box.button(QMessageBox::Ok)->text().toStdString();
+}
+
+TEST(QtChineseTexts, MakingTheQtHostLoadsThemBeforeAnyLibraryWindowShows) {
+    const std::vector<std::pair<const char*, std::function<void()>>> setUps = {
+        {"window host", [] { qt::WindowHost host; }},
+        {"message box", [] { qt::MessageBox box; }},
+    };
+    for (const auto& [what, setUp] : setUps) {
+        // as at start-up: no translation loaded yet
+        for (auto* t : qApp->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+        ASSERT_EQ(hostOkText(), "OK") << what;
+        setUp();
+        EXPECT_EQ(hostOkText(), "确定") << what;
+    }
+}
+
 TEST(QtMessageBox, ShowsARealDialogAndReturnsThePressedButton) {
     ScopedMessageBox guard(std::make_shared<qt::MessageBox>());
     Seen seen;
@@ -388,8 +416,33 @@ TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePorts) {
     EXPECT_FALSE(form.lbl()(0).FontUnderline());
     EXPECT_EQ(form.TXT()(2).BackColor(), sys(4)) << "read-only: the menu colour";
     auto* readOnly = window.findChild<QLineEdit*>("TXT_2");
-    EXPECT_EQ(readOnly->palette().color(QPalette::Base),
+    EXPECT_EQ(readOnly->palette().color(QPalette::Active, QPalette::Base),
               readOnly->palette().color(QPalette::Active, QPalette::Window));
+}
+
+TEST_F(QtForm, ADisabledBoxLooksDisabledWhateverColoursItWasGiven) {
+    qt::Form form(&window);
+    clsForm frm;
+    ASSERT_EQ(frm.sInitForm(form), "");
+    auto* plain = add<QLineEdit>("plain");  // never coloured: the style's disabled look
+    plain->setEnabled(false);
+    const QColor disabledBase = plain->palette().color(QPalette::Disabled, QPalette::Base);
+    const QColor disabledText = plain->palette().color(QPalette::Disabled, QPalette::Text);
+    ASSERT_NE(disabledBase, QColor(Qt::white)) << "the style must tell disabled boxes apart";
+    const std::vector<QWidget*> widgets = {txt0, txt1};
+    for (int i = 0; i < 2; ++i) {
+        TextBox& box = form.TXT()(i);
+        QWidget* w = widgets[static_cast<std::size_t>(i)];
+        // 修改 makes the box editable and white, 取消 disables it again
+        frm.mTxt_Editable(box);
+        box.ForeColor(0x0000FF);
+        EXPECT_EQ(w->palette().color(QPalette::Active, QPalette::Base), QColor(Qt::white)) << i;
+        EXPECT_EQ(w->palette().color(QPalette::Inactive, QPalette::Text), QColor(255, 0, 0)) << i;
+        box.Enabled(false);
+        EXPECT_EQ(w->palette().color(QPalette::Disabled, QPalette::Base), disabledBase) << i;
+        EXPECT_EQ(w->palette().color(QPalette::Disabled, QPalette::Text), disabledText) << i;
+        EXPECT_EQ(box.BackColor(), 0xFFFFFF) << "the colour set still reads back";
+    }
 }
 
 TEST_F(QtForm, LabelLookAndCustomPointer) {

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QImage>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTableWidget>
 #include <memory>
@@ -14,8 +19,10 @@
 #include <vector>
 
 #include "palvo/clsGrid.h"
+#include "palvo/measure.h"
 #include "palvo/qt/form.h"
 #include "palvo/qt/grid.h"
+#include "palvo/qt/measure.h"
 #include "qt_test_support.h"
 #include "support/sqlite_fixture.h"
 
@@ -247,6 +254,35 @@ TEST_F(QtGridFill, BindingARecordsetIsOneReset) {
     EXPECT_EQ(view.model()->index(400, 2).data().toString(), QString::fromUtf8("钢管1"));
     EXPECT_TRUE(view.isRowHidden(0)) << "the bound field names are the frozen heading";
     EXPECT_TRUE(view.isColumnHidden(0));
+}
+
+TEST_F(QtGridFill, SixDigitRunningNumbersShowWholeInTheGridsFont) {
+    // 100,000 rows: ten digits crossed five times
+    exec({"create table 数字 (d int)", "insert into 数字 values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
+          "create table 大表 (n int)",
+          "insert into 大表 select a.d from 数字 a, 数字 b, 数字 c, 数字 e, 数字 f"});
+    struct Measurer {
+        std::shared_ptr<TextMeasurer> before = installedTextMeasurer();
+        Measurer() { installTextMeasurer(std::make_shared<qt::FontMeasurer>()); }
+        ~Measurer() { installTextMeasurer(before); }
+    } measurer;
+    QTableView view;
+    view.setFont(QFont("Noto Sans CJK SC", 10));
+    prepare(view, 600);
+    qt::FlexGrid g(&view);
+    ASSERT_EQ(clsGrid().sFillTable("select n from 大表", g, true, 2, "n"), "");
+    ASSERT_EQ(g.TextMatrix(g.Rows() - 2, 0), "100000");
+    QApplication::processEvents();
+    // the fixed column is drawn in the frozen band through the item delegate, which
+    // elides what is wider than the cell less its text margins
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, &view) + 1;
+    const int shown = view.verticalHeader()->width() - 1 - 2 * margin;
+    const QFontMetrics metrics(view.font());
+    for (const char* number : {"100000", "99999", "88888"}) {
+        EXPECT_LE(metrics.horizontalAdvance(QString::fromLatin1(number)), shown) << number;
+    }
 }
 
 // ---------------------------------------------------------------- one grid per view
