@@ -404,7 +404,7 @@ bool classicXrefAt(std::istream& in, long long offset) {
 
 }  // namespace
 
-std::string textMapUpdate(const std::string& path, const DrawnCharacters& drawn, const std::string& name) {
+std::string textMapUpdate(const std::string& path, const DrawnCharacters& drawn, const std::string& shownAs) {
     QPDF pdf;
     pdf.setSuppressWarnings(true);
     std::map<QPDFObjGen, std::string> mended;  // new stream data by object
@@ -454,13 +454,13 @@ std::string textMapUpdate(const std::string& path, const DrawnCharacters& drawn,
             if (changed) mended[map.getObjGen()] = rewrite(text, cmap);
         }
     } catch (const std::exception&) {
-        cannot("read the text of", name);
+        cannot("read the text of", shownAs);
     }
     if (mended.empty()) return {};
 
     std::ifstream file(path, std::ios::in | std::ios::binary);
     const long long previous = file ? lastXref(file) : -1;
-    if (previous < 0 || !classicXrefAt(file, previous)) cannot("read the text of", name);
+    if (previous < 0 || !classicXrefAt(file, previous)) cannot("read the text of", shownAs);
     file.seekg(0, std::ios::end);
     const long long offset = file.tellg();
     std::string update = "\n";

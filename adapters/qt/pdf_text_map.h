@@ -34,7 +34,7 @@ void mendTextMaps(const std::string& path, const DrawnCharacters& drawn);
 
 /// The incremental update mendTextMaps appends to the file at `path`, for a
 /// writer that appends it itself; empty when nothing needs mending. Errors
-/// name the file as `name` (the destination a temporary file stands for).
-std::string textMapUpdate(const std::string& path, const DrawnCharacters& drawn, const std::string& name);
+/// name the file as `shownAs` (the destination a temporary file stands for).
+std::string textMapUpdate(const std::string& path, const DrawnCharacters& drawn, const std::string& shownAs);
 
 }  // namespace Palvo::qt
