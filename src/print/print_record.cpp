@@ -12,8 +12,6 @@ namespace Palvo::print {
 
 namespace {
 
-constexpr double kBodyFontSize = 11;
-
 // The report's own stops: each ends it with its message and prints nothing.
 struct Stopped {};
 
