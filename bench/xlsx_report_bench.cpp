@@ -96,6 +96,8 @@ double raw(const memory::FlexGrid& grid, const std::string& path) {
     worksheet_center_horizontally(ws);
     worksheet_set_portrait(ws);
     worksheet_set_paper(ws, 9);
+    const std::string written = "A1:J" + std::to_string(grid.Rows() + 2);  // kCols columns
+    worksheet_ignore_errors(ws, LXW_IGNORE_NUMBER_STORED_AS_TEXT, written.c_str());
     worksheet_merge_range(ws, 0, 0, 0, kCols - 1, "销售报表", title);
     for (int c = 0; c < kCols; ++c) worksheet_write_string(ws, 2, c, grid.cellText(0, c).c_str(), heading);
     for (int r = 1; r < grid.Rows(); ++r) {
