@@ -33,7 +33,8 @@ bool passes(const std::vector<CellRange>& merged, const CellRange& item, CellRan
     for (int r = area.firstRow; r <= area.lastRow; ++r) {
         for (int c = area.firstCol; c <= area.lastCol; ++c) {
             if (item.contains(r, c)) continue;
-            if (std::none_of(joined.begin(), joined.end(), [r, c](const CellRange& m) { return m.contains(r, c); }))
+            if (std::none_of(joined.begin(), joined.end(),
+                             [r, c](const CellRange& m) { return m.contains(r, c); }))
                 return false;
         }
     }

@@ -417,8 +417,9 @@ std::string mergeHides(const std::vector<CellRange>& merged, const CellRange& it
     };
     auto address = [](const CellRange& r) {
         const std::string first = cell(r.firstCol, r.firstRow + 1);
-        return r.firstRow == r.lastRow && r.firstCol == r.lastCol ? first
-                                                                  : first + ":" + cell(r.lastCol, r.lastRow + 1);
+        return r.firstRow == r.lastRow && r.firstCol == r.lastCol
+                   ? first
+                   : first + ":" + cell(r.lastCol, r.lastRow + 1);
     };
     // the areas the merge takes in, as the sheet joins them: one over another, until none is left
     CellRange area = item;

@@ -118,14 +118,16 @@ TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePages) {
 }
 
 TEST_F(ReportCommand, ColumnsBeyondThePaperAreNamedAndTheLayoutKept) {
-    ASSERT_EQ(palvo({"sql", "--db", db, "create table 宽 (单号 nvarchar(20), 说明 nvarchar(200), 金额 int)"}).status,
+    ASSERT_EQ(palvo({"sql", "--db", db, "create table 宽 (单号 nvarchar(20), 说明 nvarchar(200), 金额 int)"})
+                  .status,
               0);
     const std::string wide = "A long remark that runs across the paper " + std::string(50, 'x');
     ASSERT_EQ(palvo({"sql", "--db", db, "insert into 宽 values ('R001', '" + wide + "', 5)"}).status, 0);
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         // A4 portrait: the remark starts on the paper and runs past it, the amount starts beyond it
         {{},
-         "palvo: 2 columns do not fit the paper's width (the report is not scaled): 说明 (column 3), 金额 (column "
+         "palvo: 2 columns do not fit the paper's width (the report is not scaled): 说明 (column 3), 金额 "
+         "(column "
          "4)\n"},
         {{"--landscape"}, ""},
     };

@@ -229,7 +229,8 @@ TEST_F(XlsxReport, OverlappingExtraMergesNeverBlankTheTable) {
     Rows rows = {{"a", "b", "c", "d", "e", "f", "g", "h"}};
     for (int r = 1; r <= 6; ++r) {
         rows.emplace_back();
-        for (int c = 0; c < 8; ++c) rows.back().push_back(std::string(1, static_cast<char>('a' + c)) + std::to_string(r));
+        for (int c = 0; c < 8; ++c)
+            rows.back().push_back(std::string(1, static_cast<char>('a' + c)) + std::to_string(r));
     }
     fill(grid, rows);
     print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, -1, nullptr, -1,
@@ -241,17 +242,20 @@ TEST_F(XlsxReport, OverlappingExtraMergesNeverBlankTheTable) {
         for (int c = 0; c < 8; ++c) {
             const std::string ref = std::string(1, static_cast<char>('A' + c)) + std::to_string(r + 3);
             const bool hidden = (r == 1 && c == 1) || (r == 2 && c <= 1) || (r == 3 && c == 3) ||
-                                (r == 4 && (c == 2 || c == 3)) || (r == 5 && c == 5) || (r == 6 && (c == 4 || c == 5));
-            EXPECT_EQ(value(x, ref), hidden ? "" : rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)])
+                                (r == 4 && (c == 2 || c == 3)) || (r == 5 && c == 5) ||
+                                (r == 6 && (c == 4 || c == 5));
+            EXPECT_EQ(value(x, ref),
+                      hidden ? "" : rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)])
                 << ref;
         }
     }
-    EXPECT_EQ(messageWindows(),
-              std::vector<std::string>{
-                  "Merge method of Range class failed: "
-                  "merge item (2,1):(3,2): with the merged area A4:B5 it would merge A4:C6, cells no item names; "
-                  "merge item (4,3):(5,4): with the merged area C6:D7 it would merge C6:E8, cells no item names; "
-                  "merge item (6,5):(6,7): with the merged area E8:F9 it would merge E8:H9, cells no item names"});
+    EXPECT_EQ(
+        messageWindows(),
+        std::vector<std::string>{
+            "Merge method of Range class failed: "
+            "merge item (2,1):(3,2): with the merged area A4:B5 it would merge A4:C6, cells no item names; "
+            "merge item (4,3):(5,4): with the merged area C6:D7 it would merge C6:E8, cells no item names; "
+            "merge item (6,5):(6,7): with the merged area E8:F9 it would merge E8:H9, cells no item names"});
 }
 
 TEST_F(XlsxReport, AnExtraMergeBeyondTheTableOrNotInWholeNumbersIsRefusedAlone) {
@@ -273,7 +277,8 @@ TEST_F(XlsxReport, AnExtraMergeBeyondTheTableOrNotInWholeNumbersIsRefusedAlone) 
         ASSERT_EQ(texts.size(), ++shown);
         EXPECT_EQ(texts.back(), "Merge method of Range class failed: " + why);
         const std::string x = sheet();
-        EXPECT_EQ(value(x, "A4") + "|" + value(x, "A5") + "|" + value(x, "B5"), "a||2");  // A5 blanked, as asked
+        EXPECT_EQ(value(x, "A4") + "|" + value(x, "A5") + "|" + value(x, "B5"),
+                  "a||2");  // A5 blanked, as asked
     }
     print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, -1, nullptr, -1, "(0,0):(2,1);");
     EXPECT_EQ(merges(), (std::vector<std::string>{"A1:B1", "A3:B5"}));  // the heading row is in reach
@@ -327,7 +332,9 @@ TEST_F(XlsxReport, CompositeDataBecomeNumbersOnlyInTheirPlainFormAndCodesStayTex
     fill(grid, rows);
     print.sPrintComFlxData(grid, "T");
     const std::string x = sheet();
-    auto letter = [](std::size_t col) { return std::string(1, static_cast<char>('A' + col)); };  // < 26 columns
+    auto letter = [](std::size_t col) {
+        return std::string(1, static_cast<char>('A' + col));
+    };  // < 26 columns
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string ref = letter(i) + "4";
         EXPECT_EQ(xpath1(x, "//x:c[@r='" + ref + "']/@t"), cases[i].type) << cases[i].text;
