@@ -93,19 +93,21 @@ private:
     xlsx::Writer writer_;
 };
 
+// The size the workbook's cells are written in, points.
+constexpr float kSheetFontSize = 11;
+// The widest column a sheet holds, 255 characters, at the reports' 100 twips a character.
+constexpr double kWidestColumn = 25500;
+
 // The workbook's column widths, measured as sFillTable measures a grid on
-// screen: with the real font (Noto Sans CJK), in the workbook's 11-point
-// cells. A text wider than the widest column a sheet holds (255 characters,
-// 25500 twips at the reports' 100 twips a character) counts as that wide, so
-// no column asks for more than the sheet gives.
+// screen, with the real font (Noto Sans CJK). A text wider than the widest
+// column counts as that wide, so no column asks for more than the sheet
+// gives (nor for more than a grid's 16-bit width).
 class SheetWidthMeasurer : public TextMeasurer {
 public:
     explicit SheetWidthMeasurer(std::shared_ptr<TextMeasurer> font) : font_(std::move(font)) {}
     double TextWidth(std::string_view text, double fontSize) const override {
         return std::min(font_->TextWidth(text, fontSize), kWidestColumn - font_->TextWidth("a", fontSize));
     }
-    static constexpr double kWidestColumn = 25500;
-    static constexpr float kCellFontSize = 11;
 
 private:
     std::shared_ptr<TextMeasurer> font_;
@@ -152,7 +154,7 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
         memory::FlexGrid grid;
         // a workbook has no window width to share out: each column gets what its texts need
         grid.Width(0);
-        grid.CellFontSize(SheetWidthMeasurer::kCellFontSize);
+        grid.CellFontSize(kSheetFontSize);
         if (!fillReportGrid(o.db, o.statement, grid, err, true)) return 1;
         const int orientation = o.landscape ? 2 : 1;
         if (o.headings.empty() && !o.merged) {

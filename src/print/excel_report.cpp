@@ -35,28 +35,31 @@ std::string range(int col1, int row1, int col2, int row2) {
 }
 
 // A text that is a number in its own plain form: an optional "-", digits
-// without a leading zero, a fraction without a trailing one. Only such a text
-// reads back from a number cell as it was written; 007, +5, 1E5, 12.50 or an
-// identity card number are codes or forms the user chose, and stay text.
+// without a leading zero, a fraction without a trailing one, at most 15
+// significant digits (what a double holds). Only such a text reads back from
+// a number cell as it was written; 007, +5, 1E5, 12.50 or an identity card
+// number are codes or forms the user chose, and stay text.
 std::optional<double> plainNumber(std::string_view text) {
-    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
-    bool digits = false;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        const char ch = text[i];
-        if (ch >= '0' && ch <= '9') {
-            digits = true;
-        } else if (ch == '.' && !point) {
-            point = true;
-        } else {
-            return std::nullopt;
-        }
+    constexpr std::size_t kExactDigits = 15;
+    constexpr std::string_view kDigits = "0123456789";
+    std::string_view t = text;
+    const bool negative = !t.empty() && t[0] == '-';
+    if (negative) t.remove_prefix(1);
+    const std::size_t point = t.find('.');
+    const std::string_view whole = t.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? "" : t.substr(point + 1);
+    if (whole.empty() || whole.find_first_not_of(kDigits) != std::string_view::npos ||
+        fraction.find_first_not_of(kDigits) != std::string_view::npos) {
+        return std::nullopt;  // blanks, "+", ".5", an exponent, anything else
     }
-    if (!digits) return std::nullopt;
-    const std::optional<double> n = util::readNumber(text);
-    // the number's own text: no leading or trailing zeros, at most 15 digits (a double holds no more)
-    if (!n || formatNumber(*n) != text) return std::nullopt;
-    return n;
+    if (point != std::string_view::npos && (fraction.empty() || fraction.back() == '0')) return std::nullopt;
+    if (whole.size() > 1 && whole[0] == '0') return std::nullopt;
+    if (negative && whole == "0" && fraction.empty()) return std::nullopt;  // -0 reads back as 0
+    const std::size_t significant =
+        whole == "0" ? fraction.size() - std::min(fraction.find_first_not_of('0'), fraction.size())
+                     : whole.size() + fraction.size();
+    if (significant > kExactDigits) return std::nullopt;
+    return util::readNumber(text);
 }
 
 // What the application's paste makes of a text: numbers in their plain form

@@ -309,6 +309,8 @@ TEST_F(XlsxReport, CompositeDataBecomeNumbersOnlyInTheirPlainFormAndCodesStayTex
         {"0", "", "0"},
         {"0.5", "", "0.5"},
         {"123456789012345", "", "123456789012345"},  // 15 digits, which a double holds
+        {"0.00001", "", "1E-05"},                    // a number, stored in the file's own form
+        {"-0.000000000000012345", "", "-1.2345E-14"},
         {"007", "inlineStr", "007"},
         {"0012", "inlineStr", "0012"},
         {"1E5", "inlineStr", "1E5"},
@@ -319,6 +321,9 @@ TEST_F(XlsxReport, CompositeDataBecomeNumbersOnlyInTheirPlainFormAndCodesStayTex
         {".5", "inlineStr", ".5"},
         {" 12", "inlineStr", " 12"},
         {"1234567890123456", "inlineStr", "1234567890123456"},
+        {"0.1234567890123456", "inlineStr", "0.1234567890123456"},
+        {"5.", "inlineStr", "5."},
+        {"1,200", "inlineStr", "1,200"},
         {"110101199001011234", "inlineStr", "110101199001011234"},
         {"x", "inlineStr", "x"},
     };
