@@ -189,6 +189,20 @@ void pageSetup(lxw_worksheet* ws, const PageSetup& p) {
     }
 }
 
+// The ranges whose digits stored as text (codes such as 007) the application is not to mark.
+void ignoreNumbersAsText(lxw_worksheet* ws, const std::vector<CellRange>& ranges) {
+    if (ranges.empty()) return;
+    std::string sqref;
+    char address[LXW_MAX_CELL_RANGE_LENGTH];
+    for (const CellRange& r : ranges) {
+        lxw_rowcol_to_range(address, static_cast<lxw_row_t>(r.firstRow), static_cast<lxw_col_t>(r.firstCol),
+                            static_cast<lxw_row_t>(r.lastRow), static_cast<lxw_col_t>(r.lastCol));
+        if (!sqref.empty()) sqref += ' ';
+        sqref += address;
+    }
+    check(worksheet_ignore_errors(ws, LXW_IGNORE_NUMBER_STORED_AS_TEXT, sqref.c_str()), "ignored errors");
+}
+
 // The workbook under construction; freed unless it was closed.
 struct Book {
     lxw_workbook* book = nullptr;
@@ -242,6 +256,7 @@ void Writer::write(const Worksheet& sheet, AtomicFile& file) {
         worksheet_set_column(ws, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col), width, nullptr);
     }
     pageSetup(ws, sheet.PageSetup());
+    ignoreNumbersAsText(ws, sheet.numberAsTextIgnored());
 
     // Rows go out in order and a written row cannot be changed. A merge is
     // recorded once its last row is written: libxlsxwriter then also writes

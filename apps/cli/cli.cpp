@@ -162,9 +162,10 @@ int runGuarded(std::ostream& err, const std::function<int()>& body) {
     return status;
 }
 
-bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err) {
+bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err,
+                    bool fitWidths) {
     clsForm().mInit_Var("", "", "", "", openConnection({db, ""}), "");
-    const std::string filled = clsGrid().sFillTable(statement, grid, false, 0, "", true);
+    const std::string filled = clsGrid().sFillTable(statement, grid, fitWidths, 0, "", true);
     session().oConn.reset();
     if (filled.empty() || filled == "0") return true;
     err << "palvo: " << filled << "\n";

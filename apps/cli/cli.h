@@ -53,8 +53,11 @@ int runGuarded(std::ostream& err, const std::function<int()>& body);
 
 /// Opens the embedded database `db` as the session's connection, fills `grid`
 /// with the statement's rows (running numbers first) and lets the connection
-/// go. False, with "palvo: " and the failure on err, when the fill failed.
-bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err);
+/// go; with `fitWidths` the columns are sized to their texts as sFillTable
+/// sizes them (ControlSize, with the thread's text measurer). False, with
+/// "palvo: " and the failure on err, when the fill failed.
+bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err,
+                    bool fitWidths = false);
 
 /// Whether a statement returns rows (a select, possibly after comments and parentheses).
 bool returnsRows(const std::string& sql);

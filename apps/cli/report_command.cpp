@@ -9,6 +9,7 @@
 #include "cli.h"
 #include "palvo/clsPrint.h"
 #include "palvo/memory/grid.h"
+#include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
 #include "report_args.h"
 
@@ -73,6 +74,18 @@ std::unique_ptr<QGuiApplication> guiApplication() {
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
+// "palvo: 2 columns do not fit ...: 备注 (column 8), 地址 (column 9)", counting 序号 as column 1.
+std::string columnsBeyondNote(const FlexGrid& grid, const std::vector<int>& beyond) {
+    std::string note = "palvo: " + std::to_string(beyond.size()) +
+                       (beyond.size() == 1 ? " column does" : " columns do") +
+                       " not fit the paper's width (the report is not scaled): ";
+    for (std::size_t i = 0; i < beyond.size(); ++i) {
+        if (i > 0) note += ", ";
+        note += grid.TextMatrix(0, beyond[i]) + " (column " + std::to_string(beyond[i] + 1) + ")";
+    }
+    return note;
+}
+
 }  // namespace
 
 int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
@@ -97,7 +110,11 @@ int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream&
         printer->Orientation(o.orientation);
         ScopedPrinter printerGuard(printer);
         clsPrint().mPrintRecord(grid, o.title, o.top, o.bottom);
-        return printer->jobsEnded() > 0 ? 0 : 1;
+        if (printer->jobsEnded() == 0) return 1;
+        // the report keeps its layout: what does not fit across the paper is named, not scaled
+        if (const std::vector<int> beyond = columnsBeyondPaper(grid, *printer); !beyond.empty())
+            err << columnsBeyondNote(grid, beyond) << "\n";
+        return 0;
     });
 }
 

@@ -1,5 +1,6 @@
 #include "report_xlsx.h"
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 
@@ -8,7 +9,9 @@
 #include "palvo/atomic_file.h"
 #include "palvo/clsPrint.h"
 #include "palvo/error.h"
+#include "palvo/measure.h"
 #include "palvo/memory/grid.h"
+#include "palvo/memory/measure.h"
 #include "palvo/memory/spreadsheet.h"
 #include "palvo/memory/window_host.h"
 #include "palvo/session.h"
@@ -90,6 +93,40 @@ private:
     xlsx::Writer writer_;
 };
 
+// The size the workbook's cells are written in, points.
+constexpr float kSheetFontSize = 11;
+// The widest column a sheet holds, 255 characters, at the reports' 100 twips a character.
+constexpr double kWidestColumn = 25500;
+
+// The workbook's column widths, measured as sFillTable measures a grid on
+// screen, with the real font (Noto Sans CJK). A text wider than the widest
+// column counts as that wide, so no column asks for more than the sheet
+// gives (nor for more than a grid's 16-bit width).
+class SheetWidthMeasurer : public TextMeasurer {
+public:
+    explicit SheetWidthMeasurer(std::shared_ptr<TextMeasurer> font) : font_(std::move(font)) {}
+    double TextWidth(std::string_view text, double fontSize) const override {
+        return std::min(font_->TextWidth(text, fontSize), kWidestColumn - font_->TextWidth("a", fontSize));
+    }
+
+private:
+    std::shared_ptr<TextMeasurer> font_;
+};
+
+// Installs a text measurer for the command and puts the thread's own back.
+class MeasurerGuard {
+public:
+    explicit MeasurerGuard(std::shared_ptr<TextMeasurer> measurer) : previous_(installedTextMeasurer()) {
+        installTextMeasurer(std::move(measurer));
+    }
+    ~MeasurerGuard() { installTextMeasurer(previous_); }
+    MeasurerGuard(const MeasurerGuard&) = delete;
+    MeasurerGuard& operator=(const MeasurerGuard&) = delete;
+
+private:
+    std::shared_ptr<TextMeasurer> previous_;
+};
+
 }  // namespace
 
 int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
@@ -113,8 +150,12 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
         auto desk = std::make_shared<memory::SpreadsheetDesk>();
         desk->saveTo = o.out;
         ScopedSpreadsheetDesk deskGuard(desk);
+        const MeasurerGuard measurerGuard(std::make_shared<SheetWidthMeasurer>(memory::headlessMeasurer()));
         memory::FlexGrid grid;
-        if (!fillReportGrid(o.db, o.statement, grid, err)) return 1;
+        // a workbook has no window width to share out: each column gets what its texts need
+        grid.Width(0);
+        grid.CellFontSize(kSheetFontSize);
+        if (!fillReportGrid(o.db, o.statement, grid, err, true)) return 1;
         const int orientation = o.landscape ? 2 : 1;
         if (o.headings.empty() && !o.merged) {
             clsPrint().sReportGridtoExcel(o.title, grid, o.top, o.bottom, orientation, -1, true);

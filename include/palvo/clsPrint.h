@@ -46,10 +46,13 @@ public:
                                    const int& bAlig = -1, const bool& bCanEdit = true);
     /// As sReportGridtoExcel, with the heading rows of titleFlx (the data grid
     /// when null), texts repeated across or down merged, the data rows from
-    /// dataBeginRow (its FixedRows when below 0) with numbers and dates as
-    /// numbers and dates, and the extra merges of otherMergeStr
-    /// ("(row1,col1):(row2,col2);..."). Failed steps are shown together in the
-    /// message window once the report is done. Always returns "".
+    /// dataBeginRow (its FixedRows when below 0) with numbers in their plain
+    /// form and dates as numbers and dates (codes such as 007 or 1E5 stay
+    /// text), and the extra merges of otherMergeStr
+    /// ("(row1,col1):(row2,col2);..."), each refused on its own when it lies
+    /// beyond the table or would hide a cell no item names. Failed steps are
+    /// shown together in the message window once the report is done. Always
+    /// returns "".
     std::string sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTitle, const std::string& Topstr = "",
                                  const std::string& BotStr = "", const int& iOrient = 2,
                                  const int& bAlig = -1, const bool& bCanEdit = true,

@@ -182,6 +182,9 @@ public:
     void ColumnWidth(std::string_view columns, double width);
     /// Pastes the source's rows with their top-left cell at `cell`.
     void Paste(std::string_view cell, std::shared_ptr<const RowSource> source);
+    /// Errors(xlNumberAsText).Ignore = True: the application marks no cell of
+    /// the range as "a number stored as text".
+    void IgnoreNumberAsText(std::string_view range);
     ::Palvo::PageSetup& PageSetup() { return page_; }
     const ::Palvo::PageSetup& PageSetup() const { return page_; }
 
@@ -191,6 +194,8 @@ public:
     const std::vector<CellFormat>& formats() const { return formats_; }
     /// The merged areas, none overlapping another, in row order.
     const std::vector<CellRange>& merges() const { return merges_; }
+    /// The ranges whose numbers stored as text are not marked, in the order given.
+    const std::vector<CellRange>& numberAsTextIgnored() const { return numberAsText_; }
     /// Column widths set, as (0-based column, width) in column order.
     std::vector<std::pair<int, double>> columnWidths() const;
     /// The last row and column holding a value or a format; -1 for an empty sheet.
@@ -210,6 +215,7 @@ private:
     ::Palvo::PageSetup page_;
     std::vector<CellFormat> formats_;
     std::vector<CellRange> merges_;
+    std::vector<CellRange> numberAsText_;
 };
 
 /// Writes a worksheet into a workbook file: the xlsx adapter.

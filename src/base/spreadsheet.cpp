@@ -265,6 +265,8 @@ void Worksheet::ColumnWidth(std::string_view columns, double width) {
     for (int c = r.firstCol; c <= r.lastCol; ++c) impl_->widths[c] = width;
 }
 
+void Worksheet::IgnoreNumberAsText(std::string_view range) { numberAsText_.push_back(parseRange(range)); }
+
 void Worksheet::Paste(std::string_view cell, std::shared_ptr<const RowSource> source) {
     const CellRange at = parseRange(cell);
     if (!source || source->rows() == 0 || source->cols() == 0) return;

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "palvo/convert.h"
 #include "palvo/error.h"
@@ -32,24 +34,36 @@ std::string range(int col1, int row1, int col2, int row2) {
     return cell(col1, row1) + ":" + cell(col2, row2);
 }
 
-// Digits a double holds exactly; a longer number pasted would lose its last digits.
-constexpr std::size_t kExactDigits = 15;
-
-std::size_t significantDigits(std::string_view text) {
-    std::size_t digits = 0;
-    bool leading = true;
-    for (char ch : text) {
-        if (ch == 'e' || ch == 'E') break;
-        if (ch < '0' || ch > '9') continue;
-        if (leading && ch == '0') continue;
-        leading = false;
-        ++digits;
+// A text that is a number in its own plain form: an optional "-", digits
+// without a leading zero, a fraction without a trailing one, at most 15
+// significant digits (what a double holds). Only such a text reads back from
+// a number cell as it was written; 007, +5, 1E5, 12.50 or an identity card
+// number are codes or forms the user chose, and stay text.
+std::optional<double> plainNumber(std::string_view text) {
+    constexpr std::size_t kExactDigits = 15;
+    constexpr std::string_view kDigits = "0123456789";
+    std::string_view t = text;
+    const bool negative = !t.empty() && t[0] == '-';
+    if (negative) t.remove_prefix(1);
+    const std::size_t point = t.find('.');
+    const std::string_view whole = t.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? "" : t.substr(point + 1);
+    if (whole.empty() || whole.find_first_not_of(kDigits) != std::string_view::npos ||
+        fraction.find_first_not_of(kDigits) != std::string_view::npos) {
+        return std::nullopt;  // blanks, "+", ".5", an exponent, anything else
     }
-    return digits;
+    if (point != std::string_view::npos && (fraction.empty() || fraction.back() == '0')) return std::nullopt;
+    if (whole.size() > 1 && whole[0] == '0') return std::nullopt;
+    if (negative && whole == "0" && fraction.empty()) return std::nullopt;  // -0 reads back as 0
+    const std::size_t significant =
+        whole == "0" ? fraction.size() - std::min(fraction.find_first_not_of('0'), fraction.size())
+                     : whole.size() + fraction.size();
+    if (significant > kExactDigits) return std::nullopt;
+    return util::readNumber(text);
 }
 
-// What the application's paste makes of a text: numbers and dates become
-// numbers and dates, everything else stays text as it stands.
+// What the application's paste makes of a text: numbers in their plain form
+// and dates become numbers and dates, everything else stays text as it stands.
 void pasteValue(std::string_view text, SheetValue& v) {
     v.text.assign(text);
     v.number = 0;
@@ -57,12 +71,10 @@ void pasteValue(std::string_view text, SheetValue& v) {
         v.kind = SheetValue::Kind::Empty;
         return;
     }
-    if (util::isNumeric(text) && significantDigits(text) <= kExactDigits) {
-        if (auto n = util::readNumber(text)) {
-            v.kind = SheetValue::Kind::Number;
-            v.number = *n;
-            return;
-        }
+    if (const auto n = plainNumber(text)) {
+        v.kind = SheetValue::Kind::Number;
+        v.number = *n;
+        return;
     }
     if (auto d = util::parseDate(util::trimBlanks(text)); d && d->year >= 1900 && util::daySerial(*d) >= 61) {
         // before 1900-03-01 the application's day numbers differ from the calendar's
@@ -253,6 +265,41 @@ void finish(Worksheet& sheet, const ExcelJob& job, SpreadsheetWriter& writer) {
         {temp.path(), &sheet, job.title, sheet.PageSetup(), sheet.lastRow() + 1, sheet.lastCol() + 1});
 }
 
+// The extra merges: each item is made or refused on its own. An item may
+// reach any cell the report wrote (title, heading and data rows, the
+// heading's columns), no further: cells beyond are empty, and clearing a
+// sheet-wide area would never end. Nor may it hide a cell no one asked to merge.
+void otherMerges(Worksheet& sheet, const std::string& list, int offset, int lastRow, int n) {
+    std::string refused;
+    auto refuse = [&refused](const std::string& why) { refused += (refused.empty() ? "" : "; ") + why; };
+    const std::string table = "A1:" + cell(n - 1, lastRow);
+    for (const OtherMerge& item : parseOtherMerges(list)) {
+        if (!item.cells) {
+            refuse("merge item " + item.text + " does not hold whole numbers");
+            continue;
+        }
+        const MergeItem& m = *item.cells;
+        if (std::min(m.row1, m.row2) + offset < 1 || std::max(m.row1, m.row2) + offset > lastRow ||
+            std::max(m.col1, m.col2) >= n) {
+            refuse("merge item " + item.text + " lies outside the table " + table);
+            continue;
+        }
+        const std::string r = range(m.col1, m.row1 + offset, m.col2, m.row2 + offset);
+        const CellRange area = parseRange(r);
+        if (const std::string why = mergeHides(sheet.merges(), area); !why.empty()) {
+            refuse("merge item " + item.text + ": " + why);
+            continue;
+        }
+        for (int row = area.firstRow; row <= area.lastRow; ++row) {
+            for (int col = area.firstCol; col <= area.lastCol; ++col) {
+                if (row != area.firstRow || col != area.firstCol) sheet.Value(cell(col, row + 1), "");
+            }
+        }
+        sheet.Merge(r);
+    }
+    if (!refused.empty()) throw Error(kRangeError, "Merge method of Range class failed: " + refused);
+}
+
 [[noreturn]] void noGrid() { throw Error(91, "Object variable or With block variable not set: no grid"); }
 
 // A step whose failure the composite job reports and carries on after.
@@ -328,40 +375,88 @@ HeadingMerges headingMerges(const std::vector<std::vector<std::string>>& heading
     return m;
 }
 
-std::vector<MergeItem> parseOtherMerges(const std::string& text) {
-    std::vector<MergeItem> items;
-    auto number = [](std::string_view part, const std::string& item) {
+std::vector<OtherMerge> parseOtherMerges(const std::string& text) {
+    std::vector<OtherMerge> items;
+    auto number = [](std::string_view part) -> std::optional<int> {
         const std::string_view t = util::trimBlanks(part);
         if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string_view::npos) {
-            throw Error(ErrorNumber::TypeMismatch, "Type mismatch: merge item " + item);
+            return std::nullopt;
         }
         return std::stoi(std::string(t));
     };
     // one half "(row,col)": its first and last characters are skipped
-    auto half = [&number](std::string_view h, const std::string& item, int& row, int& col) {
+    auto half = [&number](std::string_view h, int& row, int& col) {
         const std::size_t comma = h.find(',');
-        if (h.size() < 2 || comma == std::string_view::npos) {
-            throw Error(ErrorNumber::TypeMismatch, "Type mismatch: merge item " + item);
-        }
-        row = number(h.substr(1, comma - 1), item);
-        col = number(h.substr(comma + 1, h.size() - comma - 2), item);
+        if (h.size() < 2 || comma == std::string_view::npos) return false;
+        const auto r = number(h.substr(1, comma - 1));
+        const auto c = number(h.substr(comma + 1, h.size() - comma - 2));
+        if (!r || !c) return false;
+        row = *r;
+        col = *c;
+        return true;
     };
     std::string_view rest = text;
     while (util::charCount(rest) >= 12) {
         const std::size_t semicolon = rest.find(';');
         if (semicolon == std::string_view::npos) break;
-        const std::string item(rest.substr(0, semicolon));
+        OtherMerge item{std::string(rest.substr(0, semicolon)), std::nullopt};
         rest.remove_prefix(semicolon + 1);
-        if (util::charCount(item) < 11) break;
-        const std::size_t colon = item.find(':');
-        if (colon == std::string::npos)
-            throw Error(ErrorNumber::TypeMismatch, "Type mismatch: merge item " + item);
+        if (util::charCount(item.text) < 11) break;
+        const std::string_view t = item.text;
+        const std::size_t colon = t.find(':');
         MergeItem m;
-        half(std::string_view(item).substr(0, colon), item, m.row1, m.col1);
-        half(std::string_view(item).substr(colon + 1), item, m.row2, m.col2);
-        items.push_back(m);
+        if (colon != std::string_view::npos && half(t.substr(0, colon), m.row1, m.col1) &&
+            half(t.substr(colon + 1), m.row2, m.col2)) {
+            item.cells = m;
+        }
+        items.push_back(std::move(item));
     }
     return items;
+}
+
+std::string mergeHides(const std::vector<CellRange>& merged, const CellRange& item) {
+    auto cells = [](const CellRange& r) {
+        return static_cast<long long>(r.lastRow - r.firstRow + 1) * (r.lastCol - r.firstCol + 1);
+    };
+    auto address = [](const CellRange& r) {
+        const std::string first = cell(r.firstCol, r.firstRow + 1);
+        return r.firstRow == r.lastRow && r.firstCol == r.lastCol
+                   ? first
+                   : first + ":" + cell(r.lastCol, r.lastRow + 1);
+    };
+    // the areas the merge takes in, as the sheet joins them: one over another, until none is left
+    CellRange area = item;
+    std::vector<const CellRange*> joined;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const CellRange& m : merged) {
+            if (!m.overlaps(area) || std::find(joined.begin(), joined.end(), &m) != joined.end()) continue;
+            joined.push_back(&m);
+            area = {std::min(area.firstRow, m.firstRow), std::min(area.firstCol, m.firstCol),
+                    std::max(area.lastRow, m.lastRow), std::max(area.lastCol, m.lastCol)};
+            grew = true;
+        }
+    }
+    if (joined.empty()) return "";
+    // merged areas never overlap one another, so the cells they add to the item's count once each
+    long long covered = cells(item);
+    for (const CellRange* m : joined) {
+        const CellRange common{std::max(m->firstRow, item.firstRow), std::max(m->firstCol, item.firstCol),
+                               std::min(m->lastRow, item.lastRow), std::min(m->lastCol, item.lastCol)};
+        covered += cells(*m) - cells(common);
+    }
+    if (covered != cells(area)) {
+        return "with the merged area " + address(*joined.front()) + " it would merge " + address(area) +
+               ", cells no item names";
+    }
+    for (const CellRange* m : joined) {
+        const bool shown = m->firstRow == area.firstRow && m->firstCol == area.firstCol;
+        if (!shown && !item.contains(m->firstRow, m->firstCol)) {
+            return "it would hide " + address({m->firstRow, m->firstCol, m->firstRow, m->firstCol}) +
+                   ", the cell the merged area " + address(*m) + " shows";
+        }
+    }
+    return "";
 }
 
 std::string reportGridJob(const ExcelJob& job, const std::function<void()>& unload) {
@@ -386,6 +481,8 @@ std::string reportGridJob(const ExcelJob& job, const std::function<void()>& unlo
         sheet.Bold("A3:" + L(n - 1) + "3", true);
         const std::string table = "A3:" + L(n - 1) + std::to_string(rows + 2);
         sheet.NumberFormatLocal(table, "@");  // every cell text, so 007 stays 007
+        // and the application marks none of them as a number stored as text
+        sheet.IgnoreNumberAsText("A1:" + L(n - 1) + std::to_string(rows + 2));
         letEventsRun();
         sheet.Paste("A4", std::make_shared<GridRows>(grid, 1, rows - 1, n, false));
         columnWidths(sheet, grid, n);
@@ -447,39 +544,15 @@ std::string comFlxJob(const ExcelJob& job) {
             sheet.Paste("A" + std::to_string(3 + h),
                         std::make_shared<GridRows>(data, first, dataRows, n, true));
         });
-        trapped(result, [&] {
-            const int offset = 3 + h - first;
-            const std::vector<MergeItem> merges = parseOtherMerges(job.otherMerges);
-            // an item may reach any cell of the sheet written so far (title, heading, data), no
-            // further: cells beyond it are empty, and clearing a sheet-wide area would never end
-            const int lastRow = 2 + h + dataRows;
-            for (const MergeItem& m : merges) {
-                if (std::min(m.row1, m.row2) + offset < 1 || std::max(m.row1, m.row2) + offset > lastRow ||
-                    std::max(m.col1, m.col2) >= n) {
-                    throw Error(kRangeError, "Merge method of Range class failed: merge item (" +
-                                                 std::to_string(m.row1) + "," + std::to_string(m.col1) +
-                                                 "):(" + std::to_string(m.row2) + "," +
-                                                 std::to_string(m.col2) +
-                                                 ") lies outside the table A1:" + cell(n - 1, lastRow));
-                }
-            }
-            for (const MergeItem& m : merges) {
-                const std::string r = range(m.col1, m.row1 + offset, m.col2, m.row2 + offset);
-                const CellRange area = parseRange(r);
-                for (int row = area.firstRow; row <= area.lastRow; ++row) {
-                    for (int col = area.firstCol; col <= area.lastCol; ++col) {
-                        if (row != area.firstRow || col != area.firstCol) sheet.Value(cell(col, row + 1), "");
-                    }
-                }
-                sheet.Merge(r);
-            }
-        });
+        trapped(result, [&] { otherMerges(sheet, job.otherMerges, 3 + h - first, 2 + h + dataRows, n); });
 
         setProgressText("正在进行格式设置,请稍候....");
         trapped(result, [&] { columnWidths(sheet, data, n); });
         // the table ends with the last data row, however many heading rows stand above it
         const std::string table = "A3:" + L(n - 1) + std::to_string(std::max(2 + h + dataRows, 3));
         borders(sheet, table);
+        // codes kept as text (007, 1E5) get no "number stored as text" mark
+        sheet.IgnoreNumberAsText("A1:" + L(n - 1) + std::to_string(std::max(2 + h + dataRows, 3)));
         trapped(result, [&] { pageSetup(sheet, job, "$1:$" + std::to_string(2 + h)); });
         cellFormatting(sheet, table);
         finish(sheet, job, writer);

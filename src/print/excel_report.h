@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,10 +38,23 @@ struct MergeItem {
     int col2 = 0;
     bool operator==(const MergeItem&) const = default;
 };
+/// An item of the list as written (without its ";") and its cells, nullopt
+/// when its numbers are not whole numbers.
+struct OtherMerge {
+    std::string text;
+    std::optional<MergeItem> cells;
+    bool operator==(const OtherMerge&) const = default;
+};
 /// Reads "(0,2):(1,2);(3,0):(4,0);" item by item while at least 12 characters
-/// remain; an item under 11 characters ends the list. Throws Palvo::Error 13
-/// naming an item whose numbers are not whole numbers.
-std::vector<MergeItem> parseOtherMerges(const std::string& text);
+/// remain; an item under 11 characters ends the list.
+std::vector<OtherMerge> parseOtherMerges(const std::string& text);
+
+/// Why merging `item` (sheet cells) would hide a cell no one asked to merge,
+/// "" when it would not. A merge over merged areas takes them in, so the item
+/// is refused when the rectangle that results holds a cell outside the item
+/// and those areas, or when it hides the shown (top-left) cell of such an
+/// area that lies outside the item.
+std::string mergeHides(const std::vector<CellRange>& merged, const CellRange& item);
 
 /// The parameters of a job as the progress window holds them.
 struct ExcelJob {

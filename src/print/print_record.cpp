@@ -13,7 +13,6 @@ namespace Palvo::print {
 
 namespace {
 
-constexpr double kBodyFontSize = 11;
 constexpr double kRuleRoom = 10;  // a thin rule's thickness in twips
 
 // The report's own stops: each ends it with its message and prints nothing.

@@ -12,6 +12,9 @@
 
 namespace Palvo::print {
 
+/// The size of the report's body font (the headings, rows and texts), in points.
+inline constexpr double kBodyFontSize = 11;
+
 /// Prints the grid on the thread's printer as a paged table; says everything
 /// in message boxes titled sMsg.
 void mPrintRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
@@ -37,6 +40,10 @@ struct TableMeasure {
 
 /// Measures every cell in the surface's current font. Throws Palvo::Error 6 past 32 bits.
 TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, double maxWidth);
+
+/// The columns (0-based) whose widest text, placed as measureTable places it,
+/// ends past `width`, in the surface's current font.
+std::vector<int> columnsBeyond(const FlexGrid& grid, const TextSurface& surface, double width);
 
 /// "打印时间：" with the date and time as a Chinese-locale desktop shows them
 /// (short date 2024/3/5, long time 9:05:07), two blanks between.

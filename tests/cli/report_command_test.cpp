@@ -120,6 +120,29 @@ TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePages) {
     }
 }
 
+TEST_F(ReportCommand, ColumnsBeyondThePaperAreNamedAndTheLayoutKept) {
+    ASSERT_EQ(palvo({"sql", "--db", db, "create table 宽 (单号 nvarchar(20), 说明 nvarchar(200), 金额 int)"})
+                  .status,
+              0);
+    const std::string wide = "A long remark that runs across the paper " + std::string(50, 'x');
+    ASSERT_EQ(palvo({"sql", "--db", db, "insert into 宽 values ('R001', '" + wide + "', 5)"}).status, 0);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        // A4 portrait: the remark starts on the paper and runs past it, the amount starts beyond it
+        {{},
+         "palvo: 2 columns do not fit the paper's width (the report is not scaled): 说明 (column 3), 金额 "
+         "(column "
+         "4)\n"},
+        {{"--landscape"}, ""},
+    };
+    for (const auto& [options, note] : cases) {
+        const Outcome r = report("select * from 宽", options);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "[Vantrel提示] 数据已送至打印机！\n" + note);
+        EXPECT_EQ(pageCount(pdf), 1);
+        EXPECT_NE(pageText(pdf, 1).find("R001"), std::string::npos);
+    }
+}
+
 TEST_F(ReportCommand, NoRowsOrAFailedQueryExitWithOneAndNoFile) {
     const std::pair<std::string, std::string> cases[] = {
         {"select * from 销售 where 金额 > 100", "[Vantrel提示] 没有数据！\n"},

@@ -58,9 +58,39 @@ TEST_F(ReportXlsx, HeadingsAndMergesRunTheCompositeReport) {
     std::sort(merges.begin(), merges.end());
     EXPECT_EQ(merges, (std::vector<std::string>{"A1:C1", "A3:A4", "B3:C3", "B5:B6"}));
     EXPECT_EQ(xpath(x, "//x:row[@r='4']//x:t"), (std::vector<std::string>{"项目", "金额"}));
-    EXPECT_EQ(xpath1(x, "//x:c[@r='B5']/x:v"), "7");   // the merged cells' top-left value, a number as pasted
+    // the merged cells' top-left value, a code kept as text
+    EXPECT_EQ(xpath1(x, "//x:c[@r='B5']//x:t"), "007");
     EXPECT_EQ(xpath1(x, "//x:c[@r='C6']/x:v"), "30");  // a number, as a paste makes it
     EXPECT_EQ(xpath1(x, "//x:pageSetup/@orientation"), "landscape");
+}
+
+TEST_F(ReportXlsx, ColumnsAreAsWideAsTheirTextsInTheRealFont) {
+    std::string longText;
+    for (int i = 0; i < 200; ++i) longText += "货";
+    ASSERT_EQ(palvo({"sql", "--db", db_, "create table 货品 (名称 nvarchar(20), 说明 nvarchar(400))"}).status,
+              0);
+    ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 货品 values ('华北商行东方贸易', 'x')"}).status, 0);
+    ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 货品 values ('Ab', '" + longText + "')"}).status, 0);
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, std::vector<std::string>{"--heading", "序号,货,说明,说明"}}) {
+        std::vector<std::string> args = {"report", "xlsx", "--db", db_, "--title", "货品", "--out", out_};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(
+            "select 名称, 说明, 说明 as 一二三四五六七八九十一二三四五六七八九十一二三四五六 from 货品");
+        const Outcome r = palvo(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        // Noto Sans CJK at 11 points: a Chinese character 220 twips, "a" 123; a column is its widest
+        // text plus one "a", at 100 twips a character; the file stores whole pixels (7 a character,
+        // 5 more for the padding) in whole 256ths
+        EXPECT_EQ(xpath(sheet(), "//x:col/@width"),
+                  (std::vector<std::string>{
+                      "6.28515625",   // 序号: 440 + 123 = 5.63
+                      "19.5703125",   // 8 characters: 1760 + 123 = 18.83
+                      "6.28515625",   // over 5 times its heading: 说明's width
+                      "255.7109375",  // 200 characters, as wide as a column can be
+                  }))
+            << options.size();
+    }
 }
 
 TEST_F(ReportXlsx, BadHeadingsNoRowsAndUnwritableFilesFailWithoutAWorkbook) {

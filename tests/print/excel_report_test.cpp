@@ -55,14 +55,44 @@ TEST(HeadingMerges, RepeatedTextsMergeAcrossThenDownAndAreWrittenOnce) {
 }
 
 TEST(OtherMerges, ReadItemByItemWhileTwelveCharactersRemain) {
-    EXPECT_EQ(parseOtherMerges("(0,2):(1,2);(3,0):(4,0);"),
-              (std::vector<MergeItem>{{0, 2, 1, 2}, {3, 0, 4, 0}}));
-    EXPECT_EQ(parseOtherMerges("(10,12):(11,13);"), (std::vector<MergeItem>{{10, 12, 11, 13}}));
-    EXPECT_TRUE(parseOtherMerges("(0,2):(1,2)").empty());                      // no ";"
-    EXPECT_EQ(parseOtherMerges("(0,2):(1,2);(1,1);(3,0):(4,0);").size(), 1u);  // a short item ends it
-    EXPECT_TRUE(parseOtherMerges("").empty());
-    EXPECT_EQ(testing::errorNumber([] { parseOtherMerges("(a,2):(1,2);"); }), ErrorNumber::TypeMismatch);
-    EXPECT_EQ(testing::errorNumber([] { parseOtherMerges("(0,2)-(1,2);"); }), ErrorNumber::TypeMismatch);
+    using Items = std::vector<OtherMerge>;
+    const std::vector<std::pair<std::string, Items>> cases = {
+        {"(0,2):(1,2);(3,0):(4,0);",
+         {{"(0,2):(1,2)", MergeItem{0, 2, 1, 2}}, {"(3,0):(4,0)", MergeItem{3, 0, 4, 0}}}},
+        {"(10,12):(11,13);", {{"(10,12):(11,13)", MergeItem{10, 12, 11, 13}}}},
+        {"(0,2):(1,2)", {}},                                                           // no ";"
+        {"(0,2):(1,2);(1,1);(3,0):(4,0);", {{"(0,2):(1,2)", MergeItem{0, 2, 1, 2}}}},  // a short item ends it
+        {"", {}},
+        // an item that is not whole numbers is read as it stands, and reading goes on
+        {"(a,2):(1,2);(0,2)-(1,2);(1,0):(2,0);",
+         {{"(a,2):(1,2)", std::nullopt},
+          {"(0,2)-(1,2)", std::nullopt},
+          {"(1,0):(2,0)", MergeItem{1, 0, 2, 0}}}},
+        {"(1.5,0):(2,0);", {{"(1.5,0):(2,0)", std::nullopt}}},
+    };
+    for (const auto& [text, items] : cases) EXPECT_EQ(parseOtherMerges(text), items) << text;
+}
+
+TEST(OtherMerges, AnItemIsRefusedWhenItsMergeWouldHideCellsNoOneNamed) {
+    // merged already: the title A1:C1 and a heading B3:C3 (0-based rows and columns)
+    const std::vector<CellRange> merged = {{0, 0, 0, 2}, {2, 1, 2, 2}};
+    const std::vector<std::pair<CellRange, std::string>> cases = {
+        {{3, 0, 4, 1}, ""},  // A4:B5 touches nothing merged
+        {{2, 1, 3, 2}, ""},  // B3:C4 takes the heading in, its shown cell B3 on top
+        {{2, 0, 2, 2}, ""},  // A3:C3 takes B3 in: the item names B3
+        {{2, 2, 2, 2}, ""},  // one cell inside a merged area
+        {{0, 0, 1, 2}, ""},  // A1:C2 under the title
+        {{2, 2, 3, 2},       // C3:C4 would make B3:C4: B4 is no one's
+         "with the merged area B3:C3 it would merge B3:C4, cells no item names"},
+        {{0, 0, 1, 0}, "with the merged area A1:C1 it would merge A1:C2, cells no item names"},
+    };
+    for (const auto& [item, why] : cases) {
+        EXPECT_EQ(mergeHides(merged, item), why) << item.firstRow << "," << item.firstCol;
+    }
+    // two heading texts merged down, A3:A4 and B3:B4: joining them across row 4 would hide B3
+    EXPECT_EQ(mergeHides({{2, 0, 3, 0}, {2, 1, 3, 1}}, {3, 0, 3, 1}),
+              "it would hide B3, the cell the merged area B3:B4 shows");
+    EXPECT_EQ(mergeHides({{2, 0, 3, 0}, {2, 1, 3, 1}}, {2, 0, 3, 1}), "");
 }
 
 TEST(Ranges, AddressesReadAsTheApplicationReadsThem) {

@@ -15,6 +15,7 @@
 #include "palvo/memory/measure.h"
 #include "palvo/memory/msgbox.h"
 #include "palvo/memory/printer.h"
+#include "palvo/print_layout.h"
 #include "palvo/session.h"
 
 namespace Palvo {
@@ -342,6 +343,27 @@ TEST_F(PrintRecord, ACellWiderThanThePagePrintsWholeAndCountsAsThePagesWidth) {
         EXPECT_EQ(box->last().text, "数据已送至打印机！");
         printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
         installPrinter(printer);
+    }
+}
+
+TEST_F(PrintRecord, ColumnsBeyondThePaperAreThoseWhoseTextEndsPastTheWidth) {
+    // at 11 points "a" is 110 twips and a Chinese character 220: 序号 ends at 330 + 440 = 770,
+    // 货品甲乙 starts at 770 + 110 = 880 and ends at 1760, 金额 starts at 1870 and ends at 2310
+    memory::FlexGrid g;
+    g.Cols(3);
+    g.Rows(2);
+    for (int c = 0; c < 3; ++c) g.TextMatrix(0, c, std::vector<std::string>{"序号", "名称", "金额"}[c]);
+    g.TextMatrix(1, 0, "1");
+    g.TextMatrix(1, 1, "货品甲乙");
+    g.TextMatrix(1, 2, "100");
+    printer->FontSize(9);
+    const std::vector<std::pair<double, std::vector<int>>> cases = {
+        {2310, {}}, {2309, {2}}, {1870, {2}}, {1760, {2}}, {1759, {1, 2}}, {770, {1, 2}}, {769, {0, 1, 2}},
+    };
+    for (const auto& [width, beyond] : cases) {
+        printer->printableSize(width, 16000);
+        EXPECT_EQ(columnsBeyondPaper(g, *printer), beyond) << width;
+        EXPECT_EQ(printer->FontSize(), 9) << "the printer's font is put back";
     }
 }
 

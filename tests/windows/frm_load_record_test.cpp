@@ -86,7 +86,8 @@ TEST_P(LoadRecordWindow, AFailedCompositeStepIsShownAndTheWindowWaitsForItsUser)
     EXPECT_EQ(f.Name(), "frmLoadRecord");
     EXPECT_EQ(host.unplayed(), 0u);
     EXPECT_EQ(desk->opened.size(), 1u);  // the rest of the report was made
-    EXPECT_EQ(forms::frmMsgWindow().sErr, "Type mismatch: merge item (a,0):(1,0)");
+    EXPECT_EQ(forms::frmMsgWindow().sErr,
+              "Merge method of Range class failed: merge item (a,0):(1,0) does not hold whole numbers");
 }
 
 // Only the Qt host has events to handle; the memory host's DoEvents has none.

@@ -156,6 +156,9 @@ TEST_F(XlsxReport, OneGridLaysOutTitleHeadingRowsBordersAndKeepsTextsAsTyped) {
               "&L制表人&R第&\"Times New Roman,常规\" &P &\"宋体,常规\"页，共&\"Times New Roman,常规\" &N "
               "&\"宋体,常规\"页");
     EXPECT_EQ(xpath1(part("xl/workbook.xml"), "//x:definedName[@name='_xlnm.Print_Titles']"), "Sheet1!$1:$3");
+    // codes stored as text are not marked as numbers stored as text, anywhere the report wrote
+    EXPECT_EQ(xpath(x, "//x:ignoredErrors/x:ignoredError/@sqref"), std::vector<std::string>{"A1:C7"});
+    EXPECT_EQ(xpath1(x, "//x:ignoredError/@numberStoredAsText"), "1");
     EXPECT_TRUE(messageWindows().empty());
     EXPECT_EQ(filesLeft(), std::vector<std::string>{"out.xlsx"});
 }
@@ -200,39 +203,84 @@ TEST_F(XlsxReport, RepeatedHeadingsMergeAcrossAndDownAndShowOnce) {
     EXPECT_EQ(border(x, "A3"), "thin,thin,thin,thin");
 }
 
-TEST_F(XlsxReport, OverlappingMergesBecomeOneRectangle) {
-    // a 2 x 2 block of one text, and an extra merge crossing a heading merge
+TEST_F(XlsxReport, HeadingMergesJoinAndAnExtraMergeJoinsThemOnlyIntoARectangleItNames) {
+    // a 2 x 2 block of one text merges into one area
     fill(grid, {{"合计", "合计", "备注"}, {"合计", "合计", "甲"}, {"1", "2", "3"}, {"4", "5", "6"}}, 2);
     print.sPrintComFlxData(grid, "块");
     EXPECT_EQ(merges(), (std::vector<std::string>{"A1:C1", "A3:B4"}));
     EXPECT_EQ(value(sheet(), "A3"), "合计");
-    print.sPrintComFlxData(grid, "块", "", "", 2, -1, true, -1, nullptr, -1, "(1,1):(2,2);");
-    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:C1", "A3:C5"}));
-    const std::string x = sheet();
-    EXPECT_EQ(value(x, "A3"), "合计");  // a merged area keeps its top-left value
-    EXPECT_EQ(value(x, "C4"), "");
+    // crossing the block would merge A3:C5 and blank C3 (备注) and C4 (甲): refused alone
+    print.sPrintComFlxData(grid, "块", "", "", 2, -1, true, -1, nullptr, -1, "(1,1):(2,2);(2,0):(3,1);");
+    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:C1", "A3:B4", "A5:B6"}));
+    std::string x = sheet();
+    EXPECT_EQ(value(x, "C3") + value(x, "C4") + value(x, "C5"), "备注甲3");
+    EXPECT_EQ(value(x, "A5") + "|" + value(x, "B5") + "|" + value(x, "A6") + "|" + value(x, "B6"), "1|||");
+    EXPECT_EQ(messageWindows(), std::vector<std::string>{"Merge method of Range class failed: merge item "
+                                                         "(1,1):(2,2): with the merged area A3:B4 it would "
+                                                         "merge A3:C5, cells no item names"});
+    // one that the block and the item fill exactly is made: the block's text stays on top
+    print.sPrintComFlxData(grid, "块", "", "", 2, -1, true, -1, nullptr, -1, "(1,0):(2,1);");
+    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:C1", "A3:B5"}));
+    x = sheet();
+    EXPECT_EQ(value(x, "A3") + "|" + value(x, "A5") + "|" + value(x, "C5"), "合计||3");
+    EXPECT_EQ(messageWindows().size(), 1u);
 }
 
-TEST_F(XlsxReport, ExtraMergesShiftByTheHeadingAndFirstDataRow) {
-    fill(grid, {{"类", "项"}, {"a", "1"}, {"b", "2"}, {"c", "3"}, {"c", "4"}});
-    print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, 1, nullptr, -1, "(3,0):(4,0);");
-    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:B1", "A6:A7"}));
+TEST_F(XlsxReport, OverlappingExtraMergesNeverBlankTheTable) {
+    // six small items, each overlapping the one before, once joined into A3:H9
+    Rows rows = {{"a", "b", "c", "d", "e", "f", "g", "h"}};
+    for (int r = 1; r <= 6; ++r) {
+        rows.emplace_back();
+        for (int c = 0; c < 8; ++c)
+            rows.back().push_back(std::string(1, static_cast<char>('a' + c)) + std::to_string(r));
+    }
+    fill(grid, rows);
+    print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, -1, nullptr, -1,
+                           "(1,0):(2,1);(2,1):(3,2);(3,2):(4,3);(4,3):(5,4);(5,4):(6,5);(6,5):(6,7);");
+    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:H1", "A4:B5", "C6:D7", "E8:F9"}));
     const std::string x = sheet();
-    EXPECT_EQ(value(x, "A6"), "c");
-    EXPECT_EQ(value(x, "A7"), "");
-    EXPECT_EQ(value(x, "B7"), "4");
+    // every cell outside the items made keeps its value
+    for (int r = 1; r <= 6; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            const std::string ref = std::string(1, static_cast<char>('A' + c)) + std::to_string(r + 3);
+            const bool hidden = (r == 1 && c == 1) || (r == 2 && c <= 1) || (r == 3 && c == 3) ||
+                                (r == 4 && (c == 2 || c == 3)) || (r == 5 && c == 5) ||
+                                (r == 6 && (c == 4 || c == 5));
+            EXPECT_EQ(value(x, ref),
+                      hidden ? "" : rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)])
+                << ref;
+        }
+    }
+    EXPECT_EQ(
+        messageWindows(),
+        std::vector<std::string>{
+            "Merge method of Range class failed: "
+            "merge item (2,1):(3,2): with the merged area A4:B5 it would merge A4:C6, cells no item names; "
+            "merge item (4,3):(5,4): with the merged area C6:D7 it would merge C6:E8, cells no item names; "
+            "merge item (6,5):(6,7): with the merged area E8:F9 it would merge E8:H9, cells no item names"});
 }
 
-TEST_F(XlsxReport, AnExtraMergeBeyondTheTableFailsItsStepAndMergesNothing) {
+TEST_F(XlsxReport, AnExtraMergeBeyondTheTableOrNotInWholeNumbersIsRefusedAlone) {
     fill(grid, {{"类", "项"}, {"a", "1"}, {"b", "2"}});  // the table is A1:B5
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"(0,0):(1000000,16000);", "merge item (0,0):(1000000,16000) lies outside the table A1:B5"},
+        {"(1,0):(3,0);", "merge item (1,0):(3,0) lies outside the table A1:B5"},
+        {"(1,0):(1,2);", "merge item (1,0):(1,2) lies outside the table A1:B5"},
+        {"(x,0):(1,0);", "merge item (x,0):(1,0) does not hold whole numbers"},
+    };
     std::size_t shown = 0;
-    for (const std::string items : {"(1,0):(2,0);(0,0):(1000000,16000);", "(1,0):(3,0);", "(1,0):(1,2);"}) {
-        print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, -1, nullptr, -1, items);
-        EXPECT_EQ(merges(), std::vector<std::string>{"A1:B1"}) << items;  // the title's merge alone
+    for (const auto& [item, why] : cases) {
+        SCOPED_TRACE(item);
+        print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, -1, nullptr, -1,
+                               "(1,0):(2,0);" + item + "(0,1):(1,1);");
+        // the items before and after it are made
+        EXPECT_EQ(merges(), (std::vector<std::string>{"A1:B1", "B3:B4", "A4:A5"}));
         const std::vector<std::string> texts = messageWindows();
-        ASSERT_EQ(texts.size(), ++shown) << items;
-        EXPECT_NE(texts.back().find("lies outside the table A1:B5"), std::string::npos) << texts.back();
-        EXPECT_EQ(value(sheet(), "A5"), "b");  // the rest of the report was made
+        ASSERT_EQ(texts.size(), ++shown);
+        EXPECT_EQ(texts.back(), "Merge method of Range class failed: " + why);
+        const std::string x = sheet();
+        EXPECT_EQ(value(x, "A4") + "|" + value(x, "A5") + "|" + value(x, "B5"),
+                  "a||2");  // A5 blanked, as asked
     }
     print.sPrintComFlxData(grid, "T", "", "", 2, -1, true, -1, nullptr, -1, "(0,0):(2,1);");
     EXPECT_EQ(merges(), (std::vector<std::string>{"A1:B1", "A3:B5"}));  // the heading row is in reach
@@ -251,18 +299,62 @@ TEST_F(XlsxReport, MoreThanAHundredAndOneMergesAreAllMade) {
     EXPECT_TRUE(messageWindows().empty());
 }
 
-TEST_F(XlsxReport, CompositeDataBecomeNumbersAndDatesButLongDigitsStayText) {
-    fill(grid, {{"a", "b", "c", "d", "e"},
-                {"007", "2024-01-05", "2024-01-05 08:30:00", "110101199001011234", "x"}});
+TEST_F(XlsxReport, CompositeDataBecomeNumbersOnlyInTheirPlainFormAndCodesStayText) {
+    struct Case {
+        std::string text;
+        std::string type;  // the cell's t attribute: "" a number, "inlineStr" a text
+        std::string stored;
+    };
+    const std::vector<Case> cases = {
+        {"12", "", "12"},
+        {"-3.25", "", "-3.25"},
+        {"0", "", "0"},
+        {"0.5", "", "0.5"},
+        {"123456789012345", "", "123456789012345"},  // 15 digits, which a double holds
+        {"0.00001", "", "1E-05"},                    // a number, stored in the file's own form
+        {"-0.000000000000012345", "", "-1.2345E-14"},
+        {"007", "inlineStr", "007"},
+        {"0012", "inlineStr", "0012"},
+        {"1E5", "inlineStr", "1E5"},
+        {"1e-3", "inlineStr", "1e-3"},
+        {"+5", "inlineStr", "+5"},
+        {"12.50", "inlineStr", "12.50"},
+        {"-0", "inlineStr", "-0"},
+        {".5", "inlineStr", ".5"},
+        {" 12", "inlineStr", " 12"},
+        {"1234567890123456", "inlineStr", "1234567890123456"},
+        {"0.1234567890123456", "inlineStr", "0.1234567890123456"},
+        {"5.", "inlineStr", "5."},
+        {"1,200", "inlineStr", "1,200"},
+        {"110101199001011234", "inlineStr", "110101199001011234"},
+        {"x", "inlineStr", "x"},
+    };
+    Rows rows(2);
+    for (const Case& c : cases) {
+        rows[0].push_back("h");
+        rows[1].push_back(c.text);
+    }
+    rows[0].insert(rows[0].end(), {"d", "t"});
+    rows[1].insert(rows[1].end(), {"2024-01-05", "2024-01-05 08:30:00"});
+    fill(grid, rows);
     print.sPrintComFlxData(grid, "T");
     const std::string x = sheet();
-    EXPECT_EQ(value(x, "A4"), "7");
-    EXPECT_EQ(value(x, "B4"), "45296");
-    EXPECT_EQ(style(x, "B4", "@numFmtId"), "164");
+    auto letter = [](std::size_t col) {
+        return std::string(1, static_cast<char>('A' + col));
+    };  // < 26 columns
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string ref = letter(i) + "4";
+        EXPECT_EQ(xpath1(x, "//x:c[@r='" + ref + "']/@t"), cases[i].type) << cases[i].text;
+        EXPECT_EQ(value(x, ref), cases[i].stored) << cases[i].text;
+    }
+    const std::string date = letter(cases.size()) + "4";
+    EXPECT_EQ(value(x, date), "45296");
+    EXPECT_EQ(style(x, date, "@numFmtId"), "164");
     EXPECT_EQ(xpath1(part("xl/styles.xml"), "//x:numFmt[@numFmtId='164']/@formatCode"), "yyyy-mm-dd");
-    EXPECT_EQ(value(x, "C4").substr(0, 9), "45296.354");
-    EXPECT_EQ(value(x, "D4"), "110101199001011234");
-    EXPECT_EQ(value(x, "E4"), "x");
+    EXPECT_EQ(value(x, letter(cases.size() + 1) + "4").substr(0, 9), "45296.354");
+    // the codes kept as text are not marked as numbers stored as text
+    EXPECT_EQ(xpath(x, "//x:ignoredErrors/x:ignoredError/@sqref"),
+              std::vector<std::string>{"A1:" + letter(cases.size() + 1) + "4"});
 }
 
 TEST_F(XlsxReport, NotEditableIsPreviewedFromAPrivateFileThatIsGoneAfterwards) {
