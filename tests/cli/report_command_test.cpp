@@ -162,7 +162,7 @@ TEST_F(ReportCommand, NoRowsOrAFailedQueryExitWithOneAndNoFile) {
 
 // Every text of the sample data comes back from the PDF as it was printed: each row
 // of the report is its running number and the query's cells, in order, under the heading.
-TEST(ReportCommand, TheSampleDataReadsBackFromThePdfRowByRow) {
+TEST(ReportSampleData, ReadsBackFromThePdfRowByRow) {
     if (!testing::havePdfToText()) GTEST_SKIP() << "poppler-utils is not installed";
     const fs::path dir = fs::temp_directory_path() / ("palvo_report_sample_" + std::to_string(::getpid()));
     fs::create_directories(dir);
@@ -190,7 +190,7 @@ TEST(ReportCommand, TheSampleDataReadsBackFromThePdfRowByRow) {
             table.push_back(testing::rowLine(cells));
         }
         ASSERT_GT(n, 40);
-        const int pages = pdfPages(pdf);
+        const int pages = pageCount(pdf);
         std::vector<std::string> expected, read;
         for (int p = 1; p <= pages; ++p) {
             expected.push_back(table[0]);
