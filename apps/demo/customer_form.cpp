@@ -45,7 +45,8 @@ const FieldDef kFields[] = {
     {"建档日期", "4建档日期", ""}, {"备注", "5备注", ""},
 };
 constexpr int kFieldCount = static_cast<int>(std::size(kFields));
-// The boxes in the order of the layout, left to right and top down: 电话 sits beside 所属单位, 地址 under them.
+// The boxes in the order of the layout, left to right and top down: 电话 sits beside 所属单位, 地址 under
+// them.
 constexpr int kLayoutOrder[kFieldCount] = {0, 1, 2, 4, 3, 5, 6, 7};
 
 // The key code the platform hands to a KeyPress handler: the character for
@@ -116,7 +117,8 @@ CustomerForm::CustomerForm(QWidget* parent) : QWidget(parent) {
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 2);
     // Tab and Enter go through the boxes as they are laid out, row by row.
-    for (int i = 0; i + 1 < kFieldCount; ++i) QWidget::setTabOrder(boxes[kLayoutOrder[i]], boxes[kLayoutOrder[i + 1]]);
+    for (int i = 0; i + 1 < kFieldCount; ++i)
+        QWidget::setTabOrder(boxes[kLayoutOrder[i]], boxes[kLayoutOrder[i + 1]]);
 
     auto* buttons = new QHBoxLayout;
     const std::pair<const char*, const char*> commands[] = {

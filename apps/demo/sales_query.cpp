@@ -289,8 +289,8 @@ void SalesQuery::showSummary() {
         const std::int16_t col = clsGrid().iGetFieldCol(*flx_, "金额");
         const std::string amount = col >= 0 ? flx_->TextMatrix(last, col) : std::string();
         if (!amount.empty()) {
-            text += "    金额合计：" + groupedAmount(amount) +
-                    " 元    大写：" + clsFunction().sConvertMoneyX(std::strtod(amount.c_str(), nullptr));
+            text += "    金额合计：" + groupedAmount(amount) + " 元    大写：" +
+                    clsFunction().sConvertMoneyX(std::strtod(amount.c_str(), nullptr));
         }
     }
     summary_->setText(QString::fromStdString(text));

@@ -65,7 +65,8 @@ void ExactTotal::add(std::string_view text) {
     const std::string all = parts->whole + parts->fraction;
     if (all.empty()) return;
     if (all.size() <= static_cast<std::size_t>(kShortDigits)) {
-        addShort(parts->negative, std::strtoull(all.c_str(), nullptr, 10), static_cast<int>(parts->fraction.size()));
+        addShort(parts->negative, std::strtoull(all.c_str(), nullptr, 10),
+                 static_cast<int>(parts->fraction.size()));
     } else {
         addLong(parts->negative, all, parts->fraction.size());
     }

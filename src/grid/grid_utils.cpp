@@ -81,7 +81,8 @@ double dGetColSum(FlexGrid& grid, const std::string& caption) {
     ExactTotal sum;
     const auto* model = dynamic_cast<const GridModel*>(&grid);
     std::string copy;
-    for (int r = 1; r < grid.Rows(); ++r) sum.add(model ? model->cellText(r, col) : (copy = grid.TextMatrix(r, col)));
+    for (int r = 1; r < grid.Rows(); ++r)
+        sum.add(model ? model->cellText(r, col) : (copy = grid.TextMatrix(r, col)));
     return sum.value();
 }
 

@@ -13,14 +13,14 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QToolBar>
-#include <QWindow>
-#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -271,11 +271,13 @@ TEST_F(Demo, FormsOpenWithTheFocusAndEnterAndAltQRunTheQuery) {
     EXPECT_TRUE(f->isAncestorOf(QApplication::focusWidget())) << "the customer form has the focus";
     QTest::keyClick(keys, Qt::Key_A, Qt::AltModifier);
     // a mnemonic clicks its button as an animation does, a moment later
-    EXPECT_TRUE(QTest::qWaitFor([f] { return f->mode() == CustomerForm::Mode::Add; }, 2000)) << "Alt+A is 新增";
+    EXPECT_TRUE(QTest::qWaitFor([f] { return f->mode() == CustomerForm::Mode::Add; }, 2000))
+        << "Alt+A is 新增";
 
     auto* tools = window->findChild<QToolBar*>("tbMain");
     ASSERT_NE(tools, nullptr);
-    QTest::mouseClick(tools->widgetForAction(window->salesAction()), Qt::LeftButton);  // 销售查询 on the tool bar
+    QTest::mouseClick(tools->widgetForAction(window->salesAction()),
+                      Qt::LeftButton);  // 销售查询 on the tool bar
     QApplication::processEvents();
     auto* s = dynamic_cast<SalesQuery*>(window->mdi()->activeSubWindow()->widget());
     ASSERT_NE(s, nullptr);
@@ -367,7 +369,8 @@ TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
 // count, whose amounts added as doubles carry noise. The 合计 row, the
 // library's column sum and the status line show the exact total.
 TEST_F(Demo, TheStatusLineShowsTheLibrarysExactTotalOfManyRows) {
-    const std::string columns = "单据号, 日期, 客户编号, 商品编号, 数量, 单价, 金额, 经手人, Hand_Date, Hand_Time";
+    const std::string columns =
+        "单据号, 日期, 客户编号, 商品编号, 数量, 单价, 金额, 经手人, Hand_Date, Hand_Time";
     for (int i = 0; i < 9; ++i)
         conn->Execute("insert into 销售 (" + columns + ") select " + columns + " from 销售");
     ASSERT_EQ(count("select count(*) from 销售查询"), 153600);
@@ -384,7 +387,8 @@ TEST_F(Demo, TheStatusLineShowsTheLibrarysExactTotalOfManyRows) {
     ASSERT_GT(amount, 0);
     EXPECT_EQ(g->index(153601, amount).data().toString(), "342205235.2");
     EXPECT_EQ(s->summary()->text(),
-              "共有 153600 条记录！    金额合计：342,205,235.20 元    大写：叁亿肆仟贰佰贰拾万伍仟贰佰叁拾伍元贰角整");
+              "共有 153600 条记录！    金额合计：342,205,235.20 元    "
+              "大写：叁亿肆仟贰佰贰拾万伍仟贰佰叁拾伍元贰角整");
     auto* flx = qt::FlexGrid::shownIn(s->grid());
     ASSERT_NE(flx, nullptr);
     // every row from 1 on, the 合计 row included
@@ -393,9 +397,14 @@ TEST_F(Demo, TheStatusLineShowsTheLibrarysExactTotalOfManyRows) {
 
 TEST(DemoAmount, IsGroupedWithTwoDecimalsRoundedOnTheDigits) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"342205235.2", "342,205,235.20"}, {"0", "0.00"},          {"-1234.5", "-1,234.50"},
-        {"999.995", "1,000.00"},           {"-0.004", "0.00"},     {"-0.005", "-0.01"},
-        {"123456789012345678.91", "123,456,789,012,345,678.91"}, {"100", "100.00"},
+        {"342205235.2", "342,205,235.20"},
+        {"0", "0.00"},
+        {"-1234.5", "-1,234.50"},
+        {"999.995", "1,000.00"},
+        {"-0.004", "0.00"},
+        {"-0.005", "-0.01"},
+        {"123456789012345678.91", "123,456,789,012,345,678.91"},
+        {"100", "100.00"},
     };
     for (const auto& [total, shown] : cases) EXPECT_EQ(groupedAmount(total), shown) << total;
 }

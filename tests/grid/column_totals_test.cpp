@@ -2,13 +2,13 @@
 // 合计 row: the grid, dGetColSum, the printed report and both workbooks show
 // the exact total.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "palvo/clsGrid.h"
@@ -52,8 +52,9 @@ protected:
         conn->BeginTrans();
         for (int i = 0; i < kRows; ++i) {
             const double a = amounts[i % 5];
-            conn->ExecuteWith("insert into 销售 values (?, ?, ?)",
-                              {Value(static_cast<long long>(i)), Value(a), Value(static_cast<long long>(i % 3))});
+            conn->ExecuteWith(
+                "insert into 销售 values (?, ?, ?)",
+                {Value(static_cast<long long>(i)), Value(a), Value(static_cast<long long>(i % 3))});
             doubleSum += a;
         }
         conn->CommitTrans();
@@ -91,12 +92,13 @@ TEST_F(ColumnTotals, TheGridTheSumThePrintedReportAndTheWorkbooksShowTheExactTot
         SCOPED_TRACE(type == memory::GridType::MSFlexGrid ? "MSFlexGrid" : "MSHFlexGrid");
         memory::FlexGrid g(type);
         clsGrid grid;
-        ASSERT_EQ(grid.sFillTable("select 单号, 金额, 数量 from 销售 order by 单号", g, true, 2, "金额,数量"), "");
+        ASSERT_EQ(grid.sFillTable("select 单号, 金额, 数量 from 销售 order by 单号", g, true, 2, "金额,数量"),
+                  "");
         const int last = g.Rows() - 1;
         ASSERT_EQ(last, kRows + 1);
         const std::vector<std::string> totals = {"合计", "", kExact, "19999"};
-        EXPECT_EQ((std::vector<std::string>{g.TextMatrix(last, 0), g.TextMatrix(last, 1), g.TextMatrix(last, 2),
-                                            g.TextMatrix(last, 3)}),
+        EXPECT_EQ((std::vector<std::string>{g.TextMatrix(last, 0), g.TextMatrix(last, 1),
+                                            g.TextMatrix(last, 2), g.TextMatrix(last, 3)}),
                   totals);
         // every row from 1 on, the totals row included
         EXPECT_EQ(grid.dGetColSum(g, "金额"), 2 * 14479320.0);
@@ -109,7 +111,8 @@ TEST_F(ColumnTotals, TheGridTheSumThePrintedReportAndTheWorkbooksShowTheExactTot
         while (at < page.size() && page[at] != "合计") ++at;
         ASSERT_LT(at + 2, page.size());
         const auto from = page.begin() + static_cast<long>(at);
-        EXPECT_EQ(std::vector<std::string>(from, from + 3), (std::vector<std::string>{"合计", kExact, "19999"}))
+        EXPECT_EQ(std::vector<std::string>(from, from + 3),
+                  (std::vector<std::string>{"合计", kExact, "19999"}))
             << "the printed 合计 row (an empty cell prints nothing)";
 
         clsPrint().sReportGridtoExcel("销售清单", g);

@@ -29,7 +29,7 @@ TEST(ExactTotal, AddsTheLeadingNumberOfEachTextOnItsDigits) {
     const std::vector<Case> cases = {
         {{"0.1", "0.2"}, "0.3"},
         {{}, "0"},
-        {{"1,200", " 3.5", "abc", "", "2e1", "-", "."}, "24.5"},  // 1 + 3.5 + 20
+        {{"1,200", " 3.5", "abc", "", "2e1", "-", "."}, "24.5"},       // 1 + 3.5 + 20
         {{"1 2 3.4", "1.5D-2", "&H10", "&HFFFF", "7 件"}, "145.415"},  // blanks skipped; &HFFFF is -1
         {{"-2228.93", "2228.93", "-0"}, "0"},
         {{"-0.5", "0.25"}, "-0.25"},
@@ -42,8 +42,7 @@ TEST(ExactTotal, AddsTheLeadingNumberOfEachTextOnItsDigits) {
          "19999999999999999998.0000000000000000001"},
         {{"99999999999999999999.99", "0.01"}, "100000000000000000000"},
         {{"12345678901234567890123456789", "-12345678901234567890123456788.5"}, "0.5"},
-        {{"-12345678901234567890123456789.123456789123", "12345678901234567890123456789"},
-         "-0.123456789123"},
+        {{"-12345678901234567890123456789.123456789123", "12345678901234567890123456789"}, "-0.123456789123"},
         {{"0.1234567890123456789012", "-0.0000000000000000000002", "5"}, "5.123456789012345678901"},
     };
     for (const Case& c : cases) EXPECT_EQ(totalOf(c.cells), c.total) << ::testing::PrintToString(c.cells);
@@ -60,13 +59,13 @@ TEST(ExactTotal, IsTheSameForEveryRowOrderAndItsValueTheNearestDouble) {
         for (int copy = 0; copy < 512; ++copy) {
             const long long signedCents = i % 7 == 0 ? -c : c;
             cents += signedCents;
-            const std::string digits = std::to_string(c / 100) + "." + std::to_string(c % 100 / 10) +
-                                       std::to_string(c % 10);
+            const std::string digits =
+                std::to_string(c / 100) + "." + std::to_string(c % 100 / 10) + std::to_string(c % 10);
             cells.push_back((signedCents < 0 ? "-" : "") + digits);
         }
     }
-    const std::string exact = std::to_string(cents / 100) + "." + std::to_string(cents % 100 / 10) +
-                              std::to_string(cents % 10);
+    const std::string exact =
+        std::to_string(cents / 100) + "." + std::to_string(cents % 100 / 10) + std::to_string(cents % 10);
     std::string expected = exact;
     while (expected.back() == '0') expected.pop_back();
     if (expected.back() == '.') expected.pop_back();

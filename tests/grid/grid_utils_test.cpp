@@ -76,8 +76,8 @@ TEST(GridSum, IsTheDoubleNearestTheExactSumOfEveryRowBelowTheHeading) {
     };
     const std::vector<Case> cases = {
         {{"a\t1,200", "b\t 3.5", "c\tabc", "d\t", "e\t2e1", "合计\t10"}, 34.5},
-        {{"a\t0.1", "b\t0.2", "c\t-0.3"}, 0},  // added as doubles: 2.8e-17
-        {{"a\t0.1", "b\t0.2"}, 0.3},           // added as doubles: 0.30000000000000004
+        {{"a\t0.1", "b\t0.2", "c\t-0.3"}, 0},                     // added as doubles: 5.6e-17
+        {{"a\t0.1", "b\t0.2"}, 0.3},                              // added as doubles: 0.30000000000000004
         {{"a\t1e308", "b\t1e308", "c\t-1e308", "d\t-1e308"}, 0},  // no running total overflows
         {{}, 0},
     };
