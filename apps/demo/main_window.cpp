@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 
 #include "custom_query.h"
 #include "customer_form.h"
@@ -77,8 +78,11 @@ T* MainWindow::openChild(const QString& name, int width, int height) {
     auto* w = new T;
     QMdiSubWindow* sub = mdi_->addSubWindow(w);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->resize(width, height);
     const int offset = 24 * static_cast<int>(mdi_->subWindowList().size() - 1);
+    // No bigger than the room left in the frame, so the form's foot (the status line) stays in sight.
+    const QSize room = mdi_->viewport()->size() - QSize(offset, offset);
+    sub->resize(room.isEmpty() ? QSize(width, height)
+                               : QSize(std::min(width, room.width()), std::min(height, room.height())));
     sub->move(offset, offset);
     w->show();
     mdi_->setActiveSubWindow(sub);

@@ -328,6 +328,10 @@ TEST_F(Demo, TheMainWindowFitsASmallScreenWithItsStatusBar) {
     const QRect bar(w.statusBar()->mapTo(&w, QPoint(0, 0)), w.statusBar()->size());
     EXPECT_TRUE(w.statusBar()->isVisible());
     EXPECT_TRUE(w.rect().contains(bar)) << "the status bar inside the window";
+    w.openSalesQuery();
+    const QMdiSubWindow* sub = w.mdi()->activeSubWindow();
+    EXPECT_TRUE(w.mdi()->viewport()->rect().contains(sub->geometry()))
+        << "the form and its status line in sight";
 }
 
 TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
