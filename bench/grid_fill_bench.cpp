@@ -1,5 +1,6 @@
 // sFillTable against a bare sqlite3 read of the same rows: 10 columns,
-// 10k / 100k / 1M rows, widths fitted to the content, on both grid types.
+// 10k / 100k / 1M rows, widths fitted to the content, on both grid types,
+// and with a totals row of three numeric columns.
 // The counter vs_bare is the fill time over the bare read time.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -91,7 +92,10 @@ void BM_RecordsetOpen(benchmark::State& state) {
 
 // Each iteration runs the bare read and then the fill, so both see the same
 // machine; vs_bare is the total fill time over the total bare read time.
-template <Palvo::memory::GridType Type, bool FontFile = false>
+// The columns the totals-row case sums: whole numbers, prices and amounts.
+const std::string kTotals = "数量,单价,金额";
+
+template <Palvo::memory::GridType Type, bool FontFile = false, bool Totals = false>
 void BM_FillTable(benchmark::State& state) {
     const long rows = state.range(0);
     const std::string path = databaseFor(rows);
@@ -120,7 +124,7 @@ void BM_FillTable(benchmark::State& state) {
         state.ResumeTiming();
         const auto start = Clock::now();
         const double cpuStart = threadSeconds();
-        const std::string result = cls.sFillTable(kSelect, g, true, 2);
+        const std::string result = cls.sFillTable(kSelect, g, true, 2, Totals ? kTotals : std::string());
         fill.cpu += threadSeconds() - cpuStart;
         const double s = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(s);
@@ -129,7 +133,7 @@ void BM_FillTable(benchmark::State& state) {
             state.SkipWithError(result.c_str());
             break;
         }
-        if (g.Rows() != rows + 1) {
+        if (g.Rows() != rows + (Totals ? 2 : 1)) {
             state.SkipWithError("wrong row count");
             break;
         }
@@ -173,6 +177,22 @@ BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSFlexGrid, true>)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2);
+
+// The fill with its 合计 row: the grid's texts of three columns read and added up.
+BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSFlexGrid, false, true>)
+    ->Name("BM_FillTable/MSFlexGrid/Totals")
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(5);
+BENCHMARK(BM_FillTable<Palvo::memory::GridType::MSHFlexGrid, false, true>)
+    ->Name("BM_FillTable/MSHFlexGrid/Totals")
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(5);
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -136,6 +137,7 @@ CustomQuery::CustomQuery(QWidget* parent) : QWidget(parent) {
     host_ = std::make_unique<qt::Form>(this);
     type_ = std::make_unique<qt::ComboBox>(cmbType_);
     flx_ = std::make_unique<qt::FlexGrid>(table_);
+    setFocusProxy(cmbType_);  // a form that opens takes the keys in its first box
     std::string category = kCategory;
     clsSearch().mInitComboType(*host_, *type_, kSalesView, category);
     if (cmbType_->count() == 0) cmbType_->setEditText(kFirstQuery);
@@ -148,6 +150,14 @@ CustomQuery::CustomQuery(QWidget* parent) : QWidget(parent) {
 }
 
 CustomQuery::~CustomQuery() = default;
+
+void CustomQuery::keyPressEvent(QKeyEvent* event) {
+    if (isEnterKey(*event) && cmdFind_->isEnabled()) {
+        cmdFind_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 std::string CustomQuery::queryName() const { return util::trim(cmbType_->currentText().toStdString()); }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -61,6 +62,10 @@ public:
     void editSettings();
     /// 查询: runs the saved custom query into the grid.
     void runQuery();
+
+protected:
+    /// Enter that no control took runs 查询, the default button, as in a dialog.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::string queryName() const;

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +45,9 @@ const FieldDef kFields[] = {
     {"建档日期", "4建档日期", ""}, {"备注", "5备注", ""},
 };
 constexpr int kFieldCount = static_cast<int>(std::size(kFields));
+// The boxes in the order of the layout, left to right and top down: 电话 sits beside 所属单位, 地址 under
+// them.
+constexpr int kLayoutOrder[kFieldCount] = {0, 1, 2, 4, 3, 5, 6, 7};
 
 // The key code the platform hands to a KeyPress handler: the character for
 // ASCII, a negative code for a double-byte (GBK) character, 0 for none.
@@ -112,6 +116,9 @@ CustomerForm::CustomerForm(QWidget* parent) : QWidget(parent) {
     fields->addWidget(boxes[7], 4, 1, 1, 3);
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 2);
+    // Tab and Enter go through the boxes as they are laid out, row by row.
+    for (int i = 0; i + 1 < kFieldCount; ++i)
+        QWidget::setTabOrder(boxes[kLayoutOrder[i]], boxes[kLayoutOrder[i + 1]]);
 
     auto* buttons = new QHBoxLayout;
     const std::pair<const char*, const char*> commands[] = {
@@ -138,6 +145,7 @@ CustomerForm::CustomerForm(QWidget* parent) : QWidget(parent) {
 
     form_ = std::make_unique<qt::Form>(this);
     flx_ = std::make_unique<qt::FlexGrid>(table_);
+    setFocusProxy(table_);  // a form that opens takes the keys in its list
 
     clsForm frm;
     initResult_ = frm.sInitForm(*form_);
@@ -146,6 +154,7 @@ CustomerForm::CustomerForm(QWidget* parent) : QWidget(parent) {
     std::string dependent = kTable;
     frm.mSetKeepSql(*form_, dependent);  // 所属单位 takes its values from B_单位
     frm.mFormatGrid(*flx_);
+    flx_->SelectionMode(1);  // the whole row of the customer shown is highlighted
     sData_.assign(kFieldCount, "");
 
     connect(button("cmdAdd"), &QPushButton::clicked, this, [this] { addNew(); });
@@ -156,10 +165,12 @@ CustomerForm::CustomerForm(QWidget* parent) : QWidget(parent) {
     connect(button("cmdExit"), &QPushButton::clicked, this,
             [this] { parentWidget() != nullptr ? parentWidget()->close() : close(); });
     connect(boxes[kUnitBox], &QLineEdit::textChanged, this, [this] { showUnitName(); });
-    connect(table_, &QTableView::clicked, this, [this](const QModelIndex& index) {
-        const int row = index.row();
-        if (mode_ == Mode::Browse && row >= flx_->FixedRows()) showRow(row);
-    });
+    // A click or an arrow key that moves the current row loads that customer.
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (showingRow_ || !current.isValid() || mode_ != Mode::Browse) return;
+                if (current.row() >= flx_->FixedRows()) showRow(current.row());
+            });
 
     setMode(Mode::Browse);
 }
@@ -217,7 +228,9 @@ void CustomerForm::showRow(int row) {
     flx_->Row(row);
     const std::string key = clsForm().sGetKeyfromFlxRow(*form_, *flx_, sFieldType_, kKey);
     loadRecord(key);
+    showingRow_ = true;
     table_->selectRow(row);
+    showingRow_ = false;
 }
 
 void CustomerForm::setMode(Mode mode) {

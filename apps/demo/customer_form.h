@@ -74,6 +74,7 @@ private:
     std::vector<std::string> sData_;  // the record as loaded
     Mode mode_ = Mode::Browse;
     bool filled_ = false;
+    bool showingRow_ = false;  // showRow moves the current row itself
 };
 
 }  // namespace Palvo::demo

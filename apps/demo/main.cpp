@@ -41,8 +41,12 @@ int main(int argc, char** argv) {
         auto conn = Palvo::demo::startSession(db);
         Palvo::demo::MainWindow window;
         Palvo::demo::installQtDialogs(&window);
-        window.resize(1200, 780);
-        window.show();
+        if (tour.empty()) {
+            window.showFitted();
+        } else {
+            window.resize(1200, 780);  // the tour's screenshots have the same size everywhere
+            window.show();
+        }
         if (!tour.empty()) {
             std::cout << "palvo-demo tour on " << db << "\n";
             return Palvo::demo::runTour(window, QString::fromStdString(tour), std::cout);

@@ -6,8 +6,10 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 
 #include "custom_query.h"
 #include "customer_form.h"
@@ -28,7 +30,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea
     customersAction_ = basic->addAction("客户资料(&C)...");
     basic->addSeparator();
     QAction* quit = basic->addAction("退出(&X)");
-    QMenu* query = menuBar()->addMenu("查询(&Q)");
+    // Alt+Q belongs to the 查询 button of the query forms; the menu takes R.
+    QMenu* query = menuBar()->addMenu("查询(&R)");
     salesAction_ = query->addAction("销售查询(&S)...");
     customQueryAction_ = query->addAction("自定义查询(&Z)...");
     QMenu* help = menuBar()->addMenu("帮助(&H)");
@@ -68,18 +71,38 @@ T* MainWindow::openChild(const QString& name, int width, int height) {
     for (QMdiSubWindow* sub : mdi_->subWindowList()) {
         if (auto* w = dynamic_cast<T*>(sub->widget()); w && w->objectName() == name) {
             mdi_->setActiveSubWindow(sub);
+            w->setFocus(Qt::OtherFocusReason);
             return w;
         }
     }
     auto* w = new T;
     QMdiSubWindow* sub = mdi_->addSubWindow(w);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->resize(width, height);
     const int offset = 24 * static_cast<int>(mdi_->subWindowList().size() - 1);
+    // No bigger than the room left in the frame, so the form's foot (the status line) stays in sight.
+    const QSize room = mdi_->viewport()->size() - QSize(offset, offset);
+    sub->resize(room.isEmpty() ? QSize(width, height)
+                               : QSize(std::min(width, room.width()), std::min(height, room.height())));
     sub->move(offset, offset);
     w->show();
     mdi_->setActiveSubWindow(sub);
+    // The form takes the keys at once: its first key (Alt+A, an arrow) is not lost on the frame.
+    w->setFocus(Qt::OtherFocusReason);
     return w;
+}
+
+void MainWindow::showFitted() {
+    const QSize wanted(1200, 780);
+    const QScreen* s = screen();
+    const QRect room = s != nullptr ? s->availableGeometry() : QRect(QPoint(0, 0), wanted);
+    // The title bar and frame take about this much around the window.
+    const QSize frame(16, 48);
+    if (room.width() < wanted.width() + frame.width() || room.height() < wanted.height() + frame.height()) {
+        showMaximized();  // a small screen: the whole of it, so the status bar stays in sight
+        return;
+    }
+    resize(wanted);
+    show();
 }
 
 CustomerForm* MainWindow::openCustomers() { return openChild<CustomerForm>("frm客户", 900, 620); }

@@ -26,6 +26,9 @@ public:
     /// 帮助 → 关于: the about box, shown without blocking; the caller may exec() it.
     QMessageBox* about();
 
+    /// Shows the window 1200 x 780, or maximized on a screen with less room.
+    void showFitted();
+
     QMdiArea* mdi() const { return mdi_; }
     QAction* customersAction() const { return customersAction_; }
     QAction* salesAction() const { return salesAction_; }

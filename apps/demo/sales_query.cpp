@@ -5,12 +5,14 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <cstdlib>
+#include <string_view>
 
 #include "palvo/clsDatabase.h"
 #include "palvo/clsForm.h"
@@ -115,6 +117,7 @@ SalesQuery::SalesQuery(QWidget* parent) : QWidget(parent) {
     sj_ = std::make_unique<qt::ComboBox>(cmbSj_);
     goods_ = std::make_unique<qt::ComboBox>(cmbGoods_);
     flx_ = std::make_unique<qt::FlexGrid>(table_);
+    setFocusProxy(cmbType_);  // a form that opens takes the keys in its first box
 
     clsSearch search;
     search.mInitComboType(*host_, *type_, kView);
@@ -265,21 +268,60 @@ void SalesQuery::exportToExcel(bool editable) {
     }
 }
 
+void SalesQuery::keyPressEvent(QKeyEvent* event) {
+    if (isEnterKey(*event) && cmdFind_->isEnabled()) {
+        cmdFind_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool isEnterKey(const QKeyEvent& event) {
+    return (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) &&
+           (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
 void SalesQuery::showSummary() {
     std::string text = flx_->ToolTipText();
-    if (lastResult_.empty() && flx_->Rows() > 1) {
-        clsGrid grid;
-        const std::int16_t last = static_cast<std::int16_t>(flx_->Rows() - 1);
-        const std::string amount = grid.sGetGridColValue(*flx_, last, "金额");
+    const int last = flx_->Rows() - 1;
+    // The library's own total, from its 合计 row: exact, whatever the number of rows.
+    if (lastResult_.empty() && last >= 1 && flx_->TextMatrix(last, 0) == "合计") {
+        const std::int16_t col = clsGrid().iGetFieldCol(*flx_, "金额");
+        const std::string amount = col >= 0 ? flx_->TextMatrix(last, col) : std::string();
         if (!amount.empty()) {
-            clsFunction fn;
-            const double total = std::stod(amount);
-            text += "    金额合计：" +
-                    QLocale(QLocale::Chinese, QLocale::China).toString(total, 'f', 2).toStdString() +
-                    " 元    大写：" + fn.sConvertMoneyX(total);
+            text += "    金额合计：" + groupedAmount(amount) + " 元    大写：" +
+                    clsFunction().sConvertMoneyX(std::strtod(amount.c_str(), nullptr));
         }
     }
     summary_->setText(QString::fromStdString(text));
+}
+
+std::string groupedAmount(const std::string& total) {
+    std::string_view t = total;
+    const bool negative = !t.empty() && t[0] == '-';
+    if (negative) t.remove_prefix(1);
+    const std::size_t point = t.find('.');
+    std::string whole(t.substr(0, point));
+    std::string fraction(point == std::string_view::npos ? std::string_view() : t.substr(point + 1));
+    fraction.append(fraction.size() < 3 ? 3 - fraction.size() : 0, '0');
+    std::string cents = whole + fraction.substr(0, 2);
+    if (fraction[2] >= '5') {  // half away from zero, on the digits
+        std::size_t i = cents.size();
+        while (i > 0 && cents[i - 1] == '9') cents[--i] = '0';
+        if (i == 0)
+            cents.insert(0, 1, '1');
+        else
+            ++cents[i - 1];
+    }
+    whole = cents.substr(0, cents.size() - 2);
+    if (whole.empty()) whole = "0";
+    std::string grouped;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0) grouped += ',';
+        grouped += whole[i];
+    }
+    const bool zero = cents.find_first_not_of('0') == std::string::npos;
+    return (negative && !zero ? "-" : "") + grouped + "." + cents.substr(cents.size() - 2);
 }
 
 }  // namespace Palvo::demo

@@ -9,6 +9,7 @@
 
 class QComboBox;
 class QDateEdit;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -70,6 +71,10 @@ public:
     std::string reportTitle() const;
     std::string reportTopLine() const;
 
+protected:
+    /// Enter that no control took runs 查询, the default button, as in a dialog.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     std::string whereClause() const;
     void showSummary();
@@ -95,5 +100,13 @@ private:
     std::string lastSql_;
     std::string lastResult_;
 };
+
+/// Whether a key is Enter (either key, no modifier but the keypad's).
+bool isEnterKey(const QKeyEvent& event);
+
+/// An exact total as the status line shows it: thousands separated, two
+/// decimals rounded half away from zero on the digits ("342205235.2" gives
+/// "342,205,235.20", "-0.005" gives "-0.01").
+std::string groupedAmount(const std::string& total);
 
 }  // namespace Palvo::demo

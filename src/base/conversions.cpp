@@ -106,6 +106,22 @@ double val(std::string_view text) {
     return r;
 }
 
+std::optional<DecimalParts> valDecimal(std::string_view text) {
+    const std::string s = withoutSkipped(text);
+    if (hexOrOctal(s)) {
+        // a whole number of at most 64 bits, which its double holds as val gives it
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, val(text), std::chars_format::fixed, 0);
+        return decimalParts(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)), false);
+    }
+    const std::string num = leadingDecimal(s);
+    if (num.empty()) return std::nullopt;
+    const bool exponent = num.find('e') != std::string::npos;
+    // val raises for a number beyond a double, and reads one below the smallest as 0
+    if ((exponent || num.size() > 300) && val(text) == 0) return DecimalParts{};
+    return decimalParts(num, exponent);
+}
+
 std::string sqlNumber(std::string_view text) {
     const std::string s = withoutSkipped(text);
     const std::string num = hexOrOctal(s) ? std::string() : leadingDecimal(s);

@@ -24,6 +24,13 @@ namespace Palvo::util {
 /// double cannot carry, keeps all its digits (2024010100000124).
 std::string sqlNumber(std::string_view text);
 
+/// The leading number val reads from a text, exactly: its digits with an
+/// exponent applied and nothing rounded ("2e1" gives 20, "1.5D-2" 0.015), an
+/// "&H"/"&O" form as the whole number val gives. nullopt where val finds no
+/// number (val gives 0); zero parts for a number val reads as 0 (1e-400).
+/// Raises Palvo::Error 6 where val does (a number beyond a double).
+std::optional<DecimalParts> valDecimal(std::string_view text);
+
 /// Like readNumber, but raises Palvo::Error 13 (type mismatch) for a text that
 /// is not a number, as the platform's CDbl does.
 double toNumber(std::string_view text);

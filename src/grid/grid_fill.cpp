@@ -9,6 +9,7 @@
 #include "palvo/grid_model.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
+#include "src/grid/exact_total.h"
 #include "src/grid/grid_utils.h"
 
 namespace Palvo::grid {
@@ -59,17 +60,21 @@ void addRecords(FlexGrid& grid, const ResultTable& table, bool hasXH) {
     }
 }
 
+// Each total is the exact sum of the texts the grid shows, in plain digits.
 void addTotals(FlexGrid& grid, const ResultTable& table, const std::string& sum) {
     grid.AddItem("");
     const int last = grid.Rows() - 1;
     grid.TextMatrix(last, 0, "合计");
+    const auto* model = dynamic_cast<const GridModel*>(&grid);
     for (int c = 1; c < grid.Cols(); ++c) {
         const auto field = static_cast<std::size_t>(c - 1);
         if (field >= table.columns.size() || !inNameList(sum, table.columns[field].name)) continue;
-        double total = 0;
-        for (int r = grid.FixedRows(); r <= last - 1; ++r) total += util::val(grid.TextMatrix(r, c));
-        if (!std::isfinite(total)) throw Error(ErrorNumber::Overflow, "Overflow");
-        grid.TextMatrix(last, c, formatNumber(total));
+        ExactTotal total;
+        std::string copy;
+        for (int r = grid.FixedRows(); r <= last - 1; ++r)
+            total.add(model ? model->cellText(r, c) : (copy = grid.TextMatrix(r, c)));
+        (void)total.value();  // a total beyond a double is an overflow, as the platform's sum was
+        grid.TextMatrix(last, c, total.text());
     }
 }
 

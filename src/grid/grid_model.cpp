@@ -65,6 +65,10 @@ void GridModel::startShape(int rows, int cols, int fixedRows, int fixedCols) {
 void GridModel::resizeRows(int rows) {
     rows_ = rows;
     const auto cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols_);
+    // A row to spare when growing (the totals row a fill appends then moves no
+    // cell), and geometric growth kept for a grid grown a row at a time.
+    if (cells > text_.capacity())
+        text_.reserve(std::max(cells + static_cast<std::size_t>(cols_), 2 * text_.capacity()));
     text_.resize(cells);
     if (!back_.empty()) back_.resize(cells, 0);
     fixedRows_ = std::min(fixedRows_, rows);

@@ -6,6 +6,7 @@
 #include "palvo/error.h"
 #include "palvo/grid_model.h"
 #include "src/base/conversions.h"
+#include "src/grid/exact_total.h"
 
 namespace Palvo::grid {
 
@@ -76,11 +77,13 @@ double dGetColSum(FlexGrid& grid, const std::string& caption) {
     const int col = iGetFieldCol(grid, caption, 0);
     // An unknown caption is an error even when there is no data row to read.
     if (col < 0) throw Error(GridError::Subscript, "Subscript out of range");
-    double sum = 0;
-    for (int r = 1; r < grid.Rows(); ++r) sum += util::val(grid.TextMatrix(r, col));
-    // a total past the largest double overflows, as the platform's addition does
-    if (!std::isfinite(sum)) throw Error(ErrorNumber::Overflow, "Overflow");
-    return sum;
+    // The exact sum of the texts, then the double nearest it: the same for any row order.
+    ExactTotal sum;
+    const auto* model = dynamic_cast<const GridModel*>(&grid);
+    std::string copy;
+    for (int r = 1; r < grid.Rows(); ++r)
+        sum.add(model ? model->cellText(r, col) : (copy = grid.TextMatrix(r, col)));
+    return sum.value();
 }
 
 void mExchangeRow(FlexGrid& grid, float r1, float r2) {

@@ -15,10 +15,14 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QTranslator>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -30,7 +34,9 @@
 #include "customer_form.h"
 #include "demo_session.h"
 #include "main_window.h"
+#include "palvo/clsGrid.h"
 #include "palvo/memory/msgbox.h"
+#include "palvo/qt/grid.h"
 #include "palvo/session.h"
 #include "palvo/spreadsheet.h"
 #include "palvo/window.h"
@@ -220,6 +226,118 @@ TEST_F(Demo, ACustomerWithSalesCannotBeDeletedOneWithoutCan) {
     EXPECT_EQ(count("select count(*) from 客户 where 客户编号='C0061'"), 0);
 }
 
+// The column of a heading in the grid's row 0; -1 when none.
+int columnOf(const QAbstractItemModel* g, const QString& heading) {
+    for (int c = 0; c < g->columnCount(); ++c) {
+        if (g->index(0, c).data().toString() == heading) return c;
+    }
+    return -1;
+}
+
+// Arrow keys in the customer list load the customer of the new row and
+// highlight the whole row, so 修改 changes the customer that is highlighted.
+TEST_F(Demo, ArrowKeysLoadTheHighlightedCustomerWhichEditChanges) {
+    CustomerForm* f = &openCustomers();
+    QTableView* t = f->grid();
+    const int code = columnOf(t->model(), "客户编号");
+    ASSERT_GT(code, 0);
+    ASSERT_EQ(f->box(0)->text(), "C0001");
+    QTest::keyClick(t, Qt::Key_Down);
+    QTest::keyClick(t, Qt::Key_Down);
+    EXPECT_EQ(t->currentIndex().row(), 3);
+    const QString third = t->model()->index(3, code).data().toString();
+    EXPECT_EQ(f->box(0)->text(), third);
+    EXPECT_TRUE(t->selectionModel()->isRowSelected(3, QModelIndex())) << "the whole row";
+    QTest::keyClick(t, Qt::Key_Up);
+    EXPECT_EQ(f->box(0)->text(), t->model()->index(2, code).data().toString());
+    QTest::keyClick(t, Qt::Key_Down);
+
+    const std::string before = query("select 名称 from 客户 where 客户编号='C0001'").at(0, 0).toText();
+    QTest::mouseClick(f->button("cmdEdit"), Qt::LeftButton);
+    f->box(1)->setText("改名商行");
+    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    EXPECT_TRUE(messages->messages().empty()) << messages->last().text;
+    EXPECT_EQ(query("select 名称 from 客户 where 客户编号='" + third.toStdString() + "'").at(0, 0).toText(),
+              "改名商行");
+    EXPECT_EQ(query("select 名称 from 客户 where 客户编号='C0001'").at(0, 0).toText(), before);
+}
+
+// A form opened from the menu or the tool bar has the keys at once: its first
+// Alt+A, Enter or Alt+Q reaches it. The keys go in through the main window, as
+// a user's do.
+TEST_F(Demo, FormsOpenWithTheFocusAndEnterAndAltQRunTheQuery) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QWindow* keys = window->windowHandle();
+
+    CustomerForm* f = &openCustomers();
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_TRUE(f->isAncestorOf(QApplication::focusWidget())) << "the customer form has the focus";
+    QTest::keyClick(keys, Qt::Key_A, Qt::AltModifier);
+    // a mnemonic clicks its button as an animation does, a moment later
+    EXPECT_TRUE(QTest::qWaitFor([f] { return f->mode() == CustomerForm::Mode::Add; }, 2000))
+        << "Alt+A is 新增";
+
+    auto* tools = window->findChild<QToolBar*>("tbMain");
+    ASSERT_NE(tools, nullptr);
+    QTest::mouseClick(tools->widgetForAction(window->salesAction()),
+                      Qt::LeftButton);  // 销售查询 on the tool bar
+    QApplication::processEvents();
+    auto* s = dynamic_cast<SalesQuery*>(window->mdi()->activeSubWindow()->widget());
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->isAncestorOf(QApplication::focusWidget())) << "the sales query has the focus";
+    s->cmbType()->setCurrentText("销售明细");
+    QTest::keyClick(keys, Qt::Key_Return);
+    EXPECT_NE(s->lastSql().find("from 销售查询"), std::string::npos) << "Enter runs 查询, the default button";
+    EXPECT_EQ(s->grid()->model()->rowCount(), 302);
+
+    s->comboDw()->setCurrentText("上海分公司");
+    QTest::keyClick(keys, Qt::Key_Q, Qt::AltModifier);
+    const int shanghai = static_cast<int>(count("select count(*) from 销售查询 where 单位编号='02'")) + 2;
+    EXPECT_TRUE(QTest::qWaitFor([s, shanghai] { return s->grid()->model()->rowCount() == shanghai; }, 2000))
+        << "Alt+Q is 查询";
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
+}
+
+// Tab and Enter go through the boxes of 客户资料 as they are laid out.
+TEST_F(Demo, TabAndEnterFollowTheCustomerFormsLayout) {
+    CustomerForm* f = &openCustomers();
+    QTest::mouseClick(f->button("cmdAdd"), Qt::LeftButton);
+    const std::vector<int> layout = {0, 1, 2, 4, 3, 5, 6, 7};
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Return}) {
+        f->box(0)->setFocus();
+        std::vector<int> visited = {0};
+        for (int i = 1; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            const QWidget* w = QApplication::focusWidget();
+            int index = -1;
+            for (int b = 0; b < 8; ++b) {
+                if (f->box(b) == w) index = b;
+            }
+            visited.push_back(index);
+        }
+        EXPECT_EQ(visited, layout) << (key == Qt::Key_Tab ? "Tab" : "Enter");
+    }
+}
+
+// On a screen smaller than 1200 x 780 and its frame the main window takes the
+// screen's room, so the status bar stays in sight.
+TEST_F(Demo, TheMainWindowFitsASmallScreenWithItsStatusBar) {
+    MainWindow w;
+    w.showFitted();
+    QApplication::processEvents();
+    const QRect room = w.screen()->availableGeometry();
+    ASSERT_LT(room.height(), 780 + 48) << "the offscreen screen is small";
+    EXPECT_TRUE(room.contains(w.geometry())) << "window " << w.geometry().height() << " in " << room.height();
+    const QRect bar(w.statusBar()->mapTo(&w, QPoint(0, 0)), w.statusBar()->size());
+    EXPECT_TRUE(w.statusBar()->isVisible());
+    EXPECT_TRUE(w.rect().contains(bar)) << "the status bar inside the window";
+    w.openSalesQuery();
+    const QMdiSubWindow* sub = w.mdi()->activeSubWindow();
+    EXPECT_TRUE(w.mdi()->viewport()->rect().contains(sub->geometry()))
+        << "the form and its status line in sight";
+}
+
 TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
     SalesQuery* s = &open<SalesQuery>(window->salesAction());
     EXPECT_GE(s->cmbType()->findText("销售明细"), 0);
@@ -253,6 +371,50 @@ TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
     QTest::mouseClick(s->cmdFind(), Qt::LeftButton);
     const std::int64_t shanghai = count("select count(*) from 销售查询 where 单位编号='02'");
     EXPECT_EQ(g->rowCount(), static_cast<int>(shanghai) + 2);
+}
+
+// The sample's 300 sales 512 times over: 153,600 rows, more than 16 bits
+// count, whose amounts added as doubles carry noise. The 合计 row, the
+// library's column sum and the status line show the exact total.
+TEST_F(Demo, TheStatusLineShowsTheLibrarysExactTotalOfManyRows) {
+    const std::string columns =
+        "单据号, 日期, 客户编号, 商品编号, 数量, 单价, 金额, 经手人, Hand_Date, Hand_Time";
+    for (int i = 0; i < 9; ++i)
+        conn->Execute("insert into 销售 (" + columns + ") select " + columns + " from 销售");
+    ASSERT_EQ(count("select count(*) from 销售查询"), 153600);
+    SalesQuery* s = &open<SalesQuery>(window->salesAction());
+    s->cmbType()->setCurrentText("销售明细");
+    QTest::mouseClick(s->cmdFind(), Qt::LeftButton);
+    ASSERT_EQ(s->lastResult(), "");
+    const QAbstractItemModel* g = s->grid()->model();
+    ASSERT_EQ(g->rowCount(), 153602);
+    int amount = -1;
+    for (int c = 0; c < g->columnCount(); ++c) {
+        if (g->index(0, c).data().toString() == "金额") amount = c;
+    }
+    ASSERT_GT(amount, 0);
+    EXPECT_EQ(g->index(153601, amount).data().toString(), "342205235.2");
+    EXPECT_EQ(s->summary()->text(),
+              "共有 153600 条记录！    金额合计：342,205,235.20 元    "
+              "大写：叁亿肆仟贰佰贰拾万伍仟贰佰叁拾伍元贰角整");
+    auto* flx = qt::FlexGrid::shownIn(s->grid());
+    ASSERT_NE(flx, nullptr);
+    // every row from 1 on, the 合计 row included
+    EXPECT_EQ(clsGrid().dGetColSum(*flx, "金额"), 684410470.4);
+}
+
+TEST(DemoAmount, IsGroupedWithTwoDecimalsRoundedOnTheDigits) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"342205235.2", "342,205,235.20"},
+        {"0", "0.00"},
+        {"-1234.5", "-1,234.50"},
+        {"999.995", "1,000.00"},
+        {"-0.004", "0.00"},
+        {"-0.005", "-0.01"},
+        {"123456789012345678.91", "123,456,789,012,345,678.91"},
+        {"100", "100.00"},
+    };
+    for (const auto& [total, shown] : cases) EXPECT_EQ(groupedAmount(total), shown) << total;
 }
 
 // Saved rows of a custom query (as the custom query dialog writes them) make
