@@ -136,6 +136,7 @@ private:
     std::string convertCall(const Call& c);
     std::string castCall(const Nodes& a);
     std::string datePartCall(const std::string& fn, const Call& c);
+    std::string datalengthCall(const Call& c);
     std::string typeText(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn);
 
     // statements.cpp
@@ -164,6 +165,8 @@ private:
     std::string createIndex(const Nodes& ns);
 
     std::vector<ValueCheck> checks_;  // of the last createTable
+    const Nodes* topNodes_ = nullptr;  // the query whose select list is the statement's result
+    std::vector<int> unnamed_;         // Translation::unnamedColumns
 };
 
 }  // namespace Palvo::dialect

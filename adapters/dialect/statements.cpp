@@ -94,6 +94,42 @@ struct Rewriter::Clauses {
     };
     std::vector<Connective> connectives;
     bool betweenPending = false;  // the next AND belongs to BETWEEN
+    // the select list: its current item, which SQL Server leaves unnamed when it is
+    // one expression that is no column and has no alias
+    bool inList = false;
+    int itemTerms = 0;
+    bool itemUnnamed = false;
+    bool itemStar = false;
+    // for the statement's own result (the first select list at its top): the items
+    // left unnamed and those that are "*", by position
+    std::vector<int>* unnamed = nullptr;
+    int items = 0;
+    std::vector<int> unnamedItems, starItems;
+
+    void endItem() {
+        if (inList && itemTerms == 1 && itemUnnamed) unnamedItems.push_back(items);
+        if (inList && itemStar) starItems.push_back(items);
+        ++items;
+        itemTerms = 0;
+        itemUnnamed = itemStar = false;
+    }
+    // A "*" expands to columns unknown here: an item after it is counted from the last column.
+    void endList() {
+        if (!inList) return;
+        endItem();
+        inList = false;
+        if (unnamed) {
+            for (int k : unnamedItems) {
+                const bool starBefore = !starItems.empty() && starItems.front() < k;
+                const bool starAfter = !starItems.empty() && starItems.back() > k;
+                if (!starBefore)
+                    unnamed->push_back(k);
+                else if (!starAfter)
+                    unnamed->push_back(k - items);
+            }
+        }
+        unnamed = nullptr;
+    }
 
     // Ends the run of conditions: many AND/OR are regrouped, AND before OR as SQL binds them.
     void endConditions() {
@@ -123,6 +159,7 @@ struct Rewriter::Clauses {
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     Clauses c;
+    if (&ns == topNodes_ && unnamed_.empty()) c.unnamed = &unnamed_;
     for (std::size_t i = b; i < e;) {
         const Node& n = ns[i];
         if (!n.group && n.tok.kind == TokenKind::Word) {
@@ -133,6 +170,15 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             const bool ends = isClauseKeyword(lw) && !connective && !staysInCondition(lw) && lw != "and" &&
                               !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group);
             if (ends) c.endConditions();
+            if (c.inList && lw != "as" && lw != "collate" && !(lw == "left" || lw == "right")) {
+                if (lw == "from" || lw == "into" || lw == "where" || lw == "group" || lw == "having" ||
+                    lw == "order" || lw == "union" || lw == "except" || lw == "intersect") {
+                    c.endList();
+                } else if (isClauseKeyword(lw)) {
+                    c.itemUnnamed = false;
+                }
+            }
+            if (c.inList && (lw == "as" || lw == "collate")) c.itemUnnamed = false;
             if (clauseWord(ns, i, b, e, c)) {
                 if (connective) c.connectives.push_back({before, c.out.size(), lw == "and"});
                 if (lw == "between") c.betweenPending = true;
@@ -142,6 +188,10 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             }
         } else if (!n.group && (n.op(",") || n.op(";"))) {
             c.endConditions();
+            if (n.op(","))
+                c.endItem();
+            else
+                c.endList();
             put(c.out, n);
             ++i;
             c.last = Expr{};
@@ -152,6 +202,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
         clauseTerm(ns, i, e, c);
     }
     c.endConditions();
+    c.endList();
     if (c.limit) c.out += " limit " + *c.limit;
     return c.out;
 }
@@ -164,6 +215,12 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
     c.sortTerms = false;
     ++i;
     if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) put(c.out, ns[i++]);
+    if (c.compound) c.unnamed = nullptr;  // the first select of a UNION names the columns
+    c.inList = true;
+    c.items = c.itemTerms = 0;
+    c.itemUnnamed = c.itemStar = false;
+    c.unnamedItems.clear();
+    c.starItems.clear();
     if (i < e && ns[i].word("top")) {
         ++i;
         const Node* count = i < e ? &ns[i] : nullptr;
@@ -250,6 +307,12 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
                            std::find(c.textAliases.begin(), c.textAliases.end(),
                                      asciiLower(ns[before].tok.text)) != c.textAliases.end();
         if (wantsTextCollation(x) || alias) x.text += kCollateText;
+    }
+    if (c.inList && ++c.itemTerms == 1) {
+        // "name = expression" names its column; a column or "t.*" keeps the column's names
+        const bool assigned = ns[before].isName() && before + 1 < e && ns[before + 1].op("=");
+        c.itemStar = x.text.ends_with("*");
+        c.itemUnnamed = !x.column && !c.itemStar && !assigned;
     }
     put(c.out, x.text, x.space);
     c.last = std::move(x);
@@ -516,9 +579,13 @@ Translation Rewriter::statement(Nodes& ns) {
     std::string lw = first.isName() && first.tok.kind == TokenKind::Word ? asciiLower(first.tok.text) : "";
     Translation tr;
     if (lw == "select") {
+        topNodes_ = &ns;
         tr.statements.push_back(seq(ns, 0, ns.size()));
+        tr.unnamedColumns = std::move(unnamed_);
     } else if (lw == "with") {
+        topNodes_ = &ns;
         tr.statements.push_back(withStatement(ns));
+        tr.unnamedColumns = std::move(unnamed_);
     } else if (lw == "insert") {
         tr.statements.push_back(insertStatement(ns));
     } else if (lw == "delete") {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <deque>
+#include <optional>
 #include <unordered_map>
 
 #include "collation.h"
@@ -295,6 +296,7 @@ long sqlServerNumber(std::string_view msg, long sqliteCode) {
         {"Error converting data type varchar to numeric.", 8114},
         {"Conversion failed when converting the varchar value", 245},
         {"Conversion failed when converting date and/or time", 241},
+        {"The conversion of a varchar data type to a", 242},
     };
     for (const auto& [prefix, number] : known) {
         if (msg.starts_with(prefix)) return number;
@@ -408,6 +410,8 @@ struct Connection::Impl {
     std::unordered_map<std::string, sqlite3_stmt*> statements;
     std::deque<std::string> statementOrder;
     std::size_t statementText = 0;  // the length of the statements kept
+    std::optional<long long> identity;          // SCOPE_IDENTITY(): of the last INSERT, Null when it made none
+    sqlite3_stmt* identityLookup = nullptr;  // whether a table has an identity (a sqlite_sequence row)
     long timeoutSeconds = 30;
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
@@ -447,6 +451,8 @@ struct Connection::Impl {
     }
 
     void finalizeAll() noexcept {
+        sqlite3_finalize(identityLookup);
+        identityLookup = nullptr;
         for (auto& [sql, st] : statements) sqlite3_finalize(st);
         statements.clear();
         statementOrder.clear();
@@ -604,6 +610,30 @@ struct Connection::Impl {
         }
     }
 
+    // After an INSERT into `table` that made `rows` rows: the identity it made, as
+    // SQL Server keeps it for SCOPE_IDENTITY() and @@IDENTITY.
+    void noteInsert(const std::string& table, long rows) {
+        identity.reset();
+        if (rows <= 0) return;
+        // the table has an identity (autoincrement) once sqlite_sequence holds its row
+        if (!identityLookup &&
+            sqlite3_prepare_v2(db, "select 1 from main.sqlite_sequence where name = ?1", -1, &identityLookup,
+                               nullptr) != SQLITE_OK) {
+            identityLookup = nullptr;  // no table with an identity was ever made
+            return;
+        }
+        sqlite3_bind_text(identityLookup, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+        const bool hasIdentity = sqlite3_step(identityLookup) == SQLITE_ROW;
+        sqlite3_reset(identityLookup);
+        if (hasIdentity) identity = sqlite3_last_insert_rowid(db);
+    }
+
+    static void scopeIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
+        const auto* self = static_cast<const Impl*>(sqlite3_user_data(ctx));
+        if (!self->identity) return sqlite3_result_null(ctx);
+        sqlite3_result_int64(ctx, *self->identity);
+    }
+
     // Undoes and ends a savepoint after a failure; the failure is what the caller reports.
     void undo(const std::string& savepoint) noexcept {
         const std::string sql = "rollback to " + savepoint + "; release " + savepoint;
@@ -648,6 +678,10 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     }
     if (rc == SQLITE_OK) rc = registerTsqlFunctions(db, &err);
     if (rc == SQLITE_OK) rc = registerChineseCollation(db, &err);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_create_function_v2(db, "tsql_scope_identity", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY,
+                                        impl_.get(), &Impl::scopeIdentity, nullptr, nullptr, nullptr);
+    }
     if (rc != SQLITE_OK) {
         std::string msg = err ? err : sqlite3_errmsg(db);
         sqlite3_free(err);
@@ -691,9 +725,16 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
             impl_->run(st);
             if (i == 0 && changes) {
                 const std::string& s = tr->statements[0];
-                if (startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
+                // WITH ... INSERT/UPDATE/DELETE: the rows of the statement after the common table expressions
+                const bool with = startsWithNoCase(s, "with");
+                if (with || startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
                     startsWithNoCase(s, "delete")) {
                     affected = sqlite3_changes(impl_->db);
+                }
+                if (with || startsWithNoCase(s, "insert")) {
+                    const std::string lower = util::asciiLower(s);
+                    const std::size_t into = lower.find("insert into ");
+                    if (into != std::string::npos) impl_->noteInsert(nameAt(s, into + 12), affected);
                 }
             }
         }
@@ -770,6 +811,11 @@ ResultTable Connection::doQuery(const std::string& sql) {
             scales[static_cast<std::size_t>(c)] =
                 info.type == adCurrency ? 4 : (info.numericScale == 255 ? 0 : info.numericScale);
         }
+    }
+    // SQLite names an expression after its text (tsql_sum(金额)); SQL Server leaves it unnamed
+    for (int k : tr->unnamedColumns) {
+        const int c = k < 0 ? n + k : k;
+        if (c >= 0 && c < n) table.columns[static_cast<std::size_t>(c)].name.clear();
     }
     impl_->startClock();
     int rc;

@@ -14,6 +14,10 @@ namespace Palvo::dialect {
 /// with number or sized text columns by those that check their values.
 struct Translation {
     std::vector<std::string> statements;
+    /// The result columns of a query that SQL Server leaves unnamed (an expression
+    /// without an alias; SQLite names it after its text): the index of each from
+    /// the first column, or -k for the k-th from the last (after a "*").
+    std::vector<int> unnamedColumns;
     /// The statements joined with ";\n".
     std::string joined() const;
 };
