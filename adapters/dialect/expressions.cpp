@@ -327,8 +327,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             break;
         case TokenKind::Variable:
             if (asciiLower(t.text) == "@@identity") {
-                // no nested scopes here (the triggers never insert), so it is SCOPE_IDENTITY()
-                r.text = "tsql_scope_identity()";
+                r.text = "tsql_identity()";
                 break;
             }
             renderToken(t);  // raises
@@ -570,8 +569,9 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         c.requireArgs(1, 1);
         r.text = datalengthCall(c);
     } else if (fn == "scope_identity") {
+        // the identity made earlier in the same batch, and every statement here is a batch of its own
         c.requireArgs(0, 0);
-        r.text = "tsql_scope_identity()";
+        r.text = "null";
     } else if (fn == "ident_current") {
         c.requireArgs(1, 1);
         r.text = c.forward("tsql_ident_current");

@@ -166,7 +166,7 @@ private:
 
     std::vector<ValueCheck> checks_;  // of the last createTable
     const Nodes* topNodes_ = nullptr;  // the query whose select list is the statement's result
-    std::vector<int> unnamed_;         // Translation::unnamedColumns
+    Translation result_;               // its unnamedColumns and textColumns
 };
 
 }  // namespace Palvo::dialect

@@ -99,36 +99,42 @@ struct Rewriter::Clauses {
     bool inList = false;
     int itemTerms = 0;
     bool itemUnnamed = false;
+    bool itemText = false;  // converted to text: a datetime's style stays text
     bool itemStar = false;
     // for the statement's own result (the first select list at its top): the items
-    // left unnamed and those that are "*", by position
-    std::vector<int>* unnamed = nullptr;
+    // unnamed and converted to text, and those that are "*", by position
+    Translation* result = nullptr;
     int items = 0;
-    std::vector<int> unnamedItems, starItems;
+    std::vector<int> unnamedItems, textItems, starItems;
 
     void endItem() {
         if (inList && itemTerms == 1 && itemUnnamed) unnamedItems.push_back(items);
+        if (inList && itemText) textItems.push_back(items);
         if (inList && itemStar) starItems.push_back(items);
         ++items;
         itemTerms = 0;
-        itemUnnamed = itemStar = false;
+        itemUnnamed = itemText = itemStar = false;
     }
     // A "*" expands to columns unknown here: an item after it is counted from the last column.
+    void columnsOf(const std::vector<int>& positions, std::vector<int>& columns) const {
+        for (int k : positions) {
+            const bool starBefore = !starItems.empty() && starItems.front() < k;
+            const bool starAfter = !starItems.empty() && starItems.back() > k;
+            if (!starBefore)
+                columns.push_back(k);
+            else if (!starAfter)
+                columns.push_back(k - items);
+        }
+    }
     void endList() {
         if (!inList) return;
         endItem();
         inList = false;
-        if (unnamed) {
-            for (int k : unnamedItems) {
-                const bool starBefore = !starItems.empty() && starItems.front() < k;
-                const bool starAfter = !starItems.empty() && starItems.back() > k;
-                if (!starBefore)
-                    unnamed->push_back(k);
-                else if (!starAfter)
-                    unnamed->push_back(k - items);
-            }
+        if (result) {
+            columnsOf(unnamedItems, result->unnamedColumns);
+            columnsOf(textItems, result->textColumns);
         }
-        unnamed = nullptr;
+        result = nullptr;
     }
 
     // Ends the run of conditions: many AND/OR are regrouped, AND before OR as SQL binds them.
@@ -159,7 +165,7 @@ struct Rewriter::Clauses {
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     Clauses c;
-    if (&ns == topNodes_ && unnamed_.empty()) c.unnamed = &unnamed_;
+    if (&ns == topNodes_) c.result = &result_;
     for (std::size_t i = b; i < e;) {
         const Node& n = ns[i];
         if (!n.group && n.tok.kind == TokenKind::Word) {
@@ -215,11 +221,11 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
     c.sortTerms = false;
     ++i;
     if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) put(c.out, ns[i++]);
-    if (c.compound) c.unnamed = nullptr;  // the first select of a UNION names the columns
     c.inList = true;
     c.items = c.itemTerms = 0;
-    c.itemUnnamed = c.itemStar = false;
+    c.itemUnnamed = c.itemText = c.itemStar = false;
     c.unnamedItems.clear();
+    c.textItems.clear();
     c.starItems.clear();
     if (i < e && ns[i].word("top")) {
         ++i;
@@ -313,6 +319,11 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         const bool assigned = ns[before].isName() && before + 1 < e && ns[before + 1].op("=");
         c.itemStar = x.text.ends_with("*");
         c.itemUnnamed = !x.column && !c.itemStar && !assigned;
+        for (const char* type : {"char", "varchar", "nchar", "nvarchar", "text", "ntext"}) {
+            if (x.text.starts_with("tsql_convert('" + std::string(type) + "'") ||
+                x.text.starts_with("tsql_convert('" + std::string(type) + "("))
+                c.itemText = true;
+        }
     }
     put(c.out, x.text, x.space);
     c.last = std::move(x);
@@ -339,6 +350,14 @@ std::string Rewriter::withStatement(const Nodes& ns) {
             continue;
         }
         break;
+    }
+    // WITH ... INSERT/UPDATE/DELETE: the statement as it would stand alone
+    if (i < ns.size() && (ns[i].word("insert") || ns[i].word("update") || ns[i].word("delete"))) {
+        const Nodes rest(ns.begin() + static_cast<std::ptrdiff_t>(i), ns.end());
+        const std::string stmt = ns[i].word("insert")   ? insertStatement(rest)
+                                 : ns[i].word("update") ? updateStatement(rest)
+                                                        : deleteStatement(rest);
+        return s + " " + trimLead(stmt);
     }
     return s + seq(ns, i, ns.size());
 }
@@ -581,11 +600,13 @@ Translation Rewriter::statement(Nodes& ns) {
     if (lw == "select") {
         topNodes_ = &ns;
         tr.statements.push_back(seq(ns, 0, ns.size()));
-        tr.unnamedColumns = std::move(unnamed_);
+        tr.unnamedColumns = std::move(result_.unnamedColumns);
+        tr.textColumns = std::move(result_.textColumns);
     } else if (lw == "with") {
         topNodes_ = &ns;
         tr.statements.push_back(withStatement(ns));
-        tr.unnamedColumns = std::move(unnamed_);
+        tr.unnamedColumns = std::move(result_.unnamedColumns);
+        tr.textColumns = std::move(result_.textColumns);
     } else if (lw == "insert") {
         tr.statements.push_back(insertStatement(ns));
     } else if (lw == "delete") {

@@ -304,12 +304,13 @@ long sqlServerNumber(std::string_view msg, long sqliteCode) {
     return sqliteCode;
 }
 
-// Metadata of an expression column, from the values it holds.
-void inferColumn(ResultTable& table, std::size_t col) {
+// Metadata of an expression column, from the values it holds; `text`: the
+// statement converted it to text, which no value makes a date.
+void inferColumn(ResultTable& table, std::size_t col, bool text) {
     ColumnInfo& info = table.columns[col];
     const std::size_t width = table.columns.size();
     const std::size_t rows = table.rowCount();
-    bool anyText = false, anyDouble = false, anyInt = false, anyBytes = false, allStamps = true, wide = false;
+    bool anyText = false, anyDouble = false, anyInt = false, anyBytes = false, allStamps = !text, wide = false;
     std::size_t longest = 0;
     for (std::size_t r = 0; r < rows; ++r) {
         const Value& v = table.cells[r * width + col];
@@ -410,7 +411,7 @@ struct Connection::Impl {
     std::unordered_map<std::string, sqlite3_stmt*> statements;
     std::deque<std::string> statementOrder;
     std::size_t statementText = 0;  // the length of the statements kept
-    std::optional<long long> identity;          // SCOPE_IDENTITY(): of the last INSERT, Null when it made none
+    std::optional<long long> identity;       // @@IDENTITY: of the last INSERT, Null when it made none
     sqlite3_stmt* identityLookup = nullptr;  // whether a table has an identity (a sqlite_sequence row)
     long timeoutSeconds = 30;
     std::chrono::steady_clock::time_point deadline;
@@ -611,7 +612,8 @@ struct Connection::Impl {
     }
 
     // After an INSERT into `table` that made `rows` rows: the identity it made, as
-    // SQL Server keeps it for SCOPE_IDENTITY() and @@IDENTITY.
+    // SQL Server keeps it for @@IDENTITY (the triggers here never insert, so no
+    // nested scope changes it).
     void noteInsert(const std::string& table, long rows) {
         identity.reset();
         if (rows <= 0) return;
@@ -628,7 +630,7 @@ struct Connection::Impl {
         if (hasIdentity) identity = sqlite3_last_insert_rowid(db);
     }
 
-    static void scopeIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
+    static void lastIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
         const auto* self = static_cast<const Impl*>(sqlite3_user_data(ctx));
         if (!self->identity) return sqlite3_result_null(ctx);
         sqlite3_result_int64(ctx, *self->identity);
@@ -679,8 +681,8 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     if (rc == SQLITE_OK) rc = registerTsqlFunctions(db, &err);
     if (rc == SQLITE_OK) rc = registerChineseCollation(db, &err);
     if (rc == SQLITE_OK) {
-        rc = sqlite3_create_function_v2(db, "tsql_scope_identity", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY,
-                                        impl_.get(), &Impl::scopeIdentity, nullptr, nullptr, nullptr);
+        rc = sqlite3_create_function_v2(db, "tsql_identity", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY, impl_.get(),
+                                        &Impl::lastIdentity, nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
         std::string msg = err ? err : sqlite3_errmsg(db);
@@ -835,9 +837,14 @@ ResultTable Connection::doQuery(const std::string& sql) {
     }
     sqlite3_reset(st);
     if (rc != SQLITE_DONE) impl_->fail();
+    std::vector<bool> text(static_cast<std::size_t>(n), false);
+    for (int k : tr->textColumns) {
+        const int c = k < 0 ? n + k : k;
+        if (c >= 0 && c < n) text[static_cast<std::size_t>(c)] = true;
+    }
     for (int c = 0; c < n; ++c) {
         if (kinds[static_cast<std::size_t>(c)] == CellKind::Auto)
-            inferColumn(table, static_cast<std::size_t>(c));
+            inferColumn(table, static_cast<std::size_t>(c), text[static_cast<std::size_t>(c)]);
     }
     return table;
 }

@@ -233,7 +233,7 @@ void fnIdentCurrent(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, seq.empty() ? 1 : std::strtoll(seq[0].c_str(), nullptr, 10));
 }
 
-// SCOPE_IDENTITY() where no connection keeps it (the extension): SQLite's last rowid inserted.
+// @@IDENTITY where no connection keeps it (the extension): SQLite's last rowid inserted.
 void fnLastIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
     const sqlite3_int64 id = sqlite3_last_insert_rowid(sqlite3_context_db_handle(ctx));
     if (id == 0) return sqlite3_result_null(ctx);

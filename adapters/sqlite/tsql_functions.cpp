@@ -73,7 +73,7 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
                                   {"tsql_object_id", 1, tsql::fnObjectId},
                                   {"tsql_datalength", 4, tsql::fnDatalength},
                                   {"tsql_ident_current", 1, tsql::fnIdentCurrent},
-                                  {"tsql_scope_identity", 0, tsql::fnLastIdentity}}) {
+                                  {"tsql_identity", 0, tsql::fnLastIdentity}}) {
         int rc = sqlite3_create_function_v2(db, name, args, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, fn,
                                             nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;

@@ -18,6 +18,9 @@ struct Translation {
     /// without an alias; SQLite names it after its text): the index of each from
     /// the first column, or -k for the k-th from the last (after a "*").
     std::vector<int> unnamedColumns;
+    /// The result columns the query converts to text (CONVERT or CAST to a
+    /// character type), in the same numbering: a date in style 121 stays text.
+    std::vector<int> textColumns;
     /// The statements joined with ";\n".
     std::string joined() const;
 };
