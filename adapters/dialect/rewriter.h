@@ -164,7 +164,7 @@ private:
     std::string createView(const Nodes& ns);
     std::string createIndex(const Nodes& ns);
 
-    std::vector<ValueCheck> checks_;  // of the last createTable
+    std::vector<ValueCheck> checks_;   // of the last createTable
     const Nodes* topNodes_ = nullptr;  // the query whose select list is the statement's result
     Translation result_;               // its unnamedColumns and textColumns
 };

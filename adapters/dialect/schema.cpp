@@ -310,7 +310,18 @@ Translation Rewriter::alterTableAdd(const Nodes& ns) {
     fake.push_back(ns[2]);
     Node g;
     g.group = true;
-    g.kids.assign(ns.begin() + 4, ns.end());
+    // WITH VALUES: the rows there get the default too (SQLite's ADD COLUMN gives it them always)
+    bool withValues = false, hasDefault = false, notNull = false;
+    for (std::size_t k = 4; k < ns.size(); ++k) {
+        if (k + 1 < ns.size() && ns[k].word("with") && ns[k + 1].word("values")) {
+            withValues = true;
+            ++k;
+            continue;
+        }
+        hasDefault = hasDefault || ns[k].word("default");
+        notNull = notNull || (k + 1 < ns.size() && ns[k].word("not") && ns[k + 1].word("null"));
+        g.kids.push_back(ns[k]);
+    }
     fake.push_back(std::move(g));
     Translation t = createTable(fake);
     if (t.statements.size() > (checks_.empty() ? 1u : 3u))
@@ -322,6 +333,10 @@ Translation Rewriter::alterTableAdd(const Nodes& ns) {
         unsupported("ALTER TABLE ... ADD of several columns");
     }
     tr.statements.push_back(s + " column " + def);
+    // SQL Server gives the rows already there Null in a column that may hold it
+    if (hasDefault && !notNull && !withValues && ns[4].isName())
+        tr.statements.push_back("update " + quoteName(ns[2].tok.text) + " set " + quoteName(ns[4].tok.text) +
+                                " = null");
     // the new column's check gets triggers of its own: the table's cannot be extended
     if (!checks_.empty()) appendValueChecks(tr, ns[2].tok.text, checks_, "_" + checks_[0].column);
     return tr;

@@ -310,7 +310,8 @@ void inferColumn(ResultTable& table, std::size_t col, bool text) {
     ColumnInfo& info = table.columns[col];
     const std::size_t width = table.columns.size();
     const std::size_t rows = table.rowCount();
-    bool anyText = false, anyDouble = false, anyInt = false, anyBytes = false, allStamps = !text, wide = false;
+    bool anyText = false, anyDouble = false, anyInt = false, anyBytes = false, allStamps = !text,
+         wide = false;
     std::size_t longest = 0;
     for (std::size_t r = 0; r < rows; ++r) {
         const Value& v = table.cells[r * width + col];
@@ -410,7 +411,7 @@ struct Connection::Impl {
     dialect::Translator translator{1024};
     std::unordered_map<std::string, sqlite3_stmt*> statements;
     std::deque<std::string> statementOrder;
-    std::size_t statementText = 0;  // the length of the statements kept
+    std::size_t statementText = 0;           // the length of the statements kept
     std::optional<long long> identity;       // @@IDENTITY: of the last INSERT, Null when it made none
     sqlite3_stmt* identityLookup = nullptr;  // whether a table has an identity (a sqlite_sequence row)
     long timeoutSeconds = 30;
@@ -619,8 +620,8 @@ struct Connection::Impl {
         if (rows <= 0) return;
         // the table has an identity (autoincrement) once sqlite_sequence holds its row
         if (!identityLookup &&
-            sqlite3_prepare_v2(db, "select 1 from main.sqlite_sequence where name = ?1", -1, &identityLookup,
-                               nullptr) != SQLITE_OK) {
+            sqlite3_prepare_v2(db, "select 1 from main.sqlite_sequence where name = ?1 collate nocase", -1,
+                               &identityLookup, nullptr) != SQLITE_OK) {
             identityLookup = nullptr;  // no table with an identity was ever made
             return;
         }

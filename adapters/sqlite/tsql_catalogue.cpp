@@ -104,10 +104,11 @@ std::string declaredType(sqlite3* db, std::string_view qualifier, std::string_vi
                         {qualifier, name});
         if (!t.empty()) return t[0];
     }
-    auto t = column(db,
-                    "select distinct lower(p.type) from main.sqlite_master m join pragma_table_info(m.name) p "
-                    "where m.type in ('table','view') and p.name = ?1 collate nocase",
-                    {name});
+    auto t =
+        column(db,
+               "select distinct lower(p.type) from main.sqlite_master m join pragma_table_info(m.name) p "
+               "where m.type in ('table','view') and p.name = ?1 collate nocase",
+               {name});
     return t.size() == 1 ? t[0] : std::string();
 }
 
@@ -225,8 +226,8 @@ void fnIdentCurrent(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     sqlite3* db = sqlite3_context_db_handle(ctx);
     const std::string name = tableNameArg(textOf(argv[0]));
-    auto sql = column(db, "select sql from main.sqlite_master where type = 'table' and name = ?1 collate nocase",
-                      {name});
+    auto sql = column(
+        db, "select sql from main.sqlite_master where type = 'table' and name = ?1 collate nocase", {name});
     if (sql.empty() || util::asciiLower(sql[0]).find(" autoincrement") == std::string::npos)
         return sqlite3_result_null(ctx);
     auto seq = column(db, "select seq from main.sqlite_sequence where name = ?1 collate nocase", {name});

@@ -69,11 +69,16 @@ struct Tick {
 };
 
 constexpr Tick kTicks[] = {
-    {"2004-05-06 10:20:30.000", "2004-05-06 10:20:30.000"}, {"2004-05-06 10:20:30.001", "2004-05-06 10:20:30.000"},
-    {"2004-05-06 10:20:30.002", "2004-05-06 10:20:30.003"}, {"2004-05-06 10:20:30.004", "2004-05-06 10:20:30.003"},
-    {"2004-05-06 10:20:30.005", "2004-05-06 10:20:30.007"}, {"2004-05-06 10:20:30.008", "2004-05-06 10:20:30.007"},
-    {"2004-05-06 10:20:30.990", "2004-05-06 10:20:30.990"}, {"2004-05-06 10:20:30.998", "2004-05-06 10:20:30.997"},
-    {"2004-05-06 10:20:30.999", "2004-05-06 10:20:31.000"}, {"2004-12-31 23:59:59.999", "2005-01-01 00:00:00.000"},
+    {"2004-05-06 10:20:30.000", "2004-05-06 10:20:30.000"},
+    {"2004-05-06 10:20:30.001", "2004-05-06 10:20:30.000"},
+    {"2004-05-06 10:20:30.002", "2004-05-06 10:20:30.003"},
+    {"2004-05-06 10:20:30.004", "2004-05-06 10:20:30.003"},
+    {"2004-05-06 10:20:30.005", "2004-05-06 10:20:30.007"},
+    {"2004-05-06 10:20:30.008", "2004-05-06 10:20:30.007"},
+    {"2004-05-06 10:20:30.990", "2004-05-06 10:20:30.990"},
+    {"2004-05-06 10:20:30.998", "2004-05-06 10:20:30.997"},
+    {"2004-05-06 10:20:30.999", "2004-05-06 10:20:31.000"},
+    {"2004-12-31 23:59:59.999", "2005-01-01 00:00:00.000"},
 };
 
 TEST_P(SqlServerAnswers, DatetimeKeepsItsTimeInTicksOfAThreeHundredthSecond) {
@@ -91,9 +96,11 @@ TEST_P(SqlServerAnswers, DatetimeKeepsItsTimeInTicksOfAThreeHundredthSecond) {
         EXPECT_EQ(scalar("select count(*)" + where + " and d = '" + t.kept + "'"), "1");
     }
     conn_->ExecuteWith("insert into 时刻 values (?, ?)", {100, DateTime{2004, 2, 29, 23, 59, 59, 999}});
-    EXPECT_EQ(scalar("select convert(varchar(23), d, 121) from 时刻 where k = 100"), "2004-03-01 00:00:00.000");
+    EXPECT_EQ(scalar("select convert(varchar(23), d, 121) from 时刻 where k = 100"),
+              "2004-03-01 00:00:00.000");
     conn_->Execute("update 时刻 set d = '2004-05-06 10:20:30.005' where k = 100");
-    EXPECT_EQ(scalar("select convert(varchar(23), d, 121) from 时刻 where k = 100"), "2004-05-06 10:20:30.007");
+    EXPECT_EQ(scalar("select convert(varchar(23), d, 121) from 时刻 where k = 100"),
+              "2004-05-06 10:20:30.007");
     EXPECT_EQ(scalar("select convert(varchar(23), dateadd(ms, 1, d), 121) from 时刻 where k = 100"),
               "2004-05-06 10:20:30.007");
 
@@ -105,7 +112,8 @@ TEST_P(SqlServerAnswers, DatetimeKeepsItsTimeInTicksOfAThreeHundredthSecond) {
 
     // the last moment rounds beyond the range: refused, nothing stored
     const std::pair<long, std::string> outOfRange{
-        242, "The conversion of a varchar data type to a datetime data type resulted in an out-of-range value."};
+        242,
+        "The conversion of a varchar data type to a datetime data type resulted in an out-of-range value."};
     auto e = failure([&] { scalar("select convert(datetime, '9999-12-31 23:59:59.999')"); });
     EXPECT_EQ(e.first, outOfRange.first);
     EXPECT_NE(e.second.find(outOfRange.second), std::string::npos) << e.second;
@@ -172,6 +180,10 @@ TEST_P(SqlServerAnswers, IdentitiesOfTheConnectionAndOfATable) {
     conn_->Execute("insert into 单据 (名称) values (N'戊')");
     conn_->Execute("insert into 日志 values (@@identity)");
     EXPECT_EQ(scalar("select max(x) from 日志"), "4");
+    // the table as the INSERT names it, in another case
+    conn_->Execute("create table Orders (id int identity(1,1), n int)");
+    conn_->Execute("insert into ORDERS (n) values (7)");
+    EXPECT_EQ(row("select @@identity, ident_current('orders')"), (std::vector<std::string>{"1", "1"}));
 }
 
 // ---- what a statement reports about itself
@@ -218,10 +230,31 @@ TEST_P(SqlServerAnswers, AnInsertFromACommonTableExpressionReportsItsRows) {
     EXPECT_EQ(conn_->Execute("insert into 大额 select 编号, 金额 from 流水 where 编号 < 0"), 0);
 }
 
+// ---- schema changes
+
+TEST_P(SqlServerAnswers, AColumnAddedWithADefaultGivesItToNewRowsAndToOldOnesWhenItMustOrIsAsked) {
+    conn_->Execute("create table 货品 (编号 int)");
+    conn_->Execute("insert into 货品 values (1)");
+    conn_->Execute("alter table 货品 add 单价 decimal(18,2) default 0");  // may hold Null: the old rows do
+    conn_->Execute("alter table 货品 add 数量 int not null default 1");
+    conn_->Execute("alter table 货品 add 备注 varchar(4) default 'x' with values");
+    conn_->Execute("insert into 货品 (编号) values (2)");
+    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 1"),
+              (std::vector<std::string>{"<null>", "1", "x"}));
+    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 2"),
+              (std::vector<std::string>{"0", "1", "x"}));
+    // the added column's type holds, and a refused row changes nothing
+    auto e = failure([&] { conn_->Execute("insert into 货品 (编号, 备注) values (3, 'abcde')"); });
+    EXPECT_EQ(e.first, 8152);
+    EXPECT_EQ(scalar("select count(*) from 货品"), "2");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, SqlServerAnswers,
                          ::testing::Values(Backend{"Embedded", openEmbedded},
                                            Backend{"MsSql", testing::openMssqlScratch}),
-                         [](const ::testing::TestParamInfo<Backend>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<Backend>& p) {
+                             return std::string(p.param.name);
+                         });
 
 }  // namespace
 }  // namespace Palvo

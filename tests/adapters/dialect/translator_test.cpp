@@ -154,7 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
              "tsql_datalength(tsql_getdate(), 'datetime', '', '')"},
         Case{"select @@IDENTITY, scope_identity(), ident_current('dbo.T')",
              "select tsql_identity(), null, tsql_ident_current('dbo.T')"},
-        Case{"select datalength(1) * 2147483647", "select tsql_arith(tsql_datalength(1, '', '', ''), 2147483647, 'i*')"}));
+        Case{"select datalength(1) * 2147483647",
+             "select tsql_arith(tsql_datalength(1, '', '', ''), 2147483647, 'i*')"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, Translates,
@@ -198,6 +199,13 @@ INSTANTIATE_TEST_SUITE_P(
              "= new.rowid; end"},
         Case{"drop table [T]", "drop table \"T\""},
         Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
+        Case{"alter table T add c float default 0",
+             "alter table T add column \"c\" float default (0);\n"
+             "update \"T\" set \"c\" = null"},
+        Case{"alter table T add c float not null default 0 with values",
+             "alter table T add column \"c\" float not null default (0)"},
+        Case{"alter table T add c float default 0 with values",
+             "alter table T add column \"c\" float default (0)"},
         Case{"alter table T add c varchar(10)",
              "alter table T add column \"c\" varchar(10) collate zh_ci_as;\n"
              "create trigger \"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
@@ -239,7 +247,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"select 1; select 2", "several statements"},
         Refusal{"select a into t2 from t", "SELECT ... INTO"},
         Refusal{"select a from t with (nolock)", "WITH (...)"}, Refusal{"select * from #tmp", "#tmp"},
-        Refusal{"select newid()", "NEWID()"}, Refusal{"select @@rowcount", "@@rowcount"}, Refusal{"select convert(varchar, d, 130)", "CONVERT style 130"},
+        Refusal{"select newid()", "NEWID()"}, Refusal{"select @@rowcount", "@@rowcount"},
+        Refusal{"select convert(varchar, d, 130)", "CONVERT style 130"},
         Refusal{"select convert(money2, d)", "money2"}, Refusal{"select datediff(xx, a, b)", "'xx'"},
         Refusal{"update T set c = 1 from T left join X on T.k = X.k", "outer join"},
         Refusal{"delete T from T join X on T.a = X.a", "second FROM"},
