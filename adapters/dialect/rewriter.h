@@ -161,6 +161,8 @@ private:
     std::size_t columnType(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
     void columnOptions(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
     Translation alterTableAdd(const Nodes& ns);
+    Translation alterTableColumn(const Nodes& ns);
+    Translation rename(const Nodes& ns, std::size_t at);
     std::string createView(const Nodes& ns);
     std::string createIndex(const Nodes& ns);
 

@@ -629,6 +629,12 @@ Translation Rewriter::statement(Nodes& ns) {
         tr.statements.push_back(plain(ns, 0, ns.size()));
     } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") && ns[3].word("add")) {
         tr = alterTableAdd(ns);
+    } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") &&
+               (ns[3].word("drop") || ns[3].word("alter"))) {
+        tr = alterTableColumn(ns);
+    } else if (lw == "sp_rename" ||
+               ((lw == "exec" || lw == "execute") && ns.size() > 1 && ns[1].word("sp_rename"))) {
+        tr = rename(ns, lw == "sp_rename" ? 1 : 2);
     } else if (lw == "if") {
         unsupported("IF ... (control flow)");
     } else if (lw == "begin") {
@@ -638,6 +644,15 @@ Translation Rewriter::statement(Nodes& ns) {
     } else {
         unsupported("the statement " + upper(first.tok.text) +
                     (ns.size() > 1 && ns[1].isName() ? " " + upper(ns[1].tok.text) : ""));
+    }
+    if (tr.change.kind != SchemaChange::Kind::None) {
+        // for another SQLite host, which has only the statements: refused there by name
+        const auto k = tr.change.kind;
+        tr.statements = {"select tsql_refuse('" +
+                         std::string(k == SchemaChange::Kind::DropColumn    ? "ALTER TABLE ... DROP COLUMN"
+                                     : k == SchemaChange::Kind::AlterColumn ? "ALTER TABLE ... ALTER COLUMN"
+                                                                            : "sp_rename") +
+                         "')"};
     }
     for (auto& s : tr.statements) s = trimLead(std::move(s));
     return tr;

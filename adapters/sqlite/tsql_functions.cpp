@@ -46,6 +46,7 @@ constexpr Registration kFunctions[] = {
     {"tsql_nchar", 1, tsql::fnNchar, true},
     {"tsql_ascii", 1, tsql::fnAscii, true},
     {"tsql_unicode", 1, tsql::fnUnicode, true},
+    {"tsql_refuse", 1, tsql::fnRefuse, false},
     {"tsql_datepart", 2, tsql::fnDatepart, true},
     {"tsql_dateadd", 3, tsql::fnDateadd, true},
     {"tsql_datediff", 3, tsql::fnDatediff, true},

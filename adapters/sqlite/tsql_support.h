@@ -98,6 +98,7 @@ void fnChar(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnNchar(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnAscii(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnUnicode(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnRefuse(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 // tsql_catalogue.cpp
 void fnXtype(sqlite3_context* ctx, int argc, sqlite3_value** argv);

@@ -155,6 +155,12 @@ void fnUnicode(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, static_cast<int>(c));
 }
 
+// tsql_refuse('what'): a statement only the embedded database's connection makes.
+void fnRefuse(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    resultError(ctx, "Not supported by this SQLite host: " + std::string(textOf(argv[0])) +
+                         " (the embedded database's connection makes it).");
+}
+
 std::string numberText(sqlite3_value* v) {
     if (sqlite3_value_type(v) == SQLITE_FLOAT) {
         char buf[64];

@@ -249,6 +249,57 @@ TEST_P(SqlServerAnswers, AColumnAddedWithADefaultGivesItToNewRowsAndToOldOnesWhe
     EXPECT_EQ(scalar("select count(*) from 货品"), "2");
 }
 
+TEST_P(SqlServerAnswers, ColumnsDroppedAlteredAndRenamedKeepTheTablesChecksAndIndexes) {
+    conn_->Execute(
+        "create table 货品 (编号 int identity(1,1) primary key, 名称 varchar(10), 单价 decimal(18,2), "
+        "日期 datetime, 备注 varchar(20))");
+    conn_->Execute("create unique index IX_货品_名称 on 货品 (名称)");
+    conn_->Execute("insert into 货品 (名称, 单价, 日期) values ('甲', 1.5, '2004-01-01')");
+    conn_->Execute("insert into 货品 (名称, 单价, 日期) values ('乙', 2.25, '2004-01-02 10:00')");
+    auto columns = [&](const std::string& table) {
+        std::vector<std::string> n;
+        for (const auto& c : conn_->Query("select * from " + table + " where 1 = 0").columns)
+            n.push_back(c.name);
+        return n;
+    };
+    auto number = [&](const std::string& sql) { return failure([&] { conn_->Execute(sql); }).first; };
+
+    conn_->Execute("alter table 货品 drop column 备注");
+    EXPECT_EQ(columns("货品"), (std::vector<std::string>{"编号", "名称", "单价", "日期"}));
+    // refused, leaving the table as it was
+    EXPECT_EQ(number("alter table 货品 drop column 名称"), 5074);  // the index needs it
+    EXPECT_EQ(number("alter table 货品 drop column 无此列"), 4924);
+    EXPECT_EQ(number("alter table 货品 alter column 名称 varchar(1)"), 8152);  // 甲 is two bytes
+    EXPECT_EQ(columns("货品"), (std::vector<std::string>{"编号", "名称", "单价", "日期"}));
+    conn_->Execute("insert into 货品 (名称) values ('abcdefghij')");
+    EXPECT_EQ(number("insert into 货品 (名称) values ('abcdefghijk')"), 8152);
+
+    conn_->Execute("alter table 货品 alter column 名称 varchar(20)");
+    conn_->Execute("alter table 货品 alter column 单价 int");
+    EXPECT_EQ(row("select 名称, 单价, convert(varchar(16), 日期, 120) from 货品 where 编号 = 2"),
+              (std::vector<std::string>{"乙", "2", "2004-01-02 10:00"}));
+    conn_->Execute("insert into 货品 (名称) values ('abcdefghijklmnopqrst')");
+    EXPECT_EQ(number("insert into 货品 (名称) values ('abcdefghijklmnopqrstu')"), 8152);
+    EXPECT_NE(number("insert into 货品 (名称) values ('甲')"), 0);  // the unique index is there still
+    EXPECT_EQ(number("insert into 货品 (名称, 日期) values ('丙', 'x')"), 241);
+    EXPECT_EQ(number("insert into 货品 (名称, 单价) values ('丙', 'x')"), 245);
+    conn_->Execute("insert into 货品 (名称) values ('丁')");
+    EXPECT_EQ(scalar("select @@identity"), "5");  // the identity went on
+
+    conn_->Execute("exec sp_rename '货品.单价', '价格', 'COLUMN'");
+    conn_->Execute("exec sp_rename '货品', '商品'");
+    EXPECT_EQ(columns("商品"), (std::vector<std::string>{"编号", "名称", "价格", "日期"}));
+    EXPECT_EQ(scalar("select count(*) from 商品"), "5");
+    EXPECT_EQ(number("insert into 商品 (名称, 价格) values ('戊', 'x')"), 245);
+    EXPECT_EQ(number("insert into 商品 (名称) values ('abcdefghijklmnopqrstu')"), 8152);
+    EXPECT_NE(number("insert into 商品 (名称) values ('甲')"), 0);
+    EXPECT_NE(number("select * from 货品"), 0);
+    conn_->Execute("create table 其他 (a int)");
+    EXPECT_EQ(number("exec sp_rename '商品', '其他'"), 15335);
+    EXPECT_EQ(number("exec sp_rename '无此表', '另一个'"), 15248);
+    EXPECT_EQ(scalar("select count(*) from 商品"), "5");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, SqlServerAnswers,
                          ::testing::Values(Backend{"Embedded", openEmbedded},
                                            Backend{"MsSql", testing::openMssqlScratch}),
