@@ -247,6 +247,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"select 1; select 2", "several statements"},
         Refusal{"select a into t2 from t", "SELECT ... INTO"},
         Refusal{"select a from t with (nolock)", "WITH (...)"}, Refusal{"select * from #tmp", "#tmp"},
+        Refusal{"alter table T alter column c int default 0", "ALTER COLUMN with DEFAULT"},
+        Refusal{"alter table T drop column a, b", "several columns"},
+        Refusal{"alter table T drop constraint PK_T", "DROP"},
+        Refusal{"exec sp_rename 'T.ix', 'iy', 'INDEX'", "object type 'INDEX'"},
+        Refusal{"exec sp_rename @objname = 'T', @newname = 'U'", "sp_rename with arguments other than texts"},
         Refusal{"select newid()", "NEWID()"}, Refusal{"select @@rowcount", "@@rowcount"},
         Refusal{"select convert(varchar, d, 130)", "CONVERT style 130"},
         Refusal{"select convert(money2, d)", "money2"}, Refusal{"select datediff(xx, a, b)", "'xx'"},
@@ -265,6 +270,42 @@ INSTANTIATE_TEST_SUITE_P(
                 "the number 12345678901234567890 (a whole number beyond bigint"},
         Refusal{"select -0009223372036854775809",
                 "the number 0009223372036854775809 (a whole number beyond bigint"}));
+
+// Changes SQLite cannot make in one statement go to the connection, which reads
+// the schema; another SQLite host is given a statement that refuses them by name.
+TEST(SchemaChanges, AreHandedToTheConnection) {
+    using Kind = Palvo::dialect::SchemaChange::Kind;
+    struct Expect {
+        const char* tsql;
+        Kind kind;
+        const char* table;
+        const char* column;
+        const char* newName;
+        const char* definition;
+        const char* refusal;
+    } cases[] = {
+        {"alter table [货品] drop column [备注]", Kind::DropColumn, "货品", "备注", "", "",
+         "select tsql_refuse('ALTER TABLE ... DROP COLUMN')"},
+        {"ALTER TABLE T ALTER COLUMN c varchar(5) not null", Kind::AlterColumn, "T", "c", "",
+         "\"c\" varchar(5) collate zh_ci_as not null", "select tsql_refuse('ALTER TABLE ... ALTER COLUMN')"},
+        {"alter table T alter column m decimal(18,2)", Kind::AlterColumn, "T", "m", "",
+         "\"m\" decimal real(18,2)", "select tsql_refuse('ALTER TABLE ... ALTER COLUMN')"},
+        {"exec sp_rename 'dbo.T', N'U'", Kind::RenameTable, "T", "", "U", "",
+         "select tsql_refuse('sp_rename')"},
+        {"sp_rename '[T].[c]', 'd', 'COLUMN'", Kind::RenameColumn, "T", "c", "d", "",
+         "select tsql_refuse('sp_rename')"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tsql);
+        const auto tr = translateUncached(c.tsql);
+        EXPECT_EQ(tr.change.kind, c.kind);
+        EXPECT_EQ(tr.change.table, c.table);
+        EXPECT_EQ(tr.change.column, c.column);
+        EXPECT_EQ(tr.change.newName, c.newName);
+        EXPECT_EQ(tr.change.definition, c.definition);
+        EXPECT_EQ(tr.joined(), c.refusal);
+    }
+}
 
 // SQL Server leaves an expression without an alias unnamed, and a conversion to
 // text stays text: the columns of the statement's own result, counted from the
