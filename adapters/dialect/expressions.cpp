@@ -474,6 +474,10 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             r.text = "?";
             break;
         case TokenKind::Variable:
+            if (asciiLower(t.text) == "@@identity") {
+                r.text = "tsql_identity()";
+                break;
+            }
             renderToken(t);  // raises
             break;
         case TokenKind::Operator:
@@ -658,6 +662,32 @@ std::string Rewriter::datePartCall(const std::string& fn, const Call& c) {
     return text + ")";
 }
 
+// DATALENGTH(x) counts bytes by x's type: the type a CONVERT or an N'' literal
+// gives is passed on, and a column's name, whose declared type tsql_datalength
+// reads from the schema.
+std::string Rewriter::datalengthCall(const Call& c) {
+    const auto [b, e] = c.parts[0];
+    const Nodes& a = c.a;
+    const std::string x = c.arg(0);
+    std::string type, qualifier, column;
+    if (e == b + 1 && !a[b].group && a[b].tok.kind == TokenKind::NString) {
+        type = "nvarchar";
+    } else if (e == b + 1 && a[b].isName()) {
+        column = a[b].tok.text;
+    } else if (e == b + 3 && a[b].isName() && a[b + 1].op(".") && a[b + 2].isName()) {
+        qualifier = a[b].tok.text;
+        column = a[b + 2].tok.text;
+    } else if (x.starts_with("tsql_convert('")) {
+        type = x.substr(14, x.find('\'', 14) - 14);
+    } else if (x.starts_with("tsql_nchar(")) {
+        type = "nvarchar";
+    } else if (x.starts_with("tsql_getdate(") || x.starts_with("tsql_dateadd(")) {
+        type = "datetime";
+    }
+    return "tsql_datalength(" + x + ", " + quoteString(type) + ", " + quoteString(qualifier) + ", " +
+           quoteString(column) + ")";
+}
+
 Expr Rewriter::function(const Node& nameNode, const Node& args) {
     const std::string& name = nameNode.tok.text;
     std::string fn = asciiLower(name);
@@ -680,6 +710,19 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         if (fn == "substring" || fn == "replace") c.requireArgs(3, 3);
         if (fn == "charindex") c.requireArgs(2, 3);
         r.text = c.forward("tsql_" + fn);
+    } else if (fn == "char" || fn == "nchar" || fn == "ascii" || fn == "unicode") {
+        c.requireArgs(1, 1);
+        r.text = c.forward("tsql_" + fn);
+    } else if (fn == "datalength") {
+        c.requireArgs(1, 1);
+        r.text = datalengthCall(c);
+    } else if (fn == "scope_identity") {
+        // the identity made earlier in the same batch, and every statement here is a batch of its own
+        c.requireArgs(0, 0);
+        r.text = "null";
+    } else if (fn == "ident_current") {
+        c.requireArgs(1, 1);
+        r.text = c.forward("tsql_ident_current");
     } else if (fn == "isnull") {
         c.requireArgs(2, 2);
         r.text = c.forward("ifnull");
@@ -723,8 +766,9 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         unsupported("the function " + upper(name) + "()");
     }
     // what SQL Server types int, so that int arithmetic on it overflows as int's does
-    r.integer = fn == "len" || fn == "charindex" || fn == "datediff" || fn == "datepart" || fn == "year" ||
-                fn == "month" || fn == "day" || fn == "count" || r.text.starts_with("tsql_convert('int'") ||
+    r.integer = fn == "len" || fn == "charindex" || fn == "ascii" || fn == "unicode" || fn == "datalength" ||
+                fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" || fn == "day" ||
+                fn == "count" || r.text.starts_with("tsql_convert('int'") ||
                 r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
     if (r.integer) {
         r.num = {'i', 10, 0};

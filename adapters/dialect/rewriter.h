@@ -151,6 +151,7 @@ private:
     std::string convertCall(const Call& c);
     std::string castCall(const Nodes& a);
     std::string datePartCall(const std::string& fn, const Call& c);
+    std::string datalengthCall(const Call& c);
     std::string typeText(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn);
 
     // statements.cpp
@@ -175,6 +176,8 @@ private:
     std::size_t columnType(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
     void columnOptions(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
     Translation alterTableAdd(const Nodes& ns);
+    Translation alterTableColumn(const Nodes& ns);
+    Translation rename(const Nodes& ns, std::size_t at);
     std::string createView(const Nodes& ns);
     std::string createIndex(const Nodes& ns);
 
@@ -182,6 +185,8 @@ private:
     bool recordColumns_ = false;      // the next seq is the query's own: it records its columns' types
     bool columnsKnown_ = false;
     std::vector<std::string> columnTypes_;
+    const Nodes* topNodes_ = nullptr;  // the query whose select list is the statement's result
+    Translation result_;               // its unnamedColumns and textColumns
 };
 
 }  // namespace Palvo::dialect

@@ -4,6 +4,7 @@
 // their way in; CREATE VIEW and CREATE INDEX.
 #include <cstdlib>
 
+#include "palvo/error.h"
 #include "rewriter.h"
 
 namespace Palvo::dialect {
@@ -310,7 +311,18 @@ Translation Rewriter::alterTableAdd(const Nodes& ns) {
     fake.push_back(ns[2]);
     Node g;
     g.group = true;
-    g.kids.assign(ns.begin() + 4, ns.end());
+    // WITH VALUES: the rows there get the default too (SQLite's ADD COLUMN gives it them always)
+    bool withValues = false, hasDefault = false, notNull = false;
+    for (std::size_t k = 4; k < ns.size(); ++k) {
+        if (k + 1 < ns.size() && ns[k].word("with") && ns[k + 1].word("values")) {
+            withValues = true;
+            ++k;
+            continue;
+        }
+        hasDefault = hasDefault || ns[k].word("default");
+        notNull = notNull || (k + 1 < ns.size() && ns[k].word("not") && ns[k + 1].word("null"));
+        g.kids.push_back(ns[k]);
+    }
     fake.push_back(std::move(g));
     Translation t = createTable(fake);
     if (t.statements.size() > (checks_.empty() ? 1u : 3u))
@@ -322,8 +334,87 @@ Translation Rewriter::alterTableAdd(const Nodes& ns) {
         unsupported("ALTER TABLE ... ADD of several columns");
     }
     tr.statements.push_back(s + " column " + def);
+    // SQL Server gives the rows already there Null in a column that may hold it
+    if (hasDefault && !notNull && !withValues && ns[4].isName())
+        tr.statements.push_back("update " + quoteName(ns[2].tok.text) + " set " + quoteName(ns[4].tok.text) +
+                                " = null");
     // the new column's check gets triggers of its own: the table's cannot be extended
     if (!checks_.empty()) appendValueChecks(tr, ns[2].tok.text, checks_, "_" + checks_[0].column);
+    return tr;
+}
+
+// ALTER TABLE t DROP COLUMN c and ALTER TABLE t ALTER COLUMN c type [null | not null]
+// [collate x]: handed to the connection, which rebuilds the table.
+Translation Rewriter::alterTableColumn(const Nodes& ns) {
+    Translation tr;
+    const bool drop = ns[3].word("drop");
+    if (ns.size() < 6 || !ns[4].word("column") || !ns[5].isName())
+        unsupported("this form of ALTER TABLE ... " + upper(ns[3].tok.text));
+    if (!ns[2].isName()) unsupported("ALTER TABLE of '" + plain(ns, 2, 3) + "'");
+    tr.change.table = ns[2].tok.text;
+    tr.change.column = ns[5].tok.text;
+    if (drop) {
+        if (ns.size() != 6) unsupported("ALTER TABLE ... DROP COLUMN of several columns");
+        tr.change.kind = SchemaChange::Kind::DropColumn;
+        return tr;
+    }
+    for (std::size_t k = 6; k < ns.size(); ++k) {
+        if (ns[k].word("default") || ns[k].word("identity") || ns[k].word("primary") ||
+            ns[k].word("unique") || ns[k].word("check") || ns[k].word("constraint"))
+            unsupported("ALTER COLUMN with " + upper(ns[k].tok.text));
+    }
+    Nodes fake(ns.begin(), ns.begin() + 3);
+    Node g;
+    g.group = true;
+    g.kids.assign(ns.begin() + 5, ns.end());
+    fake.push_back(std::move(g));
+    const Translation t = createTable(fake);
+    const std::string& c = t.statements[0];
+    tr.change.kind = SchemaChange::Kind::AlterColumn;
+    tr.change.definition = c.substr(c.find('(') + 1);
+    tr.change.definition.pop_back();
+    return tr;
+}
+
+// [EXEC] sp_rename 'table', 'new' and sp_rename 'table.column', 'new', 'COLUMN'.
+Translation Rewriter::rename(const Nodes& ns, std::size_t at) {
+    std::vector<std::string> args;
+    for (auto [b, e] : splitCommas(ns, at, ns.size())) {
+        if (e != b + 1 || ns[b].group ||
+            (ns[b].tok.kind != TokenKind::String && ns[b].tok.kind != TokenKind::NString))
+            unsupported("sp_rename with arguments other than texts");
+        args.push_back(ns[b].tok.text);
+    }
+    if (args.size() < 2 || args.size() > 3)
+        unsupported("sp_rename with " + std::to_string(args.size()) + " arguments");
+    auto bare = [](std::string_view s) {
+        s = s.substr(s.find_first_not_of(' ') == std::string_view::npos ? s.size()
+                                                                        : s.find_first_not_of(' '));
+        while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+        if (s.size() >= 2 && s.front() == '[' && s.back() == ']') s = s.substr(1, s.size() - 2);
+        return std::string(s);
+    };
+    const std::string type = args.size() == 3 ? asciiLower(bare(args[2])) : "";
+    Translation tr;
+    std::string object = args[0];
+    if (type == "column") {
+        const auto dot = object.rfind('.');
+        if (dot == std::string::npos)
+            throw Error(
+                ErrorNumber::Database,
+                "Either the parameter @objname is ambiguous or the claimed @objtype (COLUMN) is wrong.",
+                15248);
+        tr.change.kind = SchemaChange::Kind::RenameColumn;
+        tr.change.column = bare(object.substr(dot + 1));
+        object.resize(dot);
+    } else if (type.empty() || type == "object") {
+        tr.change.kind = SchemaChange::Kind::RenameTable;
+    } else {
+        unsupported("sp_rename of the object type '" + args[2] + "'");
+    }
+    if (auto dot = object.rfind('.'); dot != std::string::npos) object.erase(0, dot + 1);  // dbo.
+    tr.change.table = bare(object);
+    tr.change.newName = bare(args[1]);
     return tr;
 }
 

@@ -98,6 +98,48 @@ struct Rewriter::Clauses {
     bool top = false;
     bool inSelectList = false;
     bool itemTyped = false;  // the current item's type is recorded
+    // the select list: its current item, which SQL Server leaves unnamed when it is
+    // one expression that is no column and has no alias
+    bool inList = false;
+    int itemTerms = 0;
+    bool itemUnnamed = false;
+    bool itemText = false;  // converted to text: a datetime's style stays text
+    bool itemStar = false;
+    // for the statement's own result (the first select list at its top): the items
+    // unnamed and converted to text, and those that are "*", by position
+    Translation* result = nullptr;
+    int items = 0;
+    std::vector<int> unnamedItems, textItems, starItems;
+
+    void endItem() {
+        if (inList && itemTerms == 1 && itemUnnamed) unnamedItems.push_back(items);
+        if (inList && itemText) textItems.push_back(items);
+        if (inList && itemStar) starItems.push_back(items);
+        ++items;
+        itemTerms = 0;
+        itemUnnamed = itemText = itemStar = false;
+    }
+    // A "*" expands to columns unknown here: an item after it is counted from the last column.
+    void columnsOf(const std::vector<int>& positions, std::vector<int>& columns) const {
+        for (int k : positions) {
+            const bool starBefore = !starItems.empty() && starItems.front() < k;
+            const bool starAfter = !starItems.empty() && starItems.back() > k;
+            if (!starBefore)
+                columns.push_back(k);
+            else if (!starAfter)
+                columns.push_back(k - items);
+        }
+    }
+    void endList() {
+        if (!inList) return;
+        endItem();
+        inList = false;
+        if (result) {
+            columnsOf(unnamedItems, result->unnamedColumns);
+            columnsOf(textItems, result->textColumns);
+        }
+        result = nullptr;
+    }
 
     // Ends the run of conditions: many AND/OR are regrouped, AND before OR as SQL binds them.
     void endConditions() {
@@ -129,6 +171,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     Clauses c;
     c.top = recordColumns_ && b < e && ns[b].word("select");
     recordColumns_ = false;
+    if (&ns == topNodes_) c.result = &result_;
     for (std::size_t i = b; i < e;) {
         const Node& n = ns[i];
         if (!n.group && n.tok.kind == TokenKind::Word) {
@@ -139,6 +182,15 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             const bool ends = isClauseKeyword(lw) && !connective && !staysInCondition(lw) && lw != "and" &&
                               !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group);
             if (ends) c.endConditions();
+            if (c.inList && lw != "as" && lw != "collate" && !(lw == "left" || lw == "right")) {
+                if (lw == "from" || lw == "into" || lw == "where" || lw == "group" || lw == "having" ||
+                    lw == "order" || lw == "union" || lw == "except" || lw == "intersect") {
+                    c.endList();
+                } else if (isClauseKeyword(lw)) {
+                    c.itemUnnamed = false;
+                }
+            }
+            if (c.inList && (lw == "as" || lw == "collate")) c.itemUnnamed = false;
             if (clauseWord(ns, i, b, e, c)) {
                 if (connective) c.connectives.push_back({before, c.out.size(), lw == "and"});
                 if (lw == "between") c.betweenPending = true;
@@ -149,6 +201,10 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
         } else if (!n.group && (n.op(",") || n.op(";"))) {
             c.endConditions();
             c.itemTyped = false;
+            if (n.op(","))
+                c.endItem();
+            else
+                c.endList();
             put(c.out, n);
             ++i;
             c.last = Expr{};
@@ -159,6 +215,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
         clauseTerm(ns, i, e, c);
     }
     c.endConditions();
+    c.endList();
     if (c.limit) c.out += " limit " + *c.limit;
     return c.out;
 }
@@ -176,6 +233,12 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
     c.sortTerms = false;
     ++i;
     if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) put(c.out, ns[i++]);
+    c.inList = true;
+    c.items = c.itemTerms = 0;
+    c.itemUnnamed = c.itemText = c.itemStar = false;
+    c.unnamedItems.clear();
+    c.textItems.clear();
+    c.starItems.clear();
     if (i < e && ns[i].word("top")) {
         ++i;
         const Node* count = i < e ? &ns[i] : nullptr;
@@ -271,6 +334,16 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
         columnTypes_.push_back(declaredNumType(x.num));
         c.itemTyped = true;
+    if (c.inList && ++c.itemTerms == 1) {
+        // "name = expression" names its column; a column or "t.*" keeps the column's names
+        const bool assigned = ns[before].isName() && before + 1 < e && ns[before + 1].op("=");
+        c.itemStar = x.text.ends_with("*");
+        c.itemUnnamed = !x.column && !c.itemStar && !assigned;
+        for (const char* type : {"char", "varchar", "nchar", "nvarchar", "text", "ntext"}) {
+            if (x.text.starts_with("tsql_convert('" + std::string(type) + "'") ||
+                x.text.starts_with("tsql_convert('" + std::string(type) + "("))
+                c.itemText = true;
+        }
     }
     put(c.out, x.text, x.space);
     c.last = std::move(x);
@@ -297,6 +370,14 @@ std::string Rewriter::withStatement(const Nodes& ns) {
             continue;
         }
         break;
+    }
+    // WITH ... INSERT/UPDATE/DELETE: the statement as it would stand alone
+    if (i < ns.size() && (ns[i].word("insert") || ns[i].word("update") || ns[i].word("delete"))) {
+        const Nodes rest(ns.begin() + static_cast<std::ptrdiff_t>(i), ns.end());
+        const std::string stmt = ns[i].word("insert")   ? insertStatement(rest)
+                                 : ns[i].word("update") ? updateStatement(rest)
+                                                        : deleteStatement(rest);
+        return s + " " + trimLead(stmt);
     }
     recordColumns_ = true;
     return s + seq(ns, i, ns.size());
@@ -539,8 +620,11 @@ Translation Rewriter::statement(Nodes& ns) {
     Translation tr;
     if (lw == "select" || lw == "with") {
         recordColumns_ = lw == "select";
+        topNodes_ = &ns;
         tr.statements.push_back(lw == "select" ? seq(ns, 0, ns.size()) : withStatement(ns));
         if (columnsKnown_) tr.columnTypes = std::move(columnTypes_);
+        tr.unnamedColumns = std::move(result_.unnamedColumns);
+        tr.textColumns = std::move(result_.textColumns);
     } else if (lw == "insert") {
         tr.statements.push_back(insertStatement(ns));
     } else if (lw == "delete") {
@@ -563,6 +647,12 @@ Translation Rewriter::statement(Nodes& ns) {
         tr.statements.push_back(plain(ns, 0, ns.size()));
     } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") && ns[3].word("add")) {
         tr = alterTableAdd(ns);
+    } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") &&
+               (ns[3].word("drop") || ns[3].word("alter"))) {
+        tr = alterTableColumn(ns);
+    } else if (lw == "sp_rename" ||
+               ((lw == "exec" || lw == "execute") && ns.size() > 1 && ns[1].word("sp_rename"))) {
+        tr = rename(ns, lw == "sp_rename" ? 1 : 2);
     } else if (lw == "if") {
         unsupported("IF ... (control flow)");
     } else if (lw == "begin") {
@@ -572,6 +662,15 @@ Translation Rewriter::statement(Nodes& ns) {
     } else {
         unsupported("the statement " + upper(first.tok.text) +
                     (ns.size() > 1 && ns[1].isName() ? " " + upper(ns[1].tok.text) : ""));
+    }
+    if (tr.change.kind != SchemaChange::Kind::None) {
+        // for another SQLite host, which has only the statements: refused there by name
+        const auto k = tr.change.kind;
+        tr.statements = {"select tsql_refuse('" +
+                         std::string(k == SchemaChange::Kind::DropColumn    ? "ALTER TABLE ... DROP COLUMN"
+                                     : k == SchemaChange::Kind::AlterColumn ? "ALTER TABLE ... ALTER COLUMN"
+                                                                            : "sp_rename") +
+                         "')"};
     }
     for (auto& s : tr.statements) s = trimLead(std::move(s));
     return tr;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <deque>
+#include <optional>
 #include <unordered_map>
 
 #include "collation.h"
@@ -307,6 +308,7 @@ long sqlServerNumber(std::string_view msg, long sqliteCode) {
         {"Error converting data type varchar to numeric.", 8114},
         {"Conversion failed when converting the varchar value", 245},
         {"Conversion failed when converting date and/or time", 241},
+        {"The conversion of a varchar data type to a", 242},
     };
     for (const auto& [prefix, number] : known) {
         if (msg.starts_with(prefix)) return number;
@@ -314,12 +316,14 @@ long sqlServerNumber(std::string_view msg, long sqliteCode) {
     return sqliteCode;
 }
 
-// Metadata of an expression column, from the values it holds.
-void inferColumn(ResultTable& table, std::size_t col) {
+// Metadata of an expression column, from the values it holds; `text`: the
+// statement converted it to text, which no value makes a date.
+void inferColumn(ResultTable& table, std::size_t col, bool text) {
     ColumnInfo& info = table.columns[col];
     const std::size_t width = table.columns.size();
     const std::size_t rows = table.rowCount();
-    bool anyText = false, anyDouble = false, anyInt = false, anyBytes = false, allStamps = true, wide = false;
+    bool anyText = false, anyDouble = false, anyInt = false, anyBytes = false, allStamps = !text,
+         wide = false;
     std::size_t longest = 0;
     for (std::size_t r = 0; r < rows; ++r) {
         const Value& v = table.cells[r * width + col];
@@ -419,7 +423,9 @@ struct Connection::Impl {
     dialect::Translator translator{1024};
     std::unordered_map<std::string, sqlite3_stmt*> statements;
     std::deque<std::string> statementOrder;
-    std::size_t statementText = 0;  // the length of the statements kept
+    std::size_t statementText = 0;           // the length of the statements kept
+    std::optional<long long> identity;       // @@IDENTITY: of the last INSERT, Null when it made none
+    sqlite3_stmt* identityLookup = nullptr;  // whether a table has an identity (a sqlite_sequence row)
     long timeoutSeconds = 30;
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
@@ -459,6 +465,8 @@ struct Connection::Impl {
     }
 
     void finalizeAll() noexcept {
+        sqlite3_finalize(identityLookup);
+        identityLookup = nullptr;
         for (auto& [sql, st] : statements) sqlite3_finalize(st);
         statements.clear();
         statementOrder.clear();
@@ -616,6 +624,240 @@ struct Connection::Impl {
         }
     }
 
+    // After an INSERT into `table` that made `rows` rows: the identity it made, as
+    // SQL Server keeps it for @@IDENTITY (the triggers here never insert, so no
+    // nested scope changes it).
+    void noteInsert(const std::string& table, long rows) {
+        identity.reset();
+        if (rows <= 0) return;
+        // the table has an identity (autoincrement) once sqlite_sequence holds its row
+        if (!identityLookup &&
+            sqlite3_prepare_v2(db, "select 1 from main.sqlite_sequence where name = ?1 collate nocase", -1,
+                               &identityLookup, nullptr) != SQLITE_OK) {
+            identityLookup = nullptr;  // no table with an identity was ever made
+            return;
+        }
+        sqlite3_bind_text(identityLookup, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+        const bool hasIdentity = sqlite3_step(identityLookup) == SQLITE_ROW;
+        sqlite3_reset(identityLookup);
+        if (hasIdentity) identity = sqlite3_last_insert_rowid(db);
+    }
+
+    static void lastIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
+        const auto* self = static_cast<const Impl*>(sqlite3_user_data(ctx));
+        if (!self->identity) return sqlite3_result_null(ctx);
+        sqlite3_result_int64(ctx, *self->identity);
+    }
+
+    // The first column of each row `sql` gives, its ?1 and ?2 bound to texts.
+    std::vector<std::string> strings(const std::string& sql, std::string_view a = {},
+                                     std::string_view b = {}) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) fail();
+        sqlite3_bind_text(st, 1, a.data(), static_cast<int>(a.size()), SQLITE_TRANSIENT);
+        if (sqlite3_bind_parameter_count(st) > 1)
+            sqlite3_bind_text(st, 2, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+        std::vector<std::string> out;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            out.emplace_back(t ? t : "");
+        }
+        sqlite3_finalize(st);
+        return out;
+    }
+
+    // The table's name as stored ("" when there is none) and its columns as stored.
+    std::string storedTable(const std::string& name) {
+        auto t =
+            strings("select name from sqlite_master where type = 'table' and name = ?1 collate nocase", name);
+        return t.empty() ? std::string() : t[0];
+    }
+    std::vector<std::string> columnsOf(const std::string& table) {
+        return strings("select name from pragma_table_info(?1)", table);
+    }
+
+    // The triggers the translator makes for a table, made anew from its columns'
+    // declared types: a CREATE TABLE of them, translated, gives them.
+    std::vector<std::string> checkTriggers(dialect::Translator& tr, const std::string& table) {
+        const bool hasIdentity =
+            util::asciiLower(
+                strings("select sql from sqlite_master where type = 'table' and name = ?1", table).at(0))
+                .find(" autoincrement") != std::string::npos;
+        std::string defs;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select name, type, pk from pragma_table_info(?1)", -1, &st, nullptr) !=
+            SQLITE_OK)
+            fail();
+        sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        auto bracket = [](std::string_view n) {
+            std::string q = "[";
+            for (char c : n) q += c == ']' ? std::string("]]") : std::string(1, c);
+            return q + "]";
+        };
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::string type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+            if (auto p = type.find(" real"); p != std::string::npos) type.erase(p, 5);  // decimal real(18,2)
+            if (hasIdentity && sqlite3_column_int(st, 2) == 1) type = "int identity(1,1)";
+            if (type.empty()) type = "varchar(max)";
+            defs += (defs.empty() ? "" : ", ") +
+                    bracket(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) + " " + type;
+        }
+        sqlite3_finalize(st);
+        auto t = tr.translateStatements("create table " + bracket(table) + " (" + defs + ")");
+        return {t->statements.begin() + 1, t->statements.end()};
+    }
+
+    [[noreturn]] static void refuse(long number, const std::string& message) {
+        throw Error(ErrorNumber::Database, message, number);
+    }
+
+    // ALTER TABLE ... DROP COLUMN / ALTER COLUMN and sp_rename, inside a savepoint:
+    // the table is made anew where SQLite cannot change it in place, and its
+    // value checks, date triggers and indexes with it. A change that cannot be
+    // made leaves the table as it was.
+    void changeSchema(const dialect::SchemaChange& c) {
+        using Kind = dialect::SchemaChange::Kind;
+        const std::string table = storedTable(c.table);
+        if (table.empty()) {
+            if (c.kind == Kind::RenameTable || c.kind == Kind::RenameColumn)
+                refuse(15248,
+                       std::string("Either the parameter @objname is ambiguous or the claimed @objtype (") +
+                           (c.kind == Kind::RenameColumn ? "COLUMN" : "OBJECT") + ") is wrong.");
+            refuse(4902, "Cannot find the object \"" + c.table +
+                             "\" because it does not exist or you do not have permissions.");
+        }
+        const std::vector<std::string> columns = columnsOf(table);
+        std::string column;
+        for (const auto& n : columns) {
+            if (!c.column.empty() && util::equalsNoCase(n, c.column)) column = n;
+        }
+        if (!c.column.empty() && column.empty()) {
+            if (c.kind == Kind::RenameColumn)
+                refuse(
+                    15248,
+                    "Either the parameter @objname is ambiguous or the claimed @objtype (COLUMN) is wrong.");
+            refuse(4924, std::string("ALTER TABLE ") + (c.kind == Kind::DropColumn ? "DROP" : "ALTER") +
+                             " COLUMN failed because column '" + c.column + "' does not exist in table '" +
+                             c.table + "'.");
+        }
+        if (c.kind == Kind::RenameTable && !storedTable(c.newName).empty())
+            refuse(15335, "Error: The new name '" + c.newName +
+                              "' is already in use as a object name and would cause a duplicate that is not "
+                              "permitted.");
+        if (c.kind == Kind::RenameColumn) {
+            for (const auto& n : columns) {
+                if (util::equalsNoCase(n, c.newName) && !util::equalsNoCase(n, column))
+                    refuse(15335,
+                           "Error: The new name '" + c.newName +
+                               "' is already in use as a COLUMN name and would cause a duplicate that is "
+                               "not permitted.");
+            }
+        }
+        const std::string indexesSql =
+            "select name from pragma_index_list(?1) i where exists (select 1 from pragma_index_info(i.name) "
+            "where name = ?2 collate nocase)";
+        if (c.kind == Kind::DropColumn) {
+            auto dependent = strings(indexesSql, table, column);
+            if (!dependent.empty())
+                refuse(5074, "The index '" + dependent[0] + "' is dependent on column '" + column +
+                                 "'. ALTER TABLE DROP COLUMN " + column +
+                                 " failed because one or more objects access this column.");
+        }
+        exec("savepoint palvo_schema");
+        try {
+            for (const auto& t :
+                 strings("select name from sqlite_master where type = 'trigger' and tbl_name = ?1 "
+                         "and substr(name, 1, length(?1) + 2) = ?1 || '__'",
+                         table))
+                runOnce("drop trigger " + quoted(t));
+            std::string now = table;
+            if (c.kind == Kind::RenameTable) {
+                runOnce("alter table " + quoted(table) + " rename to " + quoted(c.newName));
+                now = c.newName;
+            } else if (c.kind == Kind::RenameColumn) {
+                runOnce("alter table " + quoted(table) + " rename column " + quoted(column) + " to " +
+                        quoted(c.newName));
+            }
+            if (c.kind == Kind::RenameTable || c.kind == Kind::RenameColumn) {
+                for (const auto& t : checkTriggers(translator, now)) runOnce(t);
+            } else {
+                rebuild(table, column, c);
+            }
+            exec("release palvo_schema");
+        } catch (...) {
+            undo("palvo_schema");
+            throw;
+        }
+    }
+
+    // The table made anew without the column, or with its new definition; the
+    // rows go through the new table's checks on their way over.
+    void rebuild(const std::string& table, const std::string& column, const dialect::SchemaChange& c) {
+        const std::string sql =
+            strings("select sql from sqlite_master where type = 'table' and name = ?1", table).at(0);
+        const auto indexes = strings(
+            "select sql from sqlite_master where type = 'index' and tbl_name = ?1 and sql is not null",
+            table);
+        // the definitions between the outer parentheses, split at the commas outside quotes and parentheses
+        const std::size_t open = sql.find('(');
+        std::vector<std::string> defs(1);
+        int depth = 0;
+        char quote = 0;
+        for (std::size_t i = open + 1; i + 1 < sql.size(); ++i) {
+            const char ch = sql[i];
+            if (quote) {
+                if (ch == quote) quote = 0;
+            } else if (ch == '"' || ch == '\'' || ch == '`' || ch == '[') {
+                quote = ch == '[' ? ']' : ch;
+            } else if (ch == '(') {
+                ++depth;
+            } else if (ch == ')') {
+                --depth;
+            } else if (ch == ',' && depth == 0) {
+                defs.emplace_back();
+                continue;
+            }
+            defs.back() += ch;
+        }
+        std::string body;
+        const std::string q = quoted(column);
+        for (auto& d : defs) {
+            const std::string t = trim(d);
+            const bool isColumn = startsWithNoCase(t, q + " ") || startsWithNoCase(t, column + " ");
+            if (isColumn && c.kind == dialect::SchemaChange::Kind::DropColumn) continue;
+            body += (body.empty() ? "" : ", ") + (isColumn ? c.definition : t);
+        }
+        const std::string old = table + "__palvo_old";
+        exec("pragma legacy_alter_table = on");  // views keep naming the table, which comes back
+        try {
+            runOnce("alter table " + quoted(table) + " rename to " + quoted(old));
+        } catch (...) {
+            exec("pragma legacy_alter_table = off");
+            throw;
+        }
+        exec("pragma legacy_alter_table = off");
+        runOnce("create table " + quoted(table) + " (" + body + ")");
+        for (const auto& t : checkTriggers(translator, table)) runOnce(t);
+        std::string kept;
+        for (const auto& n : columnsOf(table)) kept += (kept.empty() ? "" : ", ") + quoted(n);
+        runOnce("insert into " + quoted(table) + " (" + kept + ") select " + kept + " from " + quoted(old));
+        // the identity goes on from where it was
+        if (!strings("select name from sqlite_master where name = 'sqlite_sequence'").empty()) {
+            runOnce("delete from sqlite_sequence where name = " + quotedText(table) +
+                    " and exists (select 1 from sqlite_sequence where name = " + quotedText(old) + ")");
+            runOnce("update sqlite_sequence set name = " + quotedText(table) +
+                    " where name = " + quotedText(old));
+        }
+        runOnce("drop table " + quoted(old));
+        for (const auto& i : indexes) runOnce(i);
+    }
+
+    static std::string quotedText(std::string_view s) {
+        std::string q = "'";
+        for (char ch : s) q += ch == '\'' ? std::string("''") : std::string(1, ch);
+        return q + "'";
+    }
+
     // Undoes and ends a savepoint after a failure; the failure is what the caller reports.
     void undo(const std::string& savepoint) noexcept {
         const std::string sql = "rollback to " + savepoint + "; release " + savepoint;
@@ -660,6 +902,10 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     }
     if (rc == SQLITE_OK) rc = registerTsqlFunctions(db, &err);
     if (rc == SQLITE_OK) rc = registerChineseCollation(db, &err);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_create_function_v2(db, "tsql_identity", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY, impl_.get(),
+                                        &Impl::lastIdentity, nullptr, nullptr, nullptr);
+    }
     if (rc != SQLITE_OK) {
         std::string msg = err ? err : sqlite3_errmsg(db);
         sqlite3_free(err);
@@ -685,6 +931,10 @@ void Connection::applyTimeouts() {
 
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
     auto tr = impl_->translator.translateStatements(sql);
+    if (tr->change.kind != dialect::SchemaChange::Kind::None) {
+        impl_->changeSchema(tr->change);
+        return -1;
+    }
     if (tr->statements.size() > 1 && !params.empty()) {
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
@@ -703,9 +953,16 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
             impl_->run(st);
             if (i == 0 && changes) {
                 const std::string& s = tr->statements[0];
-                if (startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
+                // WITH ... INSERT/UPDATE/DELETE: the rows of the statement after the common table expressions
+                const bool with = startsWithNoCase(s, "with");
+                if (with || startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
                     startsWithNoCase(s, "delete")) {
                     affected = sqlite3_changes(impl_->db);
+                }
+                if (with || startsWithNoCase(s, "insert")) {
+                    const std::string lower = util::asciiLower(s);
+                    const std::size_t into = lower.find("insert into ");
+                    if (into != std::string::npos) impl_->noteInsert(nameAt(s, into + 12), affected);
                 }
             }
         }
@@ -787,6 +1044,11 @@ ResultTable Connection::doQuery(const std::string& sql) {
                 info.type == adCurrency ? 4 : (info.numericScale == 255 ? 0 : info.numericScale);
         }
     }
+    // SQLite names an expression after its text (tsql_sum(金额)); SQL Server leaves it unnamed
+    for (int k : tr->unnamedColumns) {
+        const int c = k < 0 ? n + k : k;
+        if (c >= 0 && c < n) table.columns[static_cast<std::size_t>(c)].name.clear();
+    }
     impl_->startClock();
     int rc;
     const std::uint64_t limit = memoryLimit();
@@ -805,9 +1067,14 @@ ResultTable Connection::doQuery(const std::string& sql) {
     }
     sqlite3_reset(st);
     if (rc != SQLITE_DONE) impl_->fail();
+    std::vector<bool> text(static_cast<std::size_t>(n), false);
+    for (int k : tr->textColumns) {
+        const int c = k < 0 ? n + k : k;
+        if (c >= 0 && c < n) text[static_cast<std::size_t>(c)] = true;
+    }
     for (int c = 0; c < n; ++c) {
         if (kinds[static_cast<std::size_t>(c)] == CellKind::Auto)
-            inferColumn(table, static_cast<std::size_t>(c));
+            inferColumn(table, static_cast<std::size_t>(c), text[static_cast<std::size_t>(c)]);
     }
     return table;
 }

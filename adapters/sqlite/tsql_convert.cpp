@@ -134,12 +134,19 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
     sqlite3_result_double(ctx, r);
 }
 
-// To datetime, date (the day at midnight) and smalldatetime (to the nearest minute).
+// To datetime (in ticks of 1/300 s), date (the day at midnight) and smalldatetime
+// (to the nearest minute).
 void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x) {
     auto st = valueToDate(x);
     if (!st) return resultError(ctx, kDateConversionFailed);
     if (b == "date") st->hour = st->minute = st->second = st->millisecond = 0;
+    if (b == "datetime") {
+        st = toTicks(*st);
+        if (!st) return resultError(ctx, kDatetimeOutOfRange);
+    }
     if (b == "smalldatetime") {
+        // read as a datetime first: 29.999 seconds is 30.000 and rounds up
+        if (auto ticks = toTicks(*st)) st = ticks;
         st = fromMillis((totalMillis(*st) + 30000) / 60000 * 60000);
         if (!st) {
             return resultError(

@@ -160,9 +160,19 @@ std::int64_t unitMillis(std::string_view part) {
 
 const char* const kDateConversionFailed =
     "Conversion failed when converting date and/or time from character string.";
+const char* const kDatetimeOutOfRange =
+    "The conversion of a varchar data type to a datetime data type resulted in an out-of-range value.";
 
 std::int64_t totalMillis(const DateTime& d) {
     return ((dayNumber(d) * 24 + d.hour) * 60 + d.minute) * 60000LL + d.second * 1000LL + d.millisecond;
+}
+
+std::optional<DateTime> toTicks(const DateTime& d) {
+    // the last digit of the milliseconds: 0 1 -> 0, 2 3 4 -> 3, 5 6 7 8 -> 7, 9 -> the next ten
+    static constexpr int kTo[] = {0, 0, 3, 3, 3, 7, 7, 7, 7, 10};
+    if (kTo[d.millisecond % 10] == d.millisecond % 10) return d;
+    const std::int64_t ms = totalMillis(d);
+    return fromMillis(ms - ms % 10 + kTo[ms % 10]);
 }
 
 std::optional<DateTime> fromMillis(std::int64_t ms) {
@@ -256,15 +266,19 @@ std::string formatStyle(const DateTime& s, int style) {
     return buf;
 }
 
-void fnGetdate(sqlite3_context* ctx, int, sqlite3_value**) { resultText(ctx, DateTime::now().toIso()); }
+void fnGetdate(sqlite3_context* ctx, int, sqlite3_value**) {
+    const DateTime now = DateTime::now();
+    resultText(ctx, toTicks(now).value_or(now).toIso());
+}
 
 void fnDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readStored(textOf(argv[0]))) {
-        return sqlite3_result_value(ctx, argv[0]);
-    }
-    auto st = valueToDate(argv[0]);
+    auto stored = sqlite3_value_type(argv[0]) == SQLITE_TEXT ? readStored(textOf(argv[0])) : std::nullopt;
+    if (stored && toTicks(*stored) == stored) return sqlite3_result_value(ctx, argv[0]);
+    auto st = stored ? stored : valueToDate(argv[0]);
     if (!st) return resultError(ctx, kDateConversionFailed);
+    st = toTicks(*st);
+    if (!st) return resultError(ctx, kDatetimeOutOfRange);
     resultText(ctx, st->toIso());
 }
 
@@ -281,7 +295,9 @@ void fnDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void fnDatelit(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readStored(textOf(argv[0])) &&
         sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
-        if (auto st = parseDate(textOf(argv[1]))) return resultText(ctx, st->toIso());
+        auto st = parseDate(textOf(argv[1]));
+        if (st) st = toTicks(*st);
+        if (st) return resultText(ctx, st->toIso());
     }
     sqlite3_result_value(ctx, argv[1]);
 }
@@ -342,6 +358,7 @@ void fnDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
                                                         : part == "quarter" ? n * 3
                                                                             : n)
                                        : fromMillis(totalMillis(*st) + n * unit);
+    if (r) r = toTicks(*r);
     if (!r) return resultError(ctx, kDateaddOverflow);
     resultText(ctx, r->toIso());
 }

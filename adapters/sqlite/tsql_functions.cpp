@@ -42,6 +42,11 @@ constexpr Registration kFunctions[] = {
     {"tsql_charindex", 2, tsql::fnCharindex, true},
     {"tsql_charindex", 3, tsql::fnCharindex, true},
     {"tsql_replace", 3, tsql::fnReplace, true},
+    {"tsql_char", 1, tsql::fnChar, true},
+    {"tsql_nchar", 1, tsql::fnNchar, true},
+    {"tsql_ascii", 1, tsql::fnAscii, true},
+    {"tsql_unicode", 1, tsql::fnUnicode, true},
+    {"tsql_refuse", 1, tsql::fnRefuse, false},
     {"tsql_datepart", 2, tsql::fnDatepart, true},
     {"tsql_dateadd", 3, tsql::fnDateadd, true},
     {"tsql_datediff", 3, tsql::fnDatediff, true},
@@ -60,9 +65,17 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
         if (rc != SQLITE_OK) return rc;
     }
     // These read the schema, so they are not offered to triggers and views of untrusted files.
-    for (auto [name, fn] : {std::pair<const char*, Fn>{"tsql_object_name", tsql::fnObjectName},
-                            {"tsql_object_id", tsql::fnObjectId}}) {
-        int rc = sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, fn,
+    struct Direct {
+        const char* name;
+        int args;
+        Fn fn;
+    };
+    for (auto [name, args, fn] : {Direct{"tsql_object_name", 1, tsql::fnObjectName},
+                                  {"tsql_object_id", 1, tsql::fnObjectId},
+                                  {"tsql_datalength", 4, tsql::fnDatalength},
+                                  {"tsql_ident_current", 1, tsql::fnIdentCurrent},
+                                  {"tsql_identity", 0, tsql::fnLastIdentity}}) {
+        int rc = sqlite3_create_function_v2(db, name, args, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, fn,
                                             nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }

@@ -51,6 +51,7 @@ std::optional<std::int64_t> parseWhole(std::string_view s);
 // ---- dates (tsql_dates.cpp): SQL Server's range, 1753-01-01 to 9999-12-31
 
 extern const char* const kDateConversionFailed;
+extern const char* const kDatetimeOutOfRange;
 
 // A value as a date: text in one of SQL Server's forms, or a number of days since 1900-01-01.
 std::optional<DateTime> valueToDate(sqlite3_value* v);
@@ -59,6 +60,10 @@ std::optional<DateTime> readStored(std::string_view text);
 // Milliseconds since 1900-01-01, and back (nullopt outside the range).
 std::int64_t totalMillis(const DateTime& d);
 std::optional<DateTime> fromMillis(std::int64_t ms);
+// A datetime as SQL Server keeps it, in ticks of 1/300 s: the milliseconds end
+// in 0, 3 or 7 (.001 -> .000, .002 -> .003, .005 -> .007, .999 -> the next
+// second); nullopt past 9999-12-31 23:59:59.997.
+std::optional<DateTime> toTicks(const DateTime& d);
 // The text of CONVERT(varchar, date, style).
 std::string formatStyle(const DateTime& d, int style);
 
@@ -89,6 +94,11 @@ void fnLen(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnCharindex(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnChar(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnNchar(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnAscii(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnUnicode(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnRefuse(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 // tsql_catalogue.cpp
 void fnXtype(sqlite3_context* ctx, int argc, sqlite3_value** argv);
@@ -96,6 +106,9 @@ void fnTypeLength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnTypeName(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnObjectName(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnDatalength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnIdentCurrent(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnLastIdentity(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 // Creates the TEMP views sysobjects and syscolumns.
 int createCatalogueViews(sqlite3* db, char** error);
 

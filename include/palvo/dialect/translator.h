@@ -9,6 +9,17 @@
 
 namespace Palvo::dialect {
 
+/// A change of a table SQLite cannot make by one statement: the connection makes
+/// it from the schema it finds (rebuilding the table, its checks and indexes).
+struct SchemaChange {
+    enum class Kind { None, DropColumn, AlterColumn, RenameTable, RenameColumn };
+    Kind kind = Kind::None;
+    std::string table;       ///< as the statement names it
+    std::string column;      ///< the column dropped, altered or renamed
+    std::string newName;     ///< of a rename
+    std::string definition;  ///< AlterColumn: the column's SQLite definition, its name first
+};
+
 /// The SQLite statements one T-SQL statement becomes: usually one; a CREATE TABLE
 /// with datetime columns is followed by the triggers that normalise them, and
 /// with number or sized text columns by those that check their values.
@@ -17,6 +28,15 @@ struct Translation {
     /// For a query: the SQL Server type of each result column the statement
     /// decides ("decimal(14,6)", "money"), "" where the values decide it.
     std::vector<std::string> columnTypes;
+    /// The result columns of a query that SQL Server leaves unnamed (an expression
+    /// without an alias; SQLite names it after its text): the index of each from
+    /// the first column, or -k for the k-th from the last (after a "*").
+    std::vector<int> unnamedColumns;
+    /// The result columns the query converts to text (CONVERT or CAST to a
+    /// character type), in the same numbering: a date in style 121 stays text.
+    std::vector<int> textColumns;
+    /// ALTER TABLE ... DROP COLUMN / ALTER COLUMN and sp_rename; `statements` is then empty.
+    SchemaChange change;
     /// The statements joined with ";\n".
     std::string joined() const;
 };

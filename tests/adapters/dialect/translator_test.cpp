@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 #include "palvo/error.h"
 #include "tokenizer.h"
@@ -141,7 +142,20 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select name from syscolumns where object_name(id)='T' and type_name(xtype) not in('text')",
              "select name from syscolumns where (tsql_object_name(id) collate nocase)='T' and "
              "tsql_type_name(xtype) collate zh_ci_as not in('text')"},
-        Case{"select object_id('T')", "select tsql_object_id('T')"}));
+        Case{"select object_id('T')", "select tsql_object_id('T')"},
+        Case{"select char(10) + nchar(20013), ascii(a), unicode(N'中')",
+             "select tsql_arith(tsql_char(10), tsql_nchar(20013), '+'), tsql_ascii(a), tsql_unicode('中')"},
+        // DATALENGTH is told the type where the statement gives it, else the column's name
+        Case{"select datalength(a), datalength(t.[名 称]), datalength(N'x'), datalength('x'), "
+             "datalength(convert(nchar(4), a)), datalength(getdate())",
+             "select tsql_datalength(a, '', '', 'a'), tsql_datalength(t.\"名 称\", '', 't', '名 称'), "
+             "tsql_datalength('x', 'nvarchar', '', ''), tsql_datalength('x', '', '', ''), "
+             "tsql_datalength(tsql_convert('nchar(4)', a, null), 'nchar(4)', '', ''), "
+             "tsql_datalength(tsql_getdate(), 'datetime', '', '')"},
+        Case{"select @@IDENTITY, scope_identity(), ident_current('dbo.T')",
+             "select tsql_identity(), null, tsql_ident_current('dbo.T')"},
+        Case{"select datalength(1) * 2147483647",
+             "select tsql_arith(tsql_datalength(1, '', '', ''), 2147483647, 'i*')"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, Translates,
@@ -185,6 +199,13 @@ INSTANTIATE_TEST_SUITE_P(
              "= new.rowid; end"},
         Case{"drop table [T]", "drop table \"T\""},
         Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
+        Case{"alter table T add c float default 0",
+             "alter table T add column \"c\" float default (0);\n"
+             "update \"T\" set \"c\" = null"},
+        Case{"alter table T add c float not null default 0 with values",
+             "alter table T add column \"c\" float not null default (0)"},
+        Case{"alter table T add c float default 0 with values",
+             "alter table T add column \"c\" float default (0)"},
         Case{"alter table T add c varchar(10)",
              "alter table T add column \"c\" varchar(10) collate zh_ci_as;\n"
              "create trigger \"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
@@ -226,7 +247,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"select 1; select 2", "several statements"},
         Refusal{"select a into t2 from t", "SELECT ... INTO"},
         Refusal{"select a from t with (nolock)", "WITH (...)"}, Refusal{"select * from #tmp", "#tmp"},
-        Refusal{"select newid()", "NEWID()"}, Refusal{"select convert(varchar, d, 130)", "CONVERT style 130"},
+        Refusal{"alter table T alter column c int default 0", "ALTER COLUMN with DEFAULT"},
+        Refusal{"alter table T drop column a, b", "several columns"},
+        Refusal{"alter table T drop constraint PK_T", "DROP"},
+        Refusal{"exec sp_rename 'T.ix', 'iy', 'INDEX'", "object type 'INDEX'"},
+        Refusal{"exec sp_rename @objname = 'T', @newname = 'U'", "sp_rename with arguments other than texts"},
+        Refusal{"select newid()", "NEWID()"}, Refusal{"select @@rowcount", "@@rowcount"},
+        Refusal{"select convert(varchar, d, 130)", "CONVERT style 130"},
         Refusal{"select convert(money2, d)", "money2"}, Refusal{"select datediff(xx, a, b)", "'xx'"},
         Refusal{"update T set c = 1 from T left join X on T.k = X.k", "outer join"},
         Refusal{"delete T from T join X on T.a = X.a", "second FROM"},
@@ -243,6 +270,69 @@ INSTANTIATE_TEST_SUITE_P(
                 "the number 12345678901234567890 (a whole number beyond bigint"},
         Refusal{"select -0009223372036854775809",
                 "the number 0009223372036854775809 (a whole number beyond bigint"}));
+
+// Changes SQLite cannot make in one statement go to the connection, which reads
+// the schema; another SQLite host is given a statement that refuses them by name.
+TEST(SchemaChanges, AreHandedToTheConnection) {
+    using Kind = Palvo::dialect::SchemaChange::Kind;
+    struct Expect {
+        const char* tsql;
+        Kind kind;
+        const char* table;
+        const char* column;
+        const char* newName;
+        const char* definition;
+        const char* refusal;
+    } cases[] = {
+        {"alter table [货品] drop column [备注]", Kind::DropColumn, "货品", "备注", "", "",
+         "select tsql_refuse('ALTER TABLE ... DROP COLUMN')"},
+        {"ALTER TABLE T ALTER COLUMN c varchar(5) not null", Kind::AlterColumn, "T", "c", "",
+         "\"c\" varchar(5) collate zh_ci_as not null", "select tsql_refuse('ALTER TABLE ... ALTER COLUMN')"},
+        {"alter table T alter column m decimal(18,2)", Kind::AlterColumn, "T", "m", "",
+         "\"m\" decimal real(18,2)", "select tsql_refuse('ALTER TABLE ... ALTER COLUMN')"},
+        {"exec sp_rename 'dbo.T', N'U'", Kind::RenameTable, "T", "", "U", "",
+         "select tsql_refuse('sp_rename')"},
+        {"sp_rename '[T].[c]', 'd', 'COLUMN'", Kind::RenameColumn, "T", "c", "d", "",
+         "select tsql_refuse('sp_rename')"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tsql);
+        const auto tr = translateUncached(c.tsql);
+        EXPECT_EQ(tr.change.kind, c.kind);
+        EXPECT_EQ(tr.change.table, c.table);
+        EXPECT_EQ(tr.change.column, c.column);
+        EXPECT_EQ(tr.change.newName, c.newName);
+        EXPECT_EQ(tr.change.definition, c.definition);
+        EXPECT_EQ(tr.joined(), c.refusal);
+    }
+}
+
+// SQL Server leaves an expression without an alias unnamed, and a conversion to
+// text stays text: the columns of the statement's own result, counted from the
+// last one after a "*".
+TEST(ResultColumns, UnnamedAndTextColumnsOfTheStatementsOwnSelectList) {
+    struct Expect {
+        const char* tsql;
+        std::vector<int> unnamed, text;
+    } cases[] = {
+        {"select sum(a), b, count(*) as n, t.c, 1, a + 0 x from t", {0, 4}, {}},
+        {"select *, a * 2, t.* from t", {}, {}},
+        {"select *, a * 2, convert(varchar(23), d, 121) as s from t", {-2}, {-1}},
+        {"select cast(d as varchar), convert(datetime, d), convert(nchar(2), d) from t", {0, 1, 2}, {0, 2}},
+        {"select a collate Chinese_PRC_CS_AS, (select max(b) from u), case when a = 1 then 2 end from t",
+         {1, 2},
+         {}},
+        {"select count(*) as n from t union select count(*) from u", {}, {}},
+        {"select a from t where a in (select max(b) from u)", {}, {}},
+        {"with c as (select sum(a) as s from t) select s, s + 1 from c", {1}, {}},
+        {"insert into t select sum(a) from u", {}, {}},
+    };
+    for (const auto& c : cases) {
+        const auto tr = translateUncached(c.tsql);
+        EXPECT_EQ(tr.unnamedColumns, c.unnamed) << c.tsql;
+        EXPECT_EQ(tr.textColumns, c.text) << c.tsql;
+    }
+}
 
 // A run of one precedence is one call per 120 operands, so that SQLite's
 // limits (127 arguments, about 30 nested calls) hold; beyond 2,500 it is refused.

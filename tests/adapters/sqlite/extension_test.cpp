@@ -95,6 +95,26 @@ TEST(TsqlExtension, ExportsOnlyItsEntryPointsAndUsesTheCoresHelpers) {
     sqlite3_close(db);
 }
 
+// What needs the embedded database's connection has a plain SQLite host's answer
+// there: @@IDENTITY is SQLite's last rowid, a schema change is refused by name.
+TEST(TsqlExtension, AnswersWhatNeedsNoConnectionAndRefusesSchemaChanges) {
+    sqlite3* db = openWithExtension();
+    ASSERT_NE(db, nullptr);
+    EXPECT_EQ(one(db, "select tsql_identity()"), "<null>");
+    ASSERT_EQ(sqlite3_exec(db,
+                           "create table T (id integer primary key autoincrement, v varchar(5));"
+                           "insert into T (v) values ('a'); insert into T (v) values ('b')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(one(db, "select tsql_identity() || ',' || tsql_ident_current('dbo.[T]')"), "2,2");
+    EXPECT_EQ(one(db, "select tsql_datalength(v, '', '', 'v') || tsql_char(65) || tsql_ascii('中') from T"),
+              "1A214");
+    EXPECT_EQ(one(db, "select tsql_refuse('sp_rename')"),
+              "error: Not supported by this SQLite host: sp_rename (the embedded database's connection makes "
+              "it).");
+    sqlite3_close(db);
+}
+
 // Tables the embedded database made name the collation zh_ci_as; other hosts get it from the extension.
 TEST(TsqlExtension, GivesOtherHostsTheChineseCollation) {
     sqlite3* db = openWithExtension();
