@@ -334,6 +334,7 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
         columnTypes_.push_back(declaredNumType(x.num));
         c.itemTyped = true;
+    }
     if (c.inList && ++c.itemTerms == 1) {
         // "name = expression" names its column; a column or "t.*" keeps the column's names
         const bool assigned = ns[before].isName() && before + 1 < e && ns[before + 1].op("=");
