@@ -63,19 +63,89 @@ std::vector<std::string_view> pinyinReadings(char32_t cp) {
     return out;
 }
 
+constexpr std::size_t kMaskBits = 64;
+
 PinyinFilter::PinyinFilter(std::string_view typed) {
     text_.reserve(typed.size());
     for (const char c : typed) text_ += lower(c);
-    for (auto* states : {&initials_, &full_, &nextInitials_, &nextFull_}) states->assign(text_.size() + 1, 0);
+    if (text_.size() > kMaskBits) {
+        for (auto* states : {&initials_, &full_, &nextInitials_, &nextFull_}) states->assign(text_.size() + 1, 0);
+        return;
+    }
+    ascii_.resize(128);
+    for (int c = 0; c < 128; ++c) {
+        const char ch = static_cast<char>(c);
+        if ((ch >= 'a' && ch <= 'z') || isAsciiDigit(ch)) ascii_[static_cast<std::size_t>(c)] = stepOf({&ch, 1});
+    }
+    syllables_.reserve(table::kSyllableCount);
+    for (std::size_t k = 0; k < table::kSyllableCount; ++k)
+        syllables_.push_back(stepOf(syllable(static_cast<std::uint16_t>(k))));
 }
 
-// State j of either automaton: the first j letters of the text are matched and
-// the name goes on at a character boundary; state 0 (a fresh start) is always
-// there. A full reading may also start the match part-way, with its end.
-bool PinyinFilter::matches(std::string_view name) const {
+// State j: the first j letters of the text are matched and the name goes on at
+// a character boundary; state 0, a fresh start, is always there.
+PinyinFilter::Step PinyinFilter::stepOf(std::string_view s) const {
     const std::string_view t = text_;
     const std::size_t m = t.size();
-    if (m == 0) return true;
+    Step step;
+    step.length = static_cast<unsigned>(s.size());
+    step.inside = s.find(t) != std::string_view::npos;
+    for (std::size_t j = 0; j < m; ++j) {
+        const std::size_t rest = m - j;
+        if (s.size() < rest) {
+            if (t.compare(j, s.size(), s) == 0) step.advance |= std::uint64_t{1} << j;
+        } else if (j > 0 && s.compare(0, rest, t, j, rest) == 0) {
+            step.done |= std::uint64_t{1} << j;
+        }
+    }
+    // a match may start inside a full reading, with its end
+    for (std::size_t from = 1; from < s.size(); ++from) {
+        const std::string_view tail = s.substr(from);
+        if (tail.size() < m && t.starts_with(tail)) step.start |= std::uint64_t{1} << tail.size();
+    }
+    return step;
+}
+
+// Two automata run side by side over the name: one reads each Chinese
+// character as the initial of one of its readings, the other as one of its
+// full readings (which may also start the match part-way). ASCII letters and
+// digits read as themselves in both; any other character resets them.
+bool PinyinFilter::matches(std::string_view name) const {
+    if (text_.empty()) return true;
+    if (text_.size() > kMaskBits) return matchesLong(name);
+    std::uint64_t initials = 1;
+    std::uint64_t full = 1;
+    for (std::size_t i = 0; i < name.size();) {
+        const char32_t cp = next(name, i);
+        std::uint64_t nextInitials = 1;
+        std::uint64_t nextFull = 1;
+        if (cp < 0x80) {
+            const Step& step = ascii_[static_cast<std::size_t>(lower(static_cast<char>(cp)))];
+            if (step.inside || ((initials | full) & step.done)) return true;
+            nextInitials |= (initials & step.advance) << 1;
+            nextFull |= (full & step.advance) << 1;
+        } else {
+            const std::uint16_t set = setOf(cp);
+            for (std::uint32_t k = table::kSetStart[set]; k < table::kSetStart[set + 1]; ++k) {
+                const std::uint16_t id = table::kSetSyllables[k];
+                const Step& initial = ascii_[static_cast<std::size_t>(table::kSyllableText[table::kSyllableStart[id]])];
+                if (initial.inside || (initials & initial.done)) return true;
+                nextInitials |= (initials & initial.advance) << 1;
+                const Step& step = syllables_[id];
+                if (step.inside || (full & step.done)) return true;
+                nextFull |= ((full & step.advance) << step.length) | step.start;
+            }
+        }
+        initials = nextInitials;
+        full = nextFull;
+    }
+    return false;
+}
+
+// The same automata for texts longer than a mask, with a flag per state.
+bool PinyinFilter::matchesLong(std::string_view name) const {
+    const std::string_view t = text_;
+    const std::size_t m = t.size();
     std::fill(initials_.begin(), initials_.end(), 0);
     std::fill(full_.begin(), full_.end(), 0);
     initials_[0] = full_[0] = 1;

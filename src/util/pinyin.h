@@ -3,6 +3,7 @@
 // of a character counting.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,8 +33,24 @@ public:
     bool matches(std::string_view name) const;
 
 private:
+    // What one spelling of a character does to the automaton's states, as bit
+    // masks of states (texts of up to 64 letters): the states it moves on by its
+    // length, the states it completes the text from, the states a match starting
+    // inside it reaches, and whether the whole text lies inside it.
+    struct Step {
+        std::uint64_t advance = 0;
+        std::uint64_t done = 0;
+        std::uint64_t start = 0;
+        unsigned length = 1;
+        bool inside = false;
+    };
+    Step stepOf(std::string_view spelling) const;
+    bool matchesLong(std::string_view name) const;
+
     std::string text_;
-    // the states of the automata: how much of the text is matched so far
+    std::vector<Step> ascii_;      // by lower-case ASCII letter or digit
+    std::vector<Step> syllables_;  // by syllable of the table
+    // longer texts: the states as flags
     mutable std::vector<unsigned char> initials_, full_, nextInitials_, nextFull_;
 };
 

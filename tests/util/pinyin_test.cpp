@@ -91,14 +91,37 @@ TEST(PinyinFilter, MatchesInitialsOrFullPinyinOfAnyReading) {
 }
 
 TEST(PinyinFilter, LongNamesOfPolyphonesStayLinear) {
-    // 30 characters of three readings each: 3^30 spellings, matched without enumerating them
+    // 70 characters of three readings each: 3^70 spellings, matched without enumerating them;
+    // texts of more than 64 letters take the same automata with a flag per state
     std::string name;
-    for (int i = 0; i < 30; ++i) name += "重";
-    EXPECT_TRUE(PinyinFilter("zctzctzct").matches(name));
-    EXPECT_TRUE(PinyinFilter("zhongchongtong").matches(name));
-    EXPECT_FALSE(PinyinFilter("zhongchongtongx").matches(name));
-    EXPECT_FALSE(PinyinFilter(std::string(31, 'z')).matches(name));
-    EXPECT_TRUE(PinyinFilter(std::string(30, 'z')).matches(name));
+    for (int i = 0; i < 70; ++i) name += "重";
+    std::string zhong13;
+    for (int i = 0; i < 13; ++i) zhong13 += "zhong";
+    const struct {
+        std::string typed;
+        bool matches;
+    } cases[] = {
+        {"zctzctzct", true},
+        {"zhongchongtong", true},
+        {"zhongchongtongx", false},
+        {"ongchongt", true},
+        {std::string(64, 'z'), true},
+        {std::string(65, 't'), true},
+        {std::string(70, 'c'), true},
+        {std::string(71, 'c'), false},
+        {std::string(64, 'c') + "x", false},
+        {zhong13, true},
+        {"ong" + zhong13 + "chon", true},
+        {zhong13 + "x", false},
+        {"zhon" + zhong13, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PinyinFilter(c.typed).matches(name), c.matches) << c.typed;
+    // the long automata also read Latin letters and digits as themselves, and break at signs
+    const std::string latin = std::string(40, 'a') + "4纸" + std::string(30, 'b');
+    EXPECT_TRUE(PinyinFilter(std::string(40, 'A') + "4zhi" + std::string(30, 'B')).matches(latin));
+    EXPECT_TRUE(PinyinFilter(std::string(40, 'a') + "4z" + std::string(30, 'b')).matches(latin));
+    EXPECT_FALSE(PinyinFilter(std::string(40, 'a') + "4z" + std::string(30, 'b')).matches(
+        std::string(40, 'a') + "4纸-" + std::string(30, 'b')));
 }
 
 TEST(PinyinFilter, OneFilterServesManyNames) {
