@@ -229,7 +229,8 @@ std::string sFillTable(const std::string& sql, FlexGrid& grid, bool controlSize,
 }
 
 std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
-                           std::int16_t iSize, const std::string& sum, bool hasXH, const std::string& controlDate) {
+                           std::int16_t iSize, const std::string& sum, bool hasXH,
+                           const std::string& controlDate) {
     // The measurer is checked before anything runs, so a missing one leaves the grid untouched.
     std::shared_ptr<TextMeasurer> measurer;
     if (controlSize) {

@@ -69,13 +69,15 @@ PinyinFilter::PinyinFilter(std::string_view typed) {
     text_.reserve(typed.size());
     for (const char c : typed) text_ += lower(c);
     if (text_.size() > kMaskBits) {
-        for (auto* states : {&initials_, &full_, &nextInitials_, &nextFull_}) states->assign(text_.size() + 1, 0);
+        for (auto* states : {&initials_, &full_, &nextInitials_, &nextFull_})
+            states->assign(text_.size() + 1, 0);
         return;
     }
     ascii_.resize(128);
     for (int c = 0; c < 128; ++c) {
         const char ch = static_cast<char>(c);
-        if ((ch >= 'a' && ch <= 'z') || isAsciiDigit(ch)) ascii_[static_cast<std::size_t>(c)] = stepOf({&ch, 1});
+        if ((ch >= 'a' && ch <= 'z') || isAsciiDigit(ch))
+            ascii_[static_cast<std::size_t>(c)] = stepOf({&ch, 1});
     }
     syllables_.reserve(table::kSyllableCount);
     for (std::size_t k = 0; k < table::kSyllableCount; ++k)
@@ -128,7 +130,8 @@ bool PinyinFilter::matches(std::string_view name) const {
             const std::uint16_t set = setOf(cp);
             for (std::uint32_t k = table::kSetStart[set]; k < table::kSetStart[set + 1]; ++k) {
                 const std::uint16_t id = table::kSetSyllables[k];
-                const Step& initial = ascii_[static_cast<std::size_t>(table::kSyllableText[table::kSyllableStart[id]])];
+                const Step& initial =
+                    ascii_[static_cast<std::size_t>(table::kSyllableText[table::kSyllableStart[id]])];
                 if (initial.inside || (initials & initial.done)) return true;
                 nextInitials |= (initials & initial.advance) << 1;
                 const Step& step = syllables_[id];

@@ -1,11 +1,11 @@
 // The pinyin filter: which typed texts take it, the readings the table holds,
 // and which names a text matches.
+#include "src/util/pinyin.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "src/util/pinyin.h"
 
 namespace Palvo::util {
 namespace {
@@ -16,8 +16,8 @@ TEST(PinyinFilter, TakesLettersWithOrWithoutDigitsOnly) {
         bool pinyin;
     };
     const Case cases[] = {
-        {"cqs", true},   {"CQS", true},   {"ChongQing", true}, {"a4z", true},  {"4a", true},
-        {"", false},     {"123", false},  {"重庆", false},     {"c重", false}, {"c q", false},
+        {"cqs", true},   {"CQS", true},   {"ChongQing", true}, {"a4z", true},   {"4a", true},
+        {"", false},     {"123", false},  {"重庆", false},     {"c重", false},  {"c q", false},
         {" cqs", false}, {"cqs%", false}, {"c_s", false},      {"ｃqs", false}, {"O'Neil", false},
     };
     for (const Case& c : cases) EXPECT_EQ(isPinyinFilter(c.typed), c.pinyin) << c.typed;
@@ -83,7 +83,10 @@ TEST(PinyinFilter, MatchesInitialsOrFullPinyinOfAnyReading) {
         {"ab", "a。b", false},
         {"abc", "xxABCxx", true},
         {"abc", "", false},
-        {"abc", "\xff\xfe""abc", true},  // malformed bytes break, the rest still counts
+        {"abc",
+         "\xff\xfe"
+         "abc",
+         true},  // malformed bytes break, the rest still counts
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PinyinFilter(c.typed).matches(c.name), c.matches) << c.typed << " in " << c.name;
@@ -120,8 +123,8 @@ TEST(PinyinFilter, LongNamesOfPolyphonesStayLinear) {
     const std::string latin = std::string(40, 'a') + "4纸" + std::string(30, 'b');
     EXPECT_TRUE(PinyinFilter(std::string(40, 'A') + "4zhi" + std::string(30, 'B')).matches(latin));
     EXPECT_TRUE(PinyinFilter(std::string(40, 'a') + "4z" + std::string(30, 'b')).matches(latin));
-    EXPECT_FALSE(PinyinFilter(std::string(40, 'a') + "4z" + std::string(30, 'b')).matches(
-        std::string(40, 'a') + "4纸-" + std::string(30, 'b')));
+    EXPECT_FALSE(PinyinFilter(std::string(40, 'a') + "4z" + std::string(30, 'b'))
+                     .matches(std::string(40, 'a') + "4纸-" + std::string(30, 'b')));
 }
 
 TEST(PinyinFilter, OneFilterServesManyNames) {

@@ -143,7 +143,8 @@ TEST_P(Picker, TypedTextStaysInsideItsQuotes) {
 std::vector<std::string> listedCodes(FlexGrid& grid) {
     std::vector<std::string> codes;
     for (int r = 1; r < grid.Rows(); ++r) {
-        if (!grid.TextMatrix(r, 0).empty() && grid.TextMatrix(r, 0) != " ") codes.push_back(grid.TextMatrix(r, 1));
+        if (!grid.TextMatrix(r, 0).empty() && grid.TextMatrix(r, 0) != " ")
+            codes.push_back(grid.TextMatrix(r, 1));
     }
     return codes;
 }

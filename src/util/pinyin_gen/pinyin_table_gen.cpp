@@ -44,7 +44,8 @@ char32_t decode(const std::string& s, std::size_t& i) {
     const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
     if (extra < 0) return 0xFFFD;
     char32_t cp = b & (0x3F >> extra);
-    for (int k = 0; k < extra && i < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    for (int k = 0; k < extra && i < s.size(); ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
     return cp;
 }
 
@@ -193,12 +194,13 @@ int main(int argc, char** argv) {
         }
         array("std::uint32_t", "kSparseCodePoint", sparseCps);
         array("std::uint16_t", "kSparseSet", sparseSets);
-        out << "const std::size_t kSparseCount = " << sparseCps.size() << ";\n\n}  // namespace Palvo::util::pinyin_table\n";
+        out << "const std::size_t kSparseCount = " << sparseCps.size()
+            << ";\n\n}  // namespace Palvo::util::pinyin_table\n";
         out.close();
         if (!out) throw std::runtime_error(std::string("cannot write ") + argv[2]);
-        std::cout << "pinyin table: " << setOf.size() << " characters, " << syllableIds.size() << " syllables, "
-                  << sets.size() << " reading sets, " << sparseCps.size() << " outside U+3400-U+9FFF, " << unknown
-                  << " readings skipped\n";
+        std::cout << "pinyin table: " << setOf.size() << " characters, " << syllableIds.size()
+                  << " syllables, " << sets.size() << " reading sets, " << sparseCps.size()
+                  << " outside U+3400-U+9FFF, " << unknown << " readings skipped\n";
     } catch (const std::exception& e) {
         std::cerr << "pinyin_table_gen: " << e.what() << "\n";
         return 1;
