@@ -1,6 +1,10 @@
 #include "src/forms/frm_get_infor.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
@@ -10,6 +14,7 @@
 #include "src/grid/grid_fill.h"
 #include "src/grid/grid_utils.h"
 #include "src/util/money_text.h"
+#include "src/util/pinyin.h"
 
 namespace Palvo::forms {
 
@@ -89,6 +94,36 @@ WindowLayout makeLayout() {
     return w;
 }
 
+// Hands the rows the pinyin filter kept to sFillTable as the result of any statement.
+class KeptRows : public Connection {
+public:
+    explicit KeptRows(ResultTable rows) : rows_(std::move(rows)) { Open("kept rows"); }
+    std::string backendName() const override { return "kept rows"; }
+
+protected:
+    void doOpen(const std::string&, const std::string&, const std::string&) override {}
+    void doClose() noexcept override {}
+    long doExecute(const std::string&, const std::vector<Value>&) override { return 0; }
+    ResultTable doQuery(const std::string&) override { return std::move(rows_); }
+    void doBegin() override {}
+    void doCommit() override {}
+    void doRollback() override {}
+
+private:
+    ResultTable rows_;
+};
+
+// The column the filter names: as written, else in any case (as SQL names it).
+std::optional<std::size_t> columnOf(const ResultTable& rows, const std::string& name) {
+    for (std::size_t c = 0; c < rows.columns.size(); ++c) {
+        if (rows.columns[c].name == name) return c;
+    }
+    for (std::size_t c = 0; c < rows.columns.size(); ++c) {
+        if (upper(rows.columns[c].name) == upper(name)) return c;
+    }
+    return std::nullopt;
+}
+
 bool isButton(std::string_view control) {
     return control == "Command1" || control == "Command2" || control == "Command3";
 }
@@ -126,6 +161,8 @@ const WindowLayout& frmGetInfor::layout() const {
 
 void frmGetInfor::Load() {
     result.clear();
+    rowsSql_.clear();
+    rows_ = ResultTable{};
     moved_ = false;
     WindowFrame& f = frame();
     f.Caption(Field);
@@ -164,12 +201,18 @@ void frmGetInfor::Activate() { frame().SetFocus("Txt1"); }
 void frmGetInfor::Unload(UnloadMode mode) {
     if (mode == UnloadMode::CloseBox) result.clear();
     bMultiSel = false;
+    rowsSql_.clear();
+    rows_ = ResultTable{};
 }
 
 void frmGetInfor::fill(const std::string& w) {
     FlexGrid& flx = grid("flx");
     const std::string sql = pickerStatement(table_, sSqlString, w, session().lSelectTop);
-    const std::string outcome = grid::sFillTable(sql, flx, true, 2, "", true, sFormat);
+    showFilled(sql, grid::sFillTable(sql, flx, true, 2, "", true, sFormat));
+}
+
+void frmGetInfor::showFilled(const std::string& sql, const std::string& outcome) {
+    FlexGrid& flx = grid("flx");
     if (!outcome.empty() && outcome != "0") {
         msgBox("错误信息" + sql, vbExclamation, session().sMsg);
         return;
@@ -193,7 +236,47 @@ void frmGetInfor::query() {
         fill(strWhere);
         return;
     }
+    if (util::isPinyinFilter(typed) && fillByPinyin(util::trim(combo("Combo1").Text()), typed)) return;
     fill(typedFilter(combo("Combo1").Text(), typed, strWhere));
+}
+
+// A filter of Latin letters (and digits) runs in the library over the list's
+// unfiltered rows, read once per showing in the statement's order: no function
+// is needed on the server. Rows that cannot be read, or a column they do not
+// hold, go the LIKE way, whose statement then reports the fault as ever.
+bool frmGetInfor::fillByPinyin(const std::string& column, const std::string& typed) {
+    const std::string sql = pickerStatement(table_, sSqlString, strWhere, 0);
+    if (sql != rowsSql_) {
+        rowsSql_.clear();
+        try {
+            rows_ = sessionConnection().Query(grid::withDefaultOrder(sql));
+        } catch (const std::exception&) {
+            rows_ = ResultTable{};
+            return false;
+        }
+        rowsSql_ = sql;
+    }
+    const std::optional<std::size_t> col = columnOf(rows_, column);
+    if (!col) return false;
+    const std::size_t fields = rows_.columns.size();
+    const std::size_t top = sSqlString.empty() && session().lSelectTop > 0
+                                ? static_cast<std::size_t>(session().lSelectTop)
+                                : rows_.rowCount();
+    const util::PinyinFilter filter(typed);
+    ResultTable kept;
+    kept.columns = rows_.columns;
+    std::size_t count = 0;
+    for (std::size_t r = 0; r < rows_.rowCount() && count < top; ++r) {
+        const Value& v = rows_.at(r, *col);
+        if (v.isNull()) continue;
+        const std::string* text = v.text();
+        if (!(text != nullptr ? filter.matches(*text) : filter.matches(v.toText()))) continue;
+        for (std::size_t f = 0; f < fields; ++f) kept.cells.push_back(rows_.at(r, f));
+        ++count;
+    }
+    KeptRows source(std::move(kept));
+    showFilled(sql, grid::sFillTableFrom(&source, sql, grid("flx"), true, 2, "", true, sFormat));
+    return true;
 }
 
 // An empty result leaves the heading row alone, or one blank row under it.

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "palvo/data.h"
 #include "palvo/window.h"
 
 namespace Palvo::forms {
@@ -47,6 +48,8 @@ public:
 
 private:
     void fill(const std::string& w);
+    void showFilled(const std::string& sql, const std::string& outcome);
+    bool fillByPinyin(const std::string& column, const std::string& typed);
     void query();
     bool hasData() const;
     void choose();
@@ -60,6 +63,9 @@ private:
     int returnIndex_ = 0;
     bool moved_ = false;
     std::int32_t normalColor_ = 0;
+    // the unfiltered rows the pinyin filter runs over, read once per showing
+    std::string rowsSql_;
+    ResultTable rows_;
 };
 
 /// The calling thread's picker, made on first use and reused.

@@ -230,6 +230,12 @@ std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& conte
 
 std::string sFillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
                        const std::string& sum, bool hasXH, const std::string& controlDate) {
+    return sFillTableFrom(nullptr, sql, grid, controlSize, iSize, sum, hasXH, controlDate);
+}
+
+std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
+                           std::int16_t iSize, const std::string& sum, bool hasXH,
+                           const std::string& controlDate) {
     // The measurer is checked before anything runs, so a missing one leaves the grid untouched.
     std::shared_ptr<TextMeasurer> measurer;
     if (controlSize) {
@@ -239,7 +245,7 @@ std::string sFillTable(const std::string& sql, FlexGrid& grid, bool controlSize,
     try {
         Recordset rs;
         rs.CursorLocation(adUseClient);
-        rs.Open(withDefaultOrder(sql), sessionConnection());
+        rs.Open(withDefaultOrder(sql), conn != nullptr ? *conn : sessionConnection());
         const long count = rs.RecordCount();
         if (!sum.empty() && count > 0) hasXH = true;
         const ResultTable& table = rs.table();

@@ -15,6 +15,10 @@ namespace Palvo::grid {
 
 std::string sFillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
                        const std::string& sum, bool hasXH, const std::string& controlDate);
+/// sFillTable reading the statement on conn (the session's connection when null).
+std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
+                           std::int16_t iSize, const std::string& sum, bool hasXH,
+                           const std::string& controlDate);
 
 void mAddGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField);
 

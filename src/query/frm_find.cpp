@@ -11,6 +11,7 @@
 #include "palvo/session.h"
 #include "src/base/conversions.h"
 #include "src/query/host_tables.h"
+#include "src/util/pinyin.h"
 
 namespace Palvo::query {
 
@@ -29,6 +30,22 @@ ColumnKind kindOf(int adoType) {
 constexpr const char* kOperators[] = {"=", ">", ">=", "<", "<=", "<>", "包含", "不包含"};
 constexpr const char* kAnd = "并且";
 constexpr const char* kOr = "或者";
+
+constexpr std::size_t kMasterValues = 50;
+
+// The values of the recordset's first column, trimmed, Null left out.
+std::vector<std::string> valuesOf(Recordset& rs) {
+    std::vector<std::string> values;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const Value& v = rs.Fields(0).Value();
+        if (const std::string* text = v.text()) {
+            values.emplace_back(util::trimmedView(*text));
+        } else if (!v.isNull()) {
+            values.push_back(util::trim(v.toText()));
+        }
+    }
+    return values;
+}
 
 bool startsWith(const std::string& s, std::string_view prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
@@ -119,6 +136,10 @@ void frmFind::loadColumns() {
 void frmFind::Activate() { frame().SetFocus("Combo2"); }
 
 void frmFind::Unload(UnloadMode mode) {
+    masterSql_.clear();
+    masterList_.clear();
+    masterAll_.clear();
+    masterAllRead_ = filtered_ = false;
     sReceive.clear();
     sRqBjFs.clear();
     // closing by the close box (or Esc) is a cancel: never hand back an earlier call's clause
@@ -157,6 +178,10 @@ bool frmFind::KeyPress(const std::string& control, WindowKey key) {
 
 // The master values of the column, when the registry names a master table for it.
 void frmFind::chooseColumn() {
+    masterSql_.clear();
+    masterList_.clear();
+    masterAll_.clear();
+    masterAllRead_ = filtered_ = false;
     const std::string column = util::trim(combo("Combo2").Text());
     if (column.empty()) return;
     ComboBox& value = combo("Text1");
@@ -169,25 +194,61 @@ void frmFind::chooseColumn() {
         value.Clear();
         return;
     }
+    const std::string list = sqlColumnName(registry.Fields("主表字段").Value().toText()) + " from " +
+                             registry.Fields("主表").Value().toText();
     Recordset masters;
-    masters.Open("select top 50 " + sqlColumnName(registry.Fields("主表字段").Value().toText()) + " from " +
-                     registry.Fields("主表").Value().toText(),
-                 conn);
+    masters.Open("select top 50 " + list, conn);
     if (!masters.Eof()) {
         value.Clear();
-        std::vector<std::string> values;
-        for (; !masters.Eof(); masters.MoveNext()) {
-            const Value& v = masters.Fields(0).Value();
-            if (const std::string* text = v.text()) {
-                values.emplace_back(util::trimmedView(*text));
-            } else if (!v.isNull()) {
-                values.push_back(util::trim(v.toText()));
-            }
-        }
-        value.AddItems(std::move(values));
+        masterList_ = valuesOf(masters);
+        masterSql_ = "select " + list;
+        value.AddItems(masterList_);
     }
     masters.Close();
     registry.Close();
+}
+
+// Typing Latin letters (and digits) into the value box narrows its list to the
+// master values that hold the text or match it by pinyin, the first 50 of all
+// the master's values; any other text gives back the list as loaded.
+void frmFind::Change(const std::string& control) {
+    if (control == "Text1" && !masterSql_.empty()) filterValues();
+}
+
+void frmFind::filterValues() {
+    const std::string typed = combo("Text1").Text();
+    if (!util::isPinyinFilter(typed)) {
+        if (filtered_) showValues(masterList_);
+        filtered_ = false;
+        return;
+    }
+    if (!masterAllRead_) {
+        Recordset masters;
+        masters.Open(masterSql_, sessionConnection());
+        masterAll_ = valuesOf(masters);
+        masterAllRead_ = true;
+    }
+    const util::PinyinFilter filter(typed);
+    std::vector<std::string> kept;
+    for (const std::string& v : masterAll_) {
+        if (kept.size() == kMasterValues) break;
+        if (filter.matches(v)) kept.push_back(v);
+    }
+    showValues(std::move(kept));
+    filtered_ = true;
+}
+
+// Replaces the list under the text being typed, which stays with its caret.
+void frmFind::showValues(std::vector<std::string> values) {
+    ComboBox& value = combo("Text1");
+    const std::string text = value.Text();
+    const int start = value.SelStart();
+    const int length = value.SelLength();
+    value.Clear();
+    value.AddItems(std::move(values));
+    value.Text(text);
+    value.SelStart(start);
+    value.SelLength(length);
 }
 
 void frmFind::addRow() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "palvo/window.h"
 
@@ -17,6 +18,7 @@ public:
     void Click(const std::string& control) override;
     void GotFocus(const std::string& control) override;
     bool KeyPress(const std::string& control, WindowKey key) override;
+    void Change(const std::string& control) override;
 
     // Handed in by sFindStr and cleared when the window unloads.
     std::string sReceive;  // the table
@@ -32,6 +34,16 @@ private:
     void confirm();
     void focusValue(bool clear);
     void warn(const std::string& text);
+    void filterValues();
+    void showValues(std::vector<std::string> values);
+
+    // The chosen column's master values: the statement that lists them all, the
+    // list as loaded, and all of them once a pinyin filter needed them.
+    std::string masterSql_;
+    std::vector<std::string> masterList_;
+    std::vector<std::string> masterAll_;
+    bool masterAllRead_ = false;
+    bool filtered_ = false;
 };
 
 /// The calling thread's condition finder.

@@ -182,6 +182,53 @@ TEST_P(FindWindow, TheRegistryOffersUpToFiftyMasterValues) {
     EXPECT_EQ(comboOf("Text1").ListCount(), 0) << "a column without master values empties the list";
 }
 
+TEST_P(FindWindow, LatinLettersNarrowTheMasterValuesByPinyin) {
+    exec({"create table 类别表 (名称 nvarchar(10))",
+          "insert into 更新表记录 values (N'类别表', N'名称', N'客户', N'类别')"});
+    for (int i = 0; i < 60; ++i) exec({"insert into 类别表 values (N'类" + std::to_string(i) + "')"});
+    // beyond the 50 values loaded
+    exec({"insert into 类别表 values (N'重庆市'), (N'长沙市'), (N'A4纸'), (N'绿化带'), (N'CQS'), (null)"});
+    const auto listed = [this] {
+        std::vector<std::string> values;
+        for (int i = 0; i < comboOf("Text1").ListCount(); ++i) values.push_back(comboOf("Text1").List(i));
+        return values;
+    };
+    using Values = std::vector<std::string>;
+    Values loaded;
+    for (int i = 0; i < 50; ++i) loaded.push_back("类" + std::to_string(i));
+    struct Case {
+        const char* typed;
+        Values values;
+    };
+    const Case cases[] = {
+        {"cqs", {"重庆市", "CQS"}},
+        {"ZQS", {"重庆市"}},
+        {"css", {"长沙市"}},
+        {"changsha", {"长沙市"}},
+        {"a4z", {"A4纸"}},
+        {"lv", {"绿化带"}},
+        {"xyz", {}},
+        // digits alone, Chinese or nothing: the list as loaded
+        {"4", loaded},
+        {"重", loaded},
+        {"", loaded},
+    };
+    for (const Case& c : cases) {
+        find("Combo2 = 类别\nText1 = " + std::string(c.typed));
+        EXPECT_EQ(listed(), c.values) << c.typed;
+        EXPECT_EQ(comboOf("Text1").Text(), c.typed);
+    }
+    // the first 50 found; other text gives the loaded list back; the row takes the typed or the picked value
+    find("Combo2 = 类别\nText1 = l");
+    EXPECT_EQ(listed(), loaded);  // 类 (lei) fifty times before 绿 (lv)
+    find("Combo2 = 类别\nText1 = cqs\nText1 = 重");
+    EXPECT_EQ(listed(), loaded);
+    EXPECT_EQ(find("Combo2 = 类别\nText1 = cqs\nclick cmdAdd\nclick cmdOk"), " where ( 类别='cqs' )");
+    EXPECT_EQ(find("Combo2 = 类别\nText1 = cqs\nselect Text1 0\nclick cmdAdd\nclick cmdOk"),
+              " where ( 类别='重庆市' )");
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
     // the master column, a name with a blank, goes in brackets in the value look-up
     exec({"create table [O'客户] ([it's] nvarchar(10))", "create table 类别表 ([名 称] nvarchar(10))",

@@ -103,9 +103,9 @@ TEST_P(Picker, RunsTheListStatementsAsBuilt) {
          {"select distinct   * from 客户表   where 城市=N'北京'",
           "select distinct   * from 客户表   where 名称  like '%李%' and 城市=N'北京'"});
     // the host's query: strWhere is dropped, the filter goes in upper case before ORDER, on the alias
-    runs(50, "1=0", hostQuery, "Combo1 = 编码\nTxt1 = a0\nkey Enter",
+    runs(50, "1=0", hostQuery, "Combo1 = 编码\nTxt1 = 0\nkey Enter",
          {hostQuery,
-          "SELECT C.客户编号 AS 编码, C.名称 FROM 客户表 C WHERE C.城市 <> 'X'  AND C.客户编号  LIKE '%A0%' "
+          "SELECT C.客户编号 AS 编码, C.名称 FROM 客户表 C WHERE C.城市 <> 'X'  AND C.客户编号  LIKE '%0%' "
           "ORDER BY C.名称"});
     runs(50, "", "select 客户编号, 名称 from 客户表", "Combo1 = 名称\nTxt1 = 张\nkey F5",
          {"select 客户编号, 名称 from 客户表", "SELECT 客户编号, 名称 FROM 客户表 WHERE 名称  LIKE '%张%'"});
@@ -137,6 +137,70 @@ TEST_P(Picker, TypedTextStaysInsideItsQuotes) {
         EXPECT_EQ(r, typed == "O'Neil" || typed == "'" ? "A02" : "") << typed;
         EXPECT_EQ(db->Query("select count(*) from 客户表").at(0, 0).toText(), "4");
     }
+}
+
+// The codes the grid lists, in its order (none for an empty result's blank row).
+std::vector<std::string> listedCodes(FlexGrid& grid) {
+    std::vector<std::string> codes;
+    for (int r = 1; r < grid.Rows(); ++r) {
+        if (!grid.TextMatrix(r, 0).empty() && grid.TextMatrix(r, 0) != " ")
+            codes.push_back(grid.TextMatrix(r, 1));
+    }
+    return codes;
+}
+
+TEST_P(Picker, LatinLettersFilterByPinyinToo) {
+    for (const char* s : {"create table 地区表 (编码 nvarchar(4), 名称 nvarchar(20))",
+                          "insert into 地区表 values ('D1', N'重庆市'), ('D2', N'长沙市'), ('D3', N'A4纸'), "
+                          "('D4', N'绿化带'), ('D5', N'CQS公司'), ('D6', N'成都市'), ('D7', null)"}) {
+        db->Execute(s);
+    }
+    session().lSelectTop = 0;
+    const std::string all = "select distinct   * from 地区表";
+    using Codes = std::vector<std::string>;
+    struct Case {
+        const char* typed;
+        Codes codes;
+        const char* like;  // the statement of a filter that keeps the LIKE way, else ""
+    };
+    const Case cases[] = {
+        {"cqs", {"D1", "D5"}, ""},  // initials, and the text as written in any case
+        {"zqs", {"D1"}, ""},        // another reading of 重
+        {"CSS", {"D2"}, ""},
+        {"zss", {"D2"}, ""},
+        {"chongqing", {"D1"}, ""},
+        {"ZhangSha", {"D2"}, ""},
+        {"a4z", {"D3"}, ""},  // Latin, digits and Chinese in one name
+        {"lv", {"D4"}, ""},   // ü typed as v
+        {"s", {"D1", "D2", "D5", "D6"}, ""},
+        {"xyz", {}, ""},
+        // digits alone, Chinese and mixed text keep the LIKE way
+        {"4", {"D3"}, "select distinct   * from 地区表   where 名称  like '%4%'"},
+        {"重庆", {"D1"}, "select distinct   * from 地区表   where 名称  like '%重庆%'"},
+        {"a4纸", {"D3"}, "select distinct   * from 地区表   where 名称  like '%a4纸%'"},
+        {"c s", {}, "select distinct   * from 地区表   where 名称  like '%c s%'"},
+    };
+    for (const Case& c : cases) {
+        pick("Combo1 = 名称\nTxt1 = " + std::string(c.typed) + "\nkey Enter", "地区表,编码");
+        EXPECT_EQ(listedCodes(flx()), c.codes) << c.typed;
+        EXPECT_EQ(conn->queries, (std::vector<std::string>{all, *c.like ? c.like : all})) << c.typed;
+        EXPECT_TRUE(messages().empty()) << c.typed;
+    }
+
+    // the rows are read once per showing; the first lSelectTop rows found are listed
+    session().lSelectTop = 2;
+    pick("Combo1 = 名称\nTxt1 = s\nkey F5\nTxt1 = cqs\nkey F5\nTxt1 = s\nkey F5", "地区表,编码");
+    EXPECT_EQ(listedCodes(flx()), (Codes{"D1", "D2"}));
+    EXPECT_EQ(conn->queries, (std::vector<std::string>{"select distinct top 2  * from 地区表", all}));
+    // the extra condition, and the host's query in its own order
+    pick("Combo1 = 名称\nTxt1 = cqs\nkey Enter", "地区表,编码", "编码<>'D1'");
+    EXPECT_EQ(listedCodes(flx()), (Codes{"D5"}));
+    const std::string hostQuery = "select 编码, 名称 from 地区表 order by 编码 desc";
+    pick("Combo1 = 名称\nTxt1 = s\nkey Enter", "地区表,编码", "", hostQuery);
+    EXPECT_EQ(listedCodes(flx()), (Codes{"D6", "D5", "D2", "D1"}));  // lSelectTop is the table's only
+    // an empty filter lists all again
+    pick("Combo1 = 名称\nTxt1 = cqs\nkey F5\nTxt1 = \nkey F5", "地区表,编码");
+    EXPECT_EQ(flx().Rows(), 3);
 }
 
 TEST_P(Picker, KeysMoveTheFocusWithoutChoosing) {

@@ -1,0 +1,139 @@
+// The pinyin filter: which typed texts take it, the readings the table holds,
+// and which names a text matches.
+#include "src/util/pinyin.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace Palvo::util {
+namespace {
+
+TEST(PinyinFilter, TakesLettersWithOrWithoutDigitsOnly) {
+    struct Case {
+        const char* typed;
+        bool pinyin;
+    };
+    const Case cases[] = {
+        {"cqs", true},   {"CQS", true},   {"ChongQing", true}, {"a4z", true},   {"4a", true},
+        {"", false},     {"123", false},  {"重庆", false},     {"c重", false},  {"c q", false},
+        {" cqs", false}, {"cqs%", false}, {"c_s", false},      {"ｃqs", false}, {"O'Neil", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(isPinyinFilter(c.typed), c.pinyin) << c.typed;
+}
+
+TEST(PinyinFilter, KeepsEveryReadingWithoutTones) {
+    using Readings = std::vector<std::string_view>;
+    EXPECT_EQ(pinyinReadings(U'重'), (Readings{"chong", "tong", "zhong"}));
+    EXPECT_EQ(pinyinReadings(U'长'), (Readings{"chang", "zhang"}));
+    EXPECT_EQ(pinyinReadings(U'绿'), (Readings{"lu", "lv"}));  // ü is written v
+    EXPECT_EQ(pinyinReadings(U'行'), (Readings{"hang", "heng", "xing"}));
+    EXPECT_EQ(pinyinReadings(U'𠀀'), (Readings{"he"}));  // Extension B, outside the dense block
+    EXPECT_TRUE(pinyinReadings(U'a').empty());
+    EXPECT_TRUE(pinyinReadings(U'。').empty());
+}
+
+TEST(PinyinFilter, MatchesInitialsOrFullPinyinOfAnyReading) {
+    struct Case {
+        const char* typed;
+        const char* name;
+        bool matches;
+    };
+    const Case cases[] = {
+        // initials and full pinyin, every reading of a polyphone
+        {"cqs", "重庆市", true},
+        {"zqs", "重庆市", true},
+        {"css", "长沙市", true},
+        {"zss", "长沙市", true},
+        {"chongqing", "重庆市", true},
+        {"zhongqingshi", "重庆市", true},
+        {"changsha", "长沙市", true},
+        {"zhangsha", "长沙市", true},
+        {"lv", "绿化带", true},
+        {"lhd", "绿化带", true},
+        // any case, and substrings of either spelling
+        {"CQS", "重庆市", true},
+        {"ChongQing", "重庆市", true},
+        {"qs", "重庆市", true},
+        {"ongqin", "重庆市", true},
+        {"ingshi", "重庆市", true},
+        {"q", "重庆市", true},
+        // the readings are chosen per character, never mixed within one spelling
+        {"cqingshi", "重庆市", false},
+        {"chongqs", "重庆市", false},
+        {"cqx", "重庆市", false},
+        {"xqs", "重庆市", false},
+        {"chongqinga", "重庆市", false},
+        {"shichong", "重庆市", false},
+        // Latin letters and digits of the name stand for themselves
+        {"a4z", "A4纸", true},
+        {"a4zhi", "A4纸", true},
+        {"A4Z", "a4纸", true},
+        {"4z", "A4纸", true},
+        {"a5z", "A4纸", false},
+        {"q235", "Q235钢板", true},
+        {"235gb", "Q235钢板", true},
+        {"q235", "Q-235钢板", false},  // a sign breaks the name
+        {"gbq", "钢板 Q235", false},   // so does a blank
+        {"gb", "钢板 Q235", true},
+        {"oneil", "O'Neil", false},
+        {"neil", "O'Neil", true},
+        // characters the table does not know break the name too
+        {"ab", "a。b", false},
+        {"abc", "xxABCxx", true},
+        {"abc", "", false},
+        {"abc",
+         "\xff\xfe"
+         "abc",
+         true},  // malformed bytes break, the rest still counts
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PinyinFilter(c.typed).matches(c.name), c.matches) << c.typed << " in " << c.name;
+    }
+}
+
+TEST(PinyinFilter, LongNamesOfPolyphonesStayLinear) {
+    // 70 characters of three readings each: 3^70 spellings, matched without enumerating them;
+    // texts of more than 64 letters take the same automata with a flag per state
+    std::string name;
+    for (int i = 0; i < 70; ++i) name += "重";
+    std::string zhong13;
+    for (int i = 0; i < 13; ++i) zhong13 += "zhong";
+    const struct {
+        std::string typed;
+        bool matches;
+    } cases[] = {
+        {"zctzctzct", true},
+        {"zhongchongtong", true},
+        {"zhongchongtongx", false},
+        {"ongchongt", true},
+        {std::string(64, 'z'), true},
+        {std::string(65, 't'), true},
+        {std::string(70, 'c'), true},
+        {std::string(71, 'c'), false},
+        {std::string(64, 'c') + "x", false},
+        {zhong13, true},
+        {"ong" + zhong13 + "chon", true},
+        {zhong13 + "x", false},
+        {"zhon" + zhong13, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PinyinFilter(c.typed).matches(name), c.matches) << c.typed;
+    // the long automata also read Latin letters and digits as themselves, and break at signs
+    const std::string latin = std::string(40, 'a') + "4纸" + std::string(30, 'b');
+    EXPECT_TRUE(PinyinFilter(std::string(40, 'A') + "4zhi" + std::string(30, 'B')).matches(latin));
+    EXPECT_TRUE(PinyinFilter(std::string(40, 'a') + "4z" + std::string(30, 'b')).matches(latin));
+    EXPECT_FALSE(PinyinFilter(std::string(40, 'a') + "4z" + std::string(30, 'b'))
+                     .matches(std::string(40, 'a') + "4纸-" + std::string(30, 'b')));
+}
+
+TEST(PinyinFilter, OneFilterServesManyNames) {
+    const PinyinFilter filter("cqs");
+    EXPECT_TRUE(filter.matches("重庆市"));
+    EXPECT_FALSE(filter.matches("长沙市"));
+    EXPECT_TRUE(filter.matches("重庆市"));  // no state left over from the name before
+    EXPECT_TRUE(filter.matches("长沙市重庆市"));
+}
+
+}  // namespace
+}  // namespace Palvo::util
