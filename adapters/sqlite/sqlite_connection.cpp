@@ -703,8 +703,9 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
             impl_->run(st);
             if (i == 0 && changes) {
                 const std::string& s = tr->statements[0];
+                // a with that writes (with c as (...) update ...): changes has ruled out its select
                 if (startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
-                    startsWithNoCase(s, "delete")) {
+                    startsWithNoCase(s, "delete") || startsWithNoCase(s, "with")) {
                     affected = sqlite3_changes(impl_->db);
                 }
             }
