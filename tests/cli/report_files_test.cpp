@@ -252,7 +252,7 @@ int signalWhileWriting(const std::vector<std::string>& args, const fs::path& wat
 }
 
 TEST_F(ReportFiles, ASignalDuringTheReportRemovesItsTemporaryFile) {
-    const std::pair<std::string, int> cases[] = {{"pdf", SIGTERM}, {"xlsx", SIGINT}};
+    const std::pair<std::string, int> cases[] = {{"pdf", SIGTERM}, {"xlsx", SIGINT}, {"pdf", SIGHUP}};
     const auto before = snapshot(dir);
     for (const auto& [kind, signal] : cases) {
         SCOPED_TRACE(kind);
