@@ -184,18 +184,54 @@ std::shared_ptr<Connection> openConnection(const ConnectionOptions& options) {
     return conn;
 }
 
+namespace {
+
+bool isWordByte(char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return std::isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$' || c >= 0x80;
+}
+
+// Where a comment, a quoted text or a bracketed name starting at i ends; i when none starts there.
+std::size_t skipQuoted(const std::string& sql, std::size_t i) {
+    if (sql.compare(i, 2, "--") == 0) {
+        const auto nl = sql.find('\n', i);
+        return nl == std::string::npos ? sql.size() : nl + 1;
+    }
+    if (sql.compare(i, 2, "/*") == 0) {  // T-SQL comments nest
+        int depth = 0;
+        for (; i < sql.size(); ++i) {
+            if (sql.compare(i, 2, "/*") == 0) {
+                ++depth, ++i;
+            } else if (sql.compare(i, 2, "*/") == 0) {
+                if (--depth == 0) return i + 2;
+                ++i;
+            }
+        }
+        return sql.size();
+    }
+    const char open = sql[i];
+    if (open != '\'' && open != '"' && open != '[') return i;
+    const char close = open == '[' ? ']' : open;
+    for (std::size_t j = i + 1; j < sql.size(); ++j) {
+        if (sql[j] != close) continue;
+        if (j + 1 < sql.size() && sql[j + 1] == close) {
+            ++j;  // doubled: part of the text
+            continue;
+        }
+        return j + 1;
+    }
+    return sql.size();
+}
+
+}  // namespace
+
 bool returnsRows(const std::string& sql) {
     std::size_t i = 0;
     while (i < sql.size()) {
-        unsigned char c = static_cast<unsigned char>(sql[i]);
-        if (std::isspace(c) || c == '(') {
+        if (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '(') {
             ++i;
-        } else if (sql.compare(i, 2, "--") == 0) {
-            auto nl = sql.find('\n', i);
-            i = nl == std::string::npos ? sql.size() : nl + 1;
-        } else if (sql.compare(i, 2, "/*") == 0) {
-            auto end = sql.find("*/", i + 2);
-            i = end == std::string::npos ? sql.size() : end + 2;
+        } else if (sql.compare(i, 2, "--") == 0 || sql.compare(i, 2, "/*") == 0) {
+            i = skipQuoted(sql, i);
         } else {
             break;
         }
@@ -205,7 +241,27 @@ bool returnsRows(const std::string& sql) {
         word += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[i])));
         ++i;
     }
-    return word == "select" || word == "with";
+    if (word != "with") return word == "select";
+    // after the common table expressions, the statement that uses them: the first such
+    // word outside their parentheses (with ... insert into ... runs and counts its rows)
+    for (int depth = 0; i < sql.size();) {
+        if (const std::size_t end = skipQuoted(sql, i); end != i) {
+            i = end;
+        } else if (sql[i] == '(' || sql[i] == ')') {
+            depth += sql[i] == '(' ? 1 : (depth > 0 ? -1 : 0);
+            ++i;
+        } else if (isWordByte(sql[i])) {
+            std::string w;
+            for (; i < sql.size() && isWordByte(sql[i]); ++i)
+                w += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[i])));
+            if (depth == 0 &&
+                (w == "select" || w == "insert" || w == "update" || w == "delete" || w == "merge"))
+                return w == "select";
+        } else {
+            ++i;
+        }
+    }
+    return false;
 }
 
 // Half the machine's memory: a runaway query fails before it takes the machine.

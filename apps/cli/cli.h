@@ -59,7 +59,8 @@ int runGuarded(std::ostream& err, const std::function<int()>& body);
 bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err,
                     bool fitWidths = false);
 
-/// Whether a statement returns rows (a select, possibly after comments and parentheses).
+/// Whether a statement returns rows: a select, possibly after comments and parentheses, or a
+/// with whose common table expressions a select uses (not an insert, update or delete).
 bool returnsRows(const std::string& sql);
 
 /// Runs `palvo ARGS...`; returns the exit status.

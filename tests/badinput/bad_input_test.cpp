@@ -76,14 +76,39 @@ TEST_F(BadInput, TenThousandNestedBracketsFailClearly) {
         cases += "case when 1=1 then ";
         ends += " end";
     }
-    for (const std::string& sql :
-         {"select " + open + "1" + close, "select * from 客户 where " + open + "1=1" + close,
-          "select " + subqueries + "1" + close, "select " + open + "1", "select " + signs + "1",
-          "select " + cases + "1" + ends}) {
-        EXPECT_NE(outcome([&] { conn->Query(sql); }), "") << sql.substr(0, 40);
+    const std::string parentheses =
+        "Not supported by the embedded database: more than 100 levels of parentheses";
+    const std::pair<std::string, std::string> refusals[] = {
+        {"select " + open + "1" + close, parentheses},
+        {"select * from 客户 where " + open + "1=1" + close, parentheses},
+        {"select " + subqueries + "1" + close, parentheses},
+        {"select " + open + "1", parentheses},
+        {"select " + signs + "1",
+         "Not supported by the embedded database: an expression nested more than 400 levels deep."},
+        {"select " + cases + "1" + ends,
+         "Not supported by the embedded database: CASE nested more than 100 levels deep."},
+    };
+    for (const auto& [sql, message] : refusals) {
+        EXPECT_EQ(outcome([&] { conn->Query(sql); }).rfind(message, 0), 0u) << sql.substr(0, 40);
     }
-    // a nesting people write still runs
-    EXPECT_EQ(scalar("select " + std::string(50, '(') + "1" + std::string(50, ')')), "1");
+}
+
+// Within the translator's bounds SQLite's own parser stack (100 entries) stops a nesting first.
+TEST_F(BadInput, SqlitesParserStopsAShallowerNestingWithItsOwnMessage) {
+    auto parenthesised = [](int n) { return "select " + std::string(n, '(') + "1" + std::string(n, ')'); };
+    auto nestedCase = [](int n) {
+        std::string sql = "select ";
+        for (int i = 0; i < n; ++i) sql += "case when 1=1 then ";
+        sql += "1";
+        for (int i = 0; i < n; ++i) sql += " end";
+        return sql;
+    };
+    EXPECT_EQ(scalar(parenthesised(93)), "1");
+    EXPECT_EQ(outcome([&] { conn->Query(parenthesised(94)); }), "parser stack overflow");
+    EXPECT_EQ(outcome([&] { conn->Query(parenthesised(100)); }), "parser stack overflow");
+    EXPECT_EQ(outcome([&] { conn->Query(parenthesised(101)); }).rfind("Not supported", 0), 0u);
+    EXPECT_EQ(scalar(nestedCase(18)), "1");
+    EXPECT_EQ(outcome([&] { conn->Query(nestedCase(19)); }), "parser stack overflow");
 }
 
 // Every text parameter of every late-bound method, one at a time, gets each

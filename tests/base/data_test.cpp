@@ -96,6 +96,32 @@ TEST_F(RecordsetWalk, AddNewWritesOnlyAssignedFieldsAsParameters) {
     EXPECT_EQ(rs.Fields(1L).Value().toText(), "O'Neil");  // the new row is current
 }
 
+// A new row goes into one table: a computed column, or columns of two tables, are refused by name.
+TEST_F(RecordsetWalk, UpdateRefusesColumnsOfNoTableOrOfTwoTables) {
+    const std::pair<ColumnInfo, std::string> cases[] = {
+        {ColumnInfo{"合计", adDouble, 8, 15, 255, "", ""},
+         "Field '合计' cannot be updated: it is not a table column."},
+        {ColumnInfo{"单号", adVarWChar, 20, 255, 255, "销售", "单号"},
+         "A new row can only be added to one table at a time."},
+    };
+    for (const auto& [column, message] : cases) {
+        conn.table.columns[1] = column;
+        Recordset rs;
+        rs.Open("select", conn, adOpenStatic, adLockOptimistic);
+        rs.AddNew();
+        rs.Fields(0L) = Value(3);
+        rs.Fields(1L) = Value("x");
+        try {
+            rs.Update();
+            ADD_FAILURE() << message;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+            EXPECT_EQ(e.description(), message);
+        }
+        EXPECT_TRUE(conn.executed.empty()) << message;
+    }
+}
+
 TEST_F(RecordsetWalk, TransactionsRollBackUnlessCommittedAndDoNotNest) {
     {
         Transaction tx(conn);

@@ -120,6 +120,18 @@ TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
     auto r = palvo({"call", "--script", (dir_ / "none.txt").string(), "clsForm.mSubMsg", "错"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("error 53: File not found: ", 0), 0u) << r.err;
+    // the whole file is read first: a malformed line stops the call before the method changes anything
+    const std::string db = (dir_ / "s.db").string();
+    ASSERT_EQ(palvo({"sql", "--db", db, "create table t (k int, v nvarchar(10))"}).status, 0);
+    ASSERT_EQ(palvo({"sql", "--db", db, "insert into t values (1, 'old')"}).status, 0);
+    r = palvo({"call", "--db", db, "--script", script("answer ok\nclik Command2\n"),
+               "clsDatabase.sSetFieldValue", "t", "v", "new", "k", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "error 5: window script line 2 (clik Command2): not an action (CONTROL = TEXT, select, click, "
+              "dblclick, "
+              "grid, key, answer)\n");
+    EXPECT_EQ(palvo({"sql", "--db", db, "select v from t"}).out, "v\nold\n");
 }
 
 TEST_F(CallScript, LinesNoWindowTookAreReported) {

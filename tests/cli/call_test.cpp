@@ -5,12 +5,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <stdexcept>
 
 #include "call_command.h"
 #include "cli.h"
+#include "palvo/error.h"
 #include "palvo/executor.h"
 #include "palvo/session.h"
+#include "palvo/sqlite/connection.h"
 #include "support/cli_run.h"
 
 namespace Palvo::cli {
@@ -58,17 +62,24 @@ TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStan
         {{"call", "clsElse.bExecuteCode", "x = 1 + 1"}, "True\n"},
         {{"call", "clsElse.bExecuteCode", "x = = 1", "True"}, "False\n"},
         {{"call", "clsElse.bExecuteCode", "while true do end"}, "False\n"},  // stopped by the time limit
+        {{"call", "clsElse.bExecuteCode", "s = string.rep('x', 300 * 2^20)"}, "False\n"},  // over 256 MB
+        {{"call", "clsElse.bExecuteCode", "s = string.rep('x', 50 * 2^20)"}, "True\n"},
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "os.exit(3)"}, "False\n"},  // no os in a sandbox
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "io.open('/etc/hostname')"}, "False\n"},
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "x = math.max(1, 2)"}, "True\n"},
+        {{"call", "--sandboxed", "clsElse.bExecuteCode", "require('string')"}, "False\n"},
+        {{"call", "--sandboxed", "clsElse.bExecuteCode", "debug.gethook()"}, "False\n"},
+        {{"call", "clsElse.bExecuteCode", "debug.gethook()"}, "True\n"},
         // a library call no instruction count sees, and a finalizer left for the end
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "string.rep('', 1e15)"}, "False\n"},
         {{"call", "--sandboxed", "clsElse.bExecuteCode",
           "setmetatable({}, {__gc = function() while true do end end})"},
          "True\n"},
         {{"call", "clsElse.bExecuteCode", "assert(io.open('/dev/null'))"},
-         "True\n"},                                          // the tool's own rights
-        {{"call", "--", "clsIp.bIsIP", "--db"}, "False\n"},  // after CLASS.METHOD everything is an argument
+         "True\n"},  // the tool's own rights
+        // after CLASS.METHOD everything is an argument, with or without "--" before it
+        {{"call", "--", "clsIp.bIsIP", "--db"}, "False\n"},
+        {{"call", "clsIp.bIsIP", "--db"}, "False\n"},
         // a changed by-reference argument follows the result; one unchanged is not printed
         {{"call", "clsFunction.sUserDate", " 2004-3-5 "}, "2004-03-05\nsTxt=2004-3-5\n"},
         {{"call", "clsFunction.sUserDate", "2004-3-5", "yyyy-mm"}, "2004-03\n"},
@@ -112,14 +123,45 @@ TEST_F(CallCommand, ARaisedFailurePrintsItsNumberAndExitsWithOne) {
     }
 }
 
-TEST_F(CallCommand, WithoutAConnectionDatabaseMethodsFailWithObjectRequired) {
+// Without --db: call uses palvo.db of the current folder only when it exists; sql creates it.
+TEST_F(CallCommand, WithoutDbTheToolsDatabaseIsPalvoDbInTheCurrentFolder) {
     auto cwd = fs::current_path();
     fs::current_path(dir_);  // no palvo.db here
-    auto r = palvo({"call", "clsDatabase.lGetSearchCount", "select 1"});
+    const Outcome none = palvo({"call", "clsDatabase.lGetSearchCount", "select 1"});
+    const bool createdByCall = fs::exists("palvo.db");
+    const Outcome made = palvo({"sql", "create table 默认 (k int)"});
+    palvo({"sql", "insert into 默认 values (1), (2)"});
+    const Outcome counted = palvo({"call", "clsDatabase.lGetSearchCount", "select * from 默认"});
     fs::current_path(cwd);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("error 424: ", 0), 0u) << r.err;
-    EXPECT_FALSE(fs::exists(dir_ / "palvo.db"));
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err.rfind("error 424: ", 0), 0u) << none.err;
+    EXPECT_FALSE(createdByCall);
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_TRUE(fs::exists(dir_ / "palvo.db"));
+    EXPECT_EQ(counted.out, "2\n") << counted.err;
+}
+
+// What the body raises is printed as "error NUMBER: DESCRIPTION"; anything else as error 51.
+TEST(RunGuarded, AFailurePrintsItsNumberAndGivesStatusOne) {
+    struct Case {
+        std::function<int()> body;
+        int status;
+        std::string err;
+    };
+    const Case cases[] = {
+        {[] { return 0; }, 0, ""},
+        {[] { return 1; }, 1, ""},
+        {[]() -> int { throw Error(ErrorNumber::TypeMismatch, "Type mismatch"); }, 1,
+         "error 13: Type mismatch\n"},
+        {[]() -> int { throw std::length_error("too long"); }, 1, "error 51: too long\n"},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream err;
+        session().oConn = std::make_shared<sqlite::Connection>();
+        EXPECT_EQ(runGuarded(err, c.body), c.status) << c.err;
+        EXPECT_EQ(err.str(), c.err);
+        EXPECT_EQ(session().oConn, nullptr) << "the session's connection is released";
+    }
 }
 
 TEST_F(CallCommand, SetsUpTheSessionFromTheOptions) {

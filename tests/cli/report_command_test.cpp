@@ -94,8 +94,10 @@ TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePages) {
     const Case cases[] = {
         {{}, "595 x 842", 40},                                // A4 portrait
         {{"--landscape"}, "842 x 595", 30},                   // A4 landscape
+        {{"--paper", "B5"}, "516 x 729", 34},                 // JIS B5 portrait
         {{"--paper", "B5", "--landscape"}, "729 x 516", 25},  // JIS B5 landscape
         {{"--paper", "10x11"}, "720 x 792", 39},              // 10 x 11 inch portrait
+        {{"--paper", "10x11", "--landscape"}, "792 x 720", 30},
     };
     for (const Case& c : cases) {
         std::vector<std::string> options = c.options;

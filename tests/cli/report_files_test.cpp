@@ -111,11 +111,25 @@ TEST_F(ReportFiles, RefusedOrFailedReportsExitWithOneAndChangeNothing) {
         {"xlsx", "r.xlsx", {}, missing, "the database " + missing + " does not exist"},
         {"pdf", "link.db", {}, "", "--out " + (dir / "link.db").string() + " is the database"},
         {"xlsx", "hard.db", {}, "", "--out " + (dir / "hard.db").string() + " is the database"},
-        {"pdf", "folder", {}, "", "it is a folder"},
-        {"xlsx", "folder", {}, "", "it is a folder"},
+        {"pdf",
+         "folder",
+         {},
+         "",
+         "Path/File access error: cannot write " + (dir / "folder").string() + ": it is a folder"},
+        {"xlsx",
+         "folder",
+         {},
+         "",
+         "Path/File access error: cannot write " + (dir / "folder").string() + ": it is a folder"},
         {"pdf", "no/r.pdf", {}, "", "No such file or directory"},
         {"xlsx", "no/r.xlsx", {}, "", "No such file or directory"},
-        {"xlsx", "r.xlsx", {"--top", std::string(300, 'x')}, "", "LeftHeader property"},
+        {"xlsx",
+         "r.xlsx",
+         {"--top", std::string(300, 'x')},
+         "",
+         "Unable to set the LeftHeader property of the PageSetup class: a header holds at most 255 "
+         "characters, "
+         "the top text makes it 317"},
         {"xlsx", "r.xlsx", {"--bottom", std::string(300, 'x')}, "", "LeftFooter property"},
     };
     const auto before = snapshot(dir);
@@ -238,7 +252,7 @@ int signalWhileWriting(const std::vector<std::string>& args, const fs::path& wat
 }
 
 TEST_F(ReportFiles, ASignalDuringTheReportRemovesItsTemporaryFile) {
-    const std::pair<std::string, int> cases[] = {{"pdf", SIGTERM}, {"xlsx", SIGINT}};
+    const std::pair<std::string, int> cases[] = {{"pdf", SIGTERM}, {"xlsx", SIGINT}, {"pdf", SIGHUP}};
     const auto before = snapshot(dir);
     for (const auto& [kind, signal] : cases) {
         SCOPED_TRACE(kind);

@@ -93,11 +93,21 @@ TEST_F(ReportXlsx, ColumnsAreAsWideAsTheirTextsInTheRealFont) {
     }
 }
 
-TEST_F(ReportXlsx, BadHeadingsNoRowsAndUnwritableFilesFailWithoutAWorkbook) {
-    EXPECT_EQ(palvo({"report", "xlsx", "--db", db_, "--title", "T", "--heading", "a,b", "--out", out_,
-                     "select 项目, 金额 from 收支"})
-                  .status,
-              2);
+TEST_F(ReportXlsx, BadHeadingsRefusedMergesNoRowsAndUnwritableFilesFailWithoutAWorkbook) {
+    const Outcome heading = palvo({"report", "xlsx", "--db", db_, "--title", "T", "--heading", "a,b", "--out",
+                                   out_, "select 项目, 金额 from 收支"});
+    EXPECT_EQ(heading.status, 2);
+    EXPECT_EQ(heading.err,
+              "palvo: --heading \"a,b\" has 2 cells; the report has 3 columns (running numbers included)\n");
+    // an item beyond the table is refused alone (the one after it is made), and then no workbook is written
+    const Outcome merge =
+        palvo({"report", "xlsx", "--db", db_, "--title", "T", "--merge", "(0,0):(1000000,16000);(1,1):(2,1);",
+               "--out", out_, "select 项目, 金额 from 收支"});
+    EXPECT_EQ(merge.status, 1);
+    EXPECT_EQ(
+        merge.err,
+        "[Vantrel提示] Merge method of Range class failed: merge item (0,0):(1000000,16000) lies outside "
+        "the table A1:C5\n");
     const Outcome empty = palvo(
         {"report", "xlsx", "--db", db_, "--title", "T", "--out", out_, "select 项目 from 收支 where 1 = 0"});
     EXPECT_EQ(empty.status, 1);

@@ -34,6 +34,7 @@ TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRows) {
     auto r = palvo(
         {"sql", "--db", db_, "create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))"});
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-1\n");  // counts no rows
     EXPECT_TRUE(fs::exists(db_));
     r = palvo(
         {"sql", "--db", db_, "insert into 客户 select 'C1', N'华北', 1.5 union all select 'C2', null, 2"});
@@ -49,6 +50,13 @@ TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRows) {
     // a leading comment still makes a query
     r = palvo({"sql", "--db", db_, "-- count\nselect count(*) as n from 客户"});
     EXPECT_EQ(r.out, "n\n2\n");
+    // common table expressions: a query prints rows, a change its count
+    r = palvo({"sql", "--db", db_,
+               "with c(x) as (select 3) insert into 客户 select 'C' + cast(x as varchar), null, x from c"});
+    EXPECT_EQ(r.out, "1\n") << r.err;
+    r = palvo({"sql", "--db", db_,
+               "with c(x) as (select 'C3') select count(*) as n from 客户 where 编号 in (select x from c)"});
+    EXPECT_EQ(r.out, "n\n1\n") << r.err;
 }
 
 // Texts that the plain output once printed like a Null, a column or a row.
@@ -158,10 +166,16 @@ TEST_F(SqlCommand, InitCreatesTheHostTablesOnce) {
 }
 
 TEST(ReturnsRows, TellsQueriesFromOtherStatements) {
-    for (const char* sql : {"select 1", "  SELECT 1", "/* x */ select 1", "((select 1))"}) {
+    for (const char* sql : {"select 1", "  SELECT 1", "/* x /* y */ */ select 1", "((select 1))",
+                            "with c(x) as (select 1) select x from c",
+                            "with 汇总 as (select 1 as n), b as (select n from 汇总) select * from b"}) {
         EXPECT_TRUE(returnsRows(sql)) << sql;
     }
-    for (const char* sql : {"insert into t select 1", "update t set a=1", "selected", ""}) {
+    for (const char* sql :
+         {"insert into t select 1", "update t set a=1", "selected", "", "/* select */ delete from t",
+          "with c(x) as (select 1) insert into t select x from c",
+          "With [select] as (select ')select') update t set a = 1",
+          "with a as (select 1 as k), b as (select 2 as k) delete from t where k in (select k from b)"}) {
         EXPECT_FALSE(returnsRows(sql)) << sql;
     }
 }

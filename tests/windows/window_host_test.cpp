@@ -147,15 +147,27 @@ TEST_P(Hosts, EnterAndEscPressTheDefaultAndCancelButtonsAndARunOutScriptUsesTheC
 }
 
 TEST_P(Hosts, ALineTheWindowCannotTakeFailsNamingItAndLeavesTheWindowClosed) {
-    for (const char* bad :
-         {"click Nothing", "Combo1 = 丙", "select List1 1", "select flx 0", "lbl = x", "select lbl 0"}) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"click Nothing", "the window frmProbe has no control Nothing"},
+        {"Combo1 = 丙", "Combo1 has no entry 丙"},
+        {"select List1 1", "List1 has 1 entries"},
+        {"select flx 0", "flx has data rows 1 to 3"},
+        {"lbl = x", "lbl is a Label, which takes no text"},
+        {"select lbl 0", "lbl is a Label, which has no entries"},
+        {"grid flx 9 1", "flx has data cells in rows 1 to 3"},
+        {"grid flx 1 1 = x", "no editor shows over the cell"},
+    };
+    for (const auto& [bad, why] : cases) {
         Probe probe;
         WindowTestHost host(GetParam(), std::string("key F5\n") + bad + "\nclick cmdOk");
         try {
             showModal(probe);
             ADD_FAILURE() << bad;
         } catch (const Error& e) {
-            EXPECT_NE(e.description().find("window script line 2"), std::string::npos) << e.description();
+            EXPECT_EQ(e.number(), ErrorNumber::InvalidCall) << bad;
+            EXPECT_NE(e.description().find("window script line 2 (" + std::string(bad) + "): " + why),
+                      std::string::npos)
+                << e.description();
         }
         EXPECT_FALSE(probe.shown()) << bad;
         EXPECT_EQ(probe.log.back(), "CloseBox") << bad;

@@ -24,6 +24,12 @@ TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
     conn.Execute("create table [B_单位] (单位编号 varchar(10), 名称 nvarchar(50))");
     EXPECT_EQ(conn.Execute("insert into B_单位 values('0''1', N'总部')"), 1);
     EXPECT_EQ(conn.Execute("insert B_单位 (单位编号, 名称) values('02', '分部')"), 1);
+    // a with that writes counts its rows as the statement after it would
+    EXPECT_EQ(conn.Execute(
+                  "with c as (select 单位编号 from B_单位) update B_单位 set 名称 = 名称 where 单位编号 in "
+                  "(select 单位编号 from c)"),
+              2);
+    EXPECT_EQ(conn.Execute("with c as (select 1 as n) delete from B_单位 where 1 = 0"), 0);
     auto t = conn.Query("select top 1 名称  from [B_单位] where  [单位编号]='0''1'");
     ASSERT_EQ(t.rowCount(), 1u);
     EXPECT_EQ(t.at(0, 0).toText(), "总部");
