@@ -195,6 +195,7 @@ struct Printer::Impl {
                 first.setFamilies(all.mid(i) + all.mid(0, i));
                 QFont alone(font);
                 alone.setFamilies({all[i]});
+                alone.setStyleStrategy(QFont::NoFontMerging);  // what this family itself has
                 fonts.push_back(RunFont{first, QFontMetricsF(alone)});
             }
             it = runFonts.emplace(std::pair{font.pixelSize(), font.bold()}, std::move(fonts)).first;

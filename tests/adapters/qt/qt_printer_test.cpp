@@ -9,9 +9,11 @@
 #include <QPageSize>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
+#include <QPrintEngine>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QRect>
 #include <QString>
 #include <QTemporaryDir>
@@ -21,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -435,6 +438,40 @@ TEST_F(QtPrinter, ThePaperChosenSurvivesThePrintDialog) {
     }
 }
 
+// A cups-pdf queue (Debian printer-driver-cups-pdf) the test may send jobs to, when CUPS has one.
+std::optional<QPrinterInfo> cupsPdfQueue() {
+    for (const QPrinterInfo& info : QPrinterInfo::availablePrinters()) {
+        if (info.makeAndModel().contains(QStringLiteral("PDF"), Qt::CaseInsensitive)) return info;
+    }
+    return std::nullopt;
+}
+
+// Through a real queue: the system printer starts on the queue's default paper,
+// and a job keeps the paper it was laid out on and the report's title, whatever
+// driver options a print dialog left (the queue's default PageSize).
+TEST_F(QtPrinter, AJobThroughACupsQueueKeepsItsPaperAndTitle) {
+    const std::optional<QPrinterInfo> queue = cupsPdfQueue();
+    if (!queue) GTEST_SKIP() << "no CUPS queue of cups-pdf is reachable (cups, printer-driver-cups-pdf)";
+    if (QPrinterInfo::defaultPrinter().printerName() == queue->printerName()) {
+        EXPECT_EQ(qt::Printer().PaperSize(), qt::paperCodeOf(queue->defaultPageSize().id()));
+    }
+    QPrinter target(*queue, QPrinter::HighResolution);
+    ASSERT_EQ(target.outputFormat(), QPrinter::NativeFormat);
+    constexpr auto cupsOptions = static_cast<QPrintEngine::PrintEnginePropertyKey>(0xfe00);
+    target.printEngine()->setProperty(cupsOptions, QStringList{"PageSize", "Letter", "Collate", "True"});
+    auto printer = std::make_shared<qt::Printer>(target);
+    printer->PaperSize(PaperCode::B5);
+    printer->Orientation(vbPRORLandscape);
+    ScopedPrinter guard(printer);
+    auto grid = salesGrid(3);
+    clsPrint().mPrintRecord(grid, "销售清单 B5");
+    EXPECT_EQ(box->last().text, "数据已送至打印机！");
+    EXPECT_EQ(target.docName(), QStringLiteral("销售清单 B5"));
+    EXPECT_EQ(target.pageLayout().pageSize().id(), QPageSize::JisB5);
+    EXPECT_EQ(target.printEngine()->property(cupsOptions).toStringList(), (QStringList{"Collate", "True"}))
+        << "the driver's paper no longer overrides the job's";
+}
+
 TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
     auto system = std::make_shared<qt::Printer>();
     if (system->PrinterCount() > 0) GTEST_SKIP() << "this machine has a system printer";
@@ -501,6 +538,84 @@ TEST_F(QtPrinter, APreviewWhosePaperIsRefusedShowsNothingStale) {
         for (int x = page.left(); x <= page.right(); ++x) drawn += shown.pixel(x, y) != qRgb(255, 255, 255);
     EXPECT_EQ(drawn, 0) << "no text nor rule of the A4 pages";
     dialog->close();
+}
+
+// Where the ink of a Latin word and of a Chinese one to its right lies on an
+// image of the page, relative to the Latin's height: the Chinese top, bottom
+// and left from the Latin's, and the Chinese height.
+struct InkShape {
+    double top, bottom, left, height;
+};
+InkShape inkShape(const QImage& image) {
+    std::vector<int> columns;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (qGray(image.pixel(x, y)) < 100) {
+                columns.push_back(x);
+                break;
+            }
+        }
+    }
+    if (columns.size() < 2) return {0, 0, 0, 0};
+    std::size_t gap = 1;  // the widest gap parts the two texts
+    for (std::size_t i = 1; i < columns.size(); ++i)
+        if (columns[i] - columns[i - 1] > columns[gap] - columns[gap - 1]) gap = i;
+    const auto bounds = [&](int x0, int x1) {
+        int top = image.height(), bottom = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = x0; x <= x1; ++x)
+                if (qGray(image.pixel(x, y)) < 100) top = std::min(top, y), bottom = std::max(bottom, y);
+        return std::pair{top, bottom};
+    };
+    const auto [latinTop, latinBottom] = bounds(columns.front(), columns[gap - 1]);
+    const auto [hanTop, hanBottom] = bounds(columns[gap], columns.back());
+    const double h = latinBottom - latinTop + 1;
+    return {(hanTop - latinTop) / h, (hanBottom - latinBottom) / h, (columns[gap] - columns.front()) / h,
+            (hanBottom - hanTop + 1) / h};
+}
+
+void latinAndChinese(Printer& p) {
+    p.FontSize(24);
+    p.Print("HHHH    中国中国");
+    p.EndDoc();
+}
+
+// The preview sets the Chinese of a text beside its Latin as the printed page
+// does: as high, as large, as far along (the page read from the PDF through pdftoppm).
+TEST_F(QtPrinter, ThePreviewSetsChineseBesideLatinAsThePageDoes) {
+    if (testing::commandOutput("command -v pdftoppm").empty()) GTEST_SKIP() << "pdftoppm is not installed";
+    const fs::path pdf = fs::path(dir.path().toStdString()) / "glyphs.pdf";
+    latinAndChinese(*qt::Printer::pdf(pdf.string()));
+    testing::commandOutput("pdftoppm -r 144 -png -singlefile '" + pdf.string() + "' '" +
+                           (fs::path(dir.path().toStdString()) / "glyphs").string() + "'");
+    QImage page((dir.path() + "/glyphs.png"));
+    ASSERT_FALSE(page.isNull());
+
+    auto dialog = qt::printPreview([] { latinAndChinese(*installedPrinter()); });
+    dialog->printer()->setPageOrientation(QPageLayout::Landscape);  // the whole page in view, large
+    dialog->resize(1400, 1000);
+    dialog->show();
+    QApplication::processEvents();
+    auto* view = dialog->findChild<QPrintPreviewWidget*>();
+    ASSERT_NE(view, nullptr);
+    view->setZoomMode(QPrintPreviewWidget::FitInView);
+    view->updatePreview();
+    QApplication::processEvents();
+    QImage shown = view->grab().toImage();
+    // the page's white alone: the view's edges and the page's shadow are no ink
+    QRect white;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixel(x, y) == qRgb(255, 255, 255)) white |= QRect(x, y, 1, 1);
+    shown = shown.copy(white.adjusted(2, 2, -2, -2));
+    dialog->close();
+
+    const InkShape printed = inkShape(page), previewed = inkShape(shown);
+    ASSERT_GT(printed.height, 0.5);
+    EXPECT_NEAR(previewed.top, printed.top, 0.08);
+    EXPECT_NEAR(previewed.bottom, printed.bottom, 0.08);
+    EXPECT_NEAR(previewed.left, printed.left, 0.08);
+    EXPECT_NEAR(previewed.height, printed.height, 0.08);
 }
 
 // A report sheet as the spreadsheet reports make it: the merged title, the
