@@ -2,8 +2,8 @@
 #include <QFontMetricsF>
 #include <QIODevice>
 #include <QPageLayout>
-#include <QPageSize>
 #include <QPageRanges>
+#include <QPageSize>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
@@ -84,8 +84,10 @@ void keepPaper(QPrinter& printer) {
     if (printer.outputFormat() != QPrinter::NativeFormat) return;
     QPrintEngine* engine = printer.printEngine();
     const QStringList options = engine->property(kCupsOptions).toStringList();
-    static const QStringList paperOptions = {QStringLiteral("PageSize"), QStringLiteral("PageRegion"),
-                                             QStringLiteral("media"), QStringLiteral("media-col"),
+    static const QStringList paperOptions = {QStringLiteral("PageSize"),
+                                             QStringLiteral("PageRegion"),
+                                             QStringLiteral("media"),
+                                             QStringLiteral("media-col"),
                                              QStringLiteral("orientation-requested"),
                                              QStringLiteral("landscape")};
     QStringList kept;
@@ -104,7 +106,8 @@ std::vector<int> pagesToSend(const QPrinter& printer, int pages) {
         if (!ranged || printer.pageRanges().contains(p)) chosen.push_back(p);
     }
     if (chosen.empty()) {
-        throw Error(kPrinterError, "Printer error: the pages chosen (" + toStd(printer.pageRanges().toString()) +
+        throw Error(kPrinterError, "Printer error: the pages chosen (" +
+                                       toStd(printer.pageRanges().toString()) +
                                        ") are not among the report's " + std::to_string(pages));
     }
     if (printer.pageOrder() == QPrinter::LastPageFirst) std::reverse(chosen.begin(), chosen.end());
@@ -223,7 +226,8 @@ struct Printer::Impl {
             const int next = i < chars.size() ? familyOf(chars[i]) : -2;
             if (i > start && next != family) {
                 const QString run = t.text.mid(runAt, at - runAt);
-                const QFont& font = family >= 0 ? (*familyFonts)[static_cast<std::size_t>(family)].font : whole;
+                const QFont& font =
+                    family >= 0 ? (*familyFonts)[static_cast<std::size_t>(family)].font : whole;
                 painter.setFont(font);
                 painter.drawText(QPointF(x, t.y + baseline), run);
                 x += family >= 0

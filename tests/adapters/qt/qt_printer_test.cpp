@@ -413,8 +413,10 @@ TEST_F(QtPrinter, ThePaperChosenSurvivesThePrintDialog) {
     const struct {
         int paper, orientation;
         const char* size;  // as pdfinfo gives it, in points
-    } cases[] = {{9, vbPRORPortrait, "595 x 842"}, {13, vbPRORLandscape, "729 x 516"},
-                 {45, vbPRORPortrait, "720 x 792"}, {45, vbPRORLandscape, "792 x 720"}};
+    } cases[] = {{9, vbPRORPortrait, "595 x 842"},
+                 {13, vbPRORLandscape, "729 x 516"},
+                 {45, vbPRORPortrait, "720 x 792"},
+                 {45, vbPRORLandscape, "792 x 720"}};
     for (const auto& c : cases) {
         SCOPED_TRACE("paper " + std::to_string(c.paper) + ", orientation " + std::to_string(c.orientation));
         const fs::path pdf = fs::path(dir.path().toStdString()) / ("dialog" + std::to_string(c.paper) + "_" +
