@@ -167,7 +167,7 @@ TEST(ReportCommand, TheSampleDataReadsBackFromThePdfRowByRow) {
             table.push_back(testing::rowLine(cells));
         }
         ASSERT_GT(n, 40);
-        const int pages = pdfPages(pdf);
+        const int pages = pageCount(pdf);
         std::vector<std::string> expected, read;
         for (int p = 1; p <= pages; ++p) {
             expected.push_back(table[0]);
