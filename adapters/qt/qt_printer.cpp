@@ -488,6 +488,7 @@ void Printer::endJob() {
         }
         if (!DocName().empty()) d.printer->setDocName(toQString(DocName()));
         d.byFamily = preview;
+        d.runFonts.clear();  // the families may have changed since the last job
         d.beginPainter();
         d.replay(pages);
         d.kept.clear();
