@@ -437,9 +437,9 @@ std::string textMapUpdate(const std::string& path, const DrawnCharacters& drawn,
             CMap cmap = parseCMap(text);
             if (cmap.bodyBegin == std::string::npos || cmap.bodyEnd < cmap.bodyBegin) continue;
             std::unique_ptr<FontCmap> fontCmap;
-            QPDFObjectHandle name = font.getKey("/BaseFont");
-            if (library && name.isName()) {
-                if (auto file = findFont(name.getName().substr(1)))
+            QPDFObjectHandle baseFont = font.getKey("/BaseFont");
+            if (library && baseFont.isName()) {
+                if (auto file = findFont(baseFont.getName().substr(1)))
                     fontCmap = std::make_unique<FontCmap>(library, *file, cmap.entries);
             }
             bool changed = false;

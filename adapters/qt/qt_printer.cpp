@@ -2,15 +2,18 @@
 #include <QFontMetricsF>
 #include <QIODevice>
 #include <QPageLayout>
+#include <QPageRanges>
 #include <QPageSize>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
+#include <QPrintEngine>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -33,6 +36,9 @@ constexpr double kRuleTwips = 10;       // DrawWidth 1: half a point
 constexpr double kPdfMarginPoints = 9;  // an eighth of an inch: B5 landscape holds its 25 rows above the foot
 constexpr long kPrinterError = 482;
 constexpr std::size_t kMaxCachedWidths = 4096;  // per font: "a", "aaa" and repeated cell values
+
+// The options a print dialog hands to CUPS (Qt's private PPK_CupsOptions): name, value, name, value...
+constexpr auto kCupsOptions = static_cast<QPrintEngine::PrintEnginePropertyKey>(0xfe00);
 
 [[noreturn]] void badValue(const char* what) {
     throw Error(ErrorNumber::InvalidPropertyValue, std::string("Invalid property value: ") + what);
@@ -70,6 +76,64 @@ protected:
 private:
     AtomicFile& file_;
 };
+
+// The paper a job is laid out on is the one it goes out on: a print dialog's
+// driver options (its PPD's default PageSize, a media or orientation of its
+// own) would make the driver put the pages on its default paper instead.
+void keepPaper(QPrinter& printer) {
+    if (printer.outputFormat() != QPrinter::NativeFormat) return;
+    QPrintEngine* engine = printer.printEngine();
+    const QStringList options = engine->property(kCupsOptions).toStringList();
+    static const QStringList paperOptions = {QStringLiteral("PageSize"),
+                                             QStringLiteral("PageRegion"),
+                                             QStringLiteral("media"),
+                                             QStringLiteral("media-col"),
+                                             QStringLiteral("orientation-requested"),
+                                             QStringLiteral("landscape")};
+    QStringList kept;
+    for (qsizetype i = 0; i + 1 < options.size(); i += 2) {
+        if (!paperOptions.contains(options[i], Qt::CaseInsensitive)) kept << options[i] << options[i + 1];
+    }
+    if (kept.size() != options.size()) engine->setProperty(kCupsOptions, kept);
+}
+
+// The pages a job sends, in order, from 1: the range chosen in the print
+// dialog, in its page order, each copy the print system does not make itself.
+std::vector<int> pagesToSend(const QPrinter& printer, int pages) {
+    std::vector<int> chosen;
+    const bool ranged = printer.printRange() == QPrinter::PageRange && !printer.pageRanges().isEmpty();
+    for (int p = 1; p <= pages; ++p) {
+        if (!ranged || printer.pageRanges().contains(p)) chosen.push_back(p);
+    }
+    if (chosen.empty()) {
+        throw Error(kPrinterError, "Printer error: the pages chosen (" +
+                                       toStd(printer.pageRanges().toString()) +
+                                       ") are not among the report's " + std::to_string(pages));
+    }
+    if (printer.pageOrder() == QPrinter::LastPageFirst) std::reverse(chosen.begin(), chosen.end());
+    const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
+    std::vector<int> sent;
+    sent.reserve(chosen.size() * static_cast<std::size_t>(copies));
+    if (printer.collateCopies()) {
+        for (int c = 0; c < copies; ++c) sent.insert(sent.end(), chosen.begin(), chosen.end());
+    } else {
+        for (int p : chosen) sent.insert(sent.end(), static_cast<std::size_t>(copies), p);
+    }
+    return sent;
+}
+
+// The paper the printer has as its default (the CUPS queue's), where it has one.
+void usePrinterPaper(QPrinter& printer) {
+    const QPrinterInfo info(printer);
+    if (info.isNull()) return;
+    const QPageSize paper = info.defaultPageSize();
+    if (paper.isValid()) printer.setPageSize(paper);
+}
+
+bool previewing(QPrinter& printer) {
+    const QPaintEngine* engine = printer.paintEngine();
+    return engine != nullptr && engine->type() == QPaintEngine::Picture;
+}
 
 }  // namespace
 
@@ -112,6 +176,72 @@ struct Printer::Impl {
     std::vector<Op> kept;
     DrawnCharacters drawn;  // for the PDF's text maps
 
+    // A preview keeps what it is drawn as pictures, and a picture sets a text
+    // again with its first family's ascent: a Chinese run after DejaVu Sans
+    // would show smaller and lower than on paper. There each family's run is
+    // drawn with that family first, where it lands as it prints.
+    bool byFamily = false;
+    struct RunFont {
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    std::map<std::pair<int, bool>, std::vector<RunFont>> runFonts;
+    const std::vector<RunFont>* familyFonts = nullptr;
+
+    void useRunFonts(const QFont& font) {
+        auto it = runFonts.find({font.pixelSize(), font.bold()});
+        if (it == runFonts.end()) {
+            std::vector<RunFont> fonts;
+            const QStringList all = font.families();
+            for (qsizetype i = 0; i < all.size(); ++i) {
+                QFont first(font);
+                first.setFamilies(all.mid(i) + all.mid(0, i));
+                QFont alone(font);
+                alone.setFamilies({all[i]});
+                alone.setStyleStrategy(QFont::NoFontMerging);  // what this family itself has
+                fonts.push_back(RunFont{first, QFontMetricsF(alone)});
+            }
+            it = runFonts.emplace(std::pair{font.pixelSize(), font.bold()}, std::move(fonts)).first;
+        }
+        familyFonts = &it->second;
+    }
+
+    // The first family that has the character, as the font's fallback picks it; -1 when none has.
+    int familyOf(char32_t c) const {
+        for (std::size_t i = 0; i < familyFonts->size(); ++i) {
+            if ((*familyFonts)[i].metrics.inFontUcs4(c)) return static_cast<int>(i);
+        }
+        return -1;
+    }
+
+    void drawByFamily(const TextOp& t) {
+        const QFont whole = painter.font();
+        double x = t.x;
+        const QList<uint> chars = t.text.toUcs4();
+        qsizetype start = 0;
+        qsizetype at = 0;  // in UTF-16 units
+        qsizetype runAt = 0;
+        int family = chars.isEmpty() ? -1 : familyOf(chars[0]);
+        for (qsizetype i = 0; i <= chars.size(); ++i) {
+            const int next = i < chars.size() ? familyOf(chars[i]) : -2;
+            if (i > start && next != family) {
+                const QString run = t.text.mid(runAt, at - runAt);
+                const QFont& font =
+                    family >= 0 ? (*familyFonts)[static_cast<std::size_t>(family)].font : whole;
+                painter.setFont(font);
+                painter.drawText(QPointF(x, t.y + baseline), run);
+                x += family >= 0
+                         ? (*familyFonts)[static_cast<std::size_t>(family)].metrics.horizontalAdvance(run)
+                         : QFontMetricsF(font).horizontalAdvance(run);
+                start = i;
+                runAt = at;
+            }
+            family = next;
+            if (i < chars.size()) at += chars[i] > 0xFFFF ? 2 : 1;
+        }
+        painter.setFont(whole);
+    }
+
     void setFont(double size, bool bold) {
         // pixels are twips here: the painter is scaled to twips
         const int pixels = std::max(1, static_cast<int>(std::lround(size * kTwipsPerPoint)));
@@ -145,7 +275,11 @@ struct Printer::Impl {
 
     void apply(const Op& op) {
         if (const auto* t = std::get_if<TextOp>(&op)) {
-            painter.drawText(QPointF(t->x, t->y + baseline), t->text);
+            if (byFamily) {
+                drawByFamily(*t);
+            } else {
+                painter.drawText(QPointF(t->x, t->y + baseline), t->text);
+            }
         } else if (const auto* l = std::get_if<LineOp>(&op)) {
             QPen pen(Qt::black);
             pen.setWidthF(l->width * kRuleTwips);
@@ -155,11 +289,42 @@ struct Printer::Impl {
         } else if (const auto* f = std::get_if<FontOp>(&op)) {
             painter.setFont(f->font);
             baseline = f->baseline;
+            if (byFamily) useRunFonts(f->font);
         } else if (pdf) {
             pdf->newPage();
         } else {
             printer->newPage();
         }
+    }
+
+    // The kept job onto the printer: the pages it sends (from 1), each
+    // starting in the font its page started in.
+    void replay(const std::vector<int>& pages) {
+        std::vector<std::size_t> starts{0};
+        std::vector<const FontOp*> fonts{nullptr};
+        const FontOp* font = nullptr;
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            if (const auto* f = std::get_if<FontOp>(&kept[i])) font = f;
+            if (std::holds_alternative<PageOp>(kept[i])) {
+                starts.push_back(i + 1);
+                fonts.push_back(font);
+            }
+        }
+        starts.push_back(kept.size() + 1);  // one past the last page's end
+        bool first = true;
+        for (int page : pages) {
+            const auto p = static_cast<std::size_t>(page - 1);
+            if (!first) apply(PageOp{});
+            first = false;
+            if (fonts[p] != nullptr) apply(*fonts[p]);
+            for (std::size_t i = starts[p]; i + 1 < starts[p + 1]; ++i) apply(kept[i]);
+        }
+    }
+
+    int keptPages() const {
+        return 1 + static_cast<int>(std::count_if(kept.begin(), kept.end(), [](const Op& op) {
+                   return std::holds_alternative<PageOp>(op);
+               }));
     }
 
     // The temporary file goes unless it was committed.
@@ -192,6 +357,7 @@ Printer::Printer() : Printer(std::make_unique<Impl>()) {
     impl_->owned = std::make_unique<QPrinter>(QPrinter::HighResolution);
     impl_->printer = impl_->owned.get();
     impl_->system = true;
+    usePrinterPaper(*impl_->printer);
 }
 
 Printer::Printer(QPrinter& target) : Printer(std::make_unique<Impl>()) { impl_->printer = &target; }
@@ -218,6 +384,8 @@ int Printer::PrinterCount() const {
     if (!impl_->system) return 1;
     return static_cast<int>(QPrinterInfo::availablePrinterNames().size());
 }
+
+bool Printer::previewOnly() const { return impl_->pdfPath.empty() && previewing(*impl_->printer); }
 
 int Printer::PaperSize() const {
     return paperCodeOf(static_cast<int>(impl_->printer->pageLayout().pageSize().id()));
@@ -285,6 +453,7 @@ void Printer::beginJob() {
     impl_->pdf = std::make_unique<QPdfWriter>(impl_->sink.get());
     impl_->pdf->setPageLayout(impl_->printer->pageLayout());
     impl_->pdf->setResolution(impl_->printer->resolution());
+    if (!DocName().empty()) impl_->pdf->setTitle(toQString(DocName()));
     try {
         impl_->beginPainter();
     } catch (...) {
@@ -308,9 +477,22 @@ void Printer::drawLine(double x1, double y1, double x2, double y2) {
 void Printer::endJob() {
     Impl& d = *impl_;
     if (d.pdfPath.empty()) {
+        // a preview shows every page once; a job sends what the print dialog chose
+        const bool preview = previewing(*d.printer);
+        std::vector<int> pages;
+        if (preview) {
+            for (int p = 1; p <= d.keptPages(); ++p) pages.push_back(p);
+        } else {
+            pages = pagesToSend(*d.printer, d.keptPages());
+            keepPaper(*d.printer);
+        }
+        if (!DocName().empty()) d.printer->setDocName(toQString(DocName()));
+        d.byFamily = preview;
+        d.runFonts.clear();  // the families may have changed since the last job
         d.beginPainter();
-        for (const Op& op : d.kept) d.apply(op);
+        d.replay(pages);
         d.kept.clear();
+        d.byFamily = false;
         if (!d.painter.end()) throw Error(kPrinterError, "Printer error: the job did not reach the printer");
         // a host's printer writing a PDF file (a print dialog's "print to file")
         if (d.printer->outputFormat() == QPrinter::PdfFormat && !d.printer->outputFileName().isEmpty() &&
@@ -340,15 +522,23 @@ void Printer::abandonJob() {
 std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report, QWidget* parent) {
     auto dialog = std::make_unique<QPrintPreviewDialog>(parent);
     dialog->setWindowTitle(QStringLiteral("打印预览"));
+    usePrinterPaper(*dialog->printer());
     QObject::connect(dialog.get(), &QPrintPreviewDialog::paintRequested, dialog.get(),
                      [report = std::move(report)](QPrinter* target) {
-                         ScopedPrinter guard(std::make_shared<Printer>(*target));
-                         try {
-                             report();
-                         } catch (const std::exception& e) {
-                             // nothing may cross the event loop; the preview shows what was drawn
-                             qWarning("print preview: %s", e.what());
+                         auto printer = std::make_shared<Printer>(*target);
+                         {
+                             ScopedPrinter guard(printer);
+                             try {
+                                 report();
+                             } catch (const std::exception& e) {
+                                 // nothing may cross the event loop; the preview shows what was drawn
+                                 qWarning("print preview: %s", e.what());
+                             }
                          }
+                         if (printer->jobOpen()) printer->KillDoc();
+                         // a report that stopped (its paper refused) drew nothing: the preview
+                         // shows a blank page, not the pages of the paper before
+                         if (printer->jobsEnded() == 0 && previewing(*target)) QPainter(target).end();
                      });
     return dialog;
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "palvo/scoped_port.h"
 
@@ -63,6 +65,11 @@ public:
     /// The printable width and height in the current orientation.
     virtual double ScaleWidth() const = 0;
     virtual double ScaleHeight() const = 0;
+    /// The name the next jobs carry in the print queue (a report's title).
+    const std::string& DocName() const { return docName_; }
+    void DocName(std::string name) { docName_ = std::move(name); }
+    /// Whether jobs are only shown on screen (a print preview): nothing is sent.
+    virtual bool previewOnly() const { return false; }
 
     // ---- the text members
     double FontSize() const final { return fontSize_; }
@@ -129,6 +136,7 @@ private:
 
     double fontSize_;
     bool fontBold_;
+    std::string docName_;
     double x_ = 0;
     double y_ = 0;
     int drawWidth_ = 1;

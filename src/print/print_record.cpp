@@ -224,6 +224,7 @@ void mPrintRecord(FlexGrid& flx, const std::string& title, const std::string& to
         return;
     }
     Printer& p = *printer;
+    p.DocName(title);  // the job's name in the queue
     const double fontSize = p.FontSize();
     const bool fontBold = p.FontBold();
     const auto restoreFont = [&] {
@@ -243,7 +244,7 @@ void mPrintRecord(FlexGrid& flx, const std::string& title, const std::string& to
     }
     if (!failure) {
         restoreFont();
-        msgBox("数据已送至打印机！", vbExclamation, session().sMsg);
+        if (!p.previewOnly()) msgBox("数据已送至打印机！", vbExclamation, session().sMsg);
         return;
     }
     // a half-printed job never reaches the printer, and the printer keeps its font

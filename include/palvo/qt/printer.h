@@ -49,6 +49,8 @@ public:
     int Orientation() const override;
     double ScaleWidth() const override;
     double ScaleHeight() const override;
+    /// On a print preview's QPrinter while it lays its pages out.
+    bool previewOnly() const override;
 
     /// Sets the paper by its code (9 A4, 13 B5, 45 10 x 11 inch, 1 letter, ...).
     /// Throws Palvo::Error 380 for a code Qt knows no page size for, or while a job is open.

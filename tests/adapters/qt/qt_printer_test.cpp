@@ -4,11 +4,17 @@
 #include <iconv.h>
 
 #include <QApplication>
+#include <QImage>
+#include <QPageRanges>
 #include <QPageSize>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrintEngine>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QRect>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -17,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -328,6 +335,145 @@ TEST_F(QtPrinter, PaperCodesMapToQtPageSizesBothWays) {
         << "Qt's folio is not the platform's";
 }
 
+// A job on a host's printer (as a print dialog leaves it) sends the pages
+// chosen, in its page order, and the copies the print system does not make
+// itself, collated or not; each page keeps its foot of the whole report.
+TEST_F(QtPrinter, AJobSendsThePagesCopiesAndOrderThePrintDialogChose) {
+    const struct {
+        const char* ranges;
+        int copies;
+        bool collate;
+        bool reverse;
+        std::vector<int> feet;
+    } cases[] = {
+        {"", 1, true, false, {1, 2, 3, 4, 5}},
+        {"1-3", 1, true, false, {1, 2, 3}},
+        {"2,4-5", 2, true, false, {2, 4, 5, 2, 4, 5}},
+        {"1-2", 2, false, false, {1, 1, 2, 2}},
+        {"4-9", 1, true, true, {5, 4}},
+    };
+    auto grid = salesGrid(161);  // 5 pages of 40 rows
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("pages ") + c.ranges + ", copies " + std::to_string(c.copies));
+        const fs::path pdf = fs::path(dir.path().toStdString()) / ("job" + std::to_string(++n) + ".pdf");
+        QPrinter target(QPrinter::HighResolution);
+        target.setOutputFormat(QPrinter::PdfFormat);
+        target.setOutputFileName(QString::fromStdString(pdf.string()));
+        target.setPageSize(QPageSize(QPageSize::A4));
+        if (*c.ranges) {
+            target.setPrintRange(QPrinter::PageRange);
+            target.setPageRanges(QPageRanges::fromString(QString::fromLatin1(c.ranges)));
+        }
+        target.setCopyCount(c.copies);
+        target.setCollateCopies(c.collate);
+        target.setPageOrder(c.reverse ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
+        ScopedPrinter guard(std::make_shared<qt::Printer>(target));
+        clsPrint().mPrintRecord(grid, "销售清单 2004");
+        EXPECT_EQ(box->last().text, "数据已送至打印机！");
+        EXPECT_EQ(target.docName(), QStringLiteral("销售清单 2004")) << "the job's name in the queue";
+        ASSERT_EQ(pageCount(pdf), static_cast<int>(c.feet.size()));
+        for (std::size_t i = 0; i < c.feet.size(); ++i) {
+            const std::vector<std::string> lines = testing::pdfLines(pdf.string(), static_cast<int>(i) + 1);
+            ASSERT_GT(lines.size(), 1u);
+            EXPECT_EQ(lines.back(), "第 " + std::to_string(c.feet[i]) + "/5 页") << "sheet " << i + 1;
+            EXPECT_EQ(lines[lines.size() - 2], testing::rowLine(rowOf(grid, std::min(c.feet[i] * 40, 161))));
+        }
+    }
+
+    // a range beyond the report prints nothing and says why
+    const fs::path none = fs::path(dir.path().toStdString()) / "none.pdf";
+    QPrinter target(QPrinter::HighResolution);
+    target.setOutputFormat(QPrinter::PdfFormat);
+    target.setOutputFileName(QString::fromStdString(none.string()));
+    target.setPrintRange(QPrinter::PageRange);
+    target.setPageRanges(QPageRanges::fromString(QStringLiteral("7-9")));
+    auto printer = std::make_shared<qt::Printer>(target);
+    ScopedPrinter guard(printer);
+    clsPrint().mPrintRecord(grid, "销售清单");
+    EXPECT_EQ(box->last().style, 16);
+    EXPECT_EQ(box->last().text, "Printer error: the pages chosen (7-9) are not among the report's 5");
+    EXPECT_FALSE(fs::exists(none));
+    EXPECT_FALSE(printer->jobOpen());
+}
+
+// A report into a PDF file carries its title as the document's.
+TEST_F(QtPrinter, APdfReportIsTitledAsTheReport) {
+    const fs::path pdf = fs::path(dir.path().toStdString()) / "title.pdf";
+    ScopedPrinter guard(qt::Printer::pdf(pdf.string()));
+    auto grid = salesGrid(3);
+    clsPrint().mPrintRecord(grid, "销售清单 2004");
+    const std::string info = testing::commandOutput("pdfinfo -enc UTF-8 '" + pdf.string() + "'");
+    EXPECT_NE(info.find("Title:           销售清单 2004\n"), std::string::npos) << info;
+}
+
+// The paper and orientation chosen before the print dialog are the ones the
+// job goes out on after it is accepted.
+TEST_F(QtPrinter, ThePaperChosenSurvivesThePrintDialog) {
+    const struct {
+        int paper, orientation;
+        const char* size;  // as pdfinfo gives it, in points
+    } cases[] = {{9, vbPRORPortrait, "595 x 842"},
+                 {13, vbPRORLandscape, "729 x 516"},
+                 {45, vbPRORPortrait, "720 x 792"},
+                 {45, vbPRORLandscape, "792 x 720"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("paper " + std::to_string(c.paper) + ", orientation " + std::to_string(c.orientation));
+        const fs::path pdf = fs::path(dir.path().toStdString()) / ("dialog" + std::to_string(c.paper) + "_" +
+                                                                   std::to_string(c.orientation) + ".pdf");
+        QPrinter target(QPrinter::HighResolution);
+        target.setOutputFormat(QPrinter::PdfFormat);
+        target.setOutputFileName(QString::fromStdString(pdf.string()));
+        auto printer = std::make_shared<qt::Printer>(target);
+        printer->PaperSize(c.paper);
+        printer->Orientation(c.orientation);
+        QPrintDialog dialog(&target);
+        QTimer::singleShot(0, &dialog, &QDialog::accept);
+        ASSERT_EQ(dialog.exec(), QDialog::Accepted);
+        ScopedPrinter guard(printer);
+        auto grid = salesGrid(3);
+        clsPrint().mPrintRecord(grid, "销售清单");
+        ASSERT_EQ(box->last().text, "数据已送至打印机！");
+        EXPECT_EQ(printer->PaperSize(), c.paper);
+        const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
+        EXPECT_NE(info.find(std::string("Page size:       ") + c.size + " pts"), std::string::npos) << info;
+    }
+}
+
+// A cups-pdf queue (Debian printer-driver-cups-pdf) the test may send jobs to, when CUPS has one.
+std::optional<QPrinterInfo> cupsPdfQueue() {
+    for (const QPrinterInfo& info : QPrinterInfo::availablePrinters()) {
+        if (info.makeAndModel().contains(QStringLiteral("PDF"), Qt::CaseInsensitive)) return info;
+    }
+    return std::nullopt;
+}
+
+// Through a real queue: the system printer starts on the queue's default paper,
+// and a job keeps the paper it was laid out on and the report's title, whatever
+// driver options a print dialog left (the queue's default PageSize).
+TEST_F(QtPrinter, AJobThroughACupsQueueKeepsItsPaperAndTitle) {
+    const std::optional<QPrinterInfo> queue = cupsPdfQueue();
+    if (!queue) GTEST_SKIP() << "no CUPS queue of cups-pdf is reachable (cups, printer-driver-cups-pdf)";
+    if (QPrinterInfo::defaultPrinter().printerName() == queue->printerName()) {
+        EXPECT_EQ(qt::Printer().PaperSize(), qt::paperCodeOf(queue->defaultPageSize().id()));
+    }
+    QPrinter target(*queue, QPrinter::HighResolution);
+    ASSERT_EQ(target.outputFormat(), QPrinter::NativeFormat);
+    constexpr auto cupsOptions = static_cast<QPrintEngine::PrintEnginePropertyKey>(0xfe00);
+    target.printEngine()->setProperty(cupsOptions, QStringList{"PageSize", "Letter", "Collate", "True"});
+    auto printer = std::make_shared<qt::Printer>(target);
+    printer->PaperSize(PaperCode::B5);
+    printer->Orientation(vbPRORLandscape);
+    ScopedPrinter guard(printer);
+    auto grid = salesGrid(3);
+    clsPrint().mPrintRecord(grid, "销售清单 B5");
+    EXPECT_EQ(box->last().text, "数据已送至打印机！");
+    EXPECT_EQ(target.docName(), QStringLiteral("销售清单 B5"));
+    EXPECT_EQ(target.pageLayout().pageSize().id(), QPageSize::JisB5);
+    EXPECT_EQ(target.printEngine()->property(cupsOptions).toStringList(), (QStringList{"Collate", "True"}))
+        << "the driver's paper no longer overrides the job's";
+}
+
 TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
     auto system = std::make_shared<qt::Printer>();
     if (system->PrinterCount() > 0) GTEST_SKIP() << "this machine has a system printer";
@@ -338,7 +484,9 @@ TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
     EXPECT_EQ(system->jobsEnded(), 0);
 }
 
-TEST_F(QtPrinter, PreviewShowsTheReportsPages) {
+// The preview lays the report out without a word; printing from it sends the
+// job, which then says so once.
+TEST_F(QtPrinter, APreviewSaysItSentTheDataOnlyWhenTheUserPrintsFromIt) {
     auto grid = salesGrid(41);
     auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
     dialog->show();
@@ -348,9 +496,128 @@ TEST_F(QtPrinter, PreviewShowsTheReportsPages) {
     view->updatePreview();
     QApplication::processEvents();
     EXPECT_EQ(view->pageCount(), 2);
-    EXPECT_EQ(box->last().text, "数据已送至打印机！");
+    EXPECT_TRUE(box->messages().empty()) << box->last().text;
     EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it drew";
+
+    const fs::path pdf = fs::path(dir.path().toStdString()) / "preview.pdf";
+    dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+    dialog->printer()->setOutputFileName(QString::fromStdString(pdf.string()));
+    view->print();  // what the preview's print button does once its print dialog is accepted
+    ASSERT_EQ(box->messages().size(), 1u);
+    EXPECT_EQ(box->last().text, "数据已送至打印机！");
+    EXPECT_EQ(pageCount(pdf), 2);
+    EXPECT_EQ(dialog->printer()->docName(), QStringLiteral("销售清单"));
     dialog->close();
+}
+
+// The paper changed in the preview and refused at the paper question: the
+// preview shows one blank page, not the pages laid out on the paper before.
+TEST_F(QtPrinter, APreviewWhosePaperIsRefusedShowsNothingStale) {
+    auto grid = salesGrid(81);
+    auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
+    dialog->printer()->setPageSize(QPageSize(QPageSize::A4));
+    dialog->show();
+    QApplication::processEvents();
+    auto* view = dialog->findChild<QPrintPreviewWidget*>();
+    ASSERT_NE(view, nullptr);
+    view->updatePreview();
+    ASSERT_EQ(view->pageCount(), 3);
+
+    dialog->printer()->setPageSize(QPageSize(QPageSize::A5));
+    box->answerNo();
+    view->updatePreview();
+    EXPECT_EQ(box->last().text, "打印机纸型设置错误，只支持 A4,B5,10*11(普通孔纸) 三种纸型，继续吗？");
+    EXPECT_EQ(view->pageCount(), 1);
+    // the page is the white of the view; nothing may be drawn within it
+    const QImage shown = view->grab().toImage();
+    QRect page;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixel(x, y) == qRgb(255, 255, 255)) page |= QRect(x, y, 1, 1);
+    ASSERT_GT(page.width(), 100);
+    int drawn = 0;
+    for (int y = page.top(); y <= page.bottom(); ++y)
+        for (int x = page.left(); x <= page.right(); ++x) drawn += shown.pixel(x, y) != qRgb(255, 255, 255);
+    EXPECT_EQ(drawn, 0) << "no text nor rule of the A4 pages";
+    dialog->close();
+}
+
+// Where the ink of a Latin word and of a Chinese one to its right lies on an
+// image of the page, relative to the Latin's height: the Chinese top, bottom
+// and left from the Latin's, and the Chinese height.
+struct InkShape {
+    double top, bottom, left, height;
+};
+InkShape inkShape(const QImage& image) {
+    std::vector<int> columns;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (qGray(image.pixel(x, y)) < 100) {
+                columns.push_back(x);
+                break;
+            }
+        }
+    }
+    if (columns.size() < 2) return {0, 0, 0, 0};
+    std::size_t gap = 1;  // the widest gap parts the two texts
+    for (std::size_t i = 1; i < columns.size(); ++i)
+        if (columns[i] - columns[i - 1] > columns[gap] - columns[gap - 1]) gap = i;
+    const auto bounds = [&](int x0, int x1) {
+        int top = image.height(), bottom = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = x0; x <= x1; ++x)
+                if (qGray(image.pixel(x, y)) < 100) top = std::min(top, y), bottom = std::max(bottom, y);
+        return std::pair{top, bottom};
+    };
+    const auto [latinTop, latinBottom] = bounds(columns.front(), columns[gap - 1]);
+    const auto [hanTop, hanBottom] = bounds(columns[gap], columns.back());
+    const double h = latinBottom - latinTop + 1;
+    return {(hanTop - latinTop) / h, (hanBottom - latinBottom) / h, (columns[gap] - columns.front()) / h,
+            (hanBottom - hanTop + 1) / h};
+}
+
+void latinAndChinese(Printer& p) {
+    p.FontSize(24);
+    p.Print("HHHH    中国中国");
+    p.EndDoc();
+}
+
+// The preview sets the Chinese of a text beside its Latin as the printed page
+// does: as high, as large, as far along (the page read from the PDF through pdftoppm).
+TEST_F(QtPrinter, ThePreviewSetsChineseBesideLatinAsThePageDoes) {
+    if (testing::commandOutput("command -v pdftoppm").empty()) GTEST_SKIP() << "pdftoppm is not installed";
+    const fs::path pdf = fs::path(dir.path().toStdString()) / "glyphs.pdf";
+    latinAndChinese(*qt::Printer::pdf(pdf.string()));
+    testing::commandOutput("pdftoppm -r 144 -png -singlefile '" + pdf.string() + "' '" +
+                           (fs::path(dir.path().toStdString()) / "glyphs").string() + "'");
+    QImage page((dir.path() + "/glyphs.png"));
+    ASSERT_FALSE(page.isNull());
+
+    auto dialog = qt::printPreview([] { latinAndChinese(*installedPrinter()); });
+    dialog->printer()->setPageOrientation(QPageLayout::Landscape);  // the whole page in view, large
+    dialog->resize(1400, 1000);
+    dialog->show();
+    QApplication::processEvents();
+    auto* view = dialog->findChild<QPrintPreviewWidget*>();
+    ASSERT_NE(view, nullptr);
+    view->setZoomMode(QPrintPreviewWidget::FitInView);
+    view->updatePreview();
+    QApplication::processEvents();
+    QImage shown = view->grab().toImage();
+    // the page's white alone: the view's edges and the page's shadow are no ink
+    QRect white;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixel(x, y) == qRgb(255, 255, 255)) white |= QRect(x, y, 1, 1);
+    shown = shown.copy(white.adjusted(2, 2, -2, -2));
+    dialog->close();
+
+    const InkShape printed = inkShape(page), previewed = inkShape(shown);
+    ASSERT_GT(printed.height, 0.5);
+    EXPECT_NEAR(previewed.top, printed.top, 0.08);
+    EXPECT_NEAR(previewed.bottom, printed.bottom, 0.08);
+    EXPECT_NEAR(previewed.left, printed.left, 0.08);
+    EXPECT_NEAR(previewed.height, printed.height, 0.08);
 }
 
 // A report sheet as the spreadsheet reports make it: the merged title, the
