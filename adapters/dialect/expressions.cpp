@@ -286,8 +286,9 @@ bool plainExpression(const Nodes& ns) {
             operand = n.op("*") && !operand;  // '*' alone is the star
             continue;
         }
+        // a keyword before a group may be a function (left(...)), but a select is a subquery
         if (!n.group && n.tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(n.tok.text)) &&
-            !(k + 1 < ns.size() && ns[k + 1].group))
+            (!(k + 1 < ns.size() && ns[k + 1].group) || asciiLower(n.tok.text) == "select"))
             return false;
         if (operand && !call) return false;
         operand = true;

@@ -39,6 +39,19 @@ TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
     EXPECT_EQ(empty.columns.size(), 2u);
 }
 
+TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
+    conn.Execute("create table kv (k int)");
+    conn.Execute("insert into kv values (1)");
+    conn.Execute("insert into kv values (7)");
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"select (select (select 1))", 1},
+        {"select (select (select (select 2)))", 2},
+        {"select (select (select max(k) from kv) + 1)", 8},
+        {"select (select (select min(k) from kv) from kv where k = 7)", 1},
+    };
+    for (const auto& [sql, expected] : cases) EXPECT_EQ(number(sql), expected) << sql;
+}
+
 TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     conn.Execute("create table D (id int, d datetime, note varchar(20))");
     conn.Execute("insert into D values(1, '2004-1-5', 'a')");
