@@ -5,30 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "palvo/sqlite/connection.h"
-#include "support/mssql_scratch.h"
+#include "support/backends.h"
 
 namespace Palvo {
 namespace {
 
-struct Backend {
-    const char* name;
-    std::function<std::shared_ptr<Connection>()> open;
-};
-
-void PrintTo(const Backend& b, std::ostream* os) { *os << b.name; }
-
-std::shared_ptr<Connection> openEmbedded() {
-    auto c = std::make_shared<sqlite::Connection>();
-    c->Open(":memory:");
-    return c;
-}
+using testing::Backend;
+using Row = std::vector<std::string>;
 
 class SqlServerAnswers : public ::testing::TestWithParam<Backend> {
 protected:
@@ -38,15 +26,21 @@ protected:
     }
 
     // The row's values as text, "<null>" for Null.
-    std::vector<std::string> row(const std::string& sql) {
+    Row row(const std::string& sql) {
         auto t = conn_->Query(sql);
-        std::vector<std::string> out;
+        Row out;
         if (t.rowCount() == 0) return {"<no row>"};
         for (std::size_t c = 0; c < t.columns.size(); ++c)
             out.push_back(t.at(0, c).isNull() ? "<null>" : t.at(0, c).toText());
         return out;
     }
     std::string scalar(const std::string& sql) { return row(sql).at(0); }
+    // The names of the columns a query reports.
+    Row names(const std::string& sql) {
+        Row n;
+        for (const auto& c : conn_->Query(sql).columns) n.push_back(c.name);
+        return n;
+    }
 
     // The error's SQL Server number and text; {0, ""} when the statement runs.
     std::pair<long, std::string> failure(const std::function<void()>& run) {
@@ -111,14 +105,15 @@ TEST_P(SqlServerAnswers, DatetimeKeepsItsTimeInTicksOfAThreeHundredthSecond) {
               "2004-01-01 10:21");
 
     // the last moment rounds beyond the range: refused, nothing stored
-    const std::pair<long, std::string> outOfRange{
-        242,
-        "The conversion of a varchar data type to a datetime data type resulted in an out-of-range value."};
     auto e = failure([&] { scalar("select convert(datetime, '9999-12-31 23:59:59.999')"); });
-    EXPECT_EQ(e.first, outOfRange.first);
-    EXPECT_NE(e.second.find(outOfRange.second), std::string::npos) << e.second;
-    e = failure([&] { conn_->Execute("insert into 时刻 values (200, '9999-12-31 23:59:59.999')"); });
-    EXPECT_EQ(e.first, outOfRange.first);
+    EXPECT_EQ(e.first, 242);
+    EXPECT_NE(e.second.find("The conversion of a varchar data type to a datetime data type resulted in an "
+                            "out-of-range value."),
+              std::string::npos)
+        << e.second;
+    EXPECT_EQ(
+        failure([&] { conn_->Execute("insert into 时刻 values (200, '9999-12-31 23:59:59.999')"); }).first,
+        242);
     EXPECT_EQ(scalar("select count(*) from 时刻 where k = 200"), "0");
     EXPECT_EQ(scalar("select convert(varchar(23), convert(datetime, '9999-12-31 23:59:59.998'), 121)"),
               "9999-12-31 23:59:59.997");
@@ -129,10 +124,10 @@ TEST_P(SqlServerAnswers, DatetimeKeepsItsTimeInTicksOfAThreeHundredthSecond) {
 TEST_P(SqlServerAnswers, CharactersAndTheirCodes) {
     EXPECT_EQ(row("select char(10), char(65), nchar(20013), ascii('A'), ascii('中'), unicode(N'中'), "
                   "unicode(N'a中')"),
-              (std::vector<std::string>{"\n", "A", "中", "65", "214", "20013", "97"}));
+              (Row{"\n", "A", "中", "65", "214", "20013", "97"}));
     // beyond the range, and of an empty text: Null
     EXPECT_EQ(row("select char(256), char(-1), nchar(65536), ascii(''), unicode(N''), char(null)"),
-              (std::vector<std::string>(6, "<null>")));
+              (Row(6, "<null>")));
     EXPECT_EQ(scalar("select 'a' + char(13) + char(10) + 'b'"), "a\r\nb");
     auto e = failure([&] { scalar("select char('x')"); });
     EXPECT_EQ(e.first, 245);
@@ -150,10 +145,10 @@ TEST_P(SqlServerAnswers, DatalengthCountsTheBytesOfTheType) {
     EXPECT_EQ(row("select datalength(v), datalength(nv), datalength(c), datalength(nc), datalength(i), "
                   "datalength(b), datalength(d), datalength(m), datalength(f), datalength(bt), datalength(e) "
                   "from 长度"),
-              (std::vector<std::string>{"3", "4", "6", "6", "4", "8", "8", "9", "8", "1", "<null>"}));
+              (Row{"3", "4", "6", "6", "4", "8", "8", "9", "8", "1", "<null>"}));
     EXPECT_EQ(row("select datalength(t.nv), datalength('ab'), datalength(N'ab'), datalength(N'中'), "
                   "datalength(convert(nvarchar(10), v)) from 长度 t"),
-              (std::vector<std::string>{"4", "2", "4", "2", "4"}));
+              (Row{"4", "2", "4", "2", "4"}));
 }
 
 // ---- identities
@@ -162,20 +157,19 @@ TEST_P(SqlServerAnswers, IdentitiesOfTheConnectionAndOfATable) {
     conn_->Execute("create table 单据 (id int identity(1,1) primary key, 名称 nvarchar(10))");
     conn_->Execute("create table 日志 (x int)");
     EXPECT_EQ(row("select @@identity, scope_identity(), ident_current('单据')"),
-              (std::vector<std::string>{"<null>", "<null>", "1"}));  // the seed before the first row
+              (Row{"<null>", "<null>", "1"}));  // the seed before the first row
     conn_->Execute("insert into 单据 (名称) values (N'甲')");
     conn_->Execute("insert into 单据 (名称) values (N'乙')");
     // each call is a batch of its own: SCOPE_IDENTITY() sees no insert of its batch
-    EXPECT_EQ(row("select @@identity, scope_identity(), ident_current('单据')"),
-              (std::vector<std::string>{"2", "<null>", "2"}));
+    EXPECT_EQ(row("select @@identity, scope_identity(), ident_current('单据')"), (Row{"2", "<null>", "2"}));
     conn_->Execute("insert into 日志 values (1)");  // a table without an identity
     EXPECT_EQ(row("select @@identity, ident_current('单据'), ident_current('日志'), ident_current('无此表')"),
-              (std::vector<std::string>{"<null>", "2", "<null>", "<null>"}));
+              (Row{"<null>", "2", "<null>", "<null>"}));
     conn_->ExecuteWith("insert into 单据 (名称) values (?)", {"丙"});
     EXPECT_EQ(scalar("select @@identity"), "3");
     conn_->Execute("update 单据 set 名称 = N'丁' where id = 1");
     conn_->Execute("delete from 单据");
-    EXPECT_EQ(row("select @@identity, ident_current('单据')"), (std::vector<std::string>{"3", "3"}));
+    EXPECT_EQ(row("select @@identity, ident_current('单据')"), (Row{"3", "3"}));
     // the identity fills a row of another table
     conn_->Execute("insert into 单据 (名称) values (N'戊')");
     conn_->Execute("insert into 日志 values (@@identity)");
@@ -183,7 +177,7 @@ TEST_P(SqlServerAnswers, IdentitiesOfTheConnectionAndOfATable) {
     // the table as the INSERT names it, in another case
     conn_->Execute("create table Orders (id int identity(1,1), n int)");
     conn_->Execute("insert into ORDERS (n) values (7)");
-    EXPECT_EQ(row("select @@identity, ident_current('orders')"), (std::vector<std::string>{"1", "1"}));
+    EXPECT_EQ(row("select @@identity, ident_current('orders')"), (Row{"1", "1"}));
 }
 
 // ---- what a statement reports about itself
@@ -194,26 +188,18 @@ TEST_P(SqlServerAnswers, ExpressionsWithoutAnAliasAreUnnamed) {
     Recordset rs;
     rs.Open("select sum(金额), count(*) as 笔数, max(编号), 编号, 流水.金额 from 流水 group by 编号, 金额",
             conn_);
-    std::vector<std::string> names;
-    for (long i = 0; i < rs.Fields().Count(); ++i) names.push_back(rs.Fields(i).Name());
-    EXPECT_EQ(names, (std::vector<std::string>{"", "笔数", "", "编号", "金额"}));
+    Row fields;
+    for (long i = 0; i < rs.Fields().Count(); ++i) fields.push_back(rs.Fields(i).Name());
+    EXPECT_EQ(fields, (Row{"", "笔数", "", "编号", "金额"}));
     // the others are still found by name
     EXPECT_EQ(rs.Fields("笔数").Value().toText(), "1");
     EXPECT_EQ(rs.Fields("金额").Value().toText(), "1.5");
     rs.Close();
 
-    auto names2 = [&](const std::string& sql) {
-        auto t = conn_->Query(sql);
-        std::vector<std::string> n;
-        for (const auto& c : t.columns) n.push_back(c.name);
-        return n;
-    };
-    EXPECT_EQ(names2("select *, 金额 * 2, 1 from 流水"), (std::vector<std::string>{"编号", "金额", "", ""}));
-    EXPECT_EQ(names2("select 金额 * 2 as 双倍, 编号 号 from 流水"), (std::vector<std::string>{"双倍", "号"}));
-    EXPECT_EQ(names2("select count(*) as n from 流水 union all select count(*) from 流水"),
-              (std::vector<std::string>{"n"}));
-    EXPECT_EQ(names2("with c as (select sum(金额) as s from 流水) select s, s + 1 from c"),
-              (std::vector<std::string>{"s", ""}));
+    EXPECT_EQ(names("select *, 金额 * 2, 1 from 流水"), (Row{"编号", "金额", "", ""}));
+    EXPECT_EQ(names("select 金额 * 2 as 双倍, 编号 号 from 流水"), (Row{"双倍", "号"}));
+    EXPECT_EQ(names("select count(*) as n from 流水 union all select count(*) from 流水"), (Row{"n"}));
+    EXPECT_EQ(names("with c as (select sum(金额) as s from 流水) select s, s + 1 from c"), (Row{"s", ""}));
 }
 
 TEST_P(SqlServerAnswers, AnInsertFromACommonTableExpressionReportsItsRows) {
@@ -239,10 +225,8 @@ TEST_P(SqlServerAnswers, AColumnAddedWithADefaultGivesItToNewRowsAndToOldOnesWhe
     conn_->Execute("alter table 货品 add 数量 int not null default 1");
     conn_->Execute("alter table 货品 add 备注 varchar(4) default 'x' with values");
     conn_->Execute("insert into 货品 (编号) values (2)");
-    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 1"),
-              (std::vector<std::string>{"<null>", "1", "x"}));
-    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 2"),
-              (std::vector<std::string>{"0", "1", "x"}));
+    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 1"), (Row{"<null>", "1", "x"}));
+    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 2"), (Row{"0", "1", "x"}));
     // the added column's type holds, and a refused row changes nothing
     auto e = failure([&] { conn_->Execute("insert into 货品 (编号, 备注) values (3, 'abcde')"); });
     EXPECT_EQ(e.first, 8152);
@@ -256,28 +240,23 @@ TEST_P(SqlServerAnswers, ColumnsDroppedAlteredAndRenamedKeepTheTablesChecksAndIn
     conn_->Execute("create unique index IX_货品_名称 on 货品 (名称)");
     conn_->Execute("insert into 货品 (名称, 单价, 日期) values ('甲', 1.5, '2004-01-01')");
     conn_->Execute("insert into 货品 (名称, 单价, 日期) values ('乙', 2.25, '2004-01-02 10:00')");
-    auto columns = [&](const std::string& table) {
-        std::vector<std::string> n;
-        for (const auto& c : conn_->Query("select * from " + table + " where 1 = 0").columns)
-            n.push_back(c.name);
-        return n;
-    };
+    auto columns = [&](const std::string& table) { return names("select * from " + table + " where 1 = 0"); };
     auto number = [&](const std::string& sql) { return failure([&] { conn_->Execute(sql); }).first; };
 
     conn_->Execute("alter table 货品 drop column 备注");
-    EXPECT_EQ(columns("货品"), (std::vector<std::string>{"编号", "名称", "单价", "日期"}));
+    EXPECT_EQ(columns("货品"), (Row{"编号", "名称", "单价", "日期"}));
     // refused, leaving the table as it was
     EXPECT_EQ(number("alter table 货品 drop column 名称"), 5074);  // the index needs it
     EXPECT_EQ(number("alter table 货品 drop column 无此列"), 4924);
     EXPECT_EQ(number("alter table 货品 alter column 名称 varchar(1)"), 8152);  // 甲 is two bytes
-    EXPECT_EQ(columns("货品"), (std::vector<std::string>{"编号", "名称", "单价", "日期"}));
+    EXPECT_EQ(columns("货品"), (Row{"编号", "名称", "单价", "日期"}));
     conn_->Execute("insert into 货品 (名称) values ('abcdefghij')");
     EXPECT_EQ(number("insert into 货品 (名称) values ('abcdefghijk')"), 8152);
 
     conn_->Execute("alter table 货品 alter column 名称 varchar(20)");
     conn_->Execute("alter table 货品 alter column 单价 int");
     EXPECT_EQ(row("select 名称, 单价, convert(varchar(16), 日期, 120) from 货品 where 编号 = 2"),
-              (std::vector<std::string>{"乙", "2", "2004-01-02 10:00"}));
+              (Row{"乙", "2", "2004-01-02 10:00"}));
     conn_->Execute("insert into 货品 (名称) values ('abcdefghijklmnopqrst')");
     EXPECT_EQ(number("insert into 货品 (名称) values ('abcdefghijklmnopqrstu')"), 8152);
     EXPECT_NE(number("insert into 货品 (名称) values ('甲')"), 0);  // the unique index is there still
@@ -288,7 +267,7 @@ TEST_P(SqlServerAnswers, ColumnsDroppedAlteredAndRenamedKeepTheTablesChecksAndIn
 
     conn_->Execute("exec sp_rename '货品.单价', '价格', 'COLUMN'");
     conn_->Execute("exec sp_rename '货品', '商品'");
-    EXPECT_EQ(columns("商品"), (std::vector<std::string>{"编号", "名称", "价格", "日期"}));
+    EXPECT_EQ(columns("商品"), (Row{"编号", "名称", "价格", "日期"}));
     EXPECT_EQ(scalar("select count(*) from 商品"), "5");
     EXPECT_EQ(number("insert into 商品 (名称, 价格) values ('戊', 'x')"), 245);
     EXPECT_EQ(number("insert into 商品 (名称) values ('abcdefghijklmnopqrstu')"), 8152);
@@ -301,11 +280,9 @@ TEST_P(SqlServerAnswers, ColumnsDroppedAlteredAndRenamedKeepTheTablesChecksAndIn
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SqlServerAnswers,
-                         ::testing::Values(Backend{"Embedded", openEmbedded},
+                         ::testing::Values(Backend{"Embedded", testing::openEmbedded},
                                            Backend{"MsSql", testing::openMssqlScratch}),
-                         [](const ::testing::TestParamInfo<Backend>& p) {
-                             return std::string(p.param.name);
-                         });
+                         testing::backendName);
 
 }  // namespace
 }  // namespace Palvo

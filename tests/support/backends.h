@@ -1,0 +1,35 @@
+// The connections a test suite runs on, one parameter each: the embedded
+// database, and others the suite adds (ODBC, a real SQL Server).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "palvo/data.h"
+#include "palvo/sqlite/connection.h"
+#include "support/mssql_scratch.h"
+
+namespace Palvo::testing {
+
+struct Backend {
+    const char* name;
+    std::function<std::shared_ptr<Connection>()> open;
+};
+
+inline void PrintTo(const Backend& b, std::ostream* os) { *os << b.name; }
+
+/// The test's name for a backend parameter.
+inline std::string backendName(const ::testing::TestParamInfo<Backend>& p) { return p.param.name; }
+
+/// A new embedded database in memory.
+inline std::shared_ptr<Connection> openEmbedded() {
+    auto c = std::make_shared<sqlite::Connection>();
+    c->Open(":memory:");
+    return c;
+}
+
+}  // namespace Palvo::testing
