@@ -12,24 +12,13 @@
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/sqlite/connection.h"
+#include "support/backends.h"
 #include "support/errors.h"
-#include "support/mssql_scratch.h"
 
 namespace Palvo {
 namespace {
 
-struct Backend {
-    const char* name;
-    std::function<std::shared_ptr<Connection>()> open;
-};
-
-void PrintTo(const Backend& b, std::ostream* os) { *os << b.name; }
-
-std::shared_ptr<Connection> openSqlite() {
-    auto c = std::make_shared<sqlite::Connection>();
-    c->Open(":memory:");
-    return c;
-}
+using testing::Backend;
 
 std::shared_ptr<Connection> openOdbc() {
     auto c = std::make_shared<odbc::Connection>();
@@ -352,12 +341,10 @@ TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,
-                         ::testing::Values(Backend{"SqliteDirect", openSqlite},
+                         ::testing::Values(Backend{"SqliteDirect", testing::openEmbedded},
                                            Backend{"OdbcSqliteDriver", openOdbc},
                                            Backend{"MsSql", testing::openMssqlScratch}),
-                         [](const ::testing::TestParamInfo<Backend>& p) {
-                             return std::string(p.param.name);
-                         });
+                         testing::backendName);
 
 }  // namespace
 }  // namespace Palvo
