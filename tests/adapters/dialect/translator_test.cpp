@@ -72,8 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
              "select tsql_arith(a, b, '+') collate zh_ci_as = tsql_arith(c, 'x', '+')"},
         Case{"select case when a+b=1 then 'x' else 'y' + z end + 'q' from t",
              "select tsql_arith(case when tsql_arith(a, b, '+')=1 then 'x' else tsql_arith('y', z, '+') end, "
-             "'q', "
-             "'+') from t"},
+             "'q', '+') from t"},
         Case{"select -9223372036854775808, - 9223372036854775807",
              "select -9223372036854775808, - 9223372036854775807"},
         Case{"select * from t where d = '2004-01-05' and '2004-1-5' < e",
@@ -102,8 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
              "zh_ci_as in (select e from u)"},
         Case{"select a + b as x, c as y, [d] from t order by x, y desc, ltrim(c), 1, a, [d] desc",
              "select tsql_arith(a, b, '+') as x, c as y, \"d\" from t order by x collate zh_ci_as, y desc, "
-             "ltrim(c) "
-             "collate zh_ci_as, 1, a, \"d\" desc"},
+             "ltrim(c) collate zh_ci_as, 1, a, \"d\" desc"},
         Case{"select left(a, 2), count(*) from t group by left(a, 2) having count(*) > 1 union select b, 1 "
              "from u",
              "select tsql_left(a, 2), count(*) from t group by tsql_left(a, 2) collate zh_ci_as having "
@@ -186,34 +184,32 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"create table T (编号 int identity(1,1) not null, 名称 nvarchar(50) default N'', n "
              "decimal(18,2), primary key (名称))",
              "create table \"T\" (\"编号\" integer primary key autoincrement, \"名称\" nvarchar(50) collate "
-             "zh_ci_as default (''), \"n\" decimal real(18,2), unique (名称));\n"
-             "create trigger \"T__check_insert\" after insert on \"T\" for each row when new.\"名称\" is not "
+             "zh_ci_as default (''), \"n\" decimal real(18,2), unique (名称));\ncreate trigger "
+             "\"T__check_insert\" after insert on \"T\" for each row when new.\"名称\" is not "
              "tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not "
              "tsql_check_decimal(new.\"n\", 18, 2) begin update \"T\" set \"名称\" = "
              "tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, 2) where rowid "
-             "= new.rowid; end;\n"
-             "create trigger \"T__check_update\" after update of \"名称\", \"n\" on \"T\" for each row when "
-             "new.\"名称\" is not tsql_check_text(new.\"名称\", 50, 1) collate binary or new.\"n\" is not "
-             "tsql_check_decimal(new.\"n\", 18, 2) begin update \"T\" set \"名称\" = "
+             "= new.rowid; end;\ncreate trigger \"T__check_update\" after update of \"名称\", \"n\" on \"T\" "
+             "for each row when new.\"名称\" is not tsql_check_text(new.\"名称\", 50, 1) collate binary or "
+             "new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin update \"T\" set \"名称\" = "
              "tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, 2) where rowid "
              "= new.rowid; end"},
         Case{"drop table [T]", "drop table \"T\""},
         Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
         Case{"alter table T add c float default 0",
-             "alter table T add column \"c\" float default (0);\n"
-             "update \"T\" set \"c\" = null"},
+             "alter table T add column \"c\" float default (0);\nupdate \"T\" set \"c\" = null"},
         Case{"alter table T add c float not null default 0 with values",
              "alter table T add column \"c\" float not null default (0)"},
         Case{"alter table T add c float default 0 with values",
              "alter table T add column \"c\" float default (0)"},
         Case{"alter table T add c varchar(10)",
-             "alter table T add column \"c\" varchar(10) collate zh_ci_as;\n"
-             "create trigger \"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
+             "alter table T add column \"c\" varchar(10) collate zh_ci_as;\ncreate trigger "
+             "\"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
              "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = "
-             "tsql_check_text(new.\"c\", 10, 0) where rowid = new.rowid; end;\n"
-             "create trigger \"T__check_c_update\" after update of \"c\" on \"T\" for each row when "
-             "new.\"c\" is not tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" "
-             "= tsql_check_text(new.\"c\", 10, 0) where rowid = new.rowid; end"},
+             "tsql_check_text(new.\"c\", 10, 0) where rowid = new.rowid; end;\ncreate trigger "
+             "\"T__check_c_update\" after update of \"c\" on \"T\" for each row when new.\"c\" is not "
+             "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = "
+             "tsql_check_text(new.\"c\", 10, 0) where rowid = new.rowid; end"},
         Case{"select 1;", "select 1"}));
 
 struct Refusal {
