@@ -419,28 +419,15 @@ TEST(StoredTypes, ADateColumnKeepsTheDayOnly) {
         << tr.statements[1];
 }
 
-struct Literal {
-    const char* number;
-    bool exact;
-};
-void PrintTo(const Literal& l, std::ostream* os) { *os << l.number; }
-
-class NumberLiterals : public ::testing::TestWithParam<Literal> {};
-
-TEST_P(NumberLiterals, AreExactWhenADoubleCarriesEveryDigit) {
-    EXPECT_EQ(Palvo::dialect::readsExactly(GetParam().number), GetParam().exact);
+TEST(NumberLiterals, AreExactWhenADoubleCarriesEveryDigit) {
+    for (const char* n :
+         {"0.01", "123456789012345", "9007199254740991.0", "2024010100000124.00", "9223372036854775807",
+          "-9223372036854775808", "0.000000000000000001", "1.5e3", "45035996273704.97"})
+        EXPECT_TRUE(Palvo::dialect::readsExactly(n)) << n;
+    for (const char* n : {"99999999999999.99", "12345678901234567.89", "9223372036854775808",
+                          "-9223372036854775809", "12345678901234567890", "3.14159265358979323846"})
+        EXPECT_FALSE(Palvo::dialect::readsExactly(n)) << n;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Digits, NumberLiterals,
-    ::testing::Values(Literal{"0.01", true}, Literal{"123456789012345", true},
-                      Literal{"99999999999999.99", false}, Literal{"9007199254740991.0", true},
-                      Literal{"2024010100000124.00", true}, Literal{"12345678901234567.89", false},
-                      Literal{"9223372036854775807", true}, Literal{"-9223372036854775808", true},
-                      Literal{"9223372036854775808", false}, Literal{"-9223372036854775809", false},
-                      Literal{"12345678901234567890", false}, Literal{"0.000000000000000001", true},
-                      Literal{"1.5e3", true}, Literal{"3.14159265358979323846", false},
-                      Literal{"45035996273704.97", true}));
 
 TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
     auto toks = Palvo::dialect::tokenize("select 'a--b', [x/*y]]], N'n''', \"q\" -- tail\n/*c*/ 1.5e3 <> ?");
