@@ -368,48 +368,45 @@ struct Stored {
     const char* column;  // the column definition SQLite gets
     const char* check;   // what the triggers pass each value through, "" for none
 };
-void PrintTo(const Stored& c, std::ostream* os) { *os << c.declared; }
 
-class StoredTypes : public ::testing::TestWithParam<Stored> {};
-
-TEST_P(StoredTypes, KeepTheirDeclarationAndCheckTheirValues) {
-    const Stored& c = GetParam();
-    auto tr = translateUncached(std::string("create table T (c ") + c.declared + ")");
-    EXPECT_EQ(tr.statements[0], std::string("create table \"T\" (\"c\" ") + c.column + ")");
-    if (std::string(c.check).empty()) {
-        EXPECT_EQ(tr.statements.size(), 1u);
-        return;
+TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValues) {
+    const Stored cases[] = {
+        {"tinyint", "tinyint", "tsql_check_int(new.\"c\", 'tinyint')"},
+        {"integer not null", "integer not null", "tsql_check_int(new.\"c\", 'int')"},
+        {"int not null primary key clustered", "int not null primary key",
+         "tsql_check_int(new.\"c\", 'int')"},
+        {"char(2) collate Chinese_PRC_CS_AS", "char(2) collate rtrim", "tsql_check_text(new.\"c\", 2, 0)"},
+        {"text", "text collate zh_ci_as", ""},
+        {"datetime default getdate()", "datetime default (tsql_getdate())", "tsql_datetime(new.\"c\")"},
+        {"bigint default 0", "bigint default (0)", "tsql_check_int(new.\"c\", 'bigint')"},
+        {"decimal", "decimal", "tsql_check_decimal(new.\"c\", 18, 0)"},
+        {"numeric(10, 3)", "numeric real(10, 3)", "tsql_check_decimal(new.\"c\", 10, 3)"},
+        {"dec(18,0)", "dec(18,0)", "tsql_check_decimal(new.\"c\", 18, 0)"},
+        {"money", "money real", "tsql_check_decimal(new.\"c\", 19, 4)"},
+        {"smallmoney", "smallmoney real", "tsql_check_decimal(new.\"c\", 10, 4)"},
+        {"char", "char collate zh_ci_as", "tsql_check_text(new.\"c\", 1, 0)"},
+        {"nchar(5)", "nchar(5) collate zh_ci_as", "tsql_check_text(new.\"c\", 5, 1)"},
+        {"varchar(max)", "varchar(-1) collate zh_ci_as", ""},
+        {"ntext", "ntext collate zh_ci_as", ""},
+        {"float", "float", ""},
+        {"bit", "bit", ""}};
+    for (const Stored& c : cases) {
+        SCOPED_TRACE(c.declared);
+        auto tr = translateUncached(std::string("create table T (c ") + c.declared + ")");
+        EXPECT_EQ(tr.statements[0], std::string("create table \"T\" (\"c\" ") + c.column + ")");
+        if (std::string(c.check).empty()) {
+            EXPECT_EQ(tr.statements.size(), 1u);
+            continue;
+        }
+        ASSERT_EQ(tr.statements.size(), 3u);
+        const bool text = std::string(c.check).starts_with("tsql_check_text");
+        const std::string when =
+            std::string("when new.\"c\" is not ") + c.check + (text ? " collate binary" : "") + " begin";
+        EXPECT_NE(tr.statements[1].find(when), std::string::npos) << tr.statements[1];
+        EXPECT_NE(tr.statements[2].find("after update of \"c\" on \"T\""), std::string::npos)
+            << tr.statements[2];
     }
-    ASSERT_EQ(tr.statements.size(), 3u);
-    const bool text = std::string(c.check).starts_with("tsql_check_text");
-    const std::string when =
-        std::string("when new.\"c\" is not ") + c.check + (text ? " collate binary" : "") + " begin";
-    EXPECT_NE(tr.statements[1].find(when), std::string::npos) << tr.statements[1];
-    EXPECT_NE(tr.statements[2].find("after update of \"c\" on \"T\""), std::string::npos) << tr.statements[2];
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    ColumnTypes, StoredTypes,
-    ::testing::Values(Stored{"tinyint", "tinyint", "tsql_check_int(new.\"c\", 'tinyint')"},
-                      Stored{"integer not null", "integer not null", "tsql_check_int(new.\"c\", 'int')"},
-                      Stored{"int not null primary key clustered", "int not null primary key",
-                             "tsql_check_int(new.\"c\", 'int')"},
-                      Stored{"char(2) collate Chinese_PRC_CS_AS", "char(2) collate rtrim",
-                             "tsql_check_text(new.\"c\", 2, 0)"},
-                      Stored{"text", "text collate zh_ci_as", ""},
-                      Stored{"datetime default getdate()", "datetime default (tsql_getdate())",
-                             "tsql_datetime(new.\"c\")"},
-                      Stored{"bigint default 0", "bigint default (0)", "tsql_check_int(new.\"c\", 'bigint')"},
-                      Stored{"decimal", "decimal", "tsql_check_decimal(new.\"c\", 18, 0)"},
-                      Stored{"numeric(10, 3)", "numeric real(10, 3)", "tsql_check_decimal(new.\"c\", 10, 3)"},
-                      Stored{"dec(18,0)", "dec(18,0)", "tsql_check_decimal(new.\"c\", 18, 0)"},
-                      Stored{"money", "money real", "tsql_check_decimal(new.\"c\", 19, 4)"},
-                      Stored{"smallmoney", "smallmoney real", "tsql_check_decimal(new.\"c\", 10, 4)"},
-                      Stored{"char", "char collate zh_ci_as", "tsql_check_text(new.\"c\", 1, 0)"},
-                      Stored{"nchar(5)", "nchar(5) collate zh_ci_as", "tsql_check_text(new.\"c\", 5, 1)"},
-                      Stored{"varchar(max)", "varchar(-1) collate zh_ci_as", ""},
-                      Stored{"ntext", "ntext collate zh_ci_as", ""}, Stored{"float", "float", ""},
-                      Stored{"bit", "bit", ""}));
 
 TEST(StoredTypes, ADateColumnKeepsTheDayOnly) {
     auto tr = translateUncached("create table T (d date, t datetime)");
