@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -107,10 +108,8 @@ TEST_F(ColumnTotals, TheGridTheSumThePrintedReportAndTheWorkbooksShowTheExactTot
         ASSERT_FALSE(printer->jobs().empty());
         const memory::PrintedJob& job = printer->jobs().back();
         const std::vector<std::string> page = job.texts(job.pages);
-        std::size_t at = 0;
-        while (at < page.size() && page[at] != "合计") ++at;
-        ASSERT_LT(at + 2, page.size());
-        const auto from = page.begin() + static_cast<long>(at);
+        const auto from = std::find(page.begin(), page.end(), "合计");
+        ASSERT_GE(page.end() - from, 3);
         EXPECT_EQ(std::vector<std::string>(from, from + 3),
                   (std::vector<std::string>{"合计", kExact, "19999"}))
             << "the printed 合计 row (an empty cell prints nothing)";

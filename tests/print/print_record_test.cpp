@@ -63,6 +63,19 @@ bool has(const std::vector<std::string>& texts, const std::string& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
+// Where the text prints (on the page, 0 for any); -1, -1 when nowhere.
+std::pair<double, double> at(const memory::PrintedJob& job, const std::string& text, int page = 0) {
+    const auto it = std::find_if(job.ops.begin(), job.ops.end(), [&](const PrinterOp& op) {
+        return (page == 0 || (op.page == page && op.kind == PrinterOp::Kind::Text)) && op.text == text;
+    });
+    return it == job.ops.end() ? std::pair{-1.0, -1.0} : std::pair{it->x, it->y};
+}
+
+// The page's last rule lies a thin rule's thickness or more above its foot.
+void expectLastRuleAboveFoot(const memory::PrintedJob& job, int page) {
+    EXPECT_LE(job.lines(page).back().y + 10, at(job, job.texts(page).back(), page).second) << "page " << page;
+}
+
 // The paper's table of rows, on the PDF printer's printable area (the paper less
 // an eighth of an inch) and on a printer's that is a quarter inch short on every
 // side, where fewer rows stay above the foot; on every page the last row's rule
@@ -114,11 +127,7 @@ TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientationAndStayAboveTheFoot) {
             EXPECT_EQ(texts.back(), "第 " + std::to_string(p) + "/" + std::to_string(pages) + " 页");
             EXPECT_TRUE(has(texts, "制表：张三")) << "Topstr on every page";
             EXPECT_EQ(has(texts, "审核：李四"), p == pages) << "BotStr on the last page only";
-            const auto foot = std::find_if(job.ops.begin(), job.ops.end(), [&](const PrinterOp& op) {
-                return op.page == p && op.text == texts.back();
-            });
-            ASSERT_NE(foot, job.ops.end());
-            EXPECT_LE(job.lines(p).back().y + 10, foot->y) << "the last row's rule on page " << p;
+            expectLastRuleAboveFoot(job, p);
         }
         EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{"数据已送至打印机！", 48, "提示"}}));
         box->clear();
@@ -154,27 +163,23 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     grid.TextMatrix(7, 1, "很长的货品名称");  // the widest text of column 1
     print(grid);
     ASSERT_EQ(printer->jobs().size(), 1u);
-    const auto& ops = printer->jobs()[0].ops;
+    const auto& job = printer->jobs()[0];
+    const auto& ops = job.ops;
     const double pw = printer->ScaleWidth();
-    auto at = [&](int page, const std::string& text) {
-        const auto it = std::find_if(ops.begin(), ops.end(), [&](const PrinterOp& op) {
-            return op.page == page && op.kind == PrinterOp::Kind::Text && op.text == text;
-        });
-        return it == ops.end() ? std::pair{-1.0, -1.0} : std::pair{it->x, it->y};
-    };
     // title at 18 points (twice the grid's 9) one line from the top; body at 11, "a" 110 twips
-    EXPECT_EQ(at(1, "销售清单"), std::pair((pw - 4 * 360) / 2, 360.0));
+    EXPECT_EQ(at(job, "销售清单", 1), std::pair((pw - 4 * 360) / 2, 360.0));
     EXPECT_EQ(ops[1].text.rfind("打印时间：", 0), 0u);
     EXPECT_DOUBLE_EQ(ops[1].y, 720 + 100);
-    EXPECT_EQ(at(1, "制表：张三"), std::pair(330.0, 820.0 + 220 + 100)) << "the margin is aaa";
+    EXPECT_EQ(at(job, "制表：张三", 1), std::pair(330.0, 820.0 + 220 + 100)) << "the margin is aaa";
     // columns: aaa, then the widest text of each column plus a
     const double x1 = 330 + 440 + 110, x2 = x1 + 7 * 220 + 110;
-    EXPECT_EQ(at(1, "名称"), std::pair(x1, 1460.0 + 100));
-    EXPECT_EQ(at(1, "金额").first, x2);
+    EXPECT_EQ(at(job, "名称", 1), std::pair(x1, 1460.0 + 100));
+    EXPECT_EQ(at(job, "金额", 1).first, x2);
     const double body = 1560 + 220 + 100, pitch = 1.4 * 220;
-    EXPECT_EQ(at(1, "货品1"), std::pair(x1, body + 50));
-    EXPECT_EQ(at(1, "货品40"), std::pair(x1, body + 50 + 39 * pitch));
-    EXPECT_EQ(at(1, "第 1/2 页"), std::pair((pw - (2 * 220 + 5 * 110)) / 2, printer->ScaleHeight() - 300));
+    EXPECT_EQ(at(job, "货品1", 1), std::pair(x1, body + 50));
+    EXPECT_EQ(at(job, "货品40", 1), std::pair(x1, body + 50 + 39 * pitch));
+    EXPECT_EQ(at(job, "第 1/2 页", 1),
+              std::pair((pw - (2 * 220 + 5 * 110)) / 2, printer->ScaleHeight() - 300));
 
     const auto rules = printer->jobs()[0].lines(1);
     ASSERT_EQ(rules.size(), 42u);
@@ -186,7 +191,7 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     const auto rules2 = printer->jobs()[0].lines(2);
     ASSERT_EQ(rules2.size(), 3u);
     EXPECT_EQ(rules2[0].drawWidth + rules2[1].drawWidth, 2);
-    EXPECT_EQ(at(2, "审核：李四"), std::pair(330.0, rules2[2].y + 50));
+    EXPECT_EQ(at(job, "审核：李四", 2), std::pair(330.0, rules2[2].y + 50));
 
     // a title wider than the page starts left of it, a time line that wide at its edge
     printer->printableSize(1000, 16000);
@@ -205,20 +210,15 @@ TEST_F(PrintRecord, ACellsLinesPrintOneUnderAnotherAndTheRowsRuleStaysUnderThem)
     print(grid);
     ASSERT_EQ(printer->jobs().size(), 1u);
     const auto& job = printer->jobs()[0];
-    const auto at = [&](const std::string& text) {
-        const auto it = std::find_if(job.ops.begin(), job.ops.end(),
-                                     [&](const PrinterOp& op) { return op.text == text; });
-        return it == job.ops.end() ? std::pair{-1.0, -1.0} : std::pair{it->x, it->y};
-    };
     const double body = 1560 + 220 + 100, pitch = 1.4 * 220, top2 = body + 50 + pitch;
     const double x1 = 330 + 440 + 110, x2 = x1 + 3 * 220 + 110;  // 名称 as wide as 第一行
-    EXPECT_EQ(at("第一行"), std::pair(x1, top2));
-    EXPECT_EQ(at("第二行"), std::pair(x1, top2 + 220));
+    EXPECT_EQ(at(job, "第一行"), std::pair(x1, top2));
+    EXPECT_EQ(at(job, "第二行"), std::pair(x1, top2 + 220));
     const double top3 = top2 + pitch + 220;
-    EXPECT_EQ(at("甲"), std::pair(x2, top3));
-    EXPECT_EQ(at("乙"), std::pair(x2, top3 + 220));
-    EXPECT_EQ(at("丙丙丙丙丙"), std::pair(x2, top3 + 440));
-    EXPECT_EQ(at("4"), std::pair(330.0, top3 + pitch + 440)) << "the next row under the three lines";
+    EXPECT_EQ(at(job, "甲"), std::pair(x2, top3));
+    EXPECT_EQ(at(job, "乙"), std::pair(x2, top3 + 220));
+    EXPECT_EQ(at(job, "丙丙丙丙丙"), std::pair(x2, top3 + 440));
+    EXPECT_EQ(at(job, "4"), std::pair(330.0, top3 + pitch + 440)) << "the next row under the three lines";
     const auto rules = job.lines(1);
     EXPECT_EQ(rules[3].y, top2 + 2 * 220 + 50);
     EXPECT_EQ(rules[4].y, top3 + 3 * 220 + 50);
@@ -231,12 +231,7 @@ TEST_F(PrintRecord, ACellsLinesPrintOneUnderAnotherAndTheRowsRuleStaysUnderThem)
     const auto& tallJob = printer->jobs()[1];
     int printed = 0;
     for (int p = 1; p <= tallJob.pages; ++p) {
-        SCOPED_TRACE("page " + std::to_string(p));
-        const auto texts = tallJob.texts(p);
-        const auto foot = std::find_if(tallJob.ops.begin(), tallJob.ops.end(), [&](const PrinterOp& op) {
-            return op.page == p && op.text == texts.back();
-        });
-        EXPECT_LE(tallJob.lines(p).back().y + 10, foot->y);
+        expectLastRuleAboveFoot(tallJob, p);
         printed += rowsOn(tallJob, p);
     }
     EXPECT_EQ(printed, 40);
@@ -356,14 +351,10 @@ TEST_F(PrintRecord, ACellWiderThanThePagePrintsWholeAndCountsAsThePagesWidth) {
         grid.TextMatrix(1, 1, cell);
         print(grid);
         ASSERT_EQ(printer->jobs().size(), 1u);
-        const auto& ops = printer->jobs()[0].ops;
-        const auto at = [&](const std::string& text) {
-            return std::find_if(ops.begin(), ops.end(), [&](const PrinterOp& op) { return op.text == text; });
-        };
-        ASSERT_NE(at(cell), ops.end()) << "printed whole";
+        const auto& job = printer->jobs()[0];
         const double x1 = 330 + 440 + 110;  // aaa, 序号, a
-        EXPECT_EQ(at(cell)->x, x1);
-        EXPECT_EQ(at("金额")->x, x1 + std::round(printer->ScaleWidth()) + 110);
+        EXPECT_EQ(at(job, cell).first, x1) << "printed whole";
+        EXPECT_EQ(at(job, "金额").first, x1 + std::round(printer->ScaleWidth()) + 110);
         EXPECT_EQ(box->last().text, "数据已送至打印机！");
         printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
         installPrinter(printer);
@@ -373,11 +364,7 @@ TEST_F(PrintRecord, ACellWiderThanThePagePrintsWholeAndCountsAsThePagesWidth) {
 TEST_F(PrintRecord, ColumnsBeyondThePaperAreThoseWhoseTextEndsPastTheWidth) {
     // at 11 points "a" is 110 twips and a Chinese character 220: 序号 ends at 330 + 440 = 770,
     // 货品甲乙 starts at 770 + 110 = 880 and ends at 1760, 金额 starts at 1870 and ends at 2310
-    memory::FlexGrid g;
-    g.Cols(3);
-    g.Rows(2);
-    for (int c = 0; c < 3; ++c) g.TextMatrix(0, c, std::vector<std::string>{"序号", "名称", "金额"}[c]);
-    g.TextMatrix(1, 0, "1");
+    auto g = makeGrid(1);
     g.TextMatrix(1, 1, "货品甲乙");
     g.TextMatrix(1, 2, "100");
     printer->FontSize(9);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "palvo/clsPrint.h"
 #include "palvo/memory/grid.h"
@@ -32,6 +33,13 @@ void fill(memory::FlexGrid& g, const Rows& rows, int fixedRows = 1) {
             g.TextMatrix(static_cast<int>(r), static_cast<int>(c), rows[r][c]);
         }
     }
+}
+
+std::vector<std::string> split(const std::string& list) {
+    std::vector<std::string> items;
+    std::stringstream in(list);
+    for (std::string item; std::getline(in, item, '|');) items.push_back(item);
+    return items;
 }
 
 class XlsxReport : public ::testing::Test {
@@ -117,12 +125,10 @@ TEST_F(XlsxReport, OneGridLaysOutTitleHeadingRowsBordersAndKeepsTextsAsTyped) {
     EXPECT_TRUE(xpath(x, "//x:row[@r='8']").empty());
     // the title: bold, 15 points, centred
     EXPECT_EQ(style(x, "A1", "x:alignment/@horizontal"), "center");
-    const std::string titleFont = style(x, "A1", "@fontId");
-    const std::string fonts = part("xl/styles.xml");
-    EXPECT_EQ(xpath1(fonts, "//x:fonts/x:font[" + std::to_string(std::stoi(titleFont) + 1) + "]/x:sz/@val"),
-              "15");
-    EXPECT_EQ(xpath(fonts, "//x:fonts/x:font[" + std::to_string(std::stoi(titleFont) + 1) + "]/x:b").size(),
-              1u);
+    const std::string font =
+        "//x:fonts/x:font[" + std::to_string(std::stoi(style(x, "A1", "@fontId")) + 1) + "]/";
+    EXPECT_EQ(xpath1(part("xl/styles.xml"), font + "x:sz/@val"), "15");
+    EXPECT_EQ(xpath(part("xl/styles.xml"), font + "x:b").size(), 1u);
     // every table cell: text format, centred both ways, wrapped, shrunk, all four borders
     for (const std::string ref : {"A3", "B5", "C7"}) {
         SCOPED_TRACE(ref);
@@ -142,13 +148,10 @@ TEST_F(XlsxReport, OneGridLaysOutTitleHeadingRowsBordersAndKeepsTextsAsTyped) {
     EXPECT_EQ(xpath1(x, "//x:pageSetup/@paperSize"), "9");
     EXPECT_EQ(xpath1(x, "//x:pageSetup/@orientation"), "portrait");
     EXPECT_EQ(xpath1(x, "//x:printOptions/@horizontalCentered"), "1");
-    for (const auto& [margin, inches] : std::vector<std::pair<std::string, double>>{{"left", 0.4},
-                                                                                    {"right", 0.4},
-                                                                                    {"top", 0.3},
-                                                                                    {"bottom", 0.6},
-                                                                                    {"header", 0.56},
-                                                                                    {"footer", 0.3}}) {
-        EXPECT_DOUBLE_EQ(std::stod(xpath1(x, "//x:pageMargins/@" + margin)), inches) << margin;
+    const std::pair<const char*, double> margins[] = {{"left", 0.4},   {"right", 0.4},   {"top", 0.3},
+                                                      {"bottom", 0.6}, {"header", 0.56}, {"footer", 0.3}};
+    for (const auto& [margin, inches] : margins) {
+        EXPECT_DOUBLE_EQ(std::stod(xpath1(x, std::string("//x:pageMargins/@") + margin)), inches) << margin;
     }
     const std::string header = xpath1(x, "//x:oddHeader");
     EXPECT_EQ(header.rfind("&LR&&D 部&R时间:", 0), 0u) << header;
@@ -300,61 +303,39 @@ TEST_F(XlsxReport, MoreThanAHundredAndOneMergesAreAllMade) {
 }
 
 TEST_F(XlsxReport, CompositeDataBecomeNumbersOnlyInTheirPlainFormAndCodesStayText) {
-    struct Case {
-        std::string text;
-        std::string type;  // the cell's t attribute: "" a number, "inlineStr" a text
-        std::string stored;
-    };
-    const std::vector<Case> cases = {
-        {"12", "", "12"},
-        {"-3.25", "", "-3.25"},
-        {"0", "", "0"},
-        {"0.5", "", "0.5"},
-        {"123456789012345", "", "123456789012345"},  // 15 digits, which a double holds
-        {"0.00001", "", "1E-05"},                    // a number, stored in the file's own form
-        {"-0.000000000000012345", "", "-1.2345E-14"},
-        {"007", "inlineStr", "007"},
-        {"0012", "inlineStr", "0012"},
-        {"1E5", "inlineStr", "1E5"},
-        {"1e-3", "inlineStr", "1e-3"},
-        {"+5", "inlineStr", "+5"},
-        {"12.50", "inlineStr", "12.50"},
-        {"-0", "inlineStr", "-0"},
-        {".5", "inlineStr", ".5"},
-        {" 12", "inlineStr", " 12"},
-        {"1234567890123456", "inlineStr", "1234567890123456"},
-        {"0.1234567890123456", "inlineStr", "0.1234567890123456"},
-        {"5.", "inlineStr", "5."},
-        {"1,200", "inlineStr", "1,200"},
-        {"110101199001011234", "inlineStr", "110101199001011234"},
-        {"x", "inlineStr", "x"},
-    };
+    // plain numbers become numbers (15 digits a double holds), stored in the file's own form; the rest,
+    // codes among them, stay text as typed
+    const auto numbers = split("12|-3.25|0|0.5|123456789012345|0.00001|-0.000000000000012345");
+    const auto stored = split("12|-3.25|0|0.5|123456789012345|1E-05|-1.2345E-14");
+    const auto texts = split(
+        "007|0012|1E5|1e-3|+5|12.50|-0|.5| 12|1234567890123456|0.1234567890123456|5.|1,200|"
+        "110101199001011234|x");
     Rows rows(2);
-    for (const Case& c : cases) {
-        rows[0].push_back("h");
-        rows[1].push_back(c.text);
-    }
+    rows[1] = numbers;
+    rows[1].insert(rows[1].end(), texts.begin(), texts.end());
+    rows[0].assign(rows[1].size(), "h");
     rows[0].insert(rows[0].end(), {"d", "t"});
     rows[1].insert(rows[1].end(), {"2024-01-05", "2024-01-05 08:30:00"});
     fill(grid, rows);
     print.sPrintComFlxData(grid, "T");
     const std::string x = sheet();
-    auto letter = [](std::size_t col) {
-        return std::string(1, static_cast<char>('A' + col));
-    };  // < 26 columns
-    for (std::size_t i = 0; i < cases.size(); ++i) {
+    auto letter = [](std::size_t col) { return std::string(1, static_cast<char>('A' + col)); };  // < 26
+    const std::size_t n = numbers.size() + texts.size();
+    for (std::size_t i = 0; i < n; ++i) {
         const std::string ref = letter(i) + "4";
-        EXPECT_EQ(xpath1(x, "//x:c[@r='" + ref + "']/@t"), cases[i].type) << cases[i].text;
-        EXPECT_EQ(value(x, ref), cases[i].stored) << cases[i].text;
+        const bool number = i < numbers.size();
+        const std::string& text = number ? numbers[i] : texts[i - numbers.size()];
+        EXPECT_EQ(xpath1(x, "//x:c[@r='" + ref + "']/@t"), number ? "" : "inlineStr") << text;
+        EXPECT_EQ(value(x, ref), number ? stored[i] : text) << text;
     }
-    const std::string date = letter(cases.size()) + "4";
+    const std::string date = letter(n) + "4";
     EXPECT_EQ(value(x, date), "45296");
     EXPECT_EQ(style(x, date, "@numFmtId"), "164");
     EXPECT_EQ(xpath1(part("xl/styles.xml"), "//x:numFmt[@numFmtId='164']/@formatCode"), "yyyy-mm-dd");
-    EXPECT_EQ(value(x, letter(cases.size() + 1) + "4").substr(0, 9), "45296.354");
+    EXPECT_EQ(value(x, letter(n + 1) + "4").substr(0, 9), "45296.354");
     // the codes kept as text are not marked as numbers stored as text
     EXPECT_EQ(xpath(x, "//x:ignoredErrors/x:ignoredError/@sqref"),
-              std::vector<std::string>{"A1:" + letter(cases.size() + 1) + "4"});
+              std::vector<std::string>{"A1:" + letter(n + 1) + "4"});
 }
 
 TEST_F(XlsxReport, NotEditableIsPreviewedFromAPrivateFileThatIsGoneAfterwards) {
