@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/wait.h>
 
@@ -17,8 +16,6 @@
 #include <vector>
 
 #include "support/cli_database.h"
-
-extern char** environ;
 
 namespace Palvo::cli {
 namespace {
@@ -192,21 +189,14 @@ int signalWhileWriting(const std::vector<std::string>& args, const fs::path& wat
     all.insert(all.end(), args.begin(), args.end());
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, signal);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, PALVO_TOOL, &files, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    posix_spawnattr_destroy(&attr);
-    if (spawned != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {  // only calls a forked child may make before exec
+        ::signal(signal, SIG_DFL);
+        ::dup2(::open("/dev/null", O_WRONLY), 2);
+        ::execv(PALVO_TOOL, argv.data());
+        ::_exit(127);
+    }
+    if (pid < 0) return -1;
     int status = 0;
     for (bool sent = false; !sent;) {
         pollfd p{watch, POLLIN, 0};

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "cli.h"
 #include "sql_output.h"
@@ -102,13 +101,13 @@ TEST(SqlOutput, EscapesEveryCharacterThatCouldEndAFieldOrALine) {
 }
 
 TEST_F(SqlCommand, ErrorsGoToStandardErrorWithStatusOne) {
-    auto r = sql("select * from 没有的表");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("没有的表"), std::string::npos) << r.err;
-    r = sql("select top 10 percent * from t");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("PERCENT"), std::string::npos) << r.err;
+    for (const auto& [statement, says] : {std::pair{"select * from 没有的表", "没有的表"},
+                                          std::pair{"select top 10 percent * from t", "PERCENT"}}) {
+        const auto r = sql(statement);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+    }
 }
 
 TEST(SqlUsage, BadCommandLinesExitWithTwo) {
@@ -126,9 +125,9 @@ TEST(SqlUsage, BadCommandLinesExitWithTwo) {
         {"init", "--sample"},
     };
     for (const auto& args : bad) {
-        std::ostringstream out, err;
-        EXPECT_EQ(run(args, out, err), 2) << (args.empty() ? "" : args[0]);
-        EXPECT_NE(err.str().find("usage"), std::string::npos);
+        const auto r = palvo(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(r.err.find("usage"), std::string::npos);
     }
 }
 
