@@ -2,32 +2,23 @@
 #include "palvo/atomic_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 
 #include "palvo/error.h"
+#include "support/files.h"
 
 namespace Palvo {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-unsigned modeOf(const fs::path& p) {
-    struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
+using testing::modeOf;
+using testing::readFile;
 
 std::set<std::string> names(const fs::path& dir) {
     std::set<std::string> s;
@@ -47,20 +38,10 @@ private:
 
 class AtomicFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("palvo_atomic_" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        umask_ = ::umask(027);
-    }
-    void TearDown() override {
-        ::umask(umask_);
-        fs::remove_all(dir);
-    }
-    fs::path dir;
-
-private:
-    mode_t umask_ = 022;
+    void TearDown() override { ::umask(umask_); }
+    testing::ScratchDir scratch_{"palvo_atomic"};
+    fs::path dir = scratch_.path;
+    mode_t umask_ = ::umask(027);
 };
 
 TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAndAReplacedOneKeepsItsMode) {
@@ -72,11 +53,11 @@ TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAndAReplacedOneKeepsItsMode) {
         EXPECT_EQ(fs::path(f.temporaryPath()).parent_path(), dir);
         ASSERT_TRUE(f.write("whole", 5));
         EXPECT_EQ(fs::exists(path), before) << "the destination is as it was until the commit";
-        EXPECT_EQ(read(older), "older");
+        EXPECT_EQ(readFile(older), "older");
         f.commit();
     }
-    EXPECT_EQ(read(fresh), "whole");
-    EXPECT_EQ(read(older), "whole");
+    EXPECT_EQ(readFile(fresh), "whole");
+    EXPECT_EQ(readFile(older), "whole");
     EXPECT_EQ(modeOf(fresh), 0640u);
     EXPECT_EQ(modeOf(older), 0604u);
     EXPECT_EQ(names(dir), (std::set<std::string>{"new.pdf", "old.pdf"}));
@@ -89,14 +70,14 @@ TEST_F(AtomicFileTest, ALinkStaysALinkAndTheFileItPointsToIsReplaced) {
     f.write("newer", 5);
     f.commit();
     EXPECT_TRUE(fs::is_symlink(dir / "link.xlsx"));
-    EXPECT_EQ(read(dir / "target.xlsx"), "newer");
+    EXPECT_EQ(readFile(dir / "target.xlsx"), "newer");
 }
 
 TEST_F(AtomicFileTest, TemporaryNamesAreHiddenAndDifferEachTime) {
     AtomicFile a((dir / "r.pdf").string()), b((dir / "r.pdf").string());
     EXPECT_NE(a.temporaryPath(), b.temporaryPath());
     EXPECT_EQ(fs::path(a.temporaryPath()).filename().string().rfind(".r.pdf.", 0), 0u);
-    EXPECT_EQ(read(a.openPath()), "");  // the name a library opens reaches the same file
+    EXPECT_EQ(readFile(a.openPath()), "");  // the name a library opens reaches the same file
 }
 
 TEST_F(AtomicFileTest, EveryFailingStepKeepsTheOlderFileAndLeavesNoTemporaryFile) {
@@ -128,7 +109,7 @@ TEST_F(AtomicFileTest, EveryFailingStepKeepsTheOlderFileAndLeavesNoTemporaryFile
                       std::string::npos)
                 << e.description();
         }
-        EXPECT_EQ(read(older), "older report");
+        EXPECT_EQ(readFile(older), "older report");
         EXPECT_EQ(names(dir), std::set<std::string>{"r.xlsx"});
     }
 }

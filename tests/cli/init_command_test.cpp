@@ -39,9 +39,13 @@ std::string objects(const std::string& file) {
     return raw(file, "select count(*) from sqlite_master where type in ('table', 'trigger', 'index')");
 }
 
+Outcome sql(const std::string& db, const std::string& statement) {
+    return palvo({"sql", "--db", db, statement});
+}
+
 // The rows of a query through the tool (the tables' collation is the tool's), without the header line.
-std::string rows(const std::string& db, const std::string& sql) {
-    const std::string out = palvo({"sql", "--db", db, sql}).out;
+std::string rows(const std::string& db, const std::string& statement) {
+    const std::string out = sql(db, statement).out;
     return out.substr(out.find('\n') + 1);
 }
 
@@ -63,7 +67,7 @@ TEST(Init, KilledAnywhereItLeavesNothingAndTheNextRunMakesItWhole) {
         auto r = palvo({"init", "--db", db});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find("created B_单位"), std::string::npos);
-        r = palvo({"sql", "--db", db, kTooLong});
+        r = sql(db, kTooLong);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "String or binary data would be truncated.\n");
     }
@@ -85,7 +89,7 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
     raw(db,
         "drop trigger \"B_单位__check_insert\"; drop trigger \"B_单位__check_update\"; "
         "drop index IX_查询打印设置");
-    ASSERT_EQ(palvo({"sql", "--db", db, kTooLong}).status, 0) << "no check any more";
+    ASSERT_EQ(sql(db, kTooLong).status, 0) << "no check any more";
     const std::string before = objects(db);
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
@@ -96,12 +100,12 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
     EXPECT_EQ(objects(db), before) << "nothing made, not even the index";
     EXPECT_EQ(rows(db, "select 单位编号 from B_单位"), "12345678901234567890\n");
 
-    ASSERT_EQ(palvo({"sql", "--db", db, "delete from B_单位"}).status, 0);
+    ASSERT_EQ(sql(db, "delete from B_单位").status, 0);
     r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "completed IX_查询打印设置\ncompleted B_单位__check_insert\ncompleted B_单位__check_update\n");
-    EXPECT_EQ(palvo({"sql", "--db", db, kTooLong}).err, "String or binary data would be truncated.\n");
+    EXPECT_EQ(sql(db, kTooLong).err, "String or binary data would be truncated.\n");
     EXPECT_EQ(palvo({"init", "--db", db}).out, "") << "whole now";
 }
 
@@ -109,27 +113,22 @@ TEST(Init, SetsHoldingAColumnTwiceAreReportedAndRepairedKeepingTheFirstRow) {
     const std::string db = freshDatabaseFile("init_repeated");
     ASSERT_EQ(palvo({"init", "--db", db}).status, 0);
     const std::string insert =
-        "insert into 查询打印设置 (表名, 字段名, 选择标志, 排列顺序, 查询类别, 查询名, 用户名) values ";
-    for (const char* row : {"('销售', '名称', 1, 1, '普通查询', '月报', '张三')",
-                            "('销售', '金额', 1, 2, '普通查询', '月报', '张三')",
-                            "('销售', '名称', 0, 7, '普通查询', '月报', '张三')",
-                            "('销售', '金额', 0, 8, '普通查询', '月报', '张三')",
-                            "('销售', '名称', 0, 9, '普通查询', '月报', '张三')",
-                            "('销售', '名称', 1, 1, '普通查询', '周报', '张三')",
-                            "('销售', '名称', 1, 1, '普通查询', '月报', '李四')"}) {
-        ASSERT_EQ(palvo({"sql", "--db", db, insert + row}).status, 0);
-    }
+        "insert into 查询打印设置 (表名, 查询类别, 字段名, 选择标志, 排列顺序, 查询名, 用户名) "
+        "values ('销售', '普通查询', ";
+    for (const char* row :
+         {"'名称', 1, 1, '月报', '张三'", "'金额', 1, 2, '月报', '张三'", "'名称', 0, 7, '月报', '张三'",
+          "'金额', 0, 8, '月报', '张三'", "'名称', 0, 9, '月报', '张三'", "'名称', 1, 1, '周报', '张三'",
+          "'名称', 1, 1, '月报', '李四'"})
+        ASSERT_EQ(sql(db, insert + row + ")").status, 0) << row;
     const std::string report =
-        "settings set 表名='销售' 用户名='张三' 查询类别='普通查询' 查询名='月报' holds a column more than "
-        "once: "
-        "金额 (2 rows) 名称 (3 rows)\n";
+        "settings set 表名='销售' 用户名='张三' 查询类别='普通查询' 查询名='月报' "
+        "holds a column more than once: 金额 (2 rows) 名称 (3 rows)\n";
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, report);
     EXPECT_EQ(r.err,
               "palvo: 2 columns of settings sets are stored more than once; palvo init --repair keeps the "
-              "first row "
-              "of each\n");
+              "first row of each\n");
     EXPECT_EQ(rows(db, "select count(*) from 查询打印设置"), "7\n");
 
     r = palvo({"init", "--db", db, "--repair"});

@@ -4,49 +4,34 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
-
 #include "palvo/sqlite/connection.h"
-#include "support/cli_run.h"
+#include "support/cli_database.h"
 
 namespace Palvo::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
-class ToolLimits : public ::testing::Test {
+class ToolLimits : public CliDatabase {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("palvo_limits_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        db_ = (dir_ / "t.db").string();
-    }
-    void TearDown() override {
-        sqlite::setMemoryLimit(0);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    fs::path dir_;
-    std::string db_;
+    ToolLimits() : CliDatabase("palvo_limits") {}
+    void TearDown() override { sqlite::setMemoryLimit(0); }
 };
 
 TEST_F(ToolLimits, ARunawayQueryStopsAtTheMemoryBound) {
     const std::string grows =
         "with c(x) as (select 1 union all select x + 1 from c where x < 1000000) select x, 'some text' from "
         "c";
-    auto r = palvo({"--memory", "16", "sql", "--db", db_, grows});
+    auto r = palvo({"--memory", "16", "sql", "--db", db, grows});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "The statement needs more memory than the embedded database's bound of 16 MB.\n");
     // without the option the bound is half the machine's memory
-    r = palvo({"sql", "--db", db_, "select 1 as n"});
+    r = sql("select 1 as n");
     EXPECT_EQ(r.out, "n\n1\n");
     const auto machine = static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
                          static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
     EXPECT_GT(sqlite::memoryLimit(), machine / 4);
     EXPECT_LT(sqlite::memoryLimit(), machine);
-    r = palvo({"--memory", "0", "sql", "--db", db_, "select 1 as n"});
+    r = palvo({"--memory", "0", "sql", "--db", db, "select 1 as n"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(sqlite::memoryLimit(), 0u);
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--memory"},
@@ -59,18 +44,19 @@ TEST_F(ToolLimits, ARunawayQueryStopsAtTheMemoryBound) {
 }
 
 TEST_F(ToolLimits, ArithmeticThatCannotBeDoneFailsAndChangesNothing) {
-    auto r = palvo({"sql", "--db", db_, "select 1/0"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Divide by zero error encountered.\n");
-    palvo({"sql", "--db", db_, "create table r (k int, amt int, qty int, unit int)"});
-    palvo({"sql", "--db", db_, "insert into r values (1, 10, 2, 5), (2, 9, 3, 5), (3, 7, 0, 5)"});
-    r = palvo({"sql", "--db", db_, "update r set unit = amt / qty"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Divide by zero error encountered.\n");
-    EXPECT_EQ(palvo({"sql", "--db", db_, "select unit from r order by k"}).out, "unit\n5\n5\n5\n");
-    r = palvo({"sql", "--db", db_, "select 2147483647 + 1"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Arithmetic overflow error converting expression to data type int.\n");
+    sql("create table r (k int, amt int, qty int, unit int)");
+    sql("insert into r values (1, 10, 2, 5), (2, 9, 3, 5), (3, 7, 0, 5)");
+    const std::pair<const char*, const char*> cases[] = {
+        {"select 1/0", "Divide by zero error encountered.\n"},
+        {"update r set unit = amt / qty", "Divide by zero error encountered.\n"},
+        {"select 2147483647 + 1", "Arithmetic overflow error converting expression to data type int.\n"},
+    };
+    for (const auto& [statement, says] : cases) {
+        const auto r = sql(statement);
+        EXPECT_EQ(r.status, 1) << statement;
+        EXPECT_EQ(r.err, says);
+    }
+    EXPECT_EQ(sql("select unit from r order by k").out, "unit\n5\n5\n5\n");
 }
 
 }  // namespace

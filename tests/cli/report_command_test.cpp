@@ -1,16 +1,14 @@
 // palvo report pdf: a query printed into a PDF, read back with poppler's pdfinfo and pdftotext.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/cli_run.h"
+#include "support/cli_database.h"
 #include "support/pdf_text.h"
 
 namespace Palvo::cli {
@@ -18,58 +16,38 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string capture(const std::string& command) {
-    std::string text;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-        pclose(p);
-    }
-    return text;
-}
-
-// "Page    2 size:  729 x 516 pts" -> "729 x 516"
-std::string pageSize(const fs::path& pdf, int page) {
+// pdfinfo's line of `field`, from what follows "<field>:" to `end`: "Page    2 size:  729 x 516 pts" -> "729
+// x 516"
+std::string pdfInfo(const fs::path& pdf, int page, const std::string& field, const std::string& end) {
     const std::string p = std::to_string(page);
     const std::string line =
-        capture("pdfinfo -f " + p + " -l " + p + " '" + pdf.string() + "' 2>/dev/null | grep 'Page.*size:'");
-    const auto colon = line.find(':');
-    const auto pts = line.find(" pts");
-    if (colon == std::string::npos || pts == std::string::npos) return "";
-    return line.substr(line.find_first_not_of(' ', colon + 1), pts - line.find_first_not_of(' ', colon + 1));
+        testing::commandOutput("pdfinfo -f " + p + " -l " + p + " '" + pdf.string() +
+                               "' 2>/dev/null | sed -n 's/^" + field + ": *\\(.*\\)" + end + "$/\\1/p'");
+    return line.empty() ? "" : line.substr(0, line.size() - 1);
 }
-
+std::string pageSize(const fs::path& pdf, int page) {
+    return pdfInfo(pdf, page, "Page *[0-9]* size", " pts.*");
+}
 int pageCount(const fs::path& pdf) {
-    const std::string info = capture("pdfinfo '" + pdf.string() + "' 2>/dev/null | grep Pages:");
-    return info.size() > 6 ? std::stoi(info.substr(6)) : -1;
+    const std::string n = pdfInfo(pdf, 1, "Pages", "");
+    return n.empty() ? -1 : std::stoi(n);
 }
 
 // R001 .. R999: no row's number is part of another's
-std::string rowNo(int i) {
-    std::string n = std::to_string(i);
-    return "R" + std::string(3 - std::min<std::size_t>(3, n.size()), '0') + n;
-}
+std::string rowNo(int i) { return "R" + std::to_string(1000 + i).substr(1); }
 
-std::string pageText(const fs::path& pdf, int page) {
-    const std::string p = std::to_string(page);
-    return capture("pdftotext -f " + p + " -l " + p + " '" + pdf.string() + "' - 2>/dev/null");
-}
+std::string pageText(const fs::path& pdf, int page) { return testing::pdfText(pdf.string(), page); }
 
-class ReportCommand : public ::testing::Test {
+class ReportCommand : public CliDatabase {
 protected:
+    ReportCommand() : CliDatabase("palvo_report") {}
     void SetUp() override {
         if (std::system("command -v pdfinfo >/dev/null && command -v pdftotext >/dev/null") != 0)
             GTEST_SKIP() << "poppler-utils is not installed";
-        dir = fs::temp_directory_path() / ("palvo_report_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        db = (dir / "t.db").string();
-        pdf = dir / "r.pdf";
-        ASSERT_EQ(palvo({"sql", "--db", db, "create table 销售 (单号 nvarchar(20), 金额 money)"}).status, 0);
+        ASSERT_EQ(sql("create table 销售 (单号 nvarchar(20), 金额 money)").status, 0);
         for (int i = 1; i <= 41; ++i)
-            palvo({"sql", "--db", db,
-                   "insert into 销售 values ('" + rowNo(i) + "', " + std::to_string(i) + ")"});
+            sql("insert into 销售 values ('" + rowNo(i) + "', " + std::to_string(i) + ")");
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     Outcome report(const std::string& statement, std::vector<std::string> options = {}) {
         std::vector<std::string> args = {"report",  "pdf",        "--db",  db,
@@ -80,9 +58,7 @@ protected:
         return palvo(args);
     }
 
-    fs::path dir;
-    std::string db;
-    fs::path pdf;
+    fs::path pdf = dir / "r.pdf";
 };
 
 TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePages) {
@@ -123,11 +99,9 @@ TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePages) {
 }
 
 TEST_F(ReportCommand, ColumnsBeyondThePaperAreNamedAndTheLayoutKept) {
-    ASSERT_EQ(palvo({"sql", "--db", db, "create table 宽 (单号 nvarchar(20), 说明 nvarchar(200), 金额 int)"})
-                  .status,
-              0);
+    ASSERT_EQ(sql("create table 宽 (单号 nvarchar(20), 说明 nvarchar(200), 金额 int)").status, 0);
     const std::string wide = "A long remark that runs across the paper " + std::string(50, 'x');
-    ASSERT_EQ(palvo({"sql", "--db", db, "insert into 宽 values ('R001', '" + wide + "', 5)"}).status, 0);
+    ASSERT_EQ(sql("insert into 宽 values ('R001', '" + wide + "', 5)").status, 0);
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         // A4 portrait: the remark starts on the paper and runs past it, the amount starts beyond it
         {{},
@@ -166,8 +140,8 @@ TEST_F(ReportCommand, NoRowsOrAFailedQueryExitWithOneAndNoFile) {
 // of the report is its running number and the query's cells, in order, under the heading.
 TEST(ReportSampleData, ReadsBackFromThePdfRowByRow) {
     if (!testing::havePdfToText()) GTEST_SKIP() << "poppler-utils is not installed";
-    const fs::path dir = fs::temp_directory_path() / ("palvo_report_sample_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const testing::ScratchDir scratch("palvo_report_sample");
+    const fs::path& dir = scratch.path;
     const std::string db = (dir / "sample.db").string(), pdf = (dir / "r.pdf").string();
     ASSERT_EQ(palvo({"init", "--db", db, "--sample"}).status, 0);
     for (const std::string statement :
@@ -206,7 +180,6 @@ TEST(ReportSampleData, ReadsBackFromThePdfRowByRow) {
         }
         EXPECT_EQ(read, expected);
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -5,39 +5,25 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "support/cli_run.h"
-
-extern char** environ;
+#include "support/cli_database.h"
 
 namespace Palvo::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-unsigned modeOf(const fs::path& p) {
-    struct stat st {};
-    return ::lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
+using testing::modeOf;
+using testing::readFile;
 
 // Every file under dir with its mode, size and a hash of its bytes (a link as its target).
 std::map<std::string, std::string> snapshot(const fs::path& dir) {
@@ -47,7 +33,7 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
         if (e.is_symlink()) {
             files[name] = "-> " + fs::read_symlink(e.path()).string();
         } else if (e.is_regular_file()) {
-            const std::string bytes = read(e.path());
+            const std::string bytes = readFile(e.path());
             files[name] = std::to_string(modeOf(e.path())) + " " + std::to_string(bytes.size()) + " " +
                           std::to_string(std::hash<std::string>{}(bytes));
         } else {
@@ -57,20 +43,17 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
     return files;
 }
 
-class ReportFiles : public ::testing::Test {
+class ReportFiles : public CliDatabase {
 protected:
+    ReportFiles() : CliDatabase("palvo_report_files") {}
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("palvo_report_files_" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        db = (dir / "t.db").string();
         for (const char* sql :
              {"create table d (n int)", "insert into d values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
               "create table s (单号 nvarchar(20), 金额 int)",
               "insert into s select 'XS' + cast(a.n * 1000 + b.n * 100 + c.n * 10 + e.n as varchar(10)), "
               "a.n * 1000 + b.n * 100 + c.n * 10 + e.n from d a cross join d b cross join d c cross join d "
               "e"}) {
-            ASSERT_EQ(palvo({"sql", "--db", db, sql}).status, 0) << sql;
+            ASSERT_EQ(this->sql(sql).status, 0) << sql;
         }
         // older reports, as an earlier run left them
         for (const char* kind : {"pdf", "xlsx"}) {
@@ -79,19 +62,20 @@ protected:
             ::chmod(out.c_str(), 0640);
         }
     }
-    void TearDown() override { fs::remove_all(dir); }
 
-    Outcome report(const std::string& kind, const std::string& out, const std::string& statement,
-                   const std::vector<std::string>& more = {}, const std::string& database = "") {
-        std::vector<std::string> args = {"report",  kind, "--db",  database.empty() ? db : database,
-                                         "--title", "T",  "--out", out};
-        args.insert(args.end(), more.begin(), more.end());
-        args.push_back(statement);
-        return palvo(args);
+    std::vector<std::string> args(const std::string& kind, const std::string& out,
+                                  const std::string& statement, const std::vector<std::string>& more = {},
+                                  const std::string& database = "") {
+        std::vector<std::string> a = {"report",  kind, "--db",  database.empty() ? db : database,
+                                      "--title", "T",  "--out", out};
+        a.insert(a.end(), more.begin(), more.end());
+        a.push_back(statement);
+        return a;
     }
-
-    fs::path dir;
-    std::string db;
+    template <class... More>
+    Outcome report(const More&... more) {
+        return palvo(args(more...));
+    }
 };
 
 TEST_F(ReportFiles, RefusedOrFailedReportsExitWithOneAndChangeNothing) {
@@ -106,30 +90,22 @@ TEST_F(ReportFiles, RefusedOrFailedReportsExitWithOneAndChangeNothing) {
         std::string database;
         std::string says;
     };
+    const std::string folder =
+        "Path/File access error: cannot write " + (dir / "folder").string() + ": it is a folder";
+    const std::string longTop =
+        "Unable to set the LeftHeader property of the PageSetup class: a header holds at most 255 "
+        "characters, "
+        "the top text makes it 317";
     const Case cases[] = {
         {"pdf", "r.pdf", {}, missing, "the database " + missing + " does not exist"},
         {"xlsx", "r.xlsx", {}, missing, "the database " + missing + " does not exist"},
         {"pdf", "link.db", {}, "", "--out " + (dir / "link.db").string() + " is the database"},
         {"xlsx", "hard.db", {}, "", "--out " + (dir / "hard.db").string() + " is the database"},
-        {"pdf",
-         "folder",
-         {},
-         "",
-         "Path/File access error: cannot write " + (dir / "folder").string() + ": it is a folder"},
-        {"xlsx",
-         "folder",
-         {},
-         "",
-         "Path/File access error: cannot write " + (dir / "folder").string() + ": it is a folder"},
+        {"pdf", "folder", {}, "", folder},
+        {"xlsx", "folder", {}, "", folder},
         {"pdf", "no/r.pdf", {}, "", "No such file or directory"},
         {"xlsx", "no/r.xlsx", {}, "", "No such file or directory"},
-        {"xlsx",
-         "r.xlsx",
-         {"--top", std::string(300, 'x')},
-         "",
-         "Unable to set the LeftHeader property of the PageSetup class: a header holds at most 255 "
-         "characters, "
-         "the top text makes it 317"},
+        {"xlsx", "r.xlsx", {"--top", std::string(300, 'x')}, "", longTop},
         {"xlsx", "r.xlsx", {"--bottom", std::string(300, 'x')}, "", "LeftFooter property"},
     };
     const auto before = snapshot(dir);
@@ -149,9 +125,8 @@ TEST_F(ReportFiles, RefusedOrFailedReportsExitWithOneAndChangeNothing) {
 
 TEST_F(ReportFiles, ANewReportTakesTheUmaskAndAReplacedOneKeepsItsMode) {
     const mode_t previous = ::umask(027);
-    ::chmod((dir / "r.pdf").c_str(), 0604);
-    ::chmod((dir / "r.xlsx").c_str(), 0604);
     for (const char* kind : {"pdf", "xlsx"}) {
+        ::chmod((dir / (std::string("r.") + kind)).c_str(), 0604);
         for (const char* name : {"new.", "r."}) {
             const fs::path out = dir / (std::string(name) + kind);
             EXPECT_EQ(report(kind, out.string(), "select top 5 * from s").status, 0) << out;
@@ -193,14 +168,14 @@ TEST_F(ReportFiles, OnAFullDiskTheReportFailsAndTheOlderFileStays) {
                                " sh -c '" + quoted + "'")
                                   .c_str()),
                   0);
-        EXPECT_EQ(read(dir / "status"), "1\n");
-        const std::string err = read(dir / "err");
+        EXPECT_EQ(readFile(dir / "status"), "1\n");
+        const std::string err = readFile(dir / "err");
         EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
         EXPECT_EQ(err.find("数据已送至打印机"), std::string::npos) << err;
-        EXPECT_EQ(read(dir / ("after." + kind)), read(dir / ("r." + kind)))
+        EXPECT_EQ(readFile(dir / ("after." + kind)), readFile(dir / ("r." + kind)))
             << "the older report, byte for byte";
         EXPECT_EQ(modeOf(dir / ("after." + kind)), 0640u);
-        EXPECT_EQ(read(dir / "listing"), "fill\nr." + kind + "\n") << "no temporary file is left";
+        EXPECT_EQ(readFile(dir / "listing"), "fill\nr." + kind + "\n") << "no temporary file is left";
     }
 }
 
@@ -214,21 +189,14 @@ int signalWhileWriting(const std::vector<std::string>& args, const fs::path& wat
     all.insert(all.end(), args.begin(), args.end());
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, signal);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, PALVO_TOOL, &files, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    posix_spawnattr_destroy(&attr);
-    if (spawned != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {  // only calls a forked child may make before exec
+        ::signal(signal, SIG_DFL);
+        ::dup2(::open("/dev/null", O_WRONLY), 2);
+        ::execv(PALVO_TOOL, argv.data());
+        ::_exit(127);
+    }
+    if (pid < 0) return -1;
     int status = 0;
     for (bool sent = false; !sent;) {
         pollfd p{watch, POLLIN, 0};
@@ -256,9 +224,8 @@ TEST_F(ReportFiles, ASignalDuringTheReportRemovesItsTemporaryFile) {
     const auto before = snapshot(dir);
     for (const auto& [kind, signal] : cases) {
         SCOPED_TRACE(kind);
-        const int status = signalWhileWriting({"report", kind, "--db", db, "--title", "T", "--out",
-                                               (dir / ("r." + kind)).string(), "select * from s"},
-                                              dir, signal);
+        const int status =
+            signalWhileWriting(args(kind, (dir / ("r." + kind)).string(), "select * from s"), dir, signal);
         ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
         EXPECT_EQ(WTERMSIG(status), signal);
         EXPECT_EQ(snapshot(dir), before);

@@ -1,74 +1,55 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "cli.h"
 #include "sql_output.h"
-#include "support/cli_run.h"
+#include "support/cli_database.h"
 
 namespace Palvo::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SqlCommand : public ::testing::Test {
+class SqlCommand : public CliDatabase {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("palvo_sql_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        db_ = (dir_ / "new.db").string();
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    fs::path dir_;
-    std::string db_;
+    SqlCommand() : CliDatabase("palvo_sql", "new.db") {}
 };
 
 TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRows) {
-    ASSERT_FALSE(fs::exists(db_));
-    auto r = palvo(
-        {"sql", "--db", db_, "create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "-1\n");  // counts no rows
-    EXPECT_TRUE(fs::exists(db_));
-    r = palvo(
-        {"sql", "--db", db_, "insert into 客户 select 'C1', N'华北', 1.5 union all select 'C2', null, 2"});
-    EXPECT_EQ(r.out, "2\n");
-    r = palvo({"sql", "--db", db_, "update 客户 set 额度 = 额度 + 1"});
-    EXPECT_EQ(r.out, "2\n");
-    // a query prints a header, the rows and \N for Null
-    r = palvo({"sql", "--db", db_, "select 编号, 名称, 额度 from 客户 order by 编号"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "编号\t名称\t额度\nC1\t华北\t2.5\nC2\t\\N\t3\n");
-    r = palvo({"sql", "--types", "--db", db_, "select top 0 编号, 名称, 额度 from 客户"});
-    EXPECT_EQ(r.out, "编号\t名称\t额度\n200\t202\t131\n");
-    // a leading comment still makes a query
-    r = palvo({"sql", "--db", db_, "-- count\nselect count(*) as n from 客户"});
-    EXPECT_EQ(r.out, "n\n2\n");
-    // common table expressions: a query prints rows, a change its count
-    r = palvo({"sql", "--db", db_,
-               "with c(x) as (select 3) insert into 客户 select 'C' + cast(x as varchar), null, x from c"});
-    EXPECT_EQ(r.out, "1\n") << r.err;
-    r = palvo({"sql", "--db", db_,
-               "with c(x) as (select 'C3') select count(*) as n from 客户 where 编号 in (select x from c)"});
-    EXPECT_EQ(r.out, "n\n1\n") << r.err;
+    ASSERT_FALSE(fs::exists(db));
+    const std::pair<std::string, std::string> steps[] = {
+        {"create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))", "-1\n"},  // no rows
+        {"insert into 客户 select 'C1', N'华北', 1.5 union all select 'C2', null, 2", "2\n"},
+        {"update 客户 set 额度 = 额度 + 1", "2\n"},
+        // a query prints a header, the rows and \N for Null
+        {"select 编号, 名称, 额度 from 客户 order by 编号", "编号\t名称\t额度\nC1\t华北\t2.5\nC2\t\\N\t3\n"},
+        {"-- count\nselect count(*) as n from 客户", "n\n2\n"},  // a leading comment still makes a query
+        // common table expressions: a query prints rows, a change its count
+        {"with c(x) as (select 3) insert into 客户 select 'C' + cast(x as varchar), null, x from c", "1\n"},
+        {"with c(x) as (select 'C3') select count(*) as n from 客户 where 编号 in (select x from c)",
+         "n\n1\n"},
+    };
+    for (const auto& [statement, out] : steps) {
+        const auto r = sql(statement);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, out) << statement;
+        EXPECT_TRUE(fs::exists(db));
+    }
+    EXPECT_EQ(palvo({"sql", "--types", "--db", db, "select top 0 编号, 名称, 额度 from 客户"}).out,
+              "编号\t名称\t额度\n200\t202\t131\n");
 }
 
 // Texts that the plain output once printed like a Null, a column or a row.
 TEST_F(SqlCommand, NoStoredTextReadsAsANullAFieldOrARowInEitherFormat) {
-    ASSERT_EQ(palvo({"sql", "--db", db_, "create table t (k int, v nvarchar(50))"}).status, 0);
-    auto r = palvo({"sql", "--db", db_,
-                    "insert into t select 1, 'NULL' union all select 2, null union all select 3, 'a\tb\nc' "
-                    "union all select 4, 'x\\y' union all select 5, '' union all select 6, 'q\"u,o' "
-                    "union all select 7, '\\N' union all select 8, '\r\x1b\x7f' union all select 9, '中文'"});
+    ASSERT_EQ(sql("create table t (k int, v nvarchar(50))").status, 0);
+    auto r =
+        sql("insert into t select 1, 'NULL' union all select 2, null union all select 3, 'a\tb\nc' "
+            "union all select 4, 'x\\y' union all select 5, '' union all select 6, 'q\"u,o' "
+            "union all select 7, '\\N' union all select 8, '\r\x1b\x7f' union all select 9, '中文'");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string query = "select k, v as [v,\t\"x\"] from t order by k";
-    r = palvo({"sql", "--db", db_, query});
+    r = sql(query);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "k\tv,\\t\"x\"\n"
@@ -81,7 +62,7 @@ TEST_F(SqlCommand, NoStoredTextReadsAsANullAFieldOrARowInEitherFormat) {
               "7\t\\\\N\n"
               "8\t\\r\\x1B\\x7F\n"
               "9\t中文\n");
-    r = palvo({"sql", "--csv", "--types", "--db", db_, query});
+    r = palvo({"sql", "--csv", "--types", "--db", db, query});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "k,\"v,\t\"\"x\"\"\"\r\n"
@@ -96,7 +77,7 @@ TEST_F(SqlCommand, NoStoredTextReadsAsANullAFieldOrARowInEitherFormat) {
               "8,\"\r\x1b\x7f\"\r\n"
               "9,中文\r\n");
     // a statement that returns no rows prints the count in either format
-    EXPECT_EQ(palvo({"sql", "--csv", "--db", db_, "delete from t where k > 8"}).out, "1\n");
+    EXPECT_EQ(palvo({"sql", "--csv", "--db", db, "delete from t where k > 8"}).out, "1\n");
 }
 
 TEST(SqlOutput, EscapesEveryCharacterThatCouldEndAFieldOrALine) {
@@ -120,13 +101,13 @@ TEST(SqlOutput, EscapesEveryCharacterThatCouldEndAFieldOrALine) {
 }
 
 TEST_F(SqlCommand, ErrorsGoToStandardErrorWithStatusOne) {
-    auto r = palvo({"sql", "--db", db_, "select * from 没有的表"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("没有的表"), std::string::npos) << r.err;
-    r = palvo({"sql", "--db", db_, "select top 10 percent * from t"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("PERCENT"), std::string::npos) << r.err;
+    for (const auto& [statement, says] : {std::pair{"select * from 没有的表", "没有的表"},
+                                          std::pair{"select top 10 percent * from t", "PERCENT"}}) {
+        const auto r = sql(statement);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+    }
 }
 
 TEST(SqlUsage, BadCommandLinesExitWithTwo) {
@@ -144,25 +125,22 @@ TEST(SqlUsage, BadCommandLinesExitWithTwo) {
         {"init", "--sample"},
     };
     for (const auto& args : bad) {
-        std::ostringstream out, err;
-        EXPECT_EQ(run(args, out, err), 2) << (args.empty() ? "" : args[0]);
-        EXPECT_NE(err.str().find("usage"), std::string::npos);
+        const auto r = palvo(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(r.err.find("usage"), std::string::npos);
     }
 }
 
 TEST_F(SqlCommand, InitCreatesTheHostTablesOnce) {
-    auto r = palvo({"init", "--db", db_});
+    auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 0) << r.err;
     for (const char* t : {"查询打印设置", "更新表记录", "SendSql", "编辑权限", "B_单位"}) {
         EXPECT_NE(r.out.find(std::string("created ") + t), std::string::npos) << t;
     }
-    r = palvo({"init", "--db", db_});
+    r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(
-        palvo({"sql", "--db", db_, "select count(*) as n from syscolumns where object_name(id)='SendSql'"})
-            .out,
-        "n\n8\n");
+    EXPECT_EQ(sql("select count(*) as n from syscolumns where object_name(id)='SendSql'").out, "n\n8\n");
 }
 
 TEST(ReturnsRows, TellsQueriesFromOtherStatements) {
