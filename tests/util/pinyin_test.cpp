@@ -40,8 +40,10 @@ TEST(PinyinFilter, MatchesInitialsOrFullPinyinOfAnyReading) {
         const char* name;
         bool matches;
     };
+    // initials and full pinyin of every reading; any case and substrings; readings chosen per character,
+    // never mixed; Latin letters and digits stand for themselves; signs, blanks, unknown characters and
+    // malformed bytes break the name
     const Case cases[] = {
-        // initials and full pinyin, every reading of a polyphone
         {"cqs", "重庆市", true},
         {"zqs", "重庆市", true},
         {"css", "长沙市", true},
@@ -52,21 +54,18 @@ TEST(PinyinFilter, MatchesInitialsOrFullPinyinOfAnyReading) {
         {"zhangsha", "长沙市", true},
         {"lv", "绿化带", true},
         {"lhd", "绿化带", true},
-        // any case, and substrings of either spelling
         {"CQS", "重庆市", true},
         {"ChongQing", "重庆市", true},
         {"qs", "重庆市", true},
         {"ongqin", "重庆市", true},
         {"ingshi", "重庆市", true},
         {"q", "重庆市", true},
-        // the readings are chosen per character, never mixed within one spelling
         {"cqingshi", "重庆市", false},
         {"chongqs", "重庆市", false},
         {"cqx", "重庆市", false},
         {"xqs", "重庆市", false},
         {"chongqinga", "重庆市", false},
         {"shichong", "重庆市", false},
-        // Latin letters and digits of the name stand for themselves
         {"a4z", "A4纸", true},
         {"a4zhi", "A4纸", true},
         {"A4Z", "a4纸", true},
@@ -74,23 +73,18 @@ TEST(PinyinFilter, MatchesInitialsOrFullPinyinOfAnyReading) {
         {"a5z", "A4纸", false},
         {"q235", "Q235钢板", true},
         {"235gb", "Q235钢板", true},
-        {"q235", "Q-235钢板", false},  // a sign breaks the name
-        {"gbq", "钢板 Q235", false},   // so does a blank
+        {"q235", "Q-235钢板", false},
+        {"gbq", "钢板 Q235", false},
         {"gb", "钢板 Q235", true},
         {"oneil", "O'Neil", false},
         {"neil", "O'Neil", true},
-        // characters the table does not know break the name too
         {"ab", "a。b", false},
         {"abc", "xxABCxx", true},
         {"abc", "", false},
-        {"abc",
-         "\xff\xfe"
-         "abc",
-         true},  // malformed bytes break, the rest still counts
+        {"abc", "\xff\xfe\x61\x62\x63", true},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         EXPECT_EQ(PinyinFilter(c.typed).matches(c.name), c.matches) << c.typed << " in " << c.name;
-    }
 }
 
 TEST(PinyinFilter, LongNamesOfPolyphonesStayLinear) {
