@@ -2,18 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "palvo/clsSearch.h"
-#include "palvo/error.h"
-#include "palvo/host_tables.h"
 #include "support/errors.h"
-#include "support/sqlite_fixture.h"
-#include "support/window_hosts.h"
+#include "support/settings_dialogs.h"
 
 namespace Palvo::testing {
 namespace {
 
-using Message = memory::ShownMessage;
-
-class FindWindow : public SessionTest, public ::testing::WithParamInterface<HostKind> {
+class FindWindow : public SettingsDialogTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
@@ -36,14 +31,8 @@ protected:
         host = std::make_unique<WindowTestHost>(GetParam(), script);
         return clsSearch().sFindStr(table, unit);
     }
-    Message warning(const std::string& text) { return {text, 48, "提示标题"}; }
-    ComboBox& comboOf(const std::string& name) {
-        return dynamic_cast<ComboBox&>(host->lastFrame().control(name));
-    }
-    ListBox& rows() { return dynamic_cast<ListBox&>(host->lastFrame().control("List1")); }
-    const std::vector<Message>& messages() { return host->messages().messages(); }
-
-    std::unique_ptr<WindowTestHost> host;
+    ComboBox& comboOf(const std::string& name) { return get<ComboBox>(name); }
+    ListBox& rows() { return get<ListBox>("List1"); }
 };
 
 TEST_P(FindWindow, OffersEveryColumnButTheNumberAndLongBinaryOnesWithItsKind) {

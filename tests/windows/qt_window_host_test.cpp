@@ -77,13 +77,12 @@ public:
 
 using Log = std::vector<std::string>;
 
-// Shows the window on a host without a script and acts on the dialog as its user.
-Log actOn(Sample& window, const std::function<void(QDialog&)>& user, qt::WindowHost* host = nullptr) {
-    qt::WindowHost own;
-    if (!host) host = &own;
+// Shows the window on a host without a script and, once `ready`, acts on the dialog as its user.
+void actOnWhen(Window& window, const std::function<bool()>& ready, const std::function<void(QDialog&)>& user,
+               qt::WindowHost& host) {
     std::function<void()> act = [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || window.log.empty()) {  // not yet activated (Activate gives the focus)
+        if (!dialog || !ready()) {
             QTimer::singleShot(1, act);
             return;
         }
@@ -92,7 +91,14 @@ Log actOn(Sample& window, const std::function<void(QDialog&)>& user, qt::WindowH
         if (dialog->isVisible()) dialog->close();
     };
     QTimer::singleShot(0, act);
-    host->showModal(window);
+    host.showModal(window);
+}
+
+// Acts once the window is activated (Activate gives the focus) and returns its log.
+Log actOn(Sample& window, const std::function<void(QDialog&)>& user, qt::WindowHost* host = nullptr) {
+    qt::WindowHost own;
+    actOnWhen(
+        window, [&window] { return !window.log.empty(); }, user, host ? *host : own);
     return window.log;
 }
 
@@ -317,26 +323,21 @@ TEST(QtWindowHost, AClickedCellsEditorTakesTheKeyboardAndAKeyMoveLeavesItOnTheGr
     qt::WindowHost host;
     std::string typed, afterKeys;
     QWidget* focusAfterKeys = nullptr;
-    std::function<void()> user = [&] {
-        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!d || !window.activated) {
-            QTimer::singleShot(1, user);
-            return;
-        }
-        auto* view = child<QTableView>(*d, "MS");
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                          view->visualRect(view->model()->index(1, 1)).center());
-        // the user types straight away: the keys go where the focus is
-        QTest::keyClicks(d->focusWidget(), "500");
-        typed = window.cell(1, 1);
-        view->setFocus();
-        QTest::keyClick(view, Qt::Key_Right);
-        focusAfterKeys = d->focusWidget();
-        afterKeys = window.cell(1, 2);
-        d->close();
-    };
-    QTimer::singleShot(0, user);
-    host.showModal(window);
+    actOnWhen(
+        window, [&window] { return window.activated; },
+        [&](QDialog& d) {
+            auto* view = child<QTableView>(d, "MS");
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              view->visualRect(view->model()->index(1, 1)).center());
+            // the user types straight away: the keys go where the focus is
+            QTest::keyClicks(d.focusWidget(), "500");
+            typed = window.cell(1, 1);
+            view->setFocus();
+            QTest::keyClick(view, Qt::Key_Right);
+            focusAfterKeys = d.focusWidget();
+            afterKeys = window.cell(1, 2);
+        },
+        host);
     EXPECT_EQ(typed, "500");
     EXPECT_EQ(window.focus, (Log{"MS", "cmbEdit", "MS"}));
     EXPECT_EQ(focusAfterKeys, host.lastDialog()->findChild<QTableView*>("MS"))
