@@ -1,10 +1,6 @@
-// qt_quit_host WINDOW exec|return DIR: a Qt host as an application is built
-// (one window host installed for good, on the sample database in DIR) that
-// opens one library window, plays a few actions on it and then quits, either
-// through the event loop (exec) or by returning from main. The window host
-// still holds the last window when the application object goes; the test
-// (quit_test.cpp) wants exit status 0 and nothing on standard error but the
-// offscreen platform's own notes.
+// qt_quit_host WINDOW exec|return DIR: a host application with a window host installed for good, on
+// the sample database in DIR, opens one library window, plays a few actions and quits through the event
+// loop (exec) or by returning from main, the window host still holding the window (see qt_quit_test.cpp).
 #include <QApplication>
 #include <QTimer>
 #include <fstream>
