@@ -2,18 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "palvo/clsSearch.h"
-#include "palvo/error.h"
-#include "palvo/host_tables.h"
 #include "support/errors.h"
-#include "support/sqlite_fixture.h"
-#include "support/window_hosts.h"
+#include "support/settings_dialogs.h"
 
 namespace Palvo::testing {
 namespace {
 
-using Message = memory::ShownMessage;
-
-class FindWindow : public SessionTest, public ::testing::WithParamInterface<HostKind> {
+class FindWindow : public SettingsDialogTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
@@ -36,29 +31,24 @@ protected:
         host = std::make_unique<WindowTestHost>(GetParam(), script);
         return clsSearch().sFindStr(table, unit);
     }
-    Message warning(const std::string& text) { return {text, 48, "提示标题"}; }
-    ComboBox& comboOf(const std::string& name) {
-        return dynamic_cast<ComboBox&>(host->lastFrame().control(name));
+    ComboBox& comboOf(const std::string& name) { return get<ComboBox>(name); }
+    ListBox& rows() { return get<ListBox>("List1"); }
+    // 类别 of 客户 takes its values from 类别表's 名称.
+    void masterTable() {
+        exec({"create table 类别表 (名称 nvarchar(10))",
+              "insert into 更新表记录 values (N'类别表', N'名称', N'客户', N'类别')"});
     }
-    ListBox& rows() { return dynamic_cast<ListBox&>(host->lastFrame().control("List1")); }
-    const std::vector<Message>& messages() { return host->messages().messages(); }
-
-    std::unique_ptr<WindowTestHost> host;
 };
 
 TEST_P(FindWindow, OffersEveryColumnButTheNumberAndLongBinaryOnesWithItsKind) {
     find("");
     ComboBox& columns = comboOf("Combo2");
-    std::vector<std::pair<std::string, int>> offered;
+    using Offered = std::vector<std::pair<std::string, int>>;
+    Offered offered;
     for (int i = 0; i < columns.ListCount(); ++i) offered.emplace_back(columns.List(i), columns.ItemData(i));
-    EXPECT_EQ(offered, (std::vector<std::pair<std::string, int>>{{"名称", 0},
-                                                                 {"金额", 1},
-                                                                 {"日期", 2},
-                                                                 {"单价(元)", 1},
-                                                                 {"类别", 0},
-                                                                 {"单 价", 1},
-                                                                 {"order", 0},
-                                                                 {"到货(预计", 2}}));
+    const Offered expected = {{"名称", 0}, {"金额", 1},  {"日期", 2},  {"单价(元)", 1},
+                              {"类别", 0}, {"单 价", 1}, {"order", 0}, {"到货(预计", 2}};
+    EXPECT_EQ(offered, expected);
     EXPECT_EQ(columns.ListIndex(), 0);
     EXPECT_EQ(comboOf("Combo3").ListCount(), 8);
     EXPECT_EQ(comboOf("Combo3").Text(), "=");
@@ -170,8 +160,7 @@ TEST_P(FindWindow, ATableThatCannotBeReadIsAMessageAndAddingThenAsksForAColumn) 
 }
 
 TEST_P(FindWindow, TheRegistryOffersUpToFiftyMasterValues) {
-    exec({"create table 类别表 (名称 nvarchar(10))",
-          "insert into 更新表记录 values (N'类别表', N'名称', N'客户', N'类别')"});
+    masterTable();
     exec({"insert into 类别表 values (null)"});  // not offered
     for (int i = 0; i < 60; ++i) exec({"insert into 类别表 values (N' 类" + std::to_string(i) + " ')"});
     find("Combo2 = 类别");
@@ -183,8 +172,7 @@ TEST_P(FindWindow, TheRegistryOffersUpToFiftyMasterValues) {
 }
 
 TEST_P(FindWindow, LatinLettersNarrowTheMasterValuesByPinyin) {
-    exec({"create table 类别表 (名称 nvarchar(10))",
-          "insert into 更新表记录 values (N'类别表', N'名称', N'客户', N'类别')"});
+    masterTable();
     for (int i = 0; i < 60; ++i) exec({"insert into 类别表 values (N'类" + std::to_string(i) + "')"});
     // beyond the 50 values loaded
     exec({"insert into 类别表 values (N'重庆市'), (N'长沙市'), (N'A4纸'), (N'绿化带'), (N'CQS'), (null)"});

@@ -26,16 +26,12 @@ protected:
     void SetUp() override {
         db = std::make_shared<sqlite::Connection>();
         db->Open(":memory:");
-        for (const char* s : {
-                 "create table 客户表 (客户编号 nvarchar(10), 名称 nvarchar(20), 城市 nvarchar(10), 日期 "
-                 "datetime)",
-                 "insert into 客户表 values ('A01', N'张三', N'北京', '2003-05-01')",
-                 "insert into 客户表 values ('A02', N'O''Neil', N'上海', '1900-01-01')",
-                 "insert into 客户表 values ('A03', N'李四', N'北京', null)",
-                 "insert into 客户表 values ('A07', N'王五', N'广州', '2004-12-31')",
-             }) {
-            db->Execute(s);
-        }
+        db->Execute(
+            "create table 客户表 (客户编号 nvarchar(10), 名称 nvarchar(20), 城市 nvarchar(10), 日期 "
+            "datetime)");
+        db->Execute(
+            "insert into 客户表 values ('A01', N'张三', N'北京', '2003-05-01'), ('A02', N'O''Neil', N'上海', "
+            "'1900-01-01'), ('A03', N'李四', N'北京', null), ('A07', N'王五', N'广州', '2004-12-31')");
         conn = std::make_shared<CountingConnection>(db);
         clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "", 50, "提示标题", "张三");
         installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
@@ -150,11 +146,10 @@ std::vector<std::string> listedCodes(FlexGrid& grid) {
 }
 
 TEST_P(Picker, LatinLettersFilterByPinyinToo) {
-    for (const char* s : {"create table 地区表 (编码 nvarchar(4), 名称 nvarchar(20))",
-                          "insert into 地区表 values ('D1', N'重庆市'), ('D2', N'长沙市'), ('D3', N'A4纸'), "
-                          "('D4', N'绿化带'), ('D5', N'CQS公司'), ('D6', N'成都市'), ('D7', null)"}) {
-        db->Execute(s);
-    }
+    db->Execute("create table 地区表 (编码 nvarchar(4), 名称 nvarchar(20))");
+    db->Execute(
+        "insert into 地区表 values ('D1', N'重庆市'), ('D2', N'长沙市'), ('D3', N'A4纸'), ('D4', N'绿化带'), "
+        "('D5', N'CQS公司'), ('D6', N'成都市'), ('D7', null)");
     session().lSelectTop = 0;
     const std::string all = "select distinct   * from 地区表";
     using Codes = std::vector<std::string>;

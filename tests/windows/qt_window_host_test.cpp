@@ -71,19 +71,20 @@ public:
     }
     void Change(const std::string& c) override { log.push_back("Change " + c); }
     void GotFocus(const std::string& c) override { log.push_back("Focus " + c); }
+    bool activated() const { return !log.empty(); }  // Activate gives the focus
 
     std::vector<std::string> log;
 };
 
 using Log = std::vector<std::string>;
 
-// Shows the window on a host without a script and acts on the dialog as its user.
-Log actOn(Sample& window, const std::function<void(QDialog&)>& user, qt::WindowHost* host = nullptr) {
+// Shows the window on a host without a script and, once it is activated, acts on the dialog as its user.
+template <class W>
+Log actOn(W& window, const std::function<void(QDialog&)>& user, qt::WindowHost* host = nullptr) {
     qt::WindowHost own;
-    if (!host) host = &own;
     std::function<void()> act = [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || window.log.empty()) {  // not yet activated (Activate gives the focus)
+        if (!dialog || !window.activated()) {
             QTimer::singleShot(1, act);
             return;
         }
@@ -92,7 +93,7 @@ Log actOn(Sample& window, const std::function<void(QDialog&)>& user, qt::WindowH
         if (dialog->isVisible()) dialog->close();
     };
     QTimer::singleShot(0, act);
-    host->showModal(window);
+    (host ? *host : own).showModal(window);
     return window.log;
 }
 
@@ -290,7 +291,8 @@ public:
         grid("MS").Rows(3);
         grid("MS").Cols(3);
     }
-    void Activate() override { activated = true; }
+    void Activate() override { active = true; }
+    bool activated() const { return active; }
     void Click(const std::string& c) override {
         if (c == "MS") showEditor();
     }
@@ -299,7 +301,7 @@ public:
         if (c == "cmbEdit")
             grid("MS").TextMatrix(grid("MS").Row(), grid("MS").Col(), combo("cmbEdit").Text());
     }
-    void GotFocus(const std::string& c) override { focus.push_back(c); }
+    void GotFocus(const std::string& c) override { log.push_back(c); }
     std::string cell(int row, int col) const { return grid("MS").TextMatrix(row, col); }
     void showEditor() {
         FlexGrid& g = grid("MS");
@@ -308,8 +310,8 @@ public:
         box.Text(g.TextMatrix(g.Row(), g.Col()));
         box.Visible(true);
     }
-    Log focus;
-    bool activated = false;
+    Log log;  // the focus
+    bool active = false;
 };
 
 TEST(QtWindowHost, AClickedCellsEditorTakesTheKeyboardAndAKeyMoveLeavesItOnTheGrid) {
@@ -317,28 +319,23 @@ TEST(QtWindowHost, AClickedCellsEditorTakesTheKeyboardAndAKeyMoveLeavesItOnTheGr
     qt::WindowHost host;
     std::string typed, afterKeys;
     QWidget* focusAfterKeys = nullptr;
-    std::function<void()> user = [&] {
-        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!d || !window.activated) {
-            QTimer::singleShot(1, user);
-            return;
-        }
-        auto* view = child<QTableView>(*d, "MS");
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                          view->visualRect(view->model()->index(1, 1)).center());
-        // the user types straight away: the keys go where the focus is
-        QTest::keyClicks(d->focusWidget(), "500");
-        typed = window.cell(1, 1);
-        view->setFocus();
-        QTest::keyClick(view, Qt::Key_Right);
-        focusAfterKeys = d->focusWidget();
-        afterKeys = window.cell(1, 2);
-        d->close();
-    };
-    QTimer::singleShot(0, user);
-    host.showModal(window);
+    const Log focus = actOn(
+        window,
+        [&](QDialog& d) {
+            auto* view = child<QTableView>(d, "MS");
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              view->visualRect(view->model()->index(1, 1)).center());
+            // the user types straight away: the keys go where the focus is
+            QTest::keyClicks(d.focusWidget(), "500");
+            typed = window.cell(1, 1);
+            view->setFocus();
+            QTest::keyClick(view, Qt::Key_Right);
+            focusAfterKeys = d.focusWidget();
+            afterKeys = window.cell(1, 2);
+        },
+        &host);
     EXPECT_EQ(typed, "500");
-    EXPECT_EQ(window.focus, (Log{"MS", "cmbEdit", "MS"}));
+    EXPECT_EQ(focus, (Log{"MS", "cmbEdit", "MS"}));
     EXPECT_EQ(focusAfterKeys, host.lastDialog()->findChild<QTableView*>("MS"))
         << "keys that move the cell keep moving it";
     EXPECT_EQ(afterKeys, "");

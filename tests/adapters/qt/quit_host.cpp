@@ -1,10 +1,6 @@
-// qt_quit_host WINDOW exec|return DIR: a Qt host as an application is built
-// (one window host installed for good, on the sample database in DIR) that
-// opens one library window, plays a few actions on it and then quits, either
-// through the event loop (exec) or by returning from main. The window host
-// still holds the last window when the application object goes; the test
-// (quit_test.cpp) wants exit status 0 and nothing on standard error but the
-// offscreen platform's own notes.
+// qt_quit_host WINDOW exec|return DIR: a host application with a window host installed for good, on
+// the sample database in DIR, opens one library window, plays a few actions and quits through the event
+// loop (exec) or by returning from main, the window host still holding the window (see qt_quit_test.cpp).
 #include <QApplication>
 #include <QTimer>
 #include <fstream>
@@ -37,45 +33,40 @@ public:
     void save(const Worksheet&, const std::string& path) override { std::ofstream(path) << "workbook"; }
 };
 
+// Prints a small grid to a spreadsheet through the progress window.
+void printGrid(const std::string& dir) {
+    auto desk = std::make_shared<memory::SpreadsheetDesk>();
+    desk->saveTo = dir + "/report.xlsx";
+    installSpreadsheetDesk(desk);
+    installSpreadsheetWriter(std::make_shared<TokenWriter>());
+    memory::FlexGrid grid;
+    grid.FixedCols(0);
+    grid.Rows(3);
+    grid.TextMatrix(0, 0, "名称");
+    grid.TextMatrix(1, 0, "甲");
+    grid.TextMatrix(2, 0, "乙");
+    clsPrint().sPrintComFlxData(grid, "标题", "上", "下");
+}
+
+using Dir = const std::string&;
 struct Opening {
     const char* window;
     const char* script;
+    void (*open)(Dir);
 };
 
-constexpr Opening kOpenings[] = {
-    {"picker", "Txt1 = 0\nkey Enter\nkey Down\n"},
-    {"finder", "Combo2 = 品名\nCombo3 = 包含\nText1 = 纸\nclick cmdAdd\n"},
-    {"message", "click Command1\n"},
-    {"settings", "select List2 5\nclick Command2\nselect List1 0\n"},
-    {"custom", "select List2 5\nclick Command14\ngrid MS 1 2 = 日期\ngrid MS 1 3 =  >= \n"},
-    {"progress", ""},
+const Opening kOpenings[] = {
+    {"picker", "Txt1 = 0\nkey Enter\nkey Down\n", [](Dir) { clsForm().sPopWindow("B_单位,单位编号"); }},
+    {"finder", "Combo2 = 品名\nCombo3 = 包含\nText1 = 纸\nclick cmdAdd\n",
+     [](Dir) { clsSearch().sFindStr("销售查询"); }},
+    {"message", "click Command1\n",
+     [](Dir) { clsForm().mSubMsg("保存失败", "insert into 客户 values ('1')"); }},
+    {"settings", "select List2 5\nclick Command2\nselect List1 0\n",
+     [](Dir) { clsSearch().sPrintSet("销售查询", "销售明细", "普通查询"); }},
+    {"custom", "select List2 5\nclick Command14\ngrid MS 1 2 = 日期\ngrid MS 1 3 =  >= \n",
+     [](Dir) { clsSearch().sPrintSet_Zdy("销售查询", "商品汇总", "自定义查询"); }},
+    {"progress", "", printGrid},
 };
-
-void open(const std::string& window, const std::string& dir) {
-    if (window == "picker") {
-        clsForm().sPopWindow("B_单位,单位编号");
-    } else if (window == "finder") {
-        clsSearch().sFindStr("销售查询");
-    } else if (window == "message") {
-        clsForm().mSubMsg("保存失败", "insert into 客户 values ('1')");
-    } else if (window == "settings") {
-        clsSearch().sPrintSet("销售查询", "销售明细", "普通查询");
-    } else if (window == "custom") {
-        clsSearch().sPrintSet_Zdy("销售查询", "商品汇总", "自定义查询");
-    } else if (window == "progress") {
-        auto desk = std::make_shared<memory::SpreadsheetDesk>();
-        desk->saveTo = dir + "/report.xlsx";
-        installSpreadsheetDesk(desk);
-        installSpreadsheetWriter(std::make_shared<TokenWriter>());
-        memory::FlexGrid grid;
-        grid.FixedCols(0);
-        grid.Rows(3);
-        grid.TextMatrix(0, 0, "名称");
-        grid.TextMatrix(1, 0, "甲");
-        grid.TextMatrix(2, 0, "乙");
-        clsPrint().sPrintComFlxData(grid, "标题", "上", "下");
-    }
-}
 
 }  // namespace
 
@@ -88,9 +79,8 @@ int main(int argc, char** argv) {
     const std::string quit = argv[2];
     const std::string dir = argv[3];
     const Opening* opening = nullptr;
-    for (const Opening& o : kOpenings) {
+    for (const Opening& o : kOpenings)
         if (window == o.window) opening = &o;
-    }
     if (!opening || (quit != "exec" && quit != "return")) {
         std::cerr << "qt_quit_host: unknown window or way to quit\n";
         return 2;
@@ -106,7 +96,7 @@ int main(int argc, char** argv) {
         auto host = std::make_shared<qt::WindowHost>(
             std::make_shared<WindowScript>(parseWindowScript(opening->script)), messages);
         installWindowHost(host);
-        open(window, dir);
+        opening->open(dir);
         if (host->lastDialog() == nullptr) {
             std::cerr << "qt_quit_host: no window was shown\n";
             return 3;
