@@ -61,8 +61,6 @@ memory::FlexGrid salesGrid(int dataRows) {
     return g;
 }
 
-std::string pageText(const fs::path& pdf, int page) { return testing::pdfText(pdf.string(), page); }
-
 // A host's QPrinter writing a PDF file.
 void toPdf(QPrinter& target, const fs::path& pdf) {
     target.setOutputFormat(QPrinter::PdfFormat);
@@ -292,7 +290,7 @@ TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
     printer->EndDoc();
     EXPECT_EQ(next, 1440 + 4 * 240) << "four lines of one em, 240 twips at 12 points";
 
-    const std::string text = pageText(pdf, 1);
+    const std::string text = testing::pdfText(pdf.string(), 1);
     std::size_t at = 0;
     for (int i = 0; i < remarks.LineCount(); ++i) {
         std::string line = remarks.Line(i);
@@ -638,14 +636,14 @@ TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
     ASSERT_EQ(pageCount(pdf), 3);
     for (int p = 1; p <= 3; ++p) {
         SCOPED_TRACE("page " + std::to_string(p));
-        const std::string text = pageText(pdf, p);
+        const std::string text = testing::pdfText(pdf.string(), p);
         for (const std::string& s :
              {"第 " + std::to_string(p) + " 页，共 3 页", std::string("制表：张三 R&D"),
               std::string("销售清单 2004"), std::string("客户名称")})
             EXPECT_NE(text.find(s), std::string::npos) << s << " in\n" << text;
     }
-    EXPECT_NE(pageText(pdf, 2).find("XS200400049"), std::string::npos);
-    EXPECT_EQ(pageText(pdf, 2).find("XS200400048"), std::string::npos);
+    EXPECT_NE(testing::pdfText(pdf.string(), 2).find("XS200400049"), std::string::npos);
+    EXPECT_EQ(testing::pdfText(pdf.string(), 2).find("XS200400048"), std::string::npos);
 }
 
 TEST_F(QtPrinter, DeskPreviewShowsTheSheetsPagesOnItsPaper) {
