@@ -47,6 +47,13 @@
 namespace Palvo::demo {
 namespace {
 
+// The column of a heading in the grid's row 0; -1 when none.
+int columnOf(const QAbstractItemModel* g, const QString& heading) {
+    for (int c = 0; c < g->columnCount(); ++c)
+        if (g->index(0, c).data().toString() == heading) return c;
+    return -1;
+}
+
 class Demo : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,11 +80,23 @@ protected:
         return *w;
     }
     CustomerForm& openCustomers() { return open<CustomerForm>(window->customersAction()); }
+    static void click(CustomerForm& f, const char* button) {
+        QTest::mouseClick(f.button(button), Qt::LeftButton);
+    }
     ResultTable query(const std::string& sql) { return conn->Query(sql); }
     std::int64_t count(const std::string& sql) { return query(sql).at(0, 0).toInt64(); }
+    std::int64_t customers(const std::string& code) {
+        return count("select count(*) from 客户 where 客户编号='" + code + "'");
+    }
+    // Finds the sales one by one.
+    static void findDetail(SalesQuery& s) {
+        s.cmbType()->setCurrentText("销售明细");
+        QTest::mouseClick(s.cmdFind(), Qt::LeftButton);
+        EXPECT_EQ(s.lastResult(), "");
+    }
     // Types a new customer C0061 with every field but the name.
     void typeNewCustomer(CustomerForm& f) {
-        QTest::mouseClick(f.button("cmdAdd"), Qt::LeftButton);
+        click(f, "cmdAdd");
         QTest::keyClicks(f.box(0), "C0061");
         QTest::keyClicks(f.box(2), "02");
         typeInto(f.box(3), "上海市淮海中路288号");  // QTest::keyClicks takes ASCII only
@@ -121,9 +140,9 @@ TEST_F(Demo, EntryFormFollowsTheConventionAndRegistersItsLookup) {
     EXPECT_FALSE(f->box(0)->isEnabled()) << "browse state";
 }
 
-TEST_F(Demo, KeysAreFilteredByColumnType) {
+TEST_F(Demo, KeysAreFilteredByColumnTypeAndFollowTheLayout) {
     CustomerForm* f = &openCustomers();
-    QTest::mouseClick(f->button("cmdAdd"), Qt::LeftButton);
+    click(*f, "cmdAdd");
     f->box(5)->clear();
     QTest::keyClicks(f->box(5), "12a3.456");
     EXPECT_EQ(f->box(5)->text(), "123.45") << "decimal(12,2): no letters, two decimals";
@@ -136,13 +155,27 @@ TEST_F(Demo, KeysAreFilteredByColumnType) {
     typeInto(f->box(6), "年");
     QTest::keyClicks(f->box(6), "-06-18");
     EXPECT_EQ(f->box(6)->text(), "2004-06-18");
+
+    // Tab and Enter go through the boxes as they are laid out
+    const std::vector<int> layout = {0, 1, 2, 4, 3, 5, 6, 7};
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Return}) {
+        f->box(0)->setFocus();
+        std::vector<int> visited = {0};
+        for (int i = 1; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            int index = -1;
+            for (int b = 0; b < 8; ++b) index = f->box(b) == QApplication::focusWidget() ? b : index;
+            visited.push_back(index);
+        }
+        EXPECT_EQ(visited, layout) << (key == Qt::Key_Tab ? "Tab" : "Enter");
+    }
 }
 
 TEST_F(Demo, ARecordEnteredThroughTheWidgetsIsSavedAndLogged) {
     CustomerForm* f = &openCustomers();
     typeNewCustomer(*f);
     typeInto(f->box(1), "明光文具有限公司");
-    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    click(*f, "cmdSave");
     EXPECT_TRUE(messages->messages().empty()) << messages->last().text;
     EXPECT_EQ(f->mode(), CustomerForm::Mode::Browse);
 
@@ -168,12 +201,18 @@ TEST_F(Demo, ARecordEnteredThroughTheWidgetsIsSavedAndLogged) {
     ASSERT_FALSE(image.isNull());
     EXPECT_GT(image.width(), 400);
     EXPECT_GT(image.height(), 300);
+
+    // a customer without sales can be deleted, once confirmed
+    messages->answerYes();
+    click(*f, "cmdDelete");
+    EXPECT_EQ(messages->last().style, vbYesNo + vbQuestion + vbDefaultButton2);
+    EXPECT_EQ(customers("C0061"), 0);
 }
 
 TEST_F(Demo, ValidationMessagesGoThroughTheMessageBoxAndNothingIsSaved) {
     CustomerForm* f = &openCustomers();
     typeNewCustomer(*f);
-    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    click(*f, "cmdSave");
     ASSERT_EQ(messages->messages().size(), 1u);
     EXPECT_EQ(messages->last().text, "此处不能为空，请填入文本！");
     EXPECT_EQ(messages->last().style, 48);
@@ -182,56 +221,36 @@ TEST_F(Demo, ValidationMessagesGoThroughTheMessageBoxAndNothingIsSaved) {
 
     typeInto(f->box(1), "明光文具有限公司");
     f->box(2)->setText("09");
-    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    click(*f, "cmdSave");
     EXPECT_EQ(messages->last().text, "字段 单位编号 的值在基础表中不存在！");
 
     f->box(2)->setText("02");
     f->box(0)->setText("C0001");
-    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    click(*f, "cmdSave");
     EXPECT_NE(messages->last().text.find("C0001"), std::string::npos) << messages->last().text;
     EXPECT_NE(messages->last().text.find("的记录已经存在，不能重复添加！"), std::string::npos);
     EXPECT_EQ(count("select count(*) from 客户"), 60);
 }
 
+// A customer with sales cannot be deleted; a change of its code cascades to them.
 TEST_F(Demo, ChangingACustomerCodeCascadesToTheSales) {
     CustomerForm* f = &openCustomers();
     const std::int64_t sales = count("select count(*) from 销售 where 客户编号='C0001'");
     ASSERT_GT(sales, 0);
     f->showRow(1);
-    QTest::mouseClick(f->button("cmdEdit"), Qt::LeftButton);
+    click(*f, "cmdDelete");
+    ASSERT_EQ(messages->messages().size(), 1u);
+    EXPECT_EQ(messages->last().text, "销售 表中用到了字段 客户编号 的值，不能删除！");
+    EXPECT_EQ(customers("C0001"), 1);
+
+    click(*f, "cmdEdit");
     f->box(0)->setText("C0901");
-    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
-    EXPECT_TRUE(messages->messages().empty()) << messages->last().text;
-    EXPECT_EQ(count("select count(*) from 客户 where 客户编号='C0901'"), 1);
+    click(*f, "cmdSave");
+    EXPECT_EQ(messages->messages().size(), 1u) << messages->last().text;
+    EXPECT_EQ(customers("C0901"), 1);
     EXPECT_EQ(count("select count(*) from 销售 where 客户编号='C0001'"), 0);
     EXPECT_EQ(count("select count(*) from 销售 where 客户编号='C0901'"), sales);
     EXPECT_EQ(count("select count(*) from SendSql where 语句 like 'update 销售 set 客户编号=%'"), 1);
-}
-
-TEST_F(Demo, ACustomerWithSalesCannotBeDeletedOneWithoutCan) {
-    CustomerForm* f = &openCustomers();
-    f->showRow(1);
-    QTest::mouseClick(f->button("cmdDelete"), Qt::LeftButton);
-    ASSERT_EQ(messages->messages().size(), 1u);
-    EXPECT_EQ(messages->last().text, "销售 表中用到了字段 客户编号 的值，不能删除！");
-    EXPECT_EQ(count("select count(*) from 客户 where 客户编号='C0001'"), 1);
-
-    typeNewCustomer(*f);
-    typeInto(f->box(1), "明光文具有限公司");
-    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
-    ASSERT_EQ(count("select count(*) from 客户 where 客户编号='C0061'"), 1);
-    messages->answerYes();
-    QTest::mouseClick(f->button("cmdDelete"), Qt::LeftButton);
-    EXPECT_EQ(messages->last().style, vbYesNo + vbQuestion + vbDefaultButton2);
-    EXPECT_EQ(count("select count(*) from 客户 where 客户编号='C0061'"), 0);
-}
-
-// The column of a heading in the grid's row 0; -1 when none.
-int columnOf(const QAbstractItemModel* g, const QString& heading) {
-    for (int c = 0; c < g->columnCount(); ++c) {
-        if (g->index(0, c).data().toString() == heading) return c;
-    }
-    return -1;
 }
 
 // Arrow keys in the customer list load the customer of the new row and
@@ -253,9 +272,9 @@ TEST_F(Demo, ArrowKeysLoadTheHighlightedCustomerWhichEditChanges) {
     QTest::keyClick(t, Qt::Key_Down);
 
     const std::string before = query("select 名称 from 客户 where 客户编号='C0001'").at(0, 0).toText();
-    QTest::mouseClick(f->button("cmdEdit"), Qt::LeftButton);
+    click(*f, "cmdEdit");
     f->box(1)->setText("改名商行");
-    QTest::mouseClick(f->button("cmdSave"), Qt::LeftButton);
+    click(*f, "cmdSave");
     EXPECT_TRUE(messages->messages().empty()) << messages->last().text;
     EXPECT_EQ(query("select 名称 from 客户 where 客户编号='" + third.toStdString() + "'").at(0, 0).toText(),
               "改名商行");
@@ -299,27 +318,6 @@ TEST_F(Demo, FormsOpenWithTheFocusAndEnterAndAltQRunTheQuery) {
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
 }
 
-// Tab and Enter go through the boxes of 客户资料 as they are laid out.
-TEST_F(Demo, TabAndEnterFollowTheCustomerFormsLayout) {
-    CustomerForm* f = &openCustomers();
-    QTest::mouseClick(f->button("cmdAdd"), Qt::LeftButton);
-    const std::vector<int> layout = {0, 1, 2, 4, 3, 5, 6, 7};
-    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Return}) {
-        f->box(0)->setFocus();
-        std::vector<int> visited = {0};
-        for (int i = 1; i < 8; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), key);
-            const QWidget* w = QApplication::focusWidget();
-            int index = -1;
-            for (int b = 0; b < 8; ++b) {
-                if (f->box(b) == w) index = b;
-            }
-            visited.push_back(index);
-        }
-        EXPECT_EQ(visited, layout) << (key == Qt::Key_Tab ? "Tab" : "Enter");
-    }
-}
-
 // On a screen smaller than 1200 x 780 and its frame the main window takes the
 // screen's room, so the status bar stays in sight.
 TEST_F(Demo, TheMainWindowFitsASmallScreenWithItsStatusBar) {
@@ -343,9 +341,7 @@ TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
     EXPECT_GE(s->cmbType()->findText("销售明细"), 0);
     EXPECT_EQ(s->comboDw()->currentText(), "全部");
     EXPECT_EQ(s->cmbGoods()->count(), 13) << "全部 and the twelve goods";
-    s->cmbType()->setCurrentText("销售明细");
-    QTest::mouseClick(s->cmdFind(), Qt::LeftButton);
-    EXPECT_EQ(s->lastResult(), "");
+    findDetail(*s);
     const QAbstractItemModel* g = s->grid()->model();
     const auto text = [g](int row, int col) { return g->index(row, col).data().toString(); };
     ASSERT_EQ(g->rowCount(), 302) << "heading, 300 sales, 合计";
@@ -353,10 +349,7 @@ TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithTotals) {
     EXPECT_EQ(text(0, 1), "单据号");
     EXPECT_EQ(text(300, 0), "300");
     EXPECT_EQ(text(301, 0), "合计");
-    int amount = -1;
-    for (int c = 0; c < g->columnCount(); ++c) {
-        if (text(0, c) == "金额") amount = c;
-    }
+    const int amount = columnOf(g, "金额");
     ASSERT_GT(amount, 0);
     // the sample's 300 amounts add up to 668369.60 exactly
     EXPECT_EQ(text(301, amount), "668369.6");
@@ -383,15 +376,10 @@ TEST_F(Demo, TheStatusLineShowsTheLibrarysExactTotalOfManyRows) {
         conn->Execute("insert into 销售 (" + columns + ") select " + columns + " from 销售");
     ASSERT_EQ(count("select count(*) from 销售查询"), 153600);
     SalesQuery* s = &open<SalesQuery>(window->salesAction());
-    s->cmbType()->setCurrentText("销售明细");
-    QTest::mouseClick(s->cmdFind(), Qt::LeftButton);
-    ASSERT_EQ(s->lastResult(), "");
+    findDetail(*s);
     const QAbstractItemModel* g = s->grid()->model();
     ASSERT_EQ(g->rowCount(), 153602);
-    int amount = -1;
-    for (int c = 0; c < g->columnCount(); ++c) {
-        if (g->index(0, c).data().toString() == "金额") amount = c;
-    }
+    const int amount = columnOf(g, "金额");
     ASSERT_GT(amount, 0);
     EXPECT_EQ(g->index(153601, amount).data().toString(), "342205235.2");
     EXPECT_EQ(s->summary()->text(),
@@ -412,8 +400,7 @@ TEST(DemoAmount, IsGroupedWithTwoDecimalsRoundedOnTheDigits) {
         {"-0.004", "0.00"},
         {"-0.005", "-0.01"},
         {"123456789012345678.91", "123,456,789,012,345,678.91"},
-        {"100", "100.00"},
-    };
+        {"100", "100.00"}};
     for (const auto& [total, shown] : cases) EXPECT_EQ(groupedAmount(total), shown) << total;
 }
 

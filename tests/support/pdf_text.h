@@ -23,9 +23,10 @@ inline std::string commandOutput(const std::string& command) {
 inline bool havePdfToText() { return !commandOutput("command -v pdftotext").empty(); }
 
 /// pdftotext's text of page `page` (every page when 0), in reading order or, with
-/// `layout`, as the lines stand on the page.
-inline std::string pdfText(const std::string& pdf, int page = 0, bool layout = false) {
-    std::string command = "pdftotext -q -enc UTF-8";
+/// `layout`, as the lines stand on the page; `options` more of pdftotext's.
+inline std::string pdfText(const std::string& pdf, int page = 0, bool layout = false,
+                           const std::string& options = "") {
+    std::string command = "pdftotext -q -enc UTF-8" + options;
     if (layout) command += " -layout";
     if (page > 0) command += " -f " + std::to_string(page) + " -l " + std::to_string(page);
     return commandOutput(command + " '" + pdf + "' -");
@@ -61,9 +62,7 @@ struct PdfWord {
 
 inline std::vector<PdfWord> pdfWords(const std::string& pdf, int page) {
     std::vector<PdfWord> words;
-    const std::string page_ = std::to_string(page);
-    std::istringstream in(
-        commandOutput("pdftotext -q -enc UTF-8 -bbox -f " + page_ + " -l " + page_ + " '" + pdf + "' -"));
+    std::istringstream in(pdfText(pdf, page, false, " -bbox"));
     for (std::string line; std::getline(in, line);) {
         PdfWord w{};
         int at = 0;

@@ -61,7 +61,30 @@ memory::FlexGrid salesGrid(int dataRows) {
     return g;
 }
 
-std::string pageText(const fs::path& pdf, int page) { return testing::pdfText(pdf.string(), page); }
+// A host's QPrinter writing a PDF file.
+void toPdf(QPrinter& target, const fs::path& pdf) {
+    target.setOutputFormat(QPrinter::PdfFormat);
+    target.setOutputFileName(QString::fromStdString(pdf.string()));
+}
+
+// The white of an image: the page shown in a preview.
+QRect whiteOf(const QImage& image) {
+    QRect white;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) == qRgb(255, 255, 255)) white |= QRect(x, y, 1, 1);
+    return white;
+}
+
+// The preview's view, shown and laid out.
+QPrintPreviewWidget* shownView(QPrintPreviewDialog& dialog) {
+    dialog.show();
+    QApplication::processEvents();
+    auto* view = dialog.findChild<QPrintPreviewWidget*>();
+    if (view) view->updatePreview();
+    QApplication::processEvents();
+    return view;
+}
 
 int pageCount(const fs::path& pdf) {
     const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
@@ -69,10 +92,11 @@ int pageCount(const fs::path& pdf) {
     return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
 }
 
-std::vector<std::string> rowOf(const FlexGrid& grid, int row) {
+// A grid's row as pdfLines reads it.
+std::string rowOf(const FlexGrid& grid, int row) {
     std::vector<std::string> cells;
     for (int c = 0; c < grid.Cols(); ++c) cells.push_back(grid.TextMatrix(row, c));
-    return cells;
+    return testing::rowLine(cells);
 }
 
 class QtPrinter : public ::testing::Test {
@@ -82,6 +106,7 @@ protected:
         session().sMsg = "提示";
     }
     void TearDown() override { session().sMsg.clear(); }
+    fs::path file(const std::string& name) const { return fs::path(dir.path().toStdString()) / name; }
 
     QTemporaryDir dir;
     std::shared_ptr<memory::ScriptedMessageBox> box = std::make_shared<memory::ScriptedMessageBox>();
@@ -89,7 +114,7 @@ protected:
 };
 
 TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
-    const fs::path pdf = fs::path(dir.path().toStdString()) / "销售.pdf";
+    const fs::path pdf = file("销售.pdf");
     ScopedPrinter guard(qt::Printer::pdf(pdf.string()));
     auto grid = salesGrid(81);
     std::string top = "制表：张三 Zhang", bottom = "审核：李四 Li";
@@ -97,6 +122,9 @@ TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
     ASSERT_EQ(box->last().text, "数据已送至打印机！");
 
     ASSERT_EQ(pageCount(pdf), 3);
+    const std::string info = testing::commandOutput("pdfinfo -enc UTF-8 '" + pdf.string() + "'");
+    EXPECT_NE(info.find("Title:           销售清单 2004\n"), std::string::npos) << "the report's title\n"
+                                                                                << info;
     const int firstRow[] = {1, 41, 81, 82};
     for (int p = 1; p <= 3; ++p) {
         SCOPED_TRACE("page " + std::to_string(p));
@@ -104,10 +132,8 @@ TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
         const std::vector<std::string> lines = testing::pdfLines(pdf.string(), p);
         ASSERT_GT(lines.size(), 1u);
         EXPECT_EQ(lines[1].rfind("打印时间：", 0), 0u) << lines[1];
-        std::vector<std::string> expected = {"销售清单 2004", lines[1], top,
-                                             testing::rowLine(rowOf(grid, 0))};
-        for (int r = firstRow[p - 1]; r < firstRow[p]; ++r)
-            expected.push_back(testing::rowLine(rowOf(grid, r)));
+        std::vector<std::string> expected = {"销售清单 2004", lines[1], top, rowOf(grid, 0)};
+        for (int r = firstRow[p - 1]; r < firstRow[p]; ++r) expected.push_back(rowOf(grid, r));
         if (p == 3) expected.push_back(bottom);
         expected.push_back("第 " + std::to_string(p) + "/3 页");
         EXPECT_EQ(lines, expected);
@@ -143,7 +169,7 @@ TEST_F(QtPrinter, EveryGb2312HanziReadsBackFromThePdfAsItself) {
         for (std::size_t k = i; k < std::min(i + 40, hanzi.size()); ++k) line += hanzi[k];
         lines.push_back(line);
     }
-    const std::string pdf = (dir.path() + "/gb2312.pdf").toStdString();
+    const std::string pdf = file("gb2312.pdf").string();
     auto printer = qt::Printer::pdf(pdf);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0 && i % 60 == 0) printer->NewPage();
@@ -169,10 +195,9 @@ TEST_F(QtPrinter, GlyphsOfSeveralCharactersReadBackAsTheOneDrawn) {
     for (const auto& c : cases) {
         for (const bool host : {false, true}) {
             SCOPED_TRACE(std::string(c.what) + (host ? ", host's QPrinter" : ", PDF printer"));
-            const std::string pdf = (dir.path() + "/" + QString::number(++n) + ".pdf").toStdString();
+            const std::string pdf = file(std::to_string(++n) + ".pdf").string();
             QPrinter target(QPrinter::HighResolution);
-            target.setOutputFormat(QPrinter::PdfFormat);
-            target.setOutputFileName(QString::fromStdString(pdf));
+            toPdf(target, pdf);
             auto printer = host ? std::make_shared<qt::Printer>(target) : qt::Printer::pdf(pdf);
             for (const auto& line : c.lines) printer->Print(line);
             printer->EndDoc();
@@ -183,44 +208,62 @@ TEST_F(QtPrinter, GlyphsOfSeveralCharactersReadBackAsTheOneDrawn) {
 
 // On every supported paper both ways the PDF holds the paper's rows a page, and
 // the page foot lies below the last of them: no word of the page reaches into it.
+// Through a host's QPrinter the paper chosen before the print dialog survives it.
 TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
     const struct {
         int paper, orientation, rows;
-    } cases[] = {{9, vbPRORPortrait, 40},   {9, vbPRORLandscape, 30}, {13, vbPRORPortrait, 34},
-                 {13, vbPRORLandscape, 25}, {45, vbPRORPortrait, 39}, {45, vbPRORLandscape, 30}};
+        const char* size;  // as pdfinfo gives it, in points
+    } cases[] = {{9, vbPRORPortrait, 40, "595 x 842"},  {9, vbPRORLandscape, 30, "842 x 595"},
+                 {13, vbPRORPortrait, 34, "516 x 729"}, {13, vbPRORLandscape, 25, "729 x 516"},
+                 {45, vbPRORPortrait, 39, "720 x 792"}, {45, vbPRORLandscape, 30, "792 x 720"}};
+    int n = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE("paper " + std::to_string(c.paper) + ", orientation " + std::to_string(c.orientation));
-        const fs::path pdf = fs::path(dir.path().toStdString()) / ("foot" + std::to_string(c.paper) + "_" +
-                                                                   std::to_string(c.orientation) + ".pdf");
-        auto printer = qt::Printer::pdf(pdf.string());
-        printer->PaperSize(c.paper);
-        printer->Orientation(c.orientation);
-        ScopedPrinter guard(printer);
-        auto grid = salesGrid(c.rows + 1);
-        clsPrint().mPrintRecord(grid, "销售清单");
-        ASSERT_EQ(pageCount(pdf), 2);
-        const std::vector<std::string> lines = testing::pdfLines(pdf.string(), 1);
-        ASSERT_GT(lines.size(), 2u);
-        EXPECT_EQ(lines.back(), "第 1/2 页");
-        EXPECT_EQ(lines[lines.size() - 2], testing::rowLine(rowOf(grid, c.rows))) << "the paper's last row";
-
-        const std::vector<testing::PdfWord> words = testing::pdfWords(pdf.string(), 1);
-        const auto foot =
-            std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "第"; });
-        ASSERT_NE(foot, words.end());
-        double footTop = foot->yMin, rowsBottom = 0;
-        for (const auto& w : words) {
-            if (w.yMin >= foot->yMin - 3)
-                footTop = std::min(footTop, w.yMin);  // the foot's line
-            else
-                rowsBottom = std::max(rowsBottom, w.yMax);
+        for (const bool host : {false, true}) {
+            SCOPED_TRACE("paper " + std::to_string(c.paper) + ", orientation " +
+                         std::to_string(c.orientation) + (host ? ", through the print dialog" : ""));
+            const fs::path pdf = file("foot" + std::to_string(++n) + ".pdf");
+            QPrinter target(QPrinter::HighResolution);
+            toPdf(target, pdf);
+            auto printer = host ? std::make_shared<qt::Printer>(target) : qt::Printer::pdf(pdf.string());
+            printer->PaperSize(c.paper);
+            printer->Orientation(c.orientation);
+            if (host) {
+                QPrintDialog dialog(&target);
+                QTimer::singleShot(0, &dialog, &QDialog::accept);
+                ASSERT_EQ(dialog.exec(), QDialog::Accepted);
+            }
+            ScopedPrinter guard(printer);
+            auto grid = salesGrid(c.rows + 1);
+            clsPrint().mPrintRecord(grid, "销售清单");
+            ASSERT_EQ(box->last().text, "数据已送至打印机！");
+            EXPECT_EQ(printer->PaperSize(), c.paper);
+            const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
+            EXPECT_NE(info.find(std::string("Page size:       ") + c.size + " pts"), std::string::npos)
+                << info;
+            ASSERT_EQ(pageCount(pdf), 2);
+            const std::vector<std::string> lines = testing::pdfLines(pdf.string(), 1);
+            ASSERT_GT(lines.size(), 2u);
+            EXPECT_EQ(lines.back(), "第 1/2 页");
+            EXPECT_EQ(lines[lines.size() - 2], rowOf(grid, c.rows)) << "the paper's last row";
+            if (host) continue;  // the foot's place is checked on the PDF printer
+            const std::vector<testing::PdfWord> words = testing::pdfWords(pdf.string(), 1);
+            const auto foot =
+                std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "第"; });
+            ASSERT_NE(foot, words.end());
+            double footTop = foot->yMin, rowsBottom = 0;
+            for (const auto& w : words) {
+                if (w.yMin >= foot->yMin - 3)
+                    footTop = std::min(footTop, w.yMin);  // the foot's line
+                else
+                    rowsBottom = std::max(rowsBottom, w.yMax);
+            }
+            EXPECT_LT(rowsBottom, footTop);
         }
-        EXPECT_LT(rowsBottom, footTop);
     }
 }
 
 TEST_F(QtPrinter, ATextsOwnLinesPrintOneUnderAnother) {
-    const std::string pdf = (dir.path() + "/lines.pdf").toStdString();
+    const std::string pdf = file("lines.pdf").string();
     auto printer = qt::Printer::pdf(pdf);
     printer->FontSize(11);
     printer->Print("第一行\n第二行\r\nthird line");
@@ -232,7 +275,7 @@ TEST_F(QtPrinter, ATextsOwnLinesPrintOneUnderAnother) {
 }
 
 TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
-    const fs::path pdf = fs::path(dir.path().toStdString()) / "备注.pdf";
+    const fs::path pdf = file("备注.pdf");
     auto printer = qt::Printer::pdf(pdf.string());
     QPlainTextEdit edit;
     edit.setFont(QFont("Noto Sans CJK SC", 12));
@@ -247,7 +290,7 @@ TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
     printer->EndDoc();
     EXPECT_EQ(next, 1440 + 4 * 240) << "four lines of one em, 240 twips at 12 points";
 
-    const std::string text = pageText(pdf, 1);
+    const std::string text = testing::pdfText(pdf.string(), 1);
     std::size_t at = 0;
     for (int i = 0; i < remarks.LineCount(); ++i) {
         std::string line = remarks.Line(i);
@@ -269,9 +312,14 @@ public:
     mutable int reads = 0;
 };
 
+class FailingWrites : public FileFaults {
+public:
+    int fault(FileStep step) override { return step == FileStep::Write ? ENOSPC : 0; }
+};
+
 TEST_F(QtPrinter, AnAbandonedJobLeavesNoFileAndAnOlderOneUntouched) {
-    const fs::path fresh = fs::path(dir.path().toStdString()) / "new.pdf";
-    const fs::path older = fs::path(dir.path().toStdString()) / "old.pdf";
+    const fs::path fresh = file("new.pdf");
+    const fs::path older = file("old.pdf");
     std::ofstream(older) << "older report";
     FailingGrid grid;
     grid.Cols(4);
@@ -288,26 +336,13 @@ TEST_F(QtPrinter, AnAbandonedJobLeavesNoFileAndAnOlderOneUntouched) {
         EXPECT_EQ(printer->FontSize(), 10.5);
     }
     EXPECT_FALSE(fs::exists(fresh));
-    std::string kept;
-    std::getline(std::ifstream(older), kept);
-    EXPECT_EQ(kept, "older report");
-    EXPECT_EQ(std::distance(fs::directory_iterator(older.parent_path()), fs::directory_iterator{}), 1);
-}
 
-// Every write of the PDF engine is checked: one that fails (a full disk) abandons the job.
-class FailingWrites : public FileFaults {
-public:
-    int fault(FileStep step) override { return step == FileStep::Write ? ENOSPC : 0; }
-};
-
-TEST_F(QtPrinter, AWriteThatFailsAbandonsTheJobAndKeepsTheOlderFile) {
-    const fs::path older = fs::path(dir.path().toStdString()) / "old.pdf";
-    std::ofstream(older) << "older report";
+    // every write of the PDF engine is checked: one that fails (a full disk) abandons the job
     auto printer = qt::Printer::pdf(older.string());
     ScopedPrinter guard(printer);
     ScopedFileFaults faults(std::make_shared<FailingWrites>());
-    auto grid = salesGrid(81);
-    clsPrint().mPrintRecord(grid, "清单");
+    auto sales = salesGrid(81);
+    clsPrint().mPrintRecord(sales, "清单");
     EXPECT_EQ(box->last().style, 16);
     EXPECT_NE(box->last().text.find("writing failed: No space left on device"), std::string::npos)
         << box->last().text;
@@ -321,7 +356,7 @@ TEST_F(QtPrinter, AWriteThatFailsAbandonsTheJobAndKeepsTheOlderFile) {
 TEST_F(QtPrinter, PaperCodesMapToQtPageSizesBothWays) {
     const std::pair<int, QPageSize::PageSizeId> papers[] = {
         {9, QPageSize::A4}, {13, QPageSize::JisB5}, {45, QPageSize::Imperial10x11}, {1, QPageSize::Letter}};
-    auto printer = qt::Printer::pdf((dir.path() + "/p.pdf").toStdString());
+    auto printer = qt::Printer::pdf(file("p.pdf").string());
     EXPECT_NEAR(printer->ScaleWidth(), (595.28 - 18) * 20, 20) << "A4 less an eighth of an inch each side";
     for (const auto& [code, id] : papers) {
         printer->PaperSize(code);
@@ -356,10 +391,9 @@ TEST_F(QtPrinter, AJobSendsThePagesCopiesAndOrderThePrintDialogChose) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("pages ") + c.ranges + ", copies " + std::to_string(c.copies));
-        const fs::path pdf = fs::path(dir.path().toStdString()) / ("job" + std::to_string(++n) + ".pdf");
+        const fs::path pdf = file("job" + std::to_string(++n) + ".pdf");
         QPrinter target(QPrinter::HighResolution);
-        target.setOutputFormat(QPrinter::PdfFormat);
-        target.setOutputFileName(QString::fromStdString(pdf.string()));
+        toPdf(target, pdf);
         target.setPageSize(QPageSize(QPageSize::A4));
         if (*c.ranges) {
             target.setPrintRange(QPrinter::PageRange);
@@ -377,15 +411,14 @@ TEST_F(QtPrinter, AJobSendsThePagesCopiesAndOrderThePrintDialogChose) {
             const std::vector<std::string> lines = testing::pdfLines(pdf.string(), static_cast<int>(i) + 1);
             ASSERT_GT(lines.size(), 1u);
             EXPECT_EQ(lines.back(), "第 " + std::to_string(c.feet[i]) + "/5 页") << "sheet " << i + 1;
-            EXPECT_EQ(lines[lines.size() - 2], testing::rowLine(rowOf(grid, std::min(c.feet[i] * 40, 161))));
+            EXPECT_EQ(lines[lines.size() - 2], rowOf(grid, std::min(c.feet[i] * 40, 161)));
         }
     }
 
     // a range beyond the report prints nothing and says why
-    const fs::path none = fs::path(dir.path().toStdString()) / "none.pdf";
+    const fs::path none = file("none.pdf");
     QPrinter target(QPrinter::HighResolution);
-    target.setOutputFormat(QPrinter::PdfFormat);
-    target.setOutputFileName(QString::fromStdString(none.string()));
+    toPdf(target, none);
     target.setPrintRange(QPrinter::PageRange);
     target.setPageRanges(QPageRanges::fromString(QStringLiteral("7-9")));
     auto printer = std::make_shared<qt::Printer>(target);
@@ -395,49 +428,6 @@ TEST_F(QtPrinter, AJobSendsThePagesCopiesAndOrderThePrintDialogChose) {
     EXPECT_EQ(box->last().text, "Printer error: the pages chosen (7-9) are not among the report's 5");
     EXPECT_FALSE(fs::exists(none));
     EXPECT_FALSE(printer->jobOpen());
-}
-
-// A report into a PDF file carries its title as the document's.
-TEST_F(QtPrinter, APdfReportIsTitledAsTheReport) {
-    const fs::path pdf = fs::path(dir.path().toStdString()) / "title.pdf";
-    ScopedPrinter guard(qt::Printer::pdf(pdf.string()));
-    auto grid = salesGrid(3);
-    clsPrint().mPrintRecord(grid, "销售清单 2004");
-    const std::string info = testing::commandOutput("pdfinfo -enc UTF-8 '" + pdf.string() + "'");
-    EXPECT_NE(info.find("Title:           销售清单 2004\n"), std::string::npos) << info;
-}
-
-// The paper and orientation chosen before the print dialog are the ones the
-// job goes out on after it is accepted.
-TEST_F(QtPrinter, ThePaperChosenSurvivesThePrintDialog) {
-    const struct {
-        int paper, orientation;
-        const char* size;  // as pdfinfo gives it, in points
-    } cases[] = {{9, vbPRORPortrait, "595 x 842"},
-                 {13, vbPRORLandscape, "729 x 516"},
-                 {45, vbPRORPortrait, "720 x 792"},
-                 {45, vbPRORLandscape, "792 x 720"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE("paper " + std::to_string(c.paper) + ", orientation " + std::to_string(c.orientation));
-        const fs::path pdf = fs::path(dir.path().toStdString()) / ("dialog" + std::to_string(c.paper) + "_" +
-                                                                   std::to_string(c.orientation) + ".pdf");
-        QPrinter target(QPrinter::HighResolution);
-        target.setOutputFormat(QPrinter::PdfFormat);
-        target.setOutputFileName(QString::fromStdString(pdf.string()));
-        auto printer = std::make_shared<qt::Printer>(target);
-        printer->PaperSize(c.paper);
-        printer->Orientation(c.orientation);
-        QPrintDialog dialog(&target);
-        QTimer::singleShot(0, &dialog, &QDialog::accept);
-        ASSERT_EQ(dialog.exec(), QDialog::Accepted);
-        ScopedPrinter guard(printer);
-        auto grid = salesGrid(3);
-        clsPrint().mPrintRecord(grid, "销售清单");
-        ASSERT_EQ(box->last().text, "数据已送至打印机！");
-        EXPECT_EQ(printer->PaperSize(), c.paper);
-        const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
-        EXPECT_NE(info.find(std::string("Page size:       ") + c.size + " pts"), std::string::npos) << info;
-    }
 }
 
 // A cups-pdf queue (Debian printer-driver-cups-pdf) the test may send jobs to, when CUPS has one.
@@ -489,17 +479,13 @@ TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
 TEST_F(QtPrinter, APreviewSaysItSentTheDataOnlyWhenTheUserPrintsFromIt) {
     auto grid = salesGrid(41);
     auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
-    dialog->show();
-    QApplication::processEvents();
-    auto* view = dialog->findChild<QPrintPreviewWidget*>();
+    auto* view = shownView(*dialog);
     ASSERT_NE(view, nullptr);
-    view->updatePreview();
-    QApplication::processEvents();
     EXPECT_EQ(view->pageCount(), 2);
     EXPECT_TRUE(box->messages().empty()) << box->last().text;
     EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it drew";
 
-    const fs::path pdf = fs::path(dir.path().toStdString()) / "preview.pdf";
+    const fs::path pdf = file("preview.pdf");
     dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
     dialog->printer()->setOutputFileName(QString::fromStdString(pdf.string()));
     view->print();  // what the preview's print button does once its print dialog is accepted
@@ -516,11 +502,8 @@ TEST_F(QtPrinter, APreviewWhosePaperIsRefusedShowsNothingStale) {
     auto grid = salesGrid(81);
     auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
     dialog->printer()->setPageSize(QPageSize(QPageSize::A4));
-    dialog->show();
-    QApplication::processEvents();
-    auto* view = dialog->findChild<QPrintPreviewWidget*>();
+    auto* view = shownView(*dialog);
     ASSERT_NE(view, nullptr);
-    view->updatePreview();
     ASSERT_EQ(view->pageCount(), 3);
 
     dialog->printer()->setPageSize(QPageSize(QPageSize::A5));
@@ -530,10 +513,7 @@ TEST_F(QtPrinter, APreviewWhosePaperIsRefusedShowsNothingStale) {
     EXPECT_EQ(view->pageCount(), 1);
     // the page is the white of the view; nothing may be drawn within it
     const QImage shown = view->grab().toImage();
-    QRect page;
-    for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x)
-            if (shown.pixel(x, y) == qRgb(255, 255, 255)) page |= QRect(x, y, 1, 1);
+    const QRect page = whiteOf(shown);
     ASSERT_GT(page.width(), 100);
     int drawn = 0;
     for (int y = page.top(); y <= page.bottom(); ++y)
@@ -586,30 +566,24 @@ void latinAndChinese(Printer& p) {
 // does: as high, as large, as far along (the page read from the PDF through pdftoppm).
 TEST_F(QtPrinter, ThePreviewSetsChineseBesideLatinAsThePageDoes) {
     if (testing::commandOutput("command -v pdftoppm").empty()) GTEST_SKIP() << "pdftoppm is not installed";
-    const fs::path pdf = fs::path(dir.path().toStdString()) / "glyphs.pdf";
+    const fs::path pdf = file("glyphs.pdf");
     latinAndChinese(*qt::Printer::pdf(pdf.string()));
     testing::commandOutput("pdftoppm -r 144 -png -singlefile '" + pdf.string() + "' '" +
-                           (fs::path(dir.path().toStdString()) / "glyphs").string() + "'");
-    QImage page((dir.path() + "/glyphs.png"));
+                           file("glyphs").string() + "'");
+    QImage page(QString::fromStdString(file("glyphs.png").string()));
     ASSERT_FALSE(page.isNull());
 
     auto dialog = qt::printPreview([] { latinAndChinese(*installedPrinter()); });
     dialog->printer()->setPageOrientation(QPageLayout::Landscape);  // the whole page in view, large
     dialog->resize(1400, 1000);
-    dialog->show();
-    QApplication::processEvents();
-    auto* view = dialog->findChild<QPrintPreviewWidget*>();
+    auto* view = shownView(*dialog);
     ASSERT_NE(view, nullptr);
     view->setZoomMode(QPrintPreviewWidget::FitInView);
     view->updatePreview();
     QApplication::processEvents();
     QImage shown = view->grab().toImage();
     // the page's white alone: the view's edges and the page's shadow are no ink
-    QRect white;
-    for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x)
-            if (shown.pixel(x, y) == qRgb(255, 255, 255)) white |= QRect(x, y, 1, 1);
-    shown = shown.copy(white.adjusted(2, 2, -2, -2));
+    shown = shown.copy(whiteOf(shown).adjusted(2, 2, -2, -2));
     dialog->close();
 
     const InkShape printed = inkShape(page), previewed = inkShape(shown);
@@ -654,7 +628,7 @@ void reportSheet(Worksheet& w, int dataRows) {
 }
 
 TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
-    const fs::path pdf = fs::path(dir.path().toStdString()) / "sheet.pdf";
+    const fs::path pdf = file("sheet.pdf");
     Worksheet sheet;
     reportSheet(sheet, 100);  // 48 data rows a page under the title rows
     auto printer = qt::Printer::pdf(pdf.string());
@@ -662,14 +636,14 @@ TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
     ASSERT_EQ(pageCount(pdf), 3);
     for (int p = 1; p <= 3; ++p) {
         SCOPED_TRACE("page " + std::to_string(p));
-        const std::string text = pageText(pdf, p);
-        EXPECT_NE(text.find("第 " + std::to_string(p) + " 页，共 3 页"), std::string::npos) << text;
-        EXPECT_NE(text.find("制表：张三 R&D"), std::string::npos);
-        EXPECT_NE(text.find("销售清单 2004"), std::string::npos);
-        EXPECT_NE(text.find("客户名称"), std::string::npos);
+        const std::string text = testing::pdfText(pdf.string(), p);
+        for (const std::string& s :
+             {"第 " + std::to_string(p) + " 页，共 3 页", std::string("制表：张三 R&D"),
+              std::string("销售清单 2004"), std::string("客户名称")})
+            EXPECT_NE(text.find(s), std::string::npos) << s << " in\n" << text;
     }
-    EXPECT_NE(pageText(pdf, 2).find("XS200400049"), std::string::npos);
-    EXPECT_EQ(pageText(pdf, 2).find("XS200400048"), std::string::npos);
+    EXPECT_NE(testing::pdfText(pdf.string(), 2).find("XS200400049"), std::string::npos);
+    EXPECT_EQ(testing::pdfText(pdf.string(), 2).find("XS200400048"), std::string::npos);
 }
 
 TEST_F(QtPrinter, DeskPreviewShowsTheSheetsPagesOnItsPaper) {
