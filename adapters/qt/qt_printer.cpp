@@ -162,6 +162,9 @@ struct Printer::Impl {
         QFontMetricsF metrics;
         double baseline;  // from a line's top, in twips
         std::unordered_map<std::string, double> widths;
+        // how far the families' own ascent and descent reach past the em
+        double above = 0;
+        double below = 0;
     };
     std::map<std::pair<int, bool>, Face> faces;
     Face* face = nullptr;
@@ -256,7 +259,21 @@ struct Printer::Impl {
             const double box = metrics.ascent() + metrics.descent();
             // a line is one em; the face's ascent and descent share it as they share their own box
             const double drop = box > 0 ? pixels * metrics.ascent() / box : pixels * 0.8;
-            it = faces.emplace(std::pair{pixels, bold}, Face{font, metrics, drop, {}}).first;
+            // a PDF reader selects a text as high as the tallest ascent and descent of the
+            // families its characters come from
+            double ascent = metrics.ascent(), descent = metrics.descent();
+            for (const QString& family : families) {
+                QFont alone(font);
+                alone.setFamilies({family});
+                alone.setStyleStrategy(QFont::NoFontMerging);
+                const QFontMetricsF own(alone);
+                ascent = std::max(ascent, own.ascent());
+                descent = std::max(descent, own.descent());
+            }
+            it = faces
+                     .emplace(std::pair{pixels, bold},
+                              Face{font, metrics, drop, {}, ascent - drop, descent - (pixels - drop)})
+                     .first;
         }
         face = &it->second;
         fontDrawn = false;
@@ -440,6 +457,14 @@ double Printer::measureWidth(std::string_view text) const {
 }
 
 double Printer::lineHeight() const { return FontSize() * kTwipsPerPoint; }
+
+Printer::TextReach Printer::textReach(std::string_view text) const {
+    const Impl::Face& face = *impl_->face;
+    TextReach reach{std::max(0.0, face.above), std::max(0.0, face.below), 0};
+    const QString first = toQString(text.substr(0, text.find('\n')));
+    if (!first.isEmpty()) reach.inkAbove = -face.metrics.tightBoundingRect(first).top() - face.baseline;
+    return reach;
+}
 
 void Printer::fontChanged() { impl_->setFont(FontSize(), FontBold()); }
 

@@ -70,6 +70,23 @@ public:
     void DocName(std::string name) { docName_ = std::move(name); }
     /// Whether jobs are only shown on screen (a print preview): nothing is sent.
     virtual bool previewOnly() const { return false; }
+    /// Everything printed moves by (x, y) twips, right and down: this printer's
+    /// offset, which lines a report up with pre-printed forms. (0, 0) at first.
+    void Offset(double x, double y);
+    double OffsetX() const { return offsetX_; }
+    double OffsetY() const { return offsetY_; }
+
+    /// How far printed text reaches past its lines in the current font, in
+    /// twips: `above` a line's top and `below` its bottom as a reader selects
+    /// the text (the fonts' own ascent and descent), and `inkAbove` how far the
+    /// ink of a given text rises above its first line's top.
+    struct TextReach {
+        double above = 0;
+        double below = 0;
+        double inkAbove = 0;
+    };
+    /// The reach of `text` in the current font; none by default (the text keeps within its lines).
+    virtual TextReach textReach(std::string_view text) const;
 
     // ---- the text members
     double FontSize() const final { return fontSize_; }
@@ -140,6 +157,8 @@ private:
     double x_ = 0;
     double y_ = 0;
     int drawWidth_ = 1;
+    double offsetX_ = 0;
+    double offsetY_ = 0;
     bool jobOpen_ = false;
     int page_ = 0;
     int pendingBreaks_ = 0;

@@ -1,6 +1,7 @@
 #include "palvo/printer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "palvo/error.h"
 
@@ -17,6 +18,15 @@ void Printer::FontSize(double points) {
     fontSize_ = points;
     fontChanged();
 }
+
+void Printer::Offset(double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y))
+        throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value: Offset");
+    offsetX_ = x;
+    offsetY_ = y;
+}
+
+Printer::TextReach Printer::textReach(std::string_view) const { return {}; }
 
 void Printer::FontBold(bool bold) {
     if (bold == fontBold_) return;
@@ -57,11 +67,12 @@ double Printer::TextHeight(std::string_view text) const {
 void Printer::Print(std::string_view text) {
     toPage();
     if (text.find('\n') == std::string_view::npos) {
-        if (!text.empty()) drawText(x_, y_, text);
+        if (!text.empty()) drawText(x_ + offsetX_, y_ + offsetY_, text);
     } else {
         // a text's own lines one under another, as TextHeight counts them
         forEachLine(text, [&](std::string_view line, std::size_t i) {
-            if (!line.empty()) drawText(x_, y_ + static_cast<double>(i) * lineHeight(), line);
+            if (!line.empty())
+                drawText(x_ + offsetX_, y_ + offsetY_ + static_cast<double>(i) * lineHeight(), line);
         });
     }
     x_ = 0;
@@ -75,7 +86,7 @@ void Printer::DrawWidth(int width) {
 
 void Printer::Line(double x1, double y1, double x2, double y2) {
     toPage();
-    drawLine(x1, y1, x2, y2);
+    drawLine(x1 + offsetX_, y1 + offsetY_, x2 + offsetX_, y2 + offsetY_);
     x_ = x2;
     y_ = y2;
 }

@@ -59,6 +59,10 @@ public:
         width_ = width;
         height_ = height;
     }
+    /// How far its text reaches past its lines (Printer::textReach), the same
+    /// for every text and font; none at first.
+    void reach(TextReach r) { reach_ = r; }
+    TextReach textReach(std::string_view) const override { return reach_; }
 
     /// The jobs that ended, in order.
     const std::vector<PrintedJob>& jobs() const { return jobs_; }
@@ -87,6 +91,7 @@ private:
     std::vector<PrintedJob> jobs_;
     std::vector<PrinterOp> pending_;
     int abandoned_ = 0;
+    TextReach reach_;
 };
 
 }  // namespace Palvo::memory

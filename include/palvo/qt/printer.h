@@ -51,6 +51,8 @@ public:
     double ScaleHeight() const override;
     /// On a print preview's QPrinter while it lays its pages out.
     bool previewOnly() const override;
+    /// The fonts' ascent and descent past the em, the ink from the glyphs' outlines.
+    TextReach textReach(std::string_view text) const override;
 
     /// Sets the paper by its code (9 A4, 13 B5, 45 10 x 11 inch, 1 letter, ...).
     /// Throws Palvo::Error 380 for a code Qt knows no page size for, or while a job is open.
