@@ -17,6 +17,7 @@
 #include "palvo/memory/printer.h"
 #include "palvo/print_layout.h"
 #include "palvo/session.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {
@@ -132,6 +133,178 @@ TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientationAndStayAboveTheFoot) {
         EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{"数据已送至打印机！", 48, "提示"}}));
         box->clear();
     }
+}
+
+// The last text of a page above its foot (its last row or page total, as no
+// BotStr is printed), and the foot's top.
+std::pair<double, double> lastRowAndFoot(const memory::PrintedJob& job, int page) {
+    double last = 0, foot = 0;
+    for (const auto& op : job.ops) {
+        if (op.page != page || op.kind != PrinterOp::Kind::Text) continue;
+        if (op.text.rfind("第 ", 0) == 0)
+            foot = op.y;
+        else
+            last = std::max(last, op.y);
+    }
+    return {last, foot};
+}
+
+// Where the fonts reach past their lines (a CJK face's ascent above the foot,
+// its descent under a row) the rows per page leave the last row's text clear
+// of the foot's text, and its rule a thin rule above the foot's ink: on B5
+// landscape the PDF printer's area keeps 25 rows, one 40 twips shorter (the
+// print dialog's margins) 24, where a font keeping within its lines still fits 25.
+TEST_F(PrintRecord, TheLastRowsTextAndRuleStayClearOfTheFootAsTheFontsReach) {
+    const Printer::TextReach cjk{80, 19, 18}, none{};
+    const struct {
+        double height;
+        Printer::TextReach reach;
+        int rows;
+    } cases[] = {{9958, cjk, 25}, {9918, cjk, 24}, {9918, none, 25}, {9870, none, 24}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("height " + std::to_string(c.height) + ", reach above " + std::to_string(c.reach.above));
+        printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+        printer->paper(PaperCode::B5, vbPRORLandscape);
+        printer->printableSize(printer->ScaleWidth(), c.height);
+        printer->reach(c.reach);
+        installPrinter(printer);
+        auto grid = makeGrid(c.rows + 1);
+        print(grid, "制表：张三", "");
+        ASSERT_EQ(printer->jobs().size(), 1u);
+        const auto& job = printer->jobs()[0];
+        EXPECT_EQ(rowsOn(job, 1), c.rows);
+        const auto [row, foot] = lastRowAndFoot(job, 1);
+        EXPECT_LE(row + 220 + c.reach.below + 10, foot - c.reach.above) << "the texts as a reader selects them";
+        EXPECT_LE(job.lines(1).back().y + 10, foot - c.reach.inkAbove) << "the rule under the foot's ink";
+    }
+}
+
+std::string tenths(int n) { return std::to_string(n / 10) + (n % 10 ? "." + std::to_string(n % 10) : ""); }
+
+// Headings 序号, 名称, 金额 with amounts of tenths: row r reads r, 货品r, r / 10.
+memory::FlexGrid tenthsGrid(int dataRows) {
+    memory::FlexGrid g = makeGrid(dataRows);
+    for (int r = 1; r <= dataRows; ++r) g.TextMatrix(r, 2, tenths(r));
+    return g;
+}
+
+// The texts of a page from the first "本页小计" on.
+std::vector<std::string> totalsOn(const memory::PrintedJob& job, int page) {
+    const auto texts = job.texts(page);
+    const auto from = std::find(texts.begin(), texts.end(), "本页小计");
+    return {from, texts.end() - (from == texts.end() ? 0 : 1)};  // the foot left out
+}
+
+// Each page's table ends with the sums of its rows and those carried up to it,
+// in two more ruled rows of the page's table: the data rows a page shrink by two.
+TEST_F(PrintRecord, PageTotalsEndEveryPagesTableAndTheLastCarriedTotalIsTheGrids) {
+    auto options = std::make_shared<PrintRecordOptions>(PrintRecordOptions{{"金额"}});
+    ScopedPrintRecordOptions guard(options);
+    auto grid = tenthsGrid(81);
+    print(grid, "制表：张三", "");
+    ASSERT_EQ(printer->jobs().size(), 1u);
+    const auto& job = printer->jobs()[0];
+    ASSERT_EQ(job.pages, 3);
+    const std::vector<std::vector<std::string>> totals = {{"本页小计", "74.1", "累计", "74.1"},
+                                                          {"本页小计", "218.5", "累计", "292.6"},
+                                                          {"本页小计", "39.5", "累计", "332.1"}};
+    const int rows[] = {38, 38, 5};
+    for (int p = 1; p <= 3; ++p) {
+        SCOPED_TRACE("page " + std::to_string(p));
+        EXPECT_EQ(rowsOn(job, p), rows[p - 1] + 2);
+        EXPECT_EQ(totalsOn(job, p), totals[static_cast<std::size_t>(p - 1)]);
+        expectLastRuleAboveFoot(job, p);
+    }
+    // the label in column 0, which widens to hold it; the sums in their column, each a row under the page's rows
+    const double body = 1560 + 220 + 100, pitch = 1.4 * 220, x1 = 330 + 4 * 220 + 110,
+                 x2 = x1 + 2 * 220 + 2 * 110 + 110;  // 名称 as wide as 货品81
+    EXPECT_EQ(at(job, "货品1", 1), std::pair(x1, body + 50));
+    EXPECT_EQ(at(job, "本页小计", 1), std::pair(330.0, body + 50 + 38 * pitch));
+    EXPECT_EQ(at(job, "74.1", 1), std::pair(x2, body + 50 + 38 * pitch));
+    EXPECT_EQ(at(job, "累计", 1).second, body + 50 + 39 * pitch);
+    EXPECT_EQ(job.lines(1).back().y, body + 50 + 39 * pitch + 220 + 50);
+
+    // a grid with its own totals row (sFillTable's 合计): that row prints but is not summed again;
+    // the label goes to the first column not totalled, a column named twice is summed once
+    options->pageTotals = {"金额", "序号", "金额"};
+    auto filled = tenthsGrid(5);
+    filled.AddItem("合计\t\t1.5");
+    print(filled, "制表：张三", "");
+    ASSERT_EQ(printer->jobs().size(), 2u);
+    EXPECT_EQ(totalsOn(printer->jobs()[1], 1),
+              (std::vector<std::string>{"本页小计", "1.5", "15", "累计", "1.5", "15"}));
+    EXPECT_EQ(at(printer->jobs()[1], "本页小计", 1).first, 330 + 440 + 110) << "in 名称";
+}
+
+// A column not in the report, or one holding other text than numbers, stops the
+// report before anything prints, and says which.
+TEST_F(PrintRecord, PageTotalsOfAMissingOrTextColumnAreRefusedBeforePrinting) {
+    auto grid = tenthsGrid(5);
+    grid.TextMatrix(3, 2, "12元");
+    memory::FlexGrid numbers;
+    numbers.Cols(2);
+    numbers.Rows(1);
+    numbers.TextMatrix(0, 0, "序号");
+    numbers.TextMatrix(0, 1, "金额");
+    numbers.AddItem("1\t2.5");
+    const struct {
+        std::vector<std::string> columns;
+        memory::FlexGrid* grid;
+        std::string message;
+    } cases[] = {
+        {{"数量"}, &grid, "本页小计的列不在报表中：数量"},
+        {{"金额 "}, &grid, "本页小计的列不在报表中：金额 "},
+        {{"序号", "名称"}, &grid, "本页小计的列不是数字：名称（第 1 行为“货品1”）"},
+        {{"金额"}, &grid, "本页小计的列不是数字：金额（第 3 行为“12元”）"},
+        {{"序号", "金额"}, &numbers, "本页小计不能合计全部的列：需留一列写“本页小计”"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        ScopedPrintRecordOptions guard(std::make_shared<PrintRecordOptions>(PrintRecordOptions{c.columns}));
+        box->clear();
+        print(*c.grid);
+        EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{c.message, 48, "提示"}}));
+        EXPECT_TRUE(printer->jobs().empty());
+        EXPECT_FALSE(printer->jobOpen());
+        EXPECT_EQ(printer->FontSize(), 9);
+    }
+}
+
+// A printer's offset moves every text and rule, the foot with them; one that
+// would move the table (its rules from the margin to the right, from the rule
+// over the heading to the lowest) past the printable area is refused.
+TEST_F(PrintRecord, AnOffsetMovesEverythingPrintedAndOneMovingTheTableOffThePaperIsRefused) {
+    auto grid = makeGrid(41);
+    print(grid);
+    printer->Offset(200, -300);
+    print(grid);
+    ASSERT_EQ(printer->jobs().size(), 2u);
+    const auto &plain = printer->jobs()[0].ops, &moved = printer->jobs()[1].ops;
+    ASSERT_EQ(plain.size(), moved.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        SCOPED_TRACE(plain[i].text);
+        EXPECT_EQ(std::tuple(moved[i].page, moved[i].x, moved[i].y), std::tuple(plain[i].page, plain[i].x + 200, plain[i].y - 300));
+        if (plain[i].kind == PrinterOp::Kind::Line) {
+            EXPECT_EQ(std::pair(moved[i].x2, moved[i].y2), std::pair(plain[i].x2 + 200, plain[i].y2 - 300));
+        }
+    }
+
+    // the margin is aaa (330 twips), the rule over the heading at 1460, page 1's lowest rule at 14212 of 16118
+    const struct {
+        double x, y;
+        bool refused;
+    } cases[] = {{330, 0, false},   {331, 0, true},      {-330, 0, false}, {-331, 0, true},
+                 {0, -1460, false}, {0, -1461, true},    {0, 1906, false}, {0, 1907, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x) + ", " + std::to_string(c.y));
+        printer->Offset(c.x, c.y);
+        box->clear();
+        const std::size_t jobs = printer->jobs().size();
+        print(grid);
+        EXPECT_EQ(printer->jobs().size(), jobs + (c.refused ? 0 : 1));
+        EXPECT_EQ(box->last().text, c.refused ? "打印偏移使表格超出纸张，请减小偏移！" : "数据已送至打印机！");
+    }
+    EXPECT_EQ(testing::errorNumber([&] { printer->Offset(std::nan(""), 0); }), 380);
 }
 
 // A preview's printer only shows the job: the report names it after its title
