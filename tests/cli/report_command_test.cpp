@@ -136,6 +136,67 @@ TEST_F(ReportCommand, NoRowsOrAFailedQueryExitWithOneAndNoFile) {
     }
 }
 
+// The word's box on the page, in points (pdftotext -bbox); xMin -1 when it is not there.
+testing::PdfWord wordOn(const fs::path& pdf, int page, const std::string& text) {
+    for (const auto& w : testing::pdfWords(pdf.string(), page))
+        if (w.text == text) return w;
+    return {-1, -1, -1, -1, text};
+}
+
+// --page-totals ends every page with 本页小计 and 累计 of the columns named (38 rows
+// a page on A4 portrait), the last 累计 the whole column's sum; --offset moves the
+// page by millimetres, the foot too.
+TEST_F(ReportCommand, PageTotalsAndAnOffsetFromTheCommandLine) {
+    const Outcome r = report("select * from 销售", {"--page-totals", "金额"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(pageCount(pdf), 2);
+    // 1 + .. + 38 = 741, 39 + 40 + 41 = 120, 1 + .. + 41 = 861
+    const char* totals[][2] = {{"本页小计 741", "累计 741"}, {"本页小计 120", "累计 861"}};
+    for (int page = 1; page <= 2; ++page) {
+        const std::vector<std::string> lines = testing::pdfLines(pdf.string(), page);
+        ASSERT_GT(lines.size(), 3u);
+        EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end() - 1),
+                  (std::vector<std::string>{totals[page - 1][0], totals[page - 1][1]}));
+        EXPECT_NE(lines[lines.size() - 4].find(rowNo(page == 1 ? 38 : 41)), std::string::npos);
+    }
+
+    const testing::PdfWord row = wordOn(pdf, 1, "R001"), foot = wordOn(pdf, 1, "第");
+    ASSERT_EQ(report("select * from 销售", {"--page-totals", "金额", "--offset", "3,-2.5"}).status, 0);
+    const testing::PdfWord movedRow = wordOn(pdf, 1, "R001"), movedFoot = wordOn(pdf, 1, "第");
+    ASSERT_GT(row.xMin, 0);
+    ASSERT_GT(foot.xMin, 0);
+    // 3 mm = 8.50 pt right, 2.5 mm = 7.09 pt up
+    EXPECT_NEAR(movedRow.xMin - row.xMin, 8.50, 0.02);
+    EXPECT_NEAR(movedRow.yMin - row.yMin, -7.09, 0.02);
+    EXPECT_NEAR(movedFoot.xMin - foot.xMin, 8.50, 0.02);
+    EXPECT_NEAR(movedFoot.yMin - foot.yMin, -7.09, 0.02);
+}
+
+// Columns that are not in the report or hold text, and an offset moving the table
+// off the paper, are refused before anything prints (status 1, no file); what the
+// options cannot say at all is a usage error (status 2).
+TEST_F(ReportCommand, BadPageTotalsAndOffsetsAreRefusedBeforePrinting) {
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--page-totals", "数量"}, "[Vantrel提示] 本页小计的列不在报表中：数量\n"},
+        {{"--page-totals", "金额,单号"}, "[Vantrel提示] 本页小计的列不是数字：单号（第 1 行为“R001”）\n"},
+        {{"--offset", "10,0"}, "[Vantrel提示] 打印偏移使表格超出纸张，请减小偏移！\n"},
+        {{"--offset", "0,-30", "--landscape"}, "[Vantrel提示] 打印偏移使表格超出纸张，请减小偏移！\n"},
+    };
+    for (const auto& [options, message] : refused) {
+        SCOPED_TRACE(options.back());
+        const Outcome r = report("select * from 销售", options);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, message);
+        EXPECT_FALSE(fs::exists(pdf));
+    }
+    for (const char* offset : {"3", "3;2", "a,1", "1,", ",1", "1,2,3", "1e999,0"}) {
+        EXPECT_EQ(report("select * from 销售", {"--offset", offset}).status, 2) << offset;
+    }
+    for (const char* columns : {"", "金额,", ",金额", "金额,,单号"}) {
+        EXPECT_EQ(report("select * from 销售", {"--page-totals", columns}).status, 2) << columns;
+    }
+}
+
 // Every text of the sample data comes back from the PDF as it was printed: each row
 // of the report is its running number and the query's cells, in order, under the heading.
 TEST(ReportSampleData, ReadsBackFromThePdfRowByRow) {
