@@ -33,6 +33,7 @@
 #include "palvo/clsPrint.h"
 #include "palvo/memory/grid.h"
 #include "palvo/memory/msgbox.h"
+#include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
 #include "palvo/session.h"
 
@@ -269,6 +270,54 @@ BENCHMARK(BM_PrintPdfVsRawQPainter)
     ->Arg(25'000)
     ->Arg(100'000)
     ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+// The same report with page totals of three columns (本页小计 and 累计 under every
+// page's rows, two rows fewer a page) against without, alternately, in one run.
+// Counters: vs_plain the time with totals over the time without
+// (vs_plain_cpu in thread CPU time).
+void BM_PrintPdfPageTotalsVsPlain(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    const auto grid = makeGrid(rows);
+    Palvo::ScopedMessageBox box(std::make_shared<Palvo::memory::ScriptedMessageBox>());
+    const std::string path = "/tmp/palvo_bench_totals.pdf";
+    auto printReport = [&](Palvo::FlexGrid& g, bool totals) {
+        Palvo::ScopedPrintRecordOptions options(std::make_shared<Palvo::PrintRecordOptions>(
+            Palvo::PrintRecordOptions{totals ? std::vector<std::string>{"数量", "单价", "金额"}
+                                             : std::vector<std::string>{}}));
+        auto printer = Palvo::qt::Printer::pdf(path);
+        Palvo::ScopedPrinter guard(printer);
+        std::string top = "制表：张三", bottom = "审核：李四";
+        Palvo::clsPrint().mPrintRecord(g, "销售清单", top, bottom);
+        return printer->jobsEnded() == 1;
+    };
+    const auto warmUp = makeGrid(2 * kRowsPerPage);
+    printReport(*warmUp, false);
+    printReport(*warmUp, true);
+    double seconds[2] = {0, 0}, cpu[2] = {0, 0};
+    for (auto _ : state) {
+        for (const bool totals : {false, true}) {
+            malloc_trim(0);
+            const auto start = Clock::now();
+            const double cpuStart = threadSeconds();
+            if (!printReport(*grid, totals)) state.SkipWithError("the report did not print");
+            cpu[totals] += threadSeconds() - cpuStart;
+            seconds[totals] += std::chrono::duration<double>(Clock::now() - start).count();
+        }
+        state.SetIterationTime(seconds[1]);
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["plain_s"] = seconds[0] / n;
+    state.counters["totals_s"] = seconds[1] / n;
+    state.counters["vs_plain"] = seconds[1] / seconds[0];
+    state.counters["vs_plain_cpu"] = cpu[1] / cpu[0];
+    if (!std::getenv("PALVO_BENCH_KEEP")) std::remove(path.c_str());
+}
+
+BENCHMARK(BM_PrintPdfPageTotalsVsPlain)
+    ->Arg(25'000)
+    ->Iterations(3)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);
 
