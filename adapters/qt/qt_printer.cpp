@@ -77,23 +77,12 @@ private:
     AtomicFile& file_;
 };
 
-// The paper a job is laid out on is the one it goes out on: a print dialog's
-// driver options (its PPD's default PageSize, a media or orientation of its
-// own) would make the driver put the pages on its default paper instead.
+// The paper a job is laid out on is the one it goes out on (withoutPaperOptions).
 void keepPaper(QPrinter& printer) {
     if (printer.outputFormat() != QPrinter::NativeFormat) return;
     QPrintEngine* engine = printer.printEngine();
     const QStringList options = engine->property(kCupsOptions).toStringList();
-    static const QStringList paperOptions = {QStringLiteral("PageSize"),
-                                             QStringLiteral("PageRegion"),
-                                             QStringLiteral("media"),
-                                             QStringLiteral("media-col"),
-                                             QStringLiteral("orientation-requested"),
-                                             QStringLiteral("landscape")};
-    QStringList kept;
-    for (qsizetype i = 0; i + 1 < options.size(); i += 2) {
-        if (!paperOptions.contains(options[i], Qt::CaseInsensitive)) kept << options[i] << options[i + 1];
-    }
+    const QStringList kept = withoutPaperOptions(options);
     if (kept.size() != options.size()) engine->setProperty(kCupsOptions, kept);
 }
 
@@ -136,6 +125,20 @@ bool previewing(QPrinter& printer) {
 }
 
 }  // namespace
+
+QStringList withoutPaperOptions(const QStringList& options) {
+    static const QStringList paperOptions = {QStringLiteral("PageSize"),
+                                             QStringLiteral("PageRegion"),
+                                             QStringLiteral("media"),
+                                             QStringLiteral("media-col"),
+                                             QStringLiteral("orientation-requested"),
+                                             QStringLiteral("landscape")};
+    QStringList kept;
+    for (qsizetype i = 0; i + 1 < options.size(); i += 2) {
+        if (!paperOptions.contains(options[i], Qt::CaseInsensitive)) kept << options[i] << options[i + 1];
+    }
+    return kept;
+}
 
 std::vector<std::string> defaultPrintFamilies() { return {"DejaVu Sans", "Noto Sans CJK SC"}; }
 

@@ -37,6 +37,7 @@
 #include "palvo/qt/text.h"
 #include "palvo/session.h"
 #include "palvo/sheet_print.h"
+#include "qt_support.h"
 #include "support/errors.h"
 #include "support/pdf_text.h"
 
@@ -477,6 +478,22 @@ TEST_F(QtPrinter, AJobThroughACupsQueueKeepsItsPaperAndTitle) {
     EXPECT_EQ(target.pageLayout().pageSize().id(), QPageSize::JisB5);
     EXPECT_EQ(target.printEngine()->property(cupsOptions).toStringList(), (QStringList{"Collate", "True"}))
         << "the driver's paper no longer overrides the job's";
+}
+
+// What a print dialog leaves for the CUPS driver loses every option that would
+// put the pages on another paper or turn them, whatever its case, and keeps the rest
+// (MediaType is the kind of paper, not its size).
+TEST(QtPrinterPaper, ACupsJobKeepsNoDriverOptionThatChoosesThePaper) {
+    const std::pair<QStringList, QStringList> cases[] = {
+        {{"PageSize", "Letter", "Collate", "True"}, {"Collate", "True"}},
+        {{"media", "na_letter_8.5x11in", "orientation-requested", "4", "number-up", "2"}, {"number-up", "2"}},
+        {{"pagesize", "A4", "PageRegion", "A4", "landscape", "true", "media-col", "{media-size={}}", "Duplex",
+          "DuplexNoTumble"},
+         {"Duplex", "DuplexNoTumble"}},
+        {{"MediaType", "Plain", "Collate", "False"}, {"MediaType", "Plain", "Collate", "False"}},
+        {{}, {}},
+    };
+    for (const auto& [options, kept] : cases) EXPECT_EQ(qt::withoutPaperOptions(options), kept) << options.join(' ').toStdString();
 }
 
 TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
