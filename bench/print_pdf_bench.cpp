@@ -283,9 +283,9 @@ void BM_PrintPdfPageTotalsVsPlain(benchmark::State& state) {
     Palvo::ScopedMessageBox box(std::make_shared<Palvo::memory::ScriptedMessageBox>());
     const std::string path = "/tmp/palvo_bench_totals.pdf";
     auto printReport = [&](Palvo::FlexGrid& g, bool totals) {
-        Palvo::ScopedPrintRecordOptions options(std::make_shared<Palvo::PrintRecordOptions>(
-            Palvo::PrintRecordOptions{totals ? std::vector<std::string>{"数量", "单价", "金额"}
-                                             : std::vector<std::string>{}}));
+        Palvo::ScopedPrintRecordOptions options(
+            std::make_shared<Palvo::PrintRecordOptions>(Palvo::PrintRecordOptions{
+                totals ? std::vector<std::string>{"数量", "单价", "金额"} : std::vector<std::string>{}}));
         auto printer = Palvo::qt::Printer::pdf(path);
         Palvo::ScopedPrinter guard(printer);
         std::string top = "制表：张三", bottom = "审核：李四";

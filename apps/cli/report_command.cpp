@@ -76,9 +76,10 @@ bool parseOffset(const std::string& text, double& x, double& y) {
 
 bool parse(const std::vector<std::string>& args, ReportOptions& o) {
     ReportArgs r;
-    if (!parseReportArgs(args, "pdf",
-                         {"--db", "--title", "--top", "--bottom", "--paper", "--out", "--page-totals", "--offset"},
-                         {"--landscape"}, r)) {
+    if (!parseReportArgs(
+            args, "pdf",
+            {"--db", "--title", "--top", "--bottom", "--paper", "--out", "--page-totals", "--offset"},
+            {"--landscape"}, r)) {
         return false;
     }
     if (r.has("--page-totals") && !parseColumns(r.last("--page-totals"), o.pageTotals)) return false;
@@ -152,7 +153,8 @@ int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream&
         printer->Orientation(o.orientation);
         printer->Offset(o.offsetX, o.offsetY);
         ScopedPrinter printerGuard(printer);
-        ScopedPrintRecordOptions optionsGuard(std::make_shared<PrintRecordOptions>(PrintRecordOptions{o.pageTotals}));
+        ScopedPrintRecordOptions optionsGuard(
+            std::make_shared<PrintRecordOptions>(PrintRecordOptions{o.pageTotals}));
         clsPrint().mPrintRecord(grid, o.title, o.top, o.bottom);
         if (printer->jobsEnded() == 0) return 1;
         // the report keeps its layout: what does not fit across the paper is named, not scaled

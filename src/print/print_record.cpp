@@ -43,7 +43,9 @@ void printCentred(Printer& p, const std::string& text, bool clampLeft) {
 
 // The grid's own totals row (sFillTable's, "合计" in column 0) is no data row
 // of the page totals: they would count it twice.
-bool isTotalsRow(const FlexGrid& flx, int row) { return row == flx.Rows() - 1 && flx.TextMatrix(row, 0) == "合计"; }
+bool isTotalsRow(const FlexGrid& flx, int row) {
+    return row == flx.Rows() - 1 && flx.TextMatrix(row, 0) == "合计";
+}
 
 // The columns the options total under every page, checked before anything prints.
 struct PageTotals {
@@ -177,7 +179,8 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
 
 // The heights of the rules around the heading, as printPage places them (the
 // heading's tallest cell between them), in the body font.
-void placeHeading(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr, Pages& pages) {
+void placeHeading(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
+                  Pages& pages) {
     flx.Col(0);
     p.FontSize(2.0 * static_cast<double>(flx.CellFontSize()));
     double y = p.TextHeight("a") + p.TextHeight(title);

@@ -174,7 +174,8 @@ TEST_F(PrintRecord, TheLastRowsTextAndRuleStayClearOfTheFootAsTheFontsReach) {
         const auto& job = printer->jobs()[0];
         EXPECT_EQ(rowsOn(job, 1), c.rows);
         const auto [row, foot] = lastRowAndFoot(job, 1);
-        EXPECT_LE(row + 220 + c.reach.below + 10, foot - c.reach.above) << "the texts as a reader selects them";
+        EXPECT_LE(row + 220 + c.reach.below + 10, foot - c.reach.above)
+            << "the texts as a reader selects them";
         EXPECT_LE(job.lines(1).back().y + 10, foot - c.reach.inkAbove) << "the rule under the foot's ink";
     }
 }
@@ -215,7 +216,8 @@ TEST_F(PrintRecord, PageTotalsEndEveryPagesTableAndTheLastCarriedTotalIsTheGrids
         EXPECT_EQ(totalsOn(job, p), totals[static_cast<std::size_t>(p - 1)]);
         expectLastRuleAboveFoot(job, p);
     }
-    // the label in column 0, which widens to hold it; the sums in their column, each a row under the page's rows
+    // the label in column 0, which widens to hold it; the sums in their column, each a row under the page's
+    // rows
     const double body = 1560 + 220 + 100, pitch = 1.4 * 220, x1 = 330 + 4 * 220 + 110,
                  x2 = x1 + 2 * 220 + 2 * 110 + 110;  // 名称 as wide as 货品81
     EXPECT_EQ(at(job, "货品1", 1), std::pair(x1, body + 50));
@@ -283,18 +285,20 @@ TEST_F(PrintRecord, AnOffsetMovesEverythingPrintedAndOneMovingTheTableOffThePape
     ASSERT_EQ(plain.size(), moved.size());
     for (std::size_t i = 0; i < plain.size(); ++i) {
         SCOPED_TRACE(plain[i].text);
-        EXPECT_EQ(std::tuple(moved[i].page, moved[i].x, moved[i].y), std::tuple(plain[i].page, plain[i].x + 200, plain[i].y - 300));
+        EXPECT_EQ(std::tuple(moved[i].page, moved[i].x, moved[i].y),
+                  std::tuple(plain[i].page, plain[i].x + 200, plain[i].y - 300));
         if (plain[i].kind == PrinterOp::Kind::Line) {
             EXPECT_EQ(std::pair(moved[i].x2, moved[i].y2), std::pair(plain[i].x2 + 200, plain[i].y2 - 300));
         }
     }
 
-    // the margin is aaa (330 twips), the rule over the heading at 1460, page 1's lowest rule at 14212 of 16118
+    // the margin is aaa (330 twips), the rule over the heading at 1460, page 1's lowest rule at 14212 of
+    // 16118
     const struct {
         double x, y;
         bool refused;
-    } cases[] = {{330, 0, false},   {331, 0, true},      {-330, 0, false}, {-331, 0, true},
-                 {0, -1460, false}, {0, -1461, true},    {0, 1906, false}, {0, 1907, true}};
+    } cases[] = {{330, 0, false},   {331, 0, true},   {-330, 0, false}, {-331, 0, true},
+                 {0, -1460, false}, {0, -1461, true}, {0, 1906, false}, {0, 1907, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.x) + ", " + std::to_string(c.y));
         printer->Offset(c.x, c.y);
@@ -302,7 +306,8 @@ TEST_F(PrintRecord, AnOffsetMovesEverythingPrintedAndOneMovingTheTableOffThePape
         const std::size_t jobs = printer->jobs().size();
         print(grid);
         EXPECT_EQ(printer->jobs().size(), jobs + (c.refused ? 0 : 1));
-        EXPECT_EQ(box->last().text, c.refused ? "打印偏移使表格超出纸张，请减小偏移！" : "数据已送至打印机！");
+        EXPECT_EQ(box->last().text,
+                  c.refused ? "打印偏移使表格超出纸张，请减小偏移！" : "数据已送至打印机！");
     }
     EXPECT_EQ(testing::errorNumber([&] { printer->Offset(std::nan(""), 0); }), 380);
 }

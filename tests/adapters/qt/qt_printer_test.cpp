@@ -268,7 +268,8 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
             const std::vector<std::string> lines = testing::pdfLines(pdf.string(), 1);
             ASSERT_GT(lines.size(), 2u);
             EXPECT_EQ(lines.back(), "第 1/2 页");
-            EXPECT_EQ(lines[lines.size() - 2], rowOf(grid, host ? c.dialogRows : c.rows)) << "the page's last row";
+            EXPECT_EQ(lines[lines.size() - 2], rowOf(grid, host ? c.dialogRows : c.rows))
+                << "the page's last row";
             for (int page = 1; page <= 2; ++page) {
                 const FootPlace place = footPlace(pdf, page);
                 ASSERT_GT(place.footTop, 0) << "page " << page;
@@ -493,7 +494,8 @@ TEST(QtPrinterPaper, ACupsJobKeepsNoDriverOptionThatChoosesThePaper) {
         {{"MediaType", "Plain", "Collate", "False"}, {"MediaType", "Plain", "Collate", "False"}},
         {{}, {}},
     };
-    for (const auto& [options, kept] : cases) EXPECT_EQ(qt::withoutPaperOptions(options), kept) << options.join(' ').toStdString();
+    for (const auto& [options, kept] : cases)
+        EXPECT_EQ(qt::withoutPaperOptions(options), kept) << options.join(' ').toStdString();
 }
 
 TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
