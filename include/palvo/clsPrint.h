@@ -17,7 +17,9 @@ public:
     /// every page, the ruled heading and rows, BotStr under the table on the
     /// last page and "第 p/P 页" at the foot of each page. Everything it has to
     /// say it says in message boxes titled sMsg; a failure while printing
-    /// abandons the job, so nothing of it is printed. Never throws but from
+    /// abandons the job, so nothing of it is printed. The thread's report
+    /// options (palvo/print_layout.h) may end every page with page totals;
+    /// the printer's Offset moves all it prints. Never throws but from
     /// the message box port.
     void mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr, std::string& BotStr);
     void mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr);
