@@ -273,7 +273,9 @@ void widenForTotals(const Printer& p, const Pages& pages, TableMeasure& table) {
     const auto widen = [&](int col, const std::string& text) {
         const auto c = static_cast<std::size_t>(col);
         if (c + 1 >= table.lefts.size()) return;
-        const double need = table.lefts[c] + util::cint(p.TextWidth(text)) + a - table.lefts[c + 1];
+        // as a cell, a sum counts as at most the printable width
+        const double width = std::round(std::min(p.TextWidth(text), p.ScaleWidth()));
+        const double need = table.lefts[c] + width + a - table.lefts[c + 1];
         if (need <= 0) return;
         for (std::size_t k = c + 1; k < table.lefts.size(); ++k) table.lefts[k] += util::clng(need);
     };

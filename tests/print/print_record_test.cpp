@@ -236,6 +236,17 @@ TEST_F(PrintRecord, PageTotalsEndEveryPagesTableAndTheLastCarriedTotalIsTheGrids
     EXPECT_EQ(totalsOn(printer->jobs()[1], 1),
               (std::vector<std::string>{"本页小计", "1.5", "15", "累计", "1.5", "15"}));
     EXPECT_EQ(at(printer->jobs()[1], "本页小计", 1).first, 330 + 440 + 110) << "in 名称";
+
+    // a sum wider than the page counts as the page's width, as a long cell does, and prints whole
+    options->pageTotals = {"金额"};
+    auto huge = makeGrid(2);
+    huge.TextMatrix(1, 2, "1e300");
+    huge.TextMatrix(2, 2, "1E+300");
+    print(huge, "制表：张三", "");
+    ASSERT_EQ(printer->jobs().size(), 3u);
+    EXPECT_EQ(totalsOn(printer->jobs()[2], 1),
+              (std::vector<std::string>{"本页小计", "2" + std::string(300, '0'), "累计",
+                                        "2" + std::string(300, '0')}));
 }
 
 // A column not in the report, or one holding other text than numbers, stops the
