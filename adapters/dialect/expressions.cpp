@@ -98,7 +98,8 @@ NumType resultType(const NumType& a, char op, const NumType& b) {
         if (a.kind == 'm' || b.kind == 'm') return {'m', 19, 4};
         if (a.kind == 'b' || b.kind == 'b') return {'b', 19, 0};
         // tinyint with tinyint stays tinyint, with smallint smallint; with int it is int
-        if (a.narrow && b.narrow) return a.narrow == 's' || b.narrow == 's' ? NumType{'i', 5, 0, 's'} : NumType{'i', 3, 0, 't'};
+        if (a.narrow && b.narrow)
+            return a.narrow == 's' || b.narrow == 's' ? NumType{'i', 5, 0, 's'} : NumType{'i', 3, 0, 't'};
         return {'i', 10, 0};
     }
     const NumType x = asDecimal(a), y = asDecimal(b);
@@ -459,6 +460,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             if (k == n.kids.size()) {
                 r.text = "(" + std::string(inner.space ? " " : "") + inner.text + (n.closeSpace ? " )" : ")");
                 r.num = inner.num;
+                r.integer = inner.integer;
                 return r;
             }
         }

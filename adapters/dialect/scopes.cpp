@@ -20,7 +20,8 @@ bool endsFrom(const Node& n) {
 bool joinWord(const Nodes& ns, std::size_t k, std::size_t e) {
     const Node& n = ns[k];
     if ((n.word("left") || n.word("right")) && k + 1 < e && ns[k + 1].group) return false;
-    static const char* const words[] = {"join", "inner", "left", "right", "full", "outer", "cross", "natural"};
+    static const char* const words[] = {"join", "inner", "left",  "right",
+                                        "full", "outer", "cross", "natural"};
     return std::any_of(std::begin(words), std::end(words), [&](const char* w) { return n.word(w); });
 }
 
@@ -38,7 +39,9 @@ NumType columnNumType(std::string_view declared) {
     return numTypeOf(t);
 }
 
-Rewriter::ScopeGuard::ScopeGuard(Rewriter& rw, Scope scope) : rw_(rw) { rw_.scopes_.push_back(std::move(scope)); }
+Rewriter::ScopeGuard::ScopeGuard(Rewriter& rw, Scope scope) : rw_(rw) {
+    rw_.scopes_.push_back(std::move(scope));
+}
 
 Rewriter::Source Rewriter::source(const std::string& lowerTable, std::string alias) {
     Source s;
@@ -74,7 +77,8 @@ Rewriter::Scope Rewriter::fromScope(const Nodes& ns, std::size_t i, std::size_t 
             ++k;
         } else if (ns[k].isName()) {
             table = asciiLower(ns[k].tok.text);
-            for (++k; k + 1 < e && ns[k].op(".") && ns[k + 1].isName(); k += 2) table = asciiLower(ns[k + 1].tok.text);
+            for (++k; k + 1 < e && ns[k].op(".") && ns[k + 1].isName(); k += 2)
+                table = asciiLower(ns[k + 1].tok.text);
         } else {
             ++k;
             continue;

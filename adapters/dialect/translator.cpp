@@ -46,7 +46,8 @@ std::shared_ptr<const Translation> Translator::translateStatements(std::string_v
     return translateStatements(tsql, nullptr);
 }
 
-std::shared_ptr<const Translation> Translator::translateStatements(std::string_view tsql, Catalogue* catalogue) {
+std::shared_ptr<const Translation> Translator::translateStatements(std::string_view tsql,
+                                                                   Catalogue* catalogue) {
     std::string key(tsql);
     {
         std::lock_guard lock(cache_->mutex);

@@ -451,8 +451,9 @@ struct Connection::Impl {
     Impl() { catalogue.impl = this; }
 
     std::optional<dialect::Catalogue::Columns> readColumns(const std::string& table) {
-        if (!columnsLookup && sqlite3_prepare_v3(db, "select name, type from pragma_table_info(?1)", -1,
-                                                 SQLITE_PREPARE_PERSISTENT, &columnsLookup, nullptr) != SQLITE_OK)
+        if (!columnsLookup &&
+            sqlite3_prepare_v3(db, "select name, type from pragma_table_info(?1)", -1,
+                               SQLITE_PREPARE_PERSISTENT, &columnsLookup, nullptr) != SQLITE_OK)
             fail();
         sqlite3_bind_text(columnsLookup, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
         dialect::Catalogue::Columns columns;

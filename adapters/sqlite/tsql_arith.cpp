@@ -322,7 +322,6 @@ void result(sqlite3_context* ctx, const Operand& r) {
     }
 }
 
-
 // The steps of an operator text, parsed once per statement (SQLite keeps them
 // with the constant argument).
 struct Step {
@@ -373,8 +372,8 @@ void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         const std::string_view ops = textOf(argv[operands]);
         auto parsed = parseSteps(ops);
         if (!parsed || static_cast<int>(parsed->size()) != operands - 1)
-            return resultError(ctx,
-                               "tsql_arith: the operators '" + std::string(ops) + "' do not fit its operands.");
+            return resultError(
+                ctx, "tsql_arith: the operators '" + std::string(ops) + "' do not fit its operands.");
         auto* kept = new Steps(std::move(*parsed));
         steps = kept;
         sqlite3_set_auxdata(ctx, operands, kept, [](void* p) { delete static_cast<Steps*>(p); });

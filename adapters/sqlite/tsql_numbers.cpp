@@ -281,9 +281,7 @@ bool typedResult(sqlite3_context* ctx, const ExactSum& s, bool average) {
 
 const char* const kDecimalOverflow = "Arithmetic overflow error converting expression to data type numeric.";
 
-double toDouble(const ExactSum& s) {
-    return s.inexact ? s.floating : doubleOfDec(s.total);
-}
+double toDouble(const ExactSum& s) { return s.inexact ? s.floating : doubleOfDec(s.total); }
 
 const char* const kFloatOverflow = "Arithmetic overflow error converting expression to data type float.";
 

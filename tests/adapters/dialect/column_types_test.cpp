@@ -14,9 +14,16 @@ using Palvo::dialect::translateUncached;
 class Tables : public Catalogue {
 public:
     Tables() {
-        tables_["a"] = {{"i", "int"},    {"t", "tinyint"}, {"s", "SmallInt"},         {"b", "bigint"},
-                        {"d", "decimal real(10, 2)"},      {"m", "money real"},       {"f", "float"},
-                        {"n", "numeric(18,0)"},            {"k", "integer"},          {"v", "varchar(10)"}};
+        tables_["a"] = {{"i", "int"},
+                        {"t", "tinyint"},
+                        {"s", "SmallInt"},
+                        {"b", "bigint"},
+                        {"d", "decimal real(10, 2)"},
+                        {"m", "money real"},
+                        {"f", "float"},
+                        {"n", "numeric(18,0)"},
+                        {"k", "integer"},
+                        {"v", "varchar(10)"}};
         tables_["b"] = {{"i", "decimal real(10,2)"}, {"x", "int"}};
     }
     const Columns* columns(const std::string& lowerName) override {
@@ -80,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
              "select tsql_arith(i, 1, 'i+') from a union all select tsql_arith(i, 1, 'd11,2+') from b"},
         // a derived table, a common table expression and an unknown table type nothing
         Case{"select q.i + 1, t + 1 from (select i from a) q join a on 1 = 1",
-             "select tsql_arith(q.i, 1, '+'), tsql_arith(t, 1, 'i+') from (select i from a) q join a on 1 = 1"},
+             "select tsql_arith(q.i, 1, '+'), tsql_arith(t, 1, 'i+') from (select i from a) q join a on 1 = "
+             "1"},
         Case{"with a as (select 1 as i) select i + 1 from a",
              "with a as (select 1 as i) select tsql_arith(i, 1, '+') from a"},
         Case{"select i + 1 from nowhere", "select tsql_arith(i, 1, '+') from nowhere"},
@@ -106,7 +114,8 @@ TEST(TypedColumns, WithoutACatalogueColumnsStayUntyped) {
 TEST(TypedColumns, ReportTheResultTypes) {
     Tables tables;
     const auto tr = translateUncached("select d * 2, sum(d), avg(n), m + m, i, i + 1 from a", &tables);
-    const std::vector<std::string> expected{"decimal(12,2)", "decimal(38,2)", "decimal(38,6)", "money", "", ""};
+    const std::vector<std::string> expected{
+        "decimal(12,2)", "decimal(38,2)", "decimal(38,6)", "money", "", ""};
     EXPECT_EQ(tr.columnTypes, expected);
 }
 
