@@ -18,6 +18,7 @@
 
 namespace {
 
+using Palvo::Decimal;
 using Palvo::Value;
 
 class ColumnTypes : public ::testing::Test {
@@ -178,9 +179,9 @@ TEST_F(ColumnTypes, ComputedDecimalsStoreExactly) {
     conn->Execute("update 价 set a = q * p");
     const auto t = conn->Query("select a from 价 order by k");
     ASSERT_EQ(t.rowCount(), 2u);
-    EXPECT_EQ(t.at(0, 0).decimal()->text, "0.30");
-    EXPECT_EQ(t.at(1, 0).decimal()->text, "0.10");  // 0.09990 rounded to the column's scale
-    EXPECT_EQ(conn->Query("select sum(a) from 价").at(0, 0).decimal()->text, "0.40");
+    EXPECT_EQ(t.at(0, 0), Value(Decimal{"0.30"}));
+    EXPECT_EQ(t.at(1, 0), Value(Decimal{"0.10"}));  // 0.09990 rounded to the column's scale
+    EXPECT_EQ(conn->Query("select sum(a) from 价").at(0, 0), Value(Decimal{"0.40"}));
 }
 
 TEST_F(ColumnTypes, SmalldatetimeColumnsKeepTheMinute) {
@@ -224,7 +225,7 @@ TEST(ColumnTypesKept, FollowEveryChangeOfTheSchema) {
     b.Execute("alter table T alter column c bigint");
     EXPECT_EQ(a.Query(sql).at(0, 0), Value(2147483648LL));
     a.Execute("alter table T alter column c decimal(12,2)");
-    EXPECT_EQ(a.Query(sql).at(0, 0), Value(Palvo::Decimal{"2147483648.00"}));
+    EXPECT_EQ(a.Query(sql).at(0, 0), Value(Decimal{"2147483648.00"}));
     b.Execute("drop table T");
     b.Execute("create table T (c smallint)");
     b.Execute("insert into T values (32767)");
