@@ -704,6 +704,16 @@ std::string Rewriter::datalengthCall(const Call& c) {
            quoteString(column) + ")";
 }
 
+// The declared type of an argument that is a bare column, [qualifier.]column.
+NumType Rewriter::columnArgType(const Nodes& a, Span part) const {
+    const auto [b, e] = part;
+    if (scopes_.empty()) return {};
+    if (e == b + 1 && a[b].isName()) return referenceType({}, a[b].tok.text);
+    if (e == b + 3 && a[b].isName() && a[b + 1].op(".") && a[b + 2].isName())
+        return referenceType(a[b].tok.text, a[b + 2].tok.text);
+    return {};
+}
+
 Expr Rewriter::function(const Node& nameNode, const Node& args) {
     const std::string& name = nameNode.tok.text;
     std::string fn = asciiLower(name);
@@ -712,7 +722,7 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     const auto& parts = c.parts;
     Expr r;
     r.empty = false;
-    NumType whole;  // a sum or average of int or bigint: one too
+    NumType typed;  // the type a function keeps: of a sum of int or bigint, of isnull, min and max
     if (fn == "getdate") {
         c.requireArgs(0, 0);
         r.text = "tsql_getdate()";
@@ -741,8 +751,10 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         c.requireArgs(1, 1);
         r.text = c.forward("tsql_ident_current");
     } else if (fn == "isnull") {
+        // of the type of its first argument, as SQL Server's
         c.requireArgs(2, 2);
         r.text = c.forward("ifnull");
+        typed = columnArgType(a, parts[0]);
     } else if (fn == "year" || fn == "month" || fn == "day") {
         c.requireArgs(1, 1);
         r.text = "tsql_datepart('" + fn + "', " + c.arg(0) + ")";
@@ -763,6 +775,7 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
             c.requireArgs(1, 1);
         }
         if (fn == "round" && parts.size() != 2) unsupported("ROUND with other than two arguments");
+        if ((fn == "min" || fn == "max") && parts.size() == 1) typed = columnArgType(a, parts[0]);
         // sum and avg add decimals exactly; avg of integers is an integer
         std::size_t k = 0;
         const Expr x = (fn == "sum" || fn == "avg") && plainExpression(a)
@@ -776,10 +789,10 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
             r.text = "tsql_" + fn + "(" + x.text + ", " + std::to_string(r.num.scale) + ")";
         } else if (k == a.size() && x.num.kind == 'i') {
             // an int sum overflows as int's does (tinyint and smallint add up as int)
-            whole = {'i', 10, 0};
+            typed = {'i', 10, 0};
             r.text = "tsql_" + fn + "(" + x.text + ", 'int')";
         } else if (k == a.size() && k > 0) {
-            if (x.num.kind == 'b') whole = {'b', 19, 0};
+            if (x.num.kind == 'b') typed = {'b', 19, 0};
             r.text = "tsql_" + fn + "(" + (x.space ? " " : "") + x.text + (args.closeSpace ? " )" : ")");
         } else {
             r.text = (fn == "sum" || fn == "avg" ? "tsql_" + fn : name) + group(args);
@@ -798,9 +811,9 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     } else if (r.integer) {
         r.num = {'i', 10, 0};
     }
-    if (whole.kind) {
-        r.num = whole;
-        r.integer = whole.kind == 'i';
+    if (typed.kind) {
+        r.num = typed;
+        r.integer = typed.kind == 'i';
     }
     return r;
 }

@@ -208,6 +208,7 @@ private:
     Source source(const std::string& lowerTable, std::string alias);
     Scope fromScope(const Nodes& ns, std::size_t i, std::size_t e);
     NumType referenceType(std::string_view qualifier, std::string_view column) const;
+    NumType columnArgType(const Nodes& a, Span part) const;
 
     Catalogue* catalogue_ = nullptr;
     bool usedCatalogue_ = false;

@@ -64,7 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select sum(i), avg(t), sum(b), sum(d), avg(d), sum(m), sum(n), sum(f) from a",
              "select tsql_sum(i, 'int'), tsql_avg(t, 'int'), tsql_sum(b), tsql_sum(d, 2), tsql_avg(d, 6), "
              "tsql_sum(m, 4), tsql_sum(n, 0), tsql_sum(f) from a"},
-        Case{"select sum(i) + 1 from a", "select tsql_arith(tsql_sum(i, 'int'), 1, 'i+') from a"}));
+        Case{"select sum(i) + 1 from a", "select tsql_arith(tsql_sum(i, 'int'), 1, 'i+') from a"},
+        // max, min and isnull keep their column's type
+        Case{"select max(i) + 1, isnull(d, 0) * 2, min(a.t) + min(t), max(v) + 1 from a",
+             "select tsql_arith(max(i), 1, 'i+'), tsql_arith(ifnull(d, 0), 2, 'd12,2*'), "
+             "tsql_arith(min(a.t), min(t), 't+'), tsql_arith(max(v), 1, '+') from a"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Scopes, TypedColumns,

@@ -94,7 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "Arithmetic overflow error for data type tinyint, value = 510.", 220},
         Overflow{"select t - (t + t) from 账 where k = 2",
                  "Arithmetic overflow error for data type tinyint, value = -1.", 220},
-        // a sum of int is int
+        // max, min and isnull keep the column's type; a sum of int is int
+        Overflow{"select max(i) + 1 from 账", kInt, 8115},
+        Overflow{"select isnull(i, 0) + 1 from 账 where k = 1", kInt, 8115},
         Overflow{"select sum(i) from 账 where k in (1, 4)", kInt, 8115},
         // through aliases, joins and an outer query's table
         Overflow{"select x.i + y.t from 账 x join 账 y on y.k = x.k where x.k = 1", kInt, 8115},
@@ -163,7 +165,10 @@ INSTANTIATE_TEST_SUITE_P(Columns, ColumnDecimal,
                              Exact{"select d / e from 账 where k = 1", "0.0800000000000", kNumeric, 24, 13},
                              Exact{"select n * 1.5 from 账 where k = 1", "7.5", kNumeric, 21, 1},
                              Exact{"select d * i from 账 where k = 3", "0.00", kNumeric, 21, 2},
+                             Exact{"select max(d) from 账", "0.10", kNumeric, 10, 2},
+                             Exact{"select min(e) * 2 from 账", "0.002", kNumeric, 12, 3},
                              // money keeps four decimals
+                             Exact{"select sum(isnull(m, 0)) from 账", "13.0001", kMoney, 19, 4},
                              Exact{"select sum(m) from 账", "13.0001", kMoney, 19, 4},
                              Exact{"select m / 3 from 账 where k = 1", "3.3333", kMoney, 19, 4},
                              Exact{"select m * 3 - m from 账 where k = 2", "6.0000", kMoney, 19, 4},
