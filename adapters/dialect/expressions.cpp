@@ -97,6 +97,9 @@ NumType resultType(const NumType& a, char op, const NumType& b) {
     if (a.kind != 'd' && b.kind != 'd') {
         if (a.kind == 'm' || b.kind == 'm') return {'m', 19, 4};
         if (a.kind == 'b' || b.kind == 'b') return {'b', 19, 0};
+        // tinyint with tinyint stays tinyint, with smallint smallint; with int it is int
+        if (a.narrow && b.narrow)
+            return a.narrow == 's' || b.narrow == 's' ? NumType{'i', 5, 0, 's'} : NumType{'i', 3, 0, 't'};
         return {'i', 10, 0};
     }
     const NumType x = asDecimal(a), y = asDecimal(b);
@@ -163,7 +166,7 @@ struct Chain {
                 integer = integer && operands[k].integer;
                 type = resultType(type, ops[k - 1], operands[k].num);
                 if (integer) {
-                    opText += 'i';
+                    opText += type.narrow ? type.narrow : 'i';
                 } else if (type.kind == 'd') {
                     opText += 'd' + std::to_string(type.precision) + ',' + std::to_string(type.scale);
                 } else if (type.kind == 'm') {
@@ -350,7 +353,9 @@ NumType numTypeOf(std::string_view typeText) {
         return {'d', precision, scale};
     }
     if (base == "money") return {'m', 19, 4};
-    if (base == "int" || base == "integer" || base == "smallint" || base == "tinyint") return {'i', 10, 0};
+    if (base == "int" || base == "integer") return {'i', 10, 0};
+    if (base == "smallint") return {'i', 5, 0, 's'};
+    if (base == "tinyint") return {'i', 3, 0, 't'};
     if (base == "bigint") return {'b', 19, 0};
     if (base == "float" || base == "real") return {'f', 0, 0};
     return {};
@@ -432,6 +437,7 @@ Expr Rewriter::unary(const Nodes& ns, std::size_t& i, std::size_t e) {
         r.number = x.number;
         r.integer = x.integer && !o.op("~");
         if (!o.op("~")) r.num = x.num;
+        if (r.num.narrow) r.num = {'i', 10, 0};  // a negated tinyint is no tinyint
         r.text = o.tok.text + (x.space ? " " : "") + x.text;
         return r;
     }
@@ -454,6 +460,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             if (k == n.kids.size()) {
                 r.text = "(" + std::string(inner.space ? " " : "") + inner.text + (n.closeSpace ? " )" : ")");
                 r.num = inner.num;
+                r.integer = inner.integer;
                 return r;
             }
         }
@@ -505,11 +512,19 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             // A column reference, maybe qualified: a.b, [t].[c], t.*
             r.text = renderToken(t);
             r.column = true;
+            std::string_view qualifier, column = t.text;
             while (i + 2 < e + 1 && i + 1 < e && ns[i + 1].op(".") && i + 2 < e &&
                    (ns[i + 2].isName() || ns[i + 2].op("*"))) {
                 r.text += "." + renderToken(ns[i + 2].tok);
                 if (ns[i + 2].op("*")) r.column = false;
+                qualifier = column;
+                column = ns[i + 2].tok.text;
                 i += 2;
+            }
+            // the column's declared type, as a cast would give it
+            if (r.column && !scopes_.empty()) {
+                r.num = referenceType(qualifier, column);
+                r.integer = r.num.kind == 'i';
             }
             break;
         }
@@ -689,6 +704,16 @@ std::string Rewriter::datalengthCall(const Call& c) {
            quoteString(column) + ")";
 }
 
+// The declared type of an argument that is a bare column, [qualifier.]column.
+NumType Rewriter::columnArgType(const Nodes& a, Span part) const {
+    const auto [b, e] = part;
+    if (scopes_.empty()) return {};
+    if (e == b + 1 && a[b].isName()) return referenceType({}, a[b].tok.text);
+    if (e == b + 3 && a[b].isName() && a[b + 1].op(".") && a[b + 2].isName())
+        return referenceType(a[b].tok.text, a[b + 2].tok.text);
+    return {};
+}
+
 Expr Rewriter::function(const Node& nameNode, const Node& args) {
     const std::string& name = nameNode.tok.text;
     std::string fn = asciiLower(name);
@@ -697,6 +722,7 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     const auto& parts = c.parts;
     Expr r;
     r.empty = false;
+    NumType typed;  // the type a function keeps: of a sum of int or bigint, of isnull, min and max
     if (fn == "getdate") {
         c.requireArgs(0, 0);
         r.text = "tsql_getdate()";
@@ -725,8 +751,10 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         c.requireArgs(1, 1);
         r.text = c.forward("tsql_ident_current");
     } else if (fn == "isnull") {
+        // of the type of its first argument, as SQL Server's
         c.requireArgs(2, 2);
         r.text = c.forward("ifnull");
+        typed = columnArgType(a, parts[0]);
     } else if (fn == "year" || fn == "month" || fn == "day") {
         c.requireArgs(1, 1);
         r.text = "tsql_datepart('" + fn + "', " + c.arg(0) + ")";
@@ -747,6 +775,7 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
             c.requireArgs(1, 1);
         }
         if (fn == "round" && parts.size() != 2) unsupported("ROUND with other than two arguments");
+        if ((fn == "min" || fn == "max") && parts.size() == 1) typed = columnArgType(a, parts[0]);
         // sum and avg add decimals exactly; avg of integers is an integer
         std::size_t k = 0;
         const Expr x = (fn == "sum" || fn == "avg") && plainExpression(a)
@@ -758,7 +787,12 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
                         ? NumType{'m', 19, 4}
                         : NumType{'d', 38, fn == "avg" ? std::max(6, x.num.scale) : x.num.scale};
             r.text = "tsql_" + fn + "(" + x.text + ", " + std::to_string(r.num.scale) + ")";
+        } else if (k == a.size() && x.num.kind == 'i') {
+            // an int sum overflows as int's does (tinyint and smallint add up as int)
+            typed = {'i', 10, 0};
+            r.text = "tsql_" + fn + "(" + x.text + ", 'int')";
         } else if (k == a.size() && k > 0) {
+            if (x.num.kind == 'b') typed = {'b', 19, 0};
             r.text = "tsql_" + fn + "(" + (x.space ? " " : "") + x.text + (args.closeSpace ? " )" : ")");
         } else {
             r.text = (fn == "sum" || fn == "avg" ? "tsql_" + fn : name) + group(args);
@@ -771,11 +805,15 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
                 fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" || fn == "day" ||
                 fn == "count" || r.text.starts_with("tsql_convert('int'") ||
                 r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
-    if (r.integer) {
-        r.num = {'i', 10, 0};
-    } else if (fn == "convert" || fn == "cast") {
+    if (fn == "convert" || fn == "cast") {
         const auto b = r.text.find('\'') + 1;
         r.num = numTypeOf(std::string_view(r.text).substr(b, r.text.find('\'', b) - b));
+    } else if (r.integer) {
+        r.num = {'i', 10, 0};
+    }
+    if (typed.kind) {
+        r.num = typed;
+        r.integer = typed.kind == 'i';
     }
     return r;
 }

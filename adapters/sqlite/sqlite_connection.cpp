@@ -430,6 +430,68 @@ struct Connection::Impl {
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
 
+    // The declared types of the columns of the tables and views statements name,
+    // read when the translator first asks, for the schema version they were read
+    // at: any change of the schema, by this connection or another, empties it
+    // and the translations made with it.
+    struct SchemaCatalogue final : dialect::Catalogue {
+        Impl* impl = nullptr;
+        long long version = -1;
+        std::unordered_map<std::string, std::optional<Columns>> tables;
+        const Columns* columns(const std::string& lowerName) override {
+            auto it = tables.find(lowerName);
+            if (it == tables.end()) it = tables.emplace(lowerName, impl->readColumns(lowerName)).first;
+            return it->second ? &*it->second : nullptr;
+        }
+    };
+    SchemaCatalogue catalogue;
+    sqlite3_stmt* columnsLookup = nullptr;
+    sqlite3_stmt* versionLookup = nullptr;
+
+    Impl() { catalogue.impl = this; }
+
+    std::optional<dialect::Catalogue::Columns> readColumns(const std::string& table) {
+        if (!columnsLookup &&
+            sqlite3_prepare_v3(db, "select name, type from pragma_table_info(?1)", -1,
+                               SQLITE_PREPARE_PERSISTENT, &columnsLookup, nullptr) != SQLITE_OK)
+            fail();
+        sqlite3_bind_text(columnsLookup, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+        dialect::Catalogue::Columns columns;
+        int rc;
+        while ((rc = sqlite3_step(columnsLookup)) == SQLITE_ROW) {
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(columnsLookup, 0));
+            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(columnsLookup, 1));
+            columns.emplace(util::asciiLower(name ? name : ""), type ? type : "");
+        }
+        sqlite3_reset(columnsLookup);
+        if (rc != SQLITE_DONE) fail();
+        if (columns.empty()) return std::nullopt;
+        return columns;
+    }
+
+    long long schemaVersion() {
+        if (!versionLookup && sqlite3_prepare_v3(db, "pragma schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                                                 &versionLookup, nullptr) != SQLITE_OK)
+            fail();
+        const int rc = sqlite3_step(versionLookup);
+        const long long v = rc == SQLITE_ROW ? sqlite3_column_int64(versionLookup, 0) : -1;
+        sqlite3_reset(versionLookup);
+        if (rc != SQLITE_ROW) fail();
+        return v;
+    }
+
+    // The translation of a statement, typed by the tables it names as the schema now has them.
+    std::shared_ptr<const dialect::Translation> translate(const std::string& sql) {
+        auto tr = translator.translateStatements(sql, &catalogue);
+        if (!tr->usesCatalogue) return tr;
+        const long long now = schemaVersion();
+        if (now == catalogue.version) return tr;
+        catalogue.tables.clear();
+        catalogue.version = now;
+        translator.clearCache();
+        return translator.translateStatements(sql, &catalogue);
+    }
+
     [[noreturn]] void fail(const std::string& context = {}) {
         const int code = sqlite3_extended_errcode(db);
         std::string msg = sqlite3_errmsg(db);
@@ -467,6 +529,12 @@ struct Connection::Impl {
     void finalizeAll() noexcept {
         sqlite3_finalize(identityLookup);
         identityLookup = nullptr;
+        sqlite3_finalize(columnsLookup);
+        columnsLookup = nullptr;
+        sqlite3_finalize(versionLookup);
+        versionLookup = nullptr;
+        catalogue.tables.clear();
+        catalogue.version = -1;
         for (auto& [sql, st] : statements) sqlite3_finalize(st);
         statements.clear();
         statementOrder.clear();
@@ -930,7 +998,7 @@ void Connection::applyTimeouts() {
 }
 
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
-    auto tr = impl_->translator.translateStatements(sql);
+    auto tr = impl_->translate(sql);
     if (tr->change.kind != dialect::SchemaChange::Kind::None) {
         impl_->changeSchema(tr->change);
         return -1;
@@ -1019,7 +1087,7 @@ std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
 long long Connection::doLastInsertId() { return sqlite3_last_insert_rowid(impl_->db); }
 
 ResultTable Connection::doQuery(const std::string& sql) {
-    auto tr = impl_->translator.translateStatements(sql);
+    auto tr = impl_->translate(sql);
     for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
     sqlite3_stmt* st = impl_->prepare(tr->statements.back());
     const int n = sqlite3_column_count(st);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace Palvo::dialect {
@@ -18,6 +19,20 @@ struct SchemaChange {
     std::string column;      ///< the column dropped, altered or renamed
     std::string newName;     ///< of a rename
     std::string definition;  ///< AlterColumn: the column's SQLite definition, its name first
+};
+
+/// The declared types of the columns of the tables and views a statement names,
+/// which give column references the number types casts give (an int column's
+/// arithmetic overflows as int's, a decimal column's is exact). A translator
+/// given one keeps translations that depend on it: clear its cache when the
+/// schema changes.
+class Catalogue {
+public:
+    /// Column name in ASCII lower case -> declared type as stored ("int", "decimal real(18,2)").
+    using Columns = std::unordered_map<std::string, std::string>;
+    virtual ~Catalogue() = default;
+    /// The columns of the table or view of that name (ASCII lower case); nullptr when there is none.
+    virtual const Columns* columns(const std::string& lowerName) = 0;
 };
 
 /// The SQLite statements one T-SQL statement becomes: usually one; a CREATE TABLE
@@ -37,6 +52,8 @@ struct Translation {
     std::vector<int> textColumns;
     /// ALTER TABLE ... DROP COLUMN / ALTER COLUMN and sp_rename; `statements` is then empty.
     SchemaChange change;
+    /// The translation asked the catalogue about a table: it holds while the schema does.
+    bool usesCatalogue = false;
     /// The statements joined with ";\n".
     std::string joined() const;
 };
@@ -57,6 +74,8 @@ public:
     std::string translate(std::string_view tsql);
     /// Like translate(), with the statements kept apart; shared with the cache.
     std::shared_ptr<const Translation> translateStatements(std::string_view tsql);
+    /// With the column types of `catalogue` (may be null): see Catalogue.
+    std::shared_ptr<const Translation> translateStatements(std::string_view tsql, Catalogue* catalogue);
 
     std::size_t cachedCount() const;
     void clearCache();
@@ -66,8 +85,8 @@ private:
     std::unique_ptr<Cache> cache_;
 };
 
-/// Translates without any cache.
-Translation translateUncached(std::string_view tsql);
+/// Translates without any cache, with the column types of `catalogue` when one is given.
+Translation translateUncached(std::string_view tsql, Catalogue* catalogue = nullptr);
 
 /// Whether SQLite reads this number text as exactly the number written: whole
 /// numbers within bigint, others when a double carries every digit (up to 15
