@@ -449,15 +449,16 @@ struct Connection::Impl {
         throw Error(ErrorNumber::Database, msg, code);
     }
 
-    // Rethrows the error being handled in the connection's language, with SQL
-    // Server's number, when it is one of SQL Server's.
-    [[noreturn]] void speak(const Error& e) const {
+    // The error in the connection's language, with SQL Server's number, when it is
+    // one of SQL Server's; otherwise as it is.
+    Error spoken(const Error& e) const {
         if (e.number() == ErrorNumber::Database) {
             if (auto s = serverError(e.description(), language))
-                throw Error(ErrorNumber::Database, std::move(s->text), s->number, e.sqlState());
+                return Error(ErrorNumber::Database, std::move(s->text), s->number, e.sqlState());
         }
-        throw;
+        return e;
     }
+    [[noreturn]] void speak(const Error& e) const { throw spoken(e); }
 
     using Args = std::vector<std::string>;
 
@@ -1208,8 +1209,9 @@ std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
         for (const std::string* st : missing) impl_->runOnce(*st);
         impl_->checkStoredRows(table);
         impl_->exec("release palvo_complete");
-    } catch (const Error& e) {
+    } catch (const Error& failure) {
         impl_->undo("palvo_complete");
+        const Error e = impl_->spoken(failure);
         throw Error(e.number(),
                     "The table " + table +
                         " lacks some of its value checks, and its rows do not pass them: " + e.description(),
