@@ -74,23 +74,32 @@ bool isPlaceholder(std::string_view p, std::size_t i) {
 // Whether `text` has the shape of `pattern`, each placeholder standing for at
 // least one character; the shortest reading wins, so a closing quote in a value
 // ("it's") is left to the literal after it only where nothing else fits.
-bool match(std::string_view pattern, std::string_view text, std::vector<std::string>& args) {
+bool match(std::string_view pattern, std::string_view text, std::vector<std::string_view>& args) {
     std::size_t i = 0;
     while (i < pattern.size() && !isPlaceholder(pattern, i)) ++i;
     if (!text.starts_with(pattern.substr(0, i))) return false;
     text.remove_prefix(i);
     if (i == pattern.size()) return text.empty();
     const auto slot = static_cast<std::size_t>(pattern[i + 1] - '1');
+    if (args.size() <= slot) args.resize(slot + 1);
     const std::string_view rest = pattern.substr(i + 2);
-    for (std::size_t n = 1; n <= text.size(); ++n) {
-        if (args.size() <= slot) args.resize(slot + 1);
-        args[slot] = std::string(text.substr(0, n));
+    if (rest.empty()) {
+        args[slot] = text;
+        return !text.empty();
+    }
+    // the placeholder ends where the literal after it next begins
+    std::size_t literal = 0;
+    while (literal < rest.size() && !isPlaceholder(rest, literal)) ++literal;
+    const std::string_view next = rest.substr(0, literal);
+    for (std::size_t n = text.find(next, 1); n != std::string_view::npos; n = text.find(next, n + 1)) {
+        args[slot] = text.substr(0, n);
         if (match(rest, text.substr(n), args)) return true;
     }
     return false;
 }
 
-std::string fill(std::string_view pattern, const std::vector<std::string>& args) {
+template <class Text>
+std::string fill(std::string_view pattern, const std::vector<Text>& args) {
     std::string out;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         if (isPlaceholder(pattern, i)) {
@@ -121,7 +130,7 @@ std::optional<Language> languageNamed(std::string_view name) {
 }
 
 std::optional<ServerError> serverError(std::string_view english, Language language) {
-    std::vector<std::string> args;
+    std::vector<std::string_view> args;
     for (const Entry& e : kErrors) {
         args.clear();
         if (match(e.english, english, args)) {

@@ -93,10 +93,9 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
     const std::string before = objects(db);
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(
-        r.err,
-        "The table B_单位 lacks some of its value checks, and its rows do not pass them: "
-        "将截断字符串或二进制数据。\n");
+    EXPECT_EQ(r.err,
+              "The table B_单位 lacks some of its value checks, and its rows do not pass them: "
+              "将截断字符串或二进制数据。\n");
     EXPECT_EQ(objects(db), before) << "nothing made, not even the index";
     EXPECT_EQ(rows(db, "select 单位编号 from B_单位"), "12345678901234567890\n");
 
