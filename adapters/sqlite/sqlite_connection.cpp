@@ -469,7 +469,8 @@ struct Connection::Impl {
             if (!msg.starts_with(prefix)) return std::nullopt;
             return msg.substr(prefix.size());
         };
-        if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) return {{1222, {}}};
+        // another connection held its lock for longer than this one waits
+        if ((code & 0xff) == SQLITE_BUSY) return {{1222, {}}};
         if (code == SQLITE_CONSTRAINT_NOTNULL) {
             if (auto at = after("NOT NULL constraint failed: ")) {
                 const auto dot = at->find('.');
@@ -496,9 +497,9 @@ struct Connection::Impl {
             }
             return {{208, {*at}}};
         }
-        for (std::string_view kind : {"table ", "view ", "index ", "trigger "}) {
+        for (std::string_view kind : {"table ", "view "}) {
             auto at = after(kind);
-            if (!at || !at->ends_with(" already exists") || kind == "index " || kind == "trigger ") continue;
+            if (!at || !at->ends_with(" already exists")) continue;
             std::string name = at->substr(0, at->size() - 15);
             if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
                 name = name.substr(1, name.size() - 2);
@@ -589,8 +590,8 @@ struct Connection::Impl {
     // What SQL Server names the database in its messages: the file's name without its folder and extension.
     std::string databaseName() const {
         if (path.empty() || path == ":memory:") return "main";
-        std::string name =
-            path.substr(path.find_last_of("/\\") == std::string::npos ? 0 : path.find_last_of("/\\") + 1);
+        const std::size_t slash = path.find_last_of("/\\");
+        std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
         if (const auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
         return name;
     }
