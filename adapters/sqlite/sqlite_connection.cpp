@@ -15,6 +15,7 @@
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
 #include "palvo/text.h"
+#include "server_errors.h"
 #include "tsql_decimal.h"
 #include "tsql_functions.h"
 
@@ -37,6 +38,7 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 struct OpenOptions {
     std::string path;
     std::string journalMode = "wal";
+    Language language = Language::Chinese;
 };
 
 // The journal modes a file may be given ("Journal Mode=..."): WAL by default, so that
@@ -47,7 +49,7 @@ bool knownJournalMode(const std::string& lower) {
 }
 
 // "FILE", ":memory:", or "Data Source=FILE;..." (also "Database=FILE"), with an
-// optional "Journal Mode=WAL|Delete|Truncate|Persist".
+// optional "Journal Mode=WAL|Delete|Truncate|Persist" and "Language=简体中文|us_english".
 OpenOptions optionsFromConnectionString(const std::string& cs) {
     OpenOptions options;
     std::string s = trim(cs);
@@ -76,6 +78,13 @@ OpenOptions optionsFromConnectionString(const std::string& cs) {
                         ErrorNumber::ConnectionFailed,
                         "Journal Mode must be WAL, Delete, Truncate or Persist, not '" + value + "'.");
                 }
+            } else if (lower == "language") {
+                const auto language = languageNamed(value);
+                if (!language) {
+                    throw Error(ErrorNumber::ConnectionFailed,
+                                "Language must be 简体中文 or us_english, not '" + value + "'.");
+                }
+                options.language = *language;
             }
         }
         if (end == std::string::npos) break;
@@ -296,26 +305,6 @@ struct ResultSize {
     }
 };
 
-// SQL Server's number for the messages the tsql_* functions raise in its words.
-long sqlServerNumber(std::string_view msg, long sqliteCode) {
-    static constexpr std::pair<std::string_view, long> known[] = {
-        {"Arithmetic overflow error converting", 8115},
-        {"Arithmetic overflow error for data type", 220},
-        {"Divide by zero error encountered.", 8134},
-        {"Operand data type", 8117},
-        {"Error converting data type varchar to float.", 8114},
-        {"String or binary data would be truncated.", 8152},
-        {"Error converting data type varchar to numeric.", 8114},
-        {"Conversion failed when converting the varchar value", 245},
-        {"Conversion failed when converting date and/or time", 241},
-        {"The conversion of a varchar data type to a", 242},
-    };
-    for (const auto& [prefix, number] : known) {
-        if (msg.starts_with(prefix)) return number;
-    }
-    return sqliteCode;
-}
-
 // Metadata of an expression column, from the values it holds; `text`: the
 // statement converted it to text, which no value makes a date.
 void inferColumn(ResultTable& table, std::size_t col, bool text) {
@@ -415,6 +404,18 @@ std::size_t after(const std::string& sql, std::string_view word) {
     return p == std::string::npos ? sql.size() : p + word.size();
 }
 
+// The language SET LANGUAGE names ("set language us_english"); nullopt for any
+// other statement. An unknown language is refused.
+std::optional<Language> setLanguage(const std::string& sql) {
+    std::string_view s = util::trimBlanks(sql);
+    if (!startsWithNoCase(s, "set language ")) return std::nullopt;
+    s.remove_prefix(13);
+    while (!s.empty() && (s.back() == ';' || s.back() == ' ')) s.remove_suffix(1);
+    if (auto language = languageNamed(s)) return language;
+    throw Error(ErrorNumber::Database,
+                "Language must be 简体中文 or us_english, not '" + std::string(util::trimBlanks(s)) + "'.");
+}
+
 }  // namespace
 
 struct Connection::Impl {
@@ -429,6 +430,7 @@ struct Connection::Impl {
     long timeoutSeconds = 30;
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
+    Language language = Language::Chinese;
 
     // The declared types of the columns of the tables and views statements name,
     // read when the translator first asks, for the schema version they were read
@@ -492,14 +494,208 @@ struct Connection::Impl {
         return translator.translateStatements(sql, &catalogue);
     }
 
-    [[noreturn]] void fail(const std::string& context = {}) {
+    // The connection's last error, raised; `sql`: the SQLite statement that met it.
+    // SQLite's own errors that SQL Server has a number for get that number and its
+    // English words here; every error is put in the connection's language where it
+    // leaves the connection (speak, in each do... hook).
+    [[noreturn]] void fail(std::string_view sql = {}) {
         const int code = sqlite3_extended_errcode(db);
-        std::string msg = sqlite3_errmsg(db);
-        if (timedOut || code == SQLITE_INTERRUPT) msg = "Query timeout expired";
-        if ((code & 0xff) == SQLITE_NOMEM && memoryLimit() > 0) msg = memoryBoundMessage();
+        const std::string msg = sqlite3_errmsg(db);
+        const bool interrupted = timedOut || code == SQLITE_INTERRUPT;
         timedOut = false;
-        throw Error(ErrorNumber::Database, context.empty() ? msg : msg + " (" + context + ")",
-                    sqlServerNumber(msg, code));
+        if (interrupted) throw Error(ErrorNumber::Database, "Query timeout expired", code);
+        if ((code & 0xff) == SQLITE_NOMEM && memoryLimit() > 0)
+            throw Error(ErrorNumber::Database, memoryBoundMessage(), code);
+        if (auto e = serverErrorOf(msg, code, sql))
+            throw Error(ErrorNumber::Database, englishText(e->first, e->second), e->first);
+        throw Error(ErrorNumber::Database, msg, code);
+    }
+
+    // The error in the connection's language, with SQL Server's number, when it is
+    // one of SQL Server's; otherwise as it is.
+    Error spoken(const Error& e) const {
+        if (e.number() == ErrorNumber::Database) {
+            if (auto s = serverError(e.description(), language))
+                return Error(ErrorNumber::Database, std::move(s->text), s->number, e.sqlState());
+        }
+        return e;
+    }
+    [[noreturn]] void speak(const Error& e) const { throw spoken(e); }
+
+    using Args = std::vector<std::string>;
+
+    // SQL Server's number and arguments for an error of SQLite's own.
+    std::optional<std::pair<long, Args>> serverErrorOf(const std::string& msg, int code,
+                                                       std::string_view sql) {
+        auto after = [&](std::string_view prefix) -> std::optional<std::string> {
+            if (!msg.starts_with(prefix)) return std::nullopt;
+            return msg.substr(prefix.size());
+        };
+        // another connection held its lock for longer than this one waits
+        if ((code & 0xff) == SQLITE_BUSY) return {{1222, {}}};
+        if (code == SQLITE_CONSTRAINT_NOTNULL) {
+            if (auto at = after("NOT NULL constraint failed: ")) {
+                const auto dot = at->find('.');
+                return {{515,
+                         {at->substr(dot + 1), databaseName() + ".dbo." + at->substr(0, dot),
+                          statementKind(sql)}}};
+            }
+        }
+        if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY) {
+            if (auto at = after("UNIQUE constraint failed: ")) return duplicateKey(*at, code);
+        }
+        if (code == SQLITE_CONSTRAINT_CHECK) {
+            if (auto at = after("CHECK constraint failed: "))
+                return {{547, {statementKind(sql), *at, databaseName(), "dbo." + targetTable(sql)}}};
+        }
+        if (auto at = after("no such column: ")) return {{207, {at->substr(at->rfind('.') + 1)}}};
+        if (msg.starts_with("table ")) {
+            if (auto p = msg.find(" has no column named "); p != std::string::npos)
+                return {{207, {msg.substr(p + 21)}}};
+        }
+        if (auto at = after("no such table: ")) {
+            for (std::string_view schema : {"main.", "temp."}) {
+                if (at->starts_with(schema)) at->erase(0, schema.size());
+            }
+            return {{208, {*at}}};
+        }
+        for (std::string_view kind : {"table ", "view "}) {
+            auto at = after(kind);
+            if (!at || !at->ends_with(" already exists")) continue;
+            std::string name = at->substr(0, at->size() - 15);
+            if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+                name = name.substr(1, name.size() - 2);
+            return {{2714, {name}}};
+        }
+        if (auto at = after("near \"")) {
+            if (at->ends_with("\": syntax error")) {
+                std::string token = at->substr(0, at->size() - 15);
+                return {{isReservedWord(token) ? 156 : 102, {token}}};
+            }
+        }
+        if (msg == "incomplete input") {
+            const std::string token = lastToken(sql);
+            if (!token.empty()) return {{isReservedWord(token) ? 156 : 102, {token}}};
+        }
+        return std::nullopt;
+    }
+
+    // 2627 for a primary key or unique constraint, 2601 for a unique index;
+    // `columns`: SQLite's "T.a, T.b".
+    std::pair<long, Args> duplicateKey(const std::string& columns, int code) {
+        const std::string table = columns.substr(0, columns.find('.'));
+        std::string wanted;  // "a,b"
+        for (std::size_t start = 0; start < columns.size();) {
+            std::size_t end = columns.find(", ", start);
+            if (end == std::string::npos) end = columns.size();
+            const std::string item = columns.substr(start, end - start);
+            wanted += (wanted.empty() ? "" : ",") + item.substr(item.find('.') + 1);
+            start = end + 2;
+        }
+        std::string index, origin = code == SQLITE_CONSTRAINT_PRIMARYKEY ? "pk" : "u";
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(
+                db,
+                "select l.name, l.origin from pragma_index_list(?1) l where l.\"unique\" and "
+                "(select group_concat(name, ',') from (select name from pragma_index_info(l.name) "
+                "order by seqno)) = ?2",
+                -1, &st, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, wanted.data(), static_cast<int>(wanted.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(st) == SQLITE_ROW) {
+                index = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+                origin = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+            }
+        }
+        sqlite3_finalize(st);
+        if (origin == "c") return {2601, {"dbo." + table, index}};
+        const bool primary = origin == "pk";
+        std::string name = declaredConstraint(table, primary ? "primary key" : "unique", wanted);
+        if (name.empty()) name = (primary ? "PK__" : "UQ__") + table;
+        return {2627, {primary ? "PRIMARY KEY" : "UNIQUE KEY", name, "dbo." + table}};
+    }
+
+    // The name a table's "constraint NAME primary key (a, b)" (or "unique") gives the
+    // columns `wanted` ("a,b"); "" when they have none of that kind.
+    std::string declaredConstraint(const std::string& table, std::string_view kind,
+                                   const std::string& wanted) {
+        sqlite3_stmt* st = nullptr;
+        std::string sql;
+        if (sqlite3_prepare_v2(db, "select sql from sqlite_master where type = 'table' and name = ?1", -1,
+                               &st, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(st) == SQLITE_ROW)
+                sql = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        }
+        sqlite3_finalize(st);
+        const std::string lower = util::asciiLower(sql);
+        for (std::size_t at = lower.find("constraint "); at != std::string::npos;
+             at = lower.find("constraint ", at + 1)) {
+            const std::size_t nameAtPos = at + 11;
+            std::string name = nameAt(sql, nameAtPos);
+            std::size_t p = nameAtPos + (sql[nameAtPos] == '"' ? name.size() + 2 : name.size());
+            while (p < lower.size() && lower[p] == ' ') ++p;
+            if (lower.compare(p, kind.size(), kind) != 0) continue;
+            p += kind.size();
+            while (p < lower.size() && lower[p] == ' ') ++p;
+            if (p >= sql.size() || sql[p] != '(') continue;
+            const std::size_t close = sql.find(')', p);
+            std::string list;
+            for (char ch : sql.substr(p + 1, close - p - 1)) {
+                if (ch != ' ' && ch != '"' && ch != '[' && ch != ']') list += ch;
+            }
+            if (util::equalsNoCase(list, wanted)) return name;
+        }
+        return {};
+    }
+
+    // What SQL Server names the database in its messages: the file's name without its folder and extension.
+    std::string databaseName() const {
+        if (path.empty() || path == ":memory:") return "main";
+        const std::size_t slash = path.find_last_of("/\\");
+        std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (const auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
+        return name;
+    }
+
+    // INSERT, UPDATE or DELETE: what the statement does to its table (the first of them it names).
+    static std::string statementKind(std::string_view sql) {
+        const std::string lower = util::asciiLower(sql);
+        std::size_t first = std::string::npos;
+        std::string kind = "INSERT";
+        for (const auto& [word, name] :
+             {std::pair{"insert", "INSERT"}, {"update", "UPDATE"}, {"delete", "DELETE"}}) {
+            if (const std::size_t p = lower.find(word); p < first) {
+                first = p;
+                kind = name;
+            }
+        }
+        return kind;
+    }
+
+    // The table an INSERT, UPDATE or DELETE changes.
+    static std::string targetTable(std::string_view sql) {
+        const std::string s(sql);
+        const std::string lower = util::asciiLower(s);
+        for (std::string_view word : {"insert into ", "update ", "delete from "}) {
+            if (const std::size_t p = lower.find(word); p != std::string::npos)
+                return nameAt(s, p + word.size());
+        }
+        return {};
+    }
+
+    // The statement's last word, or its last character when that is no part of a word.
+    static std::string lastToken(std::string_view sql) {
+        while (!sql.empty() && (sql.back() == ' ' || sql.back() == '\n' || sql.back() == ';'))
+            sql.remove_suffix(1);
+        std::size_t start = sql.size();
+        auto wordChar = [](char ch) {
+            return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
+                   ch == '_' || static_cast<unsigned char>(ch) >= 0x80;
+        };
+        while (start > 0 && wordChar(sql[start - 1])) --start;
+        if (start == sql.size() && !sql.empty()) --start;
+        return std::string(sql.substr(start));
     }
 
     sqlite3_stmt* prepare(const std::string& sql) {
@@ -508,7 +704,7 @@ struct Connection::Impl {
         const char* tail = nullptr;
         if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st,
                                &tail) != SQLITE_OK) {
-            fail();
+            fail(sql);
         }
         if (!st) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
         statements.emplace(sql, st);
@@ -606,7 +802,7 @@ struct Connection::Impl {
                                            static_cast<int>(v.bytes()->data.size()), SQLITE_TRANSIENT);
                     break;
             }
-            if (rc != SQLITE_OK) fail();
+            if (rc != SQLITE_OK) fail(sqlite3_sql(st));
         }
     }
 
@@ -619,14 +815,14 @@ struct Connection::Impl {
         if (rc != SQLITE_DONE) {
             sqlite3_reset(st);
             sqlite3_clear_bindings(st);
-            fail();
+            fail(sqlite3_sql(st));
         }
         sqlite3_reset(st);
         sqlite3_clear_bindings(st);
     }
 
     void exec(const char* sql) {
-        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
+        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail(sql);
     }
 
     bool hasObject(const char* type, const std::string& name) {
@@ -647,7 +843,7 @@ struct Connection::Impl {
     void runOnce(const std::string& sql) {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK)
-            fail();
+            fail(sql);
         startClock();
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -655,7 +851,7 @@ struct Connection::Impl {
         if (rc != SQLITE_DONE) {
             sqlite3_reset(st);  // keeps the statement's error as the connection's
             try {
-                fail();
+                fail(sql);
             } catch (...) {
                 sqlite3_finalize(st);
                 throw;
@@ -982,6 +1178,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     }
     impl_->db = db;
     impl_->path = path;
+    impl_->language = options.language;
     sqlite3_progress_handler(db, 1000, &Impl::progress, impl_.get());
 }
 
@@ -997,7 +1194,12 @@ void Connection::applyTimeouts() {
     if (impl_->db) sqlite3_busy_timeout(impl_->db, busyMilliseconds(CommandTimeout()));
 }
 
-long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
+// Errors leave in the connection's language.
+long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) try {
+    if (auto language = setLanguage(sql)) {
+        impl_->language = *language;
+        return -1;
+    }
     auto tr = impl_->translate(sql);
     if (tr->change.kind != dialect::SchemaChange::Kind::None) {
         impl_->changeSchema(tr->change);
@@ -1040,6 +1242,8 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         throw;
     }
     return affected;
+} catch (const Error& e) {
+    impl_->speak(e);
 }
 
 std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
@@ -1074,8 +1278,9 @@ std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
         for (const std::string* st : missing) impl_->runOnce(*st);
         impl_->checkStoredRows(table);
         impl_->exec("release palvo_complete");
-    } catch (const Error& e) {
+    } catch (const Error& failure) {
         impl_->undo("palvo_complete");
+        const Error e = impl_->spoken(failure);
         throw Error(e.number(),
                     "The table " + table +
                         " lacks some of its value checks, and its rows do not pass them: " + e.description(),
@@ -1086,7 +1291,7 @@ std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
 
 long long Connection::doLastInsertId() { return sqlite3_last_insert_rowid(impl_->db); }
 
-ResultTable Connection::doQuery(const std::string& sql) {
+ResultTable Connection::doQuery(const std::string& sql) try {
     auto tr = impl_->translate(sql);
     for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
     sqlite3_stmt* st = impl_->prepare(tr->statements.back());
@@ -1134,7 +1339,7 @@ ResultTable Connection::doQuery(const std::string& sql) {
         }
     }
     sqlite3_reset(st);
-    if (rc != SQLITE_DONE) impl_->fail();
+    if (rc != SQLITE_DONE) impl_->fail(sqlite3_sql(st));
     std::vector<bool> text(static_cast<std::size_t>(n), false);
     for (int k : tr->textColumns) {
         const int c = k < 0 ? n + k : k;
@@ -1145,13 +1350,21 @@ ResultTable Connection::doQuery(const std::string& sql) {
             inferColumn(table, static_cast<std::size_t>(c), text[static_cast<std::size_t>(c)]);
     }
     return table;
+} catch (const Error& e) {
+    impl_->speak(e);
 }
 
 // Immediate: the transaction holds the write lock from its start, so a read in it
 // never turns stale before its write (which SQLite would refuse without waiting).
-void Connection::doBegin() { impl_->exec("begin immediate"); }
-void Connection::doCommit() { impl_->exec("commit"); }
-void Connection::doRollback() { impl_->exec("rollback"); }
+void Connection::doBegin() try { impl_->exec("begin immediate"); } catch (const Error& e) {
+    impl_->speak(e);
+}
+void Connection::doCommit() try { impl_->exec("commit"); } catch (const Error& e) {
+    impl_->speak(e);
+}
+void Connection::doRollback() try { impl_->exec("rollback"); } catch (const Error& e) {
+    impl_->speak(e);
+}
 
 void setMemoryLimit(std::uint64_t bytes) {
     gMemoryLimit = bytes;

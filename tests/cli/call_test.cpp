@@ -111,7 +111,7 @@ TEST_F(CallCommand, ARaisedFailurePrintsItsNumberAndExitsWithOne) {
         {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "40000"},
          "error 6: Overflow: argument lenId takes an Integer, and 40000 is out of its range\n"},
         {{"call", "--db", db_, "clsDatabase.lGetSearchCount", "select * from 没有这个表"},
-         "error -2147217900: no such table: 没有这个表\n"},
+         "error -2147217900: 对象名 '没有这个表' 无效。\n"},
         {{"call", "--db", db_, "clsDatabase.sServerTime", "YYYY-MM-DD"},
          "error 5: Invalid procedure call or argument: unknown time style 'YYYY-MM-DD'\n"},
     };

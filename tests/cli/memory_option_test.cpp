@@ -47,9 +47,9 @@ TEST_F(ToolLimits, ArithmeticThatCannotBeDoneFailsAndChangesNothing) {
     sql("create table r (k int, amt int, qty int, unit int)");
     sql("insert into r values (1, 10, 2, 5), (2, 9, 3, 5), (3, 7, 0, 5)");
     const std::pair<const char*, const char*> cases[] = {
-        {"select 1/0", "Divide by zero error encountered.\n"},
-        {"update r set unit = amt / qty", "Divide by zero error encountered.\n"},
-        {"select 2147483647 + 1", "Arithmetic overflow error converting expression to data type int.\n"},
+        {"select 1/0", "遇到以零作除数错误。\n"},
+        {"update r set unit = amt / qty", "遇到以零作除数错误。\n"},
+        {"select 2147483647 + 1", "将 expression 转换为数据类型 int 时出现算术溢出错误。\n"},
     };
     for (const auto& [statement, says] : cases) {
         const auto r = sql(statement);

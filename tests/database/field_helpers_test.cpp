@@ -71,8 +71,8 @@ TEST_F(FieldHelpers, SetFieldValueWritesANumberBeyondFifteenDigitsWhole) {
 TEST_F(FieldHelpers, SetFieldValueConditionsAndFailures) {
     EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "全部"), "");  // no condition: every row
     EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
-    EXPECT_EQ(db.sSetFieldValue("没有的表", "备注", "x"), "no such table: 没有的表");
-    EXPECT_EQ(db.sSetFieldValue("B_单位", "没有的列", "x"), "no such column: 没有的列");
+    EXPECT_EQ(db.sSetFieldValue("没有的表", "备注", "x"), "对象名 '没有的表' 无效。");
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "没有的列", "x"), "列名 '没有的列' 无效。");
     EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
 }
 

@@ -306,7 +306,7 @@ TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
     EXPECT_NE(bad.find("Invalid object name '没有的表'."), std::string::npos)
         << bad;  // behind the driver's tags
 #else
-    EXPECT_EQ(bad, "no such table: 没有的表");
+    EXPECT_EQ(bad, "对象名 '没有的表' 无效。");
 #endif
     EXPECT_EQ(g.TextMatrix(1, 1), "kept");
 

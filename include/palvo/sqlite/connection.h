@@ -13,8 +13,10 @@ namespace Palvo::sqlite {
 /// A connection to an SQLite database file that accepts SQL Server statements.
 /// Open takes a file path, "Data Source=FILE" or ":memory:"; a missing file is created.
 /// Every statement goes through the T-SQL translator; failures raise Palvo::Error
-/// (ErrorNumber::Database with SQLite's extended result code, or NotSupported
-/// naming a construct the translator does not handle).
+/// (ErrorNumber::Database with SQL Server's error number and text where SQL Server
+/// has one, in Chinese unless "Language=us_english" or SET LANGUAGE chooses English,
+/// else SQLite's extended result code; or NotSupported naming a construct the
+/// translator does not handle).
 /// Like any connection, it serves one thread at a time; threads that run
 /// statements at the same moment need connections of their own.
 class Connection : public Palvo::Connection {

@@ -17,7 +17,8 @@ using Palvo::Value;
 
 class Arithmetic : public ::testing::Test {
 protected:
-    void SetUp() override { conn.Open(":memory:"); }
+    // SQL Server's English words, which these cases compare
+    void SetUp() override { conn.Open("Data Source=:memory:;Language=us_english"); }
 
     Value scalar(const std::string& expr) { return one("select " + expr); }
     Value one(const std::string& sql) { return conn.Query(sql).at(0, 0); }

@@ -16,7 +16,8 @@ using Palvo::Value;
 
 class StoredValues : public ::testing::Test {
 protected:
-    void SetUp() override { conn.Open(":memory:"); }
+    // SQL Server's English words, which these cases compare
+    void SetUp() override { conn.Open("Data Source=:memory:;Language=us_english"); }
 
     // The failure of a statement: its description and native number ("" when it ran).
     std::pair<std::string, long> failure(const std::string& sql) {
