@@ -29,7 +29,7 @@ protected:
         if (!conn) GTEST_SKIP() << Palvo::testing::kMssqlSkipReason;
 #else
         auto c = std::make_shared<Palvo::sqlite::Connection>();
-        c->Open(":memory:");
+        c->Open("Data Source=:memory:;Language=us_english");  // the words an English-language server gives
         conn = c;
 #endif
         conn->Execute(
