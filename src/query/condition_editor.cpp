@@ -9,7 +9,7 @@
 #include "palvo/text.h"
 #include "src/base/conversions.h"
 #include "src/forms/field_props.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 
 namespace Palvo::query {
 

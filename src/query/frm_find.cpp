@@ -10,7 +10,7 @@
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 #include "src/util/pinyin.h"
 
 namespace Palvo::query {

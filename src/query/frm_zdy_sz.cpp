@@ -8,7 +8,7 @@
 #include "palvo/session.h"
 #include "palvo/text.h"
 #include "src/database/field_helpers.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 #include "src/query/settings_store.h"
 
 namespace Palvo::query {

@@ -11,7 +11,7 @@
 #include "src/base/conversions.h"
 #include "src/database/field_helpers.h"
 #include "src/forms/field_props.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 
 namespace Palvo::query {
 

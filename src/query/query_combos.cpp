@@ -9,7 +9,7 @@
 #include "src/base/conversions.h"
 #include "src/database/db_support.h"
 #include "src/database/field_helpers.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 
 namespace Palvo::query {
 

@@ -6,7 +6,7 @@
 #include "palvo/data.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 #include "src/query/settings_store.h"
 
 namespace Palvo::query {

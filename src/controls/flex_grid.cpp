@@ -1,23 +1,13 @@
-// The grid and text measuring ports: destructors and the per-thread measurer.
+// The flex grid port: its destructor and the sort order a generic sort gives.
 #include <algorithm>
 #include <numeric>
 
 #include "palvo/grid.h"
-#include "palvo/measure.h"
 #include "src/base/conversions.h"
 
 namespace Palvo {
 
 FlexGrid::~FlexGrid() = default;
-TextMeasurer::~TextMeasurer() = default;
-
-namespace {
-thread_local std::shared_ptr<TextMeasurer> tMeasurer;
-}  // namespace
-
-void installTextMeasurer(std::shared_ptr<TextMeasurer> measurer) { tMeasurer = std::move(measurer); }
-
-std::shared_ptr<TextMeasurer> installedTextMeasurer() { return tMeasurer; }
 
 std::vector<std::size_t> genericSortOrder(const std::vector<std::string_view>& texts, int how) {
     struct Key {

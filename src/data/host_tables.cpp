@@ -1,4 +1,4 @@
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 
 #include <cctype>
 
