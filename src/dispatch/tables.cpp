@@ -136,7 +136,7 @@ const ClassTable kPrint{
 
 std::unique_ptr<FlexGrid> statementGrid(const std::string& statement) {
     auto grid = std::make_unique<StatementGrid>();
-    const std::string result = grid::sFillTable(statement, *grid, false, 0, "", true, "YYYY-MM-DD");
+    const std::string result = grid::fillTable(statement, *grid, false, 0, "", true, "YYYY-MM-DD");
     if (!result.empty() && result != "0") throw Error(ErrorNumber::InvalidCall, result);
     return grid;
 }

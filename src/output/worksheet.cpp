@@ -1,6 +1,4 @@
 // The worksheet model: ranges, merges, values and formats as the spreadsheet report sets them.
-#include "palvo/spreadsheet.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -8,6 +6,7 @@
 #include <map>
 
 #include "palvo/error.h"
+#include "palvo/spreadsheet.h"
 #include "palvo/value.h"
 
 namespace Palvo {

@@ -1,4 +1,4 @@
-#include "src/util/money_text.h"
+#include "src/util/amounts_and_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -121,9 +121,9 @@ TEST(SetPwd, TwiceGivesBackEveryBmpCharacter) {
     }
     EXPECT_GT(gbkChars, 21000u) << "GBK holds about 21,900 characters";
     const std::string text = util::encodeUtf8(all);
-    const std::string hidden = util::sSetPwd(text, true);
+    const std::string hidden = util::transformPassword(text, true);
     EXPECT_EQ(util::decodeUtf8(hidden).size(), all.size()) << "one character for one character";
-    const std::u32string back = util::decodeUtf8(util::sSetPwd(hidden, true));
+    const std::u32string back = util::decodeUtf8(util::transformPassword(hidden, true));
     ASSERT_EQ(back.size(), all.size());
     std::size_t wrong = 0;
     for (std::size_t i = 0; i < all.size(); ++i) wrong += back[i] != all[i];

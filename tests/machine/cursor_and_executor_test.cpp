@@ -1,4 +1,4 @@
-#include "src/machine/else.h"
+#include "src/machine/cursor_and_executor.h"
 
 #include <gtest/gtest.h>
 

@@ -16,15 +16,15 @@ void hideMouse(CursorPort& port);
 /// One position read into a zeroed record; (0, 0) when the read fails.
 POINTAPI screenCoordinate(CursorPort& port);
 
-// What clsElse forwards to: the same over the installed ports.
+// The same over the installed ports (clsElse).
 
 /// showMouse() on the installed cursor port; nothing without one.
-void ShowMouse();
+void showInstalledMouse();
 /// hideMouse() on the installed cursor port; nothing without one.
-void HideMouse();
+void hideInstalledMouse();
 /// screenCoordinate() on the installed cursor port; (0, 0) without one.
-POINTAPI lSreenCoordinate();
+POINTAPI installedCursorPosition();
 /// Hands the line to the installed executor; throws Palvo::Error 429 when none is installed.
-bool bExecuteCode(const std::string& code, bool checkOnly);
+bool executeLine(const std::string& code, bool checkOnly);
 
 }  // namespace Palvo::machine

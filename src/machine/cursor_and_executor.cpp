@@ -1,7 +1,8 @@
-#include "src/machine/else.h"
+#include "src/machine/cursor_and_executor.h"
 
 #include <mutex>
 
+#include "palvo/clsElse.h"
 #include "palvo/error.h"
 
 namespace Palvo {
@@ -80,20 +81,20 @@ POINTAPI screenCoordinate(CursorPort& port) {
     return pt;
 }
 
-void ShowMouse() {
+void showInstalledMouse() {
     if (auto port = installedCursorPort()) showMouse(*port);
 }
 
-void HideMouse() {
+void hideInstalledMouse() {
     if (auto port = installedCursorPort()) hideMouse(*port);
 }
 
-POINTAPI lSreenCoordinate() {
+POINTAPI installedCursorPosition() {
     auto port = installedCursorPort();
     return port ? screenCoordinate(*port) : POINTAPI{};
 }
 
-bool bExecuteCode(const std::string& code, bool checkOnly) {
+bool executeLine(const std::string& code, bool checkOnly) {
     auto executor = installedLineExecutor();
     if (!executor) {
         throw Error(ErrorNumber::NotInstalled,
@@ -104,3 +105,19 @@ bool bExecuteCode(const std::string& code, bool checkOnly) {
 }
 
 }  // namespace Palvo::machine
+
+namespace Palvo {
+
+void clsElse::ShowMouse() { machine::showInstalledMouse(); }
+
+void clsElse::HideMouse() { machine::hideInstalledMouse(); }
+
+POINTAPI clsElse::lSreenCoordinate() { return machine::installedCursorPosition(); }
+
+bool clsElse::bExecuteCode(std::string& stCode) { return machine::executeLine(stCode, false); }
+
+bool clsElse::bExecuteCode(std::string& stCode, bool& fCheckOnly) {
+    return machine::executeLine(stCode, fCheckOnly);
+}
+
+}  // namespace Palvo

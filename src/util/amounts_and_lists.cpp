@@ -1,7 +1,8 @@
-#include "src/util/money_text.h"
+#include "src/util/amounts_and_lists.h"
 
 #include <cmath>
 
+#include "palvo/clsFunction.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "src/base/conversions.h"
@@ -59,7 +60,7 @@ std::string moneyInCapitals(double je) {
     return encodeUtf8(result);
 }
 
-std::string sConvertMoneyX(double je) {
+std::string amountInCapitals(double je) {
     try {
         return moneyInCapitals(je);
     } catch (...) {
@@ -68,7 +69,7 @@ std::string sConvertMoneyX(double je) {
     }
 }
 
-std::int32_t lGetLenthStr(const std::string& str) { return gbkLength(str); }
+std::int32_t codePageLength(const std::string& str) { return gbkLength(str); }
 
 namespace {
 constexpr std::int32_t pwdOffset = 17321;
@@ -76,7 +77,7 @@ constexpr std::int32_t pwdOffset = 17321;
 constexpr char32_t codeCarrier = 0xF0000;
 }  // namespace
 
-std::string sSetPwd(const std::string& sPwd, bool /*bType*/) {
+std::string transformPassword(const std::string& sPwd, bool /*bType*/) {
     std::string out;
     out.reserve(sPwd.size() * 2);
     for (char32_t ch : decodeUtf8(sPwd)) {
@@ -100,7 +101,7 @@ std::string sSetPwd(const std::string& sPwd, bool /*bType*/) {
     return out;
 }
 
-std::int16_t iGetElementIndexFromArray(const std::vector<std::string>& sArray, const std::string& sText) {
+std::int16_t indexInArray(const std::vector<std::string>& sArray, const std::string& sText) {
     for (std::size_t i = 0; i < sArray.size(); ++i) {
         if (sArray[i] != sText) continue;
         if (i > 32767) overflow();
@@ -119,7 +120,7 @@ void replaceEntry(ListBox& list, int index, const std::string& text) {
 }
 }  // namespace
 
-void mExChangeListItem(ListBox& ObjLst, std::int32_t iIndex1, std::int32_t iIndex2) {
+void swapListItems(ListBox& ObjLst, std::int32_t iIndex1, std::int32_t iIndex2) {
     const std::int32_t last = ObjLst.ListCount() - 1;
     if (iIndex1 > last || iIndex2 > last) return;
     const std::string text1 = ObjLst.List(iIndex1);
@@ -135,8 +136,7 @@ void mExChangeListItem(ListBox& ObjLst, std::int32_t iIndex1, std::int32_t iInde
     ObjLst.ListIndex(iIndex2);
 }
 
-std::int16_t iGetIdxFromComOrList(ListControl& ObjControl, const std::string& sText,
-                                  std::int16_t iCompareType) {
+std::int16_t listIndexOf(ListControl& ObjControl, const std::string& sText, std::int16_t iCompareType) {
     // A text that is not a number equals no item data.
     const std::optional<double> number = iCompareType != 0 ? readNumber(sText) : std::nullopt;
     if (iCompareType != 0 && !number) return -1;
@@ -151,7 +151,7 @@ std::int16_t iGetIdxFromComOrList(ListControl& ObjControl, const std::string& sT
     return -1;
 }
 
-std::int32_t lGetIndexFromLV(ListView& ObjControl, const std::string& sText) {
+std::int32_t listViewIndexOf(ListView& ObjControl, const std::string& sText) {
     const int count = ObjControl.ListItemsCount();
     for (int i = 1; i <= count; ++i) {
         if (ObjControl.ListItems(i).Text() == sText) return i;
@@ -160,3 +160,33 @@ std::int32_t lGetIndexFromLV(ListView& ObjControl, const std::string& sText) {
 }
 
 }  // namespace Palvo::util
+
+namespace Palvo {
+
+std::string clsFunction::sConvertMoneyX(double je) { return util::amountInCapitals(je); }
+
+std::int32_t clsFunction::lGetLenthStr(const std::string& str) { return util::codePageLength(str); }
+
+std::string clsFunction::sSetPwd(const std::string& sPwd, bool bType) {
+    return util::transformPassword(sPwd, bType);
+}
+
+std::int16_t clsFunction::iGetElementIndexFromArray(const std::vector<std::string>& sArray,
+                                                    const std::string& sText) {
+    return util::indexInArray(sArray, sText);
+}
+
+void clsFunction::mExChangeListItem(ListBox& ObjLst, std::int32_t iIndex1, std::int32_t iIndex2) {
+    util::swapListItems(ObjLst, iIndex1, iIndex2);
+}
+
+std::int16_t clsFunction::iGetIdxFromComOrList(ListControl& ObjControl, const std::string& sText,
+                                               std::int16_t iCompareType) {
+    return util::listIndexOf(ObjControl, sText, iCompareType);
+}
+
+std::int32_t clsFunction::lGetIndexFromLV(ListView& ObjControl, const std::string& sText) {
+    return util::listViewIndexOf(ObjControl, sText);
+}
+
+}  // namespace Palvo
