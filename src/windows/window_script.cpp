@@ -113,7 +113,7 @@ ScriptAction parseLine(std::string_view raw, int line) {
     return a;
 }
 
-[[noreturn]] void refuse(const ScriptAction& a, const std::string& why) { badLine(a.line, a.source, why); }
+[[noreturn]] void refuse(const ScriptAction& a, const std::string& why) { refuseScriptAction(a, why); }
 
 // The control the action names, checked against the open window.
 Control& target(const Window& window, WindowFrame& frame, const ScriptAction& a, const ControlDef*& def) {
@@ -137,6 +137,7 @@ void focus(WindowFrame& frame, const ControlDef& def, const ScriptAction& a) {
 void setText(Window& window, WindowFrame& frame, const ScriptAction& a) {
     const ControlDef* def = nullptr;
     Control& c = target(window, frame, a, def);
+    checkScriptAction(a, c);
     if (auto* box = dynamic_cast<TextBox*>(&c)) {
         focus(frame, *def, a);
         box->Text(a.text);
@@ -144,7 +145,6 @@ void setText(Window& window, WindowFrame& frame, const ScriptAction& a) {
         return;
     }
     auto* combo = dynamic_cast<ComboBox*>(&c);
-    if (!combo) refuse(a, a.control + " is a " + c.typeName() + ", which takes no text");
     focus(frame, *def, a);
     for (int i = 0; i < combo->ListCount(); ++i) {
         if (combo->List(i) == a.text) {
@@ -161,21 +161,14 @@ void setText(Window& window, WindowFrame& frame, const ScriptAction& a) {
 void select(Window& window, WindowFrame& frame, const ScriptAction& a) {
     const ControlDef* def = nullptr;
     Control& c = target(window, frame, a, def);
+    checkScriptAction(a, c);
     if (auto* list = dynamic_cast<ListControl*>(&c)) {
-        if (a.index >= list->ListCount()) {
-            refuse(a, a.control + " has " + std::to_string(list->ListCount()) + " entries");
-        }
         focus(frame, *def, a);
         list->ListIndex(a.index);
         window.Click(a.control);
         return;
     }
     auto* grid = dynamic_cast<FlexGrid*>(&c);
-    if (!grid) refuse(a, a.control + " is a " + c.typeName() + ", which has no entries");
-    if (a.index < grid->FixedRows() || a.index >= grid->Rows()) {
-        refuse(a, a.control + " has data rows " + std::to_string(grid->FixedRows()) + " to " +
-                      std::to_string(grid->Rows() - 1));
-    }
     focus(frame, *def, a);
     const bool moved = grid->Row() != a.index;
     grid->Row(a.index);
@@ -186,14 +179,8 @@ void select(Window& window, WindowFrame& frame, const ScriptAction& a) {
 void gridCell(Window& window, WindowFrame& frame, const ScriptAction& a) {
     const ControlDef* def = nullptr;
     Control& c = target(window, frame, a, def);
+    checkScriptAction(a, c);
     auto* grid = dynamic_cast<FlexGrid*>(&c);
-    if (!grid) refuse(a, a.control + " is a " + c.typeName() + ", which has no cells");
-    if (a.index < grid->FixedRows() || a.index >= grid->Rows() || a.col < grid->FixedCols() ||
-        a.col >= grid->Cols()) {
-        refuse(a, a.control + " has data cells in rows " + std::to_string(grid->FixedRows()) + " to " +
-                      std::to_string(grid->Rows() - 1) + ", columns " + std::to_string(grid->FixedCols()) +
-                      " to " + std::to_string(grid->Cols() - 1));
-    }
     focus(frame, *def, a);
     const bool moved = grid->Row() != a.index || grid->Col() != a.col;
     grid->Row(a.index);
@@ -211,13 +198,7 @@ void gridCell(Window& window, WindowFrame& frame, const ScriptAction& a) {
 
 void click(Window& window, WindowFrame& frame, const ScriptAction& a, bool twice) {
     const ControlDef* def = nullptr;
-    Control& c = target(window, frame, a, def);
-    if (auto* b = dynamic_cast<CommandButton*>(&c)) {
-        if (!b->Enabled() || !b->Visible()) refuse(a, a.control + " is disabled or hidden");
-    }
-    if (auto* l = dynamic_cast<Label*>(&c)) {
-        if (!l->Enabled() || !l->Visible()) refuse(a, a.control + " is disabled or hidden");
-    }
+    checkScriptAction(a, target(window, frame, a, def));
     focus(frame, *def, a);
     if (twice) {
         window.DblClick(a.control);
@@ -226,6 +207,57 @@ void click(Window& window, WindowFrame& frame, const ScriptAction& a, bool twice
     }
 }
 }  // namespace
+
+void refuseScriptAction(const ScriptAction& a, const std::string& why) { badLine(a.line, a.source, why); }
+
+void checkScriptAction(const ScriptAction& a, Control& c) {
+    switch (a.kind) {
+        case ScriptAction::Kind::SetText:
+            if (!dynamic_cast<TextBox*>(&c) && !dynamic_cast<ComboBox*>(&c)) {
+                refuse(a, a.control + " is a " + c.typeName() + ", which takes no text");
+            }
+            break;
+        case ScriptAction::Kind::Select: {
+            if (auto* list = dynamic_cast<ListControl*>(&c)) {
+                if (a.index >= list->ListCount()) {
+                    refuse(a, a.control + " has " + std::to_string(list->ListCount()) + " entries");
+                }
+                break;
+            }
+            auto* grid = dynamic_cast<FlexGrid*>(&c);
+            if (!grid) refuse(a, a.control + " is a " + c.typeName() + ", which has no entries");
+            if (a.index < grid->FixedRows() || a.index >= grid->Rows()) {
+                refuse(a, a.control + " has data rows " + std::to_string(grid->FixedRows()) + " to " +
+                              std::to_string(grid->Rows() - 1));
+            }
+            break;
+        }
+        case ScriptAction::Kind::Grid: {
+            auto* grid = dynamic_cast<FlexGrid*>(&c);
+            if (!grid) refuse(a, a.control + " is a " + c.typeName() + ", which has no cells");
+            if (a.index < grid->FixedRows() || a.index >= grid->Rows() || a.col < grid->FixedCols() ||
+                a.col >= grid->Cols()) {
+                refuse(a, a.control + " has data cells in rows " + std::to_string(grid->FixedRows()) +
+                              " to " + std::to_string(grid->Rows() - 1) + ", columns " +
+                              std::to_string(grid->FixedCols()) + " to " + std::to_string(grid->Cols() - 1));
+            }
+            break;
+        }
+        case ScriptAction::Kind::Click:
+        case ScriptAction::Kind::DblClick:
+            if (auto* b = dynamic_cast<CommandButton*>(&c)) {
+                if (!b->Enabled() || !b->Visible()) refuse(a, a.control + " is disabled or hidden");
+            }
+            if (auto* l = dynamic_cast<Label*>(&c)) {
+                if (!l->Enabled() || !l->Visible()) refuse(a, a.control + " is disabled or hidden");
+            }
+            break;
+        case ScriptAction::Kind::Key:
+            break;
+        case ScriptAction::Kind::Answer:
+            refuse(a, "an answer is for a message box");
+    }
+}
 
 std::vector<ScriptAction> parseWindowScript(std::string_view text) {
     std::vector<ScriptAction> actions;

@@ -1,3 +1,5 @@
+#include "palvo/qt/printer.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QIODevice>
@@ -23,7 +25,6 @@
 
 #include "palvo/atomic_file.h"
 #include "palvo/error.h"
-#include "palvo/qt/printer.h"
 #include "pdf_text_map.h"
 #include "qt_support.h"
 

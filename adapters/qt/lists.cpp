@@ -1,17 +1,22 @@
+#include "palvo/qt/lists.h"
+
 #include <QAbstractListModel>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QPointer>
 #include <QStandardItemModel>
+#include <QTreeWidget>
 #include <QVariant>
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
-#include "palvo/qt/lists.h"
+#include "palvo/error.h"
 #include "palvo/qt/text.h"
 #include "qt_support.h"
 
@@ -433,5 +438,126 @@ ListBox* ListBox::shownIn(const QListView* view) { return shownOn<ListBox>(view)
 std::string ListBox::Name() const { return toStd(view_->objectName()); }
 std::string ListBox::Tag() const { return tagOf(view_); }
 void ListBox::Tag(const std::string& tag) { setTag(view_, tag); }
+
+// ---------------------------------------------------------------- ListView
+
+namespace {
+[[noreturn]] void badIndex() { throw Error(381, "Invalid property array index"); }
+[[noreturn]] void keyTaken() { throw Error(35602, "Key is not unique in collection"); }
+}  // namespace
+
+std::string ListItem::Text() const { return toStd(item_->text(0)); }
+std::string ListItem::Key() const { return toStd(item_->data(0, Qt::UserRole).toString()); }
+
+std::string ListItem::SubItems(int j) const {
+    if (j < 1) badIndex();
+    return toStd(item_->text(j));
+}
+
+void ListItem::SubItems(int j, const std::string& text) {
+    if (j < 1) badIndex();
+    item_->setText(j, toQString(text));
+}
+
+namespace {
+// The number of headers the port added; the tree keeps at least one column for the item texts.
+constexpr const char* kHeaderCountProperty = "palvoHeaderCount";
+constexpr const char* kViewProperty = "View";
+}  // namespace
+
+ListView::ListView(QTreeWidget* tree) : tree_(tree) {
+    tree_->setRootIsDecorated(false);
+    tree_->setItemsExpandable(false);
+    tree_->setUniformRowHeights(true);
+    if (!tree_->property(kViewProperty).isValid()) tree_->setProperty(kViewProperty, 3);
+}
+
+ListView::~ListView() = default;
+
+std::string ListView::Name() const { return toStd(tree_->objectName()); }
+
+int ListView::View() const { return tree_->property(kViewProperty).toInt(); }
+
+void ListView::View(int view) {
+    // A QTreeWidget only has the report layout: other views are kept but shown as a report.
+    tree_->setProperty(kViewProperty, view);
+    tree_->header()->setVisible(true);
+}
+
+int ListView::ColumnHeadersCount() const { return tree_->property(kHeaderCountProperty).toInt(); }
+
+void ListView::ColumnHeadersClear() {
+    QTreeWidgetItem* header = tree_->headerItem();
+    for (int c = 0; c < tree_->columnCount(); ++c) {
+        header->setText(c, QString());
+        header->setData(c, Qt::UserRole, QVariant());
+    }
+    tree_->setProperty(kHeaderCountProperty, 0);
+}
+
+void ListView::ColumnHeadersAdd(int index, const std::string& key, const std::string& text) {
+    const int count = ColumnHeadersCount();
+    if (index < 1 || index > count + 1) badIndex();
+    QTreeWidgetItem* header = tree_->headerItem();
+    const QString k = toQString(key);
+    for (int c = 0; c < count; ++c) {
+        if (!k.isEmpty() && header->data(c, Qt::UserRole).toString() == k) keyTaken();
+    }
+    if (tree_->columnCount() < count + 1) tree_->setColumnCount(count + 1);
+    // Headers after the new one move right; the items' sub-items stay where they are.
+    for (int c = count; c >= index; --c) {
+        header->setText(c, header->text(c - 1));
+        header->setData(c, Qt::UserRole, header->data(c - 1, Qt::UserRole));
+    }
+    header->setText(index - 1, toQString(text));
+    header->setData(index - 1, Qt::UserRole, k);
+    tree_->setProperty(kHeaderCountProperty, count + 1);
+}
+
+std::string ListView::ColumnHeaderText(int index) const {
+    if (index < 1 || index > ColumnHeadersCount()) badIndex();
+    return toStd(tree_->headerItem()->text(index - 1));
+}
+
+std::string ListView::ColumnHeaderKey(int index) const {
+    if (index < 1 || index > ColumnHeadersCount()) badIndex();
+    return toStd(tree_->headerItem()->data(index - 1, Qt::UserRole).toString());
+}
+
+void ListView::ListItemsClear() {
+    items_.clear();
+    tree_->clear();
+    // With no items left, columns past the headers can go.
+    tree_->setColumnCount(std::max(ColumnHeadersCount(), 1));
+}
+
+Palvo::ListItem& ListView::wrap(QTreeWidgetItem* item) {
+    auto& slot = items_[item];
+    if (!slot) slot = std::make_unique<ListItem>(item);
+    return *slot;
+}
+
+Palvo::ListItem& ListView::ListItemsAdd(int index, const std::string& key, const std::string& text) {
+    const int count = tree_->topLevelItemCount();
+    if (index < 1 || index > count + 1) badIndex();
+    const QString k = toQString(key);
+    if (!k.isEmpty()) {
+        for (int i = 0; i < count; ++i) {
+            if (tree_->topLevelItem(i)->data(0, Qt::UserRole).toString() == k) keyTaken();
+        }
+    }
+    auto* item = new QTreeWidgetItem();
+    item->setText(0, toQString(text));
+    item->setData(0, Qt::UserRole, k);
+    tree_->insertTopLevelItem(index - 1, item);
+    return wrap(item);
+}
+
+int ListView::ListItemsCount() const { return tree_->topLevelItemCount(); }
+
+Palvo::ListItem& ListView::ListItems(int index) {
+    if (index < 1 || index > ListItemsCount()) badIndex();
+    return wrap(tree_->topLevelItem(index - 1));
+}
 
 }  // namespace Palvo::qt

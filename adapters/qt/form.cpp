@@ -1,3 +1,5 @@
+#include "palvo/qt/form.h"
+
 #include <QComboBox>
 #include <QCursor>
 #include <QIcon>
@@ -16,7 +18,6 @@
 #include <map>
 
 #include "palvo/error.h"
-#include "palvo/qt/form.h"
 #include "palvo/qt/grid.h"
 #include "palvo/qt/lists.h"
 #include "palvo/qt/text.h"
@@ -25,100 +26,12 @@
 namespace Palvo::qt {
 
 namespace {
-constexpr const char* kPointerProperty = "palvoMousePointer";
-constexpr const char* kMouseIconProperty = "palvoMouseIcon";
 constexpr const char* kIconProperty = "palvoIcon";
-constexpr int kCustomPointer = 99;
 
 [[noreturn]] void fileNotFound(const std::string& path) {
     throw Error(FormError::FileNotFound, "File not found: " + path);
 }
-
-void setFontFlag(QWidget* w, bool underline, bool value) {
-    QFont f = w->font();
-    if (underline) {
-        f.setUnderline(value);
-    } else {
-        f.setBold(value);
-    }
-    w->setFont(f);
-}
 }  // namespace
-
-// ---------------------------------------------------------------- Label
-
-Label::Label(QLabel* label, int index) : label_(label), index_(index) {}
-
-std::string Label::Name() const { return controlName(label_->objectName(), index_); }
-std::string Label::Caption() const { return toStd(label_->text()); }
-void Label::Caption(const std::string& caption) { label_->setText(toQString(caption)); }
-bool Label::Visible() const { return !label_->isHidden(); }
-void Label::Visible(bool visible) { label_->setHidden(!visible); }
-std::string Label::ToolTipText() const { return toStd(label_->toolTip()); }
-void Label::ToolTipText(const std::string& text) { label_->setToolTip(toQString(text)); }
-std::string Label::Tag() const { return toStd(label_->property(kTagProperty).toString()); }
-void Label::Tag(const std::string& tag) { label_->setProperty(kTagProperty, toQString(tag)); }
-bool Label::Enabled() const { return label_->isEnabled(); }
-void Label::Enabled(bool enabled) { label_->setEnabled(enabled); }
-
-std::int32_t Label::ForeColor() const {
-    return colorProperty(label_, kForeColorProperty, static_cast<std::int32_t>(0x80000012));
-}
-void Label::ForeColor(std::int32_t color) {
-    setColor(label_, kForeColorProperty, QPalette::WindowText, color);
-}
-
-bool Label::FontUnderline() const { return label_->font().underline(); }
-void Label::FontUnderline(bool underline) { setFontFlag(label_, true, underline); }
-
-int Label::MousePointer() const { return label_->property(kPointerProperty).toInt(); }
-
-void Label::MousePointer(int pointer) {
-    label_->setProperty(kPointerProperty, pointer);
-    applyPointer();
-}
-
-std::string Label::MouseIcon() const { return toStd(label_->property(kMouseIconProperty).toString()); }
-
-void Label::MouseIcon(const std::string& path) {
-    const QPixmap pixmap(toQString(path));
-    if (pixmap.isNull()) fileNotFound(path);
-    label_->setProperty(kMouseIconProperty, toQString(path));
-    applyPointer();
-}
-
-void Label::applyPointer() {
-    const QString icon = label_->property(kMouseIconProperty).toString();
-    if (MousePointer() == kCustomPointer && !icon.isEmpty()) {
-        label_->setCursor(QCursor(QPixmap(icon)));
-    } else {
-        label_->unsetCursor();
-    }
-}
-
-bool Label::AutoSize() const { return label_->sizePolicy().horizontalPolicy() == QSizePolicy::Fixed; }
-
-void Label::AutoSize(bool autoSize) {
-    if (autoSize) {
-        label_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        label_->adjustSize();
-    } else {
-        label_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    }
-}
-
-float Label::FontSize() const { return static_cast<float>(label_->font().pointSizeF()); }
-
-void Label::FontSize(float points) {
-    QFont f = label_->font();
-    // Qt has no font below one point; the platform takes its smallest size too.
-    f.setPointSizeF(std::max(points, 1.0f));
-    label_->setFont(f);
-    if (AutoSize()) label_->adjustSize();
-}
-
-bool Label::FontBold() const { return label_->font().bold(); }
-void Label::FontBold(bool bold) { setFontFlag(label_, false, bold); }
 
 // ---------------------------------------------------------------- Form
 

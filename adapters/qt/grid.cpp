@@ -1,3 +1,5 @@
+#include "palvo/qt/grid.h"
+
 #include <QAbstractButton>
 #include <QAbstractTableModel>
 #include <QEvent>
@@ -15,7 +17,6 @@
 
 #include "palvo/convert.h"
 #include "palvo/error.h"
-#include "palvo/qt/grid.h"
 #include "qt_support.h"
 
 namespace Palvo::qt {

@@ -1,3 +1,5 @@
+#include "palvo/qt/spreadsheet.h"
+
 #include <QApplication>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -12,7 +14,6 @@
 
 #include "palvo/error.h"
 #include "palvo/qt/printer.h"
-#include "palvo/qt/spreadsheet.h"
 #include "palvo/sheet_print.h"
 
 namespace Palvo::qt {

@@ -1,28 +1,39 @@
+// The Qt text box (line or multi-line) and label.
+#include "palvo/qt/text.h"
+
+#include <QComboBox>
 #include <QCoreApplication>
-#include <QHeaderView>
+#include <QCursor>
+#include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPixmap>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QResizeEvent>
+#include <QTableView>
+#include <QTableWidget>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
-#include <QTreeWidget>
 #include <QVariant>
 #include <algorithm>
+#include <map>
 
 #include "palvo/error.h"
+#include "palvo/form.h"
 #include "palvo/qt/lists.h"
-#include "palvo/qt/text.h"
 #include "qt_support.h"
 
 namespace Palvo::qt {
 
 namespace {
-[[noreturn]] void badIndex() { throw Error(381, "Invalid property array index"); }
 [[noreturn]] void badValue() { throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value"); }
 [[noreturn]] void badCall() { throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument"); }
-[[noreturn]] void keyTaken() { throw Error(35602, "Key is not unique in collection"); }
 
 std::string tagOf(const QObject* o) { return toStd(o->property(kTagProperty).toString()); }
 void setTag(QObject* o, const std::string& tag) { o->setProperty(kTagProperty, toQString(tag)); }
@@ -248,120 +259,99 @@ std::vector<std::string> TextBox::Lines() const {
     return out;
 }
 
-// ---------------------------------------------------------------- ListView
-
-std::string ListItem::Text() const { return toStd(item_->text(0)); }
-std::string ListItem::Key() const { return toStd(item_->data(0, Qt::UserRole).toString()); }
-
-std::string ListItem::SubItems(int j) const {
-    if (j < 1) badIndex();
-    return toStd(item_->text(j));
-}
-
-void ListItem::SubItems(int j, const std::string& text) {
-    if (j < 1) badIndex();
-    item_->setText(j, toQString(text));
-}
-
 namespace {
-// The number of headers the port added; the tree keeps at least one column for the item texts.
-constexpr const char* kHeaderCountProperty = "palvoHeaderCount";
-constexpr const char* kViewProperty = "View";
+constexpr const char* kPointerProperty = "palvoMousePointer";
+constexpr const char* kMouseIconProperty = "palvoMouseIcon";
+constexpr int kCustomPointer = 99;
+
+[[noreturn]] void fileNotFound(const std::string& path) {
+    throw Error(FormError::FileNotFound, "File not found: " + path);
+}
+
+void setFontFlag(QWidget* w, bool underline, bool value) {
+    QFont f = w->font();
+    if (underline) {
+        f.setUnderline(value);
+    } else {
+        f.setBold(value);
+    }
+    w->setFont(f);
+}
 }  // namespace
 
-ListView::ListView(QTreeWidget* tree) : tree_(tree) {
-    tree_->setRootIsDecorated(false);
-    tree_->setItemsExpandable(false);
-    tree_->setUniformRowHeights(true);
-    if (!tree_->property(kViewProperty).isValid()) tree_->setProperty(kViewProperty, 3);
+// ---------------------------------------------------------------- Label
+
+Label::Label(QLabel* label, int index) : label_(label), index_(index) {}
+
+std::string Label::Name() const { return controlName(label_->objectName(), index_); }
+std::string Label::Caption() const { return toStd(label_->text()); }
+void Label::Caption(const std::string& caption) { label_->setText(toQString(caption)); }
+bool Label::Visible() const { return !label_->isHidden(); }
+void Label::Visible(bool visible) { label_->setHidden(!visible); }
+std::string Label::ToolTipText() const { return toStd(label_->toolTip()); }
+void Label::ToolTipText(const std::string& text) { label_->setToolTip(toQString(text)); }
+std::string Label::Tag() const { return toStd(label_->property(kTagProperty).toString()); }
+void Label::Tag(const std::string& tag) { label_->setProperty(kTagProperty, toQString(tag)); }
+bool Label::Enabled() const { return label_->isEnabled(); }
+void Label::Enabled(bool enabled) { label_->setEnabled(enabled); }
+
+std::int32_t Label::ForeColor() const {
+    return colorProperty(label_, kForeColorProperty, static_cast<std::int32_t>(0x80000012));
+}
+void Label::ForeColor(std::int32_t color) {
+    setColor(label_, kForeColorProperty, QPalette::WindowText, color);
 }
 
-ListView::~ListView() = default;
+bool Label::FontUnderline() const { return label_->font().underline(); }
+void Label::FontUnderline(bool underline) { setFontFlag(label_, true, underline); }
 
-std::string ListView::Name() const { return toStd(tree_->objectName()); }
+int Label::MousePointer() const { return label_->property(kPointerProperty).toInt(); }
 
-int ListView::View() const { return tree_->property(kViewProperty).toInt(); }
-
-void ListView::View(int view) {
-    // A QTreeWidget only has the report layout: other views are kept but shown as a report.
-    tree_->setProperty(kViewProperty, view);
-    tree_->header()->setVisible(true);
+void Label::MousePointer(int pointer) {
+    label_->setProperty(kPointerProperty, pointer);
+    applyPointer();
 }
 
-int ListView::ColumnHeadersCount() const { return tree_->property(kHeaderCountProperty).toInt(); }
+std::string Label::MouseIcon() const { return toStd(label_->property(kMouseIconProperty).toString()); }
 
-void ListView::ColumnHeadersClear() {
-    QTreeWidgetItem* header = tree_->headerItem();
-    for (int c = 0; c < tree_->columnCount(); ++c) {
-        header->setText(c, QString());
-        header->setData(c, Qt::UserRole, QVariant());
+void Label::MouseIcon(const std::string& path) {
+    const QPixmap pixmap(toQString(path));
+    if (pixmap.isNull()) fileNotFound(path);
+    label_->setProperty(kMouseIconProperty, toQString(path));
+    applyPointer();
+}
+
+void Label::applyPointer() {
+    const QString icon = label_->property(kMouseIconProperty).toString();
+    if (MousePointer() == kCustomPointer && !icon.isEmpty()) {
+        label_->setCursor(QCursor(QPixmap(icon)));
+    } else {
+        label_->unsetCursor();
     }
-    tree_->setProperty(kHeaderCountProperty, 0);
 }
 
-void ListView::ColumnHeadersAdd(int index, const std::string& key, const std::string& text) {
-    const int count = ColumnHeadersCount();
-    if (index < 1 || index > count + 1) badIndex();
-    QTreeWidgetItem* header = tree_->headerItem();
-    const QString k = toQString(key);
-    for (int c = 0; c < count; ++c) {
-        if (!k.isEmpty() && header->data(c, Qt::UserRole).toString() == k) keyTaken();
+bool Label::AutoSize() const { return label_->sizePolicy().horizontalPolicy() == QSizePolicy::Fixed; }
+
+void Label::AutoSize(bool autoSize) {
+    if (autoSize) {
+        label_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        label_->adjustSize();
+    } else {
+        label_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     }
-    if (tree_->columnCount() < count + 1) tree_->setColumnCount(count + 1);
-    // Headers after the new one move right; the items' sub-items stay where they are.
-    for (int c = count; c >= index; --c) {
-        header->setText(c, header->text(c - 1));
-        header->setData(c, Qt::UserRole, header->data(c - 1, Qt::UserRole));
-    }
-    header->setText(index - 1, toQString(text));
-    header->setData(index - 1, Qt::UserRole, k);
-    tree_->setProperty(kHeaderCountProperty, count + 1);
 }
 
-std::string ListView::ColumnHeaderText(int index) const {
-    if (index < 1 || index > ColumnHeadersCount()) badIndex();
-    return toStd(tree_->headerItem()->text(index - 1));
+float Label::FontSize() const { return static_cast<float>(label_->font().pointSizeF()); }
+
+void Label::FontSize(float points) {
+    QFont f = label_->font();
+    // Qt has no font below one point; the platform takes its smallest size too.
+    f.setPointSizeF(std::max(points, 1.0f));
+    label_->setFont(f);
+    if (AutoSize()) label_->adjustSize();
 }
 
-std::string ListView::ColumnHeaderKey(int index) const {
-    if (index < 1 || index > ColumnHeadersCount()) badIndex();
-    return toStd(tree_->headerItem()->data(index - 1, Qt::UserRole).toString());
-}
-
-void ListView::ListItemsClear() {
-    items_.clear();
-    tree_->clear();
-    // With no items left, columns past the headers can go.
-    tree_->setColumnCount(std::max(ColumnHeadersCount(), 1));
-}
-
-Palvo::ListItem& ListView::wrap(QTreeWidgetItem* item) {
-    auto& slot = items_[item];
-    if (!slot) slot = std::make_unique<ListItem>(item);
-    return *slot;
-}
-
-Palvo::ListItem& ListView::ListItemsAdd(int index, const std::string& key, const std::string& text) {
-    const int count = tree_->topLevelItemCount();
-    if (index < 1 || index > count + 1) badIndex();
-    const QString k = toQString(key);
-    if (!k.isEmpty()) {
-        for (int i = 0; i < count; ++i) {
-            if (tree_->topLevelItem(i)->data(0, Qt::UserRole).toString() == k) keyTaken();
-        }
-    }
-    auto* item = new QTreeWidgetItem();
-    item->setText(0, toQString(text));
-    item->setData(0, Qt::UserRole, k);
-    tree_->insertTopLevelItem(index - 1, item);
-    return wrap(item);
-}
-
-int ListView::ListItemsCount() const { return tree_->topLevelItemCount(); }
-
-Palvo::ListItem& ListView::ListItems(int index) {
-    if (index < 1 || index > ListItemsCount()) badIndex();
-    return wrap(tree_->topLevelItem(index - 1));
-}
+bool Label::FontBold() const { return label_->font().bold(); }
+void Label::FontBold(bool bold) { setFontFlag(label_, false, bold); }
 
 }  // namespace Palvo::qt

@@ -1,3 +1,5 @@
+#include "window_frame.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
@@ -43,24 +45,7 @@ constexpr long kNoSuchControl = 730;  // "Control not found"
 constexpr const char* kControlProperty = "palvoControl";
 constexpr const char* kDialogFont = "Noto Sans CJK SC";
 
-[[noreturn]] void refuse(const ScriptAction& a, const std::string& why) {
-    throw Error(ErrorNumber::InvalidCall,
-                "window script line " + std::to_string(a.line) + " (" + a.source + "): " + why);
-}
-
-QStyle::StandardPixmap pixmapFor(const std::string& look) {
-    if (look == "down") return QStyle::SP_ArrowDown;
-    if (look == "up") return QStyle::SP_ArrowUp;
-    if (look == "left") return QStyle::SP_ArrowLeft;
-    if (look == "right") return QStyle::SP_ArrowRight;
-    if (look == "left-all") return QStyle::SP_MediaSeekBackward;
-    if (look == "right-all") return QStyle::SP_MediaSeekForward;
-    if (look == "info") return QStyle::SP_MessageBoxInformation;
-    if (look == "warning") return QStyle::SP_MessageBoxWarning;
-    if (look == "question") return QStyle::SP_MessageBoxQuestion;
-    if (look == "error") return QStyle::SP_MessageBoxCritical;
-    return QStyle::SP_FileIcon;
-}
+[[noreturn]] void refuse(const ScriptAction& a, const std::string& why) { refuseScriptAction(a, why); }
 
 bool windowKeyOf(const QKeyEvent& e, WindowKey& key) {
     if ((e.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
@@ -119,190 +104,6 @@ QWidget* mouseTarget(QWidget* w) {
     return w;
 }
 }  // namespace
-
-// ---------------------------------------------------------------- CommandButton
-
-CommandButton::CommandButton(QPushButton* button, std::vector<std::string> pictures,
-                             std::vector<std::string> looks)
-    : button_(button),
-      pictures_(std::move(pictures)),
-      looks_(std::move(looks)),
-      caption_(toStd(button->text())) {}
-
-std::string CommandButton::Name() const { return toStd(button_->objectName()); }
-std::string CommandButton::Caption() const { return caption_; }
-
-void CommandButton::Caption(const std::string& caption) {
-    caption_ = caption;
-    show();
-}
-
-bool CommandButton::Enabled() const { return button_->isEnabled(); }
-void CommandButton::Enabled(bool enabled) { button_->setEnabled(enabled); }
-bool CommandButton::Visible() const { return !button_->isHidden(); }
-void CommandButton::Visible(bool visible) { button_->setHidden(!visible); }
-std::string CommandButton::Picture() const { return picture_; }
-
-void CommandButton::Picture(const std::string& picture) {
-    if (!picture.empty() && std::find(pictures_.begin(), pictures_.end(), picture) == pictures_.end()) {
-        throw Error(ErrorNumber::InvalidCall, "The window has no picture " + picture);
-    }
-    picture_ = picture;
-    show();
-}
-
-std::string CommandButton::ToolTipText() const { return toStd(button_->toolTip()); }
-void CommandButton::ToolTipText(const std::string& text) { button_->setToolTip(toQString(text)); }
-
-void CommandButton::show() {
-    if (picture_.empty()) {
-        button_->setIcon(QIcon());
-        button_->setText(toQString(caption_));
-        return;
-    }
-    const auto at = std::find(pictures_.begin(), pictures_.end(), picture_) - pictures_.begin();
-    const std::string look = static_cast<std::size_t>(at) < looks_.size() ? looks_[at] : std::string();
-    button_->setIcon(button_->style()->standardIcon(pixmapFor(look), nullptr, button_));
-    button_->setText(QString());
-}
-
-// ---------------------------------------------------------------- the dialog
-
-namespace {
-// A dialog that leaves Enter and Esc to the window and turns its close box
-// into the window's close-box unload.
-class Dialog : public QDialog {
-public:
-    Dialog() = default;
-    std::function<void()> onCloseBox;
-    std::function<void()> onUserResize;
-    QSize asked;  // the size the window set last
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override {
-        switch (e->key()) {
-            case Qt::Key_Return:
-            case Qt::Key_Enter:
-            case Qt::Key_Escape:
-                e->ignore();
-                return;
-            default:
-                QDialog::keyPressEvent(e);
-        }
-    }
-    void closeEvent(QCloseEvent* e) override {
-        e->ignore();
-        if (onCloseBox) onCloseBox();
-    }
-    void resizeEvent(QResizeEvent* e) override {
-        QDialog::resizeEvent(e);
-        if (e->spontaneous() && e->size() != asked && onUserResize) onUserResize();
-    }
-
-public:
-    void reject() override {
-        if (onCloseBox) onCloseBox();
-    }
-};
-}  // namespace
-
-// ---------------------------------------------------------------- WindowFrame
-
-class WindowFrame : public Palvo::WindowFrame, public QObject {
-public:
-    WindowFrame(Window& window, WindowHost& host);
-    ~WindowFrame() override;
-
-    std::string Name() const override { return name_; }
-    std::int32_t BackColor() const override { return look_->BackColor(); }
-    void BackColor(std::int32_t color) override { look_->BackColor(color); }
-    std::int32_t ForeColor() const override { return look_->ForeColor(); }
-    void ForeColor(std::int32_t color) override { look_->ForeColor(color); }
-    std::string Icon() const override { return look_->Icon(); }
-    void Icon(const std::string& path) override { look_->Icon(path); }
-    std::vector<Control*> Controls() override;
-
-    std::string Caption() const override { return toStd(dialog_->windowTitle()); }
-    void Caption(const std::string& caption) override { dialog_->setWindowTitle(toQString(caption)); }
-    std::int32_t Height() const override;
-    void Height(std::int32_t twips) override;
-    std::int32_t Width() const override;
-    Control& control(std::string_view name) override;
-    void SetFocus(std::string_view name) override;
-    std::string ActiveControl() const override { return active_; }
-    void Close(UnloadMode mode = UnloadMode::Code) override;
-    void DoEvents() override { QCoreApplication::processEvents(); }
-
-    // ---- for the host
-    void run();
-    QDialog& dialog() { return *dialog_; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    struct Entry {
-        const ControlDef* def;
-        QWidget* widget;
-        std::unique_ptr<Control> port;
-    };
-
-    void build();
-    QWidget* makeWidget(const ControlDef& def);
-    void wire(Entry& entry);
-    void focusCellEditor(QTableView* view, const FlexGrid& grid);
-    Entry* entry(std::string_view name);
-    Entry* entryOf(QWidget* w);
-
-    // Runs window code; signals of the widgets it changes reach no handler.
-    // At the outermost level an error is kept for showModal and closes the window.
-    void call(const std::function<void(Window&)>& code);
-    // A user's action: the handler runs unless window code is running or the window closes.
-    void fire(const std::function<void(Window&)>& handler);
-    // An event of the wiring: counted, so a played action knows the widgets reached the window.
-    void user(const std::function<void(Window&)>& handler);
-    void fail(std::exception_ptr error);
-    void settle();
-    void syncGridViews();
-
-    void queueAnswers();
-    void step();
-    void play(const ScriptAction& a);
-    Entry& target(const ScriptAction& a);
-    void focusFor(Entry& e, const ScriptAction& a);
-    void setText(Entry& e, const ScriptAction& a);
-    void select(Entry& e, const ScriptAction& a);
-    void click(Entry& e, const ScriptAction& a, bool twice);
-    void gridCell(Entry& e, const ScriptAction& a);
-    void key(WindowKey key);
-    bool takesFocus(const Entry& e) const;
-
-    Window* window_;
-    WindowHost& host_;
-    const WindowLayout layout_;  // a copy: the closed frame stays readable after the window went
-    std::string name_;
-    std::unique_ptr<Dialog> dialog_;
-    std::unique_ptr<qt::Form> look_;
-    std::vector<Entry> entries_;
-    int dpi_ = 96;
-    std::int32_t heightTwips_ = 0;
-    std::int32_t widthTwips_ = 0;
-    bool userSized_ = false;
-
-    int depth_ = 0;
-    bool activated_ = false;
-    bool closing_ = false;
-    bool finished_ = false;
-    UnloadMode mode_ = UnloadMode::Code;
-    std::exception_ptr error_;
-    std::string active_;
-    int wired_ = 0;
-    // the input event handled last, so its propagation to the parents is not handled again
-    QEvent::Type seenType_ = QEvent::None;
-    quint64 seenTime_ = 0;
-    QPointer<QWidget> seenAt_;
-    QEventLoop* loop_ = nullptr;
-};
 
 WindowFrame::WindowFrame(Window& window, WindowHost& host)
     : window_(&window), host_(host), layout_(window.layout()), name_(layout_.name) {
@@ -813,6 +614,9 @@ void WindowFrame::focusFor(Entry& e, const ScriptAction& a) {
 }
 
 void WindowFrame::play(const ScriptAction& a) {
+    if (a.kind != ScriptAction::Kind::Key && a.kind != ScriptAction::Kind::Answer) {
+        checkScriptAction(a, *target(a).port);
+    }
     switch (a.kind) {
         case ScriptAction::Kind::SetText:
             setText(target(a), a);
@@ -849,9 +653,6 @@ void WindowFrame::setText(Entry& e, const ScriptAction& a) {
     const QString text = toQString(a.text);
     const std::string name = e.def->name;
     auto* combo = qobject_cast<QComboBox*>(e.widget);
-    if (!combo && e.def->kind != ControlKind::TextBox && e.def->kind != ControlKind::TextArea) {
-        refuse(a, a.control + " is a " + e.port->typeName() + ", which takes no text");
-    }
     focusFor(e, a);
     const int before = wired_;
     bool picked = false;
@@ -889,10 +690,7 @@ void WindowFrame::setText(Entry& e, const ScriptAction& a) {
 
 void WindowFrame::select(Entry& e, const ScriptAction& a) {
     const std::string name = e.def->name;
-    if (auto* list = dynamic_cast<ListControl*>(e.port.get())) {
-        if (a.index >= list->ListCount()) {
-            refuse(a, a.control + " has " + std::to_string(list->ListCount()) + " entries");
-        }
+    if (dynamic_cast<ListControl*>(e.port.get())) {
         focusFor(e, a);
         const int before = wired_;
         if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
@@ -909,11 +707,6 @@ void WindowFrame::select(Entry& e, const ScriptAction& a) {
         return;
     }
     auto* grid = dynamic_cast<FlexGrid*>(e.port.get());
-    if (!grid) refuse(a, a.control + " is a " + e.port->typeName() + ", which has no entries");
-    if (a.index < grid->FixedRows() || a.index >= grid->Rows()) {
-        refuse(a, a.control + " has data rows " + std::to_string(grid->FixedRows()) + " to " +
-                      std::to_string(grid->Rows() - 1));
-    }
     focusFor(e, a);
     auto* view = static_cast<QTableView*>(e.widget);
     const int col = std::max(grid->Col(), grid->FixedCols());
@@ -928,9 +721,6 @@ void WindowFrame::select(Entry& e, const ScriptAction& a) {
 void WindowFrame::click(Entry& e, const ScriptAction& a, bool twice) {
     const std::string name = e.def->name;
     const ControlKind kind = e.def->kind;
-    if (kind == ControlKind::Button || kind == ControlKind::Label) {
-        if (!e.widget->isEnabled() || e.widget->isHidden()) refuse(a, a.control + " is disabled or hidden");
-    }
     focusFor(e, a);
     if (closing_) return;
     const int before = wired_;
@@ -956,13 +746,6 @@ void WindowFrame::click(Entry& e, const ScriptAction& a, bool twice) {
 // The mouse on the cell, then the text through the editor the window shows over it.
 void WindowFrame::gridCell(Entry& e, const ScriptAction& a) {
     auto* grid = dynamic_cast<FlexGrid*>(e.port.get());
-    if (!grid) refuse(a, a.control + " is a " + e.port->typeName() + ", which has no cells");
-    if (a.index < grid->FixedRows() || a.index >= grid->Rows() || a.col < grid->FixedCols() ||
-        a.col >= grid->Cols()) {
-        refuse(a, a.control + " has data cells in rows " + std::to_string(grid->FixedRows()) + " to " +
-                      std::to_string(grid->Rows() - 1) + ", columns " + std::to_string(grid->FixedCols()) +
-                      " to " + std::to_string(grid->Cols() - 1));
-    }
     focusFor(e, a);
     if (closing_) return;
     auto* view = static_cast<QTableView*>(e.widget);
@@ -990,6 +773,7 @@ void WindowFrame::gridCell(Entry& e, const ScriptAction& a) {
     typed.kind = ScriptAction::Kind::SetText;
     typed.control = cellEditor(*window_, *this, *grid);
     if (typed.control.empty()) refuse(a, "no editor shows over the cell");
+    checkScriptAction(typed, *target(typed).port);
     setText(target(typed), typed);
 }
 
@@ -999,82 +783,6 @@ void WindowFrame::key(WindowKey k) {
     if (!at) at = dialog_.get();
     QKeyEvent press(QEvent::KeyPress, qtKeyOf(k), Qt::NoModifier);
     QApplication::sendEvent(at, &press);
-}
-
-// ---------------------------------------------------------------- WindowHost
-
-namespace {
-// The hosts that keep a window. Its widgets must go while the application
-// stands (after it, a combo or a view calls into a Qt that is gone), but a host
-// installed for good lives in a thread-local until after main returned: the
-// application's destructor releases the windows first, through a post routine.
-std::mutex gKeepersLock;
-std::vector<WindowHost*> gKeepers;
-constexpr const char* kReleaseMarker = "palvo-window-host-release";
-
-void releaseKeptWindows() {
-    std::vector<WindowHost*> keepers;
-    {
-        const std::lock_guard guard(gKeepersLock);
-        keepers.swap(gKeepers);
-    }
-    for (WindowHost* host : keepers) host->releaseWindow();
-}
-
-// Once per application: its destructor runs the post routines once (tests make several applications).
-void releaseWithApplication() {
-    if (qApp->findChild<QObject*>(kReleaseMarker, Qt::FindDirectChildrenOnly)) return;
-    auto* marker = new QObject(qApp);
-    marker->setObjectName(kReleaseMarker);
-    qAddPostRoutine(releaseKeptWindows);
-}
-}  // namespace
-
-WindowHost::WindowHost(std::shared_ptr<WindowScript> script, std::shared_ptr<ScriptAnswers> messages)
-    : script_(std::move(script)), messages_(std::move(messages)) {
-    // Qt's own texts (a host's about box, print and file dialogs) are Chinese from the start
-    useChineseTexts();
-}
-
-WindowHost::~WindowHost() {
-    const std::lock_guard guard(gKeepersLock);
-    std::erase(gKeepers, this);
-}
-
-void WindowHost::releaseWindow() { last_.reset(); }
-
-Palvo::WindowFrame& WindowHost::last() const {
-    if (!last_) throw Error(ErrorNumber::SubscriptOutOfRange, "No window has been shown");
-    return *last_;
-}
-
-QWidget* WindowHost::lastDialog() const { return last_ ? &last_->dialog() : nullptr; }
-
-void WindowHost::showModal(Window& window) {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        throw Error(ErrorNumber::NotInstalled,
-                    "The Qt window host needs a QApplication; window not shown: " + window.layout().name);
-    }
-    if (QThread::currentThread() != qApp->thread()) {
-        throw Error(ErrorNumber::NotInstalled,
-                    "The Qt window host shows windows on the GUI thread only; window not shown: " +
-                        window.layout().name);
-    }
-    useChineseTexts();
-    releaseWithApplication();
-    {
-        const std::lock_guard guard(gKeepersLock);
-        if (std::find(gKeepers.begin(), gKeepers.end(), this) == gKeepers.end()) gKeepers.push_back(this);
-    }
-    last_.reset();
-    auto frame = std::make_unique<WindowFrame>(window, *this);
-    window.attach(frame.get());
-    struct Keep {
-        std::unique_ptr<WindowFrame>& frame;
-        std::unique_ptr<WindowFrame>& last;
-        ~Keep() { last = std::move(frame); }
-    } keep{frame, last_};
-    frame->run();
 }
 
 }  // namespace Palvo::qt

@@ -1,3 +1,6 @@
+// The text measurer on Qt fonts.
+#include "palvo/qt/measure.h"
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QCursor>
@@ -17,44 +20,9 @@
 #include <unordered_map>
 
 #include "palvo/error.h"
-#include "palvo/qt/cursor.h"
-#include "palvo/qt/measure.h"
-#include "palvo/qt/msgbox.h"
-#include "palvo/qt/translations.h"
 #include "qt_support.h"
 
 namespace Palvo::qt {
-
-// ---------------------------------------------------------------- MessageBox
-
-MessageBox::MessageBox(QWidget* parent) : parent_(parent) { useChineseTexts(); }
-
-int MessageBox::show(const std::string& text, int style, const std::string& title) {
-    if (!QCoreApplication::instance()) {
-        throw Error(ErrorNumber::NotInstalled, "No QApplication to show the message \"" + text + "\"");
-    }
-    useChineseTexts();
-    const BoxLayout layout = boxLayout(style);
-    QMessageBox box(parent_);
-    box.setIcon(layout.icon);
-    box.setText(toQString(text));
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowTitle(title.empty() ? QCoreApplication::applicationName() : toQString(title));
-    QMessageBox::StandardButtons buttons;
-    for (auto b : layout.buttons) buttons |= b;
-    box.setStandardButtons(buttons);
-    // as a Chinese desktop labels them, also where Qt's translations are missing
-    for (auto b : layout.buttons) box.button(b)->setText(chineseButtonText(b));
-    box.setDefaultButton(layout.defaultButton);
-    box.exec();
-    if (QAbstractButton* clicked = box.clickedButton()) return resultOf(box.standardButton(clicked));
-    // Escape or closing the window: Cancel when there is one, else No, else the last button.
-    const auto& b = layout.buttons;
-    for (auto escape : {QMessageBox::Cancel, QMessageBox::No}) {
-        if (std::find(b.begin(), b.end(), escape) != b.end()) return resultOf(escape);
-    }
-    return resultOf(b.back());
-}
 
 // ---------------------------------------------------------------- FontMeasurer
 
@@ -144,35 +112,5 @@ double FontMeasurer::TextWidth(std::string_view text, double fontSize) const {
 }
 
 std::string FontMeasurer::resolvedFamily() const { return toStd(QFontInfo(fontOf(family_, 9)).family()); }
-
-// ---------------------------------------------------------------- Cursor
-
-Cursor::~Cursor() {
-    if (count_ < 0 && QGuiApplication::instance()) QGuiApplication::restoreOverrideCursor();
-}
-
-int Cursor::ShowCursor(bool show) {
-    const bool hiddenBefore = count_ < 0;
-    count_ += show ? 1 : -1;
-    const bool hiddenNow = count_ < 0;
-    if (hiddenBefore != hiddenNow && QGuiApplication::instance()) {
-        if (hiddenNow) {
-            QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
-        } else {
-            QGuiApplication::restoreOverrideCursor();
-        }
-    }
-    return count_;
-}
-
-bool Cursor::GetCursorPos(POINTAPI& pt) {
-    if (!QGuiApplication::instance()) return false;
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary) return false;
-    const QPoint p = QCursor::pos(primary) - primary->geometry().topLeft();
-    pt.X = p.x();
-    pt.Y = p.y();
-    return true;
-}
 
 }  // namespace Palvo::qt

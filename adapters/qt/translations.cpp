@@ -1,9 +1,9 @@
+#include "palvo/qt/translations.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QThread>
 #include <QTranslator>
-
-#include "palvo/qt/translations.h"
 
 namespace Palvo::qt {
 
