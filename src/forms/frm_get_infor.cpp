@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "palvo/clsForm.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
@@ -13,7 +14,7 @@
 #include "src/forms/field_props.h"
 #include "src/grid/grid_fill.h"
 #include "src/grid/grid_utils.h"
-#include "src/util/money_text.h"
+#include "src/util/amounts_and_lists.h"
 #include "src/util/pinyin.h"
 
 namespace Palvo::forms {
@@ -170,7 +171,7 @@ void frmGetInfor::Load() {
     table_ = Field.substr(0, comma);
     returnColumn_ = comma == std::string::npos ? "" : Field.substr(comma + 1);
 
-    mSetColor(f);
+    applyColors(f);
     label("Lbel2").ForeColor(kBlue);
     label("Label16").ForeColor(kBlue);
     Label& sel = label("lblSel");
@@ -180,7 +181,7 @@ void frmGetInfor::Load() {
 
     if (!sSqlString.empty()) strWhere.clear();
     FlexGrid& flx = grid("flx");
-    mFormatGrid(flx);
+    formatGrid(flx);
     fill(strWhere);
 
     ComboBox& combo1 = combo("Combo1");
@@ -193,7 +194,7 @@ void frmGetInfor::Load() {
             if (title == returnColumn_) returnIndex_ = c;
         }
     }
-    combo1.ListIndex(util::iGetIdxFromComOrList(combo1, returnColumn_));
+    combo1.ListIndex(util::listIndexOf(combo1, returnColumn_));
 }
 
 void frmGetInfor::Activate() { frame().SetFocus("Txt1"); }
@@ -208,7 +209,7 @@ void frmGetInfor::Unload(UnloadMode mode) {
 void frmGetInfor::fill(const std::string& w) {
     FlexGrid& flx = grid("flx");
     const std::string sql = pickerStatement(table_, sSqlString, w, session().lSelectTop);
-    showFilled(sql, grid::sFillTable(sql, flx, true, 2, "", true, sFormat));
+    showFilled(sql, grid::fillTable(sql, flx, true, 2, "", true, sFormat));
 }
 
 void frmGetInfor::showFilled(const std::string& sql, const std::string& outcome) {
@@ -310,7 +311,7 @@ void frmGetInfor::move(int by) {
 
 void frmGetInfor::mark() {
     FlexGrid& flx = grid("flx");
-    const int col = grid::iGetFieldCol(flx, returnColumn_, 0);
+    const int col = grid::fieldColumn(flx, returnColumn_, 0);
     const int row = flx.Row();
     if (col < 0 || row < flx.FixedRows()) return;  // no column holds the values: the click marks nothing
     flx.Col(0);
@@ -428,8 +429,8 @@ frmGetInfor& getInforWindow() {
     return window;
 }
 
-std::string sPopWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
-                       const std::string& sSqlString, bool bMultiSel) {
+std::string popWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
+                      const std::string& sSqlString, bool bMultiSel) {
     if (Field.find(',') == std::string::npos) {
         throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the lookup source '" +
                                                   Field + "' names no table and column (table,column)");
@@ -446,3 +447,13 @@ std::string sPopWindow(const std::string& Field, const std::string& strWhere, co
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+std::string clsForm::sPopWindow(const std::string& Field, const std::string& strWhere,
+                                const std::string& sFormat, const std::string& sSqlString,
+                                const bool& bMultiSel) {
+    return forms::popWindow(Field, strWhere, sFormat, sSqlString, bMultiSel);
+}
+
+}  // namespace Palvo

@@ -73,7 +73,7 @@ frmGetInfor& getInforWindow();
 
 /// Shows the picker modally and returns what the user chose. Throws
 /// Palvo::Error 5 for a Field without a comma, 429 when no window host is installed.
-std::string sPopWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
-                       const std::string& sSqlString, bool bMultiSel);
+std::string popWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
+                      const std::string& sSqlString, bool bMultiSel);
 
 }  // namespace Palvo::forms

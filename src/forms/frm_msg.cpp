@@ -1,5 +1,6 @@
 #include "src/forms/frm_msg.h"
 
+#include "palvo/clsForm.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
@@ -57,7 +58,7 @@ void frmMsg::Load() {
     text("Text1").Tag(sErr);
     text("Text2").Text(sErrMx);
     text("Text2").Tag(sErrMx);
-    mSetColor(f);
+    applyColors(f);
     loading_ = false;
 }
 
@@ -99,7 +100,7 @@ frmMsg& frmMsgWindow() {
     return window;
 }
 
-void mSubMsg(const std::string& sErr, const std::string& sErrMx) {
+void showSubMsg(const std::string& sErr, const std::string& sErrMx) {
     frmMsg& w = frmMsgWindow();
     w.sErr = sErr;
     w.sErrMx = sErrMx;
@@ -107,3 +108,9 @@ void mSubMsg(const std::string& sErr, const std::string& sErrMx) {
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+void clsForm::mSubMsg(const std::string& sErr, const std::string& sErrMx) { forms::showSubMsg(sErr, sErrMx); }
+
+}  // namespace Palvo

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 
+#include "palvo/clsPrint.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/print_layout.h"
@@ -369,8 +370,8 @@ std::string pageFoot(int page, int pages) {
     return "第 " + std::to_string(page) + "/" + std::to_string(pages) + " 页";
 }
 
-void mPrintRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
-                  const std::string& botStr) {
+void printRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
+                 const std::string& botStr) {
     auto printer = installedPrinter();
     if (!printer || printer->PrinterCount() < 1) {
         msgBox("检测不到打印机！请安装打印机！", vbInformation, session().sMsg);
@@ -407,3 +408,20 @@ void mPrintRecord(FlexGrid& flx, const std::string& title, const std::string& to
 }
 
 }  // namespace Palvo::print
+
+namespace Palvo {
+
+void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr,
+                            std::string& BotStr) {
+    print::printRecord(flx, Title, Topstr, BotStr);
+}
+
+void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr) {
+    print::printRecord(flx, Title, Topstr, "");
+}
+
+void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title) {
+    print::printRecord(flx, Title, "", "");
+}
+
+}  // namespace Palvo

@@ -8,8 +8,8 @@
 #include "palvo/session.h"
 #include "palvo/text.h"
 #include "src/base/conversions.h"
+#include "src/data/host_tables.h"
 #include "src/forms/field_props.h"
-#include "src/query/host_tables.h"
 
 namespace Palvo::query {
 
@@ -230,7 +230,7 @@ void ConditionEditor::load(const std::string& items) {
 
 void ConditionEditor::setUp(const std::vector<std::string>& columns) {
     FlexGrid& g = grid();
-    forms::mFormatGrid(g);
+    forms::formatGrid(g);
     for (int c = 0; c < 5; ++c) {
         g.TextMatrix(0, c, kHeadings[c]);
         g.ColWidth(c, kWidths[c]);

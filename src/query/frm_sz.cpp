@@ -1,5 +1,6 @@
 #include "src/query/frm_sz.h"
 
+#include "palvo/clsSearch.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
@@ -65,8 +66,8 @@ void frmSz::Load() {
     f.Caption(layout().caption + "--" + tableDisplayName(sReceive));
     editor_.showPictures();
     const SettingsSet set = settings();
-    if (database::sGetFieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
-                                 set.category, "用户名", set.user, "", "")
+    if (database::fieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
+                             set.category, "用户名", set.user, "", "")
             .empty()) {
         // seeded once, even when another user's first opening comes between
         seedOnce(sessionConnection(), set.where(), [&](const std::string& guard) {
@@ -140,8 +141,8 @@ frmSz& printSettingsWindow() {
     return window;
 }
 
-void sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
-               const std::string& sMc, const std::string& sMustSetString) {
+void printSettingsDialog(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                         const std::string& sMc, const std::string& sMustSetString) {
     frmSz& window = printSettingsWindow();
     window.sReceive = sReceive;
     window.sCxm = sCxm;
@@ -159,3 +160,13 @@ void sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::
 }
 
 }  // namespace Palvo::query
+
+namespace Palvo {
+
+Value clsSearch::sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                           const std::string& sMc, const std::string& sMustSetString) {
+    query::printSettingsDialog(sReceive, sCxm, sCxLb, sMc, sMustSetString);
+    return Value();
+}
+
+}  // namespace Palvo

@@ -2,13 +2,14 @@
 
 #include <optional>
 
+#include "palvo/clsSearch.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "palvo/text.h"
+#include "src/data/host_tables.h"
 #include "src/database/field_helpers.h"
-#include "src/query/host_tables.h"
 #include "src/query/settings_store.h"
 
 namespace Palvo::query {
@@ -129,8 +130,8 @@ void frmZdySz::Load() {
     f.Caption(layout().caption + "--" + tableDisplayName(sReceive));
     editor_.showPictures();
     const SettingsSet set = settings();
-    if (database::sGetFieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
-                                 set.category, "用户名", set.user, "", "")
+    if (database::fieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
+                             set.category, "用户名", set.user, "", "")
             .empty()) {
         seed(set);
     }
@@ -242,8 +243,8 @@ frmZdySz& customQueryWindow() {
     return window;
 }
 
-void sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
-                   const std::string& sMc, const std::string& sRqBjFs) {
+void customQueryDialog(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                       const std::string& sMc, const std::string& sRqBjFs) {
     frmZdySz& window = customQueryWindow();
     window.sReceive = sReceive;
     window.sCxm = sCxm;
@@ -260,3 +261,13 @@ void sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const s
 }
 
 }  // namespace Palvo::query
+
+namespace Palvo {
+
+Value clsSearch::sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                               const std::string& sMc, const std::string& sRqBjFs) {
+    query::customQueryDialog(sReceive, sCxm, sCxLb, sMc, sRqBjFs);
+    return Value();
+}
+
+}  // namespace Palvo

@@ -3,7 +3,7 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/memory/controls.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 #include "src/query/settings_store.h"
 #include "support/sqlite_fixture.h"
 
