@@ -109,6 +109,7 @@ struct SpooledGrid::Impl {
         marks.clear();
         current = 0;
         nextRow = 0;
+        bufferLen = 0;  // what was read belongs to the rows before
         if (::ftruncate(fd, 0) != 0) fileFailed("keep");
     }
 
