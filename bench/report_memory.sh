@@ -17,10 +17,16 @@ database() {
     if [ ! -f "$db" ]; then
         "$palvo" sql --db "$db.part" "create table 货物 (编号 int primary key, 名称 nvarchar(20), 规格 varchar(20),
             单位 nvarchar(4), 数量 int, 单价 float, 金额 float, 日期 datetime, 类别 int, 备注 nvarchar(40))" >/dev/null
-        "$palvo" sql --db "$db.part" "with n(i) as (select 1 union all select i + 1 from n where i < $1)
-            insert into 货物 select i, N'钢管' + cast(i % 5 as varchar(10)), 'Q235-' + cast(i % 97 as varchar(10)),
-            N'吨', i % 1000, 3.5 + i % 7, 12.25 * (i % 13), dateadd(day, i % 300, '2003-01-01'), i % 9,
-            N'第' + cast(i as nvarchar(10)) + N'批' from n" >/dev/null
+        done=0
+        while [ "$done" -lt "$1" ]; do  # in parts, each well within the statement timeout
+            part=$(( $1 - done < 100000 ? $1 - done : 100000 ))
+            "$palvo" sql --db "$db.part" "with n(i) as (select 1 union all select i + 1 from n where i < $part)
+                insert into 货物 select i + $done, N'钢管' + cast(i % 5 as varchar(10)),
+                'Q235-' + cast(i % 97 as varchar(10)), N'吨', i % 1000, 3.5 + i % 7, 12.25 * (i % 13),
+                dateadd(day, i % 300, '2003-01-01'), i % 9, N'第' + cast(i + $done as nvarchar(10)) + N'批'
+                from n" >/dev/null
+            done=$(( done + part ))
+        done
         mv "$db.part" "$db"
     fi
     echo "$db"
