@@ -46,8 +46,8 @@ struct PagedPreview::Impl {
 
     QImage image(int n, double dpi) const {
         const QSizeF paper = qprinter.pageLayout().fullRect(QPageLayout::Point).size();
-        QImage img(std::max(1, qRound(paper.width() * dpi / 72)), std::max(1, qRound(paper.height() * dpi / 72)),
-                   QImage::Format_RGB32);
+        QImage img(std::max(1, qRound(paper.width() * dpi / 72)),
+                   std::max(1, qRound(paper.height() * dpi / 72)), QImage::Format_RGB32);
         img.fill(Qt::white);
         img.setDotsPerMeterX(qRound(dpi / 0.0254));
         img.setDotsPerMeterY(qRound(dpi / 0.0254));

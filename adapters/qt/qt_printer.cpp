@@ -21,10 +21,10 @@
 #include <variant>
 #include <vector>
 
+#include "job_spool.h"
 #include "palvo/atomic_file.h"
 #include "palvo/error.h"
 #include "palvo/qt/printer.h"
-#include "job_spool.h"
 #include "pdf_text_map.h"
 #include "qt_support.h"
 
@@ -174,10 +174,10 @@ struct Printer::Impl {
     std::unique_ptr<QPdfWriter> pdf;
     bool fontDrawn = false;  // the painter (or the kept job) has the current font
     double baseline = 0;     // of the font the painter has
-    JobSpool kept;          // in a temporary file: a long job holds only its page starts
-    bool hold = false;      // an ended job stays kept, for a preview that shows it a page at a time
-    bool held = false;      // a job is held
-    DrawnCharacters drawn;  // for the PDF's text maps
+    JobSpool kept;           // in a temporary file: a long job holds only its page starts
+    bool hold = false;       // an ended job stays kept, for a preview that shows it a page at a time
+    bool held = false;       // a job is held
+    DrawnCharacters drawn;   // for the PDF's text maps
 
     // A preview keeps what it is drawn as pictures, and a picture sets a text
     // again with its first family's ascent: a Chinese run after DejaVu Sans
@@ -311,7 +311,9 @@ struct Printer::Impl {
         struct Steps : JobSpool::Visitor {
             Impl& d;
             explicit Steps(Impl& impl) : d(impl) {}
-            void font(const JobSpool::Font& f) override { d.apply(FontOp{d.fontOf(f.pixels, f.bold), f.baseline}); }
+            void font(const JobSpool::Font& f) override {
+                d.apply(FontOp{d.fontOf(f.pixels, f.bold), f.baseline});
+            }
             void text(double x, double y, const QString& t) override { d.apply(TextOp{x, y, t}); }
             void line(double x1, double y1, double x2, double y2, int width) override {
                 d.apply(LineOp{x1, y1, x2, y2, width});

@@ -1143,7 +1143,8 @@ void Connection::doQueryEach(const std::string& sql, RowReader& reader) {
         const StatementReset reset{st};
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             row.clear();
-            for (std::size_t c = 0; c < n; ++c) appendCell(row, st, static_cast<int>(c), q.kinds[c], q.scales[c]);
+            for (std::size_t c = 0; c < n; ++c)
+                appendCell(row, st, static_cast<int>(c), q.kinds[c], q.scales[c]);
             reader.row(row.data());
         }
     }

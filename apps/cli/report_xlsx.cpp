@@ -11,11 +11,11 @@
 #include "palvo/error.h"
 #include "palvo/measure.h"
 #include "palvo/memory/grid.h"
-#include "palvo/spooled_grid.h"
 #include "palvo/memory/measure.h"
 #include "palvo/memory/spreadsheet.h"
 #include "palvo/memory/window_host.h"
 #include "palvo/session.h"
+#include "palvo/spooled_grid.h"
 #include "palvo/xlsx/writer.h"
 #include "report_args.h"
 

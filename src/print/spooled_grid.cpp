@@ -29,8 +29,8 @@ constexpr const char* kNumberHeading = "序号";
 constexpr const char* kDateFormat = "YYYY-MM-DD";
 
 [[noreturn]] void notSupported(const char* what) {
-    throw Error(GridError::NotSupported, std::string("Object doesn't support this property or method: ") + what +
-                                             " of a spooled grid");
+    throw Error(GridError::NotSupported, std::string("Object doesn't support this property or method: ") +
+                                             what + " of a spooled grid");
 }
 
 [[noreturn]] void fileFailed(const char* what) {
@@ -116,8 +116,8 @@ struct SpooledGrid::Impl {
     void flush() {
         std::size_t done = 0;
         while (done < out.size()) {
-            const ssize_t n = ::pwrite(fd, out.data() + done, out.size() - done,
-                                       static_cast<off_t>(written + done));
+            const ssize_t n =
+                ::pwrite(fd, out.data() + done, out.size() - done, static_cast<off_t>(written + done));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) fileFailed("keep");
             done += static_cast<std::size_t>(n);

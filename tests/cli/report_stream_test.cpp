@@ -40,17 +40,21 @@ class ReportStream : public CliDatabase {
 protected:
     ReportStream() : CliDatabase("palvo_report_stream") {}
     void SetUp() override {
-        ASSERT_EQ(sql("create table 货物 (编号 int, 名称 nvarchar(20), 金额 money, 日期 datetime, 备注 nvarchar(40))")
+        ASSERT_EQ(sql("create table 货物 (编号 int, 名称 nvarchar(20), 金额 money, 日期 datetime, 备注 "
+                      "nvarchar(40))")
                       .status,
                   0);
         // nulls, a blanked 1900-01-01, cells of two lines, a text past a page's width
-        ASSERT_EQ(sql("with n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(rows) +
-                      ") insert into 货物 select i, case when i % 11 = 0 then null else N'钢管' + cast(i as "
-                      "nvarchar(10)) end, 12.25 * (i % 13), case when i % 7 = 0 then '1900-01-01' else "
-                      "dateadd(day, i, '2003-01-01') end, case when i % 3 = 0 then N'两行' + char(10) + N'第二' "
-                      "when i = 5 then N'长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长' else '' end from n")
-                      .status,
-                  0);
+        ASSERT_EQ(
+            sql("with n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(rows) +
+                ") insert into 货物 select i, case when i % 11 = 0 then null else N'钢管' + cast(i as "
+                "nvarchar(10)) end, 12.25 * (i % 13), case when i % 7 = 0 then '1900-01-01' else "
+                "dateadd(day, i, '2003-01-01') end, case when i % 3 = 0 then N'两行' + char(10) + N'第二' "
+                "when i = 5 then "
+                "N'长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长' else '' end "
+                "from n")
+                .status,
+            0);
     }
     void TearDown() override { session() = SessionContext{}; }
 
@@ -85,15 +89,16 @@ TEST_F(ReportStream, PdfReadsAsTheReportOfAGridFilledInMemory) {
         // start at a new second, so that both reports are likely to print the same time
         const auto now = std::chrono::system_clock::now();
         std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now));
-        const Outcome tool = palvo({"report", "pdf", "--db", db, "--title", "货物清单", "--top", "制表", "--bottom",
-                                    "审核", "--out", streamed.string(), kStatement});
+        const Outcome tool = palvo({"report", "pdf", "--db", db, "--title", "货物清单", "--top", "制表",
+                                    "--bottom", "审核", "--out", streamed.string(), kStatement});
         ASSERT_EQ(tool.status, 0) << tool.err;
         {
             // the tool makes its own application for the length of a command; so does this run
             int argc = 1;
             char name[] = "palvo-test";
             char* argv[] = {name, nullptr};
-            const auto app = QGuiApplication::instance() ? nullptr : std::make_unique<QGuiApplication>(argc, argv);
+            const auto app =
+                QGuiApplication::instance() ? nullptr : std::make_unique<QGuiApplication>(argc, argv);
             ScopedMessageBox box(std::make_shared<memory::ScriptedMessageBox>());
             memory::FlexGrid grid;
             fillInMemory(grid, false);
@@ -114,7 +119,10 @@ TEST_F(ReportStream, PdfReadsAsTheReportOfAGridFilledInMemory) {
 
 TEST_F(ReportStream, WorkbookSheetIsByteForByteTheOneOfAGridFilledInMemory) {
     for (int twice = 0; twice < 4; ++twice)  // 2,080 rows
-        ASSERT_EQ(sql("insert into 货物 select 编号 + (select max(编号) from 货物), 名称, 金额, 日期, 备注 from 货物").status, 0);
+        ASSERT_EQ(sql("insert into 货物 select 编号 + (select max(编号) from 货物), 名称, 金额, 日期, 备注 "
+                      "from 货物")
+                      .status,
+                  0);
     const fs::path streamed = dir / "streamed.xlsx";
     const fs::path inMemory = dir / "memory.xlsx";
     const Outcome tool =

@@ -25,15 +25,18 @@ class Spooled : public testing::SessionTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
-        exec({"create table 货物 (编号 int, 名称 nvarchar(20), 金额 decimal(12,2), 日期 datetime, "
-              "登记时间 varchar(20), 备注 nvarchar(40))"});
+        exec(
+            {"create table 货物 (编号 int, 名称 nvarchar(20), 金额 decimal(12,2), 日期 datetime, "
+             "登记时间 varchar(20), 备注 nvarchar(40))"});
         // nulls, a blanked 1900-01-01, dates held as text, cells of two lines and with a tab
-        exec({"with n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(kRows) +
-              ") insert into 货物 select i, case when i % 11 = 0 then null else N'钢管' + cast(i as "
-              "nvarchar(10)) end, 1.5 * i, case when i % 7 = 0 then '1900-01-01' when i % 5 = 0 then null "
-              "else dateadd(day, i, '2003-01-01') end, case when i % 2 = 0 then '2004-2-' + cast(i % 28 + 1 as "
-              "varchar(4)) else 'n/a' end, case when i % 3 = 0 then N'两行' + char(10) + N'第二行' when i % 4 "
-              "= 0 then 'a' + char(9) + 'b' else '' end from n"});
+        exec(
+            {"with n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(kRows) +
+             ") insert into 货物 select i, case when i % 11 = 0 then null else N'钢管' + cast(i as "
+             "nvarchar(10)) end, 1.5 * i, case when i % 7 = 0 then '1900-01-01' when i % 5 = 0 then null "
+             "else dateadd(day, i, '2003-01-01') end, case when i % 2 = 0 then '2004-2-' + cast(i % 28 + 1 "
+             "as "
+             "varchar(4)) else 'n/a' end, case when i % 3 = 0 then N'两行' + char(10) + N'第二行' when i % 4 "
+             "= 0 then 'a' + char(9) + 'b' else '' end from n"});
         installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
     }
     void TearDown() override {
@@ -47,7 +50,8 @@ void expectSameGrid(const FlexGrid& expected, const FlexGrid& spooled, const std
     ASSERT_EQ(spooled.Cols(), expected.Cols()) << what;
     for (int r = 0; r < expected.Rows(); ++r) {
         for (int c = 0; c < expected.Cols(); ++c)
-            ASSERT_EQ(spooled.TextMatrix(r, c), expected.TextMatrix(r, c)) << what << " cell " << r << "," << c;
+            ASSERT_EQ(spooled.TextMatrix(r, c), expected.TextMatrix(r, c))
+                << what << " cell " << r << "," << c;
     }
     for (int c = 0; c < expected.Cols(); ++c) EXPECT_EQ(spooled.ColWidth(c), expected.ColWidth(c)) << what;
 }

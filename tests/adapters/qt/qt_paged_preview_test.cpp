@@ -89,7 +89,8 @@ TEST_F(PagedPreview, PrintsThePagesOfThePdfReport) {
     std::string expected, actual;
     for (int attempt = 0; attempt < 4; ++attempt) {
         // start at a new second, so that both runs are likely to print the same time
-        std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
+        std::this_thread::sleep_until(
+            std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
         {
             ScopedPrinter guard(qt::Printer::pdf(direct.string()));
             std::string top = "制表", bottom = "审核";

@@ -32,7 +32,8 @@ class QueryEach : public ::testing::Test {
 protected:
     void SetUp() override {
         conn.Open(":memory:");
-        conn.Execute("create table t (编号 int, 名称 nvarchar(10), 金额 decimal(10,2), 价 money, 日期 datetime)");
+        conn.Execute(
+            "create table t (编号 int, 名称 nvarchar(10), 金额 decimal(10,2), 价 money, 日期 datetime)");
         conn.Execute("insert into t values (1, N'钢管', 1.5, 2, '2003-01-02')");
         conn.Execute("insert into t values (2, null, -0.25, null, null)");
         conn.Execute("insert into t values (3, N'x' + char(9) + 'y', 100, 3.125, '1900-01-01 08:30')");
