@@ -1,8 +1,8 @@
 // Time to the first page of the paged print preview (qt::PagedPreview) of a
 // 10-column report at 100 and 10,000 pages, offscreen, against a raw baseline:
-// what any first page of that report needs at least, every cell measured in
-// the body font with QFontMetricsF (the column places depend on every row)
-// and one page drawn with QPainter. Counters: first_page_s, raw_s, vs_raw,
+// every cell measured in the body font with QFontMetricsF (the column places
+// depend on every row; no cache of texts measured before) and one page drawn
+// with QPainter. Counters: first_page_s, raw_s, vs_raw,
 // the peak resident memory above the start after the first page and after
 // paging through 200 pages (flat: the pages are drawn one at a time from a
 // file), and, at 100 pages, Qt's QPrintPreviewDialog laying out every page
