@@ -36,7 +36,9 @@ using Clock = std::chrono::steady_clock;
 constexpr int kCols = 10;
 constexpr int kRowsPerPage = 40;
 
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 double residentMB() {
     std::ifstream statm("/proc/self/statm");
@@ -49,23 +51,25 @@ std::unique_ptr<Palvo::memory::FlexGrid> makeGrid(int rows) {
     auto g = std::make_unique<Palvo::memory::FlexGrid>();
     g->Cols(kCols);
     g->Rows(rows + 1);
-    const char* headings[kCols] = {"序号", "单据号", "日期", "客户", "商品", "数量", "单价", "金额", "经手人", "备注"};
+    const char* headings[kCols] = {"序号", "单据号", "日期", "客户",   "商品",
+                                   "数量", "单价",   "金额", "经手人", "备注"};
     const char* names[] = {"华东钢材公司", "北方建材", "Lianhe Trading", "南方五金"};
     const char* people[] = {"刘洋", "张伟", "陈静", "Li Na"};
     for (int c = 0; c < kCols; ++c) g->TextMatrix(0, c, headings[c]);
     char code[32];
     for (int r = 1; r <= rows; ++r) {
         std::snprintf(code, sizeof code, "XS2004%06d", r);
-        const std::string cells[kCols] = {std::to_string(r),
-                                          code,
-                                          "2004-" + std::to_string(1 + r % 12) + "-" + std::to_string(1 + r % 28),
-                                          names[r % 4],
-                                          "G" + std::to_string(r % 97),
-                                          std::to_string(r % 50),
-                                          std::to_string(r % 300) + ".5",
-                                          std::to_string((r % 50) * (r % 300)) + ".25",
-                                          people[r % 4],
-                                          r % 7 ? "" : "加急 urgent"};
+        const std::string cells[kCols] = {
+            std::to_string(r),
+            code,
+            "2004-" + std::to_string(1 + r % 12) + "-" + std::to_string(1 + r % 28),
+            names[r % 4],
+            "G" + std::to_string(r % 97),
+            std::to_string(r % 50),
+            std::to_string(r % 300) + ".5",
+            std::to_string((r % 50) * (r % 300)) + ".25",
+            people[r % 4],
+            r % 7 ? "" : "加急 urgent"};
         for (int c = 0; c < kCols; ++c) g->TextMatrix(r, c, cells[c]);
     }
     return g;
@@ -82,7 +86,8 @@ void rawFirstPage(const Palvo::FlexGrid& grid) {
     std::vector<double> widest(kCols, 0);
     for (int r = 0; r < grid.Rows(); ++r)
         for (int c = 0; c < kCols; ++c)
-            widest[c] = std::max(widest[c], m.horizontalAdvance(QString::fromStdString(grid.TextMatrix(r, c))));
+            widest[c] =
+                std::max(widest[c], m.horizontalAdvance(QString::fromStdString(grid.TextMatrix(r, c))));
     QImage page(794, 1123, QImage::Format_RGB32);
     page.fill(Qt::white);
     QPainter p(&page);
@@ -153,7 +158,12 @@ void BM_PagedPreviewFirstPage(benchmark::State& state) {
     state.counters["MB_after_paging"] = afterPaging;
 }
 
-BENCHMARK(BM_PagedPreviewFirstPage)->Arg(100)->Arg(10'000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_PagedPreviewFirstPage)
+    ->Arg(100)
+    ->Arg(10'000)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 
