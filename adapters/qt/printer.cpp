@@ -23,6 +23,7 @@
 #include <variant>
 #include <vector>
 
+#include "job_spool.h"
 #include "palvo/atomic_file.h"
 #include "palvo/error.h"
 #include "pdf_text_map.h"
@@ -180,8 +181,10 @@ struct Printer::Impl {
     std::unique_ptr<QPdfWriter> pdf;
     bool fontDrawn = false;  // the painter (or the kept job) has the current font
     double baseline = 0;     // of the font the painter has
-    std::vector<Op> kept;
-    DrawnCharacters drawn;  // for the PDF's text maps
+    JobSpool kept;           // in a temporary file: a long job holds only its page starts
+    bool hold = false;       // an ended job stays kept, for a preview that shows it a page at a time
+    bool held = false;       // a job is held
+    DrawnCharacters drawn;   // for the PDF's text maps
 
     // A preview keeps what it is drawn as pictures, and a picture sets a text
     // again with its first family's ascent: a Chinese run after DejaVu Sans
@@ -249,16 +252,21 @@ struct Printer::Impl {
         painter.setFont(whole);
     }
 
+    QFont fontOf(int pixels, bool bold) const {
+        QFont font;
+        font.setFamilies(families);
+        font.setPixelSize(pixels);
+        font.setBold(bold);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        return font;
+    }
+
     void setFont(double size, bool bold) {
         // pixels are twips here: the painter is scaled to twips
         const int pixels = std::max(1, static_cast<int>(std::lround(size * kTwipsPerPoint)));
         auto it = faces.find({pixels, bold});
         if (it == faces.end()) {
-            QFont font;
-            font.setFamilies(families);
-            font.setPixelSize(pixels);
-            font.setBold(bold);
-            font.setHintingPreference(QFont::PreferNoHinting);
+            const QFont font = fontOf(pixels, bold);
             QFontMetricsF metrics(font);
             const double box = metrics.ascent() + metrics.descent();
             // a line is one em; the face's ascent and descent share it as they share their own box
@@ -321,31 +329,50 @@ struct Printer::Impl {
     // The kept job onto the printer: the pages it sends (from 1), each
     // starting in the font its page started in.
     void replay(const std::vector<int>& pages) {
-        std::vector<std::size_t> starts{0};
-        std::vector<const FontOp*> fonts{nullptr};
-        const FontOp* font = nullptr;
-        for (std::size_t i = 0; i < kept.size(); ++i) {
-            if (const auto* f = std::get_if<FontOp>(&kept[i])) font = f;
-            if (std::holds_alternative<PageOp>(kept[i])) {
-                starts.push_back(i + 1);
-                fonts.push_back(font);
+        struct Steps : JobSpool::Visitor {
+            Impl& d;
+            explicit Steps(Impl& impl) : d(impl) {}
+            void font(const JobSpool::Font& f) override {
+                d.apply(FontOp{d.fontOf(f.pixels, f.bold), f.baseline});
             }
-        }
-        starts.push_back(kept.size() + 1);  // one past the last page's end
+            void text(double x, double y, const QString& t) override { d.apply(TextOp{x, y, t}); }
+            void line(double x1, double y1, double x2, double y2, int width) override {
+                d.apply(LineOp{x1, y1, x2, y2, width});
+            }
+        } steps(*this);
         bool first = true;
         for (int page : pages) {
-            const auto p = static_cast<std::size_t>(page - 1);
             if (!first) apply(PageOp{});
             first = false;
-            if (fonts[p] != nullptr) apply(*fonts[p]);
-            for (std::size_t i = starts[p]; i + 1 < starts[p + 1]; ++i) apply(kept[i]);
+            kept.replay(page, steps);
         }
     }
 
-    int keptPages() const {
-        return 1 + static_cast<int>(std::count_if(kept.begin(), kept.end(), [](const Op& op) {
-                   return std::holds_alternative<PageOp>(op);
-               }));
+    int keptPages() const { return kept.pages(); }
+
+    // The kept job drawn on the printer as it is now set: a preview shows every
+    // page once; a job sends what the print dialog chose, on the paper it was laid out on.
+    void send(const std::string& docName) {
+        const bool preview = previewing(*printer);
+        std::vector<int> pages;
+        if (preview) {
+            for (int p = 1; p <= keptPages(); ++p) pages.push_back(p);
+        } else {
+            pages = pagesToSend(*printer, keptPages());
+            keepPaper(*printer);
+        }
+        if (!docName.empty()) printer->setDocName(toQString(docName));
+        byFamily = preview;
+        runFonts.clear();  // the families may have changed since the last job
+        beginPainter();
+        replay(pages);
+        byFamily = false;
+        if (!painter.end()) throw Error(kPrinterError, "Printer error: the job did not reach the printer");
+        // a host's printer writing a PDF file (a print dialog's "print to file")
+        if (printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty() &&
+            printer->paintEngine()->type() == QPaintEngine::Pdf) {
+            mendTextMaps(toStd(printer->outputFileName()), drawn);
+        }
     }
 
     // The temporary file goes unless it was committed.
@@ -362,7 +389,15 @@ struct Printer::Impl {
             draw(FontOp{face->font, face->baseline});
         }
         if (pdfPath.empty()) {
-            kept.push_back(std::move(op));
+            if (const auto* t = std::get_if<TextOp>(&op)) {
+                kept.text(t->x, t->y, t->text);
+            } else if (const auto* l = std::get_if<LineOp>(&op)) {
+                kept.line(l->x1, l->y1, l->x2, l->y2, l->width);
+            } else if (const auto* f = std::get_if<FontOp>(&op)) {
+                kept.font({f->font.pixelSize(), f->font.bold(), f->baseline});
+            } else {
+                kept.page();
+            }
         } else {
             apply(op);
         }
@@ -406,7 +441,9 @@ int Printer::PrinterCount() const {
     return static_cast<int>(QPrinterInfo::availablePrinterNames().size());
 }
 
-bool Printer::previewOnly() const { return impl_->pdfPath.empty() && previewing(*impl_->printer); }
+bool Printer::previewOnly() const {
+    return impl_->pdfPath.empty() && (impl_->hold || previewing(*impl_->printer));
+}
 
 int Printer::PaperSize() const {
     return paperCodeOf(static_cast<int>(impl_->printer->pageLayout().pageSize().id()));
@@ -474,6 +511,7 @@ void Printer::fontChanged() { impl_->setFont(FontSize(), FontBold()); }
 
 void Printer::beginJob() {
     impl_->kept.clear();
+    impl_->held = false;
     impl_->drawn.clear();
     impl_->fontDrawn = false;
     if (impl_->pdfPath.empty()) return;
@@ -506,28 +544,12 @@ void Printer::drawLine(double x1, double y1, double x2, double y2) {
 void Printer::endJob() {
     Impl& d = *impl_;
     if (d.pdfPath.empty()) {
-        // a preview shows every page once; a job sends what the print dialog chose
-        const bool preview = previewing(*d.printer);
-        std::vector<int> pages;
-        if (preview) {
-            for (int p = 1; p <= d.keptPages(); ++p) pages.push_back(p);
-        } else {
-            pages = pagesToSend(*d.printer, d.keptPages());
-            keepPaper(*d.printer);
+        if (d.hold) {
+            d.held = true;  // shown a page at a time, sent by printHeld
+            return;
         }
-        if (!DocName().empty()) d.printer->setDocName(toQString(DocName()));
-        d.byFamily = preview;
-        d.runFonts.clear();  // the families may have changed since the last job
-        d.beginPainter();
-        d.replay(pages);
+        d.send(DocName());
         d.kept.clear();
-        d.byFamily = false;
-        if (!d.painter.end()) throw Error(kPrinterError, "Printer error: the job did not reach the printer");
-        // a host's printer writing a PDF file (a print dialog's "print to file")
-        if (d.printer->outputFormat() == QPrinter::PdfFormat && !d.printer->outputFileName().isEmpty() &&
-            d.printer->paintEngine()->type() == QPaintEngine::Pdf) {
-            mendTextMaps(toStd(d.printer->outputFileName()), d.drawn);
-        }
         return;
     }
     if (!d.painter.end()) throw Error(kPrinterError, "Printer error: cannot write " + d.pdfPath);
@@ -544,8 +566,53 @@ void Printer::endJob() {
 void Printer::abandonJob() {
     Impl& d = *impl_;
     d.kept.clear();
+    d.held = false;
     if (d.painter.isActive()) d.painter.end();
     d.closePdf();
+}
+
+void Printer::holdJobs(bool hold) { impl_->hold = hold; }
+
+int Printer::heldPages() const { return impl_->held ? impl_->keptPages() : 0; }
+
+void Printer::drawHeldPage(QPaintDevice& device, int page, double dpi) {
+    Impl& d = *impl_;
+    if (!d.held || page < 1 || page > d.keptPages()) badValue("page");
+    if (!d.painter.begin(&device)) throw Error(kPrinterError, "Printer error: cannot draw the page");
+    // the twips count from the printable area's top left, inside the paper
+    const QRectF area = d.printer->pageLayout().paintRect(QPageLayout::Point);
+    d.painter.translate(area.left() * dpi / 72.0, area.top() * dpi / 72.0);
+    d.painter.scale(dpi / 1440.0, dpi / 1440.0);
+    d.painter.setPen(QPen(Qt::black));
+    d.fontDrawn = false;
+    d.byFamily = true;
+    d.runFonts.clear();
+    try {
+        d.replay({page});
+    } catch (...) {
+        d.byFamily = false;
+        d.painter.end();
+        throw;
+    }
+    d.byFamily = false;
+    d.painter.end();
+}
+
+void Printer::printHeld(QPrinter& target) {
+    Impl& d = *impl_;
+    if (!d.held) badValue("printHeld without a held job");
+    QPrinter* own = d.printer;
+    // the pages go out on the paper they were laid out on
+    target.setPageLayout(own->pageLayout());
+    d.printer = &target;
+    try {
+        d.send(DocName());
+    } catch (...) {
+        if (d.painter.isActive()) d.painter.end();
+        d.printer = own;
+        throw;
+    }
+    d.printer = own;
 }
 
 std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report, QWidget* parent) {

@@ -1,5 +1,6 @@
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <unordered_map>
 
@@ -170,7 +172,9 @@ std::string decimalText(double d, int scale) {
 // The column's value is read through sqlite3_column_value once; the value_* calls
 // on it skip the statement checks each column_* call makes. The connection is
 // used by one thread at a time, which is all an unprotected value asks.
-void appendCell(CellStore& out, sqlite3_stmt* st, int col, CellKind kind, int scale) {
+// `out`: a CellStore, or a vector holding one row.
+template <class Cells>
+void appendCell(Cells& out, sqlite3_stmt* st, int col, CellKind kind, int scale) {
     sqlite3_value* v = sqlite3_column_value(st, col);
     const int t = sqlite3_value_type(v);
     if (t == SQLITE_NULL) {
@@ -1291,38 +1295,55 @@ std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
 
 long long Connection::doLastInsertId() { return sqlite3_last_insert_rowid(impl_->db); }
 
-ResultTable Connection::doQuery(const std::string& sql) try {
-    auto tr = impl_->translate(sql);
-    for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
-    sqlite3_stmt* st = impl_->prepare(tr->statements.back());
+namespace {
+
+// A query's columns as SQL Server reports them, and how each one's cells are read.
+struct QueryColumns {
+    std::vector<ColumnInfo> columns;
+    std::vector<CellKind> kinds;
+    std::vector<int> scales;
+};
+
+QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr) {
     const int n = sqlite3_column_count(st);
-    ResultTable table;
-    table.columns.resize(static_cast<std::size_t>(n));
-    std::vector<CellKind> kinds(static_cast<std::size_t>(n), CellKind::Auto);
-    std::vector<int> scales(static_cast<std::size_t>(n), 0);
+    QueryColumns q;
+    q.columns.resize(static_cast<std::size_t>(n));
+    q.kinds.assign(static_cast<std::size_t>(n), CellKind::Auto);
+    q.scales.assign(static_cast<std::size_t>(n), 0);
     for (int c = 0; c < n; ++c) {
-        ColumnInfo& info = table.columns[static_cast<std::size_t>(c)];
+        ColumnInfo& info = q.columns[static_cast<std::size_t>(c)];
         const char* name = sqlite3_column_name(st, c);
         info.name = name ? name : "";
         const char* decl = sqlite3_column_decltype(st, c);
         if (const char* t = sqlite3_column_table_name(st, c)) info.baseTable = t;
         if (const char* o = sqlite3_column_origin_name(st, c)) info.baseColumn = o;
         // an expression whose type the statement decides (a decimal computed from casts and literals)
-        const bool computed = !decl && static_cast<std::size_t>(c) < tr->columnTypes.size() &&
-                              !tr->columnTypes[static_cast<std::size_t>(c)].empty();
-        if (computed) decl = tr->columnTypes[static_cast<std::size_t>(c)].c_str();
+        const bool computed = !decl && static_cast<std::size_t>(c) < tr.columnTypes.size() &&
+                              !tr.columnTypes[static_cast<std::size_t>(c)].empty();
+        if (computed) decl = tr.columnTypes[static_cast<std::size_t>(c)].c_str();
         if (decl && columnInfoForDeclaredType(decl, info)) {
-            kinds[static_cast<std::size_t>(c)] = computed ? CellKind::Computed : kindFor(info);
-            scales[static_cast<std::size_t>(c)] =
+            q.kinds[static_cast<std::size_t>(c)] = computed ? CellKind::Computed : kindFor(info);
+            q.scales[static_cast<std::size_t>(c)] =
                 info.type == adCurrency ? 4 : (info.numericScale == 255 ? 0 : info.numericScale);
         }
     }
     // SQLite names an expression after its text (tsql_sum(金额)); SQL Server leaves it unnamed
-    for (int k : tr->unnamedColumns) {
+    for (int k : tr.unnamedColumns) {
         const int c = k < 0 ? n + k : k;
-        if (c >= 0 && c < n) table.columns[static_cast<std::size_t>(c)].name.clear();
+        if (c >= 0 && c < n) q.columns[static_cast<std::size_t>(c)].name.clear();
     }
-    impl_->startClock();
+    return q;
+}
+
+// Every row of a prepared query, its expression columns typed from their values.
+// `failed` raises the database's error.
+ResultTable readTable(sqlite3_stmt* st, QueryColumns q, const dialect::Translation& tr,
+                      const std::function<void()>& failed) {
+    const int n = static_cast<int>(q.columns.size());
+    const std::vector<CellKind>& kinds = q.kinds;
+    const std::vector<int>& scales = q.scales;
+    ResultTable table;
+    table.columns = std::move(q.columns);
     int rc;
     const std::uint64_t limit = memoryLimit();
     ResultSize size;
@@ -1339,9 +1360,9 @@ ResultTable Connection::doQuery(const std::string& sql) try {
         }
     }
     sqlite3_reset(st);
-    if (rc != SQLITE_DONE) impl_->fail(sqlite3_sql(st));
+    if (rc != SQLITE_DONE) failed();
     std::vector<bool> text(static_cast<std::size_t>(n), false);
-    for (int k : tr->textColumns) {
+    for (int k : tr.textColumns) {
         const int c = k < 0 ? n + k : k;
         if (c >= 0 && c < n) text[static_cast<std::size_t>(c)] = true;
     }
@@ -1350,6 +1371,59 @@ ResultTable Connection::doQuery(const std::string& sql) try {
             inferColumn(table, static_cast<std::size_t>(c), text[static_cast<std::size_t>(c)]);
     }
     return table;
+}
+
+// Resets the statement however the reading ends.
+struct StatementReset {
+    sqlite3_stmt* st;
+    ~StatementReset() { sqlite3_reset(st); }
+};
+
+}  // namespace
+
+ResultTable Connection::doQuery(const std::string& sql) try {
+    auto tr = impl_->translate(sql);
+    for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
+    sqlite3_stmt* st = impl_->prepare(tr->statements.back());
+    QueryColumns q = queryColumns(st, *tr);
+    impl_->startClock();
+    return readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+} catch (const Error& e) {
+    impl_->speak(e);
+}
+
+void Connection::doQueryEach(const std::string& sql, RowReader& reader) try {
+    auto tr = impl_->translate(sql);
+    for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
+    sqlite3_stmt* st = impl_->prepare(tr->statements.back());
+    QueryColumns q = queryColumns(st, *tr);
+    impl_->startClock();
+    if (std::find(q.kinds.begin(), q.kinds.end(), CellKind::Auto) != q.kinds.end()) {
+        // an expression column's type comes from all its values: the rows are read whole first
+        const ResultTable table = readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+        reader.columns(table.columns);
+        std::vector<Value> row(table.columns.size());
+        for (std::size_t r = 0; r < table.rowCount(); ++r) {
+            for (std::size_t c = 0; c < row.size(); ++c) row[c] = table.at(r, c);
+            reader.row(row.data());
+        }
+        return;
+    }
+    reader.columns(q.columns);
+    const std::size_t n = q.columns.size();
+    std::vector<Value> row;
+    row.reserve(n);
+    int rc;
+    {
+        const StatementReset reset{st};
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            row.clear();
+            for (std::size_t c = 0; c < n; ++c)
+                appendCell(row, st, static_cast<int>(c), q.kinds[c], q.scales[c]);
+            reader.row(row.data());
+        }
+    }
+    if (rc != SQLITE_DONE) impl_->fail(sqlite3_sql(st));
 } catch (const Error& e) {
     impl_->speak(e);
 }

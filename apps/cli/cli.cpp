@@ -20,6 +20,7 @@
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/session.h"
+#include "palvo/spooled_grid.h"
 #include "palvo/sqlite/connection.h"
 #include "report_args.h"
 #include "report_command.h"
@@ -162,10 +163,10 @@ int runGuarded(std::ostream& err, const std::function<int()>& body) {
     return status;
 }
 
-bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err,
+bool fillReportGrid(const std::string& db, const std::string& statement, SpooledGrid& grid, std::ostream& err,
                     bool fitWidths) {
     clsForm().mInit_Var("", "", "", "", openConnection({db, ""}), "");
-    const std::string filled = clsGrid().sFillTable(statement, grid, fitWidths, 0, "", true);
+    const std::string filled = sFillSpooled(*session().oConn, statement, grid, fitWidths);
     session().oConn.reset();
     if (filled.empty() || filled == "0") return true;
     err << "palvo: " << filled << "\n";

@@ -9,6 +9,7 @@
 
 #include "palvo/data.h"
 #include "palvo/grid.h"
+#include "palvo/spooled_grid.h"
 
 namespace Palvo::cli {
 
@@ -52,11 +53,12 @@ private:
 int runGuarded(std::ostream& err, const std::function<int()>& body);
 
 /// Opens the embedded database `db` as the session's connection, fills `grid`
-/// with the statement's rows (running numbers first) and lets the connection
-/// go; with `fitWidths` the columns are sized to their texts as sFillTable
-/// sizes them (ControlSize, with the thread's text measurer). False, with
-/// "palvo: " and the failure on err, when the fill failed.
-bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err,
+/// with the statement's rows as sFillTable fills a grid (running numbers
+/// first), reading them one at a time into the grid's file, and lets the
+/// connection go; with `fitWidths` the columns are sized to their texts as
+/// sFillTable sizes them (ControlSize, with the thread's text measurer).
+/// False, with "palvo: " and the failure on err, when the fill failed.
+bool fillReportGrid(const std::string& db, const std::string& statement, SpooledGrid& grid, std::ostream& err,
                     bool fitWidths = false);
 
 /// Whether a statement returns rows: a select, possibly after comments and parentheses, or a

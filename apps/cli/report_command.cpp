@@ -9,9 +9,9 @@
 #include "call_command.h"
 #include "cli.h"
 #include "palvo/clsPrint.h"
-#include "palvo/memory/grid.h"
 #include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
+#include "palvo/spooled_grid.h"
 #include "report_args.h"
 
 namespace Palvo::cli {
@@ -146,7 +146,7 @@ int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream&
         const auto app = guiApplication();
         auto box = std::make_shared<PrintingMessageBox>(err);
         ScopedMessageBox boxGuard(box);
-        memory::FlexGrid grid;
+        SpooledGrid grid;
         if (!fillReportGrid(o.db, o.statement, grid, err)) return 1;
         auto printer = qt::Printer::pdf(o.out);
         printer->PaperSize(o.paper);

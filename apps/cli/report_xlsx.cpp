@@ -15,6 +15,7 @@
 #include "palvo/memory/spreadsheet.h"
 #include "palvo/memory/window_host.h"
 #include "palvo/session.h"
+#include "palvo/spooled_grid.h"
 #include "palvo/xlsx/writer.h"
 #include "report_args.h"
 
@@ -151,7 +152,7 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
         desk->saveTo = o.out;
         ScopedSpreadsheetDesk deskGuard(desk);
         const MeasurerGuard measurerGuard(std::make_shared<SheetWidthMeasurer>(memory::headlessMeasurer()));
-        memory::FlexGrid grid;
+        SpooledGrid grid;
         // a workbook has no window width to share out: each column gets what its texts need
         grid.Width(0);
         grid.CellFontSize(kSheetFontSize);

@@ -142,6 +142,16 @@ struct ResultTable {
     const Value& at(std::size_t row, std::size_t col) const { return cells[row * columns.size() + col]; }
 };
 
+/// What a query read row by row is handed: its columns once, then each row's
+/// values (as many as the columns) in order. A row's values are valid only
+/// during the call. An exception thrown here ends the query and reaches the caller.
+class RowReader {
+public:
+    virtual ~RowReader();
+    virtual void columns(const std::vector<ColumnInfo>& columns) = 0;
+    virtual void row(const Value* values) = 0;
+};
+
 /// A database connection. Adapters implement the protected hooks; the public
 /// operations check the state and raise Palvo::Error the same way everywhere.
 class Connection {
@@ -168,6 +178,11 @@ public:
                      const std::vector<int>& columnTypes);
     /// Runs a query and reads every row.
     ResultTable Query(const std::string& sql);
+    /// Runs a query and hands its rows to `reader` one at a time, with the
+    /// values Query would give. The embedded database reads them as they come
+    /// (memory does not grow with the rows) when every column has a declared
+    /// type; otherwise, and on other backends, the rows are read whole first.
+    void QueryEach(const std::string& sql, RowReader& reader);
     /// The identity (row number) of the last row an INSERT on this connection
     /// added; 0 when none was added. Throws Palvo::Error (3704 when closed,
     /// 3251 when the backend cannot tell).
@@ -198,6 +213,8 @@ protected:
     virtual long doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
                                     const std::vector<int>& columnTypes);
     virtual ResultTable doQuery(const std::string& sql) = 0;
+    /// Default: doQuery, then its rows one by one.
+    virtual void doQueryEach(const std::string& sql, RowReader& reader);
     /// Default: raises 3251 (not supported).
     virtual long long doLastInsertId();
     virtual void doBegin() = 0;

@@ -216,6 +216,24 @@ ResultTable Connection::Query(const std::string& sql) {
     return doQuery(sql);
 }
 
+void Connection::QueryEach(const std::string& sql, RowReader& reader) {
+    requireOpen();
+    doQueryEach(sql, reader);
+}
+
+void Connection::doQueryEach(const std::string& sql, RowReader& reader) {
+    const ResultTable table = doQuery(sql);
+    reader.columns(table.columns);
+    const std::size_t fields = table.columns.size();
+    std::vector<Value> row(fields);
+    for (std::size_t r = 0; r < table.rowCount(); ++r) {
+        for (std::size_t f = 0; f < fields; ++f) row[f] = table.at(r, f);
+        reader.row(row.data());
+    }
+}
+
+RowReader::~RowReader() = default;
+
 long long Connection::LastInsertId() {
     requireOpen();
     return doLastInsertId();

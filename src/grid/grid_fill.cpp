@@ -94,6 +94,8 @@ std::int32_t numberWidth(const FlexGrid& grid, const TextMeasurer& measurer, dou
     return widest > 0 ? util::clng(widest + a) : 0;
 }
 
+}  // namespace
+
 void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSize, bool hasXH) {
     const double fontSize = grid.CellFontSize();
     const int cols = grid.Cols();
@@ -104,6 +106,8 @@ void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSiz
     if (hasXH) widths[0] = std::max(widths[0], numberWidth(grid, measurer, fontSize, a));
     for (int c = 0; c < cols; ++c) grid.ColWidth(c, widths[static_cast<std::size_t>(c)]);
 }
+
+namespace {
 
 bool isWordByte(unsigned char c) {
     // bytes of Chinese names count as letters, as they do in SQL Server names

@@ -20,6 +20,10 @@ std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& g
                            std::int16_t iSize, const std::string& sum, bool hasXH,
                            const std::string& controlDate);
 
+/// Sizes the columns as sFillTable does once the rows are in: contentWidths,
+/// fitColumnWidths and, with running numbers, the widest of them.
+void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSize, bool hasXH);
+
 void addColumnTitles(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField);
 
 /// Whether the statement has an ORDER BY: the two words in any case, with any

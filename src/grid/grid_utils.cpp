@@ -123,38 +123,42 @@ void colorRow(FlexGrid& grid, std::int32_t color) {
     grid.Col(grid.FixedCols());
 }
 
+bool tidiesDates(const std::string& heading, const std::string& dateFormat, const std::string& colString,
+                 const std::string& notColString) {
+    const std::string trimmed = util::trim(heading);
+    if (util::trim(dateFormat).empty()) return isDateHeading(trimmed);
+    if (!colString.empty()) return !trimmed.empty() && inNameList(colString, trimmed);
+    return isDateHeading(trimmed) && !inNameList(notColString, trimmed);
+}
+
+std::string_view tidiedDate(const std::string& text, const std::string& dateFormat, std::string& formatted) {
+    const std::string_view trimmed = util::trimmedView(text);
+    if (trimmed.empty()) return text;
+    if (!util::trim(dateFormat).empty()) {
+        // Only a text that reads as a date is rewritten; any other text stays as it is.
+        std::string_view next = text;
+        if (auto d = util::parseDate(trimmed)) next = formatted = util::formatDate(*d, dateFormat);
+        if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next = {};
+        return next;
+    }
+    if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) return {};
+    return text;
+}
+
 void formatDateColumns(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
                        const std::string& notColString) {
     // A grid without rows has no headings to read and no dates to tidy.
     if (grid.Rows() == 0) return;
-    const bool format = !util::trim(dateFormat).empty();
     // A grid model's texts are read in place instead of copied out cell by cell.
     const auto* model = dynamic_cast<const GridModel*>(&grid);
     std::string copy;
+    std::string formatted;
     for (int c = 0; c < grid.Cols(); ++c) {
-        const std::string heading = util::trim(grid.TextMatrix(0, c));
-        bool treat;
-        if (!format)
-            treat = isDateHeading(heading);
-        else if (!colString.empty())
-            treat = !heading.empty() && inNameList(colString, heading);
-        else
-            treat = isDateHeading(heading) && !inNameList(notColString, heading);
-        if (!treat) continue;
+        if (!tidiesDates(grid.TextMatrix(0, c), dateFormat, colString, notColString)) continue;
         for (int r = 1; r < grid.Rows(); ++r) {
             const std::string& text = model ? model->cellText(r, c) : (copy = grid.TextMatrix(r, c));
-            const std::string_view trimmed = util::trimmedView(text);
-            if (trimmed.empty()) continue;
-            if (format) {
-                // Only a text that reads as a date is rewritten; any other text stays as it is.
-                std::string formatted;
-                std::string_view next = text;
-                if (auto d = util::parseDate(trimmed)) next = formatted = util::formatDate(*d, dateFormat);
-                if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next = {};
-                if (next != text) grid.TextMatrix(r, c, std::string(next));
-            } else if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) {
-                grid.TextMatrix(r, c, "");
-            }
+            const std::string_view next = tidiedDate(text, dateFormat, formatted);
+            if (next != text) grid.TextMatrix(r, c, std::string(next));
         }
     }
 }

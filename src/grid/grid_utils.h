@@ -22,6 +22,13 @@ void colorRow(FlexGrid& grid, std::int32_t color);
 void formatDateColumns(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
                        const std::string& notColString);
 
+/// Whether mSetGridDate with these arguments tidies the column under `heading`.
+bool tidiesDates(const std::string& heading, const std::string& dateFormat, const std::string& colString,
+                 const std::string& notColString);
+/// A cell's text as mSetGridDate leaves it in such a column: `text` itself, a
+/// view of `formatted` (which it fills) or "" for a blanked date.
+std::string_view tidiedDate(const std::string& text, const std::string& dateFormat, std::string& formatted);
+
 /// Whether the name is one of the comma-separated names of list, compared
 /// exactly: the wildcard test "," + list + "," Like "*," + name + ",*", with
 /// the name's own wildcard characters taken literally.

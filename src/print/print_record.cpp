@@ -347,17 +347,21 @@ TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, doub
     TableMeasure table;
     table.lefts.resize(static_cast<std::size_t>(std::max(cols, 0)));
     table.lines.assign(static_cast<std::size_t>(std::max(rows, 0)), 1);
+    // row by row, so a grid that reads its rows in order (a spooled one) reads each once
+    std::vector<std::int16_t> widest(static_cast<std::size_t>(std::max(cols, 0)), 0);
+    for (int r = 0; r < rows; ++r) {
+        int& lines = table.lines[static_cast<std::size_t>(r)];
+        for (int c = 0; c < cols; ++c) {
+            const std::string text = grid.TextMatrix(r, c);
+            std::int16_t& w = widest[static_cast<std::size_t>(c)];
+            w = std::max(w, util::cint(std::min(surface.TextWidth(text), limit)));
+            lines = std::max(lines, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')));
+        }
+    }
     double x = surface.TextWidth("aaa");
     for (int c = 0; c < cols; ++c) {
         table.lefts[static_cast<std::size_t>(c)] = util::clng(x);
-        std::int16_t widest = 0;
-        for (int r = 0; r < rows; ++r) {
-            const std::string text = grid.TextMatrix(r, c);
-            widest = std::max(widest, util::cint(std::min(surface.TextWidth(text), limit)));
-            int& lines = table.lines[static_cast<std::size_t>(r)];
-            lines = std::max(lines, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')));
-        }
-        x = table.lefts[static_cast<std::size_t>(c)] + widest + a;
+        x = table.lefts[static_cast<std::size_t>(c)] + widest[static_cast<std::size_t>(c)] + a;
     }
     return table;
 }

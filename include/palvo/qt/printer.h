@@ -10,6 +10,9 @@
 
 #include "palvo/printer.h"
 
+class QDialog;
+class QImage;
+class QPaintDevice;
 class QPrinter;
 class QPrintPreviewDialog;
 class QWidget;
@@ -64,6 +67,22 @@ public:
 
     QPrinter& qprinter();
 
+    /// With `hold`, a job that is not a PDF file's is kept when it ends instead
+    /// of being drawn on the QPrinter (previewOnly() is then true), for a
+    /// preview that shows it a page at a time (PagedPreview). The kept steps
+    /// lie in a temporary file: a long job costs little memory.
+    void holdJobs(bool hold);
+    /// The pages of the held job; 0 when no job is held.
+    int heldPages() const;
+    /// Draws page `page` (from 1) of the held job on `device`, which stands for
+    /// the whole paper at `dpi`, as the preview shows it. Throws Palvo::Error
+    /// 380 for a page the job does not have.
+    void drawHeldPage(QPaintDevice& device, int page, double dpi);
+    /// Sends the held job to `target` as an ended job goes to a host's
+    /// QPrinter: the pages, copies and order its print dialog chose, on the
+    /// paper the job was laid out on. The job stays held.
+    void printHeld(QPrinter& target);
+
 protected:
     double measureWidth(std::string_view text) const override;
     double lineHeight() const override;
@@ -91,5 +110,38 @@ int paperCodeOf(int pageSizeId);
 /// QPrinter is the thread's printer while `report` runs (clsPrint().mPrintRecord(...)).
 /// From the dialog the user prints or closes. The caller owns the dialog.
 std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report, QWidget* parent = nullptr);
+
+/// A print preview ("打印预览") that lays the report out once, keeps its pages
+/// in a temporary file and draws only the page shown: the first page shows as
+/// soon as the report has run, however many pages it has, and paging through
+/// costs no memory. The pages are laid out on printer() (the default printer's
+/// default paper unless the host sets another); the dialog's 打印 button asks
+/// for a printer in a print dialog and sends it the pages as they were laid out.
+class PagedPreview {
+public:
+    explicit PagedPreview(std::function<void()> report, QWidget* parent = nullptr);
+    ~PagedPreview();
+    PagedPreview(const PagedPreview&) = delete;
+    PagedPreview& operator=(const PagedPreview&) = delete;
+
+    QPrinter& printer();
+    QDialog& dialog();
+    /// Runs the report on printer() and shows its first page; exec() does so
+    /// when it has not run. A report that printed nothing shows one blank page.
+    void layOut();
+    int pageCount() const;
+    int currentPage() const;
+    /// Shows a page (from 1); a number outside the pages shows the nearest.
+    void showPage(int page);
+    /// The page drawn on white at `dpi`, the whole paper.
+    QImage pageImage(int page, double dpi) const;
+    /// Sends the pages to `target` (what 打印 does once its print dialog is accepted).
+    void print(QPrinter& target);
+    int exec();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace Palvo::qt

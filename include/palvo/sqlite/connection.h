@@ -44,6 +44,7 @@ protected:
     void doClose() noexcept override;
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
     ResultTable doQuery(const std::string& sql) override;
+    void doQueryEach(const std::string& sql, RowReader& reader) override;
     long long doLastInsertId() override;
     void doBegin() override;
     void doCommit() override;
