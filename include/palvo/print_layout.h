@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/grid.h"
 #include "palvo/printer.h"
 
@@ -14,6 +15,6 @@ namespace Palvo {
 /// columns one after another in its 11-point body font and never scales them,
 /// so these print cut off or not at all. The printer's font size is put back.
 /// Throws Palvo::Error 6 where the report would (a column past 16 bits of twips).
-std::vector<int> columnsBeyondPaper(const FlexGrid& flx, Printer& printer);
+PALVO_API std::vector<int> columnsBeyondPaper(const FlexGrid& flx, Printer& printer);
 
 }  // namespace Palvo
