@@ -46,6 +46,10 @@ public:
     virtual ~MessageBoxPort();
     /// Returns the button pressed (a VbMsgBoxResult).
     virtual int show(const std::string& text, int style, const std::string& title) = 0;
+    /// The texts of the library's message window (clsForm.mSubMsg): a batch host
+    /// without windows takes them here and returns true, and the window is not
+    /// shown. By default false: the window shows them.
+    virtual bool takeMessageWindow(const std::string& text, const std::string& details);
 };
 
 /// The answers a box of this style offers, in the order it shows its buttons
@@ -58,6 +62,9 @@ PALVO_API int msgBoxDefaultAnswer(int style);
 /// Installs the calling thread's message box and returns the one it replaces
 /// (nullptr to uninstall). The thread shares ownership with the caller.
 PALVO_API std::shared_ptr<MessageBoxPort> installMessageBox(std::shared_ptr<MessageBoxPort> port);
+
+/// The calling thread's message box; nullptr when none is installed.
+PALVO_API std::shared_ptr<MessageBoxPort> installedMessageBox();
 
 /// The calling thread's message box. Throws Palvo::Error 429 when none is installed.
 PALVO_API MessageBoxPort& messageBox();

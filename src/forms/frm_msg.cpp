@@ -1,6 +1,7 @@
 #include "src/forms/frm_msg.h"
 
 #include "palvo/error.h"
+#include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
 #include "src/forms/field_props.h"
@@ -100,6 +101,7 @@ frmMsg& frmMsgWindow() {
 }
 
 void mSubMsg(const std::string& sErr, const std::string& sErrMx) {
+    if (const auto box = installedMessageBox(); box && box->takeMessageWindow(sErr, sErrMx)) return;
     frmMsg& w = frmMsgWindow();
     w.sErr = sErr;
     w.sErrMx = sErrMx;
