@@ -334,7 +334,7 @@ Translation Rewriter::alterTableAdd(const Nodes& ns) {
     const std::string& c = t.statements[0];
     std::string def = c.substr(c.find('(') + 1);
     def.pop_back();
-    if (def.find(',') != std::string::npos && def.find("(") == std::string::npos) {
+    if (def.find(',') != std::string::npos && def.find('(') == std::string::npos) {
         unsupported("ALTER TABLE ... ADD of several columns");
     }
     tr.statements.push_back(s + " column " + def);

@@ -144,7 +144,7 @@ int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream&
     const SignalCleanup cleanup;
     return runGuarded(err, [&] {
         const auto app = guiApplication();
-        auto box = std::make_shared<PrintingMessageBox>(err);
+        auto box = std::make_shared<PrintingMessageBox>(err, nullptr, MessageWindows::Print);
         ScopedMessageBox boxGuard(box);
         SpooledGrid grid;
         if (!fillReportGrid(o.db, o.statement, grid, err)) return 1;

@@ -5,12 +5,13 @@
 #include <string>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 #include "palvo/grid.h"
 #include "palvo/printer.h"
 
 namespace Palvo {
 
-class clsPrint {
+class PALVO_API clsPrint {
 public:
     /// Prints rows 0 .. Rows - 1 of the grid on the thread's printer
     /// (installPrinter) as a paged table: the title, the print time, Topstr on

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "palvo/bulk_memory.h"
+#include "palvo/export.h"
 #include "palvo/value.h"
 
 namespace Palvo {
@@ -59,10 +60,10 @@ enum DataTypeEnum : int {
 };
 
 /// Whether a type number is one of the numeric types (2, 3, 4, 5, 6, 11, 17, 20, 131).
-bool isNumericType(int adoType);
+PALVO_API bool isNumericType(int adoType);
 
 /// Metadata of one result column, filled as SQL Server reports it.
-struct ColumnInfo {
+struct PALVO_API ColumnInfo {
     std::string name;
     int type = adVarChar;
     long definedSize = 0;
@@ -74,13 +75,13 @@ struct ColumnInfo {
 
 /// Metadata for a declared SQL Server type such as "nvarchar(50)" or
 /// "decimal(18,2)". Returns false when the type name is not known.
-bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info);
+PALVO_API bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info);
 
 /// The cells of a result, row-major, kept in chunks: a large result never
 /// needs one huge block and growing it never moves a cell. The first chunks
 /// are small, so that a short result stays small; from there a chunk is a
 /// bulk block of 2 MiB (palvo/bulk_memory.h), cheap to touch when fresh.
-class CellStore {
+class PALVO_API CellStore {
 public:
     static constexpr std::size_t kChunkCells = 2048;
     static constexpr std::size_t kSmallChunks = 8;
@@ -134,7 +135,7 @@ private:
 };
 
 /// A fully read result: columns and row-major cells.
-struct ResultTable {
+struct PALVO_API ResultTable {
     std::vector<ColumnInfo> columns;
     CellStore cells;
 
@@ -154,7 +155,7 @@ public:
 
 /// A database connection. Adapters implement the protected hooks; the public
 /// operations check the state and raise Palvo::Error the same way everywhere.
-class Connection {
+class PALVO_API Connection {
 public:
     Connection() = default;
     Connection(const Connection&) = delete;
@@ -233,7 +234,7 @@ private:
 };
 
 /// Rolls back unless committed.
-class Transaction {
+class PALVO_API Transaction {
 public:
     explicit Transaction(Connection& conn);
     Transaction(const Transaction&) = delete;
@@ -249,7 +250,7 @@ private:
 class Recordset;
 
 /// One column of a recordset, seen at its current row.
-class Field {
+class PALVO_API Field {
 public:
     const std::string& Name() const;
     int Type() const;
@@ -275,7 +276,7 @@ private:
 };
 
 /// The columns of a recordset.
-class Fields {
+class PALVO_API Fields {
 public:
     long Count() const;
     /// By position from 0. Throws 3265 when out of range.
@@ -292,7 +293,7 @@ private:
 
 /// A client-side recordset: Open reads every row, so RecordCount is exact
 /// for every cursor type. Closes itself when destroyed.
-class Recordset {
+class PALVO_API Recordset {
 public:
     Recordset() = default;
     Recordset(Recordset&&) noexcept = default;
@@ -390,8 +391,8 @@ namespace Palvo {
 /// Makes a new, unopened connection, as "new Connection" does on the host
 /// platform. The ODBC adapter installs one (Palvo::odbc::installConnectionFactory).
 using ConnectionFactory = std::function<std::shared_ptr<Connection>()>;
-void installConnectionFactory(ConnectionFactory factory);
+PALVO_API void installConnectionFactory(ConnectionFactory factory);
 /// Throws Palvo::Error 429 when no factory is installed.
-std::shared_ptr<Connection> newConnection();
+PALVO_API std::shared_ptr<Connection> newConnection();
 
 }  // namespace Palvo

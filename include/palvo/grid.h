@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 
 namespace Palvo {
 
@@ -29,12 +30,12 @@ inline constexpr long LastNonFixedRow = 30015;  // "Can not remove last non-fixe
 /// empty cells, then numbers by value, then other texts byte by byte; `how` 1
 /// ascending, 2 the exact reverse; rows that tie keep their order. Every grid
 /// adapter sorts with it, so all of them agree.
-std::vector<std::size_t> genericSortOrder(const std::vector<std::string_view>& texts, int how);
+PALVO_API std::vector<std::size_t> genericSortOrder(const std::vector<std::string_view>& texts, int how);
 
 /// typeName() is "MSFlexGrid" or "MSHFlexGrid". Every member that takes a row
 /// or column raises Palvo::Error 381 when it lies outside the grid; Row and Col
 /// raise 30009 and 30010.
-class FlexGrid : public Control {
+class PALVO_API FlexGrid : public Control {
 public:
     ~FlexGrid() override;
 

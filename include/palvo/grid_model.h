@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "palvo/bulk_memory.h"
+#include "palvo/export.h"
 #include "palvo/grid.h"
 
 namespace Palvo {
@@ -25,7 +26,7 @@ enum class GridType { MSFlexGrid, MSHFlexGrid };
 /// keep its own idea of the shape in step; cell changes are told afterwards.
 /// The model calls these only after it has checked the arguments, so a change
 /// that raises an error is never announced.
-class GridListener {
+class PALVO_API GridListener {
 public:
     virtual ~GridListener();
     /// Texts, colours or alignments changed inside the inclusive rectangle.
@@ -51,7 +52,7 @@ public:
 /// wide with alignment 9 (general). Cell texts and colours are flat row-major
 /// arrays. What depends on a screen (the control's place and size, the cell
 /// geometry, which rows are in view, the font) is left to the adapter.
-class GridModel : public FlexGrid {
+class PALVO_API GridModel : public FlexGrid {
 public:
     explicit GridModel(GridType type = GridType::MSFlexGrid);
     ~GridModel() override;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/grid.h"
 #include "palvo/printer.h"
 #include "palvo/scoped_port.h"
@@ -36,6 +37,6 @@ using ScopedPrintRecordOptions = ScopedPort<PrintRecordOptions, installPrintReco
 /// columns one after another in its 11-point body font and never scales them,
 /// so these print cut off or not at all. The printer's font size is put back.
 /// Throws Palvo::Error 6 where the report would (a column past 16 bits of twips).
-std::vector<int> columnsBeyondPaper(const FlexGrid& flx, Printer& printer);
+PALVO_API std::vector<int> columnsBeyondPaper(const FlexGrid& flx, Printer& printer);
 
 }  // namespace Palvo

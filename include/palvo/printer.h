@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "palvo/export.h"
 #include "palvo/scoped_port.h"
 
 namespace Palvo {
@@ -25,7 +26,7 @@ inline constexpr int vbPRORLandscape = 2;
 
 /// What a line of text is printed on: a font, a print position and Print.
 /// The printer is one; a host may offer any other surface with these members.
-class TextSurface {
+class PALVO_API TextSurface {
 public:
     virtual ~TextSurface();
     virtual double FontSize() const = 0;
@@ -51,7 +52,7 @@ public:
 /// kept here, so every printer moves alike; an adapter measures and draws
 /// through the hooks below. A job opens with the first text or rule drawn
 /// (or the first NewPage) and ends with EndDoc, or is abandoned with KillDoc.
-class Printer : public TextSurface {
+class PALVO_API Printer : public TextSurface {
 public:
     ~Printer() override;
 
@@ -167,9 +168,9 @@ private:
 
 /// Installs the calling thread's printer, the one reports print on (nullptr
 /// removes it), and returns the one it replaces.
-std::shared_ptr<Printer> installPrinter(std::shared_ptr<Printer> printer);
+PALVO_API std::shared_ptr<Printer> installPrinter(std::shared_ptr<Printer> printer);
 /// The calling thread's printer, or nullptr.
-std::shared_ptr<Printer> installedPrinter();
+PALVO_API std::shared_ptr<Printer> installedPrinter();
 
 /// Installs a printer for the life of the guard and restores the previous one.
 using ScopedPrinter = ScopedPort<Printer, installPrinter>;

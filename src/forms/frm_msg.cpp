@@ -2,6 +2,7 @@
 
 #include "palvo/clsForm.h"
 #include "palvo/error.h"
+#include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
 #include "src/forms/field_props.h"
@@ -101,6 +102,7 @@ frmMsg& frmMsgWindow() {
 }
 
 void showSubMsg(const std::string& sErr, const std::string& sErrMx) {
+    if (const auto box = installedMessageBox(); box && box->takeMessageWindow(sErr, sErrMx)) return;
     frmMsg& w = frmMsgWindow();
     w.sErr = sErr;
     w.sErrMx = sErrMx;

@@ -8,6 +8,8 @@ namespace Palvo {
 
 MessageBoxPort::~MessageBoxPort() = default;
 
+bool MessageBoxPort::takeMessageWindow(const std::string&, const std::string&) { return false; }
+
 namespace {
 std::shared_ptr<MessageBoxPort>& installed() {
     thread_local std::shared_ptr<MessageBoxPort> port;
@@ -50,6 +52,8 @@ std::shared_ptr<MessageBoxPort> installMessageBox(std::shared_ptr<MessageBoxPort
     installed() = std::move(port);
     return previous;
 }
+
+std::shared_ptr<MessageBoxPort> installedMessageBox() { return installed(); }
 
 MessageBoxPort& messageBox() {
     auto& port = installed();

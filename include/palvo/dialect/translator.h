@@ -8,11 +8,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "palvo/export.h"
+
 namespace Palvo::dialect {
 
 /// A change of a table SQLite cannot make by one statement: the connection makes
 /// it from the schema it finds (rebuilding the table, its checks and indexes).
-struct SchemaChange {
+struct PALVO_API SchemaChange {
     enum class Kind { None, DropColumn, AlterColumn, RenameTable, RenameColumn };
     Kind kind = Kind::None;
     std::string table;       ///< as the statement names it
@@ -38,7 +40,7 @@ public:
 /// The SQLite statements one T-SQL statement becomes: usually one; a CREATE TABLE
 /// with datetime columns is followed by the triggers that normalise them, and
 /// with number or sized text columns by those that check their values.
-struct Translation {
+struct PALVO_API Translation {
     std::vector<std::string> statements;
     /// For a query: the SQL Server type of each result column the statement
     /// decides ("decimal(14,6)", "money"), "" where the values decide it.
@@ -60,7 +62,7 @@ struct Translation {
 
 /// Translates T-SQL statements to SQLite, remembering recent translations.
 /// Thread-safe: one translator may serve several connections.
-class Translator {
+class PALVO_API Translator {
 public:
     /// Keeps at most `capacity` translations (0 disables the cache), of
     /// statements of at most 4 MB together; a longer one is never kept.
@@ -86,14 +88,14 @@ private:
 };
 
 /// Translates without any cache, with the column types of `catalogue` when one is given.
-Translation translateUncached(std::string_view tsql, Catalogue* catalogue = nullptr);
+PALVO_API Translation translateUncached(std::string_view tsql, Catalogue* catalogue = nullptr);
 
 /// Whether SQLite reads this number text as exactly the number written: whole
 /// numbers within bigint, others when a double carries every digit (up to 15
 /// significant digits always do).
-bool readsExactly(std::string_view number);
+PALVO_API bool readsExactly(std::string_view number);
 /// "" when readsExactly(number); otherwise what is refused and why ("the number
 /// 12345678901234567890 (a whole number beyond bigint, ...)").
-std::string numberRefusal(std::string_view number);
+PALVO_API std::string numberRefusal(std::string_view number);
 
 }  // namespace Palvo::dialect

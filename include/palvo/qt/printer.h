@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/printer.h"
 
 class QDialog;
@@ -22,7 +23,7 @@ namespace Palvo::qt {
 /// The families printed text is set in, in order: a Latin face first (Noto
 /// Sans CJK alone loses the text of digits that follow letters in a PDF), Noto
 /// Sans CJK SC for the Chinese characters the first one lacks.
-std::vector<std::string> defaultPrintFamilies();
+PALVO_API std::vector<std::string> defaultPrintFamilies();
 
 /// The printer port on a QPrinter (docs/print.md). Units are twips from the
 /// top left of the printable area; a line of text is one em high (the font
@@ -30,7 +31,7 @@ std::vector<std::string> defaultPrintFamilies();
 /// written as it is drawn into a temporary file beside it (an AtomicFile, each
 /// write checked), which becomes the file at EndDoc; any other job is kept until EndDoc and only then drawn
 /// on the QPrinter, so an abandoned job (KillDoc) leaves nothing behind. Use on the GUI thread only.
-class Printer : public Palvo::Printer {
+class PALVO_API Printer : public Palvo::Printer {
 public:
     /// The system's default printer (CUPS). PrinterCount is the number of
     /// system printers: 0 when none is installed.
@@ -101,15 +102,16 @@ private:
 };
 
 /// The Qt page size id (QPageSize::PageSizeId) of a paper code, or -1 when Qt has none.
-int pageSizeIdOf(int paperCode);
+PALVO_API int pageSizeIdOf(int paperCode);
 /// The paper code of a Qt page size id; 256 (a user-defined size) for one without a code.
-int paperCodeOf(int pageSizeId);
+PALVO_API int paperCodeOf(int pageSizeId);
 
 /// A print preview (QPrintPreviewDialog, titled "打印预览") whose pages `report`
 /// prints: each time the dialog lays its pages out, a Printer on the preview's
 /// QPrinter is the thread's printer while `report` runs (clsPrint().mPrintRecord(...)).
 /// From the dialog the user prints or closes. The caller owns the dialog.
-std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report, QWidget* parent = nullptr);
+PALVO_API std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report,
+                                                            QWidget* parent = nullptr);
 
 /// A print preview ("打印预览") that lays the report out once, keeps its pages
 /// in a temporary file and draws only the page shown: the first page shows as

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "palvo/data.h"
+#include "palvo/export.h"
 
 namespace Palvo::sqlite {
 
@@ -19,7 +20,7 @@ namespace Palvo::sqlite {
 /// translator does not handle).
 /// Like any connection, it serves one thread at a time; threads that run
 /// statements at the same moment need connections of their own.
-class Connection : public Palvo::Connection {
+class PALVO_API Connection : public Palvo::Connection {
 public:
     Connection();
     ~Connection() override;
@@ -61,10 +62,10 @@ private:
 /// count against `bytes`. A statement that would need more fails with
 /// ErrorNumber::Database, "The statement needs more memory than the embedded
 /// database's bound of N MB." and changes nothing. 0 (the default) sets no bound.
-void setMemoryLimit(std::uint64_t bytes);
-std::uint64_t memoryLimit();
+PALVO_API void setMemoryLimit(std::uint64_t bytes);
+PALVO_API std::uint64_t memoryLimit();
 
 /// Installs a connection factory that makes sqlite::Connection objects.
-void installConnectionFactory();
+PALVO_API void installConnectionFactory();
 
 }  // namespace Palvo::sqlite
