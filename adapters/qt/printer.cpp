@@ -329,7 +329,7 @@ struct Printer::Impl {
     // The kept job onto the printer: the pages it sends (from 1), each
     // starting in the font its page started in.
     void replay(const std::vector<int>& pages) {
-        struct Steps : JobSpool::Visitor {
+        struct PALVO_LOCAL Steps : JobSpool::Visitor {
             Impl& d;
             explicit Steps(Impl& impl) : d(impl) {}
             void font(const JobSpool::Font& f) override {

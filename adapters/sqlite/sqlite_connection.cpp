@@ -440,7 +440,7 @@ struct Connection::Impl {
     // read when the translator first asks, for the schema version they were read
     // at: any change of the schema, by this connection or another, empties it
     // and the translations made with it.
-    struct SchemaCatalogue final : dialect::Catalogue {
+    struct PALVO_LOCAL SchemaCatalogue final : dialect::Catalogue {
         Impl* impl = nullptr;
         long long version = -1;
         std::unordered_map<std::string, std::optional<Columns>> tables;

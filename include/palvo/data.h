@@ -146,7 +146,7 @@ struct PALVO_API ResultTable {
 /// What a query read row by row is handed: its columns once, then each row's
 /// values (as many as the columns) in order. A row's values are valid only
 /// during the call. An exception thrown here ends the query and reaches the caller.
-class RowReader {
+class PALVO_API RowReader {
 public:
     virtual ~RowReader();
     virtual void columns(const std::vector<ColumnInfo>& columns) = 0;

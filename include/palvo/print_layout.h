@@ -15,7 +15,7 @@ namespace Palvo {
 
 /// What clsPrint.mPrintRecord adds to its report, set on the calling thread
 /// before it prints (installPrintRecordOptions); kept until replaced.
-struct PrintRecordOptions {
+struct PALVO_API PrintRecordOptions {
     /// Headings (row 0 texts) of the columns whose sums end the table of every
     /// page: a row "本页小计" over that page's rows and a row "累计" over all
     /// rows up to the page's last. The columns must hold numbers; a heading
@@ -25,9 +25,9 @@ struct PrintRecordOptions {
 };
 
 /// Installs the calling thread's report options (nullptr: none) and returns the ones replaced.
-std::shared_ptr<PrintRecordOptions> installPrintRecordOptions(std::shared_ptr<PrintRecordOptions> options);
+PALVO_API std::shared_ptr<PrintRecordOptions> installPrintRecordOptions(std::shared_ptr<PrintRecordOptions> options);
 /// The calling thread's report options, or nullptr.
-std::shared_ptr<PrintRecordOptions> installedPrintRecordOptions();
+PALVO_API std::shared_ptr<PrintRecordOptions> installedPrintRecordOptions();
 
 /// Installs report options for the life of the guard and restores the previous ones.
 using ScopedPrintRecordOptions = ScopedPort<PrintRecordOptions, installPrintRecordOptions>;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "palvo/export.h"
 #include "palvo/grid.h"
 
 namespace Palvo {
@@ -21,7 +22,7 @@ class Connection;
 /// CellBackColor) throw Palvo::Error 438. Reading the rows in order is cheap;
 /// going back to an earlier row reads from the nearest of every 64th row.
 /// Otherwise it behaves as memory::FlexGrid (font size 9, 4800 twips wide).
-class SpooledGrid final : public FlexGrid {
+class PALVO_API SpooledGrid final : public FlexGrid {
 public:
     SpooledGrid();
     ~SpooledGrid() override;
@@ -114,6 +115,6 @@ private:
 /// controlSize, dates in date columns as YYYY-MM-DD; reading the rows one at a
 /// time (Connection::QueryEach). Returns "" when rows came, "0" when none did,
 /// the error's description when anything failed (a full disk included).
-std::string sFillSpooled(Connection& conn, const std::string& sql, SpooledGrid& grid, bool controlSize);
+PALVO_API std::string sFillSpooled(Connection& conn, const std::string& sql, SpooledGrid& grid, bool controlSize);
 
 }  // namespace Palvo

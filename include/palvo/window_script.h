@@ -70,13 +70,13 @@ public:
 
 /// Throws Palvo::Error 5 naming the script line: "window script line 3 (click
 /// cmdOk): why".
-[[noreturn]] void refuseScriptAction(const ScriptAction& action, const std::string& why);
+[[noreturn]] PALVO_API void refuseScriptAction(const ScriptAction& action, const std::string& why);
 
 /// The checks both hosts make before they play an action on a control: text
 /// only into a text box or combo box, an entry or row that exists, a cell among
 /// the data cells, a click only on an enabled and shown button or label.
 /// Throws as refuseScriptAction does.
-void checkScriptAction(const ScriptAction& action, Control& control);
+PALVO_API void checkScriptAction(const ScriptAction& action, Control& control);
 
 /// Plays one action on a shown window through its control ports, as a user
 /// would: the control gets the focus, then its text, entry, row, click or

@@ -34,8 +34,8 @@ TEST_F(FailureFormat, AFailedQueryPrintsOneLineWhateverTheCommand) {
         std::string line;
     };
     const Case cases[] = {
-        {"select * from 没有这个表", "palvo: no such table: 没有这个表\n"},
-        {"select 编号 / 0 as 商 from 客户", "palvo: Divide by zero error encountered.\n"},
+        {"select * from 没有这个表", "palvo: 对象名 '没有这个表' 无效。\n"},
+        {"select 编号 / 0 as 商 from 客户", "palvo: 遇到以零作除数错误。\n"},
     };
     for (const Case& c : cases) {
         for (const auto& args : commands(db, c.statement)) {

@@ -28,7 +28,7 @@ struct PALVO_API SchemaChange {
 /// arithmetic overflows as int's, a decimal column's is exact). A translator
 /// given one keeps translations that depend on it: clear its cache when the
 /// schema changes.
-class Catalogue {
+class PALVO_API Catalogue {
 public:
     /// Column name in ASCII lower case -> declared type as stored ("int", "decimal real(18,2)").
     using Columns = std::unordered_map<std::string, std::string>;

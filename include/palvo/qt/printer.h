@@ -119,7 +119,7 @@ PALVO_API std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()
 /// costs no memory. The pages are laid out on printer() (the default printer's
 /// default paper unless the host sets another); the dialog's 打印 button asks
 /// for a printer in a print dialog and sends it the pages as they were laid out.
-class PagedPreview {
+class PALVO_API PagedPreview {
 public:
     explicit PagedPreview(std::function<void()> report, QWidget* parent = nullptr);
     ~PagedPreview();
