@@ -929,6 +929,18 @@ void Connection::applyTimeouts() {
     if (impl_->db) sqlite3_busy_timeout(impl_->db, busyMilliseconds(CommandTimeout()));
 }
 
+// The schema cookie of the file: every schema change of any connection moves it.
+std::optional<std::int64_t> Connection::doSchemaVersion() {
+    sqlite3_stmt* st = impl_->prepare("pragma schema_version");
+    if (sqlite3_step(st) != SQLITE_ROW) {
+        sqlite3_reset(st);
+        impl_->fail();
+    }
+    const std::int64_t version = sqlite3_column_int64(st, 0);
+    sqlite3_reset(st);
+    return version;
+}
+
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
     auto tr = impl_->translator.translateStatements(sql);
     if (tr->change.kind != dialect::SchemaChange::Kind::None) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -189,6 +191,16 @@ public:
     /// A short name of the backend ("sqlite", "odbc").
     virtual std::string backendName() const = 0;
 
+    /// A mark of the database's table definitions: it changes whenever any
+    /// connection adds, drops or changes a table or a column. Marks of two
+    /// openings never match. nullopt when the backend cannot tell it cheaply.
+    struct SchemaStamp {
+        std::uint64_t opening;
+        std::int64_t version;
+        bool operator==(const SchemaStamp&) const = default;
+    };
+    std::optional<SchemaStamp> schemaStamp();
+
 protected:
     virtual void doOpen(const std::string& connectionString, const std::string& user,
                         const std::string& password) = 0;
@@ -204,11 +216,14 @@ protected:
     virtual void doCommit() = 0;
     virtual void doRollback() = 0;
     virtual void applyTimeouts() {}
+    /// Default: nullopt (schemaStamp cannot tell).
+    virtual std::optional<std::int64_t> doSchemaVersion() { return std::nullopt; }
 
 private:
     void requireOpen() const;
 
     bool open_ = false;
+    std::uint64_t opening_ = 0;
     bool inTransaction_ = false;
     long cursorLocation_ = adUseServer;
     long connectionTimeout_ = 15;

@@ -1,5 +1,6 @@
 #include "palvo/data.h"
 
+#include <atomic>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -173,7 +174,16 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     if (open_) throw Error(ErrorNumber::ObjectOpen, "Operation is not allowed when the object is open.");
     doOpen(connectionString, user, password);
     open_ = true;
+    static std::atomic<std::uint64_t> openings{0};
+    opening_ = ++openings;
     applyTimeouts();
+}
+
+std::optional<Connection::SchemaStamp> Connection::schemaStamp() {
+    requireOpen();
+    const std::optional<std::int64_t> version = doSchemaVersion();
+    if (!version) return std::nullopt;
+    return SchemaStamp{opening_, *version};
 }
 
 void Connection::Close() {

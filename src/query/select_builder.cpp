@@ -8,6 +8,7 @@
 #include "src/base/conversions.h"
 #include "src/query/host_tables.h"
 #include "src/query/settings_store.h"
+#include "src/query/settings_sync.h"
 
 namespace Palvo::query {
 
@@ -41,6 +42,8 @@ std::string sGetField(const std::string& sTable, const std::string& sCxLb, const
     }
 
     Connection& conn = sessionConnection();
+    // a set stored before the table changed names the columns it has now
+    syncSettingsSets(conn, sTable, user, sCxLb);
     Recordset rs;
     rs.CursorLocation(adUseClient);
     rs.Open(sql, conn);

@@ -46,6 +46,11 @@ protected:
     void doBegin() override { inner_->BeginTrans(); }
     void doCommit() override { inner_->CommitTrans(); }
     void doRollback() override { inner_->RollbackTrans(); }
+    std::optional<std::int64_t> doSchemaVersion() override {
+        const auto stamp = inner_->schemaStamp();
+        if (!stamp) return std::nullopt;
+        return stamp->version;
+    }
 
 private:
     std::shared_ptr<Connection> inner_;

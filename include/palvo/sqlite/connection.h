@@ -47,6 +47,7 @@ protected:
     void doCommit() override;
     void doRollback() override;
     void applyTimeouts() override;
+    std::optional<std::int64_t> doSchemaVersion() override;
 
 private:
     struct Impl;
