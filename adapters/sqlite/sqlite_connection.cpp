@@ -1030,7 +1030,13 @@ std::vector<std::string> Connection::completeSchema(const std::string& tsql) {
 
 long long Connection::doLastInsertId() { return sqlite3_last_insert_rowid(impl_->db); }
 
-ResultTable Connection::doQuery(const std::string& sql) {
+ResultTable Connection::doQuery(const std::string& sql) { return *read(sql, nullptr); }
+
+std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, const RowFilter& filter) {
+    return read(sql, &filter);
+}
+
+std::optional<ResultTable> Connection::read(const std::string& sql, const RowFilter* filter) {
     auto tr = impl_->translator.translateStatements(sql);
     for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
     sqlite3_stmt* st = impl_->prepare(tr->statements.back());
@@ -1061,11 +1067,39 @@ ResultTable Connection::doQuery(const std::string& sql) {
         const int c = k < 0 ? n + k : k;
         if (c >= 0 && c < n) table.columns[static_cast<std::size_t>(c)].name.clear();
     }
+    std::optional<std::size_t> tested;
+    if (filter) {
+        tested = filter->column(table.columns);
+        if (!tested) return std::nullopt;
+    }
+    const int at = tested ? static_cast<int>(*tested) : 0;
+    // a text column's cell is its stored text: tested before any value is made
+    const bool storedText = tested && kinds[*tested] == CellKind::Text;
+    CellStore one;
+    std::size_t kept = 0;
     impl_->startClock();
     int rc;
     const std::uint64_t limit = memoryLimit();
     ResultSize size;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (tested) {
+            if (filter->limit > 0 && kept == filter->limit) {
+                rc = SQLITE_DONE;
+                break;
+            }
+            const int type = sqlite3_column_type(st, at);
+            if (type == SQLITE_NULL) continue;
+            if (storedText && type == SQLITE_TEXT) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, at));
+                if (!filter->keep({text, static_cast<std::size_t>(sqlite3_column_bytes(st, at))})) continue;
+            } else {
+                one.clear();
+                appendCell(one, st, at, kinds[*tested], scales[*tested]);
+                const Value& v = one[0];
+                if (!(v.text() != nullptr ? filter->keep(*v.text()) : filter->keep(v.toText()))) continue;
+            }
+            ++kept;
+        }
         for (int c = 0; c < n; ++c) {
             appendCell(table.cells, st, c, kinds[static_cast<std::size_t>(c)],
                        scales[static_cast<std::size_t>(c)]);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -170,6 +171,19 @@ public:
                      const std::vector<int>& columnTypes);
     /// Runs a query and reads every row.
     ResultTable Query(const std::string& sql);
+    /// Which rows QueryKeeping keeps: `column` picks one of the result's
+    /// columns (nullopt: none), `keep` tests a row's cell there as text (a
+    /// Null is never kept), `limit` ends the reading after that many kept rows
+    /// (0: no end).
+    struct RowFilter {
+        std::function<std::optional<std::size_t>(const std::vector<ColumnInfo>&)> column;
+        std::function<bool(std::string_view)> keep;
+        std::size_t limit = 0;
+    };
+    /// Runs a query and keeps only the rows the filter keeps, in their order;
+    /// nullopt when the filter picks no column. A backend may test a row
+    /// before it makes the row's values, so that the others cost no values.
+    std::optional<ResultTable> QueryKeeping(const std::string& sql, const RowFilter& filter);
     /// The identity (row number) of the last row an INSERT on this connection
     /// added; 0 when none was added. Throws Palvo::Error (3704 when closed,
     /// 3251 when the backend cannot tell).
@@ -210,6 +224,8 @@ protected:
     virtual long doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
                                     const std::vector<int>& columnTypes);
     virtual ResultTable doQuery(const std::string& sql) = 0;
+    /// Default: every row read with doQuery, then filtered.
+    virtual std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter);
     /// Default: raises 3251 (not supported).
     virtual long long doLastInsertId();
     virtual void doBegin() = 0;

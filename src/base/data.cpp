@@ -226,6 +226,30 @@ ResultTable Connection::Query(const std::string& sql) {
     return doQuery(sql);
 }
 
+std::optional<ResultTable> Connection::QueryKeeping(const std::string& sql, const RowFilter& filter) {
+    requireOpen();
+    return doQueryKeeping(sql, filter);
+}
+
+std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, const RowFilter& filter) {
+    ResultTable all = doQuery(sql);
+    const std::optional<std::size_t> col = filter.column(all.columns);
+    if (!col) return std::nullopt;
+    ResultTable kept;
+    kept.columns = all.columns;
+    const std::size_t width = all.columns.size();
+    std::size_t count = 0;
+    for (std::size_t r = 0; r < all.rowCount() && (filter.limit == 0 || count < filter.limit); ++r) {
+        const Value& v = all.at(r, *col);
+        if (v.isNull()) continue;
+        const std::string* text = v.text();
+        if (!(text != nullptr ? filter.keep(*text) : filter.keep(v.toText()))) continue;
+        for (std::size_t c = 0; c < width; ++c) kept.cells.push_back(all.at(r, c));
+        ++count;
+    }
+    return kept;
+}
+
 long long Connection::LastInsertId() {
     requireOpen();
     return doLastInsertId();

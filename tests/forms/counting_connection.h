@@ -42,6 +42,10 @@ protected:
         queries.push_back(sql);
         return inner_->Query(sql);
     }
+    std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter) override {
+        queries.push_back(sql);
+        return inner_->QueryKeeping(sql, filter);
+    }
     long long doLastInsertId() override { return inner_->LastInsertId(); }
     void doBegin() override { inner_->BeginTrans(); }
     void doCommit() override { inner_->CommitTrans(); }

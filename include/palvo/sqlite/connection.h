@@ -42,6 +42,7 @@ protected:
     void doClose() noexcept override;
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
     ResultTable doQuery(const std::string& sql) override;
+    std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter) override;
     long long doLastInsertId() override;
     void doBegin() override;
     void doCommit() override;
@@ -50,6 +51,8 @@ protected:
     std::optional<std::int64_t> doSchemaVersion() override;
 
 private:
+    // The rows of a query; with a filter, only those it keeps (nullopt: it picked no column).
+    std::optional<ResultTable> read(const std::string& sql, const RowFilter* filter);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
