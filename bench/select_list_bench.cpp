@@ -67,9 +67,8 @@ void listVsBare(benchmark::State& state, const char* kind) {
     static const auto conn = open();
     Palvo::session().oConn = conn;
     const bool sort = std::string(kind) == "排序";
-    const std::string read =
-        "select * from 查询打印设置 where 表名='宽表' and 用户名='" + Palvo::session().sUser +
-        "' and 查询类别='普通查询' and 查询名='月报'";
+    const std::string read = "select * from 查询打印设置 where 表名='宽表' and 用户名='" +
+                             Palvo::session().sUser + "' and 查询类别='普通查询' and 查询名='月报'";
     const std::string sql = read + (sort ? " and 排序>0 order by 排序" : " and 选择标志=1 order by 排列顺序");
     Palvo::clsDatabase db;
     if (db.sGetField("宽表", "普通查询", "月报", kind) != bare(sql, sort))

@@ -1,7 +1,7 @@
 #include "palvo/data.h"
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 

@@ -249,7 +249,8 @@ bool frmGetInfor::fillByPinyin(const std::string& column, const std::string& typ
     const bool own = sSqlString.empty();
     const std::string read = grid::withDefaultOrder(
         own ? "select * from " + table_ + (strWhere.empty() ? "" : "   where " + strWhere) : sql);
-    const std::size_t top = own && session().lSelectTop > 0 ? static_cast<std::size_t>(session().lSelectTop) : 0;
+    const std::size_t top =
+        own && session().lSelectTop > 0 ? static_cast<std::size_t>(session().lSelectTop) : 0;
     const util::PinyinFilter filter(typed);
     Connection::RowFilter rows;
     rows.column = [&](const std::vector<ColumnInfo>& columns) { return columnOf(columns, column); };

@@ -23,7 +23,8 @@ std::string nameKey(std::string_view name) {
 // Types and names seeding leaves out (seedStatement): a gained column of these
 // is not added either.
 bool seedingTakes(const std::string& name, const std::string& type) {
-    static const std::set<std::string> kTypes = {"binary", "image", "ntext", "sql_variant", "text", "varbinary"};
+    static const std::set<std::string> kTypes = {"binary",      "image", "ntext",
+                                                 "sql_variant", "text",  "varbinary"};
     if (kTypes.count(util::asciiLower(type))) return false;
     const std::string key = nameKey(name);
     return key != "编号" && key != "编号1" && key != "编号2";
@@ -48,8 +49,6 @@ Synced& synced() {
 }
 
 }  // namespace
-
-void forgetSyncedSets() { synced().clear(); }
 
 std::string itemsWithoutColumns(const std::string& items, const std::vector<std::string>& columns,
                                 std::vector<std::string>& dropped) {
@@ -89,8 +88,8 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
 
     const std::string t = util::sqlQuote(table), u = util::sqlQuote(user), c = util::sqlQuote(category);
     // the table's columns in their order, with the type seeding looks at
-    const ResultTable columns = conn.Query("select name, type_name(xtype) from syscolumns where object_name(id)='" +
-                                           t + "' order by colid");
+    const ResultTable columns = conn.Query(
+        "select name, type_name(xtype) from syscolumns where object_name(id)='" + t + "' order by colid");
     const bool inHostTransaction = conn.InTransaction();
     const auto remember = [&] {
         // a host's transaction may still be rolled back: look again next time
@@ -105,8 +104,8 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
     for (std::size_t r = 0; r < columns.rowCount(); ++r) present.insert(nameKey(columns.at(r, 0).toText()));
 
     const std::string where = " where 表名='" + t + "' and 用户名='" + u + "' and 查询类别='" + c + "'";
-    const ResultTable stored =
-        conn.Query("select 查询名,字段名,排列顺序,查询条件,条件项目 from 查询打印设置" + where + " order by 排列顺序");
+    const ResultTable stored = conn.Query(
+        "select 查询名,字段名,排列顺序,查询条件,条件项目 from 查询打印设置" + where + " order by 排列顺序");
     std::vector<Row> rows;
     rows.reserve(stored.rowCount());
     for (std::size_t r = 0; r < stored.rowCount(); ++r) {
@@ -130,8 +129,9 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
         for (const Row* row : members) {
             const std::string k = nameKey(row->name);
             if (!present.count(k)) {
-                deletes.push_back("delete from 查询打印设置" + where + " and 查询名='" + util::sqlQuote(row->query) +
-                                  "' and 字段名='" + util::sqlQuote(row->name) + "'");
+                deletes.push_back("delete from 查询打印设置" + where + " and 查询名='" +
+                                  util::sqlQuote(row->query) + "' and 字段名='" + util::sqlQuote(row->name) +
+                                  "'");
                 dropped.insert(k);
                 continue;
             }
@@ -147,8 +147,10 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
             const std::string n = util::sqlQuote(name);
             additions.emplace_back(
                 setWhere + " and 字段名='" + n + "'",
-                "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,查询条件,条件项目) "
-                "select '" + t + "','" + n + "',1," + std::to_string(++order) + ",'" + c + "','" +
+                "Insert Into "
+                "查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,查询条件,条件项目) "
+                "select '" +
+                    t + "','" + n + "',1," + std::to_string(++order) + ",'" + c + "','" +
                     util::sqlQuote(last->query) + "','" + u + "'," + quoted(last->condition) + "," +
                     quoted(last->items) + " where ");
         }

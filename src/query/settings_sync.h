@@ -25,10 +25,6 @@ namespace Palvo::query {
 void syncSettingsSets(Connection& conn, const std::string& table, const std::string& user,
                       const std::string& category);
 
-/// Forgets on this thread which sets are known to be in line (for tests that
-/// change the settings table behind the library's back).
-void forgetSyncedSets();
-
 /// The condition items without the rows whose column (trimmed) is not one of
 /// `columns` (compared as the database compares column names); `dropped`
 /// receives each such column once, in the order met. When leading rows go,

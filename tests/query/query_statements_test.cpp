@@ -23,8 +23,8 @@ const std::string kSeedIdentifiers = "   and (name not in ('编号','编号1','�
 const std::string kColumns = "select name, type_name(xtype) from syscolumns where object_name(id)='";
 Texts syncReads(const std::string& table, const std::string& where) {
     return {kColumns + table + "' order by colid",
-            "select 查询名,字段名,排列顺序,查询条件,条件项目 from 查询打印设置 where 表名='" + table + "' and " +
-                where + " order by 排列顺序"};
+            "select 查询名,字段名,排列顺序,查询条件,条件项目 from 查询打印设置 where 表名='" + table +
+                "' and " + where + " order by 排列顺序"};
 }
 
 class QueryStatements : public testing::FormsTest {
@@ -45,8 +45,8 @@ TEST_F(QueryStatements, FirstReadOfShownColumnsSeedsAndReadsAgain) {
         "select * from 查询打印设置 where 表名='销售' and 用户名='张三' and 查询类别='普通查询' and "
         "查询名='月报'";
     Texts expected = syncReads("销售", "用户名='张三' and 查询类别='普通查询'");
-    for (const std::string& q : {read + " and 选择标志=1 order by 排列顺序", read,
-                                 read + " and 选择标志=1 order by 排列顺序"}) {
+    for (const std::string& q :
+         {read + " and 选择标志=1 order by 排列顺序", read, read + " and 选择标志=1 order by 排列顺序"}) {
         expected.push_back(q);
     }
     EXPECT_EQ(counting->queries, expected);

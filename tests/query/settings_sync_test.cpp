@@ -1,4 +1,6 @@
 // Settings sets stored before their table gained or lost columns, read again.
+#include "src/query/settings_sync.h"
+
 #include <gtest/gtest.h>
 
 #include "forms/counting_connection.h"
@@ -7,7 +9,6 @@
 #include "palvo/error.h"
 #include "palvo/memory/controls.h"
 #include "src/query/host_tables.h"
-#include "src/query/settings_sync.h"
 #include "support/sqlite_fixture.h"
 
 namespace Palvo {
@@ -108,7 +109,8 @@ TEST_F(SettingsSync, TheListsFollowATableGainingAndLosingColumns) {
          {"选择: 名称,金额,数量,备注", "合计: 金额,数量", "排序: 金额 desc,名称 asc", "分组: 名称,备注"},
          kept},
         {"columns seeding leaves out are not added",
-         {"alter table 订单 add 照片 image", "alter table 订单 add 说明 text", "alter table 订单 add 编号1 int"},
+         {"alter table 订单 add 照片 image", "alter table 订单 add 说明 text",
+          "alter table 订单 add 编号1 int"},
          {"选择: 名称,金额,数量,备注", "合计: 金额,数量", "排序: 金额 desc,名称 asc", "分组: 名称,备注"},
          kept},
     };
@@ -131,8 +133,9 @@ TEST_F(SettingsSync, AGainedRowFollowsTheLastRowAndHoldsTheSetsCondition) {
     configure();
     exec({"alter table 订单 add 电话 varchar(20)"});
     db.sGetField("订单", "普通查询", "月报", "合计");
-    EXPECT_EQ(rows("select 选择标志, 排列顺序, 排序, 合计, 分组, 查询条件 from 查询打印设置 where 字段名='电话'"),
-              "1/7/0/0/0/名称 like '%a%' AND 备注 = 'x'");
+    EXPECT_EQ(
+        rows("select 选择标志, 排列顺序, 排序, 合计, 分组, 查询条件 from 查询打印设置 where 字段名='电话'"),
+        "1/7/0/0/0/名称 like '%a%' AND 备注 = 'x'");
 }
 
 // The example: the host's statement runs again, built from the lists.
@@ -164,18 +167,20 @@ TEST_F(SettingsSync, TwoUsersKeepTheirOwnSets) {
 
 // Category 录入 is read across query names: a column joins it once, in the set of its last row.
 TEST_F(SettingsSync, EntrySetsAreOneSetAcrossQueryNames) {
-    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) values "
-          "('订单','名称',1,1,'录入','一','张三'), ('订单','已删',1,2,'录入','一','张三'), "
-          "('订单','金额',1,3,'录入','二','张三')"});
+    exec(
+        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) values "
+         "('订单','名称',1,1,'录入','一','张三'), ('订单','已删',1,2,'录入','一','张三'), "
+         "('订单','金额',1,3,'录入','二','张三')"});
     EXPECT_EQ(db.sGetField("订单", "录入", "三"), "名称,金额,数量,备注,日期");
     EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 查询名='二'"), "4");
 }
 
 // Sets written by older versions: ordinals from the catalogue with gaps, a sort key on a column long gone.
 TEST_F(SettingsSync, OlderStoredSetsAreHandledTheSameWay) {
-    exec({"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,排序) values "
-          "('订单','名称',1,2,'普通查询','月报','张三',1), ('订单','旧列',1,9,'普通查询','月报','张三',2.1), "
-          "('订单','金额',0,12,'普通查询','月报','张三',0)"});
+    exec(
+        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,排序) values "
+         "('订单','名称',1,2,'普通查询','月报','张三',1), ('订单','旧列',1,9,'普通查询','月报','张三',2.1), "
+         "('订单','金额',0,12,'普通查询','月报','张三',0)"});
     EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,数量,备注,日期");
     EXPECT_EQ(db.sGetField("订单", "普通查询", "月报", "排序"), "名称 asc");
     EXPECT_EQ(rows("select 字段名, 排列顺序 from 查询打印设置 where 字段名<>'名称' order by 排列顺序"),
@@ -266,9 +271,15 @@ TEST(ConditionItems, RowsNamingALostColumnGo) {
         {"the first row: the next joins nothing", kItems, {"备注"}, ",,备注, = ,x", {"名称"}},
         {"a later row", kItems, {"名称"}, ",,名称, 包含 ,a", {"备注"}},
         {"every row", kItems, {"金额"}, "", {"名称", "备注"}},
-        {"names compare without case and trailing blanks", ",, Name , = ,1,, OR ,NAME, = ,2", {"name  "},
-         ",, Name , = ,1,, OR ,NAME, = ,2", {}},
-        {"a comma kept in a value", ",,名称, = ,北京\x1f朝阳,, AND ,备注, = ,x", {"名称"}, ",,名称, = ,北京\x1f朝阳",
+        {"names compare without case and trailing blanks",
+         ",, Name , = ,1,, OR ,NAME, = ,2",
+         {"name  "},
+         ",, Name , = ,1,, OR ,NAME, = ,2",
+         {}},
+        {"a comma kept in a value",
+         ",,名称, = ,北京\x1f朝阳,, AND ,备注, = ,x",
+         {"名称"},
+         ",,名称, = ,北京\x1f朝阳",
          {"备注"}},
         {"brackets only stay", "(,,,,,, AND ,备注, = ,x,),,,,", {"名称"}, "(,,,,,),,,,", {"备注"}},
         {"no items", "", {"名称"}, "", {}},

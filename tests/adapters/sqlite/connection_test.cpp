@@ -303,7 +303,8 @@ namespace {
 TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
     conn.Execute("create table 网点 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime)");
     conn.Execute(
-        "insert into 网点 values (1, N'重庆市', 1.5, '2024-01-02'), (2, null, 12, null), (3, N'长沙市', null, "
+        "insert into 网点 values (1, N'重庆市', 1.5, '2024-01-02'), (2, null, 12, null), (3, N'长沙市', "
+        "null, "
         "'2024-03-04'), (4, N'重庆市第4', 2.25, '2024-01-05')");
     const struct Case {
         const char* column;
@@ -311,13 +312,10 @@ TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
         std::size_t limit;
         std::vector<std::int64_t> kept;  // 编号 of the rows kept
     } cases[] = {
-        {"名称", "重庆", 0, {1, 4}},
-        {"名称", "重庆", 1, {1}},  // the reading ends at the limit
-        {"名称", "", 0, {1, 3, 4}},  // a Null is never kept
-        {"金额", "2.25", 0, {4}},   // a decimal as its text, not its stored form
-        {"金额", "1", 0, {1, 2}},
-        {"日期", "2024-01", 0, {1, 4}},
-        {"编号", "3", 0, {3}},
+        {"名称", "重庆", 0, {1, 4}}, {"名称", "重庆", 1, {1}},  // the reading ends at the limit
+        {"名称", "", 0, {1, 3, 4}},                             // a Null is never kept
+        {"金额", "2.25", 0, {4}},                               // a decimal as its text, not its stored form
+        {"金额", "1", 0, {1, 2}},    {"日期", "2024-01", 0, {1, 4}}, {"编号", "3", 0, {3}},
     };
     for (const Case& c : cases) {
         Palvo::Connection::RowFilter filter;
