@@ -17,7 +17,7 @@ namespace {
 // case of ASCII letters, trailing blanks ignored.
 std::string nameKey(std::string_view name) {
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    return util::asciiLower(util::trimBlanks(name));
+    return util::asciiLower(name);
 }
 
 // Types and names seeding leaves out (seedStatement): a gained column of these
