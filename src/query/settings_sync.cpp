@@ -40,9 +40,13 @@ struct Row {
     Value items;
 };
 
-// The stamp each (table, user, category) was last found in line at, per thread
-// as all module state.
-using Synced = std::map<std::string, Connection::SchemaStamp>;
+// Each (table, user, category): the stamp its sets were last found in line at,
+// and the table's columns then; per thread as all module state.
+struct Seen {
+    Connection::SchemaStamp stamp;
+    std::set<std::string> columns;
+};
+using Synced = std::map<std::string, Seen>;
 Synced& synced() {
     thread_local Synced map;
     return map;
@@ -83,25 +87,31 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
     const std::optional<Connection::SchemaStamp> stamp = conn.schemaStamp();
     if (stamp) {
         auto it = synced().find(key);
-        if (it != synced().end() && it->second == *stamp) return;
+        if (it != synced().end() && it->second.stamp == *stamp) return;
     }
+    // a column is gained only when these sets were read before it came: a set a host
+    // wrote with some of the columns on purpose keeps to them
+    std::optional<std::set<std::string>> before;
+    if (auto it = synced().find(key);
+        stamp && it != synced().end() && it->second.stamp.opening == stamp->opening)
+        before = it->second.columns;
 
     const std::string t = util::sqlQuote(table), u = util::sqlQuote(user), c = util::sqlQuote(category);
     // the table's columns in their order, with the type seeding looks at
     const ResultTable columns = conn.Query(
         "select name, type_name(xtype) from syscolumns where object_name(id)='" + t + "' order by colid");
     const bool inHostTransaction = conn.InTransaction();
+    std::set<std::string> present;
+    for (std::size_t r = 0; r < columns.rowCount(); ++r) present.insert(nameKey(columns.at(r, 0).toText()));
     const auto remember = [&] {
         // a host's transaction may still be rolled back: look again next time
-        if (stamp && !inHostTransaction) synced()[key] = *stamp;
+        if (stamp && !inHostTransaction) synced()[key] = Seen{*stamp, present};
     };
     // not a table (or one the catalogue cannot see): a misspelt name must not empty the user's sets
     if (columns.rowCount() == 0) {
         remember();
         return;
     }
-    std::set<std::string> present;
-    for (std::size_t r = 0; r < columns.rowCount(); ++r) present.insert(nameKey(columns.at(r, 0).toText()));
 
     const std::string where = " where 表名='" + t + "' and 用户名='" + u + "' and 查询类别='" + c + "'";
     const ResultTable stored = conn.Query(
@@ -142,7 +152,9 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
         auto order = static_cast<long long>(last->order);
         for (std::size_t r = 0; r < columns.rowCount(); ++r) {
             const std::string name = columns.at(r, 0).toText();
-            if (have.count(nameKey(name)) || !seedingTakes(name, columns.at(r, 1).toText())) continue;
+            if (!before || before->count(nameKey(name)) || have.count(nameKey(name)) ||
+                !seedingTakes(name, columns.at(r, 1).toText()))
+                continue;
             have.insert(nameKey(name));
             const std::string n = util::sqlQuote(name);
             additions.emplace_back(

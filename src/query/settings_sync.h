@@ -12,8 +12,9 @@ namespace Palvo::query {
 
 /// Brings every settings set of `user` on `table` in `category` into line with
 /// the table's current columns. Rows of columns the table no longer has go;
-/// columns it has gained that seeding would take (not of the long or binary
-/// types, not 编号, 编号1 or 编号2) are added after the set's last row, shown,
+/// columns it has gained since these sets were last read on this connection,
+/// that seeding would take (not of the long or binary types, not 编号, 编号1
+/// or 编号2), are added after the set's last row, shown,
 /// with no sort, total or grouping, in table order. A set whose condition
 /// items name a dropped column loses its condition (查询条件 emptied; the
 /// items stay, so that the custom query dialog can say what went). Sets of

@@ -171,20 +171,26 @@ TEST_F(SettingsSync, EntrySetsAreOneSetAcrossQueryNames) {
         {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) values "
          "('订单','名称',1,1,'录入','一','张三'), ('订单','已删',1,2,'录入','一','张三'), "
          "('订单','金额',1,3,'录入','二','张三')"});
-    EXPECT_EQ(db.sGetField("订单", "录入", "三"), "名称,金额,数量,备注,日期");
-    EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 查询名='二'"), "4");
+    EXPECT_EQ(db.sGetField("订单", "录入", "三"), "名称,金额");
+    exec({"alter table 订单 add 电话 varchar(20)"});
+    EXPECT_EQ(db.sGetField("订单", "录入", "一"), "名称,金额,电话");
+    EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 查询名='二'"), "2");
 }
 
-// Sets written by older versions: ordinals from the catalogue with gaps, a sort key on a column long gone.
-TEST_F(SettingsSync, OlderStoredSetsAreHandledTheSameWay) {
+// Sets a host or an older version wrote, with some of the columns on purpose:
+// a column the table had before the set was first read is not added, one it
+// gains later is; a row of a column long gone goes, with its sort key.
+TEST_F(SettingsSync, SetsWrittenWithSomeColumnsKeepToThem) {
     exec(
         {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,排序) values "
-         "('订单','名称',1,2,'普通查询','月报','张三',1), ('订单','旧列',1,9,'普通查询','月报','张三',2.1), "
+         "('订单','名称',1,2,'普通查询','月报','张三',1), "
+         "('订单','旧列',1,9,'普通查询','月报','张三',2.1), "
          "('订单','金额',0,12,'普通查询','月报','张三',0)"});
-    EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,数量,备注,日期");
+    EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称");
     EXPECT_EQ(db.sGetField("订单", "普通查询", "月报", "排序"), "名称 asc");
-    EXPECT_EQ(rows("select 字段名, 排列顺序 from 查询打印设置 where 字段名<>'名称' order by 排列顺序"),
-              "金额/12,数量/13,备注/14,日期/15");
+    exec({"alter table 订单 add 电话 varchar(20)"});
+    EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,电话");
+    EXPECT_EQ(rows("select 字段名, 排列顺序 from 查询打印设置 order by 排列顺序"), "名称/2,金额/12,电话/13");
 }
 
 // A name the catalogue does not know (a dropped table, a misspelling) changes nothing.
