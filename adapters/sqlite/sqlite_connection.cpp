@@ -1198,6 +1198,13 @@ void Connection::applyTimeouts() {
     if (impl_->db) sqlite3_busy_timeout(impl_->db, busyMilliseconds(CommandTimeout()));
 }
 
+// The schema cookie of the file: every schema change of any connection moves it.
+std::optional<std::int64_t> Connection::doSchemaVersion() try {
+    return impl_->schemaVersion();
+} catch (const Error& e) {
+    impl_->speak(e);
+}
+
 // Errors leave in the connection's language.
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) try {
     if (auto language = setLanguage(sql)) {
@@ -1337,17 +1344,42 @@ QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr) {
 
 // Every row of a prepared query, its expression columns typed from their values.
 // `failed` raises the database's error.
+// With a filter, only the rows whose cell in column `tested` it keeps.
 ResultTable readTable(sqlite3_stmt* st, QueryColumns q, const dialect::Translation& tr,
-                      const std::function<void()>& failed) {
+                      const std::function<void()>& failed,
+                      const Palvo::Connection::RowFilter* filter = nullptr, std::size_t tested = 0) {
     const int n = static_cast<int>(q.columns.size());
     const std::vector<CellKind>& kinds = q.kinds;
     const std::vector<int>& scales = q.scales;
     ResultTable table;
     table.columns = std::move(q.columns);
+    const int at = static_cast<int>(tested);
+    // a text column's cell is its stored text: tested before any value is made
+    const bool storedText = filter && kinds[tested] == CellKind::Text;
+    CellStore one;
+    std::size_t kept = 0;
     int rc;
     const std::uint64_t limit = memoryLimit();
     ResultSize size;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (filter) {
+            if (filter->limit > 0 && kept == filter->limit) {
+                rc = SQLITE_DONE;
+                break;
+            }
+            const int type = sqlite3_column_type(st, at);
+            if (type == SQLITE_NULL) continue;
+            if (storedText && type == SQLITE_TEXT) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, at));
+                if (!filter->keep({text, static_cast<std::size_t>(sqlite3_column_bytes(st, at))})) continue;
+            } else {
+                one.clear();
+                appendCell(one, st, at, kinds[tested], scales[tested]);
+                const Value& v = one[0];
+                if (!(v.text() != nullptr ? filter->keep(*v.text()) : filter->keep(v.toText()))) continue;
+            }
+            ++kept;
+        }
         for (int c = 0; c < n; ++c) {
             appendCell(table.cells, st, c, kinds[static_cast<std::size_t>(c)],
                        scales[static_cast<std::size_t>(c)]);
@@ -1392,6 +1424,20 @@ ResultTable Connection::doQuery(const std::string& sql) try {
     impl_->speak(e);
 }
 
+std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, const RowFilter& filter) try {
+    auto tr = impl_->translate(sql);
+    for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
+    sqlite3_stmt* st = impl_->prepare(tr->statements.back());
+    QueryColumns q = queryColumns(st, *tr);
+    const std::optional<std::size_t> tested = filter.column(q.columns);
+    if (!tested) return std::nullopt;
+    impl_->startClock();
+    return readTable(
+        st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); }, &filter, *tested);
+} catch (const Error& e) {
+    impl_->speak(e);
+}
+
 void Connection::doQueryEach(const std::string& sql, RowReader& reader) try {
     auto tr = impl_->translate(sql);
     for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
@@ -1400,7 +1446,8 @@ void Connection::doQueryEach(const std::string& sql, RowReader& reader) try {
     impl_->startClock();
     if (std::find(q.kinds.begin(), q.kinds.end(), CellKind::Auto) != q.kinds.end()) {
         // an expression column's type comes from all its values: the rows are read whole first
-        const ResultTable table = readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+        const ResultTable table =
+            readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
         reader.columns(table.columns);
         std::vector<Value> row(table.columns.size());
         for (std::size_t r = 0; r < table.rowCount(); ++r) {

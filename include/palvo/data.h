@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -184,6 +187,19 @@ public:
     /// (memory does not grow with the rows) when every column has a declared
     /// type; otherwise, and on other backends, the rows are read whole first.
     void QueryEach(const std::string& sql, RowReader& reader);
+    /// Which rows QueryKeeping keeps: `column` picks one of the result's
+    /// columns (nullopt: none), `keep` tests a row's cell there as text (a
+    /// Null is never kept), `limit` ends the reading after that many kept rows
+    /// (0: no end).
+    struct RowFilter {
+        std::function<std::optional<std::size_t>(const std::vector<ColumnInfo>&)> column;
+        std::function<bool(std::string_view)> keep;
+        std::size_t limit = 0;
+    };
+    /// Runs a query and keeps only the rows the filter keeps, in their order;
+    /// nullopt when the filter picks no column. A backend may test a row
+    /// before it makes the row's values, so that the others cost no values.
+    std::optional<ResultTable> QueryKeeping(const std::string& sql, const RowFilter& filter);
     /// The identity (row number) of the last row an INSERT on this connection
     /// added; 0 when none was added. Throws Palvo::Error (3704 when closed,
     /// 3251 when the backend cannot tell).
@@ -205,6 +221,16 @@ public:
     /// A short name of the backend ("sqlite", "odbc").
     virtual std::string backendName() const = 0;
 
+    /// A mark of the database's table definitions: it changes whenever any
+    /// connection adds, drops or changes a table or a column. Marks of two
+    /// openings never match. nullopt when the backend cannot tell it cheaply.
+    struct SchemaStamp {
+        std::uint64_t opening;
+        std::int64_t version;
+        bool operator==(const SchemaStamp&) const = default;
+    };
+    std::optional<SchemaStamp> schemaStamp();
+
 protected:
     virtual void doOpen(const std::string& connectionString, const std::string& user,
                         const std::string& password) = 0;
@@ -216,17 +242,22 @@ protected:
     virtual ResultTable doQuery(const std::string& sql) = 0;
     /// Default: doQuery, then its rows one by one.
     virtual void doQueryEach(const std::string& sql, RowReader& reader);
+    /// Default: every row read with doQuery, then filtered.
+    virtual std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter);
     /// Default: raises 3251 (not supported).
     virtual long long doLastInsertId();
     virtual void doBegin() = 0;
     virtual void doCommit() = 0;
     virtual void doRollback() = 0;
     virtual void applyTimeouts() {}
+    /// Default: nullopt (schemaStamp cannot tell).
+    virtual std::optional<std::int64_t> doSchemaVersion() { return std::nullopt; }
 
 private:
     void requireOpen() const;
 
     bool open_ = false;
+    std::uint64_t opening_ = 0;
     bool inTransaction_ = false;
     long cursorLocation_ = adUseServer;
     long connectionTimeout_ = 15;

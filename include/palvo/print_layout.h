@@ -25,7 +25,8 @@ struct PALVO_API PrintRecordOptions {
 };
 
 /// Installs the calling thread's report options (nullptr: none) and returns the ones replaced.
-PALVO_API std::shared_ptr<PrintRecordOptions> installPrintRecordOptions(std::shared_ptr<PrintRecordOptions> options);
+PALVO_API std::shared_ptr<PrintRecordOptions> installPrintRecordOptions(
+    std::shared_ptr<PrintRecordOptions> options);
 /// The calling thread's report options, or nullptr.
 PALVO_API std::shared_ptr<PrintRecordOptions> installedPrintRecordOptions();
 

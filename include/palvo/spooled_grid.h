@@ -115,6 +115,7 @@ private:
 /// controlSize, dates in date columns as YYYY-MM-DD; reading the rows one at a
 /// time (Connection::QueryEach). Returns "" when rows came, "0" when none did,
 /// the error's description when anything failed (a full disk included).
-PALVO_API std::string sFillSpooled(Connection& conn, const std::string& sql, SpooledGrid& grid, bool controlSize);
+PALVO_API std::string sFillSpooled(Connection& conn, const std::string& sql, SpooledGrid& grid,
+                                   bool controlSize);
 
 }  // namespace Palvo

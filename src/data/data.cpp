@@ -1,6 +1,7 @@
 #include "palvo/data.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 
@@ -173,7 +174,16 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     if (open_) throw Error(ErrorNumber::ObjectOpen, "Operation is not allowed when the object is open.");
     doOpen(connectionString, user, password);
     open_ = true;
+    static std::atomic<std::uint64_t> openings{0};
+    opening_ = ++openings;
     applyTimeouts();
+}
+
+std::optional<Connection::SchemaStamp> Connection::schemaStamp() {
+    requireOpen();
+    const std::optional<std::int64_t> version = doSchemaVersion();
+    if (!version) return std::nullopt;
+    return SchemaStamp{opening_, *version};
 }
 
 void Connection::Close() {
@@ -233,6 +243,30 @@ void Connection::doQueryEach(const std::string& sql, RowReader& reader) {
 }
 
 RowReader::~RowReader() = default;
+
+std::optional<ResultTable> Connection::QueryKeeping(const std::string& sql, const RowFilter& filter) {
+    requireOpen();
+    return doQueryKeeping(sql, filter);
+}
+
+std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, const RowFilter& filter) {
+    ResultTable all = doQuery(sql);
+    const std::optional<std::size_t> col = filter.column(all.columns);
+    if (!col) return std::nullopt;
+    ResultTable kept;
+    kept.columns = all.columns;
+    const std::size_t width = all.columns.size();
+    std::size_t count = 0;
+    for (std::size_t r = 0; r < all.rowCount() && (filter.limit == 0 || count < filter.limit); ++r) {
+        const Value& v = all.at(r, *col);
+        if (v.isNull()) continue;
+        const std::string* text = v.text();
+        if (!(text != nullptr ? filter.keep(*text) : filter.keep(v.toText()))) continue;
+        for (std::size_t c = 0; c < width; ++c) kept.cells.push_back(all.at(r, c));
+        ++count;
+    }
+    return kept;
+}
 
 long long Connection::LastInsertId() {
     requireOpen();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -115,12 +116,12 @@ private:
 };
 
 // The column the filter names: as written, else in any case (as SQL names it).
-std::optional<std::size_t> columnOf(const ResultTable& rows, const std::string& name) {
-    for (std::size_t c = 0; c < rows.columns.size(); ++c) {
-        if (rows.columns[c].name == name) return c;
+std::optional<std::size_t> columnOf(const std::vector<ColumnInfo>& columns, const std::string& name) {
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].name == name) return c;
     }
-    for (std::size_t c = 0; c < rows.columns.size(); ++c) {
-        if (upper(rows.columns[c].name) == upper(name)) return c;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (upper(columns[c].name) == upper(name)) return c;
     }
     return std::nullopt;
 }
@@ -162,8 +163,6 @@ const WindowLayout& frmGetInfor::layout() const {
 
 void frmGetInfor::Load() {
     result.clear();
-    rowsSql_.clear();
-    rows_ = ResultTable{};
     moved_ = false;
     WindowFrame& f = frame();
     f.Caption(Field);
@@ -202,8 +201,6 @@ void frmGetInfor::Activate() { frame().SetFocus("Txt1"); }
 void frmGetInfor::Unload(UnloadMode mode) {
     if (mode == UnloadMode::CloseBox) result.clear();
     bMultiSel = false;
-    rowsSql_.clear();
-    rows_ = ResultTable{};
 }
 
 void frmGetInfor::fill(const std::string& w) {
@@ -242,37 +239,48 @@ void frmGetInfor::query() {
 }
 
 // A filter of Latin letters (and digits) runs in the library over the list's
-// unfiltered rows, read once per showing in the statement's order: no function
-// is needed on the server. Rows that cannot be read, or a column they do not
-// hold, go the LIKE way, whose statement then reports the fault as ever.
+// unfiltered rows as they are read, in the statement's order: no function is
+// needed on the server, and a row that fails costs no values. The picker's own
+// list is read without "distinct", which would sort every row of the table
+// before the first is tested: the rows kept are made distinct here instead.
+// Rows that cannot be read, or a column they do not hold, go the LIKE way,
+// whose statement then reports the fault as ever.
 bool frmGetInfor::fillByPinyin(const std::string& column, const std::string& typed) {
     const std::string sql = pickerStatement(table_, sSqlString, strWhere, 0);
-    if (sql != rowsSql_) {
-        rowsSql_.clear();
-        try {
-            rows_ = sessionConnection().Query(grid::withDefaultOrder(sql));
-        } catch (const std::exception&) {
-            rows_ = ResultTable{};
-            return false;
-        }
-        rowsSql_ = sql;
-    }
-    const std::optional<std::size_t> col = columnOf(rows_, column);
-    if (!col) return false;
-    const std::size_t fields = rows_.columns.size();
-    const std::size_t top = sSqlString.empty() && session().lSelectTop > 0
-                                ? static_cast<std::size_t>(session().lSelectTop)
-                                : rows_.rowCount();
+    const bool own = sSqlString.empty();
+    const std::string read = grid::withDefaultOrder(
+        own ? "select * from " + table_ + (strWhere.empty() ? "" : "   where " + strWhere) : sql);
+    const std::size_t top =
+        own && session().lSelectTop > 0 ? static_cast<std::size_t>(session().lSelectTop) : 0;
     const util::PinyinFilter filter(typed);
+    Connection::RowFilter rows;
+    rows.column = [&](const std::vector<ColumnInfo>& columns) { return columnOf(columns, column); };
+    rows.keep = [&](std::string_view text) { return filter.matches(text); };
+    std::optional<ResultTable> found;
+    try {
+        found = sessionConnection().QueryKeeping(read, rows);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (!found) return false;
     ResultTable kept;
-    kept.columns = rows_.columns;
+    kept.columns = found->columns;
+    const std::size_t width = found->columns.size();
+    std::unordered_set<std::string> seen;
     std::size_t count = 0;
-    for (std::size_t r = 0; r < rows_.rowCount() && count < top; ++r) {
-        const Value& v = rows_.at(r, *col);
-        if (v.isNull()) continue;
-        const std::string* text = v.text();
-        if (!(text != nullptr ? filter.matches(*text) : filter.matches(v.toText()))) continue;
-        for (std::size_t f = 0; f < fields; ++f) kept.cells.push_back(rows_.at(r, f));
+    for (std::size_t r = 0; r < found->rowCount() && (top == 0 || count < top); ++r) {
+        if (own) {
+            // the same kind and text in every column: the row is listed once
+            std::string key;
+            for (std::size_t c = 0; c < width; ++c) {
+                const Value& v = found->at(r, c);
+                key += static_cast<char>(v.kind());
+                key += v.isNull() ? std::string() : v.toText();
+                key += '\x1f';
+            }
+            if (!seen.insert(std::move(key)).second) continue;
+        }
+        for (std::size_t c = 0; c < width; ++c) kept.cells.push_back(found->at(r, c));
         ++count;
     }
     KeptRows source(std::move(kept));

@@ -63,9 +63,6 @@ private:
     int returnIndex_ = 0;
     bool moved_ = false;
     std::int32_t normalColor_ = 0;
-    // the unfiltered rows the pinyin filter runs over, read once per showing
-    std::string rowsSql_;
-    ResultTable rows_;
 };
 
 /// The calling thread's picker, made on first use and reused.

@@ -173,6 +173,19 @@ std::vector<std::vector<std::string>> conditionRows(std::string_view items) {
     return rows;
 }
 
+std::string conditionItems(const std::vector<std::vector<std::string>>& rows) {
+    std::string items;
+    bool first = true;
+    for (const auto& row : rows) {
+        for (const std::string& cell : row) {
+            if (!first) items += ',';
+            items += itemOf(cell);
+            first = false;
+        }
+    }
+    return items;
+}
+
 // ---- the editor over the dialog's grid
 
 std::vector<ControlDef> ConditionEditor::controls(int row, int col, int colSpan) {

@@ -8,6 +8,7 @@
 #include "src/base/conversions.h"
 #include "src/database/field_helpers.h"
 #include "src/query/settings_store.h"
+#include "src/query/settings_sync.h"
 
 namespace Palvo::query {
 
@@ -66,6 +67,7 @@ void frmSz::Load() {
     f.Caption(layout().caption + "--" + tableDisplayName(sReceive));
     editor_.showPictures();
     const SettingsSet set = settings();
+    syncSettingsSets(sessionConnection(), set.table, set.user, set.category);
     if (database::fieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
                              set.category, "用户名", set.user, "", "")
             .empty()) {

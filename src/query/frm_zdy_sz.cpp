@@ -11,6 +11,7 @@
 #include "src/data/host_tables.h"
 #include "src/database/field_helpers.h"
 #include "src/query/settings_store.h"
+#include "src/query/settings_sync.h"
 
 namespace Palvo::query {
 
@@ -130,6 +131,7 @@ void frmZdySz::Load() {
     f.Caption(layout().caption + "--" + tableDisplayName(sReceive));
     editor_.showPictures();
     const SettingsSet set = settings();
+    syncSettingsSets(sessionConnection(), set.table, set.user, set.category);
     if (database::fieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
                              set.category, "用户名", set.user, "", "")
             .empty()) {
@@ -148,7 +150,14 @@ void frmZdySz::Load() {
         if (!rs.Eof() && !rs.Fields(1).Value().isNull()) items = rs.Fields(1).Value().toText();
         for (; !rs.Eof(); rs.MoveNext()) columns.push_back(util::trim(rs.Fields(0).Value().toText()));
     }
-    if (items) condition_.load(*items);
+    if (items) {
+        // rows naming a column the table has lost: their condition was emptied when the set
+        // was brought in line; the user sees why and keeps the other rows
+        std::vector<std::string> dropped;
+        const std::string kept = itemsWithoutColumns(*items, columns, dropped);
+        if (!dropped.empty()) msgBox(droppedConditionNotice(dropped), vbInformation, session().sMsg);
+        condition_.load(kept);
+    }
     editor_.readColumnTypes(sReceive);
     condition_.setUp(columns);
 }

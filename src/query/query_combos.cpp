@@ -11,6 +11,7 @@
 #include "src/data/host_tables.h"
 #include "src/database/db_support.h"
 #include "src/database/field_helpers.h"
+#include "src/query/settings_sync.h"
 
 namespace Palvo::query {
 
@@ -72,6 +73,7 @@ void fillTypeCombo(Form& /*frm*/, ComboBox& cmb, const std::string& tbname, std:
     try {
         const auto& s = session();
         if (cxLb.empty()) cxLb = s.sConstStrPtcx;
+        syncSettingsSets(sessionConnection(), tbname, s.sUser, cxLb);
         std::string sql = "select distinct 查询名 from 查询打印设置 where 表名='" + util::sqlQuote(tbname) +
                           "' " + " and 用户名='" + util::sqlQuote(s.sUser) + "' and  查询类别='" +
                           util::sqlQuote(cxLb) + "'";

@@ -9,6 +9,7 @@
 #include "src/base/conversions.h"
 #include "src/data/host_tables.h"
 #include "src/query/settings_store.h"
+#include "src/query/settings_sync.h"
 
 namespace Palvo::query {
 
@@ -42,6 +43,8 @@ std::string fieldList(const std::string& sTable, const std::string& sCxLb, const
     }
 
     Connection& conn = sessionConnection();
+    // a set stored before the table changed names the columns it has now
+    syncSettingsSets(conn, sTable, user, sCxLb);
     Recordset rs;
     rs.CursorLocation(adUseClient);
     rs.Open(sql, conn);

@@ -99,6 +99,30 @@ TEST_P(CustomQuery, TheGridIsSavedOnEveryRowAndLoadedAgain) {
     EXPECT_LE(std::abs(value.Width() - g.CellWidth()), 15);
 }
 
+// A column the table lost takes its condition rows with it: the stored
+// condition goes at once, and the dialog says so each time it opens until the
+// rest is saved.
+TEST_P(CustomQuery, RowsOfALostColumnGoAndTheDialogSaysSo) {
+    open(
+        "grid MS 1 2 = 名称\ngrid MS 1 3 =  包含 \ngrid MS 1 4 = a\nclick Command16\n"
+        "grid MS 2 1 =  AND \ngrid MS 2 2 = 数量\ngrid MS 2 3 =  > \ngrid MS 2 4 = 5\nclick Command7");
+    exec({"alter table 客户 drop column 名称", "alter table 客户 add 电话 varchar(20)"});
+    EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", "月报"), "编号,金额,数量,日期,备注,电话");
+    EXPECT_EQ(condition(), Items{"#,,名称, 包含 ,a,, AND ,数量, > ,5"});
+    const Message notice =
+        info("表中已没有字段“名称”，含有该字段的查询条件已删除，请检查查询条件后重新保存！");
+    for (int opening = 0; opening < 2; ++opening) {
+        open("");
+        EXPECT_EQ(messages(), std::vector<Message>{notice}) << opening;
+        EXPECT_EQ(grid(), Items{"||数量| > |5"}) << "the next row joins nothing before it";
+        EXPECT_EQ(items("List2"), (Items{"编号", "金额", "数量", "日期", "备注", "电话"}));
+    }
+    open("click Command7");
+    EXPECT_EQ(condition(), Items{"数量 > 5#,,数量, > ,5"});
+    open("");
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_P(CustomQuery, MasterValuesMayCarryACommaButTypedCommasAreSwallowed) {
     exec({"insert into B_单位 (单位编号, 名称) values ('01', '北京,朝阳'), ('02', ' 上海 ')",
           "insert into 更新表记录 (主表, 主表字段, 附表, 附表字段) values ('B_单位', '名称', '客户', "

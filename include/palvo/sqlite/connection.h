@@ -46,11 +46,13 @@ protected:
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
     ResultTable doQuery(const std::string& sql) override;
     void doQueryEach(const std::string& sql, RowReader& reader) override;
+    std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter) override;
     long long doLastInsertId() override;
     void doBegin() override;
     void doCommit() override;
     void doRollback() override;
     void applyTimeouts() override;
+    std::optional<std::int64_t> doSchemaVersion() override;
 
 private:
     struct Impl;

@@ -273,3 +273,68 @@ TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
 }
 
 }  // namespace
+
+namespace {
+
+// QueryKeeping tests a text column's stored text before it makes values, and
+// any other column's value as text: each must keep what reading every row and
+// filtering them keeps.
+TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
+    conn.Execute("create table 网点 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime)");
+    conn.Execute(
+        "insert into 网点 values (1, N'重庆市', 1.5, '2024-01-02'), (2, null, 12, null), (3, N'长沙市', "
+        "null, "
+        "'2024-03-04'), (4, N'重庆市第4', 2.25, '2024-01-05')");
+    const struct Case {
+        const char* column;
+        const char* part;
+        std::size_t limit;
+        std::vector<std::int64_t> kept;  // 编号 of the rows kept
+    } cases[] = {
+        {"名称", "重庆", 0, {1, 4}}, {"名称", "重庆", 1, {1}},  // the reading ends at the limit
+        {"名称", "", 0, {1, 3, 4}},                             // a Null is never kept
+        {"金额", "2.25", 0, {4}},                               // a decimal as its text, not its stored form
+        {"金额", "1", 0, {1, 2}},    {"日期", "2024-01", 0, {1, 4}}, {"编号", "3", 0, {3}},
+    };
+    for (const Case& c : cases) {
+        Palvo::Connection::RowFilter filter;
+        filter.column = [&](const std::vector<Palvo::ColumnInfo>& columns) -> std::optional<std::size_t> {
+            for (std::size_t i = 0; i < columns.size(); ++i)
+                if (columns[i].name == c.column) return i;
+            return std::nullopt;
+        };
+        filter.keep = [&](std::string_view text) { return text.find(c.part) != std::string_view::npos; };
+        filter.limit = c.limit;
+        const auto kept = conn.QueryKeeping("select * from 网点 order by 编号", filter);
+        ASSERT_TRUE(kept) << c.column;
+        std::vector<std::int64_t> ids;
+        for (std::size_t r = 0; r < kept->rowCount(); ++r) ids.push_back(kept->at(r, 0).toInt64());
+        EXPECT_EQ(ids, c.kept) << c.column << " " << c.part;
+        ASSERT_EQ(kept->columns.size(), 4u);
+        EXPECT_EQ(kept->columns[2].type, conn.Query("select 金额 from 网点").columns[0].type);
+    }
+    Palvo::Connection::RowFilter none;
+    none.column = [](const std::vector<Palvo::ColumnInfo>&) { return std::optional<std::size_t>(); };
+    none.keep = [](std::string_view) { return true; };
+    EXPECT_FALSE(conn.QueryKeeping("select * from 网点", none));
+}
+
+TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeOfTheTables) {
+    const auto first = conn.schemaStamp();
+    ASSERT_TRUE(first);
+    conn.Execute("create table t (a int)");
+    conn.Execute("insert into t values (1)");
+    const auto created = conn.schemaStamp();
+    EXPECT_NE(created, first);
+    EXPECT_EQ(conn.schemaStamp(), created) << "rows change no definition";
+    for (const char* change : {"alter table t add b int", "alter table t drop column b", "drop table t"}) {
+        const auto before = conn.schemaStamp();
+        conn.Execute(change);
+        EXPECT_NE(conn.schemaStamp(), before) << change;
+    }
+    Palvo::sqlite::Connection other;
+    other.Open(":memory:");
+    EXPECT_NE(other.schemaStamp(), conn.schemaStamp()) << "two openings";
+}
+
+}  // namespace
