@@ -27,6 +27,9 @@ protected:
         SessionTest::SetUp();
         query::createHostTables(*conn);
         exec({kTable});
+        // counts what the library runs; exec and scalar go past it
+        counting = std::make_shared<testing::CountingConnection>(conn);
+        session().oConn = counting;
     }
     // A set as a user leaves it: sorted by 金额 descending then 名称, 金额 and
     // 数量 totalled, grouped by 名称 and 备注, 日期 hidden, and a condition.
@@ -65,6 +68,7 @@ protected:
         return scalar("select distinct 查询条件 from 查询打印设置 where 用户名='" + user + "'");
     }
     clsDatabase db;
+    std::shared_ptr<testing::CountingConnection> counting;
 };
 
 // Each change of the table between two reads, and what the reads give then.
@@ -193,17 +197,7 @@ TEST_F(SettingsSync, ASetOfATableThatIsGoneLosesNothing) {
     EXPECT_EQ(scalar("select count(*) from 查询打印设置"), "5");
 }
 
-class SyncStatements : public SettingsSync {
-protected:
-    void SetUp() override {
-        SettingsSync::SetUp();
-        counting = std::make_shared<testing::CountingConnection>(conn);
-        session().oConn = counting;
-    }
-    std::shared_ptr<testing::CountingConnection> counting;
-};
-
-TEST_F(SyncStatements, TheTableIsComparedOncePerChange) {
+TEST_F(SettingsSync, TheTableIsComparedOncePerChange) {
     configure();
     counting->reset();
     db.sGetField("订单", "普通查询", "月报");
@@ -229,7 +223,7 @@ TEST_F(SyncStatements, TheTableIsComparedOncePerChange) {
 
 // The changes are one transaction: a failure midway leaves the set as it was,
 // and the read reports it.
-TEST_F(SyncStatements, AFailureMidwayChangesNothing) {
+TEST_F(SettingsSync, AFailureMidwayChangesNothing) {
     configure();
     exec({"alter table 订单 add 电话 varchar(20)", "alter table 订单 drop column 备注"});
     const std::string before = rows("select 字段名, 查询条件 from 查询打印设置 order by 排列顺序");
@@ -245,7 +239,7 @@ TEST_F(SyncStatements, AFailureMidwayChangesNothing) {
 
 // Inside the host's transaction the changes are part of it: rolled back with
 // it, and made again by the next read.
-TEST_F(SyncStatements, InAHostTransactionTheChangesAreTheHosts) {
+TEST_F(SettingsSync, InAHostTransactionTheChangesAreTheHosts) {
     configure();
     exec({"alter table 订单 drop column 备注"});
     counting->BeginTrans();
