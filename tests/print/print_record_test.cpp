@@ -248,38 +248,6 @@ TEST_F(PrintRecord, PageTotalsEndEveryPagesTableAndTheLastCarriedTotalIsTheGrids
                                                                  "累计", "2" + std::string(300, '0')}));
 }
 
-// A column not in the report, or one holding other text than numbers, stops the
-// report before anything prints, and says which.
-TEST_F(PrintRecord, PageTotalsOfAMissingOrTextColumnAreRefusedBeforePrinting) {
-    auto grid = tenthsGrid(5);
-    grid.TextMatrix(3, 2, "12元");
-    memory::FlexGrid numbers = makeGrid(1);  // 序号 and 金额 alone: 1, 2.5
-    numbers.Cols(2);
-    numbers.TextMatrix(0, 1, "金额");
-    numbers.TextMatrix(1, 1, "2.5");
-    const struct {
-        std::vector<std::string> columns;
-        memory::FlexGrid* grid;
-        std::string message;
-    } cases[] = {
-        {{"数量"}, &grid, "本页小计的列不在报表中：数量"},
-        {{"金额 "}, &grid, "本页小计的列不在报表中：金额 "},
-        {{"序号", "名称"}, &grid, "本页小计的列不是数字：名称（第 1 行为“货品1”）"},
-        {{"金额"}, &grid, "本页小计的列不是数字：金额（第 3 行为“12元”）"},
-        {{"序号", "金额"}, &numbers, "本页小计不能合计全部的列：需留一列写“本页小计”"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
-        ScopedPrintRecordOptions guard(std::make_shared<PrintRecordOptions>(PrintRecordOptions{c.columns}));
-        box->clear();
-        print(*c.grid);
-        EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{c.message, 48, "提示"}}));
-        EXPECT_TRUE(printer->jobs().empty());
-        EXPECT_FALSE(printer->jobOpen());
-        EXPECT_EQ(printer->FontSize(), 9);
-    }
-}
-
 // A printer's offset moves every text and rule, the foot with them; one that
 // would move the table (its rules from the margin to the right, from the rule
 // over the heading to the lowest) past the printable area is refused.
@@ -447,27 +415,41 @@ TEST_F(PrintRecord, OtherPaperAsksAndComputesTheRows) {
               (std::vector<ShownMessage>{{question, 52, "提示"}, {"打印纸高度太小！", 48, "提示"}}));
 }
 
+// No printer, no data, or page totals of a column not in the report, holding other text than numbers or
+// leaving none for the label: each stops before anything prints, says why, and leaves the font as it was.
 TEST_F(PrintRecord, StopsWithItsMessageAndLeavesThePrinterAsItWas) {
+    auto grid = tenthsGrid(5), empty = makeGrid(0), numbers = makeGrid(1);
+    grid.TextMatrix(3, 2, "12元");
+    numbers.Cols(2);  // 序号 and 金额 alone: 1, 2.5
+    numbers.TextMatrix(0, 1, "金额");
+    numbers.TextMatrix(1, 1, "2.5");
     const struct {
-        const char* what;
         int printers;
         bool installed;
-        int dataRows;
+        memory::FlexGrid* grid;
+        std::vector<std::string> pageTotals;
         ShownMessage message;
     } cases[] = {
-        {"no printer", 0, true, 3, {"检测不到打印机！请安装打印机！", 64, "提示"}},
-        {"no printer port", 1, false, 3, {"检测不到打印机！请安装打印机！", 64, "提示"}},
-        {"no data", 1, true, 0, {"没有数据！", 48, "提示"}},
+        {0, true, &grid, {}, {"检测不到打印机！请安装打印机！", 64, "提示"}},
+        {1, false, &grid, {}, {"检测不到打印机！请安装打印机！", 64, "提示"}},
+        {1, true, &empty, {}, {"没有数据！", 48, "提示"}},
+        {1, true, &grid, {"数量"}, {"本页小计的列不在报表中：数量", 48, "提示"}},
+        {1, true, &grid, {"金额 "}, {"本页小计的列不在报表中：金额 ", 48, "提示"}},
+        {1, true, &grid, {"序号", "名称"}, {"本页小计的列不是数字：名称（第 1 行为“货品1”）", 48, "提示"}},
+        {1, true, &grid, {"金额"}, {"本页小计的列不是数字：金额（第 3 行为“12元”）", 48, "提示"}},
+        {1, true, &numbers, {"序号", "金额"}, {"本页小计不能合计全部的列：需留一列写“本页小计”", 48, "提示"}},
     };
     printer->FontSize(10.5);
     printer->FontBold(true);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.message.text);
+        ScopedPrintRecordOptions guard(
+            c.pageTotals.empty() ? nullptr
+                                 : std::make_shared<PrintRecordOptions>(PrintRecordOptions{c.pageTotals}));
         box->clear();
         printer->printers(c.printers);
         installPrinter(c.installed ? printer : nullptr);
-        auto grid = makeGrid(c.dataRows);
-        print(grid);
+        print(*c.grid);
         EXPECT_EQ(box->messages(), std::vector<ShownMessage>{c.message});
         EXPECT_TRUE(printer->jobs().empty() && !printer->jobOpen());
         EXPECT_TRUE(printer->FontSize() == 10.5 && printer->FontBold());

@@ -65,7 +65,7 @@ TEST_F(PagedPreview, PrintsThePagesOfThePdfReport) {
         // start at a new second, so that both runs are likely to print the same time
         std::this_thread::sleep_until(
             std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
-        ScopedPrinter(qt::Printer::pdf(direct.string())), report(grid);
+        ScopedPrinter(qt::Printer::pdf(direct.string())), report(grid);  // the PDF ends with the statement
         auto shown = preview(grid);
         EXPECT_EQ(shown->pageCount(), 4);
         QPrinter target(QPrinter::HighResolution);
