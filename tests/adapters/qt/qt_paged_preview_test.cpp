@@ -2,13 +2,11 @@
 // them, and it says it sent the data only then.
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,40 +18,19 @@
 #include "palvo/memory/msgbox.h"
 #include "palvo/qt/printer.h"
 #include "palvo/session.h"
-#include "support/pdf_text.h"
+#include "support/qt_print.h"
 
 namespace Palvo {
 namespace {
 
 namespace fs = std::filesystem;
 
-memory::FlexGrid goods(int dataRows) {
-    memory::FlexGrid g;
-    g.Cols(4);
-    g.Rows(1);
-    const char* headings[] = {"序号", "单号", "客户名称", "金额"};
-    for (int c = 0; c < 4; ++c) g.TextMatrix(0, c, headings[c]);
-    for (int r = 1; r <= dataRows; ++r) {
-        char code[32];
-        std::snprintf(code, sizeof code, "XS2004%05d", r);
-        g.AddItem(std::to_string(r) + "\t" + code + "\t华东钢材公司" + std::to_string(r) + "\t" +
-                  std::to_string(r * 125) + ".50");
-    }
-    return g;
-}
+using testing::ink;
+using testing::pdfPages;
 
-int pdfPages(const fs::path& pdf) {
-    const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
-    const auto at = info.find("Pages:");
-    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
-}
-
-// Ink on white: the share of the image's pixels that are not white.
-double ink(const QImage& image) {
-    long drawn = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) drawn += image.pixel(x, y) != qRgb(255, 255, 255);
-    return static_cast<double>(drawn) / (static_cast<double>(image.width()) * image.height());
+void report(FlexGrid& grid) {
+    std::string top = "制表", bottom = "审核";
+    clsPrint().mPrintRecord(grid, "销售清单", top, bottom);
 }
 
 class PagedPreview : public ::testing::Test {
@@ -67,10 +44,7 @@ protected:
 
     // The preview on the paper and margins of qt::Printer::pdf (A4, an eighth of an inch).
     std::unique_ptr<qt::PagedPreview> preview(FlexGrid& grid) {
-        auto p = std::make_unique<qt::PagedPreview>([&grid] {
-            std::string top = "制表", bottom = "审核";
-            clsPrint().mPrintRecord(grid, "销售清单", top, bottom);
-        });
+        auto p = std::make_unique<qt::PagedPreview>([&grid] { report(grid); });
         p->printer().setPageSize(QPageSize(QPageSize::A4));
         p->printer().setPageMargins(QMarginsF(9, 9, 9, 9), QPageLayout::Point);
         p->layOut();
@@ -83,7 +57,7 @@ protected:
 };
 
 TEST_F(PagedPreview, PrintsThePagesOfThePdfReport) {
-    auto grid = goods(121);  // 40, 40, 40 and 1 rows
+    auto grid = testing::salesGrid(121);  // 40, 40, 40 and 1 rows
     const fs::path direct = file("direct.pdf");
     const fs::path printed = file("printed.pdf");
     std::string expected, actual;
@@ -91,16 +65,11 @@ TEST_F(PagedPreview, PrintsThePagesOfThePdfReport) {
         // start at a new second, so that both runs are likely to print the same time
         std::this_thread::sleep_until(
             std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
-        {
-            ScopedPrinter guard(qt::Printer::pdf(direct.string()));
-            std::string top = "制表", bottom = "审核";
-            clsPrint().mPrintRecord(grid, "销售清单", top, bottom);
-        }
+        ScopedPrinter(qt::Printer::pdf(direct.string())), report(grid);  // the PDF ends with the statement
         auto shown = preview(grid);
         EXPECT_EQ(shown->pageCount(), 4);
         QPrinter target(QPrinter::HighResolution);
-        target.setOutputFormat(QPrinter::PdfFormat);
-        target.setOutputFileName(QString::fromStdString(printed.string()));
+        testing::toPdf(target, printed);
         shown->print(target);
         expected = testing::pdfText(direct.string(), 0, true);
         actual = testing::pdfText(printed.string(), 0, true);
@@ -112,19 +81,15 @@ TEST_F(PagedPreview, PrintsThePagesOfThePdfReport) {
 }
 
 TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOn) {
-    auto grid = goods(81);
+    auto grid = testing::salesGrid(81);
     auto shown = preview(grid);
     EXPECT_TRUE(box->messages().empty()) << "laying the pages out sends nothing";
     EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it ran";
     ASSERT_EQ(shown->pageCount(), 3);
 
-    struct Case {
-        int asked;
-        int shown;
-    };
-    for (const Case c : {Case{2, 2}, Case{3, 3}, Case{0, 1}, Case{99, 3}}) {
-        shown->showPage(c.asked);
-        EXPECT_EQ(shown->currentPage(), c.shown) << c.asked;
+    for (const auto& [asked, current] : {std::pair{2, 2}, {3, 3}, {0, 1}, {99, 3}}) {
+        shown->showPage(asked);
+        EXPECT_EQ(shown->currentPage(), current) << asked;
     }
     // the last page holds one row: less ink than a full one, more than none
     const double full = ink(shown->pageImage(1, 72));
@@ -134,8 +99,7 @@ TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOn) {
     EXPECT_THROW(shown->pageImage(4, 72), Error);
 
     QPrinter target(QPrinter::HighResolution);
-    target.setOutputFormat(QPrinter::PdfFormat);
-    target.setOutputFileName(QString::fromStdString(file("p.pdf").string()));
+    testing::toPdf(target, file("p.pdf"));
     target.setPageSize(QPageSize(QPageSize::A5));  // the pages go out on the paper they were laid out on
     shown->print(target);
     EXPECT_EQ(pdfPages(file("p.pdf")), 3);
@@ -143,7 +107,7 @@ TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOn) {
 }
 
 TEST_F(PagedPreview, ARefusedPaperShowsOneBlankPageAndNothingToPrint) {
-    auto grid = goods(81);
+    auto grid = testing::salesGrid(81);
     qt::PagedPreview shown([&grid] { clsPrint().mPrintRecord(grid, "销售清单"); });
     shown.printer().setPageSize(QPageSize(QPageSize::A5));
     box->answerNo();

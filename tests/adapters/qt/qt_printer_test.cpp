@@ -19,7 +19,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -40,34 +39,16 @@
 #include "palvo/sheet_print.h"
 #include "qt_support.h"
 #include "support/errors.h"
-#include "support/pdf_text.h"
+#include "support/qt_print.h"
 
 namespace Palvo {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Headings and rows with Chinese names, Latin codes whose digits follow letters, and amounts.
-memory::FlexGrid salesGrid(int dataRows) {
-    memory::FlexGrid g;
-    g.Cols(4);
-    g.Rows(1);
-    const char* headings[] = {"序号", "单号", "客户名称", "金额"};
-    for (int c = 0; c < 4; ++c) g.TextMatrix(0, c, headings[c]);
-    for (int r = 1; r <= dataRows; ++r) {
-        char code[32];
-        std::snprintf(code, sizeof code, "XS2004%05d", r);
-        g.AddItem(std::to_string(r) + "\t" + code + "\t华东钢材公司" + std::to_string(r) + "\t" +
-                  std::to_string(r * 125) + ".50");
-    }
-    return g;
-}
-
-// A host's QPrinter writing a PDF file.
-void toPdf(QPrinter& target, const fs::path& pdf) {
-    target.setOutputFormat(QPrinter::PdfFormat);
-    target.setOutputFileName(QString::fromStdString(pdf.string()));
-}
+using testing::pdfPages;
+using testing::salesGrid;
+using testing::toPdf;
 
 // The white of an image: the page shown in a preview.
 QRect whiteOf(const QImage& image) {
@@ -86,12 +67,6 @@ QPrintPreviewWidget* shownView(QPrintPreviewDialog& dialog) {
     if (view) view->updatePreview();
     QApplication::processEvents();
     return view;
-}
-
-int pageCount(const fs::path& pdf) {
-    const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
-    const auto at = info.find("Pages:");
-    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
 }
 
 // A grid's row as pdfLines reads it.
@@ -123,7 +98,7 @@ TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
     clsPrint().mPrintRecord(grid, "销售清单 2004", top, bottom);
     ASSERT_EQ(box->last().text, "数据已送至打印机！");
 
-    ASSERT_EQ(pageCount(pdf), 3);
+    ASSERT_EQ(pdfPages(pdf), 3);
     const std::string info = testing::commandOutput("pdfinfo -enc UTF-8 '" + pdf.string() + "'");
     EXPECT_NE(info.find("Title:           销售清单 2004\n"), std::string::npos) << "the report's title\n"
                                                                                 << info;
@@ -211,8 +186,7 @@ TEST_F(QtPrinter, GlyphsOfSeveralCharactersReadBackAsTheOneDrawn) {
 // The words of a page above its foot's line, and the top of that line, in
 // points as pdftotext -bbox gives them: the foot is the line of "第".
 struct FootPlace {
-    double rowsBottom = 0;
-    double footTop = 0;
+    double rowsBottom = 0, footTop = 0;
 };
 FootPlace footPlace(const fs::path& pdf, int page) {
     const std::vector<testing::PdfWord> words = testing::pdfWords(pdf.string(), page);
@@ -279,7 +253,7 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
             const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
             EXPECT_NE(info.find(std::string("Page size:       ") + c.size + " pts"), std::string::npos)
                 << info;
-            ASSERT_EQ(pageCount(pdf), 2);
+            ASSERT_EQ(pdfPages(pdf), 2);
             const int last = way == PrintDialog ? c.dialogRows : way == PageTotals ? c.rows - 2 : c.rows;
             std::vector<std::string> end = {rowOf(grid, last)};
             if (way == PageTotals)
@@ -447,7 +421,7 @@ TEST_F(QtPrinter, AJobSendsThePagesCopiesAndOrderThePrintDialogChose) {
         clsPrint().mPrintRecord(grid, "销售清单 2004");
         EXPECT_EQ(box->last().text, "数据已送至打印机！");
         EXPECT_EQ(target.docName(), QStringLiteral("销售清单 2004")) << "the job's name in the queue";
-        ASSERT_EQ(pageCount(pdf), static_cast<int>(c.feet.size()));
+        ASSERT_EQ(pdfPages(pdf), static_cast<int>(c.feet.size()));
         for (std::size_t i = 0; i < c.feet.size(); ++i) {
             const std::vector<std::string> lines = testing::pdfLines(pdf.string(), static_cast<int>(i) + 1);
             ASSERT_GT(lines.size(), 1u);
@@ -533,36 +507,25 @@ TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
 }
 
 // The preview lays the report out without a word; printing from it sends the
-// job, which then says so once.
-TEST_F(QtPrinter, APreviewSaysItSentTheDataOnlyWhenTheUserPrintsFromIt) {
-    auto grid = salesGrid(41);
-    auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
-    auto* view = shownView(*dialog);
-    ASSERT_NE(view, nullptr);
-    EXPECT_EQ(view->pageCount(), 2);
-    EXPECT_TRUE(box->messages().empty()) << box->last().text;
-    EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it drew";
-
-    const fs::path pdf = file("preview.pdf");
-    dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
-    dialog->printer()->setOutputFileName(QString::fromStdString(pdf.string()));
-    view->print();  // what the preview's print button does once its print dialog is accepted
-    ASSERT_EQ(box->messages().size(), 1u);
-    EXPECT_EQ(box->last().text, "数据已送至打印机！");
-    EXPECT_EQ(pageCount(pdf), 2);
-    EXPECT_EQ(dialog->printer()->docName(), QStringLiteral("销售清单"));
-    dialog->close();
-}
-
-// The paper changed in the preview and refused at the paper question: the
-// preview shows one blank page, not the pages laid out on the paper before.
-TEST_F(QtPrinter, APreviewWhosePaperIsRefusedShowsNothingStale) {
+// job, which then says so once. The paper changed in the preview and refused at
+// the paper question: it shows one blank page, not the pages laid out before.
+TEST_F(QtPrinter, APreviewSaysItSentTheDataOnlyWhenPrintedAndShowsNothingStale) {
     auto grid = salesGrid(81);
     auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
     dialog->printer()->setPageSize(QPageSize(QPageSize::A4));
     auto* view = shownView(*dialog);
     ASSERT_NE(view, nullptr);
     ASSERT_EQ(view->pageCount(), 3);
+    EXPECT_TRUE(box->messages().empty()) << box->last().text;
+    EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it drew";
+
+    const fs::path pdf = file("preview.pdf");
+    toPdf(*dialog->printer(), pdf);
+    view->print();  // what the preview's print button does once its print dialog is accepted
+    ASSERT_EQ(box->messages().size(), 1u);
+    EXPECT_EQ(box->last().text, "数据已送至打印机！");
+    EXPECT_EQ(pdfPages(pdf), 3);
+    EXPECT_EQ(dialog->printer()->docName(), QStringLiteral("销售清单"));
 
     dialog->printer()->setPageSize(QPageSize(QPageSize::A5));
     box->answerNo();
@@ -573,10 +536,7 @@ TEST_F(QtPrinter, APreviewWhosePaperIsRefusedShowsNothingStale) {
     const QImage shown = view->grab().toImage();
     const QRect page = whiteOf(shown);
     ASSERT_GT(page.width(), 100);
-    int drawn = 0;
-    for (int y = page.top(); y <= page.bottom(); ++y)
-        for (int x = page.left(); x <= page.right(); ++x) drawn += shown.pixel(x, y) != qRgb(255, 255, 255);
-    EXPECT_EQ(drawn, 0) << "no text nor rule of the A4 pages";
+    EXPECT_EQ(testing::ink(shown.copy(page)), 0.0) << "no text nor rule of the A4 pages";
     dialog->close();
 }
 
@@ -660,16 +620,11 @@ void reportSheet(Worksheet& w, int dataRows) {
     w.Bold("A1", true);
     w.FontSize("A1", 15);
     w.HorizontalAlignment("A1", xl::Center);
-    const char* headings[] = {"单号", "客户名称", "金额"};
-    for (int c = 0; c < 3; ++c) w.Value(std::string(1, static_cast<char>('A' + c)) + "3", headings[c]);
-    for (int r = 1; r <= dataRows; ++r) {
-        const std::string row = std::to_string(r + 3);
-        char code[32];
-        std::snprintf(code, sizeof code, "XS2004%05d", r);
-        w.Value("A" + row, code);
-        w.Value("B" + row, "华东钢材公司" + std::to_string(r));
-        w.Value("C" + row, std::to_string(r * 125) + ".50");
-    }
+    const memory::FlexGrid g = salesGrid(dataRows);  // its columns but 序号, the heading in row 3
+    for (int r = 0; r <= dataRows; ++r)
+        for (int c = 0; c < 3; ++c)
+            w.Value(std::string(1, static_cast<char>('A' + c)) + std::to_string(r + 3),
+                    g.TextMatrix(r, c + 1));
     const std::string table = "A3:C" + std::to_string(dataRows + 3);
     for (int b = xl::EdgeLeft; b <= xl::InsideHorizontal; ++b) w.BorderLineStyle(table, b, xl::Continuous);
     w.WrapText(table, true);
@@ -691,7 +646,7 @@ TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
     reportSheet(sheet, 100);  // 48 data rows a page under the title rows
     auto printer = qt::Printer::pdf(pdf.string());
     EXPECT_EQ(printSheet(*printer, sheet, "销售清单"), 3);
-    ASSERT_EQ(pageCount(pdf), 3);
+    ASSERT_EQ(pdfPages(pdf), 3);
     for (int p = 1; p <= 3; ++p) {
         SCOPED_TRACE("page " + std::to_string(p));
         const std::string text = testing::pdfText(pdf.string(), p);
