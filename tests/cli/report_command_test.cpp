@@ -138,14 +138,13 @@ TEST_F(ReportCommand, PageTotalsAndAnOffsetFromTheCommandLine) {
 
     const testing::PdfWord row = wordOn(pdf, 1, "R001"), foot = wordOn(pdf, 1, "第");
     ASSERT_EQ(report("select * from 销售", {"--page-totals", "金额", "--offset", "3,-2.5"}).status, 0);
-    const testing::PdfWord movedRow = wordOn(pdf, 1, "R001"), movedFoot = wordOn(pdf, 1, "第");
-    ASSERT_GT(row.xMin, 0);
-    ASSERT_GT(foot.xMin, 0);
     // 3 mm = 8.50 pt right, 2.5 mm = 7.09 pt up
-    EXPECT_NEAR(movedRow.xMin - row.xMin, 8.50, 0.02);
-    EXPECT_NEAR(movedRow.yMin - row.yMin, -7.09, 0.02);
-    EXPECT_NEAR(movedFoot.xMin - foot.xMin, 8.50, 0.02);
-    EXPECT_NEAR(movedFoot.yMin - foot.yMin, -7.09, 0.02);
+    for (const auto& [before, word] : {std::pair{row, "R001"}, std::pair{foot, "第"}}) {
+        const testing::PdfWord after = wordOn(pdf, 1, word);
+        ASSERT_GT(before.xMin, 0) << word;
+        EXPECT_NEAR(after.xMin - before.xMin, 8.50, 0.02) << word;
+        EXPECT_NEAR(after.yMin - before.yMin, -7.09, 0.02) << word;
+    }
 }
 
 // No rows, a failed query, columns not in the report or holding text, and an offset

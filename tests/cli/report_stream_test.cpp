@@ -80,13 +80,12 @@ std::string timeLines(const std::string& text) {
 
 TEST_F(ReportStream, PdfReadsAsTheReportOfAGridFilledInMemory) {
     if (!testing::havePdfToText()) GTEST_SKIP() << "poppler-utils is not installed";
-    const fs::path streamed = dir / "streamed.pdf";
-    const fs::path inMemory = dir / "memory.pdf";
+    const fs::path streamed = dir / "streamed.pdf", inMemory = dir / "memory.pdf";
     std::string expected, actual;
     for (int attempt = 0; attempt < 4; ++attempt) {
         // start at a new second, so that both reports are likely to print the same time
-        const auto now = std::chrono::system_clock::now();
-        std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now));
+        std::this_thread::sleep_until(
+            std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
         const Outcome tool = palvo({"report", "pdf", "--db", db, "--title", "货物清单", "--top", "制表",
                                     "--bottom", "审核", "--out", streamed.string(), kStatement});
         ASSERT_EQ(tool.status, 0) << tool.err;
@@ -118,8 +117,7 @@ TEST_F(ReportStream, PdfReadsAsTheReportOfAGridFilledInMemory) {
 TEST_F(ReportStream, WorkbookSheetIsByteForByteTheOneOfAGridFilledInMemory) {
     for (int twice = 0; twice < 4; ++twice)  // 2,080 rows
         exec("insert into 货物 select 编号 + (select max(编号) from 货物), 名称, 金额, 日期, 备注 from 货物");
-    const fs::path streamed = dir / "streamed.xlsx";
-    const fs::path inMemory = dir / "memory.xlsx";
+    const fs::path streamed = dir / "streamed.xlsx", inMemory = dir / "memory.xlsx";
     const Outcome tool =
         palvo({"report", "xlsx", "--db", db, "--title", "货物清单", "--out", streamed.string(), kStatement});
     ASSERT_EQ(tool.status, 0) << tool.err;
