@@ -39,22 +39,20 @@ const std::string kStatement = "select * from 货物";
 class ReportStream : public CliDatabase {
 protected:
     ReportStream() : CliDatabase("palvo_report_stream") {}
+    void exec(const std::string& statement) {
+        const Outcome r = sql(statement);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
     void SetUp() override {
-        ASSERT_EQ(sql("create table 货物 (编号 int, 名称 nvarchar(20), 金额 money, 日期 datetime, 备注 "
-                      "nvarchar(40))")
-                      .status,
-                  0);
+        exec("create table 货物 (编号 int, 名称 nvarchar(20), 金额 money, 日期 datetime, 备注 nvarchar(40))");
         // nulls, a blanked 1900-01-01, cells of two lines, a text past a page's width
-        ASSERT_EQ(
-            sql("with n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(rows) +
-                ") insert into 货物 select i, case when i % 11 = 0 then null else N'钢管' + cast(i as "
-                "nvarchar(10)) end, 12.25 * (i % 13), case when i % 7 = 0 then '1900-01-01' else "
-                "dateadd(day, i, '2003-01-01') end, case when i % 3 = 0 then N'两行' + char(10) + N'第二' "
-                "when i = 5 then "
-                "N'长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长' else '' end "
-                "from n")
-                .status,
-            0);
+        exec(
+            "with n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(rows) +
+            ") insert into 货物 select i, case when i % 11 = 0 then null else N'钢管' + cast(i as "
+            "nvarchar(10)) end, 12.25 * (i % 13), case when i % 7 = 0 then '1900-01-01' else "
+            "dateadd(day, i, '2003-01-01') end, case when i % 3 = 0 then N'两行' + char(10) + N'第二' "
+            "when i = 5 then N'长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长' "
+            "else '' end from n");
     }
     void TearDown() override { session() = SessionContext{}; }
 
@@ -82,13 +80,12 @@ std::string timeLines(const std::string& text) {
 
 TEST_F(ReportStream, PdfReadsAsTheReportOfAGridFilledInMemory) {
     if (!testing::havePdfToText()) GTEST_SKIP() << "poppler-utils is not installed";
-    const fs::path streamed = dir / "streamed.pdf";
-    const fs::path inMemory = dir / "memory.pdf";
+    const fs::path streamed = dir / "streamed.pdf", inMemory = dir / "memory.pdf";
     std::string expected, actual;
     for (int attempt = 0; attempt < 4; ++attempt) {
         // start at a new second, so that both reports are likely to print the same time
-        const auto now = std::chrono::system_clock::now();
-        std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now));
+        std::this_thread::sleep_until(
+            std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
         const Outcome tool = palvo({"report", "pdf", "--db", db, "--title", "货物清单", "--top", "制表",
                                     "--bottom", "审核", "--out", streamed.string(), kStatement});
         ASSERT_EQ(tool.status, 0) << tool.err;
@@ -119,12 +116,8 @@ TEST_F(ReportStream, PdfReadsAsTheReportOfAGridFilledInMemory) {
 
 TEST_F(ReportStream, WorkbookSheetIsByteForByteTheOneOfAGridFilledInMemory) {
     for (int twice = 0; twice < 4; ++twice)  // 2,080 rows
-        ASSERT_EQ(sql("insert into 货物 select 编号 + (select max(编号) from 货物), 名称, 金额, 日期, 备注 "
-                      "from 货物")
-                      .status,
-                  0);
-    const fs::path streamed = dir / "streamed.xlsx";
-    const fs::path inMemory = dir / "memory.xlsx";
+        exec("insert into 货物 select 编号 + (select max(编号) from 货物), 名称, 金额, 日期, 备注 from 货物");
+    const fs::path streamed = dir / "streamed.xlsx", inMemory = dir / "memory.xlsx";
     const Outcome tool =
         palvo({"report", "xlsx", "--db", db, "--title", "货物清单", "--out", streamed.string(), kStatement});
     ASSERT_EQ(tool.status, 0) << tool.err;

@@ -6,7 +6,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <string>
+#include <vector>
 
 #include "src/dispatch/dispatch.h"
 
@@ -15,13 +16,9 @@ namespace {
 
 std::string headerText(const std::string& className) {
     std::ifstream in(std::string(PALVO_INCLUDE_DIR) + "/palvo/" + className + ".h");
-    std::stringstream text;
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto comment = line.find("//");
-        text << line.substr(0, comment) << "\n";
-    }
-    return text.str();
+    std::string text;
+    for (std::string line; std::getline(in, line);) text += line.substr(0, line.find("//")) + "\n";
+    return text;
 }
 
 // The parameters of each declaration of the method, split at their top-level commas.
@@ -29,9 +26,8 @@ std::vector<std::vector<std::string>> declarations(const std::string& header, co
     std::vector<std::vector<std::string>> found;
     for (auto at = header.find(method + "("); at != std::string::npos;
          at = header.find(method + "(", at + 1)) {
-        if (at > 0 && (std::isalnum(static_cast<unsigned char>(header[at - 1])) || header[at - 1] == '_')) {
-            continue;
-        }
+        const char before = at > 0 ? header[at - 1] : ' ';
+        if (std::isalnum(static_cast<unsigned char>(before)) || before == '_') continue;
         std::vector<std::string> params(1);
         int depth = 0;
         bool quoted = false;
@@ -41,11 +37,10 @@ std::vector<std::vector<std::string>> declarations(const std::string& header, co
             if (!quoted && (c == '(' || c == '<' || c == '{')) ++depth;
             if (!quoted && (c == '>' || c == '}')) --depth;
             if (!quoted && c == ')' && depth-- == 0) break;
-            if (!quoted && c == ',' && depth == 0) {
+            if (!quoted && c == ',' && depth == 0)
                 params.emplace_back();
-            } else {
+            else
                 params.back() += c;
-            }
         }
         if (params.size() == 1 && params[0].find_first_not_of(" \n") == std::string::npos) params.clear();
         found.push_back(params);
