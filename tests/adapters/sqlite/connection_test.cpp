@@ -2,12 +2,13 @@
 #include "palvo/sqlite/connection.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "palvo/error.h"
+#include "support/errors.h"
+#include "support/files.h"
 
 namespace {
 
@@ -42,8 +43,7 @@ TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
 
 TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
     conn.Execute("create table kv (k int)");
-    conn.Execute("insert into kv values (1)");
-    conn.Execute("insert into kv values (7)");
+    conn.Execute("insert into kv values (1), (7)");
     const std::pair<const char*, std::int64_t> cases[] = {
         {"select (select (select 1))", 1},
         {"select (select (select (select 2)))", 2},
@@ -55,9 +55,7 @@ TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
 
 TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     conn.Execute("create table D (id int, d datetime, note varchar(20))");
-    conn.Execute("insert into D values(1, '2004-1-5', 'a')");
-    conn.Execute("insert into D values(2, '2004/01/05 8:05', 'b')");
-    conn.Execute("insert into D values(3, null, 'c')");
+    conn.Execute("insert into D values(1, '2004-1-5', 'a'), (2, '2004/01/05 8:05', 'b'), (3, null, 'c')");
     conn.ExecuteWith("insert into D values(?, ?, ?)",
                      {Value(4), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}), Value("d")});
     auto raw = conn.Query("select d from D order by id");
@@ -69,14 +67,10 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     EXPECT_EQ(number("select count(*) from D where d || '' in "
                      "('2004-01-05 00:00:00.000', '2004-01-05 08:05:00.000')"),
               2);
-    try {
-        conn.Execute("insert into D values(5, 'not a date', 'e')");
-        FAIL() << "a non-date was stored";
-    } catch (const Palvo::Error& e) {
-        EXPECT_EQ(e.number(), Palvo::ErrorNumber::Database);
-        EXPECT_EQ(e.description(),
-                  "Conversion failed when converting date and/or time from character string.");
-    }
+    const auto [code, text] =
+        Palvo::testing::errorOf([&] { conn.Execute("insert into D values(5, 'not a date', 'e')"); });
+    EXPECT_EQ(code, Palvo::ErrorNumber::Database);
+    EXPECT_EQ(text, "Conversion failed when converting date and/or time from character string.");
     EXPECT_EQ(number("select count(*) from D"), 4) << "the failed insert left a row";
     conn.Execute("update D set d = '2005-3-1' where id = 1");
     EXPECT_EQ(conn.Query("select d from D where id = 1").at(0, 0).toText(), "2005-03-01");
@@ -185,8 +179,7 @@ TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
 
 TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
     conn.Execute("create table N (v varchar(10))");
-    conn.Execute("insert into N values('a')");
-    conn.Execute("insert into N values('abcd')");
+    conn.Execute("insert into N values('a'), ('abcd')");
     auto t = conn.Query(
         "select count(*) as c, 5000000000 as big, 1.5 as r, v + 'x' as s, getdate() as g from N group by v");
     ASSERT_EQ(t.rowCount(), 2u);
@@ -223,8 +216,7 @@ TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
     conn.Execute(
         "create table SendSql (编号 int identity(1,1) not null, 语句 text, 时间 datetime default getdate(), "
         "n int default 0)");
-    conn.Execute("insert into SendSql(语句) values('a')");
-    conn.Execute("insert into SendSql(语句) values('b')");
+    conn.Execute("insert into SendSql(语句) values('a'), ('b')");
     auto t = conn.Query("SELECT max(编号) as bh FROM SendSql");
     EXPECT_EQ(t.at(0, 0).toInt64(), 2);
     auto d = conn.Query("select 时间, n from SendSql where 编号 = 1");
@@ -234,18 +226,15 @@ TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
 
 TEST_F(SqliteAdapter, CommandTimeoutInterruptsALongStatement) {
     conn.CommandTimeout(1);
-    try {
-        conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
-        FAIL();
-    } catch (const Palvo::Error& e) {
-        EXPECT_EQ(e.description(), "Query timeout expired");
-    }
+    EXPECT_EQ(Palvo::testing::errorDescription([&] {
+                  conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
+              }),
+              "Query timeout expired");
 }
 
 TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
-    std::string dir = ::testing::TempDir() + "palvo_sqlite_" + std::to_string(::getpid());
-    std::filesystem::create_directories(dir);
-    std::string file = dir + "/a.db";
+    const Palvo::testing::ScratchDir scratch("palvo_sqlite");
+    const std::string dir = scratch.path.string(), file = dir + "/a.db";
     {
         Palvo::sqlite::Connection c;
         c.Open("Data Source=" + file + ";Mode=ReadWrite");
@@ -259,22 +248,15 @@ TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
         EXPECT_EQ(c.Query("select v from T").at(0, 0).toInt64(), 1);
         EXPECT_EQ(c.path(), file);
     }
-    std::string junk = dir + "/junk.db";
-    std::FILE* f = std::fopen(junk.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("this is not a database file, not at all, really not a database.....", f);
-    std::fclose(f);
+    const std::string junk = dir + "/junk.db";
+    std::ofstream(junk, std::ios::binary)
+        << "this is not a database file, not at all, really not a database.....";
     Palvo::sqlite::Connection bad;
     EXPECT_THROW(bad.Open(junk), Palvo::Error);
     EXPECT_EQ(bad.State(), Palvo::adStateClosed);
     EXPECT_THROW(bad.Open("Provider=SQLOLEDB;User ID=sa"), Palvo::Error);
     EXPECT_THROW(bad.Open(dir + "/missing/dir/x.db"), Palvo::Error);
-    std::filesystem::remove_all(dir);
 }
-
-}  // namespace
-
-namespace {
 
 // QueryKeeping tests a text column's stored text before it makes values, and
 // any other column's value as text: each must keep what reading every row and
