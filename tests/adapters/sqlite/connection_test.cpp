@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "palvo/error.h"
 #include "support/errors.h"
@@ -129,14 +130,9 @@ TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
     using Palvo::Bytes;
     using Palvo::DateTime;
     using Palvo::Decimal;
-    struct Expect {
-        int type;
-        long size;
-        int precision;
-        int scale;
-        Value value;  // Null: not checked; exact numbers keep the digits of their scale
-    };
-    const Expect e[] = {
+    // type, defined size, precision, scale, value (Null: not checked; exact numbers keep their scale's
+    // digits)
+    const std::tuple<int, long, int, int, Value> e[] = {
         {Palvo::adUnsignedTinyInt, 1, 3, 255, 1},
         {Palvo::adSmallInt, 2, 5, 255, 2},
         {Palvo::adInteger, 4, 10, 255, 3},
@@ -165,14 +161,15 @@ TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
     ASSERT_EQ(t.columns.size(), std::size(e));
     for (std::size_t i = 0; i < std::size(e); ++i) {
         SCOPED_TRACE(t.columns[i].name);
-        EXPECT_EQ(t.columns[i].type, e[i].type);
-        EXPECT_EQ(t.columns[i].definedSize, e[i].size);
-        EXPECT_EQ(t.columns[i].precision, e[i].precision);
-        EXPECT_EQ(t.columns[i].numericScale, e[i].scale);
+        const auto& [type, size, precision, scale, value] = e[i];
+        EXPECT_EQ(t.columns[i].type, type);
+        EXPECT_EQ(t.columns[i].definedSize, size);
+        EXPECT_EQ(t.columns[i].precision, precision);
+        EXPECT_EQ(t.columns[i].numericScale, scale);
         EXPECT_EQ(t.columns[i].baseTable, "M");
         EXPECT_EQ(t.columns[i].baseColumn, t.columns[i].name);
-        if (!e[i].value.isNull()) {
-            EXPECT_EQ(t.at(0, i), e[i].value) << t.at(0, i).toText();
+        if (!value.isNull()) {
+            EXPECT_EQ(t.at(0, i), value) << t.at(0, i).toText();
         }
     }
 }
@@ -197,10 +194,8 @@ TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
 TEST_F(SqliteAdapter, UpdateFromJoinAndDeleteWithoutFrom) {
     conn.Execute("create table T (k int, c varchar(10))");
     conn.Execute("create table X (k int, c varchar(10))");
-    for (int i = 1; i <= 3; ++i) {
-        conn.Execute("insert into T values(" + std::to_string(i) + ", 'old')");
-        conn.Execute("insert into X values(" + std::to_string(i) + ", 'new" + std::to_string(i) + "')");
-    }
+    conn.Execute("insert into T values(1, 'old'), (2, 'old'), (3, 'old')");
+    conn.Execute("insert into X values(1, 'new1'), (2, 'new2'), (3, 'new3')");
     EXPECT_EQ(conn.Execute("update T set c=X.c from T inner join X on T.k=X.k where X.k < 3"), 2);
     auto t = conn.Query("select c from T order by k");
     EXPECT_EQ(t.at(0, 0).toText(), "new1");
