@@ -50,6 +50,12 @@ protected:
         for (const char* n : {"甲", "乙", "丙", "丁", "戊"}) insert(n);
     }
 
+    Recordset open(const std::string& sql, long cursor = adOpenUnspecified, long lock = adLockUnspecified) {
+        Recordset rs;
+        rs.Open(sql, conn_, cursor, lock);
+        return rs;
+    }
+
     long count() {
         return static_cast<long>(conn_->Query("select count(*) as n from 客户").at(0, 0).toInt64());
     }
@@ -89,8 +95,7 @@ TEST_P(DataAccess, RecordCountIsExactForEveryCursorAndLockType) {
 
 TEST_P(DataAccess, ForwardWalkEndsAtEofAndStartsOverAtMoveFirst) {
     insertFive();
-    Recordset rs;
-    rs.Open("select 名称 from 客户 order by id", conn_);
+    auto rs = open("select 名称 from 客户 order by id");
     std::string seen;
     for (; !rs.Eof(); rs.MoveNext()) seen += rs.Fields(0L).Value().toText();
     EXPECT_EQ(seen, "甲乙丙丁戊");
@@ -103,8 +108,7 @@ TEST_P(DataAccess, ForwardWalkEndsAtEofAndStartsOverAtMoveFirst) {
 
 TEST_P(DataAccess, FieldsByPositionAndByNameInAnyCase) {
     conn_->Execute("insert into 客户 (名称, note) values ('a', 'Note')");
-    Recordset rs;
-    rs.Open("select id, 名称, note as Remark from 客户", conn_);
+    auto rs = open("select id, 名称, note as Remark from 客户");
     EXPECT_EQ(rs.Fields().Count(), 3);
     EXPECT_EQ(rs.Fields(1L).Name(), "名称");
     EXPECT_EQ(rs.Fields("REMARK").Value().toText(), "Note");
@@ -116,8 +120,7 @@ TEST_P(DataAccess, FieldsByPositionAndByNameInAnyCase) {
 }
 
 TEST_P(DataAccess, ColumnMetadataAsSqlServerReportsIt) {
-    Recordset rs;
-    rs.Open("select * from 客户 where 1 = 0", conn_);
+    auto rs = open("select * from 客户 where 1 = 0");
     // column, type, defined size, precision, numeric scale
     const std::tuple<const char*, int, long, int, int> expected[] = {
         {"id", adInteger, 4, 10, 255},
@@ -155,8 +158,7 @@ TEST_P(DataAccess, ValuesComeBackAsTheirKinds) {
         "(?,?,?,?,?,?,?,?,?)",
         {"v", Decimal{"12.5"}, Decimal{"3.25"}, DateTime{2004, 1, 31, 8, 5, 9, 120}, true, 200, 9000000000LL,
          0.5, Bytes{{0, 1, 255}}});
-    Recordset rs;
-    rs.Open("select amount, fee, created, active, level, big, ratio, tag from 客户", conn_);
+    auto rs = open("select amount, fee, created, active, level, big, ratio, tag from 客户");
     ASSERT_NE(rs.Fields("amount").Value().decimal(), nullptr);
     EXPECT_EQ(rs.Fields("amount").Value().decimal()->text, "12.50");
     EXPECT_DOUBLE_EQ(rs.Fields("fee").Value().toDouble(), 3.25);
@@ -173,8 +175,7 @@ TEST_P(DataAccess, BigintsAndWholeDecimalsStayExactBeyondFifteenDigits) {
     // 2^53 + 1 has no double; a double's text would also show only fifteen digits
     conn_->Execute("create table 单据 (big bigint, dec decimal(20,0))");
     conn_->Execute("insert into 单据 values (9007199254740993, 12345678901234567)");
-    Recordset rs;
-    rs.Open("select big, dec, big + 1 as nextBig from 单据", conn_);
+    auto rs = open("select big, dec, big + 1 as nextBig from 单据");
     EXPECT_EQ(rs.Fields("big").Type(), adBigInt);
     EXPECT_EQ(rs.Fields("dec").Type(), adNumeric);
     ASSERT_NE(rs.Fields("big").Value().integer(), nullptr);
@@ -189,8 +190,7 @@ TEST_P(DataAccess, NullIntoByteAndTextColumnsReadsBackAsNullApartFromEmptyText) 
     conn_->ExecuteWith("insert into 客户 (名称, photo, tag, memo, note) values (?, ?, ?, ?, ?)",
                        {"typed", Value(), Value(), Value(), Value()},
                        {adVarWChar, adLongVarBinary, adVarBinary, adLongVarChar, adVarChar});
-    Recordset rs;
-    rs.Open("select * from 客户 where 1 = 0", conn_, adOpenKeyset, adLockOptimistic);
+    auto rs = open("select * from 客户 where 1 = 0", adOpenKeyset, adLockOptimistic);
     rs.AddNew();
     rs.Fields("名称") = "added";
     for (const char* col : {"photo", "tag", "memo", "remark"}) rs.Fields(col) = Value();
@@ -223,8 +223,7 @@ TEST_P(DataAccess, ChineseTextSurvivesLiteralsParametersAndNames) {
     conn_->Execute("insert into 客户 (名称) values (N'" + text + "')");
     insert(text + "2");
     EXPECT_EQ(conn_->ExecuteWith("update 客户 set note = ? where 名称 = ?", {"甲", text}), 1);
-    Recordset rs;
-    rs.Open("select 名称, note from 客户 where 名称 like N'北京%' order by id", conn_);
+    auto rs = open("select 名称, note from 客户 where 名称 like N'北京%' order by id");
     ASSERT_EQ(rs.RecordCount(), 2);
     EXPECT_EQ(rs.Fields("名称").Value().toText(), text);
     EXPECT_EQ(rs.Fields("note").Value().toText(), "甲");
@@ -238,8 +237,7 @@ TEST_P(DataAccess, AddNewWritesARowAndLastInsertIdIsItsIdentity) {
     conn_->Execute("delete from 客户 where id = 5");
     EXPECT_EQ(conn_->LastInsertId(), 5);  // a delete leaves it alone
 
-    Recordset rs;
-    rs.Open("select * from 客户 where 1 = 0", conn_, adOpenStatic, adLockOptimistic);
+    auto rs = open("select * from 客户 where 1 = 0", adOpenStatic, adLockOptimistic);
     rs.AddNew();
     rs.Fields("名称") = "己";
     rs.Fields("amount") = Decimal{"7.25"};
@@ -253,8 +251,7 @@ TEST_P(DataAccess, AddNewWritesARowAndLastInsertIdIsItsIdentity) {
     EXPECT_EQ(t.at(0, 0).toText(), "己");
     EXPECT_DOUBLE_EQ(t.at(0, 1).toDouble(), 7.25);
 
-    Recordset readOnly;
-    readOnly.Open("select * from 客户", conn_, adOpenStatic, adLockReadOnly);
+    auto readOnly = open("select * from 客户", adOpenStatic, adLockReadOnly);
     EXPECT_EQ(errorNumber([&] { readOnly.AddNew(); }), ErrorNumber::NotSupported);
 
     conn_->Close();
@@ -291,8 +288,7 @@ TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
               ErrorNumber::Database);
     EXPECT_EQ(errorNumber([&] { conn_->Execute("select * from"); }), ErrorNumber::Database);
 
-    Recordset rs;
-    rs.Open("select * from 客户", conn_);
+    auto rs = open("select * from 客户");
     EXPECT_EQ(errorNumber([&] { rs.Open("select * from 客户", conn_); }), ErrorNumber::ObjectOpen);
     EXPECT_EQ(rs.RecordCount(), 1);  // the open recordset is untouched
     rs.Close();
@@ -318,8 +314,7 @@ TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypes) {
     EXPECT_EQ(count(), 0);
     insert("b", Decimal{"12.345"});
     insert("c", Decimal{"0.105"});
-    Recordset rs;
-    rs.Open("select amount from 客户 order by amount", conn_);
+    auto rs = open("select amount from 客户 order by amount");
     EXPECT_EQ(rs.Fields(0L).Value(), Value(Decimal{"0.11"}));
     rs.MoveNext();
     EXPECT_EQ(rs.Fields(0L).Value(), Value(Decimal{"12.35"}));
