@@ -45,7 +45,10 @@ Rewriter::ScopeGuard::ScopeGuard(Rewriter& rw, Scope scope) : rw_(rw) {
 
 Rewriter::Source Rewriter::source(const std::string& lowerTable, std::string alias) {
     Source s;
-    s.name = alias.empty() ? lowerTable : std::move(alias);
+    if (alias.empty())
+        s.name = lowerTable;
+    else
+        s.name = std::move(alias);
     if (!catalogue_ || lowerTable.empty() ||
         std::find(commonTables_.begin(), commonTables_.end(), lowerTable) != commonTables_.end())
         return s;
