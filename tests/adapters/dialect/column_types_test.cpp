@@ -13,19 +13,6 @@ using Palvo::dialect::translateUncached;
 
 class Tables : public Catalogue {
 public:
-    Tables() {
-        tables_["a"] = {{"i", "int"},
-                        {"t", "tinyint"},
-                        {"s", "SmallInt"},
-                        {"b", "bigint"},
-                        {"d", "decimal real(10, 2)"},
-                        {"m", "money real"},
-                        {"f", "float"},
-                        {"n", "numeric(18,0)"},
-                        {"k", "integer"},
-                        {"v", "varchar(10)"}};
-        tables_["b"] = {{"i", "decimal real(10,2)"}, {"x", "int"}};
-    }
     const Columns* columns(const std::string& lowerName) override {
         ++asked;
         const auto it = tables_.find(lowerName);
@@ -34,7 +21,20 @@ public:
     int asked = 0;
 
 private:
-    std::map<std::string, Columns> tables_;
+    std::map<std::string, Columns> tables_ = {
+        {"a",
+         {{"i", "int"},
+          {"t", "tinyint"},
+          {"s", "SmallInt"},
+          {"b", "bigint"},
+          {"d", "decimal real(10, 2)"},
+          {"m", "money real"},
+          {"f", "float"},
+          {"n", "numeric(18,0)"},
+          {"k", "integer"},
+          {"v", "varchar(10)"}}},
+        {"b", {{"i", "decimal real(10,2)"}, {"x", "int"}}},
+    };
 };
 
 struct Case {
@@ -53,39 +53,32 @@ TEST_P(TypedColumns, MarkTheStepsAsTheirTypes) {
 
 // What the embedded database's own tests do not reach: the narrow int types
 // beside others, untyped kinds, and names each kind of scope resolves.
-INSTANTIATE_TEST_SUITE_P(
-    Steps, TypedColumns,
-    ::testing::Values(
-        // tinyint beside smallint is smallint, beside int or negated int; identity, float and text untyped
-        Case{"select s + t, t + 1, -t - t, k + 1, d + f, v + i, sum(f) from a",
-             "select tsql_arith(s, t, 's+'), tsql_arith(t, 1, 'i+'), tsql_arith(-t, t, 'i-'), "
-             "tsql_arith(k, 1, '+'), tsql_arith(d, f, '+'), tsql_arith(v, i, '+'), tsql_sum(f) from a"},
-        Case{"select max(i) + 1, isnull(d, 0) * 2, min(a.t) + min(t), max(v) + 1 from a",
-             "select tsql_arith(max(i), 1, 'i+'), tsql_arith(ifnull(d, 0), 2, 'd12,2*'), "
-             "tsql_arith(min(a.t), min(t), 't+'), tsql_arith(max(v), 1, '+') from a"}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Scopes, TypedColumns,
-    ::testing::Values(
-        // i is int in a, decimal in b; two tables that have it leave it to SQLite's refusal
-        Case{
-            "select [b].[i] + 1, x + 1, i + 1 from a, dbo.b",
-            "select tsql_arith(\"b\".\"i\", 1, 'd11,2+'), tsql_arith(x, 1, 'i+'), tsql_arith(i, 1, '+') from "
-            "a, b"},
-        // each member of a union reads its own table
-        Case{"select i + 1 from a union all select i + 1 from b",
-             "select tsql_arith(i, 1, 'i+') from a union all select tsql_arith(i, 1, 'd11,2+') from b"},
-        // a derived table, a common table expression and an unknown table type nothing
-        Case{"select q.i + 1, t + 1 from (select i from a) q join a on 1 = 1",
-             "select tsql_arith(q.i, 1, '+'), tsql_arith(t, 1, 'i+') from (select i from a) q join a on 1 = "
-             "1"},
-        Case{"with a as (select 1 as i) select i + 1 from a",
-             "with a as (select 1 as i) select tsql_arith(i, 1, '+') from a"},
-        Case{"select i + 1 from nowhere", "select tsql_arith(i, 1, '+') from nowhere"},
-        // UPDATE ... FROM reads its sources, DELETE its table
-        Case{"update a set d = b.i * 2 from a join b on b.x = a.i",
-             "update a set d = tsql_arith(b.i, 2, 'd12,2*') from b where (b.x = a.i)"},
-        Case{"delete from b where i * 2 > 1", "delete from b where tsql_arith(i, 2, 'd12,2*') > 1"}));
+const Case kCases[] = {
+    // tinyint beside smallint is smallint, beside int or negated int; identity, float and text untyped
+    {"select s + t, t + 1, -t - t, k + 1, d + f, v + i, sum(f) from a",
+     "select tsql_arith(s, t, 's+'), tsql_arith(t, 1, 'i+'), tsql_arith(-t, t, 'i-'), tsql_arith(k, 1, '+'), "
+     "tsql_arith(d, f, '+'), tsql_arith(v, i, '+'), tsql_sum(f) from a"},
+    {"select max(i) + 1, isnull(d, 0) * 2, min(a.t) + min(t), max(v) + 1 from a",
+     "select tsql_arith(max(i), 1, 'i+'), tsql_arith(ifnull(d, 0), 2, 'd12,2*'), tsql_arith(min(a.t), "
+     "min(t), 't+'), tsql_arith(max(v), 1, '+') from a"},
+    // i is int in a, decimal in b; two tables that have it leave it to SQLite's refusal
+    {"select [b].[i] + 1, x + 1, i + 1 from a, dbo.b",
+     "select tsql_arith(\"b\".\"i\", 1, 'd11,2+'), tsql_arith(x, 1, 'i+'), tsql_arith(i, 1, '+') from a, b"},
+    // each member of a union reads its own table
+    {"select i + 1 from a union all select i + 1 from b",
+     "select tsql_arith(i, 1, 'i+') from a union all select tsql_arith(i, 1, 'd11,2+') from b"},
+    // a derived table, a common table expression and an unknown table type nothing
+    {"select q.i + 1, t + 1 from (select i from a) q join a on 1 = 1",
+     "select tsql_arith(q.i, 1, '+'), tsql_arith(t, 1, 'i+') from (select i from a) q join a on 1 = 1"},
+    {"with a as (select 1 as i) select i + 1 from a",
+     "with a as (select 1 as i) select tsql_arith(i, 1, '+') from a"},
+    {"select i + 1 from nowhere", "select tsql_arith(i, 1, '+') from nowhere"},
+    // UPDATE ... FROM reads its sources, DELETE its table
+    {"update a set d = b.i * 2 from a join b on b.x = a.i",
+     "update a set d = tsql_arith(b.i, 2, 'd12,2*') from b where (b.x = a.i)"},
+    {"delete from b where i * 2 > 1", "delete from b where tsql_arith(i, 2, 'd12,2*') > 1"},
+};
+INSTANTIATE_TEST_SUITE_P(StepsAndScopes, TypedColumns, ::testing::ValuesIn(kCases));
 
 // Only a translation that asked about a table depends on the schema.
 TEST(TypedColumns, DependOnTheCatalogueOnlyWhereTheyAskedIt) {
