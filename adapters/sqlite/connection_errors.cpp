@@ -12,8 +12,9 @@
 
 namespace Palvo::sqlite {
 
-std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::serverErrorOf(const std::string& msg, int code,
-                                                   std::string_view sql) {
+std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::serverErrorOf(const std::string& msg,
+                                                                                       int code,
+                                                                                       std::string_view sql) {
     auto after = [&](std::string_view prefix) -> std::optional<std::string> {
         if (!msg.starts_with(prefix)) return std::nullopt;
         return msg.substr(prefix.size());
@@ -23,9 +24,9 @@ std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::serverE
     if (code == SQLITE_CONSTRAINT_NOTNULL) {
         if (auto at = after("NOT NULL constraint failed: ")) {
             const auto dot = at->find('.');
-            return {{515,
-                     {at->substr(dot + 1), databaseName() + ".dbo." + at->substr(0, dot),
-                      statementKind(sql)}}};
+            return {
+                {515,
+                 {at->substr(dot + 1), databaseName() + ".dbo." + at->substr(0, dot), statementKind(sql)}}};
         }
     }
     if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY) {
@@ -79,12 +80,11 @@ std::pair<long, Connection::Impl::Args> Connection::Impl::duplicateKey(const std
     }
     std::string index, origin = code == SQLITE_CONSTRAINT_PRIMARYKEY ? "pk" : "u";
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(
-            db,
-            "select l.name, l.origin from pragma_index_list(?1) l where l.\"unique\" and "
-            "(select group_concat(name, ',') from (select name from pragma_index_info(l.name) "
-            "order by seqno)) = ?2",
-            -1, &st, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db,
+                           "select l.name, l.origin from pragma_index_list(?1) l where l.\"unique\" and "
+                           "(select group_concat(name, ',') from (select name from pragma_index_info(l.name) "
+                           "order by seqno)) = ?2",
+                           -1, &st, nullptr) == SQLITE_OK) {
         sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 2, wanted.data(), static_cast<int>(wanted.size()), SQLITE_TRANSIENT);
         if (sqlite3_step(st) == SQLITE_ROW) {
@@ -101,14 +101,13 @@ std::pair<long, Connection::Impl::Args> Connection::Impl::duplicateKey(const std
 }
 
 std::string Connection::Impl::declaredConstraint(const std::string& table, std::string_view kind,
-                               const std::string& wanted) {
+                                                 const std::string& wanted) {
     sqlite3_stmt* st = nullptr;
     std::string sql;
-    if (sqlite3_prepare_v2(db, "select sql from sqlite_master where type = 'table' and name = ?1", -1,
-                           &st, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "select sql from sqlite_master where type = 'table' and name = ?1", -1, &st,
+                           nullptr) == SQLITE_OK) {
         sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(st) == SQLITE_ROW)
-            sql = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        if (sqlite3_step(st) == SQLITE_ROW) sql = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     }
     sqlite3_finalize(st);
     const std::string lower = util::asciiLower(sql);
@@ -158,8 +157,7 @@ std::string Connection::Impl::targetTable(std::string_view sql) {
     const std::string s(sql);
     const std::string lower = util::asciiLower(s);
     for (std::string_view word : {"insert into ", "update ", "delete from "}) {
-        if (const std::size_t p = lower.find(word); p != std::string::npos)
-            return nameAt(s, p + word.size());
+        if (const std::size_t p = lower.find(word); p != std::string::npos) return nameAt(s, p + word.size());
     }
     return {};
 }

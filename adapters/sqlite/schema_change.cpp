@@ -34,8 +34,7 @@ void Connection::Impl::checkStoredRows(const std::string& table) {
     std::string sets;
     {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "select name from pragma_table_info(?1)", -1, &st, nullptr) !=
-            SQLITE_OK)
+        if (sqlite3_prepare_v2(db, "select name from pragma_table_info(?1)", -1, &st, nullptr) != SQLITE_OK)
             fail();
         sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
         while (sqlite3_step(st) == SQLITE_ROW) {
@@ -55,7 +54,7 @@ void Connection::Impl::checkStoredRows(const std::string& table) {
 }
 
 std::vector<std::string> Connection::Impl::strings(const std::string& sql, std::string_view a,
-                                 std::string_view b) {
+                                                   std::string_view b) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) fail();
     sqlite3_bind_text(st, 1, a.data(), static_cast<int>(a.size()), SQLITE_TRANSIENT);
@@ -131,9 +130,8 @@ void Connection::Impl::changeSchema(const dialect::SchemaChange& c) {
     }
     if (!c.column.empty() && column.empty()) {
         if (c.kind == Kind::RenameColumn)
-            refuse(
-                15248,
-                "Either the parameter @objname is ambiguous or the claimed @objtype (COLUMN) is wrong.");
+            refuse(15248,
+                   "Either the parameter @objname is ambiguous or the claimed @objtype (COLUMN) is wrong.");
         refuse(4924, std::string("ALTER TABLE ") + (c.kind == Kind::DropColumn ? "DROP" : "ALTER") +
                          " COLUMN failed because column '" + c.column + "' does not exist in table '" +
                          c.table + "'.");
@@ -145,10 +143,9 @@ void Connection::Impl::changeSchema(const dialect::SchemaChange& c) {
     if (c.kind == Kind::RenameColumn) {
         for (const auto& n : columns) {
             if (util::equalsNoCase(n, c.newName) && !util::equalsNoCase(n, column))
-                refuse(15335,
-                       "Error: The new name '" + c.newName +
-                           "' is already in use as a COLUMN name and would cause a duplicate that is "
-                           "not permitted.");
+                refuse(15335, "Error: The new name '" + c.newName +
+                                  "' is already in use as a COLUMN name and would cause a duplicate that is "
+                                  "not permitted.");
         }
     }
     const std::string indexesSql =
@@ -188,12 +185,12 @@ void Connection::Impl::changeSchema(const dialect::SchemaChange& c) {
     }
 }
 
-void Connection::Impl::rebuild(const std::string& table, const std::string& column, const dialect::SchemaChange& c) {
+void Connection::Impl::rebuild(const std::string& table, const std::string& column,
+                               const dialect::SchemaChange& c) {
     const std::string sql =
         strings("select sql from sqlite_master where type = 'table' and name = ?1", table).at(0);
     const auto indexes = strings(
-        "select sql from sqlite_master where type = 'index' and tbl_name = ?1 and sql is not null",
-        table);
+        "select sql from sqlite_master where type = 'index' and tbl_name = ?1 and sql is not null", table);
     // the definitions between the outer parentheses, split at the commas outside quotes and parentheses
     const std::size_t open = sql.find('(');
     std::vector<std::string> defs(1);
