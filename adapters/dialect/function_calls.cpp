@@ -53,7 +53,6 @@ std::string canonicalPart(const Node& n, const std::string& fn) {
     unsupported(upper(fn) + " with the date part '" + (n.group ? std::string("(...)") : n.tok.text) + "'");
 }
 
-
 }  // namespace
 
 std::string Rewriter::typeText(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
