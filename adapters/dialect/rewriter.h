@@ -1,6 +1,7 @@
 // What the translator's parts share: the tokens grouped by parentheses into a
 // tree, an expression as rendered, and the Rewriter that turns one statement's
-// tree into SQLite text (tree.cpp, expressions.cpp, statements.cpp, schema.cpp).
+// tree into SQLite text (tree.cpp, expressions.cpp, function_calls.cpp,
+// statements.cpp, schema.cpp).
 #pragma once
 
 #include <cstddef>
@@ -96,6 +97,11 @@ bool looksLikeDate(std::string_view s);
 // neither a column (which brings its own collation) nor a number.
 bool wantsTextCollation(const Expr& x);
 
+// Whether the nodes are one expression as seq would render it: operands and
+// operators only, no clause word, comma or two operands side by side (a
+// function name before its arguments aside).
+bool plainExpression(const Nodes& ns);
+
 // ---- types and collations (schema.cpp)
 
 bool knownType(std::string_view lw);
@@ -152,6 +158,8 @@ private:
     Expr primary(const Nodes& ns, std::size_t& i, std::size_t e);
     Expr caseExpression(const Nodes& ns, std::size_t& i, std::size_t e);
     std::string simpleCaseOperand(const Nodes& ns, std::size_t& b, std::size_t e);
+
+    // function_calls.cpp
     Expr function(const Node& nameNode, const Node& args);
     std::string convertCall(const Call& c);
     std::string castCall(const Nodes& a);
