@@ -187,8 +187,8 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
         if (!inHostTransaction) tx.emplace(conn);
         for (const std::string& sql : deletes) conn.Execute(sql);
         // each row only while its set lacks it, checked under the write lock: two readers add it once
-        for (const auto& [rowWhere, insert] : additions) {
-            seedOnce(conn, rowWhere, [&](const std::string& guard) { return insert + guard; });
+        for (const auto& addition : additions) {
+            seedOnce(conn, addition.first, [&](const std::string& guard) { return addition.second + guard; });
         }
         for (const std::string& sql : updates) conn.Execute(sql);
         if (tx) tx->commit();

@@ -258,7 +258,7 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
             std::vector<std::string> end = {rowOf(grid, last)};
             if (way == PageTotals)
                 end.insert(end.end(), {"本页小计 " + amounts(1, last), "累计 " + amounts(1, last)});
-            end.push_back("第 1/2 页");
+            end.emplace_back("第 1/2 页");
             const std::vector<std::string> lines = testing::pdfLines(pdf.string(), 1);
             ASSERT_GT(lines.size(), end.size());
             EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<long>(end.size()), lines.end()), end)

@@ -34,9 +34,12 @@ protected:
         c->Open("Data Source=:memory:;Language=us_english");  // the words an English-language server gives
         conn = c;
 #endif
+        static const char* const kCreateTable =
+            "create table 账 (k int, i int, b bigint, s smallint, t tinyint, d decimal(10,2), e "
+            "decimal(10,3), "
+            "m money, n numeric(18,0))";
         for (const char* sql :
-             {"create table 账 (k int, i int, b bigint, s smallint, t tinyint, d decimal(10,2), e "
-              "decimal(10,3), m money, n numeric(18,0))",
+             {kCreateTable,
               "insert into 账 values (1, 2147483647, 9223372036854775807, 32767, 255, 0.10, 1.250, 10, 5)",
               "insert into 账 values (2, -2147483648, 1, 1, 1, 0.10, 2.000, 3, 7)",
               "insert into 账 values (3, 0, 0, 0, 0, 0.10, 0.001, 0.0001, 1)",
