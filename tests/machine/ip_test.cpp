@@ -49,7 +49,7 @@ TEST(IsIP, LengthCountsCharactersNotBytes) {
     // Seven characters but 13 bytes: the length test passes, the parts do not.
     EXPECT_FALSE(isIPAddress("１.１.１.１"));
     // A 16-character text of multi-byte characters is rejected by length.
-    EXPECT_FALSE(isIPAddress(std::string(16 * 3, '\xe4')));
+    EXPECT_FALSE(isIPAddress(std::string(std::size_t{16} * 3, '\xe4')));
 }
 
 TEST(FirstAddressMatching, WalksInOrderAndStopsAtAnEmptyAddress) {
