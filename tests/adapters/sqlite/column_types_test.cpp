@@ -13,9 +13,7 @@
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
 #include "support/errors.h"
-#if PALVO_TEST_ON_MSSQL
-#include "support/mssql_scratch.h"
-#endif
+#include "support/exact_numbers.h"
 
 namespace {
 
@@ -26,14 +24,8 @@ using Palvo::testing::fullErrorOf;
 class ColumnTypes : public ::testing::Test {
 protected:
     void SetUp() override {
-#if PALVO_TEST_ON_MSSQL
-        conn = Palvo::testing::openMssqlScratch();
-        if (!conn) GTEST_SKIP() << Palvo::testing::kMssqlSkipReason;
-#else
-        auto c = std::make_shared<Palvo::sqlite::Connection>();
-        c->Open("Data Source=:memory:;Language=us_english");  // the words an English-language server gives
-        conn = c;
-#endif
+        conn = Palvo::testing::openNumbersConnection();
+        if (!conn) GTEST_SKIP() << Palvo::testing::kNumbersSkipReason;
         static const char* const kCreateTable =
             "create table 账 (k int, i int, b bigint, s smallint, t tinyint, d decimal(10,2), e "
             "decimal(10,3), "
@@ -118,16 +110,8 @@ void PrintTo(const Exact& e, std::ostream* os) { *os << e.sql; }
 class ColumnDecimal : public ColumnTypes, public ::testing::WithParamInterface<Exact> {};
 
 TEST_P(ColumnDecimal, IsExactWithSqlServersType) {
-    const auto t = conn->Query(GetParam().sql);
-    ASSERT_EQ(t.rowCount(), 1u);
-    const Value& v = t.at(0, 0);
-    ASSERT_NE(v.decimal(), nullptr) << v.toText();
-    EXPECT_EQ(v.decimal()->text, GetParam().digits);
-    EXPECT_EQ(t.columns[0].type, GetParam().adoType);
-    if (GetParam().adoType == Palvo::adNumeric) {
-        EXPECT_EQ(t.columns[0].precision, GetParam().precision);
-        EXPECT_EQ(t.columns[0].numericScale, GetParam().scale);
-    }
+    const Exact& c = GetParam();
+    Palvo::testing::expectExact(conn->Query(c.sql), c.digits, c.adoType, c.precision, c.scale);
 }
 
 constexpr int kNumeric = Palvo::adNumeric;
