@@ -1,14 +1,20 @@
 // The Qt print tests' report grid and the PDFs and page images they read back.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <QPrinter>
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "palvo/memory/grid.h"
+#include "palvo/memory/msgbox.h"
+#include "palvo/session.h"
 #include "support/pdf_text.h"
 
 namespace Palvo::testing {
@@ -48,5 +54,23 @@ inline double ink(const QImage& image) {
         for (int x = 0; x < image.width(); ++x) drawn += image.pixel(x, y) != qRgb(255, 255, 255);
     return static_cast<double>(drawn) / (static_cast<double>(image.width()) * image.height());
 }
+
+// A print test: pdftotext at hand, the message title set, a scratch folder and a
+// scripted message box that keeps what the report said.
+class QtPrintTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!havePdfToText()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        session().sMsg = "提示";
+    }
+    void TearDown() override { session().sMsg.clear(); }
+    std::filesystem::path file(const std::string& name) const {
+        return std::filesystem::path(dir.path().toStdString()) / name;
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<memory::ScriptedMessageBox> box = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox boxGuard{box};
+};
 
 }  // namespace Palvo::testing

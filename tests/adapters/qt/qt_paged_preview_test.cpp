@@ -33,15 +33,8 @@ void report(FlexGrid& grid) {
     clsPrint().mPrintRecord(grid, "销售清单", top, bottom);
 }
 
-class PagedPreview : public ::testing::Test {
+class PagedPreview : public testing::QtPrintTest {
 protected:
-    void SetUp() override {
-        if (!testing::havePdfToText()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-        session().sMsg = "提示";
-    }
-    void TearDown() override { session().sMsg.clear(); }
-    fs::path file(const std::string& name) const { return fs::path(dir.path().toStdString()) / name; }
-
     // The preview on the paper and margins of qt::Printer::pdf (A4, an eighth of an inch).
     std::unique_ptr<qt::PagedPreview> preview(FlexGrid& grid) {
         auto p = std::make_unique<qt::PagedPreview>([&grid] { report(grid); });
@@ -50,10 +43,6 @@ protected:
         p->layOut();
         return p;
     }
-
-    QTemporaryDir dir;
-    std::shared_ptr<memory::ScriptedMessageBox> box = std::make_shared<memory::ScriptedMessageBox>();
-    ScopedMessageBox boxGuard{box};
 };
 
 TEST_F(PagedPreview, PrintsThePagesOfThePdfReport) {

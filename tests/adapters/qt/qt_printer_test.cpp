@@ -76,19 +76,7 @@ std::string rowOf(const FlexGrid& grid, int row) {
     return testing::rowLine(cells);
 }
 
-class QtPrinter : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!testing::havePdfToText()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-        session().sMsg = "提示";
-    }
-    void TearDown() override { session().sMsg.clear(); }
-    fs::path file(const std::string& name) const { return fs::path(dir.path().toStdString()) / name; }
-
-    QTemporaryDir dir;
-    std::shared_ptr<memory::ScriptedMessageBox> box = std::make_shared<memory::ScriptedMessageBox>();
-    ScopedMessageBox boxGuard{box};
-};
+using QtPrinter = testing::QtPrintTest;
 
 TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
     const fs::path pdf = file("销售.pdf");
