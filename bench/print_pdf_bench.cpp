@@ -36,12 +36,13 @@
 #include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
 #include "palvo/session.h"
+#include "report_grid.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kCols = 10;
+constexpr int kCols = bench::kReportCols;
 constexpr int kRowsPerPage = 40;  // A4 portrait
 
 double threadSeconds() {
@@ -83,33 +84,7 @@ private:
     std::thread thread_;
 };
 
-std::unique_ptr<Palvo::memory::FlexGrid> makeGrid(int rows) {
-    auto g = std::make_unique<Palvo::memory::FlexGrid>();
-    g->Cols(kCols);
-    g->Rows(rows + 1);
-    const char* headings[kCols] = {"序号", "单据号", "日期", "客户",   "商品",
-                                   "数量", "单价",   "金额", "经手人", "备注"};
-    const char* names[] = {"华东钢材公司", "北方建材", "Lianhe Trading", "南方五金"};
-    const char* people[] = {"刘洋", "张伟", "陈静", "Li Na"};
-    for (int c = 0; c < kCols; ++c) g->TextMatrix(0, c, headings[c]);
-    char code[32];
-    for (int r = 1; r <= rows; ++r) {
-        std::snprintf(code, sizeof code, "XS2004%06d", r);
-        const std::string cells[kCols] = {
-            std::to_string(r),
-            code,
-            "2004-" + std::to_string(1 + r % 12) + "-" + std::to_string(1 + r % 28),
-            names[r % 4],
-            "G" + std::to_string(r % 97),
-            std::to_string(r % 50),
-            std::to_string(r % 300) + ".5",
-            std::to_string((r % 50) * (r % 300)) + ".25",
-            people[r % 4],
-            r % 7 ? "" : "加急 urgent"};
-        for (int c = 0; c < kCols; ++c) g->TextMatrix(r, c, cells[c]);
-    }
-    return g;
-}
+std::unique_ptr<Palvo::memory::FlexGrid> makeGrid(int rows) { return bench::makeReportGrid(rows); }
 
 QFont printFont(double points) {
     QFont f;
