@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "forms/counting_connection.h"
@@ -33,11 +35,7 @@ std::vector<std::string> column(const FlexGrid& g, int c) {
 using Cells = std::vector<std::string>;
 
 TEST(FillStatement, DefaultOrderIsAddedOnlyWithoutAnOrderClauseOfItsOwn) {
-    struct Case {
-        const char* sql;
-        bool appended;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<const char*, bool>> cases = {
         {"select 编号,名称 from T", true},
         {"select 编号 from T order by 名称", false},
         {"select 编号 from T ORDER BY 编号", false},
@@ -59,13 +57,11 @@ TEST(FillStatement, DefaultOrderIsAddedOnlyWithoutAnOrderClauseOfItsOwn) {
         {"select 编号 from T order_by 名称", true},
         {"select 编号 from T 编号order by 名称", true},  // one name in T-SQL
     };
-    for (const auto& c : cases) {
-        const std::string expected = c.appended ? std::string(c.sql) + " order by 编号" : c.sql;
-        EXPECT_EQ(grid::withDefaultOrder(c.sql), expected) << c.sql;
-    }
+    for (const auto& [sql, appended] : cases)
+        EXPECT_EQ(grid::withDefaultOrder(sql), appended ? std::string(sql) + " order by 编号" : sql) << sql;
 }
 
-TEST(FillSizing, SpareWidthIsSharedOrIsizeLettersAdded) {
+TEST(FillSizing, SpareWidthSharedOrIsizeLettersAddedAndContentWidths) {
     struct Case {
         const char* name;
         std::vector<std::int16_t> content;
@@ -89,18 +85,16 @@ TEST(FillSizing, SpareWidthIsSharedOrIsizeLettersAdded) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(grid::fitColumnWidths(c.content, c.gridWidth, 90, c.iSize, c.hasXH), c.widths) << c.name;
-}
 
-TEST(FillSizing, ContentWidthFollowsTheWidestCellUnlessFiveTimesTheHeading) {
+    // content width follows the widest cell unless five times the heading
     memory::FixedWidthMeasurer m;
     memory::FlexGrid g;
     g.Cols(3);
     g.Rows(3);
     const std::vector<std::vector<std::string>> cells = {
         {"名称", "ab", ""}, {"钢管", "abcdefghijkl", "xy"}, {"很长的一段名称", "abc", "x"}};
-    for (int r = 0; r < 3; ++r) {
+    for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) g.TextMatrix(r, c, cells[r][c]);
-    }
     const std::vector<std::int16_t> widths = {
         7 * 180 + 90,  // widest cell plus an a
         2 * 90 + 90,   // twelve letters are more than five times "ab": sized to the heading
@@ -126,7 +120,7 @@ protected:
     clsGrid grid;
 };
 
-TEST_F(Fill, FlexGridGetsHeadingsRunningNumbersAndRowsInStatementOrder) {
+TEST_F(Fill, HeadingsNumbersAndRowsOnEachGridType) {
     memory::FlexGrid g;
     g.Rows(7);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
@@ -138,24 +132,26 @@ TEST_F(Fill, FlexGridGetsHeadingsRunningNumbersAndRowsInStatementOrder) {
     EXPECT_EQ(row(g, 3), (Cells{"3", "3", ""})) << "Null shows empty";
     EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
     EXPECT_EQ(g.HighLight(), 1);
-}
+    memory::FlexGrid bound(GridType::MSHFlexGrid);  // fields right of the number column
+    EXPECT_EQ(grid.sFillTable("select 名称,金额 from 货物 order by 金额 desc", bound), "");
+    EXPECT_EQ(bound.bindCount(), 1);
+    EXPECT_EQ(column(bound, 0), (Cells{"序号", "1", "2", "3"}));
+    EXPECT_EQ(column(bound, 1), (Cells{"名称", "", "钢管", "钢板"}));
+    EXPECT_EQ(column(bound, 2), (Cells{"金额", "10", "0.2", "0.1"}));
 
-TEST_F(Fill, BoundHierarchicalGridShowsFieldsRightOfTheNumberColumn) {
-    memory::FlexGrid g(GridType::MSHFlexGrid);
-    EXPECT_EQ(grid.sFillTable("select 名称,金额 from 货物 order by 金额 desc", g), "");
-    EXPECT_EQ(g.bindCount(), 1);
-    EXPECT_EQ(column(g, 0), (Cells{"序号", "1", "2", "3"}));
-    EXPECT_EQ(column(g, 1), (Cells{"名称", "", "钢管", "钢板"}));
-    EXPECT_EQ(column(g, 2), (Cells{"金额", "10", "0.2", "0.1"}));
-}
+    memory::FlexGrid two;  // two fixed rows end blank
+    two.Rows(3);
+    two.FixedRows(2);
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", two), "");
+    ASSERT_EQ(two.Rows(), 5);
+    EXPECT_EQ(column(two, 1), (Cells{"", "", "1", "2", "3"}));
 
-TEST_F(Fill, WithoutNumberColumnFieldsStartAtColumnZero) {
-    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
-        memory::FlexGrid g(type);
-        EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g, false, 0, "", false), "");
-        EXPECT_EQ(g.FixedCols(), 0);
-        EXPECT_EQ(row(g, 0), (Cells{"编号", "名称"})) << g.typeName();
-        EXPECT_EQ(row(g, 2), (Cells{"2", "钢板"})) << g.typeName();
+    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {  // no number column: fields from 0
+        memory::FlexGrid plain(type);
+        EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", plain, false, 0, "", false), "");
+        EXPECT_EQ(plain.FixedCols(), 0);
+        EXPECT_EQ(row(plain, 0), (Cells{"编号", "名称"})) << plain.typeName();
+        EXPECT_EQ(row(plain, 2), (Cells{"2", "钢板"})) << plain.typeName();
     }
 }
 
@@ -185,7 +181,7 @@ TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZeroWithOrWithoutFixedRows) {
     EXPECT_EQ(bare.Rows(), 0);
 }
 
-TEST_F(Fill, TotalsRowForcesTheNumberColumnAndSumsOnlyTheNamedFields) {
+TEST_F(Fill, TotalsRowForcesTheNumberColumnSumsTheNamedFieldsAndOverflowFails) {
     for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         memory::FlexGrid g(type);
         EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", g, false, 0, "金额", false), "");
@@ -195,16 +191,14 @@ TEST_F(Fill, TotalsRowForcesTheNumberColumnAndSumsOnlyTheNamedFields) {
             << g.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
         EXPECT_EQ(column(g, 0), (Cells{"序号", "1", "2", "3", "合计"}));
     }
-}
-
-TEST_F(Fill, ATotalBeyondADoubleFailsInsteadOfCountingZero) {
+    // a total beyond a double fails instead of counting zero
     exec({"create table 大 (名称 nvarchar(10), 数 nvarchar(10))", "insert into 大 values ('a', '1e308')",
           "insert into 大 values ('b', '1e308')"});
-    memory::FlexGrid g;
-    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", g, false, 0, "数"), "Overflow");
+    memory::FlexGrid big;
+    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", big, false, 0, "数"), "Overflow");
     exec({"update 大 set 数='1e400' where 名称='b'"});
-    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", g, false, 0, "数"), "Overflow");
-    EXPECT_EQ(column(g, 2), (Cells{"数", "1e308", "1e400", ""})) << "the rows stay as far as they came";
+    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", big, false, 0, "数"), "Overflow");
+    EXPECT_EQ(column(big, 2), (Cells{"数", "1e308", "1e400", ""})) << "the rows stay as far as they came";
 }
 
 // The statement that runs, character for character, and what it brings back.
@@ -237,16 +231,7 @@ TEST_F(Fill, TheStatementRunsAsGivenOrWithTheDefaultOrderAppended) {
     }
 }
 
-TEST_F(Fill, TwoFixedRowsEndBlank) {
-    memory::FlexGrid g;
-    g.Rows(3);
-    g.FixedRows(2);
-    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
-    ASSERT_EQ(g.Rows(), 5);
-    EXPECT_EQ(column(g, 1), (Cells{"", "", "1", "2", "3"}));
-}
-
-TEST_F(Fill, EmptyDatesAreBlankedUnlessTheStepIsSwitchedOff) {
+TEST_F(Fill, EmptyDatesBlankedUnlessSwitchedOffAndContentSizing) {
     memory::FlexGrid g;
     EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g), "");
     EXPECT_EQ(column(g, 2), (Cells{"日期", "", "2003-05-01", ""}));
@@ -254,9 +239,7 @@ TEST_F(Fill, EmptyDatesAreBlankedUnlessTheStepIsSwitchedOff) {
     EXPECT_EQ(column(g, 2), (Cells{"日期", "1900-01-01", "2003-05-01", ""}));
     EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g, false, 0, "", true, "YYYY年M月"), "");
     EXPECT_EQ(column(g, 2), (Cells{"日期", "1900年1月", "2003年5月", ""}));
-}
 
-TEST_F(Fill, ContentSizingOnANarrowAndAWideGrid) {
     // Fixed rule at 9 pt: "a" 90, a Chinese character 180 twips.
     memory::FlexGrid narrow;
     narrow.Width(1000);
@@ -277,24 +260,19 @@ TEST_F(Fill, TheNumberColumnIsCappedButNeverNarrowerThanItsWidestNumber) {
     exec({"create table 数字 (d int)", "insert into 数字 values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
           "create table 大表 (n int)",
           "insert into 大表 select a.d from 数字 a, 数字 b, 数字 c, 数字 e, 数字 f"});
-    struct Case {
-        GridType type;
-        int rows;
-        std::int32_t width;
-    };
     // Fixed rule at 9 pt: a digit and "a" are 90 twips each.
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<GridType, int, std::int32_t>> cases = {
         {GridType::MSFlexGrid, 99999, 600},    // 5 digits and an a are 540: the cap stands
         {GridType::MSFlexGrid, 100000, 630},   // 6 digits and an a
         {GridType::MSHFlexGrid, 100000, 630},  // the bound grid numbers its rows the same way
     };
-    for (const Case& c : cases) {
-        memory::FlexGrid g(c.type);
+    for (const auto& [type, rows, width] : cases) {
+        memory::FlexGrid g(type);
         g.Width(20000);
-        const std::string sql = "select top " + std::to_string(c.rows) + " n from 大表";
-        ASSERT_EQ(grid.sFillTable(sql, g, true, 2, "n"), "") << c.rows;
-        ASSERT_EQ(g.TextMatrix(g.Rows() - 2, 0), std::to_string(c.rows)) << "the last number, then 合计";
-        EXPECT_EQ(g.ColWidth(0), c.width) << c.rows;
+        const std::string sql = "select top " + std::to_string(rows) + " n from 大表";
+        ASSERT_EQ(grid.sFillTable(sql, g, true, 2, "n"), "") << rows;
+        ASSERT_EQ(g.TextMatrix(g.Rows() - 2, 0), std::to_string(rows)) << "the last number, then 合计";
+        EXPECT_EQ(g.ColWidth(0), width) << rows;
     }
 }
 
@@ -309,7 +287,6 @@ TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
     EXPECT_EQ(bad, "对象名 '没有的表' 无效。");
 #endif
     EXPECT_EQ(g.TextMatrix(1, 1), "kept");
-
     // A cell too wide for a 16-bit width ends the call after the rows were written.
     exec({"create table 长 (备注 nvarchar(4000))"});
     std::string text;
@@ -335,7 +312,7 @@ public:
     std::string typeName() const override { return "DataGrid"; }
 };
 
-TEST_F(Fill, AGridOfAnotherTypeGetsNoRowsButTheRestOfTheSteps) {
+TEST_F(Fill, AnotherGridTypeGetsNoRowsButTheRestAndColumnTitles) {
     OtherGrid g;
     g.Rows(3);
     g.TextMatrix(2, 0, "x");
@@ -343,18 +320,17 @@ TEST_F(Fill, AGridOfAnotherTypeGetsNoRowsButTheRestOfTheSteps) {
     EXPECT_EQ(g.Cols(), 3);
     EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
     EXPECT_EQ(column(g, 0), (Cells{"", "1", "2"})) << "only the running numbers were written";
-}
 
-TEST_F(Fill, ColumnTitlesFromAnOpenRecordset) {
+    // column titles from an open recordset
     Recordset rs;
     rs.Open("select 编号,名称,金额 from 货物", *conn);
-    memory::FlexGrid g;
+    memory::FlexGrid titled;
     std::int16_t col = 2;
     std::int16_t field = 1;
-    grid.mAddGridColTitle(g, rs, col, field);
+    grid.mAddGridColTitle(titled, rs, col, field);
     EXPECT_EQ(col, 4) << "the column after the last heading";
-    EXPECT_EQ(g.FixedCols(), 2);
-    EXPECT_EQ(row(g, 0), (Cells{"序号", "", "名称", "金额", ""}));
+    EXPECT_EQ(titled.FixedCols(), 2);
+    EXPECT_EQ(row(titled, 0), (Cells{"序号", "", "名称", "金额", ""}));
 
     memory::FlexGrid plain;
     grid.mAddGridColTitle(plain, rs);
