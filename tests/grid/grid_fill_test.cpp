@@ -155,7 +155,7 @@ TEST_F(Fill, HeadingsNumbersAndRowsOnEachGridType) {
     }
 }
 
-TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZeroWithOrWithoutFixedRows) {
+TEST_F(Fill, EmptyResultsTotalsRowAndTotalOverflow) {
     memory::FlexGrid flex;
     flex.Rows(5);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", flex), "0");
@@ -179,9 +179,8 @@ TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZeroWithOrWithoutFixedRows) {
     EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物 where 1=0", bare), "0")
         << "without fixed rows the date step has no row to read";
     EXPECT_EQ(bare.Rows(), 0);
-}
 
-TEST_F(Fill, TotalsRowForcesTheNumberColumnSumsTheNamedFieldsAndOverflowFails) {
+    // totals row forces the number column and sums only the named fields
     for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         memory::FlexGrid g(type);
         EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", g, false, 0, "金额", false), "");
@@ -231,7 +230,7 @@ TEST_F(Fill, TheStatementRunsAsGivenOrWithTheDefaultOrderAppended) {
     }
 }
 
-TEST_F(Fill, EmptyDatesBlankedUnlessSwitchedOffAndContentSizing) {
+TEST_F(Fill, EmptyDatesBlankedUnlessSwitchedOffContentSizingAndNumberColumnCap) {
     memory::FlexGrid g;
     EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g), "");
     EXPECT_EQ(column(g, 2), (Cells{"日期", "", "2003-05-01", ""}));
@@ -253,10 +252,9 @@ TEST_F(Fill, EmptyDatesBlankedUnlessSwitchedOffAndContentSizing) {
     // (18000 - 450 - 450) / 2 = 8550 spare per column; the number column is capped.
     EXPECT_EQ(wide.ColWidth(0), 600);
     EXPECT_EQ(wide.ColWidth(1), 450 + 8550);
-}
 
-TEST_F(Fill, TheNumberColumnIsCappedButNeverNarrowerThanItsWidestNumber) {
-    // 100,000 rows: ten digits crossed five times
+    // The number column is capped but never narrower than its widest number. 100,000 rows: ten digits crossed
+    // five times
     exec({"create table 数字 (d int)", "insert into 数字 values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
           "create table 大表 (n int)",
           "insert into 大表 select a.d from 数字 a, 数字 b, 数字 c, 数字 e, 数字 f"});
@@ -267,16 +265,22 @@ TEST_F(Fill, TheNumberColumnIsCappedButNeverNarrowerThanItsWidestNumber) {
         {GridType::MSHFlexGrid, 100000, 630},  // the bound grid numbers its rows the same way
     };
     for (const auto& [type, rows, width] : cases) {
-        memory::FlexGrid g(type);
-        g.Width(20000);
+        memory::FlexGrid numbered(type);
+        numbered.Width(20000);
         const std::string sql = "select top " + std::to_string(rows) + " n from 大表";
-        ASSERT_EQ(grid.sFillTable(sql, g, true, 2, "n"), "") << rows;
-        ASSERT_EQ(g.TextMatrix(g.Rows() - 2, 0), std::to_string(rows)) << "the last number, then 合计";
-        EXPECT_EQ(g.ColWidth(0), width) << rows;
+        ASSERT_EQ(grid.sFillTable(sql, numbered, true, 2, "n"), "") << rows;
+        ASSERT_EQ(numbered.TextMatrix(numbered.Rows() - 2, 0), std::to_string(rows))
+            << "the last number, then 合计";
+        EXPECT_EQ(numbered.ColWidth(0), width) << rows;
     }
 }
 
-TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
+class OtherGrid : public memory::FlexGrid {
+public:
+    std::string typeName() const override { return "DataGrid"; }
+};
+
+TEST_F(Fill, FailuresAnotherGridTypeAndColumnTitles) {
     memory::FlexGrid g;
     g.TextMatrix(1, 1, "kept");
     const std::string bad = grid.sFillTable("select 名称 from 没有的表", g);
@@ -305,21 +309,15 @@ TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
               "No text measurer is installed on this thread");
     EXPECT_EQ(unmeasured.TextMatrix(1, 1), "kept");
     EXPECT_EQ(grid.sFillTable("select 编号 from 货物", unmeasured), "") << "sizing off needs no measurer";
-}
 
-class OtherGrid : public memory::FlexGrid {
-public:
-    std::string typeName() const override { return "DataGrid"; }
-};
-
-TEST_F(Fill, AnotherGridTypeGetsNoRowsButTheRestAndColumnTitles) {
-    OtherGrid g;
-    g.Rows(3);
-    g.TextMatrix(2, 0, "x");
-    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
-    EXPECT_EQ(g.Cols(), 3);
-    EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
-    EXPECT_EQ(column(g, 0), (Cells{"", "1", "2"})) << "only the running numbers were written";
+    // a grid of another type gets no rows but the rest of the steps
+    OtherGrid other;
+    other.Rows(3);
+    other.TextMatrix(2, 0, "x");
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", other), "");
+    EXPECT_EQ(other.Cols(), 3);
+    EXPECT_EQ(other.ToolTipText(), "共有 3 条记录！");
+    EXPECT_EQ(column(other, 0), (Cells{"", "1", "2"})) << "only the running numbers were written";
 
     // column titles from an open recordset
     Recordset rs;
