@@ -120,7 +120,7 @@ protected:
     clsGrid grid;
 };
 
-TEST_F(Fill, HeadingsNumbersAndRowsOnEachGridType) {
+TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     memory::FlexGrid g;
     g.Rows(7);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
@@ -153,9 +153,8 @@ TEST_F(Fill, HeadingsNumbersAndRowsOnEachGridType) {
         EXPECT_EQ(row(plain, 0), (Cells{"编号", "名称"})) << plain.typeName();
         EXPECT_EQ(row(plain, 2), (Cells{"2", "钢板"})) << plain.typeName();
     }
-}
 
-TEST_F(Fill, EmptyResultsTotalsRowAndTotalOverflow) {
+    // empty results keep the heading and report zero
     memory::FlexGrid flex;
     flex.Rows(5);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", flex), "0");
@@ -164,15 +163,15 @@ TEST_F(Fill, EmptyResultsTotalsRowAndTotalOverflow) {
     EXPECT_EQ(flex.ToolTipText(), "共有 0 条记录！");
     EXPECT_EQ(flex.HighLight(), 0);
 
-    memory::FlexGrid bound(GridType::MSHFlexGrid);
-    bound.Rows(5);
-    bound.TextMatrix(1, 1, "old");
-    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", bound, false, 0, "金额"), "0");
-    EXPECT_EQ(bound.bindCount(), 0);
-    ASSERT_EQ(bound.Rows(), 2);
-    EXPECT_EQ(row(bound, 0), (Cells{"序号", "编号", "名称"}))
+    memory::FlexGrid boundEmpty(GridType::MSHFlexGrid);
+    boundEmpty.Rows(5);
+    boundEmpty.TextMatrix(1, 1, "old");
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", boundEmpty, false, 0, "金额"), "0");
+    EXPECT_EQ(boundEmpty.bindCount(), 0);
+    ASSERT_EQ(boundEmpty.Rows(), 2);
+    EXPECT_EQ(row(boundEmpty, 0), (Cells{"序号", "编号", "名称"}))
         << "no forced column without rows, heading as asked";
-    EXPECT_EQ(row(bound, 1), (Cells{"", "", ""}));
+    EXPECT_EQ(row(boundEmpty, 1), (Cells{"", "", ""}));
 
     memory::FlexGrid bare;
     bare.FixedRows(0);
@@ -182,13 +181,13 @@ TEST_F(Fill, EmptyResultsTotalsRowAndTotalOverflow) {
 
     // totals row forces the number column and sums only the named fields
     for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
-        memory::FlexGrid g(type);
-        EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", g, false, 0, "金额", false), "");
-        ASSERT_EQ(g.Rows(), 5) << g.typeName();
-        EXPECT_EQ(g.TextMatrix(0, 0), "序号");
-        EXPECT_EQ(row(g, 4), (Cells{"合计", "", "10.3", ""}))
-            << g.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
-        EXPECT_EQ(column(g, 0), (Cells{"序号", "1", "2", "3", "合计"}));
+        memory::FlexGrid totals(type);
+        EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", totals, false, 0, "金额", false), "");
+        ASSERT_EQ(totals.Rows(), 5) << totals.typeName();
+        EXPECT_EQ(totals.TextMatrix(0, 0), "序号");
+        EXPECT_EQ(row(totals, 4), (Cells{"合计", "", "10.3", ""}))
+            << totals.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
+        EXPECT_EQ(column(totals, 0), (Cells{"序号", "1", "2", "3", "合计"}));
     }
     // a total beyond a double fails instead of counting zero
     exec({"create table 大 (名称 nvarchar(10), 数 nvarchar(10))", "insert into 大 values ('a', '1e308')",
@@ -198,46 +197,15 @@ TEST_F(Fill, EmptyResultsTotalsRowAndTotalOverflow) {
     exec({"update 大 set 数='1e400' where 名称='b'"});
     EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", big, false, 0, "数"), "Overflow");
     EXPECT_EQ(column(big, 2), (Cells{"数", "1e308", "1e400", ""})) << "the rows stay as far as they came";
-}
 
-// The statement that runs, character for character, and what it brings back.
-TEST_F(Fill, TheStatementRunsAsGivenOrWithTheDefaultOrderAppended) {
-    exec({"insert into 货物 values (4, '钢''条 -- order by 名称', 0, 0, null)"});
-    auto recorder = std::make_shared<testing::CountingConnection>(conn);
-    session().oConn = recorder;
-    struct Case {
-        const char* sql;
-        const char* ran;
-        Cells numbers;
-    } cases[] = {
-        {"select 编号,名称 from 货物",
-         "select 编号,名称 from 货物 order by 编号",
-         {"编号", "1", "2", "3", "4"}},
-        {"select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称'",
-         "select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称' order by 编号",
-         {"编号", "1", "2"}},
-        {"select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%'",
-         "select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%' order by 编号",
-         {"编号"}},
-    };
-    for (const auto& c : cases) {
-        recorder->reset();
-        memory::FlexGrid g;
-        grid.sFillTable(c.sql, g);
-        EXPECT_EQ(recorder->queries, std::vector<std::string>{c.ran}) << c.sql;
-        EXPECT_TRUE(recorder->executes.empty()) << c.sql;
-        EXPECT_EQ(column(g, 1), c.numbers) << c.sql;
-    }
-}
-
-TEST_F(Fill, EmptyDatesBlankedUnlessSwitchedOffContentSizingAndNumberColumnCap) {
-    memory::FlexGrid g;
-    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g), "");
-    EXPECT_EQ(column(g, 2), (Cells{"日期", "", "2003-05-01", ""}));
-    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g, false, 0, "", true, "-1"), "");
-    EXPECT_EQ(column(g, 2), (Cells{"日期", "1900-01-01", "2003-05-01", ""}));
-    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g, false, 0, "", true, "YYYY年M月"), "");
-    EXPECT_EQ(column(g, 2), (Cells{"日期", "1900年1月", "2003年5月", ""}));
+    // empty dates are blanked unless the step is switched off
+    memory::FlexGrid dated;
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", dated), "");
+    EXPECT_EQ(column(dated, 2), (Cells{"日期", "", "2003-05-01", ""}));
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", dated, false, 0, "", true, "-1"), "");
+    EXPECT_EQ(column(dated, 2), (Cells{"日期", "1900-01-01", "2003-05-01", ""}));
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", dated, false, 0, "", true, "YYYY年M月"), "");
+    EXPECT_EQ(column(dated, 2), (Cells{"日期", "1900年1月", "2003年5月", ""}));
 
     // Fixed rule at 9 pt: "a" 90, a Chinese character 180 twips.
     memory::FlexGrid narrow;
@@ -280,7 +248,7 @@ public:
     std::string typeName() const override { return "DataGrid"; }
 };
 
-TEST_F(Fill, FailuresAnotherGridTypeAndColumnTitles) {
+TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
     memory::FlexGrid g;
     g.TextMatrix(1, 1, "kept");
     const std::string bad = grid.sFillTable("select 名称 from 没有的表", g);
@@ -341,6 +309,34 @@ TEST_F(Fill, FailuresAnotherGridTypeAndColumnTitles) {
     EXPECT_EQ(start, 0) << "no field from 5 on";
     rs.Close();
     EXPECT_THROW(grid.mAddGridColTitle(plain, rs), Error);
+
+    // the statement that runs, character for character, and what it brings back
+    exec({"insert into 货物 values (4, '钢''条 -- order by 名称', 0, 0, null)"});
+    auto recorder = std::make_shared<testing::CountingConnection>(conn);
+    session().oConn = recorder;
+    struct Case {
+        const char* sql;
+        const char* sent;
+        Cells numbers;
+    } cases[] = {
+        {"select 编号,名称 from 货物",
+         "select 编号,名称 from 货物 order by 编号",
+         {"编号", "1", "2", "3", "4"}},
+        {"select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称'",
+         "select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称' order by 编号",
+         {"编号", "1", "2"}},
+        {"select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%'",
+         "select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%' order by 编号",
+         {"编号"}},
+    };
+    for (const auto& c : cases) {
+        recorder->reset();
+        memory::FlexGrid ran;
+        grid.sFillTable(c.sql, ran);
+        EXPECT_EQ(recorder->queries, std::vector<std::string>{c.sent}) << c.sql;
+        EXPECT_TRUE(recorder->executes.empty()) << c.sql;
+        EXPECT_EQ(column(ran, 1), c.numbers) << c.sql;
+    }
 }
 
 }  // namespace
