@@ -58,9 +58,7 @@ TEST_F(FieldHelpers, SetFieldValueConvertsByColumnType) {
             << c.field << " " << c.value;
         EXPECT_EQ(scalar(std::string("select ") + c.field + " from B_单位 where 单位编号='02'"), c.stored);
     }
-}
-
-TEST_F(FieldHelpers, SetFieldValueWritesANumberBeyondFifteenDigitsWhole) {
+    // a number beyond fifteen digits is written whole
     exec({"create table L (键 varchar(4), b bigint, d decimal(20,0))", "insert into L values ('k', 0, 0)"});
     for (const char* field : {"b", "d"}) {
         EXPECT_EQ(db.sSetFieldValue("L", field, "2024010100000124x", "键", "k"), "") << field;
@@ -69,6 +67,10 @@ TEST_F(FieldHelpers, SetFieldValueWritesANumberBeyondFifteenDigitsWhole) {
 }
 
 TEST_F(FieldHelpers, SetFieldValueConditionsAndFailures) {
+    // an overflowing number is refused, not stored as zero
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "金额", "1e400", "单位编号", "02"), "Overflow");
+    EXPECT_EQ(scalar("select 金额 from B_单位 where 单位编号='02'"), "3");
+    EXPECT_TRUE(recorder->executes.empty());
     EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "全部"), "");  // no condition: every row
     EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
     EXPECT_EQ(db.sSetFieldValue("没有的表", "备注", "x"), "对象名 '没有的表' 无效。");
@@ -76,7 +78,7 @@ TEST_F(FieldHelpers, SetFieldValueConditionsAndFailures) {
     EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
 }
 
-TEST_F(FieldHelpers, NextIdPadsAndCounts) {
+TEST_F(FieldHelpers, NextIdPadsAndCountsOnTheDigits) {
     EXPECT_EQ(db.sNextId("T", 4), "0001");
     exec({"insert into T values ('0009', 9)"});
     EXPECT_EQ(db.sNextId("T", 4), "0010");
@@ -85,9 +87,7 @@ TEST_F(FieldHelpers, NextIdPadsAndCounts) {
     EXPECT_EQ(db.sNextId("T", 2, "n"), "124");
     exec({"insert into T values ('abc', 1)"});
     EXPECT_THROW(db.sNextId("T", 4), Error);  // the largest text is not a number
-}
-
-TEST_F(FieldHelpers, NextIdCountsWholeNumbersAndDecimalsOnTheirDigits) {
+    // whole numbers and decimals count on their digits
     exec({"create table N (b bigint, d decimal(18,0), m decimal(12,2), t varchar(40), f float)"});
     struct Case {
         std::string row;  // the values of b, d, m, t and f
@@ -119,12 +119,6 @@ TEST_F(FieldHelpers, NextIdCountsWholeNumbersAndDecimalsOnTheirDigits) {
     }
     exec({"delete from N", "insert into N values (1, 1, 1, '1e3', 1)"});
     EXPECT_EQ(db.sNextId("N", 0, "t"), "1001");  // a text in exponent form is still read as a number
-}
-
-TEST_F(FieldHelpers, OverflowingNumberIsRefusedNotStoredAsZero) {
-    EXPECT_EQ(db.sSetFieldValue("B_单位", "金额", "1e400", "单位编号", "02"), "Overflow");
-    EXPECT_EQ(scalar("select 金额 from B_单位 where 单位编号='02'"), "3");
-    EXPECT_TRUE(recorder->executes.empty());
 }
 
 // Each helper's statements, character for character: spacing, brackets and quoting are relied upon.
@@ -179,23 +173,9 @@ TEST_F(FieldHelpers, StatementsAreBuiltExactly) {
 // Texts a user may type, each of which must stay inside its quotes.
 const std::vector<std::string>& hostileTexts() {
     static const std::vector<std::string> texts = {
-        "O'Neil",
-        "'",
-        "''",
-        "x' or '1'='1",
-        "x' or 1=1 --",
-        "'; delete from K; --",
-        "a -- b",
-        "a; b",
-        "/* a",
-        "一行\n二行",
-        "一行\r\n二行\t",
-        "‘引号’“双引号”",
-        "N'x'",
-        "\\'",
-        "[名称]",
-        "]",
-    };
+        "O'Neil", "'",    "''",         "x' or '1'='1",   "x' or 1=1 --", "'; delete from K; --",
+        "a -- b", "a; b", "/* a",       "‘引号’“双引号”", "N'x'",         "\\'",
+        "[名称]", "]",    "一行\n二行", "一行\r\n二行\t"};
     return texts;
 }
 
@@ -261,7 +241,7 @@ TEST_F(HostileValues, ANulCharacterIsStoredOrRefusedButNeverCutsTheStatement) {
     }
 }
 
-TEST_F(FieldHelpers, SearchCountAndSomeInfo) {
+TEST_F(FieldHelpers, SearchCountSomeInfoAndServerTime) {
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位"), 3);
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位 where 1=0"), 0);
     const std::string sql =
@@ -270,9 +250,6 @@ TEST_F(FieldHelpers, SearchCountAndSomeInfo) {
     EXPECT_EQ(db.sGetSomeInfo("select 名称 from B_单位 where 1=0", 0, "无"), "无");
     EXPECT_THROW(db.sGetSomeInfo("select 备注 from B_单位 where 单位编号='00'", 0, "无"), Error);
     EXPECT_THROW(db.sGetSomeInfo(sql, 5, "无"), Error);
-}
-
-TEST_F(FieldHelpers, ServerTimeStyles) {
     EXPECT_EQ(db.sServerTime().size(), 19u);
     auto day = db.sServerTime("yyyy-mm-dd");
     ASSERT_EQ(day.size(), 10u);
