@@ -34,17 +34,16 @@ protected:
     std::shared_ptr<testing::CountingConnection> recorder;
 };
 
-TEST_F(FieldHelpers, GetFieldValueMatchesNamedPairsOnly) {
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称"), "总公司");
-    // pair 2 has no name: its value is ignored, pairs 1 and 3 make the condition
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "02", "", "ignored", "备注", ""), "二分公司");
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "99"), "");
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "备注", "单位编号", "00"), "");  // Null reads as ""
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "金额", "单位编号", "00"), "1.5");
-    EXPECT_THROW(db.sGetFieldValue("没有的表", "名称"), Error);
-}
-
-TEST_F(FieldHelpers, SetFieldValueConvertsByColumnType) {
+TEST_F(FieldHelpers, SetFieldValueConditionsFailuresAndConversions) {
+    // an overflowing number is refused, not stored as zero
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "金额", "1e400", "单位编号", "02"), "Overflow");
+    EXPECT_EQ(scalar("select 金额 from B_单位 where 单位编号='02'"), "3");
+    EXPECT_TRUE(recorder->executes.empty());
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "全部"), "");  // no condition: every row
+    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
+    EXPECT_EQ(db.sSetFieldValue("没有的表", "备注", "x"), "对象名 '没有的表' 无效。");
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "没有的列", "x"), "列名 '没有的列' 无效。");
+    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
     struct Case {
         const char* field;
         const char* value;
@@ -64,18 +63,6 @@ TEST_F(FieldHelpers, SetFieldValueConvertsByColumnType) {
         EXPECT_EQ(db.sSetFieldValue("L", field, "2024010100000124x", "键", "k"), "") << field;
         EXPECT_EQ(scalar(std::string("select ") + field + " from L"), "2024010100000124") << field;
     }
-}
-
-TEST_F(FieldHelpers, SetFieldValueConditionsAndFailures) {
-    // an overflowing number is refused, not stored as zero
-    EXPECT_EQ(db.sSetFieldValue("B_单位", "金额", "1e400", "单位编号", "02"), "Overflow");
-    EXPECT_EQ(scalar("select 金额 from B_单位 where 单位编号='02'"), "3");
-    EXPECT_TRUE(recorder->executes.empty());
-    EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "全部"), "");  // no condition: every row
-    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
-    EXPECT_EQ(db.sSetFieldValue("没有的表", "备注", "x"), "对象名 '没有的表' 无效。");
-    EXPECT_EQ(db.sSetFieldValue("B_单位", "没有的列", "x"), "列名 '没有的列' 无效。");
-    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
 }
 
 TEST_F(FieldHelpers, NextIdPadsAndCountsOnTheDigits) {
@@ -200,7 +187,7 @@ protected:
     }
 };
 
-TEST_F(HostileValues, LookUpAndUpdateReachExactlyTheRowWithThatKey) {
+TEST_F(HostileValues, LookUpAndUpdateReachTheKeyedRowAndANulNeverCutsTheStatement) {
     for (std::size_t i = 0; i < hostileTexts().size(); ++i) {
         const std::string& text = hostileTexts()[i];
         EXPECT_EQ(db.sGetFieldValue("K", "名称", "键", text), "行" + std::to_string(i)) << i;
@@ -211,19 +198,13 @@ TEST_F(HostileValues, LookUpAndUpdateReachExactlyTheRowWithThatKey) {
         EXPECT_EQ(names(), expected) << i;
     }
     EXPECT_EQ(scalar("select count(*) from K"), std::to_string(hostileTexts().size() + 1));
-}
-
-// The embedded database reads a statement only up to a NUL character. Inside
-// quotes that leaves the quote open: the statement fails, or, where a backend
-// takes the whole text, it does what was asked. It never runs cut short.
-TEST_F(HostileValues, ANulCharacterIsStoredOrRefusedButNeverCutsTheStatement) {
+    // a NUL (where the embedded database stops reading) is stored or refused, never cuts the statement short
     const std::string nul("a\0b", 3);
     const auto before = names();
     auto expected = before;
     expected[0] = nul;  // the row whose key is O'Neil
     const std::string set = db.sSetFieldValue("K", "名称", nul, "键", "O'Neil");
     EXPECT_EQ(names(), set.empty() ? expected : before) << set;
-
     const auto afterSet = names();
     const std::string keyed = db.sSetFieldValue("K", "名称", "x", "键", nul);
     EXPECT_EQ(names(), afterSet) << "no row has that key: " << keyed;
@@ -241,7 +222,14 @@ TEST_F(HostileValues, ANulCharacterIsStoredOrRefusedButNeverCutsTheStatement) {
     }
 }
 
-TEST_F(FieldHelpers, SearchCountSomeInfoAndServerTime) {
+TEST_F(FieldHelpers, GetFieldValueSearchCountSomeInfoAndServerTime) {
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称"), "总公司");
+    // pair 2 has no name: its value is ignored, pairs 1 and 3 make the condition
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "02", "", "ignored", "备注", ""), "二分公司");
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "99"), "");
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "备注", "单位编号", "00"), "");  // Null reads as ""
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "金额", "单位编号", "00"), "1.5");
+    EXPECT_THROW(db.sGetFieldValue("没有的表", "名称"), Error);
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位"), 3);
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位 where 1=0"), 0);
     const std::string sql =
