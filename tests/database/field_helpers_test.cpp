@@ -9,8 +9,6 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
-#include "src/base/conversions.h"
-#include "support/errors.h"
 #include "support/sqlite_fixture.h"
 
 namespace Palvo {
