@@ -18,24 +18,11 @@ using Table = std::vector<std::vector<std::string>>;
 
 // Texts without commas (the file reference splits at them) and without blanks
 // at either end (the INSERT and UPDATE lists trim them).
+// clang-format off
 const std::vector<std::string> kTexts{
-    "O'Neil",
-    "'",
-    "''",
-    "a'--",
-    "x'; delete from 单据; --",
-    "x'; drop table 哨兵; --",
-    "一\n二\r\n",
-    "‘单’“引”",
-    "0 or 1=1",
-    "1;delete from 单据",
-    "' or '1'='1",
-    "--",
-    ";",
-    "\\'",
-    "]'[",
-    "a' + '",
-};
+    "O'Neil", "'", "''", "a'--", "x'; delete from 单据; --", "x'; drop table 哨兵; --", "一\n二\r\n",
+    "‘单’“引”", "0 or 1=1", "1;delete from 单据", "' or '1'='1", "--", ";", "\\'", "]'[", "a' + '"};
+// clang-format on
 
 // Texts of a number box and the number they are read as.
 struct HostileNumber {
@@ -105,6 +92,26 @@ protected:
         return out;
     }
 
+    // A one-column grid whose row 1, the current row, holds key text.
+    static memory::FlexGrid keyGrid(const std::string& text) {
+        memory::FlexGrid grid;
+        grid.Cols(1);
+        grid.Rows(2);
+        grid.TextMatrix(0, 0, "编码");
+        grid.TextMatrix(1, 0, text);
+        grid.Row(1);
+        return grid;
+    }
+    std::string insertSql(memory::Form& frm) {
+        return "insert into 单据 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
+               form.sGetAddNewStr(frm, types, "VALUE") + ")";
+    }
+    // Puts column col of row i back as it was.
+    void restore(std::size_t i, const std::string& col) {
+        conn->ExecuteWith("update 单据 set " + col + " = ? where 单号 = ?",
+                          {Value(kTexts[i]), Value(before[i][1])});
+    }
+
     static memory::Form docForm(const std::string& code, const std::string& number, const std::string& name) {
         return memory::Form("frm单据", {{"2编码", "", code}, {"2单号", "", number}, {"2名称", "", name}});
     }
@@ -118,10 +125,7 @@ TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         const auto& number = kNumbers[i % kNumbers.size()];
         memory::Form frm = docForm(kTexts[i], number.text, kTexts[i]);
-        EXPECT_EQ(run("insert into 单据 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
-                      form.sGetAddNewStr(frm, types, "VALUE") + ")"),
-                  1)
-            << kTexts[i];
+        EXPECT_EQ(run(insertSql(frm)), 1) << kTexts[i];
         expected.push_back({kTexts[i], number.number, kTexts[i]});
     }
     Table now = table();
@@ -140,29 +144,24 @@ TEST_F(HostileValues, AnUpdateByTheLoadedKeyAndKeyConditionsFromTheFormTouchOnly
         const std::string where = form.sGetKeyWord(frm, "修改保存", types, false, "0,", loaded);
         EXPECT_EQ(run("update 单据 set " + set.substr(1) + " where " + where), 1) << kTexts[i];
         EXPECT_EQ(table(), renamed(i, name)) << kTexts[i];
-        conn->ExecuteWith("update 单据 set 名称 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+        restore(i, "名称");
         // key conditions from the form (a new record's, as a changed one's) find only their row too
         const std::string found = form.sGetKeyWord(frm, "新增", types, false, "0,", {"changed"});
         EXPECT_EQ(run("update 单据 set 名称='找到' where " + found), 1) << kTexts[i];
         EXPECT_EQ(table(), renamed(i, "找到")) << kTexts[i];
-        conn->ExecuteWith("update 单据 set 名称 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+        restore(i, "名称");
     }
 }
 
 TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
     memory::Form frm = docForm("", "", "");
-    memory::FlexGrid grid;
-    grid.Cols(1);
-    grid.Rows(2);
-    grid.TextMatrix(0, 0, "编码");
-    grid.Row(1);
     const auto deleted = [&](std::size_t i) {
         Table t = before;
         t.erase(t.begin() + static_cast<std::ptrdiff_t>(i));
         return t;
     };
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
-        grid.TextMatrix(1, 0, kTexts[i]);
+        memory::FlexGrid grid = keyGrid(kTexts[i]);
         EXPECT_EQ(run("delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,")), 1)
             << kTexts[i];
         EXPECT_EQ(table(), deleted(i)) << kTexts[i];
@@ -207,7 +206,7 @@ TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogs
         expected[i][0] = now;
         EXPECT_EQ(table(), expected) << kTexts[i];
         EXPECT_EQ(scalar("select top 1 语句 from SendSql order by 编号 desc"), sql);
-        conn->ExecuteWith("update 单据 set 编码 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+        restore(i, "编码");
     }
 }
 
@@ -253,15 +252,9 @@ TEST_F(HostileValues, ANulInATextRefusesTheWholeStatementOnTheEmbeddedDatabase) 
     before = table();
     memory::Form frm = docForm(nul, "200", nul);
     const std::vector<std::string> loaded{nul, "200", "x"};
-    memory::FlexGrid grid;
-    grid.Cols(1);
-    grid.Rows(2);
-    grid.TextMatrix(0, 0, "编码");
-    grid.TextMatrix(1, 0, nul);
-    grid.Row(1);
+    memory::FlexGrid grid = keyGrid(nul);
     const std::vector<std::string> statements{
-        "insert into 单据 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
-            form.sGetAddNewStr(frm, types, "VALUE") + ")",
+        insertSql(frm),
         "update 单据 set " + form.sGetUpdateStr(frm, loaded, types).substr(1) + " where 单号=200",
         "delete from 单据 where " + form.sGetKeyWord(frm, "新增", types, false, "0,", loaded),
         "delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,"),
