@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "forms/forms_fixture.h"
@@ -25,11 +26,7 @@ const std::vector<std::string> kTexts{
 // clang-format on
 
 // Texts of a number box and the number they are read as.
-struct HostileNumber {
-    std::string text;
-    std::string number;
-};
-const std::vector<HostileNumber> kNumbers{
+const std::vector<std::pair<std::string, std::string>> kNumbers{
     {"0 or 1=1", "0"}, {"2 or 1=1", "2"}, {"3;delete from 单据", "3"},  {"4--", "4"},
     {"5'", "5"},       {"' or 1=1", "0"}, {"6\n;drop table 哨兵", "6"}, {"7 and 单号<>7", "7"},
 };
@@ -124,9 +121,9 @@ TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
     Table expected = before;
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         const auto& number = kNumbers[i % kNumbers.size()];
-        memory::Form frm = docForm(kTexts[i], number.text, kTexts[i]);
+        memory::Form frm = docForm(kTexts[i], number.first, kTexts[i]);
         EXPECT_EQ(run(insertSql(frm)), 1) << kTexts[i];
-        expected.push_back({kTexts[i], number.number, kTexts[i]});
+        expected.push_back({kTexts[i], number.second, kTexts[i]});
     }
     Table now = table();
     std::sort(now.begin(), now.end());
@@ -135,6 +132,11 @@ TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
 }
 
 TEST_F(HostileValues, AnUpdateByTheLoadedKeyAndKeyConditionsFromTheFormTouchOnlyTheirRow) {
+    const auto renamesOnly = [&](std::size_t i, const std::string& sql, const std::string& name) {
+        EXPECT_EQ(run(sql), 1) << kTexts[i];
+        EXPECT_EQ(table(), renamed(i, name)) << kTexts[i];
+        restore(i, "名称");
+    };
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         // the record loaded with a hostile key gets a hostile name
         const std::string name = kTexts[(i + 1) % kTexts.size()] + "改";
@@ -142,14 +144,10 @@ TEST_F(HostileValues, AnUpdateByTheLoadedKeyAndKeyConditionsFromTheFormTouchOnly
         const std::vector<std::string> loaded{kTexts[i], before[i][1], kTexts[i]};
         const std::string set = form.sGetUpdateStr(frm, loaded, types);
         const std::string where = form.sGetKeyWord(frm, "修改保存", types, false, "0,", loaded);
-        EXPECT_EQ(run("update 单据 set " + set.substr(1) + " where " + where), 1) << kTexts[i];
-        EXPECT_EQ(table(), renamed(i, name)) << kTexts[i];
-        restore(i, "名称");
+        renamesOnly(i, "update 单据 set " + set.substr(1) + " where " + where, name);
         // key conditions from the form (a new record's, as a changed one's) find only their row too
         const std::string found = form.sGetKeyWord(frm, "新增", types, false, "0,", {"changed"});
-        EXPECT_EQ(run("update 单据 set 名称='找到' where " + found), 1) << kTexts[i];
-        EXPECT_EQ(table(), renamed(i, "找到")) << kTexts[i];
-        restore(i, "名称");
+        renamesOnly(i, "update 单据 set 名称='找到' where " + found, "找到");
     }
 }
 
@@ -170,28 +168,6 @@ TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
     }
 }
 
-TEST_F(HostileValues, TheUniquenessChecksSearchForTheValueTypedAndRunNothingElse) {
-    const std::vector<std::int16_t> lengths{80, 40, 80};
-    const auto check = [&](memory::Form& frm, const std::string& unique) {
-        counting->reset();
-        const std::string message =
-            form.sCheckData(frm, types, lengths, "0,", unique, "单据", {}, false, "1,", true);
-        EXPECT_TRUE(counting->executes.empty());
-        return message;
-    };
-    for (const auto& t : kTexts) {
-        memory::Form taken = docForm(t + "新", "500", t);
-        EXPECT_EQ(check(taken, "2,"), "名称='" + t + "'的记录已经存在，不能重复添加！") << t;
-        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 名称='" + doubled(t) + "'");
-        memory::Form keyTaken = docForm(t, "500", t + "新");
-        EXPECT_EQ(check(keyTaken, "2,"), "编码='" + t + "'  的记录已经存在，不能重复添加！") << t;
-        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 编码='" + doubled(t) + "'  ");
-        memory::Form free = docForm(t + "新", "500", t + "新");
-        EXPECT_EQ(check(free, "2,"), "") << t;
-    }
-    EXPECT_EQ(table(), before);
-}
-
 TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogsIt) {
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         const std::string now = kTexts[(i + 1) % kTexts.size()] + "'改";
@@ -210,10 +186,27 @@ TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogs
     }
 }
 
-TEST_F(HostileValues, TheDeleteGuardFindsExactlyTheValueInUse) {
+TEST_F(HostileValues, TheUniquenessChecksAndDeleteGuardSearchForTheValueTypedAndRunNothingElse) {
+    const std::vector<std::int16_t> lengths{80, 40, 80};
+    const auto check = [&](memory::Form& frm, const std::string& unique) {
+        counting->reset();
+        const std::string message =
+            form.sCheckData(frm, types, lengths, "0,", unique, "单据", {}, false, "1,", true);
+        EXPECT_TRUE(counting->executes.empty());
+        return message;
+    };
     memory::Form customers("frm客户", {{"2客户编号", "", ""}});
     std::string master = "客户";
     for (const auto& t : kTexts) {
+        memory::Form taken = docForm(t + "新", "500", t);
+        EXPECT_EQ(check(taken, "2,"), "名称='" + t + "'的记录已经存在，不能重复添加！") << t;
+        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 名称='" + doubled(t) + "'");
+        memory::Form keyTaken = docForm(t, "500", t + "新");
+        EXPECT_EQ(check(keyTaken, "2,"), "编码='" + t + "'  的记录已经存在，不能重复添加！") << t;
+        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 编码='" + doubled(t) + "'  ");
+        memory::Form free = docForm(t + "新", "500", t + "新");
+        EXPECT_EQ(check(free, "2,"), "") << t;
+        // the delete guard finds exactly the value in use
         counting->reset();
         EXPECT_EQ(form.sCheckDelSql(customers, master, {t}, {}),
                   "单据 表中用到了字段 客户编号 的值，不能删除！")
