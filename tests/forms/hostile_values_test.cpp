@@ -28,8 +28,7 @@ const std::vector<std::string> kTexts{
 // Texts of a number box and the number they are read as.
 const std::vector<std::pair<std::string, std::string>> kNumbers{
     {"0 or 1=1", "0"}, {"2 or 1=1", "2"}, {"3;delete from 单据", "3"},  {"4--", "4"},
-    {"5'", "5"},       {"' or 1=1", "0"}, {"6\n;drop table 哨兵", "6"}, {"7 and 单号<>7", "7"},
-};
+    {"5'", "5"},       {"' or 1=1", "0"}, {"6\n;drop table 哨兵", "6"}, {"7 and 单号<>7", "7"}};
 
 class HostileValues : public testing::FormsTest {
 protected:
@@ -68,10 +67,10 @@ protected:
         }
         return out;
     }
-    // The table as it was, with row i's name set.
-    Table renamed(std::size_t i, const std::string& name) {
+    // The table as it was, with column col of row i set.
+    Table changed(std::size_t i, std::size_t col, const std::string& value) {
         Table t = before;
-        t[i][2] = name;
+        t[i][col] = value;
         return t;
     }
 
@@ -134,7 +133,7 @@ TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
 TEST_F(HostileValues, AnUpdateByTheLoadedKeyAndKeyConditionsFromTheFormTouchOnlyTheirRow) {
     const auto renamesOnly = [&](std::size_t i, const std::string& sql, const std::string& name) {
         EXPECT_EQ(run(sql), 1) << kTexts[i];
-        EXPECT_EQ(table(), renamed(i, name)) << kTexts[i];
+        EXPECT_EQ(table(), changed(i, 2, name)) << kTexts[i];
         restore(i, "名称");
     };
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
@@ -153,16 +152,13 @@ TEST_F(HostileValues, AnUpdateByTheLoadedKeyAndKeyConditionsFromTheFormTouchOnly
 
 TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
     memory::Form frm = docForm("", "", "");
-    const auto deleted = [&](std::size_t i) {
-        Table t = before;
-        t.erase(t.begin() + static_cast<std::ptrdiff_t>(i));
-        return t;
-    };
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         memory::FlexGrid grid = keyGrid(kTexts[i]);
         EXPECT_EQ(run("delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,")), 1)
             << kTexts[i];
-        EXPECT_EQ(table(), deleted(i)) << kTexts[i];
+        Table deleted = before;
+        deleted.erase(deleted.begin() + static_cast<std::ptrdiff_t>(i));
+        EXPECT_EQ(table(), deleted) << kTexts[i];
         conn->ExecuteWith("insert into 单据 values (?, ?, ?)",
                           {Value(kTexts[i]), Value(before[i][1]), Value(kTexts[i])});
     }
@@ -178,9 +174,7 @@ TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogs
             "update 单据 set 编码='" + doubled(now) + "' where 编码='" + doubled(kTexts[i]) + "'";
         ASSERT_EQ(counting->executes.size(), 2u);  // the cascade, then its log row
         EXPECT_EQ(counting->executes[0], sql);
-        Table expected = before;
-        expected[i][0] = now;
-        EXPECT_EQ(table(), expected) << kTexts[i];
+        EXPECT_EQ(table(), changed(i, 0, now)) << kTexts[i];
         EXPECT_EQ(scalar("select top 1 语句 from SendSql order by 编号 desc"), sql);
         restore(i, "编码");
     }
