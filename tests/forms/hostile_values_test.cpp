@@ -241,8 +241,7 @@ TEST_F(HostileValues, ANulInATextRefusesTheWholeStatementOnTheEmbeddedDatabase) 
         insertSql(frm),
         "update 单据 set " + form.sGetUpdateStr(frm, loaded, types).substr(1) + " where 单号=200",
         "delete from 单据 where " + form.sGetKeyWord(frm, "新增", types, false, "0,", loaded),
-        "delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,"),
-    };
+        "delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,")};
     for (const auto& sql : statements) {
         EXPECT_EQ(testing::errorNumber([&] { sessionConnection().Execute(sql); }), ErrorNumber::Database);
         EXPECT_EQ(table(), before);
