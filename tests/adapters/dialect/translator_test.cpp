@@ -60,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
              "+Hand_Time<'2004-03-2018:01'",
              "select * from t where tsql_arith(Hand_Date, Hand_Time, '+') collate zh_ci_as>'2004-03-1018:00' "
              "AND tsql_arith(Hand_Date, Hand_Time, '+') collate zh_ci_as<'2004-03-2018:01'"},
-        // one call per run of one precedence, evaluated left to right, its operators last; 'i' marks int with
-        // int
+        // one call per run of one precedence, evaluated left to right, its operators last;
+        // 'i' marks int with int
         Case{"select a + b * c - -d + 1 + 2 from t",
              "select tsql_arith(a, tsql_arith(b, c, '*'), -d, 1, 2, '+-++') from t"},
         Case{"select 1 + 2 - x, 7 / 2 % 3 * 2.5, -2147483647 - len(a), -x, +y",
@@ -347,7 +347,7 @@ TEST(LongConditions, AreRegroupedWithAndBeforeOr) {
     EXPECT_EQ(out, "select 1 from t where (" + first + ")) or ((" + second + ")) order by a");
 }
 
-TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValues) {
+TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValuesADateItsDayOnly) {
     // declared type, the column definition SQLite gets, what the triggers pass each value through
     const std::tuple<const char*, const char*, std::string> cases[] = {
         {"tinyint", "tinyint", "tsql_check_int(new.\"c\", 'tinyint')"},
@@ -385,9 +385,7 @@ TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValues) {
         EXPECT_NE(tr.statements[2].find("after update of \"c\" on \"T\""), std::string::npos)
             << tr.statements[2];
     }
-}
-
-TEST(StoredTypes, ADateColumnKeepsTheDayOnly) {
+    // a date column keeps the day only
     auto tr = translateUncached("create table T (d date, t datetime)");
     ASSERT_EQ(tr.statements.size(), 3u);
     EXPECT_NE(tr.statements[1].find("\"d\" = tsql_date(new.\"d\"), \"t\" = tsql_datetime(new.\"t\")"),
@@ -449,17 +447,13 @@ TEST(TranslatorCache, ServesSeveralThreads) {
     Palvo::dialect::Translator tr(16);
     std::vector<std::thread> threads;
     std::atomic<int> wrong{0};
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 200; ++i) {
-                int n = (i + t) % 40;
-                if (tr.translate("select top " + std::to_string(n) + " a from t") !=
-                    "select a from t limit " + std::to_string(n)) {
-                    ++wrong;
-                }
+                const std::string n = std::to_string((i + t) % 40);
+                wrong += tr.translate("select top " + n + " a from t") != "select a from t limit " + n;
             }
         });
-    }
     for (auto& th : threads) th.join();
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_LE(tr.cachedCount(), 16u);
