@@ -11,16 +11,15 @@
 #include "support/errors.h"
 #include "support/files.h"
 
+namespace Palvo {
 namespace {
-
-using Palvo::Value;
 
 class SqliteAdapter : public ::testing::Test {
 protected:
     // SQL Server's English words, which these cases compare
     void SetUp() override { conn.Open("Data Source=:memory:;Language=us_english"); }
     std::int64_t number(const std::string& sql) { return conn.Query(sql).at(0, 0).toInt64(); }
-    Palvo::sqlite::Connection conn;
+    sqlite::Connection conn;
 };
 
 TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
@@ -58,25 +57,25 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     conn.Execute("create table D (id int, d datetime, note varchar(20))");
     conn.Execute("insert into D values(1, '2004-1-5', 'a'), (2, '2004/01/05 8:05', 'b'), (3, null, 'c')");
     conn.ExecuteWith("insert into D values(?, ?, ?)",
-                     {Value(4), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}), Value("d")});
+                     {Value(4), Value(DateTime{2004, 2, 29, 23, 59, 58, 0}), Value("d")});
     auto raw = conn.Query("select d from D order by id");
-    EXPECT_EQ(raw.at(0, 0), Value(Palvo::DateTime{2004, 1, 5, 0, 0, 0, 0}));
-    EXPECT_EQ(raw.at(1, 0), Value(Palvo::DateTime{2004, 1, 5, 8, 5, 0, 0}));
+    EXPECT_EQ(raw.at(0, 0), Value(DateTime{2004, 1, 5, 0, 0, 0, 0}));
+    EXPECT_EQ(raw.at(1, 0), Value(DateTime{2004, 1, 5, 8, 5, 0, 0}));
     EXPECT_TRUE(raw.at(2, 0).isNull());
-    EXPECT_EQ(raw.at(3, 0), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}));
+    EXPECT_EQ(raw.at(3, 0), Value(DateTime{2004, 2, 29, 23, 59, 58, 0}));
     // The stored text itself is the one sortable form.
     EXPECT_EQ(number("select count(*) from D where d || '' in "
                      "('2004-01-05 00:00:00.000', '2004-01-05 08:05:00.000')"),
               2);
     const auto [code, text] =
-        Palvo::testing::errorOf([&] { conn.Execute("insert into D values(5, 'not a date', 'e')"); });
-    EXPECT_EQ(code, Palvo::ErrorNumber::Database);
+        testing::errorOf([&] { conn.Execute("insert into D values(5, 'not a date', 'e')"); });
+    EXPECT_EQ(code, ErrorNumber::Database);
     EXPECT_EQ(text, "Conversion failed when converting date and/or time from character string.");
     EXPECT_EQ(number("select count(*) from D"), 4) << "the failed insert left a row";
     conn.Execute("update D set d = '2005-3-1' where id = 1");
     EXPECT_EQ(conn.Query("select d from D where id = 1").at(0, 0).toText(), "2005-03-01");
-    EXPECT_THROW(conn.Execute("update D set d = '2005-13-01' where id = 1"), Palvo::Error);
-    EXPECT_THROW(conn.Execute("update D set d = '2005-02-30 00:00:00.000' where id = 1"), Palvo::Error)
+    EXPECT_THROW(conn.Execute("update D set d = '2005-13-01' where id = 1"), Error);
+    EXPECT_THROW(conn.Execute("update D set d = '2005-02-30 00:00:00.000' where id = 1"), Error)
         << "the stored form's shape is no pass for a day that does not exist";
     // Date literals compare with the stored form as SQL Server compares dates.
     EXPECT_EQ(number("select count(*) from D where d = '2004-01-05'"), 0);
@@ -110,7 +109,7 @@ TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
     EXPECT_EQ(rows.at(1, 2).toInt64(), 4);
     EXPECT_EQ(rows.at(1, 1).toInt64(), 1);
     EXPECT_EQ(rows.at(1, 3).toInt64(), 0);
-    EXPECT_EQ(rows.at(1, 4), Value(Palvo::Decimal{"0.0"}));
+    EXPECT_EQ(rows.at(1, 4), Value(Decimal{"0.0"}));
     EXPECT_EQ(conn.Execute("insert into 查询打印设置(表名,字段名) select 'X',name from syscolumns where "
                            "object_name(id)='nothing'"),
               0);
@@ -127,37 +126,32 @@ TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
         "insert into M values(1,2,3,5000000000,1,1.5,2.25,12.5,3,1234.5,1.25,'2004-01-31 "
         "08:05:09','2004-01-31 08:05','ab','cd','中','文','long','longer',0x01,0x0203,0x4,'AB-CD','max')");
     auto t = conn.Query("select * from M");
-    using Palvo::Bytes;
-    using Palvo::DateTime;
-    using Palvo::Decimal;
-    // type, defined size, precision, scale, value (Null: not checked; exact numbers keep their scale's
-    // digits)
+    // type, defined size, precision, scale, value (Null: not checked; exact numbers keep every scale digit)
     const std::tuple<int, long, int, int, Value> e[] = {
-        {Palvo::adUnsignedTinyInt, 1, 3, 255, 1},
-        {Palvo::adSmallInt, 2, 5, 255, 2},
-        {Palvo::adInteger, 4, 10, 255, 3},
-        {Palvo::adBigInt, 8, 19, 255, 5000000000LL},
-        {Palvo::adBoolean, 2, 255, 255, true},
-        {Palvo::adSingle, 4, 7, 255, 1.5},
-        {Palvo::adDouble, 8, 15, 255, 2.25},
-        {Palvo::adCurrency, 8, 19, 255, Decimal{"12.5000"}},
-        {Palvo::adCurrency, 4, 10, 255, Decimal{"3.0000"}},
-        {Palvo::adNumeric, 19, 18, 2, Decimal{"1234.50"}},
-        {Palvo::adNumeric, 19, 10, 3, Decimal{"1.250"}},
-        {Palvo::adDBTimeStamp, 16, 23, 3, DateTime{2004, 1, 31, 8, 5, 9, 0}},
-        {Palvo::adDBTimeStamp, 16, 16, 0, DateTime{2004, 1, 31, 8, 5, 0, 0}},
-        {Palvo::adChar, 5, 255, 255, "ab"},
-        {Palvo::adVarChar, 20, 255, 255, "cd"},
-        {Palvo::adWChar, 6, 255, 255, "中"},
-        {Palvo::adVarWChar, 30, 255, 255, "文"},
-        {Palvo::adLongVarChar, 2147483647, 255, 255, "long"},
-        {Palvo::adLongVarWChar, 1073741823, 255, 255, "longer"},
-        {Palvo::adBinary, 4, 255, 255, Value()},
-        {Palvo::adVarBinary, 8, 255, 255, Bytes{{2, 3}}},
-        {Palvo::adLongVarBinary, 2147483647, 255, 255, Value()},
-        {Palvo::adGUID, 16, 255, 255, "AB-CD"},
-        {Palvo::adLongVarChar, 2147483647, 255, 255, "max"},
-    };
+        {adUnsignedTinyInt, 1, 3, 255, 1},
+        {adSmallInt, 2, 5, 255, 2},
+        {adInteger, 4, 10, 255, 3},
+        {adBigInt, 8, 19, 255, 5000000000LL},
+        {adBoolean, 2, 255, 255, true},
+        {adSingle, 4, 7, 255, 1.5},
+        {adDouble, 8, 15, 255, 2.25},
+        {adCurrency, 8, 19, 255, Decimal{"12.5000"}},
+        {adCurrency, 4, 10, 255, Decimal{"3.0000"}},
+        {adNumeric, 19, 18, 2, Decimal{"1234.50"}},
+        {adNumeric, 19, 10, 3, Decimal{"1.250"}},
+        {adDBTimeStamp, 16, 23, 3, DateTime{2004, 1, 31, 8, 5, 9, 0}},
+        {adDBTimeStamp, 16, 16, 0, DateTime{2004, 1, 31, 8, 5, 0, 0}},
+        {adChar, 5, 255, 255, "ab"},
+        {adVarChar, 20, 255, 255, "cd"},
+        {adWChar, 6, 255, 255, "中"},
+        {adVarWChar, 30, 255, 255, "文"},
+        {adLongVarChar, 2147483647, 255, 255, "long"},
+        {adLongVarWChar, 1073741823, 255, 255, "longer"},
+        {adBinary, 4, 255, 255, Value()},
+        {adVarBinary, 8, 255, 255, Bytes{{2, 3}}},
+        {adLongVarBinary, 2147483647, 255, 255, Value()},
+        {adGUID, 16, 255, 255, "AB-CD"},
+        {adLongVarChar, 2147483647, 255, 255, "max"}};
     ASSERT_EQ(t.columns.size(), std::size(e));
     for (std::size_t i = 0; i < std::size(e); ++i) {
         SCOPED_TRACE(t.columns[i].name);
@@ -180,15 +174,15 @@ TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
     auto t = conn.Query(
         "select count(*) as c, 5000000000 as big, 1.5 as r, v + 'x' as s, getdate() as g from N group by v");
     ASSERT_EQ(t.rowCount(), 2u);
-    EXPECT_EQ(t.columns[0].type, Palvo::adInteger);
-    EXPECT_EQ(t.columns[1].type, Palvo::adBigInt);
-    EXPECT_EQ(t.columns[2].type, Palvo::adNumeric);  // the literal's numeric(2,1), as SQL Server types it
-    EXPECT_EQ(t.columns[3].type, Palvo::adVarChar);
+    EXPECT_EQ(t.columns[0].type, adInteger);
+    EXPECT_EQ(t.columns[1].type, adBigInt);
+    EXPECT_EQ(t.columns[2].type, adNumeric);  // the literal's numeric(2,1), as SQL Server types it
+    EXPECT_EQ(t.columns[3].type, adVarChar);
     EXPECT_EQ(t.columns[3].definedSize, 5);
     EXPECT_EQ(t.columns[3].baseTable, "");
-    EXPECT_EQ(t.columns[4].type, Palvo::adDBTimeStamp);
+    EXPECT_EQ(t.columns[4].type, adDBTimeStamp);
     auto none = conn.Query("select v + 'x' as s from N where 1 = 0");
-    EXPECT_EQ(none.columns[0].type, Palvo::adVarChar);
+    EXPECT_EQ(none.columns[0].type, adVarChar);
 }
 
 TEST_F(SqliteAdapter, UpdateFromJoinAndDeleteWithoutFrom) {
@@ -221,24 +215,24 @@ TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
 
 TEST_F(SqliteAdapter, CommandTimeoutInterruptsALongStatement) {
     conn.CommandTimeout(1);
-    EXPECT_EQ(Palvo::testing::errorDescription([&] {
+    EXPECT_EQ(testing::errorDescription([&] {
                   conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
               }),
               "Query timeout expired");
 }
 
 TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
-    const Palvo::testing::ScratchDir scratch("palvo_sqlite");
+    const testing::ScratchDir scratch("palvo_sqlite");
     const std::string dir = scratch.path.string(), file = dir + "/a.db";
     {
-        Palvo::sqlite::Connection c;
+        sqlite::Connection c;
         c.Open("Data Source=" + file + ";Mode=ReadWrite");
         c.Execute("create table T (v int)");
         c.Execute("insert into T values(1)");
     }
     EXPECT_TRUE(std::filesystem::exists(file));
     {
-        Palvo::sqlite::Connection c;
+        sqlite::Connection c;
         c.Open(file);
         EXPECT_EQ(c.Query("select v from T").at(0, 0).toInt64(), 1);
         EXPECT_EQ(c.path(), file);
@@ -246,11 +240,11 @@ TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
     const std::string junk = dir + "/junk.db";
     std::ofstream(junk, std::ios::binary)
         << "this is not a database file, not at all, really not a database.....";
-    Palvo::sqlite::Connection bad;
-    EXPECT_THROW(bad.Open(junk), Palvo::Error);
-    EXPECT_EQ(bad.State(), Palvo::adStateClosed);
-    EXPECT_THROW(bad.Open("Provider=SQLOLEDB;User ID=sa"), Palvo::Error);
-    EXPECT_THROW(bad.Open(dir + "/missing/dir/x.db"), Palvo::Error);
+    sqlite::Connection bad;
+    EXPECT_THROW(bad.Open(junk), Error);
+    EXPECT_EQ(bad.State(), adStateClosed);
+    EXPECT_THROW(bad.Open("Provider=SQLOLEDB;User ID=sa"), Error);
+    EXPECT_THROW(bad.Open(dir + "/missing/dir/x.db"), Error);
 }
 
 // QueryKeeping tests a text column's stored text before it makes values, and
@@ -259,9 +253,8 @@ TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
 TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
     conn.Execute("create table 网点 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime)");
     conn.Execute(
-        "insert into 网点 values (1, N'重庆市', 1.5, '2024-01-02'), (2, null, 12, null), (3, N'长沙市', "
-        "null, "
-        "'2024-03-04'), (4, N'重庆市第4', 2.25, '2024-01-05')");
+        "insert into 网点 values (1, N'重庆市', 1.5, '2024-01-02'), (2, null, 12, null), "
+        "(3, N'长沙市', null, '2024-03-04'), (4, N'重庆市第4', 2.25, '2024-01-05')");
     const struct Case {
         const char* column;
         const char* part;
@@ -274,8 +267,8 @@ TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
         {"金额", "1", 0, {1, 2}},    {"日期", "2024-01", 0, {1, 4}}, {"编号", "3", 0, {3}},
     };
     for (const Case& c : cases) {
-        Palvo::Connection::RowFilter filter;
-        filter.column = [&](const std::vector<Palvo::ColumnInfo>& columns) -> std::optional<std::size_t> {
+        Connection::RowFilter filter;
+        filter.column = [&](const std::vector<ColumnInfo>& columns) -> std::optional<std::size_t> {
             for (std::size_t i = 0; i < columns.size(); ++i)
                 if (columns[i].name == c.column) return i;
             return std::nullopt;
@@ -290,8 +283,8 @@ TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
         ASSERT_EQ(kept->columns.size(), 4u);
         EXPECT_EQ(kept->columns[2].type, conn.Query("select 金额 from 网点").columns[0].type);
     }
-    Palvo::Connection::RowFilter none;
-    none.column = [](const std::vector<Palvo::ColumnInfo>&) { return std::optional<std::size_t>(); };
+    Connection::RowFilter none;
+    none.column = [](const std::vector<ColumnInfo>&) { return std::optional<std::size_t>(); };
     none.keep = [](std::string_view) { return true; };
     EXPECT_FALSE(conn.QueryKeeping("select * from 网点", none));
 }
@@ -309,9 +302,10 @@ TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeOfTheTables) {
         conn.Execute(change);
         EXPECT_NE(conn.schemaStamp(), before) << change;
     }
-    Palvo::sqlite::Connection other;
+    sqlite::Connection other;
     other.Open(":memory:");
     EXPECT_NE(other.schemaStamp(), conn.schemaStamp()) << "two openings";
 }
 
 }  // namespace
+}  // namespace Palvo
