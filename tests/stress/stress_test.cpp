@@ -1,8 +1,7 @@
-// Eight threads, each with its own session and embedded database, run forms,
-// grids, query settings, printed and spreadsheet reports and the windows of
-// the memory host side by side for a few seconds; nothing one thread does may
-// show in another's session, windows, sort direction, progress texts or results. The tsan preset runs this
-// under ThreadSanitizer.
+// Eight threads, each with its own session and embedded database, run forms, grids, query settings,
+// printed and spreadsheet reports and the windows of the memory host side by side for a few seconds;
+// nothing one thread does may show in another's session, windows, sort direction, progress texts or
+// results. The tsan preset runs this under ThreadSanitizer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -109,11 +108,10 @@ private:
             "create table 货物 (编号 varchar(10) primary key, 名称 nvarchar(20) not null, 数量 "
             "decimal(10,2))");
         // a different number of customers in each thread: 101..103 in thread 1, 801..810 in thread 8
-        for (int n = 1; n <= id_ + 2; ++n) {
+        for (int n = 1; n <= id_ + 2; ++n)
             conn_->Execute("insert into 客户 values (" + std::to_string(id_ * 100 + n) + ", N'" + tag_ +
                            "客户" + std::to_string(n) + "', " + std::to_string(n) + ", '2024-01-0" +
                            std::to_string(n % 9 + 1) + "', 0)");
-        }
     }
 
     // Validation and saving of an entry form.
@@ -209,11 +207,10 @@ private:
     void ownCustomers(const std::vector<std::string>& texts, const std::string& where) {
         int own = 0;
         for (const std::string& t : texts) {
-            if (t.find("客户") == std::string::npos || t.rfind(tag_ + "客户", 0) == 0) {
-                own += t.find("客户") != std::string::npos;
-                continue;
-            }
-            check(false, where + " shows another thread's " + t);
+            if (t.find("客户") == std::string::npos) continue;
+            const bool mine = t.rfind(tag_ + "客户", 0) == 0;
+            own += mine;
+            check(mine, where + " shows another thread's " + t);
         }
         check(own == id_ + 2, where + " shows " + std::to_string(own) + " customers");
     }
