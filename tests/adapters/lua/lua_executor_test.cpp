@@ -205,23 +205,17 @@ TEST(LuaExecutor, TheSandboxProcessGoesWithTheExecutorAndAKilledOneIsReported) {
 }
 
 TEST(LuaExecutor, ASandboxProgramThatCannotStartIsNamed) {
-    struct Case {
-        std::string program;
-        std::string why;
-    };
-    const std::vector<Case> cases = {
-        {"/nonexistent/palvo-lua-line", "No such file or directory"},
-        {"/bin/true", "it ended with exit status 0"},
-        {"/dev/null", "Permission denied"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [program, why] : std::vector<std::pair<std::string, std::string>>{
+             {"/nonexistent/palvo-lua-line", "No such file or directory"},
+             {"/bin/true", "it ended with exit status 0"},
+             {"/dev/null", "Permission denied"}}) {
         try {
-            Executor lua(Rights::Sandboxed, {}, c.program);
-            ADD_FAILURE() << c.program << " started";
+            Executor lua(Rights::Sandboxed, {}, program);
+            ADD_FAILURE() << program << " started";
         } catch (const Error& e) {
             EXPECT_EQ(e.number(), 429);
             EXPECT_EQ(e.description(),
-                      "The sandboxed line executor could not start its program " + c.program + ": " + c.why);
+                      "The sandboxed line executor could not start its program " + program + ": " + why);
         }
     }
     EXPECT_EQ(::access(sandboxProgram().c_str(), X_OK), 0) << sandboxProgram();
