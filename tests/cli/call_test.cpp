@@ -28,10 +28,9 @@ protected:
         dir_ = fs::temp_directory_path() / ("palvo_call_" + std::to_string(::getpid()));
         fs::create_directories(dir_);
         db_ = (dir_ / "t.db").string();
-        ASSERT_EQ(
-            palvo({"sql", "--db", db_, "create table 客户 (编号 nvarchar(10), 名称 nvarchar(50))"}).status,
-            0);
-        ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 客户 values ('0007', N'华北商行')"}).status, 0);
+        for (const char* sql : {"create table 客户 (编号 nvarchar(10), 名称 nvarchar(50))",
+                                "insert into 客户 values ('0007', N'华北商行')"})
+            ASSERT_EQ(palvo({"sql", "--db", db_, sql}).status, 0) << sql;
     }
     void TearDown() override {
         installLineExecutor(nullptr);
@@ -200,15 +199,13 @@ TEST_F(CallCommand, ConnectTestIsTrueWhenTheDriverOpensTheDatabase) {
         const bool created = fs::exists(database);
         std::error_code ec;
         fs::remove_all(dir_, ec);
-        std::string answer = result.out;
-        if (!answer.empty() && answer.back() == '\n') answer.pop_back();
-        std::fprintf(stderr, "answer=%s created=%d", answer.c_str(), created ? 1 : 0);
+        std::fprintf(stderr, "answer=%screated=%d", result.out.c_str(), created ? 1 : 0);
         std::exit(result.status);
     };
     EXPECT_EXIT(connectTest((dir_ / "reached.db").string()), ::testing::ExitedWithCode(0),
-                "answer=True created=1");
+                "answer=True\ncreated=1");
     EXPECT_EXIT(connectTest((dir_ / "no such folder" / "x.db").string()), ::testing::ExitedWithCode(0),
-                "answer=False created=0");
+                "answer=False\ncreated=0");
 }
 
 TEST(CallUsage, BadCommandLinesShowTheUsage) {

@@ -4,6 +4,7 @@
 // statements it sent, the session it set, the ports it called) must agree.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -167,16 +168,13 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
     clsFunction fn;
     clsIp ip;
     clsElse other;
-    std::string date = "2024-3-5", code = "x = 1";
-    const std::string rows =
-        "select 编号, 名称 from 客户";  // a report's grid, filled as a call by name fills it  // by-reference
-                                        // arguments, neither changed by the call
-    // A Sub's direct call, which returns nothing as a call by name does.
-    const auto sub = [](std::function<void()> f) {
-        return [f] {
-            f();
-            return std::string();
-        };
+    std::string date = "2024-3-5", code = "x = 1";  // by-reference arguments, neither changed by the call
+    const std::string rows = "select 编号, 名称 from 客户";
+    // A report of a grid filled as a call by name fills it.
+    const auto report = [&](const std::function<std::string(FlexGrid&)>& print) {
+        memory::FlexGrid g;
+        clsGrid().sFillTable(rows, g);
+        return print(g);
     };
     const std::map<std::string, Check> checks = {
         {"clsDatabase.bConnect_Test",
@@ -188,8 +186,9 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
          {{"客户", "名称", "B"}, [&] { return db.sSetFieldValue("客户", "名称", "B"); }}},
         {"clsDatabase.sNextId", {{"客户", "4"}, [&] { return db.sNextId("客户", 4); }}},
         {"clsDatabase.sGetField", {{"客户", "普通查询"}, [&] { return db.sGetField("客户", "普通查询"); }}},
-        {"clsForm.mInit_Form", {{}, sub([&] { frm.mInit_Form(); })}},
-        {"clsForm.mSubMsg", {{"出错了"}, sub([&] { frm.mSubMsg("出错了"); })}},
+        // a Sub returns nothing, as a call by name does
+        {"clsForm.mInit_Form", {{}, [&] { return frm.mInit_Form(), std::string(); }}},
+        {"clsForm.mSubMsg", {{"出错了"}, [&] { return frm.mSubMsg("出错了"), std::string(); }}},
         {"clsForm.sPopWindow", {{"客户,编号"}, [&] { return frm.sPopWindow("客户,编号"); }}},
         {"clsForm.sKeepSql",
          {{"frm", "select 1", "客户", "00"}, [&] { return frm.sKeepSql("frm", "select 1", "客户", "00"); }}},
@@ -202,18 +201,10 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
           [&] { return clsSearch().sPrintSet_Zdy("客户", "", "普通查询").toText(); }}},
         {"clsPrint.sReportGridtoExcel",
          {{"标题", rows},
-          [&] {
-              memory::FlexGrid g;
-              clsGrid().sFillTable(rows, g);
-              return clsPrint().sReportGridtoExcel("标题", g);
-          }}},
+          [&] { return report([](FlexGrid& g) { return clsPrint().sReportGridtoExcel("标题", g); }); }}},
         {"clsPrint.sPrintComFlxData",
          {{rows, "标题"},
-          [&] {
-              memory::FlexGrid g;
-              clsGrid().sFillTable(rows, g);
-              return clsPrint().sPrintComFlxData(g, "标题");
-          }}},
+          [&] { return report([](FlexGrid& g) { return clsPrint().sPrintComFlxData(g, "标题"); }); }}},
         {"clsFunction.sUserDate", {{"2024-3-5"}, [&] { return fn.sUserDate(date); }}},
         {"clsIp.GetLocalIPAddress", {{}, [&] { return ip.GetLocalIPAddress().toText(); }}},
         {"clsElse.bExecuteCode", {{"x = 1"}, [&] { return Value(other.bExecuteCode(code)).toText(); }}},
@@ -222,13 +213,10 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
     db.sGetField("客户", "普通查询");  // seeds the settings set, so both calls only read it
 
     std::set<std::string> withDefaults;
-    for (const auto* table : dispatch::classTables()) {
-        for (const auto& m : table->methods) {
-            bool optional = false;
-            for (const auto& p : m.params) optional = optional || p.optional;
-            if (optional) withDefaults.insert(std::string(table->name) + "." + m.name);
-        }
-    }
+    for (const auto* table : dispatch::classTables())
+        for (const auto& m : table->methods)
+            if (std::ranges::any_of(m.params, [](const auto& p) { return p.optional; }))
+                withDefaults.insert(std::string(table->name) + "." + m.name);
     std::set<std::string> checked;
     for (const auto& [name, check] : checks) checked.insert(name);
     // A method that gains an optional parameter needs a line above.

@@ -61,9 +61,8 @@ protected:
     Table table() {
         const ResultTable t = conn->Query("select 编码, 单号, 名称 from 单据 order by 单号");
         Table out;
-        for (std::size_t r = 0; r < t.rowCount(); ++r) {
+        for (std::size_t r = 0; r < t.rowCount(); ++r)
             out.push_back({t.at(r, 0).toText(), t.at(r, 1).toText(), t.at(r, 2).toText()});
-        }
         return out;
     }
     // The table as it was, with column col of row i set.
