@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,30 +14,22 @@
 #include "palvo/executor.h"
 #include "palvo/session.h"
 #include "palvo/sqlite/connection.h"
-#include "support/cli_run.h"
+#include "support/cli_database.h"
 
 namespace Palvo::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-class CallCommand : public ::testing::Test {
+class CallCommand : public CliDatabase {
 protected:
+    CallCommand() : CliDatabase("palvo_call") {}
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("palvo_call_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        db_ = (dir_ / "t.db").string();
-        for (const char* sql : {"create table 客户 (编号 nvarchar(10), 名称 nvarchar(50))",
-                                "insert into 客户 values ('0007', N'华北商行')"})
-            ASSERT_EQ(palvo({"sql", "--db", db_, sql}).status, 0) << sql;
+        for (const char* statement : {"create table 客户 (编号 nvarchar(10), 名称 nvarchar(50))",
+                                      "insert into 客户 values ('0007', N'华北商行')"})
+            ASSERT_EQ(sql(statement).status, 0) << statement;
     }
-    void TearDown() override {
-        installLineExecutor(nullptr);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    fs::path dir_;
-    std::string db_;
+    void TearDown() override { installLineExecutor(nullptr); }
 };
 
 TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStandardError) {
@@ -50,12 +41,12 @@ TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStan
     const std::vector<Case> cases = {
         {{"call", "clsIp.bIsIP", "192.168.0.1"}, "True\n"},
         {{"call", "clsIp.bIsIP", "192.168.000.1"}, "False\n"},
-        {{"call", "--db", db_, "clsDatabase.sGetFieldValue", "客户", "名称", "编号", "0007"}, "华北商行\n"},
-        {{"call", "--db", db_, "clsDatabase.sGetFieldValue", "客户", "名称", "编号", "9"}, "\n"},
-        {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "6"}, "000008\n"},
-        {{"call", "--db", db_, "clsDatabase.lGetSearchCount", "select * from 客户"}, "1\n"},
+        {{"call", "--db", db, "clsDatabase.sGetFieldValue", "客户", "名称", "编号", "0007"}, "华北商行\n"},
+        {{"call", "--db", db, "clsDatabase.sGetFieldValue", "客户", "名称", "编号", "9"}, "\n"},
+        {{"call", "--db", db, "clsDatabase.sNextId", "客户", "6"}, "000008\n"},
+        {{"call", "--db", db, "clsDatabase.lGetSearchCount", "select * from 客户"}, "1\n"},
         // By-reference arguments the method only reads are not printed.
-        {{"call", "--db", db_, "clsDatabase.sGetSomeInfo", "select 名称 from 客户", "0", "无"}, "华北商行\n"},
+        {{"call", "--db", db, "clsDatabase.sGetSomeInfo", "select 名称 from 客户", "0", "无"}, "华北商行\n"},
         {{"call", "clsElse.ShowMouse"}, "\n"},
         {{"call", "clsElse.lSreenCoordinate"}, "X=0,Y=0\n"},
         {{"call", "clsElse.bExecuteCode", "x = 1 + 1"}, "True\n"},
@@ -105,13 +96,13 @@ TEST_F(CallCommand, ARaisedFailurePrintsItsDescriptionAndExitsWithOne) {
         {{"call", "clsIp.bIsIP"}, "palvo: Argument not optional: bIsIP needs sIP\n"},
         {{"call", "clsIp.bIsIP", "1.1.1.1", "2"},
          "palvo: Wrong number of arguments or invalid property assignment: bIsIP takes at most 1\n"},
-        {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "six"},
+        {{"call", "--db", db, "clsDatabase.sNextId", "客户", "six"},
          "palvo: Type mismatch: argument lenId takes an Integer, not \"six\"\n"},
-        {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "40000"},
+        {{"call", "--db", db, "clsDatabase.sNextId", "客户", "40000"},
          "palvo: Overflow: argument lenId takes an Integer, and 40000 is out of its range\n"},
-        {{"call", "--db", db_, "clsDatabase.lGetSearchCount", "select * from 没有这个表"},
+        {{"call", "--db", db, "clsDatabase.lGetSearchCount", "select * from 没有这个表"},
          "palvo: 对象名 '没有这个表' 无效。\n"},
-        {{"call", "--db", db_, "clsDatabase.sServerTime", "YYYY-MM-DD"},
+        {{"call", "--db", db, "clsDatabase.sServerTime", "YYYY-MM-DD"},
          "palvo: Invalid procedure call or argument: unknown time style 'YYYY-MM-DD'\n"},
     };
     for (const auto& c : cases) {
@@ -125,7 +116,7 @@ TEST_F(CallCommand, ARaisedFailurePrintsItsDescriptionAndExitsWithOne) {
 // Without --db: call uses palvo.db of the current folder only when it exists; sql creates it.
 TEST_F(CallCommand, WithoutDbTheToolsDatabaseIsPalvoDbInTheCurrentFolder) {
     auto cwd = fs::current_path();
-    fs::current_path(dir_);  // no palvo.db here
+    fs::current_path(dir);  // no palvo.db here
     const Outcome none = palvo({"call", "clsDatabase.lGetSearchCount", "select 1"});
     const bool createdByCall = fs::exists("palvo.db");
     const Outcome made = palvo({"sql", "create table 默认 (k int)"});
@@ -136,7 +127,7 @@ TEST_F(CallCommand, WithoutDbTheToolsDatabaseIsPalvoDbInTheCurrentFolder) {
     EXPECT_EQ(none.err, "palvo: Object required: no connection was given to mInit_Var.\n");
     EXPECT_FALSE(createdByCall);
     EXPECT_EQ(made.status, 0) << made.err;
-    EXPECT_TRUE(fs::exists(dir_ / "palvo.db"));
+    EXPECT_TRUE(fs::exists(dir / "palvo.db"));
     EXPECT_EQ(counted.out, "2\n") << counted.err;
 }
 
@@ -164,7 +155,7 @@ TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOne) {
 }
 
 TEST_F(CallCommand, SetsUpTheSessionFromTheOptions) {
-    auto r = palvo({"call", "--db", db_, "--unit", "03", "--user", "张三", "clsIp.bIsIP", "1.1.1.1"});
+    auto r = palvo({"call", "--db", db, "--unit", "03", "--user", "张三", "clsIp.bIsIP", "1.1.1.1"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(session().Dwbh, "03");
     EXPECT_EQ(session().sUser, "张三");
@@ -188,23 +179,23 @@ TEST_F(CallCommand, ConnectTestOpensAConnectionOfItsOwnThroughOdbc) {
 TEST_F(CallCommand, ConnectTestIsTrueWhenTheDriverOpensTheDatabase) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     {
-        std::ofstream ini(dir_ / "odbcinst.ini");
+        std::ofstream ini(dir / "odbcinst.ini");
         ini << "[FreeTDS]\nDriver=libsqlite3odbc.so\n";
     }
     // the child process runs this test from the start, with folders of its own
     auto connectTest = [&](const std::string& database) {
-        ::setenv("ODBCSYSINI", dir_.c_str(), 1);
+        ::setenv("ODBCSYSINI", dir.c_str(), 1);
         auto result =
             palvo({"call", "clsDatabase.bConnect_Test", "localhost", "sa", "pw", database, "False"});
         const bool created = fs::exists(database);
         std::error_code ec;
-        fs::remove_all(dir_, ec);
+        fs::remove_all(dir, ec);
         std::fprintf(stderr, "answer=%screated=%d", result.out.c_str(), created ? 1 : 0);
         std::exit(result.status);
     };
-    EXPECT_EXIT(connectTest((dir_ / "reached.db").string()), ::testing::ExitedWithCode(0),
+    EXPECT_EXIT(connectTest((dir / "reached.db").string()), ::testing::ExitedWithCode(0),
                 "answer=True\ncreated=1");
-    EXPECT_EXIT(connectTest((dir_ / "no such folder" / "x.db").string()), ::testing::ExitedWithCode(0),
+    EXPECT_EXIT(connectTest((dir / "no such folder" / "x.db").string()), ::testing::ExitedWithCode(0),
                 "answer=False\ncreated=0");
 }
 
