@@ -1,33 +1,23 @@
 // palvo call --script: the windows a call opens play a script of user actions.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "support/cli_run.h"
+#include "support/cli_database.h"
 
 namespace Palvo::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
-class CallScript : public ::testing::Test {
+class CallScript : public CliDatabase {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("palvo_script_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    CallScript() : CliDatabase("palvo_script", "s.db") {}
     std::string script(const std::string& text) {
-        const std::string path = (dir_ / "s.txt").string();
+        const std::string path = (dir / "s.txt").string();
         std::ofstream(path) << text;
         return path;
     }
-    fs::path dir_;
+    void sample() { ASSERT_EQ(palvo({"init", "--sample", "--db", db}).status, 0); }
 };
 
 TEST_F(CallScript, PlaysTheLinesOnTheMessageWindow) {
@@ -41,8 +31,7 @@ TEST_F(CallScript, PlaysTheLinesOnTheMessageWindow) {
 }
 
 TEST_F(CallScript, ThePickerAndTheConditionFinderReturnWhatTheScriptChose) {
-    const std::string db = (dir_ / "s.db").string();
-    ASSERT_EQ(palvo({"init", "--sample", "--db", db}).status, 0);
+    sample();
     auto r = palvo({"call", "--db", db, "--script", script("Txt1 = 02\nkey Enter\nkey Enter\n"),
                     "clsForm.sPopWindow", "B_单位,单位编号"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -55,8 +44,7 @@ TEST_F(CallScript, ThePickerAndTheConditionFinderReturnWhatTheScriptChose) {
 }
 
 TEST_F(CallScript, ThePrintSettingsDialogSavesWhatTheScriptChose) {
-    const std::string db = (dir_ / "s.db").string();
-    ASSERT_EQ(palvo({"init", "--sample", "--db", db}).status, 0);
+    sample();
     // hide every column, show 名称 again, sort on it descending, save
     auto r = palvo({"call", "--db", db, "--script",
                     script("click Command6\nselect List1 1\nclick Command1\nclick Command12\nclick cmdAsc\n"
@@ -72,8 +60,7 @@ TEST_F(CallScript, ThePrintSettingsDialogSavesWhatTheScriptChose) {
 }
 
 TEST_F(CallScript, TheCustomQueryDialogSavesTheConditionTheScriptEdited) {
-    const std::string db = (dir_ / "s.db").string();
-    ASSERT_EQ(palvo({"init", "--sample", "--db", db}).status, 0);
+    sample();
     auto r =
         palvo({"call", "--db", db, "--script",
                script("grid MS 1 2 = 名称\ngrid MS 1 3 =  包含 \ngrid MS 1 4 = O'Neil\nclick Command7\n"),
@@ -116,13 +103,12 @@ TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
         EXPECT_EQ(r.out, "") << c.script;
         EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
     }
-    auto r = palvo({"call", "--script", (dir_ / "none.txt").string(), "clsForm.mSubMsg", "错"});
+    auto r = palvo({"call", "--script", (dir / "none.txt").string(), "clsForm.mSubMsg", "错"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("palvo: File not found: ", 0), 0u) << r.err;
     // the whole file is read first: a malformed line stops the call before the method changes anything
-    const std::string db = (dir_ / "s.db").string();
-    ASSERT_EQ(palvo({"sql", "--db", db, "create table t (k int, v nvarchar(10))"}).status, 0);
-    ASSERT_EQ(palvo({"sql", "--db", db, "insert into t values (1, 'old')"}).status, 0);
+    ASSERT_EQ(sql("create table t (k int, v nvarchar(10))").status, 0);
+    ASSERT_EQ(sql("insert into t values (1, 'old')").status, 0);
     r = palvo({"call", "--db", db, "--script", script("answer ok\nclik Command2\n"),
                "clsDatabase.sSetFieldValue", "t", "v", "new", "k", "1"});
     EXPECT_EQ(r.status, 1);
@@ -130,7 +116,7 @@ TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
               "palvo: window script line 2 (clik Command2): not an action (CONTROL = TEXT, select, click, "
               "dblclick, "
               "grid, key, answer)\n");
-    EXPECT_EQ(palvo({"sql", "--db", db, "select v from t"}).out, "v\nold\n");
+    EXPECT_EQ(sql("select v from t").out, "v\nold\n");
 }
 
 TEST_F(CallScript, LinesNoWindowTookAreReported) {
