@@ -1,11 +1,10 @@
 // palvo report xlsx: a query's rows written as a workbook, read back.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 
-#include "support/cli_run.h"
+#include "support/cli_database.h"
 #include "support/xlsx_read.h"
 
 namespace Palvo::cli {
@@ -15,31 +14,23 @@ namespace fs = std::filesystem;
 using testing::xpath;
 using testing::xpath1;
 
-class ReportXlsx : public ::testing::Test {
+class ReportXlsx : public CliDatabase {
 protected:
+    ReportXlsx() : CliDatabase("palvo_report_xlsx") {}
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("palvo_report_xlsx_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        db_ = (dir_ / "t.db").string();
-        out_ = (dir_ / "r.xlsx").string();
-        ASSERT_EQ(
-            palvo({"sql", "--db", db_, "create table 收支 (项目 nvarchar(10), 金额 int, 日期 datetime)"})
-                .status,
-            0);
-        ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 收支 values ('007', 12, '2024-01-05')"}).status, 0);
-        ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 收支 values ('008', 30, '2024-01-06')"}).status, 0);
+        for (const char* statement : {"create table 收支 (项目 nvarchar(10), 金额 int, 日期 datetime)",
+                                      "insert into 收支 values ('007', 12, '2024-01-05')",
+                                      "insert into 收支 values ('008', 30, '2024-01-06')"})
+            ASSERT_EQ(sql(statement).status, 0) << statement;
     }
-    void TearDown() override { fs::remove_all(dir_); }
     std::string sheet() const { return testing::XlsxFile(out_).part("xl/worksheets/sheet1.xml"); }
 
-    fs::path dir_;
-    std::string db_;
-    std::string out_;
+    std::string out_ = (dir / "r.xlsx").string();
 };
 
 TEST_F(ReportXlsx, WithoutHeadingsTheOneGridReportKeepsTextsAndNumbersTheRows) {
     const Outcome r = palvo(
-        {"report", "xlsx", "--db", db_, "--title", "收支表", "--out", out_, "select 项目, 金额 from 收支"});
+        {"report", "xlsx", "--db", db, "--title", "收支表", "--out", out_, "select 项目, 金额 from 收支"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string x = sheet();
     EXPECT_EQ(xpath1(x, "//x:c[@r='A1']//x:t"), "收支表");
@@ -50,7 +41,7 @@ TEST_F(ReportXlsx, WithoutHeadingsTheOneGridReportKeepsTextsAndNumbersTheRows) {
 
 TEST_F(ReportXlsx, HeadingsAndMergesRunTheCompositeReport) {
     const Outcome r =
-        palvo({"report", "xlsx", "--db", db_, "--title", "收支表", "--landscape", "--heading",
+        palvo({"report", "xlsx", "--db", db, "--title", "收支表", "--landscape", "--heading",
                "序号,收支,收支", "--merge", "(1,1):(2,1);", "--out", out_, "select 项目, 金额 from 收支"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string x = sheet();
@@ -67,13 +58,12 @@ TEST_F(ReportXlsx, HeadingsAndMergesRunTheCompositeReport) {
 TEST_F(ReportXlsx, ColumnsAreAsWideAsTheirTextsInTheRealFont) {
     std::string longText;
     for (int i = 0; i < 200; ++i) longText += "货";
-    ASSERT_EQ(palvo({"sql", "--db", db_, "create table 货品 (名称 nvarchar(20), 说明 nvarchar(400))"}).status,
-              0);
-    ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 货品 values ('华北商行东方贸易', 'x')"}).status, 0);
-    ASSERT_EQ(palvo({"sql", "--db", db_, "insert into 货品 values ('Ab', '" + longText + "')"}).status, 0);
+    ASSERT_EQ(sql("create table 货品 (名称 nvarchar(20), 说明 nvarchar(400))").status, 0);
+    ASSERT_EQ(sql("insert into 货品 values ('华北商行东方贸易', 'x')").status, 0);
+    ASSERT_EQ(sql("insert into 货品 values ('Ab', '" + longText + "')").status, 0);
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{}, std::vector<std::string>{"--heading", "序号,货,说明,说明"}}) {
-        std::vector<std::string> args = {"report", "xlsx", "--db", db_, "--title", "货品", "--out", out_};
+        std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", "货品", "--out", out_};
         args.insert(args.end(), options.begin(), options.end());
         args.push_back(
             "select 名称, 说明, 说明 as 一二三四五六七八九十一二三四五六七八九十一二三四五六 from 货品");
@@ -94,14 +84,14 @@ TEST_F(ReportXlsx, ColumnsAreAsWideAsTheirTextsInTheRealFont) {
 }
 
 TEST_F(ReportXlsx, BadHeadingsRefusedMergesNoRowsAndUnwritableFilesFailWithoutAWorkbook) {
-    const Outcome heading = palvo({"report", "xlsx", "--db", db_, "--title", "T", "--heading", "a,b", "--out",
+    const Outcome heading = palvo({"report", "xlsx", "--db", db, "--title", "T", "--heading", "a,b", "--out",
                                    out_, "select 项目, 金额 from 收支"});
     EXPECT_EQ(heading.status, 2);
     EXPECT_EQ(heading.err,
               "palvo: --heading \"a,b\" has 2 cells; the report has 3 columns (running numbers included)\n");
     // an item beyond the table is refused alone (the one after it is made), and then no workbook is written
     const Outcome merge =
-        palvo({"report", "xlsx", "--db", db_, "--title", "T", "--merge", "(0,0):(1000000,16000);(1,1):(2,1);",
+        palvo({"report", "xlsx", "--db", db, "--title", "T", "--merge", "(0,0):(1000000,16000);(1,1):(2,1);",
                "--out", out_, "select 项目, 金额 from 收支"});
     EXPECT_EQ(merge.status, 1);
     EXPECT_EQ(
@@ -109,13 +99,13 @@ TEST_F(ReportXlsx, BadHeadingsRefusedMergesNoRowsAndUnwritableFilesFailWithoutAW
         "[Vantrel提示] Merge method of Range class failed: merge item (0,0):(1000000,16000) lies outside "
         "the table A1:C5\n");
     const Outcome empty = palvo(
-        {"report", "xlsx", "--db", db_, "--title", "T", "--out", out_, "select 项目 from 收支 where 1 = 0"});
+        {"report", "xlsx", "--db", db, "--title", "T", "--out", out_, "select 项目 from 收支 where 1 = 0"});
     EXPECT_EQ(empty.status, 1);
     EXPECT_NE(empty.err.find("没有数据！"), std::string::npos) << empty.err;
-    const Outcome unwritable = palvo({"report", "xlsx", "--db", db_, "--title", "T", "--out",
-                                      (dir_ / "no" / "r.xlsx").string(), "select 项目 from 收支"});
+    const Outcome unwritable = palvo({"report", "xlsx", "--db", db, "--title", "T", "--out",
+                                      (dir / "no" / "r.xlsx").string(), "select 项目 from 收支"});
     EXPECT_EQ(unwritable.status, 1);
-    EXPECT_EQ(palvo({"report", "xlsx", "--db", db_, "--out", out_, "select 1"}).status, 2);  // no title
+    EXPECT_EQ(palvo({"report", "xlsx", "--db", db, "--out", out_, "select 1"}).status, 2);  // no title
     EXPECT_FALSE(fs::exists(out_));
 }
 
