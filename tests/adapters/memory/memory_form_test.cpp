@@ -58,6 +58,7 @@ TEST(MemoryForm, OnlyOneBoxHoldsTheFocusAndADisabledOneRefusesIt) {
     frm.TXT()(0).Enabled(false);
     EXPECT_EQ(errorNumber([&] { frm.TXT()(0).SetFocus(); }), ErrorNumber::InvalidCall);
     EXPECT_EQ(frm.focused(), &frm.text(1));
+    EXPECT_FALSE(frm.text(0).focused());
 }
 
 TEST(MemoryForm, RemovedMembersLeaveGaps) {
