@@ -17,19 +17,6 @@ using memory::GridType;
 
 using testing::errorNumber;
 
-TEST(MemoryGrid, ClearEmptiesTextsAndColoursButKeepsTheShape) {
-    memory::FlexGrid g;
-    g.Rows(4);
-    g.TextMatrix(3, 1, "x");
-    g.Row(3);
-    g.Col(1);
-    g.CellBackColor(255);
-    g.Clear();
-    EXPECT_EQ(g.Rows(), 4);
-    EXPECT_EQ(g.TextMatrix(3, 1), "");
-    EXPECT_EQ(g.cellBackColor(3, 1), 0);
-}
-
 TEST(MemoryGrid, AClosedRecordsetCannotBeBound) {
     memory::FlexGrid g(GridType::MSHFlexGrid);
     Recordset closed;
