@@ -43,13 +43,6 @@ TEST(HideMouse, LowersTheCountToMinusOneOrLess) {
     }
 }
 
-TEST(HideMouse, RightAfterShowMouseLeavesThePointerHidden) {
-    memory::Cursor cursor(0);
-    showMouse(cursor);
-    hideMouse(cursor);
-    EXPECT_EQ(cursor.displayCount(), -1);
-}
-
 // A cursor whose count never moves, as a system without a pointer may report.
 class StuckCursor : public CursorPort {
 public:
