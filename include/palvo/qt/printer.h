@@ -57,6 +57,9 @@ public:
     bool previewOnly() const override;
     /// The fonts' ascent and descent past the em, the ink from the glyphs' outlines.
     TextReach textReach(std::string_view text) const override;
+    /// While jobs are held (holdJobs), keeps a report's laid-out pages as the
+    /// held job, drawing none of them until one is shown or printed.
+    bool takePages(std::shared_ptr<const LaidOutPages> pages) override;
 
     /// Sets the paper by its code (9 A4, 13 B5, 45 10 x 11 inch, 1 letter, ...).
     /// Throws Palvo::Error 380 for a code Qt knows no page size for, or while a job is open.
@@ -71,7 +74,8 @@ public:
     /// With `hold`, a job that is not a PDF file's is kept when it ends instead
     /// of being drawn on the QPrinter (previewOnly() is then true), for a
     /// preview that shows it a page at a time (PagedPreview). The kept steps
-    /// lie in a temporary file: a long job costs little memory.
+    /// lie in a temporary file: a long job costs little memory. A report that
+    /// hands over its laid-out pages (takePages) is held without being drawn.
     void holdJobs(bool hold);
     /// The pages of the held job; 0 when no job is held.
     int heldPages() const;
@@ -98,6 +102,8 @@ protected:
 private:
     struct Impl;
     explicit Printer(std::unique_ptr<Impl> impl);
+    // Draws pages first..last of the laid-out report into the kept job.
+    void keepLaidOutPages(int first, int last);
     std::unique_ptr<Impl> impl_;
 };
 
