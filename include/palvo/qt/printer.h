@@ -119,12 +119,15 @@ PALVO_API int paperCodeOf(int pageSizeId);
 PALVO_API std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report,
                                                             QWidget* parent = nullptr);
 
-/// A print preview ("打印预览") that lays the report out once, keeps its pages
-/// in a temporary file and draws only the page shown: the first page shows as
-/// soon as the report has run, however many pages it has, and paging through
-/// costs no memory. The pages are laid out on printer() (the default printer's
-/// default paper unless the host sets another); the dialog's 打印 button asks
-/// for a printer in a print dialog and sends it the pages as they were laid out.
+/// A print preview ("打印预览") that lays the report out once and draws only the
+/// page shown: mPrintRecord hands over its laid-out pages (Printer::takePages)
+/// and a page is drawn from the grid when shown, so the first page shows at
+/// once however many pages there are, and paging through costs no memory. The
+/// grid must stay as it is while the preview is open. A report that draws its
+/// job instead is kept in a temporary file and shown a page at a time. The
+/// pages are laid out on printer() (the default printer's default paper unless
+/// the host sets another); the dialog's 打印 button asks for a printer in a
+/// print dialog and sends it the pages as they were laid out.
 class PALVO_API PagedPreview {
 public:
     explicit PagedPreview(std::function<void()> report, QWidget* parent = nullptr);
