@@ -423,8 +423,8 @@ class WidthBounds {
 public:
     struct Column {
         std::vector<char32_t> chars;
-        std::vector<std::uint8_t> seen = std::vector<std::uint8_t>(0x10000, 0);
         std::array<double, 0x80> ascii = filled(-1.0);  // the widths of the ASCII characters seen
+        std::vector<std::uint64_t> seen;                // the others, a bit each; made at the first
         double widening = 0;
         bool open = true;  // bounds are given
     };
@@ -452,7 +452,7 @@ public:
             }
             const char32_t c = decode(text, i);
             if (!setAlone(c)) return std::nullopt;
-            if (!column.seen[c] && !see(c, column)) return std::nullopt;
+            if (!seen(c, column) && !see(c, column)) return std::nullopt;
             sum += width(c);
             if (c < 0x80) column.ascii[c] = width(c);
         }
@@ -516,13 +516,19 @@ private:
         return it->second;
     }
 
+    static bool seen(char32_t c, Column& column) {
+        if (c < 0x80) return column.ascii[c] >= 0;
+        if (column.seen.empty()) column.seen.assign(0x10000 / 64, 0);
+        return (column.seen[c >> 6] >> (c & 63)) & 1;
+    }
+
     // A character new to the column: its pairs with the column's others widen it as they may.
     bool see(char32_t c, Column& column) {
         if (column.chars.size() >= kMostChars) {
             column.open = false;
             return false;
         }
-        column.seen[c] = 1;
+        if (c >= 0x80) column.seen[c >> 6] |= std::uint64_t{1} << (c & 63);
         column.chars.push_back(c);
         for (const char32_t other : column.chars)
             column.widening = std::max({column.widening, widening(c, other), widening(other, c)});
