@@ -184,7 +184,10 @@ struct Printer::Impl {
     JobSpool kept;           // in a temporary file: a long job holds only its page starts
     bool hold = false;       // an ended job stays kept, for a preview that shows it a page at a time
     bool held = false;       // a job is held
-    DrawnCharacters drawn;   // for the PDF's text maps
+    // a report's laid-out pages, held undrawn; some of them are kept while drawn
+    std::shared_ptr<const LaidOutPages> laidOut;
+    bool keepingLaidOut = false;
+    DrawnCharacters drawn;  // for the PDF's text maps
 
     // A preview keeps what it is drawn as pictures, and a picture sets a text
     // again with its first family's ascent: a Chinese run after DejaVu Sans
@@ -510,6 +513,7 @@ Printer::TextReach Printer::textReach(std::string_view text) const {
 void Printer::fontChanged() { impl_->setFont(FontSize(), FontBold()); }
 
 void Printer::beginJob() {
+    if (!impl_->keepingLaidOut) impl_->laidOut.reset();
     impl_->kept.clear();
     impl_->held = false;
     impl_->drawn.clear();
@@ -544,7 +548,7 @@ void Printer::drawLine(double x1, double y1, double x2, double y2) {
 void Printer::endJob() {
     Impl& d = *impl_;
     if (d.pdfPath.empty()) {
-        if (d.hold) {
+        if (d.hold || d.keepingLaidOut) {
             d.held = true;  // shown a page at a time, sent by printHeld
             return;
         }
@@ -573,11 +577,52 @@ void Printer::abandonJob() {
 
 void Printer::holdJobs(bool hold) { impl_->hold = hold; }
 
-int Printer::heldPages() const { return impl_->held ? impl_->keptPages() : 0; }
+bool Printer::takePages(std::shared_ptr<const LaidOutPages> pages) {
+    Impl& d = *impl_;
+    if (!d.hold || !d.pdfPath.empty() || jobOpen() || !pages) return false;
+    d.kept.clear();
+    d.laidOut = std::move(pages);
+    d.held = true;
+    return true;
+}
+
+void Printer::keepLaidOutPages(int first, int last) {
+    Impl& d = *impl_;
+    // drawing a page sets the font and rules as the report does; the host's stay
+    const double size = FontSize();
+    const bool bold = FontBold();
+    const int width = DrawWidth();
+    const auto restore = [&] {
+        d.keepingLaidOut = false;
+        d.held = true;  // the laid-out pages stay held, whatever became of the drawing
+        FontSize(size);
+        FontBold(bold);
+        DrawWidth(width);
+    };
+    d.keepingLaidOut = true;
+    try {
+        for (int page = first; page <= last; ++page) d.laidOut->drawPage(*this, page);
+        EndDoc();
+    } catch (...) {
+        KillDoc();
+        restore();
+        throw;
+    }
+    restore();
+}
+
+int Printer::heldPages() const {
+    if (!impl_->held) return 0;
+    return impl_->laidOut ? impl_->laidOut->pageCount() : impl_->keptPages();
+}
 
 void Printer::drawHeldPage(QPaintDevice& device, int page, double dpi) {
     Impl& d = *impl_;
-    if (!d.held || page < 1 || page > d.keptPages()) badValue("page");
+    if (!d.held || page < 1 || page > heldPages()) badValue("page");
+    if (d.laidOut) {
+        keepLaidOutPages(page, page);  // the one page alone
+        page = 1;
+    }
     if (!d.painter.begin(&device)) throw Error(kPrinterError, "Printer error: cannot draw the page");
     // the twips count from the printable area's top left, inside the paper
     const QRectF area = d.printer->pageLayout().paintRect(QPageLayout::Point);
@@ -601,6 +646,7 @@ void Printer::drawHeldPage(QPaintDevice& device, int page, double dpi) {
 void Printer::printHeld(QPrinter& target) {
     Impl& d = *impl_;
     if (!d.held) badValue("printHeld without a held job");
+    if (d.laidOut) keepLaidOutPages(1, heldPages());
     QPrinter* own = d.printer;
     // the pages go out on the paper they were laid out on
     target.setPageLayout(own->pageLayout());

@@ -58,7 +58,13 @@ struct PagedPreview::Impl {
     void show(int n) {
         const int pages = std::max(1, printer->heldPages());
         current = std::clamp(n, 1, pages);
-        page->setPixmap(QPixmap::fromImage(image(current, kScreenDpi)));
+        try {
+            page->setPixmap(QPixmap::fromImage(image(current, kScreenDpi)));
+        } catch (const std::exception& e) {
+            // a page is drawn from the grid when shown: a grid that fails says so as the report would
+            page->setPixmap(QPixmap());
+            msgBox(e.what(), vbCritical, session().sMsg);
+        }
         const QSignalBlocker quiet(number);
         number->setRange(1, pages);
         number->setValue(current);

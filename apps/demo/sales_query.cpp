@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -250,8 +249,9 @@ void SalesQuery::printReport() {
 }
 
 void SalesQuery::previewReport() {
-    auto preview = qt::printPreview([this] { printReport(); }, this);
-    preview->exec();
+    // laid out once, a page drawn when shown: a long sales list shows its first page at once
+    qt::PagedPreview preview([this] { printReport(); }, this);
+    preview.exec();
 }
 
 void SalesQuery::printOnDefaultPrinter() {

@@ -306,7 +306,11 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
 
     step("打印预览: the same report in the Qt print preview");
     whenShown(
-        &window, [] { return qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget()); },
+        &window,
+        [] {
+            QWidget* modal = QApplication::activeModalWidget();
+            return modal != nullptr && modal->windowTitle() == "打印预览" ? modal : nullptr;
+        },
         [&shoot](QWidget* preview) {
             preview->resize(1100, 820);
             shoot(preview, "print_preview.png", "打印预览 of 销售明细 with the condition");

@@ -48,6 +48,19 @@ public:
     virtual void Print(std::string_view text) = 0;
 };
 
+class Printer;
+
+/// A report laid out but not drawn: its pages are drawn when they are wanted
+/// (a paged preview draws the page shown).
+class PALVO_API LaidOutPages {
+public:
+    virtual ~LaidOutPages();
+    virtual int pageCount() const = 0;
+    /// Draws page `page` (from 1) on `p` as the report prints it, then breaks
+    /// the page. Throws Palvo::Error 380 for a page the report does not have.
+    virtual void drawPage(Printer& p, int page) const = 0;
+};
+
 /// A printer. The position, font, rule thickness and the pages of a job are
 /// kept here, so every printer moves alike; an adapter measures and draws
 /// through the hooks below. A job opens with the first text or rule drawn
@@ -71,6 +84,10 @@ public:
     void DocName(std::string name) { docName_ = std::move(name); }
     /// Whether jobs are only shown on screen (a print preview): nothing is sent.
     virtual bool previewOnly() const { return false; }
+    /// Offered a report's laid-out pages in place of drawing them all and
+    /// EndDoc: true when this printer keeps them to draw later (a paged
+    /// preview's), false (the default) when the report is to draw them now.
+    virtual bool takePages(std::shared_ptr<const LaidOutPages> pages);
     /// Everything printed moves by (x, y) twips, right and down: this printer's
     /// offset, which lines a report up with pre-printed forms. (0, 0) at first.
     void Offset(double x, double y);

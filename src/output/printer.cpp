@@ -9,6 +9,9 @@ namespace Palvo {
 
 TextSurface::~TextSurface() = default;
 Printer::~Printer() = default;
+LaidOutPages::~LaidOutPages() = default;
+
+bool Printer::takePages(std::shared_ptr<const LaidOutPages>) { return false; }
 
 Printer::Printer(double fontSize, bool fontBold) : fontSize_(fontSize), fontBold_(fontBold) {}
 

@@ -1,11 +1,16 @@
 #include "src/print/print_record.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <exception>
+#include <memory>
+#include <unordered_map>
 
 #include "palvo/clsPrint.h"
 #include "palvo/error.h"
+#include "palvo/grid_model.h"
 #include "palvo/msgbox.h"
 #include "palvo/print_layout.h"
 #include "palvo/session.h"
@@ -36,6 +41,23 @@ std::int16_t rowsPerPage(Printer& p) {
     if (rows <= 0) stop("打印纸高度太小！");
     return rows;
 }
+
+// Reads cells without a copy where the grid keeps its texts (a grid model).
+class CellTexts {
+public:
+    explicit CellTexts(const FlexGrid& grid) : grid_(grid), model_(dynamic_cast<const GridModel*>(&grid)) {}
+    // The text of a cell inside the grid, valid until the next call.
+    std::string_view operator()(int row, int col) {
+        if (model_) return model_->cellText(row, col);
+        copy_ = grid_.TextMatrix(row, col);
+        return copy_;
+    }
+
+private:
+    const FlexGrid& grid_;
+    const GridModel* model_;
+    std::string copy_;
+};
 
 void printCentred(Printer& p, const std::string& text, bool clampLeft) {
     const double x = (p.ScaleWidth() - p.TextWidth(text)) / 2;
@@ -94,42 +116,54 @@ struct Pages {
     PageTotals totals;
 };
 
+// What preparing a report finds: all that drawing any of its pages needs
+// besides the grid's cells.
+struct Layout {
+    std::string title, topStr, botStr;
+    double titleSize = 0;  // twice the grid's font size at column 0
+    double margin = 0;     // "aaa" in the body font
+    TableMeasure table;
+    Pages pages;
+    int count() const { return static_cast<int>(pages.firsts.size()) - 1; }
+};
+
 // One page: title, time line, Topstr, the heading between two rules, the page's
 // rows each under its rule, the page totals, BotStr on the last page, and the
 // page foot. A row with a cell of several lines is as much taller as its
-// tallest cell's extra lines.
-void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
-               const std::string& botStr, const TableMeasure& table, const Pages& pages, int page) {
+// tallest cell's extra lines. The first page's heading rules are thick.
+void printPage(Printer& p, const FlexGrid& flx, const Layout& layout, int page, const std::string& time) {
+    const Pages& pages = layout.pages;
+    const TableMeasure& table = layout.table;
     const double pw = p.ScaleWidth();
-    const double margin = p.TextWidth("aaa");
+    const double margin = layout.margin;
     const int cols = flx.Cols();
-    const int count = static_cast<int>(pages.firsts.size()) - 1;
+    const int count = layout.count();
 
-    flx.Col(0);
-    p.FontSize(2.0 * static_cast<double>(flx.CellFontSize()));
-    printCentred(p, title, false);
+    p.DrawWidth(page == 1 ? 2 : 1);
+    p.FontSize(layout.titleSize);
+    printCentred(p, layout.title, false);
     p.CurrentY(p.TextHeight("a"));
-    p.Print(title);
+    p.Print(layout.title);
 
     p.FontSize(kBodyFontSize);
-    const std::string time = timeLine(DateTime::now());
     printCentred(p, time, true);
     p.CurrentY(p.CurrentY() + 100);
     p.Print(time);
 
     p.CurrentX(margin);
     p.CurrentY(p.CurrentY() + 100);
-    p.Print(topStr);
+    p.Print(layout.topStr);
 
     p.CurrentY(p.CurrentY() + 100);
     p.Line(margin, p.CurrentY(), pw - margin, p.CurrentY());
 
     p.CurrentY(p.CurrentY() + 100);
     const double headingTop = p.CurrentY();
+    CellTexts cell(flx);
     for (int c = 0; c < cols; ++c) {
         p.CurrentX(table.lefts[static_cast<std::size_t>(c)]);
         p.CurrentY(headingTop);
-        p.Print(flx.TextMatrix(0, c));
+        p.Print(cell(0, c));
     }
     p.Line(margin, pages.body, pw - margin, pages.body);
     p.DrawWidth(1);  // thin from here on, the heading rules of later pages too
@@ -145,7 +179,7 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
         for (int c = 0; c < cols; ++c) {
             p.CurrentX(table.lefts[static_cast<std::size_t>(c)]);
             p.CurrentY(top);
-            p.Print(flx.TextMatrix(row, c));
+            p.Print(cell(row, c));
         }
         ruleUnder(table.lines[static_cast<std::size_t>(row)]);
     }
@@ -168,7 +202,7 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
     if (page == count) {
         p.CurrentX(margin);
         p.CurrentY(p.CurrentY() + 50);
-        p.Print(botStr);
+        p.Print(layout.botStr);
     }
 
     const std::string foot = pageFoot(page, count);
@@ -178,19 +212,40 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
     p.NewPage();
 }
 
+// The laid-out report of a grid, for a printer that draws its pages when they
+// are wanted: every page shows the time it was laid out. The grid must stay
+// as it is while the pages are drawn.
+class ReportPages final : public LaidOutPages {
+public:
+    ReportPages(const FlexGrid& flx, Layout layout)
+        : flx_(flx), layout_(std::move(layout)), time_(timeLine(DateTime::now())) {}
+    int pageCount() const override { return layout_.count(); }
+    const Layout& layout() const { return layout_; }
+    void drawPage(Printer& p, int page) const override {
+        if (page < 1 || page > layout_.count())
+            throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value: page");
+        printPage(p, flx_, layout_, page, time_);
+    }
+
+private:
+    const FlexGrid& flx_;
+    Layout layout_;
+    std::string time_;
+};
+
 // The heights of the rules around the heading, as printPage places them (the
 // heading's tallest cell between them), in the body font.
-void placeHeading(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
-                  Pages& pages) {
+void placeHeading(Printer& p, FlexGrid& flx, Layout& layout) {
     flx.Col(0);
-    p.FontSize(2.0 * static_cast<double>(flx.CellFontSize()));
-    double y = p.TextHeight("a") + p.TextHeight(title);
+    layout.titleSize = 2.0 * static_cast<double>(flx.CellFontSize());
+    p.FontSize(layout.titleSize);
+    double y = p.TextHeight("a") + p.TextHeight(layout.title);
     p.FontSize(kBodyFontSize);
-    y += 100 + p.TextHeight("a") + 100 + p.TextHeight(topStr) + 100;
-    pages.headRule = y;
+    y += 100 + p.TextHeight("a") + 100 + p.TextHeight(layout.topStr) + 100;
+    layout.pages.headRule = y;
     double heading = p.TextHeight("a");
     for (int c = 0; c < flx.Cols(); ++c) heading = std::max(heading, p.TextHeight(flx.TextMatrix(0, c)));
-    pages.body = y + 100 + heading + 100;
+    layout.pages.body = y + 100 + heading + 100;
 }
 
 // What a row must stay above: the page foot's text as a reader selects it
@@ -289,32 +344,49 @@ void widenForTotals(const Printer& p, const Pages& pages, TableMeasure& table) {
     }
 }
 
-void printReport(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
-                 const std::string& botStr) {
+// Measures, pages and sums the report; draws nothing.
+Layout prepare(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
+               const std::string& botStr) {
     p.FontSize(kBodyFontSize);
     p.DrawWidth(2);
-    Pages pages;
+    Layout layout;
+    layout.title = title;
+    layout.topStr = topStr;
+    layout.botStr = botStr;
+    Pages& pages = layout.pages;
     pages.totals = pageTotalColumns(flx);
     const int extra = pages.totals.on() ? 2 : 0;
     const int rows = rowsPerPage(p);
-    placeHeading(p, flx, title, topStr, pages);
+    placeHeading(p, flx, layout);
     // not one row (and the page totals under it) clear of the foot
     const double pitch = 1.4 * p.TextHeight("a");
     if (rows - extra < 1 || !footRoom(p).fits(pages.body + 50 + extra * pitch, 1)) stop("打印纸高度太小！");
     const int dataRows = flx.Rows() - 1;
     if (dataRows <= 0) stop("没有数据！");
-    TableMeasure table = measureTable(flx, p, p.ScaleWidth());
-    paginate(p, table, rows, dataRows, pages);
+    layout.table = measureTable(flx, p, p.ScaleWidth());
+    paginate(p, layout.table, rows, dataRows, pages);
     // the offset moves everything; the table must stay on the printable area
-    const double margin = p.TextWidth("aaa"), dx = p.OffsetX(), dy = p.OffsetY();
+    layout.margin = p.TextWidth("aaa");
+    const double margin = layout.margin, dx = p.OffsetX(), dy = p.OffsetY();
     if (margin + dx < 0 || p.ScaleWidth() - margin + dx > p.ScaleWidth() || pages.headRule + dy < 0 ||
         pages.lowest + dy > p.ScaleHeight())
         stop("打印偏移使表格超出纸张，请减小偏移！");
     sumPages(flx, pages);
-    widenForTotals(p, pages, table);
-    for (int page = 1; page < static_cast<int>(pages.firsts.size()); ++page)
-        printPage(p, flx, title, topStr, botStr, table, pages, page);
+    widenForTotals(p, pages, layout.table);
+    return layout;
+}
+
+// A printer that keeps the laid-out pages (a paged preview's) draws them when
+// shown; any other gets every page now, each with the time it is drawn. True
+// when the job was sent.
+bool printReport(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
+                 const std::string& botStr) {
+    auto pages = std::make_shared<ReportPages>(flx, prepare(p, flx, title, topStr, botStr));
+    if (p.takePages(pages)) return false;
+    for (int page = 1; page <= pages->pageCount(); ++page)
+        printPage(p, flx, pages->layout(), page, timeLine(DateTime::now()));
     p.EndDoc();
+    return true;
 }
 
 }  // namespace
@@ -337,6 +409,139 @@ std::int16_t computedRowsPerPage(double printableHeight, double lineHeight) {
     return util::cint((printableHeight - 2000) / (lineHeight * 1.4 + 50));
 }
 
+namespace {
+
+// Upper bounds of texts' widths from their characters': a text is at most its
+// characters' own widths side by side plus, between each two, the most any two
+// characters of its column widen each other (kerning; none or negative in
+// most fonts). Characters are measured once, and so is each pair in a column.
+// That holds for characters set one by one (Latin, Chinese); a text with any
+// other character (marks, scripts that join, controls, a line break) gets no
+// bound and is measured whole, as is every text of a column of very many
+// different characters.
+class WidthBounds {
+public:
+    struct Column {
+        std::vector<char32_t> chars;
+        std::array<double, 0x80> ascii = filled(-1.0);  // the widths of the ASCII characters seen
+        std::vector<std::uint64_t> seen;                // the others, a bit each; made at the first
+        double widening = 0;
+        bool open = true;  // bounds are given
+    };
+
+    template <class T>
+    static std::array<T, 0x80> filled(T value) {
+        std::array<T, 0x80> a;
+        a.fill(value);
+        return a;
+    }
+
+    explicit WidthBounds(const TextSurface& surface) : surface_(surface), widths_(0x10000, -1.0) {}
+
+    // A width the text's TextWidth does not exceed; nullopt when it must be measured.
+    std::optional<double> bound(std::string_view text, Column& column) {
+        if (!column.open) return std::nullopt;
+        double sum = 0;
+        int count = 0;
+        for (std::size_t i = 0; i < text.size(); ++count) {
+            const auto b = static_cast<unsigned char>(text[i]);
+            if (b < 0x80 && column.ascii[b] >= 0) {  // the usual case, kept short
+                sum += column.ascii[b];
+                ++i;
+                continue;
+            }
+            const char32_t c = decode(text, i);
+            if (!setAlone(c)) return std::nullopt;
+            if (!seen(c, column) && !see(c, column)) return std::nullopt;
+            sum += width(c);
+            if (c < 0x80) column.ascii[c] = width(c);
+        }
+        // a little over, so that rounding in the sums never puts the bound under the width
+        return sum + std::max(0, count - 1) * column.widening + 1e-6 * count;
+    }
+
+private:
+    static constexpr std::size_t kMostChars = 160;  // per column: pairs measured grow with its square
+
+    // The next character of UTF-8 text at i; U+FFFF (not set alone) for a malformed one.
+    static char32_t decode(std::string_view text, std::size_t& i) {
+        const auto b = static_cast<unsigned char>(text[i++]);
+        if (b < 0x80) return b;
+        int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+        if (more < 0 || more > 2) return 0xFFFF;  // beyond the Basic Multilingual Plane: measured whole
+        char32_t c = b & (more == 1 ? 0x1F : 0x0F);
+        for (; more > 0; --more) {
+            if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFF;
+            c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+        }
+        return c < (b >= 0xE0 ? 0x800u : 0x80u) ? 0xFFFF : c;  // an overlong form is malformed
+    }
+
+    // Characters whose glyphs stand alone: printable Latin, CJK punctuation
+    // (but its tone marks), kana (but its voicing marks), ideographs and full-width forms.
+    static bool setAlone(char32_t c) {
+        return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x300 && c != 0xAD) ||
+               (c >= 0x3000 && c < 0x302A) || (c >= 0x3030 && c < 0x3099) || (c >= 0x309B && c < 0x3100) ||
+               (c >= 0x3400 && c < 0x4DC0) || (c >= 0x4E00 && c < 0xA000) || (c >= 0xFF01 && c < 0xFF61) ||
+               (c >= 0xFFE0 && c < 0xFFE7);
+    }
+
+    static std::string utf8(char32_t c) {
+        std::string s;
+        if (c < 0x80) {
+            s += static_cast<char>(c);
+        } else if (c < 0x800) {
+            s += static_cast<char>(0xC0 | (c >> 6));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            s += static_cast<char>(0xE0 | (c >> 12));
+            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        }
+        return s;
+    }
+
+    double width(char32_t c) {
+        double& w = widths_[c];
+        if (w < 0) w = surface_.TextWidth(utf8(c));
+        return w;
+    }
+
+    // How much wider a and b are side by side than apart.
+    double widening(char32_t a, char32_t b) {
+        const std::uint64_t key = (static_cast<std::uint64_t>(a) << 32) | b;
+        auto it = pairs_.find(key);
+        if (it == pairs_.end())
+            it = pairs_.emplace(key, surface_.TextWidth(utf8(a) + utf8(b)) - width(a) - width(b)).first;
+        return it->second;
+    }
+
+    static bool seen(char32_t c, Column& column) {
+        if (c < 0x80) return column.ascii[c] >= 0;
+        if (column.seen.empty()) column.seen.assign(0x10000 / 64, 0);
+        return (column.seen[c >> 6] >> (c & 63)) & 1;
+    }
+
+    // A character new to the column: its pairs with the column's others widen it as they may.
+    bool see(char32_t c, Column& column) {
+        if (column.chars.size() >= kMostChars) {
+            column.open = false;
+            return false;
+        }
+        if (c >= 0x80) column.seen[c >> 6] |= std::uint64_t{1} << (c & 63);
+        column.chars.push_back(c);
+        for (const char32_t other : column.chars)
+            column.widening = std::max({column.widening, widening(c, other), widening(other, c)});
+        return true;
+    }
+
+    const TextSurface& surface_;
+    std::vector<double> widths_;  // per character of the Basic Multilingual Plane; -1 not yet measured
+    std::unordered_map<std::uint64_t, double> pairs_;
+};
+
+}  // namespace
+
 TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, double maxWidth) {
     // a cell wider than the page counts as wide as the page (it still prints
     // whole): a long text never overflows 16 bits and stops the report
@@ -347,15 +552,26 @@ TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, doub
     TableMeasure table;
     table.lefts.resize(static_cast<std::size_t>(std::max(cols, 0)));
     table.lines.assign(static_cast<std::size_t>(std::max(rows, 0)), 1);
+    // Only a cell that may be wider than its column's widest so far is
+    // measured: measuring every cell made page 1 of a long preview wait.
+    WidthBounds bounds(surface);
+    std::vector<WidthBounds::Column> columns(static_cast<std::size_t>(std::max(cols, 0)));
+    CellTexts cell(grid);
     // row by row, so a grid that reads its rows in order (a spooled one) reads each once
     std::vector<std::int16_t> widest(static_cast<std::size_t>(std::max(cols, 0)), 0);
     for (int r = 0; r < rows; ++r) {
         int& lines = table.lines[static_cast<std::size_t>(r)];
         for (int c = 0; c < cols; ++c) {
-            const std::string text = grid.TextMatrix(r, c);
+            const std::string_view text = cell(r, c);
+            if (text.empty()) continue;
             std::int16_t& w = widest[static_cast<std::size_t>(c)];
+            // under w + 0.5 a width rounds to w at most; a text of several lines gets no bound
+            if (const auto bound = bounds.bound(text, columns[static_cast<std::size_t>(c)])) {
+                if (std::min(*bound, limit) < w + 0.5) continue;
+            } else if (std::memchr(text.data(), '\n', text.size()) != nullptr) {
+                lines = std::max(lines, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')));
+            }
             w = std::max(w, util::cint(std::min(surface.TextWidth(text), limit)));
-            lines = std::max(lines, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')));
         }
     }
     double x = surface.TextWidth("aaa");
@@ -390,8 +606,9 @@ void printRecord(FlexGrid& flx, const std::string& title, const std::string& top
         p.FontBold(fontBold);
     };
     std::optional<std::string> failure;
+    bool sent = false;
     try {
-        printReport(p, flx, title, topStr, botStr);
+        sent = printReport(p, flx, title, topStr, botStr);
     } catch (const Stopped&) {
         restoreFont();
         return;
@@ -402,7 +619,7 @@ void printRecord(FlexGrid& flx, const std::string& title, const std::string& top
     }
     if (!failure) {
         restoreFont();
-        if (!p.previewOnly()) msgBox("数据已送至打印机！", vbExclamation, session().sMsg);
+        if (sent && !p.previewOnly()) msgBox("数据已送至打印机！", vbExclamation, session().sMsg);
         return;
     }
     // a half-printed job never reaches the printer, and the printer keeps its font

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <memory>
+#include <random>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -456,26 +460,37 @@ TEST_F(PrintRecord, StopsWithItsMessageAndLeavesThePrinterAsItWas) {
     }
 }
 
-// A grid whose row 50 reads once (when the columns are measured), then fails
-// on page 2, as a grid that lost a member midway; or at once with failAfter 0.
-class FailingGrid : public memory::FlexGrid {
+// A printer that fails drawing the text "50" (row 50, on page 2), as one that
+// lost its connection midway; or, with failMeasuring, measuring any text (the
+// columns are measured before any page).
+class FailingPrinter : public memory::RecordingPrinter {
 public:
-    using memory::FlexGrid::TextMatrix;
-    std::string TextMatrix(int row, int col) const override {
-        if (row == 50 && ++reads > failAfter) throw Error(381, "Subscript out of range");
-        return memory::FlexGrid::TextMatrix(row, col);
+    FailingPrinter() : RecordingPrinter(std::make_shared<memory::FixedWidthMeasurer>()) {}
+    bool failMeasuring = false;
+
+protected:
+    double measureWidth(std::string_view text) const override {
+        if (failMeasuring) fail();
+        return RecordingPrinter::measureWidth(text);
     }
-    mutable int reads = 0;
-    int failAfter = 2;
+    void drawText(double x, double y, std::string_view text) override {
+        if (text == "50") fail();
+        RecordingPrinter::drawText(x, y, text);
+    }
+
+private:
+    [[noreturn]] static void fail() { throw Error(381, "Subscript out of range"); }
 };
 
 TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWhy) {
-    FailingGrid grid;
+    auto failing = std::make_shared<FailingPrinter>();
+    installPrinter(failing);
+    memory::FlexGrid grid;
     grid.Cols(2);
     grid.Rows(1);
     for (int r = 1; r <= 60; ++r) grid.AddItem(std::to_string(r) + "\tx");
-    printer->FontSize(10.5);
-    printer->FontBold(true);
+    failing->FontSize(10.5);
+    failing->FontBold(true);
     // the port's font at the moment the message shows
     struct FontAtMessage : memory::ScriptedMessageBox {
         int show(const std::string& text, int style, const std::string& title) override {
@@ -490,17 +505,16 @@ TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWh
     clsPrint().mPrintRecord(grid, "清单");
     EXPECT_EQ(watching->messages(), (std::vector<ShownMessage>{{"Subscript out of range", 16, "提示"}}));
     EXPECT_TRUE(watching->seen) << "job abandoned and font restored before the message";
-    EXPECT_TRUE(printer->jobs().empty()) << "nothing reaches the printer";
-    EXPECT_EQ(printer->abandoned(), 1);
+    EXPECT_TRUE(failing->jobs().empty()) << "nothing reaches the printer";
+    EXPECT_EQ(failing->abandoned(), 1);
 
     // a failure measuring the columns, before any page, abandons nothing but still restores
-    grid.reads = 0;
-    grid.failAfter = 0;
+    failing->failMeasuring = true;
     watching->clear();
     clsPrint().mPrintRecord(grid, "清单");
     EXPECT_EQ(watching->last().style, 16);
-    EXPECT_TRUE(watching->seen && printer->jobs().empty());
-    EXPECT_EQ(printer->abandoned(), 1);
+    EXPECT_TRUE(watching->seen && failing->jobs().empty());
+    EXPECT_EQ(failing->abandoned(), 1);
 }
 
 // A cell wider than the page (past 16 bits of twips too) counts as wide as the
@@ -541,6 +555,136 @@ TEST_F(PrintRecord, ColumnsBeyondThePaperAreThoseWhoseTextEndsPastTheWidth) {
 TEST(PrintLayout, TimeLineInTheFormsOfAChineseDesktop) {
     EXPECT_EQ(print::timeLine(DateTime{2024, 3, 5, 9, 5, 7, 0}), "打印时间：2024/3/5  9:05:07");
     EXPECT_EQ(print::timeLine(DateTime{2024, 12, 25, 23, 59, 0, 0}), "打印时间：2024/12/25  23:59:00");
+}
+
+// A printer that keeps a report's laid-out pages, as a paged preview's does.
+class KeepingPrinter : public memory::RecordingPrinter {
+public:
+    using RecordingPrinter::RecordingPrinter;
+    bool takePages(std::shared_ptr<const LaidOutPages> laidOut) override {
+        pages = std::move(laidOut);
+        return true;
+    }
+    std::shared_ptr<const LaidOutPages> pages;
+};
+
+// What a page shows: every text and rule with its place, font and thickness.
+using Drawn = std::tuple<PrinterOp::Kind, double, double, double, double, std::string, double, bool, int>;
+std::vector<Drawn> drawnOn(const memory::PrintedJob& job, int page) {
+    std::vector<Drawn> drawn;
+    for (const PrinterOp& op : job.ops)
+        if (op.page == page)
+            drawn.emplace_back(op.kind, op.x, op.y, op.x2, op.y2, op.text, op.fontSize, op.fontBold,
+                               op.drawWidth);
+    return drawn;
+}
+
+// Laying the report out draws nothing on a printer that keeps the pages; each
+// page it draws later, in any order, is the page printed, page totals and all.
+TEST_F(PrintRecord, APrinterThatKeepsThePagesGetsNoneDrawnAndEachItDrawsIsThePrintedPage) {
+    auto grid = makeGrid(95);
+    grid.TextMatrix(42, 1, "两行的\n货品");  // a taller row on page 2
+    ScopedPrintRecordOptions options(std::make_shared<PrintRecordOptions>(PrintRecordOptions{{"金额"}}));
+    auto keeping = std::make_shared<KeepingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+    keeping->FontSize(10.5);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        // start at a new second, so that both print the same time (the kept pages the time laid out)
+        std::this_thread::sleep_until(
+            std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
+        installPrinter(keeping);
+        box->clear();
+        print(grid);
+        installPrinter(printer);
+        print(grid);
+        ASSERT_NE(keeping->pages, nullptr);
+        if (attempt == 0) {
+            EXPECT_TRUE(keeping->jobs().empty() && keeping->pending().empty() && !keeping->jobOpen())
+                << "laying out drew nothing";
+            EXPECT_EQ(keeping->FontSize(), 10.5);
+        }
+        keeping->pages->drawPage(*keeping, 1);
+        keeping->EndDoc();
+        if (keeping->jobs().back().texts(1)[1] == printer->jobs().back().texts(1)[1]) break;
+    }
+    EXPECT_EQ(box->messages().size(), 1u) << "only the printer was sent a job";
+    const memory::PrintedJob& printedJob = printer->jobs().back();
+    ASSERT_EQ(printedJob.pages, 3);
+    EXPECT_EQ(keeping->pages->pageCount(), 3);
+    for (const int page : {3, 1, 2}) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        keeping->pages->drawPage(*keeping, page);
+        keeping->EndDoc();
+        ASSERT_EQ(keeping->jobs().back().pages, 1);
+        EXPECT_EQ(drawnOn(keeping->jobs().back(), 1), drawnOn(printedJob, page));
+    }
+    for (const int outside : {0, 4})
+        EXPECT_EQ(testing::errorNumber([&] { keeping->pages->drawPage(*keeping, outside); }), 380) << outside;
+}
+
+// Widths as a font with kerning sets them: pairs closer or further apart than
+// their characters alone; and a mark (U+0301) that widens its text by 30 x the
+// square of the e's before it, as no pair of characters foretells.
+class KerningMeasurer : public TextMeasurer {
+public:
+    double TextWidth(std::string_view text, double fontSize) const override {
+        double width = fixed.TextWidth(text, fontSize);
+        for (const auto& [pair, by] : kKerning) {
+            for (auto at = text.find(pair); at != std::string_view::npos; at = text.find(pair, at + 1))
+                width += by;
+        }
+        for (auto at = text.find(kMark); at != std::string_view::npos; at = text.find(kMark, at + 1)) {
+            const auto letters = static_cast<double>(std::count(text.begin(), text.begin() + at, 'e'));
+            width += 30 * letters * letters;
+        }
+        return width;
+    }
+
+private:
+    static constexpr std::string_view kMark = "\u0301";
+    static constexpr std::pair<std::string_view, double> kKerning[] = {
+        {"AV", -30}, {"-G", 40}, {"fi", 5}, {"ff", -15}, {"长-", 25}};
+    memory::FixedWidthMeasurer fixed;
+};
+
+// Only a cell that may be wider than its column's widest is measured whole,
+// yet every column is as wide as its widest cell measured whole: a pair set
+// further apart, a mark that widens its text, a line of several, a
+// text past the page.
+TEST_F(PrintRecord, ColumnsAreAsWideAsTheirWidestCellMeasuredWhole) {
+    auto kerning = std::make_shared<memory::RecordingPrinter>(std::make_shared<KerningMeasurer>());
+    kerning->FontSize(print::kBodyFontSize);
+    const std::vector<std::vector<std::string>> columns = {
+        {"G-x", "-Gx"},                             // the same characters, the second set wider
+        {"AVAV", "VAVA", "AAVV"},                   // closer together
+        {"office", "ofiice", "offfce"},             // wider and narrower pairs
+        {"xé", "eeeeeee", "eeee\u0301"},            // a mark that widens its text
+        {"ab", "a\n-G-G", "abc"},                   // lines of a cell
+        {"长长-", "长-长"},                         // Chinese beside Latin
+        {std::string(3000, 'w'), "w"},              // past the page
+        {"x\xC1\x81", "xAB", "x\xF0\xA0\xAE\xB7"},  // malformed, and beyond the Basic Multilingual Plane
+    };
+    // and many texts of the same few characters, in an order that seldom starts with the widest
+    std::mt19937 random(7);
+    const std::string_view alphabet[] = {"A", "V", "-", "G", "f", "i", "长", "1"};
+    std::vector<std::string> mixed(400);
+    for (std::string& text : mixed)
+        for (std::size_t n = 1 + random() % 6; n > 0; --n) text += alphabet[random() % std::size(alphabet)];
+    auto all = columns;
+    all.push_back(mixed);
+    for (const auto& texts : all) {
+        SCOPED_TRACE(texts[1]);
+        memory::FlexGrid grid;  // the texts in column 0, under an empty heading; column 1 empty
+        grid.Cols(2);
+        grid.Rows(static_cast<int>(texts.size()) + 1);
+        double widest = 0;  // rounded half to even, as the report keeps widths
+        for (std::size_t r = 0; r < texts.size(); ++r) {
+            grid.TextMatrix(static_cast<int>(r) + 1, 0, texts[r]);
+            widest = std::max(widest,
+                              std::nearbyint(std::min(kerning->TextWidth(texts[r]), kerning->ScaleWidth())));
+        }
+        const print::TableMeasure table = print::measureTable(grid, *kerning, kerning->ScaleWidth());
+        EXPECT_EQ(table.lefts[1], table.lefts[0] + widest + kerning->TextWidth("a"));
+    }
 }
 
 }  // namespace

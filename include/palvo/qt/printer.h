@@ -57,6 +57,9 @@ public:
     bool previewOnly() const override;
     /// The fonts' ascent and descent past the em, the ink from the glyphs' outlines.
     TextReach textReach(std::string_view text) const override;
+    /// While jobs are held (holdJobs), keeps a report's laid-out pages as the
+    /// held job, drawing none of them until one is shown or printed.
+    bool takePages(std::shared_ptr<const LaidOutPages> pages) override;
 
     /// Sets the paper by its code (9 A4, 13 B5, 45 10 x 11 inch, 1 letter, ...).
     /// Throws Palvo::Error 380 for a code Qt knows no page size for, or while a job is open.
@@ -71,7 +74,8 @@ public:
     /// With `hold`, a job that is not a PDF file's is kept when it ends instead
     /// of being drawn on the QPrinter (previewOnly() is then true), for a
     /// preview that shows it a page at a time (PagedPreview). The kept steps
-    /// lie in a temporary file: a long job costs little memory.
+    /// lie in a temporary file: a long job costs little memory. A report that
+    /// hands over its laid-out pages (takePages) is held without being drawn.
     void holdJobs(bool hold);
     /// The pages of the held job; 0 when no job is held.
     int heldPages() const;
@@ -98,6 +102,8 @@ protected:
 private:
     struct Impl;
     explicit Printer(std::unique_ptr<Impl> impl);
+    // Draws pages first..last of the laid-out report into the kept job.
+    void keepLaidOutPages(int first, int last);
     std::unique_ptr<Impl> impl_;
 };
 
@@ -113,12 +119,15 @@ PALVO_API int paperCodeOf(int pageSizeId);
 PALVO_API std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report,
                                                             QWidget* parent = nullptr);
 
-/// A print preview ("打印预览") that lays the report out once, keeps its pages
-/// in a temporary file and draws only the page shown: the first page shows as
-/// soon as the report has run, however many pages it has, and paging through
-/// costs no memory. The pages are laid out on printer() (the default printer's
-/// default paper unless the host sets another); the dialog's 打印 button asks
-/// for a printer in a print dialog and sends it the pages as they were laid out.
+/// A print preview ("打印预览") that lays the report out once and draws only the
+/// page shown: mPrintRecord hands over its laid-out pages (Printer::takePages)
+/// and a page is drawn from the grid when shown, so the first page shows at
+/// once however many pages there are, and paging through costs no memory. The
+/// grid must stay as it is while the preview is open. A report that draws its
+/// job instead is kept in a temporary file and shown a page at a time. The
+/// pages are laid out on printer() (the default printer's default paper unless
+/// the host sets another); the dialog's 打印 button asks for a printer in a
+/// print dialog and sends it the pages as they were laid out.
 class PALVO_API PagedPreview {
 public:
     explicit PagedPreview(std::function<void()> report, QWidget* parent = nullptr);

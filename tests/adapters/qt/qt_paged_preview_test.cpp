@@ -3,19 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <QPageLayout>
+#include <QPageRanges>
 #include <QPageSize>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "palvo/clsPrint.h"
 #include "palvo/error.h"
 #include "palvo/memory/grid.h"
 #include "palvo/memory/msgbox.h"
+#include "palvo/memory/printer.h"
+#include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
 #include "palvo/session.h"
 #include "support/qt_print.h"
@@ -106,6 +111,88 @@ TEST_F(PagedPreview, ARefusedPaperShowsOneBlankPageAndNothingToPrint) {
     EXPECT_EQ(ink(shown.pageImage(1, 72)), 0.0);
     QPrinter target(QPrinter::HighResolution);
     EXPECT_THROW(shown.print(target), Error);
+}
+
+// With page totals on, each page printed alone from the preview, drawn only
+// then, is that page of the PDF report.
+TEST_F(PagedPreview, EachPagePrintedAloneIsThePdfsPageWithPageTotals) {
+    auto grid = testing::salesGrid(121);  // 38 rows a page above the two totals rows: 4 pages
+    ScopedPrintRecordOptions options(std::make_shared<PrintRecordOptions>(PrintRecordOptions{{"金额"}}));
+    const fs::path direct = file("direct.pdf");
+    for (const int page : {4, 2}) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        const fs::path alone = file("page" + std::to_string(page) + ".pdf");
+        std::string expected, actual;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            std::this_thread::sleep_until(
+                std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
+            ScopedPrinter(qt::Printer::pdf(direct.string())), report(grid);
+            auto shown = preview(grid);
+            ASSERT_EQ(shown->pageCount(), 4);
+            QPrinter target(QPrinter::HighResolution);
+            testing::toPdf(target, alone);
+            target.setPrintRange(QPrinter::PageRange);
+            target.setPageRanges(QPageRanges::fromString(QString::number(page)));
+            shown->print(target);
+            expected = testing::pdfText(direct.string(), page, true);
+            actual = testing::pdfText(alone.string(), 0, true);
+            if (actual == expected) break;
+        }
+        EXPECT_EQ(pdfPages(alone), 1);
+        EXPECT_NE(actual.find("本页小计"), std::string::npos) << actual;
+        EXPECT_NE(actual.find("第 " + std::to_string(page) + "/4 页"), std::string::npos) << actual;
+        EXPECT_EQ(actual, expected);
+    }
+}
+
+// A recording printer measuring in the Qt printer's fonts.
+class MeasuredInPrintFonts : public memory::RecordingPrinter {
+public:
+    explicit MeasuredInPrintFonts(std::shared_ptr<qt::Printer> fonts) : fonts_(std::move(fonts)) {}
+
+protected:
+    double measureWidth(std::string_view text) const override {
+        fonts_->FontSize(FontSize());
+        return fonts_->TextWidth(text);
+    }
+
+private:
+    std::shared_ptr<qt::Printer> fonts_;
+};
+
+// In the printer's fonts, where DejaVu Sans sets "-G" and "«Æ" further apart
+// than their characters alone and joins "ffi", every column is as wide as its
+// widest text measured whole.
+TEST_F(PagedPreview, ColumnsAreAsWideAsTheirWidestTextInThePrintFonts) {
+    const std::vector<std::vector<std::string>> columns = {
+        {"G-x", "-Gx"}, {"Æ«", "«Æ"}, {"ofiice", "office"}, {"Ty.ffi", "Tyffi."}, {"客户G-", "客户-G"}};
+    memory::FlexGrid grid;
+    grid.Cols(static_cast<int>(columns.size()));
+    grid.Rows(3);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        grid.TextMatrix(0, static_cast<int>(c), "h");
+        for (std::size_t r = 0; r < 2; ++r)
+            grid.TextMatrix(static_cast<int>(r) + 1, static_cast<int>(c), columns[c][r]);
+    }
+    auto fonts = qt::Printer::pdf(file("unused.pdf").string());
+    auto measured = std::make_shared<MeasuredInPrintFonts>(fonts);
+    ScopedPrinter guard(measured);
+    report(grid);
+    ASSERT_EQ(measured->jobs().size(), 1u);
+    std::vector<double> headings;
+    for (const auto& op : measured->jobs()[0].ops)
+        if (op.page == 1 && op.text == "h") headings.push_back(op.x);
+    // each column starts at the last one's left, its widest text and "a", in whole twips
+    fonts->FontSize(11);
+    std::vector<double> expected{std::nearbyint(fonts->TextWidth("aaa"))};
+    for (const auto& texts : columns) {
+        double widest = 0;
+        for (const std::string& text : texts)
+            widest = std::max(widest, std::nearbyint(fonts->TextWidth(text)));
+        expected.push_back(std::nearbyint(expected.back() + widest + fonts->TextWidth("a")));
+    }
+    expected.pop_back();
+    EXPECT_EQ(headings, expected);
 }
 
 }  // namespace
