@@ -205,7 +205,7 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
                         stored.at(r, 3), stored.at(r, 4)});
     }
     // the columns each set was last brought in line with, by query name
-    const bool recordThere = recordTableThere(conn);
+    bool recordThere = recordTableThere(conn);
     std::map<std::string, std::set<std::string>> recorded;
     if (recordThere) {
         try {
@@ -213,8 +213,10 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
             for (std::size_t i = 0; i < r.rowCount(); ++i)
                 recorded[r.at(i, 0).toText()].insert(nameKey(r.at(i, 1).toText()));
         } catch (const Error&) {
-            recordTableFound().erase(opening);  // dropped since: looked for again next time
-            throw;
+            // dropped since it was found: made again below
+            recordTableFound().erase(opening);
+            if (tableExists(conn, kRecord)) throw;
+            recordThere = false;
         }
     }
 

@@ -150,7 +150,8 @@ TEST_F(HostileNames, TableCategoryAndQueryNamesAreTakenAsTheyStand) {
         for (auto& r : records()) {
             if (r[0] == name) recorded.push_back(r);
         }
-        for (const char* column : {"编号", "名称", "金额"}) expected.push_back({name, "张三", name, name, column});
+        for (const char* column : {"编号", "名称", "金额"})
+            expected.push_back({name, "张三", name, name, column});
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(recorded, expected);
 

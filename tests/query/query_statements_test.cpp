@@ -32,12 +32,13 @@ Texts syncReads(const std::string& table, const std::string& where) {
 // what seeding a set adds to the seeding statement on a database without the record table:
 // the table made, the set's columns recorded
 Texts recording(const std::string& where, const std::string& values) {
-    return {"create table 查询打印设置表字段 (表名 nvarchar(256) not null, 用户名 nvarchar(128) not null, "
-            "查询类别 nvarchar(256) not null, 查询名 nvarchar(1000) not null, 字段名 nvarchar(256) not null)",
-            "create index IX_查询打印设置表字段 on 查询打印设置表字段 (表名, 用户名)",
-            "delete from 查询打印设置表字段 where " + where,
-            "insert into 查询打印设置表字段 (表名,用户名,查询类别,查询名,字段名) select " + values +
-                ",name from syscolumns where object_name(id)='销售'"};
+    return {
+        "create table 查询打印设置表字段 (表名 nvarchar(256) not null, 用户名 nvarchar(128) not null, "
+        "查询类别 nvarchar(256) not null, 查询名 nvarchar(1000) not null, 字段名 nvarchar(256) not null)",
+        "create index IX_查询打印设置表字段 on 查询打印设置表字段 (表名, 用户名)",
+        "delete from 查询打印设置表字段 where " + where,
+        "insert into 查询打印设置表字段 (表名,用户名,查询类别,查询名,字段名) select " + values +
+            ",name from syscolumns where object_name(id)='销售'"};
 }
 
 class QueryStatements : public testing::FormsTest {
@@ -64,8 +65,8 @@ TEST_F(QueryStatements, FirstReadOfShownColumnsSeedsAndReadsAgain) {
     }
     EXPECT_EQ(counting->queries, expected);
     // the set is checked again by the statement that seeds it, under the write lock
-    Texts executes{kSeedHead + "销售',name,1,colid,'普通查询','月报','张三'  from " + kSeedCatalogue + "销售'   " +
-                   kSeedTypes + kSeedIdentifiers + " and not exists (" + read + ")"};
+    Texts executes{kSeedHead + "销售',name,1,colid,'普通查询','月报','张三'  from " + kSeedCatalogue +
+                   "销售'   " + kSeedTypes + kSeedIdentifiers + " and not exists (" + read + ")"};
     for (const std::string& e :
          recording("表名='销售' and 用户名='张三' and 查询类别='普通查询' and 查询名='月报'",
                    "'销售','张三','普通查询','月报'"))
@@ -81,12 +82,13 @@ TEST_F(QueryStatements, SeedingKeepsIdentifiersWhenAskedAndDoublesQuotes) {
     session().sUser = "O'Neil";
     db.sGetField("销售", "录入", "王's", "", "", "", "1");
     // 录入 is one set across query names: recorded without one
-    Texts executes{kSeedHead + "销售',name,1,colid,'录入','王''s','O''Neil'  from " + kSeedCatalogue + "销售'   " +
-                   kSeedTypes +
+    Texts executes{kSeedHead + "销售',name,1,colid,'录入','王''s','O''Neil'  from " + kSeedCatalogue +
+                   "销售'   " + kSeedTypes +
                    " and not exists (select * from 查询打印设置 where 表名='销售'  and 用户名='O''Neil' and "
                    "查询类别='录入' )"};
-    for (const std::string& e : recording("表名='销售' and 用户名='O''Neil' and 查询类别='录入' and 查询名=''",
-                                          "'销售','O''Neil','录入',''"))
+    for (const std::string& e :
+         recording("表名='销售' and 用户名='O''Neil' and 查询类别='录入' and 查询名=''",
+                   "'销售','O''Neil','录入',''"))
         executes.push_back(e);
     EXPECT_EQ(counting->executes, executes);
     EXPECT_EQ(counting->queries.at(3),
