@@ -100,7 +100,9 @@ TEST_P(SettingsOnAFile, ChangesMadeWhileNoProgramRanAndWhileOneRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SettingsOnAFile, ::testing::ValuesIn(kBackends),
-                         [](const ::testing::TestParamInfo<Backend>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<Backend>& p) {
+                             return std::string(p.param.name);
+                         });
 
 }  // namespace
 }  // namespace Palvo
