@@ -319,70 +319,65 @@ TEST_F(SettingsSync, TheTableIsComparedOncePerChange) {
     EXPECT_TRUE(counting->executes.empty());
 }
 
-// The changes, the record's with them, are one transaction: a failure of any
-// statement leaves the sets and the record as they were, the read reports it,
-// and the next read does it all.
+// The changes, the record's with them, are one transaction, and so are seeding a
+// set and its record: a failure of any statement leaves the sets, the record and
+// the record table as they were, the read reports it, and the next read does it all.
 TEST_F(SettingsSync, AFailureMidwayChangesNothing) {
-    const char* const failing[] = {"delete from 查询打印设置 ", "Insert Into 查询打印设置",
-                                   "update 查询打印设置 set 查询条件", "delete from 查询打印设置表字段",
-                                   "insert into 查询打印设置表字段"};
+    enum Start { Configured, OldSet, NoSet };
+    const struct Case {
+        const char* failing;
+        Start start;
+        const char* listAfter;
+    } cases[] = {
+        {"delete from 查询打印设置 ", Configured, "名称,金额,数量,电话"},
+        {"Insert Into 查询打印设置", Configured, "名称,金额,数量,电话"},
+        {"update 查询打印设置 set 查询条件", Configured, "名称,金额,数量,电话"},
+        {"delete from 查询打印设置表字段", Configured, "名称,金额,数量,电话"},
+        {"insert into 查询打印设置表字段", Configured, "名称,金额,数量,电话"},
+        // a set an older version seeded: the record table made, then its index or the record fails
+        {"create index IX_查询打印设置表字段", OldSet, "名称"},
+        {"insert into 查询打印设置表字段", OldSet, "名称"},
+        // no set yet: seeded, then the record table or the record fails
+        {"create index IX_查询打印设置表字段", NoSet, "名称,金额,数量,备注,日期"},
+        {"insert into 查询打印设置表字段", NoSet, "名称,金额,数量,备注,日期"},
+    };
     const std::string everything =
         "select 字段名, 查询条件, 选择标志, 排列顺序, 排序, 合计, 分组 from 查询打印设置 order by 排列顺序";
-    for (const char* statement : failing) {
-        exec({"drop table 订单", kTable, "delete from 查询打印设置"});
-        if (query::tableExists(*conn, "查询打印设置表字段")) exec({"delete from 查询打印设置表字段"});
-        configure();
-        exec({"alter table 订单 add 电话 varchar(20)", "alter table 订单 drop column 备注"});
-        const std::string before = rows(everything);
-        const Texts recordBefore = recorded();
-        counting->afterExecute = [&](const std::string& sql) {
-            if (sql.rfind(statement, 0) == 0) throw Error(ErrorNumber::Database, "磁盘已满");
-        };
-        EXPECT_THROW(db.sGetField("订单", "普通查询", "月报"), Error) << statement;
-        EXPECT_EQ(rows(everything), before) << statement;
-        EXPECT_EQ(recorded(), recordBefore) << statement;
-        EXPECT_FALSE(counting->InTransaction()) << statement;
-        counting->afterExecute = nullptr;
-        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,金额,数量,电话")
-            << statement << ": tried again";
-        EXPECT_EQ(recorded(), columnsOf("月报", {"编号", "名称", "金额", "数量", "日期", "电话"}))
-            << statement;
-    }
-}
-
-// Making the record table and seeding a set with its record are all or nothing too.
-TEST_F(SettingsSync, AFailureMakingTheRecordOrSeedingChangesNothing) {
-    const struct Case {
-        const char* name;
-        const char* failing;
-        bool oldSet;  // a set an older version seeded, without a record; else none yet
-    } cases[] = {
-        {"the table made, its index not", "create index IX_查询打印设置表字段", true},
-        {"the set's record", "insert into 查询打印设置表字段", true},
-        {"seeding: the table made, its index not", "create index IX_查询打印设置表字段", false},
-        {"seeding: the record", "insert into 查询打印设置表字段", false},
-    };
     for (const Case& c : cases) {
+        const std::string name = c.failing + std::string(c.start == Configured ? ""
+                                                         : c.start == OldSet   ? " (old set)"
+                                                                               : " (no set)");
         exec({"drop table 订单", kTable, "delete from 查询打印设置"});
         if (query::tableExists(*conn, "查询打印设置表字段")) exec({"drop table 查询打印设置表字段"});
         restart();
-        if (c.oldSet)
+        if (c.start == Configured) {
+            configure();
+            exec({"alter table 订单 add 电话 varchar(20)", "alter table 订单 drop column 备注"});
+        } else if (c.start == OldSet) {
             exec(
                 {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) values "
                  "('订单','名称',1,1,'普通查询','月报','张三'), "
                  "('订单','旧列',1,2,'普通查询','月报','张三')"});
-        const std::string before = rows("select 字段名, 排列顺序 from 查询打印设置 order by 排列顺序");
+        }
+        const std::string before = rows(everything);
+        const bool recordTable = query::tableExists(*conn, "查询打印设置表字段");
+        const Texts recordBefore = recordTable ? recorded() : Texts{};
         counting->afterExecute = [&](const std::string& sql) {
             if (sql.rfind(c.failing, 0) == 0) throw Error(ErrorNumber::Database, "磁盘已满");
         };
-        EXPECT_THROW(db.sGetField("订单", "普通查询", "月报"), Error) << c.name;
-        EXPECT_EQ(rows("select 字段名, 排列顺序 from 查询打印设置 order by 排列顺序"), before) << c.name;
-        EXPECT_FALSE(query::tableExists(*conn, "查询打印设置表字段")) << c.name;
-        EXPECT_FALSE(counting->InTransaction()) << c.name;
+        EXPECT_THROW(db.sGetField("订单", "普通查询", "月报"), Error) << name;
+        EXPECT_EQ(rows(everything), before) << name;
+        ASSERT_EQ(query::tableExists(*conn, "查询打印设置表字段"), recordTable) << name;
+        if (recordTable) {
+            EXPECT_EQ(recorded(), recordBefore) << name;
+        }
+        EXPECT_FALSE(counting->InTransaction()) << name;
         counting->afterExecute = nullptr;
-        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), c.oldSet ? "名称" : "名称,金额,数量,备注,日期")
-            << c.name << ": tried again";
-        EXPECT_EQ(recorded(), columnsOf("月报", {"编号", "名称", "金额", "数量", "备注", "日期"})) << c.name;
+        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), c.listAfter) << name << ": tried again";
+        EXPECT_EQ(recorded(), columnsOf("月报", c.start == Configured
+                                                    ? Texts{"编号", "名称", "金额", "数量", "日期", "电话"}
+                                                    : Texts{"编号", "名称", "金额", "数量", "备注", "日期"}))
+            << name;
     }
 }
 
