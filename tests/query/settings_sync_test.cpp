@@ -278,6 +278,23 @@ TEST_F(SettingsSync, TheRecordTableIsMadeWhenMissing) {
     }
 }
 
+// A record is written a hundred columns to a statement: a wide table's is whole.
+TEST_F(SettingsSync, AWideTablesRecordHoldsEveryColumn) {
+    std::string create = "create table 宽表 (列0 int", all = "列0";
+    for (int i = 1; i < 250; ++i) {
+        create += ", 列" + std::to_string(i) + " int";
+        all += ",列" + std::to_string(i);
+    }
+    exec({create + ")"});
+    EXPECT_EQ(db.sGetField("宽表", "普通查询", "月报"), all);
+    exec({"alter table 宽表 add 电话 varchar(20)"});
+    EXPECT_EQ(db.sGetField("宽表", "普通查询", "月报"), all + ",电话");
+    exec({"alter table 宽表 add 地址 varchar(20)"});
+    EXPECT_EQ(db.sGetField("宽表", "普通查询", "月报"), all + ",电话,地址");
+    EXPECT_EQ(scalar("select count(distinct 字段名) from 查询打印设置表字段 where 表名='宽表'"), "252");
+    EXPECT_EQ(scalar("select count(*) from 查询打印设置表字段 where 表名='宽表'"), "252");
+}
+
 // A name the catalogue does not know (a dropped table, a misspelling) changes nothing.
 TEST_F(SettingsSync, ASetOfATableThatIsGoneLosesNothing) {
     configure();
