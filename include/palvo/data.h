@@ -230,6 +230,9 @@ public:
         bool operator==(const SchemaStamp&) const = default;
     };
     std::optional<SchemaStamp> schemaStamp();
+    /// This opening's number, unique in the process (0 before the first Open):
+    /// what a cache of one opening's findings is kept under.
+    std::uint64_t openingNumber() const { return opening_; }
 
 protected:
     virtual void doOpen(const std::string& connectionString, const std::string& user,

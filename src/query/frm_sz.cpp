@@ -72,10 +72,11 @@ void frmSz::Load() {
                              set.category, "用户名", set.user, "", "")
             .empty()) {
         // seeded once, even when another user's first opening comes between
-        seedOnce(sessionConnection(), set.where(), [&](const std::string& guard) {
-            return seedStatement(set.table, set.category, set.query, set.user, sMustSetString) + " and " +
-                   guard;
-        });
+        seedSet(sessionConnection(), set.table, set.user, set.category, set.query, set.where(),
+                [&](const std::string& guard) {
+                    return seedStatement(set.table, set.category, set.query, set.user, sMustSetString) +
+                           " and " + guard;
+                });
     }
     editor_.load(set);
     editor_.readColumnTypes(sReceive);

@@ -116,7 +116,7 @@ void frmZdySz::seed(const SettingsSet& set) {
                                    query + "','" + category + "','" + user + "'";
     }
     if (rows.empty()) return;
-    seedOnce(conn, set.where(), [&](const std::string& guard) {
+    seedSet(conn, set.table, set.user, set.category, set.query, set.where(), [&](const std::string& guard) {
         return "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询名,查询类别,用户名) select * from "
                "(" +
                rows + ") as 新列 where " + guard;

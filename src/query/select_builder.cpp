@@ -59,9 +59,10 @@ std::string fieldList(const std::string& sTable, const std::string& sCxLb, const
         any.Close();
         if (!exists) {
             // another user may seed it between that read and this statement
-            seedOnce(conn, wholeSet.substr(wholeSet.find(" where ")), [&](const std::string& guard) {
-                return seedStatement(sTable, sCxLb, sCxm, user, sMustSetString) + " and " + guard;
-            });
+            seedSet(conn, sTable, user, sCxLb, sCxm, wholeSet.substr(wholeSet.find(" where ")),
+                    [&](const std::string& guard) {
+                        return seedStatement(sTable, sCxLb, sCxm, user, sMustSetString) + " and " + guard;
+                    });
         }
         // read again even when the set was there: it may have been seeded since the first read
         rs.Open(sql, conn);

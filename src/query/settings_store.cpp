@@ -28,21 +28,20 @@ std::string absent(const std::string& where, bool lockHints) {
 }
 }  // namespace
 
-void seedOnce(Connection& conn, const std::string& where,
+long seedOnce(Connection& conn, const std::string& where,
               const std::function<std::string(const std::string&)>& seed) {
     // One INSERT ... SELECT takes SQLite's write lock before it reads anything.
     if (conn.backendName() == "sqlite") {
-        conn.Execute(seed(absent(where, false)));
-        return;
+        return conn.Execute(seed(absent(where, false)));
     }
     // SQL Server reads under a shared lock it lets go at once: the hints keep the
     // set's key range locked until the rows are in.
     try {
-        conn.Execute(seed(absent(where, true)));
+        return conn.Execute(seed(absent(where, true)));
     } catch (const Error& e) {
         // translated for a driver other than SQL Server, which refuses table hints before anything is sent
         if (e.number() != ErrorNumber::NotSupported) throw;
-        conn.Execute(seed(absent(where, false)));
+        return conn.Execute(seed(absent(where, false)));
     }
 }
 

@@ -24,8 +24,9 @@ std::string seedStatement(const std::string& T, const std::string& C, const std:
 /// rows it adds are one statement, run under the database's write lock (the lock
 /// hints UPDLOCK and HOLDLOCK on SQL Server), so a set is seeded once however many
 /// users ask for it at the same moment. Inside a host's transaction it runs as
-/// part of it and commits nothing.
-void seedOnce(Connection& conn, const std::string& where,
+/// part of it and commits nothing. Returns the rows added (-1 when the database
+/// does not say).
+long seedOnce(Connection& conn, const std::string& where,
               const std::function<std::string(const std::string&)>& seed);
 
 /// Adds sCxm to the combo box when the user's settings set exists and the name

@@ -3,6 +3,7 @@
 // is read, so that its lists name only columns the table has.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,21 +11,35 @@
 
 namespace Palvo::query {
 
+/// The library's own table of the columns each settings set was last brought
+/// in line with (表名, 用户名, 查询类别, 查询名, 字段名: one row per column of
+/// the table; 查询名 is empty for category 录入). Created when missing.
+inline constexpr const char* kColumnRecordTable = "查询打印设置表字段";
+
 /// Brings every settings set of `user` on `table` in `category` into line with
 /// the table's current columns. Rows of columns the table no longer has go;
-/// columns it has gained since these sets were last read on this connection,
-/// that seeding would take (not of the long or binary types, not 编号, 编号1
-/// or 编号2), are added after the set's last row, shown,
-/// with no sort, total or grouping, in table order. A set whose condition
-/// items name a dropped column loses its condition (查询条件 emptied; the
-/// items stay, so that the custom query dialog can say what went). Sets of
-/// category 录入 are one set across their query names, as sGetField reads
-/// them. All changes run in one transaction (the host's, when one is open).
-/// Nothing is read again while the database's table definitions have not
-/// changed (Connection::schemaStamp); a name the catalogue does not know
-/// changes nothing.
+/// columns the table has now that are not in the set's record, that seeding
+/// would take (not of the long or binary types, not 编号, 编号1 or 编号2), are
+/// added after the set's last row, shown, with no sort, total or grouping, in
+/// table order. A set without a record gets one of the table's columns as they
+/// are and gains nothing: a host that wrote a set with some columns on purpose
+/// keeps it so. A set whose condition items name a dropped column loses its
+/// condition (查询条件 emptied; the items stay, so that the custom query dialog
+/// can say what went). Sets of category 录入 are one set across their query
+/// names, as sGetField reads them. All changes, the records' with them, run in
+/// one transaction (the host's, when one is open). Nothing is read while the
+/// connection's schema stamp has not moved, and nothing more than the table's
+/// columns while they are those this connection found last; a name the
+/// catalogue does not know changes nothing.
 void syncSettingsSets(Connection& conn, const std::string& table, const std::string& user,
                       const std::string& category);
+
+/// Seeds the settings set `where` (" where ...") names with `seed` as seedOnce
+/// does and, when it added rows, records the table's columns for the set in the
+/// same transaction (the host's, when one is open).
+void seedSet(Connection& conn, const std::string& table, const std::string& user, const std::string& category,
+             const std::string& query, const std::string& where,
+             const std::function<std::string(const std::string&)>& seed);
 
 /// The condition items without the rows whose column (trimmed) is not one of
 /// `columns` (compared as the database compares column names); `dropped`

@@ -67,6 +67,16 @@ protected:
         }
         return out;
     }
+    // Every row of the record of the sets' columns, sorted.
+    std::vector<Row> records() {
+        auto t = conn->Query("select 表名,用户名,查询类别,查询名,字段名 from 查询打印设置表字段");
+        std::vector<Row> out(t.rowCount());
+        for (std::size_t r = 0; r < out.size(); ++r) {
+            for (std::size_t c = 0; c < t.columns.size(); ++c) out[r].push_back(t.at(r, c).toText());
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
     std::vector<Row> rowsBut(const std::string& user) {
         std::vector<Row> out;
         for (auto& r : rows()) {
@@ -84,13 +94,20 @@ TEST_F(HostileNames, AUserReadsAndWritesOnlyTheirOwnSettings) {
         SCOPED_TRACE(user);
         session().sUser = user;
         const auto others = rowsBut(user);
+        const auto recordsBefore = records();
         counting->reset();
         EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,日期");
-        EXPECT_EQ(counting->executes.size(), 1u);
+        EXPECT_EQ(counting->executes.size(), 3u) << "the seeding, the set's record replaced";
         const auto own = setOf("销售", "普通查询", "月报", user);
         ASSERT_EQ(own.size(), 3u);
         EXPECT_EQ(own[0][1], "名称");
         EXPECT_EQ(rowsBut(user), others);
+        // the record gained this set's four columns and nothing else changed
+        auto expected = recordsBefore;
+        for (const char* column : {"编号", "名称", "金额", "日期"})
+            expected.push_back({"销售", user, "普通查询", "月报", column});
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(records(), expected);
 
         // a second read finds the set; the other lists read it and no other
         EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,日期");
@@ -99,7 +116,7 @@ TEST_F(HostileNames, AUserReadsAndWritesOnlyTheirOwnSettings) {
         EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "排序"), "日期 desc");
         EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "合计"), "日期");
         EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "分组"), "");
-        EXPECT_EQ(counting->executes.size(), 1u);
+        EXPECT_EQ(counting->executes.size(), 3u);
 
         memory::ComboBox names;
         search.mInitComboType(frm, names, "销售");
@@ -129,6 +146,14 @@ TEST_F(HostileNames, TableCategoryAndQueryNamesAreTakenAsTheyStand) {
         const auto own = setOf(name, name, name, "张三");
         ASSERT_EQ(own.size(), 2u);
         EXPECT_EQ(rows().size(), before.size() + 2);
+        std::vector<Row> recorded, expected;
+        for (auto& r : records()) {
+            if (r[0] == name) recorded.push_back(r);
+        }
+        for (const char* column : {"编号", "名称", "金额"})
+            expected.push_back({name, "张三", name, name, column});
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(recorded, expected);
 
         memory::ComboBox names;
         std::string category = name;

@@ -7,6 +7,7 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/clsSearch.h"
 #include "palvo/error.h"
+#include "palvo/host_tables.h"
 #include "palvo/memory/controls.h"
 #include "src/data/host_tables.h"
 #include "support/sqlite_fixture.h"
@@ -67,6 +68,27 @@ protected:
     std::string condition(const std::string& user = "张三") {
         return scalar("select distinct 查询条件 from 查询打印设置 where 用户名='" + user + "'");
     }
+    // A new connection to the same database, as after the program was closed and started again:
+    // nothing of what the old one found is known to it.
+    void restart() {
+        counting = std::make_shared<testing::CountingConnection>(conn);
+        session().oConn = counting;
+    }
+    // The columns recorded for a user's sets, "查询名:字段名" sorted.
+    Texts recorded(const std::string& user = "张三") {
+        auto t = conn->Query("select 查询名, 字段名 from 查询打印设置表字段 where 用户名='" + user + "'");
+        Texts out;
+        for (std::size_t r = 0; r < t.rowCount(); ++r)
+            out.push_back(t.at(r, 0).toText() + ":" + t.at(r, 1).toText());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    static Texts columnsOf(const std::string& query, const Texts& columns) {
+        Texts out;
+        for (const std::string& c : columns) out.push_back(query + ":" + c);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
     clsDatabase db;
     std::shared_ptr<testing::CountingConnection> counting;
 };
@@ -115,18 +137,28 @@ TEST_F(SettingsSync, TheListsFollowATableGainingAndLosingColumns) {
          same,
          kept},
     };
-    for (const Case& c : cases) {
-        exec({"drop table 订单", kTable, "delete from 查询打印设置"});
-        configure();
-        exec(c.changes);
-        EXPECT_EQ(lists(), c.lists) << c.name;
-        EXPECT_EQ(condition(), c.condition) << c.name;
-        // the items stay, for the custom query dialog to tell what went
-        EXPECT_EQ(scalar("select distinct 条件项目 from 查询打印设置"), kItems) << c.name;
-        EXPECT_EQ(scalar("select count(*) from 查询打印设置"),
-                  scalar("select count(*) from syscolumns where object_name(id)='订单' and name<>'编号' and "
-                         "type_name(xtype) not in ('image','text') and name<>'编号1'"))
-            << c.name << ": one row per column";
+    // read again on the same connection, or on a new one, as when the table changed while no
+    // program had the sets open
+    for (const bool restarted : {false, true}) {
+        for (const Case& c : cases) {
+            const std::string name = c.name + std::string(restarted ? " (restarted)" : "");
+            exec({"drop table 订单", kTable, "delete from 查询打印设置"});
+            configure();
+            exec(c.changes);
+            if (restarted) restart();
+            EXPECT_EQ(lists(), c.lists) << name;
+            EXPECT_EQ(condition(), c.condition) << name;
+            // the items stay, for the custom query dialog to tell what went
+            EXPECT_EQ(scalar("select distinct 条件项目 from 查询打印设置"), kItems) << name;
+            EXPECT_EQ(
+                scalar("select count(*) from 查询打印设置"),
+                scalar("select count(*) from syscolumns where object_name(id)='订单' and name<>'编号' and "
+                       "type_name(xtype) not in ('image','text') and name<>'编号1'"))
+                << name << ": one row per column";
+            EXPECT_EQ(scalar("select count(*) from 查询打印设置表字段"),
+                      scalar("select count(*) from syscolumns where object_name(id)='订单'"))
+                << name << ": the record holds the table's columns as they are now";
+        }
     }
 }
 
@@ -148,17 +180,25 @@ TEST_F(SettingsSync, AGainedRowFollowsTheLastRowAndTheListsStillMakeAStatement) 
 }
 
 TEST_F(SettingsSync, TwoUsersKeepTheirOwnSets) {
-    configure("张三");
-    session().sUser = "李四";
-    EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,金额,数量,备注,日期");
-    exec({"update 查询打印设置 set 排序=1 where 字段名='备注' and 用户名='李四'",
-          "update 查询打印设置 set 选择标志=0 where 字段名='名称' and 用户名='李四'"});
-    exec({"alter table 订单 add 电话 varchar(20)", "alter table 订单 drop column 金额"});
-    EXPECT_EQ(lists("张三"),
-              (Texts{"选择: 名称,数量,备注,电话", "合计: 数量", "排序: 名称 asc", "分组: 名称,备注"}));
-    EXPECT_EQ(lists("李四"), (Texts{"选择: 数量,备注,日期,电话", "合计: ", "排序: 备注 asc", "分组: "}));
-    EXPECT_EQ(condition("张三"), "名称 like '%a%' AND 备注 = 'x'");
-    EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 字段名='电话'"), "2");
+    for (const bool restarted : {false, true}) {
+        SCOPED_TRACE(restarted ? "restarted" : "same connection");
+        exec({"drop table 订单", kTable, "delete from 查询打印设置"});
+        configure("张三");
+        session().sUser = "李四";
+        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,金额,数量,备注,日期");
+        exec({"update 查询打印设置 set 排序=1 where 字段名='备注' and 用户名='李四'",
+              "update 查询打印设置 set 选择标志=0 where 字段名='名称' and 用户名='李四'"});
+        exec({"alter table 订单 add 电话 varchar(20)", "alter table 订单 drop column 金额"});
+        if (restarted) restart();
+        EXPECT_EQ(lists("张三"),
+                  (Texts{"选择: 名称,数量,备注,电话", "合计: 数量", "排序: 名称 asc", "分组: 名称,备注"}));
+        EXPECT_EQ(lists("李四"), (Texts{"选择: 数量,备注,日期,电话", "合计: ", "排序: 备注 asc", "分组: "}));
+        EXPECT_EQ(condition("张三"), "名称 like '%a%' AND 备注 = 'x'");
+        EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 字段名='电话'"), "2");
+        const Texts now{"编号", "名称", "数量", "备注", "日期", "电话"};
+        EXPECT_EQ(recorded("张三"), columnsOf("月报", now));
+        EXPECT_EQ(recorded("李四"), columnsOf("月报", now));
+    }
 }
 
 // Category 录入 is read across query names: a column joins it once, in the set of its last row.
@@ -175,18 +215,84 @@ TEST_F(SettingsSync, EntrySetsAreOneSetAcrossQueryNames) {
 
 // Sets a host or an older version wrote, with some of the columns on purpose:
 // a column the table had before the set was first read is not added, one it
-// gains later is; a row of a column long gone goes, with its sort key.
+// gains later is, whether the program ran on meanwhile or was started again; a
+// row of a column long gone goes, with its sort key.
 TEST_F(SettingsSync, SetsWrittenWithSomeColumnsKeepToThem) {
-    exec(
-        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,排序) values "
-         "('订单','名称',1,2,'普通查询','月报','张三',1), "
-         "('订单','旧列',1,9,'普通查询','月报','张三',2.1), "
-         "('订单','金额',0,12,'普通查询','月报','张三',0)"});
-    EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称");
-    EXPECT_EQ(db.sGetField("订单", "普通查询", "月报", "排序"), "名称 asc");
-    exec({"alter table 订单 add 电话 varchar(20)"});
-    EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,电话");
-    EXPECT_EQ(rows("select 字段名, 排列顺序 from 查询打印设置 order by 排列顺序"), "名称/2,金额/12,电话/13");
+    const struct Case {
+        const char* name;
+        bool restartBeforeFirstRead, restartAfterChange;
+    } cases[] = {
+        {"one connection", false, false},
+        {"started again after the change", false, true},
+        {"started again before each read", true, true},
+    };
+    for (const Case& c : cases) {
+        exec({"drop table 订单", kTable, "delete from 查询打印设置"});
+        if (query::tableExists(*conn, "查询打印设置表字段")) exec({"delete from 查询打印设置表字段"});
+        exec(
+            {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,排序) values "
+             "('订单','名称',1,2,'普通查询','月报','张三',1), "
+             "('订单','旧列',1,9,'普通查询','月报','张三',2.1), "
+             "('订单','金额',0,12,'普通查询','月报','张三',0)"});
+        if (c.restartBeforeFirstRead) restart();
+        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称") << c.name;
+        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报", "排序"), "名称 asc") << c.name;
+        EXPECT_EQ(recorded(), columnsOf("月报", {"编号", "名称", "金额", "数量", "备注", "日期"})) << c.name;
+        exec({"alter table 订单 add 电话 varchar(20)"});
+        if (c.restartAfterChange) restart();
+        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,电话") << c.name;
+        EXPECT_EQ(rows("select 字段名, 排列顺序 from 查询打印设置 order by 排列顺序"),
+                  "名称/2,金额/12,电话/13")
+            << c.name;
+    }
+}
+
+// Without the record table (a database older versions used, or one whose table was
+// dropped), a read makes it; the sets it finds then have no record and gain nothing
+// that time, and a column added after that is added.
+TEST_F(SettingsSync, TheRecordTableIsMadeWhenMissing) {
+    const struct Case {
+        const char* name;
+        bool dropMidway;
+    } cases[] = {{"a database without it", false}, {"dropped while the program runs", true}};
+    for (const Case& c : cases) {
+        exec({"drop table 订单", kTable, "delete from 查询打印设置"});
+        if (query::tableExists(*conn, "查询打印设置表字段")) exec({"drop table 查询打印设置表字段"});
+        restart();
+        // the set as an older version seeded it, without a record
+        exec(
+            {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) select "
+             "'订单',name,1,colid,'普通查询','月报','张三' from syscolumns where object_name(id)='订单' "
+             "and name<>'编号'"});
+        if (c.dropMidway) {
+            EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,金额,数量,备注,日期") << c.name;
+            exec({"drop table 查询打印设置表字段"});
+        }
+        exec({"alter table 订单 add 电话 varchar(20)"});
+        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,金额,数量,备注,日期") << c.name;
+        EXPECT_TRUE(query::tableExists(*conn, "查询打印设置表字段")) << c.name;
+        EXPECT_EQ(recorded(), columnsOf("月报", {"编号", "名称", "金额", "数量", "备注", "日期", "电话"}))
+            << c.name;
+        exec({"alter table 订单 add 地址 nvarchar(40)"});
+        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,金额,数量,备注,日期,地址") << c.name;
+    }
+}
+
+// A record is written a hundred columns to a statement: a wide table's is whole.
+TEST_F(SettingsSync, AWideTablesRecordHoldsEveryColumn) {
+    std::string create = "create table 宽表 (列0 int", all = "列0";
+    for (int i = 1; i < 250; ++i) {
+        create += ", 列" + std::to_string(i) + " int";
+        all += ",列" + std::to_string(i);
+    }
+    exec({create + ")"});
+    EXPECT_EQ(db.sGetField("宽表", "普通查询", "月报"), all);
+    exec({"alter table 宽表 add 电话 varchar(20)"});
+    EXPECT_EQ(db.sGetField("宽表", "普通查询", "月报"), all + ",电话");
+    exec({"alter table 宽表 add 地址 varchar(20)"});
+    EXPECT_EQ(db.sGetField("宽表", "普通查询", "月报"), all + ",电话,地址");
+    EXPECT_EQ(scalar("select count(distinct 字段名) from 查询打印设置表字段 where 表名='宽表'"), "252");
+    EXPECT_EQ(scalar("select count(*) from 查询打印设置表字段 where 表名='宽表'"), "252");
 }
 
 // A name the catalogue does not know (a dropped table, a misspelling) changes nothing.
@@ -212,29 +318,84 @@ TEST_F(SettingsSync, TheTableIsComparedOncePerChange) {
     exec({"alter table 订单 add 电话 varchar(20)"});
     counting->reset();
     EXPECT_EQ(db.sGetField("订单", "普通查询", "月报", "合计"), "金额,数量");
-    ASSERT_EQ(counting->queries.size(), 3u);
+    ASSERT_EQ(counting->queries.size(), 4u);
     EXPECT_EQ(counting->queries[0].rfind("select name, type_name(xtype) from syscolumns", 0), 0u);
-    EXPECT_EQ(counting->executes.size(), 1u);
+    EXPECT_EQ(counting->queries[2].rfind("select 查询名, 字段名 from 查询打印设置表字段", 0), 0u);
+    EXPECT_EQ(counting->executes.size(), 3u) << "the row added, the record replaced";
     counting->reset();
     db.sGetField("订单", "普通查询", "月报");
     EXPECT_EQ(counting->queries.size(), 1u);
     EXPECT_TRUE(counting->executes.empty());
+
+    // another table changed: the columns of this one are read, and found as they were
+    exec({"create table 其他 (甲 int)"});
+    counting->reset();
+    db.sGetField("订单", "普通查询", "月报");
+    ASSERT_EQ(counting->queries.size(), 2u);
+    EXPECT_EQ(counting->queries[0].rfind("select name, type_name(xtype) from syscolumns", 0), 0u);
+    EXPECT_TRUE(counting->executes.empty());
 }
 
-// The changes are one transaction: a failure midway leaves the set as it was,
-// and the read reports it.
+// The changes, the record's with them, are one transaction, and so are seeding a
+// set and its record: a failure of any statement leaves the sets, the record and
+// the record table as they were, the read reports it, and the next read does it all.
 TEST_F(SettingsSync, AFailureMidwayChangesNothing) {
-    configure();
-    exec({"alter table 订单 add 电话 varchar(20)", "alter table 订单 drop column 备注"});
-    const std::string before = rows("select 字段名, 查询条件 from 查询打印设置 order by 排列顺序");
-    counting->afterExecute = [](const std::string& sql) {
-        if (sql.rfind("Insert", 0) == 0) throw Error(ErrorNumber::Database, "磁盘已满");
+    enum Start { Configured, OldSet, NoSet };
+    const struct Case {
+        const char* failing;
+        Start start;
+        const char* listAfter;
+    } cases[] = {
+        {"delete from 查询打印设置 ", Configured, "名称,金额,数量,电话"},
+        {"Insert Into 查询打印设置", Configured, "名称,金额,数量,电话"},
+        {"update 查询打印设置 set 查询条件", Configured, "名称,金额,数量,电话"},
+        {"delete from 查询打印设置表字段", Configured, "名称,金额,数量,电话"},
+        {"insert into 查询打印设置表字段", Configured, "名称,金额,数量,电话"},
+        // a set an older version seeded: the record table made, then its index or the record fails
+        {"create index IX_查询打印设置表字段", OldSet, "名称"},
+        {"insert into 查询打印设置表字段", OldSet, "名称"},
+        // no set yet: seeded, then the record table or the record fails
+        {"create index IX_查询打印设置表字段", NoSet, "名称,金额,数量,备注,日期"},
+        {"insert into 查询打印设置表字段", NoSet, "名称,金额,数量,备注,日期"},
     };
-    EXPECT_THROW(db.sGetField("订单", "普通查询", "月报"), Error);
-    EXPECT_EQ(rows("select 字段名, 查询条件 from 查询打印设置 order by 排列顺序"), before);
-    EXPECT_FALSE(counting->InTransaction());
-    counting->afterExecute = nullptr;
-    EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,金额,数量,电话") << "tried again";
+    const std::string everything =
+        "select 字段名, 查询条件, 选择标志, 排列顺序, 排序, 合计, 分组 from 查询打印设置 order by 排列顺序";
+    for (const Case& c : cases) {
+        const std::string name = c.failing + std::string(c.start == Configured ? ""
+                                                         : c.start == OldSet   ? " (old set)"
+                                                                               : " (no set)");
+        exec({"drop table 订单", kTable, "delete from 查询打印设置"});
+        if (query::tableExists(*conn, "查询打印设置表字段")) exec({"drop table 查询打印设置表字段"});
+        restart();
+        if (c.start == Configured) {
+            configure();
+            exec({"alter table 订单 add 电话 varchar(20)", "alter table 订单 drop column 备注"});
+        } else if (c.start == OldSet) {
+            exec(
+                {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) values "
+                 "('订单','名称',1,1,'普通查询','月报','张三'), "
+                 "('订单','旧列',1,2,'普通查询','月报','张三')"});
+        }
+        const std::string before = rows(everything);
+        const bool recordTable = query::tableExists(*conn, "查询打印设置表字段");
+        const Texts recordBefore = recordTable ? recorded() : Texts{};
+        counting->afterExecute = [&](const std::string& sql) {
+            if (sql.rfind(c.failing, 0) == 0) throw Error(ErrorNumber::Database, "磁盘已满");
+        };
+        EXPECT_THROW(db.sGetField("订单", "普通查询", "月报"), Error) << name;
+        EXPECT_EQ(rows(everything), before) << name;
+        ASSERT_EQ(query::tableExists(*conn, "查询打印设置表字段"), recordTable) << name;
+        if (recordTable) {
+            EXPECT_EQ(recorded(), recordBefore) << name;
+        }
+        EXPECT_FALSE(counting->InTransaction()) << name;
+        counting->afterExecute = nullptr;
+        EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), c.listAfter) << name << ": tried again";
+        EXPECT_EQ(recorded(), columnsOf("月报", c.start == Configured
+                                                    ? Texts{"编号", "名称", "金额", "数量", "日期", "电话"}
+                                                    : Texts{"编号", "名称", "金额", "数量", "备注", "日期"}))
+            << name;
+    }
 }
 
 // Inside the host's transaction the changes are part of it: rolled back with
