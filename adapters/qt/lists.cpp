@@ -55,11 +55,10 @@ private:
 };
 
 // The Qt face of a core list: every entry is read from the list when the view
-// asks. Entries change only through the port, so the view never edits them.
-template <class List>
+// asks. Entries change only through the list's members, so the view never edits them.
 class EntryModel final : public QAbstractListModel {
 public:
-    explicit EntryModel(const List& list) : list_(list) {}
+    explicit EntryModel(const ListControl& list) : list_(list) {}
 
     int rowCount(const QModelIndex& parent) const override {
         return parent.isValid() ? 0 : list_.ListCount();
@@ -93,7 +92,7 @@ public:
     void rowChanged(int row) { emit dataChanged(index(row), index(row)); }
 
 private:
-    const List& list_;
+    const ListControl& list_;
 };
 
 // The entries of a model a widget came with: text, item data and (given a selection model) marks.
@@ -122,8 +121,7 @@ QStandardItemModel* entriesLeftTo(QObject* owner, const std::vector<ListEntry>& 
     return model;
 }
 
-template <class List>
-std::vector<ListEntry> entriesNow(const List& list) {
+std::vector<ListEntry> entriesNow(const ListControl& list) {
     std::vector<ListEntry> out;
     for (int i = 0; i < list.ListCount(); ++i) out.push_back(list.entry(i));
     return out;
@@ -141,9 +139,8 @@ std::pair<int, int> selectionOf(const QLineEdit* line) {
 // Hands the core model's announcements of added, removed and reset entries to
 // the Qt model; after each, settle() brings the widget in step. While the
 // shape changes, syncing keeps the widget's own signals from reaching back.
-template <class List>
 struct EntriesShown : ListListener {
-    explicit EntriesShown(List& list) : model(list) {}
+    explicit EntriesShown(const ListControl& list) : model(list) {}
 
     void beginInsertItems(int first, int count) override {
         syncing = true;
@@ -171,7 +168,7 @@ struct EntriesShown : ListListener {
     }
     virtual void settle() = 0;
 
-    EntryModel<List> model;
+    EntryModel model;
     bool syncing = false;
 };
 
@@ -180,7 +177,7 @@ struct EntriesShown : ListListener {
 // Shows the combo box model in the QComboBox. The model's changes are pushed
 // to the widget; the user's changes in the widget are pulled into the model.
 // While one direction runs, the other keeps still.
-struct ComboBox::Shown final : EntriesShown<ComboBoxModel> {
+struct ComboBox::Shown final : EntriesShown {
     Shown(ComboBox& c, QComboBox* w) : EntriesShown(c), combo(c), widget(w) {
         Busy busy(syncing);
         markShown(widget.data(), &combo);
@@ -310,7 +307,7 @@ void ComboBox::Visible(bool visible) { combo_->setHidden(!visible); }
 
 // Shows the list box model in the QListView: the current row is the list
 // index, the selection model's rows the marks, both ways.
-struct ListBox::Shown final : EntriesShown<ListBoxModel> {
+struct ListBox::Shown final : EntriesShown {
     Shown(ListBox& l, QListView* v) : EntriesShown(l), list(l), view(v) {
         Busy busy(syncing);
         markShown(view.data(), &list);

@@ -1,8 +1,11 @@
-#include "palvo/list_model.h"
-
+// The state and rules of list boxes and combo boxes, kept once: the entries
+// with their item data and selection marks, the list index, and a combo box's
+// edit text with its selection. A view hears of every change through its
+// ListListener.
 #include <algorithm>
 #include <utility>
 
+#include "palvo/controls.h"
 #include "palvo/error.h"
 #include "palvo/text.h"
 
@@ -20,21 +23,20 @@ ListListener::~ListListener() = default;
 
 // ---------------------------------------------------------------- the entries
 
-template <class Port>
-void ListModel<Port>::checkItem(int index) const {
+void ListControl::checkItem(int index) const {
     if (index < 0 || index >= ListCount()) badIndex();
 }
 
-template <class Port>
-void ListModel<Port>::Clear() {
+void ListControl::Clear() {
     if (listener_) listener_->beginReset();
     entries_.clear();
     listIndex_ = -1;
+    editText_.clear();
+    selStart_ = selLength_ = 0;
     if (listener_) listener_->endReset();
 }
 
-template <class Port>
-void ListModel<Port>::AddItem(const std::string& item, int index) {
+void ListControl::AddItem(const std::string& item, int index) {
     if (index > ListCount()) badCall();
     const int at = index < 0 ? ListCount() : index;
     if (listener_) listener_->beginInsertItems(at, 1);
@@ -43,8 +45,7 @@ void ListModel<Port>::AddItem(const std::string& item, int index) {
     if (listener_) listener_->endInsertItems();
 }
 
-template <class Port>
-void ListModel<Port>::AddItems(std::vector<std::string> items, const std::vector<std::int32_t>& itemData) {
+void ListControl::AddItems(std::vector<std::string> items, const std::vector<std::int32_t>& itemData) {
     if (items.empty()) return;
     const int at = ListCount();
     if (listener_) listener_->beginInsertItems(at, static_cast<int>(items.size()));
@@ -55,8 +56,7 @@ void ListModel<Port>::AddItems(std::vector<std::string> items, const std::vector
     if (listener_) listener_->endInsertItems();
 }
 
-template <class Port>
-void ListModel<Port>::RemoveItem(int index) {
+void ListControl::RemoveItem(int index) {
     if (index < 0 || index >= ListCount()) badCall();
     if (listener_) listener_->beginRemoveItem(index);
     entries_.erase(entries_.begin() + index);
@@ -67,128 +67,113 @@ void ListModel<Port>::RemoveItem(int index) {
     if (listener_) listener_->endRemoveItem();
 }
 
-template <class Port>
-std::string ListModel<Port>::List(int index) const {
+std::string ListControl::List(int index) const {
     checkItem(index);
     return entry(index).text;
 }
 
-template <class Port>
-std::int32_t ListModel<Port>::ItemData(int index) const {
+void ListControl::List(int index, const std::string& text) {
+    checkItem(index);
+    entryAt(index).text = text;
+    if (listener_) listener_->itemChanged(index);
+}
+
+std::int32_t ListControl::ItemData(int index) const {
     checkItem(index);
     return entry(index).data;
 }
 
-template <class Port>
-void ListModel<Port>::ItemData(int index, std::int32_t value) {
+void ListControl::ItemData(int index, std::int32_t value) {
     checkItem(index);
     entryAt(index).data = value;
     if (listener_) listener_->itemChanged(index);
 }
 
-template <class Port>
-void ListModel<Port>::ListIndex(int index) {
+void ListControl::ListIndex(int index) {
     if (index < -1 || index >= ListCount()) badValue();
     listIndex_ = index;
+    editText_ = index >= 0 ? entry(index).text : std::string();
+    selStart_ = selLength_ = 0;
     if (listener_) listener_->listIndexChanged();
 }
 
-template <class Port>
-void ListModel<Port>::startEntries(std::vector<ListEntry> entries, int listIndex) {
+std::string ListControl::Text() const {
+    if (editable()) return editText_;
+    return listIndex_ >= 0 ? entry(listIndex_).text : std::string();
+}
+
+void ListControl::startEntries(std::vector<ListEntry> entries, int listIndex) {
     entries_ = std::move(entries);
     listIndex_ = listIndex >= 0 && listIndex < ListCount() ? listIndex : -1;
 }
 
-template <class Port>
-void ListModel<Port>::viewListIndex(int index) {
-    listIndex_ = index >= 0 && index < ListCount() ? index : -1;
-}
-
-template <class Port>
-void ListModel<Port>::viewSelected(int index, bool selected) {
-    if (index >= 0 && index < ListCount()) entryAt(index).selected = selected;
-}
-
-template class ListModel<ComboBox>;
-template class ListModel<ListBox>;
+void ListControl::viewListIndex(int index) { listIndex_ = index >= 0 && index < ListCount() ? index : -1; }
 
 // ---------------------------------------------------------------- combo box
 
-void ComboBoxModel::Clear() {
-    text_.clear();
-    selStart_ = selLength_ = 0;
-    ListModel<ComboBox>::Clear();
-    if (listener()) listener()->textChanged();
-}
-
-void ComboBoxModel::ListIndex(int index) {
-    if (index < -1 || index >= ListCount()) badValue();
-    text_ = index >= 0 ? entry(index).text : std::string();
-    selStart_ = selLength_ = 0;
-    ListModel<ComboBox>::ListIndex(index);
-    if (listener()) listener()->textChanged();
-}
-
-std::string ComboBoxModel::Text() const {
-    if (editable()) return text_;
-    return ListIndex() >= 0 ? entry(ListIndex()).text : std::string();
-}
-
-void ComboBoxModel::Text(const std::string& text) {
+void ComboBox::Text(const std::string& text) {
     int found = -1;
     for (int i = 0; i < ListCount() && found < 0; ++i) {
         if (entry(i).text == text) found = i;
     }
     if (!editable() && found < 0) throw Error(383, "'Text' property is read-only");
     // Like a drop-down combo: a text equal to an entry selects it, any other clears the selection.
-    text_ = text;
+    viewListIndex(found);
+    editText_ = text;
     selStart_ = selLength_ = 0;
-    ListModel<ComboBox>::ListIndex(found);
-    if (listener()) listener()->textChanged();
+    if (listener()) {
+        listener()->listIndexChanged();
+        listener()->textChanged();
+    }
 }
 
-int ComboBoxModel::SelStart() const { return editable() ? selStart_ : 0; }
-int ComboBoxModel::SelLength() const { return editable() ? selLength_ : 0; }
+int ComboBox::SelStart() const { return editable() ? selStart_ : 0; }
+int ComboBox::SelLength() const { return editable() ? selLength_ : 0; }
 
-void ComboBoxModel::SelStart(int start) {
+void ComboBox::SelStart(int start) {
     if (start < 0) badValue();
     if (!editable()) return;
-    selStart_ = std::min(start, charsIn(text_));
+    selStart_ = std::min(start, charsIn(editText_));
     selLength_ = 0;
     if (listener()) listener()->textChanged();
 }
 
-void ComboBoxModel::SelLength(int length) {
+void ComboBox::SelLength(int length) {
     if (length < 0) badValue();
     if (!editable()) return;
-    selLength_ = std::min(length, charsIn(text_) - selStart_);
+    selLength_ = std::min(length, charsIn(editText_) - selStart_);
     if (listener()) listener()->textChanged();
 }
 
-void ComboBoxModel::viewEdit(int listIndex, const std::string& text, int selStart, int selLength) {
+void ComboBox::Move(std::int32_t left, std::int32_t top, std::int32_t width) {
+    left_ = left;
+    top_ = top;
+    width_ = width;
+}
+
+void ComboBox::viewEdit(int listIndex, const std::string& text, int selStart, int selLength) {
     viewListIndex(listIndex);
-    text_ = text;
-    const int chars = charsIn(text_);
+    editText_ = text;
+    const int chars = charsIn(editText_);
     selStart_ = std::clamp(selStart, 0, chars);
     selLength_ = std::clamp(selLength, 0, chars - selStart_);
 }
 
 // ---------------------------------------------------------------- list box
 
-std::string ListBoxModel::Text() const {
-    const int i = ListIndex();
-    return i >= 0 ? entry(i).text : std::string();
-}
-
-bool ListBoxModel::Selected(int index) const {
+bool ListBox::Selected(int index) const {
     checkItem(index);
     return entry(index).selected;
 }
 
-void ListBoxModel::Selected(int index, bool selected) {
+void ListBox::Selected(int index, bool selected) {
     checkItem(index);
     entryAt(index).selected = selected;
     if (listener()) listener()->itemChanged(index);
+}
+
+void ListBox::viewSelected(int index, bool selected) {
+    if (index >= 0 && index < ListCount()) entryAt(index).selected = selected;
 }
 
 }  // namespace Palvo

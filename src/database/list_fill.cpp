@@ -2,6 +2,8 @@
 #include "src/database/list_fill.h"
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "palvo/clsDatabase.h"
 #include "palvo/data.h"
@@ -47,17 +49,26 @@ void fillList(const bool& bClear, const std::string& sSql, const std::int16_t& i
     rs.Open(sSql, sessionConnection(), adOpenKeyset, adLockReadOnly);
     if (rs.RecordCount() > 0) {
         rs.MoveFirst();
-        ObjControl.AddItem(sOtherString);
         const long cols = rs.Fields().Count();
         // The last column never supplies item data: a two-column query carries it only from column 0.
         const bool withData = iIdindex >= 0 && iIdindex < cols - 1;
-        while (!rs.Eof()) {
-            int n = ObjControl.ListCount();
-            ObjControl.AddItem(rs.Fields(static_cast<long>(iDataIndex)).Value().toTextStrict());
-            if (withData)
-                ObjControl.ItemData(n, database::toInt32(rs.Fields(static_cast<long>(iIdindex)).Value()));
-            rs.MoveNext();
+        // The entries go in as one block, so a view hears of the fill once. A row that fails
+        // still leaves the entries before it (and its text, when only its item data failed),
+        // as adding row by row would.
+        std::vector<std::string> texts{sOtherString};
+        std::vector<std::int32_t> data{0};
+        try {
+            while (!rs.Eof()) {
+                texts.push_back(rs.Fields(static_cast<long>(iDataIndex)).Value().toTextStrict());
+                data.push_back(0);
+                if (withData) data.back() = database::toInt32(rs.Fields(static_cast<long>(iIdindex)).Value());
+                rs.MoveNext();
+            }
+        } catch (...) {
+            ObjControl.AddItems(std::move(texts), data);
+            throw;
         }
+        ObjControl.AddItems(std::move(texts), data);
     }
     if (iDefaultIndex <= static_cast<float>(ObjControl.ListCount() - 1)) {
         // The index is a single-precision number; the control takes it rounded half to even.

@@ -1,6 +1,8 @@
 #include "src/query/condition_editor.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "palvo/convert.h"
 #include "palvo/data.h"
@@ -251,12 +253,13 @@ void ConditionEditor::setUp(const std::vector<std::string>& columns) {
     for (int c : {0, 1, 3}) {
         ComboBox& box = editor(c);
         box.Clear();
-        for (const std::string& item : conditionEditorItems(c)) box.AddItem(item);
+        box.AddItems(conditionEditorItems(c));
     }
     ComboBox& names = editor(2);
     names.Clear();
-    names.AddItem("");
-    for (const std::string& name : columns) names.AddItem(name);
+    std::vector<std::string> entries{""};
+    entries.insert(entries.end(), columns.begin(), columns.end());
+    names.AddItems(std::move(entries));
     editor(4).Clear();
 }
 

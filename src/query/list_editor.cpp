@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <string>
+#include <vector>
 
 #include "palvo/data.h"
 #include "palvo/error.h"
@@ -43,6 +46,13 @@ int indexOfTrimmed(const ListBox& list, const std::string& text) {
         if (util::trim(list.List(i)) == wanted) return i;
     }
     return -1;
+}
+
+std::vector<std::string> textsOf(const ListBox& list) {
+    std::vector<std::string> out;
+    out.reserve(static_cast<std::size_t>(list.ListCount()));
+    for (int i = 0; i < list.ListCount(); ++i) out.push_back(list.entry(i).text);
+    return out;
 }
 
 }  // namespace
@@ -360,7 +370,7 @@ void ListEditor::showOne() {
 void ListEditor::showAll() {
     ListBox& hidden = box(kHidden);
     ListBox& shown = box(kShown);
-    for (int i = 0; i < hidden.ListCount(); ++i) shown.AddItem(hidden.List(i));
+    shown.AddItems(textsOf(hidden));
     hidden.Clear();
     if (shown.ListCount() > 0) {
         shown.ListIndex(0);
@@ -399,7 +409,7 @@ void ListEditor::hideOne() {
 void ListEditor::hideAll() {
     ListBox& hidden = box(kHidden);
     ListBox& shown = box(kShown);
-    for (int i = 0; i < shown.ListCount(); ++i) hidden.AddItem(shown.List(i));
+    hidden.AddItems(textsOf(shown));
     shown.Clear();
     box(kSort).Clear();
     for (const RankList& r : ranks_) {

@@ -110,16 +110,6 @@ std::int16_t indexInArray(const std::vector<std::string>& sArray, const std::str
     return -1;
 }
 
-namespace {
-// The port has no text setter: re-insert the entry, keeping the item data at its position.
-void replaceEntry(ListBox& list, int index, const std::string& text) {
-    const std::int32_t data = list.ItemData(index);
-    list.RemoveItem(index);
-    list.AddItem(text, index);
-    list.ItemData(index, data);
-}
-}  // namespace
-
 void swapListItems(ListBox& ObjLst, std::int32_t iIndex1, std::int32_t iIndex2) {
     const std::int32_t last = ObjLst.ListCount() - 1;
     if (iIndex1 > last || iIndex2 > last) return;
@@ -127,10 +117,9 @@ void swapListItems(ListBox& ObjLst, std::int32_t iIndex1, std::int32_t iIndex2) 
     const std::string text2 = ObjLst.List(iIndex2);
     const bool sel1 = ObjLst.Selected(iIndex1);
     const bool sel2 = ObjLst.Selected(iIndex2);
-    if (iIndex1 != iIndex2) {
-        replaceEntry(ObjLst, iIndex1, text2);
-        replaceEntry(ObjLst, iIndex2, text1);
-    }
+    // the item data stays at its position
+    ObjLst.List(iIndex1, text2);
+    ObjLst.List(iIndex2, text1);
     ObjLst.Selected(iIndex1, sel2);
     ObjLst.Selected(iIndex2, sel1);
     ObjLst.ListIndex(iIndex2);

@@ -3,6 +3,7 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/memory/controls.h"
+#include "support/list_events.h"
 #include "support/sqlite_fixture.h"
 
 namespace Palvo {
@@ -94,6 +95,61 @@ TEST_F(ListFill, NullEntryTextFailsAfterPartialFill) {
     memory::ComboBox cmb;
     EXPECT_THROW(fill(cmb, "select 地址 from 客户 order by 编号", 0, -1), Error);
     EXPECT_EQ(cmb.ListCount(), 2);  // "" and 北京
+}
+
+TEST_F(ListFill, AViewHearsOfAFillOnceHoweverManyRowsAndAFailedFillKeepsWhatItRead) {
+    // 200 rows numbered 1 to 200, named 品1 ...; row 150 has no name
+    std::vector<std::string> rows{"create table 品名 (编号 int, 名称 nvarchar(20))"};
+    for (int i = 1; i <= 200; ++i) {
+        const std::string n = std::to_string(i);
+        rows.push_back("insert into 品名 values (" + n + ", " + (i == 150 ? "null" : "N'品" + n + "'") + ")");
+    }
+    exec(rows);
+    const std::string named = "select 编号, 名称 from 品名 where 编号 < 150 order by 编号";
+    const std::string none = "select 编号, 名称 from 品名 where 1 = 0";
+    const std::string all = "select 编号, 名称 from 品名 order by 编号";
+    const std::string textAsData = "select 名称 as 代号, 名称, 编号 from 品名 order by 编号";
+    struct Case {
+        const char* what;
+        const std::string& sql;
+        bool clear;
+        bool fails;
+        std::vector<std::string> heard;
+        int count;
+        std::string lastText;
+        std::int32_t lastData;
+    };
+    const Case cases[] = {
+        {"cleared", named, true, false, {"reset", "insert 0+150", "index"}, 150, "品149", 149},
+        {"appended", named, false, false, {"insert 2+150", "index"}, 152, "品149", 149},
+        {"no rows", none, true, false, {"reset"}, 0, "", 0},
+        {"a name is null", all, true, true, {"reset", "insert 0+150"}, 150, "品149", 149},
+        {"item data is no number", textAsData, true, true, {"reset", "insert 0+2"}, 2, "品1", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        memory::ComboBox cmb;
+        cmb.AddItem("a");
+        cmb.AddItem("b");
+        testing::ListEvents events;
+        cmb.listen(&events);
+        bool failed = false;
+        try {
+            fill(cmb, c.sql, 1, 0, 0, "全部", c.clear);
+        } catch (const Error&) {
+            failed = true;
+        }
+        EXPECT_EQ(failed, c.fails);
+        EXPECT_EQ(events.heard, c.heard);
+        ASSERT_EQ(cmb.ListCount(), c.count);
+        if (c.count == 0) continue;
+        EXPECT_EQ(cmb.List(c.clear ? 0 : 2), "全部");
+        EXPECT_EQ(cmb.List(c.count - 1), c.lastText);
+        EXPECT_EQ(cmb.ItemData(c.count - 1), c.lastData);
+        if (!c.clear) {
+            EXPECT_EQ(cmb.List(1), "b");
+        }
+    }
 }
 
 }  // namespace

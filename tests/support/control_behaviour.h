@@ -145,6 +145,12 @@ void checkListEntries(L& l) {
     EXPECT_EQ(l.ItemData(3), 7);
     EXPECT_EQ(l.ItemData(4), 0) << "an item without a value gets 0";
     EXPECT_EQ(l.ListIndex(), 0) << "a bulk add keeps the selection";
+    l.List(1, "庚");
+    EXPECT_EQ(listEntries(l), (std::vector<std::string>{"甲", "庚", "丁", "戊", "己"}));
+    EXPECT_EQ(l.ItemData(1), std::numeric_limits<std::int32_t>::min()) << "a new text keeps the item data";
+    EXPECT_EQ(l.ListIndex(), 0);
+    EXPECT_EQ(errorNumber([&] { l.List(5, "x"); }), 381);
+    EXPECT_EQ(errorNumber([&] { l.List(-1, "x"); }), 381);
     l.Clear();
     EXPECT_EQ(l.ListCount(), 0);
     EXPECT_EQ(l.ListIndex(), -1);

@@ -8,35 +8,22 @@
 
 #include "palvo/controls.h"
 #include "palvo/export.h"
-#include "palvo/list_model.h"
 #include "palvo/measure.h"
 
 namespace Palvo::memory {
 
-/// A combo box with an edit text: the core combo box model with a name.
-class PALVO_API ComboBox : public ComboBoxModel {
+/// A combo box with an edit text: the core combo box with a name.
+class PALVO_API ComboBox : public Palvo::ComboBox {
 public:
     explicit ComboBox(std::string name = "Combo1") : name_(std::move(name)) {}
     std::string Name() const override { return name_; }
-    std::int32_t Left() const override { return left_; }
-    std::int32_t Top() const override { return top_; }
-    std::int32_t Width() const override { return width_; }
-    void Move(std::int32_t left, std::int32_t top, std::int32_t width) override {
-        left_ = left, top_ = top, width_ = width;
-    }
-    bool Visible() const override { return visible_; }
-    void Visible(bool visible) override { visible_ = visible; }
 
 private:
     std::string name_;
-    std::int32_t left_ = 0;
-    std::int32_t top_ = 0;
-    std::int32_t width_ = 1215;  // the platform's first width
-    bool visible_ = true;
 };
 
-/// A list box: the core list box model with a name.
-class PALVO_API ListBox : public ListBoxModel {
+/// A list box: the core list box with a name.
+class PALVO_API ListBox : public Palvo::ListBox {
 public:
     explicit ListBox(std::string name = "List1") : name_(std::move(name)) {}
     std::string Name() const override { return name_; }

@@ -14,7 +14,6 @@
 
 #include "palvo/controls.h"
 #include "palvo/export.h"
-#include "palvo/list_model.h"
 
 class QComboBox;
 class QListView;
@@ -24,7 +23,7 @@ class QTreeWidgetItem;
 namespace Palvo::qt {
 
 /// A combo box shown in a QComboBox (docs/qt.md). The state is the core combo
-/// box model; the adapter gives the combo a list model that reads it (item
+/// box; the adapter gives the combo a list model that reads it (item
 /// data in Qt::UserRole). The entries the combo holds when the adapter is made
 /// (from Qt Designer, say), its current entry and its edit text are taken
 /// over. On an editable QComboBox Text can be anything (an entry's text
@@ -33,7 +32,7 @@ namespace Palvo::qt {
 /// model before any signal a host connected after making the adapter. One
 /// adapter shows in a combo at a time: a newer one takes it over. When the
 /// adapter goes, the combo keeps the entries in a model of its own.
-class PALVO_API ComboBox : public ComboBoxModel {
+class PALVO_API ComboBox : public Palvo::ComboBox {
 public:
     explicit ComboBox(QComboBox* combo);
     ~ComboBox() override;
@@ -71,7 +70,7 @@ private:
 /// (std::invalid_argument). One adapter shows in a view at a time: a newer
 /// one takes it over. When the adapter goes, the view keeps the entries in a
 /// model of its own.
-class PALVO_API ListBox : public ListBoxModel {
+class PALVO_API ListBox : public Palvo::ListBox {
 public:
     explicit ListBox(QListView* view);
     ~ListBox() override;

@@ -12,13 +12,16 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/qt/form.h"
 #include "palvo/qt/lists.h"
 #include "qt_test_support.h"
 #include "support/errors.h"
+#include "support/sqlite_fixture.h"
 
 namespace Palvo::testing {
 namespace {
@@ -178,6 +181,68 @@ TEST(QtListBox, AFormHandsOutTheListThatShowsAndNeverAComboPopup) {
     }
     EXPECT_EQ(walk(), expected) << "a new adapter of the form's; the popup still is no control";
     EXPECT_EQ(static_cast<ComboBox*>(form.Controls()[0])->List(0), "甲");
+}
+
+using Shown = std::vector<std::pair<QString, int>>;
+
+// Text and item data of every row a model gives its view.
+Shown rowsOf(const QAbstractItemModel* model) {
+    Shown out;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        const QModelIndex at = model->index(r, 0);
+        out.emplace_back(at.data(Qt::DisplayRole).toString(), at.data(Qt::UserRole).toInt());
+    }
+    return out;
+}
+
+class QtListFill : public SessionTest {};
+
+TEST_F(QtListFill, AFilledComboAndListShowEveryEntryAndAFailedFillWhatItRead) {
+    std::vector<std::string> rows{"create table 品名 (编号 int, 名称 nvarchar(20))"};
+    Shown named;
+    for (int i = 1; i <= 300; ++i) {
+        const std::string n = std::to_string(i);
+        rows.push_back("insert into 品名 values (" + n + ", N'品" + n + "')");
+        named.emplace_back(QString::fromStdString("品" + n), i);
+    }
+    exec(rows);
+    QComboBox comboWidget;
+    comboWidget.setEditable(true);
+    comboWidget.addItem(QString::fromUtf8("设计"), 3);  // an entry from Qt Designer
+    QListView listWidget;
+    qt::ComboBox combo(&comboWidget);
+    qt::ListBox list(&listWidget);
+    clsDatabase db;
+    const std::string sql = "select 编号, 名称 from 品名 order by 编号";
+    db.mFillDataToListOrComb(false, sql, 1, 0, combo, 1, "全部");
+    db.mFillDataToListOrComb(true, sql, 1, 0, list, 0, "");
+
+    Shown inCombo{{QString::fromUtf8("设计"), 3}, {QString::fromUtf8("全部"), 0}};
+    inCombo.insert(inCombo.end(), named.begin(), named.end());
+    Shown comboShows;
+    for (int r = 0; r < comboWidget.count(); ++r) {
+        comboShows.emplace_back(comboWidget.itemText(r), comboWidget.itemData(r, Qt::UserRole).toInt());
+    }
+    EXPECT_EQ(comboShows, inCombo);
+    EXPECT_EQ(comboWidget.currentIndex(), 1);
+    EXPECT_EQ(comboWidget.currentText(), QString::fromUtf8("全部"));
+    Shown inList{{QString(), 0}};
+    inList.insert(inList.end(), named.begin(), named.end());
+    EXPECT_EQ(rowsOf(listWidget.model()), inList);
+    EXPECT_EQ(listWidget.selectionModel()->currentIndex().row(), 0);
+
+    list.List(5, "改");
+    EXPECT_EQ(listWidget.model()->index(5, 0).data().toString(), QString::fromUtf8("改"))
+        << "a new text shows";
+
+    // the 100th row has no name: the list keeps and shows the rows before it
+    EXPECT_THROW(db.mFillDataToListOrComb(true, "select 编号, nullif(名称, N'品100') from 品名 order by 编号",
+                                          1, 0, list, 0, "全部"),
+                 Error);
+    Shown partly{{QString::fromUtf8("全部"), 0}};
+    partly.insert(partly.end(), named.begin(), named.begin() + 99);
+    EXPECT_EQ(rowsOf(listWidget.model()), partly);
+    EXPECT_EQ(list.ListCount(), 100);
 }
 
 }  // namespace
