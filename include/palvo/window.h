@@ -53,7 +53,7 @@ enum class ControlKind {
     ComboBox,  // typed or picked
     DropDown,  // picked only
     ListBox,
-    FlexGrid,
+    MSFlexGrid,
     MSHFlexGrid,
     Button,
 };

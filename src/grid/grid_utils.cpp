@@ -1,6 +1,7 @@
 #include "src/grid/grid_utils.h"
 
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "palvo/error.h"
@@ -79,10 +80,7 @@ double dGetColSum(FlexGrid& grid, const std::string& caption) {
     if (col < 0) throw Error(GridError::Subscript, "Subscript out of range");
     // The exact sum of the texts, then the double nearest it: the same for any row order.
     ExactTotal sum;
-    const auto* model = dynamic_cast<const GridModel*>(&grid);
-    std::string copy;
-    for (int r = 1; r < grid.Rows(); ++r)
-        sum.add(model ? model->cellText(r, col) : (copy = grid.TextMatrix(r, col)));
+    for (int r = 1; r < grid.Rows(); ++r) sum.add(grid.cellText(r, col));
     return sum.value();
 }
 
@@ -104,19 +102,13 @@ std::int32_t lGetColWidth(FlexGrid& grid, const std::string& caption) {
     return 0;
 }
 
-void mSetGridColAlignment(FlexGrid& grid, int alignment) {
-    for (int c = 0; c < grid.Cols(); ++c) grid.ColAlignment(c, alignment);
-}
+void mSetGridColAlignment(FlexGrid& grid, int alignment) { grid.alignColumns(0, grid.Cols() - 1, alignment); }
 
 void mSetGridRowColor(FlexGrid& grid, std::int32_t color) {
-    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
-        grid.Row(r);
-        if (r % 2 != 0) continue;
-        for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
-            grid.Col(c);
-            grid.CellBackColor(color);
-        }
-    }
+    // The even data rows, as one block of every other row.
+    const int first = grid.FixedRows() + grid.FixedRows() % 2;
+    if (first < grid.Rows())
+        grid.backColorBlock(first, grid.FixedCols(), grid.Rows() - 1, grid.Cols() - 1, color, 2);
     mSetGridColAlignment(grid, 1);
     grid.Row(1);
     grid.Col(grid.FixedCols());
@@ -127,9 +119,6 @@ void mSetGridDate(FlexGrid& grid, const std::string& dateFormat, const std::stri
     // A grid without rows has no headings to read and no dates to tidy.
     if (grid.Rows() == 0) return;
     const bool format = !util::trim(dateFormat).empty();
-    // A grid model's texts are read in place instead of copied out cell by cell.
-    const auto* model = dynamic_cast<const GridModel*>(&grid);
-    std::string copy;
     for (int c = 0; c < grid.Cols(); ++c) {
         const std::string heading = util::trim(grid.TextMatrix(0, c));
         bool treat;
@@ -140,21 +129,23 @@ void mSetGridDate(FlexGrid& grid, const std::string& dateFormat, const std::stri
         else
             treat = isDateHeading(heading) && !inNameList(notColString, heading);
         if (!treat) continue;
-        for (int r = 1; r < grid.Rows(); ++r) {
-            const std::string& text = model ? model->cellText(r, c) : (copy = grid.TextMatrix(r, c));
+        // The column's changed cells are announced together.
+        grid.editColumn(c, 1, [&](std::string_view text) -> std::optional<std::string> {
             const std::string_view trimmed = util::trimmedView(text);
-            if (trimmed.empty()) continue;
+            if (trimmed.empty()) return std::nullopt;
             if (format) {
                 // Only a text that reads as a date is rewritten; any other text stays as it is.
                 std::string formatted;
                 std::string_view next = text;
                 if (auto d = util::parseDate(trimmed)) next = formatted = util::formatDate(*d, dateFormat);
                 if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next = {};
-                if (next != text) grid.TextMatrix(r, c, std::string(next));
-            } else if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) {
-                grid.TextMatrix(r, c, "");
+                if (next == text) return std::nullopt;
+                return std::string(next);
             }
-        }
+            if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"}))
+                return std::string();
+            return std::nullopt;
+        });
     }
 }
 

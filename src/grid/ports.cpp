@@ -8,7 +8,6 @@
 
 namespace Palvo {
 
-FlexGrid::~FlexGrid() = default;
 TextMeasurer::~TextMeasurer() = default;
 
 namespace {

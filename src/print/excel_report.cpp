@@ -91,12 +91,7 @@ void pasteValue(std::string_view text, SheetValue& v) {
 class GridRows : public RowSource {
 public:
     GridRows(const FlexGrid& grid, int firstRow, int rowCount, int cols, bool convert)
-        : grid_(grid),
-          model_(dynamic_cast<const GridModel*>(&grid)),
-          first_(firstRow),
-          rows_(rowCount),
-          cols_(cols),
-          convert_(convert) {}
+        : grid_(grid), first_(firstRow), rows_(rowCount), cols_(cols), convert_(convert) {}
     int rows() const override { return rows_; }
     int cols() const override { return cols_; }
     void row(int i, std::vector<SheetValue>& cells) const override {
@@ -104,11 +99,7 @@ public:
         const int r = first_ + i;
         for (int c = 0; c < cols_; ++c) {
             SheetValue& v = cells[static_cast<std::size_t>(c)];
-            if (model_) {
-                put(model_->cellText(r, c), v);
-            } else {
-                put(grid_.TextMatrix(r, c), v);
-            }
+            put(grid_.cellText(r, c), v);
         }
     }
 
@@ -119,7 +110,6 @@ private:
         v.text.assign(text);
     }
     const FlexGrid& grid_;
-    const GridModel* model_;
     int first_;
     int rows_;
     int cols_;

@@ -178,7 +178,7 @@ std::vector<std::vector<std::string>> conditionRows(std::string_view items) {
 std::vector<ControlDef> ConditionEditor::controls(int row, int col, int colSpan) {
     std::vector<ControlDef> out{
         ControlDef("Label6", ControlKind::Label, "查询条件").at(row, col),
-        ControlDef(kGrid, ControlKind::FlexGrid).at(row + 1, col).span(2, colSpan).sized(8400, 1800),
+        ControlDef(kGrid, ControlKind::MSFlexGrid).at(row + 1, col).span(2, colSpan).sized(8400, 1800),
         ControlDef("Command16", ControlKind::Button, "+")
             .at(row + 1, col + colSpan)
             .sized(420, 420)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "forms/counting_connection.h"
+#include "grid/grid_recorder.h"
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"
 #include "palvo/memory/grid.h"
@@ -138,6 +139,52 @@ TEST_F(Fill, FlexGridGetsHeadingsRunningNumbersAndRowsInStatementOrder) {
     EXPECT_EQ(row(g, 3), (Cells{"3", "3", ""})) << "Null shows empty";
     EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
     EXPECT_EQ(g.HighLight(), 1);
+}
+
+// A query form's fill (sizes, a totals row, dates tidied, banded rows) is told
+// to a view in a few blocks, however many rows come back.
+TEST_F(Fill, AViewHearsAFewBlocksWhateverTheRowCount) {
+    const auto heard = [&](int extraRows, GridType type) {
+        std::vector<std::string> inserts;
+        for (int i = 0; i < extraRows; ++i)
+            inserts.push_back("insert into 货物 values (" + std::to_string(10 + i) +
+                              ", '角钢', 1.5, 2, '2003-6-1')");
+        exec(inserts);
+        memory::FlexGrid g(type);
+        testing::GridRecorder recorder;
+        g.listen(&recorder);
+        EXPECT_EQ(grid.sFillTable("select 编号,名称,金额,日期 from 货物", g, true, 2, "金额", true), "");
+        grid.mSetGridRowColor(g, 0xF3EEE6);
+        exec({"delete from 货物 where 编号 >= 10"});
+        return recorder.heard;
+    };
+    // rows 1..3 from the table, then as many as were added; the totals row last
+    const std::vector<std::string> flex3 = {
+        "insert cols 2..4",  // 序号 and four fields
+        "end",
+        "remove rows 1..1",  // down to the heading
+        "end",
+        "cells 0..0 x 0..4",  // the heading
+        "look",               // HighLight
+        "insert rows 1..3",   // the records' rows
+        "end",
+        "cells 1..3 x 1..4",  // their values
+        "look",               // the tooltip
+        "cells 1..3 x 0..0",  // running numbers
+        "insert rows 4..4",   // 合计
+        "end",
+        "widths 0..4",        // sized to the content
+        "cells 1..1 x 4..4",  // 1900-01-01 blanked
+        "cells 2..4 x 1..4",  // banded rows
+        "cells 0..4 x 0..4",  // their alignment
+    };
+    EXPECT_EQ(heard(0, GridType::MSFlexGrid), flex3);
+    const auto flex203 = heard(200, GridType::MSFlexGrid);
+    EXPECT_EQ(flex203.size(), flex3.size()) << "as many announcements for 203 rows as for 3";
+    EXPECT_EQ(flex203.at(8), "cells 1..203 x 1..4") << "the records in one block";
+    const auto bound = heard(200, GridType::MSHFlexGrid);
+    EXPECT_LE(bound.size(), flex3.size());
+    EXPECT_EQ(bound.at(2), "reset") << "the bound rows are laid out in one reset";
 }
 
 TEST_F(Fill, BoundHierarchicalGridShowsFieldsRightOfTheNumberColumn) {

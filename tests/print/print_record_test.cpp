@@ -293,26 +293,40 @@ TEST_F(PrintRecord, StopsWithItsMessageAndLeavesThePrinterAsItWas) {
     }
 }
 
-// A grid whose row 50 reads once (when the columns are measured), then fails
-// on page 2, as a grid that lost a member midway; or at once with failAfter 0.
-class FailingGrid : public memory::FlexGrid {
+// A printer that fails on the text "50" once it has used it failAfter times:
+// row 50 is measured with the columns, then printed on page 2 (failAfter 1),
+// or it fails at once while the columns are measured (failAfter 0).
+class FailingPrinter : public memory::RecordingPrinter {
 public:
-    using memory::FlexGrid::TextMatrix;
-    std::string TextMatrix(int row, int col) const override {
-        if (row == 50 && ++reads > failAfter) throw Error(381, "Subscript out of range");
-        return memory::FlexGrid::TextMatrix(row, col);
+    FailingPrinter() : RecordingPrinter(std::make_shared<memory::FixedWidthMeasurer>()) {}
+    mutable int uses = 0;
+    int failAfter = 1;
+
+protected:
+    double measureWidth(std::string_view text) const override {
+        check(text);
+        return RecordingPrinter::measureWidth(text);
     }
-    mutable int reads = 0;
-    int failAfter = 2;
+    void drawText(double x, double y, std::string_view text) override {
+        check(text);
+        RecordingPrinter::drawText(x, y, text);
+    }
+
+private:
+    void check(std::string_view text) const {
+        if (text == "50" && ++uses > failAfter) throw Error(381, "Subscript out of range");
+    }
 };
 
 TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWhy) {
-    FailingGrid grid;
+    auto failing = std::make_shared<FailingPrinter>();
+    installPrinter(failing);
+    memory::FlexGrid grid;
     grid.Cols(2);
     grid.Rows(1);
     for (int r = 1; r <= 60; ++r) grid.AddItem(std::to_string(r) + "\tx");
-    printer->FontSize(10.5);
-    printer->FontBold(true);
+    failing->FontSize(10.5);
+    failing->FontBold(true);
     // the port's font at the moment the message shows
     struct FontAtMessage : memory::ScriptedMessageBox {
         int show(const std::string& text, int style, const std::string& title) override {
@@ -327,17 +341,17 @@ TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWh
     clsPrint().mPrintRecord(grid, "清单");
     EXPECT_EQ(watching->messages(), (std::vector<ShownMessage>{{"Subscript out of range", 16, "提示"}}));
     EXPECT_TRUE(watching->seen) << "job abandoned and font restored before the message";
-    EXPECT_TRUE(printer->jobs().empty()) << "nothing reaches the printer";
-    EXPECT_EQ(printer->abandoned(), 1);
+    EXPECT_TRUE(failing->jobs().empty()) << "nothing reaches the printer";
+    EXPECT_EQ(failing->abandoned(), 1);
 
     // a failure measuring the columns, before any page, abandons nothing but still restores
-    grid.reads = 0;
-    grid.failAfter = 0;
+    failing->uses = 0;
+    failing->failAfter = 0;
     watching->clear();
     clsPrint().mPrintRecord(grid, "清单");
     EXPECT_EQ(watching->last().style, 16);
-    EXPECT_TRUE(watching->seen && printer->jobs().empty());
-    EXPECT_EQ(printer->abandoned(), 1);
+    EXPECT_TRUE(watching->seen && failing->jobs().empty());
+    EXPECT_EQ(failing->abandoned(), 1);
 }
 
 // A cell wider than the page (past 16 bits of twips too) counts as wide as the
