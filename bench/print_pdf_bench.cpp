@@ -33,14 +33,16 @@
 #include "palvo/clsPrint.h"
 #include "palvo/memory/grid.h"
 #include "palvo/memory/msgbox.h"
+#include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
 #include "palvo/session.h"
+#include "report_grid.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kCols = 10;
+constexpr int kCols = bench::kReportCols;
 constexpr int kRowsPerPage = 40;  // A4 portrait
 
 double threadSeconds() {
@@ -82,33 +84,7 @@ private:
     std::thread thread_;
 };
 
-std::unique_ptr<Palvo::memory::FlexGrid> makeGrid(int rows) {
-    auto g = std::make_unique<Palvo::memory::FlexGrid>();
-    g->Cols(kCols);
-    g->Rows(rows + 1);
-    const char* headings[kCols] = {"序号", "单据号", "日期", "客户",   "商品",
-                                   "数量", "单价",   "金额", "经手人", "备注"};
-    const char* names[] = {"华东钢材公司", "北方建材", "Lianhe Trading", "南方五金"};
-    const char* people[] = {"刘洋", "张伟", "陈静", "Li Na"};
-    for (int c = 0; c < kCols; ++c) g->TextMatrix(0, c, headings[c]);
-    char code[32];
-    for (int r = 1; r <= rows; ++r) {
-        std::snprintf(code, sizeof code, "XS2004%06d", r);
-        const std::string cells[kCols] = {
-            std::to_string(r),
-            code,
-            "2004-" + std::to_string(1 + r % 12) + "-" + std::to_string(1 + r % 28),
-            names[r % 4],
-            "G" + std::to_string(r % 97),
-            std::to_string(r % 50),
-            std::to_string(r % 300) + ".5",
-            std::to_string((r % 50) * (r % 300)) + ".25",
-            people[r % 4],
-            r % 7 ? "" : "加急 urgent"};
-        for (int c = 0; c < kCols; ++c) g->TextMatrix(r, c, cells[c]);
-    }
-    return g;
-}
+std::unique_ptr<Palvo::memory::FlexGrid> makeGrid(int rows) { return bench::makeReportGrid(rows); }
 
 QFont printFont(double points) {
     QFont f;
@@ -269,6 +245,54 @@ BENCHMARK(BM_PrintPdfVsRawQPainter)
     ->Arg(25'000)
     ->Arg(100'000)
     ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+// The same report with page totals of three columns (本页小计 and 累计 under every
+// page's rows, two rows fewer a page) against without, alternately, in one run.
+// Counters: vs_plain the time with totals over the time without
+// (vs_plain_cpu in thread CPU time).
+void BM_PrintPdfPageTotalsVsPlain(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    const auto grid = makeGrid(rows);
+    Palvo::ScopedMessageBox box(std::make_shared<Palvo::memory::ScriptedMessageBox>());
+    const std::string path = "/tmp/palvo_bench_totals.pdf";
+    auto printReport = [&](Palvo::FlexGrid& g, bool totals) {
+        Palvo::ScopedPrintRecordOptions options(
+            std::make_shared<Palvo::PrintRecordOptions>(Palvo::PrintRecordOptions{
+                totals ? std::vector<std::string>{"数量", "单价", "金额"} : std::vector<std::string>{}}));
+        auto printer = Palvo::qt::Printer::pdf(path);
+        Palvo::ScopedPrinter guard(printer);
+        std::string top = "制表：张三", bottom = "审核：李四";
+        Palvo::clsPrint().mPrintRecord(g, "销售清单", top, bottom);
+        return printer->jobsEnded() == 1;
+    };
+    const auto warmUp = makeGrid(2 * kRowsPerPage);
+    printReport(*warmUp, false);
+    printReport(*warmUp, true);
+    double seconds[2] = {0, 0}, cpu[2] = {0, 0};
+    for (auto _ : state) {
+        for (const bool totals : {false, true}) {
+            malloc_trim(0);
+            const auto start = Clock::now();
+            const double cpuStart = threadSeconds();
+            if (!printReport(*grid, totals)) state.SkipWithError("the report did not print");
+            cpu[totals] += threadSeconds() - cpuStart;
+            seconds[totals] += std::chrono::duration<double>(Clock::now() - start).count();
+        }
+        state.SetIterationTime(seconds[1]);
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["plain_s"] = seconds[0] / n;
+    state.counters["totals_s"] = seconds[1] / n;
+    state.counters["vs_plain"] = seconds[1] / seconds[0];
+    state.counters["vs_plain_cpu"] = cpu[1] / cpu[0];
+    if (!std::getenv("PALVO_BENCH_KEEP")) std::remove(path.c_str());
+}
+
+BENCHMARK(BM_PrintPdfPageTotalsVsPlain)
+    ->Arg(25'000)
+    ->Iterations(3)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);
 

@@ -31,6 +31,13 @@ endfunction()
 # white-box tests reach them only by linking the INTERFACE target NAME_private.
 # A library without an ALIAS belongs to the apps: always static, never installed;
 # its own folder is its public interface (to its executable, the other apps, tests).
+#
+# A package library is built with hidden visibility: only what its public headers
+# mark PALVO_API (palvo/export.h) is exported. Its white-box tests call module
+# functions that are not exported, so in a shared build NAME_private links
+# NAME_static, an archive of the same object files (nothing is compiled twice),
+# and such a test links the static variant of every package library it uses, so
+# that the process holds one copy of each (palvo_add_test, palvo_white_box_deps).
 function(palvo_add_library name)
   cmake_parse_arguments(ARG "" "ALIAS;PRIVATE_INCLUDE" "SOURCES;PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
   if(ARG_ALIAS)
@@ -38,15 +45,24 @@ function(palvo_add_library name)
     add_library(Palvo::${ARG_ALIAS} ALIAS ${name})
     # installed side by side in libdir, they find each other there
     set_target_properties(${name} PROPERTIES EXPORT_NAME ${ARG_ALIAS} VERSION ${PROJECT_VERSION}
-                                             SOVERSION ${PROJECT_VERSION_MAJOR} INSTALL_RPATH "$ORIGIN")
+                                             SOVERSION ${PROJECT_VERSION_MAJOR} INSTALL_RPATH "$ORIGIN"
+                                             CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
     target_compile_features(${name} PUBLIC cxx_std_20)
     if(NOT ARG_PRIVATE_INCLUDE)
       set(ARG_PRIVATE_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR})
     endif()
     target_include_directories(${name} PRIVATE ${ARG_PRIVATE_INCLUDE})
+    set(white_box ${name})
+    if(BUILD_SHARED_LIBS)
+      set(white_box ${name}_static)
+      add_library(${white_box} STATIC $<TARGET_OBJECTS:${name}>)
+      target_include_directories(${white_box} PUBLIC $<TARGET_PROPERTY:${name},INTERFACE_INCLUDE_DIRECTORIES>)
+      target_compile_features(${white_box} PUBLIC cxx_std_20)
+      cmake_language(EVAL CODE "cmake_language(DEFER CALL palvo_link_static_variant [[${name}]])")
+    endif()
     add_library(${name}_private INTERFACE)
     target_include_directories(${name}_private INTERFACE ${ARG_PRIVATE_INCLUDE})
-    target_link_libraries(${name}_private INTERFACE ${name})
+    target_link_libraries(${name}_private INTERFACE ${white_box})
   else()
     add_library(${name} STATIC ${ARG_SOURCES})
     target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
@@ -61,11 +77,39 @@ endfunction()
 add_library(palvo_test_support INTERFACE)
 target_include_directories(palvo_test_support INTERFACE ${PROJECT_SOURCE_DIR}/tests)
 
+# The static variant links what its library links, each package library by its
+# static variant; called at the end of the library's folder, where every link of
+# it is known and its imported targets are seen.
+function(palvo_link_static_variant library)
+  get_target_property(links ${library} LINK_LIBRARIES)
+  if(links)
+    palvo_white_box_deps(links ${links})
+    target_link_libraries(${library}_static PUBLIC ${links})
+  endif()
+endfunction()
+
+# palvo_white_box_deps(OUT DEPS...): DEPS for a program that links a LIB_private, with
+# every package library replaced by its static variant (one copy of each in the process).
+function(palvo_white_box_deps out)
+  set(mapped "")
+  foreach(dep ${ARGN})
+    if(TARGET ${dep}_static)
+      list(APPEND mapped ${dep}_static)
+    else()
+      list(APPEND mapped ${dep})
+    endif()
+  endforeach()
+  set(${out} ${mapped} PARENT_SCOPE)
+endfunction()
+
 # palvo_add_test(NAME SOURCES ... DEPS ...)
 # A white-box test names LIB_private among its DEPS to include LIB's private headers.
 function(palvo_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  if(ARG_DEPS MATCHES "_private(;|$)")
+    palvo_white_box_deps(ARG_DEPS ${ARG_DEPS})
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} palvo_test_support GTest::gtest GTest::gmock
                                         GTest::gtest_main)
   palvo_target_options(${name})

@@ -1,6 +1,7 @@
 // What the translator's parts share: the tokens grouped by parentheses into a
 // tree, an expression as rendered, and the Rewriter that turns one statement's
-// tree into SQLite text (tree.cpp, expressions.cpp, statements.cpp, schema.cpp).
+// tree into SQLite text (tree.cpp, expressions.cpp, function_calls.cpp,
+// statements.cpp, schema.cpp).
 #pragma once
 
 #include <cstddef>
@@ -60,12 +61,14 @@ std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
 // ---- expressions (expressions.cpp)
 
 // The number type SQL Server gives an expression, where the statement tells it:
-// literals, CAST/CONVERT, int functions and arithmetic on them. Column values and
-// parameters have none (kind 0) and compute as their values come.
+// literals, CAST/CONVERT, columns of the tables the catalogue knows, int
+// functions and arithmetic on them. Parameters, and columns of unknown tables,
+// have none (kind 0) and compute as their values come.
 struct NumType {
     char kind = 0;      // 'i' int (tinyint, smallint), 'b' bigint, 'd' decimal, 'm' money, 'f' float
     int precision = 0;  // of an int literal: its digits, as SQL Server reads it beside a decimal
     int scale = 0;
+    char narrow = 0;  // of 'i': 't' tinyint, 's' smallint, whose arithmetic with their own kind stays theirs
 };
 
 struct Expr {
@@ -83,6 +86,8 @@ struct Expr {
 
 // The type of a T-SQL type name as written in CAST/CONVERT ("decimal(10,2)").
 NumType numTypeOf(std::string_view typeText);
+// The type of a column as its declared type is stored ("decimal real(18, 2)", "INT").
+NumType columnNumType(std::string_view declared);
 // "decimal(p,s)" or "money" for a decimal or money type, "" for any other.
 std::string declaredNumType(const NumType& t);
 
@@ -91,6 +96,11 @@ bool looksLikeDate(std::string_view s);
 // An operand whose comparison would otherwise fall back to SQLite's byte order:
 // neither a column (which brings its own collation) nor a number.
 bool wantsTextCollation(const Expr& x);
+
+// Whether the nodes are one expression as seq would render it: operands and
+// operators only, no clause word, comma or two operands side by side (a
+// function name before its arguments aside).
+bool plainExpression(const Nodes& ns);
 
 // ---- types and collations (schema.cpp)
 
@@ -115,6 +125,7 @@ struct ValueCheck {
 
 class Rewriter {
 public:
+    explicit Rewriter(Catalogue* catalogue = nullptr) : catalogue_(catalogue) {}
     Translation statement(Nodes& ns);
 
 private:
@@ -147,6 +158,8 @@ private:
     Expr primary(const Nodes& ns, std::size_t& i, std::size_t e);
     Expr caseExpression(const Nodes& ns, std::size_t& i, std::size_t e);
     std::string simpleCaseOperand(const Nodes& ns, std::size_t& b, std::size_t e);
+
+    // function_calls.cpp
     Expr function(const Node& nameNode, const Node& args);
     std::string convertCall(const Call& c);
     std::string castCall(const Nodes& a);
@@ -180,6 +193,35 @@ private:
     Translation rename(const Nodes& ns, std::size_t at);
     std::string createView(const Nodes& ns);
     std::string createIndex(const Nodes& ns);
+
+    // The tables a query, UPDATE or DELETE reads, innermost last: an unqualified
+    // column is of the one innermost table that has it, a qualified one of the
+    // table of that alias or name. A derived table, a common table expression
+    // or a table the catalogue lacks has no columns known (null).
+    struct Source {
+        std::string name;  // alias, else the table's name; lower case
+        const Catalogue::Columns* columns = nullptr;
+    };
+    using Scope = std::vector<Source>;
+    class ScopeGuard {
+    public:
+        ScopeGuard(Rewriter& rw, Scope scope);
+        ~ScopeGuard() { rw_.scopes_.pop_back(); }
+        ScopeGuard(const ScopeGuard&) = delete;
+        ScopeGuard& operator=(const ScopeGuard&) = delete;
+
+    private:
+        Rewriter& rw_;
+    };
+    Source source(const std::string& lowerTable, std::string alias);
+    Scope fromScope(const Nodes& ns, std::size_t i, std::size_t e);
+    NumType referenceType(std::string_view qualifier, std::string_view column) const;
+    NumType columnArgType(const Nodes& a, Span part) const;
+
+    Catalogue* catalogue_ = nullptr;
+    bool usedCatalogue_ = false;
+    std::vector<Scope> scopes_;
+    std::vector<std::string> commonTables_;  // names WITH gives, lower case
 
     std::vector<ValueCheck> checks_;  // of the last createTable
     bool recordColumns_ = false;      // the next seq is the query's own: it records its columns' types

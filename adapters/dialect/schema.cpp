@@ -227,7 +227,11 @@ std::string Rewriter::columnDef(const Nodes& d, std::size_t b, std::size_t e, Da
         return col + " integer primary key autoincrement" + cleaned;
     }
     if (isTextType(c.type) && !c.explicitCollate) c.tail = kCollateText + c.tail;
-    if (isDateType(c.type)) dateColumns.emplace_back(col, c.type == "date" ? "tsql_date" : "tsql_datetime");
+    if (isDateType(c.type)) {
+        dateColumns.emplace_back(col, c.type == "date"            ? "tsql_date"
+                                      : c.type == "smalldatetime" ? "tsql_smalldatetime"
+                                                                  : "tsql_datetime");
+    }
     if (auto check = valueCheck(c.type, c.typeText, "new." + col); !check.empty()) {
         checks_.push_back({c.name, col, std::move(check)});
     }
@@ -330,7 +334,7 @@ Translation Rewriter::alterTableAdd(const Nodes& ns) {
     const std::string& c = t.statements[0];
     std::string def = c.substr(c.find('(') + 1);
     def.pop_back();
-    if (def.find(',') != std::string::npos && def.find("(") == std::string::npos) {
+    if (def.find(',') != std::string::npos && def.find('(') == std::string::npos) {
         unsupported("ALTER TABLE ... ADD of several columns");
     }
     tr.statements.push_back(s + " column " + def);

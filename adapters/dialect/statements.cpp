@@ -94,6 +94,7 @@ struct Rewriter::Clauses {
     };
     std::vector<Connective> connectives;
     bool betweenPending = false;  // the next AND belongs to BETWEEN
+    std::size_t scopeBase = 0;    // the scopes around this run of clauses; a select adds its own
     // the query's own select list, whose items' types are recorded
     bool top = false;
     bool inSelectList = false;
@@ -172,6 +173,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     c.top = recordColumns_ && b < e && ns[b].word("select");
     recordColumns_ = false;
     if (&ns == topNodes_) c.result = &result_;
+    c.scopeBase = scopes_.size();
     for (std::size_t i = b; i < e;) {
         const Node& n = ns[i];
         if (!n.group && n.tok.kind == TokenKind::Word) {
@@ -217,6 +219,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     c.endConditions();
     c.endList();
     if (c.limit) c.out += " limit " + *c.limit;
+    scopes_.resize(c.scopeBase);
     return c.out;
 }
 
@@ -232,6 +235,14 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
     c.selectSeen = true;
     c.sortTerms = false;
     ++i;
+    if (catalogue_) {
+        // each select of a UNION reads its own tables
+        Scope scope = fromScope(ns, i, e);
+        if (scopes_.size() > c.scopeBase)
+            scopes_.back() = std::move(scope);
+        else
+            scopes_.push_back(std::move(scope));
+    }
     if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) put(c.out, ns[i++]);
     c.inList = true;
     c.items = c.itemTerms = 0;
@@ -356,6 +367,7 @@ std::string Rewriter::withStatement(const Nodes& ns) {
     std::size_t i = 1;
     while (true) {
         if (i >= ns.size() || !ns[i].isName()) unsupported("this form of WITH");
+        commonTables_.push_back(asciiLower(ns[i].tok.text));
         put(s, ns[i]);
         ++i;
         if (i < ns.size() && ns[i].group) {
@@ -420,6 +432,13 @@ std::string Rewriter::deleteStatement(const Nodes& ns) {
     for (std::size_t k = i; k < ns.size(); ++k) {
         if (ns[k].word("from")) unsupported("DELETE with a second FROM (a join)");
     }
+    Scope scope;
+    if (catalogue_ && i < ns.size() && ns[i].isName()) {
+        std::size_t k = i;
+        while (k + 2 < ns.size() && ns[k + 1].op(".") && ns[k + 2].isName()) k += 2;
+        scope.push_back(source(asciiLower(ns[k].tok.text), {}));
+    }
+    const ScopeGuard target(*this, std::move(scope));
     put(out, seq(ns, i, ns.size()), false);
     return out;
 }
@@ -468,10 +487,22 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
     UpdateTarget target;
     target.name = asciiLower(ns[setAt - 1].tok.text);
     target.text = plain(ns, 1, setAt);
+    std::vector<UpdateSource> sources;
+    if (fromAt != n) sources = updateSources(ns, fromAt + 1, whereAt);
+    // SET and WHERE read the updated table and those of FROM
+    Scope scope;
+    if (catalogue_) {
+        bool aliased = false;
+        for (const UpdateSource& src : sources) {
+            aliased = aliased || src.alias == target.name;
+            scope.push_back(src.name.empty() ? Source{src.alias, nullptr} : source(src.name, src.alias));
+        }
+        if (!aliased) scope.push_back(source(target.name, {}));
+    }
+    const ScopeGuard tables(*this, std::move(scope));
     std::string assigns = updateAssignments(ns, setAt + 1, std::min(fromAt, whereAt));
     std::string fromText;
     if (fromAt != n) {
-        std::vector<UpdateSource> sources = updateSources(ns, fromAt + 1, whereAt);
         takeOutUpdatedTable(ns, sources, target);
         fromText = remainingSources(ns, sources);
     }
@@ -674,6 +705,7 @@ Translation Rewriter::statement(Nodes& ns) {
                          "')"};
     }
     for (auto& s : tr.statements) s = trimLead(std::move(s));
+    tr.usesCatalogue = usedCatalogue_;
     return tr;
 }
 

@@ -18,10 +18,10 @@ std::string Translation::joined() const {
     return r;
 }
 
-Translation translateUncached(std::string_view tsql) {
+Translation translateUncached(std::string_view tsql, Catalogue* catalogue) {
     auto toks = tokenize(tsql);
     Nodes tree = buildTree(toks);
-    Rewriter rw;
+    Rewriter rw(catalogue);
     return rw.statement(tree);
 }
 
@@ -43,12 +43,17 @@ Translator::Translator(std::size_t capacity) : cache_(std::make_unique<Cache>())
 Translator::~Translator() = default;
 
 std::shared_ptr<const Translation> Translator::translateStatements(std::string_view tsql) {
+    return translateStatements(tsql, nullptr);
+}
+
+std::shared_ptr<const Translation> Translator::translateStatements(std::string_view tsql,
+                                                                   Catalogue* catalogue) {
     std::string key(tsql);
     {
         std::lock_guard lock(cache_->mutex);
         if (auto it = cache_->map.find(key); it != cache_->map.end()) return it->second;
     }
-    auto result = std::make_shared<const Translation>(translateUncached(tsql));
+    auto result = std::make_shared<const Translation>(translateUncached(tsql, catalogue));
     if (cache_->capacity == 0 || key.size() > kCachedTextBudget) return result;
     std::lock_guard lock(cache_->mutex);
     if (cache_->map.emplace(key, result).second) {

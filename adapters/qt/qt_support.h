@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -84,5 +85,11 @@ BoxLayout boxLayout(int style);
 int resultOf(QMessageBox::StandardButton button);
 /// The caption a Chinese desktop gives a message box button ("确定", "是(&Y)").
 QString chineseButtonText(QMessageBox::StandardButton button);
+
+/// The CUPS options a print dialog leaves on a job (name, value, name, value...)
+/// without those that choose the paper or its orientation (the driver's
+/// PageSize, PageRegion, media, orientation-requested, landscape): with them the
+/// driver would put the pages on its default paper, not the one they were laid out on.
+QStringList withoutPaperOptions(const QStringList& options);
 
 }  // namespace Palvo::qt

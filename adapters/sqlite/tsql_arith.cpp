@@ -4,7 +4,8 @@
 // The translator renders a chain of one precedence (a + b - c) as one call,
 // tsql_arith(a, b, c, '+-'), evaluated left to right, so that long chains do not
 // nest; an 'i' before an operator marks a step on two int values, whose result
-// must fit int, as SQL Server's int arithmetic must. A 'd<p>,<s>' before an
+// must fit int, as SQL Server's int arithmetic must ('t' two tinyint values, 's'
+// smallint ones, with their ranges). A 'd<p>,<s>' before an
 // operator marks a step whose result SQL Server types decimal(p,s), and an 'm'
 // one typed money: such a step computes exactly on the decimals its operands
 // were written as, rounds (or, dividing, cuts) to the scale and fails when the
@@ -14,7 +15,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "palvo/convert.h"
 #include "tsql_decimal.h"
@@ -94,8 +97,9 @@ bool textToNumber(Operand& t, const Operand& number, std::string& error) {
     return true;
 }
 
-// a op b on two whole numbers, within int when `intTyped`, within bigint otherwise.
-bool wholeStep(std::int64_t a, char op, std::int64_t b, bool intTyped, std::int64_t& r, std::string& error) {
+// a op b on two whole numbers, within the type the translator marked: 'i' int,
+// 't' tinyint, 's' smallint, otherwise bigint.
+bool wholeStep(std::int64_t a, char op, std::int64_t b, char typed, std::int64_t& r, std::string& error) {
     bool over = false;
     switch (op) {
         case '+':
@@ -122,6 +126,15 @@ bool wholeStep(std::int64_t a, char op, std::int64_t b, bool intTyped, std::int6
             }
             r = b == -1 ? 0 : a % b;
     }
+    if (!over && typed == 't' && (r < 0 || r > 255)) {
+        error = "Arithmetic overflow error for data type tinyint, value = " + std::to_string(r) + ".";
+        return false;
+    }
+    if (!over && typed == 's' && (r < INT16_MIN || r > INT16_MAX)) {
+        error = "Arithmetic overflow error for data type smallint, value = " + std::to_string(r) + ".";
+        return false;
+    }
+    const bool intTyped = typed == 'i';
     if (over || (intTyped && (r < INT32_MIN || r > INT32_MAX))) {
         error = overflow(intTyped ? "int" : "bigint");
         return false;
@@ -144,7 +157,7 @@ bool realStep(double a, char op, double b, double& r, std::string& error) {
 
 // What SQL Server types a step's result, as the translator marked it.
 struct StepType {
-    char kind = 0;  // 0 as the values come, 'i' int, 'd' decimal(p,s), 'm' money
+    char kind = 0;  // 0 as the values come, 'i' int, 't' tinyint, 's' smallint, 'd' decimal(p,s), 'm' money
     int precision = 0, scale = 0;
 };
 
@@ -240,7 +253,7 @@ bool decimalStep(Operand& acc, char op, const StepType& t, const Operand& x, std
         acc.i = static_cast<std::int64_t>(r->m);
     } else {
         acc.type = SQLITE_FLOAT;
-        acc.d = std::strtod(decText(*r).c_str(), nullptr);
+        acc.d = doubleOfDec(*r);
     }
     return true;
 }
@@ -253,7 +266,6 @@ bool step(Operand& acc, char op, const StepType& t, Operand x, std::string& erro
     }
     if (t.kind == 'd' || t.kind == 'm') return decimalStep(acc, op, t, x, error);
     acc.exact = false;
-    const bool intTyped = t.kind == 'i';
     if (acc.type == SQLITE_TEXT && x.type == SQLITE_TEXT) {
         if (op != '+') {
             error =
@@ -289,7 +301,7 @@ bool step(Operand& acc, char op, const StepType& t, Operand x, std::string& erro
         if (!textToNumber(text, num, error)) return false;
     }
     if (acc.type == SQLITE_INTEGER && x.type == SQLITE_INTEGER)
-        return wholeStep(acc.i, op, x.i, intTyped, acc.i, error);
+        return wholeStep(acc.i, op, x.i, t.kind, acc.i, error);
     double r = 0;
     if (!realStep(acc.real(), op, x.real(), r, error)) return false;
     acc.type = SQLITE_FLOAT;
@@ -310,44 +322,74 @@ void result(sqlite3_context* ctx, const Operand& r) {
     }
 }
 
+// The steps of an operator text, parsed once per statement (SQLite keeps them
+// with the constant argument).
+struct Step {
+    StepType type;
+    char op = 0;
+};
+using Steps = std::vector<Step>;
+
+std::optional<Steps> parseSteps(std::string_view ops) {
+    Steps steps;
+    for (std::size_t p = 0; p < ops.size(); ++p) {
+        Step s;
+        if (ops[p] == 'i' || ops[p] == 'm' || ops[p] == 't' || ops[p] == 's') {
+            s.type.kind = ops[p++];
+        } else if (ops[p] == 'd') {
+            // d<precision>,<scale>
+            s.type.kind = 'd';
+            const char* end = ops.data() + ops.size();
+            auto r1 = std::from_chars(ops.data() + p + 1, end, s.type.precision);
+            auto r2 = r1.ec == std::errc() && r1.ptr < end && *r1.ptr == ','
+                          ? std::from_chars(r1.ptr + 1, end, s.type.scale)
+                          : std::from_chars_result{end, std::errc::invalid_argument};
+            if (r2.ec != std::errc() || s.type.precision < 1 || s.type.precision > kMaxDigits ||
+                s.type.scale < 0 || s.type.scale > s.type.precision)
+                return std::nullopt;
+            p = static_cast<std::size_t>(r2.ptr - ops.data());
+        }
+        if (s.type.kind == 'm') {
+            s.type.precision = 19;
+            s.type.scale = 4;
+        }
+        if (p >= ops.size() || std::string_view("+-*/%").find(ops[p]) == std::string_view::npos)
+            return std::nullopt;
+        s.op = ops[p];
+        steps.push_back(s);
+    }
+    return steps;
+}
+
 }  // namespace
 
 // tsql_arith(a, b, ..., 'ops'): a op1 b op2 c ..., left to right.
 void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (argc < 2) return resultError(ctx, "tsql_arith wants its operands and then its operators.");
     const int operands = argc - 1;
-    const std::string_view ops = textOf(argv[operands]);
+    const auto* steps = static_cast<const Steps*>(sqlite3_get_auxdata(ctx, operands));
+    if (!steps) {
+        const std::string_view ops = textOf(argv[operands]);
+        auto parsed = parseSteps(ops);
+        if (!parsed || static_cast<int>(parsed->size()) != operands - 1)
+            return resultError(
+                ctx, "tsql_arith: the operators '" + std::string(ops) + "' do not fit its operands.");
+        auto* kept = new Steps(std::move(*parsed));
+        steps = kept;
+        sqlite3_set_auxdata(ctx, operands, kept, [](void* p) { delete static_cast<Steps*>(p); });
+        // SQLite may have freed it at once (no memory): parse for this row only
+        if (sqlite3_get_auxdata(ctx, operands) != kept) {
+            static thread_local Steps once;
+            once = *parseSteps(ops);
+            steps = &once;
+        }
+    }
     Operand acc = Operand::of(argv[0]);
     std::string error;
-    int k = 1;
-    bool fits = true;
-    for (std::size_t p = 0; fits && p < ops.size(); ++p, ++k) {
-        StepType t;
-        if (ops[p] == 'i' || ops[p] == 'm') {
-            t.kind = ops[p++];
-        } else if (ops[p] == 'd') {
-            // d<precision>,<scale>
-            t.kind = 'd';
-            const char* end = ops.data() + ops.size();
-            auto r1 = std::from_chars(ops.data() + p + 1, end, t.precision);
-            auto r2 = r1.ec == std::errc() && r1.ptr < end && *r1.ptr == ','
-                          ? std::from_chars(r1.ptr + 1, end, t.scale)
-                          : std::from_chars_result{end, std::errc::invalid_argument};
-            fits = r2.ec == std::errc() && t.precision >= 1 && t.precision <= kMaxDigits && t.scale >= 0 &&
-                   t.scale <= t.precision;
-            p = static_cast<std::size_t>(r2.ptr - ops.data());
-        }
-        if (t.kind == 'm') {
-            t.precision = 19;
-            t.scale = 4;
-        }
-        fits = fits && k < operands && p < ops.size() &&
-               std::string_view("+-*/%").find(ops[p]) != std::string_view::npos;
-        if (fits && !step(acc, ops[p], t, Operand::of(argv[k]), error)) return resultError(ctx, error);
+    for (std::size_t k = 0; k < steps->size(); ++k) {
+        const Step& s = (*steps)[k];
+        if (!step(acc, s.op, s.type, Operand::of(argv[k + 1]), error)) return resultError(ctx, error);
     }
-    if (!fits || k != operands)
-        return resultError(ctx,
-                           "tsql_arith: the operators '" + std::string(ops) + "' do not fit its operands.");
     result(ctx, acc);
 }
 

@@ -145,15 +145,8 @@ void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x)
         if (!st) return resultError(ctx, kDatetimeOutOfRange);
     }
     if (b == "smalldatetime") {
-        // read as a datetime first: 29.999 seconds is 30.000 and rounds up
-        if (auto ticks = toTicks(*st)) st = ticks;
-        st = fromMillis((totalMillis(*st) + 30000) / 60000 * 60000);
-        if (!st) {
-            return resultError(
-                ctx,
-                "The conversion of a varchar data type to a smalldatetime data type resulted in "
-                "an out-of-range value.");
-        }
+        st = toMinute(*st);
+        if (!st) return resultError(ctx, kSmalldatetimeOutOfRange);
     }
     resultText(ctx, st->toIso());
 }

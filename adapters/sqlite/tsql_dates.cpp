@@ -175,6 +175,20 @@ std::optional<DateTime> toTicks(const DateTime& d) {
     return fromMillis(ms - ms % 10 + kTo[ms % 10]);
 }
 
+const char* const kSmalldatetimeOutOfRange =
+    "The conversion of a varchar data type to a smalldatetime data type resulted in an out-of-range value.";
+
+std::optional<DateTime> toMinute(const DateTime& d) {
+    static const std::int64_t last = totalMillis(DateTime{2079, 6, 6, 23, 59, 0, 0});
+    // read as a datetime first: 29.999 seconds is 30.000 and rounds up
+    const DateTime ticks = toTicks(d).value_or(d);
+    const std::int64_t at = totalMillis(ticks);
+    if (at < 0) return std::nullopt;
+    const std::int64_t ms = (at + 30000) / 60000 * 60000;
+    if (ms > last) return std::nullopt;
+    return fromMillis(ms);
+}
+
 std::optional<DateTime> fromMillis(std::int64_t ms) {
     static const std::int64_t first = totalMillis(DateTime{1753, 1, 1, 0, 0, 0, 0});
     static const std::int64_t last = totalMillis(DateTime{9999, 12, 31, 23, 59, 59, 999});
@@ -279,6 +293,16 @@ void fnDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (!st) return resultError(ctx, kDateConversionFailed);
     st = toTicks(*st);
     if (!st) return resultError(ctx, kDatetimeOutOfRange);
+    resultText(ctx, st->toIso());
+}
+
+// tsql_smalldatetime(x): a smalldatetime column keeps the minute.
+void fnSmalldatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    auto st = valueToDate(argv[0]);
+    if (!st) return resultError(ctx, kDateConversionFailed);
+    st = toMinute(*st);
+    if (!st) return resultError(ctx, kSmalldatetimeOutOfRange);
     resultText(ctx, st->toIso());
 }
 

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,9 +93,26 @@ inline std::optional<Dec> parseDec(std::string_view s) {
     return Dec{neg ? -m : m, scale};
 }
 
+// 10^n as a double: exact up to 10^22.
+inline constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 // The shortest decimal that reads back as this double: the value a user wrote.
 inline std::optional<Dec> decOfDouble(double d) {
     if (!std::isfinite(d)) return std::nullopt;
+    // The fewest decimals m / 10^k that read back as d, while m has at most 15
+    // digits: two decimals of 15 digits never read as one double, so this is the
+    // shortest text's value. m / 10^k is one correctly rounded division of exact doubles.
+    const double a = std::fabs(d);
+    for (int k = 0; k <= 15 && a < 1e15; ++k) {
+        const double scaled = a * kPow10[k];
+        if (scaled >= 1e15) break;
+        const double m = std::nearbyint(scaled);
+        if (m / kPow10[k] == a) {
+            const auto whole = static_cast<long long>(m);
+            return Dec{d < 0 ? -whole : whole, k};
+        }
+    }
     char buf[32];
     auto r = std::to_chars(buf, buf + sizeof buf, d);
     return parseDec(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
@@ -125,6 +143,14 @@ inline std::string decText(const Dec& x) {
     }
     if (x.scale > 0) digits.insert(digits.size() - static_cast<std::size_t>(x.scale), ".");
     return x.m < 0 ? "-" + digits : digits;
+}
+
+// The double nearest to x: below 2^53 both m and 10^scale are exact doubles,
+// and their quotient is rounded once.
+inline double doubleOfDec(const Dec& x) {
+    if (x.scale <= 22 && magnitude(x.m) < (static_cast<i128>(1) << 53))
+        return static_cast<double>(static_cast<long long>(x.m)) / kPow10[x.scale];
+    return std::strtod(decText(x).c_str(), nullptr);
 }
 
 // |a| / |b| cut to `scale` decimals, a and b of scales sa and sb; false when the

@@ -30,6 +30,7 @@ struct Registration {
 constexpr Registration kFunctions[] = {
     {"tsql_getdate", 0, tsql::fnGetdate, false},
     {"tsql_datetime", 1, tsql::fnDatetime, true},
+    {"tsql_smalldatetime", 1, tsql::fnSmalldatetime, true},
     {"tsql_date", 1, tsql::fnDate, true},
     {"tsql_datelit", 2, tsql::fnDatelit, true},
     {"tsql_add", 2, tsql::fnAdd, true},

@@ -200,6 +200,7 @@ struct ExactSum {
     bool inexact = false;
     int typedScale =
         0;  // 1 + the scale of a sum the statement types decimal(38, scale); 0: the values decide
+    bool intTyped = false;  // of an int the statement types: the sum must fit int
 };
 
 void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
@@ -247,7 +248,11 @@ ExactSum* sumState(sqlite3_context* ctx, bool create) {
 void sumStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     auto* s = sumState(ctx, true);
     if (!s) return;
-    if (argc > 1) s->typedScale = 1 + std::clamp(sqlite3_value_int(argv[1]), 0, kMaxDigits);
+    // tsql_sum(x, scale) of a typed decimal, tsql_sum(x, 'int') of an int
+    if (argc > 1 && sqlite3_value_type(argv[1]) == SQLITE_TEXT)
+        s->intTyped = true;
+    else if (argc > 1)
+        s->typedScale = 1 + std::clamp(sqlite3_value_int(argv[1]), 0, kMaxDigits);
     accumulate(*s, argv[0], 1);
 }
 
@@ -270,15 +275,13 @@ bool typedResult(sqlite3_context* ctx, const ExactSum& s, bool average) {
     if (r->scale == 0 && r->m >= INT64_MIN && r->m <= INT64_MAX)
         sqlite3_result_int64(ctx, static_cast<std::int64_t>(r->m));
     else
-        sqlite3_result_double(ctx, std::strtod(decText(*r).c_str(), nullptr));
+        sqlite3_result_double(ctx, doubleOfDec(*r));
     return true;
 }
 
 const char* const kDecimalOverflow = "Arithmetic overflow error converting expression to data type numeric.";
 
-double toDouble(const ExactSum& s) {
-    return s.inexact ? s.floating : std::strtod(decText(s.total).c_str(), nullptr);
-}
+double toDouble(const ExactSum& s) { return s.inexact ? s.floating : doubleOfDec(s.total); }
 
 const char* const kFloatOverflow = "Arithmetic overflow error converting expression to data type float.";
 
@@ -294,6 +297,8 @@ void sumValue(sqlite3_context* ctx) {
         if (!std::isfinite(d)) return resultError(ctx, kFloatOverflow);
         return sqlite3_result_double(ctx, d);
     }
+    if (s->intTyped && (s->total.m < INT32_MIN || s->total.m > INT32_MAX))
+        return resultError(ctx, "Arithmetic overflow error converting expression to data type int.");
     if (s->total.m < INT64_MIN || s->total.m > INT64_MAX) {
         return resultError(ctx, "Arithmetic overflow error converting expression to data type bigint.");
     }

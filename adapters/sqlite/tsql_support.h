@@ -64,6 +64,10 @@ std::optional<DateTime> fromMillis(std::int64_t ms);
 // in 0, 3 or 7 (.001 -> .000, .002 -> .003, .005 -> .007, .999 -> the next
 // second); nullopt past 9999-12-31 23:59:59.997.
 std::optional<DateTime> toTicks(const DateTime& d);
+// A smalldatetime as SQL Server keeps it: the datetime rounded to the minute
+// (29.998 seconds down, 29.999 up); nullopt outside 1900-01-01 to 2079-06-06 23:59.
+std::optional<DateTime> toMinute(const DateTime& d);
+extern const char* const kSmalldatetimeOutOfRange;
 // The text of CONVERT(varchar, date, style).
 std::string formatStyle(const DateTime& d, int style);
 
@@ -74,6 +78,7 @@ using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
 // tsql_dates.cpp
 void fnGetdate(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnDatetime(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnSmalldatetime(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnDate(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnDatelit(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnDatepart(sqlite3_context* ctx, int argc, sqlite3_value** argv);

@@ -137,8 +137,19 @@ void warnUnplayed(const WindowScript& script, const PrintingMessageBox& box, std
 
 }  // namespace
 
-int PrintingMessageBox::show(const std::string& text, int style, const std::string& title) {
+void PrintingMessageBox::print(const std::string& title, const std::string& text) {
     out_ << "[" << title << "] " << text << "\n";
+    ++printed_;
+}
+
+bool PrintingMessageBox::takeMessageWindow(const std::string& text, const std::string&) {
+    if (windows_ == MessageWindows::Show) return false;
+    print(session().sMsg, text);
+    return true;
+}
+
+int PrintingMessageBox::show(const std::string& text, int style, const std::string& title) {
+    print(title, text);
     if (pendingAnswers() > 0) return ScriptedMessageBox::show(text, style, title);
     if (!script_ || script_->empty() || script_->front().kind != ScriptAction::Kind::Answer) {
         return msgBoxDefaultAnswer(style);

@@ -20,6 +20,7 @@
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/session.h"
+#include "palvo/spooled_grid.h"
 #include "palvo/sqlite/connection.h"
 #include "report_args.h"
 #include "report_command.h"
@@ -29,8 +30,6 @@
 namespace Palvo::cli {
 
 namespace {
-
-constexpr long kInternalError = 51;
 
 const char* kUsage =
     "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] [--csv] STATEMENT\n"
@@ -80,7 +79,7 @@ int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << kUsage;
         return 2;
     }
-    try {
+    return runGuarded(err, [&] {
         auto conn = openConnection(options);
         if (!returnsRows(statement)) {
             out << conn->Execute(statement) << "\n";
@@ -90,13 +89,7 @@ int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream
         rs.Open(statement, conn, adOpenStatic, adLockReadOnly);
         writeRows(out, rs.table(), format, types);
         return 0;
-    } catch (const Error& e) {
-        err << e.description() << "\n";
-        return 1;
-    } catch (const std::exception& e) {
-        err << e.what() << "\n";
-        return 1;
-    }
+    });
 }
 
 constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -149,26 +142,30 @@ SignalCleanup::~SignalCleanup() {
         ::sigaction(kCleanedSignals[i], &saved_->before[i], nullptr);
 }
 
+void printFailure(std::ostream& err, std::string_view description) {
+    err << "palvo: " << description << "\n";
+}
+
 int runGuarded(std::ostream& err, const std::function<int()>& body) {
     int status = 1;
     try {
         status = body();
     } catch (const Error& e) {
-        err << "error " << e.number() << ": " << e.description() << "\n";
+        printFailure(err, e.description());
     } catch (const std::exception& e) {
-        err << "error " << kInternalError << ": " << e.what() << "\n";
+        printFailure(err, e.what());
     }
     session().oConn.reset();
     return status;
 }
 
-bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err,
+bool fillReportGrid(const std::string& db, const std::string& statement, SpooledGrid& grid, std::ostream& err,
                     bool fitWidths) {
     clsForm().mInit_Var("", "", "", "", openConnection({db, ""}), "");
-    const std::string filled = clsGrid().sFillTable(statement, grid, fitWidths, 0, "", true);
+    const std::string filled = sFillSpooled(*session().oConn, statement, grid, fitWidths);
     session().oConn.reset();
     if (filled.empty() || filled == "0") return true;
-    err << "palvo: " << filled << "\n";
+    printFailure(err, filled);
     return false;
 }
 

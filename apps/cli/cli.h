@@ -5,10 +5,12 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "palvo/data.h"
 #include "palvo/grid.h"
+#include "palvo/spooled_grid.h"
 
 namespace Palvo::cli {
 
@@ -46,17 +48,21 @@ private:
     std::unique_ptr<Saved> saved_;
 };
 
-/// Runs a command's body and returns its status. A Palvo::Error prints
-/// "error N: description", any other exception "error 51: what"; either gives
-/// status 1. The session's connection is let go afterwards in every case.
+/// Prints a failure as every command prints it: one line "palvo: DESCRIPTION".
+void printFailure(std::ostream& err, std::string_view description);
+
+/// Runs a command's body and returns its status. A Palvo::Error prints its
+/// description, any other exception its what(), through printFailure; either
+/// gives status 1. The session's connection is let go afterwards in every case.
 int runGuarded(std::ostream& err, const std::function<int()>& body);
 
 /// Opens the embedded database `db` as the session's connection, fills `grid`
-/// with the statement's rows (running numbers first) and lets the connection
-/// go; with `fitWidths` the columns are sized to their texts as sFillTable
-/// sizes them (ControlSize, with the thread's text measurer). False, with
-/// "palvo: " and the failure on err, when the fill failed.
-bool fillReportGrid(const std::string& db, const std::string& statement, FlexGrid& grid, std::ostream& err,
+/// with the statement's rows as sFillTable fills a grid (running numbers
+/// first), reading them one at a time into the grid's file, and lets the
+/// connection go; with `fitWidths` the columns are sized to their texts as
+/// sFillTable sizes them (ControlSize, with the thread's text measurer).
+/// False, with the failure on err (printFailure), when the fill failed.
+bool fillReportGrid(const std::string& db, const std::string& statement, SpooledGrid& grid, std::ostream& err,
                     bool fitWidths = false);
 
 /// Whether a statement returns rows: a select, possibly after comments and parentheses, or a

@@ -53,7 +53,7 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << kInitUsage;
         return 2;
     }
-    try {
+    return runGuarded(err, [&] {
         auto conn = std::make_shared<sqlite::Connection>();
         conn->Open(options.db);
         bool whole = true;
@@ -85,13 +85,7 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             out << "sample data in " << options.db << "\n";
         }
         return whole ? 0 : 1;
-    } catch (const Error& e) {
-        err << e.description() << "\n";
-        return 1;
-    } catch (const std::exception& e) {
-        err << e.what() << "\n";
-        return 1;
-    }
+    });
 }
 
 }  // namespace Palvo::cli

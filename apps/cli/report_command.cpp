@@ -1,6 +1,7 @@
 #include "report_command.h"
 
 #include <QGuiApplication>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <ostream>
@@ -8,9 +9,9 @@
 #include "call_command.h"
 #include "cli.h"
 #include "palvo/clsPrint.h"
-#include "palvo/memory/grid.h"
 #include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
+#include "palvo/spooled_grid.h"
 #include "report_args.h"
 
 namespace Palvo::cli {
@@ -19,10 +20,13 @@ namespace {
 
 const char* kReportUsage =
     "usage: palvo report pdf --db FILE --title TITLE [--top TEXT] [--bottom TEXT]\n"
-    "                        [--paper A4|B5|10x11] [--landscape] --out FILE.pdf STATEMENT\n"
+    "                        [--paper A4|B5|10x11] [--landscape] [--page-totals COLUMNS]\n"
+    "                        [--offset X,Y] --out FILE.pdf STATEMENT\n"
     "  prints the rows of a query as a paged report (running numbers in the first column)\n"
     "  into a PDF file; messages print as [TITLE] TEXT, and the exit status is 1 when the\n"
-    "  report did not print (FILE.pdf is then as it was). FILE must exist.\n";
+    "  report did not print (FILE.pdf is then as it was). FILE must exist.\n"
+    "  --page-totals 金额,数量  ends every page with 本页小计 and 累计 of those columns\n"
+    "  --offset X,Y  moves everything printed X mm right and Y mm down (negative: left, up)\n";
 
 struct ReportOptions {
     std::string db;
@@ -33,14 +37,53 @@ struct ReportOptions {
     int orientation = vbPRORPortrait;
     std::string out;
     std::string statement;
+    std::vector<std::string> pageTotals;
+    double offsetX = 0;  // twips
+    double offsetY = 0;
 };
+
+constexpr double kTwipsPerMm = 1440 / 25.4;
+
+// "金额,数量": the titles, none empty.
+bool parseColumns(const std::string& text, std::vector<std::string>& columns) {
+    columns.clear();
+    for (std::size_t start = 0;;) {
+        const auto comma = text.find(',', start);
+        columns.push_back(text.substr(start, comma == std::string::npos ? comma : comma - start));
+        if (columns.back().empty()) return false;
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+// "2.5,-1": millimetres right and down, as plain decimal numbers.
+bool parseOffset(const std::string& text, double& x, double& y) {
+    const auto comma = text.find(',');
+    if (comma == std::string::npos) return false;
+    const std::string parts[] = {text.substr(0, comma), text.substr(comma + 1)};
+    double mm[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string& part = parts[i];
+        if (part.empty() || part.find_first_not_of("+-.0123456789") != std::string::npos) return false;
+        char* end = nullptr;
+        mm[i] = std::strtod(part.c_str(), &end);
+        if (end != part.c_str() + part.size() || !std::isfinite(mm[i])) return false;
+    }
+    x = mm[0] * kTwipsPerMm;
+    y = mm[1] * kTwipsPerMm;
+    return true;
+}
 
 bool parse(const std::vector<std::string>& args, ReportOptions& o) {
     ReportArgs r;
-    if (!parseReportArgs(args, "pdf", {"--db", "--title", "--top", "--bottom", "--paper", "--out"},
-                         {"--landscape"}, r)) {
+    if (!parseReportArgs(
+            args, "pdf",
+            {"--db", "--title", "--top", "--bottom", "--paper", "--out", "--page-totals", "--offset"},
+            {"--landscape"}, r)) {
         return false;
     }
+    if (r.has("--page-totals") && !parseColumns(r.last("--page-totals"), o.pageTotals)) return false;
+    if (r.has("--offset") && !parseOffset(r.last("--offset"), o.offsetX, o.offsetY)) return false;
     o.db = r.last("--db");
     o.title = r.last("--title");
     o.top = r.last("--top");
@@ -101,14 +144,17 @@ int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream&
     const SignalCleanup cleanup;
     return runGuarded(err, [&] {
         const auto app = guiApplication();
-        auto box = std::make_shared<PrintingMessageBox>(err);
+        auto box = std::make_shared<PrintingMessageBox>(err, nullptr, MessageWindows::Print);
         ScopedMessageBox boxGuard(box);
-        memory::FlexGrid grid;
+        SpooledGrid grid;
         if (!fillReportGrid(o.db, o.statement, grid, err)) return 1;
         auto printer = qt::Printer::pdf(o.out);
         printer->PaperSize(o.paper);
         printer->Orientation(o.orientation);
+        printer->Offset(o.offsetX, o.offsetY);
         ScopedPrinter printerGuard(printer);
+        ScopedPrintRecordOptions optionsGuard(
+            std::make_shared<PrintRecordOptions>(PrintRecordOptions{o.pageTotals}));
         clsPrint().mPrintRecord(grid, o.title, o.top, o.bottom);
         if (printer->jobsEnded() == 0) return 1;
         // the report keeps its layout: what does not fit across the paper is named, not scaled

@@ -15,6 +15,7 @@
 #include "palvo/memory/spreadsheet.h"
 #include "palvo/memory/window_host.h"
 #include "palvo/session.h"
+#include "palvo/spooled_grid.h"
 #include "palvo/xlsx/writer.h"
 #include "report_args.h"
 
@@ -141,7 +142,7 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
     }
     const SignalCleanup cleanup;
     return runGuarded(err, [&] {
-        auto box = std::make_shared<PrintingMessageBox>(err);
+        auto box = std::make_shared<PrintingMessageBox>(err, nullptr, MessageWindows::Print);
         ScopedMessageBox boxGuard(box);
         auto host = std::make_shared<memory::WindowHost>(nullptr, box);
         ScopedWindowHost hostGuard(host);
@@ -151,7 +152,7 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
         desk->saveTo = o.out;
         ScopedSpreadsheetDesk deskGuard(desk);
         const MeasurerGuard measurerGuard(std::make_shared<SheetWidthMeasurer>(memory::headlessMeasurer()));
-        memory::FlexGrid grid;
+        SpooledGrid grid;
         // a workbook has no window width to share out: each column gets what its texts need
         grid.Width(0);
         grid.CellFontSize(kSheetFontSize);
@@ -182,20 +183,8 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
             clsPrint().sPrintComFlxData(grid, o.title, o.top, o.bottom, orientation, -1, true, 1, &heading,
                                         -1, o.merges);
         }
-        // what the message windows said goes to the terminal as the message boxes do
-        int messages = static_cast<int>(box->messages().size());
-        for (const auto& frame : host->shown()) {
-            if (frame->Name() != "frmMsg") continue;
-            err << "[" << session().sMsg << "] " << frame->get<memory::TextBox>("Text1").Text() << "\n";
-            ++messages;
-        }
-        if (messages > 0 || !writer->staged) return 1;  // the staged file goes with the writer
-        try {
-            writer->staged->commit();
-        } catch (const Error& e) {
-            err << "palvo: " << e.description() << "\n";
-            return 1;
-        }
+        if (box->printed() > 0 || !writer->staged) return 1;  // the staged file goes with the writer
+        writer->staged->commit();
         return 0;
     });
 }

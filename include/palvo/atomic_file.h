@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "palvo/export.h"
 #include "palvo/scoped_port.h"
 
 namespace Palvo {
@@ -18,7 +19,7 @@ namespace Palvo {
 /// points to is replaced. Until commit() succeeds the destination is not
 /// touched; the temporary file goes when the object does, on any failure,
 /// and through removeUncommittedFiles() on a signal. Not copyable.
-class AtomicFile {
+class PALVO_API AtomicFile {
 public:
     /// Throws Palvo::Error 75 naming the destination and the reason (a folder,
     /// no such folder, no permission).
@@ -67,21 +68,21 @@ private:
 
 /// Removes the temporary file of every AtomicFile not yet committed or gone.
 /// Async-signal-safe: for a host's handler of SIGINT or SIGTERM.
-void removeUncommittedFiles() noexcept;
+PALVO_API void removeUncommittedFiles() noexcept;
 
 /// The system steps of an AtomicFile, for injecting faults in tests.
 enum class FileStep { Create, Write, Sync, Close, Rename };
 
 /// The calling thread's fault injector: `fault(step)` gives the errno the step
 /// fails with, 0 to let it run.
-class FileFaults {
+class PALVO_API FileFaults {
 public:
     virtual ~FileFaults() = default;
     virtual int fault(FileStep step) = 0;
 };
 
 /// Installs the calling thread's fault injector (nullptr: none); returns the previous one.
-std::shared_ptr<FileFaults> installFileFaults(std::shared_ptr<FileFaults> faults);
+PALVO_API std::shared_ptr<FileFaults> installFileFaults(std::shared_ptr<FileFaults> faults);
 using ScopedFileFaults = ScopedPort<FileFaults, installFileFaults>;
 
 }  // namespace Palvo

@@ -7,19 +7,21 @@
 
 #include <cstddef>
 
+#include "palvo/export.h"
+
 namespace Palvo {
 
 /// Blocks of at least this many bytes are mapped on their own.
 inline constexpr std::size_t kBulkBlockBytes = std::size_t{1} << 20;
 
 /// Allocates `bytes` (any alignment up to that of operator new). Throws std::bad_alloc.
-void* allocateBulk(std::size_t bytes);
+PALVO_API void* allocateBulk(std::size_t bytes);
 /// Frees a block of allocateBulk given the same size.
-void freeBulk(void* block, std::size_t bytes) noexcept;
+PALVO_API void freeBulk(void* block, std::size_t bytes) noexcept;
 
 /// A standard allocator over allocateBulk, for containers that grow large.
 template <class T>
-struct BulkAllocator {
+struct PALVO_API BulkAllocator {
     using value_type = T;
 
     BulkAllocator() = default;

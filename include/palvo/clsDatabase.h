@@ -5,11 +5,12 @@
 #include <string>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 #include "palvo/value.h"
 
 namespace Palvo {
 
-class clsDatabase {
+class PALVO_API clsDatabase {
 public:
     // ---- connection test and server time
 

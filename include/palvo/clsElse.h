@@ -5,10 +5,11 @@
 
 #include "palvo/cursor.h"
 #include "palvo/executor.h"
+#include "palvo/export.h"
 
 namespace Palvo {
 
-class clsElse {
+class PALVO_API clsElse {
 public:
     /// Forces the pointer visible: the display count ends at 2 or higher.
     /// Does nothing when no cursor port is installed.

@@ -8,12 +8,13 @@
 
 #include "palvo/controls.h"
 #include "palvo/data.h"
+#include "palvo/export.h"
 #include "palvo/form.h"
 #include "palvo/grid.h"
 
 namespace Palvo {
 
-class clsForm {
+class PALVO_API clsForm {
 public:
     /// Stores the thirteen arguments in the calling thread's SessionContext.
     void mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 
 namespace Palvo {
 
-class clsFunction {
+class PALVO_API clsFunction {
 public:
     // ---- key filters: the key code to let through, or 0 -------------------
 

@@ -6,11 +6,12 @@
 #include <string>
 
 #include "palvo/data.h"
+#include "palvo/export.h"
 #include "palvo/grid.h"
 
 namespace Palvo {
 
-class clsGrid {
+class PALVO_API clsGrid {
 public:
     // ---- filling
 

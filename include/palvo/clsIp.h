@@ -3,11 +3,12 @@
 
 #include <string>
 
+#include "palvo/export.h"
 #include "palvo/value.h"
 
 namespace Palvo {
 
-class clsIp {
+class PALVO_API clsIp {
 public:
     /// The computer's host name (up to the first '.'), or "" when the system cannot tell.
     std::string GetComputerName();

@@ -5,19 +5,22 @@
 #include <string>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 #include "palvo/grid.h"
 #include "palvo/printer.h"
 
 namespace Palvo {
 
-class clsPrint {
+class PALVO_API clsPrint {
 public:
     /// Prints rows 0 .. Rows - 1 of the grid on the thread's printer
     /// (installPrinter) as a paged table: the title, the print time, Topstr on
     /// every page, the ruled heading and rows, BotStr under the table on the
     /// last page and "第 p/P 页" at the foot of each page. Everything it has to
     /// say it says in message boxes titled sMsg; a failure while printing
-    /// abandons the job, so nothing of it is printed. Never throws but from
+    /// abandons the job, so nothing of it is printed. The thread's report
+    /// options (palvo/print_layout.h) may end every page with page totals;
+    /// the printer's Offset moves all it prints. Never throws but from
     /// the message box port.
     void mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr, std::string& BotStr);
     void mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr);

@@ -4,12 +4,13 @@
 #include <string>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 #include "palvo/form.h"
 #include "palvo/value.h"
 
 namespace Palvo {
 
-class clsSearch {
+class PALVO_API clsSearch {
 public:
     // ---- query combo initialisers. Each expects an empty combo box, leaves the
     // form alone, and on any failure returns quietly with the combo filled as far

@@ -7,11 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "palvo/export.h"
+
 namespace Palvo {
 
 /// Anything the host hands over as a control; typeName() is what the
 /// platform reports ("ComboBox", "ListBox", "ListView", "MSFlexGrid", ...).
-class Control {
+class PALVO_API Control {
 public:
     virtual ~Control();
     virtual std::string typeName() const = 0;
@@ -19,7 +21,7 @@ public:
 };
 
 /// A list box or a combo box: entries with 32-bit item data and a selection.
-class ListControl : public Control {
+class PALVO_API ListControl : public Control {
 public:
     virtual void Clear() = 0;
     /// Appends, or inserts at index (0..ListCount). Throws 5 for a bad index.
@@ -44,7 +46,7 @@ public:
 };
 
 /// A combo box: the edit text can be set freely.
-class ComboBox : public ListControl {
+class PALVO_API ComboBox : public ListControl {
 public:
     std::string typeName() const override { return "ComboBox"; }
     virtual void Text(const std::string& text) = 0;
@@ -70,7 +72,7 @@ public:
 };
 
 /// A list box: entries can be marked as selected.
-class ListBox : public ListControl {
+class PALVO_API ListBox : public ListControl {
 public:
     std::string typeName() const override { return "ListBox"; }
     virtual bool Selected(int index) const = 0;
@@ -78,7 +80,7 @@ public:
 };
 
 /// One row of a list view.
-class ListItem {
+class PALVO_API ListItem {
 public:
     virtual ~ListItem();
     virtual std::string Text() const = 0;
@@ -89,7 +91,7 @@ public:
 };
 
 /// A list view in report mode: column headers and list items with keys.
-class ListView : public Control {
+class PALVO_API ListView : public Control {
 public:
     std::string typeName() const override { return "ListView"; }
     virtual int View() const = 0;
@@ -112,7 +114,7 @@ public:
 namespace Palvo {
 
 /// A text box. Positions and lengths count characters, not bytes.
-class TextBox : public Control {
+class PALVO_API TextBox : public Control {
 public:
     std::string typeName() const override { return "TextBox"; }
     virtual std::string Text() const = 0;
@@ -171,7 +173,7 @@ namespace Palvo {
 
 /// A label: the caption of an entry-form text box, and a link to a lookup
 /// when it opens the picker.
-class Label : public Control {
+class PALVO_API Label : public Control {
 public:
     std::string typeName() const override { return "Label"; }
     virtual std::string Caption() const = 0;

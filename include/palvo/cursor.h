@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "palvo/export.h"
+
 namespace Palvo {
 
 /// A screen position in pixels, origin at the top-left corner of the primary screen.
-struct POINTAPI {
+struct PALVO_API POINTAPI {
     std::int32_t X = 0;
     std::int32_t Y = 0;
     bool operator==(const POINTAPI&) const = default;
@@ -15,7 +17,7 @@ struct POINTAPI {
 
 /// The pointer as the window system sees it. The pointer is visible while the
 /// display count is 0 or more.
-class CursorPort {
+class PALVO_API CursorPort {
 public:
     virtual ~CursorPort();
     /// Raises (show) or lowers the display count by one; returns the new count.
@@ -25,8 +27,8 @@ public:
 };
 
 /// Installs the process's cursor port (nullptr removes it). The port is shared by all threads.
-void installCursorPort(std::shared_ptr<CursorPort> port);
+PALVO_API void installCursorPort(std::shared_ptr<CursorPort> port);
 /// The installed cursor port, or nullptr.
-std::shared_ptr<CursorPort> installedCursorPort();
+PALVO_API std::shared_ptr<CursorPort> installedCursorPort();
 
 }  // namespace Palvo

@@ -3,14 +3,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "palvo/bulk_memory.h"
+#include "palvo/export.h"
 #include "palvo/value.h"
 
 namespace Palvo {
@@ -59,10 +63,10 @@ enum DataTypeEnum : int {
 };
 
 /// Whether a type number is one of the numeric types (2, 3, 4, 5, 6, 11, 17, 20, 131).
-bool isNumericType(int adoType);
+PALVO_API bool isNumericType(int adoType);
 
 /// Metadata of one result column, filled as SQL Server reports it.
-struct ColumnInfo {
+struct PALVO_API ColumnInfo {
     std::string name;
     int type = adVarChar;
     long definedSize = 0;
@@ -74,13 +78,13 @@ struct ColumnInfo {
 
 /// Metadata for a declared SQL Server type such as "nvarchar(50)" or
 /// "decimal(18,2)". Returns false when the type name is not known.
-bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info);
+PALVO_API bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info);
 
 /// The cells of a result, row-major, kept in chunks: a large result never
 /// needs one huge block and growing it never moves a cell. The first chunks
 /// are small, so that a short result stays small; from there a chunk is a
 /// bulk block of 2 MiB (palvo/bulk_memory.h), cheap to touch when fresh.
-class CellStore {
+class PALVO_API CellStore {
 public:
     static constexpr std::size_t kChunkCells = 2048;
     static constexpr std::size_t kSmallChunks = 8;
@@ -134,7 +138,7 @@ private:
 };
 
 /// A fully read result: columns and row-major cells.
-struct ResultTable {
+struct PALVO_API ResultTable {
     std::vector<ColumnInfo> columns;
     CellStore cells;
 
@@ -142,9 +146,19 @@ struct ResultTable {
     const Value& at(std::size_t row, std::size_t col) const { return cells[row * columns.size() + col]; }
 };
 
+/// What a query read row by row is handed: its columns once, then each row's
+/// values (as many as the columns) in order. A row's values are valid only
+/// during the call. An exception thrown here ends the query and reaches the caller.
+class PALVO_API RowReader {
+public:
+    virtual ~RowReader();
+    virtual void columns(const std::vector<ColumnInfo>& columns) = 0;
+    virtual void row(const Value* values) = 0;
+};
+
 /// A database connection. Adapters implement the protected hooks; the public
 /// operations check the state and raise Palvo::Error the same way everywhere.
-class Connection {
+class PALVO_API Connection {
 public:
     Connection() = default;
     Connection(const Connection&) = delete;
@@ -168,6 +182,24 @@ public:
                      const std::vector<int>& columnTypes);
     /// Runs a query and reads every row.
     ResultTable Query(const std::string& sql);
+    /// Runs a query and hands its rows to `reader` one at a time, with the
+    /// values Query would give. The embedded database reads them as they come
+    /// (memory does not grow with the rows) when every column has a declared
+    /// type; otherwise, and on other backends, the rows are read whole first.
+    void QueryEach(const std::string& sql, RowReader& reader);
+    /// Which rows QueryKeeping keeps: `column` picks one of the result's
+    /// columns (nullopt: none), `keep` tests a row's cell there as text (a
+    /// Null is never kept), `limit` ends the reading after that many kept rows
+    /// (0: no end).
+    struct RowFilter {
+        std::function<std::optional<std::size_t>(const std::vector<ColumnInfo>&)> column;
+        std::function<bool(std::string_view)> keep;
+        std::size_t limit = 0;
+    };
+    /// Runs a query and keeps only the rows the filter keeps, in their order;
+    /// nullopt when the filter picks no column. A backend may test a row
+    /// before it makes the row's values, so that the others cost no values.
+    std::optional<ResultTable> QueryKeeping(const std::string& sql, const RowFilter& filter);
     /// The identity (row number) of the last row an INSERT on this connection
     /// added; 0 when none was added. Throws Palvo::Error (3704 when closed,
     /// 3251 when the backend cannot tell).
@@ -189,6 +221,16 @@ public:
     /// A short name of the backend ("sqlite", "odbc").
     virtual std::string backendName() const = 0;
 
+    /// A mark of the database's table definitions: it changes whenever any
+    /// connection adds, drops or changes a table or a column. Marks of two
+    /// openings never match. nullopt when the backend cannot tell it cheaply.
+    struct SchemaStamp {
+        std::uint64_t opening;
+        std::int64_t version;
+        bool operator==(const SchemaStamp&) const = default;
+    };
+    std::optional<SchemaStamp> schemaStamp();
+
 protected:
     virtual void doOpen(const std::string& connectionString, const std::string& user,
                         const std::string& password) = 0;
@@ -198,17 +240,24 @@ protected:
     virtual long doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
                                     const std::vector<int>& columnTypes);
     virtual ResultTable doQuery(const std::string& sql) = 0;
+    /// Default: doQuery, then its rows one by one.
+    virtual void doQueryEach(const std::string& sql, RowReader& reader);
+    /// Default: every row read with doQuery, then filtered.
+    virtual std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter);
     /// Default: raises 3251 (not supported).
     virtual long long doLastInsertId();
     virtual void doBegin() = 0;
     virtual void doCommit() = 0;
     virtual void doRollback() = 0;
     virtual void applyTimeouts() {}
+    /// Default: nullopt (schemaStamp cannot tell).
+    virtual std::optional<std::int64_t> doSchemaVersion() { return std::nullopt; }
 
 private:
     void requireOpen() const;
 
     bool open_ = false;
+    std::uint64_t opening_ = 0;
     bool inTransaction_ = false;
     long cursorLocation_ = adUseServer;
     long connectionTimeout_ = 15;
@@ -216,7 +265,7 @@ private:
 };
 
 /// Rolls back unless committed.
-class Transaction {
+class PALVO_API Transaction {
 public:
     explicit Transaction(Connection& conn);
     Transaction(const Transaction&) = delete;
@@ -232,7 +281,7 @@ private:
 class Recordset;
 
 /// One column of a recordset, seen at its current row.
-class Field {
+class PALVO_API Field {
 public:
     const std::string& Name() const;
     int Type() const;
@@ -258,7 +307,7 @@ private:
 };
 
 /// The columns of a recordset.
-class Fields {
+class PALVO_API Fields {
 public:
     long Count() const;
     /// By position from 0. Throws 3265 when out of range.
@@ -275,7 +324,7 @@ private:
 
 /// A client-side recordset: Open reads every row, so RecordCount is exact
 /// for every cursor type. Closes itself when destroyed.
-class Recordset {
+class PALVO_API Recordset {
 public:
     Recordset() = default;
     Recordset(Recordset&&) noexcept = default;
@@ -373,8 +422,8 @@ namespace Palvo {
 /// Makes a new, unopened connection, as "new Connection" does on the host
 /// platform. The ODBC adapter installs one (Palvo::odbc::installConnectionFactory).
 using ConnectionFactory = std::function<std::shared_ptr<Connection>()>;
-void installConnectionFactory(ConnectionFactory factory);
+PALVO_API void installConnectionFactory(ConnectionFactory factory);
 /// Throws Palvo::Error 429 when no factory is installed.
-std::shared_ptr<Connection> newConnection();
+PALVO_API std::shared_ptr<Connection> newConnection();
 
 }  // namespace Palvo

@@ -7,12 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/value.h"
 
 namespace Palvo {
 
 /// What a late-bound call gives back.
-struct LateBoundResult {
+struct PALVO_API LateBoundResult {
     /// False for a method that returns nothing.
     bool hasResult = false;
     Value result;
@@ -30,10 +31,10 @@ struct LateBoundResult {
 /// Throws Palvo::Error: 438 unknown class or method, 449 a required argument
 /// missing, 450 too many arguments, 13 an argument that does not convert,
 /// 6 a number out of its type's range, and whatever the method itself raises.
-LateBoundResult callByName(std::string_view className, std::string_view methodName,
-                           const std::vector<std::optional<std::string>>& args);
+PALVO_API LateBoundResult callByName(std::string_view className, std::string_view methodName,
+                                     const std::vector<std::optional<std::string>>& args);
 
 /// One line per callable method, "clsIp.bIsIP(sIP As String) As Boolean", for help texts.
-std::vector<std::string> lateBoundSignatures();
+PALVO_API std::vector<std::string> lateBoundSignatures();
 
 }  // namespace Palvo

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "palvo/export.h"
+
 namespace Palvo {
 
 /// Error numbers the library raises itself. Data access failures carry the
@@ -29,7 +31,7 @@ inline constexpr long NotInstalled = 429;              // no component to create
 
 /// A raised failure: number and description, and for data access errors the
 /// backend's native error code and SQLSTATE (empty when not known).
-class Error : public std::runtime_error {
+class PALVO_API Error : public std::runtime_error {
 public:
     Error(long number, std::string description, long nativeCode = 0, std::string sqlState = {});
 

@@ -4,9 +4,11 @@
 #include <memory>
 #include <string>
 
+#include "palvo/export.h"
+
 namespace Palvo {
 
-class LineExecutor {
+class PALVO_API LineExecutor {
 public:
     virtual ~LineExecutor();
     /// Compiles the line (checkOnly) or compiles and runs it. Returns true on
@@ -16,8 +18,8 @@ public:
 
 /// Installs the process's line executor (nullptr removes it). The executor is
 /// shared by all threads and must serialise its own calls.
-void installLineExecutor(std::shared_ptr<LineExecutor> executor);
+PALVO_API void installLineExecutor(std::shared_ptr<LineExecutor> executor);
 /// The installed line executor, or nullptr.
-std::shared_ptr<LineExecutor> installedLineExecutor();
+PALVO_API std::shared_ptr<LineExecutor> installedLineExecutor();
 
 }  // namespace Palvo

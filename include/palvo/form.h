@@ -7,6 +7,7 @@
 
 #include "palvo/controls.h"
 #include "palvo/error.h"
+#include "palvo/export.h"
 
 namespace Palvo {
 
@@ -19,7 +20,7 @@ inline constexpr long MemberNotFound = 438;  // "Object doesn't support this pro
 
 /// A control array of a form: members indexed from 0 to UBound().
 template <class T>
-class ControlArray {
+class PALVO_API ControlArray {
 public:
     virtual ~ControlArray() = default;
     /// The number of members.
@@ -34,7 +35,7 @@ public:
 /// data-entry framework reads its look, its control arrays TXT and lbl and
 /// its Controls walk. A plain Form has none of these: each raises
 /// Palvo::Error 438 until an adapter supplies it.
-class Form : public Control {
+class PALVO_API Form : public Control {
 public:
     std::string typeName() const override { return "Form"; }
 

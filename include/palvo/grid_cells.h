@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "palvo/bulk_memory.h"
+#include "palvo/export.h"
 
 namespace Palvo {
 
 /// Cell texts in one row-major run of cells. A text read stays valid until
 /// the next change to the cells.
-class GridCells {
+class PALVO_API GridCells {
 public:
     GridCells() = default;
     GridCells(const GridCells& other);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 #include "palvo/grid_cells.h"
 
 namespace Palvo {
@@ -36,7 +37,7 @@ inline constexpr long LastNonFixedRow = 30015;  // "Can not remove last non-fixe
 /// The order in which Sort puts rows whose sort column holds `texts`:
 /// empty cells, then numbers by value, then other texts byte by byte; `how` 1
 /// ascending, 2 the exact reverse; rows that tie keep their order.
-std::vector<std::size_t> genericSortOrder(const std::vector<std::string_view>& texts, int how);
+PALVO_API std::vector<std::size_t> genericSortOrder(const std::vector<std::string_view>& texts, int how);
 
 /// Which control a grid stands for; fixed when it is made.
 enum class GridType { MSFlexGrid, MSHFlexGrid };
@@ -46,7 +47,7 @@ enum class GridType { MSFlexGrid, MSHFlexGrid };
 /// keep its own idea of the shape in step; cell changes are told afterwards,
 /// a block write as one change. The model calls these only after it has
 /// checked the arguments, so a change that raises an error is never announced.
-class GridListener {
+class PALVO_API GridListener {
 public:
     virtual ~GridListener();
     /// Texts, colours or alignments changed inside the inclusive rectangle.
@@ -78,7 +79,7 @@ public:
 /// that takes a row or column raises Palvo::Error 381 when it lies outside
 /// the grid; Row and Col raise 30009 and 30010. Cell texts are kept row-major
 /// in GridCells. The place, size, font and what is in view are the adapter's.
-class GridModel : public Control {
+class PALVO_API GridModel : public Control {
 public:
     explicit GridModel(GridType type = GridType::MSFlexGrid);
     ~GridModel() override;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 
 namespace Palvo {
 
@@ -17,7 +18,7 @@ namespace Palvo {
 /// a begin/end pair, the begin before the model changes and the end after it;
 /// other changes are told afterwards. The model calls these only after it has
 /// checked the arguments, so a change that raises an error is never announced.
-class ListListener {
+class PALVO_API ListListener {
 public:
     virtual ~ListListener();
     /// count entries go in at first (AddItem one, AddItems several).
@@ -36,7 +37,7 @@ public:
 };
 
 /// One entry of a list.
-struct ListEntry {
+struct PALVO_API ListEntry {
     std::string text;
     std::int32_t data = 0;
     bool selected = false;
@@ -47,7 +48,7 @@ struct ListEntry {
 /// change only through the port, so a view only shows them; the list index,
 /// the marks and a combo's edit text a view may also change for the user.
 template <class Port>
-class ListModel : public Port {
+class PALVO_API ListModel : public Port {
 public:
     void Clear() override;
     /// Appends, or inserts at index (0..ListCount); the list index moves with its entry. Throws 5.
@@ -89,13 +90,13 @@ private:
     ListListener* listener_ = nullptr;
 };
 
-extern template class ListModel<ComboBox>;
-extern template class ListModel<ListBox>;
+extern template class PALVO_API ListModel<ComboBox>;
+extern template class PALVO_API ListModel<ListBox>;
 
 /// A combo box's state. With an edit text (a drop-down combo, the default) the
 /// text can be anything and an entry's text selects that entry; without one (a
 /// drop-down list) Text is the selected entry's and any other text raises 383.
-class ComboBoxModel : public ListModel<ComboBox> {
+class PALVO_API ComboBoxModel : public ListModel<ComboBox> {
 public:
     /// Also empties the edit text.
     void Clear() override;
@@ -126,7 +127,7 @@ private:
 };
 
 /// A list box's state: the selection marks are independent of the list index.
-class ListBoxModel : public ListModel<ListBox> {
+class PALVO_API ListBoxModel : public ListModel<ListBox> {
 public:
     /// The entry at the list index; "" when none is selected.
     std::string Text() const override;

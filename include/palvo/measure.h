@@ -4,9 +4,11 @@
 #include <memory>
 #include <string_view>
 
+#include "palvo/export.h"
+
 namespace Palvo {
 
-class TextMeasurer {
+class PALVO_API TextMeasurer {
 public:
     virtual ~TextMeasurer();
     /// The printed width of a UTF-8 text in twips (1 point = 20 twips) at
@@ -15,8 +17,8 @@ public:
 };
 
 /// Installs the calling thread's text measurer (nullptr removes it).
-void installTextMeasurer(std::shared_ptr<TextMeasurer> measurer);
+PALVO_API void installTextMeasurer(std::shared_ptr<TextMeasurer> measurer);
 /// The calling thread's text measurer, or nullptr.
-std::shared_ptr<TextMeasurer> installedTextMeasurer();
+PALVO_API std::shared_ptr<TextMeasurer> installedTextMeasurer();
 
 }  // namespace Palvo

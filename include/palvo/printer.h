@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "palvo/export.h"
 #include "palvo/scoped_port.h"
 
 namespace Palvo {
@@ -25,7 +26,7 @@ inline constexpr int vbPRORLandscape = 2;
 
 /// What a line of text is printed on: a font, a print position and Print.
 /// The printer is one; a host may offer any other surface with these members.
-class TextSurface {
+class PALVO_API TextSurface {
 public:
     virtual ~TextSurface();
     virtual double FontSize() const = 0;
@@ -51,7 +52,7 @@ public:
 /// kept here, so every printer moves alike; an adapter measures and draws
 /// through the hooks below. A job opens with the first text or rule drawn
 /// (or the first NewPage) and ends with EndDoc, or is abandoned with KillDoc.
-class Printer : public TextSurface {
+class PALVO_API Printer : public TextSurface {
 public:
     ~Printer() override;
 
@@ -70,6 +71,23 @@ public:
     void DocName(std::string name) { docName_ = std::move(name); }
     /// Whether jobs are only shown on screen (a print preview): nothing is sent.
     virtual bool previewOnly() const { return false; }
+    /// Everything printed moves by (x, y) twips, right and down: this printer's
+    /// offset, which lines a report up with pre-printed forms. (0, 0) at first.
+    void Offset(double x, double y);
+    double OffsetX() const { return offsetX_; }
+    double OffsetY() const { return offsetY_; }
+
+    /// How far printed text reaches past its lines in the current font, in
+    /// twips: `above` a line's top and `below` its bottom as a reader selects
+    /// the text (the fonts' own ascent and descent), and `inkAbove` how far the
+    /// ink of a given text rises above its first line's top.
+    struct TextReach {
+        double above = 0;
+        double below = 0;
+        double inkAbove = 0;
+    };
+    /// The reach of `text` in the current font; none by default (the text keeps within its lines).
+    virtual TextReach textReach(std::string_view text) const;
 
     // ---- the text members
     double FontSize() const final { return fontSize_; }
@@ -140,6 +158,8 @@ private:
     double x_ = 0;
     double y_ = 0;
     int drawWidth_ = 1;
+    double offsetX_ = 0;
+    double offsetY_ = 0;
     bool jobOpen_ = false;
     int page_ = 0;
     int pendingBreaks_ = 0;
@@ -148,9 +168,9 @@ private:
 
 /// Installs the calling thread's printer, the one reports print on (nullptr
 /// removes it), and returns the one it replaces.
-std::shared_ptr<Printer> installPrinter(std::shared_ptr<Printer> printer);
+PALVO_API std::shared_ptr<Printer> installPrinter(std::shared_ptr<Printer> printer);
 /// The calling thread's printer, or nullptr.
-std::shared_ptr<Printer> installedPrinter();
+PALVO_API std::shared_ptr<Printer> installedPrinter();
 
 /// Installs a printer for the life of the guard and restores the previous one.
 using ScopedPrinter = ScopedPort<Printer, installPrinter>;

@@ -5,10 +5,12 @@
 
 #include <memory>
 
+#include "palvo/export.h"
+
 namespace Palvo {
 
 template <class Port, std::shared_ptr<Port> (*Install)(std::shared_ptr<Port>)>
-class ScopedPort {
+class PALVO_API ScopedPort {
 public:
     explicit ScopedPort(std::shared_ptr<Port> port) : previous_(Install(std::move(port))) {}
     ~ScopedPort() { Install(std::move(previous_)); }

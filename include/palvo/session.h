@@ -7,10 +7,11 @@
 #include <string>
 
 #include "palvo/data.h"
+#include "palvo/export.h"
 
 namespace Palvo {
 
-struct SessionContext {
+struct PALVO_API SessionContext {
     // Set by clsForm::mInit_Var.
     std::string Dwbh;  // unit code; "00" is the head unit
     std::string DwMc;  // unit name
@@ -43,9 +44,9 @@ struct SessionContext {
 };
 
 /// The calling thread's session.
-SessionContext& session();
+PALVO_API SessionContext& session();
 
 /// The session's connection; throws Palvo::Error 424 when mInit_Var has not given one.
-Connection& sessionConnection();
+PALVO_API Connection& sessionConnection();
 
 }  // namespace Palvo

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/printer.h"
 #include "palvo/spreadsheet.h"
 #include "palvo/value.h"
@@ -17,7 +18,7 @@ namespace Palvo {
 
 /// The rows and columns of one printed page (0-based, inclusive); the title
 /// rows are printed above them when the page starts below them.
-struct SheetPage {
+struct PALVO_API SheetPage {
     int firstRow = 0;
     int lastRow = 0;
     int firstCol = 0;
@@ -26,7 +27,7 @@ struct SheetPage {
 };
 
 /// The sheet cut into pages. Sizes in twips before the zoom.
-struct SheetLayout {
+struct PALVO_API SheetLayout {
     double scale = 1;                     // Zoom / 100
     int titleFirst = -1, titleLast = -1;  // PrintTitleRows, -1 without
     std::vector<double> rowHeights;
@@ -41,11 +42,11 @@ using SheetMeasure = std::function<double(std::string_view text, double points, 
 /// Lays the prepared sheet (rows 0..lastRow, columns 0..lastCol) out on paper
 /// of paperWidth x paperHeight twips (in its orientation) with the sheet's
 /// page setup. Wrapped cells make their row as high as their lines.
-SheetLayout layoutSheet(const Worksheet& sheet, double paperWidth, double paperHeight,
-                        const SheetMeasure& measure);
+PALVO_API SheetLayout layoutSheet(const Worksheet& sheet, double paperWidth, double paperHeight,
+                                  const SheetMeasure& measure);
 
 /// A piece of a header or footer line in one font.
-struct HeaderRun {
+struct PALVO_API HeaderRun {
     std::string text;
     double size = 11;
     bool bold = false;
@@ -57,12 +58,12 @@ struct HeaderRun {
 /// title, &"font,style" (a bold style makes the text bold; the family is the
 /// printer's), &nn the font size, &B bold on and off, && an "&". Other codes
 /// are dropped.
-std::vector<HeaderRun> headerRuns(std::string_view section, int page, int pages, const DateTime& now,
-                                  const std::string& title, double size = 11);
+PALVO_API std::vector<HeaderRun> headerRuns(std::string_view section, int page, int pages,
+                                            const DateTime& now, const std::string& title, double size = 11);
 
 /// Prints the prepared sheet as one job (EndDoc included) on the printer, its
 /// pages placed on the paper the printer has (the printable area is taken as
 /// centred on it). Returns the number of pages.
-int printSheet(Printer& printer, const Worksheet& sheet, const std::string& title);
+PALVO_API int printSheet(Printer& printer, const Worksheet& sheet, const std::string& title);
 
 }  // namespace Palvo

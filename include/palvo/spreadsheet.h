@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/scoped_port.h"
 
 namespace Palvo {
@@ -43,7 +44,7 @@ inline constexpr int OverThenDown = 2;
 }  // namespace xl
 
 /// A rectangle of cells, 0-based and inclusive.
-struct CellRange {
+struct PALVO_API CellRange {
     int firstRow = 0;
     int firstCol = 0;
     int lastRow = 0;
@@ -64,19 +65,19 @@ inline constexpr long kRangeError = 1004;
 
 /// Reads "A1", "B3:C7" or "$A$1:$C$7" (column letters A..XFD, rows 1..1048576).
 /// Throws Palvo::Error 1004 for any other text, "" included.
-CellRange parseRange(std::string_view address);
+PALVO_API CellRange parseRange(std::string_view address);
 /// Reads a column address "B" or "B:D" into its first and last 0-based column.
 /// Throws Palvo::Error 1004 for any other text.
-CellRange parseColumns(std::string_view address);
+PALVO_API CellRange parseColumns(std::string_view address);
 /// Reads a row address "3", "1:3" or "$1:$3" into its first and last 0-based row.
 /// Throws Palvo::Error 1004 for any other text.
-CellRange parseRows(std::string_view address);
+PALVO_API CellRange parseRows(std::string_view address);
 
 /// Points from inches, as the application's InchesToPoints.
 inline double InchesToPoints(double inches) { return inches * 72.0; }
 
 /// What a cell looks like once every format given to a range over it applied.
-struct CellFormat {
+struct PALVO_API CellFormat {
     bool bold = false;
     double size = 0;     // points; 0 keeps the sheet's default font size
     int horizontal = 0;  // 0 general, or xl::Center, xl::Left, xl::Right
@@ -94,7 +95,7 @@ struct CellFormat {
 };
 
 /// A cell's value. Dates are day serials from 1899-12-30 with the time of day as a fraction.
-struct SheetValue {
+struct PALVO_API SheetValue {
     enum class Kind { Empty, Text, Number, Date, DateTime };
     Kind kind = Kind::Empty;
     std::string text;
@@ -104,7 +105,7 @@ struct SheetValue {
 /// Rows pasted into the sheet, one sheet row per source row, cells from the
 /// paste's column on. The sheet reads them only when it is written, so a
 /// source must outlive the save and may not change meanwhile.
-class RowSource {
+class PALVO_API RowSource {
 public:
     virtual ~RowSource();
     virtual int rows() const = 0;
@@ -114,7 +115,7 @@ public:
 };
 
 /// The page setup members of the application with its defaults; margins in points.
-struct PageSetup {
+struct PALVO_API PageSetup {
     std::string PrintTitleRows;  // "$1:$3"
     std::string PrintTitleColumns;
     // header and footer texts with the application's codes (&P, &N, &"font,style", && for &)
@@ -138,7 +139,7 @@ struct PageSetup {
 
 /// One cell as a writer gets it: its column, value (nullptr when empty) and
 /// format (an index into Worksheet::formats(); 0 is the default format).
-struct SheetCell {
+struct PALVO_API SheetCell {
     int col = 0;
     const SheetValue* value = nullptr;
     int format = 0;
@@ -150,7 +151,7 @@ struct SheetCell {
 /// rectangle that covers them, so the sheet never holds two that overlap. A
 /// merged area shows the value of its top-left cell only. Range operations
 /// throw Palvo::Error 1004 for an address parseRange refuses.
-class Worksheet {
+class PALVO_API Worksheet {
 public:
     Worksheet();
     ~Worksheet();
@@ -219,7 +220,7 @@ private:
 };
 
 /// Writes a worksheet into a workbook file: the xlsx adapter.
-class SpreadsheetWriter {
+class PALVO_API SpreadsheetWriter {
 public:
     virtual ~SpreadsheetWriter();
     /// Writes the prepared sheet into a new workbook at path, replacing a file
@@ -228,12 +229,13 @@ public:
 };
 
 /// Installs the calling thread's spreadsheet writer and returns the one it replaces.
-std::shared_ptr<SpreadsheetWriter> installSpreadsheetWriter(std::shared_ptr<SpreadsheetWriter> writer);
+PALVO_API std::shared_ptr<SpreadsheetWriter> installSpreadsheetWriter(
+    std::shared_ptr<SpreadsheetWriter> writer);
 /// The calling thread's writer. Throws Palvo::Error 429 when none is installed.
-SpreadsheetWriter& spreadsheetWriter();
+PALVO_API SpreadsheetWriter& spreadsheetWriter();
 
 /// What the print preview of a report workbook is handed.
-struct WorkbookPreview {
+struct PALVO_API WorkbookPreview {
     std::string path;  // the workbook, a private temporary file removed once the preview returns
     /// The sheet as written (cells and formats by walk(), merges, widths),
     /// so the pages can be drawn without reading the file back; valid during the call.
@@ -246,7 +248,7 @@ struct WorkbookPreview {
 
 /// The host's side of a spreadsheet report. The defaults serve a host without
 /// a desktop: the documents folder, no program opened, no preview.
-class SpreadsheetDesk {
+class PALVO_API SpreadsheetDesk {
 public:
     virtual ~SpreadsheetDesk();
     /// Where an editable workbook with that title is saved: by default
@@ -265,16 +267,16 @@ public:
 /// "<title> <YYYYMMDD-HHMMSS>.xlsx", the title's characters that a file name
 /// cannot hold ("/", "\", ":", "*", "?", "\"", "<", ">", "|", controls) as "_",
 /// "报表" for a blank title.
-std::string workbookFileName(const std::string& title, int year, int month, int day, int hour, int minute,
-                             int second);
+PALVO_API std::string workbookFileName(const std::string& title, int year, int month, int day, int hour,
+                                       int minute, int second);
 
 /// Installs a writer for the life of the guard and restores the previous one.
 using ScopedSpreadsheetWriter = ScopedPort<SpreadsheetWriter, installSpreadsheetWriter>;
 
 /// Installs the calling thread's desk and returns the one it replaces (nullptr: the defaults).
-std::shared_ptr<SpreadsheetDesk> installSpreadsheetDesk(std::shared_ptr<SpreadsheetDesk> desk);
+PALVO_API std::shared_ptr<SpreadsheetDesk> installSpreadsheetDesk(std::shared_ptr<SpreadsheetDesk> desk);
 /// The calling thread's desk, or one with the defaults when none is installed.
-SpreadsheetDesk& spreadsheetDesk();
+PALVO_API SpreadsheetDesk& spreadsheetDesk();
 
 /// Installs a desk for the life of the guard and restores the previous one.
 using ScopedSpreadsheetDesk = ScopedPort<SpreadsheetDesk, installSpreadsheetDesk>;

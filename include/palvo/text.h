@@ -7,40 +7,43 @@
 #include <string>
 #include <string_view>
 
+#include "palvo/export.h"
+
 namespace Palvo::util {
 
 /// Removes blanks (spaces only, as the platform's Trim does) at both ends.
-std::string trim(std::string_view text);
+PALVO_API std::string trim(std::string_view text);
 /// The part of `text` without spaces and tabs at either end, as numbers and
 /// dates are read.
-std::string_view trimBlanks(std::string_view text);
+PALVO_API std::string_view trimBlanks(std::string_view text);
 /// ASCII letters folded to lower case; other bytes as they are.
-std::string asciiLower(std::string_view text);
+PALVO_API std::string asciiLower(std::string_view text);
 /// Equal when ASCII letters are folded to one case; other bytes must match.
-bool equalsNoCase(std::string_view a, std::string_view b);
+PALVO_API bool equalsNoCase(std::string_view a, std::string_view b);
 
 /// Doubles every single quote, for a value pasted between quotes in SQL text.
-std::string sqlQuote(std::string_view text);
+PALVO_API std::string sqlQuote(std::string_view text);
 
 /// Reads the character at byte `i` of a UTF-8 text and moves `i` past it. A
 /// byte that does not start a well-formed sequence (overlong forms, surrogates
 /// and code points past U+10FFFF are not well-formed) is passed alone: `c` is
 /// that byte, `i` moves one on, and the result is false.
-bool nextUtf8(std::string_view text, std::size_t& i, char32_t& c);
+PALVO_API bool nextUtf8(std::string_view text, std::size_t& i, char32_t& c);
 
 /// Length, Left, Mid and InStr of the platform, counted in characters (code points).
-std::size_t charCount(std::string_view text);
-std::string leftChars(std::string_view text, std::size_t count);
+PALVO_API std::size_t charCount(std::string_view text);
+PALVO_API std::string leftChars(std::string_view text, std::size_t count);
 /// Characters from the 1-based position `start` on, at most `count` of them.
-std::string midChars(std::string_view text, std::size_t start, std::size_t count = std::string::npos);
+PALVO_API std::string midChars(std::string_view text, std::size_t start,
+                               std::size_t count = std::string::npos);
 /// 1-based character position of the first `what` in `text`, 0 when absent.
-std::size_t inStr(std::string_view text, std::string_view what);
+PALVO_API std::size_t inStr(std::string_view text, std::string_view what);
 
 /// The platform's Like with binary (case-sensitive) comparison, character by
 /// character on UTF-8 text: "*" any run, "?" any one character, "#" one digit
 /// 0-9, "[abc]", "[a-z]" and "[!a-z]" one character in or not in the list.
 /// Throws Palvo::Error 93 (invalid pattern string) for an unclosed "[" or a
 /// descending range such as "[z-a]".
-bool like(std::string_view text, std::string_view pattern);
+PALVO_API bool like(std::string_view text, std::string_view pattern);
 
 }  // namespace Palvo::util

@@ -10,10 +10,12 @@
 #include <variant>
 #include <vector>
 
+#include "palvo/export.h"
+
 namespace Palvo {
 
 /// A calendar date with a time of day, as the database hands it over.
-struct DateTime {
+struct PALVO_API DateTime {
     int year = 1899;
     int month = 12;
     int day = 30;
@@ -37,19 +39,19 @@ struct DateTime {
 };
 
 /// An exact decimal number kept as its canonical text ("12.50" stays "12.50").
-struct Decimal {
+struct PALVO_API Decimal {
     std::string text;
     bool operator==(const Decimal&) const = default;
 };
 
 /// Raw bytes of a binary or image column.
-struct Bytes {
+struct PALVO_API Bytes {
     std::vector<unsigned char> data;
     bool operator==(const Bytes&) const = default;
 };
 
 /// A field value: Null, boolean, integer, double, decimal, date-time, text or bytes.
-class Value {
+class PALVO_API Value {
 public:
     enum class Kind { Null, Boolean, Integer, Double, Decimal, DateTime, Text, Bytes };
 
@@ -98,6 +100,6 @@ private:
 };
 
 /// Shortest decimal text that reads back as the same double (7.5, 12, 1.1).
-std::string formatNumber(double d);
+PALVO_API std::string formatNumber(double d);
 
 }  // namespace Palvo

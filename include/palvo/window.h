@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 #include "palvo/form.h"
 #include "palvo/grid.h"
 #include "palvo/scoped_port.h"
@@ -21,7 +22,7 @@ namespace Palvo {
 
 /// A command button. A button with a Picture shows the named picture of its
 /// window instead of its caption.
-class CommandButton : public Control {
+class PALVO_API CommandButton : public Control {
 public:
     std::string typeName() const override { return "CommandButton"; }
     virtual std::string Caption() const = 0;
@@ -42,9 +43,9 @@ public:
 enum class WindowKey { Enter, Esc, F4, F5, F8, Up, Down };
 
 /// "Enter", "Esc", ... as the window scripts write them.
-std::string_view windowKeyName(WindowKey key);
+PALVO_API std::string_view windowKeyName(WindowKey key);
 /// The key of a name; false when the name is none of them.
-bool windowKeyFromName(std::string_view name, WindowKey& key);
+PALVO_API bool windowKeyFromName(std::string_view name, WindowKey& key);
 
 enum class ControlKind {
     Label,
@@ -62,7 +63,7 @@ enum class ControlKind {
 /// cell in the window's grid of rows and columns (a host lays the controls
 /// out in that grid; the memory host ignores it). Written as
 ///   ControlDef("cmdOk", ControlKind::Button, "确定(&O)").at(5, 1).defaultButton()
-struct ControlDef {
+struct PALVO_API ControlDef {
     ControlDef(std::string controlName, ControlKind controlKind, std::string firstCaption = {})
         : name(std::move(controlName)), kind(controlKind), caption(std::move(firstCaption)) {}
 
@@ -98,7 +99,7 @@ struct ControlDef {
 };
 
 /// The fixed shape of a window.
-struct WindowLayout {
+struct PALVO_API WindowLayout {
     std::string name;  // "frmFind"
     std::string caption;
     std::int32_t width = 6000;  // twips
@@ -124,7 +125,7 @@ enum class UnloadMode { Code, CloseBox };
 /// The window as it is shown, handed to the window by its host. It is a Form,
 /// so the look of the entry forms (colours, icon) applies to it through
 /// Controls(). Every control of the layout exists while the window is shown.
-class WindowFrame : public Form {
+class PALVO_API WindowFrame : public Form {
 public:
     std::string typeName() const override { return "Form"; }
     virtual std::string Caption() const = 0;
@@ -152,7 +153,7 @@ public:
 
 /// A library window. Handlers run on the thread that shows the window; the
 /// same instance serves every call on that thread.
-class Window {
+class PALVO_API Window {
 public:
     virtual ~Window();
 
@@ -202,7 +203,7 @@ private:
 };
 
 /// Shows windows modally.
-class WindowHost {
+class PALVO_API WindowHost {
 public:
     virtual ~WindowHost();
     /// Shows the window and returns when it has closed and its Unload handler has run.
@@ -210,12 +211,12 @@ public:
 };
 
 /// Installs the calling thread's window host and returns the one it replaces.
-std::shared_ptr<WindowHost> installWindowHost(std::shared_ptr<WindowHost> host);
+PALVO_API std::shared_ptr<WindowHost> installWindowHost(std::shared_ptr<WindowHost> host);
 /// The calling thread's window host; nullptr when none is installed.
-std::shared_ptr<WindowHost> installedWindowHost();
+PALVO_API std::shared_ptr<WindowHost> installedWindowHost();
 /// Shows the window through the calling thread's host. Throws Palvo::Error 429
 /// (naming the window) when none is installed: it never blocks instead.
-void showModal(Window& window);
+PALVO_API void showModal(Window& window);
 
 /// Installs a window host for the life of the guard and restores the previous one.
 using ScopedWindowHost = ScopedPort<WindowHost, installWindowHost>;

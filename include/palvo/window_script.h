@@ -20,11 +20,12 @@
 #include <string_view>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/window.h"
 
 namespace Palvo {
 
-struct ScriptAction {
+struct PALVO_API ScriptAction {
     enum class Kind { SetText, Select, Click, DblClick, Key, Answer, Grid };
     Kind kind = Kind::Click;
     std::string control;   // SetText, Select, Click, DblClick, Grid
@@ -41,11 +42,11 @@ struct ScriptAction {
 
 /// Reads a script. Throws Palvo::Error 5 naming the line ("window script line
 /// 3: ...") for a line that is none of the actions.
-std::vector<ScriptAction> parseWindowScript(std::string_view text);
+PALVO_API std::vector<ScriptAction> parseWindowScript(std::string_view text);
 
 /// The actions still to play, shared by the host and the message box that
 /// takes the answers.
-class WindowScript {
+class PALVO_API WindowScript {
 public:
     WindowScript() = default;
     explicit WindowScript(std::vector<ScriptAction> actions) : actions_(actions.begin(), actions.end()) {}
@@ -60,12 +61,22 @@ private:
 
 /// Where a host hands the script's answer lines: the message box that will
 /// answer the next messages with them.
-class ScriptAnswers {
+class PALVO_API ScriptAnswers {
 public:
     virtual ~ScriptAnswers();
     /// Queues the answer (a VbMsgBoxResult) to a later message.
     virtual void answer(int result) = 0;
 };
+
+/// Throws Palvo::Error 5 naming the script line: "window script line 3 (click
+/// cmdOk): why".
+[[noreturn]] PALVO_API void refuseScriptAction(const ScriptAction& action, const std::string& why);
+
+/// The checks both hosts make before they play an action on a control: text
+/// only into a text box or combo box, an entry or row that exists, a cell among
+/// the data cells, a click only on an enabled and shown button or label.
+/// Throws as refuseScriptAction does.
+PALVO_API void checkScriptAction(const ScriptAction& action, Control& control);
 
 /// Plays one action on a shown window through its control ports, as a user
 /// would: the control gets the focus, then its text, entry, row, click or
@@ -73,11 +84,11 @@ public:
 /// Palvo::Error 5 naming the script line when the window has no such control,
 /// the control does not take the action, or it is disabled. Answer actions
 /// are the message box's business and are refused here.
-void playAction(Window& window, WindowFrame& frame, const ScriptAction& action);
+PALVO_API void playAction(Window& window, WindowFrame& frame, const ScriptAction& action);
 
 /// The editor a window shows over the current cell of a grid: the first
 /// visible floating combo box whose width spans the middle of the cell; ""
 /// when there is none.
-std::string cellEditor(const Window& window, WindowFrame& frame, const FlexGrid& grid);
+PALVO_API std::string cellEditor(const Window& window, WindowFrame& frame, const FlexGrid& grid);
 
 }  // namespace Palvo

@@ -1,6 +1,7 @@
 // bConnect_Test and sServerTime.
 #include "src/database/connection_check.h"
 
+#include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
@@ -22,9 +23,9 @@ std::string braced(const std::string& v) {
 
 }  // namespace
 
-bool bConnect_Test(const std::string& sServer, const std::string& sUser, const std::string& sPass,
-                   const std::string& dbName, bool bConnClose, const Value& iConnectTime,
-                   const Value& iCommandTime) {
+bool connectTest(const std::string& sServer, const std::string& sUser, const std::string& sPass,
+                 const std::string& dbName, bool bConnClose, const Value& iConnectTime,
+                 const Value& iCommandTime) {
     if (sServer.empty()) return false;
     try {
         std::string conn = "driver={sql server};server=" + braced(sServer) + ";uid=" + braced(sUser) +
@@ -42,7 +43,7 @@ bool bConnect_Test(const std::string& sServer, const std::string& sUser, const s
     }
 }
 
-std::string sServerTime(const std::string& Style) {
+std::string serverTime(const std::string& Style) {
     std::string sql;
     if (Style.empty()) {
         sql = "select left(convert(varchar,getdate(),20),20) as a";
@@ -64,3 +65,15 @@ std::string sServerTime(const std::string& Style) {
 }
 
 }  // namespace Palvo::database
+
+namespace Palvo {
+
+bool clsDatabase::bConnect_Test(const std::string& sServer, const std::string& sUser,
+                                const std::string& sPass, const std::string& dbName, bool bConnClose,
+                                const Value& iConnectTime, const Value& iCommandTime) {
+    return database::connectTest(sServer, sUser, sPass, dbName, bConnClose, iConnectTime, iCommandTime);
+}
+
+std::string clsDatabase::sServerTime(const std::string& Style) { return database::serverTime(Style); }
+
+}  // namespace Palvo

@@ -1,4 +1,4 @@
-// The connection test and the server's clock (clsDatabase forwards here).
+// The connection test and the server's clock.
 #pragma once
 
 #include <string>
@@ -8,11 +8,11 @@
 namespace Palvo::database {
 
 /// True when a connection to the server and database opens; every failure is False.
-bool bConnect_Test(const std::string& sServer, const std::string& sUser, const std::string& sPass,
-                   const std::string& dbName, bool bConnClose, const Value& iConnectTime,
-                   const Value& iCommandTime);
+bool connectTest(const std::string& sServer, const std::string& sUser, const std::string& sPass,
+                 const std::string& dbName, bool bConnClose, const Value& iConnectTime,
+                 const Value& iCommandTime);
 
 /// The server's clock as text in one of the four styles; throws Palvo::Error for any other.
-std::string sServerTime(const std::string& Style);
+std::string serverTime(const std::string& Style);
 
 }  // namespace Palvo::database

@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
@@ -31,12 +32,12 @@ std::string plusOne(const Value& max) {
 
 }  // namespace
 
-std::string sGetFieldValue(const std::string& tbname, const std::string& fieldName,
-                           const std::string& referFieldName1, const std::string& referValue1,
-                           const std::string& referFieldName2, const std::string& referValue2,
-                           const std::string& referFieldName3, const std::string& referValue3,
-                           const std::string& referFieldName4, const std::string& referValue4,
-                           const std::string& referFieldName5, const std::string& referValue5) {
+std::string fieldValue(const std::string& tbname, const std::string& fieldName,
+                       const std::string& referFieldName1, const std::string& referValue1,
+                       const std::string& referFieldName2, const std::string& referValue2,
+                       const std::string& referFieldName3, const std::string& referValue3,
+                       const std::string& referFieldName4, const std::string& referValue4,
+                       const std::string& referFieldName5, const std::string& referValue5) {
     const std::string* pairs[5][2] = {{&referFieldName1, &referValue1},
                                       {&referFieldName2, &referValue2},
                                       {&referFieldName3, &referValue3},
@@ -60,10 +61,10 @@ std::string sGetFieldValue(const std::string& tbname, const std::string& fieldNa
     return result;
 }
 
-std::string sSetFieldValue(const std::string& tbname, const std::string& fieldName,
-                           const std::string& fieldValue, const std::string& referFieldName1,
-                           const std::string& referValue1, const std::string& referFieldName2,
-                           const std::string& referValue2) {
+std::string setFieldValue(const std::string& tbname, const std::string& fieldName,
+                          const std::string& fieldValue, const std::string& referFieldName1,
+                          const std::string& referValue1, const std::string& referFieldName2,
+                          const std::string& referValue2) {
     try {
         Connection& conn = sessionConnection();
         int type = 0;
@@ -96,7 +97,7 @@ std::string sSetFieldValue(const std::string& tbname, const std::string& fieldNa
     }
 }
 
-std::string sNextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField) {
+std::string nextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField) {
     Recordset rs;
     rs.Open("select Max(" + IncField + ") from " + tbname, sessionConnection());
     const Value& max = rs.Fields(0L).Value();
@@ -108,7 +109,7 @@ std::string sNextId(const std::string& tbname, std::int16_t lenId, const std::st
     return next;
 }
 
-std::int32_t lGetSearchCount(const std::string& sSearchStr) {
+std::int32_t searchCount(const std::string& sSearchStr) {
     Recordset rs;
     rs.Open(sSearchStr, sessionConnection(), adOpenKeyset, adLockReadOnly);
     std::int32_t n = rs.RecordCount();
@@ -116,8 +117,7 @@ std::int32_t lGetSearchCount(const std::string& sSearchStr) {
     return n;
 }
 
-std::string sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnIndex,
-                         const std::string& sDefault) {
+std::string someInfo(const std::string& sSql, const std::int16_t& iReturnIndex, const std::string& sDefault) {
     std::string result = sDefault;
     Recordset rs;
     rs.CursorLocation(adUseClient);
@@ -131,3 +131,39 @@ std::string sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnInd
 }
 
 }  // namespace Palvo::database
+
+namespace Palvo {
+
+std::string clsDatabase::sGetFieldValue(const std::string& tbname, const std::string& fieldName,
+                                        const std::string& referFieldName1, const std::string& referValue1,
+                                        const std::string& referFieldName2, const std::string& referValue2,
+                                        const std::string& referFieldName3, const std::string& referValue3,
+                                        const std::string& referFieldName4, const std::string& referValue4,
+                                        const std::string& referFieldName5, const std::string& referValue5) {
+    return database::fieldValue(tbname, fieldName, referFieldName1, referValue1, referFieldName2, referValue2,
+                                referFieldName3, referValue3, referFieldName4, referValue4, referFieldName5,
+                                referValue5);
+}
+
+std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::string& fieldName,
+                                        const std::string& fieldValue, const std::string& referFieldName1,
+                                        const std::string& referValue1, const std::string& referFieldName2,
+                                        const std::string& referValue2) {
+    return database::setFieldValue(tbname, fieldName, fieldValue, referFieldName1, referValue1,
+                                   referFieldName2, referValue2);
+}
+
+std::string clsDatabase::sNextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField) {
+    return database::nextId(tbname, lenId, IncField);
+}
+
+std::int32_t clsDatabase::lGetSearchCount(const std::string& sSearchStr) {
+    return database::searchCount(sSearchStr);
+}
+
+std::string clsDatabase::sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnIndex,
+                                      const std::string& sDefault) {
+    return database::someInfo(sSql, iReturnIndex, sDefault);
+}
+
+}  // namespace Palvo

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
@@ -11,8 +12,8 @@
 
 namespace Palvo::database {
 
-std::int16_t iFillDataToListview(const std::string& sSql, ListView& lv, std::int16_t iIdindex,
-                                 bool /*bCheck: kept for callers, has no effect*/) {
+std::int16_t fillListView(const std::string& sSql, ListView& lv, std::int16_t iIdindex,
+                          bool /*bCheck: kept for callers, has no effect*/) {
     Recordset rs;
     rs.CursorLocation(adUseClient);
     rs.Open(sSql, sessionConnection(), adOpenKeyset, adLockReadOnly);
@@ -37,9 +38,9 @@ std::int16_t iFillDataToListview(const std::string& sSql, ListView& lv, std::int
     return 0;
 }
 
-void mFillDataToListOrComb(const bool& bClear, const std::string& sSql, const std::int16_t& iDataIndex,
-                           const std::int16_t& iIdindex, ListControl& ObjControl, float iDefaultIndex,
-                           const std::string& sOtherString) {
+void fillList(const bool& bClear, const std::string& sSql, const std::int16_t& iDataIndex,
+              const std::int16_t& iIdindex, ListControl& ObjControl, float iDefaultIndex,
+              const std::string& sOtherString) {
     if (bClear) ObjControl.Clear();
     Recordset rs;
     rs.CursorLocation(adUseClient);
@@ -66,3 +67,19 @@ void mFillDataToListOrComb(const bool& bClear, const std::string& sSql, const st
 }
 
 }  // namespace Palvo::database
+
+namespace Palvo {
+
+std::int16_t clsDatabase::iFillDataToListview(const std::string& sSql, ListView& lv, std::int16_t iIdindex,
+                                              bool bCheck) {
+    return database::fillListView(sSql, lv, iIdindex, bCheck);
+}
+
+void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& sSql,
+                                        const std::int16_t& iDataIndex, const std::int16_t& iIdindex,
+                                        ListControl& ObjControl, float iDefaultIndex,
+                                        const std::string& sOtherString) {
+    database::fillList(bClear, sSql, iDataIndex, iIdindex, ObjControl, iDefaultIndex, sOtherString);
+}
+
+}  // namespace Palvo

@@ -1,4 +1,4 @@
-// Filling list views, list boxes and combo boxes from a query (clsDatabase forwards here).
+// Filling list views, list boxes and combo boxes from a query.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +8,10 @@
 
 namespace Palvo::database {
 
-std::int16_t iFillDataToListview(const std::string& sSql, ListView& lv, std::int16_t iIdindex, bool bCheck);
+std::int16_t fillListView(const std::string& sSql, ListView& lv, std::int16_t iIdindex, bool bCheck);
 
-void mFillDataToListOrComb(const bool& bClear, const std::string& sSql, const std::int16_t& iDataIndex,
-                           const std::int16_t& iIdindex, ListControl& ObjControl, float iDefaultIndex,
-                           const std::string& sOtherString);
+void fillList(const bool& bClear, const std::string& sSql, const std::int16_t& iDataIndex,
+              const std::int16_t& iIdindex, ListControl& ObjControl, float iDefaultIndex,
+              const std::string& sOtherString);
 
 }  // namespace Palvo::database

@@ -139,13 +139,6 @@ LateBoundResult call(const Method& method, const std::vector<std::optional<std::
     return out;
 }
 
-const std::vector<const ClassTable*>& classTables() {
-    static const std::vector<const ClassTable*> tables{
-        &clsDatabaseMethods(), &clsFormMethods(),   &clsFunctionMethods(), &clsIpMethods(),
-        &clsElseMethods(),     &clsSearchMethods(), &clsPrintMethods()};
-    return tables;
-}
-
 }  // namespace Palvo::dispatch
 
 namespace Palvo {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "palvo/clsForm.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
@@ -118,7 +119,7 @@ std::string cursorFile() { return libraryFolder() + "/Main_icon/cursor1.cur"; }
 
 // ---- the look ---------------------------------------------------------------
 
-void mSetColor(Form& f) {
+void applyColors(Form& f) {
     const SessionContext& s = session();
     f.BackColor(s.lF_BackColor);
     f.ForeColor(s.lF_ForColor);
@@ -142,12 +143,12 @@ void mSetColor(Form& f) {
     }
 }
 
-void mCannot_edit(TextBox& TXT) {
+void lockBox(TextBox& TXT) {
     TXT.Enabled(false);
     TXT.BackColor(colorMenu);
 }
 
-void mTxt_Editable(TextBox& TXT, bool can_edit) {
+void setEditable(TextBox& TXT, bool can_edit) {
     if (can_edit) {
         TXT.Enabled(true);
         TXT.BackColor(colorWhite);
@@ -158,7 +159,7 @@ void mTxt_Editable(TextBox& TXT, bool can_edit) {
     TXT.BackColor(session().lT_BackColor_Notnull);
 }
 
-void mCanSelect(Label& lbl) {
+void makeSelectable(Label& lbl) {
     ignoringErrors([&] { lbl.ForeColor(session().lL_forColor_Select); });
     ignoringErrors([&] { lbl.FontUnderline(true); });
     ignoringErrors([&] { lbl.MousePointer(pointerCustom); });
@@ -166,7 +167,7 @@ void mCanSelect(Label& lbl) {
     ignoringErrors([&] { lbl.MouseIcon(cursorFile()); });
 }
 
-void mFormatGrid(FlexGrid& flx) {
+void formatGrid(FlexGrid& flx) {
     ignoringErrors([&] { flx.BackColorBkg(colorGridEmpty); });
     ignoringErrors([&] { flx.SelectionMode(0); });
     ignoringErrors([&] { flx.AllowUserResizing(3); });
@@ -179,19 +180,19 @@ void mFormatGrid(FlexGrid& flx) {
 
 // ---- preparing an entry form ------------------------------------------------
 
-std::string sInitForm(Form& frm) {
+std::string initForm(Form& frm) {
     try {
-        mSetColor(frm);
+        applyColors(frm);
         auto& txt = frm.TXT();
         auto& lbl = frm.lbl();
         const int count = txt.Count();
         for (int i = 0; i < count; ++i) {
             const std::string c = tagCode(lbl(i).Tag());
             if (c == "1" || c == "3") {
-                mCanSelect(lbl(i));
+                makeSelectable(lbl(i));
                 lbl(i).Enabled(false);
             }
-            if (c == "0") mCannot_edit(txt(i));
+            if (c == "0") lockBox(txt(i));
             if (c == "1" || c == "2") txt(i).BackColor(session().lT_BackColor_Notnull);
             txt(i).Enabled(false);
         }
@@ -201,7 +202,7 @@ std::string sInitForm(Form& frm) {
     }
 }
 
-std::string sInitFieldProp(Form& frm, const std::string& tbname, std::vector<std::string>& sFieldType,
+std::string initFieldProps(Form& frm, const std::string& tbname, std::vector<std::string>& sFieldType,
                            std::vector<std::int16_t>& iFieldlen, std::vector<std::int16_t>& iNumScale) {
     try {
         Recordset rs;
@@ -237,3 +238,26 @@ std::string sInitFieldProp(Form& frm, const std::string& tbname, std::vector<std
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+void clsForm::mSetColor(Form& f) { forms::applyColors(f); }
+
+void clsForm::mCannot_edit(TextBox& TXT) { forms::lockBox(TXT); }
+
+void clsForm::mTxt_Editable(TextBox& TXT, bool can_edit) { forms::setEditable(TXT, can_edit); }
+
+void clsForm::mCanSelect(Label& lbl) { forms::makeSelectable(lbl); }
+
+void clsForm::mFormatGrid(FlexGrid& flx) { forms::formatGrid(flx); }
+
+std::string clsForm::sInitForm(Form& frm) { return forms::initForm(frm); }
+
+std::string clsForm::sInitFieldProp(Form& frm, const std::string& tbname,
+                                    std::vector<std::string>& sFieldType,
+                                    std::vector<std::int16_t>& iFieldlen,
+                                    std::vector<std::int16_t>& iNumScale) {
+    return forms::initFieldProps(frm, tbname, sFieldType, iFieldlen, iNumScale);
+}
+
+}  // namespace Palvo

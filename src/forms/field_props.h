@@ -64,16 +64,16 @@ std::string cursorFile();
 
 // ---- the look ---------------------------------------------------------------
 
-void mSetColor(Form& f);
-void mCannot_edit(TextBox& TXT);
-void mTxt_Editable(TextBox& TXT, bool can_edit);
-void mCanSelect(Label& lbl);
-void mFormatGrid(FlexGrid& flx);
+void applyColors(Form& f);
+void lockBox(TextBox& TXT);
+void setEditable(TextBox& TXT, bool can_edit);
+void makeSelectable(Label& lbl);
+void formatGrid(FlexGrid& flx);
 
 // ---- preparing an entry form ------------------------------------------------
 
-std::string sInitForm(Form& frm);
-std::string sInitFieldProp(Form& frm, const std::string& tbname, std::vector<std::string>& sFieldType,
+std::string initForm(Form& frm);
+std::string initFieldProps(Form& frm, const std::string& tbname, std::vector<std::string>& sFieldType,
                            std::vector<std::int16_t>& iFieldlen, std::vector<std::int16_t>& iNumScale);
 
 }  // namespace Palvo::forms

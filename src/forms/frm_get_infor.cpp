@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "palvo/clsForm.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
@@ -13,7 +15,7 @@
 #include "src/forms/field_props.h"
 #include "src/grid/grid_fill.h"
 #include "src/grid/grid_utils.h"
-#include "src/util/money_text.h"
+#include "src/util/amounts_and_lists.h"
 #include "src/util/pinyin.h"
 
 namespace Palvo::forms {
@@ -114,12 +116,12 @@ private:
 };
 
 // The column the filter names: as written, else in any case (as SQL names it).
-std::optional<std::size_t> columnOf(const ResultTable& rows, const std::string& name) {
-    for (std::size_t c = 0; c < rows.columns.size(); ++c) {
-        if (rows.columns[c].name == name) return c;
+std::optional<std::size_t> columnOf(const std::vector<ColumnInfo>& columns, const std::string& name) {
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].name == name) return c;
     }
-    for (std::size_t c = 0; c < rows.columns.size(); ++c) {
-        if (upper(rows.columns[c].name) == upper(name)) return c;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (upper(columns[c].name) == upper(name)) return c;
     }
     return std::nullopt;
 }
@@ -161,8 +163,6 @@ const WindowLayout& frmGetInfor::layout() const {
 
 void frmGetInfor::Load() {
     result.clear();
-    rowsSql_.clear();
-    rows_ = ResultTable{};
     moved_ = false;
     WindowFrame& f = frame();
     f.Caption(Field);
@@ -170,7 +170,7 @@ void frmGetInfor::Load() {
     table_ = Field.substr(0, comma);
     returnColumn_ = comma == std::string::npos ? "" : Field.substr(comma + 1);
 
-    mSetColor(f);
+    applyColors(f);
     label("Lbel2").ForeColor(kBlue);
     label("Label16").ForeColor(kBlue);
     Label& sel = label("lblSel");
@@ -180,7 +180,7 @@ void frmGetInfor::Load() {
 
     if (!sSqlString.empty()) strWhere.clear();
     FlexGrid& flx = grid("flx");
-    mFormatGrid(flx);
+    formatGrid(flx);
     fill(strWhere);
 
     ComboBox& combo1 = combo("Combo1");
@@ -193,7 +193,7 @@ void frmGetInfor::Load() {
             if (title == returnColumn_) returnIndex_ = c;
         }
     }
-    combo1.ListIndex(util::iGetIdxFromComOrList(combo1, returnColumn_));
+    combo1.ListIndex(util::listIndexOf(combo1, returnColumn_));
 }
 
 void frmGetInfor::Activate() { frame().SetFocus("Txt1"); }
@@ -201,14 +201,12 @@ void frmGetInfor::Activate() { frame().SetFocus("Txt1"); }
 void frmGetInfor::Unload(UnloadMode mode) {
     if (mode == UnloadMode::CloseBox) result.clear();
     bMultiSel = false;
-    rowsSql_.clear();
-    rows_ = ResultTable{};
 }
 
 void frmGetInfor::fill(const std::string& w) {
     FlexGrid& flx = grid("flx");
     const std::string sql = pickerStatement(table_, sSqlString, w, session().lSelectTop);
-    showFilled(sql, grid::sFillTable(sql, flx, true, 2, "", true, sFormat));
+    showFilled(sql, grid::fillTable(sql, flx, true, 2, "", true, sFormat));
 }
 
 void frmGetInfor::showFilled(const std::string& sql, const std::string& outcome) {
@@ -241,37 +239,48 @@ void frmGetInfor::query() {
 }
 
 // A filter of Latin letters (and digits) runs in the library over the list's
-// unfiltered rows, read once per showing in the statement's order: no function
-// is needed on the server. Rows that cannot be read, or a column they do not
-// hold, go the LIKE way, whose statement then reports the fault as ever.
+// unfiltered rows as they are read, in the statement's order: no function is
+// needed on the server, and a row that fails costs no values. The picker's own
+// list is read without "distinct", which would sort every row of the table
+// before the first is tested: the rows kept are made distinct here instead.
+// Rows that cannot be read, or a column they do not hold, go the LIKE way,
+// whose statement then reports the fault as ever.
 bool frmGetInfor::fillByPinyin(const std::string& column, const std::string& typed) {
     const std::string sql = pickerStatement(table_, sSqlString, strWhere, 0);
-    if (sql != rowsSql_) {
-        rowsSql_.clear();
-        try {
-            rows_ = sessionConnection().Query(grid::withDefaultOrder(sql));
-        } catch (const std::exception&) {
-            rows_ = ResultTable{};
-            return false;
-        }
-        rowsSql_ = sql;
-    }
-    const std::optional<std::size_t> col = columnOf(rows_, column);
-    if (!col) return false;
-    const std::size_t fields = rows_.columns.size();
-    const std::size_t top = sSqlString.empty() && session().lSelectTop > 0
-                                ? static_cast<std::size_t>(session().lSelectTop)
-                                : rows_.rowCount();
+    const bool own = sSqlString.empty();
+    const std::string read = grid::withDefaultOrder(
+        own ? "select * from " + table_ + (strWhere.empty() ? "" : "   where " + strWhere) : sql);
+    const std::size_t top =
+        own && session().lSelectTop > 0 ? static_cast<std::size_t>(session().lSelectTop) : 0;
     const util::PinyinFilter filter(typed);
+    Connection::RowFilter rows;
+    rows.column = [&](const std::vector<ColumnInfo>& columns) { return columnOf(columns, column); };
+    rows.keep = [&](std::string_view text) { return filter.matches(text); };
+    std::optional<ResultTable> found;
+    try {
+        found = sessionConnection().QueryKeeping(read, rows);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (!found) return false;
     ResultTable kept;
-    kept.columns = rows_.columns;
+    kept.columns = found->columns;
+    const std::size_t width = found->columns.size();
+    std::unordered_set<std::string> seen;
     std::size_t count = 0;
-    for (std::size_t r = 0; r < rows_.rowCount() && count < top; ++r) {
-        const Value& v = rows_.at(r, *col);
-        if (v.isNull()) continue;
-        const std::string* text = v.text();
-        if (!(text != nullptr ? filter.matches(*text) : filter.matches(v.toText()))) continue;
-        for (std::size_t f = 0; f < fields; ++f) kept.cells.push_back(rows_.at(r, f));
+    for (std::size_t r = 0; r < found->rowCount() && (top == 0 || count < top); ++r) {
+        if (own) {
+            // the same kind and text in every column: the row is listed once
+            std::string key;
+            for (std::size_t c = 0; c < width; ++c) {
+                const Value& v = found->at(r, c);
+                key += static_cast<char>(v.kind());
+                key += v.isNull() ? std::string() : v.toText();
+                key += '\x1f';
+            }
+            if (!seen.insert(std::move(key)).second) continue;
+        }
+        for (std::size_t c = 0; c < width; ++c) kept.cells.push_back(found->at(r, c));
         ++count;
     }
     KeptRows source(std::move(kept));
@@ -310,7 +319,7 @@ void frmGetInfor::move(int by) {
 
 void frmGetInfor::mark() {
     FlexGrid& flx = grid("flx");
-    const int col = grid::iGetFieldCol(flx, returnColumn_, 0);
+    const int col = grid::fieldColumn(flx, returnColumn_, 0);
     const int row = flx.Row();
     if (col < 0 || row < flx.FixedRows()) return;  // no column holds the values: the click marks nothing
     flx.Col(0);
@@ -428,8 +437,8 @@ frmGetInfor& getInforWindow() {
     return window;
 }
 
-std::string sPopWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
-                       const std::string& sSqlString, bool bMultiSel) {
+std::string popWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
+                      const std::string& sSqlString, bool bMultiSel) {
     if (Field.find(',') == std::string::npos) {
         throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the lookup source '" +
                                                   Field + "' names no table and column (table,column)");
@@ -446,3 +455,13 @@ std::string sPopWindow(const std::string& Field, const std::string& strWhere, co
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+std::string clsForm::sPopWindow(const std::string& Field, const std::string& strWhere,
+                                const std::string& sFormat, const std::string& sSqlString,
+                                const bool& bMultiSel) {
+    return forms::popWindow(Field, strWhere, sFormat, sSqlString, bMultiSel);
+}
+
+}  // namespace Palvo

@@ -63,9 +63,6 @@ private:
     int returnIndex_ = 0;
     bool moved_ = false;
     std::int32_t normalColor_ = 0;
-    // the unfiltered rows the pinyin filter runs over, read once per showing
-    std::string rowsSql_;
-    ResultTable rows_;
 };
 
 /// The calling thread's picker, made on first use and reused.
@@ -73,7 +70,7 @@ frmGetInfor& getInforWindow();
 
 /// Shows the picker modally and returns what the user chose. Throws
 /// Palvo::Error 5 for a Field without a comma, 429 when no window host is installed.
-std::string sPopWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
-                       const std::string& sSqlString, bool bMultiSel);
+std::string popWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
+                      const std::string& sSqlString, bool bMultiSel);
 
 }  // namespace Palvo::forms

@@ -1,6 +1,8 @@
 #include "src/forms/frm_msg.h"
 
+#include "palvo/clsForm.h"
 #include "palvo/error.h"
+#include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
 #include "src/forms/field_props.h"
@@ -57,7 +59,7 @@ void frmMsg::Load() {
     text("Text1").Tag(sErr);
     text("Text2").Text(sErrMx);
     text("Text2").Tag(sErrMx);
-    mSetColor(f);
+    applyColors(f);
     loading_ = false;
 }
 
@@ -99,7 +101,8 @@ frmMsg& frmMsgWindow() {
     return window;
 }
 
-void mSubMsg(const std::string& sErr, const std::string& sErrMx) {
+void showSubMsg(const std::string& sErr, const std::string& sErrMx) {
+    if (const auto box = installedMessageBox(); box && box->takeMessageWindow(sErr, sErrMx)) return;
     frmMsg& w = frmMsgWindow();
     w.sErr = sErr;
     w.sErrMx = sErrMx;
@@ -107,3 +110,9 @@ void mSubMsg(const std::string& sErr, const std::string& sErrMx) {
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+void clsForm::mSubMsg(const std::string& sErr, const std::string& sErrMx) { forms::showSubMsg(sErr, sErrMx); }
+
+}  // namespace Palvo

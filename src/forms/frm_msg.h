@@ -37,6 +37,6 @@ frmMsg& frmMsgWindow();
 
 /// Shows sErr with the details sErrMx in the thread's message window and
 /// returns when it closes. Throws Palvo::Error 429 when no window host is installed.
-void mSubMsg(const std::string& sErr, const std::string& sErrMx);
+void showSubMsg(const std::string& sErr, const std::string& sErrMx);
 
 }  // namespace Palvo::forms

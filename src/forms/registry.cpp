@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "palvo/clsForm.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
@@ -73,7 +74,7 @@ void registerReference(const std::string& master, const std::string& masterColum
     rs.Close();
 }
 
-void mSetKeepSql(Form& frm, const std::string& tbname) {
+void registerReferences(Form& frm, const std::string& tbname) {
     const std::vector<std::string_view> tables = util::split(tbname, ',');
     for (const auto& name : tables) {
         // a row without its dependent table would break every later cascade and delete check of the master
@@ -114,7 +115,7 @@ void mSetKeepSql(Form& frm, const std::string& tbname) {
     }
 }
 
-std::string sExcuteSql(Form& frm, const std::string& sZb, const std::vector<std::string>& sData) {
+std::string executeLogged(Form& frm, const std::string& sZb, const std::vector<std::string>& sData) {
     const ResultTable rows = registryRows(sZb);
     if (rows.rowCount() == 0) return "";
     std::string result;
@@ -131,14 +132,14 @@ std::string sExcuteSql(Form& frm, const std::string& sZb, const std::vector<std:
             const std::string sql = "update " + table + " set " + column + "='" + util::sqlQuote(now) + "'" +
                                     " where " + column + "='" + util::sqlQuote(before) + "'";
             sessionConnection().Execute(sql);
-            result = sKeepSql(frm.Name(), sql, sZb, session().Dwbh, "", "");
+            result = keepStatement(frm.Name(), sql, sZb, session().Dwbh, "", "");
             break;
         }
     }
     return result;
 }
 
-std::string sCheckDelSql(Form& frm, const std::string& sZb, const std::vector<std::string>& sData) {
+std::string checkDelete(Form& frm, const std::string& sZb, const std::vector<std::string>& sData) {
     const ResultTable rows = registryRows(sZb);
     if (rows.rowCount() == 0) return "";
     const std::vector<FormBox> boxes = formBoxes(frm);
@@ -148,8 +149,8 @@ std::string sCheckDelSql(Form& frm, const std::string& sZb, const std::vector<st
             if (columnName(b.labelTag) != masterColumn) continue;
             const std::string table = cell(rows, r, "附表");
             const std::string column = cell(rows, r, "附表字段");
-            if (!database::sGetFieldValue(table, column, column, element(sData, b.index), "", "", "", "", "",
-                                          "", "", "")
+            if (!database::fieldValue(table, column, column, element(sData, b.index), "", "", "", "", "", "",
+                                      "", "")
                      .empty()) {
                 return table + " 表中用到了字段 " + masterColumn + " 的值，不能删除！";
             }
@@ -160,3 +161,19 @@ std::string sCheckDelSql(Form& frm, const std::string& sZb, const std::vector<st
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+void clsForm::mSetKeepSql(Form& frm, std::string& tbname) { forms::registerReferences(frm, tbname); }
+
+std::string clsForm::sExcuteSql(Form& frm, const std::string& sZb, const std::vector<std::string>& sData,
+                                const std::vector<std::string>& /*sFieldType*/) {
+    return forms::executeLogged(frm, sZb, sData);
+}
+
+std::string clsForm::sCheckDelSql(Form& frm, std::string& sZb, const std::vector<std::string>& sData,
+                                  const std::vector<std::string>& /*sFieldType*/) {
+    return forms::checkDelete(frm, sZb, sData);
+}
+
+}  // namespace Palvo

@@ -1,15 +1,16 @@
 // mInit_Var and mInit_Form: the session fields a host sets before using the library.
 #include "src/forms/session_setup.h"
 
+#include "palvo/clsForm.h"
 #include "palvo/session.h"
 
 namespace Palvo::forms {
 
-void mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,
-               const std::string& BmMc, std::shared_ptr<Connection> oConn, const std::string& sIconPath,
-               std::int32_t lSelectTop, const std::string& sMsg, const std::string& sUser,
-               const std::string& sConstStrPtcx, const std::string& sConstStrLr,
-               const std::string& sConstStrZdy, const std::string& sForTypeText) {
+void initSession(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,
+                 const std::string& BmMc, std::shared_ptr<Connection> oConn, const std::string& sIconPath,
+                 std::int32_t lSelectTop, const std::string& sMsg, const std::string& sUser,
+                 const std::string& sConstStrPtcx, const std::string& sConstStrLr,
+                 const std::string& sConstStrZdy, const std::string& sForTypeText) {
     auto& s = session();
     s.Dwbh = Dwbh;
     s.DwMc = DwMc;
@@ -26,11 +27,11 @@ void mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::stri
     s.sForTypeText = sForTypeText;
 }
 
-void mInit_Form(std::int32_t lF_BackColor, std::int32_t lF_ForColor, std::int32_t lF_Width,
-                std::int32_t lF_Height, std::int32_t lT_BackColor_Notnull, std::int32_t lT_Appearence,
-                std::int32_t lT_FontSize, bool bT_FontBold, std::int32_t lT_ForeColor,
-                std::int32_t lL_forColor_Select, std::int32_t lL_FontSize, bool bL_FontBold,
-                std::int32_t lL_ForeColor) {
+void initLook(std::int32_t lF_BackColor, std::int32_t lF_ForColor, std::int32_t lF_Width,
+              std::int32_t lF_Height, std::int32_t lT_BackColor_Notnull, std::int32_t lT_Appearence,
+              std::int32_t lT_FontSize, bool bT_FontBold, std::int32_t lT_ForeColor,
+              std::int32_t lL_forColor_Select, std::int32_t lL_FontSize, bool bL_FontBold,
+              std::int32_t lL_ForeColor) {
     auto& s = session();
     s.lF_BackColor = lF_BackColor;
     s.lF_ForColor = lF_ForColor;
@@ -48,3 +49,27 @@ void mInit_Form(std::int32_t lF_BackColor, std::int32_t lF_ForColor, std::int32_
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+void clsForm::mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,
+                        const std::string& BmMc, std::shared_ptr<Connection> oConn,
+                        const std::string& sIconPath, std::int32_t lSelectTop, const std::string& sMsg,
+                        const std::string& sUser, const std::string& sConstStrPtcx,
+                        const std::string& sConstStrLr, const std::string& sConstStrZdy,
+                        const std::string& sForTypeText) {
+    forms::initSession(Dwbh, DwMc, BmBh, BmMc, std::move(oConn), sIconPath, lSelectTop, sMsg, sUser,
+                       sConstStrPtcx, sConstStrLr, sConstStrZdy, sForTypeText);
+}
+
+void clsForm::mInit_Form(std::int32_t lF_BackColor, std::int32_t lF_ForColor, std::int32_t lF_Width,
+                         std::int32_t lF_Height, std::int32_t lT_BackColor_Notnull,
+                         std::int32_t lT_Appearence, std::int32_t lT_FontSize, bool bT_FontBold,
+                         std::int32_t lT_ForeColor, std::int32_t lL_forColor_Select, std::int32_t lL_FontSize,
+                         bool bL_FontBold, std::int32_t lL_ForeColor) {
+    forms::initLook(lF_BackColor, lF_ForColor, lF_Width, lF_Height, lT_BackColor_Notnull, lT_Appearence,
+                    lT_FontSize, bT_FontBold, lT_ForeColor, lL_forColor_Select, lL_FontSize, bL_FontBold,
+                    lL_ForeColor);
+}
+
+}  // namespace Palvo

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "palvo/clsForm.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
@@ -27,14 +28,14 @@ std::vector<std::string> fileReference(const std::string& text) {
 
 }  // namespace
 
-std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const std::string& sTableName,
-                     const std::string& sFsDw, const std::string& sJsDw, const std::string& sLx) {
+std::string keepStatement(const std::string& sFrmName, const std::string& sSql, const std::string& sTableName,
+                          const std::string& sFsDw, const std::string& sJsDw, const std::string& sLx) {
     std::string copyFile;
     try {
         std::string receivers;
         if (util::trim(sJsDw).empty()) {
-            receivers = database::sGetFieldValue("编辑权限", "发送给其他单位", "窗体名", sFrmName, "单位",
-                                                 sFsDw, "", "", "", "", "", "");
+            receivers = database::fieldValue("编辑权限", "发送给其他单位", "窗体名", sFrmName, "单位", sFsDw,
+                                             "", "", "", "", "", "");
         } else {
             receivers = "," + sJsDw + ",";
         }
@@ -71,3 +72,13 @@ std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+std::string clsForm::sKeepSql(const std::string& sFrmName, const std::string& sSql,
+                              const std::string& sTableName, const std::string& sFsDw,
+                              const std::string& sJsDw, const std::string& sLx) {
+    return forms::keepStatement(sFrmName, sSql, sTableName, sFsDw, sJsDw, sLx);
+}
+
+}  // namespace Palvo

@@ -5,7 +5,7 @@
 
 namespace Palvo::forms {
 
-std::string sKeepSql(const std::string& sFrmName, const std::string& sSql, const std::string& sTableName,
-                     const std::string& sFsDw, const std::string& sJsDw, const std::string& sLx);
+std::string keepStatement(const std::string& sFrmName, const std::string& sSql, const std::string& sTableName,
+                          const std::string& sFsDw, const std::string& sJsDw, const std::string& sLx);
 
 }  // namespace Palvo::forms

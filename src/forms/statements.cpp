@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "palvo/clsForm.h"
 #include "src/base/conversions.h"
 #include "src/forms/field_props.h"
 #include "src/grid/grid_utils.h"
@@ -85,19 +86,19 @@ std::string keyCondition(Form& frm, const std::string& X, const std::vector<std:
     return condition;
 }
 
-std::string sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
-                        const std::string& sKey, const std::vector<std::string>& sData) {
+std::string keyCondition(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
+                         const std::string& sKey, const std::vector<std::string>& sData) {
     return keyCondition(frm, X, sFieldType, sKey, sData, Quoting::Sql);
 }
 
-std::string sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
-                              const std::string& sKey) {
+std::string keyFromGridRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
+                           const std::string& sKey) {
     auto& lbl = frm.lbl();
     std::string condition;
     for (int k : indexList(sKey)) {
         const std::string c = util::trim(columnName(lbl(k).Tag()));
         // the row taken whole: a grid may hold more rows than 16 bits count
-        const std::string v = grid::sGetGridColValue(Grid, Grid.Row(), c);
+        const std::string v = grid::columnValue(Grid, Grid.Row(), c);
         const std::string& type = element(sftype, k);
         if (type == "1") {
             condition += c + "='" + util::sqlQuote(v) + "' and ";
@@ -114,7 +115,7 @@ std::string sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::
     return condition;
 }
 
-void mAddNew(Form& frm) {
+void clearForNew(Form& frm) {
     int ubound = -1;
     try {
         ubound = frm.TXT().UBound();
@@ -154,8 +155,8 @@ void mAddNew(Form& frm) {
     }
 }
 
-std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
-                          const std::string& Field_or_Value) {
+std::string insertText(Form& frm, const std::vector<std::string>& sFieldType,
+                       const std::string& Field_or_Value) {
     auto& txt = frm.TXT();
     auto& lbl = frm.lbl();
     std::string fields;
@@ -187,8 +188,8 @@ std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
     return "";
 }
 
-std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData,
-                          const std::vector<std::string>& sFieldType) {
+std::string updateText(Form& frm, const std::vector<std::string>& sData,
+                       const std::vector<std::string>& sFieldType) {
     auto& txt = frm.TXT();
     auto& lbl = frm.lbl();
     std::string set;
@@ -213,3 +214,30 @@ std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData,
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+std::string clsForm::sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
+                                 bool /*bKeyEdit*/, const std::string& sKey,
+                                 const std::vector<std::string>& sData) {
+    return forms::keyCondition(frm, X, sFieldType, sKey, sData);
+}
+
+std::string clsForm::sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
+                                       const std::string& sKey) {
+    return forms::keyFromGridRow(frm, Grid, sftype, sKey);
+}
+
+void clsForm::mAddNew(Form& frm) { forms::clearForNew(frm); }
+
+std::string clsForm::sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
+                                   const std::string& Field_or_Value) {
+    return forms::insertText(frm, sFieldType, Field_or_Value);
+}
+
+std::string clsForm::sGetUpdateStr(Form& frm, const std::vector<std::string>& sData,
+                                   const std::vector<std::string>& sFieldType) {
+    return forms::updateText(frm, sData, sFieldType);
+}
+
+}  // namespace Palvo

@@ -19,14 +19,14 @@ enum class Quoting { Sql, AsTyped };
 std::string keyCondition(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
                          const std::string& sKey, const std::vector<std::string>& sData, Quoting quoting);
 
-std::string sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
-                        const std::string& sKey, const std::vector<std::string>& sData);
-std::string sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
-                              const std::string& sKey);
-void mAddNew(Form& frm);
-std::string sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
-                          const std::string& Field_or_Value);
-std::string sGetUpdateStr(Form& frm, const std::vector<std::string>& sData,
-                          const std::vector<std::string>& sFieldType);
+std::string keyCondition(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
+                         const std::string& sKey, const std::vector<std::string>& sData);
+std::string keyFromGridRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
+                           const std::string& sKey);
+void clearForNew(Form& frm);
+std::string insertText(Form& frm, const std::vector<std::string>& sFieldType,
+                       const std::string& Field_or_Value);
+std::string updateText(Form& frm, const std::vector<std::string>& sData,
+                       const std::vector<std::string>& sFieldType);
 
 }  // namespace Palvo::forms

@@ -1,13 +1,14 @@
 #include "src/forms/validation.h"
 
+#include "palvo/clsForm.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
 #include "src/database/field_helpers.h"
 #include "src/forms/field_props.h"
 #include "src/forms/statements.h"
+#include "src/util/amounts_and_lists.h"
 #include "src/util/keyfilters.h"
-#include "src/util/money_text.h"
 
 namespace Palvo::forms {
 
@@ -45,7 +46,7 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
     const std::string c = tagCode(labelTag);
     const std::string s = box.Text();
 
-    if (t != "3" && util::lGetLenthStr(s) > length) {
+    if (t != "3" && util::codePageLength(s) > length) {
         selectAndFocus(box);
         return msgTooLong;
     }
@@ -59,7 +60,7 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
             selectAndFocus(box);
             return msgNumber;
         }
-        if (applies && t == "3" && !util::bIsDay(box)) {
+        if (applies && t == "3" && !util::isDayBox(box)) {
             selectAndFocus(box);
             return msgDate;
         }
@@ -70,8 +71,8 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
     }
     if (c == "1" || (c == "3" && filled)) {
         const LookupSource source = lookupSource(box.Tag());
-        const std::string found = database::sGetFieldValue(source.table, source.column, source.column,
-                                                           util::trim(s), "", "", "", "", "", "", "", "");
+        const std::string found = database::fieldValue(source.table, source.column, source.column,
+                                                       util::trim(s), "", "", "", "", "", "", "", "");
         if (found.empty()) {
             selectAndFocus(box);
             return "字段 " + columnName(labelTag) + " 的值在基础表中不存在！";
@@ -108,11 +109,11 @@ std::string conditionForUser(const std::string& condition) {
     return out;
 }
 
-std::string sCheckData(Form& frm, const std::vector<std::string>& sFieldType,
-                       const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
-                       const std::string& sIndex, const std::string& tbname,
-                       const std::vector<std::string>& sData, bool bKeyEdit, const std::string& NotCheck,
-                       bool bNewSave) {
+std::string checkData(Form& frm, const std::vector<std::string>& sFieldType,
+                      const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
+                      const std::string& sIndex, const std::string& tbname,
+                      const std::vector<std::string>& sData, bool bKeyEdit, const std::string& NotCheck,
+                      bool bNewSave) {
     // The arrays are looked up once: on a real form each lookup walks the form's controls.
     auto& txt = frm.TXT();
     auto& lbl = frm.lbl();
@@ -139,19 +140,39 @@ std::string sCheckData(Form& frm, const std::vector<std::string>& sFieldType,
     return checkKey(frm, "修改", sFieldType, sKey, tbname, sData);
 }
 
-std::int16_t iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
-                           const std::vector<std::string>& sFieldType,
-                           const std::vector<std::int16_t>& iFieldlen,
-                           const std::vector<std::int16_t>& iNumScale) {
+std::int16_t filterEntryKey(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
+                            const std::vector<std::string>& sFieldType,
+                            const std::vector<std::int16_t>& iFieldlen,
+                            const std::vector<std::int16_t>& iNumScale) {
     const std::string& t = element(sFieldType, iIndex);
-    if (t == "1") return util::iKeyPress_Control_Len(frm.TXT()(iIndex), element(iFieldlen, iIndex), KeyAscii);
+    if (t == "1") return util::filterLengthKey(frm.TXT()(iIndex), element(iFieldlen, iIndex), KeyAscii);
     if (t == "2") {
         const auto scale = element(iNumScale, iIndex);
         const auto lenInt = static_cast<std::int16_t>(element(iFieldlen, iIndex) - scale - 2);
-        return util::iKeyPress_Control_Number(KeyAscii, frm.TXT()(iIndex), lenInt, scale);
+        return util::filterNumberKey(KeyAscii, frm.TXT()(iIndex), lenInt, scale);
     }
-    if (t == "3") return util::iKeyPress_Control_Date(frm.TXT()(iIndex), KeyAscii);
+    if (t == "3") return util::filterDateKey(frm.TXT()(iIndex), KeyAscii);
     return 0;
 }
 
 }  // namespace Palvo::forms
+
+namespace Palvo {
+
+std::string clsForm::sCheckData(Form& frm, const std::vector<std::string>& sFieldType,
+                                const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
+                                const std::string& sIndex, const std::string& tbname,
+                                const std::vector<std::string>& sData, bool bKeyEdit,
+                                const std::string& NotCheck, bool bNewSave) {
+    return forms::checkData(frm, sFieldType, iFieldlen, sKey, sIndex, tbname, sData, bKeyEdit, NotCheck,
+                            bNewSave);
+}
+
+std::int16_t clsForm::iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
+                                    const std::vector<std::string>& sFieldType,
+                                    const std::vector<std::int16_t>& iFieldlen,
+                                    const std::vector<std::int16_t>& iNumScale) {
+    return forms::filterEntryKey(frm, iIndex, KeyAscii, sFieldType, iFieldlen, iNumScale);
+}
+
+}  // namespace Palvo

@@ -5,6 +5,7 @@
 #include <exception>
 #include <string_view>
 
+#include "palvo/clsGrid.h"
 #include "palvo/error.h"
 #include "palvo/grid_model.h"
 #include "palvo/session.h"
@@ -72,6 +73,8 @@ std::int32_t numberWidth(const FlexGrid& grid, const TextMeasurer& measurer, dou
     return widest > 0 ? util::clng(widest + a) : 0;
 }
 
+}  // namespace
+
 void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSize, bool hasXH) {
     const double fontSize = grid.CellFontSize();
     const int cols = grid.Cols();
@@ -82,6 +85,8 @@ void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSiz
     if (hasXH) widths[0] = std::max(widths[0], numberWidth(grid, measurer, fontSize, a));
     grid.colWidths(widths);
 }
+
+namespace {
 
 bool isWordByte(unsigned char c) {
     // bytes of Chinese names count as letters, as they do in SQL Server names
@@ -204,8 +209,8 @@ std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& conte
     return widths;
 }
 
-std::string sFillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
-                       const std::string& sum, bool hasXH, const std::string& controlDate) {
+std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
+                      const std::string& sum, bool hasXH, const std::string& controlDate) {
     return sFillTableFrom(nullptr, sql, grid, controlSize, iSize, sum, hasXH, controlDate);
 }
 
@@ -266,14 +271,14 @@ std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& g
         if (grid.FixedRows() >= 2) grid.clearCells(0, 0, grid.FixedRows() - 1, lastCol);
         std::string result = count == 0 ? "0" : "";
         rs.Close();
-        if (controlDate != "-1") mSetGridDate(grid, controlDate, "", "");
+        if (controlDate != "-1") formatDateColumns(grid, controlDate, "", "");
         return result;
     } catch (const std::exception& e) {
         return e.what();  // a Palvo::Error's is its description
     }
 }
 
-void mAddGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField) {
+void addColumnTitles(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField) {
     const long fields = rs.Fields().Count();
     const int cols = beginGridCol + static_cast<int>(fields);
     // Columns first when the grid is too narrow for the fixed columns asked for; the end shape is the same.
@@ -288,3 +293,28 @@ void mAddGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol,
 }
 
 }  // namespace Palvo::grid
+
+namespace Palvo {
+
+std::string clsGrid::sFillTable(const std::string& sSql, FlexGrid& Grid, bool ControlSize, std::int16_t iSize,
+                                const std::string& sSum, bool bHasXH, const std::string& sControlDate) {
+    return grid::fillTable(sSql, Grid, ControlSize, iSize, sSum, bHasXH, sControlDate);
+}
+
+void clsGrid::mAddGridColTitle(FlexGrid& flx, Palvo::Recordset& rs, std::int16_t& iBeginGridCol,
+                               std::int16_t& iBeginRsField) {
+    grid::addColumnTitles(flx, rs, iBeginGridCol, iBeginRsField);
+}
+
+void clsGrid::mAddGridColTitle(FlexGrid& flx, Palvo::Recordset& rs, std::int16_t& iBeginGridCol) {
+    std::int16_t field = 0;
+    grid::addColumnTitles(flx, rs, iBeginGridCol, field);
+}
+
+void clsGrid::mAddGridColTitle(FlexGrid& flx, Palvo::Recordset& rs) {
+    std::int16_t col = 0;
+    std::int16_t field = 0;
+    grid::addColumnTitles(flx, rs, col, field);
+}
+
+}  // namespace Palvo

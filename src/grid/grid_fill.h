@@ -13,14 +13,18 @@
 
 namespace Palvo::grid {
 
-std::string sFillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
-                       const std::string& sum, bool hasXH, const std::string& controlDate);
+std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
+                      const std::string& sum, bool hasXH, const std::string& controlDate);
 /// sFillTable reading the statement on conn (the session's connection when null).
 std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
                            std::int16_t iSize, const std::string& sum, bool hasXH,
                            const std::string& controlDate);
 
-void mAddGridColTitle(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField);
+/// Sizes the columns as sFillTable does once the rows are in: contentWidths,
+/// fitColumnWidths and, with running numbers, the widest of them.
+void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSize, bool hasXH);
+
+void addColumnTitles(FlexGrid& grid, Recordset& rs, std::int16_t& beginGridCol, std::int16_t& beginRsField);
 
 /// Whether the statement has an ORDER BY: the two words in any case, with any
 /// blanks, line breaks or comments between them, outside quoted texts, [names]

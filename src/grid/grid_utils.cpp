@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "palvo/clsGrid.h"
 #include "palvo/error.h"
 #include "palvo/grid_model.h"
 #include "src/base/conversions.h"
@@ -44,21 +45,21 @@ bool isDateHeading(std::string_view heading) {
            heading.find("年月") != std::string_view::npos;
 }
 
-std::string sGetGridColValue(FlexGrid& grid, int row, const std::string& colName) {
+std::string columnValue(FlexGrid& grid, int row, const std::string& colName) {
     for (int c = 0; c < grid.Cols(); ++c) {
         if (grid.TextMatrix(0, c) == colName) return grid.TextMatrix(row, c);
     }
     return {};
 }
 
-std::int16_t iGetFieldCol(FlexGrid& grid, const std::string& colName, int row) {
+std::int16_t fieldColumn(FlexGrid& grid, const std::string& colName, int row) {
     for (int c = 0; c < grid.Cols(); ++c) {
         if (util::trim(grid.TextMatrix(row, c)) == colName) return static_cast<std::int16_t>(c);
     }
     return -1;
 }
 
-std::int32_t lGetRowNo(FlexGrid& grid, float colIndex, const std::string& cellVal) {
+std::int32_t rowOf(FlexGrid& grid, float colIndex, const std::string& cellVal) {
     const int col = roundIndex(colIndex);
     for (int r = 1; r < grid.Rows(); ++r) {
         if (grid.TextMatrix(r, col) == cellVal) return r;
@@ -66,7 +67,7 @@ std::int32_t lGetRowNo(FlexGrid& grid, float colIndex, const std::string& cellVa
     return -1;
 }
 
-void mMsHorder(FlexGrid& grid, int col) {
+void sortByColumn(FlexGrid& grid, int col) {
     grid.AllowBigSelection(false);
     grid.Col(col);
     grid.ColAlignment(col, 9);
@@ -74,8 +75,8 @@ void mMsHorder(FlexGrid& grid, int col) {
     grid.Sort(tAscending ? 1 : 2);
 }
 
-double dGetColSum(FlexGrid& grid, const std::string& caption) {
-    const int col = iGetFieldCol(grid, caption, 0);
+double columnSum(FlexGrid& grid, const std::string& caption) {
+    const int col = fieldColumn(grid, caption, 0);
     // An unknown caption is an error even when there is no data row to read.
     if (col < 0) throw Error(GridError::Subscript, "Subscript out of range");
     // The exact sum of the texts, then the double nearest it: the same for any row order.
@@ -84,7 +85,7 @@ double dGetColSum(FlexGrid& grid, const std::string& caption) {
     return sum.value();
 }
 
-void mExchangeRow(FlexGrid& grid, float r1, float r2) {
+void swapRows(FlexGrid& grid, float r1, float r2) {
     const int a = roundIndex(r1);
     const int b = roundIndex(r2);
     for (int c = 0; c < grid.Cols(); ++c) {
@@ -95,58 +96,102 @@ void mExchangeRow(FlexGrid& grid, float r1, float r2) {
     }
 }
 
-std::int32_t lGetColWidth(FlexGrid& grid, const std::string& caption) {
+std::int32_t columnWidth(FlexGrid& grid, const std::string& caption) {
     for (int c = 0; c < grid.Cols(); ++c) {
         if (grid.TextMatrix(0, c) == caption) return grid.ColWidth(c);
     }
     return 0;
 }
 
-void mSetGridColAlignment(FlexGrid& grid, int alignment) { grid.alignColumns(0, grid.Cols() - 1, alignment); }
+void alignColumns(FlexGrid& grid, int alignment) { grid.alignColumns(0, grid.Cols() - 1, alignment); }
 
-void mSetGridRowColor(FlexGrid& grid, std::int32_t color) {
+void colorRow(FlexGrid& grid, std::int32_t color) {
     // The even data rows, as one block of every other row.
     const int first = grid.FixedRows() + grid.FixedRows() % 2;
     if (first < grid.Rows())
         grid.backColorBlock(first, grid.FixedCols(), grid.Rows() - 1, grid.Cols() - 1, color, 2);
-    mSetGridColAlignment(grid, 1);
+    alignColumns(grid, 1);
     grid.Row(1);
     grid.Col(grid.FixedCols());
 }
 
-void mSetGridDate(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
-                  const std::string& notColString) {
+bool tidiesDates(const std::string& heading, const std::string& dateFormat, const std::string& colString,
+                 const std::string& notColString) {
+    const std::string trimmed = util::trim(heading);
+    if (util::trim(dateFormat).empty()) return isDateHeading(trimmed);
+    if (!colString.empty()) return !trimmed.empty() && inNameList(colString, trimmed);
+    return isDateHeading(trimmed) && !inNameList(notColString, trimmed);
+}
+
+std::string_view tidiedDate(std::string_view text, const std::string& dateFormat, std::string& formatted) {
+    const std::string_view trimmed = util::trimmedView(text);
+    if (trimmed.empty()) return text;
+    if (!util::trim(dateFormat).empty()) {
+        // Only a text that reads as a date is rewritten; any other text stays as it is.
+        std::string_view next = text;
+        if (auto d = util::parseDate(trimmed)) next = formatted = util::formatDate(*d, dateFormat);
+        if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next = {};
+        return next;
+    }
+    if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) return {};
+    return text;
+}
+
+void formatDateColumns(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
+                       const std::string& notColString) {
     // A grid without rows has no headings to read and no dates to tidy.
     if (grid.Rows() == 0) return;
-    const bool format = !util::trim(dateFormat).empty();
+    std::string formatted;
     for (int c = 0; c < grid.Cols(); ++c) {
-        const std::string heading = util::trim(grid.TextMatrix(0, c));
-        bool treat;
-        if (!format)
-            treat = isDateHeading(heading);
-        else if (!colString.empty())
-            treat = !heading.empty() && inNameList(colString, heading);
-        else
-            treat = isDateHeading(heading) && !inNameList(notColString, heading);
-        if (!treat) continue;
+        if (!tidiesDates(grid.TextMatrix(0, c), dateFormat, colString, notColString)) continue;
         // The column's changed cells are announced together.
         grid.editColumn(c, 1, [&](std::string_view text) -> std::optional<std::string> {
-            const std::string_view trimmed = util::trimmedView(text);
-            if (trimmed.empty()) return std::nullopt;
-            if (format) {
-                // Only a text that reads as a date is rewritten; any other text stays as it is.
-                std::string formatted;
-                std::string_view next = text;
-                if (auto d = util::parseDate(trimmed)) next = formatted = util::formatDate(*d, dateFormat);
-                if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next = {};
-                if (next == text) return std::nullopt;
-                return std::string(next);
-            }
-            if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"}))
-                return std::string();
-            return std::nullopt;
+            const std::string_view next = tidiedDate(text, dateFormat, formatted);
+            if (next == text) return std::nullopt;
+            return std::string(next);
         });
     }
 }
 
 }  // namespace Palvo::grid
+
+namespace Palvo {
+
+std::string clsGrid::sGetGridColValue(FlexGrid& Grid, const std::int16_t& iRow, const std::string& sColName) {
+    return grid::columnValue(Grid, iRow, sColName);
+}
+
+std::int16_t clsGrid::iGetFieldCol(FlexGrid& flx, const std::string& ColName, const std::int16_t& row) {
+    return grid::fieldColumn(flx, ColName, row);
+}
+
+std::int32_t clsGrid::lGetRowNo(FlexGrid& MSGrid, const float& ColIndex, const std::string& CellVal) {
+    return grid::rowOf(MSGrid, ColIndex, CellVal);
+}
+
+void clsGrid::mMsHorder(FlexGrid& Tcontrol, const std::int16_t& iCol) { grid::sortByColumn(Tcontrol, iCol); }
+
+double clsGrid::dGetColSum(FlexGrid& MSGrid, const std::string& cCaption) {
+    return grid::columnSum(MSGrid, cCaption);
+}
+
+void clsGrid::mExchangeRow(FlexGrid& MSGrid, const float& iR1, const float& iR2) {
+    grid::swapRows(MSGrid, iR1, iR2);
+}
+
+std::int32_t clsGrid::lGetColWidth(FlexGrid& MSGrid, const std::string& cCaption) {
+    return grid::columnWidth(MSGrid, cCaption);
+}
+
+void clsGrid::mSetGridColAlignment(FlexGrid& Gird, std::int16_t iAlignment) {
+    grid::alignColumns(Gird, iAlignment);
+}
+
+void clsGrid::mSetGridRowColor(FlexGrid& flx, const std::int32_t& color) { grid::colorRow(flx, color); }
+
+void clsGrid::mSetGridDate(FlexGrid& MS, const std::string& sDateFormat, std::string sColString,
+                           std::string sNotColString) {
+    grid::formatDateColumns(MS, sDateFormat, sColString, sNotColString);
+}
+
+}  // namespace Palvo

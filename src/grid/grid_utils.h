@@ -10,17 +10,24 @@
 
 namespace Palvo::grid {
 
-std::string sGetGridColValue(FlexGrid& grid, int row, const std::string& colName);
-std::int16_t iGetFieldCol(FlexGrid& grid, const std::string& colName, int row);
-std::int32_t lGetRowNo(FlexGrid& grid, float colIndex, const std::string& cellVal);
-void mMsHorder(FlexGrid& grid, int col);
-double dGetColSum(FlexGrid& grid, const std::string& caption);
-void mExchangeRow(FlexGrid& grid, float r1, float r2);
-std::int32_t lGetColWidth(FlexGrid& grid, const std::string& caption);
-void mSetGridColAlignment(FlexGrid& grid, int alignment);
-void mSetGridRowColor(FlexGrid& grid, std::int32_t color);
-void mSetGridDate(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
-                  const std::string& notColString);
+std::string columnValue(FlexGrid& grid, int row, const std::string& colName);
+std::int16_t fieldColumn(FlexGrid& grid, const std::string& colName, int row);
+std::int32_t rowOf(FlexGrid& grid, float colIndex, const std::string& cellVal);
+void sortByColumn(FlexGrid& grid, int col);
+double columnSum(FlexGrid& grid, const std::string& caption);
+void swapRows(FlexGrid& grid, float r1, float r2);
+std::int32_t columnWidth(FlexGrid& grid, const std::string& caption);
+void alignColumns(FlexGrid& grid, int alignment);
+void colorRow(FlexGrid& grid, std::int32_t color);
+void formatDateColumns(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
+                       const std::string& notColString);
+
+/// Whether mSetGridDate with these arguments tidies the column under `heading`.
+bool tidiesDates(const std::string& heading, const std::string& dateFormat, const std::string& colString,
+                 const std::string& notColString);
+/// A cell's text as mSetGridDate leaves it in such a column: `text` itself, a
+/// view of `formatted` (which it fills) or "" for a blanked date.
+std::string_view tidiedDate(std::string_view text, const std::string& dateFormat, std::string& formatted);
 
 /// Whether the name is one of the comma-separated names of list, compared
 /// exactly: the wildcard test "," + list + "," Like "*," + name + ",*", with

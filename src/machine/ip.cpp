@@ -10,6 +10,7 @@
 #include <cmath>
 #include <memory>
 
+#include "palvo/clsIp.h"
 #include "palvo/value.h"
 #include "src/base/conversions.h"
 
@@ -26,7 +27,7 @@ IpSystem& ipSystem() {
     return calls;
 }
 
-std::string GetComputerName() {
+std::string computerName() {
     char buf[256] = {};
     if (ipSystem().gethostname(buf, 255) != 0) return {};
     buf[255] = '\0';
@@ -67,13 +68,13 @@ std::string firstAddressMatching(const std::vector<std::string>& addresses, std:
     return {};
 }
 
-Value GetLocalIPAddress(std::string_view sppIP) {
+Value localIPAddress(std::string_view sppIP) {
     auto addresses = adapterAddresses();
     if (!addresses) return Value(std::string());
     return Value(firstAddressMatching(*addresses, sppIP));
 }
 
-bool bIsIP(std::string_view text) {
+bool isIPAddress(std::string_view text) {
     auto length = util::charCount(text);
     if (length < 7 || length > 15) return false;
     if (text.starts_with("0.")) return false;
@@ -90,3 +91,13 @@ bool bIsIP(std::string_view text) {
 }
 
 }  // namespace Palvo::machine
+
+namespace Palvo {
+
+std::string clsIp::GetComputerName() { return machine::computerName(); }
+
+Value clsIp::GetLocalIPAddress(const std::string& sppIP) { return machine::localIPAddress(sppIP); }
+
+bool clsIp::bIsIP(const std::string& sIP) { return machine::isIPAddress(sIP); }
+
+}  // namespace Palvo

@@ -29,7 +29,7 @@ IpSystem& ipSystem();
 IpSystem realIpSystem();
 
 /// The host name up to its first '.', or "" when the call fails.
-std::string GetComputerName();
+std::string computerName();
 
 /// The first IPv4 address text of every interface that has one, loopback left
 /// out, in the system's order; nullopt when the interface list cannot be read.
@@ -42,9 +42,9 @@ std::string firstAddressMatching(const std::vector<std::string>& addresses, std:
 
 /// adapterAddresses() walked with firstAddressMatching(), as a text Value; "" when
 /// the list cannot be read.
-Value GetLocalIPAddress(std::string_view sppIP);
+Value localIPAddress(std::string_view sppIP);
 
 /// True only for a well-formed dotted IPv4 address. Never throws.
-bool bIsIP(std::string_view text);
+bool isIPAddress(std::string_view text);
 
 }  // namespace Palvo::machine

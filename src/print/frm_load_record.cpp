@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "palvo/clsPrint.h"
 #include "src/forms/frm_msg.h"
 #include "src/print/progress.h"
 
@@ -89,7 +90,7 @@ void frmLoadRecord::Activate() {
         return;
     }
     // after a failed composite job the window stays until its user closes it
-    forms::mSubMsg(result, "");
+    forms::showSubMsg(result, "");
 }
 
 void frmLoadRecord::Unload(UnloadMode) {
@@ -102,8 +103,8 @@ frmLoadRecord& frmLoadRecordWindow() {
     return window;
 }
 
-std::string sReportGridtoExcel(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,
-                               const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit) {
+std::string gridWorkbook(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,
+                         const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit) {
     frmLoadRecord& w = frmLoadRecordWindow();
     w.job = ExcelJob{.kind = 0,
                      .title = sTitle,
@@ -117,10 +118,10 @@ std::string sReportGridtoExcel(const std::string& sTitle, FlexGrid& Grid, const 
     return "";
 }
 
-std::string sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTitle, const std::string& Topstr,
-                             const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit,
-                             std::int16_t dataBeginRow, FlexGrid* titleFlx, std::int16_t titleCol,
-                             const std::string& otherMergeStr) {
+std::string titledGridWorkbook(FlexGrid& dataFlx, const std::string& sTitle, const std::string& Topstr,
+                               const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit,
+                               std::int16_t dataBeginRow, FlexGrid* titleFlx, std::int16_t titleCol,
+                               const std::string& otherMergeStr) {
     frmLoadRecord& w = frmLoadRecordWindow();
     w.job = ExcelJob{.kind = 1,
                      .title = sTitle,
@@ -139,3 +140,22 @@ std::string sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTitle, const
 }
 
 }  // namespace Palvo::print
+
+namespace Palvo {
+
+std::string clsPrint::sReportGridtoExcel(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,
+                                         const std::string& BotStr, const int& iOrient, const int& bAlig,
+                                         const bool& bCanEdit) {
+    return print::gridWorkbook(sTitle, Grid, Topstr, BotStr, iOrient, bAlig, bCanEdit);
+}
+
+std::string clsPrint::sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTitle,
+                                       const std::string& Topstr, const std::string& BotStr,
+                                       const int& iOrient, const int& bAlig, const bool& bCanEdit,
+                                       const std::int16_t& dataBeginRow, FlexGrid* titleFlx,
+                                       const std::int16_t& titleCol, const std::string& otherMergeStr) {
+    return print::titledGridWorkbook(dataFlx, sTitle, Topstr, BotStr, iOrient, bAlig, bCanEdit, dataBeginRow,
+                                     titleFlx, titleCol, otherMergeStr);
+}
+
+}  // namespace Palvo

@@ -1,5 +1,6 @@
 #include "src/print/multiline_print.h"
 
+#include "palvo/clsPrint.h"
 #include "src/base/conversions.h"
 
 namespace Palvo::print {
@@ -60,8 +61,8 @@ private:
 
 }  // namespace
 
-std::int32_t lPrint_MultiLine_TextBox(TextBox& txt, TextSurface& p, std::int32_t left, std::int32_t top,
-                                      float fontSize, std::int16_t maxLines, bool hardLines) {
+std::int32_t printMultiLine(TextBox& txt, TextSurface& p, std::int32_t left, std::int32_t top, float fontSize,
+                            std::int16_t maxLines, bool hardLines) {
     FontRestore font(p);
     p.FontSize(fontSize);
     p.FontBold(txt.FontBold());
@@ -82,3 +83,13 @@ std::int32_t lPrint_MultiLine_TextBox(TextBox& txt, TextSurface& p, std::int32_t
 }
 
 }  // namespace Palvo::print
+
+namespace Palvo {
+
+std::int32_t clsPrint::lPrint_MultiLine_TextBox(TextBox& TXT, TextSurface& p, const std::int32_t& ileft,
+                                                const std::int32_t& itop, const float& iFontsize,
+                                                const std::int16_t& iMax, const bool& bSpb) {
+    return print::printMultiLine(TXT, p, ileft, itop, iFontsize, iMax, bSpb);
+}
+
+}  // namespace Palvo

@@ -19,8 +19,8 @@ namespace Palvo::print {
 /// CurrentY after the last line. Throws what the surface throws (Palvo::Error
 /// 380 for a font size not above 0, 6 for a position past 32 bits), with the
 /// surface's font put back all the same.
-std::int32_t lPrint_MultiLine_TextBox(TextBox& txt, TextSurface& p, std::int32_t left, std::int32_t top,
-                                      float fontSize, std::int16_t maxLines, bool hardLines);
+std::int32_t printMultiLine(TextBox& txt, TextSurface& p, std::int32_t left, std::int32_t top, float fontSize,
+                            std::int16_t maxLines, bool hardLines);
 
 /// The hard lines of a text, split at each CR LF, LF or CR (a trailing break
 /// gives a last empty line); none for an empty text.

@@ -38,6 +38,21 @@ std::vector<int> columnsBeyond(const FlexGrid& grid, const TextSurface& surface,
 
 }  // namespace print
 
+namespace {
+std::shared_ptr<PrintRecordOptions>& installedOptions() {
+    thread_local std::shared_ptr<PrintRecordOptions> options;
+    return options;
+}
+}  // namespace
+
+std::shared_ptr<PrintRecordOptions> installPrintRecordOptions(std::shared_ptr<PrintRecordOptions> options) {
+    auto previous = std::move(installedOptions());
+    installedOptions() = std::move(options);
+    return previous;
+}
+
+std::shared_ptr<PrintRecordOptions> installedPrintRecordOptions() { return installedOptions(); }
+
 std::vector<int> columnsBeyondPaper(const FlexGrid& flx, Printer& printer) {
     const double size = printer.FontSize();
     printer.FontSize(print::kBodyFontSize);

@@ -4,10 +4,13 @@
 #include <cmath>
 #include <exception>
 
+#include "palvo/clsPrint.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
+#include "palvo/print_layout.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
+#include "src/grid/exact_total.h"
 
 namespace Palvo::print {
 
@@ -39,18 +42,62 @@ void printCentred(Printer& p, const std::string& text, bool clampLeft) {
     p.CurrentX(clampLeft ? std::max(0.0, x) : x);
 }
 
-// Where the table's rows fall: the rule under the heading, a row's pitch and
-// line, and the first data row of every page (then one past the last row).
+// The grid's own totals row (sFillTable's, "合计" in column 0) is no data row
+// of the page totals: they would count it twice.
+bool isTotalsRow(const FlexGrid& flx, int row) {
+    return row == flx.Rows() - 1 && flx.TextMatrix(row, 0) == "合计";
+}
+
+// The columns the options total under every page, checked before anything prints.
+struct PageTotals {
+    std::vector<int> columns;  // as the options name them, each once
+    int labelColumn = 0;       // where "本页小计" and "累计" stand: the first column not totalled
+    // per page, each column's sum over the page and over all pages up to it
+    std::vector<std::vector<std::string>> page, carried;
+    bool on() const { return !columns.empty(); }
+};
+
+PageTotals pageTotalColumns(const FlexGrid& flx) {
+    PageTotals totals;
+    const auto options = installedPrintRecordOptions();
+    if (!options) return totals;
+    const int cols = flx.Cols();
+    for (const std::string& name : options->pageTotals) {
+        int col = 0;
+        while (col < cols && flx.TextMatrix(0, col) != name) ++col;
+        if (col == cols) stop("本页小计的列不在报表中：" + name);
+        if (std::find(totals.columns.begin(), totals.columns.end(), col) != totals.columns.end()) continue;
+        for (int r = 1; r < flx.Rows(); ++r) {
+            const std::string text = flx.TextMatrix(r, col);
+            if (isTotalsRow(flx, r) || util::trimmedView(text).empty() || util::isNumeric(text)) continue;
+            stop("本页小计的列不是数字：" + name + "（第 " + std::to_string(r) + " 行为“" + text + "”）");
+        }
+        totals.columns.push_back(col);
+    }
+    while (totals.labelColumn < cols && std::find(totals.columns.begin(), totals.columns.end(),
+                                                  totals.labelColumn) != totals.columns.end())
+        ++totals.labelColumn;
+    if (totals.on() && totals.labelColumn == cols) stop("本页小计不能合计全部的列：需留一列写“本页小计”");
+    return totals;
+}
+
+// Where the table's rows fall: the rules around the heading, a row's pitch and
+// line, the first data row of every page (then one past the last row), the
+// lowest rule of any page, and the page totals.
 struct Pages {
+    double headRule = 0;
     double body = 0;
     double pitch = 0;
     double line = 0;
     std::vector<int> firsts;
+    double lowest = 0;
+    PageTotals totals;
 };
 
 // One page: title, time line, Topstr, the heading between two rules, the page's
-// rows each under its rule, BotStr on the last page, and the page foot. A row
-// with a cell of several lines is as much taller as its tallest cell's extra lines.
+// rows each under its rule, the page totals, BotStr on the last page, and the
+// page foot. A row with a cell of several lines is as much taller as its
+// tallest cell's extra lines.
 void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
                const std::string& botStr, const TableMeasure& table, const Pages& pages, int page) {
     const double pw = p.ScaleWidth();
@@ -88,6 +135,11 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
     p.DrawWidth(1);  // thin from here on, the heading rules of later pages too
 
     double top = pages.body + 50;
+    const auto ruleUnder = [&](int lines) {
+        const double rule = top + lines * pages.line + 50;
+        p.Line(margin, rule, pw - margin, rule);
+        top += pages.pitch + (lines - 1) * pages.line;
+    };
     for (int row = pages.firsts[static_cast<std::size_t>(page - 1)];
          row < pages.firsts[static_cast<std::size_t>(page)]; ++row) {
         for (int c = 0; c < cols; ++c) {
@@ -95,10 +147,22 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
             p.CurrentY(top);
             p.Print(flx.TextMatrix(row, c));
         }
-        const int lines = table.lines[static_cast<std::size_t>(row)];
-        const double rule = top + lines * pages.line + 50;
-        p.Line(margin, rule, pw - margin, rule);
-        top += pages.pitch + (lines - 1) * pages.line;
+        ruleUnder(table.lines[static_cast<std::size_t>(row)]);
+    }
+    const PageTotals& totals = pages.totals;
+    if (totals.on()) {
+        const auto at = static_cast<std::size_t>(page - 1);
+        for (const auto* sums : {&totals.page[at], &totals.carried[at]}) {
+            p.CurrentX(table.lefts[static_cast<std::size_t>(totals.labelColumn)]);
+            p.CurrentY(top);
+            p.Print(sums == &totals.page[at] ? "本页小计" : "累计");
+            for (std::size_t i = 0; i < totals.columns.size(); ++i) {
+                p.CurrentX(table.lefts[static_cast<std::size_t>(totals.columns[i])]);
+                p.CurrentY(top);
+                p.Print((*sums)[i]);
+            }
+            ruleUnder(1);
+        }
     }
 
     if (page == count) {
@@ -114,50 +178,140 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
     p.NewPage();
 }
 
-// The height of the rule under the heading, as printPage places it (the
-// heading's tallest cell above it), in the body font.
-double tableTop(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr) {
+// The heights of the rules around the heading, as printPage places them (the
+// heading's tallest cell between them), in the body font.
+void placeHeading(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
+                  Pages& pages) {
     flx.Col(0);
     p.FontSize(2.0 * static_cast<double>(flx.CellFontSize()));
     double y = p.TextHeight("a") + p.TextHeight(title);
     p.FontSize(kBodyFontSize);
-    y += 100 + p.TextHeight("a") + 100 + p.TextHeight(topStr) + 100 + 100;
+    y += 100 + p.TextHeight("a") + 100 + p.TextHeight(topStr) + 100;
+    pages.headRule = y;
     double heading = p.TextHeight("a");
     for (int c = 0; c < flx.Cols(); ++c) heading = std::max(heading, p.TextHeight(flx.TextMatrix(0, c)));
-    return y + heading + 100;
+    pages.body = y + 100 + heading + 100;
 }
 
-// The pages: as many rows a page as the paper's table says, fewer where the
-// next row's rule would not stay a rule's thickness above the page foot (a
-// printer's printable area may be shorter than the table allows, a row taller).
-Pages paginate(const Printer& p, const TableMeasure& table, double body, int rowsPerPage, int dataRows) {
-    Pages pages{body, 1.4 * p.TextHeight("a"), p.TextHeight("a"), {}};
+// What a row must stay above: the page foot's text as a reader selects it
+// (the font's ascent above the line), which the row's text (with its descent)
+// keeps clear of, and the foot's ink, which the row's rule keeps a thin rule's
+// thickness above.
+struct FootRoom {
+    double textTop;
+    double inkTop;
+    double below;  // how far a row's text reaches under its lines
+    double line;
+
+    bool fits(double top, int lines) const {
+        const double bottom = top + lines * line;
+        return bottom + 50 + kRuleRoom <= inkTop && bottom + below + kRuleRoom <= textTop;
+    }
+};
+
+FootRoom footRoom(const Printer& p) {
     const double footTop = p.ScaleHeight() - 300;
+    const Printer::TextReach reach = p.textReach(pageFoot(1, 1));
+    return {footTop - std::max(0.0, reach.above), footTop - std::max(0.0, reach.inkAbove), reach.below,
+            p.TextHeight("a")};
+}
+
+// The pages: as many rows a page as the paper's table says (less the two rows
+// of page totals), fewer where the next row (and the totals under it) would
+// not stay clear of the page foot: a printer's printable area may be shorter
+// than the table allows, a row taller.
+void paginate(const Printer& p, const TableMeasure& table, int rowsPerPage, int dataRows, Pages& pages) {
+    pages.pitch = 1.4 * p.TextHeight("a");
+    pages.line = p.TextHeight("a");
+    const FootRoom room = footRoom(p);
+    const int extra = pages.totals.on() ? 2 : 0;
+    const auto lastTop = [&](double top, int lines) {  // the row at top and the totals under it
+        return extra == 0 ? top : top + pages.pitch + (lines - 1) * pages.line + (extra - 1) * pages.pitch;
+    };
     for (int row = 1; row <= dataRows;) {
         pages.firsts.push_back(row);
-        double top = body + 50;
-        for (int n = 0; row <= dataRows && n < rowsPerPage; ++n, ++row) {
+        double top = pages.body + 50;
+        for (int n = 0; row <= dataRows && n < rowsPerPage - extra; ++n, ++row) {
             const int lines = table.lines[static_cast<std::size_t>(row)];
-            if (n > 0 && top + lines * pages.line + 50 + kRuleRoom > footTop) break;
+            if (n > 0 && !room.fits(lastTop(top, lines), extra == 0 ? lines : 1)) break;
             top += pages.pitch + (lines - 1) * pages.line;
         }
+        pages.lowest = std::max(pages.lowest, top + extra * pages.pitch - pages.pitch + pages.line + 50);
     }
     pages.firsts.push_back(dataRows + 1);
-    return pages;
+}
+
+// Each page's sums of the totalled columns, and the sums carried up to it, exact in plain digits.
+void sumPages(const FlexGrid& flx, Pages& pages) {
+    PageTotals& totals = pages.totals;
+    if (!totals.on()) return;
+    std::vector<grid::ExactTotal> carried(totals.columns.size());
+    for (std::size_t page = 0; page + 1 < pages.firsts.size(); ++page) {
+        std::vector<grid::ExactTotal> sums(totals.columns.size());
+        for (int row = pages.firsts[page]; row < pages.firsts[page + 1]; ++row) {
+            if (isTotalsRow(flx, row)) continue;
+            for (std::size_t i = 0; i < totals.columns.size(); ++i) {
+                const std::string text = flx.TextMatrix(row, totals.columns[i]);
+                sums[i].add(text);
+                carried[i].add(text);
+            }
+        }
+        auto& pageTexts = totals.page.emplace_back();
+        auto& carriedTexts = totals.carried.emplace_back();
+        for (std::size_t i = 0; i < totals.columns.size(); ++i) {
+            pageTexts.push_back(sums[i].text());
+            carriedTexts.push_back(carried[i].text());
+        }
+    }
+}
+
+// A column is widened (the next ones moved right) where its page totals, or
+// the label, are wider than its widest cell.
+void widenForTotals(const Printer& p, const Pages& pages, TableMeasure& table) {
+    const PageTotals& totals = pages.totals;
+    if (!totals.on()) return;
+    const double a = p.TextWidth("a");
+    const auto widen = [&](int col, const std::string& text) {
+        const auto c = static_cast<std::size_t>(col);
+        if (c + 1 >= table.lefts.size()) return;
+        // as a cell, a sum counts as at most the printable width
+        const double width = std::round(std::min(p.TextWidth(text), p.ScaleWidth()));
+        const double need = table.lefts[c] + width + a - table.lefts[c + 1];
+        if (need <= 0) return;
+        for (std::size_t k = c + 1; k < table.lefts.size(); ++k) table.lefts[k] += util::clng(need);
+    };
+    widen(totals.labelColumn, "本页小计");
+    for (std::size_t i = 0; i < totals.columns.size(); ++i) {
+        for (std::size_t page = 0; page < totals.page.size(); ++page) {
+            widen(totals.columns[i], totals.page[page][i]);
+            widen(totals.columns[i], totals.carried[page][i]);
+        }
+    }
 }
 
 void printReport(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
                  const std::string& botStr) {
     p.FontSize(kBodyFontSize);
     p.DrawWidth(2);
+    Pages pages;
+    pages.totals = pageTotalColumns(flx);
+    const int extra = pages.totals.on() ? 2 : 0;
     const int rows = rowsPerPage(p);
-    const double body = tableTop(p, flx, title, topStr);
-    // not one row's rule above the foot
-    if (body + 50 + p.TextHeight("a") + 50 + kRuleRoom > p.ScaleHeight() - 300) stop("打印纸高度太小！");
+    placeHeading(p, flx, title, topStr, pages);
+    // not one row (and the page totals under it) clear of the foot
+    const double pitch = 1.4 * p.TextHeight("a");
+    if (rows - extra < 1 || !footRoom(p).fits(pages.body + 50 + extra * pitch, 1)) stop("打印纸高度太小！");
     const int dataRows = flx.Rows() - 1;
     if (dataRows <= 0) stop("没有数据！");
-    const TableMeasure table = measureTable(flx, p, p.ScaleWidth());
-    const Pages pages = paginate(p, table, body, rows, dataRows);
+    TableMeasure table = measureTable(flx, p, p.ScaleWidth());
+    paginate(p, table, rows, dataRows, pages);
+    // the offset moves everything; the table must stay on the printable area
+    const double margin = p.TextWidth("aaa"), dx = p.OffsetX(), dy = p.OffsetY();
+    if (margin + dx < 0 || p.ScaleWidth() - margin + dx > p.ScaleWidth() || pages.headRule + dy < 0 ||
+        pages.lowest + dy > p.ScaleHeight())
+        stop("打印偏移使表格超出纸张，请减小偏移！");
+    sumPages(flx, pages);
+    widenForTotals(p, pages, table);
     for (int page = 1; page < static_cast<int>(pages.firsts.size()); ++page)
         printPage(p, flx, title, topStr, botStr, table, pages, page);
     p.EndDoc();
@@ -193,17 +347,21 @@ TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, doub
     TableMeasure table;
     table.lefts.resize(static_cast<std::size_t>(std::max(cols, 0)));
     table.lines.assign(static_cast<std::size_t>(std::max(rows, 0)), 1);
+    // row by row, so a grid that reads its rows in order (a spooled one) reads each once
+    std::vector<std::int16_t> widest(static_cast<std::size_t>(std::max(cols, 0)), 0);
+    for (int r = 0; r < rows; ++r) {
+        int& lines = table.lines[static_cast<std::size_t>(r)];
+        for (int c = 0; c < cols; ++c) {
+            const std::string text = grid.TextMatrix(r, c);
+            std::int16_t& w = widest[static_cast<std::size_t>(c)];
+            w = std::max(w, util::cint(std::min(surface.TextWidth(text), limit)));
+            lines = std::max(lines, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')));
+        }
+    }
     double x = surface.TextWidth("aaa");
     for (int c = 0; c < cols; ++c) {
         table.lefts[static_cast<std::size_t>(c)] = util::clng(x);
-        std::int16_t widest = 0;
-        for (int r = 0; r < rows; ++r) {
-            const std::string text = grid.TextMatrix(r, c);
-            widest = std::max(widest, util::cint(std::min(surface.TextWidth(text), limit)));
-            int& lines = table.lines[static_cast<std::size_t>(r)];
-            lines = std::max(lines, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')));
-        }
-        x = table.lefts[static_cast<std::size_t>(c)] + widest + a;
+        x = table.lefts[static_cast<std::size_t>(c)] + widest[static_cast<std::size_t>(c)] + a;
     }
     return table;
 }
@@ -216,8 +374,8 @@ std::string pageFoot(int page, int pages) {
     return "第 " + std::to_string(page) + "/" + std::to_string(pages) + " 页";
 }
 
-void mPrintRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
-                  const std::string& botStr) {
+void printRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
+                 const std::string& botStr) {
     auto printer = installedPrinter();
     if (!printer || printer->PrinterCount() < 1) {
         msgBox("检测不到打印机！请安装打印机！", vbInformation, session().sMsg);
@@ -254,3 +412,20 @@ void mPrintRecord(FlexGrid& flx, const std::string& title, const std::string& to
 }
 
 }  // namespace Palvo::print
+
+namespace Palvo {
+
+void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr,
+                            std::string& BotStr) {
+    print::printRecord(flx, Title, Topstr, BotStr);
+}
+
+void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr) {
+    print::printRecord(flx, Title, Topstr, "");
+}
+
+void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title) {
+    print::printRecord(flx, Title, "", "");
+}
+
+}  // namespace Palvo

@@ -17,8 +17,8 @@ inline constexpr double kBodyFontSize = 11;
 
 /// Prints the grid on the thread's printer as a paged table; says everything
 /// in message boxes titled sMsg.
-void mPrintRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
-                  const std::string& botStr);
+void printRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
+                 const std::string& botStr);
 
 /// The rows per page of the papers the report knows (A4, B5, 10 x 11 inch) in
 /// an orientation (1 portrait); nullopt for any other paper.

@@ -8,8 +8,8 @@
 #include "palvo/session.h"
 #include "palvo/text.h"
 #include "src/base/conversions.h"
+#include "src/data/host_tables.h"
 #include "src/forms/field_props.h"
-#include "src/query/host_tables.h"
 
 namespace Palvo::query {
 
@@ -173,6 +173,19 @@ std::vector<std::vector<std::string>> conditionRows(std::string_view items) {
     return rows;
 }
 
+std::string conditionItems(const std::vector<std::vector<std::string>>& rows) {
+    std::string items;
+    bool first = true;
+    for (const auto& row : rows) {
+        for (const std::string& cell : row) {
+            if (!first) items += ',';
+            items += itemOf(cell);
+            first = false;
+        }
+    }
+    return items;
+}
+
 // ---- the editor over the dialog's grid
 
 std::vector<ControlDef> ConditionEditor::controls(int row, int col, int colSpan) {
@@ -230,7 +243,7 @@ void ConditionEditor::load(const std::string& items) {
 
 void ConditionEditor::setUp(const std::vector<std::string>& columns) {
     FlexGrid& g = grid();
-    forms::mFormatGrid(g);
+    forms::formatGrid(g);
     for (int c = 0; c < 5; ++c) {
         g.TextMatrix(0, c, kHeadings[c]);
         g.ColWidth(c, kWidths[c]);

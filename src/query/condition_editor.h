@@ -59,6 +59,8 @@ BuiltCondition buildCondition(const std::vector<ConditionRow>& rows,
 /// where the items end; none for an empty text. The items join the cells with
 /// commas; a comma inside a cell is stored as U+001F and read back as a comma.
 std::vector<std::vector<std::string>> conditionRows(std::string_view items);
+/// The condition items of rows, as conditionRows reads them back.
+std::string conditionItems(const std::vector<std::vector<std::string>>& rows);
 
 /// The editor over a dialog's grid MS, editors cmb0..cmb4 (floating in its
 /// layout) and text box TXT; the dialog hands it the events of those

@@ -5,12 +5,13 @@
 #include <utility>
 #include <vector>
 
+#include "palvo/clsSearch.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 #include "src/util/pinyin.h"
 
 namespace Palvo::query {
@@ -350,7 +351,7 @@ frmFind& findWindow() {
     return window;
 }
 
-std::string sFindStr(const std::string& sReceive, const std::string& sRqBjFs) {
+std::string findCondition(const std::string& sReceive, const std::string& sRqBjFs) {
     frmFind& window = findWindow();
     window.sReceive = sReceive;
     window.sRqBjFs = sRqBjFs;
@@ -359,3 +360,11 @@ std::string sFindStr(const std::string& sReceive, const std::string& sRqBjFs) {
 }
 
 }  // namespace Palvo::query
+
+namespace Palvo {
+
+std::string clsSearch::sFindStr(const std::string& sReceive, const std::string& sRqBjFs) {
+    return query::findCondition(sReceive, sRqBjFs);
+}
+
+}  // namespace Palvo

@@ -51,6 +51,6 @@ frmFind& findWindow();
 
 /// Shows the condition finder on the table and returns its WHERE clause.
 /// Throws what the window's host or its value look-up throws.
-std::string sFindStr(const std::string& sReceive, const std::string& sRqBjFs);
+std::string findCondition(const std::string& sReceive, const std::string& sRqBjFs);
 
 }  // namespace Palvo::query

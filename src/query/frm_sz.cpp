@@ -1,5 +1,6 @@
 #include "src/query/frm_sz.h"
 
+#include "palvo/clsSearch.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
@@ -7,6 +8,7 @@
 #include "src/base/conversions.h"
 #include "src/database/field_helpers.h"
 #include "src/query/settings_store.h"
+#include "src/query/settings_sync.h"
 
 namespace Palvo::query {
 
@@ -65,8 +67,9 @@ void frmSz::Load() {
     f.Caption(layout().caption + "--" + tableDisplayName(sReceive));
     editor_.showPictures();
     const SettingsSet set = settings();
-    if (database::sGetFieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
-                                 set.category, "用户名", set.user, "", "")
+    syncSettingsSets(sessionConnection(), set.table, set.user, set.category);
+    if (database::fieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
+                             set.category, "用户名", set.user, "", "")
             .empty()) {
         // seeded once, even when another user's first opening comes between
         seedOnce(sessionConnection(), set.where(), [&](const std::string& guard) {
@@ -140,8 +143,8 @@ frmSz& printSettingsWindow() {
     return window;
 }
 
-void sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
-               const std::string& sMc, const std::string& sMustSetString) {
+void printSettingsDialog(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                         const std::string& sMc, const std::string& sMustSetString) {
     frmSz& window = printSettingsWindow();
     window.sReceive = sReceive;
     window.sCxm = sCxm;
@@ -159,3 +162,13 @@ void sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::
 }
 
 }  // namespace Palvo::query
+
+namespace Palvo {
+
+Value clsSearch::sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                           const std::string& sMc, const std::string& sMustSetString) {
+    query::printSettingsDialog(sReceive, sCxm, sCxLb, sMc, sMustSetString);
+    return Value();
+}
+
+}  // namespace Palvo

@@ -37,7 +37,7 @@ frmSz& printSettingsWindow();
 
 /// Shows the print settings dialog; what it saves is its outcome.
 /// Throws what the dialog's host or its loading throws.
-void sPrintSet(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
-               const std::string& sMc = "", const std::string& sMustSetString = "");
+void printSettingsDialog(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                         const std::string& sMc = "", const std::string& sMustSetString = "");
 
 }  // namespace Palvo::query

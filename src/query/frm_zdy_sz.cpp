@@ -2,14 +2,16 @@
 
 #include <optional>
 
+#include "palvo/clsSearch.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "palvo/text.h"
+#include "src/data/host_tables.h"
 #include "src/database/field_helpers.h"
-#include "src/query/host_tables.h"
 #include "src/query/settings_store.h"
+#include "src/query/settings_sync.h"
 
 namespace Palvo::query {
 
@@ -129,8 +131,9 @@ void frmZdySz::Load() {
     f.Caption(layout().caption + "--" + tableDisplayName(sReceive));
     editor_.showPictures();
     const SettingsSet set = settings();
-    if (database::sGetFieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
-                                 set.category, "用户名", set.user, "", "")
+    syncSettingsSets(sessionConnection(), set.table, set.user, set.category);
+    if (database::fieldValue("查询打印设置", "表名", "表名", set.table, "查询名", set.query, "查询类别",
+                             set.category, "用户名", set.user, "", "")
             .empty()) {
         seed(set);
     }
@@ -147,7 +150,14 @@ void frmZdySz::Load() {
         if (!rs.Eof() && !rs.Fields(1).Value().isNull()) items = rs.Fields(1).Value().toText();
         for (; !rs.Eof(); rs.MoveNext()) columns.push_back(util::trim(rs.Fields(0).Value().toText()));
     }
-    if (items) condition_.load(*items);
+    if (items) {
+        // rows naming a column the table has lost: their condition was emptied when the set
+        // was brought in line; the user sees why and keeps the other rows
+        std::vector<std::string> dropped;
+        const std::string kept = itemsWithoutColumns(*items, columns, dropped);
+        if (!dropped.empty()) msgBox(droppedConditionNotice(dropped), vbInformation, session().sMsg);
+        condition_.load(kept);
+    }
     editor_.readColumnTypes(sReceive);
     condition_.setUp(columns);
 }
@@ -242,8 +252,8 @@ frmZdySz& customQueryWindow() {
     return window;
 }
 
-void sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
-                   const std::string& sMc, const std::string& sRqBjFs) {
+void customQueryDialog(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                       const std::string& sMc, const std::string& sRqBjFs) {
     frmZdySz& window = customQueryWindow();
     window.sReceive = sReceive;
     window.sCxm = sCxm;
@@ -260,3 +270,13 @@ void sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const s
 }
 
 }  // namespace Palvo::query
+
+namespace Palvo {
+
+Value clsSearch::sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                               const std::string& sMc, const std::string& sRqBjFs) {
+    query::customQueryDialog(sReceive, sCxm, sCxLb, sMc, sRqBjFs);
+    return Value();
+}
+
+}  // namespace Palvo

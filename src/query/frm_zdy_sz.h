@@ -42,7 +42,7 @@ frmZdySz& customQueryWindow();
 
 /// Shows the custom query dialog; what it saves is its outcome.
 /// Throws what the dialog's host or its loading throws.
-void sPrintSet_Zdy(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
-                   const std::string& sMc = "", const std::string& sRqBjFs = "");
+void customQueryDialog(const std::string& sReceive, const std::string& sCxm, const std::string& sCxLb,
+                       const std::string& sMc = "", const std::string& sRqBjFs = "");
 
 }  // namespace Palvo::query

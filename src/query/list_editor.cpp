@@ -9,9 +9,9 @@
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
+#include "src/data/host_tables.h"
 #include "src/database/field_helpers.h"
 #include "src/forms/field_props.h"
-#include "src/query/host_tables.h"
 
 namespace Palvo::query {
 
@@ -427,8 +427,8 @@ void ListEditor::addSortKey() {
     }
     // a key removed and added again comes back with its saved direction
     const std::string stored =
-        database::sGetFieldValue("查询打印设置", "排序", "表名", set_.table, "字段名", f, "查询名",
-                                 set_.query, "查询类别", set_.category, "用户名", set_.user);
+        database::fieldValue("查询打印设置", "排序", "表名", set_.table, "字段名", f, "查询名", set_.query,
+                             "查询类别", set_.category, "用户名", set_.user);
     const float v = static_cast<float>(util::readNumber(stored).value_or(0));
     const int p = sort.ListCount() == 0 ? -1 : sort.ListIndex();
     sort.AddItem(f + kDash + (storedDescending(v) ? kDescending : kAscending), p + 1);

@@ -2,14 +2,16 @@
 // names and the values of one column.
 #include "src/query/query_combos.h"
 
+#include "palvo/clsSearch.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
+#include "src/data/host_tables.h"
 #include "src/database/db_support.h"
 #include "src/database/field_helpers.h"
-#include "src/query/host_tables.h"
+#include "src/query/settings_sync.h"
 
 namespace Palvo::query {
 
@@ -24,7 +26,7 @@ const std::string& checkedTable(const std::string& name) {
 }
 }  // namespace
 
-std::string sInitComboDw(Form& /*frm*/, ComboBox& ComboDW) {
+std::string fillUnitCombo(Form& /*frm*/, ComboBox& ComboDW) {
     try {
         const auto& s = session();
         Recordset rs;
@@ -46,14 +48,14 @@ std::string sInitComboDw(Form& /*frm*/, ComboBox& ComboDW) {
         }
         rs.Close();
         ComboDW.Text(
-            database::sGetFieldValue("B_单位", "名称", "单位编号", s.Dwbh, "", "", "", "", "", "", "", ""));
+            database::fieldValue("B_单位", "名称", "单位编号", s.Dwbh, "", "", "", "", "", "", "", ""));
     } catch (...) {
         // the combo stays as far as it was filled
     }
     return "";
 }
 
-void mInitComboSjCx(Form& /*frm*/, ComboBox& cmb, const std::string& tbname) {
+void fillSettingCombo(Form& /*frm*/, ComboBox& cmb, const std::string& tbname) {
     try {
         Recordset rs;
         rs.Open("select top 0 * from " + checkedTable(tbname), sessionConnection());
@@ -67,10 +69,11 @@ void mInitComboSjCx(Form& /*frm*/, ComboBox& cmb, const std::string& tbname) {
     }
 }
 
-void mInitComboType(Form& /*frm*/, ComboBox& cmb, const std::string& tbname, std::string& cxLb) {
+void fillTypeCombo(Form& /*frm*/, ComboBox& cmb, const std::string& tbname, std::string& cxLb) {
     try {
         const auto& s = session();
         if (cxLb.empty()) cxLb = s.sConstStrPtcx;
+        syncSettingsSets(sessionConnection(), tbname, s.sUser, cxLb);
         std::string sql = "select distinct 查询名 from 查询打印设置 where 表名='" + util::sqlQuote(tbname) +
                           "' " + " and 用户名='" + util::sqlQuote(s.sUser) + "' and  查询类别='" +
                           util::sqlQuote(cxLb) + "'";
@@ -88,7 +91,7 @@ void mInitComboType(Form& /*frm*/, ComboBox& cmb, const std::string& tbname, std
     }
 }
 
-void mInitComboTstj(Form& /*frm*/, ComboBox& cmb, std::string& strTag) {
+void fillConditionCombo(Form& /*frm*/, ComboBox& cmb, std::string& strTag) {
     try {
         if (strTag.empty()) strTag = cmb.Tag();
         cmb.AddItem("全部");
@@ -110,3 +113,33 @@ void mInitComboTstj(Form& /*frm*/, ComboBox& cmb, std::string& strTag) {
 }
 
 }  // namespace Palvo::query
+
+namespace Palvo {
+
+std::string clsSearch::sInitComboDw(Form& frm, ComboBox& ComboDW) {
+    return query::fillUnitCombo(frm, ComboDW);
+}
+
+void clsSearch::mInitComboSjCx(Form& frm, ComboBox& cmb, const std::string& tbname) {
+    query::fillSettingCombo(frm, cmb, tbname);
+}
+
+void clsSearch::mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname, std::string& cxLb) {
+    query::fillTypeCombo(frm, cmb, tbname, cxLb);
+}
+
+void clsSearch::mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname) {
+    std::string cxLb;
+    query::fillTypeCombo(frm, cmb, tbname, cxLb);
+}
+
+void clsSearch::mInitComboTstj(Form& frm, ComboBox& cmb, std::string& strTag) {
+    query::fillConditionCombo(frm, cmb, strTag);
+}
+
+void clsSearch::mInitComboTstj(Form& frm, ComboBox& cmb) {
+    std::string strTag;
+    query::fillConditionCombo(frm, cmb, strTag);
+}
+
+}  // namespace Palvo

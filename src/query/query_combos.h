@@ -1,4 +1,4 @@
-// The combo boxes of a host query form (clsSearch forwards here). Each leaves
+// The combo boxes of a host query form (clsSearch). Each leaves
 // the form alone and on any failure returns quietly with the combo filled as
 // far as it came.
 #pragma once
@@ -10,11 +10,11 @@
 
 namespace Palvo::query {
 
-std::string sInitComboDw(Form& frm, ComboBox& ComboDW);
-void mInitComboSjCx(Form& frm, ComboBox& cmb, const std::string& tbname);
+std::string fillUnitCombo(Form& frm, ComboBox& ComboDW);
+void fillSettingCombo(Form& frm, ComboBox& cmb, const std::string& tbname);
 /// An empty cxLb becomes the ordinary-query category, also in the caller's variable.
-void mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname, std::string& cxLb);
+void fillTypeCombo(Form& frm, ComboBox& cmb, const std::string& tbname, std::string& cxLb);
 /// strTag "table,column", or the combo's Tag when empty.
-void mInitComboTstj(Form& frm, ComboBox& cmb, std::string& strTag);
+void fillConditionCombo(Form& frm, ComboBox& cmb, std::string& strTag);
 
 }  // namespace Palvo::query

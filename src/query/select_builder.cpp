@@ -3,15 +3,17 @@
 
 #include <cmath>
 
+#include "palvo/clsDatabase.h"
 #include "palvo/data.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 #include "src/query/settings_store.h"
+#include "src/query/settings_sync.h"
 
 namespace Palvo::query {
 
-std::string sGetField(const std::string& sTable, const std::string& sCxLb, const std::string& sCxm,
+std::string fieldList(const std::string& sTable, const std::string& sCxLb, const std::string& sCxm,
                       const std::string& sLx, const std::string& /*sWhere1*/, const std::string& /*sWhere2*/,
                       const std::string& sMustSetString) {
     const std::string table = util::sqlQuote(sTable), category = util::sqlQuote(sCxLb),
@@ -41,6 +43,8 @@ std::string sGetField(const std::string& sTable, const std::string& sCxLb, const
     }
 
     Connection& conn = sessionConnection();
+    // a set stored before the table changed names the columns it has now
+    syncSettingsSets(conn, sTable, user, sCxLb);
     Recordset rs;
     rs.CursorLocation(adUseClient);
     rs.Open(sql, conn);
@@ -77,3 +81,14 @@ std::string sGetField(const std::string& sTable, const std::string& sCxLb, const
 }
 
 }  // namespace Palvo::query
+
+namespace Palvo {
+
+std::string clsDatabase::sGetField(const std::string& sTable, const std::string& sCxLb,
+                                   const std::string& sCxm, const std::string& sLx,
+                                   const std::string& sWhere1, const std::string& sWhere2,
+                                   const std::string& sMustSetString) {
+    return query::fieldList(sTable, sCxLb, sCxm, sLx, sWhere1, sWhere2, sMustSetString);
+}
+
+}  // namespace Palvo

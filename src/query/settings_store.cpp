@@ -1,6 +1,7 @@
 // mSetCxm and the seeding of the settings table.
 #include "src/query/settings_store.h"
 
+#include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
@@ -45,9 +46,9 @@ void seedOnce(Connection& conn, const std::string& where,
     }
 }
 
-void mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb) {
-    std::string found = database::sGetFieldValue("查询打印设置", "表名", "表名", sTab, "查询类别", sCxLb,
-                                                 "查询名", sCxm, "用户名", session().sUser, "", "");
+void setQueryName(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb) {
+    std::string found = database::fieldValue("查询打印设置", "表名", "表名", sTab, "查询类别", sCxLb,
+                                             "查询名", sCxm, "用户名", session().sUser, "", "");
     if (found.empty()) return;
     if (cmb.ListCount() == 0) {
         cmb.AddItem(sCxm);
@@ -61,3 +62,12 @@ void mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, co
 }
 
 }  // namespace Palvo::query
+
+namespace Palvo {
+
+void clsDatabase::mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm,
+                          const std::string& sCxLb) {
+    query::setQueryName(cmb, sTab, sCxm, sCxLb);
+}
+
+}  // namespace Palvo

@@ -30,6 +30,6 @@ void seedOnce(Connection& conn, const std::string& where,
 
 /// Adds sCxm to the combo box when the user's settings set exists and the name
 /// (compared trimmed) is not listed yet (clsDatabase::mSetCxm).
-void mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb);
+void setQueryName(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb);
 
 }  // namespace Palvo::query

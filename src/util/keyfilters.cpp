@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "palvo/clsFunction.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "src/base/conversions.h"
@@ -37,7 +38,7 @@ void complain(TextBox& box, const char* message, bool empty) {
 }
 }  // namespace
 
-std::int16_t iKeyPress_Control_Len(TextBox& TXT, std::int16_t iMax, std::int16_t KeyAscii) {
+std::int16_t filterLengthKey(TextBox& TXT, std::int16_t iMax, std::int16_t KeyAscii) {
     if (KeyAscii == keyApostrophe) return 0;
     if (KeyAscii == keyBack || KeyAscii == keyEnter) return KeyAscii;
     const std::string text = trim(TXT.Text());
@@ -48,8 +49,7 @@ std::int16_t iKeyPress_Control_Len(TextBox& TXT, std::int16_t iMax, std::int16_t
     return after <= iMax ? KeyAscii : 0;
 }
 
-std::int16_t iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt,
-                                      std::int16_t LenDec) {
+std::int16_t filterNumberKey(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt, std::int16_t LenDec) {
     const std::string text = TXT.Text();
     if (KeyAscii == keyMinus) {
         return text.find('-') == std::string::npos && TXT.SelStart() == 0 ? KeyAscii : 0;
@@ -71,26 +71,26 @@ std::int16_t iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::
     return 0;
 }
 
-std::int16_t iKeyPress_Control_Date(TextBox& TXT, std::int16_t KeyAscii) {
+std::int16_t filterDateKey(TextBox& TXT, std::int16_t KeyAscii) {
     if (KeyAscii == keyApostrophe) return 0;
     if (KeyAscii == keyColon || KeyAscii == keyMinus) return TXT.Text().empty() ? 0 : KeyAscii;
     if (KeyAscii == keyEnter || KeyAscii == keyBack || isDigitKey(KeyAscii)) return KeyAscii;
     return 0;
 }
 
-bool bIsNoText(TextBox& TXT) {
+bool isEmptyBox(TextBox& TXT) {
     if (!trim(TXT.Text()).empty()) return false;
     complain(TXT, "请把必填项填充完整！", false);
     return true;
 }
 
-bool bIsNum(TextBox& TXT) {
+bool isNumberBox(TextBox& TXT) {
     if (isNumeric(TXT.Text())) return true;
     complain(TXT, "请填入数字！", true);
     return false;
 }
 
-bool bIsInt(TextBox& TXT) {
+bool isWholeNumberBox(TextBox& TXT) {
     const std::string text = TXT.Text();
     // "1e-5" has no point but is no whole number: the value itself must be whole.
     auto v = readNumber(text);
@@ -99,7 +99,7 @@ bool bIsInt(TextBox& TXT) {
     return false;
 }
 
-bool bIsDay(const std::string& s) {
+bool isDayBox(const std::string& s) {
     if (s.find('.') != std::string::npos) return false;
     if (std::count(s.begin(), s.end(), '-') != 2) return false;
     auto d = parseDate(s);
@@ -107,16 +107,16 @@ bool bIsDay(const std::string& s) {
     return daySerial(*d) >= daySerial(DateTime{1900, 1, 1, 0, 0, 0, 0});
 }
 
-bool bIsDay(const TextBox& TXT) { return bIsDay(TXT.Text()); }
+bool isDayBox(const TextBox& TXT) { return isDayBox(TXT.Text()); }
 
-bool bNumberBetOneAndZero(const std::string& numString) {
+bool isFraction(const std::string& numString) {
     auto v = readNumber(numString);
     if (!v || std::fabs(*v) > 2.0) return false;  // also keeps the narrowing below defined
     const auto single = static_cast<float>(*v);   // the value is compared in single precision
     return single >= 0.0f && single <= 1.0f;
 }
 
-std::string sUserDate(std::string& sTxt, const std::string& sFormat) {
+std::string userDate(std::string& sTxt, const std::string& sFormat) {
     std::size_t parts = 0;
     if (!sFormat.empty())
         parts = static_cast<std::size_t>(std::count(sFormat.begin(), sFormat.end(), '-')) + 1;
@@ -136,3 +136,34 @@ std::string sUserDate(std::string& sTxt, const std::string& sFormat) {
 }
 
 }  // namespace Palvo::util
+
+namespace Palvo {
+
+std::int16_t clsFunction::iKeyPress_Control_Len(TextBox& TXT, std::int16_t iMax, std::int16_t KeyAscii) {
+    return util::filterLengthKey(TXT, iMax, KeyAscii);
+}
+
+std::int16_t clsFunction::iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt,
+                                                   std::int16_t LenDec) {
+    return util::filterNumberKey(KeyAscii, TXT, LenInt, LenDec);
+}
+
+std::int16_t clsFunction::iKeyPress_Control_Date(TextBox& TXT, std::int16_t KeyAscii) {
+    return util::filterDateKey(TXT, KeyAscii);
+}
+
+bool clsFunction::bIsNoText(TextBox& TXT) { return util::isEmptyBox(TXT); }
+
+bool clsFunction::bIsNum(TextBox& TXT) { return util::isNumberBox(TXT); }
+
+bool clsFunction::bIsInt(TextBox& TXT) { return util::isWholeNumberBox(TXT); }
+
+bool clsFunction::bIsDay(const TextBox& TXT) { return util::isDayBox(TXT); }
+
+bool clsFunction::bNumberBetOneAndZero(const std::string& numString) { return util::isFraction(numString); }
+
+std::string clsFunction::sUserDate(std::string& sTxt, const std::string& sFormat) {
+    return util::userDate(sTxt, sFormat);
+}
+
+}  // namespace Palvo

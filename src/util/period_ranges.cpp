@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "palvo/clsFunction.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/session.h"
@@ -75,18 +76,18 @@ std::string handRange(const std::string& s, const std::string& e) {
 
 }  // namespace
 
-std::int16_t iComputeOneMonthDays(const std::string& strYear, const std::string& strMonth) {
+std::int16_t monthDays(const std::string& strYear, const std::string& strMonth) {
     const DateTime first = toDate(strYear + "-" + strMonth + "-01");
     return cint(static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, true)) - daySerial(first)));
 }
 
-std::int16_t iComputeOneYearDays(const std::string& strYear, const std::string& strMonth) {
+std::int16_t daysToMonthEnd(const std::string& strYear, const std::string& strMonth) {
     const DateTime newYear = toDate(strYear + "-01-01");
     return cint(
         static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, false)) - daySerial(newYear)));
 }
 
-std::int16_t iComputeDateDelayTime(const std::string& strStartDate, const std::string& strEndDate) {
+std::int16_t daysBetween(const std::string& strStartDate, const std::string& strEndDate) {
     try {
         const double days = dateSerial(toDate(strEndDate)) - dateSerial(toDate(strStartDate)) + 1;
         return cint(days);  // halves to even
@@ -96,8 +97,8 @@ std::int16_t iComputeDateDelayTime(const std::string& strStartDate, const std::s
     }
 }
 
-std::string sComputeTendaysHandDateTime(const std::string& strYear, const std::string& strMonth,
-                                        const std::string& strTendays, std::int16_t DateTimeFlag) {
+std::string tendaysRange(const std::string& strYear, const std::string& strMonth,
+                         const std::string& strTendays, std::int16_t DateTimeFlag) {
     requireNumbers(strYear, strMonth);
     const std::string mm = twoDigitMonth(strMonth);
     std::string s;
@@ -116,13 +117,13 @@ std::string sComputeTendaysHandDateTime(const std::string& strYear, const std::s
     return handRange(s, tendaysEnd(strYear, mm, strTendays));
 }
 
-std::string sComputeYearHandDateTime(const std::string& strYear, const std::string& strMonth) {
+std::string yearRange(const std::string& strYear, const std::string& strMonth) {
     requireNumbers(strYear, strMonth);
     return handRange(dayBeforeMonth(strYear, "1"), strYear + "-" + twoDigitMonth(strMonth) + "-00");
 }
 
-std::string sComputeTendaysDateClassNo(const std::string& strYear, const std::string& strMonth,
-                                       const std::string& strTendays, std::int16_t DateTimeFlag) {
+std::string tendaysClassNo(const std::string& strYear, const std::string& strMonth,
+                           const std::string& strTendays, std::int16_t DateTimeFlag) {
     requireNumbers(strYear, strMonth);
     const std::string mm = twoDigitMonth(strMonth);
     std::string s;
@@ -141,7 +142,7 @@ std::string sComputeTendaysDateClassNo(const std::string& strYear, const std::st
     return "Date_Class_No>'" + s + "_00' AND Date_Class_No<'" + tendaysEnd(strYear, mm, strTendays) + "_55'";
 }
 
-std::string sHandDateTime(const std::string& strYear, const std::string& strMonth, std::int16_t StartEndFlag,
+std::string monthBoundary(const std::string& strYear, const std::string& strMonth, std::int16_t StartEndFlag,
                           std::int16_t DateTimeFlag) {
     requireNumbers(strYear, strMonth);
     if (StartEndFlag == 0) {
@@ -153,8 +154,7 @@ std::string sHandDateTime(const std::string& strYear, const std::string& strMont
     return "'" + lastDayOfMonth(strYear, strMonth) + "18:01' ";
 }
 
-std::string sComputeHandDateTime(const std::string& strYear, const std::string& strMonth,
-                                 std::int16_t DateTimeFlag) {
+std::string monthRange(const std::string& strYear, const std::string& strMonth, std::int16_t DateTimeFlag) {
     requireNumbers(strYear, strMonth);
     if (DateTimeFlag != 1)
         return handRange(lastDayOfPreviousYear(strYear), dayBeforeMonth(strYear, strMonth));
@@ -162,3 +162,46 @@ std::string sComputeHandDateTime(const std::string& strYear, const std::string& 
 }
 
 }  // namespace Palvo::util
+
+namespace Palvo {
+
+std::int16_t clsFunction::iComputeOneMonthDays(const std::string& strYear, const std::string& strMonth) {
+    return util::monthDays(strYear, strMonth);
+}
+
+std::int16_t clsFunction::iComputeOneYearDays(const std::string& strYear, const std::string& strMonth) {
+    return util::daysToMonthEnd(strYear, strMonth);
+}
+
+std::int16_t clsFunction::iComputeDateDelayTime(const std::string& strStartDate,
+                                                const std::string& strEndDate) {
+    return util::daysBetween(strStartDate, strEndDate);
+}
+
+std::string clsFunction::sComputeTendaysHandDateTime(const std::string& strYear, const std::string& strMonth,
+                                                     const std::string& strTendays,
+                                                     std::int16_t DateTimeFlag) {
+    return util::tendaysRange(strYear, strMonth, strTendays, DateTimeFlag);
+}
+
+std::string clsFunction::sComputeYearHandDateTime(const std::string& strYear, const std::string& strMonth) {
+    return util::yearRange(strYear, strMonth);
+}
+
+std::string clsFunction::sComputeTendaysDateClassNo(const std::string& strYear, const std::string& strMonth,
+                                                    const std::string& strTendays,
+                                                    std::int16_t DateTimeFlag) {
+    return util::tendaysClassNo(strYear, strMonth, strTendays, DateTimeFlag);
+}
+
+std::string clsFunction::sHandDateTime(const std::string& strYear, const std::string& strMonth,
+                                       std::int16_t StartEndFlag, std::int16_t DateTimeFlag) {
+    return util::monthBoundary(strYear, strMonth, StartEndFlag, DateTimeFlag);
+}
+
+std::string clsFunction::sComputeHandDateTime(const std::string& strYear, const std::string& strMonth,
+                                              std::int16_t DateTimeFlag) {
+    return util::monthRange(strYear, strMonth, DateTimeFlag);
+}
+
+}  // namespace Palvo

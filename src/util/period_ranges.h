@@ -7,17 +7,16 @@
 
 namespace Palvo::util {
 
-std::int16_t iComputeOneMonthDays(const std::string& strYear, const std::string& strMonth);
-std::int16_t iComputeOneYearDays(const std::string& strYear, const std::string& strMonth);
-std::int16_t iComputeDateDelayTime(const std::string& strStartDate, const std::string& strEndDate);
-std::string sComputeTendaysHandDateTime(const std::string& strYear, const std::string& strMonth,
-                                        const std::string& strTendays, std::int16_t DateTimeFlag);
-std::string sComputeYearHandDateTime(const std::string& strYear, const std::string& strMonth);
-std::string sComputeTendaysDateClassNo(const std::string& strYear, const std::string& strMonth,
-                                       const std::string& strTendays, std::int16_t DateTimeFlag);
-std::string sHandDateTime(const std::string& strYear, const std::string& strMonth, std::int16_t StartEndFlag,
+std::int16_t monthDays(const std::string& strYear, const std::string& strMonth);
+std::int16_t daysToMonthEnd(const std::string& strYear, const std::string& strMonth);
+std::int16_t daysBetween(const std::string& strStartDate, const std::string& strEndDate);
+std::string tendaysRange(const std::string& strYear, const std::string& strMonth,
+                         const std::string& strTendays, std::int16_t DateTimeFlag);
+std::string yearRange(const std::string& strYear, const std::string& strMonth);
+std::string tendaysClassNo(const std::string& strYear, const std::string& strMonth,
+                           const std::string& strTendays, std::int16_t DateTimeFlag);
+std::string monthBoundary(const std::string& strYear, const std::string& strMonth, std::int16_t StartEndFlag,
                           std::int16_t DateTimeFlag);
-std::string sComputeHandDateTime(const std::string& strYear, const std::string& strMonth,
-                                 std::int16_t DateTimeFlag);
+std::string monthRange(const std::string& strYear, const std::string& strMonth, std::int16_t DateTimeFlag);
 
 }  // namespace Palvo::util

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "palvo/error.h"
 #include "support/errors.h"
 
@@ -9,22 +12,15 @@ namespace Palvo::util {
 namespace {
 
 TEST(Val, ReadsTheLeadingNumberAndIgnoresTheRest) {
-    struct Case {
-        const char* text;
-        double value;
-    } cases[] = {
+    const std::pair<const char*, double> cases[] = {
         {"", 0},        {"abc", 0},    {"12abc", 12},  {"  1 2 3", 123}, {"-3.5e2x", -350},
         {"1.2.3", 1.2}, {"&H10", 16},  {"&HFFFF", -1}, {"&O17", 15},     {"+.5", 0.5},
-        {"1e", 1},      {"2d3", 2000}, {"\t7\n", 7},   {"1e-999", 0},    {"-", 0},
-    };
-    for (const auto& c : cases) EXPECT_DOUBLE_EQ(val(c.text), c.value) << c.text;
+        {"1e", 1},      {"2d3", 2000}, {"\t7\n", 7},   {"1e-999", 0},    {"-", 0}};
+    for (const auto& [text, value] : cases) EXPECT_DOUBLE_EQ(val(text), value) << text;
 }
 
 TEST(SqlNumber, WritesTheNumberValReadsAndNothingAfterIt) {
-    struct Case {
-        const char* text;
-        const char* sql;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"", "0"},
         {"0 or 1=1", "0"},
         {"1;delete from t", "1"},
@@ -41,9 +37,8 @@ TEST(SqlNumber, WritesTheNumberValReadsAndNothingAfterIt) {
         {"2024010100000124", "2024010100000124"},
         {"-0002024010100000124.500x", "-2024010100000124.5"},
         {"0.1234567890123456789", "0.1234567890123456789"},
-        {"10000000000000000", "10000000000000000"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(sqlNumber(c.text), c.sql) << '"' << c.text << '"';
+        {"10000000000000000", "10000000000000000"}};
+    for (const auto& [text, sql] : cases) EXPECT_EQ(sqlNumber(text), sql) << '"' << text << '"';
 }
 
 TEST(Val, ANumberBeyondADoubleOverflowsInsteadOfReadingZero) {
@@ -56,10 +51,7 @@ TEST(Val, ANumberBeyondADoubleOverflowsInsteadOfReadingZero) {
 }
 
 TEST(PlusOneExact, CountsOnTheDigitsWithCarryBorrowAndAnyLength) {
-    struct Case {
-        const char* text;
-        const char* next;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"0", "1"},
         {"0007", "8"},
         {" 9 ", "10"},
@@ -79,26 +71,22 @@ TEST(PlusOneExact, CountsOnTheDigitsWithCarryBorrowAndAnyLength) {
         {"-1.5", "-0.5"},
         {"-0.25", "0.75"},
         {"-.05", "0.95"},
-        {"-0.001", "0.999"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(plusOneExact(c.text), std::optional<std::string>(c.next)) << c.text;
+        {"-0.001", "0.999"}};
+    for (const auto& [text, next] : cases)
+        EXPECT_EQ(plusOneExact(text), std::optional<std::string>(next)) << text;
     for (const char* text : {"", " ", ".", "-", "1e5", "1.2.3", "12abc", "0x10", "1,000", "- 5", "&H10"}) {
         EXPECT_EQ(plusOneExact(text), std::nullopt) << '"' << text << '"';
     }
 }
 
 TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
-    struct Case {
-        const char* text;
-        bool numeric;
-    } cases[] = {
+    const std::pair<const char*, bool> cases[] = {
         {"0", true},      {" 12 ", true},  {"\t-3.5", true},  {"+7", true},     {"1.", true},
         {".5", true},     {"1e5", true},   {"-2.5E-3", true}, {"1e+2", true},   {"", false},
         {" ", false},     {".", false},    {"-", false},      {"1.2.3", false}, {"1e", false},
         {"1,000", false}, {"&H10", false}, {"1d5", false},    {"12abc", false}, {"- 5", false},
-        {"1e999", false}, {"１２", false}, {"5-", false},     {"1 2", false},   {"0x10", false},
-    };
-    for (const auto& c : cases) EXPECT_EQ(isNumeric(c.text), c.numeric) << '"' << c.text << '"';
+        {"1e999", false}, {"１２", false}, {"5-", false},     {"1 2", false},   {"0x10", false}};
+    for (const auto& [text, numeric] : cases) EXPECT_EQ(isNumeric(text), numeric) << '"' << text << '"';
 }
 
 TEST(IsNumeric, NumbersAndTheirConversionErrors) {
@@ -111,11 +99,7 @@ TEST(IsNumeric, NumbersAndTheirConversionErrors) {
 }
 
 TEST(FormatFixed, RoundsHalfAwayFromZeroOnTheVisibleDecimals) {
-    struct Case {
-        double value;
-        int decimals;
-        const char* text;
-    } cases[] = {
+    const std::tuple<double, int, const char*> cases[] = {
         {0, 2, "0.00"},
         {2.675, 2, "2.68"},
         {1.005, 2, "1.01"},
@@ -131,23 +115,19 @@ TEST(FormatFixed, RoundsHalfAwayFromZeroOnTheVisibleDecimals) {
         {12.5, 0, "13"},
         {7, 1, "7.0"},
     };
-    for (const auto& c : cases) EXPECT_EQ(formatFixed(c.value, c.decimals), c.text) << c.value;
+    for (const auto& [value, decimals, text] : cases) EXPECT_EQ(formatFixed(value, decimals), text) << value;
     EXPECT_THROW(formatFixed(std::numeric_limits<double>::quiet_NaN(), 2), Error);
     EXPECT_THROW(formatFixed(std::numeric_limits<double>::infinity(), 2), Error);
 }
 
 TEST(Dates, TestAndParse) {
-    struct Case {
-        const char* text;
-        bool date;
-    } cases[] = {
-        {"2004-3-5", true},  {"2004-03-05", true},     {"2004/3/5", true},          {" 2004-3-5 ", true},
-        {"2004-2-29", true}, {"2003-2-29", false},     {"2004-1-32", false},        {"2004-13-1", false},
-        {"2004-0-1", false}, {"2004-3-5 10:30", true}, {"2004-3-5 24:00", false},   {"2004-3/5", false},
-        {"2004.1.1", false}, {"2004-01", false},       {"04-3-5", false},           {"", false},
-        {"abc", false},      {"2004-3-5x", false},     {"2004-3-5 10:30:59", true},
-    };
-    for (const auto& c : cases) EXPECT_EQ(isDate(c.text), c.date) << c.text;
+    const std::pair<const char*, bool> cases[] = {
+        {"2004-3-5", true},  {"2004-03-05", true},     {"2004/3/5", true},         {" 2004-3-5 ", true},
+        {"2004-2-29", true}, {"2003-2-29", false},     {"2004-1-32", false},       {"2004-13-1", false},
+        {"2004-0-1", false}, {"2004-3-5 10:30", true}, {"2004-3-5 24:00", false},  {"2004-3/5", false},
+        {"2004.1.1", false}, {"2004-01", false},       {"04-3-5", false},          {"", false},
+        {"abc", false},      {"2004-3-5x", false},     {"2004-3-5 10:30:59", true}};
+    for (const auto& [text, date] : cases) EXPECT_EQ(isDate(text), date) << text;
     DateTime d = toDate("2004/3/5 8:05:09");
     EXPECT_EQ(d, (DateTime{2004, 3, 5, 8, 5, 9, 0}));
     EXPECT_THROW(toDate("2004-1-32"), Error);
@@ -156,10 +136,7 @@ TEST(Dates, TestAndParse) {
 // What SQL Server's datetime takes as text: the date test within 1753-01-01 to
 // 9999-12-31, milliseconds at most, and no .999 that rounds past the last day.
 TEST(Dates, SqlDateTimeIsTheDateTestWithinDatetimesRange) {
-    struct Case {
-        const char* text;
-        bool taken;
-    } cases[] = {
+    const std::pair<const char*, bool> cases[] = {
         {"1753-1-1", true},
         {" 1753/01/01 ", true},
         {"1752-12-31 23:59:59", false},
@@ -175,7 +152,7 @@ TEST(Dates, SqlDateTimeIsTheDateTestWithinDatetimesRange) {
         {"2004-3-5x", false},
         {"", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(isSqlDateTime(c.text), c.taken) << c.text;
+    for (const auto& [text, taken] : cases) EXPECT_EQ(isSqlDateTime(text), taken) << text;
 }
 
 TEST(Dates, SerialNumbersAndDayArithmetic) {
@@ -183,11 +160,7 @@ TEST(Dates, SerialNumbersAndDayArithmetic) {
     EXPECT_EQ(daySerial(DateTime{1900, 1, 1}), 2);
     EXPECT_EQ(daySerial(DateTime{2004, 3, 1}) - daySerial(DateTime{2004, 2, 1}), 29);
     EXPECT_DOUBLE_EQ(dateSerial(DateTime{1899, 12, 31, 18, 0, 0, 0}), 1.75);
-    struct Case {
-        DateTime from;
-        std::int64_t days;
-        DateTime to;
-    } cases[] = {
+    const std::tuple<DateTime, std::int64_t, DateTime> cases[] = {
         {{2004, 3, 1}, -1, {2004, 2, 29}},
         {{2003, 3, 1}, -1, {2003, 2, 28}},
         {{2004, 1, 1}, -1, {2003, 12, 31}},
@@ -196,17 +169,15 @@ TEST(Dates, SerialNumbersAndDayArithmetic) {
         {{2000, 3, 1}, -1, {2000, 2, 29}},
         {{2004, 1, 31, 18, 0, 0, 0}, 30, {2004, 3, 1, 18, 0, 0, 0}},
     };
-    for (const auto& c : cases) EXPECT_EQ(addDays(c.from, c.days), c.to) << c.from.toText() << " " << c.days;
+    for (const auto& [from, days, to] : cases)
+        EXPECT_EQ(addDays(from, days), to) << from.toText() << " " << days;
     EXPECT_THROW(addDays(DateTime{9999, 12, 31}, 1), Error);
     EXPECT_THROW(addDays(DateTime{1, 1, 1}, -1), Error);
 }
 
 TEST(Dates, FormatsInUse) {
     DateTime d{2004, 3, 5, 8, 5, 9, 0};
-    struct Case {
-        const char* pattern;
-        const char* text;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"YYYY-MM-DD", "2004-03-05"},
         {"yyyy-mm-dd", "2004-03-05"},
         {"yyyy-mm", "2004-03"},
@@ -217,7 +188,7 @@ TEST(Dates, FormatsInUse) {
         {"yy/m/d", "04/3/5"},
         {"yyyy-mm-dd hh:mm", "2004-03-05 08:05"},
     };
-    for (const auto& c : cases) EXPECT_EQ(formatDate(d, c.pattern), c.text) << c.pattern;
+    for (const auto& [pattern, text] : cases) EXPECT_EQ(formatDate(d, pattern), text) << pattern;
 }
 
 TEST(Text, CharactersNotBytes) {
@@ -249,11 +220,7 @@ TEST(Text, StrayBytesSurviveDecodeAndEncode) {
 }
 
 TEST(Like, WildcardsByCharacter) {
-    struct Case {
-        const char* text;
-        const char* pattern;
-        bool match;
-    } cases[] = {
+    const std::tuple<const char*, const char*, bool> cases[] = {
         {"select * from t order by a", "*rder *", true},
         {"select * from t", "*rder *", false},
         {"入库日期", "*日期*", true},
@@ -281,8 +248,8 @@ TEST(Like, WildcardsByCharacter) {
         {"aa", "a*a*a", false},
         {"x]", "x]", true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(like(c.text, c.pattern), c.match) << c.text << " Like " << c.pattern;
+    for (const auto& [text, pattern, match] : cases)
+        EXPECT_EQ(like(text, pattern), match) << text << " Like " << pattern;
 }
 
 TEST(Like, InvalidPatternsRaise93) {
@@ -297,16 +264,12 @@ TEST(Like, LongTextsStayFast) {
 }
 
 TEST(CodePage, LengthInGbkBytes) {
-    struct Case {
-        const char* text;
-        std::int32_t bytes;
-    } cases[] = {
-        {"", 0},     {"abc", 3}, {"中文", 4}, {"中文字12", 8},
-        {"€", 1},    {"　", 2},  {"ａ", 2},   {"한", 1},  // not in GBK: written as "?"
-        {"😀", 2},                                         // beyond U+FFFF: two "?"
-        {"\xff", 1},
-    };
-    for (const auto& c : cases) EXPECT_EQ(gbkLength(c.text), c.bytes) << c.text;
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"", 0},    {"abc", 3}, {"中文", 4}, {"中文字12", 8},
+        {"€", 1},   {"　", 2},  {"ａ", 2},   {"한", 1},  // not in GBK: written as "?"
+        {"😀", 2},                                        // beyond U+FFFF: two "?"
+        {"\xff", 1}};
+    for (const auto& [text, bytes] : cases) EXPECT_EQ(gbkLength(text), bytes) << text;
 }
 
 TEST(CodePage, AscAndChrOfGbk) {

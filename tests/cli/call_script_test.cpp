@@ -98,7 +98,7 @@ TEST_F(CallScript, AnAnswerLineAnswersTheNextMessageBox) {
 
     r = palvo({"call", "--script", script("\nanswer no\n"), "clsFunction.sConvertMoneyX", "1000000000"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("error 5: window script line 2 (answer no): "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("palvo: window script line 2 (answer no): "), std::string::npos) << r.err;
 }
 
 TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
@@ -106,10 +106,9 @@ TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
         std::string script, err;
     };
     const Case cases[] = {
-        {"click Command1\nclik Command2\n", "error 5: window script line 2 (clik Command2): not an action"},
-        {"click Command1\nclick Nothing\n",
-         "error 5: window script line 2 (click Nothing): the window frmMsg"},
-        {"select Text1 0\n", "error 5: window script line 1 (select Text1 0): Text1 is a TextBox"},
+        {"click Command1\nclik Command2\n", "palvo: window script line 2 (clik Command2): not an action"},
+        {"click Command1\nclick Nothing\n", "palvo: window script line 2 (click Nothing): the window frmMsg"},
+        {"select Text1 0\n", "palvo: window script line 1 (select Text1 0): Text1 is a TextBox"},
     };
     for (const Case& c : cases) {
         auto r = palvo({"call", "--script", script(c.script), "clsForm.mSubMsg", "错"});
@@ -119,7 +118,7 @@ TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
     }
     auto r = palvo({"call", "--script", (dir_ / "none.txt").string(), "clsForm.mSubMsg", "错"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("error 53: File not found: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("palvo: File not found: ", 0), 0u) << r.err;
     // the whole file is read first: a malformed line stops the call before the method changes anything
     const std::string db = (dir_ / "s.db").string();
     ASSERT_EQ(palvo({"sql", "--db", db, "create table t (k int, v nvarchar(10))"}).status, 0);
@@ -128,7 +127,7 @@ TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
                "clsDatabase.sSetFieldValue", "t", "v", "new", "k", "1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
-              "error 5: window script line 2 (clik Command2): not an action (CONTROL = TEXT, select, click, "
+              "palvo: window script line 2 (clik Command2): not an action (CONTROL = TEXT, select, click, "
               "dblclick, "
               "grid, key, answer)\n");
     EXPECT_EQ(palvo({"sql", "--db", db, "select v from t"}).out, "v\nold\n");

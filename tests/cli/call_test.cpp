@@ -95,25 +95,25 @@ TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStan
     }
 }
 
-TEST_F(CallCommand, ARaisedFailurePrintsItsNumberAndExitsWithOne) {
+TEST_F(CallCommand, ARaisedFailurePrintsItsDescriptionAndExitsWithOne) {
     struct Case {
         std::vector<std::string> args;
         std::string err;
     };
     const std::vector<Case> cases = {
         {{"call", "clsIp.bIsIPv6", "1.1.1.1"},
-         "error 438: Object doesn't support this property or method: clsIp.bIsIPv6\n"},
-        {{"call", "clsIp.bIsIP"}, "error 449: Argument not optional: bIsIP needs sIP\n"},
+         "palvo: Object doesn't support this property or method: clsIp.bIsIPv6\n"},
+        {{"call", "clsIp.bIsIP"}, "palvo: Argument not optional: bIsIP needs sIP\n"},
         {{"call", "clsIp.bIsIP", "1.1.1.1", "2"},
-         "error 450: Wrong number of arguments or invalid property assignment: bIsIP takes at most 1\n"},
+         "palvo: Wrong number of arguments or invalid property assignment: bIsIP takes at most 1\n"},
         {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "six"},
-         "error 13: Type mismatch: argument lenId takes an Integer, not \"six\"\n"},
+         "palvo: Type mismatch: argument lenId takes an Integer, not \"six\"\n"},
         {{"call", "--db", db_, "clsDatabase.sNextId", "客户", "40000"},
-         "error 6: Overflow: argument lenId takes an Integer, and 40000 is out of its range\n"},
+         "palvo: Overflow: argument lenId takes an Integer, and 40000 is out of its range\n"},
         {{"call", "--db", db_, "clsDatabase.lGetSearchCount", "select * from 没有这个表"},
-         "error -2147217900: no such table: 没有这个表\n"},
+         "palvo: 对象名 '没有这个表' 无效。\n"},
         {{"call", "--db", db_, "clsDatabase.sServerTime", "YYYY-MM-DD"},
-         "error 5: Invalid procedure call or argument: unknown time style 'YYYY-MM-DD'\n"},
+         "palvo: Invalid procedure call or argument: unknown time style 'YYYY-MM-DD'\n"},
     };
     for (const auto& c : cases) {
         auto r = palvo(c.args);
@@ -134,15 +134,15 @@ TEST_F(CallCommand, WithoutDbTheToolsDatabaseIsPalvoDbInTheCurrentFolder) {
     const Outcome counted = palvo({"call", "clsDatabase.lGetSearchCount", "select * from 默认"});
     fs::current_path(cwd);
     EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.err.rfind("error 424: ", 0), 0u) << none.err;
+    EXPECT_EQ(none.err, "palvo: Object required: no connection was given to mInit_Var.\n");
     EXPECT_FALSE(createdByCall);
     EXPECT_EQ(made.status, 0) << made.err;
     EXPECT_TRUE(fs::exists(dir_ / "palvo.db"));
     EXPECT_EQ(counted.out, "2\n") << counted.err;
 }
 
-// What the body raises is printed as "error NUMBER: DESCRIPTION"; anything else as error 51.
-TEST(RunGuarded, AFailurePrintsItsNumberAndGivesStatusOne) {
+// What the body raises is printed as "palvo: DESCRIPTION", any other exception as "palvo: WHAT".
+TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOne) {
     struct Case {
         std::function<int()> body;
         int status;
@@ -152,8 +152,8 @@ TEST(RunGuarded, AFailurePrintsItsNumberAndGivesStatusOne) {
         {[] { return 0; }, 0, ""},
         {[] { return 1; }, 1, ""},
         {[]() -> int { throw Error(ErrorNumber::TypeMismatch, "Type mismatch"); }, 1,
-         "error 13: Type mismatch\n"},
-        {[]() -> int { throw std::length_error("too long"); }, 1, "error 51: too long\n"},
+         "palvo: Type mismatch\n"},
+        {[]() -> int { throw std::length_error("too long"); }, 1, "palvo: too long\n"},
     };
     for (const Case& c : cases) {
         std::ostringstream err;

@@ -69,7 +69,7 @@ TEST(Init, KilledAnywhereItLeavesNothingAndTheNextRunMakesItWhole) {
         EXPECT_NE(r.out.find("created B_单位"), std::string::npos);
         r = sql(db, kTooLong);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "String or binary data would be truncated.\n");
+        EXPECT_EQ(r.err, "palvo: 将截断字符串或二进制数据。\n");
     }
 }
 
@@ -78,7 +78,7 @@ TEST(Init, AFullDiskFailsItClearlyAndLeavesNothing) {
     testing::DiskFull full(3);
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "database or disk is full\n");
+    EXPECT_EQ(r.err, "palvo: database or disk is full\n");
     EXPECT_EQ(objects(db), "0\n");
 }
 
@@ -93,10 +93,9 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
     const std::string before = objects(db);
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(
-        r.err,
-        "The table B_单位 lacks some of its value checks, and its rows do not pass them: String or binary "
-        "data would be truncated.\n");
+    EXPECT_EQ(r.err,
+              "palvo: The table B_单位 lacks some of its value checks, and its rows do not pass them: "
+              "将截断字符串或二进制数据。\n");
     EXPECT_EQ(objects(db), before) << "nothing made, not even the index";
     EXPECT_EQ(rows(db, "select 单位编号 from B_单位"), "12345678901234567890\n");
 
@@ -105,7 +104,7 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "completed IX_查询打印设置\ncompleted B_单位__check_insert\ncompleted B_单位__check_update\n");
-    EXPECT_EQ(sql(db, kTooLong).err, "String or binary data would be truncated.\n");
+    EXPECT_EQ(sql(db, kTooLong).err, "palvo: 将截断字符串或二进制数据。\n");
     EXPECT_EQ(palvo({"init", "--db", db}).out, "") << "whole now";
 }
 

@@ -23,7 +23,7 @@ TEST_F(ToolLimits, ARunawayQueryStopsAtTheMemoryBound) {
     auto r = palvo({"--memory", "16", "sql", "--db", db, grows});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "The statement needs more memory than the embedded database's bound of 16 MB.\n");
+    EXPECT_EQ(r.err, "palvo: The statement needs more memory than the embedded database's bound of 16 MB.\n");
     // without the option the bound is half the machine's memory
     r = sql("select 1 as n");
     EXPECT_EQ(r.out, "n\n1\n");
@@ -47,9 +47,9 @@ TEST_F(ToolLimits, ArithmeticThatCannotBeDoneFailsAndChangesNothing) {
     sql("create table r (k int, amt int, qty int, unit int)");
     sql("insert into r values (1, 10, 2, 5), (2, 9, 3, 5), (3, 7, 0, 5)");
     const std::pair<const char*, const char*> cases[] = {
-        {"select 1/0", "Divide by zero error encountered.\n"},
-        {"update r set unit = amt / qty", "Divide by zero error encountered.\n"},
-        {"select 2147483647 + 1", "Arithmetic overflow error converting expression to data type int.\n"},
+        {"select 1/0", "palvo: 遇到以零作除数错误。\n"},
+        {"update r set unit = amt / qty", "palvo: 遇到以零作除数错误。\n"},
+        {"select 2147483647 + 1", "palvo: 将 expression 转换为数据类型 int 时出现算术溢出错误。\n"},
     };
     for (const auto& [statement, says] : cases) {
         const auto r = sql(statement);

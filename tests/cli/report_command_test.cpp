@@ -16,27 +16,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// pdfinfo's line of `field`, from what follows "<field>:" to `end`: "Page    2 size:  729 x 516 pts" -> "729
-// x 516"
-std::string pdfInfo(const fs::path& pdf, int page, const std::string& field, const std::string& end) {
+// pdfinfo's `field` of a page, up to `end`: "Page 2 size: 729 x 516 pts" -> "729 x 516"
+std::string pdfInfo(const fs::path& pdf, int page, const std::string& field, const std::string& end = "") {
     const std::string p = std::to_string(page);
     const std::string line =
         testing::commandOutput("pdfinfo -f " + p + " -l " + p + " '" + pdf.string() +
                                "' 2>/dev/null | sed -n 's/^" + field + ": *\\(.*\\)" + end + "$/\\1/p'");
     return line.empty() ? "" : line.substr(0, line.size() - 1);
 }
-std::string pageSize(const fs::path& pdf, int page) {
-    return pdfInfo(pdf, page, "Page *[0-9]* size", " pts.*");
-}
 int pageCount(const fs::path& pdf) {
-    const std::string n = pdfInfo(pdf, 1, "Pages", "");
+    const std::string n = pdfInfo(pdf, 1, "Pages");
     return n.empty() ? -1 : std::stoi(n);
 }
 
 // R001 .. R999: no row's number is part of another's
 std::string rowNo(int i) { return "R" + std::to_string(1000 + i).substr(1); }
-
-std::string pageText(const fs::path& pdf, int page) { return testing::pdfText(pdf.string(), page); }
 
 class ReportCommand : public CliDatabase {
 protected:
@@ -86,8 +80,8 @@ TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePages) {
         const std::string last = rowNo(c.rowsPerPage), next = rowNo(c.rowsPerPage + 1);
         for (int page = 1; page <= 2; ++page) {
             SCOPED_TRACE("page " + std::to_string(page));
-            EXPECT_EQ(pageSize(pdf, page), c.size);
-            const std::string text = pageText(pdf, page);
+            EXPECT_EQ(pdfInfo(pdf, page, "Page *[0-9]* size", " pts.*"), c.size);
+            const std::string text = testing::pdfText(pdf.string(), page);
             EXPECT_NE(text.find("Sales 2024"), std::string::npos) << text;
             EXPECT_NE(text.find("Top ABC 123"), std::string::npos) << text;
             EXPECT_EQ(text.find("Bottom XYZ 789") != std::string::npos, page == 2) << text;
@@ -105,9 +99,8 @@ TEST_F(ReportCommand, ColumnsBeyondThePaperAreNamedAndTheLayoutKept) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         // A4 portrait: the remark starts on the paper and runs past it, the amount starts beyond it
         {{},
-         "palvo: 2 columns do not fit the paper's width (the report is not scaled): 说明 (column 3), 金额 "
-         "(column "
-         "4)\n"},
+         "palvo: 2 columns do not fit the paper's width (the report is not scaled): "
+         "说明 (column 3), 金额 (column 4)\n"},
         {{"--landscape"}, ""},
     };
     for (const auto& [options, note] : cases) {
@@ -115,25 +108,77 @@ TEST_F(ReportCommand, ColumnsBeyondThePaperAreNamedAndTheLayoutKept) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "[Vantrel提示] 数据已送至打印机！\n" + note);
         EXPECT_EQ(pageCount(pdf), 1);
-        EXPECT_NE(pageText(pdf, 1).find("R001"), std::string::npos);
+        EXPECT_NE(testing::pdfText(pdf.string(), 1).find("R001"), std::string::npos);
     }
 }
 
-TEST_F(ReportCommand, NoRowsOrAFailedQueryExitWithOneAndNoFile) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"select * from 销售 where 金额 > 100", "[Vantrel提示] 没有数据！\n"},
-        {"select * from 无此表", "无此表"},
+// The word's box on the page, in points (pdftotext -bbox); xMin -1 when it is not there.
+testing::PdfWord wordOn(const fs::path& pdf, int page, const std::string& text) {
+    for (const auto& w : testing::pdfWords(pdf.string(), page))
+        if (w.text == text) return w;
+    return {-1, -1, -1, -1, text};
+}
+
+// --page-totals ends every page with 本页小计 and 累计 of the columns named (38 rows
+// a page on A4 portrait), the last 累计 the whole column's sum; --offset moves the
+// page by millimetres, the foot too.
+TEST_F(ReportCommand, PageTotalsAndAnOffsetFromTheCommandLine) {
+    const Outcome r = report("select * from 销售", {"--page-totals", "金额"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(pageCount(pdf), 2);
+    // 1 + .. + 38 = 741, 39 + 40 + 41 = 120, 1 + .. + 41 = 861
+    const char* totals[][2] = {{"本页小计 741", "累计 741"}, {"本页小计 120", "累计 861"}};
+    for (int page = 1; page <= 2; ++page) {
+        const std::vector<std::string> lines = testing::pdfLines(pdf.string(), page);
+        ASSERT_GT(lines.size(), 3u);
+        EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end() - 1),
+                  (std::vector<std::string>{totals[page - 1][0], totals[page - 1][1]}));
+        EXPECT_NE(lines[lines.size() - 4].find(rowNo(page == 1 ? 38 : 41)), std::string::npos);
+    }
+
+    const testing::PdfWord row = wordOn(pdf, 1, "R001"), foot = wordOn(pdf, 1, "第");
+    ASSERT_EQ(report("select * from 销售", {"--page-totals", "金额", "--offset", "3,-2.5"}).status, 0);
+    // 3 mm = 8.50 pt right, 2.5 mm = 7.09 pt up
+    for (const auto& [before, word] : {std::pair{row, "R001"}, std::pair{foot, "第"}}) {
+        const testing::PdfWord after = wordOn(pdf, 1, word);
+        ASSERT_GT(before.xMin, 0) << word;
+        EXPECT_NEAR(after.xMin - before.xMin, 8.50, 0.02) << word;
+        EXPECT_NEAR(after.yMin - before.yMin, -7.09, 0.02) << word;
+    }
+}
+
+// No rows, a failed query, columns not in the report or holding text, and an offset
+// moving the table off the paper are refused before anything prints (status 1, no
+// file); what the options cannot say at all is a usage error (status 2).
+TEST_F(ReportCommand, BadReportsAreRefusedBeforePrinting) {
+    const std::string all = "select * from 销售",
+                      offPaper = "[Vantrel提示] 打印偏移使表格超出纸张，请减小偏移！\n";
+    const struct {
+        std::string statement;
+        std::vector<std::string> options;
+        std::string message;
+    } refused[] = {
+        {"select * from 销售 where 金额 > 100", {}, "[Vantrel提示] 没有数据！\n"},
+        {"select * from 无此表", {}, "palvo: 对象名 '无此表' 无效。\n"},
+        {all, {"--page-totals", "数量"}, "[Vantrel提示] 本页小计的列不在报表中：数量\n"},
+        {all,
+         {"--page-totals", "金额,单号"},
+         "[Vantrel提示] 本页小计的列不是数字：单号（第 1 行为“R001”）\n"},
+        {all, {"--offset", "10,0"}, offPaper},
+        {all, {"--offset", "0,-30", "--landscape"}, offPaper},
     };
-    for (const auto& [statement, message] : cases) {
-        const Outcome r = report(statement);
-        EXPECT_EQ(r.status, 1) << statement;
-        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.statement + (c.options.empty() ? "" : " " + c.options.back()));
+        const Outcome r = report(c.statement, c.options);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.message);
         EXPECT_FALSE(fs::exists(pdf));
     }
-    for (const auto& options :
-         {std::vector<std::string>{"--paper", "A3"}, std::vector<std::string>{"--title"}}) {
-        EXPECT_EQ(report("select 1", options).status, 2);
-    }
+    std::vector<std::vector<std::string>> usage = {{"--paper", "A3"}, {"--title"}};
+    for (const char* o : {"3", "3;2", "a,1", "1,", ",1", "1,2,3", "1e999,0"})
+        usage.push_back({"--offset", o});
+    for (const char* c : {"", "金额,", ",金额", "金额,,单号"}) usage.push_back({"--page-totals", c});
+    for (const auto& options : usage) EXPECT_EQ(report(all, options).status, 2) << options.back();
 }
 
 // Every text of the sample data comes back from the PDF as it was printed: each row
@@ -157,12 +202,8 @@ TEST(ReportSampleData, ReadsBackFromThePdfRowByRow) {
         int n = 0;
         for (std::string line; std::getline(in, line); ++n) {
             std::vector<std::string> cells = {n == 0 ? "序号" : std::to_string(n)};
-            for (std::size_t at = 0;;) {
-                const auto tab = line.find('\t', at);
-                cells.push_back(line.substr(at, tab - at));
-                if (tab == std::string::npos) break;
-                at = tab + 1;
-            }
+            std::istringstream cellsIn(line + '\t');  // a last empty cell read too
+            for (std::string cell; std::getline(cellsIn, cell, '\t');) cells.push_back(cell);
             table.push_back(testing::rowLine(cells));
         }
         ASSERT_GT(n, 40);

@@ -9,8 +9,6 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/session.h"
-#include "src/base/conversions.h"
-#include "support/errors.h"
 #include "support/sqlite_fixture.h"
 
 namespace Palvo {
@@ -34,17 +32,16 @@ protected:
     std::shared_ptr<testing::CountingConnection> recorder;
 };
 
-TEST_F(FieldHelpers, GetFieldValueMatchesNamedPairsOnly) {
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称"), "总公司");
-    // pair 2 has no name: its value is ignored, pairs 1 and 3 make the condition
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "02", "", "ignored", "备注", ""), "二分公司");
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "99"), "");
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "备注", "单位编号", "00"), "");  // Null reads as ""
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "金额", "单位编号", "00"), "1.5");
-    EXPECT_THROW(db.sGetFieldValue("没有的表", "名称"), Error);
-}
-
-TEST_F(FieldHelpers, SetFieldValueConvertsByColumnType) {
+TEST_F(FieldHelpers, SetFieldValueConditionsFailuresAndConversions) {
+    // an overflowing number is refused, not stored as zero
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "金额", "1e400", "单位编号", "02"), "Overflow");
+    EXPECT_EQ(scalar("select 金额 from B_单位 where 单位编号='02'"), "3");
+    EXPECT_TRUE(recorder->executes.empty());
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "全部"), "");  // no condition: every row
+    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
+    EXPECT_EQ(db.sSetFieldValue("没有的表", "备注", "x"), "对象名 '没有的表' 无效。");
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "没有的列", "x"), "列名 '没有的列' 无效。");
+    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
     struct Case {
         const char* field;
         const char* value;
@@ -58,9 +55,7 @@ TEST_F(FieldHelpers, SetFieldValueConvertsByColumnType) {
             << c.field << " " << c.value;
         EXPECT_EQ(scalar(std::string("select ") + c.field + " from B_单位 where 单位编号='02'"), c.stored);
     }
-}
-
-TEST_F(FieldHelpers, SetFieldValueWritesANumberBeyondFifteenDigitsWhole) {
+    // a number beyond fifteen digits is written whole
     exec({"create table L (键 varchar(4), b bigint, d decimal(20,0))", "insert into L values ('k', 0, 0)"});
     for (const char* field : {"b", "d"}) {
         EXPECT_EQ(db.sSetFieldValue("L", field, "2024010100000124x", "键", "k"), "") << field;
@@ -68,15 +63,7 @@ TEST_F(FieldHelpers, SetFieldValueWritesANumberBeyondFifteenDigitsWhole) {
     }
 }
 
-TEST_F(FieldHelpers, SetFieldValueConditionsAndFailures) {
-    EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "全部"), "");  // no condition: every row
-    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
-    EXPECT_EQ(db.sSetFieldValue("没有的表", "备注", "x"), "no such table: 没有的表");
-    EXPECT_EQ(db.sSetFieldValue("B_单位", "没有的列", "x"), "no such column: 没有的列");
-    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
-}
-
-TEST_F(FieldHelpers, NextIdPadsAndCounts) {
+TEST_F(FieldHelpers, NextIdPadsAndCountsOnTheDigits) {
     EXPECT_EQ(db.sNextId("T", 4), "0001");
     exec({"insert into T values ('0009', 9)"});
     EXPECT_EQ(db.sNextId("T", 4), "0010");
@@ -85,9 +72,7 @@ TEST_F(FieldHelpers, NextIdPadsAndCounts) {
     EXPECT_EQ(db.sNextId("T", 2, "n"), "124");
     exec({"insert into T values ('abc', 1)"});
     EXPECT_THROW(db.sNextId("T", 4), Error);  // the largest text is not a number
-}
-
-TEST_F(FieldHelpers, NextIdCountsWholeNumbersAndDecimalsOnTheirDigits) {
+    // whole numbers and decimals count on their digits
     exec({"create table N (b bigint, d decimal(18,0), m decimal(12,2), t varchar(40), f float)"});
     struct Case {
         std::string row;  // the values of b, d, m, t and f
@@ -119,12 +104,6 @@ TEST_F(FieldHelpers, NextIdCountsWholeNumbersAndDecimalsOnTheirDigits) {
     }
     exec({"delete from N", "insert into N values (1, 1, 1, '1e3', 1)"});
     EXPECT_EQ(db.sNextId("N", 0, "t"), "1001");  // a text in exponent form is still read as a number
-}
-
-TEST_F(FieldHelpers, OverflowingNumberIsRefusedNotStoredAsZero) {
-    EXPECT_EQ(db.sSetFieldValue("B_单位", "金额", "1e400", "单位编号", "02"), "Overflow");
-    EXPECT_EQ(scalar("select 金额 from B_单位 where 单位编号='02'"), "3");
-    EXPECT_TRUE(recorder->executes.empty());
 }
 
 // Each helper's statements, character for character: spacing, brackets and quoting are relied upon.
@@ -179,23 +158,9 @@ TEST_F(FieldHelpers, StatementsAreBuiltExactly) {
 // Texts a user may type, each of which must stay inside its quotes.
 const std::vector<std::string>& hostileTexts() {
     static const std::vector<std::string> texts = {
-        "O'Neil",
-        "'",
-        "''",
-        "x' or '1'='1",
-        "x' or 1=1 --",
-        "'; delete from K; --",
-        "a -- b",
-        "a; b",
-        "/* a",
-        "一行\n二行",
-        "一行\r\n二行\t",
-        "‘引号’“双引号”",
-        "N'x'",
-        "\\'",
-        "[名称]",
-        "]",
-    };
+        "O'Neil", "'",    "''",         "x' or '1'='1",   "x' or 1=1 --", "'; delete from K; --",
+        "a -- b", "a; b", "/* a",       "‘引号’“双引号”", "N'x'",         "\\'",
+        "[名称]", "]",    "一行\n二行", "一行\r\n二行\t"};
     return texts;
 }
 
@@ -220,7 +185,7 @@ protected:
     }
 };
 
-TEST_F(HostileValues, LookUpAndUpdateReachExactlyTheRowWithThatKey) {
+TEST_F(HostileValues, LookUpAndUpdateReachTheKeyedRowAndANulNeverCutsTheStatement) {
     for (std::size_t i = 0; i < hostileTexts().size(); ++i) {
         const std::string& text = hostileTexts()[i];
         EXPECT_EQ(db.sGetFieldValue("K", "名称", "键", text), "行" + std::to_string(i)) << i;
@@ -231,19 +196,13 @@ TEST_F(HostileValues, LookUpAndUpdateReachExactlyTheRowWithThatKey) {
         EXPECT_EQ(names(), expected) << i;
     }
     EXPECT_EQ(scalar("select count(*) from K"), std::to_string(hostileTexts().size() + 1));
-}
-
-// The embedded database reads a statement only up to a NUL character. Inside
-// quotes that leaves the quote open: the statement fails, or, where a backend
-// takes the whole text, it does what was asked. It never runs cut short.
-TEST_F(HostileValues, ANulCharacterIsStoredOrRefusedButNeverCutsTheStatement) {
+    // a NUL (where the embedded database stops reading) is stored or refused, never cuts the statement short
     const std::string nul("a\0b", 3);
     const auto before = names();
     auto expected = before;
     expected[0] = nul;  // the row whose key is O'Neil
     const std::string set = db.sSetFieldValue("K", "名称", nul, "键", "O'Neil");
     EXPECT_EQ(names(), set.empty() ? expected : before) << set;
-
     const auto afterSet = names();
     const std::string keyed = db.sSetFieldValue("K", "名称", "x", "键", nul);
     EXPECT_EQ(names(), afterSet) << "no row has that key: " << keyed;
@@ -261,7 +220,14 @@ TEST_F(HostileValues, ANulCharacterIsStoredOrRefusedButNeverCutsTheStatement) {
     }
 }
 
-TEST_F(FieldHelpers, SearchCountAndSomeInfo) {
+TEST_F(FieldHelpers, GetFieldValueSearchCountSomeInfoAndServerTime) {
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称"), "总公司");
+    // pair 2 has no name: its value is ignored, pairs 1 and 3 make the condition
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "02", "", "ignored", "备注", ""), "二分公司");
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "99"), "");
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "备注", "单位编号", "00"), "");  // Null reads as ""
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "金额", "单位编号", "00"), "1.5");
+    EXPECT_THROW(db.sGetFieldValue("没有的表", "名称"), Error);
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位"), 3);
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位 where 1=0"), 0);
     const std::string sql =
@@ -270,9 +236,6 @@ TEST_F(FieldHelpers, SearchCountAndSomeInfo) {
     EXPECT_EQ(db.sGetSomeInfo("select 名称 from B_单位 where 1=0", 0, "无"), "无");
     EXPECT_THROW(db.sGetSomeInfo("select 备注 from B_单位 where 单位编号='00'", 0, "无"), Error);
     EXPECT_THROW(db.sGetSomeInfo(sql, 5, "无"), Error);
-}
-
-TEST_F(FieldHelpers, ServerTimeStyles) {
     EXPECT_EQ(db.sServerTime().size(), 19u);
     auto day = db.sServerTime("yyyy-mm-dd");
     ASSERT_EQ(day.size(), 10u);

@@ -42,10 +42,19 @@ protected:
         queries.push_back(sql);
         return inner_->Query(sql);
     }
+    std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter) override {
+        queries.push_back(sql);
+        return inner_->QueryKeeping(sql, filter);
+    }
     long long doLastInsertId() override { return inner_->LastInsertId(); }
     void doBegin() override { inner_->BeginTrans(); }
     void doCommit() override { inner_->CommitTrans(); }
     void doRollback() override { inner_->RollbackTrans(); }
+    std::optional<std::int64_t> doSchemaVersion() override {
+        const auto stamp = inner_->schemaStamp();
+        if (!stamp) return std::nullopt;
+        return stamp->version;
+    }
 
 private:
     std::shared_ptr<Connection> inner_;

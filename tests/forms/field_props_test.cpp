@@ -232,7 +232,7 @@ TEST_F(FieldProps, AMissingColumnStopsTheFillAtItsIndexAndAMissingTableOrArrayKe
     // a missing table or text box array is reported and the arrays stay
     types = {"keep"};
     EXPECT_EQ(form.sInitFieldProp(frm, "没有的表", types, lengths, scales),
-              "InitFieldProp:no such table: 没有的表");
+              "InitFieldProp:对象名 '没有的表' 无效。");
     EXPECT_EQ(types, std::vector<std::string>{"keep"});
 
     Form plain;

@@ -9,7 +9,7 @@
 #include "forms/counting_connection.h"
 #include "palvo/clsForm.h"
 #include "palvo/memory/form.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 #include "support/errors.h"
 #include "support/sqlite_fixture.h"
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "forms/forms_fixture.h"
@@ -18,34 +19,16 @@ using Table = std::vector<std::vector<std::string>>;
 
 // Texts without commas (the file reference splits at them) and without blanks
 // at either end (the INSERT and UPDATE lists trim them).
+// clang-format off
 const std::vector<std::string> kTexts{
-    "O'Neil",
-    "'",
-    "''",
-    "a'--",
-    "x'; delete from 单据; --",
-    "x'; drop table 哨兵; --",
-    "一\n二\r\n",
-    "‘单’“引”",
-    "0 or 1=1",
-    "1;delete from 单据",
-    "' or '1'='1",
-    "--",
-    ";",
-    "\\'",
-    "]'[",
-    "a' + '",
-};
+    "O'Neil", "'", "''", "a'--", "x'; delete from 单据; --", "x'; drop table 哨兵; --", "一\n二\r\n",
+    "‘单’“引”", "0 or 1=1", "1;delete from 单据", "' or '1'='1", "--", ";", "\\'", "]'[", "a' + '"};
+// clang-format on
 
 // Texts of a number box and the number they are read as.
-struct HostileNumber {
-    std::string text;
-    std::string number;
-};
-const std::vector<HostileNumber> kNumbers{
+const std::vector<std::pair<std::string, std::string>> kNumbers{
     {"0 or 1=1", "0"}, {"2 or 1=1", "2"}, {"3;delete from 单据", "3"},  {"4--", "4"},
-    {"5'", "5"},       {"' or 1=1", "0"}, {"6\n;drop table 哨兵", "6"}, {"7 and 单号<>7", "7"},
-};
+    {"5'", "5"},       {"' or 1=1", "0"}, {"6\n;drop table 哨兵", "6"}, {"7 and 单号<>7", "7"}};
 
 class HostileValues : public testing::FormsTest {
 protected:
@@ -59,10 +42,9 @@ protected:
         // one row per hostile text, numbered from 1 so that no row has number 0, and a plain row
         for (std::size_t i = 0; i < kTexts.size(); ++i) {
             const auto n = static_cast<long long>(i + 1);
-            conn->ExecuteWith("insert into 单据 values (?, ?, ?)",
-                              {Value(kTexts[i]), Value(n), Value(kTexts[i])});
-            conn->ExecuteWith("insert into 附件 values (?, ?)",
-                              {Value(kTexts[i]), Value("文件" + std::to_string(n))});
+            const Value t(kTexts[i]);
+            conn->ExecuteWith("insert into 单据 values (?, ?, ?)", {t, Value(n), t});
+            conn->ExecuteWith("insert into 附件 values (?, ?)", {t, Value("文件" + std::to_string(n))});
         }
         exec({"insert into 单据 values ('plain', 100, 'plain')",
               "insert into 附件 values ('plain', 'plain')"});
@@ -84,10 +66,10 @@ protected:
         }
         return out;
     }
-    // The table as it was, with row i's name set.
-    Table renamed(std::size_t i, const std::string& name) {
+    // The table as it was, with column col of row i set.
+    Table changed(std::size_t i, std::size_t col, const std::string& value) {
         Table t = before;
-        t[i][2] = name;
+        t[i][col] = value;
         return t;
     }
 
@@ -105,6 +87,26 @@ protected:
         return out;
     }
 
+    // A one-column grid whose row 1, the current row, holds key text.
+    static memory::FlexGrid keyGrid(const std::string& text) {
+        memory::FlexGrid grid;
+        grid.Cols(1);
+        grid.Rows(2);
+        grid.TextMatrix(0, 0, "编码");
+        grid.TextMatrix(1, 0, text);
+        grid.Row(1);
+        return grid;
+    }
+    std::string insertSql(memory::Form& frm) {
+        return "insert into 单据 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
+               form.sGetAddNewStr(frm, types, "VALUE") + ")";
+    }
+    // Puts column col of row i back as it was.
+    void restore(std::size_t i, const std::string& col) {
+        conn->ExecuteWith("update 单据 set " + col + " = ? where 单号 = ?",
+                          {Value(kTexts[i]), Value(before[i][1])});
+    }
+
     static memory::Form docForm(const std::string& code, const std::string& number, const std::string& name) {
         return memory::Form("frm单据", {{"2编码", "", code}, {"2单号", "", number}, {"2名称", "", name}});
     }
@@ -117,12 +119,9 @@ TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
     Table expected = before;
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         const auto& number = kNumbers[i % kNumbers.size()];
-        memory::Form frm = docForm(kTexts[i], number.text, kTexts[i]);
-        EXPECT_EQ(run("insert into 单据 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
-                      form.sGetAddNewStr(frm, types, "VALUE") + ")"),
-                  1)
-            << kTexts[i];
-        expected.push_back({kTexts[i], number.number, kTexts[i]});
+        memory::Form frm = docForm(kTexts[i], number.first, kTexts[i]);
+        EXPECT_EQ(run(insertSql(frm)), 1) << kTexts[i];
+        expected.push_back({kTexts[i], number.second, kTexts[i]});
     }
     Table now = table();
     std::sort(now.begin(), now.end());
@@ -131,6 +130,11 @@ TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
 }
 
 TEST_F(HostileValues, AnUpdateByTheLoadedKeyAndKeyConditionsFromTheFormTouchOnlyTheirRow) {
+    const auto renamesOnly = [&](std::size_t i, const std::string& sql, const std::string& name) {
+        EXPECT_EQ(run(sql), 1) << kTexts[i];
+        EXPECT_EQ(table(), changed(i, 2, name)) << kTexts[i];
+        restore(i, "名称");
+    };
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         // the record loaded with a hostile key gets a hostile name
         const std::string name = kTexts[(i + 1) % kTexts.size()] + "改";
@@ -138,59 +142,25 @@ TEST_F(HostileValues, AnUpdateByTheLoadedKeyAndKeyConditionsFromTheFormTouchOnly
         const std::vector<std::string> loaded{kTexts[i], before[i][1], kTexts[i]};
         const std::string set = form.sGetUpdateStr(frm, loaded, types);
         const std::string where = form.sGetKeyWord(frm, "修改保存", types, false, "0,", loaded);
-        EXPECT_EQ(run("update 单据 set " + set.substr(1) + " where " + where), 1) << kTexts[i];
-        EXPECT_EQ(table(), renamed(i, name)) << kTexts[i];
-        conn->ExecuteWith("update 单据 set 名称 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+        renamesOnly(i, "update 单据 set " + set.substr(1) + " where " + where, name);
         // key conditions from the form (a new record's, as a changed one's) find only their row too
         const std::string found = form.sGetKeyWord(frm, "新增", types, false, "0,", {"changed"});
-        EXPECT_EQ(run("update 单据 set 名称='找到' where " + found), 1) << kTexts[i];
-        EXPECT_EQ(table(), renamed(i, "找到")) << kTexts[i];
-        conn->ExecuteWith("update 单据 set 名称 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+        renamesOnly(i, "update 单据 set 名称='找到' where " + found, "找到");
     }
 }
 
 TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
     memory::Form frm = docForm("", "", "");
-    memory::FlexGrid grid;
-    grid.Cols(1);
-    grid.Rows(2);
-    grid.TextMatrix(0, 0, "编码");
-    grid.Row(1);
-    const auto deleted = [&](std::size_t i) {
-        Table t = before;
-        t.erase(t.begin() + static_cast<std::ptrdiff_t>(i));
-        return t;
-    };
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
-        grid.TextMatrix(1, 0, kTexts[i]);
+        memory::FlexGrid grid = keyGrid(kTexts[i]);
         EXPECT_EQ(run("delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,")), 1)
             << kTexts[i];
-        EXPECT_EQ(table(), deleted(i)) << kTexts[i];
+        Table deleted = before;
+        deleted.erase(deleted.begin() + static_cast<std::ptrdiff_t>(i));
+        EXPECT_EQ(table(), deleted) << kTexts[i];
         conn->ExecuteWith("insert into 单据 values (?, ?, ?)",
                           {Value(kTexts[i]), Value(before[i][1]), Value(kTexts[i])});
     }
-}
-
-TEST_F(HostileValues, TheUniquenessChecksSearchForTheValueTypedAndRunNothingElse) {
-    const std::vector<std::int16_t> lengths{80, 40, 80};
-    const auto check = [&](memory::Form& frm, const std::string& unique) {
-        counting->reset();
-        const std::string message =
-            form.sCheckData(frm, types, lengths, "0,", unique, "单据", {}, false, "1,", true);
-        EXPECT_TRUE(counting->executes.empty());
-        return message;
-    };
-    for (const auto& t : kTexts) {
-        memory::Form taken = docForm(t + "新", "500", t);
-        EXPECT_EQ(check(taken, "2,"), "名称='" + t + "'的记录已经存在，不能重复添加！") << t;
-        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 名称='" + doubled(t) + "'");
-        memory::Form keyTaken = docForm(t, "500", t + "新");
-        EXPECT_EQ(check(keyTaken, "2,"), "编码='" + t + "'  的记录已经存在，不能重复添加！") << t;
-        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 编码='" + doubled(t) + "'  ");
-        memory::Form free = docForm(t + "新", "500", t + "新");
-        EXPECT_EQ(check(free, "2,"), "") << t;
-    }
-    EXPECT_EQ(table(), before);
 }
 
 TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogsIt) {
@@ -203,18 +173,31 @@ TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogs
             "update 单据 set 编码='" + doubled(now) + "' where 编码='" + doubled(kTexts[i]) + "'";
         ASSERT_EQ(counting->executes.size(), 2u);  // the cascade, then its log row
         EXPECT_EQ(counting->executes[0], sql);
-        Table expected = before;
-        expected[i][0] = now;
-        EXPECT_EQ(table(), expected) << kTexts[i];
+        EXPECT_EQ(table(), changed(i, 0, now)) << kTexts[i];
         EXPECT_EQ(scalar("select top 1 语句 from SendSql order by 编号 desc"), sql);
-        conn->ExecuteWith("update 单据 set 编码 = ? where 单号 = ?", {Value(kTexts[i]), Value(before[i][1])});
+        restore(i, "编码");
     }
 }
 
-TEST_F(HostileValues, TheDeleteGuardFindsExactlyTheValueInUse) {
+TEST_F(HostileValues, TheUniquenessChecksAndDeleteGuardSearchForTheValueTypedAndRunNothingElse) {
+    const std::vector<std::int16_t> lengths{80, 40, 80};
+    const auto check = [&](memory::Form frm) {
+        counting->reset();
+        const std::string message =
+            form.sCheckData(frm, types, lengths, "0,", "2,", "单据", {}, false, "1,", true);
+        EXPECT_TRUE(counting->executes.empty());
+        return message;
+    };
     memory::Form customers("frm客户", {{"2客户编号", "", ""}});
     std::string master = "客户";
     for (const auto& t : kTexts) {
+        EXPECT_EQ(check(docForm(t + "新", "500", t)), "名称='" + t + "'的记录已经存在，不能重复添加！") << t;
+        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 名称='" + doubled(t) + "'");
+        EXPECT_EQ(check(docForm(t, "500", t + "新")), "编码='" + t + "'  的记录已经存在，不能重复添加！")
+            << t;
+        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 编码='" + doubled(t) + "'  ");
+        EXPECT_EQ(check(docForm(t + "新", "500", t + "新")), "") << t;
+        // the delete guard finds exactly the value in use
         counting->reset();
         EXPECT_EQ(form.sCheckDelSql(customers, master, {t}, {}),
                   "单据 表中用到了字段 客户编号 的值，不能删除！")
@@ -253,19 +236,12 @@ TEST_F(HostileValues, ANulInATextRefusesTheWholeStatementOnTheEmbeddedDatabase) 
     before = table();
     memory::Form frm = docForm(nul, "200", nul);
     const std::vector<std::string> loaded{nul, "200", "x"};
-    memory::FlexGrid grid;
-    grid.Cols(1);
-    grid.Rows(2);
-    grid.TextMatrix(0, 0, "编码");
-    grid.TextMatrix(1, 0, nul);
-    grid.Row(1);
+    memory::FlexGrid grid = keyGrid(nul);
     const std::vector<std::string> statements{
-        "insert into 单据 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
-            form.sGetAddNewStr(frm, types, "VALUE") + ")",
+        insertSql(frm),
         "update 单据 set " + form.sGetUpdateStr(frm, loaded, types).substr(1) + " where 单号=200",
         "delete from 单据 where " + form.sGetKeyWord(frm, "新增", types, false, "0,", loaded),
-        "delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,"),
-    };
+        "delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,")};
     for (const auto& sql : statements) {
         EXPECT_EQ(testing::errorNumber([&] { sessionConnection().Execute(sql); }), ErrorNumber::Database);
         EXPECT_EQ(table(), before);

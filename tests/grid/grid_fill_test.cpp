@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "forms/counting_connection.h"
@@ -33,12 +35,8 @@ std::vector<std::string> column(const FlexGrid& g, int c) {
 
 using Cells = std::vector<std::string>;
 
-TEST(FillStatement, DefaultOrderIsAddedOnlyWithoutAnOrderClauseOfItsOwn) {
-    struct Case {
-        const char* sql;
-        bool appended;
-    };
-    const std::vector<Case> cases = {
+TEST(FillHelpers, DefaultOrderOnlyWithoutOwnOrderClauseAndColumnWidths) {
+    const std::vector<std::pair<const char*, bool>> cases = {
         {"select 编号,名称 from T", true},
         {"select 编号 from T order by 名称", false},
         {"select 编号 from T ORDER BY 编号", false},
@@ -60,13 +58,10 @@ TEST(FillStatement, DefaultOrderIsAddedOnlyWithoutAnOrderClauseOfItsOwn) {
         {"select 编号 from T order_by 名称", true},
         {"select 编号 from T 编号order by 名称", true},  // one name in T-SQL
     };
-    for (const auto& c : cases) {
-        const std::string expected = c.appended ? std::string(c.sql) + " order by 编号" : c.sql;
-        EXPECT_EQ(grid::withDefaultOrder(c.sql), expected) << c.sql;
-    }
-}
+    for (const auto& [sql, appended] : cases)
+        EXPECT_EQ(grid::withDefaultOrder(sql), appended ? std::string(sql) + " order by 编号" : sql) << sql;
 
-TEST(FillSizing, SpareWidthIsSharedOrIsizeLettersAdded) {
+    // spare width is shared, or iSize letters added
     struct Case {
         const char* name;
         std::vector<std::int16_t> content;
@@ -75,7 +70,7 @@ TEST(FillSizing, SpareWidthIsSharedOrIsizeLettersAdded) {
         bool hasXH;
         std::vector<std::int32_t> widths;
     };
-    const std::vector<Case> cases = {
+    const std::vector<Case> widthCases = {
         // (0.9 * 2000 - 1500) / 3 = 100 > 90: every column gets 100 more.
         {"wide", {500, 500, 500}, 2000, 2, false, {600, 600, 600}},
         // (0.9 * 1900 - 1500) / 3 = 70: two widths of "a" (90) added instead.
@@ -88,20 +83,18 @@ TEST(FillSizing, SpareWidthIsSharedOrIsizeLettersAdded) {
         // (0.9 * 1000 - 203) / 2 = 348.5 rounds half to even to 348
         {"halves to even", {100, 103}, 1000, 1, false, {448, 451}},
     };
-    for (const auto& c : cases)
+    for (const auto& c : widthCases)
         EXPECT_EQ(grid::fitColumnWidths(c.content, c.gridWidth, 90, c.iSize, c.hasXH), c.widths) << c.name;
-}
 
-TEST(FillSizing, ContentWidthFollowsTheWidestCellUnlessFiveTimesTheHeading) {
+    // content width follows the widest cell unless five times the heading
     memory::FixedWidthMeasurer m;
     memory::FlexGrid g;
     g.Cols(3);
     g.Rows(3);
     const std::vector<std::vector<std::string>> cells = {
         {"名称", "ab", ""}, {"钢管", "abcdefghijkl", "xy"}, {"很长的一段名称", "abc", "x"}};
-    for (int r = 0; r < 3; ++r) {
+    for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) g.TextMatrix(r, c, cells[r][c]);
-    }
     const std::vector<std::int16_t> widths = {
         7 * 180 + 90,  // widest cell plus an a
         2 * 90 + 90,   // twelve letters are more than five times "ab": sized to the heading
@@ -127,7 +120,7 @@ protected:
     clsGrid grid;
 };
 
-TEST_F(Fill, FlexGridGetsHeadingsRunningNumbersAndRowsInStatementOrder) {
+TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     memory::FlexGrid g;
     g.Rows(7);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
@@ -139,6 +132,115 @@ TEST_F(Fill, FlexGridGetsHeadingsRunningNumbersAndRowsInStatementOrder) {
     EXPECT_EQ(row(g, 3), (Cells{"3", "3", ""})) << "Null shows empty";
     EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
     EXPECT_EQ(g.HighLight(), 1);
+    memory::FlexGrid bound(GridType::MSHFlexGrid);  // fields right of the number column
+    EXPECT_EQ(grid.sFillTable("select 名称,金额 from 货物 order by 金额 desc", bound), "");
+    EXPECT_EQ(bound.bindCount(), 1);
+    EXPECT_EQ(column(bound, 0), (Cells{"序号", "1", "2", "3"}));
+    EXPECT_EQ(column(bound, 1), (Cells{"名称", "", "钢管", "钢板"}));
+    EXPECT_EQ(column(bound, 2), (Cells{"金额", "10", "0.2", "0.1"}));
+
+    memory::FlexGrid two;  // two fixed rows end blank
+    two.Rows(3);
+    two.FixedRows(2);
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", two), "");
+    ASSERT_EQ(two.Rows(), 5);
+    EXPECT_EQ(column(two, 1), (Cells{"", "", "1", "2", "3"}));
+
+    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {  // no number column: fields from 0
+        memory::FlexGrid plain(type);
+        EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", plain, false, 0, "", false), "");
+        EXPECT_EQ(plain.FixedCols(), 0);
+        EXPECT_EQ(row(plain, 0), (Cells{"编号", "名称"})) << plain.typeName();
+        EXPECT_EQ(row(plain, 2), (Cells{"2", "钢板"})) << plain.typeName();
+    }
+
+    // empty results keep the heading and report zero
+    memory::FlexGrid flex;
+    flex.Rows(5);
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", flex), "0");
+    ASSERT_EQ(flex.Rows(), 1);
+    EXPECT_EQ(row(flex, 0), (Cells{"序号", "编号", "名称"}));
+    EXPECT_EQ(flex.ToolTipText(), "共有 0 条记录！");
+    EXPECT_EQ(flex.HighLight(), 0);
+
+    memory::FlexGrid boundEmpty(GridType::MSHFlexGrid);
+    boundEmpty.Rows(5);
+    boundEmpty.TextMatrix(1, 1, "old");
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", boundEmpty, false, 0, "金额"), "0");
+    EXPECT_EQ(boundEmpty.bindCount(), 0);
+    ASSERT_EQ(boundEmpty.Rows(), 2);
+    EXPECT_EQ(row(boundEmpty, 0), (Cells{"序号", "编号", "名称"}))
+        << "no forced column without rows, heading as asked";
+    EXPECT_EQ(row(boundEmpty, 1), (Cells{"", "", ""}));
+
+    memory::FlexGrid bare;
+    bare.FixedRows(0);
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物 where 1=0", bare), "0")
+        << "without fixed rows the date step has no row to read";
+    EXPECT_EQ(bare.Rows(), 0);
+
+    // totals row forces the number column and sums only the named fields
+    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
+        memory::FlexGrid totals(type);
+        EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", totals, false, 0, "金额", false), "");
+        ASSERT_EQ(totals.Rows(), 5) << totals.typeName();
+        EXPECT_EQ(totals.TextMatrix(0, 0), "序号");
+        EXPECT_EQ(row(totals, 4), (Cells{"合计", "", "10.3", ""}))
+            << totals.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
+        EXPECT_EQ(column(totals, 0), (Cells{"序号", "1", "2", "3", "合计"}));
+    }
+    // a total beyond a double fails instead of counting zero
+    exec({"create table 大 (名称 nvarchar(10), 数 nvarchar(10))", "insert into 大 values ('a', '1e308')",
+          "insert into 大 values ('b', '1e308')"});
+    memory::FlexGrid big;
+    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", big, false, 0, "数"), "Overflow");
+    exec({"update 大 set 数='1e400' where 名称='b'"});
+    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", big, false, 0, "数"), "Overflow");
+    EXPECT_EQ(column(big, 2), (Cells{"数", "1e308", "1e400", ""})) << "the rows stay as far as they came";
+
+    // empty dates are blanked unless the step is switched off
+    memory::FlexGrid dated;
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", dated), "");
+    EXPECT_EQ(column(dated, 2), (Cells{"日期", "", "2003-05-01", ""}));
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", dated, false, 0, "", true, "-1"), "");
+    EXPECT_EQ(column(dated, 2), (Cells{"日期", "1900-01-01", "2003-05-01", ""}));
+    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", dated, false, 0, "", true, "YYYY年M月"), "");
+    EXPECT_EQ(column(dated, 2), (Cells{"日期", "1900年1月", "2003年5月", ""}));
+
+    // Fixed rule at 9 pt: "a" 90, a Chinese character 180 twips.
+    memory::FlexGrid narrow;
+    narrow.Width(1000);
+    EXPECT_EQ(grid.sFillTable("select 名称 from 货物", narrow, true, 2), "");
+    EXPECT_EQ(narrow.ColWidth(0), 600) << "序号 plus a plus two a is 630, over the cap";
+    EXPECT_EQ(narrow.ColWidth(1), 2 * 180 + 90 + 2 * 90);
+
+    memory::FlexGrid wide;
+    wide.Width(20000);
+    EXPECT_EQ(grid.sFillTable("select 名称 from 货物", wide, true, 2), "");
+    // (18000 - 450 - 450) / 2 = 8550 spare per column; the number column is capped.
+    EXPECT_EQ(wide.ColWidth(0), 600);
+    EXPECT_EQ(wide.ColWidth(1), 450 + 8550);
+
+    // The number column is capped but never narrower than its widest number. 100,000 rows: ten digits crossed
+    // five times
+    exec({"create table 数字 (d int)", "insert into 数字 values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
+          "create table 大表 (n int)",
+          "insert into 大表 select a.d from 数字 a, 数字 b, 数字 c, 数字 e, 数字 f"});
+    // Fixed rule at 9 pt: a digit and "a" are 90 twips each.
+    const std::vector<std::tuple<GridType, int, std::int32_t>> cases = {
+        {GridType::MSFlexGrid, 99999, 600},    // 5 digits and an a are 540: the cap stands
+        {GridType::MSFlexGrid, 100000, 630},   // 6 digits and an a
+        {GridType::MSHFlexGrid, 100000, 630},  // the bound grid numbers its rows the same way
+    };
+    for (const auto& [type, rows, width] : cases) {
+        memory::FlexGrid numbered(type);
+        numbered.Width(20000);
+        const std::string sql = "select top " + std::to_string(rows) + " n from 大表";
+        ASSERT_EQ(grid.sFillTable(sql, numbered, true, 2, "n"), "") << rows;
+        ASSERT_EQ(numbered.TextMatrix(numbered.Rows() - 2, 0), std::to_string(rows))
+            << "the last number, then 合计";
+        EXPECT_EQ(numbered.ColWidth(0), width) << rows;
+    }
 }
 
 // A query form's fill (sizes, a totals row, dates tidied, banded rows) is told
@@ -187,165 +289,12 @@ TEST_F(Fill, AViewHearsAFewBlocksWhateverTheRowCount) {
     EXPECT_EQ(bound.at(2), "reset") << "the bound rows are laid out in one reset";
 }
 
-TEST_F(Fill, BoundHierarchicalGridShowsFieldsRightOfTheNumberColumn) {
-    memory::FlexGrid g(GridType::MSHFlexGrid);
-    EXPECT_EQ(grid.sFillTable("select 名称,金额 from 货物 order by 金额 desc", g), "");
-    EXPECT_EQ(g.bindCount(), 1);
-    EXPECT_EQ(column(g, 0), (Cells{"序号", "1", "2", "3"}));
-    EXPECT_EQ(column(g, 1), (Cells{"名称", "", "钢管", "钢板"}));
-    EXPECT_EQ(column(g, 2), (Cells{"金额", "10", "0.2", "0.1"}));
-}
+class OtherGrid : public memory::FlexGrid {
+public:
+    std::string typeName() const override { return "DataGrid"; }
+};
 
-TEST_F(Fill, WithoutNumberColumnFieldsStartAtColumnZero) {
-    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
-        memory::FlexGrid g(type);
-        EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g, false, 0, "", false), "");
-        EXPECT_EQ(g.FixedCols(), 0);
-        EXPECT_EQ(row(g, 0), (Cells{"编号", "名称"})) << g.typeName();
-        EXPECT_EQ(row(g, 2), (Cells{"2", "钢板"})) << g.typeName();
-    }
-}
-
-TEST_F(Fill, EmptyResultLeavesTheHeadingAndReportsZeroWithOrWithoutFixedRows) {
-    memory::FlexGrid flex;
-    flex.Rows(5);
-    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", flex), "0");
-    ASSERT_EQ(flex.Rows(), 1);
-    EXPECT_EQ(row(flex, 0), (Cells{"序号", "编号", "名称"}));
-    EXPECT_EQ(flex.ToolTipText(), "共有 0 条记录！");
-    EXPECT_EQ(flex.HighLight(), 0);
-
-    memory::FlexGrid bound(GridType::MSHFlexGrid);
-    bound.Rows(5);
-    bound.TextMatrix(1, 1, "old");
-    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", bound, false, 0, "金额"), "0");
-    EXPECT_EQ(bound.bindCount(), 0);
-    ASSERT_EQ(bound.Rows(), 2);
-    EXPECT_EQ(row(bound, 0), (Cells{"序号", "编号", "名称"}))
-        << "no forced column without rows, heading as asked";
-    EXPECT_EQ(row(bound, 1), (Cells{"", "", ""}));
-
-    memory::FlexGrid bare;
-    bare.FixedRows(0);
-    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物 where 1=0", bare), "0")
-        << "without fixed rows the date step has no row to read";
-    EXPECT_EQ(bare.Rows(), 0);
-}
-
-TEST_F(Fill, TotalsRowForcesTheNumberColumnAndSumsOnlyTheNamedFields) {
-    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
-        memory::FlexGrid g(type);
-        EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", g, false, 0, "金额", false), "");
-        ASSERT_EQ(g.Rows(), 5) << g.typeName();
-        EXPECT_EQ(g.TextMatrix(0, 0), "序号");
-        EXPECT_EQ(row(g, 4), (Cells{"合计", "", "10.3", ""}))
-            << g.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
-        EXPECT_EQ(column(g, 0), (Cells{"序号", "1", "2", "3", "合计"}));
-    }
-}
-
-TEST_F(Fill, ATotalBeyondADoubleFailsInsteadOfCountingZero) {
-    exec({"create table 大 (名称 nvarchar(10), 数 nvarchar(10))", "insert into 大 values ('a', '1e308')",
-          "insert into 大 values ('b', '1e308')"});
-    memory::FlexGrid g;
-    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", g, false, 0, "数"), "Overflow");
-    exec({"update 大 set 数='1e400' where 名称='b'"});
-    EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", g, false, 0, "数"), "Overflow");
-    EXPECT_EQ(column(g, 2), (Cells{"数", "1e308", "1e400", ""})) << "the rows stay as far as they came";
-}
-
-// The statement that runs, character for character, and what it brings back.
-TEST_F(Fill, TheStatementRunsAsGivenOrWithTheDefaultOrderAppended) {
-    exec({"insert into 货物 values (4, '钢''条 -- order by 名称', 0, 0, null)"});
-    auto recorder = std::make_shared<testing::CountingConnection>(conn);
-    session().oConn = recorder;
-    struct Case {
-        const char* sql;
-        const char* ran;
-        Cells numbers;
-    } cases[] = {
-        {"select 编号,名称 from 货物",
-         "select 编号,名称 from 货物 order by 编号",
-         {"编号", "1", "2", "3", "4"}},
-        {"select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称'",
-         "select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称' order by 编号",
-         {"编号", "1", "2"}},
-        {"select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%'",
-         "select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%' order by 编号",
-         {"编号"}},
-    };
-    for (const auto& c : cases) {
-        recorder->reset();
-        memory::FlexGrid g;
-        grid.sFillTable(c.sql, g);
-        EXPECT_EQ(recorder->queries, std::vector<std::string>{c.ran}) << c.sql;
-        EXPECT_TRUE(recorder->executes.empty()) << c.sql;
-        EXPECT_EQ(column(g, 1), c.numbers) << c.sql;
-    }
-}
-
-TEST_F(Fill, TwoFixedRowsEndBlank) {
-    memory::FlexGrid g;
-    g.Rows(3);
-    g.FixedRows(2);
-    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
-    ASSERT_EQ(g.Rows(), 5);
-    EXPECT_EQ(column(g, 1), (Cells{"", "", "1", "2", "3"}));
-}
-
-TEST_F(Fill, EmptyDatesAreBlankedUnlessTheStepIsSwitchedOff) {
-    memory::FlexGrid g;
-    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g), "");
-    EXPECT_EQ(column(g, 2), (Cells{"日期", "", "2003-05-01", ""}));
-    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g, false, 0, "", true, "-1"), "");
-    EXPECT_EQ(column(g, 2), (Cells{"日期", "1900-01-01", "2003-05-01", ""}));
-    EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", g, false, 0, "", true, "YYYY年M月"), "");
-    EXPECT_EQ(column(g, 2), (Cells{"日期", "1900年1月", "2003年5月", ""}));
-}
-
-TEST_F(Fill, ContentSizingOnANarrowAndAWideGrid) {
-    // Fixed rule at 9 pt: "a" 90, a Chinese character 180 twips.
-    memory::FlexGrid narrow;
-    narrow.Width(1000);
-    EXPECT_EQ(grid.sFillTable("select 名称 from 货物", narrow, true, 2), "");
-    EXPECT_EQ(narrow.ColWidth(0), 600) << "序号 plus a plus two a is 630, over the cap";
-    EXPECT_EQ(narrow.ColWidth(1), 2 * 180 + 90 + 2 * 90);
-
-    memory::FlexGrid wide;
-    wide.Width(20000);
-    EXPECT_EQ(grid.sFillTable("select 名称 from 货物", wide, true, 2), "");
-    // (18000 - 450 - 450) / 2 = 8550 spare per column; the number column is capped.
-    EXPECT_EQ(wide.ColWidth(0), 600);
-    EXPECT_EQ(wide.ColWidth(1), 450 + 8550);
-}
-
-TEST_F(Fill, TheNumberColumnIsCappedButNeverNarrowerThanItsWidestNumber) {
-    // 100,000 rows: ten digits crossed five times
-    exec({"create table 数字 (d int)", "insert into 数字 values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
-          "create table 大表 (n int)",
-          "insert into 大表 select a.d from 数字 a, 数字 b, 数字 c, 数字 e, 数字 f"});
-    struct Case {
-        GridType type;
-        int rows;
-        std::int32_t width;
-    };
-    // Fixed rule at 9 pt: a digit and "a" are 90 twips each.
-    const std::vector<Case> cases = {
-        {GridType::MSFlexGrid, 99999, 600},    // 5 digits and an a are 540: the cap stands
-        {GridType::MSFlexGrid, 100000, 630},   // 6 digits and an a
-        {GridType::MSHFlexGrid, 100000, 630},  // the bound grid numbers its rows the same way
-    };
-    for (const Case& c : cases) {
-        memory::FlexGrid g(c.type);
-        g.Width(20000);
-        const std::string sql = "select top " + std::to_string(c.rows) + " n from 大表";
-        ASSERT_EQ(grid.sFillTable(sql, g, true, 2, "n"), "") << c.rows;
-        ASSERT_EQ(g.TextMatrix(g.Rows() - 2, 0), std::to_string(c.rows)) << "the last number, then 合计";
-        EXPECT_EQ(g.ColWidth(0), c.width) << c.rows;
-    }
-}
-
-TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
+TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
     memory::FlexGrid g;
     g.TextMatrix(1, 1, "kept");
     const std::string bad = grid.sFillTable("select 名称 from 没有的表", g);
@@ -353,10 +302,9 @@ TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
     EXPECT_NE(bad.find("Invalid object name '没有的表'."), std::string::npos)
         << bad;  // behind the driver's tags
 #else
-    EXPECT_EQ(bad, "no such table: 没有的表");
+    EXPECT_EQ(bad, "对象名 '没有的表' 无效。");
 #endif
     EXPECT_EQ(g.TextMatrix(1, 1), "kept");
-
     // A cell too wide for a 16-bit width ends the call after the rows were written.
     exec({"create table 长 (备注 nvarchar(4000))"});
     std::string text;
@@ -375,33 +323,26 @@ TEST_F(Fill, FailuresComeBackAsTheDescriptionAndLeaveTheGridAsFarAsItCame) {
               "No text measurer is installed on this thread");
     EXPECT_EQ(unmeasured.TextMatrix(1, 1), "kept");
     EXPECT_EQ(grid.sFillTable("select 编号 from 货物", unmeasured), "") << "sizing off needs no measurer";
-}
 
-class OtherGrid : public memory::FlexGrid {
-public:
-    std::string typeName() const override { return "DataGrid"; }
-};
+    // a grid of another type gets no rows but the rest of the steps
+    OtherGrid other;
+    other.Rows(3);
+    other.TextMatrix(2, 0, "x");
+    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", other), "");
+    EXPECT_EQ(other.Cols(), 3);
+    EXPECT_EQ(other.ToolTipText(), "共有 3 条记录！");
+    EXPECT_EQ(column(other, 0), (Cells{"", "1", "2"})) << "only the running numbers were written";
 
-TEST_F(Fill, AGridOfAnotherTypeGetsNoRowsButTheRestOfTheSteps) {
-    OtherGrid g;
-    g.Rows(3);
-    g.TextMatrix(2, 0, "x");
-    EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
-    EXPECT_EQ(g.Cols(), 3);
-    EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
-    EXPECT_EQ(column(g, 0), (Cells{"", "1", "2"})) << "only the running numbers were written";
-}
-
-TEST_F(Fill, ColumnTitlesFromAnOpenRecordset) {
+    // column titles from an open recordset
     Recordset rs;
     rs.Open("select 编号,名称,金额 from 货物", *conn);
-    memory::FlexGrid g;
+    memory::FlexGrid titled;
     std::int16_t col = 2;
     std::int16_t field = 1;
-    grid.mAddGridColTitle(g, rs, col, field);
+    grid.mAddGridColTitle(titled, rs, col, field);
     EXPECT_EQ(col, 4) << "the column after the last heading";
-    EXPECT_EQ(g.FixedCols(), 2);
-    EXPECT_EQ(row(g, 0), (Cells{"序号", "", "名称", "金额", ""}));
+    EXPECT_EQ(titled.FixedCols(), 2);
+    EXPECT_EQ(row(titled, 0), (Cells{"序号", "", "名称", "金额", ""}));
 
     memory::FlexGrid plain;
     grid.mAddGridColTitle(plain, rs);
@@ -414,6 +355,34 @@ TEST_F(Fill, ColumnTitlesFromAnOpenRecordset) {
     EXPECT_EQ(start, 0) << "no field from 5 on";
     rs.Close();
     EXPECT_THROW(grid.mAddGridColTitle(plain, rs), Error);
+
+    // the statement that runs, character for character, and what it brings back
+    exec({"insert into 货物 values (4, '钢''条 -- order by 名称', 0, 0, null)"});
+    auto recorder = std::make_shared<testing::CountingConnection>(conn);
+    session().oConn = recorder;
+    struct Case {
+        const char* sql;
+        const char* sent;
+        Cells numbers;
+    } cases[] = {
+        {"select 编号,名称 from 货物",
+         "select 编号,名称 from 货物 order by 编号",
+         {"编号", "1", "2", "3", "4"}},
+        {"select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称'",
+         "select 编号,名称 from 货物 where 名称<>'钢''条 -- order by 名称' order by 编号",
+         {"编号", "1", "2"}},
+        {"select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%'",
+         "select 编号,名称 from 货物 where 名称 like N'%;%' or 名称 like '%‘%' order by 编号",
+         {"编号"}},
+    };
+    for (const auto& c : cases) {
+        recorder->reset();
+        memory::FlexGrid ran;
+        grid.sFillTable(c.sql, ran);
+        EXPECT_EQ(recorder->queries, std::vector<std::string>{c.sent}) << c.sql;
+        EXPECT_TRUE(recorder->executes.empty()) << c.sql;
+        EXPECT_EQ(column(ran, 1), c.numbers) << c.sql;
+    }
 }
 
 }  // namespace

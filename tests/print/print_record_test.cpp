@@ -17,6 +17,7 @@
 #include "palvo/memory/printer.h"
 #include "palvo/print_layout.h"
 #include "palvo/session.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {
@@ -45,6 +46,15 @@ protected:
 
     void print(FlexGrid& grid, std::string top = "制表：张三", std::string bottom = "审核：李四") {
         clsPrint().mPrintRecord(grid, "销售清单", top, bottom);
+    }
+    // The job of the n-th print; throws (failing the test) when there are not n jobs.
+    const memory::PrintedJob& printed(std::size_t n = 1) {
+        EXPECT_EQ(printer->jobs().size(), n);
+        return printer->jobs().at(n - 1);
+    }
+    void freshPrinter() {
+        printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+        installPrinter(printer);
     }
 
     std::shared_ptr<memory::ScriptedMessageBox> box = std::make_shared<memory::ScriptedMessageBox>();
@@ -83,9 +93,7 @@ void expectLastRuleAboveFoot(const memory::PrintedJob& job, int page) {
 TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientationAndStayAboveTheFoot) {
     constexpr double kEighthInch = 180, kQuarterInch = 360;
     struct Case {
-        int dataRows;
-        int paper;
-        int orientation;
+        int dataRows, paper, orientation;
         double margin;
         float gridFont;  // the title is twice as large
         std::vector<int> rowsPerPage;
@@ -109,16 +117,14 @@ TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientationAndStayAboveTheFoot) {
         SCOPED_TRACE(std::to_string(c.dataRows) + " rows on paper " + std::to_string(c.paper) +
                      ", orientation " + std::to_string(c.orientation) + ", margin " +
                      std::to_string(c.margin));
-        printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+        freshPrinter();
         printer->paper(c.paper, c.orientation);  // the paper less a quarter inch on every side
         printer->printableSize(printer->ScaleWidth() + 2 * (kQuarterInch - c.margin),
                                printer->ScaleHeight() + 2 * (kQuarterInch - c.margin));
-        installPrinter(printer);
         auto grid = makeGrid(c.dataRows);
         grid.CellFontSize(c.gridFont);
         print(grid);
-        ASSERT_EQ(printer->jobs().size(), 1u);
-        const auto& job = printer->jobs()[0];
+        const auto& job = printed();
         const int pages = static_cast<int>(c.rowsPerPage.size());
         ASSERT_EQ(job.pages, pages) << "a page break right before the end adds no blank page";
         for (int p = 1; p <= pages; ++p) {
@@ -132,6 +138,154 @@ TEST_F(PrintRecord, RowsPerPageFollowPaperAndOrientationAndStayAboveTheFoot) {
         EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{"数据已送至打印机！", 48, "提示"}}));
         box->clear();
     }
+}
+
+// The last text of a page above its foot (its last row or page total, as no
+// BotStr is printed), and the foot's top.
+std::pair<double, double> lastRowAndFoot(const memory::PrintedJob& job, int page) {
+    double last = 0, foot = 0;
+    for (const auto& op : job.ops) {
+        if (op.page != page || op.kind != PrinterOp::Kind::Text) continue;
+        if (op.text.rfind("第 ", 0) == 0)
+            foot = op.y;
+        else
+            last = std::max(last, op.y);
+    }
+    return {last, foot};
+}
+
+// Where the fonts reach past their lines (a CJK face's ascent above the foot,
+// its descent under a row) the rows per page leave the last row's text clear
+// of the foot's text, and its rule a thin rule above the foot's ink: on B5
+// landscape the PDF printer's area keeps 25 rows, one 40 twips shorter (the
+// print dialog's margins) 24, where a font keeping within its lines still fits 25.
+TEST_F(PrintRecord, TheLastRowsTextAndRuleStayClearOfTheFootAsTheFontsReach) {
+    const Printer::TextReach cjk{80, 19, 18}, none{};
+    const struct {
+        double height;
+        Printer::TextReach reach;
+        int rows;
+    } cases[] = {{9958, cjk, 25}, {9918, cjk, 24}, {9918, none, 25}, {9870, none, 24}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("height " + std::to_string(c.height) + ", reach above " + std::to_string(c.reach.above));
+        freshPrinter();
+        printer->paper(PaperCode::B5, vbPRORLandscape);
+        printer->printableSize(printer->ScaleWidth(), c.height);
+        printer->reach(c.reach);
+        auto grid = makeGrid(c.rows + 1);
+        print(grid, "制表：张三", "");
+        const auto& job = printed();
+        EXPECT_EQ(rowsOn(job, 1), c.rows);
+        const auto [row, foot] = lastRowAndFoot(job, 1);
+        EXPECT_LE(row + 220 + c.reach.below + 10, foot - c.reach.above)
+            << "the texts as a reader selects them";
+        EXPECT_LE(job.lines(1).back().y + 10, foot - c.reach.inkAbove) << "the rule under the foot's ink";
+    }
+}
+
+std::string tenths(int n) { return std::to_string(n / 10) + (n % 10 ? "." + std::to_string(n % 10) : ""); }
+
+// Headings 序号, 名称, 金额 with amounts of tenths: row r reads r, 货品r, r / 10.
+memory::FlexGrid tenthsGrid(int dataRows) {
+    memory::FlexGrid g = makeGrid(dataRows);
+    for (int r = 1; r <= dataRows; ++r) g.TextMatrix(r, 2, tenths(r));
+    return g;
+}
+
+// The texts of a page from the first "本页小计" on.
+std::vector<std::string> totalsOn(const memory::PrintedJob& job, int page) {
+    const auto texts = job.texts(page);
+    const auto from = std::find(texts.begin(), texts.end(), "本页小计");
+    return {from, texts.end() - (from == texts.end() ? 0 : 1)};  // the foot left out
+}
+
+// Each page's table ends with the sums of its rows and those carried up to it,
+// in two more ruled rows of the page's table: the data rows a page shrink by two.
+TEST_F(PrintRecord, PageTotalsEndEveryPagesTableAndTheLastCarriedTotalIsTheGrids) {
+    auto options = std::make_shared<PrintRecordOptions>(PrintRecordOptions{{"金额"}});
+    ScopedPrintRecordOptions guard(options);
+    auto grid = tenthsGrid(81);
+    print(grid, "制表：张三", "");
+    const auto& job = printed();
+    ASSERT_EQ(job.pages, 3);
+    const std::vector<std::vector<std::string>> totals = {{"本页小计", "74.1", "累计", "74.1"},
+                                                          {"本页小计", "218.5", "累计", "292.6"},
+                                                          {"本页小计", "39.5", "累计", "332.1"}};
+    const int rows[] = {38, 38, 5};
+    for (int p = 1; p <= 3; ++p) {
+        SCOPED_TRACE("page " + std::to_string(p));
+        EXPECT_EQ(rowsOn(job, p), rows[p - 1] + 2);
+        EXPECT_EQ(totalsOn(job, p), totals[static_cast<std::size_t>(p - 1)]);
+        expectLastRuleAboveFoot(job, p);
+    }
+    // the label in column 0, which widens to hold it; the sums in their column, each a row under the page's
+    // rows
+    const double body = 1560 + 220 + 100, pitch = 1.4 * 220, x1 = 330 + 4 * 220 + 110,
+                 x2 = x1 + 2 * 220 + 2 * 110 + 110;  // 名称 as wide as 货品81
+    EXPECT_EQ(at(job, "货品1", 1), std::pair(x1, body + 50));
+    EXPECT_EQ(at(job, "本页小计", 1), std::pair(330.0, body + 50 + 38 * pitch));
+    EXPECT_EQ(at(job, "74.1", 1), std::pair(x2, body + 50 + 38 * pitch));
+    EXPECT_EQ(at(job, "累计", 1).second, body + 50 + 39 * pitch);
+    EXPECT_EQ(job.lines(1).back().y, body + 50 + 39 * pitch + 220 + 50);
+
+    // a grid with its own totals row (sFillTable's 合计): that row prints but is not summed again;
+    // the label goes to the first column not totalled, a column named twice is summed once
+    options->pageTotals = {"金额", "序号", "金额"};
+    auto filled = tenthsGrid(5);
+    filled.AddItem("合计\t\t1.5");
+    print(filled, "制表：张三", "");
+    EXPECT_EQ(totalsOn(printed(2), 1),
+              (std::vector<std::string>{"本页小计", "1.5", "15", "累计", "1.5", "15"}));
+    EXPECT_EQ(at(printed(2), "本页小计", 1).first, 330 + 440 + 110) << "in 名称";
+
+    // a sum wider than the page counts as the page's width, as a long cell does, and prints whole
+    options->pageTotals = {"金额"};
+    auto huge = makeGrid(2);
+    huge.TextMatrix(1, 2, "1e300");
+    huge.TextMatrix(2, 2, "1E+300");
+    print(huge, "制表：张三", "");
+    EXPECT_EQ(totalsOn(printed(3), 1), (std::vector<std::string>{"本页小计", "2" + std::string(300, '0'),
+                                                                 "累计", "2" + std::string(300, '0')}));
+}
+
+// A printer's offset moves every text and rule, the foot with them; one that
+// would move the table (its rules from the margin to the right, from the rule
+// over the heading to the lowest) past the printable area is refused.
+TEST_F(PrintRecord, AnOffsetMovesEverythingPrintedAndOneMovingTheTableOffThePaperIsRefused) {
+    auto grid = makeGrid(41);
+    print(grid);
+    printer->Offset(200, -300);
+    print(grid);
+    ASSERT_EQ(printer->jobs().size(), 2u);
+    const auto &plain = printer->jobs()[0].ops, &moved = printer->jobs()[1].ops;
+    ASSERT_EQ(plain.size(), moved.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        SCOPED_TRACE(plain[i].text);
+        EXPECT_EQ(std::tuple(moved[i].page, moved[i].x, moved[i].y),
+                  std::tuple(plain[i].page, plain[i].x + 200, plain[i].y - 300));
+        if (plain[i].kind == PrinterOp::Kind::Line) {
+            EXPECT_EQ(std::pair(moved[i].x2, moved[i].y2), std::pair(plain[i].x2 + 200, plain[i].y2 - 300));
+        }
+    }
+
+    // the margin is aaa (330 twips), the rule over the heading at 1460, page 1's lowest rule at 14212 of
+    // 16118
+    const struct {
+        double x, y;
+        bool refused;
+    } cases[] = {{330, 0, false},   {331, 0, true},   {-330, 0, false}, {-331, 0, true},
+                 {0, -1460, false}, {0, -1461, true}, {0, 1906, false}, {0, 1907, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x) + ", " + std::to_string(c.y));
+        printer->Offset(c.x, c.y);
+        box->clear();
+        const std::size_t jobs = printer->jobs().size();
+        print(grid);
+        EXPECT_EQ(printer->jobs().size(), jobs + (c.refused ? 0 : 1));
+        EXPECT_EQ(box->last().text,
+                  c.refused ? "打印偏移使表格超出纸张，请减小偏移！" : "数据已送至打印机！");
+    }
+    EXPECT_EQ(testing::errorNumber([&] { printer->Offset(std::nan(""), 0); }), 380);
 }
 
 // A preview's printer only shows the job: the report names it after its title
@@ -162,8 +316,7 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     auto grid = makeGrid(41);
     grid.TextMatrix(7, 1, "很长的货品名称");  // the widest text of column 1
     print(grid);
-    ASSERT_EQ(printer->jobs().size(), 1u);
-    const auto& job = printer->jobs()[0];
+    const auto& job = printed();
     const auto& ops = job.ops;
     const double pw = printer->ScaleWidth();
     // title at 18 points (twice the grid's 9) one line from the top; body at 11, "a" 110 twips
@@ -181,14 +334,14 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     EXPECT_EQ(at(job, "第 1/2 页", 1),
               std::pair((pw - (2 * 220 + 5 * 110)) / 2, printer->ScaleHeight() - 300));
 
-    const auto rules = printer->jobs()[0].lines(1);
+    const auto rules = job.lines(1);
     ASSERT_EQ(rules.size(), 42u);
     EXPECT_EQ(std::tuple(rules[0].x, rules[0].y, rules[0].x2, rules[0].drawWidth),
               std::tuple(330.0, 1460.0, pw - 330, 2));
     EXPECT_EQ(std::pair(rules[1].y, rules[1].drawWidth), std::pair(body, 2));
     EXPECT_EQ(std::pair(rules[41].y, rules[41].drawWidth), std::pair(body + 50 + 39 * pitch + 220 + 50, 1));
     // page 2: the heading rules are thin now; BotStr under the last rule
-    const auto rules2 = printer->jobs()[0].lines(2);
+    const auto rules2 = job.lines(2);
     ASSERT_EQ(rules2.size(), 3u);
     EXPECT_EQ(rules2[0].drawWidth + rules2[1].drawWidth, 2);
     EXPECT_EQ(at(job, "审核：李四", 2), std::pair(330.0, rules2[2].y + 50));
@@ -196,8 +349,8 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     // a title wider than the page starts left of it, a time line that wide at its edge
     printer->printableSize(1000, 16000);
     print(grid);
-    EXPECT_DOUBLE_EQ(printer->jobs()[1].ops[0].x, (1000 - 4 * 360) / 2.0);
-    EXPECT_DOUBLE_EQ(printer->jobs()[1].ops[1].x, 0);
+    EXPECT_DOUBLE_EQ(printed(2).ops[0].x, (1000 - 4 * 360) / 2.0);
+    EXPECT_DOUBLE_EQ(printed(2).ops[1].x, 0);
 }
 
 // A cell's own lines print one under another; its row is as much taller, its
@@ -208,8 +361,7 @@ TEST_F(PrintRecord, ACellsLinesPrintOneUnderAnotherAndTheRowsRuleStaysUnderThem)
     grid.TextMatrix(2, 1, "第一行\n第二行");        // a middle column
     grid.TextMatrix(3, 2, "甲\r\n乙\n丙丙丙丙丙");  // the last column, CR LF too
     print(grid);
-    ASSERT_EQ(printer->jobs().size(), 1u);
-    const auto& job = printer->jobs()[0];
+    const auto& job = printed();
     const double body = 1560 + 220 + 100, pitch = 1.4 * 220, top2 = body + 50 + pitch;
     const double x1 = 330 + 440 + 110, x2 = x1 + 3 * 220 + 110;  // 名称 as wide as 第一行
     EXPECT_EQ(at(job, "第一行"), std::pair(x1, top2));
@@ -227,8 +379,7 @@ TEST_F(PrintRecord, ACellsLinesPrintOneUnderAnotherAndTheRowsRuleStaysUnderThem)
     auto tall = makeGrid(40);
     for (int r = 1; r <= 40; ++r) tall.TextMatrix(r, 1, "货品\n规格\n产地");
     print(tall);
-    ASSERT_EQ(printer->jobs().size(), 2u);
-    const auto& tallJob = printer->jobs()[1];
+    const auto& tallJob = printed(2);
     int printed = 0;
     for (int p = 1; p <= tallJob.pages; ++p) {
         expectLastRuleAboveFoot(tallJob, p);
@@ -251,10 +402,9 @@ TEST_F(PrintRecord, OtherPaperAsksAndComputesTheRows) {
     box->clear();
     box->answerYes();
     print(grid);
-    ASSERT_EQ(printer->jobs().size(), 1u);
     // (15120 - 2000) / (220 x 1.4 + 50) = 36.6, so 37 rows a page
-    EXPECT_EQ(rowsOn(printer->jobs()[0], 1), 37);
-    EXPECT_EQ(printer->jobs()[0].pages, 3);
+    EXPECT_EQ(rowsOn(printed(), 1), 37);
+    EXPECT_EQ(printed().pages, 3);
 
     box->clear();
     printer->printableSize(11000, 1999);
@@ -265,28 +415,41 @@ TEST_F(PrintRecord, OtherPaperAsksAndComputesTheRows) {
               (std::vector<ShownMessage>{{question, 52, "提示"}, {"打印纸高度太小！", 48, "提示"}}));
 }
 
+// No printer, no data, or page totals of a column not in the report, holding other text than numbers or
+// leaving none for the label: each stops before anything prints, says why, and leaves the font as it was.
 TEST_F(PrintRecord, StopsWithItsMessageAndLeavesThePrinterAsItWas) {
-    struct Case {
-        const char* what;
+    auto grid = tenthsGrid(5), empty = makeGrid(0), numbers = makeGrid(1);
+    grid.TextMatrix(3, 2, "12元");
+    numbers.Cols(2);  // 序号 and 金额 alone: 1, 2.5
+    numbers.TextMatrix(0, 1, "金额");
+    numbers.TextMatrix(1, 1, "2.5");
+    const struct {
         int printers;
         bool installed;
-        int dataRows;
+        memory::FlexGrid* grid;
+        std::vector<std::string> pageTotals;
         ShownMessage message;
-    };
-    const Case cases[] = {
-        {"no printer", 0, true, 3, {"检测不到打印机！请安装打印机！", 64, "提示"}},
-        {"no printer port", 1, false, 3, {"检测不到打印机！请安装打印机！", 64, "提示"}},
-        {"no data", 1, true, 0, {"没有数据！", 48, "提示"}},
+    } cases[] = {
+        {0, true, &grid, {}, {"检测不到打印机！请安装打印机！", 64, "提示"}},
+        {1, false, &grid, {}, {"检测不到打印机！请安装打印机！", 64, "提示"}},
+        {1, true, &empty, {}, {"没有数据！", 48, "提示"}},
+        {1, true, &grid, {"数量"}, {"本页小计的列不在报表中：数量", 48, "提示"}},
+        {1, true, &grid, {"金额 "}, {"本页小计的列不在报表中：金额 ", 48, "提示"}},
+        {1, true, &grid, {"序号", "名称"}, {"本页小计的列不是数字：名称（第 1 行为“货品1”）", 48, "提示"}},
+        {1, true, &grid, {"金额"}, {"本页小计的列不是数字：金额（第 3 行为“12元”）", 48, "提示"}},
+        {1, true, &numbers, {"序号", "金额"}, {"本页小计不能合计全部的列：需留一列写“本页小计”", 48, "提示"}},
     };
     printer->FontSize(10.5);
     printer->FontBold(true);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.message.text);
+        ScopedPrintRecordOptions guard(
+            c.pageTotals.empty() ? nullptr
+                                 : std::make_shared<PrintRecordOptions>(PrintRecordOptions{c.pageTotals}));
         box->clear();
         printer->printers(c.printers);
         installPrinter(c.installed ? printer : nullptr);
-        auto grid = makeGrid(c.dataRows);
-        print(grid);
+        print(*c.grid);
         EXPECT_EQ(box->messages(), std::vector<ShownMessage>{c.message});
         EXPECT_TRUE(printer->jobs().empty() && !printer->jobOpen());
         EXPECT_TRUE(printer->FontSize() == 10.5 && printer->FontBold());
@@ -364,14 +527,11 @@ TEST_F(PrintRecord, ACellWiderThanThePagePrintsWholeAndCountsAsThePagesWidth) {
         auto grid = makeGrid(2);
         grid.TextMatrix(1, 1, cell);
         print(grid);
-        ASSERT_EQ(printer->jobs().size(), 1u);
-        const auto& job = printer->jobs()[0];
         const double x1 = 330 + 440 + 110;  // aaa, 序号, a
-        EXPECT_EQ(at(job, cell).first, x1) << "printed whole";
-        EXPECT_EQ(at(job, "金额").first, x1 + std::round(printer->ScaleWidth()) + 110);
+        EXPECT_EQ(at(printed(), cell).first, x1) << "printed whole";
+        EXPECT_EQ(at(printed(), "金额").first, x1 + std::round(printer->ScaleWidth()) + 110);
         EXPECT_EQ(box->last().text, "数据已送至打印机！");
-        printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
-        installPrinter(printer);
+        freshPrinter();
     }
 }
 

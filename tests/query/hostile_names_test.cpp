@@ -8,7 +8,7 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/clsSearch.h"
 #include "palvo/memory/controls.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 
 namespace Palvo {
 namespace {

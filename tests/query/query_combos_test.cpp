@@ -3,7 +3,7 @@
 #include "palvo/clsSearch.h"
 #include "palvo/memory/controls.h"
 #include "palvo/memory/msgbox.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 #include "support/sqlite_fixture.h"
 
 namespace Palvo {

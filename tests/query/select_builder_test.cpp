@@ -3,7 +3,7 @@
 #include "palvo/clsDatabase.h"
 #include "palvo/error.h"
 #include "palvo/memory/controls.h"
-#include "src/query/host_tables.h"
+#include "src/data/host_tables.h"
 #include "src/query/settings_store.h"
 #include "support/sqlite_fixture.h"
 
@@ -61,10 +61,10 @@ TEST_F(Settings, QueryNameWithQuotesAndEntryCategory) {
     // data-entry settings of every query name are read together
     exec(
         {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-         "values ('销售','甲',1,1,'录入','一','张三')",
+         "values ('销售','名称',1,1,'录入','一','张三')",
          "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-         "values ('销售','乙',1,2,'录入','二','张三')"});
-    EXPECT_EQ(db.sGetField("销售", "录入", "三"), "甲,乙");
+         "values ('销售','日期',1,2,'录入','二','张三')"});
+    EXPECT_EQ(db.sGetField("销售", "录入", "三"), "名称,日期");
 }
 
 TEST_F(Settings, ASetWithEveryColumnHiddenIsNotSeededAgain) {

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "palvo/error.h"
@@ -26,6 +27,16 @@ inline std::pair<long, std::string> errorOf(const std::function<void()>& f) {
         return {e.number(), e.description()};
     }
     return {0, ""};
+}
+
+/// The number, native code and description of the Palvo::Error a call raises; {0, 0, "ran"} when none.
+inline std::tuple<long, long, std::string> fullErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return {e.number(), e.nativeCode(), e.description()};
+    }
+    return {0, 0, "ran"};
 }
 
 /// The description of the Palvo::Error a call raises, or "" when it raises none.

@@ -37,7 +37,7 @@ TEST(KeyPressLen, MeasuresTheTextAfterTheKeyInGbkBytes) {
     };
     for (const auto& c : cases) {
         auto t = box(c.text, c.selStart, c.selLength);
-        EXPECT_EQ(util::iKeyPress_Control_Len(t, c.max, c.key), c.result) << c.text << " key " << c.key;
+        EXPECT_EQ(util::filterLengthKey(t, c.max, c.key), c.result) << c.text << " key " << c.key;
     }
 }
 
@@ -56,7 +56,7 @@ TEST(KeyPressNumber, LimitsIntegerAndDecimalDigits) {
     };
     for (const auto& c : cases) {
         auto t = box(c.text, c.selStart);
-        EXPECT_EQ(util::iKeyPress_Control_Number(c.key, t, c.lenInt, c.lenDec), c.result)
+        EXPECT_EQ(util::filterNumberKey(c.key, t, c.lenInt, c.lenDec), c.result)
             << c.text << " key " << static_cast<char>(c.key);
     }
 }
@@ -72,7 +72,7 @@ TEST(KeyPressDate, SeparatorsOnlyAfterSomething) {
     };
     for (const auto& c : cases) {
         auto t = box(c.text);
-        EXPECT_EQ(util::iKeyPress_Control_Date(t, c.key), c.result) << c.text << " key " << c.key;
+        EXPECT_EQ(util::filterDateKey(t, c.key), c.result) << c.text << " key " << c.key;
     }
 }
 

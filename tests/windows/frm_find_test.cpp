@@ -230,15 +230,15 @@ TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
 TEST_P(FindWindow, AFailingRegistryLookUpIsAnErrorOfTheCallAndTheWindowClosesReusable) {
     exec({"insert into 更新表记录 values (N'无此表', N'名称', N'客户', N'类别')"});
     using Raised = std::pair<long, std::string>;
-    EXPECT_EQ(errorOf([&] { find("Combo2 = 类别"); }), Raised(-2147217900, "no such table: 无此表"))
+    EXPECT_EQ(errorOf([&] { find("Combo2 = 类别"); }), Raised(-2147217900, "对象名 '无此表' 无效。"))
         << "a master table that is gone";
     exec({"insert into 更新表记录 values (N'', N'', N'客户', N'名称')"});
-    EXPECT_EQ(errorOf([&] { find(""); }), Raised(-2147217900, "near \"from\": syntax error"))
+    EXPECT_EQ(errorOf([&] { find(""); }), Raised(-2147217900, "关键字 'from' 附近有语法错误。"))
         << "an empty registry row";
     exec({"delete from 更新表记录"});
     EXPECT_EQ(find("Text1 = x\nclick cmdAdd\nclick cmdOk"), " where ( 名称='x' )") << "an empty registry";
     exec({"drop table 更新表记录"});
-    EXPECT_EQ(errorOf([&] { find("click cmdOk"); }), Raised(-2147217900, "no such table: 更新表记录"))
+    EXPECT_EQ(errorOf([&] { find("click cmdOk"); }), Raised(-2147217900, "对象名 '更新表记录' 无效。"))
         << "no registry table";
 }
 

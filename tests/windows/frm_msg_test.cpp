@@ -4,8 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "palvo/clsForm.h"
+#include "palvo/memory/msgbox.h"
+#include "palvo/memory/window_host.h"
+#include "palvo/msgbox.h"
 #include "palvo/window.h"
 #include "support/window_hosts.h"
 
@@ -104,6 +111,35 @@ TEST_P(MsgWindow, OkEnterAndEscCloseTheWindow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, MsgWindow, ::testing::ValuesIn(windowHostKinds()), hostName);
+
+// A batch host's message box may take the window's texts; the window then stays shut.
+TEST(MsgWindowTexts, GoToTheMessageBoxOnlyWhenItTakesThem) {
+    struct TakingBox : memory::ScriptedMessageBox {
+        bool takes = false;
+        std::vector<std::pair<std::string, std::string>> taken;
+        bool takeMessageWindow(const std::string& text, const std::string& details) override {
+            if (takes) taken.emplace_back(text, details);
+            return takes;
+        }
+    };
+    clsForm().mInit_Var("01", "", "", "", nullptr, "", 50, "出错了");
+    for (bool takes : {true, false}) {
+        auto box = std::make_shared<TakingBox>();
+        box->takes = takes;
+        ScopedMessageBox boxGuard(box);
+        auto host = std::make_shared<memory::WindowHost>(nullptr, box);
+        ScopedWindowHost hostGuard(host);
+        clsForm().mSubMsg("断开", "明细");
+        using Taken = std::vector<std::pair<std::string, std::string>>;
+        const Taken expected = takes ? Taken{{"断开", "明细"}} : Taken{};
+        EXPECT_EQ(box->taken, expected) << takes;
+        ASSERT_EQ(host->shown().size(), takes ? 0u : 1u) << takes;
+        if (!takes) {
+            EXPECT_EQ(host->shown().front()->Name(), "frmMsg");
+        }
+        EXPECT_TRUE(box->messages().empty()) << "no message box is shown instead";
+    }
+}
 
 }  // namespace
 }  // namespace Palvo::testing

@@ -21,6 +21,13 @@ protected:
         host = std::make_unique<WindowTestHost>(GetParam(), script);
         EXPECT_TRUE(clsSearch().sPrintSet_Zdy(table, query, "自定义查询").isNull());
     }
+    // The script lines that fill condition row r; a "" logic leaves its cell alone.
+    static std::string cond(int r, const std::string& column, const std::string& comparison,
+                            const std::string& value, const std::string& logic = "") {
+        const std::string at = "grid MS " + std::to_string(r) + " ";
+        return (logic.empty() ? "" : at + "1 = " + logic + "\n") + at + "2 = " + column + "\n" + at +
+               "3 = " + comparison + "\n" + at + "4 = " + value + "\n";
+    }
     std::vector<Items> lists() {
         return {items("List1"), items("List2"), items("List3"), items("List4"), items("List5")};
     }
@@ -75,18 +82,20 @@ TEST_P(CustomQuery, TheFirstOpeningSeedsEveryColumnButImagesAndSetsUpTheGrid) {
 }
 
 // The editors follow the current cell; what they set is saved on every row
-// and comes back on the next opening.
-TEST_P(CustomQuery, TheGridIsSavedOnEveryRowAndLoadedAgain) {
-    open(
-        "grid MS 1 2 = 名称\ngrid MS 1 3 =  包含 \ngrid MS 1 4 = O'Neil\nclick Command16\n"
-        "grid MS 2 1 =  AND \ngrid MS 2 2 = 数量\ngrid MS 2 3 =  > \ngrid MS 2 4 = 5\nclick Command7",
-        "王's 月报");
+// and comes back on the next opening. A column the table lost takes its
+// condition rows with it: the stored condition goes at once, and the dialog
+// says so each time it opens until the rest is saved.
+TEST_P(CustomQuery, TheGridIsSavedOnEveryRowLoadedAgainAndLosesALostColumnsRows) {
+    const std::string query = "王's 月报";
+    open(cond(1, "名称", " 包含 ", "O'Neil") + "click Command16\n" + cond(2, "数量", " > ", "5", " AND ") +
+             "click Command7",
+         query);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(condition(),
               Items{"名称 like '%O''Neil%' AND 数量 > 5#,,名称, 包含 ,O'Neil,, AND ,数量, > ,5"});
-    EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", "王's 月报"), "编号,名称,金额,数量,日期,备注");
+    EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", query), "编号,名称,金额,数量,日期,备注");
 
-    open("grid MS 2 4", "王's 月报");
+    open("grid MS 2 4", query);
     EXPECT_EQ(grid(), (Items{"||名称| 包含 |O'Neil", "| AND |数量| > |5"}));
     auto& g = get<FlexGrid>("MS");
     auto& value = get<ComboBox>("cmb4");
@@ -97,13 +106,29 @@ TEST_P(CustomQuery, TheGridIsSavedOnEveryRowAndLoadedAgain) {
     EXPECT_LE(std::abs(value.Left() - (g.Left() + g.CellLeft())), 15);
     EXPECT_LE(std::abs(value.Top() - (g.Top() + g.CellTop() - 15)), 15);
     EXPECT_LE(std::abs(value.Width() - g.CellWidth()), 15);
+
+    exec({"alter table 客户 drop column 名称", "alter table 客户 add 电话 varchar(20)"});
+    EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", query), "编号,金额,数量,日期,备注,电话");
+    EXPECT_EQ(condition(), Items{"#,,名称, 包含 ,O'Neil,, AND ,数量, > ,5"});
+    const Message notice =
+        info("表中已没有字段“名称”，含有该字段的查询条件已删除，请检查查询条件后重新保存！");
+    for (int opening = 0; opening < 2; ++opening) {
+        open("", query);
+        EXPECT_EQ(messages(), std::vector<Message>{notice}) << opening;
+        EXPECT_EQ(grid(), Items{"||数量| > |5"}) << "the next row joins nothing before it";
+        EXPECT_EQ(items("List2"), (Items{"编号", "金额", "数量", "日期", "备注", "电话"}));
+    }
+    open("click Command7", query);
+    EXPECT_EQ(condition(), Items{"数量 > 5#,,数量, > ,5"});
+    open("", query);
+    EXPECT_TRUE(messages().empty());
 }
 
 TEST_P(CustomQuery, MasterValuesMayCarryACommaButTypedCommasAreSwallowed) {
     exec({"insert into B_单位 (单位编号, 名称) values ('01', '北京,朝阳'), ('02', ' 上海 ')",
           "insert into 更新表记录 (主表, 主表字段, 附表, 附表字段) values ('B_单位', '名称', '客户', "
           "'名称')"});
-    open("grid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = 北京,朝阳\nclick Command7");
+    open(cond(1, "名称", " = ", "北京,朝阳") + "click Command7");
     auto& values = get<ComboBox>("cmb4");
     ASSERT_EQ(values.ListCount(), 2);
     EXPECT_EQ(values.List(1), "上海");
@@ -122,10 +147,8 @@ TEST_P(CustomQuery, RowsAreAddedAndDeletedAndAnEmptyRowEndsTheCondition) {
     open("grid MS 1 2 = 名称\nclick Command15");
     EXPECT_EQ(grid(), Items{"||||"}) << "the only row is emptied";
 
-    open(
-        "grid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = x\nclick Command16\ngrid MS 2 1 =  AND \n"
-        "click Command16\ngrid MS 3 1 =  AND \ngrid MS 3 2 = 数量\ngrid MS 3 3 =  > \ngrid MS 3 4 = 1\n"
-        "grid MS 2 1 = \nclick Command7");  // row 2 emptied again
+    open(cond(1, "名称", " = ", "x") + "click Command16\ngrid MS 2 1 =  AND \nclick Command16\n" +
+         cond(3, "数量", " > ", "1", " AND ") + "grid MS 2 1 = \nclick Command7");  // row 2 emptied again
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(condition(), Items{"名称 = 'x'#,,名称, = ,x"});
     open("");
@@ -140,17 +163,15 @@ TEST_P(CustomQuery, RefusalsShowTheirMessageWriteNothingAndKeepTheDialogOpen) {
         Message message;
     } cases[] = {
         {"select List2 1\nclick Command14\nselect List2 2\nclick Command14\nselect List2 1\nclick Command12\n"
-         "select List2 3\nclick Command12",
+         "select List2 3\nclick Command12\n",
          warning("排序项目必须是分组中的项目！请重新设置！")},
-        {"grid MS 1 2 = 数量\ngrid MS 1 3 =  包含 \ngrid MS 1 4 = 5",
-         warning("查询条件中项目“数量”为数值类型，不能用 包含 ")},
-        {"grid MS 1 2 = 数量\ngrid MS 1 3 =  = \ngrid MS 1 4 = 5 or 1=1", info("查询条件错误!,请重新编辑！")},
+        {cond(1, "数量", " 包含 ", "5"), warning("查询条件中项目“数量”为数值类型，不能用 包含 ")},
+        {cond(1, "数量", " = ", "5 or 1=1"), info("查询条件错误!,请重新编辑！")},
         // the database rejects the test query: an open bracket
-        {"grid MS 1 0 = (\ngrid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = x",
-         info("查询条件错误!,请重新编辑！")},
+        {"grid MS 1 0 = (\n" + cond(1, "名称", " = ", "x"), info("查询条件错误!,请重新编辑！")},
     };
     for (const Case& c : cases) {
-        open(c.script + "\nclick Command7\nclick Command8");
+        open(c.script + "click Command7\nclick Command8");
         EXPECT_EQ(messages(), std::vector<Message>{c.message}) << c.script;
         EXPECT_EQ(snapshot(), before) << c.script;
         EXPECT_EQ(host->unplayed(), 0u) << "still open for the cancel: " << c.script;
@@ -158,11 +179,10 @@ TEST_P(CustomQuery, RefusalsShowTheirMessageWriteNothingAndKeepTheDialogOpen) {
 }
 
 TEST_P(CustomQuery, HidingDropsAGroupButKeepsItsTotalAndRemovingSortKeysSetsTheButtons) {
+    // 金额 grouped, totalled and hidden; sort keys 编号 and 名称, then 编号 removed
     open(
-        "select List2 2\nclick Command14\nclick Command18\nclick Command2\n"  // 金额 grouped, totalled,
-                                                                              // hidden
-        "select List2 0\nclick Command12\nselect List2 1\nclick Command12\n"  // sort keys 编号, 名称
-        "select List3 0\nclick Command10");
+        "select List2 2\nclick Command14\nclick Command18\nclick Command2\n"
+        "select List2 0\nclick Command12\nselect List2 1\nclick Command12\nselect List3 0\nclick Command10");
     EXPECT_EQ(lists(), (std::vector<Items>{
                            {"金额"}, {"编号", "名称", "数量", "日期", "备注"}, {"名称—升序"}, {}, {"金额"}}));
     for (const char* name : {"Command3", "Command4"})
@@ -196,10 +216,9 @@ TEST_P(CustomQuery, AStoredNullConditionLeavesTheGridEmpty) {
 // and the dialog stays open with its lists and grid as the user left them.
 TEST_P(CustomQuery, AFailingStatementOfTheSaveLeavesTheSetAsItWas) {
     open("");
-    const std::string arrange =
-        "select List2 1\nclick Command14\nclick Command12\nselect List2 2\nclick Command18\n"
-        "grid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = O'Neil\nclick Command7\n"
-        "click Command8";  // played only while the dialog is still open
+    const std::string arrange =  // Command8 plays only while the dialog is still open
+        "select List2 1\nclick Command14\nclick Command12\nselect List2 2\nclick Command18\n" +
+        cond(1, "名称", " = ", "O'Neil") + "click Command7\nclick Command8";
     const std::vector<Items> arranged{
         {}, {"编号", "名称", "金额", "数量", "日期", "备注"}, {"名称—升序"}, {"名称"}, {"金额"}};
     const std::string before = snapshot();
@@ -224,9 +243,7 @@ TEST_P(CustomQuery, AFailingStatementOfTheSaveLeavesTheSetAsItWas) {
 // own order, so that saving without a change leaves every byte of the set.
 TEST_P(CustomQuery, ASaveWithoutAChangeKeepsEveryStoredByte) {
     // 金额 hidden; a condition stands on every row
-    open(
-        "select List2 2\nclick Command2\ngrid MS 1 2 = 名称\ngrid MS 1 3 =  = \ngrid MS 1 4 = O'Neil\nclick "
-        "Command7");
+    open("select List2 2\nclick Command2\n" + cond(1, "名称", " = ", "O'Neil") + "click Command7");
     struct Case {
         const char* name;
         std::vector<std::string> priorities;
@@ -279,17 +296,14 @@ TEST_P(CustomQuery, AConditionOnAnyColumnNameIsSavedAndRuns) {
         {"上架(日期", " < ", "1753-1-1", "datediff(d,'1753-1-1',[上架(日期]) < 0", 0},
     };
     for (const Case& c : cases) {
-        open("grid MS 1 2 = " + c.column + "\ngrid MS 1 3 = " + c.comparison + "\ngrid MS 1 4 = " + c.value +
-                 "\nclick Command7",
-             "月报", "商品");
+        open(cond(1, c.column, c.comparison, c.value) + "click Command7", "月报", "商品");
         EXPECT_TRUE(messages().empty()) << c.column;
         EXPECT_EQ(condition(), Items{c.condition + "#,," + c.column + "," + c.comparison + "," + c.value});
         EXPECT_EQ(conn->Query("select * from 商品 where " + c.condition).rowCount(), c.rows) << c.condition;
     }
     // a date a datetime cannot hold is refused before the database would refuse it
     const std::string before = snapshot();
-    open("grid MS 1 2 = 上架(日期\ngrid MS 1 3 =  = \ngrid MS 1 4 = 0099-1-1\nclick Command7\nclick Command8",
-         "月报", "商品");
+    open(cond(1, "上架(日期", " = ", "0099-1-1") + "click Command7\nclick Command8", "月报", "商品");
     EXPECT_EQ(messages(), std::vector<Message>{info("查询条件错误!,请重新编辑！")});
     EXPECT_EQ(snapshot(), before);
 }

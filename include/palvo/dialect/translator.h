@@ -5,13 +5,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+#include "palvo/export.h"
 
 namespace Palvo::dialect {
 
 /// A change of a table SQLite cannot make by one statement: the connection makes
 /// it from the schema it finds (rebuilding the table, its checks and indexes).
-struct SchemaChange {
+struct PALVO_API SchemaChange {
     enum class Kind { None, DropColumn, AlterColumn, RenameTable, RenameColumn };
     Kind kind = Kind::None;
     std::string table;       ///< as the statement names it
@@ -20,10 +23,24 @@ struct SchemaChange {
     std::string definition;  ///< AlterColumn: the column's SQLite definition, its name first
 };
 
+/// The declared types of the columns of the tables and views a statement names,
+/// which give column references the number types casts give (an int column's
+/// arithmetic overflows as int's, a decimal column's is exact). A translator
+/// given one keeps translations that depend on it: clear its cache when the
+/// schema changes.
+class PALVO_API Catalogue {
+public:
+    /// Column name in ASCII lower case -> declared type as stored ("int", "decimal real(18,2)").
+    using Columns = std::unordered_map<std::string, std::string>;
+    virtual ~Catalogue() = default;
+    /// The columns of the table or view of that name (ASCII lower case); nullptr when there is none.
+    virtual const Columns* columns(const std::string& lowerName) = 0;
+};
+
 /// The SQLite statements one T-SQL statement becomes: usually one; a CREATE TABLE
 /// with datetime columns is followed by the triggers that normalise them, and
 /// with number or sized text columns by those that check their values.
-struct Translation {
+struct PALVO_API Translation {
     std::vector<std::string> statements;
     /// For a query: the SQL Server type of each result column the statement
     /// decides ("decimal(14,6)", "money"), "" where the values decide it.
@@ -37,13 +54,15 @@ struct Translation {
     std::vector<int> textColumns;
     /// ALTER TABLE ... DROP COLUMN / ALTER COLUMN and sp_rename; `statements` is then empty.
     SchemaChange change;
+    /// The translation asked the catalogue about a table: it holds while the schema does.
+    bool usesCatalogue = false;
     /// The statements joined with ";\n".
     std::string joined() const;
 };
 
 /// Translates T-SQL statements to SQLite, remembering recent translations.
 /// Thread-safe: one translator may serve several connections.
-class Translator {
+class PALVO_API Translator {
 public:
     /// Keeps at most `capacity` translations (0 disables the cache), of
     /// statements of at most 4 MB together; a longer one is never kept.
@@ -57,6 +76,8 @@ public:
     std::string translate(std::string_view tsql);
     /// Like translate(), with the statements kept apart; shared with the cache.
     std::shared_ptr<const Translation> translateStatements(std::string_view tsql);
+    /// With the column types of `catalogue` (may be null): see Catalogue.
+    std::shared_ptr<const Translation> translateStatements(std::string_view tsql, Catalogue* catalogue);
 
     std::size_t cachedCount() const;
     void clearCache();
@@ -66,15 +87,15 @@ private:
     std::unique_ptr<Cache> cache_;
 };
 
-/// Translates without any cache.
-Translation translateUncached(std::string_view tsql);
+/// Translates without any cache, with the column types of `catalogue` when one is given.
+PALVO_API Translation translateUncached(std::string_view tsql, Catalogue* catalogue = nullptr);
 
 /// Whether SQLite reads this number text as exactly the number written: whole
 /// numbers within bigint, others when a double carries every digit (up to 15
 /// significant digits always do).
-bool readsExactly(std::string_view number);
+PALVO_API bool readsExactly(std::string_view number);
 /// "" when readsExactly(number); otherwise what is refused and why ("the number
 /// 12345678901234567890 (a whole number beyond bigint, ...)").
-std::string numberRefusal(std::string_view number);
+PALVO_API std::string numberRefusal(std::string_view number);
 
 }  // namespace Palvo::dialect

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "palvo/executor.h"
+#include "palvo/export.h"
 
 namespace Palvo::lua {
 
@@ -30,7 +31,7 @@ enum class Rights {
 };
 
 /// Bounds of one line; 0 leaves that bound off.
-struct Limits {
+struct PALVO_API Limits {
     /// Virtual machine instructions a line may run, counted in steps of a
     /// thousand (a line may overrun by less than one step).
     std::uint64_t instructions = 0;
@@ -42,7 +43,7 @@ struct Limits {
     std::size_t memory = 0;
 };
 
-class Executor : public Palvo::LineExecutor {
+class PALVO_API Executor : public Palvo::LineExecutor {
 public:
     /// Opens a Lua state with the libraries of the rights: in this process for
     /// full rights, in the sandbox program for sandboxed lines (`program`, by
@@ -74,9 +75,9 @@ private:
 
 /// Where the sandbox program is: beside the shared library (a build tree), in
 /// its palvo/ folder (installed), else where this build installs or built it.
-std::string sandboxProgram();
+PALVO_API std::string sandboxProgram();
 
 /// Installs a new Lua executor as the process's line executor.
-void install(Rights rights = Rights::Full, Limits limits = {});
+PALVO_API void install(Rights rights = Rights::Full, Limits limits = {});
 
 }  // namespace Palvo::lua

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 #include "palvo/list_model.h"
 #include "palvo/measure.h"
 
 namespace Palvo::memory {
 
 /// A combo box with an edit text: the core combo box model with a name.
-class ComboBox : public ComboBoxModel {
+class PALVO_API ComboBox : public ComboBoxModel {
 public:
     explicit ComboBox(std::string name = "Combo1") : name_(std::move(name)) {}
     std::string Name() const override { return name_; }
@@ -35,7 +36,7 @@ private:
 };
 
 /// A list box: the core list box model with a name.
-class ListBox : public ListBoxModel {
+class PALVO_API ListBox : public ListBoxModel {
 public:
     explicit ListBox(std::string name = "List1") : name_(std::move(name)) {}
     std::string Name() const override { return name_; }
@@ -44,7 +45,7 @@ private:
     std::string name_;
 };
 
-class ListItem : public Palvo::ListItem {
+class PALVO_API ListItem : public Palvo::ListItem {
 public:
     ListItem(std::string key, std::string text) : key_(std::move(key)), text_(std::move(text)) {}
     std::string Text() const override { return text_; }
@@ -58,7 +59,7 @@ private:
     std::map<int, std::string> sub_;
 };
 
-class ListView : public Palvo::ListView {
+class PALVO_API ListView : public Palvo::ListView {
 public:
     explicit ListView(std::string name = "ListView1") : name_(std::move(name)) {}
     std::string Name() const override { return name_; }
@@ -94,7 +95,7 @@ namespace Palvo::memory {
 /// an edit control wraps them: after blanks, which stay at the end of the
 /// line, and around Chinese characters, keeping closing punctuation with the
 /// character before it; a word wider than the box is cut where it fills a line.
-class TextBox : public Palvo::TextBox {
+class PALVO_API TextBox : public Palvo::TextBox {
 public:
     explicit TextBox(std::string name = "Text1", std::string text = {})
         : name_(std::move(name)), text_(std::move(text)) {}
@@ -178,7 +179,7 @@ private:
 namespace Palvo::memory {
 
 /// A label. MouseIcon loads a file only when it can be read.
-class Label : public Palvo::Label {
+class PALVO_API Label : public Palvo::Label {
 public:
     explicit Label(std::string name = "Label1", int index = -1) : name_(std::move(name)), index_(index) {}
     std::string Name() const override { return name_; }

@@ -2,10 +2,11 @@
 #pragma once
 
 #include "palvo/cursor.h"
+#include "palvo/export.h"
 
 namespace Palvo::memory {
 
-class Cursor : public Palvo::CursorPort {
+class PALVO_API Cursor : public Palvo::CursorPort {
 public:
     explicit Cursor(int displayCount = 0, POINTAPI position = {}) : count_(displayCount), pos_(position) {}
     int ShowCursor(bool show) override;

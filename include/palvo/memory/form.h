@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/form.h"
 #include "palvo/memory/controls.h"
 
@@ -15,7 +16,7 @@ namespace Palvo::memory {
 /// One field of an entry form: the label's tag (tag code digit and column
 /// name, "2名称"), the text box's tag (lookup source "table,column", or "")
 /// and the text the box starts with.
-struct FieldDef {
+struct PALVO_API FieldDef {
     std::string labelTag;
     std::string textTag;
     std::string text;
@@ -26,7 +27,7 @@ class Form;
 /// A control array kept in memory; members may be removed to describe a
 /// broken form.
 template <class Port, class Member>
-class MemoryArray : public Palvo::ControlArray<Port> {
+class PALVO_API MemoryArray : public Palvo::ControlArray<Port> {
 public:
     int Count() const override { return static_cast<int>(members_.size()); }
     int UBound() const override { return members_.empty() ? -1 : members_.rbegin()->first; }
@@ -50,7 +51,7 @@ private:
 /// An entry form. Field i adds lbl(i) and TXT(i); Controls() walks, in this
 /// fixed order, lbl(0), TXT(0), lbl(1), TXT(1), ... and then the controls
 /// added with add(). Only one text box has the focus at a time.
-class Form : public Palvo::Form {
+class PALVO_API Form : public Palvo::Form {
 public:
     explicit Form(std::string name = "Form1", const std::vector<FieldDef>& fields = {});
     ~Form() override;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "palvo/export.h"
 #include "palvo/grid_model.h"
 
 namespace Palvo::memory {
@@ -14,7 +15,7 @@ using Palvo::GridType;
 /// geometry. It starts as the platform's control does (see GridModel), with
 /// font size 9 and 4800 twips wide. Rows are 240 twips high and 10 data rows
 /// are visible from TopRow.
-class FlexGrid : public GridModel {
+class PALVO_API FlexGrid : public GridModel {
 public:
     explicit FlexGrid(GridType type = GridType::MSFlexGrid, std::string name = "flx");
 

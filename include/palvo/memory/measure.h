@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "palvo/export.h"
 #include "palvo/measure.h"
 
 namespace Palvo::memory {
@@ -13,7 +14,7 @@ namespace Palvo::memory {
 /// full-width forms and CJK punctuation) is one em, every other character half
 /// an em, where one em is the font size in points times 20 twips. So "a" at
 /// 9 points is 90 twips and "金额" 360. Deterministic, needs no font files.
-class FixedWidthMeasurer : public Palvo::TextMeasurer {
+class PALVO_API FixedWidthMeasurer : public Palvo::TextMeasurer {
 public:
     double TextWidth(std::string_view text, double fontSize) const override;
     /// Whether a code point counts as a wide (one em) character.
@@ -25,7 +26,7 @@ public:
 /// points times 20 twips. No kerning, no hinting. A character the face has no
 /// glyph for, and a byte that is not UTF-8, counts by the fixed rule. Safe to
 /// share between threads.
-class FontFileMeasurer : public Palvo::TextMeasurer {
+class PALVO_API FontFileMeasurer : public Palvo::TextMeasurer {
 public:
     /// Opens the face of `path` whose family name is `family`, or the first
     /// face when `family` is empty. Throws Palvo::Error 53 naming the file
@@ -49,6 +50,6 @@ inline constexpr const char* kNotoSansCjkPath = "/usr/share/fonts/opentype/noto/
 
 /// The measurer a headless host installs: Noto Sans CJK SC from `path` when
 /// that file can be read, the fixed rule otherwise.
-std::shared_ptr<Palvo::TextMeasurer> headlessMeasurer(const std::string& path = kNotoSansCjkPath);
+PALVO_API std::shared_ptr<Palvo::TextMeasurer> headlessMeasurer(const std::string& path = kNotoSansCjkPath);
 
 }  // namespace Palvo::memory

@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/msgbox.h"
 #include "palvo/window_script.h"
 
 namespace Palvo::memory {
 
 /// One message as it was shown.
-struct ShownMessage {
+struct PALVO_API ShownMessage {
     std::string text;
     int style = 0;
     std::string title;
@@ -20,7 +21,7 @@ struct ShownMessage {
 
 /// Records each message and answers with the next scripted answer; with the
 /// script empty it presses the first button (OK, Yes, Abort or Retry).
-class ScriptedMessageBox : public MessageBoxPort, public ScriptAnswers {
+class PALVO_API ScriptedMessageBox : public MessageBoxPort, public ScriptAnswers {
 public:
     int show(const std::string& text, int style, const std::string& title) override;
 

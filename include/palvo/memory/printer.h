@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/measure.h"
 #include "palvo/printer.h"
 
 namespace Palvo::memory {
 
 /// One operation a printer was asked for, in twips.
-struct PrinterOp {
+struct PALVO_API PrinterOp {
     enum class Kind { Text, Line };
     Kind kind = Kind::Text;
     int page = 1;
@@ -26,7 +27,7 @@ struct PrinterOp {
 };
 
 /// A job that ended with EndDoc.
-struct PrintedJob {
+struct PALVO_API PrintedJob {
     int pages = 0;
     std::vector<PrinterOp> ops;
     /// The texts printed on a page, in printing order.
@@ -39,7 +40,7 @@ struct PrintedJob {
 /// measurer (bold as regular) and a line is one em high (the font size in
 /// points times 20 twips). It starts as one A4 portrait printer with a
 /// 9-point font; paper, printable size and printer count are settable.
-class RecordingPrinter : public Palvo::Printer {
+class PALVO_API RecordingPrinter : public Palvo::Printer {
 public:
     /// nullptr measures with headlessMeasurer() (Noto Sans CJK, else the fixed rule).
     explicit RecordingPrinter(std::shared_ptr<TextMeasurer> measurer = nullptr);
@@ -59,6 +60,10 @@ public:
         width_ = width;
         height_ = height;
     }
+    /// How far its text reaches past its lines (Printer::textReach), the same
+    /// for every text and font; none at first.
+    void reach(TextReach r) { reach_ = r; }
+    TextReach textReach(std::string_view) const override { return reach_; }
 
     /// The jobs that ended, in order.
     const std::vector<PrintedJob>& jobs() const { return jobs_; }
@@ -87,6 +92,7 @@ private:
     std::vector<PrintedJob> jobs_;
     std::vector<PrinterOp> pending_;
     int abandoned_ = 0;
+    TextReach reach_;
 };
 
 }  // namespace Palvo::memory

@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/spreadsheet.h"
 
 namespace Palvo::memory {
 
-class SpreadsheetDesk : public Palvo::SpreadsheetDesk {
+class PALVO_API SpreadsheetDesk : public Palvo::SpreadsheetDesk {
 public:
     /// Where editable workbooks go; "" keeps the default (the documents folder).
     std::string saveTo;

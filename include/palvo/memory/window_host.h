@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "palvo/error.h"
+#include "palvo/export.h"
 #include "palvo/memory/controls.h"
 #include "palvo/memory/grid.h"
 #include "palvo/memory/msgbox.h"
@@ -16,7 +17,7 @@
 
 namespace Palvo::memory {
 
-class CommandButton : public Palvo::CommandButton {
+class PALVO_API CommandButton : public Palvo::CommandButton {
 public:
     CommandButton(std::string name, std::string caption, std::vector<std::string> pictures = {})
         : name_(std::move(name)), caption_(std::move(caption)), pictures_(std::move(pictures)) {}
@@ -44,7 +45,7 @@ private:
 
 /// A window as the memory host shows it: the layout's controls as memory
 /// controls, in layout order.
-class WindowFrame : public Palvo::WindowFrame {
+class PALVO_API WindowFrame : public Palvo::WindowFrame {
 public:
     WindowFrame(Window& window, const WindowLayout& layout);
     ~WindowFrame() override;
@@ -105,7 +106,7 @@ private:
 /// open closes it as its close box would, so a window never waits. Answer
 /// actions are handed to the message box as soon as they come up, before the
 /// window's next event runs.
-class WindowHost : public Palvo::WindowHost {
+class PALVO_API WindowHost : public Palvo::WindowHost {
 public:
     /// Either may be nullptr: no script closes every window at once; without
     /// a message box an answer action is refused.

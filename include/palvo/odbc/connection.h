@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "palvo/data.h"
+#include "palvo/export.h"
 
 namespace Palvo::odbc {
 
@@ -23,7 +24,7 @@ using StatementTranslator = std::function<std::vector<std::string>(const std::st
 /// connection string ("driver=sql server;server=...;uid=...;pwd=...;database=..."
 /// reaches SQL Server through FreeTDS). Every failure raises Palvo::Error with
 /// the driver's message, native error code and SQLSTATE.
-class Connection : public Palvo::Connection {
+class PALVO_API Connection : public Palvo::Connection {
 public:
     Connection();
     /// Uses the given call table instead of the driver manager (for tests).
@@ -61,8 +62,8 @@ private:
 /// The host platform's connection string for a server, user, password and
 /// database, every value quoted in braces ("}" doubled), so that ";", "=" and
 /// braces in a password reach the server as typed.
-std::string connectionStringFor(const std::string& server, const std::string& user,
-                                const std::string& password, const std::string& database);
+PALVO_API std::string connectionStringFor(const std::string& server, const std::string& user,
+                                          const std::string& password, const std::string& database);
 
 /// The connection string handed to the driver manager: "driver=sql server"
 /// (any case, braces optional) becomes the FreeTDS driver, and a FreeTDS
@@ -71,10 +72,10 @@ std::string connectionStringFor(const std::string& server, const std::string& us
 /// A non-empty user or password replaces UID/PWD. Throws Palvo::Error
 /// (ConnectionFailed) when the string cannot be parsed, or when a value for
 /// FreeTDS contains "};", which FreeTDS cannot read.
-std::string driverConnectionString(const std::string& connectionString, const std::string& user = {},
-                                   const std::string& password = {});
+PALVO_API std::string driverConnectionString(const std::string& connectionString,
+                                             const std::string& user = {}, const std::string& password = {});
 
 /// Makes Palvo::newConnection() create odbc::Connection objects.
-void installConnectionFactory();
+PALVO_API void installConnectionFactory();
 
 }  // namespace Palvo::odbc

@@ -4,13 +4,14 @@
 #pragma once
 
 #include "palvo/cursor.h"
+#include "palvo/export.h"
 
 namespace Palvo::qt {
 
 /// The pointer through Qt: a display count like the platform's (hidden below
 /// 0, shown as a blank override cursor) and QCursor::pos relative to the
 /// primary screen's top-left corner. Needs a QGuiApplication.
-class Cursor : public CursorPort {
+class PALVO_API Cursor : public CursorPort {
 public:
     Cursor() = default;
     ~Cursor() override;

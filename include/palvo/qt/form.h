@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/form.h"
 
 class QTableView;
@@ -27,7 +28,7 @@ namespace Palvo::qt {
 /// QTableView that shows no model of the host's (and is no QTableWidget) is a
 /// flex grid, an MSHFlexGrid when it has the dynamic property GridType
 /// "MSHFlexGrid". The adapters it hands out live as long as the Form adapter.
-class Form : public Palvo::Form {
+class PALVO_API Form : public Palvo::Form {
 public:
     explicit Form(QWidget* form);
     ~Form() override;

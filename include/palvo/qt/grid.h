@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "palvo/export.h"
 #include "palvo/grid_model.h"
 
 class QTableView;
@@ -35,7 +36,7 @@ using Palvo::GridType;
 /// grid shows in a view at a time: a newer adapter on the same view takes it
 /// over (a Form hands out the one shown). A QTableWidget cannot take another
 /// model and is refused (std::invalid_argument).
-class FlexGrid : public GridModel {
+class PALVO_API FlexGrid : public GridModel {
 public:
     explicit FlexGrid(QTableView* table, GridType type = GridType::MSFlexGrid);
     ~FlexGrid() override;

@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 #include "palvo/list_model.h"
 
 class QComboBox;
@@ -32,7 +33,7 @@ namespace Palvo::qt {
 /// model before any signal a host connected after making the adapter. One
 /// adapter shows in a combo at a time: a newer one takes it over. When the
 /// adapter goes, the combo keeps the entries in a model of its own.
-class ComboBox : public ComboBoxModel {
+class PALVO_API ComboBox : public ComboBoxModel {
 public:
     explicit ComboBox(QComboBox* combo);
     ~ComboBox() override;
@@ -70,7 +71,7 @@ private:
 /// (std::invalid_argument). One adapter shows in a view at a time: a newer
 /// one takes it over. When the adapter goes, the view keeps the entries in a
 /// model of its own.
-class ListBox : public ListBoxModel {
+class PALVO_API ListBox : public ListBoxModel {
 public:
     explicit ListBox(QListView* view);
     ~ListBox() override;
@@ -91,7 +92,7 @@ private:
 };
 
 /// One top-level row of a QTreeWidget: column 0 is the text, column j sub-item j.
-class ListItem : public Palvo::ListItem {
+class PALVO_API ListItem : public Palvo::ListItem {
 public:
     explicit ListItem(QTreeWidgetItem* item) : item_(item) {}
     std::string Text() const override;
@@ -105,7 +106,7 @@ private:
 
 /// A list view in report mode over a QTreeWidget: header keys and item keys
 /// are kept in Qt::UserRole of column 0 / of each header section.
-class ListView : public Palvo::ListView {
+class PALVO_API ListView : public Palvo::ListView {
 public:
     explicit ListView(QTreeWidget* tree);
     ~ListView() override;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "palvo/export.h"
 #include "palvo/measure.h"
 
 namespace Palvo::qt {
@@ -16,7 +17,7 @@ namespace Palvo::qt {
 /// The metrics of the last size asked for, and the widths of the texts seen
 /// at it, are kept (up to 65536 texts), so a grid of repeated values is shaped
 /// once per distinct text. Safe to share between threads.
-class FontMeasurer : public TextMeasurer {
+class PALVO_API FontMeasurer : public TextMeasurer {
 public:
     explicit FontMeasurer(std::string family = "Noto Sans CJK SC");
     ~FontMeasurer() override;

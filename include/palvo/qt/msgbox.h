@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "palvo/export.h"
 #include "palvo/msgbox.h"
 
 class QWidget;
@@ -13,7 +14,7 @@ namespace Palvo::qt {
 
 /// Message boxes as modal QMessageBox dialogs: icon, buttons and default
 /// button from the style, the title (the application name when empty).
-class MessageBox : public MessageBoxPort {
+class PALVO_API MessageBox : public MessageBoxPort {
 public:
     /// parent may be nullptr; it is not owned. Loads Qt's Chinese texts
     /// (useChineseTexts) when the application already runs.

@@ -5,11 +5,12 @@
 
 #include <string>
 
+#include "palvo/export.h"
 #include "palvo/spreadsheet.h"
 
 namespace Palvo::qt {
 
-class SpreadsheetDesk : public Palvo::SpreadsheetDesk {
+class PALVO_API SpreadsheetDesk : public Palvo::SpreadsheetDesk {
 public:
     /// workbookFileName(title, now) in the user's documents folder (QStandardPaths).
     std::string savePath(const std::string& title) override;

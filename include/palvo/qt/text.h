@@ -11,6 +11,7 @@
 #include <string>
 
 #include "palvo/controls.h"
+#include "palvo/export.h"
 
 class QLabel;
 class QLineEdit;
@@ -30,7 +31,7 @@ inline constexpr const char* kTagProperty = "Tag";
 /// Colours go to the palette (Base and Text); Appearance 0 drops the frame.
 /// The lines of a QPlainTextEdit are those of its own text layout, as it
 /// wraps them on screen; a QLineEdit shows one.
-class TextBox : public Palvo::TextBox {
+class PALVO_API TextBox : public Palvo::TextBox {
 public:
     /// index is the place in a form's TXT array, -1 for none.
     explicit TextBox(QLineEdit* edit, int index = -1);
@@ -77,7 +78,7 @@ private:
 
 /// A label over a QLabel: ForeColor is the WindowText colour, MousePointer 99
 /// shows the pointer loaded by MouseIcon (any image or cursor file Qt reads).
-class Label : public Palvo::Label {
+class PALVO_API Label : public Palvo::Label {
 public:
     /// index is the place in a form's lbl array, -1 for none.
     explicit Label(QLabel* label, int index = -1);

@@ -3,6 +3,8 @@
 // from Qt's Simplified Chinese translations.
 #pragma once
 
+#include "palvo/export.h"
+
 namespace Palvo::qt {
 
 /// Loads Qt's zh_CN translations into the running application once. The Qt
@@ -12,6 +14,6 @@ namespace Palvo::qt {
 /// translation files are missing (Debian package qt6-translations-l10n); the
 /// message box buttons are Chinese regardless. Does nothing and gives false
 /// without a QCoreApplication or off its thread.
-bool useChineseTexts();
+PALVO_API bool useChineseTexts();
 
 }  // namespace Palvo::qt

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "palvo/export.h"
 #include "palvo/window.h"
 #include "palvo/window_script.h"
 
@@ -20,7 +21,7 @@ namespace Palvo::qt {
 
 /// A command button over a QPushButton. A picture replaces the caption by the
 /// icon the host drew for it; the caption is kept and comes back with Picture("").
-class CommandButton : public Palvo::CommandButton {
+class PALVO_API CommandButton : public Palvo::CommandButton {
 public:
     /// pictures: the window's picture names; icons: how the host draws each.
     CommandButton(QPushButton* button, std::vector<std::string> pictures, std::vector<std::string> looks);
@@ -58,7 +59,7 @@ class WindowFrame;
 /// until the next window is shown, the host goes or the QApplication goes
 /// (its destructor releases them while Qt still stands, so a host installed
 /// for good needs no clean-up of its own), so they can be read.
-class WindowHost : public Palvo::WindowHost {
+class PALVO_API WindowHost : public Palvo::WindowHost {
 public:
     /// Either may be nullptr; answer actions go to the message box before the
     /// window's next event (without one an answer action is refused). Loads

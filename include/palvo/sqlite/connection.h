@@ -7,17 +7,20 @@
 #include <vector>
 
 #include "palvo/data.h"
+#include "palvo/export.h"
 
 namespace Palvo::sqlite {
 
 /// A connection to an SQLite database file that accepts SQL Server statements.
 /// Open takes a file path, "Data Source=FILE" or ":memory:"; a missing file is created.
 /// Every statement goes through the T-SQL translator; failures raise Palvo::Error
-/// (ErrorNumber::Database with SQLite's extended result code, or NotSupported
-/// naming a construct the translator does not handle).
+/// (ErrorNumber::Database with SQL Server's error number and text where SQL Server
+/// has one, in Chinese unless "Language=us_english" or SET LANGUAGE chooses English,
+/// else SQLite's extended result code; or NotSupported naming a construct the
+/// translator does not handle).
 /// Like any connection, it serves one thread at a time; threads that run
 /// statements at the same moment need connections of their own.
-class Connection : public Palvo::Connection {
+class PALVO_API Connection : public Palvo::Connection {
 public:
     Connection();
     ~Connection() override;
@@ -42,11 +45,14 @@ protected:
     void doClose() noexcept override;
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
     ResultTable doQuery(const std::string& sql) override;
+    void doQueryEach(const std::string& sql, RowReader& reader) override;
+    std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter) override;
     long long doLastInsertId() override;
     void doBegin() override;
     void doCommit() override;
     void doRollback() override;
     void applyTimeouts() override;
+    std::optional<std::int64_t> doSchemaVersion() override;
 
 private:
     struct Impl;
@@ -58,10 +64,10 @@ private:
 /// count against `bytes`. A statement that would need more fails with
 /// ErrorNumber::Database, "The statement needs more memory than the embedded
 /// database's bound of N MB." and changes nothing. 0 (the default) sets no bound.
-void setMemoryLimit(std::uint64_t bytes);
-std::uint64_t memoryLimit();
+PALVO_API void setMemoryLimit(std::uint64_t bytes);
+PALVO_API std::uint64_t memoryLimit();
 
 /// Installs a connection factory that makes sqlite::Connection objects.
-void installConnectionFactory();
+PALVO_API void installConnectionFactory();
 
 }  // namespace Palvo::sqlite

@@ -6,11 +6,12 @@
 #include <string>
 
 #include "palvo/atomic_file.h"
+#include "palvo/export.h"
 #include "palvo/spreadsheet.h"
 
 namespace Palvo::xlsx {
 
-class Writer : public SpreadsheetWriter {
+class PALVO_API Writer : public SpreadsheetWriter {
 public:
     /// Writes the prepared sheet as the first worksheet "Sheet1" of a new
     /// workbook at path, whole or not at all (an AtomicFile): on a failure an

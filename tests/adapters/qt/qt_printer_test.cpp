@@ -19,7 +19,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -32,40 +31,24 @@
 #include "palvo/error.h"
 #include "palvo/memory/grid.h"
 #include "palvo/memory/msgbox.h"
+#include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
 #include "palvo/qt/spreadsheet.h"
 #include "palvo/qt/text.h"
 #include "palvo/session.h"
 #include "palvo/sheet_print.h"
+#include "qt_support.h"
 #include "support/errors.h"
-#include "support/pdf_text.h"
+#include "support/qt_print.h"
 
 namespace Palvo {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Headings and rows with Chinese names, Latin codes whose digits follow letters, and amounts.
-memory::FlexGrid salesGrid(int dataRows) {
-    memory::FlexGrid g;
-    g.Cols(4);
-    g.Rows(1);
-    const char* headings[] = {"序号", "单号", "客户名称", "金额"};
-    for (int c = 0; c < 4; ++c) g.TextMatrix(0, c, headings[c]);
-    for (int r = 1; r <= dataRows; ++r) {
-        char code[32];
-        std::snprintf(code, sizeof code, "XS2004%05d", r);
-        g.AddItem(std::to_string(r) + "\t" + code + "\t华东钢材公司" + std::to_string(r) + "\t" +
-                  std::to_string(r * 125) + ".50");
-    }
-    return g;
-}
-
-// A host's QPrinter writing a PDF file.
-void toPdf(QPrinter& target, const fs::path& pdf) {
-    target.setOutputFormat(QPrinter::PdfFormat);
-    target.setOutputFileName(QString::fromStdString(pdf.string()));
-}
+using testing::pdfPages;
+using testing::salesGrid;
+using testing::toPdf;
 
 // The white of an image: the page shown in a preview.
 QRect whiteOf(const QImage& image) {
@@ -86,12 +69,6 @@ QPrintPreviewWidget* shownView(QPrintPreviewDialog& dialog) {
     return view;
 }
 
-int pageCount(const fs::path& pdf) {
-    const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
-    const auto at = info.find("Pages:");
-    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
-}
-
 // A grid's row as pdfLines reads it.
 std::string rowOf(const FlexGrid& grid, int row) {
     std::vector<std::string> cells;
@@ -99,19 +76,7 @@ std::string rowOf(const FlexGrid& grid, int row) {
     return testing::rowLine(cells);
 }
 
-class QtPrinter : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!testing::havePdfToText()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-        session().sMsg = "提示";
-    }
-    void TearDown() override { session().sMsg.clear(); }
-    fs::path file(const std::string& name) const { return fs::path(dir.path().toStdString()) / name; }
-
-    QTemporaryDir dir;
-    std::shared_ptr<memory::ScriptedMessageBox> box = std::make_shared<memory::ScriptedMessageBox>();
-    ScopedMessageBox boxGuard{box};
-};
+using QtPrinter = testing::QtPrintTest;
 
 TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
     const fs::path pdf = file("销售.pdf");
@@ -121,7 +86,7 @@ TEST_F(QtPrinter, ReportIntoPdfHasItsPagesFeetAndEveryCellAsText) {
     clsPrint().mPrintRecord(grid, "销售清单 2004", top, bottom);
     ASSERT_EQ(box->last().text, "数据已送至打印机！");
 
-    ASSERT_EQ(pageCount(pdf), 3);
+    ASSERT_EQ(pdfPages(pdf), 3);
     const std::string info = testing::commandOutput("pdfinfo -enc UTF-8 '" + pdf.string() + "'");
     EXPECT_NE(info.find("Title:           销售清单 2004\n"), std::string::npos) << "the report's title\n"
                                                                                 << info;
@@ -206,21 +171,54 @@ TEST_F(QtPrinter, GlyphsOfSeveralCharactersReadBackAsTheOneDrawn) {
     }
 }
 
+// The words of a page above its foot's line, and the top of that line, in
+// points as pdftotext -bbox gives them: the foot is the line of "第".
+struct FootPlace {
+    double rowsBottom = 0, footTop = 0;
+};
+FootPlace footPlace(const fs::path& pdf, int page) {
+    const std::vector<testing::PdfWord> words = testing::pdfWords(pdf.string(), page);
+    const auto foot = std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "第"; });
+    if (foot == words.end()) return {};
+    FootPlace place{0, foot->yMin};
+    for (const auto& w : words) {
+        if (w.yMin >= foot->yMin - 3)
+            place.footTop = std::min(place.footTop, w.yMin);  // the foot's line
+        else
+            place.rowsBottom = std::max(place.rowsBottom, w.yMax);
+    }
+    return place;
+}
+
+// The amounts of salesGrid's rows first .. last (r x 125.50 each), summed in whole numbers.
+std::string amounts(int first, int last) {
+    long twice = 0;  // in halves
+    for (int r = first; r <= last; ++r) twice += 250L * r + 1;
+    return std::to_string(twice / 2) + (twice % 2 ? ".5" : "");
+}
+
 // On every supported paper both ways the PDF holds the paper's rows a page, and
-// the page foot lies below the last of them: no word of the page reaches into it.
-// Through a host's QPrinter the paper chosen before the print dialog survives it.
+// the page foot lies below the last of them: no word of the page reaches into
+// the foot's line. Through a host's QPrinter after the print dialog (its own
+// margins, a little taller than the PDF printer's) the paper chosen before the
+// dialog survives it, and the rows stay clear of the foot there too: on B5
+// landscape one row fewer fits. With page totals two rows fewer hold data, the
+// page's table ends with 本页小计 and 累计, and the last 累计 is the grid's total.
 TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
     const struct {
-        int paper, orientation, rows;
+        int paper, orientation, rows, dialogRows;
         const char* size;  // as pdfinfo gives it, in points
-    } cases[] = {{9, vbPRORPortrait, 40, "595 x 842"},  {9, vbPRORLandscape, 30, "842 x 595"},
-                 {13, vbPRORPortrait, 34, "516 x 729"}, {13, vbPRORLandscape, 25, "729 x 516"},
-                 {45, vbPRORPortrait, 39, "720 x 792"}, {45, vbPRORLandscape, 30, "792 x 720"}};
+    } cases[] = {{9, vbPRORPortrait, 40, 40, "595 x 842"},  {9, vbPRORLandscape, 30, 30, "842 x 595"},
+                 {13, vbPRORPortrait, 34, 34, "516 x 729"}, {13, vbPRORLandscape, 25, 24, "729 x 516"},
+                 {45, vbPRORPortrait, 39, 39, "720 x 792"}, {45, vbPRORLandscape, 30, 30, "792 x 720"}};
+    enum Way { PdfPrinter, PrintDialog, PageTotals };
     int n = 0;
     for (const auto& c : cases) {
-        for (const bool host : {false, true}) {
+        for (const Way way : {PdfPrinter, PrintDialog, PageTotals}) {
+            const char* ways[] = {"", ", through the print dialog", ", with page totals"};
             SCOPED_TRACE("paper " + std::to_string(c.paper) + ", orientation " +
-                         std::to_string(c.orientation) + (host ? ", through the print dialog" : ""));
+                         std::to_string(c.orientation) + ways[way]);
+            const bool host = way == PrintDialog;
             const fs::path pdf = file("foot" + std::to_string(++n) + ".pdf");
             QPrinter target(QPrinter::HighResolution);
             toPdf(target, pdf);
@@ -233,6 +231,9 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
                 ASSERT_EQ(dialog.exec(), QDialog::Accepted);
             }
             ScopedPrinter guard(printer);
+            ScopedPrintRecordOptions options(
+                way == PageTotals ? std::make_shared<PrintRecordOptions>(PrintRecordOptions{{"金额"}})
+                                  : nullptr);
             auto grid = salesGrid(c.rows + 1);
             clsPrint().mPrintRecord(grid, "销售清单");
             ASSERT_EQ(box->last().text, "数据已送至打印机！");
@@ -240,24 +241,26 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
             const std::string info = testing::commandOutput("pdfinfo '" + pdf.string() + "'");
             EXPECT_NE(info.find(std::string("Page size:       ") + c.size + " pts"), std::string::npos)
                 << info;
-            ASSERT_EQ(pageCount(pdf), 2);
+            ASSERT_EQ(pdfPages(pdf), 2);
+            const int last = way == PrintDialog ? c.dialogRows : way == PageTotals ? c.rows - 2 : c.rows;
+            std::vector<std::string> end = {rowOf(grid, last)};
+            if (way == PageTotals)
+                end.insert(end.end(), {"本页小计 " + amounts(1, last), "累计 " + amounts(1, last)});
+            end.emplace_back("第 1/2 页");
             const std::vector<std::string> lines = testing::pdfLines(pdf.string(), 1);
-            ASSERT_GT(lines.size(), 2u);
-            EXPECT_EQ(lines.back(), "第 1/2 页");
-            EXPECT_EQ(lines[lines.size() - 2], rowOf(grid, c.rows)) << "the paper's last row";
-            if (host) continue;  // the foot's place is checked on the PDF printer
-            const std::vector<testing::PdfWord> words = testing::pdfWords(pdf.string(), 1);
-            const auto foot =
-                std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "第"; });
-            ASSERT_NE(foot, words.end());
-            double footTop = foot->yMin, rowsBottom = 0;
-            for (const auto& w : words) {
-                if (w.yMin >= foot->yMin - 3)
-                    footTop = std::min(footTop, w.yMin);  // the foot's line
-                else
-                    rowsBottom = std::max(rowsBottom, w.yMax);
+            ASSERT_GT(lines.size(), end.size());
+            EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<long>(end.size()), lines.end()), end)
+                << "the page's last row";
+            if (way == PageTotals) {
+                const std::vector<std::string> page2 = testing::pdfLines(pdf.string(), 2);
+                ASSERT_GT(page2.size(), 2u);
+                EXPECT_EQ(page2[page2.size() - 2], "累计 " + amounts(1, c.rows + 1)) << "the grid's total";
             }
-            EXPECT_LT(rowsBottom, footTop);
+            for (int page = 1; page <= 2; ++page) {
+                const FootPlace place = footPlace(pdf, page);
+                ASSERT_GT(place.footTop, 0) << "page " << page;
+                EXPECT_LT(place.rowsBottom, place.footTop) << "page " << page;
+            }
         }
     }
 }
@@ -385,7 +388,7 @@ TEST_F(QtPrinter, AJobSendsThePagesCopiesAndOrderThePrintDialogChose) {
         clsPrint().mPrintRecord(grid, "销售清单 2004");
         EXPECT_EQ(box->last().text, "数据已送至打印机！");
         EXPECT_EQ(target.docName(), QStringLiteral("销售清单 2004")) << "the job's name in the queue";
-        ASSERT_EQ(pageCount(pdf), static_cast<int>(c.feet.size()));
+        ASSERT_EQ(pdfPages(pdf), static_cast<int>(c.feet.size()));
         for (std::size_t i = 0; i < c.feet.size(); ++i) {
             const std::vector<std::string> lines = testing::pdfLines(pdf.string(), static_cast<int>(i) + 1);
             ASSERT_GT(lines.size(), 1u);
@@ -443,6 +446,23 @@ TEST_F(QtPrinter, AJobThroughACupsQueueKeepsItsPaperAndTitle) {
         << "the driver's paper no longer overrides the job's";
 }
 
+// What a print dialog leaves for the CUPS driver loses every option that would
+// put the pages on another paper or turn them, whatever its case, and keeps the rest
+// (MediaType is the kind of paper, not its size).
+TEST(QtPrinterPaper, ACupsJobKeepsNoDriverOptionThatChoosesThePaper) {
+    const std::pair<QStringList, QStringList> cases[] = {
+        {{"PageSize", "Letter", "Collate", "True"}, {"Collate", "True"}},
+        {{"media", "na_letter_8.5x11in", "orientation-requested", "4", "number-up", "2"}, {"number-up", "2"}},
+        {{"pagesize", "A4", "PageRegion", "A4", "landscape", "true", "media-col", "{media-size={}}", "Duplex",
+          "DuplexNoTumble"},
+         {"Duplex", "DuplexNoTumble"}},
+        {{"MediaType", "Plain", "Collate", "False"}, {"MediaType", "Plain", "Collate", "False"}},
+        {{}, {}},
+    };
+    for (const auto& [options, kept] : cases)
+        EXPECT_EQ(qt::withoutPaperOptions(options), kept) << options.join(' ').toStdString();
+}
+
 TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
     auto system = std::make_shared<qt::Printer>();
     if (system->PrinterCount() > 0) GTEST_SKIP() << "this machine has a system printer";
@@ -454,36 +474,25 @@ TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
 }
 
 // The preview lays the report out without a word; printing from it sends the
-// job, which then says so once.
-TEST_F(QtPrinter, APreviewSaysItSentTheDataOnlyWhenTheUserPrintsFromIt) {
-    auto grid = salesGrid(41);
-    auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
-    auto* view = shownView(*dialog);
-    ASSERT_NE(view, nullptr);
-    EXPECT_EQ(view->pageCount(), 2);
-    EXPECT_TRUE(box->messages().empty()) << box->last().text;
-    EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it drew";
-
-    const fs::path pdf = file("preview.pdf");
-    dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
-    dialog->printer()->setOutputFileName(QString::fromStdString(pdf.string()));
-    view->print();  // what the preview's print button does once its print dialog is accepted
-    ASSERT_EQ(box->messages().size(), 1u);
-    EXPECT_EQ(box->last().text, "数据已送至打印机！");
-    EXPECT_EQ(pageCount(pdf), 2);
-    EXPECT_EQ(dialog->printer()->docName(), QStringLiteral("销售清单"));
-    dialog->close();
-}
-
-// The paper changed in the preview and refused at the paper question: the
-// preview shows one blank page, not the pages laid out on the paper before.
-TEST_F(QtPrinter, APreviewWhosePaperIsRefusedShowsNothingStale) {
+// job, which then says so once. The paper changed in the preview and refused at
+// the paper question: it shows one blank page, not the pages laid out before.
+TEST_F(QtPrinter, APreviewSaysItSentTheDataOnlyWhenPrintedAndShowsNothingStale) {
     auto grid = salesGrid(81);
     auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
     dialog->printer()->setPageSize(QPageSize(QPageSize::A4));
     auto* view = shownView(*dialog);
     ASSERT_NE(view, nullptr);
     ASSERT_EQ(view->pageCount(), 3);
+    EXPECT_TRUE(box->messages().empty()) << box->last().text;
+    EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it drew";
+
+    const fs::path pdf = file("preview.pdf");
+    toPdf(*dialog->printer(), pdf);
+    view->print();  // what the preview's print button does once its print dialog is accepted
+    ASSERT_EQ(box->messages().size(), 1u);
+    EXPECT_EQ(box->last().text, "数据已送至打印机！");
+    EXPECT_EQ(pdfPages(pdf), 3);
+    EXPECT_EQ(dialog->printer()->docName(), QStringLiteral("销售清单"));
 
     dialog->printer()->setPageSize(QPageSize(QPageSize::A5));
     box->answerNo();
@@ -494,10 +503,7 @@ TEST_F(QtPrinter, APreviewWhosePaperIsRefusedShowsNothingStale) {
     const QImage shown = view->grab().toImage();
     const QRect page = whiteOf(shown);
     ASSERT_GT(page.width(), 100);
-    int drawn = 0;
-    for (int y = page.top(); y <= page.bottom(); ++y)
-        for (int x = page.left(); x <= page.right(); ++x) drawn += shown.pixel(x, y) != qRgb(255, 255, 255);
-    EXPECT_EQ(drawn, 0) << "no text nor rule of the A4 pages";
+    EXPECT_EQ(testing::ink(shown.copy(page)), 0.0) << "no text nor rule of the A4 pages";
     dialog->close();
 }
 
@@ -581,16 +587,11 @@ void reportSheet(Worksheet& w, int dataRows) {
     w.Bold("A1", true);
     w.FontSize("A1", 15);
     w.HorizontalAlignment("A1", xl::Center);
-    const char* headings[] = {"单号", "客户名称", "金额"};
-    for (int c = 0; c < 3; ++c) w.Value(std::string(1, static_cast<char>('A' + c)) + "3", headings[c]);
-    for (int r = 1; r <= dataRows; ++r) {
-        const std::string row = std::to_string(r + 3);
-        char code[32];
-        std::snprintf(code, sizeof code, "XS2004%05d", r);
-        w.Value("A" + row, code);
-        w.Value("B" + row, "华东钢材公司" + std::to_string(r));
-        w.Value("C" + row, std::to_string(r * 125) + ".50");
-    }
+    const memory::FlexGrid g = salesGrid(dataRows);  // its columns but 序号, the heading in row 3
+    for (int r = 0; r <= dataRows; ++r)
+        for (int c = 0; c < 3; ++c)
+            w.Value(std::string(1, static_cast<char>('A' + c)) + std::to_string(r + 3),
+                    g.TextMatrix(r, c + 1));
     const std::string table = "A3:C" + std::to_string(dataRows + 3);
     for (int b = xl::EdgeLeft; b <= xl::InsideHorizontal; ++b) w.BorderLineStyle(table, b, xl::Continuous);
     w.WrapText(table, true);
@@ -612,7 +613,7 @@ TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
     reportSheet(sheet, 100);  // 48 data rows a page under the title rows
     auto printer = qt::Printer::pdf(pdf.string());
     EXPECT_EQ(printSheet(*printer, sheet, "销售清单"), 3);
-    ASSERT_EQ(pageCount(pdf), 3);
+    ASSERT_EQ(pdfPages(pdf), 3);
     for (int p = 1; p <= 3; ++p) {
         SCOPED_TRACE("page " + std::to_string(p));
         const std::string text = testing::pdfText(pdf.string(), p);

@@ -129,7 +129,7 @@ TEST(SqliteSchemaChange, AKillBetweenATableAndItsChecksLeavesNoTable) {
         c.Execute(kCreateCustomers);
         EXPECT_EQ(
             errorDescription([&] { c.Execute("insert into 客户 (编号) values ('12345678901234567890')"); }),
-            "String or binary data would be truncated.")
+            "将截断字符串或二进制数据。")
             << kill;
     }
 }

@@ -2,12 +2,14 @@
 #include "palvo/sqlite/connection.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <tuple>
 
 #include "palvo/error.h"
+#include "support/errors.h"
+#include "support/files.h"
 
 namespace {
 
@@ -15,7 +17,8 @@ using Palvo::Value;
 
 class SqliteAdapter : public ::testing::Test {
 protected:
-    void SetUp() override { conn.Open(":memory:"); }
+    // SQL Server's English words, which these cases compare
+    void SetUp() override { conn.Open("Data Source=:memory:;Language=us_english"); }
     std::int64_t number(const std::string& sql) { return conn.Query(sql).at(0, 0).toInt64(); }
     Palvo::sqlite::Connection conn;
 };
@@ -41,8 +44,7 @@ TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
 
 TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
     conn.Execute("create table kv (k int)");
-    conn.Execute("insert into kv values (1)");
-    conn.Execute("insert into kv values (7)");
+    conn.Execute("insert into kv values (1), (7)");
     const std::pair<const char*, std::int64_t> cases[] = {
         {"select (select (select 1))", 1},
         {"select (select (select (select 2)))", 2},
@@ -54,9 +56,7 @@ TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
 
 TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     conn.Execute("create table D (id int, d datetime, note varchar(20))");
-    conn.Execute("insert into D values(1, '2004-1-5', 'a')");
-    conn.Execute("insert into D values(2, '2004/01/05 8:05', 'b')");
-    conn.Execute("insert into D values(3, null, 'c')");
+    conn.Execute("insert into D values(1, '2004-1-5', 'a'), (2, '2004/01/05 8:05', 'b'), (3, null, 'c')");
     conn.ExecuteWith("insert into D values(?, ?, ?)",
                      {Value(4), Value(Palvo::DateTime{2004, 2, 29, 23, 59, 58, 0}), Value("d")});
     auto raw = conn.Query("select d from D order by id");
@@ -68,14 +68,10 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     EXPECT_EQ(number("select count(*) from D where d || '' in "
                      "('2004-01-05 00:00:00.000', '2004-01-05 08:05:00.000')"),
               2);
-    try {
-        conn.Execute("insert into D values(5, 'not a date', 'e')");
-        FAIL() << "a non-date was stored";
-    } catch (const Palvo::Error& e) {
-        EXPECT_EQ(e.number(), Palvo::ErrorNumber::Database);
-        EXPECT_EQ(e.description(),
-                  "Conversion failed when converting date and/or time from character string.");
-    }
+    const auto [code, text] =
+        Palvo::testing::errorOf([&] { conn.Execute("insert into D values(5, 'not a date', 'e')"); });
+    EXPECT_EQ(code, Palvo::ErrorNumber::Database);
+    EXPECT_EQ(text, "Conversion failed when converting date and/or time from character string.");
     EXPECT_EQ(number("select count(*) from D"), 4) << "the failed insert left a row";
     conn.Execute("update D set d = '2005-3-1' where id = 1");
     EXPECT_EQ(conn.Query("select d from D where id = 1").at(0, 0).toText(), "2005-03-01");
@@ -134,14 +130,9 @@ TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
     using Palvo::Bytes;
     using Palvo::DateTime;
     using Palvo::Decimal;
-    struct Expect {
-        int type;
-        long size;
-        int precision;
-        int scale;
-        Value value;  // Null: not checked; exact numbers keep the digits of their scale
-    };
-    const Expect e[] = {
+    // type, defined size, precision, scale, value (Null: not checked; exact numbers keep their scale's
+    // digits)
+    const std::tuple<int, long, int, int, Value> e[] = {
         {Palvo::adUnsignedTinyInt, 1, 3, 255, 1},
         {Palvo::adSmallInt, 2, 5, 255, 2},
         {Palvo::adInteger, 4, 10, 255, 3},
@@ -170,22 +161,22 @@ TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
     ASSERT_EQ(t.columns.size(), std::size(e));
     for (std::size_t i = 0; i < std::size(e); ++i) {
         SCOPED_TRACE(t.columns[i].name);
-        EXPECT_EQ(t.columns[i].type, e[i].type);
-        EXPECT_EQ(t.columns[i].definedSize, e[i].size);
-        EXPECT_EQ(t.columns[i].precision, e[i].precision);
-        EXPECT_EQ(t.columns[i].numericScale, e[i].scale);
+        const auto& [type, size, precision, scale, value] = e[i];
+        EXPECT_EQ(t.columns[i].type, type);
+        EXPECT_EQ(t.columns[i].definedSize, size);
+        EXPECT_EQ(t.columns[i].precision, precision);
+        EXPECT_EQ(t.columns[i].numericScale, scale);
         EXPECT_EQ(t.columns[i].baseTable, "M");
         EXPECT_EQ(t.columns[i].baseColumn, t.columns[i].name);
-        if (!e[i].value.isNull()) {
-            EXPECT_EQ(t.at(0, i), e[i].value) << t.at(0, i).toText();
+        if (!value.isNull()) {
+            EXPECT_EQ(t.at(0, i), value) << t.at(0, i).toText();
         }
     }
 }
 
 TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
     conn.Execute("create table N (v varchar(10))");
-    conn.Execute("insert into N values('a')");
-    conn.Execute("insert into N values('abcd')");
+    conn.Execute("insert into N values('a'), ('abcd')");
     auto t = conn.Query(
         "select count(*) as c, 5000000000 as big, 1.5 as r, v + 'x' as s, getdate() as g from N group by v");
     ASSERT_EQ(t.rowCount(), 2u);
@@ -203,10 +194,8 @@ TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
 TEST_F(SqliteAdapter, UpdateFromJoinAndDeleteWithoutFrom) {
     conn.Execute("create table T (k int, c varchar(10))");
     conn.Execute("create table X (k int, c varchar(10))");
-    for (int i = 1; i <= 3; ++i) {
-        conn.Execute("insert into T values(" + std::to_string(i) + ", 'old')");
-        conn.Execute("insert into X values(" + std::to_string(i) + ", 'new" + std::to_string(i) + "')");
-    }
+    conn.Execute("insert into T values(1, 'old'), (2, 'old'), (3, 'old')");
+    conn.Execute("insert into X values(1, 'new1'), (2, 'new2'), (3, 'new3')");
     EXPECT_EQ(conn.Execute("update T set c=X.c from T inner join X on T.k=X.k where X.k < 3"), 2);
     auto t = conn.Query("select c from T order by k");
     EXPECT_EQ(t.at(0, 0).toText(), "new1");
@@ -222,8 +211,7 @@ TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
     conn.Execute(
         "create table SendSql (编号 int identity(1,1) not null, 语句 text, 时间 datetime default getdate(), "
         "n int default 0)");
-    conn.Execute("insert into SendSql(语句) values('a')");
-    conn.Execute("insert into SendSql(语句) values('b')");
+    conn.Execute("insert into SendSql(语句) values('a'), ('b')");
     auto t = conn.Query("SELECT max(编号) as bh FROM SendSql");
     EXPECT_EQ(t.at(0, 0).toInt64(), 2);
     auto d = conn.Query("select 时间, n from SendSql where 编号 = 1");
@@ -231,42 +219,17 @@ TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
     EXPECT_EQ(d.at(0, 1).toInt64(), 0);
 }
 
-TEST_F(SqliteAdapter, ErrorsCarryTheDatabaseCode) {
-    try {
-        conn.Query("select * from missing");
-        FAIL();
-    } catch (const Palvo::Error& e) {
-        EXPECT_EQ(e.number(), Palvo::ErrorNumber::Database);
-        EXPECT_NE(e.description().find("missing"), std::string::npos);
-        EXPECT_EQ(e.nativeCode(), 1);  // SQLITE_ERROR
-    }
-    conn.Execute("create table U (k int primary key)");
-    conn.Execute("insert into U values(1)");
-    try {
-        conn.Execute("insert into U values(1)");
-        FAIL();
-    } catch (const Palvo::Error& e) {
-        EXPECT_EQ(e.nativeCode(), 1555);  // SQLITE_CONSTRAINT_PRIMARYKEY
-    }
-    EXPECT_THROW(conn.ExecuteWith("insert into U values(?)", {}), Palvo::Error) << "a parameter is missing";
-    // The connection stays usable after failures.
-    EXPECT_EQ(number("select count(*) from U"), 1);
-}
-
 TEST_F(SqliteAdapter, CommandTimeoutInterruptsALongStatement) {
     conn.CommandTimeout(1);
-    try {
-        conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
-        FAIL();
-    } catch (const Palvo::Error& e) {
-        EXPECT_EQ(e.description(), "Query timeout expired");
-    }
+    EXPECT_EQ(Palvo::testing::errorDescription([&] {
+                  conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
+              }),
+              "Query timeout expired");
 }
 
 TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
-    std::string dir = ::testing::TempDir() + "palvo_sqlite_" + std::to_string(::getpid());
-    std::filesystem::create_directories(dir);
-    std::string file = dir + "/a.db";
+    const Palvo::testing::ScratchDir scratch("palvo_sqlite");
+    const std::string dir = scratch.path.string(), file = dir + "/a.db";
     {
         Palvo::sqlite::Connection c;
         c.Open("Data Source=" + file + ";Mode=ReadWrite");
@@ -280,17 +243,75 @@ TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
         EXPECT_EQ(c.Query("select v from T").at(0, 0).toInt64(), 1);
         EXPECT_EQ(c.path(), file);
     }
-    std::string junk = dir + "/junk.db";
-    std::FILE* f = std::fopen(junk.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("this is not a database file, not at all, really not a database.....", f);
-    std::fclose(f);
+    const std::string junk = dir + "/junk.db";
+    std::ofstream(junk, std::ios::binary)
+        << "this is not a database file, not at all, really not a database.....";
     Palvo::sqlite::Connection bad;
     EXPECT_THROW(bad.Open(junk), Palvo::Error);
     EXPECT_EQ(bad.State(), Palvo::adStateClosed);
     EXPECT_THROW(bad.Open("Provider=SQLOLEDB;User ID=sa"), Palvo::Error);
     EXPECT_THROW(bad.Open(dir + "/missing/dir/x.db"), Palvo::Error);
-    std::filesystem::remove_all(dir);
+}
+
+// QueryKeeping tests a text column's stored text before it makes values, and
+// any other column's value as text: each must keep what reading every row and
+// filtering them keeps.
+TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
+    conn.Execute("create table 网点 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime)");
+    conn.Execute(
+        "insert into 网点 values (1, N'重庆市', 1.5, '2024-01-02'), (2, null, 12, null), (3, N'长沙市', "
+        "null, "
+        "'2024-03-04'), (4, N'重庆市第4', 2.25, '2024-01-05')");
+    const struct Case {
+        const char* column;
+        const char* part;
+        std::size_t limit;
+        std::vector<std::int64_t> kept;  // 编号 of the rows kept
+    } cases[] = {
+        {"名称", "重庆", 0, {1, 4}}, {"名称", "重庆", 1, {1}},  // the reading ends at the limit
+        {"名称", "", 0, {1, 3, 4}},                             // a Null is never kept
+        {"金额", "2.25", 0, {4}},                               // a decimal as its text, not its stored form
+        {"金额", "1", 0, {1, 2}},    {"日期", "2024-01", 0, {1, 4}}, {"编号", "3", 0, {3}},
+    };
+    for (const Case& c : cases) {
+        Palvo::Connection::RowFilter filter;
+        filter.column = [&](const std::vector<Palvo::ColumnInfo>& columns) -> std::optional<std::size_t> {
+            for (std::size_t i = 0; i < columns.size(); ++i)
+                if (columns[i].name == c.column) return i;
+            return std::nullopt;
+        };
+        filter.keep = [&](std::string_view text) { return text.find(c.part) != std::string_view::npos; };
+        filter.limit = c.limit;
+        const auto kept = conn.QueryKeeping("select * from 网点 order by 编号", filter);
+        ASSERT_TRUE(kept) << c.column;
+        std::vector<std::int64_t> ids;
+        for (std::size_t r = 0; r < kept->rowCount(); ++r) ids.push_back(kept->at(r, 0).toInt64());
+        EXPECT_EQ(ids, c.kept) << c.column << " " << c.part;
+        ASSERT_EQ(kept->columns.size(), 4u);
+        EXPECT_EQ(kept->columns[2].type, conn.Query("select 金额 from 网点").columns[0].type);
+    }
+    Palvo::Connection::RowFilter none;
+    none.column = [](const std::vector<Palvo::ColumnInfo>&) { return std::optional<std::size_t>(); };
+    none.keep = [](std::string_view) { return true; };
+    EXPECT_FALSE(conn.QueryKeeping("select * from 网点", none));
+}
+
+TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeOfTheTables) {
+    const auto first = conn.schemaStamp();
+    ASSERT_TRUE(first);
+    conn.Execute("create table t (a int)");
+    conn.Execute("insert into t values (1)");
+    const auto created = conn.schemaStamp();
+    EXPECT_NE(created, first);
+    EXPECT_EQ(conn.schemaStamp(), created) << "rows change no definition";
+    for (const char* change : {"alter table t add b int", "alter table t drop column b", "drop table t"}) {
+        const auto before = conn.schemaStamp();
+        conn.Execute(change);
+        EXPECT_NE(conn.schemaStamp(), before) << change;
+    }
+    Palvo::sqlite::Connection other;
+    other.Open(":memory:");
+    EXPECT_NE(other.schemaStamp(), conn.schemaStamp()) << "two openings";
 }
 
 }  // namespace

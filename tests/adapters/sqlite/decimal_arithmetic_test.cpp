@@ -9,10 +9,7 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "palvo/sqlite/connection.h"
-#if PALVO_TEST_ON_MSSQL
-#include "support/mssql_scratch.h"
-#endif
+#include "support/exact_numbers.h"
 
 namespace {
 
@@ -21,14 +18,8 @@ using Palvo::Value;
 class DecimalArithmetic : public ::testing::Test {
 protected:
     void SetUp() override {
-#if PALVO_TEST_ON_MSSQL
-        conn = Palvo::testing::openMssqlScratch();
-        if (!conn) GTEST_SKIP() << Palvo::testing::kMssqlSkipReason;
-#else
-        auto c = std::make_shared<Palvo::sqlite::Connection>();
-        c->Open(":memory:");
-        conn = c;
-#endif
+        conn = Palvo::testing::openNumbersConnection();
+        if (!conn) GTEST_SKIP() << Palvo::testing::kNumbersSkipReason;
     }
 
     std::shared_ptr<Palvo::Connection> conn;
@@ -45,16 +36,9 @@ void PrintTo(const Typed& t, std::ostream* os) { *os << t.expr; }
 class DecimalResult : public DecimalArithmetic, public ::testing::WithParamInterface<Typed> {};
 
 TEST_P(DecimalResult, IsExactWithSqlServersType) {
-    const auto t = conn->Query(std::string("select ") + GetParam().expr);
-    ASSERT_EQ(t.rowCount(), 1u);
-    const Value& v = t.at(0, 0);
-    ASSERT_NE(v.decimal(), nullptr) << v.toText();
-    EXPECT_EQ(v.decimal()->text, GetParam().digits);
-    EXPECT_EQ(t.columns[0].type, GetParam().adoType);
-    if (GetParam().adoType == Palvo::adNumeric) {
-        EXPECT_EQ(t.columns[0].precision, GetParam().precision);
-        EXPECT_EQ(t.columns[0].numericScale, GetParam().scale);
-    }
+    const Typed& c = GetParam();
+    Palvo::testing::expectExact(conn->Query(std::string("select ") + c.expr), c.digits, c.adoType,
+                                c.precision, c.scale);
 }
 
 constexpr int kNumeric = Palvo::adNumeric;

@@ -10,7 +10,8 @@ namespace {
 
 class SqlServerFunctions : public ::testing::Test {
 protected:
-    void SetUp() override { conn.Open(":memory:"); }
+    // SQL Server's English words, which these cases compare
+    void SetUp() override { conn.Open("Data Source=:memory:;Language=us_english"); }
 
     Palvo::Value scalar(const std::string& expr) {
         auto t = conn.Query("select " + expr + " as v");

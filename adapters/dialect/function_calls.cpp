@@ -1,0 +1,301 @@
+// Function calls: each becomes the tsql_* function the SQLite adapter registers,
+// its arguments checked and rewritten as SQL Server reads them.
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "palvo/error.h"
+#include "rewriter.h"
+
+namespace Palvo::dialect {
+
+namespace {
+
+std::string canonicalPart(const Node& n, const std::string& fn) {
+    std::string p;
+    if (!n.group && (n.tok.kind == TokenKind::Word || n.tok.kind == TokenKind::String))
+        p = asciiLower(n.tok.text);
+    static const std::pair<const char*, const char*> parts[] = {{"year", "year"},
+                                                                {"yy", "year"},
+                                                                {"yyyy", "year"},
+                                                                {"quarter", "quarter"},
+                                                                {"qq", "quarter"},
+                                                                {"q", "quarter"},
+                                                                {"month", "month"},
+                                                                {"mm", "month"},
+                                                                {"m", "month"},
+                                                                {"dayofyear", "dayofyear"},
+                                                                {"dy", "dayofyear"},
+                                                                {"y", "dayofyear"},
+                                                                {"day", "day"},
+                                                                {"dd", "day"},
+                                                                {"d", "day"},
+                                                                {"week", "week"},
+                                                                {"wk", "week"},
+                                                                {"ww", "week"},
+                                                                {"weekday", "weekday"},
+                                                                {"dw", "weekday"},
+                                                                {"hour", "hour"},
+                                                                {"hh", "hour"},
+                                                                {"minute", "minute"},
+                                                                {"mi", "minute"},
+                                                                {"n", "minute"},
+                                                                {"second", "second"},
+                                                                {"ss", "second"},
+                                                                {"s", "second"},
+                                                                {"millisecond", "millisecond"},
+                                                                {"ms", "millisecond"}};
+    for (const auto& [k, v] : parts) {
+        if (p == k) return v;
+    }
+    unsupported(upper(fn) + " with the date part '" + (n.group ? std::string("(...)") : n.tok.text) + "'");
+}
+
+}  // namespace
+
+std::string Rewriter::typeText(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
+    if (b >= e || ns[b].group || ns[b].tok.kind != TokenKind::Word)
+        unsupported(fn + " without a target type");
+    std::string lw = asciiLower(ns[b].tok.text);
+    std::string typeText = lw;
+    std::size_t i = b + 1;
+    if (lw == "double" && i < e && ns[i].word("precision")) {
+        typeText = "float";
+        ++i;
+    }
+    if (!knownType(lw)) unsupported(fn + " to the type " + ns[b].tok.text);
+    if (i < e && ns[i].group) {
+        typeText += "(";
+        bool first = true;
+        for (const auto& k : ns[i].kids) {
+            if (k.op(",")) {
+                typeText += ",";
+                continue;
+            }
+            if (k.group || (k.tok.kind != TokenKind::Number && !k.tok.isWord("max"))) {
+                unsupported(fn + " with a type length that is not a number");
+            }
+            typeText += asciiLower(k.tok.text);
+            first = false;
+        }
+        if (first) unsupported(fn + " with an empty type length");
+        typeText += ")";
+        ++i;
+    }
+    if (i != e) unsupported(fn + " with the type text '" + plain(ns, b, e) + "'");
+    return typeText;
+}
+
+// One function call being rendered: its arguments split at commas, each rendered
+// when asked for, so that faults are reported in the order the call reads.
+struct Rewriter::Call {
+    Rewriter& rw;
+    const std::string& name;  // as written
+    const Nodes& a;           // the argument nodes
+    std::vector<Span> parts;
+
+    std::string arg(std::size_t k) const { return trimLead(rw.seq(a, parts[k].first, parts[k].second)); }
+    void requireArgs(std::size_t lo, std::size_t hi) const {
+        if (parts.size() < lo || parts.size() > hi) {
+            throw Error(ErrorNumber::Database, "The " + name + " function requires " + std::to_string(lo) +
+                                                   (lo == hi ? "" : " to " + std::to_string(hi)) +
+                                                   " arguments.");
+        }
+    }
+    // target(the arguments from `first` on)
+    std::string forward(const std::string& target, std::size_t first = 0) const {
+        std::string s = target + "(";
+        for (std::size_t k = first; k < parts.size(); ++k) s += (k > first ? ", " : "") + arg(k);
+        return s + ")";
+    }
+};
+
+// CONVERT(type, x[, style]): only the styles tsql_convert writes.
+std::string Rewriter::convertCall(const Call& c) {
+    c.requireArgs(2, 3);
+    const Nodes& a = c.a;
+    std::string type = typeText(a, c.parts[0].first, c.parts[0].second, "CONVERT");
+    std::string style = "null";
+    if (c.parts.size() == 3) {
+        const auto [sb, se] = c.parts[2];
+        if (se != sb + 1 || a[sb].group || a[sb].tok.kind != TokenKind::Number) {
+            unsupported("CONVERT with a style that is not a number");
+        }
+        style = a[sb].tok.text;
+        static const char* const styles[] = {"0",   "8",  "108", "20",  "120", "21",
+                                             "121", "23", "112", "102", "111"};
+        if (std::find(std::begin(styles), std::end(styles), style) == std::end(styles)) {
+            unsupported("CONVERT style " + style);
+        }
+    }
+    return "tsql_convert('" + type + "', " + c.arg(1) + ", " + style + ")";
+}
+
+// CAST(x AS type): the AS outside any CASE in x.
+std::string Rewriter::castCall(const Nodes& a) {
+    std::size_t as = a.size();
+    int depth = 0;
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        if (a[k].word("case")) ++depth;
+        if (a[k].word("end")) --depth;
+        if (depth == 0 && a[k].word("as")) as = k;
+    }
+    if (as == a.size()) unsupported("CAST without AS");
+    std::string x = trimLead(seq(a, 0, as));
+    return "tsql_convert('" + typeText(a, as + 1, a.size(), "CAST") + "', " + x + ", null)";
+}
+
+// DATEPART, DATEADD and DATEDIFF with the date part named as tsql_* knows it.
+std::string Rewriter::datePartCall(const std::string& fn, const Call& c) {
+    c.requireArgs(fn == "datepart" ? 2 : 3, fn == "datepart" ? 2 : 3);
+    if (c.parts[0].second != c.parts[0].first + 1)
+        unsupported(upper(fn) + " with a date part that is not a word");
+    std::string part = canonicalPart(c.a[c.parts[0].first], fn);
+    std::string text = "tsql_" + fn + "('" + part + "'";
+    for (std::size_t k = 1; k < c.parts.size(); ++k) text += ", " + c.arg(k);
+    return text + ")";
+}
+
+// DATALENGTH(x) counts bytes by x's type: the type a CONVERT or an N'' literal
+// gives is passed on, and a column's name, whose declared type tsql_datalength
+// reads from the schema.
+std::string Rewriter::datalengthCall(const Call& c) {
+    const auto [b, e] = c.parts[0];
+    const Nodes& a = c.a;
+    const std::string x = c.arg(0);
+    std::string type, qualifier, column;
+    if (e == b + 1 && !a[b].group && a[b].tok.kind == TokenKind::NString) {
+        type = "nvarchar";
+    } else if (e == b + 1 && a[b].isName()) {
+        column = a[b].tok.text;
+    } else if (e == b + 3 && a[b].isName() && a[b + 1].op(".") && a[b + 2].isName()) {
+        qualifier = a[b].tok.text;
+        column = a[b + 2].tok.text;
+    } else if (x.starts_with("tsql_convert('")) {
+        type = x.substr(14, x.find('\'', 14) - 14);
+    } else if (x.starts_with("tsql_nchar(")) {
+        type = "nvarchar";
+    } else if (x.starts_with("tsql_getdate(") || x.starts_with("tsql_dateadd(")) {
+        type = "datetime";
+    }
+    return "tsql_datalength(" + x + ", " + quoteString(type) + ", " + quoteString(qualifier) + ", " +
+           quoteString(column) + ")";
+}
+
+// The declared type of an argument that is a bare column, [qualifier.]column.
+NumType Rewriter::columnArgType(const Nodes& a, Span part) const {
+    const auto [b, e] = part;
+    if (scopes_.empty()) return {};
+    if (e == b + 1 && a[b].isName()) return referenceType({}, a[b].tok.text);
+    if (e == b + 3 && a[b].isName() && a[b + 1].op(".") && a[b + 2].isName())
+        return referenceType(a[b].tok.text, a[b + 2].tok.text);
+    return {};
+}
+
+Expr Rewriter::function(const Node& nameNode, const Node& args) {
+    const std::string& name = nameNode.tok.text;
+    std::string fn = asciiLower(name);
+    const Nodes& a = args.kids;
+    const Call c{*this, name, a, a.empty() ? std::vector<Span>{} : splitCommas(a, 0, a.size())};
+    const auto& parts = c.parts;
+    Expr r;
+    r.empty = false;
+    NumType typed;  // the type a function keeps: of a sum of int or bigint, of isnull, min and max
+    if (fn == "getdate") {
+        c.requireArgs(0, 0);
+        r.text = "tsql_getdate()";
+    } else if (fn == "convert") {
+        r.text = convertCall(c);
+    } else if (fn == "cast") {
+        r.text = castCall(a);
+    } else if (fn == "left" || fn == "right" || fn == "len" || fn == "substring" || fn == "charindex" ||
+               fn == "replace") {
+        if (fn == "left" || fn == "right") c.requireArgs(2, 2);
+        if (fn == "len") c.requireArgs(1, 1);
+        if (fn == "substring" || fn == "replace") c.requireArgs(3, 3);
+        if (fn == "charindex") c.requireArgs(2, 3);
+        r.text = c.forward("tsql_" + fn);
+    } else if (fn == "char" || fn == "nchar" || fn == "ascii" || fn == "unicode") {
+        c.requireArgs(1, 1);
+        r.text = c.forward("tsql_" + fn);
+    } else if (fn == "datalength") {
+        c.requireArgs(1, 1);
+        r.text = datalengthCall(c);
+    } else if (fn == "scope_identity") {
+        // the identity made earlier in the same batch, and every statement here is a batch of its own
+        c.requireArgs(0, 0);
+        r.text = "null";
+    } else if (fn == "ident_current") {
+        c.requireArgs(1, 1);
+        r.text = c.forward("tsql_ident_current");
+    } else if (fn == "isnull") {
+        // of the type of its first argument, as SQL Server's
+        c.requireArgs(2, 2);
+        r.text = c.forward("ifnull");
+        typed = columnArgType(a, parts[0]);
+    } else if (fn == "year" || fn == "month" || fn == "day") {
+        c.requireArgs(1, 1);
+        r.text = "tsql_datepart('" + fn + "', " + c.arg(0) + ")";
+    } else if (fn == "datepart" || fn == "dateadd" || fn == "datediff") {
+        r.text = datePartCall(fn, c);
+    } else if (fn == "object_name") {
+        c.requireArgs(1, 1);
+        r.text = "(tsql_object_name(" + c.arg(0) + ") collate nocase)";
+        r.collated = true;
+    } else if (fn == "object_id" || fn == "type_name") {
+        c.requireArgs(1, 1);
+        r.text = c.forward("tsql_" + fn);
+    } else if (fn == "count" || fn == "sum" || fn == "avg" || fn == "min" || fn == "max" || fn == "abs" ||
+               fn == "upper" || fn == "lower" || fn == "ltrim" || fn == "rtrim" || fn == "coalesce" ||
+               fn == "nullif" || fn == "round" || fn.rfind("tsql_", 0) == 0) {
+        if ((fn == "ltrim" || fn == "rtrim" || fn == "upper" || fn == "lower" || fn == "abs") &&
+            parts.size() != 1) {
+            c.requireArgs(1, 1);
+        }
+        if (fn == "round" && parts.size() != 2) unsupported("ROUND with other than two arguments");
+        if ((fn == "min" || fn == "max") && parts.size() == 1) typed = columnArgType(a, parts[0]);
+        // sum and avg add decimals exactly; avg of integers is an integer
+        std::size_t k = 0;
+        const Expr x = (fn == "sum" || fn == "avg") && plainExpression(a)
+                           ? (Nesting(depth_), expr(a, k, a.size(), 1))
+                           : Expr{};
+        if (k == a.size() && (x.num.kind == 'd' || x.num.kind == 'm')) {
+            // of a decimal: decimal(38, s), an average with at least 6 decimals; of money: money
+            r.num = x.num.kind == 'm'
+                        ? NumType{'m', 19, 4}
+                        : NumType{'d', 38, fn == "avg" ? std::max(6, x.num.scale) : x.num.scale};
+            r.text = "tsql_" + fn + "(" + x.text + ", " + std::to_string(r.num.scale) + ")";
+        } else if (k == a.size() && x.num.kind == 'i') {
+            // an int sum overflows as int's does (tinyint and smallint add up as int)
+            typed = {'i', 10, 0};
+            r.text = "tsql_" + fn + "(" + x.text + ", 'int')";
+        } else if (k == a.size() && k > 0) {
+            if (x.num.kind == 'b') typed = {'b', 19, 0};
+            r.text = "tsql_" + fn + "(" + (x.space ? " " : "") + x.text + (args.closeSpace ? " )" : ")");
+        } else {
+            r.text = (fn == "sum" || fn == "avg" ? "tsql_" + fn : name) + group(args);
+        }
+    } else {
+        unsupported("the function " + upper(name) + "()");
+    }
+    // what SQL Server types int, so that int arithmetic on it overflows as int's does
+    r.integer = fn == "len" || fn == "charindex" || fn == "ascii" || fn == "unicode" || fn == "datalength" ||
+                fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" || fn == "day" ||
+                fn == "count" || r.text.starts_with("tsql_convert('int'") ||
+                r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
+    if (fn == "convert" || fn == "cast") {
+        const auto b = r.text.find('\'') + 1;
+        r.num = numTypeOf(std::string_view(r.text).substr(b, r.text.find('\'', b) - b));
+    } else if (r.integer) {
+        r.num = {'i', 10, 0};
+    }
+    if (typed.kind) {
+        r.num = typed;
+        r.integer = typed.kind == 'i';
+    }
+    return r;
+}
+
+}  // namespace Palvo::dialect

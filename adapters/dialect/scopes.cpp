@@ -1,0 +1,135 @@
+// Which table a column reference reads, so that it gets its declared type: the
+// tables of each query's FROM (and of UPDATE and DELETE) form a scope, nested
+// queries see the scopes around them.
+#include <algorithm>
+
+#include "rewriter.h"
+
+namespace Palvo::dialect {
+
+namespace {
+
+// A word that ends a FROM clause.
+bool endsFrom(const Node& n) {
+    static const char* const words[] = {"where",     "group", "having", "order", "union", "except",
+                                        "intersect", "limit", "offset", "for",   "option"};
+    return std::any_of(std::begin(words), std::end(words), [&](const char* w) { return n.word(w); });
+}
+
+// A word of a join; LEFT( and RIGHT( are functions.
+bool joinWord(const Nodes& ns, std::size_t k, std::size_t e) {
+    const Node& n = ns[k];
+    if ((n.word("left") || n.word("right")) && k + 1 < e && ns[k + 1].group) return false;
+    static const char* const words[] = {"join", "inner", "left",  "right",
+                                        "full", "outer", "cross", "natural"};
+    return std::any_of(std::begin(words), std::end(words), [&](const char* w) { return n.word(w); });
+}
+
+}  // namespace
+
+NumType columnNumType(std::string_view declared) {
+    std::string t;
+    for (char c : asciiLower(declared)) {
+        if (c != ' ' && c != '\t') t += c;
+    }
+    // a decimal with a fraction is stored as "decimal real(18,2)", money as "money real"
+    if (const auto p = t.find("real"); p != std::string::npos && p > 0) t.erase(p, 4);
+    // an identity column is the rowid's "integer", which a bigint identity is too
+    if (t == "integer") return {'b', 19, 0};
+    return numTypeOf(t);
+}
+
+Rewriter::ScopeGuard::ScopeGuard(Rewriter& rw, Scope scope) : rw_(rw) {
+    rw_.scopes_.push_back(std::move(scope));
+}
+
+Rewriter::Source Rewriter::source(const std::string& lowerTable, std::string alias) {
+    Source s;
+    if (alias.empty())
+        s.name = lowerTable;
+    else
+        s.name = std::move(alias);
+    if (!catalogue_ || lowerTable.empty() ||
+        std::find(commonTables_.begin(), commonTables_.end(), lowerTable) != commonTables_.end())
+        return s;
+    usedCatalogue_ = true;
+    s.columns = catalogue_->columns(lowerTable);
+    return s;
+}
+
+// The tables of the FROM clause of the select whose list starts at i.
+Rewriter::Scope Rewriter::fromScope(const Nodes& ns, std::size_t i, std::size_t e) {
+    Scope scope;
+    std::size_t k = i;
+    while (k < e && !ns[k].word("from")) {
+        if (ns[k].word("union") || ns[k].word("except") || ns[k].word("intersect")) return scope;
+        ++k;
+    }
+    ++k;
+    while (k < e && !endsFrom(ns[k])) {
+        if (ns[k].op(",") || joinWord(ns, k, e)) {
+            ++k;
+            continue;
+        }
+        if (ns[k].word("on")) {
+            for (++k; k < e && !endsFrom(ns[k]) && !ns[k].op(",") && !joinWord(ns, k, e);) ++k;
+            continue;
+        }
+        std::string table;
+        if (ns[k].group) {
+            ++k;
+        } else if (ns[k].isName()) {
+            table = asciiLower(ns[k].tok.text);
+            for (++k; k + 1 < e && ns[k].op(".") && ns[k + 1].isName(); k += 2)
+                table = asciiLower(ns[k + 1].tok.text);
+        } else {
+            ++k;
+            continue;
+        }
+        if (k < e && ns[k].word("as")) ++k;
+        std::string alias;
+        if (k < e && ns[k].isName() &&
+            !(ns[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k].tok.text)))) {
+            alias = asciiLower(ns[k++].tok.text);
+        }
+        if (k < e && ns[k].group) ++k;  // a derived table's column names
+        scope.push_back(table.empty() ? Source{std::move(alias), nullptr} : source(table, std::move(alias)));
+    }
+    return scope;
+}
+
+// The declared type of a column reference, [qualifier.]column; none when the
+// table is unknown or the name is ambiguous (SQLite then refuses it itself).
+NumType Rewriter::referenceType(std::string_view qualifier, std::string_view column) const {
+    const std::string q = asciiLower(qualifier), col = asciiLower(column);
+    for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
+        if (!q.empty()) {
+            for (const Source& s : *scope) {
+                if (s.name != q) continue;
+                if (!s.columns) return {};
+                const auto it = s.columns->find(col);
+                return it == s.columns->end() ? NumType{} : columnNumType(it->second);
+            }
+            continue;
+        }
+        const std::string* found = nullptr;
+        int hits = 0;
+        bool unknown = false;
+        for (const Source& s : *scope) {
+            if (!s.columns) {
+                unknown = true;
+                continue;
+            }
+            if (const auto it = s.columns->find(col); it != s.columns->end()) {
+                found = &it->second;
+                ++hits;
+            }
+        }
+        // one table with that column: SQL Server would refuse the name if another source had it too
+        if (hits == 1) return columnNumType(*found);
+        if (hits > 1 || unknown) return {};
+    }
+    return {};
+}
+
+}  // namespace Palvo::dialect

@@ -1,0 +1,178 @@
+// SQLite's own errors in SQL Server's words: the number and arguments SQL Server
+// gives the same fault, worked out from SQLite's message and the statement.
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "connection_impl.h"
+#include "palvo/text.h"
+
+namespace Palvo::sqlite {
+
+std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::serverErrorOf(const std::string& msg,
+                                                                                       int code,
+                                                                                       std::string_view sql) {
+    auto after = [&](std::string_view prefix) -> std::optional<std::string> {
+        if (!msg.starts_with(prefix)) return std::nullopt;
+        return msg.substr(prefix.size());
+    };
+    // another connection held its lock for longer than this one waits
+    if ((code & 0xff) == SQLITE_BUSY) return {{1222, {}}};
+    if (code == SQLITE_CONSTRAINT_NOTNULL) {
+        if (auto at = after("NOT NULL constraint failed: ")) {
+            const auto dot = at->find('.');
+            return {
+                {515,
+                 {at->substr(dot + 1), databaseName() + ".dbo." + at->substr(0, dot), statementKind(sql)}}};
+        }
+    }
+    if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY) {
+        if (auto at = after("UNIQUE constraint failed: ")) return duplicateKey(*at, code);
+    }
+    if (code == SQLITE_CONSTRAINT_CHECK) {
+        if (auto at = after("CHECK constraint failed: "))
+            return {{547, {statementKind(sql), *at, databaseName(), "dbo." + targetTable(sql)}}};
+    }
+    if (auto at = after("no such column: ")) return {{207, {at->substr(at->rfind('.') + 1)}}};
+    if (msg.starts_with("table ")) {
+        if (auto p = msg.find(" has no column named "); p != std::string::npos)
+            return {{207, {msg.substr(p + 21)}}};
+    }
+    if (auto at = after("no such table: ")) {
+        for (std::string_view schema : {"main.", "temp."}) {
+            if (at->starts_with(schema)) at->erase(0, schema.size());
+        }
+        return {{208, {*at}}};
+    }
+    for (std::string_view kind : {"table ", "view "}) {
+        auto at = after(kind);
+        if (!at || !at->ends_with(" already exists")) continue;
+        std::string name = at->substr(0, at->size() - 15);
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+            name = name.substr(1, name.size() - 2);
+        return {{2714, {name}}};
+    }
+    if (auto at = after("near \"")) {
+        if (at->ends_with("\": syntax error")) {
+            std::string token = at->substr(0, at->size() - 15);
+            return {{isReservedWord(token) ? 156 : 102, {token}}};
+        }
+    }
+    if (msg == "incomplete input") {
+        const std::string token = lastToken(sql);
+        if (!token.empty()) return {{isReservedWord(token) ? 156 : 102, {token}}};
+    }
+    return std::nullopt;
+}
+
+std::pair<long, Connection::Impl::Args> Connection::Impl::duplicateKey(const std::string& columns, int code) {
+    const std::string table = columns.substr(0, columns.find('.'));
+    std::string wanted;  // "a,b"
+    for (std::size_t start = 0; start < columns.size();) {
+        std::size_t end = columns.find(", ", start);
+        if (end == std::string::npos) end = columns.size();
+        const std::string item = columns.substr(start, end - start);
+        wanted += (wanted.empty() ? "" : ",") + item.substr(item.find('.') + 1);
+        start = end + 2;
+    }
+    std::string index, origin = code == SQLITE_CONSTRAINT_PRIMARYKEY ? "pk" : "u";
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "select l.name, l.origin from pragma_index_list(?1) l where l.\"unique\" and "
+                           "(select group_concat(name, ',') from (select name from pragma_index_info(l.name) "
+                           "order by seqno)) = ?2",
+                           -1, &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, wanted.data(), static_cast<int>(wanted.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(st) == SQLITE_ROW) {
+            index = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            origin = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+        }
+    }
+    sqlite3_finalize(st);
+    if (origin == "c") return {2601, {"dbo." + table, index}};
+    const bool primary = origin == "pk";
+    std::string name = declaredConstraint(table, primary ? "primary key" : "unique", wanted);
+    if (name.empty()) name = (primary ? "PK__" : "UQ__") + table;
+    return {2627, {primary ? "PRIMARY KEY" : "UNIQUE KEY", name, "dbo." + table}};
+}
+
+std::string Connection::Impl::declaredConstraint(const std::string& table, std::string_view kind,
+                                                 const std::string& wanted) {
+    sqlite3_stmt* st = nullptr;
+    std::string sql;
+    if (sqlite3_prepare_v2(db, "select sql from sqlite_master where type = 'table' and name = ?1", -1, &st,
+                           nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(st) == SQLITE_ROW) sql = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    }
+    sqlite3_finalize(st);
+    const std::string lower = util::asciiLower(sql);
+    for (std::size_t at = lower.find("constraint "); at != std::string::npos;
+         at = lower.find("constraint ", at + 1)) {
+        const std::size_t nameAtPos = at + 11;
+        std::string name = nameAt(sql, nameAtPos);
+        std::size_t p = nameAtPos + (sql[nameAtPos] == '"' ? name.size() + 2 : name.size());
+        while (p < lower.size() && lower[p] == ' ') ++p;
+        if (lower.compare(p, kind.size(), kind) != 0) continue;
+        p += kind.size();
+        while (p < lower.size() && lower[p] == ' ') ++p;
+        if (p >= sql.size() || sql[p] != '(') continue;
+        const std::size_t close = sql.find(')', p);
+        std::string list;
+        for (char ch : sql.substr(p + 1, close - p - 1)) {
+            if (ch != ' ' && ch != '"' && ch != '[' && ch != ']') list += ch;
+        }
+        if (util::equalsNoCase(list, wanted)) return name;
+    }
+    return {};
+}
+
+std::string Connection::Impl::databaseName() const {
+    if (path.empty() || path == ":memory:") return "main";
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (const auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
+    return name;
+}
+
+std::string Connection::Impl::statementKind(std::string_view sql) {
+    const std::string lower = util::asciiLower(sql);
+    std::size_t first = std::string::npos;
+    std::string kind = "INSERT";
+    for (const auto& [word, name] :
+         {std::pair{"insert", "INSERT"}, {"update", "UPDATE"}, {"delete", "DELETE"}}) {
+        if (const std::size_t p = lower.find(word); p < first) {
+            first = p;
+            kind = name;
+        }
+    }
+    return kind;
+}
+
+std::string Connection::Impl::targetTable(std::string_view sql) {
+    const std::string s(sql);
+    const std::string lower = util::asciiLower(s);
+    for (std::string_view word : {"insert into ", "update ", "delete from "}) {
+        if (const std::size_t p = lower.find(word); p != std::string::npos) return nameAt(s, p + word.size());
+    }
+    return {};
+}
+
+std::string Connection::Impl::lastToken(std::string_view sql) {
+    while (!sql.empty() && (sql.back() == ' ' || sql.back() == '\n' || sql.back() == ';'))
+        sql.remove_suffix(1);
+    std::size_t start = sql.size();
+    auto wordChar = [](char ch) {
+        return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
+               ch == '_' || static_cast<unsigned char>(ch) >= 0x80;
+    };
+    while (start > 0 && wordChar(sql[start - 1])) --start;
+    if (start == sql.size() && !sql.empty()) --start;
+    return std::string(sql.substr(start));
+}
+
+}  // namespace Palvo::sqlite

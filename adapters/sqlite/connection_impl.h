@@ -1,0 +1,178 @@
+// The private state of a SQLite connection, shared by the files that make up
+// Connection: sqlite_connection.cpp (opening, statements, execution),
+// connection_errors.cpp (SQLite's errors in SQL Server's words), schema_change.cpp
+// (schema changes SQLite cannot make in place) and query_read.cpp (reading results).
+#pragma once
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "palvo/dialect/translator.h"
+#include "palvo/error.h"
+#include "palvo/sqlite/connection.h"
+#include "server_errors.h"
+
+namespace Palvo::sqlite {
+
+std::string trim(std::string_view s);
+bool startsWithNoCase(std::string_view s, std::string_view prefix);
+
+// The name a translated "create ... NAME" statement gives, from `at` on: a quoted
+// name without its quotes, or the plain word.
+std::string nameAt(const std::string& sql, std::size_t at);
+
+// The message of a statement stopped by the memory bound (setMemoryLimit).
+std::string memoryBoundMessage();
+
+struct PALVO_LOCAL Connection::Impl {
+    sqlite3* db = nullptr;
+    std::string path;
+    dialect::Translator translator{1024};
+    std::unordered_map<std::string, sqlite3_stmt*> statements;
+    std::deque<std::string> statementOrder;
+    std::size_t statementText = 0;           // the length of the statements kept
+    std::optional<long long> identity;       // @@IDENTITY: of the last INSERT, Null when it made none
+    sqlite3_stmt* identityLookup = nullptr;  // whether a table has an identity (a sqlite_sequence row)
+    long timeoutSeconds = 30;
+    std::chrono::steady_clock::time_point deadline;
+    bool timedOut = false;
+    Language language = Language::Chinese;
+
+    // The declared types of the columns of the tables and views statements name,
+    // read when the translator first asks, for the schema version they were read
+    // at: any change of the schema, by this connection or another, empties it
+    // and the translations made with it.
+    struct PALVO_LOCAL SchemaCatalogue final : dialect::Catalogue {
+        Impl* impl = nullptr;
+        long long version = -1;
+        std::unordered_map<std::string, std::optional<Columns>> tables;
+        const Columns* columns(const std::string& lowerName) override {
+            auto it = tables.find(lowerName);
+            if (it == tables.end()) it = tables.emplace(lowerName, impl->readColumns(lowerName)).first;
+            return it->second ? &*it->second : nullptr;
+        }
+    };
+    SchemaCatalogue catalogue;
+    sqlite3_stmt* columnsLookup = nullptr;
+    sqlite3_stmt* versionLookup = nullptr;
+
+    Impl() { catalogue.impl = this; }
+
+    std::optional<dialect::Catalogue::Columns> readColumns(const std::string& table);
+
+    long long schemaVersion();
+
+    // The translation of a statement, typed by the tables it names as the schema now has them.
+    std::shared_ptr<const dialect::Translation> translate(const std::string& sql);
+
+    // The connection's last error, raised; `sql`: the SQLite statement that met it.
+    // SQLite's own errors that SQL Server has a number for get that number and its
+    // English words here; every error is put in the connection's language where it
+    // leaves the connection (speak, in each do... hook).
+    [[noreturn]] void fail(std::string_view sql = {});
+
+    // The error in the connection's language, with SQL Server's number, when it is
+    // one of SQL Server's; otherwise as it is.
+    Error spoken(const Error& e) const;
+    [[noreturn]] void speak(const Error& e) const { throw spoken(e); }
+
+    using Args = std::vector<std::string>;
+
+    // SQL Server's number and arguments for an error of SQLite's own.
+    std::optional<std::pair<long, Args>> serverErrorOf(const std::string& msg, int code,
+                                                       std::string_view sql);
+
+    // 2627 for a primary key or unique constraint, 2601 for a unique index;
+    // `columns`: SQLite's "T.a, T.b".
+    std::pair<long, Args> duplicateKey(const std::string& columns, int code);
+
+    // The name a table's "constraint NAME primary key (a, b)" (or "unique") gives the
+    // columns `wanted` ("a,b"); "" when they have none of that kind.
+    std::string declaredConstraint(const std::string& table, std::string_view kind,
+                                   const std::string& wanted);
+
+    // What SQL Server names the database in its messages: the file's name without its folder and extension.
+    std::string databaseName() const;
+
+    // INSERT, UPDATE or DELETE: what the statement does to its table (the first of them it names).
+    static std::string statementKind(std::string_view sql);
+
+    // The table an INSERT, UPDATE or DELETE changes.
+    static std::string targetTable(std::string_view sql);
+
+    // The statement's last word, or its last character when that is no part of a word.
+    static std::string lastToken(std::string_view sql);
+
+    sqlite3_stmt* prepare(const std::string& sql);
+
+    void finalizeAll() noexcept;
+
+    void startClock();
+
+    static int progress(void* self);
+
+    void bind(sqlite3_stmt* st, const std::vector<Value>& params);
+
+    // Steps to the end, discarding rows; resets the statement whatever happens.
+    void run(sqlite3_stmt* st);
+
+    void exec(const char* sql);
+
+    bool hasObject(const char* type, const std::string& name);
+
+    // Runs SQLite text once, without keeping it among the prepared statements.
+    void runOnce(const std::string& sql);
+
+    // After an INSERT into `table` that made `rows` rows: the identity it made, as
+    // SQL Server keeps it for @@IDENTITY (the triggers here never insert, so no
+    // nested scope changes it).
+    void noteInsert(const std::string& table, long rows);
+
+    static void lastIdentity(sqlite3_context* ctx, int, sqlite3_value**);
+
+    // Puts every stored row of the table through its triggers by writing each
+    // column back unchanged. Throws when a value fails a check, and when one
+    // would be stored otherwise than it is (a trigger rewrote it).
+    void checkStoredRows(const std::string& table);
+
+    // The first column of each row `sql` gives, its ?1 and ?2 bound to texts.
+    std::vector<std::string> strings(const std::string& sql, std::string_view a = {},
+                                     std::string_view b = {});
+
+    // The table's name as stored ("" when there is none) and its columns as stored.
+    std::string storedTable(const std::string& name);
+    std::vector<std::string> columnsOf(const std::string& table);
+
+    // The triggers the translator makes for a table, made anew from its columns'
+    // declared types: a CREATE TABLE of them, translated, gives them.
+    std::vector<std::string> checkTriggers(dialect::Translator& tr, const std::string& table);
+
+    [[noreturn]] static void refuse(long number, const std::string& message);
+
+    // ALTER TABLE ... DROP COLUMN / ALTER COLUMN and sp_rename, inside a savepoint:
+    // the table is made anew where SQLite cannot change it in place, and its
+    // value checks, date triggers and indexes with it. A change that cannot be
+    // made leaves the table as it was.
+    void changeSchema(const dialect::SchemaChange& c);
+
+    // The table made anew without the column, or with its new definition; the
+    // rows go through the new table's checks on their way over.
+    void rebuild(const std::string& table, const std::string& column, const dialect::SchemaChange& c);
+
+    static std::string quotedText(std::string_view s);
+
+    // Undoes and ends a savepoint after a failure; the failure is what the caller reports.
+    void undo(const std::string& savepoint) noexcept;
+};
+
+}  // namespace Palvo::sqlite

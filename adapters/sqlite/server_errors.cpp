@@ -1,0 +1,170 @@
+#include "server_errors.h"
+
+#include <stdexcept>
+
+#include "palvo/text.h"
+
+namespace Palvo::sqlite {
+
+namespace {
+
+// SQL Server's words for each error, %1, %2, ... standing for its arguments:
+// English as us_english sessions get them, Chinese as 简体中文 sessions do.
+struct Entry {
+    long number;
+    std::string_view english;
+    std::string_view chinese;
+};
+
+constexpr Entry kErrors[] = {
+    {102, "Incorrect syntax near '%1'.", "'%1' 附近有语法错误。"},
+    {156, "Incorrect syntax near the keyword '%1'.", "关键字 '%1' 附近有语法错误。"},
+    {207, "Invalid column name '%1'.", "列名 '%1' 无效。"},
+    {208, "Invalid object name '%1'.", "对象名 '%1' 无效。"},
+    {220, "Arithmetic overflow error for data type %1, value = %2.", "数据类型 %1 的算术溢出错误，值 = %2。"},
+    {241, "Conversion failed when converting date and/or time from character string.",
+     "从字符串转换日期和/或时间时，转换失败。"},
+    {242, "The conversion of a %1 data type to a %2 data type resulted in an out-of-range value.",
+     "从 %1 数据类型到 %2 数据类型的转换产生一个超出范围的值。"},
+    {245, "Conversion failed when converting the %1 value '%2' to data type %3.",
+     "在将 %1 值 '%2' 转换成数据类型 %3 时失败。"},
+    {515, "Cannot insert the value NULL into column '%1', table '%2'; column does not allow nulls. %3 fails.",
+     "不能将值 NULL 插入列 '%1'，表 '%2'；列不允许有 Null 值。%3 失败。"},
+    {547,
+     "The %1 statement conflicted with the CHECK constraint \"%2\". The conflict occurred in database "
+     "\"%3\", "
+     "table \"%4\".",
+     "%1 语句与 CHECK 约束\"%2\"冲突。该冲突发生于数据库\"%3\"，表\"%4\"。"},
+    {1007, "The number '%1' is out of the range for numeric representation (maximum precision 38).",
+     "数字 '%1' 超出了数值表示形式的范围(最大精度为 38)。"},
+    {1222, "Lock request time out period exceeded.", "已超过了锁请求超时时段。"},
+    {2601, "Cannot insert duplicate key row in object '%1' with unique index '%2'.",
+     "不能在具有唯一索引 '%2' 的对象 '%1' 中插入重复键的行。"},
+    {2627, "Violation of %1 constraint '%2'. Cannot insert duplicate key in object '%3'.",
+     "违反了 %1 约束 '%2'。不能在对象 '%3' 中插入重复键。"},
+    {2714, "There is already an object named '%1' in the database.", "数据库中已存在名为 '%1' 的对象。"},
+    {4902, "Cannot find the object \"%1\" because it does not exist or you do not have permissions.",
+     "找不到对象\"%1\"，因为它不存在或者您没有所需的权限。"},
+    {4924, "ALTER TABLE %1 COLUMN failed because column '%2' does not exist in table '%3'.",
+     "ALTER TABLE %1 COLUMN 失败，因为表 '%3' 中不存在列 '%2'。"},
+    {5074,
+     "The index '%1' is dependent on column '%2'. ALTER TABLE DROP COLUMN %3 failed because one or more "
+     "objects access this column.",
+     "索引 '%1' 依赖于 列 '%2'。由于一个或多个对象访问此列，ALTER TABLE DROP COLUMN %3 失败。"},
+    {8114, "Error converting data type %1 to %2.", "从数据类型 %1 转换为 %2 时出错。"},
+    {8115, "Arithmetic overflow error converting %1 to data type %2.",
+     "将 %1 转换为数据类型 %2 时出现算术溢出错误。"},
+    {8117, "Operand data type %1 is invalid for %2 operator.", "操作数数据类型 %1 对于 %2 运算符无效。"},
+    {8134, "Divide by zero error encountered.", "遇到以零作除数错误。"},
+    {8152, "String or binary data would be truncated.", "将截断字符串或二进制数据。"},
+    {15248, "Either the parameter @objname is ambiguous or the claimed @objtype (%1) is wrong.",
+     "参数 @objname 不明确或所声明的 @objtype (%1)有误。"},
+    {15335,
+     "Error: The new name '%1' is already in use as a %2 name and would cause a duplicate that is not "
+     "permitted.",
+     "错误: 新名称 '%1' 已作为 %2 名称使用，这将导致不允许的重复。"},
+};
+
+bool isPlaceholder(std::string_view p, std::size_t i) {
+    return p[i] == '%' && i + 1 < p.size() && p[i + 1] >= '1' && p[i + 1] <= '9';
+}
+
+// Whether `text` has the shape of `pattern`, each placeholder standing for at
+// least one character; the shortest reading wins, so a closing quote in a value
+// ("it's") is left to the literal after it only where nothing else fits.
+bool match(std::string_view pattern, std::string_view text, std::vector<std::string_view>& args) {
+    std::size_t i = 0;
+    while (i < pattern.size() && !isPlaceholder(pattern, i)) ++i;
+    if (!text.starts_with(pattern.substr(0, i))) return false;
+    text.remove_prefix(i);
+    if (i == pattern.size()) return text.empty();
+    const auto slot = static_cast<std::size_t>(pattern[i + 1] - '1');
+    if (args.size() <= slot) args.resize(slot + 1);
+    const std::string_view rest = pattern.substr(i + 2);
+    if (rest.empty()) {
+        args[slot] = text;
+        return !text.empty();
+    }
+    // the placeholder ends where the literal after it next begins
+    std::size_t literal = 0;
+    while (literal < rest.size() && !isPlaceholder(rest, literal)) ++literal;
+    const std::string_view next = rest.substr(0, literal);
+    for (std::size_t n = text.find(next, 1); n != std::string_view::npos; n = text.find(next, n + 1)) {
+        args[slot] = text.substr(0, n);
+        if (match(rest, text.substr(n), args)) return true;
+    }
+    return false;
+}
+
+template <class Text>
+std::string fill(std::string_view pattern, const std::vector<Text>& args) {
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (isPlaceholder(pattern, i)) {
+            const auto slot = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (slot < args.size()) out += args[slot];
+            ++i;
+        } else {
+            out += pattern[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<Language> languageNamed(std::string_view name) {
+    std::string n(util::trimBlanks(name));
+    if (n.size() >= 2 && (n.front() == '[' || n.front() == '\'' || n.front() == '"')) {
+        const char close = n.front() == '[' ? ']' : n.front();
+        if (n.back() == close) n = n.substr(1, n.size() - 2);
+    } else if (n.size() >= 3 && (n[0] == 'N' || n[0] == 'n') && n[1] == '\'' && n.back() == '\'') {
+        n = n.substr(2, n.size() - 3);
+    }
+    const std::string lower = util::asciiLower(n);
+    if (lower == "简体中文" || lower == "simplified chinese") return Language::Chinese;
+    if (lower == "us_english" || lower == "english") return Language::English;
+    return std::nullopt;
+}
+
+std::optional<ServerError> serverError(std::string_view english, Language language) {
+    std::vector<std::string_view> args;
+    for (const Entry& e : kErrors) {
+        args.clear();
+        if (match(e.english, english, args)) {
+            return ServerError{e.number, fill(language == Language::Chinese ? e.chinese : e.english, args)};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string englishText(long number, const std::vector<std::string>& args) {
+    for (const Entry& e : kErrors) {
+        if (e.number == number) return fill(e.english, args);
+    }
+    throw std::out_of_range("no text for error " + std::to_string(number));
+}
+
+bool isReservedWord(std::string_view word) {
+    // SQL Server's reserved keywords, each between blanks
+    static constexpr std::string_view kWords =
+        " add all alter and any as asc authorization backup begin between break browse bulk by cascade case "
+        " check checkpoint close clustered coalesce collate column commit compute constraint contains "
+        " containstable continue convert create cross current current_date current_time current_timestamp "
+        " current_user cursor database dbcc deallocate declare default delete deny desc disk distinct "
+        " distributed double drop dump else end errlvl escape except exec execute exists exit external fetch "
+        " file fillfactor for foreign freetext freetexttable from full function goto grant group having "
+        " holdlock identity identity_insert identitycol if in index inner insert intersect into is join key "
+        " kill left like lineno load merge national nocheck nonclustered not null nullif of off offsets on "
+        " open opendatasource openquery openrowset openxml option or order outer over percent pivot plan "
+        " precision primary print proc procedure public raiserror read readtext reconfigure references "
+        " replication restore restrict return revert revoke right rollback rowcount rowguidcol rule save "
+        " schema securityaudit select session_user set setuser shutdown some statistics system_user table "
+        " tablesample textsize then to top tran transaction trigger truncate try_convert tsequal union "
+        " unique unpivot update updatetext use user values varying view waitfor when where while with "
+        " writetext ";
+    if (word.empty() || word.find(' ') != std::string_view::npos) return false;
+    return kWords.find(" " + util::asciiLower(word) + " ") != std::string_view::npos;
+}
+
+}  // namespace Palvo::sqlite

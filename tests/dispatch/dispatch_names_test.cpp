@@ -1,0 +1,134 @@
+// The late-bound tables write each parameter's name and default by hand; the
+// class headers are where they are declared. Every entry is read against the
+// declaration of its member function in include/palvo/<class>.h.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "src/dispatch/dispatch.h"
+
+namespace Palvo {
+namespace {
+
+std::string headerText(const std::string& className) {
+    std::ifstream in(std::string(PALVO_INCLUDE_DIR) + "/palvo/" + className + ".h");
+    std::string text;
+    for (std::string line; std::getline(in, line);) text += line.substr(0, line.find("//")) + "\n";
+    return text;
+}
+
+// The parameters of each declaration of the method, split at their top-level commas.
+std::vector<std::vector<std::string>> declarations(const std::string& header, const std::string& method) {
+    std::vector<std::vector<std::string>> found;
+    for (auto at = header.find(method + "("); at != std::string::npos;
+         at = header.find(method + "(", at + 1)) {
+        const char before = at > 0 ? header[at - 1] : ' ';
+        if (std::isalnum(static_cast<unsigned char>(before)) || before == '_') continue;
+        std::vector<std::string> params(1);
+        int depth = 0;
+        bool quoted = false;
+        for (std::size_t i = at + method.size() + 1; i < header.size(); ++i) {
+            const char c = header[i];
+            if (c == '"') quoted = !quoted;
+            if (!quoted && (c == '(' || c == '<' || c == '{')) ++depth;
+            if (!quoted && (c == '>' || c == '}')) --depth;
+            if (!quoted && c == ')' && depth-- == 0) break;
+            if (!quoted && c == ',' && depth == 0)
+                params.emplace_back();
+            else
+                params.back() += c;
+        }
+        if (params.size() == 1 && params[0].find_first_not_of(" \n") == std::string::npos) params.clear();
+        found.push_back(params);
+    }
+    return found;
+}
+
+std::string trimmed(std::string s) {
+    s.erase(0, s.find_first_not_of(" \n"));
+    s.erase(s.find_last_not_of(" \n") + 1);
+    return s;
+}
+
+// The value a default argument of the header stands for, as the table holds it:
+// a text, a truth value, a whole number as a 32-bit Long wraps it, or no grid ("").
+Value defaultOf(std::string expr) {
+    expr = trimmed(expr);
+    for (const std::string wrapper : {"Value(", "static_cast<std::int32_t>("}) {
+        if (expr.rfind(wrapper, 0) == 0)
+            expr = trimmed(expr.substr(wrapper.size(), expr.size() - wrapper.size() - 1));
+    }
+    if (expr.size() >= 2 && expr.front() == '"') return Value(expr.substr(1, expr.size() - 2));
+    if (expr == "true" || expr == "false") return Value(expr == "true");
+    if (expr == "nullptr") return Value("");
+    char* end = nullptr;
+    const long long n = std::strtoll(expr.c_str(), &end, 0);
+    EXPECT_EQ(*end, '\0') << "a default the test cannot read: " << expr;
+    return Value(static_cast<long long>(static_cast<std::int32_t>(n)));
+}
+
+TEST(LateBoundNames, EveryNameAndDefaultIsTheClassHeaders) {
+    int methods = 0;
+    for (const auto* table : dispatch::classTables()) {
+        const std::string header = headerText(table->name);
+        ASSERT_FALSE(header.empty()) << table->name;
+        for (const auto& m : table->methods) {
+            ++methods;
+            const std::string where = std::string(table->name) + "." + m.name;
+            const auto found = declarations(header, m.name);
+            const std::vector<std::string>* decl = nullptr;
+            bool shorterOverload = false;
+            for (const auto& d : found) {
+                if (d.size() == m.params.size()) decl = &d;
+                if (d.size() < m.params.size()) shorterOverload = true;
+            }
+            ASSERT_NE(decl, nullptr) << where << " has no declaration with " << m.params.size()
+                                     << " parameters";
+            for (std::size_t i = 0; i < m.params.size(); ++i) {
+                const dispatch::Param& p = m.params[i];
+                const std::string& text = (*decl)[i];
+                const auto eq = text.find('=');
+                std::string left = trimmed(text.substr(0, eq));
+                const std::size_t nameStart =
+                    left.find_last_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_");
+                EXPECT_EQ(left.substr(nameStart + 1), p.name) << where << " parameter " << i + 1;
+                if (eq == std::string::npos) {
+                    // a default the header gives through an overload that leaves the parameter out
+                    EXPECT_TRUE(!p.optional || shorterOverload)
+                        << where << " " << p.name << " has no default";
+                } else {
+                    EXPECT_TRUE(p.optional) << where << " " << p.name << " leaves out the header's default";
+                    EXPECT_EQ(p.defaultValue, defaultOf(text.substr(eq + 1)))
+                        << where << " " << p.name << " = " << p.defaultValue.toText();
+                }
+            }
+        }
+    }
+    EXPECT_EQ(methods, 37);
+}
+
+// The reader itself: a default it misreads would let a wrong table pass.
+TEST(LateBoundNames, HeaderDefaultsReadAsTheTableHoldsThem) {
+    const struct {
+        const char* expr;
+        Value expected;
+    } cases[] = {
+        {"\"编号\"", Value("编号")},   {" true", Value(true)},
+        {"Value(15)", Value(15)},      {"static_cast<std::int32_t>(0x8000000F)", Value(-2147483633LL)},
+        {"0xFF0000", Value(16711680)}, {"-1", Value(-1)},
+        {"nullptr", Value("")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(defaultOf(c.expr), c.expected) << c.expr;
+    const auto found =
+        declarations("int f(int a, const std::pair<int, int>& b = {1, 2});\nint gf(int x);", "f");
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_EQ(found[0].size(), 2u);
+    EXPECT_EQ(trimmed(found[0][1]), "const std::pair<int, int>& b = {1, 2}");
+}
+
+}  // namespace
+}  // namespace Palvo

@@ -1,0 +1,42 @@
+# A shared library of the package exports only what its public headers declare:
+# every name of namespace Palvo in its dynamic symbol table must be declared in
+# include/palvo/, so no module function of src/ or of an adapter's own folder
+# leaks out (built with hidden visibility, marked with PALVO_API).
+# Run as: cmake -DSOURCE_DIR=<repository> -DLIBRARIES=<lib1;lib2...> -DNM=<nm> -P exported_symbols.cmake
+file(GLOB_RECURSE headers ${SOURCE_DIR}/include/palvo/*.h)
+set(declared "")
+foreach(header IN LISTS headers)
+  file(READ ${header} text)
+  string(APPEND declared "${text}\n")
+endforeach()
+string(REGEX MATCHALL "[A-Za-z_][A-Za-z_0-9]*" words "${declared}")
+list(REMOVE_DUPLICATES words)
+
+set(bad "")
+foreach(library IN LISTS LIBRARIES)
+  execute_process(COMMAND ${NM} -D --defined-only -C ${library} OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${NM} could not read ${library}")
+  endif()
+  string(REPLACE "\n" ";" symbols "${symbols}")
+  foreach(symbol IN LISTS symbols)
+    # "0000000000012340 T Palvo::forms::mSubMsg(std::...)": the function's own name
+    if(NOT symbol MATCHES "^[0-9a-f]+ [A-Za-z] (typeinfo name for |typeinfo for |vtable for |VTT for )?(Palvo::[^(<]*)")
+      continue()
+    endif()
+    set(qualified "${CMAKE_MATCH_2}")
+    string(REGEX REPLACE "\\[abi:[a-z0-9]+\\]" "" name "${qualified}")
+    string(REGEX REPLACE "^.*::~?" "" name "${name}")
+    if(name STREQUAL "" OR name MATCHES "^operator")
+      continue()
+    endif()
+    list(FIND words "${name}" found)
+    if(found EQUAL -1)
+      get_filename_component(file ${library} NAME)
+      string(APPEND bad "  ${file}: ${qualified}\n")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "exported names no public header declares (mark only the public API PALVO_API):\n${bad}")
+endif()

@@ -1,0 +1,139 @@
+// The spooled grid against sFillTable's memory grid: the same statement must
+// give the same shape, texts and widths, whichever order the rows are read in.
+#include "palvo/spooled_grid.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "palvo/clsGrid.h"
+#include "palvo/error.h"
+#include "palvo/memory/grid.h"
+#include "palvo/memory/measure.h"
+#include "support/sqlite_fixture.h"
+
+namespace Palvo {
+namespace {
+
+constexpr int kRows = 150;  // past two of the file's marks of every 64th row
+
+class Spooled : public testing::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        exec(
+            {"create table 货物 (编号 int, 名称 nvarchar(20), 金额 decimal(12,2), 日期 datetime, "
+             "登记时间 varchar(20), 备注 nvarchar(40))"});
+        // nulls, a blanked 1900-01-01, dates held as text, cells of two lines and with a tab
+        exec({"with n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(kRows) +
+              ") insert into 货物 select i, case when i % 11 = 0 then null else N'钢管' + cast(i as "
+              "nvarchar(10)) end, 1.5 * i, case when i % 7 = 0 then '1900-01-01' when i % 5 = 0 then null "
+              "else dateadd(day, i, '2003-01-01') end, case when i % 2 = 0 then '2004-2-' + "
+              "cast(i % 28 + 1 as varchar(4)) else 'n/a' end, case when i % 3 = 0 then N'两行' + char(10) + "
+              "N'第二行' when i % 4 = 0 then 'a' + char(9) + 'b' else '' end from n"});
+        installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
+    }
+    void TearDown() override {
+        installTextMeasurer(nullptr);
+        SessionTest::TearDown();
+    }
+};
+
+// Every cell read forwards or backwards, then every 37th row column by column.
+void expectSameGrid(const FlexGrid& expected, const FlexGrid& spooled, const std::string& what,
+                    bool backwards) {
+    ASSERT_EQ(spooled.Rows(), expected.Rows()) << what;
+    ASSERT_EQ(spooled.Cols(), expected.Cols()) << what;
+    for (int i = 0, n = expected.Rows(); i < n; ++i) {
+        const int r = backwards ? n - 1 - i : i;
+        for (int c = 0; c < expected.Cols(); ++c)
+            ASSERT_EQ(spooled.TextMatrix(r, c), expected.TextMatrix(r, c))
+                << what << " cell " << r << "," << c;
+    }
+    for (int c = 0; c < expected.Cols(); ++c) {
+        for (int r = 0; r < expected.Rows(); r += 37)
+            ASSERT_EQ(spooled.TextMatrix(r, c), expected.TextMatrix(r, c))
+                << what << " cell " << r << "," << c;
+        EXPECT_EQ(spooled.ColWidth(c), expected.ColWidth(c)) << what;
+    }
+}
+
+TEST_F(Spooled, FillsAsSFillTableFillsAMemoryGrid) {
+    struct Case {
+        std::string sql;
+        bool controlSize, backwards;
+    };
+    const Case cases[] = {
+        {"select * from 货物", false, false},
+        {"select * from 货物", false, true},
+        {"select * from 货物", true, false},
+        {"select 名称, 日期 from 货物 order by 名称 desc", true, false},
+        // an expression column is typed from all its values: the rows are read whole first
+        {"select 编号 * 2 as 双倍, 名称 + N'号' as 名 from 货物", true, false},
+        {"select * from 货物 where 编号 < 0", true, false},  // no rows: "0" and the headings alone
+    };
+    for (const Case& c : cases) {
+        memory::FlexGrid expected;
+        const std::string filled = clsGrid().sFillTable(c.sql, expected, c.controlSize, 0, "", true);
+        SpooledGrid spooled;
+        EXPECT_EQ(sFillSpooled(*conn, c.sql, spooled, c.controlSize), filled) << c.sql;
+        expectSameGrid(expected, spooled, c.sql, c.backwards);
+        EXPECT_EQ(spooled.ToolTipText(), expected.ToolTipText()) << c.sql;
+    }
+}
+
+TEST_F(Spooled, FailuresAreReportedAndTheRowsCannotBeChanged) {
+    SpooledGrid spooled;
+    memory::FlexGrid expected;
+    const std::string bad = "select nosuch from 货物";
+    const std::string failed = sFillSpooled(*conn, bad, spooled, false);
+    EXPECT_FALSE(failed.empty());
+    EXPECT_EQ(failed, clsGrid().sFillTable(bad, expected, false, 0, "", true));
+
+    ASSERT_EQ(sFillSpooled(*conn, "select 名称 from 货物", spooled, false), "");
+    struct Change {
+        const char* what;
+        std::function<void()> call;
+    };
+    const Change changes[] = {
+        {"a data cell", [&] { spooled.TextMatrix(1, 1, "x"); }},
+        {"Rows", [&] { spooled.Rows(3); }},
+        {"Cols", [&] { spooled.Cols(3); }},
+        {"AddItem", [&] { spooled.AddItem("x"); }},
+        {"RemoveItem", [&] { spooled.RemoveItem(1); }},
+        {"Sort", [&] { spooled.Sort(1); }},
+    };
+    for (const Change& c : changes) {
+        try {
+            c.call();
+            ADD_FAILURE() << c.what << " changed a spooled grid";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), GridError::NotSupported) << c.what;
+        }
+    }
+    EXPECT_EQ(spooled.TextMatrix(1, 1), "钢管1");
+    spooled.TextMatrix(0, 1, "品名");  // the headings are the host's to change
+    EXPECT_EQ(spooled.TextMatrix(0, 1), "品名");
+    EXPECT_THROW(spooled.TextMatrix(kRows + 1, 0), Error);
+    // a second fill replaces the first one's rows
+    ASSERT_EQ(sFillSpooled(*conn, "select 名称 from 货物 where 编号 <= 3", spooled, false), "");
+    EXPECT_EQ(spooled.Rows(), 4);
+    EXPECT_EQ(spooled.TextMatrix(3, 1), "钢管3");
+
+    // no temporary folder: the fill says so and leaves the grid as it was
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    setenv("TMPDIR", "/nonexistent/palvo", 1);
+    SpooledGrid fresh;
+    const std::string noFolder = sFillSpooled(*conn, "select 名称 from 货物", fresh, false);
+    old ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
+    EXPECT_NE(noFolder.find("temporary folder"), std::string::npos) << noFolder;
+    EXPECT_EQ(fresh.Rows(), 1);
+}
+
+}  // namespace
+}  // namespace Palvo

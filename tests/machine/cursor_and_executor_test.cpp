@@ -1,0 +1,140 @@
+#include "src/machine/cursor_and_executor.h"
+
+#include <gtest/gtest.h>
+
+#include "palvo/clsElse.h"
+#include "palvo/error.h"
+#include "palvo/memory/cursor.h"
+
+namespace Palvo::machine {
+namespace {
+
+TEST(ShowMouse, RaisesTheCountToTwoOrMore) {
+    struct Case {
+        int start;
+        int endCount;
+        int calls;
+    };
+    const Case cases[] = {
+        {-3, 2, 5},                        // four calls to reach 1, a fifth to reach 2
+        {-1, 2, 3}, {0, 2, 2}, {1, 3, 2},  // already visible: still raised by two
+        {5, 7, 2},
+    };
+    for (const auto& c : cases) {
+        memory::Cursor cursor(c.start);
+        showMouse(cursor);
+        EXPECT_EQ(cursor.displayCount(), c.endCount) << "from " << c.start;
+        EXPECT_EQ(cursor.showCursorCalls(), c.calls) << "from " << c.start;
+    }
+}
+
+TEST(HideMouse, LowersTheCountToMinusOneOrLess) {
+    struct Case {
+        int start;
+        int endCount;
+        int calls;
+    };
+    const Case cases[] = {{3, -1, 4}, {2, -1, 3}, {0, -2, 2}, {-4, -6, 2}};
+    for (const auto& c : cases) {
+        memory::Cursor cursor(c.start);
+        hideMouse(cursor);
+        EXPECT_EQ(cursor.displayCount(), c.endCount) << "from " << c.start;
+        EXPECT_EQ(cursor.showCursorCalls(), c.calls) << "from " << c.start;
+    }
+}
+
+TEST(HideMouse, RightAfterShowMouseLeavesThePointerHidden) {
+    memory::Cursor cursor(0);
+    showMouse(cursor);
+    hideMouse(cursor);
+    EXPECT_EQ(cursor.displayCount(), -1);
+}
+
+// A cursor whose count never moves, as a system without a pointer may report.
+class StuckCursor : public CursorPort {
+public:
+    int ShowCursor(bool) override { return ++calls > 1000 ? 1 : -1; }  // would loop ~1000 times
+    bool GetCursorPos(POINTAPI&) override { return false; }
+    int calls = 0;
+};
+
+TEST(ShowMouse, StopsWhenTheCountDoesNotMove) {
+    StuckCursor stuck;
+    showMouse(stuck);
+    EXPECT_EQ(stuck.calls, 2);
+    stuck.calls = 0;
+    hideMouse(stuck);  // -1 already at most 0: one call and the final one
+    EXPECT_EQ(stuck.calls, 2);
+}
+
+TEST(ScreenCoordinate, ReadsThePositionOrZeroWhenTheReadFails) {
+    memory::Cursor cursor(0, {640, -20});
+    EXPECT_EQ(screenCoordinate(cursor), (POINTAPI{640, -20}));
+    cursor.failPosition(true);
+    EXPECT_EQ(screenCoordinate(cursor), (POINTAPI{0, 0}));
+}
+
+class ClsElseTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        installCursorPort(nullptr);
+        installLineExecutor(nullptr);
+    }
+};
+
+TEST_F(ClsElseTest, UsesTheInstalledCursorAndDoesNothingWithoutOne) {
+    clsElse e;
+    e.ShowMouse();
+    e.HideMouse();
+    EXPECT_EQ(e.lSreenCoordinate(), (POINTAPI{0, 0}));
+
+    auto cursor = std::make_shared<memory::Cursor>(-2, POINTAPI{12, 34});
+    installCursorPort(cursor);
+    e.ShowMouse();
+    EXPECT_EQ(cursor->displayCount(), 2);
+    e.HideMouse();
+    EXPECT_EQ(cursor->displayCount(), -1);
+    EXPECT_EQ(e.lSreenCoordinate(), (POINTAPI{12, 34}));
+}
+
+class RecordingExecutor : public LineExecutor {
+public:
+    bool executeLine(const std::string& code, bool checkOnly, std::string& message) override {
+        lastCode = code;
+        lastCheckOnly = checkOnly;
+        message = "recorded";
+        return code != "bad";
+    }
+    std::string lastCode;
+    bool lastCheckOnly = true;
+};
+
+TEST_F(ClsElseTest, ExecuteCodeHandsTheLineAndModeToTheExecutor) {
+    auto executor = std::make_shared<RecordingExecutor>();
+    installLineExecutor(executor);
+    clsElse e;
+    std::string code = "x = 1";
+    EXPECT_TRUE(e.bExecuteCode(code));
+    EXPECT_FALSE(executor->lastCheckOnly);  // omitted: execute
+    bool check = true;
+    EXPECT_TRUE(e.bExecuteCode(code, check));
+    EXPECT_TRUE(executor->lastCheckOnly);
+    EXPECT_EQ(executor->lastCode, "x = 1");
+    code = "bad";
+    EXPECT_FALSE(e.bExecuteCode(code));
+    EXPECT_EQ(code, "bad");
+}
+
+TEST_F(ClsElseTest, ExecuteCodeWithoutAnExecutorFailsWithAClearError) {
+    std::string code = "x = 1";
+    try {
+        clsElse().bExecuteCode(code);
+        FAIL() << "no error raised";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::NotInstalled);
+        EXPECT_NE(e.description().find("line executor"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace Palvo::machine

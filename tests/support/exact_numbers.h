@@ -1,0 +1,50 @@
+// What the suites of SQL Server's number rules share: the connection they run on
+// (the embedded database speaking English, or in mssql_test the SQL Server that
+// PALVO_TEST_MSSQL names) and the check of an exact decimal or money result.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "palvo/data.h"
+#include "palvo/sqlite/connection.h"
+#if PALVO_TEST_ON_MSSQL
+#include "support/mssql_scratch.h"
+#endif
+
+namespace Palvo::testing {
+
+/// Why openNumbersConnection gave none.
+#if PALVO_TEST_ON_MSSQL
+inline constexpr const char* kNumbersSkipReason = kMssqlSkipReason;
+#else
+inline constexpr const char* kNumbersSkipReason = "";
+#endif
+
+/// The connection of a test; nullptr when mssql_test has no server to run on.
+inline std::shared_ptr<Connection> openNumbersConnection() {
+#if PALVO_TEST_ON_MSSQL
+    return openMssqlScratch();
+#else
+    auto c = std::make_shared<sqlite::Connection>();
+    c->Open("Data Source=:memory:;Language=us_english");  // the words an English-language server gives
+    return c;
+#endif
+}
+
+/// The one value of `t` is a Decimal of exactly `digits`, typed `adoType`, and for
+/// adNumeric of that precision and scale.
+inline void expectExact(const ResultTable& t, const char* digits, int adoType, int precision, int scale) {
+    ASSERT_EQ(t.rowCount(), 1u);
+    const Value& v = t.at(0, 0);
+    ASSERT_NE(v.decimal(), nullptr) << v.toText();
+    EXPECT_EQ(v.decimal()->text, digits);
+    EXPECT_EQ(t.columns[0].type, adoType);
+    if (adoType == adNumeric) {
+        EXPECT_EQ(t.columns[0].precision, precision);
+        EXPECT_EQ(t.columns[0].numericScale, scale);
+    }
+}
+
+}  // namespace Palvo::testing
