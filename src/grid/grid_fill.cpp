@@ -60,30 +60,12 @@ void addTotals(FlexGrid& grid, const ResultTable& table, const std::string& sum)
     grid.appendRow(totals);
 }
 
-// The widest running number of column 0 plus the width of "a", as content is
-// sized: the cap of the number column keeps a short count narrow, but no
-// number is cut, however many rows there are.
-std::int32_t numberWidth(const FlexGrid& grid, const TextMeasurer& measurer, double fontSize, double a) {
-    double widest = 0;
-    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
-        const std::string_view text = grid.cellText(r, 0);
-        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) continue;
-        widest = std::max(widest, measurer.TextWidth(text, fontSize));
-    }
-    return widest > 0 ? util::clng(widest + a) : 0;
-}
-
 }  // namespace
 
 void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSize, bool hasXH) {
     const double fontSize = grid.CellFontSize();
-    const int cols = grid.Cols();
-    if (cols == 0) return;
-    const auto content = contentWidths(grid, measurer, fontSize);
-    const double a = measurer.TextWidth("a", fontSize);
-    auto widths = fitColumnWidths(content, grid.Width(), a, iSize, hasXH);
-    if (hasXH) widths[0] = std::max(widths[0], numberWidth(grid, measurer, fontSize, a));
-    grid.colWidths(widths);
+    if (grid.Cols() == 0) return;
+    grid.colWidths(fittedWidths(grid, measurer, fontSize, grid.Width(), iSize, hasXH));
 }
 
 namespace {
@@ -166,30 +148,6 @@ bool hasOrderBy(std::string_view sql) {
 std::string withDefaultOrder(const std::string& sql) {
     if (!hasOrderBy(sql) && util::like(sql, "* 编号*")) return sql + " order by 编号";
     return sql;
-}
-
-std::vector<std::int16_t> contentWidths(const FlexGrid& grid, const TextMeasurer& measurer, double fontSize) {
-    const double a = measurer.TextWidth("a", fontSize);
-    const int cols = grid.Cols();
-    std::vector<std::int16_t> widths(static_cast<std::size_t>(cols), 0);
-    // Row by row, the way the cells lie in memory; each column still sees its rows in order.
-    for (int r = 0; r < grid.Rows(); ++r) {
-        for (int c = 0; c < cols; ++c) {
-            auto& width = widths[static_cast<std::size_t>(c)];
-            const std::string_view text = grid.cellText(r, c);
-            const double w = measurer.TextWidth(text, fontSize);
-            if (w > width) width = util::cint(w + a);
-        }
-    }
-    if (grid.Rows() == 0) return widths;
-    for (int c = 0; c < cols; ++c) {
-        const std::string heading = grid.TextMatrix(0, c);
-        if (util::trim(heading).empty()) continue;
-        const double h = measurer.TextWidth(heading, fontSize);
-        auto& width = widths[static_cast<std::size_t>(c)];
-        if (5 * h < width) width = util::cint(h + a);
-    }
-    return widths;
 }
 
 std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& content, std::int32_t gridWidth,

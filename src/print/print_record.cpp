@@ -44,7 +44,7 @@ void printCentred(Printer& p, const std::string& text, bool clampLeft) {
 
 // The grid's own totals row (sFillTable's, "合计" in column 0) is no data row
 // of the page totals: they would count it twice.
-bool isTotalsRow(const FlexGrid& flx, int row) {
+bool isTotalsRow(const ReportRows& flx, int row) {
     return row == flx.Rows() - 1 && flx.TextMatrix(row, 0) == "合计";
 }
 
@@ -57,7 +57,7 @@ struct PageTotals {
     bool on() const { return !columns.empty(); }
 };
 
-PageTotals pageTotalColumns(const FlexGrid& flx) {
+PageTotals pageTotalColumns(const ReportRows& flx) {
     PageTotals totals;
     const auto options = installedPrintRecordOptions();
     if (!options) return totals;
@@ -98,14 +98,13 @@ struct Pages {
 // rows each under its rule, the page totals, BotStr on the last page, and the
 // page foot. A row with a cell of several lines is as much taller as its
 // tallest cell's extra lines.
-void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
+void printPage(Printer& p, const ReportRows& flx, const std::string& title, const std::string& topStr,
                const std::string& botStr, const TableMeasure& table, const Pages& pages, int page) {
     const double pw = p.ScaleWidth();
     const double margin = p.TextWidth("aaa");
     const int cols = flx.Cols();
     const int count = static_cast<int>(pages.firsts.size()) - 1;
 
-    flx.Col(0);
     p.FontSize(2.0 * static_cast<double>(flx.CellFontSize()));
     printCentred(p, title, false);
     p.CurrentY(p.TextHeight("a"));
@@ -180,9 +179,8 @@ void printPage(Printer& p, FlexGrid& flx, const std::string& title, const std::s
 
 // The heights of the rules around the heading, as printPage places them (the
 // heading's tallest cell between them), in the body font.
-void placeHeading(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
+void placeHeading(Printer& p, const ReportRows& flx, const std::string& title, const std::string& topStr,
                   Pages& pages) {
-    flx.Col(0);
     p.FontSize(2.0 * static_cast<double>(flx.CellFontSize()));
     double y = p.TextHeight("a") + p.TextHeight(title);
     p.FontSize(kBodyFontSize);
@@ -242,7 +240,7 @@ void paginate(const Printer& p, const TableMeasure& table, int rowsPerPage, int 
 }
 
 // Each page's sums of the totalled columns, and the sums carried up to it, exact in plain digits.
-void sumPages(const FlexGrid& flx, Pages& pages) {
+void sumPages(const ReportRows& flx, Pages& pages) {
     PageTotals& totals = pages.totals;
     if (!totals.on()) return;
     std::vector<grid::ExactTotal> carried(totals.columns.size());
@@ -289,7 +287,7 @@ void widenForTotals(const Printer& p, const Pages& pages, TableMeasure& table) {
     }
 }
 
-void printReport(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
+void printReport(Printer& p, const ReportRows& flx, const std::string& title, const std::string& topStr,
                  const std::string& botStr) {
     p.FontSize(kBodyFontSize);
     p.DrawWidth(2);
@@ -337,7 +335,7 @@ std::int16_t computedRowsPerPage(double printableHeight, double lineHeight) {
     return util::cint((printableHeight - 2000) / (lineHeight * 1.4 + 50));
 }
 
-TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, double maxWidth) {
+TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, double maxWidth) {
     // a cell wider than the page counts as wide as the page (it still prints
     // whole): a long text never overflows 16 bits and stops the report
     const double limit = std::clamp(maxWidth, 0.0, 32767.0);
@@ -374,7 +372,7 @@ std::string pageFoot(int page, int pages) {
     return "第 " + std::to_string(page) + "/" + std::to_string(pages) + " 页";
 }
 
-void printRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
+void printRecord(const ReportRows& flx, const std::string& title, const std::string& topStr,
                  const std::string& botStr) {
     auto printer = installedPrinter();
     if (!printer || printer->PrinterCount() < 1) {
@@ -417,15 +415,15 @@ namespace Palvo {
 
 void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr,
                             std::string& BotStr) {
-    print::printRecord(flx, Title, Topstr, BotStr);
+    print::printRecord(GridReportRows(flx), Title, Topstr, BotStr);
 }
 
 void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr) {
-    print::printRecord(flx, Title, Topstr, "");
+    print::printRecord(GridReportRows(flx), Title, Topstr, "");
 }
 
 void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title) {
-    print::printRecord(flx, Title, "", "");
+    print::printRecord(GridReportRows(flx), Title, "", "");
 }
 
 }  // namespace Palvo
