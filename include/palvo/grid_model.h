@@ -218,6 +218,12 @@ public:
     /// each as its text (Value::toText; Null empty). Throws 381 unless the
     /// whole block lies inside the grid.
     void writeValues(const ResultTable& table, int firstRow, int firstCol);
+    /// Appends rows made elsewhere: `cells` holds whole rows of Cols() cells,
+    /// the first Rows() of them standing for the grid's own rows (the grid's
+    /// texts replace what they hold), and becomes the grid's texts, so the
+    /// rows are not copied. Throws 381 unless it holds whole rows and at least
+    /// Rows() of them. Announced as one insertion.
+    void adoptRows(GridCells&& cells);
 
     // ---- for views and hosts
     /// The text of a cell known to lie inside the grid, without a copy; valid

@@ -322,6 +322,21 @@ void GridModel::appendRow(const std::vector<std::string>& texts) {
     for (std::size_t i = 0; i < texts.size(); ++i) text_.set(at(row, 0) + i, texts[i]);
 }
 
+void GridModel::adoptRows(GridCells&& cells) {
+    const auto width = static_cast<std::size_t>(cols_);
+    const std::size_t own = static_cast<std::size_t>(rows_) * width;
+    if (width == 0 ? cells.size() != 0 : cells.size() % width != 0 || cells.size() < own) subscript();
+    if (cells.size() == own) return;
+    const auto rows = static_cast<int>(cells.size() / width);
+    for (std::size_t i = 0; i < own; ++i) cells.set(i, text_.get(i));
+    if (listener_) listener_->beginInsertRows(rows_, rows - 1);
+    Ending end([this] {
+        if (listener_) listener_->endInsertRows();
+    });
+    text_ = std::move(cells);
+    resizeRows(rows);
+}
+
 void GridModel::clearCells(int firstRow, int firstCol, int lastRow, int lastCol) {
     if (firstRow > lastRow || firstCol > lastCol) return;
     checkCell(firstRow, firstCol);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <optional>
 #include <string_view>
 
 #include "palvo/clsGrid.h"
@@ -20,34 +21,67 @@ namespace {
 constexpr const char* kNumberHeading = "序号";
 
 // The heading row in one write: the field names, after 序号 when there are running numbers.
-void writeHeading(FlexGrid& grid, const ResultTable& table, bool hasXH) {
+void writeHeading(FlexGrid& grid, const std::vector<ColumnInfo>& columns, bool hasXH) {
     if (grid.FixedRows() == 0) return;
     std::vector<std::string> names;
-    names.reserve(table.columns.size() + 1);
+    names.reserve(columns.size() + 1);
     if (hasXH) names.emplace_back(kNumberHeading);
-    for (const auto& column : table.columns) names.push_back(column.name);
+    for (const auto& column : columns) names.push_back(column.name);
     grid.writeRow(0, 0, names);
 }
 
-// The data rows are made in one step and their cells written in one block:
-// what an AddItem of each record's tab-joined texts gives, without joining and
-// splitting every row, and a value holding a tab stays in its cell.
-void addRecords(FlexGrid& grid, const ResultTable& table, bool hasXH) {
-    const int fixedRows = grid.FixedRows();
-    grid.Rows(fixedRows + static_cast<int>(table.rowCount()));
-    grid.writeValues(table, fixedRows, hasXH ? 1 : 0);
-}
+// The records of an MSFlexGrid's fill, read one at a time straight into the
+// cells the grid then takes over: no copy of the whole result lies beside the
+// grid. The cells are laid out as the grid's, its fixed rows first (left
+// empty here) and `firstCol` cells before each record's values. Each value
+// goes in as its text, as an AddItem of the record's tab-joined texts would
+// put it, except that a value holding a tab stays in its cell.
+class StagedRecords : public RowReader {
+public:
+    StagedRecords(int fixedRows, int firstCol)
+        : fixedRows_(static_cast<std::size_t>(fixedRows)), firstCol_(static_cast<std::size_t>(firstCol)) {}
+
+    void columns(const std::vector<ColumnInfo>& columns) override {
+        columns_ = columns;
+        width_ = firstCol_ + columns.size();
+        cells_.resize(fixedRows_ * width_);
+    }
+    void row(const Value* values) override {
+        std::size_t at = cells_.size() + firstCol_;
+        cells_.resize(cells_.size() + width_);
+        for (std::size_t f = 0; f < columns_.size(); ++f, ++at) {
+            const Value& v = values[f];
+            if (const std::string* s = v.text())
+                cells_.set(at, *s);
+            else if (!v.isNull())
+                cells_.set(at, v.toText());
+        }
+        ++count_;
+    }
+
+    const std::vector<ColumnInfo>& fields() const { return columns_; }
+    long count() const { return count_; }
+    GridCells& cells() { return cells_; }
+
+private:
+    std::size_t fixedRows_;
+    std::size_t firstCol_;
+    std::size_t width_ = 0;
+    std::vector<ColumnInfo> columns_;
+    GridCells cells_;
+    long count_ = 0;
+};
 
 // Each total is the exact sum of the texts the grid shows, in plain digits.
 // The row is appended whole once they are known; a total that fails leaves
 // the row with the totals before it, as writing them one by one would.
-void addTotals(FlexGrid& grid, const ResultTable& table, const std::string& sum) {
+void addTotals(FlexGrid& grid, const std::vector<ColumnInfo>& columns, const std::string& sum) {
     std::vector<std::string> totals(static_cast<std::size_t>(grid.Cols()));
     totals.at(0) = "合计";
     try {
         for (int c = 1; c < grid.Cols(); ++c) {
             const auto field = static_cast<std::size_t>(c - 1);
-            if (field >= table.columns.size() || !inNameList(sum, table.columns[field].name)) continue;
+            if (field >= columns.size() || !inNameList(sum, columns[field].name)) continue;
             ExactTotal total;
             for (int r = grid.FixedRows(); r < grid.Rows(); ++r) total.add(grid.cellText(r, c));
             (void)total.value();  // a total beyond a double is an overflow, as the platform's sum was
@@ -182,19 +216,31 @@ std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& g
         if (!measurer) return "No text measurer is installed on this thread";
     }
     try {
+        const std::string statement = withDefaultOrder(sql);
+        Connection& connection = conn != nullptr ? *conn : sessionConnection();
+        // An MSFlexGrid takes the records as they are read; an MSHFlexGrid is
+        // bound to a recordset, and a grid of another type gets no records.
+        const std::string type = grid.typeName();
+        const bool streamed = type == "MSFlexGrid";
         Recordset rs;
-        rs.CursorLocation(adUseClient);
-        rs.Open(withDefaultOrder(sql), conn != nullptr ? *conn : sessionConnection());
-        const long count = rs.RecordCount();
+        std::optional<StagedRecords> staged;
+        if (!streamed) {
+            rs.CursorLocation(adUseClient);
+            rs.Open(statement, connection);
+        } else {
+            // running numbers whenever there may be totals; without records the shape is decided below
+            staged.emplace(grid.FixedRows(), hasXH || !sum.empty() ? 1 : 0);
+            connection.QueryEach(statement, *staged);
+        }
+        const std::vector<ColumnInfo>& columns = streamed ? staged->fields() : rs.table().columns;
+        const long count = streamed ? staged->count() : rs.RecordCount();
         if (!sum.empty() && count > 0) hasXH = true;
-        const ResultTable& table = rs.table();
-        const int fields = static_cast<int>(rs.Fields().Count());
+        const int fields = static_cast<int>(columns.size());
         const int firstCol = hasXH ? 1 : 0;
         const int lastCol = hasXH ? fields : fields - 1;
         grid.Cols(fields + firstCol);
         grid.FixedCols(firstCol);
 
-        const std::string type = grid.typeName();
         if (type == "MSHFlexGrid") {
             if (count > 0) {
                 grid.Recordset(rs);
@@ -205,14 +251,14 @@ std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& g
                 grid.HighLight(0);
                 grid.Rows(2);
                 grid.Clear();
-                writeHeading(grid, table, hasXH);
+                writeHeading(grid, columns, hasXH);
             }
-        } else if (type == "MSFlexGrid") {
+        } else if (streamed) {
             grid.Rows(grid.FixedRows());
-            writeHeading(grid, table, hasXH);
+            writeHeading(grid, columns, hasXH);
             if (count > 0) {
                 grid.HighLight(1);
-                addRecords(grid, table, hasXH);
+                grid.adoptRows(std::move(staged->cells()));
             } else {
                 grid.HighLight(0);
             }
@@ -224,11 +270,11 @@ std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& g
             grid.writeColumn(0, fixedRows, grid.Rows() - fixedRows,
                              [](int i) { return std::to_string(i + 1); });
         }
-        if (!sum.empty() && count > 0) addTotals(grid, table, sum);
+        if (!sum.empty() && count > 0) addTotals(grid, columns, sum);
         if (controlSize) sizeColumns(grid, *measurer, iSize, hasXH);
         if (grid.FixedRows() >= 2) grid.clearCells(0, 0, grid.FixedRows() - 1, lastCol);
         std::string result = count == 0 ? "0" : "";
-        rs.Close();
+        if (!streamed) rs.Close();
         if (controlDate != "-1") formatDateColumns(grid, controlDate, "", "");
         return result;
     } catch (const std::exception& e) {
