@@ -8,9 +8,9 @@
 
 #include "call_command.h"
 #include "cli.h"
-#include "palvo/report_rows.h"
 #include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
+#include "palvo/report_rows.h"
 #include "palvo/spooled_grid.h"
 #include "report_args.h"
 

@@ -60,15 +60,16 @@ PALVO_API void printRows(const ReportRows& rows, const std::string& title, const
                          const std::string& botStr);
 
 /// clsPrint.sReportGridtoExcel over rows (same arguments, same result).
-PALVO_API std::string rowsWorkbook(const std::string& title, const ReportRows& rows, const std::string& topStr,
-                                   const std::string& botStr, int orientation, int alignment, bool canEdit);
+PALVO_API std::string rowsWorkbook(const std::string& title, const ReportRows& rows,
+                                   const std::string& topStr, const std::string& botStr, int orientation,
+                                   int alignment, bool canEdit);
 
 /// clsPrint.sPrintComFlxData over rows: `heading` (nullptr: the data's own
 /// fixed rows) holds the heading rows (same arguments, same result).
 PALVO_API std::string titledRowsWorkbook(const ReportRows& data, const std::string& title,
-                                         const std::string& topStr, const std::string& botStr, int orientation,
-                                         int alignment, bool canEdit, std::int16_t dataBeginRow,
-                                         const ReportRows* heading, std::int16_t headingCols,
-                                         const std::string& otherMerges);
+                                         const std::string& topStr, const std::string& botStr,
+                                         int orientation, int alignment, bool canEdit,
+                                         std::int16_t dataBeginRow, const ReportRows* heading,
+                                         std::int16_t headingCols, const std::string& otherMerges);
 
 }  // namespace Palvo

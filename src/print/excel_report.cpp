@@ -9,8 +9,8 @@
 
 #include "palvo/convert.h"
 #include "palvo/error.h"
-#include "palvo/report_rows.h"
 #include "palvo/msgbox.h"
+#include "palvo/report_rows.h"
 #include "palvo/session.h"
 #include "palvo/text.h"
 #include "palvo/value.h"

@@ -165,4 +165,3 @@ std::string clsPrint::sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTi
 }
 
 }  // namespace Palvo
-

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "palvo/report_rows.h"
 #include "palvo/printer.h"
+#include "palvo/report_rows.h"
 #include "palvo/value.h"
 
 namespace Palvo::print {

@@ -309,7 +309,8 @@ TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
         memory::FlexGrid half(type);
         half.TextMatrix(1, 1, "kept");
         const std::string failed = grid.sFillTable(
-            "select 编号, 名称 from 货物 where convert(int, case when 编号 < 3 then '1' else 'x' end) = 1", half);
+            "select 编号, 名称 from 货物 where convert(int, case when 编号 < 3 then '1' else 'x' end) = 1",
+            half);
         EXPECT_NE(failed.find("'x'"), std::string::npos) << failed;
         EXPECT_EQ(half.Rows(), 2) << half.typeName();
         EXPECT_EQ(row(half, 1), (Cells{"", "kept"})) << half.typeName();

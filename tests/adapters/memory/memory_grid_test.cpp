@@ -70,7 +70,8 @@ TEST(MemoryGrid, AdoptedRowsFollowTheGridsOwnAndABadBlockChangesNothing) {
         std::vector<std::string> texts;
         const char* why;
     };
-    for (const Bad& bad : {Bad{{"a", "b", "c"}, "not whole rows"}, Bad{{"a", "b"}, "fewer rows than the grid"}}) {
+    for (const Bad& bad :
+         {Bad{{"a", "b", "c"}, "not whole rows"}, Bad{{"a", "b"}, "fewer rows than the grid"}}) {
         EXPECT_EQ(errorNumber([&] { g.adoptRows(block(bad.texts)); }), 381) << bad.why;
         EXPECT_EQ(g.Rows(), 2) << bad.why;
     }
