@@ -107,10 +107,11 @@ double raw(const memory::FlexGrid& grid, const std::string& path) {
     const std::string written = "A1:J" + std::to_string(grid.Rows() + 2);  // kCols columns
     worksheet_ignore_errors(ws, LXW_IGNORE_NUMBER_STORED_AS_TEXT, written.c_str());
     worksheet_merge_range(ws, 0, 0, 0, kCols - 1, "销售报表", title);
-    for (int c = 0; c < kCols; ++c) worksheet_write_string(ws, 2, c, grid.cellText(0, c).c_str(), heading);
+    for (int c = 0; c < kCols; ++c)
+        worksheet_write_string(ws, 2, c, std::string(grid.cellText(0, c)).c_str(), heading);
     for (int r = 1; r < grid.Rows(); ++r) {
         for (int c = 0; c < kCols; ++c)
-            worksheet_write_string(ws, r + 2, c, grid.cellText(r, c).c_str(), data);
+            worksheet_write_string(ws, r + 2, c, std::string(grid.cellText(r, c)).c_str(), data);
     }
     workbook_close(book);
     return seconds(start);

@@ -33,7 +33,7 @@ std::unique_ptr<Control> makeControl(const ControlDef& def, const WindowLayout& 
         }
         case ControlKind::ListBox:
             return std::make_unique<ListBox>(def.name);
-        case ControlKind::FlexGrid:
+        case ControlKind::MSFlexGrid:
             return std::make_unique<FlexGrid>(GridType::MSFlexGrid, def.name);
         case ControlKind::MSHFlexGrid:
             return std::make_unique<FlexGrid>(GridType::MSHFlexGrid, def.name);

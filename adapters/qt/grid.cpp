@@ -59,7 +59,7 @@ public:
         if (!index.isValid() || r >= grid_.Rows() || c >= grid_.Cols()) return {};
         switch (role) {
             case Qt::DisplayRole: {
-                const std::string& text = grid_.cellText(r, c);
+                const std::string_view text = grid_.cellText(r, c);
                 return text.empty() ? QVariant() : QVariant(toQString(text));
             }
             case Qt::TextAlignmentRole:
@@ -347,12 +347,38 @@ struct FlexGrid::Shown final : GridListener {
         syncFrozen();
     }
     void fixedChanged() override { syncFrozen(); }
-    void colWidthChanged(int col) override {
-        applyWidth(col);
-        if (col < grid.FixedCols()) syncFrozen();
+    void colWidthsChanged(int first, int last) override {
+        if (!showing()) return;
+        for (int c = first; c <= last; ++c) applyWidth(c);
+        if (first < grid.FixedCols()) syncFrozen();
     }
+    void lookChanged() override { applyLooks(); }
 
     // ---- keeping the view in step
+    // Cheap enough to set all at once: Qt ignores a setting that does not change.
+    void applyLooks() {
+        if (!showing()) return;
+        table->setSelectionMode(grid.HighLight() == 0 ? QAbstractItemView::NoSelection
+                                                      : QAbstractItemView::ContiguousSelection);
+        table->setToolTip(toQString(grid.ToolTipText()));
+        // The area past the last cell is the viewport's background.
+        QPalette p = table->viewport()->palette();
+        const QColor c = toQColor(grid.BackColorBkg(), table->palette());
+        if (c.isValid()) p.setColor(QPalette::Base, c);
+        table->viewport()->setPalette(p);
+        const int selection = grid.SelectionMode();
+        table->setSelectionBehavior(selection == 1   ? QAbstractItemView::SelectRows
+                                    : selection == 2 ? QAbstractItemView::SelectColumns
+                                                     : QAbstractItemView::SelectItems);
+        resizeModes(grid.AllowUserResizing());
+        const int bars = grid.ScrollBars();
+        const bool h = bars == 1 || bars == 3;
+        const bool v = bars == 2 || bars == 3;
+        table->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        table->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        table->setWordWrap(grid.WordWrap());
+    }
+
     void applyWidth(int col) {
         if (!showing()) return;
         const auto c = static_cast<std::size_t>(col);
@@ -446,6 +472,8 @@ QTableView* checkedView(QTableView* table) {
 FlexGrid::FlexGrid(QTableView* table, GridType type) : GridModel(type), table_(checkedView(table)) {
     startShape(dynamicInt(table_, "Rows", 2), dynamicInt(table_, "Cols", 2),
                dynamicInt(table_, "FixedRows", 1), dynamicInt(table_, "FixedCols", 1));
+    // A tooltip the host gave the view is the grid's until it is written.
+    ToolTipText(toStd(table_->toolTip()));
     shown_ = std::make_unique<Shown>(*this, table_);
     listen(shown_.get());
 }
@@ -522,54 +550,5 @@ bool FlexGrid::RowIsVisible(int row) const {
 std::int32_t FlexGrid::Width() const { return toTwips(table_->width()); }
 std::int32_t FlexGrid::Left() const { return toTwips(table_->x()); }
 std::int32_t FlexGrid::Top() const { return toTwips(table_->y()); }
-
-void FlexGrid::HighLight(int mode) {
-    GridModel::HighLight(mode);
-    table_->setSelectionMode(mode == 0 ? QAbstractItemView::NoSelection
-                                       : QAbstractItemView::ContiguousSelection);
-}
-
-std::string FlexGrid::ToolTipText() const { return toStd(table_->toolTip()); }
-
-void FlexGrid::ToolTipText(const std::string& text) {
-    GridModel::ToolTipText(text);
-    table_->setToolTip(toQString(text));
-}
-
-void FlexGrid::BackColorBkg(std::int32_t color) {
-    GridModel::BackColorBkg(color);
-    // The area past the last cell is the viewport's background.
-    QPalette p = table_->viewport()->palette();
-    const QColor c = toQColor(color, table_->palette());
-    if (c.isValid()) p.setColor(QPalette::Base, c);
-    table_->viewport()->setPalette(p);
-}
-
-void FlexGrid::SelectionMode(int mode) {
-    GridModel::SelectionMode(mode);
-    table_->setSelectionBehavior(mode == 1   ? QAbstractItemView::SelectRows
-                                 : mode == 2 ? QAbstractItemView::SelectColumns
-                                             : QAbstractItemView::SelectItems);
-}
-
-void FlexGrid::AllowUserResizing(int mode) {
-    GridModel::AllowUserResizing(mode);
-    shown_->resizeModes(mode);
-}
-
-void FlexGrid::ScrollBars(int mode) {
-    GridModel::ScrollBars(mode);
-    const bool h = mode == 1 || mode == 3;
-    const bool v = mode == 2 || mode == 3;
-    table_->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    table_->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-}
-
-bool FlexGrid::WordWrap() const { return table_->wordWrap(); }
-
-void FlexGrid::WordWrap(bool wrap) {
-    GridModel::WordWrap(wrap);
-    table_->setWordWrap(wrap);
-}
 
 }  // namespace Palvo::qt

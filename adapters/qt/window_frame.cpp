@@ -170,11 +170,11 @@ void WindowFrame::build() {
             case ControlKind::ListBox:
                 e.port = std::make_unique<ListBox>(static_cast<QListView*>(e.widget));
                 break;
-            case ControlKind::FlexGrid:
+            case ControlKind::MSFlexGrid:
             case ControlKind::MSHFlexGrid:
                 e.port = std::make_unique<FlexGrid>(
                     static_cast<QTableView*>(e.widget),
-                    def.kind == ControlKind::FlexGrid ? GridType::MSFlexGrid : GridType::MSHFlexGrid);
+                    def.kind == ControlKind::MSFlexGrid ? GridType::MSFlexGrid : GridType::MSHFlexGrid);
                 break;
             case ControlKind::Button:
                 e.port = std::make_unique<CommandButton>(static_cast<QPushButton*>(e.widget),
@@ -232,7 +232,7 @@ QWidget* WindowFrame::makeWidget(const ControlDef& def) {
                                                    : QAbstractItemView::SingleSelection);
             return list;
         }
-        case ControlKind::FlexGrid:
+        case ControlKind::MSFlexGrid:
         case ControlKind::MSHFlexGrid: {
             auto* view = new QTableView(dialog_.get());
             if (def.kind == ControlKind::MSHFlexGrid) view->setProperty("GridType", "MSHFlexGrid");

@@ -8,9 +8,9 @@
 
 #include "call_command.h"
 #include "cli.h"
-#include "palvo/clsPrint.h"
 #include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
+#include "palvo/report_rows.h"
 #include "palvo/spooled_grid.h"
 #include "report_args.h"
 
@@ -118,7 +118,7 @@ std::unique_ptr<QGuiApplication> guiApplication() {
 }
 
 // "palvo: 2 columns do not fit ...: 备注 (column 8), 地址 (column 9)", counting 序号 as column 1.
-std::string columnsBeyondNote(const FlexGrid& grid, const std::vector<int>& beyond) {
+std::string columnsBeyondNote(const ReportRows& grid, const std::vector<int>& beyond) {
     std::string note = "palvo: " + std::to_string(beyond.size()) +
                        (beyond.size() == 1 ? " column does" : " columns do") +
                        " not fit the paper's width (the report is not scaled): ";
@@ -155,7 +155,7 @@ int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream&
         ScopedPrinter printerGuard(printer);
         ScopedPrintRecordOptions optionsGuard(
             std::make_shared<PrintRecordOptions>(PrintRecordOptions{o.pageTotals}));
-        clsPrint().mPrintRecord(grid, o.title, o.top, o.bottom);
+        printRows(grid, o.title, o.top, o.bottom);
         if (printer->jobsEnded() == 0) return 1;
         // the report keeps its layout: what does not fit across the paper is named, not scaled
         if (const std::vector<int> beyond = columnsBeyondPaper(grid, *printer); !beyond.empty())

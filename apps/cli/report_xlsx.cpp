@@ -7,13 +7,13 @@
 #include "call_command.h"
 #include "cli.h"
 #include "palvo/atomic_file.h"
-#include "palvo/clsPrint.h"
 #include "palvo/error.h"
 #include "palvo/measure.h"
 #include "palvo/memory/grid.h"
 #include "palvo/memory/measure.h"
 #include "palvo/memory/spreadsheet.h"
 #include "palvo/memory/window_host.h"
+#include "palvo/report_rows.h"
 #include "palvo/session.h"
 #include "palvo/spooled_grid.h"
 #include "palvo/xlsx/writer.h"
@@ -159,7 +159,7 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
         if (!fillReportGrid(o.db, o.statement, grid, err, true)) return 1;
         const int orientation = o.landscape ? 2 : 1;
         if (o.headings.empty() && !o.merged) {
-            clsPrint().sReportGridtoExcel(o.title, grid, o.top, o.bottom, orientation, -1, true);
+            rowsWorkbook(o.title, grid, o.top, o.bottom, orientation, -1, true);
         } else {
             // the heading rows, then the grid's column titles, above the data from grid row 1
             memory::FlexGrid heading;
@@ -180,8 +180,9 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
                     heading.TextMatrix(r, c, row[static_cast<std::size_t>(c)]);
             }
             for (int c = 0; c < grid.Cols(); ++c) heading.TextMatrix(rows - 1, c, grid.TextMatrix(0, c));
-            clsPrint().sPrintComFlxData(grid, o.title, o.top, o.bottom, orientation, -1, true, 1, &heading,
-                                        -1, o.merges);
+            const GridReportRows headingRows(heading);
+            titledRowsWorkbook(grid, o.title, o.top, o.bottom, orientation, -1, true, 1, &headingRows, -1,
+                               o.merges);
         }
         if (box->printed() > 0 || !writer->staged) return 1;  // the staged file goes with the writer
         writer->staged->commit();

@@ -9,6 +9,7 @@
 #include "palvo/export.h"
 #include "palvo/grid.h"
 #include "palvo/printer.h"
+#include "palvo/report_rows.h"
 #include "palvo/scoped_port.h"
 
 namespace Palvo {
@@ -39,5 +40,7 @@ using ScopedPrintRecordOptions = ScopedPort<PrintRecordOptions, installPrintReco
 /// so these print cut off or not at all. The printer's font size is put back.
 /// Throws Palvo::Error 6 where the report would (a column past 16 bits of twips).
 PALVO_API std::vector<int> columnsBeyondPaper(const FlexGrid& flx, Printer& printer);
+/// The same for rows that are no grid (a SpooledGrid's).
+PALVO_API std::vector<int> columnsBeyondPaper(const ReportRows& rows, Printer& printer);
 
 }  // namespace Palvo

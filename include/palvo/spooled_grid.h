@@ -1,103 +1,48 @@
-// A grid for reports of very many rows: the rows of a query kept in a
-// temporary file instead of memory, read through the flex grid port, so the
-// printed and spreadsheet reports lay it out as they lay out any grid.
+// Rows for reports of very many rows: the rows of a query kept in a
+// temporary file instead of memory, read by the printed and spreadsheet
+// reports as they read a grid's rows, so one set of layout rules serves both.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "palvo/export.h"
-#include "palvo/grid.h"
+#include "palvo/report_rows.h"
 
 namespace Palvo {
 
 class Connection;
 
-/// An MSFlexGrid whose heading row is held in memory and whose data rows lie
+/// A grid's rows whose heading row is held in memory and whose data rows lie
 /// in an unnamed temporary file (in TMPDIR, else /tmp) that goes with the
-/// object: its memory does not grow with the rows. Filled by sFillSpooled,
-/// then read-only: members that change rows or data cells (Rows, Cols,
-/// AddItem, RemoveItem, Clear, Sort, Recordset, a data cell's TextMatrix or
-/// CellBackColor) throw Palvo::Error 438. Reading the rows in order is cheap;
-/// going back to an earlier row reads from the nearest of every 64th row.
-/// Otherwise it behaves as memory::FlexGrid (font size 9, 4800 twips wide).
-class PALVO_API SpooledGrid final : public FlexGrid {
+/// object: its memory does not grow with the rows. Filled by sFillSpooled and
+/// read by the reports (printRows, rowsWorkbook, titledRowsWorkbook in
+/// palvo/report_rows.h). Reading the rows in order is cheap; going back to an
+/// earlier row reads from the nearest of every 64th row. Before a fill it
+/// has one row and two empty columns, as a fresh grid has.
+class PALVO_API SpooledGrid final : public ReportRows {
 public:
     SpooledGrid();
     ~SpooledGrid() override;
     SpooledGrid(const SpooledGrid&) = delete;
     SpooledGrid& operator=(const SpooledGrid&) = delete;
 
-    std::string typeName() const override { return "MSFlexGrid"; }
-    std::string Name() const override { return "flx"; }
-
+    /// 1 (the headings) plus the data rows.
     int Rows() const override;
-    void Rows(int rows) override;
     int Cols() const override;
-    void Cols(int cols) override;
-    int FixedRows() const override;
-    void FixedRows(int rows) override;
-    int FixedCols() const override;
-    void FixedCols(int cols) override;
-
-    std::string TextMatrix(int row, int col) const override;
-    /// Row 0 (the headings) only.
-    void TextMatrix(int row, int col, const std::string& text) override;
+    int FixedRows() const override { return 1; }
+    std::string_view cellText(int row, int col) const override;
     std::int32_t ColWidth(int col) const override;
-    void ColWidth(int col, std::int32_t twips) override;
-    int ColAlignment(int col) const override;
-    void ColAlignment(int col, int alignment) override;
-
-    int Row() const override;
-    void Row(int row) override;
-    int Col() const override;
-    void Col(int col) override;
-    std::int32_t CellBackColor() const override { return 0; }
-    void CellBackColor(std::int32_t color) override;
     float CellFontSize() const override;
-    std::int32_t CellLeft() const override { return 0; }
-    std::int32_t CellTop() const override { return 0; }
-    std::int32_t CellWidth() const override { return ColWidth(Col()); }
-    int TopRow() const override;
-    void TopRow(int row) override;
-    int ColSel() const override;
-    void ColSel(int col) override;
-    bool RowIsVisible(int) const override { return false; }
+    /// "共有 n 条记录！", as sFillTable leaves it in a grid's tooltip.
+    std::string ToolTipText() const;
 
-    void AddItem(const std::string& text, int index = -1) override;
-    void RemoveItem(int index) override;
-    void Clear() override;
-    void Sort(int how) override;
-    void Recordset(Palvo::Recordset& rs) override;
-    void Refresh() override {}
-
-    std::int32_t Width() const override;
-    std::int32_t Left() const override { return 0; }
-    std::int32_t Top() const override { return 0; }
-    int HighLight() const override;
-    void HighLight(int mode) override;
-    std::string ToolTipText() const override;
-    void ToolTipText(const std::string& text) override;
-    bool AllowBigSelection() const override { return true; }
-    void AllowBigSelection(bool) override {}
-    std::int32_t BackColorBkg() const override { return 0x808080; }
-    void BackColorBkg(std::int32_t) override {}
-    int SelectionMode() const override { return 0; }
-    void SelectionMode(int) override {}
-    int AllowUserResizing() const override { return 0; }
-    void AllowUserResizing(int) override {}
-    int ScrollBars() const override { return 3; }
-    void ScrollBars(int) override {}
-    int FocusRect() const override { return 1; }
-    void FocusRect(int) override {}
-    bool WordWrap() const override { return false; }
-    void WordWrap(bool) override {}
-    int RowSizingMode() const override { return 0; }
-    void RowSizingMode(int) override {}
-
-    // ---- set by the host, as on memory::FlexGrid
+    // ---- set by the host before the fill, as on memory::FlexGrid
+    /// The width the columns are fitted into (4800 twips unless set).
     void Width(std::int32_t twips);
+    /// The font size the columns are measured in (9 points unless set).
     void CellFontSize(float points);
 
     struct Impl;

@@ -54,7 +54,7 @@ enum class ControlKind {
     ComboBox,  // typed or picked
     DropDown,  // picked only
     ListBox,
-    FlexGrid,
+    MSFlexGrid,
     MSHFlexGrid,
     Button,
 };

@@ -1,4 +1,4 @@
-// The flex grid port: its destructor and the sort order a generic sort gives.
+// The order a flex grid's generic sort gives.
 #include <algorithm>
 #include <numeric>
 
@@ -6,8 +6,6 @@
 #include "src/base/conversions.h"
 
 namespace Palvo {
-
-FlexGrid::~FlexGrid() = default;
 
 std::vector<std::size_t> genericSortOrder(const std::vector<std::string_view>& texts, int how) {
     struct Key {

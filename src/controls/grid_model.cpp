@@ -35,7 +35,9 @@ private:
 GridListener::~GridListener() = default;
 
 GridModel::GridModel(GridType type)
-    : type_(type), text_(4), colWidth_(2, kDefaultColWidth), colAlign_(2, kDefaultAlignment) {}
+    : type_(type), colWidth_(2, kDefaultColWidth), colAlign_(2, kDefaultAlignment) {
+    text_.resize(4);
+}
 
 GridModel::~GridModel() = default;
 
@@ -49,6 +51,11 @@ void GridModel::checkCell(int row, int col) const {
 
 void GridModel::checkCol(int col) const {
     if (col < 0 || col >= cols_) subscript();
+}
+
+void GridModel::checkRun(int row, int col, long long count, bool down) const {
+    checkCell(row, col);
+    if ((down ? row : col) + count > (down ? rows_ : cols_)) subscript();
 }
 
 void GridModel::startShape(int rows, int cols, int fixedRows, int fixedCols) {
@@ -79,18 +86,15 @@ void GridModel::resizeRows(int rows) {
 void GridModel::resizeCols(int cols) {
     if (cols == cols_) return;
     const auto cells = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols);
-    Texts text(cells);
     std::vector<std::int32_t> back(back_.empty() ? 0 : cells, 0);
     const int keep = std::min(cols, cols_);
-    for (int r = 0; r < rows_; ++r) {
-        for (int c = 0; c < keep; ++c) {
-            const auto to =
-                static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
-            text[to] = std::move(text_[at(r, c)]);
-            if (!back.empty()) back[to] = back_[at(r, c)];
-        }
+    for (int r = 0; r < rows_ && !back.empty(); ++r) {
+        for (int c = 0; c < keep; ++c)
+            back[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)] =
+                back_[at(r, c)];
     }
-    text_ = std::move(text);
+    text_.reshape(static_cast<std::size_t>(rows_), static_cast<std::size_t>(cols_),
+                  static_cast<std::size_t>(cols));
     back_ = std::move(back);
     cols_ = cols;
     colWidth_.resize(static_cast<std::size_t>(cols), kDefaultColWidth);
@@ -152,13 +156,13 @@ void GridModel::FixedCols(int cols) {
 
 std::string GridModel::TextMatrix(int row, int col) const {
     checkCell(row, col);
-    return text_[at(row, col)];
+    return std::string(text_.get(at(row, col)));
 }
 
 void GridModel::TextMatrix(int row, int col, const std::string& text) {
     checkCell(row, col);
-    text_[at(row, col)] = text;
-    if (listener_) listener_->cellsChanged(row, col, row, col);
+    text_.set(at(row, col), text);
+    cellsChanged(row, col, row, col);
 }
 
 std::int32_t GridModel::ColWidth(int col) const { return colWidthSet(col); }
@@ -173,7 +177,7 @@ void GridModel::ColWidth(int col, std::int32_t twips) {
     // -1 restores the default width, as on the platform's control.
     if (twips < -1) badValue();
     colWidth_[static_cast<std::size_t>(col)] = twips == -1 ? kDefaultColWidth : twips;
-    if (listener_) listener_->colWidthChanged(col);
+    if (listener_) listener_->colWidthsChanged(col, col);
 }
 
 int GridModel::ColAlignment(int col) const {
@@ -206,7 +210,7 @@ void GridModel::CellBackColor(std::int32_t color) {
         back_.assign(text_.size(), 0);
     }
     back_[at(row_, col_)] = color;
-    if (listener_) listener_->cellsChanged(row_, col_, row_, col_);
+    cellsChanged(row_, col_, row_, col_);
 }
 
 std::int32_t GridModel::cellBackColor(int row, int col) const {
@@ -234,13 +238,13 @@ void GridModel::AddItem(const std::string& text, int index) {
         });
         const auto width = static_cast<std::size_t>(cols_);
         const auto pos = static_cast<std::ptrdiff_t>(at(index, 0));
-        text_.insert(text_.begin() + pos, width, std::string());
+        text_.insert(static_cast<std::size_t>(pos), width);
         if (!back_.empty()) back_.insert(back_.begin() + pos, width, 0);
         ++rows_;
         std::string_view rest(text);
         for (std::size_t c = 0; c < width; ++c) {
             const auto tab = rest.find('\t');
-            text_[static_cast<std::size_t>(pos) + c].assign(rest.substr(0, tab));
+            text_.set(static_cast<std::size_t>(pos) + c, rest.substr(0, tab));
             if (tab == std::string_view::npos) break;
             rest.remove_prefix(tab + 1);
         }
@@ -258,7 +262,7 @@ void GridModel::RemoveItem(int index) {
         });
         const auto from = static_cast<std::ptrdiff_t>(at(index, 0));
         const auto to = static_cast<std::ptrdiff_t>(at(index + 1, 0));
-        text_.erase(text_.begin() + from, text_.begin() + to);
+        text_.erase(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
         if (!back_.empty()) back_.erase(back_.begin() + from, back_.begin() + to);
         --rows_;
     }
@@ -268,7 +272,7 @@ void GridModel::RemoveItem(int index) {
 }
 
 void GridModel::Clear() {
-    for (auto& t : text_) t.clear();
+    text_.clearTexts();
     back_.clear();
     if (listener_ && rows_ > 0 && cols_ > 0) listener_->cellsChanged(0, 0, rows_ - 1, cols_ - 1);
 }
@@ -278,7 +282,7 @@ void GridModel::Sort(int how) {
     if (rows_ - fixedRows_ < 2 || cols_ == 0) return;
     const int data = rows_ - fixedRows_;
     std::vector<std::string_view> texts(static_cast<std::size_t>(data));
-    for (int i = 0; i < data; ++i) texts[static_cast<std::size_t>(i)] = text_[at(fixedRows_ + i, col_)];
+    for (int i = 0; i < data; ++i) texts[static_cast<std::size_t>(i)] = text_.get(at(fixedRows_ + i, col_));
     const std::vector<std::size_t> order = genericSortOrder(texts, how);
     if (listener_) listener_->beginReset();
     Ending end([this] {
@@ -287,16 +291,93 @@ void GridModel::Sort(int how) {
     // Whole rows move, cell colours with their texts.
     const auto width = static_cast<std::size_t>(cols_);
     const std::size_t base = at(fixedRows_, 0);
-    Texts text(order.size() * width);
     std::vector<std::int32_t> back(back_.empty() ? 0 : order.size() * width);
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        for (std::size_t c = 0; c < width; ++c) {
-            text[i * width + c] = std::move(text_[base + order[i] * width + c]);
-            if (!back.empty()) back[i * width + c] = back_[base + order[i] * width + c];
-        }
+    for (std::size_t i = 0; i < order.size() && !back.empty(); ++i) {
+        for (std::size_t c = 0; c < width; ++c) back[i * width + c] = back_[base + order[i] * width + c];
     }
-    std::move(text.begin(), text.end(), text_.begin() + static_cast<std::ptrdiff_t>(base));
+    text_.reorderRows(base, width, order);
     std::copy(back.begin(), back.end(), back_.begin() + static_cast<std::ptrdiff_t>(base));
+}
+
+void GridModel::writeRow(int row, int firstCol, const std::vector<std::string>& texts) {
+    if (texts.empty()) return;
+    checkRun(row, firstCol, static_cast<long long>(texts.size()), false);
+    for (std::size_t i = 0; i < texts.size(); ++i) text_.set(at(row, firstCol) + i, texts[i]);
+    cellsChanged(row, firstCol, row, firstCol + static_cast<int>(texts.size()) - 1);
+}
+
+void GridModel::writeColumn(int col, int firstRow, const std::vector<std::string>& texts) {
+    writeColumn(col, firstRow, static_cast<int>(texts.size()),
+                [&texts](int i) -> const std::string& { return texts[static_cast<std::size_t>(i)]; });
+}
+
+void GridModel::appendRow(const std::vector<std::string>& texts) {
+    if (texts.size() > static_cast<std::size_t>(cols_)) subscript();
+    const int row = rows_;
+    if (listener_) listener_->beginInsertRows(row, row);
+    Ending end([this] {
+        if (listener_) listener_->endInsertRows();
+    });
+    resizeRows(rows_ + 1);
+    for (std::size_t i = 0; i < texts.size(); ++i) text_.set(at(row, 0) + i, texts[i]);
+}
+
+void GridModel::adoptRows(GridCells&& cells) {
+    const auto width = static_cast<std::size_t>(cols_);
+    const std::size_t own = static_cast<std::size_t>(rows_) * width;
+    if (width == 0 ? cells.size() != 0 : cells.size() % width != 0 || cells.size() < own) subscript();
+    if (cells.size() == own) return;
+    const auto rows = static_cast<int>(cells.size() / width);
+    for (std::size_t i = 0; i < own; ++i) cells.set(i, text_.get(i));
+    if (listener_) listener_->beginInsertRows(rows_, rows - 1);
+    Ending end([this] {
+        if (listener_) listener_->endInsertRows();
+    });
+    text_ = std::move(cells);
+    resizeRows(rows);
+}
+
+void GridModel::clearCells(int firstRow, int firstCol, int lastRow, int lastCol) {
+    if (firstRow > lastRow || firstCol > lastCol) return;
+    checkCell(firstRow, firstCol);
+    checkCell(lastRow, lastCol);
+    for (int r = firstRow; r <= lastRow; ++r) {
+        for (int c = firstCol; c <= lastCol; ++c) text_.set(at(r, c), {});
+    }
+    cellsChanged(firstRow, firstCol, lastRow, lastCol);
+}
+
+void GridModel::backColorBlock(int firstRow, int firstCol, int lastRow, int lastCol, std::int32_t color,
+                               int rowStep) {
+    if (rowStep < 1) badValue();
+    if (firstRow > lastRow || firstCol > lastCol) return;
+    checkCell(firstRow, firstCol);
+    checkCell(lastRow, lastCol);
+    if (back_.empty()) {
+        if (color == 0) return;
+        back_.assign(text_.size(), 0);
+    }
+    for (int r = firstRow; r <= lastRow; r += rowStep) {
+        for (int c = firstCol; c <= lastCol; ++c) back_[at(r, c)] = color;
+    }
+    cellsChanged(firstRow, firstCol, lastRow, lastCol);
+}
+
+void GridModel::alignColumns(int firstCol, int lastCol, int alignment) {
+    if (firstCol > lastCol) return;
+    checkCol(firstCol);
+    checkCol(lastCol);
+    for (int c = firstCol; c <= lastCol; ++c) colAlign_[static_cast<std::size_t>(c)] = alignment;
+    if (rows_ > 0) cellsChanged(0, firstCol, rows_ - 1, lastCol);
+}
+
+void GridModel::colWidths(const std::vector<std::int32_t>& twips) {
+    if (twips.empty()) return;
+    if (twips.size() > static_cast<std::size_t>(cols_)) subscript();
+    if (std::any_of(twips.begin(), twips.end(), [](std::int32_t w) { return w < -1; })) badValue();
+    for (std::size_t c = 0; c < twips.size(); ++c)
+        colWidth_[c] = twips[c] == -1 ? kDefaultColWidth : twips[c];
+    if (listener_) listener_->colWidthsChanged(0, static_cast<int>(twips.size()) - 1);
 }
 
 void GridModel::writeValues(const ResultTable& table, int firstRow, int firstCol) {
@@ -305,26 +386,24 @@ void GridModel::writeValues(const ResultTable& table, int firstRow, int firstCol
     if (fields == 0 || records == 0) return;
     if (firstRow < 0 || firstCol < 0 || firstRow + records > rows_ || firstCol + fields > cols_) subscript();
     copyValues(table, firstRow, firstCol);
-    if (listener_) {
-        listener_->cellsChanged(firstRow, firstCol, firstRow + static_cast<int>(records) - 1,
-                                firstCol + static_cast<int>(fields) - 1);
-    }
+    cellsChanged(firstRow, firstCol, firstRow + static_cast<int>(records) - 1,
+                 firstCol + static_cast<int>(fields) - 1);
 }
 
 void GridModel::copyValues(const ResultTable& table, int firstRow, int firstCol) {
     const std::size_t fields = table.columns.size();
     const std::size_t records = table.rowCount();
     for (std::size_t i = 0; i < records; ++i) {
-        std::string* cells = &text_[at(firstRow + static_cast<int>(i), firstCol)];
+        const std::size_t cells = at(firstRow + static_cast<int>(i), firstCol);
         for (std::size_t f = 0; f < fields; ++f) {
             const Value& v = table.at(i, f);
-            // Texts are copied into the cell's own buffer; anything else is made into text once.
+            // Texts are copied as they are; anything else is made into text once.
             if (const std::string* s = v.text())
-                cells[f] = *s;
+                text_.set(cells + f, *s);
             else if (v.isNull())
-                cells[f].clear();
+                text_.set(cells + f, {});
             else
-                cells[f] = v.toText();
+                text_.set(cells + f, v.toText());
         }
     }
 }
@@ -343,7 +422,7 @@ void GridModel::Recordset(Palvo::Recordset& rs) {
         if (listener_) listener_->endReset();
     });
     // The grid keeps its own copy: rows and columns are laid out anew.
-    text_.clear();
+    text_ = GridCells();
     back_.clear();
     cols_ = 0;
     rows_ = 0;
@@ -353,7 +432,7 @@ void GridModel::Recordset(Palvo::Recordset& rs) {
     fixedCols_ = fixedCols;
     if (fixedRows > 0) {
         for (int k = 0; k < fields; ++k)
-            text_[at(0, fixedCols + k)] = table.columns[static_cast<std::size_t>(k)].name;
+            text_.set(at(0, fixedCols + k), table.columns[static_cast<std::size_t>(k)].name);
     }
     copyValues(table, fixedRows, fixedCols);
     row_ = std::min(fixedRows, rows_ - 1);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <optional>
 #include <string_view>
 
 #include "palvo/clsGrid.h"
@@ -19,92 +20,86 @@ namespace {
 
 constexpr const char* kNumberHeading = "序号";
 
-void writeHeading(FlexGrid& grid, const ResultTable& table, bool hasXH, int firstCol, int lastCol) {
+// The heading row in one write: the field names, after 序号 when there are running numbers.
+void writeHeading(FlexGrid& grid, const std::vector<ColumnInfo>& columns, bool hasXH) {
     if (grid.FixedRows() == 0) return;
-    for (int c = firstCol; c <= lastCol; ++c) {
-        grid.TextMatrix(0, c, table.columns[static_cast<std::size_t>(c - firstCol)].name);
-    }
-    if (hasXH) grid.TextMatrix(0, 0, kNumberHeading);
+    std::vector<std::string> names;
+    names.reserve(columns.size() + 1);
+    if (hasXH) names.emplace_back(kNumberHeading);
+    for (const auto& column : columns) names.push_back(column.name);
+    grid.writeRow(0, 0, names);
 }
 
-// The data rows are made in one step and each cell is written on its own. The
-// result is what an AddItem of each record's tab-joined texts gives, without
-// joining and splitting every row, and a value holding a tab stays in its cell.
-void addRecords(FlexGrid& grid, const ResultTable& table, bool hasXH) {
-    const std::size_t fields = table.columns.size();
-    const std::size_t records = table.rowCount();
-    const int fixedRows = grid.FixedRows();
-    const int firstCol = hasXH ? 1 : 0;
-    grid.Rows(fixedRows + static_cast<int>(records));
-    if (auto* model = dynamic_cast<GridModel*>(&grid)) {
-        // The same texts written in one pass, without a call and an announcement per cell.
-        if (hasXH) {
-            for (std::size_t i = 0; i < records; ++i)
-                grid.TextMatrix(fixedRows + static_cast<int>(i), 0, " ");
-        }
-        model->writeValues(table, fixedRows, firstCol);
-        return;
+// The records of an MSFlexGrid's fill, read one at a time straight into the
+// cells the grid then takes over: no copy of the whole result lies beside the
+// grid. The cells are laid out as the grid's, its fixed rows first (left
+// empty here) and `firstCol` cells before each record's values. Each value
+// goes in as its text, as an AddItem of the record's tab-joined texts would
+// put it, except that a value holding a tab stays in its cell.
+class StagedRecords : public RowReader {
+public:
+    StagedRecords(int fixedRows, int firstCol)
+        : fixedRows_(static_cast<std::size_t>(fixedRows)), firstCol_(static_cast<std::size_t>(firstCol)) {}
+
+    void columns(const std::vector<ColumnInfo>& columns) override {
+        columns_ = columns;
+        width_ = firstCol_ + columns.size();
+        cells_.resize(fixedRows_ * width_);
     }
-    for (std::size_t i = 0; i < records; ++i) {
-        const int row = fixedRows + static_cast<int>(i);
-        if (hasXH) grid.TextMatrix(row, 0, " ");
-        for (std::size_t f = 0; f < fields; ++f) {
-            const Value& v = table.at(i, f);
-            if (v.isNull()) continue;
-            const int col = firstCol + static_cast<int>(f);
-            if (const std::string* s = v.text()) {
-                if (!s->empty()) grid.TextMatrix(row, col, *s);
-            } else {
-                grid.TextMatrix(row, col, v.toText());
-            }
+    void row(const Value* values) override {
+        std::size_t at = cells_.size() + firstCol_;
+        cells_.resize(cells_.size() + width_);
+        for (std::size_t f = 0; f < columns_.size(); ++f, ++at) {
+            const Value& v = values[f];
+            if (const std::string* s = v.text())
+                cells_.set(at, *s);
+            else if (!v.isNull())
+                cells_.set(at, v.toText());
         }
+        ++count_;
     }
-}
+
+    const std::vector<ColumnInfo>& fields() const { return columns_; }
+    long count() const { return count_; }
+    GridCells& cells() { return cells_; }
+
+private:
+    std::size_t fixedRows_;
+    std::size_t firstCol_;
+    std::size_t width_ = 0;
+    std::vector<ColumnInfo> columns_;
+    GridCells cells_;
+    long count_ = 0;
+};
 
 // Each total is the exact sum of the texts the grid shows, in plain digits.
-void addTotals(FlexGrid& grid, const ResultTable& table, const std::string& sum) {
-    grid.AddItem("");
-    const int last = grid.Rows() - 1;
-    grid.TextMatrix(last, 0, "合计");
-    const auto* model = dynamic_cast<const GridModel*>(&grid);
-    for (int c = 1; c < grid.Cols(); ++c) {
-        const auto field = static_cast<std::size_t>(c - 1);
-        if (field >= table.columns.size() || !inNameList(sum, table.columns[field].name)) continue;
-        ExactTotal total;
-        std::string copy;
-        for (int r = grid.FixedRows(); r <= last - 1; ++r)
-            total.add(model ? model->cellText(r, c) : (copy = grid.TextMatrix(r, c)));
-        (void)total.value();  // a total beyond a double is an overflow, as the platform's sum was
-        grid.TextMatrix(last, c, total.text());
+// The row is appended whole once they are known; a total that fails leaves
+// the row with the totals before it, as writing them one by one would.
+void addTotals(FlexGrid& grid, const std::vector<ColumnInfo>& columns, const std::string& sum) {
+    std::vector<std::string> totals(static_cast<std::size_t>(grid.Cols()));
+    totals.at(0) = "合计";
+    try {
+        for (int c = 1; c < grid.Cols(); ++c) {
+            const auto field = static_cast<std::size_t>(c - 1);
+            if (field >= columns.size() || !inNameList(sum, columns[field].name)) continue;
+            ExactTotal total;
+            for (int r = grid.FixedRows(); r < grid.Rows(); ++r) total.add(grid.cellText(r, c));
+            (void)total.value();  // a total beyond a double is an overflow, as the platform's sum was
+            totals[static_cast<std::size_t>(c)] = total.text();
+        }
+    } catch (...) {
+        grid.appendRow(totals);
+        throw;
     }
-}
-
-// The widest running number of column 0 plus the width of "a", as content is
-// sized: the cap of the number column keeps a short count narrow, but no
-// number is cut, however many rows there are.
-std::int32_t numberWidth(const FlexGrid& grid, const TextMeasurer& measurer, double fontSize, double a) {
-    const auto* model = dynamic_cast<const GridModel*>(&grid);
-    std::string copy;
-    double widest = 0;
-    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
-        const std::string& text = model ? model->cellText(r, 0) : (copy = grid.TextMatrix(r, 0));
-        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) continue;
-        widest = std::max(widest, measurer.TextWidth(text, fontSize));
-    }
-    return widest > 0 ? util::clng(widest + a) : 0;
+    grid.appendRow(totals);
 }
 
 }  // namespace
 
 void sizeColumns(FlexGrid& grid, const TextMeasurer& measurer, std::int16_t iSize, bool hasXH) {
     const double fontSize = grid.CellFontSize();
-    const int cols = grid.Cols();
-    if (cols == 0) return;
-    const auto content = contentWidths(grid, measurer, fontSize);
-    const double a = measurer.TextWidth("a", fontSize);
-    auto widths = fitColumnWidths(content, grid.Width(), a, iSize, hasXH);
-    if (hasXH) widths[0] = std::max(widths[0], numberWidth(grid, measurer, fontSize, a));
-    for (int c = 0; c < cols; ++c) grid.ColWidth(c, widths[static_cast<std::size_t>(c)]);
+    if (grid.Cols() == 0) return;
+    grid.colWidths(fittedWidths(grid, measurer, fontSize, grid.Width(), iSize, hasXH));
 }
 
 namespace {
@@ -189,33 +184,6 @@ std::string withDefaultOrder(const std::string& sql) {
     return sql;
 }
 
-std::vector<std::int16_t> contentWidths(const FlexGrid& grid, const TextMeasurer& measurer, double fontSize) {
-    const double a = measurer.TextWidth("a", fontSize);
-    const int cols = grid.Cols();
-    std::vector<std::int16_t> widths(static_cast<std::size_t>(cols), 0);
-    // A grid model's texts are read in place instead of copied out cell by cell.
-    const auto* model = dynamic_cast<const GridModel*>(&grid);
-    std::string copy;
-    // Row by row, the way the cells lie in memory; each column still sees its rows in order.
-    for (int r = 0; r < grid.Rows(); ++r) {
-        for (int c = 0; c < cols; ++c) {
-            auto& width = widths[static_cast<std::size_t>(c)];
-            const std::string& text = model ? model->cellText(r, c) : (copy = grid.TextMatrix(r, c));
-            const double w = measurer.TextWidth(text, fontSize);
-            if (w > width) width = util::cint(w + a);
-        }
-    }
-    if (grid.Rows() == 0) return widths;
-    for (int c = 0; c < cols; ++c) {
-        const std::string heading = grid.TextMatrix(0, c);
-        if (util::trim(heading).empty()) continue;
-        const double h = measurer.TextWidth(heading, fontSize);
-        auto& width = widths[static_cast<std::size_t>(c)];
-        if (5 * h < width) width = util::cint(h + a);
-    }
-    return widths;
-}
-
 std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& content, std::int32_t gridWidth,
                                           double aWidth, std::int16_t iSize, bool hasXH) {
     std::vector<std::int32_t> widths(content.size());
@@ -248,19 +216,31 @@ std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& g
         if (!measurer) return "No text measurer is installed on this thread";
     }
     try {
+        const std::string statement = withDefaultOrder(sql);
+        Connection& connection = conn != nullptr ? *conn : sessionConnection();
+        // An MSFlexGrid takes the records as they are read; an MSHFlexGrid is
+        // bound to a recordset, and a grid of another type gets no records.
+        const std::string type = grid.typeName();
+        const bool streamed = type == "MSFlexGrid";
         Recordset rs;
-        rs.CursorLocation(adUseClient);
-        rs.Open(withDefaultOrder(sql), conn != nullptr ? *conn : sessionConnection());
-        const long count = rs.RecordCount();
+        std::optional<StagedRecords> staged;
+        if (!streamed) {
+            rs.CursorLocation(adUseClient);
+            rs.Open(statement, connection);
+        } else {
+            // running numbers whenever there may be totals; without records the shape is decided below
+            staged.emplace(grid.FixedRows(), hasXH || !sum.empty() ? 1 : 0);
+            connection.QueryEach(statement, *staged);
+        }
+        const std::vector<ColumnInfo>& columns = streamed ? staged->fields() : rs.table().columns;
+        const long count = streamed ? staged->count() : rs.RecordCount();
         if (!sum.empty() && count > 0) hasXH = true;
-        const ResultTable& table = rs.table();
-        const int fields = static_cast<int>(rs.Fields().Count());
+        const int fields = static_cast<int>(columns.size());
         const int firstCol = hasXH ? 1 : 0;
         const int lastCol = hasXH ? fields : fields - 1;
         grid.Cols(fields + firstCol);
         grid.FixedCols(firstCol);
 
-        const std::string type = grid.typeName();
         if (type == "MSHFlexGrid") {
             if (count > 0) {
                 grid.Recordset(rs);
@@ -271,14 +251,14 @@ std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& g
                 grid.HighLight(0);
                 grid.Rows(2);
                 grid.Clear();
-                writeHeading(grid, table, hasXH, firstCol, lastCol);
+                writeHeading(grid, columns, hasXH);
             }
-        } else if (type == "MSFlexGrid") {
+        } else if (streamed) {
             grid.Rows(grid.FixedRows());
-            writeHeading(grid, table, hasXH, firstCol, lastCol);
+            writeHeading(grid, columns, hasXH);
             if (count > 0) {
                 grid.HighLight(1);
-                addRecords(grid, table, hasXH);
+                grid.adoptRows(std::move(staged->cells()));
             } else {
                 grid.HighLight(0);
             }
@@ -287,18 +267,14 @@ std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& g
         grid.ToolTipText("共有 " + std::to_string(count) + " 条记录！");
         if (count >= 1 && hasXH) {
             const int fixedRows = grid.FixedRows();
-            for (int r = fixedRows; r < grid.Rows(); ++r)
-                grid.TextMatrix(r, 0, std::to_string(r - fixedRows + 1));
+            grid.writeColumn(0, fixedRows, grid.Rows() - fixedRows,
+                             [](int i) { return std::to_string(i + 1); });
         }
-        if (!sum.empty() && count > 0) addTotals(grid, table, sum);
+        if (!sum.empty() && count > 0) addTotals(grid, columns, sum);
         if (controlSize) sizeColumns(grid, *measurer, iSize, hasXH);
-        if (grid.FixedRows() >= 2) {
-            for (int r = 0; r < grid.FixedRows(); ++r) {
-                for (int c = 0; c <= lastCol; ++c) grid.TextMatrix(r, c, "");
-            }
-        }
+        if (grid.FixedRows() >= 2) grid.clearCells(0, 0, grid.FixedRows() - 1, lastCol);
         std::string result = count == 0 ? "0" : "";
-        rs.Close();
+        if (!streamed) rs.Close();
         if (controlDate != "-1") formatDateColumns(grid, controlDate, "", "");
         return result;
     } catch (const std::exception& e) {

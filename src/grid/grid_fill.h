@@ -2,6 +2,7 @@
 // names as headings (mAddGridColTitle), with the column sizing they use.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "palvo/data.h"
 #include "palvo/grid.h"
 #include "palvo/measure.h"
+#include "src/base/conversions.h"
 
 namespace Palvo::grid {
 
@@ -35,11 +37,6 @@ bool hasOrderBy(std::string_view sql);
 /// does mention " 编号" (case-sensitive).
 std::string withDefaultOrder(const std::string& sql);
 
-/// The width each column's content needs: the widest cell plus the width of
-/// "a", or its heading's width plus "a" when the content is more than five
-/// times as wide as a non-blank heading. Throws Palvo::Error 6 past 16 bits.
-std::vector<std::int16_t> contentWidths(const FlexGrid& grid, const TextMeasurer& measurer, double fontSize);
-
 /// Final column widths from the content widths: the spare part of 90 % of
 /// the grid's width shared out equally when each column gets more than 90
 /// twips of it, else iSize widths of "a" added to each; column 0 at most 600
@@ -47,5 +44,61 @@ std::vector<std::int16_t> contentWidths(const FlexGrid& grid, const TextMeasurer
 /// widest number plus "a" when that is more). Throws Palvo::Error 6 past 16 bits.
 std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& content, std::int32_t gridWidth,
                                           double aWidth, std::int16_t iSize, bool hasXH);
+
+/// The width each column's content needs: the widest cell plus the width of
+/// "a", or its heading's width plus "a" when the content is more than five
+/// times as wide as a non-blank heading. Throws Palvo::Error 6 past 16 bits.
+/// `Grid` is a grid model or report rows (a spooled grid is sized as a grid is).
+template <class Grid>
+std::vector<std::int16_t> contentWidths(const Grid& grid, const TextMeasurer& measurer, double fontSize) {
+    const double a = measurer.TextWidth("a", fontSize);
+    const int cols = grid.Cols();
+    std::vector<std::int16_t> widths(static_cast<std::size_t>(cols), 0);
+    // Row by row, the way the cells lie in memory; each column still sees its rows in order.
+    for (int r = 0; r < grid.Rows(); ++r) {
+        for (int c = 0; c < cols; ++c) {
+            auto& width = widths[static_cast<std::size_t>(c)];
+            const std::string_view text = grid.cellText(r, c);
+            const double w = measurer.TextWidth(text, fontSize);
+            if (w > width) width = util::cint(w + a);
+        }
+    }
+    if (grid.Rows() == 0) return widths;
+    for (int c = 0; c < cols; ++c) {
+        const std::string heading = grid.TextMatrix(0, c);
+        if (util::trim(heading).empty()) continue;
+        const double h = measurer.TextWidth(heading, fontSize);
+        auto& width = widths[static_cast<std::size_t>(c)];
+        if (5 * h < width) width = util::cint(h + a);
+    }
+    return widths;
+}
+
+/// The widest running number of column 0 plus the width of "a", as content is
+/// sized: the cap of the number column keeps a short count narrow, but no
+/// number is cut, however many rows there are.
+template <class Grid>
+std::int32_t numberWidth(const Grid& grid, const TextMeasurer& measurer, double fontSize, double a) {
+    double widest = 0;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+        const std::string_view text = grid.cellText(r, 0);
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) continue;
+        widest = std::max(widest, measurer.TextWidth(text, fontSize));
+    }
+    return widest > 0 ? util::clng(widest + a) : 0;
+}
+
+/// The widths sizeColumns gives the columns of a grid `gridWidth` twips wide
+/// measured at `fontSize`: contentWidths, fitColumnWidths and, with running
+/// numbers, the widest of them.
+template <class Grid>
+std::vector<std::int32_t> fittedWidths(const Grid& grid, const TextMeasurer& measurer, double fontSize,
+                                       std::int32_t gridWidth, std::int16_t iSize, bool hasXH) {
+    const auto content = contentWidths(grid, measurer, fontSize);
+    const double a = measurer.TextWidth("a", fontSize);
+    auto widths = fitColumnWidths(content, gridWidth, a, iSize, hasXH);
+    if (hasXH && !widths.empty()) widths[0] = std::max(widths[0], numberWidth(grid, measurer, fontSize, a));
+    return widths;
+}
 
 }  // namespace Palvo::grid

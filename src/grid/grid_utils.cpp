@@ -1,6 +1,7 @@
 #include "src/grid/grid_utils.h"
 
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "palvo/clsGrid.h"
@@ -80,10 +81,7 @@ double columnSum(FlexGrid& grid, const std::string& caption) {
     if (col < 0) throw Error(GridError::Subscript, "Subscript out of range");
     // The exact sum of the texts, then the double nearest it: the same for any row order.
     ExactTotal sum;
-    const auto* model = dynamic_cast<const GridModel*>(&grid);
-    std::string copy;
-    for (int r = 1; r < grid.Rows(); ++r)
-        sum.add(model ? model->cellText(r, col) : (copy = grid.TextMatrix(r, col)));
+    for (int r = 1; r < grid.Rows(); ++r) sum.add(grid.cellText(r, col));
     return sum.value();
 }
 
@@ -105,19 +103,13 @@ std::int32_t columnWidth(FlexGrid& grid, const std::string& caption) {
     return 0;
 }
 
-void alignColumns(FlexGrid& grid, int alignment) {
-    for (int c = 0; c < grid.Cols(); ++c) grid.ColAlignment(c, alignment);
-}
+void alignColumns(FlexGrid& grid, int alignment) { grid.alignColumns(0, grid.Cols() - 1, alignment); }
 
 void colorRow(FlexGrid& grid, std::int32_t color) {
-    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
-        grid.Row(r);
-        if (r % 2 != 0) continue;
-        for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
-            grid.Col(c);
-            grid.CellBackColor(color);
-        }
-    }
+    // The even data rows, as one block of every other row.
+    const int first = grid.FixedRows() + grid.FixedRows() % 2;
+    if (first < grid.Rows())
+        grid.backColorBlock(first, grid.FixedCols(), grid.Rows() - 1, grid.Cols() - 1, color, 2);
     alignColumns(grid, 1);
     grid.Row(1);
     grid.Col(grid.FixedCols());
@@ -131,7 +123,7 @@ bool tidiesDates(const std::string& heading, const std::string& dateFormat, cons
     return isDateHeading(trimmed) && !inNameList(notColString, trimmed);
 }
 
-std::string_view tidiedDate(const std::string& text, const std::string& dateFormat, std::string& formatted) {
+std::string_view tidiedDate(std::string_view text, const std::string& dateFormat, std::string& formatted) {
     const std::string_view trimmed = util::trimmedView(text);
     if (trimmed.empty()) return text;
     if (!util::trim(dateFormat).empty()) {
@@ -149,17 +141,15 @@ void formatDateColumns(FlexGrid& grid, const std::string& dateFormat, const std:
                        const std::string& notColString) {
     // A grid without rows has no headings to read and no dates to tidy.
     if (grid.Rows() == 0) return;
-    // A grid model's texts are read in place instead of copied out cell by cell.
-    const auto* model = dynamic_cast<const GridModel*>(&grid);
-    std::string copy;
     std::string formatted;
     for (int c = 0; c < grid.Cols(); ++c) {
         if (!tidiesDates(grid.TextMatrix(0, c), dateFormat, colString, notColString)) continue;
-        for (int r = 1; r < grid.Rows(); ++r) {
-            const std::string& text = model ? model->cellText(r, c) : (copy = grid.TextMatrix(r, c));
+        // The column's changed cells are announced together.
+        grid.editColumn(c, 1, [&](std::string_view text) -> std::optional<std::string> {
             const std::string_view next = tidiedDate(text, dateFormat, formatted);
-            if (next != text) grid.TextMatrix(r, c, std::string(next));
-        }
+            if (next == text) return std::nullopt;
+            return std::string(next);
+        });
     }
 }
 

@@ -27,7 +27,7 @@ bool tidiesDates(const std::string& heading, const std::string& dateFormat, cons
                  const std::string& notColString);
 /// A cell's text as mSetGridDate leaves it in such a column: `text` itself, a
 /// view of `formatted` (which it fills) or "" for a blanked date.
-std::string_view tidiedDate(const std::string& text, const std::string& dateFormat, std::string& formatted);
+std::string_view tidiedDate(std::string_view text, const std::string& dateFormat, std::string& formatted);
 
 /// Whether the name is one of the comma-separated names of list, compared
 /// exactly: the wildcard test "," + list + "," Like "*," + name + ",*", with

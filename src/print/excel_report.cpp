@@ -9,8 +9,8 @@
 
 #include "palvo/convert.h"
 #include "palvo/error.h"
-#include "palvo/grid_model.h"
 #include "palvo/msgbox.h"
+#include "palvo/report_rows.h"
 #include "palvo/session.h"
 #include "palvo/text.h"
 #include "palvo/value.h"
@@ -90,13 +90,8 @@ void pasteValue(std::string_view text, SheetValue& v) {
 // a cell stays in that cell.
 class GridRows : public RowSource {
 public:
-    GridRows(const FlexGrid& grid, int firstRow, int rowCount, int cols, bool convert)
-        : grid_(grid),
-          model_(dynamic_cast<const GridModel*>(&grid)),
-          first_(firstRow),
-          rows_(rowCount),
-          cols_(cols),
-          convert_(convert) {}
+    GridRows(const ReportRows& grid, int firstRow, int rowCount, int cols, bool convert)
+        : grid_(grid), first_(firstRow), rows_(rowCount), cols_(cols), convert_(convert) {}
     int rows() const override { return rows_; }
     int cols() const override { return cols_; }
     void row(int i, std::vector<SheetValue>& cells) const override {
@@ -104,11 +99,7 @@ public:
         const int r = first_ + i;
         for (int c = 0; c < cols_; ++c) {
             SheetValue& v = cells[static_cast<std::size_t>(c)];
-            if (model_) {
-                put(model_->cellText(r, c), v);
-            } else {
-                put(grid_.TextMatrix(r, c), v);
-            }
+            put(grid_.cellText(r, c), v);
         }
     }
 
@@ -118,8 +109,7 @@ private:
         v.kind = text.empty() ? SheetValue::Kind::Empty : SheetValue::Kind::Text;
         v.text.assign(text);
     }
-    const FlexGrid& grid_;
-    const GridModel* model_;
+    const ReportRows& grid_;
     int first_;
     int rows_;
     int cols_;
@@ -187,7 +177,7 @@ void cellFormatting(Worksheet& sheet, const std::string& r) {
     sheet.ShrinkToFit(r, true);
 }
 
-void columnWidths(Worksheet& sheet, const FlexGrid& grid, int n) {
+void columnWidths(Worksheet& sheet, const ReportRows& grid, int n) {
     for (int c = 0; c < n; ++c) {
         const std::int32_t w = grid.ColWidth(c);
         if (w != -1) sheet.ColumnWidth(L(c), w / 100.0);
@@ -461,7 +451,7 @@ std::string mergeHides(const std::vector<CellRange>& merged, const CellRange& it
 
 std::string reportGridJob(const ExcelJob& job, const std::function<void()>& unload) {
     if (!job.data) noGrid();
-    const FlexGrid& grid = *job.data;
+    const ReportRows& grid = *job.data;
     const int n = grid.Cols();
     const int rows = grid.Rows();
     if (rows < 2) {
@@ -501,8 +491,8 @@ std::string reportGridJob(const ExcelJob& job, const std::function<void()>& unlo
 
 std::string comFlxJob(const ExcelJob& job) {
     if (!job.data) noGrid();
-    const FlexGrid& data = *job.data;
-    const FlexGrid& head = job.heading ? *job.heading : data;
+    const ReportRows& data = *job.data;
+    const ReportRows& head = job.heading ? *job.heading : data;
     const int n = job.headingCols < 1 ? head.Cols() : job.headingCols;
     const int first = job.dataBeginRow < 0 ? data.FixedRows() : job.dataBeginRow;
     const int h = head.FixedRows();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "palvo/grid.h"
+#include "palvo/report_rows.h"
 #include "palvo/spreadsheet.h"
 
 namespace Palvo::print {
@@ -60,14 +60,14 @@ std::string mergeHides(const std::vector<CellRange>& merged, const CellRange& it
 struct ExcelJob {
     int kind = 0;  // 0 sReportGridtoExcel, 1 sPrintComFlxData
     std::string title{};
-    FlexGrid* data = nullptr;
+    const ReportRows* data = nullptr;
     std::string top{};
     std::string bottom{};
     int orientation = 1;  // 纵向 1, 横向 2
     int centring = -1;    // 居中 -1, 左对齐 0
     bool canEdit = true;
     int dataBeginRow = -1;
-    FlexGrid* heading = nullptr;
+    const ReportRows* heading = nullptr;
     int headingCols = -1;
     std::string otherMerges{};
 };

@@ -1,8 +1,10 @@
 #include "src/print/frm_load_record.h"
 
 #include <chrono>
+#include <optional>
 
 #include "palvo/clsPrint.h"
+#include "palvo/report_rows.h"
 #include "src/forms/frm_msg.h"
 #include "src/print/progress.h"
 
@@ -103,50 +105,51 @@ frmLoadRecord& frmLoadRecordWindow() {
     return window;
 }
 
-std::string gridWorkbook(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,
-                         const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit) {
-    frmLoadRecord& w = frmLoadRecordWindow();
-    w.job = ExcelJob{.kind = 0,
-                     .title = sTitle,
-                     .data = &Grid,
-                     .top = Topstr,
-                     .bottom = BotStr,
-                     .orientation = iOrient,
-                     .centring = bAlig,
-                     .canEdit = bCanEdit};
-    showModal(w);
-    return "";
-}
-
-std::string titledGridWorkbook(FlexGrid& dataFlx, const std::string& sTitle, const std::string& Topstr,
-                               const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit,
-                               std::int16_t dataBeginRow, FlexGrid* titleFlx, std::int16_t titleCol,
-                               const std::string& otherMergeStr) {
-    frmLoadRecord& w = frmLoadRecordWindow();
-    w.job = ExcelJob{.kind = 1,
-                     .title = sTitle,
-                     .data = &dataFlx,
-                     .top = Topstr,
-                     .bottom = BotStr,
-                     .orientation = iOrient,
-                     .centring = bAlig,
-                     .canEdit = bCanEdit,
-                     .dataBeginRow = dataBeginRow,
-                     .heading = titleFlx,
-                     .headingCols = titleCol,
-                     .otherMerges = otherMergeStr};
-    showModal(w);
-    return "";
-}
-
 }  // namespace Palvo::print
 
 namespace Palvo {
 
+// The job goes to the progress window, which runs it once shown; "" when it closed.
+std::string rowsWorkbook(const std::string& title, const ReportRows& rows, const std::string& topStr,
+                         const std::string& botStr, int orientation, int alignment, bool canEdit) {
+    print::frmLoadRecord& w = print::frmLoadRecordWindow();
+    w.job = print::ExcelJob{.kind = 0,
+                            .title = title,
+                            .data = &rows,
+                            .top = topStr,
+                            .bottom = botStr,
+                            .orientation = orientation,
+                            .centring = alignment,
+                            .canEdit = canEdit};
+    showModal(w);
+    return "";
+}
+
+std::string titledRowsWorkbook(const ReportRows& data, const std::string& title, const std::string& topStr,
+                               const std::string& botStr, int orientation, int alignment, bool canEdit,
+                               std::int16_t dataBeginRow, const ReportRows* heading, std::int16_t headingCols,
+                               const std::string& otherMerges) {
+    print::frmLoadRecord& w = print::frmLoadRecordWindow();
+    w.job = print::ExcelJob{.kind = 1,
+                            .title = title,
+                            .data = &data,
+                            .top = topStr,
+                            .bottom = botStr,
+                            .orientation = orientation,
+                            .centring = alignment,
+                            .canEdit = canEdit,
+                            .dataBeginRow = dataBeginRow,
+                            .heading = heading,
+                            .headingCols = headingCols,
+                            .otherMerges = otherMerges};
+    showModal(w);
+    return "";
+}
+
 std::string clsPrint::sReportGridtoExcel(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,
                                          const std::string& BotStr, const int& iOrient, const int& bAlig,
                                          const bool& bCanEdit) {
-    return print::gridWorkbook(sTitle, Grid, Topstr, BotStr, iOrient, bAlig, bCanEdit);
+    return rowsWorkbook(sTitle, GridReportRows(Grid), Topstr, BotStr, iOrient, bAlig, bCanEdit);
 }
 
 std::string clsPrint::sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTitle,
@@ -154,8 +157,11 @@ std::string clsPrint::sPrintComFlxData(FlexGrid& dataFlx, const std::string& sTi
                                        const int& iOrient, const int& bAlig, const bool& bCanEdit,
                                        const std::int16_t& dataBeginRow, FlexGrid* titleFlx,
                                        const std::int16_t& titleCol, const std::string& otherMergeStr) {
-    return print::titledGridWorkbook(dataFlx, sTitle, Topstr, BotStr, iOrient, bAlig, bCanEdit, dataBeginRow,
-                                     titleFlx, titleCol, otherMergeStr);
+    const GridReportRows data(dataFlx);
+    std::optional<GridReportRows> heading;
+    if (titleFlx) heading.emplace(*titleFlx);
+    return titledRowsWorkbook(data, sTitle, Topstr, BotStr, iOrient, bAlig, bCanEdit, dataBeginRow,
+                              heading ? &*heading : nullptr, titleCol, otherMergeStr);
 }
 
 }  // namespace Palvo

@@ -37,14 +37,4 @@ private:
 /// The calling thread's progress window.
 frmLoadRecord& frmLoadRecordWindow();
 
-/// The bodies of clsPrint.sReportGridtoExcel and clsPrint.sPrintComFlxData:
-/// hand the job to the progress window, show it and return "" when it closed.
-/// Throw Palvo::Error 429 when no window host is installed.
-std::string gridWorkbook(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,
-                         const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit);
-std::string titledGridWorkbook(FlexGrid& dataFlx, const std::string& sTitle, const std::string& Topstr,
-                               const std::string& BotStr, int iOrient, int bAlig, bool bCanEdit,
-                               std::int16_t dataBeginRow, FlexGrid* titleFlx, std::int16_t titleCol,
-                               const std::string& otherMergeStr);
-
 }  // namespace Palvo::print

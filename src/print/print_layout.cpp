@@ -13,7 +13,7 @@ namespace Palvo {
 
 namespace print {
 
-std::vector<int> columnsBeyond(const FlexGrid& grid, const TextSurface& surface, double width) {
+std::vector<int> columnsBeyond(const ReportRows& grid, const TextSurface& surface, double width) {
     // the columns as the report places them (a text wider than the page counts as the page)
     const double limit = std::clamp(width, 0.0, 32767.0);
     const std::vector<std::int32_t> lefts = measureTable(grid, surface, limit).lefts;
@@ -53,7 +53,7 @@ std::shared_ptr<PrintRecordOptions> installPrintRecordOptions(std::shared_ptr<Pr
 
 std::shared_ptr<PrintRecordOptions> installedPrintRecordOptions() { return installedOptions(); }
 
-std::vector<int> columnsBeyondPaper(const FlexGrid& flx, Printer& printer) {
+std::vector<int> columnsBeyondPaper(const ReportRows& flx, Printer& printer) {
     const double size = printer.FontSize();
     printer.FontSize(print::kBodyFontSize);
     std::vector<int> beyond;
@@ -65,6 +65,10 @@ std::vector<int> columnsBeyondPaper(const FlexGrid& flx, Printer& printer) {
     }
     printer.FontSize(size);
     return beyond;
+}
+
+std::vector<int> columnsBeyondPaper(const FlexGrid& flx, Printer& printer) {
+    return columnsBeyondPaper(GridReportRows(flx), printer);
 }
 
 }  // namespace Palvo

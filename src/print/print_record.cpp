@@ -42,23 +42,6 @@ std::int16_t rowsPerPage(Printer& p) {
     return rows;
 }
 
-// Reads cells without a copy where the grid keeps its texts (a grid model).
-class CellTexts {
-public:
-    explicit CellTexts(const FlexGrid& grid) : grid_(grid), model_(dynamic_cast<const GridModel*>(&grid)) {}
-    // The text of a cell inside the grid, valid until the next call.
-    std::string_view operator()(int row, int col) {
-        if (model_) return model_->cellText(row, col);
-        copy_ = grid_.TextMatrix(row, col);
-        return copy_;
-    }
-
-private:
-    const FlexGrid& grid_;
-    const GridModel* model_;
-    std::string copy_;
-};
-
 void printCentred(Printer& p, const std::string& text, bool clampLeft) {
     const double x = (p.ScaleWidth() - p.TextWidth(text)) / 2;
     p.CurrentX(clampLeft ? std::max(0.0, x) : x);
@@ -66,7 +49,7 @@ void printCentred(Printer& p, const std::string& text, bool clampLeft) {
 
 // The grid's own totals row (sFillTable's, "合计" in column 0) is no data row
 // of the page totals: they would count it twice.
-bool isTotalsRow(const FlexGrid& flx, int row) {
+bool isTotalsRow(const ReportRows& flx, int row) {
     return row == flx.Rows() - 1 && flx.TextMatrix(row, 0) == "合计";
 }
 
@@ -79,7 +62,7 @@ struct PageTotals {
     bool on() const { return !columns.empty(); }
 };
 
-PageTotals pageTotalColumns(const FlexGrid& flx) {
+PageTotals pageTotalColumns(const ReportRows& flx) {
     PageTotals totals;
     const auto options = installedPrintRecordOptions();
     if (!options) return totals;
@@ -131,7 +114,7 @@ struct Layout {
 // rows each under its rule, the page totals, BotStr on the last page, and the
 // page foot. A row with a cell of several lines is as much taller as its
 // tallest cell's extra lines. The first page's heading rules are thick.
-void printPage(Printer& p, const FlexGrid& flx, const Layout& layout, int page, const std::string& time) {
+void printPage(Printer& p, const ReportRows& flx, const Layout& layout, int page, const std::string& time) {
     const Pages& pages = layout.pages;
     const TableMeasure& table = layout.table;
     const double pw = p.ScaleWidth();
@@ -159,11 +142,10 @@ void printPage(Printer& p, const FlexGrid& flx, const Layout& layout, int page, 
 
     p.CurrentY(p.CurrentY() + 100);
     const double headingTop = p.CurrentY();
-    CellTexts cell(flx);
     for (int c = 0; c < cols; ++c) {
         p.CurrentX(table.lefts[static_cast<std::size_t>(c)]);
         p.CurrentY(headingTop);
-        p.Print(cell(0, c));
+        p.Print(flx.cellText(0, c));
     }
     p.Line(margin, pages.body, pw - margin, pages.body);
     p.DrawWidth(1);  // thin from here on, the heading rules of later pages too
@@ -179,7 +161,7 @@ void printPage(Printer& p, const FlexGrid& flx, const Layout& layout, int page, 
         for (int c = 0; c < cols; ++c) {
             p.CurrentX(table.lefts[static_cast<std::size_t>(c)]);
             p.CurrentY(top);
-            p.Print(cell(row, c));
+            p.Print(flx.cellText(row, c));
         }
         ruleUnder(table.lines[static_cast<std::size_t>(row)]);
     }
@@ -217,26 +199,25 @@ void printPage(Printer& p, const FlexGrid& flx, const Layout& layout, int page, 
 // as it is while the pages are drawn.
 class ReportPages final : public LaidOutPages {
 public:
-    ReportPages(const FlexGrid& flx, Layout layout)
-        : flx_(flx), layout_(std::move(layout)), time_(timeLine(DateTime::now())) {}
+    ReportPages(std::shared_ptr<const ReportRows> rows, Layout layout)
+        : rows_(std::move(rows)), layout_(std::move(layout)), time_(timeLine(DateTime::now())) {}
     int pageCount() const override { return layout_.count(); }
     const Layout& layout() const { return layout_; }
     void drawPage(Printer& p, int page) const override {
         if (page < 1 || page > layout_.count())
             throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value: page");
-        printPage(p, flx_, layout_, page, time_);
+        printPage(p, *rows_, layout_, page, time_);
     }
 
 private:
-    const FlexGrid& flx_;
+    std::shared_ptr<const ReportRows> rows_;
     Layout layout_;
     std::string time_;
 };
 
 // The heights of the rules around the heading, as printPage places them (the
 // heading's tallest cell between them), in the body font.
-void placeHeading(Printer& p, FlexGrid& flx, Layout& layout) {
-    flx.Col(0);
+void placeHeading(Printer& p, const ReportRows& flx, Layout& layout) {
     layout.titleSize = 2.0 * static_cast<double>(flx.CellFontSize());
     p.FontSize(layout.titleSize);
     double y = p.TextHeight("a") + p.TextHeight(layout.title);
@@ -297,7 +278,7 @@ void paginate(const Printer& p, const TableMeasure& table, int rowsPerPage, int 
 }
 
 // Each page's sums of the totalled columns, and the sums carried up to it, exact in plain digits.
-void sumPages(const FlexGrid& flx, Pages& pages) {
+void sumPages(const ReportRows& flx, Pages& pages) {
     PageTotals& totals = pages.totals;
     if (!totals.on()) return;
     std::vector<grid::ExactTotal> carried(totals.columns.size());
@@ -345,7 +326,7 @@ void widenForTotals(const Printer& p, const Pages& pages, TableMeasure& table) {
 }
 
 // Measures, pages and sums the report; draws nothing.
-Layout prepare(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
+Layout prepare(Printer& p, const ReportRows& flx, const std::string& title, const std::string& topStr,
                const std::string& botStr) {
     p.FontSize(kBodyFontSize);
     p.DrawWidth(2);
@@ -379,9 +360,11 @@ Layout prepare(Printer& p, FlexGrid& flx, const std::string& title, const std::s
 // A printer that keeps the laid-out pages (a paged preview's) draws them when
 // shown; any other gets every page now, each with the time it is drawn. True
 // when the job was sent.
-bool printReport(Printer& p, FlexGrid& flx, const std::string& title, const std::string& topStr,
+bool printReport(Printer& p, const std::shared_ptr<const ReportRows>& rows, const std::string& title,
+                 const std::string& topStr,
                  const std::string& botStr) {
-    auto pages = std::make_shared<ReportPages>(flx, prepare(p, flx, title, topStr, botStr));
+    const ReportRows& flx = *rows;
+    auto pages = std::make_shared<ReportPages>(rows, prepare(p, flx, title, topStr, botStr));
     if (p.takePages(pages)) return false;
     for (int page = 1; page <= pages->pageCount(); ++page)
         printPage(p, flx, pages->layout(), page, timeLine(DateTime::now()));
@@ -542,7 +525,7 @@ private:
 
 }  // namespace
 
-TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, double maxWidth) {
+TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, double maxWidth) {
     // a cell wider than the page counts as wide as the page (it still prints
     // whole): a long text never overflows 16 bits and stops the report
     const double limit = std::clamp(maxWidth, 0.0, 32767.0);
@@ -556,13 +539,12 @@ TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, doub
     // measured: measuring every cell made page 1 of a long preview wait.
     WidthBounds bounds(surface);
     std::vector<WidthBounds::Column> columns(static_cast<std::size_t>(std::max(cols, 0)));
-    CellTexts cell(grid);
     // row by row, so a grid that reads its rows in order (a spooled one) reads each once
     std::vector<std::int16_t> widest(static_cast<std::size_t>(std::max(cols, 0)), 0);
     for (int r = 0; r < rows; ++r) {
         int& lines = table.lines[static_cast<std::size_t>(r)];
         for (int c = 0; c < cols; ++c) {
-            const std::string_view text = cell(r, c);
+            const std::string_view text = grid.cellText(r, c);
             if (text.empty()) continue;
             std::int16_t& w = widest[static_cast<std::size_t>(c)];
             // under w + 0.5 a width rounds to w at most; a text of several lines gets no bound
@@ -590,7 +572,7 @@ std::string pageFoot(int page, int pages) {
     return "第 " + std::to_string(page) + "/" + std::to_string(pages) + " 页";
 }
 
-void printRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
+void printRecord(const std::shared_ptr<const ReportRows>& flx, const std::string& title, const std::string& topStr,
                  const std::string& botStr) {
     auto printer = installedPrinter();
     if (!printer || printer->PrinterCount() < 1) {
@@ -634,15 +616,15 @@ namespace Palvo {
 
 void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr,
                             std::string& BotStr) {
-    print::printRecord(flx, Title, Topstr, BotStr);
+    print::printRecord(std::make_shared<GridReportRows>(flx), Title, Topstr, BotStr);
 }
 
 void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title, std::string& Topstr) {
-    print::printRecord(flx, Title, Topstr, "");
+    print::printRecord(std::make_shared<GridReportRows>(flx), Title, Topstr, "");
 }
 
 void clsPrint::mPrintRecord(FlexGrid& flx, const std::string& Title) {
-    print::printRecord(flx, Title, "", "");
+    print::printRecord(std::make_shared<GridReportRows>(flx), Title, "", "");
 }
 
 }  // namespace Palvo

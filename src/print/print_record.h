@@ -3,11 +3,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "palvo/grid.h"
 #include "palvo/printer.h"
+#include "palvo/report_rows.h"
 #include "palvo/value.h"
 
 namespace Palvo::print {
@@ -17,8 +18,9 @@ inline constexpr double kBodyFontSize = 11;
 
 /// Prints the grid on the thread's printer as a paged table; says everything
 /// in message boxes titled sMsg.
-void printRecord(FlexGrid& flx, const std::string& title, const std::string& topStr,
-                 const std::string& botStr);
+/// A printer that keeps the laid-out pages (a paged preview) keeps `flx` with them.
+void printRecord(const std::shared_ptr<const ReportRows>& flx, const std::string& title,
+                 const std::string& topStr, const std::string& botStr);
 
 /// The rows per page of the papers the report knows (A4, B5, 10 x 11 inch) in
 /// an orientation (1 portrait); nullopt for any other paper.
@@ -39,11 +41,11 @@ struct TableMeasure {
 };
 
 /// Measures every cell in the surface's current font. Throws Palvo::Error 6 past 32 bits.
-TableMeasure measureTable(const FlexGrid& grid, const TextSurface& surface, double maxWidth);
+TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, double maxWidth);
 
 /// The columns (0-based) whose widest text, placed as measureTable places it,
 /// ends past `width`, in the surface's current font.
-std::vector<int> columnsBeyond(const FlexGrid& grid, const TextSurface& surface, double width);
+std::vector<int> columnsBeyond(const ReportRows& grid, const TextSurface& surface, double width);
 
 /// "打印时间：" with the date and time as a Chinese-locale desktop shows them
 /// (short date 2024/3/5, long time 9:05:07), two blanks between.

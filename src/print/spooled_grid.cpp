@@ -28,11 +28,6 @@ constexpr std::size_t kBufferBytes = std::size_t{1} << 18;
 constexpr const char* kNumberHeading = "序号";
 constexpr const char* kDateFormat = "YYYY-MM-DD";
 
-[[noreturn]] void notSupported(const char* what) {
-    throw Error(GridError::NotSupported, std::string("Object doesn't support this property or method: ") +
-                                             what + " of a spooled grid");
-}
-
 [[noreturn]] void fileFailed(const char* what) {
     throw Error(kCannotWrite, std::string("Path/File access error: cannot ") + what +
                                   " the report's rows in the temporary folder: " + std::strerror(errno));
@@ -64,17 +59,8 @@ void putLength(std::string& out, std::size_t n) {
 struct SpooledGrid::Impl {
     std::vector<std::string> heading;
     std::vector<std::int32_t> widths;
-    std::vector<int> alignments;
     std::vector<bool> dates;  // columns whose dates read as YYYY-MM-DD
     int dataRows = 0;
-    int fixedRows = 1;
-    int fixedCols = 1;
-    int row = 1;
-    int col = 1;
-    int topRow = 1;
-    int colSel = 1;
-    int highLight = 1;
-    std::string toolTip;
     float fontSize = 9.0f;
     std::int32_t width = 4800;
 
@@ -91,6 +77,7 @@ struct SpooledGrid::Impl {
     mutable int nextRow = 0;
     mutable int current = 0;  // the row held in cells, 0 for none
     mutable std::vector<std::string> cells;
+    mutable std::string shown;  // a running number or a tidied date last read
 
     ~Impl() {
         if (fd >= 0) ::close(fd);
@@ -101,7 +88,6 @@ struct SpooledGrid::Impl {
         heading = std::move(names);
         const std::size_t n = heading.size();
         widths.assign(n, 960);
-        alignments.assign(n, 9);
         dates.assign(n, false);
         dataRows = 0;
         out.clear();
@@ -190,98 +176,37 @@ struct SpooledGrid::Impl {
 SpooledGrid::SpooledGrid() : impl_(std::make_unique<Impl>()) {
     impl_->heading.assign(2, "");
     impl_->widths.assign(2, 960);
-    impl_->alignments.assign(2, 9);
     impl_->dates.assign(2, false);
 }
 
 SpooledGrid::~SpooledGrid() = default;
 
 int SpooledGrid::Rows() const { return 1 + impl_->dataRows; }
-void SpooledGrid::Rows(int) { notSupported("Rows"); }
 int SpooledGrid::Cols() const { return static_cast<int>(impl_->heading.size()); }
-void SpooledGrid::Cols(int) { notSupported("Cols"); }
-int SpooledGrid::FixedRows() const { return impl_->fixedRows; }
-void SpooledGrid::FixedRows(int rows) {
-    if (rows != 1) notSupported("FixedRows");
-}
-int SpooledGrid::FixedCols() const { return impl_->fixedCols; }
-void SpooledGrid::FixedCols(int cols) {
-    if (cols < 0 || cols > Cols()) throw Error(GridError::BadValue, "Invalid property value");
-    impl_->fixedCols = cols;
-}
 
-std::string SpooledGrid::TextMatrix(int row, int col) const {
+std::string_view SpooledGrid::cellText(int row, int col) const {
     if (row < 0 || row >= Rows() || col < 0 || col >= Cols())
         throw Error(GridError::Subscript, "Subscript out of range");
     if (row == 0) return impl_->heading[static_cast<std::size_t>(col)];
-    if (col == 0) return std::to_string(row);
+    if (col == 0) return impl_->shown = std::to_string(row);
     impl_->load(row);
     const std::string& text = impl_->cells[static_cast<std::size_t>(col)];
     if (!impl_->dates[static_cast<std::size_t>(col)]) return text;
-    std::string formatted;
-    return std::string(grid::tidiedDate(text, kDateFormat, formatted));
-}
-
-void SpooledGrid::TextMatrix(int row, int col, const std::string& text) {
-    if (row < 0 || row >= Rows() || col < 0 || col >= Cols())
-        throw Error(GridError::Subscript, "Subscript out of range");
-    if (row != 0) notSupported("a data cell's TextMatrix");
-    impl_->heading[static_cast<std::size_t>(col)] = text;
+    return grid::tidiedDate(text, kDateFormat, impl_->shown);
 }
 
 std::int32_t SpooledGrid::ColWidth(int col) const {
     if (col < 0 || col >= Cols()) throw Error(GridError::Subscript, "Subscript out of range");
     return impl_->widths[static_cast<std::size_t>(col)];
 }
-void SpooledGrid::ColWidth(int col, std::int32_t twips) {
-    if (col < 0 || col >= Cols()) throw Error(GridError::Subscript, "Subscript out of range");
-    impl_->widths[static_cast<std::size_t>(col)] = twips;
-}
-int SpooledGrid::ColAlignment(int col) const {
-    if (col < 0 || col >= Cols()) throw Error(GridError::Subscript, "Subscript out of range");
-    return impl_->alignments[static_cast<std::size_t>(col)];
-}
-void SpooledGrid::ColAlignment(int col, int alignment) {
-    if (col < 0 || col >= Cols()) throw Error(GridError::Subscript, "Subscript out of range");
-    impl_->alignments[static_cast<std::size_t>(col)] = alignment;
-}
 
-int SpooledGrid::Row() const { return impl_->row; }
-void SpooledGrid::Row(int row) {
-    if (row < 0 || row >= Rows()) throw Error(GridError::BadRow, "Invalid Row value");
-    impl_->row = row;
-}
-int SpooledGrid::Col() const { return impl_->col; }
-void SpooledGrid::Col(int col) {
-    if (col < 0 || col >= Cols()) throw Error(GridError::BadCol, "Invalid Col value");
-    impl_->col = col;
-}
-void SpooledGrid::CellBackColor(std::int32_t) { notSupported("CellBackColor"); }
 float SpooledGrid::CellFontSize() const { return impl_->fontSize; }
-int SpooledGrid::TopRow() const { return impl_->topRow; }
-void SpooledGrid::TopRow(int row) {
-    if (row < 0 || row >= Rows()) throw Error(GridError::BadRow, "Invalid Row value");
-    impl_->topRow = std::max(row, impl_->fixedRows);
-}
-int SpooledGrid::ColSel() const { return impl_->colSel; }
-void SpooledGrid::ColSel(int col) {
-    if (col < 0 || col >= Cols()) throw Error(GridError::BadCol, "Invalid Col value");
-    impl_->colSel = col;
-}
-
-void SpooledGrid::AddItem(const std::string&, int) { notSupported("AddItem"); }
-void SpooledGrid::RemoveItem(int) { notSupported("RemoveItem"); }
-void SpooledGrid::Clear() { notSupported("Clear"); }
-void SpooledGrid::Sort(int) { notSupported("Sort"); }
-void SpooledGrid::Recordset(Palvo::Recordset&) { notSupported("Recordset"); }
-
-std::int32_t SpooledGrid::Width() const { return impl_->width; }
-void SpooledGrid::Width(std::int32_t twips) { impl_->width = twips; }
 void SpooledGrid::CellFontSize(float points) { impl_->fontSize = points; }
-int SpooledGrid::HighLight() const { return impl_->highLight; }
-void SpooledGrid::HighLight(int mode) { impl_->highLight = mode; }
-std::string SpooledGrid::ToolTipText() const { return impl_->toolTip; }
-void SpooledGrid::ToolTipText(const std::string& text) { impl_->toolTip = text; }
+void SpooledGrid::Width(std::int32_t twips) { impl_->width = twips; }
+
+std::string SpooledGrid::ToolTipText() const {
+    return "共有 " + std::to_string(impl_->dataRows) + " 条记录！";
+}
 
 namespace {
 
@@ -327,13 +252,8 @@ std::string sFillSpooled(Connection& conn, const std::string& sql, SpooledGrid& 
         SpoolRows rows(d);
         conn.QueryEach(grid::withDefaultOrder(sql), rows);
         d.flush();
-        d.fixedCols = 1;
-        d.row = d.dataRows > 0 ? 1 : 0;
-        d.col = 1;
-        d.highLight = d.dataRows > 0 ? 1 : 0;
-        d.toolTip = "共有 " + std::to_string(d.dataRows) + " 条记录！";
         // sized on the texts as they came; the dates are tidied after, as sFillTable does
-        if (controlSize) grid::sizeColumns(grid, *measurer, 0, true);
+        if (controlSize) d.widths = grid::fittedWidths(grid, *measurer, d.fontSize, d.width, 0, true);
         for (std::size_t c = 0; c < d.heading.size(); ++c)
             d.dates[c] = grid::tidiesDates(d.heading[c], kDateFormat, "", "");
         return d.dataRows == 0 ? "0" : "";

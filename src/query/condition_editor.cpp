@@ -193,7 +193,7 @@ std::string conditionItems(const std::vector<std::vector<std::string>>& rows) {
 std::vector<ControlDef> ConditionEditor::controls(int row, int col, int colSpan) {
     std::vector<ControlDef> out{
         ControlDef("Label6", ControlKind::Label, "查询条件").at(row, col),
-        ControlDef(kGrid, ControlKind::FlexGrid).at(row + 1, col).span(2, colSpan).sized(8400, 1800),
+        ControlDef(kGrid, ControlKind::MSFlexGrid).at(row + 1, col).span(2, colSpan).sized(8400, 1800),
         ControlDef("Command16", ControlKind::Button, "+")
             .at(row + 1, col + colSpan)
             .sized(420, 420)

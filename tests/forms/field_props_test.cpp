@@ -136,17 +136,13 @@ TEST_F(FieldProps, LookupLabelsGetTheCursorBesideTheLibraryOrTheDefaultPointer) 
     std::filesystem::remove_all(cursor.parent_path());
 }
 
-// A grid that lacks one of the properties the styling sets.
-class GridWithoutSelectionMode : public memory::FlexGrid {
-public:
-    void SelectionMode(int) override { throw Error(GridError::NotSupported, "no SelectionMode"); }
-    using memory::FlexGrid::SelectionMode;
-};
-
-TEST_F(FieldProps, FormatGridSetsEveryPropertyItCan) {
-    GridWithoutSelectionMode grid;
+TEST_F(FieldProps, FormatGridGivesTheStandardLook) {
+    memory::FlexGrid grid;
+    grid.SelectionMode(2);
+    grid.FocusRect(1);
     form.mFormatGrid(grid);
     EXPECT_EQ(grid.BackColorBkg(), 0xE0E0E0);
+    EXPECT_EQ(grid.SelectionMode(), 0);
     EXPECT_EQ(grid.AllowUserResizing(), 3);
     EXPECT_EQ(grid.HighLight(), 1);
     EXPECT_EQ(grid.ScrollBars(), 3);

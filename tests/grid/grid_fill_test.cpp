@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "forms/counting_connection.h"
+#include "grid/grid_recorder.h"
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"
 #include "palvo/memory/grid.h"
@@ -242,6 +243,51 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     }
 }
 
+// A query form's fill (sizes, a totals row, dates tidied, banded rows) is told
+// to a view in a few blocks, however many rows come back.
+TEST_F(Fill, AViewHearsAFewBlocksWhateverTheRowCount) {
+    const auto heard = [&](int extraRows, GridType type) {
+        std::vector<std::string> inserts;
+        for (int i = 0; i < extraRows; ++i)
+            inserts.push_back("insert into 货物 values (" + std::to_string(10 + i) +
+                              ", '角钢', 1.5, 2, '2003-6-1')");
+        exec(inserts);
+        memory::FlexGrid g(type);
+        testing::GridRecorder recorder;
+        g.listen(&recorder);
+        EXPECT_EQ(grid.sFillTable("select 编号,名称,金额,日期 from 货物", g, true, 2, "金额", true), "");
+        grid.mSetGridRowColor(g, 0xF3EEE6);
+        exec({"delete from 货物 where 编号 >= 10"});
+        return recorder.heard;
+    };
+    // rows 1..3 from the table, then as many as were added; the totals row last
+    const std::vector<std::string> flex3 = {
+        "insert cols 2..4",  // 序号 and four fields
+        "end",
+        "remove rows 1..1",  // down to the heading
+        "end",
+        "cells 0..0 x 0..4",  // the heading
+        "look",               // HighLight
+        "insert rows 1..3",   // the records, taken in whole
+        "end",
+        "look",               // the tooltip
+        "cells 1..3 x 0..0",  // running numbers
+        "insert rows 4..4",   // 合计
+        "end",
+        "widths 0..4",        // sized to the content
+        "cells 1..1 x 4..4",  // 1900-01-01 blanked
+        "cells 2..4 x 1..4",  // banded rows
+        "cells 0..4 x 0..4",  // their alignment
+    };
+    EXPECT_EQ(heard(0, GridType::MSFlexGrid), flex3);
+    const auto flex203 = heard(200, GridType::MSFlexGrid);
+    EXPECT_EQ(flex203.size(), flex3.size()) << "as many announcements for 203 rows as for 3";
+    EXPECT_EQ(flex203.at(6), "insert rows 1..203") << "the records in one block";
+    const auto bound = heard(200, GridType::MSHFlexGrid);
+    EXPECT_LE(bound.size(), flex3.size());
+    EXPECT_EQ(bound.at(2), "reset") << "the bound rows are laid out in one reset";
+}
+
 class OtherGrid : public memory::FlexGrid {
 public:
     std::string typeName() const override { return "DataGrid"; }
@@ -258,6 +304,17 @@ TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
     EXPECT_EQ(bad, "对象名 '没有的表' 无效。");
 #endif
     EXPECT_EQ(g.TextMatrix(1, 1), "kept");
+    // a statement that fails on its third record leaves both grid types as they were
+    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
+        memory::FlexGrid half(type);
+        half.TextMatrix(1, 1, "kept");
+        const std::string failed = grid.sFillTable(
+            "select 编号, 名称 from 货物 where convert(int, case when 编号 < 3 then '1' else 'x' end) = 1",
+            half);
+        EXPECT_NE(failed.find("'x'"), std::string::npos) << failed;
+        EXPECT_EQ(half.Rows(), 2) << half.typeName();
+        EXPECT_EQ(row(half, 1), (Cells{"", "kept"})) << half.typeName();
+    }
     // A cell too wide for a 16-bit width ends the call after the rows were written.
     exec({"create table 长 (备注 nvarchar(4000))"});
     std::string text;

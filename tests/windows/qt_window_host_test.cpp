@@ -280,7 +280,7 @@ public:
             WindowLayout l;
             l.name = "frmCells";
             l.controls = {
-                ControlDef("MS", ControlKind::FlexGrid).at(0, 0),
+                ControlDef("MS", ControlKind::MSFlexGrid).at(0, 0),
                 ControlDef("cmbEdit", ControlKind::ComboBox).floating().hidden(),
             };
             return l;

@@ -80,7 +80,7 @@ public:
             ControlDef("Text1", ControlKind::TextBox),
             ControlDef("Combo1", ControlKind::DropDown).at(1, 0),
             ControlDef("List1", ControlKind::ListBox).at(2, 0),
-            ControlDef("flx", ControlKind::FlexGrid).at(3, 0),
+            ControlDef("flx", ControlKind::MSFlexGrid).at(3, 0),
             ControlDef("lbl", ControlKind::Label, "标签").at(4, 0),
             ControlDef("cmdOk", ControlKind::Button, "确定(&O)").at(5, 0).defaultButton(),
             ControlDef("cmdNo", ControlKind::Button, "取消(&C)").at(5, 1),

@@ -23,7 +23,9 @@ using Palvo::GridType;
 /// A flex grid shown in a QTableView (docs/qt.md). The grid is the core grid
 /// model; the adapter gives the view a table model that reads it, and freezes
 /// the fixed rows and columns: the view's headers draw them, so they stay in
-/// place while the data scrolls. Grid row r and column c are model row r and
+/// place while the data scrolls. The looks (HighLight, ToolTipText,
+/// BackColorBkg, SelectionMode, AllowUserResizing, ScrollBars, WordWrap) are
+/// the model's; the view takes them on when they change. Grid row r and column c are model row r and
 /// column c; the fixed ones are hidden in the data area. Cell changes reach
 /// the view from the event loop, gathered into one announcement; shape
 /// changes are announced as they happen. Sizes are twips at the widget's
@@ -62,20 +64,6 @@ public:
     std::int32_t Width() const override;
     std::int32_t Left() const override;
     std::int32_t Top() const override;
-    using GridModel::HighLight;
-    void HighLight(int mode) override;
-    std::string ToolTipText() const override;
-    void ToolTipText(const std::string& text) override;
-    using GridModel::BackColorBkg;
-    void BackColorBkg(std::int32_t color) override;
-    using GridModel::SelectionMode;
-    void SelectionMode(int mode) override;
-    using GridModel::AllowUserResizing;
-    void AllowUserResizing(int mode) override;
-    using GridModel::ScrollBars;
-    void ScrollBars(int mode) override;
-    bool WordWrap() const override;
-    void WordWrap(bool wrap) override;
 
 private:
     struct Shown;

@@ -40,6 +40,40 @@ TEST(MemoryGrid, WrittenValuesAreTheirTextsAndABlockOutsideWritesNothing) {
         << "Null empties the cell";
 }
 
+TEST(MemoryGrid, AdoptedRowsFollowTheGridsOwnAndABadBlockChangesNothing) {
+    const auto block = [](std::vector<std::string> texts) {
+        GridCells cells;
+        cells.resize(texts.size());
+        for (std::size_t i = 0; i < texts.size(); ++i) cells.set(i, texts[i]);
+        return cells;
+    };
+    memory::FlexGrid g;  // 2 x 2
+    g.TextMatrix(0, 1, "名称");
+    g.TextMatrix(1, 1, "own");
+    g.Row(1);
+    g.Col(1);
+    g.CellBackColor(255);
+    struct Bad {
+        std::vector<std::string> texts;
+        const char* why;
+    };
+    for (const Bad& bad :
+         {Bad{{"a", "b", "c"}, "not whole rows"}, Bad{{"a", "b"}, "fewer rows than the grid"}}) {
+        EXPECT_EQ(errorNumber([&] { g.adoptRows(block(bad.texts)); }), 381) << bad.why;
+        EXPECT_EQ(g.Rows(), 2) << bad.why;
+    }
+    // the first two rows stand for the grid's own and are dropped
+    g.adoptRows(block({"x", "x", "x", "x", "3", "长长长长的一段文字", "", "末"}));
+    ASSERT_EQ(g.Rows(), 4);
+    EXPECT_EQ((std::vector<std::string>{g.TextMatrix(0, 1), g.TextMatrix(1, 1), g.TextMatrix(2, 0),
+                                        g.TextMatrix(2, 1), g.TextMatrix(3, 0), g.TextMatrix(3, 1)}),
+              (std::vector<std::string>{"名称", "own", "3", "长长长长的一段文字", "", "末"}));
+    EXPECT_EQ(g.cellBackColor(1, 1), 255);
+    EXPECT_EQ(g.cellBackColor(3, 1), 0) << "adopted rows have the default colour";
+    g.AddItem("5\t后");
+    EXPECT_EQ(g.TextMatrix(4, 1), "后") << "the grid goes on growing from the adopted cells";
+}
+
 TEST(MemoryGrid, ALargeGridKeepsItsCellsThroughReshaping) {
     // Tens of thousands of cells: the texts live in one large block, moved on every reshape.
     memory::FlexGrid g;

@@ -1,0 +1,183 @@
+#include "palvo/grid_model.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "grid/grid_recorder.h"
+#include "palvo/memory/grid.h"
+#include "support/errors.h"
+
+namespace Palvo {
+namespace {
+
+using Texts = std::vector<std::string>;
+using testing::errorNumber;
+
+Texts cells(const GridModel& g) {
+    Texts out;
+    for (int r = 0; r < g.Rows(); ++r) {
+        std::string line;
+        for (int c = 0; c < g.Cols(); ++c) line += (c ? "|" : "") + g.TextMatrix(r, c);
+        out.push_back(line);
+    }
+    return out;
+}
+
+// A 3 x 3 grid whose cells name themselves.
+std::unique_ptr<memory::FlexGrid> named() {
+    auto g = std::make_unique<memory::FlexGrid>();
+    g->Rows(3);
+    g->Cols(3);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) g->TextMatrix(r, c, std::to_string(r) + std::to_string(c));
+    return g;
+}
+
+TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
+    struct Case {
+        const char* name;
+        std::function<void(GridModel&)> write;
+        Texts after;
+        Texts heard;
+    };
+    const std::vector<Case> cases = {
+        {"a row from column 1",
+         [](GridModel& g) {
+             g.writeRow(1, 1, {"a", "b"});
+         },
+         {"00|01|02", "10|a|b", "20|21|22"},
+         {"cells 1..1 x 1..2"}},
+        {"a column from row 0",
+         [](GridModel& g) {
+             g.writeColumn(2, 0, {"x", "", "z\tz"});
+         },
+         {"00|01|x", "10|11|", "20|21|z\tz"},
+         {"cells 0..2 x 2..2"}},
+        {"running numbers",
+         [](GridModel& g) { g.writeColumn(0, 1, 2, [](int i) { return std::to_string(i + 1); }); },
+         {"00|01|02", "1|11|12", "2|21|22"},
+         {"cells 1..2 x 0..0"}},
+        {"an edit of some cells",
+         [](GridModel& g) {
+             g.editColumn(1, 0, [](std::string_view t) -> std::optional<std::string> {
+                 if (t == "11") return std::nullopt;
+                 return std::string(t) + "!";
+             });
+         },
+         {"00|01!|02", "10|11|12", "20|21!|22"},
+         {"cells 0..2 x 1..1"}},
+        {"an edit that changes nothing",
+         [](GridModel& g) {
+             g.editColumn(1, 0, [](std::string_view) { return std::optional<std::string>(); });
+         },
+         {"00|01|02", "10|11|12", "20|21|22"},
+         {}},
+        {"a totals row, tab kept",
+         [](GridModel& g) {
+             g.appendRow({"合计", "1\t2"});
+         },
+         {"00|01|02", "10|11|12", "20|21|22", "合计|1\t2|"},
+         {"insert rows 3..3", "end"}},
+        {"a rectangle emptied",
+         [](GridModel& g) { g.clearCells(0, 0, 1, 1); },
+         {"||02", "||12", "20|21|22"},
+         {"cells 0..1 x 0..1"}},
+        {"nothing to write",
+         [](GridModel& g) { g.writeRow(0, 0, {}); },
+         {"00|01|02", "10|11|12", "20|21|22"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        auto g = named();
+        testing::GridRecorder recorder;
+        g->listen(&recorder);
+        c.write(*g);
+        EXPECT_EQ(cells(*g), c.after) << c.name;
+        EXPECT_EQ(recorder.heard, c.heard) << c.name;
+    }
+}
+
+TEST(GridBlocks, ABlockOutsideTheGridWritesAndAnnouncesNothing) {
+    struct Case {
+        const char* name;
+        std::function<void(GridModel&)> write;
+        long error;
+    };
+    const std::vector<Case> cases = {
+        {"row past the right edge",
+         [](GridModel& g) {
+             g.writeRow(0, 2, {"a", "b"});
+         },
+         381},
+        {"row below the grid", [](GridModel& g) { g.writeRow(3, 0, {"a"}); }, 381},
+        {"column past the bottom",
+         [](GridModel& g) {
+             g.writeColumn(0, 1, {"a", "b", "c"});
+         },
+         381},
+        {"numbers past the bottom", [](GridModel& g) { g.writeColumn(0, 2, 2, [](int) { return "n"; }); },
+         381},
+        {"negative column", [](GridModel& g) { g.writeColumn(-1, 0, {"a"}); }, 381},
+        {"edit of no column",
+         [](GridModel& g) {
+             g.editColumn(3, 0, [](std::string_view) { return std::optional<std::string>("x"); });
+         },
+         381},
+        {"totals wider than the grid",
+         [](GridModel& g) {
+             g.appendRow({"a", "b", "c", "d"});
+         },
+         381},
+        {"rectangle past the corner", [](GridModel& g) { g.clearCells(1, 1, 3, 2); }, 381},
+        {"more widths than columns",
+         [](GridModel& g) {
+             g.colWidths({1, 2, 3, 4});
+         },
+         381},
+        {"a width below -1",
+         [](GridModel& g) {
+             g.colWidths({100, -2});
+         },
+         380},
+    };
+    for (const auto& c : cases) {
+        auto g = named();
+        testing::GridRecorder recorder;
+        g->listen(&recorder);
+        EXPECT_EQ(errorNumber([&] { c.write(*g); }), c.error) << c.name;
+        EXPECT_EQ(cells(*g), (Texts{"00|01|02", "10|11|12", "20|21|22"})) << c.name;
+        EXPECT_EQ(g->ColWidth(0), 960) << c.name;
+        EXPECT_TRUE(recorder.heard.empty()) << c.name;
+    }
+}
+
+TEST(GridBlocks, WidthsAreSetTogetherAsColWidthSetsEach) {
+    auto g = named();
+    testing::GridRecorder recorder;
+    g->listen(&recorder);
+    g->colWidths({100, -1});
+    EXPECT_EQ(g->ColWidth(0), 100);
+    EXPECT_EQ(g->ColWidth(1), 960) << "-1 is the default width";
+    EXPECT_EQ(g->ColWidth(2), 960) << "a column not named keeps its width";
+    EXPECT_EQ(recorder.heard, (Texts{"widths 0..1"}));
+}
+
+TEST(GridBlocks, LooksAreHeardAndEverythingElseOfTheControlIsNot) {
+    auto g = named();
+    testing::GridRecorder recorder;
+    g->listen(&recorder);
+    g->HighLight(0);
+    g->ToolTipText("共有 3 条记录！");
+    g->WordWrap(true);
+    g->AllowBigSelection(false);
+    g->FocusRect(0);
+    EXPECT_EQ(recorder.heard, (Texts{"look", "look", "look"}));
+    EXPECT_EQ(g->ToolTipText(), "共有 3 条记录！");
+}
+
+}  // namespace
+}  // namespace Palvo
