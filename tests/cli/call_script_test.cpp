@@ -23,7 +23,7 @@ protected:
         fs::remove_all(dir_, ec);
     }
     std::string script(const std::string& text) {
-        const std::string path = (dir_ / "s.txt").string();
+        std::string path = (dir_ / "s.txt").string();
         std::ofstream(path) << text;
         return path;
     }
