@@ -29,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 constexpr long kRows = 100'000;
 
 std::string database() {
-    const auto path = (std::filesystem::temp_directory_path() / "palvo_pinyin_bench.db").string();
+    auto path = (std::filesystem::temp_directory_path() / "palvo_pinyin_bench.db").string();
     std::filesystem::remove(path);
     Palvo::sqlite::Connection conn;
     conn.Open(path);

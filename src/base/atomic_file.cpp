@@ -123,7 +123,7 @@ AtomicFile::AtomicFile(const std::string& destination) : destination_(destinatio
 AtomicFile::~AtomicFile() { remove(); }
 
 std::string AtomicFile::openPath() const {
-    const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+    std::string proc = "/proc/self/fd/" + std::to_string(fd_);
     struct stat a {
     }, b{};
     if (fd_ >= 0 && ::stat(proc.c_str(), &a) == 0 && ::fstat(fd_, &b) == 0 && a.st_dev == b.st_dev &&

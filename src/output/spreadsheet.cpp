@@ -75,7 +75,7 @@ std::string workbookFileName(const std::string& title, int year, int month, int 
 
 std::string SpreadsheetDesk::savePath(const std::string& title) {
     const DateTime now = DateTime::now();
-    const std::string name =
+    std::string name =
         workbookFileName(title, now.year, now.month, now.day, now.hour, now.minute, now.second);
     const char* home = std::getenv("HOME");
     if (!home || !*home) return name;

@@ -13,7 +13,7 @@ class CallScript : public CliDatabase {
 protected:
     CallScript() : CliDatabase("palvo_script", "s.db") {}
     std::string script(const std::string& text) {
-        const std::string path = (dir / "s.txt").string();
+        std::string path = (dir / "s.txt").string();
         std::ofstream(path) << text;
         return path;
     }

@@ -139,7 +139,7 @@ TEST_F(ReportFiles, ANewReportTakesTheUmaskAndAReplacedOneKeepsItsMode) {
 // A command run in a mount namespace of its own, where it may mount a small
 // tmpfs: the prefix, or "" where this system lets no test do that.
 std::string mountNamespace() {
-    for (const std::string prefix : {"unshare -m", "unshare -rm"}) {
+    for (std::string prefix : {"unshare -m", "unshare -rm"}) {
         const std::string probe = prefix +
                                   " sh -c 'd=$(mktemp -d) && mount -t tmpfs -o size=64k tmpfs \"$d\" && "
                                   "umount \"$d\"; r=$?; rmdir \"$d\"; exit $r' >/dev/null 2>&1";

@@ -65,7 +65,7 @@ TEST_F(ReportXlsx, ColumnsAreAsWideAsTheirTextsInTheRealFont) {
          {std::vector<std::string>{}, std::vector<std::string>{"--heading", "序号,货,说明,说明"}}) {
         std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", "货品", "--out", out_};
         args.insert(args.end(), options.begin(), options.end());
-        args.push_back(
+        args.emplace_back(
             "select 名称, 说明, 说明 as 一二三四五六七八九十一二三四五六七八九十一二三四五六 from 货品");
         const Outcome r = palvo(args);
         ASSERT_EQ(r.status, 0) << r.err;

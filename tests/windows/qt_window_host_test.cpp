@@ -56,7 +56,9 @@ public:
         list("List1").AddItem("一");
     }
     void Activate() override { frame().SetFocus("Txt1"); }
-    void Unload(UnloadMode mode) override { log.push_back(mode == UnloadMode::Code ? "Unload" : "CloseBox"); }
+    void Unload(UnloadMode mode) override {
+        log.emplace_back(mode == UnloadMode::Code ? "Unload" : "CloseBox");
+    }
     void Click(const std::string& c) override {
         log.push_back("Click " + c);
         if (c == "cmdAdd") {
@@ -158,7 +160,7 @@ TEST(QtWindowHost, TheUsersTypingAndKeysReachTheWindowOnceAndEnterInATextBoxPres
 
 TEST(QtWindowHost, WithoutAFirstFocusNoControlHasIt) {
     struct Unfocused : Sample {
-        void Activate() override { log.push_back("Activate"); }
+        void Activate() override { log.emplace_back("Activate"); }
     } window;
     const Log log = actOn(window, [&window](QDialog& d) {
         EXPECT_EQ(d.focusWidget(), nullptr);

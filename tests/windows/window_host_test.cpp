@@ -89,26 +89,29 @@ public:
         return w;
     }
     void Load() override {
-        log.push_back("Load");
+        log.emplace_back("Load");
         combo("Combo1").AddItem("甲");
         combo("Combo1").AddItem("乙");
         list("List1").AddItem("一");
         grid("flx").Rows(4);
     }
     void Activate() override { frame().SetFocus("Text1"); }
-    void Unload(UnloadMode mode) override { log.push_back(mode == UnloadMode::Code ? "Unload" : "CloseBox"); }
+    void Unload(UnloadMode mode) override {
+        log.emplace_back(mode == UnloadMode::Code ? "Unload" : "CloseBox");
+    }
     void Click(const std::string& c) override {
         log.push_back("Click " + c);
         if (c == "cmdOk" || c == "cmdNo") frame().Close();
         if (c == "lbl")
-            msgBox("问", vbYesNo + vbQuestion, "t") == vbNo ? log.push_back("no") : log.push_back("yes");
+            msgBox("问", vbYesNo + vbQuestion, "t") == vbNo ? log.emplace_back("no")
+                                                            : log.emplace_back("yes");
     }
     void DblClick(const std::string& c) override { log.push_back("DblClick " + c); }
     void Change(const std::string& c) override { log.push_back("Change " + c + " " + text("Text1").Text()); }
     void GotFocus(const std::string& c) override { log.push_back("Focus " + c); }
     bool KeyDown(WindowKey key) override {
         if (key != WindowKey::F5) return false;
-        log.push_back("F5");
+        log.emplace_back("F5");
         return true;
     }
 

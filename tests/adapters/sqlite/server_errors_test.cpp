@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(EachError, ServerError, ::testing::ValuesIn(kCases));
 std::string freshFile(const std::string& name) {
     const std::string dir = ::testing::TempDir() + "palvo_errors_" + std::to_string(::getpid());
     std::filesystem::create_directories(dir);
-    const std::string file = dir + "/" + name + ".db";
+    std::string file = dir + "/" + name + ".db";
     for (const char* tail : {"", "-wal", "-shm"}) std::filesystem::remove(file + tail);
     return file;
 }
