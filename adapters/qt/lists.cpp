@@ -123,6 +123,7 @@ QStandardItemModel* entriesLeftTo(QObject* owner, const std::vector<ListEntry>& 
 
 std::vector<ListEntry> entriesNow(const ListControl& list) {
     std::vector<ListEntry> out;
+    out.reserve(static_cast<std::size_t>(list.ListCount()));
     for (int i = 0; i < list.ListCount(); ++i) out.push_back(list.entry(i));
     return out;
 }
@@ -261,6 +262,7 @@ struct ComboBox::Shown final : EntriesShown {
 
 ComboBox::ComboBox(QComboBox* combo) : combo_(combo) {
     std::vector<ListEntry> entries;
+    entries.reserve(static_cast<std::size_t>(combo->count()));
     for (int i = 0; i < combo->count(); ++i) {
         entries.push_back(ListEntry{toStd(combo->itemText(i)),
                                     static_cast<std::int32_t>(combo->itemData(i, Qt::UserRole).toInt())});

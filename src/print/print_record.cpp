@@ -361,8 +361,7 @@ Layout prepare(Printer& p, const ReportRows& flx, const std::string& title, cons
 // shown; any other gets every page now, each with the time it is drawn. True
 // when the job was sent.
 bool printReport(Printer& p, const std::shared_ptr<const ReportRows>& rows, const std::string& title,
-                 const std::string& topStr,
-                 const std::string& botStr) {
+                 const std::string& topStr, const std::string& botStr) {
     const ReportRows& flx = *rows;
     auto pages = std::make_shared<ReportPages>(rows, prepare(p, flx, title, topStr, botStr));
     if (p.takePages(pages)) return false;
@@ -572,8 +571,8 @@ std::string pageFoot(int page, int pages) {
     return "第 " + std::to_string(page) + "/" + std::to_string(pages) + " 页";
 }
 
-void printRecord(const std::shared_ptr<const ReportRows>& flx, const std::string& title, const std::string& topStr,
-                 const std::string& botStr) {
+void printRecord(const std::shared_ptr<const ReportRows>& flx, const std::string& title,
+                 const std::string& topStr, const std::string& botStr) {
     auto printer = installedPrinter();
     if (!printer || printer->PrinterCount() < 1) {
         msgBox("检测不到打印机！请安装打印机！", vbInformation, session().sMsg);

@@ -22,8 +22,8 @@ float GridReportRows::CellFontSize() const {
 void printRows(const ReportRows& rows, const std::string& title, const std::string& topStr,
                const std::string& botStr) {
     // not owned: a paged preview that keeps the pages needs the caller's rows kept as long
-    print::printRecord(std::shared_ptr<const ReportRows>(std::shared_ptr<const ReportRows>(), &rows), title, topStr,
-                       botStr);
+    print::printRecord(std::shared_ptr<const ReportRows>(std::shared_ptr<const ReportRows>(), &rows), title,
+                       topStr, botStr);
 }
 
 }  // namespace Palvo

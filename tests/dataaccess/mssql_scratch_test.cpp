@@ -24,9 +24,9 @@ public:
 
 protected:
     void doOpen(const std::string& cs, const std::string&, const std::string&) override {
-        log.push_back("open " + cs);
+        log.emplace_back("open " + cs);
     }
-    void doClose() noexcept override { log.push_back("close"); }
+    void doClose() noexcept override { log.emplace_back("close"); }
     long doExecute(const std::string& sql, const std::vector<Value>&) override {
         log.push_back(sql);
         if (failDrop && sql.rfind("drop", 0) == 0)
@@ -34,9 +34,9 @@ protected:
         return 0;
     }
     ResultTable doQuery(const std::string&) override { return {}; }
-    void doBegin() override { log.push_back("begin"); }
+    void doBegin() override { log.emplace_back("begin"); }
     void doCommit() override {}
-    void doRollback() override { log.push_back("rollback"); }
+    void doRollback() override { log.emplace_back("rollback"); }
 };
 
 TEST(ScratchDatabase, IsMadeWithTheLibrarysCollationAndDroppedFromMaster) {

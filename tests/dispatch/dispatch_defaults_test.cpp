@@ -224,7 +224,7 @@ TEST_F(DispatchDefaults, EveryTableDefaultIsTheClassHeaderDefault) {
 
     for (const auto& [name, check] : checks) {
         const auto dot = name.find('.');
-        std::string byName = observe([&] {
+        std::string byName = observe([&, &name = name, &check = check] {
             return callByName(name.substr(0, dot), name.substr(dot + 1), check.required).result.toText();
         });
         std::string direct = observe(check.direct);

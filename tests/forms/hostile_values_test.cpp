@@ -182,8 +182,7 @@ TEST_F(HostileValues, TheUniquenessChecksAndDeleteGuardSearchForTheValueTypedAnd
     const std::vector<std::int16_t> lengths{80, 40, 80};
     const auto check = [&](memory::Form frm) {
         counting->reset();
-        const std::string message =
-            form.sCheckData(frm, types, lengths, "0,", "2,", "单据", {}, false, "1,", true);
+        std::string message = form.sCheckData(frm, types, lengths, "0,", "2,", "单据", {}, false, "1,", true);
         EXPECT_TRUE(counting->executes.empty());
         return message;
     };

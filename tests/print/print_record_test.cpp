@@ -682,7 +682,8 @@ TEST_F(PrintRecord, ColumnsAreAsWideAsTheirWidestCellMeasuredWhole) {
             widest = std::max(widest,
                               std::nearbyint(std::min(kerning->TextWidth(texts[r]), kerning->ScaleWidth())));
         }
-        const print::TableMeasure table = print::measureTable(GridReportRows(grid), *kerning, kerning->ScaleWidth());
+        const print::TableMeasure table =
+            print::measureTable(GridReportRows(grid), *kerning, kerning->ScaleWidth());
         EXPECT_EQ(table.lefts[1], table.lefts[0] + widest + kerning->TextWidth("a"));
     }
 }
