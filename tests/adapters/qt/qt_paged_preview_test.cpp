@@ -50,28 +50,46 @@ protected:
     }
 };
 
-TEST_F(PagedPreview, PrintsThePagesOfThePdfReport) {
-    auto grid = testing::salesGrid(121);  // 40, 40, 40 and 1 rows
+// Printed from the preview, whole or one page alone (with page totals, drawn
+// only then), the pages are those of the PDF report.
+TEST_F(PagedPreview, PrintsThePagesOfThePdfReportWholeOrEachAlone) {
+    auto grid = testing::salesGrid(121);  // 40, 40, 40 and 1 rows; with totals 38 a page: 4 pages either way
+    const struct {
+        bool totals;
+        int page;  // 0: all of them
+    } cases[] = {{false, 0}, {true, 4}, {true, 2}};
     const fs::path direct = file("direct.pdf");
-    const fs::path printed = file("printed.pdf");
-    std::string expected, actual;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        // start at a new second, so that both runs are likely to print the same time
-        std::this_thread::sleep_until(
-            std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
-        ScopedPrinter(qt::Printer::pdf(direct.string())), report(grid);  // the PDF ends with the statement
-        auto shown = preview(grid);
-        EXPECT_EQ(shown->pageCount(), 4);
-        QPrinter target(QPrinter::HighResolution);
-        testing::toPdf(target, printed);
-        shown->print(target);
-        expected = testing::pdfText(direct.string(), 0, true);
-        actual = testing::pdfText(printed.string(), 0, true);
-        if (actual == expected) break;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("page " + std::to_string(c.page));
+        ScopedPrintRecordOptions options(
+            c.totals ? std::make_shared<PrintRecordOptions>(PrintRecordOptions{{"金额"}}) : nullptr);
+        const fs::path printed = file("page" + std::to_string(c.page) + ".pdf");
+        std::string expected, actual;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            // start at a new second, so that both runs are likely to print the same time
+            std::this_thread::sleep_until(
+                std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
+            ScopedPrinter(qt::Printer::pdf(direct.string())),
+                report(grid);  // the PDF ends with the statement
+            auto shown = preview(grid);
+            ASSERT_EQ(shown->pageCount(), 4);
+            QPrinter target(QPrinter::HighResolution);
+            testing::toPdf(target, printed);
+            if (c.page) {
+                target.setPrintRange(QPrinter::PageRange);
+                target.setPageRanges(QPageRanges::fromString(QString::number(c.page)));
+            }
+            shown->print(target);
+            expected = testing::pdfText(direct.string(), c.page, true);
+            actual = testing::pdfText(printed.string(), 0, true);
+            if (actual == expected) break;
+        }
+        EXPECT_EQ(pdfPages(printed), c.page ? 1 : pdfPages(direct));
+        EXPECT_NE(actual.find("第 " + std::to_string(c.page ? c.page : 4) + "/4 页"), std::string::npos)
+            << actual;
+        EXPECT_EQ(actual.find("本页小计") != std::string::npos, c.totals) << actual;
+        EXPECT_EQ(actual, expected);
     }
-    EXPECT_EQ(pdfPages(printed), pdfPages(direct));
-    EXPECT_NE(expected.find("第 4/4 页"), std::string::npos);
-    EXPECT_EQ(actual, expected);
 }
 
 TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOn) {
@@ -111,38 +129,6 @@ TEST_F(PagedPreview, ARefusedPaperShowsOneBlankPageAndNothingToPrint) {
     EXPECT_EQ(ink(shown.pageImage(1, 72)), 0.0);
     QPrinter target(QPrinter::HighResolution);
     EXPECT_THROW(shown.print(target), Error);
-}
-
-// With page totals on, each page printed alone from the preview, drawn only
-// then, is that page of the PDF report.
-TEST_F(PagedPreview, EachPagePrintedAloneIsThePdfsPageWithPageTotals) {
-    auto grid = testing::salesGrid(121);  // 38 rows a page above the two totals rows: 4 pages
-    ScopedPrintRecordOptions options(std::make_shared<PrintRecordOptions>(PrintRecordOptions{{"金额"}}));
-    const fs::path direct = file("direct.pdf");
-    for (const int page : {4, 2}) {
-        SCOPED_TRACE("page " + std::to_string(page));
-        const fs::path alone = file("page" + std::to_string(page) + ".pdf");
-        std::string expected, actual;
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            std::this_thread::sleep_until(
-                std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()));
-            ScopedPrinter(qt::Printer::pdf(direct.string())), report(grid);
-            auto shown = preview(grid);
-            ASSERT_EQ(shown->pageCount(), 4);
-            QPrinter target(QPrinter::HighResolution);
-            testing::toPdf(target, alone);
-            target.setPrintRange(QPrinter::PageRange);
-            target.setPageRanges(QPageRanges::fromString(QString::number(page)));
-            shown->print(target);
-            expected = testing::pdfText(direct.string(), page, true);
-            actual = testing::pdfText(alone.string(), 0, true);
-            if (actual == expected) break;
-        }
-        EXPECT_EQ(pdfPages(alone), 1);
-        EXPECT_NE(actual.find("本页小计"), std::string::npos) << actual;
-        EXPECT_NE(actual.find("第 " + std::to_string(page) + "/4 页"), std::string::npos) << actual;
-        EXPECT_EQ(actual, expected);
-    }
 }
 
 // A recording printer measuring in the Qt printer's fonts.
