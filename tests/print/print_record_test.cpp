@@ -43,6 +43,10 @@ memory::FlexGrid makeGrid(int dataRows) {
     return g;
 }
 
+// Places by the fixed rule, the body at 11 points: column 1 after the margin
+// aaa, 序号 and a; the top of the first data row's band; the row pitch.
+constexpr double kCol1 = 330 + 440 + 110, kBody = 1560 + 220 + 100, kPitch = 1.4 * 220;
+
 class PrintRecord : public ::testing::Test {
 protected:
     void SetUp() override { session().sMsg = "提示"; }
@@ -222,15 +226,13 @@ TEST_F(PrintRecord, PageTotalsEndEveryPagesTableAndTheLastCarriedTotalIsTheGrids
         EXPECT_EQ(totalsOn(job, p), totals[static_cast<std::size_t>(p - 1)]);
         expectLastRuleAboveFoot(job, p);
     }
-    // the label in column 0, which widens to hold it; the sums in their column, each a row under the page's
-    // rows
-    const double body = 1560 + 220 + 100, pitch = 1.4 * 220, x1 = 330 + 4 * 220 + 110,
-                 x2 = x1 + 2 * 220 + 2 * 110 + 110;  // 名称 as wide as 货品81
-    EXPECT_EQ(at(job, "货品1", 1), std::pair(x1, body + 50));
-    EXPECT_EQ(at(job, "本页小计", 1), std::pair(330.0, body + 50 + 38 * pitch));
-    EXPECT_EQ(at(job, "74.1", 1), std::pair(x2, body + 50 + 38 * pitch));
-    EXPECT_EQ(at(job, "累计", 1).second, body + 50 + 39 * pitch);
-    EXPECT_EQ(job.lines(1).back().y, body + 50 + 39 * pitch + 220 + 50);
+    // the label in column 0, widened to hold it; the sums in their column, a row under the page's rows
+    const double x1 = 330 + 4 * 220 + 110, x2 = x1 + 2 * 220 + 2 * 110 + 110;  // 名称 as wide as 货品81
+    EXPECT_EQ(at(job, "货品1", 1), std::pair(x1, kBody + 50));
+    EXPECT_EQ(at(job, "本页小计", 1), std::pair(330.0, kBody + 50 + 38 * kPitch));
+    EXPECT_EQ(at(job, "74.1", 1), std::pair(x2, kBody + 50 + 38 * kPitch));
+    EXPECT_EQ(at(job, "累计", 1).second, kBody + 50 + 39 * kPitch);
+    EXPECT_EQ(job.lines(1).back().y, kBody + 50 + 39 * kPitch + 220 + 50);
 
     // a grid with its own totals row (sFillTable's 合计): that row prints but is not summed again;
     // the label goes to the first column not totalled, a column named twice is summed once
@@ -240,7 +242,7 @@ TEST_F(PrintRecord, PageTotalsEndEveryPagesTableAndTheLastCarriedTotalIsTheGrids
     print(filled, "制表：张三", "");
     EXPECT_EQ(totalsOn(printed(2), 1),
               (std::vector<std::string>{"本页小计", "1.5", "15", "累计", "1.5", "15"}));
-    EXPECT_EQ(at(printed(2), "本页小计", 1).first, 330 + 440 + 110) << "in 名称";
+    EXPECT_EQ(at(printed(2), "本页小计", 1).first, kCol1) << "in 名称";
 
     // a sum wider than the page counts as the page's width, as a long cell does, and prints whole
     options->pageTotals = {"金额"};
@@ -329,12 +331,11 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     EXPECT_DOUBLE_EQ(ops[1].y, 720 + 100);
     EXPECT_EQ(at(job, "制表：张三", 1), std::pair(330.0, 820.0 + 220 + 100)) << "the margin is aaa";
     // columns: aaa, then the widest text of each column plus a
-    const double x1 = 330 + 440 + 110, x2 = x1 + 7 * 220 + 110;
-    EXPECT_EQ(at(job, "名称", 1), std::pair(x1, 1460.0 + 100));
+    const double x2 = kCol1 + 7 * 220 + 110;
+    EXPECT_EQ(at(job, "名称", 1), std::pair(kCol1, 1460.0 + 100));
     EXPECT_EQ(at(job, "金额", 1).first, x2);
-    const double body = 1560 + 220 + 100, pitch = 1.4 * 220;
-    EXPECT_EQ(at(job, "货品1", 1), std::pair(x1, body + 50));
-    EXPECT_EQ(at(job, "货品40", 1), std::pair(x1, body + 50 + 39 * pitch));
+    EXPECT_EQ(at(job, "货品1", 1), std::pair(kCol1, kBody + 50));
+    EXPECT_EQ(at(job, "货品40", 1), std::pair(kCol1, kBody + 50 + 39 * kPitch));
     EXPECT_EQ(at(job, "第 1/2 页", 1),
               std::pair((pw - (2 * 220 + 5 * 110)) / 2, printer->ScaleHeight() - 300));
 
@@ -342,8 +343,8 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     ASSERT_EQ(rules.size(), 42u);
     EXPECT_EQ(std::tuple(rules[0].x, rules[0].y, rules[0].x2, rules[0].drawWidth),
               std::tuple(330.0, 1460.0, pw - 330, 2));
-    EXPECT_EQ(std::pair(rules[1].y, rules[1].drawWidth), std::pair(body, 2));
-    EXPECT_EQ(std::pair(rules[41].y, rules[41].drawWidth), std::pair(body + 50 + 39 * pitch + 220 + 50, 1));
+    EXPECT_EQ(std::pair(rules[1].y, rules[1].drawWidth), std::pair(kBody, 2));
+    EXPECT_EQ(std::pair(rules[41].y, rules[41].drawWidth), std::pair(kBody + 50 + 39 * kPitch + 220 + 50, 1));
     // page 2: the heading rules are thin now; BotStr under the last rule
     const auto rules2 = job.lines(2);
     ASSERT_EQ(rules2.size(), 3u);
@@ -366,15 +367,14 @@ TEST_F(PrintRecord, ACellsLinesPrintOneUnderAnotherAndTheRowsRuleStaysUnderThem)
     grid.TextMatrix(3, 2, "甲\r\n乙\n丙丙丙丙丙");  // the last column, CR LF too
     print(grid);
     const auto& job = printed();
-    const double body = 1560 + 220 + 100, pitch = 1.4 * 220, top2 = body + 50 + pitch;
-    const double x1 = 330 + 440 + 110, x2 = x1 + 3 * 220 + 110;  // 名称 as wide as 第一行
-    EXPECT_EQ(at(job, "第一行"), std::pair(x1, top2));
-    EXPECT_EQ(at(job, "第二行"), std::pair(x1, top2 + 220));
-    const double top3 = top2 + pitch + 220;
+    const double top2 = kBody + 50 + kPitch, x2 = kCol1 + 3 * 220 + 110;  // 名称 as wide as 第一行
+    EXPECT_EQ(at(job, "第一行"), std::pair(kCol1, top2));
+    EXPECT_EQ(at(job, "第二行"), std::pair(kCol1, top2 + 220));
+    const double top3 = top2 + kPitch + 220;
     EXPECT_EQ(at(job, "甲"), std::pair(x2, top3));
     EXPECT_EQ(at(job, "乙"), std::pair(x2, top3 + 220));
     EXPECT_EQ(at(job, "丙丙丙丙丙"), std::pair(x2, top3 + 440));
-    EXPECT_EQ(at(job, "4"), std::pair(330.0, top3 + pitch + 440)) << "the next row under the three lines";
+    EXPECT_EQ(at(job, "4"), std::pair(330.0, top3 + kPitch + 440)) << "the next row under the three lines";
     const auto rules = job.lines(1);
     EXPECT_EQ(rules[3].y, top2 + 2 * 220 + 50);
     EXPECT_EQ(rules[4].y, top3 + 3 * 220 + 50);
@@ -527,9 +527,8 @@ TEST_F(PrintRecord, ACellWiderThanThePagePrintsWholeAndCountsAsThePagesWidth) {
         auto grid = makeGrid(2);
         grid.TextMatrix(1, 1, cell);
         print(grid);
-        const double x1 = 330 + 440 + 110;  // aaa, 序号, a
-        EXPECT_EQ(at(printed(), cell).first, x1) << "printed whole";
-        EXPECT_EQ(at(printed(), "金额").first, x1 + std::round(printer->ScaleWidth()) + 110);
+        EXPECT_EQ(at(printed(), cell).first, kCol1) << "printed whole";
+        EXPECT_EQ(at(printed(), "金额").first, kCol1 + std::round(printer->ScaleWidth()) + 110);
         EXPECT_EQ(box->last().text, "数据已送至打印机！");
         freshPrinter();
     }
