@@ -310,18 +310,12 @@ TEST(QtGridView, TheNewestAdapterShowsAndTheViewEmptiesWhenItGoes) {
     EXPECT_FALSE(view.grab().isNull()) << "the headers paint nothing without a grid";
 }
 
-TEST(QtGridView, AQTableWidgetIsRefused) {
-    QTableWidget widget(2, 2);
-    EXPECT_THROW(qt::FlexGrid{&widget}, std::invalid_argument);
-    EXPECT_EQ(widget.rowCount(), 2) << "and left as it was";
-}
-
-TEST(QtGridView, AFormHandsOutTheGridTheViewShows) {
+TEST(QtGridView, AFormHandsOutTheGridTheViewShowsAndNoneForAQTableWidget) {
     QWidget window;
     auto* view = new QTableView(&window);
     view->setObjectName("flx");
     view->setProperty("GridType", "MSHFlexGrid");
-    auto* table = new QTableWidget(&window);
+    auto* table = new QTableWidget(2, 2, &window);
     table->setObjectName("old");
     auto* other = new QTableView(&window);
     other->setObjectName("own");
@@ -340,6 +334,8 @@ TEST(QtGridView, AFormHandsOutTheGridTheViewShows) {
     EXPECT_EQ(walk, (std::vector<std::string>{"MSHFlexGrid:flx", "QTableWidget:old", "QTableView:own"}))
         << "headers and viewports are no controls; a QTableWidget is no grid, nor a view of the host's model";
     EXPECT_EQ(other->model(), &hostModel) << "left as it was";
+    EXPECT_THROW(qt::FlexGrid{table}, std::invalid_argument) << "nor can the host make it one";
+    EXPECT_EQ(table->rowCount(), 2) << "and left as it was";
     Control* own = grids().front();
     EXPECT_EQ(qt::FlexGrid::shownIn(view), own) << "the form made one and shows it";
     EXPECT_EQ(grids().front(), own) << "the same one every time";
