@@ -27,15 +27,18 @@ Texts cells(const GridModel& g) {
     return out;
 }
 
-// A 3 x 3 grid whose cells name themselves.
-std::unique_ptr<memory::FlexGrid> named() {
-    auto g = std::make_unique<memory::FlexGrid>();
-    g->Rows(3);
-    g->Cols(3);
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) g->TextMatrix(r, c, std::to_string(r) + std::to_string(c));
-    return g;
-}
+// A 3 x 3 grid whose cells name themselves, and what it announces.
+struct Named {
+    Named() {
+        g.Rows(3);
+        g.Cols(3);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) g.TextMatrix(r, c, std::to_string(r) + std::to_string(c));
+        g.listen(&recorder);
+    }
+    testing::GridRecorder recorder;
+    memory::FlexGrid g;
+};
 
 TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
     struct Case {
@@ -92,12 +95,10 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
          {}},
     };
     for (const auto& c : cases) {
-        auto g = named();
-        testing::GridRecorder recorder;
-        g->listen(&recorder);
-        c.write(*g);
-        EXPECT_EQ(cells(*g), c.after) << c.name;
-        EXPECT_EQ(recorder.heard, c.heard) << c.name;
+        Named n;
+        c.write(n.g);
+        EXPECT_EQ(cells(n.g), c.after) << c.name;
+        EXPECT_EQ(n.recorder.heard, c.heard) << c.name;
     }
 }
 
@@ -145,38 +146,32 @@ TEST(GridBlocks, ABlockOutsideTheGridWritesAndAnnouncesNothing) {
          380},
     };
     for (const auto& c : cases) {
-        auto g = named();
-        testing::GridRecorder recorder;
-        g->listen(&recorder);
-        EXPECT_EQ(errorNumber([&] { c.write(*g); }), c.error) << c.name;
-        EXPECT_EQ(cells(*g), (Texts{"00|01|02", "10|11|12", "20|21|22"})) << c.name;
-        EXPECT_EQ(g->ColWidth(0), 960) << c.name;
-        EXPECT_TRUE(recorder.heard.empty()) << c.name;
+        Named n;
+        EXPECT_EQ(errorNumber([&] { c.write(n.g); }), c.error) << c.name;
+        EXPECT_EQ(cells(n.g), (Texts{"00|01|02", "10|11|12", "20|21|22"})) << c.name;
+        EXPECT_EQ(n.g.ColWidth(0), 960) << c.name;
+        EXPECT_TRUE(n.recorder.heard.empty()) << c.name;
     }
 }
 
 TEST(GridBlocks, WidthsAreSetTogetherAsColWidthSetsEach) {
-    auto g = named();
-    testing::GridRecorder recorder;
-    g->listen(&recorder);
-    g->colWidths({100, -1});
-    EXPECT_EQ(g->ColWidth(0), 100);
-    EXPECT_EQ(g->ColWidth(1), 960) << "-1 is the default width";
-    EXPECT_EQ(g->ColWidth(2), 960) << "a column not named keeps its width";
-    EXPECT_EQ(recorder.heard, (Texts{"widths 0..1"}));
+    Named n;
+    n.g.colWidths({100, -1});
+    EXPECT_EQ(n.g.ColWidth(0), 100);
+    EXPECT_EQ(n.g.ColWidth(1), 960) << "-1 is the default width";
+    EXPECT_EQ(n.g.ColWidth(2), 960) << "a column not named keeps its width";
+    EXPECT_EQ(n.recorder.heard, (Texts{"widths 0..1"}));
 }
 
 TEST(GridBlocks, LooksAreHeardAndEverythingElseOfTheControlIsNot) {
-    auto g = named();
-    testing::GridRecorder recorder;
-    g->listen(&recorder);
-    g->HighLight(0);
-    g->ToolTipText("共有 3 条记录！");
-    g->WordWrap(true);
-    g->AllowBigSelection(false);
-    g->FocusRect(0);
-    EXPECT_EQ(recorder.heard, (Texts{"look", "look", "look"}));
-    EXPECT_EQ(g->ToolTipText(), "共有 3 条记录！");
+    Named n;
+    n.g.HighLight(0);
+    n.g.ToolTipText("共有 3 条记录！");
+    n.g.WordWrap(true);
+    n.g.AllowBigSelection(false);
+    n.g.FocusRect(0);
+    EXPECT_EQ(n.recorder.heard, (Texts{"look", "look", "look"}));
+    EXPECT_EQ(n.g.ToolTipText(), "共有 3 条记录！");
 }
 
 }  // namespace
