@@ -30,10 +30,7 @@ GridCells& GridCells::operator=(const GridCells& other) {
 
 GridCells::~GridCells() = default;
 
-std::string_view GridCells::get(std::size_t i) const {
-    const Cell& c = cells_[i];
-    const unsigned char tag = c.bytes[0];
-    if (tag & 1u) return {reinterpret_cast<const char*>(c.bytes + 1), static_cast<std::size_t>(tag >> 1)};
+std::string_view GridCells::referred(const Cell& c) const {
     std::uint64_t ref = 0;
     for (int k = 7; k >= 1; --k) ref = (ref << 8) | c.bytes[k];
     return ref == 0 ? std::string_view() : stored(ref);
@@ -48,9 +45,8 @@ std::string_view GridCells::stored(std::uint64_t ref) const {
 }
 
 std::size_t GridCells::entryBytes(const Cell& c) const {
-    if ((c.bytes[0] & 1u) || std::all_of(c.bytes, c.bytes + 8, [](unsigned char b) { return b == 0; }))
-        return 0;
-    return kLengthBytes + get(static_cast<std::size_t>(&c - cells_.data())).size();
+    if ((c.bytes[0] & 1u) || isEmpty(c)) return 0;
+    return kLengthBytes + referred(c).size();
 }
 
 void GridCells::release(const Cell& c) {
@@ -81,11 +77,20 @@ std::uint64_t GridCells::store(std::string_view text) {
 
 void GridCells::set(std::size_t i, std::string_view text) {
     Cell& c = cells_[i];
+    // a fill writes into empty cells: nothing to let go, nothing to reclaim
+    const bool holdsNoEntry = (c.bytes[0] & 1u) || isEmpty(c);
     if (text.size() <= kInline) {
-        release(c);
+        if (!holdsNoEntry) release(c);
         Cell fresh{};
         fresh.bytes[0] = static_cast<unsigned char>((text.size() << 1) | 1u);
         std::memcpy(fresh.bytes + 1, text.data(), text.size());
+        c = fresh;
+        return;
+    }
+    if (holdsNoEntry) {
+        const std::uint64_t ref = store(text);
+        Cell fresh{};
+        for (int k = 1; k <= 7; ++k) fresh.bytes[k] = static_cast<unsigned char>(ref >> (8 * (k - 1)));
         c = fresh;
         return;
     }
@@ -112,6 +117,10 @@ void GridCells::set(std::size_t i, std::string_view text) {
 }
 
 void GridCells::resize(std::size_t cells) {
+    if (cells >= cells_.size()) {  // growing lets nothing go
+        cells_.resize(cells, Cell{});
+        return;
+    }
     for (std::size_t i = cells; i < cells_.size(); ++i) release(cells_[i]);
     cells_.resize(cells, Cell{});
     compactIfWasteful();
