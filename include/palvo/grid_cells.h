@@ -31,7 +31,8 @@ public:
     std::string_view get(std::size_t i) const {
         const Cell& c = cells_[i];
         // a text in the cell is read here, without a call: a fill measures every cell
-        if (c.bytes[0] & 1u) return {reinterpret_cast<const char*>(c.bytes + 1), std::size_t{c.bytes[0]} >> 1};
+        if (c.bytes[0] & 1u)
+            return {reinterpret_cast<const char*>(c.bytes + 1), std::size_t{c.bytes[0]} >> 1};
         return referred(c);
     }
     void set(std::size_t i, std::string_view text);
