@@ -83,7 +83,8 @@ void GridCells::set(std::size_t i, std::string_view text) {
         if (!holdsNoEntry) release(c);
         Cell fresh{};
         fresh.bytes[0] = static_cast<unsigned char>((text.size() << 1) | 1u);
-        std::memcpy(fresh.bytes + 1, text.data(), text.size());
+        if (!text.empty())
+            std::memcpy(fresh.bytes + 1, text.data(), text.size());  // an empty view may have no data
         c = fresh;
         return;
     }
