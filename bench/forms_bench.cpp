@@ -15,17 +15,13 @@
 #include "palvo/memory/form.h"
 #include "palvo/session.h"
 #include "palvo/sqlite/connection.h"
+#include "thread_clock.h"
 
 namespace {
 
-constexpr int kRows = 10000;
+using bench::threadSeconds;
 
-// CPU time of the calling thread: steadier than wall time on a shared machine.
-double threadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+constexpr int kRows = 10000;
 
 struct Setup {
     std::shared_ptr<Palvo::sqlite::Connection> conn;

@@ -2,22 +2,15 @@
 // per row count in the temporary folder, kept between runs.
 #pragma once
 
-#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <map>
 #include <string>
 
 #include "palvo/sqlite/connection.h"
+#include "thread_clock.h"
 
 namespace bench {
-
-// CPU time of the calling thread: steadier than wall time on a shared machine.
-inline double threadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 inline const std::string kSelect =
     "select 编号,名称,规格,单位,数量,单价,金额,日期,类别,备注 from 货物 order by 编号";

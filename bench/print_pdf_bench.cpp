@@ -37,19 +37,16 @@
 #include "palvo/qt/printer.h"
 #include "palvo/session.h"
 #include "report_grid.h"
+#include "thread_clock.h"
 
 namespace {
+
+using bench::threadSeconds;
 
 using Clock = std::chrono::steady_clock;
 
 constexpr int kCols = bench::kReportCols;
 constexpr int kRowsPerPage = 40;  // A4 portrait
-
-double threadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 // Resident memory of the process now, in bytes.
 double residentBytes() {

@@ -21,19 +21,16 @@
 #include "palvo/host_tables.h"
 #include "palvo/session.h"
 #include "palvo/sqlite/connection.h"
+#include "thread_clock.h"
 #ifdef PALVO_TSQL_EXT_PATH
 #include "palvo/odbc/connection.h"
 #endif
 
 namespace {
 
-constexpr int kColumns = 30;
+using bench::threadSeconds;
 
-double threadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+constexpr int kColumns = 30;
 
 std::shared_ptr<Palvo::Connection> prepare(std::shared_ptr<Palvo::Connection> conn) {
     Palvo::query::createHostTables(*conn);

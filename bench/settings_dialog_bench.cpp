@@ -20,17 +20,14 @@
 #include "palvo/session.h"
 #include "palvo/sqlite/connection.h"
 #include "palvo/window_script.h"
+#include "thread_clock.h"
 
 namespace {
 
+using bench::threadSeconds;
+
 constexpr int kColumns = 200;
 constexpr const char* kScript = "click Command6\nclick Command5\nclick Command7\n";
-
-double threadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 struct Statement {
     bool query;

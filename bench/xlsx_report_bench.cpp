@@ -22,10 +22,13 @@
 #include "palvo/memory/spreadsheet.h"
 #include "palvo/memory/window_host.h"
 #include "palvo/xlsx/writer.h"
+#include "thread_clock.h"
 
 using namespace Palvo;
 
 namespace {
+
+using bench::threadSeconds;
 
 constexpr int kCols = 10;
 
@@ -49,12 +52,6 @@ double seconds(std::chrono::steady_clock::time_point since) {
 }
 
 // The thread's CPU time: steadier than the wall clock on a machine other work shares.
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 double report(memory::FlexGrid& grid, const std::string& path) {
     auto desk = std::make_shared<memory::SpreadsheetDesk>();
     desk->saveTo = path;
@@ -167,12 +164,12 @@ int main(int argc, char** argv) {
     std::vector<double> oursCpu;
     std::vector<double> bareCpu;
     for (int i = 0; i < runs; ++i) {
-        double cpu = cpuSeconds();
+        double cpu = threadSeconds();
         ours.push_back(report(grid, path));
-        oursCpu.push_back(cpuSeconds() - cpu);
-        cpu = cpuSeconds();
+        oursCpu.push_back(threadSeconds() - cpu);
+        cpu = threadSeconds();
         bare.push_back(raw(grid, path));
-        bareCpu.push_back(cpuSeconds() - cpu);
+        bareCpu.push_back(threadSeconds() - cpu);
     }
     std::remove(path.c_str());
     const double a = median(ours);
