@@ -47,16 +47,19 @@ protected:
         conn->ExecuteWith("update 查询打印设置 set 排序=1, 合计=1, 分组=1 where 字段名=?", {Value("名称")});
         counting->reset();
     }
-    // Every row of the settings table, sorted.
-    std::vector<Row> rows() {
-        auto t = conn->Query(
-            "select 表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,合计,排序,分组 from 查询打印设置");
+    // Every row a query gives, sorted.
+    std::vector<Row> sorted(const std::string& sql) {
+        auto t = conn->Query(sql);
         std::vector<Row> out(t.rowCount());
         for (std::size_t r = 0; r < out.size(); ++r) {
             for (std::size_t c = 0; c < t.columns.size(); ++c) out[r].push_back(t.at(r, c).toText());
         }
         std::sort(out.begin(), out.end());
         return out;
+    }
+    std::vector<Row> rows() {
+        return sorted(
+            "select 表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,合计,排序,分组 from 查询打印设置");
     }
     // The rows with exactly these texts in 表名, 查询类别, 查询名 and 用户名.
     std::vector<Row> setOf(const std::string& table, const std::string& category, const std::string& name,
@@ -67,15 +70,9 @@ protected:
         }
         return out;
     }
-    // Every row of the record of the sets' columns, sorted.
+    // The record of the sets' columns.
     std::vector<Row> records() {
-        auto t = conn->Query("select 表名,用户名,查询类别,查询名,字段名 from 查询打印设置表字段");
-        std::vector<Row> out(t.rowCount());
-        for (std::size_t r = 0; r < out.size(); ++r) {
-            for (std::size_t c = 0; c < t.columns.size(); ++c) out[r].push_back(t.at(r, c).toText());
-        }
-        std::sort(out.begin(), out.end());
-        return out;
+        return sorted("select 表名,用户名,查询类别,查询名,字段名 from 查询打印设置表字段");
     }
     std::vector<Row> rowsBut(const std::string& user) {
         std::vector<Row> out;
@@ -140,20 +137,18 @@ TEST_F(HostileNames, TableCategoryAndQueryNamesAreTakenAsTheyStand) {
         for (char c : name) bracketed += c == ']' ? std::string("]]") : std::string(1, c);
         conn->Execute("create table [" + bracketed + "] (编号 int, 名称 nvarchar(20), 金额 money)");
         const auto before = rows();
+        auto expected = records();
         EXPECT_EQ(db.sGetField(name, name, name), "名称,金额");
         EXPECT_EQ(db.sGetField(name, name, name, "", "", "", "x"),
                   "名称,金额");  // the set is there: no seeding
         const auto own = setOf(name, name, name, "张三");
         ASSERT_EQ(own.size(), 2u);
         EXPECT_EQ(rows().size(), before.size() + 2);
-        std::vector<Row> recorded, expected;
-        for (auto& r : records()) {
-            if (r[0] == name) recorded.push_back(r);
-        }
+        // the record gained this set's three columns and nothing else changed
         for (const char* column : {"编号", "名称", "金额"})
             expected.push_back({name, "张三", name, name, column});
         std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(recorded, expected);
+        EXPECT_EQ(records(), expected);
 
         memory::ComboBox names;
         std::string category = name;

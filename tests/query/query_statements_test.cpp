@@ -59,18 +59,16 @@ TEST_F(QueryStatements, FirstReadOfShownColumnsSeedsAndReadsAgain) {
         "select * from 查询打印设置 where 表名='销售' and 用户名='张三' and 查询类别='普通查询' and "
         "查询名='月报'";
     Texts expected = syncReads("销售", "用户名='张三' and 查询类别='普通查询'");
-    for (const std::string& q : {read + " and 选择标志=1 order by 排列顺序", read, kRecordThere,
-                                 read + " and 选择标志=1 order by 排列顺序"}) {
-        expected.push_back(q);
-    }
+    expected.insert(expected.end(), {read + " and 选择标志=1 order by 排列顺序", read, kRecordThere,
+                                     read + " and 选择标志=1 order by 排列顺序"});
     EXPECT_EQ(counting->queries, expected);
     // the set is checked again by the statement that seeds it, under the write lock
     Texts executes{kSeedHead + "销售',name,1,colid,'普通查询','月报','张三'  from " + kSeedCatalogue +
                    "销售'   " + kSeedTypes + kSeedIdentifiers + " and not exists (" + read + ")"};
-    for (const std::string& e :
-         recording("表名='销售' and 用户名='张三' and 查询类别='普通查询' and 查询名='月报'",
-                   "'销售','张三','普通查询','月报'"))
-        executes.push_back(e);
+    const Texts recorded =
+        recording("表名='销售' and 用户名='张三' and 查询类别='普通查询' and 查询名='月报'",
+                  "'销售','张三','普通查询','月报'");
+    executes.insert(executes.end(), recorded.begin(), recorded.end());
     EXPECT_EQ(counting->executes, executes);
     counting->reset();
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "选择"), "名称,金额,日期");
@@ -86,10 +84,9 @@ TEST_F(QueryStatements, SeedingKeepsIdentifiersWhenAskedAndDoublesQuotes) {
                    "销售'   " + kSeedTypes +
                    " and not exists (select * from 查询打印设置 where 表名='销售'  and 用户名='O''Neil' and "
                    "查询类别='录入' )"};
-    for (const std::string& e :
-         recording("表名='销售' and 用户名='O''Neil' and 查询类别='录入' and 查询名=''",
-                   "'销售','O''Neil','录入',''"))
-        executes.push_back(e);
+    const Texts recorded = recording("表名='销售' and 用户名='O''Neil' and 查询类别='录入' and 查询名=''",
+                                     "'销售','O''Neil','录入',''");
+    executes.insert(executes.end(), recorded.begin(), recorded.end());
     EXPECT_EQ(counting->executes, executes);
     EXPECT_EQ(counting->queries.at(3),
               "select * from 查询打印设置 where 表名='销售'  and 用户名='O''Neil' and 查询类别='录入'  and "

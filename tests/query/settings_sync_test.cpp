@@ -28,9 +28,7 @@ protected:
         SessionTest::SetUp();
         query::createHostTables(*conn);
         exec({kTable});
-        // counts what the library runs; exec and scalar go past it
-        counting = std::make_shared<testing::CountingConnection>(conn);
-        session().oConn = counting;
+        restart();  // counts what the library runs; exec and scalar go past it
     }
     // A set as a user leaves it: sorted by 金额 descending then 名称, 金额 and
     // 数量 totalled, grouped by 名称 and 备注, 日期 hidden, and a condition.

@@ -219,11 +219,7 @@ TEST_F(QtListFill, AFilledComboAndListShowEveryEntryAndAFailedFillWhatItRead) {
 
     Shown inCombo{{QString::fromUtf8("设计"), 3}, {QString::fromUtf8("全部"), 0}};
     inCombo.insert(inCombo.end(), named.begin(), named.end());
-    Shown comboShows;
-    for (int r = 0; r < comboWidget.count(); ++r) {
-        comboShows.emplace_back(comboWidget.itemText(r), comboWidget.itemData(r, Qt::UserRole).toInt());
-    }
-    EXPECT_EQ(comboShows, inCombo);
+    EXPECT_EQ(rowsOf(comboWidget.model()), inCombo);
     EXPECT_EQ(comboWidget.currentIndex(), 1);
     EXPECT_EQ(comboWidget.currentText(), QString::fromUtf8("全部"));
     Shown inList{{QString(), 0}};
