@@ -34,6 +34,16 @@ inline std::shared_ptr<Connection> openNumbersConnection() {
 #endif
 }
 
+/// A suite on openNumbersConnection's connection, skipped when there is none.
+class NumbersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        conn = openNumbersConnection();
+        if (!conn) GTEST_SKIP() << kNumbersSkipReason;
+    }
+    std::shared_ptr<Connection> conn;
+};
+
 /// An exact result: the query, the Decimal's text (every digit of its scale), its
 /// type, and for adNumeric the column's precision and scale.
 struct ExactCase {

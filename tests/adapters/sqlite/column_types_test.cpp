@@ -21,11 +21,11 @@ using Palvo::Decimal;
 using Palvo::Value;
 using Palvo::testing::fullErrorOf;
 
-class ColumnTypes : public ::testing::Test {
+class ColumnTypes : public Palvo::testing::NumbersTest {
 protected:
     void SetUp() override {
-        conn = Palvo::testing::openNumbersConnection();
-        if (!conn) GTEST_SKIP() << Palvo::testing::kNumbersSkipReason;
+        NumbersTest::SetUp();
+        if (!conn) return;  // skipped
         static const char* const kCreateTable =
             "create table 账 (k int, i int, b bigint, s smallint, t tinyint, d decimal(10,2), e "
             "decimal(10,3), "
@@ -40,8 +40,6 @@ protected:
               "create table 零 (k int, i decimal(10,2))", "insert into 零 values (1, 2.50)"})
             conn->Execute(sql);
     }
-
-    std::shared_ptr<Palvo::Connection> conn;
 };
 
 struct Overflow {

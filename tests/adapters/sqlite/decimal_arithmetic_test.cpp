@@ -4,7 +4,6 @@
 // cases run on the SQL Server that PALVO_TEST_MSSQL names.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "palvo/data.h"
@@ -15,15 +14,7 @@ namespace {
 
 using Palvo::Value;
 
-class DecimalArithmetic : public ::testing::Test {
-protected:
-    void SetUp() override {
-        conn = Palvo::testing::openNumbersConnection();
-        if (!conn) GTEST_SKIP() << Palvo::testing::kNumbersSkipReason;
-    }
-
-    std::shared_ptr<Palvo::Connection> conn;
-};
+class DecimalArithmetic : public Palvo::testing::NumbersTest {};
 
 using Palvo::testing::ExactCase;
 using Palvo::testing::kMoney;
