@@ -125,7 +125,6 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     g.Rows(7);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
     ASSERT_EQ(g.Rows(), 4);
-    EXPECT_EQ(g.Cols(), 3);
     EXPECT_EQ(g.FixedCols(), 1);
     EXPECT_EQ(row(g, 0), (Cells{"序号", "编号", "名称"}));
     EXPECT_EQ(row(g, 1), (Cells{"1", "1", "钢管"})) << "ordered by 编号";
@@ -143,7 +142,6 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     two.Rows(3);
     two.FixedRows(2);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", two), "");
-    ASSERT_EQ(two.Rows(), 5);
     EXPECT_EQ(column(two, 1), (Cells{"", "", "1", "2", "3"}));
 
     for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {  // no number column: fields from 0
@@ -183,11 +181,9 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         memory::FlexGrid totals(type);
         EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", totals, false, 0, "金额", false), "");
-        ASSERT_EQ(totals.Rows(), 5) << totals.typeName();
-        EXPECT_EQ(totals.TextMatrix(0, 0), "序号");
+        ASSERT_EQ(column(totals, 0), (Cells{"序号", "1", "2", "3", "合计"})) << totals.typeName();
         EXPECT_EQ(row(totals, 4), (Cells{"合计", "", "10.3", ""}))
             << totals.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
-        EXPECT_EQ(column(totals, 0), (Cells{"序号", "1", "2", "3", "合计"}));
     }
     // a total beyond a double fails instead of counting zero
     exec({"create table 大 (名称 nvarchar(10), 数 nvarchar(10))", "insert into 大 values ('a', '1e308')",
@@ -322,8 +318,7 @@ TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
     conn->ExecuteWith("insert into 长 values (?)", {Value(text)});
     memory::FlexGrid wide;
     EXPECT_EQ(grid.sFillTable("select 备注 from 长", wide, true), "Overflow");
-    EXPECT_EQ(wide.Rows(), 2);
-    EXPECT_EQ(wide.TextMatrix(1, 0), "1");
+    EXPECT_EQ(column(wide, 0), (Cells{"序号", "1"}));
     EXPECT_EQ(wide.ColWidth(1), 960) << "sizing did not happen";
 
     installTextMeasurer(nullptr);

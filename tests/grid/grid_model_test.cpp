@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,6 +41,11 @@ struct Named {
     memory::FlexGrid g;
 };
 
+// What the cases write, named so that each case reads on a line or two.
+const Texts none, a{"a"}, ab{"a", "b"}, abc{"a", "b", "c"}, abcd{"a", "b", "c", "d"}, xz{"x", "", "z\tz"},
+    totals{"合计", "1\t2"};
+const std::vector<std::int32_t> fourWidths{1, 2, 3, 4}, belowMinusOne{100, -2};
+
 TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
     struct Case {
         const char* name;
@@ -49,15 +55,11 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
     };
     const std::vector<Case> cases = {
         {"a row from column 1",
-         [](GridModel& g) {
-             g.writeRow(1, 1, {"a", "b"});
-         },
+         [](GridModel& g) { g.writeRow(1, 1, ab); },
          {"00|01|02", "10|a|b", "20|21|22"},
          {"cells 1..1 x 1..2"}},
         {"a column from row 0",
-         [](GridModel& g) {
-             g.writeColumn(2, 0, {"x", "", "z\tz"});
-         },
+         [](GridModel& g) { g.writeColumn(2, 0, xz); },
          {"00|01|x", "10|11|", "20|21|z\tz"},
          {"cells 0..2 x 2..2"}},
         {"running numbers",
@@ -80,9 +82,7 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
          {"00|01|02", "10|11|12", "20|21|22"},
          {}},
         {"a totals row, tab kept",
-         [](GridModel& g) {
-             g.appendRow({"合计", "1\t2"});
-         },
+         [](GridModel& g) { g.appendRow(totals); },
          {"00|01|02", "10|11|12", "20|21|22", "合计|1\t2|"},
          {"insert rows 3..3", "end"}},
         {"a rectangle emptied",
@@ -90,7 +90,7 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
          {"||02", "||12", "20|21|22"},
          {"cells 0..1 x 0..1"}},
         {"nothing to write",
-         [](GridModel& g) { g.writeRow(0, 0, {}); },
+         [](GridModel& g) { g.writeRow(0, 0, none); },
          {"00|01|02", "10|11|12", "20|21|22"},
          {}},
     };
@@ -109,41 +109,21 @@ TEST(GridBlocks, ABlockOutsideTheGridWritesAndAnnouncesNothing) {
         long error;
     };
     const std::vector<Case> cases = {
-        {"row past the right edge",
-         [](GridModel& g) {
-             g.writeRow(0, 2, {"a", "b"});
-         },
-         381},
-        {"row below the grid", [](GridModel& g) { g.writeRow(3, 0, {"a"}); }, 381},
-        {"column past the bottom",
-         [](GridModel& g) {
-             g.writeColumn(0, 1, {"a", "b", "c"});
-         },
-         381},
+        {"row past the right edge", [](GridModel& g) { g.writeRow(0, 2, ab); }, 381},
+        {"row below the grid", [](GridModel& g) { g.writeRow(3, 0, a); }, 381},
+        {"column past the bottom", [](GridModel& g) { g.writeColumn(0, 1, abc); }, 381},
         {"numbers past the bottom", [](GridModel& g) { g.writeColumn(0, 2, 2, [](int) { return "n"; }); },
          381},
-        {"negative column", [](GridModel& g) { g.writeColumn(-1, 0, {"a"}); }, 381},
+        {"negative column", [](GridModel& g) { g.writeColumn(-1, 0, a); }, 381},
         {"edit of no column",
          [](GridModel& g) {
              g.editColumn(3, 0, [](std::string_view) { return std::optional<std::string>("x"); });
          },
          381},
-        {"totals wider than the grid",
-         [](GridModel& g) {
-             g.appendRow({"a", "b", "c", "d"});
-         },
-         381},
+        {"totals wider than the grid", [](GridModel& g) { g.appendRow(abcd); }, 381},
         {"rectangle past the corner", [](GridModel& g) { g.clearCells(1, 1, 3, 2); }, 381},
-        {"more widths than columns",
-         [](GridModel& g) {
-             g.colWidths({1, 2, 3, 4});
-         },
-         381},
-        {"a width below -1",
-         [](GridModel& g) {
-             g.colWidths({100, -2});
-         },
-         380},
+        {"more widths than columns", [](GridModel& g) { g.colWidths(fourWidths); }, 381},
+        {"a width below -1", [](GridModel& g) { g.colWidths(belowMinusOne); }, 380},
     };
     for (const auto& c : cases) {
         Named n;

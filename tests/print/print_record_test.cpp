@@ -191,12 +191,11 @@ TEST_F(PrintRecord, TheLastRowsTextAndRuleStayClearOfTheFootAsTheFontsReach) {
     }
 }
 
-std::string tenths(int n) { return std::to_string(n / 10) + (n % 10 ? "." + std::to_string(n % 10) : ""); }
-
 // Headings 序号, 名称, 金额 with amounts of tenths: row r reads r, 货品r, r / 10.
 memory::FlexGrid tenthsGrid(int dataRows) {
     memory::FlexGrid g = makeGrid(dataRows);
-    for (int r = 1; r <= dataRows; ++r) g.TextMatrix(r, 2, tenths(r));
+    for (int r = 1; r <= dataRows; ++r)
+        g.TextMatrix(r, 2, std::to_string(r / 10) + (r % 10 ? "." + std::to_string(r % 10) : ""));
     return g;
 }
 
@@ -323,12 +322,11 @@ TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     grid.TextMatrix(7, 1, "很长的货品名称");  // the widest text of column 1
     print(grid);
     const auto& job = printed();
-    const auto& ops = job.ops;
     const double pw = printer->ScaleWidth();
     // title at 18 points (twice the grid's 9) one line from the top; body at 11, "a" 110 twips
     EXPECT_EQ(at(job, "销售清单", 1), std::pair((pw - 4 * 360) / 2, 360.0));
-    EXPECT_EQ(ops[1].text.rfind("打印时间：", 0), 0u);
-    EXPECT_DOUBLE_EQ(ops[1].y, 720 + 100);
+    EXPECT_EQ(job.ops[1].text.rfind("打印时间：", 0), 0u);
+    EXPECT_DOUBLE_EQ(job.ops[1].y, 720 + 100);
     EXPECT_EQ(at(job, "制表：张三", 1), std::pair(330.0, 820.0 + 220 + 100)) << "the margin is aaa";
     // columns: aaa, then the widest text of each column plus a
     const double x2 = kCol1 + 7 * 220 + 110;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
 #include "palvo/data.h"
 #include "palvo/sqlite/connection.h"
@@ -32,6 +33,28 @@ inline std::shared_ptr<Connection> openNumbersConnection() {
     return c;
 #endif
 }
+
+/// A suite on openNumbersConnection's connection, skipped when there is none.
+class NumbersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        conn = openNumbersConnection();
+        if (!conn) GTEST_SKIP() << kNumbersSkipReason;
+    }
+    std::shared_ptr<Connection> conn;
+};
+
+/// An exact result: the query, the Decimal's text (every digit of its scale), its
+/// type, and for adNumeric the column's precision and scale.
+struct ExactCase {
+    const char* sql;
+    const char* digits;
+    int adoType;
+    int precision, scale;
+};
+inline void PrintTo(const ExactCase& c, std::ostream* os) { *os << c.sql; }
+inline constexpr int kNumeric = adNumeric;
+inline constexpr int kMoney = adCurrency;
 
 /// The one value of `t` is a Decimal of exactly `digits`, typed `adoType`, and for
 /// adNumeric of that precision and scale.

@@ -21,11 +21,11 @@ using Palvo::Decimal;
 using Palvo::Value;
 using Palvo::testing::fullErrorOf;
 
-class ColumnTypes : public ::testing::Test {
+class ColumnTypes : public Palvo::testing::NumbersTest {
 protected:
     void SetUp() override {
-        conn = Palvo::testing::openNumbersConnection();
-        if (!conn) GTEST_SKIP() << Palvo::testing::kNumbersSkipReason;
+        NumbersTest::SetUp();
+        if (!conn) return;  // skipped
         static const char* const kCreateTable =
             "create table 账 (k int, i int, b bigint, s smallint, t tinyint, d decimal(10,2), e "
             "decimal(10,3), "
@@ -40,8 +40,6 @@ protected:
               "create table 零 (k int, i decimal(10,2))", "insert into 零 values (1, 2.50)"})
             conn->Execute(sql);
     }
-
-    std::shared_ptr<Palvo::Connection> conn;
 };
 
 struct Overflow {
@@ -99,25 +97,18 @@ TEST_F(ColumnTypes, AnOverflowLeavesTheUpdateUndone) {
     EXPECT_EQ(t.at(1, 0).toInt64(), 2147483647);
 }
 
-struct Exact {
-    const char* sql;
-    const char* digits;  // the Decimal's text, every digit of its scale
-    int adoType;
-    int precision, scale;  // the column's, for decimals
-};
-void PrintTo(const Exact& e, std::ostream* os) { *os << e.sql; }
+using Palvo::testing::ExactCase;
+using Palvo::testing::kMoney;
+using Palvo::testing::kNumeric;
 
-class ColumnDecimal : public ColumnTypes, public ::testing::WithParamInterface<Exact> {};
+class ColumnDecimal : public ColumnTypes, public ::testing::WithParamInterface<ExactCase> {};
 
 TEST_P(ColumnDecimal, IsExactWithSqlServersType) {
-    const Exact& c = GetParam();
+    const ExactCase& c = GetParam();
     Palvo::testing::expectExact(conn->Query(c.sql), c.digits, c.adoType, c.precision, c.scale);
 }
 
-constexpr int kNumeric = Palvo::adNumeric;
-constexpr int kMoney = Palvo::adCurrency;
-
-const Exact kExacts[] = {
+const ExactCase kExacts[] = {
     // 0.10 three times is 0.30, not 0.30000000000000004
     {"select sum(d) from 账", "0.30", kNumeric, 38, 2},
     {"select avg(d) from 账", "0.100000", kNumeric, 38, 6},

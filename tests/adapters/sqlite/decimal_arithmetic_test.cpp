@@ -4,7 +4,6 @@
 // cases run on the SQL Server that PALVO_TEST_MSSQL names.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "palvo/data.h"
@@ -15,61 +14,47 @@ namespace {
 
 using Palvo::Value;
 
-class DecimalArithmetic : public ::testing::Test {
-protected:
-    void SetUp() override {
-        conn = Palvo::testing::openNumbersConnection();
-        if (!conn) GTEST_SKIP() << Palvo::testing::kNumbersSkipReason;
-    }
+class DecimalArithmetic : public Palvo::testing::NumbersTest {};
 
-    std::shared_ptr<Palvo::Connection> conn;
-};
+using Palvo::testing::ExactCase;
+using Palvo::testing::kMoney;
+using Palvo::testing::kNumeric;
 
-struct Typed {
-    const char* expr;
-    const char* digits;  // the Decimal's text, every digit of its scale
-    int adoType;
-    int precision, scale;  // the column's, for decimals
-};
-void PrintTo(const Typed& t, std::ostream* os) { *os << t.expr; }
+class DecimalResult : public DecimalArithmetic, public ::testing::WithParamInterface<ExactCase> {};
 
-class DecimalResult : public DecimalArithmetic, public ::testing::WithParamInterface<Typed> {};
-
+// a case's sql is what follows "select "
 TEST_P(DecimalResult, IsExactWithSqlServersType) {
-    const Typed& c = GetParam();
-    Palvo::testing::expectExact(conn->Query(std::string("select ") + c.expr), c.digits, c.adoType,
-                                c.precision, c.scale);
+    const ExactCase& c = GetParam();
+    Palvo::testing::expectExact(conn->Query(std::string("select ") + c.sql), c.digits, c.adoType, c.precision,
+                                c.scale);
 }
 
-constexpr int kNumeric = Palvo::adNumeric;
-constexpr int kMoney = Palvo::adCurrency;
-
-INSTANTIATE_TEST_SUITE_P(
-    Operators, DecimalResult,
-    ::testing::Values(
-        Typed{"cast(1 as decimal(10,2))/3", "0.333333", kNumeric, 14, 6},
-        Typed{"cast(1.25 as decimal(10,2))*cast(1.5 as decimal(10,3))", "1.87500", kNumeric, 21, 5},
-        Typed{"cast(0.1 as decimal(10,2)) + cast(0.2 as decimal(10,1))", "0.30", kNumeric, 12, 2},
-        Typed{"cast(5 as decimal(10,2)) - 7.125", "-2.125", kNumeric, 12, 3},
-        Typed{"cast(7.5 as decimal(10,2)) % 2", "1.50", kNumeric, 3, 2},
-        Typed{"cast(-7.5 as decimal(10,2)) % 2", "-1.50", kNumeric, 3, 2},
-        // a quotient is cut to its scale; an int column's value is decimal(10,0)
-        Typed{"2.0 / 3", "0.666666", kNumeric, 7, 6},
-        Typed{"cast(2 as decimal(10,2)) / cast(3 as int)", "0.6666666666666", kNumeric, 21, 13},
-        // beyond 38 digits the scale gives way, down to 6
-        Typed{"cast(1.67574 as decimal(38,10)) / cast(10000 as decimal(38,10))", "0.000167", kNumeric, 38, 6},
-        Typed{"cast(1.123456789 as decimal(28,9)) * cast(1 as decimal(19,9))", "1.12345679", kNumeric, 38, 8},
-        Typed{"(cast(1 as decimal(10,2)) + 1) * 2.5", "5.000", kNumeric, 14, 3},
-        Typed{"sum(cast(x as decimal(10,2))) from (select 0.1 as x union all select 0.2) s", "0.30", kNumeric,
-              38, 2},
-        Typed{"avg(cast(x as decimal(10,2))) from (select 1 as x union all select 2 union all select 2) s",
-              "1.666666", kNumeric, 38, 6},
-        // money keeps four decimals
-        Typed{"cast(10 as money)/3", "3.3333", kMoney, 19, 4},
-        Typed{"cast(100 as money)/cast(3 as money)*3", "99.9999", kMoney, 19, 4},
-        Typed{"$1.25 * 2", "2.5000", kMoney, 19, 4}, Typed{"-$3 + $0.5", "-2.5000", kMoney, 19, 4},
-        // money beside a decimal is decimal(19,4)
-        Typed{"$1.25 + cast(1 as decimal(5,1))", "2.2500", kNumeric, 20, 4}));
+const ExactCase kOperators[] = {
+    {"cast(1 as decimal(10,2))/3", "0.333333", kNumeric, 14, 6},
+    {"cast(1.25 as decimal(10,2))*cast(1.5 as decimal(10,3))", "1.87500", kNumeric, 21, 5},
+    {"cast(0.1 as decimal(10,2)) + cast(0.2 as decimal(10,1))", "0.30", kNumeric, 12, 2},
+    {"cast(5 as decimal(10,2)) - 7.125", "-2.125", kNumeric, 12, 3},
+    {"cast(7.5 as decimal(10,2)) % 2", "1.50", kNumeric, 3, 2},
+    {"cast(-7.5 as decimal(10,2)) % 2", "-1.50", kNumeric, 3, 2},
+    // a quotient is cut to its scale; an int column's value is decimal(10,0)
+    {"2.0 / 3", "0.666666", kNumeric, 7, 6},
+    {"cast(2 as decimal(10,2)) / cast(3 as int)", "0.6666666666666", kNumeric, 21, 13},
+    // beyond 38 digits the scale gives way, down to 6
+    {"cast(1.67574 as decimal(38,10)) / cast(10000 as decimal(38,10))", "0.000167", kNumeric, 38, 6},
+    {"cast(1.123456789 as decimal(28,9)) * cast(1 as decimal(19,9))", "1.12345679", kNumeric, 38, 8},
+    {"(cast(1 as decimal(10,2)) + 1) * 2.5", "5.000", kNumeric, 14, 3},
+    {"sum(cast(x as decimal(10,2))) from (select 0.1 as x union all select 0.2) s", "0.30", kNumeric, 38, 2},
+    {"avg(cast(x as decimal(10,2))) from (select 1 as x union all select 2 union all select 2) s", "1.666666",
+     kNumeric, 38, 6},
+    // money keeps four decimals
+    {"cast(10 as money)/3", "3.3333", kMoney, 19, 4},
+    {"cast(100 as money)/cast(3 as money)*3", "99.9999", kMoney, 19, 4},
+    {"$1.25 * 2", "2.5000", kMoney, 19, 4},
+    {"-$3 + $0.5", "-2.5000", kMoney, 19, 4},
+    // money beside a decimal is decimal(19,4)
+    {"$1.25 + cast(1 as decimal(5,1))", "2.2500", kNumeric, 20, 4},
+};
+INSTANTIATE_TEST_SUITE_P(Operators, DecimalResult, ::testing::ValuesIn(kOperators));
 
 struct Refused {
     const char* sql;
