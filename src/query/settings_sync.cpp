@@ -109,7 +109,7 @@ void madeRecordTable(Connection& conn, const Made& made) {
     }
 }
 
-// " where ..." of the records of one (table, user, category).
+// " where ..." of the rows of one (table, user, category), in the sets and in their records.
 std::string recordWhere(const std::string& t, const std::string& u, const std::string& c) {
     return " where 表名='" + t + "' and 用户名='" + u + "' and 查询类别='" + c + "'";
 }
@@ -195,7 +195,7 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
         return;
     }
 
-    const std::string where = " where 表名='" + t + "' and 用户名='" + u + "' and 查询类别='" + c + "'";
+    const std::string where = recordWhere(t, u, c);
     const ResultTable stored = conn.Query(
         "select 查询名,字段名,排列顺序,查询条件,条件项目 from 查询打印设置" + where + " order by 排列顺序");
     std::vector<Row> rows;
@@ -209,7 +209,7 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
     std::map<std::string, std::set<std::string>> recorded;
     if (recordThere) {
         try {
-            const ResultTable r = conn.Query("select 查询名, 字段名 from " + kRecord + recordWhere(t, u, c));
+            const ResultTable r = conn.Query("select 查询名, 字段名 from " + kRecord + where);
             for (std::size_t i = 0; i < r.rowCount(); ++i)
                 recorded[r.at(i, 0).toText()].insert(nameKey(r.at(i, 1).toText()));
         } catch (const Error&) {
