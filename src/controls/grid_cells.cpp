@@ -17,6 +17,16 @@ constexpr std::size_t kLargestBlock = std::size_t{1} << 20;
 // Dead text is reclaimed once it is both this large and more than the live text.
 constexpr std::size_t kCompactFrom = std::size_t{1} << 20;
 
+// A cell's reference to a text block entry lies in its bytes 1 to 7, lowest first.
+std::uint64_t refIn(const unsigned char* bytes) {
+    std::uint64_t ref = 0;
+    for (int k = 7; k >= 1; --k) ref = (ref << 8) | bytes[k];
+    return ref;
+}
+void putRef(unsigned char* bytes, std::uint64_t ref) {
+    for (int k = 1; k <= 7; ++k) bytes[k] = static_cast<unsigned char>(ref >> (8 * (k - 1)));
+}
+
 }  // namespace
 
 GridCells::GridCells(const GridCells& other) : cells_(other.cells_.size()) {
@@ -31,8 +41,7 @@ GridCells& GridCells::operator=(const GridCells& other) {
 GridCells::~GridCells() = default;
 
 std::string_view GridCells::referred(const Cell& c) const {
-    std::uint64_t ref = 0;
-    for (int k = 7; k >= 1; --k) ref = (ref << 8) | c.bytes[k];
+    const std::uint64_t ref = refIn(c.bytes);
     return ref == 0 ? std::string_view() : stored(ref);
 }
 
@@ -89,16 +98,14 @@ void GridCells::set(std::size_t i, std::string_view text) {
         return;
     }
     if (holdsNoEntry) {
-        const std::uint64_t ref = store(text);
         Cell fresh{};
-        for (int k = 1; k <= 7; ++k) fresh.bytes[k] = static_cast<unsigned char>(ref >> (8 * (k - 1)));
+        putRef(fresh.bytes, store(text));
         c = fresh;
         return;
     }
     // A text no longer than the one it replaces takes its place.
     if (const std::size_t old = entryBytes(c); old >= kLengthBytes + text.size()) {
-        std::uint64_t ref = 0;
-        for (int k = 7; k >= 1; --k) ref = (ref << 8) | c.bytes[k];
+        const std::uint64_t ref = refIn(c.bytes);
         Block& b = blocks_[static_cast<std::size_t>((ref >> 32) - 1)];
         char* entry = b.data.get() + (ref & 0xFFFFFFFFu);
         const auto length = static_cast<std::uint32_t>(text.size());
@@ -112,7 +119,7 @@ void GridCells::set(std::size_t i, std::string_view text) {
     const std::uint64_t ref = store(text);
     release(cells_[i]);
     Cell fresh{};
-    for (int k = 1; k <= 7; ++k) fresh.bytes[k] = static_cast<unsigned char>(ref >> (8 * (k - 1)));
+    putRef(fresh.bytes, ref);
     cells_[i] = fresh;
     compactIfWasteful();
 }

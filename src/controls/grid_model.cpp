@@ -384,7 +384,8 @@ void GridModel::writeValues(const ResultTable& table, int firstRow, int firstCol
     const auto fields = static_cast<long long>(table.columns.size());
     const auto records = static_cast<long long>(table.rowCount());
     if (fields == 0 || records == 0) return;
-    if (firstRow < 0 || firstCol < 0 || firstRow + records > rows_ || firstCol + fields > cols_) subscript();
+    checkRun(firstRow, firstCol, records, true);
+    checkRun(firstRow, firstCol, fields, false);
     copyValues(table, firstRow, firstCol);
     cellsChanged(firstRow, firstCol, firstRow + static_cast<int>(records) - 1,
                  firstCol + static_cast<int>(fields) - 1);

@@ -1,7 +1,5 @@
 #include "src/grid/grid_fill.h"
 
-#include <algorithm>
-#include <cmath>
 #include <exception>
 #include <optional>
 #include <string_view>

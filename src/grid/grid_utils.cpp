@@ -1,8 +1,6 @@
 #include "src/grid/grid_utils.h"
 
-#include <cmath>
 #include <optional>
-#include <utility>
 
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"

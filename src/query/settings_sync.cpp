@@ -109,16 +109,21 @@ void madeRecordTable(Connection& conn, const Made& made) {
     }
 }
 
-// " where ..." of the records of one (table, user, category).
+// " where ..." of the rows of one (table, user, category), in the sets and in their records.
 std::string recordWhere(const std::string& t, const std::string& u, const std::string& c) {
     return " where 表名='" + t + "' and 用户名='" + u + "' and 查询类别='" + c + "'";
+}
+
+// Deletes the record of one set; the texts are quoted already.
+std::string recordDelete(const std::string& groupWhere, const std::string& q) {
+    return "delete from " + kRecord + groupWhere + " and 查询名='" + q + "'";
 }
 
 // The statements that make `names` the record of one set; the texts are quoted already.
 std::vector<std::string> recordStatements(const std::string& groupWhere, const std::string& t,
                                           const std::string& u, const std::string& c, const std::string& q,
                                           const std::vector<std::string>& names) {
-    std::vector<std::string> out{"delete from " + kRecord + groupWhere + " and 查询名='" + q + "'"};
+    std::vector<std::string> out{recordDelete(groupWhere, q)};
     const std::string head = "insert into " + kRecord + " (表名,用户名,查询类别,查询名,字段名)";
     const std::string values = " select '" + t + "','" + u + "','" + c + "','" + q + "','";
     // a compound select of SQLite takes at most 500 parts
@@ -195,7 +200,7 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
         return;
     }
 
-    const std::string where = " where 表名='" + t + "' and 用户名='" + u + "' and 查询类别='" + c + "'";
+    const std::string where = recordWhere(t, u, c);
     const ResultTable stored = conn.Query(
         "select 查询名,字段名,排列顺序,查询条件,条件项目 from 查询打印设置" + where + " order by 排列顺序");
     std::vector<Row> rows;
@@ -209,7 +214,7 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
     std::map<std::string, std::set<std::string>> recorded;
     if (recordThere) {
         try {
-            const ResultTable r = conn.Query("select 查询名, 字段名 from " + kRecord + recordWhere(t, u, c));
+            const ResultTable r = conn.Query("select 查询名, 字段名 from " + kRecord + where);
             for (std::size_t i = 0; i < r.rowCount(); ++i)
                 recorded[r.at(i, 0).toText()].insert(nameKey(r.at(i, 1).toText()));
         } catch (const Error&) {
@@ -288,8 +293,7 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
     // records of sets that are gone: a set seeded anew gets a record of its own
     for (const auto& entryOfRecord : recorded) {
         if (!sets.count(entryOfRecord.first))
-            records.push_back("delete from " + kRecord + where + " and 查询名='" +
-                              util::sqlQuote(entryOfRecord.first) + "'");
+            records.push_back(recordDelete(where, util::sqlQuote(entryOfRecord.first)));
     }
     std::optional<Made> made;
     if (!deletes.empty() || !additions.empty() || !records.empty()) {
@@ -322,8 +326,7 @@ void seedSet(Connection& conn, const std::string& table, const std::string& user
         if (!recordTableThere(conn)) made = createRecordTable(conn);
         const std::string t = util::sqlQuote(table), u = util::sqlQuote(user), c = util::sqlQuote(category),
                           q = util::sqlQuote(category == "录入" ? std::string() : query);
-        const std::string setWhere = recordWhere(t, u, c) + " and 查询名='" + q + "'";
-        conn.Execute("delete from " + kRecord + setWhere);
+        conn.Execute(recordDelete(recordWhere(t, u, c), q));
         conn.Execute("insert into " + kRecord + " (表名,用户名,查询类别,查询名,字段名) select '" + t + "','" +
                      u + "','" + c + "','" + q + "',name from syscolumns where object_name(id)='" + t + "'");
     }
