@@ -82,7 +82,7 @@ private:
     void release(const Cell& c);
     void compactIfWasteful();
 
-    std::vector<Cell, BulkAllocator<Cell>> cells_;
+    BulkArray<Cell> cells_;
     std::vector<Block> blocks_;
     std::size_t dead_ = 0;
     std::size_t live_ = 0;

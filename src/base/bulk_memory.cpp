@@ -1,6 +1,7 @@
 #include "palvo/bulk_memory.h"
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #if defined(__linux__)
@@ -55,11 +56,37 @@ void freeBulk(void* block, std::size_t bytes) noexcept {
     munmap(block, mappedBytes(bytes));
 }
 
+void* growBulk(void* block, std::size_t oldBytes, std::size_t newBytes, std::size_t keep) {
+    if (block != nullptr && oldBytes >= kBulkBlockBytes) {
+        if (mappedBytes(newBytes) == mappedBytes(oldBytes)) return block;  // the mapping has room
+        // The pages move to a fresh huge-page-aligned place of the new size,
+        // so the huge pages move whole; what is beyond them is faulted in fresh.
+        void* target = allocateBulk(newBytes);
+        void* moved = mremap(block, mappedBytes(oldBytes), mappedBytes(newBytes),
+                             MREMAP_MAYMOVE | MREMAP_FIXED, target);
+        if (moved != MAP_FAILED) return moved;
+        std::memcpy(target, block, keep);
+        freeBulk(block, oldBytes);
+        return target;
+    }
+    void* fresh = allocateBulk(newBytes);
+    if (keep > 0) std::memcpy(fresh, block, keep);
+    freeBulk(block, oldBytes);
+    return fresh;
+}
+
 #else
 
 void* allocateBulk(std::size_t bytes) { return ::operator new(bytes); }
 
 void freeBulk(void* block, std::size_t) noexcept { ::operator delete(block); }
+
+void* growBulk(void* block, std::size_t oldBytes, std::size_t newBytes, std::size_t keep) {
+    void* fresh = ::operator new(newBytes);
+    if (keep > 0) std::memcpy(fresh, block, keep);
+    ::operator delete(block);
+    return fresh;
+}
 
 #endif
 

@@ -29,7 +29,8 @@ void putRef(unsigned char* bytes, std::uint64_t ref) {
 
 }  // namespace
 
-GridCells::GridCells(const GridCells& other) : cells_(other.cells_.size()) {
+GridCells::GridCells(const GridCells& other) {
+    cells_.resize(other.cells_.size());
     for (std::size_t i = 0; i < other.cells_.size(); ++i) set(i, other.get(i));
 }
 
@@ -126,22 +127,19 @@ void GridCells::set(std::size_t i, std::string_view text) {
 
 void GridCells::resize(std::size_t cells) {
     if (cells >= cells_.size()) {  // growing lets nothing go
-        cells_.resize(cells, Cell{});
+        cells_.resize(cells);
         return;
     }
     for (std::size_t i = cells; i < cells_.size(); ++i) release(cells_[i]);
-    cells_.resize(cells, Cell{});
+    cells_.resize(cells);
     compactIfWasteful();
 }
 
-void GridCells::insert(std::size_t pos, std::size_t count) {
-    cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(pos), count, Cell{});
-}
+void GridCells::insert(std::size_t pos, std::size_t count) { cells_.insert(pos, count); }
 
 void GridCells::erase(std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) release(cells_[i]);
-    cells_.erase(cells_.begin() + static_cast<std::ptrdiff_t>(from),
-                 cells_.begin() + static_cast<std::ptrdiff_t>(to));
+    cells_.erase(from, to);
     compactIfWasteful();
 }
 
@@ -154,7 +152,8 @@ void GridCells::clearTexts() {
 
 void GridCells::reshape(std::size_t rows, std::size_t oldCols, std::size_t newCols) {
     if (oldCols == newCols) return;
-    decltype(cells_) cells(rows * newCols, Cell{});
+    decltype(cells_) cells;
+    cells.resize(rows * newCols);
     const std::size_t keep = std::min(oldCols, newCols);
     for (std::size_t r = 0; r < rows; ++r) {
         std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(r * oldCols), keep,
@@ -176,7 +175,7 @@ void GridCells::reorderRows(std::size_t base, std::size_t width, const std::vect
 void GridCells::compactIfWasteful() {
     if (dead_ < kCompactFrom || dead_ <= live_) return;
     GridCells fresh;
-    fresh.cells_.resize(cells_.size(), Cell{});
+    fresh.cells_.resize(cells_.size());
     for (std::size_t i = 0; i < cells_.size(); ++i) fresh.set(i, get(i));
     *this = std::move(fresh);
 }
