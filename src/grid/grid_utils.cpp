@@ -1,6 +1,9 @@
 #include "src/grid/grid_utils.h"
 
+#include <functional>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"
@@ -11,6 +14,14 @@
 namespace Palvo::grid {
 
 namespace {
+
+// Distinct texts a date column's tidying remembers.
+constexpr std::size_t kMostTidied = 4096;
+
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+};
 
 // mMsHorder's direction: False when the library is loaded, flipped on every call.
 thread_local bool tAscending = false;
@@ -142,11 +153,16 @@ void formatDateColumns(FlexGrid& grid, const std::string& dateFormat, const std:
     std::string formatted;
     for (int c = 0; c < grid.Cols(); ++c) {
         if (!tidiesDates(grid.TextMatrix(0, c), dateFormat, colString, notColString)) continue;
+        // Dates repeat down a column: each distinct text is read and written once.
+        std::unordered_map<std::string, std::optional<std::string>, TextHash, std::equal_to<>> tidied;
         // The column's changed cells are announced together.
         grid.editColumn(c, 1, [&](std::string_view text) -> std::optional<std::string> {
+            if (const auto known = tidied.find(text); known != tidied.end()) return known->second;
             const std::string_view next = tidiedDate(text, dateFormat, formatted);
-            if (next == text) return std::nullopt;
-            return std::string(next);
+            std::optional<std::string> result;
+            if (next != text) result.emplace(next);
+            if (tidied.size() < kMostTidied) tidied.emplace(text, result);
+            return result;
         });
     }
 }

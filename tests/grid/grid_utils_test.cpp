@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
@@ -218,6 +219,35 @@ TEST(GridDates, DateColumnsAreFormattedAndFirstOfJanuary1900Blanked) {
         EXPECT_EQ(g.TextMatrix(1, 1), "1900-01-01") << c.name << ": a column without a date heading";
         EXPECT_EQ(g.TextMatrix(0, 0), c.heading) << c.name;
     }
+}
+
+// Dates repeat down a column and are tidied once each: every repeat, also
+// beyond the distinct texts remembered, is written as its first was.
+TEST(GridDates, RepeatedDatesAreAllTidied) {
+    std::vector<std::string> rows;
+    std::vector<std::string> expected;
+    char padded[16];
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int y = 2000; y < 2016; ++y) {
+            for (int m = 1; m <= 12; ++m) {
+                for (int d = 1; d <= 28; ++d) {
+                    rows.push_back(std::to_string(y) + "-" + std::to_string(m) + "-" + std::to_string(d));
+                    std::snprintf(padded, sizeof padded, "%04d-%02d-%02d", y, m, d);
+                    expected.emplace_back(padded);
+                    if (d % 7 == 0) {
+                        rows.emplace_back(pass == 0 ? "1900-01-01" : "1900-1-1");
+                        expected.emplace_back();
+                    }
+                }
+            }
+        }
+    }
+    auto g = makeGrid({"日期"}, rows);
+    clsGrid().mSetGridDate(g, "YYYY-MM-DD", "", "");
+    ASSERT_EQ(g.Rows(), static_cast<int>(rows.size()) + 1);
+    for (int r = 1; r < g.Rows(); ++r)
+        ASSERT_EQ(g.TextMatrix(r, 0), expected[static_cast<std::size_t>(r - 1)])
+            << "row " << r << ": " << rows[r - 1];
 }
 
 TEST(GridNames, ListMembershipIsExactAndTakesWildcardsLiterally) {
