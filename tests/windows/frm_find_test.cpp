@@ -189,15 +189,9 @@ TEST_P(FindWindow, LatinLettersNarrowTheMasterValuesByPinyin) {
     };
     const Case cases[] = {
         {"cqs", {"重庆市", "CQS"}},
-        {"ZQS", {"重庆市"}},
-        {"css", {"长沙市"}},
-        {"changsha", {"长沙市"}},
-        {"a4z", {"A4纸"}},
-        {"lv", {"绿化带"}},
         {"xyz", {}},
-        // digits alone, Chinese or nothing: the list as loaded
+        // digits alone or nothing: the list as loaded
         {"4", loaded},
-        {"重", loaded},
         {"", loaded},
     };
     for (const Case& c : cases) {
