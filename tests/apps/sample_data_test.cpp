@@ -25,6 +25,13 @@ TEST(SampleData, PalvoInitSampleWritesItOnceAndTheCliReadsIt) {
     auto count = [&](const std::string& sql) { return conn.Query(sql).at(0, 0).toInt64(); };
     EXPECT_EQ(count("select count(*) from 客户"), 60) << "the second run wrote nothing";
     EXPECT_EQ(count("select count(*) from 销售"), 300);
+    EXPECT_EQ(count("select count(*) from 销售查询"), 300) << "every sale joins its customer and goods";
+    EXPECT_EQ(count("select count(*) from 商品"), 12);
+    EXPECT_EQ(count("select count(*) from B_单位"), 4);
+    EXPECT_EQ(count("select count(*) from 客户 where 单位编号 not in (select 单位编号 from B_单位)"), 0);
+    EXPECT_EQ(count("select count(distinct 名称) from 客户"), 60) << "名称 is checked as unique by the form";
+    EXPECT_EQ(
+        count("select count(distinct 查询名) from 查询打印设置 where 用户名='张伟' and 表名='销售查询'"), 2);
     EXPECT_EQ(count("select count(*) from 更新表记录"), 1);
     EXPECT_EQ(count("select count(*) from 查询打印设置"), 17);
 

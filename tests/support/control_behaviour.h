@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "palvo/clsGrid.h"
 #include "palvo/controls.h"
 #include "palvo/data.h"
 #include "palvo/error.h"
@@ -468,38 +467,6 @@ TYPED_TEST_P(ControlBehaviour, HierarchicalGridLaysOutABoundRecordset) {
         << "the grid's own copy, nothing left over";
 }
 
-TYPED_TEST_P(ControlBehaviour, GridHelpersSortAndBandThroughThePort) {
-    FlexGrid& g = this->make.flexGrid(false);
-    g.Cols(2);
-    g.Rows(1);
-    g.TextMatrix(0, 1, "金额");
-    for (const char* r : {"a\t3", "b\t1", "c\t2", "d\t5", "e\t4"}) g.AddItem(r);
-    g.ColAlignment(1, 1);
-    clsGrid grid;
-    // The direction flag is per thread and flips on every call: sort twice, compare the two orders.
-    grid.mMsHorder(g, 1);
-    const std::vector<std::string> first = gridColumn(g, 1);
-    grid.mMsHorder(g, 1);
-    const std::vector<std::string> second = gridColumn(g, 1);
-    const std::vector<std::string> up{"金额", "1", "2", "3", "4", "5"};
-    const std::vector<std::string> down{"金额", "5", "4", "3", "2", "1"};
-    EXPECT_TRUE((first == up && second == down) || (first == down && second == up));
-    EXPECT_FALSE(g.AllowBigSelection());
-    EXPECT_EQ(g.ColAlignment(1), 9);
-    EXPECT_DOUBLE_EQ(grid.dGetColSum(g, "金额"), 15);
-
-    std::int32_t color = 0xC0FFC0;
-    grid.mSetGridRowColor(g, color);
-    EXPECT_EQ(g.Row(), 1) << "left on the first data row";
-    EXPECT_EQ(g.Col(), 1);
-    std::vector<std::int32_t> colours;
-    for (int r = 1; r < g.Rows(); ++r) {
-        g.Row(r);
-        colours.push_back(g.CellBackColor());
-    }
-    EXPECT_EQ(colours, (std::vector<std::int32_t>{0, color, 0, color, 0}));
-}
-
 REGISTER_TYPED_TEST_SUITE_P(
     ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits,
     TextBoxMaxLengthZeroIsNoLimitAndNegativesAndFocusWhenDisabledFail,
@@ -509,6 +476,6 @@ REGISTER_TYPED_TEST_SUITE_P(
     GridIndicesOutsideRaiseThePlatformNumbers, GridAddItemSplitsAtTabsAndInsertsAtTheIndex,
     GridCellColourFollowsTheCurrentCellAndClearEmptiesIt, GridWidthsAndAlignmentsReadBackAsSet,
     GridSortIsGenericNumbersAsNumbersTextsAsTexts, GridSortMovesWholeRowsWithColoursAndIsStable,
-    GridScrollsARowIntoView, HierarchicalGridLaysOutABoundRecordset, GridHelpersSortAndBandThroughThePort);
+    GridScrollsARowIntoView, HierarchicalGridLaysOutABoundRecordset);
 
 }  // namespace Palvo::testing
