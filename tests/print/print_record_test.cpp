@@ -293,30 +293,6 @@ TEST_F(PrintRecord, AnOffsetMovesEverythingPrintedAndOneMovingTheTableOffThePape
     EXPECT_EQ(testing::errorNumber([&] { printer->Offset(std::nan(""), 0); }), 380);
 }
 
-// A preview's printer only shows the job: the report names it after its title
-// as any job, and does not say the data went to the printer.
-class PreviewPrinter : public memory::RecordingPrinter {
-public:
-    using memory::RecordingPrinter::RecordingPrinter;
-    bool previewOnly() const override { return preview; }
-    bool preview = true;
-};
-
-TEST_F(PrintRecord, NamesTheJobAfterItsTitleAndSaysItWasSentOnlyWhenItWas) {
-    auto preview = std::make_shared<PreviewPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
-    ScopedPrinter guard(preview);
-    auto grid = makeGrid(3);
-    for (const bool shown : {true, false}) {
-        SCOPED_TRACE(shown ? "preview" : "printed");
-        preview->preview = shown;
-        box->clear();
-        print(grid);
-        EXPECT_EQ(preview->DocName(), "销售清单");
-        EXPECT_EQ(preview->jobs().size(), shown ? 1u : 2u);
-        EXPECT_EQ(box->messages().empty(), shown);
-    }
-}
-
 TEST_F(PrintRecord, PlacesEveryPartWhereTheLayoutSays) {
     auto grid = makeGrid(41);
     grid.TextMatrix(7, 1, "很长的货品名称");  // the widest text of column 1
