@@ -84,26 +84,20 @@ TEST_F(ReportFiles, RefusedOrFailedReportsExitWithOneAndChangeNothing) {
     fs::create_hard_link(db, dir / "hard.db");
     const std::string missing = (dir / "missing.db").string();
     struct Case {
-        std::string kind;
-        std::string out;
+        std::string kind, out;
         std::vector<std::string> more;
-        std::string database;
-        std::string says;
+        std::string database, says;
     };
     const std::string folder =
         "Path/File access error: cannot write " + (dir / "folder").string() + ": it is a folder";
     const std::string longTop =
-        "Unable to set the LeftHeader property of the PageSetup class: a header holds at most 255 "
-        "characters, "
-        "the top text makes it 317";
+        "Unable to set the LeftHeader property of the PageSetup class: a header holds "
+        "at most 255 characters, the top text makes it 317";
     const Case cases[] = {
         {"pdf", "r.pdf", {}, missing, "the database " + missing + " does not exist"},
-        {"xlsx", "r.xlsx", {}, missing, "the database " + missing + " does not exist"},
         {"pdf", "link.db", {}, "", "--out " + (dir / "link.db").string() + " is the database"},
         {"xlsx", "hard.db", {}, "", "--out " + (dir / "hard.db").string() + " is the database"},
         {"pdf", "folder", {}, "", folder},
-        {"xlsx", "folder", {}, "", folder},
-        {"pdf", "no/r.pdf", {}, "", "No such file or directory"},
         {"xlsx", "no/r.xlsx", {}, "", "No such file or directory"},
         {"xlsx", "r.xlsx", {"--top", std::string(300, 'x')}, "", longTop},
         {"xlsx", "r.xlsx", {"--bottom", std::string(300, 'x')}, "", "LeftFooter property"},
@@ -153,30 +147,29 @@ TEST_F(ReportFiles, OnAFullDiskTheReportFailsAndTheOlderFileStays) {
     if (unshare.empty())
         GTEST_SKIP() << "no mount namespace with a tmpfs may be made here (needs unshare and mount)";
     fs::create_directories(dir / "small");
-    for (const std::string kind : {"pdf", "xlsx"}) {
-        SCOPED_TRACE(kind);
-        // 16 KB left on a small file system that holds the older report
-        const std::string script =
-            "set -e; M=\"$D/small\"; mount -t tmpfs -o size=1m tmpfs \"$M\"; cp -p \"$D/r.$K\" \"$M/r.$K\"; "
-            "bs=$(stat -f -c %S \"$M\"); free=$(stat -f -c %a \"$M\"); "
-            "dd if=/dev/zero of=\"$M/fill\" bs=$bs count=$((free - 16384 / bs)) 2>/dev/null; set +e; "
-            "\"$P\" report $K --db \"$D/t.db\" --title T --out \"$M/r.$K\" 'select * from s' 2>\"$D/err\"; "
-            "echo $? >\"$D/status\"; cp -p \"$M/r.$K\" \"$D/after.$K\"; ls -A \"$M\" >\"$D/listing\"";
-        std::string quoted;
-        for (char ch : script) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-        ASSERT_EQ(std::system(("D='" + dir.string() + "' K=" + kind + " P='" + PALVO_TOOL + "' " + unshare +
-                               " sh -c '" + quoted + "'")
-                                  .c_str()),
-                  0);
-        EXPECT_EQ(readFile(dir / "status"), "1\n");
-        const std::string err = readFile(dir / "err");
-        EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
-        EXPECT_EQ(err.find("数据已送至打印机"), std::string::npos) << err;
-        EXPECT_EQ(readFile(dir / ("after." + kind)), readFile(dir / ("r." + kind)))
-            << "the older report, byte for byte";
-        EXPECT_EQ(modeOf(dir / ("after." + kind)), 0640u);
-        EXPECT_EQ(readFile(dir / "listing"), "fill\nr." + kind + "\n") << "no temporary file is left";
-    }
+    // the PDF's failed write is QtPrinter.AnAbandonedJobLeavesNoFileAndAnOlderOneUntouched's
+    const std::string kind = "xlsx";
+    // 16 KB left on a small file system that holds the older report
+    const std::string script =
+        "set -e; M=\"$D/small\"; mount -t tmpfs -o size=1m tmpfs \"$M\"; cp -p \"$D/r.$K\" \"$M/r.$K\"; "
+        "bs=$(stat -f -c %S \"$M\"); free=$(stat -f -c %a \"$M\"); "
+        "dd if=/dev/zero of=\"$M/fill\" bs=$bs count=$((free - 16384 / bs)) 2>/dev/null; set +e; "
+        "\"$P\" report $K --db \"$D/t.db\" --title T --out \"$M/r.$K\" 'select * from s' 2>\"$D/err\"; "
+        "echo $? >\"$D/status\"; cp -p \"$M/r.$K\" \"$D/after.$K\"; ls -A \"$M\" >\"$D/listing\"";
+    std::string quoted;
+    for (char ch : script) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    ASSERT_EQ(std::system(("D='" + dir.string() + "' K=" + kind + " P='" + PALVO_TOOL + "' " + unshare +
+                           " sh -c '" + quoted + "'")
+                              .c_str()),
+              0);
+    EXPECT_EQ(readFile(dir / "status"), "1\n");
+    const std::string err = readFile(dir / "err");
+    EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
+    EXPECT_EQ(err.find("数据已送至打印机"), std::string::npos) << err;
+    EXPECT_EQ(readFile(dir / ("after." + kind)), readFile(dir / ("r." + kind)))
+        << "the older report, byte for byte";
+    EXPECT_EQ(modeOf(dir / ("after." + kind)), 0640u);
+    EXPECT_EQ(readFile(dir / "listing"), "fill\nr." + kind + "\n") << "no temporary file is left";
 }
 
 // Starts the tool on a large report and sends it `signal` as soon as its

@@ -22,6 +22,20 @@ inline std::string commandOutput(const std::string& command) {
 
 inline bool havePdfToText() { return !commandOutput("command -v pdftotext").empty(); }
 
+/// What pdfinfo gives for `field` ("Pages", "Page size", "Title"): the rest of its line.
+inline std::string pdfInfo(const std::string& pdf, const std::string& field) {
+    const std::string info = "\n" + commandOutput("pdfinfo -enc UTF-8 '" + pdf + "' 2>/dev/null");
+    auto at = info.find("\n" + field + ":");
+    if (at == std::string::npos) return "";
+    at = info.find_first_not_of(' ', at + field.size() + 2);
+    return info.substr(at, info.find('\n', at) - at);
+}
+
+inline int pdfPages(const std::string& pdf) {
+    const std::string pages = pdfInfo(pdf, "Pages");
+    return pages.empty() ? -1 : std::stoi(pages);
+}
+
 /// pdftotext's text of page `page` (every page when 0), in reading order or, with
 /// `layout`, as the lines stand on the page; `options` more of pdftotext's.
 inline std::string pdfText(const std::string& pdf, int page = 0, bool layout = false,

@@ -35,12 +35,6 @@ inline memory::FlexGrid salesGrid(int dataRows) {
     return g;
 }
 
-inline int pdfPages(const std::filesystem::path& pdf) {
-    const std::string info = commandOutput("pdfinfo '" + pdf.string() + "'");
-    const auto at = info.find("Pages:");
-    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
-}
-
 // A host's QPrinter writing a PDF file.
 inline void toPdf(QPrinter& target, const std::filesystem::path& pdf) {
     target.setOutputFormat(QPrinter::PdfFormat);
