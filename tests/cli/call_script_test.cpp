@@ -43,35 +43,6 @@ TEST_F(CallScript, ThePickerAndTheConditionFinderReturnWhatTheScriptChose) {
     EXPECT_EQ(r.out, " where ( 名称 Like  '%O''Neil%' )\n");
 }
 
-TEST_F(CallScript, ThePrintSettingsDialogSavesWhatTheScriptChose) {
-    sample();
-    // hide every column, show 名称 again, sort on it descending, save
-    auto r = palvo({"call", "--db", db, "--script",
-                    script("click Command6\nselect List1 1\nclick Command1\nclick Command12\nclick cmdAsc\n"
-                           "click Command7\n"),
-                    "clsSearch.sPrintSet", "客户", "王's 月报", "普通查询"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "\n");
-    EXPECT_EQ(r.err, "");
-    r = palvo({"call", "--db", db, "clsDatabase.sGetField", "客户", "普通查询", "王's 月报", "排序"});
-    EXPECT_EQ(r.out, "名称 desc\n") << r.err;
-    r = palvo({"call", "--db", db, "clsDatabase.sGetField", "客户", "普通查询", "王's 月报"});
-    EXPECT_EQ(r.out, "名称\n") << r.err;
-}
-
-TEST_F(CallScript, TheCustomQueryDialogSavesTheConditionTheScriptEdited) {
-    sample();
-    auto r =
-        palvo({"call", "--db", db, "--script",
-               script("grid MS 1 2 = 名称\ngrid MS 1 3 =  包含 \ngrid MS 1 4 = O'Neil\nclick Command7\n"),
-               "clsSearch.sPrintSet_Zdy", "客户", "月报", "自定义查询"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    r = palvo(
-        {"call", "--db", db, "clsDatabase.sGetFieldValue", "查询打印设置", "查询条件", "查询名", "月报"});
-    EXPECT_EQ(r.out, "名称 like '%O''Neil%'\n") << r.err;
-}
-
 TEST_F(CallScript, WithoutAScriptAWindowClosesAtOnce) {
     auto r = palvo({"call", "clsForm.mSubMsg", "保存失败"});
     EXPECT_EQ(r.status, 0) << r.err;
