@@ -150,14 +150,6 @@ TEST_F(CallCommand, SetsUpTheSessionFromTheOptions) {
     EXPECT_EQ(session().oConn, nullptr);  // released when the call is done
 }
 
-TEST_F(CallCommand, ConnectTestOpensAConnectionOfItsOwnThroughOdbc) {
-    // "driver={sql server}" goes to FreeTDS; nothing listens on port 1 here
-    auto r = palvo({"call", "clsDatabase.bConnect_Test", "127.0.0.1,1", "sa", "x", "master", "True", "5"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "False\n");
-    EXPECT_EQ(session().oConn, nullptr);
-}
-
 // A driver registered under FreeTDS's name that this machine can reach: the
 // SQLite ODBC driver, which opens the file named by "database". The driver
 // manager keeps what it read of odbcinst.ini for the life of the process, so
