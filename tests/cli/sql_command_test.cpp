@@ -75,16 +75,6 @@ TEST(SqlOutput, EscapesEveryCharacterThatCouldEndAFieldOrALine) {
     }
 }
 
-TEST_F(SqlCommand, ErrorsGoToStandardErrorWithStatusOne) {
-    for (const auto& [statement, says] : {std::pair{"select * from 没有的表", "没有的表"},
-                                          std::pair{"select top 10 percent * from t", "PERCENT"}}) {
-        const auto r = sql(statement);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
-    }
-}
-
 TEST(SqlUsage, BadCommandLinesExitWithTwo) {
     const std::vector<std::vector<std::string>> bad = {
         {},
