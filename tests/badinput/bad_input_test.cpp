@@ -19,6 +19,7 @@
 #include "palvo/memory/window_host.h"
 #include "palvo/msgbox.h"
 #include "palvo/window.h"
+#include "src/dispatch/dispatch.h"
 #include "src/query/condition_editor.h"
 #include "support/sqlite_fixture.h"
 
@@ -127,33 +128,28 @@ TEST_F(BadInput, InvalidUtf8InEveryTextOfEveryLateBoundMethod) {
     // no script: every window closes as soon as it is shown
     const auto previous = installWindowHost(std::make_shared<memory::WindowHost>());
     int calls = 0;
-    for (const std::string& signature : lateBoundSignatures()) {
-        const std::string cls = signature.substr(0, signature.find('.'));
-        const std::string method = signature.substr(cls.size() + 1, signature.find('(') - cls.size() - 1);
-        if (method == "bConnect_Test") continue;  // reaches for a server over the network
-        // the parameters: "[ByRef ]name As Type" or "[...]" for an optional one
-        std::vector<std::string> types;
-        const std::string params =
-            signature.substr(signature.find('(') + 1, signature.rfind(')') - signature.find('(') - 1);
-        for (std::size_t at = 0; (at = params.find(" As ", at)) != std::string::npos; at += 4) {
-            const std::size_t end = params.find_first_of(" ,]", at + 4);
-            types.push_back(params.substr(at + 4, end - at - 4));
-        }
-        std::vector<std::optional<std::string>> sound;
-        for (const std::string& type : types)
-            sound.emplace_back(type == "String" ? "客户" : type == "Boolean" ? "False" : "1");
-        for (std::size_t p = 0; p < types.size(); ++p) {
-            if (types[p] != "String") continue;
-            for (const std::string& text : malformed) {
-                auto args = sound;
-                args[p] = text;
-                ++calls;
-                try {
-                    callByName(cls, method, args);
-                } catch (const Error& e) {
-                    EXPECT_FALSE(e.description().empty()) << signature;
-                } catch (const std::exception& e) {
-                    ADD_FAILURE() << signature << " argument " << p << ": " << e.what();
+    for (const auto* table : dispatch::classTables()) {
+        for (const auto& m : table->methods) {
+            if (m.name == std::string("bConnect_Test")) continue;  // reaches for a server over the network
+            std::vector<std::optional<std::string>> sound;
+            for (const auto& param : m.params)
+                sound.emplace_back(param.type == dispatch::Type::Text      ? "客户"
+                                   : param.type == dispatch::Type::Boolean ? "False"
+                                                                           : "1");
+            for (std::size_t p = 0; p < m.params.size(); ++p) {
+                if (m.params[p].type != dispatch::Type::Text) continue;
+                for (const std::string& text : malformed) {
+                    auto args = sound;
+                    args[p] = text;
+                    ++calls;
+                    try {
+                        callByName(table->name, m.name, args);
+                    } catch (const Error& e) {
+                        EXPECT_FALSE(e.description().empty()) << table->name << "." << m.name;
+                    } catch (const std::exception& e) {
+                        ADD_FAILURE()
+                            << table->name << "." << m.name << " argument " << p << ": " << e.what();
+                    }
                 }
             }
         }

@@ -15,10 +15,12 @@ protected:
     clsForm form;
 };
 
-TEST_F(SessionDefaults, InitVarFillsTheOptionalDefaults) {
-    form.mInit_Var("00", "总公司", "01", "财务部", nullptr, "icon.ico");
+// A second call replaces every field, those it leaves out with their defaults.
+TEST_F(SessionDefaults, InitVarSetsEveryFieldFillingTheOptionalDefaults) {
+    form.mInit_Var("00", "总公司", "01", "财务部", nullptr, "a", 10, "标题", "李四", "甲", "乙", "丙", "丁");
+    form.mInit_Var("02", "二分", "03", "仓库", nullptr, "icon.ico");
     const auto& s = session();
-    EXPECT_EQ(s.Dwbh, "00");
+    EXPECT_EQ(s.Dwbh, "02");
     EXPECT_EQ(s.sIconPath, "icon.ico");
     EXPECT_EQ(s.lSelectTop, 50);
     EXPECT_EQ(s.sMsg, "Vantrel提示");
@@ -27,17 +29,6 @@ TEST_F(SessionDefaults, InitVarFillsTheOptionalDefaults) {
     EXPECT_EQ(s.sConstStrLr, "录入");
     EXPECT_EQ(s.sConstStrZdy, "自定义查询");
     EXPECT_EQ(s.sForTypeText, "请输入或选择查询类型");
-}
-
-TEST_F(SessionDefaults, SecondInitVarReplacesEveryField) {
-    form.mInit_Var("00", "总公司", "01", "财务部", nullptr, "a", 10, "标题", "李四", "甲", "乙", "丙", "丁");
-    form.mInit_Var("02", "二分", "03", "仓库", nullptr, "b");
-    const auto& s = session();
-    EXPECT_EQ(s.Dwbh, "02");
-    EXPECT_EQ(s.lSelectTop, 50);
-    EXPECT_EQ(s.sMsg, "Vantrel提示");
-    EXPECT_EQ(s.sUser, "");
-    EXPECT_EQ(s.sConstStrZdy, "自定义查询");
 }
 
 TEST_F(SessionDefaults, InitFormDefaultsAndUntouchedThreads) {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
-#include <iterator>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -28,14 +28,10 @@ TEST(Value, TextFormsAreWhatAUserSees) {
         Value v;
         const char* text;
     } cases[] = {
-        {Value(7.5), "7.5"},
         {Value(12.0), "12"},
-        {Value(1.1), "1.1"},
         {Value(0.1 + 0.2), "0.3"},
         {Value(-3), "-3"},
         {Value(1e15), "1E+15"},
-        {Value(123456789012345.0), "123456789012345"},
-        {Value(0.0001), "0.0001"},
         {Value(0.00001), "1E-05"},
         {Value(-2.5e-300), "-2.5E-300"},
         {Value(1.0 / 3), "0.333333333333333"},
@@ -52,7 +48,6 @@ TEST(Value, TextFormsAreWhatAUserSees) {
         {Value(Decimal{".05"}), "0.05"},
         {Value(Decimal{"+007.10"}), "7.1"},
         {Value(Decimal{"-0.00"}), "0"},
-        {Value(Decimal{"0"}), "0"},
         {Value(Decimal{"100"}), "100"},
         {Value(Decimal{"1.50E+10"}), "1.50E+10"},
         {Value(DateTime{2004, 1, 31, 0, 0, 0, 0}), "2004-01-31"},
@@ -73,30 +68,21 @@ TEST(Value, NumbersFromTextAndTheirFailures) {
     EXPECT_EQ(Value(Decimal{"2.50"}).toInt64(), 2);  // a fraction still rounds half to even
     EXPECT_EQ(Value(Decimal{"-.5"}).toInt64(), 0);
     EXPECT_THROW((void)Value(Decimal{"9223372036854775808"}).toInt64(), Error);
-    try {
-        (void)Value("12abc").toDouble();
-        FAIL() << "expected a type mismatch";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), 13);
-    }
+    // the error's number is IsNumeric.NumbersAndTheirConversionErrors'
+    EXPECT_THROW((void)Value("12abc").toDouble(), Error);
     EXPECT_THROW((void)Value("").toDouble(), Error);
 }
 
-TEST(DateTime, ParsesOnlyRealDates) {
-    EXPECT_TRUE(DateTime::parse("2004-2-29").has_value());
-    EXPECT_FALSE(DateTime::parse("2003-2-29").has_value());
-    EXPECT_FALSE(DateTime::parse("2004-1-32").has_value());
+// Which texts are dates is Dates.TestAndParse's (isDate reads through DateTime::parse).
+TEST(DateTime, ParsesMillisecondsAndWritesIso) {
     auto d = DateTime::parse("2004/01/31 08:05:09.5");
     ASSERT_TRUE(d);
     EXPECT_EQ(d->millisecond, 500);
     EXPECT_EQ(d->toIso(), "2004-01-31 08:05:09.500");
     EXPECT_EQ((DateTime{987, 3, 4}).toIso(), "0987-03-04 00:00:00.000");
-    EXPECT_FALSE(DateTime::parse("2004-01-31x").has_value());
 }
 
 TEST(DateTime, SerialNumberMatchesTheHostPlatform) {
-    EXPECT_DOUBLE_EQ(Value(DateTime{1899, 12, 30}).toDouble(), 0.0);
-    EXPECT_DOUBLE_EQ(Value(DateTime{2000, 1, 1}).toDouble(), 36526.0);
     EXPECT_DOUBLE_EQ(Value(DateTime{2000, 1, 1, 12}).toDouble(), 36526.5);
 }
 
@@ -108,31 +94,15 @@ namespace {
 
 // Every double shows the digits the platform's fifteen-digit form gives.
 TEST(FormatNumber, AgreesWithFifteenSignificantDigitsEverywhere) {
-    const double samples[] = {1,
-                              -1,
-                              10,
-                              100,
-                              1000,
-                              123456789012345.0,
-                              1e15,
-                              1e16,
-                              1.5e15,
-                              0.1,
-                              0.2 + 0.1,
-                              1.0 / 3,
-                              2.0 / 3,
-                              0.0001,
-                              0.00001,
-                              1.25e-7,
-                              -9.87654321e-300,
-                              1.7976931348623157e308,
-                              4.9e-324,
-                              12.25,
-                              3.5,
-                              99999999999999.9,
-                              999999999999999.0,
-                              0.000123456789012345678};
-    std::vector<double> all(std::begin(samples), std::end(samples));
+    // edges and well-known values (0.1 + 0.2, a third, the largest and the least double), read as literals
+    std::vector<double> all;
+    const char* edges =
+        "1 -1 10 100 1000 123456789012345 1e15 1e16 1.5e15 0.1 0.30000000000000004 0.3333333333333333 "
+        "0.6666666666666666 0.0001 0.00001 1.25e-7 -9.87654321e-300 1.7976931348623157e308 4.9e-324 12.25 "
+        "3.5 99999999999999.9 999999999999999 0.000123456789012345678 0.00011 0.000099 999999999999999.9 "
+        "99999999999999.99 1.0000000000000002 123456.78901234567";
+    for (char* end = nullptr; *edges; edges = end) all.push_back(std::strtod(edges, &end));
+    ASSERT_EQ(all.size(), 30u);
     // values of every magnitude the platform writes either way, with short and long digit runs
     unsigned seed = 7;
     for (int k = -7; k <= 17; ++k) {
@@ -151,10 +121,6 @@ TEST(FormatNumber, AgreesWithFifteenSignificantDigitsEverywhere) {
             all.push_back(static_cast<double>(x) / std::pow(10.0, k));
             all.push_back(-static_cast<double>(x + 1) / std::pow(10.0, k));
         }
-    }
-    for (double d : {0.0001, 0.00011, 0.000099, 999999999999999.9, 999999999999999.0, 99999999999999.99,
-                     0.30000000000000004, 1.0000000000000002, 123456.78901234567}) {
-        all.push_back(d);
     }
     for (double d : all) {
         char buf[64];

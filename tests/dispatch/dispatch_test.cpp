@@ -17,7 +17,6 @@ namespace {
 
 using Args = std::vector<std::optional<std::string>>;
 
-using testing::errorDescription;
 using testing::errorNumber;
 
 TEST(CallByName, FindsClassAndMethodWithoutRegardToCase) {
@@ -49,10 +48,6 @@ TEST(CallByName, UnknownNamesAndWrongArgumentCountsRaiseThePlatformErrors) {
         EXPECT_EQ(errorNumber([&] { callByName(c.cls, c.method, c.args); }), c.number)
             << c.cls << "." << c.method;
     }
-    EXPECT_NE(errorDescription([] {
-                  callByName("clsIp", "Nope", {});
-              }).find("Object doesn't support this property or method"),
-              std::string::npos);
 }
 
 TEST(Convert, TextArgumentsBecomeTheParameterTypes) {
@@ -105,8 +100,6 @@ TEST(Convert, BadTextIsATypeMismatchAndTooLargeANumberAnOverflow) {
     for (const auto& c : cases) {
         EXPECT_EQ(errorNumber([&] { dispatch::convert(c.text, c.type, "lenId"); }), c.number) << c.text;
     }
-    EXPECT_NE(errorDescription([] { dispatch::convert("abc", Type::Int16, "lenId"); }).find("lenId"),
-              std::string::npos);
 }
 
 // A method that changes some of its by-reference arguments.

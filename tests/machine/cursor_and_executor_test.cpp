@@ -90,34 +90,6 @@ TEST_F(ClsElseTest, UsesTheInstalledCursorAndDoesNothingWithoutOne) {
     EXPECT_EQ(e.lSreenCoordinate(), (POINTAPI{12, 34}));
 }
 
-class RecordingExecutor : public LineExecutor {
-public:
-    bool executeLine(const std::string& code, bool checkOnly, std::string& message) override {
-        lastCode = code;
-        lastCheckOnly = checkOnly;
-        message = "recorded";
-        return code != "bad";
-    }
-    std::string lastCode;
-    bool lastCheckOnly = true;
-};
-
-TEST_F(ClsElseTest, ExecuteCodeHandsTheLineAndModeToTheExecutor) {
-    auto executor = std::make_shared<RecordingExecutor>();
-    installLineExecutor(executor);
-    clsElse e;
-    std::string code = "x = 1";
-    EXPECT_TRUE(e.bExecuteCode(code));
-    EXPECT_FALSE(executor->lastCheckOnly);  // omitted: execute
-    bool check = true;
-    EXPECT_TRUE(e.bExecuteCode(code, check));
-    EXPECT_TRUE(executor->lastCheckOnly);
-    EXPECT_EQ(executor->lastCode, "x = 1");
-    code = "bad";
-    EXPECT_FALSE(e.bExecuteCode(code));
-    EXPECT_EQ(code, "bad");
-}
-
 TEST_F(ClsElseTest, ExecuteCodeWithoutAnExecutorFailsWithAClearError) {
     std::string code = "x = 1";
     try {
