@@ -53,8 +53,6 @@ TEST_F(Statements, NumbersAreWrittenAsTheNumberReadFromTheText) {
                                   {" 12 ", "12"},
                                   {"7.50", "7.5"},
                                   {"0 or 1=1", "0"},
-                                  {"1;delete from t", "1"},
-                                  {"3--", "3"},
                                   {"2024010100000124", "2024010100000124"}};
     memory::FlexGrid grid;
     grid.Cols(1);
