@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "forms/forms_fixture.h"
-#include "palvo/memory/grid.h"
 
 namespace Palvo {
 namespace {
@@ -86,16 +85,6 @@ protected:
         return out;
     }
 
-    // A one-column grid whose row 1, the current row, holds key text.
-    static memory::FlexGrid keyGrid(const std::string& text) {
-        memory::FlexGrid grid;
-        grid.Cols(1);
-        grid.Rows(2);
-        grid.TextMatrix(0, 0, "编码");
-        grid.TextMatrix(1, 0, text);
-        grid.Row(1);
-        return grid;
-    }
     std::string insertSql(memory::Form& frm) {
         return "insert into 单据 (" + form.sGetAddNewStr(frm, types, "FIELD") + ") values (" +
                form.sGetAddNewStr(frm, types, "VALUE") + ")";
@@ -151,7 +140,7 @@ TEST_F(HostileValues, AnUpdateByTheLoadedKeyAndKeyConditionsFromTheFormTouchOnly
 TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
     memory::Form frm = docForm("", "", "");
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
-        memory::FlexGrid grid = keyGrid(kTexts[i]);
+        memory::FlexGrid grid = testing::gridOf({"编码"}, {{kTexts[i]}});
         EXPECT_EQ(run("delete from 单据 where " + form.sGetKeyfromFlxRow(frm, grid, types, "0,")), 1)
             << kTexts[i];
         Table deleted = before;
@@ -234,7 +223,7 @@ TEST_F(HostileValues, ANulInATextRefusesTheWholeStatementOnTheEmbeddedDatabase) 
     before = table();
     memory::Form frm = docForm(nul, "200", nul);
     const std::vector<std::string> loaded{nul, "200", "x"};
-    memory::FlexGrid grid = keyGrid(nul);
+    memory::FlexGrid grid = testing::gridOf({"编码"}, {{nul}});
     const std::vector<std::string> statements{
         insertSql(frm),
         "update 单据 set " + form.sGetUpdateStr(frm, loaded, types).substr(1) + " where 单号=200",
