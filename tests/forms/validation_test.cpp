@@ -83,6 +83,7 @@ TEST_F(Validation, EachBoxRuleAndTheBoxItMarks) {
     }
 }
 
+// Which boxes a not-check list names (digits before a comma, "13," naming 3 too): FieldConventions.
 TEST_F(Validation, OptionalAndExemptBoxesPassEmpty) {
     frm->text(4).Text("");  // optional number
     frm->text(7).Text("");  // optional lookup: not looked up
@@ -104,19 +105,6 @@ TEST_F(Validation, LengthAppliesToDisabledAndExemptBoxesButNeverToDates) {
     makeForm();
     frm->text(5).Text("2004-01-07 12:00:00");  // longer than 16 bytes
     EXPECT_EQ(check(), "");
-}
-
-TEST_F(Validation, NotCheckMatchesTheDigitsBeforeAComma) {
-    std::vector<memory::FieldDef> fields(14, {"2名", "", "x"});
-    memory::Form wide("frm", fields);
-    wide.text(3).Text("");
-    wide.text(13).Text("");
-    std::vector<std::string> t(14, "1");
-    std::vector<std::int16_t> l(14, 10);
-    EXPECT_EQ(form.sCheckData(wide, t, l, "0,", "", "订单", {}, false, "13,", false), "");
-    EXPECT_EQ(form.sCheckData(wide, t, l, "0,", "", "订单", {}, false, "", false),
-              "此处不能为空，请填入文本！");
-    EXPECT_EQ(wide.focused(), &wide.text(3));
 }
 
 TEST_F(Validation, ATagWithoutACodeDigitFailsOnlyWhereItIsConverted) {
