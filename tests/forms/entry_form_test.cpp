@@ -51,7 +51,7 @@ TEST_F(EntryForm, NewSaleIsValidatedInsertedAndAMasterKeyChangeCascades) {
     EXPECT_EQ(scalar("select 主表 + ',' + 主表字段 + ',' + 附表 + ',' + 附表字段 from 更新表记录"),
               "客户,客户编号,销售,客户编号");
 
-    // a new record: each broken rule in turn, then a valid one
+    // a new record: the rules that read the lengths or the database, then a valid one
     form.mAddNew(sales);
     EXPECT_EQ(sales.focused(), &sales.text(1));
     const std::string key = "1,2,";
@@ -67,9 +67,6 @@ TEST_F(EntryForm, NewSaleIsValidatedInsertedAndAMasterKeyChangeCascades) {
     const std::vector<Case> cases{
         {{"C002", "垫圈", "3", "2004-02-01", "F002", "备注写得太长了超过了二十个字节"},
          "此处文本超出数据库中字段长度！"},
-        {{"C002", "", "3", "2004-02-01", "F002", ""}, "此处不能为空，请填入文本！"},
-        {{"C002", "垫圈", "三", "2004-02-01", "F002", ""}, "请填入数值！"},
-        {{"C002", "垫圈", "3", "2004-02-30", "F002", ""}, "日期格式错误,正确格式为 1900-01-01 ！"},
         {{"C404", "垫圈", "3", "2004-02-01", "F002", ""}, "字段 客户编号 的值在基础表中不存在！"},
         {{"C002", "垫圈", "3", "2004-02-01", "F001", ""}, "发票号='F001'的记录已经存在，不能重复添加！"},
         {{"C001", "螺丝", "3", "2004-02-01", "F002", ""},

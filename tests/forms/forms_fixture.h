@@ -9,11 +9,27 @@
 #include "forms/counting_connection.h"
 #include "palvo/clsForm.h"
 #include "palvo/memory/form.h"
+#include "palvo/memory/grid.h"
 #include "src/data/host_tables.h"
 #include "support/errors.h"
 #include "support/sqlite_fixture.h"
 
 namespace Palvo::testing {
+
+// A grid of headings and rows of cells below them, the last row current.
+inline memory::FlexGrid gridOf(const std::vector<std::string>& headings,
+                               const std::vector<std::vector<std::string>>& rows) {
+    memory::FlexGrid grid;
+    grid.Cols(static_cast<int>(headings.size()));
+    grid.Rows(static_cast<int>(rows.size()) + 1);
+    for (std::size_t c = 0; c < headings.size(); ++c) grid.TextMatrix(0, static_cast<int>(c), headings[c]);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < rows[r].size(); ++c)
+            grid.TextMatrix(static_cast<int>(r + 1), static_cast<int>(c), rows[r][c]);
+    }
+    grid.Row(static_cast<int>(rows.size()));
+    return grid;
+}
 
 class FormsTest : public SessionTest {
 protected:

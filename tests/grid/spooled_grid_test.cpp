@@ -71,7 +71,6 @@ TEST_F(Spooled, FillsAsSFillTableFillsAMemoryGrid) {
         bool controlSize, backwards;
     };
     const Case cases[] = {
-        {"select * from 货物", false, false},
         {"select * from 货物", false, true},
         {"select * from 货物", true, false},
         {"select 名称, 日期 from 货物 order by 名称 desc", true, false},

@@ -32,26 +32,26 @@ protected:
     clsSearch search;
 };
 
-TEST_F(QueryCombos, HeadUnitSeesEveryUnit) {
+// The head unit (00) sees every unit, another only itself (the fixture's 01 一分公司): "entry:item data".
+TEST_F(QueryCombos, UnitsOneSees) {
     units();
-    session().Dwbh = "00";
-    session().DwMc = "总公司";
-    EXPECT_EQ(search.sInitComboDw(frm, cmb), "");
-    ASSERT_EQ(cmb.ListCount(), 4);
-    EXPECT_EQ(cmb.List(0), "全部");
-    EXPECT_EQ(cmb.ItemData(0), -1);
-    EXPECT_EQ(cmb.List(2), "一分公司");
-    EXPECT_EQ(cmb.ItemData(2), 1);
-    EXPECT_EQ(cmb.Text(), "总公司");
+    struct Case {
+        const char *code, *name;
+        std::vector<std::string> entries;
+    } cases[] = {{"00", "总公司", {"全部:-1", "总公司:0", "一分公司:1", "二分公司:2"}},
+                 {"01", "一分公司", {"一分公司:1"}}};
+    for (const Case& c : cases) {
+        session().Dwbh = c.code;
+        session().DwMc = c.name;
+        memory::ComboBox units;
+        EXPECT_EQ(search.sInitComboDw(frm, units), "");
+        std::vector<std::string> entries;
+        for (int i = 0; i < units.ListCount(); ++i)
+            entries.push_back(units.List(i) + ":" + std::to_string(units.ItemData(i)));
+        EXPECT_EQ(entries, c.entries) << c.code;
+        EXPECT_EQ(units.Text(), c.name);
+    }
     EXPECT_TRUE(box->messages().empty());
-}
-
-TEST_F(QueryCombos, OtherUnitSeesOnlyItself) {
-    units();
-    EXPECT_EQ(search.sInitComboDw(frm, cmb), "");  // the fixture's unit is 01 一分公司
-    ASSERT_EQ(cmb.ListCount(), 1);
-    EXPECT_EQ(cmb.ItemData(0), 1);
-    EXPECT_EQ(cmb.Text(), "一分公司");
 }
 
 TEST_F(QueryCombos, EmptyUnitTableIsANoticeAndANonNumericCodeIsQuiet) {
@@ -84,12 +84,9 @@ TEST_F(QueryCombos, DateColumnsOfATable) {
 
 TEST_F(QueryCombos, SavedQueryNamesAndTheDefaultCategory) {
     exec(
-        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-         "values ('销售','a',1,1,'普通查询','月报','张三')",
-         "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-         "values ('销售','b',1,2,'普通查询','月报','张三')",
-         "insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) "
-         "values ('销售','a',1,1,'普通查询','别人的','李四')"});
+        {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) values "
+         "('销售','a',1,1,'普通查询','月报','张三'), ('销售','b',1,2,'普通查询','月报','张三'), "
+         "('销售','a',1,1,'普通查询','别人的','李四')"});
     std::string category;
     search.mInitComboType(frm, cmb, "销售", category);
     EXPECT_EQ(category, "普通查询");
