@@ -111,14 +111,16 @@ TEST(GridSum, UnknownCaptionsAndOverflowsRaise) {
     }
 }
 
-// The sorted column's look: ControlBehaviour.GridHelpersSortAndBandThroughThePort.
 TEST(GridSort, DirectionFlipsOnEveryCallOfTheThreadWhateverTheGrid) {
     std::thread([] {
         clsGrid grid;
         auto a = makeGrid({"k", "n"}, {"x\t2", "y\t10", "z\t1"});
         auto b = makeGrid({"k"}, {"p", "q"});
+        a.ColAlignment(1, 1);
         grid.mMsHorder(a, 1);
         EXPECT_EQ(column(a, 1), (std::vector<std::string>{"n", "1", "2", "10"}));
+        EXPECT_EQ(a.ColAlignment(1), 9);
+        EXPECT_FALSE(a.AllowBigSelection());
         EXPECT_EQ(a.Col(), 1);
         grid.mMsHorder(a, 1);
         EXPECT_EQ(column(a, 1), (std::vector<std::string>{"n", "10", "2", "1"}));
@@ -175,6 +177,8 @@ TEST(GridLook, BandsColourEvenRowsRightOfTheFixedColumns) {
     }
     EXPECT_EQ(g.ColAlignment(0), 1);
     EXPECT_EQ(g.ColAlignment(2), 1);
+    EXPECT_EQ(g.Row(), 1);
+    EXPECT_EQ(g.Col(), 1);
 }
 
 struct DateCase {
