@@ -181,8 +181,7 @@ TEST_F(StoredValues, SixteenDigitKeysStayExactThroughInsertReadAndMax) {
     conn.Execute("insert into T values (2024010100000124, 2024010100000124, 2024010100000124)");
     conn.Execute("insert into T values (2024010100000099, 2024010100000099, 2024010100000099.5)");
     auto t = conn.Query("select b, d, w from T order by b desc");
-    EXPECT_EQ(t.at(0, 0), Value(2024010100000124LL));
-    EXPECT_EQ(t.at(0, 1), Value(Decimal{"2024010100000124"}));
+    // b and d read back whole: DataAccess.BigintsAndWholeDecimalsStayExactBeyondFifteenDigits
     EXPECT_EQ(t.at(0, 2), Value(Decimal{"2024010100000124.00"}));
     EXPECT_EQ(t.at(1, 2), Value(Decimal{"2024010100000099.50"}));
     EXPECT_EQ(one("select max(b) from T"), Value(2024010100000124LL));
@@ -239,19 +238,6 @@ TEST_F(StoredValues, BlanksBeyondTheLengthAreDroppedAndLongTextTypesAreFree) {
     EXPECT_EQ(t.at(0, 1).toText(), "中 ");
     EXPECT_EQ(t.at(0, 2).toText(), "long long long");
     EXPECT_EQ(failure("insert into T (v) values (' a b')").second, 8152);  // only trailing blanks go
-}
-
-TEST_F(StoredValues, ChecksApplyToParametersAndToAColumnAddedLater) {
-    conn.Execute("create table T (v varchar(2))");
-    EXPECT_THROW(conn.ExecuteWith("insert into T values (?)", {Value("abc")}), Palvo::Error);
-    conn.Execute("alter table T add n smallint");
-    conn.Execute("alter table T add d decimal(4,1)");
-    EXPECT_EQ(failure("insert into T (n) values (40000)").second, 220);
-    EXPECT_EQ(failure("insert into T (d) values (1000)").second, 8115);
-    conn.Execute("insert into T (v, n, d) values ('ab', 7, 1.25)");
-    auto t = conn.Query("select v, n, d from T");
-    ASSERT_EQ(t.rowCount(), 1u);
-    EXPECT_EQ(t.at(0, 2), Value(Decimal{"1.3"}));
 }
 
 TEST_F(StoredValues, DateColumnsAreDateTimesInTheMetadataAndDatesInTheCatalogue) {
