@@ -178,6 +178,8 @@ TEST(FreeTds, LoginReachesTheServerAsTyped) {
     } cases[] = {
         {"sa", "plain", "master"}, {"sa", "p;w=d", "master"}, {"sa", "a}b", "master"},
         {"sa", "}a}}", "master"},  {"sa", " {x", "master"},   {"操作员", "{密码}", "账套2004"},
+        {"sa", "{x}", "master"},   {"sa", "x;}", "master"},   {"sa", "", "master"},
+        {"sa", " x", "master"},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.password);
