@@ -178,21 +178,13 @@ TEST_F(Arithmetic, WholeNumbersBeyondBigintAreRefusedAsWritten) {
     EXPECT_NE(compare.description.find("the number 12345678901234567890 "), std::string::npos)
         << compare.description;
     const std::string nines(38, '9');
-    EXPECT_NE(
-        failure("insert into w (d) values (" + nines + ")").description.find("the number " + nines + " "),
-        std::string::npos);
     EXPECT_NE(failure("insert into w (d) values (?)", {Value(Palvo::Decimal{nines})})
                   .description.find("the number " + nines + " "),
               std::string::npos);
     // as text the column's affinity turns it into a double first: refused without naming that double
     EXPECT_EQ(failure("insert into w (d) values ('" + nines + "')").description,
               "The embedded database cannot keep a whole number beyond bigint exactly.");
-    EXPECT_EQ(failure("insert into w (b) values ('9223372036854775808')").description,
-              "Arithmetic overflow error converting expression to data type bigint.");
     EXPECT_EQ(one("select count(*) from w"), Value(0));
-    // bigint's own range stays exact
-    conn.Execute("insert into w values (-9223372036854775808, -9223372036854775808)");
-    EXPECT_EQ(one("select b from w"), Value(std::numeric_limits<long long>::min()));
 }
 
 class MemoryBound : public Arithmetic {

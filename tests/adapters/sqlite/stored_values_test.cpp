@@ -131,19 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(StoredValues, NumbersADoubleCannotCarryAreRefusedNotChanged) {
     conn.Execute("create table T (v decimal(20,2))");
-    // SQLite would read these as doubles and store other digits
-    for (const char* sql :
-         {"insert into T values (12345678901234567.89)", "insert into T values (90000000000000.01)",
-          "select 3.14159265358979323846", ""}) {
-        try {  // "": a Decimal parameter that would lose digits
-            if (*sql)
-                conn.Execute(sql);
-            else
-                conn.ExecuteWith("insert into T values (?)", {Value(Decimal{"12345678901234567.89"})});
-            ADD_FAILURE() << sql;
-        } catch (const Palvo::Error& e) {
-            EXPECT_EQ(e.number(), Palvo::ErrorNumber::NotSupported) << e.description();
-        }
+    // SQLite would read it as a double and store other digits (literals like it: the translator's Refuses)
+    try {
+        conn.ExecuteWith("insert into T values (?)", {Value(Decimal{"12345678901234567.89"})});
+        ADD_FAILURE() << "a Decimal parameter that would lose digits ran";
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.number(), Palvo::ErrorNumber::NotSupported) << e.description();
     }
     // a column with decimals holds amounts below 2^53 exactly, and refuses larger ones
     conn.Execute("insert into T values (9007199254740991)");
@@ -199,9 +192,7 @@ TEST_F(StoredValues, AverageOfIntegersIsAnIntegerAndOfDecimalsHasSixDecimals) {
     conn.Execute("insert into T values (1, 10, 1), (2, 11, 2), (2, 11, 2), (-8, null, null)");
     EXPECT_EQ(one("select avg(i) from T where i > 0"), Value(1));  // 5 / 3, cut toward zero
     EXPECT_EQ(one("select avg(i) from T"), Value(0));              // -3 / 4, toward zero too
-    // of a decimal: decimal(38, 6) at least, cut; of money: money
-    EXPECT_EQ(one("select avg(i * 1.0) from T where i > 0"), Value(Decimal{"1.666666"}));
-    EXPECT_EQ(one("select avg(d) from T"), Value(Decimal{"10.666666"}));
+    // of money: money (of a decimal: ColumnDecimal and DecimalResult's avg cases)
     EXPECT_EQ(one("select avg(m) from T"), Value(Decimal{"1.6666"}));
     EXPECT_TRUE(one("select avg(d) from T where 1 = 0").isNull());
 }
