@@ -76,7 +76,6 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     EXPECT_EQ(number("select count(*) from D where d > '2004-01-05'"), 3);
     EXPECT_EQ(number("select count(*) from D where d between '2004-01-05' and '2004-01-06'"), 1);
     EXPECT_EQ(number("select count(*) from D where datediff(d, d, '2004-01-05') = 0"), 1);
-    EXPECT_EQ(number("select count(*) from D where note = 'A'"), 1);
 }
 
 TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
