@@ -148,18 +148,15 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select datalength(1) * 2147483647",
              "select tsql_arith(tsql_datalength(1, '', '', ''), 2147483647, 'i*')"}));
 
+// INSERT without INTO, DELETE without FROM, UPDATE ... FROM a join with or without aliases, DROP TABLE
+// and ALTER TABLE ADD with a default (Null, kept or given to the rows there) run where their rows are
+// checked: SqliteAdapter (sqlite_test), SqlServerAnswers.AColumnAddedWithADefault...
 INSTANTIATE_TEST_SUITE_P(
     Statements, Translates,
     ::testing::Values(
-        Case{"insert T values(1,'a')", "insert into T values(1,'a')"},
         Case{"insert into [T] ([a], b) select top 2 x, y from u",
              "insert into \"T\" (\"a\", b) select x, y from u limit 2"},
-        Case{"delete T where a=1", "delete from T where a=1"}, Case{"delete from T", "delete from T"},
         Case{"truncate table T", "delete from T"},
-        Case{"update T set c=X.c from T inner join X on T.k=X.k where X.z=1",
-             "update T set c=X.c from X where (T.k=X.k) and (X.z=1)"},
-        Case{"update a set a.c=b.c, d = 1 from T a inner join X b on a.k=b.k",
-             "update T as a set c=b.c, d = 1 from X b where (a.k=b.k)"},
         Case{"update T set c = 1 from T, X where T.a = X.a", "update T set c = 1 from X where T.a = X.a"},
         Case{"update T set c = 1 from X inner join T on T.a = X.a join Y on Y.b = X.b where q=1",
              "update T set c = 1 from X join Y on Y.b = X.b where (T.a = X.a) and (q=1)"},
@@ -178,14 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
              "new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin update \"T\" set \"名称\" = "
              "tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, 2) where rowid "
              "= new.rowid; end"},
-        Case{"drop table [T]", "drop table \"T\""},
         Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
-        Case{"alter table T add c float default 0",
-             "alter table T add column \"c\" float default (0);\nupdate \"T\" set \"c\" = null"},
-        Case{"alter table T add c float not null default 0 with values",
-             "alter table T add column \"c\" float not null default (0)"},
-        Case{"alter table T add c float default 0 with values",
-             "alter table T add column \"c\" float default (0)"},
         Case{"alter table T add c varchar(10)",
              "alter table T add column \"c\" varchar(10) collate zh_ci_as;\ncreate trigger "
              "\"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
