@@ -189,7 +189,6 @@ TEST_P(Refuses, NamingTheConstruct) {
 INSTANTIATE_TEST_SUITE_P(
     Unsupported, Refuses,
     ::testing::Values(
-        Refusal{"select top 10 percent * from t", "PERCENT"},
         Refusal{"select top 5 with ties a from t", "WITH TIES"},
         Refusal{"select top 5 a from t union select b from u", "UNION"},
         Refusal{"select a from t union select top 2 b from u", "UNION"},
