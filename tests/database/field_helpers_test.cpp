@@ -47,11 +47,8 @@ TEST_F(FieldHelpers, SetFieldValueConditionsFailuresAndConversions) {
         const char* value;
         const char* stored;
     } cases[] = {
-        {"金额", "12abc", "12"},
-        {"金额", "", "0"},
-        {"金额", "&H10", "16"},
-        {"名称", "  x  ", "x"},
-        {"金额", "777'; delete from B_单位; --", "777"},  // " 1 2.5x": StatementsAreBuiltExactly
+        {"金额", "12abc", "12"}, {"金额", "", "0"},      {"金额", " 1 2.5x", "12.5"},
+        {"金额", "&H10", "16"},  {"名称", "  x  ", "x"}, {"金额", "777'; delete from B_单位; --", "777"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(db.sSetFieldValue("B_单位", c.field, c.value, "单位编号", "02"), "")
