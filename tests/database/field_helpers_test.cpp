@@ -208,8 +208,6 @@ TEST_F(HostileValues, LookUpAndUpdateReachTheKeyedRowAndANulNeverCutsTheStatemen
 
 TEST_F(FieldHelpers, GetFieldValueSearchCountSomeInfoAndServerTime) {
     EXPECT_EQ(db.sGetFieldValue("B_单位", "名称"), "总公司");
-    // pair 2 has no name: its value is ignored, pairs 1 and 3 make the condition
-    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "02", "", "ignored", "备注", ""), "二分公司");
     EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "99"), "");
     EXPECT_EQ(db.sGetFieldValue("B_单位", "备注", "单位编号", "00"), "");  // Null reads as ""
     EXPECT_EQ(db.sGetFieldValue("B_单位", "金额", "单位编号", "00"), "1.5");

@@ -83,12 +83,6 @@ TEST_F(ListFill, AppendingKeepsExistingEntriesAndTheirPositions) {
     EXPECT_EQ(cmb.ListIndex(), 3);
 }
 
-TEST_F(ListFill, NullEntryTextFailsAfterPartialFill) {
-    memory::ComboBox cmb;
-    EXPECT_THROW(fill(cmb, "select 地址 from 客户 order by 编号", 0, -1), Error);
-    EXPECT_EQ(cmb.ListCount(), 2);  // "" and 北京
-}
-
 TEST_F(ListFill, AViewHearsOfAFillOnceHoweverManyRowsAndAFailedFillKeepsWhatItRead) {
     // 200 rows numbered 1 to 200, named 品1 ...; row 150 has no name
     std::vector<std::string> rows{"create table 品名 (编号 int, 名称 nvarchar(20))"};

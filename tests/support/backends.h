@@ -10,7 +10,7 @@
 #include <string>
 
 #include "palvo/data.h"
-#include "palvo/sqlite/connection.h"
+#include "support/exact_numbers.h"
 #include "support/mssql_scratch.h"
 
 namespace Palvo::testing {
@@ -24,13 +24,5 @@ inline void PrintTo(const Backend& b, std::ostream* os) { *os << b.name; }
 
 /// The test's name for a backend parameter.
 inline std::string backendName(const ::testing::TestParamInfo<Backend>& p) { return p.param.name; }
-
-/// A new embedded database in memory, speaking SQL Server's English as the
-/// other backends do (the ODBC drivers' own words, an English-language server).
-inline std::shared_ptr<Connection> openEmbedded() {
-    auto c = std::make_shared<sqlite::Connection>();
-    c->Open("Data Source=:memory:;Language=us_english");
-    return c;
-}
 
 }  // namespace Palvo::testing

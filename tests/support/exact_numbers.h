@@ -16,6 +16,14 @@
 
 namespace Palvo::testing {
 
+/// A new embedded database in memory, speaking SQL Server's English as the
+/// other backends do (the ODBC drivers' own words, an English-language server).
+inline std::shared_ptr<Connection> openEmbedded() {
+    auto c = std::make_shared<sqlite::Connection>();
+    c->Open("Data Source=:memory:;Language=us_english");
+    return c;
+}
+
 /// Why openNumbersConnection gave none.
 #if PALVO_TEST_ON_MSSQL
 inline constexpr const char* kNumbersSkipReason = kMssqlSkipReason;
@@ -28,9 +36,7 @@ inline std::shared_ptr<Connection> openNumbersConnection() {
 #if PALVO_TEST_ON_MSSQL
     return openMssqlScratch();
 #else
-    auto c = std::make_shared<sqlite::Connection>();
-    c->Open("Data Source=:memory:;Language=us_english");  // the words an English-language server gives
-    return c;
+    return openEmbedded();
 #endif
 }
 

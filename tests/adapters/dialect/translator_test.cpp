@@ -30,9 +30,6 @@ TEST_P(Translates, ToTheExpectedSqliteText) {
 INSTANTIATE_TEST_SUITE_P(
     Select, Translates,
     ::testing::Values(
-        Case{"select top 1 名称  from [B_单位] where  [单位编号]='0''1'",
-             "select 名称 from \"B_单位\" where \"单位编号\"='0''1' limit 1"},
-        Case{"select top 0 * from T", "select * from T limit 0"},
         Case{"select distinct top 50  * from 客户表   where a like '%x%'",
              "select distinct * from 客户表 where a like '%x%' limit 50"},
         Case{"select top (5) a from t order by a desc", "select a from t order by a desc limit 5"},
@@ -41,11 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select [a]]b], \"c\"\"d\", [x y] from [dbo].[t]",
              "select \"a]b\", \"c\"\"d\", \"x y\" from \"t\""},
         Case{"select a -- note\n from /* a /* nested */ comment */ t", "select a from t"},
-        Case{"select N'中文', 'it''s'", "select '中文', 'it''s'"},
         Case{"select a from t where a !< 3 and b !> 4", "select a from t where a >= 3 and b <= 4"},
         Case{"select 0x0aff, 0x1", "select X'0aff', X'01'"},
-        Case{"select count(*), sum(x) from t group by y having count(*) > 1",
-             "select count(*), tsql_sum(x) from t group by y having count(*) > 1"},
         Case{"select t.*, u.[x] from t left join u on t.a=u.a",
              "select t.*, u.\"x\" from t left join u on t.a=u.a"},
         Case{"SELECT * FROM T WHERE NOT EXISTS (SELECT 1 FROM U) AND A IS NOT NULL",
@@ -55,28 +49,21 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Operators, Translates,
     ::testing::Values(
-        Case{"select Hand_Date +Hand_Time from t", "select tsql_arith(Hand_Date, Hand_Time, '+') from t"},
         Case{"select * from t where Hand_Date +Hand_Time>'2004-03-1018:00' AND Hand_Date "
              "+Hand_Time<'2004-03-2018:01'",
              "select * from t where tsql_arith(Hand_Date, Hand_Time, '+') collate zh_ci_as>'2004-03-1018:00' "
              "AND tsql_arith(Hand_Date, Hand_Time, '+') collate zh_ci_as<'2004-03-2018:01'"},
         // one call per run of one precedence, evaluated left to right, its operators last;
         // 'i' marks int with int
-        Case{"select a + b * c - -d + 1 + 2 from t",
-             "select tsql_arith(a, tsql_arith(b, c, '*'), -d, 1, 2, '+-++') from t"},
         Case{"select 1 + 2 - x, 7 / 2 % 3 * 2.5, -2147483647 - len(a), -x, +y",
              "select tsql_arith(1, 2, x, 'i+-'), tsql_arith(7, 2, 3, 2.5, 'i/i%d13,1*'), "
              "tsql_arith(-2147483647, tsql_len(a), 'i-'), -x, +y"},
-        Case{"select 2147483648 + 1, 2147483647 * 1",
-             "select tsql_arith(2147483648, 1, '+'), tsql_arith(2147483647, 1, 'i*')"},
         Case{"select (a + b) * c", "select tsql_arith((tsql_arith(a, b, '+')), c, '*')"},
         Case{"select a + b = c + 'x'",
              "select tsql_arith(a, b, '+') collate zh_ci_as = tsql_arith(c, 'x', '+')"},
         Case{"select case when a+b=1 then 'x' else 'y' + z end + 'q' from t",
              "select tsql_arith(case when tsql_arith(a, b, '+')=1 then 'x' else tsql_arith('y', z, '+') end, "
              "'q', '+') from t"},
-        Case{"select -9223372036854775808, - 9223372036854775807",
-             "select -9223372036854775808, - 9223372036854775807"},
         Case{"select * from t where d = '2004-01-05' and '2004-1-5' < e",
              "select * from t where d = tsql_datelit(d, '2004-01-05') and tsql_datelit(e, '2004-1-5') < e"},
         Case{"select * from t where d between '2004-01-01' and '2004-02-01' and n = '12'",
@@ -90,9 +77,6 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Collation, Translates,
     ::testing::Values(
-        Case{"select * from t where '01' = '01 '", "select * from t where '01' collate zh_ci_as = '01 '"},
-        Case{"select * from t where k = '01 ' and '02'=k and k = 1",
-             "select * from t where k = '01 ' and '02'=k and k = 1"},
         Case{"select * from t where ltrim(k) = 'a' and 'a' <> rtrim(k) and len(k) > 0 and isnull(k, '') = ''",
              "select * from t where ltrim(k) collate zh_ci_as = 'a' and 'a' collate zh_ci_as <> rtrim(k) and "
              "tsql_len(k) > 0 and ifnull(k, '') collate zh_ci_as = ''"},
@@ -117,21 +101,17 @@ INSTANTIATE_TEST_SUITE_P(
              "then 3 else 4 end, case when a = 'q' then 5 end, CASE tsql_len(a) collate zh_ci_as WHEN 1 THEN "
              "'x' END"}));
 
+// left, right, len, isnull, substring, charindex, replace, object_id, char, nchar, ascii and unicode
+// are translated where their values are checked: ScalarResult (sqlite_test), SqlServerAnswers.
 INSTANTIATE_TEST_SUITE_P(
     Functions, Translates,
     ::testing::Values(
-        Case{"select left(convert(varchar,getdate(),20),20) as a",
-             "select tsql_left(tsql_convert('varchar', tsql_getdate(), 20), 20) as a"},
         Case{"select convert(varchar(10),getdate(),120), convert(int, x), CONVERT(Decimal(18, 2), y)",
              "select tsql_convert('varchar(10)', tsql_getdate(), 120), tsql_convert('int', x, null), "
              "tsql_convert('decimal(18,2)', y, null)"},
         Case{"select cast(a as nvarchar(max)), cast(b + 1 as int)",
              "select tsql_convert('nvarchar(max)', a, null), tsql_convert('int', tsql_arith(b, 1, '+'), "
              "null)"},
-        Case{"select right(a, 2), len(b), isnull(c, 0), substring(d, 1, 2), charindex('x', e), replace(f, "
-             "'a', 'b')",
-             "select tsql_right(a, 2), tsql_len(b), ifnull(c, 0), tsql_substring(d, 1, 2), "
-             "tsql_charindex('x', e), tsql_replace(f, 'a', 'b')"},
         Case{"select datediff(m,'2004-01-31',日期), dateadd(dd, 1, d), datepart(wk, d), year(d), Month(d), "
              "day(d)",
              "select tsql_datediff('month', '2004-01-31', 日期), tsql_dateadd('day', 1, d), "
@@ -142,9 +122,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select name from syscolumns where object_name(id)='T' and type_name(xtype) not in('text')",
              "select name from syscolumns where (tsql_object_name(id) collate nocase)='T' and "
              "tsql_type_name(xtype) collate zh_ci_as not in('text')"},
-        Case{"select object_id('T')", "select tsql_object_id('T')"},
-        Case{"select char(10) + nchar(20013), ascii(a), unicode(N'中')",
-             "select tsql_arith(tsql_char(10), tsql_nchar(20013), '+'), tsql_ascii(a), tsql_unicode('中')"},
         // DATALENGTH is told the type where the statement gives it, else the column's name
         Case{"select datalength(a), datalength(t.[名 称]), datalength(N'x'), datalength('x'), "
              "datalength(convert(nchar(4), a)), datalength(getdate())",
@@ -157,27 +134,15 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select datalength(1) * 2147483647",
              "select tsql_arith(tsql_datalength(1, '', '', ''), 2147483647, 'i*')"}));
 
+// INSERT without INTO, DELETE without FROM, UPDATE ... FROM a join with or without aliases, DROP TABLE
+// and ALTER TABLE ADD with a default (Null, kept or given to the rows there) run where their rows are
+// checked: SqliteAdapter (sqlite_test), SqlServerAnswers.AColumnAddedWithADefault...
 INSTANTIATE_TEST_SUITE_P(
     Statements, Translates,
     ::testing::Values(
-        Case{"Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名)  select "
-             "'T',name,1,colid,'C','N','U'  from   syscolumns where object_name(id)='T'      and "
-             "(type_name(xtype) not in('binary','image','ntext','sql_variant','text','varbinary'))    and "
-             "(name not in ('编号','编号1','编号2'))  ",
-             "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) select "
-             "'T',name,1,colid,'C','N','U' from syscolumns where (tsql_object_name(id) collate nocase)='T' "
-             "and (tsql_type_name(xtype) collate zh_ci_as not "
-             "in('binary','image','ntext','sql_variant','text','varbinary')) and (name not in "
-             "('编号','编号1','编号2'))"},
-        Case{"insert T values(1,'a')", "insert into T values(1,'a')"},
         Case{"insert into [T] ([a], b) select top 2 x, y from u",
              "insert into \"T\" (\"a\", b) select x, y from u limit 2"},
-        Case{"delete T where a=1", "delete from T where a=1"}, Case{"delete from T", "delete from T"},
         Case{"truncate table T", "delete from T"},
-        Case{"update T set c=X.c from T inner join X on T.k=X.k where X.z=1",
-             "update T set c=X.c from X where (T.k=X.k) and (X.z=1)"},
-        Case{"update a set a.c=b.c, d = 1 from T a inner join X b on a.k=b.k",
-             "update T as a set c=b.c, d = 1 from X b where (a.k=b.k)"},
         Case{"update T set c = 1 from T, X where T.a = X.a", "update T set c = 1 from X where T.a = X.a"},
         Case{"update T set c = 1 from X inner join T on T.a = X.a join Y on Y.b = X.b where q=1",
              "update T set c = 1 from X join Y on Y.b = X.b where (T.a = X.a) and (q=1)"},
@@ -196,14 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
              "new.\"n\" is not tsql_check_decimal(new.\"n\", 18, 2) begin update \"T\" set \"名称\" = "
              "tsql_check_text(new.\"名称\", 50, 1), \"n\" = tsql_check_decimal(new.\"n\", 18, 2) where rowid "
              "= new.rowid; end"},
-        Case{"drop table [T]", "drop table \"T\""},
         Case{"create index ix on T (a, [b])", "create index ix on T (a, \"b\")"},
-        Case{"alter table T add c float default 0",
-             "alter table T add column \"c\" float default (0);\nupdate \"T\" set \"c\" = null"},
-        Case{"alter table T add c float not null default 0 with values",
-             "alter table T add column \"c\" float not null default (0)"},
-        Case{"alter table T add c float default 0 with values",
-             "alter table T add column \"c\" float default (0)"},
         Case{"alter table T add c varchar(10)",
              "alter table T add column \"c\" varchar(10) collate zh_ci_as;\ncreate trigger "
              "\"T__check_c_insert\" after insert on \"T\" for each row when new.\"c\" is not "
@@ -231,7 +189,6 @@ TEST_P(Refuses, NamingTheConstruct) {
 INSTANTIATE_TEST_SUITE_P(
     Unsupported, Refuses,
     ::testing::Values(
-        Refusal{"select top 10 percent * from t", "PERCENT"},
         Refusal{"select top 5 with ties a from t", "WITH TIES"},
         Refusal{"select top 5 a from t union select b from u", "UNION"},
         Refusal{"select a from t union select top 2 b from u", "UNION"},
@@ -260,8 +217,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"select a ` b", "Unexpected character"},
         Refusal{"insert into T values (12345678901234567.89)", "the number 12345678901234567.89"},
         Refusal{"select 3.14159265358979323846", "more digits than a double keeps"},
-        Refusal{"select 12345678901234567890",
-                "the number 12345678901234567890 (a whole number beyond bigint"},
         Refusal{"select -0009223372036854775809",
                 "the number 0009223372036854775809 (a whole number beyond bigint"}));
 
@@ -307,9 +262,7 @@ TEST(ResultColumns, UnnamedAndTextColumnsOfTheStatementsOwnSelectList) {
         {"select a collate Chinese_PRC_CS_AS, (select max(b) from u), case when a = 1 then 2 end from t",
          {1, 2},
          {}},
-        {"select count(*) as n from t union select count(*) from u", {}, {}},
         {"select a from t where a in (select max(b) from u)", {}, {}},
-        {"with c as (select sum(a) as s from t) select s, s + 1 from c", {1}, {}},
         {"insert into t select sum(a) from u", {}, {}},
     };
     for (const auto& [tsql, unnamed, text] : cases) {
@@ -319,53 +272,31 @@ TEST(ResultColumns, UnnamedAndTextColumnsOfTheStatementsOwnSelectList) {
     }
 }
 
-// A run of one precedence is one call per 120 operands, so that SQLite's
-// limits (127 arguments, about 30 nested calls) hold; beyond 2,500 it is refused.
-TEST(LongChains, AreCallsOf120OperandsUpToTwoAndAHalfThousand) {
+// Beyond 2,500 operands a run is refused. That runs are cut to SQLite's limits and long AND/OR runs
+// regrouped is Arithmetic.LongChainsOfOperatorsRun's (sqlite_test), which runs 1,000 to 2,500 of them.
+TEST(LongChains, AreRefusedBeyondTwoAndAHalfThousandOperands) {
     std::string sql = "select 1";
-    for (int k = 1; k < 250; ++k) sql += " + 1";
-    const std::string out = translateUncached(sql).joined();
-    EXPECT_EQ(out.find("tsql_arith(tsql_arith(tsql_arith(1, 1, "), 7u);
-    std::size_t calls = 0;
-    for (auto at = out.find("tsql_arith("); at != std::string::npos; at = out.find("tsql_arith(", at + 1))
-        ++calls;
-    EXPECT_EQ(calls, 3u);
-    for (int k = 250; k < 2501; ++k) sql += " + 1";
+    for (int k = 1; k < 2501; ++k) sql += " + 1";
     EXPECT_EQ(Palvo::testing::errorDescription([&] { translateUncached(sql); }),
               "Not supported by the embedded database: a chain of more than 2500 operands.");
 }
 
-// From 32 AND/OR in one run on, the run is regrouped in parentheses of 16, AND
-// before OR; shorter runs keep their text.
-TEST(LongConditions, AreRegroupedWithAndBeforeOr) {
-    std::string cond = "a = 0";
-    for (int k = 1; k < 40; ++k) cond += (k == 20 ? " or a = " : " and a = ") + std::to_string(k);
-    const std::string out = translateUncached("select 1 from t where " + cond + " order by a").joined();
-    std::string first = "(a = 0", second = "a = 20";
-    for (int k = 1; k < 20; ++k) first += (k % 16 ? " and a = " : ") and (a = ") + std::to_string(k);
-    for (int k = 21; k < 40; ++k) second += (k % 16 == 4 ? ") and (a = " : " and a = ") + std::to_string(k);
-    EXPECT_EQ(out, "select 1 from t where (" + first + ")) or ((" + second + ")) order by a");
-}
-
 TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValuesADateItsDayOnly) {
-    // declared type, the column definition SQLite gets, what the triggers pass each value through
+    // declared type, the column definition SQLite gets, what the triggers pass each value through; the
+    // types StoredValues and SqliteAdapter store values of (tinyint, bigint, nchar, varchar(max), a
+    // datetime defaulting to getdate()) are theirs
     const std::tuple<const char*, const char*, std::string> cases[] = {
-        {"tinyint", "tinyint", "tsql_check_int(new.\"c\", 'tinyint')"},
         {"integer not null", "integer not null", "tsql_check_int(new.\"c\", 'int')"},
         {"int not null primary key clustered", "int not null primary key",
          "tsql_check_int(new.\"c\", 'int')"},
         {"char(2) collate Chinese_PRC_CS_AS", "char(2) collate rtrim", "tsql_check_text(new.\"c\", 2, 0)"},
         {"text", "text collate zh_ci_as", ""},
-        {"datetime default getdate()", "datetime default (tsql_getdate())", "tsql_datetime(new.\"c\")"},
-        {"bigint default 0", "bigint default (0)", "tsql_check_int(new.\"c\", 'bigint')"},
         {"decimal", "decimal", "tsql_check_decimal(new.\"c\", 18, 0)"},
         {"numeric(10, 3)", "numeric real(10, 3)", "tsql_check_decimal(new.\"c\", 10, 3)"},
         {"dec(18,0)", "dec(18,0)", "tsql_check_decimal(new.\"c\", 18, 0)"},
         {"money", "money real", "tsql_check_decimal(new.\"c\", 19, 4)"},
         {"smallmoney", "smallmoney real", "tsql_check_decimal(new.\"c\", 10, 4)"},
         {"char", "char collate zh_ci_as", "tsql_check_text(new.\"c\", 1, 0)"},
-        {"nchar(5)", "nchar(5) collate zh_ci_as", "tsql_check_text(new.\"c\", 5, 1)"},
-        {"varchar(max)", "varchar(-1) collate zh_ci_as", ""},
         {"ntext", "ntext collate zh_ci_as", ""},
         {"float", "float", ""},
         {"bit", "bit", ""}};

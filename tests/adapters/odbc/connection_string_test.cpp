@@ -41,11 +41,6 @@ TEST(ConnectionStringFor, EveryValueReadsBackAsTyped) {
     }
 }
 
-TEST(ConnectionStringFor, QuotesInBracesAndDoublesClosingBraces) {
-    EXPECT_EQ(connectionStringFor("s", "u", "p}w;d", "d"),
-              "driver={sql server};server={s};uid={u};pwd={p}}w;d};database={d};");
-}
-
 TEST(DriverConnectionString, SqlServerAliasBecomesFreeTdsWithCharsetAndTdsVersion) {
     const char* aliases[] = {"driver=sql server;server=h", "DRIVER={SQL Server};server=h",
                              "Driver={ Sql Server };server=h", "server=h;driver=SQL SERVER"};
@@ -93,23 +88,12 @@ TEST(DriverConnectionString, OpenUserAndPasswordReplaceThoseInTheString) {
     EXPECT_EQ(driverConnectionString("Driver=SQLite3;uid=old;pwd=x"), "Driver=SQLite3;uid=old;pwd=x;");
 }
 
-// FreeTDS ends a braced value at the first "};" and reads "}}" as two braces,
-// so values are re-quoted its way (the login test checks what reaches the wire).
+// FreeTDS ends a braced value at the first "};" and reads "}}" as two braces, so values are re-quoted its
+// way: FreeTds.LoginReachesTheServerAsTyped checks each kind of value on the wire, this the text itself.
 TEST(DriverConnectionString, ValuesAreRequotedTheWayFreeTdsReadsThem) {
-    struct Case {
-        const char* password;
-        const char* sent;
-    } cases[] = {
-        {"plain", "pwd=plain;"}, {"a;b", "pwd={a;b};"}, {"a}b", "pwd=a}b;"},   {"}a}}", "pwd=}a}};"},
-        {"{x}", "pwd={{x}};"},   {" x", "pwd={ x};"},   {"x;}", "pwd={x;}};"}, {"", "pwd=;"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.password);
-        std::string out = driverConnectionString(connectionStringFor("h", "u", c.password, "d"));
-        EXPECT_NE(out.find(std::string(";") + c.sent), std::string::npos) << out;
-    }
-    EXPECT_EQ(driverConnectionString(connectionStringFor("h,1433", "sa", "p", "账套")),
-              "driver=FreeTDS;server=h,1433;uid=sa;pwd=p;database=账套;ClientCharset=UTF-8;TDS_Version=7.4;");
+    EXPECT_EQ(
+        driverConnectionString(connectionStringFor("h,1433", "sa", " x", "账套")),
+        "driver=FreeTDS;server=h,1433;uid=sa;pwd={ x};database=账套;ClientCharset=UTF-8;TDS_Version=7.4;");
 }
 
 TEST(DriverConnectionString, HostStyleUnquotedStringKeepsItsPlainValues) {

@@ -266,18 +266,12 @@ TEST_F(OdbcConnection, ClosingWithAnOpenTransactionRollsItBack) {
 }
 
 // SQL Server converts no character type to binary, varbinary or image, so a
-// Null sent as varchar into such a column is refused there.
+// Null sent as varchar into such a column is refused there. That each Null reads
+// back as Null is DataAccess.NullIntoByteAndTextColumnsReadsBackAsNullApartFromEmptyText's.
 TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
     Connection c(api_);
     c.Open(kMemoryDbWithFunctions);
     c.Execute("create table t (id int, photo image, tag varbinary(10), memo text, note nvarchar(10))");
-    auto nullsReadBack = [&] {
-        auto t = c.Query("select photo, tag, memo, note from t where id = 1");
-        bool all = t.rowCount() == 1;
-        for (std::size_t col = 0; all && col < 4; ++col) all = t.at(0, col).isNull();
-        c.Execute("delete from t");
-        return all;
-    };
     auto nullsBound = [&] {
         std::vector<std::pair<SQLSMALLINT, SQLSMALLINT>> r;
         for (const auto& b : script.bound) {
@@ -305,14 +299,11 @@ TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
     rs.Update();
     rs.Close();
     EXPECT_EQ(nullsBound(), byColumn);
-    EXPECT_TRUE(nullsReadBack());
     c.ExecuteWith(insert, nulls, {adLongVarBinary, adVarBinary, adLongVarChar, adVarWChar});
     EXPECT_EQ(nullsBound(), byColumn);
-    EXPECT_TRUE(nullsReadBack());
     // no column type known and nothing described: varchar, as before
     c.ExecuteWith(insert, nulls);
     EXPECT_EQ(nullsBound(), Types(4, {SQL_C_CHAR, SQL_VARCHAR}));
-    EXPECT_TRUE(nullsReadBack());
 
     // a driver that describes its parameters is asked when the caller does not know
     c.Close();
@@ -322,13 +313,11 @@ TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
     c.Execute("create table t (id int, photo image, tag varbinary(10), memo text, note nvarchar(10))");
     c.ExecuteWith(insert, nulls);
     EXPECT_EQ(nullsBound(), Types(4, {SQL_C_BINARY, SQL_LONGVARBINARY}));
-    EXPECT_TRUE(nullsReadBack());
     c.ExecuteWith(insert, nulls, {adLongVarBinary, 0, adLongVarChar, adVarWChar});
     EXPECT_EQ(nullsBound(), (Types{{SQL_C_BINARY, SQL_VARBINARY},
                                    {SQL_C_BINARY, SQL_LONGVARBINARY},
                                    {SQL_C_CHAR, SQL_VARCHAR},
                                    {SQL_C_CHAR, SQL_WVARCHAR}}));
-    EXPECT_TRUE(nullsReadBack());
 }
 
 }  // namespace

@@ -97,16 +97,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Raised{"select 1/0", kDivideByZero, 8134}, Raised{"select 1 % 0", kDivideByZero, 8134},
         Raised{"select 1.5 / 0", kDivideByZero, 8134}, Raised{"select 1 / 0.0", kDivideByZero, 8134},
-        Raised{"select 2147483647 + 1", kIntOverflow, 8115},
         Raised{"select -2147483647 - 2", kIntOverflow, 8115},
         Raised{"select 46341 * 46341", kIntOverflow, 8115},
         // int values from functions are ints too
         Raised{"select len('ab') * 1073741824", kIntOverflow, 8115},
         Raised{"select 1e308 * 10", kFloatOverflow, 8115}, Raised{"select 1e400", kFloatOverflow, 8115},
-        Raised{"select 'a' - 'b'", "Operand data type varchar is invalid for subtract operator.", 8117},
         Raised{"select 'x' * 2", "Conversion failed when converting the varchar value 'x' to data type int.",
-               245},
-        Raised{"select 'x' / 2.5", "Error converting data type varchar to float.", 8114}));
+               245}));
 
 TEST_F(Arithmetic, AStatementThatRaisesChangesNothing) {
     conn.Execute("create table r (k int, amt decimal(10,2), qty int, unit decimal(10,2))");
@@ -127,13 +124,9 @@ TEST_F(Arithmetic, AStatementThatRaisesChangesNothing) {
 TEST_F(Arithmetic, OverflowOfStoredValuesAndOfFloats) {
     conn.Execute("create table n (i int, b bigint, f float)");
     conn.Execute("insert into n values (2147483647, 9223372036854775807, 1e308)");
-    // an int column's value computes as int, a bigint column's as bigint
-    EXPECT_EQ(failure("select i + 1 from n").description,
-              "Arithmetic overflow error converting expression to data type int.");
+    // an int column's value computes as int (ColumnOverflow has i + 1 and b + 1), a cast's as its type
     EXPECT_EQ(failure("update n set i = i + 1").native, 8115);
     EXPECT_EQ(one("select cast(i as bigint) + 1 from n"), Value(2147483648LL));
-    EXPECT_EQ(failure("select b + 1 from n").description,
-              "Arithmetic overflow error converting expression to data type bigint.");
     EXPECT_EQ(failure("select b * -2 from n").native, 8115);
     EXPECT_EQ(failure("select f * 10 from n").description, kFloatOverflow);
     EXPECT_EQ(failure("insert into n (f) values (1e400)").description, kFloatOverflow);
@@ -185,26 +178,13 @@ TEST_F(Arithmetic, WholeNumbersBeyondBigintAreRefusedAsWritten) {
     EXPECT_NE(compare.description.find("the number 12345678901234567890 "), std::string::npos)
         << compare.description;
     const std::string nines(38, '9');
-    EXPECT_NE(
-        failure("insert into w (d) values (" + nines + ")").description.find("the number " + nines + " "),
-        std::string::npos);
     EXPECT_NE(failure("insert into w (d) values (?)", {Value(Palvo::Decimal{nines})})
                   .description.find("the number " + nines + " "),
               std::string::npos);
     // as text the column's affinity turns it into a double first: refused without naming that double
     EXPECT_EQ(failure("insert into w (d) values ('" + nines + "')").description,
               "The embedded database cannot keep a whole number beyond bigint exactly.");
-    EXPECT_EQ(failure("insert into w (b) values ('9223372036854775808')").description,
-              "Arithmetic overflow error converting expression to data type bigint.");
-    const auto tooLong = failure("select " + nines + "99");
-    EXPECT_EQ(tooLong.description,
-              "The number '" + nines +
-                  "99' is out of the range for numeric representation (maximum precision 38).");
-    EXPECT_EQ(tooLong.native, 1007);
     EXPECT_EQ(one("select count(*) from w"), Value(0));
-    // bigint's own range stays exact
-    conn.Execute("insert into w values (-9223372036854775808, -9223372036854775808)");
-    EXPECT_EQ(one("select b from w"), Value(std::numeric_limits<long long>::min()));
 }
 
 class MemoryBound : public Arithmetic {

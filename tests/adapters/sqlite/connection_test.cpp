@@ -31,7 +31,6 @@ TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
                   "with c as (select 单位编号 from B_单位) update B_单位 set 名称 = 名称 where 单位编号 in "
                   "(select 单位编号 from c)"),
               2);
-    EXPECT_EQ(conn.Execute("with c as (select 1 as n) delete from B_单位 where 1 = 0"), 0);
     auto t = conn.Query("select top 1 名称  from [B_单位] where  [单位编号]='0''1'");
     ASSERT_EQ(t.rowCount(), 1u);
     EXPECT_EQ(t.at(0, 0).toText(), "总部");
@@ -46,7 +45,6 @@ TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
     conn.Execute("insert into kv values (1), (7)");
     const std::pair<const char*, std::int64_t> cases[] = {
         {"select (select (select 1))", 1},
-        {"select (select (select (select 2)))", 2},
         {"select (select (select max(k) from kv) + 1)", 8},
         {"select (select (select min(k) from kv) from kv where k = 7)", 1},
     };
@@ -67,11 +65,6 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     EXPECT_EQ(number("select count(*) from D where d || '' in "
                      "('2004-01-05 00:00:00.000', '2004-01-05 08:05:00.000')"),
               2);
-    const auto [code, text] =
-        testing::errorOf([&] { conn.Execute("insert into D values(5, 'not a date', 'e')"); });
-    EXPECT_EQ(code, ErrorNumber::Database);
-    EXPECT_EQ(text, "Conversion failed when converting date and/or time from character string.");
-    EXPECT_EQ(number("select count(*) from D"), 4) << "the failed insert left a row";
     conn.Execute("update D set d = '2005-3-1' where id = 1");
     EXPECT_EQ(conn.Query("select d from D where id = 1").at(0, 0).toText(), "2005-03-01");
     EXPECT_THROW(conn.Execute("update D set d = '2005-13-01' where id = 1"), Error);
@@ -83,7 +76,6 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     EXPECT_EQ(number("select count(*) from D where d > '2004-01-05'"), 3);
     EXPECT_EQ(number("select count(*) from D where d between '2004-01-05' and '2004-01-06'"), 1);
     EXPECT_EQ(number("select count(*) from D where datediff(d, d, '2004-01-05') = 0"), 1);
-    EXPECT_EQ(number("select count(*) from D where note = 'A'"), 1);
 }
 
 TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
@@ -116,40 +108,26 @@ TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
     EXPECT_EQ(conn.Query("select object_name(object_id('t'))").at(0, 0).toText(), "T");
 }
 
-TEST_F(SqliteAdapter, MetadataForEverySqlServerType) {
+// The types DataAccess.ColumnMetadataAsSqlServerReportsIt does not cover, with their base columns.
+TEST_F(SqliteAdapter, MetadataAndValuesOfTheOtherSqlServerTypes) {
     conn.Execute(
-        "create table M (a tinyint, b smallint, c int, d bigint, e bit, f real, g float, h money, i "
-        "smallmoney, j decimal(18,2), k numeric(10,3), l datetime, m smalldatetime, n char(5), o "
-        "varchar(20), p nchar(6), q nvarchar(30), r text, s ntext, t binary(4), u varbinary(8), v image, w "
-        "uniqueidentifier, x varchar(max))");
+        "create table M (b smallint, f real, h money, i smallmoney, k numeric(10,3), m smalldatetime, n "
+        "char(5), p nchar(6), t binary(4), u varbinary(8), w uniqueidentifier, x varchar(max))");
     conn.Execute(
-        "insert into M values(1,2,3,5000000000,1,1.5,2.25,12.5,3,1234.5,1.25,'2004-01-31 "
-        "08:05:09','2004-01-31 08:05','ab','cd','中','文','long','longer',0x01,0x0203,0x4,'AB-CD','max')");
+        "insert into M values(2,1.5,12.5,3,1.25,'2004-01-31 08:05','ab','中',0x01,0x0203,'AB-CD','max')");
     auto t = conn.Query("select * from M");
     // type, defined size, precision, scale, value (Null: not checked; exact numbers keep every scale digit)
     const std::tuple<int, long, int, int, Value> e[] = {
-        {adUnsignedTinyInt, 1, 3, 255, 1},
         {adSmallInt, 2, 5, 255, 2},
-        {adInteger, 4, 10, 255, 3},
-        {adBigInt, 8, 19, 255, 5000000000LL},
-        {adBoolean, 2, 255, 255, true},
         {adSingle, 4, 7, 255, 1.5},
-        {adDouble, 8, 15, 255, 2.25},
         {adCurrency, 8, 19, 255, Decimal{"12.5000"}},
         {adCurrency, 4, 10, 255, Decimal{"3.0000"}},
-        {adNumeric, 19, 18, 2, Decimal{"1234.50"}},
         {adNumeric, 19, 10, 3, Decimal{"1.250"}},
-        {adDBTimeStamp, 16, 23, 3, DateTime{2004, 1, 31, 8, 5, 9, 0}},
         {adDBTimeStamp, 16, 16, 0, DateTime{2004, 1, 31, 8, 5, 0, 0}},
         {adChar, 5, 255, 255, "ab"},
-        {adVarChar, 20, 255, 255, "cd"},
         {adWChar, 6, 255, 255, "中"},
-        {adVarWChar, 30, 255, 255, "文"},
-        {adLongVarChar, 2147483647, 255, 255, "long"},
-        {adLongVarWChar, 1073741823, 255, 255, "longer"},
         {adBinary, 4, 255, 255, Value()},
         {adVarBinary, 8, 255, 255, Bytes{{2, 3}}},
-        {adLongVarBinary, 2147483647, 255, 255, Value()},
         {adGUID, 16, 255, 255, "AB-CD"},
         {adLongVarChar, 2147483647, 255, 255, "max"}};
     ASSERT_EQ(t.columns.size(), std::size(e));
@@ -197,20 +175,13 @@ TEST_F(SqliteAdapter, UpdateFromJoinAndDeleteWithoutFrom) {
     EXPECT_EQ(conn.Execute("update a set a.c = b.c + '!' from T a join X b on a.k = b.k where b.k = 3"), 1);
     EXPECT_EQ(conn.Query("select c from T where k = 3").at(0, 0).toText(), "new3!");
     EXPECT_EQ(conn.Execute("delete T where k = 1"), 1);
-    EXPECT_EQ(conn.Execute("delete from T where k > 5"), 0);
     EXPECT_EQ(number("select count(*) from T"), 2);
 }
 
-TEST_F(SqliteAdapter, IdentityColumnsNumberRowsAndDefaultsApply) {
-    conn.Execute(
-        "create table SendSql (编号 int identity(1,1) not null, 语句 text, 时间 datetime default getdate(), "
-        "n int default 0)");
-    conn.Execute("insert into SendSql(语句) values('a'), ('b')");
-    auto t = conn.Query("SELECT max(编号) as bh FROM SendSql");
-    EXPECT_EQ(t.at(0, 0).toInt64(), 2);
-    auto d = conn.Query("select 时间, n from SendSql where 编号 = 1");
-    ASSERT_NE(d.at(0, 0).dateTime(), nullptr);
-    EXPECT_EQ(d.at(0, 1).toInt64(), 0);
+TEST_F(SqliteAdapter, ADefaultOfGetdateFillsTheColumn) {
+    conn.Execute("create table S (k int, 时间 datetime default getdate())");
+    conn.Execute("insert into S (k) values (1)");
+    EXPECT_NE(conn.Query("select 时间 from S").at(0, 0).dateTime(), nullptr);
 }
 
 TEST_F(SqliteAdapter, CommandTimeoutInterruptsALongStatement) {

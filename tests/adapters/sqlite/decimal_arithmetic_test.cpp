@@ -85,21 +85,11 @@ INSTANTIATE_TEST_SUITE_P(
                               8134},
                       Refused{"select $1 % cast(0 as money)", "Divide by zero error encountered.", 8134}));
 
-TEST_F(DecimalArithmetic, AnOverflowingUpdateChangesNothing) {
+// An overflowing update changing nothing: ColumnTypes.AnOverflowLeavesTheUpdateUndone.
+TEST_F(DecimalArithmetic, AnExactResultComparesAsTheNumberItIs) {
     conn->Execute("create table 价 (k int, p decimal(10,2))");
     conn->Execute("insert into 价 values (1, 1.50)");
     conn->Execute("insert into 价 values (2, 2.25)");
-    try {
-        conn->Execute("update 价 set p = cast(p as decimal(10,2)) * cast(99999999 as decimal(10,2))");
-        ADD_FAILURE() << "ran";
-    } catch (const Palvo::Error& e) {
-        EXPECT_EQ(e.nativeCode(), 8115) << e.description();
-    }
-    auto t = conn->Query("select p from 价 order by k");
-    ASSERT_EQ(t.rowCount(), 2u);
-    EXPECT_EQ(t.at(0, 0).decimal()->text, "1.50");
-    EXPECT_EQ(t.at(1, 0).decimal()->text, "2.25");
-    // an exact result compares as the number it is
     EXPECT_EQ(
         conn->Query("select count(*) from 价 where cast(p as decimal(10,2)) * 3 > 6.7").at(0, 0).toInt64(),
         1);

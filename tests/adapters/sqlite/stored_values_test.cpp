@@ -121,9 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Scaled{"decimal(5,2)", "-1000", ""},
                       Scaled{"decimal(5,2)", "999.995", ""},  // rounds up past the precision
                       Scaled{"decimal(5,2)", "1.005", "1.01"}, Scaled{"decimal(5,2)", "-1.005", "-1.01"},
-                      Scaled{"decimal(5,2)", "2.675", "2.68"}, Scaled{"decimal(5,2)", "0.125", "0.13"},
-                      Scaled{"decimal(5,2)", "12", "12.00"}, Scaled{"decimal(5,2)", "'12.5'", "12.50"},
-                      Scaled{"numeric(10,0)", "12.5", "13"},
+                      Scaled{"decimal(5,2)", "0.125", "0.13"}, Scaled{"decimal(5,2)", "12", "12.00"},
+                      Scaled{"decimal(5,2)", "'12.5'", "12.50"}, Scaled{"numeric(10,0)", "12.5", "13"},
                       Scaled{"numeric(10,0)", "9999999999", "9999999999"},
                       Scaled{"numeric(10,0)", "10000000000", ""}, Scaled{"money", "1.23456", "1.2346"},
                       Scaled{"money", "99999999999.9999", "99999999999.9999"},
@@ -132,19 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(StoredValues, NumbersADoubleCannotCarryAreRefusedNotChanged) {
     conn.Execute("create table T (v decimal(20,2))");
-    // SQLite would read these as doubles and store other digits
-    for (const char* sql :
-         {"insert into T values (12345678901234567.89)", "insert into T values (90000000000000.01)",
-          "select 3.14159265358979323846", ""}) {
-        try {  // "": a Decimal parameter that would lose digits
-            if (*sql)
-                conn.Execute(sql);
-            else
-                conn.ExecuteWith("insert into T values (?)", {Value(Decimal{"12345678901234567.89"})});
-            ADD_FAILURE() << sql;
-        } catch (const Palvo::Error& e) {
-            EXPECT_EQ(e.number(), Palvo::ErrorNumber::NotSupported) << e.description();
-        }
+    // SQLite would read it as a double and store other digits (literals like it: the translator's Refuses)
+    try {
+        conn.ExecuteWith("insert into T values (?)", {Value(Decimal{"12345678901234567.89"})});
+        ADD_FAILURE() << "a Decimal parameter that would lose digits ran";
+    } catch (const Palvo::Error& e) {
+        EXPECT_EQ(e.number(), Palvo::ErrorNumber::NotSupported) << e.description();
     }
     // a column with decimals holds amounts below 2^53 exactly, and refuses larger ones
     conn.Execute("insert into T values (9007199254740991)");
@@ -175,12 +167,6 @@ TEST_F(StoredValues, SumsOfDecimalsAreExact) {
     EXPECT_EQ(one("select sum(f) from T").toDouble(), 10000.0);
     EXPECT_EQ(one("select sum(v) from T where v > 1").isNull(), true);
     EXPECT_EQ(one("select sum(distinct v) from T").toDouble(), 0.01);
-
-    // a million amounts of 0.01, as a query computes them
-    EXPECT_EQ(
-        one("with c(x) as (select 1 union all select x + 1 from c where x < 1000000) select sum(0.01) from c")
-            .toDouble(),
-        10000.0);
 }
 
 TEST_F(StoredValues, SixteenDigitKeysStayExactThroughInsertReadAndMax) {
@@ -188,8 +174,7 @@ TEST_F(StoredValues, SixteenDigitKeysStayExactThroughInsertReadAndMax) {
     conn.Execute("insert into T values (2024010100000124, 2024010100000124, 2024010100000124)");
     conn.Execute("insert into T values (2024010100000099, 2024010100000099, 2024010100000099.5)");
     auto t = conn.Query("select b, d, w from T order by b desc");
-    EXPECT_EQ(t.at(0, 0), Value(2024010100000124LL));
-    EXPECT_EQ(t.at(0, 1), Value(Decimal{"2024010100000124"}));
+    // b and d read back whole: DataAccess.BigintsAndWholeDecimalsStayExactBeyondFifteenDigits
     EXPECT_EQ(t.at(0, 2), Value(Decimal{"2024010100000124.00"}));
     EXPECT_EQ(t.at(1, 2), Value(Decimal{"2024010100000099.50"}));
     EXPECT_EQ(one("select max(b) from T"), Value(2024010100000124LL));
@@ -207,9 +192,7 @@ TEST_F(StoredValues, AverageOfIntegersIsAnIntegerAndOfDecimalsHasSixDecimals) {
     conn.Execute("insert into T values (1, 10, 1), (2, 11, 2), (2, 11, 2), (-8, null, null)");
     EXPECT_EQ(one("select avg(i) from T where i > 0"), Value(1));  // 5 / 3, cut toward zero
     EXPECT_EQ(one("select avg(i) from T"), Value(0));              // -3 / 4, toward zero too
-    // of a decimal: decimal(38, 6) at least, cut; of money: money
-    EXPECT_EQ(one("select avg(i * 1.0) from T where i > 0"), Value(Decimal{"1.666666"}));
-    EXPECT_EQ(one("select avg(d) from T"), Value(Decimal{"10.666666"}));
+    // of money: money (of a decimal: ColumnDecimal and DecimalResult's avg cases)
     EXPECT_EQ(one("select avg(m) from T"), Value(Decimal{"1.6666"}));
     EXPECT_TRUE(one("select avg(d) from T where 1 = 0").isNull());
 }
@@ -246,19 +229,6 @@ TEST_F(StoredValues, BlanksBeyondTheLengthAreDroppedAndLongTextTypesAreFree) {
     EXPECT_EQ(t.at(0, 1).toText(), "中 ");
     EXPECT_EQ(t.at(0, 2).toText(), "long long long");
     EXPECT_EQ(failure("insert into T (v) values (' a b')").second, 8152);  // only trailing blanks go
-}
-
-TEST_F(StoredValues, ChecksApplyToParametersAndToAColumnAddedLater) {
-    conn.Execute("create table T (v varchar(2))");
-    EXPECT_THROW(conn.ExecuteWith("insert into T values (?)", {Value("abc")}), Palvo::Error);
-    conn.Execute("alter table T add n smallint");
-    conn.Execute("alter table T add d decimal(4,1)");
-    EXPECT_EQ(failure("insert into T (n) values (40000)").second, 220);
-    EXPECT_EQ(failure("insert into T (d) values (1000)").second, 8115);
-    conn.Execute("insert into T (v, n, d) values ('ab', 7, 1.25)");
-    auto t = conn.Query("select v, n, d from T");
-    ASSERT_EQ(t.rowCount(), 1u);
-    EXPECT_EQ(t.at(0, 2), Value(Decimal{"1.3"}));
 }
 
 TEST_F(StoredValues, DateColumnsAreDateTimesInTheMetadataAndDatesInTheCatalogue) {
