@@ -14,6 +14,11 @@ public:
     /// The printed width of a UTF-8 text in twips (1 point = 20 twips) at
     /// fontSize points, in the font the measurer stands for.
     virtual double TextWidth(std::string_view text, double fontSize) const = 0;
+    /// True when measuring a text costs no more than adding up its
+    /// characters' widths. Sizing columns to their content measures every
+    /// cell with such a measurer; with any other it measures only the cells
+    /// that may be wider than their column so far.
+    virtual bool quick() const;
 };
 
 /// Installs the calling thread's text measurer (nullptr removes it).

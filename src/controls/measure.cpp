@@ -7,6 +7,8 @@ namespace Palvo {
 
 TextMeasurer::~TextMeasurer() = default;
 
+bool TextMeasurer::quick() const { return false; }
+
 namespace {
 thread_local std::shared_ptr<TextMeasurer> tMeasurer;
 }  // namespace

@@ -12,6 +12,7 @@
 #include "palvo/grid.h"
 #include "palvo/measure.h"
 #include "src/base/conversions.h"
+#include "src/base/width_bounds.h"
 
 namespace Palvo::grid {
 
@@ -54,11 +55,20 @@ std::vector<std::int16_t> contentWidths(const Grid& grid, const TextMeasurer& me
     const double a = measurer.TextWidth("a", fontSize);
     const int cols = grid.Cols();
     std::vector<std::int16_t> widths(static_cast<std::size_t>(cols), 0);
+    // Only a cell that may be wider than its column so far is measured whole,
+    // unless measuring costs no more than bounding.
+    const bool quick = measurer.quick();
+    WidthBounds bounds([&](std::string_view text) { return measurer.TextWidth(text, fontSize); });
+    std::vector<WidthBounds::Column> seen(static_cast<std::size_t>(cols));
     // Row by row, the way the cells lie in memory; each column still sees its rows in order.
     for (int r = 0; r < grid.Rows(); ++r) {
         for (int c = 0; c < cols; ++c) {
             auto& width = widths[static_cast<std::size_t>(c)];
             const std::string_view text = grid.cellText(r, c);
+            if (!quick) {
+                const auto bound = bounds.bound(text, seen[static_cast<std::size_t>(c)]);
+                if (bound && *bound <= width) continue;
+            }
             const double w = measurer.TextWidth(text, fontSize);
             if (w > width) width = util::cint(w + a);
         }
@@ -80,9 +90,14 @@ std::vector<std::int16_t> contentWidths(const Grid& grid, const TextMeasurer& me
 template <class Grid>
 std::int32_t numberWidth(const Grid& grid, const TextMeasurer& measurer, double fontSize, double a) {
     double widest = 0;
+    const bool quick = measurer.quick();
+    WidthBounds bounds([&](std::string_view text) { return measurer.TextWidth(text, fontSize); });
+    WidthBounds::Column seen;
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
         const std::string_view text = grid.cellText(r, 0);
         if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) continue;
+        if (const auto bound = quick ? std::nullopt : bounds.bound(text, seen); bound && *bound <= widest)
+            continue;
         widest = std::max(widest, measurer.TextWidth(text, fontSize));
     }
     return widest > 0 ? util::clng(widest + a) : 0;

@@ -1,12 +1,10 @@
 #include "src/print/print_record.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <unordered_map>
 
 #include "palvo/clsPrint.h"
 #include "palvo/error.h"
@@ -15,6 +13,7 @@
 #include "palvo/print_layout.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
+#include "src/base/width_bounds.h"
 #include "src/grid/exact_total.h"
 
 namespace Palvo::print {
@@ -391,139 +390,6 @@ std::int16_t computedRowsPerPage(double printableHeight, double lineHeight) {
     return util::cint((printableHeight - 2000) / (lineHeight * 1.4 + 50));
 }
 
-namespace {
-
-// Upper bounds of texts' widths from their characters': a text is at most its
-// characters' own widths side by side plus, between each two, the most any two
-// characters of its column widen each other (kerning; none or negative in
-// most fonts). Characters are measured once, and so is each pair in a column.
-// That holds for characters set one by one (Latin, Chinese); a text with any
-// other character (marks, scripts that join, controls, a line break) gets no
-// bound and is measured whole, as is every text of a column of very many
-// different characters.
-class WidthBounds {
-public:
-    struct Column {
-        std::vector<char32_t> chars;
-        std::array<double, 0x80> ascii = filled(-1.0);  // the widths of the ASCII characters seen
-        std::vector<std::uint64_t> seen;                // the others, a bit each; made at the first
-        double widening = 0;
-        bool open = true;  // bounds are given
-    };
-
-    template <class T>
-    static std::array<T, 0x80> filled(T value) {
-        std::array<T, 0x80> a;
-        a.fill(value);
-        return a;
-    }
-
-    explicit WidthBounds(const TextSurface& surface) : surface_(surface), widths_(0x10000, -1.0) {}
-
-    // A width the text's TextWidth does not exceed; nullopt when it must be measured.
-    std::optional<double> bound(std::string_view text, Column& column) {
-        if (!column.open) return std::nullopt;
-        double sum = 0;
-        int count = 0;
-        for (std::size_t i = 0; i < text.size(); ++count) {
-            const auto b = static_cast<unsigned char>(text[i]);
-            if (b < 0x80 && column.ascii[b] >= 0) {  // the usual case, kept short
-                sum += column.ascii[b];
-                ++i;
-                continue;
-            }
-            const char32_t c = decode(text, i);
-            if (!setAlone(c)) return std::nullopt;
-            if (!seen(c, column) && !see(c, column)) return std::nullopt;
-            sum += width(c);
-            if (c < 0x80) column.ascii[c] = width(c);
-        }
-        // a little over, so that rounding in the sums never puts the bound under the width
-        return sum + std::max(0, count - 1) * column.widening + 1e-6 * count;
-    }
-
-private:
-    static constexpr std::size_t kMostChars = 160;  // per column: pairs measured grow with its square
-
-    // The next character of UTF-8 text at i; U+FFFF (not set alone) for a malformed one.
-    static char32_t decode(std::string_view text, std::size_t& i) {
-        const auto b = static_cast<unsigned char>(text[i++]);
-        if (b < 0x80) return b;
-        int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-        if (more < 0 || more > 2) return 0xFFFF;  // beyond the Basic Multilingual Plane: measured whole
-        char32_t c = b & (more == 1 ? 0x1F : 0x0F);
-        for (; more > 0; --more) {
-            if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFF;
-            c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
-        }
-        return c < (b >= 0xE0 ? 0x800u : 0x80u) ? 0xFFFF : c;  // an overlong form is malformed
-    }
-
-    // Characters whose glyphs stand alone: printable Latin, CJK punctuation
-    // (but its tone marks), kana (but its voicing marks), ideographs and full-width forms.
-    static bool setAlone(char32_t c) {
-        return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x300 && c != 0xAD) ||
-               (c >= 0x3000 && c < 0x302A) || (c >= 0x3030 && c < 0x3099) || (c >= 0x309B && c < 0x3100) ||
-               (c >= 0x3400 && c < 0x4DC0) || (c >= 0x4E00 && c < 0xA000) || (c >= 0xFF01 && c < 0xFF61) ||
-               (c >= 0xFFE0 && c < 0xFFE7);
-    }
-
-    static std::string utf8(char32_t c) {
-        std::string s;
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else if (c < 0x800) {
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            s += static_cast<char>(0xE0 | (c >> 12));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        return s;
-    }
-
-    double width(char32_t c) {
-        double& w = widths_[c];
-        if (w < 0) w = surface_.TextWidth(utf8(c));
-        return w;
-    }
-
-    // How much wider a and b are side by side than apart.
-    double widening(char32_t a, char32_t b) {
-        const std::uint64_t key = (static_cast<std::uint64_t>(a) << 32) | b;
-        auto it = pairs_.find(key);
-        if (it == pairs_.end())
-            it = pairs_.emplace(key, surface_.TextWidth(utf8(a) + utf8(b)) - width(a) - width(b)).first;
-        return it->second;
-    }
-
-    static bool seen(char32_t c, Column& column) {
-        if (c < 0x80) return column.ascii[c] >= 0;
-        if (column.seen.empty()) column.seen.assign(0x10000 / 64, 0);
-        return (column.seen[c >> 6] >> (c & 63)) & 1;
-    }
-
-    // A character new to the column: its pairs with the column's others widen it as they may.
-    bool see(char32_t c, Column& column) {
-        if (column.chars.size() >= kMostChars) {
-            column.open = false;
-            return false;
-        }
-        if (c >= 0x80) column.seen[c >> 6] |= std::uint64_t{1} << (c & 63);
-        column.chars.push_back(c);
-        for (const char32_t other : column.chars)
-            column.widening = std::max({column.widening, widening(c, other), widening(other, c)});
-        return true;
-    }
-
-    const TextSurface& surface_;
-    std::vector<double> widths_;  // per character of the Basic Multilingual Plane; -1 not yet measured
-    std::unordered_map<std::uint64_t, double> pairs_;
-};
-
-}  // namespace
-
 TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, double maxWidth) {
     // a cell wider than the page counts as wide as the page (it still prints
     // whole): a long text never overflows 16 bits and stops the report
@@ -536,7 +402,7 @@ TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, do
     table.lines.assign(static_cast<std::size_t>(std::max(rows, 0)), 1);
     // Only a cell that may be wider than its column's widest so far is
     // measured: measuring every cell made page 1 of a long preview wait.
-    WidthBounds bounds(surface);
+    WidthBounds bounds([&surface](std::string_view text) { return surface.TextWidth(text); });
     std::vector<WidthBounds::Column> columns(static_cast<std::size_t>(std::max(cols, 0)));
     // row by row, so a grid that reads its rows in order (a spooled one) reads each once
     std::vector<std::int16_t> widest(static_cast<std::size_t>(std::max(cols, 0)), 0);

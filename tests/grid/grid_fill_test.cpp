@@ -14,6 +14,7 @@
 #include "palvo/error.h"
 #include "palvo/memory/grid.h"
 #include "palvo/memory/measure.h"
+#include "support/kerning_measurer.h"
 #include "support/sqlite_fixture.h"
 
 namespace Palvo {
@@ -101,6 +102,27 @@ TEST(FillHelpers, DefaultOrderOnlyWithoutOwnOrderClauseAndColumnWidths) {
         2 * 90 + 90,   // a blank heading sets no cap
     };
     EXPECT_EQ(grid::contentWidths(g, m, 9), widths);
+}
+
+// Sizing measures whole only the cells that may be wider than their column
+// so far, yet sizes every column as measuring every cell does.
+TEST(FillHelpers, BoundedSizingSizesAsMeasuringEveryCell) {
+    const testing::KerningMeasurer bounded;
+    const testing::KerningMeasurer everyCell(true);
+    for (const auto& texts : testing::kerningColumns()) {
+        if (texts[0].size() > 300) continue;  // wider than 16 bits of twips: an overflow either way
+        SCOPED_TRACE(texts[1]);
+        // the texts in column 1 under a blank heading, numbers of all lengths in column 0
+        memory::FlexGrid g;
+        g.Cols(2);
+        g.Rows(static_cast<int>(texts.size()) + 1);
+        for (std::size_t r = 0; r < texts.size(); ++r) {
+            g.TextMatrix(static_cast<int>(r) + 1, 0, std::to_string(r * 7919 % 100000));
+            g.TextMatrix(static_cast<int>(r) + 1, 1, texts[r]);
+        }
+        EXPECT_EQ(grid::contentWidths(g, bounded, 9), grid::contentWidths(g, everyCell, 9));
+        EXPECT_EQ(grid::numberWidth(g, bounded, 9, 90), grid::numberWidth(g, everyCell, 9, 90));
+    }
 }
 
 class Fill : public testing::SessionTest {

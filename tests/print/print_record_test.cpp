@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
-#include <random>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -22,6 +21,7 @@
 #include "palvo/print_layout.h"
 #include "palvo/session.h"
 #include "support/errors.h"
+#include "support/kerning_measurer.h"
 
 namespace Palvo {
 namespace {
@@ -591,57 +591,14 @@ TEST_F(PrintRecord, APrinterThatKeepsThePagesGetsNoneDrawnAndEachItDrawsIsThePri
         EXPECT_EQ(testing::errorNumber([&] { keeping->pages->drawPage(*keeping, outside); }), 380) << outside;
 }
 
-// Widths as a font with kerning sets them: pairs closer or further apart than
-// their characters alone; and a mark (U+0301) that widens its text by 30 x the
-// square of the e's before it, as no pair of characters foretells.
-class KerningMeasurer : public TextMeasurer {
-public:
-    double TextWidth(std::string_view text, double fontSize) const override {
-        double width = fixed.TextWidth(text, fontSize);
-        for (const auto& [pair, by] : kKerning) {
-            for (auto at = text.find(pair); at != std::string_view::npos; at = text.find(pair, at + 1))
-                width += by;
-        }
-        for (auto at = text.find(kMark); at != std::string_view::npos; at = text.find(kMark, at + 1)) {
-            const auto letters = static_cast<double>(std::count(text.begin(), text.begin() + at, 'e'));
-            width += 30 * letters * letters;
-        }
-        return width;
-    }
-
-private:
-    static constexpr std::string_view kMark = "\u0301";
-    static constexpr std::pair<std::string_view, double> kKerning[] = {
-        {"AV", -30}, {"-G", 40}, {"fi", 5}, {"ff", -15}, {"长-", 25}};
-    memory::FixedWidthMeasurer fixed;
-};
-
 // Only a cell that may be wider than its column's widest is measured whole,
 // yet every column is as wide as its widest cell measured whole: a pair set
 // further apart, a mark that widens its text, a line of several, a
 // text past the page.
 TEST_F(PrintRecord, ColumnsAreAsWideAsTheirWidestCellMeasuredWhole) {
-    auto kerning = std::make_shared<memory::RecordingPrinter>(std::make_shared<KerningMeasurer>());
+    auto kerning = std::make_shared<memory::RecordingPrinter>(std::make_shared<testing::KerningMeasurer>());
     kerning->FontSize(print::kBodyFontSize);
-    const std::vector<std::vector<std::string>> columns = {
-        {"G-x", "-Gx"},                             // the same characters, the second set wider
-        {"AVAV", "VAVA", "AAVV"},                   // closer together
-        {"office", "ofiice", "offfce"},             // wider and narrower pairs
-        {"xé", "eeeeeee", "eeee\u0301"},            // a mark that widens its text
-        {"ab", "a\n-G-G", "abc"},                   // lines of a cell
-        {"长长-", "长-长"},                         // Chinese beside Latin
-        {std::string(3000, 'w'), "w"},              // past the page
-        {"x\xC1\x81", "xAB", "x\xF0\xA0\xAE\xB7"},  // malformed, and beyond the Basic Multilingual Plane
-    };
-    // and many texts of the same few characters, in an order that seldom starts with the widest
-    std::mt19937 random(7);
-    const std::string_view alphabet[] = {"A", "V", "-", "G", "f", "i", "长", "1"};
-    std::vector<std::string> mixed(400);
-    for (std::string& text : mixed)
-        for (std::size_t n = 1 + random() % 6; n > 0; --n) text += alphabet[random() % std::size(alphabet)];
-    auto all = columns;
-    all.push_back(mixed);
-    for (const auto& texts : all) {
+    for (const auto& texts : testing::kerningColumns()) {
         SCOPED_TRACE(texts[1]);
         memory::FlexGrid grid;  // the texts in column 0, under an empty heading; column 1 empty
         grid.Cols(2);

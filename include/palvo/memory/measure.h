@@ -17,6 +17,7 @@ namespace Palvo::memory {
 class PALVO_API FixedWidthMeasurer : public Palvo::TextMeasurer {
 public:
     double TextWidth(std::string_view text, double fontSize) const override;
+    bool quick() const override { return true; }
     /// Whether a code point counts as a wide (one em) character.
     static bool isWide(char32_t c);
 };
@@ -37,6 +38,7 @@ public:
     FontFileMeasurer& operator=(const FontFileMeasurer&) = delete;
 
     double TextWidth(std::string_view text, double fontSize) const override;
+    bool quick() const override { return true; }
     /// The family name of the face in use.
     std::string family() const;
 

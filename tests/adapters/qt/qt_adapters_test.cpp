@@ -26,6 +26,7 @@
 
 #include "palvo/clsForm.h"
 #include "palvo/error.h"
+#include "palvo/memory/grid.h"
 #include "palvo/memory/measure.h"
 #include "palvo/qt/cursor.h"
 #include "palvo/qt/form.h"
@@ -36,7 +37,9 @@
 #include "palvo/qt/translations.h"
 #include "palvo/qt/window_host.h"
 #include "qt_test_support.h"
+#include "src/grid/grid_fill.h"
 #include "support/errors.h"
+#include "support/kerning_measurer.h"
 
 namespace Palvo {
 namespace {
@@ -302,6 +305,34 @@ TEST(QtFontMeasurer, AgreesWithTheHeadlessFontFileMeasurer) {
             const double w = fromFile.TextWidth(text, size);
             EXPECT_NEAR(onScreen.TextWidth(text, size), w, 0.02 * w) << text << " at " << size;
         }
+    }
+}
+
+// Columns sized from bounds of their characters' widths are as wide as
+// measuring every cell whole in the CJK font makes them, kerned Latin pairs,
+// punctuation and Chinese beside Latin included.
+TEST(QtFontMeasurer, ColumnsSizedFromCharacterBoundsAreAsWideAsMeasuredWhole) {
+    struct EveryCell : TextMeasurer {
+        explicit EveryCell(const TextMeasurer& m) : measurer(m) {}
+        double TextWidth(std::string_view text, double size) const override {
+            return measurer.TextWidth(text, size);
+        }
+        bool quick() const override { return true; }
+        const TextMeasurer& measurer;
+    };
+    const qt::FontMeasurer font;
+    auto columns = testing::kerningColumns();
+    columns.push_back({"To", "AVAVAV", "LTA", "Wa.", "Yo,", "T.V.A.", "P.J.", "ff", "1111"});
+    columns.push_back({"钢管，", "「Q235」", "第1234批", "金额：12,345.50", "Tô", "AV金", "金AV"});
+    for (const auto& texts : columns) {
+        if (texts[0].size() > 300) continue;  // wider than 16 bits of twips: an overflow either way
+        memory::FlexGrid g;
+        g.Cols(1);
+        g.Rows(static_cast<int>(texts.size()) + 1);
+        for (std::size_t r = 0; r < texts.size(); ++r) g.TextMatrix(static_cast<int>(r) + 1, 0, texts[r]);
+        for (double size : {9.0, 12.0})
+            EXPECT_EQ(grid::contentWidths(g, font, size), grid::contentWidths(g, EveryCell(font), size))
+                << texts[1] << " at " << size;
     }
 }
 
