@@ -84,7 +84,7 @@ void freeBulk(void* block, std::size_t) noexcept { ::operator delete(block); }
 void* growBulk(void* block, std::size_t oldBytes, std::size_t newBytes, std::size_t keep) {
     void* fresh = ::operator new(newBytes);
     if (keep > 0) std::memcpy(fresh, block, keep);
-    ::operator delete(block);
+    freeBulk(block, oldBytes);
     return fresh;
 }
 
