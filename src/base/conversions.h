@@ -16,6 +16,18 @@
 
 namespace Palvo::util {
 
+/// Hands `put` the text a value shows in a cell: a text as it stands (not
+/// copied), Null as empty, anything else as its toText.
+template <class Put>
+void withCellText(const Value& v, Put&& put) {
+    if (const std::string* s = v.text())
+        put(std::string_view(*s));
+    else if (v.isNull())
+        put(std::string_view());
+    else
+        put(std::string_view(v.toText()));
+}
+
 // ---- numbers -------------------------------------------------------------
 
 /// The number val reads from a text, written for SQL text: in shortest form as

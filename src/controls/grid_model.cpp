@@ -6,6 +6,7 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
+#include "src/base/conversions.h"
 
 namespace Palvo {
 
@@ -397,14 +398,7 @@ void GridModel::copyValues(const ResultTable& table, int firstRow, int firstCol)
     for (std::size_t i = 0; i < records; ++i) {
         const std::size_t cells = at(firstRow + static_cast<int>(i), firstCol);
         for (std::size_t f = 0; f < fields; ++f) {
-            const Value& v = table.at(i, f);
-            // Texts are copied as they are; anything else is made into text once.
-            if (const std::string* s = v.text())
-                text_.set(cells + f, *s);
-            else if (v.isNull())
-                text_.set(cells + f, {});
-            else
-                text_.set(cells + f, v.toText());
+            util::withCellText(table.at(i, f), [&](std::string_view text) { text_.set(cells + f, text); });
         }
     }
 }

@@ -47,13 +47,8 @@ public:
     void row(const Value* values) override {
         std::size_t at = cells_.size() + firstCol_;
         cells_.resize(cells_.size() + width_);
-        for (std::size_t f = 0; f < columns_.size(); ++f, ++at) {
-            const Value& v = values[f];
-            if (const std::string* s = v.text())
-                cells_.set(at, *s);
-            else if (!v.isNull())
-                cells_.set(at, v.toText());
-        }
+        for (std::size_t f = 0; f < columns_.size(); ++f, ++at)
+            util::withCellText(values[f], [&](std::string_view text) { cells_.set(at, text); });
         ++count_;
     }
 

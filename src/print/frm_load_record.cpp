@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <optional>
+#include <utility>
 
 #include "palvo/clsPrint.h"
 #include "palvo/report_rows.h"
@@ -109,41 +110,46 @@ frmLoadRecord& frmLoadRecordWindow() {
 
 namespace Palvo {
 
+namespace {
+
 // The job goes to the progress window, which runs it once shown; "" when it closed.
-std::string rowsWorkbook(const std::string& title, const ReportRows& rows, const std::string& topStr,
-                         const std::string& botStr, int orientation, int alignment, bool canEdit) {
+std::string showJob(print::ExcelJob job) {
     print::frmLoadRecord& w = print::frmLoadRecordWindow();
-    w.job = print::ExcelJob{.kind = 0,
-                            .title = title,
-                            .data = &rows,
-                            .top = topStr,
-                            .bottom = botStr,
-                            .orientation = orientation,
-                            .centring = alignment,
-                            .canEdit = canEdit};
+    w.job = std::move(job);
     showModal(w);
     return "";
+}
+
+}  // namespace
+
+std::string rowsWorkbook(const std::string& title, const ReportRows& rows, const std::string& topStr,
+                         const std::string& botStr, int orientation, int alignment, bool canEdit) {
+    return showJob(print::ExcelJob{.kind = 0,
+                                   .title = title,
+                                   .data = &rows,
+                                   .top = topStr,
+                                   .bottom = botStr,
+                                   .orientation = orientation,
+                                   .centring = alignment,
+                                   .canEdit = canEdit});
 }
 
 std::string titledRowsWorkbook(const ReportRows& data, const std::string& title, const std::string& topStr,
                                const std::string& botStr, int orientation, int alignment, bool canEdit,
                                std::int16_t dataBeginRow, const ReportRows* heading, std::int16_t headingCols,
                                const std::string& otherMerges) {
-    print::frmLoadRecord& w = print::frmLoadRecordWindow();
-    w.job = print::ExcelJob{.kind = 1,
-                            .title = title,
-                            .data = &data,
-                            .top = topStr,
-                            .bottom = botStr,
-                            .orientation = orientation,
-                            .centring = alignment,
-                            .canEdit = canEdit,
-                            .dataBeginRow = dataBeginRow,
-                            .heading = heading,
-                            .headingCols = headingCols,
-                            .otherMerges = otherMerges};
-    showModal(w);
-    return "";
+    return showJob(print::ExcelJob{.kind = 1,
+                                   .title = title,
+                                   .data = &data,
+                                   .top = topStr,
+                                   .bottom = botStr,
+                                   .orientation = orientation,
+                                   .centring = alignment,
+                                   .canEdit = canEdit,
+                                   .dataBeginRow = dataBeginRow,
+                                   .heading = heading,
+                                   .headingCols = headingCols,
+                                   .otherMerges = otherMerges});
 }
 
 std::string clsPrint::sReportGridtoExcel(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,

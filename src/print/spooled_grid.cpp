@@ -15,6 +15,7 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/measure.h"
+#include "src/base/conversions.h"
 #include "src/grid/grid_fill.h"
 #include "src/grid/grid_utils.h"
 
@@ -221,16 +222,8 @@ public:
         texts_.resize(columns.size());
     }
     void row(const Value* values) override {
-        for (std::size_t f = 0; f < texts_.size(); ++f) {
-            const Value& v = values[f];
-            if (const std::string* s = v.text()) {
-                texts_[f] = *s;
-            } else if (v.isNull()) {
-                texts_[f].clear();
-            } else {
-                texts_[f] = v.toText();
-            }
-        }
+        for (std::size_t f = 0; f < texts_.size(); ++f)
+            util::withCellText(values[f], [&](std::string_view text) { texts_[f].assign(text); });
         grid_.append(texts_);
     }
 
