@@ -64,7 +64,7 @@ protected:
     std::unique_ptr<WindowTestHost> host;
 };
 
-TEST_P(Picker, LoadListsTheTableAndPreparesTheFilter) {
+TEST_P(Picker, LoadListsTheTableWithItsDatesAndPreparesTheFilter) {
     EXPECT_EQ(pick(""), "");
     EXPECT_EQ(frame().Caption(), "客户表,客户编号");
     EXPECT_EQ(flx().Rows(), 5);
@@ -75,6 +75,14 @@ TEST_P(Picker, LoadListsTheTableAndPreparesTheFilter) {
     EXPECT_EQ(combo.Text(), "客户编号");
     EXPECT_FALSE(lblSel().Visible());
     EXPECT_TRUE(messages().empty());
+
+    // dates show in the format asked
+    const std::string sql = "select 客户编号, 日期 from 客户表 order by 客户编号";
+    pick("", "客户表,客户编号", "", sql, false, "YYYY年M月D日");
+    EXPECT_EQ(flx().TextMatrix(1, 2), "2003年5月1日");
+    pick("", "客户表,客户编号", "", sql);
+    EXPECT_EQ(flx().TextMatrix(1, 2), "2003-05-01");
+    EXPECT_EQ(flx().TextMatrix(2, 2), "");  // 1 January 1900 reads as no date
 }
 
 TEST_P(Picker, RunsTheListStatementsAsBuilt) {
@@ -112,14 +120,19 @@ TEST_P(Picker, RunsTheListStatementsAsBuilt) {
           "WHEN 城市=N'北京' THEN N'京' ELSE N'外' END  LIKE '%京%' ORDER BY 客户编号"});
 }
 
-TEST_P(Picker, TypingAndEnterFiltersThenDownAndEnterChooses) {
+TEST_P(Picker, TypingAndEnterFiltersThenDownAndEnterChoosesAndCancelGivesNothing) {
     // the rows in the table's order: A01 A02 A03 A07, filtered to A01 A03
     EXPECT_EQ(pick("Combo1 = 城市\nTxt1 = 北京\nkey Enter\nkey Down\nkey Enter"), "A03");
     EXPECT_EQ(flx().Rows(), 3);
     for (auto [script, chosen] :
          std::vector<std::pair<std::string, std::string>>{{"key Down\nkey Down\nkey Up\nkey Enter", "A02"},
                                                           {"dblclick flx", "A01"},
-                                                          {"select flx 3\nclick Command1", "A03"}}) {
+                                                          {"select flx 3\nclick Command1", "A03"},
+                                                          // cancel and the close box return nothing
+                                                          {"key Esc", ""},
+                                                          {"click Command2", ""},
+                                                          {"key Down", ""},
+                                                          {"select flx 2", ""}}) {
         EXPECT_EQ(pick(script), chosen) << script;
     }
 }
@@ -210,12 +223,7 @@ TEST_P(Picker, KeysMoveTheFocusWithoutChoosing) {
     EXPECT_EQ(conn->queries.size(), 3u);
 }
 
-TEST_P(Picker, CancelAndTheCloseBoxReturnNothing) {
-    for (const char* script : {"key Esc", "click Command2", "key Down", "select flx 2"})
-        EXPECT_EQ(pick(script), "") << script;
-}
-
-TEST_P(Picker, MultiSelectionMarksAndListsTheRows) {
+TEST_P(Picker, MultiSelectionMarksAndListsTheRowsAndARowMarkedTwiceIsUnmarked) {
     const std::string two =
         multi("select flx 1\nclick flx\nselect flx 3\nclick flx\nclick lblSel\nclick Command1");
     EXPECT_EQ(two, "A01,A03,");
@@ -230,9 +238,8 @@ TEST_P(Picker, MultiSelectionMarksAndListsTheRows) {
     flx().Col(0);
     EXPECT_EQ(flx().CellBackColor(), 255);
     EXPECT_FALSE(forms::getInforWindow().bMultiSel);  // reset when the window unloaded
-}
 
-TEST_P(Picker, MarkingTheSameRowTwiceOrAColumnWithoutTitleLeavesNothing) {
+    // marking the same row twice, or a column without title, leaves nothing
     EXPECT_EQ(multi("select flx 2\nclick flx\nclick flx\nclick lblSel\nclick Command1"), "");
     EXPECT_EQ(lblSel().Caption(), ",");
     EXPECT_TRUE(messages().empty());
@@ -241,15 +248,6 @@ TEST_P(Picker, MarkingTheSameRowTwiceOrAColumnWithoutTitleLeavesNothing) {
     EXPECT_EQ(lblSel().Caption(), "");
     // single selection returns the running number
     EXPECT_EQ(pick("select flx 2\nclick Command1", "客户表,无此列"), "2");
-}
-
-TEST_P(Picker, DatesShowInTheFormatAsked) {
-    const std::string sql = "select 客户编号, 日期 from 客户表 order by 客户编号";
-    pick("", "客户表,客户编号", "", sql, false, "YYYY年M月D日");
-    EXPECT_EQ(flx().TextMatrix(1, 2), "2003年5月1日");
-    pick("", "客户表,客户编号", "", sql);
-    EXPECT_EQ(flx().TextMatrix(1, 2), "2003-05-01");
-    EXPECT_EQ(flx().TextMatrix(2, 2), "");  // 1 January 1900 reads as no date
 }
 
 TEST_P(Picker, BadInputIsReportedAndTheWindowStaysUsable) {
