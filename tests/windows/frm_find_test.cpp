@@ -85,7 +85,7 @@ TEST_P(FindWindow, EachKindOfColumnMakesItsRow) {
     }
 }
 
-TEST_P(FindWindow, EnterInTheValueAddsItsRowAndTheValueSelectsItsTextWhenItGetsTheFocus) {
+TEST_P(FindWindow, EnterAddsARowTheValueSelectsItsTextOnFocusAndDeletingTheFirstRowDropsTheConnective) {
     find("Text1 = 张三\nkey Enter");
     EXPECT_EQ(rows().ListCount(), 1);
     EXPECT_EQ(host->lastFrame().ActiveControl(), "Combo2");
@@ -95,6 +95,13 @@ TEST_P(FindWindow, EnterInTheValueAddsItsRowAndTheValueSelectsItsTextWhenItGetsT
     // no default button: Enter outside the value box leaves the window open
     EXPECT_EQ(find("Text1 = 张三\nkey Enter\nkey Enter\nclick cmdOk"), " where ( 名称='张三' )");
     EXPECT_EQ(host->unplayed(), 0u);
+
+    // deleting the first row lets the next one lead without its connective
+    const std::string twoRows = "Text1 = a\nclick cmdAdd\nCombo2 = 金额\nText1 = 1\nclick cmdAdd\n";
+    EXPECT_EQ(find(twoRows + "select List1 0\nclick cmdDel\nclick cmdOk"), " where ( 金额=1 )");
+    find(twoRows + "select List1 1\nclick cmdDel");
+    EXPECT_EQ(rows().ListCount(), 1);
+    EXPECT_EQ(rows().ListIndex(), 0);
 }
 
 TEST_P(FindWindow, WithoutRowsEverythingMatchesAndCancelCloseBoxAndEscGiveNothingNotAnEarlierClause) {
@@ -106,14 +113,6 @@ TEST_P(FindWindow, WithoutRowsEverythingMatchesAndCancelCloseBoxAndEscGiveNothin
     ASSERT_NE(find("click cmdOk"), "");
     EXPECT_EQ(find("Text1 = b\nclick cmdAdd\nkey Esc"), "");
     EXPECT_EQ(host->unplayed(), 0u);
-}
-
-TEST_P(FindWindow, DeletingTheFirstRowLetsTheNextOneLeadWithoutItsConnective) {
-    const std::string twoRows = "Text1 = a\nclick cmdAdd\nCombo2 = 金额\nText1 = 1\nclick cmdAdd\n";
-    EXPECT_EQ(find(twoRows + "select List1 0\nclick cmdDel\nclick cmdOk"), " where ( 金额=1 )");
-    find(twoRows + "select List1 1\nclick cmdDel");
-    EXPECT_EQ(rows().ListCount(), 1);
-    EXPECT_EQ(rows().ListIndex(), 0);
 }
 
 TEST_P(FindWindow, AValueTheColumnCannotTakeIsRefusedWithItsMessage) {
@@ -210,7 +209,7 @@ TEST_P(FindWindow, LatinLettersNarrowTheMasterValuesByPinyin) {
     EXPECT_TRUE(messages().empty());
 }
 
-TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
+TEST_P(FindWindow, QuotedRegistryNamesStayInsideTheLookUpAndAFailingOneIsAnErrorOfTheCall) {
     // the master column, a name with a blank, goes in brackets in the value look-up
     exec({"create table [O'客户] ([it's] nvarchar(10))", "create table 类别表 ([名 称] nvarchar(10))",
           "insert into 类别表 values (N'甲')",
@@ -218,9 +217,6 @@ TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
     find("", "[O'客户]");
     EXPECT_EQ(comboOf("Text1").ListCount(), 1);
     EXPECT_TRUE(messages().empty());
-}
-
-TEST_P(FindWindow, AFailingRegistryLookUpIsAnErrorOfTheCallAndTheWindowClosesReusable) {
     exec({"insert into 更新表记录 values (N'无此表', N'名称', N'客户', N'类别')"});
     using Raised = std::pair<long, std::string>;
     EXPECT_EQ(errorOf([&] { find("Combo2 = 类别"); }), Raised(-2147217900, "对象名 '无此表' 无效。"))
