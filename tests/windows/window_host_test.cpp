@@ -132,15 +132,13 @@ protected:
 
 using Log = std::vector<std::string>;
 
-TEST_P(Hosts, ActionsReachTheHandlersAsAUsersWould) {
+TEST_P(Hosts, ActionsKeysAndARunOutScriptReachTheHandlersAsAUsersWould) {
     EXPECT_EQ(
         play("Text1 = 张\nselect Combo1 1\nkey F5\nclick lbl\nanswer no\nclick lbl\ndblclick "
              "flx\nclick cmdOk"),
         (Log{"Load", "Focus Text1", "Change Text1 张", "Focus Combo1", "Click Combo1", "F5", "Click lbl",
              "yes", "Click lbl", "no", "Focus flx", "DblClick flx", "Focus cmdOk", "Click cmdOk", "Unload"}));
-}
-
-TEST_P(Hosts, EnterAndEscPressTheDefaultAndCancelButtonsAndARunOutScriptUsesTheCloseBox) {
+    // Enter and Esc press the default and cancel buttons; a run-out script uses the close box
     EXPECT_EQ(play("key Enter"), (Log{"Load", "Focus Text1", "Click cmdOk", "Unload"}));
     EXPECT_EQ(play("key Esc"), (Log{"Load", "Focus Text1", "Click cmdNo", "Unload"}));
     Probe::cancelButton = false;
