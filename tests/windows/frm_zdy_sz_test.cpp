@@ -139,7 +139,7 @@ TEST_P(CustomQuery, MasterValuesMayCarryACommaButTypedCommasAreSwallowed) {
     EXPECT_EQ(get<ComboBox>("cmb4").Text(), "南京");
 }
 
-TEST_P(CustomQuery, RowsAreAddedAndDeletedAndAnEmptyRowEndsTheCondition) {
+TEST_P(CustomQuery, RowsAreAddedAndDeletedAndHidingAndRemovingSortKeysSetTheButtons) {
     open(
         "click Command16\ngrid MS 1 2 = 名称\nclick Command16\nclick Command16\n"  // one row added
         "grid MS 2 2 = 数量\ngrid MS 1 0 = (\nclick Command15");                   // row 1 goes
@@ -153,6 +153,25 @@ TEST_P(CustomQuery, RowsAreAddedAndDeletedAndAnEmptyRowEndsTheCondition) {
     EXPECT_EQ(condition(), Items{"名称 = 'x'#,,名称, = ,x"});
     open("");
     EXPECT_EQ(grid(), Items{"||名称| = |x"}) << "rows below an empty row do not come back";
+    // hiding drops a group but keeps its total: 金额 grouped, totalled and hidden; sort keys 编号 and 名称,
+    // then 编号 removed
+    open(
+        "select List2 2\nclick Command14\nclick Command18\nclick Command2\n"
+        "select List2 0\nclick Command12\nselect List2 1\nclick Command12\nselect List3 0\nclick Command10");
+    EXPECT_EQ(lists(), (std::vector<Items>{
+                           {"金额"}, {"编号", "名称", "数量", "日期", "备注"}, {"名称—升序"}, {}, {"金额"}}));
+    for (const char* name : {"Command3", "Command4"})
+        EXPECT_FALSE(get<CommandButton>(name).Enabled()) << name;
+    for (const char* name : {"Command10", "Command12"})
+        EXPECT_TRUE(get<CommandButton>(name).Enabled()) << name;
+
+    open(
+        "select List2 2\nclick Command18\nclick Command2\nselect List2 0\nclick Command12\nclick Command10\n"
+        "click Command7");
+    EXPECT_FALSE(get<CommandButton>("Command10").Enabled()) << "no sort key left";
+    EXPECT_TRUE(get<CommandButton>("Command12").Enabled());
+    EXPECT_TRUE(get<CommandButton>("cmdAsc").Enabled()) << "this dialog leaves cmdAsc as adding left it";
+    EXPECT_EQ(rows()[5], "金额 0/5/0/1/0") << "hidden, still totalled";
 }
 
 TEST_P(CustomQuery, RefusalsShowTheirMessageWriteNothingAndKeepTheDialogOpen) {
@@ -176,27 +195,6 @@ TEST_P(CustomQuery, RefusalsShowTheirMessageWriteNothingAndKeepTheDialogOpen) {
         EXPECT_EQ(snapshot(), before) << c.script;
         EXPECT_EQ(host->unplayed(), 0u) << "still open for the cancel: " << c.script;
     }
-}
-
-TEST_P(CustomQuery, HidingDropsAGroupButKeepsItsTotalAndRemovingSortKeysSetsTheButtons) {
-    // 金额 grouped, totalled and hidden; sort keys 编号 and 名称, then 编号 removed
-    open(
-        "select List2 2\nclick Command14\nclick Command18\nclick Command2\n"
-        "select List2 0\nclick Command12\nselect List2 1\nclick Command12\nselect List3 0\nclick Command10");
-    EXPECT_EQ(lists(), (std::vector<Items>{
-                           {"金额"}, {"编号", "名称", "数量", "日期", "备注"}, {"名称—升序"}, {}, {"金额"}}));
-    for (const char* name : {"Command3", "Command4"})
-        EXPECT_FALSE(get<CommandButton>(name).Enabled()) << name;
-    for (const char* name : {"Command10", "Command12"})
-        EXPECT_TRUE(get<CommandButton>(name).Enabled()) << name;
-
-    open(
-        "select List2 2\nclick Command18\nclick Command2\nselect List2 0\nclick Command12\nclick Command10\n"
-        "click Command7");
-    EXPECT_FALSE(get<CommandButton>("Command10").Enabled()) << "no sort key left";
-    EXPECT_TRUE(get<CommandButton>("Command12").Enabled());
-    EXPECT_TRUE(get<CommandButton>("cmdAsc").Enabled()) << "this dialog leaves cmdAsc as adding left it";
-    EXPECT_EQ(rows()[5], "金额 0/5/0/1/0") << "hidden, still totalled";
 }
 
 TEST_P(CustomQuery, AStoredNullConditionLeavesTheGridEmpty) {

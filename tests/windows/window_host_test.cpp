@@ -13,7 +13,7 @@ namespace {
 
 using Kind = ScriptAction::Kind;
 
-TEST(WindowScript, ReadsEveryAction) {
+TEST(WindowScript, ReadsEveryActionAndNamesABadLine) {
     const auto actions = parseWindowScript(
         "# a comment\n"
         "Txt1 = O'Neil  and more \n"
@@ -46,9 +46,7 @@ TEST(WindowScript, ReadsEveryAction) {
     EXPECT_EQ(actions[7].text, " 包含 ");
     EXPECT_TRUE(actions[7].hasText);
     EXPECT_FALSE(actions[8].hasText);
-}
-
-TEST(WindowScript, ABadLineIsNamed) {
+    // a bad line is named
     for (const char* bad : {"click", "select List1 -1", "select List1 x", "key Home", "answer maybe",
                             "press cmdOk", "click a b", "grid MS 1", "grid MS 1 x = a", "select List1 = 2",
                             "click a =b"}) {  // an '=' where no text goes
