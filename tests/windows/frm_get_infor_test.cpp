@@ -148,7 +148,7 @@ TEST_P(Picker, TypingAndKeysFilterMoveTheFocusAndChooseAndCancelGivesNothing) {
     EXPECT_EQ(conn->queries.size(), 3u);
 }
 
-TEST_P(Picker, TypedTextStaysInsideItsQuotes) {
+TEST_P(Picker, TypedTextStaysInsideItsQuotesAndBadInputIsReported) {
     // one found row, or an empty result's one blank row: the heading and one more either way
     for (const std::string typed : {"O'Neil", "%' or '1'='1", "--", "'; delete from 客户表; --", "'"}) {
         const std::string r = pick("Combo1 = 名称\nTxt1 = " + typed + "\nkey Enter\nkey Enter");
@@ -157,6 +157,22 @@ TEST_P(Picker, TypedTextStaysInsideItsQuotes) {
         EXPECT_EQ(r, typed == "O'Neil" || typed == "'" ? "A02" : "") << typed;
         EXPECT_EQ(db->Query("select count(*) from 客户表").at(0, 0).toText(), "4");
     }
+    // bad input is reported and the window stays usable
+    EXPECT_EQ(pick("Txt1 = x\nclick Command3\nkey Esc", "无此表,编号"), "");
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[0],
+              (memory::ShownMessage{"错误信息select distinct top 50  * from 无此表", 48, "提示标题"}));
+    EXPECT_EQ(messages()[1].text, "错误信息select distinct top 50  * from 无此表   where   like '%x%'");
+
+    // a failing host query, at load and again from Enter in Txt1
+    EXPECT_EQ(pick("key Enter\nkey Esc", "客户表,客户编号", "", "select nothing from nowhere"), "");
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[1], (memory::ShownMessage{"错误信息select nothing from nowhere", 48, "提示标题"}));
+
+    host.reset();
+    host = std::make_unique<WindowTestHost>(GetParam(), "key Enter");
+    EXPECT_EQ(errorNumber([] { clsForm().sPopWindow("客户表"); }), ErrorNumber::InvalidCall);
+    EXPECT_EQ(host->unplayed(), 1u);  // no window was shown
 }
 
 // The codes the grid lists, in its order (none for an empty result's blank row).
@@ -246,24 +262,6 @@ TEST_P(Picker, MultiSelectionMarksAndListsTheRowsAndARowMarkedTwiceIsUnmarked) {
     EXPECT_EQ(lblSel().Caption(), "");
     // single selection returns the running number
     EXPECT_EQ(pick("select flx 2\nclick Command1", "客户表,无此列"), "2");
-}
-
-TEST_P(Picker, BadInputIsReportedAndTheWindowStaysUsable) {
-    EXPECT_EQ(pick("Txt1 = x\nclick Command3\nkey Esc", "无此表,编号"), "");
-    ASSERT_EQ(messages().size(), 2u);
-    EXPECT_EQ(messages()[0],
-              (memory::ShownMessage{"错误信息select distinct top 50  * from 无此表", 48, "提示标题"}));
-    EXPECT_EQ(messages()[1].text, "错误信息select distinct top 50  * from 无此表   where   like '%x%'");
-
-    // a failing host query, at load and again from Enter in Txt1
-    EXPECT_EQ(pick("key Enter\nkey Esc", "客户表,客户编号", "", "select nothing from nowhere"), "");
-    ASSERT_EQ(messages().size(), 2u);
-    EXPECT_EQ(messages()[1], (memory::ShownMessage{"错误信息select nothing from nowhere", 48, "提示标题"}));
-
-    host.reset();
-    host = std::make_unique<WindowTestHost>(GetParam(), "key Enter");
-    EXPECT_EQ(errorNumber([] { clsForm().sPopWindow("客户表"); }), ErrorNumber::InvalidCall);
-    EXPECT_EQ(host->unplayed(), 1u);  // no window was shown
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, Picker, ::testing::ValuesIn(windowHostKinds()), hostName);
