@@ -55,7 +55,7 @@ TEST_P(FindWindow, OffersEveryColumnButTheNumberAndLongBinaryOnesWithItsKind) {
 }
 
 // Each clause runs on the database and finds the one row or none, as its condition says.
-TEST_P(FindWindow, EachKindOfColumnMakesItsRow) {
+TEST_P(FindWindow, EachKindOfColumnMakesItsRowAndAnUnreadableTableIsAMessage) {
     struct Case {
         std::string script, unit, clause;
         std::size_t rows;
@@ -83,9 +83,24 @@ TEST_P(FindWindow, EachKindOfColumnMakesItsRow) {
         EXPECT_TRUE(messages().empty()) << c.script;
         EXPECT_EQ(rowsOf(c.clause), c.rows) << c.clause;
     }
+    // a table that cannot be read is a message; adding then asks for a column
+    for (const std::string table : {"无此表", "客户 where 1=1; delete from 客户"}) {
+        EXPECT_EQ(find("click cmdAdd\nclick cmdOk", table), " where '1'='1' ");
+        ASSERT_EQ(messages().size(), 2u) << table;
+        EXPECT_EQ(messages()[0].style, 48);
+        EXPECT_NE(messages()[0].text.find(table == "无此表" ? "无此表" : "not a table name"),
+                  std::string::npos)
+            << messages()[0].text;
+        EXPECT_EQ(messages()[1], warning("请先选择字段！"));
+        EXPECT_EQ(comboOf("Combo3").ListCount(), 0);
+    }
+    EXPECT_EQ(find("click cmdOk", ""), " where '1'='1' ");
+    exec({"create table 仅编号 (编号 int, 图 image)"});
+    EXPECT_EQ(find("click cmdAdd\nclick cmdOk", "仅编号"), " where '1'='1' ");
+    EXPECT_EQ(messages(), std::vector<Message>{warning("请先选择字段！")});
 }
 
-TEST_P(FindWindow, EnterInTheValueAddsItsRowAndTheValueSelectsItsTextWhenItGetsTheFocus) {
+TEST_P(FindWindow, EnterAddsARowTheValueSelectsItsTextOnFocusAndDeletingTheFirstRowDropsTheConnective) {
     find("Text1 = 张三\nkey Enter");
     EXPECT_EQ(rows().ListCount(), 1);
     EXPECT_EQ(host->lastFrame().ActiveControl(), "Combo2");
@@ -95,9 +110,16 @@ TEST_P(FindWindow, EnterInTheValueAddsItsRowAndTheValueSelectsItsTextWhenItGetsT
     // no default button: Enter outside the value box leaves the window open
     EXPECT_EQ(find("Text1 = 张三\nkey Enter\nkey Enter\nclick cmdOk"), " where ( 名称='张三' )");
     EXPECT_EQ(host->unplayed(), 0u);
+
+    // deleting the first row lets the next one lead without its connective
+    const std::string twoRows = "Text1 = a\nclick cmdAdd\nCombo2 = 金额\nText1 = 1\nclick cmdAdd\n";
+    EXPECT_EQ(find(twoRows + "select List1 0\nclick cmdDel\nclick cmdOk"), " where ( 金额=1 )");
+    find(twoRows + "select List1 1\nclick cmdDel");
+    EXPECT_EQ(rows().ListCount(), 1);
+    EXPECT_EQ(rows().ListIndex(), 0);
 }
 
-TEST_P(FindWindow, WithoutRowsEverythingMatchesAndCancelCloseBoxAndEscGiveNothingNotAnEarlierClause) {
+TEST_P(FindWindow, WithoutRowsAllMatchesCancelGivesNothingAndABadValueIsRefused) {
     EXPECT_EQ(find("click cmdOk"), " where '1'='1' ");
     EXPECT_EQ(find("Text1 = a\nclick cmdAdd\nclick cmdCancle"), "");
     EXPECT_EQ(find("Text1 = a\nclick cmdAdd\nclick cmdClear\nclick cmdOk"), " where '1'='1' ");
@@ -106,17 +128,7 @@ TEST_P(FindWindow, WithoutRowsEverythingMatchesAndCancelCloseBoxAndEscGiveNothin
     ASSERT_NE(find("click cmdOk"), "");
     EXPECT_EQ(find("Text1 = b\nclick cmdAdd\nkey Esc"), "");
     EXPECT_EQ(host->unplayed(), 0u);
-}
-
-TEST_P(FindWindow, DeletingTheFirstRowLetsTheNextOneLeadWithoutItsConnective) {
-    const std::string twoRows = "Text1 = a\nclick cmdAdd\nCombo2 = 金额\nText1 = 1\nclick cmdAdd\n";
-    EXPECT_EQ(find(twoRows + "select List1 0\nclick cmdDel\nclick cmdOk"), " where ( 金额=1 )");
-    find(twoRows + "select List1 1\nclick cmdDel");
-    EXPECT_EQ(rows().ListCount(), 1);
-    EXPECT_EQ(rows().ListIndex(), 0);
-}
-
-TEST_P(FindWindow, AValueTheColumnCannotTakeIsRefusedWithItsMessage) {
+    // a value the column cannot take is refused with its message
     struct Case {
         std::string script, message, valueLeft;
         int selected;
@@ -139,23 +151,6 @@ TEST_P(FindWindow, AValueTheColumnCannotTakeIsRefusedWithItsMessage) {
     for (const char* date : {"0099-1-1", "1752-12-31"}) {
         EXPECT_THROW(rowsOf(" where datediff(d,'" + std::string(date) + "',日期)=0"), Error) << date;
     }
-}
-
-TEST_P(FindWindow, ATableThatCannotBeReadIsAMessageAndAddingThenAsksForAColumn) {
-    for (const std::string table : {"无此表", "客户 where 1=1; delete from 客户"}) {
-        EXPECT_EQ(find("click cmdAdd\nclick cmdOk", table), " where '1'='1' ");
-        ASSERT_EQ(messages().size(), 2u) << table;
-        EXPECT_EQ(messages()[0].style, 48);
-        EXPECT_NE(messages()[0].text.find(table == "无此表" ? "无此表" : "not a table name"),
-                  std::string::npos)
-            << messages()[0].text;
-        EXPECT_EQ(messages()[1], warning("请先选择字段！"));
-        EXPECT_EQ(comboOf("Combo3").ListCount(), 0);
-    }
-    EXPECT_EQ(find("click cmdOk", ""), " where '1'='1' ");
-    exec({"create table 仅编号 (编号 int, 图 image)"});
-    EXPECT_EQ(find("click cmdAdd\nclick cmdOk", "仅编号"), " where '1'='1' ");
-    EXPECT_EQ(messages(), std::vector<Message>{warning("请先选择字段！")});
 }
 
 TEST_P(FindWindow, TheRegistryOffersUpToFiftyMasterValues) {
@@ -210,7 +205,7 @@ TEST_P(FindWindow, LatinLettersNarrowTheMasterValuesByPinyin) {
     EXPECT_TRUE(messages().empty());
 }
 
-TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
+TEST_P(FindWindow, QuotedRegistryNamesStayInsideTheLookUpAndAFailingOneIsAnErrorOfTheCall) {
     // the master column, a name with a blank, goes in brackets in the value look-up
     exec({"create table [O'客户] ([it's] nvarchar(10))", "create table 类别表 ([名 称] nvarchar(10))",
           "insert into 类别表 values (N'甲')",
@@ -218,9 +213,6 @@ TEST_P(FindWindow, QuotesInTableAndColumnNamesStayInsideTheRegistryLookUp) {
     find("", "[O'客户]");
     EXPECT_EQ(comboOf("Text1").ListCount(), 1);
     EXPECT_TRUE(messages().empty());
-}
-
-TEST_P(FindWindow, AFailingRegistryLookUpIsAnErrorOfTheCallAndTheWindowClosesReusable) {
     exec({"insert into 更新表记录 values (N'无此表', N'名称', N'客户', N'类别')"});
     using Raised = std::pair<long, std::string>;
     EXPECT_EQ(errorOf([&] { find("Combo2 = 类别"); }), Raised(-2147217900, "对象名 '无此表' 无效。"))

@@ -64,7 +64,7 @@ protected:
     std::unique_ptr<WindowTestHost> host;
 };
 
-TEST_P(Picker, LoadListsTheTableAndPreparesTheFilter) {
+TEST_P(Picker, LoadListsTheTableWithItsDatesAndPreparesTheFilter) {
     EXPECT_EQ(pick(""), "");
     EXPECT_EQ(frame().Caption(), "客户表,客户编号");
     EXPECT_EQ(flx().Rows(), 5);
@@ -75,6 +75,14 @@ TEST_P(Picker, LoadListsTheTableAndPreparesTheFilter) {
     EXPECT_EQ(combo.Text(), "客户编号");
     EXPECT_FALSE(lblSel().Visible());
     EXPECT_TRUE(messages().empty());
+
+    // dates show in the format asked
+    const std::string sql = "select 客户编号, 日期 from 客户表 order by 客户编号";
+    pick("", "客户表,客户编号", "", sql, false, "YYYY年M月D日");
+    EXPECT_EQ(flx().TextMatrix(1, 2), "2003年5月1日");
+    pick("", "客户表,客户编号", "", sql);
+    EXPECT_EQ(flx().TextMatrix(1, 2), "2003-05-01");
+    EXPECT_EQ(flx().TextMatrix(2, 2), "");  // 1 January 1900 reads as no date
 }
 
 TEST_P(Picker, RunsTheListStatementsAsBuilt) {
@@ -112,19 +120,35 @@ TEST_P(Picker, RunsTheListStatementsAsBuilt) {
           "WHEN 城市=N'北京' THEN N'京' ELSE N'外' END  LIKE '%京%' ORDER BY 客户编号"});
 }
 
-TEST_P(Picker, TypingAndEnterFiltersThenDownAndEnterChooses) {
+TEST_P(Picker, TypingAndKeysFilterMoveTheFocusAndChooseAndCancelGivesNothing) {
     // the rows in the table's order: A01 A02 A03 A07, filtered to A01 A03
     EXPECT_EQ(pick("Combo1 = 城市\nTxt1 = 北京\nkey Enter\nkey Down\nkey Enter"), "A03");
     EXPECT_EQ(flx().Rows(), 3);
     for (auto [script, chosen] :
          std::vector<std::pair<std::string, std::string>>{{"key Down\nkey Down\nkey Up\nkey Enter", "A02"},
                                                           {"dblclick flx", "A01"},
-                                                          {"select flx 3\nclick Command1", "A03"}}) {
+                                                          {"select flx 3\nclick Command1", "A03"},
+                                                          // cancel and the close box return nothing
+                                                          {"key Esc", ""},
+                                                          {"click Command2", ""},
+                                                          {"key Down", ""},
+                                                          {"select flx 2", ""}}) {
         EXPECT_EQ(pick(script), chosen) << script;
     }
+    // keys move the focus without choosing:
+    // Down in Combo1 leaves the grid; Enter there moves to Txt1, Enter in Txt1 queries
+    EXPECT_EQ(pick("Txt1 = 北京\nkey F4\nkey Down\nkey Enter\nkey Enter\nkey F8"), "");
+    EXPECT_EQ(conn->queries.size(), 2u);
+    EXPECT_EQ(flx().Row(), 1);
+    auto& txt1 = dynamic_cast<TextBox&>(frame().control("Txt1"));
+    EXPECT_EQ(txt1.SelStart(), 0);
+    EXPECT_EQ(txt1.SelLength(), 2);
+    // a focused button takes Enter itself
+    EXPECT_EQ(pick("click Command3\nkey Enter"), "");
+    EXPECT_EQ(conn->queries.size(), 3u);
 }
 
-TEST_P(Picker, TypedTextStaysInsideItsQuotes) {
+TEST_P(Picker, TypedTextStaysInsideItsQuotesAndBadInputIsReported) {
     // one found row, or an empty result's one blank row: the heading and one more either way
     for (const std::string typed : {"O'Neil", "%' or '1'='1", "--", "'; delete from 客户表; --", "'"}) {
         const std::string r = pick("Combo1 = 名称\nTxt1 = " + typed + "\nkey Enter\nkey Enter");
@@ -133,6 +157,22 @@ TEST_P(Picker, TypedTextStaysInsideItsQuotes) {
         EXPECT_EQ(r, typed == "O'Neil" || typed == "'" ? "A02" : "") << typed;
         EXPECT_EQ(db->Query("select count(*) from 客户表").at(0, 0).toText(), "4");
     }
+    // bad input is reported and the window stays usable
+    EXPECT_EQ(pick("Txt1 = x\nclick Command3\nkey Esc", "无此表,编号"), "");
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[0],
+              (memory::ShownMessage{"错误信息select distinct top 50  * from 无此表", 48, "提示标题"}));
+    EXPECT_EQ(messages()[1].text, "错误信息select distinct top 50  * from 无此表   where   like '%x%'");
+
+    // a failing host query, at load and again from Enter in Txt1
+    EXPECT_EQ(pick("key Enter\nkey Esc", "客户表,客户编号", "", "select nothing from nowhere"), "");
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[1], (memory::ShownMessage{"错误信息select nothing from nowhere", 48, "提示标题"}));
+
+    host.reset();
+    host = std::make_unique<WindowTestHost>(GetParam(), "key Enter");
+    EXPECT_EQ(errorNumber([] { clsForm().sPopWindow("客户表"); }), ErrorNumber::InvalidCall);
+    EXPECT_EQ(host->unplayed(), 1u);  // no window was shown
 }
 
 // The codes the grid lists, in its order (none for an empty result's blank row).
@@ -197,25 +237,7 @@ TEST_P(Picker, LatinLettersFilterByPinyinToo) {
     EXPECT_EQ(listedCodes(flx()), (Codes{"D1", "D5", "D8"}));
 }
 
-TEST_P(Picker, KeysMoveTheFocusWithoutChoosing) {
-    // Down in Combo1 leaves the grid; Enter there moves to Txt1, Enter in Txt1 queries
-    EXPECT_EQ(pick("Txt1 = 北京\nkey F4\nkey Down\nkey Enter\nkey Enter\nkey F8"), "");
-    EXPECT_EQ(conn->queries.size(), 2u);
-    EXPECT_EQ(flx().Row(), 1);
-    auto& txt1 = dynamic_cast<TextBox&>(frame().control("Txt1"));
-    EXPECT_EQ(txt1.SelStart(), 0);
-    EXPECT_EQ(txt1.SelLength(), 2);
-    // a focused button takes Enter itself
-    EXPECT_EQ(pick("click Command3\nkey Enter"), "");
-    EXPECT_EQ(conn->queries.size(), 3u);
-}
-
-TEST_P(Picker, CancelAndTheCloseBoxReturnNothing) {
-    for (const char* script : {"key Esc", "click Command2", "key Down", "select flx 2"})
-        EXPECT_EQ(pick(script), "") << script;
-}
-
-TEST_P(Picker, MultiSelectionMarksAndListsTheRows) {
+TEST_P(Picker, MultiSelectionMarksAndListsTheRowsAndARowMarkedTwiceIsUnmarked) {
     const std::string two =
         multi("select flx 1\nclick flx\nselect flx 3\nclick flx\nclick lblSel\nclick Command1");
     EXPECT_EQ(two, "A01,A03,");
@@ -230,9 +252,8 @@ TEST_P(Picker, MultiSelectionMarksAndListsTheRows) {
     flx().Col(0);
     EXPECT_EQ(flx().CellBackColor(), 255);
     EXPECT_FALSE(forms::getInforWindow().bMultiSel);  // reset when the window unloaded
-}
 
-TEST_P(Picker, MarkingTheSameRowTwiceOrAColumnWithoutTitleLeavesNothing) {
+    // marking the same row twice, or a column without title, leaves nothing
     EXPECT_EQ(multi("select flx 2\nclick flx\nclick flx\nclick lblSel\nclick Command1"), "");
     EXPECT_EQ(lblSel().Caption(), ",");
     EXPECT_TRUE(messages().empty());
@@ -241,33 +262,6 @@ TEST_P(Picker, MarkingTheSameRowTwiceOrAColumnWithoutTitleLeavesNothing) {
     EXPECT_EQ(lblSel().Caption(), "");
     // single selection returns the running number
     EXPECT_EQ(pick("select flx 2\nclick Command1", "客户表,无此列"), "2");
-}
-
-TEST_P(Picker, DatesShowInTheFormatAsked) {
-    const std::string sql = "select 客户编号, 日期 from 客户表 order by 客户编号";
-    pick("", "客户表,客户编号", "", sql, false, "YYYY年M月D日");
-    EXPECT_EQ(flx().TextMatrix(1, 2), "2003年5月1日");
-    pick("", "客户表,客户编号", "", sql);
-    EXPECT_EQ(flx().TextMatrix(1, 2), "2003-05-01");
-    EXPECT_EQ(flx().TextMatrix(2, 2), "");  // 1 January 1900 reads as no date
-}
-
-TEST_P(Picker, BadInputIsReportedAndTheWindowStaysUsable) {
-    EXPECT_EQ(pick("Txt1 = x\nclick Command3\nkey Esc", "无此表,编号"), "");
-    ASSERT_EQ(messages().size(), 2u);
-    EXPECT_EQ(messages()[0],
-              (memory::ShownMessage{"错误信息select distinct top 50  * from 无此表", 48, "提示标题"}));
-    EXPECT_EQ(messages()[1].text, "错误信息select distinct top 50  * from 无此表   where   like '%x%'");
-
-    // a failing host query, at load and again from Enter in Txt1
-    EXPECT_EQ(pick("key Enter\nkey Esc", "客户表,客户编号", "", "select nothing from nowhere"), "");
-    ASSERT_EQ(messages().size(), 2u);
-    EXPECT_EQ(messages()[1], (memory::ShownMessage{"错误信息select nothing from nowhere", 48, "提示标题"}));
-
-    host.reset();
-    host = std::make_unique<WindowTestHost>(GetParam(), "key Enter");
-    EXPECT_EQ(errorNumber([] { clsForm().sPopWindow("客户表"); }), ErrorNumber::InvalidCall);
-    EXPECT_EQ(host->unplayed(), 1u);  // no window was shown
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, Picker, ::testing::ValuesIn(windowHostKinds()), hostName);

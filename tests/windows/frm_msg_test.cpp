@@ -56,7 +56,7 @@ protected:
     }
 };
 
-TEST_P(MsgWindow, BlankTextsShowTheDefaults) {
+TEST_P(MsgWindow, ShowsTheTextsOrTheirDefaultsAndFoldsOutAndBack) {
     for (auto [err, details, text1] : std::vector<std::array<std::string, 3>>{
              {"", "", "未知错误！"}, {"   ", "  ", "未知错误！"}, {" 断开 ", "", " 断开 "}}) {
         const Shown s = show(err, details, "click Command1");
@@ -64,9 +64,8 @@ TEST_P(MsgWindow, BlankTextsShowTheDefaults) {
         EXPECT_EQ(s.text2, "没有错误明细！") << err;
         EXPECT_TRUE(s.detailsVisible);
     }
-}
 
-TEST_P(MsgWindow, ShowsTheTextsFoldedInWithTheSessionLookAndFoldingOutAndBackRestoresHeightAndPicture) {
+    // the texts folded in with the session's look; folding out and back restores height and picture
     const Shown in = show("保存失败", "insert into 客户 values ('1')", "");
     EXPECT_EQ(in.caption, "出错了");  // the session's title
     EXPECT_EQ(in.text1, "保存失败");
@@ -89,7 +88,7 @@ TEST_P(MsgWindow, ShowsTheTextsFoldedInWithTheSessionLookAndFoldingOutAndBackRes
     EXPECT_EQ(show("错", "明细", "").height, in.height);
 }
 
-TEST_P(MsgWindow, TypingIntoEitherBoxIsUndone) {
+TEST_P(MsgWindow, TypingIntoEitherBoxIsUndoneAndOkEnterAndEscClose) {
     // blanks around the text are no change: the trimmed texts are compared
     for (auto [script, text1] :
          std::vector<std::pair<std::string, std::string>>{{"Text1 = 改了", "错误"},
@@ -101,13 +100,9 @@ TEST_P(MsgWindow, TypingIntoEitherBoxIsUndone) {
         EXPECT_EQ(s.text2, "明细") << script;
         EXPECT_EQ(s.unplayed, 0u) << script;
     }
-}
-
-TEST_P(MsgWindow, OkEnterAndEscCloseTheWindow) {
-    for (const char* closing : {"click Command2", "key Enter", "key Esc"}) {
-        // the line after the closing one finds no window
+    // OK, Enter and Esc close the window: the line after the closing one finds no window
+    for (const char* closing : {"click Command2", "key Enter", "key Esc"})
         EXPECT_EQ(show("错", "", std::string(closing) + "\nclick Command1").unplayed, 1u) << closing;
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, MsgWindow, ::testing::ValuesIn(windowHostKinds()), hostName);

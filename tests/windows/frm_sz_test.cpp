@@ -26,7 +26,7 @@ protected:
     }
 };
 
-TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrder) {
+TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrderQuotesAndAll) {
     open("");
     EXPECT_EQ(host->lastFrame().Caption(), "查询打印设置--客户");
     EXPECT_EQ(lists(), (std::vector<Items>{{}, {"名称", "金额", "数量", "日期"}, {}, {}}));
@@ -45,25 +45,12 @@ TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrder) {
     EXPECT_EQ(items("List2"), (Items{"编号", "名称", "金额", "数量", "日期"}))
         << "a must-show list seeds 编号";
     EXPECT_TRUE(messages().empty());
-}
-
-TEST_P(PrintSettings, SavesShownHiddenSortKeysAndTotalsAndReopensThem) {
-    open(
-        "select List2 2\nclick Command2\nselect List2 2\nclick Command2\n"  // hide 数量, then 日期
-        "select List2 1\nclick Command12\nclick cmdAsc\n"                   // 金额 descending
-        "select List2 0\nclick Command12\n"                                 // 名称 below it
-        "select List2 1\nclick Command14\nclick Command7");                 // total 金额, save
+    // quotes in names stay inside their statements, and sGetField finds the set
+    session().sUser = "O'Neil";
+    open("select List2 3\nclick Command2\nclick Command7", "王's 月报");
     EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(rows(), (Items{"名称 1/0/2/0", "金额 1/1/1.1/1", "数量 0/2/0/0", "日期 0/3/0/0"}));
-    EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "月报", "排序"), "金额 desc,名称 asc");
-    open("");
-    EXPECT_EQ(lists(),
-              (std::vector<Items>{{"数量", "日期"}, {"名称", "金额"}, {"金额—降序", "名称—升序"}, {"金额"}}))
-        << "sort keys come back in their order with their directions";
-    EXPECT_EQ(button("cmdAsc").Picture(), "Up") << "the first key is descending";
-    // a key removed and added again comes back with its saved direction
-    open("select List3 0\nclick Command10\nselect List2 1\nclick Command12");
-    EXPECT_EQ(items("List3"), (Items{"名称—升序", "金额—降序"}));
+    EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "王's 月报"), "名称,金额,数量");
+    EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 用户名='O''Neil'"), "4") << "no second seeding";
 }
 
 // Priorities stored in an order other than the display order load in their
@@ -106,7 +93,7 @@ TEST_P(PrintSettings, ASaveWithoutAChangeKeepsEveryStoredByte) {
     }
 }
 
-TEST_P(PrintSettings, ButtonsAndDoubleClicksMoveColumnsAsTheirRulesSay) {
+TEST_P(PrintSettings, ButtonsAndDoubleClicksMoveColumnsAndASaveReopensShownHiddenSortKeysAndTotals) {
     open(
         "select List2 0\ndblclick List2\nselect List2 1\ndblclick List2\n"  // hide 名称, then 数量
         "select List1 1\ndblclick List1\n"                                  // 数量 back below 日期
@@ -128,9 +115,26 @@ TEST_P(PrintSettings, ButtonsAndDoubleClicksMoveColumnsAsTheirRulesSay) {
         EXPECT_FALSE(button(name).Enabled()) << name;
     }
     EXPECT_TRUE(messages().empty());
+    // what is saved comes back on the next opening
+    open(
+        "select List2 2\nclick Command2\nselect List2 2\nclick Command2\n"  // hide 数量, then 日期
+        "select List2 1\nclick Command12\nclick cmdAsc\n"                   // 金额 descending
+        "select List2 0\nclick Command12\n"                                 // 名称 below it
+        "select List2 1\nclick Command14\nclick Command7");                 // total 金额, save
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(rows(), (Items{"名称 1/0/2/0", "金额 1/1/1.1/1", "数量 0/2/0/0", "日期 0/3/0/0"}));
+    EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "月报", "排序"), "金额 desc,名称 asc");
+    open("");
+    EXPECT_EQ(lists(),
+              (std::vector<Items>{{"数量", "日期"}, {"名称", "金额"}, {"金额—降序", "名称—升序"}, {"金额"}}))
+        << "sort keys come back in their order with their directions";
+    EXPECT_EQ(button("cmdAsc").Picture(), "Up") << "the first key is descending";
+    // a key removed and added again comes back with its saved direction
+    open("select List3 0\nclick Command10\nselect List2 1\nclick Command12");
+    EXPECT_EQ(items("List3"), (Items{"名称—升序", "金额—降序"}));
 }
 
-TEST_P(PrintSettings, RefusalsShowTheirMessageAndWriteNothing) {
+TEST_P(PrintSettings, RefusalsCancelAndEscWriteNothing) {
     open("", "月报", "x");  // seeds 编号 too
     const std::string before = snapshot();
     struct Case {
@@ -146,6 +150,11 @@ TEST_P(PrintSettings, RefusalsShowTheirMessageAndWriteNothing) {
         EXPECT_EQ(messages(), std::vector<Message>{warning(c.message)}) << c.script;
         EXPECT_EQ(snapshot(), before) << c.script;
     }
+    // cancel and Esc write nothing
+    open("click Command6\nclick Command8");
+    open("click Command6\nkey Esc");
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(host->unplayed(), 0u);
     exec({"update 查询打印设置 set 选择标志=0"});
     open("click Command7");
     EXPECT_EQ(messages(), std::vector<Message>{warning("你的设置不正确，至少选择一项,请重新设置！")});
@@ -155,23 +164,6 @@ TEST_P(PrintSettings, RefusalsShowTheirMessageAndWriteNothing) {
     open("select List2 2\nclick Command14\nclick Command14\nselect List2 5\nclick Command14\nkey Esc");
     EXPECT_TRUE(messages().empty()) << "a total added twice is ignored; a column the table lacks passes";
     EXPECT_EQ(items("List4"), (Items{"金额", "旧列"}));
-}
-
-TEST_P(PrintSettings, CancelAndEscWriteNothing) {
-    open("");
-    const std::string before = snapshot();
-    open("click Command6\nclick Command8");
-    open("click Command6\nkey Esc");
-    EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(host->unplayed(), 0u);
-}
-
-TEST_P(PrintSettings, QuotesInNamesStayInsideTheirStatementsAndSGetFieldFindsTheSet) {
-    session().sUser = "O'Neil";
-    open("select List2 3\nclick Command2\nclick Command7", "王's 月报");
-    EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "王's 月报"), "名称,金额,数量");
-    EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 用户名='O''Neil'"), "4") << "no second seeding";
 }
 
 // For every statement k of the save, statement k fails: the set is as it was,

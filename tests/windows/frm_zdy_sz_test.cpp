@@ -124,7 +124,7 @@ TEST_P(CustomQuery, TheGridIsSavedOnEveryRowLoadedAgainAndLosesALostColumnsRows)
     EXPECT_TRUE(messages().empty());
 }
 
-TEST_P(CustomQuery, MasterValuesMayCarryACommaButTypedCommasAreSwallowed) {
+TEST_P(CustomQuery, MasterValuesMayCarryACommaTypedCommasAreSwallowedAndANullConditionIsEmpty) {
     exec({"insert into B_单位 (单位编号, 名称) values ('01', '北京,朝阳'), ('02', ' 上海 ')",
           "insert into 更新表记录 (主表, 主表字段, 附表, 附表字段) values ('B_单位', '名称', '客户', "
           "'名称')"});
@@ -137,9 +137,20 @@ TEST_P(CustomQuery, MasterValuesMayCarryACommaButTypedCommasAreSwallowed) {
     open("grid MS 1 4 = 南,京,");
     EXPECT_EQ(grid(), Items{"||名称| = |南京"});
     EXPECT_EQ(get<ComboBox>("cmb4").Text(), "南京");
+    // a stored null condition leaves the grid empty
+    exec({"drop table 查询打印设置",
+          "create table 查询打印设置 (表名 nvarchar(128), 字段名 nvarchar(128), 选择标志 int, 排列顺序 int, "
+          "查询类别 nvarchar(50), 查询名 nvarchar(100), 用户名 nvarchar(50), 合计 int, 排序 decimal(9,1), "
+          "分组 int, 查询条件 ntext, 条件项目 ntext)"});
+    open("click Command7");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(condition(), Items{"#"}) << "saving an empty grid writes empty texts";
+    exec({"update 查询打印设置 set 条件项目=NULL"});
+    open("");
+    EXPECT_EQ(grid(), Items{"||||"});
 }
 
-TEST_P(CustomQuery, RowsAreAddedAndDeletedAndAnEmptyRowEndsTheCondition) {
+TEST_P(CustomQuery, RowsAreAddedAndDeletedAndHidingAndRemovingSortKeysSetTheButtons) {
     open(
         "click Command16\ngrid MS 1 2 = 名称\nclick Command16\nclick Command16\n"  // one row added
         "grid MS 2 2 = 数量\ngrid MS 1 0 = (\nclick Command15");                   // row 1 goes
@@ -153,6 +164,25 @@ TEST_P(CustomQuery, RowsAreAddedAndDeletedAndAnEmptyRowEndsTheCondition) {
     EXPECT_EQ(condition(), Items{"名称 = 'x'#,,名称, = ,x"});
     open("");
     EXPECT_EQ(grid(), Items{"||名称| = |x"}) << "rows below an empty row do not come back";
+    // hiding drops a group but keeps its total: 金额 grouped, totalled and hidden; sort keys 编号 and 名称,
+    // then 编号 removed
+    open(
+        "select List2 2\nclick Command14\nclick Command18\nclick Command2\n"
+        "select List2 0\nclick Command12\nselect List2 1\nclick Command12\nselect List3 0\nclick Command10");
+    EXPECT_EQ(lists(), (std::vector<Items>{
+                           {"金额"}, {"编号", "名称", "数量", "日期", "备注"}, {"名称—升序"}, {}, {"金额"}}));
+    for (const char* name : {"Command3", "Command4"})
+        EXPECT_FALSE(get<CommandButton>(name).Enabled()) << name;
+    for (const char* name : {"Command10", "Command12"})
+        EXPECT_TRUE(get<CommandButton>(name).Enabled()) << name;
+
+    open(
+        "select List2 2\nclick Command18\nclick Command2\nselect List2 0\nclick Command12\nclick Command10\n"
+        "click Command7");
+    EXPECT_FALSE(get<CommandButton>("Command10").Enabled()) << "no sort key left";
+    EXPECT_TRUE(get<CommandButton>("Command12").Enabled());
+    EXPECT_TRUE(get<CommandButton>("cmdAsc").Enabled()) << "this dialog leaves cmdAsc as adding left it";
+    EXPECT_EQ(rows()[5], "金额 0/5/0/1/0") << "hidden, still totalled";
 }
 
 TEST_P(CustomQuery, RefusalsShowTheirMessageWriteNothingAndKeepTheDialogOpen) {
@@ -176,40 +206,6 @@ TEST_P(CustomQuery, RefusalsShowTheirMessageWriteNothingAndKeepTheDialogOpen) {
         EXPECT_EQ(snapshot(), before) << c.script;
         EXPECT_EQ(host->unplayed(), 0u) << "still open for the cancel: " << c.script;
     }
-}
-
-TEST_P(CustomQuery, HidingDropsAGroupButKeepsItsTotalAndRemovingSortKeysSetsTheButtons) {
-    // 金额 grouped, totalled and hidden; sort keys 编号 and 名称, then 编号 removed
-    open(
-        "select List2 2\nclick Command14\nclick Command18\nclick Command2\n"
-        "select List2 0\nclick Command12\nselect List2 1\nclick Command12\nselect List3 0\nclick Command10");
-    EXPECT_EQ(lists(), (std::vector<Items>{
-                           {"金额"}, {"编号", "名称", "数量", "日期", "备注"}, {"名称—升序"}, {}, {"金额"}}));
-    for (const char* name : {"Command3", "Command4"})
-        EXPECT_FALSE(get<CommandButton>(name).Enabled()) << name;
-    for (const char* name : {"Command10", "Command12"})
-        EXPECT_TRUE(get<CommandButton>(name).Enabled()) << name;
-
-    open(
-        "select List2 2\nclick Command18\nclick Command2\nselect List2 0\nclick Command12\nclick Command10\n"
-        "click Command7");
-    EXPECT_FALSE(get<CommandButton>("Command10").Enabled()) << "no sort key left";
-    EXPECT_TRUE(get<CommandButton>("Command12").Enabled());
-    EXPECT_TRUE(get<CommandButton>("cmdAsc").Enabled()) << "this dialog leaves cmdAsc as adding left it";
-    EXPECT_EQ(rows()[5], "金额 0/5/0/1/0") << "hidden, still totalled";
-}
-
-TEST_P(CustomQuery, AStoredNullConditionLeavesTheGridEmpty) {
-    exec({"drop table 查询打印设置",
-          "create table 查询打印设置 (表名 nvarchar(128), 字段名 nvarchar(128), 选择标志 int, 排列顺序 int, "
-          "查询类别 nvarchar(50), 查询名 nvarchar(100), 用户名 nvarchar(50), 合计 int, 排序 decimal(9,1), "
-          "分组 int, 查询条件 ntext, 条件项目 ntext)"});
-    open("click Command7");
-    EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(condition(), Items{"#"}) << "saving an empty grid writes empty texts";
-    exec({"update 查询打印设置 set 条件项目=NULL"});
-    open("");
-    EXPECT_EQ(grid(), Items{"||||"});
 }
 
 // For every statement k of the save, statement k fails: the set is as it was,

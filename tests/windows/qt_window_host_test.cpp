@@ -139,7 +139,7 @@ TEST(QtWindowHost, LaysEveryControlOutVisiblyInItsOwnPlace) {
     });
 }
 
-TEST(QtWindowHost, TheUsersTypingAndKeysReachTheWindowOnceAndEnterInATextBoxPressesTheDefault) {
+TEST(QtWindowHost, TheUsersTypingKeysAndFirstClickReachTheWindowOnceAndEnterInATextBoxPressesTheDefault) {
     Sample window;
     const Log log = actOn(window, [](QDialog& d) {
         QTest::keyClicks(child<QLineEdit>(d, "Txt1"), "ab");
@@ -156,18 +156,16 @@ TEST(QtWindowHost, TheUsersTypingAndKeysReachTheWindowOnceAndEnterInATextBoxPres
         QTest::keyClick(box, Qt::Key_Enter);
     });
     EXPECT_EQ(entered, (Log{"Focus Txt1", "Click cmdOk", "Unload"}));
-}
-
-TEST(QtWindowHost, WithoutAFirstFocusNoControlHasIt) {
+    // without a first focus no control has it
     struct Unfocused : Sample {
         void Activate() override { log.emplace_back("Activate"); }
-    } window;
-    const Log log = actOn(window, [&window](QDialog& d) {
+    } unfocused;
+    const Log clicked = actOn(unfocused, [&unfocused](QDialog& d) {
         EXPECT_EQ(d.focusWidget(), nullptr);
         QTest::mouseClick(child<QLineEdit>(d, "Txt1"), Qt::LeftButton);
-        EXPECT_EQ(window.log.back(), "Focus Txt1");
+        EXPECT_EQ(unfocused.log.back(), "Focus Txt1");
     });
-    EXPECT_EQ(log, (Log{"Activate", "Focus Txt1", "CloseBox"}));
+    EXPECT_EQ(clicked, (Log{"Activate", "Focus Txt1", "CloseBox"}));
 }
 
 TEST(QtWindowHost, PicturesGoToTheWidgetsInPlaceOfTheCaption) {
@@ -241,7 +239,7 @@ std::vector<Log> onBothHosts(const std::string& script, const std::function<Log(
     return logs;
 }
 
-TEST(QtWindowHost, PlaysEveryActionAsTheMemoryHost) {
+TEST(QtWindowHost, PlaysEveryActionAndAnOpenedWindowAsTheMemoryHost) {
     const std::string script =
         "Txt1 = 张三\nTxt1 = 张三\nCombo1 = 乙\nCombo1 = 丙丁\nselect Combo1 0\nselect List1 1\n"
         "select List1 1\nselect flx 3\ndblclick flx\nText2 = 多行 文本\nkey F8\nkey Up\nkey Down\n"
@@ -249,6 +247,25 @@ TEST(QtWindowHost, PlaysEveryActionAsTheMemoryHost) {
     const auto logs = onBothHosts<Recorder>(script, [](Recorder& w, WindowTestHost&) { return w.log; });
     EXPECT_EQ(logs[1], logs[0]);
     EXPECT_GT(logs[0].size(), 20u);
+    // a window opened by a handler plays on and gives back to its opener
+    struct Opener : Sample {
+        void Click(const std::string& c) override {
+            Sample::Click(c);
+            if (c != "cmdAdd") return;
+            showModal(inner);
+            log.push_back("back " + frame().ActiveControl() + " " + inner.log.back());
+        }
+        Sample inner;
+    };
+    const auto opened = onBothHosts<Opener>("click cmdAdd\nTxt1 = 内\nkey Esc\nTxt1 = 外\nclick cmdOk",
+                                            [](Opener& w, WindowTestHost& host) {
+                                                EXPECT_EQ(host.lastFrame().Name(), "frmSample");
+                                                Log log = w.log;
+                                                log.insert(log.end(), w.inner.log.begin(), w.inner.log.end());
+                                                return log;
+                                            });
+    EXPECT_EQ(opened[1], opened[0]);
+    EXPECT_EQ(opened[0].size(), 12u);
 }
 
 TEST(QtWindowHost, TheUsersMouseOnListsAndGridsReachesTheWindowAfterTheyMoved) {
@@ -340,28 +357,9 @@ TEST(QtWindowHost, AClickedCellsEditorTakesTheKeyboardAndAKeyMoveLeavesItOnTheGr
     EXPECT_EQ(afterKeys, "");
 }
 
-TEST(QtWindowHost, AWindowOpenedByAHandlerPlaysOnAndGivesBackToItsOpener) {
-    struct Opener : Sample {
-        void Click(const std::string& c) override {
-            Sample::Click(c);
-            if (c != "cmdAdd") return;
-            showModal(inner);
-            log.push_back("back " + frame().ActiveControl() + " " + inner.log.back());
-        }
-        Sample inner;
-    };
-    const auto logs = onBothHosts<Opener>("click cmdAdd\nTxt1 = 内\nkey Esc\nTxt1 = 外\nclick cmdOk",
-                                          [](Opener& w, WindowTestHost& host) {
-                                              EXPECT_EQ(host.lastFrame().Name(), "frmSample");
-                                              Log log = w.log;
-                                              log.insert(log.end(), w.inner.log.begin(), w.inner.log.end());
-                                              return log;
-                                          });
-    EXPECT_EQ(logs[1], logs[0]);
-    EXPECT_EQ(logs[0].size(), 12u);
-}
-
-TEST(QtWindowHost, TheHookSeesTheDialogWithItsContentBeforeItCloses) {
+// The hook sees the dialog with its content before it closes; a failing
+// handler closes the dialog and comes out of showModal.
+TEST(QtWindowHost, TheHookSeesTheDialogBeforeItClosesAndAFailingHandlerClosesIt) {
     auto script = std::make_shared<WindowScript>(parseWindowScript("Txt1 = 张三"));
     qt::WindowHost host(script);
     int calls = 0;
@@ -370,30 +368,28 @@ TEST(QtWindowHost, TheHookSeesTheDialogWithItsContentBeforeItCloses) {
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_EQ(dialog.findChild<QLineEdit*>("Txt1")->text(), QString::fromUtf8("张三"));
     });
-    Sample window;
-    host.showModal(window);
+    Sample hooked;
+    host.showModal(hooked);
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(window.log.back(), "CloseBox");
+    EXPECT_EQ(hooked.log.back(), "CloseBox");
     EXPECT_FALSE(host.lastDialog()->isVisible());
-}
 
-TEST(QtWindowHost, AFailingHandlerClosesTheDialogAndComesOutOfShowModal) {
     struct Failing : Sample {
         void Click(const std::string& c) override {
             Sample::Click(c);
             throw Error(ErrorNumber::InvalidCall, "handler failed");
         }
     } window;
-    qt::WindowHost host(std::make_shared<WindowScript>(parseWindowScript("click cmdAdd\nclick cmdOk")));
-    EXPECT_THROW(host.showModal(window), Error);
+    qt::WindowHost failing(std::make_shared<WindowScript>(parseWindowScript("click cmdAdd\nclick cmdOk")));
+    EXPECT_THROW(failing.showModal(window), Error);
     EXPECT_EQ(window.log.back(), "CloseBox");
     EXPECT_FALSE(window.shown());
-    EXPECT_FALSE(host.lastDialog()->isVisible());
+    EXPECT_FALSE(failing.lastDialog()->isVisible());
     // and off the GUI thread the host refuses instead of touching widgets
     long number = 0;
     std::thread other([&] {
         try {
-            host.showModal(window);
+            failing.showModal(window);
         } catch (const Error& e) {
             number = e.number();
         }

@@ -13,7 +13,7 @@ namespace {
 
 using Kind = ScriptAction::Kind;
 
-TEST(WindowScript, ReadsEveryAction) {
+TEST(WindowScript, ReadsEveryActionAndNamesABadLine) {
     const auto actions = parseWindowScript(
         "# a comment\n"
         "Txt1 = O'Neil  and more \n"
@@ -46,9 +46,7 @@ TEST(WindowScript, ReadsEveryAction) {
     EXPECT_EQ(actions[7].text, " 包含 ");
     EXPECT_TRUE(actions[7].hasText);
     EXPECT_FALSE(actions[8].hasText);
-}
-
-TEST(WindowScript, ABadLineIsNamed) {
+    // a bad line is named
     for (const char* bad : {"click", "select List1 -1", "select List1 x", "key Home", "answer maybe",
                             "press cmdOk", "click a b", "grid MS 1", "grid MS 1 x = a", "select List1 = 2",
                             "click a =b"}) {  // an '=' where no text goes
@@ -132,15 +130,13 @@ protected:
 
 using Log = std::vector<std::string>;
 
-TEST_P(Hosts, ActionsReachTheHandlersAsAUsersWould) {
+TEST_P(Hosts, ActionsKeysAndARunOutScriptReachTheHandlersAsAUsersWould) {
     EXPECT_EQ(
         play("Text1 = 张\nselect Combo1 1\nkey F5\nclick lbl\nanswer no\nclick lbl\ndblclick "
              "flx\nclick cmdOk"),
         (Log{"Load", "Focus Text1", "Change Text1 张", "Focus Combo1", "Click Combo1", "F5", "Click lbl",
              "yes", "Click lbl", "no", "Focus flx", "DblClick flx", "Focus cmdOk", "Click cmdOk", "Unload"}));
-}
-
-TEST_P(Hosts, EnterAndEscPressTheDefaultAndCancelButtonsAndARunOutScriptUsesTheCloseBox) {
+    // Enter and Esc press the default and cancel buttons; a run-out script uses the close box
     EXPECT_EQ(play("key Enter"), (Log{"Load", "Focus Text1", "Click cmdOk", "Unload"}));
     EXPECT_EQ(play("key Esc"), (Log{"Load", "Focus Text1", "Click cmdNo", "Unload"}));
     Probe::cancelButton = false;
@@ -149,7 +145,7 @@ TEST_P(Hosts, EnterAndEscPressTheDefaultAndCancelButtonsAndARunOutScriptUsesTheC
     EXPECT_EQ(play("Text1 = a"), (Log{"Load", "Focus Text1", "Change Text1 a", "CloseBox"}));
 }
 
-TEST_P(Hosts, ALineTheWindowCannotTakeFailsNamingItAndLeavesTheWindowClosed) {
+TEST_P(Hosts, ALineTheWindowCannotTakeOrADisabledButtonFailsNamingIt) {
     const std::pair<const char*, std::string> cases[] = {
         {"click Nothing", "the window frmProbe has no control Nothing"},
         {"Combo1 = 丙", "Combo1 has no entry 丙"},
@@ -173,9 +169,7 @@ TEST_P(Hosts, ALineTheWindowCannotTakeFailsNamingItAndLeavesTheWindowClosed) {
         EXPECT_FALSE(probe.shown()) << bad;
         EXPECT_EQ(probe.log.back(), "CloseBox") << bad;
     }
-}
-
-TEST_P(Hosts, ADisabledButtonCannotBeClicked) {
+    // a disabled button cannot be clicked
     struct Disabling : Probe {
         void Load() override {
             Probe::Load();
