@@ -94,6 +94,12 @@ TEST_F(ValueChecks, NoTextWarnsAndFocuses) {
     auto filled = box(" x ");
     EXPECT_FALSE(fn.bIsNoText(filled));
     EXPECT_EQ(msgs->messages().size(), 1u);
+    // a disabled box does not turn the check into an error
+    auto disabled = box("abc");
+    disabled.Enabled(false);
+    EXPECT_FALSE(fn.bIsNum(disabled));
+    EXPECT_FALSE(disabled.focused());
+    EXPECT_EQ(msgs->messages().size(), 2u);
 }
 
 TEST_F(ValueChecks, NumberAndWholeNumberEmptyTheBoxOnFailure) {
@@ -125,15 +131,7 @@ TEST_F(ValueChecks, NumberAndWholeNumberEmptyTheBoxOnFailure) {
     }
 }
 
-TEST_F(ValueChecks, ADisabledBoxDoesNotTurnTheCheckIntoAnError) {
-    auto t = box("abc");
-    t.Enabled(false);
-    EXPECT_FALSE(fn.bIsNum(t));
-    EXPECT_FALSE(t.focused());
-    EXPECT_EQ(msgs->messages().size(), 1u);
-}
-
-TEST(IsDay, FullDashedDatesFrom1900) {
+TEST(DayAndFraction, FullDashedDatesFrom1900AndNumbersBetweenZeroAndOne) {
     struct Case {
         const char* text;
         bool day;
@@ -146,17 +144,12 @@ TEST(IsDay, FullDashedDatesFrom1900) {
         memory::TextBox t("TXT", c.text);
         EXPECT_EQ(clsFunction().bIsDay(t), c.day) << c.text;
     }
-}
-
-TEST(NumberBetOneAndZero, BothEndsIncluded) {
-    struct Case {
-        const char* text;
-        bool in;
-    } cases[] = {
+    // bNumberBetOneAndZero: both ends included
+    const Case between[] = {
         {"0", true}, {"0.5", true},    {"1", true},  {"1.01", false},      {"-0.1", false}, {"abc", false},
         {"", false}, {"1e300", false}, {"-0", true}, {"1.00000001", true},  // single precision
     };
-    for (const auto& c : cases) EXPECT_EQ(clsFunction().bNumberBetOneAndZero(c.text), c.in) << c.text;
+    for (const auto& c : between) EXPECT_EQ(clsFunction().bNumberBetOneAndZero(c.text), c.day) << c.text;
 }
 
 TEST(UserDate, FormsByTheNumberOfFormatParts) {

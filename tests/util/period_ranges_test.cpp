@@ -34,10 +34,7 @@ TEST(DayCounts, MonthAndYearToDate) {
         EXPECT_EQ(fn.iComputeOneMonthDays(c.year, c.month), c.monthDays) << c.year << "-" << c.month;
         EXPECT_EQ(fn.iComputeOneYearDays(c.year, c.month), c.yearDays) << c.year << "-" << c.month;
     }
-}
-
-TEST(DayCounts, UnreadableYearsAndMonthsRaiseTypeMismatch) {
-    clsFunction fn;
+    // unreadable years and months raise a type mismatch
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("2004", "13"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("abc", "1"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("2004", ""); }), 13);
@@ -99,14 +96,12 @@ TEST(TendaysHandDateTime, PeriodsEndAtTheChosenTenDays) {
     }
 }
 
-TEST(YearHandDateTime, EndsBeforeTheMonth) {
+TEST(PeriodFragments, YearTendaysAndHandDateTimes) {
     clsFunction fn;
+    // the year ends before the month
     EXPECT_EQ(fn.sComputeYearHandDateTime("2004", "1"), hand("2003-12-31", "2004-01-00"));
     EXPECT_EQ(fn.sComputeYearHandDateTime("2004", "12"), hand("2003-12-31", "2004-12-00"));
-}
-
-TEST(TendaysDateClassNo, ShiftNumbersBetweenTheBounds) {
-    clsFunction fn;
+    // shift numbers between the bounds
     auto frag = [](const std::string& s, const std::string& e) {
         return "Date_Class_No>'" + s + "_00' AND Date_Class_No<'" + e + "_55'";
     };
@@ -115,10 +110,7 @@ TEST(TendaysDateClassNo, ShiftNumbersBetweenTheBounds) {
     EXPECT_EQ(fn.sComputeTendaysDateClassNo("2004", "3", "上旬", 1), frag("2004-03-01", "2004-03-10"));
     EXPECT_EQ(fn.sComputeTendaysDateClassNo("2004", "11", "上旬", 0), frag("2004-01-01", "2004-11-10"));
     EXPECT_EQ(fn.sComputeTendaysDateClassNo("2004", "3", "x", 2), frag("", "2004-03-"));
-}
-
-TEST(HandDateTime, SingleBounds) {
-    clsFunction fn;
+    // single bounds
     struct Case {
         const char* year;
         const char* month;
@@ -134,10 +126,7 @@ TEST(HandDateTime, SingleBounds) {
         EXPECT_EQ(fn.sHandDateTime(c.year, c.month, c.startEnd, c.flag), c.bound)
             << c.month << " " << c.startEnd;
     }
-}
-
-TEST(HandDateTime, YearToDateOrTheMonth) {
-    clsFunction fn;
+    // year to date or the month
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "3", 0), hand("2003-12-31", "2004-02-29"));
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "1", 0), hand("2003-12-31", "2003-12-31"));
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "3", 1), hand("2004-02-29", "2004-03-31") + " ");
