@@ -59,7 +59,7 @@ TEST(PlusOneExact, CountsOnTheDigitsWithCarryBorrowAndAnyLength) {
     }
 }
 
-TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
+TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnlyAndConversionsFailOnTheRest) {
     const std::pair<const char*, bool> cases[] = {
         {"0", true},      {" 12 ", true},  {"\t-3.5", true},  {"+7", true},     {"1.", true},
         {".5", true},     {"1e5", true},   {"-2.5E-3", true}, {"1e+2", true},   {"", false},
@@ -67,9 +67,7 @@ TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
         {"1,000", false}, {"&H10", false}, {"1d5", false},    {"12abc", false}, {"- 5", false},
         {"1e999", false}, {"１２", false}, {"5-", false},     {"1 2", false},   {"0x10", false}};
     for (const auto& [text, numeric] : cases) EXPECT_EQ(isNumeric(text), numeric) << '"' << text << '"';
-}
-
-TEST(IsNumeric, NumbersAndTheirConversionErrors) {
+    // numbers and their conversion errors
     EXPECT_DOUBLE_EQ(toNumber(" -2.5e1 "), -25);
     EXPECT_EQ(testing::errorNumber([] { toNumber("abc"); }), 13);
     EXPECT_EQ(toInt16("2.5"), 2);  // half to even
@@ -92,7 +90,7 @@ TEST(FormatFixed, RoundsHalfAwayFromZeroOnTheVisibleDecimals) {
 
 // isSqlDateTime is what SQL Server's datetime takes as text: the date test within
 // 1753-01-01 to 9999-12-31, milliseconds at most, and no .999 that rounds past the last day.
-TEST(Dates, TestAndParse) {
+TEST(Dates, TestParseSerialNumbersDayArithmeticAndFormats) {
     for (const char* text : {"2004-3-5", "2004-03-05", "2004/3/5", " 2004-3-5 ", "2004-2-29",
                              "2004-3-5 10:30", "2004-3-5 10:30:59"})
         EXPECT_TRUE(isDate(text)) << text;
@@ -108,9 +106,7 @@ TEST(Dates, TestAndParse) {
     DateTime d = toDate("2004/3/5 8:05:09");
     EXPECT_EQ(d, (DateTime{2004, 3, 5, 8, 5, 9, 0}));
     EXPECT_THROW(toDate("2004-1-32"), Error);
-}
 
-TEST(Dates, SerialNumbersAndDayArithmetic) {
     EXPECT_EQ(daySerial(DateTime{1899, 12, 30}), 0);
     EXPECT_EQ(daySerial(DateTime{1900, 1, 1}), 2);
     EXPECT_EQ(daySerial(DateTime{2004, 3, 1}) - daySerial(DateTime{2004, 2, 1}), 29);
@@ -124,19 +120,17 @@ TEST(Dates, SerialNumbersAndDayArithmetic) {
     EXPECT_EQ(addDays({2004, 1, 31, 18, 0, 0, 0}, 30), (DateTime{2004, 3, 1, 18, 0, 0, 0}));
     EXPECT_THROW(addDays(DateTime{9999, 12, 31}, 1), Error);
     EXPECT_THROW(addDays(DateTime{1, 1, 1}, -1), Error);
-}
-
-TEST(Dates, FormatsInUse) {
-    DateTime d{2004, 3, 5, 8, 5, 9, 0};
-    EXPECT_EQ(formatDate(d, "YYYY-MM-DD"), "2004-03-05");
-    EXPECT_EQ(formatDate(d, "yyyy-mm-dd"), "2004-03-05");
-    EXPECT_EQ(formatDate(d, "yyyy-mm"), "2004-03");
-    EXPECT_EQ(formatDate(d, "YYYY年M月D日"), "2004年3月5日");
-    EXPECT_EQ(formatDate(d, "hh:mm:ss"), "08:05:09");
-    EXPECT_EQ(formatDate(d, "hh:mm"), "08:05");
-    EXPECT_EQ(formatDate(d, "h:nn"), "8:05");
-    EXPECT_EQ(formatDate(d, "yy/m/d"), "04/3/5");
-    EXPECT_EQ(formatDate(d, "yyyy-mm-dd hh:mm"), "2004-03-05 08:05");
+    // the formats in use, on d
+    const std::pair<const char*, const char*> formats[] = {{"YYYY-MM-DD", "2004-03-05"},
+                                                           {"yyyy-mm-dd", "2004-03-05"},
+                                                           {"yyyy-mm", "2004-03"},
+                                                           {"hh:mm:ss", "08:05:09"},
+                                                           {"YYYY年M月D日", "2004年3月5日"},
+                                                           {"hh:mm", "08:05"},
+                                                           {"h:nn", "8:05"},
+                                                           {"yy/m/d", "04/3/5"},
+                                                           {"yyyy-mm-dd hh:mm", "2004-03-05 08:05"}};
+    for (const auto& [format, text] : formats) EXPECT_EQ(formatDate(d, format), text) << format;
 }
 
 TEST(Text, CharactersNotBytes) {
