@@ -197,15 +197,9 @@ TEST(CallUsage, BadCommandLinesShowTheUsage) {
 
 TEST(PrintingMessageBox, PrintsTitleAndTextAndAnswersTheDefaultButton) {
     struct Case {
-        int style;
-        int answer;
+        int style, answer;
     };
-    const Case cases[] = {
-        {0, 1},
-        {4, 6},
-        {3 + 512, 2},
-        {2 + 256, 4},
-    };
+    const Case cases[] = {{0, 1}, {4, 6}, {3 + 512, 2}, {2 + 256, 4}};
     for (const auto& c : cases) {
         std::ostringstream err;
         PrintingMessageBox box(err);
