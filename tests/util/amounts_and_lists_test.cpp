@@ -95,9 +95,8 @@ TEST(LenthStrAndSetPwd, GbkBytesAndKnownTransformsThatTwiceGiveBackEveryText) {
         EXPECT_EQ(fn.sSetPwd(hidden, false), t) << t;
     }
     EXPECT_NE(fn.sSetPwd("password", true), "password");
-}
 
-TEST(SetPwd, TwiceGivesBackEveryBmpCharacter) {
+    // twice gives back every BMP character
     std::u32string all;
     std::size_t gbkChars = 0;
     for (char32_t c = 0; c < 0x10000; ++c) {

@@ -41,12 +41,12 @@ TEST(KeyPressLen, MeasuresTheTextAfterTheKeyInGbkBytes) {
     }
 }
 
-TEST(KeyPressNumber, LimitsIntegerAndDecimalDigits) {
-    struct Case {
+TEST(KeyPressNumberAndDate, LimitIntegerAndDecimalDigitsAndTakeSeparatorsOnlyAfterSomething) {
+    struct Number {
         const char* text;
         int selStart;
         std::int16_t lenInt, lenDec, key, result;
-    } cases[] = {
+    } numbers[] = {
         {"123", 3, 3, 2, '4', 0},    {"123", 3, 3, 2, '.', '.'}, {"1.25", 4, 3, 2, '3', 0},
         {"1.2", 3, 3, 2, '5', '5'},  {"1.2", 3, 3, 2, '.', 0},   {"12", 1, 3, 2, '-', 0},
         {"12", 0, 3, 2, '-', '-'},   {"-12", 0, 3, 2, '-', 0},   {"-12", 3, 3, 2, '1', 0},
@@ -54,23 +54,20 @@ TEST(KeyPressNumber, LimitsIntegerAndDecimalDigits) {
         {"1.", 2, 3, 0, '5', 0},     {"1", 1, 3, 2, 'a', 0},     {"123", 3, 3, 2, 8, 8},
         {"123", 3, 3, 2, 13, 13},    {"", 0, 3, 2, 39, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : numbers) {
         auto t = box(c.text, c.selStart);
         EXPECT_EQ(util::filterNumberKey(c.key, t, c.lenInt, c.lenDec), c.result)
             << c.text << " key " << static_cast<char>(c.key);
     }
-}
-
-TEST(KeyPressDate, SeparatorsOnlyAfterSomething) {
-    struct Case {
+    struct Date {
         const char* text;
         std::int16_t key, result;
-    } cases[] = {
+    } dates[] = {
         {"", '-', 0},   {"", ':', 0},  {"2", '-', '-'}, {"2004-1-1 8", ':', ':'},
         {"", '7', '7'}, {"", 8, 8},    {"", 13, 13},    {"2", 39, 0},
         {"2", '/', 0},  {"2", 'a', 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : dates) {
         auto t = box(c.text);
         EXPECT_EQ(util::filterDateKey(t, c.key), c.result) << c.text << " key " << c.key;
     }
