@@ -32,7 +32,7 @@ protected:
     void TearDown() override { installLineExecutor(nullptr); }
 };
 
-TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStandardError) {
+TEST_F(CallCommand, PrintsTheResultAndChangedArgumentsAsTextAndMessagesToStandardErrorOnTheOptionsSession) {
     struct Case {
         std::vector<std::string> args;
         std::string out;
@@ -71,6 +71,14 @@ TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStan
         EXPECT_EQ(r.out, c.out) << c.args.back();
         EXPECT_EQ(r.err, c.err) << c.args.back();
     }
+    // the options set up the session
+    auto r = palvo({"call", "--db", db, "--unit", "03", "--user", "张三", "clsIp.bIsIP", "1.1.1.1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(session().Dwbh, "03");
+    EXPECT_EQ(session().sUser, "张三");
+    EXPECT_EQ(session().sMsg, "Vantrel提示");
+    EXPECT_EQ(session().lSelectTop, 50);
+    EXPECT_EQ(session().oConn, nullptr);  // released when the call is done
 }
 
 TEST_F(CallCommand, ARaisedFailurePrintsItsDescriptionAndExitsWithOne) {
@@ -138,16 +146,6 @@ TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOne) {
         EXPECT_EQ(err.str(), c.err);
         EXPECT_EQ(session().oConn, nullptr) << "the session's connection is released";
     }
-}
-
-TEST_F(CallCommand, SetsUpTheSessionFromTheOptions) {
-    auto r = palvo({"call", "--db", db, "--unit", "03", "--user", "张三", "clsIp.bIsIP", "1.1.1.1"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(session().Dwbh, "03");
-    EXPECT_EQ(session().sUser, "张三");
-    EXPECT_EQ(session().sMsg, "Vantrel提示");
-    EXPECT_EQ(session().lSelectTop, 50);
-    EXPECT_EQ(session().oConn, nullptr);  // released when the call is done
 }
 
 // A driver registered under FreeTDS's name that this machine can reach: the
