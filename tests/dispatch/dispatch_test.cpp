@@ -143,7 +143,7 @@ public:
     std::vector<std::string> calls;
 };
 
-TEST(CallByName, MachineMethodsGoThroughTheInstalledPorts) {
+TEST(CallByName, MachineMethodsGoThroughTheInstalledPortsAndEveryMethodHasItsSignature) {
     auto executor = std::make_shared<RecordingExecutor>();
     installLineExecutor(executor);
     EXPECT_EQ(callByName("clsElse", "bExecuteCode", {"x = 1"}).result, Value(true));
@@ -159,9 +159,8 @@ TEST(CallByName, MachineMethodsGoThroughTheInstalledPorts) {
     EXPECT_EQ(cursor->displayCount(), 2);
     EXPECT_EQ(callByName("clsElse", "lSreenCoordinate", {}).result, Value("X=5,Y=-7"));
     installCursorPort(nullptr);
-}
 
-TEST(LateBoundSignatures, DescribeEveryRegisteredMethod) {
+    // the late-bound signatures describe every registered method
     auto lines = lateBoundSignatures();
     auto has = [&](const std::string& s) { return std::find(lines.begin(), lines.end(), s) != lines.end(); };
     EXPECT_TRUE(has("clsIp.bIsIP(sIP As String) As Boolean"));

@@ -36,16 +36,14 @@ public:
     int calls = 0;
 };
 
-TEST(ShowMouse, StopsWhenTheCountDoesNotMove) {
+TEST(CursorPort, ShowAndHideStopWhenTheCountDoesNotMoveAndAFailedPositionReadsZero) {
     StuckCursor stuck;
     showMouse(stuck);
     EXPECT_EQ(stuck.calls, 2);
     stuck.calls = 0;
     hideMouse(stuck);  // -1 already at most 0: one call and the final one
     EXPECT_EQ(stuck.calls, 2);
-}
 
-TEST(ScreenCoordinate, ReadsThePositionOrZeroWhenTheReadFails) {
     memory::Cursor cursor(0, {640, -20});
     EXPECT_EQ(screenCoordinate(cursor), (POINTAPI{640, -20}));
     cursor.failPosition(true);
