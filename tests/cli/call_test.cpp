@@ -126,7 +126,7 @@ TEST_F(CallCommand, WithoutDbTheToolsDatabaseIsPalvoDbInTheCurrentFolder) {
 }
 
 // What the body raises is printed as "palvo: DESCRIPTION", any other exception as "palvo: WHAT".
-TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOne) {
+TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOneAndMessagesPrintTheirTitle) {
     struct Case {
         std::function<int()> body;
         int status;
@@ -145,6 +145,14 @@ TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOne) {
         EXPECT_EQ(runGuarded(err, c.body), c.status) << c.err;
         EXPECT_EQ(err.str(), c.err);
         EXPECT_EQ(session().oConn, nullptr) << "the session's connection is released";
+    }
+    // the printing message box prints title and text and answers the default button
+    const std::pair<int, int> styles[] = {{0, 1}, {4, 6}, {3 + 512, 2}, {2 + 256, 4}};
+    for (const auto& [style, answer] : styles) {
+        std::ostringstream err;
+        PrintingMessageBox box(err);
+        EXPECT_EQ(box.show("请填入数字！", style, "提示"), answer) << style;
+        EXPECT_EQ(err.str(), "[提示] 请填入数字！\n");
     }
 }
 
@@ -191,19 +199,6 @@ TEST(CallUsage, BadCommandLinesShowTheUsage) {
     auto list = palvo({"call", "--list"});
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("clsIp.bIsIP(sIP As String) As Boolean\n"), std::string::npos);
-}
-
-TEST(PrintingMessageBox, PrintsTitleAndTextAndAnswersTheDefaultButton) {
-    struct Case {
-        int style, answer;
-    };
-    const Case cases[] = {{0, 1}, {4, 6}, {3 + 512, 2}, {2 + 256, 4}};
-    for (const auto& c : cases) {
-        std::ostringstream err;
-        PrintingMessageBox box(err);
-        EXPECT_EQ(box.show("请填入数字！", c.style, "提示"), c.answer) << c.style;
-        EXPECT_EQ(err.str(), "[提示] 请填入数字！\n");
-    }
 }
 
 }  // namespace
