@@ -11,7 +11,7 @@
 namespace Palvo::util {
 namespace {
 
-TEST(Val, ReadsTheLeadingNumberIgnoresTheRestAndOverflowsBeyondADouble) {
+TEST(Val, ReadsTheLeadingNumberIgnoresTheRestOverflowsBeyondADoubleAndWritesItForSql) {
     const std::pair<const char*, double> cases[] = {
         {"", 0},        {"abc", 0},    {"12abc", 12},  {"  1 2 3", 123}, {"-3.5e2x", -350},
         {"1.2.3", 1.2}, {"&H10", 16},  {"&HFFFF", -1}, {"&O17", 15},     {"+.5", 0.5},
@@ -24,14 +24,13 @@ TEST(Val, ReadsTheLeadingNumberIgnoresTheRestAndOverflowsBeyondADouble) {
         EXPECT_EQ(testing::errorNumber([&] { val(t); }), ErrorNumber::Overflow) << t.substr(0, 20);
     }
     EXPECT_DOUBLE_EQ(val("1.7976931348623157e308"), 1.7976931348623157e308);
-}
 
-TEST(SqlNumber, WritesTheNumberValReadsAndNothingAfterIt) {
-    const std::pair<const char*, const char*> cases[] = {
+    // sqlNumber writes the number val reads and nothing after it
+    const std::pair<const char*, const char*> sqlCases[] = {
         {"", "0"},         {"0 or 1=1", "0"}, {"1;delete from t", "1"}, {"' or 1=1", "0"},
         {" 7.50 ", "7.5"}, {"-0", "0"},       {"+12abc", "12"},         {"1 2 3", "123"},
         {"&H10", "16"},    {"2d3", "2000"},   {"0.00001", "1E-05"}};
-    for (const auto& [text, sql] : cases) EXPECT_EQ(sqlNumber(text), sql) << '"' << text << '"';
+    for (const auto& [text, sql] : sqlCases) EXPECT_EQ(sqlNumber(text), sql) << '"' << text << '"';
     // as many digits as a double carries, and more: all of them, in plain form
     EXPECT_EQ(sqlNumber("123456789012345"), "123456789012345");
     EXPECT_EQ(sqlNumber("2024010100000124"), "2024010100000124");

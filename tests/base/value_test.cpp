@@ -32,12 +32,12 @@ TEST(Value, NullStaysDistinctFromEmptyTextAndNumbersFromTextFail) {
     EXPECT_EQ(Value(Decimal{"2.50"}).toInt64(), 2);  // a fraction still rounds half to even
     EXPECT_EQ(Value(Decimal{"-.5"}).toInt64(), 0);
     EXPECT_THROW((void)Value(Decimal{"9223372036854775808"}).toInt64(), Error);
-    // the error's number is IsNumeric.NumbersAndTheirConversionErrors'
+    // the error's number is checked in the IsNumeric test
     EXPECT_THROW((void)Value("12abc").toDouble(), Error);
     EXPECT_THROW((void)Value("").toDouble(), Error);
 }
 
-TEST(Value, TextFormsAreWhatAUserSees) {
+TEST(Value, TextFormsAreWhatAUserSeesAndDatesParseAndSerialAsTheHostPlatform) {
     struct Case {
         Value v;
         const char* text;
@@ -69,10 +69,9 @@ TEST(Value, TextFormsAreWhatAUserSees) {
         {Value(DateTime{1899, 12, 30, 23, 59, 1, 0}), "23:59:01"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.v.toText(), c.text) << c.text;
-}
 
-// Which texts are dates is Dates.TestAndParse's (isDate reads through DateTime::parse).
-TEST(DateTime, ParsesMillisecondsWritesIsoAndSerialsAsTheHostPlatform) {
+    // DateTime parses milliseconds and writes ISO; which texts are dates is the Dates test's
+    // (isDate reads through DateTime::parse)
     auto d = DateTime::parse("2004/01/31 08:05:09.5");
     ASSERT_TRUE(d);
     EXPECT_EQ(d->millisecond, 500);
