@@ -18,7 +18,7 @@ memory::TextBox box(const std::string& text, int selStart = -1, int selLength = 
 
 constexpr std::int16_t kChinese = static_cast<std::int16_t>(0xB0A1);  // 啊, as the IME hands it over
 
-TEST(KeyPressLen, MeasuresTheTextAfterTheKeyInGbkBytes) {
+TEST(KeyPress, LengthInGbkBytesNumberDigitsAndDateSeparators) {
     struct Case {
         const char* text;
         int selStart, selLength;
@@ -39,9 +39,7 @@ TEST(KeyPressLen, MeasuresTheTextAfterTheKeyInGbkBytes) {
         auto t = box(c.text, c.selStart, c.selLength);
         EXPECT_EQ(util::filterLengthKey(t, c.max, c.key), c.result) << c.text << " key " << c.key;
     }
-}
-
-TEST(KeyPressNumberAndDate, LimitIntegerAndDecimalDigitsAndTakeSeparatorsOnlyAfterSomething) {
+    // numbers: integer and decimal digits limited
     struct Number {
         const char* text;
         int selStart;
@@ -59,6 +57,7 @@ TEST(KeyPressNumberAndDate, LimitIntegerAndDecimalDigitsAndTakeSeparatorsOnlyAft
         EXPECT_EQ(util::filterNumberKey(c.key, t, c.lenInt, c.lenDec), c.result)
             << c.text << " key " << static_cast<char>(c.key);
     }
+    // dates: separators only after something
     struct Date {
         const char* text;
         std::int16_t key, result;
@@ -80,7 +79,7 @@ protected:
     clsFunction fn;
 };
 
-TEST_F(ValueChecks, NoTextWarnsAndFocuses) {
+TEST_F(ValueChecks, NoTextWarnsAndFocusesNumbersEmptyTheBoxOnFailure) {
     auto empty = box("   ");
     EXPECT_TRUE(fn.bIsNoText(empty));
     EXPECT_TRUE(empty.focused());
@@ -97,18 +96,17 @@ TEST_F(ValueChecks, NoTextWarnsAndFocuses) {
     EXPECT_FALSE(fn.bIsNum(disabled));
     EXPECT_FALSE(disabled.focused());
     EXPECT_EQ(msgs->messages().size(), 2u);
-}
 
-TEST_F(ValueChecks, NumberAndWholeNumberEmptyTheBoxOnFailure) {
+    // a number and a whole number empty the box on failure
     struct Case {
         const char* text;
         bool num, integer;
-    } cases[] = {
+    } numbers[] = {
         {"12", true, true},    {" -3 ", true, true},  {"1.5", true, false},
         {"1e3", true, true},   {"1e-5", true, false}, {"1.0", true, false},
         {"abc", false, false}, {"", false, false},    {"12a", false, false},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : numbers) {
         auto a = box(c.text);
         EXPECT_EQ(fn.bIsNum(a), c.num) << c.text;
         EXPECT_EQ(a.Text(), c.num ? std::string(c.text) : "") << c.text;
