@@ -19,7 +19,7 @@ std::string hand(const std::string& s, const std::string& e) {
 
 using testing::errorNumber;
 
-TEST(DayCounts, MonthAndYearToDate) {
+TEST(DayCounts, MonthYearToDateAndDelaysBetweenDates) {
     clsFunction fn;
     struct Case {
         const char* year;
@@ -40,24 +40,22 @@ TEST(DayCounts, MonthAndYearToDate) {
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("2004", ""); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneYearDays("2004", "三月"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneYearDays("9999", "12"); }), 13);  // no 10000-01-01
-}
 
-TEST(DateDelay, BothEndsCountedAndBadDatesGiveMinusOne) {
+    // a date delay counts both ends; bad dates give -1
     auto msgs = std::make_shared<memory::ScriptedMessageBox>();
     ScopedMessageBox guard(msgs);
     session().sMsg = "Vantrel提示";
-    clsFunction fn;
-    struct Case {
+    struct Delay {
         const char* start;
         const char* end;
         std::int16_t days;
-    } cases[] = {
+    } delays[] = {
         {"2004-3-5", "2004-3-5", 1},       {"2004-2-1", "2004-3-1", 30},      {"2004-3-5", "2004-3-4", 0},
         {"2004-1-1", "2004-12-31", 366},   {"2004-1-1 12:00", "2004-1-2", 2},  // 1.5 rounds to even
         {"2004-1-1 12:00", "2004-1-3", 2},                                     // 2.5 rounds to even
         {"1900-1-1", "1989-9-17", 32767},
     };
-    for (const auto& c : cases)
+    for (const auto& c : delays)
         EXPECT_EQ(fn.iComputeDateDelayTime(c.start, c.end), c.days) << c.start << " " << c.end;
     EXPECT_TRUE(msgs->messages().empty());
 
