@@ -44,7 +44,7 @@ protected:
     mode_t umask_ = ::umask(027);
 };
 
-TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAndAReplacedOneKeepsItsMode) {
+TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAReplacedOneItsModeAndALinkStaysALink) {
     const fs::path fresh = dir / "new.pdf", older = dir / "old.pdf";
     std::ofstream(older) << "older";
     ::chmod(older.c_str(), 0604);
@@ -61,9 +61,8 @@ TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAndAReplacedOneKeepsItsMode) {
     EXPECT_EQ(modeOf(fresh), 0640u);
     EXPECT_EQ(modeOf(older), 0604u);
     EXPECT_EQ(names(dir), (std::set<std::string>{"new.pdf", "old.pdf"}));
-}
 
-TEST_F(AtomicFileTest, ALinkStaysALinkAndTheFileItPointsToIsReplaced) {
+    // a link stays a link; temporary names are hidden and differ each time
     std::ofstream(dir / "target.xlsx") << "older";
     fs::create_symlink("target.xlsx", dir / "link.xlsx");
     AtomicFile f((dir / "link.xlsx").string());
@@ -71,9 +70,7 @@ TEST_F(AtomicFileTest, ALinkStaysALinkAndTheFileItPointsToIsReplaced) {
     f.commit();
     EXPECT_TRUE(fs::is_symlink(dir / "link.xlsx"));
     EXPECT_EQ(readFile(dir / "target.xlsx"), "newer");
-}
 
-TEST_F(AtomicFileTest, TemporaryNamesAreHiddenAndDifferEachTime) {
     AtomicFile a((dir / "r.pdf").string()), b((dir / "r.pdf").string());
     EXPECT_NE(a.temporaryPath(), b.temporaryPath());
     EXPECT_EQ(fs::path(a.temporaryPath()).filename().string().rfind(".r.pdf.", 0), 0u);

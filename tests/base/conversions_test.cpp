@@ -11,7 +11,7 @@
 namespace Palvo::util {
 namespace {
 
-TEST(Val, ReadsTheLeadingNumberIgnoresTheRestAndOverflowsBeyondADouble) {
+TEST(Val, ReadsTheLeadingNumberIgnoresTheRestOverflowsBeyondADoubleAndWritesItForSql) {
     const std::pair<const char*, double> cases[] = {
         {"", 0},        {"abc", 0},    {"12abc", 12},  {"  1 2 3", 123}, {"-3.5e2x", -350},
         {"1.2.3", 1.2}, {"&H10", 16},  {"&HFFFF", -1}, {"&O17", 15},     {"+.5", 0.5},
@@ -24,14 +24,13 @@ TEST(Val, ReadsTheLeadingNumberIgnoresTheRestAndOverflowsBeyondADouble) {
         EXPECT_EQ(testing::errorNumber([&] { val(t); }), ErrorNumber::Overflow) << t.substr(0, 20);
     }
     EXPECT_DOUBLE_EQ(val("1.7976931348623157e308"), 1.7976931348623157e308);
-}
 
-TEST(SqlNumber, WritesTheNumberValReadsAndNothingAfterIt) {
-    const std::pair<const char*, const char*> cases[] = {
+    // sqlNumber writes the number val reads and nothing after it
+    const std::pair<const char*, const char*> sqlCases[] = {
         {"", "0"},         {"0 or 1=1", "0"}, {"1;delete from t", "1"}, {"' or 1=1", "0"},
         {" 7.50 ", "7.5"}, {"-0", "0"},       {"+12abc", "12"},         {"1 2 3", "123"},
         {"&H10", "16"},    {"2d3", "2000"},   {"0.00001", "1E-05"}};
-    for (const auto& [text, sql] : cases) EXPECT_EQ(sqlNumber(text), sql) << '"' << text << '"';
+    for (const auto& [text, sql] : sqlCases) EXPECT_EQ(sqlNumber(text), sql) << '"' << text << '"';
     // as many digits as a double carries, and more: all of them, in plain form
     EXPECT_EQ(sqlNumber("123456789012345"), "123456789012345");
     EXPECT_EQ(sqlNumber("2024010100000124"), "2024010100000124");
@@ -59,7 +58,7 @@ TEST(PlusOneExact, CountsOnTheDigitsWithCarryBorrowAndAnyLength) {
     }
 }
 
-TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
+TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnlyAndConversionsFailOnTheRest) {
     const std::pair<const char*, bool> cases[] = {
         {"0", true},      {" 12 ", true},  {"\t-3.5", true},  {"+7", true},     {"1.", true},
         {".5", true},     {"1e5", true},   {"-2.5E-3", true}, {"1e+2", true},   {"", false},
@@ -67,9 +66,7 @@ TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
         {"1,000", false}, {"&H10", false}, {"1d5", false},    {"12abc", false}, {"- 5", false},
         {"1e999", false}, {"１２", false}, {"5-", false},     {"1 2", false},   {"0x10", false}};
     for (const auto& [text, numeric] : cases) EXPECT_EQ(isNumeric(text), numeric) << '"' << text << '"';
-}
-
-TEST(IsNumeric, NumbersAndTheirConversionErrors) {
+    // numbers and their conversion errors
     EXPECT_DOUBLE_EQ(toNumber(" -2.5e1 "), -25);
     EXPECT_EQ(testing::errorNumber([] { toNumber("abc"); }), 13);
     EXPECT_EQ(toInt16("2.5"), 2);  // half to even
@@ -92,7 +89,7 @@ TEST(FormatFixed, RoundsHalfAwayFromZeroOnTheVisibleDecimals) {
 
 // isSqlDateTime is what SQL Server's datetime takes as text: the date test within
 // 1753-01-01 to 9999-12-31, milliseconds at most, and no .999 that rounds past the last day.
-TEST(Dates, TestAndParse) {
+TEST(Dates, TestParseSerialNumbersDayArithmeticAndFormats) {
     for (const char* text : {"2004-3-5", "2004-03-05", "2004/3/5", " 2004-3-5 ", "2004-2-29",
                              "2004-3-5 10:30", "2004-3-5 10:30:59"})
         EXPECT_TRUE(isDate(text)) << text;
@@ -108,9 +105,7 @@ TEST(Dates, TestAndParse) {
     DateTime d = toDate("2004/3/5 8:05:09");
     EXPECT_EQ(d, (DateTime{2004, 3, 5, 8, 5, 9, 0}));
     EXPECT_THROW(toDate("2004-1-32"), Error);
-}
 
-TEST(Dates, SerialNumbersAndDayArithmetic) {
     EXPECT_EQ(daySerial(DateTime{1899, 12, 30}), 0);
     EXPECT_EQ(daySerial(DateTime{1900, 1, 1}), 2);
     EXPECT_EQ(daySerial(DateTime{2004, 3, 1}) - daySerial(DateTime{2004, 2, 1}), 29);
@@ -124,19 +119,17 @@ TEST(Dates, SerialNumbersAndDayArithmetic) {
     EXPECT_EQ(addDays({2004, 1, 31, 18, 0, 0, 0}, 30), (DateTime{2004, 3, 1, 18, 0, 0, 0}));
     EXPECT_THROW(addDays(DateTime{9999, 12, 31}, 1), Error);
     EXPECT_THROW(addDays(DateTime{1, 1, 1}, -1), Error);
-}
-
-TEST(Dates, FormatsInUse) {
-    DateTime d{2004, 3, 5, 8, 5, 9, 0};
-    EXPECT_EQ(formatDate(d, "YYYY-MM-DD"), "2004-03-05");
-    EXPECT_EQ(formatDate(d, "yyyy-mm-dd"), "2004-03-05");
-    EXPECT_EQ(formatDate(d, "yyyy-mm"), "2004-03");
-    EXPECT_EQ(formatDate(d, "YYYY年M月D日"), "2004年3月5日");
-    EXPECT_EQ(formatDate(d, "hh:mm:ss"), "08:05:09");
-    EXPECT_EQ(formatDate(d, "hh:mm"), "08:05");
-    EXPECT_EQ(formatDate(d, "h:nn"), "8:05");
-    EXPECT_EQ(formatDate(d, "yy/m/d"), "04/3/5");
-    EXPECT_EQ(formatDate(d, "yyyy-mm-dd hh:mm"), "2004-03-05 08:05");
+    // the formats in use, on d
+    const std::pair<const char*, const char*> formats[] = {{"YYYY-MM-DD", "2004-03-05"},
+                                                           {"yyyy-mm-dd", "2004-03-05"},
+                                                           {"yyyy-mm", "2004-03"},
+                                                           {"hh:mm:ss", "08:05:09"},
+                                                           {"YYYY年M月D日", "2004年3月5日"},
+                                                           {"hh:mm", "08:05"},
+                                                           {"h:nn", "8:05"},
+                                                           {"yy/m/d", "04/3/5"},
+                                                           {"yyyy-mm-dd hh:mm", "2004-03-05 08:05"}};
+    for (const auto& [format, text] : formats) EXPECT_EQ(formatDate(d, format), text) << format;
 }
 
 TEST(Text, CharactersNotBytes) {

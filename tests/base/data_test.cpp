@@ -45,7 +45,7 @@ protected:
     StubConnection conn;
 };
 
-TEST_F(RecordsetWalk, ForwardAndBackwardWithBofAndEof) {
+TEST_F(RecordsetWalk, ForwardAndBackwardWithBofAndEofThenAddNew) {
     Recordset rs;
     rs.Open("select", conn, adOpenStatic, adLockReadOnly);
     EXPECT_EQ(rs.RecordCount(), 2);
@@ -66,6 +66,18 @@ TEST_F(RecordsetWalk, ForwardAndBackwardWithBofAndEof) {
     rs.MoveNext();
     EXPECT_EQ(rs.Fields(0L).Value().toText(), "1");
     EXPECT_EQ(rs.AbsolutePosition(), 1);
+    rs.Close();
+
+    // AddNew writes only the assigned fields, as parameters
+    rs.Open("select top 0", conn, adOpenStatic, adLockOptimistic);
+    rs.AddNew();
+    rs.Fields("Name]x") = Value("O'Neil");
+    rs.Update();
+    ASSERT_EQ(conn.executed.size(), 1u);
+    EXPECT_EQ(conn.executed[0].first, "insert into [客户] ([Name]]x]) values (?)");
+    EXPECT_EQ(conn.executed[0].second, std::vector<Value>{Value("O'Neil")});
+    EXPECT_EQ(rs.RecordCount(), 3);
+    EXPECT_EQ(rs.Fields(1L).Value().toText(), "O'Neil");  // the new row is current
 }
 
 TEST_F(RecordsetWalk, StateErrors) {
@@ -81,19 +93,6 @@ TEST_F(RecordsetWalk, StateErrors) {
     conn.Close();
     EXPECT_EQ(errorNumber([&] { rs.Open("select", conn); }), ErrorNumber::ObjectClosed);
     EXPECT_EQ(errorNumber([&] { conn.Execute("x"); }), ErrorNumber::ObjectClosed);
-}
-
-TEST_F(RecordsetWalk, AddNewWritesOnlyAssignedFieldsAsParameters) {
-    Recordset rs;
-    rs.Open("select top 0", conn, adOpenStatic, adLockOptimistic);
-    rs.AddNew();
-    rs.Fields("Name]x") = Value("O'Neil");
-    rs.Update();
-    ASSERT_EQ(conn.executed.size(), 1u);
-    EXPECT_EQ(conn.executed[0].first, "insert into [客户] ([Name]]x]) values (?)");
-    EXPECT_EQ(conn.executed[0].second, std::vector<Value>{Value("O'Neil")});
-    EXPECT_EQ(rs.RecordCount(), 3);
-    EXPECT_EQ(rs.Fields(1L).Value().toText(), "O'Neil");  // the new row is current
 }
 
 // A new row goes into one table: a computed column, or columns of two tables, are refused by name.

@@ -16,7 +16,7 @@ protected:
 };
 
 // A second call replaces every field, those it leaves out with their defaults.
-TEST_F(SessionDefaults, InitVarSetsEveryFieldFillingTheOptionalDefaults) {
+TEST_F(SessionDefaults, InitVarAndInitFormFillTheDefaultsOfThisThreadOnly) {
     form.mInit_Var("00", "总公司", "01", "财务部", nullptr, "a", 10, "标题", "李四", "甲", "乙", "丙", "丁");
     form.mInit_Var("02", "二分", "03", "仓库", nullptr, "icon.ico");
     const auto& s = session();
@@ -29,11 +29,8 @@ TEST_F(SessionDefaults, InitVarSetsEveryFieldFillingTheOptionalDefaults) {
     EXPECT_EQ(s.sConstStrLr, "录入");
     EXPECT_EQ(s.sConstStrZdy, "自定义查询");
     EXPECT_EQ(s.sForTypeText, "请输入或选择查询类型");
-}
 
-TEST_F(SessionDefaults, InitFormDefaultsAndUntouchedThreads) {
     form.mInit_Form();
-    const auto& s = session();
     EXPECT_EQ(static_cast<std::uint32_t>(s.lF_BackColor), 0x8000000Fu);
     EXPECT_EQ(static_cast<std::uint32_t>(s.lT_BackColor_Notnull), 0x80000018u);
     EXPECT_EQ(s.lT_FontSize, 10);

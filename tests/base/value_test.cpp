@@ -13,7 +13,7 @@
 namespace Palvo {
 namespace {
 
-TEST(Value, NullStaysDistinctFromEmptyText) {
+TEST(Value, NullStaysDistinctFromEmptyTextAndNumbersFromTextFail) {
     Value null;
     Value empty("");
     EXPECT_TRUE(null.isNull());
@@ -21,9 +21,23 @@ TEST(Value, NullStaysDistinctFromEmptyText) {
     EXPECT_NE(null, empty);
     EXPECT_EQ(null.toText(), "");
     EXPECT_THROW(null.toTextStrict(), Error);
+
+    EXPECT_DOUBLE_EQ(Value(" 12.5 ").toDouble(), 12.5);
+    EXPECT_EQ(Value("0007").toInt64(), 7);
+    EXPECT_EQ(Value(2.5).toInt64(), 2);  // half to even
+    EXPECT_EQ(Value(3.5).toInt64(), 4);
+    // whole decimals are read on their digits, beyond what a double holds
+    EXPECT_EQ(Value(Decimal{"9007199254740993"}).toInt64(), 9007199254740993);
+    EXPECT_EQ(Value(Decimal{"-9223372036854775808.000"}).toInt64(), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(Value(Decimal{"2.50"}).toInt64(), 2);  // a fraction still rounds half to even
+    EXPECT_EQ(Value(Decimal{"-.5"}).toInt64(), 0);
+    EXPECT_THROW((void)Value(Decimal{"9223372036854775808"}).toInt64(), Error);
+    // the error's number is checked in the IsNumeric test
+    EXPECT_THROW((void)Value("12abc").toDouble(), Error);
+    EXPECT_THROW((void)Value("").toDouble(), Error);
 }
 
-TEST(Value, TextFormsAreWhatAUserSees) {
+TEST(Value, TextFormsAreWhatAUserSeesAndDatesParseAndSerialAsTheHostPlatform) {
     struct Case {
         Value v;
         const char* text;
@@ -55,42 +69,16 @@ TEST(Value, TextFormsAreWhatAUserSees) {
         {Value(DateTime{1899, 12, 30, 23, 59, 1, 0}), "23:59:01"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.v.toText(), c.text) << c.text;
-}
 
-TEST(Value, NumbersFromTextAndTheirFailures) {
-    EXPECT_DOUBLE_EQ(Value(" 12.5 ").toDouble(), 12.5);
-    EXPECT_EQ(Value("0007").toInt64(), 7);
-    EXPECT_EQ(Value(2.5).toInt64(), 2);  // half to even
-    EXPECT_EQ(Value(3.5).toInt64(), 4);
-    // whole decimals are read on their digits, beyond what a double holds
-    EXPECT_EQ(Value(Decimal{"9007199254740993"}).toInt64(), 9007199254740993);
-    EXPECT_EQ(Value(Decimal{"-9223372036854775808.000"}).toInt64(), std::numeric_limits<std::int64_t>::min());
-    EXPECT_EQ(Value(Decimal{"2.50"}).toInt64(), 2);  // a fraction still rounds half to even
-    EXPECT_EQ(Value(Decimal{"-.5"}).toInt64(), 0);
-    EXPECT_THROW((void)Value(Decimal{"9223372036854775808"}).toInt64(), Error);
-    // the error's number is IsNumeric.NumbersAndTheirConversionErrors'
-    EXPECT_THROW((void)Value("12abc").toDouble(), Error);
-    EXPECT_THROW((void)Value("").toDouble(), Error);
-}
-
-// Which texts are dates is Dates.TestAndParse's (isDate reads through DateTime::parse).
-TEST(DateTime, ParsesMillisecondsAndWritesIso) {
+    // DateTime parses milliseconds and writes ISO; which texts are dates is the Dates test's
+    // (isDate reads through DateTime::parse)
     auto d = DateTime::parse("2004/01/31 08:05:09.5");
     ASSERT_TRUE(d);
     EXPECT_EQ(d->millisecond, 500);
     EXPECT_EQ(d->toIso(), "2004-01-31 08:05:09.500");
     EXPECT_EQ((DateTime{987, 3, 4}).toIso(), "0987-03-04 00:00:00.000");
-}
-
-TEST(DateTime, SerialNumberMatchesTheHostPlatform) {
     EXPECT_DOUBLE_EQ(Value(DateTime{2000, 1, 1, 12}).toDouble(), 36526.5);
 }
-
-}  // namespace
-}  // namespace Palvo
-
-namespace Palvo {
-namespace {
 
 // Every double shows the digits the platform's fifteen-digit form gives.
 TEST(FormatNumber, AgreesWithFifteenSignificantDigitsEverywhere) {

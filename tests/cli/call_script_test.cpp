@@ -17,10 +17,9 @@ protected:
         std::ofstream(path) << text;
         return path;
     }
-    void sample() { ASSERT_EQ(palvo({"init", "--sample", "--db", db}).status, 0); }
 };
 
-TEST_F(CallScript, PlaysTheLinesOnTheMessageWindowOrClosesItAtOnceWithoutThem) {
+TEST_F(CallScript, PlaysTheLinesOnTheWindowsAndMessageBoxesAndReportsThoseLeftOver) {
     const std::string s = script(
         "# fold out, try to edit, fold in, close\nclick Command1\nText2 = 改\n"
         "click Command1\nclick Command2\n");
@@ -32,18 +31,15 @@ TEST_F(CallScript, PlaysTheLinesOnTheMessageWindowOrClosesItAtOnceWithoutThem) {
     r = palvo({"call", "clsForm.mSubMsg", "保存失败"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "\n");
-}
-
-TEST_F(CallScript, ThePickerReturnsWhatTheScriptChose) {
-    sample();
-    auto r = palvo({"call", "--db", db, "--script", script("Txt1 = 02\nkey Enter\nkey Enter\n"),
-                    "clsForm.sPopWindow", "B_单位,单位编号"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "02\n");
-}
-
-TEST_F(CallScript, AnAnswerLineAnswersTheNextMessageBox) {
-    auto r = palvo({"call", "--script", script("answer ok\n"), "clsFunction.sConvertMoneyX", "1000000000"});
+    // lines no window took are reported
+    r = palvo({"call", "--script", script("click Command2\nkey Esc\n"), "clsForm.mSubMsg", "错"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\n");
+    EXPECT_EQ(r.err,
+              "palvo: window script line 2 (key Esc) and the lines after it were not played: no window "
+              "was open\n");
+    // an answer line answers the next message box
+    r = palvo({"call", "--script", script("answer ok\n"), "clsFunction.sConvertMoneyX", "1000000000"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "[提示信息] 最大只能处理小于十亿\n");  // the answer was taken: no line left over
 
@@ -52,8 +48,13 @@ TEST_F(CallScript, AnAnswerLineAnswersTheNextMessageBox) {
     EXPECT_NE(r.err.find("palvo: window script line 2 (answer no): "), std::string::npos) << r.err;
 }
 
-TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
-    auto r = palvo({"call", "--script", (dir / "none.txt").string(), "clsForm.mSubMsg", "错"});
+TEST_F(CallScript, ThePickerReturnsWhatTheScriptChoseAndABadLineFailsNamingIt) {
+    ASSERT_EQ(palvo({"init", "--sample", "--db", db}).status, 0);
+    auto r = palvo({"call", "--db", db, "--script", script("Txt1 = 02\nkey Enter\nkey Enter\n"),
+                    "clsForm.sPopWindow", "B_单位,单位编号"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // a bad line fails naming it and exits with 1
+    r = palvo({"call", "--script", (dir / "none.txt").string(), "clsForm.mSubMsg", "错"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("palvo: File not found: ", 0), 0u) << r.err;
     // the whole file is read first: a malformed line stops the call before the method changes anything
@@ -68,15 +69,6 @@ TEST_F(CallScript, ABadLineFailsNamingItAndExitsWithOne) {
               "dblclick, "
               "grid, key, answer)\n");
     EXPECT_EQ(sql("select v from t").out, "v\nold\n");
-}
-
-TEST_F(CallScript, LinesNoWindowTookAreReported) {
-    auto r = palvo({"call", "--script", script("click Command2\nkey Esc\n"), "clsForm.mSubMsg", "错"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "\n");
-    EXPECT_EQ(r.err,
-              "palvo: window script line 2 (key Esc) and the lines after it were not played: no window "
-              "was open\n");
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ protected:
     void TearDown() override { installLineExecutor(nullptr); }
 };
 
-TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStandardError) {
+TEST_F(CallCommand, PrintsTheResultAndChangedArgumentsAsTextAndMessagesToStandardErrorOnTheOptionsSession) {
     struct Case {
         std::vector<std::string> args;
         std::string out;
@@ -71,6 +71,14 @@ TEST_F(CallCommand, PrintsTheResultAndTheChangedArgumentsAsTextAndMessagesToStan
         EXPECT_EQ(r.out, c.out) << c.args.back();
         EXPECT_EQ(r.err, c.err) << c.args.back();
     }
+    // the options set up the session
+    auto r = palvo({"call", "--db", db, "--unit", "03", "--user", "张三", "clsIp.bIsIP", "1.1.1.1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(session().Dwbh, "03");
+    EXPECT_EQ(session().sUser, "张三");
+    EXPECT_EQ(session().sMsg, "Vantrel提示");
+    EXPECT_EQ(session().lSelectTop, 50);
+    EXPECT_EQ(session().oConn, nullptr);  // released when the call is done
 }
 
 TEST_F(CallCommand, ARaisedFailurePrintsItsDescriptionAndExitsWithOne) {
@@ -118,7 +126,7 @@ TEST_F(CallCommand, WithoutDbTheToolsDatabaseIsPalvoDbInTheCurrentFolder) {
 }
 
 // What the body raises is printed as "palvo: DESCRIPTION", any other exception as "palvo: WHAT".
-TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOne) {
+TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOneAndMessagesPrintTheirTitle) {
     struct Case {
         std::function<int()> body;
         int status;
@@ -138,16 +146,14 @@ TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOne) {
         EXPECT_EQ(err.str(), c.err);
         EXPECT_EQ(session().oConn, nullptr) << "the session's connection is released";
     }
-}
-
-TEST_F(CallCommand, SetsUpTheSessionFromTheOptions) {
-    auto r = palvo({"call", "--db", db, "--unit", "03", "--user", "张三", "clsIp.bIsIP", "1.1.1.1"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(session().Dwbh, "03");
-    EXPECT_EQ(session().sUser, "张三");
-    EXPECT_EQ(session().sMsg, "Vantrel提示");
-    EXPECT_EQ(session().lSelectTop, 50);
-    EXPECT_EQ(session().oConn, nullptr);  // released when the call is done
+    // the printing message box prints title and text and answers the default button
+    const std::pair<int, int> styles[] = {{0, 1}, {4, 6}, {3 + 512, 2}, {2 + 256, 4}};
+    for (const auto& [style, answer] : styles) {
+        std::ostringstream err;
+        PrintingMessageBox box(err);
+        EXPECT_EQ(box.show("请填入数字！", style, "提示"), answer) << style;
+        EXPECT_EQ(err.str(), "[提示] 请填入数字！\n");
+    }
 }
 
 // A driver registered under FreeTDS's name that this machine can reach: the
@@ -193,25 +199,6 @@ TEST(CallUsage, BadCommandLinesShowTheUsage) {
     auto list = palvo({"call", "--list"});
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("clsIp.bIsIP(sIP As String) As Boolean\n"), std::string::npos);
-}
-
-TEST(PrintingMessageBox, PrintsTitleAndTextAndAnswersTheDefaultButton) {
-    struct Case {
-        int style;
-        int answer;
-    };
-    const Case cases[] = {
-        {0, 1},
-        {4, 6},
-        {3 + 512, 2},
-        {2 + 256, 4},
-    };
-    for (const auto& c : cases) {
-        std::ostringstream err;
-        PrintingMessageBox box(err);
-        EXPECT_EQ(box.show("请填入数字！", c.style, "提示"), c.answer) << c.style;
-        EXPECT_EQ(err.str(), "[提示] 请填入数字！\n");
-    }
 }
 
 }  // namespace

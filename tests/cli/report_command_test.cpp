@@ -46,7 +46,7 @@ protected:
 // The options choose the paper and its orientation (the rows each paper holds
 // follow the paper); the title and the top text print on every page, the
 // bottom text on the last.
-TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePages) {
+TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePagesAndWideColumnsAreNamed) {
     const std::tuple<std::vector<std::string>, const char*, int> cases[] = {
         {{}, "595 x 842", 40},  // A4 portrait
         {{"--landscape"}, "842 x 595", 30},
@@ -71,20 +71,19 @@ TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePages) {
             EXPECT_EQ(text.find(rowNo(rows + 1)) != std::string::npos, page == 2) << text;
         }
     }
-}
 
-TEST_F(ReportCommand, ColumnsBeyondThePaperAreNamedAndTheLayoutKept) {
+    // columns beyond the paper are named and the layout kept
     ASSERT_EQ(sql("create table 宽 (单号 nvarchar(20), 说明 nvarchar(200), 金额 int)").status, 0);
-    const std::string wide = "A long remark that runs across the paper " + std::string(50, 'x');
-    ASSERT_EQ(sql("insert into 宽 values ('R001', '" + wide + "', 5)").status, 0);
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
+    const std::string remark = "A long remark that runs across the paper " + std::string(50, 'x');
+    ASSERT_EQ(sql("insert into 宽 values ('R001', '" + remark + "', 5)").status, 0);
+    const std::pair<std::vector<std::string>, std::string> wide[] = {
         // A4 portrait: the remark starts on the paper and runs past it, the amount starts beyond it
         {{},
          "palvo: 2 columns do not fit the paper's width (the report is not scaled): "
          "说明 (column 3), 金额 (column 4)\n"},
         {{"--landscape"}, ""},
     };
-    for (const auto& [options, note] : cases) {
+    for (const auto& [options, note] : wide) {
         const Outcome r = report("select * from 宽", options);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "[Vantrel提示] 数据已送至打印机！\n" + note);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "palvo/dispatch.h"
 #include "palvo/error.h"
@@ -19,13 +20,11 @@ using Args = std::vector<std::optional<std::string>>;
 
 using testing::errorNumber;
 
-TEST(CallByName, FindsClassAndMethodWithoutRegardToCase) {
+TEST(CallByName, FindsClassAndMethodWithoutRegardToCaseOrRaisesThePlatformErrors) {
     EXPECT_EQ(callByName("clsIp", "bIsIP", {"192.168.0.1"}).result, Value(true));
     EXPECT_EQ(callByName("CLSIP", "bisip", {"192.168.0.1"}).result, Value(true));
     EXPECT_EQ(callByName("Palvo.clsIp", "bIsIP", {"0.1.2.3"}).result, Value(false));
-}
-
-TEST(CallByName, UnknownNamesAndWrongArgumentCountsRaiseThePlatformErrors) {
+    // unknown names and wrong argument counts raise the platform's errors
     struct Case {
         const char* cls;
         const char* method;
@@ -50,18 +49,13 @@ TEST(CallByName, UnknownNamesAndWrongArgumentCountsRaiseThePlatformErrors) {
     }
 }
 
-TEST(Convert, TextArgumentsBecomeTheParameterTypes) {
+TEST(Convert, TextArgumentsBecomeTheParameterTypesOrFail) {
     using dispatch::Type;
-    struct Case {
-        const char* text;
-        Type type;
-        Value expected;
-    };
-    const std::vector<Case> cases = {
+    const std::tuple<const char*, Type, Value> cases[] = {
         {"12", Type::Int16, Value(12)},
         {" 12 ", Type::Int16, Value(12)},
-        {"2.5", Type::Int16, Value(2)},  // half to even
-        {"3.5", Type::Int16, Value(4)},
+        {"2.5", Type::Int16, Value(2)},
+        {"3.5", Type::Int16, Value(4)},  // half to even
         {"-32768", Type::Int16, Value(-32768)},
         {"32767", Type::Int16, Value(32767)},
         {"1e3", Type::Int16, Value(1000)},
@@ -80,26 +74,18 @@ TEST(Convert, TextArgumentsBecomeTheParameterTypes) {
         {"", Type::Text, Value("")},
         {"15", Type::Variant, Value("15")},
     };
-    for (const auto& c : cases) EXPECT_EQ(dispatch::convert(c.text, c.type, "p"), c.expected) << c.text;
-}
-
-TEST(Convert, BadTextIsATypeMismatchAndTooLargeANumberAnOverflow) {
-    using dispatch::Type;
-    struct Case {
-        const char* text;
-        Type type;
-        long number;
-    };
-    const std::vector<Case> cases = {
+    for (const auto& [text, type, expected] : cases)
+        EXPECT_EQ(dispatch::convert(text, type, "p"), expected) << text;
+    // bad text is a type mismatch (13), too large a number an overflow (6)
+    const std::tuple<const char*, Type, long> bad[] = {
         {"abc", Type::Int16, 13},    {"", Type::Int32, 13},          {"True", Type::Int16, 13},
         {"12abc", Type::Int32, 13},  {"x", Type::Double, 13},        {"", Type::Single, 13},
         {"yes", Type::Boolean, 13},  {"", Type::Boolean, 13},        {"32768", Type::Int16, 6},
         {"-32769", Type::Int16, 6},  {"2147483648", Type::Int32, 6}, {"1e39", Type::Single, 6},
         {"1e400", Type::Double, 13},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(errorNumber([&] { dispatch::convert(c.text, c.type, "lenId"); }), c.number) << c.text;
-    }
+    for (const auto& [text, type, number] : bad)
+        EXPECT_EQ(errorNumber([&] { dispatch::convert(text, type, "lenId"); }), number) << text;
 }
 
 // A method that changes some of its by-reference arguments.
@@ -157,7 +143,7 @@ public:
     std::vector<std::string> calls;
 };
 
-TEST(CallByName, MachineMethodsGoThroughTheInstalledPorts) {
+TEST(CallByName, MachineMethodsGoThroughTheInstalledPortsAndEveryMethodHasItsSignature) {
     auto executor = std::make_shared<RecordingExecutor>();
     installLineExecutor(executor);
     EXPECT_EQ(callByName("clsElse", "bExecuteCode", {"x = 1"}).result, Value(true));
@@ -173,9 +159,8 @@ TEST(CallByName, MachineMethodsGoThroughTheInstalledPorts) {
     EXPECT_EQ(cursor->displayCount(), 2);
     EXPECT_EQ(callByName("clsElse", "lSreenCoordinate", {}).result, Value("X=5,Y=-7"));
     installCursorPort(nullptr);
-}
 
-TEST(LateBoundSignatures, DescribeEveryRegisteredMethod) {
+    // the late-bound signatures describe every registered method
     auto lines = lateBoundSignatures();
     auto has = [&](const std::string& s) { return std::find(lines.begin(), lines.end(), s) != lines.end(); };
     EXPECT_TRUE(has("clsIp.bIsIP(sIP As String) As Boolean"));

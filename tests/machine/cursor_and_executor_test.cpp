@@ -9,37 +9,22 @@
 namespace Palvo::machine {
 namespace {
 
-TEST(ShowMouse, RaisesTheCountToTwoOrMore) {
+// Showing raises the count to two or more, hiding lowers it to minus one or less.
+TEST(ShowAndHideMouse, MoveTheCountPastTheThreshold) {
     struct Case {
-        int start;
-        int endCount;
-        int calls;
+        bool show;
+        int start, endCount, calls;
     };
     const Case cases[] = {
-        {-3, 2, 5},                        // four calls to reach 1, a fifth to reach 2
-        {-1, 2, 3}, {0, 2, 2}, {1, 3, 2},  // already visible: still raised by two
-        {5, 7, 2},
+        {true, -3, 2, 5},                                      // four calls to reach 1, a fifth to reach 2
+        {true, -1, 2, 3}, {true, 0, 2, 2},   {true, 1, 3, 2},  // already visible: still raised by two
+        {true, 5, 7, 2},  {false, 3, -1, 4}, {false, 2, -1, 3}, {false, 0, -2, 2}, {false, -4, -6, 2},
     };
     for (const auto& c : cases) {
         memory::Cursor cursor(c.start);
-        showMouse(cursor);
-        EXPECT_EQ(cursor.displayCount(), c.endCount) << "from " << c.start;
-        EXPECT_EQ(cursor.showCursorCalls(), c.calls) << "from " << c.start;
-    }
-}
-
-TEST(HideMouse, LowersTheCountToMinusOneOrLess) {
-    struct Case {
-        int start;
-        int endCount;
-        int calls;
-    };
-    const Case cases[] = {{3, -1, 4}, {2, -1, 3}, {0, -2, 2}, {-4, -6, 2}};
-    for (const auto& c : cases) {
-        memory::Cursor cursor(c.start);
-        hideMouse(cursor);
-        EXPECT_EQ(cursor.displayCount(), c.endCount) << "from " << c.start;
-        EXPECT_EQ(cursor.showCursorCalls(), c.calls) << "from " << c.start;
+        c.show ? showMouse(cursor) : hideMouse(cursor);
+        EXPECT_EQ(cursor.displayCount(), c.endCount) << c.show << " from " << c.start;
+        EXPECT_EQ(cursor.showCursorCalls(), c.calls) << c.show << " from " << c.start;
     }
 }
 
@@ -51,16 +36,14 @@ public:
     int calls = 0;
 };
 
-TEST(ShowMouse, StopsWhenTheCountDoesNotMove) {
+TEST(CursorPort, ShowAndHideStopWhenTheCountDoesNotMoveAndAFailedPositionReadsZero) {
     StuckCursor stuck;
     showMouse(stuck);
     EXPECT_EQ(stuck.calls, 2);
     stuck.calls = 0;
     hideMouse(stuck);  // -1 already at most 0: one call and the final one
     EXPECT_EQ(stuck.calls, 2);
-}
 
-TEST(ScreenCoordinate, ReadsThePositionOrZeroWhenTheReadFails) {
     memory::Cursor cursor(0, {640, -20});
     EXPECT_EQ(screenCoordinate(cursor), (POINTAPI{640, -20}));
     cursor.failPosition(true);
@@ -75,7 +58,7 @@ protected:
     }
 };
 
-TEST_F(ClsElseTest, UsesTheInstalledCursorAndDoesNothingWithoutOne) {
+TEST_F(ClsElseTest, UsesTheInstalledPortsAndDoesNothingOrFailsClearlyWithoutThem) {
     clsElse e;
     e.ShowMouse();
     e.HideMouse();
@@ -88,16 +71,15 @@ TEST_F(ClsElseTest, UsesTheInstalledCursorAndDoesNothingWithoutOne) {
     e.HideMouse();
     EXPECT_EQ(cursor->displayCount(), -1);
     EXPECT_EQ(e.lSreenCoordinate(), (POINTAPI{12, 34}));
-}
 
-TEST_F(ClsElseTest, ExecuteCodeWithoutAnExecutorFailsWithAClearError) {
+    // executing code without an executor fails with a clear error
     std::string code = "x = 1";
     try {
-        clsElse().bExecuteCode(code);
+        e.bExecuteCode(code);
         FAIL() << "no error raised";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), ErrorNumber::NotInstalled);
-        EXPECT_NE(e.description().find("line executor"), std::string::npos);
+    } catch (const Error& error) {
+        EXPECT_EQ(error.number(), ErrorNumber::NotInstalled);
+        EXPECT_NE(error.description().find("line executor"), std::string::npos);
     }
 }
 

@@ -43,10 +43,8 @@ TEST(IsIP, AcceptsAndRejectsLikeThePlatformCheck) {
         {"一.二.三.四", false},
     };
     for (const auto& c : cases) EXPECT_EQ(isIPAddress(c.text), c.expected) << c.text;
-}
-
-TEST(IsIP, LengthCountsCharactersNotBytes) {
-    // Seven characters but 13 bytes: the length test passes, the parts do not.
+    // Length counts characters, not bytes. Seven characters but 13 bytes: the length test passes, the parts
+    // do not.
     EXPECT_FALSE(isIPAddress("１.１.１.１"));
     // A 16-character text of multi-byte characters is rejected by length.
     EXPECT_FALSE(isIPAddress(std::string(std::size_t{16} * 3, '\xe4')));
@@ -128,7 +126,7 @@ protected:
     std::string hostname;
 };
 
-TEST_F(IpSystemTest, ListsTheFirstIPv4AddressOfEachInterfaceWithoutLoopback) {
+TEST_F(IpSystemTest, FirstIPv4AddressOfEachInterfaceWithoutLoopbackAndTheComputerName) {
     interfaces.add("lo", IFF_UP | IFF_LOOPBACK, AF_PACKET);
     interfaces.add("eth0", IFF_UP, AF_PACKET);
     interfaces.add("lo", IFF_UP | IFF_LOOPBACK, AF_INET, "127.0.0.1");
@@ -147,16 +145,14 @@ TEST_F(IpSystemTest, ListsTheFirstIPv4AddressOfEachInterfaceWithoutLoopback) {
     EXPECT_EQ(ip.GetLocalIPAddress("192.168."), Value("192.168.5.20"));
     EXPECT_EQ(ip.GetLocalIPAddress("172.16."), Value(""));
     EXPECT_EQ(freed, 4);
-}
 
-TEST_F(IpSystemTest, AFailingInterfaceListGivesAnEmptyAddress) {
+    // a failing interface list gives an empty address and nothing to free
     failList = true;
     EXPECT_FALSE(adapterAddresses().has_value());
     EXPECT_EQ(clsIp().GetLocalIPAddress(), Value(""));
-    EXPECT_EQ(freed, 0);
-}
+    EXPECT_EQ(freed, 4);
 
-TEST_F(IpSystemTest, ComputerNameIsTheHostNameUpToTheFirstDot) {
+    // the computer name is the host name up to the first dot
     hostname = "ws-finance01";
     EXPECT_EQ(clsIp().GetComputerName(), "ws-finance01");
     hostname = "ws-finance01.corp.example";

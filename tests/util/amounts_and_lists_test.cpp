@@ -57,9 +57,7 @@ TEST_F(Money, AmountsInCapitals) {
     };
     for (const auto& c : cases) EXPECT_EQ(fn.sConvertMoneyX(c.amount), c.words) << std::fixed << c.amount;
     EXPECT_TRUE(msgs->messages().empty());
-}
-
-TEST_F(Money, AThousandMillionAndMoreShowsTheMessageAndGivesNothing) {
+    // a thousand million and more shows the message and gives nothing
     const double bad[] = {1234567890,
                           1e9,
                           999999999.995,
@@ -75,15 +73,11 @@ TEST_F(Money, AThousandMillionAndMoreShowsTheMessageAndGivesNothing) {
     }
 }
 
-TEST(LenthStr, CountsGbkBytes) {
+TEST(LenthStrAndSetPwd, GbkBytesAndKnownTransformsThatTwiceGiveBackEveryText) {
     clsFunction fn;
     EXPECT_EQ(fn.lGetLenthStr("中华人12"), 8);
     EXPECT_EQ(fn.lGetLenthStr(""), 0);
     EXPECT_EQ(fn.lGetLenthStr("O'Neil"), 6);
-}
-
-TEST(SetPwd, KnownTransformsOfTheGbkCodes) {
-    clsFunction fn;
     // 'a' = 97: -97 - 17321 = 0xBBF6, the GBK code of 祸; '`' = 96 gives 0xBBF7, 击.
     EXPECT_EQ(fn.sSetPwd("a`", true), "祸击");
     EXPECT_EQ(fn.sSetPwd("祸击", false), "a`");
@@ -91,10 +85,6 @@ TEST(SetPwd, KnownTransformsOfTheGbkCodes) {
     EXPECT_EQ(fn.sSetPwd("X", true), util::encodeUtf8(U"\U000FBBFF"));
     EXPECT_EQ(fn.sSetPwd("啊", true), util::encodeUtf8(U"\U000F0BB6"));
     EXPECT_EQ(fn.sSetPwd(util::encodeUtf8(U"\U000F0BB6"), true), "啊");
-}
-
-TEST(SetPwd, TwiceGivesBackEveryText) {
-    clsFunction fn;
     const std::string texts[] = {
         "",       "password",   "P@ss w0rd!~",
         "管理员", "用户123abc", "€",
@@ -105,9 +95,8 @@ TEST(SetPwd, TwiceGivesBackEveryText) {
         EXPECT_EQ(fn.sSetPwd(hidden, false), t) << t;
     }
     EXPECT_NE(fn.sSetPwd("password", true), "password");
-}
 
-TEST(SetPwd, TwiceGivesBackEveryBmpCharacter) {
+    // twice gives back every BMP character
     std::u32string all;
     std::size_t gbkChars = 0;
     for (char32_t c = 0; c < 0x10000; ++c) {
@@ -126,14 +115,6 @@ TEST(SetPwd, TwiceGivesBackEveryBmpCharacter) {
     EXPECT_EQ(wrong, 0u);
 }
 
-TEST(ListHelpers, ElementIndexInAnArray) {
-    clsFunction fn;
-    const std::vector<std::string> a = {"甲", "乙", "乙", "a"};
-    EXPECT_EQ(fn.iGetElementIndexFromArray(a, "乙"), 1);
-    EXPECT_EQ(fn.iGetElementIndexFromArray(a, "A"), -1);
-    EXPECT_EQ(fn.iGetElementIndexFromArray({}, ""), -1);
-}
-
 memory::ListBox fruitList() {
     memory::ListBox l;
     for (const char* s : {"苹果", "香蕉", "橙子"}) l.AddItem(s);
@@ -142,8 +123,14 @@ memory::ListBox fruitList() {
     return l;
 }
 
-TEST(ListHelpers, ExchangeSwapsTextsAndMarksButNotItemData) {
+TEST(ListHelpers, IndexesAndExchanges) {
     clsFunction fn;
+    const std::vector<std::string> a = {"甲", "乙", "乙", "a"};
+    EXPECT_EQ(fn.iGetElementIndexFromArray(a, "乙"), 1);
+    EXPECT_EQ(fn.iGetElementIndexFromArray(a, "A"), -1);
+    EXPECT_EQ(fn.iGetElementIndexFromArray({}, ""), -1);
+
+    // an exchange swaps texts and marks but not item data
     auto l = fruitList();
     fn.mExChangeListItem(l, 0, 2);
     EXPECT_EQ(l.List(0), "橙子");
@@ -154,11 +141,8 @@ TEST(ListHelpers, ExchangeSwapsTextsAndMarksButNotItemData) {
     EXPECT_EQ(l.ItemData(2), 30);
     EXPECT_EQ(l.ListIndex(), 2);
     EXPECT_EQ(l.ListCount(), 3);
-}
-
-TEST(ListHelpers, ExchangeBeyondTheLastEntryDoesNothingAndANegativeIndexRaises) {
-    clsFunction fn;
-    auto l = fruitList();
+    // one beyond the last entry does nothing; a negative index raises
+    l = fruitList();
     fn.mExChangeListItem(l, 0, 3);
     fn.mExChangeListItem(l, 3, 0);
     EXPECT_EQ(l.List(0), "苹果");
@@ -167,10 +151,8 @@ TEST(ListHelpers, ExchangeBeyondTheLastEntryDoesNothingAndANegativeIndexRaises) 
     fn.mExChangeListItem(l, 1, 1);
     EXPECT_EQ(l.List(1), "香蕉");
     EXPECT_EQ(l.ListIndex(), 1);
-}
 
-TEST(ListHelpers, IndexInAComboOrListByTextOrItemData) {
-    clsFunction fn;
+    // in a combo or list by text or item data
     memory::ComboBox c;
     for (const char* s : {"7", "甲", "乙"}) c.AddItem(s);
     c.ItemData(0, 1);
@@ -185,10 +167,7 @@ TEST(ListHelpers, IndexInAComboOrListByTextOrItemData) {
     };
     for (const auto& k : cases) EXPECT_EQ(fn.iGetIdxFromComOrList(c, k.text, k.type), k.index) << k.text;
     EXPECT_EQ(fn.iGetIdxFromComOrList(c, "乙"), 2);
-}
-
-TEST(ListHelpers, IndexInAListViewFromOne) {
-    clsFunction fn;
+    // in a list view, from one
     memory::ListView lv;
     lv.ListItemsAdd(1, "k1", "甲");
     lv.ListItemsAdd(2, "k2", "乙");

@@ -18,7 +18,7 @@ memory::TextBox box(const std::string& text, int selStart = -1, int selLength = 
 
 constexpr std::int16_t kChinese = static_cast<std::int16_t>(0xB0A1);  // 啊, as the IME hands it over
 
-TEST(KeyPressLen, MeasuresTheTextAfterTheKeyInGbkBytes) {
+TEST(KeyPress, LengthInGbkBytesNumberDigitsAndDateSeparators) {
     struct Case {
         const char* text;
         int selStart, selLength;
@@ -39,14 +39,12 @@ TEST(KeyPressLen, MeasuresTheTextAfterTheKeyInGbkBytes) {
         auto t = box(c.text, c.selStart, c.selLength);
         EXPECT_EQ(util::filterLengthKey(t, c.max, c.key), c.result) << c.text << " key " << c.key;
     }
-}
-
-TEST(KeyPressNumber, LimitsIntegerAndDecimalDigits) {
-    struct Case {
+    // numbers: integer and decimal digits limited
+    struct Number {
         const char* text;
         int selStart;
         std::int16_t lenInt, lenDec, key, result;
-    } cases[] = {
+    } numbers[] = {
         {"123", 3, 3, 2, '4', 0},    {"123", 3, 3, 2, '.', '.'}, {"1.25", 4, 3, 2, '3', 0},
         {"1.2", 3, 3, 2, '5', '5'},  {"1.2", 3, 3, 2, '.', 0},   {"12", 1, 3, 2, '-', 0},
         {"12", 0, 3, 2, '-', '-'},   {"-12", 0, 3, 2, '-', 0},   {"-12", 3, 3, 2, '1', 0},
@@ -54,23 +52,21 @@ TEST(KeyPressNumber, LimitsIntegerAndDecimalDigits) {
         {"1.", 2, 3, 0, '5', 0},     {"1", 1, 3, 2, 'a', 0},     {"123", 3, 3, 2, 8, 8},
         {"123", 3, 3, 2, 13, 13},    {"", 0, 3, 2, 39, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : numbers) {
         auto t = box(c.text, c.selStart);
         EXPECT_EQ(util::filterNumberKey(c.key, t, c.lenInt, c.lenDec), c.result)
             << c.text << " key " << static_cast<char>(c.key);
     }
-}
-
-TEST(KeyPressDate, SeparatorsOnlyAfterSomething) {
-    struct Case {
+    // dates: separators only after something
+    struct Date {
         const char* text;
         std::int16_t key, result;
-    } cases[] = {
+    } dates[] = {
         {"", '-', 0},   {"", ':', 0},  {"2", '-', '-'}, {"2004-1-1 8", ':', ':'},
         {"", '7', '7'}, {"", 8, 8},    {"", 13, 13},    {"2", 39, 0},
         {"2", '/', 0},  {"2", 'a', 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : dates) {
         auto t = box(c.text);
         EXPECT_EQ(util::filterDateKey(t, c.key), c.result) << c.text << " key " << c.key;
     }
@@ -83,7 +79,7 @@ protected:
     clsFunction fn;
 };
 
-TEST_F(ValueChecks, NoTextWarnsAndFocuses) {
+TEST_F(ValueChecks, NoTextWarnsAndFocusesNumbersEmptyTheBoxOnFailure) {
     auto empty = box("   ");
     EXPECT_TRUE(fn.bIsNoText(empty));
     EXPECT_TRUE(empty.focused());
@@ -94,18 +90,23 @@ TEST_F(ValueChecks, NoTextWarnsAndFocuses) {
     auto filled = box(" x ");
     EXPECT_FALSE(fn.bIsNoText(filled));
     EXPECT_EQ(msgs->messages().size(), 1u);
-}
+    // a disabled box does not turn the check into an error
+    auto disabled = box("abc");
+    disabled.Enabled(false);
+    EXPECT_FALSE(fn.bIsNum(disabled));
+    EXPECT_FALSE(disabled.focused());
+    EXPECT_EQ(msgs->messages().size(), 2u);
 
-TEST_F(ValueChecks, NumberAndWholeNumberEmptyTheBoxOnFailure) {
+    // a number and a whole number empty the box on failure
     struct Case {
         const char* text;
         bool num, integer;
-    } cases[] = {
+    } numbers[] = {
         {"12", true, true},    {" -3 ", true, true},  {"1.5", true, false},
         {"1e3", true, true},   {"1e-5", true, false}, {"1.0", true, false},
         {"abc", false, false}, {"", false, false},    {"12a", false, false},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : numbers) {
         auto a = box(c.text);
         EXPECT_EQ(fn.bIsNum(a), c.num) << c.text;
         EXPECT_EQ(a.Text(), c.num ? std::string(c.text) : "") << c.text;
@@ -125,15 +126,7 @@ TEST_F(ValueChecks, NumberAndWholeNumberEmptyTheBoxOnFailure) {
     }
 }
 
-TEST_F(ValueChecks, ADisabledBoxDoesNotTurnTheCheckIntoAnError) {
-    auto t = box("abc");
-    t.Enabled(false);
-    EXPECT_FALSE(fn.bIsNum(t));
-    EXPECT_FALSE(t.focused());
-    EXPECT_EQ(msgs->messages().size(), 1u);
-}
-
-TEST(IsDay, FullDashedDatesFrom1900) {
+TEST(DayAndFraction, FullDashedDatesFrom1900AndNumbersBetweenZeroAndOne) {
     struct Case {
         const char* text;
         bool day;
@@ -146,17 +139,12 @@ TEST(IsDay, FullDashedDatesFrom1900) {
         memory::TextBox t("TXT", c.text);
         EXPECT_EQ(clsFunction().bIsDay(t), c.day) << c.text;
     }
-}
-
-TEST(NumberBetOneAndZero, BothEndsIncluded) {
-    struct Case {
-        const char* text;
-        bool in;
-    } cases[] = {
+    // bNumberBetOneAndZero: both ends included
+    const Case between[] = {
         {"0", true}, {"0.5", true},    {"1", true},  {"1.01", false},      {"-0.1", false}, {"abc", false},
         {"", false}, {"1e300", false}, {"-0", true}, {"1.00000001", true},  // single precision
     };
-    for (const auto& c : cases) EXPECT_EQ(clsFunction().bNumberBetOneAndZero(c.text), c.in) << c.text;
+    for (const auto& c : between) EXPECT_EQ(clsFunction().bNumberBetOneAndZero(c.text), c.day) << c.text;
 }
 
 TEST(UserDate, FormsByTheNumberOfFormatParts) {

@@ -19,7 +19,7 @@ std::string hand(const std::string& s, const std::string& e) {
 
 using testing::errorNumber;
 
-TEST(DayCounts, MonthAndYearToDate) {
+TEST(DayCounts, MonthYearToDateAndDelaysBetweenDates) {
     clsFunction fn;
     struct Case {
         const char* year;
@@ -34,33 +34,28 @@ TEST(DayCounts, MonthAndYearToDate) {
         EXPECT_EQ(fn.iComputeOneMonthDays(c.year, c.month), c.monthDays) << c.year << "-" << c.month;
         EXPECT_EQ(fn.iComputeOneYearDays(c.year, c.month), c.yearDays) << c.year << "-" << c.month;
     }
-}
-
-TEST(DayCounts, UnreadableYearsAndMonthsRaiseTypeMismatch) {
-    clsFunction fn;
+    // unreadable years and months raise a type mismatch
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("2004", "13"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("abc", "1"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("2004", ""); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneYearDays("2004", "三月"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneYearDays("9999", "12"); }), 13);  // no 10000-01-01
-}
 
-TEST(DateDelay, BothEndsCountedAndBadDatesGiveMinusOne) {
+    // a date delay counts both ends; bad dates give -1
     auto msgs = std::make_shared<memory::ScriptedMessageBox>();
     ScopedMessageBox guard(msgs);
     session().sMsg = "Vantrel提示";
-    clsFunction fn;
-    struct Case {
+    struct Delay {
         const char* start;
         const char* end;
         std::int16_t days;
-    } cases[] = {
+    } delays[] = {
         {"2004-3-5", "2004-3-5", 1},       {"2004-2-1", "2004-3-1", 30},      {"2004-3-5", "2004-3-4", 0},
         {"2004-1-1", "2004-12-31", 366},   {"2004-1-1 12:00", "2004-1-2", 2},  // 1.5 rounds to even
         {"2004-1-1 12:00", "2004-1-3", 2},                                     // 2.5 rounds to even
         {"1900-1-1", "1989-9-17", 32767},
     };
-    for (const auto& c : cases)
+    for (const auto& c : delays)
         EXPECT_EQ(fn.iComputeDateDelayTime(c.start, c.end), c.days) << c.start << " " << c.end;
     EXPECT_TRUE(msgs->messages().empty());
 
@@ -99,14 +94,12 @@ TEST(TendaysHandDateTime, PeriodsEndAtTheChosenTenDays) {
     }
 }
 
-TEST(YearHandDateTime, EndsBeforeTheMonth) {
+TEST(PeriodFragments, YearTendaysAndHandDateTimes) {
     clsFunction fn;
+    // the year ends before the month
     EXPECT_EQ(fn.sComputeYearHandDateTime("2004", "1"), hand("2003-12-31", "2004-01-00"));
     EXPECT_EQ(fn.sComputeYearHandDateTime("2004", "12"), hand("2003-12-31", "2004-12-00"));
-}
-
-TEST(TendaysDateClassNo, ShiftNumbersBetweenTheBounds) {
-    clsFunction fn;
+    // shift numbers between the bounds
     auto frag = [](const std::string& s, const std::string& e) {
         return "Date_Class_No>'" + s + "_00' AND Date_Class_No<'" + e + "_55'";
     };
@@ -115,10 +108,7 @@ TEST(TendaysDateClassNo, ShiftNumbersBetweenTheBounds) {
     EXPECT_EQ(fn.sComputeTendaysDateClassNo("2004", "3", "上旬", 1), frag("2004-03-01", "2004-03-10"));
     EXPECT_EQ(fn.sComputeTendaysDateClassNo("2004", "11", "上旬", 0), frag("2004-01-01", "2004-11-10"));
     EXPECT_EQ(fn.sComputeTendaysDateClassNo("2004", "3", "x", 2), frag("", "2004-03-"));
-}
-
-TEST(HandDateTime, SingleBounds) {
-    clsFunction fn;
+    // single bounds
     struct Case {
         const char* year;
         const char* month;
@@ -134,10 +124,7 @@ TEST(HandDateTime, SingleBounds) {
         EXPECT_EQ(fn.sHandDateTime(c.year, c.month, c.startEnd, c.flag), c.bound)
             << c.month << " " << c.startEnd;
     }
-}
-
-TEST(HandDateTime, YearToDateOrTheMonth) {
-    clsFunction fn;
+    // year to date or the month
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "3", 0), hand("2003-12-31", "2004-02-29"));
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "1", 0), hand("2003-12-31", "2003-12-31"));
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "3", 1), hand("2004-02-29", "2004-03-31") + " ");
