@@ -16,25 +16,11 @@ namespace {
 using Row = std::vector<std::string>;
 using Texts = std::vector<std::string>;
 
-const std::string kHostile[] = {"O'Neil",
-                                "nobody' or 用户名='张伟",
-                                "x'; delete from 查询打印设置; --",
-                                "'",
-                                "''",
-                                "a--b",
-                                "a;b",
-                                "a\nb",
-                                "a\r\n'--",
-                                "‘张伟’",
-                                "“张伟” or ”x“",
-                                "a]b",
-                                "[a]",
-                                "N'x",
-                                "a\\",
-                                "\"q\"",
-                                "张伟' --",
-                                "'/*",
-                                " 张伟 "};
+// clang-format off
+const std::string kHostile[] = {
+    "O'Neil", "nobody' or 用户名='张伟", "x'; delete from 查询打印设置; --", "'", "''", "a--b", "a;b", "a\nb",
+    "a\r\n'--", "‘张伟’", "“张伟” or ”x“", "a]b", "[a]", "N'x", "a\\", "\"q\"", "张伟' --", "'/*", " 张伟 "};
+// clang-format on
 
 class HostileNames : public testing::FormsTest {
 protected:
