@@ -134,17 +134,16 @@ TEST(GridBlocks, ABlockOutsideTheGridWritesAndAnnouncesNothing) {
     }
 }
 
-TEST(GridBlocks, WidthsAreSetTogetherAsColWidthSetsEach) {
+TEST(GridBlocks, WidthsAreSetTogetherAsColWidthSetsEachAndOnlyLooksAreHeard) {
     Named n;
     n.g.colWidths({100, -1});
     EXPECT_EQ(n.g.ColWidth(0), 100);
     EXPECT_EQ(n.g.ColWidth(1), 960) << "-1 is the default width";
     EXPECT_EQ(n.g.ColWidth(2), 960) << "a column not named keeps its width";
     EXPECT_EQ(n.recorder.heard, (Texts{"widths 0..1"}));
-}
 
-TEST(GridBlocks, LooksAreHeardAndEverythingElseOfTheControlIsNot) {
-    Named n;
+    // looks are heard, everything else of the control is not
+    n.recorder.heard.clear();
     n.g.HighLight(0);
     n.g.ToolTipText("共有 3 条记录！");
     n.g.WordWrap(true);
