@@ -84,7 +84,7 @@ TEST_F(Validation, EachBoxRuleAndTheBoxItMarks) {
 }
 
 // Which boxes a not-check list names (digits before a comma, "13," naming 3 too): FieldConventions.
-TEST_F(Validation, OptionalAndExemptBoxesPassEmpty) {
+TEST_F(Validation, OptionalAndExemptBoxesPassEmptyButNotTooLong) {
     frm->text(4).Text("");  // optional number
     frm->text(7).Text("");  // optional lookup: not looked up
     EXPECT_EQ(check(), "");
@@ -92,9 +92,9 @@ TEST_F(Validation, OptionalAndExemptBoxesPassEmpty) {
     EXPECT_EQ(check(true, {}, true, "3,"), "");
     frm->text(3).Enabled(false);
     EXPECT_EQ(check(), "");
-}
 
-TEST_F(Validation, LengthAppliesToDisabledAndExemptBoxesButNeverToDates) {
+    // the length applies to disabled and exempt boxes, but never to dates
+    makeForm();
     frm->text(0).Text("12345678901");
     EXPECT_EQ(check(), "此处文本超出数据库中字段长度！");
     EXPECT_EQ(frm->focused(), nullptr);  // a disabled box is selected, not focused
@@ -190,13 +190,7 @@ TEST_F(Validation, AUniqueNumberIsSearchedAsTheNumberReadAndNotAtAllWhenEmpty) {
     EXPECT_EQ(scalar("select count(*) from 订单"), "2");
 }
 
-TEST_F(Validation, AnEmptyKeyBoxEndsTheCheckWithoutAKeyQuery) {
-    key = "1,4,";  // the price box is empty
-    EXPECT_EQ(check(), "");
-    for (const auto& q : counting->queries) EXPECT_EQ(q.find("订单 where 客户编号"), std::string::npos) << q;
-}
-
-TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheck) {
+TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheckAndNoKeyQueryForAnEmptyKeyBox) {
     frm->text(7).Text("01");  // both lookups apply
     EXPECT_EQ(check(), "");
     EXPECT_EQ(counting->queries,
@@ -208,6 +202,12 @@ TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheck) {
     frm->text(7).Text("02");  // a failing lookup ends the check at once
     EXPECT_EQ(check(), "字段 地区 的值在基础表中不存在！");
     EXPECT_EQ(counting->queries.size(), 2u);
+
+    // an empty key box ends the check without a key query
+    makeForm();
+    key = "1,4,";  // the price box is empty
+    EXPECT_EQ(check(), "");
+    for (const auto& q : counting->queries) EXPECT_EQ(q.find("订单 where 客户编号"), std::string::npos) << q;
 }
 
 TEST_F(Validation, KeysAreFilteredByColumnType) {

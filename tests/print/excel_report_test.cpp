@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "palvo/memory/msgbox.h"
 #include "palvo/session.h"
 #include "support/errors.h"
@@ -130,10 +132,8 @@ TEST(Worksheet, FormatsByRangeComposeAndTheLaterOneWins) {
     s.BorderLineStyle("B5:B5", xl::EdgeTop, xl::LineStyleNone);
     s.prepare();
     CellFormat inner = formatAt(s, 4, 1);
-    EXPECT_EQ(inner.numberFormat, "@");
-    EXPECT_TRUE(inner.wrap);
-    EXPECT_FALSE(inner.bold);
-    EXPECT_EQ(inner.horizontal, xl::Center);
+    EXPECT_EQ(std::tuple(inner.numberFormat, inner.wrap, inner.bold, inner.horizontal),
+              std::tuple("@", true, false, xl::Center));
     EXPECT_EQ(std::vector<int>({inner.borderLeft, inner.borderTop, inner.borderBottom, inner.borderRight}),
               std::vector<int>({1, 0, 1, 1}));
     const CellFormat heading = formatAt(s, 2, 0);
@@ -141,8 +141,7 @@ TEST(Worksheet, FormatsByRangeComposeAndTheLaterOneWins) {
     EXPECT_EQ(heading.borderTop + heading.borderLeft, 2);
     EXPECT_EQ(formatAt(s, 0, 0).horizontal, xl::Left);
     EXPECT_EQ(formatAt(s, 0, 1).numberFormat, "");
-    EXPECT_EQ(s.lastRow(), 6);
-    EXPECT_EQ(s.lastCol(), 2);
+    EXPECT_EQ(std::pair(s.lastRow(), s.lastCol()), std::pair(6, 2));
     EXPECT_EQ(testing::errorNumber([&s] { s.BorderLineStyle("A1", 13, 1); }), kRangeError);
     EXPECT_EQ(testing::errorNumber([&s] { s.Bold("A1:", true); }), kRangeError);
 }
