@@ -54,18 +54,13 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
         Texts heard;
     };
     const std::vector<Case> cases = {
-        {"a row from column 1",
-         [](GridModel& g) { g.writeRow(1, 1, ab); },
-         {"00|01|02", "10|a|b", "20|21|22"},
-         {"cells 1..1 x 1..2"}},
-        {"a column from row 0",
-         [](GridModel& g) { g.writeColumn(2, 0, xz); },
-         {"00|01|x", "10|11|", "20|21|z\tz"},
-         {"cells 0..2 x 2..2"}},
-        {"running numbers",
-         [](GridModel& g) { g.writeColumn(0, 1, 2, [](int i) { return std::to_string(i + 1); }); },
-         {"00|01|02", "1|11|12", "2|21|22"},
-         {"cells 1..2 x 0..0"}},
+        // clang-format off
+        {"a row from column 1", [](GridModel& g) { g.writeRow(1, 1, ab); },
+         {"00|01|02", "10|a|b", "20|21|22"}, {"cells 1..1 x 1..2"}},
+        {"a column from row 0", [](GridModel& g) { g.writeColumn(2, 0, xz); },
+         {"00|01|x", "10|11|", "20|21|z\tz"}, {"cells 0..2 x 2..2"}},
+        {"running numbers", [](GridModel& g) { g.writeColumn(0, 1, 2, [](int i) { return std::to_string(i + 1); }); },
+         {"00|01|02", "1|11|12", "2|21|22"}, {"cells 1..2 x 0..0"}},
         {"an edit of some cells",
          [](GridModel& g) {
              g.editColumn(1, 0, [](std::string_view t) -> std::optional<std::string> {
@@ -73,26 +68,17 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
                  return std::string(t) + "!";
              });
          },
-         {"00|01!|02", "10|11|12", "20|21!|22"},
-         {"cells 0..2 x 1..1"}},
+         {"00|01!|02", "10|11|12", "20|21!|22"}, {"cells 0..2 x 1..1"}},
         {"an edit that changes nothing",
-         [](GridModel& g) {
-             g.editColumn(1, 0, [](std::string_view) { return std::optional<std::string>(); });
-         },
-         {"00|01|02", "10|11|12", "20|21|22"},
-         {}},
-        {"a totals row, tab kept",
-         [](GridModel& g) { g.appendRow(totals); },
-         {"00|01|02", "10|11|12", "20|21|22", "合计|1\t2|"},
-         {"insert rows 3..3", "end"}},
-        {"a rectangle emptied",
-         [](GridModel& g) { g.clearCells(0, 0, 1, 1); },
-         {"||02", "||12", "20|21|22"},
-         {"cells 0..1 x 0..1"}},
-        {"nothing to write",
-         [](GridModel& g) { g.writeRow(0, 0, none); },
-         {"00|01|02", "10|11|12", "20|21|22"},
-         {}},
+         [](GridModel& g) { g.editColumn(1, 0, [](std::string_view) { return std::optional<std::string>(); }); },
+         {"00|01|02", "10|11|12", "20|21|22"}, {}},
+        {"a totals row, tab kept", [](GridModel& g) { g.appendRow(totals); },
+         {"00|01|02", "10|11|12", "20|21|22", "合计|1\t2|"}, {"insert rows 3..3", "end"}},
+        {"a rectangle emptied", [](GridModel& g) { g.clearCells(0, 0, 1, 1); },
+         {"||02", "||12", "20|21|22"}, {"cells 0..1 x 0..1"}},
+        {"nothing to write", [](GridModel& g) { g.writeRow(0, 0, none); },
+         {"00|01|02", "10|11|12", "20|21|22"}, {}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         Named n;

@@ -47,11 +47,9 @@ TEST(MultiLinePrint, LinesFollowTheModeAndIMaxAndTheNextFreeLineComesBack) {
     };
     // from (300, 500), a line is 200 twips at 10 points
     const Case cases[] = {
-        {"一二三四五六七八九十甲乙丙丁戊己庚辛壬癸子",
-         3,
-         false,
-         {"500 一二三四五", "700 六七八九十", "900 甲乙丙丁戊"},
-         1100},
+        // clang-format off
+        {"一二三四五六七八九十甲乙丙丁戊己庚辛壬癸子", 3, false, {"500 一二三四五", "700 六七八九十", "900 甲乙丙丁戊"}, 1100},
+        // clang-format on
         {"一二三四五六七", -1, false, {"500 一二三四五", "700 六七"}, 900},
         {"一二三四五六七", 0, true, {"500 一二三四五六七"}, 700},
         {"甲\r\n乙丙\r\n", 0, true, {"500 甲", "700 乙丙"}, 1100},
