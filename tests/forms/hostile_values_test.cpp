@@ -118,7 +118,7 @@ TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
 }
 
 // Key conditions from the form's own texts share the quoting: Statements.KeyConditionsByMode.
-TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRow) {
+TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRowAndAGridRowsKeyDeletesOnlyThatRow) {
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         // the record loaded with a hostile key gets a hostile name
         const std::string name = kTexts[(i + 1) % kTexts.size()] + "改";
@@ -130,9 +130,8 @@ TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRow) {
         EXPECT_EQ(table(), changed(i, 2, name)) << kTexts[i];
         restore(i, "名称");
     }
-}
 
-TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
+    // a key from a grid row deletes only that row
     memory::Form frm = docForm("", "", "");
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         memory::FlexGrid grid = testing::gridOf({"编码"}, {{kTexts[i]}});

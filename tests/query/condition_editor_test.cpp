@@ -61,7 +61,7 @@ TEST(ConditionBuild, RowsGiveTheTextAndTheItems) {
     }
 }
 
-TEST(ConditionBuild, ContainsOnNumbersAndDatesIsRefusedWithItsMessage) {
+TEST(ConditionBuild, ContainsOnNumbersAndDatesAndValuesThatCouldCarryMoreSqlAreRefused) {
     struct Case {
         ConditionRow row;
         const char* message;
@@ -78,13 +78,10 @@ TEST(ConditionBuild, ContainsOnNumbersAndDatesIsRefusedWithItsMessage) {
             EXPECT_STREQ(e.what(), c.message);
         }
     }
-}
 
-// Nothing but a number after a number column, a date in a date row, and only
-// the editors' entries in the bracket, connector and comparison cells: no
-// cell can carry more SQL into the condition.
-TEST(ConditionBuild, ValuesThatCouldCarryMoreSqlAreInvalid) {
-    const Rows cases[] = {
+    // Nothing but a number after a number column, a date in a date row, and only the editors' entries in
+    // the bracket, connector and comparison cells: no cell can carry more SQL into the condition.
+    const Rows invalid[] = {
         {{"", "", "数量", " = ", "1; delete from 客户"}},
         {{"", "", "日期", " = ", "2024-01-01') or ('1"}},
         {{"", "", "日期", " = ", "2024-02-30"}},
@@ -94,7 +91,7 @@ TEST(ConditionBuild, ValuesThatCouldCarryMoreSqlAreInvalid) {
         {{"", "", "名称", " = '' or ", "x"}},
         {{"(", "", "名称", " = ", "x"}, {"", " OR ", "数量", " > ", "0x10"}},
     };
-    for (const Rows& rows : cases) {
+    for (const Rows& rows : invalid) {
         EXPECT_THROW(build(rows), ConditionInvalid) << rows[0][1] << rows[0][3] << rows[0][4];
     }
     EXPECT_THROW(build({{"", "", "无此列", " = ", "1"}}), std::runtime_error);
