@@ -138,7 +138,7 @@ TEST_F(FieldProps, LookupLabelsGetTheCursorBesideTheLibraryOrTheDefaultPointer) 
 
 // ---- sInitForm
 
-TEST_F(FieldProps, InitFormLeavesTheFormInBrowseState) {
+TEST_F(FieldProps, InitFormLeavesTheFormInBrowseStateOrReportsAMissingLabelAndKeepsWhatItDid) {
     memory::Form frm("frm", {{"0编号", "", ""},
                              {"1客户", "客户,编号", ""},
                              {"2名称", "", ""},
@@ -158,14 +158,13 @@ TEST_F(FieldProps, InitFormLeavesTheFormInBrowseState) {
         EXPECT_EQ(frm.label(i).MousePointer(), link ? 99 : 0) << i;
         EXPECT_EQ(frm.label(i).ForeColor(), link ? 0xFF0000 : static_cast<std::int32_t>(0x80000012)) << i;
     }
-}
 
-TEST_F(FieldProps, InitFormReportsAMissingLabelAndKeepsWhatItDid) {
-    memory::Form frm("frm", {{"2a", "", ""}, {"2b", "", ""}, {"2c", "", ""}});
-    frm.removeLabel(1);
-    EXPECT_EQ(form.sInitForm(frm), "InitForm:Control array element '1' doesn't exist");
-    EXPECT_FALSE(frm.text(0).Enabled());
-    EXPECT_TRUE(frm.text(2).Enabled());
+    // a missing label is reported, and what was done before it kept
+    memory::Form broken("frm", {{"2a", "", ""}, {"2b", "", ""}, {"2c", "", ""}});
+    broken.removeLabel(1);
+    EXPECT_EQ(form.sInitForm(broken), "InitForm:Control array element '1' doesn't exist");
+    EXPECT_FALSE(broken.text(0).Enabled());
+    EXPECT_TRUE(broken.text(2).Enabled());
 
     Form plain;
     EXPECT_EQ(form.sInitForm(plain), "InitForm:Method or data member not found: BackColor");

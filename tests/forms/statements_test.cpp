@@ -68,7 +68,7 @@ TEST_F(Statements, NumbersAreWrittenAsTheNumberReadFromTheText) {
     }
 }
 
-TEST_F(Statements, AnUnknownTypeCodeRaisesWhereItsValueWouldBeLost) {
+TEST_F(Statements, AnUnknownTypeCodeRaisesWhereItsValueWouldBeLostAndUpdateListsHoldOnlyChangedColumns) {
     memory::Form frm("frm", {{"2编码", "", "A1"}, {"2数量", "", "5"}});
     memory::FlexGrid grid = testing::gridOf({"编码", "数量"}, {{"", ""}});
     for (const char* code : {"", "5", "x"}) {
@@ -85,22 +85,21 @@ TEST_F(Statements, AnUnknownTypeCodeRaisesWhereItsValueWouldBeLost) {
         EXPECT_EQ(form.sGetKeyWord(frm, "新增", types, false, "0,1,", {}), "编码='A1'  and 数量='5'  ")
             << code;
     }
-}
 
-TEST_F(Statements, UpdateListHoldsOnlyChangedEditableColumns) {
-    memory::Form frm("frm", {{"0编号", "", "A02"},
-                             {"2数量", "", "7.50"},
-                             {"2名称", "", "O'Neil"},
-                             {"2日期", "", "2004-1-5"},
-                             {"4照片", "", "x"}});
+    // the update list holds only changed editable columns
+    memory::Form edited("frm", {{"0编号", "", "A02"},
+                                {"2数量", "", "7.50"},
+                                {"2名称", "", "O'Neil"},
+                                {"2日期", "", "2004-1-5"},
+                                {"4照片", "", "x"}});
     const Types types{"1", "2", "1", "3", "4"};
-    EXPECT_EQ(form.sGetUpdateStr(frm, {"A01", "5", "O'Neil", "2004-1-5", ""}, types), ",数量=7.5");
-    EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "Neil", "2004-1-6", "x"}, types),
+    EXPECT_EQ(form.sGetUpdateStr(edited, {"A01", "5", "O'Neil", "2004-1-5", ""}, types), ",数量=7.5");
+    EXPECT_EQ(form.sGetUpdateStr(edited, {"A02", "7.50", "Neil", "2004-1-6", "x"}, types),
               ",名称='O''Neil',日期='2004-1-5'");
-    EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), "");
-    frm.text(1).Text("");  // an emptied number is stored as 0
-    EXPECT_EQ(form.sGetUpdateStr(frm, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=0");
-    EXPECT_EQ(errorNumber([&] { form.sGetUpdateStr(frm, {"A02"}, types); }),
+    EXPECT_EQ(form.sGetUpdateStr(edited, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), "");
+    edited.text(1).Text("");  // an emptied number is stored as 0
+    EXPECT_EQ(form.sGetUpdateStr(edited, {"A02", "7.50", "O'Neil", "2004-1-5", "x"}, types), ",数量=0");
+    EXPECT_EQ(errorNumber([&] { form.sGetUpdateStr(edited, {"A02"}, types); }),
               ErrorNumber::SubscriptOutOfRange);
 }
 

@@ -37,7 +37,7 @@ memory::RecordingPrinter printer() {
     return memory::RecordingPrinter(std::make_shared<memory::FixedWidthMeasurer>());
 }
 
-TEST(MultiLinePrint, LinesFollowTheModeAndIMaxAndTheNextFreeLineComesBack) {
+TEST(MultiLinePrint, LinesFollowTheModeAndIMaxTheNextLineAndTheFontComeBackAndTheBoxSetsTheBoldness) {
     struct Case {
         std::string text;
         std::int16_t iMax;
@@ -72,18 +72,16 @@ TEST(MultiLinePrint, LinesFollowTheModeAndIMaxAndTheNextFreeLineComesBack) {
         }
         EXPECT_EQ(drawn, c.drawn);
     }
-}
 
-// The box's boldness prints; the printer gets its boldness back and its size as
-// a whole number, after a failure reading the box's lines too.
-TEST(MultiLinePrint, TheFontComesBackAsAWholeNumberAndTheBoxSetsTheBoldness) {
+    // The box's boldness prints; the printer gets its boldness back and its size as a whole number, after
+    // a failure reading the box's lines too.
     const struct {
         double before;
         double after;
         bool bold, failing;
-    } cases[] = {
+    } fonts[] = {
         {10.5, 10, true, false}, {11.5, 12, false, false}, {9.4, 9, true, false}, {10.5, 10, true, true}};
-    for (const auto& c : cases) {
+    for (const auto& c : fonts) {
         SCOPED_TRACE(c.before);
         auto p = printer();
         p.FontSize(c.before);

@@ -38,7 +38,7 @@ TEST_F(Settings, SeedingTakesEligibleColumnsInCatalogueOrderOrWithAMustSetString
     EXPECT_EQ(db.sGetField("销售", "普通查询", "全部", "", "", "", "x"), "编号,名称,金额,[单价(元)],日期");
 }
 
-TEST_F(Settings, ListsFollowTheirOwnOrderAndDirection) {
+TEST_F(Settings, ListsFollowTheirOwnOrderAndASetWithEveryColumnHiddenIsNotSeededAgain) {
     db.sGetField("销售", "普通查询", "月报");
     exec({"update 查询打印设置 set 排序=2.1 where 字段名='日期'",
           "update 查询打印设置 set 排序=1 where 字段名='名称'",
@@ -51,9 +51,8 @@ TEST_F(Settings, ListsFollowTheirOwnOrderAndDirection) {
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "合计"), "[单价(元)],金额");
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "排序"), "名称 asc,日期 desc");
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "分组"), "名称");
-}
 
-TEST_F(Settings, ASetWithEveryColumnHiddenIsNotSeededAgain) {
+    // a set with every column hidden is not seeded again
     db.sGetField("销售", "普通查询", "月报");
     db.sGetField("销售", "录入", "一");
     exec({"update 查询打印设置 set 选择标志=0"});
