@@ -53,7 +53,7 @@ protected:
     std::string index = "8,";
 };
 
-TEST_F(Validation, EachBoxRuleAndTheBoxItMarks) {
+TEST_F(Validation, EachBoxRuleMarksItsBoxAndOptionalAndExemptBoxesPassEmptyButNotTooLong) {
     struct Case {
         int box;
         const char* text;
@@ -81,10 +81,9 @@ TEST_F(Validation, EachBoxRuleAndTheBoxItMarks) {
             EXPECT_EQ(frm->text(c.box).SelText(), c.text) << c.box;
         }
     }
-}
 
-// Which boxes a not-check list names (digits before a comma, "13," naming 3 too): FieldConventions.
-TEST_F(Validation, OptionalAndExemptBoxesPassEmptyButNotTooLong) {
+    // optional and exempt boxes pass empty (which boxes a not-check list names: FieldConventions)
+    makeForm();
     frm->text(4).Text("");  // optional number
     frm->text(7).Text("");  // optional lookup: not looked up
     EXPECT_EQ(check(), "");

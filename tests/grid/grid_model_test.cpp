@@ -46,7 +46,7 @@ const Texts none, a{"a"}, ab{"a", "b"}, abc{"a", "b", "c"}, abcd{"a", "b", "c", 
     totals{"合计", "1\t2"};
 const std::vector<std::int32_t> fourWidths{1, 2, 3, 4}, belowMinusOne{100, -2};
 
-TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
+TEST(GridBlocks, EachBlockWriteLandsWhereItSaysIsHeardOnceAndOutsideTheGridWritesNothing) {
     struct Case {
         const char* name;
         std::function<void(GridModel&)> write;
@@ -86,15 +86,14 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
         EXPECT_EQ(cells(n.g), c.after) << c.name;
         EXPECT_EQ(n.recorder.heard, c.heard) << c.name;
     }
-}
 
-TEST(GridBlocks, ABlockOutsideTheGridWritesAndAnnouncesNothing) {
-    struct Case {
+    // a block outside the grid writes and announces nothing
+    struct Outside {
         const char* name;
         std::function<void(GridModel&)> write;
         long error;
     };
-    const std::vector<Case> cases = {
+    const std::vector<Outside> outside = {
         {"row past the right edge", [](GridModel& g) { g.writeRow(0, 2, ab); }, 381},
         {"row below the grid", [](GridModel& g) { g.writeRow(3, 0, a); }, 381},
         {"column past the bottom", [](GridModel& g) { g.writeColumn(0, 1, abc); }, 381},
@@ -111,7 +110,7 @@ TEST(GridBlocks, ABlockOutsideTheGridWritesAndAnnouncesNothing) {
         {"more widths than columns", [](GridModel& g) { g.colWidths(fourWidths); }, 381},
         {"a width below -1", [](GridModel& g) { g.colWidths(belowMinusOne); }, 380},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : outside) {
         Named n;
         EXPECT_EQ(errorNumber([&] { c.write(n.g); }), c.error) << c.name;
         EXPECT_EQ(cells(n.g), (Texts{"00|01|02", "10|11|12", "20|21|22"})) << c.name;
