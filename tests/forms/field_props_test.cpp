@@ -57,7 +57,7 @@ TEST(FieldConventions, TypeCodesTagsIndexListsExemptionsAndTheLibraryFolder) {
 
 // ---- the look
 
-TEST_F(FieldProps, SetColorStylesEveryTextBoxAndLabelAndAMissingIconFailsSetColorAndInitForm) {
+TEST_F(FieldProps, SetColorStylesEveryTextBoxAndLabelOfTheForm) {
     memory::Form frm("frm", {{"2名称", "", ""}});
     auto& extraBox = dynamic_cast<memory::TextBox&>(frm.add(std::make_unique<memory::TextBox>("Text1")));
     auto& extraLabel = dynamic_cast<memory::Label&>(frm.add(std::make_unique<memory::Label>("Label1")));
@@ -75,21 +75,22 @@ TEST_F(FieldProps, SetColorStylesEveryTextBoxAndLabelAndAMissingIconFailsSetColo
         EXPECT_EQ(std::tuple(l->AutoSize(), l->FontSize(), l->FontBold(), l->ForeColor()),
                   std::tuple(true, 11.0f, true, 0x00FF00));
     }
+}
 
-    // a missing icon fails mSetColor and sInitForm
+TEST_F(FieldProps, AMissingIconFailsSetColorAndInitForm) {
     session().sIconPath = "/no/such/main.ico";
-    memory::Form iconless("frm", {{"2名称", "", ""}});
-    EXPECT_EQ(errorNumber([&] { form.mSetColor(iconless); }), FormError::FileNotFound);
-    EXPECT_EQ(form.sInitForm(iconless), "InitForm:File not found: /no/such/main.ico");
-    EXPECT_EQ(iconless.BackColor(),
+    memory::Form frm("frm", {{"2名称", "", ""}});
+    EXPECT_EQ(errorNumber([&] { form.mSetColor(frm); }), FormError::FileNotFound);
+    EXPECT_EQ(form.sInitForm(frm), "InitForm:File not found: /no/such/main.ico");
+    EXPECT_EQ(frm.BackColor(),
               static_cast<std::int32_t>(0x8000000F));  // the colours were set before the icon
-    EXPECT_TRUE(iconless.text(0).Enabled());           // nothing after it was done
+    EXPECT_TRUE(frm.text(0).Enabled());                // nothing after it was done
 
     const auto icon = std::filesystem::temp_directory_path() / "palvo_forms_main.ico";
     std::ofstream(icon) << "ico";
     session().sIconPath = icon.string();
-    EXPECT_EQ(form.sInitForm(iconless), "");
-    EXPECT_EQ(iconless.Icon(), icon.string());
+    EXPECT_EQ(form.sInitForm(frm), "");
+    EXPECT_EQ(frm.Icon(), icon.string());
     std::filesystem::remove(icon);
 }
 

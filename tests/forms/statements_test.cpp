@@ -44,7 +44,7 @@ TEST_F(Statements, InsertListsSkipReadOnlyAndImageColumnsFormatDatesDoubleQuotes
     EXPECT_EQ(scalar("select convert(varchar(10), 日期, 120) from 货品"), "1900-01-01");
 }
 
-TEST_F(Statements, NumbersAreWrittenAsTheNumberReadFromTheText) {
+TEST_F(Statements, NumbersAreWrittenAsReadAndTheCurrentGridRowKeysEvenBeyondSixteenBits) {
     struct Case {
         const char* text;
         const char* sql;
@@ -135,23 +135,22 @@ TEST_F(Statements, KeyConditionsByModeAnUnchangedKeyGivesOneNotOneAndAnEmptyKeyB
               ErrorNumber::InvalidCall);
     EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "5,", {}); }),
               FormError::NoArrayElement);
-}
 
-TEST_F(Statements, KeyConditionFromTheCurrentGridRowEvenBeyondSixteenBits) {
-    memory::Form frm("frm", {{"2客户", "", ""}, {"2日期", "", ""}, {"2数量", "", ""}, {"2照片", "", ""}});
-    memory::FlexGrid grid =
+    // the key condition from the current grid row, even beyond sixteen bits
+    memory::Form keyed("frm", {{"2客户", "", ""}, {"2日期", "", ""}, {"2数量", "", ""}, {"2照片", "", ""}});
+    memory::FlexGrid keyGrid =
         testing::gridOf({"序号", "客户", "日期", "数量", "照片"}, {{}, {"", "O'Neil", "2004-01-05", "7"}});
-    const Types types{"1", "3", "2", "4"};
-    EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "0,1,"),
+    const Types keyTypes{"1", "3", "2", "4"};
+    EXPECT_EQ(form.sGetKeyfromFlxRow(keyed, keyGrid, keyTypes, "0,1,"),
               "客户='O''Neil' and datediff(d,日期,'2004-01-05')=0");
-    EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "2,3,"), "数量=7");
-    EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "3,"), "");
+    EXPECT_EQ(form.sGetKeyfromFlxRow(keyed, keyGrid, keyTypes, "2,3,"), "数量=7");
+    EXPECT_EQ(form.sGetKeyfromFlxRow(keyed, keyGrid, keyTypes, "3,"), "");
     // a row beyond sixteen bits keys its own record
-    grid.Rows(70000);
+    keyGrid.Rows(70000);
     for (int row : {65537, 69999}) {
-        grid.TextMatrix(row, 3, std::to_string(row));
-        grid.Row(row);
-        EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "2,"), "数量=" + std::to_string(row));
+        keyGrid.TextMatrix(row, 3, std::to_string(row));
+        keyGrid.Row(row);
+        EXPECT_EQ(form.sGetKeyfromFlxRow(keyed, keyGrid, keyTypes, "2,"), "数量=" + std::to_string(row));
     }
 }
 
