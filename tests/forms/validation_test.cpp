@@ -130,7 +130,7 @@ TEST_F(Validation, BadArgumentsRaise) {
     EXPECT_EQ(errorNumber([&] { check(); }), ErrorNumber::Database);
 }
 
-TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKey) {
+TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKeyAndOnModifyingOnlyOfChangedValues) {
     frm->text(8).Text("F001");
     EXPECT_EQ(check(), "发票号='F001'的记录已经存在，不能重复添加！");
     EXPECT_EQ(frm->focused(), &frm->text(8));
@@ -144,9 +144,9 @@ TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKey) {
     frm->text(1).Text("O'Neil");
     frm->text(2).Text("band");  // the letters and inside a value read 并且 too
     EXPECT_EQ(check(), "客户编号='O'Neil'  并且 货品='b并且'  的记录已经存在，不能重复添加！");
-}
 
-TEST_F(Validation, ModifyingChecksOnlyChangedValuesAndAChangedKey) {
+    // modifying checks only changed values and a changed key
+    makeForm();
     const std::vector<std::string> loaded{"3", "C01", "垫圈", "4", "", "2004-01-07", "", "", "F001"};
     frm->text(8).Text("F001");
     EXPECT_EQ(check(false, loaded, false), "");

@@ -206,7 +206,7 @@ TEST_F(SettingsSync, EntrySetsAreOneSetAcrossQueryNames) {
 // a column the table had before the set was first read is not added, one it
 // gains later is, whether the program ran on meanwhile or was started again; a
 // row of a column long gone goes, with its sort key.
-TEST_F(SettingsSync, SetsWrittenWithSomeColumnsKeepToThem) {
+TEST_F(SettingsSync, SetsWrittenWithSomeColumnsKeepToThemAndTheRecordTableIsMadeWhenMissing) {
     const struct Case {
         const char* name;
         bool restartBeforeFirstRead, restartAfterChange;
@@ -233,17 +233,15 @@ TEST_F(SettingsSync, SetsWrittenWithSomeColumnsKeepToThem) {
                   "名称/2,金额/12,电话/13")
             << c.name;
     }
-}
 
-// Without the record table (a database older versions used, or one whose table was
-// dropped), a read makes it; the sets it finds then have no record and gain nothing
-// that time, and a column added after that is added.
-TEST_F(SettingsSync, TheRecordTableIsMadeWhenMissing) {
-    const struct Case {
+    // Without the record table (a database older versions used, or one whose table was dropped), a read
+    // makes it; the sets it finds then have no record and gain nothing that time, and a column added after
+    // that is added.
+    const struct Missing {
         const char* name;
         bool dropMidway;
-    } cases[] = {{"a database without it", false}, {"dropped while the program runs", true}};
-    for (const Case& c : cases) {
+    } missing[] = {{"a database without it", false}, {"dropped while the program runs", true}};
+    for (const Missing& c : missing) {
         fresh(Record::Dropped);
         // the set as an older version seeded it, without a record
         exec(
