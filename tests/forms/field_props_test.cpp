@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "forms/forms_fixture.h"
 #include "palvo/memory/grid.h"
@@ -27,34 +28,29 @@ std::string libraryDir() {
 
 // ---- conventions
 
-TEST(FieldConventions, TypeCodesFollowTheAdoTypeNumbers) {
+TEST(FieldConventions, TypeCodesTagsIndexListsExemptionsAndTheLibraryFolder) {
+    // ADO type numbers: 135 dates, 205 images, these numbers, the rest texts
     for (int t : {2, 3, 4, 5, 6, 11, 17, 20, 131}) EXPECT_EQ(forms::fieldTypeCode(t), "2") << t;
     EXPECT_EQ(forms::fieldTypeCode(135), "3");
     EXPECT_EQ(forms::fieldTypeCode(205), "4");
-    for (int t : {7, 14, 16, 72, 129, 130, 133, 134, 200, 201, 202, 203, 204}) {
+    for (int t : {7, 14, 16, 72, 129, 130, 133, 134, 200, 201, 202, 203, 204})
         EXPECT_EQ(forms::fieldTypeCode(t), "1") << t;
-    }
-}
 
-TEST(FieldConventions, TagsIndexListsAndExemptions) {
-    EXPECT_EQ(forms::tagCode("1客户编号"), "1");
-    EXPECT_EQ(forms::columnName("1客户编号"), "客户编号");
-    EXPECT_EQ(forms::tagCode("客户"), "客");
+    EXPECT_EQ(std::tuple(forms::tagCode("1客户编号"), forms::columnName("1客户编号"), forms::tagCode("客户")),
+              std::tuple("1", "客户编号", "客"));
     EXPECT_EQ(forms::tagNumber("3地区"), 3);
     EXPECT_THROW(forms::tagNumber("地区"), Error);
     EXPECT_THROW(forms::tagNumber(""), Error);
     EXPECT_EQ(forms::indexList("0,3,12,"), (std::vector<int>{0, 3, 12}));
     EXPECT_EQ(forms::indexList("0,3,ignored"), (std::vector<int>{0, 3}));
     EXPECT_TRUE(forms::indexList("").empty());
-    EXPECT_TRUE(forms::exempt("13,", 13));
-    EXPECT_TRUE(forms::exempt("13,", 3));
-    EXPECT_FALSE(forms::exempt("13,", 1));
-    EXPECT_FALSE(forms::exempt("13", 13));
+    EXPECT_EQ(std::tuple(forms::exempt("13,", 13), forms::exempt("13,", 3), forms::exempt("13,", 1),
+                         forms::exempt("13", 13)),
+              std::tuple(true, true, false, false));
     EXPECT_EQ(forms::lookupSource("客户,客户编号,x").column, "客户编号,x");
     EXPECT_THROW(forms::lookupSource("客户"), Error);
-}
 
-TEST(FieldConventions, LibraryFolderIsTheSharedCoresOrWhenStaticTheProgramsFolder) {
+    // the shared core's folder, or the program's when the library is linked in
     EXPECT_EQ(forms::libraryFolder(), libraryDir());
     EXPECT_EQ(forms::cursorFile(), libraryDir() + "/Main_icon/cursor1.cur");
 }
@@ -72,16 +68,12 @@ TEST_F(FieldProps, SetColorStylesEveryTextBoxAndLabelOfTheForm) {
     EXPECT_EQ(frm.ForeColor(), 0x445566);
     EXPECT_EQ(frm.Icon(), "");  // no sIconPath: no icon
     for (TextBox* b : {static_cast<TextBox*>(&frm.text(0)), static_cast<TextBox*>(&extraBox)}) {
-        EXPECT_EQ(b->Appearance(), 0);
-        EXPECT_EQ(b->FontSize(), 12.0f);
-        EXPECT_TRUE(b->FontBold());
-        EXPECT_EQ(b->ForeColor(), 0x0000FF);
+        EXPECT_EQ(std::tuple(b->Appearance(), b->FontSize(), b->FontBold(), b->ForeColor()),
+                  std::tuple(0, 12.0f, true, 0x0000FF));
     }
     for (Label* l : {static_cast<Label*>(&frm.label(0)), static_cast<Label*>(&extraLabel)}) {
-        EXPECT_TRUE(l->AutoSize());
-        EXPECT_EQ(l->FontSize(), 11.0f);
-        EXPECT_TRUE(l->FontBold());
-        EXPECT_EQ(l->ForeColor(), 0x00FF00);
+        EXPECT_EQ(std::tuple(l->AutoSize(), l->FontSize(), l->FontBold(), l->ForeColor()),
+                  std::tuple(true, 11.0f, true, 0x00FF00));
     }
 }
 
@@ -102,7 +94,7 @@ TEST_F(FieldProps, AMissingIconFailsSetColorAndInitForm) {
     std::filesystem::remove(icon);
 }
 
-TEST_F(FieldProps, EditableAndReadOnlyBoxes) {
+TEST_F(FieldProps, EditableAndReadOnlyBoxesAndTheGridLook) {
     memory::TextBox box("TXT", "keep");
     form.mCannot_edit(box);
     EXPECT_FALSE(box.Enabled());
@@ -116,6 +108,16 @@ TEST_F(FieldProps, EditableAndReadOnlyBoxes) {
     EXPECT_TRUE(box.Enabled());
     EXPECT_EQ(box.BackColor(), notNull);
     EXPECT_EQ(box.Text(), "");
+
+    // the standard grid look
+    memory::FlexGrid grid;
+    grid.SelectionMode(2);
+    grid.FocusRect(1);
+    form.mFormatGrid(grid);
+    EXPECT_EQ(
+        std::tuple(grid.BackColorBkg(), grid.SelectionMode(), grid.AllowUserResizing(), grid.HighLight(),
+                   grid.ScrollBars(), grid.FocusRect(), grid.WordWrap(), grid.RowSizingMode()),
+        std::tuple(0xE0E0E0, 0, 3, 1, 3, 0, true, 0));
 }
 
 TEST_F(FieldProps, LookupLabelsGetTheCursorBesideTheLibraryOrTheDefaultPointer) {
@@ -134,24 +136,9 @@ TEST_F(FieldProps, LookupLabelsGetTheCursorBesideTheLibraryOrTheDefaultPointer) 
     std::filesystem::remove_all(cursor.parent_path());
 }
 
-TEST_F(FieldProps, FormatGridGivesTheStandardLook) {
-    memory::FlexGrid grid;
-    grid.SelectionMode(2);
-    grid.FocusRect(1);
-    form.mFormatGrid(grid);
-    EXPECT_EQ(grid.BackColorBkg(), 0xE0E0E0);
-    EXPECT_EQ(grid.SelectionMode(), 0);
-    EXPECT_EQ(grid.AllowUserResizing(), 3);
-    EXPECT_EQ(grid.HighLight(), 1);
-    EXPECT_EQ(grid.ScrollBars(), 3);
-    EXPECT_EQ(grid.FocusRect(), 0);
-    EXPECT_TRUE(grid.WordWrap());
-    EXPECT_EQ(grid.RowSizingMode(), 0);
-}
-
 // ---- sInitForm
 
-TEST_F(FieldProps, InitFormLeavesTheFormInBrowseState) {
+TEST_F(FieldProps, InitFormLeavesTheFormInBrowseStateOrReportsAMissingLabelAndKeepsWhatItDid) {
     memory::Form frm("frm", {{"0编号", "", ""},
                              {"1客户", "客户,编号", ""},
                              {"2名称", "", ""},
@@ -171,14 +158,13 @@ TEST_F(FieldProps, InitFormLeavesTheFormInBrowseState) {
         EXPECT_EQ(frm.label(i).MousePointer(), link ? 99 : 0) << i;
         EXPECT_EQ(frm.label(i).ForeColor(), link ? 0xFF0000 : static_cast<std::int32_t>(0x80000012)) << i;
     }
-}
 
-TEST_F(FieldProps, InitFormReportsAMissingLabelAndKeepsWhatItDid) {
-    memory::Form frm("frm", {{"2a", "", ""}, {"2b", "", ""}, {"2c", "", ""}});
-    frm.removeLabel(1);
-    EXPECT_EQ(form.sInitForm(frm), "InitForm:Control array element '1' doesn't exist");
-    EXPECT_FALSE(frm.text(0).Enabled());
-    EXPECT_TRUE(frm.text(2).Enabled());
+    // a missing label is reported, and what was done before it kept
+    memory::Form broken("frm", {{"2a", "", ""}, {"2b", "", ""}, {"2c", "", ""}});
+    broken.removeLabel(1);
+    EXPECT_EQ(form.sInitForm(broken), "InitForm:Control array element '1' doesn't exist");
+    EXPECT_FALSE(broken.text(0).Enabled());
+    EXPECT_TRUE(broken.text(2).Enabled());
 
     Form plain;
     EXPECT_EQ(form.sInitForm(plain), "InitForm:Method or data member not found: BackColor");

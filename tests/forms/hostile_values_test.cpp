@@ -118,7 +118,7 @@ TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
 }
 
 // Key conditions from the form's own texts share the quoting: Statements.KeyConditionsByMode.
-TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRow) {
+TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRowAndAGridRowsKeyDeletesOnlyThatRow) {
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         // the record loaded with a hostile key gets a hostile name
         const std::string name = kTexts[(i + 1) % kTexts.size()] + "改";
@@ -130,9 +130,8 @@ TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRow) {
         EXPECT_EQ(table(), changed(i, 2, name)) << kTexts[i];
         restore(i, "名称");
     }
-}
 
-TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
+    // a key from a grid row deletes only that row
     memory::Form frm = docForm("", "", "");
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         memory::FlexGrid grid = testing::gridOf({"编码"}, {{kTexts[i]}});
@@ -146,7 +145,7 @@ TEST_F(HostileValues, AKeyFromAGridRowDeletesOnlyThatRow) {
     }
 }
 
-TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogsIt) {
+TEST_F(HostileValues, ACascadeChangesExactlyItsRowsAndTheUniquenessChecksAndDeleteGuardRunNothingElse) {
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         const std::string now = kTexts[(i + 1) % kTexts.size()] + "'改";
         memory::Form customers("frm客户", {{"2客户编号", "", now}});
@@ -160,9 +159,8 @@ TEST_F(HostileValues, ACascadeChangesExactlyTheDependentRowsOfTheOldValueAndLogs
         EXPECT_EQ(scalar("select top 1 语句 from SendSql order by 编号 desc"), sql);
         restore(i, "编码");
     }
-}
 
-TEST_F(HostileValues, TheUniquenessChecksAndDeleteGuardSearchForTheValueTypedAndRunNothingElse) {
+    // the uniqueness checks and the delete guard search for the value typed and run nothing else
     const std::vector<std::int16_t> lengths{80, 40, 80};
     const auto check = [&](memory::Form frm) {
         counting->reset();
@@ -192,7 +190,7 @@ TEST_F(HostileValues, TheUniquenessChecksAndDeleteGuardSearchForTheValueTypedAnd
     EXPECT_EQ(table(), before);
 }
 
-TEST_F(HostileValues, TheStatementLogKeepsEachTextAndCopiesTheFileOfItsOwnRecord) {
+TEST_F(HostileValues, TheStatementLogKeepsEachTextAndANulInATextRefusesTheWholeStatement) {
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         const std::string& t = kTexts[i];
         EXPECT_EQ(form.sKeepSql("frm客户", t, t, "01", t), "") << t;
@@ -209,9 +207,8 @@ TEST_F(HostileValues, TheStatementLogKeepsEachTextAndCopiesTheFileOfItsOwnRecord
         }
     }
     EXPECT_EQ(scalar("select count(*) from SendSql"), std::to_string(2 * kTexts.size()));
-}
 
-TEST_F(HostileValues, ANulInATextRefusesTheWholeStatementOnTheEmbeddedDatabase) {
+    // a NUL in a text refuses the whole statement on the embedded database
     // SQLite reads statement text only up to a NUL, so the quote around the value never closes
     const std::string nul = "x\0'; delete from 单据; --"s;
     conn->ExecuteWith("insert into 单据 values (?, 200, ?)", {Value(nul), Value(nul)});

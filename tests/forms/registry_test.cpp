@@ -73,7 +73,7 @@ TEST_F(Registry, NothingToRegisterAndBadTableNames) {
     EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, table); }), FormError::NoArrayElement);
 }
 
-TEST_F(Registry, NoChangeRunsNoStatement) {
+TEST_F(Registry, NoChangeRunsNoStatementAndBadDeleteChecks) {
     registerSales();
     memory::Form customers = customerForm(" C01 ");
     counting->reset();
@@ -82,6 +82,15 @@ TEST_F(Registry, NoChangeRunsNoStatement) {
     EXPECT_EQ(form.sExcuteSql(customers, "没有登记的表", {"C01", "甲"}, {}), "");
     EXPECT_TRUE(counting->executes.empty());
     EXPECT_EQ(scalar("select count(*) from SendSql"), "0");
+
+    // a delete check of an unregistered master, or without values (a value in use and one not:
+    // HostileValues and EntryForm)
+    std::string master = "客户";
+    std::string unregistered = "地区";
+    memory::Form blank = customerForm("");
+    EXPECT_EQ(form.sCheckDelSql(blank, unregistered, {"01", ""}, {}), "");
+    EXPECT_EQ(errorNumber([&] { form.sCheckDelSql(blank, master, {}, {}); }),
+              ErrorNumber::SubscriptOutOfRange);
 }
 
 TEST_F(Registry, TheLoggingResultComesBack) {
@@ -95,17 +104,6 @@ TEST_F(Registry, TheLoggingResultComesBack) {
     memory::Form again = customerForm("C06");
     EXPECT_EQ(form.sExcuteSql(again, "客户", {"C05", "甲"}, {}), "发送语句错误:");
     EXPECT_EQ(scalar("select count(*) from 销售 where 客户编号 = 'C06'"), "2");  // the update stays done
-}
-
-// A value in use and one not: HostileValues and EntryForm.
-TEST_F(Registry, ADeleteCheckOfAnUnregisteredMasterOrWithoutValues) {
-    registerSales();
-    memory::Form customers = customerForm("");
-    std::string master = "客户";
-    std::string unregistered = "地区";
-    EXPECT_EQ(form.sCheckDelSql(customers, unregistered, {"01", ""}, {}), "");
-    EXPECT_EQ(errorNumber([&] { form.sCheckDelSql(customers, master, {}, {}); }),
-              ErrorNumber::SubscriptOutOfRange);
 }
 
 TEST_F(Registry, TheFirstRegistryRowInUseDecides) {

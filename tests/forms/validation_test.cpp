@@ -53,7 +53,7 @@ protected:
     std::string index = "8,";
 };
 
-TEST_F(Validation, EachBoxRuleAndTheBoxItMarks) {
+TEST_F(Validation, EachBoxRuleMarksItsBoxAndOptionalAndExemptBoxesPassEmptyButNotTooLong) {
     struct Case {
         int box;
         const char* text;
@@ -81,10 +81,9 @@ TEST_F(Validation, EachBoxRuleAndTheBoxItMarks) {
             EXPECT_EQ(frm->text(c.box).SelText(), c.text) << c.box;
         }
     }
-}
 
-// Which boxes a not-check list names (digits before a comma, "13," naming 3 too): FieldConventions.
-TEST_F(Validation, OptionalAndExemptBoxesPassEmpty) {
+    // optional and exempt boxes pass empty (which boxes a not-check list names: FieldConventions)
+    makeForm();
     frm->text(4).Text("");  // optional number
     frm->text(7).Text("");  // optional lookup: not looked up
     EXPECT_EQ(check(), "");
@@ -92,9 +91,9 @@ TEST_F(Validation, OptionalAndExemptBoxesPassEmpty) {
     EXPECT_EQ(check(true, {}, true, "3,"), "");
     frm->text(3).Enabled(false);
     EXPECT_EQ(check(), "");
-}
 
-TEST_F(Validation, LengthAppliesToDisabledAndExemptBoxesButNeverToDates) {
+    // the length applies to disabled and exempt boxes, but never to dates
+    makeForm();
     frm->text(0).Text("12345678901");
     EXPECT_EQ(check(), "此处文本超出数据库中字段长度！");
     EXPECT_EQ(frm->focused(), nullptr);  // a disabled box is selected, not focused
@@ -131,7 +130,7 @@ TEST_F(Validation, BadArgumentsRaise) {
     EXPECT_EQ(errorNumber([&] { check(); }), ErrorNumber::Database);
 }
 
-TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKey) {
+TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKeyAndOnModifyingOnlyOfChangedValues) {
     frm->text(8).Text("F001");
     EXPECT_EQ(check(), "发票号='F001'的记录已经存在，不能重复添加！");
     EXPECT_EQ(frm->focused(), &frm->text(8));
@@ -145,9 +144,9 @@ TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKey) {
     frm->text(1).Text("O'Neil");
     frm->text(2).Text("band");  // the letters and inside a value read 并且 too
     EXPECT_EQ(check(), "客户编号='O'Neil'  并且 货品='b并且'  的记录已经存在，不能重复添加！");
-}
 
-TEST_F(Validation, ModifyingChecksOnlyChangedValuesAndAChangedKey) {
+    // modifying checks only changed values and a changed key
+    makeForm();
     const std::vector<std::string> loaded{"3", "C01", "垫圈", "4", "", "2004-01-07", "", "", "F001"};
     frm->text(8).Text("F001");
     EXPECT_EQ(check(false, loaded, false), "");
@@ -190,13 +189,7 @@ TEST_F(Validation, AUniqueNumberIsSearchedAsTheNumberReadAndNotAtAllWhenEmpty) {
     EXPECT_EQ(scalar("select count(*) from 订单"), "2");
 }
 
-TEST_F(Validation, AnEmptyKeyBoxEndsTheCheckWithoutAKeyQuery) {
-    key = "1,4,";  // the price box is empty
-    EXPECT_EQ(check(), "");
-    for (const auto& q : counting->queries) EXPECT_EQ(q.find("订单 where 客户编号"), std::string::npos) << q;
-}
-
-TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheck) {
+TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheckAndNoKeyQueryForAnEmptyKeyBox) {
     frm->text(7).Text("01");  // both lookups apply
     EXPECT_EQ(check(), "");
     EXPECT_EQ(counting->queries,
@@ -208,6 +201,12 @@ TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheck) {
     frm->text(7).Text("02");  // a failing lookup ends the check at once
     EXPECT_EQ(check(), "字段 地区 的值在基础表中不存在！");
     EXPECT_EQ(counting->queries.size(), 2u);
+
+    // an empty key box ends the check without a key query
+    makeForm();
+    key = "1,4,";  // the price box is empty
+    EXPECT_EQ(check(), "");
+    for (const auto& q : counting->queries) EXPECT_EQ(q.find("订单 where 客户编号"), std::string::npos) << q;
 }
 
 TEST_F(Validation, KeysAreFilteredByColumnType) {

@@ -46,7 +46,7 @@ const Texts none, a{"a"}, ab{"a", "b"}, abc{"a", "b", "c"}, abcd{"a", "b", "c", 
     totals{"合计", "1\t2"};
 const std::vector<std::int32_t> fourWidths{1, 2, 3, 4}, belowMinusOne{100, -2};
 
-TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
+TEST(GridBlocks, EachBlockWriteLandsWhereItSaysIsHeardOnceAndOutsideTheGridWritesNothing) {
     struct Case {
         const char* name;
         std::function<void(GridModel&)> write;
@@ -54,18 +54,13 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
         Texts heard;
     };
     const std::vector<Case> cases = {
-        {"a row from column 1",
-         [](GridModel& g) { g.writeRow(1, 1, ab); },
-         {"00|01|02", "10|a|b", "20|21|22"},
-         {"cells 1..1 x 1..2"}},
-        {"a column from row 0",
-         [](GridModel& g) { g.writeColumn(2, 0, xz); },
-         {"00|01|x", "10|11|", "20|21|z\tz"},
-         {"cells 0..2 x 2..2"}},
-        {"running numbers",
-         [](GridModel& g) { g.writeColumn(0, 1, 2, [](int i) { return std::to_string(i + 1); }); },
-         {"00|01|02", "1|11|12", "2|21|22"},
-         {"cells 1..2 x 0..0"}},
+        // clang-format off
+        {"a row from column 1", [](GridModel& g) { g.writeRow(1, 1, ab); },
+         {"00|01|02", "10|a|b", "20|21|22"}, {"cells 1..1 x 1..2"}},
+        {"a column from row 0", [](GridModel& g) { g.writeColumn(2, 0, xz); },
+         {"00|01|x", "10|11|", "20|21|z\tz"}, {"cells 0..2 x 2..2"}},
+        {"running numbers", [](GridModel& g) { g.writeColumn(0, 1, 2, [](int i) { return std::to_string(i + 1); }); },
+         {"00|01|02", "1|11|12", "2|21|22"}, {"cells 1..2 x 0..0"}},
         {"an edit of some cells",
          [](GridModel& g) {
              g.editColumn(1, 0, [](std::string_view t) -> std::optional<std::string> {
@@ -73,26 +68,17 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
                  return std::string(t) + "!";
              });
          },
-         {"00|01!|02", "10|11|12", "20|21!|22"},
-         {"cells 0..2 x 1..1"}},
+         {"00|01!|02", "10|11|12", "20|21!|22"}, {"cells 0..2 x 1..1"}},
         {"an edit that changes nothing",
-         [](GridModel& g) {
-             g.editColumn(1, 0, [](std::string_view) { return std::optional<std::string>(); });
-         },
-         {"00|01|02", "10|11|12", "20|21|22"},
-         {}},
-        {"a totals row, tab kept",
-         [](GridModel& g) { g.appendRow(totals); },
-         {"00|01|02", "10|11|12", "20|21|22", "合计|1\t2|"},
-         {"insert rows 3..3", "end"}},
-        {"a rectangle emptied",
-         [](GridModel& g) { g.clearCells(0, 0, 1, 1); },
-         {"||02", "||12", "20|21|22"},
-         {"cells 0..1 x 0..1"}},
-        {"nothing to write",
-         [](GridModel& g) { g.writeRow(0, 0, none); },
-         {"00|01|02", "10|11|12", "20|21|22"},
-         {}},
+         [](GridModel& g) { g.editColumn(1, 0, [](std::string_view) { return std::optional<std::string>(); }); },
+         {"00|01|02", "10|11|12", "20|21|22"}, {}},
+        {"a totals row, tab kept", [](GridModel& g) { g.appendRow(totals); },
+         {"00|01|02", "10|11|12", "20|21|22", "合计|1\t2|"}, {"insert rows 3..3", "end"}},
+        {"a rectangle emptied", [](GridModel& g) { g.clearCells(0, 0, 1, 1); },
+         {"||02", "||12", "20|21|22"}, {"cells 0..1 x 0..1"}},
+        {"nothing to write", [](GridModel& g) { g.writeRow(0, 0, none); },
+         {"00|01|02", "10|11|12", "20|21|22"}, {}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         Named n;
@@ -100,15 +86,14 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysAndIsHeardOnce) {
         EXPECT_EQ(cells(n.g), c.after) << c.name;
         EXPECT_EQ(n.recorder.heard, c.heard) << c.name;
     }
-}
 
-TEST(GridBlocks, ABlockOutsideTheGridWritesAndAnnouncesNothing) {
-    struct Case {
+    // a block outside the grid writes and announces nothing
+    struct Outside {
         const char* name;
         std::function<void(GridModel&)> write;
         long error;
     };
-    const std::vector<Case> cases = {
+    const std::vector<Outside> outside = {
         {"row past the right edge", [](GridModel& g) { g.writeRow(0, 2, ab); }, 381},
         {"row below the grid", [](GridModel& g) { g.writeRow(3, 0, a); }, 381},
         {"column past the bottom", [](GridModel& g) { g.writeColumn(0, 1, abc); }, 381},
@@ -125,7 +110,7 @@ TEST(GridBlocks, ABlockOutsideTheGridWritesAndAnnouncesNothing) {
         {"more widths than columns", [](GridModel& g) { g.colWidths(fourWidths); }, 381},
         {"a width below -1", [](GridModel& g) { g.colWidths(belowMinusOne); }, 380},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : outside) {
         Named n;
         EXPECT_EQ(errorNumber([&] { c.write(n.g); }), c.error) << c.name;
         EXPECT_EQ(cells(n.g), (Texts{"00|01|02", "10|11|12", "20|21|22"})) << c.name;
@@ -134,17 +119,16 @@ TEST(GridBlocks, ABlockOutsideTheGridWritesAndAnnouncesNothing) {
     }
 }
 
-TEST(GridBlocks, WidthsAreSetTogetherAsColWidthSetsEach) {
+TEST(GridBlocks, WidthsAreSetTogetherAsColWidthSetsEachAndOnlyLooksAreHeard) {
     Named n;
     n.g.colWidths({100, -1});
     EXPECT_EQ(n.g.ColWidth(0), 100);
     EXPECT_EQ(n.g.ColWidth(1), 960) << "-1 is the default width";
     EXPECT_EQ(n.g.ColWidth(2), 960) << "a column not named keeps its width";
     EXPECT_EQ(n.recorder.heard, (Texts{"widths 0..1"}));
-}
 
-TEST(GridBlocks, LooksAreHeardAndEverythingElseOfTheControlIsNot) {
-    Named n;
+    // looks are heard, everything else of the control is not
+    n.recorder.heard.clear();
     n.g.HighLight(0);
     n.g.ToolTipText("共有 3 条记录！");
     n.g.WordWrap(true);

@@ -37,7 +37,7 @@ std::vector<std::string> column(const FlexGrid& g, int col) {
 
 using testing::errorNumber;
 
-TEST(GridLookup, OnlyTheFieldColumnLookupTrimsTheHeading) {
+TEST(GridLookup, OnlyTheFieldColumnLookupTrimsTheHeadingAndRowNumbersSkipIt) {
     auto g = makeGrid({"序号", " 名称 ", "名称", "金额"}, {"1\t钢管\t钢板\t12"});
     g.ColWidth(2, 1500);
     clsGrid grid;
@@ -50,11 +50,9 @@ TEST(GridLookup, OnlyTheFieldColumnLookupTrimsTheHeading) {
     EXPECT_EQ(grid.sGetGridColValue(g, 1, "单价"), "");
     EXPECT_EQ(grid.lGetColWidth(g, "单价"), 0);
     EXPECT_EQ(errorNumber([&] { grid.sGetGridColValue(g, 5, "名称"); }), 381);
-}
 
-TEST(GridLookup, RowNumberSkipsTheHeadingAndRoundsTheColumnIndex) {
-    auto g = makeGrid({"编号", "名称"}, {"1\t甲", "2\t乙", "3\t名称"});
-    clsGrid grid;
+    // lGetRowNo skips the heading and rounds the column index
+    g = makeGrid({"编号", "名称"}, {"1\t甲", "2\t乙", "3\t名称"});
     struct Case {
         float col;
         const char* value;
@@ -70,7 +68,7 @@ TEST(GridLookup, RowNumberSkipsTheHeadingAndRoundsTheColumnIndex) {
 
 // The exact sum of every row's leading number, a totals row included, as the
 // double nearest it, on both grid types.
-TEST(GridSum, IsTheDoubleNearestTheExactSumOfEveryRowBelowTheHeading) {
+TEST(GridSum, IsTheDoubleNearestTheExactSumAndUnknownCaptionsAndOverflowsRaise) {
     struct Case {
         std::vector<std::string> cells;
         double sum;
@@ -95,12 +93,8 @@ TEST(GridSum, IsTheDoubleNearestTheExactSumOfEveryRowBelowTheHeading) {
     for (int i = 0; i < 10000; ++i) doubles += 2228.93;
     ASSERT_NE(doubles, 22289300.0);
     EXPECT_EQ(grid.dGetColSum(many, "金额"), 22289300.0);
-}
 
-// An unknown caption is an error even without data rows; a number or a total
-// beyond a double overflows.
-TEST(GridSum, UnknownCaptionsAndOverflowsRaise) {
-    clsGrid grid;
+    // an unknown caption is an error even without data rows; a number or a total beyond a double overflows
     auto filled = makeGrid({"金额"}, {"1"});
     auto empty = makeGrid({"金额"}, {});
     EXPECT_EQ(errorNumber([&] { grid.dGetColSum(filled, "数量"); }), 381);
@@ -154,20 +148,18 @@ TEST(GridRows, ExchangeSwapsTextsOnlyAndChecksBothRowsFirst) {
     EXPECT_EQ(column(g, 0), (std::vector<std::string>{"a", "3", "1"})) << "nothing swapped";
 }
 
-TEST(GridLook, AlignmentDefaultsToThreeOnEveryColumn) {
+TEST(GridLook, AlignmentDefaultsToThreeAndBandsColourEvenRowsRightOfTheFixedColumns) {
     auto g = makeGrid({"a", "b", "c"}, {});
     clsGrid grid;
     grid.mSetGridColAlignment(g);
     EXPECT_EQ(g.ColAlignment(0) + g.ColAlignment(1) + g.ColAlignment(2), 9);
     grid.mSetGridColAlignment(g, 1);
     EXPECT_EQ(g.ColAlignment(2), 1);
-}
 
-TEST(GridLook, BandsColourEvenRowsRightOfTheFixedColumns) {
-    auto g = makeGrid({"序号", "名称", "金额"}, {"1\ta\t1", "2\tb\t2", "3\tc\t3", "4\td\t4", "5\te\t5"});
+    // bands colour even rows right of the fixed columns
+    g = makeGrid({"序号", "名称", "金额"}, {"1\ta\t1", "2\tb\t2", "3\tc\t3", "4\td\t4", "5\te\t5"});
     g.FixedCols(1);
     std::int32_t colour = 0xC0FFC0;
-    clsGrid grid;
     grid.mSetGridRowColor(g, colour);
     for (int r = 0; r < g.Rows(); ++r) {
         for (int c = 0; c < g.Cols(); ++c) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "palvo/memory/msgbox.h"
 #include "palvo/session.h"
 #include "support/errors.h"
@@ -50,7 +52,7 @@ TEST(HeadingMerges, RepeatedTextsMergeAcrossThenDownAndAreWrittenOnce) {
     }
 }
 
-TEST(OtherMerges, ReadItemByItemWhileTwelveCharactersRemain) {
+TEST(OtherMerges, ReadItemByItemAndRefusedWhereAMergeWouldHideCellsNoOneNamed) {
     using Items = std::vector<OtherMerge>;
     const std::vector<std::pair<std::string, Items>> cases = {
         {"(0,2):(1,2);(3,0):(4,0);",
@@ -67,12 +69,11 @@ TEST(OtherMerges, ReadItemByItemWhileTwelveCharactersRemain) {
         {"(1.5,0):(2,0);", {{"(1.5,0):(2,0)", std::nullopt}}},
     };
     for (const auto& [text, items] : cases) EXPECT_EQ(parseOtherMerges(text), items) << text;
-}
 
-TEST(OtherMerges, AnItemIsRefusedWhenItsMergeWouldHideCellsNoOneNamed) {
-    // merged already: the title A1:C1 and a heading B3:C3 (0-based rows and columns)
+    // an item is refused when its merge would hide cells no one named; merged already: the title A1:C1 and a
+    // heading B3:C3 (0-based rows and columns)
     const std::vector<CellRange> merged = {{0, 0, 0, 2}, {2, 1, 2, 2}};
-    const std::vector<std::pair<CellRange, std::string>> cases = {
+    const std::vector<std::pair<CellRange, std::string>> hiding = {
         {{3, 0, 4, 1}, ""},  // A4:B5 touches nothing merged
         {{2, 1, 3, 2}, ""},  // B3:C4 takes the heading in, its shown cell B3 on top
         {{2, 0, 2, 2}, ""},  // A3:C3 takes B3 in: the item names B3
@@ -82,7 +83,7 @@ TEST(OtherMerges, AnItemIsRefusedWhenItsMergeWouldHideCellsNoOneNamed) {
          "with the merged area B3:C3 it would merge B3:C4, cells no item names"},
         {{0, 0, 1, 0}, "with the merged area A1:C1 it would merge A1:C2, cells no item names"},
     };
-    for (const auto& [item, why] : cases) {
+    for (const auto& [item, why] : hiding) {
         EXPECT_EQ(mergeHides(merged, item), why) << item.firstRow << "," << item.firstCol;
     }
     // two heading texts merged down, A3:A4 and B3:B4: joining them across row 4 would hide B3
@@ -118,7 +119,7 @@ CellFormat formatAt(const Worksheet& sheet, int row, int col) {
     return found;
 }
 
-TEST(Worksheet, FormatsByRangeComposeAndTheLaterOneWins) {
+TEST(Worksheet, FormatsByRangeComposeTheLaterWinsAndAValueForMoreThanAWholeColumnIsRefused) {
     Worksheet s;
     s.NumberFormatLocal("A3:C7", "@");
     s.WrapText("A3:C7", true);
@@ -130,10 +131,8 @@ TEST(Worksheet, FormatsByRangeComposeAndTheLaterOneWins) {
     s.BorderLineStyle("B5:B5", xl::EdgeTop, xl::LineStyleNone);
     s.prepare();
     CellFormat inner = formatAt(s, 4, 1);
-    EXPECT_EQ(inner.numberFormat, "@");
-    EXPECT_TRUE(inner.wrap);
-    EXPECT_FALSE(inner.bold);
-    EXPECT_EQ(inner.horizontal, xl::Center);
+    EXPECT_EQ(std::tuple(inner.numberFormat, inner.wrap, inner.bold, inner.horizontal),
+              std::tuple("@", true, false, xl::Center));
     EXPECT_EQ(std::vector<int>({inner.borderLeft, inner.borderTop, inner.borderBottom, inner.borderRight}),
               std::vector<int>({1, 0, 1, 1}));
     const CellFormat heading = formatAt(s, 2, 0);
@@ -141,13 +140,11 @@ TEST(Worksheet, FormatsByRangeComposeAndTheLaterOneWins) {
     EXPECT_EQ(heading.borderTop + heading.borderLeft, 2);
     EXPECT_EQ(formatAt(s, 0, 0).horizontal, xl::Left);
     EXPECT_EQ(formatAt(s, 0, 1).numberFormat, "");
-    EXPECT_EQ(s.lastRow(), 6);
-    EXPECT_EQ(s.lastCol(), 2);
+    EXPECT_EQ(std::pair(s.lastRow(), s.lastCol()), std::pair(6, 2));
     EXPECT_EQ(testing::errorNumber([&s] { s.BorderLineStyle("A1", 13, 1); }), kRangeError);
     EXPECT_EQ(testing::errorNumber([&s] { s.Bold("A1:", true); }), kRangeError);
-}
 
-TEST(Worksheet, AValueForMoreThanAWholeColumnIsRefusedAndSetsNothing) {
+    // a value for more than a whole column is refused and sets nothing
     Worksheet sheet;
     for (const char* range : {"A1:XFD1048576", "A1:B524289", "C1:D1048576"}) {
         EXPECT_EQ(testing::errorNumber([&] { sheet.Value(range, "y"); }), kRangeError) << range;

@@ -37,7 +37,7 @@ memory::RecordingPrinter printer() {
     return memory::RecordingPrinter(std::make_shared<memory::FixedWidthMeasurer>());
 }
 
-TEST(MultiLinePrint, LinesFollowTheModeAndIMaxAndTheNextFreeLineComesBack) {
+TEST(MultiLinePrint, LinesFollowTheModeAndIMaxTheNextLineAndTheFontComeBackAndTheBoxSetsTheBoldness) {
     struct Case {
         std::string text;
         std::int16_t iMax;
@@ -47,11 +47,9 @@ TEST(MultiLinePrint, LinesFollowTheModeAndIMaxAndTheNextFreeLineComesBack) {
     };
     // from (300, 500), a line is 200 twips at 10 points
     const Case cases[] = {
-        {"一二三四五六七八九十甲乙丙丁戊己庚辛壬癸子",
-         3,
-         false,
-         {"500 一二三四五", "700 六七八九十", "900 甲乙丙丁戊"},
-         1100},
+        // clang-format off
+        {"一二三四五六七八九十甲乙丙丁戊己庚辛壬癸子", 3, false, {"500 一二三四五", "700 六七八九十", "900 甲乙丙丁戊"}, 1100},
+        // clang-format on
         {"一二三四五六七", -1, false, {"500 一二三四五", "700 六七"}, 900},
         {"一二三四五六七", 0, true, {"500 一二三四五六七"}, 700},
         {"甲\r\n乙丙\r\n", 0, true, {"500 甲", "700 乙丙"}, 1100},
@@ -74,18 +72,16 @@ TEST(MultiLinePrint, LinesFollowTheModeAndIMaxAndTheNextFreeLineComesBack) {
         }
         EXPECT_EQ(drawn, c.drawn);
     }
-}
 
-// The box's boldness prints; the printer gets its boldness back and its size as
-// a whole number, after a failure reading the box's lines too.
-TEST(MultiLinePrint, TheFontComesBackAsAWholeNumberAndTheBoxSetsTheBoldness) {
+    // The box's boldness prints; the printer gets its boldness back and its size as a whole number, after
+    // a failure reading the box's lines too.
     const struct {
         double before;
         double after;
         bool bold, failing;
-    } cases[] = {
+    } fonts[] = {
         {10.5, 10, true, false}, {11.5, 12, false, false}, {9.4, 9, true, false}, {10.5, 10, true, true}};
-    for (const auto& c : cases) {
+    for (const auto& c : fonts) {
         SCOPED_TRACE(c.before);
         auto p = printer();
         p.FontSize(c.before);

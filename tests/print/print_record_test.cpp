@@ -490,7 +490,7 @@ TEST_F(PrintRecord, AFailureWhilePrintingAbandonsTheJobRestoresTheFontThenSaysWh
 
 // A cell wider than the page (past 16 bits of twips too) counts as wide as the
 // page: it prints whole, and the next column starts a page's width after it.
-TEST_F(PrintRecord, ACellWiderThanThePagePrintsWholeAndCountsAsThePagesWidth) {
+TEST_F(PrintRecord, ACellWiderThanThePageCountsAsThePagesWidthAndColumnsPastTheWidthAreBeyondThePaper) {
     std::string chinese;
     for (int i = 0; i < 149; ++i) chinese += "长";  // 32780 twips by the fixed rule
     for (const std::string& cell : {std::string(3000, 'w'), chinese}) {
@@ -503,9 +503,8 @@ TEST_F(PrintRecord, ACellWiderThanThePagePrintsWholeAndCountsAsThePagesWidth) {
         EXPECT_EQ(box->last().text, "数据已送至打印机！");
         freshPrinter();
     }
-}
 
-TEST_F(PrintRecord, ColumnsBeyondThePaperAreThoseWhoseTextEndsPastTheWidth) {
+    // columns beyond the paper are those whose text ends past the width
     // at 11 points "a" is 110 twips and a Chinese character 220: 序号 ends at 330 + 440 = 770,
     // 货品甲乙 starts at 770 + 110 = 880 and ends at 1760, 金额 starts at 1870 and ends at 2310
     auto g = makeGrid(1);

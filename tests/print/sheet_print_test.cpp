@@ -105,9 +105,7 @@ TEST_F(SheetPages, RowsAPageOnA4AndTheTitleRowsOnEveryPage) {
         for (int p = 1; p <= j.pages; ++p) {
             SCOPED_TRACE(p);
             const auto texts = j.texts(p);
-            EXPECT_TRUE(has(texts, "销售清单"));
-            EXPECT_TRUE(has(texts, "制表"));
-            EXPECT_TRUE(has(texts, "审核"));
+            for (const char* t : {"销售清单", "制表", "审核"}) EXPECT_TRUE(has(texts, t)) << t;
             for (const auto& op : j.ops) {
                 if (op.page == p && op.text == "列1") {
                     if (headingY < 0) headingY = op.y;
@@ -180,11 +178,9 @@ TEST(HeaderRuns, CodesBecomePageNumbersFontsAndAmpersands) {
 
     const auto runs = headerRuns("a&\"宋体,加粗\"b&14c&Bd", 1, 1, now, "", 11);
     ASSERT_EQ(runs.size(), 4u);
-    EXPECT_FALSE(runs[0].bold);
-    EXPECT_TRUE(runs[1].bold);
+    EXPECT_EQ((std::vector<bool>{runs[0].bold, runs[1].bold, runs[2].bold, runs[3].bold}),
+              (std::vector<bool>{false, true, true, false}));
     EXPECT_EQ(runs[2].size, 14);
-    EXPECT_TRUE(runs[2].bold);
-    EXPECT_FALSE(runs[3].bold);
 }
 
 }  // namespace

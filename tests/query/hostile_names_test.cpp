@@ -16,25 +16,11 @@ namespace {
 using Row = std::vector<std::string>;
 using Texts = std::vector<std::string>;
 
-const std::string kHostile[] = {"O'Neil",
-                                "nobody' or 用户名='张伟",
-                                "x'; delete from 查询打印设置; --",
-                                "'",
-                                "''",
-                                "a--b",
-                                "a;b",
-                                "a\nb",
-                                "a\r\n'--",
-                                "‘张伟’",
-                                "“张伟” or ”x“",
-                                "a]b",
-                                "[a]",
-                                "N'x",
-                                "a\\",
-                                "\"q\"",
-                                "张伟' --",
-                                "'/*",
-                                " 张伟 "};
+// clang-format off
+const std::string kHostile[] = {
+    "O'Neil", "nobody' or 用户名='张伟", "x'; delete from 查询打印设置; --", "'", "''", "a--b", "a;b", "a\nb",
+    "a\r\n'--", "‘张伟’", "“张伟” or ”x“", "a]b", "[a]", "N'x", "a\\", "\"q\"", "张伟' --", "'/*", " 张伟 "};
+// clang-format on
 
 class HostileNames : public testing::FormsTest {
 protected:
@@ -160,7 +146,7 @@ TEST_F(HostileNames, TableCategoryAndQueryNamesAreTakenAsTheyStand) {
     EXPECT_EQ(setOf("销售", "普通查询", "张伟的查询", "张伟").size(), 3u);
 }
 
-TEST_F(HostileNames, ANulByteFailsTheCallAndChangesNothing) {
+TEST_F(HostileNames, ANulByteFailsTheCallAndABareTableNameThatIsNoTableNameSendsNothing) {
     const std::string nul("张伟\0' or 1=1 --", 18);
     const auto before = rows();
     session().sUser = nul;
@@ -175,9 +161,8 @@ TEST_F(HostileNames, ANulByteFailsTheCallAndChangesNothing) {
     EXPECT_EQ(cmb.ListCount(), 0);
     EXPECT_TRUE(counting->executes.empty());
     EXPECT_EQ(rows(), before);
-}
 
-TEST_F(HostileNames, ABareTableNameThatIsNoTableNameSendsNothing) {
+    // a bare table name that is no table name sends nothing
     exec({"create table 单据 (日期 datetime)", "insert into B_单位 values ('01', N'一分公司')"});
     for (const auto& name : kHostile) {
         if (query::isObjectName(name)) continue;  // "[a]" and "\"q\"" are table names

@@ -68,7 +68,7 @@ TEST_F(QueryCombos, EmptyUnitTableIsANoticeAndANonNumericCodeIsQuiet) {
     EXPECT_EQ(box->messages().size(), 1u);
 }
 
-TEST_F(QueryCombos, DateColumnsOfATable) {
+TEST_F(QueryCombos, DateColumnsOfATableAndSavedQueryNamesWithTheDefaultCategory) {
     exec({"create table 单据 (编号 int, 日期 datetime, 名称 varchar(10), 审核时间 datetime)"});
     search.mInitComboSjCx(frm, cmb, "单据");
     ASSERT_EQ(cmb.ListCount(), 2);
@@ -80,9 +80,9 @@ TEST_F(QueryCombos, DateColumnsOfATable) {
     EXPECT_EQ(none.ListIndex(), -1);
     search.mInitComboSjCx(frm, none, "没有的表");
     EXPECT_EQ(none.ListCount(), 0);
-}
 
-TEST_F(QueryCombos, SavedQueryNamesAndTheDefaultCategory) {
+    // saved query names and the default category
+    cmb.Clear();
     exec(
         {"insert into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) values "
          "('销售','a',1,1,'普通查询','月报','张三'), ('销售','b',1,2,'普通查询','月报','张三'), "

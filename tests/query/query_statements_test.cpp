@@ -120,17 +120,15 @@ TEST_F(QueryStatements, EachListHasItsOwnFilterAndOrder) {
     }
 }
 
-TEST_F(QueryStatements, SetCxmLooksTheSetUp) {
+TEST_F(QueryStatements, SetCxmLooksTheSetUpAndTheCombosReadTheirLists) {
     db.mSetCxm(cmb, "销售", "O'K", "普通查询");
     EXPECT_EQ(
         counting->queries,
         Texts{"select top 1 表名  from [查询打印设置] where  [表名]='销售' and [查询类别]='普通查询' and "
               "[查询名]='O''K' and [用户名]='张三'"});
     EXPECT_EQ(cmb.ListCount(), 0);
-}
 
-// The date and value lists' statements are checked with the hostile names.
-TEST_F(QueryStatements, ComboInitialisers) {
+    // the other combos (the date and value lists' statements are checked with the hostile names)
     exec({"insert into B_单位 values ('01', N'一分公司')"});
     auto guard = ScopedMessageBox(std::make_shared<memory::ScriptedMessageBox>());
     struct Case {

@@ -25,7 +25,7 @@ protected:
     clsDatabase db;
 };
 
-TEST_F(Settings, SeedingTakesEligibleColumnsInCatalogueOrder) {
+TEST_F(Settings, SeedingTakesEligibleColumnsInCatalogueOrderOrWithAMustSetStringTheIdentifiersToo) {
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,[单价(元)],日期");
     EXPECT_EQ(setCount(), "4");
     EXPECT_EQ(scalar("select 排列顺序 from 查询打印设置 where 字段名='金额'"), "4");
@@ -34,13 +34,11 @@ TEST_F(Settings, SeedingTakesEligibleColumnsInCatalogueOrder) {
     // second call reads the same set without seeding again
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,[单价(元)],日期");
     EXPECT_EQ(setCount(), "4");
-}
-
-TEST_F(Settings, MustSetStringKeepsTheIdentifierColumns) {
+    // a must-set string keeps the identifier columns
     EXPECT_EQ(db.sGetField("销售", "普通查询", "全部", "", "", "", "x"), "编号,名称,金额,[单价(元)],日期");
 }
 
-TEST_F(Settings, ListsFollowTheirOwnOrderAndDirection) {
+TEST_F(Settings, ListsFollowTheirOwnOrderAndASetWithEveryColumnHiddenIsNotSeededAgain) {
     db.sGetField("销售", "普通查询", "月报");
     exec({"update 查询打印设置 set 排序=2.1 where 字段名='日期'",
           "update 查询打印设置 set 排序=1 where 字段名='名称'",
@@ -53,9 +51,8 @@ TEST_F(Settings, ListsFollowTheirOwnOrderAndDirection) {
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "合计"), "[单价(元)],金额");
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "排序"), "名称 asc,日期 desc");
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "分组"), "名称");
-}
 
-TEST_F(Settings, ASetWithEveryColumnHiddenIsNotSeededAgain) {
+    // a set with every column hidden is not seeded again
     db.sGetField("销售", "普通查询", "月报");
     db.sGetField("销售", "录入", "一");
     exec({"update 查询打印设置 set 选择标志=0"});
@@ -77,25 +74,13 @@ const struct NameCase {
     const char* name;
     const char* inSql;
 } kNames[] = {
-    {"名称", "名称"},
-    {"Amount_2", "Amount_2"},
-    {"_备用1", "_备用1"},
-    {"编号#1", "[编号#1]"},
-    {"a$", "[a$]"},
-    {"Ärger", "Ärger"},
-    {"单价(元)", "[单价(元)]"},
-    {"金额(元", "[金额(元]"},
-    {"单 价", "[单 价]"},
-    {"单价（元）", "[单价（元）]"},
-    {"a]b", "[a]]b]"},
-    {"a(]) from t; --", "[a(]]) from t; --]"},
-    {"it's", "[it's]"},
-    {"order", "[order]"},
-    {"Key", "[Key]"},
-    {"1列", "[1列]"},
-    {"@x", "[@x]"},
-    {"a-b", "[a-b]"},
-    {"单价×数量", "[单价×数量]"},
+    // clang-format off
+    {"名称", "名称"}, {"Amount_2", "Amount_2"}, {"_备用1", "_备用1"}, {"编号#1", "[编号#1]"}, {"a$", "[a$]"},
+    {"Ärger", "Ärger"}, {"单价(元)", "[单价(元)]"}, {"金额(元", "[金额(元]"}, {"单 价", "[单 价]"},
+    {"单价（元）", "[单价（元）]"}, {"a]b", "[a]]b]"}, {"a(]) from t; --", "[a(]]) from t; --]"},
+    {"it's", "[it's]"}, {"order", "[order]"}, {"Key", "[Key]"}, {"1列", "[1列]"}, {"@x", "[@x]"},
+    {"a-b", "[a-b]"}, {"单价×数量", "[单价×数量]"},
+    // clang-format on
 };
 
 // The lists of sGetField go into the host's statement as they are.

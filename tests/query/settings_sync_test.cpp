@@ -111,26 +111,20 @@ TEST_F(SettingsSync, TheListsFollowATableGainingAndLosingColumns) {
         Texts lists;
         std::string condition;
     } cases[] = {
+        // clang-format off
         {"unchanged", {}, same, kept},
         {"columns gained come last in table order, shown, neither sorted, totalled nor grouped",
          {"alter table 订单 add 电话 varchar(20)", "alter table 订单 add 地址 nvarchar(40)"},
-         {"选择: 名称,金额,数量,备注,电话,地址", "合计: 金额,数量", "排序: 金额 desc,名称 asc",
-          "分组: 名称,备注"},
-         kept},
-        {"a column in the condition dropped takes the condition with it",
-         {"alter table 订单 drop column 备注"},
-         {"选择: 名称,金额,数量", "合计: 金额,数量", "排序: 金额 desc,名称 asc", "分组: 名称"},
-         ""},
-        {"the first sort key and total dropped, the condition not naming it",
-         {"alter table 订单 drop column 金额"},
-         {"选择: 名称,数量,备注", "合计: 数量", "排序: 名称 asc", "分组: 名称,备注"},
-         kept},
+         {"选择: 名称,金额,数量,备注,电话,地址", "合计: 金额,数量", "排序: 金额 desc,名称 asc", "分组: 名称,备注"}, kept},
+        {"a column in the condition dropped takes the condition with it", {"alter table 订单 drop column 备注"},
+         {"选择: 名称,金额,数量", "合计: 金额,数量", "排序: 金额 desc,名称 asc", "分组: 名称"}, ""},
+        {"the first sort key and total dropped, the condition not naming it", {"alter table 订单 drop column 金额"},
+         {"选择: 名称,数量,备注", "合计: 数量", "排序: 名称 asc", "分组: 名称,备注"}, kept},
         {"a hidden column dropped", {"alter table 订单 drop column 日期"}, same, kept},
         {"columns seeding leaves out are not added",
-         {"alter table 订单 add 照片 image", "alter table 订单 add 说明 text",
-          "alter table 订单 add 编号1 int"},
-         same,
-         kept},
+         {"alter table 订单 add 照片 image", "alter table 订单 add 说明 text", "alter table 订单 add 编号1 int"},
+         same, kept},
+        // clang-format on
     };
     // read again on the same connection, or on a new one, as when the table changed while no
     // program had the sets open
@@ -212,7 +206,7 @@ TEST_F(SettingsSync, EntrySetsAreOneSetAcrossQueryNames) {
 // a column the table had before the set was first read is not added, one it
 // gains later is, whether the program ran on meanwhile or was started again; a
 // row of a column long gone goes, with its sort key.
-TEST_F(SettingsSync, SetsWrittenWithSomeColumnsKeepToThem) {
+TEST_F(SettingsSync, SetsWrittenWithSomeColumnsKeepToThemAndTheRecordTableIsMadeWhenMissing) {
     const struct Case {
         const char* name;
         bool restartBeforeFirstRead, restartAfterChange;
@@ -239,17 +233,15 @@ TEST_F(SettingsSync, SetsWrittenWithSomeColumnsKeepToThem) {
                   "名称/2,金额/12,电话/13")
             << c.name;
     }
-}
 
-// Without the record table (a database older versions used, or one whose table was
-// dropped), a read makes it; the sets it finds then have no record and gain nothing
-// that time, and a column added after that is added.
-TEST_F(SettingsSync, TheRecordTableIsMadeWhenMissing) {
-    const struct Case {
+    // Without the record table (a database older versions used, or one whose table was dropped), a read
+    // makes it; the sets it finds then have no record and gain nothing that time, and a column added after
+    // that is added.
+    const struct Missing {
         const char* name;
         bool dropMidway;
-    } cases[] = {{"a database without it", false}, {"dropped while the program runs", true}};
-    for (const Case& c : cases) {
+    } missing[] = {{"a database without it", false}, {"dropped while the program runs", true}};
+    for (const Missing& c : missing) {
         fresh(Record::Dropped);
         // the set as an older version seeded it, without a record
         exec(
