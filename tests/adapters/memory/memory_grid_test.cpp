@@ -17,14 +17,10 @@ using memory::GridType;
 
 using testing::errorNumber;
 
-TEST(MemoryGrid, AClosedRecordsetCannotBeBound) {
+TEST(MemoryGrid, WrittenValuesAreTheirTextsABlockOutsideWritesNothingAClosedRecordsetNotBound) {
     memory::FlexGrid g(GridType::MSHFlexGrid);
     Recordset closed;
     EXPECT_EQ(errorNumber([&] { g.Recordset(closed); }), 3704);
-}
-
-TEST(MemoryGrid, WrittenValuesAreTheirTextsAndABlockOutsideWritesNothing) {
-    memory::FlexGrid g;
     g.Rows(3);
     g.Cols(3);
     g.TextMatrix(2, 2, "old");
