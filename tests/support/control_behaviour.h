@@ -65,7 +65,7 @@ TYPED_TEST_SUITE_P(ControlBehaviour);
 
 // ---------------------------------------------------------------- text box
 
-TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits) {
+TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail) {
     // 𠀀 lies outside the BMP: one character, two UTF-16 units, four UTF-8 bytes.
     TextBox& t = this->make.textBox("中𠀀ab");
     EXPECT_EQ(t.typeName(), "TextBox");
@@ -86,10 +86,7 @@ TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits) 
     EXPECT_EQ(t.Text(), "新文本");
     EXPECT_EQ(t.SelStart(), 0) << "new text puts the caret at the start";
     EXPECT_EQ(t.SelLength(), 0);
-}
 
-TYPED_TEST_P(ControlBehaviour, TextBoxMaxLengthZeroIsNoLimitAndNegativesAndFocusWhenDisabledFail) {
-    TextBox& t = this->make.textBox("abc");
     EXPECT_EQ(t.MaxLength(), 0) << "no limit";
     t.MaxLength(12);
     EXPECT_EQ(t.MaxLength(), 12);
@@ -163,38 +160,8 @@ TYPED_TEST_P(ControlBehaviour, ComboAndListBoxEntriesItemDataAndSelection) {
     EXPECT_EQ(l.typeName(), "ListBox");
     checkListEntries(c);
     checkListEntries(l);
-}
 
-TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNone) {
-    ComboBox& c = this->make.comboBox();
-    c.AddItem("全部");
-    c.AddItem("总部");
-    c.Text("总部");
-    EXPECT_EQ(c.ListIndex(), 1);
-    c.Text("分部");
-    EXPECT_EQ(c.ListIndex(), -1);
-    EXPECT_EQ(c.Text(), "分部") << "a free text stays";
-    c.ListIndex(0);
-    EXPECT_EQ(c.Text(), "全部");
-    c.ListIndex(-1);
-    EXPECT_EQ(c.Text(), "");
-}
-
-TYPED_TEST_P(ControlBehaviour, ComboBoxSelectionCountsCharactersOfTheEditText) {
-    ComboBox& c = this->make.comboBox();
-    c.Text("中𠀀ab");
-    c.SelStart(1);
-    c.SelLength(10);
-    EXPECT_EQ(c.SelStart(), 1);
-    EXPECT_EQ(c.SelLength(), 3) << "cut at the end of the text";
-    c.SelStart(0);
-    EXPECT_EQ(c.SelLength(), 0) << "moving the caret drops the selection";
-    EXPECT_EQ(errorNumber([&] { c.SelStart(-1); }), 380);
-    EXPECT_EQ(errorNumber([&] { c.SelLength(-1); }), 380);
-}
-
-TYPED_TEST_P(ControlBehaviour, ListBoxMarksAreIndependentOfTheCurrentEntry) {
-    ListBox& l = this->make.listBox();
+    // a list box's marks are independent of the current entry
     for (const char* s : {"a", "b", "c"}) l.AddItem(s);
     l.Selected(0, true);
     l.Selected(2, true);
@@ -207,6 +174,31 @@ TYPED_TEST_P(ControlBehaviour, ListBoxMarksAreIndependentOfTheCurrentEntry) {
     EXPECT_FALSE(l.Selected(0));
     EXPECT_EQ(l.Text(), "b");
     EXPECT_EQ(errorNumber([&] { (void)l.Selected(3); }), 381);
+}
+
+TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNoneAndSelectionCountsCharacters) {
+    ComboBox& c = this->make.comboBox();
+    c.AddItem("全部");
+    c.AddItem("总部");
+    c.Text("总部");
+    EXPECT_EQ(c.ListIndex(), 1);
+    c.Text("分部");
+    EXPECT_EQ(c.ListIndex(), -1);
+    EXPECT_EQ(c.Text(), "分部") << "a free text stays";
+    c.ListIndex(0);
+    EXPECT_EQ(c.Text(), "全部");
+    c.ListIndex(-1);
+    EXPECT_EQ(c.Text(), "");
+
+    c.Text("中𠀀ab");
+    c.SelStart(1);
+    c.SelLength(10);
+    EXPECT_EQ(c.SelStart(), 1);
+    EXPECT_EQ(c.SelLength(), 3) << "cut at the end of the text";
+    c.SelStart(0);
+    EXPECT_EQ(c.SelLength(), 0) << "moving the caret drops the selection";
+    EXPECT_EQ(errorNumber([&] { c.SelStart(-1); }), 380);
+    EXPECT_EQ(errorNumber([&] { c.SelLength(-1); }), 380);
 }
 
 // ---------------------------------------------------------------- list view
@@ -253,7 +245,7 @@ TYPED_TEST_P(ControlBehaviour, ListViewHeadersAndItemsWithKeys) {
 
 // ---------------------------------------------------------------- flex grid
 
-TYPED_TEST_P(ControlBehaviour, GridReportsItsTypeAndStartShape) {
+TYPED_TEST_P(ControlBehaviour, GridReportsItsTypeAndStartShapeAndReshapingKeepsTheCellsThatStay) {
     FlexGrid& flex = this->make.flexGrid(false);
     FlexGrid& hier = this->make.flexGrid(true);
     EXPECT_EQ(flex.typeName(), "MSFlexGrid");
@@ -262,10 +254,8 @@ TYPED_TEST_P(ControlBehaviour, GridReportsItsTypeAndStartShape) {
                                 flex.Col()}),
               (std::vector<int>{2, 2, 1, 1, 1, 1}))
         << "rows, cols, fixed rows, fixed cols, row, col";
-}
 
-TYPED_TEST_P(ControlBehaviour, GridReshapingKeepsTheCellsThatStay) {
-    FlexGrid& g = this->make.flexGrid(false);
+    FlexGrid& g = flex;
     g.Rows(3);
     g.Cols(3);
     g.TextMatrix(2, 2, "c");
@@ -468,11 +458,10 @@ TYPED_TEST_P(ControlBehaviour, HierarchicalGridLaysOutABoundRecordset) {
 }
 
 REGISTER_TYPED_TEST_SUITE_P(
-    ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits,
-    TextBoxMaxLengthZeroIsNoLimitAndNegativesAndFocusWhenDisabledFail,
-    ComboAndListBoxEntriesItemDataAndSelection, ComboBoxTextSelectsAMatchingEntryOrNone,
-    ComboBoxSelectionCountsCharactersOfTheEditText, ListBoxMarksAreIndependentOfTheCurrentEntry,
-    ListViewHeadersAndItemsWithKeys, GridReportsItsTypeAndStartShape, GridReshapingKeepsTheCellsThatStay,
+    ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail,
+    ComboAndListBoxEntriesItemDataAndSelection,
+    ComboBoxTextSelectsAMatchingEntryOrNoneAndSelectionCountsCharacters, ListViewHeadersAndItemsWithKeys,
+    GridReportsItsTypeAndStartShapeAndReshapingKeepsTheCellsThatStay,
     GridIndicesOutsideRaiseThePlatformNumbers, GridAddItemSplitsAtTabsAndInsertsAtTheIndex,
     GridCellColourFollowsTheCurrentCellAndClearEmptiesIt, GridWidthsAndAlignmentsReadBackAsSet,
     GridSortIsGenericNumbersAsNumbersTextsAsTexts, GridSortMovesWholeRowsWithColoursAndIsStable,
