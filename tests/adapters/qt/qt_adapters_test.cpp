@@ -50,7 +50,7 @@ using testing::errorNumber;
 
 constexpr std::int32_t sys(std::uint32_t n) { return static_cast<std::int32_t>(0x80000000u + n); }
 
-TEST(QtColours, HostColoursAreBlueGreenRedAndSystemColoursComeFromThePalette) {
+TEST(QtUnits, ColoursAreBlueGreenRedSystemColoursComeFromThePaletteAndTwipsFollowTheResolution) {
     struct Case {
         std::int32_t color;
         QColor expected;
@@ -74,17 +74,15 @@ TEST(QtColours, HostColoursAreBlueGreenRedAndSystemColoursComeFromThePalette) {
     for (const auto& [index, role] : roles)
         EXPECT_EQ(qt::toQColor(sys(index), p), QColor(index, 2, 3)) << index;
     EXPECT_FALSE(qt::toQColor(sys(99), p).isValid()) << "an index the library never uses";
-}
 
-TEST(QtTwips, TwipsFollowTheLogicalResolution) {
-    struct Case {
+    struct Twips {
         std::int32_t twips;
         int dpi;
         int pixels;
     };
-    const std::vector<Case> cases = {{1440, 96, 96}, {960, 96, 64}, {1440, 120, 120},
-                                     {15, 96, 1},    {0, 96, 0},    {600, 144, 60}};
-    for (const auto& c : cases) {
+    const std::vector<Twips> twips = {{1440, 96, 96}, {960, 96, 64}, {1440, 120, 120},
+                                      {15, 96, 1},    {0, 96, 0},    {600, 144, 60}};
+    for (const auto& c : twips) {
         EXPECT_EQ(qt::twipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " at " << c.dpi;
         EXPECT_EQ(qt::pixelsToTwips(c.pixels, c.dpi), c.twips) << c.pixels << " at " << c.dpi;
     }
@@ -198,15 +196,34 @@ void answerNextBox(Seen& seen, SB press) {
     });
 }
 
-TEST(QtMessageBox, ButtonsReadAsOnAChineseDesktopAndQtsOwnDialogsAreChinese) {
+TEST(QtMessageBox, ARealDialogReturnsThePressedButtonReadAsOnAChineseDesktop) {
     ScopedMessageBox guard(std::make_shared<qt::MessageBox>());
+    Seen seen;
+    answerNextBox(seen, SB::No);
+    EXPECT_EQ(msgBox("保存吗？", vbYesNo + vbQuestion + vbDefaultButton2, "Vantrel提示"), vbNo);
+    EXPECT_EQ(seen.title, QString::fromUtf8("Vantrel提示"));
+    EXPECT_EQ(seen.text, QString::fromUtf8("保存吗？"));
+    EXPECT_EQ(seen.icon, QMessageBox::Question);
+    EXPECT_EQ(seen.buttons, 2);
+    EXPECT_TRUE(seen.defaultIsNo);
+
+    answerNextBox(seen, SB::Retry);
+    EXPECT_EQ(msgBox("重试？", vbAbortRetryIgnore + vbCritical, "提示"), vbRetry);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+
+    answerNextBox(seen, SB::NoButton);
+    EXPECT_EQ(msgBox("a", vbYesNoCancel), vbCancel) << "closing is Cancel";
+    answerNextBox(seen, SB::NoButton);
+    EXPECT_EQ(msgBox("<b>not bold</b>", vbOKOnly + vbInformation), vbOK) << "closing an OK box is OK";
+    EXPECT_EQ(seen.text, "<b>not bold</b>");
+    EXPECT_EQ(seen.title, QApplication::applicationName()) << "an empty title gives the application's name";
+
     const std::vector<std::pair<int, std::vector<const char*>>> cases = {
         {vbOKCancel, {"确定", "取消"}},
         {vbAbortRetryIgnore, {"中止(&A)", "重试(&R)", "忽略(&I)"}},
         {vbYesNoCancel, {"是(&Y)", "否(&N)", "取消"}},
     };
     for (const auto& [style, expected] : cases) {
-        Seen seen;
         answerNextBox(seen, SB::NoButton);
         msgBox("提示", style, "提示");
         QStringList want;
@@ -246,34 +263,11 @@ TEST(QtChineseTexts, MakingTheQtHostLoadsThemBeforeAnyLibraryWindowShows) {
     }
 }
 
-TEST(QtMessageBox, ShowsARealDialogAndReturnsThePressedButton) {
-    ScopedMessageBox guard(std::make_shared<qt::MessageBox>());
-    Seen seen;
-    answerNextBox(seen, SB::No);
-    EXPECT_EQ(msgBox("保存吗？", vbYesNo + vbQuestion + vbDefaultButton2, "Vantrel提示"), vbNo);
-    EXPECT_EQ(seen.title, QString::fromUtf8("Vantrel提示"));
-    EXPECT_EQ(seen.text, QString::fromUtf8("保存吗？"));
-    EXPECT_EQ(seen.icon, QMessageBox::Question);
-    EXPECT_EQ(seen.buttons, 2);
-    EXPECT_TRUE(seen.defaultIsNo);
-
-    answerNextBox(seen, SB::Retry);
-    EXPECT_EQ(msgBox("重试？", vbAbortRetryIgnore + vbCritical, "提示"), vbRetry);
-    EXPECT_EQ(seen.icon, QMessageBox::Critical);
-
-    answerNextBox(seen, SB::NoButton);
-    EXPECT_EQ(msgBox("a", vbYesNoCancel), vbCancel) << "closing is Cancel";
-    answerNextBox(seen, SB::NoButton);
-    EXPECT_EQ(msgBox("<b>not bold</b>", vbOKOnly + vbInformation), vbOK) << "closing an OK box is OK";
-    EXPECT_EQ(seen.text, "<b>not bold</b>");
-    EXPECT_EQ(seen.title, QApplication::applicationName()) << "an empty title gives the application's name";
-}
-
 // ---------------------------------------------------------------- text measuring
 
 // Numbers and dates are summed from their marks and other texts remembered; either way
 // the width is the one Qt gives the whole text in the CJK font, at every size asked for.
-TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidths) {
+TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidthsAndAgreeWithTheHeadlessFontFileMeasurer) {
     qt::FontMeasurer m;
     const std::vector<std::string> texts = {"12345.50", "2004-01-01", "-1,234",   "08:30:00",
                                             "1/2",      "+3.5 ",      "金额合计", "第1234批",
@@ -292,10 +286,7 @@ TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidths) {
             }
         }
     }
-}
-
-TEST(QtFontMeasurer, AgreesWithTheHeadlessFontFileMeasurer) {
-    qt::FontMeasurer onScreen;
+    const qt::FontMeasurer& onScreen = m;
     const memory::FontFileMeasurer fromFile(memory::kNotoSansCjkPath, "Noto Sans CJK SC");
     // Qt lays glyphs on whole pixels at the screen's resolution; the file's design widths do not.
     // The file's ideographs are one em, so Qt's are too within the margin.
@@ -429,7 +420,7 @@ TEST_F(QtForm, ArraysAreFoundByObjectNameAndControlsWalkInCreationOrder) {
     EXPECT_EQ(form.TXT().UBound(), 4);
 }
 
-TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePorts) {
+TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePortsAndDisabledBoxesLookDisabled) {
     qt::Form form(&window);
     clsForm frm;
     EXPECT_EQ(frm.sInitForm(form), "");
@@ -444,12 +435,8 @@ TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePorts) {
     auto* readOnly = window.findChild<QLineEdit*>("TXT_2");
     EXPECT_EQ(readOnly->palette().color(QPalette::Active, QPalette::Base),
               readOnly->palette().color(QPalette::Active, QPalette::Window));
-}
 
-TEST_F(QtForm, ADisabledBoxLooksDisabledWhateverColoursItWasGiven) {
-    qt::Form form(&window);
-    clsForm frm;
-    ASSERT_EQ(frm.sInitForm(form), "");
+    // a disabled box looks disabled whatever colours it was given
     auto* plain = add<QLineEdit>("plain");  // never coloured: the style's disabled look
     plain->setEnabled(false);
     const QColor disabledBase = plain->palette().color(QPalette::Disabled, QPalette::Base);

@@ -238,7 +238,7 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
     }
 }
 
-TEST_F(QtPrinter, ATextsOwnLinesPrintOneUnderAnother) {
+TEST_F(QtPrinter, ATextsOwnLinesAndAWrappingBoxsLinesReadBackFromThePdfEachOnItsOwn) {
     const std::string pdf = file("lines.pdf").string();
     auto printer = qt::Printer::pdf(pdf);
     printer->FontSize(11);
@@ -248,11 +248,9 @@ TEST_F(QtPrinter, ATextsOwnLinesPrintOneUnderAnother) {
         << "the widest line";
     printer->EndDoc();
     EXPECT_EQ(testing::pdfLines(pdf, 0, false), (std::vector<std::string>{"第一行", "第二行", "third line"}));
-}
 
-TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
-    const fs::path pdf = file("备注.pdf");
-    auto printer = qt::Printer::pdf(pdf.string());
+    const fs::path boxPdf = file("备注.pdf");
+    printer = qt::Printer::pdf(boxPdf.string());
     QPlainTextEdit edit;
     edit.setFont(QFont("Noto Sans CJK SC", 12));
     edit.resize(280, 300);  // four lines; none ends within a few pixels of the edge
@@ -266,7 +264,7 @@ TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
     printer->EndDoc();
     EXPECT_EQ(next, 1440 + 4 * 240) << "four lines of one em, 240 twips at 12 points";
 
-    const std::string text = testing::pdfText(pdf.string(), 1);
+    const std::string text = testing::pdfText(boxPdf.string(), 1);
     std::size_t at = 0;
     for (int i = 0; i < remarks.LineCount(); ++i) {
         std::string line = remarks.Line(i);
@@ -574,7 +572,7 @@ void reportSheet(Worksheet& w, int dataRows) {
     w.prepare();
 }
 
-TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
+TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCellsAndTheDeskPreviewShowsThemOnItsPaper) {
     const fs::path pdf = file("sheet.pdf");
     Worksheet sheet;
     reportSheet(sheet, 100);  // 48 data rows a page under the title rows
@@ -586,11 +584,7 @@ TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
     for (const char* s : {"第 2 页，共 3 页", "制表：张三 R&D", "销售清单 2004", "客户名称", "XS200400049"})
         EXPECT_NE(text.find(s), std::string::npos) << s << " in\n" << text;
     EXPECT_EQ(text.find("XS200400048"), std::string::npos);
-}
 
-TEST_F(QtPrinter, DeskPreviewShowsTheSheetsPagesOnItsPaper) {
-    Worksheet sheet;
-    reportSheet(sheet, 100);
     sheet.PageSetup().Orientation = xl::Landscape;  // 31 data rows a page
     WorkbookPreview request{
         "", &sheet, "销售清单", sheet.PageSetup(), sheet.lastRow() + 1, sheet.lastCol() + 1};
