@@ -88,7 +88,7 @@ TEST(QtUnits, ColoursAreBlueGreenRedSystemColoursComeFromThePaletteAndTwipsFollo
     }
 }
 
-TEST(QtGrid, TakesTheShapeFromTheViewsPropertiesAndWidthsInTwipsThatFollowTheUser) {
+TEST(QtGrid, TakesTheShapeFromTheViewsPropertiesWidthsInTwipsFollowTheUserAndCellLooksShow) {
     QTableView table;
     table.setProperty("Rows", 5);
     table.setProperty("Cols", 4);
@@ -105,13 +105,12 @@ TEST(QtGrid, TakesTheShapeFromTheViewsPropertiesAndWidthsInTwipsThatFollowTheUse
     EXPECT_EQ(g.ColWidth(1), 2880);
     table.resize(dpi * 3, 100);
     EXPECT_EQ(g.Width(), 3 * 1440);
-}
 
-TEST(QtGrid, CellColoursFixedCellsAndGeneralAlignmentShowInTheTable) {
-    QTableView table;
-    table.setProperty("Rows", 3);
-    table.setProperty("Cols", 3);
-    qt::FlexGrid g(&table);
+    // cell colours, fixed cells and general alignment show in the table
+    g.Rows(3);
+    g.Cols(3);
+    g.FixedRows(1);
+    g.FixedCols(1);
     const auto cell = [&](int row, int col) { return table.model()->index(row, col); };
     const auto background = [&](int row, int col) { return cell(row, col).data(Qt::BackgroundRole); };
     const auto alignment = [&](int row, int col) {

@@ -230,16 +230,14 @@ protected:
     }
 };
 
-TEST_F(QtGridFill, FillTableAnnouncesAsMuchForFourHundredRowsAsForFive) {
+TEST_F(QtGridFill, FillTableAnnouncesAsMuchForFourHundredRowsAsForFiveAndBindingIsOneReset) {
     for (GridType type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         const std::vector<int> few = fill(type, 5);
         const std::vector<int> many = fill(type, 400);
         EXPECT_EQ(few, many) << (type == GridType::MSHFlexGrid ? "MSHFlexGrid" : "MSFlexGrid");
         EXPECT_LE(many[0], 3) << "cell announcements";
     }
-}
 
-TEST_F(QtGridFill, BindingARecordsetIsOneReset) {
     QTableView view;
     qt::FlexGrid g(&view, GridType::MSHFlexGrid);
     Recordset rs;
