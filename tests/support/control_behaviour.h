@@ -312,7 +312,7 @@ TYPED_TEST_P(ControlBehaviour, GridIndicesOutsideRaiseThePlatformNumbers) {
     EXPECT_EQ(g.Cols(), 2);
 }
 
-TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsAndInsertsAtTheIndex) {
+TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsInsertsAtTheIndexAndSortMovesWholeRows) {
     FlexGrid& g = this->make.flexGrid(false);
     g.Cols(3);
     g.Rows(1);
@@ -324,10 +324,49 @@ TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsAndInsertsAtTheIndex) {
     EXPECT_EQ(gridColumn(g, 2), (std::vector<std::string>{"", "", "c", "z"}));
     g.RemoveItem(1);
     EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "a", ""}));
+
+    // a sort moves whole rows with their colours and is stable
+    g.Rows(1);
+    g.TextMatrix(0, 1, "heading");
+    g.AddItem("r1\t2\tfirst two");
+    g.AddItem("r2\t1\tone");
+    g.AddItem("r3\t2\tsecond two");
+    g.Row(2);
+    g.Col(2);
+    g.CellBackColor(99);
+    g.Col(1);
+    g.Sort(1);
+    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "r2", "r1", "r3"}));
+    EXPECT_EQ(g.TextMatrix(0, 1), "heading") << "fixed rows stay";
+    g.Row(1);
+    g.Col(2);
+    EXPECT_EQ(g.CellBackColor(), 99) << "the colour went with r2";
+    g.Row(2);
+    EXPECT_EQ(g.CellBackColor(), 0);
+    g.Col(1);
+    g.Sort(2);
+    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "r1", "r3", "r2"}));
 }
 
-TYPED_TEST_P(ControlBehaviour, GridCellColourFollowsTheCurrentCellAndClearEmptiesIt) {
+TYPED_TEST_P(ControlBehaviour, GridWidthsAlignmentsAndCellColoursReadBackAsSetAndClearEmpties) {
     FlexGrid& g = this->make.flexGrid(false);
+    for (std::int32_t twips : {0, 1, 15, 600, 1000, 1234, 9000}) {
+        g.ColWidth(1, twips);
+        EXPECT_EQ(g.ColWidth(1), twips);
+    }
+    g.ColWidth(1, -1);
+    EXPECT_EQ(g.ColWidth(1), 960) << "-1 restores the default";
+    g.Col(1);
+    g.ColWidth(1, 1500);
+    EXPECT_EQ(g.CellWidth(), 1500);
+    g.ColWidth(0, 700);
+    EXPECT_GE(g.CellLeft(), 690) << "the current cell starts after column 0";
+    for (int a : {1, 3, 9, 4, 0}) {
+        g.ColAlignment(0, a);
+        EXPECT_EQ(g.ColAlignment(0), a);
+    }
+
+    // the cell colour follows the current cell; Clear empties the cells
     g.Rows(3);
     g.TextMatrix(2, 1, "x");
     g.Row(2);
@@ -346,25 +385,6 @@ TYPED_TEST_P(ControlBehaviour, GridCellColourFollowsTheCurrentCellAndClearEmptie
     EXPECT_EQ(g.Rows(), 3);
     EXPECT_EQ(g.TextMatrix(2, 1), "");
     EXPECT_EQ(g.CellBackColor(), 0);
-}
-
-TYPED_TEST_P(ControlBehaviour, GridWidthsAndAlignmentsReadBackAsSet) {
-    FlexGrid& g = this->make.flexGrid(false);
-    for (std::int32_t twips : {0, 1, 15, 600, 1000, 1234, 9000}) {
-        g.ColWidth(1, twips);
-        EXPECT_EQ(g.ColWidth(1), twips);
-    }
-    g.ColWidth(1, -1);
-    EXPECT_EQ(g.ColWidth(1), 960) << "-1 restores the default";
-    g.Col(1);
-    g.ColWidth(1, 1500);
-    EXPECT_EQ(g.CellWidth(), 1500);
-    g.ColWidth(0, 700);
-    EXPECT_GE(g.CellLeft(), 690) << "the current cell starts after column 0";
-    for (int a : {1, 3, 9, 4, 0}) {
-        g.ColAlignment(0, a);
-        EXPECT_EQ(g.ColAlignment(0), a);
-    }
 }
 
 struct SortCase {
@@ -392,31 +412,6 @@ TYPED_TEST_P(ControlBehaviour, GridSortIsGenericNumbersAsNumbersTextsAsTexts) {
         got.erase(got.begin());
         EXPECT_EQ(got, c.sorted) << c.cells.front() << " how " << c.how;
     }
-}
-
-TYPED_TEST_P(ControlBehaviour, GridSortMovesWholeRowsWithColoursAndIsStable) {
-    FlexGrid& g = this->make.flexGrid(false);
-    g.Cols(3);
-    g.Rows(1);
-    g.TextMatrix(0, 1, "heading");
-    g.AddItem("r1\t2\tfirst two");
-    g.AddItem("r2\t1\tone");
-    g.AddItem("r3\t2\tsecond two");
-    g.Row(2);
-    g.Col(2);
-    g.CellBackColor(99);
-    g.Col(1);
-    g.Sort(1);
-    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "r2", "r1", "r3"}));
-    EXPECT_EQ(g.TextMatrix(0, 1), "heading") << "fixed rows stay";
-    g.Row(1);
-    g.Col(2);
-    EXPECT_EQ(g.CellBackColor(), 99) << "the colour went with r2";
-    g.Row(2);
-    EXPECT_EQ(g.CellBackColor(), 0);
-    g.Col(1);
-    g.Sort(2);
-    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "r1", "r3", "r2"}));
 }
 
 TYPED_TEST_P(ControlBehaviour, GridScrollsARowIntoView) {
@@ -457,14 +452,16 @@ TYPED_TEST_P(ControlBehaviour, HierarchicalGridLaysOutABoundRecordset) {
         << "the grid's own copy, nothing left over";
 }
 
-REGISTER_TYPED_TEST_SUITE_P(
-    ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail,
-    ComboAndListBoxEntriesItemDataAndSelection,
-    ComboBoxTextSelectsAMatchingEntryOrNoneAndSelectionCountsCharacters, ListViewHeadersAndItemsWithKeys,
-    GridReportsItsTypeAndStartShapeAndReshapingKeepsTheCellsThatStay,
-    GridIndicesOutsideRaiseThePlatformNumbers, GridAddItemSplitsAtTabsAndInsertsAtTheIndex,
-    GridCellColourFollowsTheCurrentCellAndClearEmptiesIt, GridWidthsAndAlignmentsReadBackAsSet,
-    GridSortIsGenericNumbersAsNumbersTextsAsTexts, GridSortMovesWholeRowsWithColoursAndIsStable,
-    GridScrollsARowIntoView, HierarchicalGridLaysOutABoundRecordset);
+REGISTER_TYPED_TEST_SUITE_P(ControlBehaviour,
+                            TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail,
+                            ComboAndListBoxEntriesItemDataAndSelection,
+                            ComboBoxTextSelectsAMatchingEntryOrNoneAndSelectionCountsCharacters,
+                            ListViewHeadersAndItemsWithKeys,
+                            GridReportsItsTypeAndStartShapeAndReshapingKeepsTheCellsThatStay,
+                            GridIndicesOutsideRaiseThePlatformNumbers,
+                            GridAddItemSplitsAtTabsInsertsAtTheIndexAndSortMovesWholeRows,
+                            GridWidthsAlignmentsAndCellColoursReadBackAsSetAndClearEmpties,
+                            GridSortIsGenericNumbersAsNumbersTextsAsTexts, GridScrollsARowIntoView,
+                            HierarchicalGridLaysOutABoundRecordset);
 
 }  // namespace Palvo::testing
