@@ -63,8 +63,6 @@ protected:
 
 TYPED_TEST_SUITE_P(ControlBehaviour);
 
-// ---------------------------------------------------------------- text box
-
 TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail) {
     // 𠀀 lies outside the BMP: one character, two UTF-16 units, four UTF-8 bytes.
     TextBox& t = this->make.textBox("中𠀀ab");
@@ -100,8 +98,6 @@ TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNo
     EXPECT_FALSE(t.Enabled());
     EXPECT_EQ(errorNumber([&] { t.SetFocus(); }), 5);
 }
-
-// ---------------------------------------------------------------- list and combo boxes
 
 template <class L>
 void checkListEntries(L& l) {
@@ -201,8 +197,6 @@ TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNoneAndSelecti
     EXPECT_EQ(errorNumber([&] { c.SelLength(-1); }), 380);
 }
 
-// ---------------------------------------------------------------- list view
-
 TYPED_TEST_P(ControlBehaviour, ListViewHeadersAndItemsWithKeys) {
     ListView& lv = this->make.listView();
     EXPECT_EQ(lv.typeName(), "ListView");
@@ -242,8 +236,6 @@ TYPED_TEST_P(ControlBehaviour, ListViewHeadersAndItemsWithKeys) {
     lv.ColumnHeadersAdd(1, "Head1", "新");
     EXPECT_EQ(lv.ColumnHeaderKey(1), "Head1") << "a cleared key can be used again";
 }
-
-// ---------------------------------------------------------------- flex grid
 
 TYPED_TEST_P(ControlBehaviour, GridReportsItsTypeAndStartShapeAndReshapingKeepsTheCellsThatStay) {
     FlexGrid& flex = this->make.flexGrid(false);

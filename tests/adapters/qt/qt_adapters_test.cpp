@@ -139,8 +139,6 @@ TEST(QtGrid, TakesTheShapeFromTheViewsPropertiesWidthsInTwipsFollowTheUserAndCel
     EXPECT_EQ(table.toolTip(), QString::fromUtf8("共有 3 条记录！"));
 }
 
-// ---------------------------------------------------------------- message boxes
-
 TEST(QtMessageBoxStyle, IconsButtonsAndDefaultButtonFromTheStyleNumber) {
     struct Case {
         int style;
@@ -262,8 +260,6 @@ TEST(QtChineseTexts, MakingTheQtHostLoadsThemBeforeAnyLibraryWindowShows) {
     }
 }
 
-// ---------------------------------------------------------------- text measuring
-
 // Numbers and dates are summed from their marks and other texts remembered; either way
 // the width is the one Qt gives the whole text in the CJK font, at every size asked for.
 TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidthsAndAgreeWithTheHeadlessFontFileMeasurer) {
@@ -326,8 +322,6 @@ TEST(QtFontMeasurer, ColumnsSizedFromCharacterBoundsAreAsWideAsMeasuredWhole) {
     }
 }
 
-// ---------------------------------------------------------------- cursor
-
 TEST(QtCursor, DisplayCountHidesThePointerBelowZeroAndReadsThePosition) {
     {
         qt::Cursor c;
@@ -354,8 +348,6 @@ TEST(QtCursor, DisplayCountHidesThePointerBelowZeroAndReadsThePosition) {
     ASSERT_TRUE(c.GetCursorPos(pt));
     EXPECT_EQ(pt, (POINTAPI{30, 40}));
 }
-
-// ---------------------------------------------------------------- entry form
 
 class QtForm : public ::testing::Test {
 protected:

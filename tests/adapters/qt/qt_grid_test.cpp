@@ -41,8 +41,6 @@ void prepare(QTableView& view, int width = 300) {
 
 QRgb pixelAt(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFFu; }
 
-// ---------------------------------------------------------------- frozen fixed cells
-
 TEST(QtFrozenGrid, HeadingRowAndFixedColumnStayWhileTheDataScrollsToTheEnd) {
     QTableView view;
     prepare(view);
@@ -145,8 +143,6 @@ TEST(QtFrozenGrid, AnyNumberOfFixedRowsAndColumnsIsFrozenAndGivenBack) {
     EXPECT_EQ(view.horizontalHeader()->maximumHeight(), 2 * kRowHeight);
     EXPECT_TRUE(g.RowIsVisible(1));
 }
-
-// ---------------------------------------------------------------- announcements
 
 // Counts what the view's model announces.
 struct Announcements {
@@ -282,8 +278,6 @@ TEST_F(QtGridFill, SixDigitRunningNumbersShowWholeInTheGridsFont) {
         EXPECT_LE(metrics.horizontalAdvance(QString::fromLatin1(number)), shown) << number;
     }
 }
-
-// ---------------------------------------------------------------- one grid per view
 
 TEST(QtGridView, TheNewestAdapterShowsAndTheViewEmptiesWhenItGoes) {
     QTableView view;
