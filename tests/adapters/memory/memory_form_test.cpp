@@ -57,7 +57,7 @@ TEST(MemoryForm, FieldsShareIndexesWalkInOrderAndOneHoldsTheFocus) {
     EXPECT_FALSE(frm.text(0).focused());
 }
 
-TEST(MemoryForm, RemovedMembersLeaveGaps) {
+TEST(MemoryForm, RemovedMembersLeaveGapsAndAPlainFormHasNone) {
     memory::Form frm("frm", {{"2a", "", ""}, {"2b", "", ""}, {"2c", "", ""}});
     frm.removeLabel(1);
     frm.removeTextBox(2);
@@ -68,6 +68,11 @@ TEST(MemoryForm, RemovedMembersLeaveGaps) {
     EXPECT_EQ(frm.Controls().size(), 4u);
     // a field added later takes the next index after both arrays
     EXPECT_EQ(frm.addField({"2d", "", ""}).Index(), 3);
+    Form plain;  // no entry members at all
+    EXPECT_EQ(errorNumber([&] { plain.TXT(); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.lbl(); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.Controls(); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.BackColor(0); }), FormError::MemberNotFound);
 }
 
 TEST(MemoryForm, PicturesLoadOnlyFromReadableFiles) {
@@ -84,14 +89,6 @@ TEST(MemoryForm, PicturesLoadOnlyFromReadableFiles) {
     EXPECT_EQ(frm.Icon(), file.string());  // the picture loaded before stays
     EXPECT_EQ(label.MouseIcon(), file.string());
     std::filesystem::remove(file);
-}
-
-TEST(MemoryForm, APlainFormHasNoEntryMembers) {
-    Form plain;
-    EXPECT_EQ(errorNumber([&] { plain.TXT(); }), FormError::MemberNotFound);
-    EXPECT_EQ(errorNumber([&] { plain.lbl(); }), FormError::MemberNotFound);
-    EXPECT_EQ(errorNumber([&] { plain.Controls(); }), FormError::MemberNotFound);
-    EXPECT_EQ(errorNumber([&] { plain.BackColor(0); }), FormError::MemberNotFound);
 }
 
 }  // namespace

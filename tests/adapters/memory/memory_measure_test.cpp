@@ -53,7 +53,7 @@ TEST(FontFileMeasurer, WidthsComeFromTheGlyphsOfTheNamedFaceAndTheFixedRuleWhere
     EXPECT_DOUBLE_EQ(m.TextWidth("\xff金", 9), 90 + 180) << "the text goes on after a bad byte";
 }
 
-TEST(FontFileMeasurer, MissingOrUnreadableFilesAreNamedInTheError) {
+TEST(FontFileMeasurer, MissingOrUnreadableFilesAreNamedInTheErrorAndHeadlessOnesCountByTheFixedRule) {
     const auto notFont = std::filesystem::temp_directory_path() / "palvo_not_a_font.ttf";
     std::ofstream(notFont) << "plain text";
     struct Case {
@@ -75,9 +75,8 @@ TEST(FontFileMeasurer, MissingOrUnreadableFilesAreNamedInTheError) {
         }
     }
     std::filesystem::remove(notFont);
-}
 
-TEST(HeadlessMeasurer, UsesTheFontWhenThereIsOneAndTheFixedRuleOtherwise) {
+    // the headless measurer uses the font when there is one and the fixed rule otherwise
     const auto withFont = memory::headlessMeasurer();
     EXPECT_NE(dynamic_cast<FontFileMeasurer*>(withFont.get()), nullptr);
     const auto without = memory::headlessMeasurer("/nonexistent/font.ttc");

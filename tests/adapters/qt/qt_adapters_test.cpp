@@ -411,7 +411,7 @@ TEST_F(QtForm, ArraysAreFoundByObjectNameAndControlsWalkInCreationOrder) {
     EXPECT_EQ(form.TXT().UBound(), 4);
 }
 
-TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePortsAndDisabledBoxesLookDisabled) {
+TEST_F(QtForm, TheLibraryInitialisesAQtFormDisabledBoxesLookDisabledAndLabelsTakeTheirLook) {
     qt::Form form(&window);
     clsForm frm;
     EXPECT_EQ(frm.sInitForm(form), "");
@@ -447,9 +447,8 @@ TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePortsAndDisabledBoxesLookDi
         EXPECT_EQ(w->palette().color(QPalette::Disabled, QPalette::Text), disabledText) << i;
         EXPECT_EQ(box.BackColor(), 0xFFFFFF) << "the colour set still reads back";
     }
-}
 
-TEST_F(QtForm, LabelLookAndCustomPointer) {
+    // a label's look and a custom pointer
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString cursorFile = dir.filePath("cursor1.png");
@@ -475,7 +474,6 @@ TEST_F(QtForm, LabelLookAndCustomPointer) {
     EXPECT_FLOAT_EQ(l.FontSize(), 12);
     EXPECT_TRUE(widget->font().bold());
 
-    qt::Form form(&window);
     form.BackColor(sys(15));
     EXPECT_EQ(window.palette().color(QPalette::Window), window.palette().color(QPalette::Button));
     EXPECT_EQ(errorNumber([&] { form.Icon(dir.filePath("none.ico").toStdString()); }), 53);

@@ -141,7 +141,7 @@ TEST(QtListBox, ASingleSelectionListHighlightsItsListIndexAlone) {
     EXPECT_FALSE(selection->hasSelection());
 }
 
-TEST(QtListBox, AQListWidgetIsRefusedAndANewerAdapterTakesTheViewOver) {
+TEST(QtListBox, AQListWidgetIsRefusedANewerAdapterTakesTheViewOverAndAFormNeverHandsOutAPopup) {
     QListWidget widget;
     EXPECT_THROW(qt::ListBox{&widget}, std::invalid_argument);
 
@@ -155,9 +155,8 @@ TEST(QtListBox, AQListWidgetIsRefusedAndANewerAdapterTakesTheViewOver) {
     first->AddItem("乙");
     first.reset();
     EXPECT_EQ(view.model()->rowCount(), 1) << "the older adapter leaves the view alone";
-}
 
-TEST(QtListBox, AFormHandsOutTheListThatShowsAndNeverAComboPopup) {
+    // a form hands out the list that shows and never a combo's popup
     QWidget window;
     auto* combo = new QComboBox(&window);
     combo->setObjectName("cmb");
