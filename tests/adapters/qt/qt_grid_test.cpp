@@ -41,7 +41,7 @@ void prepare(QTableView& view, int width = 300) {
 
 QRgb pixelAt(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFFu; }
 
-TEST(QtFrozenGrid, HeadingRowAndFixedColumnStayWhileTheDataScrollsToTheEnd) {
+TEST(QtFrozenGrid, FixedRowsAndColumnsStayWhileTheDataScrollsAndAnyNumberIsFrozenAndGivenBack) {
     QTableView view;
     prepare(view);
     qt::FlexGrid g(&view);
@@ -88,12 +88,8 @@ TEST(QtFrozenGrid, HeadingRowAndFixedColumnStayWhileTheDataScrollsToTheEnd) {
         << "fixed cell of the last row";
     EXPECT_EQ(pixelAt(shot, side.left() + side.width() / 2, top.top() + kRowHeight / 2), 0x0000FFu)
         << "the corner";
-}
 
-TEST(QtFrozenGrid, AnyNumberOfFixedRowsAndColumnsIsFrozenAndGivenBack) {
-    QTableView view;
-    prepare(view);
-    qt::FlexGrid g(&view);
+    // any number of fixed rows and columns is frozen and given back
     g.Rows(6);
     g.Cols(5);
     g.ColWidth(0, 600);
