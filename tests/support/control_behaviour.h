@@ -63,9 +63,7 @@ protected:
 
 TYPED_TEST_SUITE_P(ControlBehaviour);
 
-// ---------------------------------------------------------------- text box
-
-TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits) {
+TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail) {
     // 𠀀 lies outside the BMP: one character, two UTF-16 units, four UTF-8 bytes.
     TextBox& t = this->make.textBox("中𠀀ab");
     EXPECT_EQ(t.typeName(), "TextBox");
@@ -86,10 +84,7 @@ TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits) 
     EXPECT_EQ(t.Text(), "新文本");
     EXPECT_EQ(t.SelStart(), 0) << "new text puts the caret at the start";
     EXPECT_EQ(t.SelLength(), 0);
-}
 
-TYPED_TEST_P(ControlBehaviour, TextBoxMaxLengthZeroIsNoLimitAndNegativesAndFocusWhenDisabledFail) {
-    TextBox& t = this->make.textBox("abc");
     EXPECT_EQ(t.MaxLength(), 0) << "no limit";
     t.MaxLength(12);
     EXPECT_EQ(t.MaxLength(), 12);
@@ -103,8 +98,6 @@ TYPED_TEST_P(ControlBehaviour, TextBoxMaxLengthZeroIsNoLimitAndNegativesAndFocus
     EXPECT_FALSE(t.Enabled());
     EXPECT_EQ(errorNumber([&] { t.SetFocus(); }), 5);
 }
-
-// ---------------------------------------------------------------- list and combo boxes
 
 template <class L>
 void checkListEntries(L& l) {
@@ -163,38 +156,8 @@ TYPED_TEST_P(ControlBehaviour, ComboAndListBoxEntriesItemDataAndSelection) {
     EXPECT_EQ(l.typeName(), "ListBox");
     checkListEntries(c);
     checkListEntries(l);
-}
 
-TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNone) {
-    ComboBox& c = this->make.comboBox();
-    c.AddItem("全部");
-    c.AddItem("总部");
-    c.Text("总部");
-    EXPECT_EQ(c.ListIndex(), 1);
-    c.Text("分部");
-    EXPECT_EQ(c.ListIndex(), -1);
-    EXPECT_EQ(c.Text(), "分部") << "a free text stays";
-    c.ListIndex(0);
-    EXPECT_EQ(c.Text(), "全部");
-    c.ListIndex(-1);
-    EXPECT_EQ(c.Text(), "");
-}
-
-TYPED_TEST_P(ControlBehaviour, ComboBoxSelectionCountsCharactersOfTheEditText) {
-    ComboBox& c = this->make.comboBox();
-    c.Text("中𠀀ab");
-    c.SelStart(1);
-    c.SelLength(10);
-    EXPECT_EQ(c.SelStart(), 1);
-    EXPECT_EQ(c.SelLength(), 3) << "cut at the end of the text";
-    c.SelStart(0);
-    EXPECT_EQ(c.SelLength(), 0) << "moving the caret drops the selection";
-    EXPECT_EQ(errorNumber([&] { c.SelStart(-1); }), 380);
-    EXPECT_EQ(errorNumber([&] { c.SelLength(-1); }), 380);
-}
-
-TYPED_TEST_P(ControlBehaviour, ListBoxMarksAreIndependentOfTheCurrentEntry) {
-    ListBox& l = this->make.listBox();
+    // a list box's marks are independent of the current entry
     for (const char* s : {"a", "b", "c"}) l.AddItem(s);
     l.Selected(0, true);
     l.Selected(2, true);
@@ -209,7 +172,30 @@ TYPED_TEST_P(ControlBehaviour, ListBoxMarksAreIndependentOfTheCurrentEntry) {
     EXPECT_EQ(errorNumber([&] { (void)l.Selected(3); }), 381);
 }
 
-// ---------------------------------------------------------------- list view
+TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNoneAndSelectionCountsCharacters) {
+    ComboBox& c = this->make.comboBox();
+    c.AddItem("全部");
+    c.AddItem("总部");
+    c.Text("总部");
+    EXPECT_EQ(c.ListIndex(), 1);
+    c.Text("分部");
+    EXPECT_EQ(c.ListIndex(), -1);
+    EXPECT_EQ(c.Text(), "分部") << "a free text stays";
+    c.ListIndex(0);
+    EXPECT_EQ(c.Text(), "全部");
+    c.ListIndex(-1);
+    EXPECT_EQ(c.Text(), "");
+
+    c.Text("中𠀀ab");
+    c.SelStart(1);
+    c.SelLength(10);
+    EXPECT_EQ(c.SelStart(), 1);
+    EXPECT_EQ(c.SelLength(), 3) << "cut at the end of the text";
+    c.SelStart(0);
+    EXPECT_EQ(c.SelLength(), 0) << "moving the caret drops the selection";
+    EXPECT_EQ(errorNumber([&] { c.SelStart(-1); }), 380);
+    EXPECT_EQ(errorNumber([&] { c.SelLength(-1); }), 380);
+}
 
 TYPED_TEST_P(ControlBehaviour, ListViewHeadersAndItemsWithKeys) {
     ListView& lv = this->make.listView();
@@ -251,9 +237,7 @@ TYPED_TEST_P(ControlBehaviour, ListViewHeadersAndItemsWithKeys) {
     EXPECT_EQ(lv.ColumnHeaderKey(1), "Head1") << "a cleared key can be used again";
 }
 
-// ---------------------------------------------------------------- flex grid
-
-TYPED_TEST_P(ControlBehaviour, GridReportsItsTypeAndStartShape) {
+TYPED_TEST_P(ControlBehaviour, GridReportsItsTypeAndStartShapeAndReshapingKeepsTheCellsThatStay) {
     FlexGrid& flex = this->make.flexGrid(false);
     FlexGrid& hier = this->make.flexGrid(true);
     EXPECT_EQ(flex.typeName(), "MSFlexGrid");
@@ -262,10 +246,8 @@ TYPED_TEST_P(ControlBehaviour, GridReportsItsTypeAndStartShape) {
                                 flex.Col()}),
               (std::vector<int>{2, 2, 1, 1, 1, 1}))
         << "rows, cols, fixed rows, fixed cols, row, col";
-}
 
-TYPED_TEST_P(ControlBehaviour, GridReshapingKeepsTheCellsThatStay) {
-    FlexGrid& g = this->make.flexGrid(false);
+    FlexGrid& g = flex;
     g.Rows(3);
     g.Cols(3);
     g.TextMatrix(2, 2, "c");
@@ -322,7 +304,7 @@ TYPED_TEST_P(ControlBehaviour, GridIndicesOutsideRaiseThePlatformNumbers) {
     EXPECT_EQ(g.Cols(), 2);
 }
 
-TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsAndInsertsAtTheIndex) {
+TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsInsertsAtTheIndexAndSortMovesWholeRows) {
     FlexGrid& g = this->make.flexGrid(false);
     g.Cols(3);
     g.Rows(1);
@@ -334,10 +316,49 @@ TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsAndInsertsAtTheIndex) {
     EXPECT_EQ(gridColumn(g, 2), (std::vector<std::string>{"", "", "c", "z"}));
     g.RemoveItem(1);
     EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "a", ""}));
+
+    // a sort moves whole rows with their colours and is stable
+    g.Rows(1);
+    g.TextMatrix(0, 1, "heading");
+    g.AddItem("r1\t2\tfirst two");
+    g.AddItem("r2\t1\tone");
+    g.AddItem("r3\t2\tsecond two");
+    g.Row(2);
+    g.Col(2);
+    g.CellBackColor(99);
+    g.Col(1);
+    g.Sort(1);
+    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "r2", "r1", "r3"}));
+    EXPECT_EQ(g.TextMatrix(0, 1), "heading") << "fixed rows stay";
+    g.Row(1);
+    g.Col(2);
+    EXPECT_EQ(g.CellBackColor(), 99) << "the colour went with r2";
+    g.Row(2);
+    EXPECT_EQ(g.CellBackColor(), 0);
+    g.Col(1);
+    g.Sort(2);
+    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "r1", "r3", "r2"}));
 }
 
-TYPED_TEST_P(ControlBehaviour, GridCellColourFollowsTheCurrentCellAndClearEmptiesIt) {
+TYPED_TEST_P(ControlBehaviour, GridWidthsAlignmentsAndCellColoursReadBackAsSetAndClearEmpties) {
     FlexGrid& g = this->make.flexGrid(false);
+    for (std::int32_t twips : {0, 1, 15, 600, 1000, 1234, 9000}) {
+        g.ColWidth(1, twips);
+        EXPECT_EQ(g.ColWidth(1), twips);
+    }
+    g.ColWidth(1, -1);
+    EXPECT_EQ(g.ColWidth(1), 960) << "-1 restores the default";
+    g.Col(1);
+    g.ColWidth(1, 1500);
+    EXPECT_EQ(g.CellWidth(), 1500);
+    g.ColWidth(0, 700);
+    EXPECT_GE(g.CellLeft(), 690) << "the current cell starts after column 0";
+    for (int a : {1, 3, 9, 4, 0}) {
+        g.ColAlignment(0, a);
+        EXPECT_EQ(g.ColAlignment(0), a);
+    }
+
+    // the cell colour follows the current cell; Clear empties the cells
     g.Rows(3);
     g.TextMatrix(2, 1, "x");
     g.Row(2);
@@ -356,25 +377,6 @@ TYPED_TEST_P(ControlBehaviour, GridCellColourFollowsTheCurrentCellAndClearEmptie
     EXPECT_EQ(g.Rows(), 3);
     EXPECT_EQ(g.TextMatrix(2, 1), "");
     EXPECT_EQ(g.CellBackColor(), 0);
-}
-
-TYPED_TEST_P(ControlBehaviour, GridWidthsAndAlignmentsReadBackAsSet) {
-    FlexGrid& g = this->make.flexGrid(false);
-    for (std::int32_t twips : {0, 1, 15, 600, 1000, 1234, 9000}) {
-        g.ColWidth(1, twips);
-        EXPECT_EQ(g.ColWidth(1), twips);
-    }
-    g.ColWidth(1, -1);
-    EXPECT_EQ(g.ColWidth(1), 960) << "-1 restores the default";
-    g.Col(1);
-    g.ColWidth(1, 1500);
-    EXPECT_EQ(g.CellWidth(), 1500);
-    g.ColWidth(0, 700);
-    EXPECT_GE(g.CellLeft(), 690) << "the current cell starts after column 0";
-    for (int a : {1, 3, 9, 4, 0}) {
-        g.ColAlignment(0, a);
-        EXPECT_EQ(g.ColAlignment(0), a);
-    }
 }
 
 struct SortCase {
@@ -402,31 +404,6 @@ TYPED_TEST_P(ControlBehaviour, GridSortIsGenericNumbersAsNumbersTextsAsTexts) {
         got.erase(got.begin());
         EXPECT_EQ(got, c.sorted) << c.cells.front() << " how " << c.how;
     }
-}
-
-TYPED_TEST_P(ControlBehaviour, GridSortMovesWholeRowsWithColoursAndIsStable) {
-    FlexGrid& g = this->make.flexGrid(false);
-    g.Cols(3);
-    g.Rows(1);
-    g.TextMatrix(0, 1, "heading");
-    g.AddItem("r1\t2\tfirst two");
-    g.AddItem("r2\t1\tone");
-    g.AddItem("r3\t2\tsecond two");
-    g.Row(2);
-    g.Col(2);
-    g.CellBackColor(99);
-    g.Col(1);
-    g.Sort(1);
-    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "r2", "r1", "r3"}));
-    EXPECT_EQ(g.TextMatrix(0, 1), "heading") << "fixed rows stay";
-    g.Row(1);
-    g.Col(2);
-    EXPECT_EQ(g.CellBackColor(), 99) << "the colour went with r2";
-    g.Row(2);
-    EXPECT_EQ(g.CellBackColor(), 0);
-    g.Col(1);
-    g.Sort(2);
-    EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "r1", "r3", "r2"}));
 }
 
 TYPED_TEST_P(ControlBehaviour, GridScrollsARowIntoView) {
@@ -467,15 +444,16 @@ TYPED_TEST_P(ControlBehaviour, HierarchicalGridLaysOutABoundRecordset) {
         << "the grid's own copy, nothing left over";
 }
 
-REGISTER_TYPED_TEST_SUITE_P(
-    ControlBehaviour, TextBoxSelectionCountsCharactersNotBytesOrUnits,
-    TextBoxMaxLengthZeroIsNoLimitAndNegativesAndFocusWhenDisabledFail,
-    ComboAndListBoxEntriesItemDataAndSelection, ComboBoxTextSelectsAMatchingEntryOrNone,
-    ComboBoxSelectionCountsCharactersOfTheEditText, ListBoxMarksAreIndependentOfTheCurrentEntry,
-    ListViewHeadersAndItemsWithKeys, GridReportsItsTypeAndStartShape, GridReshapingKeepsTheCellsThatStay,
-    GridIndicesOutsideRaiseThePlatformNumbers, GridAddItemSplitsAtTabsAndInsertsAtTheIndex,
-    GridCellColourFollowsTheCurrentCellAndClearEmptiesIt, GridWidthsAndAlignmentsReadBackAsSet,
-    GridSortIsGenericNumbersAsNumbersTextsAsTexts, GridSortMovesWholeRowsWithColoursAndIsStable,
-    GridScrollsARowIntoView, HierarchicalGridLaysOutABoundRecordset);
+REGISTER_TYPED_TEST_SUITE_P(ControlBehaviour,
+                            TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail,
+                            ComboAndListBoxEntriesItemDataAndSelection,
+                            ComboBoxTextSelectsAMatchingEntryOrNoneAndSelectionCountsCharacters,
+                            ListViewHeadersAndItemsWithKeys,
+                            GridReportsItsTypeAndStartShapeAndReshapingKeepsTheCellsThatStay,
+                            GridIndicesOutsideRaiseThePlatformNumbers,
+                            GridAddItemSplitsAtTabsInsertsAtTheIndexAndSortMovesWholeRows,
+                            GridWidthsAlignmentsAndCellColoursReadBackAsSetAndClearEmpties,
+                            GridSortIsGenericNumbersAsNumbersTextsAsTexts, GridScrollsARowIntoView,
+                            HierarchicalGridLaysOutABoundRecordset);
 
 }  // namespace Palvo::testing

@@ -18,7 +18,7 @@ memory::Form twoFields() {
     return memory::Form("frm客户", {{"0编号", "", "A01"}, {"1地区", "地区,地区编号", "01"}});
 }
 
-TEST(MemoryForm, FieldsShareIndexesAcrossTxtAndLbl) {
+TEST(MemoryForm, FieldsShareIndexesWalkInOrderAndOneHoldsTheFocus) {
     memory::Form frm = twoFields();
     EXPECT_EQ(frm.Name(), "frm客户");
     EXPECT_EQ(frm.TXT().Count(), 2);
@@ -30,10 +30,8 @@ TEST(MemoryForm, FieldsShareIndexesAcrossTxtAndLbl) {
     EXPECT_EQ(frm.TXT()(1).Index(), 1);
     EXPECT_EQ(frm.lbl()(0).Index(), 0);
     EXPECT_EQ(errorNumber([&] { frm.TXT()(2); }), FormError::NoArrayElement);
-}
 
-TEST(MemoryForm, ControlsWalkLabelThenBoxPerIndexThenTheOthers) {
-    memory::Form frm = twoFields();
+    // the walk: label then box per index, then the others
     frm.add(std::make_unique<memory::TextBox>("Text1"));
     frm.add(std::make_unique<memory::FlexGrid>(memory::GridType::MSFlexGrid, "flx"));
     std::vector<std::string> seen;
@@ -46,10 +44,8 @@ TEST(MemoryForm, ControlsWalkLabelThenBoxPerIndexThenTheOthers) {
     const std::vector<std::string> expected{"Label:lbl:0",   "TextBox:TXT:0",    "Label:lbl:1",
                                             "TextBox:TXT:1", "TextBox:Text1:-1", "MSFlexGrid:flx:-1"};
     EXPECT_EQ(seen, expected);
-}
 
-TEST(MemoryForm, OnlyOneBoxHoldsTheFocusAndADisabledOneRefusesIt) {
-    memory::Form frm = twoFields();
+    // only one box holds the focus, and a disabled one refuses it
     frm.TXT()(0).SetFocus();
     frm.TXT()(1).SetFocus();
     EXPECT_FALSE(frm.text(0).focused());
@@ -61,7 +57,7 @@ TEST(MemoryForm, OnlyOneBoxHoldsTheFocusAndADisabledOneRefusesIt) {
     EXPECT_FALSE(frm.text(0).focused());
 }
 
-TEST(MemoryForm, RemovedMembersLeaveGaps) {
+TEST(MemoryForm, RemovedMembersLeaveGapsAndAPlainFormHasNone) {
     memory::Form frm("frm", {{"2a", "", ""}, {"2b", "", ""}, {"2c", "", ""}});
     frm.removeLabel(1);
     frm.removeTextBox(2);
@@ -72,6 +68,11 @@ TEST(MemoryForm, RemovedMembersLeaveGaps) {
     EXPECT_EQ(frm.Controls().size(), 4u);
     // a field added later takes the next index after both arrays
     EXPECT_EQ(frm.addField({"2d", "", ""}).Index(), 3);
+    Form plain;  // no entry members at all
+    EXPECT_EQ(errorNumber([&] { plain.TXT(); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.lbl(); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.Controls(); }), FormError::MemberNotFound);
+    EXPECT_EQ(errorNumber([&] { plain.BackColor(0); }), FormError::MemberNotFound);
 }
 
 TEST(MemoryForm, PicturesLoadOnlyFromReadableFiles) {
@@ -88,14 +89,6 @@ TEST(MemoryForm, PicturesLoadOnlyFromReadableFiles) {
     EXPECT_EQ(frm.Icon(), file.string());  // the picture loaded before stays
     EXPECT_EQ(label.MouseIcon(), file.string());
     std::filesystem::remove(file);
-}
-
-TEST(MemoryForm, APlainFormHasNoEntryMembers) {
-    Form plain;
-    EXPECT_EQ(errorNumber([&] { plain.TXT(); }), FormError::MemberNotFound);
-    EXPECT_EQ(errorNumber([&] { plain.lbl(); }), FormError::MemberNotFound);
-    EXPECT_EQ(errorNumber([&] { plain.Controls(); }), FormError::MemberNotFound);
-    EXPECT_EQ(errorNumber([&] { plain.BackColor(0); }), FormError::MemberNotFound);
 }
 
 }  // namespace

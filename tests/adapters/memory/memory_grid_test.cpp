@@ -17,14 +17,10 @@ using memory::GridType;
 
 using testing::errorNumber;
 
-TEST(MemoryGrid, AClosedRecordsetCannotBeBound) {
+TEST(MemoryGrid, WrittenValuesAreTheirTextsABlockOutsideWritesNothingAClosedRecordsetNotBound) {
     memory::FlexGrid g(GridType::MSHFlexGrid);
     Recordset closed;
     EXPECT_EQ(errorNumber([&] { g.Recordset(closed); }), 3704);
-}
-
-TEST(MemoryGrid, WrittenValuesAreTheirTextsAndABlockOutsideWritesNothing) {
-    memory::FlexGrid g;
     g.Rows(3);
     g.Cols(3);
     g.TextMatrix(2, 2, "old");
@@ -40,7 +36,7 @@ TEST(MemoryGrid, WrittenValuesAreTheirTextsAndABlockOutsideWritesNothing) {
         << "Null empties the cell";
 }
 
-TEST(MemoryGrid, AdoptedRowsFollowTheGridsOwnAndABadBlockChangesNothing) {
+TEST(MemoryGrid, AdoptedRowsFollowTheGridsOwnABadBlockChangesNothingAndLargeGridsKeepTheirCells) {
     const auto block = [](std::vector<std::string> texts) {
         GridCells cells;
         cells.resize(texts.size());
@@ -72,11 +68,8 @@ TEST(MemoryGrid, AdoptedRowsFollowTheGridsOwnAndABadBlockChangesNothing) {
     EXPECT_EQ(g.cellBackColor(3, 1), 0) << "adopted rows have the default colour";
     g.AddItem("5\t后");
     EXPECT_EQ(g.TextMatrix(4, 1), "后") << "the grid goes on growing from the adopted cells";
-}
 
-TEST(MemoryGrid, ALargeGridKeepsItsCellsThroughReshaping) {
-    // Tens of thousands of cells: the texts live in one large block, moved on every reshape.
-    memory::FlexGrid g;
+    // tens of thousands of cells: the texts live in one large block, moved on every reshape
     g.Rows(60000);
     g.Cols(3);
     g.TextMatrix(59999, 2, "last");

@@ -20,7 +20,7 @@ std::string stateOf(const ListControl& l) {
     return out + "@" + std::to_string(l.ListIndex()) + " " + l.Text();
 }
 
-TEST(ListAnnouncements, EachChangeIsHeardOnceAndARefusedOneNotAtAll) {
+TEST(ListAnnouncements, EachChangeIsHeardOnceARefusedOneNotAtAllAndANewTextLeavesAComboEditText) {
     struct Step {
         const char* what;
         std::function<void(memory::ComboBox&, memory::ListBox&)> change;
@@ -68,9 +68,8 @@ TEST(ListAnnouncements, EachChangeIsHeardOnceAndARefusedOneNotAtAll) {
             EXPECT_EQ(stateOf(combo) + "|" + stateOf(list), before) << "a refused change loses nothing";
         }
     }
-}
 
-TEST(ListAnnouncements, ANewEntryTextShowsInAListBoxAndLeavesAComboEditText) {
+    // a new entry text shows in a list box and leaves a combo's edit text
     memory::ComboBox combo;
     memory::ListBox list;
     for (ListControl* l : std::vector<ListControl*>{&combo, &list}) {

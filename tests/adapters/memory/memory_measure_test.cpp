@@ -19,14 +19,11 @@ const FontFileMeasurer& noto() {
     return m;
 }
 
-TEST(FontFileMeasurer, ReadsTheNamedFaceOfACollection) {
-    EXPECT_EQ(noto().family(), "Noto Sans CJK SC");
+TEST(FontFileMeasurer, WidthsComeFromTheGlyphsOfTheNamedFaceAndTheFixedRuleWhereItHasNone) {
+    const auto& m = noto();
+    EXPECT_EQ(m.family(), "Noto Sans CJK SC");
     const FontFileMeasurer first(memory::kNotoSansCjkPath);
     EXPECT_NE(first.family().find("Noto Sans CJK"), std::string::npos) << "no family asked: the first face";
-}
-
-TEST(FontFileMeasurer, WidthsComeFromTheGlyphs) {
-    const auto& m = noto();
     EXPECT_EQ(m.TextWidth("", 9), 0);
     // Noto's ideographs and full-width forms are one em: 9 points are 180 twips.
     EXPECT_DOUBLE_EQ(m.TextWidth("金额", 9), 360);
@@ -40,10 +37,7 @@ TEST(FontFileMeasurer, WidthsComeFromTheGlyphs) {
         << "a text is the sum of its characters";
     EXPECT_DOUBLE_EQ(m.TextWidth("2004-01-01", 18), 2 * m.TextWidth("2004-01-01", 9))
         << "widths scale with the size";
-}
 
-TEST(FontFileMeasurer, WhatTheFaceCannotShowCountsByTheFixedRule) {
-    const auto& m = noto();
     memory::FixedWidthMeasurer fixed;
     struct Case {
         const char* text;
@@ -59,7 +53,7 @@ TEST(FontFileMeasurer, WhatTheFaceCannotShowCountsByTheFixedRule) {
     EXPECT_DOUBLE_EQ(m.TextWidth("\xff金", 9), 90 + 180) << "the text goes on after a bad byte";
 }
 
-TEST(FontFileMeasurer, MissingOrUnreadableFilesAreNamedInTheError) {
+TEST(FontFileMeasurer, MissingOrUnreadableFilesAreNamedInTheErrorAndHeadlessOnesCountByTheFixedRule) {
     const auto notFont = std::filesystem::temp_directory_path() / "palvo_not_a_font.ttf";
     std::ofstream(notFont) << "plain text";
     struct Case {
@@ -81,9 +75,8 @@ TEST(FontFileMeasurer, MissingOrUnreadableFilesAreNamedInTheError) {
         }
     }
     std::filesystem::remove(notFont);
-}
 
-TEST(HeadlessMeasurer, UsesTheFontWhenThereIsOneAndTheFixedRuleOtherwise) {
+    // the headless measurer uses the font when there is one and the fixed rule otherwise
     const auto withFont = memory::headlessMeasurer();
     EXPECT_NE(dynamic_cast<FontFileMeasurer*>(withFont.get()), nullptr);
     const auto without = memory::headlessMeasurer("/nonexistent/font.ttc");

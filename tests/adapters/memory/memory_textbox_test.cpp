@@ -11,11 +11,15 @@ namespace Palvo {
 namespace {
 
 // The rest of the selection and focus rules: ControlBehaviour (control_behaviour_test.cpp).
-TEST(MemoryTextBox, SelTextIsTheSelectedCharacters) {
+TEST(MemoryTextBox, SelTextIsTheSelectedCharactersAndASingleLineBoxShowsItsWholeText) {
     memory::TextBox t("TXT", "中文ab");
     t.SelStart(1);
     t.SelLength(10);
     EXPECT_EQ(t.SelText(), "文ab");
+    memory::TextBox box("Text1", "一二三四五六七八九十 and more");
+    box.Width(200);
+    EXPECT_EQ(box.LineCount(), 1);
+    EXPECT_EQ(box.Line(0), box.Text());
 }
 
 TEST(MemoryTextBox, AMultiLineBoxWrapsAtItsWidthAsAnEditControlDoes) {
@@ -47,13 +51,6 @@ TEST(MemoryTextBox, AMultiLineBoxWrapsAtItsWidthAsAnEditControlDoes) {
         EXPECT_EQ(box.Lines(), c.lines);
         EXPECT_EQ(box.Line(box.LineCount()), "");
     }
-}
-
-TEST(MemoryTextBox, ASingleLineBoxShowsItsWholeText) {
-    memory::TextBox box("Text1", "一二三四五六七八九十 and more");
-    box.Width(200);
-    EXPECT_EQ(box.LineCount(), 1);
-    EXPECT_EQ(box.Line(0), box.Text());
 }
 
 }  // namespace

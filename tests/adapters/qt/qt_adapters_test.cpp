@@ -50,7 +50,7 @@ using testing::errorNumber;
 
 constexpr std::int32_t sys(std::uint32_t n) { return static_cast<std::int32_t>(0x80000000u + n); }
 
-TEST(QtColours, HostColoursAreBlueGreenRedAndSystemColoursComeFromThePalette) {
+TEST(QtUnits, ColoursAreBlueGreenRedSystemColoursComeFromThePaletteAndTwipsFollowTheResolution) {
     struct Case {
         std::int32_t color;
         QColor expected;
@@ -74,23 +74,21 @@ TEST(QtColours, HostColoursAreBlueGreenRedAndSystemColoursComeFromThePalette) {
     for (const auto& [index, role] : roles)
         EXPECT_EQ(qt::toQColor(sys(index), p), QColor(index, 2, 3)) << index;
     EXPECT_FALSE(qt::toQColor(sys(99), p).isValid()) << "an index the library never uses";
-}
 
-TEST(QtTwips, TwipsFollowTheLogicalResolution) {
-    struct Case {
+    struct Twips {
         std::int32_t twips;
         int dpi;
         int pixels;
     };
-    const std::vector<Case> cases = {{1440, 96, 96}, {960, 96, 64}, {1440, 120, 120},
-                                     {15, 96, 1},    {0, 96, 0},    {600, 144, 60}};
-    for (const auto& c : cases) {
+    const std::vector<Twips> twips = {{1440, 96, 96}, {960, 96, 64}, {1440, 120, 120},
+                                      {15, 96, 1},    {0, 96, 0},    {600, 144, 60}};
+    for (const auto& c : twips) {
         EXPECT_EQ(qt::twipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " at " << c.dpi;
         EXPECT_EQ(qt::pixelsToTwips(c.pixels, c.dpi), c.twips) << c.pixels << " at " << c.dpi;
     }
 }
 
-TEST(QtGrid, TakesTheShapeFromTheViewsPropertiesAndWidthsInTwipsThatFollowTheUser) {
+TEST(QtGrid, TakesTheShapeFromTheViewsPropertiesWidthsInTwipsFollowTheUserAndCellLooksShow) {
     QTableView table;
     table.setProperty("Rows", 5);
     table.setProperty("Cols", 4);
@@ -107,13 +105,12 @@ TEST(QtGrid, TakesTheShapeFromTheViewsPropertiesAndWidthsInTwipsThatFollowTheUse
     EXPECT_EQ(g.ColWidth(1), 2880);
     table.resize(dpi * 3, 100);
     EXPECT_EQ(g.Width(), 3 * 1440);
-}
 
-TEST(QtGrid, CellColoursFixedCellsAndGeneralAlignmentShowInTheTable) {
-    QTableView table;
-    table.setProperty("Rows", 3);
-    table.setProperty("Cols", 3);
-    qt::FlexGrid g(&table);
+    // cell colours, fixed cells and general alignment show in the table
+    g.Rows(3);
+    g.Cols(3);
+    g.FixedRows(1);
+    g.FixedCols(1);
     const auto cell = [&](int row, int col) { return table.model()->index(row, col); };
     const auto background = [&](int row, int col) { return cell(row, col).data(Qt::BackgroundRole); };
     const auto alignment = [&](int row, int col) {
@@ -141,8 +138,6 @@ TEST(QtGrid, CellColoursFixedCellsAndGeneralAlignmentShowInTheTable) {
     g.ToolTipText("共有 3 条记录！");
     EXPECT_EQ(table.toolTip(), QString::fromUtf8("共有 3 条记录！"));
 }
-
-// ---------------------------------------------------------------- message boxes
 
 TEST(QtMessageBoxStyle, IconsButtonsAndDefaultButtonFromTheStyleNumber) {
     struct Case {
@@ -198,15 +193,34 @@ void answerNextBox(Seen& seen, SB press) {
     });
 }
 
-TEST(QtMessageBox, ButtonsReadAsOnAChineseDesktopAndQtsOwnDialogsAreChinese) {
+TEST(QtMessageBox, ARealDialogReturnsThePressedButtonReadAsOnAChineseDesktop) {
     ScopedMessageBox guard(std::make_shared<qt::MessageBox>());
+    Seen seen;
+    answerNextBox(seen, SB::No);
+    EXPECT_EQ(msgBox("保存吗？", vbYesNo + vbQuestion + vbDefaultButton2, "Vantrel提示"), vbNo);
+    EXPECT_EQ(seen.title, QString::fromUtf8("Vantrel提示"));
+    EXPECT_EQ(seen.text, QString::fromUtf8("保存吗？"));
+    EXPECT_EQ(seen.icon, QMessageBox::Question);
+    EXPECT_EQ(seen.buttons, 2);
+    EXPECT_TRUE(seen.defaultIsNo);
+
+    answerNextBox(seen, SB::Retry);
+    EXPECT_EQ(msgBox("重试？", vbAbortRetryIgnore + vbCritical, "提示"), vbRetry);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+
+    answerNextBox(seen, SB::NoButton);
+    EXPECT_EQ(msgBox("a", vbYesNoCancel), vbCancel) << "closing is Cancel";
+    answerNextBox(seen, SB::NoButton);
+    EXPECT_EQ(msgBox("<b>not bold</b>", vbOKOnly + vbInformation), vbOK) << "closing an OK box is OK";
+    EXPECT_EQ(seen.text, "<b>not bold</b>");
+    EXPECT_EQ(seen.title, QApplication::applicationName()) << "an empty title gives the application's name";
+
     const std::vector<std::pair<int, std::vector<const char*>>> cases = {
         {vbOKCancel, {"确定", "取消"}},
         {vbAbortRetryIgnore, {"中止(&A)", "重试(&R)", "忽略(&I)"}},
         {vbYesNoCancel, {"是(&Y)", "否(&N)", "取消"}},
     };
     for (const auto& [style, expected] : cases) {
-        Seen seen;
         answerNextBox(seen, SB::NoButton);
         msgBox("提示", style, "提示");
         QStringList want;
@@ -246,34 +260,9 @@ TEST(QtChineseTexts, MakingTheQtHostLoadsThemBeforeAnyLibraryWindowShows) {
     }
 }
 
-TEST(QtMessageBox, ShowsARealDialogAndReturnsThePressedButton) {
-    ScopedMessageBox guard(std::make_shared<qt::MessageBox>());
-    Seen seen;
-    answerNextBox(seen, SB::No);
-    EXPECT_EQ(msgBox("保存吗？", vbYesNo + vbQuestion + vbDefaultButton2, "Vantrel提示"), vbNo);
-    EXPECT_EQ(seen.title, QString::fromUtf8("Vantrel提示"));
-    EXPECT_EQ(seen.text, QString::fromUtf8("保存吗？"));
-    EXPECT_EQ(seen.icon, QMessageBox::Question);
-    EXPECT_EQ(seen.buttons, 2);
-    EXPECT_TRUE(seen.defaultIsNo);
-
-    answerNextBox(seen, SB::Retry);
-    EXPECT_EQ(msgBox("重试？", vbAbortRetryIgnore + vbCritical, "提示"), vbRetry);
-    EXPECT_EQ(seen.icon, QMessageBox::Critical);
-
-    answerNextBox(seen, SB::NoButton);
-    EXPECT_EQ(msgBox("a", vbYesNoCancel), vbCancel) << "closing is Cancel";
-    answerNextBox(seen, SB::NoButton);
-    EXPECT_EQ(msgBox("<b>not bold</b>", vbOKOnly + vbInformation), vbOK) << "closing an OK box is OK";
-    EXPECT_EQ(seen.text, "<b>not bold</b>");
-    EXPECT_EQ(seen.title, QApplication::applicationName()) << "an empty title gives the application's name";
-}
-
-// ---------------------------------------------------------------- text measuring
-
 // Numbers and dates are summed from their marks and other texts remembered; either way
 // the width is the one Qt gives the whole text in the CJK font, at every size asked for.
-TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidths) {
+TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidthsAndAgreeWithTheHeadlessFontFileMeasurer) {
     qt::FontMeasurer m;
     const std::vector<std::string> texts = {"12345.50", "2004-01-01", "-1,234",   "08:30:00",
                                             "1/2",      "+3.5 ",      "金额合计", "第1234批",
@@ -292,10 +281,7 @@ TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidths) {
             }
         }
     }
-}
-
-TEST(QtFontMeasurer, AgreesWithTheHeadlessFontFileMeasurer) {
-    qt::FontMeasurer onScreen;
+    const qt::FontMeasurer& onScreen = m;
     const memory::FontFileMeasurer fromFile(memory::kNotoSansCjkPath, "Noto Sans CJK SC");
     // Qt lays glyphs on whole pixels at the screen's resolution; the file's design widths do not.
     // The file's ideographs are one em, so Qt's are too within the margin.
@@ -336,8 +322,6 @@ TEST(QtFontMeasurer, ColumnsSizedFromCharacterBoundsAreAsWideAsMeasuredWhole) {
     }
 }
 
-// ---------------------------------------------------------------- cursor
-
 TEST(QtCursor, DisplayCountHidesThePointerBelowZeroAndReadsThePosition) {
     {
         qt::Cursor c;
@@ -364,8 +348,6 @@ TEST(QtCursor, DisplayCountHidesThePointerBelowZeroAndReadsThePosition) {
     ASSERT_TRUE(c.GetCursorPos(pt));
     EXPECT_EQ(pt, (POINTAPI{30, 40}));
 }
-
-// ---------------------------------------------------------------- entry form
 
 class QtForm : public ::testing::Test {
 protected:
@@ -429,7 +411,7 @@ TEST_F(QtForm, ArraysAreFoundByObjectNameAndControlsWalkInCreationOrder) {
     EXPECT_EQ(form.TXT().UBound(), 4);
 }
 
-TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePorts) {
+TEST_F(QtForm, TheLibraryInitialisesAQtFormDisabledBoxesLookDisabledAndLabelsTakeTheirLook) {
     qt::Form form(&window);
     clsForm frm;
     EXPECT_EQ(frm.sInitForm(form), "");
@@ -444,12 +426,8 @@ TEST_F(QtForm, TheLibraryInitialisesAQtFormThroughThePorts) {
     auto* readOnly = window.findChild<QLineEdit*>("TXT_2");
     EXPECT_EQ(readOnly->palette().color(QPalette::Active, QPalette::Base),
               readOnly->palette().color(QPalette::Active, QPalette::Window));
-}
 
-TEST_F(QtForm, ADisabledBoxLooksDisabledWhateverColoursItWasGiven) {
-    qt::Form form(&window);
-    clsForm frm;
-    ASSERT_EQ(frm.sInitForm(form), "");
+    // a disabled box looks disabled whatever colours it was given
     auto* plain = add<QLineEdit>("plain");  // never coloured: the style's disabled look
     plain->setEnabled(false);
     const QColor disabledBase = plain->palette().color(QPalette::Disabled, QPalette::Base);
@@ -469,9 +447,8 @@ TEST_F(QtForm, ADisabledBoxLooksDisabledWhateverColoursItWasGiven) {
         EXPECT_EQ(w->palette().color(QPalette::Disabled, QPalette::Text), disabledText) << i;
         EXPECT_EQ(box.BackColor(), 0xFFFFFF) << "the colour set still reads back";
     }
-}
 
-TEST_F(QtForm, LabelLookAndCustomPointer) {
+    // a label's look and a custom pointer
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString cursorFile = dir.filePath("cursor1.png");
@@ -497,7 +474,6 @@ TEST_F(QtForm, LabelLookAndCustomPointer) {
     EXPECT_FLOAT_EQ(l.FontSize(), 12);
     EXPECT_TRUE(widget->font().bold());
 
-    qt::Form form(&window);
     form.BackColor(sys(15));
     EXPECT_EQ(window.palette().color(QPalette::Window), window.palette().color(QPalette::Button));
     EXPECT_EQ(errorNumber([&] { form.Icon(dir.filePath("none.ico").toStdString()); }), 53);

@@ -41,9 +41,7 @@ void prepare(QTableView& view, int width = 300) {
 
 QRgb pixelAt(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFFu; }
 
-// ---------------------------------------------------------------- frozen fixed cells
-
-TEST(QtFrozenGrid, HeadingRowAndFixedColumnStayWhileTheDataScrollsToTheEnd) {
+TEST(QtFrozenGrid, FixedRowsAndColumnsStayWhileTheDataScrollsAndAnyNumberIsFrozenAndGivenBack) {
     QTableView view;
     prepare(view);
     qt::FlexGrid g(&view);
@@ -90,12 +88,8 @@ TEST(QtFrozenGrid, HeadingRowAndFixedColumnStayWhileTheDataScrollsToTheEnd) {
         << "fixed cell of the last row";
     EXPECT_EQ(pixelAt(shot, side.left() + side.width() / 2, top.top() + kRowHeight / 2), 0x0000FFu)
         << "the corner";
-}
 
-TEST(QtFrozenGrid, AnyNumberOfFixedRowsAndColumnsIsFrozenAndGivenBack) {
-    QTableView view;
-    prepare(view);
-    qt::FlexGrid g(&view);
+    // any number of fixed rows and columns is frozen and given back
     g.Rows(6);
     g.Cols(5);
     g.ColWidth(0, 600);
@@ -145,8 +139,6 @@ TEST(QtFrozenGrid, AnyNumberOfFixedRowsAndColumnsIsFrozenAndGivenBack) {
     EXPECT_EQ(view.horizontalHeader()->maximumHeight(), 2 * kRowHeight);
     EXPECT_TRUE(g.RowIsVisible(1));
 }
-
-// ---------------------------------------------------------------- announcements
 
 // Counts what the view's model announces.
 struct Announcements {
@@ -230,16 +222,14 @@ protected:
     }
 };
 
-TEST_F(QtGridFill, FillTableAnnouncesAsMuchForFourHundredRowsAsForFive) {
+TEST_F(QtGridFill, FillTableAnnouncesAsMuchForFourHundredRowsAsForFiveAndBindingIsOneReset) {
     for (GridType type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         const std::vector<int> few = fill(type, 5);
         const std::vector<int> many = fill(type, 400);
         EXPECT_EQ(few, many) << (type == GridType::MSHFlexGrid ? "MSHFlexGrid" : "MSFlexGrid");
         EXPECT_LE(many[0], 3) << "cell announcements";
     }
-}
 
-TEST_F(QtGridFill, BindingARecordsetIsOneReset) {
     QTableView view;
     qt::FlexGrid g(&view, GridType::MSHFlexGrid);
     Recordset rs;
@@ -284,8 +274,6 @@ TEST_F(QtGridFill, SixDigitRunningNumbersShowWholeInTheGridsFont) {
         EXPECT_LE(metrics.horizontalAdvance(QString::fromLatin1(number)), shown) << number;
     }
 }
-
-// ---------------------------------------------------------------- one grid per view
 
 TEST(QtGridView, TheNewestAdapterShowsAndTheViewEmptiesWhenItGoes) {
     QTableView view;

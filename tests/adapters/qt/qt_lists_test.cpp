@@ -26,7 +26,7 @@
 namespace Palvo::testing {
 namespace {
 
-TEST(QtComboBox, TakesOverTheCombosEntriesAndKeepsTheWidgetInStepBothWays) {
+TEST(QtComboBox, TakesOverTheCombosEntriesKeepsTheWidgetInStepAndADropDownListRefusesOtherTexts) {
     QComboBox widget;
     widget.setEditable(true);
     widget.addItem(QString::fromUtf8("甲"), 7);
@@ -74,17 +74,16 @@ TEST(QtComboBox, TakesOverTheCombosEntriesAndKeepsTheWidgetInStepBothWays) {
     }
     EXPECT_EQ(widget.count(), 2) << "the combo keeps the entries when the adapter goes";
     EXPECT_EQ(widget.itemData(1, Qt::UserRole).toInt(), 8);
-}
 
-TEST(QtComboBox, ADropDownListRefusesATextThatIsNoEntry) {
-    QComboBox widget;
-    qt::ComboBox c(&widget);
+    // a drop-down list refuses a text that is no entry
+    QComboBox listWidget;
+    qt::ComboBox c(&listWidget);
     c.AddItem("甲");
-    EXPECT_EQ(widget.currentIndex(), -1) << "adding selects nothing";
+    EXPECT_EQ(listWidget.currentIndex(), -1) << "adding selects nothing";
     EXPECT_EQ(errorNumber([&] { c.Text("乙"); }), 383);
     EXPECT_EQ(c.ListIndex(), -1) << "a refused text changes nothing";
     c.Text("甲");
-    EXPECT_EQ(widget.currentIndex(), 0);
+    EXPECT_EQ(listWidget.currentIndex(), 0);
     c.SelStart(3);
     EXPECT_EQ(c.SelStart(), 0) << "no edit text, no caret";
 }
@@ -142,7 +141,7 @@ TEST(QtListBox, ASingleSelectionListHighlightsItsListIndexAlone) {
     EXPECT_FALSE(selection->hasSelection());
 }
 
-TEST(QtListBox, AQListWidgetIsRefusedAndANewerAdapterTakesTheViewOver) {
+TEST(QtListBox, AQListWidgetIsRefusedANewerAdapterTakesTheViewOverAndAFormNeverHandsOutAPopup) {
     QListWidget widget;
     EXPECT_THROW(qt::ListBox{&widget}, std::invalid_argument);
 
@@ -156,9 +155,8 @@ TEST(QtListBox, AQListWidgetIsRefusedAndANewerAdapterTakesTheViewOver) {
     first->AddItem("乙");
     first.reset();
     EXPECT_EQ(view.model()->rowCount(), 1) << "the older adapter leaves the view alone";
-}
 
-TEST(QtListBox, AFormHandsOutTheListThatShowsAndNeverAComboPopup) {
+    // a form hands out the list that shows and never a combo's popup
     QWidget window;
     auto* combo = new QComboBox(&window);
     combo->setObjectName("cmb");

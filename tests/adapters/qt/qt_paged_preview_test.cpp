@@ -92,7 +92,8 @@ TEST_F(PagedPreview, PrintsThePagesOfThePdfReportWholeOrEachAlone) {
     }
 }
 
-TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOn) {
+// A refused paper shows one blank page and leaves nothing to print.
+TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOnButNotOnARefusedOne) {
     auto grid = testing::salesGrid(81);
     auto shown = preview(grid);
     EXPECT_TRUE(box->messages().empty()) << "laying the pages out sends nothing";
@@ -116,19 +117,15 @@ TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOn) {
     shown->print(target);
     EXPECT_EQ(pdfPages(file("p.pdf")), 3);
     EXPECT_EQ(target.pageLayout().pageSize().id(), QPageSize::A4);
-}
 
-TEST_F(PagedPreview, ARefusedPaperShowsOneBlankPageAndNothingToPrint) {
-    auto grid = testing::salesGrid(81);
-    qt::PagedPreview shown([&grid] { clsPrint().mPrintRecord(grid, "销售清单"); });
-    shown.printer().setPageSize(QPageSize(QPageSize::A5));
+    qt::PagedPreview refused([&grid] { clsPrint().mPrintRecord(grid, "销售清单"); });
+    refused.printer().setPageSize(QPageSize(QPageSize::A5));
     box->answerNo();
-    shown.layOut();
+    refused.layOut();
     EXPECT_EQ(box->last().text, "打印机纸型设置错误，只支持 A4,B5,10*11(普通孔纸) 三种纸型，继续吗？");
-    EXPECT_EQ(shown.pageCount(), 1);
-    EXPECT_EQ(ink(shown.pageImage(1, 72)), 0.0);
-    QPrinter target(QPrinter::HighResolution);
-    EXPECT_THROW(shown.print(target), Error);
+    EXPECT_EQ(refused.pageCount(), 1);
+    EXPECT_EQ(ink(refused.pageImage(1, 72)), 0.0);
+    EXPECT_THROW(refused.print(target), Error);
 }
 
 // A recording printer measuring in the Qt printer's fonts.

@@ -142,9 +142,8 @@ TEST_F(QtPrinter, EveryGb2312HanziReadsBackFromThePdfAsItself) {
     EXPECT_EQ(testing::pdfLines(pdf), lines);
 }
 
-// A glyph a font gives to two characters reads back as the one drawn: an ideograph
-// and its radical (页 ⻚, 户 ⼾), or an Extension A character (胶 㬵); a ligature's
-// glyph as its letters. Into a PDF file, and through a host's QPrinter writing one.
+// A glyph shared by two characters (页 ⻚, 户 ⼾, 胶 㬵) reads back as the one drawn, a
+// ligature as its letters; into a PDF file and through a host's QPrinter.
 TEST_F(QtPrinter, GlyphsOfSeveralCharactersReadBackAsTheOneDrawn) {
     const struct {
         const char* what;
@@ -188,12 +187,8 @@ FootPlace footPlace(const fs::path& pdf, int page) {
     return place;
 }
 
-// On every supported paper both ways the PDF holds the paper's rows a page, and
-// the page foot lies below the last of them: no word of the page reaches into
-// the foot's line. Through a host's QPrinter after the print dialog (its own
-// margins, a little taller than the PDF printer's) the paper chosen before the
-// dialog survives it, and the rows stay clear of the foot there too: on B5
-// landscape one row fewer fits.
+// On every paper both ways, directly and through the print dialog (whose taller margins fit
+// one row fewer on B5 landscape), the paper holds and no row reaches into the page foot's line.
 TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
     const struct {
         int paper, orientation, rows, dialogRows;
@@ -238,7 +233,7 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
     }
 }
 
-TEST_F(QtPrinter, ATextsOwnLinesPrintOneUnderAnother) {
+TEST_F(QtPrinter, ATextsOwnLinesAndAWrappingBoxsLinesReadBackFromThePdfEachOnItsOwn) {
     const std::string pdf = file("lines.pdf").string();
     auto printer = qt::Printer::pdf(pdf);
     printer->FontSize(11);
@@ -248,11 +243,9 @@ TEST_F(QtPrinter, ATextsOwnLinesPrintOneUnderAnother) {
         << "the widest line";
     printer->EndDoc();
     EXPECT_EQ(testing::pdfLines(pdf, 0, false), (std::vector<std::string>{"第一行", "第二行", "third line"}));
-}
 
-TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
-    const fs::path pdf = file("备注.pdf");
-    auto printer = qt::Printer::pdf(pdf.string());
+    const fs::path boxPdf = file("备注.pdf");
+    printer = qt::Printer::pdf(boxPdf.string());
     QPlainTextEdit edit;
     edit.setFont(QFont("Noto Sans CJK SC", 12));
     edit.resize(280, 300);  // four lines; none ends within a few pixels of the edge
@@ -266,7 +259,7 @@ TEST_F(QtPrinter, TheLinesOfAWrappingBoxReadBackFromThePdfEachOnItsOwn) {
     printer->EndDoc();
     EXPECT_EQ(next, 1440 + 4 * 240) << "four lines of one em, 240 twips at 12 points";
 
-    const std::string text = testing::pdfText(pdf.string(), 1);
+    const std::string text = testing::pdfText(boxPdf.string(), 1);
     std::size_t at = 0;
     for (int i = 0; i < remarks.LineCount(); ++i) {
         std::string line = remarks.Line(i);
@@ -323,10 +316,8 @@ TEST_F(QtPrinter, PaperCodesMapToQtPageSizesBothWays) {
         << "Qt's folio is not the platform's";
 }
 
-// A job on a host's printer (as a print dialog leaves it) sends the pages
-// chosen, in its page order, and the copies the print system does not make
-// itself, collated or not; each page keeps its foot of the whole report. A
-// range beyond the report prints nothing and says why.
+// A host's printer job sends the pages chosen, in order, with the copies (collated or not),
+// each with its foot of the whole report; a range beyond the report prints nothing and says why.
 TEST_F(QtPrinter, AJobSendsThePagesCopiesAndOrderThePrintDialogChose) {
     const struct {
         const char* ranges;
@@ -387,9 +378,8 @@ std::optional<QPrinterInfo> cupsPdfQueue() {
     return std::nullopt;
 }
 
-// Through a real queue: the system printer starts on the queue's default paper,
-// and a job keeps the paper it was laid out on and the report's title, whatever
-// driver options a print dialog left (the queue's default PageSize).
+// Through a real queue: the queue's default paper first; a job keeps its paper and title
+// whatever driver options a print dialog left (the queue's default PageSize).
 TEST_F(QtPrinter, AJobThroughACupsQueueKeepsItsPaperAndTitle) {
     const std::optional<QPrinterInfo> queue = cupsPdfQueue();
     if (!queue) GTEST_SKIP() << "no CUPS queue of cups-pdf is reachable (cups, printer-driver-cups-pdf)";
@@ -413,9 +403,8 @@ TEST_F(QtPrinter, AJobThroughACupsQueueKeepsItsPaperAndTitle) {
         << "the driver's paper no longer overrides the job's";
 }
 
-// What a print dialog leaves for the CUPS driver loses every option that would
-// put the pages on another paper or turn them, whatever its case, and keeps the rest
-// (MediaType is the kind of paper, not its size).
+// The CUPS driver options lose every one choosing or turning the paper, in any case, and
+// keep the rest (MediaType is the kind of paper, not its size).
 TEST(QtPrinterPaper, ACupsJobKeepsNoDriverOptionThatChoosesThePaper) {
     const std::pair<QStringList, QStringList> cases[] = {
         {{"PageSize", "Letter", "Collate", "True"}, {"Collate", "True"}},
@@ -440,9 +429,8 @@ TEST_F(QtPrinter, TheSystemPrinterCountsOnlyThePrintersCupsKnows) {
     EXPECT_EQ(system->jobsEnded(), 0);
 }
 
-// The preview lays the report out without a word; printing from it sends the
-// job, which then says so once. The paper changed in the preview and refused at
-// the paper question: it shows one blank page, not the pages laid out before.
+// The preview lays out silently; printing from it says so once. A paper refused at the
+// paper question shows one blank page, not the pages laid out before.
 TEST_F(QtPrinter, APreviewSaysItSentTheDataOnlyWhenPrintedAndShowsNothingStale) {
     auto grid = salesGrid(81);
     auto dialog = qt::printPreview([&] { clsPrint().mPrintRecord(grid, "销售清单"); });
@@ -474,9 +462,8 @@ TEST_F(QtPrinter, APreviewSaysItSentTheDataOnlyWhenPrintedAndShowsNothingStale) 
     dialog->close();
 }
 
-// Where the ink of a Latin word and of a Chinese one to its right lies on an
-// image of the page, relative to the Latin's height: the Chinese top, bottom
-// and left from the Latin's, and the Chinese height.
+// The Chinese ink's top, bottom and left from the Latin's to its left, and its height,
+// in Latin heights.
 struct InkShape {
     double top, bottom, left, height;
 };
@@ -514,8 +501,7 @@ void latinAndChinese(Printer& p) {
     p.EndDoc();
 }
 
-// The preview sets the Chinese of a text beside its Latin as the printed page
-// does: as high, as large, as far along (the page read from the PDF through pdftoppm).
+// The preview sets Chinese beside Latin as the printed page (pdftoppm) does.
 TEST_F(QtPrinter, ThePreviewSetsChineseBesideLatinAsThePageDoes) {
     if (testing::commandOutput("command -v pdftoppm").empty()) GTEST_SKIP() << "pdftoppm is not installed";
     const fs::path pdf = file("glyphs.pdf");
@@ -574,7 +560,7 @@ void reportSheet(Worksheet& w, int dataRows) {
     w.prepare();
 }
 
-TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
+TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCellsAndTheDeskPreviewShowsThemOnItsPaper) {
     const fs::path pdf = file("sheet.pdf");
     Worksheet sheet;
     reportSheet(sheet, 100);  // 48 data rows a page under the title rows
@@ -586,11 +572,7 @@ TEST_F(QtPrinter, SheetPagesIntoPdfCarryHeaderFooterAndCells) {
     for (const char* s : {"第 2 页，共 3 页", "制表：张三 R&D", "销售清单 2004", "客户名称", "XS200400049"})
         EXPECT_NE(text.find(s), std::string::npos) << s << " in\n" << text;
     EXPECT_EQ(text.find("XS200400048"), std::string::npos);
-}
 
-TEST_F(QtPrinter, DeskPreviewShowsTheSheetsPagesOnItsPaper) {
-    Worksheet sheet;
-    reportSheet(sheet, 100);
     sheet.PageSetup().Orientation = xl::Landscape;  // 31 data rows a page
     WorkbookPreview request{
         "", &sheet, "销售清单", sheet.PageSetup(), sheet.lastRow() + 1, sheet.lastCol() + 1};

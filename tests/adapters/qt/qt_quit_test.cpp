@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <ostream>
 #include <string>
 
 namespace {
@@ -15,8 +14,6 @@ struct QuitCase {
     const char* window;
     const char* quit;
 };
-
-void PrintTo(const QuitCase& c, std::ostream* os) { *os << c.window << " " << c.quit; }
 
 class QuitWithWindowKept : public ::testing::TestWithParam<QuitCase> {};
 
