@@ -10,6 +10,7 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
+#include "support/exact_numbers.h"
 
 namespace {
 
@@ -72,14 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"convert(datetime, '2004-03-01') - 1", "2004-02-29"},
                       Case{"convert(datetime, '2004-03-01') + 1 - 2", "2004-02-29"}));
 
-struct Raised {
-    const char* sql;
-    const char* description;
-    long native;
-};
-void PrintTo(const Raised& r, std::ostream* os) { *os << r.sql; }
-
-class ArithmeticError : public Arithmetic, public ::testing::WithParamInterface<Raised> {};
+using Raised = Palvo::testing::RefusedCase;
+using ArithmeticError = Palvo::testing::CasesOn<Arithmetic, Raised>;
 
 TEST_P(ArithmeticError, IsSqlServersError) {
     const auto f = failure(GetParam().sql);

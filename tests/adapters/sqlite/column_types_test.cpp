@@ -42,14 +42,11 @@ protected:
     }
 };
 
-struct Overflow {
-    const char* sql;
-    const char* description;
-    long native;
-};
-void PrintTo(const Overflow& o, std::ostream* os) { *os << o.sql; }
-
-class ColumnOverflow : public ColumnTypes, public ::testing::WithParamInterface<Overflow> {};
+using Palvo::testing::ExactCase;
+using Palvo::testing::kMoney;
+using Palvo::testing::kNumeric;
+using ColumnOverflow = Palvo::testing::CasesOn<ColumnTypes, Palvo::testing::RefusedCase>;
+using ColumnDecimal = Palvo::testing::CasesOn<ColumnTypes, ExactCase>;
 
 TEST_P(ColumnOverflow, IsSqlServersError) {
     const auto [number, native, text] = fullErrorOf([&] { conn->Query(GetParam().sql); });
@@ -60,7 +57,7 @@ TEST_P(ColumnOverflow, IsSqlServersError) {
 constexpr const char* kInt = "Arithmetic overflow error converting expression to data type int.";
 constexpr const char* kBigint = "Arithmetic overflow error converting expression to data type bigint.";
 
-const Overflow kOverflows[] = {
+const Palvo::testing::RefusedCase kOverflows[] = {
     {"select i + 1 from 账 where k = 1", kInt, 8115},
     {"select b + 1 from 账 where k = 1", kBigint, 8115},
     // smallint with smallint, tinyint with tinyint stay theirs
@@ -96,12 +93,6 @@ TEST_F(ColumnTypes, AnOverflowLeavesTheUpdateUndone) {
     EXPECT_EQ(t.at(0, 1).toInt64(), 5);
     EXPECT_EQ(t.at(1, 0).toInt64(), 2147483647);
 }
-
-using Palvo::testing::ExactCase;
-using Palvo::testing::kMoney;
-using Palvo::testing::kNumeric;
-
-class ColumnDecimal : public ColumnTypes, public ::testing::WithParamInterface<ExactCase> {};
 
 TEST_P(ColumnDecimal, IsExactWithSqlServersType) {
     const ExactCase& c = GetParam();
