@@ -347,7 +347,7 @@ TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
     EXPECT_TRUE(toks[8].spaceBefore);
 }
 
-TEST(TranslatorCache, ReturnsTheSameTranslationAndStaysBounded) {
+TEST(TranslatorCache, ReturnsTheSameTranslationAndStaysBoundedInCountAndFourMegabytes) {
     Palvo::dialect::Translator tr(3);
     auto a = tr.translateStatements("select top 1 a from t");
     auto b = tr.translateStatements("select top 1 a from t");
@@ -359,19 +359,17 @@ TEST(TranslatorCache, ReturnsTheSameTranslationAndStaysBounded) {
     EXPECT_EQ(tr.cachedCount(), 3u) << "a failed translation was cached";
     tr.clearCache();
     EXPECT_EQ(tr.cachedCount(), 0u);
-}
-
-TEST(TranslatorCache, KeepsAtMostFourMegabytesOfStatements) {
-    Palvo::dialect::Translator tr(512);
+    // at most four megabytes of statements are kept
+    Palvo::dialect::Translator roomy(512);
     const std::string big = "select '" + std::string(3u << 20, 'x') + "'";
-    tr.translate("select 1");
-    tr.translate(big);
-    EXPECT_EQ(tr.cachedCount(), 2u);
-    tr.translate(big + " as a");  // the oldest ones make room
-    EXPECT_EQ(tr.cachedCount(), 1u);
+    roomy.translate("select 1");
+    roomy.translate(big);
+    EXPECT_EQ(roomy.cachedCount(), 2u);
+    roomy.translate(big + " as a");  // the oldest ones make room
+    EXPECT_EQ(roomy.cachedCount(), 1u);
     const std::string huge = "select '" + std::string(5u << 20, 'y') + "'";
-    EXPECT_EQ(tr.translate(huge), huge) << "a longer one is translated, not kept";
-    EXPECT_EQ(tr.cachedCount(), 1u);
+    EXPECT_EQ(roomy.translate(huge), huge) << "a longer one is translated, not kept";
+    EXPECT_EQ(roomy.cachedCount(), 1u);
 }
 
 TEST(TranslatorCache, ServesSeveralThreads) {

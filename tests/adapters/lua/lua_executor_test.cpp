@@ -20,7 +20,7 @@ namespace {
 const Limits kSteps{200000, std::chrono::milliseconds(0), 0},
     kMemory{0, std::chrono::milliseconds(0), 4 << 20};
 
-TEST(LuaExecutor, CheckOnlyCompilesAndExecuteRunsKeepingTheGlobals) {
+TEST(LuaExecutor, CheckOnlyCompilesAndExecuteRunsKeepingTheGlobalsAndCallsAreSerialised) {
     Executor lua;
     std::string msg;
     EXPECT_TRUE(lua.executeLine("counter = 41", true, msg));
@@ -33,11 +33,7 @@ TEST(LuaExecutor, CheckOnlyCompilesAndExecuteRunsKeepingTheGlobals) {
     EXPECT_TRUE(lua.executeLine("assert(counter == 42)", false, msg)) << msg;
     EXPECT_FALSE(lua.executeLine("assert(counter == 41, 'counter is ' .. counter)", false, msg));
     EXPECT_NE(msg.find("counter is 42"), std::string::npos) << msg;
-}
-
-TEST(LuaExecutor, CallsFromSeveralThreadsAreSerialised) {
-    Executor lua;
-    std::string msg;
+    // calls from several threads are serialised
     ASSERT_TRUE(lua.executeLine("n = 0", false, msg));
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {

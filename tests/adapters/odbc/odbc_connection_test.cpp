@@ -184,7 +184,7 @@ TEST_F(OdbcConnection, UnknownDriverOrNoEnvironmentIsAConnectionFailureAndOpenCa
     EXPECT_EQ(c.dbmsName(), "");
 }
 
-TEST_F(OdbcConnection, FetchFailingMidResultRaisesWithTheDiagnosticAndTheConnectionGoesOn) {
+TEST_F(OdbcConnection, FetchOrExecFailingRaisesWithTheDiagnosticOrADescriptionAndTheConnectionGoesOn) {
     Connection c(api_);
     c.Open(kMemoryDb);
     const char* twoRows = "select 1 as id union all select 2";
@@ -197,18 +197,14 @@ TEST_F(OdbcConnection, FetchFailingMidResultRaisesWithTheDiagnosticAndTheConnect
     EXPECT_EQ(e.description(), script.diagText);
     script = Script{};
     EXPECT_EQ(c.Query(twoRows).rowCount(), 2u);
-}
-
-TEST_F(OdbcConnection, FailureWithoutDiagnosticsStillHasADescription) {
-    Connection c(api_);
-    c.Open(kMemoryDb);
+    // without diagnostics the error still has a description
     script.failExec = true;
     script.fakeDiag = true;
     script.diagText = nullptr;
-    const Error e = raised([&] { c.Execute("select 1"); });
-    EXPECT_EQ(e.number(), ErrorNumber::Database);
-    EXPECT_NE(e.description().find("ODBC call"), std::string::npos) << e.description();
-    EXPECT_EQ(e.sqlState(), "");
+    const Error bare = raised([&] { c.Execute("select 1"); });
+    EXPECT_EQ(bare.number(), ErrorNumber::Database);
+    EXPECT_NE(bare.description().find("ODBC call"), std::string::npos) << bare.description();
+    EXPECT_EQ(bare.sqlState(), "");
 }
 
 class TempDb {
@@ -233,8 +229,8 @@ long countRows(const std::string& cs) {
 }
 
 // A failed commit leaves the transaction to roll back; a failed rollback still
-// returns to autocommit.
-TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumes) {
+// returns to autocommit; closing with a transaction open rolls it back.
+TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumesAndClosingRollsBack) {
     for (const bool commit : {true, false}) {
         SCOPED_TRACE(commit ? "commit" : "rollback");
         TempDb db;
@@ -251,10 +247,7 @@ TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumes) {
         // only the row after the transaction, and it is committed
         EXPECT_EQ(countRows(db.connectionString()), 1);
     }
-}
-
-TEST_F(OdbcConnection, ClosingWithAnOpenTransactionRollsItBack) {
-    TempDb db;
+    const TempDb db;
     {
         Connection c;
         c.Open(db.connectionString());

@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Query{"select count(*) from T group by n having count(*) > 1", "2"},
                       Query{"select count(*) from T where n like 'AB%'", "3"}));
 
-TEST_F(EmbeddedCollation, UniqueIndexRejectsTextsThatDifferInCaseOrTrailingBlanks) {
+TEST_F(EmbeddedCollation, UniqueIndexesAndLookUpsAsAScanIgnoreTrailingBlanksAndCaseWhereInsensitive) {
     conn.Execute("create table U (c varchar(10))");
     conn.Execute("create unique index ix_u on U (c)");
     conn.Execute("insert into U values('A')");
@@ -195,16 +195,12 @@ TEST_F(EmbeddedCollation, UniqueIndexRejectsTextsThatDifferInCaseOrTrailingBlank
     EXPECT_THROW(conn.Execute("insert into P values(N'张 ')"), Palvo::Error);
     EXPECT_EQ(one("select count(*) from U"), "2");
     EXPECT_EQ(one("select count(*) from P"), "1");
-}
-
-TEST_F(EmbeddedCollation, IndexLookUpsFindTheSameRowsAsAScan) {
+    // index look-ups find the same rows as a scan
     conn.Execute("create index ix_t on T (n)");
     EXPECT_EQ(column("select k from T where n = 'abc ' order by k"), "a1,a2");
     EXPECT_EQ(column("select k from T where n >= '王' order by n"), "03,01");
     EXPECT_EQ(column("select k from T where n in ('ABC', '阿 ') order by k"), "a1,a2,n2");
-}
-
-TEST_F(EmbeddedCollation, CaseSensitiveColumnsStillIgnoreTrailingBlanks) {
+    // case-sensitive columns still ignore trailing blanks
     conn.Execute("create table C (c varchar(10) collate Chinese_PRC_CS_AS)");
     conn.Execute("insert into C values('Abc')");
     EXPECT_EQ(one("select count(*) from C where c = 'Abc  '"), "1");

@@ -40,7 +40,7 @@ TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
     EXPECT_EQ(empty.columns.size(), 2u);
 }
 
-TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
+TEST_F(SqliteAdapter, ScalarSubqueriesNestAGetdateDefaultFillsAndATimeoutInterrupts) {
     conn.Execute("create table kv (k int)");
     conn.Execute("insert into kv values (1), (7)");
     const std::pair<const char*, std::int64_t> cases[] = {
@@ -49,6 +49,16 @@ TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
         {"select (select (select min(k) from kv) from kv where k = 7)", 1},
     };
     for (const auto& [sql, expected] : cases) EXPECT_EQ(number(sql), expected) << sql;
+    // a default of getdate() fills the column
+    conn.Execute("create table S (k int, 时间 datetime default getdate())");
+    conn.Execute("insert into S (k) values (1)");
+    EXPECT_NE(conn.Query("select 时间 from S").at(0, 0).dateTime(), nullptr);
+    // the command timeout interrupts a long statement
+    conn.CommandTimeout(1);
+    EXPECT_EQ(testing::errorDescription([&] {
+                  conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
+              }),
+              "Query timeout expired");
 }
 
 TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
@@ -108,7 +118,8 @@ TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
     EXPECT_EQ(conn.Query("select object_name(object_id('t'))").at(0, 0).toText(), "T");
 }
 
-// The types DataAccess.ColumnMetadataAsSqlServerReportsIt does not cover, with their base columns.
+// The types DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase does not cover, with their base
+// columns.
 TEST_F(SqliteAdapter, MetadataAndValuesOfTheOtherSqlServerTypes) {
     conn.Execute(
         "create table M (b smallint, f real, h money, i smallmoney, k numeric(10,3), m smalldatetime, n "
@@ -146,7 +157,7 @@ TEST_F(SqliteAdapter, MetadataAndValuesOfTheOtherSqlServerTypes) {
     }
 }
 
-TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
+TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValuesAndUpdateFromJoinAndDeleteWithoutFromRun) {
     conn.Execute("create table N (v varchar(10))");
     conn.Execute("insert into N values('a'), ('abcd')");
     auto t = conn.Query(
@@ -161,35 +172,19 @@ TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
     EXPECT_EQ(t.columns[4].type, adDBTimeStamp);
     auto none = conn.Query("select v + 'x' as s from N where 1 = 0");
     EXPECT_EQ(none.columns[0].type, adVarChar);
-}
-
-TEST_F(SqliteAdapter, UpdateFromJoinAndDeleteWithoutFrom) {
+    // update from a join, delete without from
     conn.Execute("create table T (k int, c varchar(10))");
     conn.Execute("create table X (k int, c varchar(10))");
     conn.Execute("insert into T values(1, 'old'), (2, 'old'), (3, 'old')");
     conn.Execute("insert into X values(1, 'new1'), (2, 'new2'), (3, 'new3')");
     EXPECT_EQ(conn.Execute("update T set c=X.c from T inner join X on T.k=X.k where X.k < 3"), 2);
-    auto t = conn.Query("select c from T order by k");
-    EXPECT_EQ(t.at(0, 0).toText(), "new1");
-    EXPECT_EQ(t.at(2, 0).toText(), "old");
+    auto rows = conn.Query("select c from T order by k");
+    EXPECT_EQ(rows.at(0, 0).toText(), "new1");
+    EXPECT_EQ(rows.at(2, 0).toText(), "old");
     EXPECT_EQ(conn.Execute("update a set a.c = b.c + '!' from T a join X b on a.k = b.k where b.k = 3"), 1);
     EXPECT_EQ(conn.Query("select c from T where k = 3").at(0, 0).toText(), "new3!");
     EXPECT_EQ(conn.Execute("delete T where k = 1"), 1);
     EXPECT_EQ(number("select count(*) from T"), 2);
-}
-
-TEST_F(SqliteAdapter, ADefaultOfGetdateFillsTheColumn) {
-    conn.Execute("create table S (k int, 时间 datetime default getdate())");
-    conn.Execute("insert into S (k) values (1)");
-    EXPECT_NE(conn.Query("select 时间 from S").at(0, 0).dateTime(), nullptr);
-}
-
-TEST_F(SqliteAdapter, CommandTimeoutInterruptsALongStatement) {
-    conn.CommandTimeout(1);
-    EXPECT_EQ(testing::errorDescription([&] {
-                  conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
-              }),
-              "Query timeout expired");
 }
 
 TEST(SqliteOpen, ConnectionStringFormsAndFailures) {

@@ -174,7 +174,7 @@ TEST_F(StoredValues, SixteenDigitKeysStayExactThroughInsertReadAndMax) {
     conn.Execute("insert into T values (2024010100000124, 2024010100000124, 2024010100000124)");
     conn.Execute("insert into T values (2024010100000099, 2024010100000099, 2024010100000099.5)");
     auto t = conn.Query("select b, d, w from T order by b desc");
-    // b and d read back whole: DataAccess.BigintsAndWholeDecimalsStayExactBeyondFifteenDigits
+    // b and d read back whole: DataAccess.ValuesComeBackAsTheirKindsExactBeyondFifteenDigits
     EXPECT_EQ(t.at(0, 2), Value(Decimal{"2024010100000124.00"}));
     EXPECT_EQ(t.at(1, 2), Value(Decimal{"2024010100000099.50"}));
     EXPECT_EQ(one("select max(b) from T"), Value(2024010100000124LL));
