@@ -115,7 +115,7 @@ TEST_P(SqlServerAnswers, DatetimeKeepsItsTimeInTicksOfAThreeHundredthSecond) {
 
 // ---- functions of T-SQL programs
 
-TEST_P(SqlServerAnswers, CharactersAndTheirCodes) {
+TEST_P(SqlServerAnswers, CharactersTheirCodesAndDatalengthsBytes) {
     EXPECT_EQ(row("select char(10), char(65), nchar(20013), ascii('A'), ascii('中'), unicode(N'中'), "
                   "unicode(N'a中')"),
               (Row{"\n", "A", "中", "65", "214", "20013", "97"}));
@@ -126,9 +126,6 @@ TEST_P(SqlServerAnswers, CharactersAndTheirCodes) {
     EXPECT_EQ(refused("select char('x')",
                       "Conversion failed when converting the varchar value 'x' to data type int."),
               245);
-}
-
-TEST_P(SqlServerAnswers, DatalengthCountsTheBytesOfTheType) {
     conn_->Execute(
         "create table 长度 (v varchar(20), nv nvarchar(20), c char(6), nc nchar(3), i int, b bigint, "
         "d datetime, m decimal(18,2), f float, bt bit, e varchar(5))");
@@ -174,7 +171,7 @@ TEST_P(SqlServerAnswers, IdentitiesOfTheConnectionAndOfATable) {
 
 // ---- what a statement reports about itself
 
-TEST_P(SqlServerAnswers, ExpressionsWithoutAnAliasAreUnnamed) {
+TEST_P(SqlServerAnswers, ExpressionsWithoutAnAliasAreUnnamedAndAnInsertFromACteReportsItsRows) {
     conn_->Execute("create table 流水 (编号 int, 金额 decimal(18,2))");
     conn_->Execute("insert into 流水 values (1, 1.5)");
     Recordset rs;
@@ -192,10 +189,7 @@ TEST_P(SqlServerAnswers, ExpressionsWithoutAnAliasAreUnnamed) {
     EXPECT_EQ(names("select 金额 * 2 as 双倍, 编号 号 from 流水"), (Row{"双倍", "号"}));
     EXPECT_EQ(names("select count(*) as n from 流水 union all select count(*) from 流水"), (Row{"n"}));
     EXPECT_EQ(names("with c as (select sum(金额) as s from 流水) select s, s + 1 from c"), (Row{"s", ""}));
-}
-
-TEST_P(SqlServerAnswers, AnInsertFromACommonTableExpressionReportsItsRows) {
-    conn_->Execute("create table 流水 (编号 int, 金额 decimal(18,2))");
+    // the 流水 above, and 1 to 4 more rows
     conn_->Execute("create table 大额 (编号 int, 金额 decimal(18,2))");
     for (int k = 1; k <= 4; ++k)
         conn_->Execute("insert into 流水 values (" + std::to_string(k) + ", " + std::to_string(k * 10) + ")");
