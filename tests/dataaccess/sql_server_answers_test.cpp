@@ -204,21 +204,21 @@ TEST_P(SqlServerAnswers, ExpressionsWithoutAnAliasAreUnnamedAndAnInsertFromACteR
 
 // ---- schema changes
 
-TEST_P(SqlServerAnswers, AColumnAddedWithADefaultGivesItToNewRowsAndToOldOnesWhenItMustOrIsAsked) {
-    conn_->Execute("create table 货品 (编号 int)");
-    conn_->Execute("insert into 货品 values (1)");
-    conn_->Execute("alter table 货品 add 单价 decimal(18,2) default 0");  // may hold Null: the old rows do
-    conn_->Execute("alter table 货品 add 数量 int not null default 1");
-    conn_->Execute("alter table 货品 add 备注 varchar(4) default 'x' with values");
-    conn_->Execute("insert into 货品 (编号) values (2)");
-    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 1"), (Row{"<null>", "1", "x"}));
-    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 2"), (Row{"0", "1", "x"}));
+TEST_P(
+    SqlServerAnswers,
+    AColumnAddedWithADefaultGivesItToNewRowsAndToOldOnesWhenItMustOrIsAskedAndColumnsChangeKeepingChecksAndIndexes) {
+    conn_->Execute("create table 存货 (编号 int)");
+    conn_->Execute("insert into 存货 values (1)");
+    conn_->Execute("alter table 存货 add 单价 decimal(18,2) default 0");  // may hold Null: the old rows do
+    conn_->Execute("alter table 存货 add 数量 int not null default 1");
+    conn_->Execute("alter table 存货 add 备注 varchar(4) default 'x' with values");
+    conn_->Execute("insert into 存货 (编号) values (2)");
+    EXPECT_EQ(row("select 单价, 数量, 备注 from 存货 where 编号 = 1"), (Row{"<null>", "1", "x"}));
+    EXPECT_EQ(row("select 单价, 数量, 备注 from 存货 where 编号 = 2"), (Row{"0", "1", "x"}));
     // the added column's type holds, and a refused row changes nothing
-    EXPECT_EQ(refused("insert into 货品 (编号, 备注) values (3, 'abcde')"), 8152);
-    EXPECT_EQ(scalar("select count(*) from 货品"), "2");
-}
-
-TEST_P(SqlServerAnswers, ColumnsDroppedAlteredAndRenamedKeepTheTablesChecksAndIndexes) {
+    EXPECT_EQ(refused("insert into 存货 (编号, 备注) values (3, 'abcde')"), 8152);
+    EXPECT_EQ(scalar("select count(*) from 存货"), "2");
+    // columns dropped, altered and renamed keep the table's checks and indexes
     conn_->Execute(
         "create table 货品 (编号 int identity(1,1) primary key, 名称 varchar(10), 单价 decimal(18,2), "
         "日期 datetime, 备注 varchar(20))");
