@@ -22,24 +22,6 @@ protected:
     sqlite::Connection conn;
 };
 
-TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
-    conn.Execute("create table [B_单位] (单位编号 varchar(10), 名称 nvarchar(50))");
-    EXPECT_EQ(conn.Execute("insert into B_单位 values('0''1', N'总部')"), 1);
-    EXPECT_EQ(conn.Execute("insert B_单位 (单位编号, 名称) values('02', '分部')"), 1);
-    // a with that writes counts its rows as the statement after it would
-    EXPECT_EQ(conn.Execute(
-                  "with c as (select 单位编号 from B_单位) update B_单位 set 名称 = 名称 where 单位编号 in "
-                  "(select 单位编号 from c)"),
-              2);
-    auto t = conn.Query("select top 1 名称  from [B_单位] where  [单位编号]='0''1'");
-    ASSERT_EQ(t.rowCount(), 1u);
-    EXPECT_EQ(t.at(0, 0).toText(), "总部");
-    EXPECT_EQ(conn.Query("select top 1 * from B_单位 order by 单位编号 desc").at(0, 0).toText(), "02");
-    auto empty = conn.Query("select top 0 * from B_单位");
-    EXPECT_EQ(empty.rowCount(), 0u);
-    EXPECT_EQ(empty.columns.size(), 2u);
-}
-
 TEST_F(SqliteAdapter, ScalarSubqueriesNestAGetdateDefaultFillsAndATimeoutInterrupts) {
     conn.Execute("create table kv (k int)");
     conn.Execute("insert into kv values (1), (7)");
@@ -61,7 +43,7 @@ TEST_F(SqliteAdapter, ScalarSubqueriesNestAGetdateDefaultFillsAndATimeoutInterru
               "Query timeout expired");
 }
 
-TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
+TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndTheOtherSqlServerTypesHaveTheirMetadata) {
     conn.Execute("create table D (id int, d datetime, note varchar(20))");
     conn.Execute("insert into D values(1, '2004-1-5', 'a'), (2, '2004/01/05 8:05', 'b'), (3, null, 'c')");
     conn.ExecuteWith("insert into D values(?, ?, ?)",
@@ -86,6 +68,42 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     EXPECT_EQ(number("select count(*) from D where d > '2004-01-05'"), 3);
     EXPECT_EQ(number("select count(*) from D where d between '2004-01-05' and '2004-01-06'"), 1);
     EXPECT_EQ(number("select count(*) from D where datediff(d, d, '2004-01-05') = 0"), 1);
+    // The types DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase does not cover, with their
+    // base columns.
+    conn.Execute(
+        "create table M (b smallint, f real, h money, i smallmoney, k numeric(10,3), m smalldatetime, n "
+        "char(5), p nchar(6), t binary(4), u varbinary(8), w uniqueidentifier, x varchar(max))");
+    conn.Execute(
+        "insert into M values(2,1.5,12.5,3,1.25,'2004-01-31 08:05','ab','中',0x01,0x0203,'AB-CD','max')");
+    auto m = conn.Query("select * from M");
+    // type, defined size, precision, scale, value (Null: not checked; exact numbers keep every scale digit)
+    const std::tuple<int, long, int, int, Value> e[] = {
+        {adSmallInt, 2, 5, 255, 2},
+        {adSingle, 4, 7, 255, 1.5},
+        {adCurrency, 8, 19, 255, Decimal{"12.5000"}},
+        {adCurrency, 4, 10, 255, Decimal{"3.0000"}},
+        {adNumeric, 19, 10, 3, Decimal{"1.250"}},
+        {adDBTimeStamp, 16, 16, 0, DateTime{2004, 1, 31, 8, 5, 0, 0}},
+        {adChar, 5, 255, 255, "ab"},
+        {adWChar, 6, 255, 255, "中"},
+        {adBinary, 4, 255, 255, Value()},
+        {adVarBinary, 8, 255, 255, Bytes{{2, 3}}},
+        {adGUID, 16, 255, 255, "AB-CD"},
+        {adLongVarChar, 2147483647, 255, 255, "max"}};
+    ASSERT_EQ(m.columns.size(), std::size(e));
+    for (std::size_t i = 0; i < std::size(e); ++i) {
+        SCOPED_TRACE(m.columns[i].name);
+        const auto& [type, size, precision, scale, value] = e[i];
+        EXPECT_EQ(m.columns[i].type, type);
+        EXPECT_EQ(m.columns[i].definedSize, size);
+        EXPECT_EQ(m.columns[i].precision, precision);
+        EXPECT_EQ(m.columns[i].numericScale, scale);
+        EXPECT_EQ(m.columns[i].baseTable, "M");
+        EXPECT_EQ(m.columns[i].baseColumn, m.columns[i].name);
+        if (!value.isNull()) {
+            EXPECT_EQ(m.at(0, i), value) << m.at(0, i).toText();
+        }
+    }
 }
 
 TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
@@ -116,45 +134,6 @@ TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
                            "object_name(id)='nothing'"),
               0);
     EXPECT_EQ(conn.Query("select object_name(object_id('t'))").at(0, 0).toText(), "T");
-}
-
-// The types DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase does not cover, with their base
-// columns.
-TEST_F(SqliteAdapter, MetadataAndValuesOfTheOtherSqlServerTypes) {
-    conn.Execute(
-        "create table M (b smallint, f real, h money, i smallmoney, k numeric(10,3), m smalldatetime, n "
-        "char(5), p nchar(6), t binary(4), u varbinary(8), w uniqueidentifier, x varchar(max))");
-    conn.Execute(
-        "insert into M values(2,1.5,12.5,3,1.25,'2004-01-31 08:05','ab','中',0x01,0x0203,'AB-CD','max')");
-    auto t = conn.Query("select * from M");
-    // type, defined size, precision, scale, value (Null: not checked; exact numbers keep every scale digit)
-    const std::tuple<int, long, int, int, Value> e[] = {
-        {adSmallInt, 2, 5, 255, 2},
-        {adSingle, 4, 7, 255, 1.5},
-        {adCurrency, 8, 19, 255, Decimal{"12.5000"}},
-        {adCurrency, 4, 10, 255, Decimal{"3.0000"}},
-        {adNumeric, 19, 10, 3, Decimal{"1.250"}},
-        {adDBTimeStamp, 16, 16, 0, DateTime{2004, 1, 31, 8, 5, 0, 0}},
-        {adChar, 5, 255, 255, "ab"},
-        {adWChar, 6, 255, 255, "中"},
-        {adBinary, 4, 255, 255, Value()},
-        {adVarBinary, 8, 255, 255, Bytes{{2, 3}}},
-        {adGUID, 16, 255, 255, "AB-CD"},
-        {adLongVarChar, 2147483647, 255, 255, "max"}};
-    ASSERT_EQ(t.columns.size(), std::size(e));
-    for (std::size_t i = 0; i < std::size(e); ++i) {
-        SCOPED_TRACE(t.columns[i].name);
-        const auto& [type, size, precision, scale, value] = e[i];
-        EXPECT_EQ(t.columns[i].type, type);
-        EXPECT_EQ(t.columns[i].definedSize, size);
-        EXPECT_EQ(t.columns[i].precision, precision);
-        EXPECT_EQ(t.columns[i].numericScale, scale);
-        EXPECT_EQ(t.columns[i].baseTable, "M");
-        EXPECT_EQ(t.columns[i].baseColumn, t.columns[i].name);
-        if (!value.isNull()) {
-            EXPECT_EQ(t.at(0, i), value) << t.at(0, i).toText();
-        }
-    }
 }
 
 TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValuesAndUpdateFromJoinAndDeleteWithoutFromRun) {
@@ -255,7 +234,7 @@ TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
     EXPECT_FALSE(conn.QueryKeeping("select * from 网点", none));
 }
 
-TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeOfTheTables) {
+TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeAndSelectTopTakesBracketsAndChineseNames) {
     const auto first = conn.schemaStamp();
     ASSERT_TRUE(first);
     conn.Execute("create table t (a int)");
@@ -271,6 +250,22 @@ TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeOfTheTables) {
     sqlite::Connection other;
     other.Open(":memory:");
     EXPECT_NE(other.schemaStamp(), conn.schemaStamp()) << "two openings";
+    // select top with brackets and Chinese names
+    conn.Execute("create table [B_单位] (单位编号 varchar(10), 名称 nvarchar(50))");
+    EXPECT_EQ(conn.Execute("insert into B_单位 values('0''1', N'总部')"), 1);
+    EXPECT_EQ(conn.Execute("insert B_单位 (单位编号, 名称) values('02', '分部')"), 1);
+    // a with that writes counts its rows as the statement after it would
+    EXPECT_EQ(conn.Execute(
+                  "with c as (select 单位编号 from B_单位) update B_单位 set 名称 = 名称 where 单位编号 in "
+                  "(select 单位编号 from c)"),
+              2);
+    auto t = conn.Query("select top 1 名称  from [B_单位] where  [单位编号]='0''1'");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText(), "总部");
+    EXPECT_EQ(conn.Query("select top 1 * from B_单位 order by 单位编号 desc").at(0, 0).toText(), "02");
+    auto empty = conn.Query("select top 0 * from B_单位");
+    EXPECT_EQ(empty.rowCount(), 0u);
+    EXPECT_EQ(empty.columns.size(), 2u);
 }
 
 }  // namespace

@@ -77,11 +77,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"select cast(1 as decimal(10,2)) / 0", "Divide by zero error encountered.", 8134},
         RefusedCase{"select $1 % cast(0 as money)", "Divide by zero error encountered.", 8134}));
 
-// An overflowing update changing nothing: ColumnTypes.AnOverflowLeavesTheUpdateUndone.
+// An overflowing update changing nothing:
+// ColumnTypes.AnOverflowLeavesTheUpdateUndoneAndDecimalsAndSmalldatetimesStoreExactly.
 TEST_F(DecimalArithmetic, AnExactResultComparesAsTheNumberItIs) {
     conn->Execute("create table 价 (k int, p decimal(10,2))");
-    conn->Execute("insert into 价 values (1, 1.50)");
-    conn->Execute("insert into 价 values (2, 2.25)");
+    conn->Execute("insert into 价 values (1, 1.50), (2, 2.25)");
     EXPECT_EQ(
         conn->Query("select count(*) from 价 where cast(p as decimal(10,2)) * 3 > 6.7").at(0, 0).toInt64(),
         1);
