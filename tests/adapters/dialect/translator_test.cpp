@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Changes SQLite cannot make in one statement go to the connection, which reads
 // the schema; another SQLite host is given a statement that refuses them by name.
-TEST(SchemaChanges, AreHandedToTheConnection) {
+TEST(SchemaChanges, AreHandedToTheConnectionAndTheResultColumnsUnnamedOrTextAreMarked) {
     using Kind = Palvo::dialect::SchemaChange::Kind;
     const std::tuple<const char*, Kind, const char*, const char*, const char*, const char*, const char*>
         cases[] = {
@@ -248,13 +248,10 @@ TEST(SchemaChanges, AreHandedToTheConnection) {
         EXPECT_EQ(tr.change.definition, definition);
         EXPECT_EQ(tr.joined(), refusal);
     }
-}
-
-// SQL Server leaves an expression without an alias unnamed, and a conversion to
-// text stays text: the columns of the statement's own result, counted from the
-// last one after a "*".
-TEST(ResultColumns, UnnamedAndTextColumnsOfTheStatementsOwnSelectList) {
-    const std::tuple<const char*, std::vector<int>, std::vector<int>> cases[] = {
+    // SQL Server leaves an expression without an alias unnamed, and a conversion to
+    // text stays text: the columns of the statement's own result, counted from the
+    // last one after a "*".
+    const std::tuple<const char*, std::vector<int>, std::vector<int>> selectLists[] = {
         {"select sum(a), b, count(*) as n, t.c, 1, a + 0 x from t", {0, 4}, {}},
         {"select *, a * 2, t.* from t", {}, {}},
         {"select *, a * 2, convert(varchar(23), d, 121) as s from t", {-2}, {-1}},
@@ -265,7 +262,7 @@ TEST(ResultColumns, UnnamedAndTextColumnsOfTheStatementsOwnSelectList) {
         {"select a from t where a in (select max(b) from u)", {}, {}},
         {"insert into t select sum(a) from u", {}, {}},
     };
-    for (const auto& [tsql, unnamed, text] : cases) {
+    for (const auto& [tsql, unnamed, text] : selectLists) {
         const auto tr = translateUncached(tsql);
         EXPECT_EQ(tr.unnamedColumns, unnamed) << tsql;
         EXPECT_EQ(tr.textColumns, text) << tsql;

@@ -87,7 +87,8 @@ TEST(DriverConnectionString, OtherDriversPassThroughUnchangedAndFreeTdsValuesAre
     // empty arguments leave the string's own
     EXPECT_EQ(driverConnectionString("Driver=SQLite3;uid=old;pwd=x"), "Driver=SQLite3;uid=old;pwd=x;");
     // FreeTDS ends a braced value at the first "};" and reads "}}" as two braces, so values are re-quoted its
-    // way: FreeTds.LoginReachesTheServerAsTyped checks each kind of value on the wire, this the text itself.
+    // way: FreeTds.LoginReachesTheServerAsTyped... checks each kind of value on the wire, this the text
+    // itself.
     EXPECT_EQ(
         driverConnectionString(connectionStringFor("h,1433", "sa", " x", "账套")),
         "driver=FreeTDS;server=h,1433;uid=sa;pwd={ x};database=账套;ClientCharset=UTF-8;TDS_Version=7.4;");
