@@ -63,16 +63,36 @@ protected:
     std::shared_ptr<Connection> conn_;
 };
 
-TEST_P(DataAccess, ExecuteReportsTheRowsItAffected) {
+TEST_P(DataAccess, ExecuteCountsRowsAndTransactionsCommitAndRollBack) {
     EXPECT_EQ(conn_->Execute("insert into 客户 (名称) values (N'一')"), 1);
     EXPECT_EQ(insert("二"), 1);
     EXPECT_EQ(insert("三"), 1);
     EXPECT_EQ(conn_->Execute("update 客户 set note = 'x' where id >= 2"), 2);
     EXPECT_EQ(conn_->Execute("delete from 客户 where id = 99"), 0);
     EXPECT_EQ(conn_->Execute("delete from 客户"), 3);
+    conn_->BeginTrans();
+    insert("committed");
+    conn_->CommitTrans();
+    conn_->BeginTrans();
+    insert("rolled back");
+    EXPECT_EQ(count(), 2);  // visible inside the transaction
+    conn_->RollbackTrans();
+    EXPECT_EQ(count(), 1);
+    {
+        Transaction t(*conn_);
+        insert("dropped with the guard");
+    }
+    EXPECT_EQ(count(), 1);
+    EXPECT_FALSE(conn_->InTransaction());
+    {
+        Transaction t(*conn_);
+        insert("kept");
+        t.commit();
+    }
+    EXPECT_EQ(count(), 2);
 }
 
-TEST_P(DataAccess, RecordCountIsExactForEveryCursorAndLockType) {
+TEST_P(DataAccess, RecordCountIsExactAndAForwardWalkEndsAtEofAndStartsOverAtMoveFirst) {
     insertFive();
     const std::pair<long, long> kinds[] = {{adOpenUnspecified, adLockUnspecified},
                                            {adOpenKeyset, adLockReadOnly},
@@ -91,10 +111,6 @@ TEST_P(DataAccess, RecordCountIsExactForEveryCursorAndLockType) {
         EXPECT_EQ(rs.RecordCount(), 0);
         EXPECT_TRUE(rs.Eof());
     }
-}
-
-TEST_P(DataAccess, ForwardWalkEndsAtEofAndStartsOverAtMoveFirst) {
-    insertFive();
     auto rs = open("select 名称 from 客户 order by id");
     std::string seen;
     for (; !rs.Eof(); rs.MoveNext()) seen += rs.Fields(0L).Value().toText();
@@ -106,20 +122,7 @@ TEST_P(DataAccess, ForwardWalkEndsAtEofAndStartsOverAtMoveFirst) {
     EXPECT_EQ(rs.Fields(0L).Value().toText(), "甲");
 }
 
-TEST_P(DataAccess, FieldsByPositionAndByNameInAnyCase) {
-    conn_->Execute("insert into 客户 (名称, note) values ('a', 'Note')");
-    auto rs = open("select id, 名称, note as Remark from 客户");
-    EXPECT_EQ(rs.Fields().Count(), 3);
-    EXPECT_EQ(rs.Fields(1L).Name(), "名称");
-    EXPECT_EQ(rs.Fields("REMARK").Value().toText(), "Note");
-    EXPECT_EQ(rs.Fields("remark").Name(), "Remark");
-    EXPECT_EQ(rs.Fields("ID").Value().toInt64(), 1);
-    EXPECT_EQ(errorNumber([&] { rs.Fields("nosuch"); }), ErrorNumber::ItemNotFound);
-    EXPECT_EQ(errorNumber([&] { rs.Fields(3L); }), ErrorNumber::ItemNotFound);
-    EXPECT_EQ(errorNumber([&] { rs.Fields(-1L); }), ErrorNumber::ItemNotFound);
-}
-
-TEST_P(DataAccess, ColumnMetadataAsSqlServerReportsIt) {
+TEST_P(DataAccess, ColumnMetadataAndFieldsByPositionAndByNameInAnyCase) {
     auto rs = open("select * from 客户 where 1 = 0");
     // column, type, defined size, precision, numeric scale
     const std::tuple<const char*, int, long, int, int> expected[] = {
@@ -150,9 +153,19 @@ TEST_P(DataAccess, ColumnMetadataAsSqlServerReportsIt) {
         EXPECT_EQ(f.Precision(), precision);
         EXPECT_EQ(f.NumericScale(), scale);
     }
+    conn_->Execute("insert into 客户 (名称, note) values ('a', 'Note')");
+    auto named = open("select id, 名称, note as Remark from 客户");
+    EXPECT_EQ(named.Fields().Count(), 3);
+    EXPECT_EQ(named.Fields(1L).Name(), "名称");
+    EXPECT_EQ(named.Fields("REMARK").Value().toText(), "Note");
+    EXPECT_EQ(named.Fields("remark").Name(), "Remark");
+    EXPECT_EQ(named.Fields("ID").Value().toInt64(), 1);
+    EXPECT_EQ(errorNumber([&] { named.Fields("nosuch"); }), ErrorNumber::ItemNotFound);
+    EXPECT_EQ(errorNumber([&] { named.Fields(3L); }), ErrorNumber::ItemNotFound);
+    EXPECT_EQ(errorNumber([&] { named.Fields(-1L); }), ErrorNumber::ItemNotFound);
 }
 
-TEST_P(DataAccess, ValuesComeBackAsTheirKinds) {
+TEST_P(DataAccess, ValuesComeBackAsTheirKindsExactBeyondFifteenDigits) {
     conn_->ExecuteWith(
         "insert into 客户 (名称, amount, fee, created, active, level, big, ratio, tag) values "
         "(?,?,?,?,?,?,?,?,?)",
@@ -169,20 +182,22 @@ TEST_P(DataAccess, ValuesComeBackAsTheirKinds) {
     EXPECT_EQ(rs.Fields("big").Value().toInt64(), 9000000000LL);
     EXPECT_EQ(rs.Fields("ratio").Value().toDouble(), 0.5);
     EXPECT_EQ(rs.Fields("tag").Value(), Value(Bytes{{0, 1, 255}}));
-}
-
-TEST_P(DataAccess, BigintsAndWholeDecimalsStayExactBeyondFifteenDigits) {
     // 2^53 + 1 has no double; a double's text would also show only fifteen digits
     conn_->Execute("create table 单据 (big bigint, dec decimal(20,0))");
     conn_->Execute("insert into 单据 values (9007199254740993, 12345678901234567)");
-    auto rs = open("select big, dec, big + 1 as nextBig from 单据");
-    EXPECT_EQ(rs.Fields("big").Type(), adBigInt);
-    EXPECT_EQ(rs.Fields("dec").Type(), adNumeric);
-    ASSERT_NE(rs.Fields("big").Value().integer(), nullptr);
-    EXPECT_EQ(*rs.Fields("big").Value().integer(), 9007199254740993LL);
-    EXPECT_EQ(rs.Fields("nextBig").Value().toText(), "9007199254740994");
-    ASSERT_NE(rs.Fields("dec").Value().decimal(), nullptr);
-    EXPECT_EQ(rs.Fields("dec").Value().decimal()->text, "12345678901234567");
+    auto exact = open("select big, dec, big + 1 as nextBig from 单据");
+    EXPECT_EQ(exact.Fields("big").Type(), adBigInt);
+    EXPECT_EQ(exact.Fields("dec").Type(), adNumeric);
+    ASSERT_NE(exact.Fields("big").Value().integer(), nullptr);
+    EXPECT_EQ(*exact.Fields("big").Value().integer(), 9007199254740993LL);
+    EXPECT_EQ(exact.Fields("nextBig").Value().toText(), "9007199254740994");
+    ASSERT_NE(exact.Fields("dec").Value().decimal(), nullptr);
+    EXPECT_EQ(exact.Fields("dec").Value().decimal()->text, "12345678901234567");
+    // the server time statement of the connection helpers: "yyyy-mm-dd hh:mm:ss"
+    auto t = conn_->Query("select left(convert(varchar,getdate(),20),20) as a");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText().size(), 19u) << t.at(0, 0).toText();
+    EXPECT_TRUE(DateTime::parse(t.at(0, 0).toText()).has_value()) << t.at(0, 0).toText();
 }
 
 TEST_P(DataAccess, NullIntoByteAndTextColumnsReadsBackAsNullApartFromEmptyText) {
@@ -208,27 +223,6 @@ TEST_P(DataAccess, NullIntoByteAndTextColumnsReadsBackAsNullApartFromEmptyText) 
     EXPECT_TRUE(rs.Fields("memo").Value().isNull());
     EXPECT_EQ(conn_->Query("select count(*) from 客户 where memo is null and note = ''").at(0, 0).toInt64(),
               1);
-}
-
-TEST_P(DataAccess, SqlServerFunctionsRun) {
-    // the server time statement of the connection helpers: "yyyy-mm-dd hh:mm:ss"
-    auto t = conn_->Query("select left(convert(varchar,getdate(),20),20) as a");
-    ASSERT_EQ(t.rowCount(), 1u);
-    EXPECT_EQ(t.at(0, 0).toText().size(), 19u) << t.at(0, 0).toText();
-    EXPECT_TRUE(DateTime::parse(t.at(0, 0).toText()).has_value()) << t.at(0, 0).toText();
-}
-
-TEST_P(DataAccess, ChineseTextSurvivesLiteralsParametersAndNames) {
-    const std::string text = "北京市海淀区中关村大街1号 — 备注：「测试」";
-    conn_->Execute("insert into 客户 (名称) values (N'" + text + "')");
-    insert(text + "2");
-    EXPECT_EQ(conn_->ExecuteWith("update 客户 set note = ? where 名称 = ?", {"甲", text}), 1);
-    auto rs = open("select 名称, note from 客户 where 名称 like N'北京%' order by id");
-    ASSERT_EQ(rs.RecordCount(), 2);
-    EXPECT_EQ(rs.Fields("名称").Value().toText(), text);
-    EXPECT_EQ(rs.Fields("note").Value().toText(), "甲");
-    rs.MoveNext();
-    EXPECT_EQ(rs.Fields("名称").Value().toText(), text + "2");
 }
 
 TEST_P(DataAccess, AddNewWritesARowAndLastInsertIdIsItsIdentity) {
@@ -258,29 +252,6 @@ TEST_P(DataAccess, AddNewWritesARowAndLastInsertIdIsItsIdentity) {
     EXPECT_EQ(errorNumber([&] { conn_->LastInsertId(); }), ErrorNumber::ObjectClosed);
 }
 
-TEST_P(DataAccess, TransactionsCommitAndRollBack) {
-    conn_->BeginTrans();
-    insert("committed");
-    conn_->CommitTrans();
-    conn_->BeginTrans();
-    insert("rolled back");
-    EXPECT_EQ(count(), 2);  // visible inside the transaction
-    conn_->RollbackTrans();
-    EXPECT_EQ(count(), 1);
-    {
-        Transaction t(*conn_);
-        insert("dropped with the guard");
-    }
-    EXPECT_EQ(count(), 1);
-    EXPECT_FALSE(conn_->InTransaction());
-    {
-        Transaction t(*conn_);
-        insert("kept");
-        t.commit();
-    }
-    EXPECT_EQ(count(), 2);
-}
-
 TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
     insert("keep");
     EXPECT_EQ(errorNumber([&] { conn_->Query("select * from 不存在"); }), ErrorNumber::Database);
@@ -300,7 +271,7 @@ TEST_P(DataAccess, FailuresRaiseTheirErrorsAndLoseNothing) {
     EXPECT_EQ(errorNumber([&] { rs.Open("select * from 客户", conn_); }), ErrorNumber::ObjectClosed);
 }
 
-TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypes) {
+TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypesAndChineseTextSurvives) {
     auto failure = [&](const std::string& sql, const std::vector<Value>& params) {
         return testing::errorDescription([&] { conn_->ExecuteWith(sql, params); });
     };
@@ -319,6 +290,16 @@ TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypes) {
     rs.MoveNext();
     EXPECT_EQ(rs.Fields(0L).Value(), Value(Decimal{"12.35"}));
     EXPECT_EQ(conn_->Query("select sum(amount) from 客户").at(0, 0).toDouble(), 12.46);
+    const std::string text = "北京市海淀区中关村大街1号 — 备注：「测试」";
+    conn_->Execute("insert into 客户 (名称) values (N'" + text + "')");
+    insert(text + "2");
+    EXPECT_EQ(conn_->ExecuteWith("update 客户 set note = ? where 名称 = ?", {"甲", text}), 1);
+    auto chinese = open("select 名称, note from 客户 where 名称 like N'北京%' order by id");
+    ASSERT_EQ(chinese.RecordCount(), 2);
+    EXPECT_EQ(chinese.Fields("名称").Value().toText(), text);
+    EXPECT_EQ(chinese.Fields("note").Value().toText(), "甲");
+    chinese.MoveNext();
+    EXPECT_EQ(chinese.Fields("名称").Value().toText(), text + "2");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,

@@ -39,7 +39,7 @@ protected:
     void doRollback() override { log.emplace_back("rollback"); }
 };
 
-TEST(ScratchDatabase, IsMadeWithTheLibrarysCollationAndDroppedFromMasterHoweverTheTestLeftIt) {
+TEST(ScratchDatabase, IsMadeWithTheLibrarysCollationDroppedFromMasterHoweverLeftAndRefusesNonSqlServer) {
     enum Left { AsItWas, Closed, InATransaction };
     for (const Left left : {AsItWas, Closed, InATransaction}) {
         SCOPED_TRACE(left);
@@ -65,9 +65,6 @@ TEST(ScratchDatabase, IsMadeWithTheLibrarysCollationAndDroppedFromMasterHoweverT
         if (left == InATransaction) expected.insert(expected.begin(), "rollback");
         EXPECT_EQ(conn->log, expected);
     }
-}
-
-TEST(ScratchDatabase, RefusesADatabaseThatIsNotSqlServer) {
     auto conn = std::make_shared<odbc::Connection>();
     try {
         ScratchDatabase db(conn, "Driver=SQLite3;Database=:memory:");

@@ -115,7 +115,7 @@ TEST_P(SqlServerAnswers, DatetimeKeepsItsTimeInTicksOfAThreeHundredthSecond) {
 
 // ---- functions of T-SQL programs
 
-TEST_P(SqlServerAnswers, CharactersAndTheirCodes) {
+TEST_P(SqlServerAnswers, CharactersTheirCodesAndDatalengthsBytes) {
     EXPECT_EQ(row("select char(10), char(65), nchar(20013), ascii('A'), ascii('中'), unicode(N'中'), "
                   "unicode(N'a中')"),
               (Row{"\n", "A", "中", "65", "214", "20013", "97"}));
@@ -126,9 +126,6 @@ TEST_P(SqlServerAnswers, CharactersAndTheirCodes) {
     EXPECT_EQ(refused("select char('x')",
                       "Conversion failed when converting the varchar value 'x' to data type int."),
               245);
-}
-
-TEST_P(SqlServerAnswers, DatalengthCountsTheBytesOfTheType) {
     conn_->Execute(
         "create table 长度 (v varchar(20), nv nvarchar(20), c char(6), nc nchar(3), i int, b bigint, "
         "d datetime, m decimal(18,2), f float, bt bit, e varchar(5))");
@@ -174,7 +171,7 @@ TEST_P(SqlServerAnswers, IdentitiesOfTheConnectionAndOfATable) {
 
 // ---- what a statement reports about itself
 
-TEST_P(SqlServerAnswers, ExpressionsWithoutAnAliasAreUnnamed) {
+TEST_P(SqlServerAnswers, ExpressionsWithoutAnAliasAreUnnamedAndAnInsertFromACteReportsItsRows) {
     conn_->Execute("create table 流水 (编号 int, 金额 decimal(18,2))");
     conn_->Execute("insert into 流水 values (1, 1.5)");
     Recordset rs;
@@ -192,10 +189,7 @@ TEST_P(SqlServerAnswers, ExpressionsWithoutAnAliasAreUnnamed) {
     EXPECT_EQ(names("select 金额 * 2 as 双倍, 编号 号 from 流水"), (Row{"双倍", "号"}));
     EXPECT_EQ(names("select count(*) as n from 流水 union all select count(*) from 流水"), (Row{"n"}));
     EXPECT_EQ(names("with c as (select sum(金额) as s from 流水) select s, s + 1 from c"), (Row{"s", ""}));
-}
-
-TEST_P(SqlServerAnswers, AnInsertFromACommonTableExpressionReportsItsRows) {
-    conn_->Execute("create table 流水 (编号 int, 金额 decimal(18,2))");
+    // the 流水 above, and 1 to 4 more rows
     conn_->Execute("create table 大额 (编号 int, 金额 decimal(18,2))");
     for (int k = 1; k <= 4; ++k)
         conn_->Execute("insert into 流水 values (" + std::to_string(k) + ", " + std::to_string(k * 10) + ")");
@@ -210,21 +204,21 @@ TEST_P(SqlServerAnswers, AnInsertFromACommonTableExpressionReportsItsRows) {
 
 // ---- schema changes
 
-TEST_P(SqlServerAnswers, AColumnAddedWithADefaultGivesItToNewRowsAndToOldOnesWhenItMustOrIsAsked) {
-    conn_->Execute("create table 货品 (编号 int)");
-    conn_->Execute("insert into 货品 values (1)");
-    conn_->Execute("alter table 货品 add 单价 decimal(18,2) default 0");  // may hold Null: the old rows do
-    conn_->Execute("alter table 货品 add 数量 int not null default 1");
-    conn_->Execute("alter table 货品 add 备注 varchar(4) default 'x' with values");
-    conn_->Execute("insert into 货品 (编号) values (2)");
-    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 1"), (Row{"<null>", "1", "x"}));
-    EXPECT_EQ(row("select 单价, 数量, 备注 from 货品 where 编号 = 2"), (Row{"0", "1", "x"}));
+TEST_P(
+    SqlServerAnswers,
+    AColumnAddedWithADefaultGivesItToNewRowsAndToOldOnesWhenItMustOrIsAskedAndColumnsChangeKeepingChecksAndIndexes) {
+    conn_->Execute("create table 存货 (编号 int)");
+    conn_->Execute("insert into 存货 values (1)");
+    conn_->Execute("alter table 存货 add 单价 decimal(18,2) default 0");  // may hold Null: the old rows do
+    conn_->Execute("alter table 存货 add 数量 int not null default 1");
+    conn_->Execute("alter table 存货 add 备注 varchar(4) default 'x' with values");
+    conn_->Execute("insert into 存货 (编号) values (2)");
+    EXPECT_EQ(row("select 单价, 数量, 备注 from 存货 where 编号 = 1"), (Row{"<null>", "1", "x"}));
+    EXPECT_EQ(row("select 单价, 数量, 备注 from 存货 where 编号 = 2"), (Row{"0", "1", "x"}));
     // the added column's type holds, and a refused row changes nothing
-    EXPECT_EQ(refused("insert into 货品 (编号, 备注) values (3, 'abcde')"), 8152);
-    EXPECT_EQ(scalar("select count(*) from 货品"), "2");
-}
-
-TEST_P(SqlServerAnswers, ColumnsDroppedAlteredAndRenamedKeepTheTablesChecksAndIndexes) {
+    EXPECT_EQ(refused("insert into 存货 (编号, 备注) values (3, 'abcde')"), 8152);
+    EXPECT_EQ(scalar("select count(*) from 存货"), "2");
+    // columns dropped, altered and renamed keep the table's checks and indexes
     conn_->Execute(
         "create table 货品 (编号 int identity(1,1) primary key, 名称 varchar(10), 单价 decimal(18,2), "
         "日期 datetime, 备注 varchar(20))");

@@ -106,55 +106,6 @@ TEST_F(FieldHelpers, NextIdPadsAndCountsOnTheDigits) {
     EXPECT_EQ(db.sNextId("N", 0, "t"), "1001");  // a text in exponent form is still read as a number
 }
 
-// Each helper's statements, character for character: spacing, brackets and quoting are relied upon.
-TEST_F(FieldHelpers, StatementsAreBuiltExactly) {
-    const std::string info = "select 单位编号, 名称 from B_单位 where 单位编号='00'";
-    struct Case {
-        const char* name;
-        std::function<void()> call;
-        std::vector<std::string> queries;
-        std::vector<std::string> executes;
-    } cases[] = {
-        {"value without pairs",
-         [&] { db.sGetFieldValue("B_单位", "名称"); },
-         {"select top 1 名称  from [B_单位]"},
-         {}},
-        {"value with pairs 1, 3 and 5, one quoted",
-         [&] {
-             db.sGetFieldValue("B_单位", "max(名称)", "单位编号", "0'1", "", "x", "备注", "", "", "", "金额",
-                               "3");
-         },
-         {"select top 1 max(名称)  from [B_单位] where  [单位编号]='0''1' and [备注]='' and [金额]='3'"},
-         {}},
-        {"set a number",
-         [&] { db.sSetFieldValue("B_单位", "金额", " 1 2.5x", "单位编号", "02"); },
-         {"select top 0 金额 from B_单位"},
-         {"update B_单位 set 金额=12.5 where 单位编号='02'"}},
-        {"set a text with both conditions",
-         [&] { db.sSetFieldValue("B_单位", "名称", "  O'Neil  ", "单位编号", "0'1", "名称", "一分公司"); },
-         {"select top 0 名称 from B_单位"},
-         {"update B_单位 set 名称='O''Neil' where 单位编号='0''1' and 名称='一分公司'"}},
-        {"set with the second condition only",
-         [&] { db.sSetFieldValue("B_单位", "备注", "", "", "ignored", "名称", "二分公司"); },
-         {"select top 0 备注 from B_单位"},
-         {"update B_单位 set 备注='' where 名称='二分公司'"}},
-        {"set every row",
-         [&] { db.sSetFieldValue("B_单位", "备注", "全部"); },
-         {"select top 0 备注 from B_单位"},
-         {"update B_单位 set 备注='全部'"}},
-        {"next id", [&] { db.sNextId("B_单位", 4, "单位编号"); }, {"select Max(单位编号) from B_单位"}, {}},
-        {"next id of 编号", [&] { db.sNextId("T", 4); }, {"select Max(编号) from T"}, {}},
-        {"count", [&] { db.lGetSearchCount("select * from B_单位"); }, {"select * from B_单位"}, {}},
-        {"some info", [&] { db.sGetSomeInfo(info, 1, ""); }, {info}, {}},
-    };
-    for (const auto& c : cases) {
-        recorder->reset();
-        c.call();
-        EXPECT_EQ(recorder->queries, c.queries) << c.name;
-        EXPECT_EQ(recorder->executes, c.executes) << c.name;
-    }
-}
-
 // Texts a user may type, each of which must stay inside its quotes.
 const std::vector<std::string> kHostile = {
     "O'Neil", "'",    "''",         "x' or '1'='1",   "x' or 1=1 --", "'; delete from K; --",
@@ -206,7 +157,7 @@ TEST_F(HostileValues, LookUpAndUpdateReachTheKeyedRowAndANulNeverCutsTheStatemen
     EXPECT_THROW(db.sGetFieldValue("K", "名称", "键", nul), Error);
 }
 
-TEST_F(FieldHelpers, GetFieldValueSearchCountSomeInfoAndServerTime) {
+TEST_F(FieldHelpers, GetFieldValueSearchCountSomeInfoServerTimeAndTheirStatementsBuiltExactly) {
     EXPECT_EQ(db.sGetFieldValue("B_单位", "名称"), "总公司");
     EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "99"), "");
     EXPECT_EQ(db.sGetFieldValue("B_单位", "备注", "单位编号", "00"), "");  // Null reads as ""
@@ -229,6 +180,52 @@ TEST_F(FieldHelpers, GetFieldValueSearchCountSomeInfoAndServerTime) {
     ASSERT_EQ(hm.size(), 5u);
     EXPECT_EQ(hm[2], ':');
     EXPECT_THROW(db.sServerTime("YYYY-MM-DD"), Error);
+    // each helper's statements, character for character: spacing, brackets and quoting are relied upon
+    const std::string info = "select 单位编号, 名称 from B_单位 where 单位编号='00'";
+    struct Case {
+        const char* name;
+        std::function<void()> call;
+        std::vector<std::string> queries;
+        std::vector<std::string> executes;
+    } cases[] = {
+        {"value without pairs",
+         [&] { db.sGetFieldValue("B_单位", "名称"); },
+         {"select top 1 名称  from [B_单位]"},
+         {}},
+        {"value with pairs 1, 3 and 5, one quoted",
+         [&] {
+             db.sGetFieldValue("B_单位", "max(名称)", "单位编号", "0'1", "", "x", "备注", "", "", "", "金额",
+                               "3");
+         },
+         {"select top 1 max(名称)  from [B_单位] where  [单位编号]='0''1' and [备注]='' and [金额]='3'"},
+         {}},
+        {"set a number",
+         [&] { db.sSetFieldValue("B_单位", "金额", " 1 2.5x", "单位编号", "02"); },
+         {"select top 0 金额 from B_单位"},
+         {"update B_单位 set 金额=12.5 where 单位编号='02'"}},
+        {"set a text with both conditions",
+         [&] { db.sSetFieldValue("B_单位", "名称", "  O'Neil  ", "单位编号", "0'1", "名称", "一分公司"); },
+         {"select top 0 名称 from B_单位"},
+         {"update B_单位 set 名称='O''Neil' where 单位编号='0''1' and 名称='一分公司'"}},
+        {"set with the second condition only",
+         [&] { db.sSetFieldValue("B_单位", "备注", "", "", "ignored", "名称", "二分公司"); },
+         {"select top 0 备注 from B_单位"},
+         {"update B_单位 set 备注='' where 名称='二分公司'"}},
+        {"set every row",
+         [&] { db.sSetFieldValue("B_单位", "备注", "全部"); },
+         {"select top 0 备注 from B_单位"},
+         {"update B_单位 set 备注='全部'"}},
+        {"next id", [&] { db.sNextId("B_单位", 4, "单位编号"); }, {"select Max(单位编号) from B_单位"}, {}},
+        {"next id of 编号", [&] { db.sNextId("T", 4); }, {"select Max(编号) from T"}, {}},
+        {"count", [&] { db.lGetSearchCount("select * from B_单位"); }, {"select * from B_单位"}, {}},
+        {"some info", [&] { db.sGetSomeInfo(info, 1, ""); }, {info}, {}},
+    };
+    for (const auto& c : cases) {
+        recorder->reset();
+        c.call();
+        EXPECT_EQ(recorder->queries, c.queries) << c.name;
+        EXPECT_EQ(recorder->executes, c.executes) << c.name;
+    }
 }
 
 }  // namespace

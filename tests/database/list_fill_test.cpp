@@ -24,7 +24,7 @@ protected:
     clsDatabase db;
 };
 
-TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItemsOrHeadersAlone) {
+TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItemsOrHeadersAloneAndKeysFromAColumn) {
     memory::ListView lv;
     lv.ListItemsAdd(1, "old", "旧");
     EXPECT_EQ(db.iFillDataToListview("select 名称, 编号, 地址 from 客户 order by 编号", lv), 0);
@@ -42,18 +42,16 @@ TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItemsOrHeadersAlone) {
     db.iFillDataToListview("select 名称, 编号 from 客户 where 1=0", lv);
     EXPECT_EQ(lv.ColumnHeadersCount(), 2);
     EXPECT_EQ(lv.ListItemsCount(), 0);
-}
-
-TEST_F(ListFill, ListViewKeysFromAColumnAndDuplicateKeysFail) {
-    memory::ListView lv;
-    db.iFillDataToListview("select 名称, 编号 from 客户 order by 编号", lv, 1);
-    EXPECT_EQ(lv.ListItems(2).Key(), "K9");
+    // keys from a column; duplicate keys fail
+    memory::ListView keyed;
+    db.iFillDataToListview("select 名称, 编号 from 客户 order by 编号", keyed, 1);
+    EXPECT_EQ(keyed.ListItems(2).Key(), "K9");
     exec({"insert into 客户 values (9, N'丙', null)"});
-    EXPECT_THROW(db.iFillDataToListview("select 名称, 编号 from 客户 order by 编号", lv, 1), Error);
-    EXPECT_EQ(lv.ListItemsCount(), 2);  // partly filled, as far as it came
+    EXPECT_THROW(db.iFillDataToListview("select 名称, 编号 from 客户 order by 编号", keyed, 1), Error);
+    EXPECT_EQ(keyed.ListItemsCount(), 2);  // partly filled, as far as it came
 }
 
-TEST_F(ListFill, ComboGetsOtherStringFirstAndItemData) {
+TEST_F(ListFill, ComboGetsOtherStringFirstAndItemDataAndAppendingKeepsExistingEntries) {
     memory::ComboBox cmb;
     fill(cmb, "select 编号, 名称 from 客户 order by 编号", 1, 0);
     ASSERT_EQ(cmb.ListCount(), 3);
@@ -70,17 +68,15 @@ TEST_F(ListFill, ComboGetsOtherStringFirstAndItemData) {
     EXPECT_EQ(list.List(0), "全部");
     EXPECT_EQ(list.ItemData(1), 0);
     EXPECT_EQ(list.ListIndex(), -1);
-}
-
-TEST_F(ListFill, AppendingKeepsExistingEntriesAndTheirPositions) {
-    memory::ComboBox cmb;
-    cmb.AddItem("a");
-    cmb.AddItem("b");
-    fill(cmb, "select 编号, 名称 from 客户 order by 编号", 1, 0, 3, "", false);
-    ASSERT_EQ(cmb.ListCount(), 5);
-    EXPECT_EQ(cmb.List(0), "a");
-    EXPECT_EQ(cmb.ItemData(3), 7);
-    EXPECT_EQ(cmb.ListIndex(), 3);
+    // appending keeps the existing entries and their positions
+    memory::ComboBox appended;
+    appended.AddItem("a");
+    appended.AddItem("b");
+    fill(appended, "select 编号, 名称 from 客户 order by 编号", 1, 0, 3, "", false);
+    ASSERT_EQ(appended.ListCount(), 5);
+    EXPECT_EQ(appended.List(0), "a");
+    EXPECT_EQ(appended.ItemData(3), 7);
+    EXPECT_EQ(appended.ListIndex(), 3);
 }
 
 TEST_F(ListFill, AViewHearsOfAFillOnceHoweverManyRowsAndAFailedFillKeepsWhatItRead) {

@@ -60,6 +60,16 @@ struct ExactCase {
 };
 inline void PrintTo(const ExactCase& c, std::ostream* os) { *os << c.sql; }
 inline constexpr int kNumeric = adNumeric;
+/// A statement SQL Server refuses, with its error's description and native code.
+struct RefusedCase {
+    const char* sql;
+    const char* description;
+    long native;
+};
+inline void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.sql; }
+/// A parameterised suite on the fixture `Base`.
+template <class Base, class Param>
+class CasesOn : public Base, public ::testing::WithParamInterface<Param> {};
 inline constexpr int kMoney = adCurrency;
 
 /// The one value of `t` is a Decimal of exactly `digits`, typed `adoType`, and for

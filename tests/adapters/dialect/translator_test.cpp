@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Changes SQLite cannot make in one statement go to the connection, which reads
 // the schema; another SQLite host is given a statement that refuses them by name.
-TEST(SchemaChanges, AreHandedToTheConnection) {
+TEST(SchemaChanges, AreHandedToTheConnectionAndTheResultColumnsUnnamedOrTextAreMarked) {
     using Kind = Palvo::dialect::SchemaChange::Kind;
     const std::tuple<const char*, Kind, const char*, const char*, const char*, const char*, const char*>
         cases[] = {
@@ -248,13 +248,10 @@ TEST(SchemaChanges, AreHandedToTheConnection) {
         EXPECT_EQ(tr.change.definition, definition);
         EXPECT_EQ(tr.joined(), refusal);
     }
-}
-
-// SQL Server leaves an expression without an alias unnamed, and a conversion to
-// text stays text: the columns of the statement's own result, counted from the
-// last one after a "*".
-TEST(ResultColumns, UnnamedAndTextColumnsOfTheStatementsOwnSelectList) {
-    const std::tuple<const char*, std::vector<int>, std::vector<int>> cases[] = {
+    // SQL Server leaves an expression without an alias unnamed, and a conversion to
+    // text stays text: the columns of the statement's own result, counted from the
+    // last one after a "*".
+    const std::tuple<const char*, std::vector<int>, std::vector<int>> selectLists[] = {
         {"select sum(a), b, count(*) as n, t.c, 1, a + 0 x from t", {0, 4}, {}},
         {"select *, a * 2, t.* from t", {}, {}},
         {"select *, a * 2, convert(varchar(23), d, 121) as s from t", {-2}, {-1}},
@@ -265,20 +262,11 @@ TEST(ResultColumns, UnnamedAndTextColumnsOfTheStatementsOwnSelectList) {
         {"select a from t where a in (select max(b) from u)", {}, {}},
         {"insert into t select sum(a) from u", {}, {}},
     };
-    for (const auto& [tsql, unnamed, text] : cases) {
+    for (const auto& [tsql, unnamed, text] : selectLists) {
         const auto tr = translateUncached(tsql);
         EXPECT_EQ(tr.unnamedColumns, unnamed) << tsql;
         EXPECT_EQ(tr.textColumns, text) << tsql;
     }
-}
-
-// Beyond 2,500 operands a run is refused. That runs are cut to SQLite's limits and long AND/OR runs
-// regrouped is Arithmetic.LongChainsOfOperatorsRun's (sqlite_test), which runs 1,000 to 2,500 of them.
-TEST(LongChains, AreRefusedBeyondTwoAndAHalfThousandOperands) {
-    std::string sql = "select 1";
-    for (int k = 1; k < 2501; ++k) sql += " + 1";
-    EXPECT_EQ(Palvo::testing::errorDescription([&] { translateUncached(sql); }),
-              "Not supported by the embedded database: a chain of more than 2500 operands.");
 }
 
 TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValuesADateItsDayOnly) {
@@ -324,7 +312,7 @@ TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValuesADateItsDayOnly) {
         << tr.statements[1];
 }
 
-TEST(NumberLiterals, AreExactWhenADoubleCarriesEveryDigit) {
+TEST(NumberLiterals, AreExactWhenADoubleCarriesEveryDigitAndChainsBeyond2500OperandsAreRefused) {
     for (const char* n :
          {"0.01", "123456789012345", "9007199254740991.0", "2024010100000124.00", "9223372036854775807",
           "-9223372036854775808", "0.000000000000000001", "1.5e3", "45035996273704.97"})
@@ -332,6 +320,12 @@ TEST(NumberLiterals, AreExactWhenADoubleCarriesEveryDigit) {
     for (const char* n : {"99999999999999.99", "12345678901234567.89", "9223372036854775808",
                           "-9223372036854775809", "12345678901234567890", "3.14159265358979323846"})
         EXPECT_FALSE(Palvo::dialect::readsExactly(n)) << n;
+    // Beyond 2,500 operands a run is refused. That runs are cut to SQLite's limits and long AND/OR runs
+    // regrouped is Arithmetic.LongChainsOfOperatorsRun's (sqlite_test), which runs 1,000 to 2,500 of them.
+    std::string sql = "select 1";
+    for (int k = 1; k < 2501; ++k) sql += " + 1";
+    EXPECT_EQ(Palvo::testing::errorDescription([&] { translateUncached(sql); }),
+              "Not supported by the embedded database: a chain of more than 2500 operands.");
 }
 
 TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
@@ -347,7 +341,7 @@ TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
     EXPECT_TRUE(toks[8].spaceBefore);
 }
 
-TEST(TranslatorCache, ReturnsTheSameTranslationAndStaysBounded) {
+TEST(TranslatorCache, ReturnsTheSameTranslationAndStaysBoundedInCountAndFourMegabytes) {
     Palvo::dialect::Translator tr(3);
     auto a = tr.translateStatements("select top 1 a from t");
     auto b = tr.translateStatements("select top 1 a from t");
@@ -359,19 +353,17 @@ TEST(TranslatorCache, ReturnsTheSameTranslationAndStaysBounded) {
     EXPECT_EQ(tr.cachedCount(), 3u) << "a failed translation was cached";
     tr.clearCache();
     EXPECT_EQ(tr.cachedCount(), 0u);
-}
-
-TEST(TranslatorCache, KeepsAtMostFourMegabytesOfStatements) {
-    Palvo::dialect::Translator tr(512);
+    // at most four megabytes of statements are kept
+    Palvo::dialect::Translator roomy(512);
     const std::string big = "select '" + std::string(3u << 20, 'x') + "'";
-    tr.translate("select 1");
-    tr.translate(big);
-    EXPECT_EQ(tr.cachedCount(), 2u);
-    tr.translate(big + " as a");  // the oldest ones make room
-    EXPECT_EQ(tr.cachedCount(), 1u);
+    roomy.translate("select 1");
+    roomy.translate(big);
+    EXPECT_EQ(roomy.cachedCount(), 2u);
+    roomy.translate(big + " as a");  // the oldest ones make room
+    EXPECT_EQ(roomy.cachedCount(), 1u);
     const std::string huge = "select '" + std::string(5u << 20, 'y') + "'";
-    EXPECT_EQ(tr.translate(huge), huge) << "a longer one is translated, not kept";
-    EXPECT_EQ(tr.cachedCount(), 1u);
+    EXPECT_EQ(roomy.translate(huge), huge) << "a longer one is translated, not kept";
+    EXPECT_EQ(roomy.cachedCount(), 1u);
 }
 
 TEST(TranslatorCache, ServesSeveralThreads) {

@@ -9,7 +9,8 @@ namespace {
 
 // What FreeTDS and the SQLite driver describe, and what an ADO client of SQL Server sees. A type
 // named alone (tinyint, bit, float, datetime, char, varchar, nvarchar, ntext, varbinary, image) is read
-// from its name as the SQLite driver gives it in DataAccess.ColumnMetadataAsSqlServerReportsIt.
+// from its name as the SQLite driver gives it in
+// DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase.
 TEST(ColumnInfoFromDescription, NumbersTextAndBinaryAsSqlServerReportsThem) {
     struct Case {
         int sqlType;

@@ -170,7 +170,7 @@ Login receiveLogin(int listenFd) {
     return login;
 }
 
-TEST(FreeTds, LoginReachesTheServerAsTyped) {
+TEST(FreeTds, LoginReachesTheServerAsTypedAlsoThroughTheFactorysConnectTest) {
     struct Case {
         const char* user;
         const char* password;
@@ -201,11 +201,8 @@ TEST(FreeTds, LoginReachesTheServerAsTyped) {
         EXPECT_EQ(login.password, k.password);
         EXPECT_EQ(login.database, k.database);
     }
-}
-
-// The default factory reaches FreeTDS; how bConnect_Test fails and passes its timeouts is
-// ConnectTest's (database_test), how fast an unreachable server fails UnreachableServers'.
-TEST(FreeTds, ConnectTestThroughTheFactorySendsThePasswordAsTyped) {
+    // The default factory reaches FreeTDS; how bConnect_Test fails and passes its timeouts is
+    // ConnectTest's (database_test), how fast an unreachable server fails UnreachableServers'.
     installConnectionFactory();
     clsDatabase db;
     Listener server;

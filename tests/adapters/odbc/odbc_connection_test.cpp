@@ -121,6 +121,8 @@ protected:
     detail::Api api_ = scriptedApi();
 };
 
+// The embedded database speaks SQL Server's words in Chinese; over ODBC the driver's own words
+// arrive as the driver sent them, whatever they are, also for the library's functions and tables.
 TEST_F(OdbcConnection, StatementErrorsCarryTheDriversMessageStateAndNativeCode) {
     Connection c;
     c.Open(kMemoryDb);
@@ -138,28 +140,21 @@ TEST_F(OdbcConnection, StatementErrorsCarryTheDriversMessageStateAndNativeCode) 
         EXPECT_EQ(e.nativeCode(), 1);  // SQLITE_ERROR
     }
     EXPECT_EQ(c.Query("select 1 as a").rowCount(), 1u);  // still usable
-}
 
-// The embedded database speaks SQL Server's words in Chinese; over ODBC the
-// driver's own words arrive as the driver sent them, whatever they are.
-TEST_F(OdbcConnection, ErrorsOfTheLibrarysFunctionsAndTablesPassAsTheDriverSendsThem) {
     if (kFunctions.empty()) GTEST_SKIP() << "the tsql extension was not built";
-    Connection c;
-    c.Open(kMemoryDbWithFunctions);
-    c.Execute("create table 单 (k int, 备注 varchar(2))");
-    struct Case {
-        const char* sql;
-        const char* driverSays;
-    } cases[] = {
+    Connection withFunctions;
+    withFunctions.Open(kMemoryDbWithFunctions);
+    withFunctions.Execute("create table 单 (k int, 备注 varchar(2))");
+    const Case ofTheLibrary[] = {
         {"select 折扣 from 单", "no such column: 折扣"},
         {"select 1 / 0", "Divide by zero error encountered."},
         {"insert into 单 values (1, 'abc')", "String or binary data would be truncated."},
     };
-    for (const auto& k : cases) {
+    for (const auto& k : ofTheLibrary) {
         SCOPED_TRACE(k.sql);
-        const Error e = raised([&] { c.Query(k.sql); });
+        const Error e = raised([&] { withFunctions.Query(k.sql); });
         EXPECT_EQ(e.number(), ErrorNumber::Database);
-        EXPECT_NE(e.description().find(k.driverSays), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find(k.text), std::string::npos) << e.description();
         for (const char* chinese : {"列名", "遇到以零作除数错误", "将截断"})
             EXPECT_EQ(e.description().find(chinese), std::string::npos) << e.description();
         EXPECT_EQ(e.nativeCode(), 1);  // the driver's SQLITE_ERROR, not given a SQL Server number
@@ -184,7 +179,7 @@ TEST_F(OdbcConnection, UnknownDriverOrNoEnvironmentIsAConnectionFailureAndOpenCa
     EXPECT_EQ(c.dbmsName(), "");
 }
 
-TEST_F(OdbcConnection, FetchFailingMidResultRaisesWithTheDiagnosticAndTheConnectionGoesOn) {
+TEST_F(OdbcConnection, FetchOrExecFailingRaisesWithTheDiagnosticOrADescriptionAndTheConnectionGoesOn) {
     Connection c(api_);
     c.Open(kMemoryDb);
     const char* twoRows = "select 1 as id union all select 2";
@@ -197,18 +192,14 @@ TEST_F(OdbcConnection, FetchFailingMidResultRaisesWithTheDiagnosticAndTheConnect
     EXPECT_EQ(e.description(), script.diagText);
     script = Script{};
     EXPECT_EQ(c.Query(twoRows).rowCount(), 2u);
-}
-
-TEST_F(OdbcConnection, FailureWithoutDiagnosticsStillHasADescription) {
-    Connection c(api_);
-    c.Open(kMemoryDb);
+    // without diagnostics the error still has a description
     script.failExec = true;
     script.fakeDiag = true;
     script.diagText = nullptr;
-    const Error e = raised([&] { c.Execute("select 1"); });
-    EXPECT_EQ(e.number(), ErrorNumber::Database);
-    EXPECT_NE(e.description().find("ODBC call"), std::string::npos) << e.description();
-    EXPECT_EQ(e.sqlState(), "");
+    const Error bare = raised([&] { c.Execute("select 1"); });
+    EXPECT_EQ(bare.number(), ErrorNumber::Database);
+    EXPECT_NE(bare.description().find("ODBC call"), std::string::npos) << bare.description();
+    EXPECT_EQ(bare.sqlState(), "");
 }
 
 class TempDb {
@@ -233,8 +224,8 @@ long countRows(const std::string& cs) {
 }
 
 // A failed commit leaves the transaction to roll back; a failed rollback still
-// returns to autocommit.
-TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumes) {
+// returns to autocommit; closing with a transaction open rolls it back.
+TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumesAndClosingRollsBack) {
     for (const bool commit : {true, false}) {
         SCOPED_TRACE(commit ? "commit" : "rollback");
         TempDb db;
@@ -251,10 +242,7 @@ TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumes) {
         // only the row after the transaction, and it is committed
         EXPECT_EQ(countRows(db.connectionString()), 1);
     }
-}
-
-TEST_F(OdbcConnection, ClosingWithAnOpenTransactionRollsItBack) {
-    TempDb db;
+    const TempDb db;
     {
         Connection c;
         c.Open(db.connectionString());

@@ -10,6 +10,7 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
+#include "support/exact_numbers.h"
 
 namespace {
 
@@ -72,14 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"convert(datetime, '2004-03-01') - 1", "2004-02-29"},
                       Case{"convert(datetime, '2004-03-01') + 1 - 2", "2004-02-29"}));
 
-struct Raised {
-    const char* sql;
-    const char* description;
-    long native;
-};
-void PrintTo(const Raised& r, std::ostream* os) { *os << r.sql; }
-
-class ArithmeticError : public Arithmetic, public ::testing::WithParamInterface<Raised> {};
+using Raised = Palvo::testing::RefusedCase;
+using ArithmeticError = Palvo::testing::CasesOn<Arithmetic, Raised>;
 
 TEST_P(ArithmeticError, IsSqlServersError) {
     const auto f = failure(GetParam().sql);
@@ -105,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
         Raised{"select 'x' * 2", "Conversion failed when converting the varchar value 'x' to data type int.",
                245}));
 
-TEST_F(Arithmetic, AStatementThatRaisesChangesNothing) {
+TEST_F(Arithmetic, AStatementThatRaisesChangesNothingOverflowsAndBigLiteralsAreRefused) {
     conn.Execute("create table r (k int, amt decimal(10,2), qty int, unit decimal(10,2))");
     conn.Execute("insert into r values (1, 10, 2, 1), (2, 9, 3, 2), (3, 7, 0, 5), (4, 8, 4, 3)");
     for (int inTransaction = 0; inTransaction < 2; ++inTransaction) {
@@ -119,9 +114,7 @@ TEST_F(Arithmetic, AStatementThatRaisesChangesNothing) {
         for (std::size_t k = 0; k < 4; ++k)
             EXPECT_EQ(t.at(k, 0).toText(), std::to_string(k == 0 ? 1 : k == 1 ? 2 : k == 2 ? 5 : 3)) << k;
     }
-}
-
-TEST_F(Arithmetic, OverflowOfStoredValuesAndOfFloats) {
+    // overflow of stored values and of floats
     conn.Execute("create table n (i int, b bigint, f float)");
     conn.Execute("insert into n values (2147483647, 9223372036854775807, 1e308)");
     // an int column's value computes as int (ColumnOverflow has i + 1 and b + 1), a cast's as its type
@@ -137,6 +130,23 @@ TEST_F(Arithmetic, OverflowOfStoredValuesAndOfFloats) {
     EXPECT_EQ(failure("select sum(f) from n").description, kFloatOverflow);
     EXPECT_EQ(one("select count(*) from n"), Value(2));
     EXPECT_EQ(one("select i from n where b is not null"), Value(2147483647));
+    // SQL Server reads a whole number beyond bigint as an exact numeric; SQLite would
+    // read it as a double and compare, store and print another number, so it is
+    // refused naming the number as written.
+    conn.Execute("create table w (d decimal(38,0), b bigint)");
+    const auto compare = failure(
+        "select case when 12345678901234567890 = 12345678901234567891 then 'same' else 'different' end");
+    EXPECT_EQ(compare.number, Palvo::ErrorNumber::NotSupported);
+    EXPECT_NE(compare.description.find("the number 12345678901234567890 "), std::string::npos)
+        << compare.description;
+    const std::string nines(38, '9');
+    EXPECT_NE(failure("insert into w (d) values (?)", {Value(Palvo::Decimal{nines})})
+                  .description.find("the number " + nines + " "),
+              std::string::npos);
+    // as text the column's affinity turns it into a double first: refused without naming that double
+    EXPECT_EQ(failure("insert into w (d) values ('" + nines + "')").description,
+              "The embedded database cannot keep a whole number beyond bigint exactly.");
+    EXPECT_EQ(one("select count(*) from w"), Value(0));
 }
 
 // Chains of one operator of 1,000 terms and more run; SQLite alone stops at
@@ -165,26 +175,6 @@ TEST_F(Arithmetic, LongChainsOfOperatorsRun) {
               Value(1));
     EXPECT_EQ(one("select count(*) from g where not x = 1 and " + chain("x < 5", " and ", 600)), Value(1));
     EXPECT_EQ(scalar("case when " + chain("1 = 1", " and ", 1000) + " then 'y' else 'n' end"), Value("y"));
-}
-
-// SQL Server reads a whole number beyond bigint as an exact numeric; SQLite would
-// read it as a double and compare, store and print another number, so it is
-// refused naming the number as written.
-TEST_F(Arithmetic, WholeNumbersBeyondBigintAreRefusedAsWritten) {
-    conn.Execute("create table w (d decimal(38,0), b bigint)");
-    const auto compare = failure(
-        "select case when 12345678901234567890 = 12345678901234567891 then 'same' else 'different' end");
-    EXPECT_EQ(compare.number, Palvo::ErrorNumber::NotSupported);
-    EXPECT_NE(compare.description.find("the number 12345678901234567890 "), std::string::npos)
-        << compare.description;
-    const std::string nines(38, '9');
-    EXPECT_NE(failure("insert into w (d) values (?)", {Value(Palvo::Decimal{nines})})
-                  .description.find("the number " + nines + " "),
-              std::string::npos);
-    // as text the column's affinity turns it into a double first: refused without naming that double
-    EXPECT_EQ(failure("insert into w (d) values ('" + nines + "')").description,
-              "The embedded database cannot keep a whole number beyond bigint exactly.");
-    EXPECT_EQ(one("select count(*) from w"), Value(0));
 }
 
 class MemoryBound : public Arithmetic {

@@ -42,14 +42,11 @@ protected:
     }
 };
 
-struct Overflow {
-    const char* sql;
-    const char* description;
-    long native;
-};
-void PrintTo(const Overflow& o, std::ostream* os) { *os << o.sql; }
-
-class ColumnOverflow : public ColumnTypes, public ::testing::WithParamInterface<Overflow> {};
+using Palvo::testing::ExactCase;
+using Palvo::testing::kMoney;
+using Palvo::testing::kNumeric;
+using ColumnOverflow = Palvo::testing::CasesOn<ColumnTypes, Palvo::testing::RefusedCase>;
+using ColumnDecimal = Palvo::testing::CasesOn<ColumnTypes, ExactCase>;
 
 TEST_P(ColumnOverflow, IsSqlServersError) {
     const auto [number, native, text] = fullErrorOf([&] { conn->Query(GetParam().sql); });
@@ -60,7 +57,7 @@ TEST_P(ColumnOverflow, IsSqlServersError) {
 constexpr const char* kInt = "Arithmetic overflow error converting expression to data type int.";
 constexpr const char* kBigint = "Arithmetic overflow error converting expression to data type bigint.";
 
-const Overflow kOverflows[] = {
+const Palvo::testing::RefusedCase kOverflows[] = {
     {"select i + 1 from 账 where k = 1", kInt, 8115},
     {"select b + 1 from 账 where k = 1", kBigint, 8115},
     // smallint with smallint, tinyint with tinyint stay theirs
@@ -81,11 +78,10 @@ const Overflow kOverflows[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Columns, ColumnOverflow, ::testing::ValuesIn(kOverflows));
 
-TEST_F(ColumnTypes, AnOverflowLeavesTheUpdateUndone) {
+TEST_F(ColumnTypes, AnOverflowLeavesTheUpdateUndoneAndDecimalsAndSmalldatetimesStoreExactly) {
     // the same steps in an UPDATE: the rows before the failing one keep their values
     conn->Execute("create table 记 (k int, i int, t tinyint)");
-    conn->Execute("insert into 记 values (1, 5, 5)");
-    conn->Execute("insert into 记 values (2, 2147483647, 255)");
+    conn->Execute("insert into 记 values (1, 5, 5), (2, 2147483647, 255)");
     for (const char* sql :
          {"update 记 set i = i + 1", "update 记 set t = (t + t) - 1", "update 记 set i = i * t"}) {
         const auto [number, native, text] = fullErrorOf([&] { conn->Execute(sql); });
@@ -95,13 +91,33 @@ TEST_F(ColumnTypes, AnOverflowLeavesTheUpdateUndone) {
     EXPECT_EQ(t.at(0, 0).toInt64(), 5);
     EXPECT_EQ(t.at(0, 1).toInt64(), 5);
     EXPECT_EQ(t.at(1, 0).toInt64(), 2147483647);
+    // computed decimals store exactly
+    conn->Execute("create table 价 (k int, q decimal(10,3), p decimal(10,2), a decimal(18,2))");
+    conn->Execute("insert into 价 (k, q, p) values (1, 3.000, 0.10), (2, 0.333, 0.30)");
+    conn->Execute("update 价 set a = q * p");
+    const auto stored = conn->Query("select a from 价 order by k");
+    ASSERT_EQ(stored.rowCount(), 2u);
+    EXPECT_EQ(stored.at(0, 0), Value(Decimal{"0.30"}));
+    EXPECT_EQ(stored.at(1, 0), Value(Decimal{"0.10"}));  // 0.09990 rounded to the column's scale
+    EXPECT_EQ(conn->Query("select sum(a) from 价").at(0, 0), Value(Decimal{"0.40"}));
+    // smalldatetime columns keep the minute
+    conn->Execute("create table 时 (k int, w smalldatetime)");
+    conn->Execute(
+        "insert into 时 values (1, '2024-01-05 10:29:29.998'), (2, '2024-01-05 10:29:29.999'), "
+        "(3, '2024-12-31 23:59:30'), (4, '2024-01-05')");
+    conn->ExecuteWith("insert into 时 values (5, ?)", {Value(Palvo::DateTime{2024, 3, 1, 8, 15, 40, 500})});
+    conn->Execute("update 时 set w = '2024-01-05 10:30:31' where k = 4");
+    const auto kept = conn->Query("select convert(varchar(23), w, 121) from 时 order by k");
+    std::vector<std::string> minutes;
+    for (std::size_t r = 0; r < kept.rowCount(); ++r) minutes.push_back(kept.at(r, 0).toText());
+    EXPECT_EQ(minutes, (std::vector<std::string>{"2024-01-05 10:29:00.000", "2024-01-05 10:30:00.000",
+                                                 "2025-01-01 00:00:00.000", "2024-01-05 10:31:00.000",
+                                                 "2024-03-01 08:16:00.000"}));
+    // beyond smalldatetime's range: SQL Server's error, nothing stored
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn->Execute("insert into 时 values (6, '2079-06-07')"); })),
+              242);
+    EXPECT_EQ(conn->Query("select count(*) from 时").at(0, 0).toInt64(), 5);
 }
-
-using Palvo::testing::ExactCase;
-using Palvo::testing::kMoney;
-using Palvo::testing::kNumeric;
-
-class ColumnDecimal : public ColumnTypes, public ::testing::WithParamInterface<ExactCase> {};
 
 TEST_P(ColumnDecimal, IsExactWithSqlServersType) {
     const ExactCase& c = GetParam();
@@ -129,38 +145,6 @@ const ExactCase kExacts[] = {
     {"select x.d + 零.i from 账 x join 零 on 零.k = x.k", "2.60", kNumeric, 11, 2},
 };
 INSTANTIATE_TEST_SUITE_P(Columns, ColumnDecimal, ::testing::ValuesIn(kExacts));
-
-TEST_F(ColumnTypes, ComputedDecimalsStoreExactly) {
-    conn->Execute("create table 价 (k int, q decimal(10,3), p decimal(10,2), a decimal(18,2))");
-    conn->Execute("insert into 价 (k, q, p) values (1, 3.000, 0.10)");
-    conn->Execute("insert into 价 (k, q, p) values (2, 0.333, 0.30)");
-    conn->Execute("update 价 set a = q * p");
-    const auto t = conn->Query("select a from 价 order by k");
-    ASSERT_EQ(t.rowCount(), 2u);
-    EXPECT_EQ(t.at(0, 0), Value(Decimal{"0.30"}));
-    EXPECT_EQ(t.at(1, 0), Value(Decimal{"0.10"}));  // 0.09990 rounded to the column's scale
-    EXPECT_EQ(conn->Query("select sum(a) from 价").at(0, 0), Value(Decimal{"0.40"}));
-}
-
-TEST_F(ColumnTypes, SmalldatetimeColumnsKeepTheMinute) {
-    conn->Execute("create table 时 (k int, w smalldatetime)");
-    conn->Execute("insert into 时 values (1, '2024-01-05 10:29:29.998')");
-    conn->Execute("insert into 时 values (2, '2024-01-05 10:29:29.999')");
-    conn->Execute("insert into 时 values (3, '2024-12-31 23:59:30')");
-    conn->Execute("insert into 时 values (4, '2024-01-05')");
-    conn->ExecuteWith("insert into 时 values (5, ?)", {Value(Palvo::DateTime{2024, 3, 1, 8, 15, 40, 500})});
-    conn->Execute("update 时 set w = '2024-01-05 10:30:31' where k = 4");
-    const auto t = conn->Query("select convert(varchar(23), w, 121) from 时 order by k");
-    std::vector<std::string> minutes;
-    for (std::size_t r = 0; r < t.rowCount(); ++r) minutes.push_back(t.at(r, 0).toText());
-    EXPECT_EQ(minutes, (std::vector<std::string>{"2024-01-05 10:29:00.000", "2024-01-05 10:30:00.000",
-                                                 "2025-01-01 00:00:00.000", "2024-01-05 10:31:00.000",
-                                                 "2024-03-01 08:16:00.000"}));
-    // beyond smalldatetime's range: SQL Server's error, nothing stored
-    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn->Execute("insert into 时 values (6, '2079-06-07')"); })),
-              242);
-    EXPECT_EQ(conn->Query("select count(*) from 时").at(0, 0).toInt64(), 5);
-}
 
 #if !PALVO_TEST_ON_MSSQL
 // A connection reads the column types once and again after any change of the

@@ -134,7 +134,7 @@ TEST(SqliteSchemaChange, AKillBetweenATableAndItsChecksLeavesNoTable) {
     }
 }
 
-TEST(SqliteSchemaChange, AFailureMidwayUndoesTheStatementAndNothingOfTheHostsTransaction) {
+TEST(SqliteSchemaChange, AFailureMidwayUndoesTheStatementAndInsideAHostTransactionItCommitsNothingEarly) {
     for (bool hostTransaction : {false, true}) {
         sqlite::Connection c;
         {
@@ -156,9 +156,6 @@ TEST(SqliteSchemaChange, AFailureMidwayUndoesTheStatementAndNothingOfTheHostsTra
             EXPECT_EQ(number(c, "select count(*) from 已有"), 1);
         }
     }
-}
-
-TEST(SqliteSchemaChange, InsideAHostTransactionItCommitsNothingEarly) {
     sqlite::Connection c;
     c.Open(":memory:");
     c.Execute("create table 已有 (v int)");

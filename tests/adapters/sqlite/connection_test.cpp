@@ -22,25 +22,7 @@ protected:
     sqlite::Connection conn;
 };
 
-TEST_F(SqliteAdapter, SelectTopWithBracketsAndChineseNames) {
-    conn.Execute("create table [B_单位] (单位编号 varchar(10), 名称 nvarchar(50))");
-    EXPECT_EQ(conn.Execute("insert into B_单位 values('0''1', N'总部')"), 1);
-    EXPECT_EQ(conn.Execute("insert B_单位 (单位编号, 名称) values('02', '分部')"), 1);
-    // a with that writes counts its rows as the statement after it would
-    EXPECT_EQ(conn.Execute(
-                  "with c as (select 单位编号 from B_单位) update B_单位 set 名称 = 名称 where 单位编号 in "
-                  "(select 单位编号 from c)"),
-              2);
-    auto t = conn.Query("select top 1 名称  from [B_单位] where  [单位编号]='0''1'");
-    ASSERT_EQ(t.rowCount(), 1u);
-    EXPECT_EQ(t.at(0, 0).toText(), "总部");
-    EXPECT_EQ(conn.Query("select top 1 * from B_单位 order by 单位编号 desc").at(0, 0).toText(), "02");
-    auto empty = conn.Query("select top 0 * from B_单位");
-    EXPECT_EQ(empty.rowCount(), 0u);
-    EXPECT_EQ(empty.columns.size(), 2u);
-}
-
-TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
+TEST_F(SqliteAdapter, ScalarSubqueriesNestAGetdateDefaultFillsAndATimeoutInterrupts) {
     conn.Execute("create table kv (k int)");
     conn.Execute("insert into kv values (1), (7)");
     const std::pair<const char*, std::int64_t> cases[] = {
@@ -49,9 +31,19 @@ TEST_F(SqliteAdapter, ScalarSubqueriesNestInsideOneAnother) {
         {"select (select (select min(k) from kv) from kv where k = 7)", 1},
     };
     for (const auto& [sql, expected] : cases) EXPECT_EQ(number(sql), expected) << sql;
+    // a default of getdate() fills the column
+    conn.Execute("create table S (k int, 时间 datetime default getdate())");
+    conn.Execute("insert into S (k) values (1)");
+    EXPECT_NE(conn.Query("select 时间 from S").at(0, 0).dateTime(), nullptr);
+    // the command timeout interrupts a long statement
+    conn.CommandTimeout(1);
+    EXPECT_EQ(testing::errorDescription([&] {
+                  conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
+              }),
+              "Query timeout expired");
 }
 
-TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
+TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndTheOtherSqlServerTypesHaveTheirMetadata) {
     conn.Execute("create table D (id int, d datetime, note varchar(20))");
     conn.Execute("insert into D values(1, '2004-1-5', 'a'), (2, '2004/01/05 8:05', 'b'), (3, null, 'c')");
     conn.ExecuteWith("insert into D values(?, ?, ?)",
@@ -76,6 +68,42 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndBadDatesRejected) {
     EXPECT_EQ(number("select count(*) from D where d > '2004-01-05'"), 3);
     EXPECT_EQ(number("select count(*) from D where d between '2004-01-05' and '2004-01-06'"), 1);
     EXPECT_EQ(number("select count(*) from D where datediff(d, d, '2004-01-05') = 0"), 1);
+    // The types DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase does not cover, with their
+    // base columns.
+    conn.Execute(
+        "create table M (b smallint, f real, h money, i smallmoney, k numeric(10,3), m smalldatetime, n "
+        "char(5), p nchar(6), t binary(4), u varbinary(8), w uniqueidentifier, x varchar(max))");
+    conn.Execute(
+        "insert into M values(2,1.5,12.5,3,1.25,'2004-01-31 08:05','ab','中',0x01,0x0203,'AB-CD','max')");
+    auto m = conn.Query("select * from M");
+    // type, defined size, precision, scale, value (Null: not checked; exact numbers keep every scale digit)
+    const std::tuple<int, long, int, int, Value> e[] = {
+        {adSmallInt, 2, 5, 255, 2},
+        {adSingle, 4, 7, 255, 1.5},
+        {adCurrency, 8, 19, 255, Decimal{"12.5000"}},
+        {adCurrency, 4, 10, 255, Decimal{"3.0000"}},
+        {adNumeric, 19, 10, 3, Decimal{"1.250"}},
+        {adDBTimeStamp, 16, 16, 0, DateTime{2004, 1, 31, 8, 5, 0, 0}},
+        {adChar, 5, 255, 255, "ab"},
+        {adWChar, 6, 255, 255, "中"},
+        {adBinary, 4, 255, 255, Value()},
+        {adVarBinary, 8, 255, 255, Bytes{{2, 3}}},
+        {adGUID, 16, 255, 255, "AB-CD"},
+        {adLongVarChar, 2147483647, 255, 255, "max"}};
+    ASSERT_EQ(m.columns.size(), std::size(e));
+    for (std::size_t i = 0; i < std::size(e); ++i) {
+        SCOPED_TRACE(m.columns[i].name);
+        const auto& [type, size, precision, scale, value] = e[i];
+        EXPECT_EQ(m.columns[i].type, type);
+        EXPECT_EQ(m.columns[i].definedSize, size);
+        EXPECT_EQ(m.columns[i].precision, precision);
+        EXPECT_EQ(m.columns[i].numericScale, scale);
+        EXPECT_EQ(m.columns[i].baseTable, "M");
+        EXPECT_EQ(m.columns[i].baseColumn, m.columns[i].name);
+        if (!value.isNull()) {
+            EXPECT_EQ(m.at(0, i), value) << m.at(0, i).toText();
+        }
+    }
 }
 
 TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
@@ -108,45 +136,7 @@ TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
     EXPECT_EQ(conn.Query("select object_name(object_id('t'))").at(0, 0).toText(), "T");
 }
 
-// The types DataAccess.ColumnMetadataAsSqlServerReportsIt does not cover, with their base columns.
-TEST_F(SqliteAdapter, MetadataAndValuesOfTheOtherSqlServerTypes) {
-    conn.Execute(
-        "create table M (b smallint, f real, h money, i smallmoney, k numeric(10,3), m smalldatetime, n "
-        "char(5), p nchar(6), t binary(4), u varbinary(8), w uniqueidentifier, x varchar(max))");
-    conn.Execute(
-        "insert into M values(2,1.5,12.5,3,1.25,'2004-01-31 08:05','ab','中',0x01,0x0203,'AB-CD','max')");
-    auto t = conn.Query("select * from M");
-    // type, defined size, precision, scale, value (Null: not checked; exact numbers keep every scale digit)
-    const std::tuple<int, long, int, int, Value> e[] = {
-        {adSmallInt, 2, 5, 255, 2},
-        {adSingle, 4, 7, 255, 1.5},
-        {adCurrency, 8, 19, 255, Decimal{"12.5000"}},
-        {adCurrency, 4, 10, 255, Decimal{"3.0000"}},
-        {adNumeric, 19, 10, 3, Decimal{"1.250"}},
-        {adDBTimeStamp, 16, 16, 0, DateTime{2004, 1, 31, 8, 5, 0, 0}},
-        {adChar, 5, 255, 255, "ab"},
-        {adWChar, 6, 255, 255, "中"},
-        {adBinary, 4, 255, 255, Value()},
-        {adVarBinary, 8, 255, 255, Bytes{{2, 3}}},
-        {adGUID, 16, 255, 255, "AB-CD"},
-        {adLongVarChar, 2147483647, 255, 255, "max"}};
-    ASSERT_EQ(t.columns.size(), std::size(e));
-    for (std::size_t i = 0; i < std::size(e); ++i) {
-        SCOPED_TRACE(t.columns[i].name);
-        const auto& [type, size, precision, scale, value] = e[i];
-        EXPECT_EQ(t.columns[i].type, type);
-        EXPECT_EQ(t.columns[i].definedSize, size);
-        EXPECT_EQ(t.columns[i].precision, precision);
-        EXPECT_EQ(t.columns[i].numericScale, scale);
-        EXPECT_EQ(t.columns[i].baseTable, "M");
-        EXPECT_EQ(t.columns[i].baseColumn, t.columns[i].name);
-        if (!value.isNull()) {
-            EXPECT_EQ(t.at(0, i), value) << t.at(0, i).toText();
-        }
-    }
-}
-
-TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
+TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValuesAndUpdateFromJoinAndDeleteWithoutFromRun) {
     conn.Execute("create table N (v varchar(10))");
     conn.Execute("insert into N values('a'), ('abcd')");
     auto t = conn.Query(
@@ -161,35 +151,19 @@ TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
     EXPECT_EQ(t.columns[4].type, adDBTimeStamp);
     auto none = conn.Query("select v + 'x' as s from N where 1 = 0");
     EXPECT_EQ(none.columns[0].type, adVarChar);
-}
-
-TEST_F(SqliteAdapter, UpdateFromJoinAndDeleteWithoutFrom) {
+    // update from a join, delete without from
     conn.Execute("create table T (k int, c varchar(10))");
     conn.Execute("create table X (k int, c varchar(10))");
     conn.Execute("insert into T values(1, 'old'), (2, 'old'), (3, 'old')");
     conn.Execute("insert into X values(1, 'new1'), (2, 'new2'), (3, 'new3')");
     EXPECT_EQ(conn.Execute("update T set c=X.c from T inner join X on T.k=X.k where X.k < 3"), 2);
-    auto t = conn.Query("select c from T order by k");
-    EXPECT_EQ(t.at(0, 0).toText(), "new1");
-    EXPECT_EQ(t.at(2, 0).toText(), "old");
+    auto rows = conn.Query("select c from T order by k");
+    EXPECT_EQ(rows.at(0, 0).toText(), "new1");
+    EXPECT_EQ(rows.at(2, 0).toText(), "old");
     EXPECT_EQ(conn.Execute("update a set a.c = b.c + '!' from T a join X b on a.k = b.k where b.k = 3"), 1);
     EXPECT_EQ(conn.Query("select c from T where k = 3").at(0, 0).toText(), "new3!");
     EXPECT_EQ(conn.Execute("delete T where k = 1"), 1);
     EXPECT_EQ(number("select count(*) from T"), 2);
-}
-
-TEST_F(SqliteAdapter, ADefaultOfGetdateFillsTheColumn) {
-    conn.Execute("create table S (k int, 时间 datetime default getdate())");
-    conn.Execute("insert into S (k) values (1)");
-    EXPECT_NE(conn.Query("select 时间 from S").at(0, 0).dateTime(), nullptr);
-}
-
-TEST_F(SqliteAdapter, CommandTimeoutInterruptsALongStatement) {
-    conn.CommandTimeout(1);
-    EXPECT_EQ(testing::errorDescription([&] {
-                  conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
-              }),
-              "Query timeout expired");
 }
 
 TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
@@ -260,7 +234,7 @@ TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
     EXPECT_FALSE(conn.QueryKeeping("select * from 网点", none));
 }
 
-TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeOfTheTables) {
+TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeAndSelectTopTakesBracketsAndChineseNames) {
     const auto first = conn.schemaStamp();
     ASSERT_TRUE(first);
     conn.Execute("create table t (a int)");
@@ -276,6 +250,22 @@ TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeOfTheTables) {
     sqlite::Connection other;
     other.Open(":memory:");
     EXPECT_NE(other.schemaStamp(), conn.schemaStamp()) << "two openings";
+    // select top with brackets and Chinese names
+    conn.Execute("create table [B_单位] (单位编号 varchar(10), 名称 nvarchar(50))");
+    EXPECT_EQ(conn.Execute("insert into B_单位 values('0''1', N'总部')"), 1);
+    EXPECT_EQ(conn.Execute("insert B_单位 (单位编号, 名称) values('02', '分部')"), 1);
+    // a with that writes counts its rows as the statement after it would
+    EXPECT_EQ(conn.Execute(
+                  "with c as (select 单位编号 from B_单位) update B_单位 set 名称 = 名称 where 单位编号 in "
+                  "(select 单位编号 from c)"),
+              2);
+    auto t = conn.Query("select top 1 名称  from [B_单位] where  [单位编号]='0''1'");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText(), "总部");
+    EXPECT_EQ(conn.Query("select top 1 * from B_单位 order by 单位编号 desc").at(0, 0).toText(), "02");
+    auto empty = conn.Query("select top 0 * from B_单位");
+    EXPECT_EQ(empty.rowCount(), 0u);
+    EXPECT_EQ(empty.columns.size(), 2u);
 }
 
 }  // namespace

@@ -19,8 +19,9 @@ class DecimalArithmetic : public Palvo::testing::NumbersTest {};
 using Palvo::testing::ExactCase;
 using Palvo::testing::kMoney;
 using Palvo::testing::kNumeric;
-
-class DecimalResult : public DecimalArithmetic, public ::testing::WithParamInterface<ExactCase> {};
+using Palvo::testing::RefusedCase;
+using DecimalResult = Palvo::testing::CasesOn<DecimalArithmetic, ExactCase>;
+using DecimalError = Palvo::testing::CasesOn<DecimalArithmetic, RefusedCase>;
 
 // a case's sql is what follows "select "
 TEST_P(DecimalResult, IsExactWithSqlServersType) {
@@ -56,15 +57,6 @@ const ExactCase kOperators[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Operators, DecimalResult, ::testing::ValuesIn(kOperators));
 
-struct Refused {
-    const char* sql;
-    const char* description;
-    long native;
-};
-void PrintTo(const Refused& r, std::ostream* os) { *os << r.sql; }
-
-class DecimalError : public DecimalArithmetic, public ::testing::WithParamInterface<Refused> {};
-
 TEST_P(DecimalError, IsSqlServersError) {
     try {
         conn->Query(GetParam().sql);
@@ -77,19 +69,19 @@ TEST_P(DecimalError, IsSqlServersError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, DecimalError,
-    ::testing::Values(Refused{"select cast(99999999.99 as decimal(10,2)) * cast(1e30 as decimal(38,0))",
-                              "Arithmetic overflow error converting expression to data type numeric.", 8115},
-                      Refused{"select cast(900000000000000 as money) * 100",
-                              "Arithmetic overflow error converting expression to data type money.", 8115},
-                      Refused{"select cast(1 as decimal(10,2)) / 0", "Divide by zero error encountered.",
-                              8134},
-                      Refused{"select $1 % cast(0 as money)", "Divide by zero error encountered.", 8134}));
+    ::testing::Values(
+        RefusedCase{"select cast(99999999.99 as decimal(10,2)) * cast(1e30 as decimal(38,0))",
+                    "Arithmetic overflow error converting expression to data type numeric.", 8115},
+        RefusedCase{"select cast(900000000000000 as money) * 100",
+                    "Arithmetic overflow error converting expression to data type money.", 8115},
+        RefusedCase{"select cast(1 as decimal(10,2)) / 0", "Divide by zero error encountered.", 8134},
+        RefusedCase{"select $1 % cast(0 as money)", "Divide by zero error encountered.", 8134}));
 
-// An overflowing update changing nothing: ColumnTypes.AnOverflowLeavesTheUpdateUndone.
+// An overflowing update changing nothing:
+// ColumnTypes.AnOverflowLeavesTheUpdateUndoneAndDecimalsAndSmalldatetimesStoreExactly.
 TEST_F(DecimalArithmetic, AnExactResultComparesAsTheNumberItIs) {
     conn->Execute("create table 价 (k int, p decimal(10,2))");
-    conn->Execute("insert into 价 values (1, 1.50)");
-    conn->Execute("insert into 价 values (2, 2.25)");
+    conn->Execute("insert into 价 values (1, 1.50), (2, 2.25)");
     EXPECT_EQ(
         conn->Query("select count(*) from 价 where cast(p as decimal(10,2)) * 3 > 6.7").at(0, 0).toInt64(),
         1);

@@ -48,20 +48,45 @@ sqlite3* openWithExtension() {
     return nullptr;
 }
 
-TEST(TsqlExtension, LoadsIntoAPlainConnectionWithFunctionsAndViews) {
+// What needs the embedded database's connection has a plain SQLite host's answer there:
+// @@IDENTITY is SQLite's last rowid, a schema change is refused by name. Tables the embedded
+// database made name the collation zh_ci_as; other hosts get it from the extension.
+TEST(TsqlExtension, LoadsIntoAPlainConnectionWithFunctionsViewsAndTheChineseCollation) {
     ASSERT_TRUE(std::filesystem::exists(extensionPath())) << extensionPath();
     sqlite3* db = openWithExtension();
     ASSERT_NE(db, nullptr);
+    EXPECT_EQ(one(db, "select tsql_identity()"), "<null>");
     EXPECT_EQ(one(db, "select tsql_datediff('month', '2004-01-31', '2004-02-01')"), "1");
     EXPECT_EQ(one(db, "select tsql_add('a', 'b')"), "ab");
     EXPECT_EQ(one(db, "select tsql_add('a', 1)"),
               "error: Conversion failed when converting the varchar value 'a' to data type int.");
-    ASSERT_EQ(sqlite3_exec(db, "create table T (a int, b nvarchar(5))", nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    EXPECT_EQ(one(db, "select tsql_dateadd('month', 1, '2004-01-31')"), "2004-02-29 00:00:00.000");
+    EXPECT_EQ(one(db, "select tsql_add('2004-02-28 08:00:00.000', 1.5)"), "2004-02-29 20:00:00.000");
+    EXPECT_EQ(one(db, "select tsql_add('9999-12-31 00:00:00.000', 1)"),
+              "error: Arithmetic overflow error converting expression to data type datetime.");
+    EXPECT_EQ(one(db, "select tsql_convert('float', ' 1.5e1 ', null) + tsql_len('中文  ')"), "17.0");
+    ASSERT_EQ(
+        sqlite3_exec(db,
+                     "create table T (a int, b nvarchar(5));"
+                     "create table Z (n nvarchar(10) collate zh_ci_as unique);"
+                     "insert into Z values('张'); insert into Z values('李'); insert into Z values('Abc');"
+                     "create table I (id integer primary key autoincrement, v varchar(5));"
+                     "insert into I (v) values ('a'); insert into I (v) values ('b')",
+                     nullptr, nullptr, nullptr),
+        SQLITE_OK);
     EXPECT_EQ(one(db,
                   "select group_concat(name || ':' || xtype) from syscolumns "
                   "where (tsql_object_name(id) collate nocase) = 't'"),
               "a:56,b:231");
+    EXPECT_EQ(one(db, "select tsql_identity() || ',' || tsql_ident_current('dbo.[I]')"), "2,2");
+    EXPECT_EQ(one(db, "select tsql_datalength(v, '', '', 'v') || tsql_char(65) || tsql_ascii('中') from I"),
+              "1A214");
+    EXPECT_EQ(one(db, "select tsql_refuse('sp_rename')"),
+              "error: Not supported by this SQLite host: sp_rename (the embedded database's connection makes "
+              "it).");
+    EXPECT_EQ(one(db, "select group_concat(n, ',') from (select n from Z order by n)"), "Abc,李,张");
+    EXPECT_EQ(one(db, "select count(*) from Z where n = 'abc  '"), "1");
+    EXPECT_NE(sqlite3_exec(db, "insert into Z values('李 ')", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 }
 
@@ -84,51 +109,6 @@ TEST(TsqlExtension, ExportsOnlyItsEntryPointsAndUsesTheCoresHelpers) {
         }
     }
     dlclose(lib);
-
-    sqlite3* db = openWithExtension();
-    ASSERT_NE(db, nullptr);
-    EXPECT_EQ(one(db, "select tsql_dateadd('month', 1, '2004-01-31')"), "2004-02-29 00:00:00.000");
-    EXPECT_EQ(one(db, "select tsql_add('2004-02-28 08:00:00.000', 1.5)"), "2004-02-29 20:00:00.000");
-    EXPECT_EQ(one(db, "select tsql_add('9999-12-31 00:00:00.000', 1)"),
-              "error: Arithmetic overflow error converting expression to data type datetime.");
-    EXPECT_EQ(one(db, "select tsql_convert('float', ' 1.5e1 ', null) + tsql_len('中文  ')"), "17.0");
-    sqlite3_close(db);
-}
-
-// What needs the embedded database's connection has a plain SQLite host's answer
-// there: @@IDENTITY is SQLite's last rowid, a schema change is refused by name.
-TEST(TsqlExtension, AnswersWhatNeedsNoConnectionAndRefusesSchemaChanges) {
-    sqlite3* db = openWithExtension();
-    ASSERT_NE(db, nullptr);
-    EXPECT_EQ(one(db, "select tsql_identity()"), "<null>");
-    ASSERT_EQ(sqlite3_exec(db,
-                           "create table T (id integer primary key autoincrement, v varchar(5));"
-                           "insert into T (v) values ('a'); insert into T (v) values ('b')",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    EXPECT_EQ(one(db, "select tsql_identity() || ',' || tsql_ident_current('dbo.[T]')"), "2,2");
-    EXPECT_EQ(one(db, "select tsql_datalength(v, '', '', 'v') || tsql_char(65) || tsql_ascii('中') from T"),
-              "1A214");
-    EXPECT_EQ(one(db, "select tsql_refuse('sp_rename')"),
-              "error: Not supported by this SQLite host: sp_rename (the embedded database's connection makes "
-              "it).");
-    sqlite3_close(db);
-}
-
-// Tables the embedded database made name the collation zh_ci_as; other hosts get it from the extension.
-TEST(TsqlExtension, GivesOtherHostsTheChineseCollation) {
-    sqlite3* db = openWithExtension();
-    ASSERT_NE(db, nullptr);
-    ASSERT_EQ(
-        sqlite3_exec(db,
-                     "create table T (n nvarchar(10) collate zh_ci_as unique);"
-                     "insert into T values('张'); insert into T values('李'); insert into T values('Abc')",
-                     nullptr, nullptr, nullptr),
-        SQLITE_OK);
-    EXPECT_EQ(one(db, "select group_concat(n, ',') from (select n from T order by n)"), "Abc,李,张");
-    EXPECT_EQ(one(db, "select count(*) from T where n = 'abc  '"), "1");
-    EXPECT_NE(sqlite3_exec(db, "insert into T values('李 ')", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
 }
 
 }  // namespace

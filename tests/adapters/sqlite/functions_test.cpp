@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"convert(varchar(3), 'abcdef')", "abc"}, Case{"case when 'ABC' = 'abc' then 1 else 0 end", "1"},
         Case{"type_name(56)", "int"}, Case{"type_name(231)", "nvarchar"}, Case{"type_name(35)", "text"}));
 
-TEST_F(SqlServerFunctions, ConversionErrorsAreRaised) {
+TEST_F(SqlServerFunctions, ConversionErrorsAndResultsBeyondTheRangeOfDatesAndOfBigintFail) {
     const char* bad[] = {"convert(int, '1.5')", "convert(datetime, 'abc')", "convert(datetime, '2004-02-30')",
                          // the stored form's shape with no such day: refused, never read as a date
                          "convert(datetime, '2004-02-30 00:00:00.000')", "'2004-13-01 00:00:00.000' + 1",
@@ -114,11 +114,8 @@ TEST_F(SqlServerFunctions, ConversionErrorsAreRaised) {
     for (const char* expr : bad) {
         EXPECT_THROW(scalar(expr), Palvo::Error) << expr;
     }
-}
-
-// A result beyond SQL Server's dates or beyond bigint, or '+' on text that is no
-// number, fails with SQL Server's message and error kind, never as a value.
-TEST_F(SqlServerFunctions, ResultsBeyondTheRangeOfDatesAndOfBigintFail) {
+    // A result beyond SQL Server's dates or beyond bigint, or '+' on text that is no
+    // number, fails with SQL Server's message and error kind, never as a value.
     const char* const datetimeOverflow =
         "Arithmetic overflow error converting expression to data type datetime.";
     const char* const dateaddOverflow = "Adding a value to a 'datetime' column caused an overflow.";

@@ -34,14 +34,14 @@ protected:
         conn.Open(":memory:");
         conn.Execute(
             "create table t (编号 int, 名称 nvarchar(10), 金额 decimal(10,2), 价 money, 日期 datetime)");
-        conn.Execute("insert into t values (1, N'钢管', 1.5, 2, '2003-01-02')");
-        conn.Execute("insert into t values (2, null, -0.25, null, null)");
-        conn.Execute("insert into t values (3, N'x' + char(9) + 'y', 100, 3.125, '1900-01-01 08:30')");
+        conn.Execute(
+            "insert into t values (1, N'钢管', 1.5, 2, '2003-01-02'), (2, null, -0.25, null, null), "
+            "(3, N'x' + char(9) + 'y', 100, 3.125, '1900-01-01 08:30')");
     }
     sqlite::Connection conn;
 };
 
-TEST_F(QueryEach, HandsOverTheValuesAndColumnsQueryReads) {
+TEST_F(QueryEach, HandsOverTheValuesAndColumnsQueryReadsAndAStopOrFailureLeavesTheConnectionUsable) {
     const char* statements[] = {
         "select * from t order by 编号",
         // expression columns: typed from their values, so read whole first
@@ -64,9 +64,7 @@ TEST_F(QueryEach, HandsOverTheValuesAndColumnsQueryReads) {
                 EXPECT_EQ(each.rows[r][c], whole.at(r, c)) << sql << " cell " << r << "," << c;
         }
     }
-}
-
-TEST_F(QueryEach, AReaderThatStopsOrAFailedStatementLeavesTheConnectionUsable) {
+    // a reader that stops or a failed statement leaves the connection usable
     Collect stopping(1);
     EXPECT_THROW(conn.QueryEach("select * from t", stopping), std::runtime_error);
     EXPECT_EQ(stopping.rows.size(), 1u);

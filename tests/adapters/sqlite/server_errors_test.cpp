@@ -161,7 +161,7 @@ std::string freshFile(const std::string& name) {
     return file;
 }
 
-TEST(ServerErrors, ALockHeldBeyondTheWaitIsSqlServersLockTimeout) {
+TEST(ServerErrors, ALockHeldBeyondTheWaitIsSqlServersLockTimeoutAndTheDatabaseIsNamedAfterItsFile) {
     const std::string file = freshFile("locked");
     Palvo::sqlite::Connection holder, waiter;
     holder.Open(file);
@@ -177,13 +177,9 @@ TEST(ServerErrors, ALockHeldBeyondTheWaitIsSqlServersLockTimeout) {
                   std::make_tuple(ErrorNumber::Database, 1222L, std::string("已超过了锁请求超时时段。")));
     holder.CommitTrans();
     EXPECT_EQ(waiter.Execute("insert into 单 values (2)"), 1) << "usable once the lock is gone";
-}
-
-// The file's own name, as SQL Server names its database.
-TEST(ServerErrors, TheDatabaseIsNamedAfterItsFile) {
-    const std::string file = freshFile("门店");
+    // The file's own name, as SQL Server names its database.
     Palvo::sqlite::Connection c;
-    c.Open("Data Source=" + file + ";Language=us_english");
+    c.Open("Data Source=" + freshFile("门店") + ";Language=us_english");
     c.Execute("create table 单 (k int not null)");
     EXPECT_EQ(errorOf([&] { c.Execute("insert into 单 values (null)"); }).second,
               "Cannot insert the value NULL into column 'k', table '门店.dbo.单'; column does not allow "
@@ -221,7 +217,7 @@ const Named kNames[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Names, LanguageChoice, ::testing::ValuesIn(kNames));
 
-TEST(ServerErrors, AnUnknownLanguageIsRefusedAndChangesNothing) {
+TEST(ServerErrors, AnUnknownLanguageIsRefusedAndOtherFailuresKeepTheirOwnWords) {
     Palvo::sqlite::Connection c;
     EXPECT_EQ(errorOf([&] { c.Open("Data Source=:memory:;Language=Deutsch"); }),
               std::make_pair(ErrorNumber::ConnectionFailed,
@@ -232,22 +228,19 @@ TEST(ServerErrors, AnUnknownLanguageIsRefusedAndChangesNothing) {
               std::make_pair(ErrorNumber::Database,
                              std::string("Language must be 简体中文 or us_english, not 'français'.")));
     EXPECT_EQ(errorOf([&] { c.Query("select 1/0"); }).second, "遇到以零作除数错误。") << "still Chinese";
-}
-
-// What is not one of SQL Server's errors keeps its words and number in either language.
-TEST(ServerErrors, OtherFailuresKeepTheirOwnWords) {
+    // What is not one of SQL Server's errors keeps its words and number in either language.
     for (const bool english : {false, true}) {
-        Palvo::sqlite::Connection c;
-        c.Open(english ? "Data Source=:memory:;Language=us_english" : ":memory:");
-        c.Execute("create table 单 (k int)");
-        EXPECT_EQ(errorOf([&] { c.Query("select top 50 percent k from 单"); }),
+        Palvo::sqlite::Connection other;
+        other.Open(english ? "Data Source=:memory:;Language=us_english" : ":memory:");
+        other.Execute("create table 单 (k int)");
+        EXPECT_EQ(errorOf([&] { other.Query("select top 50 percent k from 单"); }),
                   std::make_pair(ErrorNumber::NotSupported,
                                  std::string("Not supported by the embedded database: TOP ... PERCENT.")))
             << (english ? "English" : "Chinese");
-        EXPECT_EQ(errorOf([&] { c.ExecuteWith("insert into 单 values (?)", {}); }).first,
+        EXPECT_EQ(errorOf([&] { other.ExecuteWith("insert into 单 values (?)", {}); }).first,
                   ErrorNumber::InvalidCall)
             << "a parameter is missing";
-        EXPECT_EQ(c.Query("select count(*) from 单").at(0, 0).toInt64(), 0) << "still usable";
+        EXPECT_EQ(other.Query("select count(*) from 单").at(0, 0).toInt64(), 0) << "still usable";
     }
 }
 

@@ -154,7 +154,7 @@ TEST_F(StoredValues, NumbersADoubleCannotCarryAreRefusedNotChanged) {
     EXPECT_EQ(one("select count(*) from T").toInt64(), 2);
 }
 
-TEST_F(StoredValues, SumsOfDecimalsAreExact) {
+TEST_F(StoredValues, SumsAveragesAndSixteenDigitKeysOfDecimalsAreExact) {
     conn.Execute("create table T (v decimal(18,2), m money, f float)");
     conn.Execute("create table D (x int)");
     for (int i = 0; i < 10; ++i) conn.Execute("insert into D values (" + std::to_string(i) + ")");
@@ -167,34 +167,30 @@ TEST_F(StoredValues, SumsOfDecimalsAreExact) {
     EXPECT_EQ(one("select sum(f) from T").toDouble(), 10000.0);
     EXPECT_EQ(one("select sum(v) from T where v > 1").isNull(), true);
     EXPECT_EQ(one("select sum(distinct v) from T").toDouble(), 0.01);
-}
-
-TEST_F(StoredValues, SixteenDigitKeysStayExactThroughInsertReadAndMax) {
-    conn.Execute("create table T (b bigint, d decimal(18,0), w decimal(20,2))");
-    conn.Execute("insert into T values (2024010100000124, 2024010100000124, 2024010100000124)");
-    conn.Execute("insert into T values (2024010100000099, 2024010100000099, 2024010100000099.5)");
-    auto t = conn.Query("select b, d, w from T order by b desc");
-    // b and d read back whole: DataAccess.BigintsAndWholeDecimalsStayExactBeyondFifteenDigits
+    // sixteen-digit keys stay exact through insert, read and max
+    conn.Execute("create table K (b bigint, d decimal(18,0), w decimal(20,2))");
+    conn.Execute("insert into K values (2024010100000124, 2024010100000124, 2024010100000124)");
+    conn.Execute("insert into K values (2024010100000099, 2024010100000099, 2024010100000099.5)");
+    auto t = conn.Query("select b, d, w from K order by b desc");
+    // b and d read back whole: DataAccess.ValuesComeBackAsTheirKindsExactBeyondFifteenDigits
     EXPECT_EQ(t.at(0, 2), Value(Decimal{"2024010100000124.00"}));
     EXPECT_EQ(t.at(1, 2), Value(Decimal{"2024010100000099.50"}));
-    EXPECT_EQ(one("select max(b) from T"), Value(2024010100000124LL));
+    EXPECT_EQ(one("select max(b) from K"), Value(2024010100000124LL));
     // max() keeps the column's decimal(18,0), max() + 1 is decimal(19,0)
-    EXPECT_EQ(one("select max(d) from T"), Value(Decimal{"2024010100000124"}));
-    EXPECT_EQ(one("select max(d) + 1 from T"), Value(Decimal{"2024010100000125"}));
-    EXPECT_EQ(one("select max(w) from T"), Value(Decimal{"2024010100000124.00"}));
-    EXPECT_EQ(one("select count(*) from T where d = 2024010100000124").toInt64(), 1);
+    EXPECT_EQ(one("select max(d) from K"), Value(Decimal{"2024010100000124"}));
+    EXPECT_EQ(one("select max(d) + 1 from K"), Value(Decimal{"2024010100000125"}));
+    EXPECT_EQ(one("select max(w) from K"), Value(Decimal{"2024010100000124.00"}));
+    EXPECT_EQ(one("select count(*) from K where d = 2024010100000124").toInt64(), 1);
     // the sum of a decimal(18,0) is decimal(38,0), exact past a double's digits
-    EXPECT_EQ(one("select sum(d) from T"), Value(Decimal{"4048020200000223"}));
-}
-
-TEST_F(StoredValues, AverageOfIntegersIsAnIntegerAndOfDecimalsHasSixDecimals) {
-    conn.Execute("create table T (i int, d decimal(18,2), m money)");
-    conn.Execute("insert into T values (1, 10, 1), (2, 11, 2), (2, 11, 2), (-8, null, null)");
-    EXPECT_EQ(one("select avg(i) from T where i > 0"), Value(1));  // 5 / 3, cut toward zero
-    EXPECT_EQ(one("select avg(i) from T"), Value(0));              // -3 / 4, toward zero too
+    EXPECT_EQ(one("select sum(d) from K"), Value(Decimal{"4048020200000223"}));
+    // the average of integers is an integer, of decimals has six decimals
+    conn.Execute("create table A (i int, d decimal(18,2), m money)");
+    conn.Execute("insert into A values (1, 10, 1), (2, 11, 2), (2, 11, 2), (-8, null, null)");
+    EXPECT_EQ(one("select avg(i) from A where i > 0"), Value(1));  // 5 / 3, cut toward zero
+    EXPECT_EQ(one("select avg(i) from A"), Value(0));              // -3 / 4, toward zero too
     // of money: money (of a decimal: ColumnDecimal and DecimalResult's avg cases)
-    EXPECT_EQ(one("select avg(m) from T"), Value(Decimal{"1.6666"}));
-    EXPECT_TRUE(one("select avg(d) from T where 1 = 0").isNull());
+    EXPECT_EQ(one("select avg(m) from A"), Value(Decimal{"1.6666"}));
+    EXPECT_TRUE(one("select avg(d) from A where 1 = 0").isNull());
 }
 
 struct Length {
@@ -221,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Length{"char(3)", "abc", "abcd"}, Length{"nvarchar(3)", "中文字", "中文字a"},
                       Length{"nchar(2)", "中文", "中文字"}, Length{"varchar", "a", "ab"}));
 
-TEST_F(StoredValues, BlanksBeyondTheLengthAreDroppedAndLongTextTypesAreFree) {
+TEST_F(StoredValues, BlanksBeyondTheLengthAreDroppedAndDateColumnsKeepTheDay) {
     conn.Execute("create table T (v varchar(3), n nvarchar(2), m varchar(max), t text)");
     conn.Execute("insert into T values ('ab    ', N'中  ', 'long long long', 'long long long')");
     auto t = conn.Query("select v, n, m, t from T");
@@ -229,24 +225,22 @@ TEST_F(StoredValues, BlanksBeyondTheLengthAreDroppedAndLongTextTypesAreFree) {
     EXPECT_EQ(t.at(0, 1).toText(), "中 ");
     EXPECT_EQ(t.at(0, 2).toText(), "long long long");
     EXPECT_EQ(failure("insert into T (v) values (' a b')").second, 8152);  // only trailing blanks go
-}
-
-TEST_F(StoredValues, DateColumnsAreDateTimesInTheMetadataAndDatesInTheCatalogue) {
-    conn.Execute("create table T (d date, t datetime)");
-    conn.Execute("insert into T values ('2024-1-5 13:45', '2024-1-5 13:45')");
-    auto t = conn.Query("select d, t from T");
-    EXPECT_EQ(t.columns[0].type, Palvo::adDBTimeStamp);
-    EXPECT_EQ(t.columns[0].precision, 10);
-    EXPECT_EQ(t.columns[0].numericScale, 0);
-    EXPECT_EQ(t.at(0, 0), Value(Palvo::DateTime{2024, 1, 5, 0, 0, 0, 0}));  // a date keeps no time of day
-    EXPECT_EQ(t.at(0, 1), Value(Palvo::DateTime{2024, 1, 5, 13, 45, 0, 0}));
-    EXPECT_EQ(one("select count(*) from T where d = '2024-01-05'").toInt64(), 1);
+    // date columns are datetimes in the metadata and dates in the catalogue
+    conn.Execute("create table D (d date, t datetime)");
+    conn.Execute("insert into D values ('2024-1-5 13:45', '2024-1-5 13:45')");
+    auto dated = conn.Query("select d, t from D");
+    EXPECT_EQ(dated.columns[0].type, Palvo::adDBTimeStamp);
+    EXPECT_EQ(dated.columns[0].precision, 10);
+    EXPECT_EQ(dated.columns[0].numericScale, 0);
+    EXPECT_EQ(dated.at(0, 0), Value(Palvo::DateTime{2024, 1, 5, 0, 0, 0, 0}));  // a date keeps no time of day
+    EXPECT_EQ(dated.at(0, 1), Value(Palvo::DateTime{2024, 1, 5, 13, 45, 0, 0}));
+    EXPECT_EQ(one("select count(*) from D where d = '2024-01-05'").toInt64(), 1);
     auto cat = conn.Query(
-        "select type_name(xtype), length from syscolumns where object_name(id) = 'T' order by colid");
+        "select type_name(xtype), length from syscolumns where object_name(id) = 'D' order by colid");
     EXPECT_EQ(cat.at(0, 0).toText(), "date");
     EXPECT_EQ(cat.at(0, 1).toInt64(), 3);
     EXPECT_EQ(cat.at(1, 0).toText(), "datetime");
-    EXPECT_EQ(failure("insert into T (d) values ('2024-02-30')"),
+    EXPECT_EQ(failure("insert into D (d) values ('2024-02-30')"),
               Failure("Conversion failed when converting date and/or time from character string.", 241));
 }
 

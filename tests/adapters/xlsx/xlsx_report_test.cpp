@@ -97,7 +97,7 @@ protected:
     clsPrint print;
 };
 
-TEST_F(XlsxReport, OneGridLaysOutTitleHeadingRowsBordersAndKeepsTextsAsTyped) {
+TEST_F(XlsxReport, OneGridLaysOutTitleHeadingRowsBordersKeepsTextsAsTypedAndMendsWhatXmlCannotHold) {
     fill(grid, {{"编号", "名称", "金额"},
                 {"007", "甲", "12.50"},
                 {"2", "乙", "3"},
@@ -157,9 +157,7 @@ TEST_F(XlsxReport, OneGridLaysOutTitleHeadingRowsBordersAndKeepsTextsAsTyped) {
     EXPECT_EQ(xpath1(x, "//x:ignoredError/@numberStoredAsText"), "1");
     EXPECT_TRUE(messageWindows().empty());
     EXPECT_EQ(filesLeft(), std::vector<std::string>{"out.xlsx"});
-}
-
-TEST_F(XlsxReport, TextsTheXmlCannotHoldAreMendedSoTheWorkbookOpens) {
+    // texts the XML cannot hold are mended so the workbook opens
     fill(grid, {{"名称"},
                 {"a\xff"
                  "b"},
@@ -168,7 +166,7 @@ TEST_F(XlsxReport, TextsTheXmlCannotHoldAreMendedSoTheWorkbookOpens) {
                 {"客\xe5\xae"},
                 {"\xef\xbf\xbf"}});
     print.sReportGridtoExcel("表\x02", grid, "上\x03", "下\xfe");
-    const std::string x = sheet();  // a part that is no well-formed XML throws here
+    const std::string mended = sheet();  // a part that is no well-formed XML throws here
     for (const auto& [ref, shown] : std::vector<std::pair<std::string, std::string>>{
              {"A1", "表_x0002_"},  // the application's escape of a control, as libxlsxwriter writes it
              {"A4", "a\uFFFDb"},
@@ -176,15 +174,15 @@ TEST_F(XlsxReport, TextsTheXmlCannotHoldAreMendedSoTheWorkbookOpens) {
              {"A6", "n_x0000_ul"},
              {"A7", "客\uFFFD\uFFFD"},
              {"A8", "\uFFFD"}}) {
-        EXPECT_EQ(value(x, ref), shown) << ref;
+        EXPECT_EQ(value(mended, ref), shown) << ref;
     }
-    EXPECT_EQ(xpath1(x, "//x:oddHeader").rfind("&L上_x0003_&R", 0), 0u);
-    EXPECT_EQ(xpath1(x, "//x:oddFooter").rfind("&L下\uFFFD&R", 0), 0u);
+    EXPECT_EQ(xpath1(mended, "//x:oddHeader").rfind("&L上_x0003_&R", 0), 0u);
+    EXPECT_EQ(xpath1(mended, "//x:oddFooter").rfind("&L下\uFFFD&R", 0), 0u);
     EXPECT_NO_THROW(xpath(part("xl/styles.xml"), "//x:xf"));
     EXPECT_TRUE(messageWindows().empty());
 }
 
-TEST_F(XlsxReport, RepeatedHeadingsMergeAcrossAndDownAndShowOnce) {
+TEST_F(XlsxReport, RepeatedHeadingsMergeAcrossAndDownAndShowOnceAndAllOfManyMergesAreMade) {
     fill(grid, {{"收入", "收入", "支出"}, {"现金", "转账", "支出"}, {"1", "2", "3"}}, 2);
     print.sPrintComFlxData(grid, "收支");
     const std::string x = sheet();
@@ -197,6 +195,16 @@ TEST_F(XlsxReport, RepeatedHeadingsMergeAcrossAndDownAndShowOnce) {
     EXPECT_EQ(xpath1(part("xl/workbook.xml"), "//x:definedName[@name='_xlnm.Print_Titles']"), "Sheet1!$1:$4");
     EXPECT_EQ(border(x, "C5"), "thin,thin,thin,thin");
     EXPECT_EQ(border(x, "A3"), "thin,thin,thin,thin");
+    // more than a hundred and one merges are all made
+    Rows rows(2);
+    for (int c = 0; c < 300; ++c) {
+        rows[0].push_back("h" + std::to_string(c / 2));
+        rows[1].push_back(std::to_string(c));
+    }
+    fill(grid, rows);
+    print.sPrintComFlxData(grid, "宽");
+    EXPECT_EQ(merges().size(), 151u);
+    EXPECT_TRUE(messageWindows().empty());
 }
 
 TEST_F(XlsxReport, HeadingMergesJoinAndAnExtraMergeJoinsThemOnlyIntoARectangleItNames) {
@@ -283,18 +291,6 @@ TEST_F(XlsxReport, AnExtraMergeBeyondTheTableOrNotInWholeNumbersIsRefusedAlone) 
     EXPECT_EQ(messageWindows().size(), shown);
 }
 
-TEST_F(XlsxReport, MoreThanAHundredAndOneMergesAreAllMade) {
-    Rows rows(2);
-    for (int c = 0; c < 300; ++c) {
-        rows[0].push_back("h" + std::to_string(c / 2));
-        rows[1].push_back(std::to_string(c));
-    }
-    fill(grid, rows);
-    print.sPrintComFlxData(grid, "宽");
-    EXPECT_EQ(merges().size(), 151u);
-    EXPECT_TRUE(messageWindows().empty());
-}
-
 TEST_F(XlsxReport, CompositeDataBecomeNumbersOnlyInTheirPlainFormAndCodesStayText) {
     // plain numbers become numbers (15 digits a double holds), stored in the file's own form; the rest,
     // codes among them, stay text as typed
@@ -331,7 +327,7 @@ TEST_F(XlsxReport, CompositeDataBecomeNumbersOnlyInTheirPlainFormAndCodesStayTex
               std::vector<std::string>{"A1:" + letter(n + 1) + "4"});
 }
 
-TEST_F(XlsxReport, NotEditableIsPreviewedFromAPrivateFileThatIsGoneAfterwards) {
+TEST_F(XlsxReport, NotEditableIsPreviewedFromAPrivateFileAndNothingToReportOrNoPrinterWritesNothing) {
     fill(grid, {{"a"}, {"1"}});
     print.sReportGridtoExcel("预览", grid, "", "", 2, 0, false);
     ASSERT_EQ(desk->previews.size(), 1u);
@@ -348,9 +344,6 @@ TEST_F(XlsxReport, NotEditableIsPreviewedFromAPrivateFileThatIsGoneAfterwards) {
     EXPECT_EQ(p.request.path.find(dir.string()), std::string::npos);
     EXPECT_TRUE(desk->opened.empty());
     EXPECT_TRUE(desk->saved.empty());
-}
-
-TEST_F(XlsxReport, NothingToReportOrNoPrinterShowsTheMessageAndWritesNothing) {
     fill(grid, {{"a", "b"}});
     print.sReportGridtoExcel("空", grid);
     fill(grid, {{"a"}, {"1"}});
