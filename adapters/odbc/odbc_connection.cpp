@@ -591,6 +591,14 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     d.dbc = std::move(dbc);
     d.dbms = std::move(dbms);
     d.translate = d.dbms != "Microsoft SQL Server";
+    if (d.dbms == "SQLite") {
+        // declared foreign keys hold, as on SQL Server (the driver leaves them off unless FKSupport=1)
+        Handle stmt = d.newStatement(ConnectionTimeout());
+        std::string text = "PRAGMA foreign_keys = on";
+        if (!succeeded(d.api->execDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
+                                         static_cast<SQLINTEGER>(text.size()))))
+            d.fail(stmt, ErrorNumber::ConnectionFailed, "SQLExecDirect");
+    }
 }
 
 void Connection::doClose() noexcept {

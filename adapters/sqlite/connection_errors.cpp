@@ -32,6 +32,11 @@ std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::serverE
     if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY) {
         if (auto at = after("UNIQUE constraint failed: ")) return duplicateKey(*at, code);
     }
+    if (code == SQLITE_CONSTRAINT_FOREIGNKEY) {
+        const std::string statement = foreignKeyStatement.empty() ? std::string(sql) : foreignKeyStatement;
+        foreignKeyStatement.clear();
+        if (auto e = foreignKeyConflict(statement)) return e;
+    }
     if (code == SQLITE_CONSTRAINT_CHECK) {
         if (auto at = after("CHECK constraint failed: "))
             return {{547, {statementKind(sql), *at, databaseName(), "dbo." + targetTable(sql)}}};
@@ -66,6 +71,157 @@ std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::serverE
         if (!token.empty()) return {{isReservedWord(token) ? 156 : 102, {token}}};
     }
     return std::nullopt;
+}
+
+namespace {
+
+// One foreign key as SQLite lists it: the child's columns and the parent's, each "a,b".
+struct ForeignKey {
+    std::string child, parent, from, to;
+    int id = 0;
+};
+
+std::string firstOf(const std::string& list) { return list.substr(0, list.find(',')); }
+
+}  // namespace
+
+std::vector<std::string> tableDefinitions(const std::string& sql) {
+    const std::size_t open = sql.find('(');
+    std::vector<std::string> defs(1);
+    if (open == std::string::npos) return {};
+    int depth = 0;
+    char quote = 0;
+    for (std::size_t i = open + 1; i + 1 < sql.size(); ++i) {
+        const char ch = sql[i];
+        if (quote) {
+            if (ch == quote) quote = 0;
+        } else if (ch == '"' || ch == '\'' || ch == '`' || ch == '[') {
+            quote = ch == '[' ? ']' : ch;
+        } else if (ch == '(') {
+            ++depth;
+        } else if (ch == ')') {
+            --depth;
+        } else if (ch == ',' && depth == 0) {
+            defs.emplace_back();
+            continue;
+        }
+        defs.back() += ch;
+    }
+    for (auto& d : defs) d = trim(d);
+    return defs;
+}
+
+std::string Connection::Impl::foreignKeyName(const std::string& child, const std::string& columns) {
+    auto sql = strings("select sql from sqlite_master where type = 'table' and name = ?1", child);
+    auto bare = [](const std::string& list) {
+        std::string out;
+        for (char ch : list) {
+            if (ch != ' ' && ch != '"' && ch != '[' && ch != ']') out += ch;
+        }
+        return out;
+    };
+    for (const std::string& d : tableDefinitions(sql.empty() ? std::string() : sql[0])) {
+        const std::string lower = util::asciiLower(d);
+        const std::size_t at = lower.starts_with("constraint ") ? 0 : lower.find(" constraint ");
+        if (at == std::string::npos) continue;
+        const std::size_t nameStart = lower.find_first_not_of(' ', at + (at == 0 ? 10 : 11));
+        if (nameStart == std::string::npos) continue;
+        const std::string name = nameAt(d, nameStart);
+        std::size_t p = nameStart + (d[nameStart] == '"' ? name.size() + 2 : name.size());
+        p = lower.find_first_not_of(' ', p);
+        if (p == std::string::npos) continue;
+        std::string list;
+        if (at == 0 && lower.compare(p, 11, "foreign key") == 0) {
+            const std::size_t open = d.find('(', p);
+            const std::size_t close = d.find(')', open);
+            if (open == std::string::npos || close == std::string::npos) continue;
+            list = bare(d.substr(open + 1, close - open - 1));
+        } else if (at != 0 && lower.compare(p, 10, "references") == 0) {
+            list = nameAt(d, 0);
+        } else {
+            continue;
+        }
+        if (util::equalsNoCase(list, columns)) return name;
+    }
+    return "FK__" + child + "__" + firstOf(columns);
+}
+
+std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::foreignKeyConflict(
+    const std::string& sql) {
+    const std::string kind = statementKind(sql);
+    const std::string table = storedTable(targetTable(sql));
+    if (table.empty()) return std::nullopt;
+    auto keysOf = [&](const std::string& child) {
+        std::vector<ForeignKey> keys;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(
+                db,
+                "select id, \"table\", \"from\", coalesce(\"to\", (select group_concat(name) from "
+                "(select name from pragma_table_info(\"table\") where pk > 0 order by pk))) "
+                "from pragma_foreign_key_list(?1) order by id, seq",
+                -1, &st, nullptr) != SQLITE_OK)
+            return keys;
+        sqlite3_bind_text(st, 1, child.data(), static_cast<int>(child.size()), SQLITE_TRANSIENT);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            auto text = [&](int c) {
+                const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                return std::string(t ? t : "");
+            };
+            const int id = sqlite3_column_int(st, 0);
+            if (keys.empty() || keys.back().id != id) {
+                keys.push_back({child, text(1), text(2), text(3), id});
+            } else {
+                keys.back().from += "," + text(2);
+                keys.back().to += "," + text(3);
+            }
+        }
+        sqlite3_finalize(st);
+        return keys;
+    };
+    // the keys the statement may have broken: its table's own (a row naming a missing
+    // parent), and those naming its table (a parent row that rows still name)
+    std::vector<ForeignKey> candidates;
+    std::vector<bool> referencing;
+    if (kind != "DELETE") {
+        for (auto& k : keysOf(table)) {
+            candidates.push_back(std::move(k));
+            referencing.push_back(false);
+        }
+    }
+    if (kind != "INSERT") {
+        for (const auto& child : strings("select name from sqlite_master where type = 'table'")) {
+            for (auto& k : keysOf(child)) {
+                if (!util::equalsNoCase(k.parent, table)) continue;
+                candidates.push_back(std::move(k));
+                referencing.push_back(true);
+            }
+        }
+    }
+    if (candidates.empty()) return std::nullopt;
+    std::size_t broken = 0;
+    bool found = false;
+    if (candidates.size() > 1) {
+        // which one: the statement again, its keys checked at the end, then undone
+        sqlite3_exec(db, "savepoint palvo_foreign_key; pragma defer_foreign_keys = on", nullptr, nullptr,
+                     nullptr);
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        for (std::size_t i = 0; i < candidates.size() && !found; ++i) {
+            found =
+                !strings(
+                     "select 1 from pragma_foreign_key_check(?1) where fkid = cast(?2 as integer) limit 1",
+                     candidates[i].child, std::to_string(candidates[i].id))
+                     .empty();
+            if (found) broken = i;
+        }
+        sqlite3_exec(
+            db, "rollback to palvo_foreign_key; release palvo_foreign_key; pragma defer_foreign_keys = off",
+            nullptr, nullptr, nullptr);
+    }
+    const ForeignKey& k = candidates[broken];
+    const std::string name = foreignKeyName(k.child, k.from);
+    if (referencing[broken])
+        return {{547, {kind, "REFERENCE", name, databaseName(), "dbo." + k.child, firstOf(k.from)}}};
+    return {{547, {kind, "FOREIGN KEY", name, databaseName(), "dbo." + k.parent, firstOf(k.to)}}};
 }
 
 std::pair<long, Connection::Impl::Args> Connection::Impl::duplicateKey(const std::string& columns, int code) {

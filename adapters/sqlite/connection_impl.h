@@ -34,6 +34,16 @@ std::string nameAt(const std::string& sql, std::size_t at);
 // The message of a statement stopped by the memory bound (setMemoryLimit).
 std::string memoryBoundMessage();
 
+// The message of a change refused because the disk holding `path` is full.
+std::string diskFullMessage(const std::string& path);
+
+// SQL Server's 8178 for the parameter `number` (from 1) of `sql` that has no value.
+[[noreturn]] void parameterMissing(const std::string& sql, int number);
+
+// The definitions between a CREATE TABLE's outer parentheses, split at the commas
+// outside quotes and parentheses, as written.
+std::vector<std::string> tableDefinitions(const std::string& createTable);
+
 struct PALVO_LOCAL Connection::Impl {
     sqlite3* db = nullptr;
     std::string path;
@@ -47,6 +57,10 @@ struct PALVO_LOCAL Connection::Impl {
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
     Language language = Language::Chinese;
+    // Why the file is open for reading only ("" when it is not): what a change is told.
+    std::string readOnlyWhy;
+    // The last statement that failed a foreign key, its values in its text (for the message).
+    std::string foreignKeyStatement;
 
     // The declared types of the columns of the tables and views statements name,
     // read when the translator first asks, for the schema version they were read
@@ -92,6 +106,13 @@ struct PALVO_LOCAL Connection::Impl {
     std::optional<std::pair<long, Args>> serverErrorOf(const std::string& msg, int code,
                                                        std::string_view sql);
 
+    // 547 for a foreign key: the constraint the statement `sql` (SQLite's, its values
+    // in its text) broke.
+    std::optional<std::pair<long, Args>> foreignKeyConflict(const std::string& sql);
+
+    // The name of the foreign key of `child` on `columns` ("a,b"): declared, or SQL Server's kind of default.
+    std::string foreignKeyName(const std::string& child, const std::string& columns);
+
     // 2627 for a primary key or unique constraint, 2601 for a unique index;
     // `columns`: SQLite's "T.a, T.b".
     std::pair<long, Args> duplicateKey(const std::string& columns, int code);
@@ -125,6 +146,20 @@ struct PALVO_LOCAL Connection::Impl {
 
     // Steps to the end, discarding rows; resets the statement whatever happens.
     void run(sqlite3_stmt* st);
+
+    // Runs the statements of the query `tr` (of the host's `sql`) before its last, and
+    // returns the last, prepared, to be read.
+    sqlite3_stmt* startQuery(const std::string& sql, const dialect::Translation& tr);
+
+    // Refuses a statement with a `?` that has no value (`given`: the values bound).
+    static void requireValues(sqlite3_stmt* st, const std::string& tsql, std::size_t given);
+
+    // Runs `body` under one read of the schema: outside a host's transaction, the
+    // statement's own transaction (holding the write lock when the statement writes)
+    // begins before the schema version is read, and the translation is made anew when
+    // another connection changed the schema since `tr` was made. Returns what body returns.
+    template <class Body>
+    auto underOneSchema(const std::string& sql, std::shared_ptr<const dialect::Translation> tr, Body body);
 
     void exec(const char* sql);
 
@@ -174,5 +209,23 @@ struct PALVO_LOCAL Connection::Impl {
     // Undoes and ends a savepoint after a failure; the failure is what the caller reports.
     void undo(const std::string& savepoint) noexcept;
 };
+
+template <class Body>
+auto Connection::Impl::underOneSchema(const std::string& sql, std::shared_ptr<const dialect::Translation> tr,
+                                      Body body) {
+    // Inside a host's transaction the schema holds already: it holds the write lock.
+    if (!tr->usesCatalogue || tr->statements.empty() || !sqlite3_get_autocommit(db)) return body(tr);
+    const bool writes = tr->statements.size() > 1 || !sqlite3_stmt_readonly(prepare(tr->statements.front()));
+    run(prepare(writes ? "begin immediate" : "begin"));
+    try {
+        tr = translate(sql);
+        auto result = body(tr);
+        run(prepare("commit"));
+        return result;
+    } catch (...) {
+        if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
 
 }  // namespace Palvo::sqlite

@@ -396,64 +396,82 @@ struct StatementReset {
 
 }  // namespace
 
+// The statements of a query: those before the last only run; the last is returned, to be read.
+// A `?` has no value in a query.
+sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect::Translation& tr) {
+    for (std::size_t i = 0; i + 1 < tr.statements.size(); ++i) {
+        sqlite3_stmt* st = prepare(tr.statements[i]);
+        requireValues(st, sql, 0);
+        run(st);
+    }
+    sqlite3_stmt* st = prepare(tr.statements.back());
+    requireValues(st, sql, 0);
+    return st;
+}
+
 ResultTable Connection::doQuery(const std::string& sql) try {
-    auto tr = impl_->translate(sql);
-    for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
-    sqlite3_stmt* st = impl_->prepare(tr->statements.back());
-    QueryColumns q = queryColumns(st, *tr);
-    impl_->startClock();
-    return readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+    return impl_->underOneSchema(
+        sql, impl_->translate(sql), [&](const std::shared_ptr<const dialect::Translation>& tr) {
+            sqlite3_stmt* st = impl_->startQuery(sql, *tr);
+            QueryColumns q = queryColumns(st, *tr);
+            impl_->startClock();
+            return readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+        });
 } catch (const Error& e) {
     impl_->speak(e);
 }
 
 std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, const RowFilter& filter) try {
-    auto tr = impl_->translate(sql);
-    for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
-    sqlite3_stmt* st = impl_->prepare(tr->statements.back());
-    QueryColumns q = queryColumns(st, *tr);
-    const std::optional<std::size_t> tested = filter.column(q.columns);
-    if (!tested) return std::nullopt;
-    impl_->startClock();
-    return readTable(
-        st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); }, &filter, *tested);
+    return impl_->underOneSchema(
+        sql, impl_->translate(sql),
+        [&](const std::shared_ptr<const dialect::Translation>& tr) -> std::optional<ResultTable> {
+            sqlite3_stmt* st = impl_->startQuery(sql, *tr);
+            QueryColumns q = queryColumns(st, *tr);
+            const std::optional<std::size_t> tested = filter.column(q.columns);
+            if (!tested) return std::nullopt;
+            impl_->startClock();
+            return readTable(
+                st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); }, &filter, *tested);
+        });
 } catch (const Error& e) {
     impl_->speak(e);
 }
 
 void Connection::doQueryEach(const std::string& sql, RowReader& reader) try {
-    auto tr = impl_->translate(sql);
-    for (std::size_t i = 0; i + 1 < tr->statements.size(); ++i) impl_->run(impl_->prepare(tr->statements[i]));
-    sqlite3_stmt* st = impl_->prepare(tr->statements.back());
-    QueryColumns q = queryColumns(st, *tr);
-    impl_->startClock();
-    if (std::find(q.kinds.begin(), q.kinds.end(), CellKind::Auto) != q.kinds.end()) {
-        // an expression column's type comes from all its values: the rows are read whole first
-        const ResultTable table =
-            readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
-        reader.columns(table.columns);
-        std::vector<Value> row(table.columns.size());
-        for (std::size_t r = 0; r < table.rowCount(); ++r) {
-            for (std::size_t c = 0; c < row.size(); ++c) row[c] = table.at(r, c);
-            reader.row(row.data());
-        }
-        return;
-    }
-    reader.columns(q.columns);
-    const std::size_t n = q.columns.size();
-    std::vector<Value> row;
-    row.reserve(n);
-    int rc;
-    {
-        const StatementReset reset{st};
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-            row.clear();
-            for (std::size_t c = 0; c < n; ++c)
-                appendCell(row, st, static_cast<int>(c), q.kinds[c], q.scales[c]);
-            reader.row(row.data());
-        }
-    }
-    if (rc != SQLITE_DONE) impl_->fail(sqlite3_sql(st));
+    impl_->underOneSchema(
+        sql, impl_->translate(sql), [&](const std::shared_ptr<const dialect::Translation>& tr) {
+            sqlite3_stmt* st = impl_->startQuery(sql, *tr);
+            QueryColumns q = queryColumns(st, *tr);
+            impl_->startClock();
+            if (std::find(q.kinds.begin(), q.kinds.end(), CellKind::Auto) != q.kinds.end()) {
+                // an expression column's type comes from all its values: the rows are read whole first
+                const ResultTable table =
+                    readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+                reader.columns(table.columns);
+                std::vector<Value> row(table.columns.size());
+                for (std::size_t r = 0; r < table.rowCount(); ++r) {
+                    for (std::size_t c = 0; c < row.size(); ++c) row[c] = table.at(r, c);
+                    reader.row(row.data());
+                }
+                return 0;
+            }
+            reader.columns(q.columns);
+            const std::size_t n = q.columns.size();
+            std::vector<Value> row;
+            row.reserve(n);
+            int rc;
+            {
+                const StatementReset reset{st};
+                while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+                    row.clear();
+                    for (std::size_t c = 0; c < n; ++c)
+                        appendCell(row, st, static_cast<int>(c), q.kinds[c], q.scales[c]);
+                    reader.row(row.data());
+                }
+            }
+            if (rc != SQLITE_DONE) impl_->fail(sqlite3_sql(st));
+            return 0;
+        });
 } catch (const Error& e) {
     impl_->speak(e);
 }

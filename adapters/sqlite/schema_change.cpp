@@ -158,6 +158,28 @@ void Connection::Impl::changeSchema(const dialect::SchemaChange& c) {
                              "'. ALTER TABLE DROP COLUMN " + column +
                              " failed because one or more objects access this column.");
     }
+    // Made anew, the table is dropped and created again: the foreign keys naming it would
+    // act on that (delete the rows naming it, or refuse) and follow its old name. They are
+    // set aside while it is made anew, which SQLite allows only outside a transaction.
+    const bool remade = c.kind == Kind::DropColumn || c.kind == Kind::AlterColumn;
+    if (remade && !sqlite3_get_autocommit(db) &&
+        !strings("select m.name from sqlite_master m, pragma_foreign_key_list(m.name) f "
+                 "where m.type = 'table' and f.\"table\" = ?1 collate nocase",
+                 table)
+             .empty())
+        throw Error(ErrorNumber::NotSupported,
+                    "Not supported by the embedded database: ALTER TABLE ... " +
+                        std::string(c.kind == Kind::DropColumn ? "DROP" : "ALTER") +
+                        " COLUMN of a table that foreign keys name, inside a transaction.");
+    const bool keysAside = remade && sqlite3_get_autocommit(db);
+    if (keysAside) exec("pragma foreign_keys = off");
+    struct KeysBack {
+        Impl* impl;
+        bool on;
+        ~KeysBack() {
+            if (on) sqlite3_exec(impl->db, "pragma foreign_keys = on", nullptr, nullptr, nullptr);
+        }
+    } keysBack{this, keysAside};
     exec("savepoint palvo_schema");
     try {
         for (const auto& t :
@@ -191,31 +213,10 @@ void Connection::Impl::rebuild(const std::string& table, const std::string& colu
         strings("select sql from sqlite_master where type = 'table' and name = ?1", table).at(0);
     const auto indexes = strings(
         "select sql from sqlite_master where type = 'index' and tbl_name = ?1 and sql is not null", table);
-    // the definitions between the outer parentheses, split at the commas outside quotes and parentheses
-    const std::size_t open = sql.find('(');
-    std::vector<std::string> defs(1);
-    int depth = 0;
-    char quote = 0;
-    for (std::size_t i = open + 1; i + 1 < sql.size(); ++i) {
-        const char ch = sql[i];
-        if (quote) {
-            if (ch == quote) quote = 0;
-        } else if (ch == '"' || ch == '\'' || ch == '`' || ch == '[') {
-            quote = ch == '[' ? ']' : ch;
-        } else if (ch == '(') {
-            ++depth;
-        } else if (ch == ')') {
-            --depth;
-        } else if (ch == ',' && depth == 0) {
-            defs.emplace_back();
-            continue;
-        }
-        defs.back() += ch;
-    }
+    const std::vector<std::string> defs = tableDefinitions(sql);
     std::string body;
     const std::string q = quoted(column);
-    for (auto& d : defs) {
-        const std::string t = trim(d);
+    for (const auto& t : defs) {
         const bool isColumn = startsWithNoCase(t, q + " ") || startsWithNoCase(t, column + " ");
         if (isColumn && c.kind == dialect::SchemaChange::Kind::DropColumn) continue;
         body += (body.empty() ? "" : ", ") + (isColumn ? c.definition : t);

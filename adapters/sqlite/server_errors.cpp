@@ -1,5 +1,6 @@
 #include "server_errors.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "palvo/text.h"
@@ -35,6 +36,10 @@ constexpr Entry kErrors[] = {
      "\"%3\", "
      "table \"%4\".",
      "%1 语句与 CHECK 约束\"%2\"冲突。该冲突发生于数据库\"%3\"，表\"%4\"。"},
+    {547,
+     "The %1 statement conflicted with the %2 constraint \"%3\". The conflict occurred in database \"%4\", "
+     "table \"%5\", column '%6'.",
+     "%1 语句与 %2 约束\"%3\"冲突。该冲突发生于数据库\"%4\"，表\"%5\", column '%6'。"},
     {1007, "The number '%1' is out of the range for numeric representation (maximum precision 38).",
      "数字 '%1' 超出了数值表示形式的范围(最大精度为 38)。"},
     {1222, "Lock request time out period exceeded.", "已超过了锁请求超时时段。"},
@@ -57,6 +62,8 @@ constexpr Entry kErrors[] = {
     {8117, "Operand data type %1 is invalid for %2 operator.", "操作数数据类型 %1 对于 %2 运算符无效。"},
     {8134, "Divide by zero error encountered.", "遇到以零作除数错误。"},
     {8152, "String or binary data would be truncated.", "将截断字符串或二进制数据。"},
+    {8178, "The parameterized query '%1' expects the parameter '%2', which was not supplied.",
+     "参数化查询 '%1' 需要参数 '%2'，但未提供该参数。"},
     {15248, "Either the parameter @objname is ambiguous or the claimed @objtype (%1) is wrong.",
      "参数 @objname 不明确或所声明的 @objtype (%1)有误。"},
     {15335,
@@ -138,7 +145,24 @@ std::optional<ServerError> serverError(std::string_view english, Language langua
     return std::nullopt;
 }
 
+namespace {
+
+// The number of arguments a text takes (its highest placeholder).
+std::size_t arguments(std::string_view pattern) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (isPlaceholder(pattern, i)) n = std::max(n, static_cast<std::size_t>(pattern[i + 1] - '0'));
+    }
+    return n;
+}
+
+}  // namespace
+
 std::string englishText(long number, const std::vector<std::string>& args) {
+    // one number may have several texts (547: a CHECK, a foreign key): the one taking these arguments
+    for (const Entry& e : kErrors) {
+        if (e.number == number && arguments(e.english) == args.size()) return fill(e.english, args);
+    }
     for (const Entry& e : kErrors) {
         if (e.number == number) return fill(e.english, args);
     }

@@ -1,7 +1,10 @@
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <climits>
@@ -191,6 +194,9 @@ std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const st
     if (interrupted) throw Error(ErrorNumber::Database, "Query timeout expired", code);
     if ((code & 0xff) == SQLITE_NOMEM && memoryLimit() > 0)
         throw Error(ErrorNumber::Database, memoryBoundMessage(), code);
+    if ((code & 0xff) == SQLITE_FULL) throw Error(ErrorNumber::Database, diskFullMessage(path), code);
+    if ((code & 0xff) == SQLITE_READONLY && !readOnlyWhy.empty())
+        throw Error(ErrorNumber::Database, readOnlyWhy, code);
     if (auto e = serverErrorOf(msg, code, sql))
         throw Error(ErrorNumber::Database, englishText(e->first, e->second), e->first);
     throw Error(ErrorNumber::Database, msg, code);
@@ -317,12 +323,27 @@ void Connection::Impl::run(sqlite3_stmt* st) {
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) {
+        foreignKeyStatement.clear();
+        if (sqlite3_extended_errcode(db) == SQLITE_CONSTRAINT_FOREIGNKEY) {
+            char* text = sqlite3_expanded_sql(st);
+            if (text) foreignKeyStatement = text;
+            sqlite3_free(text);
+        }
         sqlite3_reset(st);
         sqlite3_clear_bindings(st);
         fail(sqlite3_sql(st));
     }
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
+}
+
+void Connection::Impl::requireValues(sqlite3_stmt* st, const std::string& tsql, std::size_t given) {
+    const int wanted = sqlite3_bind_parameter_count(st);
+    if (static_cast<std::size_t>(wanted) > given) parameterMissing(tsql, static_cast<int>(given) + 1);
+}
+
+void parameterMissing(const std::string& sql, int number) {
+    throw Error(ErrorNumber::Database, englishText(8178, {sql, "@P" + std::to_string(number)}), 8178);
 }
 
 void Connection::Impl::exec(const char* sql) {
@@ -394,32 +415,122 @@ Connection::~Connection() {
 
 std::string Connection::path() const { return impl_->db ? impl_->path : std::string(); }
 
+namespace {
+
+bool exists(const std::string& file) { return ::access(file.c_str(), F_OK) == 0; }
+
+// Whether this process may change the file: the file and its folder (where the
+// journal files go) writable. A read-only mount fails both.
+bool writable(const std::string& file) {
+    const std::size_t slash = file.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    return ::access(folder.c_str(), W_OK) == 0 && (!exists(file) || ::access(file.c_str(), W_OK) == 0);
+}
+
+// Whether the file's header says WAL: its readers then need the -wal and -shm files.
+bool walFile(const std::string& file) {
+    unsigned char header[20] = {};
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return false;
+    const bool read = std::fread(header, 1, sizeof header, f) == sizeof header;
+    std::fclose(f);
+    return read && header[18] == 2 && header[19] == 2;
+}
+
+// An URI naming the file read-only and unchanging: SQLite reads it without locks or
+// -wal and -shm files.
+std::string immutableUri(const std::string& file) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : file) {
+        if (std::isalnum(c) || c == '/' || c == '.' || c == '_' || c == '-' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+// A failure that a full disk causes: no room for the -shm file, or for a page.
+bool diskFull(sqlite3* db, int rc) {
+    return (rc & 0xff) == SQLITE_FULL || rc == SQLITE_IOERR_SHMSIZE || sqlite3_system_errno(db) == ENOSPC;
+}
+
+}  // namespace
+
+std::string diskFullMessage(const std::string& path) {
+    return "The disk holding the database '" + path + "' is full: free space on it to change the database.";
+}
+
 void Connection::doOpen(const std::string& connectionString, const std::string&, const std::string&) {
     const OpenOptions options = optionsFromConnectionString(connectionString);
     const std::string& path = options.path;
     if (path.empty()) throw Error(ErrorNumber::ConnectionFailed, "No database file was given.");
-    sqlite3* db = nullptr;
+    const bool memory = path == ":memory:";
     // A connection serves one thread at a time (its statement cache is not shared), so
     // SQLite's per-call mutex only costs time: it was a fifth of reading a large result.
-    int rc = sqlite3_open_v2(path.c_str(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
-        sqlite3_close(db);
-        throw Error(ErrorNumber::ConnectionFailed, "Cannot open the database '" + path + "': " + msg, rc);
-    }
-    sqlite3_extended_result_codes(db, 1);
-    // Before anything reads the file: another process may be writing it, and every
-    // statement of this connection, these included, waits for its lock.
-    sqlite3_busy_timeout(db, busyMilliseconds(CommandTimeout()));
+    constexpr int kReadWrite = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    constexpr int kReadOnly = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+    // A process that may not change the file never makes its -wal and -shm files: made
+    // by it they would belong to it, and its writers could not write them. It reads
+    // through the files a writer left, or, when there are none, the file alone.
+    const bool readOnly = !memory && exists(path) && !writable(path);
+    const bool companions = exists(path + "-wal") && exists(path + "-shm");
+    std::string readOnlyWhy =
+        readOnly ? "The database '" + path + "' is open for reading only: this account may not change it."
+                 : "";
+    sqlite3* db = nullptr;
     char* err = nullptr;
-    // Reading the schema here reports a file that is not a database at once.
-    rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, &err);
+    auto openAs = [&](const std::string& name, int flags) {
+        sqlite3_close(db);
+        db = nullptr;
+        int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
+        if (rc != SQLITE_OK) return rc;
+        sqlite3_extended_result_codes(db, 1);
+        // Before anything reads the file: another process may be writing it, and every
+        // statement of this connection, these included, waits for its lock.
+        sqlite3_busy_timeout(db, busyMilliseconds(CommandTimeout()));
+        // A writer keeps its -wal and -shm files when it closes: readers that may not
+        // write find them (and make none), and on a full disk they are the room a
+        // deletion needs.
+        int persist = 1;
+        if (!(flags & SQLITE_OPEN_READONLY))
+            sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+        sqlite3_free(err);
+        err = nullptr;
+        // Reading the schema here reports a file that is not a database at once.
+        return sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, &err);
+    };
+    int rc;
+    if (!readOnly) {
+        rc = openAs(path, kReadWrite);
+        if (rc != SQLITE_OK && db && diskFull(db, rc) && !companions && walFile(path)) {
+            // no room for the -shm file: read the file alone
+            readOnlyWhy = diskFullMessage(path);
+            rc = openAs(immutableUri(path), kReadOnly | SQLITE_OPEN_URI);
+            if (rc != SQLITE_OK) readOnlyWhy.clear();
+        }
+    } else if (companions || !walFile(path)) {
+        rc = openAs(path, kReadOnly);
+    } else {
+        rc = openAs(immutableUri(path), kReadOnly | SQLITE_OPEN_URI);
+    }
     // An in-memory database has a journal of its own kind; a file read-only to us keeps its mode.
-    if (rc == SQLITE_OK && path != ":memory:" && !sqlite3_db_readonly(db, "main")) {
+    if (rc == SQLITE_OK && !memory && !sqlite3_db_readonly(db, "main")) {
         const std::string pragma = "pragma journal_mode=" + options.journalMode;
         rc = sqlite3_exec(db, pragma.c_str(), nullptr, nullptr, &err);
+        // on a full disk the file keeps its mode: it can still be read
+        if (rc != SQLITE_OK && diskFull(db, rc)) {
+            sqlite3_free(err);
+            err = nullptr;
+            rc = SQLITE_OK;
+        }
     }
+    // Declared foreign keys hold, as on SQL Server.
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "pragma foreign_keys = on", nullptr, nullptr, &err);
     if (rc == SQLITE_OK) rc = registerTsqlFunctions(db, &err);
     if (rc == SQLITE_OK) rc = registerChineseCollation(db, &err);
     if (rc == SQLITE_OK) {
@@ -427,7 +538,11 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
                                         &Impl::lastIdentity, nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
-        std::string msg = err ? err : sqlite3_errmsg(db);
+        const bool full = db && diskFull(db, rc);
+        std::string msg = full  ? "the disk holding it is full."
+                          : err ? err
+                          : db  ? sqlite3_errmsg(db)
+                                : "out of memory";
         sqlite3_free(err);
         sqlite3_close(db);
         throw Error(ErrorNumber::ConnectionFailed, "Cannot open the database '" + path + "': " + msg, rc);
@@ -435,6 +550,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     impl_->db = db;
     impl_->path = path;
     impl_->language = options.language;
+    impl_->readOnlyWhy = sqlite3_db_readonly(db, "main") == 1 ? readOnlyWhy : std::string();
     sqlite3_progress_handler(db, 1000, &Impl::progress, impl_.get());
 }
 
@@ -472,39 +588,58 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
     }
-    // A statement that becomes several (a table and its triggers) is whole or absent:
-    // a savepoint is its own transaction outside the host's and nests inside it.
-    const bool several = tr->statements.size() > 1;
-    if (several) impl_->exec("savepoint palvo_statement");
-    long affected = -1;
-    try {
-        for (std::size_t i = 0; i < tr->statements.size(); ++i) {
-            sqlite3_stmt* st = impl_->prepare(tr->statements[i]);
-            if (i == 0) impl_->bind(st, params);
-            const bool changes = !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 &&
-                                 sqlite3_stmt_isexplain(st) == 0;
-            impl_->run(st);
-            if (i == 0 && changes) {
-                const std::string& s = tr->statements[0];
-                // WITH ... INSERT/UPDATE/DELETE: the rows of the statement after the common table expressions
-                const bool with = startsWithNoCase(s, "with");
-                if (with || startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
-                    startsWithNoCase(s, "delete")) {
-                    affected = sqlite3_changes(impl_->db);
+    auto attempt = [&] {
+        return impl_->underOneSchema(sql, tr, [&](const std::shared_ptr<const dialect::Translation>& t) {
+            // A statement that becomes several (a table and its triggers) is whole or absent:
+            // a savepoint is its own transaction outside the host's and nests inside it.
+            const bool several = t->statements.size() > 1;
+            if (several) impl_->exec("savepoint palvo_statement");
+            long affected = -1;
+            try {
+                for (std::size_t i = 0; i < t->statements.size(); ++i) {
+                    sqlite3_stmt* st = impl_->prepare(t->statements[i]);
+                    Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
+                    if (i == 0) impl_->bind(st, params);
+                    const bool changes = !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 &&
+                                         sqlite3_stmt_isexplain(st) == 0;
+                    impl_->run(st);
+                    if (i == 0 && changes) {
+                        const std::string& s = t->statements[0];
+                        // WITH ... INSERT/UPDATE/DELETE: the rows of the statement after the common table
+                        // expressions
+                        const bool with = startsWithNoCase(s, "with");
+                        if (with || startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
+                            startsWithNoCase(s, "delete")) {
+                            affected = sqlite3_changes(impl_->db);
+                        }
+                        if (with || startsWithNoCase(s, "insert")) {
+                            const std::string lower = util::asciiLower(s);
+                            const std::size_t into = lower.find("insert into ");
+                            if (into != std::string::npos) impl_->noteInsert(nameAt(s, into + 12), affected);
+                        }
+                    }
                 }
-                if (with || startsWithNoCase(s, "insert")) {
-                    const std::string lower = util::asciiLower(s);
-                    const std::size_t into = lower.find("insert into ");
-                    if (into != std::string::npos) impl_->noteInsert(nameAt(s, into + 12), affected);
-                }
+                if (several) impl_->exec("release palvo_statement");
+            } catch (...) {
+                if (several) impl_->undo("palvo_statement");
+                throw;
             }
-        }
-        if (several) impl_->exec("release palvo_statement");
-    } catch (...) {
-        if (several) impl_->undo("palvo_statement");
-        throw;
+            return affected;
+        });
+    };
+    try {
+        return attempt();
+    } catch (const Error& e) {
+        // No room to grow the log: once the log a writer kept is written back into the
+        // file, the change goes into the log's room from its start.
+        if ((e.nativeCode() & 0xff) != SQLITE_FULL || !sqlite3_get_autocommit(impl_->db)) throw;
+        int logged = 0, written = 0;
+        if (sqlite3_wal_checkpoint_v2(impl_->db, "main", SQLITE_CHECKPOINT_PASSIVE, &logged, &written) !=
+                SQLITE_OK ||
+            logged <= 0 || written != logged)
+            throw;
+        return attempt();
     }
-    return affected;
 } catch (const Error& e) {
     impl_->speak(e);
 }

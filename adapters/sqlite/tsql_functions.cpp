@@ -96,6 +96,8 @@ __attribute__((visibility("default"))) int sqlite3_extension_init(sqlite3* db, c
     SQLITE_EXTENSION_INIT2(api);
     int rc = Palvo::sqlite::registerTsqlFunctions(db, error);
     if (rc == SQLITE_OK) rc = Palvo::sqlite::registerChineseCollation(db, error);
+    // declared foreign keys hold on this connection too, as on the library's own
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "pragma foreign_keys = on", nullptr, nullptr, error);
     return rc;
 }
 __attribute__((visibility("default"))) int sqlite3_palvotsql_init(sqlite3* db, char** error,

@@ -302,6 +302,46 @@ TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypesAndChineseTextSurvives
     EXPECT_EQ(chinese.Fields("名称").Value().toText(), text + "2");
 }
 
+TEST_P(DataAccess, DeclaredForeignKeysRefuseRowsThatNameNothingAndActOnDeletes) {
+    conn_->Execute(
+        "create table 销售单 (单号 int not null primary key, 客户 int not null references 客户(id))");
+    conn_->Execute(
+        "create table 销售明细 (单号 int not null, 行号 int not null, constraint FK_明细_销售单 foreign key "
+        "(单号) references 销售单 (单号) on delete cascade)");
+    conn_->Execute("create table 备忘 (单号 int null references 销售单(单号) on delete set null, 内容 int)");
+    insert("甲");
+    const long customer = static_cast<long>(conn_->Query("select max(id) from 客户").at(0, 0).toInt64());
+    conn_->Execute("insert into 销售单 values (1, " + std::to_string(customer) + ")");
+    conn_->Execute("insert into 销售明细 values (1, 1)");
+    conn_->Execute("insert into 备忘 values (1, 7)");
+    for (const char* refused : {"insert into 销售明细 values (9, 1)", "insert into 销售单 values (2, -5)",
+                                "update 销售单 set 客户 = -5", "delete from 客户"}) {
+        EXPECT_EQ(errorNumber([&] { conn_->Execute(refused); }), ErrorNumber::Database) << refused;
+    }
+    EXPECT_EQ(count(), 1);
+    EXPECT_EQ(conn_->Query("select count(*) from 销售明细").at(0, 0).toInt64(), 1);
+    // on delete cascade takes the lines with their order; set null leaves the note without one
+    EXPECT_EQ(conn_->Execute("delete from 销售单 where 单号 = 1"), 1);
+    EXPECT_EQ(conn_->Query("select count(*) from 销售明细").at(0, 0).toInt64(), 0);
+    const auto note = conn_->Query("select 单号, 内容 from 备忘");
+    ASSERT_EQ(note.rowCount(), 1u);
+    EXPECT_TRUE(note.at(0, 0).isNull());
+    EXPECT_EQ(note.at(0, 1).toInt64(), 7);
+}
+
+TEST_P(DataAccess, AQuestionMarkWithoutAValueIsRefusedEverywhereAndOneInQuotesIsNoPlaceholder) {
+    insert("甲");
+    const std::string query = "select 名称 from 客户 where 名称 = ?";
+    EXPECT_EQ(errorNumber([&] { conn_->Query(query); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumber([&] { open(query); }), ErrorNumber::Database);
+    EXPECT_EQ(errorNumber([&] { conn_->Execute("delete from 客户 where 名称 = ?"); }), ErrorNumber::Database);
+    EXPECT_EQ(count(), 1);
+    const auto quoted = conn_->Query("select '?' as q, 名称 as [a?b] from 客户 where 名称 <> N'?'");
+    ASSERT_EQ(quoted.rowCount(), 1u);
+    EXPECT_EQ(quoted.at(0, 0).toText(), "?");
+    EXPECT_EQ(quoted.columns.at(1).name, "a?b");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,
                          ::testing::Values(Backend{"SqliteDirect", testing::openEmbedded},
                                            Backend{"OdbcSqliteDriver", openOdbc},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,47 @@ TEST(SqliteProcesses, JournalModeIsWalUnlessTheConnectionStringNamesAnother) {
         conn.Close();
         EXPECT_EQ(journalMode(file), c.mode) << c.options;
     }
+}
+
+// Another connection's ALTER COLUMN, made the moment the query it races starts to run.
+struct RacingAlter {
+    static inline sqlite::Connection* other = nullptr;
+    static inline bool armed = false;
+    static int trace(unsigned, void*, void*, void* text) {
+        const char* sql = static_cast<const char*>(text);
+        if (armed && sql && std::strncmp(sql, "select", 6) == 0 && std::strstr(sql, "价目")) {
+            armed = false;
+            other->Execute("alter table 价目 alter column 单价 int not null");
+        }
+        return 0;
+    }
+    static int install(sqlite3* db, const char**, const sqlite3_api_routines*) {
+        sqlite3_trace_v2(db, SQLITE_TRACE_STMT, &trace, nullptr);
+        return SQLITE_OK;
+    }
+};
+
+TEST(SqliteSchemaChange, AStatementRunsWithTheColumnTypesOfTheSchemaItReads) {
+    const std::string file = freshDatabaseFile("racing");
+    sqlite::Connection other;
+    other.Open(file);
+    other.Execute("create table 价目 (单价 decimal(10,2) not null)");
+    other.Execute("insert into 价目 values (7.5)");
+    faults::install(&RacingAlter::install);
+    sqlite::Connection c;
+    c.Open(file);
+    sqlite3_reset_auto_extension();
+    const std::string query = "select 单价 / 2 from 价目";
+    const std::string before = c.Query(query).at(0, 0).toText();  // translated for a decimal column
+    RacingAlter::other = &other;
+    RacingAlter::armed = true;
+    const std::string raced = c.Query(query).at(0, 0).toText();
+    ASSERT_FALSE(RacingAlter::armed) << "the change did not run alongside the query";
+    const std::string after = c.Query(query).at(0, 0).toText();
+    EXPECT_NE(before, after);
+    // the schema before the change or after it, never the types of one with the rows of the other
+    EXPECT_TRUE(raced == before || raced == after)
+        << raced << " (before " << before << ", after " << after << ")";
 }
 
 // Killed between the table and its checks: the table is not there, and made again it has them.

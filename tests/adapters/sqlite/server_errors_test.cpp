@@ -30,6 +30,12 @@ const char* const kSchema[] = {
     "create unique index IX_备注 on 单据 (备注)",
     "insert into 客户 values ('01', '甲', 1)",
     "insert into 单据 values (1, 1, 1, 1.00, '2004-01-01', 'a')",
+    "create table 销售单 (单号 int not null primary key, 客户 varchar(4) not null references 客户(编号))",
+    "create table 销售明细 (单号 int not null, 行号 int not null, constraint FK_明细_销售单 foreign key "
+    "(单号) "
+    "references 销售单 (单号))",
+    "insert into 销售单 values (1, '01')",
+    "insert into 销售明细 values (1, 1)",
 };
 
 struct Case {
@@ -45,7 +51,8 @@ class ServerError : public ::testing::TestWithParam<Case> {};
 // Everything the tables hold, to see that a failed statement changed nothing.
 std::string contents(Palvo::sqlite::Connection& c) {
     std::string all;
-    for (const char* sql : {"select * from 客户 order by 编号", "select * from 单据 order by 单号, 行号"}) {
+    for (const char* sql : {"select * from 客户 order by 编号", "select * from 单据 order by 单号, 行号",
+                            "select * from 销售单", "select * from 销售明细"}) {
         const auto t = c.Query(sql);
         for (std::size_t i = 0; i < t.cells.size(); ++i)
             all += (t.cells[i].isNull() ? "<null>" : t.cells[i].toText()) + "|";
@@ -111,6 +118,44 @@ const Case kCases[] = {
      "UPDATE 语句与 CHECK 约束\"类别 >= 0\"冲突。该冲突发生于数据库\"main\"，表\"dbo.客户\"。",
      "The UPDATE statement conflicted with the CHECK constraint \"类别 >= 0\". The conflict occurred in "
      "database \"main\", table \"dbo.客户\"."},
+    {"insert into 销售明细 values (9, 1)", 547,
+     "INSERT 语句与 FOREIGN KEY 约束\"FK_明细_销售单\"冲突。该冲突发生于数据库\"main\"，表\"dbo.销售单\", "
+     "column "
+     "'单号'。",
+     "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK_明细_销售单\". The conflict "
+     "occurred "
+     "in database \"main\", table \"dbo.销售单\", column '单号'."},
+    {"insert into 销售单 values (2, 'NO')", 547,
+     "INSERT 语句与 FOREIGN KEY 约束\"FK__销售单__客户\"冲突。该冲突发生于数据库\"main\"，表\"dbo.客户\", "
+     "column "
+     "'编号'。",
+     "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK__销售单__客户\". The conflict "
+     "occurred "
+     "in database \"main\", table \"dbo.客户\", column '编号'."},
+    {"update 销售单 set 客户 = 'NO'", 547,
+     "UPDATE 语句与 FOREIGN KEY 约束\"FK__销售单__客户\"冲突。该冲突发生于数据库\"main\"，表\"dbo.客户\", "
+     "column "
+     "'编号'。",
+     "The UPDATE statement conflicted with the FOREIGN KEY constraint \"FK__销售单__客户\". The conflict "
+     "occurred "
+     "in database \"main\", table \"dbo.客户\", column '编号'."},
+    {"delete from 客户 where 编号 = '01'", 547,
+     "DELETE 语句与 REFERENCE 约束\"FK__销售单__客户\"冲突。该冲突发生于数据库\"main\"，表\"dbo.销售单\", "
+     "column "
+     "'客户'。",
+     "The DELETE statement conflicted with the REFERENCE constraint \"FK__销售单__客户\". The conflict "
+     "occurred "
+     "in database \"main\", table \"dbo.销售单\", column '客户'."},
+    {"select 名称 from 客户 where 编号 = ?", 8178,
+     "参数化查询 'select 名称 from 客户 where 编号 = ?' 需要参数 '@P1'，但未提供该参数。",
+     "The parameterized query 'select 名称 from 客户 where 编号 = ?' expects the parameter '@P1', which was "
+     "not "
+     "supplied."},
+    {"update 客户 set 名称 = ? where 编号 = '01'", 8178,
+     "参数化查询 'update 客户 set 名称 = ? where 编号 = '01'' 需要参数 '@P1'，但未提供该参数。",
+     "The parameterized query 'update 客户 set 名称 = ? where 编号 = '01'' expects the parameter '@P1', "
+     "which "
+     "was not supplied."},
     {"update 单据 set 备注 = 'abcde'", 8152, "将截断字符串或二进制数据。",
      "String or binary data would be truncated."},
     {"update 单据 set 数量 = 300", 220, "数据类型 tinyint 的算术溢出错误，值 = 300。",
@@ -237,9 +282,11 @@ TEST(ServerErrors, AnUnknownLanguageIsRefusedAndOtherFailuresKeepTheirOwnWords) 
                   std::make_pair(ErrorNumber::NotSupported,
                                  std::string("Not supported by the embedded database: TOP ... PERCENT.")))
             << (english ? "English" : "Chinese");
-        EXPECT_EQ(errorOf([&] { other.ExecuteWith("insert into 单 values (?)", {}); }).first,
+        EXPECT_EQ(errorOf([&] {
+                      other.ExecuteWith("insert into 单 values (?)", {1, 2});
+                  }).first,
                   ErrorNumber::InvalidCall)
-            << "a parameter is missing";
+            << "a value too many";
         EXPECT_EQ(other.Query("select count(*) from 单").at(0, 0).toInt64(), 0) << "still usable";
     }
 }
