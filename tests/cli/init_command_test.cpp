@@ -71,7 +71,8 @@ TEST(Init, KilledAnywhereOrOnAFullDiskItLeavesNothingAndTheNextRunMakesItWhole) 
     testing::DiskFull full(3);
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "palvo: database or disk is full\n");
+    EXPECT_EQ(r.err, "palvo: The disk holding the database '" + db +
+                         "' is full: free space on it to change the database.\n");
     EXPECT_EQ(objects(db), 0);
 }
 
