@@ -494,11 +494,14 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
         // statement of this connection, these included, waits for its lock.
         sqlite3_busy_timeout(db, busyMilliseconds(CommandTimeout()));
         // A writer keeps its -wal and -shm files when it closes: readers that may not
-        // write find them (and make none), and on a full disk they are the room a
-        // deletion needs.
+        // write find them (and make none), and on a full disk the -shm is there. The
+        // log is emptied as it closes (the size limit): log pages left in it would be
+        // read into a new file made under the same name.
         int persist = 1;
-        if (!(flags & SQLITE_OPEN_READONLY))
+        if (!(flags & SQLITE_OPEN_READONLY)) {
             sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+            sqlite3_exec(db, "pragma journal_size_limit = 4194304", nullptr, nullptr, nullptr);
+        }
         sqlite3_free(err);
         err = nullptr;
         // Reading the schema here reports a file that is not a database at once.

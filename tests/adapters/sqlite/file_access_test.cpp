@@ -126,6 +126,19 @@ TEST(SqliteFiles, AFolderTheAccountMayNotWriteStillOpensForReading) {
     }
 }
 
+TEST(SqliteFiles, ACopyPutInPlaceOfAClosedDatabaseReadsNothingFromTheCompanionsKept) {
+    const std::string dir = folder("restored", 0, 0755);
+    const std::string file = dir + "/账目.db", backup = dir + "/备份.db";
+    ASSERT_EQ(makeDatabase(backup, 2), 0);
+    ASSERT_EQ(makeDatabase(file, 5), 0);
+    ASSERT_TRUE(std::filesystem::exists(file + "-wal")) << "the companions are kept";
+    // restored from a backup while no one has it open: the companions stay behind
+    std::filesystem::copy_file(backup, file, std::filesystem::copy_options::overwrite_existing);
+    sqlite::Connection c;
+    c.Open(file);
+    EXPECT_EQ(count(c), 2);
+}
+
 // A folder mounted over itself, read-only; unmounted at the end.
 struct ReadOnlyMount {
     std::string dir;
@@ -184,7 +197,6 @@ TEST(SqliteFiles, OnAFullDiskTheDatabaseOpensAndAChangeThatFindsNoRoomSaysTheDis
     if (!disk.mounted) GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
     const std::string file = dir + "/账目.db";
     ASSERT_EQ(makeDatabase(file, 40), 0);
-    disk.fill();
     const std::string full =
         "The disk holding the database '" + file + "' is full: free space on it to change the database.";
     auto outcome = [&] {
@@ -196,19 +208,30 @@ TEST(SqliteFiles, OnAFullDiskTheDatabaseOpensAndAChangeThatFindsNoRoomSaysTheDis
             return o;
         }
         o.rows = count(c);
-        o.change = errorDescription([&] { c.Execute("delete from 客户 where 编号 < 20"); });
+        o.change = errorDescription(
+            [&] { c.Execute("delete from 客户 where 编号 < (select min(编号) from 客户) + 10"); });
         return o;
     };
-    // after a writer closed: its -wal file is the room a deletion takes
-    Outcome left = outcome();
-    EXPECT_EQ(left.rows, 40);
-    EXPECT_EQ(left.change, "");
-    // without its -wal and -shm files (copied there alone): read, and a change refused
-    removeCompanions(file);
-    disk.fill();
-    Outcome alone = outcome();
-    EXPECT_EQ(alone.rows, 20);
-    EXPECT_EQ(alone.change, full);
+    {
+        // while another connection has it open: the log it wrote is the room a deletion takes
+        sqlite::Connection keeper;
+        keeper.Open(file);
+        keeper.Execute("update 客户 set 名称 = 名称 + N'乙'");
+        disk.fill();
+        const Outcome o = outcome();
+        EXPECT_EQ(o.rows, 40);
+        EXPECT_EQ(o.change, "");
+        EXPECT_EQ(count(keeper), 30);
+    }
+    // after the writers closed (its -wal and -shm there), and copied there alone
+    for (const bool companions : {true, false}) {
+        SCOPED_TRACE(companions ? "-wal and -shm left by the writer" : "the file alone");
+        if (!companions) removeCompanions(file);
+        disk.fill();  // what the closing writer emptied, or the companions took
+        const Outcome o = outcome();
+        EXPECT_EQ(o.rows, 30);
+        EXPECT_EQ(o.change, full);
+    }
 }
 
 }  // namespace
