@@ -111,4 +111,17 @@ TEST(TsqlExtension, ExportsOnlyItsEntryPointsAndUsesTheCoresHelpers) {
     dlclose(lib);
 }
 
+TEST(TsqlExtension, TheConnectionThatLoadsItEnforcesDeclaredForeignKeys) {
+    sqlite3* db = openWithExtension();
+    ASSERT_NE(db, nullptr);
+    EXPECT_EQ(one(db, "pragma foreign_keys"), "1");
+    sqlite3_exec(db,
+                 "create table p (k int primary key); create table c (k int references p(k)); "
+                 "insert into p values (1)",
+                 nullptr, nullptr, nullptr);
+    EXPECT_EQ(sqlite3_exec(db, "insert into c values (2)", nullptr, nullptr, nullptr), SQLITE_CONSTRAINT);
+    EXPECT_EQ(one(db, "select count(*) from c"), "0");
+    sqlite3_close(db);
+}
+
 }  // namespace
