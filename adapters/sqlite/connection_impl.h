@@ -151,6 +151,9 @@ struct PALVO_LOCAL Connection::Impl {
     // returns the last, prepared, to be read.
     sqlite3_stmt* startQuery(const std::string& sql, const dialect::Translation& tr);
 
+    // Refuses DROP TABLE (SQLite's `drop`) of a table another table's foreign key names: SQL Server's 3726.
+    void refuseDropOfReferenced(const std::string& drop);
+
     // Refuses a statement with a `?` that has no value (`given`: the values bound).
     static void requireValues(sqlite3_stmt* st, const std::string& tsql, std::size_t given);
 

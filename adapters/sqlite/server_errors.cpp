@@ -48,6 +48,8 @@ constexpr Entry kErrors[] = {
     {2627, "Violation of %1 constraint '%2'. Cannot insert duplicate key in object '%3'.",
      "违反了 %1 约束 '%2'。不能在对象 '%3' 中插入重复键。"},
     {2714, "There is already an object named '%1' in the database.", "数据库中已存在名为 '%1' 的对象。"},
+    {3726, "Could not drop object '%1' because it is referenced by a FOREIGN KEY constraint.",
+     "无法删除对象 '%1'，因为该对象正由一个 FOREIGN KEY 约束引用。"},
     {4902, "Cannot find the object \"%1\" because it does not exist or you do not have permissions.",
      "找不到对象\"%1\"，因为它不存在或者您没有所需的权限。"},
     {4924, "ALTER TABLE %1 COLUMN failed because column '%2' does not exist in table '%3'.",

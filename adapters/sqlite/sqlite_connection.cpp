@@ -346,6 +346,15 @@ void parameterMissing(const std::string& sql, int number) {
     throw Error(ErrorNumber::Database, englishText(8178, {sql, "@P" + std::to_string(number)}), 8178);
 }
 
+void Connection::Impl::refuseDropOfReferenced(const std::string& drop) {
+    const std::string table = nameAt(drop, 11);
+    const auto naming = strings(
+        "select m.name from sqlite_master m, pragma_foreign_key_list(m.name) f where m.type = "
+        "'table' and f.\"table\" = ?1 collate nocase and m.name <> ?1 collate nocase",
+        table);
+    if (!naming.empty()) throw Error(ErrorNumber::Database, englishText(3726, {table}), 3726);
+}
+
 void Connection::Impl::exec(const char* sql) {
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail(sql);
 }
@@ -587,6 +596,8 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         impl_->changeSchema(tr->change);
         return -1;
     }
+    if (startsWithNoCase(tr->statements.front(), "drop table "))
+        impl_->refuseDropOfReferenced(tr->statements.front());
     if (tr->statements.size() > 1 && !params.empty()) {
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");

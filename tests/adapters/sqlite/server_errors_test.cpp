@@ -146,6 +146,8 @@ const Case kCases[] = {
      "The DELETE statement conflicted with the REFERENCE constraint \"FK__销售单__客户\". The conflict "
      "occurred "
      "in database \"main\", table \"dbo.销售单\", column '客户'."},
+    {"drop table 销售单", 3726, "无法删除对象 '销售单'，因为该对象正由一个 FOREIGN KEY 约束引用。",
+     "Could not drop object '销售单' because it is referenced by a FOREIGN KEY constraint."},
     {"select 名称 from 客户 where 编号 = ?", 8178,
      "参数化查询 'select 名称 from 客户 where 编号 = ?' 需要参数 '@P1'，但未提供该参数。",
      "The parameterized query 'select 名称 from 客户 where 编号 = ?' expects the parameter '@P1', which was "
