@@ -13,9 +13,8 @@ std::string dbNote(const CommandSyntax& s) {
     return std::string(
                "  --db FILE is a database file or an SQLite connection string, such as\n"
                "  \"Data Source=shop.db;Journal Mode=Delete\" for a file on a network share;\n"
-               "  an ODBC connection string (Driver=..., DSN=...) is refused there") +
-           (odbc ? ": it goes with --odbc.\n"
-                 : ", as this command works\n  on the embedded database only.\n");
+               "  an ODBC connection string (Driver=..., DSN=...) is refused") +
+           (odbc ? ": it goes with --odbc.\n" : ":\n  this command works on the embedded database only.\n");
 }
 
 }  // namespace
