@@ -87,7 +87,7 @@ TEST(Usage, NamesEveryOptionEachCommandTakesAndNoOther) {
     for (const CommandSyntax& s : commandSyntaxes()) {
         SCOPED_TRACE(s.name);
         std::vector<std::string> args = words(s.name);
-        args.push_back("--help");
+        args.emplace_back("--help");
         const Outcome r = palvo(args);
         ASSERT_EQ(r.status, 0);
         std::set<std::string> taken(s.valued.begin(), s.valued.end());
