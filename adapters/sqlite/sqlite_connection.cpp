@@ -120,6 +120,10 @@ std::optional<Language> setLanguage(const std::string& sql) {
 
 std::string trim(std::string_view s) { return std::string(util::trimBlanks(s)); }
 
+std::string databaseFile(const std::string& connectionString) {
+    return optionsFromConnectionString(connectionString).path;
+}
+
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && util::equalsNoCase(s.substr(0, prefix.size()), prefix);
 }

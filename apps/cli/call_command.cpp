@@ -18,6 +18,8 @@
 #include "palvo/odbc/connection.h"
 #include "palvo/session.h"
 #include "palvo/xlsx/writer.h"
+#include "report_args.h"
+#include "usage.h"
 
 namespace Palvo::cli {
 
@@ -25,20 +27,6 @@ namespace {
 
 // What a line of bExecuteCode may take in the tool: a few seconds and 256 MB.
 const lua::Limits kLineLimits{0, std::chrono::seconds(3), std::size_t{256} << 20};
-
-const char* kCallUsage =
-    "usage: palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
-    "                  [--sandboxed] CLASS.METHOD [ARG...]\n"
-    "  calls one library method by name; omitted trailing arguments take their defaults.\n"
-    "  Prints the result, then NAME=VALUE for each by-reference argument the method changed.\n"
-    "  Without --db or --odbc, palvo.db is used when it exists. The windows the method opens\n"
-    "  play the actions of the --script file, one a line; without it they close at once.\n"
-    "  Lines of bExecuteCode run for at most 3 s in 256 MB, with every right of the tool,\n"
-    "  or with --sandboxed computation only (no os, io, require or debug), in a process\n"
-    "  of its own that is killed when a line outruns its time. With every right a system\n"
-    "  command, reading input, a long library call or a finalizer is not cut short.\n"
-    "       palvo call --list\n"
-    "  lists the methods that can be called.\n";
 
 struct CallOptions {
     ConnectionOptions connection;
@@ -54,31 +42,15 @@ struct CallOptions {
 
 // Options come before CLASS.METHOD; everything after it is an argument, as typed.
 bool parse(const std::vector<std::string>& args, CallOptions& o) {
-    std::size_t i = 1;
-    for (; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--") {
-            ++i;
-            break;
-        }
-        if (a == "--list") {
-            o.list = true;
-        } else if (a == "--sandboxed") {
-            o.sandboxed = true;
-        } else if ((a == "--db" || a == "--odbc" || a == "--unit" || a == "--user" || a == "--script") &&
-                   i + 1 < args.size()) {
-            std::string& slot = a == "--db"     ? o.connection.db
-                                : a == "--odbc" ? o.connection.odbc
-                                : a == "--unit" ? o.unit
-                                : a == "--user" ? o.user
-                                                : o.script;
-            slot = args[++i];
-        } else if (a.rfind("--", 0) == 0) {
-            return false;
-        } else {
-            break;
-        }
-    }
+    ReportArgs r;
+    std::size_t i = parseOptions(args, 1, syntaxOf("call"), Rest::Words, r);
+    if (i > args.size()) return false;
+    o.connection = {r.last("--db"), r.last("--odbc")};
+    o.unit = r.last("--unit");
+    o.user = r.last("--user");
+    o.script = r.last("--script");
+    o.list = r.flag("--list");
+    o.sandboxed = r.flag("--sandboxed");
     if (o.list) return i == args.size();
     if (i == args.size()) return false;
     const std::string& target = args[i];
@@ -177,7 +149,7 @@ static std::shared_ptr<TextMeasurer> cjkMeasurer() {
 int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CallOptions o;
     if (!parse(args, o)) {
-        err << kCallUsage;
+        err << usageOf("call");
         return 2;
     }
     if (o.list) {
@@ -185,7 +157,7 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return 0;
     }
     if (!o.connection.db.empty()) {
-        if (const std::string refused = refusedFiles(o.connection.db); !refused.empty()) {
+        if (const std::string refused = refusedFiles(o.connection.db, "", true); !refused.empty()) {
             err << refused << "\n";
             return 1;
         }

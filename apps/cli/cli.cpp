@@ -8,7 +8,9 @@
 #include <charconv>
 #include <csignal>
 #include <cstdint>
+#include <filesystem>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <system_error>
 
@@ -26,59 +28,25 @@
 #include "report_command.h"
 #include "report_xlsx.h"
 #include "sql_output.h"
+#include "usage.h"
 
 namespace Palvo::cli {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-const char* kUsage =
-    "usage: palvo sql [--db FILE | --odbc CONNECTION] [--types] [--csv] STATEMENT\n"
-    "  runs one T-SQL statement on the embedded database FILE (default palvo.db,\n"
-    "  created when missing) or over ODBC. A query prints a line of column names and\n"
-    "  a line per row, tab-separated; Null is \\N, and inside a name or value a\n"
-    "  backslash is \\\\, a tab \\t, a newline \\n, a carriage return \\r, a backspace \\b,\n"
-    "  a form feed \\f, a vertical tab \\v and any other control character \\xHH.\n"
-    "  --csv prints RFC 4180 CSV instead: lines end with CRLF, Null is an empty field,\n"
-    "  an empty text \"\". --types adds a line of ADO type numbers after the names.\n"
-    "  Other statements print the number of rows affected.\n"
-    "       palvo init --db FILE [--sample] [--repair]\n"
-    "  creates the host tables (and a sample of units, customers, goods and sales).\n"
-    "       palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]\n"
-    "                  [--sandboxed] CLASS.METHOD [ARG...]\n"
-    "  calls one library method by name (palvo call --list shows them).\n"
-    "       palvo report pdf --db FILE --title TITLE [--top TEXT] [--bottom TEXT]\n"
-    "                        [--paper A4|B5|10x11] [--landscape] --out FILE.pdf STATEMENT\n"
-    "  prints the rows of a query as a paged report into a PDF file.\n"
-    "       palvo report xlsx --db FILE --title TITLE [--top TEXT] [--bottom TEXT] [--landscape]\n"
-    "                         [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT\n"
-    "  writes the rows of a query as a spreadsheet report.\n"
-    "Before the command, --memory MB bounds the embedded database's memory (default: half the\n"
-    "machine's memory; 0: no bound).\n";
-
 int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    ConnectionOptions options;
-    bool types = false;
-    SqlFormat format = SqlFormat::Text;
-    std::string statement;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if ((a == "--db" || a == "--odbc") && i + 1 < args.size()) {
-            (a == "--db" ? options.db : options.odbc) = args[++i];
-        } else if (a == "--types") {
-            types = true;
-        } else if (a == "--csv") {
-            format = SqlFormat::Csv;
-        } else if (statement.empty() && !looksLikeOption(a)) {
-            statement = a;
-        } else {
-            err << kUsage;
-            return 2;
-        }
-    }
-    if (statement.empty() || (!options.db.empty() && !options.odbc.empty())) {
-        err << kUsage;
+    ReportArgs r;
+    if (parseOptions(args, 1, syntaxOf("sql"), Rest::Statement, r) != args.size() || r.statement.empty() ||
+        (r.has("--db") && r.has("--odbc"))) {
+        err << usageOf("sql");
         return 2;
     }
+    const ConnectionOptions options{r.last("--db"), r.last("--odbc")};
+    const bool types = r.flag("--types");
+    const SqlFormat format = r.flag("--csv") ? SqlFormat::Csv : SqlFormat::Text;
+    const std::string& statement = r.statement;
     return runGuarded(err, [&] {
         auto conn = openConnection(options);
         if (!returnsRows(statement)) {
@@ -103,19 +71,90 @@ extern "C" void removeFilesAndEnd(int signal) {
 
 }  // namespace
 
-std::string refusedFiles(const std::string& db, const std::string& out) {
+namespace {
+
+// The key of an ODBC (or OLE DB) connection string in `db`: "Driver" of
+// "Driver={PostgreSQL Unicode};...;Database=shop"; "" for a file or an SQLite string.
+std::string odbcKey(const std::string& db) {
+    if (db.find('=') == std::string::npos) return "";
+    for (std::size_t start = 0; start < db.size();) {
+        const std::size_t eq = db.find('=', start);
+        if (eq == std::string::npos) break;
+        std::string key;
+        for (std::size_t k = start; k < eq; ++k)
+            if (db[k] != ' ' && db[k] != '\t')
+                key += static_cast<char>(std::tolower(static_cast<unsigned char>(db[k])));
+        if (key == "driver" || key == "dsn" || key == "filedsn" || key == "provider" || key == "server")
+            return db.substr(start, eq - start);
+        // the value ends at the next ";" outside braces ("Driver={A;B}")
+        std::size_t k = eq + 1;
+        while (k < db.size() && db[k] == ' ') ++k;
+        if (k < db.size() && db[k] == '{') {
+            for (++k; k < db.size() && !(db[k] == '}' && (k + 1 == db.size() || db[k + 1] != '}')); ++k)
+                if (db[k] == '}') ++k;
+        }
+        const std::size_t semi = db.find(';', k);
+        if (semi == std::string::npos) break;
+        start = semi + 1;
+    }
+    return "";
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+std::string refusedConnection(const std::string& db, bool odbcTaken) {
+    const std::string key = odbcKey(db);
+    if (key.empty()) return "";
+    // the string itself is not echoed: it may hold a password
+    return "--db takes a database file or an SQLite connection string (\"Data Source=FILE\"), and a "
+           "connection string with " +
+           key + "= is an ODBC one: " +
+           (odbcTaken ? std::string("give it with --odbc")
+                      : std::string("this command works on the embedded database only"));
+}
+
+std::string refusedFiles(const std::string& db, const std::string& out, bool odbcTaken) {
+    if (const std::string odbc = refusedConnection(db, odbcTaken); !odbc.empty()) return "palvo: " + odbc;
+    std::string path;
+    try {
+        path = sqlite::databaseFile(db);
+    } catch (const Error& e) {
+        return "palvo: " + e.description();
+    }
     struct stat data {};
-    if (::stat(db.c_str(), &data) != 0) {
+    if (::stat(path.c_str(), &data) != 0) {
         const int error = errno;
         if (error == ENOENT)
-            return "palvo: the database " + db + " does not exist (palvo init --db creates one)";
-        return "palvo: cannot use the database " + db + ": " +
+            return "palvo: the database " + path + " does not exist (palvo init --db creates one)";
+        return "palvo: cannot use the database " + path + ": " +
                std::error_code(error, std::generic_category()).message();
     }
+    if (out.empty()) return "";
     struct stat output {};
-    if (!out.empty() && ::stat(out.c_str(), &output) == 0 && output.st_dev == data.st_dev &&
-        output.st_ino == data.st_ino) {
-        return "palvo: --out " + out + " is the database " + db + "; the report would replace it";
+    const bool outExists = ::stat(out.c_str(), &output) == 0;
+    if (outExists && sameFile(output, data))
+        return "palvo: --out " + out + " is the database " + path + "; the report would replace it";
+    // SQLite keeps a journal beside the file: by the name given, or by the link's target
+    std::error_code ec;
+    const fs::path given = fs::absolute(path, ec);
+    const fs::path real = fs::canonical(path, ec);
+    const fs::path outName = fs::weakly_canonical(fs::absolute(out, ec), ec);
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        for (const fs::path& base : {given, real}) {
+            if (base.empty()) continue;
+            const fs::path companion = base.string() + suffix;
+            struct stat c {};
+            const bool byFile = outExists && ::stat(companion.c_str(), &c) == 0 && sameFile(output, c);
+            const bool byName =
+                !outName.empty() && (outName == companion || outName == fs::weakly_canonical(companion, ec));
+            if (byFile || byName)
+                return "palvo: --out " + out + " is the " + suffix + " file of the database " + path +
+                       ", which holds its latest changes; the report would destroy them";
+        }
     }
     return "";
 }
@@ -170,6 +209,9 @@ bool fillReportGrid(const std::string& db, const std::string& statement, Spooled
 }
 
 std::shared_ptr<Connection> openConnection(const ConnectionOptions& options) {
+    // an ODBC string read as an SQLite one would name a new, empty file
+    if (const std::string refused = refusedConnection(options.db, true); !refused.empty())
+        throw Error(ErrorNumber::ConnectionFailed, refused);
     std::shared_ptr<Connection> conn;
     if (!options.odbc.empty()) {
         conn = std::make_shared<odbc::Connection>();
@@ -268,6 +310,36 @@ std::uint64_t defaultMemoryBound() {
                                  : 0;
 }
 
+namespace {
+
+bool isHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+// The help `palvo --help`, `palvo help [COMMAND]` or `palvo COMMAND --help` asks for.
+struct Help {
+    std::string topic;  // "" for the whole tool
+    std::string usage;  // "" for a topic that is no command
+};
+
+std::optional<Help> helpAsked(const std::vector<std::string>& args) {
+    std::string topic;
+    if (isHelp(args[0]) || args[0] == "help") {
+        for (std::size_t i = 1; i < args.size(); ++i) topic += (i > 1 ? " " : "") + args[i];
+    } else if (args.size() >= 2 && isHelp(args[1])) {
+        topic = args[0];
+    } else if (args[0] == "report" && args.size() >= 3 && isHelp(args[2])) {
+        topic = "report " + args[1];
+    } else {
+        return std::nullopt;
+    }
+    if (topic.empty()) return Help{topic, fullUsage()};
+    if (topic == "report") return Help{topic, usageOf("report pdf") + usageOf("report xlsx")};
+    for (const CommandSyntax& s : commandSyntaxes())
+        if (s.name == topic) return Help{topic, usageOf(topic)};
+    return Help{topic, ""};
+}
+
+}  // namespace
+
 int run(const std::vector<std::string>& commandLine, std::ostream& out, std::ostream& err) {
     std::vector<std::string> args = commandLine;
     std::uint64_t memoryBound = defaultMemoryBound();
@@ -277,7 +349,7 @@ int run(const std::vector<std::string>& commandLine, std::ostream& out, std::ost
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), mb);
         if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
             mb > (UINT64_MAX >> 20)) {
-            err << "palvo: --memory wants a number of megabytes\n" << kUsage;
+            err << "palvo: --memory wants a number of megabytes\n" << fullUsage();
             return 2;
         }
         memoryBound = mb << 20;
@@ -285,15 +357,27 @@ int run(const std::vector<std::string>& commandLine, std::ostream& out, std::ost
     }
     sqlite::setMemoryLimit(memoryBound);
     if (args.empty()) {
-        err << kUsage;
+        err << fullUsage();
         return 2;
+    }
+    if (args[0] == "--version") {
+        out << "palvo " << toolVersion() << "\n";
+        return 0;
+    }
+    if (const auto help = helpAsked(args)) {
+        if (help->usage.empty()) {
+            err << "palvo: unknown command '" << help->topic << "'\n" << fullUsage();
+            return 2;
+        }
+        out << help->usage;
+        return 0;
     }
     if (args[0] == "sql") return runSql(args, out, err);
     if (args[0] == "init") return runInit(args, out, err);
     if (args[0] == "call") return runCall(args, out, err);
     if (args[0] == "report" && args.size() > 1 && args[1] == "xlsx") return runReportXlsx(args, out, err);
     if (args[0] == "report") return runReport(args, out, err);
-    err << "palvo: unknown command '" << args[0] << "'\n" << kUsage;
+    err << "palvo: unknown command '" << args[0] << "'\n" << fullUsage();
     return 2;
 }
 

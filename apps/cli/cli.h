@@ -14,24 +14,32 @@
 
 namespace Palvo::cli {
 
-/// Where a command's connection comes from: --db FILE (embedded) or --odbc CONNECTION.
 /// The database file the tool uses when it is given none.
 inline constexpr const char* kDefaultDb = "palvo.db";
 
+/// Where a command's connection comes from: --db FILE (embedded: a file or an
+/// SQLite connection string) or --odbc CONNECTION.
 struct ConnectionOptions {
     std::string db;
     std::string odbc;
 };
 
 /// Opens the connection the options name; the embedded file is created when missing.
-/// Throws Palvo::Error.
+/// Throws Palvo::Error, also for an ODBC string given as the embedded database.
 std::shared_ptr<Connection> openConnection(const ConnectionOptions& options);
 
-/// Why a report or a call must not run on the embedded database `db` with
-/// the output `out` ("" when it may): the database must exist, since opening
-/// a mistyped name would make an empty one, and `out` must not be that file
-/// under any name or link, which the output would replace.
-std::string refusedFiles(const std::string& db, const std::string& out = "");
+/// Why `db`, given as --db, is refused ("" when it is not): an ODBC connection
+/// string, which read as an SQLite one would make a new, empty file named
+/// after its Database=. The text names --odbc when the command takes it.
+std::string refusedConnection(const std::string& db, bool odbcTaken);
+
+/// Why a report or a call must not run on the embedded database `db` (a file
+/// or an SQLite connection string) with the output `out` ("" when it may): the
+/// database must exist, since opening a mistyped name would make an empty one,
+/// and `out` must not be that file nor its -wal, -shm or -journal file under
+/// any name or link (by the file where it exists, by the name where it does
+/// not), which the output would replace.
+std::string refusedFiles(const std::string& db, const std::string& out = "", bool odbcTaken = false);
 
 /// While it lives, SIGINT, SIGTERM and SIGHUP remove the temporary files of
 /// unfinished output (removeUncommittedFiles) and then end the process as

@@ -13,20 +13,11 @@
 #include "palvo/report_rows.h"
 #include "palvo/spooled_grid.h"
 #include "report_args.h"
+#include "usage.h"
 
 namespace Palvo::cli {
 
 namespace {
-
-const char* kReportUsage =
-    "usage: palvo report pdf --db FILE --title TITLE [--top TEXT] [--bottom TEXT]\n"
-    "                        [--paper A4|B5|10x11] [--landscape] [--page-totals COLUMNS]\n"
-    "                        [--offset X,Y] --out FILE.pdf STATEMENT\n"
-    "  prints the rows of a query as a paged report (running numbers in the first column)\n"
-    "  into a PDF file; messages print as [TITLE] TEXT, and the exit status is 1 when the\n"
-    "  report did not print (FILE.pdf is then as it was). FILE must exist.\n"
-    "  --page-totals 金额,数量  ends every page with 本页小计 and 累计 of those columns\n"
-    "  --offset X,Y  moves everything printed X mm right and Y mm down (negative: left, up)\n";
 
 struct ReportOptions {
     std::string db;
@@ -76,10 +67,7 @@ bool parseOffset(const std::string& text, double& x, double& y) {
 
 bool parse(const std::vector<std::string>& args, ReportOptions& o) {
     ReportArgs r;
-    if (!parseReportArgs(
-            args, "pdf",
-            {"--db", "--title", "--top", "--bottom", "--paper", "--out", "--page-totals", "--offset"},
-            {"--landscape"}, r)) {
+    if (!parseReportArgs(args, "pdf", syntaxOf("report pdf"), r)) {
         return false;
     }
     if (r.has("--page-totals") && !parseColumns(r.last("--page-totals"), o.pageTotals)) return false;
@@ -134,7 +122,7 @@ std::string columnsBeyondNote(const ReportRows& grid, const std::vector<int>& be
 int runReport(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
     ReportOptions o;
     if (!parse(args, o)) {
-        err << kReportUsage;
+        err << usageOf("report pdf");
         return 2;
     }
     if (const std::string refused = refusedFiles(o.db, o.out); !refused.empty()) {

@@ -18,18 +18,11 @@
 #include "palvo/spooled_grid.h"
 #include "palvo/xlsx/writer.h"
 #include "report_args.h"
+#include "usage.h"
 
 namespace Palvo::cli {
 
 namespace {
-
-const char* kUsage =
-    "usage: palvo report xlsx --db FILE --title TITLE [--top TEXT] [--bottom TEXT] [--landscape]\n"
-    "                         [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT\n"
-    "  writes the rows of a query (running numbers in the first column) as a spreadsheet\n"
-    "  report; each --heading adds a heading row above the column titles, one comma-separated\n"
-    "  cell per column; --merge merges more cells: \"(row1,col1):(row2,col2);...\" in grid rows.\n"
-    "  FILE.xlsx is written only when the report shows no message; exit status 1 otherwise.\n";
 
 struct Options {
     std::string db;
@@ -47,9 +40,7 @@ struct Options {
 
 bool parse(const std::vector<std::string>& args, Options& o) {
     ReportArgs r;
-    if (!parseReportArgs(args, "xlsx",
-                         {"--db", "--title", "--top", "--bottom", "--heading", "--merge", "--out"},
-                         {"--landscape"}, r)) {
+    if (!parseReportArgs(args, "xlsx", syntaxOf("report xlsx"), r)) {
         return false;
     }
     o.db = r.last("--db");
@@ -133,7 +124,7 @@ private:
 int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
     Options o;
     if (!parse(args, o)) {
-        err << kUsage;
+        err << usageOf("report xlsx");
         return 2;
     }
     if (const std::string refused = refusedFiles(o.db, o.out); !refused.empty()) {

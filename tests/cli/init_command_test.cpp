@@ -115,7 +115,7 @@ TEST(Init, SetsHoldingAColumnTwiceAreReportedAndRepairedKeepingTheFirstRow) {
         ASSERT_EQ(sql(db, insert + row + ")").status, 0) << row;
     const std::string report =
         "settings set 表名='销售' 用户名='张三' 查询类别='普通查询' 查询名='月报' "
-        "holds a column more than once: 金额 (2 rows) 名称 (3 rows)\n";
+        "holds a column more than once: '金额' (2 rows) '名称' (3 rows)\n";
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, report);
@@ -133,6 +133,74 @@ TEST(Init, SetsHoldingAColumnTwiceAreReportedAndRepairedKeepingTheFirstRow) {
     r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
+}
+
+// A name a user typed prints as one quoted text of one line, as sql prints it:
+// it cannot end the line, nor its quotes, and so cannot forge another.
+TEST(Init, TextsOfTheFilePrintQuotedAndEscaped) {
+    const std::string db = freshDatabaseFile("init_quoted");
+    ASSERT_EQ(palvo({"init", "--db", db}).status, 0);
+    const std::string user = "张'三\nsettings set 表名='假的' 用户名='x";
+    const std::string column = "名\t称\\";
+    const auto literal = [](const std::string& text) {
+        std::string out = "'";
+        for (char ch : text) out += ch == '\'' ? std::string("''") : std::string(1, ch);
+        return out + "'";
+    };
+    for (const char* row : {"1, 1", "0, 2"}) {
+        ASSERT_EQ(sql(db,
+                      "insert into 查询打印设置 (表名, 查询类别, 字段名, 选择标志, 排列顺序, 查询名, 用户名) "
+                      "values ('销售', '普通查询', " +
+                          literal(column) + ", " + row + ", '月报', " + literal(user) + ")")
+                      .status,
+                  0);
+    }
+    const Outcome r = palvo({"init", "--db", db});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "settings set 表名='销售' 用户名='张''三\\nsettings set 表名=''假的'' 用户名=''x' "
+              "查询类别='普通查询' "
+              "查询名='月报' holds a column more than once: '名\\t称\\\\' (2 rows)\n");
+}
+
+// Rows stored before a foreign key was declared, or past a program that does not
+// enforce it, are named; init still does its work and succeeds.
+TEST(Init, RowsThatBreakAForeignKeyAreNamedAsWarningsAndInitSucceeds) {
+    const std::string db = freshDatabaseFile("init_foreign");
+    raw(db,
+        "create table 客户 (编号 text primary key); "
+        "create table 销售 (单号 text, 客户编号 text references 客户 (编号)); "
+        "create table 明细 (单号 text, 客户编号 text, 行号 int, foreign key (客户编号, 行号) references "
+        "客户x (a, b)); "
+        "insert into 客户 values ('K1'); "
+        "insert into 销售 values ('S1', 'K1'), ('S2', 'K9'), ('S3', null), ('S4', 'K''8\n'); "
+        "insert into 明细 values ('S1', 'K1', 7)");
+    const Outcome r = palvo({"init", "--db", db});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("created B_单位"), std::string::npos);
+    EXPECT_EQ(
+        r.err,
+        "palvo: warning: row 2 of 销售 (客户编号='K9') refers to a row of 客户 that does not exist\n"
+        "palvo: warning: row 4 of 销售 (客户编号='K''8\\n') refers to a row of 客户 that does not exist\n"
+        "palvo: warning: row 1 of 明细 (客户编号='K1', 行号=7) refers to a row of 客户x that does not "
+        "exist\n");
+    EXPECT_EQ(rows(db, "select count(*) from 销售"), "4\n") << "nothing removed";
+}
+
+TEST(Init, BeyondTwentyRowsThatBreakAForeignKeyOnlyTheirNumberIsGiven) {
+    const std::string db = freshDatabaseFile("init_foreign_many");
+    raw(db,
+        "create table 客户 (编号 int primary key); create table 销售 (客户编号 int references 客户); "
+        "with n(i) as (select 1 union all select i + 1 from n where i < 25) insert into 销售 select i from "
+        "n");
+    const Outcome r = palvo({"init", "--db", db});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(
+                  "palvo: warning: row 20 of 销售 (客户编号=20) refers to a row of 客户 that does not exist\n"
+                  "palvo: warning: 5 more rows break a foreign key\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("row 21 "), std::string::npos) << r.err;
 }
 
 }  // namespace

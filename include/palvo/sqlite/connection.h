@@ -67,6 +67,11 @@ private:
 PALVO_API void setMemoryLimit(std::uint64_t bytes);
 PALVO_API std::uint64_t memoryLimit();
 
+/// The database file a connection string names, as Open reads it: the string
+/// itself when it holds no "=", else its "Data Source" (or "Database"). Throws
+/// Palvo::Error as Open does for a string it refuses.
+PALVO_API std::string databaseFile(const std::string& connectionString);
+
 /// Installs a connection factory that makes sqlite::Connection objects.
 PALVO_API void installConnectionFactory();
 

@@ -177,6 +177,48 @@ TEST_F(Arithmetic, LongChainsOfOperatorsRun) {
     EXPECT_EQ(scalar("case when " + chain("1 = 1", " and ", 1000) + " then 'y' else 'n' end"), Value("y"));
 }
 
+// In a run of 32 and more conditions, regrouped in parentheses, every operator
+// keeps its operands: each condition gives what it gives written short, at the
+// run's end or start, among ANDs or ORs.
+TEST_F(Arithmetic, OperatorsInsideLongRunsOfConditionsKeepTheirOperands) {
+    conn.Execute("create table c (b nvarchar(10), n int)");
+    conn.Execute("insert into c values (N'xa', 1), (N'ya', 2), (null, 3)");
+    const struct {
+        const char* condition;
+        int rows;
+    } cases[] = {
+        {"b like 'x%'", 1},
+        {"b not like 'x%'", 1},
+        {"b like 'x!%' escape '!'", 0},
+        {"b in ('xa', 'zz')", 1},
+        {"b not in ('xa')", 1},
+        {"b is null", 1},
+        {"b is not null", 2},
+        {"n between 2 and 3", 2},
+        {"n not between 2 and 3", 1},
+        {"exists (select 1 from c d where d.n = c.n + 1)", 2},
+        {"not exists (select 1 from c d where d.n = c.n + 1)", 1},
+    };
+    auto run = [](const std::string& term, const std::string& op) {
+        std::string s = term;
+        for (int k = 1; k < 33; ++k) s += op + term;
+        return s;
+    };
+    const std::string ands = run("n > 0", " and "), ors = run("n = 99", " or ");
+    for (const auto& c : cases) {
+        const std::string condition = c.condition;
+        SCOPED_TRACE(condition);
+        const Value shortAnd = one("select count(*) from c where n > 0 and " + condition);
+        const Value shortOr = one("select count(*) from c where n = 99 or " + condition);
+        EXPECT_EQ(shortAnd, Value(c.rows));
+        EXPECT_EQ(shortOr, Value(c.rows));
+        EXPECT_EQ(one("select count(*) from c where " + ands + " and " + condition), shortAnd);
+        EXPECT_EQ(one("select count(*) from c where " + condition + " and " + ands), shortAnd);
+        EXPECT_EQ(one("select count(*) from c where " + ors + " or " + condition), shortOr);
+        EXPECT_EQ(one("select count(*) from c where " + condition + " or " + ors), shortOr);
+    }
+}
+
 class MemoryBound : public Arithmetic {
 protected:
     void TearDown() override { Palvo::sqlite::setMemoryLimit(0); }

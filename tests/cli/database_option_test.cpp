@@ -1,0 +1,180 @@
+// What --db takes: a database file or an SQLite connection string, never an
+// ODBC one; and what a report's --out may not be: a file of that database.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "palvo/sqlite/connection.h"
+#include "support/cli_database.h"
+#include "support/processes.h"
+
+namespace Palvo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+using testing::readFile;
+
+// The names of the files in dir.
+std::set<std::string> listing(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// One value of a query run with SQLite itself; "" when it fails.
+std::string rawValue(const std::string& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* st = nullptr;
+    std::string value;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        value = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return value;
+}
+
+class DatabaseOption : public CliDatabase {
+protected:
+    DatabaseOption() : CliDatabase("palvo_database_option") {}
+    void SetUp() override {
+        ASSERT_EQ(sql("create table s (单号 nvarchar(20), 金额 int)").status, 0);
+        ASSERT_EQ(sql("insert into s values ('XS1', 10), ('XS2', 20)").status, 0);
+    }
+    std::vector<std::string> report(const std::string& kind, const std::string& database,
+                                    const std::string& out) {
+        return {"report", kind, "--db", database, "--title", "T", "--out", out, "select * from s"};
+    }
+};
+
+// Another process holds the database open and has committed rows that are only
+// in its -wal file yet; a report over one of the database's own files would
+// lose them when that process ends.
+TEST_F(DatabaseOption, AReportOutThatIsAFileOfTheDatabaseIsRefusedAndTheHoldersChangesStay) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = testing::runChild([&] {
+        sqlite::Connection h;
+        h.Open(db);
+        h.Execute("insert into s values ('XS3', 30)");
+        const char byte = 'y';
+        if (::write(ready[1], &byte, 1) != 1) return 1;
+        for (;;) ::pause();  // holding the file open, until killed
+    });
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y');
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_TRUE(fs::exists(db + "-wal"));
+    fs::create_symlink("t.db", dir / "link.db");
+    fs::create_symlink("t.db-wal", dir / "w.pdf");
+    struct Case {
+        std::string kind, database, out, says;
+    };
+    const std::string wal = (dir / "t.db-wal").string();
+    const Case cases[] = {
+        {"pdf", db, wal, "is the -wal file of the database"},
+        {"xlsx", db, db + "-shm", "is the -shm file of the database"},
+        {"pdf", db, (dir / "w.pdf").string(), "is the -wal file of the database"},  // a link to it
+        {"xlsx", db, db + "-journal", "is the -journal file of the database"},      // not there: by name
+        {"pdf", (dir / "link.db").string(), wal,
+         "is the -wal file of the database"},  // the database by a link
+        {"xlsx", "Data Source=" + db + ";Journal Mode=Delete", (dir / "sub/../t.db-wal").string(),
+         "is the -wal file of the database"},
+    };
+    fs::create_directories(dir / "sub");
+    const std::string walBefore = readFile(wal), shmBefore = readFile(db + "-shm");
+    const auto before = listing(dir);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind + " --db " + c.database + " --out " + c.out);
+        const Outcome r = palvo(report(c.kind, c.database, c.out));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(listing(dir), before);
+        EXPECT_EQ(readFile(wal), walBefore);
+        EXPECT_EQ(readFile(db + "-shm"), shmBefore);
+    }
+    ::kill(holder, SIGKILL);
+    ASSERT_EQ(testing::waitChild(holder), 128 + SIGKILL);
+    const Outcome read = sql("select 单号 from s order by 单号");
+    EXPECT_EQ(read.out, "单号\nXS1\nXS2\nXS3\n") << read.err;
+    EXPECT_EQ(rawValue(db, "pragma integrity_check"), "ok");
+}
+
+// The journal mode a network share needs is given in the connection string, and
+// the file it names must exist as a plain name's must.
+TEST_F(DatabaseOption, ReportAndCallTakeAnSQLiteConnectionStringAndCheckItsFile) {
+    const std::string delete_ = "Data Source=" + db + ";Journal Mode=Delete";
+    for (const char* kind : {"pdf", "xlsx"}) {
+        const std::string out = (dir / (std::string("r.") + kind)).string();
+        const Outcome r = palvo(report(kind, delete_, out));
+        EXPECT_EQ(r.status, 0) << kind << ": " << r.err;
+        EXPECT_TRUE(fs::exists(out)) << kind;
+    }
+    Outcome r = palvo({"call", "--db", delete_, "clsDatabase.lGetSearchCount", "select * from s"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2\n");
+    EXPECT_EQ(rawValue(db, "pragma journal_mode"), "delete") << "the string's journal mode was used";
+
+    const std::string missing = (dir / "missing.db").string();
+    const auto before = listing(dir);
+    for (const auto& args :
+         {report("pdf", "Data Source=" + missing, (dir / "m.pdf").string()),
+          report("xlsx", "Data Source=" + missing + ";Journal Mode=Delete", (dir / "m.xlsx").string()),
+          std::vector<std::string>{"call", "--db", "Data Source=" + missing, "clsDatabase.lGetSearchCount",
+                                   "select 1"}}) {
+        SCOPED_TRACE(args[1]);
+        r = palvo(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err,
+                  "palvo: the database " + missing + " does not exist (palvo init --db creates one)\n");
+        EXPECT_EQ(listing(dir), before);
+    }
+}
+
+// Read as an SQLite string, an ODBC one would name a new, empty file after its Database=.
+TEST_F(DatabaseOption, AnOdbcConnectionStringAsDbIsRefusedNamingOdbcAndMakesNoFile) {
+    const std::string shop = (dir / "shop").string();
+    const std::string strings[] = {
+        "Driver={PostgreSQL Unicode};Server=localhost;Port=5432;Database=" + shop + ";Uid=u;Pwd=secret",
+        "DSN=shop;Database=" + shop + ";PWD=secret",
+    };
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    for (const std::string& odbc : strings) {
+        const Case cases[] = {
+            {{"sql", "--db", odbc, "select 1"}, "give it with --odbc"},
+            {{"call", "--db", odbc, "clsDatabase.lGetSearchCount", "select 1"}, "give it with --odbc"},
+            {report("pdf", odbc, (dir / "r.pdf").string()), "works on the embedded database only"},
+            {report("xlsx", odbc, (dir / "r.xlsx").string()), "works on the embedded database only"},
+            {{"init", "--db", odbc}, "works on the embedded database only"},
+        };
+        const auto before = listing(dir);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.args[0] + " " + odbc);
+            const Outcome r = palvo(c.args);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out, "");
+            EXPECT_NE(r.err.find("--db takes a database file or an SQLite connection string"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find("secret"), std::string::npos) << "the password is not echoed: " << r.err;
+            EXPECT_EQ(listing(dir), before);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Palvo::cli
