@@ -674,12 +674,14 @@ void PreviewDialogDeleter::operator()(QPrintPreviewDialog* dialog) const {
 std::unique_ptr<QPrintDialog> printDialog(QPrinter& target, int pages, QWidget* parent) {
     const bool toFile = target.outputFormat() == QPrinter::PdfFormat && !target.outputFileName().isEmpty();
     const QString file = target.outputFileName();
+    const QPageLayout layout = target.pageLayout();
     auto dialog = std::make_unique<QPrintDialog>(&target, parent);
-    // Qt's dialog picks the system's default printer as it is made; the host's file comes back,
-    // and the dialog opens on printing to it
+    // Qt's dialog picks the system's default printer (and a paper it has) as it is made; the
+    // host's file and paper come back, and the dialog opens on printing to that file
     if (toFile) {
         target.setOutputFormat(QPrinter::PdfFormat);
         target.setOutputFileName(file);
+        target.setPageLayout(layout);
     }
     dialog->setMinMax(1, std::max(1, pages));
     return dialog;
