@@ -33,6 +33,7 @@ namespace Palvo::qt {
 namespace {
 
 constexpr double kScreenDpi = 96;
+constexpr long kPrinterError = 482;
 constexpr int kMinZoom = 25, kMaxZoom = 400;
 // the papers the report lays out without asking, as the paper box offers them
 constexpr struct {
@@ -294,6 +295,8 @@ void PagedPreview::print(QPrinter& target) {
         d.printer->Orientation(chosen == QPageLayout::Landscape ? vbPRORLandscape : vbPRORPortrait);
         layOut();
     }
+    // a report that stopped has said why; nothing is sent
+    if (d.printer->heldPages() == 0) throw Error(kPrinterError, "打印失败：报表没有可打印的页");
     d.printer->printHeld(target);
 }
 
