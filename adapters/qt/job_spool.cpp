@@ -18,8 +18,8 @@ constexpr std::size_t kFlushBytes = std::size_t{1} << 20;
 enum Step : char { kFont = 'F', kText = 'T', kLine = 'L' };
 
 [[noreturn]] void failed(const char* what) {
-    throw Error(kCannotWrite, std::string("Path/File access error: cannot ") + what +
-                                  " the print job in the temporary folder: " + std::strerror(errno));
+    throw Error(kCannotWrite,
+                std::string("打印失败：无法在临时文件夹中") + what + "打印任务：" + std::strerror(errno));
 }
 
 template <class T>
@@ -58,7 +58,7 @@ void JobSpool::flush() {
         if (fd_ < 0) {
             std::string pattern = dir + "/palvo-job-XXXXXX";  // a file system without O_TMPFILE
             fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-            if (fd_ < 0) failed("keep");
+            if (fd_ < 0) failed("保存");
             ::unlink(pattern.c_str());
         }
     }
@@ -67,7 +67,7 @@ void JobSpool::flush() {
         const ssize_t n =
             ::pwrite(fd_, out_.data() + done, out_.size() - done, static_cast<off_t>(written_ + done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) failed("keep");
+        if (n <= 0) failed("保存");
         done += static_cast<std::size_t>(n);
     }
     written_ += out_.size();
@@ -114,7 +114,7 @@ void JobSpool::replay(int page, Visitor& v) {
     for (std::size_t got = 0; got < in_.size();) {
         const ssize_t n = ::pread(fd_, in_.data() + got, in_.size() - got, static_cast<off_t>(begin + got));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) failed("read back");
+        if (n <= 0) failed("读回");
         got += static_cast<std::size_t>(n);
     }
     if (fonts_[p].pixels > 0) v.font(fonts_[p]);

@@ -44,7 +44,7 @@ namespace {
 constexpr long kPrinterError = 482;
 
 [[noreturn]] void cannot(const std::string& what, const std::string& path) {
-    throw Error(kPrinterError, "Printer error: cannot " + what + " " + path);
+    throw Error(kPrinterError, "打印失败：无法" + what + "：" + path);
 }
 
 // ---- the ToUnicode CMap: its bfchar and bfrange entries, and where they stand
@@ -454,13 +454,13 @@ std::string textMapUpdate(const std::string& path, const DrawnCharacters& drawn,
             if (changed) mended[map.getObjGen()] = rewrite(text, cmap);
         }
     } catch (const std::exception&) {
-        cannot("read the text of", shownAs);
+        cannot("读取其中的文字", shownAs);
     }
     if (mended.empty()) return {};
 
     std::ifstream file(path, std::ios::in | std::ios::binary);
     const long long previous = file ? lastXref(file) : -1;
-    if (previous < 0 || !classicXrefAt(file, previous)) cannot("read the text of", shownAs);
+    if (previous < 0 || !classicXrefAt(file, previous)) cannot("读取其中的文字", shownAs);
     file.seekg(0, std::ios::end);
     const long long offset = file.tellg();
     std::string update = "\n";
@@ -494,7 +494,7 @@ void mendTextMaps(const std::string& path, const DrawnCharacters& drawn) {
     std::ofstream file(path, std::ios::out | std::ios::app | std::ios::binary);
     file.write(update.data(), static_cast<std::streamsize>(update.size()));
     file.flush();
-    if (!file) cannot("write", path);
+    if (!file) cannot("写入", path);
 }
 
 }  // namespace Palvo::qt

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
+#include <QPrintDialog>
 #include <QPrintEngine>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -97,9 +98,8 @@ std::vector<int> pagesToSend(const QPrinter& printer, int pages) {
         if (!ranged || printer.pageRanges().contains(p)) chosen.push_back(p);
     }
     if (chosen.empty()) {
-        throw Error(kPrinterError, "Printer error: the pages chosen (" +
-                                       toStd(printer.pageRanges().toString()) +
-                                       ") are not among the report's " + std::to_string(pages));
+        throw Error(kPrinterError, "打印失败：所选的页（" + toStd(printer.pageRanges().toString()) +
+                                       "）不在报表的 " + std::to_string(pages) + " 页之中");
     }
     if (printer.pageOrder() == QPrinter::LastPageFirst) std::reverse(chosen.begin(), chosen.end());
     const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
@@ -296,8 +296,9 @@ struct Printer::Impl {
 
     void beginPainter() {
         if (!painter.begin(pdf ? static_cast<QPaintDevice*>(pdf.get()) : printer)) {
-            throw Error(kPrinterError, "Printer error: cannot print on " +
-                                           (pdfPath.empty() ? toStd(printer->printerName()) : pdfPath));
+            throw Error(kPrinterError, "打印失败：无法在 " +
+                                           (pdfPath.empty() ? toStd(printer->printerName()) : pdfPath) +
+                                           " 上打印");
         }
         const double scale = printer->resolution() / 1440.0;
         painter.scale(scale, scale);
@@ -370,7 +371,7 @@ struct Printer::Impl {
         beginPainter();
         replay(pages);
         byFamily = false;
-        if (!painter.end()) throw Error(kPrinterError, "Printer error: the job did not reach the printer");
+        if (!painter.end()) throw Error(kPrinterError, "打印失败：打印任务未能送到打印机");
         // a host's printer writing a PDF file (a print dialog's "print to file")
         if (printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty() &&
             printer->paintEngine()->type() == QPaintEngine::Pdf) {
@@ -556,7 +557,7 @@ void Printer::endJob() {
         d.kept.clear();
         return;
     }
-    if (!d.painter.end()) throw Error(kPrinterError, "Printer error: cannot write " + d.pdfPath);
+    if (!d.painter.end()) throw Error(kPrinterError, "打印失败：无法写入 " + d.pdfPath);
     std::unique_ptr<AtomicFile> part = std::move(d.part);
     d.closePdf();
     // the text maps are mended in the temporary file, before it takes the name
@@ -616,6 +617,11 @@ int Printer::heldPages() const {
     return impl_->laidOut ? impl_->laidOut->pageCount() : impl_->keptPages();
 }
 
+std::vector<std::string> Printer::heldHeadingsBeyondPaper() const {
+    if (!impl_->held || !impl_->laidOut) return {};
+    return impl_->laidOut->headingsBeyondPaper();
+}
+
 void Printer::drawHeldPage(QPaintDevice& device, int page, double dpi) {
     Impl& d = *impl_;
     if (!d.held || page < 1 || page > heldPages()) badValue("page");
@@ -623,7 +629,7 @@ void Printer::drawHeldPage(QPaintDevice& device, int page, double dpi) {
         keepLaidOutPages(page, page);  // the one page alone
         page = 1;
     }
-    if (!d.painter.begin(&device)) throw Error(kPrinterError, "Printer error: cannot draw the page");
+    if (!d.painter.begin(&device)) throw Error(kPrinterError, "打印失败：无法画出这一页");
     // the twips count from the printable area's top left, inside the paper
     const QRectF area = d.printer->pageLayout().paintRect(QPageLayout::Point);
     d.painter.translate(area.left() * dpi / 72.0, area.top() * dpi / 72.0);
@@ -661,8 +667,30 @@ void Printer::printHeld(QPrinter& target) {
     d.printer = own;
 }
 
-std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report, QWidget* parent) {
-    auto dialog = std::make_unique<QPrintPreviewDialog>(parent);
+void PreviewDialogDeleter::operator()(QPrintPreviewDialog* dialog) const {
+    if (!gone || !*gone) delete dialog;
+}
+
+std::unique_ptr<QPrintDialog> printDialog(QPrinter& target, int pages, QWidget* parent) {
+    const bool toFile = target.outputFormat() == QPrinter::PdfFormat && !target.outputFileName().isEmpty();
+    const QString file = target.outputFileName();
+    const QPageLayout layout = target.pageLayout();
+    auto dialog = std::make_unique<QPrintDialog>(&target, parent);
+    // Qt's dialog picks the system's default printer (and a paper it has) as it is made; the
+    // host's file and paper come back, and the dialog opens on printing to that file
+    if (toFile) {
+        target.setOutputFormat(QPrinter::PdfFormat);
+        target.setOutputFileName(file);
+        target.setPageLayout(layout);
+    }
+    dialog->setMinMax(1, std::max(1, pages));
+    return dialog;
+}
+
+PreviewDialogPtr printPreview(std::function<void()> report, QWidget* parent) {
+    auto gone = std::make_shared<bool>(false);
+    PreviewDialogPtr dialog(new QPrintPreviewDialog(parent), PreviewDialogDeleter{gone});
+    QObject::connect(dialog.get(), &QObject::destroyed, [gone] { *gone = true; });
     dialog->setWindowTitle(QStringLiteral("打印预览"));
     usePrinterPaper(*dialog->printer());
     QObject::connect(dialog.get(), &QPrintPreviewDialog::paintRequested, dialog.get(),

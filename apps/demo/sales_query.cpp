@@ -21,6 +21,7 @@
 #include "palvo/clsSearch.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
+#include "palvo/print_layout.h"
 #include "palvo/qt/form.h"
 #include "palvo/qt/grid.h"
 #include "palvo/qt/lists.h"
@@ -251,12 +252,21 @@ void SalesQuery::printReport() {
 void SalesQuery::previewReport() {
     // laid out once, a page drawn when shown: a long sales list shows its first page at once
     qt::PagedPreview preview([this] { printReport(); }, this);
+    qt::Printer paper(preview.printer());
+    fitOrientation(paper);
     preview.exec();
 }
 
 void SalesQuery::printOnDefaultPrinter() {
-    ScopedPrinter printer(std::make_shared<qt::Printer>());
+    auto printer = std::make_shared<qt::Printer>();
+    fitOrientation(*printer);
+    ScopedPrinter guard(printer);
     printReport();
+}
+
+void SalesQuery::fitOrientation(qt::Printer& printer) const {
+    if (printer.Orientation() == vbPRORPortrait && !columnsBeyondPaper(*flx_, printer).empty())
+        printer.Orientation(vbPRORLandscape);
 }
 
 void SalesQuery::exportToExcel(bool editable) {

@@ -18,6 +18,7 @@ namespace Palvo::qt {
 class ComboBox;
 class FlexGrid;
 class Form;
+class Printer;
 }  // namespace Palvo::qt
 
 namespace Palvo::demo {
@@ -63,6 +64,9 @@ public:
     void printOnDefaultPrinter();
     /// The grid as a paged report (clsPrint::mPrintRecord) on the thread's printer.
     void printReport();
+    /// Turns `printer` to landscape when the report's columns do not all fit
+    /// across its paper upright (销售明细 is wider than A4 portrait).
+    void fitOrientation(qt::Printer& printer) const;
     /// 导出 Excel: the grid as an editable workbook (clsPrint::sReportGridtoExcel),
     /// saved and opened by the thread's spreadsheet desk; not editable, the
     /// workbook's pages in the desk's print preview instead.

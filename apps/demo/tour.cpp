@@ -294,7 +294,9 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
         QFile::remove(pdf);
         const std::size_t before = messages->texts().size();
         {
-            ScopedPrinter printer(qt::Printer::pdf(pdf.toStdString()));
+            auto printer = qt::Printer::pdf(pdf.toStdString());
+            sales->fitOrientation(*printer);
+            ScopedPrinter guard(printer);
             sales->printReport();
         }
         if (messages->texts().size() > before) log << "  → " << messages->texts().back() << "\n";

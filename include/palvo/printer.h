@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "palvo/export.h"
 #include "palvo/scoped_port.h"
@@ -59,6 +60,9 @@ public:
     /// Draws page `page` (from 1) on `p` as the report prints it, then breaks
     /// the page. Throws Palvo::Error 380 for a page the report does not have.
     virtual void drawPage(Printer& p, int page) const = 0;
+    /// The headings of the columns that print past the paper's printable
+    /// width (a report is not scaled: they come out cut off or not at all).
+    virtual std::vector<std::string> headingsBeyondPaper() const;
 };
 
 /// A printer. The position, font, rule thickness and the pages of a job are

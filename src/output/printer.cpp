@@ -11,6 +11,8 @@ TextSurface::~TextSurface() = default;
 Printer::~Printer() = default;
 LaidOutPages::~LaidOutPages() = default;
 
+std::vector<std::string> LaidOutPages::headingsBeyondPaper() const { return {}; }
+
 bool Printer::takePages(std::shared_ptr<const LaidOutPages>) { return false; }
 
 Printer::Printer(double fontSize, bool fontBold) : fontSize_(fontSize), fontBold_(fontBold) {}

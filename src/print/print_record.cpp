@@ -85,15 +85,22 @@ PageTotals pageTotalColumns(const ReportRows& flx) {
     return totals;
 }
 
+// The rows of one page, [first, end). A row taller than a page goes on over
+// the next: the first row prints from its line `from`, the last (with `to` > 0)
+// up to its line `to`.
+struct PageRows {
+    int first = 0, end = 0;
+    int from = 0, to = 0;
+};
+
 // Where the table's rows fall: the rules around the heading, a row's pitch and
-// line, the first data row of every page (then one past the last row), the
-// lowest rule of any page, and the page totals.
+// line, the rows of every page, the lowest rule of any page, and the page totals.
 struct Pages {
     double headRule = 0;
     double body = 0;
     double pitch = 0;
     double line = 0;
-    std::vector<int> firsts;
+    std::vector<PageRows> rows;
     double lowest = 0;
     PageTotals totals;
 };
@@ -105,9 +112,29 @@ struct Layout {
     double titleSize = 0;  // twice the grid's font size at column 0
     double margin = 0;     // "aaa" in the body font
     TableMeasure table;
+    std::vector<std::string> beyond;  // the headings of the columns past the printable width
     Pages pages;
-    int count() const { return static_cast<int>(pages.firsts.size()) - 1; }
+    int count() const { return static_cast<int>(pages.rows.size()); }
 };
+
+// Lines [from, to) of a cell's text (its lines end at LF, or CR LF).
+std::string_view linesOf(std::string_view text, int from, int to) {
+    std::size_t begin = 0;
+    for (int n = 0; n < from; ++n) {
+        const std::size_t lf = text.find('\n', begin);
+        if (lf == std::string_view::npos) return {};
+        begin = lf + 1;
+    }
+    std::size_t end = begin;
+    for (int n = from; n < to; ++n) {
+        const std::size_t lf = text.find('\n', end);
+        if (lf == std::string_view::npos) return text.substr(begin);
+        end = lf + 1;
+    }
+    std::string_view part = text.substr(begin, end - 1 - begin);
+    if (!part.empty() && part.back() == '\r') part.remove_suffix(1);
+    return part;
+}
 
 // One page: title, time line, Topstr, the heading between two rules, the page's
 // rows each under its rule, the page totals, BotStr on the last page, and the
@@ -155,14 +182,18 @@ void printPage(Printer& p, const ReportRows& flx, const Layout& layout, int page
         p.Line(margin, rule, pw - margin, rule);
         top += pages.pitch + (lines - 1) * pages.line;
     };
-    for (int row = pages.firsts[static_cast<std::size_t>(page - 1)];
-         row < pages.firsts[static_cast<std::size_t>(page)]; ++row) {
+    const PageRows& rows = pages.rows[static_cast<std::size_t>(page - 1)];
+    for (int row = rows.first; row < rows.end; ++row) {
+        const int lines = table.lines[static_cast<std::size_t>(row)];
+        const int from = row == rows.first ? rows.from : 0;
+        const int to = row + 1 == rows.end && rows.to > 0 ? rows.to : lines;
         for (int c = 0; c < cols; ++c) {
             p.CurrentX(table.lefts[static_cast<std::size_t>(c)]);
             p.CurrentY(top);
-            p.Print(flx.cellText(row, c));
+            const std::string_view text = flx.cellText(row, c);
+            p.Print(from == 0 && to == lines ? text : linesOf(text, from, to));
         }
-        ruleUnder(table.lines[static_cast<std::size_t>(row)]);
+        ruleUnder(to - from);
     }
     const PageTotals& totals = pages.totals;
     if (totals.on()) {
@@ -202,6 +233,7 @@ public:
         : rows_(std::move(rows)), layout_(std::move(layout)), time_(timeLine(DateTime::now())) {}
     int pageCount() const override { return layout_.count(); }
     const Layout& layout() const { return layout_; }
+    std::vector<std::string> headingsBeyondPaper() const override { return layout_.beyond; }
     void drawPage(Printer& p, int page) const override {
         if (page < 1 || page > layout_.count())
             throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value: page");
@@ -254,26 +286,49 @@ FootRoom footRoom(const Printer& p) {
 // The pages: as many rows a page as the paper's table says (less the two rows
 // of page totals), fewer where the next row (and the totals under it) would
 // not stay clear of the page foot: a printer's printable area may be shorter
-// than the table allows, a row taller.
+// than the table allows, a row taller. A row taller than a whole page goes on
+// over as many pages as its lines need, alone on each.
 void paginate(const Printer& p, const TableMeasure& table, int rowsPerPage, int dataRows, Pages& pages) {
     pages.pitch = 1.4 * p.TextHeight("a");
     pages.line = p.TextHeight("a");
     const FootRoom room = footRoom(p);
     const int extra = pages.totals.on() ? 2 : 0;
-    const auto lastTop = [&](double top, int lines) {  // the row at top and the totals under it
-        return extra == 0 ? top : top + pages.pitch + (lines - 1) * pages.line + (extra - 1) * pages.pitch;
+    // the row at top and the totals under it
+    const auto fits = [&](double top, int lines) {
+        if (extra == 0) return room.fits(top, lines);
+        return room.fits(top + pages.pitch + (lines - 1) * pages.line + (extra - 1) * pages.pitch, 1);
     };
-    for (int row = 1; row <= dataRows;) {
-        pages.firsts.push_back(row);
-        double top = pages.body + 50;
-        for (int n = 0; row <= dataRows && n < rowsPerPage - extra; ++n, ++row) {
-            const int lines = table.lines[static_cast<std::size_t>(row)];
-            if (n > 0 && !room.fits(lastTop(top, lines), extra == 0 ? lines : 1)) break;
-            top += pages.pitch + (lines - 1) * pages.line;
-        }
+    const double body = pages.body + 50;
+    const auto endPage = [&](const PageRows& rows, double top) {  // top: under the page's last row
+        pages.rows.push_back(rows);
         pages.lowest = std::max(pages.lowest, top + extra * pages.pitch - pages.pitch + pages.line + 50);
+    };
+    int from = 0;  // the lines of the next row printed on pages before
+    for (int row = 1; row <= dataRows;) {
+        PageRows page{row, row, from, 0};
+        double top = body;
+        for (int n = 0; row <= dataRows && n < rowsPerPage - extra; ++n) {
+            const int lines = table.lines[static_cast<std::size_t>(row)] - from;
+            if (!fits(top, lines)) {
+                if (n > 0) break;
+                // taller than the page: as many of its lines as fit (one does: prepare made
+                // sure), the rest on the next page
+                int here = 1;
+                while (here + 1 < lines && fits(top, here + 1)) ++here;
+                from += here;
+                page.to = from;
+                top += pages.pitch + (here - 1) * pages.line;
+                ++row;
+                break;
+            }
+            top += pages.pitch + (lines - 1) * pages.line;
+            from = 0;
+            ++row;
+        }
+        page.end = row;
+        if (page.to > 0) --row;  // it goes on over the next page
+        endPage(page, top);
     }
-    pages.firsts.push_back(dataRows + 1);
 }
 
 // Each page's sums of the totalled columns, and the sums carried up to it, exact in plain digits.
@@ -281,10 +336,11 @@ void sumPages(const ReportRows& flx, Pages& pages) {
     PageTotals& totals = pages.totals;
     if (!totals.on()) return;
     std::vector<grid::ExactTotal> carried(totals.columns.size());
-    for (std::size_t page = 0; page + 1 < pages.firsts.size(); ++page) {
+    for (const PageRows& rows : pages.rows) {
         std::vector<grid::ExactTotal> sums(totals.columns.size());
-        for (int row = pages.firsts[page]; row < pages.firsts[page + 1]; ++row) {
-            if (isTotalsRow(flx, row)) continue;
+        for (int row = rows.first; row < rows.end; ++row) {
+            // a row going on over pages counts on the page it starts on
+            if (isTotalsRow(flx, row) || (row == rows.first && rows.from > 0)) continue;
             for (std::size_t i = 0; i < totals.columns.size(); ++i) {
                 const std::string text = flx.TextMatrix(row, totals.columns[i]);
                 sums[i].add(text);
@@ -314,6 +370,7 @@ void widenForTotals(const Printer& p, const Pages& pages, TableMeasure& table) {
         const double need = table.lefts[c] + width + a - table.lefts[c + 1];
         if (need <= 0) return;
         for (std::size_t k = c + 1; k < table.lefts.size(); ++k) table.lefts[k] += util::clng(need);
+        table.right += util::clng(need);
     };
     widen(totals.labelColumn, "本页小计");
     for (std::size_t i = 0; i < totals.columns.size(); ++i) {
@@ -353,6 +410,13 @@ Layout prepare(Printer& p, const ReportRows& flx, const std::string& title, cons
         stop("打印偏移使表格超出纸张，请减小偏移！");
     sumPages(flx, pages);
     widenForTotals(p, pages, layout.table);
+    // a column's text ends where the next one starts, less the gap of one "a"
+    const std::vector<std::int32_t>& lefts = layout.table.lefts;
+    const double a = p.TextWidth("a");
+    for (std::size_t c = 0; c < lefts.size(); ++c) {
+        const double right = c + 1 < lefts.size() ? lefts[c + 1] - a : layout.table.right;
+        if (right > p.ScaleWidth()) layout.beyond.push_back(flx.TextMatrix(0, static_cast<int>(c)));
+    }
     return layout;
 }
 
@@ -426,6 +490,7 @@ TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, do
         table.lefts[static_cast<std::size_t>(c)] = util::clng(x);
         x = table.lefts[static_cast<std::size_t>(c)] + widest[static_cast<std::size_t>(c)] + a;
     }
+    if (cols > 0) table.right = table.lefts.back() + widest.back();
     return table;
 }
 

@@ -38,6 +38,8 @@ struct TableMeasure {
     std::vector<std::int32_t> lefts;
     /// Per grid row, the lines of its tallest cell (a cell's own lines end at LF).
     std::vector<int> lines;
+    /// Where the last column's widest text ends.
+    std::int32_t right = 0;
 };
 
 /// Measures every cell in the surface's current font. Throws Palvo::Error 6 past 32 bits.

@@ -20,6 +20,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTranslator>
 #include <QWindow>
@@ -449,6 +450,25 @@ TEST_F(Demo, TheMainWindowFitsASmallScreenAndItsAboutBoxIsChinese) {
     installWindowHost(nullptr);
     installSpreadsheetDesk(nullptr);
     EXPECT_EQ(about->button(QMessageBox::Ok)->text().toStdString(), "确定");
+}
+
+// 销售明细 is wider than A4 upright: its preview opens in landscape, with no
+// column named as beyond the paper.
+TEST_F(Demo, TheSalesDetailPreviewOpensInAnOrientationThatFitsItsColumns) {
+    SalesQuery& s = open<SalesQuery>(window->salesAction());
+    findDetail(s);
+    QString orientation, beyond = "not shown";
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal->windowTitle() != "打印预览") return;
+        if (auto* box = modal->findChild<QComboBox*>("orientation")) orientation = box->currentText();
+        if (auto* note = modal->findChild<QLabel*>("columnsBeyondPaper"))
+            beyond = note->isHidden() ? QString() : note->text();
+        modal->close();
+    });
+    s.cmdPreview()->click();
+    EXPECT_EQ(orientation.toStdString(), "横向");
+    EXPECT_EQ(beyond.toStdString(), "");
 }
 
 TEST_F(Demo, TheTourWritesAValidScreenshotOfEveryWindow) {

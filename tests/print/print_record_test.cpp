@@ -364,6 +364,38 @@ TEST_F(PrintRecord, ACellsLinesPrintOneUnderAnotherAndTheRowsRuleStaysUnderThem)
     EXPECT_EQ(rowsOn(tallJob, 1), 18) << "(16120 - 300 - 10 - 2200 - 440) / (308 + 440) + 1";
 }
 
+// A row taller than a page goes on over the pages its lines need, in order,
+// every page's last rule above its foot; the next row follows under its last
+// lines. Nothing blames an offset no one gave.
+TEST_F(PrintRecord, ARowTallerThanAPageGoesOnOverThePagesItsLinesNeed) {
+    auto grid = makeGrid(3);
+    std::string tall;
+    std::vector<std::string> expected;
+    for (int n = 1; n <= 70; ++n) {
+        expected.push_back("第" + std::to_string(n) + "行");
+        tall += (n > 1 ? "\n" : "") + expected.back();
+    }
+    grid.TextMatrix(2, 1, tall);
+    print(grid);
+    ASSERT_EQ(box->messages().size(), 1u);
+    EXPECT_EQ(box->last().text, "数据已送至打印机！");
+    const auto& job = printed();
+    ASSERT_EQ(job.pages, 3);
+    std::vector<std::string> lines;
+    for (int p = 1; p <= job.pages; ++p) {
+        expectLastRuleAboveFoot(job, p);
+        for (const std::string& text : job.texts(p))
+            if (text.rfind("第", 0) == 0 && text.find("行") != std::string::npos) lines.push_back(text);
+    }
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(at(job, "2", 2).second, kBody + 50) << "the tall row starts a page";
+    // (16120 - 300 - 10 - 50 - 1930) / 220: 62 lines on page 2, the last 8 on page 3
+    EXPECT_EQ(at(job, "第63行", 3).second, kBody + 50);
+    EXPECT_EQ(at(job, "3", 3).second, kBody + 50 + kPitch + 7 * 220)
+        << "row 3 under the tall row's last lines";
+    EXPECT_EQ(rowsOn(job, 3), 2);
+}
+
 TEST_F(PrintRecord, OtherPaperAsksAndComputesTheRows) {
     auto grid = makeGrid(81);
     const std::string question = "打印机纸型设置错误，只支持 A4,B5,10*11(普通孔纸) 三种纸型，继续吗？";

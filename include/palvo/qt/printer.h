@@ -14,6 +14,7 @@
 class QDialog;
 class QImage;
 class QPaintDevice;
+class QPrintDialog;
 class QPrinter;
 class QPrintPreviewDialog;
 class QWidget;
@@ -79,6 +80,9 @@ public:
     void holdJobs(bool hold);
     /// The pages of the held job; 0 when no job is held.
     int heldPages() const;
+    /// The headings of the held report's columns that print past its paper's
+    /// printable width; empty for a job that was drawn, not handed over.
+    std::vector<std::string> heldHeadingsBeyondPaper() const;
     /// Draws page `page` (from 1) of the held job on `device`, which stands for
     /// the whole paper at `dpi`, as the preview shows it. Throws Palvo::Error
     /// 380 for a page the job does not have.
@@ -112,12 +116,27 @@ PALVO_API int pageSizeIdOf(int paperCode);
 /// The paper code of a Qt page size id; 256 (a user-defined size) for one without a code.
 PALVO_API int paperCodeOf(int pageSizeId);
 
+/// Deletes a preview dialog unless it is gone already: a dialog given a parent
+/// is deleted with it, and the pointer then only waits to be dropped.
+struct PALVO_API PreviewDialogDeleter {
+    std::shared_ptr<bool> gone;
+    void operator()(QPrintPreviewDialog* dialog) const;
+};
+using PreviewDialogPtr = std::unique_ptr<QPrintPreviewDialog, PreviewDialogDeleter>;
+
 /// A print preview (QPrintPreviewDialog, titled "打印预览") whose pages `report`
 /// prints: each time the dialog lays its pages out, a Printer on the preview's
 /// QPrinter is the thread's printer while `report` runs (clsPrint().mPrintRecord(...)).
-/// From the dialog the user prints or closes. The caller owns the dialog.
-PALVO_API std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()> report,
-                                                            QWidget* parent = nullptr);
+/// From the dialog the user prints or closes. The caller owns the dialog; a
+/// dialog with a parent is deleted with the parent when that goes first (use
+/// the pointer only while the parent lives), and either may go first.
+PALVO_API PreviewDialogPtr printPreview(std::function<void()> report, QWidget* parent = nullptr);
+
+/// A print dialog for `target` whose page range stays among the report's
+/// `pages` (from 1). A target writing a PDF file (QPrinter::setOutputFileName)
+/// opens on "print to file" with that file and keeps it when accepted as it
+/// is: Qt's dialog would otherwise switch to the system's default printer.
+PALVO_API std::unique_ptr<QPrintDialog> printDialog(QPrinter& target, int pages, QWidget* parent = nullptr);
 
 /// A print preview ("打印预览") that lays the report out once and draws only the
 /// page shown: mPrintRecord hands over its laid-out pages (Printer::takePages)
@@ -126,8 +145,15 @@ PALVO_API std::unique_ptr<QPrintPreviewDialog> printPreview(std::function<void()
 /// grid must stay as it is while the preview is open. A report that draws its
 /// job instead is kept in a temporary file and shown a page at a time. The
 /// pages are laid out on printer() (the default printer's default paper unless
-/// the host sets another); the dialog's 打印 button asks for a printer in a
-/// print dialog and sends it the pages as they were laid out.
+/// the host sets another); the dialog offers the paper (A4, B5, 10 x 11 inch)
+/// and orientation, lays the report out again when either changes, and names
+/// the columns that do not fit across the paper. Its 打印 button asks for a
+/// printer in a print dialog (printDialog) and sends it the pages.
+///
+/// The dialog is a child of `parent`: the preview deletes it when it goes
+/// first; when the parent goes first the dialog goes with it, and the preview
+/// then shows nothing (exec() returns QDialog::Rejected, dialog() throws
+/// Palvo::Error 424). Either may go first.
 class PALVO_API PagedPreview {
 public:
     explicit PagedPreview(std::function<void()> report, QWidget* parent = nullptr);
@@ -144,9 +170,18 @@ public:
     int currentPage() const;
     /// Shows a page (from 1); a number outside the pages shows the nearest.
     void showPage(int page);
+    /// The zoom of the page shown, in percent of its size on paper (100 at first).
+    int zoom() const;
+    /// Sets the zoom (clamped to 25..400 percent).
+    void zoom(int percent);
+    /// The headings of the columns that print past the paper's width; the
+    /// dialog names them (empty when every column fits).
+    std::vector<std::string> columnsBeyondPaper() const;
     /// The page drawn on white at `dpi`, the whole paper.
     QImage pageImage(int page, double dpi) const;
-    /// Sends the pages to `target` (what 打印 does once its print dialog is accepted).
+    /// Sends the pages to `target` (what 打印 does once its print dialog is
+    /// accepted). An orientation chosen there other than the preview's lays the
+    /// report out again in that orientation first; the paper stays the preview's.
     void print(QPrinter& target);
     int exec();
 

@@ -2,15 +2,27 @@
 // them, and it says it sent the data only then.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
 #include <QPageLayout>
 #include <QPageRanges>
 #include <QPageSize>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +35,7 @@
 #include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
 #include "palvo/session.h"
+#include "support/errors.h"
 #include "support/qt_print.h"
 
 namespace Palvo {
@@ -125,7 +138,7 @@ TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOnButNotO
     EXPECT_EQ(box->last().text, "打印机纸型设置错误，只支持 A4,B5,10*11(普通孔纸) 三种纸型，继续吗？");
     EXPECT_EQ(refused.pageCount(), 1);
     EXPECT_EQ(ink(refused.pageImage(1, 72)), 0.0);
-    EXPECT_THROW(refused.print(target), Error);
+    EXPECT_EQ(testing::errorNumber([&] { refused.print(target); }), 482);
 }
 
 // A recording printer measuring in the Qt printer's fonts.
@@ -176,6 +189,173 @@ TEST_F(PagedPreview, ColumnsAreAsWideAsTheirWidestTextInThePrintFonts) {
     }
     expected.pop_back();
     EXPECT_EQ(headings, expected);
+}
+
+// The sales grid with two more columns: 说明 fits across A4 upright, 经手人 after it does not.
+memory::FlexGrid wideGrid(int dataRows) {
+    auto grid = testing::salesGrid(dataRows);
+    grid.Cols(6);
+    grid.TextMatrix(0, 4, "说明");
+    grid.TextMatrix(0, 5, "经手人");
+    for (int r = 1; r <= dataRows; ++r) {
+        grid.TextMatrix(r, 4, "华东地区钢材批发零售业务往来结算说明第一页");
+        grid.TextMatrix(r, 5, "销售部业务主管张三丰");
+    }
+    return grid;
+}
+
+template <class T>
+T& child(qt::PagedPreview& preview, const char* name) {
+    auto* found = preview.dialog().findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) throw std::runtime_error(std::string("no ") + name + " in the preview");
+    return *found;
+}
+
+// The preview's dialog is its parent window's child: whichever of the two goes
+// first, the other goes after it without touching what is gone.
+TEST_F(PagedPreview, EitherThePreviewOrItsParentWindowMayGoFirst) {
+    auto grid = testing::salesGrid(41);
+    for (const bool parentFirst : {false, true}) {
+        SCOPED_TRACE(parentFirst ? "the parent first" : "the preview first");
+        auto parent = std::make_unique<QWidget>();
+        auto shown = std::make_unique<qt::PagedPreview>([&grid] { report(grid); }, parent.get());
+        shown->layOut();
+        ASSERT_EQ(shown->dialog().parentWidget(), parent.get());
+        if (parentFirst) {
+            parent.reset();
+            EXPECT_EQ(shown->exec(), QDialog::Rejected);
+            EXPECT_EQ(testing::errorNumber([&] { shown->dialog(); }), 424);
+            shown.reset();
+        } else {
+            shown.reset();
+            EXPECT_TRUE(parent->findChildren<QDialog*>().isEmpty());
+            parent.reset();
+        }
+    }
+}
+
+// The same for Qt's preview dialog.
+TEST_F(PagedPreview, EitherQtsPreviewDialogOrItsParentWindowMayGoFirst) {
+    for (const bool parentFirst : {false, true}) {
+        SCOPED_TRACE(parentFirst ? "the parent first" : "the preview first");
+        auto parent = std::make_unique<QWidget>();
+        auto dialog = qt::printPreview([] {}, parent.get());
+        if (parentFirst) {
+            parent.reset();
+            dialog.reset();
+        } else {
+            dialog.reset();
+            EXPECT_TRUE(parent->findChildren<QDialog*>().isEmpty());
+            parent.reset();
+        }
+    }
+}
+
+// The dialog opens within the screen's room; Enter in the page box shows the
+// page typed, PageUp and PageDown turn the pages, and a zoom sizes the page.
+TEST_F(PagedPreview, OpensWithinTheScreenAndItsKeysTurnThePages) {
+    auto grid = testing::salesGrid(161);  // 5 pages
+    auto shown = preview(grid);
+    QDialog& dialog = shown->dialog();
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(dialog.width(), room.width());
+    EXPECT_LE(dialog.height(), room.height());
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+
+    auto& number = child<QSpinBox>(*shown, "pageNumber");
+    number.setFocus();
+    number.selectAll();
+    QTest::keyClicks(&number, "4");
+    EXPECT_EQ(shown->currentPage(), 1) << "a page number goes once typed whole";
+    QTest::keyClick(&number, Qt::Key_Return);
+    EXPECT_EQ(shown->currentPage(), 4);
+    EXPECT_TRUE(dialog.isVisible()) << "Enter closes nothing";
+    auto& page = child<QLabel>(*shown, "page");
+    QTest::keyClick(&page, Qt::Key_PageDown);
+    EXPECT_EQ(shown->currentPage(), 5);
+    QTest::keyClick(&page, Qt::Key_PageUp);
+    QTest::keyClick(&page, Qt::Key_PageUp);
+    EXPECT_EQ(shown->currentPage(), 3);
+
+    const int width = page.pixmap().width();
+    auto& zoom = child<QComboBox>(*shown, "zoom");
+    zoom.setCurrentIndex(zoom.findData(200));
+    EXPECT_EQ(shown->zoom(), 200);
+    EXPECT_NEAR(page.pixmap().width(), 2 * width, 1);
+    EXPECT_EQ(shown->currentPage(), 3);
+    dialog.hide();
+}
+
+// The paper and orientation boxes lay the report out again on what they say.
+TEST_F(PagedPreview, ThePaperAndOrientationBoxesLayTheReportOutAgain) {
+    auto grid = testing::salesGrid(61);
+    auto shown = preview(grid);
+    ASSERT_EQ(shown->pageCount(), 2);  // 40 rows a page
+    auto& orientation = child<QComboBox>(*shown, "orientation");
+    auto& paper = child<QComboBox>(*shown, "paper");
+    EXPECT_EQ(orientation.currentText(), QStringLiteral("纵向"));
+    EXPECT_EQ(paper.currentText(), QStringLiteral("A4"));
+
+    orientation.setCurrentIndex(orientation.findText(QStringLiteral("横向")));
+    EXPECT_EQ(shown->printer().pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(shown->pageCount(), 3) << "30 rows a page";
+    paper.setCurrentIndex(paper.findText(QStringLiteral("B5")));
+    EXPECT_EQ(shown->printer().pageLayout().pageSize().windowsId(), PaperCode::B5);
+    EXPECT_EQ(shown->printer().pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(shown->pageCount(), 3) << "25 rows a page";
+    EXPECT_TRUE(box->messages().empty()) << "the report asked nothing";
+}
+
+// The columns that do not fit across the paper are named above the page, in
+// Chinese; upright A4 loses 经手人, landscape keeps every column.
+TEST_F(PagedPreview, NamesTheColumnsThatDoNotFitThePaper) {
+    auto grid = wideGrid(3);
+    auto shown = preview(grid);
+    qt::Printer upright(shown->printer());
+    ASSERT_EQ(columnsBeyondPaper(grid, upright), std::vector<int>{5});
+    EXPECT_EQ(shown->columnsBeyondPaper(), std::vector<std::string>{"经手人"});
+    auto& note = child<QLabel>(*shown, "columnsBeyondPaper");
+    EXPECT_FALSE(note.isHidden());
+    EXPECT_EQ(note.text(), QStringLiteral("纸张宽度不够，1 列打印不出来：经手人。请改用横向或较大的纸张。"));
+
+    auto& orientation = child<QComboBox>(*shown, "orientation");
+    orientation.setCurrentIndex(orientation.findText(QStringLiteral("横向")));
+    EXPECT_TRUE(shown->columnsBeyondPaper().empty());
+    EXPECT_TRUE(note.isHidden());
+}
+
+// Landscape chosen in the print dialog lays the report out again and prints it so.
+TEST_F(PagedPreview, AnOrientationChosenInThePrintDialogIsUsed) {
+    auto grid = testing::salesGrid(61);
+    auto shown = preview(grid);
+    ASSERT_EQ(shown->pageCount(), 2);
+    QPrinter target(QPrinter::HighResolution);
+    target.setPageLayout(shown->printer().pageLayout());
+    testing::toPdf(target, file("landscape.pdf"));
+    target.setPageOrientation(QPageLayout::Landscape);
+    shown->print(target);
+    EXPECT_EQ(pdfPages(file("landscape.pdf")), 3);
+    EXPECT_EQ(testing::pdfInfo(file("landscape.pdf"), "Page size").rfind("842 x 595 pts", 0), 0u);
+    EXPECT_EQ(shown->printer().pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(child<QComboBox>(*shown, "orientation").currentText(), QStringLiteral("横向"));
+}
+
+// 打印 asks for a printer in a dialog whose page range stays among the report's pages.
+TEST_F(PagedPreview, ThePrintDialogOffersOnlyTheReportsPages) {
+    auto grid = testing::salesGrid(161);  // 5 pages
+    auto shown = preview(grid);
+    int least = 0, most = 0;
+    QTimer::singleShot(0, [&] {
+        if (auto* asked = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+            least = asked->minPage();
+            most = asked->maxPage();
+            asked->reject();
+        }
+    });
+    for (auto* button : shown->dialog().findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("打印")) button->click();
+    EXPECT_EQ(std::pair(least, most), std::pair(1, 5));
 }
 
 }  // namespace

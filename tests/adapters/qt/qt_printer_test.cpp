@@ -208,9 +208,9 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
             printer->PaperSize(c.paper);
             printer->Orientation(c.orientation);
             if (host) {
-                QPrintDialog dialog(&target);
-                QTimer::singleShot(0, &dialog, &QDialog::accept);
-                ASSERT_EQ(dialog.exec(), QDialog::Accepted);
+                auto dialog = qt::printDialog(target, 2);
+                QTimer::singleShot(0, dialog.get(), &QDialog::accept);
+                ASSERT_EQ(dialog->exec(), QDialog::Accepted);
             }
             ScopedPrinter guard(printer);
             auto grid = salesGrid(c.rows + 1);
@@ -231,6 +231,23 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
             }
         }
     }
+}
+
+// A host's printer writing a PDF file keeps the file and its paper through the
+// print dialog, whatever printers the machine has (a default CUPS queue took
+// both), and the dialog's pages are the report's.
+TEST_F(QtPrinter, ThePrintDialogKeepsTheHostsFileAndOffersOnlyTheReportsPages) {
+    const fs::path pdf = file("kept.pdf");
+    QPrinter target(QPrinter::HighResolution);
+    toPdf(target, pdf);
+    target.setPageSize(QPageSize(static_cast<QPageSize::PageSizeId>(qt::pageSizeIdOf(PaperCode::B5))));
+    auto dialog = qt::printDialog(target, 8);
+    EXPECT_EQ(std::pair(dialog->minPage(), dialog->maxPage()), std::pair(1, 8));
+    QTimer::singleShot(0, dialog.get(), &QDialog::accept);
+    ASSERT_EQ(dialog->exec(), QDialog::Accepted);
+    EXPECT_EQ(target.outputFormat(), QPrinter::PdfFormat);
+    EXPECT_EQ(target.outputFileName().toStdString(), pdf.string());
+    EXPECT_EQ(target.pageLayout().pageSize().windowsId(), PaperCode::B5);
 }
 
 TEST_F(QtPrinter, ATextsOwnLinesAndAWrappingBoxsLinesReadBackFromThePdfEachOnItsOwn) {
@@ -353,7 +370,7 @@ TEST_F(QtPrinter, AJobSendsThePagesCopiesAndOrderThePrintDialogChose) {
         clsPrint().mPrintRecord(grid, "销售清单 2004");
         if (c.feet.empty()) {
             EXPECT_EQ(box->last().style, 16);
-            EXPECT_EQ(box->last().text, "Printer error: the pages chosen (7-9) are not among the report's 5");
+            EXPECT_EQ(box->last().text, "打印失败：所选的页（7-9）不在报表的 5 页之中");
             EXPECT_FALSE(fs::exists(pdf));
             EXPECT_FALSE(printer->jobOpen());
             continue;
