@@ -114,13 +114,15 @@ TEST_F(ReportXlsx, LongNumbersShowEveryDigitInTheCompositeReport) {
 }
 
 TEST_F(ReportXlsx, ADateColumnIsAsWideAsTheDateItShows) {
-    // 日期 holds 2024-01-05 00:00:00; the cells show 2024-01-05: in Noto Sans CJK at 11 points about
-    // 1130 twips, plus "a" 123: 12.5 characters, 93 pixels (the whole date and time made 22.29)
+    ASSERT_EQ(sql("create table 登记 (项目 nvarchar(10), 日期 datetime)").status, 0);
+    ASSERT_EQ(sql("insert into 登记 values ('007', '2024-01-05 08:30:00')").status, 0);
+    // the cells show 2024-01-05: in Noto Sans CJK at 11 points about 1130 twips, plus "a" 123:
+    // 12.5 characters, 93 pixels (the date and time the query gave made 22.29)
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{}, std::vector<std::string>{"--heading", "序号,收支,收支"}}) {
         std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", "收支", "--out", out_};
         args.insert(args.end(), options.begin(), options.end());
-        args.emplace_back("select 项目, 日期 from 收支");
+        args.emplace_back("select 项目, 日期 from 登记");
         const Outcome r = palvo(args);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(xpath1(sheet(), "//x:col[@min='3']/@width"), "13.28515625") << options.size();
