@@ -11,6 +11,8 @@
 
 #include "palvo/atomic_file.h"
 #include "palvo/error.h"
+#include "palvo/measure.h"
+#include "palvo/sheet_print.h"
 #include "palvo/text.h"
 #include "palvo/xlsx/writer.h"
 
@@ -226,6 +228,72 @@ void writeCell(lxw_worksheet* ws, lxw_row_t row, const SheetCell& cell, lxw_form
     }
 }
 
+// The heights of rows whose wrapped texts take more than one line. The
+// application fits a row to its wrapped cells when a cell is edited, not when
+// it opens a file, so without a height the lines run over the rows below.
+// Texts are measured with the thread's text measurer (none: line breaks alone
+// count), cells of merged areas left out as the application leaves them out.
+class RowHeights {
+public:
+    explicit RowHeights(const Worksheet& sheet) : sheet_(sheet), measurer_(installedTextMeasurer()) {
+        for (const auto& [col, width] : sheet.columnWidths()) {
+            if (col >= static_cast<int>(room_.size())) room_.resize(static_cast<std::size_t>(col) + 1, -1);
+            room_[static_cast<std::size_t>(col)] = room(width);
+        }
+    }
+
+    // points, 0 when the row keeps its own height
+    double points(int row, const std::vector<SheetCell>& cells) const {
+        double tallest = 0;
+        bool wrapped = false;
+        for (const SheetCell& cell : cells) {
+            const CellFormat& f = sheet_.formats()[static_cast<std::size_t>(cell.format)];
+            if (!f.wrap || !cell.value || cell.value->kind != SheetValue::Kind::Text) continue;
+            const double size = f.size > 0 ? f.size : kDefaultFont;
+            const int lines = this->lines(cell, size, f.bold);
+            if (lines < 2 || merged(row, cell.col)) continue;
+            wrapped = true;
+            tallest = std::max(tallest, lines * linePoints(size));
+        }
+        return wrapped ? std::min(tallest, kTallestRow) : 0;
+    }
+
+private:
+    static constexpr double kDefaultFont = 11;      // the workbook's default font size
+    static constexpr double kDefaultColumn = 8.43;  // characters
+    static constexpr double kTwipsPerPixel = 15;    // at 96 pixels to the inch
+    static constexpr double kTallestRow = 409;      // points, as the file format allows
+    // The twips a text has in a column `width` characters wide: 7 pixels a
+    // character (as the file's widths are counted), less 2 pixels for a
+    // glyph wider in the application's font than in the measurer's.
+    static double room(double width) {
+        const double pixels = width < 1 ? std::floor(width * 12 + 0.5) : std::floor(width * 7 + 0.5);
+        return std::max(0.0, (pixels - 2) * kTwipsPerPixel);
+    }
+    // One line of Noto Sans CJK, the face Chinese text shows in (1.45 em), in whole pixels.
+    static double linePoints(double size) { return std::ceil(size * 1.45 / 0.75 - 1e-9) * 0.75; }
+
+    int lines(const SheetCell& cell, double size, bool bold) const {
+        const std::string& text = cell.value->text;
+        const auto col = static_cast<std::size_t>(cell.col);
+        const double width = col < room_.size() && room_[col] >= 0 ? room_[col] : room(kDefaultColumn);
+        auto measure = [this](std::string_view t, double points, bool) {
+            return measurer_ ? measurer_->TextWidth(t, points) : 0.0;
+        };
+        if (text.find('\n') == std::string::npos && measure(text, size, bold) <= width) return 1;
+        return sheetTextLines(text, width, size, bold, measure);
+    }
+
+    bool merged(int row, int col) const {
+        return std::any_of(sheet_.merges().begin(), sheet_.merges().end(),
+                           [&](const CellRange& m) { return m.contains(row, col); });
+    }
+
+    const Worksheet& sheet_;
+    std::shared_ptr<TextMeasurer> measurer_;
+    std::vector<double> room_;  // per column, -1 for the default width
+};
+
 }  // namespace
 
 void Writer::save(const Worksheet& sheet, const std::string& path) {
@@ -246,11 +314,13 @@ void Writer::write(const Worksheet& sheet, AtomicFile& file) {
     if (!b.book) throw Error(kCannotWrite, "Path/File access error: cannot write " + path);
     lxw_worksheet* ws = workbook_add_worksheet(b.book, nullptr);
 
-    std::vector<lxw_format*> formats;
-    formats.reserve(sheet.formats().size());
-    formats.push_back(nullptr);
-    for (std::size_t i = 1; i < sheet.formats().size(); ++i)
-        formats.push_back(makeFormat(b.book, sheet.formats()[i]));
+    // the sheet's formats, and those walk() adds for long numbers as their cells come
+    std::vector<lxw_format*> formats{nullptr};
+    auto format = [&](int index) {
+        const auto i = static_cast<std::size_t>(index);
+        while (formats.size() <= i) formats.push_back(makeFormat(b.book, sheet.formats()[formats.size()]));
+        return formats[i];
+    };
 
     for (const auto& [col, width] : sheet.columnWidths()) {
         worksheet_set_column(ws, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col), width, nullptr);
@@ -269,10 +339,12 @@ void Writer::write(const Worksheet& sheet, AtomicFile& file) {
     std::sort(byLastRow.begin(), byLastRow.end(),
               [&merges](std::size_t x, std::size_t y) { return merges[x].lastRow < merges[y].lastRow; });
     std::size_t nextMerge = 0;
+    const RowHeights heights(sheet);
     sheet.walk([&](int row, const std::vector<SheetCell>& cells) {
         const auto r = static_cast<lxw_row_t>(row);
-        for (const SheetCell& cell : cells)
-            writeCell(ws, r, cell, formats[static_cast<std::size_t>(cell.format)]);
+        if (const double points = heights.points(row, cells); points > 0)
+            check(worksheet_set_row(ws, r, points, nullptr), "row height");
+        for (const SheetCell& cell : cells) writeCell(ws, r, cell, format(cell.format));
         for (; nextMerge < byLastRow.size() && merges[byLastRow[nextMerge]].lastRow == row; ++nextMerge) {
             const CellRange& m = merges[byLastRow[nextMerge]];
             check(worksheet_merge_range(ws, static_cast<lxw_row_t>(m.firstRow),
@@ -281,7 +353,7 @@ void Writer::write(const Worksheet& sheet, AtomicFile& file) {
                   "merge");
             for (const SheetCell& cell : cells) {
                 if (cell.col >= m.firstCol && cell.col <= m.lastCol) {
-                    writeCell(ws, r, cell, formats[static_cast<std::size_t>(cell.format)]);
+                    writeCell(ws, r, cell, format(cell.format));
                 }
             }
         }

@@ -147,6 +147,8 @@ int runReportXlsx(const std::vector<std::string>& args, std::ostream&, std::ostr
         // a workbook has no window width to share out: each column gets what its texts need
         grid.Width(0);
         grid.CellFontSize(kSheetFontSize);
+        // a date cell shows no time the grid trims: its column is as wide as the date
+        grid.SizeTidiedDates(true);
         if (!fillReportGrid(o.db, o.statement, grid, err, true)) return 1;
         const int orientation = o.landscape ? 2 : 1;
         if (o.headings.empty() && !o.merged) {

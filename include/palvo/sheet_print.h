@@ -39,6 +39,12 @@ struct PALVO_API SheetLayout {
 /// The width in twips of a text at a font size in points, bold or not.
 using SheetMeasure = std::function<double(std::string_view text, double points, bool bold)>;
 
+/// The lines a wrapped cell's text takes in `width` twips at a font size: it
+/// breaks at a blank where there is one, else between characters, and always
+/// at a line break.
+PALVO_API int sheetTextLines(const std::string& text, double width, double points, bool bold,
+                             const SheetMeasure& measure);
+
 /// Lays the prepared sheet (rows 0..lastRow, columns 0..lastCol) out on paper
 /// of paperWidth x paperHeight twips (in its orientation) with the sheet's
 /// page setup. Wrapped cells make their row as high as their lines.

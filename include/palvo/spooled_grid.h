@@ -44,6 +44,10 @@ public:
     void Width(std::int32_t twips);
     /// The font size the columns are measured in (9 points unless set).
     void CellFontSize(float points);
+    /// Sizes date columns on their dates as they read (YYYY-MM-DD) instead of
+    /// as they came, as a workbook wants, whose cells show no time the grid
+    /// trimmed (false unless set: a grid is sized before its dates are tidied).
+    void SizeTidiedDates(bool tidied);
 
     struct Impl;
 

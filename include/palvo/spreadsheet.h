@@ -191,7 +191,8 @@ public:
 
     // ---- for writers
     /// The distinct formats of the sheet's cells; index 0 is the default one.
-    /// Valid once prepare() ran.
+    /// Valid once prepare() ran; walk() adds the formats of long numbers as it
+    /// meets them, so a writer reads those by the index a cell names.
     const std::vector<CellFormat>& formats() const { return formats_; }
     /// The merged areas, none overlapping another, in row order.
     const std::vector<CellRange>& merges() const { return merges_; }
@@ -211,10 +212,13 @@ public:
     void walk(const std::function<void(int row, const std::vector<SheetCell>& cells)>& visit) const;
 
 private:
+    // `format` as it shows a number of `decimals` decimals whole (-1: as it is)
+    int exactFormat(int format, int decimals) const;
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
     ::Palvo::PageSetup page_;
-    std::vector<CellFormat> formats_;
+    mutable std::vector<CellFormat> formats_;  // walk() adds to it
     std::vector<CellRange> merges_;
     std::vector<CellRange> numberAsText_;
 };

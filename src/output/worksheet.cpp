@@ -133,6 +133,22 @@ void apply(const FormatOp& op, CellFormat& f, int row, int col) {
     }
 }
 
+// The decimals of a number that the general format would not show whole, or -1:
+// it shows at most 11 characters (the sign aside) and rounds a longer number or
+// gives it an exponent, so a 15-digit code would read 1.23457E+14.
+int exactDecimals(const SheetValue& v) {
+    std::string_view t = v.text;
+    char buf[32];
+    if (t.empty()) {
+        std::snprintf(buf, sizeof buf, "%.15g", v.number);
+        t = buf;
+    }
+    if (!t.empty() && t[0] == '-') t.remove_prefix(1);
+    if (t.size() <= 11 || t.find_first_not_of("0123456789.") != std::string_view::npos) return -1;
+    const std::size_t point = t.find('.');
+    return point == std::string_view::npos ? 0 : static_cast<int>(t.size() - point - 1);
+}
+
 }  // namespace
 
 CellRange parseRange(std::string_view address) { return readRange(address, true, true); }
@@ -174,6 +190,8 @@ struct Worksheet::Impl {
     std::vector<std::vector<int>> bandFormat;  // per band, per column 0..lastCol
     std::vector<int> dateFormat;               // per format: its variant for a date
     std::vector<int> dateTimeFormat;           // and for a date with a time of day
+    // per (format, decimals): its variant showing every digit of a long number, made by walk()
+    std::map<std::pair<int, int>, int> exactFormat;
     int lastRow = -1;
     int lastCol = -1;
 
@@ -325,6 +343,7 @@ void Worksheet::prepare() {
         }
     }
     // dates pasted into a general cell show as dates, in the form the grid showed them
+    m.exactFormat.clear();
     const std::size_t base = formats_.size();
     m.dateFormat.assign(base, 0);
     m.dateTimeFormat.assign(base, 0);
@@ -339,6 +358,18 @@ void Worksheet::prepare() {
         f.numberFormat = "yyyy-mm-dd hh:mm:ss";
         m.dateTimeFormat[i] = intern(f);
     }
+}
+
+int Worksheet::exactFormat(int format, int decimals) const {
+    if (decimals < 0 || !formats_[static_cast<std::size_t>(format)].numberFormat.empty()) return format;
+    auto [at, added] = impl_->exactFormat.try_emplace({format, decimals}, 0);
+    if (!added) return at->second;
+    CellFormat f = formats_[static_cast<std::size_t>(format)];
+    f.numberFormat = decimals == 0 ? "0" : "0." + std::string(static_cast<std::size_t>(decimals), '0');
+    const auto same = std::find(formats_.begin(), formats_.end(), f);
+    at->second = static_cast<int>(same - formats_.begin());
+    if (same == formats_.end()) formats_.push_back(f);
+    return at->second;
 }
 
 void Worksheet::walk(const std::function<void(int, const std::vector<SheetCell>&)>& visit) const {
@@ -397,6 +428,7 @@ void Worksheet::walk(const std::function<void(int, const std::vector<SheetCell>&
             if (v && v->kind == SheetValue::Kind::DateTime) {
                 format = m.dateTimeFormat[static_cast<std::size_t>(format)];
             }
+            if (v && v->kind == SheetValue::Kind::Number) format = exactFormat(format, exactDecimals(*v));
             if (v || format != 0) cells.push_back({col, v, format});
         }
         visit(row, cells);

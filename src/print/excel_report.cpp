@@ -290,6 +290,29 @@ void otherMerges(Worksheet& sheet, const std::string& list, int offset, int last
     if (!refused.empty()) throw Error(kRangeError, "Merge method of Range class failed: " + refused);
 }
 
+// Fails naming a heading text a merged area hides, one other than the text it shows: a heading
+// that lost a text would read wrong. (The merges headingMerges records hide none.)
+void headingShown(const Worksheet& sheet, const std::vector<std::vector<std::string>>& texts) {
+    auto text = [&texts](int row, int col) -> std::string {
+        const int r = row - 2;  // sheet row 3 holds heading row 0
+        if (r < 0 || r >= static_cast<int>(texts.size())) return "";
+        const auto& line = texts[static_cast<std::size_t>(r)];
+        return col < static_cast<int>(line.size()) ? line[static_cast<std::size_t>(col)] : "";
+    };
+    for (const CellRange& m : sheet.merges()) {
+        const std::string shown = text(m.firstRow, m.firstCol);
+        for (int row = m.firstRow; row <= m.lastRow; ++row) {
+            for (int col = m.firstCol; col <= m.lastCol; ++col) {
+                const std::string t = text(row, col);
+                if (t.empty() || t == shown) continue;
+                throw Error(kRangeError, "表头“" + t + "”会被合并区域 " +
+                                             range(m.firstCol, m.firstRow + 1, m.lastCol, m.lastRow + 1) +
+                                             " 遮住，无法合并表头！");
+            }
+        }
+    }
+}
+
 [[noreturn]] void noGrid() { throw Error(91, "Object variable or With block variable not set: no grid"); }
 
 // A step whose failure the composite job reports and carries on after.
@@ -327,9 +350,15 @@ HeadingMerges headingMerges(const std::vector<std::vector<std::string>>& heading
     const int n = h == 0 ? 0 : static_cast<int>(heading[0].size());
     std::vector<std::vector<std::string>> x = heading;
     std::vector<std::vector<std::string>> y = heading;
-    auto at = [](auto& t, int r, int c) -> std::string& {
+    auto at = [](auto& t, int r, int c) -> auto& {
         return t[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
     };
+    // a run of one text from heading cell (r, c), `k` cells more across or down
+    struct Run {
+        bool across;
+        int r, c, k;
+    };
+    std::vector<Run> runs;
     for (int r = 0; r < h; ++r) {
         int k = 0;
         for (int c = n - 1; c >= 1; --c) {
@@ -337,30 +366,66 @@ HeadingMerges headingMerges(const std::vector<std::vector<std::string>>& heading
                 ++k;
                 at(x, r, c).clear();
             } else if (k > 0) {
-                m.across.push_back(range(c, 3 + r, c + k, 3 + r));
+                runs.push_back({true, r, c, k});
                 k = 0;
             }
         }
-        if (k > 0) m.across.push_back(range(0, 3 + r, k, 3 + r));
+        if (k > 0) runs.push_back({true, r, 0, k});
     }
     for (int c = 0; c < n; ++c) {
         int k = 0;
         for (int r = h - 1; r >= 1; --r) {
             if (at(y, r - 1, c).empty() || at(y, r, c) != at(y, r - 1, c)) {
-                if (k > 0) m.down.push_back(range(c, 3 + r, c, 3 + r + k));
+                if (k > 0) runs.push_back({false, r, c, k});
                 k = 0;
             } else {
                 ++k;
                 at(y, r, c).clear();
             }
         }
-        if (k > 0) m.down.push_back(range(c, 3, c, 3 + k));
+        if (k > 0) runs.push_back({false, 0, c, k});
+    }
+    // the text a heading cell shows: the first of its runs both ways
+    auto text = [&](int r, int c) -> const std::string& {
+        static const std::string none;
+        return at(x, r, c).empty() || at(y, r, c).empty() ? none : at(x, r, c);
+    };
+    // Each merge as the sheet makes it, in order: one that joins merged areas next to it shows
+    // a single text over all of them. Where that would hide another text, the run is not merged
+    // and its cells show their texts again.
+    std::vector<CellRange> made;  // heading rows and columns
+    for (const Run& run : runs) {
+        const CellRange item{run.r, run.c, run.r + (run.across ? 0 : run.k),
+                             run.c + (run.across ? run.k : 0)};
+        std::vector<const CellRange*> joined;
+        const CellRange area = mergedArea(made, item, &joined);
+        const std::string& shown = text(area.firstRow, area.firstCol);
+        bool hides = false;
+        for (int r = area.firstRow; r <= area.lastRow && !hides; ++r) {
+            for (int c = area.firstCol; c <= area.lastCol && !hides; ++c)
+                hides = !text(r, c).empty() && text(r, c) != shown;
+        }
+        if (hides) {
+            for (int i = 1; i <= run.k; ++i) {
+                if (run.across) {
+                    at(x, run.r, run.c + i) = at(heading, run.r, run.c + i);
+                } else {
+                    at(y, run.r + i, run.c) = at(heading, run.r + i, run.c);
+                }
+            }
+            continue;
+        }
+        std::vector<CellRange> kept{area};
+        for (const CellRange& a : made) {
+            if (std::find(joined.begin(), joined.end(), &a) == joined.end()) kept.push_back(a);
+        }
+        made = std::move(kept);
+        (run.across ? m.across : m.down)
+            .push_back(range(item.firstCol, 3 + item.firstRow, item.lastCol, 3 + item.lastRow));
     }
     m.texts.assign(static_cast<std::size_t>(h), std::vector<std::string>(static_cast<std::size_t>(n)));
     for (int r = 0; r < h; ++r) {
-        for (int c = 0; c < n; ++c) {
-            if (!at(x, r, c).empty() && !at(y, r, c).empty()) at(m.texts, r, c) = at(x, r, c);
-        }
+        for (int c = 0; c < n; ++c) at(m.texts, r, c) = text(r, c);
     }
     return m;
 }
@@ -404,6 +469,25 @@ std::vector<OtherMerge> parseOtherMerges(const std::string& text) {
     return items;
 }
 
+CellRange mergedArea(const std::vector<CellRange>& merged, const CellRange& item,
+                     std::vector<const CellRange*>* joined) {
+    // the areas the merge takes in, as the sheet joins them: one over another, until none is left
+    CellRange area = item;
+    std::vector<const CellRange*> taken;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const CellRange& m : merged) {
+            if (!m.overlaps(area) || std::find(taken.begin(), taken.end(), &m) != taken.end()) continue;
+            taken.push_back(&m);
+            area = {std::min(area.firstRow, m.firstRow), std::min(area.firstCol, m.firstCol),
+                    std::max(area.lastRow, m.lastRow), std::max(area.lastCol, m.lastCol)};
+            grew = true;
+        }
+    }
+    if (joined) *joined = std::move(taken);
+    return area;
+}
+
 std::string mergeHides(const std::vector<CellRange>& merged, const CellRange& item) {
     auto cells = [](const CellRange& r) {
         return static_cast<long long>(r.lastRow - r.firstRow + 1) * (r.lastCol - r.firstCol + 1);
@@ -414,19 +498,8 @@ std::string mergeHides(const std::vector<CellRange>& merged, const CellRange& it
                    ? first
                    : first + ":" + cell(r.lastCol, r.lastRow + 1);
     };
-    // the areas the merge takes in, as the sheet joins them: one over another, until none is left
-    CellRange area = item;
     std::vector<const CellRange*> joined;
-    for (bool grew = true; grew;) {
-        grew = false;
-        for (const CellRange& m : merged) {
-            if (!m.overlaps(area) || std::find(joined.begin(), joined.end(), &m) != joined.end()) continue;
-            joined.push_back(&m);
-            area = {std::min(area.firstRow, m.firstRow), std::min(area.firstCol, m.firstCol),
-                    std::max(area.lastRow, m.lastRow), std::max(area.lastCol, m.lastCol)};
-            grew = true;
-        }
-    }
+    const CellRange area = mergedArea(merged, item, &joined);
     if (joined.empty()) return "";
     // merged areas never overlap one another, so the cells they add to the item's count once each
     long long covered = cells(item);
@@ -518,6 +591,7 @@ std::string comFlxJob(const ExcelJob& job) {
         }
         for (const std::string& r : heading.across) sheet.Merge(r);
         for (const std::string& r : heading.down) sheet.Merge(r);
+        headingShown(sheet, heading.texts);
         if (h > 0) {
             const std::string block = "A3:" + L(n - 1) + std::to_string(2 + h);
             sheet.Bold(block, true);

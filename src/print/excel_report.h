@@ -49,6 +49,11 @@ struct OtherMerge {
 /// remain; an item under 11 characters ends the list.
 std::vector<OtherMerge> parseOtherMerges(const std::string& text);
 
+/// The area merging `item` (sheet cells) makes: a merge over merged areas takes
+/// them in, one over another. `joined`, when given, receives the areas taken in.
+CellRange mergedArea(const std::vector<CellRange>& merged, const CellRange& item,
+                     std::vector<const CellRange*>* joined = nullptr);
+
 /// Why merging `item` (sheet cells) would hide a cell no one asked to merge,
 /// "" when it would not. A merge over merged areas takes them in, so the item
 /// is refused when the rectangle that results holds a cell outside the item

@@ -237,6 +237,11 @@ constexpr Paper kPapers[] = {{PaperCode::Letter, 12240, 15840},
 
 }  // namespace
 
+int sheetTextLines(const std::string& text, double width, double points, bool bold,
+                   const SheetMeasure& measure) {
+    return static_cast<int>(wrapLines(text, width, points, bold, measure).size());
+}
+
 SheetLayout layoutSheet(const Worksheet& sheet, double paperWidth, double paperHeight,
                         const SheetMeasure& measure) {
     return layout(sheet, collect(sheet), paperWidth, paperHeight, measure);

@@ -63,6 +63,7 @@ struct SpooledGrid::Impl {
     std::vector<bool> dates;  // columns whose dates read as YYYY-MM-DD
     int dataRows = 0;
     float fontSize = 9.0f;
+    bool sizeTidied = false;
     std::int32_t width = 4800;
 
     int fd = -1;
@@ -204,6 +205,7 @@ std::int32_t SpooledGrid::ColWidth(int col) const {
 float SpooledGrid::CellFontSize() const { return impl_->fontSize; }
 void SpooledGrid::CellFontSize(float points) { impl_->fontSize = points; }
 void SpooledGrid::Width(std::int32_t twips) { impl_->width = twips; }
+void SpooledGrid::SizeTidiedDates(bool tidied) { impl_->sizeTidied = tidied; }
 
 std::string SpooledGrid::ToolTipText() const {
     return "共有 " + std::to_string(impl_->dataRows) + " 条记录！";
@@ -245,10 +247,14 @@ std::string sFillSpooled(Connection& conn, const std::string& sql, SpooledGrid& 
         SpoolRows rows(d);
         conn.QueryEach(grid::withDefaultOrder(sql), rows);
         d.flush();
-        // sized on the texts as they came; the dates are tidied after, as sFillTable does
+        auto tidyDates = [&d] {
+            for (std::size_t c = 0; c < d.heading.size(); ++c)
+                d.dates[c] = grid::tidiesDates(d.heading[c], kDateFormat, "", "");
+        };
+        if (d.sizeTidied) tidyDates();
+        // sized on the texts as they came, the dates tidied after, as sFillTable does; or as they read
         if (controlSize) d.widths = grid::fittedWidths(grid, *measurer, d.fontSize, d.width, 0, true);
-        for (std::size_t c = 0; c < d.heading.size(); ++c)
-            d.dates[c] = grid::tidiesDates(d.heading[c], kDateFormat, "", "");
+        tidyDates();
         return d.dataRows == 0 ? "0" : "";
     } catch (const std::exception& e) {
         return e.what();

@@ -290,13 +290,16 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
             }
         }
     }
-    // records of sets that are gone: a set seeded anew gets a record of its own
+    // records of sets that are gone: a set seeded anew gets a record of its own. Another program
+    // may have seeded the set since it was read, its record with it: the delete looks again.
+    std::vector<std::pair<std::string, std::string>> goneRecords;  // the set's rows, the delete
     for (const auto& entryOfRecord : recorded) {
-        if (!sets.count(entryOfRecord.first))
-            records.push_back(recordDelete(where, util::sqlQuote(entryOfRecord.first)));
+        if (sets.count(entryOfRecord.first)) continue;
+        const std::string q = util::sqlQuote(entryOfRecord.first);
+        goneRecords.emplace_back(entry ? where : where + " and 查询名='" + q + "'", recordDelete(where, q));
     }
     std::optional<Made> made;
-    if (!deletes.empty() || !additions.empty() || !records.empty()) {
+    if (!deletes.empty() || !additions.empty() || !records.empty() || !goneRecords.empty()) {
         // all or nothing; inside the host's transaction, part of it
         std::optional<Transaction> tx;
         if (!inHostTransaction) tx.emplace(conn);
@@ -308,6 +311,9 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
         }
         for (const std::string& sql : updates) conn.Execute(sql);
         for (const std::string& sql : records) conn.Execute(sql);
+        for (const auto& gone : goneRecords)
+            seedOnce(conn, gone.first,
+                     [&](const std::string& guard) { return gone.second + " and " + guard; });
         if (tx) tx->commit();
     }
     remember();

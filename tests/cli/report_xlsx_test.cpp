@@ -24,6 +24,16 @@ protected:
             ASSERT_EQ(sql(statement).status, 0) << statement;
     }
     std::string sheet() const { return testing::XlsxFile(out_).part("xl/worksheets/sheet1.xml"); }
+    // The number format a cell of the sheet shows its value in: a built-in one by its number.
+    std::string numberFormat(const std::string& cell) const {
+        const std::string styles = testing::XlsxFile(out_).part("xl/styles.xml");
+        const std::string style = xpath1(sheet(), "//x:c[@r='" + cell + "']/@s");
+        const std::string id =
+            xpath1(styles, "//x:cellXfs/x:xf[" + std::to_string(std::stoi(style.empty() ? "0" : style) + 1) +
+                               "]/@numFmtId");
+        const std::string code = xpath1(styles, "//x:numFmt[@numFmtId='" + id + "']/@formatCode");
+        return code.empty() ? "built-in " + id : code;
+    }
 
     std::string out_ = (dir / "r.xlsx").string();
 };
@@ -81,6 +91,79 @@ TEST_F(ReportXlsx, ColumnsAreAsWideAsTheirTextsInTheRealFont) {
                   }))
             << options.size();
     }
+}
+
+TEST_F(ReportXlsx, LongNumbersShowEveryDigitInTheCompositeReport) {
+    ASSERT_EQ(sql("create table 编码 (代码 bigint, 金额 decimal(14,3), 件数 int)").status, 0);
+    ASSERT_EQ(sql("insert into 编码 values (123456789012345, 1234567890.125, 12)").status, 0);
+    ASSERT_EQ(sql("insert into 编码 values (-123456789012, 0.5, 7)").status, 0);
+    const Outcome r = palvo({"report", "xlsx", "--db", db, "--title", "编码", "--heading",
+                             "序号,代码,金额,件数", "--out", out_, "select 代码, 金额, 件数 from 编码"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string x = sheet();
+    struct Case {
+        std::string cell, value, format;
+    };
+    for (const Case& c : {Case{"B5", "123456789012345", "0"}, Case{"C5", "1234567890.125", "0.000"},
+                          Case{"B6", "-123456789012", "0"},
+                          // as the general format shows them whole
+                          Case{"C6", "0.5", "built-in 0"}, Case{"D5", "12", "built-in 0"}}) {
+        EXPECT_EQ(xpath1(x, "//x:c[@r='" + c.cell + "']/x:v"), c.value) << c.cell;
+        EXPECT_EQ(numberFormat(c.cell), c.format) << c.cell;
+    }
+}
+
+TEST_F(ReportXlsx, ADateColumnIsAsWideAsTheDateItShows) {
+    ASSERT_EQ(sql("create table 登记 (项目 nvarchar(10), 日期 datetime)").status, 0);
+    ASSERT_EQ(sql("insert into 登记 values ('007', '2024-01-05 08:30:00')").status, 0);
+    // the cells show 2024-01-05: in Noto Sans CJK at 11 points about 1130 twips, plus "a" 123:
+    // 12.5 characters, 93 pixels (the date and time the query gave made 22.29)
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, std::vector<std::string>{"--heading", "序号,收支,收支"}}) {
+        std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", "收支", "--out", out_};
+        args.insert(args.end(), options.begin(), options.end());
+        args.emplace_back("select 项目, 日期 from 登记");
+        const Outcome r = palvo(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(xpath1(sheet(), "//x:col[@min='3']/@width"), "13.28515625") << options.size();
+    }
+}
+
+TEST_F(ReportXlsx, WrappedCellsGetRowsTallEnoughForTheirLines) {
+    ASSERT_EQ(sql("create table 人员 (姓名 nvarchar(10), 部门 nvarchar(20))").status, 0);
+    ASSERT_EQ(sql("insert into 人员 values ('张三', '华北区第一销售分公司财务')").status, 0);
+    ASSERT_EQ(sql("insert into 人员 values ('李四', '财务')").status, 0);
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, std::vector<std::string>{"--heading", "序号,人员,人员"}}) {
+        std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", "人员", "--out", out_};
+        args.insert(args.end(), options.begin(), options.end());
+        args.emplace_back("select 姓名, 部门 from 人员");
+        const Outcome r = palvo(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string x = sheet();
+        const std::string first = options.empty() ? "4" : "5";
+        const std::string second = options.empty() ? "5" : "6";
+        // 部门 is as wide as its heading, 5.63 characters: 39 pixels, 37 of them for text, two
+        // characters a line; six lines of 22 pixels
+        EXPECT_EQ(xpath1(x, "//x:row[@r='" + first + "']/@ht"), "99") << options.size();
+        EXPECT_EQ(xpath1(x, "//x:row[@r='" + first + "']/@customHeight"), "1") << options.size();
+        EXPECT_EQ(xpath(x, "//x:row[@r='" + second + "']/@ht"), std::vector<std::string>{}) << options.size();
+    }
+}
+
+TEST_F(ReportXlsx, AHeadingMergeHidesNoOtherHeadingText) {
+    // 日期 of the first row stands over the 日期 run of the second; merging it down would join that
+    // run and hide 说明 beside it
+    const Outcome r =
+        palvo({"report", "xlsx", "--db", db, "--title", "收支", "--heading", "收支,收支,日期,说明",
+               "--heading", "序号,项目,日期,日期", "--out", out_, "select 项目, 金额, 日期 from 收支"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string x = sheet();
+    EXPECT_EQ(xpath(x, "//x:row[@r='3']//x:t"), (std::vector<std::string>{"收支", "日期", "说明"}));
+    EXPECT_EQ(xpath(x, "//x:row[@r='4']//x:t"), (std::vector<std::string>{"序号", "项目", "日期"}));
+    std::vector<std::string> merges = xpath(x, "//x:mergeCell/@ref");
+    std::sort(merges.begin(), merges.end());
+    EXPECT_EQ(merges, (std::vector<std::string>{"A1:D1", "A3:B3", "A4:A5", "B4:B5", "C4:D4"}));
 }
 
 TEST_F(ReportXlsx, BadHeadingsRefusedMergesAndNoRowsFailWithoutAWorkbook) {
