@@ -397,6 +397,12 @@ Expr Rewriter::unary(const Nodes& ns, std::size_t& i, std::size_t e) {
         r.integer = x.integer && !o.op("~");
         if (!o.op("~")) r.num = x.num;
         if (r.num.narrow) r.num = {'i', 10, 0};  // a negated tinyint is no tinyint
+        if (o.op("-") && !x.number && !x.num.narrow && (r.num.kind == 'i' || r.num.kind == 'b')) {
+            // the lowest int or bigint has no opposite in its type (SQLite would give a larger
+            // number); a tinyint or smallint negated is an int, which holds it
+            r.text = "tsql_negate(" + x.text + ", '" + (r.num.kind == 'b' ? "bigint" : "int") + "')";
+            return r;
+        }
         r.text = o.tok.text + (x.space ? " " : "") + x.text;
         return r;
     }

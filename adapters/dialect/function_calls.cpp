@@ -81,6 +81,7 @@ std::string Rewriter::typeText(const Nodes& ns, std::size_t b, std::size_t e, co
             first = false;
         }
         if (first) unsupported(fn + " with an empty type length");
+        checkTypeLength(lw, typeText.substr(typeText.find('(') + 1), "type '" + lw + "'");
         typeText += ")";
         ++i;
     }
@@ -258,10 +259,21 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         if ((fn == "min" || fn == "max") && parts.size() == 1) typed = columnArgType(a, parts[0]);
         // sum and avg add decimals exactly; avg of integers is an integer
         std::size_t k = 0;
-        const Expr x = (fn == "sum" || fn == "avg") && plainExpression(a)
-                           ? (Nesting(depth_), expr(a, k, a.size(), 1))
-                           : Expr{};
-        if (k == a.size() && (x.num.kind == 'd' || x.num.kind == 'm')) {
+        const bool sum = fn == "sum" || fn == "avg";
+        const Expr x =
+            (sum || fn == "abs") && plainExpression(a) ? (Nesting(depth_), expr(a, k, a.size(), 1)) : Expr{};
+        const bool whole = k == a.size() && (x.num.kind == 'i' || x.num.kind == 'b');
+        if (!sum && !(fn == "abs" && whole)) {
+            r.text = name + group(args);
+        } else if (fn == "abs") {
+            // of int or bigint: the lowest value has no opposite in its type, and the type stays
+            const char* type = x.num.kind == 'b'     ? "bigint"
+                               : x.num.narrow == 't' ? "tinyint"
+                               : x.num.narrow == 's' ? "smallint"
+                                                     : "int";
+            r.text = "tsql_abs(" + x.text + ", '" + type + "')";
+            typed = x.num;
+        } else if (k == a.size() && (x.num.kind == 'd' || x.num.kind == 'm')) {
             // of a decimal: decimal(38, s), an average with at least 6 decimals; of money: money
             r.num = x.num.kind == 'm'
                         ? NumType{'m', 19, 4}

@@ -106,6 +106,11 @@ bool plainExpression(const Nodes& ns);
 
 bool knownType(std::string_view lw);
 
+// SQL Server's bound on the length of a character or binary type: 8000, 4000
+// for nchar and nvarchar; beyond it the statement fails as SQL Server's does
+// (131), naming what the length was given to ("type 'char'", "column 'c'").
+void checkTypeLength(std::string_view lw, std::string_view length, const std::string& givenTo);
+
 // Text compares as SQL Server's Chinese_PRC_CI_AS: the embedded database (and
 // its loadable extension) registers this collation (adapters/sqlite/collation.h).
 constexpr std::string_view kTextCollation = "zh_ci_as";

@@ -126,6 +126,27 @@ bool knownType(std::string_view lw) {
     return false;
 }
 
+void checkTypeLength(std::string_view lw, std::string_view length, const std::string& givenTo) {
+    const bool wide = lw == "nchar" || lw == "nvarchar";
+    if (!(wide || lw == "char" || lw == "character" || lw == "varchar" || lw == "binary" ||
+          lw == "varbinary"))
+        return;
+    while (!length.empty() && length.front() == ' ') length.remove_prefix(1);
+    std::size_t digits = 0;
+    while (digits < length.size() && length[digits] >= '0' && length[digits] <= '9') ++digits;
+    const std::string_view n = length.substr(0, digits);
+    const std::string_view limit = wide ? "4000" : "8000";
+    // compared as digits: a length beyond any integer type is refused too
+    std::string_view significant = n;
+    while (significant.size() > 1 && significant.front() == '0') significant.remove_prefix(1);
+    if (significant.size() < limit.size() || (significant.size() == limit.size() && significant <= limit))
+        return;
+    throw Error(ErrorNumber::Database,
+                "The size (" + std::string(n) + ") given to the " + givenTo +
+                    " exceeds the maximum allowed for any data type (" + std::string(limit) + ").",
+                131);
+}
+
 std::string sqliteCollation(std::string_view sqlServerName) {
     const std::string c = asciiLower(sqlServerName);
     const bool bytes = c.find("_cs") != std::string::npos || c.find("_bin") != std::string::npos ||
@@ -254,6 +275,7 @@ std::size_t Rewriter::columnType(const Nodes& d, std::size_t k, std::size_t e, C
         // (max) becomes (-1): SQLite type arguments are numbers; the metadata reads -1 as max.
         std::string args = plain(d[k].kids, 0, d[k].kids.size());
         if (equalsNoCase(args, "max")) args = "-1";
+        checkTypeLength(c.type, args, "column '" + c.name + "'");
         c.typeText += "(" + args + ")";
         ++k;
     }

@@ -19,6 +19,10 @@ struct Entry {
 
 constexpr Entry kErrors[] = {
     {102, "Incorrect syntax near '%1'.", "'%1' 附近有语法错误。"},
+    {131, "The size (%1) given to the type '%2' exceeds the maximum allowed for any data type (%3).",
+     "为类型 '%2' 指定的大小(%1)超出了任意数据类型所允许的最大值(%3)。"},
+    {131, "The size (%1) given to the column '%2' exceeds the maximum allowed for any data type (%3).",
+     "为列 '%2' 指定的大小(%1)超出了任意数据类型所允许的最大值(%3)。"},
     {156, "Incorrect syntax near the keyword '%1'.", "关键字 '%1' 附近有语法错误。"},
     {207, "Invalid column name '%1'.", "列名 '%1' 无效。"},
     {208, "Invalid object name '%1'.", "对象名 '%1' 无效。"},

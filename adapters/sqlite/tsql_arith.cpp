@@ -208,23 +208,29 @@ bool decimalStep(Operand& acc, char op, const StepType& t, const Operand& x, std
     switch (op) {
         case '+':
         case '-': {
-            fits = align(a, b);
+            Dec left = a, right = b;
             i128 m = 0;
-            fits = fits &&
-                   !(op == '+' ? __builtin_add_overflow(a.m, b.m, &m) : __builtin_sub_overflow(a.m, b.m, &m));
-            if (fits) r = rescale(Dec{m, a.scale}, t.scale);
+            if (align(left, right) && !(op == '+' ? __builtin_add_overflow(left.m, right.m, &m)
+                                                  : __builtin_sub_overflow(left.m, right.m, &m))) {
+                r = rescale(Dec{m, left.scale}, t.scale);
+            } else {
+                // aligned to the larger scale the operands need more than 38 digits, the result may not
+                r = wideSum(a, b, op == '-', t.scale);
+            }
             break;
         }
         case '*': {
             i128 m = 0;
-            fits = !__builtin_mul_overflow(a.m, b.m, &m);
-            // more than 38 decimals are cut to 38 first: the result's scale never needs them
-            if (fits && a.scale + b.scale > kMaxDigits) {
+            if (__builtin_mul_overflow(a.m, b.m, &m)) {
+                // the product of the operands' digits needs more than 128 bits; cut to the scale it may fit
+                r = wideMultiply(a, b, t.scale);
+            } else if (a.scale + b.scale > kMaxDigits) {
+                // more than 38 decimals are cut to 38 first: the result's scale never needs them
                 Dec wide{m, a.scale + b.scale};
                 const i128 p = pow10(wide.scale - kMaxDigits);
                 r = Dec{wide.m / p, kMaxDigits};
                 r = rescale(*r, t.scale);
-            } else if (fits) {
+            } else {
                 r = rescale(Dec{m, a.scale + b.scale}, t.scale);
             }
             break;
@@ -258,8 +264,12 @@ bool decimalStep(Operand& acc, char op, const StepType& t, const Operand& x, std
     return true;
 }
 
-// acc = acc op x. False with the message when SQL Server would raise an error.
-bool step(Operand& acc, char op, const StepType& t, Operand x, std::string& error) {
+// Texts joined below this size need no look at the memory bound.
+constexpr std::size_t kSmallText = 1 << 16;
+
+// acc = acc op x. False with the message when SQL Server would raise an error;
+// with none when the result already holds SQLite's error.
+bool step(sqlite3_context* ctx, Operand& acc, char op, const StepType& t, Operand x, std::string& error) {
     if (acc.type == SQLITE_NULL || x.type == SQLITE_NULL) {
         acc = Operand{};
         return true;
@@ -272,6 +282,8 @@ bool step(Operand& acc, char op, const StepType& t, Operand x, std::string& erro
                 std::string("Operand data type varchar is invalid for ") + operatorName(op) + " operator.";
             return false;
         }
+        const std::size_t joined = acc.text.size() + x.text.size();
+        if (joined > kSmallText && !roomForText(ctx, joined)) return false;
         acc.text += x.text;
         return true;
     }
@@ -388,16 +400,58 @@ void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::string error;
     for (std::size_t k = 0; k < steps->size(); ++k) {
         const Step& s = (*steps)[k];
-        if (!step(acc, s.op, s.type, Operand::of(argv[k + 1]), error)) return resultError(ctx, error);
+        if (!step(ctx, acc, s.op, s.type, Operand::of(argv[k + 1]), error)) {
+            if (!error.empty()) resultError(ctx, error);
+            return;
+        }
     }
     result(ctx, acc);
 }
+
+// tsql_negate(x, 'type'), tsql_abs(x, 'type'): -x and abs(x) of a whole number
+// the statement types int (tinyint, smallint) or bigint, whose lowest value has
+// no opposite within its type.
+void wholeOpposite(sqlite3_context* ctx, sqlite3_value** argv, bool absolute) {
+    sqlite3_value* v = argv[0];
+    const std::string_view type = textOf(argv[1]);
+    std::int64_t n = 0;
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_NULL:
+            return sqlite3_result_null(ctx);
+        case SQLITE_INTEGER:
+            n = sqlite3_value_int64(v);
+            break;
+        case SQLITE_FLOAT: {
+            const double d = sqlite3_value_double(v);
+            return sqlite3_result_double(ctx, absolute ? std::fabs(d) : -d);
+        }
+        default: {
+            auto w = parseWhole(textOf(v));
+            if (!w) {
+                return resultError(ctx, "Conversion failed when converting the varchar value '" +
+                                            std::string(textOf(v)) + "' to data type " + std::string(type) +
+                                            ".");
+            }
+            n = *w;
+        }
+    }
+    if (absolute && n >= 0) return sqlite3_result_int64(ctx, n);
+    const std::int64_t hi = type == "bigint" ? INT64_MAX : type == "smallint" ? INT16_MAX : INT32_MAX;
+    if (n == INT64_MIN || -n > hi) return resultError(ctx, overflow(std::string(type).c_str()));
+    sqlite3_result_int64(ctx, -n);
+}
+
+void fnNegate(sqlite3_context* ctx, int, sqlite3_value** argv) { wholeOpposite(ctx, argv, false); }
+void fnAbs(sqlite3_context* ctx, int, sqlite3_value** argv) { wholeOpposite(ctx, argv, true); }
 
 // tsql_add(a, b): a + b; the form of '+' that views and triggers written by earlier versions call.
 void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     Operand acc = Operand::of(argv[0]);
     std::string error;
-    if (!step(acc, '+', StepType{}, Operand::of(argv[1]), error)) return resultError(ctx, error);
+    if (!step(ctx, acc, '+', StepType{}, Operand::of(argv[1]), error)) {
+        if (!error.empty()) resultError(ctx, error);
+        return;
+    }
     result(ctx, acc);
 }
 

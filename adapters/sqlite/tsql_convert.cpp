@@ -7,6 +7,7 @@
 
 #include "palvo/convert.h"
 #include "palvo/text.h"
+#include "tsql_decimal.h"
 #include "tsql_functions.h"
 #include "tsql_support.h"
 
@@ -39,9 +40,6 @@ SqlType parseType(std::string_view t) {
     return ts;
 }
 
-// Rounds half away from zero to `scale` digits, as SQL Server converts to decimal.
-double roundTo(double d, long scale) { return roundDecimal(d, static_cast<int>(scale)); }
-
 bool isTextType(const std::string& b) {
     return b == "char" || b == "varchar" || b == "nchar" || b == "nvarchar" || b == "text" || b == "ntext" ||
            b == "character";
@@ -62,6 +60,13 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
         out = numberText(x);
     }
     long len = type.length == -2 ? (b == "text" || b == "ntext" ? -1 : 30) : type.length;
+    // as the translator refuses such a type: a char(n) beyond it would be padded in memory first
+    const long limit = b == "nchar" || b == "nvarchar" ? 4000 : b == "text" || b == "ntext" ? -1 : 8000;
+    if (limit > 0 && len > limit) {
+        return resultError(ctx, "The size (" + std::to_string(len) + ") given to the type '" + b +
+                                    "' exceeds the maximum allowed for any data type (" +
+                                    std::to_string(limit) + ").");
+    }
     if (len >= 0) {
         out = util::leftChars(out, static_cast<std::size_t>(len));
         if (b == "char" || b == "nchar" || b == "character") {
@@ -107,31 +112,48 @@ void convertToWhole(sqlite3_context* ctx, const std::string& b, sqlite3_value* x
 }
 
 // To float and real as they are; to decimal, numeric and money rounded to the
-// scale and checked against the precision.
+// scale and checked against the precision, from the digits written: a whole
+// number within bigint stays exact (an 18-digit identity card number).
 void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x) {
     const std::string& b = type.base;
     const int xt = sqlite3_value_type(x);
-    double d = 0;
-    if (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT) {
-        d = sqlite3_value_double(x);
-    } else if (auto r = xt == SQLITE_TEXT ? util::readNumber(textOf(x)) : std::nullopt;
-               r && std::isfinite(*r)) {
-        d = *r;
-    } else {
-        return resultError(ctx, std::string("Error converting data type varchar to ") +
-                                    (b == "float" || b == "real" ? "float." : "numeric."));
-    }
-    if (b == "float" || b == "real") return sqlite3_result_double(ctx, d);
     const bool money = b == "money" || b == "smallmoney";
-    long scale = money ? 4 : (type.scale >= 0 ? type.scale : 0);
-    long precision = b == "money" ? 19 : b == "smallmoney" ? 10 : type.length > 0 ? type.length : 18;
-    double r = roundTo(d, scale);
-    if (std::fabs(r) >= std::pow(10.0, static_cast<double>(precision - scale))) {
-        return resultError(ctx, "Arithmetic overflow error converting expression to data type " +
-                                    (money ? b : std::string("numeric")) + ".");
+    const std::string overflow = "Arithmetic overflow error converting expression to data type " +
+                                 (money ? b : std::string("numeric")) + ".";
+    const std::string notANumber = std::string("Error converting data type varchar to ") +
+                                   (b == "float" || b == "real" ? "float." : "numeric.");
+    if (b == "float" || b == "real") {
+        if (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT)
+            return sqlite3_result_double(ctx, sqlite3_value_double(x));
+        auto r = xt == SQLITE_TEXT ? util::readNumber(textOf(x)) : std::nullopt;
+        if (!r || !std::isfinite(*r)) return resultError(ctx, notANumber);
+        return sqlite3_result_double(ctx, *r);
     }
-    if (scale == 0 && std::fabs(r) < 9.2e18) return sqlite3_result_int64(ctx, static_cast<std::int64_t>(r));
-    sqlite3_result_double(ctx, r);
+    std::optional<Dec> v;
+    if (xt == SQLITE_INTEGER) {
+        v = Dec{sqlite3_value_int64(x), 0};
+    } else if (xt == SQLITE_FLOAT) {
+        v = decOfDouble(sqlite3_value_double(x));
+        if (!v) return resultError(ctx, overflow);
+    } else if (xt == SQLITE_TEXT) {
+        v = parseDec(textOf(x));
+        if (!v) {
+            // the other forms a number is read from, and numbers of more than 38 digits
+            auto r = util::readNumber(textOf(x));
+            if (!r || !std::isfinite(*r)) return resultError(ctx, notANumber);
+            v = decOfDouble(*r);
+            if (!v) return resultError(ctx, overflow);
+        }
+    } else {
+        return resultError(ctx, notANumber);
+    }
+    const int scale = money ? 4 : (type.scale >= 0 ? static_cast<int>(type.scale) : 0);
+    const long precision = b == "money" ? 19 : b == "smallmoney" ? 10 : type.length > 0 ? type.length : 18;
+    const auto r = rescale(*v, scale);
+    if (!r || digitCount(r->m) > precision) return resultError(ctx, overflow);
+    if (scale == 0 && r->m >= INT64_MIN && r->m <= INT64_MAX)
+        return sqlite3_result_int64(ctx, static_cast<std::int64_t>(r->m));
+    sqlite3_result_double(ctx, doubleOfDec(*r));
 }
 
 // To datetime (in ticks of 1/300 s), date (the day at midnight) and smalldatetime

@@ -171,8 +171,10 @@ std::optional<DateTime> toTicks(const DateTime& d) {
     // the last digit of the milliseconds: 0 1 -> 0, 2 3 4 -> 3, 5 6 7 8 -> 7, 9 -> the next ten
     static constexpr int kTo[] = {0, 0, 3, 3, 3, 7, 7, 7, 7, 10};
     if (kTo[d.millisecond % 10] == d.millisecond % 10) return d;
+    // before 1900 the count is negative: the digit is taken from below, as for any other day
     const std::int64_t ms = totalMillis(d);
-    return fromMillis(ms - ms % 10 + kTo[ms % 10]);
+    const std::int64_t digit = ms - floorDiv(ms, 10) * 10;
+    return fromMillis(ms - digit + kTo[digit]);
 }
 
 const char* const kSmalldatetimeOutOfRange =
@@ -414,7 +416,7 @@ void fnDatediff(sqlite3_context* ctx, int, sqlite3_value** argv) {
     else if (part == "minute")
         v = ((db * 24 + b->hour) * 60 + b->minute) - ((da * 24 + a->hour) * 60 + a->minute);
     else if (part == "second")
-        v = (totalMillis(*b) / 1000) - (totalMillis(*a) / 1000);
+        v = floorDiv(totalMillis(*b), 1000) - floorDiv(totalMillis(*a), 1000);
     else if (part == "millisecond")
         v = totalMillis(*b) - totalMillis(*a);
     else

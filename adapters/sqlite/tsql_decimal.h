@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -151,6 +152,134 @@ inline double doubleOfDec(const Dec& x) {
     if (x.scale <= 22 && magnitude(x.m) < (static_cast<i128>(1) << 53))
         return static_cast<double>(static_cast<long long>(x.m)) / kPow10[x.scale];
     return std::strtod(decText(x).c_str(), nullptr);
+}
+
+// A magnitude of up to 256 bits in 64-bit limbs, lowest first: the exact sum of
+// two 38-digit decimals aligned to the larger scale, or their exact product, on
+// the way to a result that fits 38 digits again.
+struct Wide {
+    std::uint64_t limb[4] = {};
+};
+
+inline Wide wideOf(u128 v) {
+    Wide w;
+    w.limb[0] = static_cast<std::uint64_t>(v);
+    w.limb[1] = static_cast<std::uint64_t>(v >> 64);
+    return w;
+}
+
+// w * m; false when the product needs more than 256 bits.
+inline bool wideTimes(Wide& w, std::uint64_t m) {
+    u128 carry = 0;
+    for (auto& l : w.limb) {
+        const u128 p = static_cast<u128>(l) * m + carry;
+        l = static_cast<std::uint64_t>(p);
+        carry = p >> 64;
+    }
+    return carry == 0;
+}
+
+inline bool wideTimesPow10(Wide& w, int k) {
+    for (; k > 0; k -= 19) {
+        if (!wideTimes(w, static_cast<std::uint64_t>(pow10(k < 19 ? k : 19)))) return false;
+    }
+    return true;
+}
+
+// w / d, returning the remainder.
+inline std::uint64_t wideDivide(Wide& w, std::uint64_t d) {
+    u128 r = 0;
+    for (int i = 3; i >= 0; --i) {
+        const u128 cur = (r << 64) | w.limb[i];
+        w.limb[i] = static_cast<std::uint64_t>(cur / d);
+        r = cur % d;
+    }
+    return static_cast<std::uint64_t>(r);
+}
+
+inline Wide wideProduct(u128 a, u128 b) {
+    // a * b = a * low + (a * high) << 64, each part within 192 bits
+    Wide w = wideOf(a), high = wideOf(a);
+    wideTimes(high, static_cast<std::uint64_t>(b >> 64));
+    wideTimes(w, static_cast<std::uint64_t>(b));
+    u128 carry = 0;  // w += high << 64
+    for (int i = 1; i < 4; ++i) {
+        const u128 s = static_cast<u128>(w.limb[i]) + high.limb[i - 1] + carry;
+        w.limb[i] = static_cast<std::uint64_t>(s);
+        carry = s >> 64;
+    }
+    return w;
+}
+
+inline int wideCompare(const Wide& a, const Wide& b) {
+    for (int i = 3; i >= 0; --i) {
+        if (a.limb[i] != b.limb[i]) return a.limb[i] < b.limb[i] ? -1 : 1;
+    }
+    return 0;
+}
+
+// a + b, or a - b when a >= b.
+inline void wideAdd(Wide& a, const Wide& b, bool subtract) {
+    u128 carry = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (subtract) {
+            const u128 take = static_cast<u128>(b.limb[i]) + carry;
+            carry = static_cast<u128>(a.limb[i]) < take ? 1 : 0;
+            a.limb[i] = static_cast<std::uint64_t>(a.limb[i] - take);
+        } else {
+            const u128 sum = static_cast<u128>(a.limb[i]) + b.limb[i] + carry;
+            a.limb[i] = static_cast<std::uint64_t>(sum);
+            carry = sum >> 64;
+        }
+    }
+}
+
+// The decimal of magnitude w / 10^from and that sign at `to` decimals, rounded
+// half away from zero; nullopt when it has more than 38 digits.
+inline std::optional<Dec> wideToDec(Wide w, int from, int to, bool negative) {
+    if (to >= from) {
+        if (!wideTimesPow10(w, to - from)) return std::nullopt;
+    } else {
+        int k = from - to;
+        if (k > 77) return Dec{0, to};  // beyond any 256-bit magnitude: nothing is left
+        // all but the last digit cut off, 19 at a time; half away from zero needs that digit only
+        while (k > 1) {
+            const int n = k - 1 < 19 ? k - 1 : 19;
+            wideDivide(w, static_cast<std::uint64_t>(pow10(n)));
+            k -= n;
+        }
+        if (wideDivide(w, 10) >= 5) wideAdd(w, wideOf(1), false);
+    }
+    if (w.limb[2] != 0 || w.limb[3] != 0) return std::nullopt;
+    const u128 m = static_cast<u128>(w.limb[1]) << 64 | w.limb[0];
+    if (m >= static_cast<u128>(kLimit)) return std::nullopt;
+    return Dec{negative ? -static_cast<i128>(m) : static_cast<i128>(m), to};
+}
+
+// a + b (b negated for a - b) exactly, at `scale` decimals; nullopt when the
+// result has more than 38 digits.
+inline std::optional<Dec> wideSum(const Dec& a, Dec b, bool subtract, int scale) {
+    if (subtract) b.m = -b.m;
+    const int common = a.scale > b.scale ? a.scale : b.scale;
+    Wide x = wideOf(static_cast<u128>(magnitude(a.m))), y = wideOf(static_cast<u128>(magnitude(b.m)));
+    if (!wideTimesPow10(x, common - a.scale) || !wideTimesPow10(y, common - b.scale)) return std::nullopt;
+    bool negative = a.m < 0;
+    if ((a.m < 0) == (b.m < 0)) {
+        wideAdd(x, y, false);
+    } else if (wideCompare(x, y) >= 0) {
+        wideAdd(x, y, true);
+    } else {
+        wideAdd(y, x, true);
+        x = y;
+        negative = b.m < 0;
+    }
+    return wideToDec(x, common, scale, negative);
+}
+
+// a * b exactly, at `scale` decimals; nullopt when the result has more than 38 digits.
+inline std::optional<Dec> wideMultiply(const Dec& a, const Dec& b, int scale) {
+    const Wide p = wideProduct(static_cast<u128>(magnitude(a.m)), static_cast<u128>(magnitude(b.m)));
+    return wideToDec(p, a.scale + b.scale, scale, (a.m < 0) != (b.m < 0));
 }
 
 // |a| / |b| cut to `scale` decimals, a and b of scales sa and sb; false when the

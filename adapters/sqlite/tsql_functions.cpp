@@ -35,6 +35,8 @@ constexpr Registration kFunctions[] = {
     {"tsql_datelit", 2, tsql::fnDatelit, true},
     {"tsql_add", 2, tsql::fnAdd, true},
     {"tsql_arith", -1, tsql::fnArith, true},
+    {"tsql_negate", 2, tsql::fnNegate, true},
+    {"tsql_abs", 2, tsql::fnAbs, true},
     {"tsql_convert", 3, tsql::fnConvert, true},
     {"tsql_left", 2, tsql::fnLeft, true},
     {"tsql_right", 2, tsql::fnRight, true},

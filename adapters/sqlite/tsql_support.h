@@ -42,6 +42,12 @@ inline bool anyNull(int argc, sqlite3_value** argv) {
     return false;
 }
 
+// Whether a text of `bytes` may be built for a result: within SQLite's length
+// limit and, under the heap bound, beside what SQLite already holds (the text
+// built here is copied into SQLite's memory, so it counts twice). Otherwise the
+// result is SQLite's error (too big, or out of memory) and false.
+bool roomForText(sqlite3_context* ctx, std::uint64_t bytes);
+
 // A number as text: a double with up to 15 significant digits.
 std::string numberText(sqlite3_value* v);
 
@@ -91,6 +97,8 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 // tsql_arith.cpp
 void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnNegate(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnAbs(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 // tsql_text.cpp
 void fnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv);

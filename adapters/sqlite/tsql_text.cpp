@@ -161,6 +161,21 @@ void fnRefuse(sqlite3_context* ctx, int, sqlite3_value** argv) {
                          " (the embedded database's connection makes it).");
 }
 
+bool roomForText(sqlite3_context* ctx, std::uint64_t bytes) {
+    if (bytes >
+        static_cast<std::uint64_t>(sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LENGTH, -1))) {
+        sqlite3_result_error_toobig(ctx);
+        return false;
+    }
+    const sqlite3_int64 bound = sqlite3_hard_heap_limit64(-1);
+    if (bound > 0 &&
+        static_cast<std::uint64_t>(sqlite3_memory_used()) + 2 * bytes > static_cast<std::uint64_t>(bound)) {
+        sqlite3_result_error_nomem(ctx);
+        return false;
+    }
+    return true;
+}
+
 std::string numberText(sqlite3_value* v) {
     if (sqlite3_value_type(v) == SQLITE_FLOAT) {
         char buf[64];
@@ -215,6 +230,14 @@ void fnReplace(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (find.empty()) return resultText(ctx, s);
     // ASCII case folding keeps every byte where it is, so positions carry over
     const std::string folded = util::asciiLower(s), foldedFind = util::asciiLower(find);
+    if (rep.size() > find.size()) {
+        // the result's size first: a short text with many matches makes a large one
+        std::uint64_t matches = 0;
+        for (std::size_t at = folded.find(foldedFind); at != std::string::npos;
+             at = folded.find(foldedFind, at + find.size()))
+            ++matches;
+        if (!roomForText(ctx, s.size() + matches * (rep.size() - find.size()))) return;
+    }
     std::string out;
     std::size_t pos = 0;
     while (true) {

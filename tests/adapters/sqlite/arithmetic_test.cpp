@@ -3,6 +3,7 @@
 // statement changes nothing), long chains of operators, big literals refused
 // rather than read as other numbers, and the memory bound.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <limits>
 #include <string>
@@ -71,7 +72,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"1 + null * 2", "<null>"}, Case{"'1' + 2 * 3", "7"}, Case{"'12' - 2", "10"},
                       Case{"'1.5' * 2.0", "3"}, Case{"'a' + 'b' + 'c'", "abc"},
                       Case{"convert(datetime, '2004-03-01') - 1", "2004-02-29"},
-                      Case{"convert(datetime, '2004-03-01') + 1 - 2", "2004-02-29"}));
+                      Case{"convert(datetime, '2004-03-01') + 1 - 2", "2004-02-29"},
+                      Case{"-cast(-2147483647 as int)", "2147483647"},
+                      Case{"abs(cast(-9223372036854775807 as bigint))", "9223372036854775807"},
+                      Case{"abs(cast(-32767 as smallint)) + 0", "32767"}));
 
 using Raised = Palvo::testing::RefusedCase;
 using ArithmeticError = Palvo::testing::CasesOn<Arithmetic, Raised>;
@@ -86,6 +90,7 @@ TEST_P(ArithmeticError, IsSqlServersError) {
 const char* const kDivideByZero = "Divide by zero error encountered.";
 const char* const kIntOverflow = "Arithmetic overflow error converting expression to data type int.";
 const char* const kFloatOverflow = "Arithmetic overflow error converting expression to data type float.";
+const char* const kBigintOverflow = "Arithmetic overflow error converting expression to data type bigint.";
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, ArithmeticError,
@@ -98,7 +103,28 @@ INSTANTIATE_TEST_SUITE_P(
         Raised{"select len('ab') * 1073741824", kIntOverflow, 8115},
         Raised{"select 1e308 * 10", kFloatOverflow, 8115}, Raised{"select 1e400", kFloatOverflow, 8115},
         Raised{"select 'x' * 2", "Conversion failed when converting the varchar value 'x' to data type int.",
-               245}));
+               245},
+        // the lowest int and bigint have no opposite in their type
+        Raised{"select -cast(-2147483648 as int)", kIntOverflow, 8115},
+        Raised{"select abs(cast(-2147483648 as int))", kIntOverflow, 8115},
+        Raised{"select -cast(-9223372036854775808 as bigint)", kBigintOverflow, 8115},
+        Raised{"select abs(cast(-9223372036854775808 as bigint))", kBigintOverflow, 8115}));
+
+INSTANTIATE_TEST_SUITE_P(
+    TypeLengths, ArithmeticError,
+    ::testing::Values(
+        Raised{"select len(convert(char(2000000000), 'x'))",
+               "The size (2000000000) given to the type 'char' exceeds the maximum allowed for any data type "
+               "(8000).",
+               131},
+        Raised{"select cast('x' as nvarchar(4001))",
+               "The size (4001) given to the type 'nvarchar' exceeds the maximum allowed for any data type "
+               "(4000).",
+               131},
+        Raised{
+            "create table wide (c varchar(8001))",
+            "The size (8001) given to the column 'c' exceeds the maximum allowed for any data type (8000).",
+            131}));
 
 TEST_F(Arithmetic, AStatementThatRaisesChangesNothingOverflowsAndBigLiteralsAreRefused) {
     conn.Execute("create table r (k int, amt decimal(10,2), qty int, unit decimal(10,2))");
@@ -242,6 +268,25 @@ TEST_F(MemoryBound, ARunawayQueryFailsClearlyAndTheConnectionGoesOn) {
     Palvo::sqlite::setMemoryLimit(0);
     EXPECT_EQ(one(grows + "select count(*) from c"), Value(1000000));
     EXPECT_EQ(one(doubling), Value(8LL << 21));
+}
+
+// The peak of the process's resident memory, in MB.
+long peakMegabytes() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024;
+}
+
+TEST_F(MemoryBound, ReplaceRefusesATextBeyondTheBoundBeforeMakingIt) {
+    Palvo::sqlite::setMemoryLimit(256u << 20);
+    // each of 7,999 blanks made 8,000 characters (64 MB), then each blank of that 15 (960 MB)
+    const std::string large = "replace(convert(char(8000), 'x'), ' ', convert(char(8000), 'y'))";
+    const long before = peakMegabytes();
+    EXPECT_EQ(failure("select len(replace(" + large + ", ' ', convert(char(15), 'z')))").description,
+              "The statement needs more memory than the embedded database's bound of 256 MB.");
+    EXPECT_LT(peakMegabytes() - before, 600);
+    // within the bound it is made (len leaves out the blanks at its end)
+    EXPECT_EQ(one("select len(" + large + ")"), Value(1 + 7999LL * 7999));
 }
 
 }  // namespace

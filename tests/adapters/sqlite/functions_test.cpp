@@ -59,6 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"datediff(n,'2004-01-01 08:05:00','2004-01-01 08:05:59')", "0"},
         Case{"datediff(ss,'2004-01-01 08:05:00.900','2004-01-01 08:05:01.100')", "1"},
         Case{"datediff(s,'2004-01-01','2004-01-02')", "86400"},
+        // a second boundary crossed before 1900, where the milliseconds count below zero
+        Case{"datediff(ss,'1899-12-31 23:59:59.500','1900-01-01')", "1"},
+        Case{"datediff(ss,'1899-12-31 23:59:58.900','1899-12-31 23:59:59.100')", "1"},
         Case{"datediff(d, null, '2004-01-01')", "<null>"}, Case{"dateadd(d,1,'2004-02-28')", "2004-02-29"},
         Case{"dateadd(m,1,'2004-01-31')", "2004-02-29"}, Case{"dateadd(m,-1,'2004-03-31')", "2004-02-29"},
         Case{"dateadd(q,1,'2003-11-30 08:00')", "2004-02-29 08:00:00"},
