@@ -2,8 +2,10 @@
 
 #include <QAbstractListModel>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -304,6 +306,65 @@ void ComboBox::Move(std::int32_t left, std::int32_t top, std::int32_t width) {
 
 bool ComboBox::Visible() const { return !combo_->isHidden(); }
 void ComboBox::Visible(bool visible) { combo_->setHidden(!visible); }
+
+namespace {
+// While the list of an editable combo shows, what the user types goes on into
+// its edit text, as it does with the list a typed text drops; the keys that
+// move in the list and close it stay the list's. Enter picks the entry the
+// user moved to; with none, it closes the list and goes to the box, whose
+// window takes it.
+class TypingGoesOn final : public QObject {
+public:
+    TypingGoesOn(QComboBox* combo, QAbstractItemView* view) : QObject(view), combo_(combo), view_(view) {}
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !combo_->lineEdit()) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (view_->currentIndex().isValid()) return false;
+                combo_->hidePopup();
+                break;
+            case Qt::Key_Backspace:
+            case Qt::Key_Delete:
+            case Qt::Key_Left:
+            case Qt::Key_Right:
+                break;
+            default:
+                if (key->text().isEmpty() || !key->text().at(0).isPrint()) return false;
+        }
+        QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat(),
+                       static_cast<ushort>(key->count()));
+        QCoreApplication::sendEvent(combo_->lineEdit(), &copy);
+        return true;
+    }
+
+private:
+    QComboBox* combo_;
+    QAbstractItemView* view_;
+};
+}  // namespace
+
+// Off the screen (its window closed) the box keeps what it was last asked.
+bool ComboBox::DroppedDown() const {
+    if (!combo_->isVisible()) return Palvo::ComboBox::DroppedDown();
+    return combo_->view() && combo_->view()->isVisible();
+}
+
+void ComboBox::DroppedDown(bool dropped) {
+    Palvo::ComboBox::DroppedDown(dropped);
+    if (!combo_->isVisible() || dropped == DroppedDown()) return;
+    if (!dropped) {
+        combo_->hidePopup();
+        return;
+    }
+    if (combo_->lineEdit() &&
+        !combo_->view()->findChild<TypingGoesOn*>(QString(), Qt::FindDirectChildrenOnly)) {
+        combo_->view()->installEventFilter(new TypingGoesOn(combo_, combo_->view()));
+    }
+    combo_->showPopup();
+}
 
 // ---------------------------------------------------------------- ListBox
 
