@@ -310,22 +310,18 @@ void ComboBox::Visible(bool visible) { combo_->setHidden(!visible); }
 namespace {
 // While the list of an editable combo shows, what the user types goes on into
 // its edit text, as it does with the list a typed text drops; the keys that
-// move in the list and close it stay the list's. Enter picks the entry the
-// user moved to; with none, it closes the list and goes to the box, whose
-// window takes it.
+// move in the list, pick (Enter takes the highlighted entry, the first one
+// before any move) and close it stay the list's.
+constexpr const char* kTypingGoesOn = "palvoTypingGoesOn";
+
 class TypingGoesOn final : public QObject {
 public:
-    TypingGoesOn(QComboBox* combo, QAbstractItemView* view) : QObject(view), combo_(combo), view_(view) {}
+    TypingGoesOn(QComboBox* combo, QAbstractItemView* view) : QObject(view), combo_(combo) {}
 
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() != QEvent::KeyPress || !combo_->lineEdit()) return false;
         auto* key = static_cast<QKeyEvent*>(event);
         switch (key->key()) {
-            case Qt::Key_Return:
-            case Qt::Key_Enter:
-                if (view_->currentIndex().isValid()) return false;
-                combo_->hidePopup();
-                break;
             case Qt::Key_Backspace:
             case Qt::Key_Delete:
             case Qt::Key_Left:
@@ -342,7 +338,6 @@ public:
 
 private:
     QComboBox* combo_;
-    QAbstractItemView* view_;
 };
 }  // namespace
 
@@ -359,11 +354,13 @@ void ComboBox::DroppedDown(bool dropped) {
         combo_->hidePopup();
         return;
     }
-    if (combo_->lineEdit() &&
-        !combo_->view()->findChild<TypingGoesOn*>(QString(), Qt::FindDirectChildrenOnly)) {
-        combo_->view()->installEventFilter(new TypingGoesOn(combo_, combo_->view()));
-    }
     combo_->showPopup();
+    // after the popup's own filter, so that this one sees the keys first
+    QAbstractItemView* view = combo_->view();
+    if (combo_->lineEdit() && !view->property(kTypingGoesOn).toBool()) {
+        view->setProperty(kTypingGoesOn, true);
+        view->installEventFilter(new TypingGoesOn(combo_, view));
+    }
 }
 
 // ---------------------------------------------------------------- ListBox
