@@ -28,6 +28,26 @@ using Clock = std::chrono::steady_clock;
 
 constexpr long kRows = 100'000;
 
+constexpr int kLongNameChars = 40;
+const char* const kPolyphones[] = {"重", "长", "行", "乐", "和", "朝", "单", "调"};
+// a reading of each, and its initial
+const char* const kFirstReadings[] = {"chong", "chang", "hang", "le", "he", "chao", "chan", "diao"};
+
+std::string longName() {
+    std::string name;
+    for (int i = 0; i < kLongNameChars; ++i) name += kPolyphones[i % 8];
+    return name;
+}
+
+// A text that spells a long name's characters, one letter short of matching:
+// full readings (1) or initials (0).
+std::string longNameText(bool full) {
+    std::string text;
+    for (int i = 0; i < kLongNameChars; ++i)
+        text += full ? kFirstReadings[i % 8] : std::string(1, kFirstReadings[i % 8][0]);
+    return text + "x";
+}
+
 std::string database() {
     auto path = (std::filesystem::temp_directory_path() / "palvo_pinyin_bench.db").string();
     std::filesystem::remove(path);
@@ -44,6 +64,13 @@ std::string database() {
                          {Palvo::Value(static_cast<long long>(i)),
                           Palvo::Value(city + "第" + std::to_string(i) + "营业部"),
                           Palvo::Value(city + "中山路" + std::to_string(i % 500) + "号")});
+    }
+    // long names of polyphones, alike but for their numbers: a text spelling their start keeps the
+    // matcher's states alive to the end of every name
+    conn.Execute("create table 长名 (编号 int primary key, 名称 nvarchar(80))");
+    for (long i = 1; i <= kRows; ++i) {
+        conn.ExecuteWith("insert into 长名 values (?,?)", {Palvo::Value(static_cast<long long>(i)),
+                                                           Palvo::Value(longName() + std::to_string(i))});
     }
     conn.CommitTrans();
     conn.Close();
@@ -121,6 +148,56 @@ void BM_PinyinFilterVsLike(benchmark::State& state) {
     Palvo::session() = Palvo::SessionContext{};
 }
 BENCHMARK(BM_PinyinFilterVsLike)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+
+// Long filters that no name reaches, typed into the picker on all 100,000 rows:
+// range(0) letters of chongqingshi... on the branch names (12 characters at
+// most), or range(0) 0 and 1: the initials (41 letters) and the full readings
+// (about 160) of a long name's 40 polyphones with a wrong last letter, on the
+// long names. Each answers with an empty list and no message.
+void BM_LongPinyinFilter(benchmark::State& state) {
+    static const std::string path = database();
+    auto conn = std::make_shared<Palvo::sqlite::Connection>();
+    conn->Open(path);
+    Palvo::clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "", 0);
+    Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FixedWidthMeasurer>());
+    auto host = std::make_shared<PlayingHost>();
+    Palvo::ScopedWindowHost guard(host);
+    const bool longNames = state.range(1) == 1;
+    std::string text;
+    if (longNames) {
+        text = longNameText(state.range(0) == 1);
+    } else {
+        while (text.size() < static_cast<std::size_t>(state.range(0))) text += "chongqingshi";
+        text.resize(static_cast<std::size_t>(state.range(0)));
+    }
+    int rows = 0;
+    for (auto _ : state) {
+        double seconds = 0;
+        host->play = [&](Palvo::Window& window, Palvo::memory::WindowFrame& frame) {
+            seconds = filterSeconds(window, frame, text);
+            rows = dynamic_cast<Palvo::FlexGrid&>(frame.control("flx")).Rows();
+        };
+        Palvo::clsForm().sPopWindow(longNames ? "长名,编号" : "网点,编号");
+        if (rows != 2) {
+            state.SkipWithError("a filter no name reaches listed rows");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.counters["letters"] = static_cast<double>(text.size());
+    Palvo::installTextMeasurer(nullptr);
+    Palvo::session() = Palvo::SessionContext{};
+}
+BENCHMARK(BM_LongPinyinFilter)
+    ->Args({100, 0})
+    ->Args({1000, 0})
+    ->Args({2000, 0})
+    ->Args({10000, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace
 

@@ -2,8 +2,10 @@
 
 #include <QAbstractListModel>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -304,6 +306,62 @@ void ComboBox::Move(std::int32_t left, std::int32_t top, std::int32_t width) {
 
 bool ComboBox::Visible() const { return !combo_->isHidden(); }
 void ComboBox::Visible(bool visible) { combo_->setHidden(!visible); }
+
+namespace {
+// While the list of an editable combo shows, what the user types goes on into
+// its edit text, as it does with the list a typed text drops; the keys that
+// move in the list, pick (Enter takes the highlighted entry, the first one
+// before any move) and close it stay the list's.
+constexpr const char* kTypingGoesOn = "palvoTypingGoesOn";
+
+class TypingGoesOn final : public QObject {
+public:
+    TypingGoesOn(QComboBox* combo, QAbstractItemView* view) : QObject(view), combo_(combo) {}
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !combo_->lineEdit()) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+            case Qt::Key_Backspace:
+            case Qt::Key_Delete:
+            case Qt::Key_Left:
+            case Qt::Key_Right:
+                break;
+            default:
+                if (key->text().isEmpty() || !key->text().at(0).isPrint()) return false;
+        }
+        QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat(),
+                       static_cast<ushort>(key->count()));
+        QCoreApplication::sendEvent(combo_->lineEdit(), &copy);
+        return true;
+    }
+
+private:
+    QComboBox* combo_;
+};
+}  // namespace
+
+// Off the screen (its window closed) the box keeps what it was last asked.
+bool ComboBox::DroppedDown() const {
+    if (!combo_->isVisible()) return Palvo::ComboBox::DroppedDown();
+    return combo_->view() && combo_->view()->isVisible();
+}
+
+void ComboBox::DroppedDown(bool dropped) {
+    Palvo::ComboBox::DroppedDown(dropped);
+    if (!combo_->isVisible() || dropped == DroppedDown()) return;
+    if (!dropped) {
+        combo_->hidePopup();
+        return;
+    }
+    combo_->showPopup();
+    // after the popup's own filter, so that this one sees the keys first
+    QAbstractItemView* view = combo_->view();
+    if (combo_->lineEdit() && !view->property(kTypingGoesOn).toBool()) {
+        view->setProperty(kTypingGoesOn, true);
+        view->installEventFilter(new TypingGoesOn(combo_, view));
+    }
+}
 
 // ---------------------------------------------------------------- ListBox
 

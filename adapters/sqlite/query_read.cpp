@@ -394,6 +394,11 @@ struct StatementReset {
     ~StatementReset() { sqlite3_reset(st); }
 };
 
+// SQLite prepares a cached statement again at its first step after the schema
+// changed (a column dropped or added, by any connection): the columns read
+// before that step were the old ones, so such a reading is done once more.
+int preparations(sqlite3_stmt* st) { return sqlite3_stmt_status(st, SQLITE_STMTSTATUS_REPREPARE, 0); }
+
 }  // namespace
 
 // The statements of a query: those before the last only run; the last is returned, to be read.
@@ -413,9 +418,14 @@ ResultTable Connection::doQuery(const std::string& sql) try {
     return impl_->underOneSchema(
         sql, impl_->translate(sql), [&](const std::shared_ptr<const dialect::Translation>& tr) {
             sqlite3_stmt* st = impl_->startQuery(sql, *tr);
-            QueryColumns q = queryColumns(st, *tr);
-            impl_->startClock();
-            return readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+            for (int attempt = 0;; ++attempt) {
+                const int prepared = preparations(st);
+                QueryColumns q = queryColumns(st, *tr);
+                impl_->startClock();
+                ResultTable table =
+                    readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+                if (attempt > 0 || preparations(st) == prepared) return table;
+            }
         });
 } catch (const Error& e) {
     impl_->speak(e);
@@ -426,12 +436,16 @@ std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, co
         sql, impl_->translate(sql),
         [&](const std::shared_ptr<const dialect::Translation>& tr) -> std::optional<ResultTable> {
             sqlite3_stmt* st = impl_->startQuery(sql, *tr);
-            QueryColumns q = queryColumns(st, *tr);
-            const std::optional<std::size_t> tested = filter.column(q.columns);
-            if (!tested) return std::nullopt;
-            impl_->startClock();
-            return readTable(
-                st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); }, &filter, *tested);
+            for (int attempt = 0;; ++attempt) {
+                const int prepared = preparations(st);
+                QueryColumns q = queryColumns(st, *tr);
+                const std::optional<std::size_t> tested = filter.column(q.columns);
+                if (!tested) return std::nullopt;
+                impl_->startClock();
+                ResultTable table = readTable(
+                    st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); }, &filter, *tested);
+                if (attempt > 0 || preparations(st) == prepared) return table;
+            }
         });
 } catch (const Error& e) {
     impl_->speak(e);

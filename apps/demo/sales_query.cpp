@@ -19,6 +19,7 @@
 #include "palvo/clsGrid.h"
 #include "palvo/clsPrint.h"
 #include "palvo/clsSearch.h"
+#include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/msgbox.h"
 #include "palvo/print_layout.h"
@@ -43,6 +44,35 @@ QComboBox* combo(const char* name, QWidget* parent) {
     c->setObjectName(name);
     c->setMinimumWidth(130);
     return c;
+}
+
+// The condition finder offers the master values the registry names for a
+// column: the customers' names for 客户名称 and the clerks for 经手人, each
+// from a view of its own, so that no cascade of a customer's edit reaches the
+// query. Made once in a database that lacks them.
+void offerFinderValues() {
+    Connection& conn = sessionConnection();
+    const struct {
+        const char* view;
+        const char* select;
+        const char* column;
+    } lists[] = {
+        {"客户名单", "select 名称 as 客户名称 from 客户", "客户名称"},
+        {"经手人名单", "select distinct 经手人 from 销售", "经手人"},
+    };
+    for (const auto& l : lists) {
+        try {
+            conn.Query(std::string("select top 0 * from ") + l.view);
+        } catch (const Error&) {
+            conn.Execute(std::string("create view ") + l.view + " as " + l.select);
+        }
+        const std::string where = std::string(" where 主表='") + l.view + "' and 主表字段='" + l.column +
+                                  "' and 附表='" + kView + "' and 附表字段='" + l.column + "'";
+        if (conn.Query("select count(*) from 更新表记录" + where).at(0, 0).toInt64() == 0) {
+            conn.Execute(std::string("insert into 更新表记录(主表,主表字段,附表,附表字段) values ('") +
+                         l.view + "','" + l.column + "','" + kView + "','" + l.column + "')");
+        }
+    }
 }
 
 }  // namespace
@@ -162,6 +192,11 @@ std::string SalesQuery::whereClause() const {
 }
 
 void SalesQuery::chooseCondition() {
+    try {
+        offerFinderValues();
+    } catch (const Error& e) {
+        msgBox("准备查询条件的取值失败：" + e.description(), vbExclamation, session().sMsg);
+    }
     const std::string clause = clsSearch().sFindStr(kView);
     if (clause.empty()) return;  // cancelled
     condition_ = clause;

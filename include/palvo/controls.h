@@ -155,6 +155,11 @@ public:
     virtual void Move(std::int32_t left, std::int32_t top, std::int32_t width);
     virtual bool Visible() const { return visible_; }
     virtual void Visible(bool visible) { visible_ = visible; }
+    /// Whether the list shows under the box, as while the user picks; a box
+    /// without a screen keeps the flag. Dropping it leaves the edit text, its
+    /// caret and the keyboard to the box.
+    virtual bool DroppedDown() const { return dropped_; }
+    virtual void DroppedDown(bool dropped) { dropped_ = dropped; }
 
 protected:
     /// The user changed the combo in a view: the list index, the edit text and
@@ -166,6 +171,7 @@ private:
     std::int32_t top_ = 0;
     std::int32_t width_ = 1215;  // the platform's first width
     bool visible_ = true;
+    bool dropped_ = false;
 };
 
 /// A list box: entries can be marked as selected, independently of the list index.

@@ -25,6 +25,7 @@ namespace {
 constexpr std::int32_t kBlue = 0xFF0000;
 constexpr std::int32_t kMarked = 255;  // red
 constexpr auto npos = std::string_view::npos;
+constexpr const char* kPinyinStopped = "拼音查询未完成，列表未改变：";
 
 std::string upper(std::string_view text) {
     std::string out(text);
@@ -244,7 +245,9 @@ void frmGetInfor::query() {
 // list is read without "distinct", which would sort every row of the table
 // before the first is tested: the rows kept are made distinct here instead.
 // Rows that cannot be read, or a column they do not hold, go the LIKE way,
-// whose statement then reports the fault as ever.
+// whose statement then reports the fault as ever. A reading stopped part-way
+// (the command timeout) says so and leaves the list as it was: the LIKE way
+// would only show an empty list for letters the names do not hold.
 bool frmGetInfor::fillByPinyin(const std::string& column, const std::string& typed) {
     const std::string sql = pickerStatement(table_, sSqlString, strWhere, 0);
     const bool own = sSqlString.empty();
@@ -254,13 +257,22 @@ bool frmGetInfor::fillByPinyin(const std::string& column, const std::string& typ
         own && session().lSelectTop > 0 ? static_cast<std::size_t>(session().lSelectTop) : 0;
     const util::PinyinFilter filter(typed);
     Connection::RowFilter rows;
-    rows.column = [&](const std::vector<ColumnInfo>& columns) { return columnOf(columns, column); };
+    bool reading = false;  // the statement ran: its columns are known
+    rows.column = [&](const std::vector<ColumnInfo>& columns) {
+        reading = true;
+        return columnOf(columns, column);
+    };
     rows.keep = [&](std::string_view text) { return filter.matches(text); };
     std::optional<ResultTable> found;
     try {
         found = sessionConnection().QueryKeeping(read, rows);
-    } catch (const std::exception&) {
-        return false;
+    } catch (const std::exception& e) {
+        if (!reading) return false;
+        const auto* error = dynamic_cast<const Error*>(&e);
+        msgBox(
+            std::string(kPinyinStopped) + (error != nullptr ? error->description() : std::string(e.what())),
+            vbExclamation, session().sMsg);
+        return true;
     }
     if (!found) return false;
     ResultTable kept;

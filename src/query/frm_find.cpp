@@ -71,7 +71,8 @@ WindowLayout makeLayout() {
         ControlDef("List1", ControlKind::ListBox).at(2, 0).span(6, 3),
         ControlDef("cmdAdd", ControlKind::Button, "添加(&A)").at(2, 3),
         ControlDef("cmdDel", ControlKind::Button, "删除(&D)").at(3, 3),
-        ControlDef("cmdClear", ControlKind::Button, "清空(&C)").at(4, 3),
+        // 取消 keeps Alt+C, as in the library's other windows
+        ControlDef("cmdClear", ControlKind::Button, "清空(&L)").at(4, 3),
         ControlDef("cmdOk", ControlKind::Button, "确定(&O)").at(5, 3),
         // Esc cancels; there is no default button, so Enter in Text1 only adds its row
         ControlDef("cmdCancle", ControlKind::Button, "取消(&C)").at(6, 3).cancelButton(),
@@ -173,8 +174,24 @@ void frmFind::GotFocus(const std::string& control) {
 
 bool frmFind::KeyPress(const std::string& control, WindowKey key) {
     if (control != "Text1" || key != WindowKey::Enter) return false;
+    takeFirstMatch();
     addRow();
     return true;
+}
+
+// Enter on letters that narrowed the master values takes the first value they
+// match (cqs: 重庆市), unless one of them is the text as typed: a row on the
+// letters themselves would find nothing.
+void frmFind::takeFirstMatch() {
+    ComboBox& value = combo("Text1");
+    value.DroppedDown(false);
+    if (!filtered_ || value.ListCount() == 0) return;
+    const std::string typed = value.Text();
+    if (!util::isPinyinFilter(typed)) return;
+    for (int i = 0; i < value.ListCount(); ++i) {
+        if (value.List(i) == typed) return;
+    }
+    value.ListIndex(0);
 }
 
 // The master values of the column, when the registry names a master table for it.
@@ -217,10 +234,12 @@ void frmFind::Change(const std::string& control) {
 }
 
 void frmFind::filterValues() {
-    const std::string typed = combo("Text1").Text();
+    ComboBox& value = combo("Text1");
+    const std::string typed = value.Text();
     if (!util::isPinyinFilter(typed)) {
         if (filtered_) showValues(masterList_);
         filtered_ = false;
+        value.DroppedDown(false);
         return;
     }
     if (!masterAllRead_) {
@@ -235,8 +254,11 @@ void frmFind::filterValues() {
         if (kept.size() == kMasterValues) break;
         if (filter.matches(v)) kept.push_back(v);
     }
+    const bool found = !kept.empty();
     showValues(std::move(kept));
     filtered_ = true;
+    // the values found show at once under the text, which keeps the keyboard
+    value.DroppedDown(found);
 }
 
 // Replaces the list under the text being typed, which stays with its caret.

@@ -35,6 +35,7 @@ private:
     void focusValue(bool clear);
     void warn(const std::string& text);
     void filterValues();
+    void takeFirstMatch();
     void showValues(std::vector<std::string> values);
 
     // The chosen column's master values: the statement that lists them all, the

@@ -37,10 +37,12 @@
 #include "main_window.h"
 #include "palvo/clsGrid.h"
 #include "palvo/memory/msgbox.h"
+#include "palvo/memory/window_host.h"
 #include "palvo/qt/grid.h"
 #include "palvo/session.h"
 #include "palvo/spreadsheet.h"
 #include "palvo/window.h"
+#include "palvo/window_script.h"
 #include "sales_query.h"
 #include "support/qt_application.h"
 #include "tour.h"
@@ -294,6 +296,31 @@ TEST_F(Demo, FormsOpenWithTheFocusAndEnterAndAltQRunTheQuery) {
     EXPECT_TRUE(QTest::qWaitFor([s, shanghai] { return s->grid()->model()->rowCount() == shanghai; }, 2000))
         << "Alt+Q is 查询";
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
+}
+
+TEST_F(Demo, TheConditionFinderOffersTheCustomersAndClerksToFindByPinyin) {
+    SalesQuery& s = open<SalesQuery>(window->salesAction());
+    findDetail(s);
+    const std::string first = query("select 名称 from 客户 where 客户编号='C0001'").at(0, 0).toText();
+    const struct {
+        const char* script;
+        std::string clause;
+    } cases[] = {
+        {"Combo2 = 经手人\nText1 = ly\nkey Enter\nclick cmdOk", " where ( 经手人='刘洋' )"},
+        {"Combo2 = 客户名称\nText1 = dzyxgs\nkey Enter\nclick cmdOk", " where ( 客户名称='" + first + "' )"},
+    };
+    for (const auto& c : cases) {
+        auto script = std::make_shared<WindowScript>(parseWindowScript(c.script));
+        {
+            ScopedWindowHost finder(std::make_shared<memory::WindowHost>(script));
+            s.chooseCondition();
+        }
+        EXPECT_EQ(script->size(), 0u) << c.script;
+        EXPECT_TRUE(messages->messages().empty()) << c.script;
+        EXPECT_EQ(s.condition(), c.clause);
+        EXPECT_EQ(s.lastResult(), "");
+        EXPECT_GT(s.grid()->model()->rowCount(), 2) << c.clause;
+    }
 }
 
 TEST_F(Demo, TheSalesQueryFillsTheGridFromTheSavedQueryWithExactTotals) {

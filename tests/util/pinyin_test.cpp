@@ -10,15 +10,16 @@
 namespace Palvo::util {
 namespace {
 
-TEST(PinyinFilter, TakesLettersWithOrWithoutDigitsOnlyAndKeepsEveryReadingWithoutTones) {
+TEST(PinyinFilter, TakesLettersWithDigitsOrCharactersAndKeepsEveryReadingWithoutTones) {
     struct Case {
         const char* typed;
         bool pinyin;
     };
     const Case cases[] = {
         {"cqs", true},   {"CQS", true},   {"ChongQing", true}, {"a4z", true},   {"4a", true},
-        {"", false},     {"123", false},  {"重庆", false},     {"c重", false},  {"c q", false},
-        {" cqs", false}, {"cqs%", false}, {"c_s", false},      {"ｃqs", false}, {"O'Neil", false},
+        {"重q", true},   {"c重", true},   {"a4纸", true},      {"", false},     {"123", false},
+        {"重庆", false}, {"c q", false},  {"重 q", false},     {" cqs", false}, {"cqs%", false},
+        {"c_s", false},  {"ｃqs", false}, {"O'Neil", false},   {"q。", false},  {"q\xff", false},
     };
     for (const Case& c : cases) EXPECT_EQ(isPinyinFilter(c.typed), c.pinyin) << c.typed;
     // every reading, without tones
@@ -72,6 +73,54 @@ TEST(PinyinFilter, MatchesInitialsOrFullPinyinOfAnyReading) {
     EXPECT_TRUE(filter.matches("长沙市重庆市"));
 }
 
+// Names as goods and customer lists hold them: codes and sizes after or before
+// the Chinese, digits between characters, a Latin word first. Each text that
+// matches from the name's start is tried again past 70 letters more, which
+// takes the automata of long texts.
+TEST(PinyinFilter, MatchesCodesSizesAndLatinWordsAroundTheChinese) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> fromStart, inside, notMatching;
+    };
+    const Case cases[] = {
+        {"钢板Q235",
+         {"gbq235", "GBQ235", "gangbanq235", "gbq2", "gb"},
+         {"banq235", "q235", "35"},
+         {"gbq236", "gbq2355", "gbq235x"}},
+        {"张3", {"z3", "zhang3", "Z3"}, {"ang3", "g3"}, {"z4", "z33", "3z"}},
+        {"重庆3号",
+         {"cq3", "cq3h", "chongqing3hao", "zq3h"},
+         {"q3", "3h", "ing3ha"},
+         {"cq4", "cq3hx", "cqh"}},
+        {"M8螺栓", {"m8ls", "m8luoshuan", "M8L"}, {"8l", "8luos", "ls"}, {"m9ls", "m8lsx", "mls"}},
+        {"A4纸", {"a4z", "a4zhi"}, {"4zh"}, {"a4zz", "a4zhix"}},
+        {"国标M10螺母8.8级", {"gbm10lm", "guobiaom10"}, {"m10lm8", "8j"}, {"gbm10lm88j"}},
+        {"ABC公司", {"abcgs", "abcgongsi", "ABCg"}, {"bcg", "cgongs"}, {"abcgx", "abgs"}},
+        {"Nike运动鞋", {"nikeydx", "nikeyundongxie"}, {"keyd", "eyundong"}, {"nikydx"}},
+        {"3号楼2单元", {"3hl2dy", "3haolou2danyuan"}, {"l2d", "2dy"}, {"3hl3dy"}},
+        // a Chinese character of the text stands for itself, before or after initials
+        {"重庆市",
+         {"重q", "重qs", "重庆s", "c庆s", "重qingshi", "zhong庆"},
+         {"庆s", "q市"},
+         {"庆c", "重x", "q重"}},
+    };
+    const std::string pad(70, 'x');
+    for (const Case& c : cases) {
+        for (const char* typed : c.fromStart) {
+            EXPECT_TRUE(PinyinFilter(typed).matches(c.name)) << typed << " in " << c.name;
+            EXPECT_TRUE(PinyinFilter(pad + typed).matches(pad + c.name))
+                << "long " << typed << " in " << c.name;
+        }
+        for (const char* typed : c.inside)
+            EXPECT_TRUE(PinyinFilter(typed).matches(c.name)) << typed << " in " << c.name;
+        for (const char* typed : c.notMatching) {
+            EXPECT_FALSE(PinyinFilter(typed).matches(c.name)) << typed << " in " << c.name;
+            EXPECT_FALSE(PinyinFilter(pad + typed).matches(pad + c.name))
+                << "long " << typed << " in " << c.name;
+        }
+    }
+}
+
 TEST(PinyinFilter, LongNamesOfPolyphonesStayLinear) {
     // 70 characters of three readings each: 3^70 spellings, matched without enumerating them;
     // texts of more than 64 letters take the same automata with a flag per state
@@ -104,6 +153,39 @@ TEST(PinyinFilter, LongNamesOfPolyphonesStayLinear) {
     EXPECT_TRUE(PinyinFilter(std::string(40, 'a') + "4z" + std::string(30, 'b')).matches(latin));
     EXPECT_FALSE(PinyinFilter(std::string(40, 'a') + "4z" + std::string(30, 'b'))
                      .matches(std::string(40, 'a') + "4纸-" + std::string(30, 'b')));
+}
+
+// Texts of hundreds of letters: the states spread over several words, and a
+// text longer than any spelling of the name fails it.
+TEST(PinyinFilter, TextsOfHundredsOfLettersMatchAcrossWords) {
+    std::string name;
+    for (int i = 0; i < 400; ++i) name += "重";
+    std::string zhong;
+    for (int i = 0; i < 400; ++i) zhong += i % 3 == 0 ? "zhong" : i % 3 == 1 ? "chong" : "tong";
+    const struct {
+        std::string typed;
+        bool matches;
+    } cases[] = {
+        {zhong, true},
+        {zhong.substr(3), true},                    // starting inside a reading
+        {zhong.substr(0, zhong.size() - 2), true},  // ending inside one
+        {zhong + "x", false},
+        {"x" + zhong, false},
+        {zhong + "zhong", false},  // one character more than the name has
+        {std::string(400, 'c'), true},
+        {std::string(401, 'c'), false},
+        {std::string(200, 'z') + "t" + std::string(199, 'c'), true},
+        {std::string(200, 'z') + "x" + std::string(199, 'c'), false},
+        {std::string(2000, 'z'), false},  // a text longer than any spelling of a name of 400 characters
+        {std::string(2401, 'z'), false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PinyinFilter(c.typed).matches(name), c.matches) << c.typed.size();
+    // one filter serves long and short names alike
+    const PinyinFilter filter(std::string(100, 'c') + "q");
+    EXPECT_FALSE(filter.matches("重庆"));
+    EXPECT_TRUE(filter.matches(name.substr(0, 300) + "庆"));
+    EXPECT_FALSE(filter.matches(name.substr(0, 297) + "庆"));
+    EXPECT_TRUE(filter.matches(name.substr(0, 300) + "庆"));
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 // The condition finder, played on every window host over the embedded database.
+#include "src/query/frm_find.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "palvo/clsSearch.h"
 #include "support/errors.h"
@@ -203,6 +207,70 @@ TEST_P(FindWindow, LatinLettersNarrowTheMasterValuesByPinyin) {
     EXPECT_EQ(find("Combo2 = 类别\nText1 = cqs\nselect Text1 0\nclick cmdAdd\nclick cmdOk"),
               " where ( 类别='重庆市' )");
     EXPECT_TRUE(messages().empty());
+}
+
+TEST_P(FindWindow, PinyinMatchesDropTheListDownAndEnterTakesTheFirst) {
+    masterTable();
+    exec({"insert into 类别表 values (N'长沙市'), (N'重庆市'), (N'重庆大学'), (N'CQS'), (N'A4纸')"});
+    struct Case {
+        const char* typed;
+        bool dropped;
+        const char* clause;  // after Enter
+    };
+    const Case cases[] = {
+        {"cq", true, " where ( 类别='重庆市' )"},   // the first value found
+        {"重q", true, " where ( 类别='重庆市' )"},  // a character, then initials
+        {"重庆d", true, " where ( 类别='重庆大学' )"},
+        {"CQS", false, " where ( 类别='CQS' )"},  // a value typed as written is that value
+        {"a4z", true, " where ( 类别='A4纸' )"},
+        {"xyz", false, " where ( 类别='xyz' )"},    // nothing found: the text as typed
+        {"重庆", false, " where ( 类别='重庆' )"},  // no letter: the list as loaded, not dropped
+    };
+    for (const Case& c : cases) {
+        find("Combo2 = 类别\nText1 = " + std::string(c.typed));
+        EXPECT_EQ(comboOf("Text1").DroppedDown(), c.dropped) << c.typed;
+        EXPECT_EQ(comboOf("Text1").Text(), c.typed) << "typing goes on in the box";
+        EXPECT_EQ(find("Combo2 = 类别\nText1 = " + std::string(c.typed) + "\nkey Enter\nclick cmdOk"),
+                  c.clause)
+            << c.typed;
+        EXPECT_EQ(rows().ListCount(), 1);
+    }
+    // letters that find nothing close the list they dropped
+    find("Combo2 = 类别\nText1 = cq\nText1 = cqx");
+    EXPECT_FALSE(comboOf("Text1").DroppedDown());
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_P(FindWindow, TheColumnsAreReadAfreshEachTimeItOpens) {
+    const auto offered = [this] {
+        std::vector<std::string> names;
+        for (int i = 0; i < comboOf("Combo2").ListCount(); ++i) names.push_back(comboOf("Combo2").List(i));
+        return names;
+    };
+    using Names = std::vector<std::string>;
+    exec({"create table 销售 (编号 int, 客户 nvarchar(20), 经手人 nvarchar(10))"});
+    find("", "销售");
+    EXPECT_EQ(offered(), (Names{"客户", "经手人"}));
+    exec({"alter table 销售 drop column 经手人", "alter table 销售 add 金额 money"});
+    find("", "销售");
+    EXPECT_EQ(offered(), (Names{"客户", "金额"}));
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_P(FindWindow, EveryButtonHasItsOwnAccelerator) {
+    find("");
+    std::vector<char> keys;
+    for (const ControlDef& c : query::findWindow().layout().controls) {
+        const std::size_t at = c.caption.find("(&");
+        if (c.kind != ControlKind::Button || at == std::string::npos) continue;
+        const char key = c.caption[at + 2];
+        EXPECT_EQ(std::count(keys.begin(), keys.end(), key), 0) << c.caption;
+        keys.push_back(key);
+    }
+    EXPECT_EQ(keys.size(), 5u);
+    // 取消 keeps Alt+C, as in the other windows; 清空 takes Alt+L
+    EXPECT_EQ(get<CommandButton>("cmdCancle").Caption(), "取消(&C)");
+    EXPECT_EQ(get<CommandButton>("cmdClear").Caption(), "清空(&L)");
 }
 
 TEST_P(FindWindow, QuotedRegistryNamesStayInsideTheLookUpAndAFailingOneIsAnErrorOfTheCall) {

@@ -203,6 +203,9 @@ TEST_P(Picker, LatinLettersFilterByPinyinToo) {
         {"cqs", {"D1", "D5"}, ""},  // initials, and the text as written in any case
         {"s", {"D1", "D2", "D5", "D6"}, ""},
         {"xyz", {}, ""},
+        // Chinese with letters: the characters stand for themselves
+        {"重q", {"D1"}, ""},
+        {"a4纸", {"D3"}, ""},
         // digits alone and Chinese keep the LIKE way
         {"4", {"D3"}, "select distinct   * from 地区表   where 名称  like '%4%'"},
         {"重庆", {"D1"}, "select distinct   * from 地区表   where 名称  like '%重庆%'"},
@@ -235,6 +238,23 @@ TEST_P(Picker, LatinLettersFilterByPinyinToo) {
     session().lSelectTop = 0;
     pick("Combo1 = 名称\nTxt1 = cqs\nkey Enter", "地区表,编码");
     EXPECT_EQ(listedCodes(flx()), (Codes{"D1", "D5", "D8"}));
+}
+
+TEST_P(Picker, APinyinFilterStoppedByTheTimeoutSaysSoAndLeavesTheList) {
+    // a list of 100,000,000 names: its first 50 rows load, and a filter that finds nothing reads on
+    db->Execute("create table 数 (k int)");
+    for (int k = 0; k < 100; ++k) db->Execute("insert into 数 values (" + std::to_string(k) + ")");
+    db->Execute(
+        "create view 名单 as select N'名' + cast(a.k * 1000000 + b.k * 10000 + c.k * 100 + d.k as "
+        "nvarchar(12)) "
+        "as 名称 from 数 a cross join 数 b cross join 数 c cross join 数 d");
+    db->CommandTimeout(1);
+    pick("Combo1 = 名称\nTxt1 = xyz\nkey F5", "名单,名称");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "拼音查询未完成，列表未改变：Query timeout expired");
+    EXPECT_EQ(messages()[0].style, 48);
+    EXPECT_EQ(flx().Rows(), 51);
+    EXPECT_EQ(flx().TextMatrix(1, 1), "名0");
 }
 
 TEST_P(Picker, MultiSelectionMarksAndListsTheRowsAndARowMarkedTwiceIsUnmarked) {

@@ -54,6 +54,10 @@ public:
     void Move(std::int32_t left, std::int32_t top, std::int32_t width) override;
     bool Visible() const override;
     void Visible(bool visible) override;
+    /// The combo's own list (showPopup), the keyboard left to its edit text;
+    /// while the combo is not shown, the flag of the box.
+    bool DroppedDown() const override;
+    void DroppedDown(bool dropped) override;
 
 private:
     struct Shown;

@@ -88,6 +88,35 @@ TEST(QtComboBox, TakesOverTheCombosEntriesKeepsTheWidgetInStepAndADropDownListRe
     EXPECT_EQ(c.SelStart(), 0) << "no edit text, no caret";
 }
 
+TEST(QtComboBox, ItsDroppedListPassesTypingOnToTheBoxAndEnterTakesTheHighlightedEntry) {
+    QComboBox widget;
+    widget.setEditable(true);
+    qt::ComboBox c(&widget);
+    c.AddItems({"重庆市", "长沙市"});
+    EXPECT_FALSE(c.DroppedDown());
+    c.DroppedDown(true);
+    EXPECT_TRUE(c.DroppedDown()) << "off the screen the box keeps the flag";
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+    c.DroppedDown(true);
+    ASSERT_TRUE(c.DroppedDown());
+    QWidget* list = widget.view();
+    QTest::keyClicks(list, "cq");
+    EXPECT_EQ(widget.lineEdit()->text().toStdString(), "cq") << "typed into the box";
+    EXPECT_EQ(c.Text(), "cq");
+    EXPECT_TRUE(c.DroppedDown());
+    QTest::keyClick(list, Qt::Key_Backspace);
+    EXPECT_EQ(c.Text(), "c");
+    // Enter takes the highlighted entry: the first before any move, another after a move
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_FALSE(c.DroppedDown());
+    EXPECT_EQ(c.Text(), "重庆市");
+    c.DroppedDown(true);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(c.Text(), "长沙市");
+}
+
 TEST(QtListBox, TheViewFollowsTheModelAndTheUsersClicksReachIt) {
     QListView view;
     view.setSelectionMode(QAbstractItemView::MultiSelection);
