@@ -298,7 +298,7 @@ TEST_F(Demo, FormsOpenWithTheFocusAndEnterAndAltQRunTheQuery) {
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "no menu opened";
 }
 
-TEST_F(Demo, TheConditionFinderOffersTheCustomersAndClerksToFindByPinyin) {
+TEST_F(Demo, TheConditionFinderOffersValueListsToFindByPinyin) {
     SalesQuery& s = open<SalesQuery>(window->salesAction());
     findDetail(s);
     const std::string first = query("select 名称 from 客户 where 客户编号='C0001'").at(0, 0).toText();

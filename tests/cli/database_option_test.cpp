@@ -58,7 +58,7 @@ protected:
 // Another process holds the database open and has committed rows that are only
 // in its -wal file yet; a report over one of the database's own files would
 // lose them when that process ends.
-TEST_F(DatabaseOption, AReportOutThatIsAFileOfTheDatabaseIsRefusedAndTheHoldersChangesStay) {
+TEST_F(DatabaseOption, AReportOutNamingACompanionFileOfTheDatabaseIsRefused) {
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t holder = testing::runChild([&] {
@@ -112,7 +112,7 @@ TEST_F(DatabaseOption, AReportOutThatIsAFileOfTheDatabaseIsRefusedAndTheHoldersC
 
 // The journal mode a network share needs is given in the connection string, and
 // the file it names must exist as a plain name's must.
-TEST_F(DatabaseOption, ReportAndCallTakeAnSQLiteConnectionStringAndCheckItsFile) {
+TEST_F(DatabaseOption, AnSQLiteConnectionStringIsTakenWhereverDbIs) {
     const std::string delete_ = "Data Source=" + db + ";Journal Mode=Delete";
     for (const char* kind : {"pdf", "xlsx"}) {
         const std::string out = (dir / (std::string("r.") + kind)).string();
@@ -142,7 +142,7 @@ TEST_F(DatabaseOption, ReportAndCallTakeAnSQLiteConnectionStringAndCheckItsFile)
 }
 
 // Read as an SQLite string, an ODBC one would name a new, empty file after its Database=.
-TEST_F(DatabaseOption, AnOdbcConnectionStringAsDbIsRefusedNamingOdbcAndMakesNoFile) {
+TEST_F(DatabaseOption, AnOdbcConnectionStringAsDbIsRefusedWithoutMakingAFile) {
     const std::string shop = (dir / "shop").string();
     const std::string strings[] = {
         "Driver={PostgreSQL Unicode};Server=localhost;Port=5432;Database=" + shop + ";Uid=u;Pwd=secret",

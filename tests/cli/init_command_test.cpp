@@ -137,7 +137,7 @@ TEST(Init, SetsHoldingAColumnTwiceAreReportedAndRepairedKeepingTheFirstRow) {
 
 // A name a user typed prints as one quoted text of one line, as sql prints it:
 // it cannot end the line, nor its quotes, and so cannot forge another.
-TEST(Init, TextsOfTheFilePrintQuotedAndEscaped) {
+TEST(Init, TextsOfTheFilePrintQuoted) {
     const std::string db = freshDatabaseFile("init_quoted");
     ASSERT_EQ(palvo({"init", "--db", db}).status, 0);
     const std::string user = "张'三\nsettings set 表名='假的' 用户名='x";
@@ -165,7 +165,7 @@ TEST(Init, TextsOfTheFilePrintQuotedAndEscaped) {
 
 // Rows stored before a foreign key was declared, or past a program that does not
 // enforce it, are named; init still does its work and succeeds.
-TEST(Init, RowsThatBreakAForeignKeyAreNamedAsWarningsAndInitSucceeds) {
+TEST(Init, RowsThatBreakAForeignKeyAreOnlyWarned) {
     const std::string db = freshDatabaseFile("init_foreign");
     raw(db,
         "create table 客户 (编号 text primary key); "

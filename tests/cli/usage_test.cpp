@@ -81,7 +81,7 @@ TEST(Usage, AnUnknownCommandOrHelpTopicIsAUsageErrorOnStandardError) {
 
 // Each command's usage, alone and in palvo --help, names exactly the options its
 // parser takes: an option added to a command without its usage fails here.
-TEST(Usage, NamesEveryOptionEachCommandTakesAndNoOther) {
+TEST(Usage, NamesExactlyTheOptionsEachCommandTakes) {
     const std::string full = palvo({"--help"}).out;
     const std::set<std::string> fullNames = optionsNamed(full);
     for (const CommandSyntax& s : commandSyntaxes()) {

@@ -302,7 +302,7 @@ TEST_P(DataAccess, ValuesAreCheckedAgainstTheirColumnTypesAndChineseTextSurvives
     EXPECT_EQ(chinese.Fields("名称").Value().toText(), text + "2");
 }
 
-TEST_P(DataAccess, DeclaredForeignKeysRefuseRowsThatNameNothingAndActOnDeletes) {
+TEST_P(DataAccess, DeclaredForeignKeysAreEnforced) {
     conn_->Execute(
         "create table 销售单 (单号 int not null primary key, 客户 int not null references 客户(id))");
     conn_->Execute(
@@ -329,7 +329,7 @@ TEST_P(DataAccess, DeclaredForeignKeysRefuseRowsThatNameNothingAndActOnDeletes) 
     EXPECT_EQ(note.at(0, 1).toInt64(), 7);
 }
 
-TEST_P(DataAccess, AQuestionMarkWithoutAValueIsRefusedEverywhereAndOneInQuotesIsNoPlaceholder) {
+TEST_P(DataAccess, APlaceholderWithoutAValueIsRefusedEverywhere) {
     insert("甲");
     const std::string query = "select 名称 from 客户 where 名称 = ?";
     EXPECT_EQ(errorNumber([&] { conn_->Query(query); }), ErrorNumber::Database);

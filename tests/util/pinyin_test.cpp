@@ -77,7 +77,7 @@ TEST(PinyinFilter, MatchesInitialsOrFullPinyinOfAnyReading) {
 // the Chinese, digits between characters, a Latin word first. Each text that
 // matches from the name's start is tried again past 70 letters more, which
 // takes the automata of long texts.
-TEST(PinyinFilter, MatchesCodesSizesAndLatinWordsAroundTheChinese) {
+TEST(PinyinFilter, MatchesLatinLettersOrDigitsBesideTheChinese) {
     struct Case {
         const char* name;
         std::vector<const char*> fromStart, inside, notMatching;

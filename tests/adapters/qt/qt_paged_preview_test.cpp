@@ -288,7 +288,7 @@ TEST_F(PagedPreview, OpensWithinTheScreenAndItsKeysTurnThePages) {
 }
 
 // The paper and orientation boxes lay the report out again on what they say.
-TEST_F(PagedPreview, ThePaperAndOrientationBoxesLayTheReportOutAgain) {
+TEST_F(PagedPreview, ChangingThePaperOrOrientationLaysTheReportOutAgain) {
     auto grid = testing::salesGrid(61);
     auto shown = preview(grid);
     ASSERT_EQ(shown->pageCount(), 2);  // 40 rows a page

@@ -47,7 +47,7 @@ TEST(SqliteForeignKeys, RowsThatAlreadyBreakAKeyNeitherStopTheFileOpeningNorItsR
     EXPECT_EQ(c.Execute("delete from 销售单 where 单号 = 1"), 1);
 }
 
-TEST(SqliteForeignKeys, AlterColumnOfATableKeysNameKeepsTheRowsNamingItAndItsKeys) {
+TEST(SqliteForeignKeys, AlterColumnOfAReferencedTableKeepsTheRowsReferringToIt) {
     sqlite::Connection c;
     c.Open(freshDatabaseFile("altered_parent"));
     c.Execute(kCustomers);
