@@ -104,14 +104,28 @@ double filterSeconds(Palvo::Window& window, Palvo::memory::WindowFrame& frame, c
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The session, measurer and playing window host of one benchmark, put back when it ends.
+struct PickerSession {
+    std::shared_ptr<PlayingHost> host = std::make_shared<PlayingHost>();
+    Palvo::ScopedWindowHost guard{host};
+    PickerSession() {
+        static const std::string path = database();
+        auto conn = std::make_shared<Palvo::sqlite::Connection>();
+        conn->Open(path);
+        Palvo::clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "", 0);
+        Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FixedWidthMeasurer>());
+    }
+    PickerSession(const PickerSession&) = delete;
+    PickerSession& operator=(const PickerSession&) = delete;
+    ~PickerSession() {
+        Palvo::installTextMeasurer(nullptr);
+        Palvo::session() = Palvo::SessionContext{};
+    }
+};
+
 void BM_PinyinFilterVsLike(benchmark::State& state) {
-    static const std::string path = database();
-    auto conn = std::make_shared<Palvo::sqlite::Connection>();
-    conn->Open(path);
-    Palvo::clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "", 0);
-    Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FixedWidthMeasurer>());
-    auto host = std::make_shared<PlayingHost>();
-    Palvo::ScopedWindowHost guard(host);
+    PickerSession session;
+    const auto& host = session.host;
     double like = 0;
     double first = 0;
     double pinyin = 0;
@@ -144,8 +158,6 @@ void BM_PinyinFilterVsLike(benchmark::State& state) {
         state.counters["like_ms"] = like * 1000 / n;
         state.counters["vs_like"] = pinyin / like;
     }
-    Palvo::installTextMeasurer(nullptr);
-    Palvo::session() = Palvo::SessionContext{};
 }
 BENCHMARK(BM_PinyinFilterVsLike)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 
@@ -155,13 +167,8 @@ BENCHMARK(BM_PinyinFilterVsLike)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmar
 // (about 160) of a long name's 40 polyphones with a wrong last letter, on the
 // long names. Each answers with an empty list and no message.
 void BM_LongPinyinFilter(benchmark::State& state) {
-    static const std::string path = database();
-    auto conn = std::make_shared<Palvo::sqlite::Connection>();
-    conn->Open(path);
-    Palvo::clsForm().mInit_Var("01", "一分公司", "001", "财务部", conn, "", 0);
-    Palvo::installTextMeasurer(std::make_shared<Palvo::memory::FixedWidthMeasurer>());
-    auto host = std::make_shared<PlayingHost>();
-    Palvo::ScopedWindowHost guard(host);
+    PickerSession session;
+    const auto& host = session.host;
     const bool longNames = state.range(1) == 1;
     std::string text;
     if (longNames) {
@@ -185,8 +192,6 @@ void BM_LongPinyinFilter(benchmark::State& state) {
         state.SetIterationTime(seconds);
     }
     state.counters["letters"] = static_cast<double>(text.size());
-    Palvo::installTextMeasurer(nullptr);
-    Palvo::session() = Palvo::SessionContext{};
 }
 BENCHMARK(BM_LongPinyinFilter)
     ->Args({100, 0})
