@@ -89,30 +89,6 @@ std::string Rewriter::typeText(const Nodes& ns, std::size_t b, std::size_t e, co
     return typeText;
 }
 
-// One function call being rendered: its arguments split at commas, each rendered
-// when asked for, so that faults are reported in the order the call reads.
-struct Rewriter::Call {
-    Rewriter& rw;
-    const std::string& name;  // as written
-    const Nodes& a;           // the argument nodes
-    std::vector<Span> parts;
-
-    std::string arg(std::size_t k) const { return trimLead(rw.seq(a, parts[k].first, parts[k].second)); }
-    void requireArgs(std::size_t lo, std::size_t hi) const {
-        if (parts.size() < lo || parts.size() > hi) {
-            throw Error(ErrorNumber::Database, "The " + name + " function requires " + std::to_string(lo) +
-                                                   (lo == hi ? "" : " to " + std::to_string(hi)) +
-                                                   " arguments.");
-        }
-    }
-    // target(the arguments from `first` on)
-    std::string forward(const std::string& target, std::size_t first = 0) const {
-        std::string s = target + "(";
-        for (std::size_t k = first; k < parts.size(); ++k) s += (k > first ? ", " : "") + arg(k);
-        return s + ")";
-    }
-};
-
 // CONVERT(type, x[, style]): only the styles tsql_convert writes.
 std::string Rewriter::convertCall(const Call& c) {
     c.requireArgs(2, 3);
@@ -204,7 +180,9 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     Expr r;
     r.empty = false;
     NumType typed;  // the type a function keeps: of a sum of int or bigint, of isnull, min and max
-    if (fn == "getdate") {
+    if (numberFunction(fn, c, r) || dateFunction(fn, c, r) || textFunction(fn, c, r)) {
+        // rendered and typed by its theme
+    } else if (fn == "getdate") {
         c.requireArgs(0, 0);
         r.text = "tsql_getdate()";
     } else if (fn == "convert") {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "palvo/dialect/translator.h"
+#include "palvo/error.h"
 #include "tokenizer.h"
 
 namespace Palvo::dialect {
@@ -171,6 +172,11 @@ private:
     std::string datePartCall(const std::string& fn, const Call& c);
     std::string datalengthCall(const Call& c);
     std::string typeText(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn);
+    // The calls of each theme; false when `fn` is none of theirs (function_numbers.cpp,
+    // function_dates.cpp, function_text.cpp).
+    bool numberFunction(const std::string& fn, const Call& c, Expr& r);
+    bool dateFunction(const std::string& fn, const Call& c, Expr& r);
+    bool textFunction(const std::string& fn, const Call& c, Expr& r);
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);
@@ -234,6 +240,30 @@ private:
     std::vector<std::string> columnTypes_;
     const Nodes* topNodes_ = nullptr;  // the query whose select list is the statement's result
     Translation result_;               // its unnamedColumns and textColumns
+};
+
+// One function call being rendered: its arguments split at commas, each rendered
+// when asked for, so that faults are reported in the order the call reads.
+struct Rewriter::Call {
+    Rewriter& rw;
+    const std::string& name;  // as written
+    const Nodes& a;           // the argument nodes
+    std::vector<Span> parts;
+
+    std::string arg(std::size_t k) const { return trimLead(rw.seq(a, parts[k].first, parts[k].second)); }
+    void requireArgs(std::size_t lo, std::size_t hi) const {
+        if (parts.size() < lo || parts.size() > hi) {
+            throw Error(ErrorNumber::Database, "The " + name + " function requires " + std::to_string(lo) +
+                                                   (lo == hi ? "" : " to " + std::to_string(hi)) +
+                                                   " arguments.");
+        }
+    }
+    // target(the arguments from `first` on)
+    std::string forward(const std::string& target, std::size_t first = 0) const {
+        std::string s = target + "(";
+        for (std::size_t k = first; k < parts.size(); ++k) s += (k > first ? ", " : "") + arg(k);
+        return s + ")";
+    }
 };
 
 }  // namespace Palvo::dialect

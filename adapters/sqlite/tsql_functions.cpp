@@ -83,6 +83,10 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
         if (rc != SQLITE_OK) return rc;
     }
     if (int rc = registerStoredValueFunctions(db); rc != SQLITE_OK) return rc;
+    if (int rc = registerMathFunctions(db); rc != SQLITE_OK) return rc;
+    if (int rc = registerSystemFunctions(db); rc != SQLITE_OK) return rc;
+    if (int rc = registerFormatFunctions(db); rc != SQLITE_OK) return rc;
+    if (int rc = registerStringFunctions(db); rc != SQLITE_OK) return rc;
     return tsql::createCatalogueViews(db, error);
 }
 

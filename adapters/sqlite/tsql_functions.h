@@ -13,6 +13,11 @@ int registerTsqlFunctions(sqlite3* db, char** error);
 /// Registers the checks values pass on their way into a column (tsql_check_int,
 /// tsql_check_decimal, tsql_check_text) and the exact tsql_sum and tsql_avg.
 int registerStoredValueFunctions(sqlite3* db);
+// The functions of each theme (tsql_math.cpp, tsql_system.cpp, tsql_format.cpp, tsql_strings.cpp).
+int registerMathFunctions(sqlite3* db);
+int registerSystemFunctions(sqlite3* db);
+int registerFormatFunctions(sqlite3* db);
+int registerStringFunctions(sqlite3* db);
 
 /// `d` rounded half away from zero to `scale` decimals of the number it was
 /// written as (2.675 gives 2.68, not the 2.67 of its binary value).

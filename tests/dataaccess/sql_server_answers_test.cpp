@@ -9,52 +9,14 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "support/backends.h"
+#include "support/answers.h"
 
 namespace Palvo {
 namespace {
 
-using testing::Backend;
-using Row = std::vector<std::string>;
+using testing::Row;
 
-class SqlServerAnswers : public ::testing::TestWithParam<Backend> {
-protected:
-    void SetUp() override {
-        conn_ = GetParam().open();
-        if (!conn_) GTEST_SKIP() << testing::kMssqlSkipReason;
-    }
-
-    // The row's values as text, "<null>" for Null.
-    Row row(const std::string& sql) {
-        auto t = conn_->Query(sql);
-        Row out;
-        if (t.rowCount() == 0) return {"<no row>"};
-        for (std::size_t c = 0; c < t.columns.size(); ++c)
-            out.push_back(t.at(0, c).isNull() ? "<null>" : t.at(0, c).toText());
-        return out;
-    }
-    std::string scalar(const std::string& sql) { return row(sql).at(0); }
-    // The names of the columns a query reports.
-    Row names(const std::string& sql) {
-        Row n;
-        for (const auto& c : conn_->Query(sql).columns) n.push_back(c.name);
-        return n;
-    }
-
-    // The SQL Server number a statement (a query read whole) fails with, 0 when it runs; its text holds
-    // `says`.
-    long refused(const std::string& sql, const std::string& says = "") {
-        try {
-            sql.starts_with("select") ? (void)row(sql) : (void)conn_->Execute(sql);
-        } catch (const Error& e) {
-            EXPECT_NE(e.description().find(says), std::string::npos) << e.description();
-            return e.nativeCode();
-        }
-        return 0;
-    }
-
-    std::shared_ptr<Connection> conn_;
-};
+class SqlServerAnswers : public testing::AnswersTest {};
 
 // ---- datetime in ticks of 1/300 s
 
@@ -302,10 +264,7 @@ TEST_P(
     EXPECT_EQ(scalar("select count(*) from 商品"), "5");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SqlServerAnswers,
-                         ::testing::Values(Backend{"Embedded", testing::openEmbedded},
-                                           Backend{"MsSql", testing::openMssqlScratch}),
-                         testing::backendName);
+PALVO_ANSWERS_ON_BACKENDS(SqlServerAnswers);
 
 }  // namespace
 }  // namespace Palvo
