@@ -271,9 +271,9 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         unsupported("the function " + upper(name) + "()");
     }
     // what SQL Server types int, so that int arithmetic on it overflows as int's does
-    r.integer = fn == "len" || fn == "charindex" || fn == "ascii" || fn == "unicode" || fn == "datalength" ||
-                fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" || fn == "day" ||
-                fn == "count" || r.text.starts_with("tsql_convert('int'") ||
+    r.integer = r.num.kind == 'i' || fn == "len" || fn == "charindex" || fn == "ascii" || fn == "unicode" ||
+                fn == "datalength" || fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" ||
+                fn == "day" || fn == "count" || r.text.starts_with("tsql_convert('int'") ||
                 r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
     if (fn == "convert" || fn == "cast") {
         const auto b = r.text.find('\'') + 1;
