@@ -94,6 +94,11 @@ std::string declaredNumType(const NumType& t);
 
 bool looksLikeDate(std::string_view s);
 
+// A decimal of more than 15 digits the statement's own query shows, computed by tsql_arith: marks the call
+// to give every digit of the result, as text where a double would change it, when
+// the query neither sorts, combines nor compares its result columns (function_numbers.cpp).
+void markExactResult(std::string& text, const Nodes& query);
+
 // An operand whose comparison would otherwise fall back to SQLite's byte order:
 // neither a column (which brings its own collation) nor a number.
 bool wantsTextCollation(const Expr& x);

@@ -344,6 +344,7 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         // a star names columns the statement does not show: their count is unknown here
         if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
         columnTypes_.push_back(declaredNumType(x.num));
+        if (c.top && x.num.kind == 'd' && x.num.precision > 15) markExactResult(x.text, ns);
         c.itemTyped = true;
     }
     if (c.inList && ++c.itemTerms == 1) {

@@ -219,6 +219,18 @@ TEST_P(TsqlNumbers, RandWithASeedStartsTheSameSequenceAgain) {
     EXPECT_NE(scalar("select rand(8)"), first.at(0));
 }
 
+TEST_P(TsqlNumbers, ADecimalResultKeepsEveryDigitOfItsScale) {
+    expectExact({
+        {"select cast(1.25 as decimal(10,2)) * cast(1.5 as decimal(10,3))", {"1.87500"}},
+        // decimal(51,31) reduced to decimal(38,18): 18 digits, more than a double holds
+        {"select cast(1 as decimal(20,10)) / cast(3 as decimal(20,10))", {"0.333333333333333333"}},
+        // decimal(51,13) with 38 whole digits: six decimals
+        {"select cast(2 as decimal(38,2)) / cast(3 as decimal(10,2))", {"0.666666"}},
+        {"select cast(12345678901 as decimal(20,0)) * cast(10000000001 as decimal(20,0))",
+         {"123456789022345678901"}},
+    });
+}
+
 // ---- what the embedded database cannot hold exactly is refused by name
 
 TEST_P(TsqlNumbers, AConversionToDecimalADoubleWouldChangeIsRefusedByName) {
@@ -238,6 +250,20 @@ TEST_P(TsqlNumbers, AConversionToDecimalADoubleWouldChangeIsRefusedByName) {
             EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
             EXPECT_NE(e.description().find(says), std::string::npos) << e.description();
         }
+    }
+}
+
+TEST_P(TsqlNumbers, AWholeDecimalBeyondBigintComparedInTheStatementIsRefusedByName) {
+    if (!embedded()) GTEST_SKIP() << "SQL Server holds these";
+    try {
+        (void)row(
+            "select count(*) from (select 1 as k) t "
+            "where cast(12345678901 as decimal(20,0)) * cast(10000000001 as decimal(20,0)) > 0");
+        ADD_FAILURE() << "ran";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+        EXPECT_NE(e.description().find("the number 123456789022345678901"), std::string::npos)
+            << e.description();
     }
 }
 
