@@ -262,20 +262,13 @@ void fnPower(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (t.kind == 'd' || t.kind == 'm') {
         auto d = decOfDouble(r);
         auto rounded = d ? rescale(*d, t.scale) : std::nullopt;
-        if (!rounded) return resultError(ctx, overflow(t.kind == 'm' ? "money" : "numeric"));
+        if (!rounded || digitCount(rounded->m) > t.precision) {
+            return resultError(ctx, std::string("Arithmetic overflow error converting float to data type ") +
+                                        (t.kind == 'm' ? "money." : "numeric."));
+        }
         return resultDecimal(ctx, *rounded, t);
     }
     resultReal(ctx, r);
-}
-
-// The float functions: a value outside the function's domain is SQL Server's error 3623.
-template <double (*F)(double), bool (*InDomain)(double)>
-void floatFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    double d = 0;
-    if (!realOf(ctx, argv[0], d)) return;
-    if (!InDomain(d)) return resultError(ctx, kInvalidFloat);
-    resultReal(ctx, F(d));
 }
 
 bool any(double) { return true; }
@@ -285,6 +278,19 @@ double sqrtOf(double d) { return std::sqrt(d); }
 double expOf(double d) { return std::exp(d); }
 double log10Of(double d) { return std::log10(d); }
 double squareOf(double d) { return d * d; }
+
+// The float functions: a value outside the function's domain, or a result beyond a
+// float's range, is SQL Server's error 3623 (SQUARE, a multiplication, overflows as one).
+template <double (*F)(double), bool (*InDomain)(double)>
+void floatFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    double d = 0;
+    if (!realOf(ctx, argv[0], d)) return;
+    if (!InDomain(d)) return resultError(ctx, kInvalidFloat);
+    const double r = F(d);
+    if (!std::isfinite(r) && F != squareOf) return resultError(ctx, kInvalidFloat);
+    resultReal(ctx, r);
+}
 
 // tsql_log(x[, base]): the natural logarithm, or to the base given.
 void fnLog(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
