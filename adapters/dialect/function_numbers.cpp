@@ -147,7 +147,9 @@ bool Rewriter::numberFunction(const std::string& fn, const Call& c, Expr& r) {
             x = typed(0, as);
         }
         if (x.num.kind != 'd' && x.num.kind != 'm') return false;
-        if (style != "null" && style != "0")
+        // money: 1 groups the digits by thousands, 2 and 126 show four decimals
+        const bool moneyStyle = x.num.kind == 'm' && (style == "1" || style == "2" || style == "126");
+        if (style != "null" && style != "0" && !moneyStyle)
             unsupported("CONVERT of a " + std::string(x.num.kind == 'm' ? "money" : "decimal") +
                         " with style " + style);
         r.text = "tsql_convert('" + type + "', " + x.text + ", " + style + ", '" + typeCode(x.num) + "')";

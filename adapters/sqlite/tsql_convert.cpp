@@ -66,12 +66,18 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
     std::optional<Dec> typed;
     if (!source.empty() && (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT)) {
         typed = xt == SQLITE_INTEGER ? Dec{sqlite3_value_int64(x), 0} : decOfDouble(sqlite3_value_double(x));
-        const int scale =
-            source[0] == 'm' ? 2 : std::atoi(std::string(source.substr(source.find(',') + 1)).c_str());
+        const bool money = source[0] == 'm';
+        const int scale = money ? (style == 2 || style == 126 ? 4 : 2)
+                                : std::atoi(std::string(source.substr(source.find(',') + 1)).c_str());
         if (typed) typed = rescale(*typed, scale);
     }
     if (typed) {
         out = decText(*typed);
+        if (source[0] == 'm' && style == 1) {
+            // 1,234,567.89: commas inserted from the point leftward leave the places before them as they are
+            const std::size_t first = out[0] == '-' ? 1 : 0;
+            for (std::size_t k = out.find('.'); k > first + 3; k -= 3) out.insert(k - 3, ",");
+        }
     } else if (auto st = xt == SQLITE_TEXT ? readStored(textOf(x)) : std::nullopt) {
         out = formatStyle(*st, style);
     } else if (xt == SQLITE_BLOB) {

@@ -179,6 +179,15 @@ TEST_P(TsqlNumbers, DecimalAndMoneyConvertedToTextKeepTheirScale) {
     });
 }
 
+TEST_P(TsqlNumbers, MoneyConvertedToTextWithAStyleGroupsThousandsOrShowsFourDecimals) {
+    expectAnswers({
+        {"select convert(varchar(30), cast(1234567.891 as money), 1)", {"1,234,567.89"}},
+        {"select convert(varchar(30), cast(-1234.5 as money), 1)", {"-1,234.50"}},
+        {"select convert(varchar(30), cast(123 as money), 1)", {"123.00"}},
+        {"select convert(varchar(30), cast(1234.5 as money), 2)", {"1234.5000"}},
+    });
+}
+
 TEST_P(TsqlNumbers, AMoneyColumnCastToVarcharShowsTwoDecimals) {
     conn_->Execute("create table 工资 (编号 int, 金额 money, 比例 decimal(6,3))");
     conn_->Execute("insert into 工资 values (1, 3000, 0.5)");
