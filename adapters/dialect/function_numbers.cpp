@@ -38,15 +38,38 @@ bool isTextType(const std::string& type) {
 
 }  // namespace
 
+namespace {
+
+// Whether the call that opens `text` closes at its end (quoted text skipped).
+bool oneCall(const std::string& text) {
+    int depth = 0;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const char ch = text[k];
+        if (ch == '\'' || ch == '"') {
+            k = text.find(ch, k + 1);
+            if (k == std::string::npos) return false;
+        } else if (ch == '(') {
+            ++depth;
+        } else if (ch == ')' && --depth == 0) {
+            return k + 1 == text.size();
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 void markExactResult(std::string& text, const Nodes& query) {
-    if (!text.starts_with("tsql_arith(") || !text.ends_with("')")) return;
+    const bool arith = text.starts_with("tsql_arith(") && text.ends_with("')");
+    const bool sum = (text.starts_with("tsql_sum(") || text.starts_with("tsql_avg(")) && oneCall(text);
+    if (!arith && !sum) return;
     // a text value sorts after every number and never equals one: only the reader may see it
     for (const Node& n : query) {
         if (n.word("order") || n.word("distinct") || n.word("union") || n.word("except") ||
             n.word("intersect") || n.word("into"))
             return;
     }
-    text.insert(text.size() - 2, "!");
+    text.insert(text.size() - (arith ? 2 : 1), arith ? "!" : ", '!'");
 }
 
 bool Rewriter::numberFunction(const std::string& fn, const Call& c, Expr& r) {

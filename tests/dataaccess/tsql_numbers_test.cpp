@@ -241,6 +241,15 @@ TEST_P(TsqlNumbers, ADecimalResultKeepsEveryDigitOfItsScale) {
     });
 }
 
+TEST_P(TsqlNumbers, SumAndAvgOfADecimalColumnKeepEveryDigit) {
+    conn_->Execute("create table 账 (a decimal(19,0), b decimal(18,2))");
+    conn_->Execute(
+        "insert into 账 values (9000000000000000001, 12345678901.23), (9000000000000000001, 12345678901.24), "
+        "(1, 12345678901.24)");
+    // decimal(38,0) and decimal(38,6), an average cut to its scale
+    EXPECT_EQ(exact("select sum(a), avg(b) from 账"), (Row{"18000000000000000003", "12345678901.236666"}));
+}
+
 // ---- what the embedded database cannot hold exactly is refused by name
 
 TEST_P(TsqlNumbers, AConversionToDecimalADoubleWouldChangeIsRefusedByName) {
@@ -273,6 +282,20 @@ TEST_P(TsqlNumbers, AWholeDecimalBeyondBigintComparedInTheStatementIsRefusedByNa
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
         EXPECT_NE(e.description().find("the number 123456789022345678901"), std::string::npos)
+            << e.description();
+    }
+}
+
+TEST_P(TsqlNumbers, AWholeSumBeyondBigintComparedInTheStatementIsRefusedByName) {
+    if (!embedded()) GTEST_SKIP() << "SQL Server holds these";
+    conn_->Execute("create table 账 (a decimal(19,0))");
+    conn_->Execute("insert into 账 values (9000000000000000001), (9000000000000000002)");
+    try {
+        (void)row("select count(*) from 账 having sum(a) > 0");
+        ADD_FAILURE() << "ran";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+        EXPECT_NE(e.description().find("the number 18000000000000000003"), std::string::npos)
             << e.description();
     }
 }
