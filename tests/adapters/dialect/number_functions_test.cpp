@@ -51,6 +51,13 @@ TEST(NumberFunctions, OnlyAQueryThatNeverComparesItsResultGetsEveryDigitOfADecim
     }
 }
 
+TEST(NumberFunctions, ATypedSumInTheQuerysOwnResultGetsEveryDigitUnlessSorted) {
+    EXPECT_EQ(translateUncached("select sum(cast(x as decimal(10,2))) from t").joined(),
+              "select tsql_sum(tsql_convert('decimal(10,2)', x, null), 2, '!') from t");
+    EXPECT_EQ(translateUncached("select sum(cast(x as decimal(10,2))) s from t order by s").joined(),
+              "select tsql_sum(tsql_convert('decimal(10,2)', x, null), 2) s from t order by s");
+}
+
 TEST(NumberFunctions, AStyleMoneyOrDecimalTextDoesNotTakeIsRefusedByName) {
     for (const char* sql : {"select convert(varchar, cast(1 as money), 120)",
                             "select convert(varchar, cast(1 as decimal(5,2)), 1)"}) {
