@@ -36,10 +36,6 @@ bool isTextType(const std::string& type) {
            base == "character";
 }
 
-}  // namespace
-
-namespace {
-
 // Whether the call that opens `text` closes at its end (quoted text skipped).
 bool oneCall(const std::string& text) {
     int depth = 0;
