@@ -121,6 +121,10 @@ inline const std::string kCollateText = " collate " + std::string(kTextCollation
 // compare bytes (trailing blanks still ignored), the others as Chinese_PRC_CI_AS.
 std::string sqliteCollation(std::string_view sqlServerName);
 
+// The table of grouping sets a rolled-up select joins ("palvo_sets", grouping.cpp):
+// its columns have no declared types, and it hides none of the other tables' columns.
+const Catalogue::Columns* groupingSetsColumns();
+
 struct ValueCheck {
     std::string column;  // as written
     std::string quoted;
@@ -191,6 +195,11 @@ private:
     std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
     void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
     std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);
+
+    // grouping.cpp: grouping sets, PIVOT and UNPIVOT, APPLY. groupingForms renders
+    // the select [b, e) rewritten into a query SQLite runs (true), or leaves it (false).
+    bool groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std::string& out);
+    Nodes groupingSetsQuery(const Nodes& q, std::size_t groupAt);
 
     // schema.cpp
     Translation createTable(const Nodes& ns);

@@ -1,0 +1,147 @@
+// Grouping sets (ROLLUP, CUBE, GROUPING SETS, GROUPING()), PIVOT and UNPIVOT in
+// hosts' queries: the rows SQL Server answers with. The same tests run on a real
+// SQL Server when PALVO_TEST_MSSQL names one.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "support/answers.h"
+
+namespace Palvo {
+namespace {
+
+using testing::Row;
+using Rows = std::vector<Row>;
+
+class TsqlGrouping : public testing::AnswersTest {
+protected:
+    void SetUp() override {
+        AnswersTest::SetUp();
+        if (IsSkipped()) return;
+        conn_->Execute(
+            "create table 销售 (部门 nvarchar(10), 产品 nvarchar(10), 月 int, 金额 decimal(18,2))");
+        conn_->Execute(
+            "insert into 销售 values (N'销售部', N'甲', 1, 10.50), (N'销售部', N'乙', 1, 20.00), "
+            "(N'销售部', N'甲', 2, 5.25), (N'财务部', N'甲', 1, 7.00), (N'财务部', N'乙', 2, 3.00)");
+    }
+};
+
+// ---- grouping sets
+
+const Rows kRollup = {
+    {"<null>", "<null>", "45.75"}, {"财务部", "<null>", "10"}, {"财务部", "甲", "7"},  {"财务部", "乙", "3"},
+    {"销售部", "<null>", "35.75"}, {"销售部", "甲", "15.75"},  {"销售部", "乙", "20"},
+};
+
+TEST_P(TsqlGrouping, RollupAddsASubtotalPerLeadingColumnAndAGrandTotal) {
+    for (const char* groupBy : {"rollup(部门, 产品)", "部门, 产品 with rollup", "ROLLUP ((部门), 产品)",
+                                "grouping sets ((部门, 产品), (部门), ())"}) {
+        SCOPED_TRACE(groupBy);
+        EXPECT_EQ(rows(std::string("select 部门, 产品, sum(金额) from 销售 group by ") + groupBy +
+                       " order by 部门, 产品"),
+                  kRollup);
+    }
+}
+
+TEST_P(TsqlGrouping, CubeAddsATotalForEveryCombination) {
+    const Rows expected = {
+        {"<null>", "<null>", "45.75"}, {"<null>", "甲", "22.75"}, {"<null>", "乙", "23"},
+        {"财务部", "<null>", "10"},    {"财务部", "甲", "7"},     {"财务部", "乙", "3"},
+        {"销售部", "<null>", "35.75"}, {"销售部", "甲", "15.75"}, {"销售部", "乙", "20"},
+    };
+    for (const char* groupBy : {"cube(部门, 产品)", "部门, 产品 with cube"}) {
+        SCOPED_TRACE(groupBy);
+        EXPECT_EQ(rows(std::string("select 部门, 产品, sum(金额) from 销售 group by ") + groupBy +
+                       " order by 部门, 产品"),
+                  expected);
+    }
+}
+
+TEST_P(TsqlGrouping, AColumnBesideRollupIsInEveryGroupingSet) {
+    EXPECT_EQ(rows("select 部门, 产品, sum(金额) from 销售 group by 部门, rollup(产品) order by 部门, 产品"),
+              (Rows{{"财务部", "<null>", "10"},
+                    {"财务部", "甲", "7"},
+                    {"财务部", "乙", "3"},
+                    {"销售部", "<null>", "35.75"},
+                    {"销售部", "甲", "15.75"},
+                    {"销售部", "乙", "20"}}));
+}
+
+TEST_P(TsqlGrouping, GroupingSetsListedTwiceGiveTheirRowsTwice) {
+    EXPECT_EQ(rows("select 产品, count(*) from 销售 group by grouping sets ((产品), (产品)) order by 产品"),
+              (Rows{{"甲", "3"}, {"甲", "3"}, {"乙", "2"}, {"乙", "2"}}));
+}
+
+TEST_P(TsqlGrouping, GroupingTellsATotalFromAGroupOfNulls) {
+    conn_->Execute("insert into 销售 values (null, N'丙', 3, 1.00)");
+    EXPECT_EQ(rows("select 部门, grouping(部门), sum(金额) from 销售 group by rollup(部门) "
+                   "order by grouping(部门), 部门"),
+              (Rows{{"<null>", "0", "1"},
+                    {"财务部", "0", "10"},
+                    {"销售部", "0", "35.75"},
+                    {"<null>", "1", "46.75"}}));
+}
+
+TEST_P(TsqlGrouping, GroupingIdWeighsTheFirstColumnHighest) {
+    EXPECT_EQ(rows("select grouping_id(部门, 产品), count(*) from 销售 group by cube(部门, 产品) "
+                   "order by 1, 2"),
+              (Rows{{"0", "1"},
+                    {"0", "1"},
+                    {"0", "1"},
+                    {"0", "2"},
+                    {"1", "2"},
+                    {"1", "3"},
+                    {"2", "2"},
+                    {"2", "3"},
+                    {"3", "5"}}));
+}
+
+TEST_P(TsqlGrouping, ARolledUpColumnIsNullInsideExpressions) {
+    EXPECT_EQ(rows("select isnull(部门, N'合计') as 名称, sum(金额) as 金额 from 销售 group by rollup(部门) "
+                   "order by grouping(部门), 部门"),
+              (Rows{{"财务部", "10"}, {"销售部", "35.75"}, {"合计", "45.75"}}));
+}
+
+TEST_P(TsqlGrouping, HavingSeesTheRolledUpRows) {
+    EXPECT_EQ(rows("select 部门, 产品, sum(金额) from 销售 group by rollup(部门, 产品) "
+                   "having grouping(产品) = 1 and sum(金额) > 20 order by 部门"),
+              (Rows{{"<null>", "<null>", "45.75"}, {"销售部", "<null>", "35.75"}}));
+}
+
+TEST_P(TsqlGrouping, AnAggregateStillReadsTheRolledUpColumn) {
+    EXPECT_EQ(rows("select 部门, count(distinct 部门), max(部门) from 销售 group by rollup(部门) "
+                   "order by 部门"),
+              (Rows{{"<null>", "2", "销售部"}, {"财务部", "1", "财务部"}, {"销售部", "1", "销售部"}}));
+}
+
+TEST_P(TsqlGrouping, TextGroupsAsTheChineseCollationCompares) {
+    conn_->Execute("create table 客户 (代码 varchar(10), 额 int)");
+    conn_->Execute("insert into 客户 values ('ab', 1), ('AB ', 2), ('b', 4)");
+    EXPECT_EQ(rows("select len(代码), sum(额) from 客户 group by rollup(代码) order by 代码"),
+              (Rows{{"<null>", "7"}, {"2", "3"}, {"1", "4"}}));
+}
+
+TEST_P(TsqlGrouping, NoRowsGiveNoGrandTotal) {
+    EXPECT_EQ(rows("select 部门, count(*) from 销售 where 月 > 12 group by rollup(部门)"), Rows{});
+}
+
+TEST_P(TsqlGrouping, ARolledUpQueryNamesItsColumnsAsWritten) {
+    EXPECT_EQ(names("select 部门, 销售.产品, grouping(部门), sum(金额) as 合计 from 销售 "
+                    "group by rollup(部门, 销售.产品)"),
+              (Row{"部门", "产品", "", "合计"}));
+}
+
+TEST_P(TsqlGrouping, RollupInADerivedTableAfterAWhereClause) {
+    EXPECT_EQ(rows("select count(*) from (select 部门, sum(金额) as s from 销售 where 月 = 1 "
+                   "group by rollup(部门)) as t where t.部门 is null and t.s = 37.50"),
+              (Rows{{"1"}}));
+}
+
+}  // namespace
+
+PALVO_ANSWERS_ON_BACKENDS(TsqlGrouping);
+
+}  // namespace Palvo
