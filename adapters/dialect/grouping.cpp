@@ -423,35 +423,267 @@ bool hasGroupingSets(const Nodes& ns, std::size_t at, std::size_t e) {
     return false;
 }
 
+Node word(const char* w) {
+    Node n;
+    n.tok.kind = TokenKind::Word;
+    n.tok.text = w;
+    n.tok.spaceBefore = true;
+    return n;
+}
+
+Node token(TokenKind kind, const std::string& text, bool space = true) {
+    Node n;
+    n.tok.kind = kind;
+    n.tok.text = text;
+    n.tok.spaceBefore = space;
+    return n;
+}
+
+Node nameNode(const std::string& name) { return token(TokenKind::Name, name); }
+
+// A star item of the select list [b, e): "*" or "t.*".
+bool selectsStar(const Nodes& q, std::size_t b, std::size_t e) {
+    for (const Span& p : splitCommas(q, b, e)) {
+        const std::size_t last = p.second;
+        if (last > p.first && q[last - 1].op("*") &&
+            (last - 1 == p.first || q[last - 2].op(".") || !q[last - 2].isName() || q[last - 2].group ||
+             q[last - 2].word("select") || q[last - 2].word("distinct") || q[last - 2].word("all")))
+            return true;
+    }
+    return false;
+}
+
+// The names of the columns a derived table's select list gives, in order.
+std::vector<std::string> derivedColumns(const Nodes& sub, const char* form) {
+    std::size_t b = 1, e = sub.size();
+    if (b < e && (sub[b].word("distinct") || sub[b].word("all"))) ++b;
+    if (b < e && sub[b].word("top")) b += 2;
+    for (std::size_t k = b; k < e; ++k) {
+        if (sub[k].word("from")) e = k;
+    }
+    std::vector<std::string> names;
+    for (const Span& p : splitCommas(sub, b, e)) {
+        const std::size_t n = p.second - p.first;
+        const Node& last = sub[p.second - 1];
+        if (n >= 2 && sub[p.first].isName() && sub[p.first + 1].op("=")) {
+            names.push_back(sub[p.first].tok.text);
+        } else if (n >= 1 && last.isName() &&
+                   (n == 1 || sub[p.second - 2].op(".") || sub[p.second - 2].word("as") ||
+                    sub[p.second - 2].isName() || sub[p.second - 2].group)) {
+            names.push_back(last.tok.text);
+        } else {
+            unsupported(std::string(form) + " of a derived table whose column '" +
+                        trimLead(plain(sub, p.first, p.second)) + "' has no name");
+        }
+        if (n == 1 && last.tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(last.tok.text)))
+            unsupported(std::string(form) + " of a derived table near '" + last.tok.text + "'");
+    }
+    return names;
+}
+
+// The value of a PIVOT column name as the pivoted column holds it: a number for
+// digits (a text column's affinity makes it text again), else the text.
+Node pivotValue(const std::string& name) {
+    const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos &&
+                        (name.size() == 1 || name[0] != '0');
+    if (digits) return token(TokenKind::Number, name);
+    if (looksLikeDate(name)) unsupported("PIVOT over the date [" + name + "]");
+    return token(TokenKind::NString, name);
+}
+
+bool sameName(const std::string& a, const std::string& b) { return asciiLower(a) == asciiLower(b); }
+
 }  // namespace
 
 // The select [b, e) rewritten and rendered, when it has forms SQLite lacks.
 bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std::string& out) {
-    if (b >= e || !ns[b].word("select")) return false;
+    if (b >= e || !ns[b].word("select") || &ns == rewritten_) return false;
     std::size_t groupAt = 0;
-    bool compound = false;
+    bool compound = false, pivot = false;
     for (std::size_t k = b + 1; k < e; ++k) {
         const Node& n = ns[k];
         if (n.group || n.tok.kind != TokenKind::Word) continue;
         if (n.word("union") || n.word("except") || n.word("intersect")) compound = true;
         if (!groupAt && n.word("group") && k + 2 < e && ns[k + 1].word("by") && hasGroupingSets(ns, k + 2, e))
             groupAt = k;
+        if ((n.word("pivot") || n.word("unpivot")) && k + 1 < e && ns[k + 1].group) pivot = true;
     }
-    if (!groupAt) return false;
-    if (compound) unsupported(std::string(kGroupingForms) + " in a query combined with UNION");
+    if (!groupAt && !pivot) return false;
+    if (groupAt && compound) unsupported(std::string(kGroupingForms) + " in a query combined with UNION");
     Nodes q(ns.begin() + static_cast<std::ptrdiff_t>(b), ns.begin() + static_cast<std::ptrdiff_t>(e));
-    groupAt -= b;
-    q = groupingSetsQuery(q, groupAt);
-    const Nodes* top = topNodes_;
+    if (pivot) pivots(q);
+    if (groupAt) {
+        for (groupAt = 1; !(q[groupAt].word("group") && q[groupAt + 1].word("by")); ++groupAt) {
+        }
+        q = groupingSetsQuery(q, groupAt);
+    }
+    // the rewritten select is rendered as it stands (its own forms are done)
+    const Nodes *top = topNodes_, *outer = rewritten_;
     if (&ns == topNodes_) topNodes_ = &q;
+    rewritten_ = &q;
     try {
         out = seq(q, 0, q.size());
     } catch (...) {
         topNodes_ = top;
+        rewritten_ = outer;
         throw;
     }
     topNodes_ = top;
+    rewritten_ = outer;
     return true;
+}
+
+// Each PIVOT and UNPIVOT of the select's FROM becomes the derived table it stands for.
+void Rewriter::pivots(Nodes& q) {
+    std::size_t fromAt = 0;
+    for (std::size_t k = 1; k < q.size() && !fromAt; ++k) {
+        if (q[k].word("from")) fromAt = k;
+    }
+    for (std::size_t k = fromAt + 1; fromAt && k + 1 < q.size(); ++k) {
+        const bool un = q[k].word("unpivot");
+        if (!(q[k].word("pivot") || un) || !q[k + 1].group) continue;
+        // the table factor before it: after FROM, a join's words or a comma
+        std::size_t s = k;
+        while (s > fromAt + 1 && !q[s - 1].op(",") && !q[s - 1].word("join") && !q[s - 1].word("apply")) --s;
+        std::size_t end = k + 2;
+        if (end < q.size() && q[end].word("as")) ++end;
+        if (end >= q.size() || !q[end].isName() ||
+            (q[end].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(q[end].tok.text))))
+            unsupported(std::string(un ? "UNPIVOT" : "PIVOT") + " without an alias");
+        const Node alias = q[end];
+        if (un && selectsStar(q, 1, fromAt)) unsupported("SELECT * of an UNPIVOT (name its columns)");
+        Node table = un ? unpivotTable(q, s, k) : pivotTable(q, s, k, selectsStar(q, 1, fromAt));
+        table.tok.spaceBefore = q[s].tok.spaceBefore;
+        Nodes with{std::move(table), word("as"), alias};
+        q.erase(q.begin() + static_cast<std::ptrdiff_t>(s), q.begin() + static_cast<std::ptrdiff_t>(end + 1));
+        q.insert(q.begin() + static_cast<std::ptrdiff_t>(s), with.begin(), with.end());
+        k = s + 2;
+    }
+}
+
+// The columns of the table factor [b, e) (a table the catalogue knows, or a
+// derived table naming its columns), in order when `ordered` is asked for.
+std::vector<std::string> Rewriter::factorColumns(const Nodes& q, std::size_t b, std::size_t e,
+                                                 const char* form, bool ordered) {
+    if (b < e && q[b].group) {
+        if (!isSubquery(q[b])) unsupported(std::string(form) + " of '" + trimLead(plain(q, b, e)) + "'");
+        return derivedColumns(q[b].kids, form);
+    }
+    std::size_t k = b;
+    while (k + 2 < e && q[k + 1].op(".") && q[k + 2].isName()) k += 2;
+    const Catalogue::Columns* cols =
+        k < e && q[k].isName() && catalogue_ ? source(asciiLower(q[k].tok.text), {}).columns : nullptr;
+    if (!cols)
+        unsupported(std::string(form) + " of '" + trimLead(plain(q, b, e)) +
+                    "', whose columns are not known here (name them in a derived table)");
+    if (ordered)
+        unsupported(std::string("SELECT * of a ") + form +
+                    " of a table (name its columns, or pivot a derived table)");
+    std::vector<std::string> names;
+    for (const auto& c : *cols) names.push_back(c.first);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// src PIVOT (agg(v) FOR c IN ([x], [y])): (select <the other columns>, agg(case
+// when c = x then v end) as [x], ... from src group by <the other columns>)
+Node Rewriter::pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool star) {
+    const Nodes& p = q[at + 1].kids;
+    if (p.size() != 6 || !p[0].isName() || !p[1].group || !p[2].word("for") || !p[3].isName() ||
+        !p[4].word("in") || !p[5].group || p[5].kids.empty())
+        unsupported("this form of PIVOT");
+    const Nodes& arg = p[1].kids;
+    if (arg.size() != 1 || !arg[0].isName()) unsupported("PIVOT of anything but one column");
+    const std::string value = arg[0].tok.text, column = p[3].tok.text;
+    std::vector<std::string> grouped;
+    for (auto& c : factorColumns(q, b, at, "PIVOT", star)) {
+        if (!sameName(c, value) && !sameName(c, column)) grouped.push_back(c);
+    }
+    Nodes sel{word("select")};
+    auto groupList = [&](Nodes& to) {
+        for (std::size_t g = 0; g < grouped.size(); ++g) {
+            if (g) to.push_back(token(TokenKind::Operator, ",", false));
+            to.push_back(nameNode(grouped[g]));
+        }
+    };
+    groupList(sel);
+    bool first = grouped.empty();
+    for (const Span& v : splitCommas(p[5].kids, 0, p[5].kids.size())) {
+        if (v.second != v.first + 1 || !p[5].kids[v.first].isName())
+            unsupported("this form of PIVOT's IN list");
+        const std::string name = p[5].kids[v.first].tok.text;
+        if (!first) sel.push_back(token(TokenKind::Operator, ",", false));
+        first = false;
+        Node agg = p[0];
+        agg.tok.spaceBefore = true;
+        sel.push_back(std::move(agg));
+        Nodes inCase{word("case"),     word("when"), nameNode(column), token(TokenKind::Operator, "="),
+                     pivotValue(name), word("then"), nameNode(value),  word("end")};
+        inCase[0].tok.spaceBefore = false;
+        sel.push_back(groupOf(std::move(inCase), false));
+        sel.push_back(word("as"));
+        sel.push_back(nameNode(name));
+    }
+    sel.push_back(word("from"));
+    append(sel, q, b, at);
+    if (!grouped.empty()) {
+        sel.push_back(word("group"));
+        sel.push_back(word("by"));
+        groupList(sel);
+    }
+    sel[0].tok.spaceBefore = false;
+    return groupOf(std::move(sel), true);
+}
+
+// src UNPIVOT (v FOR c IN (x, y)): (select <the other columns>, N'x' as c, x as v
+// from src where x is not null union all ...), rows of Null left out as SQL Server does.
+Node Rewriter::unpivotTable(const Nodes& q, std::size_t b, std::size_t at) {
+    const Nodes& p = q[at + 1].kids;
+    if (p.size() != 5 || !p[0].isName() || !p[1].word("for") || !p[2].isName() || !p[3].word("in") ||
+        !p[4].group || p[4].kids.empty())
+        unsupported("this form of UNPIVOT");
+    std::vector<std::string> listed;
+    for (const Span& v : splitCommas(p[4].kids, 0, p[4].kids.size())) {
+        if (v.second != v.first + 1 || !p[4].kids[v.first].isName())
+            unsupported("this form of UNPIVOT's IN list");
+        listed.push_back(p[4].kids[v.first].tok.text);
+    }
+    std::vector<std::string> kept;
+    for (auto& c : factorColumns(q, b, at, "UNPIVOT", false)) {
+        if (std::none_of(listed.begin(), listed.end(), [&](const std::string& l) { return sameName(c, l); }))
+            kept.push_back(c);
+    }
+    Nodes all;
+    for (std::size_t m = 0; m < listed.size(); ++m) {
+        if (m) {
+            all.push_back(word("union"));
+            all.push_back(word("all"));
+        }
+        all.push_back(word("select"));
+        for (const auto& c : kept) {
+            all.push_back(nameNode(c));
+            all.push_back(token(TokenKind::Operator, ",", false));
+        }
+        // the names are nvarchar of the database's collation
+        all.push_back(token(TokenKind::NString, listed[m]));
+        all.push_back(word("collate"));
+        all.push_back(token(TokenKind::Word, "Chinese_PRC_CI_AS"));
+        all.push_back(word("as"));
+        all.push_back(nameNode(p[2].tok.text));
+        all.push_back(token(TokenKind::Operator, ",", false));
+        all.push_back(nameNode(listed[m]));
+        all.push_back(word("as"));
+        all.push_back(nameNode(p[0].tok.text));
+        all.push_back(word("from"));
+        append(all, q, b, at);
+        all.push_back(word("where"));
+        all.push_back(nameNode(listed[m]));
+        all.push_back(word("is"));
+        all.push_back(word("not"));
+        all.push_back(word("null"));
+    }
+    all[0].tok.spaceBefore = false;
+    return groupOf(std::move(all), true);
 }
 
 Nodes Rewriter::groupingSetsQuery(const Nodes& q, std::size_t groupAt) {

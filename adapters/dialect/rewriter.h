@@ -200,6 +200,12 @@ private:
     // the select [b, e) rewritten into a query SQLite runs (true), or leaves it (false).
     bool groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std::string& out);
     Nodes groupingSetsQuery(const Nodes& q, std::size_t groupAt);
+    void pivots(Nodes& q);
+    std::vector<std::string> factorColumns(const Nodes& q, std::size_t b, std::size_t e, const char* form,
+                                           bool ordered);
+    Node pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool star);
+    Node unpivotTable(const Nodes& q, std::size_t b, std::size_t at);
+    const Nodes* rewritten_ = nullptr;  // the select groupingForms is rendering
 
     // schema.cpp
     Translation createTable(const Nodes& ns);

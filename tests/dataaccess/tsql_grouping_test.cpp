@@ -140,6 +140,50 @@ TEST_P(TsqlGrouping, RollupInADerivedTableAfterAWhereClause) {
               (Rows{{"1"}}));
 }
 
+// ---- PIVOT and UNPIVOT
+
+TEST_P(TsqlGrouping, PivotSpreadsAColumnsValuesIntoColumns) {
+    EXPECT_EQ(rows("select * from (select 部门, 月, 金额 from 销售) s "
+                   "pivot (sum(金额) for 月 in ([1], [2], [3])) as p order by 部门"),
+              (Rows{{"财务部", "7", "3", "<null>"}, {"销售部", "30.5", "5.25", "<null>"}}));
+}
+
+TEST_P(TsqlGrouping, PivotNamesItsColumnsAfterTheListedValues) {
+    EXPECT_EQ(names("select * from (select 部门, 月, 金额 from 销售) s "
+                    "pivot (sum(金额) for 月 in ([1], [2], [3])) as p"),
+              (Row{"部门", "1", "2", "3"}));
+}
+
+TEST_P(TsqlGrouping, PivotCountsNoRowsAsZero) {
+    EXPECT_EQ(rows("select * from (select 部门, 产品, 金额 from 销售) s "
+                   "pivot (count(金额) for 产品 in ([甲], [乙], [丙])) as p order by 部门"),
+              (Rows{{"财务部", "1", "1", "0"}, {"销售部", "2", "1", "0"}}));
+}
+
+TEST_P(TsqlGrouping, PivotOfATableGroupsByItsOtherColumns) {
+    EXPECT_EQ(rows("select 部门, 月, [甲], [乙] from 销售 pivot (sum(金额) for 产品 in ([甲], [乙])) p "
+                   "order by 部门, 月"),
+              (Rows{{"财务部", "1", "7", "<null>"},
+                    {"财务部", "2", "<null>", "3"},
+                    {"销售部", "1", "10.5", "20"},
+                    {"销售部", "2", "5.25", "<null>"}}));
+}
+
+TEST_P(TsqlGrouping, PivotComparesTextAsTheChineseCollation) {
+    conn_->Execute("create table 客户 (代码 varchar(10), 额 int)");
+    conn_->Execute("insert into 客户 values ('ab', 1), ('AB ', 2), ('b', 4)");
+    EXPECT_EQ(rows("select * from (select 代码, 额 from 客户) s pivot (sum(额) for 代码 in ([Ab], [B])) p"),
+              (Rows{{"3", "4"}}));
+}
+
+TEST_P(TsqlGrouping, UnpivotTurnsColumnsIntoRowsLeavingOutNulls) {
+    conn_->Execute("create table 月报 (部门 nvarchar(10), 一月 int, 二月 int)");
+    conn_->Execute("insert into 月报 values (N'销售部', 10, null), (N'财务部', 5, 6)");
+    EXPECT_EQ(rows("select 部门, 月份, 值 from (select 部门, 一月, 二月 from 月报) t "
+                   "unpivot (值 for 月份 in (一月, 二月)) as u order by 部门, 月份"),
+              (Rows{{"财务部", "二月", "6"}, {"财务部", "一月", "5"}, {"销售部", "一月", "10"}}));
+}
+
 }  // namespace
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlGrouping);
