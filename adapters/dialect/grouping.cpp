@@ -493,13 +493,64 @@ Node pivotValue(const std::string& name) {
 
 bool sameName(const std::string& a, const std::string& b) { return asciiLower(a) == asciiLower(b); }
 
+// The names a FROM clause [b, e) may qualify columns with: its tables and aliases.
+std::vector<std::string> factorNames(const Nodes& ns, std::size_t b, std::size_t e) {
+    std::vector<std::string> names;
+    for (std::size_t k = b; k < e; ++k) {
+        const Node& n = ns[k];
+        if (!n.isName() || (k > b && ns[k - 1].op(".")) || (k + 1 < e && ns[k + 1].op("."))) continue;
+        if (n.tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(n.tok.text))) continue;
+        names.push_back(asciiLower(n.tok.text));
+    }
+    return names;
+}
+
+// Whether [b, e), nested groups included, names a column as q.c with q one of
+// `outer` and none of `inner`.
+bool mentionsOuter(const Nodes& ns, std::size_t b, std::size_t e, const std::vector<std::string>& outer,
+                   const std::vector<std::string>& inner) {
+    for (std::size_t k = b; k < e; ++k) {
+        const Node& n = ns[k];
+        if (n.group) {
+            if (mentionsOuter(n.kids, 0, n.kids.size(), outer, inner)) return true;
+            continue;
+        }
+        if (n.isName() && k + 1 < e && ns[k + 1].op(".") && (k == b || !ns[k - 1].op("."))) {
+            const std::string q = asciiLower(n.tok.text);
+            if (std::find(outer.begin(), outer.end(), q) != outer.end() &&
+                std::find(inner.begin(), inner.end(), q) == inner.end())
+                return true;
+        }
+    }
+    return false;
+}
+
+// The conditions of a WHERE [b, e) joined by AND (an AND of BETWEEN stays in its condition).
+std::vector<Span> conjuncts(const Nodes& ns, std::size_t b, std::size_t e) {
+    std::vector<Span> out;
+    std::size_t from = b;
+    bool between = false;
+    for (std::size_t k = b; k < e; ++k) {
+        if (ns[k].word("between")) between = true;
+        if (!ns[k].word("and")) continue;
+        if (between) {
+            between = false;
+            continue;
+        }
+        out.emplace_back(from, k);
+        from = k + 1;
+    }
+    out.emplace_back(from, e);
+    return out;
+}
+
 }  // namespace
 
 // The select [b, e) rewritten and rendered, when it has forms SQLite lacks.
 bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std::string& out) {
     if (b >= e || !ns[b].word("select") || &ns == rewritten_) return false;
     std::size_t groupAt = 0;
-    bool compound = false, pivot = false;
+    bool compound = false, pivot = false, apply = false;
     for (std::size_t k = b + 1; k < e; ++k) {
         const Node& n = ns[k];
         if (n.group || n.tok.kind != TokenKind::Word) continue;
@@ -507,10 +558,15 @@ bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std:
         if (!groupAt && n.word("group") && k + 2 < e && ns[k + 1].word("by") && hasGroupingSets(ns, k + 2, e))
             groupAt = k;
         if ((n.word("pivot") || n.word("unpivot")) && k + 1 < e && ns[k + 1].group) pivot = true;
+        if (n.word("apply") && (ns[k - 1].word("cross") || ns[k - 1].word("outer"))) apply = true;
     }
-    if (!groupAt && !pivot) return false;
+    if (!groupAt && !pivot && !apply) return false;
     if (groupAt && compound) unsupported(std::string(kGroupingForms) + " in a query combined with UNION");
     Nodes q(ns.begin() + static_cast<std::ptrdiff_t>(b), ns.begin() + static_cast<std::ptrdiff_t>(e));
+    // the select's own columns are recorded when it is rendered, not by the pieces rendered before
+    const bool record = recordColumns_;
+    recordColumns_ = false;
+    if (apply) applies(q);
     if (pivot) pivots(q);
     if (groupAt) {
         for (groupAt = 1; !(q[groupAt].word("group") && q[groupAt + 1].word("by")); ++groupAt) {
@@ -521,6 +577,7 @@ bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std:
     const Nodes *top = topNodes_, *outer = rewritten_;
     if (&ns == topNodes_) topNodes_ = &q;
     rewritten_ = &q;
+    recordColumns_ = record;
     try {
         out = seq(q, 0, q.size());
     } catch (...) {
@@ -559,6 +616,172 @@ void Rewriter::pivots(Nodes& q) {
         q.insert(q.begin() + static_cast<std::ptrdiff_t>(s), with.begin(), with.end());
         k = s + 2;
     }
+}
+
+// CROSS APPLY and OUTER APPLY over a subquery correlated by equalities q.c = x
+// in its WHERE: a join (left join) with the subquery made uncorrelated, its
+// inner sides of those equalities as columns joined on; TOP n as a row number
+// within each correlated key.
+void Rewriter::applies(Nodes& q) {
+    std::size_t fromAt = 0;
+    for (std::size_t k = 1; k < q.size() && !fromAt; ++k) {
+        if (q[k].word("from")) fromAt = k;
+    }
+    for (std::size_t k = fromAt + 1; fromAt && k < q.size(); ++k) {
+        if (!q[k].word("apply") || !(q[k - 1].word("cross") || q[k - 1].word("outer"))) continue;
+        const bool outerApply = q[k - 1].word("outer");
+        const std::string form = outerApply ? "OUTER APPLY" : "CROSS APPLY";
+        if (k + 1 >= q.size()) unsupported(form + " without a table");
+        if (q[k + 1].isName() && k + 2 < q.size() && q[k + 2].group)
+            unsupported(form + " over a table-valued function");
+        if (!isSubquery(q[k + 1])) unsupported(form + " over '" + trimLead(plain(q, k + 1, k + 2)) + "'");
+        std::size_t end = k + 2;
+        if (end < q.size() && q[end].word("as")) ++end;
+        if (end >= q.size() || !q[end].isName() ||
+            (q[end].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(q[end].tok.text))))
+            unsupported(form + " without an alias");
+        Nodes join = applyJoin(q[k + 1].kids, factorNames(q, fromAt + 1, k - 1), q[end], outerApply, form);
+        if (selectsStar(q, 1, fromAt)) unsupported(form + " with SELECT * (name the columns)");
+        join[0].tok.spaceBefore = q[k - 1].tok.spaceBefore;
+        q.erase(q.begin() + static_cast<std::ptrdiff_t>(k - 1),
+                q.begin() + static_cast<std::ptrdiff_t>(end + 1));
+        q.insert(q.begin() + static_cast<std::ptrdiff_t>(k - 1), join.begin(), join.end());
+        k = k - 1 + join.size() - 1;
+    }
+}
+
+Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& outer, const Node& alias,
+                          bool outerApply, const std::string& form) {
+    // select [top n] list from ... [where ...] [order by ...]
+    std::size_t i = 1, fromAt = 0, whereAt = 0, orderAt = 0;
+    std::string top;
+    if (i < sub.size() && (sub[i].word("distinct") || sub[i].word("all"))) {
+        if (sub[i].word("distinct")) unsupported(form + " over a subquery with DISTINCT");
+        ++i;
+    }
+    if (i < sub.size() && sub[i].word("top")) {
+        const Node* count = i + 1 < sub.size() ? &sub[i + 1] : nullptr;
+        if (count && count->group && count->kids.size() == 1) count = &count->kids[0];
+        if (!count || count->group || count->tok.kind != TokenKind::Number ||
+            count->tok.text.find_first_not_of("0123456789") != std::string::npos)
+            unsupported(form + " over a subquery with TOP of anything but a whole number");
+        top = count->tok.text;
+        i += 2;
+        if (i < sub.size() && (sub[i].word("percent") || sub[i].word("with")))
+            unsupported(form + " over a subquery with TOP ... " + upper(sub[i].tok.text));
+    }
+    const std::size_t listAt = i;
+    for (std::size_t k = i; k < sub.size(); ++k) {
+        const Node& n = sub[k];
+        if (n.word("from") && !fromAt) fromAt = k;
+        if (n.word("where")) whereAt = k;
+        if (n.word("order")) orderAt = k;
+        if (n.word("group") || n.word("having")) unsupported(form + " over an aggregate subquery");
+        if (n.word("union") || n.word("except") || n.word("intersect"))
+            unsupported(form + " over a subquery combined with UNION");
+        if (k < fromAt || !fromAt) {
+            if (isAggregate(n) && k + 1 < sub.size() && sub[k + 1].group)
+                unsupported(form + " over an aggregate subquery");
+        }
+    }
+    if (!fromAt) unsupported(form + " over a subquery without FROM");
+    const std::size_t fromEnd = whereAt ? whereAt : orderAt ? orderAt : sub.size();
+    const std::size_t whereEnd = orderAt ? orderAt : sub.size();
+    const std::vector<std::string> inner = factorNames(sub, fromAt + 1, fromEnd);
+    if (mentionsOuter(sub, listAt, fromAt, outer, inner) ||
+        mentionsOuter(sub, fromAt, fromEnd, outer, inner) ||
+        (orderAt && mentionsOuter(sub, orderAt, sub.size(), outer, inner)))
+        unsupported(form + " over a subquery that uses the outer columns outside its WHERE");
+
+    // the WHERE's conditions: kept, or equalities that correlate (inner side, outer side)
+    std::vector<Span> kept;
+    std::vector<std::pair<Span, Span>> keys;
+    if (whereAt) {
+        for (const Span& c : conjuncts(sub, whereAt + 1, whereEnd)) {
+            if (!mentionsOuter(sub, c.first, c.second, outer, inner)) {
+                kept.push_back(c);
+                continue;
+            }
+            std::size_t eq = c.first;
+            while (eq < c.second && !sub[eq].op("=")) ++eq;
+            const Span left{c.first, eq}, right{eq + 1, c.second};
+            const bool leftOuter = eq < c.second && mentionsOuter(sub, left.first, left.second, outer, inner);
+            const bool rightOuter =
+                eq < c.second && mentionsOuter(sub, right.first, right.second, outer, inner);
+            const Span outerSide = leftOuter ? left : right, innerSide = leftOuter ? right : left;
+            const Reference ref =
+                outerSide.first < outerSide.second ? referenceAt(sub, outerSide.first) : Reference{};
+            if (eq == c.second || leftOuter == rightOuter || ref.length != 3 ||
+                outerSide.second - outerSide.first != 3 || innerSide.first == innerSide.second)
+                unsupported(form + " over a subquery whose correlation is not an equality");
+            keys.emplace_back(innerSide, outerSide);
+        }
+    }
+
+    Nodes sel;
+    append(sel, sub, 0, 1);
+    if (keys.empty() && !top.empty()) {
+        append(sel, sub, 1, sub.size());  // not correlated: TOP stays a limit of its own
+    } else {
+        append(sel, sub, listAt, fromAt);
+        for (std::size_t j = 0; j < keys.size(); ++j) {
+            sel.push_back(token(TokenKind::Operator, ",", false));
+            append(sel, sub, keys[j].first.first, keys[j].first.second);
+            sel[sel.size() - (keys[j].first.second - keys[j].first.first)].tok.spaceBefore = true;
+            sel.push_back(word("as"));
+            sel.push_back(nameNode("palvo_key" + std::to_string(j + 1)));
+        }
+        if (!top.empty()) {
+            // the rows of each key in the subquery's order, rendered here as SQLite reads them
+            std::string partition;
+            for (std::size_t j = 0; j < keys.size(); ++j)
+                partition += (j ? ", " : "") + trimLead(seq(sub, keys[j].first.first, keys[j].first.second));
+            const std::string order = orderAt ? seq(sub, orderAt, sub.size()) : std::string();
+            sel.push_back(token(TokenKind::Operator, ",", false));
+            sel.push_back(
+                token(TokenKind::Word, "row_number() over (partition by " + partition + order + ")"));
+            sel.push_back(word("as"));
+            sel.push_back(nameNode("palvo_row"));
+        }
+        append(sel, sub, fromAt, fromEnd);
+        for (std::size_t j = 0; j < kept.size(); ++j) {
+            sel.push_back(word(j ? "and" : "where"));
+            sel.push_back(groupOf(Nodes(sub.begin() + static_cast<std::ptrdiff_t>(kept[j].first),
+                                        sub.begin() + static_cast<std::ptrdiff_t>(kept[j].second)),
+                                  true));
+            sel.back().kids[0].tok.spaceBefore = false;
+        }
+    }
+    sel[0].tok.spaceBefore = false;
+    Nodes join;
+    if (outerApply) join.push_back(word("left"));
+    join.push_back(word("join"));
+    join.push_back(groupOf(std::move(sel), true));
+    join.push_back(word("as"));
+    join.push_back(alias);
+    join.back().tok.spaceBefore = true;
+    join.push_back(word("on"));
+    auto aliased = [&](const std::string& column) {
+        join.push_back(alias);
+        join.back().tok.spaceBefore = true;
+        join.push_back(token(TokenKind::Operator, ".", false));
+        join.push_back(token(TokenKind::Name, column, false));
+    };
+    for (std::size_t j = 0; j < keys.size(); ++j) {
+        if (j) join.push_back(word("and"));
+        aliased("palvo_key" + std::to_string(j + 1));
+        join.push_back(token(TokenKind::Operator, "="));
+        append(join, sub, keys[j].second.first, keys[j].second.second);
+        join[join.size() - 3].tok.spaceBefore = true;
+    }
+    if (!top.empty() && !keys.empty()) {
+        join.push_back(word("and"));
+        aliased("palvo_row");
+        join.push_back(token(TokenKind::Operator, "<="));
+        join.push_back(token(TokenKind::Number, top));
+    }
+    if (keys.empty()) append(join, fragment(" 1 = 1"));
+    return join;
 }
 
 // The columns of the table factor [b, e) (a table the catalogue knows, or a

@@ -205,6 +205,9 @@ private:
                                            bool ordered);
     Node pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool star);
     Node unpivotTable(const Nodes& q, std::size_t b, std::size_t at);
+    void applies(Nodes& q);
+    Nodes applyJoin(const Nodes& sub, const std::vector<std::string>& outer, const Node& alias,
+                    bool outerApply, const std::string& form);
     const Nodes* rewritten_ = nullptr;  // the select groupingForms is rendering
 
     // schema.cpp

@@ -184,8 +184,48 @@ TEST_P(TsqlGrouping, UnpivotTurnsColumnsIntoRowsLeavingOutNulls) {
               (Rows{{"财务部", "二月", "6"}, {"财务部", "一月", "5"}, {"销售部", "一月", "10"}}));
 }
 
+// ---- CROSS APPLY and OUTER APPLY
+
+class TsqlApply : public testing::AnswersTest {
+protected:
+    void SetUp() override {
+        AnswersTest::SetUp();
+        if (IsSkipped()) return;
+        conn_->Execute("create table 往来户 (编号 int, 名称 nvarchar(10))");
+        conn_->Execute("insert into 往来户 values (1, N'甲'), (2, N'乙'), (3, N'丙')");
+        conn_->Execute("create table 订货 (单号 int, 户 int, 金额 decimal(18,2))");
+        conn_->Execute("insert into 订货 values (101, 1, 50), (102, 1, 80), (103, 1, 30), (104, 2, 20)");
+    }
+};
+
+TEST_P(TsqlApply, CrossApplyTopGivesEachRowItsFirstMatches) {
+    EXPECT_EQ(rows("select c.名称, o.单号 from 往来户 c cross apply (select top 2 单号, 金额 from 订货 "
+                   "where 订货.户 = c.编号 order by 金额 desc) o order by c.编号, o.金额 desc"),
+              (Rows{{"甲", "102"}, {"甲", "101"}, {"乙", "104"}}));
+}
+
+TEST_P(TsqlApply, OuterApplyKeepsARowWithoutMatchesWithNulls) {
+    EXPECT_EQ(rows("select c.名称, o.单号 from 往来户 c outer apply (select top 1 单号 from 订货 "
+                   "where c.编号 = 订货.户 order by 金额) as o order by c.编号"),
+              (Rows{{"甲", "103"}, {"乙", "104"}, {"丙", "<null>"}}));
+}
+
+TEST_P(TsqlApply, CrossApplyWithoutTopGivesEveryMatchPassingTheOtherConditions) {
+    EXPECT_EQ(rows("select c.名称, o.单号 from 往来户 c cross apply (select 单号 from 订货 "
+                   "where 订货.户 = c.编号 and 金额 between 25 and 60) o order by o.单号"),
+              (Rows{{"甲", "101"}, {"甲", "103"}}));
+}
+
+TEST_P(TsqlApply, AnUncorrelatedApplyPairsEveryRowWithItsRows) {
+    EXPECT_EQ(
+        rows("select c.编号, o.单号 from 往来户 c cross apply (select top 1 单号 from 订货 order by 金额) o "
+             "order by c.编号"),
+        (Rows{{"1", "104"}, {"2", "104"}, {"3", "104"}}));
+}
+
 }  // namespace
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlGrouping);
+PALVO_ANSWERS_ON_BACKENDS(TsqlApply);
 
 }  // namespace Palvo
