@@ -268,9 +268,17 @@ public:
     static std::string flag(std::size_t j) { return "column" + std::to_string(j + 2); }
 
     // The nodes [b, e) with the listed expressions, and GROUPING(), replaced.
-    void substitute(const Nodes& ns, std::size_t b, std::size_t e, Nodes& out) const {
+    // An ORDER BY name that is an alias of the select list sorts by that column, as written.
+    void substitute(const Nodes& ns, std::size_t b, std::size_t e, Nodes& out,
+                    const std::vector<std::string>* aliases = nullptr) const {
         for (std::size_t k = b; k < e;) {
             const Node& n = ns[k];
+            if (aliases && referenceAt(ns, k).length == 1 &&
+                std::find(aliases->begin(), aliases->end(), asciiLower(n.tok.text)) != aliases->end()) {
+                out.push_back(n);
+                ++k;
+                continue;
+            }
             if ((n.word("grouping") || n.word("grouping_id")) && k + 1 < e && ns[k + 1].group) {
                 out.push_back(grouping(n, ns[k + 1]));
                 k += 2;
@@ -451,6 +459,20 @@ bool selectsStar(const Nodes& q, std::size_t b, std::size_t e) {
             return true;
     }
     return false;
+}
+
+// The aliases a select list [b, e) gives its items (x as a, x a, a = x), lower case.
+std::vector<std::string> listAliases(const Nodes& q, std::size_t b, std::size_t e) {
+    std::vector<std::string> names;
+    for (const Span& p : splitCommas(q, b, e)) {
+        const std::size_t n = p.second - p.first;
+        const Node& last = q[p.second - 1];
+        if (n > 2 && q[p.first].isName() && q[p.first + 1].op("="))
+            names.push_back(asciiLower(q[p.first].tok.text));
+        else if (n >= 2 && last.isName() && !q[p.second - 2].op("."))
+            names.push_back(asciiLower(last.tok.text));
+    }
+    return names;
 }
 
 // The names of the columns a derived table's select list gives, in order.
@@ -939,7 +961,11 @@ Nodes Rewriter::groupingSetsQuery(const Nodes& q, std::size_t groupAt) {
     append(out, g.setsTable());
     append(out, q, fromEnd, groupAt);
     append(out, g.groupBy());
-    g.substitute(q, listEnd, q.size(), out);
+    std::size_t orderAt = listEnd;
+    while (orderAt < q.size() && !q[orderAt].word("order")) ++orderAt;
+    g.substitute(q, listEnd, orderAt, out);
+    const std::vector<std::string> aliases = listAliases(q, std::min(head, fromAt), fromAt);
+    g.substitute(q, orderAt, q.size(), out, &aliases);
     return out;
 }
 

@@ -105,6 +105,12 @@ TEST_P(TsqlGrouping, ARolledUpColumnIsNullInsideExpressions) {
               (Rows{{"财务部", "10"}, {"销售部", "35.75"}, {"合计", "45.75"}}));
 }
 
+TEST_P(TsqlGrouping, OrderByAnAliasSortsByTheSelectedValue) {
+    EXPECT_EQ(
+        rows("select isnull(部门, N'合计') as 部门, sum(金额) from 销售 group by rollup(部门) order by 部门"),
+        (Rows{{"财务部", "10"}, {"合计", "45.75"}, {"销售部", "35.75"}}));
+}
+
 TEST_P(TsqlGrouping, HavingSeesTheRolledUpRows) {
     EXPECT_EQ(rows("select 部门, 产品, sum(金额) from 销售 group by rollup(部门, 产品) "
                    "having grouping(产品) = 1 and sum(金额) > 20 order by 部门"),
