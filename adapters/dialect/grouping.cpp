@@ -8,11 +8,6 @@
 
 namespace Palvo::dialect {
 
-const Catalogue::Columns* groupingSetsColumns() {
-    static const Catalogue::Columns none;
-    return &none;
-}
-
 namespace {
 
 constexpr std::size_t kMaxGroupingSets = 4096;  // SQL Server's own bound
@@ -690,7 +685,8 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
         top = count->tok.text;
         i += 2;
         if (i < sub.size() && (sub[i].word("percent") || sub[i].word("with")))
-            unsupported(form + " over a subquery with TOP ... " + upper(sub[i].tok.text));
+            unsupported(form + " over a subquery with TOP ... " +
+                        (sub[i].word("with") ? "WITH TIES" : "PERCENT"));
     }
     const std::size_t listAt = i;
     for (std::size_t k = i; k < sub.size(); ++k) {

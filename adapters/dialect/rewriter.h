@@ -121,10 +121,6 @@ inline const std::string kCollateText = " collate " + std::string(kTextCollation
 // compare bytes (trailing blanks still ignored), the others as Chinese_PRC_CI_AS.
 std::string sqliteCollation(std::string_view sqlServerName);
 
-// The table of grouping sets a rolled-up select joins ("palvo_sets", grouping.cpp):
-// its columns have no declared types, and it hides none of the other tables' columns.
-const Catalogue::Columns* groupingSetsColumns();
-
 struct ValueCheck {
     std::string column;  // as written
     std::string quoted;

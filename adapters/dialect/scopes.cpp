@@ -93,11 +93,7 @@ Rewriter::Scope Rewriter::fromScope(const Nodes& ns, std::size_t i, std::size_t 
             alias = asciiLower(ns[k++].tok.text);
         }
         if (k < e && ns[k].group) ++k;  // a derived table's column names
-        if (table.empty() && alias == "palvo_sets")
-            scope.push_back(Source{std::move(alias), groupingSetsColumns()});
-        else
-            scope.push_back(table.empty() ? Source{std::move(alias), nullptr}
-                                          : source(table, std::move(alias)));
+        scope.push_back(table.empty() ? Source{std::move(alias), nullptr} : source(table, std::move(alias)));
     }
     return scope;
 }
