@@ -498,14 +498,16 @@ std::vector<std::string> derivedColumns(const Nodes& sub, const char* form) {
     return names;
 }
 
-// The value of a PIVOT column name as the pivoted column holds it: a number for
-// digits (a text column's affinity makes it text again), else the text.
-Node pivotValue(const std::string& name) {
-    const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos &&
-                        (name.size() == 1 || name[0] != '0');
-    if (digits) return token(TokenKind::Number, name);
+// "c = x" for a PIVOT name x: SQL Server converts the name to the column's type.
+// A name of digits is either that number or that text ("c in (1, '1')"): a
+// column's affinity makes the one its type, and a computed value equals one.
+Nodes pivotTest(const Node& column, const std::string& name) {
+    const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
     if (looksLikeDate(name)) unsupported("PIVOT over the date [" + name + "]");
-    return token(TokenKind::NString, name);
+    if (!digits) return {column, token(TokenKind::Operator, "="), token(TokenKind::NString, name)};
+    Nodes both{token(TokenKind::Number, name, false), token(TokenKind::Operator, ",", false),
+               token(TokenKind::NString, name)};
+    return {column, word("in"), groupOf(std::move(both), true)};
 }
 
 bool sameName(const std::string& a, const std::string& b) { return asciiLower(a) == asciiLower(b); }
@@ -858,8 +860,9 @@ Node Rewriter::pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool st
         Node agg = p[0];
         agg.tok.spaceBefore = true;
         sel.push_back(std::move(agg));
-        Nodes inCase{word("case"),     word("when"), nameNode(column), token(TokenKind::Operator, "="),
-                     pivotValue(name), word("then"), nameNode(value),  word("end")};
+        Nodes inCase{word("case"), word("when")};
+        append(inCase, pivotTest(nameNode(column), name));
+        append(inCase, Nodes{word("then"), nameNode(value), word("end")});
         inCase[0].tok.spaceBefore = false;
         sel.push_back(groupOf(std::move(inCase), false));
         sel.push_back(word("as"));

@@ -182,6 +182,12 @@ TEST_P(TsqlGrouping, PivotComparesTextAsTheChineseCollation) {
               (Rows{{"3", "4"}}));
 }
 
+TEST_P(TsqlGrouping, PivotMatchesANameOfDigitsInAComputedTextColumn) {
+    EXPECT_EQ(rows("select * from (select convert(varchar(2), 月) as 月份, 金额 from 销售) s "
+                   "pivot (sum(金额) for 月份 in ([1], [2])) p"),
+              (Rows{{"37.5", "8.25"}}));
+}
+
 TEST_P(TsqlGrouping, UnpivotTurnsColumnsIntoRowsLeavingOutNulls) {
     conn_->Execute("create table 月报 (部门 nvarchar(10), 一月 int, 二月 int)");
     conn_->Execute("insert into 月报 values (N'销售部', 10, null), (N'财务部', 5, 6)");
