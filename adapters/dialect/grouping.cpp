@@ -380,9 +380,8 @@ private:
         const bool id = name.word("grouping_id");
         const auto parts = splitCommas(args.kids, 0, args.kids.size());
         if (args.kids.empty() || (!id && parts.size() != 1))
-            throw Error(ErrorNumber::Database, std::string("The ") + (id ? "grouping_id" : "grouping") +
-                                                   " function requires " + (id ? "at least 1" : "1") +
-                                                   " argument" + (id ? "s." : "."));
+            throw Error(ErrorNumber::Database, id ? "The grouping_id function requires at least 1 argument."
+                                                  : "The grouping function requires 1 argument.");
         std::string text;
         for (std::size_t k = 0; k < parts.size(); ++k) {
             const std::size_t j = g_.find(args.kids, parts[k].first, parts[k].second);
@@ -478,6 +477,7 @@ std::vector<std::string> derivedColumns(const Nodes& sub, const char* form) {
     for (std::size_t k = b; k < e; ++k) {
         if (sub[k].word("from")) e = k;
     }
+    if (b >= e) unsupported(std::string(form) + " of a derived table without columns");
     std::vector<std::string> names;
     for (const Span& p : splitCommas(sub, b, e)) {
         const std::size_t n = p.second - p.first;
@@ -769,7 +769,7 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
             sel.push_back(groupOf(Nodes(sub.begin() + static_cast<std::ptrdiff_t>(kept[j].first),
                                         sub.begin() + static_cast<std::ptrdiff_t>(kept[j].second)),
                                   true));
-            sel.back().kids[0].tok.spaceBefore = false;
+            if (!sel.back().kids.empty()) sel.back().kids[0].tok.spaceBefore = false;
         }
     }
     sel[0].tok.spaceBefore = false;
