@@ -563,6 +563,115 @@ std::vector<Span> conjuncts(const Nodes& ns, std::size_t b, std::size_t e) {
     return out;
 }
 
+// A select whose every item aggregates, without GROUP BY, HAVING or TOP: one row always.
+bool scalarAggregate(const Nodes& sub) {
+    std::size_t fromAt = 0;
+    for (std::size_t k = 1; k < sub.size(); ++k) {
+        const Node& n = sub[k];
+        if (n.word("group") || n.word("having") || n.word("top") || n.word("distinct") || n.word("union") ||
+            n.word("except") || n.word("intersect"))
+            return false;
+        if (n.word("from") && !fromAt) fromAt = k;
+    }
+    if (!fromAt || fromAt == 1) return false;
+    for (const Span& p : splitCommas(sub, 1, fromAt)) {
+        bool aggregates = false;
+        for (std::size_t k = p.first; k + 1 < p.second; ++k)
+            aggregates = aggregates || (isAggregate(sub[k]) && sub[k + 1].group);
+        if (!aggregates) return false;
+    }
+    return true;
+}
+
+// The items of a scalar aggregate's select list: the name each gives and its expression.
+std::vector<std::pair<std::string, Span>> aggregateColumns(const Nodes& sub, const std::string& form) {
+    std::size_t fromAt = 1;
+    while (!sub[fromAt].word("from")) ++fromAt;
+    std::vector<std::pair<std::string, Span>> columns;
+    for (const Span& p : splitCommas(sub, 1, fromAt)) {
+        const std::size_t n = p.second - p.first;
+        const Node& last = sub[p.second - 1];
+        if (n > 2 && sub[p.first].isName() && sub[p.first + 1].op("="))
+            columns.push_back({asciiLower(sub[p.first].tok.text), {p.first + 2, p.second}});
+        else if (n > 2 && last.isName() && sub[p.second - 2].word("as"))
+            columns.push_back({asciiLower(last.tok.text), {p.first, p.second - 2}});
+        else if (n > 1 && last.isName() && (sub[p.second - 2].group || sub[p.second - 2].isName()))
+            columns.push_back({asciiLower(last.tok.text), {p.first, p.second - 1}});
+        else
+            unsupported(form + " over an aggregate subquery whose column '" +
+                        trimLead(plain(sub, p.first, p.second)) + "' has no name");
+    }
+    return columns;
+}
+
+// ns with alias.column of a scalar aggregate's columns replaced by (select <its
+// expression> from <the subquery's FROM and WHERE>): correlated as written.
+// An item of the select list that is alias.column keeps the column's name; an
+// ORDER BY name of the select itself is left to name its result column.
+Nodes columnsAsSubqueries(const Nodes& ns, const Node& alias,
+                          const std::vector<std::pair<std::string, Span>>& columns, const Nodes& sub,
+                          const std::string& form, bool top = false) {
+    std::size_t fromAt = 1;
+    while (!sub[fromAt].word("from")) ++fromAt;
+    std::size_t orderAt = ns.size(), listEnd = 0;
+    if (top) {
+        for (std::size_t k = 1; k < ns.size(); ++k) {
+            if (ns[k].word("from") && !listEnd) listEnd = k;
+            if (ns[k].word("order")) orderAt = k;
+        }
+    }
+    Nodes out;
+    for (std::size_t k = 0; k < ns.size(); ++k) {
+        const Node& n = ns[k];
+        if (n.group) {
+            Node g = n;
+            g.kids = columnsAsSubqueries(n.kids, alias, columns, sub, form);
+            out.push_back(std::move(g));
+            continue;
+        }
+        if (k > orderAt && referenceAt(ns, k).length == 1) {
+            out.push_back(n);
+            continue;
+        }
+        const Reference r = referenceAt(ns, k);
+        const auto column =
+            r.length ? std::find_if(columns.begin(), columns.end(),
+                                    [&](const auto& c) { return c.first == asciiLower(r.column->tok.text); })
+                     : columns.end();
+        if (column == columns.end()) {
+            out.push_back(n);
+            continue;
+        }
+        if (!r.qualifier) {
+            if (k > 0 && (ns[k - 1].word("as") || ns[k - 1].word("collate"))) {
+                out.push_back(n);
+                continue;
+            }
+            unsupported(form + "'s column '" + n.tok.text + "' named without its alias");
+        }
+        if (asciiLower(r.qualifier->tok.text) != asciiLower(alias.tok.text)) {
+            append(out, ns, k, k + r.length);
+            k += r.length - 1;
+            continue;
+        }
+        Nodes value{word("select")};
+        value[0].tok.spaceBefore = false;
+        append(value, sub, column->second.first, column->second.second);
+        value[1].tok.spaceBefore = true;
+        append(value, sub, fromAt, sub.size());
+        out.push_back(groupOf(std::move(value), n.tok.spaceBefore));
+        const bool item = k < listEnd && (ns[k - 1].op(",") || ns[k - 1].word("select")) &&
+                          (ns[k + r.length].op(",") || k + r.length == listEnd);
+        if (item) {
+            out.push_back(word("as"));
+            out.push_back(*r.column);
+            out.back().tok.spaceBefore = true;
+        }
+        k += r.length - 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 // The select [b, e) rewritten and rendered, when it has forms SQLite lacks.
@@ -659,8 +768,19 @@ void Rewriter::applies(Nodes& q) {
         if (end >= q.size() || !q[end].isName() ||
             (q[end].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(q[end].tok.text))))
             unsupported(form + " without an alias");
-        Nodes join = applyJoin(q[k + 1].kids, factorNames(q, fromAt + 1, k - 1), q[end], outerApply, form);
         if (selectsStar(q, 1, fromAt)) unsupported(form + " with SELECT * (name the columns)");
+        if (scalarAggregate(q[k + 1].kids)) {
+            // one row for every outer row: its columns are subqueries where they are used
+            const Nodes sub = q[k + 1].kids;
+            const Node alias = q[end];
+            q.erase(q.begin() + static_cast<std::ptrdiff_t>(k - 1),
+                    q.begin() + static_cast<std::ptrdiff_t>(end + 1));
+            const auto columns = aggregateColumns(sub, form);
+            q = columnsAsSubqueries(q, alias, columns, sub, form, true);
+            k -= 2;
+            continue;
+        }
+        Nodes join = applyJoin(q[k + 1].kids, factorNames(q, fromAt + 1, k - 1), q[end], outerApply, form);
         join[0].tok.spaceBefore = q[k - 1].tok.spaceBefore;
         q.erase(q.begin() + static_cast<std::ptrdiff_t>(k - 1),
                 q.begin() + static_cast<std::ptrdiff_t>(end + 1));

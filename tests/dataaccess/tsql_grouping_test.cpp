@@ -228,6 +228,25 @@ TEST_P(TsqlApply, CrossApplyWithoutTopGivesEveryMatchPassingTheOtherConditions) 
               (Rows{{"甲", "101"}, {"甲", "103"}}));
 }
 
+TEST_P(TsqlApply, ApplyOfAnAggregateGivesEveryRowOneRow) {
+    EXPECT_EQ(rows("select c.名称, x.笔数, x.合计 from 往来户 c cross apply (select count(*) as 笔数, "
+                   "sum(金额) 合计 "
+                   "from 订货 where 订货.户 = c.编号) x order by c.编号"),
+              (Rows{{"甲", "3", "160"}, {"乙", "1", "20"}, {"丙", "0", "<null>"}}));
+}
+
+TEST_P(TsqlApply, ApplyOfAnAggregateMayCorrelateByAnyCondition) {
+    EXPECT_EQ(rows("select c.编号, x.笔数 from 往来户 c outer apply (select count(*) as 笔数 from 订货 "
+                   "where 订货.户 >= c.编号) x where x.笔数 > 0 order by x.笔数"),
+              (Rows{{"2", "1"}, {"1", "4"}}));
+}
+
+TEST_P(TsqlApply, AnAggregateApplysColumnKeepsItsName) {
+    EXPECT_EQ(names("select c.名称, x.笔数 from 往来户 c cross apply (select count(*) as 笔数 from 订货 "
+                    "where 订货.户 = c.编号) x order by 笔数"),
+              (Row{"名称", "笔数"}));
+}
+
 TEST_P(TsqlApply, AnUncorrelatedApplyPairsEveryRowWithItsRows) {
     EXPECT_EQ(
         rows("select c.编号, o.单号 from 往来户 c cross apply (select top 1 单号 from 订货 order by 金额) o "
