@@ -794,6 +794,7 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
     // select [top n] list from ... [where ...] [order by ...]
     std::size_t i = 1, fromAt = 0, whereAt = 0, orderAt = 0;
     std::string top;
+    bool ties = false;  // TOP n WITH TIES: the rows ranked within the first n
     if (i < sub.size() && (sub[i].word("distinct") || sub[i].word("all"))) {
         if (sub[i].word("distinct")) unsupported(form + " over a subquery with DISTINCT");
         ++i;
@@ -806,9 +807,12 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
             unsupported(form + " over a subquery with TOP of anything but a whole number");
         top = count->tok.text;
         i += 2;
-        if (i < sub.size() && (sub[i].word("percent") || sub[i].word("with")))
-            unsupported(form + " over a subquery with TOP ... " +
-                        (sub[i].word("with") ? "WITH TIES" : "PERCENT"));
+        if (i < sub.size() && sub[i].word("percent"))
+            unsupported(form + " over a subquery with TOP ... PERCENT");
+        if (i + 1 < sub.size() && sub[i].word("with") && sub[i + 1].word("ties")) {
+            ties = true;
+            i += 2;
+        }
     }
     const std::size_t listAt = i;
     for (std::size_t k = i; k < sub.size(); ++k) {
@@ -825,6 +829,7 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
         }
     }
     if (!fromAt) unsupported(form + " over a subquery without FROM");
+    if (ties && !orderAt) unsupported(form + " over a subquery with TOP ... WITH TIES without ORDER BY");
     const std::size_t fromEnd = whereAt ? whereAt : orderAt ? orderAt : sub.size();
     const std::size_t whereEnd = orderAt ? orderAt : sub.size();
     const std::vector<std::string> inner = factorNames(sub, fromAt + 1, fromEnd);
@@ -878,8 +883,8 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
                 partition += (j ? ", " : "") + trimLead(seq(sub, keys[j].first.first, keys[j].first.second));
             const std::string order = orderAt ? seq(sub, orderAt, sub.size()) : std::string();
             sel.push_back(token(TokenKind::Operator, ",", false));
-            sel.push_back(
-                token(TokenKind::Word, "row_number() over (partition by " + partition + order + ")"));
+            sel.push_back(token(TokenKind::Word, std::string(ties ? "rank()" : "row_number()") +
+                                                     " over (partition by " + partition + order + ")"));
             sel.push_back(word("as"));
             sel.push_back(nameNode("palvo_row"));
         }

@@ -222,6 +222,13 @@ TEST_P(TsqlApply, OuterApplyKeepsARowWithoutMatchesWithNulls) {
               (Rows{{"甲", "103"}, {"乙", "104"}, {"丙", "<null>"}}));
 }
 
+TEST_P(TsqlApply, TopWithTiesGivesEveryRowTiedWithTheLast) {
+    conn_->Execute("insert into 订货 values (105, 1, 30)");
+    EXPECT_EQ(rows("select c.名称, o.单号 from 往来户 c cross apply (select top 1 with ties 单号 from 订货 "
+                   "where 订货.户 = c.编号 order by 金额) o order by o.单号"),
+              (Rows{{"甲", "103"}, {"乙", "104"}, {"甲", "105"}}));
+}
+
 TEST_P(TsqlApply, CrossApplyWithoutTopGivesEveryMatchPassingTheOtherConditions) {
     EXPECT_EQ(rows("select c.名称, o.单号 from 往来户 c cross apply (select 单号 from 订货 "
                    "where 订货.户 = c.编号 and 金额 between 25 and 60) o order by o.单号"),

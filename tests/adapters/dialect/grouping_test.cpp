@@ -75,8 +75,8 @@ const Refusal kRefusals[] = {
      "CROSS APPLY over a subquery that uses the outer columns outside its WHERE."},
     {"select t.i, y.x from a t cross apply (select distinct x from b where b.k = t.k) y",
      "CROSS APPLY over a subquery with DISTINCT."},
-    {"select t.i, y.x from a t cross apply (select top 1 with ties x from b where b.k = t.k order by x) y",
-     "CROSS APPLY over a subquery with TOP ... WITH TIES."},
+    {"select t.i, y.x from a t cross apply (select top 1 with ties x from b where b.k = t.k) y",
+     "CROSS APPLY over a subquery with TOP ... WITH TIES without ORDER BY."},
     {"select * from a t cross apply (select x from b where b.k = t.k) y",
      "CROSS APPLY with SELECT * (name the columns)."},
 };
