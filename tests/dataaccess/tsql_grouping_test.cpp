@@ -248,6 +248,14 @@ TEST_P(TsqlApply, ApplyOfAnAggregateMayCorrelateByAnyCondition) {
               (Rows{{"2", "1"}, {"1", "4"}}));
 }
 
+TEST_P(TsqlApply, ApplyOfAnAggregateReadsAnUnqualifiedOuterColumn) {
+    EXPECT_EQ(
+        rows(
+            "select c.名称, x.n from 往来户 c cross apply (select count(*) as n from 订货 where 户 = 编号) x "
+            "order by c.编号"),
+        (Rows{{"甲", "3"}, {"乙", "1"}, {"丙", "0"}}));
+}
+
 TEST_P(TsqlApply, AnAggregateApplysColumnKeepsItsName) {
     EXPECT_EQ(names("select c.名称, x.笔数 from 往来户 c cross apply (select count(*) as 笔数 from 订货 "
                     "where 订货.户 = c.编号) x order by 笔数"),
