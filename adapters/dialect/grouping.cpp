@@ -689,18 +689,43 @@ bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std:
         if (n.word("apply") && (ns[k - 1].word("cross") || ns[k - 1].word("outer"))) apply = true;
     }
     if (!groupAt && !pivot && !apply) return false;
-    if (groupAt && compound) unsupported(std::string(kGroupingForms) + " in a query combined with UNION");
-    Nodes q(ns.begin() + static_cast<std::ptrdiff_t>(b), ns.begin() + static_cast<std::ptrdiff_t>(e));
+    const Nodes whole(ns.begin() + static_cast<std::ptrdiff_t>(b),
+                      ns.begin() + static_cast<std::ptrdiff_t>(e));
     // the select's own columns are recorded when it is rendered, not by the pieces rendered before
     const bool record = recordColumns_;
     recordColumns_ = false;
-    if (apply) applies(q);
-    if (pivot) pivots(q);
-    if (groupAt) {
-        for (groupAt = 1; !(q[groupAt].word("group") && q[groupAt + 1].word("by")); ++groupAt) {
+    // each select of a UNION on its own; the ORDER BY after the last is the UNION's
+    Nodes q;
+    std::size_t from = 0, end = whole.size();
+    if (compound) {
+        for (std::size_t k = whole.size(); k-- > 1;) {
+            if (whole[k].word("order") && k + 1 < whole.size() && whole[k + 1].word("by")) end = k;
+            if (whole[k].word("union") || whole[k].word("except") || whole[k].word("intersect")) break;
         }
-        q = groupingSetsQuery(q, groupAt);
     }
+    for (std::size_t k = 0; k <= end; ++k) {
+        const bool last = k == end;
+        if (!last && !whole[k].word("union") && !whole[k].word("except") && !whole[k].word("intersect"))
+            continue;
+        Nodes member(whole.begin() + static_cast<std::ptrdiff_t>(from),
+                     whole.begin() + static_cast<std::ptrdiff_t>(k));
+        if (!member.empty() && member[0].word("select")) {
+            if (apply) applies(member);
+            if (pivot) pivots(member);
+            for (std::size_t g = 1; g + 2 < member.size(); ++g) {
+                if (member[g].word("group") && member[g + 1].word("by")) {
+                    if (hasGroupingSets(member, g + 2, member.size())) member = groupingSetsQuery(member, g);
+                    break;
+                }
+            }
+        }
+        append(q, std::move(member));
+        if (last) break;
+        from = k + 1;
+        if (from < end && whole[from].word("all")) ++from;
+        append(q, whole, k, from);
+    }
+    append(q, whole, end, whole.size());
     // the rewritten select is rendered as it stands (its own forms are done)
     const Nodes *top = topNodes_, *outer = rewritten_;
     if (&ns == topNodes_) topNodes_ = &q;

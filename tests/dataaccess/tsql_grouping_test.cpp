@@ -130,6 +130,12 @@ TEST_P(TsqlGrouping, TextGroupsAsTheChineseCollationCompares) {
               (Rows{{"<null>", "7"}, {"2", "3"}, {"1", "4"}}));
 }
 
+TEST_P(TsqlGrouping, ARolledUpSelectCombinesWithUnion) {
+    EXPECT_EQ(rows("select 部门, sum(金额) from 销售 group by rollup(部门) union all select N'另计', 1 "
+                   "order by 部门"),
+              (Rows{{"<null>", "45.75"}, {"财务部", "10"}, {"另计", "1"}, {"销售部", "35.75"}}));
+}
+
 TEST_P(TsqlGrouping, NoRowsGiveNoGrandTotal) {
     EXPECT_EQ(rows("select 部门, count(*) from 销售 where 月 > 12 group by rollup(部门)"), Rows{});
 }
