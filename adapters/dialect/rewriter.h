@@ -197,6 +197,20 @@ private:
     void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
     std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);
 
+    // grouping.cpp: grouping sets, PIVOT and UNPIVOT, APPLY. groupingForms renders
+    // the select [b, e) rewritten into a query SQLite runs (true), or leaves it (false).
+    bool groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std::string& out);
+    Nodes groupingSetsQuery(const Nodes& q, std::size_t groupAt);
+    void pivots(Nodes& q);
+    std::vector<std::string> factorColumns(const Nodes& q, std::size_t b, std::size_t e, const char* form,
+                                           bool ordered);
+    Node pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool star);
+    Node unpivotTable(const Nodes& q, std::size_t b, std::size_t at);
+    void applies(Nodes& q);
+    Nodes applyJoin(const Nodes& sub, const std::vector<std::string>& outer, const Node& alias,
+                    bool outerApply, const std::string& form);
+    const Nodes* rewritten_ = nullptr;  // the select groupingForms is rendering
+
     // schema.cpp
     Translation createTable(const Nodes& ns);
     std::string constraintDef(const Nodes& d, std::size_t b, std::size_t e, bool identitySeen);

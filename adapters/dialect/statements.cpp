@@ -169,6 +169,7 @@ struct Rewriter::Clauses {
 };
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
+    if (std::string rewritten; groupingForms(ns, b, e, rewritten)) return rewritten;
     Clauses c;
     c.top = recordColumns_ && b < e && ns[b].word("select");
     recordColumns_ = false;
