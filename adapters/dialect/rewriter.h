@@ -127,12 +127,14 @@ struct ValueCheck {
     std::string check;
 };
 
-// ---- the rewriter
+// ---- the rewriter: the SQLite target's rendering
+
+struct ReadStatement;  // reader.h
 
 class Rewriter {
 public:
     explicit Rewriter(Catalogue* catalogue = nullptr) : catalogue_(catalogue) {}
-    Translation statement(Nodes& ns);
+    Translation statement(const ReadStatement& s);
 
 private:
     // Counts the levels of the rewriting's recursion (groups, signs, nested
