@@ -2,7 +2,6 @@
 #include "src/query/settings_store.h"
 
 #include "palvo/clsDatabase.h"
-#include "palvo/error.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
 #include "src/database/field_helpers.h"
@@ -30,19 +29,11 @@ std::string absent(const std::string& where, bool lockHints) {
 
 long seedOnce(Connection& conn, const std::string& where,
               const std::function<std::string(const std::string&)>& seed) {
-    // One INSERT ... SELECT takes SQLite's write lock before it reads anything.
-    if (conn.backendName() == "sqlite") {
-        return conn.Execute(seed(absent(where, false)));
-    }
-    // SQL Server reads under a shared lock it lets go at once: the hints keep the
-    // set's key range locked until the rows are in.
-    try {
-        return conn.Execute(seed(absent(where, true)));
-    } catch (const Error& e) {
-        // translated for a driver other than SQL Server, which refuses table hints before anything is sent
-        if (e.number() != ErrorNumber::NotSupported) throw;
-        return conn.Execute(seed(absent(where, false)));
-    }
+    const DatabaseCapabilities can = conn.capabilities();
+    // One INSERT ... SELECT that takes the write lock before it reads anything needs
+    // no hints. SQL Server reads under a shared lock it lets go at once: the hints
+    // keep the set's key range locked until the rows are in.
+    return conn.Execute(seed(absent(where, can.tableHints && !can.insertSelectLocksFirst)));
 }
 
 void setQueryName(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb) {
