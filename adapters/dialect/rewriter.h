@@ -179,6 +179,7 @@ private:
     bool numberFunction(const std::string& fn, const Call& c, Expr& r);
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
+    bool systemFunction(const std::string& fn, const Call& c, Expr& r);  // function_system.cpp
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);

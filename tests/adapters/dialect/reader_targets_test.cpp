@@ -74,6 +74,32 @@ TEST(Reader, ReadsNoStatementFromSemicolonsAndComments) {
     EXPECT_TRUE(readBatch(" ; -- nothing\n ;").statements.empty());
 }
 
+TEST(Reader, ReadsSqlServersCatalogueViewsAsOneName) {
+    const char* const cases[][2] = {
+        {"select name from SYS.Tables", "select name from \"sys.tables\""},
+        {"select c.DATA_TYPE from [INFORMATION_SCHEMA].[COLUMNS] c",
+         "select c.DATA_TYPE from \"information_schema.columns\" c"},
+        {"select * from information_schema.views join sys.objects on 1 = 1",
+         "select * from \"information_schema.views\" join \"sys.objects\" on 1 = 1"},
+        // one the embedded database lacks stays two names, which SQLite reports missing
+        {"select * from sys.procedures", "select * from sys.procedures"},
+    };
+    for (const auto& [tsql, sqlite] : cases) {
+        SCOPED_TRACE(tsql);
+        EXPECT_EQ(translateUncached(tsql).joined(), sqlite);
+    }
+}
+
+TEST(SqliteTarget, RendersSystemFunctionsAsTheRuntimesOwn) {
+    EXPECT_EQ(translateUncached("select newid(), object_id('T', 'U'), col_length('T', 'c'), db_name(), "
+                                "host_name(), suser_sname()")
+                  .joined(),
+              "select tsql_newid(), tsql_object_id('T', 'U'), tsql_col_length('T', 'c'), tsql_db_name(), "
+              "tsql_host_name(), tsql_suser_sname()");
+    EXPECT_EQ(translateUncached("select @@VERSION").joined(),
+              "select ('Palvo embedded database (SQLite ' || sqlite_version() || ')')");
+}
+
 struct DbmsCase {
     const char* dbms;
     const Target* target;
