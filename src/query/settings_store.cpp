@@ -2,6 +2,7 @@
 #include "src/query/settings_store.h"
 
 #include "palvo/clsDatabase.h"
+#include "palvo/error.h"
 #include "palvo/session.h"
 #include "src/base/conversions.h"
 #include "src/database/field_helpers.h"
@@ -33,7 +34,14 @@ long seedOnce(Connection& conn, const std::string& where,
     // One INSERT ... SELECT that takes the write lock before it reads anything needs
     // no hints. SQL Server reads under a shared lock it lets go at once: the hints
     // keep the set's key range locked until the rows are in.
-    return conn.Execute(seed(absent(where, can.tableHints && !can.insertSelectLocksFirst)));
+    if (!can.tableHints || can.insertSelectLocksFirst) return conn.Execute(seed(absent(where, false)));
+    try {
+        return conn.Execute(seed(absent(where, true)));
+    } catch (const Error& e) {
+        // a host's connection that does not report its capabilities, over a database without hints
+        if (e.number() != ErrorNumber::NotSupported) throw;
+        return conn.Execute(seed(absent(where, false)));
+    }
 }
 
 void setQueryName(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb) {

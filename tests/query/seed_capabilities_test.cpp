@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "palvo/data.h"
+#include "palvo/error.h"
 #include "src/query/settings_store.h"
 
 namespace Palvo::testing {
@@ -18,12 +19,15 @@ public:
     DatabaseCapabilities capabilities() const override { return can_; }
 
     std::vector<std::string> executed;
+    bool refuseHints = false;  // as a translating connection that reports no capabilities
 
 protected:
     void doOpen(const std::string&, const std::string&, const std::string&) override {}
     void doClose() noexcept override {}
     long doExecute(const std::string& sql, const std::vector<Value>&) override {
         executed.push_back(sql);
+        if (refuseHints && sql.find(" with (") != std::string::npos)
+            throw Error(ErrorNumber::NotSupported, "Not supported by the embedded database: WITH (...).");
         return 1;
     }
     ResultTable doQuery(const std::string&) override { return {}; }
@@ -56,6 +60,17 @@ TEST(SeedOnce, HintsTheGuardOnlyForADatabaseThatNeedsAndUnderstandsHints) {
             query::seedOnce(conn, " where k = 1", [](const std::string& g) { return "insert ... " + g; }), 1);
         EXPECT_EQ(conn.executed, std::vector<std::string>{std::string("insert ... ") + c.guard});
     }
+}
+
+TEST(SeedOnce, RunsWithoutHintsWhenAConnectionThatClaimsThemRefusesThem) {
+    CapableConnection conn({});
+    conn.refuseHints = true;
+    EXPECT_EQ(query::seedOnce(conn, " where k = 1", [](const std::string& g) { return "insert ... " + g; }),
+              1);
+    EXPECT_EQ(conn.executed,
+              (std::vector<std::string>{
+                  "insert ... not exists (select * from 查询打印设置 with (updlock, holdlock) where k = 1)",
+                  "insert ... not exists (select * from 查询打印设置 where k = 1)"}));
 }
 
 }  // namespace
