@@ -132,12 +132,14 @@ struct ValueCheck {
     std::string check;
 };
 
-// ---- the rewriter
+// ---- the rewriter: the SQLite target's rendering
+
+struct ReadStatement;  // reader.h
 
 class Rewriter {
 public:
     explicit Rewriter(Catalogue* catalogue = nullptr) : catalogue_(catalogue) {}
-    Translation statement(Nodes& ns);
+    Translation statement(const ReadStatement& s);
 
 private:
     // Counts the levels of the rewriting's recursion (groups, signs, nested
@@ -182,6 +184,7 @@ private:
     bool numberFunction(const std::string& fn, const Call& c, Expr& r);
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
+    bool systemFunction(const std::string& fn, const Call& c, Expr& r);  // function_system.cpp
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);

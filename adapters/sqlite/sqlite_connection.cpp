@@ -429,6 +429,8 @@ Connection::~Connection() {
     Close();
 }
 
+DatabaseCapabilities Connection::capabilities() const { return dialect::sqliteTarget().capabilities(); }
+
 std::string Connection::path() const { return impl_->db ? impl_->path : std::string(); }
 
 namespace {
