@@ -89,7 +89,7 @@ std::string Rewriter::typeText(const Nodes& ns, std::size_t b, std::size_t e, co
     return typeText;
 }
 
-// CONVERT(type, x[, style]): only the styles tsql_convert writes.
+// CONVERT(type, x[, style]): only the styles tsql_convert writes and reads (function_dates.cpp).
 std::string Rewriter::convertCall(const Call& c) {
     c.requireArgs(2, 3);
     const Nodes& a = c.a;
@@ -101,11 +101,7 @@ std::string Rewriter::convertCall(const Call& c) {
             unsupported("CONVERT with a style that is not a number");
         }
         style = a[sb].tok.text;
-        static const char* const styles[] = {"0",   "8",  "108", "20",  "120", "21",
-                                             "121", "23", "112", "102", "111"};
-        if (std::find(std::begin(styles), std::end(styles), style) == std::end(styles)) {
-            unsupported("CONVERT style " + style);
-        }
+        if (!dateStyle(style)) unsupported("CONVERT style " + style);
     }
     return "tsql_convert('" + type + "', " + c.arg(1) + ", " + style + ")";
 }
@@ -124,9 +120,10 @@ std::string Rewriter::castCall(const Nodes& a) {
     return "tsql_convert('" + typeText(a, as + 1, a.size(), "CAST") + "', " + x + ", null)";
 }
 
-// DATEPART, DATEADD and DATEDIFF with the date part named as tsql_* knows it.
+// DATEPART, DATENAME, DATEADD and DATEDIFF with the date part named as tsql_* knows it.
 std::string Rewriter::datePartCall(const std::string& fn, const Call& c) {
-    c.requireArgs(fn == "datepart" ? 2 : 3, fn == "datepart" ? 2 : 3);
+    const std::size_t args = fn == "datepart" || fn == "datename" ? 2 : 3;
+    c.requireArgs(args, args);
     if (c.parts[0].second != c.parts[0].first + 1)
         unsupported(upper(fn) + " with a date part that is not a word");
     std::string part = canonicalPart(c.a[c.parts[0].first], fn);

@@ -93,6 +93,9 @@ NumType columnNumType(std::string_view declared);
 std::string declaredNumType(const NumType& t);
 
 bool looksLikeDate(std::string_view s);
+// "date", "datetime" or "smalldatetime" for an expression rendered as a value of
+// that type (CONVERT, EOMONTH, DATEADD, ...), "" for any other (function_dates.cpp).
+std::string dateTypeOf(std::string_view text);
 
 // An operand whose comparison would otherwise fall back to SQLite's byte order:
 // neither a column (which brings its own collation) nor a number.
@@ -176,6 +179,8 @@ private:
     // function_dates.cpp, function_text.cpp).
     bool numberFunction(const std::string& fn, const Call& c, Expr& r);
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
+    // SQL Server's styles of dates and text: 0 to 14, 20 to 25, 100 to 114, 120, 121, 126, 127.
+    static bool dateStyle(const std::string& style);
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
 
     // statements.cpp

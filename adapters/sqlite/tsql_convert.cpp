@@ -52,7 +52,7 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
     const int xt = sqlite3_value_type(x);
     std::string out;
     if (auto st = xt == SQLITE_TEXT ? readStored(textOf(x)) : std::nullopt) {
-        out = formatStyle(*st, style);
+        out = formatStyle(*st, style, speaksEnglish(ctx));
     } else if (xt == SQLITE_BLOB) {
         out.assign(static_cast<const char*>(sqlite3_value_blob(x)),
                    static_cast<std::size_t>(sqlite3_value_bytes(x)));
@@ -158,8 +158,10 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
 
 // To datetime (in ticks of 1/300 s), date (the day at midnight) and smalldatetime
 // (to the nearest minute).
-void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x) {
-    auto st = valueToDate(x);
+// A style reads text in its own order (103: dd/mm/yyyy).
+void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x, int style) {
+    auto st =
+        style >= 0 && sqlite3_value_type(x) == SQLITE_TEXT ? parseStyled(textOf(x), style) : valueToDate(x);
     if (!st) return resultError(ctx, kDateConversionFailed);
     if (b == "date") st->hour = st->minute = st->second = st->millisecond = 0;
     if (b == "datetime") {
@@ -204,7 +206,10 @@ void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
         b == "real") {
         return convertToNumber(ctx, type, x);
     }
-    if (b == "datetime" || b == "smalldatetime" || b == "date") return convertToDate(ctx, b, x);
+    if (b == "datetime" || b == "smalldatetime" || b == "date") {
+        const int style = sqlite3_value_type(argv[2]) != SQLITE_NULL ? sqlite3_value_int(argv[2]) : -1;
+        return convertToDate(ctx, b, x, style);
+    }
     if (b == "binary" || b == "varbinary" || b == "image") {
         const int xt = sqlite3_value_type(x);
         std::string raw = xt == SQLITE_BLOB ? std::string(static_cast<const char*>(sqlite3_value_blob(x)),

@@ -74,8 +74,13 @@ std::optional<DateTime> toTicks(const DateTime& d);
 // (29.998 seconds down, 29.999 up); nullopt outside 1900-01-01 to 2079-06-06 23:59.
 std::optional<DateTime> toMinute(const DateTime& d);
 extern const char* const kSmalldatetimeOutOfRange;
-// The text of CONVERT(varchar, date, style).
-std::string formatStyle(const DateTime& d, int style);
+// The text of CONVERT(varchar, date, style); month names in English or, under
+// 简体中文, as SQL Server's Chinese language has them ('01' to '12') (tsql_format.cpp).
+std::string formatStyle(const DateTime& d, int style, bool english);
+// A text read as CONVERT(datetime, text, style) reads it; nullopt when it is none.
+std::optional<DateTime> parseStyled(std::string_view text, int style);
+// Whether the connection of the call speaks us_english (else 简体中文) (tsql_format.cpp).
+bool speaksEnglish(sqlite3_context* ctx);
 
 // ---- the functions, by file
 
