@@ -53,6 +53,12 @@ std::string canonicalPart(const Node& n, const std::string& fn) {
     unsupported(upper(fn) + " with the date part '" + (n.group ? std::string("(...)") : n.tok.text) + "'");
 }
 
+bool textTarget(std::string_view type) {
+    const std::string_view base = type.substr(0, type.find('('));
+    return base == "char" || base == "varchar" || base == "nchar" || base == "nvarchar" || base == "text" ||
+           base == "ntext" || base == "character";
+}
+
 }  // namespace
 
 std::string Rewriter::typeText(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
@@ -103,7 +109,10 @@ std::string Rewriter::convertCall(const Call& c) {
         style = a[sb].tok.text;
         if (!dateStyle(style)) unsupported("CONVERT style " + style);
     }
-    return "tsql_convert('" + type + "', " + c.arg(1) + ", " + style + ")";
+    const std::string x = c.arg(1);
+    // a date as text is yyyy-mm-dd unless a style says otherwise
+    if (style == "null" && textTarget(type) && dateArgument(a, c.parts[1], x)) style = "23";
+    return "tsql_convert('" + type + "', " + x + ", " + style + ")";
 }
 
 // CAST(x AS type): the AS outside any CASE in x.
@@ -117,7 +126,9 @@ std::string Rewriter::castCall(const Nodes& a) {
     }
     if (as == a.size()) unsupported("CAST without AS");
     std::string x = trimLead(seq(a, 0, as));
-    return "tsql_convert('" + typeText(a, as + 1, a.size(), "CAST") + "', " + x + ", null)";
+    const std::string type = typeText(a, as + 1, a.size(), "CAST");
+    const bool date = textTarget(type) && dateArgument(a, {0, as}, x);
+    return "tsql_convert('" + type + "', " + x + (date ? ", 23)" : ", null)");
 }
 
 // DATEPART, DATENAME, DATEADD and DATEDIFF with the date part named as tsql_* knows it.

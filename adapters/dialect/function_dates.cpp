@@ -87,6 +87,17 @@ std::string dateTypeOf(std::string_view text) {
     return "";
 }
 
+bool Rewriter::dateArgument(const Nodes& a, Span part, std::string_view rendered) const {
+    if (dateTypeOf(rendered) == "date") return true;
+    const auto [b, e] = part;
+    const std::string* declared = nullptr;
+    if (scopes_.empty()) return false;
+    if (e == b + 1 && a[b].isName()) declared = declaredType({}, a[b].tok.text);
+    if (e == b + 3 && a[b].isName() && a[b + 1].op(".") && a[b + 2].isName())
+        declared = declaredType(a[b].tok.text, a[b + 2].tok.text);
+    return declared && asciiLower(*declared) == "date";
+}
+
 bool Rewriter::dateFunction(const std::string& fn, const Call& c, Expr& r) {
     if (fn == "datename") {
         r.text = datePartCall(fn, c);

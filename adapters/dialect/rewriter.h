@@ -181,6 +181,8 @@ private:
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
     // SQL Server's styles of dates and text: 0 to 14, 20 to 25, 100 to 114, 120, 121, 126, 127.
     static bool dateStyle(const std::string& style);
+    // Whether an argument is of the type date (CONVERT, EOMONTH, a date column): as text it is yyyy-mm-dd.
+    bool dateArgument(const Nodes& a, Span part, std::string_view rendered) const;
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
 
     // statements.cpp
@@ -231,6 +233,8 @@ private:
     };
     Source source(const std::string& lowerTable, std::string alias);
     Scope fromScope(const Nodes& ns, std::size_t i, std::size_t e);
+    // The declared type of the column a reference reads, as stored; nullptr when unknown.
+    const std::string* declaredType(std::string_view qualifier, std::string_view column) const;
     NumType referenceType(std::string_view qualifier, std::string_view column) const;
     NumType columnArgType(const Nodes& a, Span part) const;
 

@@ -228,6 +228,26 @@ TEST_P(TsqlDates, ADatetimeColumnIsFilteredByItsDay) {
     });
 }
 
+TEST_P(TsqlDates, ADateAsTextIsYearMonthDay) {
+    conn_->Execute("create table 结账 (编号 int, 日 date)");
+    conn_->Execute("insert into 结账 values (1, '2024-01-05 10:30:00')");
+    expectAnswers({
+        {"select cast(日 as varchar(30)) from 结账", {"2024-01-05"}},
+        {"select convert(nvarchar(30), 日) from 结账", {"2024-01-05"}},
+        {"select convert(varchar(30), 结账.日) from 结账", {"2024-01-05"}},
+        {"select convert(varchar(30), 日, 111) from 结账", {"2024/01/05"}},
+        {"select cast(cast('2024-01-05 10:30' as date) as varchar(30))", {"2024-01-05"}},
+        {"select convert(varchar(30), eomonth('2024-01-05'))", {"2024-01-31"}},
+    });
+}
+
+TEST_P(TsqlDates, ADatetimeAsTextKeepsTheDefaultStyle) {
+    english();
+    conn_->Execute("create table 结账 (编号 int, 时 datetime)");
+    conn_->Execute("insert into 结账 values (1, '2024-01-05 10:30:00')");
+    EXPECT_EQ(scalar("select cast(时 as varchar(30)) from 结账"), "Jan  5 2024 10:30AM");
+}
+
 TEST_P(TsqlDates, FormatWritesTheDatePatternsHostsUse) {
     expectAnswers({
         {"select format(" D ", 'yyyy-MM-dd')", {"2024-01-05"}},
