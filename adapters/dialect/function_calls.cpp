@@ -109,9 +109,16 @@ std::string Rewriter::convertCall(const Call& c) {
         style = a[sb].tok.text;
         if (!dateStyle(style)) unsupported("CONVERT style " + style);
     }
-    const std::string x = c.arg(1);
+    std::string x = c.arg(1);
     // a date as text is yyyy-mm-dd unless a style says otherwise
     if (style == "null" && textTarget(type) && dateArgument(a, c.parts[1], x)) style = "23";
+    // a time in a style: hh:mi:ss is its first eight characters
+    if (style != "null" && textTarget(type) && timeArgument(a, c.parts[1], x)) {
+        if (style != "8" && style != "108" && style != "24")
+            unsupported("CONVERT style " + style + " of a time");
+        x = "substr(" + x + ", 1, 8)";
+        style = "null";
+    }
     return "tsql_convert('" + type + "', " + x + ", " + style + ")";
 }
 

@@ -78,7 +78,13 @@ bool Rewriter::dateStyle(const std::string& style) {
            n == 127;
 }
 
+bool looksLikeTime(std::string_view s) {
+    auto digit = [&](std::size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
+    return digit(0) && digit(1) && s.size() >= 5 && s[2] == ':' && digit(3) && digit(4);
+}
+
 std::string dateTypeOf(std::string_view text) {
+    if (text.starts_with("tsql_convert('time")) return std::string(text.substr(14, text.find('\'', 14) - 14));
     for (const char* type : {"date", "datetime", "smalldatetime"}) {
         if (text.starts_with("tsql_convert('" + std::string(type) + "',")) return type;
     }
@@ -96,6 +102,17 @@ bool Rewriter::dateArgument(const Nodes& a, Span part, std::string_view rendered
     if (e == b + 3 && a[b].isName() && a[b + 1].op(".") && a[b + 2].isName())
         declared = declaredType(a[b].tok.text, a[b + 2].tok.text);
     return declared && asciiLower(*declared) == "date";
+}
+
+bool Rewriter::timeArgument(const Nodes& a, Span part, std::string_view rendered) const {
+    if (dateTypeOf(rendered).starts_with("time")) return true;
+    const auto [b, e] = part;
+    const std::string* declared = nullptr;
+    if (scopes_.empty()) return false;
+    if (e == b + 1 && a[b].isName()) declared = declaredType({}, a[b].tok.text);
+    if (e == b + 3 && a[b].isName() && a[b + 1].op(".") && a[b + 2].isName())
+        declared = declaredType(a[b].tok.text, a[b + 2].tok.text);
+    return declared && asciiLower(*declared).starts_with("time");
 }
 
 bool Rewriter::dateFunction(const std::string& fn, const Call& c, Expr& r) {

@@ -93,9 +93,11 @@ NumType columnNumType(std::string_view declared);
 std::string declaredNumType(const NumType& t);
 
 bool looksLikeDate(std::string_view s);
-// "date", "datetime" or "smalldatetime" for an expression rendered as a value of
+// "date", "datetime", "smalldatetime" or "time(n)" for an expression rendered as a value of
 // that type (CONVERT, EOMONTH, DATEADD, ...), "" for any other (function_dates.cpp).
 std::string dateTypeOf(std::string_view text);
+// Text that reads as a time of day: hh:mm at its start.
+bool looksLikeTime(std::string_view s);
 
 // An operand whose comparison would otherwise fall back to SQLite's byte order:
 // neither a column (which brings its own collation) nor a number.
@@ -183,6 +185,8 @@ private:
     static bool dateStyle(const std::string& style);
     // Whether an argument is of the type date (CONVERT, EOMONTH, a date column): as text it is yyyy-mm-dd.
     bool dateArgument(const Nodes& a, Span part, std::string_view rendered) const;
+    // Whether an argument is of the type time (CONVERT to time, a time column).
+    bool timeArgument(const Nodes& a, Span part, std::string_view rendered) const;
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
 
     // statements.cpp

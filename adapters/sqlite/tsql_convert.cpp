@@ -210,6 +210,7 @@ void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
         const int style = sqlite3_value_type(argv[2]) != SQLITE_NULL ? sqlite3_value_int(argv[2]) : -1;
         return convertToDate(ctx, b, x, style);
     }
+    if (b == "time") return convertToTime(ctx, type.length, x);
     if (b == "binary" || b == "varbinary" || b == "image") {
         const int xt = sqlite3_value_type(x);
         std::string raw = xt == SQLITE_BLOB ? std::string(static_cast<const char*>(sqlite3_value_blob(x)),

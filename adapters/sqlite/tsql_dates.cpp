@@ -388,8 +388,13 @@ void fnDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultText(ctx, st->toIso());
 }
 
-// tsql_datelit(column, literal): the literal as a stored date when the column holds dates.
+// tsql_datelit(column, literal): the literal as a stored date when the column holds
+// dates, as a time of the column's scale when it holds times.
 void fnDatelit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+        if (const auto scale = timeScale(textOf(argv[0])); scale && parseDate(textOf(argv[1])))
+            return convertToTime(ctx, *scale, argv[1]);
+    }
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readStored(textOf(argv[0])) &&
         sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
         auto st = parseDate(textOf(argv[1]));

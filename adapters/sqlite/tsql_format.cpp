@@ -277,6 +277,74 @@ void fnIsdate(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // SYSDATETIME(): the local time to the millisecond, not rounded to datetime's ticks.
 void fnSysdatetime(sqlite3_context* ctx, int, sqlite3_value**) { resultText(ctx, DateTime::now().toIso()); }
 
+// ---- time: 'hh:mm:ss.fffffff' with the digits of its scale, as SQL Server writes it
+
+constexpr std::int64_t kTicksPerDay = 864000000000;  // of 100 ns
+
+// The fraction of a second written in text after hh:mm:ss, in 100 ns (up to 7 digits kept).
+std::int64_t writtenFraction(std::string_view t) {
+    for (std::size_t c = t.find(':'); c != std::string_view::npos && c + 6 < t.size();
+         c = t.find(':', c + 1)) {
+        // hh:mm:ss followed by . and digits
+        if (t[c + 3] != ':' || t.size() <= c + 6 || t[c + 6] != '.') continue;
+        std::int64_t f = 0;
+        std::size_t k = c + 7, n = 0;
+        for (; k < t.size() && t[k] >= '0' && t[k] <= '9'; ++k, ++n) {
+            if (n < 7) f = f * 10 + (t[k] - '0');
+        }
+        for (; n < 7; ++n) f *= 10;
+        return f;
+    }
+    return -1;
+}
+
+std::string timeText(std::int64_t ticks, int scale) {
+    const std::int64_t unit = [&] {
+        std::int64_t u = 1;
+        for (int i = scale; i < 7; ++i) u *= 10;
+        return u;
+    }();
+    ticks = (ticks + unit / 2) / unit * unit % kTicksPerDay;
+    const std::int64_t seconds = ticks / 10000000;
+    char buf[32];
+    int n = std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", static_cast<int>(seconds / 3600),
+                          static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    if (scale > 0) {
+        std::snprintf(buf + n, sizeof buf - n, ".%07lld", static_cast<long long>(ticks % 10000000));
+        buf[n + 1 + scale] = '\0';
+    }
+    return buf;
+}
+
+}  // namespace
+
+void convertToTime(sqlite3_context* ctx, long scale, sqlite3_value* x) {
+    if (scale == -2) scale = 7;
+    if (scale < 0 || scale > 7)
+        return resultError(ctx,
+                           "Specified scale " + std::to_string(scale) + " is invalid for 'time' data type.");
+    auto st = valueToDate(x);
+    if (!st) return resultError(ctx, kDateConversionFailed);
+    std::int64_t ticks = ((st->hour * 60LL + st->minute) * 60 + st->second) * 10000000;
+    const std::int64_t written = sqlite3_value_type(x) == SQLITE_TEXT ? writtenFraction(textOf(x)) : -1;
+    ticks += written >= 0 ? written : st->millisecond * 10000LL;
+    resultText(ctx, timeText(ticks, static_cast<int>(scale)));
+}
+
+std::optional<int> timeScale(std::string_view t) {
+    if (t.size() < 8 || t.size() == 9 || t.size() > 16 || t[2] != ':' || t[5] != ':') return std::nullopt;
+    for (std::size_t i : {0, 1, 3, 4, 6, 7}) {
+        if (t[i] < '0' || t[i] > '9') return std::nullopt;
+    }
+    if (t.size() > 8 && t[8] != '.') return std::nullopt;
+    for (std::size_t i = 9; i < t.size(); ++i) {
+        if (t[i] < '0' || t[i] > '9') return std::nullopt;
+    }
+    return t.size() == 8 ? 0 : static_cast<int>(t.size()) - 9;
+}
+
+namespace {
+
 // ---- FORMAT: the .NET patterns SQL Server hands its values to, in zh-CN and en-US
 
 struct Culture {

@@ -248,6 +248,30 @@ TEST_P(TsqlDates, ADatetimeAsTextKeepsTheDefaultStyle) {
     EXPECT_EQ(scalar("select cast(时 as varchar(30)) from 结账"), "Jan  5 2024 10:30AM");
 }
 
+TEST_P(TsqlDates, ConvertToTimeKeepsTheDigitsOfItsScale) {
+    expectAnswers({
+        {"select cast('10:30:15.1234567' as time)", {"10:30:15.1234567"}},
+        {"select cast('2024-01-05 10:30:15.123' as time(3))", {"10:30:15.123"}},
+        {"select convert(time(0), '10:30:15.5')", {"10:30:16"}},
+        {"select convert(time(2), '10:30 PM')", {"22:30:00.00"}},
+        {"select cast(" D " as time)", {"23:07:08.1230000"}},
+    });
+}
+
+TEST_P(TsqlDates, ATimeColumnStoresAndComparesTimesOfDay) {
+    conn_->Execute("create table 班次 (编号 int, 开始 time, 结束 time(0))");
+    conn_->Execute("insert into 班次 values (1, '08:30', '17:45:30.6')");
+    conn_->Execute("insert into 班次 values (2, '13:00:00.5', '22:00')");
+    expectAnswers({
+        {"select 开始, 结束 from 班次 where 编号 = 1", {"08:30:00.0000000", "17:45:31"}},
+        {"select 编号 from 班次 where 开始 = '08:30'", {"1"}},
+        {"select count(*) from 班次 where 开始 < '13:00:00.5'", {"1"}},
+        {"select 编号 from 班次 where '22:00:00' = 结束", {"2"}},
+        {"select convert(varchar(8), 开始, 108) from 班次 where 编号 = 2", {"13:00:00"}},
+        {"select datepart(hour, 结束) from 班次 where 编号 = 2", {"22"}},
+    });
+}
+
 TEST_P(TsqlDates, FormatWritesTheDatePatternsHostsUse) {
     expectAnswers({
         {"select format(" D ", 'yyyy-MM-dd')", {"2024-01-05"}},

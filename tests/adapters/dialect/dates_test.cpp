@@ -67,6 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"select convert(varchar, d, 122) from t", "CONVERT style 122"},
         Refusal{"select convert(varchar, d, 15) from t", "CONVERT style 15"},
         Refusal{"select datename(wd, d) from t", "DATENAME with the date part 'wd'"},
+        Refusal{"select convert(varchar, cast(d as time), 100) from t", "CONVERT style 100 of a time"},
         Refusal{"select cast(d as datetime2) from t", "datetime2"},
         Refusal{"create table t (d datetime2)", "datetime2"}));
 
