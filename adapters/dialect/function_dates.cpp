@@ -84,9 +84,14 @@ bool looksLikeTime(std::string_view s) {
 }
 
 std::string dateTypeOf(std::string_view text) {
-    if (text.starts_with("tsql_convert('time")) return std::string(text.substr(14, text.find('\'', 14) - 14));
-    for (const char* type : {"date", "datetime", "smalldatetime"}) {
-        if (text.starts_with("tsql_convert('" + std::string(type) + "',")) return type;
+    if (!text.starts_with("tsql_")) return "";
+    constexpr std::string_view convert = "tsql_convert('";
+    if (text.starts_with(convert)) {
+        const std::string_view type =
+            text.substr(convert.size(), text.find('\'', convert.size()) - convert.size());
+        return type == "date" || type == "datetime" || type == "smalldatetime" || type.starts_with("time")
+                   ? std::string(type)
+                   : "";
     }
     if (text.starts_with("tsql_eomonth(") || text.starts_with("tsql_datefromparts(")) return "date";
     if (text.starts_with("tsql_getdate(") || text.starts_with("tsql_dateadd(")) return "datetime";
