@@ -356,6 +356,8 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
                 x.text.starts_with("tsql_convert('" + std::string(type) + "("))
                 c.itemText = true;
         }
+        // FORMAT and DATENAME give text, also when it has the stored datetime shape
+        if (x.text.starts_with("tsql_format(") || x.text.starts_with("tsql_datename(")) c.itemText = true;
     }
     put(c.out, x.text, x.space);
     c.last = std::move(x);

@@ -559,6 +559,9 @@ void fnFormat(sqlite3_context* ctx, int, sqlite3_value** argv) {
             return resultText(ctx, formatNumber(sqlite3_value_double(argv[0]), pattern, *culture));
         if (auto d = t == SQLITE_TEXT ? readStored(textOf(argv[0])) : std::nullopt)
             return resultText(ctx, formatDate(*d, pattern, *culture));
+        // .NET formats a time as a TimeSpan, with patterns of its own
+        if (t == SQLITE_TEXT && timeScale(textOf(argv[0])))
+            return resultError(ctx, "Not supported by the embedded database: FORMAT of a time.");
     } catch (const Refusal& r) {
         return resultError(ctx, "Not supported by the embedded database: " + r.text + ".");
     }

@@ -14,6 +14,7 @@ namespace Palvo {
 namespace {
 
 using testing::Answer;
+using testing::Row;
 
 class TsqlDates : public testing::AnswersTest {
 protected:
@@ -286,6 +287,10 @@ TEST_P(TsqlDates, FormatWritesTheDatePatternsHostsUse) {
         {"select format(" D ", 'hh:mm tt', 'zh-CN')", {"11:07 下午"}},
         {"select format(" D ", 'hh:mm tt', 'en-US')", {"11:07 PM"}},
     });
+}
+
+TEST_P(TsqlDates, FormatOfADatetimeInItsStoredShapeStaysText) {
+    EXPECT_EQ(row("select format(" D ", 'yyyy-MM-dd HH:mm:ss.fff') as t"), Row{"2024-01-05 23:07:08.123"});
 }
 
 TEST_P(TsqlDates, FormatWithoutACultureUsesTheConnectionsLanguage) {
