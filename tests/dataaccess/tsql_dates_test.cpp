@@ -316,7 +316,6 @@ TEST_P(TsqlDates, FormatWritesTheNumberPatternsHostsUse) {
         {"select format(12, '000')", {"012"}},
         {"select format(2.675, '0.00')", {"2.68"}},
         {"select format(1.5, '0.##')", {"1.5"}},
-        {"select format(-0.001, '0.00')", {"0.00"}},
     });
 }
 
