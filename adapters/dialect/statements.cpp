@@ -295,13 +295,13 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         c.last = Expr{};  // an explicit collation is not overridden
         return true;
     }
-    if (lw == "between" && c.last.column) {
+    if (lw == "between" && (c.last.column || !dateTypeOf(c.last.text).empty())) {
         c.betweenLeft = 2;
         c.betweenColumn = c.last.text;
     }
     if ((lw == "in" || lw == "between" ||
          (lw == "not" && i + 1 < e && (ns[i + 1].word("in") || ns[i + 1].word("between")))) &&
-        wantsTextCollation(c.last)) {
+        wantsTextCollation(c.last) && dateTypeOf(c.last.text).empty()) {
         c.out += kCollateText;  // the left operand decides the collation of IN and BETWEEN
     }
     if (lw == "as" && wantsTextCollation(c.last) && i + 1 < e && ns[i + 1].isName()) {
@@ -320,8 +320,8 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
     return false;
 }
 
-// An expression among the clauses: a date literal as BETWEEN's operand compares
-// as a date, and a sort key sorts as text columns do.
+// An expression among the clauses: a date or time literal as BETWEEN's operand
+// compares as one, and a sort key sorts as text columns do.
 void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c) {
     std::size_t before = i;
     Expr x = expr(ns, i, e, 1);
@@ -329,7 +329,11 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         unsupported("the text '" + plain(ns, i, std::min(e, i + 3)) + "'");
     }
     if (c.betweenLeft > 0) {
-        if (x.string && looksLikeDate(x.value))
+        // of a date expression: the text becomes its type; of a column: a date or time when it holds them
+        const std::string type = dateTypeOf(c.betweenColumn);
+        if (x.string && !type.empty())
+            x.text = "tsql_convert('" + type + "', " + x.text + ", null)";
+        else if (x.string && (looksLikeDate(x.value) || looksLikeTime(x.value)))
             x.text = "tsql_datelit(" + c.betweenColumn + ", " + x.text + ")";
         --c.betweenLeft;
     }

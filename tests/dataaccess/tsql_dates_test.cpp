@@ -226,6 +226,7 @@ TEST_P(TsqlDates, ADatetimeColumnIsFilteredByItsDay) {
         {"select count(*) from 进货 where '2024-01-06' = convert(date, 日期)", {"1"}},
         {"select count(*) from 进货 where convert(date, 日期) < '2024-01-06'", {"2"}},
         {"select count(*) from 进货 where 日期 = convert(date, '2024-01-06 12:00')", {"1"}},
+        {"select count(*) from 进货 where convert(date, 日期) between '20240101' and '20240105'", {"2"}},
     });
 }
 
@@ -268,6 +269,7 @@ TEST_P(TsqlDates, ATimeColumnStoresAndComparesTimesOfDay) {
         {"select 编号 from 班次 where 开始 = '08:30'", {"1"}},
         {"select count(*) from 班次 where 开始 < '13:00:00.5'", {"1"}},
         {"select 编号 from 班次 where '22:00:00' = 结束", {"2"}},
+        {"select count(*) from 班次 where 开始 between '08:00' and '13:00:00.5'", {"2"}},
         {"select convert(varchar(8), 开始, 108) from 班次 where 编号 = 2", {"13:00:00"}},
         {"select datepart(hour, 结束) from 班次 where 编号 = 2", {"22"}},
     });
