@@ -268,6 +268,18 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
 
 // A word at ns[i] that structures the clauses is rendered (true); false when
 // the word starts an expression instead.
+namespace {
+// Texts separated by commas: 'a', N'b'
+bool textList(const Nodes& kids) {
+    for (std::size_t k = 0; k < kids.size(); ++k) {
+        const bool text = !kids[k].group &&
+                          (kids[k].tok.kind == TokenKind::String || kids[k].tok.kind == TokenKind::NString);
+        if (k % 2 == 0 ? !text : !kids[k].op(",")) return false;
+    }
+    return kids.size() % 2 == 1;
+}
+}  // namespace
+
 bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, Clauses& c) {
     const Node& n = ns[i];
     std::string lw = asciiLower(n.tok.text);
@@ -303,6 +315,19 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
          (lw == "not" && i + 1 < e && (ns[i + 1].word("in") || ns[i + 1].word("between")))) &&
         wantsTextCollation(c.last) && dateTypeOf(c.last.text).empty()) {
         c.out += kCollateText;  // the left operand decides the collation of IN and BETWEEN
+    }
+    // IN of a date expression with a list of texts: each text becomes a value of its type
+    if (lw == "in" && i + 1 < e && ns[i + 1].group && !dateTypeOf(c.last.text).empty() &&
+        textList(ns[i + 1].kids)) {
+        const std::string type = dateTypeOf(c.last.text);
+        std::string list;
+        for (const Node& k : ns[i + 1].kids)
+            list += k.op(",") ? ", " : "tsql_convert('" + type + "', " + quoteString(k.tok.text) + ", null)";
+        put(c.out, n);
+        put(c.out, "(" + list + ")", ns[i + 1].tok.spaceBefore);
+        i += 2;
+        c.last = Expr{};
+        return true;
     }
     if (lw == "as" && wantsTextCollation(c.last) && i + 1 < e && ns[i + 1].isName()) {
         c.textAliases.push_back(asciiLower(ns[i + 1].tok.text));

@@ -227,6 +227,7 @@ TEST_P(TsqlDates, ADatetimeColumnIsFilteredByItsDay) {
         {"select count(*) from 进货 where convert(date, 日期) < '2024-01-06'", {"2"}},
         {"select count(*) from 进货 where 日期 = convert(date, '2024-01-06 12:00')", {"1"}},
         {"select count(*) from 进货 where convert(date, 日期) between '20240101' and '20240105'", {"2"}},
+        {"select count(*) from 进货 where cast(日期 as date) in ('2024-01-05', N'20240106')", {"3"}},
     });
 }
 
