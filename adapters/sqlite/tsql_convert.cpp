@@ -52,7 +52,11 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
     const int xt = sqlite3_value_type(x);
     std::string out;
     if (auto st = xt == SQLITE_TEXT ? readStored(textOf(x)) : std::nullopt) {
-        out = formatStyle(*st, style, speaksEnglish(ctx));
+        // only these styles name months; the language costs a lookup
+        const int named = style % 100;
+        const bool english =
+            (named == 0 || named == 6 || named == 7 || named == 9 || named == 13) && speaksEnglish(ctx);
+        out = formatStyle(*st, style, english);
     } else if (xt == SQLITE_BLOB) {
         out.assign(static_cast<const char*>(sqlite3_value_blob(x)),
                    static_cast<std::size_t>(sqlite3_value_bytes(x)));
