@@ -29,7 +29,9 @@ std::optional<std::string> literal(const Nodes& a, Span part) {
 bool formatPattern(std::string_view p) {
     if (p.empty() || p.find(';') != std::string_view::npos) return false;
     const char kind = static_cast<char>(p[0] & ~0x20);
-    if (p.size() == 1) return p == "d" || p == "D" || kind == 'N' || kind == 'F' || kind == 'P';
+    // one letter is a standard pattern
+    if (p.size() == 1 && (kind >= 'A' && kind <= 'Z'))
+        return p == "d" || p == "D" || kind == 'N' || kind == 'F' || kind == 'P';
     if ((kind == 'N' || kind == 'F' || kind == 'P') && p.size() <= 3 && isDigits(p.substr(1))) return true;
     const auto first = p.find_first_of("0#"), last = p.find_last_of("0#");
     if (first != std::string_view::npos) {

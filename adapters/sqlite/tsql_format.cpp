@@ -469,10 +469,19 @@ std::string formatDate(const DateTime& d, std::string_view p, const Culture& c) 
 // The digits of |v| rounded half away from zero to `decimals` places, grouped by
 // thousands when asked; at least `minInt` digits before the point, and the
 // decimals beyond `minDec` dropped when they are zeros.
-std::string digitsOf(double v, int decimals, int minDec, int minInt, bool group) {
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(roundDecimal(v, decimals)));
-    std::string t = buf;
+// A whole number (`exact`, when the value is one that a double may not hold) is written digit for digit.
+std::string digitsOf(double v, const std::optional<std::int64_t>& exact, int decimals, int minDec, int minInt,
+                     bool group) {
+    std::string t;
+    if (exact) {
+        const std::uint64_t magnitude = *exact < 0 ? 0 - static_cast<std::uint64_t>(*exact) : *exact;
+        t = std::to_string(magnitude) +
+            (decimals > 0 ? "." + std::string(static_cast<std::size_t>(decimals), '0') : "");
+    } else {
+        char buf[400];
+        std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(roundDecimal(v, decimals)));
+        t = buf;
+    }
     std::string whole = t.substr(0, t.find('.'));
     std::string frac = decimals > 0 ? t.substr(t.find('.') + 1) : std::string();
     while (static_cast<int>(frac.size()) > minDec && frac.back() == '0') frac.pop_back();
@@ -485,11 +494,17 @@ std::string digitsOf(double v, int decimals, int minDec, int minInt, bool group)
     return frac.empty() ? whole : whole + "." + frac;
 }
 
+// A whole number a hundred times over, while it stays one.
+std::optional<std::int64_t> times100(std::optional<std::int64_t> n) {
+    if (n && *n <= INT64_MAX / 100 && *n >= INT64_MIN / 100) return *n * 100;
+    return std::nullopt;
+}
+
 bool roundsToZero(double v, int decimals) { return roundDecimal(std::fabs(v), decimals) == 0; }
 
 // N, F and P with an optional count of decimals, or a custom pattern of 0 # , . %
 // with literal text before and after the digits.
-std::string formatNumber(double v, std::string_view p, const Culture& c) {
+std::string formatNumber(double v, std::optional<std::int64_t> exact, std::string_view p, const Culture& c) {
     const auto refuse = [&] { return Refusal{"the FORMAT pattern '" + std::string(p) + "' for a number"}; };
     if (p.empty()) throw refuse();
     const char kind = static_cast<char>(p[0] & ~0x20);
@@ -497,7 +512,8 @@ std::string formatNumber(double v, std::string_view p, const Culture& c) {
         p.substr(1).find_first_not_of("0123456789") == std::string_view::npos && p.size() <= 3) {
         const int decimals = p.size() > 1 ? std::stoi(std::string(p.substr(1))) : 2;
         const double x = kind == 'P' ? v * 100 : v;
-        std::string out = digitsOf(x, decimals, decimals, 1, kind != 'F');
+        if (kind == 'P') exact = times100(exact);
+        std::string out = digitsOf(x, exact, decimals, decimals, 1, kind != 'F');
         if (kind == 'P') {
             std::string pat = c.percent;
             out = pat.replace(pat.find('n'), 1, out);
@@ -528,10 +544,15 @@ std::string formatNumber(double v, std::string_view p, const Culture& c) {
     const int decimals = static_cast<int>(decPart.size());
     double x = v;
     for (std::string_view lit : {prefix, suffix}) {
-        for (char ch : lit) x = ch == '%' ? x * 100 : x;
+        for (char ch : lit) {
+            if (ch == '%') {
+                x *= 100;
+                exact = times100(exact);
+            }
+        }
     }
-    std::string digits = digitsOf(x, decimals, minDec, minInt, intPart.find(',') != std::string_view::npos);
-    if (digits.empty()) digits = "";
+    const std::string digits =
+        digitsOf(x, exact, decimals, minDec, minInt, intPart.find(',') != std::string_view::npos);
     const bool negative = x < 0 && !roundsToZero(x, decimals);
     return (negative ? "-" : "") + std::string(prefix) + digits + std::string(suffix);
 }
@@ -556,7 +577,12 @@ void fnFormat(sqlite3_context* ctx, int, sqlite3_value** argv) {
     try {
         const int t = sqlite3_value_type(argv[0]);
         if (t == SQLITE_INTEGER || t == SQLITE_FLOAT)
-            return resultText(ctx, formatNumber(sqlite3_value_double(argv[0]), pattern, *culture));
+            return resultText(
+                ctx,
+                formatNumber(sqlite3_value_double(argv[0]),
+                             t == SQLITE_INTEGER ? std::optional<std::int64_t>(sqlite3_value_int64(argv[0]))
+                                                 : std::nullopt,
+                             pattern, *culture));
         if (auto d = t == SQLITE_TEXT ? readStored(textOf(argv[0])) : std::nullopt)
             return resultText(ctx, formatDate(*d, pattern, *culture));
         // .NET formats a time as a TimeSpan, with patterns of its own
