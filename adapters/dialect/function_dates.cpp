@@ -33,13 +33,14 @@ bool formatPattern(std::string_view p) {
     if (p.size() == 1 && (kind >= 'A' && kind <= 'Z'))
         return p == "d" || p == "D" || kind == 'N' || kind == 'F' || kind == 'P';
     if ((kind == 'N' || kind == 'F' || kind == 'P') && p.size() <= 3 && isDigits(p.substr(1))) return true;
-    const auto first = p.find_first_of("0#"), last = p.find_last_of("0#");
-    if (first != std::string_view::npos) {
+    const auto first = p.find_first_of("0#."), last = p.find_last_of("0#.");
+    if (p.find_first_of("0#") != std::string_view::npos) {
         const std::string_view body = p.substr(first, last - first + 1);
         const std::string_view lits[] = {p.substr(0, first), p.substr(last + 1)};
         const auto dot = body.find('.');
+        const std::string_view whole = body.substr(0, dot);
         return body.find_first_not_of("0#,.") == std::string_view::npos && dot == body.rfind('.') &&
-               body.substr(0, dot).back() != ',' &&
+               (whole.empty() || whole.back() != ',') &&
                (dot == std::string_view::npos || body.find(',', dot) == std::string_view::npos) &&
                std::none_of(std::begin(lits), std::end(lits), [](std::string_view l) {
                    return l.find_first_of("0#,.\\'\"Ee") != std::string_view::npos ||

@@ -520,7 +520,7 @@ std::string formatNumber(double v, std::optional<std::int64_t> exact, std::strin
         }
         return x < 0 && !roundsToZero(x, decimals) ? "-" + out : out;
     }
-    const auto first = p.find_first_of("0#"), last = p.find_last_of("0#");
+    const auto first = p.find_first_of("0#."), last = p.find_last_of("0#.");
     if (first == std::string_view::npos) throw refuse();
     const std::string_view body = p.substr(first, last - first + 1);
     if (body.find_first_not_of("0#,.") != std::string_view::npos || body.find('.') != body.rfind('.'))

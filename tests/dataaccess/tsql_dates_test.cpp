@@ -319,6 +319,7 @@ TEST_P(TsqlDates, FormatWritesTheNumberPatternsHostsUse) {
         {"select format(12, '000')", {"012"}},
         {"select format(2.675, '0.00')", {"2.68"}},
         {"select format(1.5, '0.##')", {"1.5"}},
+        {"select format(0.5, '.00')", {".50"}},
         {"select format(9007199254740993, 'N0')", {"9,007,199,254,740,993"}},
         {"select format(cast(-9223372036854775808 as bigint), '0')", {"-9223372036854775808"}},
     });
