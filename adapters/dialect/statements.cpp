@@ -380,10 +380,13 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         const bool assigned = ns[before].isName() && before + 1 < e && ns[before + 1].op("=");
         c.itemStar = x.text.ends_with("*");
         c.itemUnnamed = !x.column && !c.itemStar && !assigned;
-        for (const char* type : {"char", "varchar", "nchar", "nvarchar", "text", "ntext"}) {
-            if (x.text.starts_with("tsql_convert('" + std::string(type) + "'") ||
-                x.text.starts_with("tsql_convert('" + std::string(type) + "("))
-                c.itemText = true;
+        constexpr std::string_view convert = "tsql_convert('";
+        if (x.text.starts_with(convert)) {
+            const std::string_view type = std::string_view(x.text).substr(
+                convert.size(), x.text.find_first_of("'(", convert.size()) - convert.size());
+            for (const std::string_view text : {"char", "varchar", "nchar", "nvarchar", "text", "ntext"}) {
+                if (type == text) c.itemText = true;
+            }
         }
         // FORMAT and DATENAME give text, also when it has the stored datetime shape
         if (x.text.starts_with("tsql_format(") || x.text.starts_with("tsql_datename(")) c.itemText = true;
