@@ -353,13 +353,25 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
         r.empty = false;
         r.space = lhs.space;
         if (prec == 1) {
-            // A date literal compared with a column: compare as dates when the column holds dates.
-            if (lhs.column && rhs.string && looksLikeDate(rhs.value)) {
+            // A date or time literal compared with a column: compare as dates (times) when the column holds
+            // them.
+            if (lhs.column && rhs.string && (looksLikeDate(rhs.value) || looksLikeTime(rhs.value))) {
                 rhs.text = "tsql_datelit(" + lhs.text + ", " + rhs.text + ")";
-            } else if (rhs.column && lhs.string && looksLikeDate(lhs.value)) {
+            } else if (rhs.column && lhs.string && (looksLikeDate(lhs.value) || looksLikeTime(lhs.value))) {
                 lhs.text = "tsql_datelit(" + rhs.text + ", " + lhs.text + ")";
             }
-            if (wantsTextCollation(lhs) && wantsTextCollation(rhs) && !(i < e && ns[i].word("collate"))) {
+            // Text compared with a date, datetime or smalldatetime value becomes one (convert(date, d) =
+            // '2024-01-05').
+            bool dated = true;
+            if (rhs.string && !dateTypeOf(lhs.text).empty()) {
+                rhs.text = "tsql_convert('" + dateTypeOf(lhs.text) + "', " + rhs.text + ", null)";
+            } else if (lhs.string && !dateTypeOf(rhs.text).empty()) {
+                lhs.text = "tsql_convert('" + dateTypeOf(rhs.text) + "', " + lhs.text + ", null)";
+            } else {
+                dated = false;
+            }
+            if (!dated && wantsTextCollation(lhs) && wantsTextCollation(rhs) &&
+                !(i < e && ns[i].word("collate"))) {
                 lhs.text += kCollateText;
             }
         }

@@ -93,6 +93,11 @@ NumType columnNumType(std::string_view declared);
 std::string declaredNumType(const NumType& t);
 
 bool looksLikeDate(std::string_view s);
+// "date", "datetime", "smalldatetime" or "time(n)" for an expression rendered as a value of
+// that type (CONVERT, EOMONTH, DATEADD, ...), "" for any other (function_dates.cpp).
+std::string dateTypeOf(std::string_view text);
+// Text that reads as a time of day: hh:mm at its start.
+bool looksLikeTime(std::string_view s);
 
 // A decimal of more than 15 digits the statement's own query shows, computed by tsql_arith: marks the call
 // to give every digit of the result, as text where a double would change it, when
@@ -183,6 +188,12 @@ private:
     // function_dates.cpp, function_text.cpp).
     bool numberFunction(const std::string& fn, const Call& c, Expr& r);
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
+    // SQL Server's styles of dates and text: 0 to 14, 20 to 25, 100 to 114, 120, 121, 126, 127.
+    static bool dateStyle(const std::string& style);
+    // Whether an argument is of the type date (CONVERT, EOMONTH, a date column): as text it is yyyy-mm-dd.
+    bool dateArgument(const Nodes& a, Span part, std::string_view rendered) const;
+    // Whether an argument is of the type time (CONVERT to time, a time column).
+    bool timeArgument(const Nodes& a, Span part, std::string_view rendered) const;
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
     bool systemFunction(const std::string& fn, const Call& c, Expr& r);  // function_system.cpp
 
@@ -248,6 +259,8 @@ private:
     };
     Source source(const std::string& lowerTable, std::string alias);
     Scope fromScope(const Nodes& ns, std::size_t i, std::size_t e);
+    // The declared type of the column a reference reads, as stored; nullptr when unknown.
+    const std::string* declaredType(std::string_view qualifier, std::string_view column) const;
     NumType referenceType(std::string_view qualifier, std::string_view column) const;
     NumType columnArgType(const Nodes& a, Span part) const;
 

@@ -270,6 +270,18 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
 
 // A word at ns[i] that structures the clauses is rendered (true); false when
 // the word starts an expression instead.
+namespace {
+// Texts separated by commas: 'a', N'b'
+bool textList(const Nodes& kids) {
+    for (std::size_t k = 0; k < kids.size(); ++k) {
+        const bool text = !kids[k].group &&
+                          (kids[k].tok.kind == TokenKind::String || kids[k].tok.kind == TokenKind::NString);
+        if (k % 2 == 0 ? !text : !kids[k].op(",")) return false;
+    }
+    return kids.size() % 2 == 1;
+}
+}  // namespace
+
 bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, Clauses& c) {
     const Node& n = ns[i];
     std::string lw = asciiLower(n.tok.text);
@@ -297,14 +309,27 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         c.last = Expr{};  // an explicit collation is not overridden
         return true;
     }
-    if (lw == "between" && c.last.column) {
+    if (lw == "between" && (c.last.column || !dateTypeOf(c.last.text).empty())) {
         c.betweenLeft = 2;
         c.betweenColumn = c.last.text;
     }
     if ((lw == "in" || lw == "between" ||
          (lw == "not" && i + 1 < e && (ns[i + 1].word("in") || ns[i + 1].word("between")))) &&
-        wantsTextCollation(c.last)) {
+        wantsTextCollation(c.last) && dateTypeOf(c.last.text).empty()) {
         c.out += kCollateText;  // the left operand decides the collation of IN and BETWEEN
+    }
+    // IN of a date expression with a list of texts: each text becomes a value of its type
+    if (lw == "in" && i + 1 < e && ns[i + 1].group && !dateTypeOf(c.last.text).empty() &&
+        textList(ns[i + 1].kids)) {
+        const std::string type = dateTypeOf(c.last.text);
+        std::string list;
+        for (const Node& k : ns[i + 1].kids)
+            list += k.op(",") ? ", " : "tsql_convert('" + type + "', " + quoteString(k.tok.text) + ", null)";
+        put(c.out, n);
+        put(c.out, "(" + list + ")", ns[i + 1].tok.spaceBefore);
+        i += 2;
+        c.last = Expr{};
+        return true;
     }
     if (lw == "as" && wantsTextCollation(c.last) && i + 1 < e && ns[i + 1].isName()) {
         c.textAliases.push_back(asciiLower(ns[i + 1].tok.text));
@@ -322,8 +347,8 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
     return false;
 }
 
-// An expression among the clauses: a date literal as BETWEEN's operand compares
-// as a date, and a sort key sorts as text columns do.
+// An expression among the clauses: a date or time literal as BETWEEN's operand
+// compares as one, and a sort key sorts as text columns do.
 void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c) {
     std::size_t before = i;
     Expr x = expr(ns, i, e, 1);
@@ -331,7 +356,11 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         unsupported("the text '" + plain(ns, i, std::min(e, i + 3)) + "'");
     }
     if (c.betweenLeft > 0) {
-        if (x.string && looksLikeDate(x.value))
+        // of a date expression: the text becomes its type; of a column: a date or time when it holds them
+        const std::string type = dateTypeOf(c.betweenColumn);
+        if (x.string && !type.empty())
+            x.text = "tsql_convert('" + type + "', " + x.text + ", null)";
+        else if (x.string && (looksLikeDate(x.value) || looksLikeTime(x.value)))
             x.text = "tsql_datelit(" + c.betweenColumn + ", " + x.text + ")";
         --c.betweenLeft;
     }
@@ -354,11 +383,16 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         const bool assigned = ns[before].isName() && before + 1 < e && ns[before + 1].op("=");
         c.itemStar = x.text.ends_with("*");
         c.itemUnnamed = !x.column && !c.itemStar && !assigned;
-        for (const char* type : {"char", "varchar", "nchar", "nvarchar", "text", "ntext"}) {
-            if (x.text.starts_with("tsql_convert('" + std::string(type) + "'") ||
-                x.text.starts_with("tsql_convert('" + std::string(type) + "("))
-                c.itemText = true;
+        constexpr std::string_view convert = "tsql_convert('";
+        if (x.text.starts_with(convert)) {
+            const std::string_view type = std::string_view(x.text).substr(
+                convert.size(), x.text.find_first_of("'(", convert.size()) - convert.size());
+            for (const std::string_view text : {"char", "varchar", "nchar", "nvarchar", "text", "ntext"}) {
+                if (type == text) c.itemText = true;
+            }
         }
+        // FORMAT and DATENAME give text, also when it has the stored datetime shape
+        if (x.text.starts_with("tsql_format(") || x.text.starts_with("tsql_datename(")) c.itemText = true;
     }
     put(c.out, x.text, x.space);
     c.last = std::move(x);

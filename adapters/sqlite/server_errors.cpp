@@ -77,6 +77,14 @@ constexpr Entry kErrors[] = {
      "Error: The new name '%1' is already in use as a %2 name and would cause a duplicate that is not "
      "permitted.",
      "错误: 新名称 '%1' 已作为 %2 名称使用，这将导致不允许的重复。"},
+    // dates and FORMAT
+    {289, "Cannot construct data type %1, some of the arguments have values which are not valid.",
+     "无法构造数据类型 %1，某些参数的值无效。"},
+    {517, "Adding a value to a '%1' column caused an overflow.", "将值添加到 '%1' 列导致溢出。"},
+    {8116, "Argument data type %1 is invalid for argument %2 of %3 function.",
+     "参数数据类型 %1 对于 %3 函数的参数 %2 无效。"},
+    {9818, "The culture parameter '%1' provided in the function call is not supported.",
+     "函数调用中提供的区域性参数 '%1' 不受支持。"},
 };
 
 bool isPlaceholder(std::string_view p, std::size_t i) {

@@ -571,6 +571,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     impl_->db = db;
     impl_->path = path;
     impl_->language = options.language;
+    setDateLanguage(db, options.language == Language::English);
     impl_->readOnlyWhy = sqlite3_db_readonly(db, "main") == 1 ? readOnlyWhy : std::string();
     sqlite3_progress_handler(db, 1000, &Impl::progress, impl_.get());
 }
@@ -598,6 +599,7 @@ std::optional<std::int64_t> Connection::doSchemaVersion() try {
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) try {
     if (auto language = setLanguage(sql)) {
         impl_->language = *language;
+        setDateLanguage(impl_->db, *language == Language::English);
         return -1;
     }
     auto tr = impl_->translate(sql);

@@ -79,7 +79,11 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
             for (std::size_t k = out.find('.'); k > first + 3; k -= 3) out.insert(k - 3, ",");
         }
     } else if (auto st = xt == SQLITE_TEXT ? readStored(textOf(x)) : std::nullopt) {
-        out = formatStyle(*st, style);
+        // only these styles name months; the language costs a lookup
+        const int named = style % 100;
+        const bool english =
+            (named == 0 || named == 6 || named == 7 || named == 9 || named == 13) && speaksEnglish(ctx);
+        out = formatStyle(*st, style, english);
     } else if (xt == SQLITE_BLOB) {
         out.assign(static_cast<const char*>(sqlite3_value_blob(x)),
                    static_cast<std::size_t>(sqlite3_value_bytes(x)));
@@ -194,8 +198,10 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
 
 // To datetime (in ticks of 1/300 s), date (the day at midnight) and smalldatetime
 // (to the nearest minute).
-void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x) {
-    auto st = valueToDate(x);
+// A style reads text in its own order (103: dd/mm/yyyy).
+void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x, int style) {
+    auto st =
+        style >= 0 && sqlite3_value_type(x) == SQLITE_TEXT ? parseStyled(textOf(x), style) : valueToDate(x);
     if (!st) return fail(ctx, kDateConversionFailed);
     if (b == "date") st->hour = st->minute = st->second = st->millisecond = 0;
     if (b == "datetime") {
@@ -241,7 +247,11 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         b == "real") {
         return convertToNumber(ctx, type, x, argv[0]);
     }
-    if (b == "datetime" || b == "smalldatetime" || b == "date") return convertToDate(ctx, b, x);
+    if (b == "datetime" || b == "smalldatetime" || b == "date") {
+        const int style = sqlite3_value_type(argv[2]) != SQLITE_NULL ? sqlite3_value_int(argv[2]) : -1;
+        return convertToDate(ctx, b, x, style);
+    }
+    if (b == "time") return convertToTime(ctx, type.length, x);
     if (b == "binary" || b == "varbinary" || b == "image") {
         const int xt = sqlite3_value_type(x);
         std::string raw = xt == SQLITE_BLOB ? std::string(static_cast<const char*>(sqlite3_value_blob(x)),
