@@ -415,6 +415,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
     const Node& n = ns[i];
     r.space = n.tok.spaceBefore;
     if (n.group) {
+        if (forXmlAt(n.kids) != n.kids.size()) return forXmlSubquery(ns, i, e);
         r.empty = false;
         ++i;
         // (a * b): one expression keeps the number type the statement gives it
@@ -466,6 +467,14 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                     break;
                 }
                 if (lw == "case") return caseExpression(ns, i, e);
+                if (lw == "string_agg" && i + 4 < e && ns[i + 1].group && ns[i + 2].word("within")) {
+                    if (!ns[i + 3].word("group") || !ns[i + 4].group)
+                        unsupported("STRING_AGG with this WITHIN");
+                    r = stringAggWithin(ns[i + 1], ns[i + 4]);
+                    r.space = t.spaceBefore;
+                    i += 5;
+                    return r;
+                }
                 if (i + 1 < e && ns[i + 1].group && lw != "exists" && lw != "in" && lw != "values") {
                     r = function(n, ns[i + 1]);
                     r.space = t.spaceBefore;

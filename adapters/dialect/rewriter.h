@@ -59,6 +59,9 @@ std::string plain(const Nodes& ns, std::size_t b, std::size_t e);
 // The comma-separated parts of [b, e).
 std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
 
+// Where a subquery's FOR XML clause starts; kids.size() when it has none (function_text.cpp).
+std::size_t forXmlAt(const Nodes& kids);
+
 // ---- expressions (expressions.cpp)
 
 // The number type SQL Server gives an expression, where the statement tells it:
@@ -177,6 +180,11 @@ private:
     bool numberFunction(const std::string& fn, const Call& c, Expr& r);
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
+    // function_text.cpp: LIKE, STRING_AGG ... WITHIN GROUP and the list of a FOR XML PATH('') subquery
+    std::string likeCall(const std::string& left, bool negated, const Nodes& ns, std::size_t& i,
+                         std::size_t e);
+    Expr stringAggWithin(const Node& args, const Node& order);
+    Expr forXmlSubquery(const Nodes& ns, std::size_t& i, std::size_t e);
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);
