@@ -103,6 +103,8 @@ std::string Rewriter::likeCall(const std::string& left, bool negated, const Node
         if (escape.empty) unsupported("ESCAPE without a character");
         text += ", " + trimLead(escape.text);
     }
+    // the match is always the default collation's
+    if (i < e && ns[i].word("collate")) unsupported("LIKE with COLLATE");
     return (negated ? "not " : "") + text + ")";
 }
 
