@@ -286,11 +286,19 @@ void fnStuff(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::int64_t start = 0, length = 0;
     if (!wholeArgument(ctx, argv[1], start) || !wholeArgument(ctx, argv[2], length)) return;
     const std::string s = textArg(argv[0]);
-    const auto chars = static_cast<std::int64_t>(util::charCount(s));
-    if (start < 1 || start > chars || length < 0) return sqlite3_result_null(ctx);
-    std::string out = util::leftChars(s, static_cast<std::size_t>(start - 1));
+    if (start < 1 || length < 0) return sqlite3_result_null(ctx);
+    // the byte where character `n` (0-based) starts; s.size() when the text is shorter
+    char32_t c = 0;
+    auto skip = [&](std::size_t from, std::int64_t n) {
+        while (n-- > 0 && from < s.size()) util::nextUtf8(s, from, c);
+        return from;
+    };
+    const std::size_t at = skip(0, start - 1);
+    if (at >= s.size()) return sqlite3_result_null(ctx);  // a start beyond the text
+    const std::size_t resume = skip(at, length);
+    std::string out = s.substr(0, at);
     if (sqlite3_value_type(argv[3]) != SQLITE_NULL) out += textArg(argv[3]);
-    if (start + length <= chars) out += util::midChars(s, static_cast<std::size_t>(start + length));
+    out.append(s, resume, std::string::npos);
     resultText(ctx, out);
 }
 
@@ -445,6 +453,11 @@ void fnTranslate(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // The text FOR XML PATH('') makes of a value: &, <, > and the control characters
 // XML cannot hold bare as entities; tab and line feed stay.
 void appendXml(std::string& out, std::string_view s) {
+    const bool plain = std::none_of(s.begin(), s.end(), [](char c) {
+        return c == '&' || c == '<' || c == '>' ||
+               (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n');
+    });
+    if (plain) return (void)out.append(s);
     for (char c : s) {
         switch (c) {
             case '&':
@@ -478,12 +491,17 @@ void xmlStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto* list = static_cast<XmlList*>(sqlite3_aggregate_context(ctx, sizeof(XmlList)));
     if (!list) return sqlite3_result_error_nomem(ctx);
     if (!list->text) list->text = new std::string;
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-    const std::string v = textArg(argv[0]);
+    const int type = sqlite3_value_type(argv[0]);
+    if (type == SQLITE_NULL) return;
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+        *list->text += tsql::numberText(argv[0]);  // digits need no entities
+        return;
+    }
+    const std::string_view v = textOf(argv[0]);
     if (sqlite3_value_int(argv[1]))
         appendXml(*list->text, v);
     else
-        *list->text += v;
+        list->text->append(v);
 }
 
 void xmlFinal(sqlite3_context* ctx) {
