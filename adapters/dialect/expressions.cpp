@@ -497,8 +497,11 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             }
             // the column's declared type, as a cast would give it
             if (r.column && !scopes_.empty()) {
-                r.num = referenceType(qualifier, column);
+                const std::string* declared = referenceDeclared(qualifier, column);
+                r.num = declared ? columnNumType(*declared) : NumType{};
                 r.integer = r.num.kind == 'i';
+                r.datetime = declared && (asciiLower(*declared) == "datetime" ||
+                                          asciiLower(*declared) == "smalldatetime");
             }
             break;
         }

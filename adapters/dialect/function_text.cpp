@@ -91,12 +91,15 @@ bool Rewriter::textFunction(const std::string& fn, const Call& c, Expr& r) {
 }
 
 // a [NOT] LIKE pattern [ESCAPE c]: i is at LIKE; moves past the pattern and escape.
-std::string Rewriter::likeCall(const std::string& left, bool negated, const Nodes& ns, std::size_t& i,
+std::string Rewriter::likeCall(const Expr& left, bool negated, const Nodes& ns, std::size_t& i,
                                std::size_t e) {
     ++i;
     Expr pattern = expr(ns, i, e, 2);
     if (pattern.empty) unsupported("LIKE without a pattern");
-    std::string text = "tsql_like(" + trimLead(left) + ", " + trimLead(pattern.text);
+    // a datetime is matched as the text SQL Server converts it to, style 0 ("Jan  1 2004 12:00AM")
+    const std::string value =
+        left.datetime ? "tsql_convert('varchar(30)', " + trimLead(left.text) + ", 0)" : trimLead(left.text);
+    std::string text = "tsql_like(" + value + ", " + trimLead(pattern.text);
     if (i < e && ns[i].word("escape")) {
         ++i;
         Expr escape = expr(ns, i, e, 2);

@@ -85,6 +85,7 @@ struct Expr {
     bool string = false;    // a string literal
     std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation
+    bool datetime = false;  // a datetime or smalldatetime column
     NumType num;
 };
 
@@ -181,8 +182,7 @@ private:
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
     // function_text.cpp: LIKE, STRING_AGG ... WITHIN GROUP and the list of a FOR XML PATH('') subquery
-    std::string likeCall(const std::string& left, bool negated, const Nodes& ns, std::size_t& i,
-                         std::size_t e);
+    std::string likeCall(const Expr& left, bool negated, const Nodes& ns, std::size_t& i, std::size_t e);
     Expr stringAggWithin(const Node& args, const Node& order);
     Expr forXmlSubquery(const Nodes& ns, std::size_t& i, std::size_t e);
 
@@ -235,6 +235,8 @@ private:
     Source source(const std::string& lowerTable, std::string alias);
     Scope fromScope(const Nodes& ns, std::size_t i, std::size_t e);
     NumType referenceType(std::string_view qualifier, std::string_view column) const;
+    // The column's declared type as the catalogue holds it; null when unknown.
+    const std::string* referenceDeclared(std::string_view qualifier, std::string_view column) const;
     NumType columnArgType(const Nodes& a, Span part) const;
 
     Catalogue* catalogue_ = nullptr;

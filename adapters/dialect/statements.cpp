@@ -301,7 +301,7 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
             unsupported("LIKE after '" + plain(ns, i > b ? i - 1 : i, i) + "'");
         c.out.resize(c.out.size() - c.last.text.size());
         if (lw == "not") ++i;
-        put(c.out, likeCall(c.last.text, lw == "not", ns, i, e), false);
+        put(c.out, likeCall(c.last, lw == "not", ns, i, e), false);
         c.last = Expr{};
         return true;
     }

@@ -112,6 +112,14 @@ TEST_P(TsqlText, LikeInWhereSelectsTheRowsAndNullMatchesNothing) {
     EXPECT_EQ(rows("select k from 名单 where 名 like '%l' order by k"), (std::vector<Row>{{"3"}}));
 }
 
+TEST_P(TsqlText, LikeMatchesADatetimeColumnAsItsDefaultText) {
+    conn_->Execute("create table 日程 (k int, d datetime)");
+    conn_->Execute("insert into 日程 values (1, '2004-01-05 14:30:00')");
+    EXPECT_EQ(scalar("select count(*) from 日程 where d like '2004%'"), "0");
+    EXPECT_EQ(scalar("select count(*) from 日程 where d like 'Jan  5 2004  2:30PM'"), "1");
+    EXPECT_EQ(scalar("select count(*) from 日程 where d like '%2004%'"), "1");
+}
+
 TEST_P(TsqlText, LikeEscapeOfMoreThanOneCharacterIsRefused) {
     EXPECT_EQ(refused(like("'a' like 'a' escape 'xy'"),
                       "The invalid escape character \"xy\" was specified in a LIKE predicate."),
