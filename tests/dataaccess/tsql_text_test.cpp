@@ -120,6 +120,13 @@ TEST_P(TsqlText, LikeMatchesADatetimeColumnAsItsDefaultText) {
     EXPECT_EQ(scalar("select count(*) from 日程 where d like '%2004%'"), "1");
 }
 
+TEST_P(TsqlText, LikeInACheckConstraintRefusesTheRowsItDoesNotMatch) {
+    conn_->Execute("create table 编码 (c varchar(5) check (c like '[0-9][0-9]'))");
+    conn_->Execute("insert into 编码 values ('12')");
+    EXPECT_EQ(refused("insert into 编码 values ('1a')"), 547);
+    EXPECT_EQ(scalar("select count(*) from 编码"), "1");
+}
+
 TEST_P(TsqlText, LikeEscapeOfMoreThanOneCharacterIsRefused) {
     EXPECT_EQ(refused(like("'a' like 'a' escape 'xy'"),
                       "The invalid escape character \"xy\" was specified in a LIKE predicate."),
