@@ -139,6 +139,7 @@ struct Chain {
         Expr r;
         r.empty = false;
         r.space = operands[0].space;
+        r.unicode = std::any_of(operands.begin(), operands.end(), [](const Expr& x) { return x.unicode; });
         r.integer = integer;
         r.num = type;
         r.text = std::move(text);
@@ -427,6 +428,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 r.text = "(" + std::string(inner.space ? " " : "") + inner.text + (n.closeSpace ? " )" : ")");
                 r.num = inner.num;
                 r.integer = inner.integer;
+                r.unicode = inner.unicode;
                 return r;
             }
         }
@@ -440,6 +442,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             r.text = quoteString(t.text);
             r.string = true;
             r.value = t.text;
+            r.unicode = t.kind == TokenKind::NString;
             break;
         case TokenKind::Number:
             numberLiteral(t, r);
@@ -500,8 +503,9 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 const std::string* declared = referenceDeclared(qualifier, column);
                 r.num = declared ? columnNumType(*declared) : NumType{};
                 r.integer = r.num.kind == 'i';
-                r.datetime = declared && (asciiLower(*declared) == "datetime" ||
-                                          asciiLower(*declared) == "smalldatetime");
+                const std::string type = declared ? asciiLower(*declared) : std::string();
+                r.datetime = type == "datetime" || type == "smalldatetime";
+                r.unicode = type.starts_with("nvarchar") || type.starts_with("nchar") || type == "ntext";
             }
             break;
         }

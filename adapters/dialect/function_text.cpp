@@ -99,13 +99,17 @@ std::string Rewriter::likeCall(const Expr& left, bool negated, const Nodes& ns, 
     // a datetime is matched as the text SQL Server converts it to, style 0 ("Jan  1 2004 12:00AM")
     const std::string value =
         left.datetime ? "tsql_convert('varchar(30)', " + trimLead(left.text) + ", 0)" : trimLead(left.text);
-    std::string text = "tsql_like(" + value + ", " + trimLead(pattern.text);
+    std::string text = value + ", " + trimLead(pattern.text);
+    bool unicode = left.unicode || pattern.unicode;
     if (i < e && ns[i].word("escape")) {
         ++i;
         Expr escape = expr(ns, i, e, 2);
         if (escape.empty) unsupported("ESCAPE without a character");
         text += ", " + trimLead(escape.text);
+        unicode = unicode || escape.unicode;
     }
+    // Unicode LIKE (an operand nchar or nvarchar) counts the value's trailing blanks; ASCII LIKE ignores them
+    text = (unicode ? "tsql_nlike(" : "tsql_like(") + text;
     // the match is always the default collation's
     if (i < e && ns[i].word("collate")) unsupported("LIKE with COLLATE");
     return (negated ? "not " : "") + text + ")";

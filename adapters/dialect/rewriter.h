@@ -86,6 +86,7 @@ struct Expr {
     std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation
     bool datetime = false;  // a datetime or smalldatetime column
+    bool unicode = false;  // nchar, nvarchar or ntext as the statement types it (N'', a column, a conversion)
     NumType num;
 };
 

@@ -184,10 +184,12 @@ std::vector<Element> compile(std::u32string_view p, char32_t escape, bool hasEsc
     return out;
 }
 
-// Whether the pattern matches the value; the value's trailing blanks may stay unmatched.
-bool matchFrom(const std::vector<Element>& pat, std::size_t p, std::u32string_view v) {
+// Whether the pattern matches the value; with `blanksOptional` (ASCII LIKE) the
+// value's trailing blanks may stay unmatched.
+bool matchFrom(const std::vector<Element>& pat, std::size_t p, std::u32string_view v,
+               bool blanksOptional = true) {
     std::size_t trimmed = v.size();
-    while (trimmed > 0 && v[trimmed - 1] == ' ') --trimmed;
+    while (blanksOptional && trimmed > 0 && v[trimmed - 1] == ' ') --trimmed;
     std::size_t i = 0, star = std::u32string::npos, starI = 0;
     while (true) {
         if (p == pat.size()) {
@@ -222,7 +224,7 @@ bool escapeArg(sqlite3_context* ctx, int argc, sqlite3_value** argv, char32_t& e
     return true;
 }
 
-// tsql_like(value, pattern[, escape])
+// tsql_like(value, pattern[, escape]); tsql_nlike, Unicode LIKE, counts the value's trailing blanks
 void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
     char32_t escape = 0;
@@ -244,7 +246,8 @@ void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         cached.hasEscape = argc > 2;
         cached.pattern = compile(codePoints(p), escape, argc > 2);
     }
-    sqlite3_result_int(ctx, matchFrom(cached.pattern, 0, codePoints(textArg(argv[0]))) ? 1 : 0);
+    const bool unicode = sqlite3_user_data(ctx) != nullptr;
+    sqlite3_result_int(ctx, matchFrom(cached.pattern, 0, codePoints(textArg(argv[0])), !unicode) ? 1 : 0);
 }
 
 // tsql_patindex(pattern, value): the position of the first character of the first
@@ -630,6 +633,13 @@ int registerStringFunctions(sqlite3* db) {
     for (const auto& f : scalars) {
         int rc =
             sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.fn, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) return rc;
+    }
+    // Unicode LIKE: the same function told by its user data
+    static int unicodeLike = 1;
+    for (int args : {2, 3}) {
+        int rc = sqlite3_create_function_v2(db, "tsql_nlike", args, flags, &unicodeLike, fnLike, nullptr,
+                                            nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
     int rc = sqlite3_create_function_v2(db, "tsql_xml_path", 2, flags, nullptr, nullptr, xmlStep, xmlFinal,

@@ -92,6 +92,21 @@ TEST_P(TsqlText, LikeIgnoresTrailingBlanksOfTheValueNotOfThePattern) {
     });
 }
 
+TEST_P(TsqlText, UnicodeLikeCountsTrailingBlanksOfTheValue) {
+    expectHolds({
+        {"N'abc ' like 'abc'", "0"},
+        {"'abc ' like N'abc'", "0"},
+        {"N'abc ' like N'abc '", "1"},
+        {"N'abc ' like N'abc%'", "1"},
+    });
+    conn_->Execute("create table 空格 (v varchar(10), nv nvarchar(10))");
+    conn_->Execute("insert into 空格 values ('space ', N'nspace ')");
+    EXPECT_EQ(
+        row("select (select count(*) from 空格 where v like 'space'), (select count(*) from 空格 where nv "
+            "like 'nspace'), (select count(*) from 空格 where nv like 'nspace ')"),
+        (Row{"1", "0", "1"}));
+}
+
 TEST_P(TsqlText, LikeEscapeMakesTheNextCharacterLiteral) {
     expectHolds({
         {"'10%' like '10!%' escape '!'", "1"},
