@@ -229,25 +229,22 @@ void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
     char32_t escape = 0;
     if (!escapeArg(ctx, argc, argv, escape)) return;
-    // the compiled pattern of the last call: a query calls with one pattern for every row
-    struct Cached {
-        bool valid = false;
-        std::string text;
+    // a pattern written in the statement is compiled once and kept by SQLite for the next rows
+    struct Compiled {
+        std::vector<Element> pattern;
         char32_t escape = 0;
         bool hasEscape = false;
-        std::vector<Element> pattern;
     };
-    thread_local Cached cached;
-    const std::string p = textArg(argv[1]);
-    if (!cached.valid || cached.text != p || cached.escape != escape || cached.hasEscape != (argc > 2)) {
-        cached.valid = true;
-        cached.text = p;
-        cached.escape = escape;
-        cached.hasEscape = argc > 2;
-        cached.pattern = compile(codePoints(p), escape, argc > 2);
+    auto* kept = static_cast<Compiled*>(sqlite3_get_auxdata(ctx, 1));
+    std::unique_ptr<Compiled> made;
+    if (!kept || kept->escape != escape || kept->hasEscape != (argc > 2)) {
+        made = std::make_unique<Compiled>(
+            Compiled{compile(codePoints(textArg(argv[1])), escape, argc > 2), escape, argc > 2});
+        kept = made.get();
     }
     const bool unicode = sqlite3_user_data(ctx) != nullptr;
-    sqlite3_result_int(ctx, matchFrom(cached.pattern, 0, codePoints(textArg(argv[0])), !unicode) ? 1 : 0);
+    sqlite3_result_int(ctx, matchFrom(kept->pattern, 0, codePoints(textArg(argv[0])), !unicode) ? 1 : 0);
+    if (made) sqlite3_set_auxdata(ctx, 1, made.release(), [](void* p) { delete static_cast<Compiled*>(p); });
 }
 
 // tsql_patindex(pattern, value): the position of the first character of the first

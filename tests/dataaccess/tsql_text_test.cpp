@@ -125,6 +125,10 @@ TEST_P(TsqlText, LikeInWhereSelectsTheRowsAndNullMatchesNothing) {
     EXPECT_EQ(rows("select k from 名单 where 名 not like '[a-c]%' order by k"), (std::vector<Row>{{"5"}}));
     EXPECT_EQ(rows("select k from 名单 where 名 like '%[_]%' order by k"), (std::vector<Row>{{"5"}}));
     EXPECT_EQ(rows("select k from 名单 where 名 like '%l' order by k"), (std::vector<Row>{{"3"}}));
+    EXPECT_EQ(
+        rows(
+            "select k from 名单 where 名 like 'b%' or 名 like '_n%' or 名 like 'd!_%' escape '!' order by k"),
+        (std::vector<Row>{{"1"}, {"2"}, {"5"}}));
 }
 
 TEST_P(TsqlText, LikeMatchesADatetimeColumnAsItsDefaultText) {
