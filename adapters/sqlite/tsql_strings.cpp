@@ -4,6 +4,7 @@
 #include <unicode/uchar.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -357,6 +358,19 @@ void fnQuotename(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     resultText(ctx, out);
 }
 
+// x as STR rounds it to `decimals`: the float's own value to the nearest (123.35,
+// a float just below it, gives 123.3), an exact half away from zero. printf
+// rounds to the nearest; a half is moved one step outward first.
+double roundedAt(double x, int decimals) {
+    char digits[400];
+    std::snprintf(digits, sizeof digits, "%.*f", decimals + 40, x);  // the float's exact digits
+    const std::string_view rest =
+        std::string_view(digits).substr(std::string_view(digits).find('.') + 1 + decimals);
+    const bool half =
+        rest.size() > 1 && rest[0] == '5' && rest.find_first_not_of('0', 1) == std::string_view::npos;
+    return half ? std::nextafter(x, x < 0 ? -HUGE_VAL : HUGE_VAL) : x;
+}
+
 // tsql_str(x[, length[, decimals]]): right-aligned in `length` (10), rounded to
 // `decimals` (0, at most 16), fewer decimals when the whole part needs the
 // room; asterisks when even that does not fit.
@@ -381,7 +395,7 @@ void fnStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     decimals = std::min<std::int64_t>(decimals, 16);
     for (auto d = static_cast<int>(decimals); d >= 0; --d) {
         char buf[400];
-        std::snprintf(buf, sizeof buf, "%.*f", d, roundDecimal(x, d));
+        std::snprintf(buf, sizeof buf, "%.*f", d, roundedAt(x, d));
         const std::string text = buf;
         if (static_cast<std::int64_t>(text.size()) <= length)
             return resultText(ctx, std::string(static_cast<std::size_t>(length) - text.size(), ' ') + text);

