@@ -185,13 +185,33 @@ std::vector<Element> compile(std::u32string_view p, char32_t escape, bool hasEsc
     return out;
 }
 
-// Whether the pattern matches the value; with `blanksOptional` (ASCII LIKE) the
-// value's trailing blanks may stay unmatched.
-bool matchFrom(const std::vector<Element>& pat, std::size_t p, std::u32string_view v,
+// Whether the pattern matches the UTF-8 value; with `blanksOptional` (ASCII
+// LIKE) the value's trailing blanks may stay unmatched. The last % absorbs one
+// more character whenever what follows it fails.
+bool matchFrom(const std::vector<Element>& pat, std::size_t p, std::string_view v,
                bool blanksOptional = true) {
     std::size_t trimmed = v.size();
     while (blanksOptional && trimmed > 0 && v[trimmed - 1] == ' ') --trimmed;
-    std::size_t i = 0, star = std::u32string::npos, starI = 0;
+    // the byte after the character at `at`, which is read into c
+    auto next = [&](std::size_t at, char32_t& c) {
+        const auto b = static_cast<unsigned char>(v[at]);
+        if (b < 0x80) {
+            c = b;
+            return at + 1;
+        }
+        // the three bytes of a Chinese character read here; anything else by the core's reader
+        if (b >= 0xE1 && b <= 0xEC && at + 2 < v.size() &&
+            (static_cast<unsigned char>(v[at + 1]) & 0xC0) == 0x80 &&
+            (static_cast<unsigned char>(v[at + 2]) & 0xC0) == 0x80) {
+            c = (char32_t(b & 0x0F) << 12) | (char32_t(v[at + 1] & 0x3F) << 6) | char32_t(v[at + 2] & 0x3F);
+            return at + 3;
+        }
+        util::nextUtf8(v, at, c);
+        return at;
+    };
+    constexpr std::size_t none = std::string_view::npos;
+    std::size_t i = 0, star = none, starI = 0;
+    char32_t c = 0;
     while (true) {
         if (p == pat.size()) {
             if (i >= trimmed) return true;
@@ -201,15 +221,29 @@ bool matchFrom(const std::vector<Element>& pat, std::size_t p, std::u32string_vi
             continue;
         } else if (pat[p].kind == Element::Never) {
             return false;
-        } else if (i < v.size() && pat[p].matches(v[i])) {
-            ++i;
-            ++p;
-            continue;
+        } else if (i < v.size()) {
+            const std::size_t after = next(i, c);
+            if (pat[p].matches(c)) {
+                i = after;
+                ++p;
+                continue;
+            }
         }
-        if (star == std::u32string::npos || starI >= v.size()) return false;
+        if (star == none || starI >= v.size()) return false;
         p = star + 1;
-        i = ++starI;
+        starI = next(starI, c);
+        i = starI;
     }
+}
+
+// A value's text without a copy: numbers are written into `held`.
+std::string_view valueText(sqlite3_value* v, std::string& held) {
+    const int t = sqlite3_value_type(v);
+    if (t == SQLITE_FLOAT || t == SQLITE_INTEGER) {
+        held = tsql::numberText(v);
+        return held;
+    }
+    return textOf(v);
 }
 
 // The escape argument: one character, else SQL Server's 506.
@@ -244,7 +278,8 @@ void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         kept = made.get();
     }
     const bool unicode = sqlite3_user_data(ctx) != nullptr;
-    sqlite3_result_int(ctx, matchFrom(kept->pattern, 0, codePoints(textArg(argv[0])), !unicode) ? 1 : 0);
+    std::string held;
+    sqlite3_result_int(ctx, matchFrom(kept->pattern, 0, valueText(argv[0], held), !unicode) ? 1 : 0);
     if (made) sqlite3_set_auxdata(ctx, 1, made.release(), [](void* p) { delete static_cast<Compiled*>(p); });
 }
 
@@ -253,12 +288,16 @@ void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void fnPatindex(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (anyNull(2, argv)) return sqlite3_result_null(ctx);
     const std::vector<Element> pat = compile(codePoints(textArg(argv[0])), 0, false);
-    const std::u32string v = codePoints(textArg(argv[1]));
+    std::string held;
+    const std::string_view v = valueText(argv[1], held);
     if (pat.empty() || pat[0].kind != Element::Any)
         return sqlite3_result_int(ctx, matchFrom(pat, 0, v) ? 1 : 0);
-    for (std::size_t at = 0; at <= v.size(); ++at) {
-        if (matchFrom(pat, 1, std::u32string_view(v).substr(at)))
-            return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(at + 1));
+    std::size_t at = 0;
+    char32_t c = 0;
+    for (sqlite3_int64 position = 1;; ++position) {
+        if (matchFrom(pat, 1, v.substr(at))) return sqlite3_result_int64(ctx, position);
+        if (at >= v.size()) break;
+        util::nextUtf8(v, at, c);
     }
     sqlite3_result_int(ctx, 0);
 }
