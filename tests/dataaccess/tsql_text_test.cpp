@@ -72,6 +72,8 @@ TEST_P(TsqlText, LikeIgnoresCaseAndWidthButNotAccents) {
         {"N'ａｂｃ' like 'abc'", "1"},
         {"N'é' like 'e'", "0"},
         {"N'张三' like N'张%'", "1"},
+        {"N'张三丰' like N'张_丰'", "1"},
+        {"N'张三丰' like N'张_'", "0"},
     });
 }
 
@@ -162,6 +164,7 @@ TEST_P(TsqlText, PatindexGivesThePositionOfTheFirstMatch) {
         {"select patindex('ab%', 'abc')", {"1"}},
         {"select patindex('%C', 'abc')", {"3"}},
         {"select patindex('%b%', null)", {"<null>"}},
+        {"select patindex(N'%丰%', N'张三丰')", {"3"}},
     });
 }
 
