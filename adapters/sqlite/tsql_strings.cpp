@@ -546,7 +546,12 @@ void xmlStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (!list->text) list->text = new std::string;
     const int type = sqlite3_value_type(argv[0]);
     if (type == SQLITE_NULL) return;
-    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+    if (type == SQLITE_FLOAT) {
+        // SQL Server writes a float (1.500000000000000e+000) or a decimal (1.50) in forms of its own
+        return resultError(
+            ctx, "Not supported by the embedded database: FOR XML PATH('') of a number with a fraction.");
+    }
+    if (type == SQLITE_INTEGER) {
         *list->text += tsql::numberText(argv[0]);  // digits need no entities
         return;
     }

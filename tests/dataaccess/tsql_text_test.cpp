@@ -287,6 +287,18 @@ TEST_P(TsqlText, ForXmlPathEntitizesCarriageReturnsButNotLineFeeds) {
     EXPECT_EQ(scalar("select (select 'a>' + char(13) + char(10) + 'b' for xml path(''))"), "a&gt;&#x0D;\nb");
 }
 
+TEST_P(TsqlText, ForXmlPathOfANumberWithAFractionIsRefusedOnTheEmbeddedDatabase) {
+    if (std::string(GetParam().name) != "Embedded")
+        GTEST_SKIP() << "SQL Server writes the number its own way";
+    try {
+        row("select (select cast(1.5 as float) for xml path(''))");
+        ADD_FAILURE() << "the float was written";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.description(),
+                  "Not supported by the embedded database: FOR XML PATH('') of a number with a fraction.");
+    }
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlText);
 
 }  // namespace
