@@ -48,6 +48,20 @@ bool isColumnReference(const Nodes& ns, std::size_t b, std::size_t e) {
 
 }  // namespace
 
+// An argument read as text: a datetime column becomes the text SQL Server converts
+// it to (style 0, "Jan  5 2004  2:30PM"), not its stored form.
+std::string Rewriter::textArgument(const Nodes& a, Span part) {
+    std::string text = trimLead(seq(a, part.first, part.second));
+    const auto [b, e] = part;
+    const std::string* declared = nullptr;
+    if (!scopes_.empty() && e == b + 1 && a[b].isName()) declared = referenceDeclared({}, a[b].tok.text);
+    if (!scopes_.empty() && e == b + 3 && a[b].isName() && a[b + 1].op(".") && a[b + 2].isName())
+        declared = referenceDeclared(a[b].tok.text, a[b + 2].tok.text);
+    const std::string type = declared ? asciiLower(*declared) : std::string();
+    if (type == "datetime" || type == "smalldatetime") text = "tsql_convert('varchar(30)', " + text + ", 0)";
+    return text;
+}
+
 std::size_t forXmlAt(const Nodes& kids) {
     if (kids.empty() || !kids[0].word("select")) return kids.size();
     for (std::size_t k = 1; k + 1 < kids.size(); ++k) {
@@ -68,7 +82,7 @@ bool Rewriter::textFunction(const std::string& fn, const Call& c, Expr& r) {
         if (b < e && (c.a[b].word("leading") || c.a[b].word("trailing") || c.a[b].word("both")))
             unsupported("TRIM with " + upper(c.a[b].tok.text));
         if (from == e) {
-            r.text = "tsql_trim(" + c.arg(0) + ")";
+            r.text = "tsql_trim(" + textArgument(c.a, c.parts[0]) + ")";
         } else {
             if (from == b || from + 1 == e) unsupported("TRIM with an empty FROM");
             r.text =
@@ -85,7 +99,10 @@ bool Rewriter::textFunction(const std::string& fn, const Call& c, Expr& r) {
     if (fn == "translate") c.requireArgs(3, 3);
     if (fn == "concat") c.requireArgs(2, 254);
     if (fn == "concat_ws") c.requireArgs(3, 254);
-    r.text = c.forward("tsql_" + fn);
+    r.text = "tsql_" + fn + "(";
+    for (std::size_t k = 0; k < c.parts.size(); ++k)
+        r.text += (k ? ", " : "") + (fn == "str" ? c.arg(k) : textArgument(c.a, c.parts[k]));
+    r.text += ")";
     if (fn == "patindex") r.num = {'i', 10, 0};
     return true;
 }
@@ -137,7 +154,7 @@ Expr Rewriter::stringAggWithin(const Node& args, const Node& order) {
     }
     Expr r;
     r.empty = false;
-    r.text = "tsql_string_agg(" + trimLead(seq(a, parts[0].first, parts[0].second)) + ", " +
+    r.text = "tsql_string_agg(" + textArgument(a, parts[0]) + ", " +
              trimLead(seq(a, parts[1].first, parts[1].second)) + ", '" + directions + "'" + keys + ")";
     return r;
 }

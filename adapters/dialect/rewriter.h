@@ -186,6 +186,7 @@ private:
     std::string likeCall(const Expr& left, bool negated, const Nodes& ns, std::size_t& i, std::size_t e);
     Expr stringAggWithin(const Node& args, const Node& order);
     Expr forXmlSubquery(const Nodes& ns, std::size_t& i, std::size_t e);
+    std::string textArgument(const Nodes& a, Span part);
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);

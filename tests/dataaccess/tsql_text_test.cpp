@@ -243,6 +243,13 @@ TEST_P(TsqlText, TrimAndTranslate) {
     });
 }
 
+TEST_P(TsqlText, TextFunctionsReadADatetimeColumnAsItsDefaultText) {
+    conn_->Execute("create table 日程 (k int, d datetime)");
+    conn_->Execute("insert into 日程 values (1, '2004-01-05 14:30:00')");
+    EXPECT_EQ(row("select concat(d, '|'), concat_ws(',', k, d), string_agg(d, ';') from 日程"),
+              (Row{"Jan  5 2004  2:30PM|", "1,Jan  5 2004  2:30PM", "Jan  5 2004  2:30PM"}));
+}
+
 TEST_P(TsqlText, TranslateOfUnequalLengthsIsRefused) {
     EXPECT_EQ(refused("select translate('abc', 'ab', 'x')",
                       "The second and third arguments of the TRANSLATE built-in function must contain an "
