@@ -455,6 +455,11 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 r.text = "tsql_identity()";
                 break;
             }
+            if (asciiLower(t.text) == "@@version") {
+                // says which database answers, for a host's log or about box
+                r.text = "('Palvo embedded database (SQLite ' || sqlite_version() || ')')";
+                break;
+            }
             renderToken(t);  // raises
             break;
         case TokenKind::Operator:

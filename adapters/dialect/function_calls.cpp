@@ -180,7 +180,8 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     Expr r;
     r.empty = false;
     NumType typed;  // the type a function keeps: of a sum of int or bigint, of isnull, min and max
-    if (numberFunction(fn, c, r) || dateFunction(fn, c, r) || textFunction(fn, c, r)) {
+    if (numberFunction(fn, c, r) || dateFunction(fn, c, r) || textFunction(fn, c, r) ||
+        systemFunction(fn, c, r)) {
         // rendered and typed by its theme
     } else if (fn == "getdate") {
         c.requireArgs(0, 0);
@@ -223,7 +224,7 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         c.requireArgs(1, 1);
         r.text = "(tsql_object_name(" + c.arg(0) + ") collate nocase)";
         r.collated = true;
-    } else if (fn == "object_id" || fn == "type_name") {
+    } else if (fn == "type_name") {
         c.requireArgs(1, 1);
         r.text = c.forward("tsql_" + fn);
     } else if (fn == "count" || fn == "sum" || fn == "avg" || fn == "min" || fn == "max" || fn == "abs" ||
@@ -271,9 +272,9 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         unsupported("the function " + upper(name) + "()");
     }
     // what SQL Server types int, so that int arithmetic on it overflows as int's does
-    r.integer = fn == "len" || fn == "charindex" || fn == "ascii" || fn == "unicode" || fn == "datalength" ||
-                fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" || fn == "day" ||
-                fn == "count" || r.text.starts_with("tsql_convert('int'") ||
+    r.integer = r.num.kind == 'i' || fn == "len" || fn == "charindex" || fn == "ascii" || fn == "unicode" ||
+                fn == "datalength" || fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" ||
+                fn == "day" || fn == "count" || r.text.starts_with("tsql_convert('int'") ||
                 r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
     // a conversion to nchar or nvarchar, and nchar(), make Unicode text
     r.unicode = fn == "nchar" || r.text.starts_with("tsql_convert('nchar") ||

@@ -99,6 +99,11 @@ std::string declaredNumType(const NumType& t);
 
 bool looksLikeDate(std::string_view s);
 
+// A decimal of more than 15 digits the statement's own query shows, computed by tsql_arith: marks the call
+// to give every digit of the result, as text where a double would change it, when
+// the query neither sorts, combines nor compares its result columns (function_numbers.cpp).
+void markExactResult(std::string& text, const Nodes& query);
+
 // An operand whose comparison would otherwise fall back to SQLite's byte order:
 // neither a column (which brings its own collation) nor a number.
 bool wantsTextCollation(const Expr& x);
@@ -132,12 +137,14 @@ struct ValueCheck {
     std::string check;
 };
 
-// ---- the rewriter
+// ---- the rewriter: the SQLite target's rendering
+
+struct ReadStatement;  // reader.h
 
 class Rewriter {
 public:
     explicit Rewriter(Catalogue* catalogue = nullptr) : catalogue_(catalogue) {}
-    Translation statement(Nodes& ns);
+    Translation statement(const ReadStatement& s);
 
 private:
     // Counts the levels of the rewriting's recursion (groups, signs, nested
@@ -182,6 +189,7 @@ private:
     bool numberFunction(const std::string& fn, const Call& c, Expr& r);
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
+    bool systemFunction(const std::string& fn, const Call& c, Expr& r);  // function_system.cpp
     // function_text.cpp: LIKE, STRING_AGG ... WITHIN GROUP and the list of a FOR XML PATH('') subquery
     std::string likeCall(const Expr& left, bool negated, const Nodes& ns, std::size_t& i, std::size_t e);
     Expr stringAggWithin(const Node& args, const Node& order);
@@ -201,6 +209,20 @@ private:
     std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
     void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
     std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);
+
+    // grouping.cpp: grouping sets, PIVOT and UNPIVOT, APPLY. groupingForms renders
+    // the select [b, e) rewritten into a query SQLite runs (true), or leaves it (false).
+    bool groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std::string& out);
+    Nodes groupingSetsQuery(const Nodes& q, std::size_t groupAt);
+    void pivots(Nodes& q);
+    std::vector<std::string> factorColumns(const Nodes& q, std::size_t b, std::size_t e, const char* form,
+                                           bool ordered);
+    Node pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool star);
+    Node unpivotTable(const Nodes& q, std::size_t b, std::size_t at);
+    void applies(Nodes& q);
+    Nodes applyJoin(const Nodes& sub, const std::vector<std::string>& outer, const Node& alias,
+                    bool outerApply, const std::string& form);
+    const Nodes* rewritten_ = nullptr;  // the select groupingForms is rendering
 
     // schema.cpp
     Translation createTable(const Nodes& ns);

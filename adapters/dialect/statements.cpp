@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "palvo/error.h"
+#include "reader.h"
 #include "rewriter.h"
 
 namespace Palvo::dialect {
@@ -169,6 +170,7 @@ struct Rewriter::Clauses {
 };
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
+    if (std::string rewritten; groupingForms(ns, b, e, rewritten)) return rewritten;
     Clauses c;
     c.top = recordColumns_ && b < e && ns[b].word("select");
     recordColumns_ = false;
@@ -355,6 +357,7 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         // a star names columns the statement does not show: their count is unknown here
         if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
         columnTypes_.push_back(declaredNumType(x.num));
+        if (c.top && x.num.kind == 'd' && x.num.precision > 15) markExactResult(x.text, ns);
         c.itemTyped = true;
     }
     if (c.inList && ++c.itemTerms == 1) {
@@ -651,60 +654,67 @@ std::string Rewriter::remainingSources(const Nodes& ns, const std::vector<Update
     return fromText;
 }
 
-Translation Rewriter::statement(Nodes& ns) {
-    // One statement per call; a trailing ';' is allowed.
-    while (!ns.empty() && ns.back().op(";")) ns.pop_back();
-    for (const auto& n : ns) {
-        if (n.op(";")) unsupported("several statements in one batch");
-    }
-    if (ns.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
+Translation Rewriter::statement(const ReadStatement& s) {
+    const Nodes& ns = s.nodes;
     const Node& first = ns[0];
-    std::string lw = first.isName() && first.tok.kind == TokenKind::Word ? asciiLower(first.tok.text) : "";
     Translation tr;
-    if (lw == "select" || lw == "with") {
-        recordColumns_ = lw == "select";
-        topNodes_ = &ns;
-        tr.statements.push_back(lw == "select" ? seq(ns, 0, ns.size()) : withStatement(ns));
-        if (columnsKnown_) tr.columnTypes = std::move(columnTypes_);
-        tr.unnamedColumns = std::move(result_.unnamedColumns);
-        tr.textColumns = std::move(result_.textColumns);
-    } else if (lw == "insert") {
-        tr.statements.push_back(insertStatement(ns));
-    } else if (lw == "delete") {
-        tr.statements.push_back(deleteStatement(ns));
-    } else if (lw == "update") {
-        tr.statements.push_back(updateStatement(ns));
-    } else if (lw == "truncate") {
-        if (ns.size() != 3 || !ns[1].word("table") || !ns[2].isName()) unsupported("this form of TRUNCATE");
-        tr.statements.push_back("delete from " + renderToken(ns[2].tok));
-    } else if (lw == "create" && ns.size() > 1 && ns[1].word("table")) {
-        tr = createTable(ns);
-    } else if (lw == "create" && ns.size() > 2 && ns[1].word("view")) {
-        tr.statements.push_back(createView(ns));
-    } else if (lw == "create" && ns.size() > 2 &&
-               (ns[1].word("index") || ns[1].word("unique") || ns[1].word("clustered") ||
-                ns[1].word("nonclustered"))) {
-        tr.statements.push_back(createIndex(ns));
-    } else if (lw == "drop" && ns.size() > 2 &&
-               (ns[1].word("table") || ns[1].word("view") || ns[1].word("index"))) {
-        tr.statements.push_back(plain(ns, 0, ns.size()));
-    } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") && ns[3].word("add")) {
-        tr = alterTableAdd(ns);
-    } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") &&
-               (ns[3].word("drop") || ns[3].word("alter"))) {
-        tr = alterTableColumn(ns);
-    } else if (lw == "sp_rename" ||
-               ((lw == "exec" || lw == "execute") && ns.size() > 1 && ns[1].word("sp_rename"))) {
-        tr = rename(ns, lw == "sp_rename" ? 1 : 2);
-    } else if (lw == "if") {
-        unsupported("IF ... (control flow)");
-    } else if (lw == "begin") {
-        unsupported("BEGIN ... END blocks and BEGIN TRAN (use the connection's transactions)");
-    } else if (lw.empty()) {
-        unsupported("a statement starting with '" + plain(ns, 0, 1) + "'");
-    } else {
-        unsupported("the statement " + upper(first.tok.text) +
-                    (ns.size() > 1 && ns[1].isName() ? " " + upper(ns[1].tok.text) : ""));
+    switch (s.kind) {
+        case StatementKind::Select:
+        case StatementKind::With: {
+            const bool select = s.kind == StatementKind::Select;
+            recordColumns_ = select;
+            topNodes_ = &ns;
+            tr.statements.push_back(select ? seq(ns, 0, ns.size()) : withStatement(ns));
+            if (columnsKnown_) tr.columnTypes = std::move(columnTypes_);
+            tr.unnamedColumns = std::move(result_.unnamedColumns);
+            tr.textColumns = std::move(result_.textColumns);
+            break;
+        }
+        case StatementKind::Insert:
+            tr.statements.push_back(insertStatement(ns));
+            break;
+        case StatementKind::Delete:
+            tr.statements.push_back(deleteStatement(ns));
+            break;
+        case StatementKind::Update:
+            tr.statements.push_back(updateStatement(ns));
+            break;
+        case StatementKind::Truncate:
+            if (ns.size() != 3 || !ns[1].word("table") || !ns[2].isName())
+                unsupported("this form of TRUNCATE");
+            tr.statements.push_back("delete from " + renderToken(ns[2].tok));
+            break;
+        case StatementKind::CreateTable:
+            tr = createTable(ns);
+            break;
+        case StatementKind::CreateView:
+            tr.statements.push_back(createView(ns));
+            break;
+        case StatementKind::CreateIndex:
+            tr.statements.push_back(createIndex(ns));
+            break;
+        case StatementKind::Drop:
+            tr.statements.push_back(plain(ns, 0, ns.size()));
+            break;
+        case StatementKind::AlterTableAdd:
+            tr = alterTableAdd(ns);
+            break;
+        case StatementKind::AlterTableColumn:
+            tr = alterTableColumn(ns);
+            break;
+        case StatementKind::Rename:
+            tr = rename(ns, first.word("sp_rename") ? 1 : 2);
+            break;
+        case StatementKind::If:
+            unsupported("IF ... (control flow)");
+        case StatementKind::Begin:
+            unsupported("BEGIN ... END blocks and BEGIN TRAN (use the connection's transactions)");
+        default:
+            if (first.group || first.tok.kind != TokenKind::Word) {
+                unsupported("a statement starting with '" + plain(ns, 0, 1) + "'");
+            }
+            unsupported("the statement " + upper(first.tok.text) +
+                        (ns.size() > 1 && ns[1].isName() ? " " + upper(ns[1].tok.text) : ""));
     }
     if (tr.change.kind != SchemaChange::Kind::None) {
         // for another SQLite host, which has only the statements: refused there by name
@@ -715,7 +725,7 @@ Translation Rewriter::statement(Nodes& ns) {
                                                                             : "sp_rename") +
                          "')"};
     }
-    for (auto& s : tr.statements) s = trimLead(std::move(s));
+    for (auto& text : tr.statements) text = trimLead(std::move(text));
     tr.usesCatalogue = usedCatalogue_;
     return tr;
 }

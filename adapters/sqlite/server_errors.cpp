@@ -56,6 +56,7 @@ constexpr Entry kErrors[] = {
     {2714, "There is already an object named '%1' in the database.", "数据库中已存在名为 '%1' 的对象。"},
     {3726, "Could not drop object '%1' because it is referenced by a FOREIGN KEY constraint.",
      "无法删除对象 '%1'，因为该对象正由一个 FOREIGN KEY 约束引用。"},
+    {3623, "An invalid floating point operation occurred.", "出现无效的浮点运算。"},
     {4902, "Cannot find the object \"%1\" because it does not exist or you do not have permissions.",
      "找不到对象\"%1\"，因为它不存在或者您没有所需的权限。"},
     {4924, "ALTER TABLE %1 COLUMN failed because column '%2' does not exist in table '%3'.",

@@ -201,6 +201,9 @@ std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const st
     if ((code & 0xff) == SQLITE_FULL) throw Error(ErrorNumber::Database, diskFullMessage(path), code);
     if ((code & 0xff) == SQLITE_READONLY && !readOnlyWhy.empty())
         throw Error(ErrorNumber::Database, readOnlyWhy, code);
+    // a value the runtime functions cannot hold exactly
+    if (msg.starts_with("Not supported by the embedded database: "))
+        throw Error(ErrorNumber::NotSupported, msg);
     if (auto e = serverErrorOf(msg, code, sql))
         throw Error(ErrorNumber::Database, englishText(e->first, e->second), e->first);
     throw Error(ErrorNumber::Database, msg, code);
@@ -425,6 +428,8 @@ Connection::~Connection() {
     // The base class cannot call back into a destroyed adapter: close here.
     Close();
 }
+
+DatabaseCapabilities Connection::capabilities() const { return dialect::sqliteTarget().capabilities(); }
 
 std::string Connection::path() const { return impl_->db ? impl_->path : std::string(); }
 

@@ -122,7 +122,9 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnDatalength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnIdentCurrent(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnLastIdentity(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-// Creates the TEMP views sysobjects and syscolumns.
+void fnColumnType(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnColLength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+// Creates the TEMP catalogue views: sysobjects, syscolumns, "information_schema.tables", "sys.tables", ...
 int createCatalogueViews(sqlite3* db, char** error);
 
 }  // namespace Palvo::sqlite::tsql
