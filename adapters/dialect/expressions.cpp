@@ -139,6 +139,7 @@ struct Chain {
         Expr r;
         r.empty = false;
         r.space = operands[0].space;
+        r.unicode = std::any_of(operands.begin(), operands.end(), [](const Expr& x) { return x.unicode; });
         r.integer = integer;
         r.num = type;
         r.text = std::move(text);
@@ -427,6 +428,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
     const Node& n = ns[i];
     r.space = n.tok.spaceBefore;
     if (n.group) {
+        if (forXmlAt(n.kids) != n.kids.size()) return forXmlSubquery(ns, i, e);
         r.empty = false;
         ++i;
         // (a * b): one expression keeps the number type the statement gives it
@@ -438,6 +440,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 r.text = "(" + std::string(inner.space ? " " : "") + inner.text + (n.closeSpace ? " )" : ")");
                 r.num = inner.num;
                 r.integer = inner.integer;
+                r.unicode = inner.unicode;
                 return r;
             }
         }
@@ -451,6 +454,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             r.text = quoteString(t.text);
             r.string = true;
             r.value = t.text;
+            r.unicode = t.kind == TokenKind::NString;
             break;
         case TokenKind::Number:
             numberLiteral(t, r);
@@ -483,6 +487,14 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                     break;
                 }
                 if (lw == "case") return caseExpression(ns, i, e);
+                if (lw == "string_agg" && i + 4 < e && ns[i + 1].group && ns[i + 2].word("within")) {
+                    if (!ns[i + 3].word("group") || !ns[i + 4].group)
+                        unsupported("STRING_AGG with this WITHIN");
+                    r = stringAggWithin(ns[i + 1], ns[i + 4]);
+                    r.space = t.spaceBefore;
+                    i += 5;
+                    return r;
+                }
                 if (i + 1 < e && ns[i + 1].group && lw != "exists" && lw != "in" && lw != "values") {
                     r = function(n, ns[i + 1]);
                     r.space = t.spaceBefore;
@@ -505,8 +517,12 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             }
             // the column's declared type, as a cast would give it
             if (r.column && !scopes_.empty()) {
-                r.num = referenceType(qualifier, column);
+                const std::string* declared = declaredType(qualifier, column);
+                r.num = declared ? columnNumType(*declared) : NumType{};
                 r.integer = r.num.kind == 'i';
+                const std::string type = declared ? asciiLower(*declared) : std::string();
+                r.datetime = type == "datetime" || type == "smalldatetime";
+                r.unicode = type.starts_with("nvarchar") || type.starts_with("nchar") || type == "ntext";
             }
             break;
         }

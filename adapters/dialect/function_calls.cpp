@@ -291,6 +291,9 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
                 fn == "datalength" || fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" ||
                 fn == "day" || fn == "count" || r.text.starts_with("tsql_convert('int'") ||
                 r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
+    // a conversion to nchar or nvarchar, and nchar(), make Unicode text
+    r.unicode = fn == "nchar" || r.text.starts_with("tsql_convert('nchar") ||
+                r.text.starts_with("tsql_convert('nvarchar") || r.text.starts_with("tsql_convert('ntext");
     if (fn == "convert" || fn == "cast") {
         const auto b = r.text.find('\'') + 1;
         r.num = numTypeOf(std::string_view(r.text).substr(b, r.text.find('\'', b) - b));

@@ -59,6 +59,9 @@ std::string plain(const Nodes& ns, std::size_t b, std::size_t e);
 // The comma-separated parts of [b, e).
 std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
 
+// Where a subquery's FOR XML clause starts; kids.size() when it has none (function_text.cpp).
+std::size_t forXmlAt(const Nodes& kids);
+
 // ---- expressions (expressions.cpp)
 
 // The number type SQL Server gives an expression, where the statement tells it:
@@ -82,6 +85,8 @@ struct Expr {
     bool string = false;    // a string literal
     std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation
+    bool datetime = false;  // a datetime or smalldatetime column
+    bool unicode = false;  // nchar, nvarchar or ntext as the statement types it (N'', a column, a conversion)
     NumType num;
 };
 
@@ -196,6 +201,11 @@ private:
     bool timeArgument(const Nodes& a, Span part, std::string_view rendered) const;
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
     bool systemFunction(const std::string& fn, const Call& c, Expr& r);  // function_system.cpp
+    // function_text.cpp: LIKE, STRING_AGG ... WITHIN GROUP and the list of a FOR XML PATH('') subquery
+    std::string likeCall(const Expr& left, bool negated, const Nodes& ns, std::size_t& i, std::size_t e);
+    Expr stringAggWithin(const Node& args, const Node& order);
+    Expr forXmlSubquery(const Nodes& ns, std::size_t& i, std::size_t e);
+    std::string textArgument(const Nodes& a, Span part);
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);

@@ -309,6 +309,17 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         c.last = Expr{};  // an explicit collation is not overridden
         return true;
     }
+    if (lw == "like" || (lw == "not" && i + 1 < e && ns[i + 1].word("like"))) {
+        // SQL Server's LIKE (sets, ranges, the collation's case): a call on the left operand
+        if (c.last.empty || !c.out.ends_with(c.last.text))
+            unsupported("LIKE after '" + plain(ns, i > b ? i - 1 : i, i) + "'");
+        c.out.resize(c.out.size() - c.last.text.size());
+        if (lw == "not") ++i;
+        put(c.out, likeCall(c.last, lw == "not", ns, i, e), false);
+        c.last = Expr{};
+        return true;
+    }
+    if (lw == "for" && i + 1 < e && ns[i + 1].word("xml")) unsupported("FOR XML outside a subquery");
     if (lw == "between" && (c.last.column || !dateTypeOf(c.last.text).empty())) {
         c.betweenLeft = 2;
         c.betweenColumn = c.last.text;

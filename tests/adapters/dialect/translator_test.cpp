@@ -32,7 +32,7 @@ INSTANTIATE_TEST_SUITE_P(
     Select, Translates,
     ::testing::Values(
         Case{"select distinct top 50  * from 客户表   where a like '%x%'",
-             "select distinct * from 客户表 where a like '%x%' limit 50"},
+             "select distinct * from 客户表 where tsql_like(a, '%x%') limit 50"},
         Case{"select top (5) a from t order by a desc", "select a from t order by a desc limit 5"},
         Case{"select * from t where a in (select top 3 b from u order by b) order by a",
              "select * from t where a in (select b from u order by b limit 3) order by a"},
