@@ -439,6 +439,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             r.text = quoteString(t.text);
             r.string = true;
             r.value = t.text;
+            r.type = literalType(t);
             break;
         case TokenKind::Number:
             numberLiteral(t, r);
@@ -488,7 +489,10 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             }
             // the column's declared type, as a cast would give it
             if (r.column && !scopes_.empty()) {
-                r.num = referenceType(qualifier, column);
+                if (const std::string* declared = referenceDeclared(qualifier, column)) {
+                    r.num = columnNumType(*declared);
+                    if (!r.num.kind) r.type = declaredType(*declared);
+                }
                 r.integer = r.num.kind == 'i';
             }
             break;
@@ -514,10 +518,14 @@ Expr Rewriter::caseExpression(const Nodes& ns, std::size_t& i, std::size_t e) {
         unsupported("CASE nested more than " + std::to_string(kMaxNesting) + " levels deep");
     std::size_t whens = i + 1;
     r.text = ns[i].tok.text + simpleCaseOperand(ns, whens, j);
+    std::vector<Expr> results;
+    caseResults_ = &results;
     r.text += seq(ns, whens, j);
+    caseResults_ = nullptr;
     put(r.text, ns[j].tok.text, ns[j].tok.spaceBefore);
     r.empty = false;
     i = j + 1;
+    convertToCommon(results, r);
     return r;
 }
 

@@ -83,7 +83,27 @@ struct Expr {
     std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation
     NumType num;
+    std::string type;  // SQL Server's type where num tells none ("varchar(4)", "datetime"); "" unknown
 };
+
+// ---- result types (function_logic.cpp)
+
+// SQL Server's type of an expression, where the statement tells it ("int", "decimal(3,1)",
+// "varchar(4)"); "" when its values decide it.
+std::string typeOf(const Expr& x);
+bool isNullLiteral(const Expr& x);
+// The type of a string literal: varchar of its code-page bytes, nvarchar of its UTF-16 units for N''.
+std::string literalType(const Token& t);
+// A column's declared type as stored ("varchar(-1)", "decimal real(18,2)") as SQL Server names it.
+std::string declaredType(std::string_view declared);
+// The type CAST/CONVERT names ("varchar" is varchar(30) there).
+std::string convertedType(std::string_view typeText);
+// The type SQL Server gives CASE, COALESCE, IIF and CHOOSE: the highest by its data type
+// precedence among the values that are not the NULL constant; "" when one of them is unknown.
+std::string commonType(const std::vector<Expr>& values);
+// `text`, an expression of those values, converted to their common type where one differs from
+// it, and typed so: SQL Server converts the value each gives to that type.
+void convertToCommon(const std::vector<Expr>& values, Expr& r);
 
 // The type of a T-SQL type name as written in CAST/CONVERT ("decimal(10,2)").
 NumType numTypeOf(std::string_view typeText);
@@ -177,6 +197,8 @@ private:
     bool numberFunction(const std::string& fn, const Call& c, Expr& r);
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
+    bool logicFunction(const std::string& fn, const Call& c, Expr& r);  // function_logic.cpp
+    Expr typedArg(const Call& c, std::size_t k);
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);
@@ -227,6 +249,7 @@ private:
     Source source(const std::string& lowerTable, std::string alias);
     Scope fromScope(const Nodes& ns, std::size_t i, std::size_t e);
     NumType referenceType(std::string_view qualifier, std::string_view column) const;
+    const std::string* referenceDeclared(std::string_view qualifier, std::string_view column) const;
     NumType columnArgType(const Nodes& a, Span part) const;
 
     Catalogue* catalogue_ = nullptr;
@@ -238,8 +261,9 @@ private:
     bool recordColumns_ = false;      // the next seq is the query's own: it records its columns' types
     bool columnsKnown_ = false;
     std::vector<std::string> columnTypes_;
-    const Nodes* topNodes_ = nullptr;  // the query whose select list is the statement's result
-    Translation result_;               // its unnamedColumns and textColumns
+    const Nodes* topNodes_ = nullptr;           // the query whose select list is the statement's result
+    std::vector<Expr>* caseResults_ = nullptr;  // the next seq is a CASE's body: the THEN and ELSE values
+    Translation result_;                        // its unnamedColumns and textColumns
 };
 
 // One function call being rendered: its arguments split at commas, each rendered
