@@ -219,6 +219,7 @@ private:
     std::string constraintDef(const Nodes& d, std::size_t b, std::size_t e, bool identitySeen);
     std::string columnDef(const Nodes& d, std::size_t b, std::size_t e,
                           std::vector<std::pair<std::string, std::string>>& dateColumns);
+    std::string computedColumnDef(const Nodes& d, std::size_t b, std::size_t e);
     std::size_t columnType(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
     void columnOptions(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
     Translation alterTableAdd(const Nodes& ns);
@@ -258,6 +259,7 @@ private:
     std::vector<std::string> commonTables_;  // names WITH gives, lower case
 
     std::vector<ValueCheck> checks_;  // of the last createTable
+    Catalogue::Columns ownColumns_;   // of the table being created, as stored: what its computed columns read
     bool recordColumns_ = false;      // the next seq is the query's own: it records its columns' types
     bool columnsKnown_ = false;
     std::vector<std::string> columnTypes_;

@@ -151,8 +151,9 @@ std::string nameAt(const std::string& sql, std::size_t at) {
 }
 
 std::optional<dialect::Catalogue::Columns> Connection::Impl::readColumns(const std::string& table) {
-    if (!columnsLookup && sqlite3_prepare_v3(db, "select name, type from pragma_table_info(?1)", -1,
-                                             SQLITE_PREPARE_PERSISTENT, &columnsLookup, nullptr) != SQLITE_OK)
+    if (!columnsLookup &&
+        sqlite3_prepare_v3(db, "select name, type from pragma_table_xinfo(?1) where hidden <> 1", -1,
+                           SQLITE_PREPARE_PERSISTENT, &columnsLookup, nullptr) != SQLITE_OK)
         fail();
     sqlite3_bind_text(columnsLookup, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
     dialect::Catalogue::Columns columns;

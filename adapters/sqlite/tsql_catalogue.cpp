@@ -100,13 +100,13 @@ std::vector<std::string> column(sqlite3* db, const char* sql, std::initializer_l
 // "" when unknown.
 std::string declaredType(sqlite3* db, std::string_view qualifier, std::string_view name) {
     if (!qualifier.empty()) {
-        auto t = column(db, "select type from pragma_table_info(?1) where name = ?2 collate nocase",
+        auto t = column(db, "select type from pragma_table_xinfo(?1) where name = ?2 collate nocase",
                         {qualifier, name});
         if (!t.empty()) return t[0];
     }
     auto t =
         column(db,
-               "select distinct lower(p.type) from main.sqlite_master m join pragma_table_info(m.name) p "
+               "select distinct lower(p.type) from main.sqlite_master m join pragma_table_xinfo(m.name) p "
                "where m.type in ('table','view') and p.name = ?1 collate nocase",
                {name});
     return t.size() == 1 ? t[0] : std::string();
@@ -138,8 +138,8 @@ const char* const kViews[] = {
     "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\'",
     "create temp view if not exists syscolumns as select o.rowid as id, p.name collate nocase as name, "
     "p.cid + 1 as colid, tsql_xtype(p.type) as xtype, tsql_type_length(p.type) as length, "
-    "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_info(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\'",
+    "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
 };
 
 }  // namespace

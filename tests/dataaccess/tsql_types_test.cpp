@@ -117,6 +117,27 @@ TEST_P(TsqlTypes, AChosenDecimalIsReportedAsNumeric) {
     EXPECT_EQ(columns[1].numericScale, 2);
 }
 
+TEST_P(TsqlTypes, AComputedColumnHasTheTypeOfItsExpression) {
+    conn_->Execute(
+        "create table 明细 (数量 int, 单价 decimal(10,2), 金额 as 数量 * 单价, 税 as 数量 * 单价 * 0.13 "
+        "persisted)");
+    conn_->Execute("insert into 明细 values (3, 1.10)");
+    expectAnswers({{"select 金额, 税 from 明细", {"3.3", "0.429"}}});
+    const auto columns = conn_->Query("select 金额, 税 from 明细").columns;
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[0].type, adNumeric);
+    EXPECT_EQ(columns[0].numericScale, 2);
+    EXPECT_EQ(columns[1].numericScale, 4);
+}
+
+TEST_P(TsqlTypes, AComputedColumnIsNeverGivenAValue) {
+    conn_->Execute("create table 明细 (数量 int, 单价 decimal(10,2), 金额 as 数量 * 单价)");
+    conn_->Execute("insert into 明细 values (3, 1.10)");
+    EXPECT_EQ(refused("insert into 明细 (数量, 单价, 金额) values (1, 1, 1)", "金额"), 271);
+    EXPECT_EQ(refused("update 明细 set 金额 = 1", "金额"), 271);
+    EXPECT_EQ(row("select count(*), sum(数量) from 明细"), (testing::Row{"1", "3"}));
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlTypes);
 
 }  // namespace
