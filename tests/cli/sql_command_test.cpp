@@ -85,12 +85,8 @@ TEST_F(SqlCommand, ParamsBindByNameOrInOrderAndNeverBecomeSqlText) {
 
 TEST_F(SqlCommand, AParamsTypeDecidesHowItsValueComputes) {
     const std::pair<const char*, const char*> cases[] = {
-        {"n=5", "55"},
-        {"n=text:5", "55"},
-        {"n=int:5", "10"},
-        {"n=float:0.25", "0.5"},
-        {"n=null:", "\\N"},
-        {"n=text:int:5", "int:5int:5"},
+        {"n=5", "55"},           {"n=text:5", "55"}, {"n=int:5", "10"},
+        {"n=float:0.25", "0.5"}, {"n=null:", "\\N"}, {"n=text:int:5", "int:5int:5"},
     };
     for (const auto& [param, value] : cases) {
         const auto r = palvo({"sql", "--db", db, "--param", param, "select @n + @N as x"});
