@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -251,12 +253,18 @@ private:
     Scope fromScope(const Nodes& ns, std::size_t i, std::size_t e);
     NumType referenceType(std::string_view qualifier, std::string_view column) const;
     const std::string* referenceDeclared(std::string_view qualifier, std::string_view column) const;
+    // The types of the columns a derived table or common table expression gives, by
+    // name ("" where the statement does not tell); null when they cannot be told.
+    const Catalogue::Columns* queryColumns(const Nodes& q);
     NumType columnArgType(const Nodes& a, Span part) const;
 
     Catalogue* catalogue_ = nullptr;
     bool usedCatalogue_ = false;
     std::vector<Scope> scopes_;
     std::vector<std::string> commonTables_;  // names WITH gives, lower case
+    std::unordered_map<std::string, const Catalogue::Columns*> commonColumns_;  // of those WITH types
+    std::deque<Catalogue::Columns> derived_;  // the columns queryColumns told, kept for the statement
+    std::unordered_map<const Nodes*, const Catalogue::Columns*> derivedOf_;
 
     std::vector<ValueCheck> checks_;  // of the last createTable
     Catalogue::Columns ownColumns_;   // of the table being created, as stored: what its computed columns read

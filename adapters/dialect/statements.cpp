@@ -384,6 +384,11 @@ std::string Rewriter::withStatement(const Nodes& ns) {
             ++i;
         }
         if (i + 1 >= ns.size() || !ns[i].word("as") || !ns[i + 1].group) unsupported("this form of WITH");
+        // its columns' types, unless a column list renames them
+        if (catalogue_ && !ns[i - 1].group) {
+            if (const Catalogue::Columns* columns = queryColumns(ns[i + 1].kids))
+                commonColumns_[commonTables_.back()] = columns;
+        }
         put(s, ns[i]);
         put(s, group(ns[i + 1]), ns[i + 1].tok.spaceBefore);
         i += 2;

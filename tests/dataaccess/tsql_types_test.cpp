@@ -117,6 +117,30 @@ TEST_P(TsqlTypes, AChosenDecimalIsReportedAsNumeric) {
     EXPECT_EQ(columns[1].numericScale, 2);
 }
 
+TEST_P(TsqlTypes, ADecimalParameterIsANumber) {
+    const auto t = conn_->QueryWith("select ? + ?, ? * 2, ? + 1",
+                                    {Decimal{"1.5"}, Decimal{"1.25"}, Decimal{"0.5"}, Decimal{"12"}});
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText(), "2.75");
+    EXPECT_EQ(t.at(0, 1).toText(), "1");
+    EXPECT_EQ(t.at(0, 2).toText(), "13");
+}
+
+TEST_P(TsqlTypes, ColumnsOfADerivedTableAndACommonTableExpressionKeepTheirTypes) {
+    conn_->Execute("create table 单 (数量 int, 单价 decimal(10,2))");
+    conn_->Execute("insert into 单 values (3, 1.10)");
+    // int stays int: beyond it the step overflows, as SQL Server's does
+    EXPECT_EQ(refused("select n * 1000000000 from (select 数量 as n from 单) q", "int"), 8115);
+    EXPECT_EQ(refused("with c as (select 数量 as n from 单) select n * 1000000000 from c", "int"), 8115);
+    for (const char* sql : {"select x from (select 数量 * 单价 as x from 单) q",
+                            "with c as (select 数量 * 单价 as x from 单) select x from c"}) {
+        const auto columns = conn_->Query(sql).columns;
+        ASSERT_EQ(columns.size(), 1u);
+        EXPECT_EQ(columns[0].type, adNumeric) << sql;
+        EXPECT_EQ(columns[0].numericScale, 2) << sql;
+    }
+}
+
 TEST_P(TsqlTypes, AComputedColumnHasTheTypeOfItsExpression) {
     conn_->Execute(
         "create table 明细 (数量 int, 单价 decimal(10,2), 金额 as 数量 * 单价, 税 as 数量 * 单价 * 0.13 "
