@@ -439,7 +439,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             r.text = quoteString(t.text);
             r.string = true;
             r.value = t.text;
-            r.type = literalType(t);
+            r.national = t.kind == TokenKind::NString;
             break;
         case TokenKind::Number:
             numberLiteral(t, r);

@@ -112,23 +112,23 @@ std::string typeOf(const Expr& x) {
         case 'f':
             return "float";
         default:
-            return x.type;
+            return x.string ? literalType(x.value, x.national) : x.type;
     }
 }
 
-std::string literalType(const Token& t) {
+std::string literalType(std::string_view value, bool national) {
     std::size_t n = 0;
-    for (std::size_t k = 0; k < t.text.size(); ++k) {
-        const auto c = static_cast<unsigned char>(t.text[k]);
+    for (std::size_t k = 0; k < value.size(); ++k) {
+        const auto c = static_cast<unsigned char>(value[k]);
         if (c < 0x80) {
             ++n;
         } else if (c >= 0xC0) {
             // varchar counts code-page bytes (two for a Chinese character), nvarchar UTF-16 units
-            n += t.kind == TokenKind::NString ? (c >= 0xF0 ? 2 : 1) : 2;
+            n += national ? (c >= 0xF0 ? 2 : 1) : 2;
         }
     }
-    return (t.kind == TokenKind::NString ? "nvarchar(" : "varchar(") +
-           std::to_string(std::max<std::size_t>(1, n)) + ")";
+    return std::string(national ? "nvarchar(" : "varchar(") + std::to_string(std::max<std::size_t>(1, n)) +
+           ")";
 }
 
 std::string declaredType(std::string_view declared) {

@@ -82,6 +82,7 @@ struct Expr {
     bool number = false;    // a numeric literal, maybe signed
     bool integer = false;   // of SQL Server's type int (a small whole literal, len(), count(), ...)
     bool string = false;    // a string literal
+    bool national = false;  // of a string literal: N'...'
     std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation
     NumType num;
@@ -95,7 +96,7 @@ struct Expr {
 std::string typeOf(const Expr& x);
 bool isNullLiteral(const Expr& x);
 // The type of a string literal: varchar of its code-page bytes, nvarchar of its UTF-16 units for N''.
-std::string literalType(const Token& t);
+std::string literalType(std::string_view value, bool national);
 // A column's declared type as stored ("varchar(-1)", "decimal real(18,2)") as SQL Server names it.
 std::string declaredType(std::string_view declared);
 // The type CAST/CONVERT names ("varchar" is varchar(30) there).
