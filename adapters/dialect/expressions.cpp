@@ -455,6 +455,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             r.string = true;
             r.value = t.text;
             r.unicode = t.kind == TokenKind::NString;
+            r.national = t.kind == TokenKind::NString;
             break;
         case TokenKind::Number:
             numberLiteral(t, r);
@@ -517,8 +518,10 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             }
             // the column's declared type, as a cast would give it
             if (r.column && !scopes_.empty()) {
-                const std::string* declared = declaredType(qualifier, column);
-                r.num = declared ? columnNumType(*declared) : NumType{};
+                if (const std::string* declared = declaredType(qualifier, column)) {
+                    r.num = columnNumType(*declared);
+                    if (!r.num.kind) r.type = typeOfDeclared(*declared);
+                }
                 r.integer = r.num.kind == 'i';
                 const std::string type = declared ? asciiLower(*declared) : std::string();
                 r.datetime = type == "datetime" || type == "smalldatetime";
@@ -547,10 +550,14 @@ Expr Rewriter::caseExpression(const Nodes& ns, std::size_t& i, std::size_t e) {
         unsupported("CASE nested more than " + std::to_string(kMaxNesting) + " levels deep");
     std::size_t whens = i + 1;
     r.text = ns[i].tok.text + simpleCaseOperand(ns, whens, j);
+    std::vector<Expr> results;
+    caseResults_ = &results;
     r.text += seq(ns, whens, j);
+    caseResults_ = nullptr;
     put(r.text, ns[j].tok.text, ns[j].tok.spaceBefore);
     r.empty = false;
     i = j + 1;
+    convertToCommon(results, r);
     return r;
 }
 

@@ -196,11 +196,12 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     r.empty = false;
     NumType typed;  // the type a function keeps: of a sum of int or bigint, of isnull, min and max
     if (numberFunction(fn, c, r) || dateFunction(fn, c, r) || textFunction(fn, c, r) ||
-        systemFunction(fn, c, r)) {
+        systemFunction(fn, c, r) || logicFunction(fn, c, r)) {
         // rendered and typed by its theme
     } else if (fn == "getdate") {
         c.requireArgs(0, 0);
         r.text = "tsql_getdate()";
+        r.type = "datetime";
     } else if (fn == "convert") {
         r.text = convertCall(c);
     } else if (fn == "cast") {
@@ -225,11 +226,6 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     } else if (fn == "ident_current") {
         c.requireArgs(1, 1);
         r.text = c.forward("tsql_ident_current");
-    } else if (fn == "isnull") {
-        // of the type of its first argument, as SQL Server's
-        c.requireArgs(2, 2);
-        r.text = c.forward("ifnull");
-        typed = columnArgType(a, parts[0]);
     } else if (fn == "year" || fn == "month" || fn == "day") {
         c.requireArgs(1, 1);
         r.text = "tsql_datepart('" + fn + "', " + c.arg(0) + ")";
@@ -243,8 +239,8 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         c.requireArgs(1, 1);
         r.text = c.forward("tsql_" + fn);
     } else if (fn == "count" || fn == "sum" || fn == "avg" || fn == "min" || fn == "max" || fn == "abs" ||
-               fn == "upper" || fn == "lower" || fn == "ltrim" || fn == "rtrim" || fn == "coalesce" ||
-               fn == "nullif" || fn == "round" || fn.rfind("tsql_", 0) == 0) {
+               fn == "upper" || fn == "lower" || fn == "ltrim" || fn == "rtrim" || fn == "round" ||
+               fn.rfind("tsql_", 0) == 0) {
         if ((fn == "ltrim" || fn == "rtrim" || fn == "upper" || fn == "lower" || fn == "abs") &&
             parts.size() != 1) {
             c.requireArgs(1, 1);
@@ -287,17 +283,20 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         unsupported("the function " + upper(name) + "()");
     }
     // what SQL Server types int, so that int arithmetic on it overflows as int's does
-    r.integer = r.num.kind == 'i' || fn == "len" || fn == "charindex" || fn == "ascii" || fn == "unicode" ||
-                fn == "datalength" || fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" ||
-                fn == "day" || fn == "count" || r.text.starts_with("tsql_convert('int'") ||
-                r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
+    r.integer = r.integer || r.num.kind == 'i' || fn == "len" || fn == "charindex" || fn == "ascii" ||
+                fn == "unicode" || fn == "datalength" || fn == "datediff" || fn == "datepart" ||
+                fn == "year" || fn == "month" || fn == "day" || fn == "count" ||
+                r.text.starts_with("tsql_convert('int'") || r.text.starts_with("tsql_convert('smallint'") ||
+                r.text.starts_with("tsql_convert('tinyint'");
     // a conversion to nchar or nvarchar, and nchar(), make Unicode text
     r.unicode = fn == "nchar" || r.text.starts_with("tsql_convert('nchar") ||
                 r.text.starts_with("tsql_convert('nvarchar") || r.text.starts_with("tsql_convert('ntext");
     if (fn == "convert" || fn == "cast") {
         const auto b = r.text.find('\'') + 1;
-        r.num = numTypeOf(std::string_view(r.text).substr(b, r.text.find('\'', b) - b));
-    } else if (r.integer) {
+        const std::string_view type = std::string_view(r.text).substr(b, r.text.find('\'', b) - b);
+        r.num = numTypeOf(type);
+        if (!r.num.kind) r.type = convertedType(type);
+    } else if (r.integer && !r.num.kind) {
         r.num = {'i', 10, 0};
     }
     if (typed.kind) {

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -83,12 +85,33 @@ struct Expr {
     bool number = false;    // a numeric literal, maybe signed
     bool integer = false;   // of SQL Server's type int (a small whole literal, len(), count(), ...)
     bool string = false;    // a string literal
+    bool national = false;  // of a string literal: N'...'
     std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation
     bool datetime = false;  // a datetime or smalldatetime column
     bool unicode = false;  // nchar, nvarchar or ntext as the statement types it (N'', a column, a conversion)
     NumType num;
+    std::string type;  // SQL Server's type where num tells none ("varchar(4)", "datetime"); "" unknown
 };
+
+// ---- result types (function_logic.cpp)
+
+// SQL Server's type of an expression, where the statement tells it ("int", "decimal(3,1)",
+// "varchar(4)"); "" when its values decide it.
+std::string typeOf(const Expr& x);
+bool isNullLiteral(const Expr& x);
+// The type of a string literal: varchar of its code-page bytes, nvarchar of its UTF-16 units for N''.
+std::string literalType(std::string_view value, bool national);
+// A column's declared type as stored ("varchar(-1)", "decimal real(18,2)") as SQL Server names it.
+std::string typeOfDeclared(std::string_view declared);
+// The type CAST/CONVERT names ("varchar" is varchar(30) there).
+std::string convertedType(std::string_view typeText);
+// The type SQL Server gives CASE, COALESCE, IIF and CHOOSE: the highest by its data type
+// precedence among the values that are not the NULL constant; "" when one of them is unknown.
+std::string commonType(const std::vector<Expr>& values);
+// `text`, an expression of those values, converted to their common type where one differs from
+// it, and typed so: SQL Server converts the value each gives to that type.
+void convertToCommon(const std::vector<Expr>& values, Expr& r);
 
 // The type of a T-SQL type name as written in CAST/CONVERT ("decimal(10,2)").
 NumType numTypeOf(std::string_view typeText);
@@ -206,6 +229,8 @@ private:
     Expr stringAggWithin(const Node& args, const Node& order);
     Expr forXmlSubquery(const Nodes& ns, std::size_t& i, std::size_t e);
     std::string textArgument(const Nodes& a, Span part);
+    bool logicFunction(const std::string& fn, const Call& c, Expr& r);  // function_logic.cpp
+    Expr typedArg(const Call& c, std::size_t k);
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);
@@ -240,6 +265,7 @@ private:
     std::string constraintDef(const Nodes& d, std::size_t b, std::size_t e, bool identitySeen);
     std::string columnDef(const Nodes& d, std::size_t b, std::size_t e,
                           std::vector<std::pair<std::string, std::string>>& dateColumns);
+    std::string computedColumnDef(const Nodes& d, std::size_t b, std::size_t e);
     std::size_t columnType(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
     void columnOptions(const Nodes& d, std::size_t k, std::size_t e, ColumnDef& c);
     Translation alterTableAdd(const Nodes& ns);
@@ -272,19 +298,28 @@ private:
     // The declared type of the column a reference reads, as stored; nullptr when unknown.
     const std::string* declaredType(std::string_view qualifier, std::string_view column) const;
     NumType referenceType(std::string_view qualifier, std::string_view column) const;
+    const std::string* referenceDeclared(std::string_view qualifier, std::string_view column) const;
+    // The types of the columns a derived table or common table expression gives, by
+    // name ("" where the statement does not tell); null when they cannot be told.
+    const Catalogue::Columns* queryColumns(const Nodes& q);
     NumType columnArgType(const Nodes& a, Span part) const;
 
     Catalogue* catalogue_ = nullptr;
     bool usedCatalogue_ = false;
     std::vector<Scope> scopes_;
     std::vector<std::string> commonTables_;  // names WITH gives, lower case
+    std::unordered_map<std::string, const Catalogue::Columns*> commonColumns_;  // of those WITH types
+    std::deque<Catalogue::Columns> derived_;  // the columns queryColumns told, kept for the statement
+    std::unordered_map<const Nodes*, const Catalogue::Columns*> derivedOf_;
 
     std::vector<ValueCheck> checks_;  // of the last createTable
+    Catalogue::Columns ownColumns_;   // of the table being created, as stored: what its computed columns read
     bool recordColumns_ = false;      // the next seq is the query's own: it records its columns' types
     bool columnsKnown_ = false;
     std::vector<std::string> columnTypes_;
-    const Nodes* topNodes_ = nullptr;  // the query whose select list is the statement's result
-    Translation result_;               // its unnamedColumns and textColumns
+    const Nodes* topNodes_ = nullptr;           // the query whose select list is the statement's result
+    std::vector<Expr>* caseResults_ = nullptr;  // the next seq is a CASE's body: the THEN and ELSE values
+    Translation result_;                        // its unnamedColumns and textColumns
 };
 
 // One function call being rendered: its arguments split at commas, each rendered

@@ -194,6 +194,7 @@ Translation Rewriter::createTable(const Nodes& ns) {
     std::vector<std::string> columns;
     DateColumns dateColumns;
     checks_.clear();
+    ownColumns_.clear();
     for (auto [b, e] : parts) {
         if (b == e) unsupported("an empty column definition in CREATE TABLE");
         std::string lw = d[b].isName() && d[b].tok.kind == TokenKind::Word ? asciiLower(d[b].tok.text) : "";
@@ -236,9 +237,11 @@ std::string Rewriter::constraintDef(const Nodes& d, std::size_t b, std::size_t e
 // text collation, the date triggers, the value check).
 std::string Rewriter::columnDef(const Nodes& d, std::size_t b, std::size_t e, DateColumns& dateColumns) {
     if (!d[b].isName()) unsupported("the column definition '" + plain(d, b, e) + "'");
+    if (b + 1 < e && d[b + 1].word("as")) return computedColumnDef(d, b, e);
     ColumnDef c;
     c.name = d[b].tok.text;
     std::size_t k = columnType(d, b + 1, e, c);
+    ownColumns_[asciiLower(c.name)] = storedTypeText(c.type, c.typeText);
     std::string col = quoteName(c.name);
     columnOptions(d, k, e, c);
     if (c.identity) {
@@ -261,6 +264,34 @@ std::string Rewriter::columnDef(const Nodes& d, std::size_t b, std::size_t e, Da
         checks_.push_back({c.name, col, std::move(check)});
     }
     return col + " " + storedTypeText(c.type, c.typeText) + c.tail;
+}
+
+// name AS expression [PERSISTED [NOT NULL]]: SQLite's generated column, virtual or
+// stored, declared with the type SQL Server gives the expression (computed from
+// the columns before it), so that it reads as that type.
+std::string Rewriter::computedColumnDef(const Nodes& d, std::size_t b, std::size_t e) {
+    const std::string name = d[b].tok.text;
+    Expr x;
+    std::size_t end = b + 2;
+    {
+        const ScopeGuard scope(*this, Scope{Source{"", &ownColumns_}});
+        const Nesting level(depth_);
+        x = expr(d, end, e, 1);  // up to PERSISTED or the options
+        if (x.empty) unsupported("the computed column " + name + " without an expression");
+    }
+    std::size_t k = end;
+    const bool persisted = k < e && d[k].word("persisted");
+    if (persisted) ++k;
+    const bool notNull = persisted && k + 1 < e && d[k].word("not") && d[k + 1].word("null");
+    if (notNull) k += 2;
+    if (k != e) unsupported("'" + plain(d, end, e) + "' on the computed column " + name);
+    const std::string type = typeOf(x);
+    const std::string base = type.substr(0, type.find('('));
+    std::string def = quoteName(name);
+    if (!type.empty()) def += " " + storedTypeText(base, type) + (isTextType(base) ? kCollateText : "");
+    ownColumns_[asciiLower(name)] = type.empty() ? "" : storedTypeText(base, type);
+    def += " generated always as (" + x.text + ") " + (persisted ? "stored" : "virtual");
+    return notNull ? def + " not null" : def;
 }
 
 // The column's type from d[k] on; returns where its options start.

@@ -49,9 +49,12 @@ Rewriter::Source Rewriter::source(const std::string& lowerTable, std::string ali
         s.name = lowerTable;
     else
         s.name = std::move(alias);
-    if (!catalogue_ || lowerTable.empty() ||
-        std::find(commonTables_.begin(), commonTables_.end(), lowerTable) != commonTables_.end())
+    if (!catalogue_ || lowerTable.empty()) return s;
+    if (std::find(commonTables_.begin(), commonTables_.end(), lowerTable) != commonTables_.end()) {
+        const auto it = commonColumns_.find(lowerTable);
+        if (it != commonColumns_.end()) s.columns = it->second;
         return s;
+    }
     usedCatalogue_ = true;
     s.columns = catalogue_->columns(lowerTable);
     return s;
@@ -76,7 +79,9 @@ Rewriter::Scope Rewriter::fromScope(const Nodes& ns, std::size_t i, std::size_t 
             continue;
         }
         std::string table;
+        const Node* derived = nullptr;
         if (ns[k].group) {
+            derived = &ns[k];
             ++k;
         } else if (ns[k].isName()) {
             table = asciiLower(ns[k].tok.text);
@@ -92,10 +97,64 @@ Rewriter::Scope Rewriter::fromScope(const Nodes& ns, std::size_t i, std::size_t 
             !(ns[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k].tok.text)))) {
             alias = asciiLower(ns[k++].tok.text);
         }
-        if (k < e && ns[k].group) ++k;  // a derived table's column names
-        scope.push_back(table.empty() ? Source{std::move(alias), nullptr} : source(table, std::move(alias)));
+        if (k < e && ns[k].group) {
+            ++k;  // a derived table's column names: its own are not what it gives
+            derived = nullptr;
+        }
+        if (table.empty()) {
+            scope.push_back(Source{std::move(alias), derived ? queryColumns(derived->kids) : nullptr});
+        } else {
+            scope.push_back(source(table, std::move(alias)));
+        }
     }
     return scope;
+}
+
+// A select's list typed as its own FROM gives it; "*" and a UNION (whose members'
+// types combine) leave the columns untold.
+const Catalogue::Columns* Rewriter::queryColumns(const Nodes& q) {
+    if (q.empty() || !q[0].word("select")) return nullptr;
+    if (const auto it = derivedOf_.find(&q); it != derivedOf_.end()) return it->second;
+    derivedOf_[&q] = nullptr;
+    for (const Node& n : q) {
+        if (n.word("union") || n.word("except") || n.word("intersect")) return nullptr;
+    }
+    std::size_t i = 1;
+    if (i < q.size() && (q[i].word("distinct") || q[i].word("all"))) ++i;
+    if (i < q.size() && q[i].word("top")) {
+        i += 2;
+        if (i < q.size() && q[i].word("percent")) ++i;
+    }
+    std::size_t end = i;
+    while (end < q.size() && !(q[end].word("from") || q[end].word("where") || q[end].word("group") ||
+                               q[end].word("having") || q[end].word("order") || q[end].word("into")))
+        ++end;
+    Catalogue::Columns columns;
+    const ScopeGuard scope(*this, fromScope(q, 1, q.size()));
+    for (const auto& [b, e] : splitCommas(q, i, end)) {
+        std::size_t k = b;
+        Expr x;
+        {
+            const Nesting level(depth_);
+            x = expr(q, k, e, 1);
+        }
+        if (x.text == "*" || x.text.ends_with(".*")) return nullptr;
+        std::string name;
+        if (k < e && q[k].word("as")) ++k;
+        if (k + 1 == e && q[k].isName()) {
+            name = q[k].tok.text;
+        } else if (k == e && x.column) {
+            name = q[e - 1].tok.text;
+        } else if (b + 1 < e && q[b].isName() && q[b + 1].op("=")) {
+            name = q[b].tok.text;  // name = expression: its type is not read here
+            x = Expr{};
+        } else {
+            continue;
+        }
+        columns[asciiLower(name)] = typeOf(x);
+    }
+    derived_.push_back(std::move(columns));
+    return derivedOf_[&q] = &derived_.back();
 }
 
 // The declared type of a column reference, [qualifier.]column; none when the

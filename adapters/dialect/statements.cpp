@@ -3,6 +3,7 @@
 // UPDATE, and the choice of statement kind.
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "palvo/error.h"
 #include "reader.h"
@@ -94,8 +95,10 @@ struct Rewriter::Clauses {
         bool isAnd;
     };
     std::vector<Connective> connectives;
-    bool betweenPending = false;  // the next AND belongs to BETWEEN
-    std::size_t scopeBase = 0;    // the scopes around this run of clauses; a select adds its own
+    bool betweenPending = false;               // the next AND belongs to BETWEEN
+    std::vector<Expr>* caseResults = nullptr;  // of a CASE's body: the values after THEN and ELSE
+    bool caseResultNext = false;
+    std::size_t scopeBase = 0;  // the scopes around this run of clauses; a select adds its own
     // the query's own select list, whose items' types are recorded
     bool top = false;
     bool inSelectList = false;
@@ -175,6 +178,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     c.top = recordColumns_ && b < e && ns[b].word("select");
     recordColumns_ = false;
     if (&ns == topNodes_) c.result = &result_;
+    c.caseResults = std::exchange(caseResults_, nullptr);
     c.scopeBase = scopes_.size();
     for (std::size_t i = b; i < e;) {
         const Node& n = ns[i];
@@ -347,6 +351,7 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
     }
     if (isClauseKeyword(lw) && !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group)) {
         if (lw != "as") c.inSelectList = false;
+        c.caseResultNext = c.caseResults && (lw == "then" || lw == "else");
         put(c.out, n);
         ++i;
         if (lw != "and") c.betweenLeft = lw == "between" ? c.betweenLeft : 0;
@@ -406,6 +411,10 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         if (x.text.starts_with("tsql_format(") || x.text.starts_with("tsql_datename(")) c.itemText = true;
     }
     put(c.out, x.text, x.space);
+    if (c.caseResultNext) {
+        c.caseResults->push_back(x);
+        c.caseResultNext = false;
+    }
     c.last = std::move(x);
 }
 
@@ -423,6 +432,11 @@ std::string Rewriter::withStatement(const Nodes& ns) {
             ++i;
         }
         if (i + 1 >= ns.size() || !ns[i].word("as") || !ns[i + 1].group) unsupported("this form of WITH");
+        // its columns' types, unless a column list renames them
+        if (catalogue_ && !ns[i - 1].group) {
+            if (const Catalogue::Columns* columns = queryColumns(ns[i + 1].kids))
+                commonColumns_[commonTables_.back()] = columns;
+        }
         put(s, ns[i]);
         put(s, group(ns[i + 1]), ns[i + 1].tok.spaceBefore);
         i += 2;

@@ -657,9 +657,11 @@ long Connection::doExecuteWithTypes(const std::string& sql, const std::vector<Va
     return total;
 }
 
-ResultTable Connection::doQuery(const std::string& sql) {
+ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql, {}); }
+
+ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) {
     Impl& d = *impl_;
-    auto texts = d.statements(sql, false);
+    auto texts = d.statements(sql, !params.empty());
     // statements ahead of the query (none, unless the translation made several) only run
     for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
         Handle before = d.newStatement(CommandTimeout());
@@ -667,8 +669,8 @@ ResultTable Connection::doQuery(const std::string& sql) {
         d.run(before, std::move(texts[i]), {}, none);
     }
     Handle stmt = d.newStatement(CommandTimeout());
-    std::vector<ParamBuffer> none;
-    d.run(stmt, std::move(texts.back()), {}, none);
+    std::vector<ParamBuffer> buffers;
+    d.run(stmt, std::move(texts.back()), params, buffers);
     ResultTable result;
     SQLSMALLINT count = 0;
     while (true) {

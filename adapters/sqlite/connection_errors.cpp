@@ -42,6 +42,11 @@ std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::serverE
             return {{547, {statementKind(sql), *at, databaseName(), "dbo." + targetTable(sql)}}};
     }
     if (auto at = after("no such column: ")) return {{207, {at->substr(at->rfind('.') + 1)}}};
+    // a computed column is given a value
+    for (std::string_view kind :
+         {"cannot INSERT into generated column \"", "cannot UPDATE generated column \""}) {
+        if (auto at = after(kind); at && at->ends_with('"')) return {{271, {at->substr(0, at->size() - 1)}}};
+    }
     if (msg.starts_with("table ")) {
         if (auto p = msg.find(" has no column named "); p != std::string::npos)
             return {{207, {msg.substr(p + 21)}}};

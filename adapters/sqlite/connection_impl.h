@@ -150,7 +150,8 @@ struct PALVO_LOCAL Connection::Impl {
 
     // Runs the statements of the query `tr` (of the host's `sql`) before its last, and
     // returns the last, prepared, to be read.
-    sqlite3_stmt* startQuery(const std::string& sql, const dialect::Translation& tr);
+    sqlite3_stmt* startQuery(const std::string& sql, const dialect::Translation& tr,
+                             const std::vector<Value>& params = {});
 
     // Refuses DROP TABLE (SQLite's `drop`) of a table another table's foreign key names: SQL Server's 3726.
     void refuseDropOfReferenced(const std::string& drop);

@@ -410,23 +410,31 @@ int preparations(sqlite3_stmt* st) { return sqlite3_stmt_status(st, SQLITE_STMTS
 
 }  // namespace
 
-// The statements of a query: those before the last only run; the last is returned, to be read.
-// A `?` has no value in a query.
-sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect::Translation& tr) {
+// The statements of a query: those before the last only run; the last is returned, to be read,
+// its `?` bound to `params` in order.
+sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect::Translation& tr,
+                                           const std::vector<Value>& params) {
+    if (tr.statements.size() > 1 && !params.empty()) {
+        throw Error(ErrorNumber::NotSupported,
+                    "Parameters are not supported for a statement that becomes several.");
+    }
     for (std::size_t i = 0; i + 1 < tr.statements.size(); ++i) {
         sqlite3_stmt* st = prepare(tr.statements[i]);
         requireValues(st, sql, 0);
         run(st);
     }
     sqlite3_stmt* st = prepare(tr.statements.back());
-    requireValues(st, sql, 0);
+    requireValues(st, sql, params.size());
+    bind(st, params);
     return st;
 }
 
-ResultTable Connection::doQuery(const std::string& sql) try {
+ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql, {}); }
+
+ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) try {
     return impl_->underOneSchema(
         sql, impl_->translate(sql), [&](const std::shared_ptr<const dialect::Translation>& tr) {
-            sqlite3_stmt* st = impl_->startQuery(sql, *tr);
+            sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
             for (int attempt = 0;; ++attempt) {
                 const int prepared = preparations(st);
                 QueryColumns q = queryColumns(st, *tr);
@@ -460,10 +468,13 @@ std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, co
     impl_->speak(e);
 }
 
-void Connection::doQueryEach(const std::string& sql, RowReader& reader) try {
+void Connection::doQueryEach(const std::string& sql, RowReader& reader) { doQueryEachWith(sql, {}, reader); }
+
+void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
+                                 RowReader& reader) try {
     impl_->underOneSchema(
         sql, impl_->translate(sql), [&](const std::shared_ptr<const dialect::Translation>& tr) {
-            sqlite3_stmt* st = impl_->startQuery(sql, *tr);
+            sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
             QueryColumns q = queryColumns(st, *tr);
             impl_->startClock();
             if (std::find(q.kinds.begin(), q.kinds.end(), CellKind::Auto) != q.kinds.end()) {

@@ -27,6 +27,10 @@ constexpr Entry kErrors[] = {
     {207, "Invalid column name '%1'.", "列名 '%1' 无效。"},
     {208, "Invalid object name '%1'.", "对象名 '%1' 无效。"},
     {220, "Arithmetic overflow error for data type %1, value = %2.", "数据类型 %1 的算术溢出错误，值 = %2。"},
+    {271,
+     "The column \"%1\" cannot be modified because it is either a computed column or is the result of a "
+     "UNION operator.",
+     "无法修改列\"%1\"，因为它是计算列，或者是 UNION 运算符的结果。"},
     {241, "Conversion failed when converting date and/or time from character string.",
      "从字符串转换日期和/或时间时，转换失败。"},
     {242, "The conversion of a %1 data type to a %2 data type resulted in an out-of-range value.",

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -151,8 +152,9 @@ std::string nameAt(const std::string& sql, std::size_t at) {
 }
 
 std::optional<dialect::Catalogue::Columns> Connection::Impl::readColumns(const std::string& table) {
-    if (!columnsLookup && sqlite3_prepare_v3(db, "select name, type from pragma_table_info(?1)", -1,
-                                             SQLITE_PREPARE_PERSISTENT, &columnsLookup, nullptr) != SQLITE_OK)
+    if (!columnsLookup &&
+        sqlite3_prepare_v3(db, "select name, type from pragma_table_xinfo(?1) where hidden <> 1", -1,
+                           SQLITE_PREPARE_PERSISTENT, &columnsLookup, nullptr) != SQLITE_OK)
         fail();
     sqlite3_bind_text(columnsLookup, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
     dialect::Catalogue::Columns columns;
@@ -296,15 +298,30 @@ void Connection::Impl::bind(sqlite3_stmt* st, const std::vector<Value>& params) 
                 }
                 rc = sqlite3_bind_double(st, i + 1, *v.real());
                 break;
-            case Value::Kind::Decimal:
+            case Value::Kind::Decimal: {
                 // a number column would turn the text into a double that changes it
-                if (auto why = dialect::numberRefusal(v.decimal()->text); !why.empty()) {
+                const std::string& text = v.decimal()->text;
+                if (auto why = dialect::numberRefusal(text); !why.empty()) {
                     throw Error(ErrorNumber::NotSupported,
                                 "Not supported by the embedded database: " + why + ".");
                 }
-                rc = sqlite3_bind_text(st, i + 1, v.decimal()->text.c_str(),
-                                       static_cast<int>(v.decimal()->text.size()), SQLITE_TRANSIENT);
+                // a number, as SQL Server's decimal parameter is: as text, `? + ?` would join two texts.
+                // The number reads back as exactly the digits (numberRefusal): whole ones as integers.
+                long long whole = 0;
+                const char* end = text.data() + text.size();
+                if (const auto r = std::from_chars(text.data() + (text.starts_with('+') ? 1 : 0), end, whole);
+                    r.ec == std::errc() && r.ptr == end) {
+                    rc = sqlite3_bind_int64(st, i + 1, whole);
+                } else {
+                    char* stop = nullptr;
+                    const double d = std::strtod(text.c_str(), &stop);
+                    rc = !text.empty() && stop == end
+                             ? sqlite3_bind_double(st, i + 1, d)
+                             : sqlite3_bind_text(st, i + 1, text.c_str(), static_cast<int>(text.size()),
+                                                 SQLITE_TRANSIENT);
+                }
                 break;
+            }
             case Value::Kind::DateTime: {
                 std::string iso = v.dateTime()->toIso();
                 rc =

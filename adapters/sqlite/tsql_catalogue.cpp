@@ -225,13 +225,13 @@ std::vector<std::string> column(sqlite3* db, const char* sql, std::initializer_l
 // "" when unknown.
 std::string declaredType(sqlite3* db, std::string_view qualifier, std::string_view name) {
     if (!qualifier.empty()) {
-        auto t = column(db, "select type from pragma_table_info(?1) where name = ?2 collate nocase",
+        auto t = column(db, "select type from pragma_table_xinfo(?1) where name = ?2 collate nocase",
                         {qualifier, name});
         if (!t.empty()) return t[0];
     }
     auto t =
         column(db,
-               "select distinct lower(p.type) from main.sqlite_master m join pragma_table_info(m.name) p "
+               "select distinct lower(p.type) from main.sqlite_master m join pragma_table_xinfo(m.name) p "
                "where m.type in ('table','view') and p.name = ?1 collate nocase",
                {name});
     return t.size() == 1 ? t[0] : std::string();
@@ -262,8 +262,8 @@ const char* const kViews[] = {
     "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\'",
     "create temp view if not exists syscolumns as select o.rowid as id, p.name collate nocase as name, "
     "p.cid + 1 as colid, tsql_xtype(p.type) as xtype, tsql_type_length(p.type) as length, "
-    "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_info(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\'",
+    "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
     // SQL Server's catalogue views by their two-part names, which the translator
     // reads as one name ("sys.tables"); char(2) types keep their blank as there
     "create temp view if not exists \"information_schema.tables\" as select tsql_db_name() as TABLE_CATALOG, "
@@ -285,8 +285,8 @@ const char* const kViews[] = {
     "tsql_column_type(p.type, 'radix') as NUMERIC_PRECISION_RADIX, "
     "tsql_column_type(p.type, 'scale') as NUMERIC_SCALE, "
     "tsql_column_type(p.type, 'datetime') as DATETIME_PRECISION "
-    "from main.sqlite_master o join pragma_table_info(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\'",
+    "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
     "create temp view if not exists \"sys.objects\" as select name collate nocase as name, rowid as "
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, "
@@ -307,8 +307,8 @@ const char* const kViews[] = {
     "case when p.\"notnull\" or p.pk > 0 then 0 else 1 end as is_nullable, "
     "case when p.pk = 1 and lower(p.type) = 'integer' and instr(lower(o.sql), ' autoincrement') > 0 "
     "then 1 else 0 end as is_identity "
-    "from main.sqlite_master o join pragma_table_info(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\'",
+    "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
     "create temp view if not exists \"sys.types\" (name, system_type_id, user_type_id, schema_id, "
     "max_length, "
     "precision, scale, is_nullable, is_user_defined) as values "

@@ -28,6 +28,7 @@
 #include "report_command.h"
 #include "report_xlsx.h"
 #include "sql_output.h"
+#include "sql_params.h"
 #include "usage.h"
 
 namespace Palvo::cli {
@@ -46,15 +47,19 @@ int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const ConnectionOptions options{r.last("--db"), r.last("--odbc")};
     const bool types = r.flag("--types");
     const SqlFormat format = r.flag("--csv") ? SqlFormat::Csv : SqlFormat::Text;
-    const std::string& statement = r.statement;
+    const auto given = r.values.find("--param");
     return runGuarded(err, [&] {
+        // the values are read before anything opens: a wrong one changes nothing
+        const BoundStatement bound =
+            bindParams(r.statement, given == r.values.end() ? std::vector<std::string>{} : given->second);
+        const std::string& statement = bound.sql;
         auto conn = openConnection(options);
         if (!returnsRows(statement)) {
-            out << conn->Execute(statement) << "\n";
+            out << conn->ExecuteWith(statement, bound.values) << "\n";
             return 0;
         }
         Recordset rs;
-        rs.Open(statement, conn, adOpenStatic, adLockReadOnly);
+        rs.OpenWith(statement, *conn, bound.values, adOpenStatic, adLockReadOnly);
         writeRows(out, rs.table(), format, types);
         return 0;
     });

@@ -24,6 +24,12 @@ public:
     std::string sFillTable(const std::string& sSql, FlexGrid& Grid, bool ControlSize = false,
                            std::int16_t iSize = 0, const std::string& sSum = "", bool bHasXH = true,
                            const std::string& sControlDate = "YYYY-MM-DD");
+    /// sFillTable with the query's '?' placeholders bound to `params`, in order, as
+    /// Connection::QueryWith binds them: a value typed by a clerk never becomes SQL text.
+    std::string sFillTableWith(const std::string& sSql, const std::vector<Palvo::Value>& params,
+                               FlexGrid& Grid, bool ControlSize = false, std::int16_t iSize = 0,
+                               const std::string& sSum = "", bool bHasXH = true,
+                               const std::string& sControlDate = "YYYY-MM-DD");
 
     /// Writes the field names of an open recordset into row 0 from column
     /// iBeginGridCol on, starting at field iBeginRsField; "序号" into cell (0, 0)

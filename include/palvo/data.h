@@ -193,11 +193,16 @@ public:
                      const std::vector<int>& columnTypes);
     /// Runs a query and reads every row.
     ResultTable Query(const std::string& sql);
+    /// Runs a query with '?' placeholders bound to values, in order, as
+    /// ExecuteWith binds them; a value never becomes part of the SQL text.
+    ResultTable QueryWith(const std::string& sql, const std::vector<Value>& params);
     /// Runs a query and hands its rows to `reader` one at a time, with the
     /// values Query would give. The embedded database reads them as they come
     /// (memory does not grow with the rows) when every column has a declared
     /// type; otherwise, and on other backends, the rows are read whole first.
     void QueryEach(const std::string& sql, RowReader& reader);
+    /// QueryEach with the query's '?' placeholders bound to `params`, in order.
+    void QueryEachWith(const std::string& sql, const std::vector<Value>& params, RowReader& reader);
     /// Which rows QueryKeeping keeps: `column` picks one of the result's
     /// columns (nullopt: none), `keep` tests a row's cell there as text (a
     /// Null is never kept), `limit` ends the reading after that many kept rows
@@ -256,8 +261,12 @@ protected:
     virtual long doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
                                     const std::vector<int>& columnTypes);
     virtual ResultTable doQuery(const std::string& sql) = 0;
+    /// Default: doQuery without values; with values, raises 3251 (not supported).
+    virtual ResultTable doQueryWith(const std::string& sql, const std::vector<Value>& params);
     /// Default: doQuery, then its rows one by one.
     virtual void doQueryEach(const std::string& sql, RowReader& reader);
+    /// Default: doQueryEach without values; with values, doQueryWith, then its rows one by one.
+    virtual void doQueryEachWith(const std::string& sql, const std::vector<Value>& params, RowReader& reader);
     /// Default: every row read with doQuery, then filtered.
     virtual std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter);
     /// Default: raises 3251 (not supported).
@@ -355,6 +364,9 @@ public:
               long cursorType = adOpenUnspecified, long lockType = adLockUnspecified);
     void Open(const std::string& source, Connection& conn, long cursorType = adOpenUnspecified,
               long lockType = adLockUnspecified);
+    /// Open with the query's '?' placeholders bound to `params`, in order (Connection::QueryWith).
+    void OpenWith(const std::string& source, Connection& conn, const std::vector<Palvo::Value>& params,
+                  long cursorType = adOpenUnspecified, long lockType = adLockUnspecified);
     void Close();
     long State() const { return open_ ? adStateOpen : adStateClosed; }
 

@@ -226,9 +226,46 @@ ResultTable Connection::Query(const std::string& sql) {
     return doQuery(sql);
 }
 
+ResultTable Connection::QueryWith(const std::string& sql, const std::vector<Value>& params) {
+    requireOpen();
+    return doQueryWith(sql, params);
+}
+
+ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) {
+    if (!params.empty())
+        throw Error(ErrorNumber::NotSupported,
+                    "This connection does not bind values to a query's parameters.");
+    return doQuery(sql);
+}
+
 void Connection::QueryEach(const std::string& sql, RowReader& reader) {
     requireOpen();
     doQueryEach(sql, reader);
+}
+
+void Connection::QueryEachWith(const std::string& sql, const std::vector<Value>& params, RowReader& reader) {
+    requireOpen();
+    doQueryEachWith(sql, params, reader);
+}
+
+namespace {
+
+void readEach(const ResultTable& table, RowReader& reader) {
+    reader.columns(table.columns);
+    const std::size_t fields = table.columns.size();
+    std::vector<Value> row(fields);
+    for (std::size_t r = 0; r < table.rowCount(); ++r) {
+        for (std::size_t f = 0; f < fields; ++f) row[f] = table.at(r, f);
+        reader.row(row.data());
+    }
+}
+
+}  // namespace
+
+void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
+                                 RowReader& reader) {
+    if (params.empty()) return doQueryEach(sql, reader);
+    readEach(doQueryWith(sql, params), reader);
 }
 
 void Connection::doQueryEach(const std::string& sql, RowReader& reader) {
@@ -389,8 +426,13 @@ void Recordset::Open(const std::string& source, const std::shared_ptr<Connection
 }
 
 void Recordset::Open(const std::string& source, Connection& conn, long cursorType, long lockType) {
+    OpenWith(source, conn, {}, cursorType, lockType);
+}
+
+void Recordset::OpenWith(const std::string& source, Connection& conn, const std::vector<Palvo::Value>& params,
+                         long cursorType, long lockType) {
     if (open_) throw Error(ErrorNumber::ObjectOpen, "Operation is not allowed when the object is open.");
-    data_ = conn.Query(source);
+    data_ = params.empty() ? conn.Query(source) : conn.QueryWith(source, params);
     conn_ = &conn;
     keep_.reset();
     cursorType_ = cursorType;

@@ -201,7 +201,7 @@ std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, 
 
 std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
                            std::int16_t iSize, const std::string& sum, bool hasXH,
-                           const std::string& controlDate) {
+                           const std::string& controlDate, const std::vector<Value>& params) {
     // The measurer is checked before anything runs, so a missing one leaves the grid untouched.
     std::shared_ptr<TextMeasurer> measurer;
     if (controlSize) {
@@ -219,11 +219,11 @@ std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& g
         std::optional<StagedRecords> staged;
         if (!streamed) {
             rs.CursorLocation(adUseClient);
-            rs.Open(statement, connection);
+            rs.OpenWith(statement, connection, params);
         } else {
             // running numbers whenever there may be totals; without records the shape is decided below
             staged.emplace(grid.FixedRows(), hasXH || !sum.empty() ? 1 : 0);
-            connection.QueryEach(statement, *staged);
+            connection.QueryEachWith(statement, params, *staged);
         }
         const std::vector<ColumnInfo>& columns = streamed ? staged->fields() : rs.table().columns;
         const long count = streamed ? staged->count() : rs.RecordCount();
@@ -296,6 +296,12 @@ namespace Palvo {
 std::string clsGrid::sFillTable(const std::string& sSql, FlexGrid& Grid, bool ControlSize, std::int16_t iSize,
                                 const std::string& sSum, bool bHasXH, const std::string& sControlDate) {
     return grid::fillTable(sSql, Grid, ControlSize, iSize, sSum, bHasXH, sControlDate);
+}
+
+std::string clsGrid::sFillTableWith(const std::string& sSql, const std::vector<Palvo::Value>& params,
+                                    FlexGrid& Grid, bool ControlSize, std::int16_t iSize,
+                                    const std::string& sSum, bool bHasXH, const std::string& sControlDate) {
+    return grid::sFillTableFrom(nullptr, sSql, Grid, ControlSize, iSize, sSum, bHasXH, sControlDate, params);
 }
 
 void clsGrid::mAddGridColTitle(FlexGrid& flx, Palvo::Recordset& rs, std::int16_t& iBeginGridCol,

@@ -19,9 +19,10 @@ namespace Palvo::grid {
 std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
                       const std::string& sum, bool hasXH, const std::string& controlDate);
 /// sFillTable reading the statement on conn (the session's connection when null).
+/// The query's '?' placeholders are bound to `params`, in order.
 std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
                            std::int16_t iSize, const std::string& sum, bool hasXH,
-                           const std::string& controlDate);
+                           const std::string& controlDate, const std::vector<Value>& params = {});
 
 /// Sizes the columns as sFillTable does once the rows are in: contentWidths,
 /// fitColumnWidths and, with running numbers, the widest of them.

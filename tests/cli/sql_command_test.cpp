@@ -4,6 +4,7 @@
 
 #include "cli.h"
 #include "sql_output.h"
+#include "sql_params.h"
 #include "support/cli_database.h"
 
 namespace Palvo::cli {
@@ -74,6 +75,86 @@ TEST_F(SqlCommand, NoStoredTextReadsAsANullAFieldOrARowInEitherFormat) {
     EXPECT_EQ(r.out, "k,\"v,\t\"\"x\"\"\"\r\n3,202\r\n1,NULL\r\n2,\r\n3,\"a\tb\nc\"\r\n4,\"\"\r\n5,\\N\r\n");
     // a statement that returns no rows prints the count in either format
     EXPECT_EQ(palvo({"sql", "--csv", "--db", db, "delete from t where k > 4"}).out, "1\n");
+}
+
+TEST_F(SqlCommand, ParamsBindByNameOrInOrderAndNeverBecomeSqlText) {
+    ASSERT_EQ(sql("create table 客户 (编号 varchar(10), 额度 decimal(8,2), 日期 datetime)").status, 0);
+    auto r = palvo({"sql", "--db", db, "--param", "编号=C1", "--param", "额度=decimal:1.25", "--param",
+                    "日期=datetime:2004-01-05", "insert into 客户 values (@编号, @额度, @日期)"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1\n");
+    const std::string query =
+        "select 编号, 额度, convert(varchar(10), 日期, 120) as d from 客户 where 编号 = ?";
+    r = palvo({"sql", "--db", db, "--param", "k=C1", query});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "编号\t额度\td\nC1\t1.25\t2004-01-05\n");
+    r = palvo({"sql", "--db", db, "--param", "k=C1' or '1'='1", query});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "编号\t额度\td\n");
+}
+
+TEST_F(SqlCommand, AParamsTypeDecidesHowItsValueComputes) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"n=5", "55"},           {"n=text:5", "55"}, {"n=int:5", "10"},
+        {"n=float:0.25", "0.5"}, {"n=null:", "\\N"}, {"n=text:int:5", "int:5int:5"},
+    };
+    for (const auto& [param, value] : cases) {
+        const auto r = palvo({"sql", "--db", db, "--param", param, "select @n + @N as x"});
+        EXPECT_EQ(r.status, 0) << param << ": " << r.err;
+        EXPECT_EQ(r.out, std::string("x\n") + value + "\n") << param;
+    }
+}
+
+TEST_F(SqlCommand, AWrongParamIsRefusedBeforeAnythingRuns) {
+    ASSERT_EQ(sql("create table t (k int, v varchar(10))").status, 0);
+    struct Case {
+        std::vector<std::string> params;
+        const char* statement;
+        const char* err;
+    };
+    const std::vector<Case> cases = {
+        {{"k"}, "insert into t values (?, 'a')", "palvo: --param takes NAME=[TYPE:]VALUE, not 'k'.\n"},
+        {{"=1"}, "insert into t values (?, 'a')", "palvo: --param takes NAME=[TYPE:]VALUE, not '=1'.\n"},
+        {{"k=int:1x"},
+         "insert into t values (?, 'a')",
+         "palvo: --param k: '1x' is not a whole number within bigint.\n"},
+        {{"k=decimal:1.2.3"},
+         "insert into t values (?, 'a')",
+         "palvo: --param k: '1.2.3' is not a decimal number (digits with at most one point).\n"},
+        {{"k=float:inf"},
+         "insert into t values (?, 'a')",
+         "palvo: --param k: 'inf' is not a finite number.\n"},
+        {{"k=datetime:2004-02-30"},
+         "insert into t values (1, ?)",
+         "palvo: --param k: '2004-02-30' is not a date (YYYY-MM-DD[ HH:MM[:SS[.fff]]]).\n"},
+        {{"k=bit:2"}, "insert into t values (?, 'a')", "palvo: --param k: '2' is not a bit (0 or 1).\n"},
+        {{"k=null:0"}, "insert into t values (?, 'a')", "palvo: --param k: null: takes no value.\n"},
+        {{"k=1", "K=2"}, "insert into t values (@k, 'a')", "palvo: --param K: given twice.\n"},
+        {{"k=1"},
+         "insert into t values (@k, @v)",
+         "palvo: The statement names @v, and no --param gives it.\n"},
+        {{"k=1", "v=a"}, "insert into t values (@k, 'a')", "palvo: --param v: the statement names no @v.\n"},
+        {{"k=1", "v=a"},
+         "insert into t values (@k, ?)",
+         "palvo: A statement takes its values by ? or by @NAME, not both.\n"},
+        {{"k=a b"}, "insert into t values (1, @k)", ""},  // the control: this one runs
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"sql", "--db", db};
+        for (const std::string& p : c.params) args.insert(args.end(), {"--param", p});
+        args.push_back(c.statement);
+        const auto r = palvo(args);
+        EXPECT_EQ(r.err, c.err) << c.params[0];
+        EXPECT_EQ(r.status, *c.err ? 1 : 0) << c.params[0];
+    }
+    EXPECT_EQ(sql("select k, v from t").out, "k\tv\n1\ta b\n") << "only the control inserted a row";
+}
+
+TEST(SqlParams, PlaceholdersInTextsNamesAndCommentsAreNotBound) {
+    const BoundStatement b =
+        bindParams("select '@a ?', [@a?], \"@a\", @@identity, @a -- @a ?\n /* @a /* ? */ */ + @A", {"a=1"});
+    EXPECT_EQ(b.sql, "select '@a ?', [@a?], \"@a\", @@identity, ? -- @a ?\n /* @a /* ? */ */ + ?");
+    EXPECT_EQ(b.values, (std::vector<Value>{Value("1"), Value("1")}));
 }
 
 TEST(SqlOutput, EscapesEveryCharacterThatCouldEndAFieldOrALine) {

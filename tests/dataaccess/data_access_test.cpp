@@ -342,6 +342,38 @@ TEST_P(DataAccess, APlaceholderWithoutAValueIsRefusedEverywhere) {
     EXPECT_EQ(quoted.columns.at(1).name, "a?b");
 }
 
+TEST_P(DataAccess, QueryWithBindsEachValueToItsPlaceholderInOrder) {
+    insert("甲", Decimal{"1.50"});
+    insert("乙", Decimal{"2"});
+    insert("丙", Decimal{"3"});
+    const ResultTable t = conn_->QueryWith("select 名称 from 客户 where amount > ? and 名称 <> ? order by id",
+                                           {Decimal{"1"}, "乙"});
+    ASSERT_EQ(t.rowCount(), 2u);
+    EXPECT_EQ(t.at(0, 0).toText(), "甲");
+    EXPECT_EQ(t.at(1, 0).toText(), "丙");
+}
+
+TEST_P(DataAccess, AQueriedValueIsNeverReadAsSql) {
+    insert("甲");
+    const std::string counted = "select count(*) from 客户 where 名称 = ?";
+    EXPECT_EQ(conn_->QueryWith(counted, {"甲' or '1'='1"}).at(0, 0).toText(), "0");
+    EXPECT_EQ(conn_->QueryWith(counted, {"甲"}).at(0, 0).toText(), "1");
+}
+
+TEST_P(DataAccess, RecordsetOpenWithBindsItsValues) {
+    insertFive();
+    Recordset rs;
+    rs.OpenWith("select 名称 from 客户 where id > ? order by id", *conn_, {3}, adOpenStatic, adLockReadOnly);
+    ASSERT_EQ(rs.RecordCount(), 2);
+    EXPECT_EQ(rs.Fields("名称").Value().toText(), "丁");
+    EXPECT_EQ(rs.CursorType(), adOpenStatic);
+}
+
+TEST_P(DataAccess, AQueryGivenTooFewValuesFails) {
+    insert("甲");
+    EXPECT_THROW(conn_->QueryWith("select 名称 from 客户 where id = ? and 名称 = ?", {1}), Error);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DataAccess,
                          ::testing::Values(Backend{"SqliteDirect", testing::openEmbedded},
                                            Backend{"OdbcSqliteDriver", openOdbc},

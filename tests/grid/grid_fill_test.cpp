@@ -256,6 +256,21 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
 
 // A query form's fill (sizes, a totals row, dates tidied, banded rows) is told
 // to a view in a few blocks, however many rows come back.
+// A value a clerk typed selects the rows bound to its placeholder, in either kind of grid.
+TEST_F(Fill, BoundValuesSelectTheRowsAndNeverBecomeSqlText) {
+    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
+        memory::FlexGrid g(type);
+        EXPECT_EQ(
+            grid.sFillTableWith("select 编号,名称 from 货物 where 名称 = ? or 编号 > ?", {"钢管", 2}, g), "")
+            << g.typeName();
+        EXPECT_EQ(column(g, 1), (Cells{"编号", "1", "3"})) << g.typeName();
+        memory::FlexGrid hostile(type);
+        EXPECT_EQ(grid.sFillTableWith("select 编号,名称 from 货物 where 名称 = ?", {"x' or '1'='1"}, hostile),
+                  "0")
+            << g.typeName();
+    }
+}
+
 TEST_F(Fill, AViewHearsAFewBlocksWhateverTheRowCount) {
     const auto heard = [&](int extraRows, GridType type) {
         std::vector<std::string> inserts;

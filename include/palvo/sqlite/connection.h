@@ -47,7 +47,10 @@ protected:
     void doClose() noexcept override;
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
     ResultTable doQuery(const std::string& sql) override;
+    ResultTable doQueryWith(const std::string& sql, const std::vector<Value>& params) override;
     void doQueryEach(const std::string& sql, RowReader& reader) override;
+    void doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
+                         RowReader& reader) override;
     std::optional<ResultTable> doQueryKeeping(const std::string& sql, const RowFilter& filter) override;
     long long doLastInsertId() override;
     void doBegin() override;

@@ -67,11 +67,18 @@ const Case kCases[] = {
     // each member of a union reads its own table
     {"select i + 1 from a union all select i + 1 from b",
      "select tsql_arith(i, 1, 'i+') from a union all select tsql_arith(i, 1, 'd11,2+') from b"},
-    // a derived table, a common table expression and an unknown table type nothing
-    {"select q.i + 1, t + 1 from (select i from a) q join a on 1 = 1",
-     "select tsql_arith(q.i, 1, '+'), tsql_arith(t, 1, 'i+') from (select i from a) q join a on 1 = 1"},
+    // a derived table and a common table expression give their columns' types; an unknown table none
+    {"select q.i + 1, q.n + 1, t + 1 from (select i, d * 2 n from a) q join a on 1 = 1",
+     "select tsql_arith(q.i, 1, 'i+'), tsql_arith(q.n, 1, 'd13,2+'), tsql_arith(t, 1, 'i+') from (select i, "
+     "tsql_arith(d, 2, 'd12,2*') n from a) q join a on 1 = 1"},
     {"with a as (select 1 as i) select i + 1 from a",
-     "with a as (select 1 as i) select tsql_arith(i, 1, '+') from a"},
+     "with a as (select 1 as i) select tsql_arith(i, 1, 'i+') from a"},
+    // renamed columns, a "*" and a union leave them untyped
+    {"with c(x) as (select i from a) select x + 1 from c",
+     "with c(x) as (select i from a) select tsql_arith(x, 1, '+') from c"},
+    {"select i + 1 from (select * from a) q", "select tsql_arith(i, 1, '+') from (select * from a) q"},
+    {"select i + 1 from (select i from a union all select i from b) q",
+     "select tsql_arith(i, 1, '+') from (select i from a union all select i from b) q"},
     {"select i + 1 from nowhere", "select tsql_arith(i, 1, '+') from nowhere"},
     // UPDATE ... FROM reads its sources, DELETE its table
     {"update a set d = b.i * 2 from a join b on b.x = a.i",

@@ -1,0 +1,95 @@
+// What the logic functions and CASE render: a conversion to the common type only
+// where a value may not fit it, so that the usual forms cost nothing more; and
+// computed columns as SQLite's generated ones, declared with their type.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "palvo/dialect/translator.h"
+#include "palvo/error.h"
+
+namespace {
+
+using Palvo::dialect::Catalogue;
+using Palvo::dialect::translateUncached;
+
+class Goods : public Catalogue {
+public:
+    const Columns* columns(const std::string& lowerName) override {
+        return lowerName == "g" ? &columns_ : nullptr;
+    }
+
+private:
+    Columns columns_ = {{"i", "int"},         {"t", "tinyint"}, {"d", "decimal real(10,2)"},
+                        {"v", "varchar(10)"}, {"c", "char(4)"}, {"w", "nvarchar(-1)"}};
+};
+
+struct Case {
+    const char* tsql;
+    const char* sqlite;
+};
+void PrintTo(const Case& c, std::ostream* os) { *os << c.tsql; }
+
+class ChosenValues : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ChosenValues, ConvertOnlyWhereAValueMayNotFit) {
+    Goods goods;
+    EXPECT_EQ(translateUncached(GetParam().tsql, &goods).joined(), GetParam().sqlite);
+}
+
+const Case kCases[] = {
+    // the replacement fits the first argument's type: unchanged
+    {"select isnull(i, 0), isnull(d, 5), isnull(v, ''), isnull(w, 'x'), isnull(t, 255) from g",
+     "select ifnull(i, 0), ifnull(d, 5), ifnull(v, ''), ifnull(w, 'x'), ifnull(t, 255) from g"},
+    // it may not: converted to that type
+    {"select isnull(t, 256), isnull(v, 'abcdefghijk'), isnull(c, 'a'), isnull(i, d) from g",
+     "select tsql_convert('tinyint', ifnull(t, 256), null), tsql_convert('varchar(10)', ifnull(v, "
+     "'abcdefghijk'), null), tsql_convert('char(4)', ifnull(c, 'a'), null), tsql_convert('int', ifnull(i, "
+     "d), "
+     "null) from g"},
+    // an untyped first argument leaves it to the values
+    {"select isnull(?, 1), isnull(x, 1) from q", "select ifnull(?, 1), ifnull(x, 1) from q"},
+    // each value fits decimal(12,2), the common type: unchanged
+    {"select coalesce(i, d, 1) from g", "select coalesce(i, d, 1) from g"},
+    {"select coalesce(t, 'a') from g", "select tsql_convert('tinyint', coalesce(t, 'a'), null) from g"},
+    {"select coalesce(v, 'ab', null) from g", "select coalesce(v, 'ab', null) from g"},
+    {"select coalesce(v, ?) from g", "select coalesce(v, ?) from g"},
+    {"select iif(i > 1, i, 0) from g", "select case when i > 1 then i else 0 end from g"},
+    {"select choose(i, 'a', 'b') from g", "select case i when 1 then 'a' when 2 then 'b' end from g"},
+    {"select choose(d, 'a', 'b') from g",
+     "select case tsql_convert('int', d, null) when 1 then 'a' when 2 then 'b' end from g"},
+    {"select nullif(v, 'a'), nullif('a', 'b') from g",
+     "select nullif(v, 'a'), nullif('a' collate zh_ci_as, 'b') from g"},
+    {"select case when i > 1 then d else i end from g", "select case when i > 1 then d else i end from g"},
+    {"select case when i > 1 then getdate() else '2004-01-01' end from g",
+     "select tsql_convert('datetime', case when i > 1 then tsql_getdate() else '2004-01-01' end, null) from "
+     "g"},
+    {"select case when i > 1 then 'x' end, case i when 1 then 2 else 3 end from g",
+     "select case when i > 1 then 'x' end, case i when 1 then 2 else 3 end from g"},
+};
+INSTANTIATE_TEST_SUITE_P(Logic, ChosenValues, ::testing::ValuesIn(kCases));
+
+TEST(ComputedColumns, BecomeGeneratedColumnsOfTheirExpressionsType) {
+    const auto tr =
+        translateUncached("create table m (q int, p decimal(10,2), a as q * p, b as q + 1 persisted)");
+    ASSERT_FALSE(tr.statements.empty());
+    EXPECT_EQ(tr.statements[0],
+              "create table \"m\" (\"q\" int, \"p\" decimal real(10,2), \"a\" decimal real(21,2) generated "
+              "always as "
+              "(tsql_arith(q, p, 'd21,2*')) virtual, \"b\" int generated always as (tsql_arith(q, 1, 'i+')) "
+              "stored)");
+}
+
+TEST(ComputedColumns, RefuseWhatTheyCannotHoldByName) {
+    for (const char* tsql : {"create table m (q int, a as q * 2 persisted primary key)",
+                             "create table m (q int, a as q * 2 default 1)"}) {
+        try {
+            translateUncached(tsql);
+            ADD_FAILURE() << tsql;
+        } catch (const Palvo::Error& e) {
+            EXPECT_NE(e.description().find("on the computed column a"), std::string::npos) << e.description();
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+// The types SQL Server gives a value chosen among several (ISNULL, COALESCE,
+// IIF, CHOOSE, NULLIF, CASE): what it converts each value to, and what a query
+// reports for it. The same cases run on a real SQL Server when PALVO_TEST_MSSQL
+// names one.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "support/answers.h"
+
+namespace Palvo {
+namespace {
+
+using testing::Answer;
+
+class TsqlTypes : public testing::AnswersTest {
+protected:
+    void goods() {
+        conn_->Execute("create table 货 (k int, 名称 varchar(3), 数量 int, 单价 decimal(10,2), 级 tinyint)");
+        conn_->Execute("insert into 货 (k) values (1)");
+    }
+};
+
+TEST_P(TsqlTypes, IsnullGivesTheReplacementTheTypeAndLengthOfItsFirstArgument) {
+    expectAnswers({
+        {"select isnull(cast(null as varchar(2)), 'abcd')", {"ab"}},
+        {"select isnull(cast(null as char(4)), 'ab') + '|'", {"ab  |"}},
+        {"select isnull(cast(null as int), 2.7)", {"2"}},
+        {"select isnull(cast(null as decimal(5,2)), 1.005)", {"1.01"}},
+        {"select isnull(cast(null as varchar(5)), 'ab')", {"ab"}},
+        {"select isnull(cast(2 as int), 'x')", {"2"}},
+    });
+}
+
+TEST_P(TsqlTypes, IsnullOfAColumnTakesTheColumnsType) {
+    goods();
+    expectAnswers({
+        {"select isnull(名称, 'abcdef') from 货", {"abc"}},
+        {"select isnull(数量, 2.7) from 货", {"2"}},
+        {"select isnull(单价, 1.005) from 货", {"1.01"}},
+        {"select isnull(数量, 0) + 1 from 货", {"1"}},
+    });
+}
+
+TEST_P(TsqlTypes, IsnullFailsWhereTheReplacementDoesNotFitTheType) {
+    goods();
+    EXPECT_EQ(refused("select isnull(数量, 3000000000) from 货", "int"), 8115);
+    EXPECT_EQ(refused("select isnull(数量, 'x') from 货", "'x'"), 245);
+}
+
+TEST_P(TsqlTypes, CoalesceTakesTheHighestTypeOfItsValues) {
+    expectAnswers({
+        {"select coalesce(null, 1, 2.5) / 3", {"0.333333"}},
+        {"select coalesce(null, '12', 1) + '3'", {"15"}},
+        {"select coalesce(cast(null as varchar(2)), 'abcd')", {"abcd"}},
+        {"select coalesce(null, null, null, 3)", {"3"}},
+        {"select coalesce(cast(null as int), cast(null as int), 7)", {"7"}},
+    });
+}
+
+TEST_P(TsqlTypes, CoalesceRefusesWhatSqlServerRefuses) {
+    EXPECT_EQ(refused("select coalesce(null, 'a', 1)", "'a'"), 245);
+    EXPECT_EQ(refused("select coalesce(null, null)", "COALESCE"), 4127);
+}
+
+TEST_P(TsqlTypes, IifChoosesAndConvertsToTheHigherType) {
+    expectAnswers({
+        {"select iif(1 < 2, 1, 2.5) / 3", {"0.333333"}},
+        {"select iif(1 > 2, 1, 2.5)", {"2.5"}},
+        {"select iif(1 < 2, '12', 1) + '3'", {"15"}},
+        {"select iif('a' = 'A ', 'same', 'differs')", {"same"}},
+        {"select iif(null = null, 1, 0)", {"0"}},
+    });
+    EXPECT_EQ(refused("select iif(1 < 2, 'x', 1)", "'x'"), 245);
+}
+
+TEST_P(TsqlTypes, ChooseTakesTheValueOfItsIndexFromOne) {
+    expectAnswers({
+        {"select choose(2, 'a', 'b', 'c')", {"b"}},
+        {"select choose(4, 'a', 'b', 'c')", {"<null>"}},
+        {"select choose(0, 'a', 'b', 'c')", {"<null>"}},
+        {"select choose(2.7, 'a', 'b', 'c')", {"b"}},
+        {"select choose(1, 1, 2.5) / 3", {"0.333333"}},
+        {"select choose(1, '12', 1) + '3'", {"15"}},
+    });
+}
+
+TEST_P(TsqlTypes, NullifComparesUnderTheCollationAndKeepsTheFirstType) {
+    expectAnswers({
+        {"select nullif('a', 'A')", {"<null>"}},
+        {"select nullif('ab', 'ab  ')", {"<null>"}},
+        {"select nullif(1, 2)", {"1"}},
+        {"select nullif(cast(5 as decimal(5,2)), 6) / 3", {"1.666666"}},
+    });
+}
+
+TEST_P(TsqlTypes, CaseConvertsEachResultToTheHighestType) {
+    expectAnswers({
+        {"select case when 1 = 1 then 1 else 2.5 end / 3", {"0.333333"}},
+        {"select case 2 when 1 then 1.25 when 2 then '1.5' end + '3'", {"4.5"}},
+        {"select convert(varchar(23), case when 1 = 0 then getdate() else '2004-01-02' end, 121)",
+         {"2004-01-02 00:00:00.000"}},
+        {"select case when 1 = 1 then 'ab' else 'abcd' end", {"ab"}},
+    });
+    EXPECT_EQ(refused("select case when 1 = 1 then 'x' else 1 end", "'x'"), 245);
+}
+
+TEST_P(TsqlTypes, AChosenDecimalIsReportedAsNumeric) {
+    const auto columns = conn_->Query("select iif(1 < 2, 1, 2.5), coalesce(null, 1.25)").columns;
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[0].type, adNumeric);
+    EXPECT_EQ(columns[0].numericScale, 1);
+    EXPECT_EQ(columns[1].type, adNumeric);
+    EXPECT_EQ(columns[1].numericScale, 2);
+}
+
+TEST_P(TsqlTypes, ADecimalParameterIsANumber) {
+    const auto t = conn_->QueryWith("select ? + ?, ? * 2, ? + 1",
+                                    {Decimal{"1.5"}, Decimal{"1.25"}, Decimal{"0.5"}, Decimal{"12"}});
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText(), "2.75");
+    EXPECT_EQ(t.at(0, 1).toText(), "1");
+    EXPECT_EQ(t.at(0, 2).toText(), "13");
+}
+
+TEST_P(TsqlTypes, ColumnsOfADerivedTableAndACommonTableExpressionKeepTheirTypes) {
+    conn_->Execute("create table 单 (数量 int, 单价 decimal(10,2))");
+    conn_->Execute("insert into 单 values (3, 1.10)");
+    // int stays int: beyond it the step overflows, as SQL Server's does
+    EXPECT_EQ(refused("select n * 1000000000 from (select 数量 as n from 单) q", "int"), 8115);
+    EXPECT_EQ(refused("with c as (select 数量 as n from 单) select n * 1000000000 from c", "int"), 8115);
+    for (const char* sql : {"select x from (select 数量 * 单价 as x from 单) q",
+                            "with c as (select 数量 * 单价 as x from 单) select x from c"}) {
+        const auto columns = conn_->Query(sql).columns;
+        ASSERT_EQ(columns.size(), 1u);
+        EXPECT_EQ(columns[0].type, adNumeric) << sql;
+        EXPECT_EQ(columns[0].numericScale, 2) << sql;
+    }
+}
+
+TEST_P(TsqlTypes, AComputedColumnHasTheTypeOfItsExpression) {
+    conn_->Execute(
+        "create table 明细 (数量 int, 单价 decimal(10,2), 金额 as 数量 * 单价, 税 as 数量 * 单价 * 0.13 "
+        "persisted)");
+    conn_->Execute("insert into 明细 values (3, 1.10)");
+    expectAnswers({{"select 金额, 税 from 明细", {"3.3", "0.429"}}});
+    const auto columns = conn_->Query("select 金额, 税 from 明细").columns;
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[0].type, adNumeric);
+    EXPECT_EQ(columns[0].numericScale, 2);
+    EXPECT_EQ(columns[1].numericScale, 4);
+}
+
+TEST_P(TsqlTypes, AComputedColumnIsNeverGivenAValue) {
+    conn_->Execute("create table 明细 (数量 int, 单价 decimal(10,2), 金额 as 数量 * 单价)");
+    conn_->Execute("insert into 明细 values (3, 1.10)");
+    EXPECT_EQ(refused("insert into 明细 (数量, 单价, 金额) values (1, 1, 1)", "金额"), 271);
+    EXPECT_EQ(refused("update 明细 set 金额 = 1", "金额"), 271);
+    EXPECT_EQ(row("select count(*), sum(数量) from 明细"), (testing::Row{"1", "3"}));
+}
+
+PALVO_ANSWERS_ON_BACKENDS(TsqlTypes);
+
+}  // namespace
+}  // namespace Palvo
