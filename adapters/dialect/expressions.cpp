@@ -518,7 +518,8 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             }
             // the column's declared type, as a cast would give it
             if (r.column && !scopes_.empty()) {
-                if (const std::string* declared = declaredType(qualifier, column)) {
+                const std::string* declared = declaredType(qualifier, column);
+                if (declared) {
                     r.num = columnNumType(*declared);
                     if (!r.num.kind) r.type = typeOfDeclared(*declared);
                 }
