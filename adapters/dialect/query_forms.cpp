@@ -1,4 +1,283 @@
 // Query forms: window functions, paging (OFFSET ... FETCH), TOP's forms, table hints.
+#include <algorithm>
+
+#include "palvo/error.h"
 #include "rewriter.h"
 
-namespace Palvo::dialect {}  // namespace Palvo::dialect
+namespace Palvo::dialect {
+
+namespace {
+
+// Hints that only steer SQL Server's locking and its choice of index: on the
+// embedded database, which locks the whole file and picks its own indexes, they
+// change nothing a query answers.
+bool harmlessHint(std::string_view lw) {
+    static const char* const hints[] = {"nolock",       "readuncommitted", "readcommitted", "readcommittedlock",
+                                        "repeatableread", "serializable",  "holdlock",      "updlock",
+                                        "xlock",        "rowlock",         "paglock",       "tablock",
+                                        "tablockx",     "readpast",        "nowait",        "noexpand",
+                                        "forceseek",    "forcescan"};
+    return std::any_of(std::begin(hints), std::end(hints), [&](const char* h) { return lw == h; });
+}
+
+// Whether a group holds table hints only: words, INDEX(...) or INDEX = x, between commas.
+// Unknown words in such a group are refused by name.
+bool hintGroup(const Node& g) {
+    if (g.kids.empty()) return false;
+    for (auto [b, e] : splitCommas(g.kids, 0, g.kids.size())) {
+        if (b == e || g.kids[b].group || g.kids[b].tok.kind != TokenKind::Word) return false;
+        if (g.kids[b].word("index") && e > b + 1) continue;
+        if (e != b + 1) return false;
+    }
+    for (auto [b, e] : splitCommas(g.kids, 0, g.kids.size())) {
+        const std::string lw = asciiLower(g.kids[b].tok.text);
+        if (lw != "index" && !harmlessHint(lw)) unsupported("the table hint " + upper(g.kids[b].tok.text));
+    }
+    return true;
+}
+
+bool rankingFunction(std::string_view fn) {
+    return fn == "row_number" || fn == "rank" || fn == "dense_rank" || fn == "ntile";
+}
+bool offsetFunction(std::string_view fn) {
+    return fn == "lag" || fn == "lead" || fn == "first_value" || fn == "last_value";
+}
+bool aggregateFunction(std::string_view fn) {
+    return fn == "count" || fn == "sum" || fn == "avg" || fn == "min" || fn == "max";
+}
+
+// The position of the first word `lw` at this level of [b, e), e when none.
+std::size_t findWord(const Nodes& ns, std::size_t b, std::size_t e, std::string_view lw) {
+    while (b < e && !ns[b].word(lw)) ++b;
+    return b;
+}
+
+// A frame bound: UNBOUNDED PRECEDING|FOLLOWING, CURRENT ROW, n PRECEDING|FOLLOWING.
+// RANGE takes no n, as on SQL Server.
+void frameBound(const Nodes& ns, std::size_t& k, std::size_t e, bool range, std::string& out) {
+    if (k < e && ns[k].word("current") && k + 1 < e && ns[k + 1].word("row")) {
+        out += " current row";
+        k += 2;
+        return;
+    }
+    const bool number = k < e && !ns[k].group && ns[k].tok.kind == TokenKind::Number &&
+                        ns[k].tok.text.find_first_not_of("0123456789") == std::string::npos;
+    if (k + 1 < e && (ns[k].word("unbounded") || number) &&
+        (ns[k + 1].word("preceding") || ns[k + 1].word("following"))) {
+        if (number && range) unsupported("RANGE with a number of rows (RANGE takes UNBOUNDED and CURRENT ROW)");
+        out += " " + asciiLower(ns[k].tok.text) + " " + asciiLower(ns[k + 1].tok.text);
+        k += 2;
+        return;
+    }
+    unsupported("the window frame '" + plain(ns, k, e) + "'");
+}
+
+}  // namespace
+
+void Rewriter::queryForms(Nodes& ns) {
+    // after FROM, JOIN, UPDATE and DELETE a table may carry hints, with or without WITH;
+    // after INTO only with WITH (a bare group there is the column list)
+    enum { None, Tables, IntoTable } at = None;
+    for (std::size_t k = 0; k < ns.size(); ++k) {
+        Node& n = ns[k];
+        if (n.group) {
+            const bool named = k > 0 && !ns[k - 1].group &&
+                               (ns[k - 1].tok.kind == TokenKind::Name ||
+                                (ns[k - 1].tok.kind == TokenKind::Word &&
+                                 !isClauseKeyword(asciiLower(ns[k - 1].tok.text))));
+            const bool withHints = k > 1 && ns[k - 1].word("with") && !ns[k - 2].group && at != None;
+            if ((withHints || (named && at == Tables)) && hintGroup(n)) {
+                // no effect here: the hints leave the statement
+                const std::size_t from = withHints ? k - 1 : k;
+                ns.erase(ns.begin() + static_cast<std::ptrdiff_t>(from),
+                         ns.begin() + static_cast<std::ptrdiff_t>(k + 1));
+                k = from - 1;
+                continue;
+            }
+            queryForms(n.kids);
+            continue;
+        }
+        if (n.tok.kind == TokenKind::Parameter) {
+            parameterAt_.push_back(n.tok.offset);
+            continue;
+        }
+        if (n.tok.kind != TokenKind::Word) continue;
+        if (n.word("from") || n.word("join") || n.word("delete") || (n.word("update") && k == 0)) {
+            at = Tables;
+        } else if (n.word("into")) {
+            at = IntoTable;
+        } else if (n.word("top") && k + 1 < ns.size()) {
+            const Node& count = ns[k + 1].group && ns[k + 1].kids.size() == 1 ? ns[k + 1].kids[0] : ns[k + 1];
+            if (!count.group && count.tok.kind == TokenKind::Parameter) numberParameters_ = true;
+        } else if (n.word("output") && k + 1 < ns.size() && (ns[k + 1].word("inserted") || ns[k + 1].word("deleted"))) {
+            unsupported("OUTPUT " + ns[k + 1].tok.text + " (rows returned by INSERT, UPDATE or DELETE)");
+        } else if (n.word("with") && at != None) {
+            // WITH (hints): decided at the group
+        } else if (isClauseKeyword(asciiLower(n.tok.text)) && !n.word("as") && !n.word("inner") &&
+                   !n.word("left") && !n.word("right") && !n.word("full") && !n.word("outer") &&
+                   !n.word("cross")) {
+            at = None;
+        }
+    }
+}
+
+std::string Rewriter::parameterText(const Token& t) const {
+    if (!numberParameters_) return "?";
+    // numbered by its place in the statement: a TOP's count moves to the LIMIT at the end
+    const auto at = std::lower_bound(parameterAt_.begin(), parameterAt_.end(), t.offset);
+    return "?" + std::to_string(at - parameterAt_.begin() + 1);
+}
+
+std::string Rewriter::topCount(const Node* count) const {
+    if (count && !count->group && count->tok.kind == TokenKind::Parameter) return parameterText(count->tok);
+    if (!count || count->group || count->tok.kind != TokenKind::Number ||
+        count->tok.text.find_first_not_of("0123456789") != std::string::npos) {
+        unsupported("TOP with anything but a whole number or a parameter");
+    }
+    return count->tok.text;
+}
+
+// OFFSET n ROW[S] [FETCH NEXT|FIRST m ROW[S] ONLY] after ORDER BY, as SQLite's
+// LIMIT n, m (its offset first, so that parameters keep their order). i is at OFFSET.
+std::string Rewriter::pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e,
+                                   bool top) {
+    if (findWord(ns, b, i, "order") == i) unsupported("OFFSET without ORDER BY");
+    if (top) unsupported("TOP with OFFSET in the same query");
+    ++i;
+    auto count = [&](const char* what) {
+        const std::size_t at = i;
+        const Expr x = expr(ns, i, e, 1);
+        if (x.empty || i == at) unsupported(std::string("the ") + what + " without a number of rows");
+        if (x.number && !x.integer && x.text.find_first_not_of("0123456789") != std::string::npos)
+            unsupported(std::string("the ") + what + " '" + x.text + "' (a whole number of rows)");
+        if (i >= e || !(ns[i].word("rows") || ns[i].word("row")))
+            unsupported(std::string("the ") + what + " without ROWS");
+        ++i;
+        return trimLead(x.text);
+    };
+    const std::string offset = count("OFFSET");
+    if (offset.starts_with("-")) unsupported("a negative OFFSET");
+    if (i < e && ns[i].word("fetch")) {
+        ++i;
+        if (i >= e || !(ns[i].word("next") || ns[i].word("first"))) unsupported("FETCH without NEXT or FIRST");
+        ++i;
+        const std::string fetch = count("FETCH");
+        if (fetch.starts_with("-") || fetch == "0") unsupported("FETCH of " + fetch + " rows (it takes at least one)");
+        if (i >= e || !ns[i].word("only")) unsupported("FETCH without ONLY");
+        ++i;
+        return " limit " + offset + ", " + fetch;
+    }
+    return " limit -1 offset " + offset;
+}
+
+// (select ...) as a member of UNION, EXCEPT or INTERSECT: SQLite takes no
+// parentheses there, so the member becomes a derived table, its TOP and ORDER BY inside.
+std::string Rewriter::queryMember(const Node& g) {
+    const Nesting level(depth_);
+    return " select * from (" + trimLead(seq(g.kids, 0, g.kids.size())) + ")";
+}
+
+// name(args) OVER (...): SQLite has the same window functions; rendered as
+// written, sum and avg exact as without OVER, text keys in the Chinese collation.
+bool Rewriter::windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& r) {
+    const Node& name = ns[i];
+    const std::string fn = asciiLower(name.tok.text);
+    const bool over = i + 3 < e && ns[i + 2].word("over") && ns[i + 3].group;
+    const bool ranking = rankingFunction(fn), offset = offsetFunction(fn);
+    if (!over) {
+        if (ranking || offset)
+            throw Error(ErrorNumber::Database,
+                        "The function '" + upper(name.tok.text) + "' must have an OVER clause.", 10753);
+        return false;
+    }
+    if (!ranking && !offset && !aggregateFunction(fn)) unsupported("the function " + upper(name.tok.text) + "() with OVER");
+    const Node& args = ns[i + 1];
+    const Nodes& w = ns[i + 3].kids;
+    const std::size_t orderAt = findWord(w, 0, w.size(), "order");
+    std::size_t frameAt = std::min(findWord(w, 0, w.size(), "rows"), findWord(w, 0, w.size(), "range"));
+    if ((ranking || offset) && orderAt == w.size())
+        throw Error(ErrorNumber::Database,
+                    "The function '" + upper(name.tok.text) + "' must have an OVER clause with ORDER BY.", 4112);
+    if ((ranking || fn == "lag" || fn == "lead") && frameAt < w.size())
+        unsupported("a window frame (ROWS or RANGE) with " + upper(name.tok.text));
+    if (frameAt < w.size() && orderAt > frameAt) unsupported("ROWS or RANGE without ORDER BY in OVER");
+    if (!args.kids.empty() && args.kids[0].word("distinct"))
+        throw Error(ErrorNumber::Database, "Use of DISTINCT is not allowed with the OVER clause.", 10759);
+
+    const Call c{*this, name.tok.text, args.kids,
+                 args.kids.empty() ? std::vector<Span>{} : splitCommas(args.kids, 0, args.kids.size())};
+    if (ranking) {
+        c.requireArgs(fn == "ntile" ? 1 : 0, fn == "ntile" ? 1 : 0);
+        r.text = c.forward(fn);
+        r.num = {'b', 19, 0};  // bigint, as SQL Server types them
+        r.collated = true;
+    } else if (offset) {
+        c.requireArgs(1, fn == "lag" || fn == "lead" ? 3 : 1);
+        r.text = c.forward(fn);
+        r.num = columnArgType(args.kids, c.parts[0]);
+        r.integer = r.num.kind == 'i';
+    } else {
+        r = function(name, args);
+    }
+    r.empty = false;
+    r.space = name.tok.spaceBefore;
+
+    std::string o = " over (";
+    std::size_t k = 0;
+    if (k < w.size() && w[k].word("partition")) {
+        if (k + 1 >= w.size() || !w[k + 1].word("by")) unsupported("PARTITION without BY");
+        o += "partition by" + windowKeys(w, k + 2, std::min(orderAt, frameAt), false);
+        k = std::min(orderAt, frameAt);
+    }
+    if (k == orderAt && k < w.size()) {
+        if (k + 1 >= w.size() || !w[k + 1].word("by")) unsupported("ORDER without BY in OVER");
+        o += (k ? " " : "") + std::string("order by") + windowKeys(w, k + 2, frameAt, true);
+        k = frameAt;
+    }
+    if (k == frameAt && k < w.size()) {
+        const bool range = w[k].word("range");
+        o += range ? " range" : " rows";
+        ++k;
+        if (k < w.size() && w[k].word("between")) {
+            o += " between";
+            ++k;
+            frameBound(w, k, w.size(), range, o);
+            if (k >= w.size() || !w[k].word("and")) unsupported("BETWEEN without AND in a window frame");
+            o += " and";
+            ++k;
+            frameBound(w, k, w.size(), range, o);
+        } else {
+            frameBound(w, k, w.size(), range, o);
+            if (o.ends_with("following")) unsupported("a window frame starting after the current row");
+        }
+    }
+    if (k != w.size()) unsupported("the text '" + plain(w, k, std::min(w.size(), k + 3)) + "' in OVER");
+    r.text += o + ")";
+    i += 4;
+    return true;
+}
+
+// PARTITION BY or ORDER BY keys of OVER in [b, e): text that is no column sorts
+// and groups in the Chinese collation, as ORDER BY and GROUP BY do.
+std::string Rewriter::windowKeys(const Nodes& ns, std::size_t b, std::size_t e, bool order) {
+    if (b >= e) unsupported(std::string(order ? "ORDER" : "PARTITION") + " BY without a key in OVER");
+    std::string out;
+    for (auto [kb, ke] : splitCommas(ns, b, e)) {
+        std::size_t k = kb;
+        Expr x = expr(ns, k, ke, 1);
+        if (x.empty) unsupported("an empty key in OVER");
+        std::string key = trimLead(x.text);
+        if (k + 1 < ke && ns[k].word("collate") && ns[k + 1].isName()) {
+            key += " collate " + sqliteCollation(asciiLower(ns[k + 1].tok.text));
+            k += 2;
+        } else if (wantsTextCollation(x)) {
+            key += kCollateText;
+        }
+        if (order && k < ke && (ns[k].word("asc") || ns[k].word("desc"))) key += " " + asciiLower(ns[k++].tok.text);
+        if (k != ke) unsupported("the text '" + plain(ns, k, std::min(ke, k + 3)) + "' in OVER");
+        out += (out.empty() ? " " : ", ") + key;
+    }
+    return out;
+}
+
+}  // namespace Palvo::dialect

@@ -178,6 +178,17 @@ private:
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
 
+    // query_forms.cpp: window functions, OFFSET ... FETCH, TOP's count, table hints
+    void queryForms(Nodes& ns);
+    bool windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& r);
+    std::string windowKeys(const Nodes& ns, std::size_t b, std::size_t e, bool order);
+    std::string pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top);
+    std::string queryMember(const Node& g);
+    std::string topCount(const Node* count) const;
+    std::string parameterText(const Token& t) const;
+    std::vector<std::size_t> parameterAt_;  // the statement's parameters, by offset
+    bool numberParameters_ = false;         // a TOP's count is one: each is rendered ?N
+
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);
     void selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c);

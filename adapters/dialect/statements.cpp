@@ -214,6 +214,14 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             c.conditionsFrom = c.out.size();
             continue;
         }
+        if (n.group && !n.kids.empty() && n.kids[0].word("select") &&
+            ((i > b && (ns[i - 1].word("union") || ns[i - 1].word("except") || ns[i - 1].word("intersect") ||
+                        (ns[i - 1].word("all") && i > b + 1 && ns[i - 2].word("union")))) ||
+             (i + 1 < e && (ns[i + 1].word("union") || ns[i + 1].word("except") || ns[i + 1].word("intersect"))))) {
+            put(c.out, queryMember(n), false);
+            ++i;
+            continue;
+        }
         clauseTerm(ns, i, e, c);
     }
     c.endConditions();
@@ -254,15 +262,12 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         ++i;
         const Node* count = i < e ? &ns[i] : nullptr;
         if (count && count->group && count->kids.size() == 1) count = &count->kids[0];
-        if (!count || count->group || count->tok.kind != TokenKind::Number ||
-            count->tok.text.find_first_not_of("0123456789") != std::string::npos) {
-            unsupported("TOP with anything but a whole number");
-        }
+        const std::string limit = topCount(count);
         ++i;
         if (i < e && ns[i].word("percent")) unsupported("TOP ... PERCENT");
         if (i < e && ns[i].word("with")) unsupported("TOP ... WITH TIES");
         if (c.compound) unsupported("TOP in a query combined with UNION");
-        c.limit = count->tok.text;
+        c.limit = limit;
     }
 }
 
@@ -283,6 +288,12 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         c.sortTerms = false;
         put(c.out, n);
         ++i;
+        return true;
+    }
+    if (lw == "offset") {
+        c.out += pagingClause(ns, i, b, e, c.limit.has_value());
+        c.last = Expr{};
+        c.sortTerms = false;
         return true;
     }
     if (lw == "into" && c.selectSeen) unsupported("SELECT ... INTO");
@@ -647,8 +658,10 @@ Translation Rewriter::statement(Nodes& ns) {
         if (n.op(";")) unsupported("several statements in one batch");
     }
     if (ns.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
+    queryForms(ns);
     const Node& first = ns[0];
     std::string lw = first.isName() && first.tok.kind == TokenKind::Word ? asciiLower(first.tok.text) : "";
+    if (first.group && !first.kids.empty() && first.kids[0].word("select")) lw = "select";  // (select ...) union
     Translation tr;
     if (lw == "select" || lw == "with") {
         recordColumns_ = lw == "select";
