@@ -130,6 +130,7 @@ std::string Rewriter::parameterText(const Token& t) const {
 
 std::string Rewriter::topCount(const Node* count) const {
     if (count && !count->group && count->tok.kind == TokenKind::Parameter) return parameterText(count->tok);
+    if (count && !count->group && count->tok.kind == TokenKind::Variable) renderToken(count->tok);  // refused by name
     if (!count || count->group || count->tok.kind != TokenKind::Number ||
         count->tok.text.find_first_not_of("0123456789") != std::string::npos) {
         unsupported("TOP with anything but a whole number or a parameter");
