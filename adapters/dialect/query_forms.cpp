@@ -12,11 +12,10 @@ namespace {
 // embedded database, which locks the whole file and picks its own indexes, they
 // change nothing a query answers.
 bool harmlessHint(std::string_view lw) {
-    static const char* const hints[] = {"nolock",       "readuncommitted", "readcommitted", "readcommittedlock",
-                                        "repeatableread", "serializable",  "holdlock",      "updlock",
-                                        "xlock",        "rowlock",         "paglock",       "tablock",
-                                        "tablockx",     "readpast",        "nowait",        "noexpand",
-                                        "forceseek",    "forcescan"};
+    static const char* const hints[] = {
+        "nolock",   "readuncommitted", "readcommitted", "readcommittedlock", "repeatableread", "serializable",
+        "holdlock", "updlock",         "xlock",         "rowlock",           "paglock",        "tablock",
+        "tablockx", "readpast",        "nowait",        "noexpand",          "forceseek",      "forcescan"};
     return std::any_of(std::begin(hints), std::end(hints), [&](const char* h) { return lw == h; });
 }
 
@@ -64,7 +63,8 @@ void frameBound(const Nodes& ns, std::size_t& k, std::size_t e, bool range, std:
                         ns[k].tok.text.find_first_not_of("0123456789") == std::string::npos;
     if (k + 1 < e && (ns[k].word("unbounded") || number) &&
         (ns[k + 1].word("preceding") || ns[k + 1].word("following"))) {
-        if (number && range) unsupported("RANGE with a number of rows (RANGE takes UNBOUNDED and CURRENT ROW)");
+        if (number && range)
+            unsupported("RANGE with a number of rows (RANGE takes UNBOUNDED and CURRENT ROW)");
         out += " " + asciiLower(ns[k].tok.text) + " " + asciiLower(ns[k + 1].tok.text);
         k += 2;
         return;
@@ -81,10 +81,10 @@ void Rewriter::queryForms(Nodes& ns) {
     for (std::size_t k = 0; k < ns.size(); ++k) {
         Node& n = ns[k];
         if (n.group) {
-            const bool named = k > 0 && !ns[k - 1].group &&
-                               (ns[k - 1].tok.kind == TokenKind::Name ||
-                                (ns[k - 1].tok.kind == TokenKind::Word &&
-                                 !isClauseKeyword(asciiLower(ns[k - 1].tok.text))));
+            const bool named =
+                k > 0 && !ns[k - 1].group &&
+                (ns[k - 1].tok.kind == TokenKind::Name ||
+                 (ns[k - 1].tok.kind == TokenKind::Word && !isClauseKeyword(asciiLower(ns[k - 1].tok.text))));
             const bool withHints = k > 1 && ns[k - 1].word("with") && !ns[k - 2].group && at != None;
             if ((withHints || (named && at == Tables)) && hintGroup(n)) {
                 // no effect here: the hints leave the statement
@@ -109,7 +109,8 @@ void Rewriter::queryForms(Nodes& ns) {
         } else if (n.word("top") && k + 1 < ns.size()) {
             const Node& count = ns[k + 1].group && ns[k + 1].kids.size() == 1 ? ns[k + 1].kids[0] : ns[k + 1];
             if (!count.group && count.tok.kind == TokenKind::Parameter) numberParameters_ = true;
-        } else if (n.word("output") && k + 1 < ns.size() && (ns[k + 1].word("inserted") || ns[k + 1].word("deleted"))) {
+        } else if (n.word("output") && k + 1 < ns.size() &&
+                   (ns[k + 1].word("inserted") || ns[k + 1].word("deleted"))) {
             unsupported("OUTPUT " + ns[k + 1].tok.text + " (rows returned by INSERT, UPDATE or DELETE)");
         } else if (n.word("with") && at != None) {
             // WITH (hints): decided at the group
@@ -130,7 +131,8 @@ std::string Rewriter::parameterText(const Token& t) const {
 
 std::string Rewriter::topCount(const Node* count) const {
     if (count && !count->group && count->tok.kind == TokenKind::Parameter) return parameterText(count->tok);
-    if (count && !count->group && count->tok.kind == TokenKind::Variable) renderToken(count->tok);  // refused by name
+    if (count && !count->group && count->tok.kind == TokenKind::Variable)
+        renderToken(count->tok);  // refused by name
     if (!count || count->group || count->tok.kind != TokenKind::Number ||
         count->tok.text.find_first_not_of("0123456789") != std::string::npos) {
         unsupported("TOP with anything but a whole number or a parameter");
@@ -140,8 +142,7 @@ std::string Rewriter::topCount(const Node* count) const {
 
 // OFFSET n ROW[S] [FETCH NEXT|FIRST m ROW[S] ONLY] after ORDER BY, as SQLite's
 // LIMIT n, m (its offset first, so that parameters keep their order). i is at OFFSET.
-std::string Rewriter::pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e,
-                                   bool top) {
+std::string Rewriter::pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top) {
     if (findWord(ns, b, i, "order") == i) unsupported("OFFSET without ORDER BY");
     if (top) unsupported("TOP with OFFSET in the same query");
     ++i;
@@ -160,10 +161,12 @@ std::string Rewriter::pagingClause(const Nodes& ns, std::size_t& i, std::size_t 
     if (offset.starts_with("-")) unsupported("a negative OFFSET");
     if (i < e && ns[i].word("fetch")) {
         ++i;
-        if (i >= e || !(ns[i].word("next") || ns[i].word("first"))) unsupported("FETCH without NEXT or FIRST");
+        if (i >= e || !(ns[i].word("next") || ns[i].word("first")))
+            unsupported("FETCH without NEXT or FIRST");
         ++i;
         const std::string fetch = count("FETCH");
-        if (fetch.starts_with("-") || fetch == "0") unsupported("FETCH of " + fetch + " rows (it takes at least one)");
+        if (fetch.starts_with("-") || fetch == "0")
+            unsupported("FETCH of " + fetch + " rows (it takes at least one)");
         if (i >= e || !ns[i].word("only")) unsupported("FETCH without ONLY");
         ++i;
         return " limit " + offset + ", " + fetch;
@@ -191,14 +194,16 @@ bool Rewriter::windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& 
                         "The function '" + upper(name.tok.text) + "' must have an OVER clause.", 10753);
         return false;
     }
-    if (!ranking && !offset && !aggregateFunction(fn)) unsupported("the function " + upper(name.tok.text) + "() with OVER");
+    if (!ranking && !offset && !aggregateFunction(fn))
+        unsupported("the function " + upper(name.tok.text) + "() with OVER");
     const Node& args = ns[i + 1];
     const Nodes& w = ns[i + 3].kids;
     const std::size_t orderAt = findWord(w, 0, w.size(), "order");
     std::size_t frameAt = std::min(findWord(w, 0, w.size(), "rows"), findWord(w, 0, w.size(), "range"));
     if ((ranking || offset) && orderAt == w.size())
         throw Error(ErrorNumber::Database,
-                    "The function '" + upper(name.tok.text) + "' must have an OVER clause with ORDER BY.", 4112);
+                    "The function '" + upper(name.tok.text) + "' must have an OVER clause with ORDER BY.",
+                    4112);
     if ((ranking || fn == "lag" || fn == "lead") && frameAt < w.size())
         unsupported("a window frame (ROWS or RANGE) with " + upper(name.tok.text));
     if (frameAt < w.size() && orderAt > frameAt) unsupported("ROWS or RANGE without ORDER BY in OVER");
@@ -274,7 +279,8 @@ std::string Rewriter::windowKeys(const Nodes& ns, std::size_t b, std::size_t e, 
         } else if (wantsTextCollation(x)) {
             key += kCollateText;
         }
-        if (order && k < ke && (ns[k].word("asc") || ns[k].word("desc"))) key += " " + asciiLower(ns[k++].tok.text);
+        if (order && k < ke && (ns[k].word("asc") || ns[k].word("desc")))
+            key += " " + asciiLower(ns[k++].tok.text);
         if (k != ke) unsupported("the text '" + plain(ns, k, std::min(ke, k + 3)) + "' in OVER");
         out += (out.empty() ? " " : ", ") + key;
     }

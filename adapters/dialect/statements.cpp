@@ -217,7 +217,8 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
         if (n.group && !n.kids.empty() && n.kids[0].word("select") &&
             ((i > b && (ns[i - 1].word("union") || ns[i - 1].word("except") || ns[i - 1].word("intersect") ||
                         (ns[i - 1].word("all") && i > b + 1 && ns[i - 2].word("union")))) ||
-             (i + 1 < e && (ns[i + 1].word("union") || ns[i + 1].word("except") || ns[i + 1].word("intersect"))))) {
+             (i + 1 < e &&
+              (ns[i + 1].word("union") || ns[i + 1].word("except") || ns[i + 1].word("intersect"))))) {
             put(c.out, queryMember(n), false);
             ++i;
             continue;
@@ -661,7 +662,8 @@ Translation Rewriter::statement(Nodes& ns) {
     queryForms(ns);
     const Node& first = ns[0];
     std::string lw = first.isName() && first.tok.kind == TokenKind::Word ? asciiLower(first.tok.text) : "";
-    if (first.group && !first.kids.empty() && first.kids[0].word("select")) lw = "select";  // (select ...) union
+    if (first.group && !first.kids.empty() && first.kids[0].word("select"))
+        lw = "select";  // (select ...) union
     Translation tr;
     if (lw == "select" || lw == "with") {
         recordColumns_ = lw == "select";

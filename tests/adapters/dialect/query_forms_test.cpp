@@ -20,15 +20,18 @@ void PrintTo(const Rendering& c, std::ostream* os) { *os << c.tsql; }
 
 class QueryFormRenders : public ::testing::TestWithParam<Rendering> {};
 
-TEST_P(QueryFormRenders, AsTheSqliteText) { EXPECT_EQ(translateUncached(GetParam().tsql).joined(), GetParam().sqlite); }
+TEST_P(QueryFormRenders, AsTheSqliteText) {
+    EXPECT_EQ(translateUncached(GetParam().tsql).joined(), GetParam().sqlite);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, QueryFormRenders,
     ::testing::Values(
         // text keys that are no column sort in the Chinese collation, columns bring their own
-        Rendering{"select row_number() over (partition by ltrim(b) order by a desc, rtrim(c)) rn from t",
-                  "select row_number() over (partition by ltrim(b) collate zh_ci_as order by a desc, rtrim(c) "
-                  "collate zh_ci_as) rn from t"},
+        Rendering{
+            "select row_number() over (partition by ltrim(b) order by a desc, rtrim(c)) rn from t",
+            "select row_number() over (partition by ltrim(b) collate zh_ci_as order by a desc, rtrim(c) "
+            "collate zh_ci_as) rn from t"},
         Rendering{"select RANK() OVER (ORDER BY a COLLATE Chinese_PRC_BIN) from t",
                   "select rank() over (order by a collate rtrim) from t"},
         // sum and avg stay exact; the frame is kept as written
@@ -49,10 +52,12 @@ INSTANTIATE_TEST_SUITE_P(
         Rendering{"select a from t where b = ? order by a offset ? rows fetch next ? rows only",
                   "select a from t where b = ? order by a limit ?, ?"},
         // a TOP's parameter moves to the end: every parameter is numbered by its place
-        Rendering{"select top (?) a from t where b = ? order by a", "select a from t where b = ?2 order by a limit ?1"},
-        Rendering{"(select top 2 a from t order by a) union all (select top 1 a from u order by a desc)",
-                  "select * from (select a from t order by a limit 2) union all select * from (select a from u "
-                  "order by a desc limit 1)"}));
+        Rendering{"select top (?) a from t where b = ? order by a",
+                  "select a from t where b = ?2 order by a limit ?1"},
+        Rendering{
+            "(select top 2 a from t order by a) union all (select top 1 a from u order by a desc)",
+            "select * from (select a from t order by a limit 2) union all select * from (select a from u "
+            "order by a desc limit 1)"}));
 
 INSTANTIATE_TEST_SUITE_P(
     TableHints, QueryFormRenders,
@@ -64,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         Rendering{"delete from t with (readpast, rowlock) where k = 2", "delete from t where k = 2"},
         Rendering{"select * from t a (nolock), u b with (index(ix_u), nolock)", "select * from t a, u b"},
         // after INTO a bare group is the column list, not hints
-        Rendering{"insert into t with (tablock) (a, b) values (1, 2)", "insert into t (a, b) values (1, 2)"}));
+        Rendering{"insert into t with (tablock) (a, b) values (1, 2)",
+                  "insert into t (a, b) values (1, 2)"}));
 
 struct Refusal {
     const char* tsql;
@@ -82,20 +88,21 @@ TEST_P(QueryFormRefused, NamingIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     NotSupported, QueryFormRefused,
-    ::testing::Values(Refusal{"select a from t with (nolock, fastfirstrow)", "the table hint FASTFIRSTROW"},
-                      Refusal{"select a from t (nolck)", "the table hint NOLCK"},
-                      Refusal{"insert into t (a) output inserted.* values (1)", "OUTPUT inserted"},
-                      Refusal{"delete from t output deleted.a where k = 1", "OUTPUT deleted"},
-                      Refusal{"select a from t offset 5 rows", "OFFSET without ORDER BY"},
-                      Refusal{"select top 3 a from t order by a offset 5 rows", "TOP with OFFSET"},
-                      Refusal{"select a from t order by a offset 0 rows fetch next 0 rows only", "FETCH of 0 rows"},
-                      Refusal{"select sum(a) over (order by k range between 1 preceding and current row) from t",
-                              "RANGE with a number of rows"},
-                      Refusal{"select percent_rank() over (order by a) from t", "PERCENT_RANK() with OVER"},
-                      Refusal{"select row_number() over (order by a rows unbounded preceding) from t",
-                              "window frame (ROWS or RANGE) with ROW_NUMBER"},
-                      Refusal{"select top 10 percent a from t", "TOP ... PERCENT"},
-                      Refusal{"select top 5 with ties a from t order by a", "WITH TIES"}));
+    ::testing::Values(
+        Refusal{"select a from t with (nolock, fastfirstrow)", "the table hint FASTFIRSTROW"},
+        Refusal{"select a from t (nolck)", "the table hint NOLCK"},
+        Refusal{"insert into t (a) output inserted.* values (1)", "OUTPUT inserted"},
+        Refusal{"delete from t output deleted.a where k = 1", "OUTPUT deleted"},
+        Refusal{"select a from t offset 5 rows", "OFFSET without ORDER BY"},
+        Refusal{"select top 3 a from t order by a offset 5 rows", "TOP with OFFSET"},
+        Refusal{"select a from t order by a offset 0 rows fetch next 0 rows only", "FETCH of 0 rows"},
+        Refusal{"select sum(a) over (order by k range between 1 preceding and current row) from t",
+                "RANGE with a number of rows"},
+        Refusal{"select percent_rank() over (order by a) from t", "PERCENT_RANK() with OVER"},
+        Refusal{"select row_number() over (order by a rows unbounded preceding) from t",
+                "window frame (ROWS or RANGE) with ROW_NUMBER"},
+        Refusal{"select top 10 percent a from t", "TOP ... PERCENT"},
+        Refusal{"select top 5 with ties a from t order by a", "WITH TIES"}));
 
 // SQL Server's own errors for a window function without the OVER it needs.
 TEST(WindowFunctions, WithoutTheirOverOrItsOrderByFailAsOnSqlServer) {
@@ -108,7 +115,8 @@ TEST(WindowFunctions, WithoutTheirOverOrItsOrderByFailAsOnSqlServer) {
         {"select row_number() from t", "The function 'ROW_NUMBER' must have an OVER clause.", 10753},
         {"select rank() over (partition by a) from t",
          "The function 'RANK' must have an OVER clause with ORDER BY.", 4112},
-        {"select sum(distinct a) over () from t", "Use of DISTINCT is not allowed with the OVER clause.", 10759},
+        {"select sum(distinct a) over () from t", "Use of DISTINCT is not allowed with the OVER clause.",
+         10759},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tsql);
