@@ -102,7 +102,9 @@ void Rewriter::queryForms(Nodes& ns) {
             continue;
         }
         if (n.tok.kind != TokenKind::Word) continue;
-        if (n.word("from") || n.word("join") || n.word("delete") || (n.word("update") && k == 0)) {
+        if (n.word("from") || n.word("join") ||
+            // a statement's own UPDATE or DELETE (after WITH's groups), not ON DELETE CASCADE
+            ((n.word("delete") || n.word("update")) && (k == 0 || ns[k - 1].group))) {
             at = Tables;
         } else if (n.word("into")) {
             at = IntoTable;

@@ -104,6 +104,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"select top 10 percent a from t", "TOP ... PERCENT"},
         Refusal{"select top 5 with ties a from t order by a", "WITH TIES"}));
 
+// ON DELETE names no table: a type's (max) after it is no hint.
+TEST(TableHints, AreLookedForOnlyAfterATableIsNamed) {
+    EXPECT_NO_THROW(
+        translateUncached("create table T (a int references P (id) on delete cascade, b varchar(max))"));
+    EXPECT_NO_THROW(translateUncached("update T set a = 1 where k in (select k from U with (nolock))"));
+}
+
 // SQL Server's own errors for a window function without the OVER it needs.
 TEST(WindowFunctions, WithoutTheirOverOrItsOrderByFailAsOnSqlServer) {
     struct Case {
