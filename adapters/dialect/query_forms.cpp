@@ -35,6 +35,50 @@ bool hintGroup(const Node& g) {
     return true;
 }
 
+// The words that decide where a table (and its hints) may stand, told apart by
+// their first letter before any comparison: the walk sees every word of a statement.
+enum class FormWord { Other, Tables, Target, Into, Top, Output, Ends };
+FormWord queryFormWord(const Token& t) {
+    const std::string& s = t.text;
+    if (s.size() < 2 || s.size() > 9) return FormWord::Other;
+    switch (s[0] | 0x20) {
+        case 'f':
+            return t.isWord("from") ? FormWord::Tables : FormWord::Other;
+        case 'j':
+            return t.isWord("join") ? FormWord::Tables : FormWord::Other;
+        case 'd':
+            return t.isWord("delete") ? FormWord::Target : FormWord::Other;
+        case 'u':
+            return t.isWord("update")  ? FormWord::Target
+                   : t.isWord("union") ? FormWord::Ends
+                                       : FormWord::Other;
+        case 'i':
+            return t.isWord("into")        ? FormWord::Into
+                   : t.isWord("intersect") ? FormWord::Ends
+                                           : FormWord::Other;
+        case 't':
+            return t.isWord("top") ? FormWord::Top : FormWord::Other;
+        case 'o':
+            return t.isWord("output")                                          ? FormWord::Output
+                   : t.isWord("on") || t.isWord("order") || t.isWord("option") ? FormWord::Ends
+                                                                               : FormWord::Other;
+        case 'w':
+            return t.isWord("where") ? FormWord::Ends : FormWord::Other;
+        case 's':
+            return t.isWord("set") || t.isWord("select") ? FormWord::Ends : FormWord::Other;
+        case 'g':
+            return t.isWord("group") ? FormWord::Ends : FormWord::Other;
+        case 'h':
+            return t.isWord("having") ? FormWord::Ends : FormWord::Other;
+        case 'v':
+            return t.isWord("values") ? FormWord::Ends : FormWord::Other;
+        case 'e':
+            return t.isWord("except") ? FormWord::Ends : FormWord::Other;
+        default:
+            return FormWord::Other;
+    }
+}
+
 bool rankingFunction(std::string_view fn) {
     return fn == "row_number" || fn == "rank" || fn == "dense_rank" || fn == "ntile";
 }
@@ -81,12 +125,12 @@ void Rewriter::queryForms(Nodes& ns) {
     for (std::size_t k = 0; k < ns.size(); ++k) {
         Node& n = ns[k];
         if (n.group) {
+            const bool withHints = at != None && k > 1 && ns[k - 1].word("with") && !ns[k - 2].group;
             const bool named =
-                k > 0 && !ns[k - 1].group &&
+                at == Tables && k > 0 && !ns[k - 1].group &&
                 (ns[k - 1].tok.kind == TokenKind::Name ||
                  (ns[k - 1].tok.kind == TokenKind::Word && !isClauseKeyword(asciiLower(ns[k - 1].tok.text))));
-            const bool withHints = k > 1 && ns[k - 1].word("with") && !ns[k - 2].group && at != None;
-            if ((withHints || (named && at == Tables)) && hintGroup(n)) {
+            if ((withHints || named) && hintGroup(n)) {
                 // no effect here: the hints leave the statement
                 const std::size_t from = withHints ? k - 1 : k;
                 ns.erase(ns.begin() + static_cast<std::ptrdiff_t>(from),
@@ -102,24 +146,35 @@ void Rewriter::queryForms(Nodes& ns) {
             continue;
         }
         if (n.tok.kind != TokenKind::Word) continue;
-        if (n.word("from") || n.word("join") ||
-            // a statement's own UPDATE or DELETE (after WITH's groups), not ON DELETE CASCADE
-            ((n.word("delete") || n.word("update")) && (k == 0 || ns[k - 1].group))) {
-            at = Tables;
-        } else if (n.word("into")) {
-            at = IntoTable;
-        } else if (n.word("top") && k + 1 < ns.size()) {
-            const Node& count = ns[k + 1].group && ns[k + 1].kids.size() == 1 ? ns[k + 1].kids[0] : ns[k + 1];
-            if (!count.group && count.tok.kind == TokenKind::Parameter) numberParameters_ = true;
-        } else if (n.word("output") && k + 1 < ns.size() &&
-                   (ns[k + 1].word("inserted") || ns[k + 1].word("deleted"))) {
-            unsupported("OUTPUT " + ns[k + 1].tok.text + " (rows returned by INSERT, UPDATE or DELETE)");
-        } else if (n.word("with") && at != None) {
-            // WITH (hints): decided at the group
-        } else if (isClauseKeyword(asciiLower(n.tok.text)) && !n.word("as") && !n.word("inner") &&
-                   !n.word("left") && !n.word("right") && !n.word("full") && !n.word("outer") &&
-                   !n.word("cross")) {
-            at = None;
+        switch (queryFormWord(n.tok)) {
+            case FormWord::Tables:
+                at = Tables;
+                break;
+            case FormWord::Target:
+                // a statement's own UPDATE or DELETE (after WITH's groups), not ON DELETE CASCADE
+                if (k == 0 || ns[k - 1].group) at = Tables;
+                break;
+            case FormWord::Into:
+                at = IntoTable;
+                break;
+            case FormWord::Top:
+                if (k + 1 < ns.size()) {
+                    const Node& count =
+                        ns[k + 1].group && ns[k + 1].kids.size() == 1 ? ns[k + 1].kids[0] : ns[k + 1];
+                    if (!count.group && count.tok.kind == TokenKind::Parameter) numberParameters_ = true;
+                }
+                break;
+            case FormWord::Output:
+                if (k + 1 < ns.size() && (ns[k + 1].word("inserted") || ns[k + 1].word("deleted")))
+                    unsupported("OUTPUT " + ns[k + 1].tok.text +
+                                " (rows returned by INSERT, UPDATE or DELETE)");
+                at = None;
+                break;
+            case FormWord::Ends:
+                at = None;
+                break;
+            case FormWord::Other:
+                break;
         }
     }
 }
@@ -187,15 +242,17 @@ std::string Rewriter::queryMember(const Node& g) {
 // written, sum and avg exact as without OVER, text keys in the Chinese collation.
 bool Rewriter::windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& r) {
     const Node& name = ns[i];
-    const std::string fn = asciiLower(name.tok.text);
-    const bool over = i + 3 < e && ns[i + 2].word("over") && ns[i + 3].group;
-    const bool ranking = rankingFunction(fn), offset = offsetFunction(fn);
-    if (!over) {
-        if (ranking || offset)
-            throw Error(ErrorNumber::Database,
-                        "The function '" + upper(name.tok.text) + "' must have an OVER clause.", 10753);
+    if (!(i + 3 < e && ns[i + 2].word("over") && ns[i + 3].group)) {
+        // every call passes here: the names that need OVER are told without lower-casing
+        for (const char* f :
+             {"row_number", "rank", "dense_rank", "ntile", "lag", "lead", "first_value", "last_value"})
+            if (name.tok.isWord(f))
+                throw Error(ErrorNumber::Database,
+                            "The function '" + upper(name.tok.text) + "' must have an OVER clause.", 10753);
         return false;
     }
+    const std::string fn = asciiLower(name.tok.text);
+    const bool ranking = rankingFunction(fn), offset = offsetFunction(fn);
     if (!ranking && !offset && !aggregateFunction(fn))
         unsupported("the function " + upper(name.tok.text) + "() with OVER");
     const Node& args = ns[i + 1];
