@@ -187,7 +187,8 @@ std::string Rewriter::parameterText(const Token& t) const {
 }
 
 std::string Rewriter::topCount(const Node* count) const {
-    if (count && !count->group && count->tok.kind == TokenKind::Parameter) return parameterText(count->tok);
+    if (count && !count->group && count->tok.kind == TokenKind::Parameter)
+        return "tsql_rows(" + parameterText(count->tok) + ", 'TOP')";
     if (count && !count->group && count->tok.kind == TokenKind::Variable)
         renderToken(count->tok);  // refused by name
     if (!count || count->group || count->tok.kind != TokenKind::Number ||
@@ -201,29 +202,41 @@ std::string Rewriter::topCount(const Node* count) const {
 // LIMIT n, m (its offset first, so that parameters keep their order). i is at OFFSET.
 std::string Rewriter::pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top) {
     if (findWord(ns, b, i, "order") == i) unsupported("OFFSET without ORDER BY");
-    if (top) unsupported("TOP with OFFSET in the same query");
+    if (top)
+        throw Error(ErrorNumber::Database,
+                    "A TOP cannot be used in the same query or sub-query as an OFFSET.", 10741);
     ++i;
+    // a number is checked here; anything else (a parameter) when the statement runs, by tsql_rows
     auto count = [&](const char* what) {
         const std::size_t at = i;
         const Expr x = expr(ns, i, e, 1);
         if (x.empty || i == at) unsupported(std::string("the ") + what + " without a number of rows");
-        if (x.number && !x.integer && x.text.find_first_not_of("0123456789") != std::string::npos)
-            unsupported(std::string("the ") + what + " '" + x.text + "' (a whole number of rows)");
         if (i >= e || !(ns[i].word("rows") || ns[i].word("row")))
             unsupported(std::string("the ") + what + " without ROWS");
         ++i;
-        return trimLead(x.text);
+        const std::string n = trimLead(x.text);
+        if (!x.number) return "tsql_rows(" + n + ", '" + what + "')";
+        if (n.find_first_not_of("-0123456789") != std::string::npos) {
+            if (what == std::string("OFFSET"))
+                throw Error(ErrorNumber::Database,
+                            "The number of rows provided for an OFFSET clause must be an integer.", 10743);
+            unsupported(std::string("the ") + what + " '" + n + "' (a whole number of rows)");
+        }
+        return n;
     };
     const std::string offset = count("OFFSET");
-    if (offset.starts_with("-")) unsupported("a negative OFFSET");
+    if (offset.starts_with("-"))
+        throw Error(ErrorNumber::Database, "The offset specified in an OFFSET clause may not be negative.",
+                    10742);
     if (i < e && ns[i].word("fetch")) {
         ++i;
         if (i >= e || !(ns[i].word("next") || ns[i].word("first")))
             unsupported("FETCH without NEXT or FIRST");
         ++i;
         const std::string fetch = count("FETCH");
-        if (fetch.starts_with("-") || fetch == "0")
-            unsupported("FETCH of " + fetch + " rows (it takes at least one)");
+        if (fetch.starts_with("-") || fetch.find_first_not_of('0') == std::string::npos)
+            throw Error(ErrorNumber::Database,
+                        "The number of rows provided for a FETCH clause must be greater then zero.", 10744);
         if (i >= e || !ns[i].word("only")) unsupported("FETCH without ONLY");
         ++i;
         return " limit " + offset + ", " + fetch;

@@ -125,4 +125,7 @@ void fnLastIdentity(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 // Creates the TEMP views sysobjects and syscolumns.
 int createCatalogueViews(sqlite3* db, char** error);
 
+// tsql_paging.cpp
+void fnRows(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
 }  // namespace Palvo::sqlite::tsql

@@ -143,6 +143,41 @@ TEST_P(TsqlQueryForms, OffsetAndFetchPageInEachSpelling) {
     }
 }
 
+TEST_P(TsqlQueryForms, CountsSqlServerRefusesFailWrittenOrGivenAsParameters) {
+    const std::string paged = "select 编号 from 单据 order by 编号 ";
+    EXPECT_EQ(refused(paged + "offset -1 rows", "may not be negative"), 10742);
+    EXPECT_EQ(refused(paged + "offset 1.5 rows", "must be an integer"), 10743);
+    EXPECT_EQ(refused(paged + "offset 0 rows fetch next 0 rows only", "greater then zero"), 10744);
+    EXPECT_EQ(refused("select top 2 编号 from 单据 order by 编号 offset 1 rows", "A TOP cannot be used"),
+              10741);
+    conn_->Execute("create table 选中 (编号 int)");
+    const std::string into = "insert into 选中 select ";
+    struct Given {
+        std::string sql;
+        std::vector<Value> params;
+        const char* says;
+    };
+    const Given given[] = {
+        {into + "编号 from 单据 order by 编号 offset ? rows",
+         {-1},
+         "The offset specified in an OFFSET clause may not be negative."},
+        {into + "编号 from 单据 order by 编号 offset 0 rows fetch next ? rows only",
+         {0},
+         "The number of rows provided for a FETCH clause must be greater then zero."},
+        {into + "top (?) 编号 from 单据 order by 编号", {-1}, "A TOP N value may not be negative."},
+    };
+    for (const Given& g : given) {
+        SCOPED_TRACE(g.sql);
+        try {
+            conn_->ExecuteWith(g.sql, g.params);
+            ADD_FAILURE() << "ran";
+        } catch (const Error& e) {
+            EXPECT_NE(e.description().find(g.says), std::string::npos) << e.description();
+        }
+    }
+    EXPECT_EQ(scalar("select count(*) from 选中"), "0");
+}
+
 TEST_P(TsqlQueryForms, TopWithAParameterBindsItBeforeTheParametersAfterIt) {
     conn_->Execute("create table 选中 (编号 int)");
     EXPECT_EQ(conn_->ExecuteWith(

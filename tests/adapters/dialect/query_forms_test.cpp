@@ -49,11 +49,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "select a from t order by a limit 1, 1"},
         Rendering{"select a from t order by a offset 3 rows", "select a from t order by a limit -1 offset 3"},
         // parameters keep their order: the offset comes first in both
-        Rendering{"select a from t where b = ? order by a offset ? rows fetch next ? rows only",
-                  "select a from t where b = ? order by a limit ?, ?"},
+        Rendering{
+            "select a from t where b = ? order by a offset ? rows fetch next ? rows only",
+            "select a from t where b = ? order by a limit tsql_rows(?, 'OFFSET'), tsql_rows(?, 'FETCH')"},
         // a TOP's parameter moves to the end: every parameter is numbered by its place
         Rendering{"select top (?) a from t where b = ? order by a",
-                  "select a from t where b = ?2 order by a limit ?1"},
+                  "select a from t where b = ?2 order by a limit tsql_rows(?1, 'TOP')"},
         Rendering{
             "(select top 2 a from t order by a) union all (select top 1 a from u order by a desc)",
             "select * from (select a from t order by a limit 2) union all select * from (select a from u "
@@ -88,21 +89,19 @@ TEST_P(QueryFormRefused, NamingIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     NotSupported, QueryFormRefused,
-    ::testing::Values(
-        Refusal{"select a from t with (nolock, fastfirstrow)", "the table hint FASTFIRSTROW"},
-        Refusal{"select a from t (nolck)", "the table hint NOLCK"},
-        Refusal{"insert into t (a) output inserted.* values (1)", "OUTPUT inserted"},
-        Refusal{"delete from t output deleted.a where k = 1", "OUTPUT deleted"},
-        Refusal{"select a from t offset 5 rows", "OFFSET without ORDER BY"},
-        Refusal{"select top 3 a from t order by a offset 5 rows", "TOP with OFFSET"},
-        Refusal{"select a from t order by a offset 0 rows fetch next 0 rows only", "FETCH of 0 rows"},
-        Refusal{"select sum(a) over (order by k range between 1 preceding and current row) from t",
-                "RANGE with a number of rows"},
-        Refusal{"select percent_rank() over (order by a) from t", "PERCENT_RANK() with OVER"},
-        Refusal{"select row_number() over (order by a rows unbounded preceding) from t",
-                "window frame (ROWS or RANGE) with ROW_NUMBER"},
-        Refusal{"select top 10 percent a from t", "TOP ... PERCENT"},
-        Refusal{"select top 5 with ties a from t order by a", "WITH TIES"}));
+    ::testing::Values(Refusal{"select a from t with (nolock, fastfirstrow)", "the table hint FASTFIRSTROW"},
+                      Refusal{"select a from t (nolck)", "the table hint NOLCK"},
+                      Refusal{"insert into t (a) output inserted.* values (1)", "OUTPUT inserted"},
+                      Refusal{"delete from t output deleted.a where k = 1", "OUTPUT deleted"},
+                      Refusal{"select a from t offset 5 rows", "OFFSET without ORDER BY"},
+                      Refusal{
+                          "select sum(a) over (order by k range between 1 preceding and current row) from t",
+                          "RANGE with a number of rows"},
+                      Refusal{"select percent_rank() over (order by a) from t", "PERCENT_RANK() with OVER"},
+                      Refusal{"select row_number() over (order by a rows unbounded preceding) from t",
+                              "window frame (ROWS or RANGE) with ROW_NUMBER"},
+                      Refusal{"select top 10 percent a from t", "TOP ... PERCENT"},
+                      Refusal{"select top 5 with ties a from t order by a", "WITH TIES"}));
 
 // ON DELETE names no table: a type's (max) after it is no hint.
 TEST(TableHints, AreLookedForOnlyAfterATableIsNamed) {
