@@ -355,7 +355,8 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
     if (c.inSelectList && !c.itemTyped) {
         // a star names columns the statement does not show: their count is unknown here
         if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
-        columnTypes_.push_back(declaredNumType(x.num));
+        // bigint as SQL Server reports it (row_number(), a bigint's arithmetic), whatever the values' size
+        columnTypes_.push_back(x.num.kind == 'b' ? std::string("bigint") : declaredNumType(x.num));
         c.itemTyped = true;
     }
     if (c.inList && ++c.itemTerms == 1) {

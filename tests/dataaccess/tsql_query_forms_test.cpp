@@ -112,6 +112,18 @@ TEST_P(TsqlQueryForms, AvgOverADecimalHasSixDecimals) {
                     {"7", "0.833333"}}));
 }
 
+TEST_P(TsqlQueryForms, RankingFunctionsReportBigintAndCountInt) {
+    const auto t = conn_->Query(
+        "select row_number() over (order by 编号), rank() over (order by 客户), "
+        "ntile(2) over (order by 编号), count(*) over () from 单据");
+    ASSERT_EQ(t.columns.size(), 4u);
+    EXPECT_EQ(t.columns[0].type, adBigInt);
+    EXPECT_EQ(t.columns[1].type, adBigInt);
+    EXPECT_EQ(t.columns[2].type, adBigInt);
+    EXPECT_EQ(t.columns[3].type, adInteger);
+    EXPECT_EQ(t.at(0, 0).toText(), "1");
+}
+
 TEST_P(TsqlQueryForms, RankingFunctionsWithoutTheirOverFailAsOnSqlServer) {
     EXPECT_EQ(refused("select row_number() from 单据", "must have an OVER clause"), 10753);
     EXPECT_EQ(refused("select rank() over (partition by 日期) from 单据", "with ORDER BY"), 4112);
