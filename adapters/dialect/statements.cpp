@@ -217,7 +217,8 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
         if (n.group && !n.kids.empty() && n.kids[0].word("select") &&
             ((i > b && (ns[i - 1].word("union") || ns[i - 1].word("except") || ns[i - 1].word("intersect") ||
                         (ns[i - 1].word("all") && i > b + 1 && ns[i - 2].word("union")))) ||
-             (i + 1 < e &&
+             // the first member: where the query starts (after IN a group is a subquery)
+             (i == b && i + 1 < e &&
               (ns[i + 1].word("union") || ns[i + 1].word("except") || ns[i + 1].word("intersect"))))) {
             put(c.out, queryMember(n), false);
             ++i;
