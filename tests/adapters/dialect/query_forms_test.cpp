@@ -55,6 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
         // a TOP's parameter moves to the end: every parameter is numbered by its place
         Rendering{"select top (?) a from t where b = ? order by a",
                   "select a from t where b = ?2 order by a limit tsql_rows(?1, 'TOP')"},
+        // a subquery before UNION stays one
+        Rendering{"select a from t where a in (select b from u) union select c from v",
+                  "select a from t where a in (select b from u) union select c from v"},
         Rendering{
             "(select top 2 a from t order by a) union all (select top 1 a from u order by a desc)",
             "select * from (select a from t order by a limit 2) union all select * from (select a from u "
