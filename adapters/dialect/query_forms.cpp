@@ -292,6 +292,16 @@ bool Rewriter::windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& 
     } else if (offset) {
         c.requireArgs(1, fn == "lag" || fn == "lead" ? 3 : 1);
         r.text = c.forward(fn);
+        if (c.parts.size() > 1) {
+            // SQLite reads a negative offset as the other direction and a fraction as no row;
+            // SQL Server refuses the one and cuts the other to a whole number
+            std::string n = c.arg(1);
+            if (n.find_first_not_of("0123456789") != std::string::npos)
+                n = "tsql_rows(" + n + ", '" + upper(fn) + "')";
+            r.text = fn + "(" + c.arg(0) + ", " + n;
+            for (std::size_t k = 2; k < c.parts.size(); ++k) r.text += ", " + c.arg(k);
+            r.text += ")";
+        }
         r.num = columnArgType(args.kids, c.parts[0]);
         r.integer = r.num.kind == 'i';
     } else {

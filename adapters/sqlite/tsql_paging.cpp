@@ -1,6 +1,7 @@
 // The counts of TOP, OFFSET and FETCH given as parameters: SQLite reads a
 // negative LIMIT as no limit and a negative OFFSET as none, where SQL Server
-// fails the statement; tsql_rows(n, 'TOP'|'OFFSET'|'FETCH') fails it as SQL Server does.
+// fails the statement; tsql_rows(n, 'TOP'|'OFFSET'|'FETCH') fails it as SQL Server does; so do the offsets of
+// LAG and LEAD.
 #include <cmath>
 
 #include "tsql_functions.h"
@@ -23,6 +24,10 @@ void fnRows(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (clause == "FETCH" && n <= 0)
         return resultError(ctx, "The number of rows provided for a FETCH clause must be greater then zero.");
     if (clause == "TOP" && n < 0) return resultError(ctx, "A TOP N value may not be negative.");
+    if ((clause == "LAG" || clause == "LEAD") && n < 0) {
+        return resultError(ctx, "Not supported by the embedded database: a negative offset of " +
+                                    std::string(clause) + " (SQL Server refuses it).");
+    }
     sqlite3_result_int64(ctx, n);
 }
 

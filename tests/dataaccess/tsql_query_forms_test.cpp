@@ -73,6 +73,13 @@ TEST_P(TsqlQueryForms, LagAndLeadReachOtherRowsWithTheirDefault) {
               {"7", "6", "0"}}));
 }
 
+// SQLite alone would read lag(x, -1) as lead(x, 1) and lag(x, 1.5) as no row.
+TEST_P(TsqlQueryForms, LagOffsetIsCutToAWholeNumberAndANegativeOneFails) {
+    EXPECT_EQ(rows("select lag(编号, 1.5, 0) over (order by 编号) from 单据 where 编号 < 3 order by 编号"),
+              (Rows{{"0"}, {"1"}}));
+    EXPECT_NE(refused("select lag(编号, -1) over (order by 编号) from 单据"), 0);
+}
+
 // With ORDER BY and no frame the frame ends at the current row (and its peers).
 TEST_P(TsqlQueryForms, FirstAndLastValueUseTheDefaultFrameOrTheOneWritten) {
     EXPECT_EQ(rows("select 编号, first_value(编号) over (partition by 日期 order by 金额), "
