@@ -161,7 +161,10 @@ void Rewriter::queryForms(Nodes& ns) {
                 if (k + 1 < ns.size()) {
                     const Node& count =
                         ns[k + 1].group && ns[k + 1].kids.size() == 1 ? ns[k + 1].kids[0] : ns[k + 1];
-                    if (!count.group && count.tok.kind == TokenKind::Parameter) numberParameters_ = true;
+                    // a parameter moves to the end; with PERCENT the select is written twice
+                    if ((!count.group && count.tok.kind == TokenKind::Parameter) ||
+                        (k + 2 < ns.size() && ns[k + 2].word("percent")))
+                        numberParameters_ = true;
                 }
                 break;
             case FormWord::Output:
@@ -196,6 +199,19 @@ std::string Rewriter::topCount(const Node* count) const {
         unsupported("TOP with anything but a whole number or a parameter");
     }
     return count->tok.text;
+}
+
+// TOP (p) PERCENT: SQL Server returns ceiling(p percent of the rows); SQLite's LIMIT
+// takes the count of the same select, its parameters numbered so that each binds twice.
+std::string Rewriter::percentLimit(const std::string& query, const std::string& percent) const {
+    std::string p = percent;
+    if (p.find_first_not_of("0123456789") == std::string::npos) {
+        if (p.size() > 3 || std::stoi(p) > 100) unsupported("TOP " + p + " PERCENT (beyond 100)");
+    } else {
+        p.replace(p.rfind("'TOP'"), 5, "'PERCENT'");
+    }
+    return "(select cast(x as integer) + (x > cast(x as integer)) from (select count(*) * " + p +
+           " / 100.0 as x from (" + trimLead(query) + ")))";
 }
 
 // OFFSET n ROW[S] [FETCH NEXT|FIRST m ROW[S] ONLY] after ORDER BY, as SQLite's

@@ -185,6 +185,7 @@ private:
     std::string pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top);
     std::string queryMember(const Node& g);
     std::string topCount(const Node* count) const;
+    std::string percentLimit(const std::string& query, const std::string& percent) const;
     std::string parameterText(const Token& t) const;
     std::vector<std::size_t> parameterAt_;  // the statement's parameters, by offset
     bool numberParameters_ = false;         // a TOP's count is one: each is rendered ?N

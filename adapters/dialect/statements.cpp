@@ -79,6 +79,8 @@ std::string grouped(std::vector<std::string> terms, const char* word) {
 struct Rewriter::Clauses {
     std::string out;
     std::optional<std::string> limit;
+    bool percent = false;      // TOP ... PERCENT: the limit is a share of the select's rows
+    std::size_t selectAt = 0;  // where the select starts in out
     bool compound = false;
     bool selectSeen = false;
     Expr last;            // the previous expression, for BETWEEN with dates
@@ -228,7 +230,8 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     }
     c.endConditions();
     c.endList();
-    if (c.limit) c.out += " limit " + *c.limit;
+    if (c.limit)
+        c.out += " limit " + (c.percent ? percentLimit(c.out.substr(c.selectAt), *c.limit) : *c.limit);
     scopes_.resize(c.scopeBase);
     return c.out;
 }
@@ -236,6 +239,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
 // SELECT [DISTINCT | ALL] [TOP n]: the count is kept for a LIMIT at the end.
 void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c) {
     if (c.compound && c.limit) unsupported("TOP in a query combined with UNION");
+    if (!c.compound) c.selectAt = c.out.size();
     put(c.out, ns[i]);
     if (c.top && !c.compound && !c.selectSeen) {
         c.inSelectList = true;
@@ -266,7 +270,10 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         if (count && count->group && count->kids.size() == 1) count = &count->kids[0];
         const std::string limit = topCount(count);
         ++i;
-        if (i < e && ns[i].word("percent")) unsupported("TOP ... PERCENT");
+        if (i < e && ns[i].word("percent")) {
+            c.percent = true;
+            ++i;
+        }
         if (i < e && ns[i].word("with")) unsupported("TOP ... WITH TIES");
         if (c.compound) unsupported("TOP in a query combined with UNION");
         c.limit = limit;

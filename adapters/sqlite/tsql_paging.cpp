@@ -24,6 +24,11 @@ void fnRows(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (clause == "FETCH" && n <= 0)
         return resultError(ctx, "The number of rows provided for a FETCH clause must be greater then zero.");
     if (clause == "TOP" && n < 0) return resultError(ctx, "A TOP N value may not be negative.");
+    if (clause == "PERCENT") {
+        const double p = sqlite3_value_double(argv[0]);
+        if (p < 0 || p > 100) return resultError(ctx, "Percent values must be between 0 and 100.");
+        return sqlite3_result_double(ctx, p);
+    }
     if ((clause == "LAG" || clause == "LEAD") && n < 0) {
         return resultError(ctx, "Not supported by the embedded database: a negative offset of " +
                                     std::string(clause) + " (SQL Server refuses it).");

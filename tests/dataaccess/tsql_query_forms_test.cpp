@@ -206,6 +206,20 @@ TEST_P(TsqlQueryForms, TopWithAParameterBindsItBeforeTheParametersAfterIt) {
     EXPECT_EQ(rows("select 编号 from 选中"), (Rows{{"2"}}));
 }
 
+// ceiling(p percent of the rows): 10 percent of 7 is 1 row, 50 percent 4
+TEST_P(TsqlQueryForms, TopPercentTakesTheShareOfRowsRoundedUp) {
+    EXPECT_EQ(rows("select top 10 percent 编号 from 单据 order by 编号"), (Rows{{"1"}}));
+    EXPECT_EQ(rows("select top (50) percent 编号 from 单据 order by 编号 desc"),
+              (Rows{{"7"}, {"6"}, {"5"}, {"4"}}));
+    EXPECT_EQ(rows("select top 0 percent 编号 from 单据"), Rows{});
+    conn_->Execute("create table 选中 (编号 int)");
+    EXPECT_EQ(conn_->ExecuteWith(
+                  "insert into 选中 select top (?) percent 编号 from 单据 where 客户 = ? order by 编号",
+                  {50, std::string("张三")}),
+              1);
+    EXPECT_EQ(rows("select 编号 from 选中"), (Rows{{"1"}}));
+}
+
 TEST_P(TsqlQueryForms, TopInsideParenthesisedUnionMembersTakesEachMembersRows) {
     EXPECT_EQ(rows("(select top 2 编号 from 单据 order by 编号) union all "
                    "(select top 1 编号 from 单据 order by 编号 desc) order by 编号"),

@@ -55,6 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
         // a TOP's parameter moves to the end: every parameter is numbered by its place
         Rendering{"select top (?) a from t where b = ? order by a",
                   "select a from t where b = ?2 order by a limit tsql_rows(?1, 'TOP')"},
+        // a share of the rows of the same select, counted apart
+        Rendering{"select top 10 percent a from t where b > 1 order by a",
+                  "select a from t where b > 1 order by a limit (select cast(x as integer) + (x > cast(x as "
+                  "integer)) from (select count(*) * 10 / 100.0 as x from (select a from t where b > 1 order "
+                  "by a)))"},
         // a subquery before UNION stays one
         Rendering{"select a from t where a in (select b from u) union select c from v",
                   "select a from t where a in (select b from u) union select c from v"},
@@ -103,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"select percent_rank() over (order by a) from t", "PERCENT_RANK() with OVER"},
                       Refusal{"select row_number() over (order by a rows unbounded preceding) from t",
                               "window frame (ROWS or RANGE) with ROW_NUMBER"},
-                      Refusal{"select top 10 percent a from t", "TOP ... PERCENT"},
+                      Refusal{"select top 101 percent a from t", "TOP 101 PERCENT (beyond 100)"},
                       Refusal{"select top 5 with ties a from t order by a", "WITH TIES"}));
 
 // ON DELETE names no table: a type's (max) after it is no hint.
