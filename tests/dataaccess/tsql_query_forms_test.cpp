@@ -213,11 +213,16 @@ TEST_P(TsqlQueryForms, TopPercentTakesTheShareOfRowsRoundedUp) {
               (Rows{{"7"}, {"6"}, {"5"}, {"4"}}));
     EXPECT_EQ(rows("select top 0 percent 编号 from 单据"), Rows{});
     conn_->Execute("create table 选中 (编号 int)");
+    // the select is written twice: its parameters bind in both
+    EXPECT_EQ(conn_->ExecuteWith(
+                  "insert into 选中 select top 50 percent 编号 from 单据 where 客户 = ? order by 编号",
+                  {std::string("张三")}),
+              1);
     EXPECT_EQ(conn_->ExecuteWith(
                   "insert into 选中 select top (?) percent 编号 from 单据 where 客户 = ? order by 编号",
-                  {50, std::string("张三")}),
-              1);
-    EXPECT_EQ(rows("select 编号 from 选中"), (Rows{{"1"}}));
+                  {100, std::string("李四")}),
+              2);
+    EXPECT_EQ(rows("select 编号 from 选中 order by 编号"), (Rows{{"1"}, {"2"}, {"6"}}));
 }
 
 TEST_P(TsqlQueryForms, TopInsideParenthesisedUnionMembersTakesEachMembersRows) {
