@@ -161,9 +161,9 @@ void Rewriter::queryForms(Nodes& ns) {
                 if (k + 1 < ns.size()) {
                     const Node& count =
                         ns[k + 1].group && ns[k + 1].kids.size() == 1 ? ns[k + 1].kids[0] : ns[k + 1];
-                    // a parameter moves to the end; with PERCENT the select is written twice
+                    // a parameter moves to the end; with PERCENT or WITH TIES the select is written twice
                     if ((!count.group && count.tok.kind == TokenKind::Parameter) ||
-                        (k + 2 < ns.size() && ns[k + 2].word("percent")))
+                        (k + 2 < ns.size() && (ns[k + 2].word("percent") || ns[k + 2].word("with"))))
                         numberParameters_ = true;
                 }
                 break;
@@ -212,6 +212,15 @@ std::string Rewriter::percentLimit(const std::string& query, const std::string& 
     }
     return "(select cast(x as integer) + (x > cast(x as integer)) from (select count(*) * " + p +
            " / 100.0 as x from (" + trimLead(query) + ")))";
+}
+
+// TOP n WITH TIES: the rows ranked n or better in the ORDER BY come first in it, so
+// LIMIT is their count, ranked by the same keys over the same FROM ... (rendered
+// from FROM up to ORDER BY), its parameters numbered so that each binds twice.
+std::string Rewriter::tiesLimit(const std::string& from, const std::string& orderBy,
+                                const std::string& count) const {
+    return "(select count(*) from (select rank() over (" + trimLead(orderBy) + ") as r" + from +
+           ") where r <= " + count + ")";
 }
 
 // OFFSET n ROW[S] [FETCH NEXT|FIRST m ROW[S] ONLY] after ORDER BY, as SQLite's

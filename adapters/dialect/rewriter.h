@@ -186,6 +186,8 @@ private:
     std::string queryMember(const Node& g);
     std::string topCount(const Node* count) const;
     std::string percentLimit(const std::string& query, const std::string& percent) const;
+    std::string tiesLimit(const std::string& from, const std::string& orderBy,
+                          const std::string& count) const;
     std::string parameterText(const Token& t) const;
     std::vector<std::size_t> parameterAt_;  // the statement's parameters, by offset
     bool numberParameters_ = false;         // a TOP's count is one: each is rendered ?N

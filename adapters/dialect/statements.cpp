@@ -79,8 +79,12 @@ std::string grouped(std::vector<std::string> terms, const char* word) {
 struct Rewriter::Clauses {
     std::string out;
     std::optional<std::string> limit;
-    bool percent = false;      // TOP ... PERCENT: the limit is a share of the select's rows
-    std::size_t selectAt = 0;  // where the select starts in out
+    bool percent = false;  // TOP ... PERCENT: the limit is a share of the select's rows
+    bool ties = false;     // TOP ... WITH TIES: the limit counts the rows ranked within it
+    bool distinct = false;
+    bool numberKey = false;               // an ORDER BY key is a number (a column's position)
+    std::size_t fromAt = 0, orderAt = 0;  // where FROM and ORDER BY start in out, 0 when not yet
+    std::size_t selectAt = 0;             // where the select starts in out
     bool compound = false;
     bool selectSeen = false;
     Expr last;            // the previous expression, for BETWEEN with dates
@@ -195,6 +199,9 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
                 }
             }
             if (c.inList && (lw == "as" || lw == "collate")) c.itemUnnamed = false;
+            // where a select's FROM and ORDER BY start, for TOP ... WITH TIES
+            if (lw == "from" && c.selectSeen && !c.fromAt && !c.compound) c.fromAt = before;
+            if (lw == "order" && c.selectSeen && !c.orderAt && !c.compound) c.orderAt = before;
             if (clauseWord(ns, i, b, e, c)) {
                 if (connective) c.connectives.push_back({before, c.out.size(), lw == "and"});
                 if (lw == "between") c.betweenPending = true;
@@ -230,8 +237,16 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     }
     c.endConditions();
     c.endList();
-    if (c.limit)
+    if (c.limit && c.ties) {
+        if (c.distinct || c.numberKey || !c.fromAt || !c.orderAt)
+            unsupported(std::string("TOP ... WITH TIES ") + (c.distinct    ? "with DISTINCT"
+                                                             : c.numberKey ? "ordered by a column's number"
+                                                                           : "without FROM and ORDER BY"));
+        c.out += " limit " +
+                 tiesLimit(c.out.substr(c.fromAt, c.orderAt - c.fromAt), c.out.substr(c.orderAt), *c.limit);
+    } else if (c.limit) {
         c.out += " limit " + (c.percent ? percentLimit(c.out.substr(c.selectAt), *c.limit) : *c.limit);
+    }
     scopes_.resize(c.scopeBase);
     return c.out;
 }
@@ -257,7 +272,10 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         else
             scopes_.push_back(std::move(scope));
     }
-    if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) put(c.out, ns[i++]);
+    if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) {
+        c.distinct = ns[i].word("distinct");
+        put(c.out, ns[i++]);
+    }
     c.inList = true;
     c.items = c.itemTerms = 0;
     c.itemUnnamed = c.itemText = c.itemStar = false;
@@ -274,7 +292,11 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
             c.percent = true;
             ++i;
         }
-        if (i < e && ns[i].word("with")) unsupported("TOP ... WITH TIES");
+        if (i + 1 < e && ns[i].word("with") && ns[i + 1].word("ties")) {
+            if (c.percent) unsupported("TOP ... PERCENT WITH TIES");
+            c.ties = true;
+            i += 2;
+        }
         if (c.compound) unsupported("TOP in a query combined with UNION");
         c.limit = limit;
     }
@@ -353,6 +375,7 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
             x.text = "tsql_datelit(" + c.betweenColumn + ", " + x.text + ")";
         --c.betweenLeft;
     }
+    if (c.sortTerms && x.number) c.numberKey = true;
     if (c.sortTerms && !(i < e && ns[i].word("collate"))) {
         // A sort key that is an expression, or the alias of one, sorts as text columns do.
         const bool alias = x.column && i == before + 1 &&

@@ -60,6 +60,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "select a from t where b > 1 order by a limit (select cast(x as integer) + (x > cast(x as "
                   "integer)) from (select count(*) * 10 / 100.0 as x from (select a from t where b > 1 order "
                   "by a)))"},
+        // the rows ranked within the count, ranked by the same keys over the same rows
+        Rendering{"select top 2 with ties a, b from t where c = 1 order by a desc, b",
+                  "select a, b from t where c = 1 order by a desc, b limit (select count(*) from (select "
+                  "rank() over "
+                  "(order by a desc, b) as r from t where c = 1) where r <= 2)"},
         // a subquery before UNION stays one
         Rendering{"select a from t where a in (select b from u) union select c from v",
                   "select a from t where a in (select b from u) union select c from v"},
@@ -97,19 +102,21 @@ TEST_P(QueryFormRefused, NamingIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     NotSupported, QueryFormRefused,
-    ::testing::Values(Refusal{"select a from t with (nolock, fastfirstrow)", "the table hint FASTFIRSTROW"},
-                      Refusal{"select a from t (nolck)", "the table hint NOLCK"},
-                      Refusal{"insert into t (a) output inserted.* values (1)", "OUTPUT inserted"},
-                      Refusal{"delete from t output deleted.a where k = 1", "OUTPUT deleted"},
-                      Refusal{"select a from t offset 5 rows", "OFFSET without ORDER BY"},
-                      Refusal{
-                          "select sum(a) over (order by k range between 1 preceding and current row) from t",
-                          "RANGE with a number of rows"},
-                      Refusal{"select percent_rank() over (order by a) from t", "PERCENT_RANK() with OVER"},
-                      Refusal{"select row_number() over (order by a rows unbounded preceding) from t",
-                              "window frame (ROWS or RANGE) with ROW_NUMBER"},
-                      Refusal{"select top 101 percent a from t", "TOP 101 PERCENT (beyond 100)"},
-                      Refusal{"select top 5 with ties a from t order by a", "WITH TIES"}));
+    ::testing::Values(
+        Refusal{"select a from t with (nolock, fastfirstrow)", "the table hint FASTFIRSTROW"},
+        Refusal{"select a from t (nolck)", "the table hint NOLCK"},
+        Refusal{"insert into t (a) output inserted.* values (1)", "OUTPUT inserted"},
+        Refusal{"delete from t output deleted.a where k = 1", "OUTPUT deleted"},
+        Refusal{"select a from t offset 5 rows", "OFFSET without ORDER BY"},
+        Refusal{"select sum(a) over (order by k range between 1 preceding and current row) from t",
+                "RANGE with a number of rows"},
+        Refusal{"select percent_rank() over (order by a) from t", "PERCENT_RANK() with OVER"},
+        Refusal{"select row_number() over (order by a rows unbounded preceding) from t",
+                "window frame (ROWS or RANGE) with ROW_NUMBER"},
+        Refusal{"select top 101 percent a from t", "TOP 101 PERCENT (beyond 100)"},
+        Refusal{"select top 5 with ties a from t", "TOP ... WITH TIES without FROM and ORDER BY"},
+        Refusal{"select distinct top 5 with ties a from t order by a", "WITH TIES with DISTINCT"},
+        Refusal{"select top 5 with ties a from t order by 1", "ordered by a column's number"}));
 
 // ON DELETE names no table: a type's (max) after it is no hint.
 TEST(TableHints, AreLookedForOnlyAfterATableIsNamed) {
