@@ -35,45 +35,49 @@ bool hintGroup(const Node& g) {
     return true;
 }
 
+// `lw` (lower-case letters and '_') without regard to ASCII case, compared here rather than
+// through Token::isWord: the walk below sees every word of every statement.
+inline bool is(const std::string& s, std::string_view lw) {
+    if (s.size() != lw.size()) return false;
+    for (std::size_t k = 0; k < lw.size(); ++k)
+        if ((s[k] | 0x20) != (lw[k] | 0x20)) return false;
+    return true;
+}
+
 // The words that decide where a table (and its hints) may stand, told apart by
-// their first letter before any comparison: the walk sees every word of a statement.
+// their first letter before any comparison.
 enum class FormWord { Other, Tables, Target, Into, Top, Output, Ends };
-FormWord queryFormWord(const Token& t) {
-    const std::string& s = t.text;
+FormWord queryFormWord(const std::string& s) {
     if (s.size() < 2 || s.size() > 9) return FormWord::Other;
     switch (s[0] | 0x20) {
         case 'f':
-            return t.isWord("from") ? FormWord::Tables : FormWord::Other;
+            return is(s, "from") ? FormWord::Tables : FormWord::Other;
         case 'j':
-            return t.isWord("join") ? FormWord::Tables : FormWord::Other;
+            return is(s, "join") ? FormWord::Tables : FormWord::Other;
         case 'd':
-            return t.isWord("delete") ? FormWord::Target : FormWord::Other;
+            return is(s, "delete") ? FormWord::Target : FormWord::Other;
         case 'u':
-            return t.isWord("update")  ? FormWord::Target
-                   : t.isWord("union") ? FormWord::Ends
-                                       : FormWord::Other;
+            return is(s, "update") ? FormWord::Target : is(s, "union") ? FormWord::Ends : FormWord::Other;
         case 'i':
-            return t.isWord("into")        ? FormWord::Into
-                   : t.isWord("intersect") ? FormWord::Ends
-                                           : FormWord::Other;
+            return is(s, "into") ? FormWord::Into : is(s, "intersect") ? FormWord::Ends : FormWord::Other;
         case 't':
-            return t.isWord("top") ? FormWord::Top : FormWord::Other;
+            return is(s, "top") ? FormWord::Top : FormWord::Other;
         case 'o':
-            return t.isWord("output")                                          ? FormWord::Output
-                   : t.isWord("on") || t.isWord("order") || t.isWord("option") ? FormWord::Ends
-                                                                               : FormWord::Other;
+            return is(s, "output")                                    ? FormWord::Output
+                   : is(s, "on") || is(s, "order") || is(s, "option") ? FormWord::Ends
+                                                                      : FormWord::Other;
         case 'w':
-            return t.isWord("where") ? FormWord::Ends : FormWord::Other;
+            return is(s, "where") ? FormWord::Ends : FormWord::Other;
         case 's':
-            return t.isWord("set") || t.isWord("select") ? FormWord::Ends : FormWord::Other;
+            return is(s, "set") || is(s, "select") ? FormWord::Ends : FormWord::Other;
         case 'g':
-            return t.isWord("group") ? FormWord::Ends : FormWord::Other;
+            return is(s, "group") ? FormWord::Ends : FormWord::Other;
         case 'h':
-            return t.isWord("having") ? FormWord::Ends : FormWord::Other;
+            return is(s, "having") ? FormWord::Ends : FormWord::Other;
         case 'v':
-            return t.isWord("values") ? FormWord::Ends : FormWord::Other;
+            return is(s, "values") ? FormWord::Ends : FormWord::Other;
         case 'e':
-            return t.isWord("except") ? FormWord::Ends : FormWord::Other;
+            return is(s, "except") ? FormWord::Ends : FormWord::Other;
         default:
             return FormWord::Other;
     }
@@ -146,7 +150,7 @@ void Rewriter::queryForms(Nodes& ns) {
             continue;
         }
         if (n.tok.kind != TokenKind::Word) continue;
-        switch (queryFormWord(n.tok)) {
+        switch (queryFormWord(n.tok.text)) {
             case FormWord::Tables:
                 at = Tables;
                 break;
@@ -280,11 +284,14 @@ std::string Rewriter::queryMember(const Node& g) {
 // written, sum and avg exact as without OVER, text keys in the Chinese collation.
 bool Rewriter::windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& r) {
     const Node& name = ns[i];
-    if (!(i + 3 < e && ns[i + 2].word("over") && ns[i + 3].group)) {
+    const bool over = i + 3 < e && !ns[i + 2].group && ns[i + 2].tok.kind == TokenKind::Word &&
+                      is(ns[i + 2].tok.text, "over") && ns[i + 3].group;
+    if (!over) {
         // every call passes here: the names that need OVER are told without lower-casing
+        const std::string& s = name.tok.text;
         for (const char* f :
              {"row_number", "rank", "dense_rank", "ntile", "lag", "lead", "first_value", "last_value"})
-            if (name.tok.isWord(f))
+            if (is(s, f))
                 throw Error(ErrorNumber::Database,
                             "The function '" + upper(name.tok.text) + "' must have an OVER clause.", 10753);
         return false;
