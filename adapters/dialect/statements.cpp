@@ -200,8 +200,8 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             }
             if (c.inList && (lw == "as" || lw == "collate")) c.itemUnnamed = false;
             // where a select's FROM and ORDER BY start, for TOP ... WITH TIES
-            if (lw == "from" && c.selectSeen && !c.fromAt && !c.compound) c.fromAt = before;
-            if (lw == "order" && c.selectSeen && !c.orderAt && !c.compound) c.orderAt = before;
+            if (c.selectSeen && !c.compound && !c.fromAt && lw == "from") c.fromAt = before;
+            if (c.selectSeen && !c.compound && !c.orderAt && lw == "order") c.orderAt = before;
             if (clauseWord(ns, i, b, e, c)) {
                 if (connective) c.connectives.push_back({before, c.out.size(), lw == "and"});
                 if (lw == "between") c.betweenPending = true;
@@ -321,7 +321,7 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         ++i;
         return true;
     }
-    if (lw == "offset") {
+    if (lw.size() == 6 && lw == "offset") {
         c.out += pagingClause(ns, i, b, e, c.limit.has_value());
         c.last = Expr{};
         c.sortTerms = false;
