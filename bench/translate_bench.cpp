@@ -1,6 +1,7 @@
 // T-SQL translation: a statement served from the cache, and typical statements translated afresh.
 #include <benchmark/benchmark.h>
 
+#include "palvo/dialect/target.h"
 #include "palvo/dialect/translator.h"
 
 namespace {
@@ -16,7 +17,7 @@ const char* const kSelect =
     "order by [编号]";
 
 void BM_TranslateCached(benchmark::State& state) {
-    Palvo::dialect::Translator tr;
+    Palvo::dialect::Translator tr(Palvo::dialect::sqliteTarget());
     tr.translateStatements(kSelect);
     for (auto _ : state) benchmark::DoNotOptimize(tr.translateStatements(kSelect));
 }

@@ -139,6 +139,7 @@ struct Chain {
         Expr r;
         r.empty = false;
         r.space = operands[0].space;
+        r.unicode = std::any_of(operands.begin(), operands.end(), [](const Expr& x) { return x.unicode; });
         r.integer = integer;
         r.num = type;
         r.text = std::move(text);
@@ -353,13 +354,25 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
         r.empty = false;
         r.space = lhs.space;
         if (prec == 1) {
-            // A date literal compared with a column: compare as dates when the column holds dates.
-            if (lhs.column && rhs.string && looksLikeDate(rhs.value)) {
+            // A date or time literal compared with a column: compare as dates (times) when the column holds
+            // them.
+            if (lhs.column && rhs.string && (looksLikeDate(rhs.value) || looksLikeTime(rhs.value))) {
                 rhs.text = "tsql_datelit(" + lhs.text + ", " + rhs.text + ")";
-            } else if (rhs.column && lhs.string && looksLikeDate(lhs.value)) {
+            } else if (rhs.column && lhs.string && (looksLikeDate(lhs.value) || looksLikeTime(lhs.value))) {
                 lhs.text = "tsql_datelit(" + rhs.text + ", " + lhs.text + ")";
             }
-            if (wantsTextCollation(lhs) && wantsTextCollation(rhs) && !(i < e && ns[i].word("collate"))) {
+            // Text compared with a date, datetime or smalldatetime value becomes one (convert(date, d) =
+            // '2024-01-05').
+            bool dated = true;
+            if (rhs.string && !dateTypeOf(lhs.text).empty()) {
+                rhs.text = "tsql_convert('" + dateTypeOf(lhs.text) + "', " + rhs.text + ", null)";
+            } else if (lhs.string && !dateTypeOf(rhs.text).empty()) {
+                lhs.text = "tsql_convert('" + dateTypeOf(rhs.text) + "', " + lhs.text + ", null)";
+            } else {
+                dated = false;
+            }
+            if (!dated && wantsTextCollation(lhs) && wantsTextCollation(rhs) &&
+                !(i < e && ns[i].word("collate"))) {
                 lhs.text += kCollateText;
             }
         }
@@ -415,6 +428,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
     const Node& n = ns[i];
     r.space = n.tok.spaceBefore;
     if (n.group) {
+        if (forXmlAt(n.kids) != n.kids.size()) return forXmlSubquery(ns, i, e);
         r.empty = false;
         ++i;
         // (a * b): one expression keeps the number type the statement gives it
@@ -426,6 +440,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 r.text = "(" + std::string(inner.space ? " " : "") + inner.text + (n.closeSpace ? " )" : ")");
                 r.num = inner.num;
                 r.integer = inner.integer;
+                r.unicode = inner.unicode;
                 return r;
             }
         }
@@ -439,6 +454,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             r.text = quoteString(t.text);
             r.string = true;
             r.value = t.text;
+            r.unicode = t.kind == TokenKind::NString;
             break;
         case TokenKind::Number:
             numberLiteral(t, r);
@@ -449,6 +465,11 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
         case TokenKind::Variable:
             if (asciiLower(t.text) == "@@identity") {
                 r.text = "tsql_identity()";
+                break;
+            }
+            if (asciiLower(t.text) == "@@version") {
+                // says which database answers, for a host's log or about box
+                r.text = "('Palvo embedded database (SQLite ' || sqlite_version() || ')')";
                 break;
             }
             renderToken(t);  // raises
@@ -466,6 +487,14 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                     break;
                 }
                 if (lw == "case") return caseExpression(ns, i, e);
+                if (lw == "string_agg" && i + 4 < e && ns[i + 1].group && ns[i + 2].word("within")) {
+                    if (!ns[i + 3].word("group") || !ns[i + 4].group)
+                        unsupported("STRING_AGG with this WITHIN");
+                    r = stringAggWithin(ns[i + 1], ns[i + 4]);
+                    r.space = t.spaceBefore;
+                    i += 5;
+                    return r;
+                }
                 if (i + 1 < e && ns[i + 1].group && lw != "exists" && lw != "in" && lw != "values") {
                     if (windowCall(ns, i, e, r)) return r;
                     r = function(n, ns[i + 1]);
@@ -489,8 +518,12 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             }
             // the column's declared type, as a cast would give it
             if (r.column && !scopes_.empty()) {
-                r.num = referenceType(qualifier, column);
+                const std::string* declared = declaredType(qualifier, column);
+                r.num = declared ? columnNumType(*declared) : NumType{};
                 r.integer = r.num.kind == 'i';
+                const std::string type = declared ? asciiLower(*declared) : std::string();
+                r.datetime = type == "datetime" || type == "smalldatetime";
+                r.unicode = type.starts_with("nvarchar") || type.starts_with("nchar") || type == "ntext";
             }
             break;
         }

@@ -53,6 +53,12 @@ std::string canonicalPart(const Node& n, const std::string& fn) {
     unsupported(upper(fn) + " with the date part '" + (n.group ? std::string("(...)") : n.tok.text) + "'");
 }
 
+bool textTarget(std::string_view type) {
+    const std::string_view base = type.substr(0, type.find('('));
+    return base == "char" || base == "varchar" || base == "nchar" || base == "nvarchar" || base == "text" ||
+           base == "ntext" || base == "character";
+}
+
 }  // namespace
 
 std::string Rewriter::typeText(const Nodes& ns, std::size_t b, std::size_t e, const std::string& fn) {
@@ -89,7 +95,7 @@ std::string Rewriter::typeText(const Nodes& ns, std::size_t b, std::size_t e, co
     return typeText;
 }
 
-// CONVERT(type, x[, style]): only the styles tsql_convert writes.
+// CONVERT(type, x[, style]): only the styles tsql_convert writes and reads (function_dates.cpp).
 std::string Rewriter::convertCall(const Call& c) {
     c.requireArgs(2, 3);
     const Nodes& a = c.a;
@@ -101,13 +107,19 @@ std::string Rewriter::convertCall(const Call& c) {
             unsupported("CONVERT with a style that is not a number");
         }
         style = a[sb].tok.text;
-        static const char* const styles[] = {"0",   "8",  "108", "20",  "120", "21",
-                                             "121", "23", "112", "102", "111"};
-        if (std::find(std::begin(styles), std::end(styles), style) == std::end(styles)) {
-            unsupported("CONVERT style " + style);
-        }
+        if (!dateStyle(style)) unsupported("CONVERT style " + style);
     }
-    return "tsql_convert('" + type + "', " + c.arg(1) + ", " + style + ")";
+    std::string x = c.arg(1);
+    // a date as text is yyyy-mm-dd unless a style says otherwise
+    if (style == "null" && textTarget(type) && dateArgument(a, c.parts[1], x)) style = "23";
+    // a time in a style: hh:mi:ss is its first eight characters
+    if (style != "null" && textTarget(type) && timeArgument(a, c.parts[1], x)) {
+        if (style != "8" && style != "108" && style != "24")
+            unsupported("CONVERT style " + style + " of a time");
+        x = "substr(" + x + ", 1, 8)";
+        style = "null";
+    }
+    return "tsql_convert('" + type + "', " + x + ", " + style + ")";
 }
 
 // CAST(x AS type): the AS outside any CASE in x.
@@ -121,12 +133,15 @@ std::string Rewriter::castCall(const Nodes& a) {
     }
     if (as == a.size()) unsupported("CAST without AS");
     std::string x = trimLead(seq(a, 0, as));
-    return "tsql_convert('" + typeText(a, as + 1, a.size(), "CAST") + "', " + x + ", null)";
+    const std::string type = typeText(a, as + 1, a.size(), "CAST");
+    const bool date = textTarget(type) && dateArgument(a, {0, as}, x);
+    return "tsql_convert('" + type + "', " + x + (date ? ", 23)" : ", null)");
 }
 
-// DATEPART, DATEADD and DATEDIFF with the date part named as tsql_* knows it.
+// DATEPART, DATENAME, DATEADD and DATEDIFF with the date part named as tsql_* knows it.
 std::string Rewriter::datePartCall(const std::string& fn, const Call& c) {
-    c.requireArgs(fn == "datepart" ? 2 : 3, fn == "datepart" ? 2 : 3);
+    const std::size_t args = fn == "datepart" || fn == "datename" ? 2 : 3;
+    c.requireArgs(args, args);
     if (c.parts[0].second != c.parts[0].first + 1)
         unsupported(upper(fn) + " with a date part that is not a word");
     std::string part = canonicalPart(c.a[c.parts[0].first], fn);
@@ -180,7 +195,8 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
     Expr r;
     r.empty = false;
     NumType typed;  // the type a function keeps: of a sum of int or bigint, of isnull, min and max
-    if (numberFunction(fn, c, r) || dateFunction(fn, c, r) || textFunction(fn, c, r)) {
+    if (numberFunction(fn, c, r) || dateFunction(fn, c, r) || textFunction(fn, c, r) ||
+        systemFunction(fn, c, r)) {
         // rendered and typed by its theme
     } else if (fn == "getdate") {
         c.requireArgs(0, 0);
@@ -223,7 +239,7 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         c.requireArgs(1, 1);
         r.text = "(tsql_object_name(" + c.arg(0) + ") collate nocase)";
         r.collated = true;
-    } else if (fn == "object_id" || fn == "type_name") {
+    } else if (fn == "type_name") {
         c.requireArgs(1, 1);
         r.text = c.forward("tsql_" + fn);
     } else if (fn == "count" || fn == "sum" || fn == "avg" || fn == "min" || fn == "max" || fn == "abs" ||
@@ -271,10 +287,13 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         unsupported("the function " + upper(name) + "()");
     }
     // what SQL Server types int, so that int arithmetic on it overflows as int's does
-    r.integer = fn == "len" || fn == "charindex" || fn == "ascii" || fn == "unicode" || fn == "datalength" ||
-                fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" || fn == "day" ||
-                fn == "count" || r.text.starts_with("tsql_convert('int'") ||
+    r.integer = r.num.kind == 'i' || fn == "len" || fn == "charindex" || fn == "ascii" || fn == "unicode" ||
+                fn == "datalength" || fn == "datediff" || fn == "datepart" || fn == "year" || fn == "month" ||
+                fn == "day" || fn == "count" || r.text.starts_with("tsql_convert('int'") ||
                 r.text.starts_with("tsql_convert('smallint'") || r.text.starts_with("tsql_convert('tinyint'");
+    // a conversion to nchar or nvarchar, and nchar(), make Unicode text
+    r.unicode = fn == "nchar" || r.text.starts_with("tsql_convert('nchar") ||
+                r.text.starts_with("tsql_convert('nvarchar") || r.text.starts_with("tsql_convert('ntext");
     if (fn == "convert" || fn == "cast") {
         const auto b = r.text.find('\'') + 1;
         r.num = numTypeOf(std::string_view(r.text).substr(b, r.text.find('\'', b) - b));

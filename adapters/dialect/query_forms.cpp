@@ -122,27 +122,53 @@ void frameBound(const Nodes& ns, std::size_t& k, std::size_t e, bool range, std:
 
 }  // namespace
 
-void Rewriter::queryForms(Nodes& ns) {
-    // after FROM, JOIN, UPDATE and DELETE a table may carry hints, with or without WITH;
-    // after INTO only with WITH (a bare group there is the column list)
-    enum { None, Tables, IntoTable } at = None;
+namespace {
+
+// Where a table (and its hints) may stand: after FROM, JOIN, UPDATE and DELETE a
+// table may carry hints, with or without WITH; after INTO only with WITH (a bare
+// group there is the column list).
+enum class At { None, Tables, IntoTable };
+
+At nextAt(At at, const Nodes& ns, std::size_t k) {
+    switch (queryFormWord(ns[k].tok.text)) {
+        case FormWord::Tables:
+            return At::Tables;
+        case FormWord::Target:
+            // a statement's own UPDATE or DELETE (after WITH's groups), not ON DELETE CASCADE
+            return k == 0 || ns[k - 1].group ? At::Tables : at;
+        case FormWord::Into:
+            return At::IntoTable;
+        case FormWord::Output:
+        case FormWord::Ends:
+            return At::None;
+        default:
+            return at;
+    }
+}
+
+// The group at k holds table hints (from k - 1 when WITH comes before them); unknown ones are refused.
+bool hintsAt(const Nodes& ns, std::size_t k, At at, bool& withHints) {
+    withHints = at != At::None && k > 1 && ns[k - 1].word("with") && !ns[k - 2].group;
+    const bool named =
+        at == At::Tables && k > 0 && !ns[k - 1].group &&
+        (ns[k - 1].tok.kind == TokenKind::Name ||
+         (ns[k - 1].tok.kind == TokenKind::Word && !isClauseKeyword(asciiLower(ns[k - 1].tok.text))));
+    return (withHints || named) && hintGroup(ns[k]);
+}
+
+}  // namespace
+
+bool Rewriter::queryForms(const Nodes& ns) {
+    At at = At::None;
+    bool hints = false;
     for (std::size_t k = 0; k < ns.size(); ++k) {
-        Node& n = ns[k];
+        const Node& n = ns[k];
         if (n.group) {
-            const bool withHints = at != None && k > 1 && ns[k - 1].word("with") && !ns[k - 2].group;
-            const bool named =
-                at == Tables && k > 0 && !ns[k - 1].group &&
-                (ns[k - 1].tok.kind == TokenKind::Name ||
-                 (ns[k - 1].tok.kind == TokenKind::Word && !isClauseKeyword(asciiLower(ns[k - 1].tok.text))));
-            if ((withHints || named) && hintGroup(n)) {
-                // no effect here: the hints leave the statement
-                const std::size_t from = withHints ? k - 1 : k;
-                ns.erase(ns.begin() + static_cast<std::ptrdiff_t>(from),
-                         ns.begin() + static_cast<std::ptrdiff_t>(k + 1));
-                k = from - 1;
-                continue;
-            }
-            queryForms(n.kids);
+            bool withHints = false;
+            if (hintsAt(ns, k, at, withHints))
+                hints = true;
+            else
+                hints = queryForms(n.kids) || hints;
             continue;
         }
         if (n.tok.kind == TokenKind::Parameter) {
@@ -150,39 +176,41 @@ void Rewriter::queryForms(Nodes& ns) {
             continue;
         }
         if (n.tok.kind != TokenKind::Word) continue;
-        switch (queryFormWord(n.tok.text)) {
-            case FormWord::Tables:
-                at = Tables;
-                break;
-            case FormWord::Target:
-                // a statement's own UPDATE or DELETE (after WITH's groups), not ON DELETE CASCADE
-                if (k == 0 || ns[k - 1].group) at = Tables;
-                break;
-            case FormWord::Into:
-                at = IntoTable;
-                break;
-            case FormWord::Top:
-                if (k + 1 < ns.size()) {
-                    const Node& count =
-                        ns[k + 1].group && ns[k + 1].kids.size() == 1 ? ns[k + 1].kids[0] : ns[k + 1];
-                    // a parameter moves to the end; with PERCENT or WITH TIES the select is written twice
-                    if ((!count.group && count.tok.kind == TokenKind::Parameter) ||
-                        (k + 2 < ns.size() && (ns[k + 2].word("percent") || ns[k + 2].word("with"))))
-                        numberParameters_ = true;
-                }
-                break;
-            case FormWord::Output:
-                if (k + 1 < ns.size() && (ns[k + 1].word("inserted") || ns[k + 1].word("deleted")))
-                    unsupported("OUTPUT " + ns[k + 1].tok.text +
-                                " (rows returned by INSERT, UPDATE or DELETE)");
-                at = None;
-                break;
-            case FormWord::Ends:
-                at = None;
-                break;
-            case FormWord::Other:
-                break;
+        const FormWord w = queryFormWord(n.tok.text);
+        if (w == FormWord::Top && k + 1 < ns.size()) {
+            const Node& count = ns[k + 1].group && ns[k + 1].kids.size() == 1 ? ns[k + 1].kids[0] : ns[k + 1];
+            // a parameter moves to the end; with PERCENT or WITH TIES the select is written twice
+            if ((!count.group && count.tok.kind == TokenKind::Parameter) ||
+                (k + 2 < ns.size() && (ns[k + 2].word("percent") || ns[k + 2].word("with"))))
+                numberParameters_ = true;
+        } else if (w == FormWord::Output && k + 1 < ns.size() &&
+                   (ns[k + 1].word("inserted") || ns[k + 1].word("deleted"))) {
+            unsupported("OUTPUT " + ns[k + 1].tok.text + " (rows returned by INSERT, UPDATE or DELETE)");
         }
+        if (w != FormWord::Other) at = nextAt(at, ns, k);
+    }
+    return hints;
+}
+
+void Rewriter::stripTableHints(Nodes& ns) const {
+    At at = At::None;
+    for (std::size_t k = 0; k < ns.size(); ++k) {
+        Node& n = ns[k];
+        if (n.group) {
+            bool withHints = false;
+            if (hintsAt(ns, k, at, withHints)) {
+                // no effect here: the hints leave the statement
+                const std::size_t from = withHints ? k - 1 : k;
+                ns.erase(ns.begin() + static_cast<std::ptrdiff_t>(from),
+                         ns.begin() + static_cast<std::ptrdiff_t>(k + 1));
+                k = from - 1;
+            } else {
+                stripTableHints(n.kids);
+            }
+            continue;
+        }
+        if (n.tok.kind == TokenKind::Word && queryFormWord(n.tok.text) != FormWord::Other)
+            at = nextAt(at, ns, k);
     }
 }
 

@@ -59,6 +59,9 @@ std::string plain(const Nodes& ns, std::size_t b, std::size_t e);
 // The comma-separated parts of [b, e).
 std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
 
+// Where a subquery's FOR XML clause starts; kids.size() when it has none (function_text.cpp).
+std::size_t forXmlAt(const Nodes& kids);
+
 // ---- expressions (expressions.cpp)
 
 // The number type SQL Server gives an expression, where the statement tells it:
@@ -82,6 +85,8 @@ struct Expr {
     bool string = false;    // a string literal
     std::string value;      // the string literal's value
     bool collated = false;  // carries its own collation
+    bool datetime = false;  // a datetime or smalldatetime column
+    bool unicode = false;  // nchar, nvarchar or ntext as the statement types it (N'', a column, a conversion)
     NumType num;
 };
 
@@ -93,6 +98,16 @@ NumType columnNumType(std::string_view declared);
 std::string declaredNumType(const NumType& t);
 
 bool looksLikeDate(std::string_view s);
+// "date", "datetime", "smalldatetime" or "time(n)" for an expression rendered as a value of
+// that type (CONVERT, EOMONTH, DATEADD, ...), "" for any other (function_dates.cpp).
+std::string dateTypeOf(std::string_view text);
+// Text that reads as a time of day: hh:mm at its start.
+bool looksLikeTime(std::string_view s);
+
+// A decimal of more than 15 digits the statement's own query shows, computed by tsql_arith: marks the call
+// to give every digit of the result, as text where a double would change it, when
+// the query neither sorts, combines nor compares its result columns (function_numbers.cpp).
+void markExactResult(std::string& text, const Nodes& query);
 
 // An operand whose comparison would otherwise fall back to SQLite's byte order:
 // neither a column (which brings its own collation) nor a number.
@@ -127,12 +142,14 @@ struct ValueCheck {
     std::string check;
 };
 
-// ---- the rewriter
+// ---- the rewriter: the SQLite target's rendering
+
+struct ReadStatement;  // reader.h
 
 class Rewriter {
 public:
     explicit Rewriter(Catalogue* catalogue = nullptr) : catalogue_(catalogue) {}
-    Translation statement(Nodes& ns);
+    Translation statement(const ReadStatement& s);
 
 private:
     // Counts the levels of the rewriting's recursion (groups, signs, nested
@@ -176,10 +193,24 @@ private:
     // function_dates.cpp, function_text.cpp).
     bool numberFunction(const std::string& fn, const Call& c, Expr& r);
     bool dateFunction(const std::string& fn, const Call& c, Expr& r);
+    // SQL Server's styles of dates and text: 0 to 14, 20 to 25, 100 to 114, 120, 121, 126, 127.
+    static bool dateStyle(const std::string& style);
+    // Whether an argument is of the type date (CONVERT, EOMONTH, a date column): as text it is yyyy-mm-dd.
+    bool dateArgument(const Nodes& a, Span part, std::string_view rendered) const;
+    // Whether an argument is of the type time (CONVERT to time, a time column).
+    bool timeArgument(const Nodes& a, Span part, std::string_view rendered) const;
     bool textFunction(const std::string& fn, const Call& c, Expr& r);
+    bool systemFunction(const std::string& fn, const Call& c, Expr& r);  // function_system.cpp
+    // function_text.cpp: LIKE, STRING_AGG ... WITHIN GROUP and the list of a FOR XML PATH('') subquery
+    std::string likeCall(const Expr& left, bool negated, const Nodes& ns, std::size_t& i, std::size_t e);
+    Expr stringAggWithin(const Node& args, const Node& order);
+    Expr forXmlSubquery(const Nodes& ns, std::size_t& i, std::size_t e);
+    std::string textArgument(const Nodes& a, Span part);
 
     // query_forms.cpp: window functions, OFFSET ... FETCH, TOP's count, table hints
-    void queryForms(Nodes& ns);
+    // whether the statement has table hints, which stripTableHints takes out of a copy
+    bool queryForms(const Nodes& ns);
+    void stripTableHints(Nodes& ns) const;
     bool windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& r);
     std::string windowKeys(const Nodes& ns, std::size_t b, std::size_t e, bool order);
     std::string pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top);
@@ -205,6 +236,20 @@ private:
     std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
     void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
     std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);
+
+    // grouping.cpp: grouping sets, PIVOT and UNPIVOT, APPLY. groupingForms renders
+    // the select [b, e) rewritten into a query SQLite runs (true), or leaves it (false).
+    bool groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std::string& out);
+    Nodes groupingSetsQuery(const Nodes& q, std::size_t groupAt);
+    void pivots(Nodes& q);
+    std::vector<std::string> factorColumns(const Nodes& q, std::size_t b, std::size_t e, const char* form,
+                                           bool ordered);
+    Node pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool star);
+    Node unpivotTable(const Nodes& q, std::size_t b, std::size_t at);
+    void applies(Nodes& q);
+    Nodes applyJoin(const Nodes& sub, const std::vector<std::string>& outer, const Node& alias,
+                    bool outerApply, const std::string& form);
+    const Nodes* rewritten_ = nullptr;  // the select groupingForms is rendering
 
     // schema.cpp
     Translation createTable(const Nodes& ns);
@@ -240,6 +285,8 @@ private:
     };
     Source source(const std::string& lowerTable, std::string alias);
     Scope fromScope(const Nodes& ns, std::size_t i, std::size_t e);
+    // The declared type of the column a reference reads, as stored; nullptr when unknown.
+    const std::string* declaredType(std::string_view qualifier, std::string_view column) const;
     NumType referenceType(std::string_view qualifier, std::string_view column) const;
     NumType columnArgType(const Nodes& a, Span part) const;
 

@@ -59,6 +59,9 @@ std::string valueCheck(std::string_view lw, const std::string& typeText, const s
         return "tsql_check_decimal(" + value + ", " + std::to_string(typeArg(typeText, 0, 18)) + ", " +
                std::to_string(typeArg(typeText, 1, 0)) + ")";
     }
+    // a time keeps the digits of its scale: 'hh:mm:ss.fffffff'
+    if (lw == "time")
+        return "tsql_convert('time(" + std::to_string(typeArg(typeText, 0, 7)) + ")', " + value + ", null)";
     if (lw == "money") return "tsql_check_decimal(" + value + ", 19, 4)";
     if (lw == "smallmoney") return "tsql_check_decimal(" + value + ", 10, 4)";
     if (lw == "char" || lw == "character" || lw == "varchar" || lw == "nchar" || lw == "nvarchar") {
@@ -119,7 +122,8 @@ bool knownType(std::string_view lw) {
         "bigint",   "int",           "integer", "smallint",   "tinyint",   "bit",     "decimal",
         "dec",      "numeric",       "money",   "smallmoney", "float",     "real",    "double",
         "datetime", "smalldatetime", "date",    "char",       "character", "varchar", "nchar",
-        "nvarchar", "text",          "ntext",   "binary",     "varbinary", "image",   "uniqueidentifier"};
+        "nvarchar", "text",          "ntext",   "binary",     "varbinary", "image",   "uniqueidentifier",
+        "time"};
     for (const char* t : types) {
         if (lw == t) return true;
     }

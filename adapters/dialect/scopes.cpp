@@ -100,15 +100,15 @@ Rewriter::Scope Rewriter::fromScope(const Nodes& ns, std::size_t i, std::size_t 
 
 // The declared type of a column reference, [qualifier.]column; none when the
 // table is unknown or the name is ambiguous (SQLite then refuses it itself).
-NumType Rewriter::referenceType(std::string_view qualifier, std::string_view column) const {
+const std::string* Rewriter::declaredType(std::string_view qualifier, std::string_view column) const {
     const std::string q = asciiLower(qualifier), col = asciiLower(column);
     for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
         if (!q.empty()) {
             for (const Source& s : *scope) {
                 if (s.name != q) continue;
-                if (!s.columns) return {};
+                if (!s.columns) return nullptr;
                 const auto it = s.columns->find(col);
-                return it == s.columns->end() ? NumType{} : columnNumType(it->second);
+                return it == s.columns->end() ? nullptr : &it->second;
             }
             continue;
         }
@@ -126,10 +126,15 @@ NumType Rewriter::referenceType(std::string_view qualifier, std::string_view col
             }
         }
         // one table with that column: SQL Server would refuse the name if another source had it too
-        if (hits == 1) return columnNumType(*found);
-        if (hits > 1 || unknown) return {};
+        if (hits == 1) return found;
+        if (hits > 1 || unknown) return nullptr;
     }
-    return {};
+    return nullptr;
+}
+
+NumType Rewriter::referenceType(std::string_view qualifier, std::string_view column) const {
+    const std::string* declared = declaredType(qualifier, column);
+    return declared ? columnNumType(*declared) : NumType{};
 }
 
 }  // namespace Palvo::dialect

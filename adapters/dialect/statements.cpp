@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "palvo/error.h"
+#include "reader.h"
 #include "rewriter.h"
 
 namespace Palvo::dialect {
@@ -175,6 +176,7 @@ struct Rewriter::Clauses {
 };
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
+    if (std::string rewritten; groupingForms(ns, b, e, rewritten)) return rewritten;
     Clauses c;
     c.top = recordColumns_ && b < e && ns[b].word("select");
     recordColumns_ = false;
@@ -228,7 +230,9 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
                         (ns[i - 1].word("all") && i > b + 1 && ns[i - 2].word("union")))) ||
              // the first member: where the query starts (after IN a group is a subquery)
              (i == b && i + 1 < e &&
-              (ns[i + 1].word("union") || ns[i + 1].word("except") || ns[i + 1].word("intersect"))))) {
+              (ns[i + 1].word("union") || ns[i + 1].word("except") || ns[i + 1].word("intersect"))) ||
+             // the statement's whole query in parentheses: (select 1)
+             (i == b && i + 1 == e && &ns == topNodes_))) {
             put(c.out, queryMember(n), false);
             ++i;
             continue;
@@ -304,6 +308,18 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
 
 // A word at ns[i] that structures the clauses is rendered (true); false when
 // the word starts an expression instead.
+namespace {
+// Texts separated by commas: 'a', N'b'
+bool textList(const Nodes& kids) {
+    for (std::size_t k = 0; k < kids.size(); ++k) {
+        const bool text = !kids[k].group &&
+                          (kids[k].tok.kind == TokenKind::String || kids[k].tok.kind == TokenKind::NString);
+        if (k % 2 == 0 ? !text : !kids[k].op(",")) return false;
+    }
+    return kids.size() % 2 == 1;
+}
+}  // namespace
+
 bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, Clauses& c) {
     const Node& n = ns[i];
     std::string lw = asciiLower(n.tok.text);
@@ -337,14 +353,38 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         c.last = Expr{};  // an explicit collation is not overridden
         return true;
     }
-    if (lw == "between" && c.last.column) {
+    if (lw == "like" || (lw == "not" && i + 1 < e && ns[i + 1].word("like"))) {
+        // SQL Server's LIKE (sets, ranges, the collation's case): a call on the left operand
+        if (c.last.empty || !c.out.ends_with(c.last.text))
+            unsupported("LIKE after '" + plain(ns, i > b ? i - 1 : i, i) + "'");
+        c.out.resize(c.out.size() - c.last.text.size());
+        if (lw == "not") ++i;
+        put(c.out, likeCall(c.last, lw == "not", ns, i, e), false);
+        c.last = Expr{};
+        return true;
+    }
+    if (lw == "for" && i + 1 < e && ns[i + 1].word("xml")) unsupported("FOR XML outside a subquery");
+    if (lw == "between" && (c.last.column || !dateTypeOf(c.last.text).empty())) {
         c.betweenLeft = 2;
         c.betweenColumn = c.last.text;
     }
     if ((lw == "in" || lw == "between" ||
          (lw == "not" && i + 1 < e && (ns[i + 1].word("in") || ns[i + 1].word("between")))) &&
-        wantsTextCollation(c.last)) {
+        wantsTextCollation(c.last) && dateTypeOf(c.last.text).empty()) {
         c.out += kCollateText;  // the left operand decides the collation of IN and BETWEEN
+    }
+    // IN of a date expression with a list of texts: each text becomes a value of its type
+    if (lw == "in" && i + 1 < e && ns[i + 1].group && !dateTypeOf(c.last.text).empty() &&
+        textList(ns[i + 1].kids)) {
+        const std::string type = dateTypeOf(c.last.text);
+        std::string list;
+        for (const Node& k : ns[i + 1].kids)
+            list += k.op(",") ? ", " : "tsql_convert('" + type + "', " + quoteString(k.tok.text) + ", null)";
+        put(c.out, n);
+        put(c.out, "(" + list + ")", ns[i + 1].tok.spaceBefore);
+        i += 2;
+        c.last = Expr{};
+        return true;
     }
     if (lw == "as" && wantsTextCollation(c.last) && i + 1 < e && ns[i + 1].isName()) {
         c.textAliases.push_back(asciiLower(ns[i + 1].tok.text));
@@ -362,8 +402,8 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
     return false;
 }
 
-// An expression among the clauses: a date literal as BETWEEN's operand compares
-// as a date, and a sort key sorts as text columns do.
+// An expression among the clauses: a date or time literal as BETWEEN's operand
+// compares as one, and a sort key sorts as text columns do.
 void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c) {
     std::size_t before = i;
     Expr x = expr(ns, i, e, 1);
@@ -371,7 +411,11 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         unsupported("the text '" + plain(ns, i, std::min(e, i + 3)) + "'");
     }
     if (c.betweenLeft > 0) {
-        if (x.string && looksLikeDate(x.value))
+        // of a date expression: the text becomes its type; of a column: a date or time when it holds them
+        const std::string type = dateTypeOf(c.betweenColumn);
+        if (x.string && !type.empty())
+            x.text = "tsql_convert('" + type + "', " + x.text + ", null)";
+        else if (x.string && (looksLikeDate(x.value) || looksLikeTime(x.value)))
             x.text = "tsql_datelit(" + c.betweenColumn + ", " + x.text + ")";
         --c.betweenLeft;
     }
@@ -388,6 +432,7 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
         // bigint as SQL Server reports it (row_number(), a bigint's arithmetic), whatever the values' size
         columnTypes_.push_back(x.num.kind == 'b' ? std::string("bigint") : declaredNumType(x.num));
+        if (c.top && x.num.kind == 'd' && x.num.precision > 15) markExactResult(x.text, ns);
         c.itemTyped = true;
     }
     if (c.inList && ++c.itemTerms == 1) {
@@ -395,11 +440,16 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         const bool assigned = ns[before].isName() && before + 1 < e && ns[before + 1].op("=");
         c.itemStar = x.text.ends_with("*");
         c.itemUnnamed = !x.column && !c.itemStar && !assigned;
-        for (const char* type : {"char", "varchar", "nchar", "nvarchar", "text", "ntext"}) {
-            if (x.text.starts_with("tsql_convert('" + std::string(type) + "'") ||
-                x.text.starts_with("tsql_convert('" + std::string(type) + "("))
-                c.itemText = true;
+        constexpr std::string_view convert = "tsql_convert('";
+        if (x.text.starts_with(convert)) {
+            const std::string_view type = std::string_view(x.text).substr(
+                convert.size(), x.text.find_first_of("'(", convert.size()) - convert.size());
+            for (const std::string_view text : {"char", "varchar", "nchar", "nvarchar", "text", "ntext"}) {
+                if (type == text) c.itemText = true;
+            }
         }
+        // FORMAT and DATENAME give text, also when it has the stored datetime shape
+        if (x.text.starts_with("tsql_format(") || x.text.starts_with("tsql_datename(")) c.itemText = true;
     }
     put(c.out, x.text, x.space);
     c.last = std::move(x);
@@ -684,63 +734,74 @@ std::string Rewriter::remainingSources(const Nodes& ns, const std::vector<Update
     return fromText;
 }
 
-Translation Rewriter::statement(Nodes& ns) {
-    // One statement per call; a trailing ';' is allowed.
-    while (!ns.empty() && ns.back().op(";")) ns.pop_back();
-    for (const auto& n : ns) {
-        if (n.op(";")) unsupported("several statements in one batch");
+Translation Rewriter::statement(const ReadStatement& s) {
+    // table hints leave a copy of the nodes; a statement without them is read as it is
+    Nodes stripped;
+    const bool hints = queryForms(s.nodes);
+    if (hints) {
+        stripped = s.nodes;
+        stripTableHints(stripped);
     }
-    if (ns.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
-    queryForms(ns);
+    const Nodes& ns = hints ? stripped : s.nodes;
     const Node& first = ns[0];
-    std::string lw = first.isName() && first.tok.kind == TokenKind::Word ? asciiLower(first.tok.text) : "";
-    if (first.group && !first.kids.empty() && first.kids[0].word("select"))
-        lw = "select";  // (select ...) union
     Translation tr;
-    if (lw == "select" || lw == "with") {
-        recordColumns_ = lw == "select";
-        topNodes_ = &ns;
-        tr.statements.push_back(lw == "select" ? seq(ns, 0, ns.size()) : withStatement(ns));
-        if (columnsKnown_) tr.columnTypes = std::move(columnTypes_);
-        tr.unnamedColumns = std::move(result_.unnamedColumns);
-        tr.textColumns = std::move(result_.textColumns);
-    } else if (lw == "insert") {
-        tr.statements.push_back(insertStatement(ns));
-    } else if (lw == "delete") {
-        tr.statements.push_back(deleteStatement(ns));
-    } else if (lw == "update") {
-        tr.statements.push_back(updateStatement(ns));
-    } else if (lw == "truncate") {
-        if (ns.size() != 3 || !ns[1].word("table") || !ns[2].isName()) unsupported("this form of TRUNCATE");
-        tr.statements.push_back("delete from " + renderToken(ns[2].tok));
-    } else if (lw == "create" && ns.size() > 1 && ns[1].word("table")) {
-        tr = createTable(ns);
-    } else if (lw == "create" && ns.size() > 2 && ns[1].word("view")) {
-        tr.statements.push_back(createView(ns));
-    } else if (lw == "create" && ns.size() > 2 &&
-               (ns[1].word("index") || ns[1].word("unique") || ns[1].word("clustered") ||
-                ns[1].word("nonclustered"))) {
-        tr.statements.push_back(createIndex(ns));
-    } else if (lw == "drop" && ns.size() > 2 &&
-               (ns[1].word("table") || ns[1].word("view") || ns[1].word("index"))) {
-        tr.statements.push_back(plain(ns, 0, ns.size()));
-    } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") && ns[3].word("add")) {
-        tr = alterTableAdd(ns);
-    } else if (lw == "alter" && ns.size() > 3 && ns[1].word("table") &&
-               (ns[3].word("drop") || ns[3].word("alter"))) {
-        tr = alterTableColumn(ns);
-    } else if (lw == "sp_rename" ||
-               ((lw == "exec" || lw == "execute") && ns.size() > 1 && ns[1].word("sp_rename"))) {
-        tr = rename(ns, lw == "sp_rename" ? 1 : 2);
-    } else if (lw == "if") {
-        unsupported("IF ... (control flow)");
-    } else if (lw == "begin") {
-        unsupported("BEGIN ... END blocks and BEGIN TRAN (use the connection's transactions)");
-    } else if (lw.empty()) {
-        unsupported("a statement starting with '" + plain(ns, 0, 1) + "'");
-    } else {
-        unsupported("the statement " + upper(first.tok.text) +
-                    (ns.size() > 1 && ns[1].isName() ? " " + upper(ns[1].tok.text) : ""));
+    switch (s.kind) {
+        case StatementKind::Select:
+        case StatementKind::With: {
+            const bool select = s.kind == StatementKind::Select;
+            recordColumns_ = select;
+            topNodes_ = &ns;
+            tr.statements.push_back(select ? seq(ns, 0, ns.size()) : withStatement(ns));
+            if (columnsKnown_) tr.columnTypes = std::move(columnTypes_);
+            tr.unnamedColumns = std::move(result_.unnamedColumns);
+            tr.textColumns = std::move(result_.textColumns);
+            break;
+        }
+        case StatementKind::Insert:
+            tr.statements.push_back(insertStatement(ns));
+            break;
+        case StatementKind::Delete:
+            tr.statements.push_back(deleteStatement(ns));
+            break;
+        case StatementKind::Update:
+            tr.statements.push_back(updateStatement(ns));
+            break;
+        case StatementKind::Truncate:
+            if (ns.size() != 3 || !ns[1].word("table") || !ns[2].isName())
+                unsupported("this form of TRUNCATE");
+            tr.statements.push_back("delete from " + renderToken(ns[2].tok));
+            break;
+        case StatementKind::CreateTable:
+            tr = createTable(ns);
+            break;
+        case StatementKind::CreateView:
+            tr.statements.push_back(createView(ns));
+            break;
+        case StatementKind::CreateIndex:
+            tr.statements.push_back(createIndex(ns));
+            break;
+        case StatementKind::Drop:
+            tr.statements.push_back(plain(ns, 0, ns.size()));
+            break;
+        case StatementKind::AlterTableAdd:
+            tr = alterTableAdd(ns);
+            break;
+        case StatementKind::AlterTableColumn:
+            tr = alterTableColumn(ns);
+            break;
+        case StatementKind::Rename:
+            tr = rename(ns, first.word("sp_rename") ? 1 : 2);
+            break;
+        case StatementKind::If:
+            unsupported("IF ... (control flow)");
+        case StatementKind::Begin:
+            unsupported("BEGIN ... END blocks and BEGIN TRAN (use the connection's transactions)");
+        default:
+            if (first.group || first.tok.kind != TokenKind::Word) {
+                unsupported("a statement starting with '" + plain(ns, 0, 1) + "'");
+            }
+            unsupported("the statement " + upper(first.tok.text) +
+                        (ns.size() > 1 && ns[1].isName() ? " " + upper(ns[1].tok.text) : ""));
     }
     if (tr.change.kind != SchemaChange::Kind::None) {
         // for another SQLite host, which has only the statements: refused there by name
@@ -751,7 +812,7 @@ Translation Rewriter::statement(Nodes& ns) {
                                                                             : "sp_rename") +
                          "')"};
     }
-    for (auto& s : tr.statements) s = trimLead(std::move(s));
+    for (auto& text : tr.statements) text = trimLead(std::move(text));
     tr.usesCatalogue = usedCatalogue_;
     return tr;
 }

@@ -1,14 +1,15 @@
-// T-SQL to SQLite: the tokens are grouped by parentheses into a small tree
-// (tree.cpp), then each statement kind is rewritten clause by clause
-// (statements.cpp, schema.cpp), its expressions with operator precedence
-// (expressions.cpp). Here: the entry points and the cache of translations.
+// T-SQL for a target: the reader (reader.cpp) groups the tokens by parentheses
+// into a small tree (tree.cpp) and tells each statement's kind; the SQLite
+// target (targets.cpp) rewrites each kind clause by clause (statements.cpp,
+// schema.cpp), its expressions with operator precedence (expressions.cpp).
+// Here: the entry points and the cache of translations.
 #include "palvo/dialect/translator.h"
 
 #include <deque>
 #include <mutex>
 #include <unordered_map>
 
-#include "rewriter.h"
+#include "palvo/dialect/target.h"
 
 namespace Palvo::dialect {
 
@@ -19,10 +20,7 @@ std::string Translation::joined() const {
 }
 
 Translation translateUncached(std::string_view tsql, Catalogue* catalogue) {
-    auto toks = tokenize(tsql);
-    Nodes tree = buildTree(toks);
-    Rewriter rw(catalogue);
-    return rw.statement(tree);
+    return sqliteTarget().translate(tsql, catalogue);
 }
 
 // The cache holds at most this much statement text besides its count: a host
@@ -37,7 +35,8 @@ struct Translator::Cache {
     std::deque<std::string> order;  // oldest first
 };
 
-Translator::Translator(std::size_t capacity) : cache_(std::make_unique<Cache>()) {
+Translator::Translator(const Target& target, std::size_t capacity)
+    : target_(target), cache_(std::make_unique<Cache>()) {
     cache_->capacity = capacity;
 }
 Translator::~Translator() = default;
@@ -53,7 +52,7 @@ std::shared_ptr<const Translation> Translator::translateStatements(std::string_v
         std::lock_guard lock(cache_->mutex);
         if (auto it = cache_->map.find(key); it != cache_->map.end()) return it->second;
     }
-    auto result = std::make_shared<const Translation>(translateUncached(tsql, catalogue));
+    auto result = std::make_shared<const Translation>(target_.translate(tsql, catalogue));
     if (cache_->capacity == 0 || key.size() > kCachedTextBudget) return result;
     std::lock_guard lock(cache_->mutex);
     if (cache_->map.emplace(key, result).second) {

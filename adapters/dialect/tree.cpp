@@ -55,11 +55,47 @@ std::string renderToken(const Token& t) {
     }
 }
 
+namespace {
+
+bool isNameToken(const Token& t) { return t.kind == TokenKind::Word || t.kind == TokenKind::Name; }
+
+// SQL Server's catalogue views the embedded database has, by their two-part
+// names: read as one name ("sys.tables"), the name of a TEMP view there.
+const char* catalogueView(const Token& schema, const Token& view) {
+    static const char* const views[] = {"information_schema.tables",
+                                        "information_schema.columns",
+                                        "information_schema.views",
+                                        "sys.tables",
+                                        "sys.columns",
+                                        "sys.objects",
+                                        "sys.types",
+                                        "sys.indexes"};
+    const std::string name = asciiLower(schema.text) + "." + asciiLower(view.text);
+    for (const char* v : views) {
+        if (name == v) return v;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 Nodes buildTree(std::vector<Token>& toks) {
     std::vector<Nodes> stack(1);
     std::vector<Token> opens;
     for (std::size_t i = 0; i < toks.size(); ++i) {
         Token& t = toks[i];
+        if (isNameToken(t) && i + 2 < toks.size() && toks[i + 1].isOp(".") && isNameToken(toks[i + 2]) &&
+            (equalsNoCase(t.text, "sys") || equalsNoCase(t.text, "information_schema"))) {
+            if (const char* view = catalogueView(t, toks[i + 2])) {
+                Node n;
+                n.tok = std::move(t);
+                n.tok.kind = TokenKind::Name;
+                n.tok.text = view;
+                stack.back().push_back(std::move(n));
+                i += 2;
+                continue;
+            }
+        }
         if ((t.kind == TokenKind::Word || t.kind == TokenKind::Name) && equalsNoCase(t.text, "dbo") &&
             i + 2 < toks.size() && toks[i + 1].isOp(".") &&
             (toks[i + 2].kind == TokenKind::Word || toks[i + 2].kind == TokenKind::Name)) {

@@ -156,8 +156,10 @@ struct Connection::Impl {
     Handle env;
     Handle dbc;
     std::string dbms;
+    const dialect::Target* target = nullptr;  // the open database's; null while closed
     bool translate = false;
-    StatementTranslator translator = detail::defaultTranslator();
+    bool hostTranslator = false;  // the host set its own: no target is needed
+    StatementTranslator translator;
     int describeParamSupport = -1;  // SQLDescribeParam: -1 not asked yet, 0 no, 1 yes
     // SQLite: declared column types by table, read from the schema (see declaredTypes)
     std::map<std::string, std::map<std::string, std::string>> declared;
@@ -534,6 +536,11 @@ const std::string& Connection::dbmsName() const { return impl_->dbms; }
 
 void Connection::setStatementTranslator(StatementTranslator translator) {
     impl_->translator = std::move(translator);
+    impl_->hostTranslator = true;
+}
+
+DatabaseCapabilities Connection::capabilities() const {
+    return impl_->target ? impl_->target->capabilities() : DatabaseCapabilities{};
 }
 
 void Connection::doOpen(const std::string& connectionString, const std::string& user,
@@ -588,9 +595,21 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     if (succeeded(d.api->getInfo(dbc.get(), SQL_DBMS_NAME, name, sizeof name, &len))) {
         dbms.assign(name, strnlen(name, sizeof name));
     }
+    const dialect::Target* target = dialect::targetForDbms(dbms);
+    if (!target && !d.hostTranslator) {
+        // sent T-SQL it does not read, or another database's text, it would fail or do otherwise
+        d.api->disconnect(dbc.get());
+        throw Error(ErrorNumber::NotSupported,
+                    (dbms.empty() ? std::string("The database (its ODBC driver gives no name)")
+                                  : "The database \"" + dbms + "\" (as its ODBC driver names it)") +
+                        " cannot be used: the library has no T-SQL target for this database (it has "
+                        "Microsoft SQL Server and SQLite).");
+    }
     d.dbc = std::move(dbc);
     d.dbms = std::move(dbms);
-    d.translate = d.dbms != "Microsoft SQL Server";
+    d.target = target;
+    d.translate = !(target && target->passesThrough());
+    if (!d.hostTranslator) d.translator = detail::translatorFor(*target);
     if (d.dbms == "SQLite") {
         // declared foreign keys hold, as on SQL Server (the driver leaves them off unless FKSupport=1)
         Handle stmt = d.newStatement(ConnectionTimeout());
@@ -607,6 +626,7 @@ void Connection::doClose() noexcept {
     d.api->disconnect(d.dbc.get());
     d.dbc.reset();
     d.dbms.clear();
+    d.target = nullptr;
     d.declared.clear();
     d.translate = false;
     d.describeParamSupport = -1;

@@ -1,19 +1,26 @@
 #include "statement_translator.h"
 
-#if PALVO_ODBC_WITH_DIALECT
+#include <map>
+#include <memory>
+#include <mutex>
+
 #include "palvo/dialect/translator.h"
-#endif
 
 namespace Palvo::odbc::detail {
 
-StatementTranslator defaultTranslator() {
-#if PALVO_ODBC_WITH_DIALECT
-    // one translator (and its cache) for every connection; it is thread-safe
-    static Palvo::dialect::Translator translator;
-    return [](const std::string& sql) { return translator.translateStatements(sql)->statements; };
-#else
-    return {};
-#endif
+StatementTranslator translatorFor(const dialect::Target& target) {
+    if (target.passesThrough()) return {};
+    // translators are thread-safe: one per target serves every connection
+    static std::mutex mutex;
+    static std::map<const dialect::Target*, std::unique_ptr<dialect::Translator>> translators;
+    dialect::Translator* translator = nullptr;
+    {
+        std::lock_guard lock(mutex);
+        auto& kept = translators[&target];
+        if (!kept) kept = std::make_unique<dialect::Translator>(target);
+        translator = kept.get();
+    }
+    return [translator](const std::string& sql) { return translator->translateStatements(sql)->statements; };
 }
 
 }  // namespace Palvo::odbc::detail

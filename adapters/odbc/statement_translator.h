@@ -1,12 +1,13 @@
 // Where T-SQL is rewritten for databases other than SQL Server.
 #pragma once
 
+#include "palvo/dialect/target.h"
 #include "palvo/odbc/connection.h"
 
 namespace Palvo::odbc::detail {
 
-/// The translator a new connection uses when its DBMS is not SQL Server:
-/// the T-SQL dialect translator when the library is built with it, else none.
-StatementTranslator defaultTranslator();
+/// The translator of the connections to a database of `target`: one translator
+/// (and its cache) shared by all of them; none for a target that passes T-SQL through.
+StatementTranslator translatorFor(const dialect::Target& target);
 
 }  // namespace Palvo::odbc::detail

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "palvo/dialect/target.h"
 #include "palvo/dialect/translator.h"
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
@@ -47,7 +48,7 @@ std::vector<std::string> tableDefinitions(const std::string& createTable);
 struct PALVO_LOCAL Connection::Impl {
     sqlite3* db = nullptr;
     std::string path;
-    dialect::Translator translator{1024};
+    dialect::Translator translator{dialect::sqliteTarget(), 1024};
     std::unordered_map<std::string, sqlite3_stmt*> statements;
     std::deque<std::string> statementOrder;
     std::size_t statementText = 0;           // the length of the statements kept

@@ -116,6 +116,15 @@ void appendCell(Cells& out, sqlite3_stmt* st, int col, CellKind kind, int scale)
             }
             break;
         case CellKind::Computed:
+            if (t == SQLITE_TEXT) {
+                // every digit of a decimal a double would not hold, as the statement's own column
+                const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                auto x = parseDec(std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))));
+                if (auto r = x ? rescale(*x, scale) : std::nullopt) {
+                    out.emplace_back(Decimal{decText(*r)});
+                    return;
+                }
+            }
             if (t == SQLITE_FLOAT) {
                 // the decimal the double stands for, at the type's scale: no binary digits beyond it
                 auto x = decOfDouble(sqlite3_value_double(v));

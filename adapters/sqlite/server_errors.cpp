@@ -33,6 +33,8 @@ constexpr Entry kErrors[] = {
      "从 %1 数据类型到 %2 数据类型的转换产生一个超出范围的值。"},
     {245, "Conversion failed when converting the %1 value '%2' to data type %3.",
      "在将 %1 值 '%2' 转换成数据类型 %3 时失败。"},
+    {506, "The invalid escape character \"%1\" was specified in a LIKE predicate.",
+     "在 LIKE 谓词中指定了无效的转义字符 \"%1\"。"},
     {515, "Cannot insert the value NULL into column '%1', table '%2'; column does not allow nulls. %3 fails.",
      "不能将值 NULL 插入列 '%1'，表 '%2'；列不允许有 Null 值。%3 失败。"},
     {547,
@@ -54,6 +56,7 @@ constexpr Entry kErrors[] = {
     {2714, "There is already an object named '%1' in the database.", "数据库中已存在名为 '%1' 的对象。"},
     {3726, "Could not drop object '%1' because it is referenced by a FOREIGN KEY constraint.",
      "无法删除对象 '%1'，因为该对象正由一个 FOREIGN KEY 约束引用。"},
+    {3623, "An invalid floating point operation occurred.", "出现无效的浮点运算。"},
     {4902, "Cannot find the object \"%1\" because it does not exist or you do not have permissions.",
      "找不到对象\"%1\"，因为它不存在或者您没有所需的权限。"},
     {4924, "ALTER TABLE %1 COLUMN failed because column '%2' does not exist in table '%3'.",
@@ -70,12 +73,24 @@ constexpr Entry kErrors[] = {
     {8152, "String or binary data would be truncated.", "将截断字符串或二进制数据。"},
     {8178, "The parameterized query '%1' expects the parameter '%2', which was not supplied.",
      "参数化查询 '%1' 需要参数 '%2'，但未提供该参数。"},
+    {9828,
+     "The second and third arguments of the TRANSLATE built-in function must contain an equal number of "
+     "characters.",
+     "TRANSLATE 内置函数的第二个和第三个参数必须包含相同数目的字符。"},
     {15248, "Either the parameter @objname is ambiguous or the claimed @objtype (%1) is wrong.",
      "参数 @objname 不明确或所声明的 @objtype (%1)有误。"},
     {15335,
      "Error: The new name '%1' is already in use as a %2 name and would cause a duplicate that is not "
      "permitted.",
      "错误: 新名称 '%1' 已作为 %2 名称使用，这将导致不允许的重复。"},
+    // dates and FORMAT
+    {289, "Cannot construct data type %1, some of the arguments have values which are not valid.",
+     "无法构造数据类型 %1，某些参数的值无效。"},
+    {517, "Adding a value to a '%1' column caused an overflow.", "将值添加到 '%1' 列导致溢出。"},
+    {8116, "Argument data type %1 is invalid for argument %2 of %3 function.",
+     "参数数据类型 %1 对于 %3 函数的参数 %2 无效。"},
+    {9818, "The culture parameter '%1' provided in the function call is not supported.",
+     "函数调用中提供的区域性参数 '%1' 不受支持。"},
 };
 
 bool isPlaceholder(std::string_view p, std::size_t i) {

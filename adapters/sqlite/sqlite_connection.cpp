@@ -201,6 +201,9 @@ std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const st
     if ((code & 0xff) == SQLITE_FULL) throw Error(ErrorNumber::Database, diskFullMessage(path), code);
     if ((code & 0xff) == SQLITE_READONLY && !readOnlyWhy.empty())
         throw Error(ErrorNumber::Database, readOnlyWhy, code);
+    // a value the runtime functions cannot hold exactly
+    if (msg.starts_with("Not supported by the embedded database: "))
+        throw Error(ErrorNumber::NotSupported, msg);
     if (auto e = serverErrorOf(msg, code, sql))
         throw Error(ErrorNumber::Database, englishText(e->first, e->second), e->first);
     throw Error(ErrorNumber::Database, msg, code);
@@ -426,6 +429,8 @@ Connection::~Connection() {
     Close();
 }
 
+DatabaseCapabilities Connection::capabilities() const { return dialect::sqliteTarget().capabilities(); }
+
 std::string Connection::path() const { return impl_->db ? impl_->path : std::string(); }
 
 namespace {
@@ -566,6 +571,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     impl_->db = db;
     impl_->path = path;
     impl_->language = options.language;
+    setDateLanguage(db, options.language == Language::English);
     impl_->readOnlyWhy = sqlite3_db_readonly(db, "main") == 1 ? readOnlyWhy : std::string();
     sqlite3_progress_handler(db, 1000, &Impl::progress, impl_.get());
 }
@@ -593,6 +599,7 @@ std::optional<std::int64_t> Connection::doSchemaVersion() try {
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) try {
     if (auto language = setLanguage(sql)) {
         impl_->language = *language;
+        setDateLanguage(impl_->db, *language == Language::English);
         return -1;
     }
     auto tr = impl_->translate(sql);

@@ -379,9 +379,12 @@ std::optional<Steps> parseSteps(std::string_view ops) {
 void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (argc < 2) return resultError(ctx, "tsql_arith wants its operands and then its operators.");
     const int operands = argc - 1;
+    // '!' last: the statement's own result column, which only the reader sees
+    const bool forReader = textOf(argv[operands]).ends_with('!');
     const auto* steps = static_cast<const Steps*>(sqlite3_get_auxdata(ctx, operands));
     if (!steps) {
-        const std::string_view ops = textOf(argv[operands]);
+        std::string_view ops = textOf(argv[operands]);
+        if (forReader) ops.remove_suffix(1);
         auto parsed = parseSteps(ops);
         if (!parsed || static_cast<int>(parsed->size()) != operands - 1)
             return resultError(
@@ -403,6 +406,19 @@ void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         if (!step(ctx, acc, s.op, s.type, Operand::of(argv[k + 1]), error)) {
             if (!error.empty()) resultError(ctx, error);
             return;
+        }
+    }
+    if (acc.exact && acc.type == SQLITE_FLOAT) {
+        // a decimal the double does not hold: its digits as text for the reader, else refused
+        const auto back = decOfDouble(acc.d);
+        const auto kept = back ? rescale(*back, acc.dec.scale) : std::nullopt;
+        if (!kept || kept->m != acc.dec.m) {
+            if (forReader) return resultText(ctx, decText(acc.dec));
+            if (acc.dec.scale == 0) {
+                return resultError(ctx,
+                                   "Not supported by the embedded database: the number " + decText(acc.dec) +
+                                       " (a whole number beyond bigint, which it would hold as a double).");
+            }
         }
     }
     result(ctx, acc);

@@ -1,7 +1,8 @@
-// The catalogue SQL Server programs read: sysobjects and syscolumns as TEMP
-// views over sqlite_master, the xtype numbers and lengths of declared types,
-// OBJECT_NAME, OBJECT_ID and TYPE_NAME; and what needs a column's declared type
-// or a table's identity: DATALENGTH and IDENT_CURRENT.
+// The catalogue SQL Server programs read: sysobjects, syscolumns, the
+// INFORMATION_SCHEMA views and sys.tables, .columns, .objects, .types and
+// .indexes as TEMP views over sqlite_master, the xtype numbers and lengths of
+// declared types, OBJECT_NAME, OBJECT_ID, TYPE_NAME and COL_LENGTH; and what
+// needs a column's declared type or a table's identity: DATALENGTH and IDENT_CURRENT.
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
@@ -64,6 +65,130 @@ const XType* typeOfDeclared(std::string_view decl, long* sizeArg) {
     return nullptr;
 }
 
+// A declared type as SQL Server reads it: "nvarchar(50)", "decimal real(18, 2)"
+// (a decimal with a fraction, as the translator stores it), "varchar(-1)" (max).
+struct Declared {
+    const XType* type = nullptr;
+    long length = -2;  // the first number written; -1 max, -2 none
+    long scale = 0;    // the second
+};
+
+Declared readDeclared(std::string_view decl) {
+    Declared d;
+    d.type = typeOfDeclared(decl, &d.length);
+    if (auto comma = decl.find(','); comma != std::string_view::npos)
+        d.scale = std::strtol(std::string(decl.substr(comma + 1)).c_str(), nullptr, 10);
+    return d;
+}
+
+bool isOneOf(int xtype, std::initializer_list<int> ids) {
+    for (int id : ids) {
+        if (id == xtype) return true;
+    }
+    return false;
+}
+
+// xtypes of the types INFORMATION_SCHEMA gives a numeric precision: integers, money, exact and approximate
+// numbers
+constexpr std::initializer_list<int> kExact = {48, 52, 56, 60, 106, 108, 122, 127};
+constexpr int kReal = 59, kFloat = 62;
+
+// sys.columns.precision and .scale
+long sysPrecision(const Declared& d) {
+    switch (d.type->xtype) {
+        case 48:
+            return 3;
+        case 52:
+            return 5;
+        case 56:
+            return 10;
+        case 127:
+            return 19;
+        case 106:
+        case 108:
+            return d.length > 0 ? d.length : 18;
+        case 60:
+            return 19;
+        case 122:
+            return 10;
+        case kFloat:
+            return 53;
+        case kReal:
+            return 24;
+        case 104:
+            return 1;
+        case 61:
+            return 23;
+        case 58:
+            return 16;
+        case 40:
+            return 10;
+        default:
+            return 0;
+    }
+}
+
+long sysScale(const Declared& d) {
+    switch (d.type->xtype) {
+        case 106:
+        case 108:
+            return d.length > 0 ? d.scale : 0;
+        case 60:
+        case 122:
+            return 4;
+        case 61:
+            return 3;
+        default:
+            return 0;
+    }
+}
+
+bool isCharacter(int xtype) { return isOneOf(xtype, {167, 175, 231, 239, 165, 173}); }
+bool isWide(int xtype) { return xtype == 231 || xtype == 239; }
+
+// Bytes a column of this type holds at most (sys.columns.max_length, COL_LENGTH): -1 for max.
+long maxLength(const Declared& d) {
+    const int xt = d.type->xtype;
+    if (xt == 106 || xt == 108) {
+        const long p = sysPrecision(d);
+        return p <= 9 ? 5 : p <= 19 ? 9 : p <= 28 ? 13 : 17;
+    }
+    if (!isCharacter(xt)) return d.type->length;
+    if (d.length == -1) return -1;
+    const long n = d.length == -2 ? 1 : d.length;  // char without a length is char(1) in a column
+    return isWide(xt) ? 2 * n : n;
+}
+
+// The facts of INFORMATION_SCHEMA.COLUMNS and sys.columns a declared type gives; Null where SQL Server has
+// none.
+void columnTypeFact(sqlite3_context* ctx, const Declared& d, std::string_view what) {
+    const int xt = d.type->xtype;
+    auto number = [&](long long v) { sqlite3_result_int64(ctx, v); };
+    if (what == "name") return resultText(ctx, d.type->name);
+    if (what == "type_id") return number(xt);
+    if (what == "max_length") return number(maxLength(d));
+    if (what == "sys_precision") return number(sysPrecision(d));
+    if (what == "sys_scale") return number(sysScale(d));
+    if (what == "chars" || what == "octets") {
+        if (isCharacter(xt)) {
+            const long bytes = maxLength(d);
+            return number(what == "chars" && isWide(xt) && bytes > 0 ? bytes / 2 : bytes);
+        }
+        if (xt == 35 || xt == 34) return number(2147483647);                     // text, image
+        if (xt == 99) return number(what == "chars" ? 1073741823 : 2147483646);  // ntext
+        return sqlite3_result_null(ctx);
+    }
+    const bool exact = isOneOf(xt, kExact);
+    if (what == "precision" && (exact || xt == kReal || xt == kFloat)) return number(sysPrecision(d));
+    if (what == "radix" && (exact || xt == kReal || xt == kFloat)) return number(exact ? 10 : 2);
+    if (what == "scale" && exact) return number(sysScale(d));
+    if (what == "datetime" && isOneOf(xt, {61, 58, 40})) return number(xt == 61 ? 3 : 0);
+    sqlite3_result_null(ctx);
+}
+
+// A name as OBJECT_ID, IDENT_CURRENT and COL_LENGTH are given it: "dbo.[T]" is T.
+std::string tableNameArg(std::string_view s);
+
 // Looks one value up with a statement on the calling connection.
 void lookup(sqlite3_context* ctx, const char* sql, sqlite3_value* arg) {
     sqlite3* db = sqlite3_context_db_handle(ctx);
@@ -123,7 +248,6 @@ std::int64_t textBytes(std::string_view s, bool wide) {
     return n;
 }
 
-// A name as IDENT_CURRENT is given it: "dbo.[T]" is T.
 std::string tableNameArg(std::string_view s) {
     s = util::trimBlanks(s);
     if (auto dot = s.rfind('.'); dot != std::string_view::npos) s.remove_prefix(dot + 1);
@@ -140,6 +264,83 @@ const char* const kViews[] = {
     "p.cid + 1 as colid, tsql_xtype(p.type) as xtype, tsql_type_length(p.type) as length, "
     "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_info(o.name, 'main') p "
     "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\'",
+    // SQL Server's catalogue views by their two-part names, which the translator
+    // reads as one name ("sys.tables"); char(2) types keep their blank as there
+    "create temp view if not exists \"information_schema.tables\" as select tsql_db_name() as TABLE_CATALOG, "
+    "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, case type when 'table' then 'BASE TABLE' "
+    "else 'VIEW' end as TABLE_TYPE from main.sqlite_master where type in ('table','view') "
+    "and name not like 'sqlite\\_%' escape '\\'",
+    "create temp view if not exists \"information_schema.views\" as select tsql_db_name() as TABLE_CATALOG, "
+    "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, 'NONE' as CHECK_OPTION, 'NO' as IS_UPDATABLE "
+    "from main.sqlite_master where type = 'view'",
+    "create temp view if not exists \"information_schema.columns\" as select tsql_db_name() as "
+    "TABLE_CATALOG, "
+    "'dbo' as TABLE_SCHEMA, o.name collate nocase as TABLE_NAME, p.name collate nocase as COLUMN_NAME, "
+    "p.cid + 1 as ORDINAL_POSITION, case when p.\"notnull\" or p.pk > 0 then 'NO' else 'YES' end as "
+    "IS_NULLABLE, "
+    "tsql_column_type(p.type, 'name') as DATA_TYPE, tsql_column_type(p.type, 'chars') as "
+    "CHARACTER_MAXIMUM_LENGTH, "
+    "tsql_column_type(p.type, 'octets') as CHARACTER_OCTET_LENGTH, "
+    "tsql_column_type(p.type, 'precision') as NUMERIC_PRECISION, "
+    "tsql_column_type(p.type, 'radix') as NUMERIC_PRECISION_RADIX, "
+    "tsql_column_type(p.type, 'scale') as NUMERIC_SCALE, "
+    "tsql_column_type(p.type, 'datetime') as DATETIME_PRECISION "
+    "from main.sqlite_master o join pragma_table_info(o.name, 'main') p "
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\'",
+    "create temp view if not exists \"sys.objects\" as select name collate nocase as name, rowid as "
+    "object_id, "
+    "null as principal_id, 1 as schema_id, 0 as parent_object_id, "
+    "(case type when 'table' then 'U ' else 'V ' end) collate zh_ci_as as type, "
+    "case type when 'table' then 'USER_TABLE' else 'VIEW' end as type_desc, 0 as is_ms_shipped "
+    "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\'",
+    "create temp view if not exists \"sys.tables\" as select name collate nocase as name, rowid as "
+    "object_id, "
+    "null as principal_id, 1 as schema_id, 0 as parent_object_id, 'U ' collate zh_ci_as as type, "
+    "'USER_TABLE' as type_desc, 0 as is_ms_shipped "
+    "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\'",
+    "create temp view if not exists \"sys.columns\" as select o.rowid as object_id, p.name collate nocase as "
+    "name, "
+    "p.cid + 1 as column_id, tsql_column_type(p.type, 'type_id') as system_type_id, "
+    "tsql_column_type(p.type, 'type_id') as user_type_id, tsql_column_type(p.type, 'max_length') as "
+    "max_length, "
+    "tsql_column_type(p.type, 'sys_precision') as precision, tsql_column_type(p.type, 'sys_scale') as scale, "
+    "case when p.\"notnull\" or p.pk > 0 then 0 else 1 end as is_nullable, "
+    "case when p.pk = 1 and lower(p.type) = 'integer' and instr(lower(o.sql), ' autoincrement') > 0 "
+    "then 1 else 0 end as is_identity "
+    "from main.sqlite_master o join pragma_table_info(o.name, 'main') p "
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\'",
+    "create temp view if not exists \"sys.types\" (name, system_type_id, user_type_id, schema_id, "
+    "max_length, "
+    "precision, scale, is_nullable, is_user_defined) as values "
+    "('image', 34, 34, 4, 16, 0, 0, 1, 0), ('text', 35, 35, 4, 16, 0, 0, 1, 0), "
+    "('uniqueidentifier', 36, 36, 4, 16, 0, 0, 1, 0), ('date', 40, 40, 4, 3, 10, 0, 1, 0), "
+    "('tinyint', 48, 48, 4, 1, 3, 0, 1, 0), ('smallint', 52, 52, 4, 2, 5, 0, 1, 0), "
+    "('int', 56, 56, 4, 4, 10, 0, 1, 0), ('smalldatetime', 58, 58, 4, 4, 16, 0, 1, 0), "
+    "('real', 59, 59, 4, 4, 24, 0, 1, 0), ('money', 60, 60, 4, 8, 19, 4, 1, 0), "
+    "('datetime', 61, 61, 4, 8, 23, 3, 1, 0), ('float', 62, 62, 4, 8, 53, 0, 1, 0), "
+    "('sql_variant', 98, 98, 4, 8016, 0, 0, 1, 0), ('ntext', 99, 99, 4, 16, 0, 0, 1, 0), "
+    "('bit', 104, 104, 4, 1, 1, 0, 1, 0), ('decimal', 106, 106, 4, 17, 38, 38, 1, 0), "
+    "('numeric', 108, 108, 4, 17, 38, 38, 1, 0), ('smallmoney', 122, 122, 4, 4, 10, 4, 1, 0), "
+    "('bigint', 127, 127, 4, 8, 19, 0, 1, 0), ('varbinary', 165, 165, 4, 8000, 0, 0, 1, 0), "
+    "('varchar', 167, 167, 4, 8000, 0, 0, 1, 0), ('binary', 173, 173, 4, 8000, 0, 0, 1, 0), "
+    "('char', 175, 175, 4, 8000, 0, 0, 1, 0), ('nvarchar', 231, 231, 4, 8000, 0, 0, 1, 0), "
+    "('nchar', 239, 239, 4, 8000, 0, 0, 1, 0), ('sysname', 231, 256, 4, 256, 0, 0, 0, 0)",
+    // a table without a primary key is a heap (index 0); its primary key the
+    // clustered index 1; its unique constraints and indexes 2, 3, ... as made
+    "create temp view if not exists \"sys.indexes\" as "
+    "with t as (select o.rowid as id, o.name as name, exists (select 1 from pragma_table_info(o.name, "
+    "'main') p "
+    "where p.pk > 0) as keyed from main.sqlite_master o where o.type = 'table' "
+    "and o.name not like 'sqlite\\_%' escape '\\') "
+    "select t.id as object_id, case when t.keyed then 'PK_' || t.name end collate nocase as name, "
+    "t.keyed as index_id, t.keyed as type, case when t.keyed then 'CLUSTERED' else 'HEAP' end as type_desc, "
+    "t.keyed as is_unique, t.keyed as is_primary_key, 0 as is_unique_constraint from t "
+    "union all select t.id, case when l.origin = 'u' then 'UQ_' || t.name || '_' || "
+    "(row_number() over (partition by t.id, l.origin = 'u' order by i.rowid)) else i.name end collate "
+    "nocase, "
+    "1 + row_number() over (partition by t.id order by i.rowid), 2, 'NONCLUSTERED', l.\"unique\", 0, "
+    "l.origin = 'u' from t join main.sqlite_master i on i.type = 'index' and i.tbl_name = t.name "
+    "join pragma_index_list(t.name, 'main') l on l.name = i.name where l.origin <> 'pk'",
 };
 
 }  // namespace
@@ -173,11 +374,48 @@ void fnObjectName(sqlite3_context* ctx, int, sqlite3_value** argv) {
     lookup(ctx, "select name from main.sqlite_master where rowid = ?1 and type in ('table','view')", argv[0]);
 }
 
-void fnObjectId(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// OBJECT_ID('T'[, 'type']): the table or view T ("dbo." and brackets ignored), of
+// that type when one is given ('U' a table, 'V' a view; any other type has no objects here).
+void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    lookup(ctx,
-           "select rowid from main.sqlite_master where name = ?1 collate nocase and type in ('table','view')",
-           argv[0]);
+    std::string kind = "table','view";
+    if (argc > 1 && sqlite3_value_type(argv[1]) != SQLITE_NULL) {
+        const std::string type = util::asciiLower(util::trimBlanks(textOf(argv[1])));
+        if (type != "u" && type != "v") return sqlite3_result_null(ctx);
+        kind = type == "u" ? "table" : "view";
+    }
+    const std::string name = tableNameArg(textOf(argv[0]));
+    const std::string sql =
+        "select rowid from main.sqlite_master where name = ?1 collate nocase and type in ('" + kind + "')";
+    auto found = column(sqlite3_context_db_handle(ctx), sql.c_str(), {name});
+    if (found.empty()) return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, std::strtoll(found[0].c_str(), nullptr, 10));
+}
+
+// tsql_column_type(declared type, fact): see columnTypeFact.
+void fnColumnType(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const Declared d = readDeclared(textOf(argv[0]));
+    if (!d.type) return sqlite3_result_null(ctx);
+    columnTypeFact(ctx, d, textOf(argv[1]));
+}
+
+// COL_LENGTH('T', 'c'): the bytes column c of T holds at most, -1 for max; Null
+// when either is not there.
+void fnColLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    sqlite3* db = sqlite3_context_db_handle(ctx);
+    const std::string table = tableNameArg(textOf(argv[0]));
+    auto type = column(db,
+                       "select p.type from main.sqlite_master m join pragma_table_info(m.name, 'main') p "
+                       "where m.type in ('table','view') and m.name = ?1 collate nocase "
+                       "and p.name = ?2 collate nocase",
+                       {table, util::trimBlanks(textOf(argv[1]))});
+    if (type.empty()) return sqlite3_result_null(ctx);
+    const Declared d = readDeclared(type[0]);
+    if (!d.type) return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, maxLength(d));
 }
 
 // tsql_datalength(x, declared type, qualifier, column): the bytes SQL Server

@@ -17,6 +17,15 @@ namespace {
 
 std::string quoteForMessage(std::string_view s) { return "'" + std::string(s) + "'"; }
 
+// TRY_CONVERT and TRY_CAST are CONVERT registered with this as user data.
+int tryMarker = 0;
+
+// The value cannot be converted: CONVERT fails, TRY_CONVERT gives Null.
+void fail(sqlite3_context* ctx, const std::string& msg) {
+    if (sqlite3_user_data(ctx) == &tryMarker) return sqlite3_result_null(ctx);
+    resultError(ctx, msg);
+}
+
 struct SqlType {
     std::string base;
     long length = -2;  // -2 not given, -1 max
@@ -47,12 +56,34 @@ bool isTextType(const std::string& b) {
 
 // To text: a stored date in the style, binary as its bytes, a number as its text;
 // cut to the length (30 when none is given) and char(n) padded with blanks.
-void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, int style) {
+// `source` is the type code of a decimal ("d10,2") or money ("m") the statement types:
+// a decimal shows every decimal of its scale, money two (style 0), as SQL Server shows them.
+void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, int style,
+                   std::string_view source) {
     const std::string& b = type.base;
     const int xt = sqlite3_value_type(x);
     std::string out;
-    if (auto st = xt == SQLITE_TEXT ? readStored(textOf(x)) : std::nullopt) {
-        out = formatStyle(*st, style);
+    std::optional<Dec> typed;
+    if (!source.empty() && (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT)) {
+        typed = xt == SQLITE_INTEGER ? Dec{sqlite3_value_int64(x), 0} : decOfDouble(sqlite3_value_double(x));
+        const bool money = source[0] == 'm';
+        const int scale = money ? (style == 2 || style == 126 ? 4 : 2)
+                                : std::atoi(std::string(source.substr(source.find(',') + 1)).c_str());
+        if (typed) typed = rescale(*typed, scale);
+    }
+    if (typed) {
+        out = decText(*typed);
+        if (source[0] == 'm' && style == 1) {
+            // 1,234,567.89: commas inserted from the point leftward leave the places before them as they are
+            const std::size_t first = out[0] == '-' ? 1 : 0;
+            for (std::size_t k = out.find('.'); k > first + 3; k -= 3) out.insert(k - 3, ",");
+        }
+    } else if (auto st = xt == SQLITE_TEXT ? readStored(textOf(x)) : std::nullopt) {
+        // only these styles name months; the language costs a lookup
+        const int named = style % 100;
+        const bool english =
+            (named == 0 || named == 6 || named == 7 || named == 9 || named == 13) && speaksEnglish(ctx);
+        out = formatStyle(*st, style, english);
     } else if (xt == SQLITE_BLOB) {
         out.assign(static_cast<const char*>(sqlite3_value_blob(x)),
                    static_cast<std::size_t>(sqlite3_value_bytes(x)));
@@ -88,8 +119,7 @@ void convertToWhole(sqlite3_context* ctx, const std::string& b, sqlite3_value* x
     } else if (xt == SQLITE_FLOAT) {
         double d = std::trunc(sqlite3_value_double(x));
         if (!(d > -9.2e18 && d < 9.2e18))
-            return resultError(ctx,
-                               "Arithmetic overflow error converting expression to data type " + b + ".");
+            return fail(ctx, "Arithmetic overflow error converting expression to data type " + b + ".");
         v = static_cast<std::int64_t>(d);
     } else if (isText && b == "bit" &&
                (util::trimBlanks(text) == "true" || util::trimBlanks(text) == "TRUE")) {
@@ -100,21 +130,21 @@ void convertToWhole(sqlite3_context* ctx, const std::string& b, sqlite3_value* x
     } else if (auto w = isText ? parseWhole(text) : std::nullopt) {
         v = *w;
     } else {
-        return resultError(ctx, "Conversion failed when converting the varchar value " +
-                                    quoteForMessage(isText ? text : "") + " to data type " + b + ".");
+        return fail(ctx, "Conversion failed when converting the varchar value " +
+                             quoteForMessage(isText ? text : "") + " to data type " + b + ".");
     }
     if (b == "bit") return sqlite3_result_int(ctx, v != 0);
     std::int64_t lo = b == "bigint" ? INT64_MIN : b == "smallint" ? -32768 : b == "tinyint" ? 0 : INT32_MIN;
     std::int64_t hi = b == "bigint" ? INT64_MAX : b == "smallint" ? 32767 : b == "tinyint" ? 255 : INT32_MAX;
     if (v < lo || v > hi)
-        return resultError(ctx, "Arithmetic overflow error converting expression to data type " + b + ".");
+        return fail(ctx, "Arithmetic overflow error converting expression to data type " + b + ".");
     sqlite3_result_int64(ctx, v);
 }
 
 // To float and real as they are; to decimal, numeric and money rounded to the
 // scale and checked against the precision, from the digits written: a whole
 // number within bigint stays exact (an 18-digit identity card number).
-void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x) {
+void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, sqlite3_value* argv0) {
     const std::string& b = type.base;
     const int xt = sqlite3_value_type(x);
     const bool money = b == "money" || b == "smallmoney";
@@ -126,7 +156,7 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
         if (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT)
             return sqlite3_result_double(ctx, sqlite3_value_double(x));
         auto r = xt == SQLITE_TEXT ? util::readNumber(textOf(x)) : std::nullopt;
-        if (!r || !std::isfinite(*r)) return resultError(ctx, notANumber);
+        if (!r || !std::isfinite(*r)) return fail(ctx, notANumber);
         return sqlite3_result_double(ctx, *r);
     }
     std::optional<Dec> v;
@@ -134,41 +164,53 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
         v = Dec{sqlite3_value_int64(x), 0};
     } else if (xt == SQLITE_FLOAT) {
         v = decOfDouble(sqlite3_value_double(x));
-        if (!v) return resultError(ctx, overflow);
+        if (!v) return fail(ctx, overflow);
     } else if (xt == SQLITE_TEXT) {
         v = parseDec(textOf(x));
         if (!v) {
             // the other forms a number is read from, and numbers of more than 38 digits
             auto r = util::readNumber(textOf(x));
-            if (!r || !std::isfinite(*r)) return resultError(ctx, notANumber);
+            if (!r || !std::isfinite(*r)) return fail(ctx, notANumber);
             v = decOfDouble(*r);
-            if (!v) return resultError(ctx, overflow);
+            if (!v) return fail(ctx, overflow);
         }
     } else {
-        return resultError(ctx, notANumber);
+        return fail(ctx, notANumber);
     }
     const int scale = money ? 4 : (type.scale >= 0 ? static_cast<int>(type.scale) : 0);
     const long precision = b == "money" ? 19 : b == "smallmoney" ? 10 : type.length > 0 ? type.length : 18;
     const auto r = rescale(*v, scale);
-    if (!r || digitCount(r->m) > precision) return resultError(ctx, overflow);
+    if (!r || digitCount(r->m) > precision) return fail(ctx, overflow);
     if (scale == 0 && r->m >= INT64_MIN && r->m <= INT64_MAX)
         return sqlite3_result_int64(ctx, static_cast<std::int64_t>(r->m));
-    sqlite3_result_double(ctx, doubleOfDec(*r));
+    // SQLite holds the rest as doubles: a number they would change is refused, not changed
+    const double d = doubleOfDec(*r);
+    const auto back = decOfDouble(d);
+    if (!back || !rescale(*back, scale) || rescale(*back, scale)->m != r->m) {
+        return resultError(
+            ctx, "Not supported by the embedded database: the number " + decText(*r) + " as " +
+                     std::string(textOf(argv0)) + " (" +
+                     (scale == 0 ? "a whole number beyond bigint" : "more digits than a double keeps") +
+                     ", which it would hold as a double).");
+    }
+    sqlite3_result_double(ctx, d);
 }
 
 // To datetime (in ticks of 1/300 s), date (the day at midnight) and smalldatetime
 // (to the nearest minute).
-void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x) {
-    auto st = valueToDate(x);
-    if (!st) return resultError(ctx, kDateConversionFailed);
+// A style reads text in its own order (103: dd/mm/yyyy).
+void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x, int style) {
+    auto st =
+        style >= 0 && sqlite3_value_type(x) == SQLITE_TEXT ? parseStyled(textOf(x), style) : valueToDate(x);
+    if (!st) return fail(ctx, kDateConversionFailed);
     if (b == "date") st->hour = st->minute = st->second = st->millisecond = 0;
     if (b == "datetime") {
         st = toTicks(*st);
-        if (!st) return resultError(ctx, kDatetimeOutOfRange);
+        if (!st) return fail(ctx, kDatetimeOutOfRange);
     }
     if (b == "smalldatetime") {
         st = toMinute(*st);
-        if (!st) return resultError(ctx, kSmalldatetimeOutOfRange);
+        if (!st) return fail(ctx, kSmalldatetimeOutOfRange);
     }
     resultText(ctx, st->toIso());
 }
@@ -188,23 +230,28 @@ std::optional<std::int64_t> parseWhole(std::string_view s) {
     return negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u);
 }
 
-void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
+void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     const SqlType type = parseType(textOf(argv[0]));
     const std::string& b = type.base;
     sqlite3_value* x = argv[1];
     if (isTextType(b)) {
         const bool hasStyle = sqlite3_value_type(argv[2]) != SQLITE_NULL;
-        return convertToText(ctx, type, x, hasStyle ? sqlite3_value_int(argv[2]) : 0);
+        return convertToText(ctx, type, x, hasStyle ? sqlite3_value_int(argv[2]) : 0,
+                             argc == 4 ? textOf(argv[3]) : std::string_view());
     }
     if (b == "int" || b == "integer" || b == "bigint" || b == "smallint" || b == "tinyint" || b == "bit") {
         return convertToWhole(ctx, b, x);
     }
     if (b == "decimal" || b == "numeric" || b == "dec" || b == "money" || b == "smallmoney" || b == "float" ||
         b == "real") {
-        return convertToNumber(ctx, type, x);
+        return convertToNumber(ctx, type, x, argv[0]);
     }
-    if (b == "datetime" || b == "smalldatetime" || b == "date") return convertToDate(ctx, b, x);
+    if (b == "datetime" || b == "smalldatetime" || b == "date") {
+        const int style = sqlite3_value_type(argv[2]) != SQLITE_NULL ? sqlite3_value_int(argv[2]) : -1;
+        return convertToDate(ctx, b, x, style);
+    }
+    if (b == "time") return convertToTime(ctx, type.length, x);
     if (b == "binary" || b == "varbinary" || b == "image") {
         const int xt = sqlite3_value_type(x);
         std::string raw = xt == SQLITE_BLOB ? std::string(static_cast<const char*>(sqlite3_value_blob(x)),
@@ -215,5 +262,7 @@ void fnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (b == "uniqueidentifier") return sqlite3_result_value(ctx, x);
     resultError(ctx, "Type " + b + " is not a defined system type.");
 }
+
+void* tryConvertMarker() { return &tryMarker; }
 
 }  // namespace Palvo::sqlite::tsql

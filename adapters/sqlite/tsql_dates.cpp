@@ -120,6 +120,115 @@ std::optional<DateTime> parseDate(std::string_view text) {
     return inRange(st) ? std::optional<DateTime>(st) : std::nullopt;
 }
 
+// A two-digit year as SQL Server reads it (two digit year cutoff 2049).
+int fullYear(int y, std::size_t digits) { return digits > 2 ? y : y < 50 ? 2000 + y : 1900 + y; }
+
+// An English month name, whole or its first three letters; 0 for none.
+int monthNamed(std::string_view w) {
+    static const char* const names[] = {"january",   "february", "march",    "april",
+                                        "may",       "june",     "july",     "august",
+                                        "september", "october",  "november", "december"};
+    if (w.size() < 3) return 0;
+    for (int m = 0; m < 12; ++m) {
+        std::string_view n = names[m];
+        if (util::equalsNoCase(w, n) || util::equalsNoCase(w, n.substr(0, 3))) return m + 1;
+    }
+    return 0;
+}
+
+// The date of a CONVERT style's text: day, month and year in the style's order
+// ('m' mdy, 'd' dmy, 'y' ymd), separated by / - . or blanks, the month also as
+// an English name, a four-digit first number always a year; then a time.
+std::optional<DateTime> parseOrdered(std::string_view text, char order) {
+    text = util::trimBlanks(text);
+    DateTime st = kDayZero;
+    Reader r{text};
+    int nums[3] = {0, 0, 0};
+    std::size_t widths[3] = {0, 0, 0};
+    int count = 0, named = 0, namedAt = -1;
+    while (!r.end() && count + (named ? 1 : 0) < 3) {
+        r.blanks();
+        if (r.end()) break;
+        const std::size_t b = r.i;
+        if (text[r.i] >= '0' && text[r.i] <= '9') {
+            // the hour of the time that follows the date
+            std::size_t k = r.i;
+            while (k < text.size() && text[k] >= '0' && text[k] <= '9') ++k;
+            if (k < text.size() && text[k] == ':') break;
+            if (!r.digits(4, nums[count])) return std::nullopt;
+            widths[count++] = r.i - b;
+        } else {
+            while (!r.end() && ((text[r.i] | 0x20) >= 'a' && (text[r.i] | 0x20) <= 'z')) ++r.i;
+            if (named || !(named = monthNamed(text.substr(b, r.i - b)))) return std::nullopt;
+            namedAt = count;
+        }
+        if (!(r.eat('/') || r.eat('-') || r.eat('.') || r.eat(','))) {
+            if (!r.end() && text[r.i] != ' ') return std::nullopt;
+        }
+    }
+    if (named) {
+        // mon dd yyyy, dd mon yyyy, mon dd, yy
+        if (count != 2 || (namedAt != 0 && namedAt != 1)) return std::nullopt;
+        st.month = named;
+        st.day = nums[0];
+        st.year = fullYear(nums[1], widths[1]);
+    } else {
+        if (count != 3) return std::nullopt;
+        const char o = widths[0] == 4 ? 'y' : order;
+        const int y = o == 'y' ? 0 : 2, m = o == 'm' ? 0 : 1, d = o == 'd' ? 0 : o == 'm' ? 1 : 2;
+        st.year = fullYear(nums[y], widths[y]);
+        st.month = nums[m];
+        st.day = nums[d];
+    }
+    r.blanks();
+    if (!r.end() && (!readTime(r, st) || !r.end())) return std::nullopt;
+    return inRange(st) ? std::optional<DateTime>(st) : std::nullopt;
+}
+
+}  // namespace
+
+std::optional<DateTime> parseStyled(std::string_view text, int style) {
+    switch (style % 100) {
+        case 0:
+        case 1:
+        case 7:
+        case 9:
+        case 10:
+        case 22:
+            if (auto st = parseOrdered(text, 'm')) return st;
+            return parseDate(text);
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+        case 13:
+            if (auto st = parseOrdered(text, 'd')) return st;
+            return parseDate(text);
+        case 2:
+        case 11:
+            if (auto st = parseOrdered(text, 'y')) return st;
+            return parseDate(text);
+        case 12: {  // yymmdd
+            const std::string_view t = util::trimBlanks(text);
+            if (style == 12 && t.size() == 6 && t.find_first_not_of("0123456789") == std::string_view::npos) {
+                DateTime st = kDayZero;
+                st.year = fullYear((t[0] - '0') * 10 + (t[1] - '0'), 2);
+                st.month = (t[2] - '0') * 10 + (t[3] - '0');
+                st.day = (t[4] - '0') * 10 + (t[5] - '0');
+                return inRange(st) ? std::optional<DateTime>(st) : std::nullopt;
+            }
+            return parseDate(text);
+        }
+        default: {  // the ISO forms; 127 may end in Z
+            std::string_view t = util::trimBlanks(text);
+            if (style == 127 && !t.empty() && (t.back() == 'Z' || t.back() == 'z')) t.remove_suffix(1);
+            return parseDate(t);
+        }
+    }
+}
+
+namespace {
+
 std::optional<DateTime> dateArg(sqlite3_context* ctx, sqlite3_value* v) {
     auto st = valueToDate(v);
     if (!st) resultError(ctx, kDateConversionFailed);
@@ -244,44 +353,6 @@ std::optional<DateTime> valueToDate(sqlite3_value* v) {
     }
 }
 
-std::string formatStyle(const DateTime& s, int style) {
-    char buf[64];
-    static const char* const mon[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    switch (style) {
-        case 8:
-        case 108:
-            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", s.hour, s.minute, s.second);
-            break;
-        case 20:
-        case 120:
-            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour,
-                          s.minute, s.second);
-            break;
-        case 21:
-        case 121:
-            return s.toIso();
-        case 23:
-            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", s.year, s.month, s.day);
-            break;
-        case 112:
-            std::snprintf(buf, sizeof buf, "%04d%02d%02d", s.year, s.month, s.day);
-            break;
-        case 102:
-            std::snprintf(buf, sizeof buf, "%04d.%02d.%02d", s.year, s.month, s.day);
-            break;
-        case 111:
-            std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", s.year, s.month, s.day);
-            break;
-        default: {  // 0 and 100: mon dd yyyy hh:miAM
-            int h12 = s.hour % 12 == 0 ? 12 : s.hour % 12;
-            std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", mon[s.month - 1], s.day, s.year, h12,
-                          s.minute, s.hour < 12 ? "AM" : "PM");
-        }
-    }
-    return buf;
-}
-
 void fnGetdate(sqlite3_context* ctx, int, sqlite3_value**) {
     const DateTime now = DateTime::now();
     resultText(ctx, toTicks(now).value_or(now).toIso());
@@ -317,8 +388,13 @@ void fnDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultText(ctx, st->toIso());
 }
 
-// tsql_datelit(column, literal): the literal as a stored date when the column holds dates.
+// tsql_datelit(column, literal): the literal as a stored date when the column holds
+// dates, as a time of the column's scale when it holds times.
 void fnDatelit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+        if (const auto scale = timeScale(textOf(argv[0])); scale && parseDate(textOf(argv[1])))
+            return convertToTime(ctx, *scale, argv[1]);
+    }
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readStored(textOf(argv[0])) &&
         sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
         auto st = parseDate(textOf(argv[1]));

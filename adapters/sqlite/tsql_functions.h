@@ -19,6 +19,10 @@ int registerSystemFunctions(sqlite3* db);
 int registerFormatFunctions(sqlite3* db);
 int registerStringFunctions(sqlite3* db);
 
+/// The language of month and day names (DATENAME, CONVERT's styles, FORMAT's
+/// default culture): us_english, else 简体中文, the default of every connection.
+void setDateLanguage(sqlite3* db, bool english);
+
 /// `d` rounded half away from zero to `scale` decimals of the number it was
 /// written as (2.675 gives 2.68, not the 2.67 of its binary value).
 double roundDecimal(double d, int scale);

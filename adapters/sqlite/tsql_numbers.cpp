@@ -201,6 +201,8 @@ struct ExactSum {
     int typedScale =
         0;  // 1 + the scale of a sum the statement types decimal(38, scale); 0: the values decide
     bool intTyped = false;  // of an int the statement types: the sum must fit int
+    bool forReader =
+        false;  // the statement's own result column: every digit, as text where a double loses some
 };
 
 void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
@@ -253,6 +255,7 @@ void sumStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         s->intTyped = true;
     else if (argc > 1)
         s->typedScale = 1 + std::clamp(sqlite3_value_int(argv[1]), 0, kMaxDigits);
+    s->forReader = argc > 2;
     accumulate(*s, argv[0], 1);
 }
 
@@ -272,10 +275,27 @@ bool typedResult(sqlite3_context* ctx, const ExactSum& s, bool average) {
         r = rescale(s.total, scale);
     }
     if (!r || digitCount(r->m) > kMaxDigits) return false;
-    if (r->scale == 0 && r->m >= INT64_MIN && r->m <= INT64_MAX)
+    if (r->scale == 0 && r->m >= INT64_MIN && r->m <= INT64_MAX) {
         sqlite3_result_int64(ctx, static_cast<std::int64_t>(r->m));
-    else
-        sqlite3_result_double(ctx, doubleOfDec(*r));
+        return true;
+    }
+    const double d = doubleOfDec(*r);
+    const auto back = decOfDouble(d);
+    const auto kept = back ? rescale(*back, r->scale) : std::nullopt;
+    if (!kept || kept->m != r->m) {
+        // a decimal the double does not hold: its digits as text for the reader, else refused
+        if (s.forReader) {
+            const std::string t = decText(*r);
+            sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            return true;
+        }
+        if (r->scale == 0) {
+            resultError(ctx, "Not supported by the embedded database: the number " + decText(*r) +
+                                 " (a whole number beyond bigint, which it would hold as a double).");
+            return true;
+        }
+    }
+    sqlite3_result_double(ctx, d);
     return true;
 }
 
@@ -352,7 +372,8 @@ int registerStoredValueFunctions(sqlite3* db) {
     for (auto [name, value] :
          {std::pair<const char*, void (*)(sqlite3_context*)>{"tsql_sum", sumValue}, {"tsql_avg", avgValue}}) {
         // tsql_sum(x, scale): of a decimal the statement types, exact at that scale
-        for (int args : {1, 2}) {
+        // tsql_sum(x, scale, '!'): the statement's own result column (as tsql_arith's '!')
+        for (int args : {1, 2, 3}) {
             int rc = sqlite3_create_window_function(db, name, args, flags, nullptr, sumStep, value, value,
                                                     sumInverse, nullptr);
             if (rc != SQLITE_OK) return rc;

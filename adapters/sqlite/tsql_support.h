@@ -74,8 +74,19 @@ std::optional<DateTime> toTicks(const DateTime& d);
 // (29.998 seconds down, 29.999 up); nullopt outside 1900-01-01 to 2079-06-06 23:59.
 std::optional<DateTime> toMinute(const DateTime& d);
 extern const char* const kSmalldatetimeOutOfRange;
-// The text of CONVERT(varchar, date, style).
-std::string formatStyle(const DateTime& d, int style);
+// The text of CONVERT(varchar, date, style); month names in English or, under
+// 简体中文, as SQL Server's Chinese language has them ('01' to '12') (tsql_format.cpp).
+std::string formatStyle(const DateTime& d, int style, bool english);
+// A text read as CONVERT(datetime, text, style) reads it; nullopt when it is none.
+std::optional<DateTime> parseStyled(std::string_view text, int style);
+// CONVERT(time(scale), x): 'hh:mm:ss.fffffff' with `scale` digits (7 when -2), the
+// fraction as written kept to 100 ns (tsql_format.cpp).
+void convertToTime(sqlite3_context* ctx, long scale, sqlite3_value* x);
+// The scale of a time as convertToTime writes it ('10:30:00.1230000' 7, '10:30:00' 0); nullopt for other
+// text.
+std::optional<int> timeScale(std::string_view text);
+// Whether the connection of the call speaks us_english (else 简体中文) (tsql_format.cpp).
+bool speaksEnglish(sqlite3_context* ctx);
 
 // ---- the functions, by file
 
@@ -122,7 +133,9 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnDatalength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnIdentCurrent(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnLastIdentity(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-// Creates the TEMP views sysobjects and syscolumns.
+void fnColumnType(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnColLength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+// Creates the TEMP catalogue views: sysobjects, syscolumns, "information_schema.tables", "sys.tables", ...
 int createCatalogueViews(sqlite3* db, char** error);
 
 // tsql_paging.cpp

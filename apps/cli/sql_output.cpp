@@ -78,7 +78,8 @@ void writeRows(std::ostream& out, const ResultTable& t, SqlFormat format, bool t
         writeLine(out, t, format, [&](std::size_t c) {
             const Value& v = t.at(r, c);
             if (v.isNull()) return std::string(format == SqlFormat::Csv ? "" : "\\N");
-            return field(v.toText());
+            // a decimal or money shows every digit of its scale, as SQL Server's own tools show it
+            return field(v.decimal() ? v.decimal()->text : v.toText());
         });
     }
 }

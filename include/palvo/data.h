@@ -156,6 +156,17 @@ public:
     virtual void row(const Value* values) = 0;
 };
 
+/// What a database understands of the statements the library sends it, as its
+/// connection reports it: the core decides by these, never by a backend's name.
+/// The defaults are SQL Server's.
+struct DatabaseCapabilities {
+    /// Table hints (`with (updlock, holdlock)`) are understood.
+    bool tableHints = true;
+    /// One INSERT ... SELECT takes the database's write lock before it reads
+    /// anything, so that two of them never both find a row missing.
+    bool insertSelectLocksFirst = false;
+};
+
 /// A database connection. Adapters implement the protected hooks; the public
 /// operations check the state and raise Palvo::Error the same way everywhere.
 class PALVO_API Connection {
@@ -218,8 +229,10 @@ public:
     long CommandTimeout() const { return commandTimeout_; }
     void CommandTimeout(long seconds);
 
-    /// A short name of the backend ("sqlite", "odbc").
+    /// A short name of the backend ("sqlite", "odbc"), for messages.
     virtual std::string backendName() const = 0;
+    /// What the database behind the connection understands. Default: SQL Server's.
+    virtual DatabaseCapabilities capabilities() const { return {}; }
 
     /// A mark of the database's table definitions: it changes whenever any
     /// connection adds, drops or changes a table or a column. Marks of two

@@ -30,16 +30,15 @@ std::string absent(const std::string& where, bool lockHints) {
 
 long seedOnce(Connection& conn, const std::string& where,
               const std::function<std::string(const std::string&)>& seed) {
-    // One INSERT ... SELECT takes SQLite's write lock before it reads anything.
-    if (conn.backendName() == "sqlite") {
-        return conn.Execute(seed(absent(where, false)));
-    }
-    // SQL Server reads under a shared lock it lets go at once: the hints keep the
-    // set's key range locked until the rows are in.
+    const DatabaseCapabilities can = conn.capabilities();
+    // One INSERT ... SELECT that takes the write lock before it reads anything needs
+    // no hints. SQL Server reads under a shared lock it lets go at once: the hints
+    // keep the set's key range locked until the rows are in.
+    if (!can.tableHints || can.insertSelectLocksFirst) return conn.Execute(seed(absent(where, false)));
     try {
         return conn.Execute(seed(absent(where, true)));
     } catch (const Error& e) {
-        // translated for a driver other than SQL Server, which refuses table hints before anything is sent
+        // a host's connection that does not report its capabilities, over a database without hints
         if (e.number() != ErrorNumber::NotSupported) throw;
         return conn.Execute(seed(absent(where, false)));
     }

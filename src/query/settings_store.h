@@ -22,7 +22,8 @@ std::string seedStatement(const std::string& T, const std::string& C, const std:
 /// ("not exists (...)") the statement must add to its own: it holds while the
 /// settings set that `where` (" where ...") names has no rows. The check and the
 /// rows it adds are one statement, run under the database's write lock (the lock
-/// hints UPDLOCK and HOLDLOCK on SQL Server), so a set is seeded once however many
+/// hints UPDLOCK and HOLDLOCK where the connection's capabilities say the database
+/// needs and understands them, as SQL Server), so a set is seeded once however many
 /// users ask for it at the same moment. Inside a host's transaction it runs as
 /// part of it and commits nothing. Returns the rows added (-1 when the database
 /// does not say).

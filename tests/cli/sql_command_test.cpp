@@ -23,7 +23,8 @@ TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRowsThenInitAddsTheHo
         {"insert into 客户 select 'C1', N'华北', 1.5 union all select 'C2', null, 2", "2\n"},
         {"update 客户 set 额度 = 额度 + 1", "2\n"},
         // a query prints a header, the rows and \N for Null
-        {"select 编号, 名称, 额度 from 客户 order by 编号", "编号\t名称\t额度\nC1\t华北\t2.5\nC2\t\\N\t3\n"},
+        {"select 编号, 名称, 额度 from 客户 order by 编号",
+         "编号\t名称\t额度\nC1\t华北\t2.50\nC2\t\\N\t3.00\n"},
         {"-- count\nselect count(*) as n from 客户", "n\n2\n"},  // a leading comment still makes a query
     };
     for (const auto& [statement, out] : steps) {
@@ -45,6 +46,15 @@ TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRowsThenInitAddsTheHo
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(sql("select count(*) as n from syscolumns where object_name(id)='SendSql'").out, "n\n8\n");
+}
+
+// Decimals and money print every digit of their scale, as SQL Server's tools print them, also computed ones.
+TEST_F(SqlCommand, DecimalAndMoneyValuesPrintTheirScaleBesideTheirTypes) {
+    const auto r = palvo({"sql", "--types", "--db", db,
+                          "select cast(1234.5 as money) as m, cast(1.25 as decimal(10,2)) * cast(1.5 as "
+                          "decimal(10,3)) as d, round(748.58, -2) as r"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "m\td\tr\n6\t131\t131\n1234.5000\t1.87500\t700.00\n");
 }
 
 // Texts that the plain output once printed like a Null, a column or a row; each character's escape is

@@ -77,7 +77,13 @@ TEST_P(TsqlQueryForms, LagAndLeadReachOtherRowsWithTheirDefault) {
 TEST_P(TsqlQueryForms, LagOffsetIsCutToAWholeNumberAndANegativeOneFails) {
     EXPECT_EQ(rows("select lag(编号, 1.5, 0) over (order by 编号) from 单据 where 编号 < 3 order by 编号"),
               (Rows{{"0"}, {"1"}}));
-    EXPECT_NE(refused("select lag(编号, -1) over (order by 编号) from 单据"), 0);
+    bool failed = false;
+    try {
+        (void)rows("select lag(编号, -1) over (order by 编号) from 单据");
+    } catch (const Error&) {
+        failed = true;
+    }
+    EXPECT_TRUE(failed) << "a negative offset of LAG ran";
 }
 
 // With ORDER BY and no frame the frame ends at the current row (and its peers).

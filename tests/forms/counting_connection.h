@@ -18,6 +18,7 @@ public:
     ~CountingConnection() override { Close(); }
 
     std::string backendName() const override { return inner_->backendName(); }
+    DatabaseCapabilities capabilities() const override { return inner_->capabilities(); }
 
     std::vector<std::string> queries;
     std::vector<std::string> executes;

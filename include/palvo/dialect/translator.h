@@ -1,4 +1,4 @@
-// SQL Server (T-SQL) to SQLite statement translation.
+// SQL Server (T-SQL) statements translated for a database (target.h): SQLite, SQL Server.
 #pragma once
 
 #include <cstddef>
@@ -60,18 +60,23 @@ struct PALVO_API Translation {
     std::string joined() const;
 };
 
-/// Translates T-SQL statements to SQLite, remembering recent translations.
-/// Thread-safe: one translator may serve several connections.
+class Target;  // target.h
+
+/// Translates T-SQL statements for one database (its target), remembering
+/// recent translations. Thread-safe: one translator may serve several connections.
 class PALVO_API Translator {
 public:
     /// Keeps at most `capacity` translations (0 disables the cache), of
     /// statements of at most 4 MB together; a longer one is never kept.
-    explicit Translator(std::size_t capacity = 512);
+    /// The target must outlive the translator (the library's own are static).
+    explicit Translator(const Target& target, std::size_t capacity = 512);
     ~Translator();
     Translator(const Translator&) = delete;
     Translator& operator=(const Translator&) = delete;
 
-    /// The SQLite text of one T-SQL statement (several statements joined by ";\n").
+    const Target& target() const { return target_; }
+
+    /// The target's text of one T-SQL statement (several statements joined by ";\n").
     /// Throws Palvo::Error NotSupported naming a construct that has no faithful translation.
     std::string translate(std::string_view tsql);
     /// Like translate(), with the statements kept apart; shared with the cache.
@@ -83,11 +88,13 @@ public:
     void clearCache();
 
 private:
+    const Target& target_;
     struct Cache;
     std::unique_ptr<Cache> cache_;
 };
 
-/// Translates without any cache, with the column types of `catalogue` when one is given.
+/// Translates for SQLite (sqliteTarget()) without any cache, with the column
+/// types of `catalogue` when one is given.
 PALVO_API Translation translateUncached(std::string_view tsql, Catalogue* catalogue = nullptr);
 
 /// Whether SQLite reads this number text as exactly the number written: whole

@@ -1,5 +1,5 @@
-// The ODBC data access adapter: SQL Server through FreeTDS (unixODBC), and any
-// other ODBC driver with the T-SQL dialect translated for it.
+// The ODBC data access adapter: SQL Server through FreeTDS (unixODBC), and the
+// SQLite ODBC driver with T-SQL translated for it. Other databases are refused.
 #pragma once
 
 #include <functional>
@@ -23,7 +23,10 @@ using StatementTranslator = std::function<std::vector<std::string>(const std::st
 /// A connection through the ODBC driver manager. Open takes an ODBC
 /// connection string ("driver=sql server;server=...;uid=...;pwd=...;database=..."
 /// reaches SQL Server through FreeTDS). Every failure raises Palvo::Error with
-/// the driver's message, native error code and SQLSTATE.
+/// the driver's message, native error code and SQLSTATE. Open picks the T-SQL
+/// target of the driver's DBMS name (dialect::targetForDbms) and refuses a
+/// database that has none (NotSupported, naming it) unless the host set its
+/// own translator.
 class PALVO_API Connection : public Palvo::Connection {
 public:
     Connection();
@@ -35,8 +38,11 @@ public:
 
     /// The DBMS name the driver reported when the connection opened; "" while closed.
     const std::string& dbmsName() const;
-    /// Replaces the translator used for databases other than SQL Server.
+    /// Replaces the translator used for databases other than SQL Server (an
+    /// empty one sends statements as written), for this and later openings.
     void setStatementTranslator(StatementTranslator translator);
+    /// The open database's target's; SQL Server's while closed.
+    DatabaseCapabilities capabilities() const override;
 
 protected:
     void doOpen(const std::string& connectionString, const std::string& user,

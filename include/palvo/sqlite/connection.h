@@ -26,6 +26,8 @@ public:
     ~Connection() override;
 
     std::string backendName() const override { return "sqlite"; }
+    /// SQLite's: no table hints; an INSERT ... SELECT takes the write lock first.
+    DatabaseCapabilities capabilities() const override;
 
     /// The file this connection opened ("" when closed).
     std::string path() const;

@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "select a, b from t where c = 1 order by a desc, b limit (select count(*) from (select "
                   "rank() over "
                   "(order by a desc, b) as r from t where c = 1) where r <= 2)"},
+        Rendering{"(select a from t)", "select * from (select a from t)"},
         // a subquery before UNION stays one
         Rendering{"select a from t where a in (select b from u) union select c from v",
                   "select a from t where a in (select b from u) union select c from v"},

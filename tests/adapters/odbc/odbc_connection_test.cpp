@@ -55,6 +55,8 @@ struct Script {
         bool null;
     };
     std::vector<Bound> bound;
+    const char* dbmsName = nullptr;  // what SQLGetInfo(SQL_DBMS_NAME) answers (null: the driver's own)
+    int execs = 0;                   // SQLExecDirect calls
 };
 Script script;
 
@@ -69,6 +71,7 @@ detail::Api scriptedApi() {
         return SQLFetch(stmt);
     };
     api.execDirect = [](SQLHSTMT stmt, SQLCHAR* text, SQLINTEGER length) -> SQLRETURN {
+        ++script.execs;
         if (script.failExec) return SQL_ERROR;
         return SQLExecDirect(stmt, text, length);
     };
@@ -110,6 +113,14 @@ detail::Api scriptedApi() {
         *size = 2147483647;
         *digits = 0;
         *nullable = SQL_NULLABLE;
+        return SQL_SUCCESS;
+    };
+    api.getInfo = [](SQLHDBC dbc, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT max,
+                     SQLSMALLINT* length) -> SQLRETURN {
+        if (type != SQL_DBMS_NAME || script.dbmsName == nullptr)
+            return SQLGetInfo(dbc, type, value, max, length);
+        std::snprintf(static_cast<char*>(value), static_cast<std::size_t>(max), "%s", script.dbmsName);
+        *length = static_cast<SQLSMALLINT>(std::strlen(script.dbmsName));
         return SQL_SUCCESS;
     };
     return api;
@@ -306,6 +317,69 @@ TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
                                    {SQL_C_BINARY, SQL_LONGVARBINARY},
                                    {SQL_C_CHAR, SQL_VARCHAR},
                                    {SQL_C_CHAR, SQL_WVARCHAR}}));
+}
+
+// Sent T-SQL, or SQLite's text, another database would fail or do otherwise.
+TEST_F(OdbcConnection, ADatabaseWithoutATargetIsRefusedAtOpenNamingIt) {
+    struct Case {
+        const char* dbms;
+        const char* description;
+    } cases[] = {
+        {"PostgreSQL",
+         "The database \"PostgreSQL\" (as its ODBC driver names it) cannot be used: the library has no T-SQL "
+         "target for this database (it has Microsoft SQL Server and SQLite)."},
+        {"",
+         "The database (its ODBC driver gives no name) cannot be used: the library has no T-SQL target for "
+         "this database (it has Microsoft SQL Server and SQLite)."},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.dbms);
+        script = Script{};
+        script.dbmsName = k.dbms;
+        Connection c(api_);
+        const Error e = raised([&] { c.Open(kMemoryDb); });
+        EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+        EXPECT_EQ(e.description(), k.description);
+        EXPECT_EQ(c.State(), adStateClosed);
+        EXPECT_EQ(c.dbmsName(), "");
+        EXPECT_EQ(script.execs, 0) << "a statement was sent";
+    }
+}
+
+TEST_F(OdbcConnection, AHostsOwnTranslatorOpensADatabaseWithoutATarget) {
+    script.dbmsName = "PostgreSQL";
+    Connection c(api_);
+    std::vector<std::string> seen;
+    c.setStatementTranslator([&](const std::string& sql) {
+        seen.push_back(sql);
+        return std::vector<std::string>{"select 7 as n"};
+    });
+    c.Open(kMemoryDb);
+    EXPECT_EQ(c.dbmsName(), "PostgreSQL");
+    EXPECT_EQ(c.Query("select 1 as n").at(0, 0), Value(7LL));
+    EXPECT_EQ(seen, std::vector<std::string>{"select 1 as n"});
+}
+
+TEST_F(OdbcConnection, SqlServerGetsTheStatementAsWritten) {
+    script.dbmsName = "Microsoft SQL Server";  // the SQLite driver in its place shows what arrives
+    Connection c(api_);
+    c.Open(kMemoryDb);
+    // SQLite's rendering would be "select 1 limit 1"; SQLite itself cannot read TOP
+    const Error e = raised([&] { c.Query("select top 1 1"); });
+    EXPECT_EQ(e.number(), ErrorNumber::Database);
+    EXPECT_NE(e.description().find("syntax error"), std::string::npos) << e.description();
+}
+
+TEST_F(OdbcConnection, ReportsTheCapabilitiesOfItsDatabasesTarget) {
+    Connection c(api_);
+    c.Open(kMemoryDb);
+    EXPECT_FALSE(c.capabilities().tableHints);
+    EXPECT_TRUE(c.capabilities().insertSelectLocksFirst);
+    c.Close();
+    script.dbmsName = "Microsoft SQL Server";
+    c.Open(kMemoryDb);
+    EXPECT_TRUE(c.capabilities().tableHints);
+    EXPECT_FALSE(c.capabilities().insertSelectLocksFirst);
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+// The databases T-SQL is rendered for: each target renders the reader's
+// statements as its database runs them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "palvo/data.h"
+#include "palvo/dialect/translator.h"
+#include "palvo/export.h"
+
+namespace Palvo::dialect {
+
+struct ReadBatch;  // the reader's statements (adapters/dialect/reader.h)
+
+/// One database's rendering of T-SQL. Targets keep no state: one serves every
+/// translator and thread.
+class PALVO_API Target {
+public:
+    virtual ~Target();
+    /// "sqlite", "sqlserver": for messages.
+    virtual std::string_view name() const = 0;
+    /// What the database understands, as its connections report it.
+    virtual DatabaseCapabilities capabilities() const = 0;
+    /// Whether statements go to the database as written (it reads T-SQL itself).
+    virtual bool passesThrough() const { return false; }
+    /// What one T-SQL statement becomes. Throws Palvo::Error NotSupported naming
+    /// a construct the database has no faithful rendering of. Default: the
+    /// statement read (readBatch), then rendered.
+    virtual Translation translate(std::string_view tsql, Catalogue* catalogue) const;
+
+protected:
+    virtual Translation render(const ReadBatch& batch, Catalogue* catalogue) const = 0;
+};
+
+/// SQLite 3.40 with the library's runtime functions (tsql_*) and collation.
+PALVO_API const Target& sqliteTarget();
+/// SQL Server: the statement as written.
+PALVO_API const Target& sqlServerTarget();
+/// The target of a database by the DBMS name its ODBC driver reports
+/// (SQL_DBMS_NAME: "Microsoft SQL Server", "SQLite"; any case); nullptr for a
+/// database the library has no target for.
+PALVO_API const Target* targetForDbms(std::string_view dbmsName);
+
+}  // namespace Palvo::dialect

@@ -1,0 +1,165 @@
+// The reader's statements and kinds, and the targets that render them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "palvo/dialect/target.h"
+#include "palvo/dialect/translator.h"
+#include "palvo/error.h"
+#include "reader.h"
+#include "support/errors.h"
+
+namespace Palvo::dialect {
+namespace {
+
+struct KindCase {
+    const char* tsql;
+    StatementKind kind;
+};
+
+TEST(Reader, TellsEachStatementsKind) {
+    const KindCase cases[] = {
+        {"select 1", StatementKind::Select},
+        {"with c as (select 1 as a) select a from c", StatementKind::With},
+        {"insert into T values (1)", StatementKind::Insert},
+        {"UPDATE T set a = 1", StatementKind::Update},
+        {"delete T", StatementKind::Delete},
+        {"truncate table T", StatementKind::Truncate},
+        {"create table T (a int)", StatementKind::CreateTable},
+        {"create view V as select 1 as a", StatementKind::CreateView},
+        {"create unique index IX on T (a)", StatementKind::CreateIndex},
+        {"create nonclustered index IX on T (a)", StatementKind::CreateIndex},
+        {"drop view V", StatementKind::Drop},
+        {"alter table T add b int", StatementKind::AlterTableAdd},
+        {"alter table T drop column b", StatementKind::AlterTableColumn},
+        {"alter table T alter column b bigint", StatementKind::AlterTableColumn},
+        {"exec sp_rename 'T', 'U'", StatementKind::Rename},
+        {"sp_rename 'T', 'U'", StatementKind::Rename},
+        {"execute 过程 1", StatementKind::Execute},
+        {"declare @n int", StatementKind::Declare},
+        {"set @n = 1", StatementKind::Set},
+        {"if 1 = 1 select 1", StatementKind::If},
+        {"while @n > 0 set @n = @n - 1", StatementKind::While},
+        {"begin tran", StatementKind::Begin},
+        {"return", StatementKind::Return},
+        {"create procedure P as select 1", StatementKind::Other},
+        {"alter table T with check", StatementKind::Other},
+        {"[select] 1", StatementKind::Other},
+        {"(select 1)", StatementKind::Select},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tsql);
+        const ReadBatch batch = readBatch(c.tsql);
+        ASSERT_EQ(batch.statements.size(), 1u);
+        EXPECT_EQ(batch.statements[0].kind, c.kind);
+    }
+}
+
+TEST(Reader, EndsAStatementAtEachSemicolonOutsideParentheses) {
+    const std::string text = "select ';' as a; insert into T select (1);;\n delete T ; ";
+    const ReadBatch batch = readBatch(text);
+    ASSERT_EQ(batch.statements.size(), 3u);
+    const StatementKind kinds[] = {StatementKind::Select, StatementKind::Insert, StatementKind::Delete};
+    const char* texts[] = {"select ';' as a", "insert into T select (1)", "delete T "};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const ReadStatement& s = batch.statements[i];
+        EXPECT_EQ(s.kind, kinds[i]);
+        EXPECT_EQ(text.substr(s.begin, s.end - s.begin), texts[i]);
+        EXPECT_FALSE(s.nodes.back().op(";"));
+    }
+}
+
+TEST(Reader, ReadsNoStatementFromSemicolonsAndComments) {
+    EXPECT_TRUE(readBatch(" ; -- nothing\n ;").statements.empty());
+}
+
+TEST(Reader, ReadsSqlServersCatalogueViewsAsOneName) {
+    const char* const cases[][2] = {
+        {"select name from SYS.Tables", "select name from \"sys.tables\""},
+        {"select c.DATA_TYPE from [INFORMATION_SCHEMA].[COLUMNS] c",
+         "select c.DATA_TYPE from \"information_schema.columns\" c"},
+        {"select * from information_schema.views join sys.objects on 1 = 1",
+         "select * from \"information_schema.views\" join \"sys.objects\" on 1 = 1"},
+        // one the embedded database lacks stays two names, which SQLite reports missing
+        {"select * from sys.procedures", "select * from sys.procedures"},
+    };
+    for (const auto& [tsql, sqlite] : cases) {
+        SCOPED_TRACE(tsql);
+        EXPECT_EQ(translateUncached(tsql).joined(), sqlite);
+    }
+}
+
+TEST(SqliteTarget, RendersSystemFunctionsAsTheRuntimesOwn) {
+    EXPECT_EQ(translateUncached("select newid(), object_id('T', 'U'), col_length('T', 'c'), db_name(), "
+                                "host_name(), suser_sname()")
+                  .joined(),
+              "select tsql_newid(), tsql_object_id('T', 'U'), tsql_col_length('T', 'c'), tsql_db_name(), "
+              "tsql_host_name(), tsql_suser_sname()");
+    EXPECT_EQ(translateUncached("select @@VERSION").joined(),
+              "select ('Palvo embedded database (SQLite ' || sqlite_version() || ')')");
+}
+
+struct DbmsCase {
+    const char* dbms;
+    const Target* target;
+};
+
+TEST(Targets, ChosenByTheDbmsNameTheDriverReports) {
+    const DbmsCase cases[] = {
+        {"Microsoft SQL Server", &sqlServerTarget()},
+        {"microsoft sql server", &sqlServerTarget()},
+        {"SQLite", &sqliteTarget()},
+        {"PostgreSQL", nullptr},
+        {"MySQL", nullptr},
+        {"Microsoft SQL Server 2019", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dbms);
+        EXPECT_EQ(targetForDbms(c.dbms), c.target);
+    }
+}
+
+TEST(Targets, ReportTheirDatabasesCapabilities) {
+    const DatabaseCapabilities sqlite = sqliteTarget().capabilities();
+    EXPECT_FALSE(sqlite.tableHints);
+    EXPECT_TRUE(sqlite.insertSelectLocksFirst);
+    const DatabaseCapabilities server = sqlServerTarget().capabilities();
+    EXPECT_TRUE(server.tableHints);
+    EXPECT_FALSE(server.insertSelectLocksFirst);
+}
+
+// SQL Server reads T-SQL itself: what SQLite's rendering rewrites or refuses reaches it as written.
+TEST(Targets, SqlServersTranslatorKeepsTheTextAsWritten) {
+    Translator tr(sqlServerTarget());
+    const char* texts[] = {
+        "select top 1 percent [a] from T with (updlock, holdlock)",
+        "declare @n int; set @n = 1; select @n",
+        "select N'中' + 'x' -- a comment",
+        "select ')' + (",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        const auto got = tr.translateStatements(text);
+        EXPECT_EQ(got->statements, std::vector<std::string>{text});
+    }
+}
+
+TEST(Targets, SqlitesTranslatorRendersForSqlite) {
+    Translator tr(sqliteTarget());
+    EXPECT_EQ(&tr.target(), &sqliteTarget());
+    EXPECT_EQ(tr.translate("select top 2 [a] from T;"), "select \"a\" from T limit 2");
+}
+
+TEST(Targets, SqliteRefusesSeveralStatementsAndAnEmptyOne) {
+    EXPECT_EQ(testing::errorOf([] { sqliteTarget().translate("select 1; select 2", nullptr); }),
+              std::make_pair(ErrorNumber::NotSupported,
+                             std::string("Not supported by the embedded database: several statements in one "
+                                         "batch.")));
+    EXPECT_EQ(testing::errorOf([] { sqliteTarget().translate(" ;", nullptr); }),
+              std::make_pair(ErrorNumber::InvalidCall, std::string("The statement is empty.")));
+}
+
+}  // namespace
+}  // namespace Palvo::dialect
