@@ -461,7 +461,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             numberLiteral(t, r);
             break;
         case TokenKind::Parameter:
-            r.text = "?";
+            r.text = parameterText(t);
             break;
         case TokenKind::Variable:
             if (asciiLower(t.text) == "@@identity") {
@@ -497,6 +497,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                     return r;
                 }
                 if (i + 1 < e && ns[i + 1].group && lw != "exists" && lw != "in" && lw != "values") {
+                    if (windowCall(ns, i, e, r)) return r;
                     r = function(n, ns[i + 1]);
                     r.space = t.spaceBefore;
                     i += 2;

@@ -6,6 +6,9 @@
 namespace Palvo::dialect {
 
 StatementKind statementKind(const Nodes& ns) {
+    // (select ...) union ...: a query whose first member is in parentheses
+    if (!ns.empty() && ns[0].group && !ns[0].kids.empty() && ns[0].kids[0].word("select"))
+        return StatementKind::Select;
     if (ns.empty() || ns[0].group || ns[0].tok.kind != TokenKind::Word) return StatementKind::Other;
     const std::string lw = asciiLower(ns[0].tok.text);
     const std::size_t n = ns.size();

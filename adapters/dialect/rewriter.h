@@ -232,6 +232,22 @@ private:
     bool logicFunction(const std::string& fn, const Call& c, Expr& r);  // function_logic.cpp
     Expr typedArg(const Call& c, std::size_t k);
 
+    // query_forms.cpp: window functions, OFFSET ... FETCH, TOP's count, table hints
+    // whether the statement has table hints, which stripTableHints takes out of a copy
+    bool queryForms(const Nodes& ns);
+    void stripTableHints(Nodes& ns) const;
+    bool windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& r);
+    std::string windowKeys(const Nodes& ns, std::size_t b, std::size_t e, bool order);
+    std::string pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top);
+    std::string queryMember(const Node& g);
+    std::string topCount(const Node* count) const;
+    std::string percentLimit(const std::string& query, const std::string& percent) const;
+    std::string tiesLimit(const std::string& from, const std::string& orderBy,
+                          const std::string& count) const;
+    std::string parameterText(const Token& t) const;
+    std::vector<std::size_t> parameterAt_;  // the statement's parameters, by offset
+    bool numberParameters_ = false;         // a TOP's count is one: each is rendered ?N
+
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);
     void selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c);

@@ -81,6 +81,12 @@ std::string grouped(std::vector<std::string> terms, const char* word) {
 struct Rewriter::Clauses {
     std::string out;
     std::optional<std::string> limit;
+    bool percent = false;  // TOP ... PERCENT: the limit is a share of the select's rows
+    bool ties = false;     // TOP ... WITH TIES: the limit counts the rows ranked within it
+    bool distinct = false;
+    bool numberKey = false;               // an ORDER BY key is a number (a column's position)
+    std::size_t fromAt = 0, orderAt = 0;  // where FROM and ORDER BY start in out, 0 when not yet
+    std::size_t selectAt = 0;             // where the select starts in out
     bool compound = false;
     bool selectSeen = false;
     Expr last;            // the previous expression, for BETWEEN with dates
@@ -199,6 +205,9 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
                 }
             }
             if (c.inList && (lw == "as" || lw == "collate")) c.itemUnnamed = false;
+            // where a select's FROM and ORDER BY start, for TOP ... WITH TIES
+            if (c.selectSeen && !c.compound && !c.fromAt && lw == "from") c.fromAt = before;
+            if (c.selectSeen && !c.compound && !c.orderAt && lw == "order") c.orderAt = before;
             if (clauseWord(ns, i, b, e, c)) {
                 if (connective) c.connectives.push_back({before, c.out.size(), lw == "and"});
                 if (lw == "between") c.betweenPending = true;
@@ -220,11 +229,32 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             c.conditionsFrom = c.out.size();
             continue;
         }
+        if (n.group && !n.kids.empty() && n.kids[0].word("select") &&
+            ((i > b && (ns[i - 1].word("union") || ns[i - 1].word("except") || ns[i - 1].word("intersect") ||
+                        (ns[i - 1].word("all") && i > b + 1 && ns[i - 2].word("union")))) ||
+             // the first member: where the query starts (after IN a group is a subquery)
+             (i == b && i + 1 < e &&
+              (ns[i + 1].word("union") || ns[i + 1].word("except") || ns[i + 1].word("intersect"))) ||
+             // the statement's whole query in parentheses: (select 1)
+             (i == b && i + 1 == e && &ns == topNodes_))) {
+            put(c.out, queryMember(n), false);
+            ++i;
+            continue;
+        }
         clauseTerm(ns, i, e, c);
     }
     c.endConditions();
     c.endList();
-    if (c.limit) c.out += " limit " + *c.limit;
+    if (c.limit && c.ties) {
+        if (c.distinct || c.numberKey || !c.fromAt || !c.orderAt)
+            unsupported(std::string("TOP ... WITH TIES ") + (c.distinct    ? "with DISTINCT"
+                                                             : c.numberKey ? "ordered by a column's number"
+                                                                           : "without FROM and ORDER BY"));
+        c.out += " limit " +
+                 tiesLimit(c.out.substr(c.fromAt, c.orderAt - c.fromAt), c.out.substr(c.orderAt), *c.limit);
+    } else if (c.limit) {
+        c.out += " limit " + (c.percent ? percentLimit(c.out.substr(c.selectAt), *c.limit) : *c.limit);
+    }
     scopes_.resize(c.scopeBase);
     return c.out;
 }
@@ -232,6 +262,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
 // SELECT [DISTINCT | ALL] [TOP n]: the count is kept for a LIMIT at the end.
 void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clauses& c) {
     if (c.compound && c.limit) unsupported("TOP in a query combined with UNION");
+    if (!c.compound) c.selectAt = c.out.size();
     put(c.out, ns[i]);
     if (c.top && !c.compound && !c.selectSeen) {
         c.inSelectList = true;
@@ -249,7 +280,10 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         else
             scopes_.push_back(std::move(scope));
     }
-    if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) put(c.out, ns[i++]);
+    if (i < e && (ns[i].word("distinct") || ns[i].word("all"))) {
+        c.distinct = ns[i].word("distinct");
+        put(c.out, ns[i++]);
+    }
     c.inList = true;
     c.items = c.itemTerms = 0;
     c.itemUnnamed = c.itemText = c.itemStar = false;
@@ -260,15 +294,19 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         ++i;
         const Node* count = i < e ? &ns[i] : nullptr;
         if (count && count->group && count->kids.size() == 1) count = &count->kids[0];
-        if (!count || count->group || count->tok.kind != TokenKind::Number ||
-            count->tok.text.find_first_not_of("0123456789") != std::string::npos) {
-            unsupported("TOP with anything but a whole number");
-        }
+        const std::string limit = topCount(count);
         ++i;
-        if (i < e && ns[i].word("percent")) unsupported("TOP ... PERCENT");
-        if (i < e && ns[i].word("with")) unsupported("TOP ... WITH TIES");
+        if (i < e && ns[i].word("percent")) {
+            c.percent = true;
+            ++i;
+        }
+        if (i + 1 < e && ns[i].word("with") && ns[i + 1].word("ties")) {
+            if (c.percent) unsupported("TOP ... PERCENT WITH TIES");
+            c.ties = true;
+            i += 2;
+        }
         if (c.compound) unsupported("TOP in a query combined with UNION");
-        c.limit = count->tok.text;
+        c.limit = limit;
     }
 }
 
@@ -301,6 +339,12 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         c.sortTerms = false;
         put(c.out, n);
         ++i;
+        return true;
+    }
+    if (lw.size() == 6 && lw == "offset") {
+        c.out += pagingClause(ns, i, b, e, c.limit.has_value());
+        c.last = Expr{};
+        c.sortTerms = false;
         return true;
     }
     if (lw == "into" && c.selectSeen) unsupported("SELECT ... INTO");
@@ -380,6 +424,7 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
             x.text = "tsql_datelit(" + c.betweenColumn + ", " + x.text + ")";
         --c.betweenLeft;
     }
+    if (c.sortTerms && x.number) c.numberKey = true;
     if (c.sortTerms && !(i < e && ns[i].word("collate"))) {
         // A sort key that is an expression, or the alias of one, sorts as text columns do.
         const bool alias = x.column && i == before + 1 &&
@@ -390,7 +435,8 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
     if (c.inSelectList && !c.itemTyped) {
         // a star names columns the statement does not show: their count is unknown here
         if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
-        columnTypes_.push_back(declaredNumType(x.num));
+        // bigint as SQL Server reports it (row_number(), a bigint's arithmetic), whatever the values' size
+        columnTypes_.push_back(x.num.kind == 'b' ? std::string("bigint") : declaredNumType(x.num));
         if (c.top && x.num.kind == 'd' && x.num.precision > 15) markExactResult(x.text, ns);
         c.itemTyped = true;
     }
@@ -703,7 +749,14 @@ std::string Rewriter::remainingSources(const Nodes& ns, const std::vector<Update
 }
 
 Translation Rewriter::statement(const ReadStatement& s) {
-    const Nodes& ns = s.nodes;
+    // table hints leave a copy of the nodes; a statement without them is read as it is
+    Nodes stripped;
+    const bool hints = queryForms(s.nodes);
+    if (hints) {
+        stripped = s.nodes;
+        stripTableHints(stripped);
+    }
+    const Nodes& ns = hints ? stripped : s.nodes;
     const Node& first = ns[0];
     Translation tr;
     switch (s.kind) {

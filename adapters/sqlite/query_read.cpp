@@ -321,7 +321,9 @@ QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr) {
                               !tr.columnTypes[static_cast<std::size_t>(c)].empty();
         if (computed) decl = tr.columnTypes[static_cast<std::size_t>(c)].c_str();
         if (decl && columnInfoForDeclaredType(decl, info)) {
-            q.kinds[static_cast<std::size_t>(c)] = computed ? CellKind::Computed : kindFor(info);
+            // a computed bigint is read as the integer it is; a computed decimal at its scale
+            q.kinds[static_cast<std::size_t>(c)] =
+                computed && info.type != adBigInt ? CellKind::Computed : kindFor(info);
             q.scales[static_cast<std::size_t>(c)] =
                 info.type == adCurrency ? 4 : (info.numericScale == 255 ? 0 : info.numericScale);
         }

@@ -56,6 +56,8 @@ constexpr Registration kFunctions[] = {
     {"tsql_xtype", 1, tsql::fnXtype, true},
     {"tsql_type_length", 1, tsql::fnTypeLength, true},
     {"tsql_type_name", 1, tsql::fnTypeName, true},
+    // the counts of TOP, OFFSET and FETCH given as parameters
+    {"tsql_rows", 2, tsql::fnRows, true},
 };
 
 }  // namespace

@@ -138,4 +138,7 @@ void fnColLength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 // Creates the TEMP catalogue views: sysobjects, syscolumns, "information_schema.tables", "sys.tables", ...
 int createCatalogueViews(sqlite3* db, char** error);
 
+// tsql_paging.cpp
+void fnRows(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
 }  // namespace Palvo::sqlite::tsql

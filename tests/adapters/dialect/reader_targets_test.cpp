@@ -46,7 +46,7 @@ TEST(Reader, TellsEachStatementsKind) {
         {"create procedure P as select 1", StatementKind::Other},
         {"alter table T with check", StatementKind::Other},
         {"[select] 1", StatementKind::Other},
-        {"(select 1)", StatementKind::Other},
+        {"(select 1)", StatementKind::Select},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tsql);

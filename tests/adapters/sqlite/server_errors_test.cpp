@@ -280,9 +280,12 @@ TEST(ServerErrors, AnUnknownLanguageIsRefusedAndOtherFailuresKeepTheirOwnWords) 
         Palvo::sqlite::Connection other;
         other.Open(english ? "Data Source=:memory:;Language=us_english" : ":memory:");
         other.Execute("create table 单 (k int)");
-        EXPECT_EQ(errorOf([&] { other.Query("select top 50 percent k from 单"); }),
-                  std::make_pair(ErrorNumber::NotSupported,
-                                 std::string("Not supported by the embedded database: TOP ... PERCENT.")))
+        EXPECT_EQ(
+            errorOf([&] { other.Query("select top 5 with ties k from 单"); }),
+            std::make_pair(
+                ErrorNumber::NotSupported,
+                std::string(
+                    "Not supported by the embedded database: TOP ... WITH TIES without FROM and ORDER BY.")))
             << (english ? "English" : "Chinese");
         EXPECT_EQ(errorOf([&] {
                       other.ExecuteWith("insert into 单 values (?)", {1, 2});
