@@ -153,6 +153,10 @@ bool hintsAt(const Nodes& ns, std::size_t k, At at, bool& withHints) {
         at == At::Tables && k > 0 && !ns[k - 1].group &&
         (ns[k - 1].tok.kind == TokenKind::Name ||
          (ns[k - 1].tok.kind == TokenKind::Word && !isClauseKeyword(asciiLower(ns[k - 1].tok.text))));
+    // `(select ...) [as] d (x, y)`: the group after a derived table's name lists its columns
+    const bool derived = named && !withHints && k > 1 &&
+                         (ns[k - 2].group || (k > 2 && ns[k - 2].word("as") && ns[k - 3].group));
+    if (derived) unsupported("the column list of the derived table " + ns[k - 1].tok.text);
     return (withHints || named) && hintGroup(ns[k]);
 }
 
