@@ -275,7 +275,7 @@ std::string Rewriter::pagingClause(const Nodes& ns, std::size_t& i, std::size_t 
         if (i >= e || !(ns[i].word("rows") || ns[i].word("row")))
             unsupported(std::string("the ") + what + " without ROWS");
         ++i;
-        const std::string n = trimLead(x.text);
+        std::string n = trimLead(x.text);
         if (!x.number) return "tsql_rows(" + n + ", '" + what + "')";
         if (n.find_first_not_of("-0123456789") != std::string::npos) {
             if (what == std::string("OFFSET"))
