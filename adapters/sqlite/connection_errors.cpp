@@ -131,7 +131,7 @@ std::string Connection::Impl::foreignKeyName(const std::string& child, const std
         if (at == std::string::npos) continue;
         const std::size_t nameStart = lower.find_first_not_of(' ', at + (at == 0 ? 10 : 11));
         if (nameStart == std::string::npos) continue;
-        const std::string name = nameAt(d, nameStart);
+        std::string name = nameAt(d, nameStart);
         std::size_t p = nameStart + (d[nameStart] == '"' ? name.size() + 2 : name.size());
         p = lower.find_first_not_of(' ', p);
         if (p == std::string::npos) continue;

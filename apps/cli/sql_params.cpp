@@ -24,7 +24,7 @@ bool nameChar(char c) {
 }
 
 bool decimalText(std::string_view v) {
-    std::size_t k = v.size() > 0 && (v[0] == '-' || v[0] == '+') ? 1 : 0;
+    std::size_t k = !v.empty() && (v[0] == '-' || v[0] == '+') ? 1 : 0;
     bool digits = false, point = false;
     for (; k < v.size(); ++k) {
         if (v[k] >= '0' && v[k] <= '9') {

@@ -142,7 +142,7 @@ TEST_F(SqlCommand, AWrongParamIsRefusedBeforeAnythingRuns) {
     for (const Case& c : cases) {
         std::vector<std::string> args{"sql", "--db", db};
         for (const std::string& p : c.params) args.insert(args.end(), {"--param", p});
-        args.push_back(c.statement);
+        args.emplace_back(c.statement);
         const auto r = palvo(args);
         EXPECT_EQ(r.err, c.err) << c.params[0];
         EXPECT_EQ(r.status, *c.err ? 1 : 0) << c.params[0];
