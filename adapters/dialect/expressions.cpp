@@ -31,22 +31,6 @@ char arithmeticOperator(const Node& n) {
     return c == '+' || c == '-' || c == '*' || c == '/' || c == '%' ? c : 0;
 }
 
-// A whole or decimal operand as SQL Server widens it beside a decimal: int is
-// decimal(10,0) (an int literal has as many digits as it is written with),
-// bigint decimal(19,0), money decimal(19,4).
-NumType asDecimal(const NumType& t) {
-    switch (t.kind) {
-        case 'i':
-            return {'d', t.precision > 0 ? t.precision : 10, 0};
-        case 'b':
-            return {'d', 19, 0};
-        case 'm':
-            return {'d', 19, 4};
-        default:
-            return t;
-    }
-}
-
 // The type of a op b, by SQL Server's precedence (float, decimal, money, bigint,
 // int) and its rules for the precision and scale of a decimal result, which are
 // kept within 38 digits by giving up decimals, down to 6.
@@ -237,6 +221,22 @@ std::pair<std::string, long> significand(std::string_view s) {
 }
 
 }  // namespace
+
+// A whole or decimal operand as SQL Server widens it beside a decimal: int is
+// decimal(10,0) (an int literal has as many digits as it is written with),
+// bigint decimal(19,0), money decimal(19,4).
+NumType asDecimal(const NumType& t) {
+    switch (t.kind) {
+        case 'i':
+            return {'d', t.precision > 0 ? t.precision : 10, 0};
+        case 'b':
+            return {'d', 19, 0};
+        case 'm':
+            return {'d', 19, 4};
+        default:
+            return t;
+    }
+}
 
 // Whether the nodes are one expression as seq would render it: operands and
 // operators only, no clause word, comma or two operands side by side (a

@@ -54,21 +54,6 @@ bool convertible(std::string_view type) {
     return std::find(std::begin(types), std::end(types), b) != std::end(types);
 }
 
-// A whole or decimal value as it takes part in a decimal result: int is decimal(10,0)
-// (an int literal as many digits as it is written with), bigint (19,0), money (19,4).
-NumType asDecimal(const NumType& t) {
-    switch (t.kind) {
-        case 'i':
-            return {'d', t.precision > 0 ? t.precision : 10, 0};
-        case 'b':
-            return {'d', 19, 0};
-        case 'm':
-            return {'d', 19, 4};
-        default:
-            return t;
-    }
-}
-
 // Whether every value of x is unchanged by converting it to `type` (so no conversion is rendered).
 bool fitsIn(const Expr& x, const std::string& type) {
     const std::string xt = typeOf(x);

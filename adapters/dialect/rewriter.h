@@ -117,6 +117,9 @@ void convertToCommon(const std::vector<Expr>& values, Expr& r);
 NumType numTypeOf(std::string_view typeText);
 // The type of a column as its declared type is stored ("decimal real(18, 2)", "INT").
 NumType columnNumType(std::string_view declared);
+// A whole or decimal operand as SQL Server widens it beside a decimal: int is
+// decimal(10,0) (a literal as many digits as written), bigint (19,0), money (19,4).
+NumType asDecimal(const NumType& t);
 // "decimal(p,s)" or "money" for a decimal or money type, "" for any other.
 std::string declaredNumType(const NumType& t);
 

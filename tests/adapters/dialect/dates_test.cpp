@@ -4,25 +4,18 @@
 #include "palvo/dialect/translator.h"
 #include "palvo/error.h"
 #include "support/errors.h"
+#include "translation_cases.h"
 
 namespace {
 
 using Palvo::dialect::translateUncached;
-
-struct Case {
-    const char* tsql;
-    const char* sqlite;
-};
-void PrintTo(const Case& c, std::ostream* os) { *os << c.tsql; }
-
-class DatesTranslate : public ::testing::TestWithParam<Case> {};
-
-TEST_P(DatesTranslate, ToTheExpectedSqliteText) {
-    EXPECT_EQ(translateUncached(GetParam().tsql).joined(), GetParam().sqlite);
-}
+using Palvo::testing::Case;
+using Palvo::testing::Refusal;
+using Palvo::testing::Refuses;
+using Palvo::testing::Translates;
 
 INSTANTIATE_TEST_SUITE_P(
-    Dates, DatesTranslate,
+    Dates, Translates,
     ::testing::Values(
         // text compared with a date expression is converted to its type, not compared as text
         Case{
@@ -40,22 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select cast(eomonth(d) as varchar(10)) from t",
              "select tsql_convert('varchar(10)', tsql_eomonth(d), 23) from t"}));
 
-struct Refusal {
-    const char* tsql;
-    const char* construct;  // must appear in the description
-};
-void PrintTo(const Refusal& c, std::ostream* os) { *os << c.tsql; }
-
-class DatesRefuse : public ::testing::TestWithParam<Refusal> {};
-
-TEST_P(DatesRefuse, NamingTheConstruct) {
-    const auto [number, text] = Palvo::testing::errorOf([] { translateUncached(GetParam().tsql); });
-    EXPECT_EQ(number, Palvo::ErrorNumber::NotSupported);
-    EXPECT_NE(text.find(GetParam().construct), std::string::npos) << text;
-}
-
 INSTANTIATE_TEST_SUITE_P(
-    Dates, DatesRefuse,
+    Dates, Refuses,
     ::testing::Values(
         Refusal{"select format(d, 'yyyy-MM-dd zzz') from t", "the FORMAT pattern 'yyyy-MM-dd zzz'"},
         Refusal{"select format(n, 'C') from t", "the FORMAT pattern 'C'"},

@@ -7,102 +7,77 @@
 #include "palvo/dialect/translator.h"
 #include "palvo/error.h"
 #include "support/errors.h"
+#include "translation_cases.h"
 
 namespace {
 
 using Palvo::dialect::translateUncached;
-
-struct Rendering {
-    const char* tsql;
-    const char* sqlite;
-};
-void PrintTo(const Rendering& c, std::ostream* os) { *os << c.tsql; }
-
-class QueryFormRenders : public ::testing::TestWithParam<Rendering> {};
-
-TEST_P(QueryFormRenders, AsTheSqliteText) {
-    EXPECT_EQ(translateUncached(GetParam().tsql).joined(), GetParam().sqlite);
-}
+using Palvo::testing::Case;
+using Palvo::testing::Refusal;
+using Palvo::testing::Refuses;
+using Palvo::testing::Translates;
 
 INSTANTIATE_TEST_SUITE_P(
-    Windows, QueryFormRenders,
+    Windows, Translates,
     ::testing::Values(
         // text keys that are no column sort in the Chinese collation, columns bring their own
-        Rendering{
-            "select row_number() over (partition by ltrim(b) order by a desc, rtrim(c)) rn from t",
-            "select row_number() over (partition by ltrim(b) collate zh_ci_as order by a desc, rtrim(c) "
-            "collate zh_ci_as) rn from t"},
-        Rendering{"select RANK() OVER (ORDER BY a COLLATE Chinese_PRC_BIN) from t",
-                  "select rank() over (order by a collate rtrim) from t"},
+        Case{"select row_number() over (partition by ltrim(b) order by a desc, rtrim(c)) rn from t",
+             "select row_number() over (partition by ltrim(b) collate zh_ci_as order by a desc, rtrim(c) "
+             "collate zh_ci_as) rn from t"},
+        Case{"select RANK() OVER (ORDER BY a COLLATE Chinese_PRC_BIN) from t",
+             "select rank() over (order by a collate rtrim) from t"},
         // sum and avg stay exact; the frame is kept as written
-        Rendering{"select sum(x) over (order by k rows between 2 preceding and current row) from t",
-                  "select tsql_sum(x) over (order by k rows between 2 preceding and current row) from t"},
-        Rendering{"select count(*) over (), lag(a, 1, 0) over (order by k) from t",
-                  "select count(*) over (), lag(a, 1, 0) over (order by k) from t"}));
+        Case{"select sum(x) over (order by k rows between 2 preceding and current row) from t",
+             "select tsql_sum(x) over (order by k rows between 2 preceding and current row) from t"},
+        Case{"select count(*) over (), lag(a, 1, 0) over (order by k) from t",
+             "select count(*) over (), lag(a, 1, 0) over (order by k) from t"}));
 
 INSTANTIATE_TEST_SUITE_P(
-    Paging, QueryFormRenders,
+    Paging, Translates,
     ::testing::Values(
-        Rendering{"select a from t order by a offset 10 rows fetch next 5 rows only",
-                  "select a from t order by a limit 10, 5"},
-        Rendering{"select a from t order by a offset 1 row fetch first 1 row only",
-                  "select a from t order by a limit 1, 1"},
-        Rendering{"select a from t order by a offset 3 rows", "select a from t order by a limit -1 offset 3"},
+        Case{"select a from t order by a offset 10 rows fetch next 5 rows only",
+             "select a from t order by a limit 10, 5"},
+        Case{"select a from t order by a offset 1 row fetch first 1 row only",
+             "select a from t order by a limit 1, 1"},
+        Case{"select a from t order by a offset 3 rows", "select a from t order by a limit -1 offset 3"},
         // parameters keep their order: the offset comes first in both
-        Rendering{
-            "select a from t where b = ? order by a offset ? rows fetch next ? rows only",
-            "select a from t where b = ? order by a limit tsql_rows(?, 'OFFSET'), tsql_rows(?, 'FETCH')"},
+        Case{"select a from t where b = ? order by a offset ? rows fetch next ? rows only",
+             "select a from t where b = ? order by a limit tsql_rows(?, 'OFFSET'), tsql_rows(?, 'FETCH')"},
         // a TOP's parameter moves to the end: every parameter is numbered by its place
-        Rendering{"select top (?) a from t where b = ? order by a",
-                  "select a from t where b = ?2 order by a limit tsql_rows(?1, 'TOP')"},
+        Case{"select top (?) a from t where b = ? order by a",
+             "select a from t where b = ?2 order by a limit tsql_rows(?1, 'TOP')"},
         // a share of the rows of the same select, counted apart
-        Rendering{"select top 10 percent a from t where b > 1 order by a",
-                  "select a from t where b > 1 order by a limit (select cast(x as integer) + (x > cast(x as "
-                  "integer)) from (select count(*) * 10 / 100.0 as x from (select a from t where b > 1 order "
-                  "by a)))"},
+        Case{"select top 10 percent a from t where b > 1 order by a",
+             "select a from t where b > 1 order by a limit (select cast(x as integer) + (x > cast(x as "
+             "integer)) from (select count(*) * 10 / 100.0 as x from (select a from t where b > 1 order "
+             "by a)))"},
         // the rows ranked within the count, ranked by the same keys over the same rows
-        Rendering{"select top 2 with ties a, b from t where c = 1 order by a desc, b",
-                  "select a, b from t where c = 1 order by a desc, b limit (select count(*) from (select "
-                  "rank() over "
-                  "(order by a desc, b) as r from t where c = 1) where r <= 2)"},
-        Rendering{"(select a from t)", "select * from (select a from t)"},
+        Case{"select top 2 with ties a, b from t where c = 1 order by a desc, b",
+             "select a, b from t where c = 1 order by a desc, b limit (select count(*) from (select "
+             "rank() over "
+             "(order by a desc, b) as r from t where c = 1) where r <= 2)"},
+        Case{"(select a from t)", "select * from (select a from t)"},
         // a subquery before UNION stays one
-        Rendering{"select a from t where a in (select b from u) union select c from v",
-                  "select a from t where a in (select b from u) union select c from v"},
-        Rendering{
-            "(select top 2 a from t order by a) union all (select top 1 a from u order by a desc)",
-            "select * from (select a from t order by a limit 2) union all select * from (select a from u "
-            "order by a desc limit 1)"}));
+        Case{"select a from t where a in (select b from u) union select c from v",
+             "select a from t where a in (select b from u) union select c from v"},
+        Case{"(select top 2 a from t order by a) union all (select top 1 a from u order by a desc)",
+             "select * from (select a from t order by a limit 2) union all select * from (select a from u "
+             "order by a desc limit 1)"}));
 
 INSTANTIATE_TEST_SUITE_P(
-    TableHints, QueryFormRenders,
+    TableHints, Translates,
     ::testing::Values(
-        Rendering{"select a from 销售单 (nolock) where a > 1", "select a from 销售单 where a > 1"},
-        Rendering{"select a from t with (NoLock) join u x WITH (updlock, HOLDLOCK) on t.k = x.k",
-                  "select a from t join u x on t.k = x.k"},
-        Rendering{"update t with (rowlock) set a = 1 where k = 2", "update t set a = 1 where k = 2"},
-        Rendering{"delete from t with (readpast, rowlock) where k = 2", "delete from t where k = 2"},
-        Rendering{"select * from t a (nolock), u b with (index(ix_u), nolock)", "select * from t a, u b"},
+        Case{"select a from 销售单 (nolock) where a > 1", "select a from 销售单 where a > 1"},
+        Case{"select a from t with (NoLock) join u x WITH (updlock, HOLDLOCK) on t.k = x.k",
+             "select a from t join u x on t.k = x.k"},
+        Case{"update t with (rowlock) set a = 1 where k = 2", "update t set a = 1 where k = 2"},
+        Case{"delete from t with (readpast, rowlock) where k = 2", "delete from t where k = 2"},
+        Case{"select * from t a (nolock), u b with (index(ix_u), nolock)", "select * from t a, u b"},
         // after INTO a bare group is the column list, not hints
-        Rendering{"insert into t with (tablock) (a, b) values (1, 2)",
-                  "insert into t (a, b) values (1, 2)"}));
-
-struct Refusal {
-    const char* tsql;
-    const char* says;  // in the description
-};
-void PrintTo(const Refusal& c, std::ostream* os) { *os << c.tsql; }
-
-class QueryFormRefused : public ::testing::TestWithParam<Refusal> {};
-
-TEST_P(QueryFormRefused, NamingIt) {
-    const auto [number, text] = Palvo::testing::errorOf([] { translateUncached(GetParam().tsql); });
-    EXPECT_EQ(number, Palvo::ErrorNumber::NotSupported);
-    EXPECT_NE(text.find(GetParam().says), std::string::npos) << text;
-}
+        Case{"insert into t with (tablock) (a, b) values (1, 2)", "insert into t (a, b) values (1, 2)"}));
 
 INSTANTIATE_TEST_SUITE_P(
-    NotSupported, QueryFormRefused,
+    NotSupported, Refuses,
     ::testing::Values(
         Refusal{"select a from t with (nolock, fastfirstrow)", "the table hint FASTFIRSTROW"},
         Refusal{"select a from t (nolck)", "the table hint NOLCK"},
@@ -130,19 +105,19 @@ TEST(TableHints, AreLookedForOnlyAfterATableIsNamed) {
 
 // SQL Server's own errors for a window function without the OVER it needs.
 TEST(WindowFunctions, WithoutTheirOverOrItsOrderByFailAsOnSqlServer) {
-    struct Case {
+    struct Failure {
         const char* tsql;
         const char* says;
         long native;
     };
-    const Case cases[] = {
+    const Failure cases[] = {
         {"select row_number() from t", "The function 'ROW_NUMBER' must have an OVER clause.", 10753},
         {"select rank() over (partition by a) from t",
          "The function 'RANK' must have an OVER clause with ORDER BY.", 4112},
         {"select sum(distinct a) over () from t", "Use of DISTINCT is not allowed with the OVER clause.",
          10759},
     };
-    for (const Case& c : cases) {
+    for (const Failure& c : cases) {
         SCOPED_TRACE(c.tsql);
         try {
             translateUncached(c.tsql);

@@ -11,18 +11,15 @@
 #include "palvo/error.h"
 #include "support/errors.h"
 #include "tokenizer.h"
+#include "translation_cases.h"
 
 namespace {
 
 using Palvo::dialect::translateUncached;
-
-struct Case {
-    const char* tsql;
-    const char* sqlite;
-};
-void PrintTo(const Case& c, std::ostream* os) { *os << c.tsql; }
-
-class Translates : public ::testing::TestWithParam<Case> {};
+using Palvo::testing::Case;
+using Palvo::testing::Refusal;
+using Palvo::testing::Refuses;
+using Palvo::testing::Translates;
 
 TEST_P(Translates, ToTheExpectedSqliteText) {
     EXPECT_EQ(translateUncached(GetParam().tsql).joined(), GetParam().sqlite);
@@ -172,14 +169,6 @@ INSTANTIATE_TEST_SUITE_P(
              "tsql_check_text(new.\"c\", 10, 0) collate binary begin update \"T\" set \"c\" = "
              "tsql_check_text(new.\"c\", 10, 0) where rowid = new.rowid; end"},
         Case{"select 1;", "select 1"}));
-
-struct Refusal {
-    const char* tsql;
-    const char* construct;  // must appear in the description
-};
-void PrintTo(const Refusal& c, std::ostream* os) { *os << c.tsql; }
-
-class Refuses : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(Refuses, NamingTheConstruct) {
     const auto [number, text] = Palvo::testing::errorOf([] { translateUncached(GetParam().tsql); });
