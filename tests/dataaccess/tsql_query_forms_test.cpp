@@ -74,9 +74,12 @@ TEST_P(TsqlQueryForms, LagAndLeadReachOtherRowsWithTheirDefault) {
 }
 
 // SQLite alone would read lag(x, -1) as lead(x, 1) and lag(x, 1.5) as no row.
-TEST_P(TsqlQueryForms, LagOffsetIsCutToAWholeNumberAndANegativeOneFails) {
+TEST_P(TsqlQueryForms, LagOffsetIsCutToAWholeNumber) {
     EXPECT_EQ(rows("select lag(编号, 1.5, 0) over (order by 编号) from 单据 where 编号 < 3 order by 编号"),
               (Rows{{"0"}, {"1"}}));
+}
+
+TEST_P(TsqlQueryForms, ANegativeLagOffsetFails) {
     bool failed = false;
     try {
         (void)rows("select lag(编号, -1) over (order by 编号) from 单据");

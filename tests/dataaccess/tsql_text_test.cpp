@@ -182,13 +182,18 @@ TEST_P(TsqlText, StuffDeletesAndInsertsAndIsNullOutsideTheText) {
     });
 }
 
-TEST_P(TsqlText, ReplicateSpaceAndReverse) {
+TEST_P(TsqlText, ReplicateAndSpaceRepeatATextAndGiveNullForANegativeCount) {
     expectAnswers({
         {"select replicate('ab', 3)", {"ababab"}},
         {"select replicate('ab', 0)", {""}},
         {"select replicate('ab', -1)", {"<null>"}},
         {"select '[' + space(3) + ']'", {"[   ]"}},
         {"select space(-1)", {"<null>"}},
+    });
+}
+
+TEST_P(TsqlText, ReverseReversesCharactersNotBytes) {
+    expectAnswers({
         {"select reverse(N'abc中文')", {"文中cba"}},
         {"select reverse(null)", {"<null>"}},
     });
@@ -232,11 +237,16 @@ TEST_P(TsqlText, ConcatTakesNullAsEmptyWherePlusGivesNull) {
     });
 }
 
-TEST_P(TsqlText, TrimAndTranslate) {
+TEST_P(TsqlText, TrimRemovesBlanksOrTheCharactersNamedFromBothEnds) {
     expectAnswers({
         {"select '[' + trim('  ab  ') + ']'", {"[ab]"}},
         {"select trim('x.' from 'x.ab.x')", {"ab"}},
         {"select trim(null)", {"<null>"}},
+    });
+}
+
+TEST_P(TsqlText, TranslateReplacesEachCharacterByItsCounterpart) {
+    expectAnswers({
         {"select translate('2*[3+4]/{7-2}', '[]{}', '()()')", {"2*(3+4)/(7-2)"}},
         {"select translate('abc', 'ab', 'ba')", {"bac"}},
         {"select translate(null, 'a', 'b')", {"<null>"}},
