@@ -19,6 +19,10 @@ public:
         // SQLite has no table hints; its INSERT takes the write lock as it starts
         return {.tableHints = false, .insertSelectLocksFirst = true};
     }
+    // declared foreign keys hold, as on SQL Server (SQLite leaves them off by default)
+    std::vector<std::string> sessionSetup() const override { return {"PRAGMA foreign_keys = on"}; }
+    std::string lastIdentityQuery() const override { return "SELECT last_insert_rowid()"; }
+    bool typesFromDeclarations() const override { return true; }
 
 protected:
     Translation render(const ReadBatch& batch, Catalogue* catalogue) const override {
@@ -34,6 +38,7 @@ public:
     std::string_view name() const override { return "sqlserver"; }
     DatabaseCapabilities capabilities() const override { return {}; }
     bool passesThrough() const override { return true; }
+    std::string lastIdentityQuery() const override { return "SELECT @@IDENTITY"; }
     // not read at all: the server's own parser reports what is wrong with it
     Translation translate(std::string_view tsql, Catalogue*) const override {
         Translation tr;

@@ -610,10 +610,9 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     d.target = target;
     d.translate = !(target && target->passesThrough());
     if (!d.hostTranslator) d.translator = detail::translatorFor(*target);
-    if (d.dbms == "SQLite") {
-        // declared foreign keys hold, as on SQL Server (the driver leaves them off unless FKSupport=1)
+    if (!target) return;
+    for (std::string text : target->sessionSetup()) {
         Handle stmt = d.newStatement(ConnectionTimeout());
-        std::string text = "PRAGMA foreign_keys = on";
         if (!succeeded(d.api->execDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                          static_cast<SQLINTEGER>(text.size()))))
             d.fail(stmt, ErrorNumber::ConnectionFailed, "SQLExecDirect");
@@ -684,7 +683,7 @@ ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Va
     }
     for (SQLSMALLINT c = 1; c <= count; ++c)
         result.columns.push_back(d.describe(stmt, static_cast<SQLUSMALLINT>(c)));
-    if (d.dbms == "SQLite") d.useDeclaredTypes(result.columns, CommandTimeout());
+    if (d.target && d.target->typesFromDeclarations()) d.useDeclaredTypes(result.columns, CommandTimeout());
     while (true) {
         SQLRETURN r = d.api->fetch(stmt.get());
         if (r == SQL_NO_DATA) break;
@@ -698,16 +697,12 @@ ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Va
 
 long long Connection::doLastInsertId() {
     Impl& d = *impl_;
-    std::string text;
-    if (d.dbms == "Microsoft SQL Server") {
-        text = "SELECT @@IDENTITY";
-    } else if (d.dbms == "SQLite") {
-        text = "SELECT last_insert_rowid()";
-    } else {
+    if (!d.target) {
         throw Error(ErrorNumber::NotSupported,
                     "The identity of the last inserted row cannot be read from " + d.dbms + ".");
     }
-    // sent as written: neither text needs the dialect translation
+    std::string text = d.target->lastIdentityQuery();
+    // sent as written: the target wrote it for its own database
     Handle stmt = d.newStatement(CommandTimeout());
     std::vector<ParamBuffer> none;
     d.run(stmt, std::move(text), {}, none);

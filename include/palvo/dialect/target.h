@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "palvo/data.h"
 #include "palvo/dialect/translator.h"
@@ -28,6 +29,14 @@ public:
     /// a construct the database has no faithful rendering of. Default: the
     /// statement read (readBatch), then rendered.
     virtual Translation translate(std::string_view tsql, Catalogue* catalogue) const;
+
+    /// Statements a connection runs once, as it opens, before any of the host's.
+    virtual std::vector<std::string> sessionSetup() const { return {}; }
+    /// The query that reads the identity the connection's last INSERT made.
+    virtual std::string lastIdentityQuery() const = 0;
+    /// Whether the driver reports result columns only by their values, so that
+    /// their types are read from the columns' declarations instead.
+    virtual bool typesFromDeclarations() const { return false; }
 
 protected:
     virtual Translation render(const ReadBatch& batch, Catalogue* catalogue) const = 0;

@@ -57,6 +57,7 @@ struct Script {
     std::vector<Bound> bound;
     const char* dbmsName = nullptr;  // what SQLGetInfo(SQL_DBMS_NAME) answers (null: the driver's own)
     int execs = 0;                   // SQLExecDirect calls
+    std::vector<std::string> sent;   // their texts
 };
 Script script;
 
@@ -72,6 +73,7 @@ detail::Api scriptedApi() {
     };
     api.execDirect = [](SQLHSTMT stmt, SQLCHAR* text, SQLINTEGER length) -> SQLRETURN {
         ++script.execs;
+        script.sent.emplace_back(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
         if (script.failExec) return SQL_ERROR;
         return SQLExecDirect(stmt, text, length);
     };
@@ -380,6 +382,32 @@ TEST_F(OdbcConnection, ReportsTheCapabilitiesOfItsDatabasesTarget) {
     c.Open(kMemoryDb);
     EXPECT_TRUE(c.capabilities().tableHints);
     EXPECT_FALSE(c.capabilities().insertSelectLocksFirst);
+}
+
+TEST_F(OdbcConnection, SendsItsTargetsOwnSetupAndIdentityQuery) {
+    struct Case {
+        const char* dbms;
+        std::vector<std::string> atOpen;
+        std::string identity;
+    } cases[] = {
+        {"SQLite", {"PRAGMA foreign_keys = on"}, "SELECT last_insert_rowid()"},
+        {"Microsoft SQL Server", {}, "SELECT @@IDENTITY"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.dbms);
+        script = Script{};
+        script.dbmsName = k.dbms;
+        Connection c(api_);
+        c.Open(kMemoryDb);
+        EXPECT_EQ(script.sent, k.atOpen);
+        script.sent.clear();
+        try {
+            c.LastInsertId();
+        } catch (const Error&) {  // the SQLite driver standing in for SQL Server cannot read @@IDENTITY
+        }
+        ASSERT_FALSE(script.sent.empty());
+        EXPECT_EQ(script.sent.front(), k.identity);
+    }
 }
 
 }  // namespace
