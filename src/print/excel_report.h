@@ -63,7 +63,11 @@ std::string mergeHides(const std::vector<CellRange>& merged, const CellRange& it
 
 /// The parameters of a job as the progress window holds them.
 struct ExcelJob {
-    int kind = 0;  // 0 sReportGridtoExcel, 1 sPrintComFlxData
+    enum class Kind {
+        Grid,       // sReportGridtoExcel: one grid
+        Composite,  // sPrintComFlxData: a data grid under an optional heading grid
+    };
+    Kind kind = Kind::Grid;
     std::string title{};
     const ReportRows* data = nullptr;
     std::string top{};

@@ -82,7 +82,7 @@ void frmLoadRecord::Activate() {
     std::string result;
     {
         ScopedEventPump pump([this] { follow(); });
-        if (job.kind == 0) {
+        if (job.kind == ExcelJob::Kind::Grid) {
             result = reportGridJob(job, [this] { frame().Close(); });
         } else {
             result = comFlxJob(job);
@@ -124,7 +124,7 @@ std::string showJob(print::ExcelJob job) {
 
 std::string rowsWorkbook(const std::string& title, const ReportRows& rows, const std::string& topStr,
                          const std::string& botStr, int orientation, int alignment, bool canEdit) {
-    return showJob(print::ExcelJob{.kind = 0,
+    return showJob(print::ExcelJob{.kind = print::ExcelJob::Kind::Grid,
                                    .title = title,
                                    .data = &rows,
                                    .top = topStr,
@@ -138,7 +138,7 @@ std::string titledRowsWorkbook(const ReportRows& data, const std::string& title,
                                const std::string& botStr, int orientation, int alignment, bool canEdit,
                                std::int16_t dataBeginRow, const ReportRows* heading, std::int16_t headingCols,
                                const std::string& otherMerges) {
-    return showJob(print::ExcelJob{.kind = 1,
+    return showJob(print::ExcelJob{.kind = print::ExcelJob::Kind::Composite,
                                    .title = title,
                                    .data = &data,
                                    .top = topStr,
