@@ -157,35 +157,59 @@ int TourMessageBox::show(const std::string& text, int style, const std::string& 
     return question ? vbNo : vbOK;
 }
 
-int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
-    QDir().mkpath(outDir);
-    auto messages = std::make_shared<TourMessageBox>(&window, outDir);
-    ScopedMessageBox scoped(messages);
+// The tour's steps in the order a user takes them: each logs what it does,
+// saves its screenshots and clears `ok` on a fault; the steps that return
+// false could not go on (a window did not open).
+struct Tour {
+    Tour(MainWindow& w, const QString& dir, std::ostream& out)
+        : window(w), outDir(dir), log(out), messages(std::make_shared<TourMessageBox>(&w, dir)) {}
+
+    MainWindow& window;
+    QString outDir;
+    std::ostream& log;
+    std::shared_ptr<TourMessageBox> messages;
     std::vector<QString> shots;
     bool ok = true;
-    auto shoot = [&](QWidget* w, const char* name, const char* what) {
-        const QString file = QDir(outDir).filePath(name);
-        const bool saved = saveScreenshot(w, file);
-        ok = ok && saved;
-        if (saved) shots.push_back(file);
-        log << (saved ? "  screenshot " : "  FAILED screenshot ") << file.toStdString() << "  (" << what
-            << ")\n";
-    };
-    auto step = [&log](const std::string& what) { log << what << "\n"; };
-    auto shootWindow = [&](const char* name, const char* what) {
-        return [&shoot, name, what](QWidget& dialog) { shoot(&dialog, name, what); };
-    };
+    CustomerForm* customers = nullptr;
+    SalesQuery* sales = nullptr;
 
-    step("主窗口");
-    shoot(&window, "main.png", "主窗口");
+    void step(const std::string& what) { log << what << "\n"; }
+    void shoot(QWidget* w, const char* name, const char* what);
+    std::function<void(QWidget&)> shootWindow(const char* name, const char* what) {
+        return [this, name, what](QWidget& dialog) { shoot(&dialog, name, what); };
+    }
 
+    bool enterCustomer();
+    void deleteCustomerWithSales();
+    bool querySales();
+    void addConditions();
+    void failOnDroppedColumn();
+    void hideColumnInSettings();
+    void printToPdf();
+    void previewPrint();
+    void exportWorkbook();
+    void previewWorkbook();
+    bool groupCustomQuery();
+    void showAbout();
+    void checkScreenshots();
+};
+
+void Tour::shoot(QWidget* w, const char* name, const char* what) {
+    const QString file = QDir(outDir).filePath(name);
+    const bool saved = saveScreenshot(w, file);
+    ok = ok && saved;
+    if (saved) shots.push_back(file);
+    log << (saved ? "  screenshot " : "  FAILED screenshot ") << file.toStdString() << "  (" << what << ")\n";
+}
+
+bool Tour::enterCustomer() {
     step("基础资料 → 客户资料");
     window.customersAction()->trigger();
-    auto* customers = dynamic_cast<CustomerForm*>(window.mdi()->activeSubWindow()->widget());
+    customers = dynamic_cast<CustomerForm*>(window.mdi()->activeSubWindow()->widget());
     if (customers == nullptr || !customers->initResult().empty()) {
         log << "  the customer form did not initialise: " << (customers ? customers->initResult() : "")
             << "\n";
-        return 1;
+        return false;
     }
     shoot(frameOf(customers), "customers.png", "客户资料, browsing");
 
@@ -226,16 +250,21 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
         ok = false;
     }
     shoot(frameOf(customers), "customers_saved.png", "客户资料, saved");
+    return true;
+}
 
+void Tour::deleteCustomerWithSales() {
     step("删除 C0001, which has sales");
     customers->showRow(1);
     customers->button("cmdDelete")->click();
     log << "  删除 → " << (messages->texts().empty() ? "(no message)" : messages->texts().back()) << "\n";
+}
 
+bool Tour::querySales() {
     step("查询 → 销售查询");
     window.salesAction()->trigger();
-    auto* sales = dynamic_cast<SalesQuery*>(window.mdi()->activeSubWindow()->widget());
-    if (sales == nullptr) return 1;
+    sales = dynamic_cast<SalesQuery*>(window.mdi()->activeSubWindow()->widget());
+    if (sales == nullptr) return false;
     sales->cmbType()->setCurrentText("销售明细");
     sales->cmdFind()->click();
     log << "  " << sales->lastSql() << "\n  " << sales->summary()->text().toStdString() << "\n";
@@ -247,7 +276,10 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     sales->grid()->scrollToBottom();  // the 合计 row
     shoot(frameOf(sales), "sales_by_customer.png", "销售查询, 客户销售 of 打印纸");
     ok = ok && sales->lastResult().empty();
+    return true;
+}
 
+void Tour::addConditions() {
     step("条件 through the library's condition finder");
     sales->cmbType()->setCurrentText("销售明细");
     sales->cmbGoods()->setCurrentText("全部");
@@ -262,7 +294,9 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
         << sales->summary()->text().toStdString() << "\n";
     ok = ok && !sales->condition().empty() && sales->lastResult().empty();
     shoot(frameOf(sales), "sales_condition.png", "销售查询 with the condition");
+}
 
+void Tour::failOnDroppedColumn() {
     step("a saved query naming a dropped column fails into the message window");
     Connection& conn = sessionConnection();
     const char* setting = " where 表名='销售查询' and 查询名='销售明细' and 字段名=";
@@ -275,9 +309,9 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     conn.Execute(std::string("update 查询打印设置 set 字段名='规格'") + setting + "'折扣'");
     log << "  " << sales->lastResult() << "\n";
     ok = ok && !sales->lastResult().empty() && sales->lastResult() != "0";
+}
 
-    shoot(&window, "main_windows.png", "主窗口 with both windows");
-
+void Tour::hideColumnInSettings() {
     step("设置 through the library's print settings dialog: hide 单位 in 销售明细");
     sales->cmbType()->setCurrentText("销售明细");
     {
@@ -287,7 +321,9 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     }
     log << "  " << sales->lastSql() << "\n";
     ok = ok && sales->lastResult().empty() && sales->lastSql().find(",单位,") == std::string::npos;
+}
 
+void Tour::printToPdf() {
     step("打印: 销售明细 printed by mPrintRecord into a PDF");
     {
         const QString pdf = QDir(outDir).filePath("sales.pdf");
@@ -305,7 +341,9 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
             << QFileInfo(pdf).size() << " bytes)\n";
         ok = ok && printed;
     }
+}
 
+void Tour::previewPrint() {
     step("打印预览: the same report in the Qt print preview");
     whenShown(
         &window,
@@ -313,13 +351,15 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
             QWidget* modal = QApplication::activeModalWidget();
             return modal != nullptr && modal->windowTitle() == "打印预览" ? modal : nullptr;
         },
-        [&shoot](QWidget* preview) {
+        [this](QWidget* preview) {
             preview->resize(1100, 820);
             shoot(preview, "print_preview.png", "打印预览 of 销售明细 with the condition");
             preview->close();
         });
     sales->cmdPreview()->click();
+}
 
+void Tour::exportWorkbook() {
     step("导出 Excel: 销售明细 as a workbook, written while the progress window runs");
     {
         const QString xlsx = QDir(outDir).filePath("sales.xlsx");
@@ -354,13 +394,15 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
             << "\n";
         ok = ok && grabbed && written && desk->opened() == xlsx.toStdString();
     }
+}
 
+void Tour::previewWorkbook() {
     step("Excel 预览: the same workbook's pages in the print preview, as they would print");
     {
         bool previewed = false;
         whenShown(
             &window, [] { return qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget()); },
-            [&shoot, &previewed](QWidget* preview) {
+            [this, &previewed](QWidget* preview) {
                 preview->resize(1100, 820);
                 previewed = true;
                 shoot(preview, "sheet_preview.png", "the workbook's pages, A4 landscape, header and footer");
@@ -379,11 +421,13 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
         if (!previewed) log << "  FAILED, no print preview of the workbook was shown\n";
         ok = ok && previewed;
     }
+}
 
+bool Tour::groupCustomQuery() {
     step("查询 → 自定义查询: the library's custom query dialog groups 销售查询 by 品名 and 规格");
     window.customQueryAction()->trigger();
     auto* custom = dynamic_cast<CustomQuery*>(window.mdi()->activeSubWindow()->widget());
-    if (custom == nullptr) return 1;
+    if (custom == nullptr) return false;
     custom->cmbType()->setEditText("商品汇总");
     {
         // a new set lists the view's columns in table order: 品名 5, 规格 6, 数量 8, 金额 10
@@ -406,13 +450,18 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     ok = ok && custom->lastResult().empty() && totalled &&
          custom->lastSql().find(" group by 品名,规格") != std::string::npos;
     shoot(frameOf(custom), "custom_query.png", "自定义查询, 商品汇总 grouped with totals");
+    return true;
+}
 
+void Tour::showAbout() {
     step("帮助 → 关于");
     QMessageBox* about = window.about();
     about->show();
     shoot(about, "about.png", "关于");
     about->close();
+}
 
+void Tour::checkScreenshots() {
     // each of the library's windows was shown with its content
     for (const char* name :
          {"picker.png", "find.png", "message_window.png", "settings.png", "print_preview.png", "progress.png",
@@ -433,7 +482,29 @@ int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
     }
     log << shots.size() << " screenshots in " << outDir.toStdString() << "; " << messages->texts().size()
         << " message boxes\n";
-    return ok ? 0 : 1;
+}
+
+int runTour(MainWindow& window, const QString& outDir, std::ostream& log) {
+    QDir().mkpath(outDir);
+    Tour tour(window, outDir, log);
+    ScopedMessageBox scoped(tour.messages);
+    tour.step("主窗口");
+    tour.shoot(&window, "main.png", "主窗口");
+    if (!tour.enterCustomer()) return 1;
+    tour.deleteCustomerWithSales();
+    if (!tour.querySales()) return 1;
+    tour.addConditions();
+    tour.failOnDroppedColumn();
+    tour.shoot(&window, "main_windows.png", "主窗口 with both windows");
+    tour.hideColumnInSettings();
+    tour.printToPdf();
+    tour.previewPrint();
+    tour.exportWorkbook();
+    tour.previewWorkbook();
+    if (!tour.groupCustomQuery()) return 1;
+    tour.showAbout();
+    tour.checkScreenshots();
+    return tour.ok ? 0 : 1;
 }
 
 }  // namespace Palvo::demo
