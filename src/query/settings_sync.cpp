@@ -166,6 +166,182 @@ std::string droppedConditionNotice(const std::vector<std::string>& columns) {
            "字段的查询条件已删除，请检查查询条件后重新保存！";
 }
 
+namespace {
+
+// A table's columns in their order, as syscolumns lists them.
+struct TableColumns {
+    std::vector<std::string> names;
+    std::vector<std::string> types;  // type_name(xtype), which seeding looks at
+    std::vector<std::string> stamp;  // name and type of each: what a later call compares
+    std::set<std::string> present;   // nameKey of each
+};
+
+TableColumns readColumns(Connection& conn, const std::string& quotedTable) {
+    const ResultTable r = conn.Query("select name, type_name(xtype) from syscolumns where object_name(id)='" +
+                                     quotedTable + "' order by colid");
+    TableColumns cols;
+    for (std::size_t i = 0; i < r.rowCount(); ++i) {
+        cols.names.push_back(r.at(i, 0).toText());
+        cols.types.push_back(r.at(i, 1).toText());
+        cols.stamp.push_back(cols.names.back() + '\x1f' + cols.types.back());
+        cols.present.insert(nameKey(cols.names.back()));
+    }
+    return cols;
+}
+
+std::vector<Row> readRows(Connection& conn, const std::string& where) {
+    const ResultTable stored = conn.Query(
+        "select 查询名,字段名,排列顺序,查询条件,条件项目 from 查询打印设置" + where + " order by 排列顺序");
+    std::vector<Row> rows;
+    rows.reserve(stored.rowCount());
+    for (std::size_t r = 0; r < stored.rowCount(); ++r) {
+        rows.push_back({stored.at(r, 0).toText(), stored.at(r, 1).toText(), stored.at(r, 2).toDouble(),
+                        stored.at(r, 3), stored.at(r, 4)});
+    }
+    return rows;
+}
+
+// The columns each set was last brought in line with, by query name. Clears
+// `recordThere` when the record table went since it was found.
+std::map<std::string, std::set<std::string>> readRecords(Connection& conn, const std::string& where,
+                                                         bool& recordThere) {
+    std::map<std::string, std::set<std::string>> recorded;
+    if (!recordThere) return recorded;
+    try {
+        const ResultTable r = conn.Query("select 查询名, 字段名 from " + kRecord + where);
+        for (std::size_t i = 0; i < r.rowCount(); ++i)
+            recorded[r.at(i, 0).toText()].insert(nameKey(r.at(i, 1).toText()));
+    } catch (const Error&) {
+        // dropped since it was found: made again
+        recordTableFound().erase(conn.openingNumber());
+        if (tableExists(conn, kRecord)) throw;
+        recordThere = false;
+    }
+    return recorded;
+}
+
+// What brings the sets in line: deletes, then additions, then emptied conditions,
+// so that an added row takes the condition its set held and loses it with the
+// others; the records last.
+struct Changes {
+    std::vector<std::string> deletes, updates, records;
+    std::vector<std::pair<std::string, std::string>> additions;    // the row's set and name, the statement
+    std::vector<std::pair<std::string, std::string>> goneRecords;  // the set's rows, the delete
+
+    bool any() const {
+        return !deletes.empty() || !additions.empty() || !records.empty() || !goneRecords.empty();
+    }
+};
+
+// The quoted texts of one (table, user, category) and its " where ...".
+struct Group {
+    std::string t, u, c, where;
+    bool entry;  // 录入: one set across query names, recorded without a name
+};
+
+// Adds the columns gained since the set's record, after the set's last row.
+void addGained(const Group& g, const TableColumns& cols, const std::set<std::string>& record,
+               std::set<std::string>& have, const std::string& setWhere, const Row& lastRow, Changes& out) {
+    auto order = static_cast<long long>(lastRow.order);
+    for (std::size_t r = 0; r < cols.names.size(); ++r) {
+        const std::string k = nameKey(cols.names[r]);
+        if (record.count(k) || have.count(k) || !seedingTakes(cols.names[r], cols.types[r])) continue;
+        have.insert(k);
+        const std::string n = util::sqlQuote(cols.names[r]);
+        out.additions.emplace_back(
+            setWhere + " and 字段名='" + n + "'",
+            "Insert Into "
+            "查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,查询条件,条件项目) "
+            "select '" +
+                g.t + "','" + n + "',1," + std::to_string(++order) + ",'" + g.c + "','" +
+                util::sqlQuote(lastRow.query) + "','" + g.u + "'," + quoted(lastRow.condition) + "," +
+                quoted(lastRow.items) + " where ");
+    }
+}
+
+// A stored condition naming a dropped column would fail every query: it goes, its items stay.
+void clearConditionsNaming(const Group& g, const std::vector<const Row*>& members,
+                           const std::set<std::string>& dropped, Changes& out) {
+    std::set<std::string> judged;
+    for (const Row* row : members) {
+        if (row->items.isNull() || !judged.insert(row->query).second) continue;
+        bool namesDropped = false;
+        for (const auto& cells : conditionRows(row->items.toText())) {
+            namesDropped = namesDropped || (cells.size() > 2 && dropped.count(nameKey(util::trim(cells[2]))));
+        }
+        if (namesDropped) {
+            out.updates.push_back("update 查询打印设置 set 查询条件=''" + g.where + " and 查询名='" +
+                                  util::sqlQuote(row->query) + "'");
+        }
+    }
+}
+
+Changes planChanges(const Group& g, const TableColumns& cols, const std::vector<Row>& rows,
+                    const std::map<std::string, std::set<std::string>>& recorded) {
+    std::map<std::string, std::vector<const Row*>> sets;
+    for (const Row& row : rows) sets[g.entry ? std::string() : row.query].push_back(&row);
+    Changes out;
+    for (const auto& [query, members] : sets) {
+        const std::string setWhere =
+            g.entry ? g.where : g.where + " and 查询名='" + util::sqlQuote(query) + "'";
+        // no record (an older version's set, or one a host wrote): the columns as they are, none gained
+        const auto record = recorded.find(query);
+        if (record == recorded.end() || record->second != cols.present) {
+            for (std::string& sql :
+                 recordStatements(g.where, g.t, g.u, g.c, util::sqlQuote(query), cols.names))
+                out.records.push_back(std::move(sql));
+        }
+        std::set<std::string> have, dropped;
+        const Row* lastRow = nullptr;
+        for (const Row* row : members) {
+            const std::string k = nameKey(row->name);
+            if (!cols.present.count(k)) {
+                out.deletes.push_back("delete from 查询打印设置" + g.where + " and 查询名='" +
+                                      util::sqlQuote(row->query) + "' and 字段名='" +
+                                      util::sqlQuote(row->name) + "'");
+                dropped.insert(k);
+                continue;
+            }
+            have.insert(k);
+            if (!lastRow || row->order >= lastRow->order) lastRow = row;
+        }
+        if (!lastRow) lastRow = members.back();  // every column went: the new ones follow where the set ended
+        if (record != recorded.end()) addGained(g, cols, record->second, have, setWhere, *lastRow, out);
+        if (!dropped.empty()) clearConditionsNaming(g, members, dropped, out);
+    }
+    // records of sets that are gone: a set seeded anew gets a record of its own. Another program
+    // may have seeded the set since it was read, its record with it: the delete looks again.
+    for (const auto& entryOfRecord : recorded) {
+        if (sets.count(entryOfRecord.first)) continue;
+        const std::string q = util::sqlQuote(entryOfRecord.first);
+        out.goneRecords.emplace_back(g.entry ? g.where : g.where + " and 查询名='" + q + "'",
+                                     recordDelete(g.where, q));
+    }
+    return out;
+}
+
+// Runs the changes all or nothing; inside the host's transaction, as part of it.
+std::optional<Made> applyChanges(Connection& conn, const Changes& ch, bool recordThere,
+                                 bool inHostTransaction) {
+    std::optional<Made> made;
+    std::optional<Transaction> tx;
+    if (!inHostTransaction) tx.emplace(conn);
+    if (!recordThere && !ch.records.empty()) made = createRecordTable(conn);
+    for (const std::string& sql : ch.deletes) conn.Execute(sql);
+    // each row only while its set lacks it, checked under the write lock: two readers add it once
+    for (const auto& addition : ch.additions) {
+        seedOnce(conn, addition.first, [&](const std::string& guard) { return addition.second + guard; });
+    }
+    for (const std::string& sql : ch.updates) conn.Execute(sql);
+    for (const std::string& sql : ch.records) conn.Execute(sql);
+    for (const auto& gone : ch.goneRecords)
+        seedOnce(conn, gone.first, [&](const std::string& guard) { return gone.second + " and " + guard; });
+    if (tx) tx->commit();
+    return made;
+}
+
+}  // namespace
+
 void syncSettingsSets(Connection& conn, const std::string& table, const std::string& user,
                       const std::string& category) {
     const std::string key = table + '\x1f' + user + '\x1f' + category;
@@ -177,145 +353,25 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
     if (last && version && last->version == version) return;
 
     const std::string t = util::sqlQuote(table), u = util::sqlQuote(user), c = util::sqlQuote(category);
-    // the table's columns in their order, with the type seeding looks at
-    const ResultTable columns = conn.Query(
-        "select name, type_name(xtype) from syscolumns where object_name(id)='" + t + "' order by colid");
-    std::vector<std::string> now;
-    std::set<std::string> present;
-    std::vector<std::string> names;
-    for (std::size_t r = 0; r < columns.rowCount(); ++r) {
-        names.push_back(columns.at(r, 0).toText());
-        now.push_back(names.back() + '\x1f' + columns.at(r, 1).toText());
-        present.insert(nameKey(names.back()));
-    }
+    const Group g{t, u, c, recordWhere(t, u, c), category == "录入"};
+    const TableColumns cols = readColumns(conn, g.t);
     const bool inHostTransaction = conn.InTransaction();
     const auto remember = [&] {
         // a host's transaction may still be rolled back: look again next time
-        if (!inHostTransaction) seen()[key] = Seen{opening, version, now};
+        if (!inHostTransaction) seen()[key] = Seen{opening, version, cols.stamp};
     };
     // the columns these sets were found in line with, or not a table (or one the catalogue cannot
     // see): a misspelt name must not empty the user's sets
-    if ((last && last->columns == now) || names.empty()) {
+    if ((last && last->columns == cols.stamp) || cols.names.empty()) {
         remember();
         return;
     }
-
-    const std::string where = recordWhere(t, u, c);
-    const ResultTable stored = conn.Query(
-        "select 查询名,字段名,排列顺序,查询条件,条件项目 from 查询打印设置" + where + " order by 排列顺序");
-    std::vector<Row> rows;
-    rows.reserve(stored.rowCount());
-    for (std::size_t r = 0; r < stored.rowCount(); ++r) {
-        rows.push_back({stored.at(r, 0).toText(), stored.at(r, 1).toText(), stored.at(r, 2).toDouble(),
-                        stored.at(r, 3), stored.at(r, 4)});
-    }
-    // the columns each set was last brought in line with, by query name
+    const std::vector<Row> rows = readRows(conn, g.where);
     bool recordThere = recordTableThere(conn);
-    std::map<std::string, std::set<std::string>> recorded;
-    if (recordThere) {
-        try {
-            const ResultTable r = conn.Query("select 查询名, 字段名 from " + kRecord + where);
-            for (std::size_t i = 0; i < r.rowCount(); ++i)
-                recorded[r.at(i, 0).toText()].insert(nameKey(r.at(i, 1).toText()));
-        } catch (const Error&) {
-            // dropped since it was found: made again below
-            recordTableFound().erase(opening);
-            if (tableExists(conn, kRecord)) throw;
-            recordThere = false;
-        }
-    }
-
-    // Sets of 录入 are read across query names: they are one set here too, recorded without a name.
-    const bool entry = category == "录入";
-    std::map<std::string, std::vector<const Row*>> sets;
-    for (const Row& row : rows) sets[entry ? std::string() : row.query].push_back(&row);
-
-    // deletes, then additions, then emptied conditions, so that an added row takes
-    // the condition its set held and loses it with the others; the records last
-    std::vector<std::string> deletes, updates, records;
-    std::vector<std::pair<std::string, std::string>> additions;  // the row's set and name, the statement
-    for (const auto& [query, members] : sets) {
-        const std::string setWhere = entry ? where : where + " and 查询名='" + util::sqlQuote(query) + "'";
-        // no record (an older version's set, or one a host wrote): the columns as they are, none gained
-        const auto record = recorded.find(query);
-        if (record == recorded.end() || record->second != present) {
-            for (std::string& sql : recordStatements(where, t, u, c, util::sqlQuote(query), names))
-                records.push_back(std::move(sql));
-        }
-        std::set<std::string> have, dropped;
-        const Row* lastRow = nullptr;
-        for (const Row* row : members) {
-            const std::string k = nameKey(row->name);
-            if (!present.count(k)) {
-                deletes.push_back("delete from 查询打印设置" + where + " and 查询名='" +
-                                  util::sqlQuote(row->query) + "' and 字段名='" + util::sqlQuote(row->name) +
-                                  "'");
-                dropped.insert(k);
-                continue;
-            }
-            have.insert(k);
-            if (!lastRow || row->order >= lastRow->order) lastRow = row;
-        }
-        if (!lastRow) lastRow = members.back();  // every column went: the new ones follow where the set ended
-        auto order = static_cast<long long>(lastRow->order);
-        for (std::size_t r = 0; record != recorded.end() && r < names.size(); ++r) {
-            const std::string k = nameKey(names[r]);
-            if (record->second.count(k) || have.count(k) ||
-                !seedingTakes(names[r], columns.at(r, 1).toText()))
-                continue;
-            have.insert(k);
-            const std::string n = util::sqlQuote(names[r]);
-            additions.emplace_back(
-                setWhere + " and 字段名='" + n + "'",
-                "Insert Into "
-                "查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,查询条件,条件项目) "
-                "select '" +
-                    t + "','" + n + "',1," + std::to_string(++order) + ",'" + c + "','" +
-                    util::sqlQuote(lastRow->query) + "','" + u + "'," + quoted(lastRow->condition) + "," +
-                    quoted(lastRow->items) + " where ");
-        }
-        if (dropped.empty()) continue;
-        // a stored condition naming a dropped column would fail every query: it goes, its items stay
-        std::set<std::string> judged;
-        for (const Row* row : members) {
-            if (row->items.isNull() || !judged.insert(row->query).second) continue;
-            bool namesDropped = false;
-            for (const auto& cells : conditionRows(row->items.toText())) {
-                namesDropped =
-                    namesDropped || (cells.size() > 2 && dropped.count(nameKey(util::trim(cells[2]))));
-            }
-            if (namesDropped) {
-                updates.push_back("update 查询打印设置 set 查询条件=''" + where + " and 查询名='" +
-                                  util::sqlQuote(row->query) + "'");
-            }
-        }
-    }
-    // records of sets that are gone: a set seeded anew gets a record of its own. Another program
-    // may have seeded the set since it was read, its record with it: the delete looks again.
-    std::vector<std::pair<std::string, std::string>> goneRecords;  // the set's rows, the delete
-    for (const auto& entryOfRecord : recorded) {
-        if (sets.count(entryOfRecord.first)) continue;
-        const std::string q = util::sqlQuote(entryOfRecord.first);
-        goneRecords.emplace_back(entry ? where : where + " and 查询名='" + q + "'", recordDelete(where, q));
-    }
+    const auto recorded = readRecords(conn, g.where, recordThere);
+    const Changes changes = planChanges(g, cols, rows, recorded);
     std::optional<Made> made;
-    if (!deletes.empty() || !additions.empty() || !records.empty() || !goneRecords.empty()) {
-        // all or nothing; inside the host's transaction, part of it
-        std::optional<Transaction> tx;
-        if (!inHostTransaction) tx.emplace(conn);
-        if (!recordThere && !records.empty()) made = createRecordTable(conn);
-        for (const std::string& sql : deletes) conn.Execute(sql);
-        // each row only while its set lacks it, checked under the write lock: two readers add it once
-        for (const auto& addition : additions) {
-            seedOnce(conn, addition.first, [&](const std::string& guard) { return addition.second + guard; });
-        }
-        for (const std::string& sql : updates) conn.Execute(sql);
-        for (const std::string& sql : records) conn.Execute(sql);
-        for (const auto& gone : goneRecords)
-            seedOnce(conn, gone.first,
-                     [&](const std::string& guard) { return gone.second + " and " + guard; });
-        if (tx) tx->commit();
-    }
+    if (changes.any()) made = applyChanges(conn, changes, recordThere, inHostTransaction);
     remember();
     if (made && !inHostTransaction) madeRecordTable(conn, *made);
 }
