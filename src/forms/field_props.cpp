@@ -82,14 +82,14 @@ bool exempt(std::string_view notCheck, int i) {
 }
 
 std::string fieldTypeCode(int adoType) {
-    if (isNumericType(adoType)) return "2";
+    if (isNumericType(adoType)) return std::string(kNumberField);
     switch (adoType) {
         case adDBTimeStamp:
-            return "3";
+            return std::string(kDateField);
         case adLongVarBinary:
-            return "4";
+            return std::string(kImageField);
         default:
-            return "1";
+            return std::string(kTextField);
     }
 }
 
@@ -220,12 +220,12 @@ std::string initFieldProps(Form& frm, const std::string& tbname, std::vector<std
             const auto k = static_cast<std::size_t>(i);
             const std::string code = fieldTypeCode(field.Type());
             sFieldType[k] = code;
-            if (code == "2") {
+            if (code == kNumberField) {
                 iFieldlen[k] = static_cast<std::int16_t>(std::min(field.Precision(), 15));
                 // 255 is "no scale" (integers, floats)
                 const int scale = field.NumericScale();
                 iNumScale[k] = static_cast<std::int16_t>(scale < 0 || scale >= 255 ? 0 : scale);
-            } else if (code != "4") {
+            } else if (code != kImageField) {
                 // text and ntext sizes do not fit the 16-bit length: they get the largest it holds
                 iFieldlen[k] = static_cast<std::int16_t>(std::clamp<long>(field.DefinedSize(), 0, SHRT_MAX));
             }

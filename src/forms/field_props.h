@@ -48,7 +48,13 @@ const T& element(const std::vector<T>& a, int i) {
     return a[static_cast<std::size_t>(i)];
 }
 
-/// The field type code of an ADO column type: "2" number, "3" date-time, "4" image, "1" the rest.
+/// The field type codes, as sFieldType holds them.
+inline constexpr std::string_view kTextField = "1";
+inline constexpr std::string_view kNumberField = "2";
+inline constexpr std::string_view kDateField = "3";  // a date-time
+inline constexpr std::string_view kImageField = "4";
+
+/// The field type code of an ADO column type: number, date, image or, for the rest, text.
 std::string fieldTypeCode(int adoType);
 
 /// Selects the whole text of a box and focuses it when it is enabled.

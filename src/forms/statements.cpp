@@ -27,14 +27,14 @@ std::string upper(std::string s) {
 // Whether a key value differs from the loaded one. Dates compare by day; a text
 // that is not a date on either side compares as text instead of failing.
 bool keyChanged(const std::string& type, const std::string& text, const std::string& loaded) {
-    if (type == "2") return text != loaded;
-    if (type == "3") {
+    if (type == kNumberField) return text != loaded;
+    if (type == kDateField) {
         const auto a = util::parseDate(util::trim(text));
         const auto b = util::parseDate(util::trim(loaded));
         if (a && b) return util::daySerial(*a) != util::daySerial(*b);
         return util::trim(text) != util::trim(loaded);
     }
-    if (type == "4") return false;
+    if (type == kImageField) return false;
     return util::trim(loaded) != util::trim(text);
 }
 
@@ -70,7 +70,7 @@ std::string keyCondition(Form& frm, const std::string& X, const std::vector<std:
         } else {
             continue;
         }
-        if (element(sFieldType, k) == "2") {
+        if (element(sFieldType, k) == kNumberField) {
             // the number read from the text, also for the user: nothing after it was searched for
             condition += c + "=" + util::sqlNumber(v) + " " + " and ";
         } else {
@@ -100,13 +100,13 @@ std::string keyFromGridRow(Form& frm, FlexGrid& Grid, const std::vector<std::str
         // the row taken whole: a grid may hold more rows than 16 bits count
         const std::string v = grid::columnValue(Grid, Grid.Row(), c);
         const std::string& type = element(sftype, k);
-        if (type == "1") {
+        if (type == kTextField) {
             condition += c + "='" + util::sqlQuote(v) + "' and ";
-        } else if (type == "2") {
+        } else if (type == kNumberField) {
             condition += c + "=" + util::sqlNumber(v) + " and ";
-        } else if (type == "3") {
+        } else if (type == kDateField) {
             condition += "datediff(d," + c + ",'" + util::sqlQuote(v) + "')=0 and ";
-        } else if (type != "4") {
+        } else if (type != kImageField) {
             // a key column left out would widen the condition to other rows
             throw unknownType(type, c);
         }
@@ -168,13 +168,13 @@ std::string insertText(Form& frm, const std::vector<std::string>& sFieldType,
         const std::string& type = element(sFieldType, i);
         const std::string text = util::trim(txt(i).Text());
         // an image gives no value and stays out of both lists; an empty number is 0, as an update writes it
-        if (type == "1") {
+        if (type == kTextField) {
             values += ",'" + util::sqlQuote(text) + "'";
-        } else if (type == "2") {
+        } else if (type == kNumberField) {
             values += "," + util::sqlNumber(text);
-        } else if (type == "3") {
+        } else if (type == kDateField) {
             values += ",'" + util::sqlQuote(insertDate(text)) + "'";
-        } else if (type == "4") {
+        } else if (type == kImageField) {
             continue;
         } else {
             throw unknownType(type, columnName(tag));
@@ -200,13 +200,13 @@ std::string updateText(Form& frm, const std::vector<std::string>& sData,
         const std::string tag = lbl(i).Tag();
         if (tagCode(tag) == "0") continue;
         const std::string& type = element(sFieldType, i);
-        if (type == "1" || type == "3") {
+        if (type == kTextField || type == kDateField) {
             set += ',';
             set += columnName(tag) + "='" + util::sqlQuote(text) + "'";
-        } else if (type == "2") {
+        } else if (type == kNumberField) {
             set += ',';
             set += columnName(tag) + "=" + util::sqlNumber(text);
-        } else if (type != "4") {
+        } else if (type != kImageField) {
             throw unknownType(type, columnName(tag));
         }
     }

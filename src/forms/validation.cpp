@@ -34,7 +34,7 @@ bool exists(const std::string& tbname, const std::string& condition) {
 // The condition on one column that must be unique by itself, for SQL or for the user.
 std::string columnCondition(const std::string& column, const std::string& type, const std::string& text,
                             Quoting quoting) {
-    if (type == "2") return column + "=" + util::sqlNumber(text);
+    if (type == kNumberField) return column + "=" + util::sqlNumber(text);
     return column + "='" + (quoting == Quoting::Sql ? util::sqlQuote(text) : text) + "'";
 }
 
@@ -46,25 +46,25 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
     const std::string c = tagCode(labelTag);
     const std::string s = box.Text();
 
-    if (t != "3" && util::codePageLength(s) > length) {
+    if (t != kDateField && util::codePageLength(s) > length) {
         selectAndFocus(box);
         return msgTooLong;
     }
     if (!box.Enabled() || exempt(NotCheck, i)) return "";
 
     const bool filled = !util::trim(s).empty();
-    if (t == "1" || t == "2" || t == "3") {
+    if (t == kTextField || t == kNumberField || t == kDateField) {
         const int code = tagNumber(labelTag);
         const bool applies = code == 1 || code == 2 || ((code == 3 || code == 4) && filled);
-        if (applies && t == "2" && !util::isNumeric(s)) {
+        if (applies && t == kNumberField && !util::isNumeric(s)) {
             selectAndFocus(box);
             return msgNumber;
         }
-        if (applies && t == "3" && !util::isDayBox(box)) {
+        if (applies && t == kDateField && !util::isDayBox(box)) {
             selectAndFocus(box);
             return msgDate;
         }
-        if (applies && t == "1" && (!filled || s.front() == '\r')) {
+        if (applies && t == kTextField && (!filled || s.front() == '\r')) {
             box.SetFocus();
             return msgRequired;
         }
@@ -129,7 +129,7 @@ std::string checkData(Form& frm, const std::vector<std::string>& sFieldType,
         const std::string column = columnName(lbl(k).Tag());
         const std::string& type = element(sFieldType, k);
         // an empty number has no value to be taken by another record
-        if (type == "2" && util::trim(text).empty()) continue;
+        if (type == kNumberField && util::trim(text).empty()) continue;
         if (!exists(tbname, columnCondition(column, type, text, Quoting::Sql))) continue;
         selectAndFocus(txt(k));
         return conditionForUser(columnCondition(column, type, text, Quoting::AsTyped)) +
@@ -145,13 +145,13 @@ std::int16_t filterEntryKey(Form& frm, std::int16_t iIndex, std::int16_t KeyAsci
                             const std::vector<std::int16_t>& iFieldlen,
                             const std::vector<std::int16_t>& iNumScale) {
     const std::string& t = element(sFieldType, iIndex);
-    if (t == "1") return util::filterLengthKey(frm.TXT()(iIndex), element(iFieldlen, iIndex), KeyAscii);
-    if (t == "2") {
+    if (t == kTextField) return util::filterLengthKey(frm.TXT()(iIndex), element(iFieldlen, iIndex), KeyAscii);
+    if (t == kNumberField) {
         const auto scale = element(iNumScale, iIndex);
         const auto lenInt = static_cast<std::int16_t>(element(iFieldlen, iIndex) - scale - 2);
         return util::filterNumberKey(KeyAscii, frm.TXT()(iIndex), lenInt, scale);
     }
-    if (t == "3") return util::filterDateKey(frm.TXT()(iIndex), KeyAscii);
+    if (t == kDateField) return util::filterDateKey(frm.TXT()(iIndex), KeyAscii);
     return 0;
 }
 

@@ -73,9 +73,9 @@ void showText(ComboBox& box, const std::string& text, bool editable) {
 
 ColumnKind columnKind(int adoType) {
     const std::string code = forms::fieldTypeCode(adoType);
-    if (code == "2") return ColumnKind::Number;
-    if (code == "3") return ColumnKind::Date;
-    if (code == "4") return ColumnKind::Image;
+    if (code == forms::kNumberField) return ColumnKind::Number;
+    if (code == forms::kDateField) return ColumnKind::Date;
+    if (code == forms::kImageField) return ColumnKind::Image;
     return ColumnKind::Text;
 }
 

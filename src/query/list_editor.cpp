@@ -490,7 +490,7 @@ void ListEditor::addRank(const RankList& rank) {
     if (rank.numbersOnly) {
         for (std::size_t i = 0; i < columnNames_.size(); ++i) {
             if (columnNames_[i] != name) continue;
-            if (columnTypes_[i] != "2") {
+            if (columnTypes_[i] != forms::kNumberField) {
                 warn("必须选择数字类型的项目！");
                 return;
             }
