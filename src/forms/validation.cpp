@@ -145,7 +145,8 @@ std::int16_t filterEntryKey(Form& frm, std::int16_t iIndex, std::int16_t KeyAsci
                             const std::vector<std::int16_t>& iFieldlen,
                             const std::vector<std::int16_t>& iNumScale) {
     const std::string& t = element(sFieldType, iIndex);
-    if (t == kTextField) return util::filterLengthKey(frm.TXT()(iIndex), element(iFieldlen, iIndex), KeyAscii);
+    if (t == kTextField)
+        return util::filterLengthKey(frm.TXT()(iIndex), element(iFieldlen, iIndex), KeyAscii);
     if (t == kNumberField) {
         const auto scale = element(iNumScale, iIndex);
         const auto lenInt = static_cast<std::int16_t>(element(iFieldlen, iIndex) - scale - 2);

@@ -76,7 +76,7 @@ TEST_P(LoadRecordWindow, Label1FollowsTheJobAndTheWindowClosesItselfWhenItIsDone
     EXPECT_EQ(job.title + job.top + job.bottom, "");
     EXPECT_EQ(job.orientation, 1);
     EXPECT_EQ(job.centring, -1);
-    EXPECT_EQ(job.kind, 1);
+    EXPECT_EQ(job.kind, print::ExcelJob::Kind::Composite);
 }
 
 TEST_P(LoadRecordWindow, AFailedCompositeStepIsShownAndTheWindowWaitsForItsUser) {
