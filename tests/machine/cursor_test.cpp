@@ -1,16 +1,27 @@
-#include "src/machine/cursor_and_executor.h"
-
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "palvo/clsElse.h"
+#include "palvo/cursor.h"
 #include "palvo/error.h"
+#include "palvo/executor.h"
 #include "palvo/memory/cursor.h"
 
-namespace Palvo::machine {
+namespace Palvo {
 namespace {
 
+class ClsElseTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        installCursorPort(nullptr);
+        installLineExecutor(nullptr);
+    }
+    clsElse e;
+};
+
 // Showing raises the count to two or more, hiding lowers it to minus one or less.
-TEST(ShowAndHideMouse, MoveTheCountPastTheThreshold) {
+TEST_F(ClsElseTest, ShowAndHideMoveTheCountPastTheThreshold) {
     struct Case {
         bool show;
         int start, endCount, calls;
@@ -21,10 +32,11 @@ TEST(ShowAndHideMouse, MoveTheCountPastTheThreshold) {
         {true, 5, 7, 2},  {false, 3, -1, 4}, {false, 2, -1, 3}, {false, 0, -2, 2}, {false, -4, -6, 2},
     };
     for (const auto& c : cases) {
-        memory::Cursor cursor(c.start);
-        c.show ? showMouse(cursor) : hideMouse(cursor);
-        EXPECT_EQ(cursor.displayCount(), c.endCount) << c.show << " from " << c.start;
-        EXPECT_EQ(cursor.showCursorCalls(), c.calls) << c.show << " from " << c.start;
+        auto cursor = std::make_shared<memory::Cursor>(c.start);
+        installCursorPort(cursor);
+        c.show ? e.ShowMouse() : e.HideMouse();
+        EXPECT_EQ(cursor->displayCount(), c.endCount) << c.show << " from " << c.start;
+        EXPECT_EQ(cursor->showCursorCalls(), c.calls) << c.show << " from " << c.start;
     }
 }
 
@@ -36,30 +48,25 @@ public:
     int calls = 0;
 };
 
-TEST(CursorPort, ShowAndHideStopWhenTheCountDoesNotMoveAndAFailedPositionReadsZero) {
-    StuckCursor stuck;
-    showMouse(stuck);
-    EXPECT_EQ(stuck.calls, 2);
-    stuck.calls = 0;
-    hideMouse(stuck);  // -1 already at most 0: one call and the final one
-    EXPECT_EQ(stuck.calls, 2);
-
-    memory::Cursor cursor(0, {640, -20});
-    EXPECT_EQ(screenCoordinate(cursor), (POINTAPI{640, -20}));
-    cursor.failPosition(true);
-    EXPECT_EQ(screenCoordinate(cursor), (POINTAPI{0, 0}));
+TEST_F(ClsElseTest, ShowAndHideStopWhenTheCountDoesNotMove) {
+    auto stuck = std::make_shared<StuckCursor>();
+    installCursorPort(stuck);
+    e.ShowMouse();
+    EXPECT_EQ(stuck->calls, 2);
+    stuck->calls = 0;
+    e.HideMouse();  // -1 already at most 0: one call and the final one
+    EXPECT_EQ(stuck->calls, 2);
 }
 
-class ClsElseTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        installCursorPort(nullptr);
-        installLineExecutor(nullptr);
-    }
-};
+TEST_F(ClsElseTest, APositionThatCannotBeReadIsZero) {
+    auto cursor = std::make_shared<memory::Cursor>(0, POINTAPI{640, -20});
+    installCursorPort(cursor);
+    EXPECT_EQ(e.lSreenCoordinate(), (POINTAPI{640, -20}));
+    cursor->failPosition(true);
+    EXPECT_EQ(e.lSreenCoordinate(), (POINTAPI{0, 0}));
+}
 
 TEST_F(ClsElseTest, UsesTheInstalledPortsAndDoesNothingOrFailsClearlyWithoutThem) {
-    clsElse e;
     e.ShowMouse();
     e.HideMouse();
     EXPECT_EQ(e.lSreenCoordinate(), (POINTAPI{0, 0}));
@@ -84,4 +91,4 @@ TEST_F(ClsElseTest, UsesTheInstalledPortsAndDoesNothingOrFailsClearlyWithoutThem
 }
 
 }  // namespace
-}  // namespace Palvo::machine
+}  // namespace Palvo
