@@ -1,9 +1,10 @@
 // The installed cursor port and clsElse's pointer methods over it.
+#include "palvo/cursor.h"
+
 #include <memory>
 #include <mutex>
 
 #include "palvo/clsElse.h"
-#include "palvo/cursor.h"
 
 namespace Palvo {
 

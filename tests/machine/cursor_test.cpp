@@ -1,9 +1,10 @@
+#include "palvo/cursor.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "palvo/clsElse.h"
-#include "palvo/cursor.h"
 #include "palvo/error.h"
 #include "palvo/executor.h"
 #include "palvo/memory/cursor.h"
