@@ -27,15 +27,6 @@ IpSystem& ipSystem() {
     return calls;
 }
 
-std::string computerName() {
-    char buf[256] = {};
-    if (ipSystem().gethostname(buf, 255) != 0) return {};
-    buf[255] = '\0';
-    std::string name(buf);
-    if (auto dot = name.find('.'); dot != std::string::npos) name.erase(dot);
-    return name;
-}
-
 std::optional<std::vector<std::string>> adapterAddresses() {
     ifaddrs* raw = nullptr;
     auto& sys = ipSystem();
@@ -68,13 +59,27 @@ std::string firstAddressMatching(const std::vector<std::string>& addresses, std:
     return {};
 }
 
-Value localIPAddress(std::string_view sppIP) {
-    auto addresses = adapterAddresses();
-    if (!addresses) return Value(std::string());
-    return Value(firstAddressMatching(*addresses, sppIP));
+}  // namespace Palvo::machine
+
+namespace Palvo {
+
+std::string clsIp::GetComputerName() {
+    char buf[256] = {};
+    if (machine::ipSystem().gethostname(buf, 255) != 0) return {};
+    buf[255] = '\0';
+    std::string name(buf);
+    if (auto dot = name.find('.'); dot != std::string::npos) name.erase(dot);
+    return name;
 }
 
-bool isIPAddress(std::string_view text) {
+Value clsIp::GetLocalIPAddress(const std::string& sppIP) {
+    auto addresses = machine::adapterAddresses();
+    if (!addresses) return Value(std::string());
+    return Value(machine::firstAddressMatching(*addresses, sppIP));
+}
+
+bool clsIp::bIsIP(const std::string& sIP) {
+    const std::string_view text = sIP;
     auto length = util::charCount(text);
     if (length < 7 || length > 15) return false;
     if (text.starts_with("0.")) return false;
@@ -89,15 +94,5 @@ bool isIPAddress(std::string_view text) {
     }
     return true;
 }
-
-}  // namespace Palvo::machine
-
-namespace Palvo {
-
-std::string clsIp::GetComputerName() { return machine::computerName(); }
-
-Value clsIp::GetLocalIPAddress(const std::string& sppIP) { return machine::localIPAddress(sppIP); }
-
-bool clsIp::bIsIP(const std::string& sIP) { return machine::isIPAddress(sIP); }
 
 }  // namespace Palvo

@@ -1,5 +1,5 @@
-// Machine name and local IPv4 addresses, read through a replaceable system seam,
-// and the dotted-address check.
+// The system calls behind clsIp (replaceable by tests) and the steps of its
+// address look-up.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +8,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "palvo/value.h"
 
 struct ifaddrs;
 
@@ -28,9 +26,6 @@ IpSystem& ipSystem();
 /// The real system calls.
 IpSystem realIpSystem();
 
-/// The host name up to its first '.', or "" when the call fails.
-std::string computerName();
-
 /// The first IPv4 address text of every interface that has one, loopback left
 /// out, in the system's order; nullopt when the interface list cannot be read.
 std::optional<std::vector<std::string>> adapterAddresses();
@@ -39,12 +34,5 @@ std::optional<std::vector<std::string>> adapterAddresses();
 /// matching sppIP + "*" (the platform's Like) is the result; "" at the end.
 /// Throws Palvo::Error 93 when sppIP is not a valid pattern.
 std::string firstAddressMatching(const std::vector<std::string>& addresses, std::string_view sppIP);
-
-/// adapterAddresses() walked with firstAddressMatching(), as a text Value; "" when
-/// the list cannot be read.
-Value localIPAddress(std::string_view sppIP);
-
-/// True only for a well-formed dotted IPv4 address. Never throws.
-bool isIPAddress(std::string_view text);
 
 }  // namespace Palvo::machine

@@ -42,12 +42,12 @@ TEST(IsIP, AcceptsAndRejectsLikeThePlatformCheck) {
         {"1.2.3.inf", false},        {"1.2.3.1,0", false},  // thousands separator
         {"一.二.三.四", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(isIPAddress(c.text), c.expected) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(clsIp().bIsIP(c.text), c.expected) << c.text;
     // Length counts characters, not bytes. Seven characters but 13 bytes: the length test passes, the parts
     // do not.
-    EXPECT_FALSE(isIPAddress("１.１.１.１"));
+    EXPECT_FALSE(clsIp().bIsIP("１.１.１.１"));
     // A 16-character text of multi-byte characters is rejected by length.
-    EXPECT_FALSE(isIPAddress(std::string(std::size_t{16} * 3, '\xe4')));
+    EXPECT_FALSE(clsIp().bIsIP(std::string(std::size_t{16} * 3, '\xe4')));
 }
 
 TEST(FirstAddressMatching, WalksInOrderAndStopsAtAnEmptyAddress) {
@@ -166,7 +166,7 @@ TEST(RealSystem, ComputerNameAndAddressesAreReadable) {
     auto list = adapterAddresses();
     ASSERT_TRUE(list.has_value());
     for (const auto& a : *list) {
-        EXPECT_TRUE(isIPAddress(a) || a.starts_with("0.")) << a;
+        EXPECT_TRUE(clsIp().bIsIP(a) || a.starts_with("0.")) << a;
         EXPECT_FALSE(a.starts_with("127.")) << a;
     }
 }
