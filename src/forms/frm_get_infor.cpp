@@ -15,7 +15,7 @@
 #include "src/forms/field_props.h"
 #include "src/grid/grid_fill.h"
 #include "src/grid/grid_utils.h"
-#include "src/util/amounts_and_lists.h"
+#include "src/util/lists.h"
 #include "src/util/pinyin.h"
 
 namespace Palvo::forms {

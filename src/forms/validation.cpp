@@ -7,7 +7,6 @@
 #include "src/database/field_helpers.h"
 #include "src/forms/field_props.h"
 #include "src/forms/statements.h"
-#include "src/util/amounts_and_lists.h"
 #include "src/util/keyfilters.h"
 
 namespace Palvo::forms {
@@ -46,7 +45,7 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
     const std::string c = tagCode(labelTag);
     const std::string s = box.Text();
 
-    if (t != kDateField && util::codePageLength(s) > length) {
+    if (t != kDateField && util::gbkLength(s) > length) {
         selectAndFocus(box);
         return msgTooLong;
     }

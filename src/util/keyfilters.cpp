@@ -78,27 +78,6 @@ std::int16_t filterDateKey(TextBox& TXT, std::int16_t KeyAscii) {
     return 0;
 }
 
-bool isEmptyBox(TextBox& TXT) {
-    if (!trim(TXT.Text()).empty()) return false;
-    complain(TXT, "请把必填项填充完整！", false);
-    return true;
-}
-
-bool isNumberBox(TextBox& TXT) {
-    if (isNumeric(TXT.Text())) return true;
-    complain(TXT, "请填入数字！", true);
-    return false;
-}
-
-bool isWholeNumberBox(TextBox& TXT) {
-    const std::string text = TXT.Text();
-    // "1e-5" has no point but is no whole number: the value itself must be whole.
-    auto v = readNumber(text);
-    if (v && text.find('.') == std::string::npos && std::trunc(*v) == *v) return true;
-    complain(TXT, "请填入整数！", true);
-    return false;
-}
-
 bool isDayBox(const std::string& s) {
     if (s.find('.') != std::string::npos) return false;
     if (std::count(s.begin(), s.end(), '-') != 2) return false;
@@ -109,14 +88,57 @@ bool isDayBox(const std::string& s) {
 
 bool isDayBox(const TextBox& TXT) { return isDayBox(TXT.Text()); }
 
-bool isFraction(const std::string& numString) {
+}  // namespace Palvo::util
+
+namespace Palvo {
+
+// the methods' bodies use the checks above and the conversions by their own names
+using namespace util;
+
+std::int16_t clsFunction::iKeyPress_Control_Len(TextBox& TXT, std::int16_t iMax, std::int16_t KeyAscii) {
+    return util::filterLengthKey(TXT, iMax, KeyAscii);
+}
+
+std::int16_t clsFunction::iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt,
+                                                   std::int16_t LenDec) {
+    return util::filterNumberKey(KeyAscii, TXT, LenInt, LenDec);
+}
+
+std::int16_t clsFunction::iKeyPress_Control_Date(TextBox& TXT, std::int16_t KeyAscii) {
+    return util::filterDateKey(TXT, KeyAscii);
+}
+
+bool clsFunction::bIsNoText(TextBox& TXT) {
+    if (!trim(TXT.Text()).empty()) return false;
+    complain(TXT, "请把必填项填充完整！", false);
+    return true;
+}
+
+bool clsFunction::bIsNum(TextBox& TXT) {
+    if (isNumeric(TXT.Text())) return true;
+    complain(TXT, "请填入数字！", true);
+    return false;
+}
+
+bool clsFunction::bIsInt(TextBox& TXT) {
+    const std::string text = TXT.Text();
+    // "1e-5" has no point but is no whole number: the value itself must be whole.
+    auto v = readNumber(text);
+    if (v && text.find('.') == std::string::npos && std::trunc(*v) == *v) return true;
+    complain(TXT, "请填入整数！", true);
+    return false;
+}
+
+bool clsFunction::bIsDay(const TextBox& TXT) { return util::isDayBox(TXT); }
+
+bool clsFunction::bNumberBetOneAndZero(const std::string& numString) {
     auto v = readNumber(numString);
     if (!v || std::fabs(*v) > 2.0) return false;  // also keeps the narrowing below defined
     const auto single = static_cast<float>(*v);   // the value is compared in single precision
     return single >= 0.0f && single <= 1.0f;
 }
 
-std::string userDate(std::string& sTxt, const std::string& sFormat) {
+std::string clsFunction::sUserDate(std::string& sTxt, const std::string& sFormat) {
     std::size_t parts = 0;
     if (!sFormat.empty())
         parts = static_cast<std::size_t>(std::count(sFormat.begin(), sFormat.end(), '-')) + 1;
@@ -133,37 +155,6 @@ std::string userDate(std::string& sTxt, const std::string& sFormat) {
         default:
             return "-1";
     }
-}
-
-}  // namespace Palvo::util
-
-namespace Palvo {
-
-std::int16_t clsFunction::iKeyPress_Control_Len(TextBox& TXT, std::int16_t iMax, std::int16_t KeyAscii) {
-    return util::filterLengthKey(TXT, iMax, KeyAscii);
-}
-
-std::int16_t clsFunction::iKeyPress_Control_Number(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt,
-                                                   std::int16_t LenDec) {
-    return util::filterNumberKey(KeyAscii, TXT, LenInt, LenDec);
-}
-
-std::int16_t clsFunction::iKeyPress_Control_Date(TextBox& TXT, std::int16_t KeyAscii) {
-    return util::filterDateKey(TXT, KeyAscii);
-}
-
-bool clsFunction::bIsNoText(TextBox& TXT) { return util::isEmptyBox(TXT); }
-
-bool clsFunction::bIsNum(TextBox& TXT) { return util::isNumberBox(TXT); }
-
-bool clsFunction::bIsInt(TextBox& TXT) { return util::isWholeNumberBox(TXT); }
-
-bool clsFunction::bIsDay(const TextBox& TXT) { return util::isDayBox(TXT); }
-
-bool clsFunction::bNumberBetOneAndZero(const std::string& numString) { return util::isFraction(numString); }
-
-std::string clsFunction::sUserDate(std::string& sTxt, const std::string& sFormat) {
-    return util::userDate(sTxt, sFormat);
 }
 
 }  // namespace Palvo

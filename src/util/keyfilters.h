@@ -11,12 +11,7 @@ namespace Palvo::util {
 std::int16_t filterLengthKey(TextBox& TXT, std::int16_t iMax, std::int16_t KeyAscii);
 std::int16_t filterNumberKey(std::int16_t KeyAscii, TextBox& TXT, std::int16_t LenInt, std::int16_t LenDec);
 std::int16_t filterDateKey(TextBox& TXT, std::int16_t KeyAscii);
-bool isEmptyBox(TextBox& TXT);
-bool isNumberBox(TextBox& TXT);
-bool isWholeNumberBox(TextBox& TXT);
 bool isDayBox(const TextBox& TXT);
 bool isDayBox(const std::string& s);
-bool isFraction(const std::string& numString);
-std::string userDate(std::string& sTxt, const std::string& sFormat = "YYYY-MM-DD");
 
 }  // namespace Palvo::util

@@ -1,5 +1,3 @@
-#include "src/util/period_ranges.h"
-
 #include <cmath>
 
 #include "palvo/clsFunction.h"
@@ -76,18 +74,26 @@ std::string handRange(const std::string& s, const std::string& e) {
 
 }  // namespace
 
-std::int16_t monthDays(const std::string& strYear, const std::string& strMonth) {
+}  // namespace Palvo::util
+
+namespace Palvo {
+
+// the methods' bodies use the period helpers above and the conversions by their own names
+using namespace util;
+
+std::int16_t clsFunction::iComputeOneMonthDays(const std::string& strYear, const std::string& strMonth) {
     const DateTime first = toDate(strYear + "-" + strMonth + "-01");
     return cint(static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, true)) - daySerial(first)));
 }
 
-std::int16_t daysToMonthEnd(const std::string& strYear, const std::string& strMonth) {
+std::int16_t clsFunction::iComputeOneYearDays(const std::string& strYear, const std::string& strMonth) {
     const DateTime newYear = toDate(strYear + "-01-01");
     return cint(
         static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, false)) - daySerial(newYear)));
 }
 
-std::int16_t daysBetween(const std::string& strStartDate, const std::string& strEndDate) {
+std::int16_t clsFunction::iComputeDateDelayTime(const std::string& strStartDate,
+                                                const std::string& strEndDate) {
     try {
         const double days = dateSerial(toDate(strEndDate)) - dateSerial(toDate(strStartDate)) + 1;
         return cint(days);  // halves to even
@@ -97,8 +103,9 @@ std::int16_t daysBetween(const std::string& strStartDate, const std::string& str
     }
 }
 
-std::string tendaysRange(const std::string& strYear, const std::string& strMonth,
-                         const std::string& strTendays, std::int16_t DateTimeFlag) {
+std::string clsFunction::sComputeTendaysHandDateTime(const std::string& strYear, const std::string& strMonth,
+                                                     const std::string& strTendays,
+                                                     std::int16_t DateTimeFlag) {
     requireNumbers(strYear, strMonth);
     const std::string mm = twoDigitMonth(strMonth);
     std::string s;
@@ -117,13 +124,14 @@ std::string tendaysRange(const std::string& strYear, const std::string& strMonth
     return handRange(s, tendaysEnd(strYear, mm, strTendays));
 }
 
-std::string yearRange(const std::string& strYear, const std::string& strMonth) {
+std::string clsFunction::sComputeYearHandDateTime(const std::string& strYear, const std::string& strMonth) {
     requireNumbers(strYear, strMonth);
     return handRange(dayBeforeMonth(strYear, "1"), strYear + "-" + twoDigitMonth(strMonth) + "-00");
 }
 
-std::string tendaysClassNo(const std::string& strYear, const std::string& strMonth,
-                           const std::string& strTendays, std::int16_t DateTimeFlag) {
+std::string clsFunction::sComputeTendaysDateClassNo(const std::string& strYear, const std::string& strMonth,
+                                                    const std::string& strTendays,
+                                                    std::int16_t DateTimeFlag) {
     requireNumbers(strYear, strMonth);
     const std::string mm = twoDigitMonth(strMonth);
     std::string s;
@@ -142,8 +150,8 @@ std::string tendaysClassNo(const std::string& strYear, const std::string& strMon
     return "Date_Class_No>'" + s + "_00' AND Date_Class_No<'" + tendaysEnd(strYear, mm, strTendays) + "_55'";
 }
 
-std::string monthBoundary(const std::string& strYear, const std::string& strMonth, std::int16_t StartEndFlag,
-                          std::int16_t DateTimeFlag) {
+std::string clsFunction::sHandDateTime(const std::string& strYear, const std::string& strMonth,
+                                       std::int16_t StartEndFlag, std::int16_t DateTimeFlag) {
     requireNumbers(strYear, strMonth);
     if (StartEndFlag == 0) {
         const std::string d =
@@ -154,54 +162,12 @@ std::string monthBoundary(const std::string& strYear, const std::string& strMont
     return "'" + lastDayOfMonth(strYear, strMonth) + "18:01' ";
 }
 
-std::string monthRange(const std::string& strYear, const std::string& strMonth, std::int16_t DateTimeFlag) {
+std::string clsFunction::sComputeHandDateTime(const std::string& strYear, const std::string& strMonth,
+                                              std::int16_t DateTimeFlag) {
     requireNumbers(strYear, strMonth);
     if (DateTimeFlag != 1)
         return handRange(lastDayOfPreviousYear(strYear), dayBeforeMonth(strYear, strMonth));
     return handRange(dayBeforeMonth(strYear, strMonth), lastDayOfMonth(strYear, strMonth)) + " ";
-}
-
-}  // namespace Palvo::util
-
-namespace Palvo {
-
-std::int16_t clsFunction::iComputeOneMonthDays(const std::string& strYear, const std::string& strMonth) {
-    return util::monthDays(strYear, strMonth);
-}
-
-std::int16_t clsFunction::iComputeOneYearDays(const std::string& strYear, const std::string& strMonth) {
-    return util::daysToMonthEnd(strYear, strMonth);
-}
-
-std::int16_t clsFunction::iComputeDateDelayTime(const std::string& strStartDate,
-                                                const std::string& strEndDate) {
-    return util::daysBetween(strStartDate, strEndDate);
-}
-
-std::string clsFunction::sComputeTendaysHandDateTime(const std::string& strYear, const std::string& strMonth,
-                                                     const std::string& strTendays,
-                                                     std::int16_t DateTimeFlag) {
-    return util::tendaysRange(strYear, strMonth, strTendays, DateTimeFlag);
-}
-
-std::string clsFunction::sComputeYearHandDateTime(const std::string& strYear, const std::string& strMonth) {
-    return util::yearRange(strYear, strMonth);
-}
-
-std::string clsFunction::sComputeTendaysDateClassNo(const std::string& strYear, const std::string& strMonth,
-                                                    const std::string& strTendays,
-                                                    std::int16_t DateTimeFlag) {
-    return util::tendaysClassNo(strYear, strMonth, strTendays, DateTimeFlag);
-}
-
-std::string clsFunction::sHandDateTime(const std::string& strYear, const std::string& strMonth,
-                                       std::int16_t StartEndFlag, std::int16_t DateTimeFlag) {
-    return util::monthBoundary(strYear, strMonth, StartEndFlag, DateTimeFlag);
-}
-
-std::string clsFunction::sComputeHandDateTime(const std::string& strYear, const std::string& strMonth,
-                                              std::int16_t DateTimeFlag) {
-    return util::monthRange(strYear, strMonth, DateTimeFlag);
 }
 
 }  // namespace Palvo

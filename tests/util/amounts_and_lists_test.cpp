@@ -1,5 +1,3 @@
-#include "src/util/amounts_and_lists.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -106,9 +104,9 @@ TEST(LenthStrAndSetPwd, GbkBytesAndKnownTransformsThatTwiceGiveBackEveryText) {
     }
     EXPECT_GT(gbkChars, 21000u) << "GBK holds about 21,900 characters";
     const std::string text = util::encodeUtf8(all);
-    const std::string hidden = util::transformPassword(text, true);
+    const std::string hidden = clsFunction().sSetPwd(text, true);
     EXPECT_EQ(util::decodeUtf8(hidden).size(), all.size()) << "one character for one character";
-    const std::u32string back = util::decodeUtf8(util::transformPassword(hidden, true));
+    const std::u32string back = util::decodeUtf8(clsFunction().sSetPwd(hidden, true));
     ASSERT_EQ(back.size(), all.size());
     std::size_t wrong = 0;
     for (std::size_t i = 0; i < all.size(); ++i) wrong += back[i] != all[i];

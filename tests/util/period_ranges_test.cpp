@@ -1,5 +1,3 @@
-#include "src/util/period_ranges.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
