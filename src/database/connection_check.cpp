@@ -1,5 +1,4 @@
 // bConnect_Test and sServerTime.
-#include "src/database/connection_check.h"
 
 #include "palvo/clsDatabase.h"
 #include "palvo/data.h"
@@ -23,13 +22,18 @@ std::string braced(const std::string& v) {
 
 }  // namespace
 
-bool connectTest(const std::string& sServer, const std::string& sUser, const std::string& sPass,
-                 const std::string& dbName, bool bConnClose, const Value& iConnectTime,
-                 const Value& iCommandTime) {
+}  // namespace Palvo::database
+
+namespace Palvo {
+
+bool clsDatabase::bConnect_Test(const std::string& sServer, const std::string& sUser,
+                                const std::string& sPass, const std::string& dbName, bool bConnClose,
+                                const Value& iConnectTime, const Value& iCommandTime) {
     if (sServer.empty()) return false;
     try {
-        std::string conn = "driver={sql server};server=" + braced(sServer) + ";uid=" + braced(sUser) +
-                           ";pwd=" + braced(sPass) + ";database=" + braced(dbName);
+        std::string conn = "driver={sql server};server=" + database::braced(sServer) +
+                           ";uid=" + database::braced(sUser) + ";pwd=" + database::braced(sPass) +
+                           ";database=" + database::braced(dbName);
         auto c = newConnection();
         c->CursorLocation(adUseClient);
         c->ConnectionTimeout(database::toInt32(iConnectTime));
@@ -43,7 +47,7 @@ bool connectTest(const std::string& sServer, const std::string& sUser, const std
     }
 }
 
-std::string serverTime(const std::string& Style) {
+std::string clsDatabase::sServerTime(const std::string& Style) {
     std::string sql;
     if (Style.empty()) {
         sql = "select left(convert(varchar,getdate(),20),20) as a";
@@ -63,17 +67,5 @@ std::string serverTime(const std::string& Style) {
     rs.Close();
     return result;
 }
-
-}  // namespace Palvo::database
-
-namespace Palvo {
-
-bool clsDatabase::bConnect_Test(const std::string& sServer, const std::string& sUser,
-                                const std::string& sPass, const std::string& dbName, bool bConnClose,
-                                const Value& iConnectTime, const Value& iCommandTime) {
-    return database::connectTest(sServer, sUser, sPass, dbName, bConnClose, iConnectTime, iCommandTime);
-}
-
-std::string clsDatabase::sServerTime(const std::string& Style) { return database::serverTime(Style); }
 
 }  // namespace Palvo

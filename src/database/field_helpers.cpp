@@ -61,10 +61,25 @@ std::string fieldValue(const std::string& tbname, const std::string& fieldName,
     return result;
 }
 
-std::string setFieldValue(const std::string& tbname, const std::string& fieldName,
-                          const std::string& fieldValue, const std::string& referFieldName1,
-                          const std::string& referValue1, const std::string& referFieldName2,
-                          const std::string& referValue2) {
+}  // namespace Palvo::database
+
+namespace Palvo {
+
+std::string clsDatabase::sGetFieldValue(const std::string& tbname, const std::string& fieldName,
+                                        const std::string& referFieldName1, const std::string& referValue1,
+                                        const std::string& referFieldName2, const std::string& referValue2,
+                                        const std::string& referFieldName3, const std::string& referValue3,
+                                        const std::string& referFieldName4, const std::string& referValue4,
+                                        const std::string& referFieldName5, const std::string& referValue5) {
+    return database::fieldValue(tbname, fieldName, referFieldName1, referValue1, referFieldName2, referValue2,
+                                referFieldName3, referValue3, referFieldName4, referValue4, referFieldName5,
+                                referValue5);
+}
+
+std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::string& fieldName,
+                                        const std::string& fieldValue, const std::string& referFieldName1,
+                                        const std::string& referValue1, const std::string& referFieldName2,
+                                        const std::string& referValue2) {
     try {
         Connection& conn = sessionConnection();
         int type = 0;
@@ -97,11 +112,11 @@ std::string setFieldValue(const std::string& tbname, const std::string& fieldNam
     }
 }
 
-std::string nextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField) {
+std::string clsDatabase::sNextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField) {
     Recordset rs;
     rs.Open("select Max(" + IncField + ") from " + tbname, sessionConnection());
     const Value& max = rs.Fields(0L).Value();
-    std::string next = max.isNull() ? "1" : plusOne(max);
+    std::string next = max.isNull() ? "1" : database::plusOne(max);
     rs.Close();
     if (next.size() < static_cast<std::size_t>(lenId > 0 ? lenId : 0)) {
         next.insert(0, static_cast<std::size_t>(lenId) - next.size(), '0');
@@ -109,7 +124,7 @@ std::string nextId(const std::string& tbname, std::int16_t lenId, const std::str
     return next;
 }
 
-std::int32_t searchCount(const std::string& sSearchStr) {
+std::int32_t clsDatabase::lGetSearchCount(const std::string& sSearchStr) {
     Recordset rs;
     rs.Open(sSearchStr, sessionConnection(), adOpenKeyset, adLockReadOnly);
     std::int32_t n = rs.RecordCount();
@@ -117,7 +132,8 @@ std::int32_t searchCount(const std::string& sSearchStr) {
     return n;
 }
 
-std::string someInfo(const std::string& sSql, const std::int16_t& iReturnIndex, const std::string& sDefault) {
+std::string clsDatabase::sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnIndex,
+                                      const std::string& sDefault) {
     std::string result = sDefault;
     Recordset rs;
     rs.CursorLocation(adUseClient);
@@ -128,42 +144,6 @@ std::string someInfo(const std::string& sSql, const std::int16_t& iReturnIndex, 
     }
     rs.Close();
     return result;
-}
-
-}  // namespace Palvo::database
-
-namespace Palvo {
-
-std::string clsDatabase::sGetFieldValue(const std::string& tbname, const std::string& fieldName,
-                                        const std::string& referFieldName1, const std::string& referValue1,
-                                        const std::string& referFieldName2, const std::string& referValue2,
-                                        const std::string& referFieldName3, const std::string& referValue3,
-                                        const std::string& referFieldName4, const std::string& referValue4,
-                                        const std::string& referFieldName5, const std::string& referValue5) {
-    return database::fieldValue(tbname, fieldName, referFieldName1, referValue1, referFieldName2, referValue2,
-                                referFieldName3, referValue3, referFieldName4, referValue4, referFieldName5,
-                                referValue5);
-}
-
-std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::string& fieldName,
-                                        const std::string& fieldValue, const std::string& referFieldName1,
-                                        const std::string& referValue1, const std::string& referFieldName2,
-                                        const std::string& referValue2) {
-    return database::setFieldValue(tbname, fieldName, fieldValue, referFieldName1, referValue1,
-                                   referFieldName2, referValue2);
-}
-
-std::string clsDatabase::sNextId(const std::string& tbname, std::int16_t lenId, const std::string& IncField) {
-    return database::nextId(tbname, lenId, IncField);
-}
-
-std::int32_t clsDatabase::lGetSearchCount(const std::string& sSearchStr) {
-    return database::searchCount(sSearchStr);
-}
-
-std::string clsDatabase::sGetSomeInfo(const std::string& sSql, const std::int16_t& iReturnIndex,
-                                      const std::string& sDefault) {
-    return database::someInfo(sSql, iReturnIndex, sDefault);
 }
 
 }  // namespace Palvo

@@ -1,5 +1,4 @@
 // iFillDataToListview and mFillDataToListOrComb.
-#include "src/database/list_fill.h"
 
 #include <cmath>
 #include <utility>
@@ -12,10 +11,10 @@
 #include "src/base/conversions.h"
 #include "src/database/db_support.h"
 
-namespace Palvo::database {
+namespace Palvo {
 
-std::int16_t fillListView(const std::string& sSql, ListView& lv, std::int16_t iIdindex,
-                          bool /*bCheck: kept for callers, has no effect*/) {
+std::int16_t clsDatabase::iFillDataToListview(const std::string& sSql, ListView& lv, std::int16_t iIdindex,
+                                              bool /*bCheck: kept for callers, has no effect*/) {
     Recordset rs;
     rs.CursorLocation(adUseClient);
     rs.Open(sSql, sessionConnection(), adOpenKeyset, adLockReadOnly);
@@ -40,9 +39,10 @@ std::int16_t fillListView(const std::string& sSql, ListView& lv, std::int16_t iI
     return 0;
 }
 
-void fillList(const bool& bClear, const std::string& sSql, const std::int16_t& iDataIndex,
-              const std::int16_t& iIdindex, ListControl& ObjControl, float iDefaultIndex,
-              const std::string& sOtherString) {
+void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& sSql,
+                                        const std::int16_t& iDataIndex, const std::int16_t& iIdindex,
+                                        ListControl& ObjControl, float iDefaultIndex,
+                                        const std::string& sOtherString) {
     if (bClear) ObjControl.Clear();
     Recordset rs;
     rs.CursorLocation(adUseClient);
@@ -75,22 +75,6 @@ void fillList(const bool& bClear, const std::string& sSql, const std::int16_t& i
         ObjControl.ListIndex(util::clng(static_cast<double>(iDefaultIndex)));
     }
     rs.Close();
-}
-
-}  // namespace Palvo::database
-
-namespace Palvo {
-
-std::int16_t clsDatabase::iFillDataToListview(const std::string& sSql, ListView& lv, std::int16_t iIdindex,
-                                              bool bCheck) {
-    return database::fillListView(sSql, lv, iIdindex, bCheck);
-}
-
-void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& sSql,
-                                        const std::int16_t& iDataIndex, const std::int16_t& iIdindex,
-                                        ListControl& ObjControl, float iDefaultIndex,
-                                        const std::string& sOtherString) {
-    database::fillList(bClear, sSql, iDataIndex, iIdindex, ObjControl, iDefaultIndex, sOtherString);
 }
 
 }  // namespace Palvo

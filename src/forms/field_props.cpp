@@ -180,7 +180,24 @@ void formatGrid(FlexGrid& flx) {
 
 // ---- preparing an entry form ------------------------------------------------
 
-std::string initForm(Form& frm) {
+}  // namespace Palvo::forms
+
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace forms;
+
+void clsForm::mSetColor(Form& f) { forms::applyColors(f); }
+
+void clsForm::mCannot_edit(TextBox& TXT) { forms::lockBox(TXT); }
+
+void clsForm::mTxt_Editable(TextBox& TXT, bool can_edit) { forms::setEditable(TXT, can_edit); }
+
+void clsForm::mCanSelect(Label& lbl) { forms::makeSelectable(lbl); }
+
+void clsForm::mFormatGrid(FlexGrid& flx) { forms::formatGrid(flx); }
+
+std::string clsForm::sInitForm(Form& frm) {
     try {
         applyColors(frm);
         auto& txt = frm.TXT();
@@ -202,8 +219,10 @@ std::string initForm(Form& frm) {
     }
 }
 
-std::string initFieldProps(Form& frm, const std::string& tbname, std::vector<std::string>& sFieldType,
-                           std::vector<std::int16_t>& iFieldlen, std::vector<std::int16_t>& iNumScale) {
+std::string clsForm::sInitFieldProp(Form& frm, const std::string& tbname,
+                                    std::vector<std::string>& sFieldType,
+                                    std::vector<std::int16_t>& iFieldlen,
+                                    std::vector<std::int16_t>& iNumScale) {
     try {
         Recordset rs;
         rs.CursorLocation(adUseClient);
@@ -235,29 +254,6 @@ std::string initFieldProps(Form& frm, const std::string& tbname, std::vector<std
     } catch (const std::exception& e) {
         return std::string("InitFieldProp:") + e.what();
     }
-}
-
-}  // namespace Palvo::forms
-
-namespace Palvo {
-
-void clsForm::mSetColor(Form& f) { forms::applyColors(f); }
-
-void clsForm::mCannot_edit(TextBox& TXT) { forms::lockBox(TXT); }
-
-void clsForm::mTxt_Editable(TextBox& TXT, bool can_edit) { forms::setEditable(TXT, can_edit); }
-
-void clsForm::mCanSelect(Label& lbl) { forms::makeSelectable(lbl); }
-
-void clsForm::mFormatGrid(FlexGrid& flx) { forms::formatGrid(flx); }
-
-std::string clsForm::sInitForm(Form& frm) { return forms::initForm(frm); }
-
-std::string clsForm::sInitFieldProp(Form& frm, const std::string& tbname,
-                                    std::vector<std::string>& sFieldType,
-                                    std::vector<std::int16_t>& iFieldlen,
-                                    std::vector<std::int16_t>& iNumScale) {
-    return forms::initFieldProps(frm, tbname, sFieldType, iFieldlen, iNumScale);
 }
 
 }  // namespace Palvo

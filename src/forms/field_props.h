@@ -78,8 +78,4 @@ void formatGrid(FlexGrid& flx);
 
 // ---- preparing an entry form ------------------------------------------------
 
-std::string initForm(Form& frm);
-std::string initFieldProps(Form& frm, const std::string& tbname, std::vector<std::string>& sFieldType,
-                           std::vector<std::int16_t>& iFieldlen, std::vector<std::int16_t>& iNumScale);
-
 }  // namespace Palvo::forms

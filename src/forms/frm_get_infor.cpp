@@ -449,8 +449,16 @@ frmGetInfor& getInforWindow() {
     return window;
 }
 
-std::string popWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
-                      const std::string& sSqlString, bool bMultiSel) {
+}  // namespace Palvo::forms
+
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace forms;
+
+std::string clsForm::sPopWindow(const std::string& Field, const std::string& strWhere,
+                                const std::string& sFormat, const std::string& sSqlString,
+                                const bool& bMultiSel) {
     if (Field.find(',') == std::string::npos) {
         throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the lookup source '" +
                                                   Field + "' names no table and column (table,column)");
@@ -464,16 +472,6 @@ std::string popWindow(const std::string& Field, const std::string& strWhere, con
     window.bMultiSel = bMultiSel;
     showModal(window);
     return window.result;
-}
-
-}  // namespace Palvo::forms
-
-namespace Palvo {
-
-std::string clsForm::sPopWindow(const std::string& Field, const std::string& strWhere,
-                                const std::string& sFormat, const std::string& sSqlString,
-                                const bool& bMultiSel) {
-    return forms::popWindow(Field, strWhere, sFormat, sSqlString, bMultiSel);
 }
 
 }  // namespace Palvo

@@ -68,9 +68,4 @@ private:
 /// The calling thread's picker, made on first use and reused.
 frmGetInfor& getInforWindow();
 
-/// Shows the picker modally and returns what the user chose. Throws
-/// Palvo::Error 5 for a Field without a comma, 429 when no window host is installed.
-std::string popWindow(const std::string& Field, const std::string& strWhere, const std::string& sFormat,
-                      const std::string& sSqlString, bool bMultiSel);
-
 }  // namespace Palvo::forms

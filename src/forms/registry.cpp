@@ -74,7 +74,14 @@ void registerReference(const std::string& master, const std::string& masterColum
     rs.Close();
 }
 
-void registerReferences(Form& frm, const std::string& tbname) {
+}  // namespace Palvo::forms
+
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace forms;
+
+void clsForm::mSetKeepSql(Form& frm, std::string& tbname) {
     const std::vector<std::string_view> tables = util::split(tbname, ',');
     for (const auto& name : tables) {
         // a row without its dependent table would break every later cascade and delete check of the master
@@ -115,7 +122,8 @@ void registerReferences(Form& frm, const std::string& tbname) {
     }
 }
 
-std::string executeLogged(Form& frm, const std::string& sZb, const std::vector<std::string>& sData) {
+std::string clsForm::sExcuteSql(Form& frm, const std::string& sZb, const std::vector<std::string>& sData,
+                                const std::vector<std::string>& /*sFieldType*/) {
     const ResultTable rows = registryRows(sZb);
     if (rows.rowCount() == 0) return "";
     std::string result;
@@ -139,7 +147,8 @@ std::string executeLogged(Form& frm, const std::string& sZb, const std::vector<s
     return result;
 }
 
-std::string checkDelete(Form& frm, const std::string& sZb, const std::vector<std::string>& sData) {
+std::string clsForm::sCheckDelSql(Form& frm, std::string& sZb, const std::vector<std::string>& sData,
+                                  const std::vector<std::string>& /*sFieldType*/) {
     const ResultTable rows = registryRows(sZb);
     if (rows.rowCount() == 0) return "";
     const std::vector<FormBox> boxes = formBoxes(frm);
@@ -158,22 +167,6 @@ std::string checkDelete(Form& frm, const std::string& sZb, const std::vector<std
         }
     }
     return "";
-}
-
-}  // namespace Palvo::forms
-
-namespace Palvo {
-
-void clsForm::mSetKeepSql(Form& frm, std::string& tbname) { forms::registerReferences(frm, tbname); }
-
-std::string clsForm::sExcuteSql(Form& frm, const std::string& sZb, const std::vector<std::string>& sData,
-                                const std::vector<std::string>& /*sFieldType*/) {
-    return forms::executeLogged(frm, sZb, sData);
-}
-
-std::string clsForm::sCheckDelSql(Form& frm, std::string& sZb, const std::vector<std::string>& sData,
-                                  const std::vector<std::string>& /*sFieldType*/) {
-    return forms::checkDelete(frm, sZb, sData);
 }
 
 }  // namespace Palvo

@@ -13,8 +13,4 @@ namespace Palvo::forms {
 void registerReference(const std::string& master, const std::string& masterColumn, const std::string& table,
                        const std::string& column);
 
-void registerReferences(Form& frm, const std::string& tbname);
-std::string executeLogged(Form& frm, const std::string& sZb, const std::vector<std::string>& sData);
-std::string checkDelete(Form& frm, const std::string& sZb, const std::vector<std::string>& sData);
-
 }  // namespace Palvo::forms

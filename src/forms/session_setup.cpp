@@ -27,30 +27,12 @@ void initSession(const std::string& Dwbh, const std::string& DwMc, const std::st
     s.sForTypeText = sForTypeText;
 }
 
-void initLook(std::int32_t lF_BackColor, std::int32_t lF_ForColor, std::int32_t lF_Width,
-              std::int32_t lF_Height, std::int32_t lT_BackColor_Notnull, std::int32_t lT_Appearence,
-              std::int32_t lT_FontSize, bool bT_FontBold, std::int32_t lT_ForeColor,
-              std::int32_t lL_forColor_Select, std::int32_t lL_FontSize, bool bL_FontBold,
-              std::int32_t lL_ForeColor) {
-    auto& s = session();
-    s.lF_BackColor = lF_BackColor;
-    s.lF_ForColor = lF_ForColor;
-    s.lF_Width = lF_Width;
-    s.lF_Height = lF_Height;
-    s.lT_BackColor_Notnull = lT_BackColor_Notnull;
-    s.lT_Appearence = lT_Appearence;
-    s.lT_FontSize = lT_FontSize;
-    s.bT_FontBold = bT_FontBold;
-    s.lT_ForeColor = lT_ForeColor;
-    s.lL_forColor_Select = lL_forColor_Select;
-    s.lL_FontSize = lL_FontSize;
-    s.bL_FontBold = bL_FontBold;
-    s.lL_ForeColor = lL_ForeColor;
-}
-
 }  // namespace Palvo::forms
 
 namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace forms;
 
 void clsForm::mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,
                         const std::string& BmMc, std::shared_ptr<Connection> oConn,
@@ -67,9 +49,20 @@ void clsForm::mInit_Form(std::int32_t lF_BackColor, std::int32_t lF_ForColor, st
                          std::int32_t lT_Appearence, std::int32_t lT_FontSize, bool bT_FontBold,
                          std::int32_t lT_ForeColor, std::int32_t lL_forColor_Select, std::int32_t lL_FontSize,
                          bool bL_FontBold, std::int32_t lL_ForeColor) {
-    forms::initLook(lF_BackColor, lF_ForColor, lF_Width, lF_Height, lT_BackColor_Notnull, lT_Appearence,
-                    lT_FontSize, bT_FontBold, lT_ForeColor, lL_forColor_Select, lL_FontSize, bL_FontBold,
-                    lL_ForeColor);
+    auto& s = session();
+    s.lF_BackColor = lF_BackColor;
+    s.lF_ForColor = lF_ForColor;
+    s.lF_Width = lF_Width;
+    s.lF_Height = lF_Height;
+    s.lT_BackColor_Notnull = lT_BackColor_Notnull;
+    s.lT_Appearence = lT_Appearence;
+    s.lT_FontSize = lT_FontSize;
+    s.bT_FontBold = bT_FontBold;
+    s.lT_ForeColor = lT_ForeColor;
+    s.lL_forColor_Select = lL_forColor_Select;
+    s.lL_FontSize = lL_FontSize;
+    s.bL_FontBold = bL_FontBold;
+    s.lL_ForeColor = lL_ForeColor;
 }
 
 }  // namespace Palvo

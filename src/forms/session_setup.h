@@ -16,11 +16,4 @@ void initSession(const std::string& Dwbh, const std::string& DwMc, const std::st
                  const std::string& sConstStrPtcx, const std::string& sConstStrLr,
                  const std::string& sConstStrZdy, const std::string& sForTypeText);
 
-/// Stores the look of host forms in the calling thread's SessionContext.
-void initLook(std::int32_t lF_BackColor, std::int32_t lF_ForColor, std::int32_t lF_Width,
-              std::int32_t lF_Height, std::int32_t lT_BackColor_Notnull, std::int32_t lT_Appearence,
-              std::int32_t lT_FontSize, bool bT_FontBold, std::int32_t lT_ForeColor,
-              std::int32_t lL_forColor_Select, std::int32_t lL_FontSize, bool bL_FontBold,
-              std::int32_t lL_ForeColor);
-
 }  // namespace Palvo::forms

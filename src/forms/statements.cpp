@@ -91,8 +91,54 @@ std::string keyCondition(Form& frm, const std::string& X, const std::vector<std:
     return keyCondition(frm, X, sFieldType, sKey, sData, Quoting::Sql);
 }
 
-std::string keyFromGridRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
-                           const std::string& sKey) {
+std::string insertText(Form& frm, const std::vector<std::string>& sFieldType,
+                       const std::string& Field_or_Value) {
+    auto& txt = frm.TXT();
+    auto& lbl = frm.lbl();
+    std::string fields;
+    std::string values;
+    const int count = txt.Count();
+    for (int i = 0; i < count; ++i) {
+        const std::string tag = lbl(i).Tag();
+        if (tagCode(tag) == "0") continue;
+        const std::string& type = element(sFieldType, i);
+        const std::string text = util::trim(txt(i).Text());
+        // an image gives no value and stays out of both lists; an empty number is 0, as an update writes it
+        if (type == kTextField) {
+            values += ",'" + util::sqlQuote(text) + "'";
+        } else if (type == kNumberField) {
+            values += "," + util::sqlNumber(text);
+        } else if (type == kDateField) {
+            values += ",'" + util::sqlQuote(insertDate(text)) + "'";
+        } else if (type == kImageField) {
+            continue;
+        } else {
+            throw unknownType(type, columnName(tag));
+        }
+        fields += ',';
+        fields += columnName(tag);
+    }
+    const std::string which = upper(Field_or_Value);
+    if (which == "FIELD") return fields.empty() ? fields : fields.substr(1);
+    if (which == "VALUE") return values.empty() ? values : values.substr(1);
+    return "";
+}
+
+}  // namespace Palvo::forms
+
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace forms;
+
+std::string clsForm::sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
+                                 bool /*bKeyEdit*/, const std::string& sKey,
+                                 const std::vector<std::string>& sData) {
+    return forms::keyCondition(frm, X, sFieldType, sKey, sData);
+}
+
+std::string clsForm::sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
+                                       const std::string& sKey) {
     auto& lbl = frm.lbl();
     std::string condition;
     for (int k : indexList(sKey)) {
@@ -115,7 +161,7 @@ std::string keyFromGridRow(Form& frm, FlexGrid& Grid, const std::vector<std::str
     return condition;
 }
 
-void clearForNew(Form& frm) {
+void clsForm::mAddNew(Form& frm) {
     int ubound = -1;
     try {
         ubound = frm.TXT().UBound();
@@ -155,41 +201,13 @@ void clearForNew(Form& frm) {
     }
 }
 
-std::string insertText(Form& frm, const std::vector<std::string>& sFieldType,
-                       const std::string& Field_or_Value) {
-    auto& txt = frm.TXT();
-    auto& lbl = frm.lbl();
-    std::string fields;
-    std::string values;
-    const int count = txt.Count();
-    for (int i = 0; i < count; ++i) {
-        const std::string tag = lbl(i).Tag();
-        if (tagCode(tag) == "0") continue;
-        const std::string& type = element(sFieldType, i);
-        const std::string text = util::trim(txt(i).Text());
-        // an image gives no value and stays out of both lists; an empty number is 0, as an update writes it
-        if (type == kTextField) {
-            values += ",'" + util::sqlQuote(text) + "'";
-        } else if (type == kNumberField) {
-            values += "," + util::sqlNumber(text);
-        } else if (type == kDateField) {
-            values += ",'" + util::sqlQuote(insertDate(text)) + "'";
-        } else if (type == kImageField) {
-            continue;
-        } else {
-            throw unknownType(type, columnName(tag));
-        }
-        fields += ',';
-        fields += columnName(tag);
-    }
-    const std::string which = upper(Field_or_Value);
-    if (which == "FIELD") return fields.empty() ? fields : fields.substr(1);
-    if (which == "VALUE") return values.empty() ? values : values.substr(1);
-    return "";
+std::string clsForm::sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
+                                   const std::string& Field_or_Value) {
+    return forms::insertText(frm, sFieldType, Field_or_Value);
 }
 
-std::string updateText(Form& frm, const std::vector<std::string>& sData,
-                       const std::vector<std::string>& sFieldType) {
+std::string clsForm::sGetUpdateStr(Form& frm, const std::vector<std::string>& sData,
+                                   const std::vector<std::string>& sFieldType) {
     auto& txt = frm.TXT();
     auto& lbl = frm.lbl();
     std::string set;
@@ -211,33 +229,6 @@ std::string updateText(Form& frm, const std::vector<std::string>& sData,
         }
     }
     return set;
-}
-
-}  // namespace Palvo::forms
-
-namespace Palvo {
-
-std::string clsForm::sGetKeyWord(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
-                                 bool /*bKeyEdit*/, const std::string& sKey,
-                                 const std::vector<std::string>& sData) {
-    return forms::keyCondition(frm, X, sFieldType, sKey, sData);
-}
-
-std::string clsForm::sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
-                                       const std::string& sKey) {
-    return forms::keyFromGridRow(frm, Grid, sftype, sKey);
-}
-
-void clsForm::mAddNew(Form& frm) { forms::clearForNew(frm); }
-
-std::string clsForm::sGetAddNewStr(Form& frm, const std::vector<std::string>& sFieldType,
-                                   const std::string& Field_or_Value) {
-    return forms::insertText(frm, sFieldType, Field_or_Value);
-}
-
-std::string clsForm::sGetUpdateStr(Form& frm, const std::vector<std::string>& sData,
-                                   const std::vector<std::string>& sFieldType) {
-    return forms::updateText(frm, sData, sFieldType);
 }
 
 }  // namespace Palvo

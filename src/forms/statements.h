@@ -21,12 +21,7 @@ std::string keyCondition(Form& frm, const std::string& X, const std::vector<std:
 
 std::string keyCondition(Form& frm, const std::string& X, const std::vector<std::string>& sFieldType,
                          const std::string& sKey, const std::vector<std::string>& sData);
-std::string keyFromGridRow(Form& frm, FlexGrid& Grid, const std::vector<std::string>& sftype,
-                           const std::string& sKey);
-void clearForNew(Form& frm);
 std::string insertText(Form& frm, const std::vector<std::string>& sFieldType,
                        const std::string& Field_or_Value);
-std::string updateText(Form& frm, const std::vector<std::string>& sData,
-                       const std::vector<std::string>& sFieldType);
 
 }  // namespace Palvo::forms

@@ -108,11 +108,18 @@ std::string conditionForUser(const std::string& condition) {
     return out;
 }
 
-std::string checkData(Form& frm, const std::vector<std::string>& sFieldType,
-                      const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
-                      const std::string& sIndex, const std::string& tbname,
-                      const std::vector<std::string>& sData, bool bKeyEdit, const std::string& NotCheck,
-                      bool bNewSave) {
+}  // namespace Palvo::forms
+
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace forms;
+
+std::string clsForm::sCheckData(Form& frm, const std::vector<std::string>& sFieldType,
+                                const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
+                                const std::string& sIndex, const std::string& tbname,
+                                const std::vector<std::string>& sData, bool bKeyEdit,
+                                const std::string& NotCheck, bool bNewSave) {
     // The arrays are looked up once: on a real form each lookup walks the form's controls.
     auto& txt = frm.TXT();
     auto& lbl = frm.lbl();
@@ -139,10 +146,10 @@ std::string checkData(Form& frm, const std::vector<std::string>& sFieldType,
     return checkKey(frm, "修改", sFieldType, sKey, tbname, sData);
 }
 
-std::int16_t filterEntryKey(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
-                            const std::vector<std::string>& sFieldType,
-                            const std::vector<std::int16_t>& iFieldlen,
-                            const std::vector<std::int16_t>& iNumScale) {
+std::int16_t clsForm::iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
+                                    const std::vector<std::string>& sFieldType,
+                                    const std::vector<std::int16_t>& iFieldlen,
+                                    const std::vector<std::int16_t>& iNumScale) {
     const std::string& t = element(sFieldType, iIndex);
     if (t == kTextField)
         return util::filterLengthKey(frm.TXT()(iIndex), element(iFieldlen, iIndex), KeyAscii);
@@ -153,26 +160,6 @@ std::int16_t filterEntryKey(Form& frm, std::int16_t iIndex, std::int16_t KeyAsci
     }
     if (t == kDateField) return util::filterDateKey(frm.TXT()(iIndex), KeyAscii);
     return 0;
-}
-
-}  // namespace Palvo::forms
-
-namespace Palvo {
-
-std::string clsForm::sCheckData(Form& frm, const std::vector<std::string>& sFieldType,
-                                const std::vector<std::int16_t>& iFieldlen, const std::string& sKey,
-                                const std::string& sIndex, const std::string& tbname,
-                                const std::vector<std::string>& sData, bool bKeyEdit,
-                                const std::string& NotCheck, bool bNewSave) {
-    return forms::checkData(frm, sFieldType, iFieldlen, sKey, sIndex, tbname, sData, bKeyEdit, NotCheck,
-                            bNewSave);
-}
-
-std::int16_t clsForm::iReturnKeyAsc(Form& frm, std::int16_t iIndex, std::int16_t KeyAscii,
-                                    const std::vector<std::string>& sFieldType,
-                                    const std::vector<std::int16_t>& iFieldlen,
-                                    const std::vector<std::int16_t>& iNumScale) {
-    return forms::filterEntryKey(frm, iIndex, KeyAscii, sFieldType, iFieldlen, iNumScale);
 }
 
 }  // namespace Palvo

@@ -373,20 +373,19 @@ frmFind& findWindow() {
     return window;
 }
 
-std::string findCondition(const std::string& sReceive, const std::string& sRqBjFs) {
+}  // namespace Palvo::query
+
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace query;
+
+std::string clsSearch::sFindStr(const std::string& sReceive, const std::string& sRqBjFs) {
     frmFind& window = findWindow();
     window.sReceive = sReceive;
     window.sRqBjFs = sRqBjFs;
     showModal(window);
     return window.result;
-}
-
-}  // namespace Palvo::query
-
-namespace Palvo {
-
-std::string clsSearch::sFindStr(const std::string& sReceive, const std::string& sRqBjFs) {
-    return query::findCondition(sReceive, sRqBjFs);
 }
 
 }  // namespace Palvo

@@ -50,8 +50,4 @@ private:
 /// The calling thread's condition finder.
 frmFind& findWindow();
 
-/// Shows the condition finder on the table and returns its WHERE clause.
-/// Throws what the window's host or its value look-up throws.
-std::string findCondition(const std::string& sReceive, const std::string& sRqBjFs);
-
 }  // namespace Palvo::query

@@ -44,7 +44,15 @@ long seedOnce(Connection& conn, const std::string& where,
     }
 }
 
-void setQueryName(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb) {
+}  // namespace Palvo::query
+
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace query;
+
+void clsDatabase::mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm,
+                          const std::string& sCxLb) {
     std::string found = database::fieldValue("查询打印设置", "表名", "表名", sTab, "查询类别", sCxLb,
                                              "查询名", sCxm, "用户名", session().sUser, "", "");
     if (found.empty()) return;
@@ -57,15 +65,6 @@ void setQueryName(ComboBox& cmb, const std::string& sTab, const std::string& sCx
         if (util::trim(cmb.List(i)) == wanted) return;
     }
     cmb.AddItem(sCxm);
-}
-
-}  // namespace Palvo::query
-
-namespace Palvo {
-
-void clsDatabase::mSetCxm(ComboBox& cmb, const std::string& sTab, const std::string& sCxm,
-                          const std::string& sCxLb) {
-    query::setQueryName(cmb, sTab, sCxm, sCxLb);
 }
 
 }  // namespace Palvo

@@ -30,8 +30,4 @@ std::string seedStatement(const std::string& T, const std::string& C, const std:
 long seedOnce(Connection& conn, const std::string& where,
               const std::function<std::string(const std::string&)>& seed);
 
-/// Adds sCxm to the combo box when the user's settings set exists and the name
-/// (compared trimmed) is not listed yet (clsDatabase::mSetCxm).
-void setQueryName(ComboBox& cmb, const std::string& sTab, const std::string& sCxm, const std::string& sCxLb);
-
 }  // namespace Palvo::query
