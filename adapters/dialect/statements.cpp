@@ -92,8 +92,9 @@ struct Rewriter::Clauses {
     Expr last;            // the previous expression, for BETWEEN with dates
     int betweenLeft = 0;  // BETWEEN operands still to come
     std::string betweenColumn;
-    bool sortTerms = false;                // within ORDER BY or GROUP BY
-    std::vector<std::string> textAliases;  // "expression as alias" where the expression is not a column
+    bool sortTerms = false;                 // within ORDER BY or GROUP BY
+    std::vector<std::string> textAliases;   // "expression as alias" where the expression is not a column
+    std::vector<std::string> digitAliases;  // of those, the ones whose values are digits held as text
     // the AND and OR of the current run of conditions, as [begin, end) in out, and whether each is AND
     std::size_t conditionsFrom = 0;
     struct Connective {
@@ -391,7 +392,7 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         return true;
     }
     if (lw == "as" && wantsTextCollation(c.last) && i + 1 < e && ns[i + 1].isName()) {
-        c.textAliases.push_back(asciiLower(ns[i + 1].tok.text));
+        (c.last.digitText ? c.digitAliases : c.textAliases).push_back(asciiLower(ns[i + 1].tok.text));
     }
     if (isClauseKeyword(lw) && !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group)) {
         if (lw != "as") c.inSelectList = false;
@@ -430,7 +431,14 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         const bool alias = x.column && i == before + 1 &&
                            std::find(c.textAliases.begin(), c.textAliases.end(),
                                      asciiLower(ns[before].tok.text)) != c.textAliases.end();
-        if (wantsTextCollation(x) || alias) x.text += kCollateText;
+        const bool digitAlias = x.column && i == before + 1 &&
+                                std::find(c.digitAliases.begin(), c.digitAliases.end(),
+                                          asciiLower(ns[before].tok.text)) != c.digitAliases.end();
+        // digits held as text (max() of a decimal(38,0) column) sort as the numbers they are
+        if ((x.digitText && !x.column) || digitAlias)
+            x.text += " collate numtext";
+        else if (wantsTextCollation(x) || alias)
+            x.text += kCollateText;
     }
     if (c.inSelectList && !c.itemTyped) {
         // a star names columns the statement does not show: their count is unknown here
@@ -632,6 +640,17 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
     return out;
 }
 
+// Whether ns[b, e) is one expression SQL Server types decimal(19..38,0).
+bool Rewriter::wholeBeyondBigint(const Nodes& ns, std::size_t b, std::size_t e) {
+    if (b >= e || !plainExpression(Nodes(ns.begin() + static_cast<std::ptrdiff_t>(b),
+                                         ns.begin() + static_cast<std::ptrdiff_t>(e))))
+        return false;
+    const Nesting level(depth_);
+    std::size_t k = b;
+    const Expr x = expr(ns, k, e, 1);
+    return k == e && x.num.kind == 'd' && x.num.scale == 0 && x.num.precision > 18;
+}
+
 // SET a = x, t.b = y: SQLite wants bare column names on the left.
 std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::size_t e) {
     std::string assigns;
@@ -646,6 +665,13 @@ std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::siz
         put(assigns, "=", ns[eq].tok.spaceBefore);
         std::size_t k = eq + 1;
         std::string rhs = seq(ns, k, ae);
+        if (wholeBeyondBigint(ns, eq + 1, ae)) {
+            // a whole number beyond bigint goes into the column as its digits, which its check reads
+            const bool space = !rhs.empty() && rhs[0] == ' ';
+            rhs = trimLead(rhs);
+            markExactResult(rhs, {});
+            if (space) rhs.insert(0, " ");
+        }
         assigns += rhs;
     }
     if (!assigns.empty() && assigns[0] == ' ') assigns.erase(0, 1);
