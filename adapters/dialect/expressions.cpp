@@ -104,6 +104,11 @@ struct Chain {
         if (prec == 0) return;
         if (operands.size() > kMaxChain)
             unsupported("a chain of more than " + std::to_string(kMaxChain) + " operands");
+        // a decimal operand of a decimal step may come as its digits, which the step reads exactly
+        const auto exactOperand = [](Expr& x, const NumType& step) {
+            if (step.kind == 'd' && x.num.kind == 'd' && x.num.precision > 15) markExactResult(x.text, {});
+        };
+        exactOperand(operands[0], resultType(operands[0].num, ops[0], operands[1].num));
         bool integer = operands[0].integer;
         NumType type = operands[0].num;
         // digits held as text compute only in a typed step: SQLite would add text as a double or join it
@@ -118,6 +123,7 @@ struct Chain {
                 // int with int stays int, and must fit it
                 integer = integer && operands[k].integer;
                 type = resultType(type, ops[k - 1], operands[k].num);
+                exactOperand(operands[k], type);
                 if (digits != operands.end() && !type.kind) {
                     unsupported("arithmetic on " + digitsName(*digits) +
                                 " with a value of no known type (a parameter, a subquery, text)");
@@ -411,6 +417,8 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
             const bool byColumn = (lhs.column && (lhs.digitText || !rhs.digitText)) ||
                                   (rhs.column && (rhs.digitText || !lhs.digitText));
             if ((wide(lhs) || wide(rhs)) && !byColumn) {
+                markExactResult(lhs.text, {});
+                markExactResult(rhs.text, {});
                 r.text = "tsql_compare(" + lhs.text + ", " + trimLead(rhs.text) + ")";
                 put(r.text, renderToken(opNode.tok), opNode.tok.spaceBefore);
                 r.text += " 0";

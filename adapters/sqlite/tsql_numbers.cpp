@@ -310,6 +310,7 @@ struct ExactSum {
     std::int64_t count = 0;
     bool anyFraction = false;  // a non-integer value came: the result is a double
     bool inexact = false;
+    bool overflowed = false;  // the exact total passed 38 digits
     int typedScale =
         0;  // 1 + the scale of a sum the statement types decimal(38, scale); 0: the values decide
     bool intTyped = false;  // of an int the statement types: the sum must fit int
@@ -346,6 +347,7 @@ void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
     i128 r = 0;
     if (!a || !b || __builtin_add_overflow(a->m, sign * b->m, &r) || r >= kLimit || r <= -kLimit) {
         s.inexact = true;
+        s.overflowed = a && b;
         return;
     }
     s.total = Dec{r, scale};
@@ -424,6 +426,8 @@ const char* const kFloatOverflow = "Arithmetic overflow error converting express
 void sumValue(sqlite3_context* ctx) {
     auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
+    // a typed sum past 38 digits overflows its decimal(38, s) rather than become a double
+    if (s->typedScale > 0 && s->overflowed) return resultError(ctx, kDecimalOverflow);
     if (s->typedScale > 0 && !s->inexact) {
         if (!typedResult(ctx, *s, false)) resultError(ctx, kDecimalOverflow);
         return;
@@ -446,6 +450,7 @@ void sumValue(sqlite3_context* ctx) {
 void avgValue(sqlite3_context* ctx) {
     auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
+    if (s->typedScale > 0 && s->overflowed) return resultError(ctx, kDecimalOverflow);
     if (s->typedScale > 0 && !s->inexact) {
         if (!typedResult(ctx, *s, true)) resultError(ctx, kDecimalOverflow);
         return;
