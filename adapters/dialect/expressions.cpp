@@ -84,7 +84,7 @@ NumType resultType(const NumType& a, char op, const NumType& b) {
 // What a value held as its digits is called in a refusal.
 std::string digitsName(const Expr& x) {
     if (x.number) return "the number " + x.text.substr(1, x.text.size() - 2);
-    return "the decimal column " + x.text;
+    return (x.column ? "the decimal column " : "the decimal value ") + x.text;
 }
 
 // A run of arithmetic of one precedence, a + b - c, rendered as tsql_arith calls

@@ -40,9 +40,6 @@ bool isExactWithFraction(std::string_view lw, const std::string& typeText) {
            ((lw == "decimal" || lw == "dec" || lw == "numeric") && typeArg(typeText, 1, 0) > 0);
 }
 
-// Decimals with a fraction are stored as doubles (SQLite's REAL affinity, named by
-// " real" after the type name): their check keeps only doubles that read back as
-// the same decimal, and a whole amount stays apart from an integer for avg.
 // A whole number of more digits than bigint holds (decimal(19,0) to decimal(38,0)) is
 // kept as its decimal text: SQLite would make a double of it. The column has TEXT
 // affinity (" text" after the type name) and compares by numtext, the numbers' order.
@@ -51,6 +48,9 @@ bool wholeAsText(std::string_view lw, const std::string& typeText) {
            typeArg(typeText, 1, 0) == 0;
 }
 
+// Decimals with a fraction are stored as doubles (SQLite's REAL affinity, named by
+// " real" after the type name): their check keeps only doubles that read back as
+// the same decimal, and a whole amount stays apart from an integer for avg.
 std::string storedTypeText(std::string_view lw, const std::string& typeText) {
     if (wholeAsText(lw, typeText)) {
         return typeText.substr(0, typeText.find('(')) + " text(" + std::to_string(typeArg(typeText, 0, 18)) +
