@@ -302,6 +302,10 @@ bool looksLikeDate(std::string_view s) {
            digit(5);
 }
 
+bool wideWhole(const Expr& x) {
+    return x.digitText || (x.num.kind == 'd' && x.num.scale == 0 && x.num.precision > 18);
+}
+
 bool wantsTextCollation(const Expr& x) { return !x.empty && !x.column && !x.number && !x.collated; }
 
 std::string numberRefusal(std::string_view number) {
@@ -411,12 +415,9 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
             // Whole numbers past bigint's digits: beside a column SQLite's affinity makes numbers
             // of both sides (a decimal(19..38,0) column's numtext orders its digits); elsewhere
             // digits held as text would sort after every number, so tsql_compare compares exactly.
-            const auto wide = [](const Expr& x) {
-                return x.digitText || (x.num.kind == 'd' && x.num.scale == 0 && x.num.precision > 18);
-            };
             const bool byColumn = (lhs.column && (lhs.digitText || !rhs.digitText)) ||
                                   (rhs.column && (rhs.digitText || !lhs.digitText));
-            if ((wide(lhs) || wide(rhs)) && !byColumn) {
+            if ((wideWhole(lhs) || wideWhole(rhs)) && !byColumn) {
                 markExactResult(lhs.text, {});
                 markExactResult(rhs.text, {});
                 r.text = "tsql_compare(" + lhs.text + ", " + trimLead(rhs.text) + ")";

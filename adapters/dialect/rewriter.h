@@ -121,6 +121,8 @@ NumType numTypeOf(std::string_view typeText);
 NumType columnNumType(std::string_view declared);
 // Whether a column's declared type as stored keeps its whole numbers as text ("decimal text(38,0)").
 bool heldAsDigits(std::string_view declared);
+// Whether x may be a whole number beyond bigint: digits held as text, or typed decimal(19..38,0).
+bool wideWhole(const Expr& x);
 // A whole or decimal operand as SQL Server widens it beside a decimal: int is
 // decimal(10,0) (a literal as many digits as written), bigint (19,0), money (19,4).
 NumType asDecimal(const NumType& t);

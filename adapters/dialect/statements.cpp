@@ -92,6 +92,8 @@ struct Rewriter::Clauses {
     Expr last;            // the previous expression, for BETWEEN with dates
     int betweenLeft = 0;  // BETWEEN operands still to come
     std::string betweenColumn;
+    int wideBoundsLeft = 0;                 // BETWEEN operands still to come beside a value that is no column
+    bool wideSubject = false;               // that value may be a whole number beyond bigint
     bool sortTerms = false;                 // within ORDER BY or GROUP BY
     std::vector<std::string> textAliases;   // "expression as alias" where the expression is not a column
     std::vector<std::string> digitAliases;  // of those, the ones whose values are digits held as text
@@ -227,6 +229,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             ++i;
             c.last = Expr{};
             c.betweenLeft = 0;
+            c.wideBoundsLeft = 0;
             c.conditionsFrom = c.out.size();
             continue;
         }
@@ -369,6 +372,10 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         return true;
     }
     if (lw == "for" && i + 1 < e && ns[i + 1].word("xml")) unsupported("FOR XML outside a subquery");
+    if (lw == "between" && !c.last.column && !c.last.empty) {
+        c.wideBoundsLeft = 2;
+        c.wideSubject = wideWhole(c.last);
+    }
     if (lw == "between" && (c.last.column || !dateTypeOf(c.last.text).empty())) {
         c.betweenLeft = 2;
         c.betweenColumn = c.last.text;
@@ -400,6 +407,7 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         put(c.out, n);
         ++i;
         if (lw != "and") c.betweenLeft = lw == "between" ? c.betweenLeft : 0;
+        if (lw != "and") c.wideBoundsLeft = lw == "between" ? c.wideBoundsLeft : 0;
         c.last = Expr{};
         c.sortTerms = lw == "by" ? i >= b + 2 && (ns[i - 2].word("order") || ns[i - 2].word("group"))
                                  : c.sortTerms && (lw == "asc" || lw == "desc");
@@ -415,6 +423,13 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
     Expr x = expr(ns, i, e, 1);
     if (x.empty || i == before) {
         unsupported("the text '" + plain(ns, i, std::min(e, i + 3)) + "'");
+    }
+    if (c.wideBoundsLeft > 0) {
+        --c.wideBoundsLeft;
+        // SQLite's BETWEEN would order digits held as text after every number; beside a column its
+        // affinity compares them
+        if (c.wideSubject || wideWhole(x))
+            unsupported("BETWEEN with a whole number beyond bigint beside a value that is no column");
     }
     if (c.betweenLeft > 0) {
         // of a date expression: the text becomes its type; of a column: a date or time when it holds them

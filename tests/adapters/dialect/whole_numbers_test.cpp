@@ -46,7 +46,18 @@ INSTANTIATE_TEST_SUITE_P(
         // SQLite would join a text parameter to the digits, or add them as a double
         Refusal{"select 12345678901234567890123 + ?",
                 "arithmetic on the number 12345678901234567890123 with a value of no known type"},
-        Refusal{"select 'a' + 12345678901234567890123", "arithmetic on the number 12345678901234567890123"}));
+        Refusal{"select 'a' + 12345678901234567890123", "arithmetic on the number 12345678901234567890123"},
+        // beside a value that is no column SQLite would order the digits after every number
+        Refusal{"select 1 where len(x) between -99999999999999999999 and 5", "BETWEEN with a whole number"}));
+
+// Beside a column SQLite's affinity compares BETWEEN's bounds, and numbers within bigint's digits are
+// numbers anyway.
+INSTANTIATE_TEST_SUITE_P(
+    WholeNumberBounds, Translates,
+    ::testing::Values(Case{"select 1 where x between -99999999999999999999 and 5",
+                           "select 1 where x between '-99999999999999999999' and 5"},
+                      Case{"select 1 where len(x) between 1 and 5",
+                           "select 1 where tsql_len(x) collate zh_ci_as between 1 and 5"}));
 
 TEST(WholeNumberColumns, BeyondBigintsDigitsAreTextComparedAsNumbersAndCheckedAsText) {
     const auto tr = translateUncached("create table T (c decimal(38,0), d numeric(19), e decimal(18,0))");
