@@ -372,6 +372,9 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         return true;
     }
     if (lw == "for" && i + 1 < e && ns[i + 1].word("xml")) unsupported("FOR XML outside a subquery");
+    // max() of a decimal(38,0) column gives its digits as text, which SQLite's IN never finds among numbers
+    if (lw == "in" && !c.last.column && c.last.digitText)
+        unsupported("IN after the digits of a whole number beyond bigint that is no column");
     if (lw == "between" && !c.last.column && !c.last.empty) {
         c.wideBoundsLeft = 2;
         c.wideSubject = wideWhole(c.last);

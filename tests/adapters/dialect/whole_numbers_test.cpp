@@ -48,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "arithmetic on the number 12345678901234567890123 with a value of no known type"},
         Refusal{"select 'a' + 12345678901234567890123", "arithmetic on the number 12345678901234567890123"},
         // beside a value that is no column SQLite would order the digits after every number
-        Refusal{"select 1 where len(x) between -99999999999999999999 and 5", "BETWEEN with a whole number"}));
+        Refusal{"select 1 where len(x) between -99999999999999999999 and 5", "BETWEEN with a whole number"},
+        Refusal{"select 1 where 12345678901234567890 in (1, 2)", "IN after the digits of a whole number"}));
 
 // Beside a column SQLite's affinity compares BETWEEN's bounds, and numbers within bigint's digits are
 // numbers anyway.
