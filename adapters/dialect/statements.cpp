@@ -548,6 +548,30 @@ std::string Rewriter::insertStatement(const Nodes& ns) {
         ++i;
     }
     if (i < ns.size() && (ns[i].word("exec") || ns[i].word("execute"))) unsupported("INSERT ... EXEC");
+    if (i < ns.size() && ns[i].word("values")) {
+        // a whole number beyond bigint goes into its column as its digits, which the column's check reads
+        put(out, ns[i]);
+        for (++i; i < ns.size() && (ns[i].group || ns[i].op(",")); ++i) {
+            if (ns[i].op(",")) {
+                put(out, ns[i]);
+                continue;
+            }
+            const Nodes& row = ns[i].kids;
+            std::string values;
+            for (const auto& [b, e] : splitCommas(row, 0, row.size())) {
+                std::size_t k = b;
+                std::string item = seq(row, k, e);
+                if (wholeBeyondBigint(row, b, e)) {
+                    const bool space = !item.empty() && item[0] == ' ';
+                    item = trimLead(item);
+                    markExactResult(item, {});
+                    if (space) item.insert(0, " ");
+                }
+                values += (b == 0 ? "" : ",") + item;
+            }
+            put(out, "(" + values + (ns[i].closeSpace ? " )" : ")"), ns[i].tok.spaceBefore);
+        }
+    }
     put(out, seq(ns, i, ns.size()), false);
     return out;
 }

@@ -169,6 +169,12 @@ TEST_P(TsqlBignum, ArithmeticOnADecimal38ColumnIsExact) {
     EXPECT_EQ(refused("select 号码 + 2 from 证件 where 编号 = 1"), 8115);
 }
 
+TEST_P(TsqlBignum, InsertStoresAComputedWholeNumberBeyondBigint) {
+    makeNines();
+    conn_->Execute("insert into 证件 values (5, 12345678901234567890 * 10, 3)");
+    expectExact({{"select 号码 from 证件 where 编号 = 5", {"123456789012345678900"}}});
+}
+
 TEST_P(TsqlBignum, AValueBeyondTheColumnsPrecisionFailsWith8115AndIsNotStored) {
     conn_->Execute("create table 短 (d decimal(20,0))");
     EXPECT_EQ(refused("insert into 短 values (123456789012345678901)"), 8115);

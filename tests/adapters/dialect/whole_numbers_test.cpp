@@ -26,6 +26,9 @@ INSTANTIATE_TEST_SUITE_P(
              "select 1 where tsql_compare(tsql_len(x), '99999999999999999999') <= 0"},
         Case{"select convert(decimal(38,0), s)", "select tsql_convert('decimal(38,0)', s, null, '!')"},
         Case{"select try_cast(s as numeric(20))", "select tsql_try_convert('numeric(20)', s, null, '!')"},
+        // stored, the digits go to the column's check
+        Case{"insert into T values (1, 12345678901234567890 * 10), (2,3)",
+             "insert into T values (1, tsql_arith('12345678901234567890', 10, 'd23,0*!')), (2,3)"},
         // 18 digits never leave bigint: the conversion is not marked
         Case{"select convert(decimal(18,0), s)", "select tsql_convert('decimal(18,0)', s, null)"},
         // a sorted query never sees digits as text
