@@ -53,7 +53,8 @@ NumType resultType(const NumType& a, char op, const NumType& b) {
         const int whole = std::max(p1 - s1, p2 - s2);
         p = s + whole + 1;
         if (p > 38) {
-            s = std::max(0, std::min(s, 38 - whole));
+            // the whole part keeps its carry digit; the scale gives way down to 6
+            s = std::max(38 - (whole + 1), std::min(s, 6));
             p = 38;
         }
         return {'d', p, s};
@@ -80,6 +81,12 @@ NumType resultType(const NumType& a, char op, const NumType& b) {
     return {'d', p, s};
 }
 
+// What a value held as its digits is called in a refusal.
+std::string digitsName(const Expr& x) {
+    if (x.number) return "the number " + x.text.substr(1, x.text.size() - 2);
+    return (x.column ? "the decimal column " : "the decimal value ") + x.text;
+}
+
 // A run of arithmetic of one precedence, a + b - c, rendered as tsql_arith calls
 // of at most kChainArguments operands each, the operators last: SQLite allows
 // 127 arguments, and about 30 nested calls when each nests in the first
@@ -97,8 +104,16 @@ struct Chain {
         if (prec == 0) return;
         if (operands.size() > kMaxChain)
             unsupported("a chain of more than " + std::to_string(kMaxChain) + " operands");
+        // a decimal operand of a decimal step may come as its digits, which the step reads exactly
+        const auto exactOperand = [](Expr& x, const NumType& step) {
+            if (step.kind == 'd' && x.num.kind == 'd' && x.num.precision > 15) markExactResult(x.text, {});
+        };
+        exactOperand(operands[0], resultType(operands[0].num, ops[0], operands[1].num));
         bool integer = operands[0].integer;
         NumType type = operands[0].num;
+        // digits held as text compute only in a typed step: SQLite would add text as a double or join it
+        const auto digits =
+            std::find_if(operands.begin(), operands.end(), [](const Expr& x) { return x.digitText; });
         std::string text = operands[0].text;
         std::size_t k = 1;
         while (k < operands.size()) {
@@ -108,6 +123,11 @@ struct Chain {
                 // int with int stays int, and must fit it
                 integer = integer && operands[k].integer;
                 type = resultType(type, ops[k - 1], operands[k].num);
+                exactOperand(operands[k], type);
+                if (digits != operands.end() && !type.kind) {
+                    unsupported("arithmetic on " + digitsName(*digits) +
+                                " with a value of no known type (a parameter, a subquery, text)");
+                }
                 if (integer) {
                     opText += type.narrow ? type.narrow : 'i';
                 } else if (type.kind == 'd') {
@@ -150,6 +170,14 @@ bool isWhole(std::string_view number) {
     return !number.empty() && number.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
+// A whole literal beyond bigint (digits without leading zeros, maybe after '-') as text.
+void digitLiteral(std::string_view digits, Expr& r) {
+    r.text = "'" + std::string(digits) + "'";
+    r.number = true;
+    r.digitText = true;
+    r.num = {'d', static_cast<int>(digits.size()) - (digits[0] == '-' ? 1 : 0), 0};
+}
+
 // A number literal: 0x0102 is binary in T-SQL (SQLite reads it as an integer);
 // a decimal must read back as the number written.
 void numberLiteral(const Token& token, Expr& r) {
@@ -173,6 +201,11 @@ void numberLiteral(const Token& token, Expr& r) {
     if (!isWhole(t.text) && !std::isfinite(std::strtod(t.text.c_str(), nullptr))) {
         throw Error(ErrorNumber::Database,
                     "Arithmetic overflow error converting expression to data type float.", 8115);
+    }
+    if (!money && isWhole(t.text) && wholeRange(t.text) == Whole::Beyond) {
+        // SQL Server's numeric(n,0): kept as its digits, which SQLite would read as a double
+        digitLiteral(digits, r);
+        return;
     }
     if (auto why = numberRefusal(t.text); !why.empty()) unsupported(why);
     r.text = t.text;
@@ -267,6 +300,10 @@ bool looksLikeDate(std::string_view s) {
         return true;
     return s.size() >= 8 && digit(0) && digit(1) && digit(2) && digit(3) && (s[4] == '-' || s[4] == '/') &&
            digit(5);
+}
+
+bool wideWhole(const Expr& x) {
+    return x.digitText || (x.num.kind == 'd' && x.num.scale == 0 && x.num.precision > 18);
 }
 
 bool wantsTextCollation(const Expr& x) { return !x.empty && !x.column && !x.number && !x.collated; }
@@ -375,6 +412,20 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
                 !(i < e && ns[i].word("collate"))) {
                 lhs.text += kCollateText;
             }
+            // Whole numbers past bigint's digits: beside a column SQLite's affinity makes numbers
+            // of both sides (a decimal(19..38,0) column's numtext orders its digits); elsewhere
+            // digits held as text would sort after every number, so tsql_compare compares exactly.
+            const bool byColumn = (lhs.column && (lhs.digitText || !rhs.digitText)) ||
+                                  (rhs.column && (rhs.digitText || !lhs.digitText));
+            if ((wideWhole(lhs) || wideWhole(rhs)) && !byColumn) {
+                markExactResult(lhs.text, {});
+                markExactResult(rhs.text, {});
+                r.text = "tsql_compare(" + lhs.text + ", " + trimLead(rhs.text) + ")";
+                put(r.text, renderToken(opNode.tok), opNode.tok.spaceBefore);
+                r.text += " 0";
+                lhs = std::move(r);
+                continue;
+            }
         }
         r.text = lhs.text;
         put(r.text, renderToken(opNode.tok), opNode.tok.spaceBefore);
@@ -399,10 +450,32 @@ Expr Rewriter::unary(const Nodes& ns, std::size_t& i, std::size_t e) {
             x.number = true;
             x.empty = false;
             ++i;
+        } else if (o.op("-") && i < e && !ns[i].group && ns[i].tok.kind == TokenKind::Number &&
+                   isWhole(ns[i].tok.text) && wholeRange(ns[i].tok.text) == Whole::Beyond) {
+            // a negative literal beyond bigint: its digits after the sign, as text
+            std::string_view digits(ns[i].tok.text);
+            while (digits.size() > 1 && digits[0] == '0') digits.remove_prefix(1);
+            if (digits.size() > 38) {
+                numberLiteral(ns[i].tok, x);  // SQL Server's error for more than 38 digits
+            }
+            digitLiteral("-" + std::string(digits), x);
+            x.space = o.tok.spaceBefore;
+            x.empty = false;
+            ++i;
+            return x;
         } else {
             x = unary(ns, i, e);
         }
         if (x.empty) unsupported("an incomplete expression after '" + o.tok.text + "'");
+        if (o.op("-") && x.digitText) {
+            // a decimal(19..38,0) value negated exactly, as 0 - x
+            Expr r;
+            r.empty = false;
+            r.space = o.tok.spaceBefore;
+            r.num = x.num;
+            r.text = "tsql_arith(0, " + x.text + ", 'd" + std::to_string(x.num.precision) + ",0-')";
+            return r;
+        }
         Expr r;
         r.empty = false;
         r.space = o.tok.spaceBefore;
@@ -522,6 +595,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 const std::string* declared = declaredType(qualifier, column);
                 if (declared) {
                     r.num = columnNumType(*declared);
+                    r.digitText = heldAsDigits(*declared);
                     if (!r.num.kind) r.type = typeOfDeclared(*declared);
                 }
                 r.integer = r.num.kind == 'i';

@@ -250,10 +250,18 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         // sum and avg add decimals exactly; avg of integers is an integer
         std::size_t k = 0;
         const bool sum = fn == "sum" || fn == "avg";
-        const Expr x =
-            (sum || fn == "abs") && plainExpression(a) ? (Nesting(depth_), expr(a, k, a.size(), 1)) : Expr{};
+        const bool minMax = fn == "min" || fn == "max";
+        const Expr x = (sum || fn == "abs" || minMax) && plainExpression(a)
+                           ? (Nesting(depth_), expr(a, k, a.size(), 1))
+                           : Expr{};
+        // min and max of a column held as digits give its digits (text)
+        r.digitText = minMax && k == a.size() && x.column && x.digitText;
         const bool whole = k == a.size() && (x.num.kind == 'i' || x.num.kind == 'b');
-        if (!sum && !(fn == "abs" && whole)) {
+        if (fn == "abs" && k == a.size() && x.digitText) {
+            // SQLite's abs would make a double of the digits
+            r.text = "tsql_abs(" + x.text + ", 'decimal')";
+            typed = x.num;
+        } else if (!sum && !(fn == "abs" && whole)) {
             r.text = name + group(args);
         } else if (fn == "abs") {
             // of int or bigint: the lowest value has no opposite in its type, and the type stays

@@ -58,7 +58,16 @@ bool oneCall(const std::string& text) {
 void markExactResult(std::string& text, const Nodes& query) {
     const bool arith = text.starts_with("tsql_arith(") && text.ends_with("')");
     const bool sum = (text.starts_with("tsql_sum(") || text.starts_with("tsql_avg(")) && oneCall(text);
-    if (!arith && !sum) return;
+    // a conversion to a whole decimal past bigint's digits, which beyond bigint gives its digits
+    const std::size_t typeAt = text.starts_with("tsql_convert('")       ? 14
+                               : text.starts_with("tsql_try_convert('") ? 18
+                                                                        : 0;
+    bool convert = false;
+    if (typeAt > 0 && text.ends_with(", null)") && oneCall(text)) {
+        const NumType t = numTypeOf(text.substr(typeAt, text.find('\'', typeAt) - typeAt));
+        convert = t.kind == 'd' && t.scale == 0 && t.precision > 18;
+    }
+    if (!arith && !sum && !convert) return;
     // a text value sorts after every number and never equals one: only the reader may see it
     for (const Node& n : query) {
         if (n.word("order") || n.word("distinct") || n.word("union") || n.word("except") ||

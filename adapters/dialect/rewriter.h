@@ -90,6 +90,8 @@ struct Expr {
     bool collated = false;  // carries its own collation
     bool datetime = false;  // a datetime or smalldatetime column
     bool unicode = false;  // nchar, nvarchar or ntext as the statement types it (N'', a column, a conversion)
+    // a whole number held as its digits: a literal beyond bigint, or a column declared decimal(19..38,0)
+    bool digitText = false;
     NumType num;
     std::string type;  // SQL Server's type where num tells none ("varchar(4)", "datetime"); "" unknown
 };
@@ -117,6 +119,10 @@ void convertToCommon(const std::vector<Expr>& values, Expr& r);
 NumType numTypeOf(std::string_view typeText);
 // The type of a column as its declared type is stored ("decimal real(18, 2)", "INT").
 NumType columnNumType(std::string_view declared);
+// Whether a column's declared type as stored keeps its whole numbers as text ("decimal text(38,0)").
+bool heldAsDigits(std::string_view declared);
+// Whether x may be a whole number beyond bigint: digits held as text, or typed decimal(19..38,0).
+bool wideWhole(const Expr& x);
 // A whole or decimal operand as SQL Server widens it beside a decimal: int is
 // decimal(10,0) (a literal as many digits as written), bigint (19,0), money (19,4).
 NumType asDecimal(const NumType& t);
@@ -260,6 +266,7 @@ private:
     std::string insertStatement(const Nodes& ns);
     std::string deleteStatement(const Nodes& ns);
     std::string updateStatement(const Nodes& ns);
+    bool wholeBeyondBigint(const Nodes& ns, std::size_t b, std::size_t e);
     std::string updateAssignments(const Nodes& ns, std::size_t b, std::size_t e);
     std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
     void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);

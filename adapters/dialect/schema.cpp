@@ -40,10 +40,22 @@ bool isExactWithFraction(std::string_view lw, const std::string& typeText) {
            ((lw == "decimal" || lw == "dec" || lw == "numeric") && typeArg(typeText, 1, 0) > 0);
 }
 
+// A whole number of more digits than bigint holds (decimal(19,0) to decimal(38,0)) is
+// kept as its decimal text: SQLite would make a double of it. The column has TEXT
+// affinity (" text" after the type name) and compares by numtext, the numbers' order.
+bool wholeAsText(std::string_view lw, const std::string& typeText) {
+    return (lw == "decimal" || lw == "dec" || lw == "numeric") && typeArg(typeText, 0, 18) > 18 &&
+           typeArg(typeText, 1, 0) == 0;
+}
+
 // Decimals with a fraction are stored as doubles (SQLite's REAL affinity, named by
 // " real" after the type name): their check keeps only doubles that read back as
 // the same decimal, and a whole amount stays apart from an integer for avg.
 std::string storedTypeText(std::string_view lw, const std::string& typeText) {
+    if (wholeAsText(lw, typeText)) {
+        return typeText.substr(0, typeText.find('(')) + " text(" + std::to_string(typeArg(typeText, 0, 18)) +
+               ",0)";
+    }
     if (!isExactWithFraction(lw, typeText)) return typeText;
     auto p = typeText.find('(');
     return p == std::string::npos ? typeText + " real" : typeText.substr(0, p) + " real" + typeText.substr(p);
@@ -57,7 +69,7 @@ std::string valueCheck(std::string_view lw, const std::string& typeText, const s
     }
     if (lw == "decimal" || lw == "dec" || lw == "numeric") {
         return "tsql_check_decimal(" + value + ", " + std::to_string(typeArg(typeText, 0, 18)) + ", " +
-               std::to_string(typeArg(typeText, 1, 0)) + ")";
+               std::to_string(typeArg(typeText, 1, 0)) + (wholeAsText(lw, typeText) ? ", 1)" : ")");
     }
     // a time keeps the digits of its scale: 'hh:mm:ss.fffffff'
     if (lw == "time")
@@ -84,7 +96,7 @@ void appendValueChecks(Translation& tr, const std::string& tableName, const std:
         sets += (sets.empty() ? "" : ", ") + c.quoted + " = " + c.check;
         // texts compare byte for byte here: the column's collation ignores the trailing
         // blanks the check drops
-        const bool text = c.check.starts_with("tsql_check_text(");
+        const bool text = c.check.starts_with("tsql_check_text(") || c.check.ends_with(", 1)");
         when += (when.empty() ? "new." : " or new.") + c.quoted + " is not " + c.check +
                 (text ? " collate binary" : "");
         cols += (cols.empty() ? "" : ", ") + c.quoted;
@@ -255,6 +267,7 @@ std::string Rewriter::columnDef(const Nodes& d, std::size_t b, std::size_t e, Da
         return col + " integer primary key autoincrement" + cleaned;
     }
     if (isTextType(c.type) && !c.explicitCollate) c.tail = kCollateText + c.tail;
+    if (wholeAsText(c.type, c.typeText) && !c.explicitCollate) c.tail = " collate numtext" + c.tail;
     if (isDateType(c.type)) {
         dateColumns.emplace_back(col, c.type == "date"            ? "tsql_date"
                                       : c.type == "smalldatetime" ? "tsql_smalldatetime"
@@ -288,7 +301,10 @@ std::string Rewriter::computedColumnDef(const Nodes& d, std::size_t b, std::size
     const std::string type = typeOf(x);
     const std::string base = type.substr(0, type.find('('));
     std::string def = quoteName(name);
-    if (!type.empty()) def += " " + storedTypeText(base, type) + (isTextType(base) ? kCollateText : "");
+    if (!type.empty()) {
+        def += " " + storedTypeText(base, type) + (isTextType(base) ? kCollateText : "") +
+               (wholeAsText(base, type) ? " collate numtext" : "");
+    }
     ownColumns_[asciiLower(name)] = type.empty() ? "" : storedTypeText(base, type);
     def += " generated always as (" + x.text + ") " + (persisted ? "stored" : "virtual");
     return notNull ? def + " not null" : def;

@@ -34,9 +34,17 @@ NumType columnNumType(std::string_view declared) {
     }
     // a decimal with a fraction is stored as "decimal real(18,2)", money as "money real"
     if (const auto p = t.find("real"); p != std::string::npos && p > 0) t.erase(p, 4);
+    // a whole number beyond bigint's digits is stored as text: "decimal text(38,0)"
+    if (heldAsDigits(declared)) t.erase(t.find("text("), 4);
     // an identity column is the rowid's "integer", which a bigint identity is too
     if (t == "integer") return {'b', 19, 0};
     return numTypeOf(t);
+}
+
+bool heldAsDigits(std::string_view declared) {
+    const std::string t = asciiLower(declared);
+    return (t.starts_with("decimal text(") || t.starts_with("numeric text(") || t.starts_with("dec text(")) &&
+           t.ends_with(",0)");
 }
 
 Rewriter::ScopeGuard::ScopeGuard(Rewriter& rw, Scope scope) : rw_(rw) {

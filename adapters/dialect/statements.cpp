@@ -92,8 +92,11 @@ struct Rewriter::Clauses {
     Expr last;            // the previous expression, for BETWEEN with dates
     int betweenLeft = 0;  // BETWEEN operands still to come
     std::string betweenColumn;
-    bool sortTerms = false;                // within ORDER BY or GROUP BY
-    std::vector<std::string> textAliases;  // "expression as alias" where the expression is not a column
+    int wideBoundsLeft = 0;                 // BETWEEN operands still to come beside a value that is no column
+    bool wideSubject = false;               // that value may be a whole number beyond bigint
+    bool sortTerms = false;                 // within ORDER BY or GROUP BY
+    std::vector<std::string> textAliases;   // "expression as alias" where the expression is not a column
+    std::vector<std::string> digitAliases;  // of those, the ones whose values are digits held as text
     // the AND and OR of the current run of conditions, as [begin, end) in out, and whether each is AND
     std::size_t conditionsFrom = 0;
     struct Connective {
@@ -226,6 +229,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             ++i;
             c.last = Expr{};
             c.betweenLeft = 0;
+            c.wideBoundsLeft = 0;
             c.conditionsFrom = c.out.size();
             continue;
         }
@@ -368,6 +372,13 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         return true;
     }
     if (lw == "for" && i + 1 < e && ns[i + 1].word("xml")) unsupported("FOR XML outside a subquery");
+    // max() of a decimal(38,0) column gives its digits as text, which SQLite's IN never finds among numbers
+    if (lw == "in" && !c.last.column && c.last.digitText)
+        unsupported("IN after the digits of a whole number beyond bigint that is no column");
+    if (lw == "between" && !c.last.column && !c.last.empty) {
+        c.wideBoundsLeft = 2;
+        c.wideSubject = wideWhole(c.last);
+    }
     if (lw == "between" && (c.last.column || !dateTypeOf(c.last.text).empty())) {
         c.betweenLeft = 2;
         c.betweenColumn = c.last.text;
@@ -391,7 +402,7 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         return true;
     }
     if (lw == "as" && wantsTextCollation(c.last) && i + 1 < e && ns[i + 1].isName()) {
-        c.textAliases.push_back(asciiLower(ns[i + 1].tok.text));
+        (c.last.digitText ? c.digitAliases : c.textAliases).push_back(asciiLower(ns[i + 1].tok.text));
     }
     if (isClauseKeyword(lw) && !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group)) {
         if (lw != "as") c.inSelectList = false;
@@ -399,6 +410,7 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
         put(c.out, n);
         ++i;
         if (lw != "and") c.betweenLeft = lw == "between" ? c.betweenLeft : 0;
+        if (lw != "and") c.wideBoundsLeft = lw == "between" ? c.wideBoundsLeft : 0;
         c.last = Expr{};
         c.sortTerms = lw == "by" ? i >= b + 2 && (ns[i - 2].word("order") || ns[i - 2].word("group"))
                                  : c.sortTerms && (lw == "asc" || lw == "desc");
@@ -415,6 +427,13 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
     if (x.empty || i == before) {
         unsupported("the text '" + plain(ns, i, std::min(e, i + 3)) + "'");
     }
+    if (c.wideBoundsLeft > 0) {
+        --c.wideBoundsLeft;
+        // SQLite's BETWEEN would order digits held as text after every number; beside a column its
+        // affinity compares them
+        if (c.wideSubject || wideWhole(x))
+            unsupported("BETWEEN with a whole number beyond bigint beside a value that is no column");
+    }
     if (c.betweenLeft > 0) {
         // of a date expression: the text becomes its type; of a column: a date or time when it holds them
         const std::string type = dateTypeOf(c.betweenColumn);
@@ -430,7 +449,14 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         const bool alias = x.column && i == before + 1 &&
                            std::find(c.textAliases.begin(), c.textAliases.end(),
                                      asciiLower(ns[before].tok.text)) != c.textAliases.end();
-        if (wantsTextCollation(x) || alias) x.text += kCollateText;
+        const bool digitAlias = x.column && i == before + 1 &&
+                                std::find(c.digitAliases.begin(), c.digitAliases.end(),
+                                          asciiLower(ns[before].tok.text)) != c.digitAliases.end();
+        // digits held as text (max() of a decimal(38,0) column) sort as the numbers they are
+        if ((x.digitText && !x.column) || digitAlias)
+            x.text += " collate numtext";
+        else if (wantsTextCollation(x) || alias)
+            x.text += kCollateText;
     }
     if (c.inSelectList && !c.itemTyped) {
         // a star names columns the statement does not show: their count is unknown here
@@ -522,6 +548,30 @@ std::string Rewriter::insertStatement(const Nodes& ns) {
         ++i;
     }
     if (i < ns.size() && (ns[i].word("exec") || ns[i].word("execute"))) unsupported("INSERT ... EXEC");
+    if (i < ns.size() && ns[i].word("values")) {
+        // a whole number beyond bigint goes into its column as its digits, which the column's check reads
+        put(out, ns[i]);
+        for (++i; i < ns.size() && (ns[i].group || ns[i].op(",")); ++i) {
+            if (ns[i].op(",")) {
+                put(out, ns[i]);
+                continue;
+            }
+            const Nodes& row = ns[i].kids;
+            std::string values;
+            for (const auto& [b, e] : splitCommas(row, 0, row.size())) {
+                std::size_t k = b;
+                std::string item = seq(row, k, e);
+                if (wholeBeyondBigint(row, b, e)) {
+                    const bool space = !item.empty() && item[0] == ' ';
+                    item = trimLead(item);
+                    markExactResult(item, {});
+                    if (space) item.insert(0, " ");
+                }
+                values += (b == 0 ? "" : ",") + item;
+            }
+            put(out, "(" + values + (ns[i].closeSpace ? " )" : ")"), ns[i].tok.spaceBefore);
+        }
+    }
     put(out, seq(ns, i, ns.size()), false);
     return out;
 }
@@ -632,6 +682,17 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
     return out;
 }
 
+// Whether ns[b, e) is one expression SQL Server types decimal(19..38,0).
+bool Rewriter::wholeBeyondBigint(const Nodes& ns, std::size_t b, std::size_t e) {
+    if (b >= e || !plainExpression(Nodes(ns.begin() + static_cast<std::ptrdiff_t>(b),
+                                         ns.begin() + static_cast<std::ptrdiff_t>(e))))
+        return false;
+    const Nesting level(depth_);
+    std::size_t k = b;
+    const Expr x = expr(ns, k, e, 1);
+    return k == e && x.num.kind == 'd' && x.num.scale == 0 && x.num.precision > 18;
+}
+
 // SET a = x, t.b = y: SQLite wants bare column names on the left.
 std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::size_t e) {
     std::string assigns;
@@ -646,6 +707,13 @@ std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::siz
         put(assigns, "=", ns[eq].tok.spaceBefore);
         std::size_t k = eq + 1;
         std::string rhs = seq(ns, k, ae);
+        if (wholeBeyondBigint(ns, eq + 1, ae)) {
+            // a whole number beyond bigint goes into the column as its digits, which its check reads
+            const bool space = !rhs.empty() && rhs[0] == ' ';
+            rhs = trimLead(rhs);
+            markExactResult(rhs, {});
+            if (space) rhs.insert(0, " ");
+        }
         assigns += rhs;
     }
     if (!assigns.empty() && assigns[0] == ' ') assigns.erase(0, 1);

@@ -146,6 +146,15 @@ void appendCell(Cells& out, sqlite3_stmt* st, int col, CellKind kind, int scale)
                 out.emplace_back(Decimal{decimalText(sqlite3_value_double(v), scale < 0 ? 0 : scale)});
                 return;
             }
+            if (t == SQLITE_TEXT) {
+                // a decimal(19..38,0) column keeps its digits as text
+                const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                auto x = parseDec(std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))));
+                if (auto r = x ? rescale(*x, scale < 0 ? 0 : scale) : std::nullopt) {
+                    out.emplace_back(Decimal{decText(*r)});
+                    return;
+                }
+            }
             break;
         case CellKind::DateTime:
             if (t == SQLITE_TEXT) {

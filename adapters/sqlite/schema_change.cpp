@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +80,27 @@ std::vector<std::string> Connection::Impl::columnsOf(const std::string& table) {
     return strings("select name from pragma_table_info(?1)", table);
 }
 
+namespace {
+
+// The check of a column declared decimal(19..38,0) before such numbers were kept as
+// text, as the translator now writes it (its digits as text); "" for any other.
+std::string integerCheck(std::string_view column, const std::string& type) {
+    const std::string lower = util::asciiLower(type);
+    const auto open = lower.find('(');
+    const std::string_view base = std::string_view(lower).substr(0, open);
+    if (open == std::string::npos || (base != "decimal" && base != "numeric" && base != "dec")) return {};
+    const long precision = std::strtol(lower.c_str() + open + 1, nullptr, 10);
+    const auto comma = lower.find(',');
+    if (precision <= 18 ||
+        (comma != std::string::npos && std::strtol(lower.c_str() + comma + 1, nullptr, 10)))
+        return {};
+    std::string name = "\"";
+    for (char c : column) name += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return "tsql_check_decimal(new." + name + "\", " + std::to_string(precision) + ", 0, 1)";
+}
+
+}  // namespace
+
 std::vector<std::string> Connection::Impl::checkTriggers(dialect::Translator& tr, const std::string& table) {
     const bool hasIdentity =
         util::asciiLower(
@@ -95,9 +117,18 @@ std::vector<std::string> Connection::Impl::checkTriggers(dialect::Translator& tr
         for (char c : n) q += c == ']' ? std::string("]]") : std::string(1, c);
         return q + "]";
     };
+    // columns of decimal(19..38,0) made before such numbers were kept as text: their
+    // affinity makes numbers, so their checks keep the integers they were made with
+    std::vector<std::string> integerChecks;
     while (sqlite3_step(st) == SQLITE_ROW) {
         std::string type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
         if (auto p = type.find(" real"); p != std::string::npos) type.erase(p, 5);  // decimal real(18,2)
+        if (auto p = type.find(" text("); p != std::string::npos) {
+            type.erase(p, 5);  // decimal text(38,0)
+        } else if (auto check = integerCheck(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), type);
+                   !check.empty()) {
+            integerChecks.push_back(std::move(check));
+        }
         if (hasIdentity && sqlite3_column_int(st, 2) == 1) type = "int identity(1,1)";
         if (type.empty()) type = "varchar(max)";
         defs += (defs.empty() ? "" : ", ") +
@@ -105,7 +136,14 @@ std::vector<std::string> Connection::Impl::checkTriggers(dialect::Translator& tr
     }
     sqlite3_finalize(st);
     auto t = tr.translateStatements("create table " + bracket(table) + " (" + defs + ")");
-    return {t->statements.begin() + 1, t->statements.end()};
+    std::vector<std::string> triggers(t->statements.begin() + 1, t->statements.end());
+    for (auto& trigger : triggers) {
+        for (const auto& check : integerChecks) {
+            for (auto p = trigger.find(check); p != std::string::npos; p = trigger.find(check, p))
+                trigger.replace(p + check.size() - 4, 4, ")");
+        }
+    }
+    return triggers;
 }
 
 [[noreturn]] void Connection::Impl::refuse(long number, const std::string& message) {

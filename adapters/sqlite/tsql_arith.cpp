@@ -430,6 +430,18 @@ void fnArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void wholeOpposite(sqlite3_context* ctx, sqlite3_value** argv, bool absolute) {
     sqlite3_value* v = argv[0];
     const std::string_view type = textOf(argv[1]);
+    if (type == "decimal" && sqlite3_value_type(v) != SQLITE_NULL && sqlite3_value_type(v) != SQLITE_FLOAT) {
+        // tsql_abs(x, 'decimal'): the digits of a decimal(19..38,0) column, exactly
+        auto x = sqlite3_value_type(v) == SQLITE_INTEGER ? std::optional<Dec>(Dec{sqlite3_value_int64(v), 0})
+                                                         : parseDec(textOf(v));
+        if (!x) return resultError(ctx, "Error converting data type varchar to numeric.");
+        x->m = absolute ? magnitude(x->m) : -x->m;
+        if (x->scale != 0 || x->m < INT64_MIN || x->m > INT64_MAX) {
+            return resultError(ctx, "Not supported by the embedded database: the number " + decText(*x) +
+                                        " (a whole number beyond bigint, which it would hold as a double).");
+        }
+        return sqlite3_result_int64(ctx, static_cast<std::int64_t>(x->m));
+    }
     std::int64_t n = 0;
     switch (sqlite3_value_type(v)) {
         case SQLITE_NULL:

@@ -144,7 +144,10 @@ void convertToWhole(sqlite3_context* ctx, const std::string& b, sqlite3_value* x
 // To float and real as they are; to decimal, numeric and money rounded to the
 // scale and checked against the precision, from the digits written: a whole
 // number within bigint stays exact (an 18-digit identity card number).
-void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, sqlite3_value* argv0) {
+// `forReader`: the statement's own result column, which gets a whole number beyond
+// bigint as its digits (text) instead of the refusal.
+void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, sqlite3_value* argv0,
+                     bool forReader) {
     const std::string& b = type.base;
     const int xt = sqlite3_value_type(x);
     const bool money = b == "money" || b == "smallmoney";
@@ -183,6 +186,7 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
     if (!r || digitCount(r->m) > precision) return fail(ctx, overflow);
     if (scale == 0 && r->m >= INT64_MIN && r->m <= INT64_MAX)
         return sqlite3_result_int64(ctx, static_cast<std::int64_t>(r->m));
+    if (scale == 0 && forReader) return resultText(ctx, decText(*r));
     // SQLite holds the rest as doubles: a number they would change is refused, not changed
     const double d = doubleOfDec(*r);
     const auto back = decOfDouble(d);
@@ -245,7 +249,7 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     if (b == "decimal" || b == "numeric" || b == "dec" || b == "money" || b == "smallmoney" || b == "float" ||
         b == "real") {
-        return convertToNumber(ctx, type, x, argv[0]);
+        return convertToNumber(ctx, type, x, argv[0], argc == 4 && textOf(argv[3]) == "!");
     }
     if (b == "datetime" || b == "smalldatetime" || b == "date") {
         const int style = sqlite3_value_type(argv[2]) != SQLITE_NULL ? sqlite3_value_int(argv[2]) : -1;

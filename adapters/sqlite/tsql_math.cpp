@@ -435,10 +435,12 @@ int registerMathFunctions(sqlite3* db) {
             rc != SQLITE_OK)
             return rc;
     }
-    if (int rc = sqlite3_create_function_v2(db, "tsql_try_convert", 3, flags, tryConvertMarker(), fnConvert,
-                                            nullptr, nullptr, nullptr);
-        rc != SQLITE_OK)
-        return rc;
+    for (int args : {3, 4}) {
+        if (int rc = sqlite3_create_function_v2(db, "tsql_try_convert", args, flags, tryConvertMarker(),
+                                                fnConvert, nullptr, nullptr, nullptr);
+            rc != SQLITE_OK)
+            return rc;
+    }
     // one sequence for both forms; the second registration owns it
     auto* state = new RandomState;
     if (int rc = sqlite3_create_function_v2(db, "tsql_rand", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, state, fnRand,

@@ -101,20 +101,43 @@ void fnCheckInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 const char* const kNumericOverflow = "Arithmetic overflow error converting numeric to data type numeric.";
 
+// tsql_check_decimal(value, precision, 0, 1): a whole number of up to 38 digits
+// as the canonical decimal text a column of type "decimal text(p,0)" keeps
+// (its TEXT affinity has made text of any number already).
+void checkWholeText(sqlite3_context* ctx, sqlite3_value* v, int precision) {
+    std::optional<Dec> x;
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER:
+            x = Dec{sqlite3_value_int64(v), 0};
+            break;
+        case SQLITE_FLOAT:
+            x = decOfDouble(sqlite3_value_double(v));
+            if (!x) return resultError(ctx, kNumericOverflow);
+            break;
+        default:
+            x = parseDec(textOf(v));
+            if (!x) return resultError(ctx, "Error converting data type varchar to numeric.");
+    }
+    x = rescale(*x, 0);
+    if (!x || digitCount(x->m) > precision) return resultError(ctx, kNumericOverflow);
+    const std::string text = decText(*x);
+    sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
 // tsql_check_decimal(value, precision, scale): the value rounded to the scale.
 // A decimal with a fraction is stored as a double only when the double reads
 // back as exactly that decimal and lies below 2^53 (beyond it the column's
 // affinity may already have rounded a whole number); one of scale 0 as an integer.
 // Anything else is refused.
-void fnCheckDecimal(sqlite3_context* ctx, int, sqlite3_value** argv) {
+void fnCheckDecimal(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_value* v = argv[0];
     const int precision = sqlite3_value_int(argv[1]);
     const int scale = sqlite3_value_int(argv[2]);
+    const int t = sqlite3_value_type(v);
+    if (t == SQLITE_NULL || t == SQLITE_BLOB) return sqlite3_result_value(ctx, v);
+    if (argc == 4 && scale == 0) return checkWholeText(ctx, v, precision);
     std::optional<Dec> x;
-    switch (sqlite3_value_type(v)) {
-        case SQLITE_NULL:
-        case SQLITE_BLOB:
-            return sqlite3_result_value(ctx, v);
+    switch (t) {
         case SQLITE_INTEGER:
             x = Dec{sqlite3_value_int64(v), 0};
             break;
@@ -159,6 +182,95 @@ void fnCheckDecimal(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, d);
 }
 
+// ---------------------------------------------------------------- numbers kept as text
+
+// A number written as text, for comparing: its sign, its whole digits without
+// leading zeros and its decimals without trailing zeros; nullopt for other text.
+struct NumberText {
+    bool negative = false;
+    std::string_view whole, decimals;
+};
+
+std::optional<NumberText> splitNumber(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    NumberText n;
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+        n.negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    const auto point = s.find('.');
+    n.whole = s.substr(0, point);
+    n.decimals = point == std::string_view::npos ? std::string_view() : s.substr(point + 1);
+    const auto digits = [](std::string_view d) { return d.find_first_not_of("0123456789") == d.npos; };
+    if (n.whole.size() + n.decimals.size() == 0 || !digits(n.whole) || !digits(n.decimals))
+        return std::nullopt;
+    while (!n.whole.empty() && n.whole.front() == '0') n.whole.remove_prefix(1);
+    while (!n.decimals.empty() && n.decimals.back() == '0') n.decimals.remove_suffix(1);
+    if (n.whole.empty() && n.decimals.empty()) n.negative = false;  // -0 is 0
+    return n;
+}
+
+// The collation numtext of a whole-number column held as text (decimal(38,0)):
+// numbers in their order, whatever their length; other text after them, byte by byte.
+int compareNumberText(void*, int na, const void* a, int nb, const void* b) {
+    const std::string_view x(static_cast<const char*>(a), static_cast<std::size_t>(na));
+    const std::string_view y(static_cast<const char*>(b), static_cast<std::size_t>(nb));
+    const auto nx = splitNumber(x), ny = splitNumber(y);
+    if (!nx || !ny) {
+        if (nx || ny) return nx ? -1 : 1;
+        return x.compare(y);
+    }
+    if (nx->negative != ny->negative) return nx->negative ? -1 : 1;
+    int c = nx->whole.size() == ny->whole.size() ? nx->whole.compare(ny->whole)
+                                                 : (nx->whole.size() < ny->whole.size() ? -1 : 1);
+    if (c == 0) c = nx->decimals.compare(ny->decimals);
+    c = c < 0 ? -1 : c > 0 ? 1 : 0;
+    return nx->negative ? -c : c;
+}
+
+// A value compared as a number: its exact decimal, or nullopt for a double no 38
+// digits hold (1e300), which then compares as a double.
+bool comparedValue(sqlite3_context* ctx, sqlite3_value* v, std::optional<Dec>& x, double& d) {
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER:
+            x = Dec{sqlite3_value_int64(v), 0};
+            d = static_cast<double>(sqlite3_value_int64(v));
+            return true;
+        case SQLITE_FLOAT:
+            d = sqlite3_value_double(v);
+            x = decOfDouble(d);
+            return true;
+        default:
+            x = parseDec(textOf(v));
+            if (!x) {
+                resultError(ctx, "Error converting data type varchar to numeric.");
+                return false;
+            }
+            d = doubleOfDec(*x);
+            return true;
+    }
+}
+
+// tsql_compare(a, b): -1, 0 or 1 as the numbers compare exactly; Null beside Null.
+// What a comparison with a whole number held as its digits is rendered to.
+void fnCompare(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    std::optional<Dec> a, b;
+    double da = 0, db = 0;
+    if (!comparedValue(ctx, argv[0], a, da) || !comparedValue(ctx, argv[1], b, db)) return;
+    if (!a || !b) return sqlite3_result_int(ctx, da < db ? -1 : da > db ? 1 : 0);
+    if ((a->m < 0) != (b->m < 0)) return sqlite3_result_int(ctx, a->m < 0 ? -1 : 1);
+    // the magnitudes at one scale: up to 38 digits and 38 zeros fit 256 bits
+    const int scale = std::max(a->scale, b->scale);
+    Wide x = wideOf(static_cast<u128>(magnitude(a->m))), y = wideOf(static_cast<u128>(magnitude(b->m)));
+    wideTimesPow10(x, scale - a->scale);
+    wideTimesPow10(y, scale - b->scale);
+    const int c = wideCompare(x, y);
+    sqlite3_result_int(ctx, a->m < 0 ? -c : c);
+}
+
 // ---------------------------------------------------------------- text lengths
 
 // Characters as SQL Server counts them: UTF-16 units for the n types; bytes of
@@ -198,6 +310,7 @@ struct ExactSum {
     std::int64_t count = 0;
     bool anyFraction = false;  // a non-integer value came: the result is a double
     bool inexact = false;
+    bool overflowed = false;  // the exact total passed 38 digits
     int typedScale =
         0;  // 1 + the scale of a sum the statement types decimal(38, scale); 0: the values decide
     bool intTyped = false;  // of an int the statement types: the sum must fit int
@@ -214,6 +327,10 @@ void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
         const std::int64_t n = sqlite3_value_int64(v);
         s.floating += sign * static_cast<double>(n);
         x = Dec{n, 0};
+    } else if (t == SQLITE_TEXT && (x = parseDec(textOf(v)))) {
+        // a whole number beyond bigint is kept as its digits (a decimal(38,0) column)
+        s.floating += sign * doubleOfDec(*x);
+        s.anyFraction = s.anyFraction || x->scale > 0;
     } else {
         const double d = sqlite3_value_double(v);
         s.floating += sign * d;
@@ -230,6 +347,7 @@ void accumulate(ExactSum& s, sqlite3_value* v, int sign) {
     i128 r = 0;
     if (!a || !b || __builtin_add_overflow(a->m, sign * b->m, &r) || r >= kLimit || r <= -kLimit) {
         s.inexact = true;
+        s.overflowed = a && b;
         return;
     }
     s.total = Dec{r, scale};
@@ -308,6 +426,8 @@ const char* const kFloatOverflow = "Arithmetic overflow error converting express
 void sumValue(sqlite3_context* ctx) {
     auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
+    // a typed sum past 38 digits overflows its decimal(38, s) rather than become a double
+    if (s->typedScale > 0 && s->overflowed) return resultError(ctx, kDecimalOverflow);
     if (s->typedScale > 0 && !s->inexact) {
         if (!typedResult(ctx, *s, false)) resultError(ctx, kDecimalOverflow);
         return;
@@ -330,6 +450,7 @@ void sumValue(sqlite3_context* ctx) {
 void avgValue(sqlite3_context* ctx) {
     auto* s = sumState(ctx, false);
     if (!s || s->count == 0) return sqlite3_result_null(ctx);
+    if (s->typedScale > 0 && s->overflowed) return resultError(ctx, kDecimalOverflow);
     if (s->typedScale > 0 && !s->inexact) {
         if (!typedResult(ctx, *s, true)) resultError(ctx, kDecimalOverflow);
         return;
@@ -360,8 +481,8 @@ int registerStoredValueFunctions(sqlite3* db) {
         int args;
         Fn fn;
     } scalars[] = {
-        {"tsql_check_int", 2, fnCheckInt},
-        {"tsql_check_decimal", 3, fnCheckDecimal},
+        {"tsql_check_int", 2, fnCheckInt},         {"tsql_check_decimal", 3, fnCheckDecimal},
+        {"tsql_check_decimal", 4, fnCheckDecimal}, {"tsql_compare", 2, fnCompare},
         {"tsql_check_text", 3, fnCheckText},
     };
     for (const auto& f : scalars) {
@@ -369,6 +490,9 @@ int registerStoredValueFunctions(sqlite3* db) {
             sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.fn, nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
+    if (int rc = sqlite3_create_collation_v2(db, "numtext", SQLITE_UTF8, nullptr, compareNumberText, nullptr);
+        rc != SQLITE_OK)
+        return rc;
     for (auto [name, value] :
          {std::pair<const char*, void (*)(sqlite3_context*)>{"tsql_sum", sumValue}, {"tsql_avg", avgValue}}) {
         // tsql_sum(x, scale): of a decimal the statement types, exact at that scale

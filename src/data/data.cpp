@@ -71,6 +71,8 @@ bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info) {
     }
     // The embedded database names decimals it stores as doubles "decimal real(18,2)".
     if (base.size() > 5 && base.ends_with(" real")) base = trimSpaces(base.substr(0, base.size() - 5));
+    // and whole numbers beyond bigint's digits, kept as text, "decimal text(38,0)"
+    if (base.size() > 5 && base.ends_with(" text")) base = trimSpaces(base.substr(0, base.size() - 5));
     auto argOr = [&](std::size_t i, long dflt) -> long {
         if (i >= args.size()) return dflt;
         if (args[i] == "max") return -1;

@@ -58,6 +58,17 @@ TEST_F(SqlCommand, DecimalAndMoneyValuesPrintTheirScaleBesideTheirTypes) {
     EXPECT_EQ(r.out, "m\td\tr\n6\t131\t131\n1234.5000\t1.87500\t700.00\n");
 }
 
+// An 18-digit identity card number and 38 nines in a decimal(38,0) column print every digit, typed numeric.
+TEST_F(SqlCommand, AWholeDecimalBeyondBigintPrintsEveryDigitTypedNumeric) {
+    ASSERT_EQ(sql("create table 证件 (号码 decimal(38,0))").status, 0);
+    ASSERT_EQ(
+        sql("insert into 证件 values (110101199001011234), (99999999999999999999999999999999999999)").status,
+        0);
+    const auto r = palvo({"sql", "--types", "--db", db, "select 号码 from 证件 order by 号码 desc"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "号码\n131\n99999999999999999999999999999999999999\n110101199001011234\n");
+}
+
 // Texts that the plain output once printed like a Null, a column or a row; each character's escape is
 // SqlOutput's.
 TEST_F(SqlCommand, NoStoredTextReadsAsANullAFieldOrARowInEitherFormat) {

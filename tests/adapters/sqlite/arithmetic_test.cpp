@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
             "The size (8001) given to the column 'c' exceeds the maximum allowed for any data type (8000).",
             131}));
 
-TEST_F(Arithmetic, AStatementThatRaisesChangesNothingOverflowsAndBigLiteralsAreRefused) {
+TEST_F(Arithmetic, AStatementThatRaisesChangesNothingOverflowsAndBigDecimalParametersAreRefused) {
     conn.Execute("create table r (k int, amt decimal(10,2), qty int, unit decimal(10,2))");
     conn.Execute("insert into r values (1, 10, 2, 1), (2, 9, 3, 2), (3, 7, 0, 5), (4, 8, 4, 3)");
     for (int inTransaction = 0; inTransaction < 2; ++inTransaction) {
@@ -156,22 +156,12 @@ TEST_F(Arithmetic, AStatementThatRaisesChangesNothingOverflowsAndBigLiteralsAreR
     EXPECT_EQ(failure("select sum(f) from n").description, kFloatOverflow);
     EXPECT_EQ(one("select count(*) from n"), Value(2));
     EXPECT_EQ(one("select i from n where b is not null"), Value(2147483647));
-    // SQL Server reads a whole number beyond bigint as an exact numeric; SQLite would
-    // read it as a double and compare, store and print another number, so it is
-    // refused naming the number as written.
+    // a Decimal parameter beyond bigint would reach SQLite as a double: refused naming it
     conn.Execute("create table w (d decimal(38,0), b bigint)");
-    const auto compare = failure(
-        "select case when 12345678901234567890 = 12345678901234567891 then 'same' else 'different' end");
-    EXPECT_EQ(compare.number, Palvo::ErrorNumber::NotSupported);
-    EXPECT_NE(compare.description.find("the number 12345678901234567890 "), std::string::npos)
-        << compare.description;
     const std::string nines(38, '9');
     EXPECT_NE(failure("insert into w (d) values (?)", {Value(Palvo::Decimal{nines})})
                   .description.find("the number " + nines + " "),
               std::string::npos);
-    // as text the column's affinity turns it into a double first: refused without naming that double
-    EXPECT_EQ(failure("insert into w (d) values ('" + nines + "')").description,
-              "The embedded database cannot keep a whole number beyond bigint exactly.");
     EXPECT_EQ(one("select count(*) from w"), Value(0));
 }
 
