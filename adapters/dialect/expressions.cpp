@@ -53,8 +53,8 @@ NumType resultType(const NumType& a, char op, const NumType& b) {
         const int whole = std::max(p1 - s1, p2 - s2);
         p = s + whole + 1;
         if (p > 38) {
-            // the whole part keeps its carry digit; the scale gives way down to 6
-            s = std::max(38 - (whole + 1), std::min(s, 6));
+            // the whole part keeps its digits; the scale gives way to them
+            s = std::max(0, std::min(s, 38 - whole));
             p = 38;
         }
         return {'d', p, s};

