@@ -206,6 +206,50 @@ TEST_P(TsqlQueryForms, CountsSqlServerRefusesFailWrittenOrGivenAsParameters) {
     EXPECT_EQ(scalar("select count(*) from 选中"), "0");
 }
 
+// A count refused only when the statement runs reaches the host as SQL Server
+// reports it: its number, its words in the session's language.
+struct RunTimeRefusal {
+    const char* sql;
+    Value count;
+    long number;
+    const char* english;
+    const char* chinese;
+};
+
+TEST_P(TsqlQueryForms, CountsRefusedWhileRunningCarrySqlServersNumberAndText) {
+    const RunTimeRefusal refusals[] = {
+        {"select 编号 from 单据 order by 编号 offset ? rows", -1, 10742,
+         "The offset specified in an OFFSET clause may not be negative.",
+         "OFFSET 子句中指定的偏移量不能为负数。"},
+        {"select 编号 from 单据 order by 编号 offset ? rows", 1.5, 10743,
+         "The number of rows provided for an OFFSET clause must be an integer.",
+         "为 OFFSET 子句提供的行数必须是整数。"},
+        {"select 编号 from 单据 order by 编号 offset 0 rows fetch next ? rows only", 0, 10744,
+         "The number of rows provided for a FETCH clause must be greater then zero.",
+         "为 FETCH 子句提供的行数必须大于零。"},
+        {"select top (?) 编号 from 单据 order by 编号", -1, 127, "A TOP N value may not be negative.",
+         "TOP N 值不能为负数。"},
+        {"select top (?) percent 编号 from 单据 order by 编号", 101, 1031,
+         "Percent values must be between 0 and 100.", "百分比值必须介于 0 和 100 之间。"},
+        {"select lag(编号, ?) over (order by 编号) from 单据", -1, 8730,
+         "Offset parameter for Lag and Lead functions cannot be a negative value.",
+         "Lag 和 Lead 函数的偏移量参数不能为负值。"},
+    };
+    for (const char* language : {"us_english", "简体中文"}) {
+        conn_->Execute(std::string("set language ") + language);
+        for (const RunTimeRefusal& r : refusals) {
+            SCOPED_TRACE(std::string(language) + ": " + r.sql);
+            try {
+                (void)conn_->QueryWith(r.sql, {r.count});
+                ADD_FAILURE() << "ran";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.nativeCode(), r.number);
+                EXPECT_EQ(e.description(), language == std::string("us_english") ? r.english : r.chinese);
+            }
+        }
+    }
+}
+
 TEST_P(TsqlQueryForms, TopWithAParameterBindsItBeforeTheParametersAfterIt) {
     conn_->Execute("create table 选中 (编号 int)");
     EXPECT_EQ(conn_->ExecuteWith(
