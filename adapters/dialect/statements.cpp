@@ -294,7 +294,7 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         ++i;
         const Node* count = i < e ? &ns[i] : nullptr;
         if (count && count->group && count->kids.size() == 1) count = &count->kids[0];
-        const std::string limit = topCount(count);
+        const std::string limit = topCount(count, i + 1 < e && ns[i + 1].word("percent"));
         ++i;
         if (i < e && ns[i].word("percent")) {
             c.percent = true;

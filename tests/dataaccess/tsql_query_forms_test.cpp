@@ -278,6 +278,30 @@ TEST_P(TsqlQueryForms, TopPercentTakesTheShareOfRowsRoundedUp) {
     EXPECT_EQ(rows("select 编号 from 选中 order by 编号"), (Rows{{"1"}, {"2"}, {"6"}}));
 }
 
+// A fractional percent is a float: its share of the 7 rows rounds up, never to the nearest.
+TEST_P(TsqlQueryForms, TopPercentWithAFractionRoundsTheRowCountUp) {
+    struct Share {
+        std::string sql;
+        std::vector<Value> params;
+        Rows rows;
+    };
+    const std::string tail = " percent 编号 from 单据 order by 编号";
+    const Share shares[] = {
+        {"select top 12.5" + tail, {}, {{"1"}}},                  // 0.875 rows
+        {"select top (14.3)" + tail, {}, {{"1"}, {"2"}}},         // 1.001 rows
+        {"select top (37.5)" + tail, {}, {{"1"}, {"2"}, {"3"}}},  // 2.625 rows
+        {"select top 0.0" + tail, {}, {}},
+        {"select top (?)" + tail, {14.3}, {{"1"}, {"2"}}},
+    };
+    for (const Share& s : shares) {
+        SCOPED_TRACE(s.sql);
+        auto t = conn_->QueryWith(s.sql, s.params);
+        Rows got;
+        for (std::size_t r = 0; r < t.rowCount(); ++r) got.push_back({t.at(r, 0).toText()});
+        EXPECT_EQ(got, s.rows);
+    }
+}
+
 // 'abc' and 'ABC ' tie first, the two 李四 third: four rows within rank 3
 TEST_P(TsqlQueryForms, TopWithTiesTakesTheRowsTiedWithTheLast) {
     EXPECT_EQ(rows("select 编号 from (select top 3 with ties 编号 from 单据 order by 客户) t order by 编号"),
