@@ -244,6 +244,7 @@ private:
     std::string pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top);
     std::string queryMember(const Node& g);
     std::string topCount(const Node* count, bool percent) const;
+    void tiesAlias(const Nodes& ns, std::size_t k, std::size_t e, const std::string& text, Clauses& c) const;
     std::string percentLimit(const std::string& query, const std::string& percent) const;
     std::string tiesLimit(const std::string& from, const std::string& orderBy,
                           const std::string& count) const;

@@ -318,6 +318,13 @@ TEST_P(TsqlQueryForms, TopWithTiesTakesTheRowsTiedWithTheLast) {
     EXPECT_EQ(rows("select 编号 from 选中 order by 编号"), (Rows{{"3"}, {"4"}, {"5"}, {"7"}}));
 }
 
+// Two days have two slips each, one three: the top 2 by count take all three days.
+TEST_P(TsqlQueryForms, TopWithTiesRanksByASelectListAlias) {
+    EXPECT_EQ(rows("select 日, 张数 from (select top 2 with ties day(日期) as 日, count(*) 张数 from 单据 "
+                   "group by 日期 order by 张数 desc) t order by 日"),
+              (Rows{{"1", "2"}, {"2", "3"}, {"3", "2"}}));
+}
+
 TEST_P(TsqlQueryForms, TopInsideParenthesisedUnionMembersTakesEachMembersRows) {
     EXPECT_EQ(rows("(select top 2 编号 from 单据 order by 编号) union all "
                    "(select top 1 编号 from 单据 order by 编号 desc) order by 编号"),

@@ -60,6 +60,12 @@ INSTANTIATE_TEST_SUITE_P(
              "select a, b from t where c = 1 order by a desc, b limit (select count(*) from (select "
              "rank() over "
              "(order by a desc, b) as r from t where c = 1) where r <= 2)"},
+        // an alias means nothing outside the select list: its expression is ranked
+        Case{"select top 1 with ties b, count(*) as n, c x from t group by b, c order by n desc, x",
+             "select b, count(*) as n, c x from t group by b, c order by n collate zh_ci_as desc, x limit "
+             "(select "
+             "count(*) from (select rank() over (order by (count(*)) collate zh_ci_as desc, (c)) as r from t "
+             "group by b, c) where r <= 1)"},
         Case{"(select a from t)", "select * from (select a from t)"},
         // a subquery before UNION stays one
         Case{"select a from t where a in (select b from u) union select c from v",
