@@ -866,6 +866,7 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
     // the WHERE's conditions: kept, or equalities that correlate (inner side, outer side)
     std::vector<Span> kept;
     std::vector<std::pair<Span, Span>> keys;
+    bool general = false;  // a correlation other than equalities: the subquery picks each row's rows
     if (whereAt) {
         for (const Span& c : conjuncts(sub, whereAt + 1, whereEnd)) {
             if (!mentionsOuter(sub, c.first, c.second, outer, inner)) {
@@ -882,11 +883,14 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
             const Reference ref =
                 outerSide.first < outerSide.second ? referenceAt(sub, outerSide.first) : Reference{};
             if (eq == c.second || leftOuter == rightOuter || ref.length != 3 ||
-                outerSide.second - outerSide.first != 3 || innerSide.first == innerSide.second)
-                unsupported(form + " over a subquery whose correlation is not an equality");
+                outerSide.second - outerSide.first != 3 || innerSide.first == innerSide.second) {
+                general = true;
+                continue;
+            }
             keys.emplace_back(innerSide, outerSide);
         }
     }
+    if (general) return pickedJoin(sub, listAt, fromAt, fromEnd, ties, alias, outerApply, form);
 
     Nodes sel;
     append(sel, sub, 0, 1);
@@ -951,6 +955,63 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
         join.push_back(token(TokenKind::Number, top));
     }
     if (keys.empty()) append(join, fragment(" 1 = 1"));
+    return join;
+}
+
+// APPLY over a subquery of one table correlated otherwise than by equalities (the
+// latest price on or before each order's date): SQLite has no LATERAL, so the join
+// takes the table's rows whose rowid the subquery itself picks for the outer row,
+// `join (select <list>, t.rowid as palvo_rowid from t) as x on x.palvo_rowid in
+// (select [top n] t.rowid from t where ... [order by ...])`: its TOP, ORDER BY and
+// conditions as written, evaluated for each outer row as SQL Server evaluates them.
+Nodes Rewriter::pickedJoin(const Nodes& sub, std::size_t listAt, std::size_t fromAt, std::size_t fromEnd,
+                           bool ties, const Node& alias, bool outerApply, const std::string& form) {
+    const std::string why = form + " over a subquery whose correlation is not an equality";
+    if (ties) unsupported(why + ", with TOP ... WITH TIES");
+    // one table, [schema.]name [[as] alias]: its rowid names each row
+    std::size_t k = fromAt + 1;
+    if (k >= fromEnd || !sub[k].isName()) unsupported(why + ", over anything but one table");
+    while (k + 2 < fromEnd && sub[k + 1].op(".") && sub[k + 2].isName()) k += 2;
+    Node table = sub[k++];
+    if (k < fromEnd && sub[k].word("as")) ++k;
+    if (k < fromEnd && sub[k].isName() &&
+        !(sub[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(sub[k].tok.text))))
+        table = sub[k++];
+    if (k != fromEnd) unsupported(why + ", over anything but one table");
+    auto rowid = [&](Nodes& to) {
+        to.push_back(table);
+        to.back().tok.spaceBefore = true;
+        to.push_back(token(TokenKind::Operator, ".", false));
+        to.push_back(token(TokenKind::Word, "rowid", false));
+    };
+    Nodes sel{word("select")};
+    append(sel, sub, listAt, fromAt);
+    sel.push_back(token(TokenKind::Operator, ",", false));
+    rowid(sel);
+    sel.push_back(word("as"));
+    sel.push_back(nameNode("palvo_rowid"));
+    append(sel, sub, fromAt, fromEnd);
+    sel[0].tok.spaceBefore = false;
+    Nodes pick;
+    append(pick, sub, 0, listAt);
+    rowid(pick);
+    append(pick, sub, fromAt, sub.size());
+    pick[0].tok.spaceBefore = false;
+
+    Nodes join;
+    if (outerApply) join.push_back(word("left"));
+    join.push_back(word("join"));
+    join.push_back(groupOf(std::move(sel), true));
+    join.push_back(word("as"));
+    join.push_back(alias);
+    join.back().tok.spaceBefore = true;
+    join.push_back(word("on"));
+    join.push_back(alias);
+    join.back().tok.spaceBefore = true;
+    join.push_back(token(TokenKind::Operator, ".", false));
+    join.push_back(token(TokenKind::Name, "palvo_rowid", false));
+    join.push_back(word("in"));
+    join.push_back(groupOf(std::move(pick), true));
     return join;
 }
 

@@ -278,6 +278,8 @@ private:
     void applies(Nodes& q);
     Nodes applyJoin(const Nodes& sub, const std::vector<std::string>& outer, const Node& alias,
                     bool outerApply, const std::string& form);
+    Nodes pickedJoin(const Nodes& sub, std::size_t listAt, std::size_t fromAt, std::size_t fromEnd, bool ties,
+                     const Node& alias, bool outerApply, const std::string& form);
     const Nodes* rewritten_ = nullptr;  // the select groupingForms is rendering
 
     // schema.cpp

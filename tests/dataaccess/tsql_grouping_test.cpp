@@ -241,6 +241,43 @@ TEST_P(TsqlApply, CrossApplyWithoutTopGivesEveryMatchPassingTheOtherConditions) 
               (Rows{{"甲", "101"}, {"甲", "103"}}));
 }
 
+// Correlated by a range, not by equalities: each row's own TOP over the rows it picks.
+TEST_P(TsqlApply, TopOfARangeCorrelationGivesEachRowItsFirstMatches) {
+    EXPECT_EQ(rows("select c.编号, o.单号 from 往来户 c cross apply (select top 2 单号 from 订货 "
+                   "where 订货.户 >= c.编号 order by 金额 desc) o order by c.编号, o.单号"),
+              (Rows{{"1", "101"}, {"1", "102"}, {"2", "104"}}));
+}
+
+class TsqlLatestPrice : public testing::AnswersTest {
+protected:
+    void SetUp() override {
+        AnswersTest::SetUp();
+        if (IsSkipped()) return;
+        conn_->Execute("create table 价格 (商品 int, 日期 date, 单价 decimal(18,2))");
+        conn_->Execute(
+            "insert into 价格 values (1, '2024-01-01', 10), (1, '2024-02-01', 12), "
+            "(2, '2024-01-15', 7)");
+        conn_->Execute("create table 销货 (单号 int, 商品 int, 日期 date)");
+        conn_->Execute(
+            "insert into 销货 values (1, 1, '2024-01-20'), (2, 1, '2024-02-01'), "
+            "(3, 2, '2024-01-10'), (4, 1, '2023-12-31')");
+    }
+    std::string latest(const char* apply) {
+        return std::string("select o.单号, x.单价 from 销货 o ") + apply +
+               " (select top 1 p.单价 from 价格 p where p.商品 = o.商品 and p.日期 <= o.日期 "
+               "order by p.日期 desc) x order by o.单号";
+    }
+};
+
+TEST_P(TsqlLatestPrice, OuterApplyTakesThePriceInForceOnEachDateOrNull) {
+    EXPECT_EQ(rows(latest("outer apply")),
+              (Rows{{"1", "10"}, {"2", "12"}, {"3", "<null>"}, {"4", "<null>"}}));
+}
+
+TEST_P(TsqlLatestPrice, CrossApplyLeavesOutTheRowsWithoutAPrice) {
+    EXPECT_EQ(rows(latest("cross apply")), (Rows{{"1", "10"}, {"2", "12"}}));
+}
+
 TEST_P(TsqlApply, ApplyOfAnAggregateGivesEveryRowOneRow) {
     EXPECT_EQ(rows("select c.名称, x.笔数, x.合计 from 往来户 c cross apply (select count(*) as 笔数, "
                    "sum(金额) 合计 "
@@ -279,5 +316,6 @@ TEST_P(TsqlApply, AnUncorrelatedApplyPairsEveryRowWithItsRows) {
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlGrouping);
 PALVO_ANSWERS_ON_BACKENDS(TsqlApply);
+PALVO_ANSWERS_ON_BACKENDS(TsqlLatestPrice);
 
 }  // namespace Palvo
