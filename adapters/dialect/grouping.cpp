@@ -678,7 +678,7 @@ Nodes columnsAsSubqueries(const Nodes& ns, const Node& alias,
 bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std::string& out) {
     if (b >= e || !ns[b].word("select") || &ns == rewritten_) return false;
     std::size_t groupAt = 0;
-    bool compound = false, pivot = false, apply = false;
+    bool compound = false, pivot = false, apply = false, split = false;
     for (std::size_t k = b + 1; k < e; ++k) {
         const Node& n = ns[k];
         if (n.group || n.tok.kind != TokenKind::Word) continue;
@@ -687,8 +687,9 @@ bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std:
             groupAt = k;
         if ((n.word("pivot") || n.word("unpivot")) && k + 1 < e && ns[k + 1].group) pivot = true;
         if (n.word("apply") && (ns[k - 1].word("cross") || ns[k - 1].word("outer"))) apply = true;
+        if (n.word("string_split") && k + 1 < e && ns[k + 1].group) split = true;
     }
-    if (!groupAt && !pivot && !apply) return false;
+    if (!groupAt && !pivot && !apply && !split) return false;
     const Nodes whole(ns.begin() + static_cast<std::ptrdiff_t>(b),
                       ns.begin() + static_cast<std::ptrdiff_t>(e));
     // the select's own columns are recorded when it is rendered, not by the pieces rendered before
@@ -710,6 +711,7 @@ bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std:
         Nodes member(whole.begin() + static_cast<std::ptrdiff_t>(from),
                      whole.begin() + static_cast<std::ptrdiff_t>(k));
         if (!member.empty() && member[0].word("select")) {
+            if (split) splitTables(member);
             if (apply) applies(member);
             if (pivot) pivots(member);
             for (std::size_t g = 1; g + 2 < member.size(); ++g) {
@@ -771,6 +773,30 @@ void Rewriter::pivots(Nodes& q) {
     }
 }
 
+// STRING_SPLIT(text, separator) where a table stands (after FROM, JOIN, APPLY or a
+// comma of FROM) becomes the runtime's table-valued function tsql_string_split;
+// elsewhere it stays a call, refused as an unknown function.
+void Rewriter::splitTables(Nodes& q) {
+    bool inFrom = false;
+    for (std::size_t k = 1; k < q.size(); ++k) {
+        const Node& n = q[k];
+        if (n.group || n.tok.kind != TokenKind::Word) continue;
+        if (n.word("from")) inFrom = true;
+        if (n.word("where") || n.word("group") || n.word("having") || n.word("order") || n.word("option"))
+            inFrom = false;
+        if (!n.word("string_split") || k + 1 >= q.size() || !q[k + 1].group) continue;
+        const Node& before = q[k - 1];
+        if (!(before.word("from") || before.word("join") || before.word("apply") ||
+              (inFrom && before.op(","))))
+            continue;
+        const Nodes& args = q[k + 1].kids;
+        const std::size_t count = args.empty() ? 0 : splitCommas(args, 0, args.size()).size();
+        if (count == 3) unsupported("STRING_SPLIT with enable_ordinal (its third argument)");
+        if (count != 2) unsupported("STRING_SPLIT with " + std::to_string(count) + " arguments");
+        q[k].tok.text = "tsql_string_split";
+    }
+}
+
 // CROSS APPLY and OUTER APPLY over a subquery correlated by equalities q.c = x
 // in its WHERE: a join (left join) with the subquery made uncorrelated, its
 // inner sides of those equalities as columns joined on; TOP n as a row number
@@ -785,6 +811,32 @@ void Rewriter::applies(Nodes& q) {
         const bool outerApply = q[k - 1].word("outer");
         const std::string form = outerApply ? "OUTER APPLY" : "CROSS APPLY";
         if (k + 1 >= q.size()) unsupported(form + " without a table");
+        if (q[k + 1].word("tsql_string_split") && k + 2 < q.size() && q[k + 2].group) {
+            // its arguments may name the outer columns: SQLite's table-valued functions take them in a join
+            std::size_t end = k + 3;
+            if (end < q.size() && q[end].word("as")) ++end;
+            const bool alias =
+                end < q.size() && q[end].isName() &&
+                !(q[end].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(q[end].tok.text)));
+            Nodes join;
+            if (outerApply) join.push_back(word("left"));
+            join.push_back(word("join"));
+            join[0].tok.spaceBefore = q[k - 1].tok.spaceBefore;
+            append(join, q, k + 1, k + 3);
+            if (alias) {
+                join.push_back(word("as"));
+                join.push_back(q[end]);
+                join.back().tok.spaceBefore = true;
+            }
+            join.push_back(word("on"));
+            append(join, fragment(" 1 = 1"));
+            const std::size_t stop = alias ? end + 1 : k + 3;
+            q.erase(q.begin() + static_cast<std::ptrdiff_t>(k - 1),
+                    q.begin() + static_cast<std::ptrdiff_t>(stop));
+            q.insert(q.begin() + static_cast<std::ptrdiff_t>(k - 1), join.begin(), join.end());
+            k = k - 1 + join.size() - 1;
+            continue;
+        }
         if (q[k + 1].isName() && k + 2 < q.size() && q[k + 2].group)
             unsupported(form + " over a table-valued function");
         if (!isSubquery(q[k + 1])) unsupported(form + " over '" + trimLead(plain(q, k + 1, k + 2)) + "'");

@@ -276,6 +276,7 @@ private:
     Node pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool star);
     Node unpivotTable(const Nodes& q, std::size_t b, std::size_t at);
     void applies(Nodes& q);
+    void splitTables(Nodes& q);
     Nodes applyJoin(const Nodes& sub, const std::vector<std::string>& outer, const Node& alias,
                     bool outerApply, const std::string& form);
     Nodes pickedJoin(const Nodes& sub, std::size_t listAt, std::size_t fromAt, std::size_t fromEnd, bool ties,

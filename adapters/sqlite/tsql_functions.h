@@ -18,6 +18,8 @@ int registerMathFunctions(sqlite3* db);
 int registerSystemFunctions(sqlite3* db);
 int registerFormatFunctions(sqlite3* db);
 int registerStringFunctions(sqlite3* db);
+/// STRING_SPLIT's table-valued function tsql_string_split(text, separator) (tsql_split.cpp).
+int registerSplitTable(sqlite3* db);
 
 /// The language of month and day names (DATENAME, CONVERT's styles, FORMAT's
 /// default culture): us_english, else 简体中文, the default of every connection.

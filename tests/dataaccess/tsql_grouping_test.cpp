@@ -312,10 +312,64 @@ TEST_P(TsqlApply, AnUncorrelatedApplyPairsEveryRowWithItsRows) {
         (Rows{{"1", "104"}, {"2", "104"}, {"3", "104"}}));
 }
 
+// ---- STRING_SPLIT
+
+class TsqlStringSplit : public testing::AnswersTest {
+protected:
+    void SetUp() override {
+        AnswersTest::SetUp();
+        if (IsSkipped()) return;
+        conn_->Execute("create table 物品 (编号 int, 标签 nvarchar(20))");
+        conn_->Execute("insert into 物品 values (1, N'红,大'), (2, N'蓝'), (3, null)");
+    }
+};
+
+// SQL Server promises no order of the pieces: each list is sorted here by ORDER BY.
+TEST_P(TsqlStringSplit, GivesEveryPieceEmptyOnesIncluded) {
+    struct Split {
+        const char* args;
+        Rows pieces;
+    };
+    const Split splits[] = {
+        {"'a,,b,', ','", {{""}, {""}, {"a"}, {"b"}}},
+        {"N'甲，乙', N'，'", {{"甲"}, {"乙"}}},
+        {"'', ','", {{""}}},
+        {"'abc', ','", {{"abc"}}},
+        {"null, ','", {}},
+    };
+    for (const Split& s : splits) {
+        SCOPED_TRACE(s.args);
+        EXPECT_EQ(rows(std::string("select value from string_split(") + s.args + ") order by value"),
+                  s.pieces);
+    }
+}
+
+TEST_P(TsqlStringSplit, CrossApplyGivesEachRowItsPieces) {
+    EXPECT_EQ(rows("select w.编号, s.value from 物品 w cross apply string_split(w.标签, ',') s "
+                   "order by w.编号, s.value"),
+              (Rows{{"1", "大"}, {"1", "红"}, {"2", "蓝"}}));
+}
+
+TEST_P(TsqlStringSplit, OuterApplyKeepsARowWithoutPiecesWithNull) {
+    EXPECT_EQ(rows("select w.编号, value from 物品 w outer apply string_split(w.标签, ',') "
+                   "where w.编号 <> 1 order by w.编号"),
+              (Rows{{"2", "蓝"}, {"3", "<null>"}}));
+}
+
+TEST_P(TsqlStringSplit, ASeparatorOfOtherThanOneCharacterFailsAsOnSqlServer) {
+    for (const char* separator : {"',,'", "''", "null"}) {
+        SCOPED_TRACE(separator);
+        EXPECT_EQ(refused(std::string("select value from string_split('a,b', ") + separator + ")",
+                          "Procedure expects parameter 'separator' of type 'nchar(1)/nvarchar(1)'."),
+                  214);
+    }
+}
+
 }  // namespace
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlGrouping);
 PALVO_ANSWERS_ON_BACKENDS(TsqlApply);
 PALVO_ANSWERS_ON_BACKENDS(TsqlLatestPrice);
+PALVO_ANSWERS_ON_BACKENDS(TsqlStringSplit);
 
 }  // namespace Palvo

@@ -59,6 +59,9 @@ const Refusal kRefusals[] = {
     {"select * from (select v, i, k from a) s unpivot (x for n in (i, k)) u",
      "SELECT * of an UNPIVOT (name its columns)."},
     {"select t.i, y.x from a t cross apply dbo.f(t.i) y", "CROSS APPLY over a table-valued function."},
+    {"select value from string_split('a,b', ',', 1)",
+     "STRING_SPLIT with enable_ordinal (its third argument)."},
+    {"select string_split('a,b', ',') from a", "the function STRING_SPLIT()."},
     {"select t.i, y.x from a t cross apply (select top 1 with ties x from b where b.k > t.k order by x) y",
      "CROSS APPLY over a subquery whose correlation is not an equality, with TOP ... WITH TIES."},
     {"select t.i, y.x from a t outer apply (select x from b join c on c.j = b.j where b.k = t.k or b.k = 0) "
