@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -231,6 +232,15 @@ private:
     std::string likeCall(const Expr& left, bool negated, const Nodes& ns, std::size_t& i, std::size_t e);
     Expr stringAggWithin(const Node& args, const Node& order);
     Expr forXmlSubquery(const Nodes& ns, std::size_t& i, std::size_t e);
+    struct XmlPath {
+        std::string row;                  // each row's element, '' for none
+        std::optional<std::string> root;  // the element around all rows
+        bool typed = false;
+    };
+    XmlPath xmlPath(const Nodes& k, std::size_t f) const;
+    bool xmlNamesAColumn(const Nodes& k, std::size_t f) const;
+    std::string xmlRows(const Nodes& k, std::size_t f, const XmlPath& path, const std::string& as);
+    std::string xmlStatement(const Nodes& ns);
     std::string textArgument(const Nodes& a, Span part);
     bool logicFunction(const std::string& fn, const Call& c, Expr& r);  // function_logic.cpp
     Expr typedArg(const Call& c, std::size_t k);

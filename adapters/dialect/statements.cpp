@@ -803,6 +803,12 @@ Translation Rewriter::statement(const ReadStatement& s) {
         case StatementKind::Select:
         case StatementKind::With: {
             const bool select = s.kind == StatementKind::Select;
+            if (select && forXmlAt(ns) != ns.size()) {
+                recordColumns_ = false;
+                topNodes_ = &ns;
+                tr.statements.push_back(xmlStatement(ns));
+                break;
+            }
             recordColumns_ = select;
             topNodes_ = &ns;
             tr.statements.push_back(select ? seq(ns, 0, ns.size()) : withStatement(ns));
