@@ -788,6 +788,19 @@ std::string Rewriter::remainingSources(const Nodes& ns, const std::vector<Update
     return fromText;
 }
 
+namespace {
+
+// Whether the statement ends in FOR XML and its options, looked for among its last
+// nodes only: every statement passes here.
+bool forXmlAtEnd(const Nodes& ns) {
+    constexpr std::size_t kOptions = 12;
+    for (std::size_t k = ns.size() > kOptions ? ns.size() - kOptions : 1; k + 1 < ns.size(); ++k)
+        if (ns[k].word("for") && ns[k + 1].word("xml")) return forXmlAt(ns) == k;
+    return false;
+}
+
+}  // namespace
+
 Translation Rewriter::statement(const ReadStatement& s) {
     // table hints leave a copy of the nodes; a statement without them is read as it is
     Nodes stripped;
@@ -803,7 +816,7 @@ Translation Rewriter::statement(const ReadStatement& s) {
         case StatementKind::Select:
         case StatementKind::With: {
             const bool select = s.kind == StatementKind::Select;
-            if (select && forXmlAt(ns) != ns.size()) {
+            if (select && forXmlAtEnd(ns)) {
                 recordColumns_ = false;
                 topNodes_ = &ns;
                 tr.statements.push_back(xmlStatement(ns));
