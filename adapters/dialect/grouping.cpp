@@ -1014,7 +1014,7 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
 // latest price on or before each order's date): SQLite has no LATERAL, so the join
 // takes the table's rows whose rowid the subquery itself picks for the outer row,
 // `join (select <list>, t.rowid as palvo_rowid from t) as x on x.palvo_rowid in
-// (select [top n] t.rowid from t where ... [order by ...])`: its TOP, ORDER BY and
+// (select [top n] tsql_picked_row(t.rowid, 't') from t where ... [order by ...])`: its TOP, ORDER BY and
 // conditions as written, evaluated for each outer row as SQL Server evaluates them.
 Nodes Rewriter::pickedJoin(const Nodes& sub, std::size_t listAt, std::size_t fromAt, std::size_t fromEnd,
                            bool ties, const Node& alias, bool outerApply, const std::string& form) {
@@ -1024,6 +1024,7 @@ Nodes Rewriter::pickedJoin(const Nodes& sub, std::size_t listAt, std::size_t fro
     std::size_t k = fromAt + 1;
     if (k >= fromEnd || !sub[k].isName()) unsupported(why + ", over anything but one table");
     while (k + 2 < fromEnd && sub[k + 1].op(".") && sub[k + 2].isName()) k += 2;
+    const std::string name = sub[k].tok.text;
     Node table = sub[k++];
     if (k < fromEnd && sub[k].word("as")) ++k;
     if (k < fromEnd && sub[k].isName() &&
@@ -1044,9 +1045,16 @@ Nodes Rewriter::pickedJoin(const Nodes& sub, std::size_t listAt, std::size_t fro
     sel.push_back(nameNode("palvo_rowid"));
     append(sel, sub, fromAt, fromEnd);
     sel[0].tok.spaceBefore = false;
+    // a view's rows have no rowid (Null): picking one fails rather than match nothing
+    Nodes picked;
+    rowid(picked);
+    picked.push_back(token(TokenKind::Operator, ",", false));
+    picked.push_back(token(TokenKind::String, name));
+    picked[0].tok.spaceBefore = false;
     Nodes pick;
     append(pick, sub, 0, listAt);
-    rowid(pick);
+    pick.push_back(token(TokenKind::Word, "tsql_picked_row"));
+    pick.push_back(groupOf(std::move(picked), false));
     append(pick, sub, fromAt, sub.size());
     pick[0].tok.spaceBefore = false;
 

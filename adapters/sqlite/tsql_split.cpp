@@ -1,7 +1,8 @@
-// STRING_SPLIT(text, separator) as the table-valued function tsql_string_split: an
-// eponymous virtual table whose hidden columns take the two arguments, one row per
-// piece in the column `value`, empty pieces kept, none for a Null text; a separator
-// other than one character fails as SQL Server refuses it.
+// What APPLY runs: STRING_SPLIT(text, separator) as the table-valued function
+// tsql_string_split, an eponymous virtual table whose hidden columns take the two
+// arguments, one row per piece in the column `value`, empty pieces kept, none for a
+// Null text (a separator other than one character fails as SQL Server refuses it);
+// and tsql_picked_row, the rowids a correlated subquery picks.
 #include <cstring>
 #include <new>
 #include <string>
@@ -144,9 +145,21 @@ const sqlite3_module kModule = {0,       nullptr, connect, bestIndex, disconnect
                                 filter,  next,    eof,     column,    rowid,      nullptr, nullptr, nullptr,
                                 nullptr, nullptr, nullptr, nullptr,   nullptr,    nullptr, nullptr, nullptr};
 
+// tsql_picked_row(rowid, table): the rowid of a row an APPLY's subquery picks; a view's
+// rows have none, and the row would silently match nothing.
+void fnPickedRow(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) != SQLITE_NULL) return sqlite3_result_value(ctx, argv[0]);
+    tsql::resultError(ctx, "Not supported by the embedded database: APPLY over a subquery of the view " +
+                               std::string(tsql::textOf(argv[1])) +
+                               " correlated otherwise than by equalities (name its table).");
+}
+
 }  // namespace
 
 int registerSplitTable(sqlite3* db) {
+    const int rc = sqlite3_create_function_v2(db, "tsql_picked_row", 2, SQLITE_UTF8 | SQLITE_INNOCUOUS,
+                                              nullptr, fnPickedRow, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
     return sqlite3_create_module_v2(db, "tsql_string_split", &kModule, nullptr, nullptr);
 }
 
