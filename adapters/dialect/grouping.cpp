@@ -942,7 +942,8 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
             keys.emplace_back(innerSide, outerSide);
         }
     }
-    if (general) return pickedJoin(sub, listAt, fromAt, fromEnd, ties, alias, outerApply, form);
+    if (general)
+        return pickedJoin(sub, {listAt, fromAt, fromEnd, orderAt}, ties ? top : "", alias, outerApply, form);
 
     Nodes sel;
     append(sel, sub, 0, 1);
@@ -1016,10 +1017,10 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
 // `join (select <list>, t.rowid as palvo_rowid from t) as x on x.palvo_rowid in
 // (select [top n] tsql_picked_row(t.rowid, 't') from t where ... [order by ...])`: its TOP, ORDER BY and
 // conditions as written, evaluated for each outer row as SQL Server evaluates them.
-Nodes Rewriter::pickedJoin(const Nodes& sub, std::size_t listAt, std::size_t fromAt, std::size_t fromEnd,
-                           bool ties, const Node& alias, bool outerApply, const std::string& form) {
+Nodes Rewriter::pickedJoin(const Nodes& sub, const SubqueryParts& at, const std::string& ties,
+                           const Node& alias, bool outerApply, const std::string& form) {
     const std::string why = form + " over a subquery whose correlation is not an equality";
-    if (ties) unsupported(why + ", with TOP ... WITH TIES");
+    const std::size_t listAt = at.list, fromAt = at.from, fromEnd = at.fromEnd;
     // one table, [schema.]name [[as] alias]: its rowid names each row
     std::size_t k = fromAt + 1;
     if (k >= fromEnd || !sub[k].isName()) unsupported(why + ", over anything but one table");
@@ -1052,10 +1053,33 @@ Nodes Rewriter::pickedJoin(const Nodes& sub, std::size_t listAt, std::size_t fro
     picked.push_back(token(TokenKind::String, name));
     picked[0].tok.spaceBefore = false;
     Nodes pick;
-    append(pick, sub, 0, listAt);
-    pick.push_back(token(TokenKind::Word, "tsql_picked_row"));
-    pick.push_back(groupOf(std::move(picked), false));
-    append(pick, sub, fromAt, sub.size());
+    if (ties.empty()) {
+        append(pick, sub, 0, listAt);
+        pick.push_back(token(TokenKind::Word, "tsql_picked_row"));
+        pick.push_back(groupOf(std::move(picked), false));
+        append(pick, sub, fromAt, sub.size());
+    } else {
+        // TOP n WITH TIES: the rows ranked n or better by its ORDER BY
+        Nodes ranked{word("select"),
+                     token(TokenKind::Word, "tsql_picked_row"),
+                     groupOf(std::move(picked), false),
+                     word("as"),
+                     nameNode("palvo_rid"),
+                     token(TokenKind::Operator, ",", false),
+                     token(TokenKind::Word, "rank() over (" + trimLead(seq(sub, at.order, sub.size())) + ")"),
+                     word("as"),
+                     nameNode("palvo_rank")};
+        append(ranked, sub, fromAt, at.order);
+        ranked[0].tok.spaceBefore = false;
+        pick = Nodes{word("select"),
+                     nameNode("palvo_rid"),
+                     word("from"),
+                     groupOf(std::move(ranked), true),
+                     word("where"),
+                     nameNode("palvo_rank"),
+                     token(TokenKind::Operator, "<="),
+                     token(TokenKind::Number, ties)};
+    }
     pick[0].tok.spaceBefore = false;
 
     Nodes join;

@@ -289,8 +289,11 @@ private:
     void splitTables(Nodes& q);
     Nodes applyJoin(const Nodes& sub, const std::vector<std::string>& outer, const Node& alias,
                     bool outerApply, const std::string& form);
-    Nodes pickedJoin(const Nodes& sub, std::size_t listAt, std::size_t fromAt, std::size_t fromEnd, bool ties,
-                     const Node& alias, bool outerApply, const std::string& form);
+    struct SubqueryParts {
+        std::size_t list, from, fromEnd, order;  // where its select list, FROM, its end and ORDER BY start
+    };
+    Nodes pickedJoin(const Nodes& sub, const SubqueryParts& at, const std::string& ties, const Node& alias,
+                     bool outerApply, const std::string& form);
     const Nodes* rewritten_ = nullptr;  // the select groupingForms is rendering
 
     // schema.cpp

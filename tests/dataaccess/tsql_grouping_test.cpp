@@ -248,6 +248,14 @@ TEST_P(TsqlApply, TopOfARangeCorrelationGivesEachRowItsFirstMatches) {
               (Rows{{"1", "101"}, {"1", "102"}, {"2", "104"}}));
 }
 
+// 101 and 105 tie at 50 behind 102 for the first customer: both are kept.
+TEST_P(TsqlApply, TopWithTiesOfARangeCorrelationKeepsTheRowsTiedWithTheLast) {
+    conn_->Execute("insert into 订货 values (105, 2, 50)");
+    EXPECT_EQ(rows("select c.编号, o.单号 from 往来户 c cross apply (select top 2 with ties 单号 from 订货 "
+                   "where 订货.户 >= c.编号 order by 金额 desc) o order by c.编号, o.单号"),
+              (Rows{{"1", "101"}, {"1", "102"}, {"1", "105"}, {"2", "104"}, {"2", "105"}}));
+}
+
 class TsqlLatestPrice : public testing::AnswersTest {
 protected:
     void SetUp() override {

@@ -62,8 +62,6 @@ const Refusal kRefusals[] = {
     {"select value from string_split('a,b', ',', 1)",
      "STRING_SPLIT with enable_ordinal (its third argument)."},
     {"select string_split('a,b', ',') from a", "the function STRING_SPLIT()."},
-    {"select t.i, y.x from a t cross apply (select top 1 with ties x from b where b.k > t.k order by x) y",
-     "CROSS APPLY over a subquery whose correlation is not an equality, with TOP ... WITH TIES."},
     {"select t.i, y.x from a t outer apply (select x from b join c on c.j = b.j where b.k = t.k or b.k = 0) "
      "y",
      "OUTER APPLY over a subquery whose correlation is not an equality, over anything but one table."},
