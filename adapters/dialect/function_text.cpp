@@ -159,6 +159,148 @@ Expr Rewriter::stringAggWithin(const Node& args, const Node& order) {
     return r;
 }
 
+namespace {
+
+// Whether a column's name is written as SQL Server writes it as an element's: ASCII
+// letters, digits, '_', '-' and '.', and CJK ideographs, not starting with a digit, '-',
+// '.' or "xml". Other names SQL Server writes encoded (_x0020_ for a blank).
+bool plainElementName(std::string_view name) {
+    if (name.empty() || asciiLower(std::string(name.substr(0, 3))) == "xml") return false;
+    for (std::size_t k = 0; k < name.size();) {
+        const auto c = static_cast<unsigned char>(name[k]);
+        if (c < 0x80) {
+            const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+            const bool more = (c >= '0' && c <= '9') || c == '-' || c == '.';
+            if (!letter && !(more && k > 0)) return false;
+            ++k;
+            continue;
+        }
+        if ((c & 0xF0) != 0xE0 || k + 2 >= name.size()) return false;
+        const unsigned cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(name[k + 1]) & 0x3Fu) << 6) |
+                            (static_cast<unsigned char>(name[k + 2]) & 0x3Fu);
+        if (!((cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3400 && cp <= 0x4DBF))) return false;
+        k += 3;
+    }
+    return true;
+}
+
+// The select list [b, e) of a FOR XML query: after SELECT [DISTINCT | ALL] [TOP n].
+Span xmlSelectList(const Nodes& k, std::size_t f) {
+    std::size_t b = 1;
+    if (b < f && (k[b].word("distinct") || k[b].word("all"))) ++b;
+    if (b < f && k[b].word("top")) b += 2;
+    if (b < f && k[b].word("percent")) ++b;
+    std::size_t e = b;
+    while (e < f && !k[e].word("from")) ++e;
+    return {b, e};
+}
+
+// An item's element name ('' for none: its text stands bare) and where its expression ends.
+std::string xmlItemName(const Nodes& k, std::size_t& ib, std::size_t& ie) {
+    std::size_t as = ie;
+    if (ib < ie && hasAlias(k, ib, ie, as)) {
+        const Node& alias = k[as].word("as") && as + 1 < ie ? k[as + 1] : k[as];
+        ie = as;
+        return alias.tok.text == "text()" ? std::string() : alias.tok.text;
+    }
+    if (ib + 2 < ie && k[ib].isName() && k[ib + 1].op("=")) {
+        ib += 2;
+        return k[ib - 2].tok.text;
+    }
+    if (isColumnReference(k, ib, ie)) return k[ie - 1].tok.text;
+    return {};
+}
+
+}  // namespace
+
+// FOR XML PATH[('row')][, ROOT[('name')]][, TYPE] at f.
+Rewriter::XmlPath Rewriter::xmlPath(const Nodes& k, std::size_t f) const {
+    XmlPath p;
+    std::size_t j = f + 2;
+    if (j >= k.size() || !k[j].word("path"))
+        unsupported("FOR XML " + (j < k.size() ? upper(k[j].tok.text) : std::string()));
+    ++j;
+    auto text = [&](const Node& g, const char* what) {
+        const Nodes& name = g.kids;
+        if (name.size() != 1 || name[0].group ||
+            (name[0].tok.kind != TokenKind::String && name[0].tok.kind != TokenKind::NString))
+            unsupported(std::string("FOR XML PATH with ") + what + " that is not a text");
+        return name[0].tok.text;
+    };
+    p.row = "row";
+    if (j < k.size() && k[j].group) p.row = text(k[j++], "a row name");
+    while (j < k.size()) {
+        if (!k[j].op(",") || j + 1 >= k.size())
+            unsupported("FOR XML PATH followed by '" + plain(k, j, k.size()) + "'");
+        if (k[j + 1].word("type")) {
+            p.typed = true;
+            j += 2;
+        } else if (k[j + 1].word("root")) {
+            p.root = "root";
+            j += 2;
+            if (j < k.size() && k[j].group) p.root = text(k[j++], "a root name");
+        } else {
+            unsupported("FOR XML PATH with " + upper(k[j + 1].tok.text));
+        }
+    }
+    for (const std::string* name : {&p.row, p.root ? &*p.root : nullptr})
+        if (name && !name->empty() && !plainElementName(*name))
+            unsupported("FOR XML PATH with the element name '" + *name + "'");
+    return p;
+}
+
+// Whether an item of the select list has a name, which makes it an element.
+bool Rewriter::xmlNamesAColumn(const Nodes& k, std::size_t f) const {
+    const auto [b, e] = xmlSelectList(k, f);
+    for (auto [ib, ie] : splitCommas(k, b, e))
+        if (!xmlItemName(k, ib, ie).empty()) return true;
+    return false;
+}
+
+// The rows of the query [0, f) as elements: select tsql_xml_rows(row, root, name1,
+// "palvo_x1", ...) from (the query, its items named palvo_x1, ...).
+std::string Rewriter::xmlRows(const Nodes& k, std::size_t f, const XmlPath& path, const std::string& as) {
+    const auto [b, e] = xmlSelectList(k, f);
+    Nodes body(k.begin(), k.begin() + static_cast<std::ptrdiff_t>(b));
+    std::string args = quoteString(path.row) + ", " + (path.root ? quoteString(*path.root) : "null");
+    int n = 0;
+    for (auto [ib, ie] : splitCommas(k, b, e)) {
+        if (ie > ib && k[ie - 1].op("*")) unsupported("FOR XML PATH of *");
+        const std::string name = xmlItemName(k, ib, ie);
+        if (name.starts_with("@")) unsupported("FOR XML PATH with the attribute column [" + name + "]");
+        if (!name.empty() && !plainElementName(name))
+            unsupported("FOR XML PATH with the element name '" + name + "'");
+        if (n) {
+            Node comma;
+            comma.tok = Token{TokenKind::Operator, ",", false, 0};
+            body.push_back(comma);
+        }
+        const std::string column = "palvo_x" + std::to_string(++n);
+        body.insert(body.end(), k.begin() + static_cast<std::ptrdiff_t>(ib),
+                    k.begin() + static_cast<std::ptrdiff_t>(ie));
+        Node asWord, item;
+        asWord.tok = Token{TokenKind::Word, "as", true, 0};
+        item.tok = Token{TokenKind::Name, column, true, 0};
+        body.push_back(asWord);
+        body.push_back(item);
+        args += ", " + quoteString(name) + ", \"" + column + "\"";
+    }
+    body.insert(body.end(), k.begin() + static_cast<std::ptrdiff_t>(e),
+                k.begin() + static_cast<std::ptrdiff_t>(f));
+    const Nesting level(depth_);
+    return "select tsql_xml_rows(" + args + ")" + as + " from (" + trimLead(seq(body, 0, body.size())) + ")";
+}
+
+// A statement's own FOR XML PATH: one row of one column, SQL Server's name for it; no row
+// when the query has none.
+std::string Rewriter::xmlStatement(const Nodes& ns) {
+    const std::size_t f = forXmlAt(ns);
+    const XmlPath path = xmlPath(ns, f);
+    if (path.typed) unsupported("FOR XML PATH with TYPE outside a subquery");
+    const std::string column = "\"XML_F52E2B61-18A1-11d1-B105-00805F49916B\"";
+    return "select * from (" + xmlRows(ns, f, path, " as " + column) + ") where " + column + " is not null";
+}
+
 // (SELECT x FROM ... [ORDER BY ...] FOR XML PATH('')[, TYPE])[.value('.', 'nvarchar(max)')]:
 // the values of x one after the other, in the subquery's order. Without TYPE and
 // .value, &, < and > are XML's entities. ns[i] is the group; i moves past it.
@@ -167,24 +309,17 @@ Expr Rewriter::forXmlSubquery(const Nodes& ns, std::size_t& i, std::size_t e) {
     const Node& g = ns[i];
     const Nodes& k = g.kids;
     const std::size_t f = forXmlAt(k);
-    std::size_t j = f + 2;
-    if (j >= k.size() || !k[j].word("path"))
-        unsupported("FOR XML " + (j < k.size() ? upper(k[j].tok.text) : std::string()));
-    ++j;
-    if (j >= k.size() || !k[j].group) unsupported("FOR XML PATH without a row name (rows as elements)");
-    const Nodes& name = k[j].kids;
-    if (name.size() != 1 || name[0].group ||
-        (name[0].tok.kind != TokenKind::String && name[0].tok.kind != TokenKind::NString))
-        unsupported("FOR XML PATH with a row name that is not a text");
-    if (!name[0].tok.text.empty()) unsupported("FOR XML PATH('" + name[0].tok.text + "') (rows as elements)");
-    ++j;
-    bool typed = false;
-    while (j < k.size()) {
-        if (!k[j].op(",") || j + 1 >= k.size())
-            unsupported("FOR XML PATH('') followed by '" + plain(k, j, k.size()) + "'");
-        if (!k[j + 1].word("type")) unsupported("FOR XML PATH('') with " + upper(k[j + 1].tok.text));
-        typed = true;
-        j += 2;
+    const XmlPath path = xmlPath(k, f);
+    const bool typed = path.typed;
+    if (!path.row.empty() || path.root || xmlNamesAColumn(k, f)) {
+        // rows or columns as elements
+        if (typed) unsupported("FOR XML PATH with elements and TYPE");
+        ++i;
+        Expr r;
+        r.empty = false;
+        r.space = g.tok.spaceBefore;
+        r.text = "(" + xmlRows(k, f, path, "") + ")";
+        return r;
     }
     // the select list: one expression without a name (a named one would be an element)
     std::size_t b = 1;

@@ -678,7 +678,7 @@ Nodes columnsAsSubqueries(const Nodes& ns, const Node& alias,
 bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std::string& out) {
     if (b >= e || !ns[b].word("select") || &ns == rewritten_) return false;
     std::size_t groupAt = 0;
-    bool compound = false, pivot = false, apply = false;
+    bool compound = false, pivot = false, apply = false, split = false;
     for (std::size_t k = b + 1; k < e; ++k) {
         const Node& n = ns[k];
         if (n.group || n.tok.kind != TokenKind::Word) continue;
@@ -687,8 +687,9 @@ bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std:
             groupAt = k;
         if ((n.word("pivot") || n.word("unpivot")) && k + 1 < e && ns[k + 1].group) pivot = true;
         if (n.word("apply") && (ns[k - 1].word("cross") || ns[k - 1].word("outer"))) apply = true;
+        if (n.word("string_split") && k + 1 < e && ns[k + 1].group) split = true;
     }
-    if (!groupAt && !pivot && !apply) return false;
+    if (!groupAt && !pivot && !apply && !split) return false;
     const Nodes whole(ns.begin() + static_cast<std::ptrdiff_t>(b),
                       ns.begin() + static_cast<std::ptrdiff_t>(e));
     // the select's own columns are recorded when it is rendered, not by the pieces rendered before
@@ -710,6 +711,7 @@ bool Rewriter::groupingForms(const Nodes& ns, std::size_t b, std::size_t e, std:
         Nodes member(whole.begin() + static_cast<std::ptrdiff_t>(from),
                      whole.begin() + static_cast<std::ptrdiff_t>(k));
         if (!member.empty() && member[0].word("select")) {
+            if (split) splitTables(member);
             if (apply) applies(member);
             if (pivot) pivots(member);
             for (std::size_t g = 1; g + 2 < member.size(); ++g) {
@@ -771,6 +773,30 @@ void Rewriter::pivots(Nodes& q) {
     }
 }
 
+// STRING_SPLIT(text, separator) where a table stands (after FROM, JOIN, APPLY or a
+// comma of FROM) becomes the runtime's table-valued function tsql_string_split;
+// elsewhere it stays a call, refused as an unknown function.
+void Rewriter::splitTables(Nodes& q) {
+    bool inFrom = false;
+    for (std::size_t k = 1; k < q.size(); ++k) {
+        const Node& n = q[k];
+        if (n.group || n.tok.kind != TokenKind::Word) continue;
+        if (n.word("from")) inFrom = true;
+        if (n.word("where") || n.word("group") || n.word("having") || n.word("order") || n.word("option"))
+            inFrom = false;
+        if (!n.word("string_split") || k + 1 >= q.size() || !q[k + 1].group) continue;
+        const Node& before = q[k - 1];
+        if (!(before.word("from") || before.word("join") || before.word("apply") ||
+              (inFrom && before.op(","))))
+            continue;
+        const Nodes& args = q[k + 1].kids;
+        const std::size_t count = args.empty() ? 0 : splitCommas(args, 0, args.size()).size();
+        if (count == 3) unsupported("STRING_SPLIT with enable_ordinal (its third argument)");
+        if (count != 2) unsupported("STRING_SPLIT with " + std::to_string(count) + " arguments");
+        q[k].tok.text = "tsql_string_split";
+    }
+}
+
 // CROSS APPLY and OUTER APPLY over a subquery correlated by equalities q.c = x
 // in its WHERE: a join (left join) with the subquery made uncorrelated, its
 // inner sides of those equalities as columns joined on; TOP n as a row number
@@ -785,6 +811,32 @@ void Rewriter::applies(Nodes& q) {
         const bool outerApply = q[k - 1].word("outer");
         const std::string form = outerApply ? "OUTER APPLY" : "CROSS APPLY";
         if (k + 1 >= q.size()) unsupported(form + " without a table");
+        if (q[k + 1].word("tsql_string_split") && k + 2 < q.size() && q[k + 2].group) {
+            // its arguments may name the outer columns: SQLite's table-valued functions take them in a join
+            std::size_t end = k + 3;
+            if (end < q.size() && q[end].word("as")) ++end;
+            const bool alias =
+                end < q.size() && q[end].isName() &&
+                !(q[end].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(q[end].tok.text)));
+            Nodes join;
+            if (outerApply) join.push_back(word("left"));
+            join.push_back(word("join"));
+            join[0].tok.spaceBefore = q[k - 1].tok.spaceBefore;
+            append(join, q, k + 1, k + 3);
+            if (alias) {
+                join.push_back(word("as"));
+                join.push_back(q[end]);
+                join.back().tok.spaceBefore = true;
+            }
+            join.push_back(word("on"));
+            append(join, fragment(" 1 = 1"));
+            const std::size_t stop = alias ? end + 1 : k + 3;
+            q.erase(q.begin() + static_cast<std::ptrdiff_t>(k - 1),
+                    q.begin() + static_cast<std::ptrdiff_t>(stop));
+            q.insert(q.begin() + static_cast<std::ptrdiff_t>(k - 1), join.begin(), join.end());
+            k = k - 1 + join.size() - 1;
+            continue;
+        }
         if (q[k + 1].isName() && k + 2 < q.size() && q[k + 2].group)
             unsupported(form + " over a table-valued function");
         if (!isSubquery(q[k + 1])) unsupported(form + " over '" + trimLead(plain(q, k + 1, k + 2)) + "'");
@@ -866,6 +918,7 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
     // the WHERE's conditions: kept, or equalities that correlate (inner side, outer side)
     std::vector<Span> kept;
     std::vector<std::pair<Span, Span>> keys;
+    bool general = false;  // a correlation other than equalities: the subquery picks each row's rows
     if (whereAt) {
         for (const Span& c : conjuncts(sub, whereAt + 1, whereEnd)) {
             if (!mentionsOuter(sub, c.first, c.second, outer, inner)) {
@@ -882,11 +935,15 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
             const Reference ref =
                 outerSide.first < outerSide.second ? referenceAt(sub, outerSide.first) : Reference{};
             if (eq == c.second || leftOuter == rightOuter || ref.length != 3 ||
-                outerSide.second - outerSide.first != 3 || innerSide.first == innerSide.second)
-                unsupported(form + " over a subquery whose correlation is not an equality");
+                outerSide.second - outerSide.first != 3 || innerSide.first == innerSide.second) {
+                general = true;
+                continue;
+            }
             keys.emplace_back(innerSide, outerSide);
         }
     }
+    if (general)
+        return pickedJoin(sub, {listAt, fromAt, fromEnd, orderAt}, ties ? top : "", alias, outerApply, form);
 
     Nodes sel;
     append(sel, sub, 0, 1);
@@ -951,6 +1008,94 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
         join.push_back(token(TokenKind::Number, top));
     }
     if (keys.empty()) append(join, fragment(" 1 = 1"));
+    return join;
+}
+
+// APPLY over a subquery of one table correlated otherwise than by equalities (the
+// latest price on or before each order's date): SQLite has no LATERAL, so the join
+// takes the table's rows whose rowid the subquery itself picks for the outer row,
+// `join (select <list>, t.rowid as palvo_rowid from t) as x on x.palvo_rowid in
+// (select [top n] tsql_picked_row(t.rowid, 't') from t where ... [order by ...])`: its TOP, ORDER BY and
+// conditions as written, evaluated for each outer row as SQL Server evaluates them.
+Nodes Rewriter::pickedJoin(const Nodes& sub, const SubqueryParts& at, const std::string& ties,
+                           const Node& alias, bool outerApply, const std::string& form) {
+    const std::string why = form + " over a subquery whose correlation is not an equality";
+    const std::size_t listAt = at.list, fromAt = at.from, fromEnd = at.fromEnd;
+    // one table, [schema.]name [[as] alias]: its rowid names each row
+    std::size_t k = fromAt + 1;
+    if (k >= fromEnd || !sub[k].isName()) unsupported(why + ", over anything but one table");
+    while (k + 2 < fromEnd && sub[k + 1].op(".") && sub[k + 2].isName()) k += 2;
+    const std::string name = sub[k].tok.text;
+    Node table = sub[k++];
+    if (k < fromEnd && sub[k].word("as")) ++k;
+    if (k < fromEnd && sub[k].isName() &&
+        !(sub[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(sub[k].tok.text))))
+        table = sub[k++];
+    if (k != fromEnd) unsupported(why + ", over anything but one table");
+    auto rowid = [&](Nodes& to) {
+        to.push_back(table);
+        to.back().tok.spaceBefore = true;
+        to.push_back(token(TokenKind::Operator, ".", false));
+        to.push_back(token(TokenKind::Word, "rowid", false));
+    };
+    Nodes sel{word("select")};
+    append(sel, sub, listAt, fromAt);
+    sel.push_back(token(TokenKind::Operator, ",", false));
+    rowid(sel);
+    sel.push_back(word("as"));
+    sel.push_back(nameNode("palvo_rowid"));
+    append(sel, sub, fromAt, fromEnd);
+    sel[0].tok.spaceBefore = false;
+    // a view's rows have no rowid (Null): picking one fails rather than match nothing
+    Nodes picked;
+    rowid(picked);
+    picked.push_back(token(TokenKind::Operator, ",", false));
+    picked.push_back(token(TokenKind::String, name));
+    picked[0].tok.spaceBefore = false;
+    Nodes pick;
+    if (ties.empty()) {
+        append(pick, sub, 0, listAt);
+        pick.push_back(token(TokenKind::Word, "tsql_picked_row"));
+        pick.push_back(groupOf(std::move(picked), false));
+        append(pick, sub, fromAt, sub.size());
+    } else {
+        // TOP n WITH TIES: the rows ranked n or better by its ORDER BY
+        Nodes ranked{word("select"),
+                     token(TokenKind::Word, "tsql_picked_row"),
+                     groupOf(std::move(picked), false),
+                     word("as"),
+                     nameNode("palvo_rid"),
+                     token(TokenKind::Operator, ",", false),
+                     token(TokenKind::Word, "rank() over (" + trimLead(seq(sub, at.order, sub.size())) + ")"),
+                     word("as"),
+                     nameNode("palvo_rank")};
+        append(ranked, sub, fromAt, at.order);
+        ranked[0].tok.spaceBefore = false;
+        pick = Nodes{word("select"),
+                     nameNode("palvo_rid"),
+                     word("from"),
+                     groupOf(std::move(ranked), true),
+                     word("where"),
+                     nameNode("palvo_rank"),
+                     token(TokenKind::Operator, "<="),
+                     token(TokenKind::Number, ties)};
+    }
+    pick[0].tok.spaceBefore = false;
+
+    Nodes join;
+    if (outerApply) join.push_back(word("left"));
+    join.push_back(word("join"));
+    join.push_back(groupOf(std::move(sel), true));
+    join.push_back(word("as"));
+    join.push_back(alias);
+    join.back().tok.spaceBefore = true;
+    join.push_back(word("on"));
+    join.push_back(alias);
+    join.back().tok.spaceBefore = true;
+    join.push_back(token(TokenKind::Operator, ".", false));
+    join.push_back(token(TokenKind::Name, "palvo_rowid", false));
+    join.push_back(word("in"));
+    join.push_back(groupOf(std::move(pick), true));
     return join;
 }
 

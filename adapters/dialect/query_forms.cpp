@@ -225,11 +225,25 @@ std::string Rewriter::parameterText(const Token& t) const {
     return "?" + std::to_string(at - parameterAt_.begin() + 1);
 }
 
-std::string Rewriter::topCount(const Node* count) const {
+namespace {
+
+// A number written with a fraction, "12.5" or ".5": a percent SQL Server takes as a float.
+bool decimalNumber(const std::string& s) {
+    const std::size_t dot = s.find('.');
+    return dot != std::string::npos && s.find_first_not_of("0123456789.") == std::string::npos &&
+           s.find('.', dot + 1) == std::string::npos && s.size() > 1;
+}
+
+}  // namespace
+
+std::string Rewriter::topCount(const Node* count, bool percent) const {
     if (count && !count->group && count->tok.kind == TokenKind::Parameter)
         return "tsql_rows(" + parameterText(count->tok) + ", 'TOP')";
     if (count && !count->group && count->tok.kind == TokenKind::Variable)
         renderToken(count->tok);  // refused by name
+    if (percent && count && !count->group && count->tok.kind == TokenKind::Number &&
+        decimalNumber(count->tok.text))
+        return count->tok.text;
     if (!count || count->group || count->tok.kind != TokenKind::Number ||
         count->tok.text.find_first_not_of("0123456789") != std::string::npos) {
         unsupported("TOP with anything but a whole number or a parameter");
@@ -241,8 +255,14 @@ std::string Rewriter::topCount(const Node* count) const {
 // takes the count of the same select, its parameters numbered so that each binds twice.
 std::string Rewriter::percentLimit(const std::string& query, const std::string& percent) const {
     std::string p = percent;
-    if (p.find_first_not_of("0123456789") == std::string::npos) {
-        if (p.size() > 3 || std::stoi(p) > 100) unsupported("TOP " + p + " PERCENT (beyond 100)");
+    if (p.find_first_not_of("0123456789.") == std::string::npos) {
+        // compared as written: above 100 is a whole part past 100, or 100 and a fraction
+        const std::size_t dot = std::min(p.find('.'), p.size());
+        const std::size_t lead = std::min(p.find_first_not_of('0'), dot);
+        const std::string whole = p.substr(lead, dot - lead);
+        const bool fraction = p.find_first_not_of("0", std::min(dot + 1, p.size())) != std::string::npos;
+        if (whole.size() > 3 || (whole.size() == 3 && (whole > "100" || (whole == "100" && fraction))))
+            unsupported("TOP " + p + " PERCENT (beyond 100)");
     } else {
         p.replace(p.rfind("'TOP'"), 5, "'PERCENT'");
     }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -237,6 +238,15 @@ private:
     std::string likeCall(const Expr& left, bool negated, const Nodes& ns, std::size_t& i, std::size_t e);
     Expr stringAggWithin(const Node& args, const Node& order);
     Expr forXmlSubquery(const Nodes& ns, std::size_t& i, std::size_t e);
+    struct XmlPath {
+        std::string row;                  // each row's element, '' for none
+        std::optional<std::string> root;  // the element around all rows
+        bool typed = false;
+    };
+    XmlPath xmlPath(const Nodes& k, std::size_t f) const;
+    bool xmlNamesAColumn(const Nodes& k, std::size_t f) const;
+    std::string xmlRows(const Nodes& k, std::size_t f, const XmlPath& path, const std::string& as);
+    std::string xmlStatement(const Nodes& ns);
     std::string textArgument(const Nodes& a, Span part);
     bool logicFunction(const std::string& fn, const Call& c, Expr& r);  // function_logic.cpp
     Expr typedArg(const Call& c, std::size_t k);
@@ -249,7 +259,8 @@ private:
     std::string windowKeys(const Nodes& ns, std::size_t b, std::size_t e, bool order);
     std::string pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top);
     std::string queryMember(const Node& g);
-    std::string topCount(const Node* count) const;
+    std::string topCount(const Node* count, bool percent) const;
+    void tiesAlias(const Nodes& ns, std::size_t k, std::size_t e, const std::string& text, Clauses& c) const;
     std::string percentLimit(const std::string& query, const std::string& percent) const;
     std::string tiesLimit(const std::string& from, const std::string& orderBy,
                           const std::string& count) const;
@@ -282,8 +293,14 @@ private:
     Node pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool star);
     Node unpivotTable(const Nodes& q, std::size_t b, std::size_t at);
     void applies(Nodes& q);
+    void splitTables(Nodes& q);
     Nodes applyJoin(const Nodes& sub, const std::vector<std::string>& outer, const Node& alias,
                     bool outerApply, const std::string& form);
+    struct SubqueryParts {
+        std::size_t list, from, fromEnd, order;  // where its select list, FROM, its end and ORDER BY start
+    };
+    Nodes pickedJoin(const Nodes& sub, const SubqueryParts& at, const std::string& ties, const Node& alias,
+                     bool outerApply, const std::string& form);
     const Nodes* rewritten_ = nullptr;  // the select groupingForms is rendering
 
     // schema.cpp

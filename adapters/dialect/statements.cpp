@@ -97,6 +97,18 @@ struct Rewriter::Clauses {
     bool sortTerms = false;                 // within ORDER BY or GROUP BY
     std::vector<std::string> textAliases;   // "expression as alias" where the expression is not a column
     std::vector<std::string> digitAliases;  // of those, the ones whose values are digits held as text
+    // TOP ... WITH TIES ranks outside the select list, where its aliases mean nothing: each
+    // alias's expression (as rendered), and each ORDER BY key naming one, at its place in out
+    struct Alias {
+        std::string name, expression;
+    };
+    std::vector<Alias> aliases;
+    struct AliasKey {
+        std::size_t at, size;
+        std::string expression;
+    };
+    std::vector<AliasKey> aliasKeys;
+    std::size_t itemFrom = 0, asAt = 0;  // where the select-list item and its AS start in out
     // the AND and OR of the current run of conditions, as [begin, end) in out, and whether each is AND
     std::size_t conditionsFrom = 0;
     struct Connective {
@@ -226,6 +238,7 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             else
                 c.endList();
             put(c.out, n);
+            c.itemFrom = c.out.size();
             ++i;
             c.last = Expr{};
             c.betweenLeft = 0;
@@ -254,8 +267,10 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
             unsupported(std::string("TOP ... WITH TIES ") + (c.distinct    ? "with DISTINCT"
                                                              : c.numberKey ? "ordered by a column's number"
                                                                            : "without FROM and ORDER BY"));
-        c.out += " limit " +
-                 tiesLimit(c.out.substr(c.fromAt, c.orderAt - c.fromAt), c.out.substr(c.orderAt), *c.limit);
+        std::string orderBy = c.out.substr(c.orderAt);
+        for (auto k = c.aliasKeys.rbegin(); k != c.aliasKeys.rend(); ++k)
+            orderBy.replace(k->at - c.orderAt, k->size, "(" + k->expression + ")");
+        c.out += " limit " + tiesLimit(c.out.substr(c.fromAt, c.orderAt - c.fromAt), orderBy, *c.limit);
     } else if (c.limit) {
         c.out += " limit " + (c.percent ? percentLimit(c.out.substr(c.selectAt), *c.limit) : *c.limit);
     }
@@ -298,7 +313,7 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         ++i;
         const Node* count = i < e ? &ns[i] : nullptr;
         if (count && count->group && count->kids.size() == 1) count = &count->kids[0];
-        const std::string limit = topCount(count);
+        const std::string limit = topCount(count, i + 1 < e && ns[i + 1].word("percent"));
         ++i;
         if (i < e && ns[i].word("percent")) {
             c.percent = true;
@@ -312,6 +327,7 @@ void Rewriter::selectHead(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         if (c.compound) unsupported("TOP in a query combined with UNION");
         c.limit = limit;
     }
+    c.itemFrom = c.out.size();
 }
 
 // A word at ns[i] that structures the clauses is rendered (true); false when
@@ -406,6 +422,7 @@ bool Rewriter::clauseWord(const Nodes& ns, std::size_t& i, std::size_t b, std::s
     }
     if (isClauseKeyword(lw) && !((lw == "left" || lw == "right") && i + 1 < e && ns[i + 1].group)) {
         if (lw != "as") c.inSelectList = false;
+        if (lw == "as") c.asAt = c.out.size();
         c.caseResultNext = c.caseResults && (lw == "then" || lw == "else");
         put(c.out, n);
         ++i;
@@ -443,6 +460,7 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
             x.text = "tsql_datelit(" + c.betweenColumn + ", " + x.text + ")";
         --c.betweenLeft;
     }
+    if (c.ties && !c.compound && x.column && i == before + 1) tiesAlias(ns, before, e, x.text, c);
     if (c.sortTerms && x.number) c.numberKey = true;
     if (c.sortTerms && !(i < e && ns[i].word("collate"))) {
         // A sort key that is an expression, or the alias of one, sorts as text columns do.
@@ -483,11 +501,33 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         if (x.text.starts_with("tsql_format(") || x.text.starts_with("tsql_datename(")) c.itemText = true;
     }
     put(c.out, x.text, x.space);
+    if (!c.aliasKeys.empty() && c.aliasKeys.back().at == std::string::npos) {
+        c.aliasKeys.back().at = c.out.size() - x.text.size();
+    }
     if (c.caseResultNext) {
         c.caseResults->push_back(x);
         c.caseResultNext = false;
     }
     c.last = std::move(x);
+}
+
+// For TOP ... WITH TIES, the name at ns[k] (rendered `text`): in the select list after an
+// expression, that item's alias; as a whole ORDER BY key, the alias it names, which SQL
+// Server reads before a column of that name (its place in out is set once it is put).
+void Rewriter::tiesAlias(const Nodes& ns, std::size_t k, std::size_t e, const std::string& text,
+                         Clauses& c) const {
+    const bool alone = k + 1 == e || ns[k + 1].op(",") || ns[k + 1].word("from") || ns[k + 1].word("asc") ||
+                       ns[k + 1].word("desc") || ns[k + 1].word("offset");
+    if (!alone || !ns[k].isName()) return;
+    const std::string name = asciiLower(ns[k].tok.text);
+    if (c.inList && c.itemTerms >= 1) {
+        const std::size_t end = ns[k - 1].word("as") ? c.asAt : c.out.size();
+        if (end > c.itemFrom)
+            c.aliases.push_back({name, trimLead(c.out.substr(c.itemFrom, end - c.itemFrom))});
+    } else if (c.sortTerms && c.orderAt) {
+        for (const auto& a : c.aliases)
+            if (a.name == name) c.aliasKeys.push_back({std::string::npos, text.size(), a.expression});
+    }
 }
 
 // WITH name [(columns)] AS (query) [, ...] then the statement
@@ -816,6 +856,19 @@ std::string Rewriter::remainingSources(const Nodes& ns, const std::vector<Update
     return fromText;
 }
 
+namespace {
+
+// Whether the statement ends in FOR XML and its options, looked for among its last
+// nodes only: every statement passes here.
+bool forXmlAtEnd(const Nodes& ns) {
+    constexpr std::size_t kOptions = 12;
+    for (std::size_t k = ns.size() > kOptions ? ns.size() - kOptions : 1; k + 1 < ns.size(); ++k)
+        if (ns[k].word("for") && ns[k + 1].word("xml")) return forXmlAt(ns) == k;
+    return false;
+}
+
+}  // namespace
+
 Translation Rewriter::statement(const ReadStatement& s) {
     // table hints leave a copy of the nodes; a statement without them is read as it is
     Nodes stripped;
@@ -831,6 +884,12 @@ Translation Rewriter::statement(const ReadStatement& s) {
         case StatementKind::Select:
         case StatementKind::With: {
             const bool select = s.kind == StatementKind::Select;
+            if (select && forXmlAtEnd(ns)) {
+                recordColumns_ = false;
+                topNodes_ = &ns;
+                tr.statements.push_back(xmlStatement(ns));
+                break;
+            }
             recordColumns_ = select;
             topNodes_ = &ns;
             tr.statements.push_back(select ? seq(ns, 0, ns.size()) : withStatement(ns));

@@ -95,6 +95,19 @@ constexpr Entry kErrors[] = {
      "参数数据类型 %1 对于 %3 函数的参数 %2 无效。"},
     {9818, "The culture parameter '%1' provided in the function call is not supported.",
      "函数调用中提供的区域性参数 '%1' 不受支持。"},
+    // STRING_SPLIT's separator
+    {214, "Procedure expects parameter '%1' of type '%2'.", "过程需要类型为 '%2' 的参数 '%1'。"},
+    // the counts of TOP, OFFSET and FETCH and the offsets of LAG and LEAD
+    {127, "A TOP N value may not be negative.", "TOP N 值不能为负数。"},
+    {1031, "Percent values must be between 0 and 100.", "百分比值必须介于 0 和 100 之间。"},
+    {8730, "Offset parameter for Lag and Lead functions cannot be a negative value.",
+     "Lag 和 Lead 函数的偏移量参数不能为负值。"},
+    {10742, "The offset specified in an OFFSET clause may not be negative.",
+     "OFFSET 子句中指定的偏移量不能为负数。"},
+    {10743, "The number of rows provided for an OFFSET clause must be an integer.",
+     "为 OFFSET 子句提供的行数必须是整数。"},
+    {10744, "The number of rows provided for a FETCH clause must be greater then zero.",
+     "为 FETCH 子句提供的行数必须大于零。"},
 };
 
 bool isPlaceholder(std::string_view p, std::size_t i) {

@@ -89,6 +89,8 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
     if (int rc = registerSystemFunctions(db); rc != SQLITE_OK) return rc;
     if (int rc = registerFormatFunctions(db); rc != SQLITE_OK) return rc;
     if (int rc = registerStringFunctions(db); rc != SQLITE_OK) return rc;
+    if (int rc = registerSplitTable(db); rc != SQLITE_OK) return rc;
+    if (int rc = registerXmlRows(db); rc != SQLITE_OK) return rc;
     return tsql::createCatalogueViews(db, error);
 }
 

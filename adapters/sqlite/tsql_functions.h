@@ -18,6 +18,11 @@ int registerMathFunctions(sqlite3* db);
 int registerSystemFunctions(sqlite3* db);
 int registerFormatFunctions(sqlite3* db);
 int registerStringFunctions(sqlite3* db);
+/// STRING_SPLIT's table-valued function tsql_string_split(text, separator) and APPLY's
+/// tsql_picked_row(rowid, table) (tsql_split.cpp).
+int registerSplitTable(sqlite3* db);
+/// FOR XML PATH's rows as elements: the aggregate tsql_xml_rows (tsql_xml.cpp).
+int registerXmlRows(sqlite3* db);
 
 /// The language of month and day names (DATENAME, CONVERT's styles, FORMAT's
 /// default culture): us_english, else 简体中文, the default of every connection.

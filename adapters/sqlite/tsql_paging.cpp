@@ -29,10 +29,8 @@ void fnRows(sqlite3_context* ctx, int, sqlite3_value** argv) {
         if (p < 0 || p > 100) return resultError(ctx, "Percent values must be between 0 and 100.");
         return sqlite3_result_double(ctx, p);
     }
-    if ((clause == "LAG" || clause == "LEAD") && n < 0) {
-        return resultError(ctx, "Not supported by the embedded database: a negative offset of " +
-                                    std::string(clause) + " (SQL Server refuses it).");
-    }
+    if ((clause == "LAG" || clause == "LEAD") && n < 0)
+        return resultError(ctx, "Offset parameter for Lag and Lead functions cannot be a negative value.");
     sqlite3_result_int64(ctx, n);
 }
 

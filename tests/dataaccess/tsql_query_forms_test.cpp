@@ -206,6 +206,50 @@ TEST_P(TsqlQueryForms, CountsSqlServerRefusesFailWrittenOrGivenAsParameters) {
     EXPECT_EQ(scalar("select count(*) from 选中"), "0");
 }
 
+// A count refused only when the statement runs reaches the host as SQL Server
+// reports it: its number, its words in the session's language.
+struct RunTimeRefusal {
+    const char* sql;
+    Value count;
+    long number;
+    const char* english;
+    const char* chinese;
+};
+
+TEST_P(TsqlQueryForms, CountsRefusedWhileRunningCarrySqlServersNumberAndText) {
+    const RunTimeRefusal refusals[] = {
+        {"select 编号 from 单据 order by 编号 offset ? rows", -1, 10742,
+         "The offset specified in an OFFSET clause may not be negative.",
+         "OFFSET 子句中指定的偏移量不能为负数。"},
+        {"select 编号 from 单据 order by 编号 offset ? rows", 1.5, 10743,
+         "The number of rows provided for an OFFSET clause must be an integer.",
+         "为 OFFSET 子句提供的行数必须是整数。"},
+        {"select 编号 from 单据 order by 编号 offset 0 rows fetch next ? rows only", 0, 10744,
+         "The number of rows provided for a FETCH clause must be greater then zero.",
+         "为 FETCH 子句提供的行数必须大于零。"},
+        {"select top (?) 编号 from 单据 order by 编号", -1, 127, "A TOP N value may not be negative.",
+         "TOP N 值不能为负数。"},
+        {"select top (?) percent 编号 from 单据 order by 编号", 101, 1031,
+         "Percent values must be between 0 and 100.", "百分比值必须介于 0 和 100 之间。"},
+        {"select lag(编号, ?) over (order by 编号) from 单据", -1, 8730,
+         "Offset parameter for Lag and Lead functions cannot be a negative value.",
+         "Lag 和 Lead 函数的偏移量参数不能为负值。"},
+    };
+    for (const char* language : {"us_english", "简体中文"}) {
+        conn_->Execute(std::string("set language ") + language);
+        for (const RunTimeRefusal& r : refusals) {
+            SCOPED_TRACE(std::string(language) + ": " + r.sql);
+            try {
+                (void)conn_->QueryWith(r.sql, {r.count});
+                ADD_FAILURE() << "ran";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.nativeCode(), r.number);
+                EXPECT_EQ(e.description(), language == std::string("us_english") ? r.english : r.chinese);
+            }
+        }
+    }
+}
+
 TEST_P(TsqlQueryForms, TopWithAParameterBindsItBeforeTheParametersAfterIt) {
     conn_->Execute("create table 选中 (编号 int)");
     EXPECT_EQ(conn_->ExecuteWith(
@@ -234,6 +278,30 @@ TEST_P(TsqlQueryForms, TopPercentTakesTheShareOfRowsRoundedUp) {
     EXPECT_EQ(rows("select 编号 from 选中 order by 编号"), (Rows{{"1"}, {"2"}, {"6"}}));
 }
 
+// A fractional percent is a float: its share of the 7 rows rounds up, never to the nearest.
+TEST_P(TsqlQueryForms, TopPercentWithAFractionRoundsTheRowCountUp) {
+    struct Share {
+        std::string sql;
+        std::vector<Value> params;
+        Rows rows;
+    };
+    const std::string tail = " percent 编号 from 单据 order by 编号";
+    const Share shares[] = {
+        {"select top 12.5" + tail, {}, {{"1"}}},                  // 0.875 rows
+        {"select top (14.3)" + tail, {}, {{"1"}, {"2"}}},         // 1.001 rows
+        {"select top (37.5)" + tail, {}, {{"1"}, {"2"}, {"3"}}},  // 2.625 rows
+        {"select top 0.0" + tail, {}, {}},
+        {"select top (?)" + tail, {14.3}, {{"1"}, {"2"}}},
+    };
+    for (const Share& s : shares) {
+        SCOPED_TRACE(s.sql);
+        auto t = conn_->QueryWith(s.sql, s.params);
+        Rows got;
+        for (std::size_t r = 0; r < t.rowCount(); ++r) got.push_back({t.at(r, 0).toText()});
+        EXPECT_EQ(got, s.rows);
+    }
+}
+
 // 'abc' and 'ABC ' tie first, the two 李四 third: four rows within rank 3
 TEST_P(TsqlQueryForms, TopWithTiesTakesTheRowsTiedWithTheLast) {
     EXPECT_EQ(rows("select 编号 from (select top 3 with ties 编号 from 单据 order by 客户) t order by 编号"),
@@ -248,6 +316,13 @@ TEST_P(TsqlQueryForms, TopWithTiesTakesTheRowsTiedWithTheLast) {
             "insert into 选中 select top 2 with ties 编号 from 单据 where 金额 > ? order by 日期", {0.15}),
         4);
     EXPECT_EQ(rows("select 编号 from 选中 order by 编号"), (Rows{{"3"}, {"4"}, {"5"}, {"7"}}));
+}
+
+// Two days have two slips each, one three: the top 2 by count take all three days.
+TEST_P(TsqlQueryForms, TopWithTiesRanksByASelectListAlias) {
+    EXPECT_EQ(rows("select 日, 张数 from (select top 2 with ties day(日期) as 日, count(*) 张数 from 单据 "
+                   "group by 日期 order by 张数 desc) t order by 日"),
+              (Rows{{"1", "2"}, {"2", "3"}, {"3", "2"}}));
 }
 
 TEST_P(TsqlQueryForms, TopInsideParenthesisedUnionMembersTakesEachMembersRows) {

@@ -316,7 +316,55 @@ TEST_P(TsqlText, ForXmlPathOfANumberWithAFractionIsRefusedOnTheEmbeddedDatabase)
     }
 }
 
+// ---- FOR XML PATH with elements
+
+class TsqlXmlElements : public testing::AnswersTest {
+protected:
+    void SetUp() override {
+        AnswersTest::SetUp();
+        if (IsSkipped()) return;
+        conn_->Execute("create table 库存 (编号 int, 名称 nvarchar(10), 数量 int)");
+        conn_->Execute("insert into 库存 values (1, N'甲', 5), (2, N'乙&丙', null)");
+    }
+};
+
+TEST_P(TsqlXmlElements, PathRowWritesEachRowsColumnsAsElementsLeavingOutNulls) {
+    EXPECT_EQ(scalar("select 名称, 数量 from 库存 order by 编号 for xml path('row')"),
+              "<row><名称>甲</名称><数量>5</数量></row><row><名称>乙&amp;丙</名称></row>");
+}
+
+TEST_P(TsqlXmlElements, TheStatementsXmlIsOneColumnOfSqlServersName) {
+    EXPECT_EQ(names("select 名称 from 库存 for xml path('row')"),
+              (Row{"XML_F52E2B61-18A1-11d1-B105-00805F49916B"}));
+}
+
+TEST_P(TsqlXmlElements, RootWrapsAllRowsAndAnAliasNamesTheElement) {
+    EXPECT_EQ(scalar("select 编号 as id from 库存 order by 编号 for xml path('r'), root('rows')"),
+              "<rows><r><id>1</id></r><r><id>2</id></r></rows>");
+}
+
+TEST_P(TsqlXmlElements, PathOfNoNameInASubqueryWritesNamedColumnsAsElementsOnly) {
+    EXPECT_EQ(scalar("select (select 名称, ';' from 库存 order by 编号 for xml path(''))"),
+              "<名称>甲</名称>;<名称>乙&amp;丙</名称>;");
+}
+
+TEST_P(TsqlXmlElements, AStatementWithoutRowsGivesNoRow) {
+    EXPECT_EQ(rows("select 名称 from 库存 where 编号 > 9 for xml path('row'), root('rows')"),
+              std::vector<Row>{});
+}
+
+TEST_P(TsqlXmlElements, ADateIsRefusedOnTheEmbeddedDatabase) {
+    if (std::string(GetParam().name) != "Embedded") GTEST_SKIP() << "SQL Server writes the date its own way";
+    try {
+        row("select cast('2024-01-03' as datetime) d for xml path('row')");
+        ADD_FAILURE() << "the date was written";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.description(), "Not supported by the embedded database: FOR XML PATH of a date or time.");
+    }
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlText);
+PALVO_ANSWERS_ON_BACKENDS(TsqlXmlElements);
 
 }  // namespace
 }  // namespace Palvo

@@ -51,11 +51,21 @@ INSTANTIATE_TEST_SUITE_P(
              "select a from t where b > 1 order by a limit (select cast(x as integer) + (x > cast(x as "
              "integer)) from (select count(*) * 10 / 100.0 as x from (select a from t where b > 1 order "
              "by a)))"},
+        // a percent with a fraction is written into the share as it stands
+        Case{"select top (12.5) percent a from t order by a",
+             "select a from t order by a limit (select cast(x as integer) + (x > cast(x as integer)) from "
+             "(select count(*) * 12.5 / 100.0 as x from (select a from t order by a)))"},
         // the rows ranked within the count, ranked by the same keys over the same rows
         Case{"select top 2 with ties a, b from t where c = 1 order by a desc, b",
              "select a, b from t where c = 1 order by a desc, b limit (select count(*) from (select "
              "rank() over "
              "(order by a desc, b) as r from t where c = 1) where r <= 2)"},
+        // an alias means nothing outside the select list: its expression is ranked
+        Case{"select top 1 with ties b, count(*) as n, c x from t group by b, c order by n desc, x",
+             "select b, count(*) as n, c x from t group by b, c order by n collate zh_ci_as desc, x limit "
+             "(select "
+             "count(*) from (select rank() over (order by (count(*)) collate zh_ci_as desc, (c)) as r from t "
+             "group by b, c) where r <= 1)"},
         Case{"(select a from t)", "select * from (select a from t)"},
         // a subquery before UNION stays one
         Case{"select a from t where a in (select b from u) union select c from v",
@@ -92,6 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"select row_number() over (order by a rows unbounded preceding) from t",
                 "window frame (ROWS or RANGE) with ROW_NUMBER"},
         Refusal{"select top 101 percent a from t", "TOP 101 PERCENT (beyond 100)"},
+        Refusal{"select top 100.5 percent a from t", "TOP 100.5 PERCENT (beyond 100)"},
+        Refusal{"select top 2.5 a from t", "TOP with anything but a whole number or a parameter"},
         Refusal{"select top 5 with ties a from t", "TOP ... WITH TIES without FROM and ORDER BY"},
         Refusal{"select distinct top 5 with ties a from t order by a", "WITH TIES with DISTINCT"},
         Refusal{"select top 5 with ties a from t order by 1", "ordered by a column's number"}));

@@ -36,21 +36,32 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select (select a + ';' as [text()] from t for xml path(''), type).value('.', "
              "'NVARCHAR(MAX)')",
              "select (select tsql_xml_path(\"tsql_xml_item\", 0) from (select tsql_arith(a, ';', '+') as "
-             "\"tsql_xml_item\" from t))"}));
+             "\"tsql_xml_item\" from t))"},
+        // rows as elements: each item named for the aggregate that writes them
+        Case{"select a, b as 名, c + 1 from t order by a for xml path('row'), root('rows')",
+             "select * from (select tsql_xml_rows('row', 'rows', 'a', \"palvo_x1\", '名', \"palvo_x2\", '', "
+             "\"palvo_x3\") as \"XML_F52E2B61-18A1-11d1-B105-00805F49916B\" from (select a as \"palvo_x1\", "
+             "b as "
+             "\"palvo_x2\", tsql_arith(c, 1, '+') as \"palvo_x3\" from t order by a)) where "
+             "\"XML_F52E2B61-18A1-11d1-B105-00805F49916B\" is not null"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Text, Refuses,
     ::testing::Values(
-        Refusal{"select (select a from t for xml path('row'))", "FOR XML PATH('row') (rows as elements)"},
-        Refusal{"select (select ',' + a from t for xml path)", "FOR XML PATH without a row name"},
+        Refusal{"select (select a from t for xml path('row'), type)", "FOR XML PATH with elements and TYPE"},
+        Refusal{"select (select a from t for xml path('row'), elements xsinil)",
+                "FOR XML PATH with ELEMENTS"},
         Refusal{"select (select ',' + a from t for xml raw)", "FOR XML RAW"},
-        Refusal{"select (select ',' + a from t for xml path(''), root('r'))", "FOR XML PATH('') with ROOT"},
-        Refusal{"select (select a from t for xml path(''))", "FOR XML PATH('') of the column a (an element)"},
-        Refusal{"select (select ',' + a as x from t for xml path(''))", "the named column x"},
-        Refusal{"select (select ',' + a, b from t for xml path(''))", "of several columns"},
+        Refusal{"select (select a as [@id] from t for xml path('row'))",
+                "FOR XML PATH with the attribute column [@id]"},
+        Refusal{"select (select a as [a b] from t for xml path('row'))",
+                "FOR XML PATH with the element name 'a b'"},
+        Refusal{"select (select a from t for xml path('xml'))", "FOR XML PATH with the element name 'xml'"},
+        Refusal{"select (select * from t for xml path('row'))", "FOR XML PATH of *"},
+        Refusal{"select (select ',' + a, ',' + b from t for xml path(''))", "of several columns"},
+        Refusal{"select a from t for xml path('row'), type", "FOR XML PATH with TYPE outside a subquery"},
         Refusal{"select (select ',' + a from t for xml path('')).value('.', 'nvarchar(max)')",
                 ".value() of FOR XML without TYPE"},
-        Refusal{"select ',' + a from t for xml path('')", "FOR XML outside a subquery"},
         Refusal{"select a from t where a like 'x' collate Chinese_PRC_CS_AS", "LIKE with COLLATE"},
         Refusal{"select trim(leading 'x' from a) from t", "TRIM with LEADING"}));
 
