@@ -34,8 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
         // a sorted query never sees digits as text
         Case{"select convert(decimal(38,0), s) as d order by d",
              "select tsql_convert('decimal(38,0)', s, null) as d order by d collate zh_ci_as"},
-        // decimal(20,0) + decimal(21,21) is decimal(38,18), the whole part keeping its 20 digits; the step reads
-        // the converted operand's digits
+        // decimal(20,0) + decimal(21,21) is decimal(38,18), the whole part keeping its 20 digits; the step
+        // reads the converted operand's digits
         Case{"select cast(a as decimal(20,0)) + cast(b as decimal(21,21))",
              "select tsql_arith(tsql_convert('decimal(20,0)', a, null, '!'), "
              "tsql_convert('decimal(21,21)', b, null), 'd38,18+!')"}));
