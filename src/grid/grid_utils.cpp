@@ -68,43 +68,6 @@ std::int16_t fieldColumn(FlexGrid& grid, const std::string& colName, int row) {
     return -1;
 }
 
-std::int32_t rowOf(FlexGrid& grid, float colIndex, const std::string& cellVal) {
-    const int col = roundIndex(colIndex);
-    for (int r = 1; r < grid.Rows(); ++r) {
-        if (grid.TextMatrix(r, col) == cellVal) return r;
-    }
-    return -1;
-}
-
-void sortByColumn(FlexGrid& grid, int col) {
-    grid.AllowBigSelection(false);
-    grid.Col(col);
-    grid.ColAlignment(col, 9);
-    tAscending = !tAscending;
-    grid.Sort(tAscending ? 1 : 2);
-}
-
-double columnSum(FlexGrid& grid, const std::string& caption) {
-    const int col = fieldColumn(grid, caption, 0);
-    // An unknown caption is an error even when there is no data row to read.
-    if (col < 0) throw Error(GridError::Subscript, "Subscript out of range");
-    // The exact sum of the texts, then the double nearest it: the same for any row order.
-    ExactTotal sum;
-    for (int r = 1; r < grid.Rows(); ++r) sum.add(grid.cellText(r, col));
-    return sum.value();
-}
-
-void swapRows(FlexGrid& grid, float r1, float r2) {
-    const int a = roundIndex(r1);
-    const int b = roundIndex(r2);
-    for (int c = 0; c < grid.Cols(); ++c) {
-        std::string first = grid.TextMatrix(a, c);
-        std::string second = grid.TextMatrix(b, c);
-        grid.TextMatrix(a, c, second);
-        grid.TextMatrix(b, c, first);
-    }
-}
-
 std::int32_t columnWidth(FlexGrid& grid, const std::string& caption) {
     for (int c = 0; c < grid.Cols(); ++c) {
         if (grid.TextMatrix(0, c) == caption) return grid.ColWidth(c);
@@ -113,16 +76,6 @@ std::int32_t columnWidth(FlexGrid& grid, const std::string& caption) {
 }
 
 void alignColumns(FlexGrid& grid, int alignment) { grid.alignColumns(0, grid.Cols() - 1, alignment); }
-
-void colorRow(FlexGrid& grid, std::int32_t color) {
-    // The even data rows, as one block of every other row.
-    const int first = grid.FixedRows() + grid.FixedRows() % 2;
-    if (first < grid.Rows())
-        grid.backColorBlock(first, grid.FixedCols(), grid.Rows() - 1, grid.Cols() - 1, color, 2);
-    alignColumns(grid, 1);
-    grid.Row(1);
-    grid.Col(grid.FixedCols());
-}
 
 bool tidiesDates(const std::string& heading, const std::string& dateFormat, const std::string& colString,
                  const std::string& notColString) {
@@ -171,6 +124,9 @@ void formatDateColumns(FlexGrid& grid, const std::string& dateFormat, const std:
 
 namespace Palvo {
 
+// the methods' bodies use the module's own helpers by their names
+using namespace grid;
+
 std::string clsGrid::sGetGridColValue(FlexGrid& Grid, const std::int16_t& iRow, const std::string& sColName) {
     return grid::columnValue(Grid, iRow, sColName);
 }
@@ -179,18 +135,41 @@ std::int16_t clsGrid::iGetFieldCol(FlexGrid& flx, const std::string& ColName, co
     return grid::fieldColumn(flx, ColName, row);
 }
 
-std::int32_t clsGrid::lGetRowNo(FlexGrid& MSGrid, const float& ColIndex, const std::string& CellVal) {
-    return grid::rowOf(MSGrid, ColIndex, CellVal);
+std::int32_t clsGrid::lGetRowNo(FlexGrid& grid, const float& colIndex, const std::string& cellVal) {
+    const int col = roundIndex(colIndex);
+    for (int r = 1; r < grid.Rows(); ++r) {
+        if (grid.TextMatrix(r, col) == cellVal) return r;
+    }
+    return -1;
 }
 
-void clsGrid::mMsHorder(FlexGrid& Tcontrol, const std::int16_t& iCol) { grid::sortByColumn(Tcontrol, iCol); }
-
-double clsGrid::dGetColSum(FlexGrid& MSGrid, const std::string& cCaption) {
-    return grid::columnSum(MSGrid, cCaption);
+void clsGrid::mMsHorder(FlexGrid& grid, const std::int16_t& col) {
+    grid.AllowBigSelection(false);
+    grid.Col(col);
+    grid.ColAlignment(col, 9);
+    tAscending = !tAscending;
+    grid.Sort(tAscending ? 1 : 2);
 }
 
-void clsGrid::mExchangeRow(FlexGrid& MSGrid, const float& iR1, const float& iR2) {
-    grid::swapRows(MSGrid, iR1, iR2);
+double clsGrid::dGetColSum(FlexGrid& grid, const std::string& caption) {
+    const int col = fieldColumn(grid, caption, 0);
+    // An unknown caption is an error even when there is no data row to read.
+    if (col < 0) throw Error(GridError::Subscript, "Subscript out of range");
+    // The exact sum of the texts, then the double nearest it: the same for any row order.
+    ExactTotal sum;
+    for (int r = 1; r < grid.Rows(); ++r) sum.add(grid.cellText(r, col));
+    return sum.value();
+}
+
+void clsGrid::mExchangeRow(FlexGrid& grid, const float& r1, const float& r2) {
+    const int a = roundIndex(r1);
+    const int b = roundIndex(r2);
+    for (int c = 0; c < grid.Cols(); ++c) {
+        std::string first = grid.TextMatrix(a, c);
+        std::string second = grid.TextMatrix(b, c);
+        grid.TextMatrix(a, c, second);
+        grid.TextMatrix(b, c, first);
+    }
 }
 
 std::int32_t clsGrid::lGetColWidth(FlexGrid& MSGrid, const std::string& cCaption) {
@@ -201,7 +180,15 @@ void clsGrid::mSetGridColAlignment(FlexGrid& Gird, std::int16_t iAlignment) {
     grid::alignColumns(Gird, iAlignment);
 }
 
-void clsGrid::mSetGridRowColor(FlexGrid& flx, const std::int32_t& color) { grid::colorRow(flx, color); }
+void clsGrid::mSetGridRowColor(FlexGrid& grid, const std::int32_t& color) {
+    // The even data rows, as one block of every other row.
+    const int first = grid.FixedRows() + grid.FixedRows() % 2;
+    if (first < grid.Rows())
+        grid.backColorBlock(first, grid.FixedCols(), grid.Rows() - 1, grid.Cols() - 1, color, 2);
+    grid::alignColumns(grid, 1);
+    grid.Row(1);
+    grid.Col(grid.FixedCols());
+}
 
 void clsGrid::mSetGridDate(FlexGrid& MS, const std::string& sDateFormat, std::string sColString,
                            std::string sNotColString) {

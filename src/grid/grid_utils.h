@@ -12,13 +12,8 @@ namespace Palvo::grid {
 
 std::string columnValue(FlexGrid& grid, int row, const std::string& colName);
 std::int16_t fieldColumn(FlexGrid& grid, const std::string& colName, int row);
-std::int32_t rowOf(FlexGrid& grid, float colIndex, const std::string& cellVal);
-void sortByColumn(FlexGrid& grid, int col);
-double columnSum(FlexGrid& grid, const std::string& caption);
-void swapRows(FlexGrid& grid, float r1, float r2);
 std::int32_t columnWidth(FlexGrid& grid, const std::string& caption);
 void alignColumns(FlexGrid& grid, int alignment);
-void colorRow(FlexGrid& grid, std::int32_t color);
 void formatDateColumns(FlexGrid& grid, const std::string& dateFormat, const std::string& colString,
                        const std::string& notColString);
 
