@@ -4,13 +4,19 @@
 #include "palvo/clsForm.h"
 #include "palvo/session.h"
 
-namespace Palvo::forms {
+namespace Palvo::forms {}  // namespace Palvo::forms
 
-void initSession(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,
-                 const std::string& BmMc, std::shared_ptr<Connection> oConn, const std::string& sIconPath,
-                 std::int32_t lSelectTop, const std::string& sMsg, const std::string& sUser,
-                 const std::string& sConstStrPtcx, const std::string& sConstStrLr,
-                 const std::string& sConstStrZdy, const std::string& sForTypeText) {
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace forms;
+
+void clsForm::mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,
+                        const std::string& BmMc, std::shared_ptr<Connection> oConn,
+                        const std::string& sIconPath, std::int32_t lSelectTop, const std::string& sMsg,
+                        const std::string& sUser, const std::string& sConstStrPtcx,
+                        const std::string& sConstStrLr, const std::string& sConstStrZdy,
+                        const std::string& sForTypeText) {
     auto& s = session();
     s.Dwbh = Dwbh;
     s.DwMc = DwMc;
@@ -25,23 +31,6 @@ void initSession(const std::string& Dwbh, const std::string& DwMc, const std::st
     s.sConstStrLr = sConstStrLr;
     s.sConstStrZdy = sConstStrZdy;
     s.sForTypeText = sForTypeText;
-}
-
-}  // namespace Palvo::forms
-
-namespace Palvo {
-
-// the methods' bodies use the module's own helpers by their names
-using namespace forms;
-
-void clsForm::mInit_Var(const std::string& Dwbh, const std::string& DwMc, const std::string& BmBh,
-                        const std::string& BmMc, std::shared_ptr<Connection> oConn,
-                        const std::string& sIconPath, std::int32_t lSelectTop, const std::string& sMsg,
-                        const std::string& sUser, const std::string& sConstStrPtcx,
-                        const std::string& sConstStrLr, const std::string& sConstStrZdy,
-                        const std::string& sForTypeText) {
-    forms::initSession(Dwbh, DwMc, BmBh, BmMc, std::move(oConn), sIconPath, lSelectTop, sMsg, sUser,
-                       sConstStrPtcx, sConstStrLr, sConstStrZdy, sForTypeText);
 }
 
 void clsForm::mInit_Form(std::int32_t lF_BackColor, std::int32_t lF_ForColor, std::int32_t lF_Width,

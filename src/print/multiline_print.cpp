@@ -61,8 +61,16 @@ private:
 
 }  // namespace
 
-std::int32_t printMultiLine(TextBox& txt, TextSurface& p, std::int32_t left, std::int32_t top, float fontSize,
-                            std::int16_t maxLines, bool hardLines) {
+}  // namespace Palvo::print
+
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace print;
+
+std::int32_t clsPrint::lPrint_MultiLine_TextBox(TextBox& txt, TextSurface& p, const std::int32_t& left,
+                                                const std::int32_t& top, const float& fontSize,
+                                                const std::int16_t& maxLines, const bool& hardLines) {
     FontRestore font(p);
     p.FontSize(fontSize);
     p.FontBold(txt.FontBold());
@@ -80,16 +88,6 @@ std::int32_t printMultiLine(TextBox& txt, TextSurface& p, std::int32_t left, std
     }
     font.restore();
     return util::clng(p.CurrentY());
-}
-
-}  // namespace Palvo::print
-
-namespace Palvo {
-
-std::int32_t clsPrint::lPrint_MultiLine_TextBox(TextBox& TXT, TextSurface& p, const std::int32_t& ileft,
-                                                const std::int32_t& itop, const float& iFontsize,
-                                                const std::int16_t& iMax, const bool& bSpb) {
-    return print::printMultiLine(TXT, p, ileft, itop, iFontsize, iMax, bSpb);
 }
 
 }  // namespace Palvo

@@ -11,16 +11,6 @@
 
 namespace Palvo::print {
 
-/// Prints the box's lines one under another from (left, top), each line
-/// TextHeight("aaa") below the one before, in fontSize and the box's
-/// boldness: the lines as the box shows them wrapped, or its hard lines when
-/// hardLines is set; at most maxLines of them when maxLines > 0. Puts the
-/// surface's font size back as a whole number and its boldness, and returns
-/// CurrentY after the last line. Throws what the surface throws (Palvo::Error
-/// 380 for a font size not above 0, 6 for a position past 32 bits), with the
-/// surface's font put back all the same.
-std::int32_t printMultiLine(TextBox& txt, TextSurface& p, std::int32_t left, std::int32_t top, float fontSize,
-                            std::int16_t maxLines, bool hardLines);
 
 /// The hard lines of a text, split at each CR LF, LF or CR (a trailing break
 /// gives a last empty line); none for an empty text.

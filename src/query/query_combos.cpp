@@ -26,49 +26,6 @@ const std::string& checkedTable(const std::string& name) {
 }
 }  // namespace
 
-std::string fillUnitCombo(Form& /*frm*/, ComboBox& ComboDW) {
-    try {
-        const auto& s = session();
-        Recordset rs;
-        rs.Open("select * from B_单位 order by 单位编号", sessionConnection(), adOpenStatic, adLockReadOnly);
-        if (rs.RecordCount() == 0) {
-            msgBox("数据库初始数据错误！当前数据库中没有单位信息！", 64, s.sMsg);
-            return "";
-        }
-        if (s.Dwbh != "00") {
-            ComboDW.AddItem(s.DwMc);
-            ComboDW.ItemData(0, database::toInt32(Value(s.Dwbh)));
-        } else {
-            ComboDW.AddItem("全部");
-            ComboDW.ItemData(0, -1);
-            for (int n = 1; !rs.Eof(); rs.MoveNext(), ++n) {
-                ComboDW.AddItem(rs.Fields("名称").Value().toTextStrict());
-                ComboDW.ItemData(n, database::toInt32(rs.Fields("单位编号").Value()));
-            }
-        }
-        rs.Close();
-        ComboDW.Text(
-            database::fieldValue("B_单位", "名称", "单位编号", s.Dwbh, "", "", "", "", "", "", "", ""));
-    } catch (...) {
-        // the combo stays as far as it was filled
-    }
-    return "";
-}
-
-void fillSettingCombo(Form& /*frm*/, ComboBox& cmb, const std::string& tbname) {
-    try {
-        Recordset rs;
-        rs.Open("select top 0 * from " + checkedTable(tbname), sessionConnection());
-        for (long i = 0; i < rs.Fields().Count(); ++i) {
-            if (rs.Fields(i).Type() == adDBTimeStamp) cmb.AddItem(rs.Fields(i).Name());
-        }
-        if (cmb.ListCount() > 0) cmb.ListIndex(0);
-        rs.Close();
-    } catch (...) {
-        // quietly, as far as it came
-    }
-}
-
 void fillTypeCombo(Form& /*frm*/, ComboBox& cmb, const std::string& tbname, std::string& cxLb) {
     try {
         const auto& s = session();
@@ -116,12 +73,50 @@ void fillConditionCombo(Form& /*frm*/, ComboBox& cmb, std::string& strTag) {
 
 namespace Palvo {
 
-std::string clsSearch::sInitComboDw(Form& frm, ComboBox& ComboDW) {
-    return query::fillUnitCombo(frm, ComboDW);
+// the methods' bodies use the module's own helpers by their names
+using namespace query;
+
+std::string clsSearch::sInitComboDw(Form& /*frm*/, ComboBox& ComboDW) {
+    try {
+        const auto& s = session();
+        Recordset rs;
+        rs.Open("select * from B_单位 order by 单位编号", sessionConnection(), adOpenStatic, adLockReadOnly);
+        if (rs.RecordCount() == 0) {
+            msgBox("数据库初始数据错误！当前数据库中没有单位信息！", 64, s.sMsg);
+            return "";
+        }
+        if (s.Dwbh != "00") {
+            ComboDW.AddItem(s.DwMc);
+            ComboDW.ItemData(0, database::toInt32(Value(s.Dwbh)));
+        } else {
+            ComboDW.AddItem("全部");
+            ComboDW.ItemData(0, -1);
+            for (int n = 1; !rs.Eof(); rs.MoveNext(), ++n) {
+                ComboDW.AddItem(rs.Fields("名称").Value().toTextStrict());
+                ComboDW.ItemData(n, database::toInt32(rs.Fields("单位编号").Value()));
+            }
+        }
+        rs.Close();
+        ComboDW.Text(
+            database::fieldValue("B_单位", "名称", "单位编号", s.Dwbh, "", "", "", "", "", "", "", ""));
+    } catch (...) {
+        // the combo stays as far as it was filled
+    }
+    return "";
 }
 
-void clsSearch::mInitComboSjCx(Form& frm, ComboBox& cmb, const std::string& tbname) {
-    query::fillSettingCombo(frm, cmb, tbname);
+void clsSearch::mInitComboSjCx(Form& /*frm*/, ComboBox& cmb, const std::string& tbname) {
+    try {
+        Recordset rs;
+        rs.Open("select top 0 * from " + checkedTable(tbname), sessionConnection());
+        for (long i = 0; i < rs.Fields().Count(); ++i) {
+            if (rs.Fields(i).Type() == adDBTimeStamp) cmb.AddItem(rs.Fields(i).Name());
+        }
+        if (cmb.ListCount() > 0) cmb.ListIndex(0);
+        rs.Close();
+    } catch (...) {
+        // quietly, as far as it came
+    }
 }
 
 void clsSearch::mInitComboType(Form& frm, ComboBox& cmb, const std::string& tbname, std::string& cxLb) {

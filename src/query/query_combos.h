@@ -10,8 +10,6 @@
 
 namespace Palvo::query {
 
-std::string fillUnitCombo(Form& frm, ComboBox& ComboDW);
-void fillSettingCombo(Form& frm, ComboBox& cmb, const std::string& tbname);
 /// An empty cxLb becomes the ordinary-query category, also in the caller's variable.
 void fillTypeCombo(Form& frm, ComboBox& cmb, const std::string& tbname, std::string& cxLb);
 /// strTag "table,column", or the combo's Tag when empty.

@@ -11,11 +11,17 @@
 #include "src/query/settings_store.h"
 #include "src/query/settings_sync.h"
 
-namespace Palvo::query {
+namespace Palvo::query {}  // namespace Palvo::query
 
-std::string fieldList(const std::string& sTable, const std::string& sCxLb, const std::string& sCxm,
-                      const std::string& sLx, const std::string& /*sWhere1*/, const std::string& /*sWhere2*/,
-                      const std::string& sMustSetString) {
+namespace Palvo {
+
+// the methods' bodies use the module's own helpers by their names
+using namespace query;
+
+std::string clsDatabase::sGetField(const std::string& sTable, const std::string& sCxLb,
+                                   const std::string& sCxm, const std::string& sLx,
+                                   const std::string& /*sWhere1*/, const std::string& /*sWhere2*/,
+                                   const std::string& sMustSetString) {
     const std::string table = util::sqlQuote(sTable), category = util::sqlQuote(sCxLb),
                       name = util::sqlQuote(sCxm);
     const std::string& user = session().sUser;
@@ -79,17 +85,6 @@ std::string fieldList(const std::string& sTable, const std::string& sCxLb, const
     rs.Close();
     if (!list.empty()) list.pop_back();
     return list;
-}
-
-}  // namespace Palvo::query
-
-namespace Palvo {
-
-std::string clsDatabase::sGetField(const std::string& sTable, const std::string& sCxLb,
-                                   const std::string& sCxm, const std::string& sLx,
-                                   const std::string& sWhere1, const std::string& sWhere2,
-                                   const std::string& sMustSetString) {
-    return query::fieldList(sTable, sCxLb, sCxm, sLx, sWhere1, sWhere2, sMustSetString);
 }
 
 }  // namespace Palvo
