@@ -7,7 +7,4 @@
 
 #include "palvo/data.h"
 
-namespace Palvo::forms {
-
-
-}  // namespace Palvo::forms
+namespace Palvo::forms {}  // namespace Palvo::forms

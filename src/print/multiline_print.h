@@ -11,7 +11,6 @@
 
 namespace Palvo::print {
 
-
 /// The hard lines of a text, split at each CR LF, LF or CR (a trailing break
 /// gives a last empty line); none for an empty text.
 std::vector<std::string> hardLinesOf(std::string_view text);

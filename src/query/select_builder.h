@@ -3,7 +3,4 @@
 
 #include <string>
 
-namespace Palvo::query {
-
-
-}  // namespace Palvo::query
+namespace Palvo::query {}  // namespace Palvo::query
