@@ -122,6 +122,8 @@ NumType columnNumType(std::string_view declared);
 NumType asDecimal(const NumType& t);
 // "decimal(p,s)" or "money" for a decimal or money type, "" for any other.
 std::string declaredNumType(const NumType& t);
+// The type a query reports for a result of type t: int, bigint, decimal, money, float; "" untyped.
+std::string reportedType(const NumType& t);
 
 bool looksLikeDate(std::string_view s);
 // "date", "datetime", "smalldatetime" or "time(n)" for an expression rendered as a value of
@@ -174,7 +176,7 @@ struct ReadStatement;  // reader.h
 
 class Rewriter {
 public:
-    explicit Rewriter(Catalogue* catalogue = nullptr) : catalogue_(catalogue) {}
+    explicit Rewriter(Catalogue* catalogue = nullptr, std::string_view parameterTypes = {});
     Translation statement(const ReadStatement& s);
 
 private:
@@ -248,7 +250,9 @@ private:
     std::string tiesLimit(const std::string& from, const std::string& orderBy,
                           const std::string& count) const;
     std::string parameterText(const Token& t) const;
+    NumType parameterType(const Token& t) const;
     std::vector<std::size_t> parameterAt_;  // the statement's parameters, by offset
+    std::vector<NumType> parameterTypes_;   // the types of the values bound to them, in order
     bool numberParameters_ = false;         // a TOP's count is one: each is rendered ?N
 
     // statements.cpp
@@ -300,6 +304,7 @@ private:
     struct Source {
         std::string name;  // alias, else the table's name; lower case
         const Catalogue::Columns* columns = nullptr;
+        const std::vector<std::string>* order = nullptr;  // the columns' names as "*" gives them
     };
     using Scope = std::vector<Source>;
     class ScopeGuard {
@@ -322,6 +327,15 @@ private:
     // name ("" where the statement does not tell); null when they cannot be told.
     const Catalogue::Columns* queryColumns(const Nodes& q);
     NumType columnArgType(const Nodes& a, Span part) const;
+    // The SQL Server types of the columns "*" (qualifier "") or "t.*" gives, appended to
+    // `types` as the driver reports them; false when the statement cannot tell them all.
+    bool starTypes(std::string_view qualifier, std::vector<std::string>& types) const;
+    // The types of the columns of the select [b, e) (a UNION's members combined), by
+    // name in order; false where "*" or an unnamed column leaves them untold.
+    bool selectListTypes(const Nodes& q, std::size_t b, std::size_t e,
+                         std::vector<std::pair<std::string, std::string>>& columns);
+    bool memberItems(const Nodes& q, std::size_t b, std::size_t e,
+                     std::vector<std::pair<std::string, Expr>>& items);
 
     Catalogue* catalogue_ = nullptr;
     bool usedCatalogue_ = false;
@@ -338,6 +352,7 @@ private:
     std::vector<std::string> columnTypes_;
     const Nodes* topNodes_ = nullptr;           // the query whose select list is the statement's result
     std::vector<Expr>* caseResults_ = nullptr;  // the next seq is a CASE's body: the THEN and ELSE values
+    Expr* subqueryValue_ = nullptr;             // the next seq is a scalar subquery: its one value, typed
     Translation result_;                        // its unnamedColumns and textColumns
 };
 

@@ -104,6 +104,8 @@ struct Rewriter::Clauses {
     bool betweenPending = false;               // the next AND belongs to BETWEEN
     std::vector<Expr>* caseResults = nullptr;  // of a CASE's body: the values after THEN and ELSE
     bool caseResultNext = false;
+    Expr* subqueryValue = nullptr;  // of a scalar subquery: its value, typed while it is one select's one
+    bool valueSeen = false;
     std::size_t scopeBase = 0;  // the scopes around this run of clauses; a select adds its own
     // the query's own select list, whose items' types are recorded
     bool top = false;
@@ -179,8 +181,10 @@ struct Rewriter::Clauses {
 };
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
+    Expr* const subqueryValue = std::exchange(subqueryValue_, nullptr);
     if (std::string rewritten; groupingForms(ns, b, e, rewritten)) return rewritten;
     Clauses c;
+    c.subqueryValue = subqueryValue;
     c.top = recordColumns_ && b < e && ns[b].word("select");
     recordColumns_ = false;
     if (&ns == topNodes_) c.result = &result_;
@@ -245,6 +249,8 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     }
     c.endConditions();
     c.endList();
+    // a UNION's members' types combine, and a select of several columns is no scalar
+    if (c.subqueryValue && (c.compound || c.items != 1)) *c.subqueryValue = Expr{};
     if (c.limit && c.ties) {
         if (c.distinct || c.numberKey || !c.fromAt || !c.orderAt)
             unsupported(std::string("TOP ... WITH TIES ") + (c.distinct    ? "with DISTINCT"
@@ -432,11 +438,22 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
                                      asciiLower(ns[before].tok.text)) != c.textAliases.end();
         if (wantsTextCollation(x) || alias) x.text += kCollateText;
     }
+    if (c.subqueryValue && !c.valueSeen && c.inList && c.itemTerms == 0) {
+        *c.subqueryValue = x;
+        c.valueSeen = true;
+    }
     if (c.inSelectList && !c.itemTyped) {
-        // a star names columns the statement does not show: their count is unknown here
-        if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
-        // bigint as SQL Server reports it (row_number(), a bigint's arithmetic), whatever the values' size
-        columnTypes_.push_back(x.num.kind == 'b' ? std::string("bigint") : declaredNumType(x.num));
+        if (x.text == "*" || x.text.ends_with(".*")) {
+            // a star's columns, when the catalogue tells them in order; otherwise their count is unknown
+            const bool qualified = before + 2 < i && ns[before].isName() && ns[before + 1].op(".");
+            if (!starTypes(qualified ? std::string_view(ns[i - 3].tok.text) : std::string_view(),
+                           columnTypes_))
+                columnsKnown_ = false;
+        } else {
+            // bigint as SQL Server reports it (row_number(), a bigint's arithmetic), whatever the values'
+            // size
+            columnTypes_.push_back(reportedType(x.num));
+        }
         if (c.top && x.num.kind == 'd' && x.num.precision > 15) markExactResult(x.text, ns);
         c.itemTyped = true;
     }

@@ -6,8 +6,9 @@ namespace Palvo::dialect {
 
 Target::~Target() = default;
 
-Translation Target::translate(std::string_view tsql, Catalogue* catalogue) const {
-    return render(readBatch(tsql), catalogue);
+Translation Target::translate(std::string_view tsql, Catalogue* catalogue,
+                              std::string_view parameterTypes) const {
+    return render(readBatch(tsql), catalogue, parameterTypes);
 }
 
 namespace {
@@ -21,10 +22,11 @@ public:
     }
 
 protected:
-    Translation render(const ReadBatch& batch, Catalogue* catalogue) const override {
+    Translation render(const ReadBatch& batch, Catalogue* catalogue,
+                       std::string_view parameterTypes) const override {
         if (batch.statements.size() > 1) unsupported("several statements in one batch");
         if (batch.statements.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
-        Rewriter rw(catalogue);
+        Rewriter rw(catalogue, parameterTypes);
         return rw.statement(batch.statements[0]);
     }
 };
@@ -35,14 +37,14 @@ public:
     DatabaseCapabilities capabilities() const override { return {}; }
     bool passesThrough() const override { return true; }
     // not read at all: the server's own parser reports what is wrong with it
-    Translation translate(std::string_view tsql, Catalogue*) const override {
+    Translation translate(std::string_view tsql, Catalogue*, std::string_view) const override {
         Translation tr;
         tr.statements.emplace_back(tsql);
         return tr;
     }
 
 protected:
-    Translation render(const ReadBatch& batch, Catalogue*) const override {
+    Translation render(const ReadBatch& batch, Catalogue*, std::string_view) const override {
         Translation tr;
         tr.statements.emplace_back(batch.text);
         return tr;

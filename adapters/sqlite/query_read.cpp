@@ -323,7 +323,8 @@ QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr) {
         if (decl && columnInfoForDeclaredType(decl, info)) {
             // a computed bigint is read as the integer it is; a computed decimal at its scale
             q.kinds[static_cast<std::size_t>(c)] =
-                computed && info.type != adBigInt ? CellKind::Computed : kindFor(info);
+                computed && (info.type == adNumeric || info.type == adCurrency) ? CellKind::Computed
+                                                                                : kindFor(info);
             q.scales[static_cast<std::size_t>(c)] =
                 info.type == adCurrency ? 4 : (info.numericScale == 255 ? 0 : info.numericScale);
         }
@@ -434,25 +435,26 @@ sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect
 ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql, {}); }
 
 ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) try {
-    return impl_->underOneSchema(
-        sql, impl_->translate(sql), [&](const std::shared_ptr<const dialect::Translation>& tr) {
-            sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
-            for (int attempt = 0;; ++attempt) {
-                const int prepared = preparations(st);
-                QueryColumns q = queryColumns(st, *tr);
-                impl_->startClock();
-                ResultTable table =
-                    readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
-                if (attempt > 0 || preparations(st) == prepared) return table;
-            }
-        });
+    return impl_->underOneSchema(sql, params, impl_->translate(sql, params),
+                                 [&](const std::shared_ptr<const dialect::Translation>& tr) {
+                                     sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
+                                     for (int attempt = 0;; ++attempt) {
+                                         const int prepared = preparations(st);
+                                         QueryColumns q = queryColumns(st, *tr);
+                                         impl_->startClock();
+                                         ResultTable table = readTable(st, std::move(q), *tr, [this, st] {
+                                             impl_->fail(sqlite3_sql(st));
+                                         });
+                                         if (attempt > 0 || preparations(st) == prepared) return table;
+                                     }
+                                 });
 } catch (const Error& e) {
     impl_->speak(e);
 }
 
 std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, const RowFilter& filter) try {
     return impl_->underOneSchema(
-        sql, impl_->translate(sql),
+        sql, {}, impl_->translate(sql),
         [&](const std::shared_ptr<const dialect::Translation>& tr) -> std::optional<ResultTable> {
             sqlite3_stmt* st = impl_->startQuery(sql, *tr);
             for (int attempt = 0;; ++attempt) {
@@ -475,7 +477,8 @@ void Connection::doQueryEach(const std::string& sql, RowReader& reader) { doQuer
 void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
                                  RowReader& reader) try {
     impl_->underOneSchema(
-        sql, impl_->translate(sql), [&](const std::shared_ptr<const dialect::Translation>& tr) {
+        sql, params, impl_->translate(sql, params),
+        [&](const std::shared_ptr<const dialect::Translation>& tr) {
             sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
             QueryColumns q = queryColumns(st, *tr);
             impl_->startClock();

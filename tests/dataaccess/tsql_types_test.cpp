@@ -126,6 +126,49 @@ TEST_P(TsqlTypes, ADecimalParameterIsANumber) {
     EXPECT_EQ(t.at(0, 2).toText(), "13");
 }
 
+// The value as the driver hands it over: a decimal with every digit of its scale.
+std::string cellText(const Value& v) { return v.decimal() ? v.decimal()->text : v.toText(); }
+
+TEST_P(TsqlTypes, AParameterHasTheTypeOfItsValue) {
+    struct Case {
+        const char* sql;
+        Value value;
+        std::string text;
+        int type;
+        int scale;
+    } cases[] = {
+        // decimal(3,2) times 2 is decimal(5,2); divided by 3, decimal(7,6) cut
+        {"select ? * 2", Decimal{"2.50"}, "5.00", adNumeric, 2},
+        {"select ? / 3", Decimal{"1.00"}, "0.333333", adNumeric, 6},
+        {"select ? + 1", Value(5LL), "6", adBigInt, 0},
+        {"select ? * 2", Value(1.25), "2.5", adDouble, 0},
+    };
+    for (const Case& c : cases) {
+        const auto t = conn_->QueryWith(c.sql, {c.value});
+        ASSERT_EQ(t.rowCount(), 1u) << c.sql;
+        EXPECT_EQ(cellText(t.at(0, 0)), c.text) << c.sql << " " << c.value.toText();
+        EXPECT_EQ(t.columns[0].type, c.type) << c.sql << " " << c.value.toText();
+        if (c.type == adNumeric) {
+            EXPECT_EQ(t.columns[0].numericScale, c.scale) << c.sql;
+        }
+    }
+}
+
+TEST_P(TsqlTypes, AScalarSubqueryHasTheTypeOfItsValue) {
+    goods();
+    conn_->Execute("update 货 set 单价 = 2.50, 数量 = 3");
+    const auto t = conn_->Query(
+        "select (select max(单价) from 货), (select count(*) from 货), (select 单价 * 2 from 货)");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(cellText(t.at(0, 0)), "2.50");
+    EXPECT_EQ(t.columns[0].type, adNumeric);
+    EXPECT_EQ(t.columns[0].numericScale, 2);
+    EXPECT_EQ(t.columns[1].type, adInteger);
+    EXPECT_EQ(cellText(t.at(0, 2)), "5.00");
+    // int stays int: beyond it the step overflows, as SQL Server's does
+    EXPECT_EQ(refused("select (select max(数量) from 货) * 1000000000", "int"), 8115);
+}
+
 TEST_P(TsqlTypes, ColumnsOfADerivedTableAndACommonTableExpressionKeepTheirTypes) {
     conn_->Execute("create table 单 (数量 int, 单价 decimal(10,2))");
     conn_->Execute("insert into 单 values (3, 1.10)");

@@ -27,10 +27,13 @@ public:
     /// What one T-SQL statement becomes. Throws Palvo::Error NotSupported naming
     /// a construct the database has no faithful rendering of. Default: the
     /// statement read (readBatch), then rendered.
-    virtual Translation translate(std::string_view tsql, Catalogue* catalogue) const;
+    /// `parameterTypes`: see Translator::translateStatements.
+    virtual Translation translate(std::string_view tsql, Catalogue* catalogue,
+                                  std::string_view parameterTypes = {}) const;
 
 protected:
-    virtual Translation render(const ReadBatch& batch, Catalogue* catalogue) const = 0;
+    virtual Translation render(const ReadBatch& batch, Catalogue* catalogue,
+                               std::string_view parameterTypes) const = 0;
 };
 
 /// SQLite 3.40 with the library's runtime functions (tsql_*) and collation.

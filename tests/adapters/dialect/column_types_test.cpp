@@ -73,12 +73,25 @@ const Case kCases[] = {
      "tsql_arith(d, 2, 'd12,2*') n from a) q join a on 1 = 1"},
     {"with a as (select 1 as i) select i + 1 from a",
      "with a as (select 1 as i) select tsql_arith(i, 1, 'i+') from a"},
-    // renamed columns, a "*" and a union leave them untyped
+    // a union's members' types combine as SQL Server's UNION combines them: int and decimal(10,2) are
+    // decimal(12,2); a member of an unknown table leaves the column untyped
+    {"select i + 1 from (select i from a union all select i from b) q",
+     "select tsql_arith(i, 1, 'd13,2+') from (select i from a union all select i from b) q"},
+    {"select i + 1 from (select i from a union all select i from nowhere) q",
+     "select tsql_arith(i, 1, '+') from (select i from a union all select i from nowhere) q"},
+    // renamed columns and a "*" leave them untyped
     {"with c(x) as (select i from a) select x + 1 from c",
      "with c(x) as (select i from a) select tsql_arith(x, 1, '+') from c"},
     {"select i + 1 from (select * from a) q", "select tsql_arith(i, 1, '+') from (select * from a) q"},
-    {"select i + 1 from (select i from a union all select i from b) q",
-     "select tsql_arith(i, 1, '+') from (select i from a union all select i from b) q"},
+    // a scalar subquery has the type of its value; of several columns or a union, none
+    {"select (select max(d) from a) * 2, (select count(*) from b) + 1 from b",
+     "select tsql_arith((select max(d) from a), 2, 'd12,2*'), tsql_arith((select count(*) from b), 1, 'i+') "
+     "from b"},
+    {"select (select i from a union select x from b) + 1",
+     "select tsql_arith((select i from a union select x from b), 1, '+')"},
+    // min and max of an expression keep its type
+    {"select max(d * 2) + 1, min(-t) + 1 from a",
+     "select tsql_arith(max(tsql_arith(d, 2, 'd12,2*')), 1, 'd13,2+'), tsql_arith(min(-t), 1, 'i+') from a"},
     {"select i + 1 from nowhere", "select tsql_arith(i, 1, '+') from nowhere"},
     // UPDATE ... FROM reads its sources, DELETE its table
     {"update a set d = b.i * 2 from a join b on b.x = a.i",
@@ -86,6 +99,36 @@ const Case kCases[] = {
     {"delete from b where i * 2 > 1", "delete from b where tsql_arith(i, 2, 'd12,2*') > 1"},
 };
 INSTANTIATE_TEST_SUITE_P(StepsAndScopes, TypedColumns, ::testing::ValuesIn(kCases));
+
+// A parameter has the type of the value bound to it.
+struct ParameterCase {
+    const char* tsql;
+    const char* types;
+    const char* sqlite;
+};
+void PrintTo(const ParameterCase& c, std::ostream* os) { *os << c.tsql << " [" << c.types << "]"; }
+
+class TypedParameters : public ::testing::TestWithParam<ParameterCase> {};
+
+TEST_P(TypedParameters, MarkTheStepsAsTheirValuesTypes) {
+    EXPECT_EQ(translateUncached(GetParam().tsql, nullptr, GetParam().types).joined(), GetParam().sqlite);
+}
+
+const ParameterCase kParameterCases[] = {
+    // decimal(3,2) times the literal 2 (decimal(1,0) beside it) is decimal(5,2)
+    {"select ? * 2", "decimal(3,2);", "select tsql_arith(?, 2, 'd5,2*')"},
+    {"select 2147483647 + ?", "bigint;", "select tsql_arith(2147483647, ?, '+')"},
+    {"select ? + ?", ";decimal(2,1);", "select tsql_arith(?, ?, '+')"},
+    {"select ? + 1 from t where k = ?", "float;decimal(4,2);",
+     "select tsql_arith(?, 1, '+') from t where k = ?"},
+    // each parameter its own value's type, counted across the whole statement
+    {"select k from t where k = ? and (select ? * 2) > 1", "bigint;decimal(4,2);",
+     "select k from t where k = ? and (select tsql_arith(?, 2, 'd6,2*')) > 1"},
+    // bigint beside decimal(2,1) is decimal(20,1), which holds both as they are (and of more than 15
+    // digits, the query's own column gives every digit)
+    {"select coalesce(?, 1.5) * 2", "bigint;", "select tsql_arith(coalesce(?, 1.5), 2, 'd22,1*!')"},
+};
+INSTANTIATE_TEST_SUITE_P(Values, TypedParameters, ::testing::ValuesIn(kParameterCases));
 
 // Only a translation that asked about a table depends on the schema.
 TEST(TypedColumns, DependOnTheCatalogueOnlyWhereTheyAskedIt) {
