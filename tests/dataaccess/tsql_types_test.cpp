@@ -169,6 +169,63 @@ TEST_P(TsqlTypes, AScalarSubqueryHasTheTypeOfItsValue) {
     EXPECT_EQ(refused("select (select max(数量) from 货) * 1000000000", "int"), 8115);
 }
 
+class ViewTypes : public TsqlTypes {
+protected:
+    void SetUp() override {
+        TsqlTypes::SetUp();
+        if (!conn_) return;  // skipped
+        conn_->Execute("create table 单 (客户 varchar(10), 数量 int, 单价 decimal(18,2))");
+        conn_->Execute("insert into 单 values ('甲', 3, 2.50)");
+        conn_->Execute(
+            "create view 汇总 as select 客户, sum(数量) as 总数, sum(单价) as 金额, count(*) as 笔数, "
+            "max(单价 * 数量) as 最大 from 单 group by 客户");
+    }
+};
+
+TEST_P(ViewTypes, ColumnsThatAreExpressionsReportTheirTypes) {
+    struct Expected {
+        const char* name;
+        int type;
+        int scale;
+    };
+    // sum of int is int, of decimal(18,2) decimal(38,2); count is int; decimal(18,2) * int decimal(29,2)
+    const Expected expected[] = {{"客户", adVarChar, 0},
+                                 {"总数", adInteger, 0},
+                                 {"金额", adNumeric, 2},
+                                 {"笔数", adInteger, 0},
+                                 {"最大", adNumeric, 2}};
+    for (const char* sql : {"select top 0 * from 汇总", "select * from 汇总"}) {
+        const auto columns = conn_->Query(sql).columns;
+        ASSERT_EQ(columns.size(), std::size(expected)) << sql;
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            EXPECT_EQ(columns[k].name, expected[k].name) << sql;
+            EXPECT_EQ(columns[k].type, expected[k].type) << sql << " " << expected[k].name;
+            if (expected[k].type == adNumeric) {
+                EXPECT_EQ(columns[k].numericScale, expected[k].scale) << sql << " " << expected[k].name;
+            }
+        }
+    }
+}
+
+TEST_P(ViewTypes, ColumnsThatAreExpressionsComputeAsTheirTypes) {
+    const auto t = conn_->Query("select 金额, 最大 / 7, 总数 from 汇总");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(cellText(t.at(0, 0)), "2.50");
+    // decimal(29,2) / int: decimal(38,6), cut
+    EXPECT_EQ(cellText(t.at(0, 1)), "1.071428");
+    EXPECT_EQ(refused("select 总数 * 1000000000 from 汇总", "int"), 8115);
+}
+
+TEST_P(ViewTypes, AViewOfAViewKeepsTheTypes) {
+    conn_->Execute("create view 大户 as select 客户, 金额 * 2 as 双倍 from 汇总 where 总数 > 1");
+    const auto t = conn_->Query("select * from 大户");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.columns[1].type, adNumeric);
+    EXPECT_EQ(cellText(t.at(0, 1)), "5.00");
+}
+
+PALVO_ANSWERS_ON_BACKENDS(ViewTypes);
+
 TEST_P(TsqlTypes, ColumnsOfADerivedTableAndACommonTableExpressionKeepTheirTypes) {
     conn_->Execute("create table 单 (数量 int, 单价 decimal(10,2))");
     conn_->Execute("insert into 单 values (3, 1.10)");

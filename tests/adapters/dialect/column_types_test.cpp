@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "palvo/dialect/translator.h"
 
 namespace {
 
 using Palvo::dialect::Catalogue;
+using Palvo::dialect::recordedViewTypes;
 using Palvo::dialect::translateUncached;
 
 class Tables : public Catalogue {
@@ -17,6 +20,10 @@ public:
         ++asked;
         const auto it = tables_.find(lowerName);
         return it == tables_.end() ? nullptr : &it->second;
+    }
+    const std::vector<std::string>* columnOrder(const std::string& lowerName) override {
+        const auto it = orders_.find(lowerName);
+        return it == orders_.end() ? nullptr : &it->second;
     }
     int asked = 0;
 
@@ -35,6 +42,7 @@ private:
           {"v", "varchar(10)"}}},
         {"b", {{"i", "decimal real(10,2)"}, {"x", "int"}}},
     };
+    std::map<std::string, std::vector<std::string>> orders_ = {{"b", {"x", "i"}}};
 };
 
 struct Case {
@@ -129,6 +137,49 @@ const ParameterCase kParameterCases[] = {
     {"select coalesce(?, 1.5) * 2", "bigint;", "select tsql_arith(coalesce(?, 1.5), 2, 'd22,1*!')"},
 };
 INSTANTIATE_TEST_SUITE_P(Values, TypedParameters, ::testing::ValuesIn(kParameterCases));
+
+// A view's text records the types of its columns, which SQLite does not keep for an expression.
+TEST(ViewTypes, AreRecordedInTheViewsTextForEachNamedTypedColumn) {
+    Tables tables;
+    EXPECT_EQ(
+        translateUncached("create view w as select i, sum(d) as s, count(*) n, v + 1 as x, 1 + 1 from a "
+                          "group by i, v",
+                          &tables)
+            .joined(),
+        "create view w /* palvo column types: \"i\" int; \"s\" decimal(38,2); \"n\" int; */ as select i, "
+        "tsql_sum(d, 2) as s, count(*) n, tsql_arith(v, 1, '+') as x, tsql_arith(1, 1, 'i+') from a group by "
+        "i, "
+        "v");
+    // a column list names them; a union's members combine
+    EXPECT_EQ(
+        translateUncached("create view w (p, q) as select i, d from a union all select x, i from b", &tables)
+            .joined(),
+        "create view w (p, q) /* palvo column types: \"p\" int; \"q\" decimal(10,2); */ as select i, d "
+        "from a union all select x, i from b");
+}
+
+TEST(ViewTypes, ReadBackByColumnName) {
+    const auto types = recordedViewTypes(
+        "CREATE VIEW w /* palvo column types: \"总数\" int; \"a\"\"b\" decimal(38,2); */ as select 1");
+    EXPECT_EQ(types, (Catalogue::Columns{{"总数", "int"}, {"a\"b", "decimal(38,2)"}}));
+    EXPECT_TRUE(recordedViewTypes("CREATE VIEW w as select 1 /* \"x\" int; */").empty());
+}
+
+TEST(ViewTypes, ANameThatWouldEndTheCommentIsNotRecorded) {
+    EXPECT_EQ(translateUncached("create view w as select 1 as [a*/b], 2 as c").joined(),
+              "create view w /* palvo column types: \"c\" int; */ as select 1 as \"a*/b\", 2 as c");
+}
+
+// "*" gives the columns of its tables in their order, typed as they are declared.
+TEST(StarColumns, HaveTheTypesOfTheColumnsTheyGive) {
+    Tables tables;
+    EXPECT_EQ(translateUncached("select *, 1.5 from b", &tables).columnTypes,
+              (std::vector<std::string>{"int", "decimal(10,2)", "decimal(2,1)"}));
+    EXPECT_EQ(translateUncached("select b.*, z.* from b join b z on 1 = 1", &tables).columnTypes,
+              (std::vector<std::string>{"int", "decimal(10,2)", "int", "decimal(10,2)"}));
+    // a table whose order the catalogue does not tell leaves the columns to their values
+    EXPECT_TRUE(translateUncached("select * from a", &tables).columnTypes.empty());
+}
 
 // Only a translation that asked about a table depends on the schema.
 TEST(TypedColumns, DependOnTheCatalogueOnlyWhereTheyAskedIt) {
