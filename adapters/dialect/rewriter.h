@@ -264,7 +264,14 @@ private:
     std::string insertStatement(const Nodes& ns);
     std::string deleteStatement(const Nodes& ns);
     std::string updateStatement(const Nodes& ns);
-    std::string updateAssignments(const Nodes& ns, std::size_t b, std::size_t e);
+    std::string updateAssignments(const Nodes& ns, std::size_t b, std::size_t e,
+                                  const Catalogue::Columns* target);
+    // A decimal or money value [b, e) stored into a column of that declared type: converted to
+    // text as SQL Server converts it when the column is a character one; "" otherwise.
+    std::string storedText(const Nodes& ns, std::size_t b, std::size_t e, const std::string* declared);
+    // VALUES (...), ... from ns[i] on, into the columns named, where one of them takes storedText.
+    std::string insertValues(const Nodes& ns, std::size_t i, const std::string& table,
+                             const std::vector<std::string>& columns);
     std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
     void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
     std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);

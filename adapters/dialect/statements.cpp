@@ -534,13 +534,68 @@ std::string Rewriter::insertStatement(const Nodes& ns) {
     if (i >= ns.size() || !ns[i].isName()) unsupported("INSERT without a table name");
     put(out, ns[i]);
     ++i;
+    const std::string table = asciiLower(ns[i - 1].tok.text);
+    std::vector<std::string> columns;
     if (i < ns.size() && ns[i].group) {
+        const Nodes& names = ns[i].kids;
+        for (const auto& [b, e] : splitCommas(names, 0, names.size()))
+            columns.push_back(e == b + 1 && names[b].isName() ? asciiLower(names[b].tok.text) : "");
         put(out, "(" + plain(ns[i].kids, 0, ns[i].kids.size()) + ")", ns[i].tok.spaceBefore);
         ++i;
     }
     if (i < ns.size() && (ns[i].word("exec") || ns[i].word("execute"))) unsupported("INSERT ... EXEC");
+    if (std::string values = insertValues(ns, i, table, columns); !values.empty()) return out + values;
     put(out, seq(ns, i, ns.size()), false);
     return out;
+}
+
+std::string Rewriter::storedText(const Nodes& ns, std::size_t b, std::size_t e, const std::string* declared) {
+    if (!declared) return {};
+    const std::string type = typeOfDeclared(*declared);
+    if (!(type.starts_with("varchar") || type.starts_with("char") || type.starts_with("nvarchar") ||
+          type.starts_with("nchar") || type == "text" || type == "ntext"))
+        return {};
+    std::size_t k = b;
+    Expr x;
+    {
+        const Nesting level(depth_);
+        x = expr(ns, k, e, 1);
+    }
+    if (k != e || (x.num.kind != 'd' && x.num.kind != 'm')) return {};
+    const std::string code =
+        x.num.kind == 'm' ? "m" : "d" + std::to_string(x.num.precision) + "," + std::to_string(x.num.scale);
+    // the column's own check then holds the text to its length
+    return "tsql_convert('varchar(max)', " + x.text + ", null, '" + code + "')";
+}
+
+std::string Rewriter::insertValues(const Nodes& ns, std::size_t i, const std::string& table,
+                                   const std::vector<std::string>& columns) {
+    if (!catalogue_ || columns.empty() || i >= ns.size() || !ns[i].word("values")) return {};
+    usedCatalogue_ = true;
+    const Catalogue::Columns* declared = catalogue_->columns(table);
+    if (!declared) return {};
+    std::string out = " " + renderToken(ns[i].tok);
+    bool converted = false;
+    for (std::size_t k = i + 1; k < ns.size(); ++k) {
+        if (ns[k].op(",")) {
+            out += ",";
+            continue;
+        }
+        if (!ns[k].group) return {};
+        const Nodes& row = ns[k].kids;
+        const auto parts = splitCommas(row, 0, row.size());
+        std::string values;
+        for (std::size_t p = 0; p < parts.size(); ++p) {
+            const auto it = p < columns.size() ? declared->find(columns[p]) : declared->end();
+            std::string v = storedText(row, parts[p].first, parts[p].second,
+                                       it == declared->end() ? nullptr : &it->second);
+            converted = converted || !v.empty();
+            if (v.empty()) v = trimLead(seq(row, parts[p].first, parts[p].second));
+            values += (p ? ", " : "") + v;
+        }
+        out += " (" + values + ")";
+    }
+    return converted ? out : std::string();
 }
 
 // DELETE [FROM] target [WHERE ...]
@@ -625,7 +680,12 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
         if (!aliased) scope.push_back(source(target.name, {}));
     }
     const ScopeGuard tables(*this, std::move(scope));
-    std::string assigns = updateAssignments(ns, setAt + 1, std::min(fromAt, whereAt));
+    // the updated table's columns, by its alias where FROM gives it one
+    const Catalogue::Columns* targetColumns = nullptr;
+    for (const Source& src : scopes_.empty() ? Scope{} : scopes_.back()) {
+        if (src.name == target.name) targetColumns = src.columns;
+    }
+    std::string assigns = updateAssignments(ns, setAt + 1, std::min(fromAt, whereAt), targetColumns);
     std::string fromText;
     if (fromAt != n) {
         takeOutUpdatedTable(ns, sources, target);
@@ -650,7 +710,8 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
 }
 
 // SET a = x, t.b = y: SQLite wants bare column names on the left.
-std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::size_t e) {
+std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::size_t e,
+                                        const Catalogue::Columns* target) {
     std::string assigns;
     for (auto [ab, ae] : splitCommas(ns, b, e)) {
         std::size_t eq = ab;
@@ -661,9 +722,11 @@ std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::siz
         if (!assigns.empty()) assigns += ",";
         put(assigns, piece, ns[ab].tok.spaceBefore || assigns.size() > 1);
         put(assigns, "=", ns[eq].tok.spaceBefore);
-        std::size_t k = eq + 1;
-        std::string rhs = seq(ns, k, ae);
-        assigns += rhs;
+        const auto column =
+            target ? target->find(asciiLower(ns[eq - 1].tok.text)) : decltype(target->end()){};
+        const std::string text =
+            storedText(ns, eq + 1, ae, target && column != target->end() ? &column->second : nullptr);
+        assigns += text.empty() ? seq(ns, eq + 1, ae) : " " + text;
     }
     if (!assigns.empty() && assigns[0] == ' ') assigns.erase(0, 1);
     return assigns;

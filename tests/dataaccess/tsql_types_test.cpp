@@ -169,6 +169,16 @@ TEST_P(TsqlTypes, AScalarSubqueryHasTheTypeOfItsValue) {
     EXPECT_EQ(refused("select (select max(数量) from 货) * 1000000000", "int"), 8115);
 }
 
+TEST_P(TsqlTypes, ADecimalStoredIntoATextColumnKeepsItsScale) {
+    conn_->Execute("create table 记 (k int, v varchar(10), n nvarchar(10))");
+    conn_->ExecuteWith("insert into 记 (k, v) values (1, ?)", {Decimal{"1.50"}});
+    conn_->Execute("insert into 记 (k, v, n) values (2, 2.50, cast(1234.5 as money))");
+    conn_->Execute("insert into 记 (k) values (3)");
+    conn_->ExecuteWith("update 记 set n = ? * 2 where k = 3", {Decimal{"0.05"}});
+    EXPECT_EQ(rows("select v, n from 记 order by k"),
+              (std::vector<testing::Row>{{"1.50", "<null>"}, {"2.50", "1234.50"}, {"<null>", "0.10"}}));
+}
+
 class ViewTypes : public TsqlTypes {
 protected:
     void SetUp() override {
