@@ -169,6 +169,27 @@ TEST_P(TsqlTypes, AScalarSubqueryHasTheTypeOfItsValue) {
     EXPECT_EQ(refused("select (select max(数量) from 货) * 1000000000", "int"), 8115);
 }
 
+TEST_P(TsqlTypes, AChosenValueTakesTheTypesOfSubqueriesAndParameters) {
+    goods();
+    conn_->Execute("update 货 set 单价 = 2.50");
+    struct Case {
+        const char* sql;
+        std::vector<Value> params;
+        std::string text;
+    } cases[] = {
+        // decimal, not a double's 0.8333333333333334
+        {"select coalesce((select max(单价) from 货), 0) / 3", {}, "0.833333"},
+        {"select case when ? > 0 then ? else 0 end / 3", {Value(1LL), Decimal{"2.50"}}, "0.833333"},
+        // int beside decimal(2,1) is decimal(11,1)
+        {"select iif(1 = 1, (select count(*) from 货), 2.5)", {}, "1.0"},
+    };
+    for (const Case& c : cases) {
+        const auto t = conn_->QueryWith(c.sql, c.params);
+        ASSERT_EQ(t.rowCount(), 1u) << c.sql;
+        EXPECT_EQ(cellText(t.at(0, 0)), c.text) << c.sql;
+    }
+}
+
 TEST_P(TsqlTypes, ADecimalStoredIntoATextColumnKeepsItsScale) {
     conn_->Execute("create table 记 (k int, v varchar(10), n nvarchar(10))");
     conn_->ExecuteWith("insert into 记 (k, v) values (1, ?)", {Decimal{"1.50"}});
