@@ -520,8 +520,9 @@ std::string Rewriter::createView(const Nodes& ns) {
 
 Catalogue::Columns recordedViewTypes(std::string_view createView) {
     Catalogue::Columns types;
+    // the comment stands before the view's query: the same words inside one of its texts are no record
     const auto at = createView.find(kViewTypes);
-    if (at == std::string_view::npos) return types;
+    if (at == std::string_view::npos || createView.find('\'') < at) return types;
     std::size_t i = at + kViewTypes.size();
     const std::size_t end = createView.find("*/", i);
     while (i < end) {

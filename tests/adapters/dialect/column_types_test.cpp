@@ -165,6 +165,11 @@ TEST(ViewTypes, ReadBackByColumnName) {
     EXPECT_TRUE(recordedViewTypes("CREATE VIEW w as select 1 /* \"x\" int; */").empty());
 }
 
+TEST(ViewTypes, TheSameWordsInATextOfTheQueryAreNoRecord) {
+    EXPECT_TRUE(
+        recordedViewTypes("CREATE VIEW w as select '/* palvo column types: \"x\" int; */', 1 as x").empty());
+}
+
 TEST(ViewTypes, ANameThatWouldEndTheCommentIsNotRecorded) {
     EXPECT_EQ(translateUncached("create view w as select 1 as [a*/b], 2 as c").joined(),
               "create view w /* palvo column types: \"c\" int; */ as select 1 as \"a*/b\", 2 as c");
