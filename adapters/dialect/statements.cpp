@@ -450,8 +450,7 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
                            columnTypes_))
                 columnsKnown_ = false;
         } else {
-            // bigint as SQL Server reports it (row_number(), a bigint's arithmetic), whatever the values'
-            // size
+            // as SQL Server reports it: bigint (row_number()) whatever the values' size, int with no rows
             columnTypes_.push_back(reportedType(x.num));
         }
         if (c.top && x.num.kind == 'd' && x.num.precision > 15) markExactResult(x.text, ns);

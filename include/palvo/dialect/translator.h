@@ -53,7 +53,8 @@ PALVO_API Catalogue::Columns recordedViewTypes(std::string_view createView);
 struct PALVO_API Translation {
     std::vector<std::string> statements;
     /// For a query: the SQL Server type of each result column the statement
-    /// decides ("decimal(14,6)", "money"), "" where the values decide it.
+    /// decides ("decimal(14,6)", "money", "int", "bigint", "float"), "" where the
+    /// values decide it; empty when the statement cannot tell its columns.
     std::vector<std::string> columnTypes;
     /// The result columns of a query that SQL Server leaves unnamed (an expression
     /// without an alias; SQLite names it after its text): the index of each from
