@@ -701,45 +701,43 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
                     "Parameters are not supported for a statement that becomes several.");
     }
     auto attempt = [&] {
-        return impl_->underOneSchema(
-            sql, params, tr, [&](const std::shared_ptr<const dialect::Translation>& t) {
-                // A statement that becomes several (a table and its triggers) is whole or absent:
-                // a savepoint is its own transaction outside the host's and nests inside it.
-                const bool several = t->statements.size() > 1;
-                if (several) impl_->exec("savepoint palvo_statement");
-                long affected = -1;
-                try {
-                    for (std::size_t i = 0; i < t->statements.size(); ++i) {
-                        sqlite3_stmt* st = impl_->prepare(t->statements[i]);
-                        Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
-                        if (i == 0) impl_->bind(st, params);
-                        const bool changes = !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 &&
-                                             sqlite3_stmt_isexplain(st) == 0;
-                        impl_->run(st);
-                        if (i == 0 && changes) {
-                            const std::string& s = t->statements[0];
-                            // WITH ... INSERT/UPDATE/DELETE: the rows of the statement after the common table
-                            // expressions
-                            const bool with = startsWithNoCase(s, "with");
-                            if (with || startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
-                                startsWithNoCase(s, "delete")) {
-                                affected = sqlite3_changes(impl_->db);
-                            }
-                            if (with || startsWithNoCase(s, "insert")) {
-                                const std::string lower = util::asciiLower(s);
-                                const std::size_t into = lower.find("insert into ");
-                                if (into != std::string::npos)
-                                    impl_->noteInsert(nameAt(s, into + 12), affected);
-                            }
+        return impl_->underOneSchema(sql, params, tr, [&](const auto& t) {
+            // A statement that becomes several (a table and its triggers) is whole or absent:
+            // a savepoint is its own transaction outside the host's and nests inside it.
+            const bool several = t->statements.size() > 1;
+            if (several) impl_->exec("savepoint palvo_statement");
+            long affected = -1;
+            try {
+                for (std::size_t i = 0; i < t->statements.size(); ++i) {
+                    sqlite3_stmt* st = impl_->prepare(t->statements[i]);
+                    Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
+                    if (i == 0) impl_->bind(st, params);
+                    const bool changes = !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 &&
+                                         sqlite3_stmt_isexplain(st) == 0;
+                    impl_->run(st);
+                    if (i == 0 && changes) {
+                        const std::string& s = t->statements[0];
+                        // WITH ... INSERT/UPDATE/DELETE: the rows of the statement after the common table
+                        // expressions
+                        const bool with = startsWithNoCase(s, "with");
+                        if (with || startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
+                            startsWithNoCase(s, "delete")) {
+                            affected = sqlite3_changes(impl_->db);
+                        }
+                        if (with || startsWithNoCase(s, "insert")) {
+                            const std::string lower = util::asciiLower(s);
+                            const std::size_t into = lower.find("insert into ");
+                            if (into != std::string::npos) impl_->noteInsert(nameAt(s, into + 12), affected);
                         }
                     }
-                    if (several) impl_->exec("release palvo_statement");
-                } catch (...) {
-                    if (several) impl_->undo("palvo_statement");
-                    throw;
                 }
-                return affected;
-            });
+                if (several) impl_->exec("release palvo_statement");
+            } catch (...) {
+                if (several) impl_->undo("palvo_statement");
+                throw;
+            }
+            return affected;
+        });
     };
     try {
         return attempt();
