@@ -269,6 +269,7 @@ private:
     // A decimal or money value [b, e) stored into a column of that declared type: converted to
     // text as SQL Server converts it when the column is a character one; "" otherwise.
     std::string storedText(const Nodes& ns, std::size_t b, std::size_t e, const std::string* declared);
+    static bool characterType(const std::string& declared);
     // VALUES (...), ... from ns[i] on, into the columns named, where one of them takes storedText.
     std::string insertValues(const Nodes& ns, std::size_t i, const std::string& table,
                              const std::vector<std::string>& columns);
@@ -360,7 +361,9 @@ private:
     const Nodes* topNodes_ = nullptr;           // the query whose select list is the statement's result
     std::vector<Expr>* caseResults_ = nullptr;  // the next seq is a CASE's body: the THEN and ELSE values
     Expr* subqueryValue_ = nullptr;             // the next seq is a scalar subquery: its one value, typed
-    Translation result_;                        // its unnamedColumns and textColumns
+    // the next seq is INSERT's select: the declared types of the columns its items go into (null: none)
+    const std::vector<const std::string*>* insertTargets_ = nullptr;
+    Translation result_;  // its unnamedColumns and textColumns
 };
 
 // One function call being rendered: its arguments split at commas, each rendered

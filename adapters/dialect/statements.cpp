@@ -106,6 +106,7 @@ struct Rewriter::Clauses {
     bool caseResultNext = false;
     Expr* subqueryValue = nullptr;  // of a scalar subquery: its value, typed while it is one select's one
     bool valueSeen = false;
+    const std::vector<const std::string*>* insertTargets = nullptr;  // of INSERT's select: its columns
     std::size_t scopeBase = 0;  // the scopes around this run of clauses; a select adds its own
     // the query's own select list, whose items' types are recorded
     bool top = false;
@@ -182,9 +183,11 @@ struct Rewriter::Clauses {
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     Expr* const subqueryValue = std::exchange(subqueryValue_, nullptr);
+    const auto* const insertTargets = std::exchange(insertTargets_, nullptr);
     if (std::string rewritten; groupingForms(ns, b, e, rewritten)) return rewritten;
     Clauses c;
     c.subqueryValue = subqueryValue;
+    c.insertTargets = insertTargets;
     c.top = recordColumns_ && b < e && ns[b].word("select");
     recordColumns_ = false;
     if (&ns == topNodes_) c.result = &result_;
@@ -438,6 +441,16 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
                                      asciiLower(ns[before].tok.text)) != c.textAliases.end();
         if (wantsTextCollation(x) || alias) x.text += kCollateText;
     }
+    if (c.insertTargets && c.inList && c.itemTerms == 0 &&
+        static_cast<std::size_t>(c.items) < c.insertTargets->size() && (*c.insertTargets)[c.items] &&
+        (x.num.kind == 'd' || x.num.kind == 'm')) {
+        // a decimal going into a character column keeps its scale, as in VALUES
+        x.text =
+            "tsql_convert('varchar(max)', " + x.text + ", null, '" +
+            (x.num.kind == 'm' ? std::string("m")
+                               : "d" + std::to_string(x.num.precision) + "," + std::to_string(x.num.scale)) +
+            "')";
+    }
     if (c.subqueryValue && !c.valueSeen && c.inList && c.itemTerms == 0) {
         *c.subqueryValue = x;
         c.valueSeen = true;
@@ -544,16 +557,34 @@ std::string Rewriter::insertStatement(const Nodes& ns) {
     }
     if (i < ns.size() && (ns[i].word("exec") || ns[i].word("execute"))) unsupported("INSERT ... EXEC");
     if (std::string values = insertValues(ns, i, table, columns); !values.empty()) return out + values;
+    std::vector<const std::string*> targets;
+    // a union's members convert to the types they combine to first: left to their values
+    const bool compound =
+        std::any_of(ns.begin() + static_cast<std::ptrdiff_t>(i), ns.end(),
+                    [](const Node& n) { return n.word("union") || n.word("except") || n.word("intersect"); });
+    if (catalogue_ && !columns.empty() && i < ns.size() && ns[i].word("select") && !compound) {
+        usedCatalogue_ = true;
+        if (const Catalogue::Columns* declared = catalogue_->columns(table)) {
+            for (const std::string& column : columns) {
+                const auto it = declared->find(column);
+                targets.push_back(it != declared->end() && characterType(it->second) ? &it->second : nullptr);
+            }
+            insertTargets_ = &targets;
+        }
+    }
     put(out, seq(ns, i, ns.size()), false);
+    insertTargets_ = nullptr;
     return out;
 }
 
+bool Rewriter::characterType(const std::string& declared) {
+    const std::string type = typeOfDeclared(declared);
+    return type.starts_with("varchar") || type.starts_with("char") || type.starts_with("nvarchar") ||
+           type.starts_with("nchar") || type == "text" || type == "ntext";
+}
+
 std::string Rewriter::storedText(const Nodes& ns, std::size_t b, std::size_t e, const std::string* declared) {
-    if (!declared) return {};
-    const std::string type = typeOfDeclared(*declared);
-    if (!(type.starts_with("varchar") || type.starts_with("char") || type.starts_with("nvarchar") ||
-          type.starts_with("nchar") || type == "text" || type == "ntext"))
-        return {};
+    if (!declared || !characterType(*declared)) return {};
     std::size_t k = b;
     Expr x;
     {

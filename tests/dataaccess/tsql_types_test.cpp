@@ -196,8 +196,10 @@ TEST_P(TsqlTypes, ADecimalStoredIntoATextColumnKeepsItsScale) {
     conn_->Execute("insert into 记 (k, v, n) values (2, 2.50, cast(1234.5 as money))");
     conn_->Execute("insert into 记 (k) values (3)");
     conn_->ExecuteWith("update 记 set n = ? * 2 where k = 3", {Decimal{"0.05"}});
+    conn_->Execute("insert into 记 (k, v) select 4, cast(7.5 as decimal(5,2))");
     EXPECT_EQ(rows("select v, n from 记 order by k"),
-              (std::vector<testing::Row>{{"1.50", "<null>"}, {"2.50", "1234.50"}, {"<null>", "0.10"}}));
+              (std::vector<testing::Row>{
+                  {"1.50", "<null>"}, {"2.50", "1234.50"}, {"<null>", "0.10"}, {"7.50", "<null>"}}));
 }
 
 class ViewTypes : public TsqlTypes {
