@@ -358,6 +358,19 @@ NumType numTypeOf(std::string_view typeText) {
     return {};
 }
 
+std::string reportedType(const NumType& t) {
+    switch (t.kind) {
+        case 'i':
+            return t.narrow == 't' ? "tinyint" : t.narrow == 's' ? "smallint" : "int";
+        case 'b':
+            return "bigint";
+        case 'f':
+            return "float";
+        default:
+            return declaredNumType(t);
+    }
+}
+
 std::string declaredNumType(const NumType& t) {
     if (t.kind == 'm') return "money";
     if (t.kind != 'd') return {};
@@ -517,6 +530,18 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 return r;
             }
         }
+        if (!n.kids.empty() && n.kids[0].word("select")) {
+            // a scalar subquery has the type of its one value
+            Expr value;
+            subqueryValue_ = &value;
+            r.text = group(n);
+            subqueryValue_ = nullptr;
+            r.num = value.num;
+            r.type = value.type;
+            r.integer = value.integer;
+            r.unicode = value.unicode;
+            return r;
+        }
         r.text = group(n);
         return r;
     }
@@ -535,6 +560,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             break;
         case TokenKind::Parameter:
             r.text = parameterText(t);
+            r.num = parameterType(t);
             break;
         case TokenKind::Variable:
             if (asciiLower(t.text) == "@@identity") {

@@ -246,18 +246,22 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
             c.requireArgs(1, 1);
         }
         if (fn == "round" && parts.size() != 2) unsupported("ROUND with other than two arguments");
-        if ((fn == "min" || fn == "max") && parts.size() == 1) typed = columnArgType(a, parts[0]);
         // sum and avg add decimals exactly; avg of integers is an integer
         std::size_t k = 0;
         const bool sum = fn == "sum" || fn == "avg";
-        const bool minMax = fn == "min" || fn == "max";
-        const Expr x = (sum || fn == "abs" || minMax) && plainExpression(a)
+        const bool extreme = fn == "min" || fn == "max";
+        const Expr x = (sum || extreme || fn == "abs") && plainExpression(a)
                            ? (Nesting(depth_), expr(a, k, a.size(), 1))
                            : Expr{};
         // min and max of a column held as digits give its digits (text)
-        r.digitText = minMax && k == a.size() && x.column && x.digitText;
+        r.digitText = extreme && k == a.size() && x.column && x.digitText;
         const bool whole = k == a.size() && (x.num.kind == 'i' || x.num.kind == 'b');
-        if (fn == "abs" && k == a.size() && x.digitText) {
+        if (extreme && k == a.size() && k > 0) {
+            // the smallest or largest of its values, of their type
+            r.text = name + "(" + (x.space ? " " : "") + x.text + (args.closeSpace ? " )" : ")");
+            typed = x.num;
+            if (!typed.kind) r.type = x.type;
+        } else if (fn == "abs" && k == a.size() && x.digitText) {
             // SQLite's abs would make a double of the digits
             r.text = "tsql_abs(" + x.text + ", 'decimal')";
             typed = x.num;

@@ -218,6 +218,21 @@ void Rewriter::stripTableHints(Nodes& ns) const {
     }
 }
 
+Rewriter::Rewriter(Catalogue* catalogue, std::string_view parameterTypes) : catalogue_(catalogue) {
+    for (std::size_t b = 0; b < parameterTypes.size();) {
+        const std::size_t end = std::min(parameterTypes.find(';', b), parameterTypes.size());
+        parameterTypes_.push_back(numTypeOf(parameterTypes.substr(b, end - b)));
+        b = end + 1;
+    }
+}
+
+// The type of the value bound to the parameter: SQL Server types a parameter by its value.
+NumType Rewriter::parameterType(const Token& t) const {
+    const auto at = std::lower_bound(parameterAt_.begin(), parameterAt_.end(), t.offset);
+    const auto k = static_cast<std::size_t>(at - parameterAt_.begin());
+    return k < parameterTypes_.size() ? parameterTypes_[k] : NumType{};
+}
+
 std::string Rewriter::parameterText(const Token& t) const {
     if (!numberParameters_) return "?";
     // numbered by its place in the statement: a TOP's count moves to the LIMIT at the end

@@ -129,6 +129,8 @@ bool wideWhole(const Expr& x);
 NumType asDecimal(const NumType& t);
 // "decimal(p,s)" or "money" for a decimal or money type, "" for any other.
 std::string declaredNumType(const NumType& t);
+// The type a query reports for a result of type t: int, bigint, decimal, money, float; "" untyped.
+std::string reportedType(const NumType& t);
 
 bool looksLikeDate(std::string_view s);
 // "date", "datetime", "smalldatetime" or "time(n)" for an expression rendered as a value of
@@ -181,7 +183,7 @@ struct ReadStatement;  // reader.h
 
 class Rewriter {
 public:
-    explicit Rewriter(Catalogue* catalogue = nullptr) : catalogue_(catalogue) {}
+    explicit Rewriter(Catalogue* catalogue = nullptr, std::string_view parameterTypes = {});
     Translation statement(const ReadStatement& s);
 
 private:
@@ -265,7 +267,9 @@ private:
     std::string tiesLimit(const std::string& from, const std::string& orderBy,
                           const std::string& count) const;
     std::string parameterText(const Token& t) const;
+    NumType parameterType(const Token& t) const;
     std::vector<std::size_t> parameterAt_;  // the statement's parameters, by offset
+    std::vector<NumType> parameterTypes_;   // the types of the values bound to them, in order
     bool numberParameters_ = false;         // a TOP's count is one: each is rendered ?N
 
     // statements.cpp
@@ -278,7 +282,15 @@ private:
     std::string deleteStatement(const Nodes& ns);
     std::string updateStatement(const Nodes& ns);
     bool wholeBeyondBigint(const Nodes& ns, std::size_t b, std::size_t e);
-    std::string updateAssignments(const Nodes& ns, std::size_t b, std::size_t e);
+    std::string updateAssignments(const Nodes& ns, std::size_t b, std::size_t e,
+                                  const Catalogue::Columns* target);
+    // A decimal or money value [b, e) stored into a column of that declared type: converted to
+    // text as SQL Server converts it when the column is a character one; "" otherwise.
+    std::string storedText(const Nodes& ns, std::size_t b, std::size_t e, const std::string* declared);
+    static bool characterType(const std::string& declared);
+    // VALUES (...), ... from ns[i] on, into the columns named, where one of them takes storedText.
+    std::string insertValues(const Nodes& ns, std::size_t i, const std::string& table,
+                             const std::vector<std::string>& columns);
     std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
     void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
     std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);
@@ -324,6 +336,7 @@ private:
     struct Source {
         std::string name;  // alias, else the table's name; lower case
         const Catalogue::Columns* columns = nullptr;
+        const std::vector<std::string>* order = nullptr;  // the columns' names as "*" gives them
     };
     using Scope = std::vector<Source>;
     class ScopeGuard {
@@ -346,6 +359,15 @@ private:
     // name ("" where the statement does not tell); null when they cannot be told.
     const Catalogue::Columns* queryColumns(const Nodes& q);
     NumType columnArgType(const Nodes& a, Span part) const;
+    // The SQL Server types of the columns "*" (qualifier "") or "t.*" gives, appended to
+    // `types` as the driver reports them; false when the statement cannot tell them all.
+    bool starTypes(std::string_view qualifier, std::vector<std::string>& types) const;
+    // The types of the columns of the select [b, e) (a UNION's members combined), by
+    // name in order; false where "*" or an unnamed column leaves them untold.
+    bool selectListTypes(const Nodes& q, std::size_t b, std::size_t e,
+                         std::vector<std::pair<std::string, std::string>>& columns);
+    bool memberItems(const Nodes& q, std::size_t b, std::size_t e,
+                     std::vector<std::pair<std::string, Expr>>& items);
 
     Catalogue* catalogue_ = nullptr;
     bool usedCatalogue_ = false;
@@ -362,7 +384,10 @@ private:
     std::vector<std::string> columnTypes_;
     const Nodes* topNodes_ = nullptr;           // the query whose select list is the statement's result
     std::vector<Expr>* caseResults_ = nullptr;  // the next seq is a CASE's body: the THEN and ELSE values
-    Translation result_;                        // its unnamedColumns and textColumns
+    Expr* subqueryValue_ = nullptr;             // the next seq is a scalar subquery: its one value, typed
+    // the next seq is INSERT's select: the declared types of the columns its items go into (null: none)
+    const std::vector<const std::string*>* insertTargets_ = nullptr;
+    Translation result_;  // its unnamedColumns and textColumns
 };
 
 // One function call being rendered: its arguments split at commas, each rendered

@@ -496,11 +496,72 @@ Translation Rewriter::rename(const Nodes& ns, std::size_t at) {
 }
 
 // CREATE VIEW name AS query
+namespace {
+
+// Marks the types a view's text records for its columns (recordedViewTypes reads them).
+constexpr std::string_view kViewTypes = "/* palvo column types:";
+
+}  // namespace
+
+// CREATE VIEW V [(columns)] AS select: SQLite keeps no type for a column that is an
+// expression, so the view's text records the types of its columns in a comment,
+// which SQLite keeps with it (also through a table's rename) and drops with it.
 std::string Rewriter::createView(const Nodes& ns) {
     std::size_t as = 2;
     while (as < ns.size() && !ns[as].word("as")) ++as;
     if (as == ns.size()) unsupported("CREATE VIEW without AS");
-    return plain(ns, 0, as + 1) + seq(ns, as + 1, ns.size());
+    const std::string select = seq(ns, as + 1, ns.size());
+    std::vector<std::pair<std::string, std::string>> columns;
+    std::string recorded;
+    if (selectListTypes(ns, as + 1, ns.size(), columns)) {
+        if (ns[as - 1].group) {
+            // a column list names the columns in their order
+            const Nodes& names = ns[as - 1].kids;
+            const auto parts = splitCommas(names, 0, names.size());
+            for (std::size_t k = 0; k < parts.size() && k < columns.size(); ++k) {
+                const auto [b, e] = parts[k];
+                columns[k].first = e == b + 1 && names[b].isName() ? asciiLower(names[b].tok.text) : "";
+            }
+        }
+        for (const auto& [name, type] : columns) {
+            if (name.empty() || type.empty() || name.find("*/") != std::string::npos) continue;
+            std::string quoted = "\"";
+            for (char ch : name) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+            recorded += " " + quoted + "\" " + type + ";";
+        }
+    }
+    if (!recorded.empty()) recorded = " " + std::string(kViewTypes) + recorded + " */";
+    return plain(ns, 0, as) + recorded + plain(ns, as, as + 1) + select;
+}
+
+Catalogue::Columns recordedViewTypes(std::string_view createView) {
+    Catalogue::Columns types;
+    // the comment stands before the view's query: the same words inside one of its texts are no record
+    const auto at = createView.find(kViewTypes);
+    if (at == std::string_view::npos || createView.find('\'') < at) return types;
+    std::size_t i = at + kViewTypes.size();
+    const std::size_t end = createView.find("*/", i);
+    while (i < end) {
+        while (i < end && createView[i] == ' ') ++i;
+        if (i >= end || createView[i] != '"') break;
+        std::string name;
+        for (++i; i < end; ++i) {
+            if (createView[i] == '"') {
+                if (i + 1 < end && createView[i + 1] == '"') {
+                    name += '"';
+                    ++i;
+                    continue;
+                }
+                break;
+            }
+            name += createView[i];
+        }
+        const std::size_t semicolon = createView.find(';', i);
+        if (i >= end || semicolon > end) break;
+        types[name] = trimLead(std::string(createView.substr(i + 1, semicolon - i - 1)));
+        i = semicolon + 1;
+    }
+    return types;
 }
 
 // CREATE [UNIQUE] INDEX without SQL Server's CLUSTERED and NONCLUSTERED

@@ -65,6 +65,7 @@ Rewriter::Source Rewriter::source(const std::string& lowerTable, std::string ali
     }
     usedCatalogue_ = true;
     s.columns = catalogue_->columns(lowerTable);
+    if (s.columns) s.order = catalogue_->columnOrder(lowerTable);
     return s;
 }
 
@@ -118,51 +119,102 @@ Rewriter::Scope Rewriter::fromScope(const Nodes& ns, std::size_t i, std::size_t 
     return scope;
 }
 
-// A select's list typed as its own FROM gives it; "*" and a UNION (whose members'
-// types combine) leave the columns untold.
+// The items of the select list of one select [b, e) (no UNION), typed as its FROM
+// gives them: each one's name ("" for an expression without one); false for "*".
+bool Rewriter::memberItems(const Nodes& q, std::size_t b, std::size_t e,
+                           std::vector<std::pair<std::string, Expr>>& items) {
+    if (b >= e || !q[b].word("select")) return false;
+    std::size_t i = b + 1;
+    if (i < e && (q[i].word("distinct") || q[i].word("all"))) ++i;
+    if (i < e && q[i].word("top")) {
+        i += 2;
+        if (i < e && q[i].word("percent")) ++i;
+    }
+    std::size_t end = i;
+    while (end < e && !(q[end].word("from") || q[end].word("where") || q[end].word("group") ||
+                        q[end].word("having") || q[end].word("order") || q[end].word("into")))
+        ++end;
+    const ScopeGuard scope(*this, fromScope(q, b + 1, e));
+    for (const auto& [ib, ie] : splitCommas(q, i, end)) {
+        std::size_t k = ib;
+        Expr x;
+        {
+            const Nesting level(depth_);
+            x = expr(q, k, ie, 1);
+        }
+        if (x.text == "*" || x.text.ends_with(".*")) return false;
+        std::string name;
+        if (k < ie && q[k].word("as")) ++k;
+        if (k + 1 == ie && q[k].isName()) {
+            name = q[k].tok.text;
+        } else if (k == ie && x.column) {
+            name = q[ie - 1].tok.text;
+        } else if (ib + 1 < ie && q[ib].isName() && q[ib + 1].op("=")) {
+            name = q[ib].tok.text;  // name = expression: its type is not read here
+            x = Expr{};
+        }
+        items.emplace_back(asciiLower(name), std::move(x));
+    }
+    return true;
+}
+
+bool Rewriter::selectListTypes(const Nodes& q, std::size_t b, std::size_t e,
+                               std::vector<std::pair<std::string, std::string>>& columns) {
+    // the members of a UNION, EXCEPT or INTERSECT; the names are the first one's
+    std::vector<std::vector<std::pair<std::string, Expr>>> members(1);
+    std::size_t from = b;
+    for (std::size_t k = b; k <= e; ++k) {
+        const bool ends = k == e || q[k].word("union") || q[k].word("except") || q[k].word("intersect");
+        if (!ends) continue;
+        if (!memberItems(q, from, k, members.back())) return false;
+        if (k == e) break;
+        from = k + 1;
+        if (from < e && q[from].word("all")) ++from;
+        members.emplace_back();
+    }
+    for (std::size_t c = 0; c < members[0].size(); ++c) {
+        std::vector<Expr> values;
+        for (const auto& m : members) {
+            if (c < m.size()) values.push_back(m[c].second);
+        }
+        // one member's value is its type; several combine as SQL Server's UNION does
+        const std::string type = values.size() == 1                ? typeOf(values[0])
+                                 : values.size() == members.size() ? commonType(values)
+                                                                   : "";
+        columns.emplace_back(members[0][c].first, type);
+    }
+    return true;
+}
+
+// A select's list typed as its own FROM gives it; "*" leaves the columns untold.
 const Catalogue::Columns* Rewriter::queryColumns(const Nodes& q) {
     if (q.empty() || !q[0].word("select")) return nullptr;
     if (const auto it = derivedOf_.find(&q); it != derivedOf_.end()) return it->second;
     derivedOf_[&q] = nullptr;
-    for (const Node& n : q) {
-        if (n.word("union") || n.word("except") || n.word("intersect")) return nullptr;
-    }
-    std::size_t i = 1;
-    if (i < q.size() && (q[i].word("distinct") || q[i].word("all"))) ++i;
-    if (i < q.size() && q[i].word("top")) {
-        i += 2;
-        if (i < q.size() && q[i].word("percent")) ++i;
-    }
-    std::size_t end = i;
-    while (end < q.size() && !(q[end].word("from") || q[end].word("where") || q[end].word("group") ||
-                               q[end].word("having") || q[end].word("order") || q[end].word("into")))
-        ++end;
+    std::vector<std::pair<std::string, std::string>> list;
+    if (!selectListTypes(q, 0, q.size(), list)) return nullptr;
     Catalogue::Columns columns;
-    const ScopeGuard scope(*this, fromScope(q, 1, q.size()));
-    for (const auto& [b, e] : splitCommas(q, i, end)) {
-        std::size_t k = b;
-        Expr x;
-        {
-            const Nesting level(depth_);
-            x = expr(q, k, e, 1);
-        }
-        if (x.text == "*" || x.text.ends_with(".*")) return nullptr;
-        std::string name;
-        if (k < e && q[k].word("as")) ++k;
-        if (k + 1 == e && q[k].isName()) {
-            name = q[k].tok.text;
-        } else if (k == e && x.column) {
-            name = q[e - 1].tok.text;
-        } else if (b + 1 < e && q[b].isName() && q[b + 1].op("=")) {
-            name = q[b].tok.text;  // name = expression: its type is not read here
-            x = Expr{};
-        } else {
-            continue;
-        }
-        columns[asciiLower(name)] = typeOf(x);
+    for (auto& [name, type] : list) {
+        if (!name.empty()) columns[name] = std::move(type);
     }
     derived_.push_back(std::move(columns));
     return derivedOf_[&q] = &derived_.back();
+}
+
+bool Rewriter::starTypes(std::string_view qualifier, std::vector<std::string>& types) const {
+    if (scopes_.empty()) return false;
+    const std::string q = asciiLower(qualifier);
+    bool any = false;
+    for (const Source& s : scopes_.back()) {
+        if (!q.empty() && s.name != q) continue;
+        if (!s.columns || !s.order) return false;
+        for (const std::string& name : *s.order) {
+            const auto it = s.columns->find(name);
+            types.push_back(it == s.columns->end() ? std::string() : reportedType(columnNumType(it->second)));
+        }
+        any = true;
+    }
+    return any;
 }
 
 // The declared type of a column reference, [qualifier.]column; none when the

@@ -119,6 +119,9 @@ struct Rewriter::Clauses {
     bool betweenPending = false;               // the next AND belongs to BETWEEN
     std::vector<Expr>* caseResults = nullptr;  // of a CASE's body: the values after THEN and ELSE
     bool caseResultNext = false;
+    Expr* subqueryValue = nullptr;  // of a scalar subquery: its value, typed while it is one select's one
+    bool valueSeen = false;
+    const std::vector<const std::string*>* insertTargets = nullptr;  // of INSERT's select: its columns
     std::size_t scopeBase = 0;  // the scopes around this run of clauses; a select adds its own
     // the query's own select list, whose items' types are recorded
     bool top = false;
@@ -194,8 +197,12 @@ struct Rewriter::Clauses {
 };
 
 std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
+    Expr* const subqueryValue = std::exchange(subqueryValue_, nullptr);
+    const auto* const insertTargets = std::exchange(insertTargets_, nullptr);
     if (std::string rewritten; groupingForms(ns, b, e, rewritten)) return rewritten;
     Clauses c;
+    c.subqueryValue = subqueryValue;
+    c.insertTargets = insertTargets;
     c.top = recordColumns_ && b < e && ns[b].word("select");
     recordColumns_ = false;
     if (&ns == topNodes_) c.result = &result_;
@@ -262,6 +269,8 @@ std::string Rewriter::seq(const Nodes& ns, std::size_t b, std::size_t e) {
     }
     c.endConditions();
     c.endList();
+    // a UNION's members' types combine, and a select of several columns is no scalar
+    if (c.subqueryValue && (c.compound || c.items != 1)) *c.subqueryValue = Expr{};
     if (c.limit && c.ties) {
         if (c.distinct || c.numberKey || !c.fromAt || !c.orderAt)
             unsupported(std::string("TOP ... WITH TIES ") + (c.distinct    ? "with DISTINCT"
@@ -476,11 +485,31 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
         else if (wantsTextCollation(x) || alias)
             x.text += kCollateText;
     }
+    if (c.insertTargets && c.inList && c.itemTerms == 0 &&
+        static_cast<std::size_t>(c.items) < c.insertTargets->size() && (*c.insertTargets)[c.items] &&
+        (x.num.kind == 'd' || x.num.kind == 'm')) {
+        // a decimal going into a character column keeps its scale, as in VALUES
+        x.text =
+            "tsql_convert('varchar(max)', " + x.text + ", null, '" +
+            (x.num.kind == 'm' ? std::string("m")
+                               : "d" + std::to_string(x.num.precision) + "," + std::to_string(x.num.scale)) +
+            "')";
+    }
+    if (c.subqueryValue && !c.valueSeen && c.inList && c.itemTerms == 0) {
+        *c.subqueryValue = x;
+        c.valueSeen = true;
+    }
     if (c.inSelectList && !c.itemTyped) {
-        // a star names columns the statement does not show: their count is unknown here
-        if (x.text == "*" || x.text.ends_with(".*")) columnsKnown_ = false;
-        // bigint as SQL Server reports it (row_number(), a bigint's arithmetic), whatever the values' size
-        columnTypes_.push_back(x.num.kind == 'b' ? std::string("bigint") : declaredNumType(x.num));
+        if (x.text == "*" || x.text.ends_with(".*")) {
+            // a star's columns, when the catalogue tells them in order; otherwise their count is unknown
+            const bool qualified = before + 2 < i && ns[before].isName() && ns[before + 1].op(".");
+            if (!starTypes(qualified ? std::string_view(ns[i - 3].tok.text) : std::string_view(),
+                           columnTypes_))
+                columnsKnown_ = false;
+        } else {
+            // as SQL Server reports it: bigint (row_number()) whatever the values' size, int with no rows
+            columnTypes_.push_back(reportedType(x.num));
+        }
         if (c.top && x.num.kind == 'd' && x.num.precision > 15) markExactResult(x.text, ns);
         c.itemTyped = true;
     }
@@ -583,11 +612,17 @@ std::string Rewriter::insertStatement(const Nodes& ns) {
     if (i >= ns.size() || !ns[i].isName()) unsupported("INSERT without a table name");
     put(out, ns[i]);
     ++i;
+    const std::string table = asciiLower(ns[i - 1].tok.text);
+    std::vector<std::string> columns;
     if (i < ns.size() && ns[i].group) {
+        const Nodes& names = ns[i].kids;
+        for (const auto& [b, e] : splitCommas(names, 0, names.size()))
+            columns.push_back(e == b + 1 && names[b].isName() ? asciiLower(names[b].tok.text) : "");
         put(out, "(" + plain(ns[i].kids, 0, ns[i].kids.size()) + ")", ns[i].tok.spaceBefore);
         ++i;
     }
     if (i < ns.size() && (ns[i].word("exec") || ns[i].word("execute"))) unsupported("INSERT ... EXEC");
+    if (std::string values = insertValues(ns, i, table, columns); !values.empty()) return out + values;
     if (i < ns.size() && ns[i].word("values")) {
         // a whole number beyond bigint goes into its column as its digits, which the column's check reads
         put(out, ns[i]);
@@ -612,8 +647,80 @@ std::string Rewriter::insertStatement(const Nodes& ns) {
             put(out, "(" + values + (ns[i].closeSpace ? " )" : ")"), ns[i].tok.spaceBefore);
         }
     }
+    std::vector<const std::string*> targets;
+    // a union's members convert to the types they combine to first: left to their values
+    const bool compound =
+        std::any_of(ns.begin() + static_cast<std::ptrdiff_t>(i), ns.end(),
+                    [](const Node& n) { return n.word("union") || n.word("except") || n.word("intersect"); });
+    if (catalogue_ && !columns.empty() && i < ns.size() && ns[i].word("select") && !compound) {
+        usedCatalogue_ = true;
+        if (const Catalogue::Columns* declared = catalogue_->columns(table)) {
+            for (const std::string& column : columns) {
+                const auto it = declared->find(column);
+                targets.push_back(it != declared->end() && characterType(it->second) ? &it->second : nullptr);
+            }
+            insertTargets_ = &targets;
+        }
+    }
     put(out, seq(ns, i, ns.size()), false);
+    insertTargets_ = nullptr;
     return out;
+}
+
+bool Rewriter::characterType(const std::string& declared) {
+    const std::string type = typeOfDeclared(declared);
+    return type.starts_with("varchar") || type.starts_with("char") || type.starts_with("nvarchar") ||
+           type.starts_with("nchar") || type == "text" || type == "ntext";
+}
+
+std::string Rewriter::storedText(const Nodes& ns, std::size_t b, std::size_t e, const std::string* declared) {
+    if (!declared || !characterType(*declared)) return {};
+    std::size_t k = b;
+    Expr x;
+    {
+        const Nesting level(depth_);
+        x = expr(ns, k, e, 1);
+    }
+    if (k != e || (x.num.kind != 'd' && x.num.kind != 'm')) return {};
+    const std::string code =
+        x.num.kind == 'm' ? "m" : "d" + std::to_string(x.num.precision) + "," + std::to_string(x.num.scale);
+    // the column's own check then holds the text to its length
+    return "tsql_convert('varchar(max)', " + x.text + ", null, '" + code + "')";
+}
+
+std::string Rewriter::insertValues(const Nodes& ns, std::size_t i, const std::string& table,
+                                   const std::vector<std::string>& columns) {
+    if (!catalogue_ || columns.empty() || i >= ns.size() || !ns[i].word("values")) return {};
+    usedCatalogue_ = true;
+    const Catalogue::Columns* declared = catalogue_->columns(table);
+    if (!declared) return {};
+    std::string out = " " + renderToken(ns[i].tok);
+    bool converted = false;
+    for (std::size_t k = i + 1; k < ns.size(); ++k) {
+        if (ns[k].op(",")) {
+            out += ",";
+            continue;
+        }
+        if (!ns[k].group) return {};
+        const Nodes& row = ns[k].kids;
+        const auto parts = splitCommas(row, 0, row.size());
+        std::string values;
+        for (std::size_t p = 0; p < parts.size(); ++p) {
+            const auto it = p < columns.size() ? declared->find(columns[p]) : declared->end();
+            std::string v = storedText(row, parts[p].first, parts[p].second,
+                                       it == declared->end() ? nullptr : &it->second);
+            converted = converted || !v.empty();
+            if (v.empty()) {
+                v = trimLead(seq(row, parts[p].first, parts[p].second));
+                // a whole number beyond bigint goes into its column as its digits, which the column's check
+                // reads
+                if (wholeBeyondBigint(row, parts[p].first, parts[p].second)) markExactResult(v, {});
+            }
+            values += (p ? ", " : "") + v;
+        }
+        out += " (" + values + ")";
+    }
+    return converted ? out : std::string();
 }
 
 // DELETE [FROM] target [WHERE ...]
@@ -698,7 +805,12 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
         if (!aliased) scope.push_back(source(target.name, {}));
     }
     const ScopeGuard tables(*this, std::move(scope));
-    std::string assigns = updateAssignments(ns, setAt + 1, std::min(fromAt, whereAt));
+    // the updated table's columns, by its alias where FROM gives it one
+    const Catalogue::Columns* targetColumns = nullptr;
+    for (const Source& src : scopes_.empty() ? Scope{} : scopes_.back()) {
+        if (src.name == target.name) targetColumns = src.columns;
+    }
+    std::string assigns = updateAssignments(ns, setAt + 1, std::min(fromAt, whereAt), targetColumns);
     std::string fromText;
     if (fromAt != n) {
         takeOutUpdatedTable(ns, sources, target);
@@ -734,7 +846,8 @@ bool Rewriter::wholeBeyondBigint(const Nodes& ns, std::size_t b, std::size_t e) 
 }
 
 // SET a = x, t.b = y: SQLite wants bare column names on the left.
-std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::size_t e) {
+std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::size_t e,
+                                        const Catalogue::Columns* target) {
     std::string assigns;
     for (auto [ab, ae] : splitCommas(ns, b, e)) {
         std::size_t eq = ab;
@@ -745,16 +858,23 @@ std::string Rewriter::updateAssignments(const Nodes& ns, std::size_t b, std::siz
         if (!assigns.empty()) assigns += ",";
         put(assigns, piece, ns[ab].tok.spaceBefore || assigns.size() > 1);
         put(assigns, "=", ns[eq].tok.spaceBefore);
-        std::size_t k = eq + 1;
-        std::string rhs = seq(ns, k, ae);
-        if (wholeBeyondBigint(ns, eq + 1, ae)) {
-            // a whole number beyond bigint goes into the column as its digits, which its check reads
-            const bool space = !rhs.empty() && rhs[0] == ' ';
-            rhs = trimLead(rhs);
-            markExactResult(rhs, {});
-            if (space) rhs.insert(0, " ");
+        const auto column =
+            target ? target->find(asciiLower(ns[eq - 1].tok.text)) : decltype(target->end()){};
+        const std::string text =
+            storedText(ns, eq + 1, ae, target && column != target->end() ? &column->second : nullptr);
+        if (!text.empty()) {
+            assigns += " " + text;
+        } else {
+            std::string rhs = seq(ns, eq + 1, ae);
+            if (wholeBeyondBigint(ns, eq + 1, ae)) {
+                // a whole number beyond bigint goes into the column as its digits, which its check reads
+                const bool space = !rhs.empty() && rhs[0] == ' ';
+                rhs = trimLead(rhs);
+                markExactResult(rhs, {});
+                if (space) rhs.insert(0, " ");
+            }
+            assigns += rhs;
         }
-        assigns += rhs;
     }
     if (!assigns.empty() && assigns[0] == ' ') assigns.erase(0, 1);
     return assigns;

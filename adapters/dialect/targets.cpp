@@ -6,8 +6,9 @@ namespace Palvo::dialect {
 
 Target::~Target() = default;
 
-Translation Target::translate(std::string_view tsql, Catalogue* catalogue) const {
-    return render(readBatch(tsql), catalogue);
+Translation Target::translate(std::string_view tsql, Catalogue* catalogue,
+                              std::string_view parameterTypes) const {
+    return render(readBatch(tsql), catalogue, parameterTypes);
 }
 
 namespace {
@@ -25,10 +26,11 @@ public:
     bool typesFromDeclarations() const override { return true; }
 
 protected:
-    Translation render(const ReadBatch& batch, Catalogue* catalogue) const override {
+    Translation render(const ReadBatch& batch, Catalogue* catalogue,
+                       std::string_view parameterTypes) const override {
         if (batch.statements.size() > 1) unsupported("several statements in one batch");
         if (batch.statements.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
-        Rewriter rw(catalogue);
+        Rewriter rw(catalogue, parameterTypes);
         return rw.statement(batch.statements[0]);
     }
 };
@@ -40,14 +42,14 @@ public:
     bool passesThrough() const override { return true; }
     std::string lastIdentityQuery() const override { return "SELECT @@IDENTITY"; }
     // not read at all: the server's own parser reports what is wrong with it
-    Translation translate(std::string_view tsql, Catalogue*) const override {
+    Translation translate(std::string_view tsql, Catalogue*, std::string_view) const override {
         Translation tr;
         tr.statements.emplace_back(tsql);
         return tr;
     }
 
 protected:
-    Translation render(const ReadBatch& batch, Catalogue*) const override {
+    Translation render(const ReadBatch& batch, Catalogue*, std::string_view) const override {
         Translation tr;
         tr.statements.emplace_back(batch.text);
         return tr;

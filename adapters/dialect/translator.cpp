@@ -19,8 +19,8 @@ std::string Translation::joined() const {
     return r;
 }
 
-Translation translateUncached(std::string_view tsql, Catalogue* catalogue) {
-    return sqliteTarget().translate(tsql, catalogue);
+Translation translateUncached(std::string_view tsql, Catalogue* catalogue, std::string_view parameterTypes) {
+    return sqliteTarget().translate(tsql, catalogue, parameterTypes);
 }
 
 // The cache holds at most this much statement text besides its count: a host
@@ -46,13 +46,19 @@ std::shared_ptr<const Translation> Translator::translateStatements(std::string_v
 }
 
 std::shared_ptr<const Translation> Translator::translateStatements(std::string_view tsql,
-                                                                   Catalogue* catalogue) {
+                                                                   Catalogue* catalogue,
+                                                                   std::string_view parameterTypes) {
     std::string key(tsql);
+    if (!parameterTypes.empty()) {
+        // the same text with values of other types is another translation
+        key += '\0';
+        key += parameterTypes;
+    }
     {
         std::lock_guard lock(cache_->mutex);
         if (auto it = cache_->map.find(key); it != cache_->map.end()) return it->second;
     }
-    auto result = std::make_shared<const Translation>(target_.translate(tsql, catalogue));
+    auto result = std::make_shared<const Translation>(target_.translate(tsql, catalogue, parameterTypes));
     if (cache_->capacity == 0 || key.size() > kCachedTextBudget) return result;
     std::lock_guard lock(cache_->mutex);
     if (cache_->map.emplace(key, result).second) {

@@ -67,28 +67,44 @@ struct PALVO_LOCAL Connection::Impl {
     // read when the translator first asks, for the schema version they were read
     // at: any change of the schema, by this connection or another, empties it
     // and the translations made with it.
+    struct TableColumns {
+        dialect::Catalogue::Columns types;
+        std::vector<std::string> order;
+    };
     struct PALVO_LOCAL SchemaCatalogue final : dialect::Catalogue {
         Impl* impl = nullptr;
         long long version = -1;
-        std::unordered_map<std::string, std::optional<Columns>> tables;
-        const Columns* columns(const std::string& lowerName) override {
+        std::unordered_map<std::string, std::optional<TableColumns>> tables;
+        const TableColumns* table(const std::string& lowerName) {
             auto it = tables.find(lowerName);
             if (it == tables.end()) it = tables.emplace(lowerName, impl->readColumns(lowerName)).first;
             return it->second ? &*it->second : nullptr;
         }
+        const Columns* columns(const std::string& lowerName) override {
+            const TableColumns* t = table(lowerName);
+            return t ? &t->types : nullptr;
+        }
+        const std::vector<std::string>* columnOrder(const std::string& lowerName) override {
+            const TableColumns* t = table(lowerName);
+            return t ? &t->order : nullptr;
+        }
     };
     SchemaCatalogue catalogue;
     sqlite3_stmt* columnsLookup = nullptr;
+    sqlite3_stmt* viewLookup = nullptr;
     sqlite3_stmt* versionLookup = nullptr;
 
     Impl() { catalogue.impl = this; }
 
-    std::optional<dialect::Catalogue::Columns> readColumns(const std::string& table);
+    // A table's or view's columns as declared; for a view's expressions, the types its text records.
+    std::optional<TableColumns> readColumns(const std::string& table);
 
     long long schemaVersion();
 
-    // The translation of a statement, typed by the tables it names as the schema now has them.
-    std::shared_ptr<const dialect::Translation> translate(const std::string& sql);
+    // The translation of a statement, typed by the tables it names as the schema now has them
+    // and by the values bound to its parameters.
+    std::shared_ptr<const dialect::Translation> translate(const std::string& sql,
+                                                          const std::vector<Value>& params = {});
 
     // The connection's last error, raised; `sql`: the SQLite statement that met it.
     // SQLite's own errors that SQL Server has a number for get that number and its
@@ -164,7 +180,8 @@ struct PALVO_LOCAL Connection::Impl {
     // begins before the schema version is read, and the translation is made anew when
     // another connection changed the schema since `tr` was made. Returns what body returns.
     template <class Body>
-    auto underOneSchema(const std::string& sql, std::shared_ptr<const dialect::Translation> tr, Body body);
+    auto underOneSchema(const std::string& sql, const std::vector<Value>& params,
+                        std::shared_ptr<const dialect::Translation> tr, Body body);
 
     void exec(const char* sql);
 
@@ -216,14 +233,14 @@ struct PALVO_LOCAL Connection::Impl {
 };
 
 template <class Body>
-auto Connection::Impl::underOneSchema(const std::string& sql, std::shared_ptr<const dialect::Translation> tr,
-                                      Body body) {
+auto Connection::Impl::underOneSchema(const std::string& sql, const std::vector<Value>& params,
+                                      std::shared_ptr<const dialect::Translation> tr, Body body) {
     // Inside a host's transaction the schema holds already: it holds the write lock.
     if (!tr->usesCatalogue || tr->statements.empty() || !sqlite3_get_autocommit(db)) return body(tr);
     const bool writes = tr->statements.size() > 1 || !sqlite3_stmt_readonly(prepare(tr->statements.front()));
     run(prepare(writes ? "begin immediate" : "begin"));
     try {
-        tr = translate(sql);
+        tr = translate(sql, params);
         auto result = body(tr);
         run(prepare("commit"));
         return result;

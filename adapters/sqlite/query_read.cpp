@@ -332,7 +332,8 @@ QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr) {
         if (decl && columnInfoForDeclaredType(decl, info)) {
             // a computed bigint is read as the integer it is; a computed decimal at its scale
             q.kinds[static_cast<std::size_t>(c)] =
-                computed && info.type != adBigInt ? CellKind::Computed : kindFor(info);
+                computed && (info.type == adNumeric || info.type == adCurrency) ? CellKind::Computed
+                                                                                : kindFor(info);
             q.scales[static_cast<std::size_t>(c)] =
                 info.type == adCurrency ? 4 : (info.numericScale == 255 ? 0 : info.numericScale);
         }
@@ -443,25 +444,24 @@ sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect
 ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql, {}); }
 
 ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) try {
-    return impl_->underOneSchema(
-        sql, impl_->translate(sql), [&](const std::shared_ptr<const dialect::Translation>& tr) {
-            sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
-            for (int attempt = 0;; ++attempt) {
-                const int prepared = preparations(st);
-                QueryColumns q = queryColumns(st, *tr);
-                impl_->startClock();
-                ResultTable table =
-                    readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
-                if (attempt > 0 || preparations(st) == prepared) return table;
-            }
-        });
+    return impl_->underOneSchema(sql, params, impl_->translate(sql, params), [&](const auto& tr) {
+        sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
+        for (int attempt = 0;; ++attempt) {
+            const int prepared = preparations(st);
+            QueryColumns q = queryColumns(st, *tr);
+            impl_->startClock();
+            ResultTable table =
+                readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+            if (attempt > 0 || preparations(st) == prepared) return table;
+        }
+    });
 } catch (const Error& e) {
     impl_->speak(e);
 }
 
 std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, const RowFilter& filter) try {
     return impl_->underOneSchema(
-        sql, impl_->translate(sql),
+        sql, {}, impl_->translate(sql),
         [&](const std::shared_ptr<const dialect::Translation>& tr) -> std::optional<ResultTable> {
             sqlite3_stmt* st = impl_->startQuery(sql, *tr);
             for (int attempt = 0;; ++attempt) {
@@ -483,40 +483,39 @@ void Connection::doQueryEach(const std::string& sql, RowReader& reader) { doQuer
 
 void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
                                  RowReader& reader) try {
-    impl_->underOneSchema(
-        sql, impl_->translate(sql), [&](const std::shared_ptr<const dialect::Translation>& tr) {
-            sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
-            QueryColumns q = queryColumns(st, *tr);
-            impl_->startClock();
-            if (std::find(q.kinds.begin(), q.kinds.end(), CellKind::Auto) != q.kinds.end()) {
-                // an expression column's type comes from all its values: the rows are read whole first
-                const ResultTable table =
-                    readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
-                reader.columns(table.columns);
-                std::vector<Value> row(table.columns.size());
-                for (std::size_t r = 0; r < table.rowCount(); ++r) {
-                    for (std::size_t c = 0; c < row.size(); ++c) row[c] = table.at(r, c);
-                    reader.row(row.data());
-                }
-                return 0;
+    impl_->underOneSchema(sql, params, impl_->translate(sql, params), [&](const auto& tr) {
+        sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
+        QueryColumns q = queryColumns(st, *tr);
+        impl_->startClock();
+        if (std::find(q.kinds.begin(), q.kinds.end(), CellKind::Auto) != q.kinds.end()) {
+            // an expression column's type comes from all its values: the rows are read whole first
+            const ResultTable table =
+                readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+            reader.columns(table.columns);
+            std::vector<Value> row(table.columns.size());
+            for (std::size_t r = 0; r < table.rowCount(); ++r) {
+                for (std::size_t c = 0; c < row.size(); ++c) row[c] = table.at(r, c);
+                reader.row(row.data());
             }
-            reader.columns(q.columns);
-            const std::size_t n = q.columns.size();
-            std::vector<Value> row;
-            row.reserve(n);
-            int rc;
-            {
-                const StatementReset reset{st};
-                while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-                    row.clear();
-                    for (std::size_t c = 0; c < n; ++c)
-                        appendCell(row, st, static_cast<int>(c), q.kinds[c], q.scales[c]);
-                    reader.row(row.data());
-                }
-            }
-            if (rc != SQLITE_DONE) impl_->fail(sqlite3_sql(st));
             return 0;
-        });
+        }
+        reader.columns(q.columns);
+        const std::size_t n = q.columns.size();
+        std::vector<Value> row;
+        row.reserve(n);
+        int rc;
+        {
+            const StatementReset reset{st};
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+                row.clear();
+                for (std::size_t c = 0; c < n; ++c)
+                    appendCell(row, st, static_cast<int>(c), q.kinds[c], q.scales[c]);
+                reader.row(row.data());
+            }
+        }
+        if (rc != SQLITE_DONE) impl_->fail(sqlite3_sql(st));
+        return 0;
+    });
 } catch (const Error& e) {
     impl_->speak(e);
 }

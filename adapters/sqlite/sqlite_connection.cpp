@@ -151,22 +151,44 @@ std::string nameAt(const std::string& sql, std::size_t at) {
     return sql.substr(at, sql.find_first_of(" (", at) - at);
 }
 
-std::optional<dialect::Catalogue::Columns> Connection::Impl::readColumns(const std::string& table) {
+std::optional<Connection::Impl::TableColumns> Connection::Impl::readColumns(const std::string& table) {
     if (!columnsLookup &&
         sqlite3_prepare_v3(db, "select name, type from pragma_table_xinfo(?1) where hidden <> 1", -1,
                            SQLITE_PREPARE_PERSISTENT, &columnsLookup, nullptr) != SQLITE_OK)
         fail();
     sqlite3_bind_text(columnsLookup, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
-    dialect::Catalogue::Columns columns;
+    TableColumns columns;
+    bool untyped = false;
     int rc;
     while ((rc = sqlite3_step(columnsLookup)) == SQLITE_ROW) {
         const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(columnsLookup, 0));
         const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(columnsLookup, 1));
-        columns.emplace(util::asciiLower(name ? name : ""), type ? type : "");
+        std::string lower = util::asciiLower(name ? name : "");
+        untyped = untyped || !type || !*type;
+        columns.types.emplace(lower, type ? type : "");
+        columns.order.push_back(std::move(lower));
     }
     sqlite3_reset(columnsLookup);
     if (rc != SQLITE_DONE) fail();
-    if (columns.empty()) return std::nullopt;
+    if (columns.order.empty()) return std::nullopt;
+    if (!untyped) return columns;
+    // a view's expression columns: the types its CREATE VIEW recorded in its text
+    if (!viewLookup &&
+        sqlite3_prepare_v3(db,
+                           "select sql from sqlite_master where type = 'view' and name = ?1 collate nocase",
+                           -1, SQLITE_PREPARE_PERSISTENT, &viewLookup, nullptr) != SQLITE_OK)
+        fail();
+    sqlite3_bind_text(viewLookup, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+    rc = sqlite3_step(viewLookup);
+    if (rc == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(viewLookup, 0));
+        for (auto& [name, type] : dialect::recordedViewTypes(text ? text : "")) {
+            const auto it = columns.types.find(name);
+            if (it != columns.types.end() && it->second.empty()) it->second = std::move(type);
+        }
+    }
+    sqlite3_reset(viewLookup);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail();
     return columns;
 }
 
@@ -181,15 +203,61 @@ long long Connection::Impl::schemaVersion() {
     return v;
 }
 
-std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const std::string& sql) {
-    auto tr = translator.translateStatements(sql, &catalogue);
+namespace {
+
+// The SQL Server types of the values bound, as the ODBC adapter binds them to a real
+// server: an integer bigint, a double float, a Decimal decimal(digits, decimals).
+// Other values leave their parameters untyped; none typed gives "".
+std::string parameterTypes(const std::vector<Value>& params) {
+    std::string types;
+    bool any = false;
+    for (const Value& v : params) {
+        switch (v.kind()) {
+            case Value::Kind::Integer:
+                types += "bigint";
+                any = true;
+                break;
+            case Value::Kind::Double:
+                types += "float";
+                any = true;
+                break;
+            case Value::Kind::Decimal: {
+                int digits = 0, decimals = 0;
+                bool point = false;
+                for (char c : v.decimal()->text) {
+                    point = point || c == '.';
+                    if (c >= '0' && c <= '9') {
+                        ++digits;
+                        decimals += point;
+                    }
+                }
+                digits = std::clamp(digits, 1, 38);
+                types += "decimal(" + std::to_string(digits) + "," +
+                         std::to_string(std::min(decimals, digits)) + ")";
+                any = true;
+                break;
+            }
+            default:
+                break;
+        }
+        types += ';';
+    }
+    return any ? types : std::string();
+}
+
+}  // namespace
+
+std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const std::string& sql,
+                                                                        const std::vector<Value>& params) {
+    const std::string types = params.empty() ? std::string() : parameterTypes(params);
+    auto tr = translator.translateStatements(sql, &catalogue, types);
     if (!tr->usesCatalogue) return tr;
     const long long now = schemaVersion();
     if (now == catalogue.version) return tr;
     catalogue.tables.clear();
     catalogue.version = now;
     translator.clearCache();
-    return translator.translateStatements(sql, &catalogue);
+    return translator.translateStatements(sql, &catalogue, types);
 }
 
 [[noreturn]] void Connection::Impl::fail(std::string_view sql) {
@@ -248,6 +316,8 @@ void Connection::Impl::finalizeAll() noexcept {
     identityLookup = nullptr;
     sqlite3_finalize(columnsLookup);
     columnsLookup = nullptr;
+    sqlite3_finalize(viewLookup);
+    viewLookup = nullptr;
     sqlite3_finalize(versionLookup);
     versionLookup = nullptr;
     catalogue.tables.clear();
@@ -619,7 +689,7 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         setDateLanguage(impl_->db, *language == Language::English);
         return -1;
     }
-    auto tr = impl_->translate(sql);
+    auto tr = impl_->translate(sql, params);
     if (tr->change.kind != dialect::SchemaChange::Kind::None) {
         impl_->changeSchema(tr->change);
         return -1;
@@ -631,7 +701,7 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
                     "Parameters are not supported for a statement that becomes several.");
     }
     auto attempt = [&] {
-        return impl_->underOneSchema(sql, tr, [&](const std::shared_ptr<const dialect::Translation>& t) {
+        return impl_->underOneSchema(sql, params, tr, [&](const auto& t) {
             // A statement that becomes several (a table and its triggers) is whole or absent:
             // a savepoint is its own transaction outside the host's and nests inside it.
             const bool several = t->statements.size() > 1;

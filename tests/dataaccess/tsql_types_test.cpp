@@ -126,6 +126,139 @@ TEST_P(TsqlTypes, ADecimalParameterIsANumber) {
     EXPECT_EQ(t.at(0, 2).toText(), "13");
 }
 
+// The value as the driver hands it over: a decimal with every digit of its scale.
+std::string cellText(const Value& v) { return v.decimal() ? v.decimal()->text : v.toText(); }
+
+TEST_P(TsqlTypes, AParameterHasTheTypeOfItsValue) {
+    struct Case {
+        const char* sql;
+        Value value;
+        std::string text;
+        int type;
+        int scale;
+    } cases[] = {
+        // decimal(3,2) times 2 is decimal(5,2); divided by 3, decimal(7,6) cut
+        {"select ? * 2", Decimal{"2.50"}, "5.00", adNumeric, 2},
+        {"select ? / 3", Decimal{"1.00"}, "0.333333", adNumeric, 6},
+        {"select ? + 1", Value(5LL), "6", adBigInt, 0},
+        {"select ? * 2", Value(1.25), "2.5", adDouble, 0},
+    };
+    for (const Case& c : cases) {
+        const auto t = conn_->QueryWith(c.sql, {c.value});
+        ASSERT_EQ(t.rowCount(), 1u) << c.sql;
+        EXPECT_EQ(cellText(t.at(0, 0)), c.text) << c.sql << " " << c.value.toText();
+        EXPECT_EQ(t.columns[0].type, c.type) << c.sql << " " << c.value.toText();
+        if (c.type == adNumeric) {
+            EXPECT_EQ(t.columns[0].numericScale, c.scale) << c.sql;
+        }
+    }
+}
+
+TEST_P(TsqlTypes, AScalarSubqueryHasTheTypeOfItsValue) {
+    goods();
+    conn_->Execute("update 货 set 单价 = 2.50, 数量 = 3");
+    const auto t = conn_->Query(
+        "select (select max(单价) from 货), (select count(*) from 货), (select 单价 * 2 from 货)");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(cellText(t.at(0, 0)), "2.50");
+    EXPECT_EQ(t.columns[0].type, adNumeric);
+    EXPECT_EQ(t.columns[0].numericScale, 2);
+    EXPECT_EQ(t.columns[1].type, adInteger);
+    EXPECT_EQ(cellText(t.at(0, 2)), "5.00");
+    // int stays int: beyond it the step overflows, as SQL Server's does
+    EXPECT_EQ(refused("select (select max(数量) from 货) * 1000000000", "int"), 8115);
+}
+
+TEST_P(TsqlTypes, AChosenValueTakesTheTypesOfSubqueriesAndParameters) {
+    goods();
+    conn_->Execute("update 货 set 单价 = 2.50");
+    struct Case {
+        const char* sql;
+        std::vector<Value> params;
+        std::string text;
+    } cases[] = {
+        // decimal, not a double's 0.8333333333333334
+        {"select coalesce((select max(单价) from 货), 0) / 3", {}, "0.833333"},
+        {"select case when ? > 0 then ? else 0 end / 3", {Value(1LL), Decimal{"2.50"}}, "0.833333"},
+        // int beside decimal(2,1) is decimal(11,1)
+        {"select iif(1 = 1, (select count(*) from 货), 2.5)", {}, "1.0"},
+    };
+    for (const Case& c : cases) {
+        const auto t = conn_->QueryWith(c.sql, c.params);
+        ASSERT_EQ(t.rowCount(), 1u) << c.sql;
+        EXPECT_EQ(cellText(t.at(0, 0)), c.text) << c.sql;
+    }
+}
+
+TEST_P(TsqlTypes, ADecimalStoredIntoATextColumnKeepsItsScale) {
+    conn_->Execute("create table 记 (k int, v varchar(10), n nvarchar(10))");
+    conn_->ExecuteWith("insert into 记 (k, v) values (1, ?)", {Decimal{"1.50"}});
+    conn_->Execute("insert into 记 (k, v, n) values (2, 2.50, cast(1234.5 as money))");
+    conn_->Execute("insert into 记 (k) values (3)");
+    conn_->ExecuteWith("update 记 set n = ? * 2 where k = 3", {Decimal{"0.05"}});
+    conn_->Execute("insert into 记 (k, v) select 4, cast(7.5 as decimal(5,2))");
+    EXPECT_EQ(rows("select v, n from 记 order by k"),
+              (std::vector<testing::Row>{
+                  {"1.50", "<null>"}, {"2.50", "1234.50"}, {"<null>", "0.10"}, {"7.50", "<null>"}}));
+}
+
+class ViewTypes : public TsqlTypes {
+protected:
+    void SetUp() override {
+        TsqlTypes::SetUp();
+        if (!conn_) return;  // skipped
+        conn_->Execute("create table 单 (客户 varchar(10), 数量 int, 单价 decimal(18,2))");
+        conn_->Execute("insert into 单 values ('甲', 3, 2.50)");
+        conn_->Execute(
+            "create view 汇总 as select 客户, sum(数量) as 总数, sum(单价) as 金额, count(*) as 笔数, "
+            "max(单价 * 数量) as 最大 from 单 group by 客户");
+    }
+};
+
+TEST_P(ViewTypes, ColumnsThatAreExpressionsReportTheirTypes) {
+    struct Expected {
+        const char* name;
+        int type;
+        int scale;
+    };
+    // sum of int is int, of decimal(18,2) decimal(38,2); count is int; decimal(18,2) * int decimal(29,2)
+    const Expected expected[] = {{"客户", adVarChar, 0},
+                                 {"总数", adInteger, 0},
+                                 {"金额", adNumeric, 2},
+                                 {"笔数", adInteger, 0},
+                                 {"最大", adNumeric, 2}};
+    for (const char* sql : {"select top 0 * from 汇总", "select * from 汇总"}) {
+        const auto columns = conn_->Query(sql).columns;
+        ASSERT_EQ(columns.size(), std::size(expected)) << sql;
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            EXPECT_EQ(columns[k].name, expected[k].name) << sql;
+            EXPECT_EQ(columns[k].type, expected[k].type) << sql << " " << expected[k].name;
+            if (expected[k].type == adNumeric) {
+                EXPECT_EQ(columns[k].numericScale, expected[k].scale) << sql << " " << expected[k].name;
+            }
+        }
+    }
+}
+
+TEST_P(ViewTypes, ColumnsThatAreExpressionsComputeAsTheirTypes) {
+    const auto t = conn_->Query("select 金额, 最大 / 7, 总数 from 汇总");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(cellText(t.at(0, 0)), "2.50");
+    // decimal(29,2) / int: decimal(38,6), cut
+    EXPECT_EQ(cellText(t.at(0, 1)), "1.071428");
+    EXPECT_EQ(refused("select 总数 * 1000000000 from 汇总", "int"), 8115);
+}
+
+TEST_P(ViewTypes, AViewOfAViewKeepsTheTypes) {
+    conn_->Execute("create view 大户 as select 客户, 金额 * 2 as 双倍 from 汇总 where 总数 > 1");
+    const auto t = conn_->Query("select * from 大户");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.columns[1].type, adNumeric);
+    EXPECT_EQ(cellText(t.at(0, 1)), "5.00");
+}
+
+PALVO_ANSWERS_ON_BACKENDS(ViewTypes);
+
 TEST_P(TsqlTypes, ColumnsOfADerivedTableAndACommonTableExpressionKeepTheirTypes) {
     conn_->Execute("create table 单 (数量 int, 单价 decimal(10,2))");
     conn_->Execute("insert into 单 values (3, 1.10)");

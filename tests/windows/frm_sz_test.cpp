@@ -166,6 +166,18 @@ TEST_P(PrintSettings, RefusalsCancelAndEscWriteNothing) {
     EXPECT_EQ(items("List4"), (Items{"金额", "旧列"}));
 }
 
+// A view's sums are numbers, which the totals take; its text column is refused.
+TEST_P(PrintSettings, TheTotalsTakeTheSumsOfAView) {
+    exec(
+        {"create view 客户汇总 as select 名称, sum(数量) as 总数, sum(金额) as 总额 from 客户 group by "
+         "名称"});
+    open("select List2 1\nclick Command14\nselect List2 2\nclick Command14", "汇总", "", "客户汇总");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(items("List4"), (Items{"总数", "总额"}));
+    open("select List2 0\nclick Command14", "汇总", "", "客户汇总");
+    EXPECT_EQ(messages(), std::vector<Message>{warning("必须选择数字类型的项目！")});
+}
+
 // For every statement k of the save, statement k fails: the set is as it was,
 // and the dialog stays open with its lists as the user left them.
 TEST_P(PrintSettings, AFailingStatementOfTheSaveLeavesTheSetAsItWas) {

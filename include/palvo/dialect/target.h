@@ -28,7 +28,9 @@ public:
     /// What one T-SQL statement becomes. Throws Palvo::Error NotSupported naming
     /// a construct the database has no faithful rendering of. Default: the
     /// statement read (readBatch), then rendered.
-    virtual Translation translate(std::string_view tsql, Catalogue* catalogue) const;
+    /// `parameterTypes`: see Translator::translateStatements.
+    virtual Translation translate(std::string_view tsql, Catalogue* catalogue,
+                                  std::string_view parameterTypes = {}) const;
 
     /// Statements a connection runs once, as it opens, before any of the host's.
     virtual std::vector<std::string> sessionSetup() const { return {}; }
@@ -39,7 +41,8 @@ public:
     virtual bool typesFromDeclarations() const { return false; }
 
 protected:
-    virtual Translation render(const ReadBatch& batch, Catalogue* catalogue) const = 0;
+    virtual Translation render(const ReadBatch& batch, Catalogue* catalogue,
+                               std::string_view parameterTypes) const = 0;
 };
 
 /// SQLite 3.40 with the library's runtime functions (tsql_*) and collation.

@@ -35,7 +35,17 @@ public:
     virtual ~Catalogue() = default;
     /// The columns of the table or view of that name (ASCII lower case); nullptr when there is none.
     virtual const Columns* columns(const std::string& lowerName) = 0;
+    /// Their names (ASCII lower case) in the order `*` gives them; nullptr when not known.
+    virtual const std::vector<std::string>* columnOrder(const std::string& lowerName) {
+        (void)lowerName;
+        return nullptr;
+    }
 };
+
+/// The types CREATE VIEW records for the view's columns, read back from the
+/// view's text as the database keeps it (column name in ASCII lower case -> type,
+/// "int", "decimal(38,2)"): SQLite keeps no type for a column that is an expression.
+PALVO_API Catalogue::Columns recordedViewTypes(std::string_view createView);
 
 /// The SQLite statements one T-SQL statement becomes: usually one; a CREATE TABLE
 /// with datetime columns is followed by the triggers that normalise them, and
@@ -43,7 +53,8 @@ public:
 struct PALVO_API Translation {
     std::vector<std::string> statements;
     /// For a query: the SQL Server type of each result column the statement
-    /// decides ("decimal(14,6)", "money"), "" where the values decide it.
+    /// decides ("decimal(14,6)", "money", "int", "bigint", "float"), "" where the
+    /// values decide it; empty when the statement cannot tell its columns.
     std::vector<std::string> columnTypes;
     /// The result columns of a query that SQL Server leaves unnamed (an expression
     /// without an alias; SQLite names it after its text): the index of each from
@@ -81,8 +92,12 @@ public:
     std::string translate(std::string_view tsql);
     /// Like translate(), with the statements kept apart; shared with the cache.
     std::shared_ptr<const Translation> translateStatements(std::string_view tsql);
-    /// With the column types of `catalogue` (may be null): see Catalogue.
-    std::shared_ptr<const Translation> translateStatements(std::string_view tsql, Catalogue* catalogue);
+    /// With the column types of `catalogue` (may be null): see Catalogue. `parameterTypes`:
+    /// the SQL Server types of the values bound to the statement's `?`, in order, each
+    /// followed by ';' ("decimal(3,2);bigint;;"), empty where unknown; a translation is
+    /// kept for its text and these types together.
+    std::shared_ptr<const Translation> translateStatements(std::string_view tsql, Catalogue* catalogue,
+                                                           std::string_view parameterTypes = {});
 
     std::size_t cachedCount() const;
     void clearCache();
@@ -95,7 +110,8 @@ private:
 
 /// Translates for SQLite (sqliteTarget()) without any cache, with the column
 /// types of `catalogue` when one is given.
-PALVO_API Translation translateUncached(std::string_view tsql, Catalogue* catalogue = nullptr);
+PALVO_API Translation translateUncached(std::string_view tsql, Catalogue* catalogue = nullptr,
+                                        std::string_view parameterTypes = {});
 
 /// Whether SQLite reads this number text as exactly the number written: whole
 /// numbers within bigint, others when a double carries every digit (up to 15

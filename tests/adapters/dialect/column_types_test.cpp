@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "palvo/dialect/translator.h"
 
 namespace {
 
 using Palvo::dialect::Catalogue;
+using Palvo::dialect::recordedViewTypes;
 using Palvo::dialect::translateUncached;
 
 class Tables : public Catalogue {
@@ -17,6 +20,10 @@ public:
         ++asked;
         const auto it = tables_.find(lowerName);
         return it == tables_.end() ? nullptr : &it->second;
+    }
+    const std::vector<std::string>* columnOrder(const std::string& lowerName) override {
+        const auto it = orders_.find(lowerName);
+        return it == orders_.end() ? nullptr : &it->second;
     }
     int asked = 0;
 
@@ -35,6 +42,7 @@ private:
           {"v", "varchar(10)"}}},
         {"b", {{"i", "decimal real(10,2)"}, {"x", "int"}}},
     };
+    std::map<std::string, std::vector<std::string>> orders_ = {{"b", {"x", "i"}}};
 };
 
 struct Case {
@@ -73,12 +81,25 @@ const Case kCases[] = {
      "tsql_arith(d, 2, 'd12,2*') n from a) q join a on 1 = 1"},
     {"with a as (select 1 as i) select i + 1 from a",
      "with a as (select 1 as i) select tsql_arith(i, 1, 'i+') from a"},
-    // renamed columns, a "*" and a union leave them untyped
+    // a union's members' types combine as SQL Server's UNION combines them: int and decimal(10,2) are
+    // decimal(12,2); a member of an unknown table leaves the column untyped
+    {"select i + 1 from (select i from a union all select i from b) q",
+     "select tsql_arith(i, 1, 'd13,2+') from (select i from a union all select i from b) q"},
+    {"select i + 1 from (select i from a union all select i from nowhere) q",
+     "select tsql_arith(i, 1, '+') from (select i from a union all select i from nowhere) q"},
+    // renamed columns and a "*" leave them untyped
     {"with c(x) as (select i from a) select x + 1 from c",
      "with c(x) as (select i from a) select tsql_arith(x, 1, '+') from c"},
     {"select i + 1 from (select * from a) q", "select tsql_arith(i, 1, '+') from (select * from a) q"},
-    {"select i + 1 from (select i from a union all select i from b) q",
-     "select tsql_arith(i, 1, '+') from (select i from a union all select i from b) q"},
+    // a scalar subquery has the type of its value; of several columns or a union, none
+    {"select (select max(d) from a) * 2, (select count(*) from b) + 1 from b",
+     "select tsql_arith((select max(d) from a), 2, 'd12,2*'), tsql_arith((select count(*) from b), 1, 'i+') "
+     "from b"},
+    {"select (select i from a union select x from b) + 1",
+     "select tsql_arith((select i from a union select x from b), 1, '+')"},
+    // min and max of an expression keep its type
+    {"select max(d * 2) + 1, min(-t) + 1 from a",
+     "select tsql_arith(max(tsql_arith(d, 2, 'd12,2*')), 1, 'd13,2+'), tsql_arith(min(-t), 1, 'i+') from a"},
     {"select i + 1 from nowhere", "select tsql_arith(i, 1, '+') from nowhere"},
     // UPDATE ... FROM reads its sources, DELETE its table
     {"update a set d = b.i * 2 from a join b on b.x = a.i",
@@ -86,6 +107,84 @@ const Case kCases[] = {
     {"delete from b where i * 2 > 1", "delete from b where tsql_arith(i, 2, 'd12,2*') > 1"},
 };
 INSTANTIATE_TEST_SUITE_P(StepsAndScopes, TypedColumns, ::testing::ValuesIn(kCases));
+
+// A parameter has the type of the value bound to it.
+struct ParameterCase {
+    const char* tsql;
+    const char* types;
+    const char* sqlite;
+};
+void PrintTo(const ParameterCase& c, std::ostream* os) { *os << c.tsql << " [" << c.types << "]"; }
+
+class TypedParameters : public ::testing::TestWithParam<ParameterCase> {};
+
+TEST_P(TypedParameters, MarkTheStepsAsTheirValuesTypes) {
+    EXPECT_EQ(translateUncached(GetParam().tsql, nullptr, GetParam().types).joined(), GetParam().sqlite);
+}
+
+const ParameterCase kParameterCases[] = {
+    // decimal(3,2) times the literal 2 (decimal(1,0) beside it) is decimal(5,2)
+    {"select ? * 2", "decimal(3,2);", "select tsql_arith(?, 2, 'd5,2*')"},
+    {"select 2147483647 + ?", "bigint;", "select tsql_arith(2147483647, ?, '+')"},
+    {"select ? + ?", ";decimal(2,1);", "select tsql_arith(?, ?, '+')"},
+    {"select ? + 1 from t where k = ?", "float;decimal(4,2);",
+     "select tsql_arith(?, 1, '+') from t where k = ?"},
+    // each parameter its own value's type, counted across the whole statement
+    {"select k from t where k = ? and (select ? * 2) > 1", "bigint;decimal(4,2);",
+     "select k from t where k = ? and (select tsql_arith(?, 2, 'd6,2*')) > 1"},
+    // bigint beside decimal(2,1) is decimal(20,1), which holds both as they are (and of more than 15
+    // digits, the query's own column gives every digit)
+    {"select coalesce(?, 1.5) * 2", "bigint;", "select tsql_arith(coalesce(?, 1.5), 2, 'd22,1*!')"},
+};
+INSTANTIATE_TEST_SUITE_P(Values, TypedParameters, ::testing::ValuesIn(kParameterCases));
+
+// A view's text records the types of its columns, which SQLite does not keep for an expression.
+TEST(ViewTypes, AreRecordedInTheViewsTextForEachNamedTypedColumn) {
+    Tables tables;
+    EXPECT_EQ(
+        translateUncached("create view w as select i, sum(d) as s, count(*) n, v + 1 as x, 1 + 1 from a "
+                          "group by i, v",
+                          &tables)
+            .joined(),
+        "create view w /* palvo column types: \"i\" int; \"s\" decimal(38,2); \"n\" int; */ as select i, "
+        "tsql_sum(d, 2) as s, count(*) n, tsql_arith(v, 1, '+') as x, tsql_arith(1, 1, 'i+') from a group by "
+        "i, "
+        "v");
+    // a column list names them; a union's members combine
+    EXPECT_EQ(
+        translateUncached("create view w (p, q) as select i, d from a union all select x, i from b", &tables)
+            .joined(),
+        "create view w (p, q) /* palvo column types: \"p\" int; \"q\" decimal(10,2); */ as select i, d "
+        "from a union all select x, i from b");
+}
+
+TEST(ViewTypes, ReadBackByColumnName) {
+    const auto types = recordedViewTypes(
+        "CREATE VIEW w /* palvo column types: \"总数\" int; \"a\"\"b\" decimal(38,2); */ as select 1");
+    EXPECT_EQ(types, (Catalogue::Columns{{"总数", "int"}, {"a\"b", "decimal(38,2)"}}));
+    EXPECT_TRUE(recordedViewTypes("CREATE VIEW w as select 1 /* \"x\" int; */").empty());
+}
+
+TEST(ViewTypes, TheSameWordsInATextOfTheQueryAreNoRecord) {
+    EXPECT_TRUE(
+        recordedViewTypes("CREATE VIEW w as select '/* palvo column types: \"x\" int; */', 1 as x").empty());
+}
+
+TEST(ViewTypes, ANameThatWouldEndTheCommentIsNotRecorded) {
+    EXPECT_EQ(translateUncached("create view w as select 1 as [a*/b], 2 as c").joined(),
+              "create view w /* palvo column types: \"c\" int; */ as select 1 as \"a*/b\", 2 as c");
+}
+
+// "*" gives the columns of its tables in their order, typed as they are declared.
+TEST(StarColumns, HaveTheTypesOfTheColumnsTheyGive) {
+    Tables tables;
+    EXPECT_EQ(translateUncached("select *, 1.5 from b", &tables).columnTypes,
+              (std::vector<std::string>{"int", "decimal(10,2)", "decimal(2,1)"}));
+    EXPECT_EQ(translateUncached("select b.*, z.* from b join b z on 1 = 1", &tables).columnTypes,
+              (std::vector<std::string>{"int", "decimal(10,2)", "int", "decimal(10,2)"}));
+    // a table whose order the catalogue does not tell leaves the columns to their values
+    EXPECT_TRUE(translateUncached("select * from a", &tables).columnTypes.empty());
+}
 
 // Only a translation that asked about a table depends on the schema.
 TEST(TypedColumns, DependOnTheCatalogueOnlyWhereTheyAskedIt) {

@@ -175,6 +175,37 @@ TEST(ColumnTypesKept, FollowEveryChangeOfTheSchema) {
     b.Close();
     std::remove(file.c_str());
 }
+
+// The types a view records hold for every connection to its file, and after the
+// file is opened anew; a rename of its table keeps them.
+TEST(ViewColumnTypes, HoldForOtherConnectionsAndAfterReopening) {
+    const std::string file = ::testing::TempDir() + "palvo_view_types_test.db";
+    std::remove(file.c_str());
+    auto typesOf = [](Palvo::Connection& c) {
+        std::vector<int> types;
+        for (const auto& col : c.Query("select top 0 * from V").columns) types.push_back(col.type);
+        return types;
+    };
+    const std::vector<int> expected{Palvo::adInteger, Palvo::adNumeric};
+    {
+        Palvo::sqlite::Connection a, b;
+        a.Open(file);
+        b.Open(file);
+        a.Execute("create table T (n int, d decimal(10,2))");
+        a.Execute("create view V as select sum(n) as s, sum(d) * 2 as m from T");
+        EXPECT_EQ(typesOf(b), expected);
+    }
+    Palvo::sqlite::Connection c;
+    c.Open(file);
+    EXPECT_EQ(typesOf(c), expected);
+    c.Execute("exec sp_rename 'T', 'U'");
+    EXPECT_EQ(typesOf(c), expected);
+    c.Execute("drop view V");
+    c.Execute("create view V as select count(*) as s, max(d) as m from U");
+    EXPECT_EQ(typesOf(c), expected);
+    c.Close();
+    std::remove(file.c_str());
+}
 #endif
 
 }  // namespace
