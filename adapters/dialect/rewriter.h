@@ -171,6 +171,7 @@ struct ValueCheck {
 // ---- the rewriter: the SQLite target's rendering
 
 struct ReadStatement;  // reader.h
+enum class StatementKind;
 
 class Rewriter {
 public:
@@ -264,6 +265,13 @@ private:
     std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
     void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
     std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);
+    std::string updatedTable_,
+        updatedName_;  // the last UPDATE's table as rendered, and its name in lower case
+
+    // output.cpp: INSERT, UPDATE and DELETE with OUTPUT; false when the statement has none
+    bool outputClause(const Nodes& ns, StatementKind kind, Translation& tr);
+    std::string outputList(const Nodes& list, const std::string& lowerTable, const std::string& alias,
+                           Translation& tr);
 
     // grouping.cpp: grouping sets, PIVOT and UNPIVOT, APPLY. groupingForms renders
     // the select [b, e) rewritten into a query SQLite runs (true), or leaves it (false).

@@ -494,6 +494,8 @@ std::string Rewriter::withStatement(const Nodes& ns) {
     }
     // WITH ... INSERT/UPDATE/DELETE: the statement as it would stand alone
     if (i < ns.size() && (ns[i].word("insert") || ns[i].word("update") || ns[i].word("delete"))) {
+        for (std::size_t k = i; k < ns.size(); ++k)
+            if (ns[k].word("output")) unsupported("OUTPUT after WITH");
         const Nodes rest(ns.begin() + static_cast<std::ptrdiff_t>(i), ns.end());
         const std::string stmt = ns[i].word("insert")   ? insertStatement(rest)
                                  : ns[i].word("update") ? updateStatement(rest)
@@ -595,6 +597,7 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
     UpdateTarget target;
     target.name = asciiLower(ns[setAt - 1].tok.text);
     target.text = plain(ns, 1, setAt);
+    updatedName_ = target.name;
     std::vector<UpdateSource> sources;
     if (fromAt != n) sources = updateSources(ns, fromAt + 1, whereAt);
     // SET and WHERE read the updated table and those of FROM
@@ -614,7 +617,8 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
         takeOutUpdatedTable(ns, sources, target);
         fromText = remainingSources(ns, sources);
     }
-    std::string out = "update " + (target.text[0] == ' ' ? target.text.substr(1) : target.text);
+    updatedTable_ = trimLead(target.text);
+    std::string out = "update " + updatedTable_;
     if (!target.alias.empty()) out += " as " + target.alias;
     out += " set " + assigns;
     if (!fromText.empty()) out += " from" + (fromText[0] == ' ' ? fromText : " " + fromText);
@@ -713,6 +717,7 @@ void Rewriter::takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& s
         unsupported("UPDATE ... FROM with an outer join on the updated table");
     }
     if (ns[t.b].group) unsupported("UPDATE of a derived table");
+    updatedName_ = t.name;
     target.text = plain(ns, t.b, t.b + 1);
     if (!t.alias.empty() && t.alias != target.name) {
         unsupported("UPDATE naming the table " + target.name + " whose FROM entry has the alias " + t.alias);
@@ -772,13 +777,13 @@ Translation Rewriter::statement(const ReadStatement& s) {
             break;
         }
         case StatementKind::Insert:
-            tr.statements.push_back(insertStatement(ns));
+            if (!outputClause(ns, s.kind, tr)) tr.statements.push_back(insertStatement(ns));
             break;
         case StatementKind::Delete:
-            tr.statements.push_back(deleteStatement(ns));
+            if (!outputClause(ns, s.kind, tr)) tr.statements.push_back(deleteStatement(ns));
             break;
         case StatementKind::Update:
-            tr.statements.push_back(updateStatement(ns));
+            if (!outputClause(ns, s.kind, tr)) tr.statements.push_back(updateStatement(ns));
             break;
         case StatementKind::Truncate:
             if (ns.size() != 3 || !ns[1].word("table") || !ns[2].isName())

@@ -148,6 +148,16 @@ struct PALVO_LOCAL Connection::Impl {
     // Steps to the end, discarding rows; resets the statement whatever happens.
     void run(sqlite3_stmt* st);
 
+    // Steps a statement that returns the rowids of the rows it changes (INSERT or UPDATE with
+    // OUTPUT) to its end: them as a JSON array, in their order.
+    std::string changedRows(sqlite3_stmt* st);
+
+    // After statements[0] of `tr` ran: the rows it changed, and the identity an INSERT made.
+    long noteChanges(const dialect::Translation& tr);
+
+    // DELETE with OUTPUT: the columns of the table its rows come from, as stored.
+    const dialect::Catalogue::Columns* returningColumns(const dialect::Translation& tr);
+
     // Runs the statements of the query `tr` (of the host's `sql`) before its last, and
     // returns the last, prepared, to be read.
     sqlite3_stmt* startQuery(const std::string& sql, const dialect::Translation& tr,

@@ -54,6 +54,14 @@ struct PALVO_API Translation {
     std::vector<int> textColumns;
     /// ALTER TABLE ... DROP COLUMN / ALTER COLUMN and sp_rename; `statements` is then empty.
     SchemaChange change;
+    /// INSERT or UPDATE with OUTPUT: statements[0] returns the rowids of the rows it
+    /// changed, and this query, given a JSON array of them as ?1, returns the OUTPUT
+    /// rows as the table now holds them (after its triggers), in that order.
+    std::string outputQuery;
+    /// DELETE with OUTPUT: statements[0] returns the rows (RETURNING). A result column
+    /// that names a column of this table and that the statement leaves untyped is of
+    /// that column's declared type.
+    std::string returningTable;
     /// The translation asked the catalogue about a table: it holds while the schema does.
     bool usesCatalogue = false;
     /// The statements joined with ";\n".

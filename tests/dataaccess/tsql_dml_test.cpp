@@ -1,0 +1,100 @@
+// Statements that change data as hosts write them for SQL Server: OUTPUT,
+// UPDATE and DELETE with joins and TOP, TRUNCATE, IDENTITY_INSERT.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "palvo/data.h"
+#include "support/answers.h"
+#include "support/errors.h"
+
+namespace Palvo {
+namespace {
+
+using testing::Row;
+using Rows = std::vector<Row>;
+
+class TsqlDml : public testing::AnswersTest {
+protected:
+    void SetUp() override {
+        AnswersTest::SetUp();
+        if (IsSkipped()) return;
+        conn_->Execute(
+            "create table 货品 (编号 int identity(1,1) primary key, 名称 nvarchar(20), 单价 decimal(10,2), "
+            "日期 datetime)");
+        conn_->Execute("create table 调价 (名称 nvarchar(20), 新价 decimal(10,2))");
+        // decimals without a trailing zero: the embedded database's text of 1.50 is 1.5
+        for (const char* values : {"N'笔', 1.25, '2024-01-05'", "N'纸', 0.35, '2024-01-06'",
+                                   "N'墨', 12.75, '2024-01-07'"})
+            conn_->Execute(std::string("insert into 货品 (名称, 单价, 日期) values (") + values + ")");
+        conn_->Execute("insert into 调价 values (N'笔', 1.85), (N'墨', 11.45)");
+    }
+    // SQL Server promises no order for the rows OUTPUT returns
+    Rows sorted(const std::string& sql) {
+        Rows r = rows(sql);
+        std::sort(r.begin(), r.end());
+        return r;
+    }
+};
+
+// ---- OUTPUT
+
+TEST_P(TsqlDml, InsertOutputReturnsTheNewIdentityAndTheStoredRow) {
+    EXPECT_EQ(rows("insert into 货品 (名称, 单价, 日期) output inserted.编号, inserted.* "
+                   "values (N'尺', 3.456, '2024-02-01')"),
+              (Rows{{"4", "4", "尺", "3.46", "2024-02-01"}}));
+}
+
+TEST_P(TsqlDml, InsertOutputNamesItsColumns) {
+    EXPECT_EQ(names("insert into 货品 (名称) output inserted.编号 as 新编号, inserted.名称 values (N'尺')"),
+              (Row{"新编号", "名称"}));
+}
+
+TEST_P(TsqlDml, InsertSelectOutputReturnsEveryRow) {
+    EXPECT_EQ(sorted("insert into 货品 (名称, 单价) output inserted.编号, inserted.单价 + 0.01 "
+                     "select 名称, 新价 from 调价"),
+              (Rows{{"4", "1.86"}, {"5", "11.46"}}));
+}
+
+TEST_P(TsqlDml, UpdateOutputReturnsTheNewValues) {
+    EXPECT_EQ(sorted("update 货品 set 单价 = 单价 * 3 output inserted.名称, inserted.单价 where 单价 < 2"),
+              (Rows{{"笔", "3.75"}, {"纸", "1.05"}}));
+}
+
+TEST_P(TsqlDml, UpdateFromOutputReturnsTheTargetsNewValues) {
+    EXPECT_EQ(sorted("update 货品 set 单价 = b.新价 output inserted.编号, inserted.单价 "
+                     "from 货品 join 调价 b on 货品.名称 = b.名称"),
+              (Rows{{"1", "1.85"}, {"3", "11.45"}}));
+}
+
+TEST_P(TsqlDml, DeleteOutputReturnsTheDeletedRows) {
+    EXPECT_EQ(sorted("delete from 货品 output deleted.* where 单价 > 1"),
+              (Rows{{"1", "笔", "1.25", "2024-01-05"}, {"3", "墨", "12.75", "2024-01-07"}}));
+    EXPECT_EQ(scalar("select count(*) from 货品"), "1");
+}
+
+TEST_P(TsqlDml, DeleteOutputKeepsTheColumnsTypes) {
+    auto t = conn_->Query("delete 货品 output deleted.日期, deleted.单价 as 价 where 编号 = 2");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_TRUE(t.at(0, 0).dateTime() != nullptr);
+    EXPECT_EQ(t.at(0, 1).toText(), "0.35");
+}
+
+TEST_P(TsqlDml, ExecuteCountsTheRowsOfAStatementWithOutput) {
+    EXPECT_EQ(conn_->Execute("update 货品 set 单价 = 0.05 output inserted.编号 where 编号 < 3"), 2);
+    EXPECT_EQ(conn_->Execute("delete from 货品 output deleted.编号 where 编号 = 3"), 1);
+    EXPECT_EQ(rows("select 编号, 单价 from 货品 order by 编号"), (Rows{{"1", "0.05"}, {"2", "0.05"}}));
+}
+
+TEST_P(TsqlDml, OutputOfTheValuesAnUpdateReplacedIsRefused) {
+    EXPECT_EQ(testing::errorOf([&] { conn_->Execute("update 货品 set 单价 = 0 output deleted.单价"); }).first,
+              static_cast<long>(ErrorNumber::NotSupported));
+    EXPECT_EQ(scalar("select count(*) from 货品 where 单价 = 0"), "0");
+}
+
+PALVO_ANSWERS_ON_BACKENDS(TsqlDml);
+
+}  // namespace
+}  // namespace Palvo
