@@ -100,18 +100,18 @@ bool Rewriter::outputClause(const Nodes& ns, StatementKind kind, Translation& tr
     if (o == n) return false;
     std::size_t end = o + 1;
     while (end < n && !endsOutput(ns[end])) ++end;
-    if (end < n && ns[end].word("into")) unsupported("OUTPUT ... INTO (rows kept in a table or table variable)");
+    if (end < n && ns[end].word("into"))
+        unsupported("OUTPUT ... INTO (rows kept in a table or table variable)");
     if (end == o + 1) unsupported("OUTPUT without columns");
-    const Nodes list(ns.begin() + static_cast<std::ptrdiff_t>(o + 1), ns.begin() + static_cast<std::ptrdiff_t>(end));
+    const Nodes list(ns.begin() + static_cast<std::ptrdiff_t>(o + 1),
+                     ns.begin() + static_cast<std::ptrdiff_t>(end));
     checkOutputList(list, kind);
     Nodes dml(ns.begin(), ns.begin() + static_cast<std::ptrdiff_t>(o));
     dml.insert(dml.end(), ns.begin() + static_cast<std::ptrdiff_t>(end), ns.end());
 
     if (kind == StatementKind::Delete) {
         std::string statement = deleteStatement(dml);
-        const std::size_t at = dml.size() > 1 && dml[1].word("from") ? 2 : 1;
-        if (at >= dml.size() || !dml[at].isName()) unsupported("DELETE ... OUTPUT of this table");
-        const std::string lower = asciiLower(dml[at].tok.text);
+        const std::string lower = asciiLower(deletedTable_);
         const std::string columns = outputList(unqualified(list), lower, {}, tr);
         // the declared types of the columns listed by name, up to the first "*"
         const Catalogue::Columns* declared = catalogue_ ? catalogue_->columns(lower) : nullptr;
@@ -133,7 +133,7 @@ bool Rewriter::outputClause(const Nodes& ns, StatementKind kind, Translation& tr
             if (type.empty() && k < computed.size()) type = computed[k];
             tr.columnTypes.push_back(std::move(type));
         }
-        tr.returningTable = dml[at].tok.text;
+        tr.returningTable = deletedTable_;
         tr.statements.push_back(std::move(statement) + " returning " + columns);
         return true;
     }

@@ -260,13 +260,20 @@ private:
     std::string withStatement(const Nodes& ns);
     std::string insertStatement(const Nodes& ns);
     std::string deleteStatement(const Nodes& ns);
+    std::string rowidSelect(const Nodes& ns, const Node* top, const Node* qualifier, std::size_t b,
+                            std::size_t e);
     std::string updateStatement(const Nodes& ns);
     std::string updateAssignments(const Nodes& ns, std::size_t b, std::size_t e);
     std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
-    void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
+    // the updated table's FROM entry when an outer join keeps its unmatched rows, else sources.size()
+    std::size_t takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources,
+                                    UpdateTarget& target);
+    std::string outerJoinUpdate(const Nodes& ns, const std::vector<UpdateSource>& sources, std::size_t hit,
+                                const std::string& assigns, std::size_t fromAt, std::size_t whereAt,
+                                const std::string& where);
     std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);
-    std::string updatedTable_,
-        updatedName_;  // the last UPDATE's table as rendered, and its name in lower case
+    // the last UPDATE's table as rendered and its name in lower case; the last DELETE's table's name
+    std::string updatedTable_, updatedName_, deletedTable_;
 
     // output.cpp: INSERT, UPDATE and DELETE with OUTPUT; false when the statement has none
     bool outputClause(const Nodes& ns, StatementKind kind, Translation& tr);

@@ -26,8 +26,8 @@ protected:
             "日期 datetime)");
         conn_->Execute("create table 调价 (名称 nvarchar(20), 新价 decimal(10,2))");
         // decimals without a trailing zero: the embedded database's text of 1.50 is 1.5
-        for (const char* values : {"N'笔', 1.25, '2024-01-05'", "N'纸', 0.35, '2024-01-06'",
-                                   "N'墨', 12.75, '2024-01-07'"})
+        for (const char* values :
+             {"N'笔', 1.25, '2024-01-05'", "N'纸', 0.35, '2024-01-06'", "N'墨', 12.75, '2024-01-07'"})
             conn_->Execute(std::string("insert into 货品 (名称, 单价, 日期) values (") + values + ")");
         conn_->Execute("insert into 调价 values (N'笔', 1.85), (N'墨', 11.45)");
     }
@@ -92,6 +92,67 @@ TEST_P(TsqlDml, OutputOfTheValuesAnUpdateReplacedIsRefused) {
     EXPECT_EQ(testing::errorOf([&] { conn_->Execute("update 货品 set 单价 = 0 output deleted.单价"); }).first,
               static_cast<long>(ErrorNumber::NotSupported));
     EXPECT_EQ(scalar("select count(*) from 货品 where 单价 = 0"), "0");
+}
+
+// ---- UPDATE and DELETE with joins and TOP
+
+TEST_P(TsqlDml, UpdateNamingTheTableOfAnAliasedFromEntryUpdatesThatEntry) {
+    conn_->Execute("update 货品 set 单价 = b.新价 from 货品 a join 调价 b on a.名称 = b.名称");
+    EXPECT_EQ(rows("select 编号, 单价 from 货品 order by 编号"),
+              (Rows{{"1", "1.85"}, {"2", "0.35"}, {"3", "11.45"}}));
+}
+
+TEST_P(TsqlDml, UpdateLeftJoinGivesTheTargetsUnmatchedRowsNull) {
+    EXPECT_EQ(conn_->Execute("update a set 单价 = b.新价 from 货品 a left join 调价 b on a.名称 = b.名称"),
+              3);
+    EXPECT_EQ(rows("select 编号, 单价 from 货品 order by 编号"),
+              (Rows{{"1", "1.85"}, {"2", "<null>"}, {"3", "11.45"}}));
+}
+
+TEST_P(TsqlDml, UpdateLeftJoinFiltersOnTheOtherSidesNull) {
+    EXPECT_EQ(conn_->Execute("update a set 单价 = 0.05 from 调价 b right join 货品 a on a.名称 = b.名称 "
+                             "where b.名称 is null"),
+              1);
+    EXPECT_EQ(rows("select 编号, 单价 from 货品 order by 编号"),
+              (Rows{{"1", "1.25"}, {"2", "0.05"}, {"3", "12.75"}}));
+}
+
+// Each statement on the three rows of 货品: the rows it reports, then the names left.
+TEST_P(TsqlDml, DeleteWithAJoinRemovesTheRowsTheJoinFinds) {
+    struct Step {
+        const char* sql;
+        long affected;
+        Rows left;
+    };
+    const Step steps[] = {
+        {"delete a from 货品 a join 调价 b on a.名称 = b.名称", 2, {{"纸"}}},
+        {"delete from 货品 from 货品 join 调价 on 货品.名称 = 调价.名称 where 调价.新价 > 5",
+         1,
+         {{"纸"}, {"笔"}}},
+        {"delete 货品 from 调价 b, 货品 where 货品.名称 = b.名称 and b.新价 < 5", 1, {{"纸"}, {"墨"}}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.sql);
+        conn_->Execute("delete from 货品");
+        conn_->Execute("insert into 货品 (名称, 单价) values (N'笔', 1.25), (N'纸', 0.35), (N'墨', 12.75)");
+        EXPECT_EQ(conn_->Execute(step.sql), step.affected);
+        EXPECT_EQ(rows("select 名称 from 货品 order by 单价"), step.left);
+    }
+}
+
+TEST_P(TsqlDml, DeleteTopRemovesExactlyThatManyOfTheRowsWhereFinds) {
+    EXPECT_EQ(conn_->Execute("delete top (1) 货品 where 单价 < 2"), 1);
+    EXPECT_EQ(rows("select count(*), max(单价) from 货品"), (Rows{{"2", "12.75"}}));
+}
+
+TEST_P(TsqlDml, UpdateTopChangesExactlyThatManyRows) {
+    EXPECT_EQ(conn_->Execute("update top (2) 货品 set 单价 = 0.05 where 单价 > 0.3"), 2);
+    EXPECT_EQ(scalar("select count(*) from 货品 where 单价 = 0.05"), "2");
+}
+
+TEST_P(TsqlDml, TopTakesItsCountFromAParameter) {
+    EXPECT_EQ(conn_->ExecuteWith("delete top (?) from 货品", {Value(2)}), 2);
+    EXPECT_EQ(scalar("select count(*) from 货品"), "1");
 }
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlDml);
