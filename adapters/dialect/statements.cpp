@@ -933,7 +933,10 @@ Translation Rewriter::statement(const ReadStatement& s) {
         case StatementKind::Truncate:
             if (ns.size() != 3 || !ns[1].word("table") || !ns[2].isName())
                 unsupported("this form of TRUNCATE");
+            // the identity starts again from its seed
             tr.statements.push_back("delete from " + renderToken(ns[2].tok));
+            tr.statements.push_back(std::string(kIdentityReset) + quoteString(ns[2].tok.text) +
+                                    " collate nocase");
             break;
         case StatementKind::CreateTable:
             tr = createTable(ns);

@@ -679,6 +679,9 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
             long affected = -1;
             try {
                 for (std::size_t i = 0; i < t->statements.size(); ++i) {
+                    if (i > 0 && startsWithNoCase(t->statements[i], dialect::kIdentityReset) &&
+                        !impl_->hasObject("table", "sqlite_sequence"))
+                        continue;
                     sqlite3_stmt* st = impl_->prepare(t->statements[i]);
                     Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
                     if (i == 0) impl_->bind(st, params);

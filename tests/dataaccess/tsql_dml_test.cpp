@@ -9,6 +9,7 @@
 #include "palvo/data.h"
 #include "support/answers.h"
 #include "support/errors.h"
+#include "support/exact_numbers.h"
 
 namespace Palvo {
 namespace {
@@ -153,6 +154,23 @@ TEST_P(TsqlDml, UpdateTopChangesExactlyThatManyRows) {
 TEST_P(TsqlDml, TopTakesItsCountFromAParameter) {
     EXPECT_EQ(conn_->ExecuteWith("delete top (?) from 货品", {Value(2)}), 2);
     EXPECT_EQ(scalar("select count(*) from 货品"), "1");
+}
+
+// ---- TRUNCATE and IDENTITY_INSERT
+
+TEST_P(TsqlDml, TruncateStartsTheIdentityAgainFromItsSeed) {
+    conn_->Execute("truncate table 货品");
+    conn_->Execute("insert into 货品 (名称) values (N'尺')");
+    EXPECT_EQ(rows("select 编号, 名称 from 货品"), (Rows{{"1", "尺"}}));
+}
+
+// A database where no table ever had an identity has no sqlite_sequence to reset.
+TEST(TsqlTruncate, EmptiesATableInADatabaseWithoutIdentities) {
+    auto conn = testing::openEmbedded();
+    conn->Execute("create table 调价 (名称 nvarchar(20))");
+    conn->Execute("insert into 调价 values (N'笔')");
+    conn->Execute("truncate table 调价");
+    EXPECT_EQ(conn->Query("select count(*) from 调价").at(0, 0).toText(), "0");
 }
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlDml);

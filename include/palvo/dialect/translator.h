@@ -68,6 +68,16 @@ struct PALVO_API Translation {
     std::string joined() const;
 };
 
+/// TRUNCATE TABLE's second statement, followed by the table's name: it takes the
+/// table's identity back to its seed. A database where no table was ever made with
+/// an identity has no sqlite_sequence: the connection leaves the statement out there.
+inline constexpr const char* kIdentityReset = "delete from main.sqlite_sequence where name = ";
+
+/// Why INSERT or UPDATE with OUTPUT is refused to a host that runs only the statements.
+inline constexpr const char* kOutputElsewhere =
+    "Not supported by this SQLite host: OUTPUT inserted (the embedded database's connection reads the rows "
+    "back).";
+
 class Target;  // target.h
 
 /// Translates T-SQL statements for one database (its target), remembering

@@ -2,6 +2,11 @@
 // the forms it refuses by name.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "palvo/dialect/target.h"
+#include "palvo/dialect/translator.h"
+#include "support/errors.h"
 #include "translation_cases.h"
 
 namespace {
@@ -71,5 +76,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"insert into t (a) output inserted.a, ? values (1)", "a parameter in OUTPUT"},
                       Refusal{"with c as (select 1 a) insert into t (a) output inserted.a select a from c",
                               "OUTPUT after WITH"}));
+
+// A host that runs the statements alone would get the rowids, not the rows.
+TEST(OutputElsewhere, InsertOrUpdateWithOutputIsRefusedToAHostRunningTheTextAlone) {
+    Palvo::dialect::Translator translator(Palvo::dialect::sqliteTarget());
+    EXPECT_EQ(
+        Palvo::testing::errorOf([&] { translator.translate("update t set a = 1 output inserted.a"); }).first,
+        static_cast<long>(Palvo::ErrorNumber::NotSupported));
+}
 
 }  // namespace

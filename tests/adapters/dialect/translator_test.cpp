@@ -140,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"insert into [T] ([a], b) select top 2 x, y from u",
              "insert into \"T\" (\"a\", b) select x, y from u limit 2"},
-        Case{"truncate table T", "delete from T"},
+        Case{"truncate table T",
+             "delete from T;\ndelete from main.sqlite_sequence where name = 'T' collate nocase"},
         Case{"update T set c = 1 from T, X where T.a = X.a", "update T set c = 1 from X where T.a = X.a"},
         Case{"update T set c = 1 from X inner join T on T.a = X.a join Y on Y.b = X.b where q=1",
              "update T set c = 1 from X join Y on Y.b = X.b where (T.a = X.a) and (q=1)"},
