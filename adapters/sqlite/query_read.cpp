@@ -428,7 +428,7 @@ sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect
     }
     if (!tr.outputQuery.empty()) {
         // INSERT or UPDATE with OUTPUT: the rows it changed, read back by their rowids
-        sqlite3_stmt* st = prepare(tr.statements[0]);
+        sqlite3_stmt* st = prepare(identityChecked(tr.statements[0]));
         requireValues(st, sql, params.size());
         bind(st, params);
         const std::string rows = changedRows(st);

@@ -213,7 +213,7 @@ std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const st
 
 Error Connection::Impl::spoken(const Error& e) const {
     if (e.number() == ErrorNumber::Database) {
-        if (auto s = serverError(e.description(), language))
+        if (auto s = serverError(e.description(), language, e.nativeCode()))
             return Error(ErrorNumber::Database, std::move(s->text), s->number, e.sqlState());
     }
     return e;
@@ -659,6 +659,7 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         setDateLanguage(impl_->db, *language == Language::English);
         return -1;
     }
+    if (impl_->setIdentityInsert(sql)) return -1;
     auto tr = impl_->translate(sql);
     if (tr->change.kind != dialect::SchemaChange::Kind::None) {
         impl_->changeSchema(tr->change);
@@ -682,7 +683,8 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
                     if (i > 0 && startsWithNoCase(t->statements[i], dialect::kIdentityReset) &&
                         !impl_->hasObject("table", "sqlite_sequence"))
                         continue;
-                    sqlite3_stmt* st = impl_->prepare(t->statements[i]);
+                    sqlite3_stmt* st =
+                        impl_->prepare(i == 0 ? impl_->identityChecked(t->statements[0]) : t->statements[i]);
                     Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
                     if (i == 0) impl_->bind(st, params);
                     // with OUTPUT the statement returns rows, which Execute leaves unread

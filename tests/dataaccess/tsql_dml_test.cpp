@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "palvo/data.h"
+#include "palvo/sqlite/connection.h"
 #include "support/answers.h"
 #include "support/errors.h"
 #include "support/exact_numbers.h"
@@ -164,6 +168,25 @@ TEST_P(TsqlDml, TruncateStartsTheIdentityAgainFromItsSeed) {
     EXPECT_EQ(rows("select 编号, 名称 from 货品"), (Rows{{"1", "尺"}}));
 }
 
+// IDENTITY_INSERT is a setting of the session that set it, not of the database file.
+TEST(TsqlIdentityInsert, BelongsToTheConnectionThatSetIt) {
+    const std::string file = ::testing::TempDir() + "palvo_identity_insert.db";
+    std::remove(file.c_str());
+    auto setting = std::make_shared<sqlite::Connection>();
+    auto other = std::make_shared<sqlite::Connection>();
+    setting->Open(file);
+    other->Open(file);
+    setting->Execute("create table 货品 (编号 int identity(1,1), 名称 nvarchar(20))");
+    setting->Execute("set identity_insert 货品 on");
+    EXPECT_EQ(std::get<1>(testing::fullErrorOf(
+                  [&] { other->Execute("insert into 货品 (编号, 名称) values (5, N'尺')"); })),
+              544);
+    EXPECT_EQ(setting->Execute("insert into 货品 (编号, 名称) values (7, N'尺')"), 1);
+    setting->Close();
+    other->Close();
+    std::remove(file.c_str());
+}
+
 // A database where no table ever had an identity has no sqlite_sequence to reset.
 TEST(TsqlTruncate, EmptiesATableInADatabaseWithoutIdentities) {
     auto conn = testing::openEmbedded();
@@ -171,6 +194,50 @@ TEST(TsqlTruncate, EmptiesATableInADatabaseWithoutIdentities) {
     conn->Execute("insert into 调价 values (N'笔')");
     conn->Execute("truncate table 调价");
     EXPECT_EQ(conn->Query("select count(*) from 调价").at(0, 0).toText(), "0");
+}
+
+// SQL Server fills the columns after the identity; SQLite alone would put the first value into it.
+TEST_P(TsqlDml, InsertWithoutAColumnListSkipsTheIdentity) {
+    conn_->Execute("insert into 货品 values (N'尺', 2.25, '2024-02-01')");
+    EXPECT_EQ(rows("select 编号, 名称, 单价 from 货品 where 编号 = 4"), (Rows{{"4", "尺", "2.25"}}));
+}
+
+TEST_P(TsqlDml, AnExplicitIdentityIsRefusedWhileIdentityInsertIsOff) {
+    EXPECT_EQ(
+        refused(
+            "insert into 货品 (编号, 名称) values (9, N'尺')",
+            "Cannot insert explicit value for identity column in table '货品' when IDENTITY_INSERT is set "
+            "to OFF."),
+        544);
+    EXPECT_EQ(scalar("select count(*) from 货品"), "3");
+}
+
+TEST_P(TsqlDml, IdentityInsertOnTakesExplicitValuesAndMovesTheIdentityPastThem) {
+    conn_->Execute("set identity_insert 货品 on");
+    conn_->Execute("insert into 货品 (编号, 名称) values (9, N'尺')");
+    conn_->Execute("set identity_insert 货品 off");
+    conn_->Execute("insert into 货品 (名称) values (N'规')");
+    EXPECT_EQ(rows("select 编号, 名称 from 货品 where 编号 > 3 order by 编号"),
+              (Rows{{"9", "尺"}, {"10", "规"}}));
+}
+
+// Each statement while IDENTITY_INSERT is ON for 货品, and SQL Server's error number.
+TEST_P(TsqlDml, IdentityInsertOnRequiresTheIdentityInAColumnList) {
+    conn_->Execute("set identity_insert 货品 on");
+    const std::pair<const char*, long> cases[] = {
+        {"insert into 货品 values (9, N'尺', 1, null)", 8101},
+        {"insert into 货品 (名称) values (N'尺')", 545},
+        {"set identity_insert 调价 on", 8106},
+        {"set identity_insert 无此表 on", 1088},
+    };
+    for (const auto& [sql, number] : cases) EXPECT_EQ(refused(sql), number) << sql;
+    EXPECT_EQ(scalar("select count(*) from 货品"), "3");
+}
+
+TEST_P(TsqlDml, IdentityInsertIsOnForOneTableAtATime) {
+    conn_->Execute("create table 单位 (编号 int identity(1,1), 名称 nvarchar(20))");
+    conn_->Execute("set identity_insert 货品 on");
+    EXPECT_EQ(refused("set identity_insert 单位 on", "Cannot perform SET operation for table '单位'."), 8107);
 }
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlDml);

@@ -50,8 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
              "where T.rowid = X.palvo_rowid"},
         Case{"update a set c = b.v from X b right join T a on a.k = b.k where b.v is null",
              "update T as a set c = b.v from (select a.rowid as palvo_rowid, b.* from X b right join T a on "
-             "a.k = "
-             "b.k) as b where a.rowid = b.palvo_rowid and (b.v is null)"},
+             "a.k = b.k) as b where a.rowid = b.palvo_rowid and (b.v is null)"},
         // one keeping the other side's rows updates only matched ones: an inner join
         Case{"update a set c = b.v from T a right join X b on a.k = b.k",
              "update T as a set c = b.v from X b where (a.k = b.k)"}));
@@ -59,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     JoinsAndTop, Refuses,
     ::testing::Values(
+        Refusal{"set identity_insert T on", "SET IDENTITY_INSERT"},
         Refusal{"update top (2) T set a = 1 from T join X on T.k = X.k", "UPDATE TOP with FROM"},
         Refusal{"delete top (10) percent from T", "DELETE TOP ... PERCENT"},
         Refusal{"delete U from T join X on T.k = X.k", "DELETE of U, which its FROM does not name"},
