@@ -275,6 +275,8 @@ private:
     // the last UPDATE's table as rendered and its name in lower case; the last DELETE's table's name
     std::string updatedTable_, updatedName_, deletedTable_;
 
+    Translation mergeStatement(const Nodes& ns);  // merge.cpp
+
     // output.cpp: INSERT, UPDATE and DELETE with OUTPUT; false when the statement has none
     bool outputClause(const Nodes& ns, StatementKind kind, Translation& tr);
     std::string outputList(const Nodes& list, const std::string& lowerTable, const std::string& alias,

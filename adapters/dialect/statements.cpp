@@ -963,6 +963,12 @@ Translation Rewriter::statement(const ReadStatement& s) {
             unsupported("IF ... (control flow)");
         case StatementKind::Begin:
             unsupported("BEGIN ... END blocks and BEGIN TRAN (use the connection's transactions)");
+        case StatementKind::Other:
+            if (first.word("merge")) {
+                tr = mergeStatement(ns);
+                break;
+            }
+            [[fallthrough]];
         default:
             if (first.group || first.tok.kind != TokenKind::Word) {
                 unsupported("a statement starting with '" + plain(ns, 0, 1) + "'");

@@ -79,9 +79,9 @@ const Connection::Impl::IdentityColumns* Connection::Impl::identityOf(const std:
         if (!stored.empty()) {
             const auto pk = strings("select name from pragma_table_info(?1) where pk = 1", stored[0]);
             if (pk.size() == 1) {
-                found = IdentityColumns{stored[0], pk[0],
-                                        strings("select name from pragma_table_info(?1) where pk = 0 order by cid",
-                                                stored[0])};
+                found = IdentityColumns{
+                    stored[0], pk[0],
+                    strings("select name from pragma_table_info(?1) where pk = 0 order by cid", stored[0])};
             }
         }
         it = identities.emplace(key, std::move(found)).first;
@@ -105,7 +105,8 @@ bool Connection::Impl::setIdentityInsert(const std::string& sql) {
     const IdentityColumns* ident = identityOf(name);
     if (!ident) {
         throw Error(ErrorNumber::Database,
-                    "Table '" + name + "' does not have the identity property. Cannot perform SET operation.", 8106);
+                    "Table '" + name + "' does not have the identity property. Cannot perform SET operation.",
+                    8106);
     }
     if (on && !identityInsert.empty() && !util::equalsNoCase(identityInsert, ident->table))
         serverError(8107, {databaseName() + ".dbo." + identityInsert, name});
@@ -139,18 +140,21 @@ std::string Connection::Impl::identityChecked(const std::string& insert) {
     std::size_t list = at;
     while (list < insert.size() && insert[list] == ' ') ++list;
     const bool on = util::equalsNoCase(identityInsert, ident->table);
-    if (list < insert.size() && insert[list] == '(' && !startsWithNoCase(util::trimBlanks(insert.substr(list + 1)), "select")) {
+    if (list < insert.size() && insert[list] == '(' &&
+        !startsWithNoCase(util::trimBlanks(insert.substr(list + 1)), "select")) {
         std::size_t end = 0;
         const auto names = columnList(insert, list, end);
-        const bool given = std::any_of(names.begin(), names.end(),
-                                       [&](const std::string& n) { return util::equalsNoCase(n, ident->column); });
+        const bool given = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+            return util::equalsNoCase(n, ident->column);
+        });
         if (given && !on) serverError(544, {ident->table});
         if (!given && on) {
-            throw Error(ErrorNumber::Database,
-                        "Explicit value must be specified for identity column in table '" + ident->table +
-                            "' either when IDENTITY_INSERT is set to ON or when a replication user is inserting "
-                            "into a NOT FOR REPLICATION identity column.",
-                        545);
+            throw Error(
+                ErrorNumber::Database,
+                "Explicit value must be specified for identity column in table '" + ident->table +
+                    "' either when IDENTITY_INSERT is set to ON or when a replication user is inserting "
+                    "into a NOT FOR REPLICATION identity column.",
+                545);
         }
         return insert;
     }

@@ -683,8 +683,7 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
                     if (i > 0 && startsWithNoCase(t->statements[i], dialect::kIdentityReset) &&
                         !impl_->hasObject("table", "sqlite_sequence"))
                         continue;
-                    sqlite3_stmt* st =
-                        impl_->prepare(i == 0 ? impl_->identityChecked(t->statements[0]) : t->statements[i]);
+                    sqlite3_stmt* st = impl_->prepare(impl_->identityChecked(t->statements[i]));
                     Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
                     if (i == 0) impl_->bind(st, params);
                     // with OUTPUT the statement returns rows, which Execute leaves unread
@@ -693,7 +692,16 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
                                          (sqlite3_column_count(st) == 0 || output) &&
                                          sqlite3_stmt_isexplain(st) == 0;
                     impl_->run(st);
-                    if (i == 0 && changes) affected = impl_->noteChanges(*t);
+                    if (t->countsEvery) {
+                        // MERGE: the rows of each of its INSERT, UPDATE and DELETE
+                        const std::string& s = t->statements[i];
+                        if (affected < 0) affected = 0;
+                        if (changes && (startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
+                                        startsWithNoCase(s, "delete")))
+                            affected += sqlite3_changes(impl_->db);
+                    } else if (i == 0 && changes) {
+                        affected = impl_->noteChanges(*t);
+                    }
                 }
                 if (several) impl_->exec("release palvo_statement");
             } catch (...) {

@@ -240,6 +240,46 @@ TEST_P(TsqlDml, IdentityInsertIsOnForOneTableAtATime) {
     EXPECT_EQ(refused("set identity_insert 单位 on", "Cannot perform SET operation for table '单位'."), 8107);
 }
 
+// ---- MERGE
+
+TEST_P(TsqlDml, MergeUpdatesMatchedRowsAndInsertsTheOthers) {
+    conn_->Execute("insert into 调价 values (N'尺', 2.25)");
+    EXPECT_EQ(conn_->Execute("merge 货品 as t using 调价 as s on t.名称 = s.名称 "
+                             "when matched then update set 单价 = s.新价 "
+                             "when not matched then insert (名称, 单价) values (s.名称, s.新价);"),
+              3);
+    EXPECT_EQ(rows("select 编号, 名称, 单价 from 货品 order by 编号"),
+              (Rows{{"1", "笔", "1.85"}, {"2", "纸", "0.35"}, {"3", "墨", "11.45"}, {"4", "尺", "2.25"}}));
+}
+
+TEST_P(TsqlDml, MergeDeletesTargetRowsNoSourceRowMatches) {
+    EXPECT_EQ(conn_->Execute("merge into 货品 t using 调价 s on t.名称 = s.名称 "
+                             "when not matched by source and t.单价 < 1 then delete"),
+              1);
+    EXPECT_EQ(rows("select 名称 from 货品 order by 编号"), (Rows{{"笔"}, {"墨"}}));
+}
+
+// The second WHEN MATCHED takes the rows the first's AND leaves, tested on the rows as they were.
+TEST_P(TsqlDml, MergeSecondMatchedClauseTakesTheRowsTheFirstLeaves) {
+    conn_->Execute(
+        "merge 货品 as t using 调价 as s on t.名称 = s.名称 "
+        "when matched and s.新价 > 5 then update set 单价 = 0.05 "
+        "when matched then delete");
+    EXPECT_EQ(rows("select 名称, 单价 from 货品 order by 编号"), (Rows{{"纸", "0.35"}, {"墨", "0.05"}}));
+}
+
+// A target row two source rows match: SQL Server's 8672, and nothing changed.
+TEST_P(TsqlDml, MergeMatchingATargetRowTwiceChangesNothing) {
+    conn_->Execute("insert into 调价 values (N'笔', 9.95)");
+    EXPECT_EQ(
+        refused(
+            "merge 货品 as t using 调价 as s on t.名称 = s.名称 when matched then update set 单价 = s.新价 "
+            "when not matched then insert (名称) values (s.名称)",
+            "The MERGE statement attempted to UPDATE or DELETE the same row more than once."),
+        8672);
+    EXPECT_EQ(rows("select count(*), sum(单价) from 货品"), (Rows{{"3", "14.35"}}));
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlDml);
 
 }  // namespace

@@ -62,6 +62,9 @@ struct PALVO_API Translation {
     /// that names a column of this table and that the statement leaves untyped is of
     /// that column's declared type.
     std::string returningTable;
+    /// MERGE: the rows affected are those every INSERT, UPDATE and DELETE among the
+    /// statements changes, not the first's alone.
+    bool countsEvery = false;
     /// The translation asked the catalogue about a table: it holds while the schema does.
     bool usesCatalogue = false;
     /// The statements joined with ";\n".

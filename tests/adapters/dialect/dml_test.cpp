@@ -66,6 +66,17 @@ INSTANTIATE_TEST_SUITE_P(
                 "outer join on the updated table among more than two tables"}));
 
 INSTANTIATE_TEST_SUITE_P(
+    Merge, Refuses,
+    ::testing::Values(
+        Refusal{"merge T using (select 1 k) s on T.k = s.k when matched then delete",
+                "MERGE with a source that is no table"},
+        Refusal{"merge T using S on T.k = S.k when matched then delete output deleted.k", "MERGE ... OUTPUT"},
+        Refusal{"merge T using S on T.k = S.k when matched then update set a = 1 when matched then delete",
+                "MERGE with a first WHEN clause of two without AND"},
+        Refusal{"merge T using S on T.k = S.k when not matched then insert default values",
+                "MERGE ... THEN INSERT without VALUES (...)"}));
+
+INSTANTIATE_TEST_SUITE_P(
     Output, Refuses,
     ::testing::Values(Refusal{"update t set a = 1 output deleted.a", "OUTPUT deleted in UPDATE"},
                       Refusal{"insert into t (a) output deleted.a values (1)", "OUTPUT deleted in INSERT"},
