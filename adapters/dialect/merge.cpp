@@ -54,7 +54,8 @@ Translation Rewriter::mergeStatement(const Nodes& ns) {
         ++k;  // WHEN
         const bool negated = k < n && ns[k].word("not");
         if (negated) ++k;
-        if (k >= n || !ns[k].word("matched")) unsupported("MERGE near '" + plain(ns, k, std::min(n, k + 3)) + "'");
+        if (k >= n || !ns[k].word("matched"))
+            unsupported("MERGE near '" + plain(ns, k, std::min(n, k + 3)) + "'");
         ++k;
         c.when = negated ? When::NotMatchedByTarget : When::Matched;
         if (negated && k + 1 < n && ns[k].word("by")) {
@@ -69,7 +70,8 @@ Translation Rewriter::mergeStatement(const Nodes& ns) {
             while (k < n && !ns[k].word("then")) ++k;
             c.condE = k;
         }
-        if (k >= n || !ns[k].word("then")) unsupported("MERGE near '" + plain(ns, k, std::min(n, k + 3)) + "'");
+        if (k >= n || !ns[k].word("then"))
+            unsupported("MERGE near '" + plain(ns, k, std::min(n, k + 3)) + "'");
         c.actionB = ++k;
         while (k < n && !ns[k].word("when")) ++k;
         c.actionE = k;
@@ -85,11 +87,14 @@ Translation Rewriter::mergeStatement(const Nodes& ns) {
     const std::string srcFrom = src + (fromAlias ? " as " + sq : "");
     Scope scope;
     if (catalogue_) {
-        scope.push_back(source(asciiLower(target->tok.text), targetAlias ? asciiLower(targetAlias->tok.text) : ""));
+        scope.push_back(
+            source(asciiLower(target->tok.text), targetAlias ? asciiLower(targetAlias->tok.text) : ""));
         scope.push_back(source(asciiLower(from->tok.text), fromAlias ? asciiLower(fromAlias->tok.text) : ""));
     }
     const ScopeGuard tables(*this, std::move(scope));
-    const auto text = [&](std::size_t b, std::size_t e) { return b == e ? std::string() : trimLead(seq(ns, b, e)); };
+    const auto text = [&](std::size_t b, std::size_t e) {
+        return b == e ? std::string() : trimLead(seq(ns, b, e));
+    };
 
     // SQL Server's rules for the clauses: at most two of a kind, the first of two with its AND,
     // one UPDATE and one DELETE; NOT MATCHED [BY TARGET] inserts
@@ -116,11 +121,14 @@ Translation Rewriter::mergeStatement(const Nodes& ns) {
         const MergeClause*& update = matched ? matchedUpdate : sourceUpdate;
         const MergeClause*& remove = matched ? matchedDelete : sourceDelete;
         const MergeClause*& slot = act == "update" ? update : remove;
-        if (slot) unsupported("MERGE with two WHEN " + std::string(matched ? "" : "NOT ") + "MATCHED clauses of one action");
+        if (slot)
+            unsupported("MERGE with two WHEN " + std::string(matched ? "" : "NOT ") +
+                        "MATCHED clauses of one action");
         std::string& first = matched ? matchedFirst : bySourceFirst;
         const MergeClause* other = act == "update" ? remove : update;
         if (other) {
-            if (other->condB == other->condE) unsupported("MERGE with a first WHEN clause of two without AND");
+            if (other->condB == other->condE)
+                unsupported("MERGE with a first WHEN clause of two without AND");
             // the second of two takes the rows the first's condition leaves
             (act == "update" ? (matched ? matchedUpdateAfter : sourceUpdateAfter)
                              : (matched ? matchedDeleteAfter : sourceDeleteAfter)) = first;
@@ -135,44 +143,47 @@ Translation Rewriter::mergeStatement(const Nodes& ns) {
         if (c->condB != c->condE) f += (f.empty() ? "(" : " and (") + text(c->condB, c->condE) + ")";
         return f;
     };
-    const std::string unmatched = tq + ".rowid not in (select palvo_target from temp.palvo_merge where palvo_target is not null)";
-    const std::string joined = " from temp.palvo_merge as palvo_m join " + srcFrom + " on " + sq +
-                               ".rowid = palvo_m.palvo_source";
+    const std::string unmatched =
+        tq + ".rowid not in (select palvo_target from temp.palvo_merge where palvo_target is not null)";
+    const std::string joined =
+        " from temp.palvo_merge as palvo_m join " + srcFrom + " on " + sq + ".rowid = palvo_m.palvo_source";
 
     Translation tr;
     tr.countsEvery = true;
     auto& out = tr.statements;
     out.push_back("drop table if exists temp.palvo_merge");
     out.push_back("create temp table palvo_merge as select " + tq + ".rowid as palvo_target, " + sq +
-                  ".rowid as palvo_source from " + srcFrom + " left join " + tgtFrom + " on " + text(onB, onE));
+                  ".rowid as palvo_source from " + srcFrom + " left join " + tgtFrom + " on " +
+                  text(onB, onE));
     // a target row that several source rows match may be neither updated nor deleted: 8672
     if (matchedUpdate || matchedDelete) {
-        out.push_back("select tsql_rows(count(*), 'MERGE') from (select 1 from temp.palvo_merge where "
-                      "palvo_target is not null group by palvo_target having count(*) > 1)");
+        out.push_back(
+            "select tsql_rows(count(*), 'MERGE') from (select 1 from temp.palvo_merge where "
+            "palvo_target is not null group by palvo_target having count(*) > 1)");
     }
     // deletions first: what the other clauses test is then still as it was
     if (matchedDelete) {
         const std::string f = filter(matchedDelete, matchedDeleteAfter);
-        out.push_back("delete from " + tgt + " where rowid in (select palvo_m.palvo_target" + joined + " join " +
-                      tgtFrom + " on " + tq + ".rowid = palvo_m.palvo_target" + (f.empty() ? "" : " where " + f) +
-                      ")");
+        out.push_back("delete from " + tgt + " where rowid in (select palvo_m.palvo_target" + joined +
+                      " join " + tgtFrom + " on " + tq + ".rowid = palvo_m.palvo_target" +
+                      (f.empty() ? "" : " where " + f) + ")");
     }
     if (sourceDelete) {
         const std::string f = filter(sourceDelete, sourceDeleteAfter);
-        out.push_back("delete from " + tgt + " where rowid in (select " + tq + ".rowid from " + tgtFrom + " where " +
-                      unmatched + (f.empty() ? "" : " and " + f) + ")");
+        out.push_back("delete from " + tgt + " where rowid in (select " + tq + ".rowid from " + tgtFrom +
+                      " where " + unmatched + (f.empty() ? "" : " and " + f) + ")");
     }
     if (matchedUpdate) {
         const std::string f = filter(matchedUpdate, matchedUpdateAfter);
         out.push_back("update " + tgtFrom + " set " +
-                      updateAssignments(ns, matchedUpdate->actionB + 2, matchedUpdate->actionE) + joined + " where " +
-                      tq + ".rowid = palvo_m.palvo_target" + (f.empty() ? "" : " and " + f));
+                      updateAssignments(ns, matchedUpdate->actionB + 2, matchedUpdate->actionE) + joined +
+                      " where " + tq + ".rowid = palvo_m.palvo_target" + (f.empty() ? "" : " and " + f));
     }
     if (sourceUpdate) {
         const std::string f = filter(sourceUpdate, sourceUpdateAfter);
         out.push_back("update " + tgtFrom + " set " +
-                      updateAssignments(ns, sourceUpdate->actionB + 2, sourceUpdate->actionE) + " where " + unmatched +
-                      (f.empty() ? "" : " and " + f));
+                      updateAssignments(ns, sourceUpdate->actionB + 2, sourceUpdate->actionE) + " where " +
+                      unmatched + (f.empty() ? "" : " and " + f));
     }
     if (insert) {
         std::size_t a = insert->actionB + 1;
@@ -185,8 +196,8 @@ Translation Rewriter::mergeStatement(const Nodes& ns) {
             unsupported("MERGE ... THEN INSERT without VALUES (...)");
         const Nodes& values = ns[a + 1].kids;
         const std::string f = filter(insert, {});
-        out.push_back("insert into " + tgt + columns + " select " + trimLead(seq(values, 0, values.size())) + joined +
-                      " where palvo_m.palvo_target is null" + (f.empty() ? "" : " and " + f));
+        out.push_back("insert into " + tgt + columns + " select " + trimLead(seq(values, 0, values.size())) +
+                      joined + " where palvo_m.palvo_target is null" + (f.empty() ? "" : " and " + f));
     }
     out.push_back("drop table temp.palvo_merge");
     return tr;
