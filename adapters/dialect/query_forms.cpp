@@ -187,9 +187,6 @@ bool Rewriter::queryForms(const Nodes& ns) {
             if ((!count.group && count.tok.kind == TokenKind::Parameter) ||
                 (k + 2 < ns.size() && (ns[k + 2].word("percent") || ns[k + 2].word("with"))))
                 numberParameters_ = true;
-        } else if (w == FormWord::Output && k + 1 < ns.size() &&
-                   (ns[k + 1].word("inserted") || ns[k + 1].word("deleted"))) {
-            unsupported("OUTPUT " + ns[k + 1].tok.text + " (rows returned by INSERT, UPDATE or DELETE)");
         }
         if (w != FormWord::Other) at = nextAt(at, ns, k);
     }

@@ -180,6 +180,7 @@ struct ValueCheck {
 // ---- the rewriter: the SQLite target's rendering
 
 struct ReadStatement;  // reader.h
+enum class StatementKind;
 
 class Rewriter {
 public:
@@ -280,6 +281,8 @@ private:
     std::string withStatement(const Nodes& ns);
     std::string insertStatement(const Nodes& ns);
     std::string deleteStatement(const Nodes& ns);
+    std::string rowidSelect(const Nodes& ns, const Node* top, const Node* qualifier, std::size_t b,
+                            std::size_t e);
     std::string updateStatement(const Nodes& ns);
     bool wholeBeyondBigint(const Nodes& ns, std::size_t b, std::size_t e);
     std::string updateAssignments(const Nodes& ns, std::size_t b, std::size_t e,
@@ -292,8 +295,22 @@ private:
     std::string insertValues(const Nodes& ns, std::size_t i, const std::string& table,
                              const std::vector<std::string>& columns);
     std::vector<UpdateSource> updateSources(const Nodes& ns, std::size_t k, std::size_t fe);
-    void takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources, UpdateTarget& target);
+    // the updated table's FROM entry when an outer join keeps its unmatched rows, else sources.size()
+    std::size_t takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources,
+                                    UpdateTarget& target);
+    std::string outerJoinUpdate(const Nodes& ns, const std::vector<UpdateSource>& sources, std::size_t hit,
+                                const std::string& assigns, std::size_t fromAt, std::size_t whereAt,
+                                const std::string& where);
     std::string remainingSources(const Nodes& ns, const std::vector<UpdateSource>& sources);
+    // the last UPDATE's table as rendered and its name in lower case; the last DELETE's table's name
+    std::string updatedTable_, updatedName_, deletedTable_;
+
+    Translation mergeStatement(const Nodes& ns);  // merge.cpp
+
+    // output.cpp: INSERT, UPDATE and DELETE with OUTPUT; false when the statement has none
+    bool outputClause(const Nodes& ns, StatementKind kind, Translation& tr);
+    std::string outputList(const Nodes& list, const std::string& lowerTable, const std::string& alias,
+                           Translation& tr);
 
     // grouping.cpp: grouping sets, PIVOT and UNPIVOT, APPLY. groupingForms renders
     // the select [b, e) rewritten into a query SQLite runs (true), or leaves it (false).

@@ -37,8 +37,6 @@ std::string joinWords(const Nodes& ns, std::size_t& k, std::size_t fe) {
     return kind;
 }
 
-bool isOuterJoin(const std::string& join) { return join == "left" || join == "right" || join == "full"; }
-
 // Words that stay inside one operand of AND and OR; every other clause word ends
 // a run of conditions.
 bool staysInCondition(std::string_view lw) {
@@ -589,6 +587,8 @@ std::string Rewriter::withStatement(const Nodes& ns) {
     }
     // WITH ... INSERT/UPDATE/DELETE: the statement as it would stand alone
     if (i < ns.size() && (ns[i].word("insert") || ns[i].word("update") || ns[i].word("delete"))) {
+        for (std::size_t k = i; k < ns.size(); ++k)
+            if (ns[k].word("output")) unsupported("OUTPUT after WITH");
         const Nodes rest(ns.begin() + static_cast<std::ptrdiff_t>(i), ns.end());
         const std::string stmt = ns[i].word("insert")   ? insertStatement(rest)
                                  : ns[i].word("update") ? updateStatement(rest)
@@ -723,31 +723,6 @@ std::string Rewriter::insertValues(const Nodes& ns, std::size_t i, const std::st
     return converted ? out : std::string();
 }
 
-// DELETE [FROM] target [WHERE ...]
-std::string Rewriter::deleteStatement(const Nodes& ns) {
-    std::size_t i = 1;
-    std::string out = renderToken(ns[0].tok);
-    if (i < ns.size() && ns[i].word("top")) unsupported("DELETE TOP");
-    if (i < ns.size() && ns[i].word("from")) {
-        put(out, ns[i]);
-        ++i;
-    } else {
-        out += " from";
-    }
-    for (std::size_t k = i; k < ns.size(); ++k) {
-        if (ns[k].word("from")) unsupported("DELETE with a second FROM (a join)");
-    }
-    Scope scope;
-    if (catalogue_ && i < ns.size() && ns[i].isName()) {
-        std::size_t k = i;
-        while (k + 2 < ns.size() && ns[k + 1].op(".") && ns[k + 2].isName()) k += 2;
-        scope.push_back(source(asciiLower(ns[k].tok.text), {}));
-    }
-    const ScopeGuard target(*this, std::move(scope));
-    put(out, seq(ns, i, ns.size()), false);
-    return out;
-}
-
 // One table factor in UPDATE's FROM, with the join that brings it in.
 struct Rewriter::UpdateSource {
     std::size_t b = 0, e = 0;          // the table factor with its alias
@@ -766,6 +741,105 @@ struct Rewriter::UpdateTarget {
     std::vector<std::string> conditions;  // join conditions moved into WHERE
 };
 
+namespace {
+
+Node wordNode(const char* text, bool space = true) {
+    Node n;
+    n.tok.kind = TokenKind::Word;
+    n.tok.text = text;
+    n.tok.spaceBefore = space;
+    return n;
+}
+
+Node opNode(const char* text) {
+    Node n;
+    n.tok.kind = TokenKind::Operator;
+    n.tok.text = text;
+    return n;
+}
+
+}  // namespace
+
+// select [top (n)] qualifier.rowid, then the nodes [b, e) (FROM ..., WHERE ...): the
+// rows a DELETE or UPDATE with TOP or a join changes, by their rowids.
+std::string Rewriter::rowidSelect(const Nodes& ns, const Node* top, const Node* qualifier, std::size_t b,
+                                  std::size_t e) {
+    Nodes q;
+    q.push_back(wordNode("select", false));
+    if (top) {
+        q.push_back(wordNode("top"));
+        q.push_back(*top);
+        q.back().tok.spaceBefore = true;
+    }
+    if (qualifier) {
+        q.push_back(*qualifier);
+        q.back().tok.spaceBefore = true;
+        q.push_back(opNode("."));
+        q.push_back(wordNode("rowid", false));
+    } else {
+        q.push_back(wordNode("rowid"));
+        q.push_back(wordNode("from"));
+    }
+    q.insert(q.end(), ns.begin() + static_cast<std::ptrdiff_t>(b),
+             ns.begin() + static_cast<std::ptrdiff_t>(e));
+    return trimLead(seq(q, 0, q.size()));
+}
+
+// DELETE [TOP (n)] [FROM] target [FROM sources] [WHERE ...]. With TOP or a second FROM
+// (a join) the rows go by their rowids: delete from T where rowid in (select ...).
+std::string Rewriter::deleteStatement(const Nodes& ns) {
+    const std::size_t n = ns.size();
+    std::size_t i = 1;
+    const Node* top = nullptr;
+    if (i < n && ns[i].word("top")) {
+        if (i + 1 >= n) unsupported("DELETE TOP without a count");
+        top = &ns[i + 1];
+        i += 2;
+        if (i < n && ns[i].word("percent")) unsupported("DELETE TOP ... PERCENT");
+    }
+    if (i < n && ns[i].word("from")) ++i;
+    if (i >= n || !ns[i].isName()) unsupported("DELETE without a table name");
+    const std::size_t targetAt = i++;
+    std::size_t fromAt = n;
+    for (std::size_t k = i; k < n; ++k) {
+        if (ns[k].word("from")) {
+            fromAt = k;
+            break;
+        }
+    }
+    if (fromAt == n) {
+        deletedTable_ = ns[targetAt].tok.text;
+        Scope scope;
+        if (catalogue_) scope.push_back(source(asciiLower(ns[targetAt].tok.text), {}));
+        const ScopeGuard target(*this, std::move(scope));
+        std::string out = "delete from " + trimLead(plain(ns, targetAt, targetAt + 1));
+        if (!top) {
+            put(out, seq(ns, i, n), false);
+            return out;
+        }
+        return out + " where rowid in (" + rowidSelect(ns, top, nullptr, targetAt, n) + ")";
+    }
+    if (fromAt != i) unsupported("DELETE near '" + plain(ns, i, std::min(n, i + 3)) + "'");
+    std::size_t whereAt = fromAt;
+    while (whereAt < n && !ns[whereAt].word("where")) ++whereAt;
+    // the FROM entry the target names: by its alias, else by its table's name
+    const std::string target = asciiLower(ns[targetAt].tok.text);
+    const std::vector<UpdateSource> sources = updateSources(ns, fromAt + 1, whereAt);
+    const UpdateSource* hit = nullptr;
+    for (const UpdateSource& src : sources)
+        if (!hit && src.alias == target) hit = &src;
+    for (const UpdateSource& src : sources)
+        if (!hit && src.alias.empty() && src.name == target) hit = &src;
+    if (!hit || ns[hit->b].group)
+        unsupported("DELETE of " + ns[targetAt].tok.text + ", which its FROM does not name");
+    const Node& qualifier = ns[hit->e - 1];  // the alias, else the table's name
+    std::size_t nameEnd = hit->b + 1;
+    while (nameEnd + 1 < hit->e && ns[nameEnd].op(".") && ns[nameEnd + 1].isName()) nameEnd += 2;
+    deletedTable_ = ns[nameEnd - 1].tok.text;
+    return "delete from " + trimLead(plain(ns, hit->b, nameEnd)) + " where rowid in (" +
+           rowidSelect(ns, top, &qualifier, fromAt, n) + ")";
+}
+
 // UPDATE target SET ... [FROM ...] [WHERE ...]. SQLite's UPDATE ... FROM must not
 // name the target again, so the target's entry in FROM is taken out and its
 // join condition moves into WHERE.
@@ -780,7 +854,24 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
         else if (setAt != n && whereAt == n && ns[k].word("where"))
             whereAt = k;
     }
-    if (n > 1 && ns[1].word("top")) unsupported("UPDATE TOP");
+    if (n > 1 && ns[1].word("top")) {
+        // the first n rows the WHERE finds, by their rowids
+        if (n < 3) unsupported("UPDATE TOP without a count");
+        Nodes rest{ns[0]};
+        rest.insert(rest.end(), ns.begin() + 3, ns.end());
+        if (rest.size() > 1 && rest[1].word("percent")) unsupported("UPDATE TOP ... PERCENT");
+        std::size_t set = 1;
+        while (set < rest.size() && !rest[set].word("set")) ++set;
+        std::size_t where = set;
+        while (where < rest.size() && !rest[where].word("where")) ++where;
+        for (std::size_t k = set; k < where; ++k)
+            if (rest[k].word("from")) unsupported("UPDATE TOP with FROM");
+        std::string out =
+            updateStatement(Nodes(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(where)));
+        Nodes rows(rest.begin() + 1, rest.begin() + static_cast<std::ptrdiff_t>(set));
+        rows.insert(rows.end(), rest.begin() + static_cast<std::ptrdiff_t>(where), rest.end());
+        return out + " where rowid in (" + rowidSelect(rows, &ns[2], nullptr, 0, rows.size()) + ")";
+    }
     if (setAt == n) unsupported("UPDATE without SET");
     if (setAt != 2 || !ns[1].isName()) {
         if (setAt > 1 && ns[1].isName() && setAt == 4 && ns[2].op(".") && ns[3].isName()) {
@@ -792,6 +883,7 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
     UpdateTarget target;
     target.name = asciiLower(ns[setAt - 1].tok.text);
     target.text = plain(ns, 1, setAt);
+    updatedName_ = target.name;
     std::vector<UpdateSource> sources;
     if (fromAt != n) sources = updateSources(ns, fromAt + 1, whereAt);
     // SET and WHERE read the updated table and those of FROM
@@ -813,10 +905,15 @@ std::string Rewriter::updateStatement(const Nodes& ns) {
     std::string assigns = updateAssignments(ns, setAt + 1, std::min(fromAt, whereAt), targetColumns);
     std::string fromText;
     if (fromAt != n) {
-        takeOutUpdatedTable(ns, sources, target);
+        const std::size_t kept = takeOutUpdatedTable(ns, sources, target);
+        if (kept != sources.size()) {
+            std::string where = whereAt != n ? trimLead(seq(ns, whereAt + 1, n)) : std::string();
+            return outerJoinUpdate(ns, sources, kept, assigns, fromAt, whereAt, where);
+        }
         fromText = remainingSources(ns, sources);
     }
-    std::string out = "update " + (target.text[0] == ' ' ? target.text.substr(1) : target.text);
+    updatedTable_ = trimLead(target.text);
+    std::string out = "update " + updatedTable_;
     if (!target.alias.empty()) out += " as " + target.alias;
     out += " set " + assigns;
     if (!fromText.empty()) out += " from" + (fromText[0] == ' ' ? fromText : " " + fromText);
@@ -926,25 +1023,39 @@ std::vector<Rewriter::UpdateSource> Rewriter::updateSources(const Nodes& ns, std
 // The FROM entry that is the updated table (by alias first, then by name) leaves
 // FROM: its alias goes to the target and its join condition, and that of the
 // entry after it when it was first, into WHERE.
-void Rewriter::takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources,
-                                   UpdateTarget& target) {
-    std::size_t hit = sources.size();
-    for (std::size_t s = 0; s < sources.size() && hit == sources.size(); ++s) {
+std::size_t Rewriter::takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& sources,
+                                          UpdateTarget& target) {
+    const std::size_t none = sources.size();
+    std::size_t hit = none;
+    for (std::size_t s = 0; s < sources.size() && hit == none; ++s) {
         if (sources[s].alias == target.name) hit = s;
     }
-    for (std::size_t s = 0; s < sources.size() && hit == sources.size(); ++s) {
-        if (sources[s].name == target.name) hit = s;
+    // by the table's name: the entry without an alias, else the one entry of that table
+    for (std::size_t s = 0; s < sources.size() && hit == none; ++s) {
+        if (sources[s].name == target.name && sources[s].alias.empty()) hit = s;
     }
-    if (hit == sources.size()) return;
+    for (std::size_t s = 0; s < sources.size() && hit == none; ++s) {
+        if (sources[s].name != target.name) continue;
+        for (std::size_t r = s + 1; r < sources.size(); ++r) {
+            if (sources[r].name == target.name)
+                throw Error(ErrorNumber::Database,
+                            "The table '" + ns[sources[r].b].tok.text + "' is ambiguous.", 8154);
+        }
+        hit = s;
+    }
+    if (hit == none) return none;
     UpdateSource& t = sources[hit];
-    if (isOuterJoin(t.join) || (hit == 0 && sources.size() > 1 && isOuterJoin(sources[1].join))) {
-        unsupported("UPDATE ... FROM with an outer join on the updated table");
+    // an outer join that keeps the target's unmatched rows: they are updated too
+    if ((hit == 0 && sources.size() > 1 && (sources[1].join == "left" || sources[1].join == "full")) ||
+        (hit > 0 && (t.join == "right" || t.join == "full"))) {
+        if (sources.size() != 2)
+            unsupported("UPDATE ... FROM with an outer join on the updated table among more than two tables");
+        return hit;
     }
+    // one that keeps the other side's unmatched rows updates only the matched ones: an inner join
     if (ns[t.b].group) unsupported("UPDATE of a derived table");
+    updatedName_ = t.name;
     target.text = plain(ns, t.b, t.b + 1);
-    if (!t.alias.empty() && t.alias != target.name) {
-        unsupported("UPDATE naming the table " + target.name + " whose FROM entry has the alias " + t.alias);
-    }
     if (!t.alias.empty()) {
         target.text = plain(ns, t.b, t.e - 1 - (ns[t.e - 2].word("as") ? 1 : 0));
         target.alias = renderToken(ns[t.e - 1].tok);
@@ -958,6 +1069,45 @@ void Rewriter::takeOutUpdatedTable(const Nodes& ns, std::vector<UpdateSource>& s
         next.condB = next.condE = 0;
         next.joinB = next.b;
     }
+    return none;
+}
+
+// UPDATE ... FROM T a LEFT JOIN U b ...: every row of T is updated, b's columns Null where
+// none matches. SQLite's UPDATE ... FROM joins the target as an inner join, so FROM
+// becomes the join as a derived table under b's name, matched to the target by rowid.
+std::string Rewriter::outerJoinUpdate(const Nodes& ns, const std::vector<UpdateSource>& sources,
+                                      std::size_t hit, const std::string& assigns, std::size_t fromAt,
+                                      std::size_t whereAt, const std::string& where) {
+    const UpdateSource& t = sources[hit];
+    const UpdateSource& o = sources[1 - hit];
+    if (ns[t.b].group) unsupported("UPDATE of a derived table");
+    if (ns[o.e - 1].group)
+        unsupported("UPDATE ... FROM with an outer join on a derived table without an alias");
+    std::size_t nameEnd = t.b + 1;
+    while (nameEnd + 1 < t.e && ns[nameEnd].op(".") && ns[nameEnd + 1].isName()) nameEnd += 2;
+    const Node& q = ns[t.e - 1];  // the target's alias, else its name
+    const Node& other = ns[o.e - 1];
+    Nodes sel{wordNode("select", false),
+              q,
+              opNode("."),
+              wordNode("rowid", false),
+              wordNode("as"),
+              wordNode("palvo_rowid"),
+              opNode(","),
+              other,
+              opNode("."),
+              opNode("*")};
+    sel[1].tok.spaceBefore = sel[7].tok.spaceBefore = true;
+    sel.insert(sel.end(), ns.begin() + static_cast<std::ptrdiff_t>(fromAt),
+               ns.begin() + static_cast<std::ptrdiff_t>(whereAt));
+    const std::string derived = trimLead(seq(sel, 0, sel.size()));
+    updatedTable_ = trimLead(plain(ns, t.b, nameEnd));
+    updatedName_ = t.name;
+    const std::string qt = renderToken(q.tok), ot = renderToken(other.tok);
+    std::string out = "update " + updatedTable_ + (t.alias.empty() ? "" : " as " + qt) + " set " + assigns +
+                      " from (" + derived + ") as " + ot + " where " + qt + ".rowid = " + ot + ".palvo_rowid";
+    if (!where.empty()) out += " and (" + where + ")";
+    return out;
 }
 
 // FROM without the updated table; the first entry left loses its join words.
@@ -1019,18 +1169,21 @@ Translation Rewriter::statement(const ReadStatement& s) {
             break;
         }
         case StatementKind::Insert:
-            tr.statements.push_back(insertStatement(ns));
+            if (!outputClause(ns, s.kind, tr)) tr.statements.push_back(insertStatement(ns));
             break;
         case StatementKind::Delete:
-            tr.statements.push_back(deleteStatement(ns));
+            if (!outputClause(ns, s.kind, tr)) tr.statements.push_back(deleteStatement(ns));
             break;
         case StatementKind::Update:
-            tr.statements.push_back(updateStatement(ns));
+            if (!outputClause(ns, s.kind, tr)) tr.statements.push_back(updateStatement(ns));
             break;
         case StatementKind::Truncate:
             if (ns.size() != 3 || !ns[1].word("table") || !ns[2].isName())
                 unsupported("this form of TRUNCATE");
+            // the identity starts again from its seed
             tr.statements.push_back("delete from " + renderToken(ns[2].tok));
+            tr.statements.push_back(std::string(kIdentityReset) + quoteString(ns[2].tok.text) +
+                                    " collate nocase");
             break;
         case StatementKind::CreateTable:
             tr = createTable(ns);
@@ -1057,6 +1210,12 @@ Translation Rewriter::statement(const ReadStatement& s) {
             unsupported("IF ... (control flow)");
         case StatementKind::Begin:
             unsupported("BEGIN ... END blocks and BEGIN TRAN (use the connection's transactions)");
+        case StatementKind::Other:
+            if (first.word("merge")) {
+                tr = mergeStatement(ns);
+                break;
+            }
+            [[fallthrough]];
         default:
             if (first.group || first.tok.kind != TokenKind::Word) {
                 unsupported("a statement starting with '" + plain(ns, 0, 1) + "'");

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "palvo/dialect/target.h"
+#include "palvo/error.h"
 
 namespace Palvo::dialect {
 
@@ -73,7 +74,12 @@ std::shared_ptr<const Translation> Translator::translateStatements(std::string_v
     return result;
 }
 
-std::string Translator::translate(std::string_view tsql) { return translateStatements(tsql)->joined(); }
+std::string Translator::translate(std::string_view tsql) {
+    auto tr = translateStatements(tsql);
+    // its statements alone would return the rowids, not the rows
+    if (!tr->outputQuery.empty()) throw Error(ErrorNumber::NotSupported, kOutputElsewhere);
+    return tr->joined();
+}
 
 std::size_t Translator::cachedCount() const {
     std::lock_guard lock(cache_->mutex);

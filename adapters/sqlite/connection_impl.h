@@ -63,6 +63,23 @@ struct PALVO_LOCAL Connection::Impl {
     // The last statement that failed a foreign key, its values in its text (for the message).
     std::string foreignKeyStatement;
 
+    // SET IDENTITY_INSERT: the table it is ON for, as stored; "" when none (identity_insert.cpp).
+    std::string identityInsert;
+    struct IdentityColumns {
+        std::string table;                // as stored
+        std::string column;               // the identity
+        std::vector<std::string> others;  // the columns an INSERT without a list fills, in order
+    };
+    // of the tables asked about, for the schema version they were read at
+    std::unordered_map<std::string, std::optional<IdentityColumns>> identities;
+    long long identitiesVersion = -1;
+    const IdentityColumns* identityOf(const std::string& table);
+    // SET IDENTITY_INSERT T ON | OFF; false for any other statement.
+    bool setIdentityInsert(const std::string& sql);
+    // An INSERT's SQLite text checked against the identity of its table, as SQL Server
+    // checks it (544, 545, 8101); without a column list it names the other columns.
+    std::string identityChecked(const std::string& insert);
+
     // The declared types of the columns of the tables and views statements name,
     // read when the translator first asks, for the schema version they were read
     // at: any change of the schema, by this connection or another, empties it
@@ -163,6 +180,16 @@ struct PALVO_LOCAL Connection::Impl {
 
     // Steps to the end, discarding rows; resets the statement whatever happens.
     void run(sqlite3_stmt* st);
+
+    // Steps a statement that returns the rowids of the rows it changes (INSERT or UPDATE with
+    // OUTPUT) to its end: them as a JSON array, in their order.
+    std::string changedRows(sqlite3_stmt* st);
+
+    // After statements[0] of `tr` ran: the rows it changed, and the identity an INSERT made.
+    long noteChanges(const dialect::Translation& tr);
+
+    // DELETE with OUTPUT: the columns of the table its rows come from, as stored.
+    const dialect::Catalogue::Columns* returningColumns(const dialect::Translation& tr);
 
     // Runs the statements of the query `tr` (of the host's `sql`) before its last, and
     // returns the last, prepared, to be read.

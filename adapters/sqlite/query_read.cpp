@@ -312,7 +312,8 @@ struct QueryColumns {
     std::vector<int> scales;
 };
 
-QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr) {
+QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr,
+                          const dialect::Catalogue::Columns* returning = nullptr) {
     const int n = sqlite3_column_count(st);
     QueryColumns q;
     q.columns.resize(static_cast<std::size_t>(n));
@@ -329,6 +330,11 @@ QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr) {
         const bool computed = !decl && static_cast<std::size_t>(c) < tr.columnTypes.size() &&
                               !tr.columnTypes[static_cast<std::size_t>(c)].empty();
         if (computed) decl = tr.columnTypes[static_cast<std::size_t>(c)].c_str();
+        // a deleted row's column, returned without its declared type
+        if (!decl && returning) {
+            if (auto it = returning->find(util::asciiLower(info.name)); it != returning->end())
+                decl = it->second.c_str();
+        }
         if (decl && columnInfoForDeclaredType(decl, info)) {
             // a computed bigint is read as the integer it is; a computed decimal at its scale
             q.kinds[static_cast<std::size_t>(c)] =
@@ -430,6 +436,19 @@ sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
     }
+    if (!tr.outputQuery.empty()) {
+        // INSERT or UPDATE with OUTPUT: the rows it changed, read back by their rowids
+        sqlite3_stmt* st = prepare(identityChecked(tr.statements[0]));
+        requireValues(st, sql, params.size());
+        bind(st, params);
+        const std::string rows = changedRows(st);
+        noteChanges(tr);
+        sqlite3_stmt* out = prepare(tr.outputQuery);
+        if (sqlite3_bind_text(out, 1, rows.c_str(), static_cast<int>(rows.size()), SQLITE_TRANSIENT) !=
+            SQLITE_OK)
+            fail(tr.outputQuery);
+        return out;
+    }
     for (std::size_t i = 0; i + 1 < tr.statements.size(); ++i) {
         sqlite3_stmt* st = prepare(tr.statements[i]);
         requireValues(st, sql, 0);
@@ -444,17 +463,19 @@ sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect
 ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql, {}); }
 
 ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) try {
-    return impl_->underOneSchema(sql, params, impl_->translate(sql, params), [&](const auto& tr) {
-        sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
-        for (int attempt = 0;; ++attempt) {
-            const int prepared = preparations(st);
-            QueryColumns q = queryColumns(st, *tr);
-            impl_->startClock();
-            ResultTable table =
-                readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
-            if (attempt > 0 || preparations(st) == prepared) return table;
-        }
-    });
+    return impl_->underOneSchema(sql, params, impl_->translate(sql, params),
+                                 [&](const std::shared_ptr<const dialect::Translation>& tr) {
+                                     sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
+                                     for (int attempt = 0;; ++attempt) {
+                                         const int prepared = preparations(st);
+                                         QueryColumns q = queryColumns(st, *tr, impl_->returningColumns(*tr));
+                                         impl_->startClock();
+                                         ResultTable table = readTable(st, std::move(q), *tr, [this, st] {
+                                             impl_->fail(sqlite3_sql(st));
+                                         });
+                                         if (attempt > 0 || preparations(st) == prepared) return table;
+                                     }
+                                 });
 } catch (const Error& e) {
     impl_->speak(e);
 }
@@ -466,7 +487,7 @@ std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, co
             sqlite3_stmt* st = impl_->startQuery(sql, *tr);
             for (int attempt = 0;; ++attempt) {
                 const int prepared = preparations(st);
-                QueryColumns q = queryColumns(st, *tr);
+                QueryColumns q = queryColumns(st, *tr, impl_->returningColumns(*tr));
                 const std::optional<std::size_t> tested = filter.column(q.columns);
                 if (!tested) return std::nullopt;
                 impl_->startClock();
@@ -483,39 +504,41 @@ void Connection::doQueryEach(const std::string& sql, RowReader& reader) { doQuer
 
 void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
                                  RowReader& reader) try {
-    impl_->underOneSchema(sql, params, impl_->translate(sql, params), [&](const auto& tr) {
-        sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
-        QueryColumns q = queryColumns(st, *tr);
-        impl_->startClock();
-        if (std::find(q.kinds.begin(), q.kinds.end(), CellKind::Auto) != q.kinds.end()) {
-            // an expression column's type comes from all its values: the rows are read whole first
-            const ResultTable table =
-                readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
-            reader.columns(table.columns);
-            std::vector<Value> row(table.columns.size());
-            for (std::size_t r = 0; r < table.rowCount(); ++r) {
-                for (std::size_t c = 0; c < row.size(); ++c) row[c] = table.at(r, c);
-                reader.row(row.data());
+    impl_->underOneSchema(
+        sql, params, impl_->translate(sql, params),
+        [&](const std::shared_ptr<const dialect::Translation>& tr) {
+            sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
+            QueryColumns q = queryColumns(st, *tr, impl_->returningColumns(*tr));
+            impl_->startClock();
+            if (std::find(q.kinds.begin(), q.kinds.end(), CellKind::Auto) != q.kinds.end()) {
+                // an expression column's type comes from all its values: the rows are read whole first
+                const ResultTable table =
+                    readTable(st, std::move(q), *tr, [this, st] { impl_->fail(sqlite3_sql(st)); });
+                reader.columns(table.columns);
+                std::vector<Value> row(table.columns.size());
+                for (std::size_t r = 0; r < table.rowCount(); ++r) {
+                    for (std::size_t c = 0; c < row.size(); ++c) row[c] = table.at(r, c);
+                    reader.row(row.data());
+                }
+                return 0;
             }
+            reader.columns(q.columns);
+            const std::size_t n = q.columns.size();
+            std::vector<Value> row;
+            row.reserve(n);
+            int rc;
+            {
+                const StatementReset reset{st};
+                while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+                    row.clear();
+                    for (std::size_t c = 0; c < n; ++c)
+                        appendCell(row, st, static_cast<int>(c), q.kinds[c], q.scales[c]);
+                    reader.row(row.data());
+                }
+            }
+            if (rc != SQLITE_DONE) impl_->fail(sqlite3_sql(st));
             return 0;
-        }
-        reader.columns(q.columns);
-        const std::size_t n = q.columns.size();
-        std::vector<Value> row;
-        row.reserve(n);
-        int rc;
-        {
-            const StatementReset reset{st};
-            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-                row.clear();
-                for (std::size_t c = 0; c < n; ++c)
-                    appendCell(row, st, static_cast<int>(c), q.kinds[c], q.scales[c]);
-                reader.row(row.data());
-            }
-        }
-        if (rc != SQLITE_DONE) impl_->fail(sqlite3_sql(st));
-        return 0;
-    });
+        });
 } catch (const Error& e) {
     impl_->speak(e);
 }

@@ -87,6 +87,35 @@ constexpr Entry kErrors[] = {
      "Error: The new name '%1' is already in use as a %2 name and would cause a duplicate that is not "
      "permitted.",
      "错误: 新名称 '%1' 已作为 %2 名称使用，这将导致不允许的重复。"},
+    // IDENTITY_INSERT
+    {1088, "Cannot find the object \"%1\" because it does not exist or you do not have permissions.",
+     "找不到对象\"%1\"，因为它不存在或者您没有所需的权限。"},
+    {544,
+     "Cannot insert explicit value for identity column in table '%1' when IDENTITY_INSERT is set to OFF.",
+     "当 IDENTITY_INSERT 设置为 OFF 时，不能为表 '%1' 中的标识列插入显式值。"},
+    {8101,
+     "An explicit value for the identity column in table '%1' can only be specified when a column list is "
+     "used "
+     "and IDENTITY_INSERT is ON.",
+     "仅当使用了列列表并且 IDENTITY_INSERT 为 ON 时，才能为表'%1'中的标识列指定显式值。"},
+    {8107, "IDENTITY_INSERT is already ON for table '%1'. Cannot perform SET operation for table '%2'.",
+     "表 '%1' 的 IDENTITY_INSERT 已经为 ON。无法对表 '%2' 执行 SET 操作。"},
+    // MERGE (its Chinese words are not known here: English in either language)
+    {8672,
+     "The MERGE statement attempted to UPDATE or DELETE the same row more than once. This happens when a "
+     "target "
+     "row matches more than one source row. A MERGE statement cannot UPDATE/DELETE the same row of the "
+     "target "
+     "table multiple times. Refine the ON clause to ensure a target row matches at most one source row, or "
+     "use "
+     "the GROUP BY clause to group the source rows.",
+     "The MERGE statement attempted to UPDATE or DELETE the same row more than once. This happens when a "
+     "target "
+     "row matches more than one source row. A MERGE statement cannot UPDATE/DELETE the same row of the "
+     "target "
+     "table multiple times. Refine the ON clause to ensure a target row matches at most one source row, or "
+     "use "
+     "the GROUP BY clause to group the source rows."},
     // dates and FORMAT
     {289, "Cannot construct data type %1, some of the arguments have values which are not valid.",
      "无法构造数据类型 %1，某些参数的值无效。"},
@@ -172,15 +201,19 @@ std::optional<Language> languageNamed(std::string_view name) {
     return std::nullopt;
 }
 
-std::optional<ServerError> serverError(std::string_view english, Language language) {
+std::optional<ServerError> serverError(std::string_view english, Language language, long number) {
     std::vector<std::string_view> args;
+    std::optional<ServerError> first;
     for (const Entry& e : kErrors) {
         args.clear();
         if (match(e.english, english, args)) {
-            return ServerError{e.number, fill(language == Language::Chinese ? e.chinese : e.english, args)};
+            // one text under several numbers (1088 and 4902): the number the error has
+            ServerError found{e.number, fill(language == Language::Chinese ? e.chinese : e.english, args)};
+            if (e.number == number) return found;
+            if (!first) first = std::move(found);
         }
     }
-    return std::nullopt;
+    return first;
 }
 
 namespace {

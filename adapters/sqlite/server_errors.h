@@ -24,8 +24,8 @@ struct ServerError {
 
 /// The SQL Server error whose English text is `english` (as the runtime functions
 /// and the connection raise it), in `language`; nullopt when it is none of those
-/// listed.
-std::optional<ServerError> serverError(std::string_view english, Language language);
+/// listed. Of several numbers with one text, `number` when it is one of them.
+std::optional<ServerError> serverError(std::string_view english, Language language, long number = 0);
 
 /// SQL Server's English text of error `number`, its arguments in order (%1, %2, ...).
 /// Throws std::out_of_range for a number not listed.

@@ -281,7 +281,7 @@ std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const st
 
 Error Connection::Impl::spoken(const Error& e) const {
     if (e.number() == ErrorNumber::Database) {
-        if (auto s = serverError(e.description(), language))
+        if (auto s = serverError(e.description(), language, e.nativeCode()))
             return Error(ErrorNumber::Database, std::move(s->text), s->number, e.sqlState());
     }
     return e;
@@ -503,6 +503,46 @@ void Connection::Impl::noteInsert(const std::string& table, long rows) {
     if (hasIdentity) identity = sqlite3_last_insert_rowid(db);
 }
 
+long Connection::Impl::noteChanges(const dialect::Translation& tr) {
+    const std::string& s = tr.statements[0];
+    long affected = -1;
+    // WITH ... INSERT/UPDATE/DELETE: the rows of the statement after the common table expressions
+    const bool with = startsWithNoCase(s, "with");
+    if (with || startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
+        startsWithNoCase(s, "delete"))
+        affected = sqlite3_changes(db);
+    if (with || startsWithNoCase(s, "insert")) {
+        const std::string lower = util::asciiLower(s);
+        const std::size_t into = lower.find("insert into ");
+        if (into != std::string::npos) noteInsert(nameAt(s, into + 12), affected);
+    }
+    return affected;
+}
+
+std::string Connection::Impl::changedRows(sqlite3_stmt* st) {
+    startClock();
+    std::string rows = "[";
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (rows.size() > 1) rows += ',';
+        rows += std::to_string(sqlite3_column_int64(st, 0));
+    }
+    if (rc != SQLITE_DONE) {
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        fail(sqlite3_sql(st));
+    }
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    return rows + "]";
+}
+
+const dialect::Catalogue::Columns* Connection::Impl::returningColumns(const dialect::Translation& tr) {
+    if (tr.returningTable.empty()) return nullptr;
+    // translate() read it for the schema the statement runs under
+    return catalogue.columns(util::asciiLower(tr.returningTable));
+}
+
 void Connection::Impl::lastIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
     const auto* self = static_cast<const Impl*>(sqlite3_user_data(ctx));
     if (!self->identity) return sqlite3_result_null(ctx);
@@ -689,6 +729,7 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         setDateLanguage(impl_->db, *language == Language::English);
         return -1;
     }
+    if (impl_->setIdentityInsert(sql)) return -1;
     auto tr = impl_->translate(sql, params);
     if (tr->change.kind != dialect::SchemaChange::Kind::None) {
         impl_->changeSchema(tr->change);
@@ -709,26 +750,27 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
             long affected = -1;
             try {
                 for (std::size_t i = 0; i < t->statements.size(); ++i) {
-                    sqlite3_stmt* st = impl_->prepare(t->statements[i]);
+                    if (i > 0 && startsWithNoCase(t->statements[i], dialect::kIdentityReset) &&
+                        !impl_->hasObject("table", "sqlite_sequence"))
+                        continue;
+                    sqlite3_stmt* st = impl_->prepare(impl_->identityChecked(t->statements[i]));
                     Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
                     if (i == 0) impl_->bind(st, params);
-                    const bool changes = !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 &&
+                    // with OUTPUT the statement returns rows, which Execute leaves unread
+                    const bool output = !t->outputQuery.empty() || !t->returningTable.empty();
+                    const bool changes = !sqlite3_stmt_readonly(st) &&
+                                         (sqlite3_column_count(st) == 0 || output) &&
                                          sqlite3_stmt_isexplain(st) == 0;
                     impl_->run(st);
-                    if (i == 0 && changes) {
-                        const std::string& s = t->statements[0];
-                        // WITH ... INSERT/UPDATE/DELETE: the rows of the statement after the common table
-                        // expressions
-                        const bool with = startsWithNoCase(s, "with");
-                        if (with || startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
-                            startsWithNoCase(s, "delete")) {
-                            affected = sqlite3_changes(impl_->db);
-                        }
-                        if (with || startsWithNoCase(s, "insert")) {
-                            const std::string lower = util::asciiLower(s);
-                            const std::size_t into = lower.find("insert into ");
-                            if (into != std::string::npos) impl_->noteInsert(nameAt(s, into + 12), affected);
-                        }
+                    if (t->countsEvery) {
+                        // MERGE: the rows of each of its INSERT, UPDATE and DELETE
+                        const std::string& s = t->statements[i];
+                        if (affected < 0) affected = 0;
+                        if (changes && (startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
+                                        startsWithNoCase(s, "delete")))
+                            affected += sqlite3_changes(impl_->db);
+                    } else if (i == 0 && changes) {
+                        affected = impl_->noteChanges(*t);
                     }
                 }
                 if (several) impl_->exec("release palvo_statement");

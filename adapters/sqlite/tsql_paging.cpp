@@ -9,6 +9,17 @@
 
 namespace Palvo::sqlite::tsql {
 
+namespace {
+constexpr const char* kMergeTwice =
+    "The MERGE statement attempted to UPDATE or DELETE the same row more than once. This happens when a "
+    "target "
+    "row matches more than one source row. A MERGE statement cannot UPDATE/DELETE the same row of the target "
+    "table "
+    "multiple times. Refine the ON clause to ensure a target row matches at most one source row, or use the "
+    "GROUP "
+    "BY clause to group the source rows.";
+}  // namespace
+
 void fnRows(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const std::string_view clause = textOf(argv[1]);
     const int type = sqlite3_value_type(argv[0]);
@@ -24,6 +35,8 @@ void fnRows(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (clause == "FETCH" && n <= 0)
         return resultError(ctx, "The number of rows provided for a FETCH clause must be greater then zero.");
     if (clause == "TOP" && n < 0) return resultError(ctx, "A TOP N value may not be negative.");
+    // MERGE: the count of target rows that several source rows match
+    if (clause == "MERGE" && n > 0) return resultError(ctx, kMergeTwice);
     if (clause == "PERCENT") {
         const double p = sqlite3_value_double(argv[0]);
         if (p < 0 || p > 100) return resultError(ctx, "Percent values must be between 0 and 100.");

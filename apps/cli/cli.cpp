@@ -285,9 +285,15 @@ bool returnsRows(const std::string& sql) {
         word += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[i])));
         ++i;
     }
-    if (word != "with") return word == "select";
+    if (word == "select") return true;
+    const auto changes = [](const std::string& w) {
+        return w == "insert" || w == "update" || w == "delete" || w == "merge";
+    };
+    if (word != "with" && !changes(word)) return false;
     // after the common table expressions, the statement that uses them: the first such
-    // word outside their parentheses (with ... insert into ... runs and counts its rows)
+    // word outside their parentheses (with ... insert into ... runs and counts its rows);
+    // a statement that changes rows returns them with OUTPUT
+    bool changing = changes(word);
     for (int depth = 0; i < sql.size();) {
         if (const std::size_t end = skipQuoted(sql, i); end != i) {
             i = end;
@@ -298,9 +304,9 @@ bool returnsRows(const std::string& sql) {
             std::string w;
             for (; i < sql.size() && isWordByte(sql[i]); ++i)
                 w += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[i])));
-            if (depth == 0 &&
-                (w == "select" || w == "insert" || w == "update" || w == "delete" || w == "merge"))
-                return w == "select";
+            if (depth == 0 && changing && w == "output") return true;
+            if (depth == 0 && !changing && w == "select") return true;
+            if (depth == 0 && !changing && changes(w)) changing = true;
         } else {
             ++i;
         }

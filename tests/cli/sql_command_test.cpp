@@ -88,6 +88,13 @@ TEST_F(SqlCommand, NoStoredTextReadsAsANullAFieldOrARowInEitherFormat) {
     EXPECT_EQ(palvo({"sql", "--csv", "--db", db, "delete from t where k > 4"}).out, "1\n");
 }
 
+TEST_F(SqlCommand, AChangeWithOutputPrintsItsRows) {
+    ASSERT_EQ(sql("create table t (k int identity(1,1), v nvarchar(50))").status, 0);
+    const auto r = sql("insert into t (v) output inserted.k, inserted.v values (N'甲')");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "k\tv\n1\t甲\n");
+}
+
 TEST_F(SqlCommand, ParamsBindByNameOrInOrderAndNeverBecomeSqlText) {
     ASSERT_EQ(sql("create table 客户 (编号 varchar(10), 额度 decimal(8,2), 日期 datetime)").status, 0);
     auto r = palvo({"sql", "--db", db, "--param", "编号=C1", "--param", "额度=decimal:1.25", "--param",
@@ -220,6 +227,18 @@ TEST(ReturnsRows, TellsQueriesFromOtherStatements) {
           "with c(x) as (select 1) insert into t select x from c",
           "With [select] as (select ')select') update t set a = 1",
           "with a as (select 1 as k), b as (select 2 as k) delete from t where k in (select k from b)"}) {
+        EXPECT_FALSE(returnsRows(sql)) << sql;
+    }
+}
+
+TEST(ReturnsRows, ChangesWithOutputReturnTheirRows) {
+    for (const char* sql :
+         {"insert into t (a) output inserted.a values (1)",
+          "UPDATE t SET a = 1 OUTPUT inserted.a WHERE k = 2", "delete t output deleted.*"}) {
+        EXPECT_TRUE(returnsRows(sql)) << sql;
+    }
+    for (const char* sql :
+         {"insert into t ([output]) values ('output')", "update t set a = (select output from u)"}) {
         EXPECT_FALSE(returnsRows(sql)) << sql;
     }
 }

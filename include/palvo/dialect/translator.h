@@ -65,11 +65,32 @@ struct PALVO_API Translation {
     std::vector<int> textColumns;
     /// ALTER TABLE ... DROP COLUMN / ALTER COLUMN and sp_rename; `statements` is then empty.
     SchemaChange change;
+    /// INSERT or UPDATE with OUTPUT: statements[0] returns the rowids of the rows it
+    /// changed, and this query, given a JSON array of them as ?1, returns the OUTPUT
+    /// rows as the table now holds them (after its triggers), in that order.
+    std::string outputQuery;
+    /// DELETE with OUTPUT: statements[0] returns the rows (RETURNING). A result column
+    /// that names a column of this table and that the statement leaves untyped is of
+    /// that column's declared type.
+    std::string returningTable;
+    /// MERGE: the rows affected are those every INSERT, UPDATE and DELETE among the
+    /// statements changes, not the first's alone.
+    bool countsEvery = false;
     /// The translation asked the catalogue about a table: it holds while the schema does.
     bool usesCatalogue = false;
     /// The statements joined with ";\n".
     std::string joined() const;
 };
+
+/// TRUNCATE TABLE's second statement, followed by the table's name: it takes the
+/// table's identity back to its seed. A database where no table was ever made with
+/// an identity has no sqlite_sequence: the connection leaves the statement out there.
+inline constexpr const char* kIdentityReset = "delete from main.sqlite_sequence where name = ";
+
+/// Why INSERT or UPDATE with OUTPUT is refused to a host that runs only the statements.
+inline constexpr const char* kOutputElsewhere =
+    "Not supported by this SQLite host: OUTPUT inserted (the embedded database's connection reads the rows "
+    "back).";
 
 class Target;  // target.h
 

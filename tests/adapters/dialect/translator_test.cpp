@@ -140,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"insert into [T] ([a], b) select top 2 x, y from u",
              "insert into \"T\" (\"a\", b) select x, y from u limit 2"},
-        Case{"truncate table T", "delete from T"},
+        Case{"truncate table T",
+             "delete from T;\ndelete from main.sqlite_sequence where name = 'T' collate nocase"},
         Case{"update T set c = 1 from T, X where T.a = X.a", "update T set c = 1 from X where T.a = X.a"},
         Case{"update T set c = 1 from X inner join T on T.a = X.a join Y on Y.b = X.b where q=1",
              "update T set c = 1 from X join Y on Y.b = X.b where (T.a = X.a) and (q=1)"},
@@ -196,8 +197,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"select db_name(1)", "DB_NAME with an argument"}, Refusal{"select @@rowcount", "@@rowcount"},
         Refusal{"select convert(varchar, d, 130)", "CONVERT style 130"},
         Refusal{"select convert(money2, d)", "money2"}, Refusal{"select datediff(xx, a, b)", "'xx'"},
-        Refusal{"update T set c = 1 from T left join X on T.k = X.k", "outer join"},
-        Refusal{"delete T from T join X on T.a = X.a", "second FROM"},
         Refusal{"create table T (id int identity(100,1))", "IDENTITY(100,1)"},
         Refusal{"create table T (id varchar(5) identity)", "IDENTITY on a varchar(5)"},
         Refusal{"create table T (g geography)", "geography"}, Refusal{"select 'abc", "Unterminated string"},
