@@ -153,13 +153,13 @@ Translation Rewriter::mergeStatement(const Nodes& ns) {
     Translation tr;
     tr.countsEvery = true;
     auto& out = tr.statements;
-    out.push_back("drop table if exists temp.palvo_merge");
+    out.emplace_back("drop table if exists temp.palvo_merge");
     out.push_back("create temp table palvo_merge as select " + tq + ".rowid as palvo_target, " + sq +
                   ".rowid as palvo_source from " + srcFrom + " left join " + tgtFrom + " on " +
                   text(onB, onE));
     // a target row that several source rows match may be neither updated nor deleted: 8672
     if (matchedUpdate || matchedDelete) {
-        out.push_back(
+        out.emplace_back(
             "select tsql_rows(count(*), 'MERGE') from (select 1 from temp.palvo_merge where "
             "palvo_target is not null group by palvo_target having count(*) > 1)");
     }
@@ -202,7 +202,7 @@ Translation Rewriter::mergeStatement(const Nodes& ns) {
         out.push_back("insert into " + tgt + columns + " select " + trimLead(seq(values, 0, values.size())) +
                       joined + " where palvo_m.palvo_target is null" + (f.empty() ? "" : " and " + f));
     }
-    out.push_back("drop table temp.palvo_merge");
+    out.emplace_back("drop table temp.palvo_merge");
     return tr;
 }
 

@@ -272,7 +272,7 @@ std::string Rewriter::percentLimit(const std::string& query, const std::string& 
         const std::size_t dot = std::min(p.find('.'), p.size());
         const std::size_t lead = std::min(p.find_first_not_of('0'), dot);
         const std::string whole = p.substr(lead, dot - lead);
-        const bool fraction = p.find_first_not_of("0", std::min(dot + 1, p.size())) != std::string::npos;
+        const bool fraction = p.find_first_not_of('0', std::min(dot + 1, p.size())) != std::string::npos;
         if (whole.size() > 3 || (whole.size() == 3 && (whole > "100" || (whole == "100" && fraction))))
             unsupported("TOP " + p + " PERCENT (beyond 100)");
     } else {
