@@ -1,0 +1,134 @@
+// The reader's statement tree: where SQL Server's statements end without ';',
+// and IF, WHILE and BEGIN ... END read into their parts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "palvo/error.h"
+#include "reader.h"
+#include "support/errors.h"
+
+namespace Palvo::dialect {
+namespace {
+
+std::string textOf(const StatementTree& tree, const BatchStatement& s) {
+    return std::string(
+        tree.text.substr(tree.offsetOf(s.first), tree.offsetOf(s.last) - tree.offsetOf(s.first)));
+}
+
+struct SplitCase {
+    const char* tsql;
+    std::vector<std::string> statements;
+};
+
+TEST(StatementTree, EndsStatementsWhereTheNextBegins) {
+    const SplitCase cases[] = {
+        {"select 1 select 2", {"select 1 ", "select 2"}},
+        {"insert into T select a from U select 3", {"insert into T select a from U ", "select 3"}},
+        {"insert into T values (1) select 2", {"insert into T values (1) ", "select 2"}},
+        {"insert T default values select 2", {"insert T default values ", "select 2"}},
+        {"select a from T union select b from U union all select c from V",
+         {"select a from T union select b from U union all select c from V"}},
+        {"with c as (select 1 as a) insert into T select a from c select 1",
+         {"with c as (select 1 as a) insert into T select a from c ", "select 1"}},
+        {"update T set a = 1 set @x = 2", {"update T set a = 1 ", "set @x = 2"}},
+        {"select case when a = 1 then 'x' else 'y' end from T delete T",
+         {"select case when a = 1 then 'x' else 'y' end from T ", "delete T"}},
+        {"alter table T add constraint F foreign key (a) references U (a) on delete set null delete from T",
+         {"alter table T add constraint F foreign key (a) references U (a) on delete set null ",
+          "delete from T"}},
+        {"alter table T drop column c select 1", {"alter table T drop column c ", "select 1"}},
+        {"select a from T with (nolock) select 1", {"select a from T with (nolock) ", "select 1"}},
+        {"select top 1 with ties a from T order by a", {"select top 1 with ties a from T order by a"}},
+        {"select a from T order by a offset 1 rows fetch next 2 rows only select 1",
+         {"select a from T order by a offset 1 rows fetch next 2 rows only ", "select 1"}},
+        {"declare @a int = 1, @b varchar(10) select @a",
+         {"declare @a int = 1, @b varchar(10) ", "select @a"}},
+        {"set nocount on;select 1;", {"set nocount on", "select 1"}},
+        {"create view V as select 1 as a select 2", {"create view V as select 1 as a select 2"}},
+        {"begin tran update T set a = 1 commit", {"begin tran ", "update T set a = 1 ", "commit"}},
+        {"print 'x' return", {"print 'x' ", "return"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tsql);
+        const StatementTree tree = readStatementTree(c.tsql);
+        std::vector<std::string> got;
+        for (const auto& s : tree.statements) got.push_back(textOf(tree, s));
+        EXPECT_EQ(got, c.statements);
+    }
+}
+
+TEST(StatementTree, ReadsIfAndElseWithTheirCondition) {
+    const StatementTree tree = readStatementTree(
+        "if not exists (select 1 from T where a = 1) insert into T values (1); "
+        "else update T set b = 2 select 3");
+    ASSERT_EQ(tree.statements.size(), 2u);
+    const BatchStatement& s = tree.statements[0];
+    EXPECT_EQ(s.form, BatchStatement::Form::If);
+    EXPECT_EQ(tree.text.substr(tree.offsetOf(s.first + 1),
+                               tree.offsetOf(s.conditionEnd) - tree.offsetOf(s.first + 1)),
+              "not exists (select 1 from T where a = 1) ");
+    ASSERT_EQ(s.parts.size(), 2u);
+    EXPECT_EQ(s.parts[0].kind, StatementKind::Insert);
+    EXPECT_EQ(s.parts[1].kind, StatementKind::Update);
+    EXPECT_EQ(textOf(tree, s.parts[1]), "update T set b = 2 ");
+    EXPECT_EQ(tree.statements[1].kind, StatementKind::Select);
+}
+
+TEST(StatementTree, ReadsAWhileLoopsBlock) {
+    const StatementTree tree = readStatementTree(
+        "while @i < 3 begin set @i = @i + 1 if @i = 2 continue else if @i > 5 break end select @i");
+    ASSERT_EQ(tree.statements.size(), 2u);
+    const BatchStatement& loop = tree.statements[0];
+    EXPECT_EQ(loop.form, BatchStatement::Form::While);
+    ASSERT_EQ(loop.parts.size(), 1u);
+    const BatchStatement& block = loop.parts[0];
+    EXPECT_EQ(block.form, BatchStatement::Form::Block);
+    ASSERT_EQ(block.parts.size(), 2u);
+    EXPECT_EQ(block.parts[0].kind, StatementKind::Set);
+    const BatchStatement& branch = block.parts[1];
+    ASSERT_EQ(branch.form, BatchStatement::Form::If);
+    ASSERT_EQ(branch.parts.size(), 2u);
+    EXPECT_EQ(textOf(tree, branch.parts[0]), "continue ");
+    EXPECT_EQ(branch.parts[1].form, BatchStatement::Form::If);
+    EXPECT_EQ(textOf(tree, branch.parts[1].parts[0]), "break ");
+}
+
+TEST(StatementTree, EndInsideCaseDoesNotCloseTheBlock) {
+    const StatementTree tree = readStatementTree("begin select case when 1 = 1 then 2 end end");
+    ASSERT_EQ(tree.statements.size(), 1u);
+    ASSERT_EQ(tree.statements[0].parts.size(), 1u);
+    EXPECT_EQ(textOf(tree, tree.statements[0].parts[0]), "select case when 1 = 1 then 2 end ");
+}
+
+struct SyntaxCase {
+    const char* tsql;
+    long number;
+    const char* message;
+};
+
+TEST(StatementTree, RefusesWhatDoesNotFitAsSqlServersSyntaxErrors) {
+    const SyntaxCase cases[] = {
+        {"select 1 end", 156, "Incorrect syntax near the keyword 'END'."},
+        {"else select 1", 156, "Incorrect syntax near the keyword 'ELSE'."},
+        {"if 1 = 1", 102, "Incorrect syntax near '1'."},
+        {"while @i < 3;", 102, "Incorrect syntax near ';'."},
+        {"begin select 1", 102, "Incorrect syntax near '1'."},
+        {"if select 1", 156, "Incorrect syntax near the keyword 'SELECT'."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tsql);
+        try {
+            readStatementTree(c.tsql);
+            ADD_FAILURE() << "read";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), ErrorNumber::Database);
+            EXPECT_EQ(e.nativeCode(), c.number);
+            EXPECT_EQ(e.description(), c.message);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Palvo::dialect
