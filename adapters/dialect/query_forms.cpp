@@ -225,9 +225,12 @@ std::string Rewriter::parameterText(const Token& t) const {
     return "?" + std::to_string(at - parameterAt_.begin() + 1);
 }
 
-std::string Rewriter::topCount(const Node* count) const {
+std::string Rewriter::topCount(const Node* count) {
     if (count && !count->group && count->tok.kind == TokenKind::Parameter)
         return "tsql_rows(" + parameterText(count->tok) + ", 'TOP')";
+    if (Expr v;
+        count && !count->group && count->tok.kind == TokenKind::Variable && variableExpr(count->tok, v))
+        return "tsql_rows(" + v.text + ", 'TOP')";
     if (count && !count->group && count->tok.kind == TokenKind::Variable)
         renderToken(count->tok);  // refused by name
     if (!count || count->group || count->tok.kind != TokenKind::Number ||

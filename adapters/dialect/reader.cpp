@@ -144,8 +144,11 @@ private:
             }
             return true;
         }
+        // a foreign key's ON DELETE CASCADE, ON UPDATE SET NULL
+        const bool keyAction =
+            (st.kind == StatementKind::CreateTable || st.alter) && prev && prev->word("on");
         if (lw == "insert" || lw == "update" || lw == "delete") {
-            if (prev && prev->word("on")) return false;  // ON DELETE CASCADE
+            if (keyAction && lw != "insert") return false;
             if (st.kind == StatementKind::With) {
                 st.kind = lw == "insert"   ? StatementKind::Insert
                           : lw == "update" ? StatementKind::Update
@@ -155,7 +158,8 @@ private:
             return true;
         }
         if (lw == "set") {
-            if (prev && (prev->word("delete") || prev->word("update")) && afterOn)
+            if (prev && (prev->word("delete") || prev->word("update")) && afterOn &&
+                (st.kind == StatementKind::CreateTable || st.alter))
                 return false;  // ON DELETE SET NULL
             if (st.kind == StatementKind::Update && !st.source) {
                 st.source = true;
@@ -220,6 +224,9 @@ private:
                                    : n.group || n.tok.kind != TokenKind::Word ? StatementKind::Other
                                                                               : wordKind(i_);
         if (n.word("end") || n.word("else")) syntaxError(n);
+        if (kind == StatementKind::Begin && i_ + 1 < ns_.size() &&
+            (ns_[i_ + 1].word("try") || ns_[i_ + 1].word("catch")))
+            unsupported("TRY ... CATCH");
         if (kind == StatementKind::Begin && !blockBegin()) return plain(kind);
         if (kind == StatementKind::Begin) {
             BatchStatement s;

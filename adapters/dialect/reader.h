@@ -89,4 +89,23 @@ StatementTree readStatementTree(std::string_view tsql);
 /// The kind of one statement's nodes (without its ';').
 StatementKind statementKind(const Nodes& ns);
 
+/// One variable a DECLARE makes: its name in lower case with its '@', its type
+/// as SQL Server gives it ("varchar(1)" for a varchar without a length), and
+/// the nodes of its value, [valueFirst, valueLast), empty when it has none.
+struct Declared {
+    std::string name;
+    std::string written;  // the name as written
+    std::string type;
+    std::size_t valueFirst = 0;
+    std::size_t valueLast = 0;
+};
+
+/// The variables of the DECLARE at ns[b] (up to e). Refuses table variables and
+/// cursors by name, text types and unknown ones as SQL Server does (2739, 2715),
+/// and a declaration it cannot read as a syntax error (102).
+std::vector<Declared> readDeclarations(const Nodes& ns, std::size_t b, std::size_t e);
+
+/// Whether the nodes read a variable (an @name; @@ names are functions).
+bool readsVariables(const Nodes& ns);
+
 }  // namespace Palvo::dialect

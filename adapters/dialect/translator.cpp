@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "palvo/dialect/target.h"
+#include "palvo/error.h"
 
 namespace Palvo::dialect {
 
@@ -20,7 +21,9 @@ std::string Translation::joined() const {
 }
 
 Translation translateUncached(std::string_view tsql, Catalogue* catalogue) {
-    return sqliteTarget().translate(tsql, catalogue);
+    Translation tr = sqliteTarget().translate(tsql, catalogue);
+    if (tr.batch) throw Error(ErrorNumber::NotSupported, tr.refusal);
+    return tr;
 }
 
 // The cache holds at most this much statement text besides its count: a host
@@ -67,7 +70,11 @@ std::shared_ptr<const Translation> Translator::translateStatements(std::string_v
     return result;
 }
 
-std::string Translator::translate(std::string_view tsql) { return translateStatements(tsql)->joined(); }
+std::string Translator::translate(std::string_view tsql) {
+    const auto tr = translateStatements(tsql);
+    if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
+    return tr->joined();
+}
 
 std::size_t Translator::cachedCount() const {
     std::lock_guard lock(cache_->mutex);

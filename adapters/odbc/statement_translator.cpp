@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "palvo/dialect/translator.h"
+#include "palvo/error.h"
 
 namespace Palvo::odbc::detail {
 
@@ -20,7 +21,11 @@ StatementTranslator translatorFor(const dialect::Target& target) {
         if (!kept) kept = std::make_unique<dialect::Translator>(target);
         translator = kept.get();
     }
-    return [translator](const std::string& sql) { return translator->translateStatements(sql)->statements; };
+    return [translator](const std::string& sql) {
+        const auto tr = translator->translateStatements(sql);
+        if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
+        return tr->statements;
+    };
 }
 
 }  // namespace Palvo::odbc::detail

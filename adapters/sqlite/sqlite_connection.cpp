@@ -260,7 +260,7 @@ void Connection::Impl::finalizeAll() noexcept {
 
 void Connection::Impl::startClock() {
     timedOut = false;
-    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    if (!inBatch) deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
 }
 
 int Connection::Impl::progress(void* self) {
@@ -620,31 +620,39 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         return -1;
     }
     auto tr = impl_->translate(sql);
+    if (tr->batch || !tr->variables.empty()) return impl_->runBatch(sql, params).affected;
+    return impl_->execute(sql, std::move(tr), params);
+} catch (const Error& e) {
+    impl_->speak(e);
+}
+
+long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dialect::Translation> tr,
+                               const std::vector<Value>& params) {
     if (tr->change.kind != dialect::SchemaChange::Kind::None) {
-        impl_->changeSchema(tr->change);
+        changeSchema(tr->change);
         return -1;
     }
     if (startsWithNoCase(tr->statements.front(), "drop table "))
-        impl_->refuseDropOfReferenced(tr->statements.front());
+        refuseDropOfReferenced(tr->statements.front());
     if (tr->statements.size() > 1 && !params.empty()) {
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
     }
     auto attempt = [&] {
-        return impl_->underOneSchema(sql, tr, [&](const std::shared_ptr<const dialect::Translation>& t) {
+        return underOneSchema(sql, tr, [&](const std::shared_ptr<const dialect::Translation>& t) {
             // A statement that becomes several (a table and its triggers) is whole or absent:
             // a savepoint is its own transaction outside the host's and nests inside it.
             const bool several = t->statements.size() > 1;
-            if (several) impl_->exec("savepoint palvo_statement");
+            if (several) exec("savepoint palvo_statement");
             long affected = -1;
             try {
                 for (std::size_t i = 0; i < t->statements.size(); ++i) {
-                    sqlite3_stmt* st = impl_->prepare(t->statements[i]);
+                    sqlite3_stmt* st = prepare(t->statements[i]);
                     Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
-                    if (i == 0) impl_->bind(st, params);
+                    if (i == 0) bind(st, params);
                     const bool changes = !sqlite3_stmt_readonly(st) && sqlite3_column_count(st) == 0 &&
                                          sqlite3_stmt_isexplain(st) == 0;
-                    impl_->run(st);
+                    run(st);
                     if (i == 0 && changes) {
                         const std::string& s = t->statements[0];
                         // WITH ... INSERT/UPDATE/DELETE: the rows of the statement after the common table
@@ -652,18 +660,18 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
                         const bool with = startsWithNoCase(s, "with");
                         if (with || startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
                             startsWithNoCase(s, "delete")) {
-                            affected = sqlite3_changes(impl_->db);
+                            affected = sqlite3_changes(db);
                         }
                         if (with || startsWithNoCase(s, "insert")) {
                             const std::string lower = util::asciiLower(s);
                             const std::size_t into = lower.find("insert into ");
-                            if (into != std::string::npos) impl_->noteInsert(nameAt(s, into + 12), affected);
+                            if (into != std::string::npos) noteInsert(nameAt(s, into + 12), affected);
                         }
                     }
                 }
-                if (several) impl_->exec("release palvo_statement");
+                if (several) exec("release palvo_statement");
             } catch (...) {
-                if (several) impl_->undo("palvo_statement");
+                if (several) undo("palvo_statement");
                 throw;
             }
             return affected;
@@ -674,16 +682,14 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
     } catch (const Error& e) {
         // No room to grow the log: once the log a writer kept is written back into the
         // file, the change goes into the log's room from its start.
-        if ((e.nativeCode() & 0xff) != SQLITE_FULL || !sqlite3_get_autocommit(impl_->db)) throw;
+        if ((e.nativeCode() & 0xff) != SQLITE_FULL || !sqlite3_get_autocommit(db)) throw;
         int logged = 0, written = 0;
-        if (sqlite3_wal_checkpoint_v2(impl_->db, "main", SQLITE_CHECKPOINT_PASSIVE, &logged, &written) !=
+        if (sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, &logged, &written) !=
                 SQLITE_OK ||
             logged <= 0 || written != logged)
             throw;
         return attempt();
     }
-} catch (const Error& e) {
-    impl_->speak(e);
 }
 
 long long Connection::doLastInsertId() { return sqlite3_last_insert_rowid(impl_->db); }
