@@ -558,6 +558,8 @@ BatchResult Batch::run(BatchPort& port) const {
     return std::move(runner.result);
 }
 
+std::size_t statementCount(std::string_view tsql) { return readStatementTree(tsql).statements.size(); }
+
 bool isBatch(std::string_view tsql) {
     const StatementTree tree = readStatementTree(tsql);
     if (tree.statements.size() != 1) return tree.statements.size() > 1;

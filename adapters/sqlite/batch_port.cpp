@@ -7,7 +7,9 @@
 
 namespace Palvo::sqlite {
 
-dialect::BatchResult Connection::Impl::runBatch(const std::string& sql, const std::vector<Value>& params) {
+dialect::BatchResult Connection::Impl::runBatch(
+    const std::string& sql, const std::vector<Value>& params,
+    const std::function<void(const Palvo::Connection::InfoMessage&)>& tell) {
     if (!params.empty()) {
         throw Error(ErrorNumber::NotSupported,
                     "Not supported by the embedded database: parameters (?) in a batch (its variables take "
@@ -15,7 +17,8 @@ dialect::BatchResult Connection::Impl::runBatch(const std::string& sql, const st
     }
     class Port final : public dialect::BatchPort {
     public:
-        explicit Port(Impl& impl) : impl_(impl) {}
+        Port(Impl& impl, const std::function<void(const Palvo::Connection::InfoMessage&)>& tell)
+            : impl_(impl), tell_(tell) {}
         std::shared_ptr<const dialect::Translation> translate(const std::string& tsql) override {
             return impl_.translate(tsql);
         }
@@ -33,8 +36,12 @@ dialect::BatchResult Connection::Impl::runBatch(const std::string& sql, const st
                 throw Error(ErrorNumber::Database, "Query timeout expired");
         }
 
+        void print(const std::string& text) override { tell_({text, -1}); }
+        void rowsCounted(long rows) override { tell_({"", rows}); }
+
     private:
         Impl& impl_;
+        const std::function<void(const Palvo::Connection::InfoMessage&)>& tell_;
     };
     // one deadline for all the batch's statements
     struct Clock {
@@ -48,7 +55,7 @@ dialect::BatchResult Connection::Impl::runBatch(const std::string& sql, const st
         Clock& operator=(const Clock&) = delete;
     };
     const dialect::Batch batch(sql);
-    Port port(*this);
+    Port port(*this, tell);
     const Clock clock(*this);
     return batch.run(port);
 }

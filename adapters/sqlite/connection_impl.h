@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -147,7 +148,9 @@ struct PALVO_LOCAL Connection::Impl {
                       const std::vector<Value>& params);
     // A batch (Translation::batch, or a statement reading variables) run by the batch engine;
     // `params` are refused (a batch binds its own variables).
-    dialect::BatchResult runBatch(const std::string& sql, const std::vector<Value>& params);
+    // Its PRINT texts and counts go to `tell`.
+    dialect::BatchResult runBatch(const std::string& sql, const std::vector<Value>& params,
+                                  const std::function<void(const Palvo::Connection::InfoMessage&)>& tell);
 
     void finalizeAll() noexcept;
 

@@ -436,7 +436,8 @@ ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql
 ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) try {
     auto tr = impl_->translate(sql);
     // a batch gives its first result set
-    if (tr->batch || !tr->variables.empty()) return impl_->runBatch(sql, params).first;
+    if (tr->batch || !tr->variables.empty())
+        return impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).first;
     return impl_->query(sql, std::move(tr), params);
 } catch (const Error& e) {
     impl_->speak(e);
@@ -484,7 +485,8 @@ void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value
                                  RowReader& reader) try {
     if (const auto tr = impl_->translate(sql); tr->batch || !tr->variables.empty()) {
         // the first result set, row by row
-        const ResultTable table = impl_->runBatch(sql, params).first;
+        const ResultTable table =
+            impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).first;
         reader.columns(table.columns);
         std::vector<Value> row(table.columns.size());
         for (std::size_t r = 0; r < table.rowCount(); ++r) {

@@ -620,7 +620,8 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
         return -1;
     }
     auto tr = impl_->translate(sql);
-    if (tr->batch || !tr->variables.empty()) return impl_->runBatch(sql, params).affected;
+    if (tr->batch || !tr->variables.empty())
+        return impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).affected;
     return impl_->execute(sql, std::move(tr), params);
 } catch (const Error& e) {
     impl_->speak(e);

@@ -80,5 +80,8 @@ private:
 /// statements, or a statement of the batch language (DECLARE, SET, IF, WHILE,
 /// BEGIN ... END, PRINT, ...). Throws as the reader does for text it cannot read.
 PALVO_API bool isBatch(std::string_view tsql);
+/// The statements of T-SQL text as the batch engine reads them (an IF ... ELSE or
+/// BEGIN ... END counts one); 0 for blanks and comments.
+PALVO_API std::size_t statementCount(std::string_view tsql);
 
 }  // namespace Palvo::dialect
