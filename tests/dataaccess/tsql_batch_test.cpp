@@ -262,6 +262,26 @@ TEST_F(EmbeddedBatch, ParametersAreRefusedInABatch) {
     EXPECT_EQ(count(), 0);
 }
 
+TEST_F(EmbeddedBatch, PrintAndCountsReachTheInfoMessageHandlerInOrder) {
+    std::vector<std::pair<std::string, long>> told;
+    conn_->OnInfoMessage([&](const Connection::InfoMessage& m) { told.emplace_back(m.text, m.rows); });
+    conn_->Execute(
+        "insert into 账 values (1, 'a'), (2, 'b') declare @n int = 7 print 'n=' + cast(@n as varchar(3)) "
+        "print null update 账 set v = 'c' where k = 9 select k from 账");
+    EXPECT_EQ(told,
+              (std::vector<std::pair<std::string, long>>{{"", 2}, {"n=7", -1}, {"", -1}, {"", 0}, {"", 2}}));
+}
+
+TEST_F(EmbeddedBatch, NocountOnStopsTheCountsUntilOff) {
+    std::vector<long> counts;
+    conn_->OnInfoMessage([&](const Connection::InfoMessage& m) { counts.push_back(m.rows); });
+    conn_->Execute(
+        "set nocount on insert into 账 values (1, 'a') select k from 账 set nocount off insert into 账 "
+        "values "
+        "(2, 'b')");
+    EXPECT_EQ(counts, std::vector<long>{1});
+}
+
 TEST_F(EmbeddedBatch, ARunawayLoopEndsAtTheCommandTimeout) {
     conn_->CommandTimeout(1);
     try {
