@@ -1,19 +1,22 @@
 // Tokens, the parentheses tree, the statements of a batch and their kinds.
 #include "reader.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "palvo/error.h"
 
 namespace Palvo::dialect {
 
-StatementKind statementKind(const Nodes& ns) {
+namespace {
+
+// The kind of the statement whose first n nodes are ns[0, n).
+StatementKind kindOf(const Node* ns, std::size_t n) {
     // (select ...) union ...: a query whose first member is in parentheses
-    if (!ns.empty() && ns[0].group && !ns[0].kids.empty() && ns[0].kids[0].word("select"))
+    if (n > 0 && ns[0].group && !ns[0].kids.empty() && ns[0].kids[0].word("select"))
         return StatementKind::Select;
-    if (ns.empty() || ns[0].group || ns[0].tok.kind != TokenKind::Word) return StatementKind::Other;
+    if (n == 0 || ns[0].group || ns[0].tok.kind != TokenKind::Word) return StatementKind::Other;
     const std::string lw = asciiLower(ns[0].tok.text);
-    const std::size_t n = ns.size();
     if (lw == "select") return StatementKind::Select;
     if (lw == "with") return StatementKind::With;
     if (lw == "insert") return StatementKind::Insert;
@@ -51,6 +54,10 @@ StatementKind statementKind(const Nodes& ns) {
     return StatementKind::Other;
 }
 
+}  // namespace
+
+StatementKind statementKind(const Nodes& ns) { return kindOf(ns.data(), ns.size()); }
+
 namespace {
 
 [[noreturn]] void syntaxError(const Node& n) {
@@ -64,12 +71,12 @@ namespace {
 // Words that begin a statement wherever they stand outside parentheses (T-SQL
 // reserves them), with the exceptions startsStatement makes.
 bool statementWord(std::string_view lw) {
-    static const char* const words[] = {"select",   "insert",    "update",  "delete", "declare", "set",
-                                        "if",       "while",     "begin",   "end",    "else",    "return",
-                                        "break",    "continue",  "print",   "create", "drop",    "alter",
-                                        "truncate", "exec",      "execute", "goto",   "commit",  "rollback",
-                                        "save",     "raiserror", "waitfor", "merge",  "with"};
-    for (const char* w : words) {
+    static constexpr std::string_view words[] = {
+        "select", "insert",    "update",   "delete", "declare", "set",      "if",     "while",
+        "begin",  "end",       "else",     "return", "break",   "continue", "print",  "create",
+        "drop",   "alter",     "truncate", "exec",   "execute", "goto",     "commit", "rollback",
+        "save",   "raiserror", "waitfor",  "merge",  "with"};
+    for (const std::string_view w : words) {
         if (lw == w) return true;
     }
     return false;
@@ -121,7 +128,13 @@ private:
     bool startsStatement(std::size_t k, State& st) const {
         const Node& n = ns_[k];
         if (n.group || n.tok.kind != TokenKind::Word) return false;
-        const std::string lw = asciiLower(n.tok.text);
+        // statement words and CASE are 2 to 9 letters: others are passed without a copy
+        const std::string& text = n.tok.text;
+        if (text.size() < 2 || text.size() > 9) return false;
+        char buf[9];
+        for (std::size_t c = 0; c < text.size(); ++c)
+            buf[c] = text[c] >= 'A' && text[c] <= 'Z' ? static_cast<char>(text[c] - 'A' + 'a') : text[c];
+        const std::string_view lw(buf, text.size());
         if (lw == "case") ++st.cases;
         if (st.cases > 0) {
             if (lw == "end") --st.cases;
@@ -277,10 +290,7 @@ private:
     }
 
     StatementKind wordKind(std::size_t k) const {
-        Nodes one;  // statementKind looks at the first three nodes
-        for (std::size_t j = k; j < ns_.size() && j < k + 4; ++j)
-            one.push_back(ns_[j].group ? Node{} : ns_[j]);
-        return statementKind(one);
+        return kindOf(ns_.data() + k, std::min<std::size_t>(ns_.size() - k, 4));  // it looks at four at most
     }
 
     // BEGIN that opens a block, not BEGIN TRAN, TRY, CATCH, DISTRIBUTED, ...
