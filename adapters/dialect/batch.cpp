@@ -48,6 +48,9 @@ struct Step {
     std::vector<Step> parts;
     // the variables bound to the parameters of the translation last used, by their numbers
     mutable const Translation* boundFor = nullptr;
+    // a translation that reads no table's columns holds whatever the schema does: kept for the loop's next
+    // round
+    mutable std::shared_ptr<const Translation> kept;
     mutable std::vector<int> slots;
 };
 
@@ -425,8 +428,10 @@ private:
     long long rounds_ = 0;
 
     std::shared_ptr<const Translation> translation(const Step& s) {
+        if (s.kept) return s.kept;
         auto tr = port_.translate(s.sql);
         if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
+        if (!tr->usesCatalogue) s.kept = tr;
         return tr;
     }
 
