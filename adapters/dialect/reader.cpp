@@ -189,6 +189,10 @@ private:
         }
         if (lw == "drop" || lw == "alter") return !st.alter;
         if (lw == "with") return commonTables(k);
+        // DROP TABLE IF EXISTS T, ALTER TABLE T DROP COLUMN IF EXISTS c
+        if (lw == "if" && k + 1 < ns_.size() && ns_[k + 1].word("exists") &&
+            (st.kind == StatementKind::Drop || st.alter))
+            return false;
         return true;
     }
 

@@ -50,6 +50,9 @@ TEST(StatementTree, EndsStatementsWhereTheNextBegins) {
         {"create view V as select 1 as a select 2", {"create view V as select 1 as a select 2"}},
         {"begin tran update T set a = 1 commit", {"begin tran ", "update T set a = 1 ", "commit"}},
         {"print 'x' return", {"print 'x' ", "return"}},
+        {"drop table if exists T create table T (a int)",
+         {"drop table if exists T ", "create table T (a int)"}},
+        {"if exists (select 1) drop table T", {"if exists (select 1) drop table T"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tsql);
