@@ -572,6 +572,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 r.text = "('Palvo embedded database (SQLite ' || sqlite_version() || ')')";
                 break;
             }
+            if (variableExpr(t, r)) break;
             renderToken(t);  // raises
             break;
         case TokenKind::Operator:

@@ -248,9 +248,12 @@ bool decimalNumber(const std::string& s) {
 
 }  // namespace
 
-std::string Rewriter::topCount(const Node* count, bool percent) const {
+std::string Rewriter::topCount(const Node* count, bool percent) {
     if (count && !count->group && count->tok.kind == TokenKind::Parameter)
         return "tsql_rows(" + parameterText(count->tok) + ", 'TOP')";
+    if (Expr v;
+        count && !count->group && count->tok.kind == TokenKind::Variable && variableExpr(count->tok, v))
+        return "tsql_rows(" + v.text + ", 'TOP')";
     if (count && !count->group && count->tok.kind == TokenKind::Variable)
         renderToken(count->tok);  // refused by name
     if (percent && count && !count->group && count->tok.kind == TokenKind::Number &&

@@ -1,17 +1,22 @@
 // Tokens, the parentheses tree, the statements of a batch and their kinds.
 #include "reader.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "palvo/error.h"
 
 namespace Palvo::dialect {
 
-StatementKind statementKind(const Nodes& ns) {
+namespace {
+
+// The kind of the statement whose first n nodes are ns[0, n).
+StatementKind kindOf(const Node* ns, std::size_t n) {
     // (select ...) union ...: a query whose first member is in parentheses
-    if (!ns.empty() && ns[0].group && !ns[0].kids.empty() && ns[0].kids[0].word("select"))
+    if (n > 0 && ns[0].group && !ns[0].kids.empty() && ns[0].kids[0].word("select"))
         return StatementKind::Select;
-    if (ns.empty() || ns[0].group || ns[0].tok.kind != TokenKind::Word) return StatementKind::Other;
+    if (n == 0 || ns[0].group || ns[0].tok.kind != TokenKind::Word) return StatementKind::Other;
     const std::string lw = asciiLower(ns[0].tok.text);
-    const std::size_t n = ns.size();
     if (lw == "select") return StatementKind::Select;
     if (lw == "with") return StatementKind::With;
     if (lw == "insert") return StatementKind::Insert;
@@ -49,33 +54,294 @@ StatementKind statementKind(const Nodes& ns) {
     return StatementKind::Other;
 }
 
-ReadBatch readBatch(std::string_view tsql) {
+}  // namespace
+
+StatementKind statementKind(const Nodes& ns) { return kindOf(ns.data(), ns.size()); }
+
+namespace {
+
+[[noreturn]] void syntaxError(const Node& n) {
+    if (n.tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(n.tok.text)))
+        throw Error(ErrorNumber::Database, "Incorrect syntax near the keyword '" + upper(n.tok.text) + "'.",
+                    156);
+    throw Error(ErrorNumber::Database,
+                "Incorrect syntax near '" + (n.group ? std::string("(") : n.tok.text) + "'.", 102);
+}
+
+// Words that begin a statement wherever they stand outside parentheses (T-SQL
+// reserves them), with the exceptions startsStatement makes.
+bool statementWord(std::string_view lw) {
+    static constexpr std::string_view words[] = {
+        "select", "insert",    "update",   "delete", "declare", "set",      "if",     "while",
+        "begin",  "end",       "else",     "return", "break",   "continue", "print",  "create",
+        "drop",   "alter",     "truncate", "exec",   "execute", "goto",     "commit", "rollback",
+        "save",   "raiserror", "waitfor",  "merge",  "with"};
+    for (const std::string_view w : words) {
+        if (lw == w) return true;
+    }
+    return false;
+}
+
+// Reads the top level of a batch into statements.
+class TreeReader {
+public:
+    explicit TreeReader(const Nodes& ns) : ns_(ns) {}
+
+    std::vector<BatchStatement> all() {
+        std::vector<BatchStatement> out;
+        for (;;) {
+            skipSemicolons();
+            if (i_ >= ns_.size()) return out;
+            out.push_back(statement());
+        }
+    }
+
+private:
+    const Nodes& ns_;
+    std::size_t i_ = 0;
+
+    void skipSemicolons() {
+        while (i_ < ns_.size() && ns_[i_].op(";")) ++i_;
+    }
+    bool wordAt(std::size_t k, std::string_view lw) const { return k < ns_.size() && ns_[k].word(lw); }
+
+    // WITH that begins a common table expression: `with name [(cols)] as (`
+    bool commonTables(std::size_t k) const {
+        if (k + 2 >= ns_.size() || !ns_[k + 1].isName()) return false;
+        static const char* const not_[] = {"ties", "check", "nocheck", "values", "cube", "rollup"};
+        for (const char* w : not_) {
+            if (ns_[k + 1].word(w)) return false;
+        }
+        std::size_t a = k + 2;
+        if (ns_[a].group) ++a;
+        return wordAt(a, "as");
+    }
+
+    // Whether node k begins the next statement, for a statement of `kind`
+    // begun at `from`; `state` counts what the statement has seen.
+    struct State {
+        StatementKind kind;
+        bool source = false;  // INSERT: its SELECT, VALUES or EXEC came; UPDATE: its SET came
+        bool alter = false;   // an ALTER TABLE, whose DROP and ALTER are its own
+        int cases = 0;        // CASE ... END open
+    };
+    bool startsStatement(std::size_t k, State& st) const {
+        const Node& n = ns_[k];
+        if (n.group || n.tok.kind != TokenKind::Word) return false;
+        // statement words and CASE are 2 to 9 letters: others are passed without a copy
+        const std::string& text = n.tok.text;
+        if (text.size() < 2 || text.size() > 9) return false;
+        char buf[9];
+        for (std::size_t c = 0; c < text.size(); ++c)
+            buf[c] = text[c] >= 'A' && text[c] <= 'Z' ? static_cast<char>(text[c] - 'A' + 'a') : text[c];
+        const std::string_view lw(buf, text.size());
+        if (lw == "case") ++st.cases;
+        if (st.cases > 0) {
+            if (lw == "end") --st.cases;
+            return false;
+        }
+        if (!statementWord(lw)) return false;
+        const Node* prev = k > 0 ? &ns_[k - 1] : nullptr;
+        const bool afterOn = k > 1 && ns_[k - 2].word("on");
+        if (lw == "select") {
+            if (prev &&
+                (prev->word("union") || prev->word("all") || prev->word("except") || prev->word("intersect")))
+                return false;
+            if (st.kind == StatementKind::Insert && !st.source) {
+                st.source = true;
+                return false;
+            }
+            if (st.kind == StatementKind::With) {
+                st.kind = StatementKind::Select;
+                return false;
+            }
+            return true;
+        }
+        // a foreign key's ON DELETE CASCADE, ON UPDATE SET NULL
+        const bool keyAction =
+            (st.kind == StatementKind::CreateTable || st.alter) && prev && prev->word("on");
+        if (lw == "insert" || lw == "update" || lw == "delete") {
+            if (keyAction && lw != "insert") return false;
+            if (st.kind == StatementKind::With) {
+                st.kind = lw == "insert"   ? StatementKind::Insert
+                          : lw == "update" ? StatementKind::Update
+                                           : StatementKind::Delete;
+                return false;
+            }
+            return true;
+        }
+        if (lw == "set") {
+            if (prev && (prev->word("delete") || prev->word("update")) && afterOn &&
+                (st.kind == StatementKind::CreateTable || st.alter))
+                return false;  // ON DELETE SET NULL
+            if (st.kind == StatementKind::Update && !st.source) {
+                st.source = true;
+                return false;
+            }
+            return true;
+        }
+        if (lw == "exec" || lw == "execute") {
+            if (st.kind == StatementKind::Insert && !st.source) {
+                st.source = true;
+                return false;
+            }
+            return true;
+        }
+        if (lw == "drop" || lw == "alter") return !st.alter;
+        if (lw == "with") return commonTables(k);
+        // DROP TABLE IF EXISTS T, ALTER TABLE T DROP COLUMN IF EXISTS c
+        if (lw == "if" && k + 1 < ns_.size() && ns_[k + 1].word("exists") &&
+            (st.kind == StatementKind::Drop || st.alter))
+            return false;
+        return true;
+    }
+
+    // The end of the statement begun at `from` (its first node is not looked at).
+    std::size_t endOf(std::size_t from, StatementKind kind) const {
+        State st{kind};
+        st.alter = ns_[from].word("alter");
+        // MERGE ends only at the ';' SQL Server requires of it: its WHEN clauses hold UPDATE,
+        // DELETE and INSERT
+        const bool merge = ns_[from].word("merge");
+        std::size_t k = from + 1;
+        for (; k < ns_.size(); ++k) {
+            if (ns_[k].op(";")) break;
+            if (ns_[k].word("values") && st.kind == StatementKind::Insert) st.source = true;
+            if (!merge && startsStatement(k, st)) break;
+        }
+        return k;
+    }
+
+    BatchStatement plain(StatementKind kind) {
+        BatchStatement s;
+        s.kind = kind;
+        s.first = i_;
+        const Node& n = ns_[i_];
+        // CREATE VIEW, PROCEDURE, FUNCTION and TRIGGER take the rest of the batch, as on SQL Server
+        const bool whole =
+            n.word("create") && i_ + 1 < ns_.size() &&
+            (ns_[i_ + 1].word("view") || ns_[i_ + 1].word("procedure") || ns_[i_ + 1].word("proc") ||
+             ns_[i_ + 1].word("function") || ns_[i_ + 1].word("trigger"));
+        s.last = whole ? ns_.size() : endOf(i_, kind);
+        if (whole) {
+            while (s.last > s.first && ns_[s.last - 1].op(";")) --s.last;
+        }
+        i_ = s.last;
+        return s;
+    }
+
+    // A statement after IF's or WHILE's condition, or ELSE: one must follow.
+    BatchStatement body(const Node& after) {
+        skipSemicolons();
+        if (i_ >= ns_.size()) syntaxError(after);
+        return statement();
+    }
+
+    BatchStatement statement() {
+        const Node& n = ns_[i_];
+        const bool query = n.group && !n.kids.empty() && n.kids[0].word("select");  // (select ...) union ...
+        const StatementKind kind = query                                      ? StatementKind::Select
+                                   : n.group || n.tok.kind != TokenKind::Word ? StatementKind::Other
+                                                                              : wordKind(i_);
+        if (n.word("end") || n.word("else")) syntaxError(n);
+        if (kind == StatementKind::Begin && i_ + 1 < ns_.size() &&
+            (ns_[i_ + 1].word("try") || ns_[i_ + 1].word("catch")))
+            unsupported("TRY ... CATCH");
+        if (kind == StatementKind::Begin && !blockBegin()) return plain(kind);
+        if (kind == StatementKind::Begin) {
+            BatchStatement s;
+            s.form = BatchStatement::Form::Block;
+            s.kind = kind;
+            s.first = i_++;
+            for (;;) {
+                skipSemicolons();
+                if (i_ >= ns_.size()) syntaxError(ns_.back());
+                if (ns_[i_].word("end")) break;
+                s.parts.push_back(statement());
+            }
+            s.last = ++i_;
+            return s;
+        }
+        if (kind == StatementKind::If || kind == StatementKind::While) {
+            BatchStatement s;
+            s.form = kind == StatementKind::If ? BatchStatement::Form::If : BatchStatement::Form::While;
+            s.kind = kind;
+            s.first = i_;
+            State st{StatementKind::Other};
+            std::size_t k = i_ + 1;
+            while (k < ns_.size() && !ns_[k].op(";") && !startsStatement(k, st)) ++k;
+            if (k == i_ + 1) syntaxError(k < ns_.size() ? ns_[k] : n);
+            s.conditionEnd = k;
+            i_ = k;
+            if (i_ < ns_.size() && ns_[i_].op(";")) syntaxError(ns_[i_]);
+            s.parts.push_back(body(ns_[k - 1]));
+            if (kind == StatementKind::If) {
+                std::size_t j = i_;
+                while (j < ns_.size() && ns_[j].op(";")) ++j;
+                if (j < ns_.size() && ns_[j].word("else")) {
+                    i_ = j + 1;
+                    s.parts.push_back(body(ns_[j]));
+                }
+            }
+            s.last = i_;
+            return s;
+        }
+        if (n.word("break") || n.word("continue") || n.word("return")) {
+            BatchStatement s;
+            s.kind = kind;
+            s.first = i_;
+            s.last = ++i_;
+            return s;
+        }
+        return plain(kind);
+    }
+
+    StatementKind wordKind(std::size_t k) const {
+        return kindOf(ns_.data() + k, std::min<std::size_t>(ns_.size() - k, 4));  // it looks at four at most
+    }
+
+    // BEGIN that opens a block, not BEGIN TRAN, TRY, CATCH, DISTRIBUTED, ...
+    bool blockBegin() const {
+        if (i_ + 1 >= ns_.size()) return true;
+        const Node& next = ns_[i_ + 1];
+        static const char* const others[] = {"tran",        "transaction", "try",         "catch",
+                                             "distributed", "dialog",      "conversation"};
+        for (const char* w : others) {
+            if (next.word(w)) return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+StatementTree readStatementTree(std::string_view tsql) {
     auto toks = tokenize(tsql);
-    Nodes tree = buildTree(toks);
+    StatementTree tree;
+    tree.text = tsql;
+    tree.nodes = buildTree(toks);
+    tree.statements = TreeReader(tree.nodes).all();
+    return tree;
+}
+
+ReadBatch readBatch(std::string_view tsql) {
+    StatementTree tree = readStatementTree(tsql);
     ReadBatch batch;
     batch.text = tsql;
-    std::size_t start = 0;
-    auto take = [&](std::size_t from, std::size_t to, std::size_t end) {
-        if (from == to) return;
+    const std::size_t count = tree.nodes.size();
+    for (const BatchStatement& t : tree.statements) {
         ReadStatement s;
-        s.begin = tree[from].tok.offset;
-        s.end = end;
-        if (from == 0 && to == tree.size()) {
-            s.nodes = std::move(tree);  // the usual batch of one statement: no copy
+        s.begin = tree.offsetOf(t.first);
+        s.end = tree.offsetOf(t.last);
+        if (t.first == 0 && t.last == count) {
+            s.nodes = std::move(tree.nodes);  // the usual batch of one statement: no copy
         } else {
-            s.nodes.assign(std::make_move_iterator(tree.begin() + static_cast<std::ptrdiff_t>(from)),
-                           std::make_move_iterator(tree.begin() + static_cast<std::ptrdiff_t>(to)));
+            s.nodes.assign(std::make_move_iterator(tree.nodes.begin() + static_cast<std::ptrdiff_t>(t.first)),
+                           std::make_move_iterator(tree.nodes.begin() + static_cast<std::ptrdiff_t>(t.last)));
         }
-        s.kind = statementKind(s.nodes);
+        s.kind = t.kind;
         batch.statements.push_back(std::move(s));
-    };
-    const std::size_t count = tree.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!tree[i].op(";")) continue;
-        take(start, i, tree[i].tok.offset);
-        start = i + 1;
     }
-    take(start, count, tsql.size());
     return batch;
 }
 

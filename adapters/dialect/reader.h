@@ -50,9 +50,62 @@ struct ReadBatch {
 
 /// Reads T-SQL; throws NotSupported for what cannot be tokenized or grouped
 /// (an unterminated string, unbalanced or too deeply nested parentheses).
+/// Statements end at ';' or where the next one starts (see readStatementTree);
+/// an IF, WHILE or BEGIN ... END block is one statement here.
 ReadBatch readBatch(std::string_view tsql);
+
+/// A statement as the batch's control flow reads it: the nodes [first, last)
+/// of the batch's top level, without a ';'.
+struct BatchStatement {
+    enum class Form {
+        Plain,  // one statement: a query, DECLARE, SET, PRINT, BREAK, ...
+        Block,  // BEGIN ... END: parts are its statements
+        If,     // IF condition parts[0] [ELSE parts[1]]
+        While,  // WHILE condition parts[0]
+    };
+    Form form = Form::Plain;
+    StatementKind kind = StatementKind::Other;
+    std::size_t first = 0;
+    std::size_t last = 0;
+    std::size_t conditionEnd = 0;  // If, While: the condition is [first + 1, conditionEnd)
+    std::vector<BatchStatement> parts;
+};
+
+/// A batch read into its statements as SQL Server takes them: separated by ';'
+/// or by nothing (`select 1 select 2` is two, `insert ... select ...` and
+/// `select ... union select ...` one).
+struct StatementTree {
+    std::string_view text;
+    Nodes nodes;  // the top level of the batch
+    std::vector<BatchStatement> statements;
+    /// Where node `k` starts in the text; the text's end past the last node.
+    std::size_t offsetOf(std::size_t k) const { return k < nodes.size() ? nodes[k].tok.offset : text.size(); }
+};
+
+/// Reads a batch; throws as readBatch does, and SQL Server's syntax errors (102,
+/// 156) for an END, ELSE or block that does not fit.
+StatementTree readStatementTree(std::string_view tsql);
 
 /// The kind of one statement's nodes (without its ';').
 StatementKind statementKind(const Nodes& ns);
+
+/// One variable a DECLARE makes: its name in lower case with its '@', its type
+/// as SQL Server gives it ("varchar(1)" for a varchar without a length), and
+/// the nodes of its value, [valueFirst, valueLast), empty when it has none.
+struct Declared {
+    std::string name;
+    std::string written;  // the name as written
+    std::string type;
+    std::size_t valueFirst = 0;
+    std::size_t valueLast = 0;
+};
+
+/// The variables of the DECLARE at ns[b] (up to e). Refuses table variables and
+/// cursors by name, text types and unknown ones as SQL Server does (2739, 2715),
+/// and a declaration it cannot read as a syntax error (102).
+std::vector<Declared> readDeclarations(const Nodes& ns, std::size_t b, std::size_t e);
+
+/// Whether the nodes read a variable (an @name; @@ names are functions).
+bool readsVariables(const Nodes& ns);
 
 }  // namespace Palvo::dialect

@@ -187,6 +187,12 @@ public:
     explicit Rewriter(Catalogue* catalogue = nullptr, std::string_view parameterTypes = {});
     Translation statement(const ReadStatement& s);
 
+    // ---- batch variables (batch_variables.cpp)
+    // The declared types of the variables a statement may read (lower-case name with '@' ->
+    // "decimal(10,2)"): each is rendered ?N, typed as a column of that type.
+    using VariableTypes = std::unordered_map<std::string, std::string>;
+    void variables(const VariableTypes* types) { variableTypes_ = types; }
+
 private:
     // Counts the levels of the rewriting's recursion (groups, signs, nested
     // expressions); past kMaxDepth the statement is refused, not the stack overrun.
@@ -262,16 +268,20 @@ private:
     std::string windowKeys(const Nodes& ns, std::size_t b, std::size_t e, bool order);
     std::string pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top);
     std::string queryMember(const Node& g);
-    std::string topCount(const Node* count, bool percent) const;
+    std::string topCount(const Node* count, bool percent);
     void tiesAlias(const Nodes& ns, std::size_t k, std::size_t e, const std::string& text, Clauses& c) const;
     std::string percentLimit(const std::string& query, const std::string& percent) const;
     std::string tiesLimit(const std::string& from, const std::string& orderBy,
                           const std::string& count) const;
     std::string parameterText(const Token& t) const;
     NumType parameterType(const Token& t) const;
-    std::vector<std::size_t> parameterAt_;  // the statement's parameters, by offset
-    std::vector<NumType> parameterTypes_;   // the types of the values bound to them, in order
-    bool numberParameters_ = false;         // a TOP's count is one: each is rendered ?N
+    // A batch variable's parameter, typed in `r` as its declared type; false for one not declared.
+    bool variableExpr(const Token& t, Expr& r);
+    const VariableTypes* variableTypes_ = nullptr;
+    std::vector<std::string> variablesUsed_;  // ?1, ?2, ...
+    std::vector<std::size_t> parameterAt_;    // the statement's parameters, by offset
+    std::vector<NumType> parameterTypes_;     // the types of the values bound to them, in order
+    bool numberParameters_ = false;           // a TOP's count is one: each is rendered ?N
 
     // statements.cpp
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e);

@@ -1234,6 +1234,7 @@ Translation Rewriter::statement(const ReadStatement& s) {
     }
     for (auto& text : tr.statements) text = trimLead(std::move(text));
     tr.usesCatalogue = usedCatalogue_;
+    tr.variables = std::move(variablesUsed_);
     return tr;
 }
 

@@ -28,10 +28,90 @@ public:
 protected:
     Translation render(const ReadBatch& batch, Catalogue* catalogue,
                        std::string_view parameterTypes) const override {
-        if (batch.statements.size() > 1) unsupported("several statements in one batch");
-        if (batch.statements.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
+        const auto& ss = batch.statements;
+        if (ss.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
+        // DECLAREs without values, then one query or change: the statement, reading
+        // its variables as parameters typed as declared
+        Rewriter::VariableTypes types;
+        std::size_t k = 0;
+        while (k + 1 < ss.size() && declaresOnly(ss[k], types)) ++k;
+        const StatementKind last = ss.back().kind;
+        if (k > 0 && k + 1 == ss.size() &&
+            (last == StatementKind::Select || last == StatementKind::With || last == StatementKind::Insert ||
+             last == StatementKind::Update || last == StatementKind::Delete) &&
+            !hasParameter(ss.back().nodes) && declared(ss.back().nodes, types)) {
+            Rewriter rw(catalogue, parameterTypes);
+            rw.variables(&types);
+            return rw.statement(ss.back());
+        }
+        if (k > 0 || ss.size() > 1 || batchLanguage(ss[0])) return batchOf(batch, catalogue);
         Rewriter rw(catalogue, parameterTypes);
-        return rw.statement(batch.statements[0]);
+        return rw.statement(ss[0]);
+    }
+
+private:
+    static bool declaresOnly(const ReadStatement& s, Rewriter::VariableTypes& types) {
+        if (s.kind != StatementKind::Declare) return false;
+        try {
+            for (Declared& d : readDeclarations(s.nodes, 0, s.nodes.size())) {
+                if (d.valueFirst != d.valueLast) return false;
+                types[d.name] = std::move(d.type);
+            }
+        } catch (const Error&) {
+            return false;  // the batch engine reports it
+        }
+        return true;
+    }
+
+    static bool declared(const Nodes& ns, const Rewriter::VariableTypes& types) {
+        for (const Node& n : ns) {
+            if (n.group ? !declared(n.kids, types)
+                        : n.tok.kind == TokenKind::Variable && !n.tok.text.starts_with("@@") &&
+                              !types.contains(asciiLower(n.tok.text)))
+                return false;
+        }
+        return true;
+    }
+
+    static bool hasParameter(const Nodes& ns) {
+        for (const Node& n : ns) {
+            if (n.group ? hasParameter(n.kids) : n.tok.kind == TokenKind::Parameter) return true;
+        }
+        return false;
+    }
+
+    // What the batch engine runs: the statements it steps through, PRINT and
+    // variables (which a statement alone cannot have).
+    static bool batchLanguage(const ReadStatement& s) {
+        switch (s.kind) {
+            case StatementKind::Declare:
+            case StatementKind::Set:
+            case StatementKind::If:
+            case StatementKind::While:
+            case StatementKind::Return:
+                return true;
+            case StatementKind::Begin:
+                return !(s.nodes.size() > 1 && (s.nodes[1].word("tran") || s.nodes[1].word("transaction")));
+            default:
+                break;
+        }
+        const Node& first = s.nodes[0];
+        return first.word("print") || first.word("break") || first.word("continue") ||
+               readsVariables(s.nodes);
+    }
+
+    static Translation batchOf(const ReadBatch& batch, Catalogue* catalogue) {
+        Translation tr;
+        tr.batch = true;
+        tr.refusal = "Not supported by the embedded database: several statements in one batch.";
+        if (batch.statements.size() == 1) {
+            try {
+                Rewriter(catalogue).statement(batch.statements[0]);
+            } catch (const Error& e) {
+                tr.refusal = e.description();
+            }
+        }
+        return tr;
     }
 };
 

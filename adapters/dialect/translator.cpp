@@ -21,7 +21,9 @@ std::string Translation::joined() const {
 }
 
 Translation translateUncached(std::string_view tsql, Catalogue* catalogue, std::string_view parameterTypes) {
-    return sqliteTarget().translate(tsql, catalogue, parameterTypes);
+    Translation tr = sqliteTarget().translate(tsql, catalogue, parameterTypes);
+    if (tr.batch) throw Error(ErrorNumber::NotSupported, tr.refusal);
+    return tr;
 }
 
 // The cache holds at most this much statement text besides its count: a host
@@ -75,7 +77,8 @@ std::shared_ptr<const Translation> Translator::translateStatements(std::string_v
 }
 
 std::string Translator::translate(std::string_view tsql) {
-    auto tr = translateStatements(tsql);
+    const auto tr = translateStatements(tsql);
+    if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
     // its statements alone would return the rowids, not the rows
     if (!tr->outputQuery.empty()) throw Error(ErrorNumber::NotSupported, kOutputElsewhere);
     return tr->joined();

@@ -22,7 +22,8 @@ StatementTranslator translatorFor(const dialect::Target& target) {
         translator = kept.get();
     }
     return [translator](const std::string& sql) {
-        auto tr = translator->translateStatements(sql);
+        const auto tr = translator->translateStatements(sql);
+        if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
         if (!tr->outputQuery.empty()) throw Error(ErrorNumber::NotSupported, dialect::kOutputElsewhere);
         return tr->statements;
     };

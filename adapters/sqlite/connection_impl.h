@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "palvo/dialect/batch.h"
 #include "palvo/dialect/target.h"
 #include "palvo/dialect/translator.h"
 #include "palvo/error.h"
@@ -57,6 +59,7 @@ struct PALVO_LOCAL Connection::Impl {
     long timeoutSeconds = 30;
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
+    bool inBatch = false;  // the batch's deadline holds for each of its statements
     Language language = Language::Chinese;
     // Why the file is open for reading only ("" when it is not): what a change is told.
     std::string readOnlyWhy;
@@ -169,6 +172,18 @@ struct PALVO_LOCAL Connection::Impl {
     static std::string lastToken(std::string_view sql);
 
     sqlite3_stmt* prepare(const std::string& sql);
+
+    // A translated statement run (of the host's `sql`), `params` bound to its first: the rows it changed.
+    long execute(const std::string& sql, std::shared_ptr<const dialect::Translation> tr,
+                 const std::vector<Value>& params);
+    // A translated query run, every row read.
+    ResultTable query(const std::string& sql, std::shared_ptr<const dialect::Translation> tr,
+                      const std::vector<Value>& params);
+    // A batch (Translation::batch, or a statement reading variables) run by the batch engine;
+    // `params` are refused (a batch binds its own variables).
+    // Its PRINT texts and counts go to `tell`.
+    dialect::BatchResult runBatch(const std::string& sql, const std::vector<Value>& params,
+                                  const std::function<void(const Palvo::Connection::InfoMessage&)>& tell);
 
     void finalizeAll() noexcept;
 

@@ -463,24 +463,33 @@ sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect
 ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql, {}); }
 
 ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) try {
-    return impl_->underOneSchema(sql, params, impl_->translate(sql, params),
-                                 [&](const std::shared_ptr<const dialect::Translation>& tr) {
-                                     sqlite3_stmt* st = impl_->startQuery(sql, *tr, params);
-                                     for (int attempt = 0;; ++attempt) {
-                                         const int prepared = preparations(st);
-                                         QueryColumns q = queryColumns(st, *tr, impl_->returningColumns(*tr));
-                                         impl_->startClock();
-                                         ResultTable table = readTable(st, std::move(q), *tr, [this, st] {
-                                             impl_->fail(sqlite3_sql(st));
-                                         });
-                                         if (attempt > 0 || preparations(st) == prepared) return table;
-                                     }
-                                 });
+    auto tr = impl_->translate(sql, params);
+    // a batch gives its first result set
+    if (tr->batch || !tr->variables.empty())
+        return impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).first;
+    return impl_->query(sql, std::move(tr), params);
 } catch (const Error& e) {
     impl_->speak(e);
 }
 
+ResultTable Connection::Impl::query(const std::string& sql, std::shared_ptr<const dialect::Translation> tr,
+                                    const std::vector<Value>& params) {
+    return underOneSchema(
+        sql, params, std::move(tr), [&](const std::shared_ptr<const dialect::Translation>& t) {
+            sqlite3_stmt* st = startQuery(sql, *t, params);
+            for (int attempt = 0;; ++attempt) {
+                const int prepared = preparations(st);
+                QueryColumns q = queryColumns(st, *t, returningColumns(*t));
+                startClock();
+                ResultTable table = readTable(st, std::move(q), *t, [this, st] { fail(sqlite3_sql(st)); });
+                if (attempt > 0 || preparations(st) == prepared) return table;
+            }
+        });
+}
+
 std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, const RowFilter& filter) try {
+    if (const auto tr = impl_->translate(sql); tr->batch || !tr->variables.empty())
+        return Palvo::Connection::doQueryKeeping(sql, filter);  // the first result set, filtered
     return impl_->underOneSchema(
         sql, {}, impl_->translate(sql),
         [&](const std::shared_ptr<const dialect::Translation>& tr) -> std::optional<ResultTable> {
@@ -504,6 +513,18 @@ void Connection::doQueryEach(const std::string& sql, RowReader& reader) { doQuer
 
 void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
                                  RowReader& reader) try {
+    if (const auto tr = impl_->translate(sql, params); tr->batch || !tr->variables.empty()) {
+        // the first result set, row by row
+        const ResultTable table =
+            impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).first;
+        reader.columns(table.columns);
+        std::vector<Value> row(table.columns.size());
+        for (std::size_t r = 0; r < table.rowCount(); ++r) {
+            for (std::size_t c = 0; c < row.size(); ++c) row[c] = table.at(r, c);
+            reader.row(row.data());
+        }
+        return;
+    }
     impl_->underOneSchema(
         sql, params, impl_->translate(sql, params),
         [&](const std::shared_ptr<const dialect::Translation>& tr) {

@@ -330,7 +330,7 @@ void Connection::Impl::finalizeAll() noexcept {
 
 void Connection::Impl::startClock() {
     timedOut = false;
-    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    if (!inBatch) deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
 }
 
 int Connection::Impl::progress(void* self) {
@@ -731,51 +731,60 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
     }
     if (impl_->setIdentityInsert(sql)) return -1;
     auto tr = impl_->translate(sql, params);
+    if (tr->batch || !tr->variables.empty())
+        return impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).affected;
+    return impl_->execute(sql, std::move(tr), params);
+} catch (const Error& e) {
+    impl_->speak(e);
+}
+
+long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dialect::Translation> tr,
+                               const std::vector<Value>& params) {
     if (tr->change.kind != dialect::SchemaChange::Kind::None) {
-        impl_->changeSchema(tr->change);
+        changeSchema(tr->change);
         return -1;
     }
     if (startsWithNoCase(tr->statements.front(), "drop table "))
-        impl_->refuseDropOfReferenced(tr->statements.front());
+        refuseDropOfReferenced(tr->statements.front());
     if (tr->statements.size() > 1 && !params.empty()) {
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
     }
     auto attempt = [&] {
-        return impl_->underOneSchema(sql, params, tr, [&](const auto& t) {
+        return underOneSchema(sql, params, tr, [&](const auto& t) {
             // A statement that becomes several (a table and its triggers) is whole or absent:
             // a savepoint is its own transaction outside the host's and nests inside it.
             const bool several = t->statements.size() > 1;
-            if (several) impl_->exec("savepoint palvo_statement");
+            if (several) exec("savepoint palvo_statement");
             long affected = -1;
             try {
                 for (std::size_t i = 0; i < t->statements.size(); ++i) {
                     if (i > 0 && startsWithNoCase(t->statements[i], dialect::kIdentityReset) &&
-                        !impl_->hasObject("table", "sqlite_sequence"))
+                        !hasObject("table", "sqlite_sequence"))
                         continue;
-                    sqlite3_stmt* st = impl_->prepare(impl_->identityChecked(t->statements[i]));
+                    sqlite3_stmt* st = prepare(identityChecked(t->statements[i]));
                     Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
-                    if (i == 0) impl_->bind(st, params);
+                    if (i == 0) bind(st, params);
                     // with OUTPUT the statement returns rows, which Execute leaves unread
                     const bool output = !t->outputQuery.empty() || !t->returningTable.empty();
                     const bool changes = !sqlite3_stmt_readonly(st) &&
                                          (sqlite3_column_count(st) == 0 || output) &&
                                          sqlite3_stmt_isexplain(st) == 0;
-                    impl_->run(st);
+                    run(st);
                     if (t->countsEvery) {
                         // MERGE: the rows of each of its INSERT, UPDATE and DELETE
                         const std::string& s = t->statements[i];
                         if (affected < 0) affected = 0;
                         if (changes && (startsWithNoCase(s, "insert") || startsWithNoCase(s, "update") ||
                                         startsWithNoCase(s, "delete")))
-                            affected += sqlite3_changes(impl_->db);
+                            affected += sqlite3_changes(db);
                     } else if (i == 0 && changes) {
-                        affected = impl_->noteChanges(*t);
+                        affected = noteChanges(*t);
                     }
                 }
-                if (several) impl_->exec("release palvo_statement");
+                if (several) exec("release palvo_statement");
             } catch (...) {
-                if (several) impl_->undo("palvo_statement");
+                if (several) undo("palvo_statement");
                 throw;
             }
             return affected;
@@ -786,16 +795,14 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
     } catch (const Error& e) {
         // No room to grow the log: once the log a writer kept is written back into the
         // file, the change goes into the log's room from its start.
-        if ((e.nativeCode() & 0xff) != SQLITE_FULL || !sqlite3_get_autocommit(impl_->db)) throw;
+        if ((e.nativeCode() & 0xff) != SQLITE_FULL || !sqlite3_get_autocommit(db)) throw;
         int logged = 0, written = 0;
-        if (sqlite3_wal_checkpoint_v2(impl_->db, "main", SQLITE_CHECKPOINT_PASSIVE, &logged, &written) !=
+        if (sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, &logged, &written) !=
                 SQLITE_OK ||
             logged <= 0 || written != logged)
             throw;
         return attempt();
     }
-} catch (const Error& e) {
-    impl_->speak(e);
 }
 
 long long Connection::doLastInsertId() { return sqlite3_last_insert_rowid(impl_->db); }

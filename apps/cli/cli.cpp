@@ -8,10 +8,13 @@
 #include <charconv>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <system_error>
 
 #include "call_command.h"
@@ -19,6 +22,7 @@
 #include "palvo/atomic_file.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsGrid.h"
+#include "palvo/dialect/batch.h"
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/session.h"
@@ -37,10 +41,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Runs one statement or batch, printing what it gives.
+void runText(Connection& conn, const BoundStatement& bound, SqlFormat format, bool types, std::ostream& out) {
+    const std::string& statement = bound.sql;
+    if (dialect::isBatch(statement)) {
+        // its first result set; PRINT and the counts SET NOCOUNT leaves are messages
+        Recordset rs;
+        rs.OpenWith(statement, conn, bound.values, adOpenStatic, adLockReadOnly);
+        if (!rs.table().columns.empty()) writeRows(out, rs.table(), format, types);
+        return;
+    }
+    if (!returnsRows(statement)) {
+        out << conn.ExecuteWith(statement, bound.values) << "\n";
+        return;
+    }
+    Recordset rs;
+    rs.OpenWith(statement, conn, bound.values, adOpenStatic, adLockReadOnly);
+    writeRows(out, rs.table(), format, types);
+}
+
 int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ReportArgs r;
-    if (parseOptions(args, 1, syntaxOf("sql"), Rest::Statement, r) != args.size() || r.statement.empty() ||
-        (r.has("--db") && r.has("--odbc"))) {
+    if (parseOptions(args, 1, syntaxOf("sql"), Rest::Statement, r) != args.size() ||
+        r.statement.empty() == !r.has("--file") || (r.has("--db") && r.has("--odbc")) ||
+        (r.has("--file") && r.has("--param"))) {
         err << usageOf("sql");
         return 2;
     }
@@ -49,18 +73,33 @@ int runSql(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const SqlFormat format = r.flag("--csv") ? SqlFormat::Csv : SqlFormat::Text;
     const auto given = r.values.find("--param");
     return runGuarded(err, [&] {
-        // the values are read before anything opens: a wrong one changes nothing
-        const BoundStatement bound =
-            bindParams(r.statement, given == r.values.end() ? std::vector<std::string>{} : given->second);
-        const std::string& statement = bound.sql;
+        // the script is read before anything opens: one that cannot be read changes nothing
+        const std::vector<ScriptBatch> batches =
+            r.has("--file") ? readSqlScript(r.last("--file")) : std::vector<ScriptBatch>{};
+        // the values are read before anything opens: a wrong one changes nothing; without
+        // any, the statement's @names are its own variables
+        const BoundStatement bound = given == r.values.end() ? BoundStatement{r.statement, {}}
+                                                             : bindParams(r.statement, given->second);
         auto conn = openConnection(options);
-        if (!returnsRows(statement)) {
-            out << conn->ExecuteWith(statement, bound.values) << "\n";
+        conn->OnInfoMessage([&err](const Connection::InfoMessage& m) {
+            if (m.rows >= 0)
+                err << "(" << m.rows << " 行受影响)\n";
+            else
+                err << m.text << "\n";
+        });
+        if (!r.has("--file")) {
+            runText(*conn, bound, format, types, out);
             return 0;
         }
-        Recordset rs;
-        rs.OpenWith(statement, *conn, bound.values, adOpenStatic, adLockReadOnly);
-        writeRows(out, rs.table(), format, types);
+        for (const ScriptBatch& b : batches) {
+            if (dialect::statementCount(b.text) == 0) continue;  // comments only
+            try {
+                runText(*conn, BoundStatement{b.text, {}}, format, types, out);
+            } catch (const Error& e) {
+                throw Error(e.number(), "第 " + std::to_string(b.line) + " 行起的批处理: " + e.description(),
+                            e.nativeCode());
+            }
+        }
         return 0;
     });
 }
@@ -268,6 +307,47 @@ std::size_t skipQuoted(const std::string& sql, std::size_t i) {
 }
 
 }  // namespace
+
+std::vector<ScriptBatch> splitSqlScript(const std::string& script) {
+    std::vector<ScriptBatch> batches;
+    ScriptBatch current{"", 1};
+    std::size_t line = 1;
+    bool blank = true;
+    for (std::size_t at = 0; at < script.size();) {
+        std::size_t end = script.find('\n', at);
+        if (end == std::string::npos) end = script.size();
+        const std::string text = script.substr(at, end - at);
+        std::string word;
+        for (char c : text) {
+            if (c != ' ' && c != '\t' && c != '\r')
+                word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (word == "go") {
+            if (!blank) batches.push_back(std::move(current));
+            current = ScriptBatch{"", line + 1};
+            blank = true;
+        } else {
+            if (blank && word.empty()) {
+                current.line = line + 1;  // a batch starts at its first line that holds something
+            } else {
+                current.text += text + "\n";
+                blank = false;
+            }
+        }
+        at = end + 1;
+        ++line;
+    }
+    if (!blank) batches.push_back(std::move(current));
+    return batches;
+}
+
+std::vector<ScriptBatch> readSqlScript(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("Cannot read the script " + path + ": " + std::strerror(errno) + ".");
+    std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw std::runtime_error("Cannot read the script " + path + ".");
+    return splitSqlScript(script);
+}
 
 bool returnsRows(const std::string& sql) {
     std::size_t i = 0;

@@ -77,6 +77,17 @@ bool fillReportGrid(const std::string& db, const std::string& statement, Spooled
 /// with whose common table expressions a select uses (not an insert, update or delete).
 bool returnsRows(const std::string& sql);
 
+/// A batch of the script `palvo sql --file` runs: its text and the line it starts on (from 1).
+struct ScriptBatch {
+    std::string text;
+    std::size_t line;
+};
+/// The batches of a script: a line that holds GO alone (any case, blanks around it)
+/// ends one; batches of blank lines are left out. GO never reaches the database.
+std::vector<ScriptBatch> splitSqlScript(const std::string& script);
+/// A script file read and split; throws std::runtime_error when it cannot be read.
+std::vector<ScriptBatch> readSqlScript(const std::string& path);
+
 /// Runs `palvo ARGS...`; returns the exit status.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

@@ -22,24 +22,29 @@ std::string dbNote(const CommandSyntax& s) {
 const std::vector<CommandSyntax>& commandSyntaxes() {
     static const std::vector<CommandSyntax> syntaxes = {
         {"sql",
-         {"--db", "--odbc", "--param"},
+         {"--db", "--odbc", "--param", "--file"},
          {"--types", "--csv"},
          "palvo sql [--db FILE | --odbc CONNECTION] [--types] [--csv] [--param NAME=[TYPE:]VALUE]...\n"
          "          STATEMENT\n"
-         "  runs one T-SQL statement on the embedded database FILE (default palvo.db,\n"
-         "  created when missing) or over ODBC. A query prints a line of column names and\n"
+         "palvo sql [--db FILE | --odbc CONNECTION] [--types] [--csv] --file SCRIPT\n"
+         "  runs one T-SQL statement or batch on the embedded database FILE (default palvo.db,\n"
+         "  created when missing) or over ODBC; --file runs the batches of SCRIPT in turn,\n"
+         "  a line holding GO alone ending each, and stops at the first that fails, naming\n"
+         "  the line it starts on. A query prints a line of column names and\n"
          "  a line per row, tab-separated; Null is \\N, and inside a name or value a\n"
          "  backslash is \\\\, a tab \\t, a newline \\n, a carriage return \\r, a backspace \\b,\n"
          "  a form feed \\f, a vertical tab \\v and any other control character \\xHH.\n"
          "  --csv prints RFC 4180 CSV instead: lines end with CRLF, Null is an empty field,\n"
          "  an empty text \"\". --types adds a line of ADO type numbers after the names.\n"
-         "  Other statements print the number of rows affected.\n"
+         "  Other statements print the number of rows affected. A batch (several statements,\n"
+         "  DECLARE, SET, IF, WHILE, PRINT, ...) prints its first result set; PRINT's texts and\n"
+         "  \"(n 行受影响)\" for each statement (none after SET NOCOUNT ON) go to standard error.\n"
          "  --param binds a value: to each @NAME of the statement (@@ names aside), else to the\n"
          "  statement's ? in the order the --param options are given; it never becomes SQL text.\n"
          "  TYPE is int, decimal, float, datetime (YYYY-MM-DD[ HH:MM[:SS[.fff]]]), bit (0 or 1),\n"
          "  text, or null (no VALUE); without a TYPE the value is text. A value that does not\n"
          "  read as its type, a @NAME no --param gives and a --param no @NAME takes are refused\n"
-         "  before the statement runs.\n"},
+         "  before the statement runs. Without --param, @NAMEs are the batch's own variables.\n"},
         {"init",
          {"--db"},
          {"--sample", "--repair"},

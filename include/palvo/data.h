@@ -234,6 +234,18 @@ public:
     long CommandTimeout() const { return commandTimeout_; }
     void CommandTimeout(long seconds);
 
+    /// What a batch tells its host besides its results, as SQL Server's messages
+    /// reach an ADO host (its InfoMessage event): the text of a PRINT, or a
+    /// statement's count of rows ("(n rows affected)"), which SET NOCOUNT ON stops.
+    struct InfoMessage {
+        std::string text;  ///< PRINT's text; "" for a count
+        long rows = -1;    ///< a count: the rows a statement returned or changed; -1 for PRINT
+    };
+    using InfoMessageHandler = std::function<void(const InfoMessage&)>;
+    /// The handler the connection's batches tell their messages to (none: they are dropped).
+    /// The embedded database's batches tell them; other backends tell none.
+    void OnInfoMessage(InfoMessageHandler handler) { infoMessage_ = std::move(handler); }
+
     /// A short name of the backend ("sqlite", "odbc"), for messages.
     virtual std::string backendName() const = 0;
     /// What the database behind the connection understands. Default: SQL Server's.
@@ -277,6 +289,10 @@ protected:
     virtual void applyTimeouts() {}
     /// Default: nullopt (schemaStamp cannot tell).
     virtual std::optional<std::int64_t> doSchemaVersion() { return std::nullopt; }
+    /// Hands a batch's message to the host's handler.
+    void infoMessage(const InfoMessage& m) const {
+        if (infoMessage_) infoMessage_(m);
+    }
 
 private:
     void requireOpen() const;
@@ -287,6 +303,7 @@ private:
     long cursorLocation_ = adUseServer;
     long connectionTimeout_ = 15;
     long commandTimeout_ = 30;
+    InfoMessageHandler infoMessage_;
 };
 
 /// Rolls back unless committed.

@@ -78,6 +78,16 @@ struct PALVO_API Translation {
     bool countsEvery = false;
     /// The translation asked the catalogue about a table: it holds while the schema does.
     bool usesCatalogue = false;
+    /// The batch variables the statement reads ("@n", lower case), in the order of
+    /// its parameters ?1, ?2, ...: a batch binds their values there. A statement
+    /// reads them when DECLAREs without values come before it in the text.
+    std::vector<std::string> variables;
+    /// The text is a batch (several statements, control flow, variables): a
+    /// connection runs it through the batch engine (palvo/dialect/batch.h);
+    /// `statements` is then empty, and `refusal` is what a host that runs the
+    /// translated text alone is told (Error NotSupported).
+    bool batch = false;
+    std::string refusal;
     /// The statements joined with ";\n".
     std::string joined() const;
 };
@@ -109,7 +119,8 @@ public:
     const Target& target() const { return target_; }
 
     /// The target's text of one T-SQL statement (several statements joined by ";\n").
-    /// Throws Palvo::Error NotSupported naming a construct that has no faithful translation.
+    /// Throws Palvo::Error NotSupported naming a construct that has no faithful translation,
+    /// and for a batch.
     std::string translate(std::string_view tsql);
     /// Like translate(), with the statements kept apart; shared with the cache.
     std::shared_ptr<const Translation> translateStatements(std::string_view tsql);
@@ -130,7 +141,7 @@ private:
 };
 
 /// Translates for SQLite (sqliteTarget()) without any cache, with the column
-/// types of `catalogue` when one is given.
+/// types of `catalogue` when one is given; refuses a batch (Translation::refusal).
 PALVO_API Translation translateUncached(std::string_view tsql, Catalogue* catalogue = nullptr,
                                         std::string_view parameterTypes = {});
 

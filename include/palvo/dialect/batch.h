@@ -1,0 +1,87 @@
+// T-SQL batches: several statements, variables and control flow, as hosts send
+// them to SQL Server in one call. The engine reads the batch into its statements
+// and steps through them; each query or change goes to the database through a
+// port, as T-SQL its connection translates as it does a statement of its own.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "palvo/data.h"
+#include "palvo/dialect/translator.h"
+#include "palvo/export.h"
+
+namespace Palvo::dialect {
+
+/// What the batch engine asks of a connection.
+class PALVO_API BatchPort {
+public:
+    virtual ~BatchPort();
+    /// The translation of one statement, made as the connection makes its own
+    /// (its cache, its catalogue). A variable the statement reads is one of
+    /// Translation::variables, rendered as the parameter of that number.
+    virtual std::shared_ptr<const Translation> translate(const std::string& tsql) = 0;
+    /// Runs a statement that returns no rows, `values` bound to its variables in
+    /// the order of Translation::variables; the rows it changed, -1 when it changes none.
+    virtual long execute(const std::string& tsql, const std::shared_ptr<const Translation>& tr,
+                         const std::vector<Value>& values) = 0;
+    /// Runs a query with its variables bound likewise; every row.
+    virtual ResultTable query(const std::string& tsql, const std::shared_ptr<const Translation>& tr,
+                              const std::vector<Value>& values) = 0;
+    /// Before each round of a WHILE loop: throws when the batch has run past its time.
+    virtual void loopRound() {}
+    /// The text of a PRINT.
+    virtual void print(const std::string& text);
+    /// The rows a statement returned or changed, as SQL Server counts them for
+    /// its client; not told under SET NOCOUNT ON.
+    virtual void rowsCounted(long rows);
+};
+
+/// What a batch gave its caller.
+struct PALVO_API BatchResult {
+    /// The first result set; no columns when no statement returned one.
+    ResultTable first;
+    bool hasResult = false;
+    /// The rows the batch's INSERT, UPDATE and DELETE statements changed, together; -1 when none ran.
+    long affected = -1;
+};
+
+/// A WHILE loop stops the batch after this many rounds when the connection has
+/// no timeout (CommandTimeout 0) to stop it.
+inline constexpr long long kMaxLoopRounds = 10'000'000;
+
+/// A T-SQL batch read and checked: its statements, variables and control flow.
+class PALVO_API Batch {
+public:
+    /// Reads the batch. Throws Palvo::Error before anything runs: NotSupported
+    /// naming a construct the engine does not run (GOTO, TRY ... CATCH,
+    /// transactions, cursors, table variables, ...), and SQL Server's errors for
+    /// a batch it would not run (an undeclared variable 137, one declared twice
+    /// 134, BREAK outside a loop 135, syntax 102 and 156, ...).
+    explicit Batch(std::string_view tsql);
+    ~Batch();
+    Batch(Batch&&) noexcept;
+    Batch& operator=(Batch&&) noexcept;
+
+    /// Translates every statement through the port (so that any refusal comes
+    /// before anything runs), then runs them in order. A statement that fails
+    /// stops the batch with its error; what ran before it stays done.
+    BatchResult run(BatchPort& port) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+/// Whether T-SQL text is a batch rather than one statement: several
+/// statements, or a statement of the batch language (DECLARE, SET, IF, WHILE,
+/// BEGIN ... END, PRINT, ...). Throws as the reader does for text it cannot read.
+PALVO_API bool isBatch(std::string_view tsql);
+/// The statements of T-SQL text as the batch engine reads them (an IF ... ELSE or
+/// BEGIN ... END counts one); 0 for blanks and comments.
+PALVO_API std::size_t statementCount(std::string_view tsql);
+
+}  // namespace Palvo::dialect

@@ -1,0 +1,94 @@
+// `palvo sql` with batches: a statement that is one, and scripts whose batches GO separates.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cli.h"
+#include "support/cli_database.h"
+
+namespace Palvo::cli {
+namespace {
+
+class SqlBatch : public CliDatabase {
+protected:
+    SqlBatch() : CliDatabase("palvo_sql_batch") {}
+    std::string script(const std::string& text) {
+        const std::string path = (dir / "script.sql").string();
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+    Outcome run(const std::string& text) { return palvo({"sql", "--db", db, "--file", script(text)}); }
+};
+
+struct SplitCase {
+    const char* script;
+    std::vector<std::pair<std::string, std::size_t>> batches;  // text, first line
+};
+
+TEST(SplitSqlScript, EndsABatchAtEachLineHoldingGoAlone) {
+    const SplitCase cases[] = {
+        {"select 1\nGO\nselect 2\n", {{"select 1\n", 1}, {"select 2\n", 3}}},
+        {"select 1\n  go  \r\n\n\nselect 2", {{"select 1\n", 1}, {"select 2\n", 5}}},
+        {"go\nGO\n\nselect 1\ngo\n", {{"select 1\n", 4}}},
+        {"select 'go'\ngo 2\nselect good\n", {{"select 'go'\ngo 2\nselect good\n", 1}}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::vector<std::pair<std::string, std::size_t>> got;
+        for (const ScriptBatch& b : splitSqlScript(c.script)) got.emplace_back(b.text, b.line);
+        EXPECT_EQ(got, c.batches);
+    }
+}
+
+TEST_F(SqlBatch, AStatementThatIsABatchPrintsItsFirstResultSetAndItsMessagesOnStandardError) {
+    const auto r =
+        sql("create table t (k int) insert into t values (1), (2) declare @n int select @n = count(*) from t "
+            "print 'n is ' + cast(@n as varchar(5)) select @n as n select 0 as other");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "n\n2\n");
+    EXPECT_EQ(r.err, "(2 行受影响)\n(1 行受影响)\nn is 2\n(1 行受影响)\n(1 行受影响)\n");
+}
+
+TEST_F(SqlBatch, NocountOnLeavesTheCountsOut) {
+    const auto r =
+        sql("set nocount on create table t (k int) insert into t values (1) print 'done' select k from t");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "k\n1\n");
+    EXPECT_EQ(r.err, "done\n");
+}
+
+TEST_F(SqlBatch, AScriptRunsItsBatchesInTurn) {
+    const auto r = run(
+        "set nocount on\ncreate table t (k int)\ngo\ndeclare @i int = 0\nwhile @i < 3 begin\n  set @i += 1\n"
+        "  insert into t values (@i)\nend\nGO\n-- only a comment\ngo\nselect sum(k) as s from t\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "s\n6\n");
+}
+
+TEST_F(SqlBatch, AScriptStopsAtTheBatchThatFailsNamingItsLine) {
+    const auto r =
+        run("create table t (k int)\ngo\ninsert into t values (1)\nselect @missing\ngo\ninsert into t values "
+            "(2)\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "palvo: 第 3 行起的批处理: 必须声明标量变量 \"@missing\"。\n");
+    // the failing batch was refused before it ran; the one after it never ran
+    EXPECT_EQ(sql("select count(*) as n from t").out, "n\n0\n");
+}
+
+TEST_F(SqlBatch, AScriptThatCannotBeReadChangesNothing) {
+    const auto r = palvo({"sql", "--db", db, "--file", (dir / "missing.sql").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot read the script"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(db));
+}
+
+TEST_F(SqlBatch, FileTakesNoStatementAndNoParam) {
+    const std::string path = script("select 1\n");
+    EXPECT_EQ(palvo({"sql", "--db", db, "--file", path, "select 2"}).status, 2);
+    EXPECT_EQ(palvo({"sql", "--db", db, "--file", path, "--param", "a=1"}).status, 2);
+}
+
+}  // namespace
+}  // namespace Palvo::cli
