@@ -451,6 +451,16 @@ void Rewriter::clauseTerm(const Nodes& ns, std::size_t& i, std::size_t e, Clause
     if (x.empty || i == before) {
         unsupported("the text '" + plain(ns, i, std::min(e, i + 3)) + "'");
     }
+    if (c.inList && x.digitText &&
+        (c.compound || std::any_of(ns.begin() + static_cast<std::ptrdiff_t>(i),
+                                   ns.begin() + static_cast<std::ptrdiff_t>(e), [](const Node& n) {
+                                       return n.word("union") || n.word("except") || n.word("intersect");
+                                   }))) {
+        // the members' rows would compare its digits with the others' numbers as different values
+        unsupported(
+            "a whole number held as digits (decimal(19..38,0)) in a query combined by UNION, EXCEPT "
+            "or INTERSECT");
+    }
     if (c.wideBoundsLeft > 0) {
         --c.wideBoundsLeft;
         // SQLite's BETWEEN would order digits held as text after every number; beside a column its
