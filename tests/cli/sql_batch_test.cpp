@@ -14,7 +14,7 @@ class SqlBatch : public CliDatabase {
 protected:
     SqlBatch() : CliDatabase("palvo_sql_batch") {}
     std::string script(const std::string& text) {
-        const std::string path = (dir / "script.sql").string();
+        std::string path = (dir / "script.sql").string();
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }
