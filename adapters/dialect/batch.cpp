@@ -5,6 +5,7 @@
 #include "palvo/dialect/batch.h"
 
 #include <algorithm>
+#include <iterator>
 #include <unordered_map>
 #include <utility>
 
@@ -205,7 +206,17 @@ private:
             out.push_back(std::move(n));
             return;
         }
-        refuse("SET " + (what.group ? std::string("(") : upper(what.tok.text)) + " in a batch");
+        // the settings SQL Server's own scripts begin with, at the values the embedded database keeps
+        // anyway; their other values would change what statements mean
+        static const char* const standing[] = {"ansi_nulls",   "quoted_identifier",
+                                               "ansi_padding", "ansi_warnings",
+                                               "arithabort",   "concat_null_yields_null"};
+        if (k + 2 == s.last && ns_[k + 1].word("on") &&
+            std::any_of(std::begin(standing), std::end(standing),
+                        [&](const char* w) { return what.word(w); }))
+            return;
+        refuse("SET " + (what.group ? std::string("(") : upper(what.tok.text)) +
+               (k + 1 < s.last && ns_[k + 1].word("off") ? " OFF" : "") + " in a batch");
     }
 
     // SELECT @a = x, @b = y [FROM ...]: false for a query that assigns nothing.

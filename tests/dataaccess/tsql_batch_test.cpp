@@ -32,6 +32,8 @@ TEST_P(TsqlBatch, SeveralStatementsGiveTheFirstResultSet) {
         {"select 1 as a select 2", {"1"}},
         {"select 1; select 2;", {"1"}},
         {"set nocount on; select 'x'", {"x"}},
+        // as SQL Server's generated scripts begin
+        {"set ansi_nulls on set quoted_identifier on set ansi_padding on select 'y'", {"y"}},
         {"declare @n int = 4 select @n * 2", {"8"}},
     });
 }
@@ -236,6 +238,8 @@ TEST_F(EmbeddedBatch, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
         {"exec sp_who", "EXEC"},
         {"goto done", "GOTO"},
         {"set xact_abort on", "SET XACT_ABORT"},
+        {"set ansi_nulls off", "SET ANSI_NULLS OFF"},
+        {"set quoted_identifier off", "SET QUOTED_IDENTIFIER OFF"},
         {"raiserror('x', 16, 1)", "RAISERROR"},
         {"declare @s varchar(10) select @s = @s + v from 账", "accumulated row by row"},
     };
