@@ -245,7 +245,7 @@ int runGuarded(std::ostream& err, const std::function<int()>& body) {
 bool fillReportGrid(const std::string& db, const std::string& statement, SpooledGrid& grid, std::ostream& err,
                     bool fitWidths) {
     clsForm().mInit_Var("", "", "", "", openConnection({db, ""}), "");
-    const std::string filled = sFillSpooled(*session().oConn, statement, grid, fitWidths);
+    const std::string filled = fillSpooledGrid(*session().oConn, statement, grid, fitWidths);
     session().oConn.reset();
     if (filled.empty() || filled == "0") return true;
     printFailure(err, filled);

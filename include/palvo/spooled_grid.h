@@ -17,7 +17,7 @@ class Connection;
 
 /// A grid's rows whose heading row is held in memory and whose data rows lie
 /// in an unnamed temporary file (in TMPDIR, else /tmp) that goes with the
-/// object: its memory does not grow with the rows. Filled by sFillSpooled and
+/// object: its memory does not grow with the rows. Filled by fillSpooledGrid and
 /// read by the reports (printRows, rowsWorkbook, titledRowsWorkbook in
 /// palvo/report_rows.h). Reading the rows in order is cheap; going back to an
 /// earlier row reads from the nearest of every 64th row. Before a fill it
@@ -52,8 +52,8 @@ public:
     struct Impl;
 
 private:
-    friend std::string sFillSpooled(Connection& conn, const std::string& sql, SpooledGrid& grid,
-                                    bool controlSize);
+    friend std::string fillSpooledGrid(Connection& conn, const std::string& sql, SpooledGrid& grid,
+                                       bool controlSize);
     std::unique_ptr<Impl> impl_;
 };
 
@@ -64,7 +64,7 @@ private:
 /// controlSize, dates in date columns as YYYY-MM-DD; reading the rows one at a
 /// time (Connection::QueryEach). Returns "" when rows came, "0" when none did,
 /// the error's description when anything failed (a full disk included).
-PALVO_API std::string sFillSpooled(Connection& conn, const std::string& sql, SpooledGrid& grid,
-                                   bool controlSize);
+PALVO_API std::string fillSpooledGrid(Connection& conn, const std::string& sql, SpooledGrid& grid,
+                                      bool controlSize);
 
 }  // namespace Palvo

@@ -296,7 +296,7 @@ bool frmGetInfor::fillByPinyin(const std::string& column, const std::string& typ
         ++count;
     }
     KeptRows source(std::move(kept));
-    showFilled(sql, grid::sFillTableFrom(&source, sql, grid("flx"), true, 2, "", true, sFormat));
+    showFilled(sql, grid::fillTableFrom(&source, sql, grid("flx"), true, 2, "", true, sFormat));
     return true;
 }
 

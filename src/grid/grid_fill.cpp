@@ -196,12 +196,12 @@ std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& conte
 
 std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, std::int16_t iSize,
                       const std::string& sum, bool hasXH, const std::string& controlDate) {
-    return sFillTableFrom(nullptr, sql, grid, controlSize, iSize, sum, hasXH, controlDate);
+    return fillTableFrom(nullptr, sql, grid, controlSize, iSize, sum, hasXH, controlDate);
 }
 
-std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
-                           std::int16_t iSize, const std::string& sum, bool hasXH,
-                           const std::string& controlDate, const std::vector<Value>& params) {
+std::string fillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
+                          std::int16_t iSize, const std::string& sum, bool hasXH,
+                          const std::string& controlDate, const std::vector<Value>& params) {
     // The measurer is checked before anything runs, so a missing one leaves the grid untouched.
     std::shared_ptr<TextMeasurer> measurer;
     if (controlSize) {
@@ -301,7 +301,7 @@ std::string clsGrid::sFillTable(const std::string& sSql, FlexGrid& Grid, bool Co
 std::string clsGrid::sFillTableWith(const std::string& sSql, const std::vector<Palvo::Value>& params,
                                     FlexGrid& Grid, bool ControlSize, std::int16_t iSize,
                                     const std::string& sSum, bool bHasXH, const std::string& sControlDate) {
-    return grid::sFillTableFrom(nullptr, sSql, Grid, ControlSize, iSize, sSum, bHasXH, sControlDate, params);
+    return grid::fillTableFrom(nullptr, sSql, Grid, ControlSize, iSize, sSum, bHasXH, sControlDate, params);
 }
 
 void clsGrid::mAddGridColTitle(FlexGrid& flx, Palvo::Recordset& rs, std::int16_t& iBeginGridCol,

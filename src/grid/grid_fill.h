@@ -20,9 +20,9 @@ std::string fillTable(const std::string& sql, FlexGrid& grid, bool controlSize, 
                       const std::string& sum, bool hasXH, const std::string& controlDate);
 /// sFillTable reading the statement on conn (the session's connection when null).
 /// The query's '?' placeholders are bound to `params`, in order.
-std::string sFillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
-                           std::int16_t iSize, const std::string& sum, bool hasXH,
-                           const std::string& controlDate, const std::vector<Value>& params = {});
+std::string fillTableFrom(Connection* conn, const std::string& sql, FlexGrid& grid, bool controlSize,
+                          std::int16_t iSize, const std::string& sum, bool hasXH,
+                          const std::string& controlDate, const std::vector<Value>& params = {});
 
 /// Sizes the columns as sFillTable does once the rows are in: contentWidths,
 /// fitColumnWidths and, with running numbers, the widest of them.

@@ -236,7 +236,7 @@ private:
 
 }  // namespace
 
-std::string sFillSpooled(Connection& conn, const std::string& sql, SpooledGrid& grid, bool controlSize) {
+std::string fillSpooledGrid(Connection& conn, const std::string& sql, SpooledGrid& grid, bool controlSize) {
     std::shared_ptr<TextMeasurer> measurer;
     if (controlSize) {
         measurer = installedTextMeasurer();

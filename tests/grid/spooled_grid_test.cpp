@@ -82,7 +82,7 @@ TEST_F(Spooled, FillsAsSFillTableFillsAMemoryGrid) {
         memory::FlexGrid expected;
         const std::string filled = clsGrid().sFillTable(c.sql, expected, c.controlSize, 0, "", true);
         SpooledGrid spooled;
-        EXPECT_EQ(sFillSpooled(*conn, c.sql, spooled, c.controlSize), filled) << c.sql;
+        EXPECT_EQ(fillSpooledGrid(*conn, c.sql, spooled, c.controlSize), filled) << c.sql;
         expectSameGrid(GridReportRows(expected), spooled, c.sql, c.backwards);
         EXPECT_EQ(spooled.ToolTipText(), expected.ToolTipText()) << c.sql;
     }
@@ -92,12 +92,12 @@ TEST_F(Spooled, FailuresAreReportedAndASecondFillReplacesTheFirst) {
     SpooledGrid spooled;
     memory::FlexGrid expected;
     const std::string bad = "select nosuch from 货物";
-    const std::string failed = sFillSpooled(*conn, bad, spooled, false);
+    const std::string failed = fillSpooledGrid(*conn, bad, spooled, false);
     EXPECT_FALSE(failed.empty());
     EXPECT_EQ(failed, clsGrid().sFillTable(bad, expected, false, 0, "", true));
 
     // both kinds of rows refuse a cell outside them
-    ASSERT_EQ(sFillSpooled(*conn, "select 名称 from 货物", spooled, false), "");
+    ASSERT_EQ(fillSpooledGrid(*conn, "select 名称 from 货物", spooled, false), "");
     ASSERT_EQ(clsGrid().sFillTable("select 名称 from 货物", expected), "");
     const GridReportRows inMemory(std::as_const(expected));
     for (const ReportRows* rows : std::initializer_list<const ReportRows*>{&spooled, &inMemory}) {
@@ -118,7 +118,7 @@ TEST_F(Spooled, FailuresAreReportedAndASecondFillReplacesTheFirst) {
     (void)GridReportRows(expected).CellFontSize();
     EXPECT_EQ(expected.Col(), 0);
     // a second fill replaces the first one's rows
-    ASSERT_EQ(sFillSpooled(*conn, "select 名称 from 货物 where 编号 <= 3", spooled, false), "");
+    ASSERT_EQ(fillSpooledGrid(*conn, "select 名称 from 货物 where 编号 <= 3", spooled, false), "");
     EXPECT_EQ(spooled.Rows(), 4);
     EXPECT_EQ(spooled.TextMatrix(3, 1), "钢管3");
 
@@ -127,7 +127,7 @@ TEST_F(Spooled, FailuresAreReportedAndASecondFillReplacesTheFirst) {
     const std::string saved = old ? old : "";
     setenv("TMPDIR", "/nonexistent/palvo", 1);
     SpooledGrid fresh;
-    const std::string noFolder = sFillSpooled(*conn, "select 名称 from 货物", fresh, false);
+    const std::string noFolder = fillSpooledGrid(*conn, "select 名称 from 货物", fresh, false);
     old ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
     EXPECT_NE(noFolder.find("temporary folder"), std::string::npos) << noFolder;
     EXPECT_EQ(fresh.Rows(), 1);
