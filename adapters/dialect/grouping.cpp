@@ -443,6 +443,19 @@ Node token(TokenKind kind, const std::string& text, bool space = true) {
 
 Node nameNode(const std::string& name) { return token(TokenKind::Name, name); }
 
+// "[left] join (select ...) as alias on": the head of an APPLY's join, its condition to follow.
+Nodes applyJoinHead(bool outerApply, Nodes select, const Node& alias) {
+    Nodes join;
+    if (outerApply) join.push_back(word("left"));
+    join.push_back(word("join"));
+    join.push_back(groupOf(std::move(select), true));
+    join.push_back(word("as"));
+    join.push_back(alias);
+    join.back().tok.spaceBefore = true;
+    join.push_back(word("on"));
+    return join;
+}
+
 // A star item of the select list [b, e): "*" or "t.*".
 bool selectsStar(const Nodes& q, std::size_t b, std::size_t e) {
     for (const Span& p : splitCommas(q, b, e)) {
@@ -980,14 +993,7 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
         }
     }
     sel[0].tok.spaceBefore = false;
-    Nodes join;
-    if (outerApply) join.push_back(word("left"));
-    join.push_back(word("join"));
-    join.push_back(groupOf(std::move(sel), true));
-    join.push_back(word("as"));
-    join.push_back(alias);
-    join.back().tok.spaceBefore = true;
-    join.push_back(word("on"));
+    Nodes join = applyJoinHead(outerApply, std::move(sel), alias);
     auto aliased = [&](const std::string& column) {
         join.push_back(alias);
         join.back().tok.spaceBefore = true;
@@ -1082,14 +1088,7 @@ Nodes Rewriter::pickedJoin(const Nodes& sub, const SubqueryParts& at, const std:
     }
     pick[0].tok.spaceBefore = false;
 
-    Nodes join;
-    if (outerApply) join.push_back(word("left"));
-    join.push_back(word("join"));
-    join.push_back(groupOf(std::move(sel), true));
-    join.push_back(word("as"));
-    join.push_back(alias);
-    join.back().tok.spaceBefore = true;
-    join.push_back(word("on"));
+    Nodes join = applyJoinHead(outerApply, std::move(sel), alias);
     join.push_back(alias);
     join.back().tok.spaceBefore = true;
     join.push_back(token(TokenKind::Operator, ".", false));
