@@ -425,34 +425,18 @@ bool hasGroupingSets(const Nodes& ns, std::size_t at, std::size_t e) {
     return false;
 }
 
-Node word(const char* w) {
-    Node n;
-    n.tok.kind = TokenKind::Word;
-    n.tok.text = w;
-    n.tok.spaceBefore = true;
-    return n;
-}
-
-Node token(TokenKind kind, const std::string& text, bool space = true) {
-    Node n;
-    n.tok.kind = kind;
-    n.tok.text = text;
-    n.tok.spaceBefore = space;
-    return n;
-}
-
-Node nameNode(const std::string& name) { return token(TokenKind::Name, name); }
+Node nameNode(const std::string& name) { return tokenNode(TokenKind::Name, name); }
 
 // "[left] join (select ...) as alias on": the head of an APPLY's join, its condition to follow.
 Nodes applyJoinHead(bool outerApply, Nodes select, const Node& alias) {
     Nodes join;
-    if (outerApply) join.push_back(word("left"));
-    join.push_back(word("join"));
+    if (outerApply) join.push_back(wordNode("left"));
+    join.push_back(wordNode("join"));
     join.push_back(groupOf(std::move(select), true));
-    join.push_back(word("as"));
+    join.push_back(wordNode("as"));
     join.push_back(alias);
     join.back().tok.spaceBefore = true;
-    join.push_back(word("on"));
+    join.push_back(wordNode("on"));
     return join;
 }
 
@@ -517,10 +501,10 @@ std::vector<std::string> derivedColumns(const Nodes& sub, const char* form) {
 Nodes pivotTest(const Node& column, const std::string& name) {
     const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
     if (looksLikeDate(name)) unsupported("PIVOT over the date [" + name + "]");
-    if (!digits) return {column, token(TokenKind::Operator, "="), token(TokenKind::NString, name)};
-    Nodes both{token(TokenKind::Number, name, false), token(TokenKind::Operator, ",", false),
-               token(TokenKind::NString, name)};
-    return {column, word("in"), groupOf(std::move(both), true)};
+    if (!digits) return {column, tokenNode(TokenKind::Operator, "="), tokenNode(TokenKind::NString, name)};
+    Nodes both{tokenNode(TokenKind::Number, name, false), tokenNode(TokenKind::Operator, ",", false),
+               tokenNode(TokenKind::NString, name)};
+    return {column, wordNode("in"), groupOf(std::move(both), true)};
 }
 
 bool sameName(const std::string& a, const std::string& b) { return asciiLower(a) == asciiLower(b); }
@@ -667,7 +651,7 @@ Nodes columnsAsSubqueries(const Nodes& ns, const Node& alias,
             k += r.length - 1;
             continue;
         }
-        Nodes value{word("select")};
+        Nodes value{wordNode("select")};
         value[0].tok.spaceBefore = false;
         append(value, sub, column->second.first, column->second.second);
         value[1].tok.spaceBefore = true;
@@ -676,7 +660,7 @@ Nodes columnsAsSubqueries(const Nodes& ns, const Node& alias,
         const bool item = k < listEnd && (ns[k - 1].op(",") || ns[k - 1].word("select")) &&
                           (ns[k + r.length].op(",") || k + r.length == listEnd);
         if (item) {
-            out.push_back(word("as"));
+            out.push_back(wordNode("as"));
             out.push_back(*r.column);
             out.back().tok.spaceBefore = true;
         }
@@ -779,7 +763,7 @@ void Rewriter::pivots(Nodes& q) {
         if (un && selectsStar(q, 1, fromAt)) unsupported("SELECT * of an UNPIVOT (name its columns)");
         Node table = un ? unpivotTable(q, s, k) : pivotTable(q, s, k, selectsStar(q, 1, fromAt));
         table.tok.spaceBefore = q[s].tok.spaceBefore;
-        Nodes with{std::move(table), word("as"), alias};
+        Nodes with{std::move(table), wordNode("as"), alias};
         q.erase(q.begin() + static_cast<std::ptrdiff_t>(s), q.begin() + static_cast<std::ptrdiff_t>(end + 1));
         q.insert(q.begin() + static_cast<std::ptrdiff_t>(s), with.begin(), with.end());
         k = s + 2;
@@ -832,16 +816,16 @@ void Rewriter::applies(Nodes& q) {
                 end < q.size() && q[end].isName() &&
                 !(q[end].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(q[end].tok.text)));
             Nodes join;
-            if (outerApply) join.push_back(word("left"));
-            join.push_back(word("join"));
+            if (outerApply) join.push_back(wordNode("left"));
+            join.push_back(wordNode("join"));
             join[0].tok.spaceBefore = q[k - 1].tok.spaceBefore;
             append(join, q, k + 1, k + 3);
             if (alias) {
-                join.push_back(word("as"));
+                join.push_back(wordNode("as"));
                 join.push_back(q[end]);
                 join.back().tok.spaceBefore = true;
             }
-            join.push_back(word("on"));
+            join.push_back(wordNode("on"));
             append(join, fragment(" 1 = 1"));
             const std::size_t stop = alias ? end + 1 : k + 3;
             q.erase(q.begin() + static_cast<std::ptrdiff_t>(k - 1),
@@ -965,10 +949,10 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
     } else {
         append(sel, sub, listAt, fromAt);
         for (std::size_t j = 0; j < keys.size(); ++j) {
-            sel.push_back(token(TokenKind::Operator, ",", false));
+            sel.push_back(tokenNode(TokenKind::Operator, ",", false));
             append(sel, sub, keys[j].first.first, keys[j].first.second);
             sel[sel.size() - (keys[j].first.second - keys[j].first.first)].tok.spaceBefore = true;
-            sel.push_back(word("as"));
+            sel.push_back(wordNode("as"));
             sel.push_back(nameNode("palvo_key" + std::to_string(j + 1)));
         }
         if (!top.empty()) {
@@ -977,15 +961,15 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
             for (std::size_t j = 0; j < keys.size(); ++j)
                 partition += (j ? ", " : "") + trimLead(seq(sub, keys[j].first.first, keys[j].first.second));
             const std::string order = orderAt ? seq(sub, orderAt, sub.size()) : std::string();
-            sel.push_back(token(TokenKind::Operator, ",", false));
-            sel.push_back(token(TokenKind::Word, std::string(ties ? "rank()" : "row_number()") +
-                                                     " over (partition by " + partition + order + ")"));
-            sel.push_back(word("as"));
+            sel.push_back(tokenNode(TokenKind::Operator, ",", false));
+            sel.push_back(tokenNode(TokenKind::Word, std::string(ties ? "rank()" : "row_number()") +
+                                                         " over (partition by " + partition + order + ")"));
+            sel.push_back(wordNode("as"));
             sel.push_back(nameNode("palvo_row"));
         }
         append(sel, sub, fromAt, fromEnd);
         for (std::size_t j = 0; j < kept.size(); ++j) {
-            sel.push_back(word(j ? "and" : "where"));
+            sel.push_back(wordNode(j ? "and" : "where"));
             sel.push_back(groupOf(Nodes(sub.begin() + static_cast<std::ptrdiff_t>(kept[j].first),
                                         sub.begin() + static_cast<std::ptrdiff_t>(kept[j].second)),
                                   true));
@@ -997,21 +981,21 @@ Nodes Rewriter::applyJoin(const Nodes& sub, const std::vector<std::string>& oute
     auto aliased = [&](const std::string& column) {
         join.push_back(alias);
         join.back().tok.spaceBefore = true;
-        join.push_back(token(TokenKind::Operator, ".", false));
-        join.push_back(token(TokenKind::Name, column, false));
+        join.push_back(tokenNode(TokenKind::Operator, ".", false));
+        join.push_back(tokenNode(TokenKind::Name, column, false));
     };
     for (std::size_t j = 0; j < keys.size(); ++j) {
-        if (j) join.push_back(word("and"));
+        if (j) join.push_back(wordNode("and"));
         aliased("palvo_key" + std::to_string(j + 1));
-        join.push_back(token(TokenKind::Operator, "="));
+        join.push_back(tokenNode(TokenKind::Operator, "="));
         append(join, sub, keys[j].second.first, keys[j].second.second);
         join[join.size() - 3].tok.spaceBefore = true;
     }
     if (!top.empty() && !keys.empty()) {
-        join.push_back(word("and"));
+        join.push_back(wordNode("and"));
         aliased("palvo_row");
-        join.push_back(token(TokenKind::Operator, "<="));
-        join.push_back(token(TokenKind::Number, top));
+        join.push_back(tokenNode(TokenKind::Operator, "<="));
+        join.push_back(tokenNode(TokenKind::Number, top));
     }
     if (keys.empty()) append(join, fragment(" 1 = 1"));
     return join;
@@ -1041,59 +1025,60 @@ Nodes Rewriter::pickedJoin(const Nodes& sub, const SubqueryParts& at, const std:
     auto rowid = [&](Nodes& to) {
         to.push_back(table);
         to.back().tok.spaceBefore = true;
-        to.push_back(token(TokenKind::Operator, ".", false));
-        to.push_back(token(TokenKind::Word, "rowid", false));
+        to.push_back(tokenNode(TokenKind::Operator, ".", false));
+        to.push_back(tokenNode(TokenKind::Word, "rowid", false));
     };
-    Nodes sel{word("select")};
+    Nodes sel{wordNode("select")};
     append(sel, sub, listAt, fromAt);
-    sel.push_back(token(TokenKind::Operator, ",", false));
+    sel.push_back(tokenNode(TokenKind::Operator, ",", false));
     rowid(sel);
-    sel.push_back(word("as"));
+    sel.push_back(wordNode("as"));
     sel.push_back(nameNode("palvo_rowid"));
     append(sel, sub, fromAt, fromEnd);
     sel[0].tok.spaceBefore = false;
     // a view's rows have no rowid (Null): picking one fails rather than match nothing
     Nodes picked;
     rowid(picked);
-    picked.push_back(token(TokenKind::Operator, ",", false));
-    picked.push_back(token(TokenKind::String, name));
+    picked.push_back(tokenNode(TokenKind::Operator, ",", false));
+    picked.push_back(tokenNode(TokenKind::String, name));
     picked[0].tok.spaceBefore = false;
     Nodes pick;
     if (ties.empty()) {
         append(pick, sub, 0, listAt);
-        pick.push_back(token(TokenKind::Word, "tsql_picked_row"));
+        pick.push_back(tokenNode(TokenKind::Word, "tsql_picked_row"));
         pick.push_back(groupOf(std::move(picked), false));
         append(pick, sub, fromAt, sub.size());
     } else {
         // TOP n WITH TIES: the rows ranked n or better by its ORDER BY
-        Nodes ranked{word("select"),
-                     token(TokenKind::Word, "tsql_picked_row"),
-                     groupOf(std::move(picked), false),
-                     word("as"),
-                     nameNode("palvo_rid"),
-                     token(TokenKind::Operator, ",", false),
-                     token(TokenKind::Word, "rank() over (" + trimLead(seq(sub, at.order, sub.size())) + ")"),
-                     word("as"),
-                     nameNode("palvo_rank")};
+        Nodes ranked{
+            wordNode("select"),
+            tokenNode(TokenKind::Word, "tsql_picked_row"),
+            groupOf(std::move(picked), false),
+            wordNode("as"),
+            nameNode("palvo_rid"),
+            tokenNode(TokenKind::Operator, ",", false),
+            tokenNode(TokenKind::Word, "rank() over (" + trimLead(seq(sub, at.order, sub.size())) + ")"),
+            wordNode("as"),
+            nameNode("palvo_rank")};
         append(ranked, sub, fromAt, at.order);
         ranked[0].tok.spaceBefore = false;
-        pick = Nodes{word("select"),
+        pick = Nodes{wordNode("select"),
                      nameNode("palvo_rid"),
-                     word("from"),
+                     wordNode("from"),
                      groupOf(std::move(ranked), true),
-                     word("where"),
+                     wordNode("where"),
                      nameNode("palvo_rank"),
-                     token(TokenKind::Operator, "<="),
-                     token(TokenKind::Number, ties)};
+                     tokenNode(TokenKind::Operator, "<="),
+                     tokenNode(TokenKind::Number, ties)};
     }
     pick[0].tok.spaceBefore = false;
 
     Nodes join = applyJoinHead(outerApply, std::move(sel), alias);
     join.push_back(alias);
     join.back().tok.spaceBefore = true;
-    join.push_back(token(TokenKind::Operator, ".", false));
-    join.push_back(token(TokenKind::Name, "palvo_rowid", false));
-    join.push_back(word("in"));
+    join.push_back(tokenNode(TokenKind::Operator, ".", false));
+    join.push_back(tokenNode(TokenKind::Name, "palvo_rowid", false));
+    join.push_back(wordNode("in"));
     join.push_back(groupOf(std::move(pick), true));
     return join;
 }
@@ -1136,10 +1121,10 @@ Node Rewriter::pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool st
     for (auto& c : factorColumns(q, b, at, "PIVOT", star)) {
         if (!sameName(c, value) && !sameName(c, column)) grouped.push_back(c);
     }
-    Nodes sel{word("select")};
+    Nodes sel{wordNode("select")};
     auto groupList = [&](Nodes& to) {
         for (std::size_t g = 0; g < grouped.size(); ++g) {
-            if (g) to.push_back(token(TokenKind::Operator, ",", false));
+            if (g) to.push_back(tokenNode(TokenKind::Operator, ",", false));
             to.push_back(nameNode(grouped[g]));
         }
     };
@@ -1149,24 +1134,24 @@ Node Rewriter::pivotTable(const Nodes& q, std::size_t b, std::size_t at, bool st
         if (v.second != v.first + 1 || !p[5].kids[v.first].isName())
             unsupported("this form of PIVOT's IN list");
         const std::string name = p[5].kids[v.first].tok.text;
-        if (!first) sel.push_back(token(TokenKind::Operator, ",", false));
+        if (!first) sel.push_back(tokenNode(TokenKind::Operator, ",", false));
         first = false;
         Node agg = p[0];
         agg.tok.spaceBefore = true;
         sel.push_back(std::move(agg));
-        Nodes inCase{word("case"), word("when")};
+        Nodes inCase{wordNode("case"), wordNode("when")};
         append(inCase, pivotTest(nameNode(column), name));
-        append(inCase, Nodes{word("then"), nameNode(value), word("end")});
+        append(inCase, Nodes{wordNode("then"), nameNode(value), wordNode("end")});
         inCase[0].tok.spaceBefore = false;
         sel.push_back(groupOf(std::move(inCase), false));
-        sel.push_back(word("as"));
+        sel.push_back(wordNode("as"));
         sel.push_back(nameNode(name));
     }
-    sel.push_back(word("from"));
+    sel.push_back(wordNode("from"));
     append(sel, q, b, at);
     if (!grouped.empty()) {
-        sel.push_back(word("group"));
-        sel.push_back(word("by"));
+        sel.push_back(wordNode("group"));
+        sel.push_back(wordNode("by"));
         groupList(sel);
     }
     sel[0].tok.spaceBefore = false;
@@ -1194,31 +1179,31 @@ Node Rewriter::unpivotTable(const Nodes& q, std::size_t b, std::size_t at) {
     Nodes all;
     for (std::size_t m = 0; m < listed.size(); ++m) {
         if (m) {
-            all.push_back(word("union"));
-            all.push_back(word("all"));
+            all.push_back(wordNode("union"));
+            all.push_back(wordNode("all"));
         }
-        all.push_back(word("select"));
+        all.push_back(wordNode("select"));
         for (const auto& c : kept) {
             all.push_back(nameNode(c));
-            all.push_back(token(TokenKind::Operator, ",", false));
+            all.push_back(tokenNode(TokenKind::Operator, ",", false));
         }
         // the names are nvarchar of the database's collation
-        all.push_back(token(TokenKind::NString, listed[m]));
-        all.push_back(word("collate"));
-        all.push_back(token(TokenKind::Word, "Chinese_PRC_CI_AS"));
-        all.push_back(word("as"));
+        all.push_back(tokenNode(TokenKind::NString, listed[m]));
+        all.push_back(wordNode("collate"));
+        all.push_back(tokenNode(TokenKind::Word, "Chinese_PRC_CI_AS"));
+        all.push_back(wordNode("as"));
         all.push_back(nameNode(p[2].tok.text));
-        all.push_back(token(TokenKind::Operator, ",", false));
+        all.push_back(tokenNode(TokenKind::Operator, ",", false));
         all.push_back(nameNode(listed[m]));
-        all.push_back(word("as"));
+        all.push_back(wordNode("as"));
         all.push_back(nameNode(p[0].tok.text));
-        all.push_back(word("from"));
+        all.push_back(wordNode("from"));
         append(all, q, b, at);
-        all.push_back(word("where"));
+        all.push_back(wordNode("where"));
         all.push_back(nameNode(listed[m]));
-        all.push_back(word("is"));
-        all.push_back(word("not"));
-        all.push_back(word("null"));
+        all.push_back(wordNode("is"));
+        all.push_back(wordNode("not"));
+        all.push_back(wordNode("null"));
     }
     all[0].tok.spaceBefore = false;
     return groupOf(std::move(all), true);

@@ -60,13 +60,6 @@ Nodes unqualified(const Nodes& ns) {
     return out;
 }
 
-Node word(const char* text) {
-    Node n;
-    n.tok.kind = TokenKind::Word;
-    n.tok.text = text;
-    return n;
-}
-
 }  // namespace
 
 // The list rendered as the select list of the statement's result, reading the
@@ -75,7 +68,7 @@ std::string Rewriter::outputList(const Nodes& list, const std::string& lowerTabl
                                  Translation& tr) {
     Nodes q;
     q.reserve(list.size() + 1);
-    q.push_back(word("select"));
+    q.push_back(wordNode("select", false));
     q.insert(q.end(), list.begin(), list.end());
     q[1].tok.spaceBefore = true;
     Scope scope;

@@ -56,6 +56,11 @@ inline void put(std::string& out, const std::string& text, bool space) {
 }
 inline void put(std::string& out, const Node& n) { put(out, renderToken(n.tok), n.tok.spaceBefore); }
 
+// A node the translator writes itself: a word, name, number or operator, with a blank
+// before it or not (tree.cpp).
+Node tokenNode(TokenKind kind, std::string text, bool space = true);
+inline Node wordNode(const char* text, bool space = true) { return tokenNode(TokenKind::Word, text, space); }
+
 // Renders tokens without rewriting (names, literals, nested groups).
 std::string plain(const Nodes& ns, std::size_t b, std::size_t e);
 

@@ -751,25 +751,6 @@ struct Rewriter::UpdateTarget {
     std::vector<std::string> conditions;  // join conditions moved into WHERE
 };
 
-namespace {
-
-Node wordNode(const char* text, bool space = true) {
-    Node n;
-    n.tok.kind = TokenKind::Word;
-    n.tok.text = text;
-    n.tok.spaceBefore = space;
-    return n;
-}
-
-Node opNode(const char* text) {
-    Node n;
-    n.tok.kind = TokenKind::Operator;
-    n.tok.text = text;
-    return n;
-}
-
-}  // namespace
-
 // select [top (n)] qualifier.rowid, then the nodes [b, e) (FROM ..., WHERE ...): the
 // rows a DELETE or UPDATE with TOP or a join changes, by their rowids.
 std::string Rewriter::rowidSelect(const Nodes& ns, const Node* top, const Node* qualifier, std::size_t b,
@@ -784,7 +765,7 @@ std::string Rewriter::rowidSelect(const Nodes& ns, const Node* top, const Node* 
     if (qualifier) {
         q.push_back(*qualifier);
         q.back().tok.spaceBefore = true;
-        q.push_back(opNode("."));
+        q.push_back(tokenNode(TokenKind::Operator, ".", false));
         q.push_back(wordNode("rowid", false));
     } else {
         q.push_back(wordNode("rowid"));
@@ -1099,14 +1080,14 @@ std::string Rewriter::outerJoinUpdate(const Nodes& ns, const std::vector<UpdateS
     const Node& other = ns[o.e - 1];
     Nodes sel{wordNode("select", false),
               q,
-              opNode("."),
+              tokenNode(TokenKind::Operator, ".", false),
               wordNode("rowid", false),
               wordNode("as"),
               wordNode("palvo_rowid"),
-              opNode(","),
+              tokenNode(TokenKind::Operator, ",", false),
               other,
-              opNode("."),
-              opNode("*")};
+              tokenNode(TokenKind::Operator, ".", false),
+              tokenNode(TokenKind::Operator, "*", false)};
     sel[1].tok.spaceBefore = sel[7].tok.spaceBefore = true;
     sel.insert(sel.end(), ns.begin() + static_cast<std::ptrdiff_t>(fromAt),
                ns.begin() + static_cast<std::ptrdiff_t>(whereAt));

@@ -161,6 +161,14 @@ std::string Rewriter::group(const Node& g) {
     return "(" + inner + (g.closeSpace ? " )" : ")");
 }
 
+Node tokenNode(TokenKind kind, std::string text, bool space) {
+    Node n;
+    n.tok.kind = kind;
+    n.tok.text = std::move(text);
+    n.tok.spaceBefore = space;
+    return n;
+}
+
 std::string plain(const Nodes& ns, std::size_t b, std::size_t e) {
     std::string out;
     for (std::size_t i = b; i < e; ++i) {
