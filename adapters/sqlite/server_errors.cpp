@@ -118,22 +118,14 @@ constexpr Entry kErrors[] = {
      "仅当使用了列列表并且 IDENTITY_INSERT 为 ON 时，才能为表'%1'中的标识列指定显式值。"},
     {8107, "IDENTITY_INSERT is already ON for table '%1'. Cannot perform SET operation for table '%2'.",
      "表 '%1' 的 IDENTITY_INSERT 已经为 ON。无法对表 '%2' 执行 SET 操作。"},
-    // MERGE (its Chinese words are not known here: English in either language)
+    // MERGE (its Chinese words are not known here: English in either language, see below)
     {8672,
      "The MERGE statement attempted to UPDATE or DELETE the same row more than once. This happens when a "
-     "target "
-     "row matches more than one source row. A MERGE statement cannot UPDATE/DELETE the same row of the "
-     "target "
-     "table multiple times. Refine the ON clause to ensure a target row matches at most one source row, or "
-     "use "
-     "the GROUP BY clause to group the source rows.",
-     "The MERGE statement attempted to UPDATE or DELETE the same row more than once. This happens when a "
-     "target "
-     "row matches more than one source row. A MERGE statement cannot UPDATE/DELETE the same row of the "
-     "target "
-     "table multiple times. Refine the ON clause to ensure a target row matches at most one source row, or "
-     "use "
-     "the GROUP BY clause to group the source rows."},
+     "target row matches more than one source row. A MERGE statement cannot UPDATE/DELETE the same row of "
+     "the target table multiple times. Refine the ON clause to ensure a target row matches at most one "
+     "source "
+     "row, or use the GROUP BY clause to group the source rows.",
+     ""},
     // dates and FORMAT
     {289, "Cannot construct data type %1, some of the arguments have values which are not valid.",
      "无法构造数据类型 %1，某些参数的值无效。"},
@@ -226,7 +218,10 @@ std::optional<ServerError> serverError(std::string_view english, Language langua
         args.clear();
         if (match(e.english, english, args)) {
             // one text under several numbers (1088 and 4902): the number the error has
-            ServerError found{e.number, fill(language == Language::Chinese ? e.chinese : e.english, args)};
+            // an entry without its Chinese words gives the English in either language
+            ServerError found{
+                e.number,
+                fill(language == Language::Chinese && !e.chinese.empty() ? e.chinese : e.english, args)};
             if (e.number == number) return found;
             if (!first) first = std::move(found);
         }
