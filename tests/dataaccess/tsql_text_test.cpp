@@ -338,7 +338,7 @@ TEST_P(TsqlXmlElements, TheStatementsXmlIsOneColumnOfSqlServersName) {
               (Row{"XML_F52E2B61-18A1-11d1-B105-00805F49916B"}));
 }
 
-TEST_P(TsqlXmlElements, RootWrapsAllRowsAndAnAliasNamesTheElement) {
+TEST_P(TsqlXmlElements, RootWrapsTheRowsInOneElement) {
     EXPECT_EQ(scalar("select 编号 as id from 库存 order by 编号 for xml path('r'), root('rows')"),
               "<rows><r><id>1</id></r><r><id>2</id></r></rows>");
 }

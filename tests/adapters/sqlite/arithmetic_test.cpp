@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
             "The size (8001) given to the column 'c' exceeds the maximum allowed for any data type (8000).",
             131}));
 
-TEST_F(Arithmetic, AStatementThatRaisesChangesNothingOverflowsAndBigDecimalParametersAreRefused) {
+TEST_F(Arithmetic, AStatementThatRaisesChangesNothing) {
     conn.Execute("create table r (k int, amt decimal(10,2), qty int, unit decimal(10,2))");
     conn.Execute("insert into r values (1, 10, 2, 1), (2, 9, 3, 2), (3, 7, 0, 5), (4, 8, 4, 3)");
     for (int inTransaction = 0; inTransaction < 2; ++inTransaction) {
@@ -140,7 +140,9 @@ TEST_F(Arithmetic, AStatementThatRaisesChangesNothingOverflowsAndBigDecimalParam
         for (std::size_t k = 0; k < 4; ++k)
             EXPECT_EQ(t.at(k, 0).toText(), std::to_string(k == 0 ? 1 : k == 1 ? 2 : k == 2 ? 5 : 3)) << k;
     }
-    // overflow of stored values and of floats
+}
+
+TEST_F(Arithmetic, StoredValuesAndFloatsOverflowAsSqlServersDo) {
     conn.Execute("create table n (i int, b bigint, f float)");
     conn.Execute("insert into n values (2147483647, 9223372036854775807, 1e308)");
     // an int column's value computes as int (ColumnOverflow has i + 1 and b + 1), a cast's as its type
@@ -156,7 +158,10 @@ TEST_F(Arithmetic, AStatementThatRaisesChangesNothingOverflowsAndBigDecimalParam
     EXPECT_EQ(failure("select sum(f) from n").description, kFloatOverflow);
     EXPECT_EQ(one("select count(*) from n"), Value(2));
     EXPECT_EQ(one("select i from n where b is not null"), Value(2147483647));
-    // a Decimal parameter beyond bigint would reach SQLite as a double: refused naming it
+}
+
+// A Decimal parameter beyond bigint would reach SQLite as a double: refused naming it.
+TEST_F(Arithmetic, ADecimalParameterBeyondBigintIsRefusedByName) {
     conn.Execute("create table w (d decimal(38,0), b bigint)");
     const std::string nines(38, '9');
     EXPECT_NE(failure("insert into w (d) values (?)", {Value(Palvo::Decimal{nines})})
