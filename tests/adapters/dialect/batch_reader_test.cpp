@@ -53,6 +53,13 @@ TEST(StatementTree, EndsStatementsWhereTheNextBegins) {
         {"drop table if exists T create table T (a int)",
          {"drop table if exists T ", "create table T (a int)"}},
         {"if exists (select 1) drop table T", {"if exists (select 1) drop table T"}},
+        // MERGE's WHEN clauses hold UPDATE, DELETE and INSERT: it ends at its ';'
+        {"merge T using S on T.k = S.k when matched then delete when not matched then insert (k) values "
+         "(S.k); "
+         "select 1",
+         {"merge T using S on T.k = S.k when matched then delete when not matched then insert (k) values "
+          "(S.k)",
+          "select 1"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tsql);
