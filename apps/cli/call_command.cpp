@@ -10,7 +10,7 @@
 #include "palvo/clsForm.h"
 #include "palvo/dispatch.h"
 #include "palvo/error.h"
-#include "palvo/executor.h"
+#include "palvo/host.h"
 #include "palvo/lua/executor.h"
 #include "palvo/measure.h"
 #include "palvo/memory/measure.h"
@@ -61,24 +61,6 @@ bool parse(const std::vector<std::string>& args, CallOptions& o) {
     for (++i; i < args.size(); ++i) o.arguments.emplace_back(args[i]);
     return o.connection.db.empty() || o.connection.odbc.empty();
 }
-
-// With --sandboxed, the call's lines run in a sandboxed executor of their own;
-// the executor installed before comes back afterwards.
-class SandboxFor {
-public:
-    explicit SandboxFor(bool on) : on_(on), previous_(installedLineExecutor()) {
-        if (on_) installLineExecutor(std::make_shared<lua::Executor>(lua::Rights::Sandboxed, kLineLimits));
-    }
-    ~SandboxFor() {
-        if (on_) installLineExecutor(previous_);
-    }
-    SandboxFor(const SandboxFor&) = delete;
-    SandboxFor& operator=(const SandboxFor&) = delete;
-
-private:
-    bool on_;
-    std::shared_ptr<LineExecutor> previous_;
-};
 
 std::shared_ptr<Connection> sessionConnectionFor(const ConnectionOptions& options) {
     if (!options.db.empty() || !options.odbc.empty()) return openConnection(options);
@@ -166,17 +148,19 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return runGuarded(err, [&] {
         auto script = readScript(o.script);
         auto box = std::make_shared<PrintingMessageBox>(err, script);
-        ScopedMessageBox boxGuard(box);
-        ScopedWindowHost hostGuard(std::make_shared<memory::WindowHost>(script, box));
+        HostPorts ports;
+        ports.messageBox = box;
+        ports.windows = std::make_shared<memory::WindowHost>(script, box);
         // the spreadsheet reports write real workbooks (saved in the documents folder)
-        ScopedSpreadsheetWriter writerGuard(std::make_shared<xlsx::Writer>());
+        ports.spreadsheetWriter = std::make_shared<xlsx::Writer>();
         // a line that never ends must not hang the tool
-        SandboxFor sandbox(o.sandboxed);
-        if (!installedLineExecutor()) lua::install(lua::Rights::Full, kLineLimits);
+        ports.lineExecutor = std::make_shared<lua::Executor>(
+            o.sandboxed ? lua::Rights::Sandboxed : lua::Rights::Full, kLineLimits);
         // grids a call fills (the picker's list) are sized by the text measurer
-        if (!installedTextMeasurer()) installTextMeasurer(cjkMeasurer());
+        ports.measurer = cjkMeasurer();
         // bConnect_Test makes its own connection: to SQL Server through ODBC, as the host platform does
-        odbc::installConnectionFactory();
+        ports.connections = [] { return std::make_shared<odbc::Connection>(); };
+        const HostGuard host = installHost(std::move(ports));
         clsForm().mInit_Var(o.unit, "", "", "", sessionConnectionFor(o.connection), "", 50, "Vantrel提示",
                             o.user);
         LateBoundResult r = callByName(o.className, o.methodName, o.arguments);

@@ -12,14 +12,7 @@
 #include <QStyleFactory>
 
 #include "palvo/clsForm.h"
-#include "palvo/measure.h"
-#include "palvo/msgbox.h"
-#include "palvo/qt/measure.h"
-#include "palvo/qt/msgbox.h"
-#include "palvo/qt/spreadsheet.h"
-#include "palvo/qt/window_host.h"
-#include "palvo/spreadsheet.h"
-#include "palvo/window.h"
+#include "palvo/qt/host.h"
 #include "palvo/xlsx/writer.h"
 #include "sample_data.h"
 
@@ -72,15 +65,13 @@ std::shared_ptr<Connection> startSession(const std::string& dbPath) {
     frm.mInit_Var(kUnitCode, kUnitName, "01", "销售部", conn, icon, 50, kMsgTitle, sample::kSampleUser);
     // The platform defaults, with the entry boxes a point larger than the labels.
     frm.mInit_Form();
-    installTextMeasurer(std::make_shared<qt::FontMeasurer>());
-    installSpreadsheetWriter(std::make_shared<xlsx::Writer>());  // the spreadsheet reports write .xlsx
     return conn;
 }
 
-void installQtDialogs(QWidget* window) {
-    installMessageBox(std::make_shared<qt::MessageBox>(window));
-    installWindowHost(std::make_shared<qt::WindowHost>());
-    installSpreadsheetDesk(std::make_shared<qt::SpreadsheetDesk>());
+HostPorts demoHost(QWidget* window) {
+    HostPorts ports = qt::hostPorts(window);
+    ports.spreadsheetWriter = std::make_shared<xlsx::Writer>();  // the spreadsheet reports write .xlsx
+    return ports;
 }
 
 }  // namespace Palvo::demo

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "palvo/data.h"
+#include "palvo/host.h"
 
 class QWidget;
 
@@ -19,15 +20,13 @@ inline constexpr const char* kUnitName = "总公司";
 
 /// Opens the embedded database at dbPath (the sample is written on first start),
 /// fills the calling thread's session (mInit_Var, mInit_Form) and installs the
-/// Fusion look, the Noto CJK font, the text measurer and the xlsx writer.
-/// Needs a QApplication.
+/// Fusion look and the Noto CJK font. Needs a QApplication.
 /// Throws Palvo::Error.
 std::shared_ptr<Connection> startSession(const std::string& dbPath);
 
-/// Installs Qt message boxes parented to window, the Qt window host that shows
-/// the library's own windows and the Qt spreadsheet desk (documents folder,
-/// the desktop's program), on the calling thread.
-void installQtDialogs(QWidget* window);
+/// The demo's ports (Palvo::installHost): Qt's, with message boxes parented to
+/// window, and the xlsx writer for the spreadsheet reports.
+HostPorts demoHost(QWidget* window);
 
 /// The application font: Noto Sans CJK SC at 10 points (fontconfig substitutes when missing).
 void applyApplicationLook();

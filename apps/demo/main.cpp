@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     try {
         auto conn = Palvo::demo::startSession(db);
         Palvo::demo::MainWindow window;
-        Palvo::demo::installQtDialogs(&window);
+        const Palvo::HostGuard host = Palvo::installHost(Palvo::demo::demoHost(&window));
         if (tour.empty()) {
             window.showFitted();
         } else {

@@ -468,6 +468,8 @@ namespace Palvo {
 /// platform. The ODBC adapter installs one (Palvo::odbc::installConnectionFactory).
 using ConnectionFactory = std::function<std::shared_ptr<Connection>()>;
 PALVO_API void installConnectionFactory(ConnectionFactory factory);
+/// The process's connection factory; empty when none is installed.
+PALVO_API ConnectionFactory installedConnectionFactory();
 /// Throws Palvo::Error 429 when no factory is installed.
 PALVO_API std::shared_ptr<Connection> newConnection();
 

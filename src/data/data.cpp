@@ -578,6 +578,8 @@ ConnectionFactory& factorySlot() {
 
 void installConnectionFactory(ConnectionFactory factory) { factorySlot() = std::move(factory); }
 
+ConnectionFactory installedConnectionFactory() { return factorySlot(); }
+
 std::shared_ptr<Connection> newConnection() {
     auto& f = factorySlot();
     if (!f)

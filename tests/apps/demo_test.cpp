@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -65,10 +66,15 @@ protected:
         window = std::make_unique<MainWindow>();
         window->resize(1200, 780);
         window->show();
-        installMessageBox(messages);
+        // the demo's own ports, but scripted message boxes and no real windows of the library
+        HostPorts ports = demoHost(window.get());
+        ports.messageBox = messages;
+        ports.windows = nullptr;
+        ports.spreadsheetDesk = nullptr;
+        host.emplace(installHost(std::move(ports)));
     }
     void TearDown() override {
-        installMessageBox(nullptr);
+        host.reset();
         window.reset();
         session().oConn.reset();
     }
@@ -112,6 +118,7 @@ protected:
     QTemporaryDir dir;
     std::shared_ptr<Connection> conn;
     std::unique_ptr<MainWindow> window;
+    std::optional<HostGuard> host;
     std::shared_ptr<memory::ScriptedMessageBox> messages = std::make_shared<memory::ScriptedMessageBox>();
 };
 
@@ -471,11 +478,11 @@ TEST_F(Demo, TheMainWindowFitsASmallScreenAndItsAboutBoxIsChinese) {
         QCoreApplication::removeTranslator(t);
         delete t;
     }
-    installQtDialogs(window.get());
-    std::unique_ptr<QMessageBox> about(window->about());
-    installMessageBox(messages);
-    installWindowHost(nullptr);
-    installSpreadsheetDesk(nullptr);
+    std::unique_ptr<QMessageBox> about;
+    {
+        const HostGuard demo = installHost(demoHost(window.get()));
+        about.reset(window->about());
+    }
     EXPECT_EQ(about->button(QMessageBox::Ok)->text().toStdString(), "确定");
 }
 
