@@ -12,6 +12,7 @@
 
 #include "palvo/data.h"
 #include "palvo/dialect/translator.h"
+#include "palvo/error.h"
 #include "palvo/export.h"
 
 namespace Palvo::dialect {
@@ -38,6 +39,34 @@ public:
     /// The rows a statement returned or changed, as SQL Server counts them for
     /// its client; not told under SET NOCOUNT ON.
     virtual void rowsCounted(long rows);
+
+    // Transactions: one count (@@TRANCOUNT) that the connection's own BeginTrans,
+    // CommitTrans and RollbackTrans share. The defaults refuse them by name.
+    virtual int tranCount();
+    /// BEGIN TRAN [name]: adds 1; the transaction begins at 0.
+    virtual void beginTran(const std::string& name);
+    /// COMMIT: takes 1 off and commits at 0; 3902 when there is none.
+    virtual void commitTran();
+    /// ROLLBACK [name]: everything back to 0 ("" or the outer transaction's name),
+    /// or back to the savepoint of that name; 3903 or 6401 when there is none.
+    virtual void rollbackTran(const std::string& name);
+    /// SAVE TRAN name; 628 outside a transaction.
+    virtual void saveTran(const std::string& name);
+    /// After each statement: what @@ERROR and @@ROWCOUNT give the next.
+    virtual void statementEnded(long error, long rows);
+    /// The error a CATCH block handles (ERROR_NUMBER() ... read it; nullptr outside one),
+    /// and whether the transaction can no longer commit (XACT_STATE() -1).
+    struct Caught {
+        long number = 0;
+        std::string message;
+        int severity = 16;
+        int state = 1;
+        int line = 1;
+    };
+    virtual void catching(const Caught* error);
+    virtual void doomed(bool uncommittable);
+    /// The error as the host would see it: SQL Server's number and the connection's language.
+    virtual Error spoken(const Error& e);
 };
 
 /// What a batch gave its caller.

@@ -1,0 +1,261 @@
+// Transactions, RAISERROR and THROW in a batch, and which errors end what.
+#include "batch_errors.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "palvo/error.h"
+
+namespace Palvo::dialect {
+
+namespace {
+
+[[noreturn]] void syntaxNear(const Node& n) {
+    throw Error(ErrorNumber::Database,
+                "Incorrect syntax near '" + (n.group ? std::string("(") : n.tok.text) + "'.", 102);
+}
+
+}  // namespace
+
+bool readTran(const Nodes& ns, std::size_t b, std::size_t e, TranStatement& out) {
+    if (b >= e) return false;
+    const Node& first = ns[b];
+    std::size_t k = b + 1;
+    using Kind = TranStatement::Kind;
+    if (first.word("begin")) {
+        if (k < e && ns[k].word("distributed")) unsupported("BEGIN DISTRIBUTED TRANSACTION");
+        if (k >= e || !(ns[k].word("tran") || ns[k].word("transaction"))) return false;
+        out.kind = Kind::Begin;
+        ++k;
+    } else if (first.word("commit") || first.word("rollback") || first.word("save")) {
+        out.kind = first.word("commit") ? Kind::Commit : first.word("save") ? Kind::Save : Kind::Rollback;
+        if (k < e && ns[k].word("work") && out.kind != Kind::Save) {
+            ++k;
+        } else if (k < e && (ns[k].word("tran") || ns[k].word("transaction"))) {
+            ++k;
+        } else if (out.kind == Kind::Save) {
+            syntaxNear(first);
+        }
+    } else {
+        return false;
+    }
+    out.name.clear();
+    if (k < e && !ns[k].group && ns[k].tok.kind == TokenKind::Variable)
+        unsupported("a transaction or savepoint name in a variable");
+    if (k < e && ns[k].isName() && !ns[k].word("with")) out.name = ns[k++].tok.text;
+    if (k < e && ns[k].word("with")) {
+        unsupported(out.kind == Kind::Begin ? "BEGIN TRANSACTION ... WITH MARK"
+                                            : upper(first.tok.text) + " ... WITH (DELAYED_DURABILITY)");
+    }
+    if (k < e) syntaxNear(ns[k]);
+    if (out.kind == Kind::Save && out.name.empty()) syntaxNear(ns[e - 1]);
+    return true;
+}
+
+RaiseStatement readRaise(const Nodes& ns, std::size_t b, std::size_t e) {
+    RaiseStatement r;
+    std::size_t k = b + 1;
+    if (k >= e || !ns[k].group) syntaxNear(ns[k < e ? k : e - 1]);
+    const Nodes& args = ns[k].kids;
+    for (const Span& s : splitCommas(args, 0, args.size())) {
+        if (s.first >= s.second) syntaxNear(ns[k]);
+        r.values.push_back(s);
+    }
+    if (r.values.size() < 3) syntaxNear(ns[k]);
+    if (r.values.size() > 23)
+        throw Error(
+            ErrorNumber::Database,
+            "Too many substitution parameters for RAISERROR. Cannot exceed 20 substitution parameters.",
+            2787);
+    const Node& msg = args[r.values[0].first];
+    if (r.values[0].second == r.values[0].first + 1 && msg.tok.kind == TokenKind::Number)
+        unsupported("RAISERROR with a message number (sp_addmessage)");
+    ++k;
+    if (k < e) {
+        if (!ns[k].word("with")) syntaxNear(ns[k]);
+        for (++k; k < e; ++k) {
+            if (ns[k].op(",")) continue;
+            if (ns[k].word("nowait") || ns[k].word("log")) continue;
+            if (ns[k].word("seterror")) unsupported("RAISERROR ... WITH SETERROR");
+            syntaxNear(ns[k]);
+        }
+    }
+    return r;
+}
+
+ThrowStatement readThrow(const Nodes& ns, std::size_t b, std::size_t e) {
+    ThrowStatement t;
+    if (b + 1 == e) return t;
+    for (const Span& s : splitCommas(ns, b + 1, e)) {
+        if (s.first >= s.second) syntaxNear(ns[b]);
+        t.values.push_back(s);
+    }
+    if (t.values.size() != 3) syntaxNear(ns[e - 1]);
+    return t;
+}
+
+namespace {
+
+bool integral(const Value& v) { return v.kind() == Value::Kind::Integer || v.kind() == Value::Kind::Boolean; }
+
+[[noreturn]] void wrongKind(std::size_t argument) {
+    throw Error(ErrorNumber::Database,
+                "The data type of substitution parameter " + std::to_string(argument) +
+                    " does not match the expected type of the format specification.",
+                2786);
+}
+
+}  // namespace
+
+std::string raiseMessage(const std::string& format, const std::vector<Value>& args) {
+    std::string out;
+    std::size_t next = 0;  // the argument the next specification takes
+    auto take = [&]() -> const Value* { return next < args.size() ? &args[next++] : nullptr; };
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') {
+            out += format[i];
+            continue;
+        }
+        if (i + 1 < format.size() && format[i + 1] == '%') {
+            out += '%';
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        std::string flags;
+        while (j < format.size() && std::string_view("-+0# ").find(format[j]) != std::string_view::npos)
+            flags += format[j++];
+        auto number = [&](int& value) {
+            value = -1;
+            if (j < format.size() && format[j] == '*') {
+                ++j;
+                const std::size_t at = next + 1;
+                const Value* v = take();
+                if (v && !v->isNull() && !integral(*v)) wrongKind(at);
+                value =
+                    v && !v->isNull() ? static_cast<int>(std::clamp<std::int64_t>(v->toInt64(), 0, 8000)) : 0;
+                return;
+            }
+            if (j < format.size() && format[j] >= '0' && format[j] <= '9') {
+                value = 0;
+                while (j < format.size() && format[j] >= '0' && format[j] <= '9')
+                    value = std::min(value * 10 + (format[j++] - '0'), 8000);
+            }
+        };
+        int width = -1, precision = -1;
+        number(width);
+        if (j < format.size() && format[j] == '.') {
+            ++j;
+            number(precision);
+            if (precision < 0) precision = 0;
+        }
+        if (j < format.size() && (format[j] == 'h' || format[j] == 'l' || format[j] == 'I')) {
+            if (format[j] == 'I' && format.compare(j, 3, "I64") == 0) j += 2;
+            ++j;
+        }
+        if (j >= format.size() || std::string_view("disuxXo").find(format[j]) == std::string_view::npos) {
+            // not a specification: kept as written, as SQL Server keeps it
+            out += format.substr(i, j - i);
+            i = j - 1;
+            continue;
+        }
+        const char type = format[j];
+        const std::size_t at = next + 1;
+        const Value* v = take();
+        std::string text;
+        if (!v || v->isNull()) {
+            text = "(null)";
+            if (type == 's' && precision >= 0 && text.size() > static_cast<std::size_t>(precision))
+                text.resize(static_cast<std::size_t>(precision));
+        } else if (type == 's') {
+            if (v->kind() != Value::Kind::Text) wrongKind(at);
+            text = v->toText();
+            if (precision >= 0 && text.size() > static_cast<std::size_t>(precision))
+                text.resize(static_cast<std::size_t>(precision));
+        } else {
+            if (!integral(*v)) wrongKind(at);
+            const std::int64_t n = v->toInt64();
+            std::string spec = "%" + flags;
+            if (precision >= 0) spec += "." + std::to_string(precision);
+            char buf[64];
+            if (type == 'd' || type == 'i') {
+                spec += "lld";
+                std::snprintf(buf, sizeof buf, spec.c_str(),
+                              static_cast<long long>(static_cast<std::int32_t>(n)));
+            } else {
+                spec += std::string("ll") + type;
+                std::snprintf(buf, sizeof buf, spec.c_str(),
+                              static_cast<unsigned long long>(static_cast<std::uint32_t>(n)));
+            }
+            text = buf;
+        }
+        if (width > 0 && text.size() < static_cast<std::size_t>(width)) {
+            const std::size_t pad = static_cast<std::size_t>(width) - text.size();
+            const bool left = flags.find('-') != std::string::npos;
+            const bool zeros = !left && type != 's' && flags.find('0') != std::string::npos;
+            if (left) {
+                text.append(pad, ' ');
+            } else if (zeros) {
+                const std::size_t sign =
+                    !text.empty() && (text[0] == '-' || text[0] == '+' || text[0] == ' ');
+                text.insert(sign, pad, '0');
+            } else {
+                text.insert(0, pad, ' ');
+            }
+        }
+        out += text;
+        i = j;
+    }
+    return out;
+}
+
+ErrorEnds errorEnds(long number) {
+    switch (number) {
+        // constraints, NULL into NOT NULL, truncation, identity rules
+        case 2627:
+        case 2601:
+        case 547:
+        case 515:
+        case 8152:
+        case 2628:
+        case 544:
+        case 8101:
+        case 8107:
+        // arithmetic under ANSI_WARNINGS ON: overflow, divide by zero, domain
+        case 8115:
+        case 8134:
+        case 220:
+        case 232:
+        case 517:
+        case 3623:
+        case 1007:
+        // COMMIT, ROLLBACK, SAVE without their transaction or savepoint
+        case 3902:
+        case 3903:
+        case 6401:
+        case 628:
+        case 3930:
+        // RAISERROR's own mistakes
+        case 2786:
+        case 2754:
+            return ErrorEnds::Statement;
+        // conversions of values, a deadlock
+        case 245:
+        case 8114:
+        case 241:
+        case 242:
+        case 1205:
+            return ErrorEnds::BatchAndTransaction;
+        default:
+            return number >= 50000 ? ErrorEnds::Statement : ErrorEnds::Batch;
+    }
+}
+
+int severityOf(long number) {
+    if (number == 2627 || number == 2601) return 14;
+    if (number == 1205) return 13;
+    return 16;
+}
+
+}  // namespace Palvo::dialect
