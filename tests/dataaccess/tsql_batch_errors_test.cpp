@@ -316,8 +316,10 @@ TEST_F(EmbeddedBatchErrors, AtAtErrorHoldsTheLastStatementsErrorUntilTheNext) {
     EXPECT_THROW(conn_->Execute("insert into 账 values (1, 'a') insert into 账 values (1, 'b') "
                                 "insert into 日志 values (@@error, @@error)"),
                  Error);
-    EXPECT_EQ(conn_->Query("select e, again from 日志").at(0, 0).toText(), "2627");
-    EXPECT_EQ(conn_->Query("select e, again from 日志").at(0, 1).toText(), "2627");
+    const ResultTable t = conn_->Query("select e, again from 日志");
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.at(0, 0).toText(), "2627");
+    EXPECT_EQ(t.at(0, 1).toText(), "2627");
 }
 
 TEST_F(EmbeddedBatchErrors, InformationalRaiserrorIsAMessageNotAnError) {
