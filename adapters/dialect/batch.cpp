@@ -27,6 +27,9 @@ void BatchPort::saveTran(const std::string&) { unsupported("transactions in a ba
 void BatchPort::statementEnded(long, long) {}
 void BatchPort::catching(const Caught*) {}
 void BatchPort::doomed(bool) {}
+void BatchPort::setLanguage(const std::string&) { unsupported("SET LANGUAGE in a batch"); }
+void BatchPort::lockTimeout(long long) { unsupported("SET LOCK_TIMEOUT in a batch"); }
+void BatchPort::wait(long long) { unsupported("WAITFOR"); }
 Error BatchPort::spoken(const Error& e) { return e; }
 
 namespace {
@@ -51,11 +54,12 @@ struct Step {
         Break,
         Continue,
         Return,
-        Tran,       // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN (`tran`, `name`)
-        Raise,      // RAISERROR: `sql` gives its message, severity, state and arguments
-        Throw,      // THROW: `sql` gives its number, message and state; none: the error caught again
-        Try,        // parts[0], and parts[1] when an error ends it
-        XactAbort,  // SET XACT_ABORT ON (`on`) or OFF
+        Tran,     // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN (`tran`, `name`)
+        Raise,    // RAISERROR: `sql` gives its message, severity, state and arguments
+        Throw,    // THROW: `sql` gives its number, message and state; none: the error caught again
+        Try,      // parts[0], and parts[1] when an error ends it
+        Setting,  // SET XACT_ABORT, LANGUAGE, LOCK_TIMEOUT, ... (`setting`, `on`, `name`, `value`)
+        Wait,     // WAITFOR DELAY: `sql` gives its time
     };
     Op op = Op::Block;
     std::string sql;           // the T-SQL translated: the statement, or the value, condition, text asked for
@@ -63,6 +67,8 @@ struct Step {
     std::vector<int> declared;  // the variables declared before the statement in `sql`
     bool on = false;
     TranStatement::Kind tran = TranStatement::Kind::Begin;
+    Setting::Kind setting = Setting::Kind::Kept;
+    long long value = 0;
     std::string name;
     int line = 1;  // where the statement begins in the batch, from 1
     std::vector<Step> parts;
@@ -237,10 +243,13 @@ private:
             out.push_back(std::move(n));
             return;
         }
-        if (what.word("xact_abort") && k + 2 == s.last && (ns_[k + 1].word("on") || ns_[k + 1].word("off"))) {
+        if (Setting setting; readSetting(ns_, s.first, s.last, setting)) {
             Step x;
-            x.op = Step::Op::XactAbort;
-            x.on = ns_[k + 1].word("on");
+            x.op = Step::Op::Setting;
+            x.setting = setting.kind;
+            x.on = setting.on;
+            x.name = std::move(setting.name);
+            x.value = setting.value;
             out.push_back(std::move(x));
             return;
         }
@@ -251,8 +260,12 @@ private:
                                                "arithabort",   "concat_null_yields_null"};
         if (k + 2 == s.last && ns_[k + 1].word("on") &&
             std::any_of(std::begin(standing), std::end(standing),
-                        [&](const char* w) { return what.word(w); }))
+                        [&](const char* w) { return what.word(w); })) {
+            Step kept;
+            kept.op = Step::Op::Setting;
+            out.push_back(std::move(kept));
             return;
+        }
         refuse("SET " + (what.group ? std::string("(") : upper(what.tok.text)) +
                (k + 1 < s.last && ns_[k + 1].word("off") ? " OFF" : "") + " in a batch");
     }
@@ -372,6 +385,15 @@ private:
         Step step;
         step.op = Step::Op::Raise;
         finish(step, s.first + 1, s.first + 2, "select " + inside(s.first + 1));
+        out.push_back(std::move(step));
+    }
+
+    void waitFor(const BatchStatement& s, std::vector<Step>& out) const {
+        if (s.first + 1 < s.last && ns_[s.first + 1].word("time")) refuse("WAITFOR TIME");
+        if (s.first + 2 >= s.last || !ns_[s.first + 1].word("delay")) refuse("WAITFOR");
+        Step step;
+        step.op = Step::Op::Wait;
+        finish(step, s.first + 2, s.last, "select cast(" + slice(s.first + 2, s.last) + "\nas varchar(30))");
         out.push_back(std::move(step));
     }
 
@@ -497,7 +519,10 @@ private:
                     throwing(s, out);
                     return;
                 }
-                if (first.word("waitfor")) refuse("WAITFOR");
+                if (first.word("waitfor")) {
+                    waitFor(s, out);
+                    return;
+                }
                 step.op = Step::Op::Change;
                 break;
         }
@@ -843,6 +868,17 @@ private:
             case Step::Op::Throw:
                 throwing(s);
                 return Flow::Next;
+            case Step::Op::Setting:
+                if (s.setting == Setting::Kind::Language) port_.setLanguage(s.name);
+                if (s.setting == Setting::Kind::LockTimeout) port_.lockTimeout(s.value);
+                port_.statementEnded(0, 0);
+                return Flow::Next;
+            case Step::Op::Wait: {
+                const ResultTable t = query(s);
+                port_.wait(waitMilliseconds(t.at(0, 0).isNull() ? std::string() : t.at(0, 0).toText()));
+                port_.statementEnded(0, 0);
+                return Flow::Next;
+            }
             default:
                 return Flow::Next;
         }
@@ -854,10 +890,13 @@ private:
                 noCount_ = s.on;
                 port_.statementEnded(0, 0);
                 return Flow::Next;
-            case Step::Op::XactAbort:
-                xactAbort_ = s.on;
-                port_.statementEnded(0, 0);
-                return Flow::Next;
+            case Step::Op::Setting:
+                if (s.setting == Setting::Kind::XactAbort) {
+                    xactAbort_ = s.on;
+                    port_.statementEnded(0, 0);
+                    return Flow::Next;
+                }
+                break;
             case Step::Op::If: {
                 const int c = condition(s);
                 if (c < 0) return Flow::Next;
@@ -946,7 +985,8 @@ bool isBatch(std::string_view tsql) {
     }
     const Node& first = tree.nodes[s.first];
     if (first.word("print") || first.word("break") || first.word("continue") || first.word("commit") ||
-        first.word("rollback") || first.word("save") || first.word("raiserror") || first.word("throw"))
+        first.word("rollback") || first.word("save") || first.word("raiserror") || first.word("throw") ||
+        first.word("waitfor"))
         return true;
     return readsVariables(tree.nodes);
 }

@@ -53,6 +53,106 @@ bool readTran(const Nodes& ns, std::size_t b, std::size_t e, TranStatement& out)
     return true;
 }
 
+bool readSetting(const Nodes& ns, std::size_t b, std::size_t e, Setting& out) {
+    const std::size_t k = b + 1;
+    if (k >= e || ns[k].group) return false;
+    const Node& what = ns[k];
+    using Kind = Setting::Kind;
+    auto only = [&](const char* value, const std::string& refusal) {
+        if (k + 2 == e && (ns[k + 1].word(value) ||
+                           (ns[k + 1].tok.kind == TokenKind::Number && ns[k + 1].tok.text == value)))
+            return true;
+        unsupported(refusal);
+    };
+    if (what.word("xact_abort") && k + 2 == e && (ns[k + 1].word("on") || ns[k + 1].word("off"))) {
+        out.kind = Kind::XactAbort;
+        out.on = ns[k + 1].word("on");
+        return true;
+    }
+    if (what.word("language")) {
+        if (k + 2 != e || ns[k + 1].group) syntaxNear(ns[e - 1]);
+        out.kind = Kind::Language;
+        out.name = ns[k + 1].tok.text;
+        return true;
+    }
+    if (what.word("lock_timeout")) {
+        std::size_t j = k + 1;
+        const bool minus = j < e && ns[j].op("-");
+        if (minus) ++j;
+        if (j + 1 != e || ns[j].group || ns[j].tok.kind != TokenKind::Number ||
+            ns[j].tok.text.find_first_not_of("0123456789") != std::string::npos || ns[j].tok.text.size() > 9)
+            syntaxNear(ns[e - 1]);
+        out.kind = Kind::LockTimeout;
+        out.value = minus ? -1 : std::stoll(ns[j].tok.text);
+        return true;
+    }
+    out.kind = Kind::Kept;
+    if (what.word("transaction")) {
+        // the embedded database's transactions are serializable: every level gets at least what it asks
+        static const char* const levels[][2] = {{"read", "uncommitted"},
+                                                {"read", "committed"},
+                                                {"repeatable", "read"},
+                                                {"snapshot", nullptr},
+                                                {"serializable", nullptr}};
+        if (k + 2 < e && ns[k + 1].word("isolation") && ns[k + 2].word("level")) {
+            for (const auto& l : levels) {
+                const std::size_t n = l[1] ? 2 : 1;
+                if (k + 3 + n == e && ns[k + 3].word(l[0]) && (!l[1] || ns[k + 4].word(l[1]))) return true;
+            }
+        }
+        syntaxNear(ns[e - 1]);
+    }
+    // the values the embedded database keeps (SQL Server's us_english ones)
+    if (what.word("datefirst")) return only("7", "SET DATEFIRST other than 7");
+    if (what.word("dateformat")) return only("mdy", "SET DATEFORMAT other than mdy");
+    if (what.word("rowcount")) return only("0", "SET ROWCOUNT other than 0 (use TOP)");
+    return false;
+}
+
+long long waitMilliseconds(const std::string& text) {
+    // hh:mm[:ss[.fff]], as a time of day: at most 23:59:59.997
+    long long parts[3] = {0, 0, 0};
+    long long millis = 0;
+    std::size_t i = 0, part = 0;
+    const std::string t(
+        text.begin() + static_cast<std::ptrdiff_t>(std::min(text.find_first_not_of(' '), text.size())),
+        text.end());
+    bool ok = !t.empty();
+    while (ok && i < t.size() && part < 3) {
+        std::size_t digits = 0;
+        long long v = 0;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9' && digits < 3) {
+            v = v * 10 + (t[i++] - '0');
+            ++digits;
+        }
+        ok = digits > 0;
+        parts[part++] = v;
+        if (i < t.size() && t[i] == ':' && part < 3) {
+            ++i;
+        } else {
+            break;
+        }
+    }
+    if (ok && part == 3 && i < t.size() && t[i] == '.') {
+        ++i;
+        long long scale = 100;
+        std::size_t digits = 0;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+            if (digits++ < 3) millis += (t[i] - '0') * scale;
+            scale /= 10;
+            ++i;
+        }
+        ok = digits > 0;
+    }
+    while (ok && i < t.size() && t[i] == ' ') ++i;
+    ok = ok && i == t.size() && part >= 2 && parts[0] < 24 && parts[1] < 60 && parts[2] < 60;
+    if (!ok) {
+        throw Error(ErrorNumber::Database,
+                    "Incorrect time syntax in time string '" + text + "' used with WAITFOR.", 148);
+    }
+    return ((parts[0] * 60 + parts[1]) * 60 + parts[2]) * 1000 + millis;
+}
+
 RaiseStatement readRaise(const Nodes& ns, std::size_t b, std::size_t e) {
     RaiseStatement r;
     std::size_t k = b + 1;
@@ -236,6 +336,8 @@ ErrorEnds errorEnds(long number) {
         case 6401:
         case 628:
         case 3930:
+        // another connection's lock waited for past LOCK_TIMEOUT
+        case 1222:
         // RAISERROR's own mistakes
         case 2786:
         case 2754:

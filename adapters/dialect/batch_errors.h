@@ -22,6 +22,27 @@ struct TranStatement {
 /// by name what the engine does not run (DISTRIBUTED, WITH MARK, a name in a variable).
 bool readTran(const Nodes& ns, std::size_t b, std::size_t e, TranStatement& out);
 
+/// A SET option the engine runs, at ns[b] (SET) up to e.
+struct Setting {
+    enum class Kind {
+        XactAbort,    // `on`
+        Language,     // `name`: as written
+        LockTimeout,  // `value`: milliseconds, -1 to wait as long as the connection waits
+        Kept,         // a value the embedded database keeps anyway: nothing to do
+    };
+    Kind kind = Kind::Kept;
+    bool on = false;
+    std::string name;
+    long long value = 0;
+};
+/// False for a SET the engine does not know here; refuses by name a value it cannot keep
+/// (SET DATEFIRST 1, SET ROWCOUNT 10, ...).
+bool readSetting(const Nodes& ns, std::size_t b, std::size_t e, Setting& out);
+
+/// WAITFOR DELAY's time ('hh:mm[:ss[.fff]]') in milliseconds; SQL Server's 148 for
+/// text it cannot read.
+long long waitMilliseconds(const std::string& text);
+
 /// RAISERROR (msg, severity, state [, arg ...]) [WITH option ...]: the spans of its
 /// message, severity, state and arguments.
 struct RaiseStatement {

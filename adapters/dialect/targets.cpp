@@ -98,7 +98,7 @@ private:
         const Node& first = s.nodes[0];
         return first.word("print") || first.word("break") || first.word("continue") || first.word("commit") ||
                first.word("rollback") || first.word("save") || first.word("raiserror") ||
-               first.word("throw") || readsVariables(s.nodes);
+               first.word("throw") || first.word("waitfor") || readsVariables(s.nodes);
     }
 
     static Translation batchOf(const ReadBatch& batch, Catalogue* catalogue) {

@@ -1,10 +1,14 @@
 // Batches on the embedded database: the batch engine (palvo/dialect/batch.h)
 // steps through them, each statement translated, prepared and run as the
 // connection runs its own.
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <string>
+#include <thread>
 
 #include "connection_impl.h"
+#include "tsql_functions.h"
 
 namespace Palvo::sqlite {
 
@@ -58,6 +62,33 @@ dialect::BatchResult Connection::Impl::runBatch(
         }
         void doomed(bool uncommittable) override { impl_.uncommittable = uncommittable; }
         Error spoken(const Error& e) override { return impl_.spoken(e); }
+        void setLanguage(const std::string& name) override {
+            const auto language = languageNamed(name);
+            if (!language)
+                throw Error(ErrorNumber::Database,
+                            "Language must be 简体中文 or us_english, not '" + name + "'.");
+            impl_.language = *language;
+            setDateLanguage(impl_.db, *language == Language::English);
+        }
+        // SQLite waits for another connection's lock by its busy timeout
+        void lockTimeout(long long milliseconds) override {
+            const long long wait = milliseconds < 0
+                                       ? (impl_.timeoutSeconds > 0 ? impl_.timeoutSeconds * 1000LL : INT_MAX)
+                                       : std::min<long long>(milliseconds, INT_MAX);
+            sqlite3_busy_timeout(impl_.db, static_cast<int>(wait));
+        }
+        void wait(long long milliseconds) override {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+            for (;;) {
+                const auto now = std::chrono::steady_clock::now();
+                if (impl_.timeoutSeconds > 0 && now >= impl_.deadline)
+                    throw Error(ErrorNumber::Database, "Query timeout expired");
+                if (now >= until) return;
+                auto next = std::min(until, now + std::chrono::milliseconds(50));
+                if (impl_.timeoutSeconds > 0) next = std::min(next, impl_.deadline);
+                std::this_thread::sleep_until(next);
+            }
+        }
 
     private:
         Impl& impl_;

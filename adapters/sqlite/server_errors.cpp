@@ -177,6 +177,8 @@ constexpr Entry kErrors[] = {
      "valid "
      "range of 50000 to 2147483647.",
      "THROW 语句中的错误号 %1 超出了有效范围。请指定一个介于 50000 和 2147483647 之间的有效错误号。"},
+    {148, "Incorrect time syntax in time string '%1' used with WAITFOR.",
+     "与 WAITFOR 一起使用的时间字符串 '%1' 中的时间语法不正确。"},
     {10704, "To rethrow an error, a THROW statement must be used inside a CATCH block.",
      "若要重新引发错误，THROW 语句必须在 CATCH 块内使用。"},
 };

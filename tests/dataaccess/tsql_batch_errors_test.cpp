@@ -4,6 +4,7 @@
 // names one; what the embedded database alone decides runs there only.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -243,6 +244,15 @@ TEST_P(TsqlBatchErrors, IdentitiesFollowTheInsertsOfTheBatch) {
     });
 }
 
+TEST_P(TsqlBatchErrors, SettingsAtTheValuesTheDatabaseKeepsAreAccepted) {
+    expectAnswers({
+        {"set transaction isolation level read committed set datefirst 7 set dateformat mdy set rowcount 0 "
+         "set lock_timeout 500 select datepart(weekday, '2024-01-07'), month('02/03/2024')",
+         {"1", "2"}},
+        {"set transaction isolation level serializable set lock_timeout -1 select @@trancount", {"0"}},
+    });
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlBatchErrors);
 
 // ---- what the embedded database decides
@@ -340,6 +350,75 @@ TEST_F(EmbeddedBatchErrors, ARethrowOutsideCatchIsRefusedBeforeAnythingRuns) {
         EXPECT_EQ(e.nativeCode(), 10704);
     }
     EXPECT_EQ(count(), 0);
+}
+
+TEST_F(EmbeddedBatchErrors, WaitforDelayWaitsItsTime) {
+    const auto start = std::chrono::steady_clock::now();
+    conn_->Execute("waitfor delay '00:00:00.200' insert into 账 values (1, 'a')");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_EQ(count(), 1);
+}
+
+TEST_F(EmbeddedBatchErrors, WaitforDelayEndsAtTheCommandTimeout) {
+    conn_->CommandTimeout(1);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        conn_->Execute(
+            "begin try waitfor delay '00:00:30' end try begin catch insert into 账 values (1, 'a') end "
+            "catch");
+        ADD_FAILURE() << "waited";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.description(), "Query timeout expired");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // no CATCH block sees the timeout
+    EXPECT_EQ(count(), 0);
+}
+
+TEST_F(EmbeddedBatchErrors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"waitfor time '23:00'", "WAITFOR TIME"},
+        {"set datefirst 1", "SET DATEFIRST other than 7"},
+        {"set dateformat dmy", "SET DATEFORMAT other than mdy"},
+        {"set rowcount 10", "SET ROWCOUNT other than 0"},
+        {"goto done", "GOTO"},
+    };
+    for (const auto& [tsql, says] : cases) {
+        SCOPED_TRACE(tsql);
+        try {
+            conn_->Execute(std::string("insert into 账 values (1, 'a') ") + tsql);
+            ADD_FAILURE() << "ran";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+            EXPECT_NE(e.description().find(says), std::string::npos) << e.description();
+        }
+        EXPECT_EQ(count(), 0);
+    }
+}
+
+TEST_F(EmbeddedBatchErrors, WaitforRefusesATimeItCannotRead) {
+    const char* const times[] = {"abc", "25:00", "00:61", "1"};
+    for (const char* t : times) {
+        SCOPED_TRACE(t);
+        try {
+            conn_->Execute(std::string("waitfor delay '") + t + "'");
+            ADD_FAILURE() << "waited";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.nativeCode(), 148);
+        }
+    }
+}
+
+TEST_F(EmbeddedBatchErrors, SetLanguageInABatchChangesTheMessagesFromThereOn) {
+    conn_->Execute("set language 简体中文");
+    EXPECT_EQ(
+        conn_
+            ->Query("set language us_english begin try commit end try begin catch select error_message() "
+                    "end catch")
+            .at(0, 0)
+            .toText(),
+        "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+    EXPECT_EQ(conn_->Query("select datename(weekday, '2024-01-01')").at(0, 0).toText(), "Monday");
 }
 
 TEST_F(EmbeddedBatchErrors, ErrorsOfTheBatchAreInTheConnectionsLanguage) {

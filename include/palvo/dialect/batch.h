@@ -67,6 +67,13 @@ public:
     virtual void doomed(bool uncommittable);
     /// The error as the host would see it: SQL Server's number and the connection's language.
     virtual Error spoken(const Error& e);
+    /// SET LANGUAGE name: the connection's messages and date names from now on.
+    virtual void setLanguage(const std::string& name);
+    /// SET LOCK_TIMEOUT: how long a statement waits for another connection's lock (-1: as the connection
+    /// does).
+    virtual void lockTimeout(long long milliseconds);
+    /// WAITFOR DELAY: sleeps, within the batch's time; throws when its time runs out first.
+    virtual void wait(long long milliseconds);
 };
 
 /// What a batch gave its caller.
