@@ -128,6 +128,7 @@ int Connection::Impl::syncTran() {
     if (tranCount > 0 && db && sqlite3_get_autocommit(db)) {
         tranCount = 0;
         savepoints.clear();
+        schemaRolledBack();
     }
     return tranCount;
 }
@@ -160,6 +161,7 @@ void Connection::Impl::rollbackTran(const std::string& name) {
     }
     // names match as written, as SQL Server's transaction and savepoint names do
     if (name.empty() || name == tranName) {
+        schemaRolledBack();
         exec("rollback");
         tranCount = 0;
         savepoints.clear();
@@ -167,6 +169,7 @@ void Connection::Impl::rollbackTran(const std::string& name) {
     }
     for (std::size_t k = savepoints.size(); k-- > 0;) {
         if (savepoints[k] == name) {
+            schemaRolledBack();
             exec(("rollback to palvo_save_" + std::to_string(k)).c_str());
             savepoints.resize(k + 1);
             return;

@@ -79,6 +79,12 @@ struct PALVO_LOCAL Connection::Impl {
     void commitTran();
     void rollbackTran(const std::string& name);
     void saveTran(const std::string& name);
+    // After a rollback: the file's schema version went back with the schema, and may come to the
+    // same number again with another schema; what was read at it is read anew.
+    void schemaRolledBack() {
+        catalogue.version = -1;
+        identitiesVersion = -1;
+    }
     // The functions reading the state above (tsql_trancount(), tsql_error_number(), ...).
     int registerBatchFunctions();
     Language language = Language::Chinese;
@@ -309,6 +315,7 @@ auto Connection::Impl::underOneSchema(const std::string& sql, const std::vector<
         return result;
     } catch (...) {
         if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+        schemaRolledBack();
         throw;
     }
 }

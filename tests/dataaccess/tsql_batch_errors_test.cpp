@@ -429,5 +429,22 @@ TEST_F(EmbeddedBatchErrors, ErrorsOfTheBatchAreInTheConnectionsLanguage) {
               "COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。");
 }
 
+// The schema's version goes back with a rollback: the same number may come again with another table.
+TEST_F(EmbeddedBatchErrors, ATableMadeAgainAfterARollbackIsReadAsItIsNow) {
+    const std::pair<const char*, const char*> rollbacks[] = {
+        {"begin tran", "rollback"},
+        {"begin tran save tran s", "rollback tran s rollback"},
+    };
+    for (const auto& [begin, rollback] : rollbacks) {
+        SCOPED_TRACE(rollback);
+        conn_->Execute(std::string(begin) + " create table 临 (a decimal(10,2)) insert into 临 values (1)");
+        EXPECT_EQ(conn_->Query("select a / 3 from 临").at(0, 0).toText(), "0.333333");
+        conn_->Execute(rollback);
+        conn_->Execute("create table 临 (a decimal(10,5)) insert into 临 values (1)");
+        EXPECT_EQ(conn_->Query("select a / 3 from 临").at(0, 0).toText(), "0.3333333");
+        conn_->Execute("drop table 临");
+    }
+}
+
 }  // namespace
 }  // namespace Palvo
