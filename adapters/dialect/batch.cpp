@@ -672,8 +672,11 @@ private:
         // what is no error of the database's (a refusal, the timeout) ends the batch untouched
         const Error e = port_.spoken(raw);
         if (e.number() != ErrorNumber::Database || e.nativeCode() < 100 ||
-            raw.description() == "Query timeout expired")
+            raw.description() == "Query timeout expired") {
+            // as SQL Server's client's timeout does under XACT_ABORT ON
+            if (xactAbort_) rollbackAll();
             stopped(e);
+        }
         const long number = e.nativeCode();
         const ErrorEnds ends = raised ? ErrorEnds::Statement : errorEnds(number);
         if (tries_ > 0) {
@@ -905,12 +908,17 @@ private:
             }
             case Step::Op::While:
                 for (;;) {
-                    port_.loopRound();
-                    if (++rounds_ > kMaxLoopRounds) {
-                        throw Error(
-                            ErrorNumber::Database,
-                            "The batch's WHILE loops went round " + std::to_string(kMaxLoopRounds) +
-                                " times: the batch was stopped (the connection has no timeout to stop it).");
+                    try {
+                        port_.loopRound();
+                        if (++rounds_ > kMaxLoopRounds) {
+                            throw Error(ErrorNumber::Database,
+                                        "The batch's WHILE loops went round " +
+                                            std::to_string(kMaxLoopRounds) +
+                                            " times: the batch was stopped (the connection has no timeout to "
+                                            "stop it).");
+                        }
+                    } catch (const Error& e) {
+                        failed(s, e);
                     }
                     if (condition(s) <= 0) return Flow::Next;
                     const Flow f = step(s.parts[0]);

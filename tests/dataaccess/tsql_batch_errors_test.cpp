@@ -375,6 +375,22 @@ TEST_F(EmbeddedBatchErrors, WaitforDelayEndsAtTheCommandTimeout) {
     EXPECT_EQ(count(), 0);
 }
 
+TEST_F(EmbeddedBatchErrors, ATimeoutLeavesTheTransactionOpen) {
+    conn_->CommandTimeout(1);
+    EXPECT_THROW(conn_->Execute("begin tran insert into 账 values (1, 'a') waitfor delay '00:00:30'"), Error);
+    EXPECT_EQ(trancount(), "1");
+    EXPECT_EQ(count(), 1);
+}
+
+TEST_F(EmbeddedBatchErrors, ATimeoutUnderXactAbortRollsTheTransactionBack) {
+    conn_->CommandTimeout(1);
+    EXPECT_THROW(conn_->Execute("set xact_abort on begin tran insert into 账 values (1, 'a') "
+                                "waitfor delay '00:00:30'"),
+                 Error);
+    EXPECT_EQ(trancount(), "0");
+    EXPECT_EQ(count(), 0);
+}
+
 TEST_F(EmbeddedBatchErrors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
     const std::pair<const char*, const char*> cases[] = {
         {"waitfor time '23:00'", "WAITFOR TIME"},
