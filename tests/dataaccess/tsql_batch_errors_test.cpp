@@ -412,6 +412,27 @@ TEST_F(EmbeddedBatchErrors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
     }
 }
 
+TEST_F(EmbeddedBatchErrors, ATryWithoutItsCatchIsASyntaxErrorBeforeAnythingRuns) {
+    const char* const batches[] = {
+        "begin try insert into 账 values (2, 'b') end try",
+        "begin try insert into 账 values (2, 'b') end try select 1",
+        "begin catch select 1 end catch",
+        "begin try insert into 账 values (2, 'b') end catch begin catch select 1 end try",
+        "begin try insert into 账 values (2, 'b') end try begin catch select 1 end",
+    };
+    for (const char* b : batches) {
+        SCOPED_TRACE(b);
+        try {
+            conn_->Execute(std::string("insert into 账 values (1, 'a') ") + b);
+            ADD_FAILURE() << "ran";
+        } catch (const Error& e) {
+            // near a word (102) or near a keyword (156)
+            EXPECT_TRUE(e.nativeCode() == 102 || e.nativeCode() == 156) << e.description();
+        }
+        EXPECT_EQ(count(), 0);
+    }
+}
+
 TEST_F(EmbeddedBatchErrors, WaitforRefusesATimeItCannotRead) {
     const char* const times[] = {"abc", "25:00", "00:61", "1"};
     for (const char* t : times) {
