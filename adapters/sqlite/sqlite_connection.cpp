@@ -113,6 +113,8 @@ std::optional<Language> setLanguage(const std::string& sql) {
     s.remove_prefix(13);
     while (!s.empty() && (s.back() == ';' || s.back() == ' ')) s.remove_suffix(1);
     if (auto language = languageNamed(s)) return language;
+    // SET LANGUAGE that begins a batch: the batch engine runs it with the rest
+    if (dialect::statementCount(sql) > 1) return std::nullopt;
     throw Error(ErrorNumber::Database,
                 "Language must be 简体中文 or us_english, not '" + std::string(util::trimBlanks(s)) + "'.");
 }

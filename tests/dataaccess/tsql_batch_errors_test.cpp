@@ -456,6 +456,9 @@ TEST_F(EmbeddedBatchErrors, SetLanguageInABatchChangesTheMessagesFromThereOn) {
             .toText(),
         "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
     EXPECT_EQ(conn_->Query("select datename(weekday, '2024-01-01')").at(0, 0).toText(), "Monday");
+    conn_->Execute("set language 简体中文 insert into 账 values (1, 'a')");
+    EXPECT_EQ(count(), 1);
+    EXPECT_NE(conn_->Query("select datename(weekday, '2024-01-01')").at(0, 0).toText(), "Monday");
 }
 
 TEST_F(EmbeddedBatchErrors, ErrorsOfTheBatchAreInTheConnectionsLanguage) {
