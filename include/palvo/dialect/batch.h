@@ -93,8 +93,8 @@ inline constexpr long long kMaxLoopRounds = 10'000'000;
 class PALVO_API Batch {
 public:
     /// Reads the batch. Throws Palvo::Error before anything runs: NotSupported
-    /// naming a construct the engine does not run (GOTO, TRY ... CATCH,
-    /// transactions, cursors, table variables, ...), and SQL Server's errors for
+    /// naming a construct the engine does not run (GOTO, cursors, table
+    /// variables, WAITFOR TIME, ...), and SQL Server's errors for
     /// a batch it would not run (an undeclared variable 137, one declared twice
     /// 134, BREAK outside a loop 135, syntax 102 and 156, ...).
     explicit Batch(std::string_view tsql);
@@ -103,8 +103,10 @@ public:
     Batch& operator=(Batch&&) noexcept;
 
     /// Translates every statement through the port (so that any refusal comes
-    /// before anything runs), then runs them in order. A statement that fails
-    /// stops the batch with its error; what ran before it stays done.
+    /// before anything runs), then runs them in order. An error goes to the
+    /// CATCH block around it; outside one it ends its statement or the batch
+    /// as SQL Server's rules say (batch_errors.h). What ran stays done; when the
+    /// batch has ended, its first error not caught is thrown.
     BatchResult run(BatchPort& port) const;
 
 private:
