@@ -107,7 +107,9 @@ TEST_P(TsqlBatchErrors, EachErrorEndsWhatSqlServersRulesSay) {
         const std::string batch =
             std::string("set xact_abort off begin tran insert into 账 values (1, 'a', 0); ") + c.tsql +
             "\ninsert into 账 values (9, 'z', 0) commit";
-        EXPECT_EQ(refused(batch), c.number);
+        const long number = refused(batch);
+        // SQL Server 2019 and later name the truncated column: 2628
+        EXPECT_TRUE(number == c.number || (c.number == 8152 && number == 2628)) << number;
         EXPECT_EQ(scalar("select @@trancount"), c.open);
         EXPECT_EQ(keys(), c.keys);
         conn_->Execute("if @@trancount > 0 rollback delete from 账");
@@ -169,7 +171,9 @@ TEST_P(TsqlBatchErrors, XactStateTellsWhetherTheTransactionCanCommit) {
          "select "
          "xact_state(), @@trancount rollback end catch",
          {"-1", "1"}},
-        {"begin try select convert(int, 'x') end try begin catch select xact_state() end catch", {"0"}},
+        {"declare @i int begin try set @i = convert(int, 'x') end try begin catch select xact_state() end "
+         "catch",
+         {"0"}},
     });
 }
 
