@@ -307,6 +307,13 @@ std::string raiseMessage(const std::string& format, const std::vector<Value>& ar
         out += text;
         i = j;
     }
+    // at most 2,047 characters: a longer message keeps its first 2,044 and "..."
+    std::size_t chars = 0, cut = 0;
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        if ((static_cast<unsigned char>(out[k]) & 0xC0) == 0x80) continue;
+        if (++chars == 2045) cut = k;
+    }
+    if (chars > 2047) out = out.substr(0, cut) + "...";
     return out;
 }
 

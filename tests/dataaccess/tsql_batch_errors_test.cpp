@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -204,6 +205,20 @@ TEST_P(TsqlBatchErrors, RaiserrorFillsItsMessageAsPrintfDoes) {
                          ") end try begin catch select error_message() end catch"),
                   message);
     }
+}
+
+TEST_P(TsqlBatchErrors, ALongRaiserrorMessageIsCutWithAnEllipsis) {
+    const char* const batch =
+        "declare @a nvarchar(2000) = replicate(N'账', 1000), @b nvarchar(2000) = replicate(N'单', %d) "
+        "begin try raiserror(N'%%s%%s', 16, 1, @a, @b) end try "
+        "begin catch select len(error_message()), right(error_message(), 4) end catch";
+    char at2047[400], at2048[400];
+    std::snprintf(at2047, sizeof at2047, batch, 1047);
+    std::snprintf(at2048, sizeof at2048, batch, 1048);
+    expectAnswers({
+        {at2047, {"2047", "单单单单"}},
+        {at2048, {"2047", "单..."}},
+    });
 }
 
 TEST_P(TsqlBatchErrors, RaiserrorAndThrowRefuseWhatSqlServerRefuses) {
