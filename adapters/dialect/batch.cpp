@@ -731,7 +731,13 @@ private:
         }
         switch (s.tran) {
             case Kind::Begin:
-                port_.beginTran(s.name);
+                // one that cannot begin (another connection holds the file past the lock's wait) ends
+                // the batch: what follows never runs outside the transaction it was written for
+                try {
+                    port_.beginTran(s.name);
+                } catch (const Error& e) {
+                    stopped(port_.spoken(e));
+                }
                 break;
             case Kind::Commit:
                 port_.commitTran();

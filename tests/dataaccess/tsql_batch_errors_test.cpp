@@ -12,7 +12,9 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
+#include "palvo/sqlite/connection.h"
 #include "support/answers.h"
+#include "support/files.h"
 
 namespace Palvo {
 namespace {
@@ -408,6 +410,31 @@ TEST_F(EmbeddedBatchErrors, ATimeoutUnderXactAbortRollsTheTransactionBack) {
                  Error);
     EXPECT_EQ(trancount(), "0");
     EXPECT_EQ(count(), 0);
+}
+
+// SQL Server's BEGIN TRAN never waits; here it takes the file's write lock, which another
+// connection may hold past the wait.
+TEST(EmbeddedBatchLocks, ABeginTranThatCannotBeginEndsTheBatch) {
+    testing::ScratchDir dir("palvo_batch_locks");
+    const std::string file = (dir.path / "账.db").string();
+    sqlite::Connection holder, other;
+    holder.Open(file);
+    other.Open(file);
+    holder.Execute("create table 账 (k int)");
+    holder.BeginTrans();
+    holder.Execute("insert into 账 values (1)");
+    std::vector<std::string> told;
+    other.OnInfoMessage([&](const Connection::InfoMessage& m) {
+        if (m.rows < 0) told.push_back(m.text);
+    });
+    try {
+        other.Execute("set lock_timeout 0 begin tran print 'went on' insert into 账 values (2) commit");
+        ADD_FAILURE() << "began";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.nativeCode(), 1222);
+    }
+    EXPECT_TRUE(told.empty());
+    EXPECT_EQ(other.Query("select @@trancount").at(0, 0).toText(), "0");
 }
 
 TEST_F(EmbeddedBatchErrors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
