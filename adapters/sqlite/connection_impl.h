@@ -315,7 +315,6 @@ auto Connection::Impl::underOneSchema(const std::string& sql, const std::vector<
         return result;
     } catch (...) {
         if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
-        schemaRolledBack();
         throw;
     }
 }
