@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
+#include "batch_errors.h"
 #include "palvo/error.h"
 #include "reader.h"
 
@@ -17,6 +19,18 @@ namespace Palvo::dialect {
 BatchPort::~BatchPort() = default;
 void BatchPort::print(const std::string&) {}
 void BatchPort::rowsCounted(long) {}
+int BatchPort::tranCount() { return 0; }
+void BatchPort::beginTran(const std::string&) { unsupported("transactions in a batch"); }
+void BatchPort::commitTran() { unsupported("transactions in a batch"); }
+void BatchPort::rollbackTran(const std::string&) { unsupported("transactions in a batch"); }
+void BatchPort::saveTran(const std::string&) { unsupported("transactions in a batch"); }
+void BatchPort::statementEnded(long, long) {}
+void BatchPort::catching(const Caught*) {}
+void BatchPort::doomed(bool) {}
+void BatchPort::setLanguage(const std::string&) { unsupported("SET LANGUAGE in a batch"); }
+void BatchPort::lockTimeout(long long) { unsupported("SET LOCK_TIMEOUT in a batch"); }
+void BatchPort::wait(long long) { unsupported("WAITFOR"); }
+Error BatchPort::spoken(const Error& e) { return e; }
 
 namespace {
 
@@ -40,12 +54,23 @@ struct Step {
         Break,
         Continue,
         Return,
+        Tran,     // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN (`tran`, `name`)
+        Raise,    // RAISERROR: `sql` gives its message, severity, state and arguments
+        Throw,    // THROW: `sql` gives its number, message and state; none: the error caught again
+        Try,      // parts[0], and parts[1] when an error ends it
+        Setting,  // SET XACT_ABORT, LANGUAGE, LOCK_TIMEOUT, ... (`setting`, `on`, `name`, `value`)
+        Wait,     // WAITFOR DELAY: `sql` gives its time
     };
     Op op = Op::Block;
     std::string sql;           // the T-SQL translated: the statement, or the value, condition, text asked for
     std::vector<int> targets;  // the variable each result column goes to
     std::vector<int> declared;  // the variables declared before the statement in `sql`
     bool on = false;
+    TranStatement::Kind tran = TranStatement::Kind::Begin;
+    Setting::Kind setting = Setting::Kind::Kept;
+    long long value = 0;
+    std::string name;
+    int line = 1;  // where the statement begins in the batch, from 1
     std::vector<Step> parts;
     // the variables bound to the parameters of the translation last used, by their numbers
     mutable const Translation* boundFor = nullptr;
@@ -62,7 +87,11 @@ struct Step {
 class Compiler {
 public:
     Compiler(const StatementTree& tree, std::vector<Variable>& vars)
-        : t_(tree), ns_(tree.nodes), vars_(vars) {}
+        : t_(tree), ns_(tree.nodes), vars_(vars) {
+        for (std::size_t k = 0; k < t_.text.size(); ++k) {
+            if (t_.text[k] == '\n') newlines_.push_back(k);
+        }
+    }
 
     std::vector<Step> all() {
         std::vector<Step> out;
@@ -76,6 +105,14 @@ private:
     std::vector<Variable>& vars_;
     std::unordered_map<std::string, int> index_;
     int loops_ = 0;
+    int catches_ = 0;
+    std::vector<std::size_t> newlines_;
+
+    int lineOf(std::size_t node) const {
+        const std::size_t at = t_.offsetOf(node);
+        return 1 +
+               static_cast<int>(std::upper_bound(newlines_.begin(), newlines_.end(), at) - newlines_.begin());
+    }
 
     std::string slice(std::size_t b, std::size_t e) const {
         const std::size_t from = t_.offsetOf(b);
@@ -206,6 +243,16 @@ private:
             out.push_back(std::move(n));
             return;
         }
+        if (Setting setting; readSetting(ns_, s.first, s.last, setting)) {
+            Step x;
+            x.op = Step::Op::Setting;
+            x.setting = setting.kind;
+            x.on = setting.on;
+            x.name = std::move(setting.name);
+            x.value = setting.value;
+            out.push_back(std::move(x));
+            return;
+        }
         // the settings SQL Server's own scripts begin with, at the values the embedded database keeps
         // anyway; their other values would change what statements mean
         static const char* const standing[] = {"ansi_nulls",   "quoted_identifier",
@@ -213,8 +260,12 @@ private:
                                                "arithabort",   "concat_null_yields_null"};
         if (k + 2 == s.last && ns_[k + 1].word("on") &&
             std::any_of(std::begin(standing), std::end(standing),
-                        [&](const char* w) { return what.word(w); }))
+                        [&](const char* w) { return what.word(w); })) {
+            Step kept;
+            kept.op = Step::Op::Setting;
+            out.push_back(std::move(kept));
             return;
+        }
         refuse("SET " + (what.group ? std::string("(") : upper(what.tok.text)) +
                (k + 1 < s.last && ns_[k + 1].word("off") ? " OFF" : "") + " in a batch");
     }
@@ -310,6 +361,57 @@ private:
         return block;
     }
 
+    bool tran(const BatchStatement& s, std::vector<Step>& out) const {
+        TranStatement t;
+        if (!readTran(ns_, s.first, s.last, t)) return false;
+        Step step;
+        step.op = Step::Op::Tran;
+        step.tran = t.kind;
+        step.name = std::move(t.name);
+        out.push_back(std::move(step));
+        return true;
+    }
+
+    // The text of a group's contents, without its parentheses.
+    std::string inside(std::size_t group) const {
+        std::string g = slice(group, group + 1);
+        while (!g.empty() && (g.back() == ' ' || g.back() == '\n' || g.back() == '\r' || g.back() == '\t'))
+            g.pop_back();
+        return g.size() >= 2 ? g.substr(1, g.size() - 2) : std::string();
+    }
+
+    void raise(const BatchStatement& s, std::vector<Step>& out) const {
+        readRaise(ns_, s.first, s.last);
+        Step step;
+        step.op = Step::Op::Raise;
+        finish(step, s.first + 1, s.first + 2, "select " + inside(s.first + 1));
+        out.push_back(std::move(step));
+    }
+
+    void waitFor(const BatchStatement& s, std::vector<Step>& out) const {
+        if (s.first + 1 < s.last && ns_[s.first + 1].word("time")) refuse("WAITFOR TIME");
+        if (s.first + 2 >= s.last || !ns_[s.first + 1].word("delay")) refuse("WAITFOR");
+        Step step;
+        step.op = Step::Op::Wait;
+        finish(step, s.first + 2, s.last, "select cast(" + slice(s.first + 2, s.last) + "\nas varchar(30))");
+        out.push_back(std::move(step));
+    }
+
+    void throwing(const BatchStatement& s, std::vector<Step>& out) const {
+        const ThrowStatement t = readThrow(ns_, s.first, s.last);
+        Step step;
+        step.op = Step::Op::Throw;
+        if (t.values.empty()) {
+            if (catches_ == 0)
+                throw Error(ErrorNumber::Database,
+                            "To rethrow an error, a THROW statement must be used inside a CATCH block.",
+                            10704);
+        } else {
+            finish(step, s.first + 1, s.last, "select " + slice(s.first + 1, s.last));
+        }
+        out.push_back(std::move(step));
+    }
+
     // The main statement of WITH ...: the first query or change word after the common tables.
     bool withQuery(const BatchStatement& s) const {
         for (std::size_t k = s.first + 1; k < s.last; ++k) {
@@ -320,7 +422,24 @@ private:
     }
 
     void add(const BatchStatement& s, std::vector<Step>& out) {
+        const std::size_t from = out.size();
+        place(s, out);
+        const int line = lineOf(s.first);
+        for (std::size_t k = from; k < out.size(); ++k) out[k].line = line;
+    }
+
+    void place(const BatchStatement& s, std::vector<Step>& out) {
         using Form = BatchStatement::Form;
+        if (s.form == Form::Try) {
+            Step t;
+            t.op = Step::Op::Try;
+            t.parts.push_back(one(s.parts[0]));
+            ++catches_;
+            t.parts.push_back(one(s.parts[1]));
+            --catches_;
+            out.push_back(std::move(t));
+            return;
+        }
         if (s.form == Form::Block) {
             Step b;
             b.op = Step::Op::Block;
@@ -364,11 +483,9 @@ private:
                 step.op = withQuery(s) ? Step::Op::Query : Step::Op::Change;
                 break;
             case StatementKind::Begin:
-                refuse(s.first + 1 < s.last &&
-                               (ns_[s.first + 1].word("try") || ns_[s.first + 1].word("catch"))
-                           ? "TRY ... CATCH"
-                           : "transactions in a batch (BEGIN TRAN, COMMIT, ROLLBACK: use the connection's "
-                             "BeginTrans, CommitTrans and RollbackTrans)");
+                if (!tran(s, out))
+                    refuse("BEGIN " + (s.first + 1 < s.last ? upper(ns_[s.first + 1].tok.text) : ""));
+                return;
             default:
                 if (first.word("break") || first.word("continue")) {
                     const bool brk = first.word("break");
@@ -391,13 +508,21 @@ private:
                     out.push_back(std::move(step));
                     return;
                 }
-                if (first.word("commit") || first.word("rollback") || first.word("save"))
-                    refuse(
-                        "transactions in a batch (BEGIN TRAN, COMMIT, ROLLBACK: use the connection's "
-                        "BeginTrans, CommitTrans and RollbackTrans)");
+                if ((first.word("commit") || first.word("rollback") || first.word("save")) && tran(s, out))
+                    return;
                 if (first.word("goto")) refuse("GOTO");
-                if (first.word("raiserror")) refuse("RAISERROR");
-                if (first.word("waitfor")) refuse("WAITFOR");
+                if (first.word("raiserror")) {
+                    raise(s, out);
+                    return;
+                }
+                if (first.word("throw")) {
+                    throwing(s, out);
+                    return;
+                }
+                if (first.word("waitfor")) {
+                    waitFor(s, out);
+                    return;
+                }
                 step.op = Step::Op::Change;
                 break;
         }
@@ -407,6 +532,16 @@ private:
 };
 
 enum class Flow { Next, Break, Continue, Return };
+
+// An error on its way to the CATCH block of the TRY around it.
+struct Raised {
+    BatchPort::Caught error;
+};
+
+// The error that ended the batch, on its way past the statements' handlers to the host.
+struct Stopped {
+    Error error;
+};
 
 class Runner {
 public:
@@ -430,12 +565,45 @@ public:
         return Flow::Next;
     }
 
+    // After the last statement: the first error the batch went on after reaches the
+    // host, as SQL Server's client sees it; a transaction that can no longer commit
+    // is rolled back.
+    void finish() {
+        if (doomed_) {
+            doomed_ = false;
+            port_.doomed(false);
+            rollbackAll();
+            if (!first_) {
+                first_ = port_.spoken(Error(ErrorNumber::Database,
+                                            "Uncommittable transaction is detected at the end of the batch. "
+                                            "The transaction is rolled back.",
+                                            3998));
+            }
+        }
+        if (first_) throw *first_;
+    }
+
+    // A batch stopped by an error: its first error reaches the host.
+    [[noreturn]] void stopped(const Error& e) {
+        if (doomed_) {
+            doomed_ = false;
+            port_.doomed(false);
+            rollbackAll();
+        }
+        throw Stopped{first_ ? *first_ : e};
+    }
+
 private:
     BatchPort& port_;
     const std::vector<Variable>& variables_;
     std::vector<Value> values_;
     std::vector<Value> bound_;
     bool noCount_ = false;
+    bool xactAbort_ = false;
+    bool doomed_ = false;  // XACT_STATE() -1: only a ROLLBACK helps
+    int tries_ = 0;
+    std::vector<BatchPort::Caught> caught_;  // the errors the CATCH blocks running handle
+    std::optional<Error> first_;
     long long rounds_ = 0;
 
     std::shared_ptr<const Translation> translation(const Step& s) {
@@ -472,18 +640,188 @@ private:
 
     bool truth(const Step& s) {
         const ResultTable t = query(s);
+        port_.statementEnded(0, 0);
         return t.rowCount() > 0 && !t.at(0, 0).isNull() && t.at(0, 0).toDouble() != 0;
+    }
+
+    // An IF's or WHILE's condition: -1 when its error ended only it.
+    int condition(const Step& s) {
+        try {
+            return truth(s) ? 1 : 0;
+        } catch (const Error& e) {
+            failed(s, e);
+            return -1;
+        }
     }
 
     void counted(long rows) {
         if (!noCount_) port_.rowsCounted(rows);
     }
 
-    Flow step(const Step& s) {
+    void rollbackAll() {
+        try {
+            if (port_.tranCount() > 0) port_.rollbackTran("");
+        } catch (const Error&) {
+            // the error that ended the batch is what the host is told
+        }
+    }
+
+    // A statement's error: to the CATCH block around it, or, outside TRY, ends the
+    // statement or the batch as SQL Server's rules say.
+    void failed(const Step& s, const Error& raw, bool raised = false, int severity = 0, int state = 1) {
+        // what is no error of the database's (a refusal, the timeout) ends the batch untouched
+        const Error e = port_.spoken(raw);
+        if (e.number() != ErrorNumber::Database || e.nativeCode() < 100 ||
+            raw.description() == "Query timeout expired") {
+            // as SQL Server's client's timeout does under XACT_ABORT ON
+            if (xactAbort_) rollbackAll();
+            stopped(e);
+        }
+        const long number = e.nativeCode();
+        const ErrorEnds ends = raised ? ErrorEnds::Statement : errorEnds(number);
+        if (tries_ > 0) {
+            if (!raised && (xactAbort_ || ends == ErrorEnds::BatchAndTransaction) && port_.tranCount() > 0) {
+                doomed_ = true;
+                port_.doomed(true);
+            }
+            throw Raised{{number, e.description(), raised ? severity : severityOf(number), state, s.line}};
+        }
+        port_.statementEnded(number, 0);
+        if (ends == ErrorEnds::Statement && (raised || !xactAbort_)) {
+            if (!first_) first_ = e;
+            return;
+        }
+        if (xactAbort_ || ends == ErrorEnds::BatchAndTransaction) rollbackAll();
+        stopped(e);
+    }
+
+    Flow tryCatch(const Step& s) {
+        ++tries_;
+        try {
+            const Flow f = step(s.parts[0]);
+            --tries_;
+            return f;
+        } catch (const Raised& r) {
+            --tries_;
+            caught_.push_back(r.error);
+        } catch (...) {
+            --tries_;
+            throw;
+        }
+        port_.catching(&caught_.back());
+        port_.statementEnded(caught_.back().number, 0);
+        struct Done {
+            Runner& r;
+            ~Done() {
+                r.caught_.pop_back();
+                r.port_.catching(r.caught_.empty() ? nullptr : &r.caught_.back());
+            }
+        } done{*this};
+        return step(s.parts[1]);
+    }
+
+    void tran(const Step& s) {
+        using Kind = TranStatement::Kind;
+        if (doomed_ && s.tran != Kind::Rollback) {
+            throw Error(
+                ErrorNumber::Database,
+                "The current transaction cannot be committed and cannot support operations that write to "
+                "the log file. Roll back the transaction.",
+                3930);
+        }
+        switch (s.tran) {
+            case Kind::Begin:
+                // one that cannot begin (another connection holds the file past the lock's wait) ends
+                // the batch: what follows never runs outside the transaction it was written for
+                try {
+                    port_.beginTran(s.name);
+                } catch (const Error& e) {
+                    stopped(port_.spoken(e));
+                }
+                break;
+            case Kind::Commit:
+                port_.commitTran();
+                break;
+            case Kind::Rollback:
+                port_.rollbackTran(s.name);
+                if (doomed_ && port_.tranCount() == 0) {
+                    doomed_ = false;
+                    port_.doomed(false);
+                }
+                break;
+            case Kind::Save:
+                port_.saveTran(s.name);
+                break;
+        }
+    }
+
+    void raise(const Step& s) {
+        const ResultTable t = query(s);
+        std::vector<Value> args;
+        for (std::size_t c = 3; c < t.columns.size(); ++c) args.push_back(t.at(0, c));
+        const std::string message =
+            raiseMessage(t.at(0, 0).isNull() ? std::string() : t.at(0, 0).toText(), args);
+        const long long severity =
+            t.at(0, 1).isNull() ? 0 : std::clamp<long long>(t.at(0, 1).toInt64(), 0, 25);
+        const long long state = t.at(0, 2).isNull() ? 1 : std::clamp<long long>(t.at(0, 2).toInt64(), 0, 255);
+        if (severity > 18) {
+            throw Error(
+                ErrorNumber::Database,
+                "Error severity levels greater than 18 can only be specified by members of the sysadmin "
+                "role, using the WITH LOG option.",
+                2754);
+        }
+        if (severity <= 10) {
+            // informational: a message, as PRINT's, and no error
+            port_.print(message);
+            port_.statementEnded(0, 0);
+            return;
+        }
+        failed(s, Error(ErrorNumber::Database, message, 50000), true, static_cast<int>(severity),
+               static_cast<int>(state));
+    }
+
+    void throwing(const Step& s) {
+        BatchPort::Caught c;
+        if (s.sql.empty()) {
+            c = caught_.back();
+        } else {
+            const ResultTable t = query(s);
+            const long long number = t.at(0, 0).isNull() ? 0 : t.at(0, 0).toInt64();
+            if (number < 50000 || number > 2147483647) {
+                throw Error(ErrorNumber::Database,
+                            "Error number " + std::to_string(number) +
+                                " in the THROW statement is outside the valid range. Specify an error number "
+                                "in the valid range of 50000 to 2147483647.",
+                            35100);
+            }
+            c.number = static_cast<long>(number);
+            c.message = t.at(0, 1).isNull() ? std::string() : t.at(0, 1).toText();
+            c.severity = 16;
+            c.state = t.at(0, 2).isNull() ? 1 : static_cast<int>(t.at(0, 2).toInt64());
+            c.line = s.line;
+        }
+        if (tries_ > 0) {
+            if (xactAbort_ && port_.tranCount() > 0) {
+                doomed_ = true;
+                port_.doomed(true);
+            }
+            throw Raised{c};
+        }
+        // outside TRY, THROW ends the batch
+        port_.statementEnded(c.number, 0);
+        if (xactAbort_) rollbackAll();
+        stopped(Error(ErrorNumber::Database, c.message, c.number));
+    }
+
+    // A statement that runs SQL or changes the state: its error goes through failed().
+    Flow leaf(const Step& s) {
         switch (s.op) {
             case Step::Op::Query: {
                 ResultTable t = query(s);
-                counted(static_cast<long>(t.rowCount()));
+                const long n = static_cast<long>(t.rowCount());
+                port_.statementEnded(0, n);
+                counted(n);
                 if (!result.hasResult) {
                     result.first = std::move(t);
                     result.hasResult = true;
@@ -491,8 +829,16 @@ private:
                 return Flow::Next;
             }
             case Step::Op::Change: {
+                if (doomed_) {
+                    throw Error(
+                        ErrorNumber::Database,
+                        "The current transaction cannot be committed and cannot support operations that "
+                        "write to the log file. Roll back the transaction.",
+                        3930);
+                }
                 const auto tr = translation(s);
                 const long n = port_.execute(s.sql, tr, bind(s, *tr));
+                port_.statementEnded(0, n < 0 ? 0 : n);
                 if (n >= 0) {
                     result.affected = (result.affected < 0 ? 0 : result.affected) + n;
                     counted(n);
@@ -502,6 +848,7 @@ private:
             case Step::Op::Assign: {
                 const ResultTable t = query(s);
                 values_[static_cast<std::size_t>(s.targets[0])] = t.rowCount() > 0 ? t.at(0, 0) : Value();
+                port_.statementEnded(0, 1);
                 return Flow::Next;
             }
             case Step::Op::SelectAssign: {
@@ -510,44 +857,99 @@ private:
                     for (std::size_t c = 0; c < s.targets.size(); ++c)
                         values_[static_cast<std::size_t>(s.targets[c])] = t.at(n - 1, c);
                 }
+                port_.statementEnded(0, static_cast<long>(t.rowCount()));
                 counted(static_cast<long>(t.rowCount()));
                 return Flow::Next;
             }
             case Step::Op::Print: {
                 const ResultTable t = query(s);
                 port_.print(t.rowCount() > 0 && !t.at(0, 0).isNull() ? t.at(0, 0).toText() : std::string());
+                port_.statementEnded(0, 0);
                 return Flow::Next;
             }
+            case Step::Op::Tran:
+                tran(s);
+                port_.statementEnded(0, 0);
+                return Flow::Next;
+            case Step::Op::Raise:
+                raise(s);
+                return Flow::Next;
+            case Step::Op::Throw:
+                throwing(s);
+                return Flow::Next;
+            case Step::Op::Setting:
+                if (s.setting == Setting::Kind::Language) port_.setLanguage(s.name);
+                if (s.setting == Setting::Kind::LockTimeout) port_.lockTimeout(s.value);
+                port_.statementEnded(0, 0);
+                return Flow::Next;
+            case Step::Op::Wait: {
+                const ResultTable t = query(s);
+                port_.wait(waitMilliseconds(t.at(0, 0).isNull() ? std::string() : t.at(0, 0).toText()));
+                port_.statementEnded(0, 0);
+                return Flow::Next;
+            }
+            default:
+                return Flow::Next;
+        }
+    }
+
+    Flow step(const Step& s) {
+        switch (s.op) {
             case Step::Op::NoCount:
                 noCount_ = s.on;
+                port_.statementEnded(0, 0);
                 return Flow::Next;
-            case Step::Op::If:
-                if (truth(s)) return step(s.parts[0]);
+            case Step::Op::Setting:
+                if (s.setting == Setting::Kind::XactAbort) {
+                    xactAbort_ = s.on;
+                    port_.statementEnded(0, 0);
+                    return Flow::Next;
+                }
+                break;
+            case Step::Op::If: {
+                const int c = condition(s);
+                if (c < 0) return Flow::Next;
+                if (c) return step(s.parts[0]);
                 return s.parts.size() > 1 ? step(s.parts[1]) : Flow::Next;
+            }
             case Step::Op::While:
                 for (;;) {
-                    port_.loopRound();
-                    if (++rounds_ > kMaxLoopRounds) {
-                        throw Error(
-                            ErrorNumber::Database,
-                            "The batch's WHILE loops went round " + std::to_string(kMaxLoopRounds) +
-                                " times: the batch was stopped (the connection has no timeout to stop it).");
+                    try {
+                        port_.loopRound();
+                        if (++rounds_ > kMaxLoopRounds) {
+                            throw Error(ErrorNumber::Database,
+                                        "The batch's WHILE loops went round " +
+                                            std::to_string(kMaxLoopRounds) +
+                                            " times: the batch was stopped (the connection has no timeout to "
+                                            "stop it).");
+                        }
+                    } catch (const Error& e) {
+                        failed(s, e);
                     }
-                    if (!truth(s)) return Flow::Next;
+                    if (condition(s) <= 0) return Flow::Next;
                     const Flow f = step(s.parts[0]);
                     if (f == Flow::Break) return Flow::Next;
                     if (f == Flow::Return) return f;
                 }
             case Step::Op::Block:
                 return steps(s.parts);
+            case Step::Op::Try:
+                return tryCatch(s);
             case Step::Op::Break:
                 return Flow::Break;
             case Step::Op::Continue:
                 return Flow::Continue;
             case Step::Op::Return:
                 return Flow::Return;
+            default:
+                break;
         }
-        return Flow::Next;
+        try {
+            return leaf(s);
+        } catch (const Error& e) {
+            failed(s, e);
+            return Flow::Next;
+        }
     }
 };
 
@@ -570,7 +972,12 @@ Batch& Batch::operator=(Batch&&) noexcept = default;
 BatchResult Batch::run(BatchPort& port) const {
     Runner runner(port, impl_->variables);
     runner.check(impl_->steps);
-    runner.steps(impl_->steps);
+    try {
+        runner.steps(impl_->steps);
+    } catch (const Stopped& s) {
+        throw s.error;
+    }
+    runner.finish();
     return std::move(runner.result);
 }
 
@@ -585,12 +992,16 @@ bool isBatch(std::string_view tsql) {
         case StatementKind::Declare:
         case StatementKind::Set:
         case StatementKind::Return:
+        case StatementKind::Begin:  // BEGIN TRAN
             return true;
         default:
             break;
     }
     const Node& first = tree.nodes[s.first];
-    if (first.word("print") || first.word("break") || first.word("continue")) return true;
+    if (first.word("print") || first.word("break") || first.word("continue") || first.word("commit") ||
+        first.word("rollback") || first.word("save") || first.word("raiserror") || first.word("throw") ||
+        first.word("waitfor"))
+        return true;
     return readsVariables(tree.nodes);
 }
 

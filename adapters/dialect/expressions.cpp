@@ -567,6 +567,14 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 r.text = "tsql_identity()";
                 break;
             }
+            if (const std::string lw = t.text.starts_with("@@") ? asciiLower(t.text) : std::string();
+                lw == "@@trancount" || lw == "@@error" || lw == "@@rowcount") {
+                // the connection's state as its batch leaves it after each statement
+                r.text = "tsql_" + lw.substr(2) + "()";
+                r.num = columnNumType("int");
+                r.integer = true;
+                break;
+            }
             if (asciiLower(t.text) == "@@version") {
                 // says which database answers, for a host's log or about box
                 r.text = "('Palvo embedded database (SQLite ' || sqlite_version() || ')')";

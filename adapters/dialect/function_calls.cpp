@@ -220,9 +220,21 @@ Expr Rewriter::function(const Node& nameNode, const Node& args) {
         c.requireArgs(1, 1);
         r.text = datalengthCall(c);
     } else if (fn == "scope_identity") {
-        // the identity made earlier in the same batch, and every statement here is a batch of its own
+        // the identity an INSERT made earlier in the same batch
         c.requireArgs(0, 0);
-        r.text = "null";
+        r.text = "tsql_scope_identity()";
+    } else if (fn == "error_number" || fn == "error_severity" || fn == "error_state" || fn == "error_line" ||
+               fn == "xact_state") {
+        // the error the CATCH block running handles (Null outside one), the transaction's state
+        c.requireArgs(0, 0);
+        r.text = "tsql_" + fn + "()";
+        r.num = columnNumType(fn == "xact_state" ? "smallint" : "int");
+        r.integer = true;
+    } else if (fn == "error_message" || fn == "error_procedure") {
+        c.requireArgs(0, 0);
+        r.text = "tsql_" + fn + "()";
+        r.unicode = true;
+        r.type = fn == "error_message" ? "nvarchar(4000)" : "nvarchar(128)";
     } else if (fn == "ident_current") {
         c.requireArgs(1, 1);
         r.text = c.forward("tsql_ident_current");

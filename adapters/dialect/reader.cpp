@@ -244,9 +244,9 @@ private:
                                    : n.group || n.tok.kind != TokenKind::Word ? StatementKind::Other
                                                                               : wordKind(i_);
         if (n.word("end") || n.word("else")) syntaxError(n);
-        if (kind == StatementKind::Begin && i_ + 1 < ns_.size() &&
-            (ns_[i_ + 1].word("try") || ns_[i_ + 1].word("catch")))
-            unsupported("TRY ... CATCH");
+        if (kind == StatementKind::Begin && i_ + 1 < ns_.size() && ns_[i_ + 1].word("try")) return tryCatch();
+        if (kind == StatementKind::Begin && i_ + 1 < ns_.size() && ns_[i_ + 1].word("catch"))
+            syntaxError(ns_[i_ + 1]);
         if (kind == StatementKind::Begin && !blockBegin()) return plain(kind);
         if (kind == StatementKind::Begin) {
             BatchStatement s;
@@ -294,6 +294,36 @@ private:
             return s;
         }
         return plain(kind);
+    }
+
+    // BEGIN TRY ... END TRY BEGIN CATCH ... END CATCH, i_ at the first BEGIN
+    BatchStatement tryCatch() {
+        BatchStatement s;
+        s.form = BatchStatement::Form::Try;
+        s.kind = StatementKind::Begin;
+        s.first = i_;
+        for (const char* part : {"try", "catch"}) {
+            skipSemicolons();
+            if (i_ + 1 >= ns_.size() || !ns_[i_].word("begin") || !ns_[i_ + 1].word(part))
+                syntaxError(ns_[std::min(i_, ns_.size() - 1)]);
+            BatchStatement block;
+            block.form = BatchStatement::Form::Block;
+            block.kind = StatementKind::Begin;
+            block.first = i_;
+            i_ += 2;
+            for (;;) {
+                skipSemicolons();
+                if (i_ >= ns_.size()) syntaxError(ns_.back());
+                if (ns_[i_].word("end")) break;
+                block.parts.push_back(statement());
+            }
+            if (i_ + 1 >= ns_.size() || !ns_[i_ + 1].word(part)) syntaxError(ns_[i_]);
+            i_ += 2;
+            block.last = i_;
+            s.parts.push_back(std::move(block));
+        }
+        s.last = i_;
+        return s;
     }
 
     StatementKind wordKind(std::size_t k) const {

@@ -62,6 +62,7 @@ struct BatchStatement {
         Block,  // BEGIN ... END: parts are its statements
         If,     // IF condition parts[0] [ELSE parts[1]]
         While,  // WHILE condition parts[0]
+        Try,    // BEGIN TRY parts[0] END TRY BEGIN CATCH parts[1] END CATCH: both Blocks
     };
     Form form = Form::Plain;
     StatementKind kind = StatementKind::Other;

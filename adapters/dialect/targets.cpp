@@ -90,14 +90,15 @@ private:
             case StatementKind::While:
             case StatementKind::Return:
                 return true;
-            case StatementKind::Begin:
-                return !(s.nodes.size() > 1 && (s.nodes[1].word("tran") || s.nodes[1].word("transaction")));
+            case StatementKind::Begin:  // blocks, TRY ... CATCH, BEGIN TRAN
+                return true;
             default:
                 break;
         }
         const Node& first = s.nodes[0];
-        return first.word("print") || first.word("break") || first.word("continue") ||
-               readsVariables(s.nodes);
+        return first.word("print") || first.word("break") || first.word("continue") || first.word("commit") ||
+               first.word("rollback") || first.word("save") || first.word("raiserror") ||
+               first.word("throw") || first.word("waitfor") || readsVariables(s.nodes);
     }
 
     static Translation batchOf(const ReadBatch& batch, Catalogue* catalogue) {

@@ -1,9 +1,14 @@
 // Batches on the embedded database: the batch engine (palvo/dialect/batch.h)
 // steps through them, each statement translated, prepared and run as the
 // connection runs its own.
+#include <algorithm>
 #include <chrono>
+#include <climits>
+#include <string>
+#include <thread>
 
 #include "connection_impl.h"
+#include "tsql_functions.h"
 
 namespace Palvo::sqlite {
 
@@ -39,6 +44,52 @@ dialect::BatchResult Connection::Impl::runBatch(
         void print(const std::string& text) override { tell_({text, -1}); }
         void rowsCounted(long rows) override { tell_({"", rows}); }
 
+        int tranCount() override { return impl_.syncTran(); }
+        void beginTran(const std::string& name) override { impl_.beginTran(name); }
+        void commitTran() override { impl_.commitTran(); }
+        void rollbackTran(const std::string& name) override { impl_.rollbackTran(name); }
+        void saveTran(const std::string& name) override { impl_.saveTran(name); }
+        void statementEnded(long error, long rows) override {
+            impl_.lastError = error;
+            impl_.lastRowCount = rows;
+        }
+        void catching(const Caught* error) override {
+            if (error) {
+                impl_.caught = *error;
+            } else {
+                impl_.caught.reset();
+            }
+        }
+        void doomed(bool uncommittable) override { impl_.uncommittable = uncommittable; }
+        Error spoken(const Error& e) override { return impl_.spoken(e); }
+        void setLanguage(const std::string& name) override {
+            const auto language = languageNamed(name);
+            if (!language)
+                throw Error(ErrorNumber::Database,
+                            "Language must be 简体中文 or us_english, not '" + name + "'.");
+            impl_.language = *language;
+            setDateLanguage(impl_.db, *language == Language::English);
+        }
+        // SQLite waits for another connection's lock by its busy timeout
+        void lockTimeout(long long milliseconds) override {
+            const long long wait = milliseconds < 0
+                                       ? (impl_.timeoutSeconds > 0 ? impl_.timeoutSeconds * 1000LL : INT_MAX)
+                                       : std::min<long long>(milliseconds, INT_MAX);
+            sqlite3_busy_timeout(impl_.db, static_cast<int>(wait));
+        }
+        void wait(long long milliseconds) override {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+            for (;;) {
+                const auto now = std::chrono::steady_clock::now();
+                if (impl_.timeoutSeconds > 0 && now >= impl_.deadline)
+                    throw Error(ErrorNumber::Database, "Query timeout expired");
+                if (now >= until) return;
+                auto next = std::min(until, now + std::chrono::milliseconds(50));
+                if (impl_.timeoutSeconds > 0) next = std::min(next, impl_.deadline);
+                std::this_thread::sleep_until(next);
+            }
+        }
+
     private:
         Impl& impl_;
         const std::function<void(const Palvo::Connection::InfoMessage&)>& tell_;
@@ -49,8 +100,20 @@ dialect::BatchResult Connection::Impl::runBatch(
         explicit Clock(Impl& i) : impl(i) {
             impl.startClock();
             impl.inBatch = true;
+            reset();
         }
-        ~Clock() { impl.inBatch = false; }
+        // a statement sent alone is a batch of its own: it reads none of these
+        ~Clock() {
+            impl.inBatch = false;
+            reset();
+        }
+        void reset() {
+            impl.scopeIdentity.reset();
+            impl.lastError = 0;
+            impl.lastRowCount = 0;
+            impl.caught.reset();
+            impl.uncommittable = false;
+        }
         Clock(const Clock&) = delete;
         Clock& operator=(const Clock&) = delete;
     };
@@ -58,6 +121,140 @@ dialect::BatchResult Connection::Impl::runBatch(
     Port port(*this, tell);
     const Clock clock(*this);
     return batch.run(port);
+}
+
+int Connection::Impl::syncTran() {
+    // SQLite ends a transaction itself after some failures (a full disk, no memory)
+    if (tranCount > 0 && db && sqlite3_get_autocommit(db)) {
+        tranCount = 0;
+        savepoints.clear();
+        schemaRolledBack();
+    }
+    return tranCount;
+}
+
+void Connection::Impl::beginTran(const std::string& name) {
+    if (syncTran() == 0) {
+        // immediate, as the host's BeginTrans always was: reads in it never turn stale before its writes
+        exec("begin immediate");
+        tranName = name;
+        savepoints.clear();
+    }
+    ++tranCount;
+}
+
+void Connection::Impl::commitTran() {
+    if (syncTran() == 0)
+        throw Error(ErrorNumber::Database,
+                    "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.", 3902);
+    if (tranCount == 1) {
+        exec("commit");
+        savepoints.clear();
+    }
+    --tranCount;
+}
+
+void Connection::Impl::rollbackTran(const std::string& name) {
+    if (syncTran() == 0) {
+        throw Error(ErrorNumber::Database,
+                    "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.", 3903);
+    }
+    // names match as written, as SQL Server's transaction and savepoint names do
+    if (name.empty() || name == tranName) {
+        schemaRolledBack();
+        exec("rollback");
+        tranCount = 0;
+        savepoints.clear();
+        return;
+    }
+    for (std::size_t k = savepoints.size(); k-- > 0;) {
+        if (savepoints[k] == name) {
+            schemaRolledBack();
+            exec(("rollback to palvo_save_" + std::to_string(k)).c_str());
+            savepoints.resize(k + 1);
+            return;
+        }
+    }
+    throw Error(ErrorNumber::Database,
+                "Cannot roll back " + name + ". No transaction or savepoint of that name was found.", 6401);
+}
+
+void Connection::Impl::saveTran(const std::string& name) {
+    if (syncTran() == 0)
+        throw Error(ErrorNumber::Database,
+                    "Cannot issue SAVE TRANSACTION when there is no active transaction.", 628);
+    exec(("savepoint palvo_save_" + std::to_string(savepoints.size())).c_str());
+    savepoints.push_back(name);
+}
+
+int Connection::Impl::registerBatchFunctions() {
+    static constexpr auto implOf = [](sqlite3_context* c) -> Impl& {
+        return *static_cast<Impl*>(sqlite3_user_data(c));
+    };
+    // ERROR_NUMBER() and the like: Null outside a CATCH block
+    static constexpr auto caughtNumber = [](sqlite3_context* c, long long value) {
+        if (!implOf(c).caught) return sqlite3_result_null(c);
+        sqlite3_result_int64(c, value);
+    };
+    using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
+    struct Named {
+        const char* name;
+        Fn fn;
+    };
+    const Named functions[] = {
+        {"tsql_trancount",
+         [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int(c, implOf(c).syncTran()); }},
+        {"tsql_error",
+         [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int64(c, implOf(c).lastError); }},
+        {"tsql_rowcount",
+         [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int64(c, implOf(c).lastRowCount); }},
+        {"tsql_scope_identity",
+         [](sqlite3_context* c, int, sqlite3_value**) {
+             const auto& id = implOf(c).scopeIdentity;
+             if (!id) return sqlite3_result_null(c);
+             sqlite3_result_int64(c, *id);
+         }},
+        {"tsql_xact_state",
+         [](sqlite3_context* c, int, sqlite3_value**) {
+             Impl& impl = implOf(c);
+             sqlite3_result_int(c, impl.syncTran() == 0 ? 0 : impl.uncommittable ? -1 : 1);
+         }},
+        {"tsql_error_number",
+         [](sqlite3_context* c, int, sqlite3_value**) {
+             const Impl& impl = implOf(c);
+             caughtNumber(c, impl.caught ? impl.caught->number : 0);
+         }},
+        {"tsql_error_severity",
+         [](sqlite3_context* c, int, sqlite3_value**) {
+             const Impl& impl = implOf(c);
+             caughtNumber(c, impl.caught ? impl.caught->severity : 0);
+         }},
+        {"tsql_error_state",
+         [](sqlite3_context* c, int, sqlite3_value**) {
+             const Impl& impl = implOf(c);
+             caughtNumber(c, impl.caught ? impl.caught->state : 0);
+         }},
+        {"tsql_error_line",
+         [](sqlite3_context* c, int, sqlite3_value**) {
+             const Impl& impl = implOf(c);
+             caughtNumber(c, impl.caught ? impl.caught->line : 0);
+         }},
+        {"tsql_error_message",
+         [](sqlite3_context* c, int, sqlite3_value**) {
+             const Impl& impl = implOf(c);
+             if (!impl.caught) return sqlite3_result_null(c);
+             const std::string& m = impl.caught->message;
+             sqlite3_result_text(c, m.data(), static_cast<int>(m.size()), SQLITE_TRANSIENT);
+         }},
+        // a batch is no procedure
+        {"tsql_error_procedure", [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_null(c); }},
+    };
+    for (const Named& f : functions) {
+        const int rc = sqlite3_create_function_v2(db, f.name, 0, SQLITE_UTF8 | SQLITE_DIRECTONLY, this, f.fn,
+                                                  nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) return rc;
+    }
+    return SQLITE_OK;
 }
 
 }  // namespace Palvo::sqlite

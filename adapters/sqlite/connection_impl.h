@@ -59,7 +59,34 @@ struct PALVO_LOCAL Connection::Impl {
     long timeoutSeconds = 30;
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
-    bool inBatch = false;  // the batch's deadline holds for each of its statements
+    bool inBatch = false;                    // the batch's deadline holds for each of its statements
+    std::optional<long long> scopeIdentity;  // SCOPE_IDENTITY(): of the batch running
+
+    // The transaction its batches and the host's BeginTrans share (batch_port.cpp):
+    // @@TRANCOUNT, the outer transaction's name, the savepoints by name (SQLite's are palvo_save_N).
+    int tranCount = 0;
+    std::string tranName;
+    std::vector<std::string> savepoints;
+    // What @@ERROR and @@ROWCOUNT give: the last statement of the batch running.
+    long lastError = 0;
+    long lastRowCount = 0;
+    // The error the batch's CATCH block handles; whether its transaction can no longer commit.
+    std::optional<dialect::BatchPort::Caught> caught;
+    bool uncommittable = false;
+    // @@TRANCOUNT as the file has it: SQLite ends a transaction itself after some failures.
+    int syncTran();
+    void beginTran(const std::string& name);
+    void commitTran();
+    void rollbackTran(const std::string& name);
+    void saveTran(const std::string& name);
+    // After a rollback: the file's schema version went back with the schema, and may come to the
+    // same number again with another schema; what was read at it is read anew.
+    void schemaRolledBack() {
+        catalogue.version = -1;
+        identitiesVersion = -1;
+    }
+    // The functions reading the state above (tsql_trancount(), tsql_error_number(), ...).
+    int registerBatchFunctions();
     Language language = Language::Chinese;
     // Why the file is open for reading only ("" when it is not): what a change is told.
     std::string readOnlyWhy;

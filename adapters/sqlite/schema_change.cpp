@@ -293,6 +293,7 @@ std::string Connection::Impl::quotedText(std::string_view s) {
 void Connection::Impl::undo(const std::string& savepoint) noexcept {
     const std::string sql = "rollback to " + savepoint + "; release " + savepoint;
     sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    schemaRolledBack();
 }
 
 std::vector<std::string> Connection::completeSchema(const std::string& tsql) {

@@ -147,6 +147,40 @@ constexpr Entry kErrors[] = {
      "为 OFFSET 子句提供的行数必须是整数。"},
     {10744, "The number of rows provided for a FETCH clause must be greater then zero.",
      "为 FETCH 子句提供的行数必须大于零。"},
+    // transactions and errors in a batch
+    {3902, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.",
+     "COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"},
+    {3903, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.",
+     "ROLLBACK TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"},
+    {6401, "Cannot roll back %1. No transaction or savepoint of that name was found.",
+     "无法回滚 %1。找不到该名称的事务或保存点。"},
+    {628, "Cannot issue SAVE TRANSACTION when there is no active transaction.",
+     "当没有活动事务时，不能发出 SAVE TRANSACTION。"},
+    {3930,
+     "The current transaction cannot be committed and cannot support operations that write to the log file. "
+     "Roll back the transaction.",
+     "当前事务无法提交，而且无法支持写入日志文件的操作。请回滚该事务。"},
+    {3998, "Uncommittable transaction is detected at the end of the batch. The transaction is rolled back.",
+     "在批处理结束时检测到不可提交的事务。该事务将回滚。"},
+    {2786,
+     "The data type of substitution parameter %1 does not match the expected type of the format "
+     "specification.",
+     "替换参数 %1 的数据类型与格式规范的预期类型不匹配。"},
+    {2787, "Too many substitution parameters for RAISERROR. Cannot exceed 20 substitution parameters.",
+     "RAISERROR 的替换参数太多。替换参数不能超过 20 个。"},
+    {2754,
+     "Error severity levels greater than 18 can only be specified by members of the sysadmin role, using the "
+     "WITH LOG option.",
+     "只有 sysadmin 角色的成员才能使用 WITH LOG 选项来指定大于 18 的错误严重级别。"},
+    {35100,
+     "Error number %1 in the THROW statement is outside the valid range. Specify an error number in the "
+     "valid "
+     "range of 50000 to 2147483647.",
+     "THROW 语句中的错误号 %1 超出了有效范围。请指定一个介于 50000 和 2147483647 之间的有效错误号。"},
+    {148, "Incorrect time syntax in time string '%1' used with WAITFOR.",
+     "与 WAITFOR 一起使用的时间字符串 '%1' 中的时间语法不正确。"},
+    {10704, "To rethrow an error, a THROW statement must be used inside a CATCH block.",
+     "若要重新引发错误，THROW 语句必须在 CATCH 块内使用。"},
 };
 
 bool isPlaceholder(std::string_view p, std::size_t i) {

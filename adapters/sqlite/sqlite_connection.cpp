@@ -113,6 +113,8 @@ std::optional<Language> setLanguage(const std::string& sql) {
     s.remove_prefix(13);
     while (!s.empty() && (s.back() == ';' || s.back() == ' ')) s.remove_suffix(1);
     if (auto language = languageNamed(s)) return language;
+    // SET LANGUAGE that begins a batch: the batch engine runs it with the rest
+    if (dialect::statementCount(sql) > 1) return std::nullopt;
     throw Error(ErrorNumber::Database,
                 "Language must be 简体中文 or us_english, not '" + std::string(util::trimBlanks(s)) + "'.");
 }
@@ -280,7 +282,8 @@ std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const st
 }
 
 Error Connection::Impl::spoken(const Error& e) const {
-    if (e.number() == ErrorNumber::Database) {
+    // 50000 and above: a batch's own RAISERROR or THROW, in its own words
+    if (e.number() == ErrorNumber::Database && e.nativeCode() < 50000) {
         if (auto s = serverError(e.description(), language, e.nativeCode()))
             return Error(ErrorNumber::Database, std::move(s->text), s->number, e.sqlState());
     }
@@ -501,6 +504,7 @@ void Connection::Impl::noteInsert(const std::string& table, long rows) {
     const bool hasIdentity = sqlite3_step(identityLookup) == SQLITE_ROW;
     sqlite3_reset(identityLookup);
     if (hasIdentity) identity = sqlite3_last_insert_rowid(db);
+    if (hasIdentity && inBatch) scopeIdentity = identity;
 }
 
 long Connection::Impl::noteChanges(const dialect::Translation& tr) {
@@ -685,6 +689,11 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
         rc = sqlite3_create_function_v2(db, "tsql_identity", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY, impl_.get(),
                                         &Impl::lastIdentity, nullptr, nullptr, nullptr);
     }
+    if (rc == SQLITE_OK) {
+        impl_->db = db;
+        rc = impl_->registerBatchFunctions();
+        impl_->db = nullptr;
+    }
     if (rc != SQLITE_OK) {
         const bool full = db && diskFull(db, rc);
         std::string msg = full  ? "the disk holding it is full."
@@ -705,6 +714,8 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
 
 void Connection::doClose() noexcept {
     if (!impl_->db) return;
+    impl_->tranCount = 0;
+    impl_->savepoints.clear();
     impl_->finalizeAll();
     sqlite3_close_v2(impl_->db);
     impl_->db = nullptr;
@@ -809,13 +820,19 @@ long long Connection::doLastInsertId() { return sqlite3_last_insert_rowid(impl_-
 
 // Immediate: the transaction holds the write lock from its start, so a read in it
 // never turns stale before its write (which SQLite would refuse without waiting).
-void Connection::doBegin() try { impl_->exec("begin immediate"); } catch (const Error& e) {
+// The host's transaction is the one its batches count in @@TRANCOUNT (batch_port.cpp): begun
+// inside a batch's transaction it nests, as BEGIN TRAN does.
+void Connection::doBegin() try { impl_->beginTran(""); } catch (const Error& e) {
     impl_->speak(e);
 }
-void Connection::doCommit() try { impl_->exec("commit"); } catch (const Error& e) {
+void Connection::doCommit() try { impl_->commitTran(); } catch (const Error& e) {
     impl_->speak(e);
 }
-void Connection::doRollback() try { impl_->exec("rollback"); } catch (const Error& e) {
+// Whatever a batch left of the transaction is rolled back; a batch that rolled it back already leaves
+// nothing.
+void Connection::doRollback() try {
+    if (impl_->syncTran() > 0) impl_->rollbackTran("");
+} catch (const Error& e) {
     impl_->speak(e);
 }
 

@@ -479,6 +479,16 @@ void fnLastIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_int64(ctx, id);
 }
 
+// Another SQLite host runs statements, not batches: no CATCH block, no batch's counts.
+void fnNoBatchValue(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_null(ctx); }
+void fnNoBatchError(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_int(ctx, 0); }
+void fnNoBatchRowCount(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_int(ctx, sqlite3_changes(sqlite3_context_db_handle(ctx)));
+}
+void fnNoBatchTranCount(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_int(ctx, sqlite3_get_autocommit(sqlite3_context_db_handle(ctx)) ? 0 : 1);
+}
+
 int createCatalogueViews(sqlite3* db, char** error) {
     for (const char* sql : kViews) {
         int rc = sqlite3_exec(db, sql, nullptr, nullptr, error);

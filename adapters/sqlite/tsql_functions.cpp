@@ -79,7 +79,18 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
                                   {"tsql_object_id", 1, tsql::fnObjectId},
                                   {"tsql_datalength", 4, tsql::fnDatalength},
                                   {"tsql_ident_current", 1, tsql::fnIdentCurrent},
-                                  {"tsql_identity", 0, tsql::fnLastIdentity}}) {
+                                  {"tsql_identity", 0, tsql::fnLastIdentity},
+                                  {"tsql_scope_identity", 0, tsql::fnNoBatchValue},
+                                  {"tsql_trancount", 0, tsql::fnNoBatchTranCount},
+                                  {"tsql_xact_state", 0, tsql::fnNoBatchTranCount},
+                                  {"tsql_error", 0, tsql::fnNoBatchError},
+                                  {"tsql_rowcount", 0, tsql::fnNoBatchRowCount},
+                                  {"tsql_error_number", 0, tsql::fnNoBatchValue},
+                                  {"tsql_error_message", 0, tsql::fnNoBatchValue},
+                                  {"tsql_error_severity", 0, tsql::fnNoBatchValue},
+                                  {"tsql_error_state", 0, tsql::fnNoBatchValue},
+                                  {"tsql_error_line", 0, tsql::fnNoBatchValue},
+                                  {"tsql_error_procedure", 0, tsql::fnNoBatchValue}}) {
         int rc = sqlite3_create_function_v2(db, name, args, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, fn,
                                             nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;

@@ -133,6 +133,10 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnDatalength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnIdentCurrent(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnLastIdentity(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnNoBatchValue(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnNoBatchError(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnNoBatchRowCount(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnNoBatchTranCount(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnColumnType(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnColLength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 // Creates the TEMP catalogue views: sysobjects, syscolumns, "information_schema.tables", "sys.tables", ...

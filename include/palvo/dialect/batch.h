@@ -12,6 +12,7 @@
 
 #include "palvo/data.h"
 #include "palvo/dialect/translator.h"
+#include "palvo/error.h"
 #include "palvo/export.h"
 
 namespace Palvo::dialect {
@@ -38,6 +39,41 @@ public:
     /// The rows a statement returned or changed, as SQL Server counts them for
     /// its client; not told under SET NOCOUNT ON.
     virtual void rowsCounted(long rows);
+
+    // Transactions: one count (@@TRANCOUNT) that the connection's own BeginTrans,
+    // CommitTrans and RollbackTrans share. The defaults refuse them by name.
+    virtual int tranCount();
+    /// BEGIN TRAN [name]: adds 1; the transaction begins at 0.
+    virtual void beginTran(const std::string& name);
+    /// COMMIT: takes 1 off and commits at 0; 3902 when there is none.
+    virtual void commitTran();
+    /// ROLLBACK [name]: everything back to 0 ("" or the outer transaction's name),
+    /// or back to the savepoint of that name; 3903 or 6401 when there is none.
+    virtual void rollbackTran(const std::string& name);
+    /// SAVE TRAN name; 628 outside a transaction.
+    virtual void saveTran(const std::string& name);
+    /// After each statement: what @@ERROR and @@ROWCOUNT give the next.
+    virtual void statementEnded(long error, long rows);
+    /// The error a CATCH block handles (ERROR_NUMBER() ... read it; nullptr outside one),
+    /// and whether the transaction can no longer commit (XACT_STATE() -1).
+    struct Caught {
+        long number = 0;
+        std::string message;
+        int severity = 16;
+        int state = 1;
+        int line = 1;
+    };
+    virtual void catching(const Caught* error);
+    virtual void doomed(bool uncommittable);
+    /// The error as the host would see it: SQL Server's number and the connection's language.
+    virtual Error spoken(const Error& e);
+    /// SET LANGUAGE name: the connection's messages and date names from now on.
+    virtual void setLanguage(const std::string& name);
+    /// SET LOCK_TIMEOUT: how long a statement waits for another connection's lock (-1: as the connection
+    /// does).
+    virtual void lockTimeout(long long milliseconds);
+    /// WAITFOR DELAY: sleeps, within the batch's time; throws when its time runs out first.
+    virtual void wait(long long milliseconds);
 };
 
 /// What a batch gave its caller.
@@ -57,8 +93,8 @@ inline constexpr long long kMaxLoopRounds = 10'000'000;
 class PALVO_API Batch {
 public:
     /// Reads the batch. Throws Palvo::Error before anything runs: NotSupported
-    /// naming a construct the engine does not run (GOTO, TRY ... CATCH,
-    /// transactions, cursors, table variables, ...), and SQL Server's errors for
+    /// naming a construct the engine does not run (GOTO, cursors, table
+    /// variables, WAITFOR TIME, ...), and SQL Server's errors for
     /// a batch it would not run (an undeclared variable 137, one declared twice
     /// 134, BREAK outside a loop 135, syntax 102 and 156, ...).
     explicit Batch(std::string_view tsql);
@@ -67,8 +103,10 @@ public:
     Batch& operator=(Batch&&) noexcept;
 
     /// Translates every statement through the port (so that any refusal comes
-    /// before anything runs), then runs them in order. A statement that fails
-    /// stops the batch with its error; what ran before it stays done.
+    /// before anything runs), then runs them in order. An error goes to the
+    /// CATCH block around it; outside one it ends its statement or the batch
+    /// as SQL Server's rules say (batch_errors.h). What ran stays done; when the
+    /// batch has ended, its first error not caught is thrown.
     BatchResult run(BatchPort& port) const;
 
 private:
