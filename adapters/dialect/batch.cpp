@@ -487,6 +487,8 @@ private:
                 if (!result.hasResult) {
                     result.first = std::move(t);
                     result.hasResult = true;
+                } else {
+                    result.later.push_back(std::move(t));
                 }
                 return Flow::Next;
             }
