@@ -60,6 +60,10 @@ struct PALVO_LOCAL Connection::Impl {
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
     bool inBatch = false;  // the batch's deadline holds for each of its statements
+    // batches read, by their text: a host sends the same ones again and again (a batch is
+    // read from its text alone, whatever the schema)
+    std::unordered_map<std::string, std::shared_ptr<const dialect::Batch>> batches;
+    std::shared_ptr<const dialect::Batch> batchOf(const std::string& sql);
     Language language = Language::Chinese;
     // Why the file is open for reading only ("" when it is not): what a change is told.
     std::string readOnlyWhy;
