@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "batch_procs.h"
 #include "palvo/error.h"
 #include "reader.h"
 
@@ -40,6 +41,8 @@ struct Step {
         Break,
         Continue,
         Return,
+        Exec,  // EXEC (text), sp_executesql: `sql` gives its values; `targets` its OUTPUT variables (-1:
+               // none)
     };
     Op op = Op::Block;
     std::string sql;           // the T-SQL translated: the statement, or the value, condition, text asked for
@@ -47,6 +50,7 @@ struct Step {
     std::vector<int> declared;  // the variables declared before the statement in `sql`
     bool on = false;
     std::vector<Step> parts;
+    std::shared_ptr<const ExecCall> exec;
     // the variables bound to the parameters of the translation last used, by their numbers
     mutable const Translation* boundFor = nullptr;
     // a translation that reads no table's columns holds whatever the schema does: kept for the loop's next
@@ -62,7 +66,10 @@ struct Step {
 class Compiler {
 public:
     Compiler(const StatementTree& tree, std::vector<Variable>& vars)
-        : t_(tree), ns_(tree.nodes), vars_(vars) {}
+        : t_(tree), ns_(tree.nodes), vars_(vars) {
+        // a nested batch's parameters are its variables from the start
+        for (std::size_t k = 0; k < vars.size(); ++k) index_.emplace(vars[k].key, static_cast<int>(k));
+    }
 
     std::vector<Step> all() {
         std::vector<Step> out;
@@ -363,6 +370,22 @@ private:
             case StatementKind::With:
                 step.op = withQuery(s) ? Step::Op::Query : Step::Op::Change;
                 break;
+            case StatementKind::Execute: {
+                auto call = std::make_shared<ExecCall>(readExec(ns_, s.first, s.last));
+                step.op = Step::Op::Exec;
+                std::vector<int> used;
+                std::string list;
+                for (const Span& v : call->values) {
+                    collect(ns_, v.first, v.second, used);
+                    list += (list.empty() ? "" : ", ") + slice(v.first, v.second) + "\n";
+                }
+                for (const std::size_t at : call->outputAt)
+                    step.targets.push_back(at < s.last ? variableAt(at) : -1);
+                finish(step, std::move(used), "select " + list);
+                step.exec = std::move(call);
+                out.push_back(std::move(step));
+                return;
+            }
             case StatementKind::Begin:
                 refuse(s.first + 1 < s.last &&
                                (ns_[s.first + 1].word("try") || ns_[s.first + 1].word("catch"))
@@ -414,6 +437,13 @@ public:
         : port_(port), variables_(variables), values_(variables.size()) {}
 
     BatchResult result;
+
+    // A nested batch's parameters, given before it runs.
+    void start(std::vector<Value> values, bool noCount) {
+        std::move(values.begin(), values.end(), values_.begin());
+        noCount_ = noCount;
+    }
+    const std::vector<Value>& values() const { return values_; }
 
     // Translates every statement once: what is refused is refused before anything runs.
     void check(const std::vector<Step>& steps) {
@@ -548,6 +578,19 @@ private:
                 return Flow::Continue;
             case Step::Op::Return:
                 return Flow::Return;
+            case Step::Op::Exec: {
+                const ResultTable t = query(s);
+                std::vector<Value> args;
+                for (std::size_t c = 0; c < t.columns.size() && t.rowCount() > 0; ++c)
+                    args.push_back(t.at(0, c));
+                std::vector<Value> outputs;
+                runExec(*s.exec, args, port_, result, noCount_, outputs);
+                for (std::size_t k = 0; k < s.targets.size(); ++k) {
+                    if (s.targets[k] >= 0)
+                        values_[static_cast<std::size_t>(s.targets[k])] = std::move(outputs[k]);
+                }
+                return Flow::Next;
+            }
         }
         return Flow::Next;
     }
@@ -576,6 +619,31 @@ BatchResult Batch::run(BatchPort& port) const {
     return std::move(runner.result);
 }
 
+BatchResult runNested(std::string_view text, const std::vector<Declared>& params, std::vector<Value>& values,
+                      BatchPort& port, bool noCount) {
+    const StatementTree tree = readStatementTree(text);
+    std::vector<Variable> variables;
+    std::vector<Step> steps;
+    for (const Declared& d : params) {
+        // the value given, converted to the parameter's type as assignment converts it
+        Step convert;
+        convert.op = Step::Op::Assign;
+        convert.sql = "declare " + d.name + " " + d.type + ";\nselect cast(" + d.name + " as " + d.type + ")";
+        convert.declared = {static_cast<int>(variables.size())};
+        convert.targets = convert.declared;
+        steps.push_back(std::move(convert));
+        variables.push_back({d.written, d.name, d.type});
+    }
+    for (Step& s : Compiler(tree, variables).all()) steps.push_back(std::move(s));
+    Runner runner(port, variables);
+    runner.start(std::move(values), noCount);
+    runner.check(steps);
+    runner.steps(steps);
+    values.assign(runner.values().begin(),
+                  runner.values().begin() + static_cast<std::ptrdiff_t>(params.size()));
+    return std::move(runner.result);
+}
+
 std::size_t statementCount(std::string_view tsql) { return readStatementTree(tsql).statements.size(); }
 
 bool isBatch(std::string_view tsql) {
@@ -587,6 +655,7 @@ bool isBatch(std::string_view tsql) {
         case StatementKind::Declare:
         case StatementKind::Set:
         case StatementKind::Return:
+        case StatementKind::Execute:
             return true;
         default:
             break;

@@ -89,6 +89,7 @@ private:
             case StatementKind::If:
             case StatementKind::While:
             case StatementKind::Return:
+            case StatementKind::Execute:
                 return true;
             case StatementKind::Begin:
                 return !(s.nodes.size() > 1 && (s.nodes[1].word("tran") || s.nodes[1].word("transaction")));
