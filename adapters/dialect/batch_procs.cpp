@@ -28,9 +28,10 @@ thread_local int nesting = 0;
 struct Level {
     Level() {
         if (nesting >= kMaxCallNesting) {
-            throw Error(ErrorNumber::Database,
-                        "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).",
-                        217);
+            throw Error(
+                ErrorNumber::Database,
+                "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).",
+                217);
         }
         ++nesting;
     }
@@ -111,9 +112,9 @@ ExecCall readExec(const Nodes& ns, std::size_t b, std::size_t e) {
     }
     call.kind = ExecCall::Kind::ExecuteSql;
     if (name + 1 >= e) {
-        throw Error(ErrorNumber::Database,
-                    "Procedure or function 'sp_executesql' expects parameter '@stmt', which was not supplied.",
-                    201);
+        throw Error(
+            ErrorNumber::Database,
+            "Procedure or function 'sp_executesql' expects parameter '@stmt', which was not supplied.", 201);
     }
     bool named = false;
     std::size_t position = 0;
@@ -126,11 +127,12 @@ ExecCall readExec(const Nodes& ns, std::size_t b, std::size_t e) {
             first += 2;
             named = true;
         } else if (named) {
-            throw Error(ErrorNumber::Database,
-                        "Must pass parameter number " + std::to_string(position + 1) +
-                            " and subsequent parameters as '@name = value'. After the form '@name = value' has "
-                            "been used, all subsequent parameters must be passed in the form '@name = value'.",
-                        119);
+            throw Error(
+                ErrorNumber::Database,
+                "Must pass parameter number " + std::to_string(position + 1) +
+                    " and subsequent parameters as '@name = value'. After the form '@name = value' has "
+                    "been used, all subsequent parameters must be passed in the form '@name = value'.",
+                119);
         }
         bool out = false;
         if (last > first + 1 && isOutput(ns[last - 1])) {
@@ -182,8 +184,8 @@ void runExec(const ExecCall& call, const std::vector<Value>& args, BatchPort& po
                             call.names[a] + " is not a parameter for procedure sp_executesql.", 8145);
             }
         } else if (p >= params.size()) {
-            throw Error(ErrorNumber::Database, "Procedure or function sp_executesql has too many arguments specified.",
-                        8144);
+            throw Error(ErrorNumber::Database,
+                        "Procedure or function sp_executesql has too many arguments specified.", 8144);
         }
         values[p] = args[offset + a];
         given[p] = true;
@@ -193,7 +195,8 @@ void runExec(const ExecCall& call, const std::vector<Value>& args, BatchPort& po
         if (!given[p]) {
             throw Error(ErrorNumber::Database,
                         "The parameterized query '(" + definitions + ")" + args[0].toText() +
-                            "' expects the parameter '" + params[p].declared.written + "', which was not supplied.",
+                            "' expects the parameter '" + params[p].declared.written +
+                            "', which was not supplied.",
                         8178);
         }
     }

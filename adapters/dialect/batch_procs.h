@@ -16,8 +16,8 @@ namespace Palvo::dialect {
 /// An EXEC statement read: the expressions the engine evaluates before the call, in order.
 struct ExecCall {
     enum class Kind {
-        Text,         // EXEC (text): values = {the text}
-        ExecuteSql,   // EXEC sp_executesql stmt [, definitions [, arguments]]
+        Text,        // EXEC (text): values = {the text}
+        ExecuteSql,  // EXEC sp_executesql stmt [, definitions [, arguments]]
     };
     Kind kind = Kind::Text;
     std::vector<Span> values;  // the text, then (ExecuteSql) the definitions and each argument

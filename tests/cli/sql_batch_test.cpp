@@ -61,6 +61,12 @@ TEST_F(SqlBatch, ResultSetsAreSeparatedByABlankLine) {
     EXPECT_EQ(csv.out, "a\r\n1\r\n\r\nb\r\n2\r\n");
 }
 
+TEST_F(SqlBatch, DynamicSqlPrintsItsResultSetsAsTheBatchs) {
+    const auto r = sql("exec sp_executesql N'select @p as p; select @p * 2 as q', N'@p int', @p = 3");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "p\n3\n\nq\n6\n");
+}
+
 TEST_F(SqlBatch, NocountOnLeavesTheCountsOut) {
     const auto r =
         sql("set nocount on create table t (k int) insert into t values (1) print 'done' select k from t");
