@@ -379,8 +379,18 @@ private:
                     collect(ns_, v.first, v.second, used);
                     list += (list.empty() ? "" : ", ") + slice(v.first, v.second) + "\n";
                 }
-                for (const std::size_t at : call->outputAt)
+                for (const std::size_t at : call->outputAt) {
                     step.targets.push_back(at < s.last ? variableAt(at) : -1);
+                    if (step.targets.back() < 0) continue;
+                    // what comes back is converted to the caller's variable's type
+                    const int var = step.targets.back();
+                    const Variable& v = vars_[static_cast<std::size_t>(var)];
+                    Step convert;
+                    convert.op = Step::Op::Assign;
+                    finish(convert, {var}, "select cast(" + v.key + " as " + v.type + ")");
+                    convert.targets = {var};
+                    step.parts.push_back(std::move(convert));
+                }
                 finish(step, std::move(used), "select " + list);
                 step.exec = std::move(call);
                 out.push_back(std::move(step));
@@ -589,6 +599,7 @@ private:
                     if (s.targets[k] >= 0)
                         values_[static_cast<std::size_t>(s.targets[k])] = std::move(outputs[k]);
                 }
+                for (const Step& convert : s.parts) step(convert);
                 return Flow::Next;
             }
         }

@@ -141,6 +141,13 @@ TEST_P(TsqlBatchProcs, SpExecuteSqlOutputParametersGoBackToTheCallersVariables) 
          "output "
          "select @n",
          {"42"}},
+        // converted to the caller's variable's type
+        {"declare @s varchar(2) exec sp_executesql N'set @o = N''abcdef''', N'@o nvarchar(10) output', "
+         "@o = @s output select @s, len(@s)",
+         {"ab", "2"}},
+        {"declare @i int exec sp_executesql N'set @o = 2.7', N'@o decimal(5,1) output', @o = @i output "
+         "select @i + 0.5",
+         {"2.5"}},
         // without OUTPUT at the call the variable keeps its value
         {"declare @n int = 1 exec sp_executesql N'set @o = 9', N'@o int output', @o = @n select @n", {"1"}},
     });
