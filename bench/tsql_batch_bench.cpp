@@ -1,11 +1,15 @@
 // A T-SQL WHILE loop of 10,000 single-row inserts against the same inserts sent
 // from C++ as one prepared statement, both in one transaction on the embedded
 // database: the ratio is the batch engine's cost per round (its condition, its
-// insert and its SET each a statement of their own).
+// insert and its SET each a statement of their own). And a batch of 20
+// single-row updates by key against the same 20 statements sent one by one
+// through the connection: the ratio is what reading and stepping through a
+// batch costs over the statements themselves.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "palvo/data.h"
 #include "palvo/sqlite/connection.h"
@@ -47,6 +51,37 @@ void BM_WhileLoopInsertsAgainstPrepared(benchmark::State& state) {
     state.counters["ratio"] = loop / prepared;
 }
 BENCHMARK(BM_WhileLoopInsertsAgainstPrepared)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+constexpr int kStatements = 20;
+constexpr int kRounds = 500;
+
+void BM_BatchOfUpdatesAgainstOneByOne(benchmark::State& state) {
+    Palvo::sqlite::Connection c;
+    c.Open(":memory:");
+    c.Execute("create table K (k int primary key, v int)");
+    std::string batch;
+    std::vector<std::string> single;
+    for (int k = 0; k < kStatements; ++k) {
+        c.Execute("insert into K values (" + std::to_string(k) + ", 0)");
+        single.push_back("update K set v = v + 1 where k = " + std::to_string(k));
+        batch += single.back() + ";\n";
+    }
+    double batched = 0, oneByOne = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        for (int r = 0; r < kRounds; ++r) c.Execute(batch);
+        batched += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        start = std::chrono::steady_clock::now();
+        for (int r = 0; r < kRounds; ++r) {
+            for (const std::string& s : single) c.Execute(s);
+        }
+        oneByOne += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    state.counters["batch_ms"] = batched * 1000 / static_cast<double>(state.iterations());
+    state.counters["one_by_one_ms"] = oneByOne * 1000 / static_cast<double>(state.iterations());
+    state.counters["ratio"] = batched / oneByOne;
+}
+BENCHMARK(BM_BatchOfUpdatesAgainstOneByOne)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "batch_errors.h"
+#include "batch_procs.h"
 #include "palvo/error.h"
 #include "reader.h"
 
@@ -60,6 +61,8 @@ struct Step {
         Try,      // parts[0], and parts[1] when an error ends it
         Setting,  // SET XACT_ABORT, LANGUAGE, LOCK_TIMEOUT, ... (`setting`, `on`, `name`, `value`)
         Wait,     // WAITFOR DELAY: `sql` gives its time
+        Exec,  // EXEC (text), sp_executesql: `sql` gives its values; `targets` its OUTPUT variables (-1:
+               // none)
     };
     Op op = Op::Block;
     std::string sql;           // the T-SQL translated: the statement, or the value, condition, text asked for
@@ -72,6 +75,7 @@ struct Step {
     std::string name;
     int line = 1;  // where the statement begins in the batch, from 1
     std::vector<Step> parts;
+    std::shared_ptr<const ExecCall> exec;
     // the variables bound to the parameters of the translation last used, by their numbers
     mutable const Translation* boundFor = nullptr;
     // a translation that reads no table's columns holds whatever the schema does: kept for the loop's next
@@ -88,6 +92,8 @@ class Compiler {
 public:
     Compiler(const StatementTree& tree, std::vector<Variable>& vars)
         : t_(tree), ns_(tree.nodes), vars_(vars) {
+        // a nested batch's parameters are its variables from the start
+        for (std::size_t k = 0; k < vars.size(); ++k) index_.emplace(vars[k].key, static_cast<int>(k));
         for (std::size_t k = 0; k < t_.text.size(); ++k) {
             if (t_.text[k] == '\n') newlines_.push_back(k);
         }
@@ -482,6 +488,32 @@ private:
             case StatementKind::With:
                 step.op = withQuery(s) ? Step::Op::Query : Step::Op::Change;
                 break;
+            case StatementKind::Execute: {
+                auto call = std::make_shared<ExecCall>(readExec(ns_, s.first, s.last));
+                step.op = Step::Op::Exec;
+                std::vector<int> used;
+                std::string list;
+                for (const Span& v : call->values) {
+                    collect(ns_, v.first, v.second, used);
+                    list += (list.empty() ? "" : ", ") + slice(v.first, v.second) + "\n";
+                }
+                for (const std::size_t at : call->outputAt) {
+                    step.targets.push_back(at < s.last ? variableAt(at) : -1);
+                    if (step.targets.back() < 0) continue;
+                    // what comes back is converted to the caller's variable's type
+                    const int var = step.targets.back();
+                    const Variable& v = vars_[static_cast<std::size_t>(var)];
+                    Step convert;
+                    convert.op = Step::Op::Assign;
+                    finish(convert, {var}, "select cast(" + v.key + " as " + v.type + ")");
+                    convert.targets = {var};
+                    step.parts.push_back(std::move(convert));
+                }
+                finish(step, std::move(used), "select " + list);
+                step.exec = std::move(call);
+                out.push_back(std::move(step));
+                return;
+            }
             case StatementKind::Begin:
                 if (!tran(s, out))
                     refuse("BEGIN " + (s.first + 1 < s.last ? upper(ns_[s.first + 1].tok.text) : ""));
@@ -549,6 +581,13 @@ public:
         : port_(port), variables_(variables), values_(variables.size()) {}
 
     BatchResult result;
+
+    // A nested batch's parameters, given before it runs.
+    void start(std::vector<Value> values, bool noCount) {
+        std::move(values.begin(), values.end(), values_.begin());
+        noCount_ = noCount;
+    }
+    const std::vector<Value>& values() const { return values_; }
 
     // Translates every statement once: what is refused is refused before anything runs.
     void check(const std::vector<Step>& steps) {
@@ -825,6 +864,8 @@ private:
                 if (!result.hasResult) {
                     result.first = std::move(t);
                     result.hasResult = true;
+                } else {
+                    result.later.push_back(std::move(t));
                 }
                 return Flow::Next;
             }
@@ -886,6 +927,20 @@ private:
                 const ResultTable t = query(s);
                 port_.wait(waitMilliseconds(t.at(0, 0).isNull() ? std::string() : t.at(0, 0).toText()));
                 port_.statementEnded(0, 0);
+                return Flow::Next;
+            }
+            case Step::Op::Exec: {
+                const ResultTable t = query(s);
+                std::vector<Value> args;
+                for (std::size_t c = 0; c < t.columns.size() && t.rowCount() > 0; ++c)
+                    args.push_back(t.at(0, c));
+                std::vector<Value> outputs;
+                runExec(*s.exec, args, port_, result, noCount_, outputs);
+                for (std::size_t k = 0; k < s.targets.size(); ++k) {
+                    if (s.targets[k] >= 0)
+                        values_[static_cast<std::size_t>(s.targets[k])] = std::move(outputs[k]);
+                }
+                for (const Step& convert : s.parts) leaf(convert);
                 return Flow::Next;
             }
             default:
@@ -981,6 +1036,37 @@ BatchResult Batch::run(BatchPort& port) const {
     return std::move(runner.result);
 }
 
+BatchResult runNested(std::string_view text, const std::vector<Declared>& params, std::vector<Value>& values,
+                      BatchPort& port, bool noCount) {
+    const StatementTree tree = readStatementTree(text);
+    std::vector<Variable> variables;
+    std::vector<Step> steps;
+    for (const Declared& d : params) {
+        // the value given, converted to the parameter's type as assignment converts it
+        Step convert;
+        convert.op = Step::Op::Assign;
+        convert.sql = "declare " + d.name + " " + d.type + ";\nselect cast(" + d.name + " as " + d.type + ")";
+        convert.declared = {static_cast<int>(variables.size())};
+        convert.targets = convert.declared;
+        steps.push_back(std::move(convert));
+        variables.push_back({d.written, d.name, d.type});
+    }
+    for (Step& s : Compiler(tree, variables).all()) steps.push_back(std::move(s));
+    Runner runner(port, variables);
+    runner.start(std::move(values), noCount);
+    runner.check(steps);
+    // what ends the nested batch ends the statement that ran it, by the caller's rules
+    try {
+        runner.steps(steps);
+    } catch (const Stopped& s) {
+        throw s.error;
+    }
+    runner.finish();
+    values.assign(runner.values().begin(),
+                  runner.values().begin() + static_cast<std::ptrdiff_t>(params.size()));
+    return std::move(runner.result);
+}
+
 std::size_t statementCount(std::string_view tsql) { return readStatementTree(tsql).statements.size(); }
 
 bool isBatch(std::string_view tsql) {
@@ -993,6 +1079,7 @@ bool isBatch(std::string_view tsql) {
         case StatementKind::Set:
         case StatementKind::Return:
         case StatementKind::Begin:  // BEGIN TRAN
+        case StatementKind::Execute:
             return true;
         default:
             break;

@@ -89,6 +89,7 @@ private:
             case StatementKind::If:
             case StatementKind::While:
             case StatementKind::Return:
+            case StatementKind::Execute:
                 return true;
             case StatementKind::Begin:  // blocks, TRY ... CATCH, BEGIN TRAN
                 return true;

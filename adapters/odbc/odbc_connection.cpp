@@ -521,6 +521,41 @@ struct Connection::Impl {
         }
         throw e;
     }
+
+    /// A query sent, its parameters' buffers kept while its results are read.
+    struct Started {
+        Handle stmt;
+        std::vector<ParamBuffer> buffers;
+    };
+
+    Started startQuery(const std::string& sql, const std::vector<Value>& params, long commandTimeout) {
+        auto texts = statements(sql, !params.empty());
+        // statements ahead of the query (none, unless the translation made several) only run
+        for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
+            Handle before = newStatement(commandTimeout);
+            std::vector<ParamBuffer> none;
+            run(before, std::move(texts[i]), {}, none);
+        }
+        Started q{newStatement(commandTimeout), {}};
+        run(q.stmt, std::move(texts.back()), params, q.buffers);
+        return q;
+    }
+
+    /// The rows of the statement's current result set, which has `count` columns.
+    ResultTable readResult(const Handle& stmt, SQLSMALLINT count, long commandTimeout) {
+        ResultTable result;
+        for (SQLSMALLINT c = 1; c <= count; ++c)
+            result.columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(c)));
+        if (target && target->typesFromDeclarations()) useDeclaredTypes(result.columns, commandTimeout);
+        while (true) {
+            const SQLRETURN r = api->fetch(stmt.get());
+            if (r == SQL_NO_DATA) break;
+            if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLFetch");
+            for (SQLSMALLINT c = 1; c <= count; ++c)
+                result.cells.push_back(readValue(stmt, static_cast<SQLUSMALLINT>(c), result.columns[c - 1]));
+        }
+        return result;
+    }
 };
 
 Connection::Connection() : Connection(detail::systemApi()) {}
@@ -660,39 +695,39 @@ ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql
 
 ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) {
     Impl& d = *impl_;
-    auto texts = d.statements(sql, !params.empty());
-    // statements ahead of the query (none, unless the translation made several) only run
-    for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
-        Handle before = d.newStatement(CommandTimeout());
-        std::vector<ParamBuffer> none;
-        d.run(before, std::move(texts[i]), {}, none);
-    }
-    Handle stmt = d.newStatement(CommandTimeout());
-    std::vector<ParamBuffer> buffers;
-    d.run(stmt, std::move(texts.back()), params, buffers);
+    Impl::Started q = d.startQuery(sql, params, CommandTimeout());
+    const Handle& stmt = q.stmt;
     ResultTable result;
-    SQLSMALLINT count = 0;
     while (true) {
+        SQLSMALLINT count = 0;
         if (!succeeded(d.api->numResultCols(stmt.get(), &count)))
             d.fail(stmt, ErrorNumber::Database, "SQLNumResultCols");
-        if (count > 0) break;
+        if (count > 0) return d.readResult(stmt, count, CommandTimeout());
         // statements before the SELECT of a batch (SET NOCOUNT ON, an INSERT) give no columns
         SQLRETURN r = d.api->moreResults(stmt.get());
         if (r == SQL_NO_DATA) return result;
         if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
     }
-    for (SQLSMALLINT c = 1; c <= count; ++c)
-        result.columns.push_back(d.describe(stmt, static_cast<SQLUSMALLINT>(c)));
-    if (d.target && d.target->typesFromDeclarations()) d.useDeclaredTypes(result.columns, CommandTimeout());
-    while (true) {
-        SQLRETURN r = d.api->fetch(stmt.get());
+}
+
+std::vector<ResultTable> Connection::doQueryResults(const std::string& sql,
+                                                    const std::vector<Value>& params) {
+    Impl& d = *impl_;
+    Impl::Started q = d.startQuery(sql, params, CommandTimeout());
+    const Handle& stmt = q.stmt;
+    std::vector<ResultTable> results;
+    for (;;) {
+        SQLSMALLINT count = 0;
+        if (!succeeded(d.api->numResultCols(stmt.get(), &count)))
+            d.fail(stmt, ErrorNumber::Database, "SQLNumResultCols");
+        // a statement that returns no rows (an INSERT's count) is no result set
+        if (count > 0) results.push_back(d.readResult(stmt, count, CommandTimeout()));
+        const SQLRETURN r = d.api->moreResults(stmt.get());
         if (r == SQL_NO_DATA) break;
-        if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLFetch");
-        for (SQLSMALLINT c = 1; c <= count; ++c) {
-            result.cells.push_back(d.readValue(stmt, static_cast<SQLUSMALLINT>(c), result.columns[c - 1]));
-        }
+        if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
     }
-    return result;
+    if (results.empty()) results.emplace_back();
+    return results;
 }
 
 long long Connection::doLastInsertId() {

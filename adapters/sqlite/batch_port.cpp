@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -11,6 +12,15 @@
 #include "tsql_functions.h"
 
 namespace Palvo::sqlite {
+
+std::shared_ptr<const dialect::Batch> Connection::Impl::batchOf(const std::string& sql) {
+    constexpr std::size_t kBatchesKept = 64;
+    if (const auto it = batches.find(sql); it != batches.end()) return it->second;
+    auto batch = std::make_shared<const dialect::Batch>(sql);
+    if (batches.size() >= kBatchesKept) batches.clear();
+    batches.emplace(sql, batch);
+    return batch;
+}
 
 dialect::BatchResult Connection::Impl::runBatch(
     const std::string& sql, const std::vector<Value>& params,
@@ -117,10 +127,10 @@ dialect::BatchResult Connection::Impl::runBatch(
         Clock(const Clock&) = delete;
         Clock& operator=(const Clock&) = delete;
     };
-    const dialect::Batch batch(sql);
+    const std::shared_ptr<const dialect::Batch> batch = batchOf(sql);
     Port port(*this, tell);
     const Clock clock(*this);
-    return batch.run(port);
+    return batch->run(port);
 }
 
 int Connection::Impl::syncTran() {

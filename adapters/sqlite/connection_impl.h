@@ -87,6 +87,10 @@ struct PALVO_LOCAL Connection::Impl {
     }
     // The functions reading the state above (tsql_trancount(), tsql_error_number(), ...).
     int registerBatchFunctions();
+    // batches read, by their text: a host sends the same ones again and again (a batch is
+    // read from its text alone, whatever the schema)
+    std::unordered_map<std::string, std::shared_ptr<const dialect::Batch>> batches;
+    std::shared_ptr<const dialect::Batch> batchOf(const std::string& sql);
     Language language = Language::Chinese;
     // Why the file is open for reading only ("" when it is not): what a change is told.
     std::string readOnlyWhy;

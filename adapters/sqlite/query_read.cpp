@@ -7,7 +7,9 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "connection_impl.h"
@@ -468,6 +470,24 @@ ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Va
     if (tr->batch || !tr->variables.empty())
         return impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).first;
     return impl_->query(sql, std::move(tr), params);
+} catch (const Error& e) {
+    impl_->speak(e);
+}
+
+std::vector<ResultTable> Connection::doQueryResults(const std::string& sql,
+                                                    const std::vector<Value>& params) try {
+    auto tr = impl_->translate(sql, params);
+    std::vector<ResultTable> out;
+    if (tr->batch || !tr->variables.empty()) {
+        dialect::BatchResult r =
+            impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); });
+        out.reserve(1 + r.later.size());
+        out.push_back(std::move(r.first));
+        std::move(r.later.begin(), r.later.end(), std::back_inserter(out));
+        return out;
+    }
+    out.push_back(impl_->query(sql, std::move(tr), params));
+    return out;
 } catch (const Error& e) {
     impl_->speak(e);
 }

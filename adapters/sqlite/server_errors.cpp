@@ -38,6 +38,18 @@ constexpr Entry kErrors[] = {
      "operations.",
      "向变量赋值的 SELECT 语句不能与数据检索操作结合使用。"},
     {156, "Incorrect syntax near the keyword '%1'.", "关键字 '%1' 附近有语法错误。"},
+    {119,
+     "Must pass parameter number %1 and subsequent parameters as '@name = value'. After the form '@name = "
+     "value' has been used, all subsequent parameters must be passed in the form '@name = value'.",
+     "必须传递参数数目 %1，并以 '@name = value' 的形式传递后续的参数。一旦使用了 '@name = value' "
+     "形式之后，所有后续的参数就必须以 '@name = value' 的形式传递。"},
+    {201, "Procedure or function '%1' expects parameter '%2', which was not supplied.",
+     "过程或函数 '%1' 需要参数 '%2'，但未提供该参数。"},
+    {217, "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit %1).",
+     "超出了存储过程、函数、触发器或视图的最大嵌套层数(最大层数为 %1)。"},
+    {8144, "Procedure or function %1 has too many arguments specified.",
+     "为过程或函数 %1 指定了过多的参数。"},
+    {8145, "%1 is not a parameter for procedure %2.", "%1 不是过程 %2 的参数。"},
     {207, "Invalid column name '%1'.", "列名 '%1' 无效。"},
     {208, "Invalid object name '%1'.", "对象名 '%1' 无效。"},
     {220, "Arithmetic overflow error for data type %1, value = %2.", "数据类型 %1 的算术溢出错误，值 = %2。"},

@@ -45,10 +45,14 @@ namespace {
 void runText(Connection& conn, const BoundStatement& bound, SqlFormat format, bool types, std::ostream& out) {
     const std::string& statement = bound.sql;
     if (dialect::isBatch(statement)) {
-        // its first result set; PRINT and the counts SET NOCOUNT leaves are messages
+        // each result set, a blank line between them; PRINT and the counts SET NOCOUNT leaves are messages
         Recordset rs;
         rs.OpenWith(statement, conn, bound.values, adOpenStatic, adLockReadOnly);
-        if (!rs.table().columns.empty()) writeRows(out, rs.table(), format, types);
+        if (rs.table().columns.empty()) return;
+        for (bool first = true; rs.State() == adStateOpen; rs = rs.NextRecordset(), first = false) {
+            if (!first) out << (format == SqlFormat::Csv ? "\r\n" : "\n");
+            writeRows(out, rs.table(), format, types);
+        }
         return;
     }
     if (!returnsRows(statement)) {

@@ -196,6 +196,11 @@ public:
     /// Runs a query with '?' placeholders bound to values, in order, as
     /// ExecuteWith binds them; a value never becomes part of the SQL text.
     ResultTable QueryWith(const std::string& sql, const std::vector<Value>& params);
+    /// Runs a query or batch and reads every result set it returns, in order
+    /// (each statement that returns rows gives one, also with no rows; a
+    /// statement that returns none gives none): what Recordset::NextRecordset
+    /// walks. At least one: with no columns when nothing returned rows.
+    std::vector<ResultTable> QueryResults(const std::string& sql, const std::vector<Value>& params = {});
     /// Runs a query and hands its rows to `reader` one at a time, with the
     /// values Query would give. The embedded database reads them as they come
     /// (memory does not grow with the rows) when every column has a declared
@@ -275,6 +280,8 @@ protected:
     virtual ResultTable doQuery(const std::string& sql) = 0;
     /// Default: doQuery without values; with values, raises 3251 (not supported).
     virtual ResultTable doQueryWith(const std::string& sql, const std::vector<Value>& params);
+    /// Default: doQueryWith, one result set.
+    virtual std::vector<ResultTable> doQueryResults(const std::string& sql, const std::vector<Value>& params);
     /// Default: doQuery, then its rows one by one.
     virtual void doQueryEach(const std::string& sql, RowReader& reader);
     /// Default: doQueryEach without values; with values, doQueryWith, then its rows one by one.
@@ -386,6 +393,14 @@ public:
                   long cursorType = adOpenUnspecified, long lockType = adLockUnspecified);
     void Close();
     long State() const { return open_ ? adStateOpen : adStateClosed; }
+    /// The next result set of the batch the recordset was opened on, as ADO's
+    /// NextRecordset: this recordset is closed and the next one returned open
+    /// (with no rows when its query returned none), with this one's cursor and
+    /// lock types. When there are no more, a closed recordset (ADO's Nothing).
+    /// Only statements that return rows give result sets here (as SQL Server's
+    /// under SET NOCOUNT ON); the counts of the others reach OnInfoMessage.
+    /// Throws 3704 when this recordset is closed.
+    Recordset NextRecordset();
 
     long CursorLocation() const { return cursorLocation_; }
     void CursorLocation(long v) { cursorLocation_ = v; }
@@ -430,6 +445,7 @@ private:
     Connection* conn_ = nullptr;
     std::shared_ptr<Connection> keep_;
     ResultTable data_;
+    std::vector<ResultTable> later_;  // the result sets NextRecordset gives, in order
     std::vector<Palvo::Value> pending_;
     std::vector<bool> assigned_;
     std::size_t pos_ = 0;

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cctype>
 #include <charconv>
+#include <iterator>
+#include <utility>
 
 #include "palvo/error.h"
 #include "src/base/conversions.h"
@@ -240,6 +242,18 @@ ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Va
     return doQuery(sql);
 }
 
+std::vector<ResultTable> Connection::QueryResults(const std::string& sql, const std::vector<Value>& params) {
+    requireOpen();
+    return doQueryResults(sql, params);
+}
+
+std::vector<ResultTable> Connection::doQueryResults(const std::string& sql,
+                                                    const std::vector<Value>& params) {
+    std::vector<ResultTable> out;
+    out.push_back(params.empty() ? doQuery(sql) : doQueryWith(sql, params));
+    return out;
+}
+
 void Connection::QueryEach(const std::string& sql, RowReader& reader) {
     requireOpen();
     doQueryEach(sql, reader);
@@ -434,7 +448,10 @@ void Recordset::Open(const std::string& source, Connection& conn, long cursorTyp
 void Recordset::OpenWith(const std::string& source, Connection& conn, const std::vector<Palvo::Value>& params,
                          long cursorType, long lockType) {
     if (open_) throw Error(ErrorNumber::ObjectOpen, "Operation is not allowed when the object is open.");
-    data_ = params.empty() ? conn.Query(source) : conn.QueryWith(source, params);
+    std::vector<ResultTable> results = conn.QueryResults(source, params);
+    data_ = std::move(results.front());
+    results.erase(results.begin());
+    later_ = std::move(results);
     conn_ = &conn;
     keep_.reset();
     cursorType_ = cursorType;
@@ -444,11 +461,30 @@ void Recordset::OpenWith(const std::string& source, Connection& conn, const std:
     open_ = true;
 }
 
+Recordset Recordset::NextRecordset() {
+    requireOpen();
+    Recordset next;
+    if (!later_.empty()) {
+        next.data_ = std::move(later_.front());
+        next.later_.assign(std::make_move_iterator(later_.begin() + 1),
+                           std::make_move_iterator(later_.end()));
+        next.conn_ = conn_;
+        next.keep_ = keep_;
+        next.cursorLocation_ = cursorLocation_;
+        next.cursorType_ = cursorType_;
+        next.lockType_ = lockType_;
+        next.open_ = true;
+    }
+    Close();
+    return next;
+}
+
 void Recordset::Close() {
     requireOpen();
     open_ = false;
     adding_ = false;
     data_ = ResultTable{};
+    later_.clear();
     pending_.clear();
     assigned_.clear();
     conn_ = nullptr;

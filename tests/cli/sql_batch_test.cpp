@@ -42,13 +42,29 @@ TEST(SplitSqlScript, EndsABatchAtEachLineHoldingGoAlone) {
     }
 }
 
-TEST_F(SqlBatch, AStatementThatIsABatchPrintsItsFirstResultSetAndItsMessagesOnStandardError) {
+TEST_F(SqlBatch, AStatementThatIsABatchPrintsEachResultSetAndItsMessagesOnStandardError) {
     const auto r =
         sql("create table t (k int) insert into t values (1), (2) declare @n int select @n = count(*) from t "
             "print 'n is ' + cast(@n as varchar(5)) select @n as n select 0 as other");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "n\n2\n");
+    EXPECT_EQ(r.out, "n\n2\n\nother\n0\n");
     EXPECT_EQ(r.err, "(2 行受影响)\n(1 行受影响)\nn is 2\n(1 行受影响)\n(1 行受影响)\n");
+}
+
+// an empty result set keeps its line of names; in CSV the blank line ends with CRLF as every line does
+TEST_F(SqlBatch, ResultSetsAreSeparatedByABlankLine) {
+    const auto text = sql("select 1 as a where 1 = 0; select 'x' as b; select 2 as c");
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out, "a\n\nb\nx\n\nc\n2\n");
+    const auto csv = palvo({"sql", "--db", db, "--csv", "select 1 as a; select 2 as b"});
+    EXPECT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out, "a\r\n1\r\n\r\nb\r\n2\r\n");
+}
+
+TEST_F(SqlBatch, DynamicSqlPrintsItsResultSetsAsTheBatchs) {
+    const auto r = sql("exec sp_executesql N'select @p as p; select @p * 2 as q', N'@p int', @p = 3");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "p\n3\n\nq\n6\n");
 }
 
 TEST_F(SqlBatch, NocountOnLeavesTheCountsOut) {

@@ -81,6 +81,8 @@ struct PALVO_API BatchResult {
     /// The first result set; no columns when no statement returned one.
     ResultTable first;
     bool hasResult = false;
+    /// The result sets after the first, in order.
+    std::vector<ResultTable> later;
     /// The rows the batch's INSERT, UPDATE and DELETE statements changed, together; -1 when none ran.
     long affected = -1;
 };

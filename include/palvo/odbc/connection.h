@@ -54,6 +54,8 @@ protected:
                             const std::vector<int>& columnTypes) override;
     ResultTable doQuery(const std::string& sql) override;
     ResultTable doQueryWith(const std::string& sql, const std::vector<Value>& params) override;
+    std::vector<ResultTable> doQueryResults(const std::string& sql,
+                                            const std::vector<Value>& params) override;
     /// SQL Server: @@IDENTITY (SCOPE_IDENTITY() is Null in a batch of its own);
     /// the SQLite driver: last_insert_rowid(). Other databases raise 3251.
     long long doLastInsertId() override;

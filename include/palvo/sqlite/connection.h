@@ -48,6 +48,8 @@ protected:
     long doExecute(const std::string& sql, const std::vector<Value>& params) override;
     ResultTable doQuery(const std::string& sql) override;
     ResultTable doQueryWith(const std::string& sql, const std::vector<Value>& params) override;
+    std::vector<ResultTable> doQueryResults(const std::string& sql,
+                                            const std::vector<Value>& params) override;
     void doQueryEach(const std::string& sql, RowReader& reader) override;
     void doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
                          RowReader& reader) override;

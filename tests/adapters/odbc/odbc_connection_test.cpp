@@ -58,6 +58,10 @@ struct Script {
     const char* dbmsName = nullptr;  // what SQLGetInfo(SQL_DBMS_NAME) answers (null: the driver's own)
     int execs = 0;                   // SQLExecDirect calls
     std::vector<std::string> sent;   // their texts
+    // as a server that answers a batch: SQLExecDirect runs the text's first ';'-separated
+    // statement, each SQLMoreResults the next one
+    bool batches = false;
+    std::vector<std::string> later;
 };
 Script script;
 
@@ -75,7 +79,23 @@ detail::Api scriptedApi() {
         ++script.execs;
         script.sent.emplace_back(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
         if (script.failExec) return SQL_ERROR;
-        return SQLExecDirect(stmt, text, length);
+        if (!script.batches) return SQLExecDirect(stmt, text, length);
+        script.later.clear();
+        std::string rest = script.sent.back();
+        for (std::size_t semi; (semi = rest.find(';')) != std::string::npos; rest.erase(0, semi + 1))
+            script.later.push_back(rest.substr(0, semi));
+        script.later.push_back(rest);
+        std::string first = script.later.front();
+        script.later.erase(script.later.begin());
+        return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(first.data()), SQL_NTS);
+    };
+    api.moreResults = [](SQLHSTMT stmt) -> SQLRETURN {
+        if (!script.batches) return SQLMoreResults(stmt);
+        if (script.later.empty()) return SQL_NO_DATA;
+        std::string next = script.later.front();
+        script.later.erase(script.later.begin());
+        SQLFreeStmt(stmt, SQL_CLOSE);
+        return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(next.data()), SQL_NTS);
     };
     api.endTran = [](SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT completion) -> SQLRETURN {
         if (script.failEndTran > 0) {
@@ -408,6 +428,31 @@ TEST_F(OdbcConnection, SendsItsTargetsOwnSetupAndIdentityQuery) {
         ASSERT_FALSE(script.sent.empty());
         EXPECT_EQ(script.sent.front(), k.identity);
     }
+}
+
+// A batch's result sets come one after another through SQLMoreResults; a
+// statement that returns no rows between them gives none.
+TEST_F(OdbcConnection, NextRecordsetReadsTheBatchsLaterResultSets) {
+    script.dbmsName = "Microsoft SQL Server";  // sent as written
+    script.batches = true;
+    Connection c(api_);
+    c.Open(kMemoryDb);
+    c.Execute("create table t (k int)");
+    Recordset rs;
+    rs.Open("select 1 as a; insert into t values (5); select k as b from t where k > 9; select k as c from t",
+            c, adOpenStatic, adLockReadOnly);
+    ASSERT_EQ(rs.Fields(0).Name(), "a");
+    EXPECT_EQ(rs.Fields(0).Value(), Value(1LL));
+    Recordset empty = rs.NextRecordset();
+    EXPECT_EQ(rs.State(), adStateClosed);
+    ASSERT_EQ(empty.State(), adStateOpen);
+    EXPECT_EQ(empty.Fields(0).Name(), "b");
+    EXPECT_TRUE(empty.Eof() && empty.Bof());
+    Recordset last = empty.NextRecordset();
+    ASSERT_EQ(last.State(), adStateOpen);
+    EXPECT_EQ(last.Fields(0).Name(), "c");
+    EXPECT_EQ(last.Fields(0).Value(), Value(5LL));
+    EXPECT_EQ(last.NextRecordset().State(), adStateClosed);
 }
 
 }  // namespace
