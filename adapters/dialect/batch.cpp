@@ -358,7 +358,8 @@ private:
                 return;
             case StatementKind::Select:
                 if (!first.group && selectAssign(s, out)) return;
-                step.op = Step::Op::Query;
+                // SELECT ... INTO T makes and fills T: rows affected, no result set
+                step.op = intoAt(ns_, s.first, s.last) < s.last ? Step::Op::Change : Step::Op::Query;
                 break;
             case StatementKind::With:
                 step.op = withQuery(s) ? Step::Op::Query : Step::Op::Change;

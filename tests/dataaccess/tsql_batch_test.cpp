@@ -234,7 +234,7 @@ TEST_F(EmbeddedBatch, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
         {"begin try select 1 end try begin catch select 2 end catch", "TRY ... CATCH"},
         {"declare @t table (a int)", "table variables"},
         {"declare c cursor for select 1", "cursors"},
-        {"select * from #t", "#t"},
+        {"select * from ##t", "global temporary table ##t"},
         {"exec sp_who", "EXEC"},
         {"goto done", "GOTO"},
         {"set xact_abort on", "SET XACT_ABORT"},
