@@ -137,6 +137,42 @@ TEST_P(TsqlTemp, SelectIntoFailsAsSqlServerDoes) {
     EXPECT_EQ(refused("select * into #t from #nowhere", "#nowhere"), 208);
 }
 
+TEST_P(TsqlTemp, ATableVariableTakesInsertUpdateDeleteAndJoins) {
+    accounts();
+    EXPECT_EQ(rows("declare @t table (k int primary key, n varchar(10)) "
+                   "insert into @t values (1, 'one'), (2, 'two'), (3, 'three') "
+                   "update @t set n = 'TWO' where k = 2 "
+                   "delete from @t where k = 3 "
+                   "select a.v, t.n from 账 a join @t t on t.k = a.k order by a.k"),
+              (std::vector<Row>{{"a", "one"}, {"B", "TWO"}}));
+}
+
+TEST_P(TsqlTemp, ATableVariablesColumnsComputeAsTheirDeclaredTypes) {
+    accounts();
+    expectAnswers({
+        {"declare @t table (m decimal(10,2)) insert into @t select m from 账 "
+         "select cast(sum(m) / 3 as varchar(20)) from @t",
+         {"1.133333"}},
+        {"declare @t table (v varchar(10)) insert into @t select v from 账 "
+         "if exists (select * from @t where v = 'b') select 'found' else select 'missing'",
+         {"found"}},
+    });
+}
+
+// each batch has its own: the next one does not find the last one's
+TEST_P(TsqlTemp, ATableVariableLivesAsLongAsItsBatch) {
+    conn_->Execute("declare @t table (k int) insert into @t values (1)");
+    EXPECT_EQ(scalar("declare @t table (k int) select count(*) from @t"), "0");
+    EXPECT_EQ(refused("select * from @t", "@t"), 1087);
+}
+
+TEST_P(TsqlTemp, TableVariablesAreCheckedAsSqlServerChecksThem) {
+    EXPECT_EQ(refused("insert into @nowhere values (1)", "\"@nowhere\""), 1087);
+    EXPECT_EQ(refused("declare @n int select * from @n", "\"@n\""), 1087);
+    EXPECT_EQ(refused("declare @t table (k int) select @t", "\"@t\""), 137);
+    EXPECT_EQ(refused("declare @t table (k int) declare @T int", "'@T'"), 134);
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlTemp);
 
 // ---- what the embedded database decides
@@ -181,6 +217,24 @@ TEST_F(EmbeddedTemp, AGlobalTempTableIsRefusedByNameBeforeAnythingRuns) {
             << e.description();
     }
     EXPECT_TRUE(c->Query("select object_id('tempdb..#mine')").at(0, 0).isNull());
+}
+
+// dropped when the batch fails too; its messages name it as the batch does
+TEST_F(EmbeddedTemp, AFailingBatchLeavesNoTableOfItsTableVariables) {
+    auto c = testing::openEmbedded();
+    try {
+        c->Execute("declare @t table (k int primary key) insert into @t values (1), (1)");
+        ADD_FAILURE() << "ran";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.nativeCode(), 2627);
+        EXPECT_NE(e.description().find("'dbo.@t'"), std::string::npos) << e.description();
+    }
+    try {
+        c->Query("select * from [#@t]");
+        ADD_FAILURE() << "the table variable's table is still there";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.nativeCode(), 208);
+    }
 }
 
 TEST_F(EmbeddedTemp, SelectIntoRefusesAColumnWhoseTypeItCannotTell) {

@@ -232,7 +232,6 @@ TEST_F(EmbeddedBatch, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
         {"begin tran", "transactions in a batch"},
         {"commit", "transactions in a batch"},
         {"begin try select 1 end try begin catch select 2 end catch", "TRY ... CATCH"},
-        {"declare @t table (a int)", "table variables"},
         {"declare c cursor for select 1", "cursors"},
         {"select * from ##t", "global temporary table ##t"},
         {"exec sp_who", "EXEC"},
