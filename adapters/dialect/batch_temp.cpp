@@ -9,12 +9,21 @@ namespace Palvo::dialect {
 
 namespace {
 
-// The words after which a variable names a table, not a value.
+// Whether the variable at ns[k] names a table: after the words that take one, or
+// after a comma of a FROM list.
 bool tablePosition(const Nodes& ns, std::size_t k) {
     if (k == 0) return false;
     const Node& before = ns[k - 1];
-    for (const char* w : {"from", "join", "into", "update", "delete", "insert", "using", "table", "apply"})
+    for (const char* w :
+         {"from", "join", "into", "update", "delete", "insert", "merge", "using", "table", "apply"})
         if (before.word(w)) return true;
+    if (!before.op(",")) return false;
+    for (std::size_t j = k - 1; j-- > 0;) {
+        if (ns[j].word("from")) return true;
+        for (const char* w : {"select", "where", "set", "values", "by", "having", "on", "and", "or", "when",
+                              "then", "else", "output", "print", "return", "top"})
+            if (ns[j].word(w)) return false;
+    }
     return false;
 }
 

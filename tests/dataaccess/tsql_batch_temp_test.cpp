@@ -147,6 +147,18 @@ TEST_P(TsqlTemp, ATableVariableTakesInsertUpdateDeleteAndJoins) {
               (std::vector<Row>{{"a", "one"}, {"B", "TWO"}}));
 }
 
+TEST_P(TsqlTemp, ATableVariableStandsInAFromListAndAsMergesTarget) {
+    accounts();
+    expectAnswers({
+        {"declare @t table (k int) insert into @t values (2), (3) "
+         "select count(*) from 账 a, @t t where t.k = a.k",
+         {"2"}},
+        {"declare @t table (k int, n int) insert into @t values (1, 0) "
+         "merge @t as t using 账 as s on t.k = s.k when matched then update set n = 5; select n from @t",
+         {"5"}},
+    });
+}
+
 TEST_P(TsqlTemp, ATableVariablesColumnsComputeAsTheirDeclaredTypes) {
     accounts();
     expectAnswers({
