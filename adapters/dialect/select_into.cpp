@@ -58,6 +58,23 @@ bool selectsInto(std::string_view tsql) {
     return intoAt(ns, 0, ns.size()) < ns.size();
 }
 
+bool outputsInto(std::string_view tsql) {
+    const ReadBatch batch = readBatch(tsql);
+    if (batch.statements.size() != 1) return false;
+    const ReadStatement& s = batch.statements[0];
+    if (s.kind != StatementKind::Insert && s.kind != StatementKind::Update) return false;
+    const Nodes& ns = s.nodes;
+    std::size_t k = 1;
+    while (k < ns.size() && !ns[k].word("output")) ++k;
+    // the OUTPUT list ends where the rest of the statement begins
+    for (++k; k < ns.size(); ++k) {
+        for (const char* w : {"values", "select", "default", "from", "where", "exec", "execute"})
+            if (ns[k].word(w)) return false;
+        if (ns[k].word("into")) return true;
+    }
+    return false;
+}
+
 std::size_t intoAt(const Nodes& ns, std::size_t b, std::size_t e) {
     if (b >= e || !ns[b].word("select")) return e;
     for (std::size_t k = b + 1; k < e; ++k) {

@@ -776,7 +776,7 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
         return underOneSchema(sql, params, tr, [&](const auto& t) {
             // A statement that becomes several (a table and its triggers) is whole or absent:
             // a savepoint is its own transaction outside the host's and nests inside it.
-            const bool several = t->statements.size() > 1;
+            const bool several = t->statements.size() > 1 || t->outputInto;
             if (several) exec("savepoint palvo_statement");
             long affected = -1;
             try {
@@ -795,6 +795,17 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
                     const bool changes = !sqlite3_stmt_readonly(st) &&
                                          (sqlite3_column_count(st) == 0 || output) &&
                                          sqlite3_stmt_isexplain(st) == 0;
+                    if (i == 0 && t->outputInto) {
+                        // OUTPUT ... INTO: the rows it changed, by their rowids, put into the table named
+                        const std::string rows = changedRows(st);
+                        affected = noteChanges(*t);
+                        sqlite3_stmt* into = prepare(t->outputQuery);
+                        if (sqlite3_bind_text(into, 1, rows.c_str(), static_cast<int>(rows.size()),
+                                              SQLITE_TRANSIENT) != SQLITE_OK)
+                            fail(t->outputQuery);
+                        run(into);
+                        continue;
+                    }
                     run(st);
                     if (t->countsEvery) {
                         // MERGE: the rows of each of its INSERT, UPDATE and DELETE

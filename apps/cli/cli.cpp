@@ -51,7 +51,7 @@ void runText(Connection& conn, const BoundStatement& bound, SqlFormat format, bo
         if (!rs.table().columns.empty()) writeRows(out, rs.table(), format, types);
         return;
     }
-    if (!returnsRows(statement) || dialect::selectsInto(statement)) {
+    if (!returnsRows(statement) || dialect::selectsInto(statement) || dialect::outputsInto(statement)) {
         out << conn.ExecuteWith(statement, bound.values) << "\n";
         return;
     }

@@ -87,6 +87,15 @@ TEST_F(SqlBatch, AScriptsTempTableLastsAcrossItsBatches) {
     EXPECT_EQ(r.out, "1\n1\ns\n2.75\n");
 }
 
+// its rows go into the table: it prints the rows it changed, as INSERT does
+TEST_F(SqlBatch, AnInsertWithOutputIntoPrintsItsRowsAffected) {
+    const auto r = run(
+        "create table t (k int identity, v varchar(5)) create table #o (k int)\ngo\n"
+        "insert into t (v) output inserted.k into #o values ('a'), ('b')\ngo\nselect sum(k) as s from #o\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2\ns\n3\n");
+}
+
 TEST_F(SqlBatch, AScriptThatCannotBeReadChangesNothing) {
     const auto r = palvo({"sql", "--db", db, "--file", (dir / "missing.sql").string()});
     EXPECT_EQ(r.status, 1);

@@ -185,6 +185,21 @@ TEST_P(TsqlTemp, TableVariablesAreCheckedAsSqlServerChecksThem) {
     EXPECT_EQ(refused("declare @t table (k int) declare @T int", "'@T'"), 134);
 }
 
+TEST_P(TsqlTemp, OutputIntoPutsTheChangedRowsIntoATableVariableOrTempTable) {
+    accounts();
+    expectAnswers({
+        {"declare @t table (k int, v varchar(10)) "
+         "insert into 账 (k, v, m) output inserted.k, inserted.v into @t values (4, 'd', 1), (5, 'e', 2) "
+         "select count(*), min(v), max(k) from @t",
+         {"2", "d", "5"}},
+        {"create table #c (k int, m decimal(10,2)) "
+         "update 账 set m = m + 1 output inserted.k, inserted.m into #c (k, m) where k < 3 "
+         "select cast(sum(m) as varchar(20)) from #c",
+         {"5.35"}},
+    });
+    EXPECT_EQ(scalar("select count(*) from 账"), "5");
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlTemp);
 
 // ---- what the embedded database decides
@@ -246,6 +261,26 @@ TEST_F(EmbeddedTemp, AFailingBatchLeavesNoTableOfItsTableVariables) {
         ADD_FAILURE() << "the table variable's table is still there";
     } catch (const Error& e) {
         EXPECT_EQ(e.nativeCode(), 208);
+    }
+}
+
+TEST_F(EmbeddedTemp, OutputIntoIsRefusedByNameForDeleteAndWhenReadAsAQuery) {
+    auto c = testing::openEmbedded();
+    c->Execute("create table 账 (k int) insert into 账 values (1) create table #o (k int)");
+    const std::pair<const char*, const char*> cases[] = {
+        {"delete from 账 output deleted.k into #o", "DELETE ... OUTPUT ... INTO"},
+        {"insert into 账 output inserted.k into #o values (2)", "OUTPUT ... INTO read as a query"},
+    };
+    for (const auto& [tsql, says] : cases) {
+        SCOPED_TRACE(tsql);
+        try {
+            c->Query(tsql);
+            ADD_FAILURE() << "ran";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+            EXPECT_NE(e.description().find(says), std::string::npos) << e.description();
+        }
+        EXPECT_EQ(c->Query("select count(*) from 账").at(0, 0).toText(), "1");
     }
 }
 

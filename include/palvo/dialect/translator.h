@@ -74,6 +74,9 @@ struct PALVO_API Translation {
     /// changed, and this query, given a JSON array of them as ?1, returns the OUTPUT
     /// rows as the table now holds them (after its triggers), in that order.
     std::string outputQuery;
+    /// OUTPUT ... INTO T: outputQuery puts the rows into T (INSERT ... SELECT) instead of
+    /// returning them; the statement returns no rows.
+    bool outputInto = false;
     /// DELETE with OUTPUT: statements[0] returns the rows (RETURNING). A result column
     /// that names a column of this table and that the statement leaves untyped is of
     /// that column's declared type.
@@ -155,6 +158,10 @@ PALVO_API Translation translateUncached(std::string_view tsql, Catalogue* catalo
 /// Whether T-SQL text is one SELECT ... INTO T: a change that makes T and fills it,
 /// returning no rows. Throws as the reader does for text it cannot read.
 PALVO_API bool selectsInto(std::string_view tsql);
+
+/// Whether T-SQL text is one INSERT or UPDATE with OUTPUT ... INTO T: a change whose
+/// rows go into T, returning none. Throws as the reader does for text it cannot read.
+PALVO_API bool outputsInto(std::string_view tsql);
 
 /// Whether SQLite reads this number text as exactly the number written: whole
 /// numbers within bigint, others when a double carries every digit (up to 15
