@@ -103,9 +103,10 @@ struct Declared {
     std::size_t valueLast = 0;
 };
 
-/// The variables of the DECLARE at ns[b] (up to e). Refuses table variables and
-/// cursors by name, text types and unknown ones as SQL Server does (2739, 2715),
-/// and a declaration it cannot read as a syntax error (102).
+/// The variables of the DECLARE at ns[b] (up to e). Refuses a table variable (which
+/// stands alone: tableVariableDeclaration) and cursors by name, text types and
+/// unknown ones as SQL Server does (2739, 2715), and a declaration it cannot read
+/// as a syntax error (102).
 std::vector<Declared> readDeclarations(const Nodes& ns, std::size_t b, std::size_t e);
 
 /// Table variables (batch_temp.cpp): each is the temporary table tableVariableTable(key)

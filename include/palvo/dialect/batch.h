@@ -58,7 +58,7 @@ class PALVO_API Batch {
 public:
     /// Reads the batch. Throws Palvo::Error before anything runs: NotSupported
     /// naming a construct the engine does not run (GOTO, TRY ... CATCH,
-    /// transactions, cursors, table variables, ...), and SQL Server's errors for
+    /// transactions, cursors, ...), and SQL Server's errors for
     /// a batch it would not run (an undeclared variable 137, one declared twice
     /// 134, BREAK outside a loop 135, syntax 102 and 156, ...).
     explicit Batch(std::string_view tsql);
