@@ -185,8 +185,9 @@ Translation Rewriter::selectInto(const Nodes& ns, std::size_t into) {
     const ReadBatch made = readBatch(create);
     tr = createTable(made.statements.at(0).nodes);
     tr.statements.push_back("insert into " + quoteName(table) + " (" + names + ")" + seq(q, 0, q.size()));
-    // the rows affected are the INSERT's
+    // the rows affected are the INSERT's, which reads the batch's variables
     tr.countsEvery = true;
+    tr.parameterStatement = tr.statements.size() - 1;
     return tr;
 }
 

@@ -768,7 +768,7 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
     }
     if (startsWithNoCase(tr->statements.front(), "drop table "))
         refuseDropOfReferenced(tr->statements.front());
-    if (tr->statements.size() > 1 && !params.empty()) {
+    if (tr->statements.size() > 1 && !params.empty() && tr->parameterStatement == 0) {
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
     }
@@ -788,8 +788,8 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
                                        .empty())))
                         continue;
                     sqlite3_stmt* st = prepare(identityChecked(t->statements[i]));
-                    Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
-                    if (i == 0) bind(st, params);
+                    Impl::requireValues(st, sql, i == t->parameterStatement ? params.size() : 0);
+                    if (i == t->parameterStatement) bind(st, params);
                     // with OUTPUT the statement returns rows, which Execute leaves unread
                     const bool output = !t->outputQuery.empty() || !t->returningTable.empty();
                     const bool changes = !sqlite3_stmt_readonly(st) &&

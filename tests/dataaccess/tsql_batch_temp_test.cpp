@@ -128,6 +128,13 @@ TEST_P(TsqlTemp, SelectIntoReadsATempTableTheBatchMadeBeforeIt) {
     });
 }
 
+TEST_P(TsqlTemp, SelectIntoReadsTheBatchsVariables) {
+    accounts();
+    expectAnswers({
+        {"declare @n int = 2 select @n * k as a into #v from 账 select sum(a) from #v", {"12"}},
+    });
+}
+
 TEST_P(TsqlTemp, SelectIntoFailsAsSqlServerDoes) {
     accounts();
     conn_->Execute("create table 已有 (a int)");

@@ -77,6 +77,9 @@ struct PALVO_API Translation {
     /// OUTPUT ... INTO T: outputQuery puts the rows into T (INSERT ... SELECT) instead of
     /// returning them; the statement returns no rows.
     bool outputInto = false;
+    /// The statement the values bound to the parameters go to: the first, or the
+    /// INSERT of SELECT ... INTO (after the CREATE TABLE and its triggers).
+    std::size_t parameterStatement = 0;
     /// DELETE with OUTPUT: statements[0] returns the rows (RETURNING). A result column
     /// that names a column of this table and that the statement leaves untyped is of
     /// that column's declared type.
