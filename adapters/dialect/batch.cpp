@@ -90,8 +90,8 @@ struct Step {
 // known from its DECLARE on, as SQL Server compiles a batch.
 class Compiler {
 public:
-    Compiler(const StatementTree& tree, std::vector<Variable>& vars)
-        : t_(tree), ns_(tree.nodes), vars_(vars) {
+    Compiler(const StatementTree& tree, std::vector<Variable>& vars, std::vector<std::string>& tables)
+        : t_(tree), ns_(tree.nodes), vars_(vars), tableDefinitions_(tables) {
         // a nested batch's parameters are its variables from the start
         for (std::size_t k = 0; k < vars.size(); ++k) index_.emplace(vars[k].key, static_cast<int>(k));
         for (std::size_t k = 0; k < t_.text.size(); ++k) {
@@ -110,6 +110,8 @@ private:
     const Nodes& ns_;
     std::vector<Variable>& vars_;
     std::unordered_map<std::string, int> index_;
+    TableVariables tables_;
+    std::vector<std::string>& tableDefinitions_;  // each table variable's table, made as the batch starts
     int loops_ = 0;
     int catches_ = 0;
     std::vector<std::size_t> newlines_;
@@ -121,8 +123,7 @@ private:
     }
 
     std::string slice(std::size_t b, std::size_t e) const {
-        const std::size_t from = t_.offsetOf(b);
-        return std::string(t_.text.substr(from, t_.offsetOf(e) - from));
+        return withTableVariables(t_.text, ns_, b, e, t_.offsetOf(b), t_.offsetOf(e), tables_);
     }
 
     void collect(const Nodes& ns, std::size_t b, std::size_t e, std::vector<int>& used) const {
@@ -134,9 +135,8 @@ private:
             }
             if (n.tok.kind != TokenKind::Variable || n.tok.text.starts_with("@@")) continue;
             const auto it = index_.find(asciiLower(n.tok.text));
-            if (it == index_.end())
-                throw Error(ErrorNumber::Database, "Must declare the scalar variable \"" + n.tok.text + "\".",
-                            137);
+            checkVariableUse(ns, k, it != index_.end(), tables_);
+            if (it == index_.end()) continue;  // a table variable, written as its table
             if (std::find(used.begin(), used.end(), it->second) == used.end()) used.push_back(it->second);
         }
     }
@@ -207,9 +207,26 @@ private:
     }
 
     void declare(const BatchStatement& s, std::vector<Step>& out) {
+        if (TableVariable tv; tableVariableDeclaration(ns_, s.first, s.last, tv)) {
+            if (index_.count(tv.key) || tables_.count(tv.key)) {
+                throw Error(
+                    ErrorNumber::Database,
+                    "The variable name '" + tv.written +
+                        "' has already been declared. Variable names must be unique within a query batch "
+                        "or stored procedure.",
+                    134);
+            }
+            const std::size_t at = static_cast<std::size_t>(tv.columns - ns_.data());
+            tableDefinitions_.push_back(tableVariableTable(tv.key));
+            tableDefinitions_.push_back(
+                "create table " + tableVariableTable(tv.key) + " " +
+                std::string(t_.text.substr(t_.offsetOf(at), t_.offsetOf(s.last) - t_.offsetOf(at))));
+            tables_.emplace(tv.key, tv.written);
+            return;
+        }
         for (Declared& d : readDeclarations(ns_, s.first, s.last)) {
             const std::string& written = d.written;
-            if (index_.count(d.name)) {
+            if (index_.count(d.name) || tables_.count(d.name)) {
                 throw Error(
                     ErrorNumber::Database,
                     "The variable name '" + written +
@@ -483,7 +500,8 @@ private:
                 return;
             case StatementKind::Select:
                 if (!first.group && selectAssign(s, out)) return;
-                step.op = Step::Op::Query;
+                // SELECT ... INTO T makes and fills T: rows affected, no result set
+                step.op = intoAt(ns_, s.first, s.last) < s.last ? Step::Op::Change : Step::Op::Query;
                 break;
             case StatementKind::With:
                 step.op = withQuery(s) ? Step::Op::Query : Step::Op::Change;
@@ -1008,16 +1026,55 @@ private:
     }
 };
 
+// The batch's table variables: their tables made before its first statement is
+// translated (which types their columns), dropped when it ends, also when it fails.
+class TableVariablesHeld {
+public:
+    TableVariablesHeld(BatchPort& port, const std::vector<std::string>& tables)
+        : port_(port), tables_(tables) {
+        try {
+            for (std::size_t k = 0; k + 1 < tables_.size(); k += 2) {
+                run("drop table if exists " + tables_[k]);
+                made_ = k + 2;
+                run(tables_[k + 1]);
+            }
+        } catch (...) {
+            drop();
+            throw;
+        }
+    }
+    ~TableVariablesHeld() { drop(); }
+    TableVariablesHeld(const TableVariablesHeld&) = delete;
+    TableVariablesHeld& operator=(const TableVariablesHeld&) = delete;
+
+private:
+    void run(const std::string& tsql) { port_.execute(tsql, port_.translate(tsql), {}); }
+    void drop() noexcept {
+        for (std::size_t k = 0; k < made_; k += 2) {
+            try {
+                run("drop table if exists " + tables_[k]);
+            } catch (...) {
+                // made again, and so emptied, before the next batch that declares it runs
+            }
+        }
+        made_ = 0;
+    }
+    BatchPort& port_;
+    const std::vector<std::string>& tables_;
+    std::size_t made_ = 0;
+};
+
 }  // namespace
 
 struct Batch::Impl {
     std::vector<Variable> variables;
     std::vector<Step> steps;
+    std::vector<std::string> tables;  // of each table variable: its table's name, then its CREATE TABLE
 };
 
 Batch::Batch(std::string_view tsql) : impl_(std::make_unique<Impl>()) {
     const StatementTree tree = readStatementTree(tsql);
-    impl_->steps = Compiler(tree, impl_->variables).all();
+    impl_->steps = Compiler(tree, impl_->variables, impl_->tables).all();
 }
 
 Batch::~Batch() = default;
@@ -1026,13 +1083,25 @@ Batch& Batch::operator=(Batch&&) noexcept = default;
 
 BatchResult Batch::run(BatchPort& port) const {
     Runner runner(port, impl_->variables);
-    runner.check(impl_->steps);
-    try {
-        runner.steps(impl_->steps);
-    } catch (const Stopped& s) {
-        throw s.error;
+    const auto go = [&] {
+        runner.check(impl_->steps);
+        try {
+            runner.steps(impl_->steps);
+        } catch (const Stopped& s) {
+            throw s.error;
+        }
+        runner.finish();
+    };
+    if (impl_->tables.empty()) {
+        go();
+        return std::move(runner.result);
     }
-    runner.finish();
+    try {
+        const TableVariablesHeld held(port, impl_->tables);
+        go();
+    } catch (const Error& e) {
+        throw namingTableVariables(e);
+    }
     return std::move(runner.result);
 }
 
@@ -1051,9 +1120,12 @@ BatchResult runNested(std::string_view text, const std::vector<Declared>& params
         steps.push_back(std::move(convert));
         variables.push_back({d.written, d.name, d.type});
     }
-    for (Step& s : Compiler(tree, variables).all()) steps.push_back(std::move(s));
+    std::vector<std::string> tables;
+    for (Step& s : Compiler(tree, variables, tables).all()) steps.push_back(std::move(s));
     Runner runner(port, variables);
     runner.start(std::move(values), noCount);
+    std::optional<TableVariablesHeld> held;
+    if (!tables.empty()) held.emplace(port, tables);
     runner.check(steps);
     // what ends the nested batch ends the statement that ran it, by the caller's rules
     try {

@@ -20,7 +20,8 @@ std::string declaredType(const Nodes& ns, std::size_t& k, std::size_t e, std::si
     const Node& t = ns[k];
     if (t.group || (t.tok.kind != TokenKind::Word && t.tok.kind != TokenKind::Name)) syntaxErrorNear(t);
     const std::string lw = asciiLower(t.tok.text);
-    if (lw == "table") unsupported("table variables (DECLARE @t TABLE)");
+    // a table variable stands alone in its DECLARE (batch_temp.cpp)
+    if (lw == "table") unsupported("a table variable declared beside other variables (DECLARE @t TABLE)");
     if (lw == "cursor") unsupported("cursors (DECLARE ... CURSOR)");
     if (lw == "text" || lw == "ntext" || lw == "image")
         throw Error(ErrorNumber::Database,

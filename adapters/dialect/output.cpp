@@ -92,11 +92,22 @@ bool Rewriter::outputClause(const Nodes& ns, StatementKind kind, Translation& tr
     if (o == n) return false;
     std::size_t end = o + 1;
     while (end < n && !endsOutput(ns[end])) ++end;
-    if (end < n && ns[end].word("into"))
-        unsupported("OUTPUT ... INTO (rows kept in a table or table variable)");
     if (end == o + 1) unsupported("OUTPUT without columns");
     const Nodes list(ns.begin() + static_cast<std::ptrdiff_t>(o + 1),
                      ns.begin() + static_cast<std::ptrdiff_t>(end));
+    // OUTPUT ... INTO T [(columns)]: the rows go into T (a table, #t or a batch's @t)
+    std::string into;
+    if (end < n && ns[end].word("into")) {
+        if (kind == StatementKind::Delete)
+            unsupported("DELETE ... OUTPUT ... INTO (the deleted rows kept in a table or table variable)");
+        std::size_t k = end + 1;
+        if (k >= n || !ns[k].isName()) unsupported("OUTPUT ... INTO without a table's name");
+        into = "insert into " + renderToken(ns[k].tok);
+        ++k;
+        if (k < n && ns[k].group) into += " (" + plain(ns[k].kids, 0, ns[k].kids.size()) + ")";
+        if (k < n && ns[k].group) ++k;
+        end = k;
+    }
     checkOutputList(list, kind);
     Nodes dml(ns.begin(), ns.begin() + static_cast<std::ptrdiff_t>(o));
     dml.insert(dml.end(), ns.begin() + static_cast<std::ptrdiff_t>(end), ns.end());
@@ -142,7 +153,9 @@ bool Rewriter::outputClause(const Nodes& ns, StatementKind kind, Translation& tr
         lower = updatedName_;
     }
     tr.statements.push_back(std::move(statement) + " returning rowid");
-    tr.outputQuery = "select " + outputList(list, lower, "inserted", tr) + " from " + table +
+    tr.outputInto = !into.empty();
+    if (tr.outputInto) into += " ";
+    tr.outputQuery = into + "select " + outputList(list, lower, "inserted", tr) + " from " + table +
                      " as inserted join json_each(?1) as palvo_output on inserted.rowid = "
                      "palvo_output.value order by palvo_output.key";
     return true;

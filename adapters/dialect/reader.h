@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "palvo/error.h"
 #include "rewriter.h"
 
 namespace Palvo::dialect {
@@ -101,10 +104,32 @@ struct Declared {
     std::size_t valueLast = 0;
 };
 
-/// The variables of the DECLARE at ns[b] (up to e). Refuses table variables and
-/// cursors by name, text types and unknown ones as SQL Server does (2739, 2715),
-/// and a declaration it cannot read as a syntax error (102).
+/// The variables of the DECLARE at ns[b] (up to e). Refuses a table variable (which
+/// stands alone: tableVariableDeclaration) and cursors by name, text types and
+/// unknown ones as SQL Server does (2739, 2715), and a declaration it cannot read
+/// as a syntax error (102).
 std::vector<Declared> readDeclarations(const Nodes& ns, std::size_t b, std::size_t e);
+
+/// Table variables (batch_temp.cpp): each is the temporary table tableVariableTable(key)
+/// (T-SQL, "[#@t]") while its batch runs. Lower-case name with '@' -> the name as written.
+using TableVariables = std::unordered_map<std::string, std::string>;
+struct TableVariable {
+    std::string written;
+    std::string key;
+    const Node* columns = nullptr;  // the group of its column definitions
+};
+std::string tableVariableTable(const std::string& key);
+/// Whether the DECLARE at ns[b] (up to e) declares a table variable; `out` then tells it.
+bool tableVariableDeclaration(const Nodes& ns, std::size_t b, std::size_t e, TableVariable& out);
+/// The text [from, to) of the nodes [b, e), each table variable where it names a table
+/// (after FROM, JOIN, INTO, UPDATE, ...) written as its table.
+std::string withTableVariables(std::string_view text, const Nodes& ns, std::size_t b, std::size_t e,
+                               std::size_t from, std::size_t to, const TableVariables& tables);
+/// The error with each table variable's table named as the variable (`#@t` is `@t`).
+Error namingTableVariables(const Error& e);
+/// Throws SQL Server's error for the variable at ns[k] where it is not declared as its
+/// place asks: 1087 for a table, 137 for a value (`scalar`: declared as a value).
+void checkVariableUse(const Nodes& ns, std::size_t k, bool scalar, const TableVariables& tables);
 
 /// Whether the nodes read a variable (an @name; @@ names are functions).
 bool readsVariables(const Nodes& ns);

@@ -39,6 +39,8 @@ using Span = std::pair<std::size_t, std::size_t>;  // nodes [first, second)
 std::string trimLead(std::string s);
 std::string upper(std::string_view s);
 std::string quoteName(std::string_view name);
+// A temporary table's name (#t), which is the connection's own; refuses a global one (##t).
+std::string_view temporaryName(std::string_view name);
 std::string quoteString(std::string_view value);
 std::string renderToken(const Token& t);
 
@@ -66,6 +68,9 @@ std::string plain(const Nodes& ns, std::size_t b, std::size_t e);
 
 // The comma-separated parts of [b, e).
 std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
+
+// Where the INTO of SELECT ... INTO T is among a select's nodes [b, e) (select_into.cpp); e when it has none.
+std::size_t intoAt(const Nodes& ns, std::size_t b, std::size_t e);
 
 // Where a subquery's FOR XML clause starts; kids.size() when it has none (function_text.cpp).
 std::size_t forXmlAt(const Nodes& kids);
@@ -369,6 +374,7 @@ private:
         std::string name;  // alias, else the table's name; lower case
         const Catalogue::Columns* columns = nullptr;
         const std::vector<std::string>* order = nullptr;  // the columns' names as "*" gives them
+        const std::vector<std::string>* names = nullptr;  // the same as declared, when known
     };
     using Scope = std::vector<Source>;
     class ScopeGuard {
@@ -403,6 +409,12 @@ private:
 
     Catalogue* catalogue_ = nullptr;
     bool usedCatalogue_ = false;
+    bool catalogueMissed_ = false;  // a table the statement names is not there (yet)
+
+    // select_into.cpp: SELECT ... INTO T, the INTO at ns[into]
+    Translation selectInto(const Nodes& ns, std::size_t into);
+    // The select list's * and t.* written out as the columns they give; false when they cannot be told.
+    bool expandStars(Nodes& q);
     std::vector<Scope> scopes_;
     std::vector<std::string> commonTables_;  // names WITH gives, lower case
     std::unordered_map<std::string, const Catalogue::Columns*> commonColumns_;  // of those WITH types

@@ -187,7 +187,8 @@ Translation Rewriter::createTable(const Nodes& ns) {
     std::size_t i = 2;
     if (i >= ns.size() || !ns[i].isName()) unsupported("CREATE TABLE without a name");
     std::string tableName = ns[i].tok.text;
-    if (!tableName.empty() && tableName[0] == '#') unsupported("temporary table " + tableName);
+    const bool temporary = !tableName.empty() && tableName[0] == '#';
+    if (temporary) tableName = temporaryName(tableName);
     std::string table = quoteName(tableName);
     ++i;
     if (i >= ns.size() || !ns[i].group) unsupported("CREATE TABLE without a column list");
@@ -217,7 +218,7 @@ Translation Rewriter::createTable(const Nodes& ns) {
         columns.push_back(columnDef(d, b, e, dateColumns));
     }
     Translation tr;
-    std::string create = "create table " + table + " (";
+    std::string create = std::string(temporary ? "create temp table " : "create table ") + table + " (";
     for (std::size_t c = 0; c < columns.size(); ++c) create += (c ? ", " : "") + columns[c];
     create += ")";
     tr.statements.push_back(std::move(create));

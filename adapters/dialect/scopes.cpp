@@ -65,7 +65,12 @@ Rewriter::Source Rewriter::source(const std::string& lowerTable, std::string ali
     }
     usedCatalogue_ = true;
     s.columns = catalogue_->columns(lowerTable);
-    if (s.columns) s.order = catalogue_->columnOrder(lowerTable);
+    if (s.columns) {
+        s.order = catalogue_->columnOrder(lowerTable);
+        s.names = catalogue_->columnNames(lowerTable);
+    } else {
+        catalogueMissed_ = true;
+    }
     return s;
 }
 

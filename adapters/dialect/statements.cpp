@@ -1145,6 +1145,10 @@ Translation Rewriter::statement(const ReadStatement& s) {
         case StatementKind::Select:
         case StatementKind::With: {
             const bool select = s.kind == StatementKind::Select;
+            if (const std::size_t into = select ? intoAt(ns, 0, ns.size()) : ns.size(); into < ns.size()) {
+                tr = selectInto(ns, into);
+                break;
+            }
             if (select && forXmlAtEnd(ns)) {
                 recordColumns_ = false;
                 topNodes_ = &ns;
@@ -1173,8 +1177,9 @@ Translation Rewriter::statement(const ReadStatement& s) {
                 unsupported("this form of TRUNCATE");
             // the identity starts again from its seed
             tr.statements.push_back("delete from " + renderToken(ns[2].tok));
-            tr.statements.push_back(std::string(kIdentityReset) + quoteString(ns[2].tok.text) +
-                                    " collate nocase");
+            tr.statements.push_back(
+                std::string(ns[2].tok.text.starts_with('#') ? kTempIdentityReset : kIdentityReset) +
+                quoteString(ns[2].tok.text) + " collate nocase");
             break;
         case StatementKind::CreateTable:
             tr = createTable(ns);

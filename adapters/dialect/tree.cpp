@@ -32,12 +32,18 @@ std::string quoteName(std::string_view name) {
     return r + "\"";
 }
 
+std::string_view temporaryName(std::string_view name) {
+    // SQLite's TEMP tables belong to one connection: rows every connection shares have no place there
+    if (name.starts_with("##")) unsupported("global temporary table " + std::string(name));
+    return name;
+}
+
 std::string quoteString(std::string_view value) { return "'" + util::sqlQuote(value) + "'"; }
 
 std::string renderToken(const Token& t) {
     switch (t.kind) {
         case TokenKind::Name:
-            return quoteName(t.text);
+            return quoteName(temporaryName(t.text));
         case TokenKind::String:
         case TokenKind::NString:
             return quoteString(t.text);
@@ -48,9 +54,9 @@ std::string renderToken(const Token& t) {
             if (t.text == "!>") return "<=";
             return t.text;
         default:
-            if (t.kind == TokenKind::Word && !t.text.empty() && t.text[0] == '#') {
-                unsupported("temporary table " + t.text);
-            }
+            // #t: the connection's temporary table, a TEMP table of that name
+            if (t.kind == TokenKind::Word && !t.text.empty() && t.text[0] == '#')
+                return quoteName(temporaryName(t.text));
             return t.text;
     }
 }

@@ -121,6 +121,7 @@ struct PALVO_LOCAL Connection::Impl {
     struct TableColumns {
         dialect::Catalogue::Columns types;
         std::vector<std::string> order;
+        std::vector<std::string> names;  // as declared
     };
     struct PALVO_LOCAL SchemaCatalogue final : dialect::Catalogue {
         Impl* impl = nullptr;
@@ -139,11 +140,16 @@ struct PALVO_LOCAL Connection::Impl {
             const TableColumns* t = table(lowerName);
             return t ? &t->order : nullptr;
         }
+        const std::vector<std::string>* columnNames(const std::string& lowerName) override {
+            const TableColumns* t = table(lowerName);
+            return t ? &t->names : nullptr;
+        }
     };
     SchemaCatalogue catalogue;
     sqlite3_stmt* columnsLookup = nullptr;
     sqlite3_stmt* viewLookup = nullptr;
     sqlite3_stmt* versionLookup = nullptr;
+    sqlite3_stmt* tempVersionLookup = nullptr;
 
     Impl() { catalogue.impl = this; }
 

@@ -438,6 +438,11 @@ sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
     }
+    // its rows go into a table: no rows to read
+    if (tr.outputInto)
+        throw Error(ErrorNumber::NotSupported,
+                    "Not supported by the embedded database: OUTPUT ... INTO read as a query (run it with "
+                    "Execute).");
     if (!tr.outputQuery.empty()) {
         // INSERT or UPDATE with OUTPUT: the rows it changed, read back by their rowids
         sqlite3_stmt* st = prepare(identityChecked(tr.statements[0]));

@@ -33,6 +33,7 @@ constexpr Entry kErrors[] = {
     {136, "Cannot use a CONTINUE statement outside the scope of a WHILE statement.",
      "不能在 WHILE 语句的作用域之外使用 CONTINUE 语句。"},
     {137, "Must declare the scalar variable \"%1\".", "必须声明标量变量 \"%1\"。"},
+    {1087, "Must declare the table variable \"%1\".", "必须声明表变量 \"%1\"。"},
     {141,
      "A SELECT statement that assigns a value to a variable must not be combined with data-retrieval "
      "operations.",

@@ -165,6 +165,7 @@ std::optional<Connection::Impl::TableColumns> Connection::Impl::readColumns(cons
     while ((rc = sqlite3_step(columnsLookup)) == SQLITE_ROW) {
         const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(columnsLookup, 0));
         const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(columnsLookup, 1));
+        columns.names.emplace_back(name ? name : "");
         std::string lower = util::asciiLower(name ? name : "");
         untyped = untyped || !type || !*type;
         columns.types.emplace(lower, type ? type : "");
@@ -198,11 +199,22 @@ long long Connection::Impl::schemaVersion() {
     if (!versionLookup && sqlite3_prepare_v3(db, "pragma schema_version", -1, SQLITE_PREPARE_PERSISTENT,
                                              &versionLookup, nullptr) != SQLITE_OK)
         fail();
-    const int rc = sqlite3_step(versionLookup);
+    // the connection's temporary tables (#t) move the temp schema's version, not the file's
+    if (!tempVersionLookup &&
+        sqlite3_prepare_v3(db, "pragma temp.schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                           &tempVersionLookup, nullptr) != SQLITE_OK)
+        fail();
+    int rc = sqlite3_step(versionLookup);
     const long long v = rc == SQLITE_ROW ? sqlite3_column_int64(versionLookup, 0) : -1;
     sqlite3_reset(versionLookup);
     if (rc != SQLITE_ROW) fail();
-    return v;
+    rc = sqlite3_step(tempVersionLookup);
+    const long long t = rc == SQLITE_ROW ? sqlite3_column_int64(tempVersionLookup, 0) : 0;
+    sqlite3_reset(tempVersionLookup);
+    if (rc != SQLITE_ROW) fail();
+    // both are 32-bit counters
+    return static_cast<long long>((static_cast<unsigned long long>(v) << 32) ^
+                                  static_cast<unsigned long long>(t & 0xffffffffLL));
 }
 
 namespace {
@@ -323,6 +335,8 @@ void Connection::Impl::finalizeAll() noexcept {
     viewLookup = nullptr;
     sqlite3_finalize(versionLookup);
     versionLookup = nullptr;
+    sqlite3_finalize(tempVersionLookup);
+    tempVersionLookup = nullptr;
     catalogue.tables.clear();
     catalogue.version = -1;
     for (auto& [sql, st] : statements) sqlite3_finalize(st);
@@ -493,6 +507,13 @@ void Connection::Impl::runOnce(const std::string& sql) {
 void Connection::Impl::noteInsert(const std::string& table, long rows) {
     identity.reset();
     if (rows <= 0) return;
+    // a temporary table's identity is in the temp schema's sqlite_sequence, there once one was made
+    if (table.starts_with('#')) {
+        if (!strings("select 1 from temp.sqlite_master where name = 'sqlite_sequence'").empty() &&
+            !strings("select 1 from temp.sqlite_sequence where name = ?1 collate nocase", table).empty())
+            identity = sqlite3_last_insert_rowid(db);
+        return;
+    }
     // the table has an identity (autoincrement) once sqlite_sequence holds its row
     if (!identityLookup &&
         sqlite3_prepare_v2(db, "select 1 from main.sqlite_sequence where name = ?1 collate nocase", -1,
@@ -726,7 +747,8 @@ void Connection::applyTimeouts() {
     if (impl_->db) sqlite3_busy_timeout(impl_->db, busyMilliseconds(CommandTimeout()));
 }
 
-// The schema cookie of the file: every schema change of any connection moves it.
+// The schema cookies of the file and of the connection's temporary tables: every schema change of any
+// connection moves the first, the connection's own #t the second.
 std::optional<std::int64_t> Connection::doSchemaVersion() try {
     return impl_->schemaVersion();
 } catch (const Error& e) {
@@ -757,7 +779,7 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
     }
     if (startsWithNoCase(tr->statements.front(), "drop table "))
         refuseDropOfReferenced(tr->statements.front());
-    if (tr->statements.size() > 1 && !params.empty()) {
+    if (tr->statements.size() > 1 && !params.empty() && tr->parameterStatement == 0) {
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
     }
@@ -765,22 +787,36 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
         return underOneSchema(sql, params, tr, [&](const auto& t) {
             // A statement that becomes several (a table and its triggers) is whole or absent:
             // a savepoint is its own transaction outside the host's and nests inside it.
-            const bool several = t->statements.size() > 1;
+            const bool several = t->statements.size() > 1 || t->outputInto;
             if (several) exec("savepoint palvo_statement");
             long affected = -1;
             try {
                 for (std::size_t i = 0; i < t->statements.size(); ++i) {
-                    if (i > 0 && startsWithNoCase(t->statements[i], dialect::kIdentityReset) &&
-                        !hasObject("table", "sqlite_sequence"))
+                    if (i > 0 && ((startsWithNoCase(t->statements[i], dialect::kIdentityReset) &&
+                                   !hasObject("table", "sqlite_sequence")) ||
+                                  (startsWithNoCase(t->statements[i], dialect::kTempIdentityReset) &&
+                                   strings("select 1 from temp.sqlite_master where name = 'sqlite_sequence'")
+                                       .empty())))
                         continue;
                     sqlite3_stmt* st = prepare(identityChecked(t->statements[i]));
-                    Impl::requireValues(st, sql, i == 0 ? params.size() : 0);
-                    if (i == 0) bind(st, params);
+                    Impl::requireValues(st, sql, i == t->parameterStatement ? params.size() : 0);
+                    if (i == t->parameterStatement) bind(st, params);
                     // with OUTPUT the statement returns rows, which Execute leaves unread
                     const bool output = !t->outputQuery.empty() || !t->returningTable.empty();
                     const bool changes = !sqlite3_stmt_readonly(st) &&
                                          (sqlite3_column_count(st) == 0 || output) &&
                                          sqlite3_stmt_isexplain(st) == 0;
+                    if (i == 0 && t->outputInto) {
+                        // OUTPUT ... INTO: the rows it changed, by their rowids, put into the table named
+                        const std::string rows = changedRows(st);
+                        affected = noteChanges(*t);
+                        sqlite3_stmt* into = prepare(t->outputQuery);
+                        if (sqlite3_bind_text(into, 1, rows.c_str(), static_cast<int>(rows.size()),
+                                              SQLITE_TRANSIENT) != SQLITE_OK)
+                            fail(t->outputQuery);
+                        run(into);
+                        continue;
+                    }
                     run(st);
                     if (t->countsEvery) {
                         // MERGE: the rows of each of its INSERT, UPDATE and DELETE

@@ -384,12 +384,23 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         if (type != "u" && type != "v") return sqlite3_result_null(ctx);
         kind = type == "u" ? "table" : "view";
     }
-    const std::string name = tableNameArg(textOf(argv[0]));
+    const std::string_view given = util::trimBlanks(textOf(argv[0]));
+    const std::string name = tableNameArg(given);
+    // a temporary table (#t) is tempdb's, named with it ('tempdb..#t'); tempdb holds nothing else here
+    const bool inTempdb = util::asciiLower(given).starts_with("tempdb.");
+    if (inTempdb != name.starts_with('#')) return sqlite3_result_null(ctx);
+    if (inTempdb && kind == "view") return sqlite3_result_null(ctx);
     const std::string sql =
-        "select rowid from main.sqlite_master where name = ?1 collate nocase and type in ('" + kind + "')";
+        inTempdb ? "select rowid from temp.sqlite_master where name = ?1 collate nocase and type = 'table'"
+                 : "select rowid from main.sqlite_master where name = ?1 collate nocase and "
+                   "type in ('" +
+                       kind + "')";
     auto found = column(sqlite3_context_db_handle(ctx), sql.c_str(), {name});
     if (found.empty()) return sqlite3_result_null(ctx);
-    sqlite3_result_int64(ctx, std::strtoll(found[0].c_str(), nullptr, 10));
+    // tempdb's objects have negative numbers, as SQL Server gives its temporary tables: none is a table's
+    // here
+    const long long id = std::strtoll(found[0].c_str(), nullptr, 10);
+    sqlite3_result_int64(ctx, inTempdb ? -id : id);
 }
 
 // tsql_column_type(declared type, fact): see columnTypeFact.

@@ -55,7 +55,7 @@ void runText(Connection& conn, const BoundStatement& bound, SqlFormat format, bo
         }
         return;
     }
-    if (!returnsRows(statement)) {
+    if (!returnsRows(statement) || dialect::selectsInto(statement) || dialect::outputsInto(statement)) {
         out << conn.ExecuteWith(statement, bound.values) << "\n";
         return;
     }

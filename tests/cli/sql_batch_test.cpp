@@ -93,6 +93,25 @@ TEST_F(SqlBatch, AScriptStopsAtTheBatchThatFailsNamingItsLine) {
     EXPECT_EQ(sql("select count(*) as n from t").out, "n\n0\n");
 }
 
+// the script's batches share one connection, and with it its temporary tables
+TEST_F(SqlBatch, AScriptsTempTableLastsAcrossItsBatches) {
+    const auto r =
+        run("select 1 as k, cast(2.50 as decimal(10,2)) as m into #t\ngo\ninsert into #t values (2, 0.25)\n"
+            "go\nselect sum(m) as s from #t\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    // SELECT ... INTO and INSERT print the rows they put, as changes do
+    EXPECT_EQ(r.out, "1\n1\ns\n2.75\n");
+}
+
+// its rows go into the table: it prints the rows it changed, as INSERT does
+TEST_F(SqlBatch, AnInsertWithOutputIntoPrintsItsRowsAffected) {
+    const auto r = run(
+        "create table t (k int identity, v varchar(5)) create table #o (k int)\ngo\n"
+        "insert into t (v) output inserted.k into #o values ('a'), ('b')\ngo\nselect sum(k) as s from #o\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2\ns\n3\n");
+}
+
 TEST_F(SqlBatch, AScriptThatCannotBeReadChangesNothing) {
     const auto r = palvo({"sql", "--db", db, "--file", (dir / "missing.sql").string()});
     EXPECT_EQ(r.status, 1);

@@ -231,9 +231,8 @@ TEST_F(EmbeddedBatch, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
     const std::pair<const char*, const char*> cases[] = {
         {"begin distributed tran", "BEGIN DISTRIBUTED TRANSACTION"},
         {"begin tran with mark", "WITH MARK"},
-        {"declare @t table (a int)", "table variables"},
         {"declare c cursor for select 1", "cursors"},
-        {"select * from #t", "#t"},
+        {"select * from ##t", "global temporary table ##t"},
         {"exec sp_who", "EXEC"},
         {"goto done", "GOTO"},
         {"set ansi_nulls off", "SET ANSI_NULLS OFF"},

@@ -95,8 +95,8 @@ inline constexpr long long kMaxLoopRounds = 10'000'000;
 class PALVO_API Batch {
 public:
     /// Reads the batch. Throws Palvo::Error before anything runs: NotSupported
-    /// naming a construct the engine does not run (GOTO, cursors, table
-    /// variables, WAITFOR TIME, ...), and SQL Server's errors for
+    /// naming a construct the engine does not run (GOTO, cursors, WAITFOR
+    /// TIME, ...), and SQL Server's errors for
     /// a batch it would not run (an undeclared variable 137, one declared twice
     /// 134, BREAK outside a loop 135, syntax 102 and 156, ...).
     explicit Batch(std::string_view tsql);

@@ -40,6 +40,11 @@ public:
         (void)lowerName;
         return nullptr;
     }
+    /// The same names as the table declares them (case kept); nullptr when not known.
+    virtual const std::vector<std::string>* columnNames(const std::string& lowerName) {
+        (void)lowerName;
+        return nullptr;
+    }
 };
 
 /// The types CREATE VIEW records for the view's columns, read back from the
@@ -69,6 +74,12 @@ struct PALVO_API Translation {
     /// changed, and this query, given a JSON array of them as ?1, returns the OUTPUT
     /// rows as the table now holds them (after its triggers), in that order.
     std::string outputQuery;
+    /// OUTPUT ... INTO T: outputQuery puts the rows into T (INSERT ... SELECT) instead of
+    /// returning them; the statement returns no rows.
+    bool outputInto = false;
+    /// The statement the values bound to the parameters go to: the first, or the
+    /// INSERT of SELECT ... INTO (after the CREATE TABLE and its triggers).
+    std::size_t parameterStatement = 0;
     /// DELETE with OUTPUT: statements[0] returns the rows (RETURNING). A result column
     /// that names a column of this table and that the statement leaves untyped is of
     /// that column's declared type.
@@ -96,6 +107,8 @@ struct PALVO_API Translation {
 /// table's identity back to its seed. A database where no table was ever made with
 /// an identity has no sqlite_sequence: the connection leaves the statement out there.
 inline constexpr const char* kIdentityReset = "delete from main.sqlite_sequence where name = ";
+/// The same for a temporary table (#t), whose identity SQLite keeps in the temp schema.
+inline constexpr const char* kTempIdentityReset = "delete from temp.sqlite_sequence where name = ";
 
 /// Why INSERT or UPDATE with OUTPUT is refused to a host that runs only the statements.
 inline constexpr const char* kOutputElsewhere =
@@ -144,6 +157,14 @@ private:
 /// types of `catalogue` when one is given; refuses a batch (Translation::refusal).
 PALVO_API Translation translateUncached(std::string_view tsql, Catalogue* catalogue = nullptr,
                                         std::string_view parameterTypes = {});
+
+/// Whether T-SQL text is one SELECT ... INTO T: a change that makes T and fills it,
+/// returning no rows. Throws as the reader does for text it cannot read.
+PALVO_API bool selectsInto(std::string_view tsql);
+
+/// Whether T-SQL text is one INSERT or UPDATE with OUTPUT ... INTO T: a change whose
+/// rows go into T, returning none. Throws as the reader does for text it cannot read.
+PALVO_API bool outputsInto(std::string_view tsql);
 
 /// Whether SQLite reads this number text as exactly the number written: whole
 /// numbers within bigint, others when a double carries every digit (up to 15

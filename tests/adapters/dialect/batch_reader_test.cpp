@@ -227,8 +227,9 @@ TEST(BatchVariables, DeclarationsGiveSqlServersTypes) {
 
 TEST(BatchVariables, DeclarationsRefusedAsSqlServerOrByName) {
     const std::pair<const char*, const char*> cases[] = {
-        {"declare @t table (a int)",
-         "Not supported by the embedded database: table variables (DECLARE @t TABLE)."},
+        {"declare @a int, @t table (a int)",
+         "Not supported by the embedded database: a table variable declared beside other variables (DECLARE "
+         "@t TABLE)."},
         {"declare c cursor for select 1",
          "Not supported by the embedded database: cursors (DECLARE ... CURSOR)."},
         {"declare @t text", "The text, ntext, and image data types are invalid for local variables."},

@@ -1,0 +1,308 @@
+// Temporary tables (#t) and SELECT ... INTO, as hosts build reports with them.
+// The answers run on a real SQL Server too when PALVO_TEST_MSSQL names one;
+// what the embedded database alone decides (two connections on one file, its
+// refusals) runs there only.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/sqlite/connection.h"
+#include "support/answers.h"
+#include "support/files.h"
+
+namespace Palvo {
+namespace {
+
+using testing::Row;
+
+class TsqlTemp : public testing::AnswersTest {
+protected:
+    void accounts() {
+        conn_->Execute("create table 账 (k int, v varchar(10), m decimal(10,2))");
+        conn_->Execute("insert into 账 values (1, 'a', 1.10), (2, 'B', 2.25), (3, 'c', 0.05)");
+    }
+};
+
+TEST_P(TsqlTemp, ATempTableTakesInsertUpdateDeleteAndSelect) {
+    EXPECT_EQ(rows("create table #t (k int, v varchar(10)) "
+                   "insert into #t values (1, 'a'), (2, 'b'), (3, 'c') "
+                   "update #t set v = 'x' where k = 2 "
+                   "delete from #t where k = 3 "
+                   "select k, v from #t order by k"),
+              (std::vector<Row>{{"1", "a"}, {"2", "x"}}));
+}
+
+// its columns type expressions as a table's do: decimals exact, text without regard to case
+TEST_P(TsqlTemp, ATempTablesColumnsComputeAsTheirDeclaredTypes) {
+    accounts();
+    expectAnswers({
+        {"create table #t (m decimal(10,2)) insert into #t select m from 账 select sum(m) / 3 from #t",
+         {"1.133333"}},
+        {"create table #u (v varchar(10)) insert into #u select v from 账 select count(*) from #u where v = "
+         "'b'",
+         {"1"}},
+    });
+}
+
+TEST_P(TsqlTemp, StatementsOutsideABatchReachTheTempTable) {
+    conn_->Execute("create table #t (k int, m decimal(10,2))");
+    conn_->Execute("insert into #t values (1, 2.50)");
+    EXPECT_EQ(conn_->Execute("update #t set m = m * 2"), 1);
+    EXPECT_EQ(row("select k, cast(m as varchar(10)) from #t"), (Row{"1", "5.00"}));
+}
+
+TEST_P(TsqlTemp, ObjectIdFindsATempTableInTempdbOnly) {
+    conn_->Execute("create table #t (a int)");
+    expectAnswers({
+        {"select case when object_id('tempdb..#t') is null then 'no' else 'yes' end", {"yes"}},
+        {"select case when object_id('tempdb..#t', 'U') is null then 'no' else 'yes' end", {"yes"}},
+        {"select case when object_id(N'tempdb.dbo.#t') is null then 'no' else 'yes' end", {"yes"}},
+        {"select case when object_id('#t') is null then 'no' else 'yes' end", {"no"}},
+        {"select case when object_id('tempdb..#t', 'V') is null then 'no' else 'yes' end", {"no"}},
+        {"select case when object_id('tempdb..#other') is null then 'no' else 'yes' end", {"no"}},
+    });
+}
+
+TEST_P(TsqlTemp, ATempTableIsDroppedWhereItExists) {
+    expectAnswers({
+        {"create table #t (a int) "
+         "if object_id('tempdb..#t') is not null drop table #t "
+         "select case when object_id('tempdb..#t') is null then 'gone' else 'there' end",
+         {"gone"}},
+        {"drop table if exists #none create table #none (a int) insert into #none values (7) select a from "
+         "#none",
+         {"7"}},
+        {"drop table if exists #none select case when object_id('tempdb..#none') is null then 'gone' end",
+         {"gone"}},
+    });
+}
+
+TEST_P(TsqlTemp, ATempTablesIdentityCountsAndStartsAgainAfterTruncate) {
+    expectAnswers({
+        {"create table #i (id int identity, a varchar(5)) insert into #i (a) values ('x'), ('y') "
+         "select @@identity",
+         {"2"}},
+        {"truncate table #i insert into #i (a) values ('z') select id, a from #i", {"1", "z"}},
+    });
+}
+
+// made again with other types, the table's columns are typed anew
+TEST_P(TsqlTemp, ATempTableMadeAgainIsTypedAsItIsNow) {
+    conn_->Execute("create table #t (m decimal(10,2)) insert into #t values (1)");
+    EXPECT_EQ(scalar("select m / 3 from #t"), "0.333333");
+    conn_->Execute("drop table #t create table #t (m int) insert into #t values (1)");
+    EXPECT_EQ(scalar("select m / 3 from #t"), "0");
+}
+
+TEST_P(TsqlTemp, SelectIntoMakesATableOfTheSelectListsTypes) {
+    accounts();
+    conn_->Execute("select k, m, v, m * 2 as doubled into 副本 from 账 where k < 3");
+    expectAnswers({
+        {"select sum(m) / 3, cast(sum(doubled) as varchar(20)) from 副本", {"1.116666", "6.70"}},
+        {"select count(*) from 副本 where v = 'b'", {"1"}},
+    });
+}
+
+TEST_P(TsqlTemp, SelectStarIntoATempTableKeepsTheColumnsNamesAndOrder) {
+    accounts();
+    conn_->Execute("create table 名 (Code varchar(5), 数量 int) insert into 名 values ('x', 4)");
+    EXPECT_EQ(names("select * into #t from 名 select * from #t"), (Row{"Code", "数量"}));
+    EXPECT_EQ(row("select a.*, b.k into #u from 名 a join 账 b on b.k = a.数量 - 3 select * from #u"),
+              (Row{"x", "4", "1"}));
+}
+
+TEST_P(TsqlTemp, SelectIntoCountsTheRowsItPuts) {
+    accounts();
+    EXPECT_EQ(conn_->Execute("select k into #t from 账 where k > 1"), 2);
+    EXPECT_EQ(scalar("select count(*) from #t"), "2");
+}
+
+TEST_P(TsqlTemp, SelectIntoReadsATempTableTheBatchMadeBeforeIt) {
+    expectAnswers({
+        {"create table #a (m decimal(10,2)) insert into #a values (1.5) select m into #b from #a "
+         "select cast(m / 4 as varchar(20)) from #b",
+         {"0.375000"}},
+    });
+}
+
+TEST_P(TsqlTemp, SelectIntoReadsTheBatchsVariables) {
+    accounts();
+    expectAnswers({
+        {"declare @n int = 2 select @n * k as a into #v from 账 select sum(a) from #v", {"12"}},
+    });
+}
+
+TEST_P(TsqlTemp, SelectIntoFailsAsSqlServerDoes) {
+    accounts();
+    conn_->Execute("create table 已有 (a int)");
+    EXPECT_EQ(refused("select k into 已有 from 账", "已有"), 2714);
+    EXPECT_EQ(refused("select k + 1 into #t from 账"), 1038);
+    EXPECT_EQ(refused("select k from 账 union select 2 into #t"), 196);
+    EXPECT_EQ(refused("select * into #t from #nowhere", "#nowhere"), 208);
+}
+
+TEST_P(TsqlTemp, ATableVariableTakesInsertUpdateDeleteAndJoins) {
+    accounts();
+    EXPECT_EQ(rows("declare @t table (k int primary key, n varchar(10)) "
+                   "insert into @t values (1, 'one'), (2, 'two'), (3, 'three') "
+                   "update @t set n = 'TWO' where k = 2 "
+                   "delete from @t where k = 3 "
+                   "select a.v, t.n from 账 a join @t t on t.k = a.k order by a.k"),
+              (std::vector<Row>{{"a", "one"}, {"B", "TWO"}}));
+}
+
+TEST_P(TsqlTemp, ATableVariableStandsInAFromListAndAsMergesTarget) {
+    accounts();
+    expectAnswers({
+        {"declare @t table (k int) insert into @t values (2), (3) "
+         "select count(*) from 账 a, @t t where t.k = a.k",
+         {"2"}},
+        {"declare @t table (k int, n int) insert into @t values (1, 0) "
+         "merge @t as t using 账 as s on t.k = s.k when matched then update set n = 5; select n from @t",
+         {"5"}},
+    });
+}
+
+TEST_P(TsqlTemp, ATableVariablesColumnsComputeAsTheirDeclaredTypes) {
+    accounts();
+    expectAnswers({
+        {"declare @t table (m decimal(10,2)) insert into @t select m from 账 "
+         "select cast(sum(m) / 3 as varchar(20)) from @t",
+         {"1.133333"}},
+        {"declare @t table (v varchar(10)) insert into @t select v from 账 "
+         "if exists (select * from @t where v = 'b') select 'found' else select 'missing'",
+         {"found"}},
+    });
+}
+
+// each batch has its own: the next one does not find the last one's
+TEST_P(TsqlTemp, ATableVariableLivesAsLongAsItsBatch) {
+    conn_->Execute("declare @t table (k int) insert into @t values (1)");
+    EXPECT_EQ(scalar("declare @t table (k int) select count(*) from @t"), "0");
+    EXPECT_EQ(refused("select * from @t", "@t"), 1087);
+}
+
+TEST_P(TsqlTemp, TableVariablesAreCheckedAsSqlServerChecksThem) {
+    EXPECT_EQ(refused("insert into @nowhere values (1)", "\"@nowhere\""), 1087);
+    EXPECT_EQ(refused("declare @n int select * from @n", "\"@n\""), 1087);
+    EXPECT_EQ(refused("declare @t table (k int) select @t", "\"@t\""), 137);
+    EXPECT_EQ(refused("declare @t table (k int) declare @T int", "'@T'"), 134);
+}
+
+TEST_P(TsqlTemp, OutputIntoPutsTheChangedRowsIntoATableVariableOrTempTable) {
+    accounts();
+    expectAnswers({
+        {"declare @t table (k int, v varchar(10)) "
+         "insert into 账 (k, v, m) output inserted.k, inserted.v into @t values (4, 'd', 1), (5, 'e', 2) "
+         "select count(*), min(v), max(k) from @t",
+         {"2", "d", "5"}},
+        {"create table #c (k int, m decimal(10,2)) "
+         "update 账 set m = m + 1 output inserted.k, inserted.m into #c (k, m) where k < 3 "
+         "select cast(sum(m) as varchar(20)) from #c",
+         {"5.35"}},
+    });
+    EXPECT_EQ(scalar("select count(*) from 账"), "5");
+}
+
+PALVO_ANSWERS_ON_BACKENDS(TsqlTemp);
+
+// ---- what the embedded database decides
+
+class EmbeddedTemp : public ::testing::Test {
+protected:
+    static std::shared_ptr<Connection> open(const std::string& file) {
+        auto c = std::make_shared<sqlite::Connection>();
+        c->Open("Data Source=" + file + ";Language=us_english");
+        return c;
+    }
+};
+
+// SQLite's temporary tables are the connection's own, as SQL Server's #t are its session's
+TEST_F(EmbeddedTemp, TwoConnectionsOnOneFileNeverSeeEachOthersTempTables) {
+    const testing::ScratchDir dir("palvo_temp_tables");
+    const std::string file = (dir.path / "two.db").string();
+    auto one = open(file);
+    auto two = open(file);
+    one->Execute("create table #t (a int) insert into #t values (1)");
+    two->Execute("create table #t (a varchar(5)) insert into #t values ('two'), ('zwei')");
+    EXPECT_EQ(one->Query("select count(*) from #t").at(0, 0).toText(), "1");
+    EXPECT_EQ(two->Query("select count(*) from #t").at(0, 0).toText(), "2");
+    one->Close();
+    auto three = open(file);
+    try {
+        three->Query("select * from #t");
+        ADD_FAILURE() << "the closed connection's table is still there";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.nativeCode(), 208);
+    }
+}
+
+TEST_F(EmbeddedTemp, AGlobalTempTableIsRefusedByNameBeforeAnythingRuns) {
+    auto c = testing::openEmbedded();
+    try {
+        c->Execute("create table #mine (a int) create table ##shared (a int)");
+        ADD_FAILURE() << "ran";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+        EXPECT_NE(e.description().find("global temporary table ##shared"), std::string::npos)
+            << e.description();
+    }
+    EXPECT_TRUE(c->Query("select object_id('tempdb..#mine')").at(0, 0).isNull());
+}
+
+// dropped when the batch fails too; its messages name it as the batch does
+TEST_F(EmbeddedTemp, AFailingBatchLeavesNoTableOfItsTableVariables) {
+    auto c = testing::openEmbedded();
+    try {
+        c->Execute("declare @t table (k int primary key) insert into @t values (1), (1)");
+        ADD_FAILURE() << "ran";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.nativeCode(), 2627);
+        EXPECT_NE(e.description().find("'dbo.@t'"), std::string::npos) << e.description();
+    }
+    try {
+        c->Query("select * from [#@t]");
+        ADD_FAILURE() << "the table variable's table is still there";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.nativeCode(), 208);
+    }
+}
+
+TEST_F(EmbeddedTemp, OutputIntoIsRefusedByNameForDeleteAndWhenReadAsAQuery) {
+    auto c = testing::openEmbedded();
+    c->Execute("create table 账 (k int) insert into 账 values (1) create table #o (k int)");
+    const std::pair<const char*, const char*> cases[] = {
+        {"delete from 账 output deleted.k into #o", "DELETE ... OUTPUT ... INTO"},
+        {"insert into 账 output inserted.k into #o values (2)", "OUTPUT ... INTO read as a query"},
+    };
+    for (const auto& [tsql, says] : cases) {
+        SCOPED_TRACE(tsql);
+        try {
+            c->Query(tsql);
+            ADD_FAILURE() << "ran";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+            EXPECT_NE(e.description().find(says), std::string::npos) << e.description();
+        }
+        EXPECT_EQ(c->Query("select count(*) from 账").at(0, 0).toText(), "1");
+    }
+}
+
+TEST_F(EmbeddedTemp, SelectIntoRefusesAColumnWhoseTypeItCannotTell) {
+    auto c = testing::openEmbedded();
+    c->Execute("create table 账 (v varchar(10))");
+    try {
+        c->Execute("select v + 'x' as vx into #t from 账");
+        ADD_FAILURE() << "ran";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+        EXPECT_NE(e.description().find("SELECT ... INTO with the column vx"), std::string::npos)
+            << e.description();
+    }
+}
+
+}  // namespace
+}  // namespace Palvo
