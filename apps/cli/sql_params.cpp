@@ -88,39 +88,10 @@ struct Placeholder {
 
 std::vector<Placeholder> placeholders(const std::string& s) {
     std::vector<Placeholder> out;
-    const auto skipTo = [&](std::size_t k, char close) {
-        for (++k; k < s.size(); ++k) {
-            if (s[k] == close) {
-                if (k + 1 < s.size() && s[k + 1] == close) {
-                    ++k;  // doubled: part of the text
-                    continue;
-                }
-                return k + 1;
-            }
-        }
-        return s.size();
-    };
     for (std::size_t k = 0; k < s.size();) {
         const char c = s[k];
-        if (c == '\'' || c == '"' || c == '[') {
-            k = skipTo(k, c == '[' ? ']' : c);
-        } else if (c == '-' && k + 1 < s.size() && s[k + 1] == '-') {
-            const auto end = s.find('\n', k);
-            k = end == std::string::npos ? s.size() : end;
-        } else if (c == '/' && k + 1 < s.size() && s[k + 1] == '*') {
-            int depth = 0;
-            for (; k < s.size(); ++k) {
-                if (s.compare(k, 2, "/*") == 0) {
-                    ++depth;
-                    ++k;
-                } else if (s.compare(k, 2, "*/") == 0) {
-                    ++k;
-                    if (--depth == 0) {
-                        ++k;
-                        break;
-                    }
-                }
-            }
+        if (const std::size_t end = util::skipSqlQuoted(s, k); end != k) {
+            k = end;
         } else if (c == '?') {
             out.push_back({k, 1, "?"});
             ++k;

@@ -105,43 +105,6 @@ bool isWordByte(unsigned char c) {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
-// Where the quoted part that opens at `i` ('text', [name], "name", -- or /* */
-// comment) ends; `i` when nothing quoted opens there. An unclosed one runs to the end.
-std::size_t skipQuoted(std::string_view sql, std::size_t i) {
-    const char c = sql[i];
-    const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
-    if (c == '\'' || c == '"' || c == '[') {
-        const char close = c == '[' ? ']' : c;
-        for (std::size_t j = i + 1; j < sql.size(); ++j) {
-            if (sql[j] != close) continue;
-            if (j + 1 < sql.size() && sql[j + 1] == close) {
-                ++j;  // a doubled closing character stands for itself
-                continue;
-            }
-            return j + 1;
-        }
-        return sql.size();
-    }
-    if (c == '-' && next == '-') {
-        const auto end = sql.find('\n', i);
-        return end == std::string_view::npos ? sql.size() : end + 1;
-    }
-    if (c == '/' && next == '*') {
-        int depth = 0;  // block comments nest in T-SQL
-        for (std::size_t j = i; j + 1 < sql.size(); ++j) {
-            if (sql[j] == '/' && sql[j + 1] == '*') {
-                ++depth;
-                ++j;
-            } else if (sql[j] == '*' && sql[j + 1] == '/') {
-                ++j;
-                if (--depth == 0) return j + 1;
-            }
-        }
-        return sql.size();
-    }
-    return i;
-}
-
 }  // namespace
 
 bool hasOrderBy(std::string_view sql) {
@@ -153,7 +116,7 @@ bool hasOrderBy(std::string_view sql) {
             ++i;
             continue;
         }
-        if (const std::size_t end = skipQuoted(sql, i); end != i) {
+        if (const std::size_t end = util::skipSqlQuoted(sql, i); end != i) {
             if (c != '-' && c != '/') afterOrder = false;  // a comment between the words is a blank
             i = end;
             continue;
