@@ -53,21 +53,24 @@ TEST(HostTablesSchema, InitMakesEachColumnWithTheTypeAndDefaultOfTheScript) {
           "接收单位|nvarchar(400)|1|''|0", "发送单位|nvarchar(20)|1|''|0", "类型|nvarchar(50)|1|''|0",
           "操作员|nvarchar(50)|1|''|0", "文件|image|0|NULL|0"}},
         {"编辑权限",
-         {"窗体名|nvarchar(100)|1|NULL|0", "单位|nvarchar(20)|1|NULL|0", "发送给其他单位|nvarchar(400)|1|''|0"}},
+         {"窗体名|nvarchar(100)|1|NULL|0", "单位|nvarchar(20)|1|NULL|0",
+          "发送给其他单位|nvarchar(400)|1|''|0"}},
         {"B_单位", {"单位编号|varchar(10)|1|NULL|1", "名称|nvarchar(100)|1|NULL|0"}},
     };
     for (const auto& t : tables) {
-        EXPECT_EQ(rows(file, "select name, type, \"notnull\", dflt_value, pk from pragma_table_info('" + t.name +
-                                 "') order by cid"),
+        EXPECT_EQ(rows(file, "select name, type, \"notnull\", dflt_value, pk from pragma_table_info('" +
+                                 t.name + "') order by cid"),
                   t.columns)
             << t.name;
     }
-    EXPECT_EQ(rows(file, "select name from sqlite_master where type = 'table' and name not like 'sqlite%' "
-                         "order by name"),
+    EXPECT_EQ(rows(file,
+                   "select name from sqlite_master where type = 'table' and name not like 'sqlite%' "
+                   "order by name"),
               (std::vector<std::string>{"B_单位", "SendSql", "更新表记录", "查询打印设置", "编辑权限"}));
-    EXPECT_EQ(rows(file, "select name, tbl_name, sql from sqlite_master where type = 'index' and sql is not null"),
-              (std::vector<std::string>{
-                  "IX_查询打印设置|查询打印设置|CREATE INDEX IX_查询打印设置 on 查询打印设置 (表名, 用户名, 查询类别, 查询名)"}));
+    EXPECT_EQ(
+        rows(file, "select name, tbl_name, sql from sqlite_master where type = 'index' and sql is not null"),
+        (std::vector<std::string>{"IX_查询打印设置|查询打印设置|CREATE INDEX IX_查询打印设置 on 查询打印设置 "
+                                  "(表名, 用户名, 查询类别, 查询名)"}));
 }
 
 }  // namespace
