@@ -314,14 +314,24 @@ std::optional<DateTime> fromMillis(std::int64_t ms) {
     return s;
 }
 
-// A stored date: the stored form holding a real calendar date and time.
-std::optional<DateTime> readStored(std::string_view t) {
+std::optional<DateTime> readStoredForm(std::string_view t) {
     static constexpr std::string_view shape = "dddd-dd-dd dd:dd:dd.ddd";
     if (t.size() != shape.size()) return std::nullopt;
     for (std::size_t i = 0; i < shape.size(); ++i) {
         if (shape[i] == 'd' ? !(t[i] >= '0' && t[i] <= '9') : t[i] != shape[i]) return std::nullopt;
     }
-    auto d = DateTime::parse(t);
+    const auto number = [&](std::size_t at, std::size_t n) {
+        int v = 0;
+        for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (t[i] - '0');
+        return v;
+    };
+    const DateTime d{number(0, 4),  number(5, 2),  number(8, 2), number(11, 2),
+                     number(14, 2), number(17, 2), number(20, 3)};
+    return d.valid() ? std::optional<DateTime>(d) : std::nullopt;
+}
+
+std::optional<DateTime> readStored(std::string_view t) {
+    auto d = readStoredForm(t);
     return d && inRange(*d) ? d : std::nullopt;
 }
 
