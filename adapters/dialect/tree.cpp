@@ -32,7 +32,7 @@ std::string quoteName(std::string_view name) {
     return r + "\"";
 }
 
-std::string quoteString(std::string_view value) { return "'" + util::sqlQuote(value) + "'"; }
+std::string quoteString(std::string_view value) { return "'" + base::sqlQuote(value) + "'"; }
 
 std::string renderToken(const Token& t) {
     switch (t.kind) {

@@ -233,7 +233,7 @@ void inferColumn(ResultTable& table, std::size_t col, bool text) {
             case Value::Kind::Text: {
                 anyText = true;
                 if (allStamps && !tsql::readStoredForm(*v.text())) allStamps = false;
-                longest = std::max(longest, util::charCount(*v.text()));
+                longest = std::max(longest, base::charCount(*v.text()));
                 break;
             }
             case Value::Kind::Bytes:
@@ -302,7 +302,7 @@ QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr,
         if (computed) decl = tr.columnTypes[static_cast<std::size_t>(c)].c_str();
         // a deleted row's column, returned without its declared type
         if (!decl && returning) {
-            if (auto it = returning->find(util::asciiLower(info.name)); it != returning->end())
+            if (auto it = returning->find(base::asciiLower(info.name)); it != returning->end())
                 decl = it->second.c_str();
         }
         if (decl && columnInfoForDeclaredType(decl, info)) {

@@ -324,7 +324,7 @@ bool returnsRows(const std::string& sql) {
         if (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '(') {
             ++i;
         } else if (sql.compare(i, 2, "--") == 0 || sql.compare(i, 2, "/*") == 0) {
-            i = util::skipSqlQuoted(sql, i);
+            i = base::skipSqlQuoted(sql, i);
         } else {
             break;
         }
@@ -344,7 +344,7 @@ bool returnsRows(const std::string& sql) {
     // a statement that changes rows returns them with OUTPUT
     bool changing = changes(word);
     for (int depth = 0; i < sql.size();) {
-        if (const std::size_t end = util::skipSqlQuoted(sql, i); end != i) {
+        if (const std::size_t end = base::skipSqlQuoted(sql, i); end != i) {
             i = end;
         } else if (sql[i] == '(' || sql[i] == ')') {
             depth += sql[i] == '(' ? 1 : (depth > 0 ? -1 : 0);

@@ -90,7 +90,7 @@ std::vector<Placeholder> placeholders(const std::string& s) {
     std::vector<Placeholder> out;
     for (std::size_t k = 0; k < s.size();) {
         const char c = s[k];
-        if (const std::size_t end = util::skipSqlQuoted(s, k); end != k) {
+        if (const std::size_t end = base::skipSqlQuoted(s, k); end != k) {
             k = end;
         } else if (c == '?') {
             out.push_back({k, 1, "?"});
@@ -124,9 +124,9 @@ BoundStatement bindParams(const std::string& statement, const std::vector<std::s
             if (!nameChar(c)) wrong(name, "a name holds letters, digits and _ only.");
         }
         // names compare as SQL Server's variable names do, without regard to case
-        if (named.count(util::asciiLower(name))) wrong(name, "given twice.");
+        if (named.count(base::asciiLower(name))) wrong(name, "given twice.");
         Value v = typedValue(name, p.substr(eq + 1));
-        named.emplace(util::asciiLower(name), v);
+        named.emplace(base::asciiLower(name), v);
         order.push_back(name);
         inOrder.push_back(std::move(v));
     }
@@ -140,17 +140,17 @@ BoundStatement bindParams(const std::string& statement, const std::vector<std::s
     std::map<std::string, bool> used;
     std::size_t from = 0;
     for (const Placeholder& h : found) {
-        const auto it = named.find(util::asciiLower(h.name));
+        const auto it = named.find(base::asciiLower(h.name));
         if (it == named.end())
             throw std::invalid_argument("The statement names @" + h.name + ", and no --param gives it.");
-        used[util::asciiLower(h.name)] = true;
+        used[base::asciiLower(h.name)] = true;
         b.sql += statement.substr(from, h.at - from) + "?";
         from = h.at + h.length;
         b.values.push_back(it->second);
     }
     b.sql += statement.substr(from);
     for (const std::string& name : order) {
-        if (!used.count(util::asciiLower(name))) wrong(name, "the statement names no @" + name + ".");
+        if (!used.count(base::asciiLower(name))) wrong(name, "the statement names no @" + name + ".");
     }
     return b;
 }

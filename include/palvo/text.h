@@ -9,7 +9,7 @@
 
 #include "palvo/export.h"
 
-namespace Palvo::util {
+namespace Palvo::base {
 
 /// Removes blanks (spaces only, as the platform's Trim does) at both ends.
 PALVO_API std::string trim(std::string_view text);
@@ -54,4 +54,4 @@ PALVO_API std::size_t inStr(std::string_view text, std::string_view what);
 /// descending range such as "[z-a]".
 PALVO_API bool like(std::string_view text, std::string_view pattern);
 
-}  // namespace Palvo::util
+}  // namespace Palvo::base

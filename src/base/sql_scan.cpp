@@ -2,7 +2,7 @@
 // the tool that look for a word or sign outside them.
 #include "palvo/text.h"
 
-namespace Palvo::util {
+namespace Palvo::base {
 
 std::size_t skipSqlQuoted(std::string_view sql, std::size_t at) {
     if (at >= sql.size()) return at;
@@ -41,4 +41,4 @@ std::size_t skipSqlQuoted(std::string_view sql, std::size_t at) {
     return at;
 }
 
-}  // namespace Palvo::util
+}  // namespace Palvo::base

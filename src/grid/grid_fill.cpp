@@ -48,7 +48,7 @@ public:
         std::size_t at = cells_.size() + firstCol_;
         cells_.resize(cells_.size() + width_);
         for (std::size_t f = 0; f < columns_.size(); ++f, ++at)
-            util::withCellText(values[f], [&](std::string_view text) { cells_.set(at, text); });
+            base::withCellText(values[f], [&](std::string_view text) { cells_.set(at, text); });
         ++count_;
     }
 
@@ -116,7 +116,7 @@ bool hasOrderBy(std::string_view sql) {
             ++i;
             continue;
         }
-        if (const std::size_t end = util::skipSqlQuoted(sql, i); end != i) {
+        if (const std::size_t end = base::skipSqlQuoted(sql, i); end != i) {
             if (c != '-' && c != '/') afterOrder = false;  // a comment between the words is a blank
             i = end;
             continue;
@@ -129,14 +129,14 @@ bool hasOrderBy(std::string_view sql) {
         const std::size_t start = i;
         while (i < sql.size() && isWordByte(static_cast<unsigned char>(sql[i]))) ++i;
         const std::string_view word = sql.substr(start, i - start);
-        if (afterOrder && util::equalsNoCase(word, "by")) return true;
-        afterOrder = util::equalsNoCase(word, "order");
+        if (afterOrder && base::equalsNoCase(word, "by")) return true;
+        afterOrder = base::equalsNoCase(word, "order");
     }
     return false;
 }
 
 std::string withDefaultOrder(const std::string& sql) {
-    if (!hasOrderBy(sql) && util::like(sql, "* 编号*")) return sql + " order by 编号";
+    if (!hasOrderBy(sql) && base::like(sql, "* 编号*")) return sql + " order by 编号";
     return sql;
 }
 
@@ -147,10 +147,10 @@ std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& conte
     std::int32_t total = 0;
     for (auto w : content) total += w;
     const std::int16_t spare =
-        util::cint((static_cast<double>(gridWidth) * 0.9 - total) / static_cast<double>(content.size()));
+        base::cint((static_cast<double>(gridWidth) * 0.9 - total) / static_cast<double>(content.size()));
     for (std::size_t c = 0; c < content.size(); ++c) {
         widths[c] = spare <= 90
-                        ? util::clng(content[c] + static_cast<float>(iSize) * static_cast<float>(aWidth))
+                        ? base::clng(content[c] + static_cast<float>(iSize) * static_cast<float>(aWidth))
                         : content[c] + spare;
     }
     if (hasXH && widths[0] > 600) widths[0] = 600;

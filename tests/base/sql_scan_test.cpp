@@ -5,7 +5,7 @@
 
 #include "palvo/text.h"
 
-namespace Palvo::util {
+namespace Palvo::base {
 namespace {
 
 TEST(SkipSqlQuoted, EndsEachQuotedPartWhereTSqlEndsIt) {
@@ -47,4 +47,4 @@ TEST(SkipSqlQuoted, StaysWhereNothingQuotedOpens) {
 }
 
 }  // namespace
-}  // namespace Palvo::util
+}  // namespace Palvo::base
