@@ -33,7 +33,7 @@ using bench::threadSeconds;
 constexpr int kColumns = 30;
 
 std::shared_ptr<Palvo::Connection> prepare(std::shared_ptr<Palvo::Connection> conn) {
-    Palvo::query::createHostTables(*conn);
+    Palvo::data::createHostTables(*conn);
     const char* types[] = {"nvarchar(20)", "int", "decimal(12,2)", "datetime"};
     std::string create = "create table 宽表 (编号 int";
     for (int i = 1; i < kColumns; ++i) create += ", 列" + std::to_string(i) + " " + types[i % 4];

@@ -62,7 +62,7 @@ struct Setup {
         mallopt(M_TRIM_THRESHOLD, 64 << 20);  // as in the other window benchmarks
         conn = std::make_shared<Palvo::sqlite::Connection>();
         conn->Open(":memory:");
-        Palvo::query::createHostTables(*conn);
+        Palvo::data::createHostTables(*conn);
         const char* types[] = {"nvarchar(20)", "int", "decimal(12,2)", "datetime"};
         std::string create = "create table 宽表 (编号 int";
         for (int i = 1; i < kColumns; ++i) create += ", 列" + std::to_string(i) + " " + types[i % 4];

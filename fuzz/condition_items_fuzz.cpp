@@ -62,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<std::vector<std::string>> kept;
         for (const ConditionRow& row : rows) {
             bool empty = true;
-            for (const std::string& cell : row) empty = empty && Palvo::util::trim(cell).empty();
+            for (const std::string& cell : row) empty = empty && Palvo::base::trim(cell).empty();
             if (empty) break;
-            if (!Palvo::util::trim(row[2]).empty() && kindOf(Palvo::util::trim(row[2])) == ColumnKind::Image)
+            if (!Palvo::base::trim(row[2]).empty() && kindOf(Palvo::base::trim(row[2])) == ColumnKind::Image)
                 continue;
             kept.emplace_back(row.begin(), row.end());
         }

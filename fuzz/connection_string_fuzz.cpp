@@ -40,7 +40,7 @@ std::vector<std::pair<std::string, std::string>> freeTdsRead(std::string_view s)
             i = eq == std::string_view::npos ? s.size() : eq + 1;
             continue;
         }
-        std::string key(Palvo::util::trim(std::string(s.substr(i, eq - i))));
+        std::string key(Palvo::base::trim(std::string(s.substr(i, eq - i))));
         std::size_t v = eq + 1;
         std::string value;
         if (v < s.size() && s[v] == '{') {
@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto again = detail::parseConnectionString(resolved.text);
             std::vector<const Attribute*> kept;
             for (const Attribute& a : given)
-                if (user.empty() || !a.hasValue || !Palvo::util::equalsNoCase(a.key, "uid"))
+                if (user.empty() || !a.hasValue || !Palvo::base::equalsNoCase(a.key, "uid"))
                     kept.push_back(&a);
             if (again.size() != kept.size() + (user.empty() ? 0 : 1)) __builtin_trap();
             for (std::size_t i = 0; i < kept.size(); ++i)
@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // FreeTDS reads every value as given (blanks around a plain value aside)
             std::string wanted;
             for (const auto& [key, value] : freeTdsRead(resolved.text))
-                if (Palvo::util::equalsNoCase(key, "uid")) wanted = value;
+                if (Palvo::base::equalsNoCase(key, "uid")) wanted = value;
             if (!user.empty() && wanted != user) __builtin_trap();
         }
     } catch (const Palvo::Error&) {

@@ -28,23 +28,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view pattern = all.substr(cut);
 
     try {
-        util::val(all);
+        base::val(all);
     } catch (const Error& e) {
         if (e.number() != ErrorNumber::Overflow) __builtin_trap();  // 1e400 overflows, as documented
     }
-    if (auto n = util::readNumber(all)) {
-        if (!util::isNumeric(all)) __builtin_trap();  // the two must agree
+    if (auto n = base::readNumber(all)) {
+        if (!base::isNumeric(all)) __builtin_trap();  // the two must agree
         fn.sConvertMoneyX(*n);
     }
-    if (auto d = util::parseDate(all)) {
+    if (auto d = base::parseDate(all)) {
         if (!d->valid()) __builtin_trap();
-        const std::string formatted = util::formatDate(*d, "YYYY-MM-DD hh:mm:ss");
-        if (util::parseDate(formatted) != d && d->millisecond == 0) __builtin_trap();
+        const std::string formatted = base::formatDate(*d, "YYYY-MM-DD hh:mm:ss");
+        if (base::parseDate(formatted) != d && d->millisecond == 0) __builtin_trap();
         std::string copy(all);
         fn.sUserDate(copy, "yyyy-mm");
     }
     try {
-        util::like(text, pattern);
+        base::like(text, pattern);
     } catch (const Error& e) {
         if (e.number() != 93) __builtin_trap();  // only a bad pattern may raise
     }

@@ -35,7 +35,7 @@ struct Token {
 /// Throws Palvo::Error NotSupported for an unterminated string, name or comment.
 std::vector<Token> tokenize(std::string_view sql);
 
-using util::asciiLower;
-using util::equalsNoCase;
+using base::asciiLower;
+using base::equalsNoCase;
 
 }  // namespace Palvo::dialect

@@ -38,7 +38,7 @@ std::string_view temporaryName(std::string_view name) {
     return name;
 }
 
-std::string quoteString(std::string_view value) { return "'" + util::sqlQuote(value) + "'"; }
+std::string quoteString(std::string_view value) { return "'" + base::sqlQuote(value) + "'"; }
 
 std::string renderToken(const Token& t) {
     switch (t.kind) {

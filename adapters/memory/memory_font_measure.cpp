@@ -97,7 +97,7 @@ double FontFileMeasurer::TextWidth(std::string_view text, double fontSize) const
         if (c < 0x80) {
             a = bmp[c];
             ++i;
-        } else if (!util::nextUtf8(text, i, c)) {
+        } else if (!base::nextUtf8(text, i, c)) {
             ++halves;
             continue;
         } else {

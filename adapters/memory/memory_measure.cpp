@@ -19,7 +19,7 @@ double FixedWidthMeasurer::TextWidth(std::string_view text, double fontSize) con
     while (i < n && static_cast<unsigned char>(text[i]) < 0x80) ++i;
     auto halves = static_cast<long>(i);
     char32_t c = 0;
-    while (i < n) halves += util::nextUtf8(text, i, c) && isWide(c) ? 2 : 1;
+    while (i < n) halves += base::nextUtf8(text, i, c) && isWide(c) ? 2 : 1;
     return static_cast<double>(halves) * fontSize * 10.0;
 }
 

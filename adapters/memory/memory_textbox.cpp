@@ -47,7 +47,7 @@ void wrap(std::string_view line, double width, const TextMeasurer& measurer, dou
     std::vector<Glyph> glyphs;
     for (std::size_t i = 0; i < line.size();) {
         Glyph g{i, i, 0, 0};
-        util::nextUtf8(line, i, g.c);
+        base::nextUtf8(line, i, g.c);
         g.to = i;
         g.width = measurer.TextWidth(line.substr(g.from, g.to - g.from), fontSize);
         glyphs.push_back(g);
@@ -82,7 +82,7 @@ void wrap(std::string_view line, double width, const TextMeasurer& measurer, dou
 }
 }  // namespace
 
-int TextBox::length() const { return static_cast<int>(util::charCount(text_)); }
+int TextBox::length() const { return static_cast<int>(base::charCount(text_)); }
 
 void TextBox::Text(const std::string& text) {
     text_ = text;
@@ -142,7 +142,7 @@ std::string TextBox::Line(int index) const {
 }
 
 std::string TextBox::SelText() const {
-    return util::midChars(text_, static_cast<std::size_t>(selStart_) + 1,
+    return base::midChars(text_, static_cast<std::size_t>(selStart_) + 1,
                           static_cast<std::size_t>(selLength_));
 }
 

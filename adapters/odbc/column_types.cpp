@@ -159,10 +159,10 @@ std::string decimalText(std::string_view text, int scale) {
     std::string_view t = text;
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
-    const auto parts = util::decimalParts(t, true);
+    const auto parts = base::decimalParts(t, true);
     if (!parts) return std::string(text);
     // zeros beyond the scale carry nothing; a digit that is not zero is kept
-    return util::decimalText(*parts, scale >= 0 && scale <= 38 ? static_cast<std::size_t>(scale) : 0);
+    return base::decimalText(*parts, scale >= 0 && scale <= 38 ? static_cast<std::size_t>(scale) : 0);
 }
 
 }  // namespace Palvo::odbc::detail

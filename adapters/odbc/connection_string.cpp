@@ -19,7 +19,7 @@ std::string_view trim(std::string_view s) {
 }
 
 bool endsWithNoCase(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && util::equalsNoCase(s.substr(s.size() - suffix.size()), suffix);
+    return s.size() >= suffix.size() && base::equalsNoCase(s.substr(s.size() - suffix.size()), suffix);
 }
 
 std::string_view withoutBraces(std::string_view v) {
@@ -103,12 +103,12 @@ std::string braced(std::string_view value) {
 }
 
 bool isSqlServerAlias(std::string_view driver) {
-    return util::equalsNoCase(withoutBraces(driver), "sql server");
+    return base::equalsNoCase(withoutBraces(driver), "sql server");
 }
 
 bool isFreeTdsDriver(std::string_view driver) {
     auto d = withoutBraces(driver);
-    return util::equalsNoCase(d, "freetds") || endsWithNoCase(d, "libtdsodbc.so");
+    return base::equalsNoCase(d, "freetds") || endsWithNoCase(d, "libtdsodbc.so");
 }
 
 }  // namespace detail
@@ -145,8 +145,8 @@ ResolvedConnectionString resolveConnectionString(const std::string& connectionSt
     if (!user.empty() || !password.empty()) {
         // Open's own user and password take the place of any in the string
         std::erase_if(attrs, [&](const Attribute& a) {
-            return a.hasValue && ((!user.empty() && util::equalsNoCase(a.key, "uid")) ||
-                                  (!password.empty() && util::equalsNoCase(a.key, "pwd")));
+            return a.hasValue && ((!user.empty() && base::equalsNoCase(a.key, "uid")) ||
+                                  (!password.empty() && base::equalsNoCase(a.key, "pwd")));
         });
         if (!user.empty()) attrs.push_back({"UID", user, "UID=" + braced(user), true});
         if (!password.empty()) attrs.push_back({"PWD", password, "PWD=" + braced(password), true});
@@ -157,18 +157,18 @@ ResolvedConnectionString resolveConnectionString(const std::string& connectionSt
     bool hasTdsVersion = false;
     for (const auto& a : attrs) {
         if (!a.hasValue) continue;
-        if (util::equalsNoCase(a.key, "driver")) {
+        if (base::equalsNoCase(a.key, "driver")) {
             alias = alias || isSqlServerAlias(a.value);
             out.freeTds = out.freeTds || isSqlServerAlias(a.value) || isFreeTdsDriver(a.value);
         }
-        hasCharset = hasCharset || util::equalsNoCase(a.key, "clientcharset") ||
-                     util::equalsNoCase(a.key, "client_charset");
-        hasTdsVersion = hasTdsVersion || util::equalsNoCase(a.key, "tds_version");
+        hasCharset = hasCharset || base::equalsNoCase(a.key, "clientcharset") ||
+                     base::equalsNoCase(a.key, "client_charset");
+        hasTdsVersion = hasTdsVersion || base::equalsNoCase(a.key, "tds_version");
     }
     for (const auto& a : attrs) {
         if (!out.freeTds || !a.hasValue) {
             out.text += a.text;
-        } else if (alias && util::equalsNoCase(a.key, "driver") && isSqlServerAlias(a.value)) {
+        } else if (alias && base::equalsNoCase(a.key, "driver") && isSqlServerAlias(a.value)) {
             out.text += a.key + "=FreeTDS";
         } else {
             out.text += a.key + "=" + freeTdsValue(a.key, a.value);
@@ -186,7 +186,7 @@ std::u16string utf16FromUtf8(std::string_view text) {
     std::size_t i = 0;
     char32_t cp = 0;
     while (i < text.size()) {
-        if (!util::nextUtf8(text, i, cp)) {
+        if (!base::nextUtf8(text, i, cp)) {
             out += u'\uFFFD';
         } else if (cp >= 0x10000) {
             cp -= 0x10000;

@@ -304,7 +304,7 @@ struct Connection::Impl {
                 }
                 case Value::Kind::Text: {
                     b.text = *v.text();
-                    std::size_t chars = util::charCount(b.text);
+                    std::size_t chars = base::charCount(b.text);
                     // sent as Unicode so Chinese text survives whatever the server's code page
                     sqlType = chars > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
                     size = std::max<SQLULEN>(chars, 1);

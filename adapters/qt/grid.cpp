@@ -33,7 +33,7 @@ constexpr const char* kShownProperty = "palvoShownGrid";
 Qt::Alignment alignmentOf(int code, std::string_view text) {
     if (code == 9) {
         // General: numbers right, everything else left, both vertically centred.
-        const bool number = util::readNumber(text).has_value();
+        const bool number = base::readNumber(text).has_value();
         return (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
     }
     static const Qt::Alignment horizontal[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};

@@ -126,7 +126,7 @@ std::string Connection::Impl::foreignKeyName(const std::string& child, const std
         return out;
     };
     for (const std::string& d : tableDefinitions(sql.empty() ? std::string() : sql[0])) {
-        const std::string lower = util::asciiLower(d);
+        const std::string lower = base::asciiLower(d);
         const std::size_t at = lower.starts_with("constraint ") ? 0 : lower.find(" constraint ");
         if (at == std::string::npos) continue;
         const std::size_t nameStart = lower.find_first_not_of(' ', at + (at == 0 ? 10 : 11));
@@ -146,7 +146,7 @@ std::string Connection::Impl::foreignKeyName(const std::string& child, const std
         } else {
             continue;
         }
-        if (util::equalsNoCase(list, columns)) return name;
+        if (base::equalsNoCase(list, columns)) return name;
     }
     return "FK__" + child + "__" + firstOf(columns);
 }
@@ -196,7 +196,7 @@ std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::foreign
     if (kind != "INSERT") {
         for (const auto& child : strings("select name from sqlite_master where type = 'table'")) {
             for (auto& k : keysOf(child)) {
-                if (!util::equalsNoCase(k.parent, table)) continue;
+                if (!base::equalsNoCase(k.parent, table)) continue;
                 candidates.push_back(std::move(k));
                 referencing.push_back(true);
             }
@@ -271,7 +271,7 @@ std::string Connection::Impl::declaredConstraint(const std::string& table, std::
         if (sqlite3_step(st) == SQLITE_ROW) sql = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     }
     sqlite3_finalize(st);
-    const std::string lower = util::asciiLower(sql);
+    const std::string lower = base::asciiLower(sql);
     for (std::size_t at = lower.find("constraint "); at != std::string::npos;
          at = lower.find("constraint ", at + 1)) {
         const std::size_t nameAtPos = at + 11;
@@ -287,7 +287,7 @@ std::string Connection::Impl::declaredConstraint(const std::string& table, std::
         for (char ch : sql.substr(p + 1, close - p - 1)) {
             if (ch != ' ' && ch != '"' && ch != '[' && ch != ']') list += ch;
         }
-        if (util::equalsNoCase(list, wanted)) return name;
+        if (base::equalsNoCase(list, wanted)) return name;
     }
     return {};
 }
@@ -301,7 +301,7 @@ std::string Connection::Impl::databaseName() const {
 }
 
 std::string Connection::Impl::statementKind(std::string_view sql) {
-    const std::string lower = util::asciiLower(sql);
+    const std::string lower = base::asciiLower(sql);
     std::size_t first = std::string::npos;
     std::string kind = "INSERT";
     for (const auto& [word, name] :
@@ -316,7 +316,7 @@ std::string Connection::Impl::statementKind(std::string_view sql) {
 
 std::string Connection::Impl::targetTable(std::string_view sql) {
     const std::string s(sql);
-    const std::string lower = util::asciiLower(s);
+    const std::string lower = base::asciiLower(s);
     for (std::string_view word : {"insert into ", "update ", "delete from "}) {
         if (const std::size_t p = lower.find(word); p != std::string::npos) return nameAt(s, p + word.size());
     }

@@ -68,7 +68,7 @@ const Connection::Impl::IdentityColumns* Connection::Impl::identityOf(const std:
         identities.clear();
         identitiesVersion = version;
     }
-    const std::string key = util::asciiLower(table);
+    const std::string key = base::asciiLower(table);
     auto it = identities.find(key);
     if (it == identities.end()) {
         std::optional<IdentityColumns> found;
@@ -90,17 +90,17 @@ const Connection::Impl::IdentityColumns* Connection::Impl::identityOf(const std:
 }
 
 bool Connection::Impl::setIdentityInsert(const std::string& sql) {
-    std::string_view s = util::trimBlanks(sql);
+    std::string_view s = base::trimBlanks(sql);
     constexpr std::string_view kSet = "set identity_insert ";
     if (!startsWithNoCase(s, kSet)) return false;
     s.remove_prefix(kSet.size());
     while (!s.empty() && (s.back() == ';' || s.back() == ' ')) s.remove_suffix(1);
     const std::size_t space = s.find_last_of(' ');
     const std::string_view word = space == std::string_view::npos ? s : s.substr(space + 1);
-    const bool on = util::equalsNoCase(word, "on");
-    if (space == std::string_view::npos || (!on && !util::equalsNoCase(word, "off")))
+    const bool on = base::equalsNoCase(word, "on");
+    if (space == std::string_view::npos || (!on && !base::equalsNoCase(word, "off")))
         serverError(102, {std::string(word)});
-    const std::string name = plainName(util::trimBlanks(s.substr(0, space)));
+    const std::string name = plainName(base::trimBlanks(s.substr(0, space)));
     if (storedTable(name).empty()) serverError(1088, {name});
     const IdentityColumns* ident = identityOf(name);
     if (!ident) {
@@ -108,11 +108,11 @@ bool Connection::Impl::setIdentityInsert(const std::string& sql) {
                     "Table '" + name + "' does not have the identity property. Cannot perform SET operation.",
                     8106);
     }
-    if (on && !identityInsert.empty() && !util::equalsNoCase(identityInsert, ident->table))
+    if (on && !identityInsert.empty() && !base::equalsNoCase(identityInsert, ident->table))
         serverError(8107, {databaseName() + ".dbo." + identityInsert, name});
     if (on)
         identityInsert = ident->table;
-    else if (util::equalsNoCase(identityInsert, ident->table))
+    else if (base::equalsNoCase(identityInsert, ident->table))
         identityInsert.clear();
     return true;
 }
@@ -139,13 +139,13 @@ std::string Connection::Impl::identityChecked(const std::string& insert) {
     }
     std::size_t list = at;
     while (list < insert.size() && insert[list] == ' ') ++list;
-    const bool on = util::equalsNoCase(identityInsert, ident->table);
+    const bool on = base::equalsNoCase(identityInsert, ident->table);
     if (list < insert.size() && insert[list] == '(' &&
-        !startsWithNoCase(util::trimBlanks(insert.substr(list + 1)), "select")) {
+        !startsWithNoCase(base::trimBlanks(insert.substr(list + 1)), "select")) {
         std::size_t end = 0;
         const auto names = columnList(insert, list, end);
         const bool given = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-            return util::equalsNoCase(n, ident->column);
+            return base::equalsNoCase(n, ident->column);
         });
         if (given && !on) serverError(544, {ident->table});
         if (!given && on) {
@@ -159,7 +159,7 @@ std::string Connection::Impl::identityChecked(const std::string& insert) {
         return insert;
     }
     if (on) serverError(8101, {ident->table});
-    if (startsWithNoCase(util::trimBlanks(insert.substr(list)), "default values")) return insert;
+    if (startsWithNoCase(base::trimBlanks(insert.substr(list)), "default values")) return insert;
     std::string columns;
     for (const auto& c : ident->others) columns += (columns.empty() ? "" : ", ") + quoted(c);
     return insert.substr(0, at) + " (" + columns + ")" + insert.substr(at);

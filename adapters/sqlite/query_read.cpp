@@ -16,6 +16,7 @@
 #include "palvo/text.h"
 #include "tsql_decimal.h"
 #include "tsql_functions.h"
+#include "tsql_support.h"
 
 namespace Palvo::sqlite {
 
@@ -50,32 +51,6 @@ CellKind kindFor(const ColumnInfo& c) {
         default:
             return CellKind::Text;
     }
-}
-
-int digitsAt(const char* p, int n) {
-    int v = 0;
-    for (int i = 0; i < n; ++i) {
-        if (p[i] < '0' || p[i] > '9') return -1;
-        v = v * 10 + (p[i] - '0');
-    }
-    return v;
-}
-
-// The stored form 'YYYY-MM-DD HH:MM:SS.mmm' holding a real date, without the general parser.
-bool parseStored(const char* p, int n, DateTime& d) {
-    if (n != 23 || p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':' ||
-        p[19] != '.') {
-        return false;
-    }
-    d.year = digitsAt(p, 4);
-    d.month = digitsAt(p + 5, 2);
-    d.day = digitsAt(p + 8, 2);
-    d.hour = digitsAt(p + 11, 2);
-    d.minute = digitsAt(p + 14, 2);
-    d.second = digitsAt(p + 17, 2);
-    d.millisecond = digitsAt(p + 20, 3);
-    return d.year >= 0 && d.month >= 0 && d.day >= 0 && d.hour >= 0 && d.minute >= 0 && d.second >= 0 &&
-           d.millisecond >= 0 && d.valid();
 }
 
 std::string decimalText(double d, int scale) {
@@ -162,9 +137,8 @@ void appendCell(Cells& out, sqlite3_stmt* st, int col, CellKind kind, int scale)
             if (t == SQLITE_TEXT) {
                 const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
                 const int n = sqlite3_value_bytes(v);
-                DateTime d;
-                if (parseStored(p, n, d)) {
-                    out.emplace_back(d);
+                if (const auto d = tsql::readStoredForm(std::string_view(p, static_cast<std::size_t>(n)))) {
+                    out.emplace_back(*d);
                     return;
                 }
                 if (auto parsed = DateTime::parse(std::string_view(p, static_cast<std::size_t>(n)))) {
@@ -260,10 +234,8 @@ void inferColumn(ResultTable& table, std::size_t col, bool text) {
                 break;
             case Value::Kind::Text: {
                 anyText = true;
-                DateTime d;
-                if (allStamps && !parseStored(v.text()->data(), static_cast<int>(v.text()->size()), d))
-                    allStamps = false;
-                longest = std::max(longest, util::charCount(*v.text()));
+                if (allStamps && !tsql::readStoredForm(*v.text())) allStamps = false;
+                longest = std::max(longest, base::charCount(*v.text()));
                 break;
             }
             case Value::Kind::Bytes:
@@ -290,9 +262,7 @@ void inferColumn(ResultTable& table, std::size_t col, bool text) {
     if (std::string_view(decl) == "datetime") {
         for (std::size_t r = 0; r < rows; ++r) {
             Value& v = table.cells[r * width + col];
-            DateTime d;
-            if (v.text() && parseStored(v.text()->data(), static_cast<int>(v.text()->size()), d))
-                v = Value(d);
+            if (const auto d = v.text() ? tsql::readStoredForm(*v.text()) : std::nullopt) v = Value(*d);
         }
     } else if (std::string_view(decl) == "varchar" && (anyInt || anyDouble)) {
         for (std::size_t r = 0; r < rows; ++r) {
@@ -334,7 +304,7 @@ QueryColumns queryColumns(sqlite3_stmt* st, const dialect::Translation& tr,
         if (computed) decl = tr.columnTypes[static_cast<std::size_t>(c)].c_str();
         // a deleted row's column, returned without its declared type
         if (!decl && returning) {
-            if (auto it = returning->find(util::asciiLower(info.name)); it != returning->end())
+            if (auto it = returning->find(base::asciiLower(info.name)); it != returning->end())
                 decl = it->second.c_str();
         }
         if (decl && columnInfoForDeclaredType(decl, info)) {

@@ -85,7 +85,7 @@ namespace {
 // The check of a column declared decimal(19..38,0) before such numbers were kept as
 // text, as the translator now writes it (its digits as text); "" for any other.
 std::string integerCheck(std::string_view column, const std::string& type) {
-    const std::string lower = util::asciiLower(type);
+    const std::string lower = base::asciiLower(type);
     const auto open = lower.find('(');
     const std::string_view base = std::string_view(lower).substr(0, open);
     if (open == std::string::npos || (base != "decimal" && base != "numeric" && base != "dec")) return {};
@@ -103,7 +103,7 @@ std::string integerCheck(std::string_view column, const std::string& type) {
 
 std::vector<std::string> Connection::Impl::checkTriggers(dialect::Translator& tr, const std::string& table) {
     const bool hasIdentity =
-        util::asciiLower(
+        base::asciiLower(
             strings("select sql from sqlite_master where type = 'table' and name = ?1", table).at(0))
             .find(" autoincrement") != std::string::npos;
     std::string defs;
@@ -164,7 +164,7 @@ void Connection::Impl::changeSchema(const dialect::SchemaChange& c) {
     const std::vector<std::string> columns = columnsOf(table);
     std::string column;
     for (const auto& n : columns) {
-        if (!c.column.empty() && util::equalsNoCase(n, c.column)) column = n;
+        if (!c.column.empty() && base::equalsNoCase(n, c.column)) column = n;
     }
     if (!c.column.empty() && column.empty()) {
         if (c.kind == Kind::RenameColumn)
@@ -180,7 +180,7 @@ void Connection::Impl::changeSchema(const dialect::SchemaChange& c) {
                           "permitted.");
     if (c.kind == Kind::RenameColumn) {
         for (const auto& n : columns) {
-            if (util::equalsNoCase(n, c.newName) && !util::equalsNoCase(n, column))
+            if (base::equalsNoCase(n, c.newName) && !base::equalsNoCase(n, column))
                 refuse(15335, "Error: The new name '" + c.newName +
                                   "' is already in use as a COLUMN name and would cause a duplicate that is "
                                   "not permitted.");

@@ -245,14 +245,14 @@ std::string fill(std::string_view pattern, const std::vector<Text>& args) {
 }  // namespace
 
 std::optional<Language> languageNamed(std::string_view name) {
-    std::string n(util::trimBlanks(name));
+    std::string n(base::trimBlanks(name));
     if (n.size() >= 2 && (n.front() == '[' || n.front() == '\'' || n.front() == '"')) {
         const char close = n.front() == '[' ? ']' : n.front();
         if (n.back() == close) n = n.substr(1, n.size() - 2);
     } else if (n.size() >= 3 && (n[0] == 'N' || n[0] == 'n') && n[1] == '\'' && n.back() == '\'') {
         n = n.substr(2, n.size() - 3);
     }
-    const std::string lower = util::asciiLower(n);
+    const std::string lower = base::asciiLower(n);
     if (lower == "简体中文" || lower == "simplified chinese") return Language::Chinese;
     if (lower == "us_english" || lower == "english") return Language::English;
     return std::nullopt;
@@ -319,7 +319,7 @@ bool isReservedWord(std::string_view word) {
         " unique unpivot update updatetext use user values varying view waitfor when where while with "
         " writetext ";
     if (word.empty() || word.find(' ') != std::string_view::npos) return false;
-    return kWords.find(" " + util::asciiLower(word) + " ") != std::string_view::npos;
+    return kWords.find(" " + base::asciiLower(word) + " ") != std::string_view::npos;
 }
 
 }  // namespace Palvo::sqlite

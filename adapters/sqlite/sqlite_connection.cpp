@@ -67,13 +67,13 @@ OpenOptions optionsFromConnectionString(const std::string& cs) {
         auto eq = item.find('=');
         if (eq != std::string::npos) {
             std::string key = trim(std::string_view(item).substr(0, eq));
-            const std::string lower = util::asciiLower(key);
+            const std::string lower = base::asciiLower(key);
             const std::string value = trim(std::string_view(item).substr(eq + 1));
             if (!named && (lower == "data source" || lower == "datasource" || lower == "database")) {
                 options.path = value;
                 named = true;
             } else if (lower == "journal mode" || lower == "journalmode") {
-                options.journalMode = util::asciiLower(value);
+                options.journalMode = base::asciiLower(value);
                 if (!knownJournalMode(options.journalMode)) {
                     throw Error(
                         ErrorNumber::ConnectionFailed,
@@ -108,7 +108,7 @@ std::atomic<std::uint64_t> gMemoryLimit{0};
 // The language SET LANGUAGE names ("set language us_english"); nullopt for any
 // other statement. An unknown language is refused.
 std::optional<Language> setLanguage(const std::string& sql) {
-    std::string_view s = util::trimBlanks(sql);
+    std::string_view s = base::trimBlanks(sql);
     if (!startsWithNoCase(s, "set language ")) return std::nullopt;
     s.remove_prefix(13);
     while (!s.empty() && (s.back() == ';' || s.back() == ' ')) s.remove_suffix(1);
@@ -116,19 +116,19 @@ std::optional<Language> setLanguage(const std::string& sql) {
     // SET LANGUAGE that begins a batch: the batch engine runs it with the rest
     if (dialect::statementCount(sql) > 1) return std::nullopt;
     throw Error(ErrorNumber::Database,
-                "Language must be 简体中文 or us_english, not '" + std::string(util::trimBlanks(s)) + "'.");
+                "Language must be 简体中文 or us_english, not '" + std::string(base::trimBlanks(s)) + "'.");
 }
 
 }  // namespace
 
-std::string trim(std::string_view s) { return std::string(util::trimBlanks(s)); }
+std::string trim(std::string_view s) { return std::string(base::trimBlanks(s)); }
 
 std::string databaseFile(const std::string& connectionString) {
     return optionsFromConnectionString(connectionString).path;
 }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && util::equalsNoCase(s.substr(0, prefix.size()), prefix);
+    return s.size() >= prefix.size() && base::equalsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
 std::string memoryBoundMessage() {
@@ -166,7 +166,7 @@ std::optional<Connection::Impl::TableColumns> Connection::Impl::readColumns(cons
         const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(columnsLookup, 0));
         const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(columnsLookup, 1));
         columns.names.emplace_back(name ? name : "");
-        std::string lower = util::asciiLower(name ? name : "");
+        std::string lower = base::asciiLower(name ? name : "");
         untyped = untyped || !type || !*type;
         columns.types.emplace(lower, type ? type : "");
         columns.order.push_back(std::move(lower));
@@ -537,7 +537,7 @@ long Connection::Impl::noteChanges(const dialect::Translation& tr) {
         startsWithNoCase(s, "delete"))
         affected = sqlite3_changes(db);
     if (with || startsWithNoCase(s, "insert")) {
-        const std::string lower = util::asciiLower(s);
+        const std::string lower = base::asciiLower(s);
         const std::size_t into = lower.find("insert into ");
         if (into != std::string::npos) noteInsert(nameAt(s, into + 12), affected);
     }
@@ -565,7 +565,7 @@ std::string Connection::Impl::changedRows(sqlite3_stmt* st) {
 const dialect::Catalogue::Columns* Connection::Impl::returningColumns(const dialect::Translation& tr) {
     if (tr.returningTable.empty()) return nullptr;
     // translate() read it for the schema the statement runs under
-    return catalogue.columns(util::asciiLower(tr.returningTable));
+    return catalogue.columns(base::asciiLower(tr.returningTable));
 }
 
 void Connection::Impl::lastIdentity(sqlite3_context* ctx, int, sqlite3_value**) {

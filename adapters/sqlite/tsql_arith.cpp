@@ -87,7 +87,7 @@ bool textToNumber(Operand& t, const Operand& number, std::string& error) {
         t.i = *w;
         return true;
     }
-    auto r = util::readNumber(t.text);
+    auto r = base::readNumber(t.text);
     if (!r || !std::isfinite(*r)) {
         error = "Error converting data type varchar to float.";
         return false;

@@ -39,7 +39,7 @@ const XType* typeOfDeclared(std::string_view decl, long* sizeArg) {
     while (i < decl.size() && decl[i] == ' ') ++i;
     std::size_t e = i;
     while (e < decl.size() && decl[e] != '(' && decl[e] != ' ') ++e;
-    std::string base = util::asciiLower(decl.substr(i, e - i));
+    std::string base = base::asciiLower(decl.substr(i, e - i));
     if (sizeArg) {
         *sizeArg = -2;
         if (auto p = decl.find('('); p != std::string_view::npos) {
@@ -249,7 +249,7 @@ std::int64_t textBytes(std::string_view s, bool wide) {
 }
 
 std::string tableNameArg(std::string_view s) {
-    s = util::trimBlanks(s);
+    s = base::trimBlanks(s);
     if (auto dot = s.rfind('.'); dot != std::string_view::npos) s.remove_prefix(dot + 1);
     if (s.size() >= 2 && s.front() == '[' && s.back() == ']') s = s.substr(1, s.size() - 2);
     return std::string(s);
@@ -380,14 +380,14 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     std::string kind = "table','view";
     if (argc > 1 && sqlite3_value_type(argv[1]) != SQLITE_NULL) {
-        const std::string type = util::asciiLower(util::trimBlanks(textOf(argv[1])));
+        const std::string type = base::asciiLower(base::trimBlanks(textOf(argv[1])));
         if (type != "u" && type != "v") return sqlite3_result_null(ctx);
         kind = type == "u" ? "table" : "view";
     }
-    const std::string_view given = util::trimBlanks(textOf(argv[0]));
+    const std::string_view given = base::trimBlanks(textOf(argv[0]));
     const std::string name = tableNameArg(given);
     // a temporary table (#t) is tempdb's, named with it ('tempdb..#t'); tempdb holds nothing else here
-    const bool inTempdb = util::asciiLower(given).starts_with("tempdb.");
+    const bool inTempdb = base::asciiLower(given).starts_with("tempdb.");
     if (inTempdb != name.starts_with('#')) return sqlite3_result_null(ctx);
     if (inTempdb && kind == "view") return sqlite3_result_null(ctx);
     const std::string sql =
@@ -422,7 +422,7 @@ void fnColLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
                        "select p.type from main.sqlite_master m join pragma_table_info(m.name, 'main') p "
                        "where m.type in ('table','view') and m.name = ?1 collate nocase "
                        "and p.name = ?2 collate nocase",
-                       {table, util::trimBlanks(textOf(argv[1]))});
+                       {table, base::trimBlanks(textOf(argv[1]))});
     if (type.empty()) return sqlite3_result_null(ctx);
     const Declared d = readDeclared(type[0]);
     if (!d.type) return sqlite3_result_null(ctx);
@@ -477,7 +477,7 @@ void fnIdentCurrent(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const std::string name = tableNameArg(textOf(argv[0]));
     auto sql = column(
         db, "select sql from main.sqlite_master where type = 'table' and name = ?1 collate nocase", {name});
-    if (sql.empty() || util::asciiLower(sql[0]).find(" autoincrement") == std::string::npos)
+    if (sql.empty() || base::asciiLower(sql[0]).find(" autoincrement") == std::string::npos)
         return sqlite3_result_null(ctx);
     auto seq = column(db, "select seq from main.sqlite_sequence where name = ?1 collate nocase", {name});
     sqlite3_result_int64(ctx, seq.empty() ? 1 : std::strtoll(seq[0].c_str(), nullptr, 10));

@@ -99,9 +99,9 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
                                     std::to_string(limit) + ").");
     }
     if (len >= 0) {
-        out = util::leftChars(out, static_cast<std::size_t>(len));
+        out = base::leftChars(out, static_cast<std::size_t>(len));
         if (b == "char" || b == "nchar" || b == "character") {
-            std::size_t n = util::charCount(out);
+            std::size_t n = base::charCount(out);
             if (n < static_cast<std::size_t>(len)) out.append(static_cast<std::size_t>(len) - n, ' ');
         }
     }
@@ -122,10 +122,10 @@ void convertToWhole(sqlite3_context* ctx, const std::string& b, sqlite3_value* x
             return fail(ctx, "Arithmetic overflow error converting expression to data type " + b + ".");
         v = static_cast<std::int64_t>(d);
     } else if (isText && b == "bit" &&
-               (util::trimBlanks(text) == "true" || util::trimBlanks(text) == "TRUE")) {
+               (base::trimBlanks(text) == "true" || base::trimBlanks(text) == "TRUE")) {
         v = 1;
     } else if (isText && b == "bit" &&
-               (util::trimBlanks(text) == "false" || util::trimBlanks(text) == "FALSE")) {
+               (base::trimBlanks(text) == "false" || base::trimBlanks(text) == "FALSE")) {
         v = 0;
     } else if (auto w = isText ? parseWhole(text) : std::nullopt) {
         v = *w;
@@ -158,7 +158,7 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
     if (b == "float" || b == "real") {
         if (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT)
             return sqlite3_result_double(ctx, sqlite3_value_double(x));
-        auto r = xt == SQLITE_TEXT ? util::readNumber(textOf(x)) : std::nullopt;
+        auto r = xt == SQLITE_TEXT ? base::readNumber(textOf(x)) : std::nullopt;
         if (!r || !std::isfinite(*r)) return fail(ctx, notANumber);
         return sqlite3_result_double(ctx, *r);
     }
@@ -172,7 +172,7 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
         v = parseDec(textOf(x));
         if (!v) {
             // the other forms a number is read from, and numbers of more than 38 digits
-            auto r = util::readNumber(textOf(x));
+            auto r = base::readNumber(textOf(x));
             if (!r || !std::isfinite(*r)) return fail(ctx, notANumber);
             v = decOfDouble(*r);
             if (!v) return fail(ctx, overflow);
@@ -222,7 +222,7 @@ void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x,
 }  // namespace
 
 std::optional<std::int64_t> parseWhole(std::string_view s) {
-    s = util::trimBlanks(s);
+    s = base::trimBlanks(s);
     const bool negative = !s.empty() && s[0] == '-';
     if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
     if (s.empty() || s[0] < '0' || s[0] > '9') return std::nullopt;

@@ -1,7 +1,7 @@
 // Dates as SQL Server reads, computes and writes them: the text forms it
 // accepts, days since 1900-01-01 for numbers, the range 1753 to 9999, and
 // GETDATE, DATEPART, DATEADD, DATEDIFF. The calendar and the stored form are
-// the core's (DateTime, util::daySerial and util::addDays).
+// the core's (DateTime, base::daySerial and base::addDays).
 #include <cmath>
 #include <cstdio>
 
@@ -22,7 +22,7 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : 
 bool inRange(const DateTime& d) { return d.valid() && d.year >= 1753; }
 
 // Days since 1900-01-01.
-std::int64_t dayNumber(const DateTime& d) { return util::daySerial(d) - util::daySerial(kDayZero); }
+std::int64_t dayNumber(const DateTime& d) { return base::daySerial(d) - base::daySerial(kDayZero); }
 
 struct Reader {
     std::string_view s;
@@ -72,7 +72,7 @@ bool readTime(Reader& r, DateTime& st) {
     }
     r.blanks();
     std::string_view rest = r.s.substr(r.i);
-    const bool am = util::equalsNoCase(rest, "am"), pm = util::equalsNoCase(rest, "pm");
+    const bool am = base::equalsNoCase(rest, "am"), pm = base::equalsNoCase(rest, "pm");
     if (am || pm) {
         if (st.hour < 1 || st.hour > 12) return false;
         if (pm && st.hour < 12) st.hour += 12;
@@ -85,7 +85,7 @@ bool readTime(Reader& r, DateTime& st) {
 // SQL Server's readings of a date string: y-m-d, y/m/d, y.m.d, yyyymmdd, m/d/y,
 // each with an optional time; a time alone is on 1900-01-01; '' is 1900-01-01.
 std::optional<DateTime> parseDate(std::string_view text) {
-    text = util::trimBlanks(text);
+    text = base::trimBlanks(text);
     DateTime st = kDayZero;
     if (text.empty()) return st;
     Reader r{text};
@@ -131,7 +131,7 @@ int monthNamed(std::string_view w) {
     if (w.size() < 3) return 0;
     for (int m = 0; m < 12; ++m) {
         std::string_view n = names[m];
-        if (util::equalsNoCase(w, n) || util::equalsNoCase(w, n.substr(0, 3))) return m + 1;
+        if (base::equalsNoCase(w, n) || base::equalsNoCase(w, n.substr(0, 3))) return m + 1;
     }
     return 0;
 }
@@ -140,7 +140,7 @@ int monthNamed(std::string_view w) {
 // ('m' mdy, 'd' dmy, 'y' ymd), separated by / - . or blanks, the month also as
 // an English name, a four-digit first number always a year; then a time.
 std::optional<DateTime> parseOrdered(std::string_view text, char order) {
-    text = util::trimBlanks(text);
+    text = base::trimBlanks(text);
     DateTime st = kDayZero;
     Reader r{text};
     int nums[3] = {0, 0, 0};
@@ -209,7 +209,7 @@ std::optional<DateTime> parseStyled(std::string_view text, int style) {
             if (auto st = parseOrdered(text, 'y')) return st;
             return parseDate(text);
         case 12: {  // yymmdd
-            const std::string_view t = util::trimBlanks(text);
+            const std::string_view t = base::trimBlanks(text);
             if (style == 12 && t.size() == 6 && t.find_first_not_of("0123456789") == std::string_view::npos) {
                 DateTime st = kDayZero;
                 st.year = fullYear((t[0] - '0') * 10 + (t[1] - '0'), 2);
@@ -220,7 +220,7 @@ std::optional<DateTime> parseStyled(std::string_view text, int style) {
             return parseDate(text);
         }
         default: {  // the ISO forms; 127 may end in Z
-            std::string_view t = util::trimBlanks(text);
+            std::string_view t = base::trimBlanks(text);
             if (style == 127 && !t.empty() && (t.back() == 'Z' || t.back() == 'z')) t.remove_suffix(1);
             return parseDate(t);
         }
@@ -306,7 +306,7 @@ std::optional<DateTime> fromMillis(std::int64_t ms) {
     if (ms < first || ms > last) return std::nullopt;
     const std::int64_t days = floorDiv(ms, kMillisPerDay);
     const std::int64_t rest = ms - days * kMillisPerDay;
-    DateTime s = util::addDays(kDayZero, days);
+    DateTime s = base::addDays(kDayZero, days);
     s.hour = static_cast<int>(rest / 3600000);
     s.minute = static_cast<int>(rest / 60000 % 60);
     s.second = static_cast<int>(rest / 1000 % 60);
@@ -314,14 +314,24 @@ std::optional<DateTime> fromMillis(std::int64_t ms) {
     return s;
 }
 
-// A stored date: the stored form holding a real calendar date and time.
-std::optional<DateTime> readStored(std::string_view t) {
+std::optional<DateTime> readStoredForm(std::string_view t) {
     static constexpr std::string_view shape = "dddd-dd-dd dd:dd:dd.ddd";
     if (t.size() != shape.size()) return std::nullopt;
     for (std::size_t i = 0; i < shape.size(); ++i) {
         if (shape[i] == 'd' ? !(t[i] >= '0' && t[i] <= '9') : t[i] != shape[i]) return std::nullopt;
     }
-    auto d = DateTime::parse(t);
+    const auto number = [&](std::size_t at, std::size_t n) {
+        int v = 0;
+        for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (t[i] - '0');
+        return v;
+    };
+    const DateTime d{number(0, 4),  number(5, 2),  number(8, 2), number(11, 2),
+                     number(14, 2), number(17, 2), number(20, 3)};
+    return d.valid() ? std::optional<DateTime>(d) : std::nullopt;
+}
+
+std::optional<DateTime> readStored(std::string_view t) {
+    auto d = readStoredForm(t);
     return d && inRange(*d) ? d : std::nullopt;
 }
 

@@ -57,7 +57,7 @@ constexpr const char* kChineseDays[] = {"星期日", "星期一", "星期二", "
 
 int weekday0(const DateTime& d) {  // 0 = Sunday
     return static_cast<int>(
-        ((util::daySerial(d) - util::daySerial(DateTime{1900, 1, 7, 0, 0, 0, 0})) % 7 + 7) % 7);
+        ((base::daySerial(d) - base::daySerial(DateTime{1900, 1, 7, 0, 0, 0, 0})) % 7 + 7) % 7);
 }
 
 std::string shortMonth(const DateTime& d, bool english) {
@@ -194,7 +194,7 @@ void fnDatename(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const std::string_view part = textOf(argv[0]);
     const bool english = speaksEnglish(ctx);
     const DateTime jan1{st->year, 1, 1, 0, 0, 0, 0};
-    const std::int64_t dayOfYear = util::daySerial(*st) - util::daySerial(jan1) + 1;
+    const std::int64_t dayOfYear = base::daySerial(*st) - base::daySerial(jan1) + 1;
     std::string out;
     if (part == "year")
         out = number(st->year);
@@ -565,9 +565,9 @@ void fnFormat(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const Culture* culture = speaksEnglish(ctx) ? &kEnUs : &kZhCn;
     if (sqlite3_value_type(argv[2]) != SQLITE_NULL) {
         const std::string_view name = textOf(argv[2]);
-        if (util::equalsNoCase(name, "zh-CN"))
+        if (base::equalsNoCase(name, "zh-CN"))
             culture = &kZhCn;
-        else if (util::equalsNoCase(name, "en-US"))
+        else if (base::equalsNoCase(name, "en-US"))
             culture = &kEnUs;
         else
             return resultError(ctx, "The culture parameter '" + std::string(name) +

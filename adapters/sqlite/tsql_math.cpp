@@ -65,7 +65,7 @@ bool realOf(sqlite3_context* ctx, sqlite3_value* v, double& d) {
             d = sqlite3_value_double(v);
             return true;
         default: {
-            auto r = util::readNumber(textOf(v));
+            auto r = base::readNumber(textOf(v));
             if (!r || !std::isfinite(*r)) {
                 resultError(ctx, "Error converting data type varchar to float.");
                 return false;

@@ -36,7 +36,7 @@ std::u32string codePoints(std::string_view s) {
     std::size_t i = 0;
     char32_t c = 0;
     while (i < s.size()) {
-        util::nextUtf8(s, i, c);
+        base::nextUtf8(s, i, c);
         out += c;
     }
     return out;
@@ -206,7 +206,7 @@ bool matchFrom(const std::vector<Element>& pat, std::size_t p, std::string_view 
             c = (char32_t(b & 0x0F) << 12) | (char32_t(v[at + 1] & 0x3F) << 6) | char32_t(v[at + 2] & 0x3F);
             return at + 3;
         }
-        util::nextUtf8(v, at, c);
+        base::nextUtf8(v, at, c);
         return at;
     };
     constexpr std::size_t none = std::string_view::npos;
@@ -297,7 +297,7 @@ void fnPatindex(sqlite3_context* ctx, int, sqlite3_value** argv) {
     for (sqlite3_int64 position = 1;; ++position) {
         if (matchFrom(pat, 1, v.substr(at))) return sqlite3_result_int64(ctx, position);
         if (at >= v.size()) break;
-        util::nextUtf8(v, at, c);
+        base::nextUtf8(v, at, c);
     }
     sqlite3_result_int(ctx, 0);
 }
@@ -330,7 +330,7 @@ void fnStuff(sqlite3_context* ctx, int, sqlite3_value** argv) {
     // the byte where character `n` (0-based) starts; s.size() when the text is shorter
     char32_t c = 0;
     auto skip = [&](std::size_t from, std::int64_t n) {
-        while (n-- > 0 && from < s.size()) util::nextUtf8(s, from, c);
+        while (n-- > 0 && from < s.size()) base::nextUtf8(s, from, c);
         return from;
     };
     const std::size_t at = skip(0, start - 1);
@@ -378,7 +378,7 @@ void fnQuotename(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
     const std::string s = textArg(argv[0]);
     const std::string q = argc > 1 ? textArg(argv[1]) : "[";
-    if (util::charCount(s) > 128 || q.size() != 1) return sqlite3_result_null(ctx);
+    if (base::charCount(s) > 128 || q.size() != 1) return sqlite3_result_null(ctx);
     static const char* const pairs[] = {"[]", "][", "\"\"", "''", "()", ")(", "<>", "><", "{}", "}{", "``"};
     const char* pair = nullptr;
     for (const char* p : pairs) {

@@ -61,7 +61,10 @@ extern const char* const kDatetimeOutOfRange;
 
 // A value as a date: text in one of SQL Server's forms, or a number of days since 1900-01-01.
 std::optional<DateTime> valueToDate(sqlite3_value* v);
-// A stored date: the stored form 'YYYY-MM-DD HH:MM:SS.mmm' holding a real date in the range.
+// The stored form 'YYYY-MM-DD HH:MM:SS.mmm' holding a real calendar date and time of
+// any year, read without the general parser: a query's date columns read it on every row.
+std::optional<DateTime> readStoredForm(std::string_view text);
+// A stored date: the stored form holding a real date in the range.
 std::optional<DateTime> readStored(std::string_view text);
 // Milliseconds since 1900-01-01, and back (nullopt outside the range).
 std::int64_t totalMillis(const DateTime& d);

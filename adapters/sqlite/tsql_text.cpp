@@ -1,6 +1,6 @@
 // Text functions in characters, not bytes: LEFT, RIGHT, LEN, SUBSTRING, and
 // CHARINDEX and REPLACE without regard to ASCII case, as the default collation
-// compares. Characters and case are the core's (util::charCount, midChars, asciiLower).
+// compares. Characters and case are the core's (base::charCount, midChars, asciiLower).
 // CHAR and ASCII speak the Chinese code page (CP936, through iconv), NCHAR and
 // UNICODE UTF-16 as SQL Server's nvarchar does.
 #include <iconv.h>
@@ -30,10 +30,10 @@ void fnLeftRight(sqlite3_context* ctx, int, sqlite3_value** argv, bool left) {
                                     (left ? "left" : "right") + " function.");
     }
     std::string s = asText(argv[0]);
-    std::size_t chars = util::charCount(s);
+    std::size_t chars = base::charCount(s);
     if (static_cast<std::size_t>(n) >= chars) return resultText(ctx, s);
-    if (left) return resultText(ctx, util::leftChars(s, static_cast<std::size_t>(n)));
-    resultText(ctx, util::midChars(s, chars - static_cast<std::size_t>(n) + 1));
+    if (left) return resultText(ctx, base::leftChars(s, static_cast<std::size_t>(n)));
+    resultText(ctx, base::midChars(s, chars - static_cast<std::size_t>(n) + 1));
 }
 
 // Converts between UTF-8 and the Chinese code page; nullopt when a byte or
@@ -85,7 +85,7 @@ bool firstChar(sqlite3_value* v, std::string& text, char32_t& c) {
     text = asText(v);
     if (text.empty()) return false;
     std::size_t i = 0;
-    util::nextUtf8(text, i, c);
+    base::nextUtf8(text, i, c);
     text.resize(i);
     return true;
 }
@@ -192,7 +192,7 @@ void fnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     std::string s = asText(argv[0]);
     while (!s.empty() && s.back() == ' ') s.pop_back();
-    sqlite3_result_int64(ctx, static_cast<std::int64_t>(util::charCount(s)));
+    sqlite3_result_int64(ctx, static_cast<std::int64_t>(base::charCount(s)));
 }
 
 void fnSubstring(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -203,10 +203,10 @@ void fnSubstring(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string s = asText(argv[0]);
     std::int64_t endExclusive = start + len;  // in 1-based characters
     std::int64_t from = std::max<std::int64_t>(start, 1);
-    std::int64_t chars = static_cast<std::int64_t>(util::charCount(s));
+    std::int64_t chars = static_cast<std::int64_t>(base::charCount(s));
     std::int64_t to = std::min(endExclusive, chars + 1);
     if (to <= from) return resultText(ctx, "");
-    resultText(ctx, util::midChars(s, static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
+    resultText(ctx, base::midChars(s, static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
 }
 
 void fnCharindex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -215,11 +215,11 @@ void fnCharindex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::string hay = asText(argv[1]);
     std::int64_t start = argc > 2 ? std::max<std::int64_t>(sqlite3_value_int64(argv[2]), 1) : 1;
     if (needle.empty()) return sqlite3_result_int(ctx, 0);
-    std::size_t from = util::leftChars(hay, static_cast<std::size_t>(start - 1)).size();
-    std::size_t at = util::asciiLower(hay).find(util::asciiLower(needle), from);
+    std::size_t from = base::leftChars(hay, static_cast<std::size_t>(start - 1)).size();
+    std::size_t at = base::asciiLower(hay).find(base::asciiLower(needle), from);
     if (at == std::string::npos) return sqlite3_result_int(ctx, 0);
     sqlite3_result_int64(ctx,
-                         static_cast<std::int64_t>(util::charCount(std::string_view(hay).substr(0, at))) + 1);
+                         static_cast<std::int64_t>(base::charCount(std::string_view(hay).substr(0, at))) + 1);
 }
 
 void fnReplace(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -229,7 +229,7 @@ void fnReplace(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string rep = asText(argv[2]);
     if (find.empty()) return resultText(ctx, s);
     // ASCII case folding keeps every byte where it is, so positions carry over
-    const std::string folded = util::asciiLower(s), foldedFind = util::asciiLower(find);
+    const std::string folded = base::asciiLower(s), foldedFind = base::asciiLower(find);
     if (rep.size() > find.size()) {
         // the result's size first: a short text with many matches makes a large one
         std::uint64_t matches = 0;

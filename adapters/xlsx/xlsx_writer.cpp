@@ -50,7 +50,7 @@ const char* xmlText(const std::string& text, bool controls, std::string& mended)
             ++i;
             continue;
         }
-        if (bad(util::nextUtf8(text, i, c), c)) {
+        if (bad(base::nextUtf8(text, i, c), c)) {
             i = at;
             break;
         }
@@ -59,7 +59,7 @@ const char* xmlText(const std::string& text, bool controls, std::string& mended)
     mended.assign(text, 0, i);
     while (i < text.size()) {
         const std::size_t at = i;
-        const bool wellFormed = util::nextUtf8(text, i, c);
+        const bool wellFormed = base::nextUtf8(text, i, c);
         if (!bad(wellFormed, c)) {
             mended.append(text, at, i - at);
         } else if (wellFormed && c < 0x20) {
@@ -128,7 +128,7 @@ double inches(double points) { return std::round(points / 72.0 * 1e6) / 1e6; }
 
 // "$1:$3" or "$A:$B" as the title rows or columns take them; false for "" (none).
 bool titleSpan(const std::string& text, bool rows, int& first, int& last) {
-    if (util::trim(text).empty()) return false;
+    if (base::trim(text).empty()) return false;
     CellRange r;
     try {
         r = rows ? parseRows(text) : parseColumns(text);

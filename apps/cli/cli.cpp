@@ -28,6 +28,7 @@
 #include "palvo/session.h"
 #include "palvo/spooled_grid.h"
 #include "palvo/sqlite/connection.h"
+#include "palvo/text.h"
 #include "report_args.h"
 #include "report_command.h"
 #include "report_xlsx.h"
@@ -278,38 +279,6 @@ bool isWordByte(char ch) {
     return std::isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$' || c >= 0x80;
 }
 
-// Where a comment, a quoted text or a bracketed name starting at i ends; i when none starts there.
-std::size_t skipQuoted(const std::string& sql, std::size_t i) {
-    if (sql.compare(i, 2, "--") == 0) {
-        const auto nl = sql.find('\n', i);
-        return nl == std::string::npos ? sql.size() : nl + 1;
-    }
-    if (sql.compare(i, 2, "/*") == 0) {  // T-SQL comments nest
-        int depth = 0;
-        for (; i < sql.size(); ++i) {
-            if (sql.compare(i, 2, "/*") == 0) {
-                ++depth, ++i;
-            } else if (sql.compare(i, 2, "*/") == 0) {
-                if (--depth == 0) return i + 2;
-                ++i;
-            }
-        }
-        return sql.size();
-    }
-    const char open = sql[i];
-    if (open != '\'' && open != '"' && open != '[') return i;
-    const char close = open == '[' ? ']' : open;
-    for (std::size_t j = i + 1; j < sql.size(); ++j) {
-        if (sql[j] != close) continue;
-        if (j + 1 < sql.size() && sql[j + 1] == close) {
-            ++j;  // doubled: part of the text
-            continue;
-        }
-        return j + 1;
-    }
-    return sql.size();
-}
-
 }  // namespace
 
 std::vector<ScriptBatch> splitSqlScript(const std::string& script) {
@@ -359,7 +328,7 @@ bool returnsRows(const std::string& sql) {
         if (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '(') {
             ++i;
         } else if (sql.compare(i, 2, "--") == 0 || sql.compare(i, 2, "/*") == 0) {
-            i = skipQuoted(sql, i);
+            i = base::skipSqlQuoted(sql, i);
         } else {
             break;
         }
@@ -379,7 +348,7 @@ bool returnsRows(const std::string& sql) {
     // a statement that changes rows returns them with OUTPUT
     bool changing = changes(word);
     for (int depth = 0; i < sql.size();) {
-        if (const std::size_t end = skipQuoted(sql, i); end != i) {
+        if (const std::size_t end = base::skipSqlQuoted(sql, i); end != i) {
             i = end;
         } else if (sql[i] == '(' || sql[i] == ')') {
             depth += sql[i] == '(' ? 1 : (depth > 0 ? -1 : 0);

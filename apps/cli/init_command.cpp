@@ -123,7 +123,7 @@ void warnBrokenKeys(const std::string& path, std::ostream& err) {
 }
 
 // One line per settings set holding a column more than once.
-void reportRepeated(const std::vector<query::RepeatedSetting>& repeated, std::ostream& out) {
+void reportRepeated(const std::vector<data::RepeatedSetting>& repeated, std::ostream& out) {
     for (std::size_t i = 0; i < repeated.size();) {
         const auto& set = repeated[i];
         out << "settings set 表名=" << quotedText(set.table) << " 用户名=" << quotedText(set.user)
@@ -160,13 +160,13 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             // the tables, what an interrupted run left out of them, and the repair: all or nothing
             Transaction tx(*conn);
             std::vector<std::string> completed;
-            auto created = query::createHostTables(*conn, [&](const std::string& statement) {
+            auto created = data::createHostTables(*conn, [&](const std::string& statement) {
                 for (auto& name : conn->completeSchema(statement)) completed.push_back(std::move(name));
             });
-            const auto repeated = query::repeatedSettings(*conn);
+            const auto repeated = data::repeatedSettings(*conn);
             reportRepeated(repeated, out);
             long removed = 0;
-            if (!repeated.empty() && repair) removed = query::removeRepeatedSettings(*conn);
+            if (!repeated.empty() && repair) removed = data::removeRepeatedSettings(*conn);
             tx.commit();
             for (const auto& t : created) out << "created " << t << "\n";
             for (const auto& c : completed) out << "completed " << c << "\n";

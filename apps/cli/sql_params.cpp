@@ -88,39 +88,10 @@ struct Placeholder {
 
 std::vector<Placeholder> placeholders(const std::string& s) {
     std::vector<Placeholder> out;
-    const auto skipTo = [&](std::size_t k, char close) {
-        for (++k; k < s.size(); ++k) {
-            if (s[k] == close) {
-                if (k + 1 < s.size() && s[k + 1] == close) {
-                    ++k;  // doubled: part of the text
-                    continue;
-                }
-                return k + 1;
-            }
-        }
-        return s.size();
-    };
     for (std::size_t k = 0; k < s.size();) {
         const char c = s[k];
-        if (c == '\'' || c == '"' || c == '[') {
-            k = skipTo(k, c == '[' ? ']' : c);
-        } else if (c == '-' && k + 1 < s.size() && s[k + 1] == '-') {
-            const auto end = s.find('\n', k);
-            k = end == std::string::npos ? s.size() : end;
-        } else if (c == '/' && k + 1 < s.size() && s[k + 1] == '*') {
-            int depth = 0;
-            for (; k < s.size(); ++k) {
-                if (s.compare(k, 2, "/*") == 0) {
-                    ++depth;
-                    ++k;
-                } else if (s.compare(k, 2, "*/") == 0) {
-                    ++k;
-                    if (--depth == 0) {
-                        ++k;
-                        break;
-                    }
-                }
-            }
+        if (const std::size_t end = base::skipSqlQuoted(s, k); end != k) {
+            k = end;
         } else if (c == '?') {
             out.push_back({k, 1, "?"});
             ++k;
@@ -153,9 +124,9 @@ BoundStatement bindParams(const std::string& statement, const std::vector<std::s
             if (!nameChar(c)) wrong(name, "a name holds letters, digits and _ only.");
         }
         // names compare as SQL Server's variable names do, without regard to case
-        if (named.count(util::asciiLower(name))) wrong(name, "given twice.");
+        if (named.count(base::asciiLower(name))) wrong(name, "given twice.");
         Value v = typedValue(name, p.substr(eq + 1));
-        named.emplace(util::asciiLower(name), v);
+        named.emplace(base::asciiLower(name), v);
         order.push_back(name);
         inOrder.push_back(std::move(v));
     }
@@ -169,17 +140,17 @@ BoundStatement bindParams(const std::string& statement, const std::vector<std::s
     std::map<std::string, bool> used;
     std::size_t from = 0;
     for (const Placeholder& h : found) {
-        const auto it = named.find(util::asciiLower(h.name));
+        const auto it = named.find(base::asciiLower(h.name));
         if (it == named.end())
             throw std::invalid_argument("The statement names @" + h.name + ", and no --param gives it.");
-        used[util::asciiLower(h.name)] = true;
+        used[base::asciiLower(h.name)] = true;
         b.sql += statement.substr(from, h.at - from) + "?";
         from = h.at + h.length;
         b.values.push_back(it->second);
     }
     b.sql += statement.substr(from);
     for (const std::string& name : order) {
-        if (!used.count(util::asciiLower(name))) wrong(name, "the statement names no @" + name + ".");
+        if (!used.count(base::asciiLower(name))) wrong(name, "the statement names no @" + name + ".");
     }
     return b;
 }

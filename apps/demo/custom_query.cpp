@@ -89,7 +89,7 @@ CustomQueryStatement customQueryStatement(const std::string& view, const CustomQ
         }
     }
     std::string sql = "select " + joined(selected) + " from " + view;
-    if (!util::trim(parts.condition).empty()) sql += " where " + parts.condition;
+    if (!base::trim(parts.condition).empty()) sql += " where " + parts.condition;
     if (!groups.empty()) sql += " group by " + parts.groups;
     if (!parts.order.empty()) sql += " order by " + parts.order;
     return {sql, joined(totalled)};
@@ -159,7 +159,7 @@ void CustomQuery::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-std::string CustomQuery::queryName() const { return util::trim(cmbType_->currentText().toStdString()); }
+std::string CustomQuery::queryName() const { return base::trim(cmbType_->currentText().toStdString()); }
 
 void CustomQuery::editSettings() {
     const std::string cxm = queryName();
@@ -200,7 +200,7 @@ void CustomQuery::runQuery() {
         return;
     }
     condition_->setText(QString::fromStdString(
-        "查询条件：" + (util::trim(parts.condition).empty() ? std::string("（无）") : parts.condition)));
+        "查询条件：" + (base::trim(parts.condition).empty() ? std::string("（无）") : parts.condition)));
     if (parts.fields.empty() && parts.groups.empty()) {
         msgBox("查询 " + cxm + " 没有可显示的列！", vbInformation, session().sMsg);
         return;

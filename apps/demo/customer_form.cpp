@@ -219,7 +219,7 @@ void CustomerForm::loadRecord(const std::string& condition) {
         }
         if (text.rfind("1900-01-01", 0) == 0) text.clear();
         txt(i).Text(text);
-        sData_[static_cast<std::size_t>(i)] = util::trim(text);
+        sData_[static_cast<std::size_t>(i)] = base::trim(text);
     }
 }
 
@@ -384,7 +384,7 @@ void CustomerForm::pickUnit() {
 }
 
 void CustomerForm::showUnitName() {
-    const std::string code = util::trim(box(kUnitBox)->text().toStdString());
+    const std::string code = base::trim(box(kUnitBox)->text().toStdString());
     std::string name;
     if (!code.empty()) {
         try {

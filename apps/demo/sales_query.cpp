@@ -184,10 +184,10 @@ std::string SalesQuery::whereClause() const {
     if (unit >= 0 && dw_->ItemData(unit) != -1) {
         const std::string code =
             clsDatabase().sGetFieldValue("B_单位", "单位编号", "名称", comboDw_->currentText().toStdString());
-        if (!code.empty()) add("单位编号='" + util::sqlQuote(code) + "'");
+        if (!code.empty()) add("单位编号='" + base::sqlQuote(code) + "'");
     }
     const std::string goods = cmbGoods_->currentText().toStdString();
-    if (!goods.empty() && goods != "全部") add("品名='" + util::sqlQuote(goods) + "'");
+    if (!goods.empty() && goods != "全部") add("品名='" + base::sqlQuote(goods) + "'");
     return where;
 }
 

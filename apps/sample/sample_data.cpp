@@ -51,7 +51,7 @@ void saveQuery(Connection& conn, const std::string& queryName, std::initializer_
 }  // namespace
 
 void writeSampleData(Connection& conn) {
-    if (query::tableExists(conn, "客户")) return;
+    if (data::tableExists(conn, "客户")) return;
     Transaction tx(conn);
     const char* units[][2] = {
         {"00", "总公司"}, {"01", "北京分公司"}, {"02", "上海分公司"}, {"03", "广州分公司"}};
@@ -181,7 +181,7 @@ void writeSampleData(Connection& conn) {
 std::shared_ptr<Connection> openSampleDatabase(const std::string& path) {
     auto conn = std::make_shared<sqlite::Connection>();
     conn->Open(path);
-    query::createHostTables(*conn);
+    data::createHostTables(*conn);
     writeSampleData(*conn);
     return conn;
 }

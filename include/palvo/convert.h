@@ -12,7 +12,7 @@
 #include "palvo/export.h"
 #include "palvo/value.h"
 
-namespace Palvo::util {
+namespace Palvo::base {
 
 // ---- numbers -------------------------------------------------------------
 
@@ -76,4 +76,4 @@ PALVO_API DateTime addDays(const DateTime& d, std::int64_t days);
 /// 2004-03-05, "yyyy-mm" 2004-03, "YYYY年M月D日" 2004年3月5日, "hh:mm:ss" 08:05:09.
 PALVO_API std::string formatDate(const DateTime& d, std::string_view pattern);
 
-}  // namespace Palvo::util
+}  // namespace Palvo::base

@@ -9,7 +9,7 @@
 #include "palvo/data.h"
 #include "palvo/export.h"
 
-namespace Palvo::query {
+namespace Palvo::data {
 
 /// Called with each statement (the CREATE TABLE, then its indexes) of a host
 /// table the database already holds, for a tool that checks it is whole.
@@ -38,4 +38,4 @@ PALVO_API long removeRepeatedSettings(Connection& conn);
 /// Whether the database has a table of that name (from its catalogue).
 PALVO_API bool tableExists(Connection& conn, const std::string& name);
 
-}  // namespace Palvo::query
+}  // namespace Palvo::data

@@ -9,7 +9,7 @@
 
 #include "palvo/export.h"
 
-namespace Palvo::util {
+namespace Palvo::base {
 
 /// Removes blanks (spaces only, as the platform's Trim does) at both ends.
 PALVO_API std::string trim(std::string_view text);
@@ -23,6 +23,14 @@ PALVO_API bool equalsNoCase(std::string_view a, std::string_view b);
 
 /// Doubles every single quote, for a value pasted between quotes in SQL text.
 PALVO_API std::string sqlQuote(std::string_view text);
+
+/// Where the quoted part of T-SQL text that opens at byte `at` ends, for a scan
+/// that looks for words or signs outside quotes: a text ('it''s', N'...'), a
+/// quoted or bracketed name ("a""b", [a]]b]), a comment to the end of its line
+/// (--, the line break with it) or a block comment (/* */, nested as T-SQL nests
+/// them). `at` itself when nothing quoted opens there; an unclosed one runs to
+/// the end of the text.
+PALVO_API std::size_t skipSqlQuoted(std::string_view sql, std::size_t at);
 
 /// Reads the character at byte `i` of a UTF-8 text and moves `i` past it. A
 /// byte that does not start a well-formed sequence (overlong forms, surrogates
@@ -46,4 +54,4 @@ PALVO_API std::size_t inStr(std::string_view text, std::string_view what);
 /// descending range such as "[z-a]".
 PALVO_API bool like(std::string_view text, std::string_view pattern);
 
-}  // namespace Palvo::util
+}  // namespace Palvo::base

@@ -10,7 +10,7 @@
 #include "palvo/error.h"
 #include "src/base/conversions.h"
 
-namespace Palvo::util {
+namespace Palvo::base {
 
 // ---- characters ------------------------------------------------------------
 
@@ -339,4 +339,4 @@ std::optional<char32_t> charFromAnsiCode(std::int16_t code) {
     return c;
 }
 
-}  // namespace Palvo::util
+}  // namespace Palvo::base

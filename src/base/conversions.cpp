@@ -11,7 +11,7 @@
 
 #include "palvo/error.h"
 
-namespace Palvo::util {
+namespace Palvo::base {
 
 namespace {
 bool skippable(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -528,4 +528,4 @@ std::string formatDate(const DateTime& d, std::string_view pattern) {
     return out;
 }
 
-}  // namespace Palvo::util
+}  // namespace Palvo::base

@@ -14,7 +14,7 @@
 #include "palvo/text.h"
 #include "palvo/value.h"
 
-namespace Palvo::util {
+namespace Palvo::base {
 
 /// Hands `put` the text a value shows in a cell: a text as it stands (not
 /// copied), Null as empty, anything else as its toText.
@@ -126,4 +126,4 @@ struct CodePageTables {
 CodePageTables buildCodePageTables(const char* charset);
 }  // namespace detail
 
-}  // namespace Palvo::util
+}  // namespace Palvo::base

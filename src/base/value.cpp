@@ -95,7 +95,7 @@ bool DateTime::valid() const {
 }
 
 std::optional<DateTime> DateTime::parse(std::string_view text) {
-    const std::string_view v = util::trimBlanks(text);
+    const std::string_view v = base::trimBlanks(text);
     DateTime d;
     std::size_t i = 0;
     if (!readInt(v, i, 4, d.year) || i != 4) return std::nullopt;
@@ -314,10 +314,10 @@ double Value::toDouble() const {
         case Kind::Double:
             return std::get<double>(v_);
         case Kind::DateTime:
-            return util::dateSerial(std::get<Palvo::DateTime>(v_));
+            return base::dateSerial(std::get<Palvo::DateTime>(v_));
         case Kind::Decimal:
         case Kind::Text: {
-            return util::toNumber(kind() == Kind::Text ? std::get<std::string>(v_)
+            return base::toNumber(kind() == Kind::Text ? std::get<std::string>(v_)
                                                        : std::get<Palvo::Decimal>(v_).text);
         }
         case Kind::Bytes:
@@ -354,7 +354,7 @@ std::int64_t Value::toInt64() const {
 bool Value::toBool() const {
     if (auto* b = boolean()) return *b;
     if (auto* t = text()) {
-        const std::string s = util::asciiLower(util::trimBlanks(*t));
+        const std::string s = base::asciiLower(base::trimBlanks(*t));
         if (s == "true") return true;
         if (s == "false") return false;
     }

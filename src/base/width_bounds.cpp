@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-namespace Palvo {
+namespace Palvo::base {
 
 namespace {
 
@@ -100,4 +100,4 @@ bool WidthBounds::see(char32_t c, Column& column) {
     return true;
 }
 
-}  // namespace Palvo
+}  // namespace Palvo::base

@@ -21,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace Palvo {
+namespace Palvo::base {
 
 class WidthBounds {
 public:
@@ -84,4 +84,4 @@ private:
     std::unordered_map<std::uint64_t, double> pairs_;
 };
 
-}  // namespace Palvo
+}  // namespace Palvo::base

@@ -398,7 +398,7 @@ void GridModel::copyValues(const ResultTable& table, int firstRow, int firstCol)
     for (std::size_t i = 0; i < records; ++i) {
         const std::size_t cells = at(firstRow + static_cast<int>(i), firstCol);
         for (std::size_t f = 0; f < fields; ++f) {
-            util::withCellText(table.at(i, f), [&](std::string_view text) { text_.set(cells + f, text); });
+            base::withCellText(table.at(i, f), [&](std::string_view text) { text_.set(cells + f, text); });
         }
     }
 }

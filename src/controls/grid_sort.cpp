@@ -15,7 +15,7 @@ std::vector<std::size_t> genericSortOrder(const std::vector<std::string_view>& t
     std::vector<Key> keys(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
         if (texts[i].empty()) continue;
-        if (auto n = util::readNumber(texts[i])) {
+        if (auto n = base::readNumber(texts[i])) {
             keys[i] = Key{1, *n};
         } else {
             keys[i].kind = 2;

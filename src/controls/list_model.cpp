@@ -16,7 +16,7 @@ namespace {
 [[noreturn]] void badCall() { throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument"); }
 [[noreturn]] void badValue() { throw Error(ErrorNumber::InvalidPropertyValue, "Invalid property value"); }
 
-int charsIn(const std::string& text) { return static_cast<int>(util::charCount(text)); }
+int charsIn(const std::string& text) { return static_cast<int>(base::charCount(text)); }
 }  // namespace
 
 ListListener::~ListListener() = default;

@@ -61,14 +61,14 @@ bool isNumericType(int t) {
 }
 
 bool columnInfoForDeclaredType(std::string_view declared, ColumnInfo& info) {
-    std::string d = util::asciiLower(trimSpaces(declared));
+    std::string d = base::asciiLower(trimSpaces(declared));
     std::string base = d;
     std::vector<std::string> args;
     if (auto p = d.find('('); p != std::string::npos) {
         base = trimSpaces(d.substr(0, p));
         auto q = d.find(')', p);
         if (q == std::string::npos) return false;
-        for (auto arg : util::split(std::string_view(d).substr(p + 1, q - p - 1), ','))
+        for (auto arg : base::split(std::string_view(d).substr(p + 1, q - p - 1), ','))
             args.push_back(trimSpaces(arg));
     }
     // The embedded database names decimals it stores as doubles "decimal real(18,2)".
@@ -427,7 +427,7 @@ void Recordset::noSuchField(long index) {
 
 std::size_t Recordset::indexOf(std::string_view name) const {
     for (std::size_t i = 0; i < data_.columns.size(); ++i) {
-        if (util::equalsNoCase(data_.columns[i].name, name)) return i;
+        if (base::equalsNoCase(data_.columns[i].name, name)) return i;
     }
     throw Error(ErrorNumber::ItemNotFound,
                 "Item cannot be found in the collection corresponding to the requested name or ordinal: " +
@@ -576,7 +576,7 @@ void Recordset::Update() {
         }
         if (table.empty()) {
             table = c.baseTable;
-        } else if (!util::equalsNoCase(table, c.baseTable)) {
+        } else if (!base::equalsNoCase(table, c.baseTable)) {
             throw Error(ErrorNumber::NotSupported, "A new row can only be added to one table at a time.");
         }
         std::string col = c.baseColumn.empty() ? c.name : c.baseColumn;

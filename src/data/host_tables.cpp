@@ -5,7 +5,7 @@
 #include "palvo/error.h"
 #include "src/base/conversions.h"
 
-namespace Palvo::query {
+namespace Palvo::data {
 
 namespace {
 #include "host_tables_sql.inc"
@@ -110,7 +110,7 @@ bool reservedWord(std::string_view name) {
 }  // namespace
 
 std::string sqlColumnName(std::string_view name) {
-    const std::u32string s = util::decodeUtf8(name);
+    const std::u32string s = base::decodeUtf8(name);
     bool plain = !s.empty() && identifierStart(s[0]) && !reservedWord(name);
     for (std::size_t i = 1; plain && i < s.size(); ++i) plain = identifierPart(s[i]);
     if (plain || name.empty()) return std::string(name);
@@ -126,7 +126,7 @@ bool isObjectName(std::string_view name) {
     std::size_t b = 0, e = name.size();
     while (b < e && (name[b] == ' ' || name[b] == '\t')) ++b;
     while (e > b && (name[e - 1] == ' ' || name[e - 1] == '\t')) --e;
-    const std::u32string s = util::decodeUtf8(name.substr(b, e - b));
+    const std::u32string s = base::decodeUtf8(name.substr(b, e - b));
     std::size_t i = 0;
     int parts = 0;
     while (true) {
@@ -234,8 +234,8 @@ long removeRepeatedSettings(Connection& conn) {
 
 bool tableExists(Connection& conn, const std::string& name) {
     auto t =
-        conn.Query("select count(*) from syscolumns where object_name(id)='" + util::sqlQuote(name) + "'");
+        conn.Query("select count(*) from syscolumns where object_name(id)='" + base::sqlQuote(name) + "'");
     return t.rowCount() && t.at(0, 0).toInt64() > 0;
 }
 
-}  // namespace Palvo::query
+}  // namespace Palvo::data

@@ -9,7 +9,7 @@
 #include "palvo/data.h"
 #include "palvo/host_tables.h"
 
-namespace Palvo::query {
+namespace Palvo::data {
 
 /// The statements of a script, split at lines holding only "GO" (any case).
 std::vector<std::string> splitScript(std::string_view script);
@@ -34,4 +34,4 @@ bool isObjectName(std::string_view name);
 /// An empty name is returned empty.
 std::string sqlColumnName(std::string_view name);
 
-}  // namespace Palvo::query
+}  // namespace Palvo::data

@@ -4,6 +4,6 @@
 
 namespace Palvo::database {
 
-std::int32_t toInt32(const Value& v) { return util::clng(v.toDouble()); }
+std::int32_t toInt32(const Value& v) { return base::clng(v.toDouble()); }
 
 }  // namespace Palvo::database

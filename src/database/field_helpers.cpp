@@ -20,12 +20,12 @@ namespace {
 std::string plusOne(const Value& max) {
     if (const std::int64_t* i = max.integer()) {
         if (*i < std::numeric_limits<std::int64_t>::max()) return std::to_string(*i + 1);
-        return *util::plusOneExact(std::to_string(*i));
+        return *base::plusOneExact(std::to_string(*i));
     }
     const std::string* digits = max.text();
     if (const Decimal* d = max.decimal()) digits = &d->text;
     if (digits) {
-        if (auto exact = util::plusOneExact(*digits)) return *exact;
+        if (auto exact = base::plusOneExact(*digits)) return *exact;
     }
     return formatNumber(max.toDouble() + 1);
 }
@@ -46,7 +46,7 @@ std::string fieldValue(const std::string& tbname, const std::string& fieldName,
     std::string condition;
     for (const auto& p : pairs) {
         if (p[0]->empty()) continue;
-        condition += " and [" + *p[0] + "]='" + util::sqlQuote(*p[1]) + "'";
+        condition += " and [" + *p[0] + "]='" + base::sqlQuote(*p[1]) + "'";
     }
     // Dropping " and" keeps the blank before the bracket: "where  [a]='x'".
     if (!condition.empty()) condition = " where " + condition.substr(4);
@@ -90,20 +90,20 @@ std::string clsDatabase::sSetFieldValue(const std::string& tbname, const std::st
         }
         std::string assignment;
         if (isNumericType(type)) {
-            assignment = fieldName + "=" + util::sqlNumber(fieldValue);
+            assignment = fieldName + "=" + base::sqlNumber(fieldValue);
         } else {
-            assignment = fieldName + "='" + util::sqlQuote(util::trim(fieldValue)) + "'";
+            assignment = fieldName + "='" + base::sqlQuote(base::trim(fieldValue)) + "'";
         }
         std::string condition;
         const bool first = !referFieldName1.empty();
         const bool second = !referFieldName2.empty();
         if (first && second) {
-            condition = " where " + referFieldName1 + "='" + util::sqlQuote(referValue1) + "' and " +
-                        referFieldName2 + "='" + util::sqlQuote(referValue2) + "'";
+            condition = " where " + referFieldName1 + "='" + base::sqlQuote(referValue1) + "' and " +
+                        referFieldName2 + "='" + base::sqlQuote(referValue2) + "'";
         } else if (first) {
-            condition = " where " + referFieldName1 + "='" + util::sqlQuote(referValue1) + "'";
+            condition = " where " + referFieldName1 + "='" + base::sqlQuote(referValue1) + "'";
         } else if (second) {
-            condition = " where " + referFieldName2 + "='" + util::sqlQuote(referValue2) + "'";
+            condition = " where " + referFieldName2 + "='" + base::sqlQuote(referValue2) + "'";
         }
         conn.Execute("update " + tbname + " set " + assignment + condition);
         return "";

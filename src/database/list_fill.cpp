@@ -72,7 +72,7 @@ void clsDatabase::mFillDataToListOrComb(const bool& bClear, const std::string& s
     }
     if (iDefaultIndex <= static_cast<float>(ObjControl.ListCount() - 1)) {
         // The index is a single-precision number; the control takes it rounded half to even.
-        ObjControl.ListIndex(util::clng(static_cast<double>(iDefaultIndex)));
+        ObjControl.ListIndex(base::clng(static_cast<double>(iDefaultIndex)));
     }
     rs.Close();
 }

@@ -47,7 +47,7 @@ std::string aTypeName(Type t) { return (t == Type::Int16 ? "an " : "a ") + std::
 }
 
 double number(const std::string& argText, Type type, const char* paramName) {
-    auto value = util::readNumber(argText);
+    auto value = base::readNumber(argText);
     if (!value) mismatch(argText, type, paramName);
     return *value;
 }
@@ -63,9 +63,9 @@ bool booleanFrom(const std::string& argText, const char* paramName) {
 }
 
 const ClassTable* findClass(std::string_view name) {
-    if (name.size() > 6 && util::equalsNoCase(name.substr(0, 6), "Palvo.")) name.remove_prefix(6);
+    if (name.size() > 6 && base::equalsNoCase(name.substr(0, 6), "Palvo.")) name.remove_prefix(6);
     for (const ClassTable* table : classTables()) {
-        if (util::equalsNoCase(table->name, name)) return table;
+        if (base::equalsNoCase(table->name, name)) return table;
     }
     return nullptr;
 }
@@ -151,7 +151,7 @@ LateBoundResult callByName(std::string_view className, std::string_view methodNa
     const Method* method = nullptr;
     if (table) {
         for (const auto& m : table->methods) {
-            if (util::equalsNoCase(m.name, methodName)) method = &m;
+            if (base::equalsNoCase(m.name, methodName)) method = &m;
         }
     }
     if (!method) {

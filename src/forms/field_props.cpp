@@ -40,9 +40,9 @@ std::string executableFolder() {
 
 // ---- conventions ----------------------------------------------------------
 
-std::string tagCode(std::string_view labelTag) { return util::leftChars(labelTag, 1); }
+std::string tagCode(std::string_view labelTag) { return base::leftChars(labelTag, 1); }
 
-std::string columnName(std::string_view labelTag) { return util::midChars(labelTag, 2); }
+std::string columnName(std::string_view labelTag) { return base::midChars(labelTag, 2); }
 
 int tagNumber(std::string_view labelTag) {
     const std::string c = tagCode(labelTag);
@@ -67,7 +67,7 @@ std::vector<int> indexList(std::string_view list) {
     std::vector<int> out;
     std::size_t start = 0;
     for (auto comma = list.find(','); comma != std::string_view::npos; comma = list.find(',', start)) {
-        out.push_back(util::toInt16(list.substr(start, comma - start)));
+        out.push_back(base::toInt16(list.substr(start, comma - start)));
         start = comma + 1;
     }
     return out;
@@ -95,7 +95,7 @@ std::string fieldTypeCode(int adoType) {
 
 void selectAndFocus(TextBox& box) {
     box.SelStart(0);
-    box.SelLength(static_cast<int>(util::charCount(box.Text())));
+    box.SelLength(static_cast<int>(base::charCount(box.Text())));
     if (box.Enabled()) box.SetFocus();
 }
 

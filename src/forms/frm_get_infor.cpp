@@ -61,10 +61,10 @@ std::string aliasAwareFilter(std::string_view head, std::string_view w) {
     const std::size_t select = head.find("SELECT");
     const std::size_t from = head.find("FROM");
     if (like != npos && select != npos && from != npos && from > select + 7) {
-        const std::string column = util::trim(w.substr(0, like));
-        const std::string list = util::trim(head.substr(select + 7, from - select - 7));
-        for (std::string_view item : util::split(list, ',')) {
-            const std::string_view trimmed = util::trimmedView(item);
+        const std::string column = base::trim(w.substr(0, like));
+        const std::string list = base::trim(head.substr(select + 7, from - select - 7));
+        for (std::string_view item : base::split(list, ',')) {
+            const std::string_view trimmed = base::trimmedView(item);
             if (column.empty() || !trimmed.ends_with(" " + column)) continue;
             return (hasWhere ? " AND " : " WHERE ") + expressionBehind(item, column) + " " +
                    std::string(w.substr(like));
@@ -152,7 +152,7 @@ std::string pickerStatement(const std::string& table, const std::string& sSqlStr
 }
 
 std::string typedFilter(const std::string& column, const std::string& typed, const std::string& strWhere) {
-    std::string w = util::trim(column) + "  like '%" + util::sqlQuote(typed) + "%'";
+    std::string w = base::trim(column) + "  like '%" + base::sqlQuote(typed) + "%'";
     if (!strWhere.empty()) w += " and " + strWhere;
     return w;
 }
@@ -231,11 +231,11 @@ void frmGetInfor::showFilled(const std::string& sql, const std::string& outcome)
 
 void frmGetInfor::query() {
     const std::string typed = text("Txt1").Text();
-    if (util::trim(typed).empty()) {
+    if (base::trim(typed).empty()) {
         fill(strWhere);
         return;
     }
-    if (util::isPinyinFilter(typed) && fillByPinyin(util::trim(combo("Combo1").Text()), typed)) return;
+    if (util::isPinyinFilter(typed) && fillByPinyin(base::trim(combo("Combo1").Text()), typed)) return;
     fill(typedFilter(combo("Combo1").Text(), typed, strWhere));
 }
 
@@ -304,7 +304,7 @@ bool frmGetInfor::fillByPinyin(const std::string& column, const std::string& typ
 bool frmGetInfor::hasData() const {
     const FlexGrid& flx = grid("flx");
     if (flx.Rows() <= 1 || flx.Cols() == 0) return false;
-    return !(flx.Rows() == 2 && util::trim(flx.TextMatrix(1, 0)).empty());
+    return !(flx.Rows() == 2 && base::trim(flx.TextMatrix(1, 0)).empty());
 }
 
 void frmGetInfor::choose() {
@@ -314,7 +314,7 @@ void frmGetInfor::choose() {
         result.clear();
         return;
     }
-    result = util::trim(flx.TextMatrix(flx.Row(), returnIndex_));
+    result = base::trim(flx.TextMatrix(flx.Row(), returnIndex_));
     frame().Close();
 }
 
@@ -335,7 +335,7 @@ void frmGetInfor::mark() {
     const int row = flx.Row();
     if (col < 0 || row < flx.FixedRows()) return;  // no column holds the values: the click marks nothing
     flx.Col(0);
-    const std::string value = util::trim(flx.TextMatrix(row, col));
+    const std::string value = base::trim(flx.TextMatrix(row, col));
     std::string list = label("lblSel").Caption();
     if (flx.CellBackColor() == normalColor_) {
         flx.CellBackColor(kMarked);
@@ -404,7 +404,7 @@ bool frmGetInfor::KeyDown(WindowKey key) {
             frame().SetFocus("Txt1");
             TextBox& box = text("Txt1");
             box.SelStart(0);
-            box.SelLength(static_cast<int>(util::charCount(box.Text())));
+            box.SelLength(static_cast<int>(base::charCount(box.Text())));
             return true;
         }
         case WindowKey::Up:

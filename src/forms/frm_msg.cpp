@@ -53,8 +53,8 @@ void frmMsg::Load() {
     f.Caption(session().sMsg);
     gap_ = 100;
     f.Height(f.Height() - (text2Height(layout()) + gap_));
-    if (util::trim(sErr).empty()) sErr = kNoError;
-    if (util::trim(sErrMx).empty()) sErrMx = kNoDetails;
+    if (base::trim(sErr).empty()) sErr = kNoError;
+    if (base::trim(sErrMx).empty()) sErrMx = kNoDetails;
     text("Text1").Text(sErr);
     text("Text1").Tag(sErr);
     text("Text2").Text(sErrMx);
@@ -77,7 +77,7 @@ void frmMsg::Change(const std::string& control) {
     if (loading_ || (control != "Text1" && control != "Text2")) return;
     for (const char* name : {"Text1", "Text2"}) {
         TextBox& box = text(name);
-        if (util::trim(box.Text()) != util::trim(box.Tag())) box.Text(box.Tag());
+        if (base::trim(box.Text()) != base::trim(box.Tag())) box.Text(box.Tag());
     }
 }
 

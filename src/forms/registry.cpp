@@ -42,7 +42,7 @@ std::vector<FormBox> formBoxes(Form& frm) {
 
 // The registry rows of a master table, in the database's order.
 ResultTable registryRows(const std::string& sZb) {
-    return sessionConnection().Query("select * from 更新表记录 where 主表 ='" + util::sqlQuote(sZb) + "'");
+    return sessionConnection().Query("select * from 更新表记录 where 主表 ='" + base::sqlQuote(sZb) + "'");
 }
 
 std::string cell(const ResultTable& t, std::size_t row, const char* column) {
@@ -60,8 +60,8 @@ std::string cell(const ResultTable& t, std::size_t row, const char* column) {
 
 void registerReference(const std::string& master, const std::string& masterColumn, const std::string& table,
                        const std::string& column) {
-    const std::string m = util::sqlQuote(master), mc = util::sqlQuote(masterColumn),
-                      t = util::sqlQuote(table), c = util::sqlQuote(column);
+    const std::string m = base::sqlQuote(master), mc = base::sqlQuote(masterColumn),
+                      t = base::sqlQuote(table), c = base::sqlQuote(column);
     Connection& conn = sessionConnection();
     Recordset rs;
     rs.Open("select top 1 * from 更新表记录 where 主表='" + m + "' and  主表字段='" + mc + "' and 附表='" +
@@ -82,10 +82,10 @@ namespace Palvo {
 using namespace forms;
 
 void clsForm::mSetKeepSql(Form& frm, std::string& tbname) {
-    const std::vector<std::string_view> tables = util::split(tbname, ',');
+    const std::vector<std::string_view> tables = base::split(tbname, ',');
     for (const auto& name : tables) {
         // a row without its dependent table would break every later cascade and delete check of the master
-        if (util::trim(name).empty()) {
+        if (base::trim(name).empty()) {
             throw Error(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the table list '" +
                                                       tbname + "' holds an empty table name");
         }
@@ -132,13 +132,13 @@ std::string clsForm::sExcuteSql(Form& frm, const std::string& sZb, const std::ve
         const std::string masterColumn = cell(rows, r, "主表字段");
         for (const FormBox& b : boxes) {
             if (columnName(b.labelTag) != masterColumn) continue;
-            const std::string now = util::trim(b.box->Text());
+            const std::string now = base::trim(b.box->Text());
             const std::string& before = element(sData, b.index);
             if (now == before) continue;
             const std::string table = cell(rows, r, "附表");
             const std::string column = cell(rows, r, "附表字段");
-            const std::string sql = "update " + table + " set " + column + "='" + util::sqlQuote(now) + "'" +
-                                    " where " + column + "='" + util::sqlQuote(before) + "'";
+            const std::string sql = "update " + table + " set " + column + "='" + base::sqlQuote(now) + "'" +
+                                    " where " + column + "='" + base::sqlQuote(before) + "'";
             sessionConnection().Execute(sql);
             result = keepStatement(frm.Name(), sql, sZb, session().Dwbh, "", "");
             break;

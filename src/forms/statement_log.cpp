@@ -18,7 +18,7 @@ constexpr const char* failed = "发送语句错误:";
 // The file reference "source table,file column,key column,key value".
 std::vector<std::string> fileReference(const std::string& text) {
     std::vector<std::string> parts;
-    for (auto part : util::split(text, ',')) parts.emplace_back(part);
+    for (auto part : base::split(text, ',')) parts.emplace_back(part);
     if (parts.size() < 4) {
         throw Error(ErrorNumber::SubscriptOutOfRange,
                     "Subscript out of range: the file reference '" + text + "' has fewer than four parts");
@@ -33,13 +33,13 @@ std::string keepStatement(const std::string& sFrmName, const std::string& sSql, 
     std::string copyFile;
     try {
         std::string receivers;
-        if (util::trim(sJsDw).empty()) {
+        if (base::trim(sJsDw).empty()) {
             receivers = database::fieldValue("编辑权限", "发送给其他单位", "窗体名", sFrmName, "单位", sFsDw,
                                              "", "", "", "", "", "");
         } else {
             receivers = "," + sJsDw + ",";
         }
-        if (util::trim(receivers).empty()) return "";
+        if (base::trim(receivers).empty()) return "";
 
         Connection& conn = sessionConnection();
         long long number = 0;
@@ -62,7 +62,7 @@ std::string keepStatement(const std::string& sFrmName, const std::string& sSql, 
 
         const auto a = fileReference(sTableName);
         copyFile = "update SendSql set 文件=" + a[0] + "." + a[1] + "  from SendSql inner join " + a[0] +
-                   " on " + a[0] + "." + a[2] + "='" + util::sqlQuote(a[3]) +
+                   " on " + a[0] + "." + a[2] + "='" + base::sqlQuote(a[3]) +
                    "' and SendSql.编号 =" + std::to_string(number);
         conn.Execute(copyFile);
         return "";

@@ -11,7 +11,7 @@ namespace Palvo::forms {
 
 namespace {
 
-std::string quoted(const std::string& v, Quoting q) { return q == Quoting::Sql ? util::sqlQuote(v) : v; }
+std::string quoted(const std::string& v, Quoting q) { return q == Quoting::Sql ? base::sqlQuote(v) : v; }
 
 // A type code no column has: its value would be lost without a word.
 Error unknownType(const std::string& type, const std::string& column) {
@@ -29,19 +29,19 @@ std::string upper(std::string s) {
 bool keyChanged(const std::string& type, const std::string& text, const std::string& loaded) {
     if (type == kNumberField) return text != loaded;
     if (type == kDateField) {
-        const auto a = util::parseDate(util::trim(text));
-        const auto b = util::parseDate(util::trim(loaded));
-        if (a && b) return util::daySerial(*a) != util::daySerial(*b);
-        return util::trim(text) != util::trim(loaded);
+        const auto a = base::parseDate(base::trim(text));
+        const auto b = base::parseDate(base::trim(loaded));
+        if (a && b) return base::daySerial(*a) != base::daySerial(*b);
+        return base::trim(text) != base::trim(loaded);
     }
     if (type == kImageField) return false;
-    return util::trim(loaded) != util::trim(text);
+    return base::trim(loaded) != base::trim(text);
 }
 
 // The date of an INSERT value list: YYYY-MM-DD, or the text itself when it is no date.
 std::string insertDate(const std::string& text) {
-    const auto d = util::parseDate(text);
-    return d ? util::formatDate(*d, "YYYY-MM-DD") : text;
+    const auto d = base::parseDate(text);
+    return d ? base::formatDate(*d, "YYYY-MM-DD") : text;
 }
 
 }  // namespace
@@ -72,7 +72,7 @@ std::string keyCondition(Form& frm, const std::string& X, const std::vector<std:
         }
         if (element(sFieldType, k) == kNumberField) {
             // the number read from the text, also for the user: nothing after it was searched for
-            condition += c + "=" + util::sqlNumber(v) + " " + " and ";
+            condition += c + "=" + base::sqlNumber(v) + " " + " and ";
         } else {
             condition += c + "='" + quoted(v, quoting) + "' " + " and ";
         }
@@ -102,14 +102,14 @@ std::string insertText(Form& frm, const std::vector<std::string>& sFieldType,
         const std::string tag = lbl(i).Tag();
         if (tagCode(tag) == "0") continue;
         const std::string& type = element(sFieldType, i);
-        const std::string text = util::trim(txt(i).Text());
+        const std::string text = base::trim(txt(i).Text());
         // an image gives no value and stays out of both lists; an empty number is 0, as an update writes it
         if (type == kTextField) {
-            values += ",'" + util::sqlQuote(text) + "'";
+            values += ",'" + base::sqlQuote(text) + "'";
         } else if (type == kNumberField) {
-            values += "," + util::sqlNumber(text);
+            values += "," + base::sqlNumber(text);
         } else if (type == kDateField) {
-            values += ",'" + util::sqlQuote(insertDate(text)) + "'";
+            values += ",'" + base::sqlQuote(insertDate(text)) + "'";
         } else if (type == kImageField) {
             continue;
         } else {
@@ -142,16 +142,16 @@ std::string clsForm::sGetKeyfromFlxRow(Form& frm, FlexGrid& Grid, const std::vec
     auto& lbl = frm.lbl();
     std::string condition;
     for (int k : indexList(sKey)) {
-        const std::string c = util::trim(columnName(lbl(k).Tag()));
+        const std::string c = base::trim(columnName(lbl(k).Tag()));
         // the row taken whole: a grid may hold more rows than 16 bits count
         const std::string v = grid::columnValue(Grid, Grid.Row(), c);
         const std::string& type = element(sftype, k);
         if (type == kTextField) {
-            condition += c + "='" + util::sqlQuote(v) + "' and ";
+            condition += c + "='" + base::sqlQuote(v) + "' and ";
         } else if (type == kNumberField) {
-            condition += c + "=" + util::sqlNumber(v) + " and ";
+            condition += c + "=" + base::sqlNumber(v) + " and ";
         } else if (type == kDateField) {
-            condition += "datediff(d," + c + ",'" + util::sqlQuote(v) + "')=0 and ";
+            condition += "datediff(d," + c + ",'" + base::sqlQuote(v) + "')=0 and ";
         } else if (type != kImageField) {
             // a key column left out would widen the condition to other rows
             throw unknownType(type, c);
@@ -213,17 +213,17 @@ std::string clsForm::sGetUpdateStr(Form& frm, const std::vector<std::string>& sD
     std::string set;
     const int count = txt.Count();
     for (int i = 0; i < count; ++i) {
-        const std::string text = util::trim(txt(i).Text());
+        const std::string text = base::trim(txt(i).Text());
         if (text == element(sData, i)) continue;
         const std::string tag = lbl(i).Tag();
         if (tagCode(tag) == "0") continue;
         const std::string& type = element(sFieldType, i);
         if (type == kTextField || type == kDateField) {
             set += ',';
-            set += columnName(tag) + "='" + util::sqlQuote(text) + "'";
+            set += columnName(tag) + "='" + base::sqlQuote(text) + "'";
         } else if (type == kNumberField) {
             set += ',';
-            set += columnName(tag) + "=" + util::sqlNumber(text);
+            set += columnName(tag) + "=" + base::sqlNumber(text);
         } else if (type != kImageField) {
             throw unknownType(type, columnName(tag));
         }

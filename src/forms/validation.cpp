@@ -33,8 +33,8 @@ bool exists(const std::string& tbname, const std::string& condition) {
 // The condition on one column that must be unique by itself, for SQL or for the user.
 std::string columnCondition(const std::string& column, const std::string& type, const std::string& text,
                             Quoting quoting) {
-    if (type == kNumberField) return column + "=" + util::sqlNumber(text);
-    return column + "='" + (quoting == Quoting::Sql ? util::sqlQuote(text) : text) + "'";
+    if (type == kNumberField) return column + "=" + base::sqlNumber(text);
+    return column + "='" + (quoting == Quoting::Sql ? base::sqlQuote(text) : text) + "'";
 }
 
 // Stage 1: the checks of one text box; "" when it passes.
@@ -45,17 +45,17 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
     const std::string c = tagCode(labelTag);
     const std::string s = box.Text();
 
-    if (t != kDateField && util::gbkLength(s) > length) {
+    if (t != kDateField && base::gbkLength(s) > length) {
         selectAndFocus(box);
         return msgTooLong;
     }
     if (!box.Enabled() || exempt(NotCheck, i)) return "";
 
-    const bool filled = !util::trim(s).empty();
+    const bool filled = !base::trim(s).empty();
     if (t == kTextField || t == kNumberField || t == kDateField) {
         const int code = tagNumber(labelTag);
         const bool applies = code == 1 || code == 2 || ((code == 3 || code == 4) && filled);
-        if (applies && t == kNumberField && !util::isNumeric(s)) {
+        if (applies && t == kNumberField && !base::isNumeric(s)) {
             selectAndFocus(box);
             return msgNumber;
         }
@@ -71,7 +71,7 @@ std::string checkBox(ControlArray<TextBox>& txt, ControlArray<Label>& lbl, int i
     if (c == "1" || (c == "3" && filled)) {
         const LookupSource source = lookupSource(box.Tag());
         const std::string found = database::fieldValue(source.table, source.column, source.column,
-                                                       util::trim(s), "", "", "", "", "", "", "", "");
+                                                       base::trim(s), "", "", "", "", "", "", "", "");
         if (found.empty()) {
             selectAndFocus(box);
             return "字段 " + columnName(labelTag) + " 的值在基础表中不存在！";
@@ -131,11 +131,11 @@ std::string clsForm::sCheckData(Form& frm, const std::vector<std::string>& sFiel
 
     for (int k : indexList(sIndex)) {
         const std::string text = txt(k).Text();
-        if (!bNewSave && util::trim(text) == element(sData, k)) continue;
+        if (!bNewSave && base::trim(text) == element(sData, k)) continue;
         const std::string column = columnName(lbl(k).Tag());
         const std::string& type = element(sFieldType, k);
         // an empty number has no value to be taken by another record
-        if (type == kNumberField && util::trim(text).empty()) continue;
+        if (type == kNumberField && base::trim(text).empty()) continue;
         if (!exists(tbname, columnCondition(column, type, text, Quoting::Sql))) continue;
         selectAndFocus(txt(k));
         return conditionForUser(columnCondition(column, type, text, Quoting::AsTyped)) +

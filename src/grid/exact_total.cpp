@@ -60,7 +60,7 @@ void ExactTotal::add(std::string_view text) {
         addShort(negative, digits, std::max(decimals, 0));
         return;
     }
-    const auto parts = util::valDecimal(text);
+    const auto parts = base::valDecimal(text);
     if (!parts) return;
     const std::string all = parts->whole + parts->fraction;
     if (all.empty()) return;

@@ -48,7 +48,7 @@ public:
         std::size_t at = cells_.size() + firstCol_;
         cells_.resize(cells_.size() + width_);
         for (std::size_t f = 0; f < columns_.size(); ++f, ++at)
-            util::withCellText(values[f], [&](std::string_view text) { cells_.set(at, text); });
+            base::withCellText(values[f], [&](std::string_view text) { cells_.set(at, text); });
         ++count_;
     }
 
@@ -105,43 +105,6 @@ bool isWordByte(unsigned char c) {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
-// Where the quoted part that opens at `i` ('text', [name], "name", -- or /* */
-// comment) ends; `i` when nothing quoted opens there. An unclosed one runs to the end.
-std::size_t skipQuoted(std::string_view sql, std::size_t i) {
-    const char c = sql[i];
-    const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
-    if (c == '\'' || c == '"' || c == '[') {
-        const char close = c == '[' ? ']' : c;
-        for (std::size_t j = i + 1; j < sql.size(); ++j) {
-            if (sql[j] != close) continue;
-            if (j + 1 < sql.size() && sql[j + 1] == close) {
-                ++j;  // a doubled closing character stands for itself
-                continue;
-            }
-            return j + 1;
-        }
-        return sql.size();
-    }
-    if (c == '-' && next == '-') {
-        const auto end = sql.find('\n', i);
-        return end == std::string_view::npos ? sql.size() : end + 1;
-    }
-    if (c == '/' && next == '*') {
-        int depth = 0;  // block comments nest in T-SQL
-        for (std::size_t j = i; j + 1 < sql.size(); ++j) {
-            if (sql[j] == '/' && sql[j + 1] == '*') {
-                ++depth;
-                ++j;
-            } else if (sql[j] == '*' && sql[j + 1] == '/') {
-                ++j;
-                if (--depth == 0) return j + 1;
-            }
-        }
-        return sql.size();
-    }
-    return i;
-}
-
 }  // namespace
 
 bool hasOrderBy(std::string_view sql) {
@@ -153,7 +116,7 @@ bool hasOrderBy(std::string_view sql) {
             ++i;
             continue;
         }
-        if (const std::size_t end = skipQuoted(sql, i); end != i) {
+        if (const std::size_t end = base::skipSqlQuoted(sql, i); end != i) {
             if (c != '-' && c != '/') afterOrder = false;  // a comment between the words is a blank
             i = end;
             continue;
@@ -166,14 +129,14 @@ bool hasOrderBy(std::string_view sql) {
         const std::size_t start = i;
         while (i < sql.size() && isWordByte(static_cast<unsigned char>(sql[i]))) ++i;
         const std::string_view word = sql.substr(start, i - start);
-        if (afterOrder && util::equalsNoCase(word, "by")) return true;
-        afterOrder = util::equalsNoCase(word, "order");
+        if (afterOrder && base::equalsNoCase(word, "by")) return true;
+        afterOrder = base::equalsNoCase(word, "order");
     }
     return false;
 }
 
 std::string withDefaultOrder(const std::string& sql) {
-    if (!hasOrderBy(sql) && util::like(sql, "* 编号*")) return sql + " order by 编号";
+    if (!hasOrderBy(sql) && base::like(sql, "* 编号*")) return sql + " order by 编号";
     return sql;
 }
 
@@ -184,10 +147,10 @@ std::vector<std::int32_t> fitColumnWidths(const std::vector<std::int16_t>& conte
     std::int32_t total = 0;
     for (auto w : content) total += w;
     const std::int16_t spare =
-        util::cint((static_cast<double>(gridWidth) * 0.9 - total) / static_cast<double>(content.size()));
+        base::cint((static_cast<double>(gridWidth) * 0.9 - total) / static_cast<double>(content.size()));
     for (std::size_t c = 0; c < content.size(); ++c) {
         widths[c] = spare <= 90
-                        ? util::clng(content[c] + static_cast<float>(iSize) * static_cast<float>(aWidth))
+                        ? base::clng(content[c] + static_cast<float>(iSize) * static_cast<float>(aWidth))
                         : content[c] + spare;
     }
     if (hasXH && widths[0] > 600) widths[0] = 600;

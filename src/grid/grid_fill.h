@@ -59,8 +59,8 @@ std::vector<std::int16_t> contentWidths(const Grid& grid, const TextMeasurer& me
     // Only a cell that may be wider than its column so far is measured whole,
     // unless measuring costs no more than bounding.
     const bool quick = measurer.quick();
-    WidthBounds bounds([&](std::string_view text) { return measurer.TextWidth(text, fontSize); });
-    std::vector<WidthBounds::Column> seen(static_cast<std::size_t>(cols));
+    base::WidthBounds bounds([&](std::string_view text) { return measurer.TextWidth(text, fontSize); });
+    std::vector<base::WidthBounds::Column> seen(static_cast<std::size_t>(cols));
     // Row by row, the way the cells lie in memory; each column still sees its rows in order.
     for (int r = 0; r < grid.Rows(); ++r) {
         for (int c = 0; c < cols; ++c) {
@@ -71,16 +71,16 @@ std::vector<std::int16_t> contentWidths(const Grid& grid, const TextMeasurer& me
                 if (bound && *bound <= width) continue;
             }
             const double w = measurer.TextWidth(text, fontSize);
-            if (w > width) width = util::cint(w + a);
+            if (w > width) width = base::cint(w + a);
         }
     }
     if (grid.Rows() == 0) return widths;
     for (int c = 0; c < cols; ++c) {
         const std::string heading = grid.TextMatrix(0, c);
-        if (util::trim(heading).empty()) continue;
+        if (base::trim(heading).empty()) continue;
         const double h = measurer.TextWidth(heading, fontSize);
         auto& width = widths[static_cast<std::size_t>(c)];
-        if (5 * h < width) width = util::cint(h + a);
+        if (5 * h < width) width = base::cint(h + a);
     }
     return widths;
 }
@@ -92,8 +92,8 @@ template <class Grid>
 std::int32_t numberWidth(const Grid& grid, const TextMeasurer& measurer, double fontSize, double a) {
     double widest = 0;
     const bool quick = measurer.quick();
-    WidthBounds bounds([&](std::string_view text) { return measurer.TextWidth(text, fontSize); });
-    WidthBounds::Column seen;
+    base::WidthBounds bounds([&](std::string_view text) { return measurer.TextWidth(text, fontSize); });
+    base::WidthBounds::Column seen;
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
         const std::string_view text = grid.cellText(r, 0);
         if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) continue;
@@ -101,7 +101,7 @@ std::int32_t numberWidth(const Grid& grid, const TextMeasurer& measurer, double 
             continue;
         widest = std::max(widest, measurer.TextWidth(text, fontSize));
     }
-    return widest > 0 ? util::clng(widest + a) : 0;
+    return widest > 0 ? base::clng(widest + a) : 0;
 }
 
 /// The widths sizeColumns gives the columns of a grid `gridWidth` twips wide

@@ -35,7 +35,7 @@ bool isOneOf(std::string_view text, std::initializer_list<std::string_view> valu
 
 }  // namespace
 
-int roundIndex(float index) { return util::clng(static_cast<double>(index)); }
+int roundIndex(float index) { return base::clng(static_cast<double>(index)); }
 
 bool inNameList(std::string_view list, std::string_view name) {
     // The list matched as "," + list + "," Like "*," + name + ",*", with the name's own
@@ -63,7 +63,7 @@ std::string columnValue(FlexGrid& grid, int row, const std::string& colName) {
 
 std::int16_t fieldColumn(FlexGrid& grid, const std::string& colName, int row) {
     for (int c = 0; c < grid.Cols(); ++c) {
-        if (util::trim(grid.TextMatrix(row, c)) == colName) return static_cast<std::int16_t>(c);
+        if (base::trim(grid.TextMatrix(row, c)) == colName) return static_cast<std::int16_t>(c);
     }
     return -1;
 }
@@ -79,20 +79,20 @@ void alignColumns(FlexGrid& grid, int alignment) { grid.alignColumns(0, grid.Col
 
 bool tidiesDates(const std::string& heading, const std::string& dateFormat, const std::string& colString,
                  const std::string& notColString) {
-    const std::string trimmed = util::trim(heading);
-    if (util::trim(dateFormat).empty()) return isDateHeading(trimmed);
+    const std::string trimmed = base::trim(heading);
+    if (base::trim(dateFormat).empty()) return isDateHeading(trimmed);
     if (!colString.empty()) return !trimmed.empty() && inNameList(colString, trimmed);
     return isDateHeading(trimmed) && !inNameList(notColString, trimmed);
 }
 
 std::string_view tidiedDate(std::string_view text, const std::string& dateFormat, std::string& formatted) {
-    const std::string_view trimmed = util::trimmedView(text);
+    const std::string_view trimmed = base::trimmedView(text);
     if (trimmed.empty()) return text;
-    if (!util::trim(dateFormat).empty()) {
+    if (!base::trim(dateFormat).empty()) {
         // Only a text that reads as a date is rewritten; any other text stays as it is.
         std::string_view next = text;
-        if (auto d = util::parseDate(trimmed)) next = formatted = util::formatDate(*d, dateFormat);
-        if (isOneOf(util::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next = {};
+        if (auto d = base::parseDate(trimmed)) next = formatted = base::formatDate(*d, dateFormat);
+        if (isOneOf(base::trimmedView(next), {"1900-01-01", "1900-01", "1900"})) next = {};
         return next;
     }
     if (isOneOf(trimmed, {"1900-01-01", "1900-01", "1900", "1900-1-1", "1900-1"})) return {};

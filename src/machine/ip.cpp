@@ -54,7 +54,7 @@ std::string firstAddressMatching(const std::vector<std::string>& addresses, std:
     std::string pattern = std::string(sppIP) + "*";
     for (const auto& address : addresses) {
         if (address.empty()) return {};
-        if (util::like(address, pattern)) return address;
+        if (base::like(address, pattern)) return address;
     }
     return {};
 }
@@ -80,17 +80,17 @@ Value clsIp::GetLocalIPAddress(const std::string& sppIP) {
 
 bool clsIp::bIsIP(const std::string& sIP) {
     const std::string_view text = sIP;
-    auto length = util::charCount(text);
+    auto length = base::charCount(text);
     if (length < 7 || length > 15) return false;
     if (text.starts_with("0.")) return false;
-    const auto parts = util::split(text, '.');
+    const auto parts = base::split(text, '.');
     if (parts.size() != 4) return false;
     for (auto part : parts) {
-        auto value = util::readNumber(part);
+        auto value = base::readNumber(part);
         if (!value || *value < 0 || *value > 255) return false;
         // Written back as a whole number it must be exactly as long as the part.
         auto whole = static_cast<long>(std::nearbyint(*value));
-        if (std::to_string(whole).size() != util::charCount(part)) return false;
+        if (std::to_string(whole).size() != base::charCount(part)) return false;
     }
     return true;
 }

@@ -59,7 +59,7 @@ std::optional<double> plainNumber(std::string_view text) {
         whole == "0" ? fraction.size() - std::min(fraction.find_first_not_of('0'), fraction.size())
                      : whole.size() + fraction.size();
     if (significant > kExactDigits) return std::nullopt;
-    return util::readNumber(text);
+    return base::readNumber(text);
 }
 
 // What the application's paste makes of a text: numbers in their plain form
@@ -76,10 +76,10 @@ void pasteValue(std::string_view text, SheetValue& v) {
         v.number = *n;
         return;
     }
-    if (auto d = util::parseDate(util::trimBlanks(text)); d && d->year >= 1900 && util::daySerial(*d) >= 61) {
+    if (auto d = base::parseDate(base::trimBlanks(text)); d && d->year >= 1900 && base::daySerial(*d) >= 61) {
         // before 1900-03-01 the application's day numbers differ from the calendar's
         v.kind = d->hasTime() ? SheetValue::Kind::DateTime : SheetValue::Kind::Date;
-        v.number = util::dateSerial(*d);
+        v.number = base::dateSerial(*d);
         return;
     }
     v.kind = SheetValue::Kind::Text;
@@ -198,7 +198,7 @@ void pageSetup(Worksheet& sheet, const ExcelJob& job, const std::string& titleRo
     std::string refused;
     const std::string left = literal(job.top);
     const std::string right = rightHeaderText(today.year, today.month, today.day);
-    if (const auto n = util::charCount("&L" + left + "&R" + right); n > kHeaderFooterMax) {
+    if (const auto n = base::charCount("&L" + left + "&R" + right); n > kHeaderFooterMax) {
         refused =
             "Unable to set the LeftHeader property of the PageSetup class: "
             "a header holds at most 255 characters, the top text makes it " +
@@ -208,7 +208,7 @@ void pageSetup(Worksheet& sheet, const ExcelJob& job, const std::string& titleRo
     }
     p.RightHeader = right;
     const std::string bottom = literal(job.bottom);
-    if (const auto n = util::charCount("&L" + bottom + "&R" + std::string(kRightFooter));
+    if (const auto n = base::charCount("&L" + bottom + "&R" + std::string(kRightFooter));
         n > kHeaderFooterMax) {
         refused += std::string(refused.empty() ? "" : "; ") +
                    "Unable to set the LeftFooter property of the PageSetup class: "
@@ -433,7 +433,7 @@ HeadingMerges headingMerges(const std::vector<std::vector<std::string>>& heading
 std::vector<OtherMerge> parseOtherMerges(const std::string& text) {
     std::vector<OtherMerge> items;
     auto number = [](std::string_view part) -> std::optional<int> {
-        const std::string_view t = util::trimBlanks(part);
+        const std::string_view t = base::trimBlanks(part);
         if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string_view::npos) {
             return std::nullopt;
         }
@@ -451,12 +451,12 @@ std::vector<OtherMerge> parseOtherMerges(const std::string& text) {
         return true;
     };
     std::string_view rest = text;
-    while (util::charCount(rest) >= 12) {
+    while (base::charCount(rest) >= 12) {
         const std::size_t semicolon = rest.find(';');
         if (semicolon == std::string_view::npos) break;
         OtherMerge item{std::string(rest.substr(0, semicolon)), std::nullopt};
         rest.remove_prefix(semicolon + 1);
-        if (util::charCount(item.text) < 11) break;
+        if (base::charCount(item.text) < 11) break;
         const std::string_view t = item.text;
         const std::size_t colon = t.find(':');
         MergeItem m;

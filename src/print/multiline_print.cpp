@@ -35,7 +35,7 @@ namespace {
 // Puts the surface's font back when printing ends, also when it fails.
 class FontRestore {
 public:
-    explicit FontRestore(TextSurface& p) : p_(p), size_(util::cint(p.FontSize())), bold_(p.FontBold()) {}
+    explicit FontRestore(TextSurface& p) : p_(p), size_(base::cint(p.FontSize())), bold_(p.FontBold()) {}
     ~FontRestore() {
         if (!done_) {
             try {
@@ -87,7 +87,7 @@ std::int32_t clsPrint::lPrint_MultiLine_TextBox(TextBox& txt, TextSurface& p, co
         p.Print(hardLines ? line : shownLine(line));
     }
     font.restore();
-    return util::clng(p.CurrentY());
+    return base::clng(p.CurrentY());
 }
 
 }  // namespace Palvo

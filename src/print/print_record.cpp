@@ -73,7 +73,7 @@ PageTotals pageTotalColumns(const ReportRows& flx) {
         if (std::find(totals.columns.begin(), totals.columns.end(), col) != totals.columns.end()) continue;
         for (int r = 1; r < flx.Rows(); ++r) {
             const std::string text = flx.TextMatrix(r, col);
-            if (isTotalsRow(flx, r) || util::trimmedView(text).empty() || util::isNumeric(text)) continue;
+            if (isTotalsRow(flx, r) || base::trimmedView(text).empty() || base::isNumeric(text)) continue;
             stop("本页小计的列不是数字：" + name + "（第 " + std::to_string(r) + " 行为“" + text + "”）");
         }
         totals.columns.push_back(col);
@@ -369,8 +369,8 @@ void widenForTotals(const Printer& p, const Pages& pages, TableMeasure& table) {
         const double width = std::round(std::min(p.TextWidth(text), p.ScaleWidth()));
         const double need = table.lefts[c] + width + a - table.lefts[c + 1];
         if (need <= 0) return;
-        for (std::size_t k = c + 1; k < table.lefts.size(); ++k) table.lefts[k] += util::clng(need);
-        table.right += util::clng(need);
+        for (std::size_t k = c + 1; k < table.lefts.size(); ++k) table.lefts[k] += base::clng(need);
+        table.right += base::clng(need);
     };
     widen(totals.labelColumn, "本页小计");
     for (std::size_t i = 0; i < totals.columns.size(); ++i) {
@@ -451,7 +451,7 @@ std::optional<std::int16_t> tableRowsPerPage(int paperSize, int orientation) {
 }
 
 std::int16_t computedRowsPerPage(double printableHeight, double lineHeight) {
-    return util::cint((printableHeight - 2000) / (lineHeight * 1.4 + 50));
+    return base::cint((printableHeight - 2000) / (lineHeight * 1.4 + 50));
 }
 
 TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, double maxWidth) {
@@ -466,8 +466,8 @@ TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, do
     table.lines.assign(static_cast<std::size_t>(std::max(rows, 0)), 1);
     // Only a cell that may be wider than its column's widest so far is
     // measured: measuring every cell made page 1 of a long preview wait.
-    WidthBounds bounds([&surface](std::string_view text) { return surface.TextWidth(text); });
-    std::vector<WidthBounds::Column> columns(static_cast<std::size_t>(std::max(cols, 0)));
+    base::WidthBounds bounds([&surface](std::string_view text) { return surface.TextWidth(text); });
+    std::vector<base::WidthBounds::Column> columns(static_cast<std::size_t>(std::max(cols, 0)));
     // row by row, so a grid that reads its rows in order (a spooled one) reads each once
     std::vector<std::int16_t> widest(static_cast<std::size_t>(std::max(cols, 0)), 0);
     for (int r = 0; r < rows; ++r) {
@@ -482,12 +482,12 @@ TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, do
             } else if (std::memchr(text.data(), '\n', text.size()) != nullptr) {
                 lines = std::max(lines, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')));
             }
-            w = std::max(w, util::cint(std::min(surface.TextWidth(text), limit)));
+            w = std::max(w, base::cint(std::min(surface.TextWidth(text), limit)));
         }
     }
     double x = surface.TextWidth("aaa");
     for (int c = 0; c < cols; ++c) {
-        table.lefts[static_cast<std::size_t>(c)] = util::clng(x);
+        table.lefts[static_cast<std::size_t>(c)] = base::clng(x);
         x = table.lefts[static_cast<std::size_t>(c)] + widest[static_cast<std::size_t>(c)] + a;
     }
     if (cols > 0) table.right = table.lefts.back() + widest.back();
@@ -495,7 +495,7 @@ TableMeasure measureTable(const ReportRows& grid, const TextSurface& surface, do
 }
 
 std::string timeLine(const DateTime& now) {
-    return "打印时间：" + util::formatDate(now, "yyyy/m/d") + "  " + util::formatDate(now, "h:nn:ss");
+    return "打印时间：" + base::formatDate(now, "yyyy/m/d") + "  " + base::formatDate(now, "h:nn:ss");
 }
 
 std::string pageFoot(int page, int pages) {

@@ -51,7 +51,7 @@ std::string display(const SheetValue& v) {
             const double whole = std::floor(v.number);
             DateTime day;  // day number 0
             try {
-                day = util::addDays(day, static_cast<std::int64_t>(whole));
+                day = base::addDays(day, static_cast<std::int64_t>(whole));
             } catch (const Error&) {  // no day of the calendar: shown as the number it is
                 std::snprintf(buf, sizeof buf, "%.15g", v.number);
                 return buf;

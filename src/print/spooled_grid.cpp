@@ -225,7 +225,7 @@ public:
     }
     void row(const Value* values) override {
         for (std::size_t f = 0; f < texts_.size(); ++f)
-            util::withCellText(values[f], [&](std::string_view text) { texts_[f].assign(text); });
+            base::withCellText(values[f], [&](std::string_view text) { texts_[f].assign(text); });
         grid_.append(texts_);
     }
 

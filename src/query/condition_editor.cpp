@@ -46,7 +46,7 @@ std::string cellOf(std::string item) {
 // the blanks around it kept.
 std::string columnCell(const std::string& cell, const std::string& name) {
     const std::size_t at = cell.find_first_not_of(' ');
-    return cell.substr(0, at) + sqlColumnName(name) + cell.substr(at + name.size());
+    return cell.substr(0, at) + data::sqlColumnName(name) + cell.substr(at + name.size());
 }
 
 bool isEditorItem(int col, const std::string& cell) {
@@ -112,7 +112,7 @@ BuiltCondition buildCondition(const std::vector<ConditionRow>& rows,
         ConditionRow t;
         bool empty = true;
         for (std::size_t c = 0; c < 5; ++c) {
-            t[c] = util::trim(x[c]);
+            t[c] = base::trim(x[c]);
             empty = empty && t[c].empty();
         }
         if (empty) break;  // an empty row ends the condition
@@ -137,20 +137,20 @@ BuiltCondition buildCondition(const std::vector<ConditionRow>& rows,
                 addItems(x);
                 w += x[0] + x[1] + column;
                 w += t[3] == kContains ? " like " : t[3] == kNotContains ? " not like " : x[3];
-                w += containing ? "'%" + util::sqlQuote(x[4]) + "%'" : "'" + util::sqlQuote(x[4]) + "'";
+                w += containing ? "'%" + base::sqlQuote(x[4]) + "%'" : "'" + base::sqlQuote(x[4]) + "'";
                 break;
             case ColumnKind::Number:
                 if (containing)
                     throw ConditionRefused("查询条件中项目“" + t[2] + "”为数值类型，不能用 包含 ");
                 // the value stands bare in the text: a number and nothing after it
-                if (!util::isNumeric(x[4])) throw ConditionInvalid("not a number: " + x[4]);
+                if (!base::isNumeric(x[4])) throw ConditionInvalid("not a number: " + x[4]);
                 addItems(x);
                 w += x[0] + x[1] + column + x[3] + x[4];
                 break;
             case ColumnKind::Date:
                 if (containing)
                     throw ConditionRefused("查询条件中项目“" + t[2] + "”为日期类型，不能用 包含 ");
-                if (!util::isSqlDateTime(t[4])) throw ConditionInvalid("not a date: " + x[4]);
+                if (!base::isSqlDateTime(t[4])) throw ConditionInvalid("not a date: " + x[4]);
                 addItems(x);
                 w += x[0] + x[1] + " datediff(" + dateUnit + ",'" + x[4] + "'," + column + ")" + x[3] + "0";
                 break;
@@ -295,7 +295,7 @@ bool ConditionEditor::click(const std::string& control) {
         FlexGrid& g = grid();
         const std::string text = editor(c).Text();
         if (g.Row() >= g.FixedRows() && g.Col() == c) g.TextMatrix(g.Row(), c, text);
-        if (c == 2 && !util::trim(text).empty()) fillValues(util::trim(text));
+        if (c == 2 && !base::trim(text).empty()) fillValues(base::trim(text));
     } else {
         return false;
     }
@@ -311,8 +311,8 @@ bool ConditionEditor::change(const std::string& control) {
         const std::size_t commas = static_cast<std::size_t>(std::count(text.begin(), text.end(), ','));
         if (commas > 0) {
             // the comma key is swallowed: the caret stays where the comma would have gone
-            const std::string before = util::leftChars(text, static_cast<std::size_t>(value.SelStart()));
-            const int caret = static_cast<int>(util::charCount(before)) -
+            const std::string before = base::leftChars(text, static_cast<std::size_t>(value.SelStart()));
+            const int caret = static_cast<int>(base::charCount(before)) -
                               static_cast<int>(std::count(before.begin(), before.end(), ','));
             text.erase(std::remove(text.begin(), text.end(), ','), text.end());
             value.Text(text);
@@ -336,7 +336,7 @@ void ConditionEditor::showEditor() {
     const int r = g.Row(), c = g.Col();
     if (r < g.FixedRows() || c < 0 || c > 4) return;
     if (c == 4) {
-        const std::string column = util::trim(g.TextMatrix(r, 2));
+        const std::string column = base::trim(g.TextMatrix(r, 2));
         if (!column.empty()) fillValues(column);
     }
     ComboBox& box = editor(c);
@@ -352,15 +352,15 @@ void ConditionEditor::fillValues(const std::string& column) {
     ComboBox& values = editor(4);
     Connection& conn = sessionConnection();
     Recordset registry;
-    registry.Open("select top 1 * from 更新表记录 where 附表字段='" + util::sqlQuote(column) +
-                      "' and 附表='" + util::sqlQuote(table_) + "'",
+    registry.Open("select top 1 * from 更新表记录 where 附表字段='" + base::sqlQuote(column) +
+                      "' and 附表='" + base::sqlQuote(table_) + "'",
                   conn);
     if (registry.RecordCount() < 1) {
         registry.Close();
         values.Clear();
         return;
     }
-    const std::string sql = "select " + sqlColumnName(registry.Fields("主表字段").Value().toText()) +
+    const std::string sql = "select " + data::sqlColumnName(registry.Fields("主表字段").Value().toText()) +
                             " from " + registry.Fields("主表").Value().toText();
     registry.Close();
     Recordset masters;
@@ -369,7 +369,7 @@ void ConditionEditor::fillValues(const std::string& column) {
         values.Clear();
         for (; !masters.Eof(); masters.MoveNext()) {
             const Value& v = masters.Fields(0).Value();
-            if (!v.isNull()) values.AddItem(util::trim(v.toText()));
+            if (!v.isNull()) values.AddItem(base::trim(v.toText()));
         }
     }
     masters.Close();
@@ -379,7 +379,7 @@ void ConditionEditor::addRow() {
     FlexGrid& g = grid();
     const int last = g.Rows() - 1;
     bool used = false;
-    for (int c = 0; c < 5; ++c) used = used || !util::trim(g.TextMatrix(last, c)).empty();
+    for (int c = 0; c < 5; ++c) used = used || !base::trim(g.TextMatrix(last, c)).empty();
     if (used) g.Rows(g.Rows() + 1);
     const int row = g.Rows() - 1;
     if (g.Row() == row) return;
@@ -404,11 +404,11 @@ BuiltCondition ConditionEditor::build(const std::string& dateUnit) const {
     const auto kindOf = [&](const std::string& column) {
         // only a column of the settings set, read from a table reference
         bool offered = false;
-        for (int i = 1; i < names.ListCount() && !offered; ++i) offered = util::trim(names.List(i)) == column;
+        for (int i = 1; i < names.ListCount() && !offered; ++i) offered = base::trim(names.List(i)) == column;
         if (!offered) throw ConditionInvalid("not a column of the settings: " + column);
-        if (!isObjectName(table_)) throw ConditionInvalid("not a table name: " + table_);
+        if (!data::isObjectName(table_)) throw ConditionInvalid("not a table name: " + table_);
         Recordset rs;
-        rs.Open("select top 1 " + sqlColumnName(column) + " from " + table_, sessionConnection());
+        rs.Open("select top 1 " + data::sqlColumnName(column) + " from " + table_, sessionConnection());
         return columnKind(rs.Fields(0).Type());
     };
     return buildCondition(rows(), kindOf, dateUnit);

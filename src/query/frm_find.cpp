@@ -40,9 +40,9 @@ std::vector<std::string> valuesOf(Recordset& rs) {
     for (; !rs.Eof(); rs.MoveNext()) {
         const Value& v = rs.Fields(0).Value();
         if (const std::string* text = v.text()) {
-            values.emplace_back(util::trimmedView(*text));
+            values.emplace_back(base::trimmedView(*text));
         } else if (!v.isNull()) {
-            values.push_back(util::trim(v.toText()));
+            values.push_back(base::trim(v.toText()));
         }
     }
     return values;
@@ -99,7 +99,7 @@ void frmFind::loadColumns() {
     ComboBox& columns = combo("Combo2");
     try {
         // the name stands bare after "from": refuse one that could carry more SQL
-        if (!isObjectName(sReceive)) {
+        if (!data::isObjectName(sReceive)) {
             throw Error(ErrorNumber::InvalidCall, "'" + sReceive + "' is not a table name");
         }
         Recordset rs;
@@ -169,7 +169,7 @@ void frmFind::GotFocus(const std::string& control) {
     if (control != "Text1") return;
     ComboBox& value = combo("Text1");
     value.SelStart(0);
-    value.SelLength(static_cast<int>(util::charCount(value.Text())));
+    value.SelLength(static_cast<int>(base::charCount(value.Text())));
 }
 
 bool frmFind::KeyPress(const std::string& control, WindowKey key) {
@@ -200,19 +200,19 @@ void frmFind::chooseColumn() {
     masterList_.clear();
     masterAll_.clear();
     masterAllRead_ = filtered_ = false;
-    const std::string column = util::trim(combo("Combo2").Text());
+    const std::string column = base::trim(combo("Combo2").Text());
     if (column.empty()) return;
     ComboBox& value = combo("Text1");
     Connection& conn = sessionConnection();
     Recordset registry;
-    registry.Open("select top 1 * from 更新表记录 where 附表字段='" + util::sqlQuote(column) +
-                      "' and 附表='" + util::sqlQuote(sReceive) + "'",
+    registry.Open("select top 1 * from 更新表记录 where 附表字段='" + base::sqlQuote(column) +
+                      "' and 附表='" + base::sqlQuote(sReceive) + "'",
                   conn);
     if (registry.Eof()) {
         value.Clear();
         return;
     }
-    const std::string list = sqlColumnName(registry.Fields("主表字段").Value().toText()) + " from " +
+    const std::string list = data::sqlColumnName(registry.Fields("主表字段").Value().toText()) + " from " +
                              registry.Fields("主表").Value().toText();
     Recordset masters;
     masters.Open("select top 50 " + list, conn);
@@ -281,7 +281,7 @@ void frmFind::addRow() {
         warn("请先选择字段！");
         return;
     }
-    const std::string column = sqlColumnName(columns.Text());
+    const std::string column = data::sqlColumnName(columns.Text());
     ListBox& rows = list("List1");
     const std::string prefix = rows.ListCount() == 0 ? "" : combo("Combo4").Text() == kAnd ? " And " : " or ";
     const std::string op = combo("Combo3").Text();
@@ -295,13 +295,13 @@ void frmFind::addRow() {
             warn("此字段为数字类型，不能用包含查询！");
             return;
         }
-        if (!util::isNumeric(util::trim(value))) {
+        if (!base::isNumeric(base::trim(value))) {
             warn("请填入数字！！");
             focusValue(true);
             return;
         }
         row = prefix + " " + column + op + value;
-    } else if (kind == kDate && !util::isSqlDateTime(value)) {
+    } else if (kind == kDate && !base::isSqlDateTime(value)) {
         focusValue(false);
         warn("日期格式错误，格式应类似 2004-1-1！");
         return;
@@ -313,7 +313,7 @@ void frmFind::addRow() {
         }
         row = prefix + " datediff(" + sRqBjFs + ",'" + value + "'," + column + ")" + op + "0";
     } else if (kind == kText || kind == kDate) {
-        const std::string v = util::sqlQuote(value);
+        const std::string v = base::sqlQuote(value);
         if (op == "包含") {
             row = prefix + " " + column + " Like " + " '%" + v + "%'";
         } else if (op == "不包含") {
@@ -363,7 +363,7 @@ void frmFind::focusValue(bool clear) {
     if (clear) value.Text("");
     frame().SetFocus("Text1");
     value.SelStart(0);
-    value.SelLength(static_cast<int>(util::charCount(value.Text())));
+    value.SelLength(static_cast<int>(base::charCount(value.Text())));
 }
 
 void frmFind::warn(const std::string& text) { msgBox(text, vbExclamation, session().sMsg); }

@@ -109,12 +109,12 @@ void frmSz::save() {
         msgBox("你的设置不正确，至少选择一项,请重新设置！", vbExclamation, title);
         return;
     }
-    if (!util::trim(sMustSetString).empty()) {
-        for (std::string_view part : util::split(sMustSetString, ',')) {
-            const std::string name = util::trim(part);
+    if (!base::trim(sMustSetString).empty()) {
+        for (std::string_view part : base::split(sMustSetString, ',')) {
+            const std::string name = base::trim(part);
             if (name.empty()) continue;  // "a,b," names no third column
             bool found = false;
-            for (const std::string& s : shown) found = found || util::trim(s) == name;
+            for (const std::string& s : shown) found = found || base::trim(s) == name;
             if (!found) {
                 msgBox("“" + std::string(part) + "”必须选择，请重选！", vbExclamation, title);
                 return;

@@ -73,9 +73,9 @@ WindowLayout makeLayout() {
 
 // A sort item's column: its trimmed text without the three characters of "—升序" or "—降序".
 std::string sortColumn(const std::string& item) {
-    const std::string t = util::trim(item);
-    const std::size_t n = util::charCount(t);
-    return util::leftChars(t, n >= 3 ? n - 3 : 0);
+    const std::string t = base::trim(item);
+    const std::size_t n = base::charCount(t);
+    return base::leftChars(t, n >= 3 ? n - 3 : 0);
 }
 
 }  // namespace
@@ -94,20 +94,20 @@ SettingsSet frmZdySz::settings() const { return {sReceive, sCxm, sCxLb, session(
 // while the set has none (seedOnce), so two first openings never seed it twice.
 void frmZdySz::seed(const SettingsSet& set) {
     // the name stands bare after "from"
-    if (!isObjectName(set.table)) {
+    if (!data::isObjectName(set.table)) {
         throw Error(ErrorNumber::InvalidCall, "'" + set.table + "' is not a table name");
     }
     Connection& conn = sessionConnection();
     Recordset rs;
     rs.CursorLocation(adUseClient);
     rs.Open("select top 0 * from " + set.table, conn);
-    const std::string query = util::sqlQuote(set.query), category = util::sqlQuote(set.category),
-                      user = util::sqlQuote(set.user), table = util::sqlQuote(set.table);
+    const std::string query = base::sqlQuote(set.query), category = base::sqlQuote(set.category),
+                      user = base::sqlQuote(set.user), table = base::sqlQuote(set.table);
     std::string rows;
     for (long i = 0; i < rs.Fields().Count(); ++i) {
         Field f = rs.Fields(i);
         if (f.Type() == adLongVarBinary) continue;
-        const std::string order = std::to_string(i), column = util::sqlQuote(f.Name());
+        const std::string order = std::to_string(i), column = base::sqlQuote(f.Name());
         // the first row names the columns of the derived table
         rows += rows.empty() ? " select '" + table + "' as 表名,'" + column + "' as 字段名,1 as 选择标志," +
                                    order + " as 排列顺序,'" + query + "' as 查询名,'" + category +
@@ -148,7 +148,7 @@ void frmZdySz::Load() {
                 sessionConnection());
         // a set that never saved a condition holds Null: no rows
         if (!rs.Eof() && !rs.Fields(1).Value().isNull()) items = rs.Fields(1).Value().toText();
-        for (; !rs.Eof(); rs.MoveNext()) columns.push_back(util::trim(rs.Fields(0).Value().toText()));
+        for (; !rs.Eof(); rs.MoveNext()) columns.push_back(base::trim(rs.Fields(0).Value().toText()));
     }
     if (items) {
         // rows naming a column the table has lost: their condition was emptied when the set
@@ -198,7 +198,7 @@ void frmZdySz::save() {
         for (const std::string& key : editor_.items("List3")) {
             const std::string column = sortColumn(key);
             bool grouped = false;
-            for (const std::string& g : groups) grouped = grouped || util::trim(g) == column;
+            for (const std::string& g : groups) grouped = grouped || base::trim(g) == column;
             if (!grouped) {
                 msgBox("排序项目必须是分组中的项目！请重新设置！", vbExclamation, title);
                 return;
@@ -209,9 +209,9 @@ void frmZdySz::save() {
     BuiltCondition condition;
     try {
         condition = condition_.build(sRqBjFs);
-        if (!util::trim(condition.text).empty()) {
+        if (!base::trim(condition.text).empty()) {
             // the table stands bare after "from"
-            if (!isObjectName(sReceive)) throw ConditionInvalid("not a table name: " + sReceive);
+            if (!data::isObjectName(sReceive)) throw ConditionInvalid("not a table name: " + sReceive);
             Recordset test;
             test.Open("select top 1 * from " + sReceive + " where " + condition.text, conn);
             test.Close();
@@ -228,8 +228,8 @@ void frmZdySz::save() {
     // the stored items are exactly the cells: their quotes are doubled in the statement only
     std::vector<std::string> statements{
         "update 查询打印设置 set 查询条件='',条件项目=''" + where,
-        "update 查询打印设置 set 查询条件='" + util::sqlQuote(util::trim(condition.text)) + "',条件项目='" +
-            util::sqlQuote(condition.items) + "'" + where,
+        "update 查询打印设置 set 查询条件='" + base::sqlQuote(base::trim(condition.text)) + "',条件项目='" +
+            base::sqlQuote(condition.items) + "'" + where,
     };
     for (std::string& s : editor_.orderStatements(set)) statements.push_back(std::move(s));
     for (const RankList& r : editor_.ranks()) {

@@ -41,9 +41,9 @@ bool isAscending(const std::string& item) { return endsWith(item, kAscending); }
 bool storedDescending(double order) { return order > std::nearbyint(order); }
 
 int indexOfTrimmed(const ListBox& list, const std::string& text) {
-    const std::string wanted = util::trim(text);
+    const std::string wanted = base::trim(text);
     for (int i = 0; i < list.ListCount(); ++i) {
-        if (util::trim(list.List(i)) == wanted) return i;
+        if (base::trim(list.List(i)) == wanted) return i;
     }
     return -1;
 }
@@ -58,8 +58,8 @@ std::vector<std::string> textsOf(const ListBox& list) {
 }  // namespace
 
 std::string SettingsSet::where() const {
-    return " where 表名='" + util::sqlQuote(table) + "' and 查询名='" + util::sqlQuote(query) +
-           "' and 查询类别='" + util::sqlQuote(category) + "' and 用户名='" + util::sqlQuote(user) + "'";
+    return " where 表名='" + base::sqlQuote(table) + "' and 查询名='" + base::sqlQuote(query) +
+           "' and 查询类别='" + base::sqlQuote(category) + "' and 用户名='" + base::sqlQuote(user) + "'";
 }
 
 std::string tableDisplayName(const std::string& table) {
@@ -171,7 +171,7 @@ void ListEditor::load(const SettingsSet& set) {
         rs.Open("select 字段名,选择标志 from 查询打印设置" + where + " order by 排列顺序", conn, adOpenKeyset,
                 adLockOptimistic);
         for (; !rs.Eof(); rs.MoveNext()) {
-            const std::string name = util::trim(rs.Fields("字段名").Value().toText());
+            const std::string name = base::trim(rs.Fields("字段名").Value().toText());
             (rs.Fields("选择标志").Value().toDouble() == 0 ? hidden : shown).AddItem(name);
         }
     }
@@ -182,7 +182,7 @@ void ListEditor::load(const SettingsSet& set) {
                     where.substr(std::string(" where").size()) + " order by 排序,排列顺序",
                 conn, adOpenKeyset, adLockOptimistic);
         for (; !rs.Eof(); rs.MoveNext()) {
-            const std::string name = util::trim(rs.Fields("字段名").Value().toText());
+            const std::string name = base::trim(rs.Fields("字段名").Value().toText());
             const bool descending = storedDescending(rs.Fields("排序").Value().toDouble());
             sort.AddItem(name + kDash + (descending ? kDescending : kAscending));
         }
@@ -195,7 +195,7 @@ void ListEditor::load(const SettingsSet& set) {
         ListBox& list = box(r.list);
         for (; !rs.Eof(); rs.MoveNext()) {
             if (rs.Fields(r.column).Value().toDouble() > 0) {
-                list.AddItem(util::trim(rs.Fields("字段名").Value().toText()));
+                list.AddItem(base::trim(rs.Fields("字段名").Value().toText()));
             }
         }
     }
@@ -214,7 +214,7 @@ void ListEditor::readColumnTypes(const std::string& table) {
     columnNames_.clear();
     columnTypes_.clear();
     // the name stands bare after "from": a name that could carry more SQL is not read
-    if (!isObjectName(table)) return;
+    if (!data::isObjectName(table)) return;
     try {
         Recordset rs;
         rs.CursorLocation(adUseClient);
@@ -432,14 +432,14 @@ void ListEditor::addSortKey() {
         return;
     }
     for (int i = 0; i < sort.ListCount(); ++i) {
-        const std::string item = util::trim(sort.List(i));
+        const std::string item = base::trim(sort.List(i));
         if (item == f + kDash + kAscending || item == f + kDash + kDescending) return;
     }
     // a key removed and added again comes back with its saved direction
     const std::string stored =
         database::fieldValue("查询打印设置", "排序", "表名", set_.table, "字段名", f, "查询名", set_.query,
                              "查询类别", set_.category, "用户名", set_.user);
-    const float v = static_cast<float>(util::readNumber(stored).value_or(0));
+    const float v = static_cast<float>(base::readNumber(stored).value_or(0));
     const int p = sort.ListCount() == 0 ? -1 : sort.ListIndex();
     sort.AddItem(f + kDash + (storedDescending(v) ? kDescending : kAscending), p + 1);
     select(kSort, p + 1);
@@ -482,7 +482,7 @@ void ListEditor::addRank(const RankList& rank) {
         warn(kNothingSelected);
         return;
     }
-    const std::string name = util::trim(item);
+    const std::string name = base::trim(item);
     if (name == "编号") {
         warn("不能选择编号，请选择其它项目！");
         return;
@@ -532,18 +532,18 @@ std::vector<std::string> ListEditor::orderStatements(const SettingsSet& set) con
     const std::size_t n = shown.size();
     for (std::size_t j = 0; j < hidden.size(); ++j) {
         out.push_back("update 查询打印设置 set 选择标志=0,排列顺序=" + std::to_string(n + j) + where +
-                      " and 字段名='" + util::sqlQuote(hidden[j]) + "'");
+                      " and 字段名='" + base::sqlQuote(hidden[j]) + "'");
     }
     for (std::size_t j = 0; j < n; ++j) {
         out.push_back("update 查询打印设置 set 选择标志=1,排列顺序=" + std::to_string(j) + where +
-                      "  and 字段名='" + util::sqlQuote(shown[j]) + "'");
+                      "  and 字段名='" + base::sqlQuote(shown[j]) + "'");
     }
     out.push_back("update 查询打印设置 set 排序=0" + where);
     for (std::size_t j = 0; j < sort.size(); ++j) {
         float v = static_cast<float>(j + 1);
         if (!isAscending(sort[j])) v += 0.1f;
         out.push_back("update 查询打印设置 set 排序=" + singleText(v) + where + "  and 字段名='" +
-                      util::sqlQuote(sortName(sort[j])) + "'");
+                      base::sqlQuote(sortName(sort[j])) + "'");
     }
     return out;
 }
@@ -554,7 +554,7 @@ std::vector<std::string> ListEditor::rankStatements(const SettingsSet& set, cons
     const std::vector<std::string> list = items(rank.list);
     for (std::size_t j = 0; j < list.size(); ++j) {
         out.push_back("update 查询打印设置 set " + rank.column + "=" + std::to_string(j + 1) + where +
-                      "  and 字段名='" + util::sqlQuote(list[j]) + "'");
+                      "  and 字段名='" + base::sqlQuote(list[j]) + "'");
     }
     return out;
 }

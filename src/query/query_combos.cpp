@@ -18,7 +18,7 @@ namespace Palvo::query {
 namespace {
 // The table name goes into the statement bare: refuse one that could carry more SQL.
 const std::string& checkedTable(const std::string& name) {
-    if (!isObjectName(name)) {
+    if (!data::isObjectName(name)) {
         throw Error(ErrorNumber::InvalidCall,
                     "Invalid procedure call or argument: '" + name + "' is not a table name");
     }
@@ -31,9 +31,9 @@ void fillTypeCombo(Form& /*frm*/, ComboBox& cmb, const std::string& tbname, std:
         const auto& s = session();
         if (cxLb.empty()) cxLb = s.sConstStrPtcx;
         syncSettingsSets(sessionConnection(), tbname, s.sUser, cxLb);
-        std::string sql = "select distinct 查询名 from 查询打印设置 where 表名='" + util::sqlQuote(tbname) +
-                          "' " + " and 用户名='" + util::sqlQuote(s.sUser) + "' and  查询类别='" +
-                          util::sqlQuote(cxLb) + "'";
+        std::string sql = "select distinct 查询名 from 查询打印设置 where 表名='" + base::sqlQuote(tbname) +
+                          "' " + " and 用户名='" + base::sqlQuote(s.sUser) + "' and  查询类别='" +
+                          base::sqlQuote(cxLb) + "'";
         Recordset rs;
         rs.Open(sql, sessionConnection());
         bool any = false;

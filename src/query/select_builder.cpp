@@ -22,10 +22,10 @@ std::string clsDatabase::sGetField(const std::string& sTable, const std::string&
                                    const std::string& sCxm, const std::string& sLx,
                                    const std::string& /*sWhere1*/, const std::string& /*sWhere2*/,
                                    const std::string& sMustSetString) {
-    const std::string table = util::sqlQuote(sTable), category = util::sqlQuote(sCxLb),
-                      name = util::sqlQuote(sCxm);
+    const std::string table = base::sqlQuote(sTable), category = base::sqlQuote(sCxLb),
+                      name = base::sqlQuote(sCxm);
     const std::string& user = session().sUser;
-    const std::string quotedUser = util::sqlQuote(user);
+    const std::string quotedUser = base::sqlQuote(user);
     std::string sql;
     if (sCxLb != "录入") {
         sql = "select * from 查询打印设置 where 表名='" + table + "' and 用户名='" + quotedUser +
@@ -75,7 +75,7 @@ std::string clsDatabase::sGetField(const std::string& sTable, const std::string&
     }
     std::string list;
     for (; !rs.Eof(); rs.MoveNext()) {
-        std::string field = sqlColumnName(rs.Fields("字段名").Value().toTextStrict());
+        std::string field = data::sqlColumnName(rs.Fields("字段名").Value().toTextStrict());
         if (kind == "排序") {
             double order = rs.Fields("排序").Value().toDouble();
             field += order > std::nearbyint(order) ? " desc" : " asc";

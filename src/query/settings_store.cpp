@@ -11,10 +11,10 @@ namespace Palvo::query {
 
 std::string seedStatement(const std::string& T, const std::string& C, const std::string& N,
                           const std::string& U, const std::string& sMustSetString) {
-    const std::string t = util::sqlQuote(T);
+    const std::string t = base::sqlQuote(T);
     std::string sql = "Insert Into 查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名) ";
-    sql += " select '" + t + "',name,1,colid,'" + util::sqlQuote(C) + "','" + util::sqlQuote(N) + "','" +
-           util::sqlQuote(U) + "'  from ";
+    sql += " select '" + t + "',name,1,colid,'" + base::sqlQuote(C) + "','" + base::sqlQuote(N) + "','" +
+           base::sqlQuote(U) + "'  from ";
     sql += "  syscolumns where object_name(id)='" + t + "'   ";
     sql += "   and (type_name(xtype) not in('binary','image','ntext','sql_variant','text','varbinary')) ";
     if (sMustSetString.empty()) sql += "   and (name not in ('编号','编号1','编号2'))  ";
@@ -60,9 +60,9 @@ void clsDatabase::mSetCxm(ComboBox& cmb, const std::string& sTab, const std::str
         cmb.AddItem(sCxm);
         return;
     }
-    const std::string wanted = util::trim(sCxm);
+    const std::string wanted = base::trim(sCxm);
     for (int i = 0; i < cmb.ListCount(); ++i) {
-        if (util::trim(cmb.List(i)) == wanted) return;
+        if (base::trim(cmb.List(i)) == wanted) return;
     }
     cmb.AddItem(sCxm);
 }

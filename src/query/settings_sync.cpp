@@ -19,7 +19,7 @@ namespace {
 // case of ASCII letters, trailing blanks ignored.
 std::string nameKey(std::string_view name) {
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    return util::asciiLower(name);
+    return base::asciiLower(name);
 }
 
 // Types and names seeding leaves out (seedStatement): a gained column of these
@@ -27,12 +27,12 @@ std::string nameKey(std::string_view name) {
 bool seedingTakes(const std::string& name, const std::string& type) {
     static const std::set<std::string> kTypes = {"binary",      "image", "ntext",
                                                  "sql_variant", "text",  "varbinary"};
-    if (kTypes.count(util::asciiLower(type))) return false;
+    if (kTypes.count(base::asciiLower(type))) return false;
     const std::string key = nameKey(name);
     return key != "编号" && key != "编号1" && key != "编号2";
 }
 
-std::string quoted(const Value& v) { return v.isNull() ? "NULL" : "'" + util::sqlQuote(v.toText()) + "'"; }
+std::string quoted(const Value& v) { return v.isNull() ? "NULL" : "'" + base::sqlQuote(v.toText()) + "'"; }
 
 struct Row {
     std::string query;
@@ -71,7 +71,7 @@ const char* const kIndexRecord = "create index IX_查询打印设置表字段 on
 
 bool recordTableThere(Connection& conn) {
     if (recordTableFound().count(conn.openingNumber())) return true;
-    const bool there = tableExists(conn, kRecord);
+    const bool there = data::tableExists(conn, kRecord);
     // a host's transaction may still take away a table made in it
     if (there && !conn.InTransaction()) recordTableFound().insert(conn.openingNumber());
     return there;
@@ -89,7 +89,7 @@ Made createRecordTable(Connection& conn) {
     try {
         conn.Execute(kCreateRecord);
     } catch (const Error&) {
-        if (tableExists(conn, kRecord)) return made;
+        if (data::tableExists(conn, kRecord)) return made;
         throw;
     }
     conn.Execute(kIndexRecord);
@@ -131,7 +131,7 @@ std::vector<std::string> recordStatements(const std::string& groupWhere, const s
     for (std::size_t i = 0; i < names.size(); i += kPerStatement) {
         std::string sql = head;
         for (std::size_t j = i; j < std::min(names.size(), i + kPerStatement); ++j)
-            sql += (j == i ? "" : " union all") + values + util::sqlQuote(names[j]) + "'";
+            sql += (j == i ? "" : " union all") + values + base::sqlQuote(names[j]) + "'";
         out.push_back(std::move(sql));
     }
     return out;
@@ -146,7 +146,7 @@ std::string itemsWithoutColumns(const std::string& items, const std::vector<std:
     std::vector<std::vector<std::string>> kept;
     bool cutHead = false;
     for (auto& row : conditionRows(items)) {
-        const std::string column = row.size() > 2 ? util::trim(row[2]) : std::string();
+        const std::string column = row.size() > 2 ? base::trim(row[2]) : std::string();
         if (!column.empty() && !known.count(nameKey(column))) {
             if (std::find(dropped.begin(), dropped.end(), column) == dropped.end()) dropped.push_back(column);
             cutHead = cutHead || kept.empty();
@@ -214,7 +214,7 @@ std::map<std::string, std::set<std::string>> readRecords(Connection& conn, const
     } catch (const Error&) {
         // dropped since it was found: made again
         recordTableFound().erase(conn.openingNumber());
-        if (tableExists(conn, kRecord)) throw;
+        if (data::tableExists(conn, kRecord)) throw;
         recordThere = false;
     }
     return recorded;
@@ -247,14 +247,14 @@ void addGained(const Group& g, const TableColumns& cols, const std::set<std::str
         const std::string k = nameKey(cols.names[r]);
         if (record.count(k) || have.count(k) || !seedingTakes(cols.names[r], cols.types[r])) continue;
         have.insert(k);
-        const std::string n = util::sqlQuote(cols.names[r]);
+        const std::string n = base::sqlQuote(cols.names[r]);
         out.additions.emplace_back(
             setWhere + " and 字段名='" + n + "'",
             "Insert Into "
             "查询打印设置(表名,字段名,选择标志,排列顺序,查询类别,查询名,用户名,查询条件,条件项目) "
             "select '" +
                 g.t + "','" + n + "',1," + std::to_string(++order) + ",'" + g.c + "','" +
-                util::sqlQuote(lastRow.query) + "','" + g.u + "'," + quoted(lastRow.condition) + "," +
+                base::sqlQuote(lastRow.query) + "','" + g.u + "'," + quoted(lastRow.condition) + "," +
                 quoted(lastRow.items) + " where ");
     }
 }
@@ -267,11 +267,11 @@ void clearConditionsNaming(const Group& g, const std::vector<const Row*>& member
         if (row->items.isNull() || !judged.insert(row->query).second) continue;
         bool namesDropped = false;
         for (const auto& cells : conditionRows(row->items.toText())) {
-            namesDropped = namesDropped || (cells.size() > 2 && dropped.count(nameKey(util::trim(cells[2]))));
+            namesDropped = namesDropped || (cells.size() > 2 && dropped.count(nameKey(base::trim(cells[2]))));
         }
         if (namesDropped) {
             out.updates.push_back("update 查询打印设置 set 查询条件=''" + g.where + " and 查询名='" +
-                                  util::sqlQuote(row->query) + "'");
+                                  base::sqlQuote(row->query) + "'");
         }
     }
 }
@@ -283,12 +283,12 @@ Changes planChanges(const Group& g, const TableColumns& cols, const std::vector<
     Changes out;
     for (const auto& [query, members] : sets) {
         const std::string setWhere =
-            g.entry ? g.where : g.where + " and 查询名='" + util::sqlQuote(query) + "'";
+            g.entry ? g.where : g.where + " and 查询名='" + base::sqlQuote(query) + "'";
         // no record (an older version's set, or one a host wrote): the columns as they are, none gained
         const auto record = recorded.find(query);
         if (record == recorded.end() || record->second != cols.present) {
             for (std::string& sql :
-                 recordStatements(g.where, g.t, g.u, g.c, util::sqlQuote(query), cols.names))
+                 recordStatements(g.where, g.t, g.u, g.c, base::sqlQuote(query), cols.names))
                 out.records.push_back(std::move(sql));
         }
         std::set<std::string> have, dropped;
@@ -297,8 +297,8 @@ Changes planChanges(const Group& g, const TableColumns& cols, const std::vector<
             const std::string k = nameKey(row->name);
             if (!cols.present.count(k)) {
                 out.deletes.push_back("delete from 查询打印设置" + g.where + " and 查询名='" +
-                                      util::sqlQuote(row->query) + "' and 字段名='" +
-                                      util::sqlQuote(row->name) + "'");
+                                      base::sqlQuote(row->query) + "' and 字段名='" +
+                                      base::sqlQuote(row->name) + "'");
                 dropped.insert(k);
                 continue;
             }
@@ -313,7 +313,7 @@ Changes planChanges(const Group& g, const TableColumns& cols, const std::vector<
     // may have seeded the set since it was read, its record with it: the delete looks again.
     for (const auto& entryOfRecord : recorded) {
         if (sets.count(entryOfRecord.first)) continue;
-        const std::string q = util::sqlQuote(entryOfRecord.first);
+        const std::string q = base::sqlQuote(entryOfRecord.first);
         out.goneRecords.emplace_back(g.entry ? g.where : g.where + " and 查询名='" + q + "'",
                                      recordDelete(g.where, q));
     }
@@ -352,7 +352,7 @@ void syncSettingsSets(Connection& conn, const std::string& table, const std::str
     if (auto it = seen().find(key); it != seen().end() && it->second.opening == opening) last = &it->second;
     if (last && version && last->version == version) return;
 
-    const std::string t = util::sqlQuote(table), u = util::sqlQuote(user), c = util::sqlQuote(category);
+    const std::string t = base::sqlQuote(table), u = base::sqlQuote(user), c = base::sqlQuote(category);
     const Group g{t, u, c, recordWhere(t, u, c), category == "录入"};
     const TableColumns cols = readColumns(conn, g.t);
     const bool inHostTransaction = conn.InTransaction();
@@ -386,8 +386,8 @@ void seedSet(Connection& conn, const std::string& table, const std::string& user
     // -1: the database did not say; the record is written all the same
     if (seedOnce(conn, where, seed) != 0) {
         if (!recordTableThere(conn)) made = createRecordTable(conn);
-        const std::string t = util::sqlQuote(table), u = util::sqlQuote(user), c = util::sqlQuote(category),
-                          q = util::sqlQuote(category == "录入" ? std::string() : query);
+        const std::string t = base::sqlQuote(table), u = base::sqlQuote(user), c = base::sqlQuote(category),
+                          q = base::sqlQuote(category == "录入" ? std::string() : query);
         conn.Execute(recordDelete(recordWhere(t, u, c), q));
         conn.Execute("insert into " + kRecord + " (表名,用户名,查询类别,查询名,字段名) select '" + t + "','" +
                      u + "','" + c + "','" + q + "',name from syscolumns where object_name(id)='" + t + "'");

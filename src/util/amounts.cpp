@@ -15,7 +15,7 @@ constexpr std::u32string_view digitChars = U"零壹贰叁肆伍陆柒捌玖";
 
 // The capitals of an amount; throws Palvo::Error 6 at one thousand million and more.
 std::string moneyInCapitals(double je) {
-    const std::string s = util::formatFixed(std::fabs(je), 2);  // "###0.00"; throws for NaN and infinities
+    const std::string s = base::formatFixed(std::fabs(je), 2);  // "###0.00"; throws for NaN and infinities
     if (s.size() > 12) throw Error(ErrorNumber::Overflow, "Overflow");
     const std::string field = std::string(12 - s.size(), ' ') + s;
     auto at = [&](int pos) { return field[static_cast<std::size_t>(pos - 1)]; };
@@ -54,7 +54,7 @@ std::string moneyInCapitals(double je) {
     if (at(11) == '0' && at(12) == '0') result.erase(result.size() - 2, 1);  // the 零 before 整
     if (auto p = result.find(U"亿万"); p != std::u32string::npos) result.erase(p + 1, 1);
     if (je < 0 && s != "0.00") result.insert(0, U"负");
-    return util::encodeUtf8(result);
+    return base::encodeUtf8(result);
 }
 
 }  // namespace

@@ -41,11 +41,11 @@ void complain(TextBox& box, const char* message, bool empty) {
 std::int16_t filterLengthKey(TextBox& TXT, std::int16_t iMax, std::int16_t KeyAscii) {
     if (KeyAscii == keyApostrophe) return 0;
     if (KeyAscii == keyBack || KeyAscii == keyEnter) return KeyAscii;
-    const std::string text = trim(TXT.Text());
+    const std::string text = base::trim(TXT.Text());
     const auto start = static_cast<std::size_t>(std::max(TXT.SelStart(), 0));
     const auto length = static_cast<std::size_t>(std::max(TXT.SelLength(), 0));
-    const std::int32_t after = gbkLength(leftChars(text, start)) + keyBytes(KeyAscii) +
-                               gbkLength(midChars(text, start + length + 1));
+    const std::int32_t after = base::gbkLength(base::leftChars(text, start)) + keyBytes(KeyAscii) +
+                               base::gbkLength(base::midChars(text, start + length + 1));
     return after <= iMax ? KeyAscii : 0;
 }
 
@@ -56,8 +56,8 @@ std::int16_t filterNumberKey(std::int16_t KeyAscii, TextBox& TXT, std::int16_t L
     }
     if (KeyAscii == keyPoint) return text.find('.') == std::string::npos ? KeyAscii : 0;
     if (isDigitKey(KeyAscii)) {
-        const auto p = static_cast<long>(inStr(text, "."));
-        const auto len = static_cast<long>(charCount(text));
+        const auto p = static_cast<long>(base::inStr(text, "."));
+        const auto len = static_cast<long>(base::charCount(text));
         bool ok;
         if (p > 0 && TXT.SelStart() >= p)
             ok = len - p < LenDec;
@@ -81,9 +81,9 @@ std::int16_t filterDateKey(TextBox& TXT, std::int16_t KeyAscii) {
 bool isDayBox(const std::string& s) {
     if (s.find('.') != std::string::npos) return false;
     if (std::count(s.begin(), s.end(), '-') != 2) return false;
-    auto d = parseDate(s);
+    auto d = base::parseDate(s);
     if (!d) return false;
-    return daySerial(*d) >= daySerial(DateTime{1900, 1, 1, 0, 0, 0, 0});
+    return base::daySerial(*d) >= base::daySerial(DateTime{1900, 1, 1, 0, 0, 0, 0});
 }
 
 bool isDayBox(const TextBox& TXT) { return isDayBox(TXT.Text()); }
@@ -92,7 +92,7 @@ bool isDayBox(const TextBox& TXT) { return isDayBox(TXT.Text()); }
 
 namespace Palvo {
 
-// the methods' bodies use the checks above and the conversions by their own names
+// the methods' bodies use the checks above by their own names
 using namespace util;
 
 std::int16_t clsFunction::iKeyPress_Control_Len(TextBox& TXT, std::int16_t iMax, std::int16_t KeyAscii) {
@@ -109,13 +109,13 @@ std::int16_t clsFunction::iKeyPress_Control_Date(TextBox& TXT, std::int16_t KeyA
 }
 
 bool clsFunction::bIsNoText(TextBox& TXT) {
-    if (!trim(TXT.Text()).empty()) return false;
+    if (!base::trim(TXT.Text()).empty()) return false;
     complain(TXT, "请把必填项填充完整！", false);
     return true;
 }
 
 bool clsFunction::bIsNum(TextBox& TXT) {
-    if (isNumeric(TXT.Text())) return true;
+    if (base::isNumeric(TXT.Text())) return true;
     complain(TXT, "请填入数字！", true);
     return false;
 }
@@ -123,7 +123,7 @@ bool clsFunction::bIsNum(TextBox& TXT) {
 bool clsFunction::bIsInt(TextBox& TXT) {
     const std::string text = TXT.Text();
     // "1e-5" has no point but is no whole number: the value itself must be whole.
-    auto v = readNumber(text);
+    auto v = base::readNumber(text);
     if (v && text.find('.') == std::string::npos && std::trunc(*v) == *v) return true;
     complain(TXT, "请填入整数！", true);
     return false;
@@ -132,7 +132,7 @@ bool clsFunction::bIsInt(TextBox& TXT) {
 bool clsFunction::bIsDay(const TextBox& TXT) { return util::isDayBox(TXT); }
 
 bool clsFunction::bNumberBetOneAndZero(const std::string& numString) {
-    auto v = readNumber(numString);
+    auto v = base::readNumber(numString);
     if (!v || std::fabs(*v) > 2.0) return false;  // also keeps the narrowing below defined
     const auto single = static_cast<float>(*v);   // the value is compared in single precision
     return single >= 0.0f && single <= 1.0f;
@@ -142,16 +142,16 @@ std::string clsFunction::sUserDate(std::string& sTxt, const std::string& sFormat
     std::size_t parts = 0;
     if (!sFormat.empty())
         parts = static_cast<std::size_t>(std::count(sFormat.begin(), sFormat.end(), '-')) + 1;
-    sTxt = trim(sTxt);
-    auto d = parseDate(sTxt);
+    sTxt = base::trim(sTxt);
+    auto d = base::parseDate(sTxt);
     if (!d) return "-1";
     switch (parts) {
         case 1:
             return sTxt;
         case 2:
-            return formatDate(*d, "yyyy-mm");
+            return base::formatDate(*d, "yyyy-mm");
         case 3:
-            return formatDate(*d, "YYYY-MM-DD");
+            return base::formatDate(*d, "YYYY-MM-DD");
         default:
             return "-1";
     }

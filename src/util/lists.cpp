@@ -9,7 +9,7 @@ namespace Palvo::util {
 
 std::int16_t listIndexOf(ListControl& ObjControl, const std::string& sText, std::int16_t iCompareType) {
     // A text that is not a number equals no item data.
-    const std::optional<double> number = iCompareType != 0 ? readNumber(sText) : std::nullopt;
+    const std::optional<double> number = iCompareType != 0 ? base::readNumber(sText) : std::nullopt;
     if (iCompareType != 0 && !number) return -1;
     const int count = ObjControl.ListCount();
     for (int i = 0; i < count; ++i) {

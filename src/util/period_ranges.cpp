@@ -13,12 +13,12 @@ const std::string upper = "上旬";
 const std::string middle = "中旬";
 const std::string lower = "下旬";
 
-std::string dayText(const DateTime& d) { return formatDate(d, "yyyy-mm-dd"); }
+std::string dayText(const DateTime& d) { return base::formatDate(d, "yyyy-mm-dd"); }
 
 // Year and month texts end up between quotes in SQL text: only numbers may pass.
 void requireNumbers(const std::string& strYear, const std::string& strMonth) {
-    toNumber(strYear);
-    toNumber(strMonth);
+    base::toNumber(strYear);
+    base::toNumber(strMonth);
 }
 
 // The month written with two digits: the last two characters of "00" & month.
@@ -28,13 +28,13 @@ std::string twoDigitMonth(const std::string& strMonth) {
 }
 
 DateTime firstOfMonth(const std::string& year, const std::string& month) {
-    return toDate(year + "-" + month + "-1");
+    return base::toDate(year + "-" + month + "-1");
 }
 
 // The first day of the month after the given one; December wraps to January.
 DateTime firstOfNextMonth(const std::string& strYear, const std::string& strMonth, bool textDecember) {
-    int y = toInt16(strYear);
-    int m = toInt16(strMonth);
+    int y = base::toInt16(strYear);
+    int m = base::toInt16(strMonth);
     const bool december = textDecember ? strMonth == "12" : m == 12;
     if (december) {
         ++y;
@@ -42,19 +42,19 @@ DateTime firstOfNextMonth(const std::string& strYear, const std::string& strMont
     } else {
         ++m;
     }
-    return toDate(std::to_string(y) + "-" + std::to_string(m) + "-01");
+    return base::toDate(std::to_string(y) + "-" + std::to_string(m) + "-01");
 }
 
 std::string dayBeforeMonth(const std::string& strYear, const std::string& strMonth) {
-    return dayText(addDays(firstOfMonth(strYear, strMonth), -1));
+    return dayText(base::addDays(firstOfMonth(strYear, strMonth), -1));
 }
 
 std::string lastDayOfMonth(const std::string& strYear, const std::string& strMonth) {
-    return dayText(addDays(firstOfNextMonth(strYear, strMonth, false), -1));
+    return dayText(base::addDays(firstOfNextMonth(strYear, strMonth, false), -1));
 }
 
 std::string lastDayOfPreviousYear(const std::string& strYear) {
-    return formatNumber(toNumber(strYear) - 1) + "-12-31";
+    return formatNumber(base::toNumber(strYear) - 1) + "-12-31";
 }
 
 std::string tendaysEnd(const std::string& strYear, const std::string& mm, const std::string& strTendays) {
@@ -78,25 +78,27 @@ std::string handRange(const std::string& s, const std::string& e) {
 
 namespace Palvo {
 
-// the methods' bodies use the period helpers above and the conversions by their own names
+// the methods' bodies use the period helpers above by their own names
 using namespace util;
 
 std::int16_t clsFunction::iComputeOneMonthDays(const std::string& strYear, const std::string& strMonth) {
-    const DateTime first = toDate(strYear + "-" + strMonth + "-01");
-    return cint(static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, true)) - daySerial(first)));
+    const DateTime first = base::toDate(strYear + "-" + strMonth + "-01");
+    return base::cint(static_cast<double>(base::daySerial(firstOfNextMonth(strYear, strMonth, true)) -
+                                          base::daySerial(first)));
 }
 
 std::int16_t clsFunction::iComputeOneYearDays(const std::string& strYear, const std::string& strMonth) {
-    const DateTime newYear = toDate(strYear + "-01-01");
-    return cint(
-        static_cast<double>(daySerial(firstOfNextMonth(strYear, strMonth, false)) - daySerial(newYear)));
+    const DateTime newYear = base::toDate(strYear + "-01-01");
+    return base::cint(static_cast<double>(base::daySerial(firstOfNextMonth(strYear, strMonth, false)) -
+                                          base::daySerial(newYear)));
 }
 
 std::int16_t clsFunction::iComputeDateDelayTime(const std::string& strStartDate,
                                                 const std::string& strEndDate) {
     try {
-        const double days = dateSerial(toDate(strEndDate)) - dateSerial(toDate(strStartDate)) + 1;
-        return cint(days);  // halves to even
+        const double days =
+            base::dateSerial(base::toDate(strEndDate)) - base::dateSerial(base::toDate(strStartDate)) + 1;
+        return base::cint(days);  // halves to even
     } catch (...) {
         msgBox("日期输入错误!", vbOKOnly, session().sMsg);
         return -1;

@@ -6,7 +6,7 @@
 
 namespace Palvo {
 
-std::int32_t clsFunction::lGetLenthStr(const std::string& str) { return util::gbkLength(str); }
+std::int32_t clsFunction::lGetLenthStr(const std::string& str) { return base::gbkLength(str); }
 
 namespace {
 constexpr std::int32_t pwdOffset = 17321;
@@ -17,23 +17,23 @@ constexpr char32_t codeCarrier = 0xF0000;
 std::string clsFunction::sSetPwd(const std::string& sPwd, bool /*bType*/) {
     std::string out;
     out.reserve(sPwd.size() * 2);
-    for (char32_t ch : util::decodeUtf8(sPwd)) {
-        std::optional<std::int16_t> code = util::ansiCode(ch);
+    for (char32_t ch : base::decodeUtf8(sPwd)) {
+        std::optional<std::int16_t> code = base::ansiCode(ch);
         if (!code && ch >= codeCarrier && ch <= codeCarrier + 0xFFFF) {
             const auto carried = static_cast<std::int16_t>(static_cast<std::uint16_t>(ch - codeCarrier));
-            if (!util::charFromAnsiCode(carried)) code = carried;
+            if (!base::charFromAnsiCode(carried)) code = carried;
         }
         if (!code) {
-            util::appendUtf8(out, ch);  // no code in GBK: the character stays as it is
+            base::appendUtf8(out, ch);  // no code in GBK: the character stays as it is
             continue;
         }
         // -c - K taken as a 16-bit value; applying it twice gives c back.
         const auto bits = static_cast<std::uint16_t>(-static_cast<std::int32_t>(*code) - pwdOffset);
         const auto next = static_cast<std::int16_t>(bits);
-        if (auto c = util::charFromAnsiCode(next))
-            util::appendUtf8(out, *c);
+        if (auto c = base::charFromAnsiCode(next))
+            base::appendUtf8(out, *c);
         else
-            util::appendUtf8(out, codeCarrier + bits);
+            base::appendUtf8(out, codeCarrier + bits);
     }
     return out;
 }

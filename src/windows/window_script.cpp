@@ -9,7 +9,7 @@
 namespace Palvo {
 
 namespace {
-using util::trimBlanks;
+using base::trimBlanks;
 
 // Splits off the first word; the rest keeps its leading blanks.
 std::string_view firstWord(std::string_view& rest) {

@@ -43,7 +43,7 @@ class BadInput : public SessionTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
-        query::createHostTables(*conn);
+        data::createHostTables(*conn);
         exec(
             {"create table 客户 (编号 nvarchar(10), 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime, "
              "备注 ntext)",

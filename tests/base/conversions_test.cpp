@@ -8,7 +8,7 @@
 #include "palvo/error.h"
 #include "support/errors.h"
 
-namespace Palvo::util {
+namespace Palvo::base {
 namespace {
 
 TEST(Val, ReadsTheLeadingNumberIgnoresTheRestOverflowsBeyondADoubleAndWritesItForSql) {
@@ -202,4 +202,4 @@ TEST(CodePage, LengthAscAndChrOfGbk) {
 }
 
 }  // namespace
-}  // namespace Palvo::util
+}  // namespace Palvo::base

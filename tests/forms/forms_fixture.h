@@ -35,7 +35,7 @@ class FormsTest : public SessionTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
-        query::createHostTables(*conn);
+        data::createHostTables(*conn);
         counting = std::make_shared<CountingConnection>(conn);
         session().oConn = counting;
         form.mInit_Form();

@@ -73,7 +73,7 @@ TEST_F(StatementLog, TheFileGoesToTheRowJustWrittenWhenAnotherWriterFollows) {
     std::filesystem::remove(file);
     auto mine = std::make_shared<sqlite::Connection>();
     mine->Open(file.string());
-    query::createHostTables(*mine);
+    data::createHostTables(*mine);
     mine->Execute("create table 附件 (编号 varchar(10), 内容 image)");
     mine->Execute("insert into 附件 values ('K2', cast('file-two' as varbinary(20)))");
     auto other = std::make_shared<sqlite::Connection>();

@@ -165,7 +165,7 @@ TEST_F(HostileNames, ANulByteFailsTheCallAndABareTableNameThatIsNoTableNameSends
     // a bare table name that is no table name sends nothing
     exec({"create table 单据 (日期 datetime)", "insert into B_单位 values ('01', N'一分公司')"});
     for (const auto& name : kHostile) {
-        if (query::isObjectName(name)) continue;  // "[a]" and "\"q\"" are table names
+        if (data::isObjectName(name)) continue;  // "[a]" and "\"q\"" are table names
         SCOPED_TRACE(name);
         counting->reset();
         memory::ComboBox dates, values;
@@ -195,10 +195,10 @@ TEST(ObjectNames, OnlyTableReferencesCanStandBare) {
     const std::string others[] = {"",     "  ",  "a;b",  "a'b",  "[a]b]",     "[a",
                                   "[]",   "\"a", "‘表’", "“表”", "表　名",    "a\xca\xbc",
                                   "＇表", "1a",  "$a",   "a.",   "a.b.c.d.e", "\xff"};
-    for (const auto& name : tables) EXPECT_TRUE(query::isObjectName(name)) << name;
-    for (const auto& name : others) EXPECT_FALSE(query::isObjectName(name)) << name;
-    EXPECT_FALSE(query::isObjectName(std::string("a\0b", 3)));
-    EXPECT_FALSE(query::isObjectName(std::string("[a\0b]", 5)));
+    for (const auto& name : tables) EXPECT_TRUE(data::isObjectName(name)) << name;
+    for (const auto& name : others) EXPECT_FALSE(data::isObjectName(name)) << name;
+    EXPECT_FALSE(data::isObjectName(std::string("a\0b", 3)));
+    EXPECT_FALSE(data::isObjectName(std::string("[a\0b]", 5)));
 }
 
 }  // namespace

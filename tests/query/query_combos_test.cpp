@@ -13,7 +13,7 @@ class QueryCombos : public testing::SessionTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
-        query::createHostTables(*conn);
+        data::createHostTables(*conn);
         box = std::make_shared<memory::ScriptedMessageBox>();
         guard = std::make_unique<ScopedMessageBox>(box);
     }

@@ -30,7 +30,7 @@ std::string salesDatabase(const std::string& name) {
     const std::string file = freshDatabaseFile(name);
     sqlite::Connection c;
     c.Open(file);
-    query::createHostTables(c);
+    data::createHostTables(c);
     c.Execute("create table 销售 (编号 int, 名称 nvarchar(20), 金额 decimal(12,2), 日期 datetime)");
     return file;
 }

@@ -14,7 +14,7 @@ class Settings : public testing::SessionTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
-        query::createHostTables(*conn);
+        data::createHostTables(*conn);
         exec(
             {"create table 销售 (编号 int, 名称 nvarchar(20), 备注 text, 金额 decimal(12,2), "
              "[单价(元)] money, 图片 image, 日期 datetime)"});
@@ -87,15 +87,15 @@ const struct NameCase {
 TEST_F(Settings, AColumnNameIsBracketedWhenItIsNoPlainIdentifierAndTheListsRun) {
     std::string columns, expected;
     for (const NameCase& c : kNames) {
-        EXPECT_EQ(query::sqlColumnName(c.name), c.inSql) << c.name;
-        columns += std::string(columns.empty() ? "" : ", ") + query::sqlColumnName(c.name) + " int";
+        EXPECT_EQ(data::sqlColumnName(c.name), c.inSql) << c.name;
+        columns += std::string(columns.empty() ? "" : ", ") + data::sqlColumnName(c.name) + " int";
         expected += std::string(expected.empty() ? "" : ",") + c.inSql;
     }
-    EXPECT_EQ(query::sqlColumnName(""), "");
+    EXPECT_EQ(data::sqlColumnName(""), "");
     exec({"create table 异名 (" + columns + ")", "insert into 异名 default values"});
     for (const NameCase& c : kNames) {
-        auto t = conn->Query("select " + query::sqlColumnName(c.name) + " from 异名 where " +
-                             query::sqlColumnName(c.name) + " is null");
+        auto t = conn->Query("select " + data::sqlColumnName(c.name) + " from 异名 where " +
+                             data::sqlColumnName(c.name) + " is null");
         ASSERT_EQ(t.columns.size(), 1u) << c.name;
         EXPECT_EQ(t.columns[0].name, c.name);
         EXPECT_EQ(t.rowCount(), 1u) << c.name;
@@ -135,7 +135,7 @@ TEST_F(Settings, SetCxmAddsExistingSetsOnce) {
 }
 
 TEST(HostTables, ScriptSplitsAtGoLines) {
-    auto parts = query::splitScript(
+    auto parts = data::splitScript(
         "-- head\ncreate table a (x int)\nGO\n  go  \nselect 'GO'\ngo\n-- only a comment\n");
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_NE(parts[0].find("create table a"), std::string::npos);
@@ -143,7 +143,7 @@ TEST(HostTables, ScriptSplitsAtGoLines) {
 }
 
 TEST_F(Settings, CreatingHostTablesTwiceCreatesNothingNew) {
-    EXPECT_TRUE(query::createHostTables(*conn).empty());
+    EXPECT_TRUE(data::createHostTables(*conn).empty());
     exec({"insert into SendSql(语句) values ('a')", "insert into SendSql(语句) values ('b')"});
     EXPECT_EQ(scalar("select max(编号) from SendSql"), "2");
     EXPECT_EQ(scalar("select 类型 from SendSql where 编号=1"), "");

@@ -52,7 +52,7 @@ protected:
     void SetUp() override {
         file_ = testing::freshDatabaseFile(std::string("sync_") + GetParam().name);
         admin_ = openEmbedded(file_);
-        query::createHostTables(*admin_);
+        data::createHostTables(*admin_);
         admin_->Execute("create table 订单 (编号 int, 名称 nvarchar(20), 金额 money, 备注 nvarchar(50))");
     }
     void TearDown() override { session() = SessionContext{}; }

@@ -26,7 +26,7 @@ class SettingsSync : public testing::SessionTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
-        query::createHostTables(*conn);
+        data::createHostTables(*conn);
         exec({kTable});
         restart();  // counts what the library runs; exec and scalar go past it
     }
@@ -85,7 +85,7 @@ protected:
     enum class Record { Kept, Emptied, Dropped };
     void fresh(Record record = Record::Kept) {
         exec({"drop table 订单", kTable, "delete from 查询打印设置"});
-        if (record != Record::Kept && query::tableExists(*conn, "查询打印设置表字段"))
+        if (record != Record::Kept && data::tableExists(*conn, "查询打印设置表字段"))
             exec({record == Record::Dropped ? "drop table 查询打印设置表字段"
                                             : "delete from 查询打印设置表字段"});
         if (record == Record::Dropped) restart();
@@ -254,7 +254,7 @@ TEST_F(SettingsSync, SetsWrittenWithSomeColumnsKeepToThemAndTheRecordTableIsMade
         }
         exec({"alter table 订单 add 电话 varchar(20)"});
         EXPECT_EQ(db.sGetField("订单", "普通查询", "月报"), "名称,金额,数量,备注,日期") << c.name;
-        EXPECT_TRUE(query::tableExists(*conn, "查询打印设置表字段")) << c.name;
+        EXPECT_TRUE(data::tableExists(*conn, "查询打印设置表字段")) << c.name;
         EXPECT_EQ(recorded(), columnsOf("月报", {"编号", "名称", "金额", "数量", "备注", "日期", "电话"}))
             << c.name;
         exec({"alter table 订单 add 地址 nvarchar(40)"});
@@ -357,14 +357,14 @@ TEST_F(SettingsSync, AFailureMidwayChangesNothing) {
                  "('订单','旧列',1,2,'普通查询','月报','张三')"});
         }
         const std::string before = rows(everything);
-        const bool recordTable = query::tableExists(*conn, "查询打印设置表字段");
+        const bool recordTable = data::tableExists(*conn, "查询打印设置表字段");
         const Texts recordBefore = recordTable ? recorded() : Texts{};
         counting->afterExecute = [&](const std::string& sql) {
             if (sql.rfind(c.failing, 0) == 0) throw Error(ErrorNumber::Database, "磁盘已满");
         };
         EXPECT_THROW(db.sGetField("订单", "普通查询", "月报"), Error) << name;
         EXPECT_EQ(rows(everything), before) << name;
-        ASSERT_EQ(query::tableExists(*conn, "查询打印设置表字段"), recordTable) << name;
+        ASSERT_EQ(data::tableExists(*conn, "查询打印设置表字段"), recordTable) << name;
         if (recordTable) {
             EXPECT_EQ(recorded(), recordBefore) << name;
         }

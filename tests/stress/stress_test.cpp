@@ -93,7 +93,7 @@ private:
     void setUp() {
         conn_ = std::make_shared<sqlite::Connection>();
         conn_->Open(":memory:");
-        query::createHostTables(*conn_);
+        data::createHostTables(*conn_);
         clsForm().mInit_Var(unit_, "单位" + tag_, "001", "部门", conn_, "", 50, "标题" + tag_, "用户" + tag_);
         clsForm().mInit_Form();
         installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());

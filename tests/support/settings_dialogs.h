@@ -23,7 +23,7 @@ protected:
     /// 客户 holds a column of every kind the dialogs tell apart; `extra` adds more.
     void setUpTables(const std::string& extra) {
         SessionTest::SetUp();
-        query::createHostTables(*conn);
+        data::createHostTables(*conn);
         exec(
             {"create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 数量 int, 日期 datetime, "
              "备注 ntext" +

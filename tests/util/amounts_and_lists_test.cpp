@@ -80,9 +80,9 @@ TEST(LenthStrAndSetPwd, GbkBytesAndKnownTransformsThatTwiceGiveBackEveryText) {
     EXPECT_EQ(fn.sSetPwd("a`", true), "祸击");
     EXPECT_EQ(fn.sSetPwd("祸击", false), "a`");
     // 'X' = 88 gives 0xBBFF and 啊 (0xB0A1) gives 0x0BB6: no GBK characters, carried at U+F0000 + code.
-    EXPECT_EQ(fn.sSetPwd("X", true), util::encodeUtf8(U"\U000FBBFF"));
-    EXPECT_EQ(fn.sSetPwd("啊", true), util::encodeUtf8(U"\U000F0BB6"));
-    EXPECT_EQ(fn.sSetPwd(util::encodeUtf8(U"\U000F0BB6"), true), "啊");
+    EXPECT_EQ(fn.sSetPwd("X", true), base::encodeUtf8(U"\U000FBBFF"));
+    EXPECT_EQ(fn.sSetPwd("啊", true), base::encodeUtf8(U"\U000F0BB6"));
+    EXPECT_EQ(fn.sSetPwd(base::encodeUtf8(U"\U000F0BB6"), true), "啊");
     const std::string texts[] = {
         "",       "password",   "P@ss w0rd!~",
         "管理员", "用户123abc", "€",
@@ -100,13 +100,13 @@ TEST(LenthStrAndSetPwd, GbkBytesAndKnownTransformsThatTwiceGiveBackEveryText) {
     for (char32_t c = 0; c < 0x10000; ++c) {
         if (c >= 0xD800 && c <= 0xDFFF) continue;
         all += c;
-        if (util::ansiCode(c)) ++gbkChars;
+        if (base::ansiCode(c)) ++gbkChars;
     }
     EXPECT_GT(gbkChars, 21000u) << "GBK holds about 21,900 characters";
-    const std::string text = util::encodeUtf8(all);
+    const std::string text = base::encodeUtf8(all);
     const std::string hidden = clsFunction().sSetPwd(text, true);
-    EXPECT_EQ(util::decodeUtf8(hidden).size(), all.size()) << "one character for one character";
-    const std::u32string back = util::decodeUtf8(clsFunction().sSetPwd(hidden, true));
+    EXPECT_EQ(base::decodeUtf8(hidden).size(), all.size()) << "one character for one character";
+    const std::u32string back = base::decodeUtf8(clsFunction().sSetPwd(hidden, true));
     ASSERT_EQ(back.size(), all.size());
     std::size_t wrong = 0;
     for (std::size_t i = 0; i < all.size(); ++i) wrong += back[i] != all[i];

@@ -16,7 +16,7 @@ class FindWindow : public SettingsDialogTest {
 protected:
     void SetUp() override {
         SessionTest::SetUp();
-        query::createHostTables(*conn);
+        data::createHostTables(*conn);
         exec(
             {"create table 客户 (编号 int, 名称 nvarchar(20), 金额 decimal(10,2), 日期 datetime, 照片 image, "
              "[单价(元)] money, 类别 nvarchar(10), [单 价] money, [order] nvarchar(10), [到货(预计] "

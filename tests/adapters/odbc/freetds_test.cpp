@@ -120,7 +120,7 @@ struct Login {
 std::string utf8FromUtf16(const unsigned char* p, std::size_t chars) {
     std::u32string out;  // the test's texts stay in the basic plane
     for (std::size_t i = 0; i < chars; ++i) out += static_cast<char32_t>(p[2 * i] | (p[2 * i + 1] << 8));
-    return util::encodeUtf8(out);
+    return base::encodeUtf8(out);
 }
 
 /// Answers the pre-login (no encryption) and decodes the LOGIN7 record.

@@ -100,7 +100,7 @@ TEST(TsqlExtension, ExportsOnlyItsEntryPointsAndUsesTheCoresHelpers) {
     EXPECT_NE(dlsym(lib, "sqlite3_extension_init"), nullptr);
     EXPECT_NE(dlsym(lib, "sqlite3_palvotsql_init"), nullptr);
     for (const char* symbol : {"_ZNK5Palvo8DateTime5toIsoB5cxx11Ev",  // Palvo::DateTime::toIso() const
-                               "_ZN5Palvo4util9daySerialERKNS_8DateTimeE"}) {  // Palvo::util::daySerial
+                               "_ZN5Palvo4util9daySerialERKNS_8DateTimeE"}) {  // Palvo::base::daySerial
         // dlsym also searches the extension's dependencies: a shared core answers from its own file
         void* found = dlsym(lib, symbol);
         Dl_info info{};

@@ -1,5 +1,8 @@
 -- Tables the host database must hold for Palvo (SQL Server).
--- Palvo reads and writes these tables but never creates them.
+-- Palvo reads and writes these tables but never creates them on SQL Server;
+-- `palvo init` creates them in an embedded database from this same text, with
+-- ntext, text and image for nvarchar(max), varchar(max) and varbinary(max)
+-- (written in lower case here).
 
 -- Per-user query and print settings: one row per column of a table, for one
 -- named query of one category.
