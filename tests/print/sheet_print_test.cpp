@@ -183,7 +183,7 @@ TEST_F(SheetPages, PastedValuesPrintAsTheGridShowedThem) {
 
 const DateTime now{2024, 3, 5, 9, 5, 7, 0};
 
-TEST(HeaderRuns, CodesBecomePageNumbersDatesAndAmpersands) {
+TEST(HeaderRuns, CodesBecomeTheirTexts) {
     auto text = [&](std::string_view s) {
         std::string all;
         for (const auto& r : headerRuns(s, 3, 12, now, "月报")) all += r.text;
