@@ -79,7 +79,7 @@ TEST_P(MsgWindow, ShowsTheTextsFoldedInWithTheSessionsLook) {
 
 // Folded in, the window is 4400 less Text2's 2200 and the gap of 100; the
 // reused window starts folded in again after a call that ended folded out.
-TEST_P(MsgWindow, FoldingSetsTheHeightAndThePicture) {
+TEST_P(MsgWindow, FoldingSetsTheHeightWithThePicture) {
     for (auto [before, script, height, fold] :
          std::vector<std::tuple<std::string, std::string, int, std::string>>{
              {"", "", 2100, "Image1 1"},
