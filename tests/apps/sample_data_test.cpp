@@ -10,16 +10,27 @@
 namespace Palvo {
 namespace {
 
-TEST(SampleData, PalvoInitSampleWritesItOnceAndTheCliReadsIt) {
+// The sample written twice.
+class SampleData : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_EQ(cli::run({"init", "--db", db, "--sample"}, out, err), 0) << err.str();
+        first = out.str();
+        ASSERT_EQ(cli::run({"init", "--db", db, "--sample"}, out, err), 0) << err.str();
+    }
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const std::string db = dir.filePath("sample.db").toStdString();
     std::ostringstream out, err;
-    ASSERT_EQ(cli::run({"init", "--db", db, "--sample"}, out, err), 0) << err.str();
-    EXPECT_NE(out.str().find("created 查询打印设置"), std::string::npos) << out.str();
-    EXPECT_NE(out.str().find("sample data in " + db), std::string::npos);
-    ASSERT_EQ(cli::run({"init", "--db", db, "--sample"}, out, err), 0) << err.str();
+    std::string first;
+};
 
+TEST_F(SampleData, PalvoInitSampleSaysWhatItCreated) {
+    EXPECT_NE(first.find("created 查询打印设置"), std::string::npos) << first;
+    EXPECT_NE(first.find("sample data in " + db), std::string::npos);
+}
+
+TEST_F(SampleData, PalvoInitSampleWritesItOnce) {
     sqlite::Connection conn;
     conn.Open(db);
     auto count = [&](const std::string& sql) { return conn.Query(sql).at(0, 0).toInt64(); };
@@ -34,7 +45,9 @@ TEST(SampleData, PalvoInitSampleWritesItOnceAndTheCliReadsIt) {
         count("select count(distinct 查询名) from 查询打印设置 where 用户名='张伟' and 表名='销售查询'"), 2);
     EXPECT_EQ(count("select count(*) from 更新表记录"), 1);
     EXPECT_EQ(count("select count(*) from 查询打印设置"), 17);
+}
 
+TEST_F(SampleData, TheCliReadsTheSample) {
     std::ostringstream call;
     ASSERT_EQ(cli::run({"call", "--db", db, "--user", "张伟", "clsDatabase.sGetField", "销售查询", "普通查询",
                         "客户销售", "排序"},

@@ -44,7 +44,7 @@ protected:
     mode_t umask_ = ::umask(027);
 };
 
-TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAReplacedOneItsModeAndALinkStaysALink) {
+TEST_F(AtomicFileTest, TheDestinationIsAsItWasUntilTheCommit) {
     const fs::path fresh = dir / "new.pdf", older = dir / "old.pdf";
     std::ofstream(older) << "older";
     ::chmod(older.c_str(), 0604);
@@ -58,11 +58,23 @@ TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAReplacedOneItsModeAndALinkStaysALin
     }
     EXPECT_EQ(readFile(fresh), "whole");
     EXPECT_EQ(readFile(older), "whole");
+    EXPECT_EQ(names(dir), (std::set<std::string>{"new.pdf", "old.pdf"}));
+}
+
+TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAReplacedOneKeepsItsMode) {
+    const fs::path fresh = dir / "new.pdf", older = dir / "old.pdf";
+    std::ofstream(older) << "older";
+    ::chmod(older.c_str(), 0604);
+    for (const fs::path& path : {fresh, older}) {
+        AtomicFile f(path.string());
+        f.write("whole", 5);
+        f.commit();
+    }
     EXPECT_EQ(modeOf(fresh), 0640u);
     EXPECT_EQ(modeOf(older), 0604u);
-    EXPECT_EQ(names(dir), (std::set<std::string>{"new.pdf", "old.pdf"}));
+}
 
-    // a link stays a link; temporary names are hidden and differ each time
+TEST_F(AtomicFileTest, ALinkStaysALink) {
     std::ofstream(dir / "target.xlsx") << "older";
     fs::create_symlink("target.xlsx", dir / "link.xlsx");
     AtomicFile f((dir / "link.xlsx").string());
@@ -70,14 +82,17 @@ TEST_F(AtomicFileTest, ANewFileTakesTheUmaskAReplacedOneItsModeAndALinkStaysALin
     f.commit();
     EXPECT_TRUE(fs::is_symlink(dir / "link.xlsx"));
     EXPECT_EQ(readFile(dir / "target.xlsx"), "newer");
+}
 
+TEST_F(AtomicFileTest, TemporaryNamesAreHiddenDifferingEachTime) {
     AtomicFile a((dir / "r.pdf").string()), b((dir / "r.pdf").string());
     EXPECT_NE(a.temporaryPath(), b.temporaryPath());
     EXPECT_EQ(fs::path(a.temporaryPath()).filename().string().rfind(".r.pdf.", 0), 0u);
     EXPECT_EQ(readFile(a.openPath()), "");  // the name a library opens reaches the same file
 }
 
-TEST_F(AtomicFileTest, EveryFailingStepKeepsTheOlderFileAndLeavesNoTemporaryFile) {
+// The older file kept, no temporary file left.
+TEST_F(AtomicFileTest, AFailingStepLeavesTheFolderAsItWas) {
     struct Case {
         FileStep step;
         int error;

@@ -11,21 +11,27 @@
 namespace Palvo::base {
 namespace {
 
-TEST(Val, ReadsTheLeadingNumberIgnoresTheRestOverflowsBeyondADoubleAndWritesItForSql) {
+// The rest is ignored.
+TEST(Val, ReadsTheLeadingNumber) {
     const std::pair<const char*, double> cases[] = {
         {"", 0},        {"abc", 0},    {"12abc", 12},  {"  1 2 3", 123}, {"-3.5e2x", -350},
         {"1.2.3", 1.2}, {"&H10", 16},  {"&HFFFF", -1}, {"&O17", 15},     {"+.5", 0.5},
         {"1e", 1},      {"2d3", 2000}, {"\t7\n", 7},   {"1e-999", 0},    {"-", 0}};
     for (const auto& [text, value] : cases) EXPECT_DOUBLE_EQ(val(text), value) << text;
-    // a number beyond a double overflows instead of reading zero
+}
+
+// Instead of reading zero.
+TEST(Val, ANumberBeyondADoubleOverflows) {
     const std::string digits400 = "1" + std::string(400, '0');
     for (const std::string& t : {std::string("1e400"), std::string("-1e400"), std::string(" 1 e 400abc"),
                                  std::string("2d999"), digits400}) {
         EXPECT_EQ(testing::errorNumber([&] { val(t); }), ErrorNumber::Overflow) << t.substr(0, 20);
     }
     EXPECT_DOUBLE_EQ(val("1.7976931348623157e308"), 1.7976931348623157e308);
+}
 
-    // sqlNumber writes the number val reads and nothing after it
+// Nothing after it.
+TEST(SqlNumber, WritesTheNumberValReads) {
     const std::pair<const char*, const char*> sqlCases[] = {
         {"", "0"},         {"0 or 1=1", "0"}, {"1;delete from t", "1"}, {"' or 1=1", "0"},
         {" 7.50 ", "7.5"}, {"-0", "0"},       {"+12abc", "12"},         {"1 2 3", "123"},
@@ -39,7 +45,8 @@ TEST(Val, ReadsTheLeadingNumberIgnoresTheRestOverflowsBeyondADoubleAndWritesItFo
     EXPECT_EQ(sqlNumber("10000000000000000"), "10000000000000000");
 }
 
-TEST(PlusOneExact, CountsOnTheDigitsWithCarryBorrowAndAnyLength) {
+// With carry and borrow, at any length.
+TEST(PlusOneExact, CountsOnTheDigits) {
     const std::pair<const char*, const char*> cases[] = {
         {"0", "1"},         {"0007", "8"},     {" 9 ", "10"},    {"+41", "42"},
         {"99.50", "100.5"}, {"12.", "13"},     {".25", "1.25"},  {"-5", "-4"},
@@ -53,12 +60,15 @@ TEST(PlusOneExact, CountsOnTheDigitsWithCarryBorrowAndAnyLength) {
               std::optional<std::string>("100000000000000000000000000000000000000"));
     EXPECT_EQ(plusOneExact("1234567890123456789012345678901234567.8"),
               std::optional<std::string>("1234567890123456789012345678901234568.8"));
+}
+
+TEST(PlusOneExact, RefusesWhatIsNoPlainDecimal) {
     for (const char* text : {"", " ", ".", "-", "1e5", "1.2.3", "12abc", "0x10", "1,000", "- 5", "&H10"}) {
         EXPECT_EQ(plusOneExact(text), std::nullopt) << '"' << text << '"';
     }
 }
 
-TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnlyAndConversionsFailOnTheRest) {
+TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
     const std::pair<const char*, bool> cases[] = {
         {"0", true},      {" 12 ", true},  {"\t-3.5", true},  {"+7", true},     {"1.", true},
         {".5", true},     {"1e5", true},   {"-2.5E-3", true}, {"1e+2", true},   {"", false},
@@ -66,7 +76,9 @@ TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnlyAndConversionsFailOnTheRest
         {"1,000", false}, {"&H10", false}, {"1d5", false},    {"12abc", false}, {"- 5", false},
         {"1e999", false}, {"１２", false}, {"5-", false},     {"1 2", false},   {"0x10", false}};
     for (const auto& [text, numeric] : cases) EXPECT_EQ(isNumeric(text), numeric) << '"' << text << '"';
-    // numbers and their conversion errors
+}
+
+TEST(NumberConversions, FailOnWhatIsNoNumber) {
     EXPECT_DOUBLE_EQ(toNumber(" -2.5e1 "), -25);
     EXPECT_EQ(testing::errorNumber([] { toNumber("abc"); }), 13);
     EXPECT_EQ(toInt16("2.5"), 2);  // half to even
@@ -89,7 +101,7 @@ TEST(FormatFixed, RoundsHalfAwayFromZeroOnTheVisibleDecimals) {
 
 // isSqlDateTime is what SQL Server's datetime takes as text: the date test within
 // 1753-01-01 to 9999-12-31, milliseconds at most, and no .999 that rounds past the last day.
-TEST(Dates, TestParseSerialNumbersDayArithmeticAndFormats) {
+TEST(Dates, TestsTellDates) {
     for (const char* text : {"2004-3-5", "2004-03-05", "2004/3/5", " 2004-3-5 ", "2004-2-29",
                              "2004-3-5 10:30", "2004-3-5 10:30:59"})
         EXPECT_TRUE(isDate(text)) << text;
@@ -102,14 +114,23 @@ TEST(Dates, TestParseSerialNumbersDayArithmeticAndFormats) {
     for (const char* text : {"1752-12-31 23:59:59", "0099-1-1", "0001-01-01", "9999-12-31 23:59:59.999",
                              "2004-3-5 10:30:59.1234", "2004-2-30", "2004-3-5x", ""})
         EXPECT_FALSE(isSqlDateTime(text)) << text;
-    DateTime d = toDate("2004/3/5 8:05:09");
-    EXPECT_EQ(d, (DateTime{2004, 3, 5, 8, 5, 9, 0}));
-    EXPECT_THROW(toDate("2004-1-32"), Error);
+}
 
+const DateTime d = {2004, 3, 5, 8, 5, 9, 0};
+
+TEST(Dates, ParseAsWritten) {
+    EXPECT_EQ(toDate("2004/3/5 8:05:09"), d);
+    EXPECT_THROW(toDate("2004-1-32"), Error);
+}
+
+TEST(Dates, SerialNumbersCountFromTheEndOf1899) {
     EXPECT_EQ(daySerial(DateTime{1899, 12, 30}), 0);
     EXPECT_EQ(daySerial(DateTime{1900, 1, 1}), 2);
     EXPECT_EQ(daySerial(DateTime{2004, 3, 1}) - daySerial(DateTime{2004, 2, 1}), 29);
     EXPECT_DOUBLE_EQ(dateSerial(DateTime{1899, 12, 31, 18, 0, 0, 0}), 1.75);
+}
+
+TEST(Dates, AddingDaysWalksTheCalendar) {
     EXPECT_EQ(addDays({2004, 3, 1}, -1), (DateTime{2004, 2, 29}));
     EXPECT_EQ(addDays({2003, 3, 1}, -1), (DateTime{2003, 2, 28}));
     EXPECT_EQ(addDays({2004, 1, 1}, -1), (DateTime{2003, 12, 31}));
@@ -119,7 +140,9 @@ TEST(Dates, TestParseSerialNumbersDayArithmeticAndFormats) {
     EXPECT_EQ(addDays({2004, 1, 31, 18, 0, 0, 0}, 30), (DateTime{2004, 3, 1, 18, 0, 0, 0}));
     EXPECT_THROW(addDays(DateTime{9999, 12, 31}, 1), Error);
     EXPECT_THROW(addDays(DateTime{1, 1, 1}, -1), Error);
-    // the formats in use, on d
+}
+
+TEST(Dates, FormatAsTheFormatsInUseSay) {
     const std::pair<const char*, const char*> formats[] = {{"YYYY-MM-DD", "2004-03-05"},
                                                            {"yyyy-mm-dd", "2004-03-05"},
                                                            {"yyyy-mm", "2004-03"},
@@ -158,7 +181,7 @@ TEST(Text, CharactersNotBytes) {
     EXPECT_EQ(encodeUtf8(chars), raw);
 }
 
-TEST(Like, WildcardsByCharacterInvalidPatternsAndLongTexts) {
+TEST(Like, WildcardsMatchByCharacter) {
     EXPECT_TRUE(like("select * from t order by a", "*rder *"));
     EXPECT_FALSE(like("select * from t", "*rder *"));
     const std::pair<const char*, const char*> matches[] = {
@@ -173,21 +196,29 @@ TEST(Like, WildcardsByCharacterInvalidPatternsAndLongTexts) {
         {"d", "[a-c]"},         {"b", "[!a-c]"},   {"a", ""},      {"aa", "a*a*a"}};
     for (const auto& [text, pattern] : misses)
         EXPECT_FALSE(like(text, pattern)) << text << " Like " << pattern;
+}
+
+TEST(Like, AnInvalidPatternRaises) {
     for (const char* p : {"[abc", "a[", "[z-a]"})
         EXPECT_EQ(testing::errorNumber([&] { like("abc", p); }), 93) << p;
-    // long texts stay fast
+}
+
+TEST(Like, LongTextsStayFast) {
     std::string text(20000, 'a');
     EXPECT_FALSE(like(text, "*a*a*a*a*b"));
     EXPECT_TRUE(like(text + "b", "*a*a*a*a*b"));
 }
 
-TEST(CodePage, LengthAscAndChrOfGbk) {
+TEST(CodePage, LengthIsInGbkBytes) {
     const std::pair<const char*, std::int32_t> cases[] = {
         {"", 0},    {"abc", 3}, {"中文", 4}, {"中文字12", 8},
         {"€", 1},   {"　", 2},  {"ａ", 2},   {"한", 1},  // not in GBK: written as "?"
         {"😀", 2},                                        // beyond U+FFFF: two "?"
         {"\xff", 1}};
     for (const auto& [text, bytes] : cases) EXPECT_EQ(gbkLength(text), bytes) << text;
+}
+
+TEST(CodePage, CharacterCodesAreGbks) {
     EXPECT_EQ(ansiCode(U'A'), 65);
     EXPECT_EQ(ansiCode(U'啊'), static_cast<std::int16_t>(0xB0A1));
     EXPECT_EQ(charFromAnsiCode(static_cast<std::int16_t>(0xB0A1)), U'啊');
@@ -195,7 +226,9 @@ TEST(CodePage, LengthAscAndChrOfGbk) {
     EXPECT_EQ(charFromAnsiCode(0x0BB6), std::nullopt);                             // lead byte 0x0B
     EXPECT_EQ(charFromAnsiCode(static_cast<std::int16_t>(0xB07F)), std::nullopt);  // trail byte 0x7F
     EXPECT_EQ(charFromAnsiCode(0x81), std::nullopt);                               // a lone lead byte
-    // a missing converter raises a clear error
+}
+
+TEST(CodePage, AMissingConverterRaisesAClearError) {
     const auto [number, text] = testing::errorOf([] { detail::buildCodePageTables("NO-SUCH-CHARSET"); });
     EXPECT_EQ(number, ErrorNumber::NotInstalled);
     EXPECT_NE(text.find("NO-SUCH-CHARSET"), std::string::npos);

@@ -45,7 +45,7 @@ protected:
     StubConnection conn;
 };
 
-TEST_F(RecordsetWalk, ForwardAndBackwardWithBofAndEofThenAddNew) {
+TEST_F(RecordsetWalk, WalksBothWaysBetweenItsEnds) {
     Recordset rs;
     rs.Open("select", conn, adOpenStatic, adLockReadOnly);
     EXPECT_EQ(rs.RecordCount(), 2);
@@ -66,9 +66,11 @@ TEST_F(RecordsetWalk, ForwardAndBackwardWithBofAndEofThenAddNew) {
     rs.MoveNext();
     EXPECT_EQ(rs.Fields(0L).Value().toText(), "1");
     EXPECT_EQ(rs.AbsolutePosition(), 1);
-    rs.Close();
+}
 
-    // AddNew writes only the assigned fields, as parameters
+// The new row is current.
+TEST_F(RecordsetWalk, AddNewWritesOnlyTheAssignedFieldsAsParameters) {
+    Recordset rs;
     rs.Open("select top 0", conn, adOpenStatic, adLockOptimistic);
     rs.AddNew();
     rs.Fields("Name]x") = Value("O'Neil");
@@ -77,7 +79,7 @@ TEST_F(RecordsetWalk, ForwardAndBackwardWithBofAndEofThenAddNew) {
     EXPECT_EQ(conn.executed[0].first, "insert into [客户] ([Name]]x]) values (?)");
     EXPECT_EQ(conn.executed[0].second, std::vector<Value>{Value("O'Neil")});
     EXPECT_EQ(rs.RecordCount(), 3);
-    EXPECT_EQ(rs.Fields(1L).Value().toText(), "O'Neil");  // the new row is current
+    EXPECT_EQ(rs.Fields(1L).Value().toText(), "O'Neil");
 }
 
 TEST_F(RecordsetWalk, StateErrors) {
@@ -121,11 +123,14 @@ TEST_F(RecordsetWalk, UpdateRefusesColumnsOfNoTableOrOfTwoTables) {
     }
 }
 
-TEST_F(RecordsetWalk, TransactionsRollBackUnlessCommittedAndDoNotNest) {
-    {
-        Transaction tx(conn);
-        EXPECT_EQ(errorNumber([&] { conn.BeginTrans(); }), ErrorNumber::NotSupported);
-    }
+TEST_F(RecordsetWalk, TransactionsDoNotNest) {
+    Transaction tx(conn);
+    EXPECT_EQ(errorNumber([&] { conn.BeginTrans(); }), ErrorNumber::NotSupported);
+}
+
+// Closing discards an open transaction too.
+TEST_F(RecordsetWalk, TransactionsRollBackUnlessCommitted) {
+    { Transaction tx(conn); }
     EXPECT_EQ(conn.rollbacks, 1);
     EXPECT_FALSE(conn.InTransaction());
     {
@@ -134,11 +139,11 @@ TEST_F(RecordsetWalk, TransactionsRollBackUnlessCommittedAndDoNotNest) {
     }
     EXPECT_EQ(conn.rollbacks, 1);
     conn.BeginTrans();
-    conn.Close();  // closing discards the open transaction
+    conn.Close();
     EXPECT_EQ(conn.rollbacks, 2);
 }
 
-TEST(CellStore, EveryCellReadsBackAcrossTheSmallAndTheLargeChunks) {
+TEST(CellStore, EveryCellReadsBackAcrossItsChunks) {
     // Past the small chunks and one large one, so both index rules and the change between them are used.
     const std::size_t n = CellStore::kChunkCells * CellStore::kSmallChunks + CellStore::kBigChunkCells + 3;
     CellStore cells;

@@ -16,7 +16,7 @@ protected:
 };
 
 // A second call replaces every field, those it leaves out with their defaults.
-TEST_F(SessionDefaults, InitVarAndInitFormFillTheDefaultsOfThisThreadOnly) {
+TEST_F(SessionDefaults, InitVarFillsTheDefaults) {
     form.mInit_Var("00", "总公司", "01", "财务部", nullptr, "a", 10, "标题", "李四", "甲", "乙", "丙", "丁");
     form.mInit_Var("02", "二分", "03", "仓库", nullptr, "icon.ico");
     const auto& s = session();
@@ -29,7 +29,10 @@ TEST_F(SessionDefaults, InitVarAndInitFormFillTheDefaultsOfThisThreadOnly) {
     EXPECT_EQ(s.sConstStrLr, "录入");
     EXPECT_EQ(s.sConstStrZdy, "自定义查询");
     EXPECT_EQ(s.sForTypeText, "请输入或选择查询类型");
+}
 
+TEST_F(SessionDefaults, InitFormFillsTheDefaults) {
+    const auto& s = session();
     form.mInit_Form();
     EXPECT_EQ(static_cast<std::uint32_t>(s.lF_BackColor), 0x8000000Fu);
     EXPECT_EQ(static_cast<std::uint32_t>(s.lT_BackColor_Notnull), 0x80000018u);
@@ -38,7 +41,11 @@ TEST_F(SessionDefaults, InitVarAndInitFormFillTheDefaultsOfThisThreadOnly) {
     EXPECT_EQ(s.lL_forColor_Select, 0xFF0000);
     EXPECT_EQ(s.lF_Width, 5910);
     EXPECT_EQ(s.lT_Appearence, 1);
+}
 
+TEST_F(SessionDefaults, TheDefaultsAreThisThreadsOnly) {
+    form.mInit_Var("02", "二分", "03", "仓库", nullptr, "icon.ico");
+    form.mInit_Form();
     SessionContext other;
     std::thread([&] { other = session(); }).join();
     EXPECT_EQ(other.lF_BackColor, 0);

@@ -13,7 +13,7 @@
 namespace Palvo {
 namespace {
 
-TEST(Value, NullStaysDistinctFromEmptyTextAndNumbersFromTextFail) {
+TEST(Value, NullStaysDistinctFromEmptyText) {
     Value null;
     Value empty("");
     EXPECT_TRUE(null.isNull());
@@ -21,7 +21,9 @@ TEST(Value, NullStaysDistinctFromEmptyTextAndNumbersFromTextFail) {
     EXPECT_NE(null, empty);
     EXPECT_EQ(null.toText(), "");
     EXPECT_THROW(null.toTextStrict(), Error);
+}
 
+TEST(Value, NumbersReadAsAUserWroteThem) {
     EXPECT_DOUBLE_EQ(Value(" 12.5 ").toDouble(), 12.5);
     EXPECT_EQ(Value("0007").toInt64(), 7);
     EXPECT_EQ(Value(2.5).toInt64(), 2);  // half to even
@@ -32,12 +34,15 @@ TEST(Value, NullStaysDistinctFromEmptyTextAndNumbersFromTextFail) {
     EXPECT_EQ(Value(Decimal{"2.50"}).toInt64(), 2);  // a fraction still rounds half to even
     EXPECT_EQ(Value(Decimal{"-.5"}).toInt64(), 0);
     EXPECT_THROW((void)Value(Decimal{"9223372036854775808"}).toInt64(), Error);
-    // the error's number is checked in the IsNumeric test
+}
+
+// The error's number is checked in the IsNumeric test.
+TEST(Value, NumbersFromOtherTextFail) {
     EXPECT_THROW((void)Value("12abc").toDouble(), Error);
     EXPECT_THROW((void)Value("").toDouble(), Error);
 }
 
-TEST(Value, TextFormsAreWhatAUserSeesAndDatesParseAndSerialAsTheHostPlatform) {
+TEST(Value, TextFormsAreWhatAUserSees) {
     struct Case {
         Value v;
         const char* text;
@@ -69,9 +74,11 @@ TEST(Value, TextFormsAreWhatAUserSeesAndDatesParseAndSerialAsTheHostPlatform) {
         {Value(DateTime{1899, 12, 30, 23, 59, 1, 0}), "23:59:01"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.v.toText(), c.text) << c.text;
+}
 
-    // DateTime parses milliseconds and writes ISO; which texts are dates is the Dates test's
-    // (isDate reads through DateTime::parse)
+// Milliseconds parse, ISO is written, days count as on the host platform; which
+// texts are dates is the Dates test's (isDate reads through DateTime::parse).
+TEST(Value, DatesConvertAsTheHostPlatform) {
     auto d = DateTime::parse("2004/01/31 08:05:09.5");
     ASSERT_TRUE(d);
     EXPECT_EQ(d->millisecond, 500);

@@ -32,16 +32,25 @@ protected:
     std::shared_ptr<testing::CountingConnection> recorder;
 };
 
-TEST_F(FieldHelpers, SetFieldValueConditionsFailuresAndConversions) {
-    // an overflowing number is refused, not stored as zero
+// Not stored as zero.
+TEST_F(FieldHelpers, SetFieldValueRefusesAnOverflowingNumber) {
     EXPECT_EQ(db.sSetFieldValue("B_单位", "金额", "1e400", "单位编号", "02"), "Overflow");
     EXPECT_EQ(scalar("select 金额 from B_单位 where 单位编号='02'"), "3");
     EXPECT_TRUE(recorder->executes.empty());
-    EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "全部"), "");  // no condition: every row
+}
+
+TEST_F(FieldHelpers, SetFieldValueWithoutAConditionSetsEveryRow) {
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "全部"), "");
     EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
+}
+
+TEST_F(FieldHelpers, SetFieldValueReportsAMissingTableOrColumn) {
     EXPECT_EQ(db.sSetFieldValue("没有的表", "备注", "x"), "对象名 '没有的表' 无效。");
     EXPECT_EQ(db.sSetFieldValue("B_单位", "没有的列", "x"), "列名 '没有的列' 无效。");
-    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='全部'"), "3");
+    EXPECT_EQ(scalar("select count(*) from B_单位 where 备注='x'"), "1") << "as the rows were";
+}
+
+TEST_F(FieldHelpers, SetFieldValueConvertsAsTheColumnReads) {
     struct Case {
         const char* field;
         const char* value;
@@ -55,7 +64,9 @@ TEST_F(FieldHelpers, SetFieldValueConditionsFailuresAndConversions) {
             << c.field << " " << c.value;
         EXPECT_EQ(scalar(std::string("select ") + c.field + " from B_单位 where 单位编号='02'"), c.stored);
     }
-    // a number beyond fifteen digits is written whole
+}
+
+TEST_F(FieldHelpers, SetFieldValueWritesANumberBeyondFifteenDigitsWhole) {
     exec({"create table L (键 varchar(4), b bigint, d decimal(20,0))", "insert into L values ('k', 0, 0)"});
     for (const char* field : {"b", "d"}) {
         EXPECT_EQ(db.sSetFieldValue("L", field, "2024010100000124x", "键", "k"), "") << field;
@@ -63,7 +74,8 @@ TEST_F(FieldHelpers, SetFieldValueConditionsFailuresAndConversions) {
     }
 }
 
-TEST_F(FieldHelpers, NextIdPadsAndCountsOnTheDigits) {
+// Padded to its length.
+TEST_F(FieldHelpers, NextIdCountsOnTheDigits) {
     EXPECT_EQ(db.sNextId("T", 4), "0001");
     exec({"insert into T values ('0009', 9)"});
     EXPECT_EQ(db.sNextId("T", 4), "0010");
@@ -133,7 +145,7 @@ protected:
     }
 };
 
-TEST_F(HostileValues, LookUpAndUpdateReachTheKeyedRowAndANulNeverCutsTheStatement) {
+TEST_F(HostileValues, LookUpOrUpdateReachesTheKeyedRow) {
     for (std::size_t i = 0; i < kHostile.size(); ++i) {
         const std::string& text = kHostile[i];
         EXPECT_EQ(db.sGetFieldValue("K", "名称", "键", text), "行" + std::to_string(i)) << i;
@@ -144,8 +156,10 @@ TEST_F(HostileValues, LookUpAndUpdateReachTheKeyedRowAndANulNeverCutsTheStatemen
         EXPECT_EQ(names(), expected) << i;
     }
     EXPECT_EQ(scalar("select count(*) from K"), std::to_string(kHostile.size() + 1));
-    // a NUL (where the embedded database stops reading) never cuts the statement short: the text is
-    // refused by name before anything runs
+}
+
+// Where the embedded database stops reading: the text is refused by name before anything runs.
+TEST_F(HostileValues, ANulNeverCutsTheStatementShort) {
     const std::string nul("a\0b", 3);
     const auto before = names();
     const std::string set = db.sSetFieldValue("K", "名称", nul, "键", "O'Neil");
@@ -157,20 +171,29 @@ TEST_F(HostileValues, LookUpAndUpdateReachTheKeyedRowAndANulNeverCutsTheStatemen
     EXPECT_THROW(db.sGetFieldValue("K", "名称", "键", nul), Error);
 }
 
-TEST_F(FieldHelpers, GetFieldValueSearchCountSomeInfoServerTimeAndTheirStatementsBuiltExactly) {
+TEST_F(FieldHelpers, GetFieldValueReadsTheFirstMatch) {
     EXPECT_EQ(db.sGetFieldValue("B_单位", "名称"), "总公司");
     EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "99"), "");
     EXPECT_EQ(db.sGetFieldValue("B_单位", "备注", "单位编号", "00"), "");  // Null reads as ""
     EXPECT_EQ(db.sGetFieldValue("B_单位", "金额", "单位编号", "00"), "1.5");
     EXPECT_THROW(db.sGetFieldValue("没有的表", "名称"), Error);
+}
+
+TEST_F(FieldHelpers, SearchCountCountsTheRows) {
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位"), 3);
     EXPECT_EQ(db.lGetSearchCount("select * from B_单位 where 1=0"), 0);
+}
+
+TEST_F(FieldHelpers, SomeInfoReadsACellOrTheDefault) {
     const std::string sql =
         "select 单位编号, 名称 from B_单位 where 单位编号 in ('00', '02') order by 单位编号";
     EXPECT_EQ(db.sGetSomeInfo(sql, 1, "无"), "总公司");
     EXPECT_EQ(db.sGetSomeInfo("select 名称 from B_单位 where 1=0", 0, "无"), "无");
     EXPECT_THROW(db.sGetSomeInfo("select 备注 from B_单位 where 单位编号='00'", 0, "无"), Error);
     EXPECT_THROW(db.sGetSomeInfo(sql, 5, "无"), Error);
+}
+
+TEST_F(FieldHelpers, ServerTimeComesInTheFormatAsked) {
     EXPECT_EQ(db.sServerTime().size(), 19u);
     auto day = db.sServerTime("yyyy-mm-dd");
     ASSERT_EQ(day.size(), 10u);
@@ -180,7 +203,12 @@ TEST_F(FieldHelpers, GetFieldValueSearchCountSomeInfoServerTimeAndTheirStatement
     ASSERT_EQ(hm.size(), 5u);
     EXPECT_EQ(hm[2], ':');
     EXPECT_THROW(db.sServerTime("YYYY-MM-DD"), Error);
-    // each helper's statements, character for character: spacing, brackets and quoting are relied upon
+}
+
+// Character for character: spacing, brackets and quoting are relied upon.
+TEST_F(FieldHelpers, EachHelpersStatementsAreBuiltExactly) {
+    const std::string sql =
+        "select 单位编号, 名称 from B_单位 where 单位编号 in ('00', '02') order by 单位编号";
     const std::string info = "select 单位编号, 名称 from B_单位 where 单位编号='00'";
     struct Case {
         const char* name;

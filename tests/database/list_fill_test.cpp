@@ -24,7 +24,7 @@ protected:
     clsDatabase db;
 };
 
-TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItemsOrHeadersAloneAndKeysFromAColumn) {
+TEST_F(ListFill, AListViewShowsTheResultUnderItsHeaders) {
     memory::ListView lv;
     lv.ListItemsAdd(1, "old", "旧");
     EXPECT_EQ(db.iFillDataToListview("select 名称, 编号, 地址 from 客户 order by 编号", lv), 0);
@@ -38,11 +38,18 @@ TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItemsOrHeadersAloneAndKeysFromACo
     EXPECT_EQ(lv.ListItems(1).Text(), "甲");
     EXPECT_EQ(lv.ListItems(1).SubItems(1), "7");
     EXPECT_EQ(lv.ListItems(2).SubItems(2), "");  // Null
-    // without rows: the headers alone
+}
+
+TEST_F(ListFill, AListViewWithoutRowsGetsTheHeadersAlone) {
+    memory::ListView lv;
+    lv.ListItemsAdd(1, "old", "旧");
     db.iFillDataToListview("select 名称, 编号 from 客户 where 1=0", lv);
     EXPECT_EQ(lv.ColumnHeadersCount(), 2);
     EXPECT_EQ(lv.ListItemsCount(), 0);
-    // keys from a column; duplicate keys fail
+}
+
+// Duplicate keys fail.
+TEST_F(ListFill, AListViewsKeysMayComeFromAColumn) {
     memory::ListView keyed;
     db.iFillDataToListview("select 名称, 编号 from 客户 order by 编号", keyed, 1);
     EXPECT_EQ(keyed.ListItems(2).Key(), "K9");
@@ -51,7 +58,7 @@ TEST_F(ListFill, ListViewGetsHeadersItemsAndSubItemsOrHeadersAloneAndKeysFromACo
     EXPECT_EQ(keyed.ListItemsCount(), 2);  // partly filled, as far as it came
 }
 
-TEST_F(ListFill, ComboGetsOtherStringFirstAndItemDataAndAppendingKeepsExistingEntries) {
+TEST_F(ListFill, AComboGetsItsRowsWithItemDataAfterTheOtherString) {
     memory::ComboBox cmb;
     fill(cmb, "select 编号, 名称 from 客户 order by 编号", 1, 0);
     ASSERT_EQ(cmb.ListCount(), 3);
@@ -60,15 +67,19 @@ TEST_F(ListFill, ComboGetsOtherStringFirstAndItemDataAndAppendingKeepsExistingEn
     EXPECT_EQ(cmb.ItemData(1), 7);
     EXPECT_EQ(cmb.ItemData(2), 9);
     EXPECT_EQ(cmb.ListIndex(), 0);
+}
 
-    // the last column never supplies item data
+TEST_F(ListFill, TheLastColumnNeverSuppliesItemData) {
     memory::ListBox list;
     fill(list, "select 名称, 编号 from 客户 order by 编号", 0, 1, -1, "全部");
     ASSERT_EQ(list.ListCount(), 3);
     EXPECT_EQ(list.List(0), "全部");
     EXPECT_EQ(list.ItemData(1), 0);
     EXPECT_EQ(list.ListIndex(), -1);
-    // appending keeps the existing entries and their positions
+}
+
+// With their positions.
+TEST_F(ListFill, AppendingKeepsTheExistingEntries) {
     memory::ComboBox appended;
     appended.AddItem("a");
     appended.AddItem("b");
@@ -79,7 +90,8 @@ TEST_F(ListFill, ComboGetsOtherStringFirstAndItemDataAndAppendingKeepsExistingEn
     EXPECT_EQ(appended.ListIndex(), 3);
 }
 
-TEST_F(ListFill, AViewHearsOfAFillOnceHoweverManyRowsAndAFailedFillKeepsWhatItRead) {
+// However many rows; a failed fill keeps what it read.
+TEST_F(ListFill, AViewHearsOfAFillOnce) {
     // 200 rows numbered 1 to 200, named 品1 ...; row 150 has no name
     std::vector<std::string> rows{"create table 品名 (编号 int, 名称 nvarchar(20))"};
     for (int i = 1; i <= 200; ++i) {

@@ -20,11 +20,13 @@ using Args = std::vector<std::optional<std::string>>;
 
 using testing::errorNumber;
 
-TEST(CallByName, FindsClassAndMethodWithoutRegardToCaseOrRaisesThePlatformErrors) {
+TEST(CallByName, FindsTheMethodWithoutRegardToCase) {
     EXPECT_EQ(callByName("clsIp", "bIsIP", {"192.168.0.1"}).result, Value(true));
     EXPECT_EQ(callByName("CLSIP", "bisip", {"192.168.0.1"}).result, Value(true));
     EXPECT_EQ(callByName("Palvo.clsIp", "bIsIP", {"0.1.2.3"}).result, Value(false));
-    // unknown names and wrong argument counts raise the platform's errors
+}
+
+TEST(CallByName, UnknownNamesOrWrongArgumentCountsRaiseThePlatformsErrors) {
     struct Case {
         const char* cls;
         const char* method;
@@ -143,7 +145,7 @@ public:
     std::vector<std::string> calls;
 };
 
-TEST(CallByName, MachineMethodsGoThroughTheInstalledPortsAndEveryMethodHasItsSignature) {
+TEST(CallByName, CodeRunsThroughTheInstalledLineExecutor) {
     auto executor = std::make_shared<RecordingExecutor>();
     installLineExecutor(executor);
     EXPECT_EQ(callByName("clsElse", "bExecuteCode", {"x = 1"}).result, Value(true));
@@ -152,15 +154,18 @@ TEST(CallByName, MachineMethodsGoThroughTheInstalledPortsAndEveryMethodHasItsSig
     EXPECT_EQ(errorNumber([] { callByName("clsElse", "bExecuteCode", {"x", "perhaps"}); }), 13);
     installLineExecutor(nullptr);
     EXPECT_EQ(errorNumber([] { callByName("clsElse", "bExecuteCode", {"x = 1"}); }), 429);
+}
 
+TEST(CallByName, ThePointerMovesThroughTheInstalledCursorPort) {
     auto cursor = std::make_shared<memory::Cursor>(-3, POINTAPI{5, -7});
     installCursorPort(cursor);
     EXPECT_FALSE(callByName("clsElse", "ShowMouse", {}).hasResult);
     EXPECT_EQ(cursor->displayCount(), 2);
     EXPECT_EQ(callByName("clsElse", "lSreenCoordinate", {}).result, Value("X=5,Y=-7"));
     installCursorPort(nullptr);
+}
 
-    // the late-bound signatures describe every registered method
+TEST(LateBoundSignatures, DescribeEveryRegisteredMethod) {
     auto lines = lateBoundSignatures();
     auto has = [&](const std::string& s) { return std::find(lines.begin(), lines.end(), s) != lines.end(); };
     EXPECT_TRUE(has("clsIp.bIsIP(sIP As String) As Boolean"));

@@ -34,32 +34,43 @@ protected:
                                         {"4发票号", "", ""},
                                         {"5备注", "", ""}});
     }
-};
+    // Loads the sales form as its window does: browse state, field properties, lookups registered.
+    void loadSales() {
+        ASSERT_EQ(form.sInitForm(sales), "");
+        ASSERT_EQ(form.sInitFieldProp(sales, "销售", types, lengths, scales), "");
+        std::string dependent = "销售";
+        form.mSetKeepSql(sales, dependent);
+    }
+    // A new record of the sales form with these texts in boxes 1 to 6, checked.
+    std::string checkNew(const std::vector<std::string>& texts) {
+        for (int i = 1; i < 7; ++i) sales.text(i).Text(texts[static_cast<std::size_t>(i - 1)]);
+        return form.sCheckData(sales, types, lengths, "1,2,", "5,", "销售", {}, false);
+    }
+    // The customer form holding C002 as loaded.
+    memory::Form customerForm() {
+        return memory::Form("frm客户",
+                            {{"2客户编号", "", "C002"}, {"2客户名称", "", "西山公司"}, {"4地区", "", "02"}});
+    }
 
-TEST_F(EntryForm, NewSaleIsValidatedInsertedAndAMasterKeyChangeCascades) {
-    // the sales form loads: browse state, field properties, lookups registered
     memory::Form sales = salesForm();
-    ASSERT_EQ(form.sInitForm(sales), "");
     std::vector<std::string> types;
     std::vector<std::int16_t> lengths, scales;
-    ASSERT_EQ(form.sInitFieldProp(sales, "销售", types, lengths, scales), "");
+};
+
+TEST_F(EntryForm, TheSalesFormLoadsReadyForEntry) {
+    loadSales();
     EXPECT_EQ(types, (std::vector<std::string>{"2", "1", "1", "2", "3", "1", "1"}));
     EXPECT_EQ(lengths, (std::vector<std::int16_t>{10, 10, 10, 10, 16, 10, 20}));
     EXPECT_EQ(scales[3], 2);
-    std::string dependent = "销售";
-    form.mSetKeepSql(sales, dependent);
     EXPECT_EQ(scalar("select 主表 + ',' + 主表字段 + ',' + 附表 + ',' + 附表字段 from 更新表记录"),
               "客户,客户编号,销售,客户编号");
+}
 
-    // a new record: the rules that read the lengths or the database, then a valid one
+// The rules that read the lengths or the database.
+TEST_F(EntryForm, ANewSaleBreakingARuleIsRefused) {
+    loadSales();
     form.mAddNew(sales);
     EXPECT_EQ(sales.focused(), &sales.text(1));
-    const std::string key = "1,2,";
-    const std::string unique = "5,";
-    auto fill = [&](const std::vector<std::string>& texts) {
-        for (int i = 1; i < 7; ++i) sales.text(i).Text(texts[static_cast<std::size_t>(i - 1)]);
-        return form.sCheckData(sales, types, lengths, key, unique, "销售", {}, false);
-    };
     struct Case {
         std::vector<std::string> texts;
         const char* message;
@@ -72,18 +83,26 @@ TEST_F(EntryForm, NewSaleIsValidatedInsertedAndAMasterKeyChangeCascades) {
         {{"C001", "螺丝", "3", "2004-02-01", "F002", ""},
          "客户编号='C001'  并且 商品='螺丝'  的记录已经存在，不能重复添加！"},
     };
-    for (const auto& c : cases) EXPECT_EQ(fill(c.texts), c.message) << c.message;
-    ASSERT_EQ(fill({"C002", "垫圈", "3.5", "2004-2-1", "F002", "O'Neil 的订单"}), "");
+    for (const auto& c : cases) EXPECT_EQ(checkNew(c.texts), c.message) << c.message;
+}
+
+TEST_F(EntryForm, AValidNewSaleIsStoredAsTyped) {
+    loadSales();
+    form.mAddNew(sales);
+    ASSERT_EQ(checkNew({"C002", "垫圈", "3.5", "2004-2-1", "F002", "O'Neil 的订单"}), "");
     conn->Execute("insert into 销售 (" + form.sGetAddNewStr(sales, types) + ") values (" +
                   form.sGetAddNewStr(sales, types, "VALUE") + ")");
     EXPECT_EQ(scalar("select 客户编号 + '|' + 商品 + '|' + 发票号 + '|' + 备注 from 销售 where 单号 = 2"),
               "C002|垫圈|F002|O'Neil 的订单");
     EXPECT_EQ(scalar("select 数量 from 销售 where 单号 = 2"), "3.5");
     EXPECT_EQ(scalar("select convert(varchar(10), 销售日期, 120) from 销售 where 单号 = 2"), "2004-02-01");
+}
 
-    // the customer master changes its key C002 to C'02: saved, then cascaded and logged
-    memory::Form customers("frm客户",
-                           {{"2客户编号", "", "C002"}, {"2客户名称", "", "西山公司"}, {"4地区", "", "02"}});
+// C002 becomes C'02: saved, then cascaded and logged.
+TEST_F(EntryForm, AMasterKeyChangeCascadesToItsSales) {
+    loadSales();
+    exec({"insert into 销售 (客户编号, 商品) values ('C002', N'垫圈')"});
+    memory::Form customers = customerForm();
     std::vector<std::string> customerTypes;
     std::vector<std::int16_t> customerLengths, customerScales;
     ASSERT_EQ(form.sInitFieldProp(customers, "客户", customerTypes, customerLengths, customerScales), "");
@@ -102,8 +121,17 @@ TEST_F(EntryForm, NewSaleIsValidatedInsertedAndAMasterKeyChangeCascades) {
     EXPECT_EQ(
         scalar("select 语句 + '|' + 操作表 + '|' + 接收单位 + '|' + 发送单位 + '|' + 操作员 from SendSql"),
         "update 销售 set 客户编号='C''02' where 客户编号='C002'|客户|,02,03,|01|张三");
+}
 
-    // deleting a customer still in use is refused; one without sales may go
+// One without sales may go.
+TEST_F(EntryForm, ACustomerInUseCannotBeDeleted) {
+    loadSales();
+    exec({"insert into 客户 values ('C''02', N'西山公司', '02')",
+          "insert into 销售 (客户编号) values ('C''02')"});
+    memory::Form customers = customerForm();
+    std::vector<std::string> customerTypes;
+    std::vector<std::int16_t> customerLengths, customerScales;
+    ASSERT_EQ(form.sInitFieldProp(customers, "客户", customerTypes, customerLengths, customerScales), "");
     std::string master = "客户";
     EXPECT_EQ(form.sCheckDelSql(customers, master, {"C'02", "西山公司", "02"}, customerTypes),
               "销售 表中用到了字段 客户编号 的值，不能删除！");

@@ -28,36 +28,48 @@ std::string libraryDir() {
 
 // ---- conventions
 
-TEST(FieldConventions, TypeCodesTagsIndexListsExemptionsAndTheLibraryFolder) {
-    // ADO type numbers: 135 dates, 205 images, these numbers, the rest texts
+// ADO type numbers: 135 dates, 205 images, these numbers, the rest texts.
+TEST(FieldConventions, TypeCodesFollowTheAdoTypeNumbers) {
     for (int t : {2, 3, 4, 5, 6, 11, 17, 20, 131}) EXPECT_EQ(forms::fieldTypeCode(t), "2") << t;
     EXPECT_EQ(forms::fieldTypeCode(135), "3");
     EXPECT_EQ(forms::fieldTypeCode(205), "4");
     for (int t : {7, 14, 16, 72, 129, 130, 133, 134, 200, 201, 202, 203, 204})
         EXPECT_EQ(forms::fieldTypeCode(t), "1") << t;
+}
 
+TEST(FieldConventions, ATagLeadsWithItsCodeDigit) {
     EXPECT_EQ(std::tuple(forms::tagCode("1客户编号"), forms::columnName("1客户编号"), forms::tagCode("客户")),
               std::tuple("1", "客户编号", "客"));
     EXPECT_EQ(forms::tagNumber("3地区"), 3);
     EXPECT_THROW(forms::tagNumber("地区"), Error);
     EXPECT_THROW(forms::tagNumber(""), Error);
+}
+
+TEST(FieldConventions, IndexListsReadTheirLeadingNumbers) {
     EXPECT_EQ(forms::indexList("0,3,12,"), (std::vector<int>{0, 3, 12}));
     EXPECT_EQ(forms::indexList("0,3,ignored"), (std::vector<int>{0, 3}));
     EXPECT_TRUE(forms::indexList("").empty());
+}
+
+TEST(FieldConventions, AnExemptionNamesItsBoxThenAComma) {
     EXPECT_EQ(std::tuple(forms::exempt("13,", 13), forms::exempt("13,", 3), forms::exempt("13,", 1),
                          forms::exempt("13", 13)),
               std::tuple(true, true, false, false));
+}
+
+TEST(FieldConventions, ALookupSourceNamesATableThenItsColumns) {
     EXPECT_EQ(forms::lookupSource("客户,客户编号,x").column, "客户编号,x");
     EXPECT_THROW(forms::lookupSource("客户"), Error);
+}
 
-    // the shared core's folder, or the program's when the library is linked in
+TEST(FieldConventions, TheLibraryFolderIsTheSharedCoresOrThePrograms) {
     EXPECT_EQ(forms::libraryFolder(), libraryDir());
     EXPECT_EQ(forms::cursorFile(), libraryDir() + "/Main_icon/cursor1.cur");
 }
 
 // ---- the look
 
-TEST_F(FieldProps, SetColorStylesEveryTextBoxAndLabelOfTheForm) {
+TEST_F(FieldProps, SetColorStylesTheWholeForm) {
     memory::Form frm("frm", {{"2名称", "", ""}});
     auto& extraBox = dynamic_cast<memory::TextBox&>(frm.add(std::make_unique<memory::TextBox>("Text1")));
     auto& extraLabel = dynamic_cast<memory::Label&>(frm.add(std::make_unique<memory::Label>("Label1")));
@@ -77,15 +89,23 @@ TEST_F(FieldProps, SetColorStylesEveryTextBoxAndLabelOfTheForm) {
     }
 }
 
-TEST_F(FieldProps, AMissingIconFailsSetColorAndInitForm) {
+TEST_F(FieldProps, AMissingIconFailsSetColor) {
     session().sIconPath = "/no/such/main.ico";
     memory::Form frm("frm", {{"2名称", "", ""}});
     EXPECT_EQ(errorNumber([&] { form.mSetColor(frm); }), FormError::FileNotFound);
+}
+
+TEST_F(FieldProps, AMissingIconStopsInitFormAfterTheColours) {
+    session().sIconPath = "/no/such/main.ico";
+    memory::Form frm("frm", {{"2名称", "", ""}});
     EXPECT_EQ(form.sInitForm(frm), "InitForm:File not found: /no/such/main.ico");
     EXPECT_EQ(frm.BackColor(),
               static_cast<std::int32_t>(0x8000000F));  // the colours were set before the icon
     EXPECT_TRUE(frm.text(0).Enabled());                // nothing after it was done
+}
 
+TEST_F(FieldProps, InitFormGivesTheFormTheSessionsIcon) {
+    memory::Form frm("frm", {{"2名称", "", ""}});
     const auto icon = std::filesystem::temp_directory_path() / "palvo_forms_main.ico";
     std::ofstream(icon) << "ico";
     session().sIconPath = icon.string();
@@ -94,11 +114,17 @@ TEST_F(FieldProps, AMissingIconFailsSetColorAndInitForm) {
     std::filesystem::remove(icon);
 }
 
-TEST_F(FieldProps, EditableAndReadOnlyBoxesAndTheGridLook) {
+TEST_F(FieldProps, CannotEditMakesABoxReadOnly) {
     memory::TextBox box("TXT", "keep");
     form.mCannot_edit(box);
     EXPECT_FALSE(box.Enabled());
     EXPECT_EQ(box.BackColor(), menuColor);
+}
+
+// Keeping its text, or emptied with the required colour.
+TEST_F(FieldProps, TxtEditableMakesABoxEditable) {
+    memory::TextBox box("TXT", "keep");
+    form.mCannot_edit(box);
     form.mTxt_Editable(box);
     EXPECT_TRUE(box.Enabled());
     EXPECT_EQ(box.BackColor(), 0xFFFFFF);
@@ -108,8 +134,9 @@ TEST_F(FieldProps, EditableAndReadOnlyBoxesAndTheGridLook) {
     EXPECT_TRUE(box.Enabled());
     EXPECT_EQ(box.BackColor(), notNull);
     EXPECT_EQ(box.Text(), "");
+}
 
-    // the standard grid look
+TEST_F(FieldProps, FormatGridGivesTheStandardGridLook) {
     memory::FlexGrid grid;
     grid.SelectionMode(2);
     grid.FocusRect(1);
@@ -138,7 +165,7 @@ TEST_F(FieldProps, LookupLabelsGetTheCursorBesideTheLibraryOrTheDefaultPointer) 
 
 // ---- sInitForm
 
-TEST_F(FieldProps, InitFormLeavesTheFormInBrowseStateOrReportsAMissingLabelAndKeepsWhatItDid) {
+TEST_F(FieldProps, InitFormLeavesTheFormInBrowseState) {
     memory::Form frm("frm", {{"0编号", "", ""},
                              {"1客户", "客户,编号", ""},
                              {"2名称", "", ""},
@@ -150,22 +177,27 @@ TEST_F(FieldProps, InitFormLeavesTheFormInBrowseStateOrReportsAMissingLabelAndKe
     const std::int32_t white = static_cast<std::int32_t>(0x80000005);  // the box's own background, untouched
     const std::vector<std::int32_t> back{menuColor, notNull, notNull, white, white, white, white};
     for (int i = 0; i < 7; ++i) {
-        EXPECT_FALSE(frm.text(i).Enabled()) << i;
-        EXPECT_EQ(frm.text(i).BackColor(), back[static_cast<std::size_t>(i)]) << i;
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(frm.text(i).Enabled());
+        EXPECT_EQ(frm.text(i).BackColor(), back[static_cast<std::size_t>(i)]);
         const bool link = i == 1 || i == 3;
-        EXPECT_EQ(frm.label(i).FontUnderline(), link) << i;
-        EXPECT_EQ(frm.label(i).Enabled(), !link) << i;
-        EXPECT_EQ(frm.label(i).MousePointer(), link ? 99 : 0) << i;
-        EXPECT_EQ(frm.label(i).ForeColor(), link ? 0xFF0000 : static_cast<std::int32_t>(0x80000012)) << i;
+        EXPECT_EQ(frm.label(i).FontUnderline(), link);
+        EXPECT_EQ(frm.label(i).Enabled(), !link);
+        EXPECT_EQ(frm.label(i).MousePointer(), link ? 99 : 0);
+        EXPECT_EQ(frm.label(i).ForeColor(), link ? 0xFF0000 : static_cast<std::int32_t>(0x80000012));
     }
+}
 
-    // a missing label is reported, and what was done before it kept
+// What was done before it is kept.
+TEST_F(FieldProps, InitFormReportsAMissingLabel) {
     memory::Form broken("frm", {{"2a", "", ""}, {"2b", "", ""}, {"2c", "", ""}});
     broken.removeLabel(1);
     EXPECT_EQ(form.sInitForm(broken), "InitForm:Control array element '1' doesn't exist");
     EXPECT_FALSE(broken.text(0).Enabled());
     EXPECT_TRUE(broken.text(2).Enabled());
+}
 
+TEST_F(FieldProps, InitFormReportsAMemberTheFormLacks) {
     Form plain;
     EXPECT_EQ(form.sInitForm(plain), "InitForm:Method or data member not found: BackColor");
 }
@@ -202,8 +234,15 @@ TEST_F(FieldProps, FieldPropertiesFromTheColumnTypes) {
     }
 }
 
-TEST_F(FieldProps, AMissingColumnStopsTheFillAtItsIndexAndAMissingTableOrArrayKeepsTheArrays) {
-    exec({"create table 客户 (编号 varchar(10), 名称 nvarchar(20))"});
+class FieldPropsOfCustomers : public FieldProps {
+protected:
+    void SetUp() override {
+        FieldProps::SetUp();
+        exec({"create table 客户 (编号 varchar(10), 名称 nvarchar(20))"});
+    }
+};
+
+TEST_F(FieldPropsOfCustomers, AMissingColumnStopsTheFillAtItsIndex) {
     memory::Form frm("frm", {{"2编号", "", ""}, {"2不存在", "", ""}, {"2名称", "", ""}});
     std::vector<std::string> types;
     std::vector<std::int16_t> lengths, scales;
@@ -212,9 +251,12 @@ TEST_F(FieldProps, AMissingColumnStopsTheFillAtItsIndexAndAMissingTableOrArrayKe
               "ordinal: 不存在");
     EXPECT_EQ(types, (std::vector<std::string>{"1", "", ""}));
     EXPECT_EQ(lengths, (std::vector<std::int16_t>{10, 0, 0}));
+}
 
-    // a missing table or text box array is reported and the arrays stay
-    types = {"keep"};
+TEST_F(FieldPropsOfCustomers, AMissingTableOrBoxArrayLeavesTheArraysAlone) {
+    memory::Form frm("frm", {{"2编号", "", ""}});
+    std::vector<std::string> types{"keep"};
+    std::vector<std::int16_t> lengths, scales;
     EXPECT_EQ(form.sInitFieldProp(frm, "没有的表", types, lengths, scales),
               "InitFieldProp:对象名 '没有的表' 无效。");
     EXPECT_EQ(types, std::vector<std::string>{"keep"});

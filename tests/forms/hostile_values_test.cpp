@@ -103,7 +103,8 @@ protected:
     const std::vector<std::string> types{"1", "2", "1"};
 };
 
-TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
+// Each text as typed, each number as read.
+TEST_F(HostileValues, AnInsertStoresEveryValueAsTheFormHoldsIt) {
     Table expected = before;
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         const auto& number = kNumbers[i % kNumbers.size()];
@@ -118,7 +119,7 @@ TEST_F(HostileValues, AnInsertStoresEachTextAsTypedAndEachNumberAsRead) {
 }
 
 // Key conditions from the form's own texts share the quoting: Statements.KeyConditionsByMode.
-TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRowAndAGridRowsKeyDeletesOnlyThatRow) {
+TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRow) {
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         // the record loaded with a hostile key gets a hostile name
         const std::string name = kTexts[(i + 1) % kTexts.size()] + "改";
@@ -130,8 +131,9 @@ TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRowAndAGridRowsKeyDele
         EXPECT_EQ(table(), changed(i, 2, name)) << kTexts[i];
         restore(i, "名称");
     }
+}
 
-    // a key from a grid row deletes only that row
+TEST_F(HostileValues, AGridRowsKeyDeletesOnlyThatRow) {
     memory::Form frm = docForm("", "", "");
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         memory::FlexGrid grid = testing::gridOf({"编码"}, {{kTexts[i]}});
@@ -145,7 +147,7 @@ TEST_F(HostileValues, AnUpdateByTheLoadedKeyTouchesOnlyItsRowAndAGridRowsKeyDele
     }
 }
 
-TEST_F(HostileValues, ACascadeChangesExactlyItsRowsAndTheUniquenessChecksAndDeleteGuardRunNothingElse) {
+TEST_F(HostileValues, ACascadeChangesExactlyItsRows) {
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         const std::string now = kTexts[(i + 1) % kTexts.size()] + "'改";
         memory::Form customers("frm客户", {{"2客户编号", "", now}});
@@ -159,8 +161,10 @@ TEST_F(HostileValues, ACascadeChangesExactlyItsRowsAndTheUniquenessChecksAndDele
         EXPECT_EQ(scalar("select top 1 语句 from SendSql order by 编号 desc"), sql);
         restore(i, "编码");
     }
+}
 
-    // the uniqueness checks and the delete guard search for the value typed and run nothing else
+// They run nothing else.
+TEST_F(HostileValues, TheUniquenessChecksSearchForTheValueTyped) {
     const std::vector<std::int16_t> lengths{80, 40, 80};
     const auto check = [&](memory::Form frm) {
         counting->reset();
@@ -168,29 +172,35 @@ TEST_F(HostileValues, ACascadeChangesExactlyItsRowsAndTheUniquenessChecksAndDele
         EXPECT_TRUE(counting->executes.empty());
         return message;
     };
+    for (const auto& t : kTexts) {
+        SCOPED_TRACE(t);
+        EXPECT_EQ(check(docForm(t + "新", "500", t)), "名称='" + t + "'的记录已经存在，不能重复添加！");
+        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 名称='" + doubled(t) + "'");
+        EXPECT_EQ(check(docForm(t, "500", t + "新")), "编码='" + t + "'  的记录已经存在，不能重复添加！");
+        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 编码='" + doubled(t) + "'  ");
+        EXPECT_EQ(check(docForm(t + "新", "500", t + "新")), "");
+    }
+    EXPECT_EQ(table(), before);
+}
+
+// It runs nothing else.
+TEST_F(HostileValues, TheDeleteGuardFindsExactlyTheValueInUse) {
     memory::Form customers("frm客户", {{"2客户编号", "", ""}});
     std::string master = "客户";
     for (const auto& t : kTexts) {
-        EXPECT_EQ(check(docForm(t + "新", "500", t)), "名称='" + t + "'的记录已经存在，不能重复添加！") << t;
-        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 名称='" + doubled(t) + "'");
-        EXPECT_EQ(check(docForm(t, "500", t + "新")), "编码='" + t + "'  的记录已经存在，不能重复添加！")
-            << t;
-        EXPECT_EQ(counting->queries.back(), "select top 1 * from 单据 where 编码='" + doubled(t) + "'  ");
-        EXPECT_EQ(check(docForm(t + "新", "500", t + "新")), "") << t;
-        // the delete guard finds exactly the value in use
+        SCOPED_TRACE(t);
         counting->reset();
         EXPECT_EQ(form.sCheckDelSql(customers, master, {t}, {}),
-                  "单据 表中用到了字段 客户编号 的值，不能删除！")
-            << t;
+                  "单据 表中用到了字段 客户编号 的值，不能删除！");
         EXPECT_EQ(counting->queries.back(),
                   "select top 1 编码  from [单据] where  [编码]='" + doubled(t) + "'");
-        EXPECT_EQ(form.sCheckDelSql(customers, master, {t + "无"}, {}), "") << t;
+        EXPECT_EQ(form.sCheckDelSql(customers, master, {t + "无"}, {}), "");
         EXPECT_TRUE(counting->executes.empty());
     }
     EXPECT_EQ(table(), before);
 }
 
-TEST_F(HostileValues, TheStatementLogKeepsEachTextAndANulInATextRefusesTheWholeStatement) {
+TEST_F(HostileValues, TheStatementLogKeepsEachText) {
     for (std::size_t i = 0; i < kTexts.size(); ++i) {
         const std::string& t = kTexts[i];
         EXPECT_EQ(form.sKeepSql("frm客户", t, t, "01", t), "") << t;
@@ -207,9 +217,10 @@ TEST_F(HostileValues, TheStatementLogKeepsEachTextAndANulInATextRefusesTheWholeS
         }
     }
     EXPECT_EQ(scalar("select count(*) from SendSql"), std::to_string(2 * kTexts.size()));
+}
 
-    // a NUL in a text refuses the whole statement on the embedded database
-    // SQLite reads statement text only up to a NUL, so the quote around the value never closes
+// SQLite reads statement text only up to a NUL, so the quote around the value never closes
+TEST_F(HostileValues, ANulInATextRefusesTheWholeStatement) {
     const std::string nul = "x\0'; delete from 单据; --"s;
     conn->ExecuteWith("insert into 单据 values (?, 200, ?)", {Value(nul), Value(nul)});
     before = table();

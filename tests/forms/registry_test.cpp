@@ -51,29 +51,40 @@ protected:
     }
 };
 
-TEST_F(Registry, NothingToRegisterAndBadTableNames) {
+TEST_F(Registry, AFormWithoutLookupsRegistersNothing) {
     memory::Form plain("frm", {{"2名称", "", ""}});
     std::string table = "销售";
     form.mSetKeepSql(plain, table);
     EXPECT_EQ(registry(), "");
+}
 
+TEST_F(Registry, AMissingTableRegistersNothing) {
     memory::Form frm = salesForm();
     std::string missing = "销售,没有的表";
     EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, missing); }), ErrorNumber::Database);
     EXPECT_EQ(registry(), "");  // the column lists are read before anything is registered
-    // an empty name would register rows that every later cascade and delete check trips over
-    for (std::string empty : {"", " ", "销售,", ",销售", "退货,,销售"}) {
-        counting->reset();
-        EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, empty); }), ErrorNumber::InvalidCall) << empty;
-        EXPECT_TRUE(counting->queries.empty()) << empty;
-        EXPECT_EQ(registry(), "") << empty;
-    }
+}
 
+// It would register rows that every later cascade and delete check trips over.
+TEST_F(Registry, AnEmptyTableNameIsRefusedBeforeAnyQuery) {
+    memory::Form frm = salesForm();
+    for (std::string empty : {"", " ", "销售,", ",销售", "退货,,销售"}) {
+        SCOPED_TRACE(empty);
+        counting->reset();
+        EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, empty); }), ErrorNumber::InvalidCall);
+        EXPECT_TRUE(counting->queries.empty());
+        EXPECT_EQ(registry(), "");
+    }
+}
+
+TEST_F(Registry, AMissingLabelOfTheArrayIsAnError) {
+    memory::Form frm = salesForm();
+    std::string table = "销售";
     frm.removeLabel(2);
     EXPECT_EQ(errorNumber([&] { form.mSetKeepSql(frm, table); }), FormError::NoArrayElement);
 }
 
-TEST_F(Registry, NoChangeRunsNoStatementAndBadDeleteChecks) {
+TEST_F(Registry, NoChangeRunsNoStatement) {
     registerSales();
     memory::Form customers = customerForm(" C01 ");
     counting->reset();
@@ -82,13 +93,20 @@ TEST_F(Registry, NoChangeRunsNoStatementAndBadDeleteChecks) {
     EXPECT_EQ(form.sExcuteSql(customers, "没有登记的表", {"C01", "甲"}, {}), "");
     EXPECT_TRUE(counting->executes.empty());
     EXPECT_EQ(scalar("select count(*) from SendSql"), "0");
+}
 
-    // a delete check of an unregistered master, or without values (a value in use and one not:
-    // HostileValues and EntryForm)
-    std::string master = "客户";
+// A value in use and one not: HostileValues and EntryForm.
+TEST_F(Registry, ADeleteCheckOfAnUnregisteredMasterPasses) {
+    registerSales();
     std::string unregistered = "地区";
     memory::Form blank = customerForm("");
     EXPECT_EQ(form.sCheckDelSql(blank, unregistered, {"01", ""}, {}), "");
+}
+
+TEST_F(Registry, ADeleteCheckWithoutValuesIsAnError) {
+    registerSales();
+    std::string master = "客户";
+    memory::Form blank = customerForm("");
     EXPECT_EQ(errorNumber([&] { form.sCheckDelSql(blank, master, {}, {}); }),
               ErrorNumber::SubscriptOutOfRange);
 }

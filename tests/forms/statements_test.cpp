@@ -15,7 +15,7 @@ class Statements : public testing::FormsTest {};
 
 using Types = std::vector<std::string>;
 
-TEST_F(Statements, InsertListsSkipReadOnlyAndImageColumnsFormatDatesDoubleQuotesAndRun) {
+TEST_F(Statements, InsertListsSkipReadOnlyColumns) {
     memory::Form frm("frm", {{"0编号", "", "A01"}, {"2数量", "", " 5 "}, {"1日期", "t,c", "2004-1-5"}});
     const Types types{"1", "2", "3"};
     EXPECT_EQ(form.sGetAddNewStr(frm, types), "数量,日期");
@@ -23,12 +23,17 @@ TEST_F(Statements, InsertListsSkipReadOnlyAndImageColumnsFormatDatesDoubleQuotes
     for (const char* kind : {"VALUE", "Value"})
         EXPECT_EQ(form.sGetAddNewStr(frm, types, kind), "5,'2004-01-05'");
     EXPECT_EQ(form.sGetAddNewStr(frm, types, "X"), "");
-    // values double quotes and an empty number is zero
+}
+
+// An empty number is zero.
+TEST_F(Statements, InsertValuesDoubleTheirQuotes) {
     memory::Form quoted(
         "frm", {{"2名称", "", " O'Neil "}, {"4数量", "", ""}, {"4日期", "", "d'x"}, {"2备注", "", "a"}});
     EXPECT_EQ(form.sGetAddNewStr(quoted, {"1", "2", "3", "1"}, "VALUE"), "'O''Neil',0,'d''x','a'");
+}
 
-    // empty optional number and date run; an image column is left out
+// An image column is left out.
+TEST_F(Statements, AnInsertOfEmptyOptionalNumbersOrDatesRuns) {
     exec(
         {"create table 货品 (名称 nvarchar(10), 数量 int not null, 单价 decimal(10,2), 日期 datetime, 照片 "
          "image)"});
@@ -44,7 +49,7 @@ TEST_F(Statements, InsertListsSkipReadOnlyAndImageColumnsFormatDatesDoubleQuotes
     EXPECT_EQ(scalar("select convert(varchar(10), 日期, 120) from 货品"), "1900-01-01");
 }
 
-TEST_F(Statements, NumbersAreWrittenAsReadAndTheCurrentGridRowKeysEvenBeyondSixteenBits) {
+TEST_F(Statements, NumbersAreWrittenAsReadInEveryStatement) {
     struct Case {
         const char* text;
         const char* sql;
@@ -56,37 +61,37 @@ TEST_F(Statements, NumbersAreWrittenAsReadAndTheCurrentGridRowKeysEvenBeyondSixt
                                   {"2024010100000124", "2024010100000124"}};
     memory::FlexGrid grid = testing::gridOf({"单号"}, {{""}});
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
         memory::Form frm("frm", {{"2单号", "", c.text}});
         const Types types{"2"};
         grid.TextMatrix(1, 0, c.text);
         const std::string eq = std::string("单号=") + c.sql;
-        EXPECT_EQ(form.sGetKeyWord(frm, "新增", types, false, "0,", {}), eq + "  ") << c.text;
-        EXPECT_EQ(form.sGetKeyWord(frm, "修改保存", types, false, "0,", {c.text}), eq + "  ") << c.text;
-        EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "0,"), eq) << c.text;
-        EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), c.sql) << c.text;
-        EXPECT_EQ(form.sGetUpdateStr(frm, {"x"}, types), "," + eq) << c.text;
+        EXPECT_EQ(form.sGetKeyWord(frm, "新增", types, false, "0,", {}), eq + "  ");
+        EXPECT_EQ(form.sGetKeyWord(frm, "修改保存", types, false, "0,", {c.text}), eq + "  ");
+        EXPECT_EQ(form.sGetKeyfromFlxRow(frm, grid, types, "0,"), eq);
+        EXPECT_EQ(form.sGetAddNewStr(frm, types, "VALUE"), c.sql);
+        EXPECT_EQ(form.sGetUpdateStr(frm, {"x"}, types), "," + eq);
     }
 }
 
-TEST_F(Statements, AnUnknownTypeCodeRaisesWhereItsValueWouldBeLostAndUpdateListsHoldOnlyChangedColumns) {
+TEST_F(Statements, AnUnknownTypeCodeRaisesWhereItsValueWouldBeLost) {
     memory::Form frm("frm", {{"2编码", "", "A1"}, {"2数量", "", "5"}});
     memory::FlexGrid grid = testing::gridOf({"编码", "数量"}, {{"", ""}});
     for (const char* code : {"", "5", "x"}) {
+        SCOPED_TRACE(code);
         const Types types{"1", code};
-        EXPECT_EQ(errorNumber([&] { form.sGetAddNewStr(frm, types, "FIELD"); }), ErrorNumber::InvalidCall)
-            << code;
+        EXPECT_EQ(errorNumber([&] { form.sGetAddNewStr(frm, types, "FIELD"); }), ErrorNumber::InvalidCall);
         const auto changed = [&] { form.sGetUpdateStr(frm, {"A1", "4"}, types); };
-        EXPECT_EQ(errorNumber(changed), ErrorNumber::InvalidCall) << code;
-        EXPECT_EQ(form.sGetUpdateStr(frm, {"A1", "5"}, types), "") << code;  // unchanged: nothing to lose
+        EXPECT_EQ(errorNumber(changed), ErrorNumber::InvalidCall);
+        EXPECT_EQ(form.sGetUpdateStr(frm, {"A1", "5"}, types), "");  // unchanged: nothing to lose
         EXPECT_EQ(errorNumber([&] { form.sGetKeyfromFlxRow(frm, grid, types, "0,1,"); }),
-                  ErrorNumber::InvalidCall)
-            << code;
+                  ErrorNumber::InvalidCall);
         // key conditions write any code but "2" as text
-        EXPECT_EQ(form.sGetKeyWord(frm, "新增", types, false, "0,1,", {}), "编码='A1'  and 数量='5'  ")
-            << code;
+        EXPECT_EQ(form.sGetKeyWord(frm, "新增", types, false, "0,1,", {}), "编码='A1'  and 数量='5'  ");
     }
+}
 
-    // the update list holds only changed editable columns
+TEST_F(Statements, UpdateListsHoldOnlyChangedEditableColumns) {
     memory::Form edited("frm", {{"0编号", "", "A02"},
                                 {"2数量", "", "7.50"},
                                 {"2名称", "", "O'Neil"},
@@ -103,9 +108,14 @@ TEST_F(Statements, AnUnknownTypeCodeRaisesWhereItsValueWouldBeLostAndUpdateLists
               ErrorNumber::SubscriptOutOfRange);
 }
 
-TEST_F(Statements, KeyConditionsByModeAnUnchangedKeyGivesOneNotOneAndAnEmptyKeyBoxNothing) {
-    memory::Form frm("frm", {{"2客户", "", "C'01"}, {"2数量", "", "5"}, {"2日期", "", "2004-1-5"}});
+// A customer, a quantity and a date.
+class KeyConditions : public Statements {
+protected:
+    memory::Form frm{"frm", {{"2客户", "", "C'01"}, {"2数量", "", "5"}, {"2日期", "", "2004-1-5"}}};
     const Types types{"1", "2", "3"};
+};
+
+TEST_F(KeyConditions, FollowTheMode) {
     const std::vector<std::string> loaded{"C02", "4", "2004-01-05 10:30"};
     struct Case {
         const char* mode;
@@ -124,28 +134,44 @@ TEST_F(Statements, KeyConditionsByModeAnUnchangedKeyGivesOneNotOneAndAnEmptyKeyB
             << c.mode << " " << c.keys;
     EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "其他", types, true, "0,1,", loaded); }),
               ErrorNumber::InvalidCall);
+}
 
-    // an unchanged key gives 1<>1, an empty key box nothing
+TEST_F(KeyConditions, AnUnchangedKeyGivesOneNotOne) {
+    frm.text(0).Text("C01");
+    EXPECT_EQ(form.sGetKeyWord(frm, "修改", types, true, "0,", {" C01 ", "", ""}), "1<>1");
+}
+
+TEST_F(KeyConditions, AnEmptyKeyBoxGivesNoCondition) {
     frm.text(0).Text("C01");
     frm.text(2).Text("");
-    EXPECT_EQ(form.sGetKeyWord(frm, "修改", types, true, "0,", {" C01 ", "", ""}), "1<>1");
     for (const char* mode : {"新增", "修改", "修改保存", "其他"})
         EXPECT_EQ(form.sGetKeyWord(frm, mode, types, true, "0,2,", {"C01", "", "2004-01-01"}), "") << mode;
+}
+
+TEST_F(KeyConditions, ABadKeyListIsAnError) {
     EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "0", {}); }),
               ErrorNumber::InvalidCall);
     EXPECT_EQ(errorNumber([&] { form.sGetKeyWord(frm, "新增", types, true, "5,", {}); }),
               FormError::NoArrayElement);
+}
 
-    // the key condition from the current grid row, even beyond sixteen bits
-    memory::Form keyed("frm", {{"2客户", "", ""}, {"2日期", "", ""}, {"2数量", "", ""}, {"2照片", "", ""}});
+// A customer, a date, a quantity and an image, keyed from a grid of one record.
+class GridRowKeys : public Statements {
+protected:
+    memory::Form keyed{"frm", {{"2客户", "", ""}, {"2日期", "", ""}, {"2数量", "", ""}, {"2照片", "", ""}}};
     memory::FlexGrid keyGrid =
         testing::gridOf({"序号", "客户", "日期", "数量", "照片"}, {{}, {"", "O'Neil", "2004-01-05", "7"}});
     const Types keyTypes{"1", "3", "2", "4"};
+};
+
+TEST_F(GridRowKeys, TheCurrentGridRowGivesItsKeyCondition) {
     EXPECT_EQ(form.sGetKeyfromFlxRow(keyed, keyGrid, keyTypes, "0,1,"),
               "客户='O''Neil' and datediff(d,日期,'2004-01-05')=0");
     EXPECT_EQ(form.sGetKeyfromFlxRow(keyed, keyGrid, keyTypes, "2,3,"), "数量=7");
     EXPECT_EQ(form.sGetKeyfromFlxRow(keyed, keyGrid, keyTypes, "3,"), "");
-    // a row beyond sixteen bits keys its own record
+}
+
+TEST_F(GridRowKeys, ARowBeyondSixteenBitsKeysItsOwnRecord) {
     keyGrid.Rows(70000);
     for (int row : {65537, 69999}) {
         keyGrid.TextMatrix(row, 3, std::to_string(row));
@@ -154,7 +180,8 @@ TEST_F(Statements, KeyConditionsByModeAnUnchangedKeyGivesOneNotOneAndAnEmptyKeyB
     }
 }
 
-TEST_F(Statements, AddNewClearsTheFormFocusesAfterTheReadOnlyBoxesAndIgnoresWhatItCannotDo) {
+// The focus goes to the first box after the read-only ones.
+TEST_F(Statements, AddNewClearsTheFormForEntry) {
     memory::Form frm("frm", {{"0编号", "", "A01"}, {"2名称", "", "甲"}, {"1客户", "t,c", "C01"}});
     for (int i = 0; i < 3; ++i) {
         frm.text(i).Enabled(i == 0);
@@ -166,8 +193,9 @@ TEST_F(Statements, AddNewClearsTheFormFocusesAfterTheReadOnlyBoxesAndIgnoresWhat
                   std::tuple("", i > 0, i > 0))
             << i;
     EXPECT_EQ(frm.focused(), &frm.text(1));
+}
 
-    // what it cannot do it ignores
+TEST_F(Statements, AddNewIgnoresWhatItCannotDo) {
     memory::Form allReadOnly("frm", {{"0编号", "", "A01"}});
     form.mAddNew(allReadOnly);  // the focus would go to box 1, which is not there
     EXPECT_EQ(allReadOnly.focused(), nullptr);

@@ -53,7 +53,7 @@ protected:
     std::string index = "8,";
 };
 
-TEST_F(Validation, EachBoxRuleMarksItsBoxAndOptionalAndExemptBoxesPassEmptyButNotTooLong) {
+TEST_F(Validation, EachBoxRuleMarksItsBox) {
     struct Case {
         int box;
         const char* text;
@@ -73,17 +73,19 @@ TEST_F(Validation, EachBoxRuleMarksItsBoxAndOptionalAndExemptBoxesPassEmptyButNo
         {7, "02", "字段 地区 的值在基础表中不存在！", true},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.box) + " " + c.text);
         makeForm();
         frm->text(c.box).Text(c.text);
-        EXPECT_EQ(check(), c.message) << c.box << " " << c.text;
-        EXPECT_EQ(frm->focused(), &frm->text(c.box)) << c.box;
+        EXPECT_EQ(check(), c.message);
+        EXPECT_EQ(frm->focused(), &frm->text(c.box));
         if (c.selected) {
-            EXPECT_EQ(frm->text(c.box).SelText(), c.text) << c.box;
+            EXPECT_EQ(frm->text(c.box).SelText(), c.text);
         }
     }
+}
 
-    // optional and exempt boxes pass empty (which boxes a not-check list names: FieldConventions)
-    makeForm();
+// Which boxes a not-check list names: FieldConventions.
+TEST_F(Validation, OptionalOrExemptBoxesPassEmpty) {
     frm->text(4).Text("");  // optional number
     frm->text(7).Text("");  // optional lookup: not looked up
     EXPECT_EQ(check(), "");
@@ -91,9 +93,9 @@ TEST_F(Validation, EachBoxRuleMarksItsBoxAndOptionalAndExemptBoxesPassEmptyButNo
     EXPECT_EQ(check(true, {}, true, "3,"), "");
     frm->text(3).Enabled(false);
     EXPECT_EQ(check(), "");
+}
 
-    // the length applies to disabled and exempt boxes, but never to dates
-    makeForm();
+TEST_F(Validation, TheLengthAppliesEvenToDisabledOrExemptBoxes) {
     frm->text(0).Text("12345678901");
     EXPECT_EQ(check(), "此处文本超出数据库中字段长度！");
     EXPECT_EQ(frm->focused(), nullptr);  // a disabled box is selected, not focused
@@ -101,7 +103,9 @@ TEST_F(Validation, EachBoxRuleMarksItsBoxAndOptionalAndExemptBoxesPassEmptyButNo
     makeForm();
     frm->text(6).Text("123456789");
     EXPECT_EQ(check(true, {}, true, "6,"), "此处文本超出数据库中字段长度！");
-    makeForm();
+}
+
+TEST_F(Validation, ADateIsNeverTooLong) {
     frm->text(5).Text("2004-01-07 12:00:00");  // longer than 16 bytes
     EXPECT_EQ(check(), "");
 }
@@ -130,12 +134,13 @@ TEST_F(Validation, BadArgumentsRaise) {
     EXPECT_EQ(errorNumber([&] { check(); }), ErrorNumber::Database);
 }
 
-TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKeyAndOnModifyingOnlyOfChangedValues) {
+TEST_F(Validation, ADuplicateOfAUniqueColumnIsRefused) {
     frm->text(8).Text("F001");
     EXPECT_EQ(check(), "发票号='F001'的记录已经存在，不能重复添加！");
     EXPECT_EQ(frm->focused(), &frm->text(8));
+}
 
-    frm->text(8).Text("F003");
+TEST_F(Validation, ADuplicateKeyIsRefused) {
     frm->text(2).Text("螺丝");
     EXPECT_EQ(check(), "客户编号='C01'  并且 货品='螺丝'  的记录已经存在，不能重复添加！");
     EXPECT_EQ(frm->focused(), &frm->text(1));
@@ -144,9 +149,10 @@ TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKeyAndOnModifyingOnlyOfChang
     frm->text(1).Text("O'Neil");
     frm->text(2).Text("band");  // the letters and inside a value read 并且 too
     EXPECT_EQ(check(), "客户编号='O'Neil'  并且 货品='b并且'  的记录已经存在，不能重复添加！");
+}
 
-    // modifying checks only changed values and a changed key
-    makeForm();
+// Changed values and a changed key.
+TEST_F(Validation, ModifyingChecksOnlyWhatChanged) {
     const std::vector<std::string> loaded{"3", "C01", "垫圈", "4", "", "2004-01-07", "", "", "F001"};
     frm->text(8).Text("F001");
     EXPECT_EQ(check(false, loaded, false), "");
@@ -163,7 +169,8 @@ TEST_F(Validation, DuplicatesOfAUniqueColumnAndOfTheKeyAndOnModifyingOnlyOfChang
     EXPECT_EQ(check(false, loaded, true), "客户编号='C01'  并且 货品='螺丝'  的记录已经存在，不能重复添加！");
 }
 
-TEST_F(Validation, AUniqueNumberIsSearchedAsTheNumberReadAndNotAtAllWhenEmpty) {
+// Not at all when empty.
+TEST_F(Validation, AUniqueNumberIsSearchedAsTheNumberRead) {
     index = "3,";  // quantity, exempt from the box checks so that any text reaches the query
     struct Case {
         const char* text;
@@ -178,18 +185,19 @@ TEST_F(Validation, AUniqueNumberIsSearchedAsTheNumberReadAndNotAtAllWhenEmpty) {
         {"  ", {}, ""},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
         makeForm();
         frm->text(3).Text(c.text);
-        EXPECT_EQ(check(true, {}, true, "3,"), c.message) << c.text;
+        EXPECT_EQ(check(true, {}, true, "3,"), c.message);
         std::vector<std::string> uniqueness;
         for (const auto& q : counting->queries)
             if (q.find("where 数量") != std::string::npos) uniqueness.push_back(q);
-        EXPECT_EQ(uniqueness, c.queries) << c.text;
+        EXPECT_EQ(uniqueness, c.queries);
     }
     EXPECT_EQ(scalar("select count(*) from 订单"), "2");
 }
 
-TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheckAndNoKeyQueryForAnEmptyKeyBox) {
+TEST_F(Validation, RunsOneQueryPerLookupOrUniquenessCheck) {
     frm->text(7).Text("01");  // both lookups apply
     EXPECT_EQ(check(), "");
     EXPECT_EQ(counting->queries,
@@ -198,12 +206,15 @@ TEST_F(Validation, RunsOneQueryPerLookupAndPerUniquenessCheckAndNoKeyQueryForAnE
                                         "select top 1 * from 订单 where 发票号='F003'",
                                         "select top 1 * from 订单 where 客户编号='C01'  and 货品='垫圈'  "}));
     EXPECT_TRUE(counting->executes.empty());
-    frm->text(7).Text("02");  // a failing lookup ends the check at once
+}
+
+TEST_F(Validation, AFailingLookupEndsTheCheckAtOnce) {
+    frm->text(7).Text("02");
     EXPECT_EQ(check(), "字段 地区 的值在基础表中不存在！");
     EXPECT_EQ(counting->queries.size(), 2u);
+}
 
-    // an empty key box ends the check without a key query
-    makeForm();
+TEST_F(Validation, AnEmptyKeyBoxEndsTheCheckWithoutAKeyQuery) {
     key = "1,4,";  // the price box is empty
     EXPECT_EQ(check(), "");
     for (const auto& q : counting->queries) EXPECT_EQ(q.find("订单 where 客户编号"), std::string::npos) << q;

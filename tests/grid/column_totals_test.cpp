@@ -87,7 +87,8 @@ protected:
     ScopedWindowHost hostGuard{std::make_shared<memory::WindowHost>(nullptr, messages)};
 };
 
-TEST_F(ColumnTotals, TheGridThePrintedReportAndTheWorkbooksShowTheExactTotal) {
+// The grid, the printed report and the workbooks.
+TEST_F(ColumnTotals, EveryOutputShowsTheExactTotal) {
     ASSERT_NE(formatNumber(doubleSum), kExact) << "the data carries no noise to catch";
     for (auto type : {memory::GridType::MSFlexGrid, memory::GridType::MSHFlexGrid}) {
         SCOPED_TRACE(type == memory::GridType::MSFlexGrid ? "MSFlexGrid" : "MSHFlexGrid");

@@ -49,8 +49,9 @@ TEST(ExactTotal, AddsTheLeadingNumberOfEachTextOnItsDigits) {
 }
 
 // 153,600 amounts of the sample (its 300 sales 512 times over) in three orders:
-// a double total carries noise that changes with the order, the exact one not.
-TEST(ExactTotal, IsTheSameForEveryRowOrderItsValueTheNearestDoubleAndOverflowsOnlyAtTheEnd) {
+// a double total carries noise that changes with the order, the exact one not;
+// its value is the double nearest it.
+TEST(ExactTotal, IsExactForEveryRowOrder) {
     std::mt19937 random(7);
     std::vector<std::string> cells;
     long long cents = 0;
@@ -85,8 +86,10 @@ TEST(ExactTotal, IsTheSameForEveryRowOrderItsValueTheNearestDoubleAndOverflowsOn
     }
     // the data shows the fault: added as doubles the total misses the exact one
     EXPECT_NE(doubleSums[0], std::strtod(exact.c_str(), nullptr));
+}
 
-    // a total beyond a double overflows, but no running total does
+// A total beyond a double overflows, but no running total does.
+TEST(ExactTotal, OverflowsOnlyAtTheEnd) {
     grid::ExactTotal t;
     for (const char* c : {"1e308", "1e308", "-1e308"}) t.add(c);
     EXPECT_EQ(t.value(), 1e308) << "the running total went past the largest double";

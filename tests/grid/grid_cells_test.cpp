@@ -106,7 +106,7 @@ TEST(GridCells, ACopyIsItsOwn) {
     EXPECT_EQ(all(b), (std::vector<std::string>{"另一段更长的文字内容", "短"}));
 }
 
-TEST(GridCells, TextsRewrittenOverAndOverDoNotPileUp) {
+TEST(GridCells, RewrittenTextsDoNotPileUp) {
     GridCells cells = holding({"keep this long text", "", "and this one too"});
     std::string last;
     for (int i = 0; i < 200000; ++i) {

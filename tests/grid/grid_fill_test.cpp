@@ -36,7 +36,7 @@ std::vector<std::string> column(const FlexGrid& g, int c) {
 
 using Cells = std::vector<std::string>;
 
-TEST(FillHelpers, DefaultOrderOnlyWithoutOwnOrderClauseAndColumnWidths) {
+TEST(FillHelpers, DefaultOrderOnlyWithoutAnOrderClause) {
     const std::vector<std::pair<const char*, bool>> cases = {
         {"select 编号,名称 from T", true},
         {"select 编号 from T order by 名称", false},
@@ -61,8 +61,9 @@ TEST(FillHelpers, DefaultOrderOnlyWithoutOwnOrderClauseAndColumnWidths) {
     };
     for (const auto& [sql, appended] : cases)
         EXPECT_EQ(grid::withDefaultOrder(sql), appended ? std::string(sql) + " order by 编号" : sql) << sql;
+}
 
-    // spare width is shared, or iSize letters added
+TEST(FillHelpers, SpareWidthIsSharedOrLettersAdded) {
     struct Case {
         const char* name;
         std::vector<std::int16_t> content;
@@ -86,8 +87,9 @@ TEST(FillHelpers, DefaultOrderOnlyWithoutOwnOrderClauseAndColumnWidths) {
     };
     for (const auto& c : widthCases)
         EXPECT_EQ(grid::fitColumnWidths(c.content, c.gridWidth, 90, c.iSize, c.hasXH), c.widths) << c.name;
+}
 
-    // content width follows the widest cell unless five times the heading
+TEST(FillHelpers, ContentWidthFollowsTheWidestCellUnlessFiveTimesTheHeading) {
     memory::FixedWidthMeasurer m;
     memory::FlexGrid g;
     g.Cols(3);
@@ -142,7 +144,7 @@ protected:
     clsGrid grid;
 };
 
-TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
+TEST_F(Fill, FillsTheRowsRightOfARunningNumber) {
     memory::FlexGrid g;
     g.Rows(7);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", g), "");
@@ -159,22 +161,27 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     EXPECT_EQ(column(bound, 0), (Cells{"序号", "1", "2", "3"}));
     EXPECT_EQ(column(bound, 1), (Cells{"名称", "", "钢管", "钢板"}));
     EXPECT_EQ(column(bound, 2), (Cells{"金额", "10", "0.2", "0.1"}));
+}
 
-    memory::FlexGrid two;  // two fixed rows end blank
+TEST_F(Fill, TwoFixedRowsEndBlank) {
+    memory::FlexGrid two;
     two.Rows(3);
     two.FixedRows(2);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", two), "");
     EXPECT_EQ(column(two, 1), (Cells{"", "", "1", "2", "3"}));
+}
 
-    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {  // no number column: fields from 0
+TEST_F(Fill, WithoutANumberColumnFieldsStartAtZero) {
+    for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         memory::FlexGrid plain(type);
         EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物", plain, false, 0, "", false), "");
         EXPECT_EQ(plain.FixedCols(), 0);
         EXPECT_EQ(row(plain, 0), (Cells{"编号", "名称"})) << plain.typeName();
         EXPECT_EQ(row(plain, 2), (Cells{"2", "钢板"})) << plain.typeName();
     }
+}
 
-    // empty results keep the heading and report zero
+TEST_F(Fill, AnEmptyResultKeepsTheHeadingReportingZero) {
     memory::FlexGrid flex;
     flex.Rows(5);
     EXPECT_EQ(grid.sFillTable("select 编号,名称 from 货物 where 1=0", flex), "0");
@@ -198,8 +205,10 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物 where 1=0", bare), "0")
         << "without fixed rows the date step has no row to read";
     EXPECT_EQ(bare.Rows(), 0);
+}
 
-    // totals row forces the number column and sums only the named fields
+// It forces the number column.
+TEST_F(Fill, ATotalsRowSumsOnlyTheNamedFields) {
     for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         memory::FlexGrid totals(type);
         EXPECT_EQ(grid.sFillTable("select 名称,金额,金额2 from 货物", totals, false, 0, "金额", false), "");
@@ -207,7 +216,10 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
         EXPECT_EQ(row(totals, 4), (Cells{"合计", "", "10.3", ""}))
             << totals.typeName() << ": 0.1 + 0.2 + 10, 金额2 not summed";
     }
-    // a total beyond a double fails instead of counting zero
+}
+
+// Instead of counting zero.
+TEST_F(Fill, ATotalBeyondADoubleFails) {
     exec({"create table 大 (名称 nvarchar(10), 数 nvarchar(10))", "insert into 大 values ('a', '1e308')",
           "insert into 大 values ('b', '1e308')"});
     memory::FlexGrid big;
@@ -215,8 +227,9 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     exec({"update 大 set 数='1e400' where 名称='b'"});
     EXPECT_EQ(grid.sFillTable("select 名称,数 from 大", big, false, 0, "数"), "Overflow");
     EXPECT_EQ(column(big, 2), (Cells{"数", "1e308", "1e400", ""})) << "the rows stay as far as they came";
+}
 
-    // empty dates are blanked unless the step is switched off
+TEST_F(Fill, EmptyDatesAreBlankedUnlessTheStepIsOff) {
     memory::FlexGrid dated;
     EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", dated), "");
     EXPECT_EQ(column(dated, 2), (Cells{"日期", "", "2003-05-01", ""}));
@@ -224,16 +237,19 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     EXPECT_EQ(column(dated, 2), (Cells{"日期", "1900-01-01", "2003-05-01", ""}));
     EXPECT_EQ(grid.sFillTable("select 编号,日期 from 货物", dated, false, 0, "", true, "YYYY年M月"), "");
     EXPECT_EQ(column(dated, 2), (Cells{"日期", "1900年1月", "2003年5月", ""}));
+}
 
-    // Fixed rule at 9 pt: "a" 90, a Chinese character 180 twips.
+// Fixed rule at 9 pt: "a" 90, a Chinese character 180 twips.
+TEST_F(Fill, SizingCapsTheNumberColumn) {
     memory::FlexGrid narrow;
     narrow.Width(1000);
     EXPECT_EQ(grid.sFillTable("select 名称 from 货物", narrow, true, 2), "");
     EXPECT_EQ(narrow.ColWidth(0), 600) << "序号 plus a plus two a is 630, over the cap";
     EXPECT_EQ(narrow.ColWidth(1), 2 * 180 + 90 + 2 * 90);
+}
 
-    // The number column is capped but never narrower than its widest number. 100,000 rows: ten digits crossed
-    // five times
+// 100,000 rows: ten digits crossed five times.
+TEST_F(Fill, TheNumberColumnIsNeverNarrowerThanItsWidestNumber) {
     exec({"create table 数字 (d int)", "insert into 数字 values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
           "create table 大表 (n int)",
           "insert into 大表 select a.d from 数字 a, 数字 b, 数字 c, 数字 e, 数字 f"});
@@ -254,10 +270,8 @@ TEST_F(Fill, LayoutEmptyResultsTotalsDatesAndSizing) {
     }
 }
 
-// A query form's fill (sizes, a totals row, dates tidied, banded rows) is told
-// to a view in a few blocks, however many rows come back.
 // A value a clerk typed selects the rows bound to its placeholder, in either kind of grid.
-TEST_F(Fill, BoundValuesSelectTheRowsAndNeverBecomeSqlText) {
+TEST_F(Fill, BoundValuesSelectTheRowsNeverBecomingSqlText) {
     for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         memory::FlexGrid g(type);
         EXPECT_EQ(
@@ -271,6 +285,8 @@ TEST_F(Fill, BoundValuesSelectTheRowsAndNeverBecomeSqlText) {
     }
 }
 
+// A query form's fill (sizes, a totals row, dates tidied, banded rows) is told
+// to a view in a few blocks, however many rows come back.
 TEST_F(Fill, AViewHearsAFewBlocksWhateverTheRowCount) {
     const auto heard = [&](int extraRows, GridType type) {
         std::vector<std::string> inserts;
@@ -319,7 +335,7 @@ public:
     std::string typeName() const override { return "DataGrid"; }
 };
 
-TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
+TEST_F(Fill, AMissingTableLeavesTheGridAsItWas) {
     memory::FlexGrid g;
     g.TextMatrix(1, 1, "kept");
     const std::string bad = grid.sFillTable("select 名称 from 没有的表", g);
@@ -330,7 +346,9 @@ TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
     EXPECT_EQ(bad, "对象名 '没有的表' 无效。");
 #endif
     EXPECT_EQ(g.TextMatrix(1, 1), "kept");
-    // a statement that fails on its third record leaves both grid types as they were
+}
+
+TEST_F(Fill, AStatementFailingOnItsThirdRecordLeavesTheGridAsItWas) {
     for (auto type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         memory::FlexGrid half(type);
         half.TextMatrix(1, 1, "kept");
@@ -341,7 +359,10 @@ TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
         EXPECT_EQ(half.Rows(), 2) << half.typeName();
         EXPECT_EQ(row(half, 1), (Cells{"", "kept"})) << half.typeName();
     }
-    // A cell too wide for a 16-bit width ends the call after the rows were written.
+}
+
+// After the rows were written.
+TEST_F(Fill, ACellTooWideForASixteenBitWidthEndsTheCall) {
     exec({"create table 长 (备注 nvarchar(4000))"});
     std::string text;
     for (int i = 0; i < 400; ++i) text += "字";
@@ -350,7 +371,9 @@ TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
     EXPECT_EQ(grid.sFillTable("select 备注 from 长", wide, true), "Overflow");
     EXPECT_EQ(column(wide, 0), (Cells{"序号", "1"}));
     EXPECT_EQ(wide.ColWidth(1), 960) << "sizing did not happen";
+}
 
+TEST_F(Fill, SizingWithoutAMeasurerFailsBeforeAnyRow) {
     installTextMeasurer(nullptr);
     memory::FlexGrid unmeasured;
     unmeasured.TextMatrix(1, 1, "kept");
@@ -358,8 +381,10 @@ TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
               "No text measurer is installed on this thread");
     EXPECT_EQ(unmeasured.TextMatrix(1, 1), "kept");
     EXPECT_EQ(grid.sFillTable("select 编号 from 货物", unmeasured), "") << "sizing off needs no measurer";
+}
 
-    // a grid of another type gets no rows but the rest of the steps
+// It gets the rest of the steps.
+TEST_F(Fill, AGridOfAnotherTypeGetsNoRows) {
     OtherGrid other;
     other.Rows(3);
     other.TextMatrix(2, 0, "x");
@@ -367,8 +392,9 @@ TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
     EXPECT_EQ(other.Cols(), 3);
     EXPECT_EQ(other.ToolTipText(), "共有 3 条记录！");
     EXPECT_EQ(column(other, 0), (Cells{"", "1", "2"})) << "only the running numbers were written";
+}
 
-    // column titles from an open recordset
+TEST_F(Fill, ColumnTitlesComeFromAnOpenRecordset) {
     Recordset rs;
     rs.Open("select 编号,名称,金额 from 货物", *conn);
     memory::FlexGrid titled;
@@ -390,8 +416,10 @@ TEST_F(Fill, FailuresOtherGridTypeColumnTitlesAndTheStatementSent) {
     EXPECT_EQ(start, 0) << "no field from 5 on";
     rs.Close();
     EXPECT_THROW(grid.mAddGridColTitle(plain, rs), Error);
+}
 
-    // the statement that runs, character for character, and what it brings back
+// Character for character, and what it brings back.
+TEST_F(Fill, TheStatementRunsAsWritten) {
     exec({"insert into 货物 values (4, '钢''条 -- order by 名称', 0, 0, null)"});
     auto recorder = std::make_shared<testing::CountingConnection>(conn);
     session().oConn = recorder;

@@ -46,7 +46,7 @@ const Texts none, a{"a"}, ab{"a", "b"}, abc{"a", "b", "c"}, abcd{"a", "b", "c", 
     totals{"合计", "1\t2"};
 const std::vector<std::int32_t> fourWidths{1, 2, 3, 4}, belowMinusOne{100, -2};
 
-TEST(GridBlocks, EachBlockWriteLandsWhereItSaysIsHeardOnceAndOutsideTheGridWritesNothing) {
+TEST(GridBlocks, EachBlockWriteLandsWhereItSaysInOneAnnouncement) {
     struct Case {
         const char* name;
         std::function<void(GridModel&)> write;
@@ -81,13 +81,16 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysIsHeardOnceAndOutsideTheGridWrite
         // clang-format on
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         Named n;
         c.write(n.g);
-        EXPECT_EQ(cells(n.g), c.after) << c.name;
-        EXPECT_EQ(n.recorder.heard, c.heard) << c.name;
+        EXPECT_EQ(cells(n.g), c.after);
+        EXPECT_EQ(n.recorder.heard, c.heard);
     }
+}
 
-    // a block outside the grid writes and announces nothing
+// It announces nothing either.
+TEST(GridBlocks, ABlockOutsideTheGridWritesNothing) {
     struct Outside {
         const char* name;
         std::function<void(GridModel&)> write;
@@ -111,31 +114,33 @@ TEST(GridBlocks, EachBlockWriteLandsWhereItSaysIsHeardOnceAndOutsideTheGridWrite
         {"a width below -1", [](GridModel& g) { g.colWidths(belowMinusOne); }, 380},
     };
     for (const auto& c : outside) {
+        SCOPED_TRACE(c.name);
         Named n;
-        EXPECT_EQ(errorNumber([&] { c.write(n.g); }), c.error) << c.name;
-        EXPECT_EQ(cells(n.g), (Texts{"00|01|02", "10|11|12", "20|21|22"})) << c.name;
-        EXPECT_EQ(n.g.ColWidth(0), 960) << c.name;
-        EXPECT_TRUE(n.recorder.heard.empty()) << c.name;
+        EXPECT_EQ(errorNumber([&] { c.write(n.g); }), c.error);
+        EXPECT_EQ(cells(n.g), (Texts{"00|01|02", "10|11|12", "20|21|22"}));
+        EXPECT_EQ(n.g.ColWidth(0), 960);
+        EXPECT_TRUE(n.recorder.heard.empty());
     }
 }
 
-TEST(GridBlocks, WidthsAreSetTogetherAsColWidthSetsEachAndOnlyLooksAreHeard) {
+TEST(GridBlocks, WidthsAreSetTogetherAsColWidthSetsEach) {
     Named n;
     n.g.colWidths({100, -1});
     EXPECT_EQ(n.g.ColWidth(0), 100);
     EXPECT_EQ(n.g.ColWidth(1), 960) << "-1 is the default width";
     EXPECT_EQ(n.g.ColWidth(2), 960) << "a column not named keeps its width";
     EXPECT_EQ(n.recorder.heard, (Texts{"widths 0..1"}));
+}
 
-    // looks are heard, everything else of the control is not
-    n.recorder.heard.clear();
+// Nothing else of the control is.
+TEST(GridBlocks, OnlyLooksAreHeard) {
+    Named n;
     n.g.HighLight(0);
     n.g.ToolTipText("共有 3 条记录！");
     n.g.WordWrap(true);
     n.g.AllowBigSelection(false);
     n.g.FocusRect(0);
     EXPECT_EQ(n.recorder.heard, (Texts{"look", "look", "look"}));
-    EXPECT_EQ(n.g.ToolTipText(), "共有 3 条记录！");
 }
 
 }  // namespace

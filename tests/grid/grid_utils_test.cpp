@@ -37,7 +37,7 @@ std::vector<std::string> column(const FlexGrid& g, int col) {
 
 using testing::errorNumber;
 
-TEST(GridLookup, OnlyTheFieldColumnLookupTrimsTheHeadingAndRowNumbersSkipIt) {
+TEST(GridLookup, OnlyTheFieldColumnLookupTrimsTheHeading) {
     auto g = makeGrid({"序号", " 名称 ", "名称", "金额"}, {"1\t钢管\t钢板\t12"});
     g.ColWidth(2, 1500);
     clsGrid grid;
@@ -50,9 +50,12 @@ TEST(GridLookup, OnlyTheFieldColumnLookupTrimsTheHeadingAndRowNumbersSkipIt) {
     EXPECT_EQ(grid.sGetGridColValue(g, 1, "单价"), "");
     EXPECT_EQ(grid.lGetColWidth(g, "单价"), 0);
     EXPECT_EQ(errorNumber([&] { grid.sGetGridColValue(g, 5, "名称"); }), 381);
+}
 
-    // lGetRowNo skips the heading and rounds the column index
-    g = makeGrid({"编号", "名称"}, {"1\t甲", "2\t乙", "3\t名称"});
+// The column index is rounded.
+TEST(GridLookup, RowNumbersSkipTheHeading) {
+    clsGrid grid;
+    auto g = makeGrid({"编号", "名称"}, {"1\t甲", "2\t乙", "3\t名称"});
     struct Case {
         float col;
         const char* value;
@@ -68,7 +71,7 @@ TEST(GridLookup, OnlyTheFieldColumnLookupTrimsTheHeadingAndRowNumbersSkipIt) {
 
 // The exact sum of every row's leading number, a totals row included, as the
 // double nearest it, on both grid types.
-TEST(GridSum, IsTheDoubleNearestTheExactSumAndUnknownCaptionsAndOverflowsRaise) {
+TEST(GridSum, IsTheDoubleNearestTheExactSum) {
     struct Case {
         std::vector<std::string> cells;
         double sum;
@@ -93,12 +96,18 @@ TEST(GridSum, IsTheDoubleNearestTheExactSumAndUnknownCaptionsAndOverflowsRaise) 
     for (int i = 0; i < 10000; ++i) doubles += 2228.93;
     ASSERT_NE(doubles, 22289300.0);
     EXPECT_EQ(grid.dGetColSum(many, "金额"), 22289300.0);
+}
 
-    // an unknown caption is an error even without data rows; a number or a total beyond a double overflows
+TEST(GridSum, AnUnknownCaptionIsAnErrorEvenWithoutDataRows) {
+    clsGrid grid;
     auto filled = makeGrid({"金额"}, {"1"});
     auto empty = makeGrid({"金额"}, {});
     EXPECT_EQ(errorNumber([&] { grid.dGetColSum(filled, "数量"); }), 381);
     EXPECT_EQ(errorNumber([&] { grid.dGetColSum(empty, "数量"); }), 381);
+}
+
+TEST(GridSum, ANumberOrATotalBeyondADoubleOverflows) {
+    clsGrid grid;
     for (const auto& cells : std::vector<std::vector<std::string>>{{"1", "1e400"}, {"1e308", "1e308"}}) {
         auto g = makeGrid({"金额"}, cells);
         EXPECT_EQ(errorNumber([&] { grid.dGetColSum(g, "金额"); }), ErrorNumber::Overflow) << cells.back();
@@ -124,7 +133,7 @@ TEST(GridSort, DirectionFlipsOnEveryCallOfTheThreadWhateverTheGrid) {
     }).join();
 }
 
-TEST(GridSort, EachThreadStartsAscendingAndAFailedCallKeepsTheDirection) {
+TEST(GridSort, AFailedCallLeavesTheThreadsFirstSortAscending) {
     std::thread([] {
         clsGrid grid;
         auto a = makeGrid({"n"}, {"2", "1", "3"});
@@ -134,7 +143,7 @@ TEST(GridSort, EachThreadStartsAscendingAndAFailedCallKeepsTheDirection) {
     }).join();
 }
 
-TEST(GridRows, ExchangeSwapsTextsOnlyAndChecksBothRowsFirst) {
+TEST(GridRows, ExchangeSwapsTextsOnly) {
     auto g = makeGrid({"a", "b"}, {"1\t2", "3\t4"});
     g.Row(1);
     g.Col(0);
@@ -144,20 +153,27 @@ TEST(GridRows, ExchangeSwapsTextsOnlyAndChecksBothRowsFirst) {
     EXPECT_EQ(column(g, 0), (std::vector<std::string>{"a", "3", "1"}));
     EXPECT_EQ(column(g, 1), (std::vector<std::string>{"b", "4", "2"}));
     EXPECT_EQ(g.cellBackColor(1, 0), 255) << "colours stay with the row position";
+}
+
+TEST(GridRows, ExchangeChecksBothRowsFirst) {
+    auto g = makeGrid({"a", "b"}, {"3\t4", "1\t2"});
+    clsGrid grid;
     EXPECT_EQ(errorNumber([&] { grid.mExchangeRow(g, 1, 3); }), 381);
     EXPECT_EQ(column(g, 0), (std::vector<std::string>{"a", "3", "1"})) << "nothing swapped";
 }
 
-TEST(GridLook, AlignmentDefaultsToThreeAndBandsColourEvenRowsRightOfTheFixedColumns) {
+TEST(GridLook, AlignmentDefaultsToThree) {
     auto g = makeGrid({"a", "b", "c"}, {});
     clsGrid grid;
     grid.mSetGridColAlignment(g);
     EXPECT_EQ(g.ColAlignment(0) + g.ColAlignment(1) + g.ColAlignment(2), 9);
     grid.mSetGridColAlignment(g, 1);
     EXPECT_EQ(g.ColAlignment(2), 1);
+}
 
-    // bands colour even rows right of the fixed columns
-    g = makeGrid({"序号", "名称", "金额"}, {"1\ta\t1", "2\tb\t2", "3\tc\t3", "4\td\t4", "5\te\t5"});
+TEST(GridLook, BandsColourEvenRowsRightOfTheFixedColumns) {
+    clsGrid grid;
+    auto g = makeGrid({"序号", "名称", "金额"}, {"1\ta\t1", "2\tb\t2", "3\tc\t3", "4\td\t4", "5\te\t5"});
     g.FixedCols(1);
     std::int32_t colour = 0xC0FFC0;
     grid.mSetGridRowColor(g, colour);
@@ -183,7 +199,8 @@ struct DateCase {
     std::string expected;
 };
 
-TEST(GridDates, DateColumnsAreFormattedAndFirstOfJanuary1900Blanked) {
+// Formatted, the first of January 1900 (no date) blanked.
+TEST(GridDates, DateColumnsAreTidied) {
     const std::vector<DateCase> cases = {
         {"default format pads", "YYYY-MM-DD", "", "", "销售日期", "2003-5-1", "2003-05-01"},
         {"time dropped", "YYYY-MM-DD", "", "", "日期", "2003-05-01 08:30:00", "2003-05-01"},
@@ -205,11 +222,12 @@ TEST(GridDates, DateColumnsAreFormattedAndFirstOfJanuary1900Blanked) {
     };
     clsGrid grid;
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         auto g = makeGrid({c.heading, "x"}, {c.cell + "\t1900-01-01"});
         grid.mSetGridDate(g, c.format, c.only, c.except);
-        EXPECT_EQ(g.TextMatrix(1, 0), c.expected) << c.name;
-        EXPECT_EQ(g.TextMatrix(1, 1), "1900-01-01") << c.name << ": a column without a date heading";
-        EXPECT_EQ(g.TextMatrix(0, 0), c.heading) << c.name;
+        EXPECT_EQ(g.TextMatrix(1, 0), c.expected);
+        EXPECT_EQ(g.TextMatrix(1, 1), "1900-01-01") << "a column without a date heading";
+        EXPECT_EQ(g.TextMatrix(0, 0), c.heading);
     }
 }
 
@@ -242,7 +260,7 @@ TEST(GridDates, RepeatedDatesAreAllTidied) {
             << "row " << r << ": " << rows[r - 1];
 }
 
-TEST(GridNames, ListMembershipIsExactAndTakesWildcardsLiterally) {
+TEST(GridNames, ListMembershipIsExactEvenForWildcards) {
     struct Case {
         const char* list;
         const char* name;

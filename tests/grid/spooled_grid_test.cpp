@@ -88,15 +88,18 @@ TEST_F(Spooled, FillsAsSFillTableFillsAMemoryGrid) {
     }
 }
 
-TEST_F(Spooled, FailuresAreReportedAndASecondFillReplacesTheFirst) {
+TEST_F(Spooled, AFailingStatementIsReportedAsInMemory) {
     SpooledGrid spooled;
     memory::FlexGrid expected;
     const std::string bad = "select nosuch from 货物";
     const std::string failed = fillSpooledGrid(*conn, bad, spooled, false);
     EXPECT_FALSE(failed.empty());
     EXPECT_EQ(failed, clsGrid().sFillTable(bad, expected, false, 0, "", true));
+}
 
-    // both kinds of rows refuse a cell outside them
+TEST_F(Spooled, BothKindsOfRowsRefuseACellOutsideThem) {
+    SpooledGrid spooled;
+    memory::FlexGrid expected;
     ASSERT_EQ(fillSpooledGrid(*conn, "select 名称 from 货物", spooled, false), "");
     ASSERT_EQ(clsGrid().sFillTable("select 名称 from 货物", expected), "");
     const GridReportRows inMemory(std::as_const(expected));
@@ -111,18 +114,28 @@ TEST_F(Spooled, FailuresAreReportedAndASecondFillReplacesTheFirst) {
             }
         }
     }
-    // the printed report reads the font size with column 0 current, as it always made it
+}
+
+// The printed report reads the font size with column 0 current, as it always made it.
+TEST_F(Spooled, OnlyRowsOfAMutableGridMakeColumnZeroCurrent) {
+    memory::FlexGrid expected;
+    const GridReportRows inMemory(std::as_const(expected));
     expected.Col(1);
     (void)inMemory.CellFontSize();
     EXPECT_EQ(expected.Col(), 1) << "rows of a const grid leave it as it is";
     (void)GridReportRows(expected).CellFontSize();
     EXPECT_EQ(expected.Col(), 0);
-    // a second fill replaces the first one's rows
+}
+
+TEST_F(Spooled, ASecondFillReplacesTheFirstOnesRows) {
+    SpooledGrid spooled;
+    ASSERT_EQ(fillSpooledGrid(*conn, "select 名称 from 货物", spooled, false), "");
     ASSERT_EQ(fillSpooledGrid(*conn, "select 名称 from 货物 where 编号 <= 3", spooled, false), "");
     EXPECT_EQ(spooled.Rows(), 4);
     EXPECT_EQ(spooled.TextMatrix(3, 1), "钢管3");
+}
 
-    // no temporary folder: the fill says so and leaves the grid as it was
+TEST_F(Spooled, WithoutATemporaryFolderTheFillSaysSoLeavingTheGridAsItWas) {
     const char* old = std::getenv("TMPDIR");
     const std::string saved = old ? old : "";
     setenv("TMPDIR", "/nonexistent/palvo", 1);

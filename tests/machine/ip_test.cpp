@@ -17,7 +17,7 @@
 namespace Palvo::machine {
 namespace {
 
-TEST(IsIP, AcceptsAndRejectsLikeThePlatformCheck) {
+TEST(IsIP, TellsAddressesLikeThePlatformCheck) {
     struct Case {
         const char* text;
         bool expected;
@@ -50,7 +50,8 @@ TEST(IsIP, AcceptsAndRejectsLikeThePlatformCheck) {
     EXPECT_FALSE(clsIp().bIsIP(std::string(std::size_t{16} * 3, '\xe4')));
 }
 
-TEST(FirstAddressMatching, WalksInOrderAndStopsAtAnEmptyAddress) {
+// The walk stops at an empty address.
+TEST(FirstAddressMatching, TakesTheFirstMatchInOrder) {
     std::vector<std::string> list{"10.0.0.5", "192.168.1.7", "192.168.2.9"};
     EXPECT_EQ(firstAddressMatching(list, ""), "10.0.0.5");
     EXPECT_EQ(firstAddressMatching(list, "192.168."), "192.168.1.7");
@@ -126,7 +127,8 @@ protected:
     std::string hostname;
 };
 
-TEST_F(IpSystemTest, FirstIPv4AddressOfEachInterfaceWithoutLoopbackAndTheComputerName) {
+// Loopback and packet ones, a second address and IPv6 among them.
+void addTypicalInterfaces(FakeInterfaces& interfaces) {
     interfaces.add("lo", IFF_UP | IFF_LOOPBACK, AF_PACKET);
     interfaces.add("eth0", IFF_UP, AF_PACKET);
     interfaces.add("lo", IFF_UP | IFF_LOOPBACK, AF_INET, "127.0.0.1");
@@ -135,24 +137,35 @@ TEST_F(IpSystemTest, FirstIPv4AddressOfEachInterfaceWithoutLoopbackAndTheCompute
     interfaces.addWithoutAddress("tun0");
     interfaces.add("wlan0", IFF_UP, AF_INET, "192.168.5.20");
     interfaces.add("eth0", IFF_UP, AF_INET6);
+}
+
+TEST_F(IpSystemTest, ListsTheFirstIPv4AddressOfEachInterfaceButLoopback) {
+    addTypicalInterfaces(interfaces);
     auto list = adapterAddresses();
     ASSERT_TRUE(list.has_value());
     EXPECT_EQ(*list, (std::vector<std::string>{"10.1.2.3", "192.168.5.20"}));
     EXPECT_EQ(freed, 1);
+}
 
+TEST_F(IpSystemTest, TheLocalAddressIsTheFirstMatching) {
+    addTypicalInterfaces(interfaces);
     clsIp ip;
     EXPECT_EQ(ip.GetLocalIPAddress(), Value("10.1.2.3"));
     EXPECT_EQ(ip.GetLocalIPAddress("192.168."), Value("192.168.5.20"));
     EXPECT_EQ(ip.GetLocalIPAddress("172.16."), Value(""));
-    EXPECT_EQ(freed, 4);
+    EXPECT_EQ(freed, 3);
+}
 
-    // a failing interface list gives an empty address and nothing to free
+// Nothing to free.
+TEST_F(IpSystemTest, AFailingInterfaceListGivesAnEmptyAddress) {
     failList = true;
     EXPECT_FALSE(adapterAddresses().has_value());
     EXPECT_EQ(clsIp().GetLocalIPAddress(), Value(""));
-    EXPECT_EQ(freed, 4);
+    EXPECT_EQ(freed, 0);
+}
 
-    // the computer name is the host name up to the first dot
+// Empty when the call fails.
+TEST_F(IpSystemTest, TheComputerNameIsTheHostNameUpToTheFirstDot) {
     hostname = "ws-finance01";
     EXPECT_EQ(clsIp().GetComputerName(), "ws-finance01");
     hostname = "ws-finance01.corp.example";
@@ -161,8 +174,9 @@ TEST_F(IpSystemTest, FirstIPv4AddressOfEachInterfaceWithoutLoopbackAndTheCompute
     EXPECT_EQ(clsIp().GetComputerName(), "");
 }
 
-TEST(RealSystem, ComputerNameAndAddressesAreReadable) {
-    EXPECT_FALSE(clsIp().GetComputerName().empty());
+TEST(RealSystem, TheComputerNameIsReadable) { EXPECT_FALSE(clsIp().GetComputerName().empty()); }
+
+TEST(RealSystem, TheAddressesAreReadable) {
     auto list = adapterAddresses();
     ASSERT_TRUE(list.has_value());
     for (const auto& a : *list) {

@@ -28,7 +28,8 @@ TEST(ColumnLetters, FollowTheTwoLetterRuleUpTo676) {
     EXPECT_EQ(box->last(), (memory::ShownMessage{"超出允许的范围，最大支持 676 列", vbExclamation, "提示"}));
 }
 
-TEST(HeadingMerges, RepeatedTextsMergeAcrossThenDownAndAreWrittenOnce) {
+// Each is written once.
+TEST(HeadingMerges, RepeatedTextsMergeAcrossThenDown) {
     struct Case {
         std::vector<std::vector<std::string>> heading;
         std::vector<std::string> across, down;
@@ -50,14 +51,15 @@ TEST(HeadingMerges, RepeatedTextsMergeAcrossThenDownAndAreWrittenOnce) {
          {{"X", "", "Y", "W"}, {"A", "B", "Y", ""}}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.heading[0][0]);
         const HeadingMerges m = headingMerges(c.heading);
-        EXPECT_EQ(m.across, c.across) << c.heading[0][0];
-        EXPECT_EQ(m.down, c.down) << c.heading[0][0];
-        EXPECT_EQ(m.texts, c.texts) << c.heading[0][0];
+        EXPECT_EQ(m.across, c.across);
+        EXPECT_EQ(m.down, c.down);
+        EXPECT_EQ(m.texts, c.texts);
     }
 }
 
-TEST(OtherMerges, ReadItemByItemAndRefusedWhereAMergeWouldHideCellsNoOneNamed) {
+TEST(OtherMerges, AreReadItemByItem) {
     using Items = std::vector<OtherMerge>;
     const std::vector<std::pair<std::string, Items>> cases = {
         {"(0,2):(1,2);(3,0):(4,0);",
@@ -74,9 +76,10 @@ TEST(OtherMerges, ReadItemByItemAndRefusedWhereAMergeWouldHideCellsNoOneNamed) {
         {"(1.5,0):(2,0);", {{"(1.5,0):(2,0)", std::nullopt}}},
     };
     for (const auto& [text, items] : cases) EXPECT_EQ(parseOtherMerges(text), items) << text;
+}
 
-    // an item is refused when its merge would hide cells no one named; merged already: the title A1:C1 and a
-    // heading B3:C3 (0-based rows and columns)
+// Merged already: the title A1:C1 and a heading B3:C3 (0-based rows and columns).
+TEST(OtherMerges, AnItemIsRefusedWhereItsMergeWouldHideCellsNoOneNamed) {
     const std::vector<CellRange> merged = {{0, 0, 0, 2}, {2, 1, 2, 2}};
     const std::vector<std::pair<CellRange, std::string>> hiding = {
         {{3, 0, 4, 1}, ""},  // A4:B5 touches nothing merged
@@ -124,7 +127,8 @@ CellFormat formatAt(const Worksheet& sheet, int row, int col) {
     return found;
 }
 
-TEST(Worksheet, FormatsByRangeComposeTheLaterWinsAndAValueForMoreThanAWholeColumnIsRefused) {
+// The later wins.
+TEST(Worksheet, FormatsByRangeCompose) {
     Worksheet s;
     s.NumberFormatLocal("A3:C7", "@");
     s.WrapText("A3:C7", true);
@@ -148,8 +152,10 @@ TEST(Worksheet, FormatsByRangeComposeTheLaterWinsAndAValueForMoreThanAWholeColum
     EXPECT_EQ(std::pair(s.lastRow(), s.lastCol()), std::pair(6, 2));
     EXPECT_EQ(testing::errorNumber([&s] { s.BorderLineStyle("A1", 13, 1); }), kRangeError);
     EXPECT_EQ(testing::errorNumber([&s] { s.Bold("A1:", true); }), kRangeError);
+}
 
-    // a value for more than a whole column is refused and sets nothing
+// It sets nothing.
+TEST(Worksheet, AValueForMoreThanAWholeColumnIsRefused) {
     Worksheet sheet;
     for (const char* range : {"A1:XFD1048576", "A1:B524289", "C1:D1048576"}) {
         EXPECT_EQ(testing::errorNumber([&] { sheet.Value(range, "y"); }), kRangeError) << range;
@@ -161,7 +167,7 @@ TEST(Worksheet, FormatsByRangeComposeTheLaterWinsAndAValueForMoreThanAWholeColum
     EXPECT_EQ(sheet.lastRow(), 2);
 }
 
-TEST(Worksheet, OverlappingMergesJoinAndUnmergingTakesWholeAreas) {
+TEST(Worksheet, OverlappingMergesJoinIntoOneArea) {
     Worksheet s;
     s.Merge("A3:B3");
     s.Merge("A4:B4");
@@ -170,9 +176,19 @@ TEST(Worksheet, OverlappingMergesJoinAndUnmergingTakesWholeAreas) {
     s.Merge("F1:G1");
     s.Merge("H2:H3");  // beside, not over, the areas before
     EXPECT_EQ(s.merges(), (std::vector<CellRange>{{2, 0, 3, 1}, {0, 5, 0, 6}, {1, 7, 2, 7}}));
+}
+
+TEST(Worksheet, UnmergingTakesAWholeArea) {
+    Worksheet s;
+    s.Merge("A3:B3");
+    s.Merge("F1:G1");
     s.UnMerge("G1");
-    EXPECT_EQ(s.merges(), (std::vector<CellRange>{{2, 0, 3, 1}, {1, 7, 2, 7}}));
-    // a merged area shows its top-left value only
+    EXPECT_EQ(s.merges(), (std::vector<CellRange>{{2, 0, 2, 1}}));
+}
+
+TEST(Worksheet, AMergedAreaShowsItsTopLeftValueOnly) {
+    Worksheet s;
+    s.Merge("A3:B4");
     s.Value("A3", "上");
     s.Value("B4", "藏");
     s.prepare();

@@ -37,7 +37,8 @@ memory::RecordingPrinter printer() {
     return memory::RecordingPrinter(std::make_shared<memory::FixedWidthMeasurer>());
 }
 
-TEST(MultiLinePrint, LinesFollowTheModeAndIMaxTheNextLineAndTheFontComeBackAndTheBoxSetsTheBoldness) {
+// The lines follow the mode and iMax; the next line comes back.
+TEST(MultiLinePrint, PrintsTheBoxsLinesAsAsked) {
     struct Case {
         std::string text;
         std::int16_t iMax;
@@ -72,9 +73,11 @@ TEST(MultiLinePrint, LinesFollowTheModeAndIMaxTheNextLineAndTheFontComeBackAndTh
         }
         EXPECT_EQ(drawn, c.drawn);
     }
+}
 
-    // The box's boldness prints; the printer gets its boldness back and its size as a whole number, after
-    // a failure reading the box's lines too.
+// The box's boldness prints; the printer gets its boldness back and its size as a whole number, after
+// a failure reading the box's lines too.
+TEST(MultiLinePrint, TheBoxSetsTheFontThePrinterGetsItsOwnBack) {
     const struct {
         double before;
         double after;

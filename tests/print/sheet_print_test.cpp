@@ -58,6 +58,16 @@ protected:
             }
         }
     }
+    // The sales list of dataRows rows and 3 columns, reported to a fresh desk.
+    const memory::PrintedJob& report(int orientation, int dataRows) {
+        desk = std::make_shared<PrintingDesk>();
+        installSpreadsheetDesk(desk);
+        fill(dataRows, 3);
+        std::string top = "制表", bottom = "审核";
+        clsPrint().sReportGridtoExcel("销售清单", grid, top, bottom, orientation, -1, false);
+        EXPECT_EQ(desk->previews.size(), 1u);
+        return job();
+    }
     const memory::PrintedJob& job() {
         EXPECT_EQ(desk->printer.jobs().size(), 1u);
         return desk->printer.jobs().back();
@@ -84,23 +94,36 @@ protected:
 // A4 leaves 16838 - 0.9 inch of margins = 15542 twips down (10610 across in
 // landscape); the title rows take 1020 (a 15-point title, an empty row and
 // the heading), each one-line data row 300.
-TEST_F(SheetPages, RowsAPageOnA4AndTheTitleRowsOnEveryPage) {
-    struct Case {
-        int orientation, dataRows;
-        std::vector<int> rowsAPage;
-    };
-    for (const Case& c : {Case{1, 100, {48, 48, 4}}, Case{2, 70, {31, 31, 8}}, Case{1, 48, {48}}}) {
+struct PagesCase {
+    int orientation, dataRows;
+    std::vector<int> rowsAPage;
+};
+const PagesCase pagesCases[] = {{1, 100, {48, 48, 4}}, {2, 70, {31, 31, 8}}, {1, 48, {48}}};
+
+TEST_F(SheetPages, RowsAPageOnA4) {
+    for (const PagesCase& c : pagesCases) {
         SCOPED_TRACE(c.orientation);
-        desk = std::make_shared<PrintingDesk>();
-        installSpreadsheetDesk(desk);
-        fill(c.dataRows, 3);
-        std::string top = "制表", bottom = "审核";
-        int orient = c.orientation;
-        clsPrint().sReportGridtoExcel("销售清单", grid, top, bottom, orient, -1, false);
-        ASSERT_EQ(desk->previews.size(), 1u);
-        const auto& j = job();
+        const auto& j = report(c.orientation, c.dataRows);
         ASSERT_EQ(j.pages, static_cast<int>(c.rowsAPage.size()));
         int row = 1;
+        for (int p = 1; p <= j.pages; ++p) {
+            SCOPED_TRACE(p);
+            const auto texts = j.texts(p);
+            for (int k = 0; k < c.rowsAPage[static_cast<std::size_t>(p - 1)]; ++k, ++row) {
+                EXPECT_TRUE(has(texts, "r" + std::to_string(row) + "c2")) << row;
+            }
+            EXPECT_FALSE(has(texts, "r" + std::to_string(row) + "c2"))
+                << "row " << row << " starts the next page";
+        }
+        EXPECT_EQ(row, c.dataRows + 1);
+    }
+}
+
+// With the texts above and below and the page's number.
+TEST_F(SheetPages, TheTitleRowsStandOnEveryPage) {
+    for (const PagesCase& c : pagesCases) {
+        SCOPED_TRACE(c.orientation);
+        const auto& j = report(c.orientation, c.dataRows);
         double headingY = -1;
         for (int p = 1; p <= j.pages; ++p) {
             SCOPED_TRACE(p);
@@ -112,16 +135,10 @@ TEST_F(SheetPages, RowsAPageOnA4AndTheTitleRowsOnEveryPage) {
                     EXPECT_EQ(op.y, headingY) << "the heading stands at the same place on every page";
                 }
             }
-            for (int k = 0; k < c.rowsAPage[static_cast<std::size_t>(p - 1)]; ++k, ++row) {
-                EXPECT_TRUE(has(texts, "r" + std::to_string(row) + "c2")) << row;
-            }
-            EXPECT_FALSE(has(texts, "r" + std::to_string(row) + "c2"))
-                << "row " << row << " starts the next page";
             EXPECT_NE(
                 joined(texts).find("第 " + std::to_string(p) + " 页，共 " + std::to_string(j.pages) + " 页"),
                 std::string::npos);
         }
-        EXPECT_EQ(row, c.dataRows + 1);
     }
 }
 
@@ -151,7 +168,7 @@ TEST_F(SheetPages, ColumnsTooWideForThePageGoOnFurtherPagesDownThenOver) {
     EXPECT_NE(joined(j.texts(6)).find("第 6 页，共 6 页"), std::string::npos);
 }
 
-TEST_F(SheetPages, PastedDatesAndNumbersPrintAsTheGridShowedThem) {
+TEST_F(SheetPages, PastedValuesPrintAsTheGridShowedThem) {
     fill(1, 4, 2500);
     grid.TextMatrix(1, 0, "2024-01-05");
     grid.TextMatrix(1, 1, "2024-01-05 08:30:00");
@@ -164,8 +181,9 @@ TEST_F(SheetPages, PastedDatesAndNumbersPrintAsTheGridShowedThem) {
         EXPECT_TRUE(has(texts, shown)) << shown;
 }
 
-TEST(HeaderRuns, CodesBecomePageNumbersFontsAndAmpersands) {
-    const DateTime now{2024, 3, 5, 9, 5, 7, 0};
+const DateTime now{2024, 3, 5, 9, 5, 7, 0};
+
+TEST(HeaderRuns, CodesBecomeTheirTexts) {
     auto text = [&](std::string_view s) {
         std::string all;
         for (const auto& r : headerRuns(s, 3, 12, now, "月报")) all += r.text;
@@ -175,7 +193,9 @@ TEST(HeaderRuns, CodesBecomePageNumbersFontsAndAmpersands) {
     EXPECT_EQ(text("R&&D 部 &P/&N"), "R&D 部 3/12");
     EXPECT_EQ(text("&D &T &F &A"), "2024/3/5 9:05 月报 Sheet1");
     EXPECT_EQ(text("&X&Gx&"), "x&") << "codes it does not draw are dropped; a lone & at the end stays";
+}
 
+TEST(HeaderRuns, FontCodesStartANewRun) {
     const auto runs = headerRuns("a&\"宋体,加粗\"b&14c&Bd", 1, 1, now, "", 11);
     ASSERT_EQ(runs.size(), 4u);
     EXPECT_EQ((std::vector<bool>{runs[0].bold, runs[1].bold, runs[2].bold, runs[3].bold}),

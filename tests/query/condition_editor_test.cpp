@@ -21,7 +21,8 @@ BuiltCondition build(const Rows& rows, const std::string& unit = "") {
     return buildCondition(rows, kindOf, unit);
 }
 
-TEST(ConditionBuild, RowsGiveTheTextAndTheItems) {
+// The condition's text for the statement, its items to load the rows again.
+TEST(ConditionBuild, RowsBuildTheCondition) {
     struct Case {
         const char* name;
         Rows rows;
@@ -55,13 +56,14 @@ TEST(ConditionBuild, RowsGiveTheTextAndTheItems) {
         // clang-format on
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         const BuiltCondition b = build(c.rows, c.unit);
-        EXPECT_EQ(b.text, c.text) << c.name;
-        EXPECT_EQ(b.items, c.items) << c.name;
+        EXPECT_EQ(b.text, c.text);
+        EXPECT_EQ(b.items, c.items);
     }
 }
 
-TEST(ConditionBuild, ContainsOnNumbersAndDatesAndValuesThatCouldCarryMoreSqlAreRefused) {
+TEST(ConditionBuild, ContainsOnANumberOrADateIsRefused) {
     struct Case {
         ConditionRow row;
         const char* message;
@@ -78,9 +80,11 @@ TEST(ConditionBuild, ContainsOnNumbersAndDatesAndValuesThatCouldCarryMoreSqlAreR
             EXPECT_STREQ(e.what(), c.message);
         }
     }
+}
 
-    // Nothing but a number after a number column, a date in a date row, and only the editors' entries in
-    // the bracket, connector and comparison cells: no cell can carry more SQL into the condition.
+// Nothing but a number after a number column, a date in a date row, and only the editors' entries in
+// the bracket, connector and comparison cells: no cell can carry more SQL into the condition.
+TEST(ConditionBuild, AValueThatCouldCarryMoreSqlIsRefused) {
     const Rows invalid[] = {
         {{"", "", "数量", " = ", "1; delete from 客户"}},
         {{"", "", "日期", " = ", "2024-01-01') or ('1"}},

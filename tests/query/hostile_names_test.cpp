@@ -72,7 +72,7 @@ protected:
     Form frm;
 };
 
-TEST_F(HostileNames, AUserReadsAndWritesOnlyTheirOwnSettings) {
+TEST_F(HostileNames, AUserTouchesOnlyTheirOwnSettings) {
     for (const auto& user : kHostile) {
         SCOPED_TRACE(user);
         session().sUser = user;
@@ -110,7 +110,8 @@ TEST_F(HostileNames, AUserReadsAndWritesOnlyTheirOwnSettings) {
     EXPECT_EQ(setOf("销售", "普通查询", "张伟的查询", "张伟").size(), 3u);
 }
 
-TEST_F(HostileNames, TableCategoryAndQueryNamesAreTakenAsTheyStand) {
+// The table, category and query names.
+TEST_F(HostileNames, EveryNameOfASetIsTakenAsItStands) {
     session().sUser = "张三";
     for (const auto& name : kHostile) {
         SCOPED_TRACE(name);
@@ -146,7 +147,7 @@ TEST_F(HostileNames, TableCategoryAndQueryNamesAreTakenAsTheyStand) {
     EXPECT_EQ(setOf("销售", "普通查询", "张伟的查询", "张伟").size(), 3u);
 }
 
-TEST_F(HostileNames, ANulByteFailsTheCallAndABareTableNameThatIsNoTableNameSendsNothing) {
+TEST_F(HostileNames, ANulByteFailsTheCallSendingNothing) {
     const std::string nul("张伟\0' or 1=1 --", 18);
     const auto before = rows();
     session().sUser = nul;
@@ -161,8 +162,9 @@ TEST_F(HostileNames, ANulByteFailsTheCallAndABareTableNameThatIsNoTableNameSends
     EXPECT_EQ(cmb.ListCount(), 0);
     EXPECT_TRUE(counting->executes.empty());
     EXPECT_EQ(rows(), before);
+}
 
-    // a bare table name that is no table name sends nothing
+TEST_F(HostileNames, ABareTableNameThatIsNoTableNameSendsNothing) {
     exec({"create table 单据 (日期 datetime)", "insert into B_单位 values ('01', N'一分公司')"});
     for (const auto& name : kHostile) {
         if (data::isObjectName(name)) continue;  // "[a]" and "\"q\"" are table names

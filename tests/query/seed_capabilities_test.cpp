@@ -39,7 +39,8 @@ private:
     DatabaseCapabilities can_;
 };
 
-TEST(SeedOnce, HintsTheGuardOnlyForADatabaseThatNeedsAndUnderstandsHints) {
+// Only a database that understands hints and needs them to lock before the insert.
+TEST(SeedOnce, HintsTheGuardOnlyWhereHintsHelp) {
     struct Case {
         DatabaseCapabilities can;
         const char* guard;

@@ -93,7 +93,8 @@ void askAtOnce(const std::string& file, int processes, int users, bool slowReade
     ::munmap(shared, sizeof(std::atomic<int>));
 }
 
-TEST(SeedingRace, FourProcessesSeedEachUsersSetOnceAndNoneAnswersEmpty) {
+// No call of theirs answers empty meanwhile (askAtOnce).
+TEST(SeedingRace, FourProcessesAtOnceSeedEachUsersSetOnce) {
     constexpr int kUsers = 40;
     const std::string file = salesDatabase("seeding");
     askAtOnce(file, 4, kUsers);

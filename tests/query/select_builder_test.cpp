@@ -38,7 +38,7 @@ TEST_F(Settings, SeedingTakesEligibleColumnsInCatalogueOrderOrWithAMustSetString
     EXPECT_EQ(db.sGetField("销售", "普通查询", "全部", "", "", "", "x"), "编号,名称,金额,[单价(元)],日期");
 }
 
-TEST_F(Settings, ListsFollowTheirOwnOrderAndASetWithEveryColumnHiddenIsNotSeededAgain) {
+TEST_F(Settings, ListsFollowTheirOwnOrder) {
     db.sGetField("销售", "普通查询", "月报");
     exec({"update 查询打印设置 set 排序=2.1 where 字段名='日期'",
           "update 查询打印设置 set 排序=1 where 字段名='名称'",
@@ -51,8 +51,10 @@ TEST_F(Settings, ListsFollowTheirOwnOrderAndASetWithEveryColumnHiddenIsNotSeeded
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "合计"), "[单价(元)],金额");
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "排序"), "名称 asc,日期 desc");
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "分组"), "名称");
+}
 
-    // a set with every column hidden is not seeded again
+// Another query name of an ordinary query is a set of its own.
+TEST_F(Settings, ASetWithEveryColumnHiddenIsNotSeededAgain) {
     db.sGetField("销售", "普通查询", "月报");
     db.sGetField("销售", "录入", "一");
     exec({"update 查询打印设置 set 选择标志=0"});
@@ -62,7 +64,6 @@ TEST_F(Settings, ListsFollowTheirOwnOrderAndASetWithEveryColumnHiddenIsNotSeeded
                   "4")
             << category;
     }
-    // another query name of an ordinary query is a set of its own
     EXPECT_EQ(db.sGetField("销售", "普通查询", "周报"), "名称,金额,[单价(元)],日期");
     EXPECT_EQ(setCount(), "12");
 }
@@ -83,15 +84,18 @@ const struct NameCase {
     // clang-format on
 };
 
+TEST(SqlColumnName, BracketsANameThatIsNoPlainIdentifier) {
+    for (const NameCase& c : kNames) EXPECT_EQ(data::sqlColumnName(c.name), c.inSql) << c.name;
+    EXPECT_EQ(data::sqlColumnName(""), "");
+}
+
 // The lists of sGetField go into the host's statement as they are.
-TEST_F(Settings, AColumnNameIsBracketedWhenItIsNoPlainIdentifierAndTheListsRun) {
+TEST_F(Settings, ListsOfAnyColumnNamesRun) {
     std::string columns, expected;
     for (const NameCase& c : kNames) {
-        EXPECT_EQ(data::sqlColumnName(c.name), c.inSql) << c.name;
         columns += std::string(columns.empty() ? "" : ", ") + data::sqlColumnName(c.name) + " int";
         expected += std::string(expected.empty() ? "" : ",") + c.inSql;
     }
-    EXPECT_EQ(data::sqlColumnName(""), "");
     exec({"create table 异名 (" + columns + ")", "insert into 异名 default values"});
     for (const NameCase& c : kNames) {
         auto t = conn->Query("select " + data::sqlColumnName(c.name) + " from 异名 where " +
@@ -113,7 +117,10 @@ TEST_F(Settings, AColumnNameIsBracketedWhenItIsNoPlainIdentifierAndTheListsRun) 
                   .rowCount(),
               1u);
     EXPECT_EQ(conn->Query("select " + groups + ", count(*) from 异名 group by " + groups).rowCount(), 1u);
-    EXPECT_EQ(db.sGetField("没有的表", "普通查询", "月报"), "") << "an unknown table gives an empty list";
+}
+
+TEST_F(Settings, AnUnknownTableGivesAnEmptyList) {
+    EXPECT_EQ(db.sGetField("没有的表", "普通查询", "月报"), "");
 }
 
 TEST_F(Settings, SetCxmAddsExistingSetsOnce) {

@@ -71,18 +71,26 @@ TEST_F(Money, AmountsInCapitals) {
     }
 }
 
-TEST(LenthStrAndSetPwd, GbkBytesAndKnownTransformsThatTwiceGiveBackEveryText) {
+TEST(LenthStr, CountsGbkBytes) {
     clsFunction fn;
     EXPECT_EQ(fn.lGetLenthStr("中华人12"), 8);
     EXPECT_EQ(fn.lGetLenthStr(""), 0);
     EXPECT_EQ(fn.lGetLenthStr("O'Neil"), 6);
+}
+
+TEST(SetPwd, TransformsAsKnown) {
+    clsFunction fn;
     // 'a' = 97: -97 - 17321 = 0xBBF6, the GBK code of 祸; '`' = 96 gives 0xBBF7, 击.
     EXPECT_EQ(fn.sSetPwd("a`", true), "祸击");
     EXPECT_EQ(fn.sSetPwd("祸击", false), "a`");
     // 'X' = 88 gives 0xBBFF and 啊 (0xB0A1) gives 0x0BB6: no GBK characters, carried at U+F0000 + code.
-    EXPECT_EQ(fn.sSetPwd("X", true), base::encodeUtf8(U"\U000FBBFF"));
-    EXPECT_EQ(fn.sSetPwd("啊", true), base::encodeUtf8(U"\U000F0BB6"));
-    EXPECT_EQ(fn.sSetPwd(base::encodeUtf8(U"\U000F0BB6"), true), "啊");
+    EXPECT_EQ(fn.sSetPwd("X", true), util::encodeUtf8(U"\U000FBBFF"));
+    EXPECT_EQ(fn.sSetPwd("啊", true), util::encodeUtf8(U"\U000F0BB6"));
+    EXPECT_EQ(fn.sSetPwd(util::encodeUtf8(U"\U000F0BB6"), true), "啊");
+}
+
+TEST(SetPwd, TwiceGivesBackEveryText) {
+    clsFunction fn;
     const std::string texts[] = {
         "",       "password",   "P@ss w0rd!~",
         "管理员", "用户123abc", "€",
@@ -93,8 +101,9 @@ TEST(LenthStrAndSetPwd, GbkBytesAndKnownTransformsThatTwiceGiveBackEveryText) {
         EXPECT_EQ(fn.sSetPwd(hidden, false), t) << t;
     }
     EXPECT_NE(fn.sSetPwd("password", true), "password");
+}
 
-    // twice gives back every BMP character
+TEST(SetPwd, TwiceGivesBackEveryBmpCharacter) {
     std::u32string all;
     std::size_t gbkChars = 0;
     for (char32_t c = 0; c < 0x10000; ++c) {
@@ -121,14 +130,16 @@ memory::ListBox fruitList() {
     return l;
 }
 
-TEST(ListHelpers, IndexesAndExchanges) {
+TEST(ListHelpers, ArrayIndexIsTheFirstExactMatch) {
     clsFunction fn;
     const std::vector<std::string> a = {"甲", "乙", "乙", "a"};
     EXPECT_EQ(fn.iGetElementIndexFromArray(a, "乙"), 1);
     EXPECT_EQ(fn.iGetElementIndexFromArray(a, "A"), -1);
     EXPECT_EQ(fn.iGetElementIndexFromArray({}, ""), -1);
+}
 
-    // an exchange swaps texts and marks but not item data
+TEST(ListHelpers, AnExchangeSwapsTextsWithTheirMarksNotItemData) {
+    clsFunction fn;
     auto l = fruitList();
     fn.mExChangeListItem(l, 0, 2);
     EXPECT_EQ(l.List(0), "橙子");
@@ -139,8 +150,12 @@ TEST(ListHelpers, IndexesAndExchanges) {
     EXPECT_EQ(l.ItemData(2), 30);
     EXPECT_EQ(l.ListIndex(), 2);
     EXPECT_EQ(l.ListCount(), 3);
-    // one beyond the last entry does nothing; a negative index raises
-    l = fruitList();
+}
+
+// A negative index raises.
+TEST(ListHelpers, AnExchangeBeyondTheLastEntryDoesNothing) {
+    clsFunction fn;
+    auto l = fruitList();
     fn.mExChangeListItem(l, 0, 3);
     fn.mExChangeListItem(l, 3, 0);
     EXPECT_EQ(l.List(0), "苹果");
@@ -149,8 +164,10 @@ TEST(ListHelpers, IndexesAndExchanges) {
     fn.mExChangeListItem(l, 1, 1);
     EXPECT_EQ(l.List(1), "香蕉");
     EXPECT_EQ(l.ListIndex(), 1);
+}
 
-    // in a combo or list by text or item data
+TEST(ListHelpers, AComboOrListIndexIsFoundByTextOrItemData) {
+    clsFunction fn;
     memory::ComboBox c;
     for (const char* s : {"7", "甲", "乙"}) c.AddItem(s);
     c.ItemData(0, 1);
@@ -165,7 +182,10 @@ TEST(ListHelpers, IndexesAndExchanges) {
     };
     for (const auto& k : cases) EXPECT_EQ(fn.iGetIdxFromComOrList(c, k.text, k.type), k.index) << k.text;
     EXPECT_EQ(fn.iGetIdxFromComOrList(c, "乙"), 2);
-    // in a list view, from one
+}
+
+TEST(ListHelpers, AListViewIndexCountsFromOne) {
+    clsFunction fn;
     memory::ListView lv;
     lv.ListItemsAdd(1, "k1", "甲");
     lv.ListItemsAdd(2, "k2", "乙");

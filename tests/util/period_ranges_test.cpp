@@ -17,7 +17,7 @@ std::string hand(const std::string& s, const std::string& e) {
 
 using testing::errorNumber;
 
-TEST(DayCounts, MonthYearToDateAndDelaysBetweenDates) {
+TEST(DayCounts, OfTheMonthOrTheYearToItsEnd) {
     clsFunction fn;
     struct Case {
         const char* year;
@@ -32,17 +32,27 @@ TEST(DayCounts, MonthYearToDateAndDelaysBetweenDates) {
         EXPECT_EQ(fn.iComputeOneMonthDays(c.year, c.month), c.monthDays) << c.year << "-" << c.month;
         EXPECT_EQ(fn.iComputeOneYearDays(c.year, c.month), c.yearDays) << c.year << "-" << c.month;
     }
-    // unreadable years and months raise a type mismatch
+}
+
+TEST(DayCounts, UnreadableYearsOrMonthsRaiseATypeMismatch) {
+    clsFunction fn;
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("2004", "13"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("abc", "1"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneMonthDays("2004", ""); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneYearDays("2004", "三月"); }), 13);
     EXPECT_EQ(errorNumber([&] { fn.iComputeOneYearDays("9999", "12"); }), 13);  // no 10000-01-01
+}
 
-    // a date delay counts both ends; bad dates give -1
-    auto msgs = std::make_shared<memory::ScriptedMessageBox>();
-    ScopedMessageBox guard(msgs);
-    session().sMsg = "Vantrel提示";
+// Bad dates give -1.
+class DateDelay : public ::testing::Test {
+protected:
+    void SetUp() override { session().sMsg = "Vantrel提示"; }
+    clsFunction fn;
+    std::shared_ptr<memory::ScriptedMessageBox> msgs = std::make_shared<memory::ScriptedMessageBox>();
+    ScopedMessageBox guard{msgs};
+};
+
+TEST_F(DateDelay, CountsBothEnds) {
     struct Delay {
         const char* start;
         const char* end;
@@ -56,7 +66,9 @@ TEST(DayCounts, MonthYearToDateAndDelaysBetweenDates) {
     for (const auto& c : delays)
         EXPECT_EQ(fn.iComputeDateDelayTime(c.start, c.end), c.days) << c.start << " " << c.end;
     EXPECT_TRUE(msgs->messages().empty());
+}
 
+TEST_F(DateDelay, ABadDateIsMinusOneWithAMessage) {
     const char* bad[][2] = {
         {"abc", "2004-1-1"}, {"2004-1-1", "2004-1-32"}, {"", ""}, {"1900-1-1", "1989-9-18"}};
     for (const auto& b : bad) {
@@ -92,12 +104,15 @@ TEST(TendaysHandDateTime, PeriodsEndAtTheChosenTenDays) {
     }
 }
 
-TEST(PeriodFragments, YearTendaysAndHandDateTimes) {
+TEST(PeriodFragments, TheYearEndsBeforeTheMonth) {
     clsFunction fn;
     // the year ends before the month
     EXPECT_EQ(fn.sComputeYearHandDateTime("2004", "1"), hand("2003-12-31", "2004-01-00"));
     EXPECT_EQ(fn.sComputeYearHandDateTime("2004", "12"), hand("2003-12-31", "2004-12-00"));
-    // shift numbers between the bounds
+}
+
+TEST(PeriodFragments, ShiftNumbersLieBetweenTheTenDaysBounds) {
+    clsFunction fn;
     auto frag = [](const std::string& s, const std::string& e) {
         return "Date_Class_No>'" + s + "_00' AND Date_Class_No<'" + e + "_55'";
     };
@@ -106,7 +121,10 @@ TEST(PeriodFragments, YearTendaysAndHandDateTimes) {
     EXPECT_EQ(fn.sComputeTendaysDateClassNo("2004", "3", "上旬", 1), frag("2004-03-01", "2004-03-10"));
     EXPECT_EQ(fn.sComputeTendaysDateClassNo("2004", "11", "上旬", 0), frag("2004-01-01", "2004-11-10"));
     EXPECT_EQ(fn.sComputeTendaysDateClassNo("2004", "3", "x", 2), frag("", "2004-03-"));
-    // single bounds
+}
+
+TEST(PeriodFragments, SingleBoundsOfTheMonth) {
+    clsFunction fn;
     struct Case {
         const char* year;
         const char* month;
@@ -122,7 +140,10 @@ TEST(PeriodFragments, YearTendaysAndHandDateTimes) {
         EXPECT_EQ(fn.sHandDateTime(c.year, c.month, c.startEnd, c.flag), c.bound)
             << c.month << " " << c.startEnd;
     }
-    // year to date or the month
+}
+
+TEST(PeriodFragments, YearToDateOrTheMonth) {
+    clsFunction fn;
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "3", 0), hand("2003-12-31", "2004-02-29"));
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "1", 0), hand("2003-12-31", "2003-12-31"));
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "3", 1), hand("2004-02-29", "2004-03-31") + " ");
@@ -130,7 +151,7 @@ TEST(PeriodFragments, YearTendaysAndHandDateTimes) {
     EXPECT_EQ(fn.sComputeHandDateTime("2004", "1", 1), hand("2003-12-31", "2004-01-31") + " ");
 }
 
-TEST(PeriodFragments, YearAndMonthTextsMustBeNumbers) {
+TEST(PeriodFragments, YearOrMonthTextsMustBeNumbers) {
     // They are pasted between quotes in SQL text, even on paths that never read them as dates.
     clsFunction fn;
     const std::string injected = "2004' OR '1'='1";

@@ -64,19 +64,24 @@ protected:
     std::unique_ptr<WindowTestHost> host;
 };
 
-TEST_P(Picker, LoadListsTheTableWithItsDatesAndPreparesTheFilter) {
+TEST_P(Picker, LoadListsTheTable) {
     EXPECT_EQ(pick(""), "");
     EXPECT_EQ(frame().Caption(), "客户表,客户编号");
     EXPECT_EQ(flx().Rows(), 5);
     EXPECT_EQ(flx().TextMatrix(0, 0), "序号");
+    EXPECT_FALSE(lblSel().Visible());
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_P(Picker, LoadPreparesTheFilterOnTheReturnColumn) {
+    pick("");
     auto& combo = dynamic_cast<ComboBox&>(frame().control("Combo1"));
     ASSERT_EQ(combo.ListCount(), 5);
     EXPECT_EQ(combo.List(0), "序号");
     EXPECT_EQ(combo.Text(), "客户编号");
-    EXPECT_FALSE(lblSel().Visible());
-    EXPECT_TRUE(messages().empty());
+}
 
-    // dates show in the format asked
+TEST_P(Picker, DatesShowInTheFormatAsked) {
     const std::string sql = "select 客户编号, 日期 from 客户表 order by 客户编号";
     pick("", "客户表,客户编号", "", sql, false, "YYYY年M月D日");
     EXPECT_EQ(flx().TextMatrix(1, 2), "2003年5月1日");
@@ -120,56 +125,70 @@ TEST_P(Picker, RunsTheListStatementsAsBuilt) {
           "WHEN 城市=N'北京' THEN N'京' ELSE N'外' END  LIKE '%京%' ORDER BY 客户编号"});
 }
 
-TEST_P(Picker, TypingAndKeysFilterMoveTheFocusAndChooseAndCancelGivesNothing) {
-    // the rows in the table's order: A01 A02 A03 A07, filtered to A01 A03
+// The rows in the table's order: A01 A02 A03 A07, filtered to A01 A03.
+TEST_P(Picker, TypedTextFiltersTheRows) {
     EXPECT_EQ(pick("Combo1 = 城市\nTxt1 = 北京\nkey Enter\nkey Down\nkey Enter"), "A03");
     EXPECT_EQ(flx().Rows(), 3);
+}
+
+TEST_P(Picker, KeysOrClicksChooseARow) {
     for (auto [script, chosen] :
          std::vector<std::pair<std::string, std::string>>{{"key Down\nkey Down\nkey Up\nkey Enter", "A02"},
                                                           {"dblclick flx", "A01"},
-                                                          {"select flx 3\nclick Command1", "A03"},
-                                                          // cancel and the close box return nothing
-                                                          {"key Esc", ""},
-                                                          {"click Command2", ""},
-                                                          {"key Down", ""},
-                                                          {"select flx 2", ""}}) {
+                                                          {"select flx 3\nclick Command1", "A03"}}) {
         EXPECT_EQ(pick(script), chosen) << script;
     }
-    // keys move the focus without choosing:
-    // Down in Combo1 leaves the grid; Enter there moves to Txt1, Enter in Txt1 queries
+}
+
+TEST_P(Picker, CancelOrTheCloseBoxGivesNothing) {
+    for (const char* script : {"key Esc", "click Command2", "key Down", "select flx 2"})
+        EXPECT_EQ(pick(script), "") << script;
+}
+
+// Down in Combo1 leaves the grid; Enter there moves to Txt1, Enter in Txt1 queries.
+TEST_P(Picker, KeysMoveTheFocusWithoutChoosing) {
     EXPECT_EQ(pick("Txt1 = 北京\nkey F4\nkey Down\nkey Enter\nkey Enter\nkey F8"), "");
     EXPECT_EQ(conn->queries.size(), 2u);
     EXPECT_EQ(flx().Row(), 1);
     auto& txt1 = dynamic_cast<TextBox&>(frame().control("Txt1"));
     EXPECT_EQ(txt1.SelStart(), 0);
     EXPECT_EQ(txt1.SelLength(), 2);
-    // a focused button takes Enter itself
+}
+
+TEST_P(Picker, AFocusedButtonTakesEnterItself) {
     EXPECT_EQ(pick("click Command3\nkey Enter"), "");
     EXPECT_EQ(conn->queries.size(), 3u);
 }
 
-TEST_P(Picker, TypedTextStaysInsideItsQuotesAndBadInputIsReported) {
+TEST_P(Picker, TypedTextStaysInsideItsQuotes) {
     // one found row, or an empty result's one blank row: the heading and one more either way
     for (const std::string typed : {"O'Neil", "%' or '1'='1", "--", "'; delete from 客户表; --", "'"}) {
+        SCOPED_TRACE(typed);
         const std::string r = pick("Combo1 = 名称\nTxt1 = " + typed + "\nkey Enter\nkey Enter");
-        EXPECT_TRUE(messages().empty()) << typed << ": " << (messages().empty() ? "" : messages()[0].text);
-        EXPECT_EQ(flx().Rows(), 2) << typed;
-        EXPECT_EQ(r, typed == "O'Neil" || typed == "'" ? "A02" : "") << typed;
+        EXPECT_TRUE(messages().empty()) << (messages().empty() ? "" : messages()[0].text);
+        EXPECT_EQ(flx().Rows(), 2);
+        EXPECT_EQ(r, typed == "O'Neil" || typed == "'" ? "A02" : "");
         EXPECT_EQ(db->Query("select count(*) from 客户表").at(0, 0).toText(), "4");
     }
-    // bad input is reported and the window stays usable
+}
+
+// The window stays usable: the filter reports again.
+TEST_P(Picker, AnUnreadableTableIsReportedEachTimeItIsRead) {
     EXPECT_EQ(pick("Txt1 = x\nclick Command3\nkey Esc", "无此表,编号"), "");
     ASSERT_EQ(messages().size(), 2u);
     EXPECT_EQ(messages()[0],
               (memory::ShownMessage{"错误信息select distinct top 50  * from 无此表", 48, "提示标题"}));
     EXPECT_EQ(messages()[1].text, "错误信息select distinct top 50  * from 无此表   where   like '%x%'");
+}
 
-    // a failing host query, at load and again from Enter in Txt1
+// At load and again from Enter in Txt1.
+TEST_P(Picker, AFailingHostQueryIsReportedEachTimeItRuns) {
     EXPECT_EQ(pick("key Enter\nkey Esc", "客户表,客户编号", "", "select nothing from nowhere"), "");
     ASSERT_EQ(messages().size(), 2u);
     EXPECT_EQ(messages()[1], (memory::ShownMessage{"错误信息select nothing from nowhere", 48, "提示标题"}));
+}
 
-    host.reset();
+TEST_P(Picker, AFieldWithoutItsReturnColumnIsRefusedBeforeAnyWindow) {
     host = std::make_unique<WindowTestHost>(GetParam(), "key Enter");
     EXPECT_EQ(errorNumber([] { clsForm().sPopWindow("客户表"); }), ErrorNumber::InvalidCall);
     EXPECT_EQ(host->unplayed(), 1u);  // no window was shown
@@ -257,30 +276,38 @@ TEST_P(Picker, AStoppedPinyinFilterSaysSoInsteadOfEmptyingTheList) {
     EXPECT_EQ(flx().TextMatrix(1, 1), "名0");
 }
 
-TEST_P(Picker, MultiSelectionMarksAndListsTheRowsAndARowMarkedTwiceIsUnmarked) {
+TEST_P(Picker, MultiSelectionListsTheMarkedRows) {
     const std::string two =
         multi("select flx 1\nclick flx\nselect flx 3\nclick flx\nclick lblSel\nclick Command1");
     EXPECT_EQ(two, "A01,A03,");
     EXPECT_EQ(lblSel().ToolTipText(), ",A01,A03,");
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0], (memory::ShownMessage{"你一共选择了2条信息！\nA01,A03,", 64, "提示标题"}));
+}
 
-    // Enter on the grid confirms the marks
+// Multiple selection ends with the window.
+TEST_P(Picker, EnterOnTheGridConfirmsTheMarks) {
     const std::string one = multi("select flx 2\nclick flx\nkey Enter");
     EXPECT_EQ(one, "A02,");
     flx().Row(2);
     flx().Col(0);
     EXPECT_EQ(flx().CellBackColor(), 255);
-    EXPECT_FALSE(forms::getInforWindow().bMultiSel);  // reset when the window unloaded
+    EXPECT_FALSE(forms::getInforWindow().bMultiSel);
+}
 
-    // marking the same row twice, or a column without title, leaves nothing
+TEST_P(Picker, ARowMarkedTwiceIsUnmarked) {
     EXPECT_EQ(multi("select flx 2\nclick flx\nclick flx\nclick lblSel\nclick Command1"), "");
     EXPECT_EQ(lblSel().Caption(), ",");
     EXPECT_TRUE(messages().empty());
-    // a return column without title has no value to mark: the click marks nothing
+}
+
+// It has no value to mark.
+TEST_P(Picker, AClickMarksNothingWithoutATitledReturnColumn) {
     EXPECT_EQ(multi("select flx 1\nclick flx\nclick Command1", "客户表,无此列"), "");
     EXPECT_EQ(lblSel().Caption(), "");
-    // single selection returns the running number
+}
+
+TEST_P(Picker, SingleSelectionWithoutATitledReturnColumnGivesTheRunningNumber) {
     EXPECT_EQ(pick("select flx 2\nclick Command1", "客户表,无此列"), "2");
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -56,51 +57,60 @@ protected:
     }
 };
 
-TEST_P(MsgWindow, ShowsTheTextsOrTheirDefaultsAndFoldsOutAndBack) {
+TEST_P(MsgWindow, BlankTextsShowTheirDefaults) {
     for (auto [err, details, text1] : std::vector<std::array<std::string, 3>>{
              {"", "", "未知错误！"}, {"   ", "  ", "未知错误！"}, {" 断开 ", "", " 断开 "}}) {
+        SCOPED_TRACE(err);
         const Shown s = show(err, details, "click Command1");
-        EXPECT_EQ(s.text1, text1) << err;
-        EXPECT_EQ(s.text2, "没有错误明细！") << err;
+        EXPECT_EQ(s.text1, text1);
+        EXPECT_EQ(s.text2, "没有错误明细！");
         EXPECT_TRUE(s.detailsVisible);
     }
+}
 
-    // the texts folded in with the session's look; folding out and back restores height and picture
+TEST_P(MsgWindow, ShowsTheTextsFoldedInWithTheSessionsLook) {
     const Shown in = show("保存失败", "insert into 客户 values ('1')", "");
     EXPECT_EQ(in.caption, "出错了");  // the session's title
     EXPECT_EQ(in.text1, "保存失败");
     EXPECT_EQ(in.text2, "insert into 客户 values ('1')");
-    EXPECT_EQ(in.fold(), "Image1 1");
     EXPECT_EQ(in.backColor, 0x00C0FFEE);
     EXPECT_EQ(in.fontSize, 13.0f);
-    EXPECT_EQ(in.height, 2100);  // 4400 less Text2's 2200 and the gap of 100
-
-    const Shown out = show("错", "明细", "click Command1");
-    EXPECT_EQ(out.height, 4400);
-    EXPECT_EQ(out.fold(), "Image2 -1 details");
-
-    const Shown twice = show("错", "明细", "click Command1\nclick Command1");
-    EXPECT_EQ(twice.height, in.height);
-    EXPECT_EQ(twice.fold(), "Image1 1");
-
-    // the reused window starts folded in again after a call that ended folded out
-    show("错", "明细", "click Command1");
-    EXPECT_EQ(show("错", "明细", "").height, in.height);
 }
 
-TEST_P(MsgWindow, TypingIntoEitherBoxIsUndoneAndOkEnterAndEscClose) {
+// Folded in, the window is 4400 less Text2's 2200 and the gap of 100; the
+// reused window starts folded in again after a call that ended folded out.
+TEST_P(MsgWindow, FoldingSetsTheHeightWithThePicture) {
+    for (auto [before, script, height, fold] :
+         std::vector<std::tuple<std::string, std::string, int, std::string>>{
+             {"", "", 2100, "Image1 1"},
+             {"", "click Command1", 4400, "Image2 -1 details"},
+             {"", "click Command1\nclick Command1", 2100, "Image1 1"},
+             {"click Command1", "", 2100, "Image1 1"}}) {
+        SCOPED_TRACE(before + "|" + script);
+        if (!before.empty()) show("错", "明细", before);
+        const Shown s = show("错", "明细", script);
+        EXPECT_EQ(s.height, height);
+        EXPECT_EQ(s.fold(), fold);
+    }
+}
+
+TEST_P(MsgWindow, TypingIntoEitherBoxIsUndone) {
     // blanks around the text are no change: the trimmed texts are compared
     for (auto [script, text1] :
          std::vector<std::pair<std::string, std::string>>{{"Text1 = 改了", "错误"},
                                                           {"click Command1\nText2 = 改了", "错误"},
                                                           {"click Command1\nText2 =", "错误"},
                                                           {"Text1 =  错误 ", " 错误 "}}) {
+        SCOPED_TRACE(script);
         const Shown s = show("错误", "明细", script);
-        EXPECT_EQ(s.text1, text1) << script;
-        EXPECT_EQ(s.text2, "明细") << script;
-        EXPECT_EQ(s.unplayed, 0u) << script;
+        EXPECT_EQ(s.text1, text1);
+        EXPECT_EQ(s.text2, "明细");
+        EXPECT_EQ(s.unplayed, 0u);
     }
-    // OK, Enter and Esc close the window: the line after the closing one finds no window
+}
+
+// The line after the closing one finds no window.
+TEST_P(MsgWindow, OkEnterOrEscClosesTheWindow) {
     for (const char* closing : {"click Command2", "key Enter", "key Esc"})
         EXPECT_EQ(show("错", "", std::string(closing) + "\nclick Command1").unplayed, 1u) << closing;
 }

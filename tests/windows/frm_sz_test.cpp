@@ -26,7 +26,7 @@ protected:
     }
 };
 
-TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrderQuotesAndAll) {
+TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrder) {
     open("");
     EXPECT_EQ(host->lastFrame().Caption(), "查询打印设置--客户");
     EXPECT_EQ(lists(), (std::vector<Items>{{}, {"名称", "金额", "数量", "日期"}, {}, {}}));
@@ -37,15 +37,23 @@ TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrderQuotesAndA
         EXPECT_TRUE(button(name).Enabled()) << name;
     EXPECT_EQ(button("Command1").Picture(), "Right");
     EXPECT_EQ(button("cmdAsc").Picture(), "Up");
-    for (const char* table : {"B_单位", "AB单位", "单位"}) {  // up to two leading single-byte characters go
+}
+
+TEST_P(PrintSettings, TheCaptionDropsUpToTwoLeadingSingleByteCharacters) {
+    for (const char* table : {"B_单位", "AB单位", "单位"}) {
         open("", "月报", "", table);
         EXPECT_EQ(host->lastFrame().Caption(), "查询打印设置--单位") << table;
     }
+}
+
+TEST_P(PrintSettings, AMustShowListSeedsItsNumberColumn) {
     open("", "全部", "编号");
-    EXPECT_EQ(items("List2"), (Items{"编号", "名称", "金额", "数量", "日期"}))
-        << "a must-show list seeds 编号";
+    EXPECT_EQ(items("List2"), (Items{"编号", "名称", "金额", "数量", "日期"}));
     EXPECT_TRUE(messages().empty());
-    // quotes in names stay inside their statements, and sGetField finds the set
+}
+
+// sGetField finds the set, and it is seeded once.
+TEST_P(PrintSettings, QuotesInNamesStayInsideTheirStatements) {
     session().sUser = "O'Neil";
     open("select List2 3\nclick Command2\nclick Command7", "王's 月报");
     EXPECT_TRUE(messages().empty());
@@ -93,7 +101,7 @@ TEST_P(PrintSettings, ASaveWithoutAChangeKeepsEveryStoredByte) {
     }
 }
 
-TEST_P(PrintSettings, ButtonsAndDoubleClicksMoveColumnsAndASaveReopensShownHiddenSortKeysAndTotals) {
+TEST_P(PrintSettings, TheUsersClicksMoveColumnsBetweenTheLists) {
     open(
         "select List2 0\ndblclick List2\nselect List2 1\ndblclick List2\n"  // hide 名称, then 数量
         "select List1 1\ndblclick List1\n"                                  // 数量 back below 日期
@@ -104,37 +112,49 @@ TEST_P(PrintSettings, ButtonsAndDoubleClicksMoveColumnsAndASaveReopensShownHidde
     EXPECT_EQ(dynamic_cast<ListBox&>(host->lastFrame().control("List2")).ListIndex(), 1);
     EXPECT_FALSE(button("Command9").Enabled());
     EXPECT_TRUE(button("Command11").Enabled());
+}
 
+TEST_P(PrintSettings, HidingAllEmptiesTheOtherLists) {
     open(
         "select List2 0\nclick Command12\nselect List2 1\nclick Command12\n"
         "select List3 0\nclick Command4\nclick Command6");
-    EXPECT_EQ(lists(), (std::vector<Items>{{"名称", "金额", "数量", "日期"}, {}, {}, {}}))
-        << "hide all empties the sort keys and totals";
+    EXPECT_EQ(lists(), (std::vector<Items>{{"名称", "金额", "数量", "日期"}, {}, {}, {}}));
     for (const char* name :
          {"Command2", "Command6", "Command3", "Command4", "Command10", "Command7", "cmdAsc"}) {
         EXPECT_FALSE(button(name).Enabled()) << name;
     }
     EXPECT_TRUE(messages().empty());
-    // what is saved comes back on the next opening
-    open(
-        "select List2 2\nclick Command2\nselect List2 2\nclick Command2\n"  // hide 数量, then 日期
-        "select List2 1\nclick Command12\nclick cmdAsc\n"                   // 金额 descending
-        "select List2 0\nclick Command12\n"                                 // 名称 below it
-        "select List2 1\nclick Command14\nclick Command7");                 // total 金额, save
+}
+
+const char* const shownHiddenSortKeysAndTotal =
+    "select List2 2\nclick Command2\nselect List2 2\nclick Command2\n"  // hide 数量, then 日期
+    "select List2 1\nclick Command12\nclick cmdAsc\n"                   // 金额 descending
+    "select List2 0\nclick Command12\n"                                 // 名称 below it
+    "select List2 1\nclick Command14\nclick Command7";                  // total 金额, save
+
+TEST_P(PrintSettings, ASaveWritesTheWholeArrangement) {
+    open(shownHiddenSortKeysAndTotal);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(rows(), (Items{"名称 1/0/2/0", "金额 1/1/1.1/1", "数量 0/2/0/0", "日期 0/3/0/0"}));
     EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "月报", "排序"), "金额 desc,名称 asc");
+}
+
+TEST_P(PrintSettings, TheSavedSetComesBackOnTheNextOpening) {
+    open(shownHiddenSortKeysAndTotal);
     open("");
     EXPECT_EQ(lists(),
               (std::vector<Items>{{"数量", "日期"}, {"名称", "金额"}, {"金额—降序", "名称—升序"}, {"金额"}}))
         << "sort keys come back in their order with their directions";
     EXPECT_EQ(button("cmdAsc").Picture(), "Up") << "the first key is descending";
-    // a key removed and added again comes back with its saved direction
+}
+
+TEST_P(PrintSettings, ARemovedKeyAddedAgainKeepsItsSavedDirection) {
+    open(shownHiddenSortKeysAndTotal);
     open("select List3 0\nclick Command10\nselect List2 1\nclick Command12");
     EXPECT_EQ(items("List3"), (Items{"名称—升序", "金额—降序"}));
 }
 
-TEST_P(PrintSettings, RefusalsCancelAndEscWriteNothing) {
+TEST_P(PrintSettings, ARefusalWritesNothing) {
     open("", "月报", "x");  // seeds 编号 too
     const std::string before = snapshot();
     struct Case {
@@ -146,24 +166,44 @@ TEST_P(PrintSettings, RefusalsCancelAndEscWriteNothing) {
         {"select List2 1\nclick Command2\nclick Command7", "编号, 名称 ,", "“ 名称 ”必须选择，请重选！"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
         open(c.script, "月报", c.must);
-        EXPECT_EQ(messages(), std::vector<Message>{warning(c.message)}) << c.script;
-        EXPECT_EQ(snapshot(), before) << c.script;
+        EXPECT_EQ(messages(), std::vector<Message>{warning(c.message)});
+        EXPECT_EQ(snapshot(), before);
     }
-    // cancel and Esc write nothing
+}
+
+TEST_P(PrintSettings, CancelOrEscWritesNothing) {
+    open("", "月报", "x");
+    const std::string before = snapshot();
     open("click Command6\nclick Command8");
     open("click Command6\nkey Esc");
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(host->unplayed(), 0u);
+}
+
+TEST_P(PrintSettings, ASaveWithNothingShownIsRefused) {
+    open("", "月报", "x");
     exec({"update 查询打印设置 set 选择标志=0"});
     open("click Command7");
     EXPECT_EQ(messages(), std::vector<Message>{warning("你的设置不正确，至少选择一项,请重新设置！")});
-    exec({"update 查询打印设置 set 选择标志=1",
-          "insert into 查询打印设置 (表名, 字段名, 选择标志, 排列顺序, 查询类别, 查询名, 用户名) "
-          "values ('客户', '旧列', 1, 9, '普通查询', '月报', '张三')"});
-    open("select List2 2\nclick Command14\nclick Command14\nselect List2 5\nclick Command14\nkey Esc");
-    EXPECT_TRUE(messages().empty()) << "a total added twice is ignored; a column the table lacks passes";
-    EXPECT_EQ(items("List4"), (Items{"金额", "旧列"}));
+}
+
+TEST_P(PrintSettings, ATotalAddedTwiceIsIgnored) {
+    open("", "月报", "x");
+    open("select List2 2\nclick Command14\nclick Command14\nkey Esc");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(items("List4"), (Items{"金额"}));
+}
+
+TEST_P(PrintSettings, AStoredColumnTheTableLacksPassesAsATotal) {
+    open("", "月报", "x");
+    exec(
+        {"insert into 查询打印设置 (表名, 字段名, 选择标志, 排列顺序, 查询类别, 查询名, 用户名) "
+         "values ('客户', '旧列', 1, 9, '普通查询', '月报', '张三')"});
+    open("select List2 5\nclick Command14\nkey Esc");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(items("List4"), (Items{"旧列"}));
 }
 
 // A view's sums are numbers, which the totals take; its text column is refused.

@@ -56,12 +56,16 @@ protected:
     }
 };
 
-TEST_P(CustomQuery, TheFirstOpeningSeedsEveryColumnButImagesAndSetsUpTheGrid) {
+TEST_P(CustomQuery, TheFirstOpeningSeedsEveryColumnButImages) {
     open("");
     EXPECT_EQ(host->lastFrame().Caption(), "自定义查询打印设置--客户");
     EXPECT_EQ(rows(), (Items{"编号 1/0/0/0/0", "名称 1/1/0/0/0", "金额 1/2/0/0/0", "数量 1/3/0/0/0",
                              "日期 1/4/0/0/0", "备注 1/5/0/0/0"}));
     EXPECT_FALSE(get<CommandButton>("cmdAsc").Enabled()) << "no sort key";
+}
+
+TEST_P(CustomQuery, TheFirstOpeningSetsUpTheConditionGrid) {
+    open("");
     auto& g = get<FlexGrid>("MS");
     EXPECT_EQ(g.FixedRows(), 1);
     EXPECT_EQ(g.FixedCols(), 0);
@@ -81,21 +85,30 @@ TEST_P(CustomQuery, TheFirstOpeningSeedsEveryColumnButImagesAndSetsUpTheGrid) {
     EXPECT_EQ(get<ComboBox>("cmb3").ListCount(), 9);
 }
 
-// The editors follow the current cell; what they set is saved on every row
-// and comes back on the next opening. A column the table lost takes its
-// condition rows with it: the stored condition goes at once, and the dialog
-// says so each time it opens until the rest is saved.
-TEST_P(CustomQuery, TheGridIsSavedOnEveryRowLoadedAgainAndLosesALostColumnsRows) {
-    const std::string query = "王's 月报";
-    open(cond(1, "名称", " 包含 ", "O'Neil") + "click Command16\n" + cond(2, "数量", " > ", "5", " AND ") +
-             "click Command7",
-         query);
+const std::string quotedQuery = "王's 月报";
+
+// Two condition rows, saved.
+class SavedConditions : public CustomQuery {
+protected:
+    void SetUp() override {
+        CustomQuery::SetUp();
+        open(cond(1, "名称", " 包含 ", "O'Neil") + "click Command16\n" +
+                 cond(2, "数量", " > ", "5", " AND ") + "click Command7",
+             quotedQuery);
+    }
+};
+
+TEST_P(SavedConditions, TheGridIsSavedOnEveryRow) {
+    const std::string& query = quotedQuery;
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(condition(),
               Items{"名称 like '%O''Neil%' AND 数量 > 5#,,名称, 包含 ,O'Neil,, AND ,数量, > ,5"});
     EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", query), "编号,名称,金额,数量,日期,备注");
+}
 
-    open("grid MS 2 4", query);
+// The editors follow the current cell.
+TEST_P(SavedConditions, TheSavedGridComesBackWithItsEditorOverTheCell) {
+    open("grid MS 2 4", quotedQuery);
     EXPECT_EQ(grid(), (Items{"||名称| 包含 |O'Neil", "| AND |数量| > |5"}));
     auto& g = get<FlexGrid>("MS");
     auto& value = get<ComboBox>("cmb4");
@@ -106,7 +119,12 @@ TEST_P(CustomQuery, TheGridIsSavedOnEveryRowLoadedAgainAndLosesALostColumnsRows)
     EXPECT_LE(std::abs(value.Left() - (g.Left() + g.CellLeft())), 15);
     EXPECT_LE(std::abs(value.Top() - (g.Top() + g.CellTop() - 15)), 15);
     EXPECT_LE(std::abs(value.Width() - g.CellWidth()), 15);
+}
 
+// The stored condition goes at once, and the dialog says so each time it
+// opens until the rest is saved.
+TEST_P(SavedConditions, AColumnTheTableLostTakesItsConditionRowsWithIt) {
+    const std::string& query = quotedQuery;
     exec({"alter table 客户 drop column 名称", "alter table 客户 add 电话 varchar(20)"});
     EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", query), "编号,金额,数量,日期,备注,电话");
     EXPECT_EQ(condition(), Items{"#,,名称, 包含 ,O'Neil,, AND ,数量, > ,5"});
@@ -114,7 +132,8 @@ TEST_P(CustomQuery, TheGridIsSavedOnEveryRowLoadedAgainAndLosesALostColumnsRows)
         info("表中已没有字段“名称”，含有该字段的查询条件已删除，请检查查询条件后重新保存！");
     for (int opening = 0; opening < 2; ++opening) {
         open("", query);
-        EXPECT_EQ(messages(), std::vector<Message>{notice}) << opening;
+        SCOPED_TRACE(opening);
+        EXPECT_EQ(messages(), std::vector<Message>{notice});
         EXPECT_EQ(grid(), Items{"||数量| > |5"}) << "the next row joins nothing before it";
         EXPECT_EQ(items("List2"), (Items{"编号", "金额", "数量", "日期", "备注", "电话"}));
     }
@@ -124,68 +143,113 @@ TEST_P(CustomQuery, TheGridIsSavedOnEveryRowLoadedAgainAndLosesALostColumnsRows)
     EXPECT_TRUE(messages().empty());
 }
 
-TEST_P(CustomQuery, MasterValuesMayCarryACommaTypedCommasAreSwallowedAndANullConditionIsEmpty) {
-    exec({"insert into B_单位 (单位编号, 名称) values ('01', '北京,朝阳'), ('02', ' 上海 ')",
-          "insert into 更新表记录 (主表, 主表字段, 附表, 附表字段) values ('B_单位', '名称', '客户', "
-          "'名称')"});
-    open(cond(1, "名称", " = ", "北京,朝阳") + "click Command7");
+// 名称 takes its values from B_单位, one of them with a comma; row 1 saved on it.
+class MasterValues : public CustomQuery {
+protected:
+    void SetUp() override {
+        CustomQuery::SetUp();
+        exec({"insert into B_单位 (单位编号, 名称) values ('01', '北京,朝阳'), ('02', ' 上海 ')",
+              "insert into 更新表记录 (主表, 主表字段, 附表, 附表字段) values ('B_单位', '名称', '客户', "
+              "'名称')"});
+        open(cond(1, "名称", " = ", "北京,朝阳") + "click Command7");
+    }
+};
+
+TEST_P(MasterValues, MayCarryAComma) {
     auto& values = get<ComboBox>("cmb4");
     ASSERT_EQ(values.ListCount(), 2);
     EXPECT_EQ(values.List(1), "上海");
     EXPECT_EQ(condition(), Items{"名称 = '北京,朝阳'#,,名称, = ,北京\x1f朝阳"});
+}
 
+TEST_P(MasterValues, TypedCommasAreSwallowed) {
     open("grid MS 1 4 = 南,京,");
     EXPECT_EQ(grid(), Items{"||名称| = |南京"});
     EXPECT_EQ(get<ComboBox>("cmb4").Text(), "南京");
-    // a stored null condition leaves the grid empty
-    exec({"drop table 查询打印设置",
-          "create table 查询打印设置 (表名 nvarchar(128), 字段名 nvarchar(128), 选择标志 int, 排列顺序 int, "
-          "查询类别 nvarchar(50), 查询名 nvarchar(100), 用户名 nvarchar(50), 合计 int, 排序 decimal(9,1), "
-          "分组 int, 查询条件 ntext, 条件项目 ntext)"});
-    open("click Command7");
+}
+
+// A set with a Null condition, in a settings table whose condition columns take one.
+class NullCondition : public CustomQuery {
+protected:
+    void SetUp() override {
+        CustomQuery::SetUp();
+        exec(
+            {"drop table 查询打印设置",
+             "create table 查询打印设置 (表名 nvarchar(128), 字段名 nvarchar(128), 选择标志 int, 排列顺序 "
+             "int, "
+             "查询类别 nvarchar(50), 查询名 nvarchar(100), 用户名 nvarchar(50), 合计 int, 排序 decimal(9,1), "
+             "分组 int, 查询条件 ntext, 条件项目 ntext)"});
+        open("click Command7");
+    }
+};
+
+TEST_P(NullCondition, SavingAnEmptyGridWritesEmptyTexts) {
     EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(condition(), Items{"#"}) << "saving an empty grid writes empty texts";
+    EXPECT_EQ(condition(), Items{"#"});
+}
+
+TEST_P(NullCondition, AStoredNullConditionLeavesTheGridEmpty) {
     exec({"update 查询打印设置 set 条件项目=NULL"});
     open("");
     EXPECT_EQ(grid(), Items{"||||"});
 }
 
-TEST_P(CustomQuery, RowsAreAddedAndDeletedAndHidingAndRemovingSortKeysSetTheButtons) {
+TEST_P(CustomQuery, DeletingARowRemovesItsCells) {
     open(
         "click Command16\ngrid MS 1 2 = 名称\nclick Command16\nclick Command16\n"  // one row added
         "grid MS 2 2 = 数量\ngrid MS 1 0 = (\nclick Command15");                   // row 1 goes
     EXPECT_EQ(grid(), Items{"||数量||"});
     open("grid MS 1 2 = 名称\nclick Command15");
     EXPECT_EQ(grid(), Items{"||||"}) << "the only row is emptied";
+}
 
+TEST_P(CustomQuery, RowsBelowAnEmptyRowAreNotSaved) {
     open(cond(1, "名称", " = ", "x") + "click Command16\ngrid MS 2 1 =  AND \nclick Command16\n" +
          cond(3, "数量", " > ", "1", " AND ") + "grid MS 2 1 = \nclick Command7");  // row 2 emptied again
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(condition(), Items{"名称 = 'x'#,,名称, = ,x"});
     open("");
     EXPECT_EQ(grid(), Items{"||名称| = |x"}) << "rows below an empty row do not come back";
-    // hiding drops a group but keeps its total: 金额 grouped, totalled and hidden; sort keys 编号 and 名称,
-    // then 编号 removed
-    open(
-        "select List2 2\nclick Command14\nclick Command18\nclick Command2\n"
-        "select List2 0\nclick Command12\nselect List2 1\nclick Command12\nselect List3 0\nclick Command10");
+}
+
+// 金额 grouped, totalled and hidden; sort keys 编号 and 名称, then 编号 removed.
+const char* const hideAndSort =
+    "select List2 2\nclick Command14\nclick Command18\nclick Command2\n"
+    "select List2 0\nclick Command12\nselect List2 1\nclick Command12\nselect List3 0\nclick Command10";
+
+TEST_P(CustomQuery, HidingDropsAGroupButKeepsItsTotal) {
+    open(hideAndSort);
     EXPECT_EQ(lists(), (std::vector<Items>{
                            {"金额"}, {"编号", "名称", "数量", "日期", "备注"}, {"名称—升序"}, {}, {"金额"}}));
+}
+
+TEST_P(CustomQuery, TheButtonsFollowWhatTheListsHold) {
+    open(hideAndSort);
     for (const char* name : {"Command3", "Command4"})
         EXPECT_FALSE(get<CommandButton>(name).Enabled()) << name;
     for (const char* name : {"Command10", "Command12"})
         EXPECT_TRUE(get<CommandButton>(name).Enabled()) << name;
-
-    open(
-        "select List2 2\nclick Command18\nclick Command2\nselect List2 0\nclick Command12\nclick Command10\n"
-        "click Command7");
-    EXPECT_FALSE(get<CommandButton>("Command10").Enabled()) << "no sort key left";
-    EXPECT_TRUE(get<CommandButton>("Command12").Enabled());
-    EXPECT_TRUE(get<CommandButton>("cmdAsc").Enabled()) << "this dialog leaves cmdAsc as adding left it";
-    EXPECT_EQ(rows()[5], "金额 0/5/0/1/0") << "hidden, still totalled";
 }
 
-TEST_P(CustomQuery, RefusalsShowTheirMessageWriteNothingAndKeepTheDialogOpen) {
+// 金额 totalled and hidden; 编号 made a sort key and removed again; saved.
+const char* const totalHiddenAndKeyRemoved =
+    "select List2 2\nclick Command18\nclick Command2\nselect List2 0\nclick Command12\nclick Command10\n"
+    "click Command7";
+
+TEST_P(CustomQuery, RemovingTheLastSortKeyDisablesItsButton) {
+    open(totalHiddenAndKeyRemoved);
+    EXPECT_FALSE(get<CommandButton>("Command10").Enabled());
+    EXPECT_TRUE(get<CommandButton>("Command12").Enabled());
+    EXPECT_TRUE(get<CommandButton>("cmdAsc").Enabled()) << "this dialog leaves cmdAsc as adding left it";
+}
+
+TEST_P(CustomQuery, AHiddenColumnIsSavedWithItsTotal) {
+    open(totalHiddenAndKeyRemoved);
+    EXPECT_EQ(rows()[5], "金额 0/5/0/1/0");
+}
+
+// Nothing is written and the dialog stays open.
+TEST_P(CustomQuery, ARefusedSaveOnlyShowsItsMessage) {
     open("");
     const std::string before = snapshot();
     struct Case {
@@ -201,10 +265,11 @@ TEST_P(CustomQuery, RefusalsShowTheirMessageWriteNothingAndKeepTheDialogOpen) {
         {"grid MS 1 0 = (\n" + cond(1, "名称", " = ", "x"), info("查询条件错误!,请重新编辑！")},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
         open(c.script + "click Command7\nclick Command8");
-        EXPECT_EQ(messages(), std::vector<Message>{c.message}) << c.script;
-        EXPECT_EQ(snapshot(), before) << c.script;
-        EXPECT_EQ(host->unplayed(), 0u) << "still open for the cancel: " << c.script;
+        EXPECT_EQ(messages(), std::vector<Message>{c.message});
+        EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(host->unplayed(), 0u) << "still open for the cancel";
     }
 }
 
@@ -274,13 +339,20 @@ TEST_P(CustomQuery, ASaveWithoutAChangeKeepsEveryStoredByte) {
     }
 }
 
-// A condition on any column name: the name goes in brackets where a bare one
-// would break the statement, and the saved condition runs on the database.
-TEST_P(CustomQuery, AConditionOnAnyColumnNameIsSavedAndRuns) {
-    exec(
-        {"create table 商品 (名称 nvarchar(20), [单价(元)] money, [单 价] money, [order] nvarchar(10), "
-         "[上架(日期] datetime)",
-         "insert into 商品 values (N'钢', 2.5, 3, N'x', '2004-1-1')"});
+// Column names a bare statement cannot hold.
+class GoodsQuery : public CustomQuery {
+protected:
+    void SetUp() override {
+        CustomQuery::SetUp();
+        exec(
+            {"create table 商品 (名称 nvarchar(20), [单价(元)] money, [单 价] money, [order] nvarchar(10), "
+             "[上架(日期] datetime)",
+             "insert into 商品 values (N'钢', 2.5, 3, N'x', '2004-1-1')"});
+    }
+};
+
+// The name goes in brackets where a bare one would break the statement.
+TEST_P(GoodsQuery, AConditionOnAnyColumnNameRunsOnTheDatabase) {
     struct Case {
         std::string column, comparison, value, condition;
         std::size_t rows;
@@ -291,12 +363,17 @@ TEST_P(CustomQuery, AConditionOnAnyColumnNameIsSavedAndRuns) {
         {"上架(日期", " < ", "1753-1-1", "datediff(d,'1753-1-1',[上架(日期]) < 0", 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.condition);
         open(cond(1, c.column, c.comparison, c.value) + "click Command7", "月报", "商品");
-        EXPECT_TRUE(messages().empty()) << c.column;
+        EXPECT_TRUE(messages().empty());
         EXPECT_EQ(condition(), Items{c.condition + "#,," + c.column + "," + c.comparison + "," + c.value});
-        EXPECT_EQ(conn->Query("select * from 商品 where " + c.condition).rowCount(), c.rows) << c.condition;
+        EXPECT_EQ(conn->Query("select * from 商品 where " + c.condition).rowCount(), c.rows);
     }
-    // a date a datetime cannot hold is refused before the database would refuse it
+}
+
+// Before the database would refuse it.
+TEST_P(GoodsQuery, ADateADatetimeCannotHoldIsRefused) {
+    open("click Command7", "月报", "商品");
     const std::string before = snapshot();
     open(cond(1, "上架(日期", " = ", "0099-1-1") + "click Command7\nclick Command8", "月报", "商品");
     EXPECT_EQ(messages(), std::vector<Message>{info("查询条件错误!,请重新编辑！")});
@@ -304,6 +381,10 @@ TEST_P(CustomQuery, AConditionOnAnyColumnNameIsSavedAndRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, CustomQuery, ::testing::ValuesIn(windowHostKinds()), hostName);
+INSTANTIATE_TEST_SUITE_P(Windows, SavedConditions, ::testing::ValuesIn(windowHostKinds()), hostName);
+INSTANTIATE_TEST_SUITE_P(Windows, MasterValues, ::testing::ValuesIn(windowHostKinds()), hostName);
+INSTANTIATE_TEST_SUITE_P(Windows, NullCondition, ::testing::ValuesIn(windowHostKinds()), hostName);
+INSTANTIATE_TEST_SUITE_P(Windows, GoodsQuery, ::testing::ValuesIn(windowHostKinds()), hostName);
 
 }  // namespace
 }  // namespace Palvo::testing

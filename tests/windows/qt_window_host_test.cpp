@@ -139,7 +139,7 @@ TEST(QtWindowHost, LaysEveryControlOutVisiblyInItsOwnPlace) {
     });
 }
 
-TEST(QtWindowHost, TheUsersTypingKeysAndFirstClickReachTheWindowOnceAndEnterInATextBoxPressesTheDefault) {
+TEST(QtWindowHost, TheUsersInputReachesTheWindowOnce) {
     Sample window;
     const Log log = actOn(window, [](QDialog& d) {
         QTest::keyClicks(child<QLineEdit>(d, "Txt1"), "ab");
@@ -148,7 +148,9 @@ TEST(QtWindowHost, TheUsersTypingKeysAndFirstClickReachTheWindowOnceAndEnterInAT
     });
     EXPECT_EQ(log, (Log{"Focus Txt1", "Change Txt1", "Change Txt1", "Focus cmdAdd", "Click cmdAdd",
                         "Click cmdOk", "Unload"}));
-    // Enter in a text box presses the default button
+}
+
+TEST(QtWindowHost, EnterInATextBoxPressesTheDefaultButton) {
     Sample again;
     const Log entered = actOn(again, [](QDialog& d) {
         auto* box = child<QLineEdit>(d, "Txt1");
@@ -156,7 +158,9 @@ TEST(QtWindowHost, TheUsersTypingKeysAndFirstClickReachTheWindowOnceAndEnterInAT
         QTest::keyClick(box, Qt::Key_Enter);
     });
     EXPECT_EQ(entered, (Log{"Focus Txt1", "Click cmdOk", "Unload"}));
-    // without a first focus no control has it
+}
+
+TEST(QtWindowHost, WithoutAFirstFocusNoControlHasItUntilClicked) {
     struct Unfocused : Sample {
         void Activate() override { log.emplace_back("Activate"); }
     } unfocused;
@@ -239,7 +243,7 @@ std::vector<Log> onBothHosts(const std::string& script, const std::function<Log(
     return logs;
 }
 
-TEST(QtWindowHost, PlaysEveryActionAndAnOpenedWindowAsTheMemoryHost) {
+TEST(QtWindowHost, PlaysEveryActionAsTheMemoryHost) {
     const std::string script =
         "Txt1 = 张三\nTxt1 = 张三\nCombo1 = 乙\nCombo1 = 丙丁\nselect Combo1 0\nselect List1 1\n"
         "select List1 1\nselect flx 3\ndblclick flx\nText2 = 多行 文本\nkey F8\nkey Up\nkey Down\n"
@@ -247,7 +251,10 @@ TEST(QtWindowHost, PlaysEveryActionAndAnOpenedWindowAsTheMemoryHost) {
     const auto logs = onBothHosts<Recorder>(script, [](Recorder& w, WindowTestHost&) { return w.log; });
     EXPECT_EQ(logs[1], logs[0]);
     EXPECT_GT(logs[0].size(), 20u);
-    // a window opened by a handler plays on and gives back to its opener
+}
+
+// It plays on and gives back to its opener.
+TEST(QtWindowHost, PlaysAWindowOpenedByAHandlerAsTheMemoryHost) {
     struct Opener : Sample {
         void Click(const std::string& c) override {
             Sample::Click(c);
@@ -268,9 +275,9 @@ TEST(QtWindowHost, PlaysEveryActionAndAnOpenedWindowAsTheMemoryHost) {
     EXPECT_EQ(opened[0].size(), 12u);
 }
 
-TEST(QtWindowHost, TheUsersMouseOnListsAndGridsReachesTheWindowAfterTheyMoved) {
-    Recorder window;
-    const Log log = actOn(window, [](QDialog& d) {
+// The user clicks the second entry of the list, then clicks and double clicks a cell of the grid.
+Log clickListAndGrid(Recorder& window) {
+    return actOn(window, [](QDialog& d) {
         auto* list = child<QListView>(d, "List1");
         const QPoint second = list->visualRect(list->model()->index(1, 0)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
@@ -280,10 +287,19 @@ TEST(QtWindowHost, TheUsersMouseOnListsAndGridsReachesTheWindowAfterTheyMoved) {
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
     });
+}
+
+TEST(QtWindowHost, TheUsersClickReachesTheWindowAfterTheSelectionMoved) {
+    Recorder window;
+    const Log log = clickListAndGrid(window);
     ASSERT_GE(log.size(), 5u);
     EXPECT_EQ(Log(log.begin() + 1, log.begin() + 5),
               (Log{"Focus List1", "Click List1 ||-1|1|1|", "Focus flx", "Click flx ||-1|1|3|"}));
-    // the double click is a click on the cell, then the double click
+}
+
+TEST(QtWindowHost, ADoubleClickOnACellIsAClickThenOneDoubleClick) {
+    Recorder window;
+    const Log log = clickListAndGrid(window);
     EXPECT_EQ(std::count(log.begin(), log.end(), "DblClick flx ||-1|1|3|"), 1);
     EXPECT_EQ(window.gridCol, 2);
 }
@@ -330,7 +346,14 @@ public:
     bool active = false;
 };
 
-TEST(QtWindowHost, AClickedCellsEditorTakesTheKeyboardAndAKeyMoveLeavesItOnTheGrid) {
+// The user clicks cell (1, 1), types 500 straight away, then moves right with a key on the grid.
+struct CellEdit {
+    Log focus;
+    std::string typed, afterKeys;
+    bool focusStaysOnTheGrid = false;
+};
+
+CellEdit editACell() {
     CellEditing window;
     qt::WindowHost host;
     std::string typed, afterKeys;
@@ -350,16 +373,22 @@ TEST(QtWindowHost, AClickedCellsEditorTakesTheKeyboardAndAKeyMoveLeavesItOnTheGr
             afterKeys = window.cell(1, 2);
         },
         &host);
-    EXPECT_EQ(typed, "500");
-    EXPECT_EQ(focus, (Log{"MS", "cmbEdit", "MS"}));
-    EXPECT_EQ(focusAfterKeys, host.lastDialog()->findChild<QTableView*>("MS"))
-        << "keys that move the cell keep moving it";
-    EXPECT_EQ(afterKeys, "");
+    return {focus, typed, afterKeys, focusAfterKeys == host.lastDialog()->findChild<QTableView*>("MS")};
 }
 
-// The hook sees the dialog with its content before it closes; a failing
-// handler closes the dialog and comes out of showModal.
-TEST(QtWindowHost, TheHookSeesTheDialogBeforeItClosesAndAFailingHandlerClosesIt) {
+TEST(QtWindowHost, AClickedCellsEditorTakesTheKeyboard) {
+    const CellEdit edit = editACell();
+    EXPECT_EQ(edit.typed, "500");
+    EXPECT_EQ(edit.focus, (Log{"MS", "cmbEdit", "MS"}));
+}
+
+TEST(QtWindowHost, AKeyMoveLeavesTheFocusOnTheGrid) {
+    const CellEdit edit = editACell();
+    EXPECT_TRUE(edit.focusStaysOnTheGrid) << "keys that move the cell keep moving it";
+    EXPECT_EQ(edit.afterKeys, "");
+}
+
+TEST(QtWindowHost, TheHookSeesTheDialogWithItsContentBeforeItCloses) {
     auto script = std::make_shared<WindowScript>(parseWindowScript("Txt1 = 张三"));
     qt::WindowHost host(script);
     int calls = 0;
@@ -373,19 +402,28 @@ TEST(QtWindowHost, TheHookSeesTheDialogBeforeItClosesAndAFailingHandlerClosesIt)
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(hooked.log.back(), "CloseBox");
     EXPECT_FALSE(host.lastDialog()->isVisible());
+}
 
-    struct Failing : Sample {
-        void Click(const std::string& c) override {
-            Sample::Click(c);
-            throw Error(ErrorNumber::InvalidCall, "handler failed");
-        }
-    } window;
+struct Failing : Sample {
+    void Click(const std::string& c) override {
+        Sample::Click(c);
+        throw Error(ErrorNumber::InvalidCall, "handler failed");
+    }
+};
+
+// It comes out of showModal.
+TEST(QtWindowHost, AFailingHandlerClosesTheDialog) {
+    Failing window;
     qt::WindowHost failing(std::make_shared<WindowScript>(parseWindowScript("click cmdAdd\nclick cmdOk")));
     EXPECT_THROW(failing.showModal(window), Error);
     EXPECT_EQ(window.log.back(), "CloseBox");
     EXPECT_FALSE(window.shown());
     EXPECT_FALSE(failing.lastDialog()->isVisible());
-    // and off the GUI thread the host refuses instead of touching widgets
+}
+
+TEST(QtWindowHost, OffTheGuiThreadTheHostRefusesInsteadOfTouchingWidgets) {
+    Failing window;
+    qt::WindowHost failing(std::make_shared<WindowScript>(parseWindowScript("click cmdAdd\nclick cmdOk")));
     long number = 0;
     std::thread other([&] {
         try {

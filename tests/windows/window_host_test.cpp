@@ -13,7 +13,7 @@ namespace {
 
 using Kind = ScriptAction::Kind;
 
-TEST(WindowScript, ReadsEveryActionAndNamesABadLine) {
+TEST(WindowScript, ReadsEveryAction) {
     const auto actions = parseWindowScript(
         "# a comment\n"
         "Txt1 = O'Neil  and more \n"
@@ -46,7 +46,9 @@ TEST(WindowScript, ReadsEveryActionAndNamesABadLine) {
     EXPECT_EQ(actions[7].text, " 包含 ");
     EXPECT_TRUE(actions[7].hasText);
     EXPECT_FALSE(actions[8].hasText);
-    // a bad line is named
+}
+
+TEST(WindowScript, NamesABadLine) {
     for (const char* bad : {"click", "select List1 -1", "select List1 x", "key Home", "answer maybe",
                             "press cmdOk", "click a b", "grid MS 1", "grid MS 1 x = a", "select List1 = 2",
                             "click a =b"}) {  // an '=' where no text goes
@@ -130,22 +132,33 @@ protected:
 
 using Log = std::vector<std::string>;
 
-TEST_P(Hosts, ActionsKeysAndARunOutScriptReachTheHandlersAsAUsersWould) {
+TEST_P(Hosts, ActionsReachTheHandlersAsAUsersWould) {
     EXPECT_EQ(
         play("Text1 = 张\nselect Combo1 1\nkey F5\nclick lbl\nanswer no\nclick lbl\ndblclick "
              "flx\nclick cmdOk"),
         (Log{"Load", "Focus Text1", "Change Text1 张", "Focus Combo1", "Click Combo1", "F5", "Click lbl",
              "yes", "Click lbl", "no", "Focus flx", "DblClick flx", "Focus cmdOk", "Click cmdOk", "Unload"}));
-    // Enter and Esc press the default and cancel buttons; a run-out script uses the close box
+}
+
+TEST_P(Hosts, EnterPressesTheDefaultButton) {
     EXPECT_EQ(play("key Enter"), (Log{"Load", "Focus Text1", "Click cmdOk", "Unload"}));
+}
+
+TEST_P(Hosts, EscPressesTheCancelButton) {
     EXPECT_EQ(play("key Esc"), (Log{"Load", "Focus Text1", "Click cmdNo", "Unload"}));
+}
+
+TEST_P(Hosts, EscWithoutACancelButtonUsesTheCloseBox) {
     Probe::cancelButton = false;
     EXPECT_EQ(play("key Esc"), (Log{"Load", "Focus Text1", "CloseBox"}));
     Probe::cancelButton = true;
+}
+
+TEST_P(Hosts, ARunOutScriptUsesTheCloseBox) {
     EXPECT_EQ(play("Text1 = a"), (Log{"Load", "Focus Text1", "Change Text1 a", "CloseBox"}));
 }
 
-TEST_P(Hosts, ALineTheWindowCannotTakeOrADisabledButtonFailsNamingIt) {
+TEST_P(Hosts, ALineTheWindowCannotTakeFailsNamingIt) {
     const std::pair<const char*, std::string> cases[] = {
         {"click Nothing", "the window frmProbe has no control Nothing"},
         {"Combo1 = 丙", "Combo1 has no entry 丙"},
@@ -155,21 +168,24 @@ TEST_P(Hosts, ALineTheWindowCannotTakeOrADisabledButtonFailsNamingIt) {
         {"grid flx 1 1 = x", "no editor shows over the cell"},
     };
     for (const auto& [bad, why] : cases) {
+        SCOPED_TRACE(bad);
         Probe probe;
         WindowTestHost host(GetParam(), std::string("key F5\n") + bad + "\nclick cmdOk");
         try {
             showModal(probe);
-            ADD_FAILURE() << bad;
+            ADD_FAILURE();
         } catch (const Error& e) {
-            EXPECT_EQ(e.number(), ErrorNumber::InvalidCall) << bad;
+            EXPECT_EQ(e.number(), ErrorNumber::InvalidCall);
             EXPECT_NE(e.description().find("window script line 2 (" + std::string(bad) + "): " + why),
                       std::string::npos)
                 << e.description();
         }
-        EXPECT_FALSE(probe.shown()) << bad;
-        EXPECT_EQ(probe.log.back(), "CloseBox") << bad;
+        EXPECT_FALSE(probe.shown());
+        EXPECT_EQ(probe.log.back(), "CloseBox");
     }
-    // a disabled button cannot be clicked
+}
+
+TEST_P(Hosts, ADisabledButtonCannotBeClicked) {
     struct Disabling : Probe {
         void Load() override {
             Probe::Load();

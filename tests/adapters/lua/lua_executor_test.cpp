@@ -20,7 +20,7 @@ namespace {
 const Limits kSteps{200000, std::chrono::milliseconds(0), 0},
     kMemory{0, std::chrono::milliseconds(0), 4 << 20};
 
-TEST(LuaExecutor, CheckOnlyCompilesAndExecuteRunsKeepingTheGlobalsAndCallsAreSerialised) {
+TEST(LuaExecutor, CheckOnlyCompilesWithoutRunning) {
     Executor lua;
     std::string msg;
     EXPECT_TRUE(lua.executeLine("counter = 41", true, msg));
@@ -28,12 +28,21 @@ TEST(LuaExecutor, CheckOnlyCompilesAndExecuteRunsKeepingTheGlobalsAndCallsAreSer
     EXPECT_TRUE(lua.executeLine("assert(counter == nil)", false, msg)) << msg;
     EXPECT_FALSE(lua.executeLine("counter = = 1", true, msg));
     EXPECT_NE(msg.find("line"), std::string::npos) << msg;
+}
+
+TEST(LuaExecutor, ExecuteRunsKeepingTheGlobals) {
+    Executor lua;
+    std::string msg;
     EXPECT_TRUE(lua.executeLine("counter = 41", false, msg)) << msg;
     EXPECT_TRUE(lua.executeLine("counter = counter + 1", false, msg)) << msg;
     EXPECT_TRUE(lua.executeLine("assert(counter == 42)", false, msg)) << msg;
     EXPECT_FALSE(lua.executeLine("assert(counter == 41, 'counter is ' .. counter)", false, msg));
     EXPECT_NE(msg.find("counter is 42"), std::string::npos) << msg;
-    // calls from several threads are serialised
+}
+
+TEST(LuaExecutor, CallsFromSeveralThreadsAreSerialised) {
+    Executor lua;
+    std::string msg;
     ASSERT_TRUE(lua.executeLine("n = 0", false, msg));
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -46,7 +55,8 @@ TEST(LuaExecutor, CheckOnlyCompilesAndExecuteRunsKeepingTheGlobalsAndCallsAreSer
     EXPECT_TRUE(lua.executeLine("assert(n == 1000)", false, msg)) << msg;
 }
 
-TEST(LuaExecutor, ALimitStopsTheLineWithAMessageNamingItAndTheStateGoesOn) {
+// The state goes on: the next line runs under the same limits from a fresh count.
+TEST(LuaExecutor, ALimitStopsTheLineWithAMessageNamingIt) {
     struct Case {
         const char* what;
         Limits limits;
@@ -70,7 +80,6 @@ TEST(LuaExecutor, ALimitStopsTheLineWithAMessageNamingItAndTheStateGoesOn) {
         std::string msg;
         EXPECT_FALSE(lua.executeLine(c.code, false, msg)) << c.what;
         EXPECT_NE(msg.find(c.says), std::string::npos) << c.what << ": " << msg;
-        // the next line runs under the same limits from a fresh count
         EXPECT_TRUE(lua.executeLine("local n = 0 for i = 1, 10000 do n = n + i end assert(n == 50005000)",
                                     false, msg))
             << c.what << ": " << msg;
@@ -123,19 +132,26 @@ TEST(LuaExecutor, ASandboxedLineGivesWhatTheSameLineGivesInProcess) {
     }
 }
 
-TEST(LuaExecutor, ASandboxedLineEndsWithinItsTimeWhateverItCallsAndTheNextStartsAfresh) {
-    const Limits limits{0, std::chrono::milliseconds(200), 64 << 20};
+const Limits sandboxLimits{0, std::chrono::milliseconds(200), 64 << 20};
+
+// What earlier lines defined stays.
+TEST(LuaExecutor, ASandboxedLineIsStoppedByTheInterpretersOwnChecks) {
+    const Limits& limits = sandboxLimits;
     Executor lua(Rights::Sandboxed, limits);
-    const std::set<pid_t> before = childrenOfThisThread();
     std::string msg;
-    // stopped by the interpreter's own checks: what earlier lines defined stays
     ASSERT_TRUE(lua.executeLine("kept = 1", false, msg)) << msg;
     lua.setLimits({200000, limits.time, limits.memory});
     EXPECT_FALSE(lua.executeLine("while true do end", false, msg));
     EXPECT_EQ(msg, "the line was stopped: it ran more than 200000 instructions, the executor's limit");
     EXPECT_TRUE(lua.executeLine("assert(kept == 1)", false, msg)) << msg;
-    lua.setLimits(limits);
-    // library calls and finalizers no instruction count sees: the process is killed
+}
+
+// Library calls and finalizers no instruction count sees: the process is killed, and the next line
+// starts afresh.
+TEST(LuaExecutor, ASandboxedLineEndsWithinItsTimeWhateverItCalls) {
+    Executor lua(Rights::Sandboxed, sandboxLimits);
+    const std::set<pid_t> before = childrenOfThisThread();
+    std::string msg;
     for (const char* line : {
              "string.rep('a', 100000):find('.-.-.-b')",
              "table.move({}, 1, 1e14, 1)",
@@ -155,7 +171,7 @@ TEST(LuaExecutor, ASandboxedLineEndsWithinItsTimeWhateverItCallsAndTheNextStarts
     }
 }
 
-TEST(LuaExecutor, TheSandboxProcessGoesWithTheExecutorAndAKilledOneIsReported) {
+TEST(LuaExecutor, AKilledSandboxProcessIsReported) {
     const std::set<pid_t> before = childrenOfThisThread();
     {
         Executor lua(Rights::Sandboxed);
@@ -175,14 +191,22 @@ TEST(LuaExecutor, TheSandboxProcessGoesWithTheExecutorAndAKilledOneIsReported) {
                   "starts afresh, without what earlier lines defined");
         EXPECT_EQ(childrenOfThisThread(), before);
         EXPECT_TRUE(lua.executeLine("x = 1", false, msg)) << msg;
-        // a line that returns leaves a finalizer behind that would never end
+    }
+}
+
+// Even with a finalizer behind, left by a line that returned, that would never end.
+TEST(LuaExecutor, TheSandboxProcessGoesWithTheExecutor) {
+    const std::set<pid_t> before = childrenOfThisThread();
+    {
+        Executor lua(Rights::Sandboxed);
+        std::string msg;
         EXPECT_TRUE(
             lua.executeLine("setmetatable({}, {__gc = function() while true do end end})", false, msg));
     }
     EXPECT_EQ(childrenOfThisThread(), before);
 }
 
-TEST(LuaExecutor, ASandboxProgramThatCannotStartIsNamedAndASandboxedLineComputesButReachesNothingOutside) {
+TEST(LuaExecutor, ASandboxProgramThatCannotStartIsNamed) {
     for (const auto& [program, why] : std::vector<std::pair<std::string, std::string>>{
              {"/nonexistent/palvo-lua-line", "No such file or directory"},
              {"/bin/true", "it ended with exit status 0"},
@@ -196,6 +220,9 @@ TEST(LuaExecutor, ASandboxProgramThatCannotStartIsNamedAndASandboxedLineComputes
                       "The sandboxed line executor could not start its program " + program + ": " + why);
         }
     }
+}
+
+TEST(LuaExecutor, ASandboxedLineComputesButReachesNothingOutside) {
     EXPECT_EQ(::access(sandboxProgram().c_str(), X_OK), 0) << sandboxProgram();
     Executor lua(Rights::Sandboxed);
     std::string msg;

@@ -18,20 +18,19 @@ memory::Form twoFields() {
     return memory::Form("frm客户", {{"0编号", "", "A01"}, {"1地区", "地区,地区编号", "01"}});
 }
 
-TEST(MemoryForm, FieldsShareIndexesWalkInOrderAndOneHoldsTheFocus) {
+TEST(MemoryForm, AFieldsLabelSharesItsBoxsIndex) {
     memory::Form frm = twoFields();
-    EXPECT_EQ(frm.Name(), "frm客户");
     EXPECT_EQ(frm.TXT().Count(), 2);
     EXPECT_EQ(frm.TXT().UBound(), 1);
     EXPECT_EQ(frm.lbl().UBound(), 1);
-    EXPECT_EQ(frm.TXT()(1).Text(), "01");
-    EXPECT_EQ(frm.TXT()(1).Tag(), "地区,地区编号");
     EXPECT_EQ(frm.lbl()(1).Tag(), "1地区");
     EXPECT_EQ(frm.TXT()(1).Index(), 1);
     EXPECT_EQ(frm.lbl()(0).Index(), 0);
     EXPECT_EQ(errorNumber([&] { frm.TXT()(2); }), FormError::NoArrayElement);
+}
 
-    // the walk: label then box per index, then the others
+TEST(MemoryForm, TheWalkTakesLabelThenBoxPerIndexThenTheOthers) {
+    memory::Form frm = twoFields();
     frm.add(std::make_unique<memory::TextBox>("Text1"));
     frm.add(std::make_unique<memory::FlexGrid>(memory::GridType::MSFlexGrid, "flx"));
     std::vector<std::string> seen;
@@ -44,8 +43,11 @@ TEST(MemoryForm, FieldsShareIndexesWalkInOrderAndOneHoldsTheFocus) {
     const std::vector<std::string> expected{"Label:lbl:0",   "TextBox:TXT:0",    "Label:lbl:1",
                                             "TextBox:TXT:1", "TextBox:Text1:-1", "MSFlexGrid:flx:-1"};
     EXPECT_EQ(seen, expected);
+}
 
-    // only one box holds the focus, and a disabled one refuses it
+// A disabled one refuses it.
+TEST(MemoryForm, OnlyOneBoxHoldsTheFocus) {
+    memory::Form frm = twoFields();
     frm.TXT()(0).SetFocus();
     frm.TXT()(1).SetFocus();
     EXPECT_FALSE(frm.text(0).focused());
@@ -57,7 +59,8 @@ TEST(MemoryForm, FieldsShareIndexesWalkInOrderAndOneHoldsTheFocus) {
     EXPECT_FALSE(frm.text(0).focused());
 }
 
-TEST(MemoryForm, RemovedMembersLeaveGapsAndAPlainFormHasNone) {
+// A field added later takes the next index after both arrays.
+TEST(MemoryForm, RemovedMembersLeaveGaps) {
     memory::Form frm("frm", {{"2a", "", ""}, {"2b", "", ""}, {"2c", "", ""}});
     frm.removeLabel(1);
     frm.removeTextBox(2);
@@ -66,9 +69,11 @@ TEST(MemoryForm, RemovedMembersLeaveGapsAndAPlainFormHasNone) {
     EXPECT_EQ(frm.TXT().UBound(), 1);
     EXPECT_EQ(errorNumber([&] { frm.lbl()(1); }), FormError::NoArrayElement);
     EXPECT_EQ(frm.Controls().size(), 4u);
-    // a field added later takes the next index after both arrays
     EXPECT_EQ(frm.addField({"2d", "", ""}).Index(), 3);
-    Form plain;  // no entry members at all
+}
+
+TEST(MemoryForm, APlainFormHasNoEntryMembers) {
+    Form plain;
     EXPECT_EQ(errorNumber([&] { plain.TXT(); }), FormError::MemberNotFound);
     EXPECT_EQ(errorNumber([&] { plain.lbl(); }), FormError::MemberNotFound);
     EXPECT_EQ(errorNumber([&] { plain.Controls(); }), FormError::MemberNotFound);

@@ -36,19 +36,26 @@ TEST(MemoryGrid, WrittenValuesAreTheirTextsABlockOutsideWritesNothingAClosedReco
         << "Null empties the cell";
 }
 
-TEST(MemoryGrid, AdoptedRowsFollowTheGridsOwnABadBlockChangesNothingAndLargeGridsKeepTheirCells) {
-    const auto block = [](std::vector<std::string> texts) {
-        GridCells cells;
-        cells.resize(texts.size());
-        for (std::size_t i = 0; i < texts.size(); ++i) cells.set(i, texts[i]);
-        return cells;
-    };
-    memory::FlexGrid g;  // 2 x 2
+GridCells block(const std::vector<std::string>& texts) {
+    GridCells cells;
+    cells.resize(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) cells.set(i, texts[i]);
+    return cells;
+}
+
+// A 2 x 2 grid with a heading, its own cell coloured.
+memory::FlexGrid ownGrid() {
+    memory::FlexGrid g;
     g.TextMatrix(0, 1, "名称");
     g.TextMatrix(1, 1, "own");
     g.Row(1);
     g.Col(1);
     g.CellBackColor(255);
+    return g;
+}
+
+TEST(MemoryGrid, ABadBlockOfRowsChangesNothing) {
+    memory::FlexGrid g = ownGrid();
     struct Bad {
         std::vector<std::string> texts;
         const char* why;
@@ -58,7 +65,11 @@ TEST(MemoryGrid, AdoptedRowsFollowTheGridsOwnABadBlockChangesNothingAndLargeGrid
         EXPECT_EQ(errorNumber([&] { g.adoptRows(block(bad.texts)); }), 381) << bad.why;
         EXPECT_EQ(g.Rows(), 2) << bad.why;
     }
-    // the first two rows stand for the grid's own and are dropped
+}
+
+// The first two rows stand for the grid's own and are dropped.
+TEST(MemoryGrid, AdoptedRowsFollowTheGridsOwn) {
+    memory::FlexGrid g = ownGrid();
     g.adoptRows(block({"x", "x", "x", "x", "3", "长长长长的一段文字", "", "末"}));
     ASSERT_EQ(g.Rows(), 4);
     EXPECT_EQ((std::vector<std::string>{g.TextMatrix(0, 1), g.TextMatrix(1, 1), g.TextMatrix(2, 0),
@@ -68,8 +79,11 @@ TEST(MemoryGrid, AdoptedRowsFollowTheGridsOwnABadBlockChangesNothingAndLargeGrid
     EXPECT_EQ(g.cellBackColor(3, 1), 0) << "adopted rows have the default colour";
     g.AddItem("5\t后");
     EXPECT_EQ(g.TextMatrix(4, 1), "后") << "the grid goes on growing from the adopted cells";
+}
 
-    // tens of thousands of cells: the texts live in one large block, moved on every reshape
+// Tens of thousands of cells: the texts live in one large block, moved on every reshape.
+TEST(MemoryGrid, LargeGridsKeepTheirCells) {
+    memory::FlexGrid g;
     g.Rows(60000);
     g.Cols(3);
     g.TextMatrix(59999, 2, "last");

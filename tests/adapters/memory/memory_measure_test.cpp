@@ -19,7 +19,7 @@ const FontFileMeasurer& noto() {
     return m;
 }
 
-TEST(FontFileMeasurer, WidthsComeFromTheGlyphsOfTheNamedFaceAndTheFixedRuleWhereItHasNone) {
+TEST(FontFileMeasurer, WidthsComeFromTheGlyphsOfTheNamedFace) {
     const auto& m = noto();
     EXPECT_EQ(m.family(), "Noto Sans CJK SC");
     const FontFileMeasurer first(memory::kNotoSansCjkPath);
@@ -37,7 +37,10 @@ TEST(FontFileMeasurer, WidthsComeFromTheGlyphsOfTheNamedFaceAndTheFixedRuleWhere
         << "a text is the sum of its characters";
     EXPECT_DOUBLE_EQ(m.TextWidth("2004-01-01", 18), 2 * m.TextWidth("2004-01-01", 9))
         << "widths scale with the size";
+}
 
+TEST(FontFileMeasurer, TheFixedRuleMeasuresWhatTheFaceHasNoGlyphFor) {
+    const auto& m = noto();
     memory::FixedWidthMeasurer fixed;
     struct Case {
         const char* text;
@@ -53,7 +56,7 @@ TEST(FontFileMeasurer, WidthsComeFromTheGlyphsOfTheNamedFaceAndTheFixedRuleWhere
     EXPECT_DOUBLE_EQ(m.TextWidth("\xff金", 9), 90 + 180) << "the text goes on after a bad byte";
 }
 
-TEST(FontFileMeasurer, MissingOrUnreadableFilesAreNamedInTheErrorAndHeadlessOnesCountByTheFixedRule) {
+TEST(FontFileMeasurer, AMissingOrUnreadableFileIsNamedInTheError) {
     const auto notFont = std::filesystem::temp_directory_path() / "palvo_not_a_font.ttf";
     std::ofstream(notFont) << "plain text";
     struct Case {
@@ -75,8 +78,10 @@ TEST(FontFileMeasurer, MissingOrUnreadableFilesAreNamedInTheErrorAndHeadlessOnes
         }
     }
     std::filesystem::remove(notFont);
+}
 
-    // the headless measurer uses the font when there is one and the fixed rule otherwise
+// The fixed rule where there is none.
+TEST(FontFileMeasurer, TheHeadlessMeasurerUsesTheFontWhenThereIsOne) {
     const auto withFont = memory::headlessMeasurer();
     EXPECT_NE(dynamic_cast<FontFileMeasurer*>(withFont.get()), nullptr);
     const auto without = memory::headlessMeasurer("/nonexistent/font.ttc");

@@ -7,7 +7,7 @@
 namespace Palvo {
 namespace {
 
-TEST(RecordingPrinter, PrintAndLineMoveThePositionAndPagesBreakLazily) {
+TEST(RecordingPrinter, PrintOrLineMovesThePosition) {
     memory::RecordingPrinter p(std::make_shared<memory::FixedWidthMeasurer>());
     p.FontSize(10);
     EXPECT_DOUBLE_EQ(p.TextHeight("a\nb"), 400) << "a line is one em";
@@ -17,6 +17,11 @@ TEST(RecordingPrinter, PrintAndLineMoveThePositionAndPagesBreakLazily) {
     EXPECT_EQ(std::pair(p.CurrentX(), p.CurrentY()), std::pair(0.0, 900.0)) << "the next line's start";
     p.Line(10, 20, 30, 40);
     EXPECT_EQ(std::pair(p.CurrentX(), p.CurrentY()), std::pair(30.0, 40.0)) << "the rule's end";
+}
+
+TEST(RecordingPrinter, PagesBreakLazily) {
+    memory::RecordingPrinter p(std::make_shared<memory::FixedWidthMeasurer>());
+    p.Print("甲");
     p.NewPage();
     p.NewPage();
     p.Print("乙");

@@ -11,11 +11,14 @@ namespace Palvo {
 namespace {
 
 // The rest of the selection and focus rules: ControlBehaviour (control_behaviour_test.cpp).
-TEST(MemoryTextBox, SelTextIsTheSelectedCharactersAndASingleLineBoxShowsItsWholeText) {
+TEST(MemoryTextBox, SelTextIsTheSelectedCharacters) {
     memory::TextBox t("TXT", "中文ab");
     t.SelStart(1);
     t.SelLength(10);
     EXPECT_EQ(t.SelText(), "文ab");
+}
+
+TEST(MemoryTextBox, ASingleLineBoxShowsItsWholeText) {
     memory::TextBox box("Text1", "一二三四五六七八九十 and more");
     box.Width(200);
     EXPECT_EQ(box.LineCount(), 1);

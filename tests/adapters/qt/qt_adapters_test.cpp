@@ -50,7 +50,7 @@ using testing::errorNumber;
 
 constexpr std::int32_t sys(std::uint32_t n) { return static_cast<std::int32_t>(0x80000000u + n); }
 
-TEST(QtUnits, ColoursAreBlueGreenRedSystemColoursComeFromThePaletteAndTwipsFollowTheResolution) {
+TEST(QtUnits, ColoursAreBlueGreenRed) {
     struct Case {
         std::int32_t color;
         QColor expected;
@@ -65,7 +65,10 @@ TEST(QtUnits, ColoursAreBlueGreenRedSystemColoursComeFromThePaletteAndTwipsFollo
         EXPECT_EQ(qt::toQColor(c.color, QPalette()), c.expected) << std::hex << c.color;
         EXPECT_EQ(qt::fromQColor(c.expected), c.color) << std::hex << c.color;
     }
-    // Each system colour index reads its own palette role, given a colour of its own here.
+}
+
+// Each system colour index reads its own palette role, given a colour of its own here.
+TEST(QtUnits, SystemColoursComeFromThePalette) {
     QPalette p;
     const std::vector<std::pair<std::uint32_t, QPalette::ColorRole>> roles = {
         {4, QPalette::Window},  {5, QPalette::Base},        {8, QPalette::Text},
@@ -74,7 +77,9 @@ TEST(QtUnits, ColoursAreBlueGreenRedSystemColoursComeFromThePaletteAndTwipsFollo
     for (const auto& [index, role] : roles)
         EXPECT_EQ(qt::toQColor(sys(index), p), QColor(index, 2, 3)) << index;
     EXPECT_FALSE(qt::toQColor(sys(99), p).isValid()) << "an index the library never uses";
+}
 
+TEST(QtUnits, TwipsFollowTheResolution) {
     struct Twips {
         std::int32_t twips;
         int dpi;
@@ -88,58 +93,82 @@ TEST(QtUnits, ColoursAreBlueGreenRedSystemColoursComeFromThePaletteAndTwipsFollo
     }
 }
 
-TEST(QtGrid, TakesTheShapeFromTheViewsPropertiesWidthsInTwipsFollowTheUserAndCellLooksShow) {
+// A grid over a view whose properties give 5 rows, 4 columns and 2 fixed rows.
+class QtGrid : public ::testing::Test {
+protected:
+    void SetUp() override {
+        table.setProperty("Rows", 5);
+        table.setProperty("Cols", 4);
+        table.setProperty("FixedRows", 2);
+        table.setProperty("FixedCols", 0);
+        g = std::make_unique<qt::FlexGrid>(&table, qt::GridType::MSHFlexGrid);
+    }
+    // Shapes the grid to 3 by 3 with one fixed row and column.
+    void shapeThreeByThree() {
+        g->Rows(3);
+        g->Cols(3);
+        g->FixedRows(1);
+        g->FixedCols(1);
+    }
+    QModelIndex cell(int row, int col) { return table.model()->index(row, col); }
+    int alignment(int row, int col) { return cell(row, col).data(Qt::TextAlignmentRole).toInt(); }
+
     QTableView table;
-    table.setProperty("Rows", 5);
-    table.setProperty("Cols", 4);
-    table.setProperty("FixedRows", 2);
-    table.setProperty("FixedCols", 0);
-    qt::FlexGrid g(&table, qt::GridType::MSHFlexGrid);
-    EXPECT_EQ(g.typeName(), "MSHFlexGrid");
-    EXPECT_EQ((std::vector<int>{g.Rows(), g.Cols(), g.FixedRows(), g.FixedCols(), g.Row()}),
+    std::unique_ptr<qt::FlexGrid> g;
+};
+
+TEST_F(QtGrid, TakesTheShapeFromTheViewsProperties) {
+    EXPECT_EQ(g->typeName(), "MSHFlexGrid");
+    EXPECT_EQ((std::vector<int>{g->Rows(), g->Cols(), g->FixedRows(), g->FixedCols(), g->Row()}),
               (std::vector<int>{5, 4, 2, 0, 2}));
-    const int dpi = table.logicalDpiX();
-    g.ColWidth(1, 1440);
-    EXPECT_EQ(table.columnWidth(1), dpi) << "one inch";
-    table.setColumnWidth(1, 2 * dpi);  // the user drags the column wider
-    EXPECT_EQ(g.ColWidth(1), 2880);
-    table.resize(dpi * 3, 100);
-    EXPECT_EQ(g.Width(), 3 * 1440);
-
-    // cell colours, fixed cells and general alignment show in the table
-    g.Rows(3);
-    g.Cols(3);
-    g.FixedRows(1);
-    g.FixedCols(1);
-    const auto cell = [&](int row, int col) { return table.model()->index(row, col); };
-    const auto background = [&](int row, int col) { return cell(row, col).data(Qt::BackgroundRole); };
-    const auto alignment = [&](int row, int col) {
-        return cell(row, col).data(Qt::TextAlignmentRole).toInt();
-    };
-    g.Row(2);
-    g.Col(1);
-    g.CellBackColor(0x0000FF);
-    EXPECT_EQ(background(2, 1).value<QBrush>().color(), QColor(255, 0, 0));
-    g.CellBackColor(sys(24));
-    EXPECT_EQ(background(2, 1).value<QBrush>().color(), table.palette().color(QPalette::ToolTipBase));
-    g.CellBackColor(0);
-    EXPECT_FALSE(background(2, 1).isValid()) << "0 is the grid's default again";
-
-    g.TextMatrix(1, 1, "12.5");
-    g.TextMatrix(1, 2, "钢管");
-    EXPECT_EQ(cell(1, 2).data().toString(), QString::fromUtf8("钢管"));
-    EXPECT_TRUE(alignment(1, 1) & Qt::AlignRight) << "general: numbers right";
-    EXPECT_TRUE(alignment(1, 2) & Qt::AlignLeft) << "general: texts left";
-    g.ColAlignment(1, 4);
-    EXPECT_EQ(alignment(1, 1), int(Qt::AlignHCenter | Qt::AlignVCenter)) << "applied to existing cells";
-
-    g.FixedRows(2);
-    EXPECT_FALSE(cell(1, 1).flags() & Qt::ItemIsEditable);
-    g.ToolTipText("共有 3 条记录！");
-    EXPECT_EQ(table.toolTip(), QString::fromUtf8("共有 3 条记录！"));
 }
 
-TEST(QtMessageBoxStyle, IconsButtonsAndDefaultButtonFromTheStyleNumber) {
+TEST_F(QtGrid, WidthsInTwipsFollowTheUser) {
+    const int dpi = table.logicalDpiX();
+    g->ColWidth(1, 1440);
+    EXPECT_EQ(table.columnWidth(1), dpi) << "one inch";
+    table.setColumnWidth(1, 2 * dpi);  // the user drags the column wider
+    EXPECT_EQ(g->ColWidth(1), 2880);
+    table.resize(dpi * 3, 100);
+    EXPECT_EQ(g->Width(), 3 * 1440);
+}
+
+TEST_F(QtGrid, CellColoursShowInTheTable) {
+    shapeThreeByThree();
+    const auto background = [&] { return cell(2, 1).data(Qt::BackgroundRole); };
+    g->Row(2);
+    g->Col(1);
+    g->CellBackColor(0x0000FF);
+    EXPECT_EQ(background().value<QBrush>().color(), QColor(255, 0, 0));
+    g->CellBackColor(sys(24));
+    EXPECT_EQ(background().value<QBrush>().color(), table.palette().color(QPalette::ToolTipBase));
+    g->CellBackColor(0);
+    EXPECT_FALSE(background().isValid()) << "0 is the grid's default again";
+}
+
+TEST_F(QtGrid, GeneralAlignmentSetsNumbersRightTextsLeft) {
+    shapeThreeByThree();
+    g->TextMatrix(1, 1, "12.5");
+    g->TextMatrix(1, 2, "钢管");
+    EXPECT_EQ(cell(1, 2).data().toString(), QString::fromUtf8("钢管"));
+    EXPECT_TRUE(alignment(1, 1) & Qt::AlignRight);
+    EXPECT_TRUE(alignment(1, 2) & Qt::AlignLeft);
+}
+
+TEST_F(QtGrid, AColumnsAlignmentAppliesToItsExistingCells) {
+    shapeThreeByThree();
+    g->TextMatrix(1, 1, "12.5");
+    g->ColAlignment(1, 4);
+    EXPECT_EQ(alignment(1, 1), int(Qt::AlignHCenter | Qt::AlignVCenter));
+}
+
+TEST_F(QtGrid, FixedCellsAreNotEditable) {
+    shapeThreeByThree();
+    g->FixedRows(2);
+    EXPECT_FALSE(cell(1, 1).flags() & Qt::ItemIsEditable);
+}
+
+TEST(QtMessageBoxStyle, TheStyleNumberLaysOutTheBox) {
     struct Case {
         int style;
         QMessageBox::Icon icon;
@@ -157,10 +186,11 @@ TEST(QtMessageBoxStyle, IconsButtonsAndDefaultButtonFromTheStyleNumber) {
         {52, QMessageBox::Warning, {SB::Yes, SB::No}, SB::Yes},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.style);
         const qt::BoxLayout l = qt::boxLayout(c.style);
-        EXPECT_EQ(l.icon, c.icon) << c.style;
-        EXPECT_EQ(l.buttons, c.buttons) << c.style;
-        EXPECT_EQ(l.defaultButton, c.defaultButton) << c.style;
+        EXPECT_EQ(l.icon, c.icon);
+        EXPECT_EQ(l.buttons, c.buttons);
+        EXPECT_EQ(l.defaultButton, c.defaultButton);
     }
 }
 
@@ -262,7 +292,7 @@ TEST(QtChineseTexts, MakingTheQtHostLoadsThemBeforeAnyLibraryWindowShows) {
 
 // Numbers and dates are summed from their marks and other texts remembered; either way
 // the width is the one Qt gives the whole text in the CJK font, at every size asked for.
-TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidthsAndAgreeWithTheHeadlessFontFileMeasurer) {
+TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidths) {
     qt::FontMeasurer m;
     const std::vector<std::string> texts = {"12345.50", "2004-01-01", "-1,234",   "08:30:00",
                                             "1/2",      "+3.5 ",      "金额合计", "第1234批",
@@ -281,7 +311,10 @@ TEST(QtFontMeasurer, KeptWidthsAreTheShapedWidthsAndAgreeWithTheHeadlessFontFile
             }
         }
     }
-    const qt::FontMeasurer& onScreen = m;
+}
+
+TEST(QtFontMeasurer, AgreesWithTheHeadlessFontFileMeasurer) {
+    const qt::FontMeasurer onScreen;
     const memory::FontFileMeasurer fromFile(memory::kNotoSansCjkPath, "Noto Sans CJK SC");
     // Qt lays glyphs on whole pixels at the screen's resolution; the file's design widths do not.
     // The file's ideographs are one em, so Qt's are too within the margin.
@@ -322,25 +355,30 @@ TEST(QtFontMeasurer, ColumnsSizedFromCharacterBoundsAreAsWideAsMeasuredWhole) {
     }
 }
 
-TEST(QtCursor, DisplayCountHidesThePointerBelowZeroAndReadsThePosition) {
+TEST(QtCursor, DisplayCountHidesThePointerBelowZero) {
+    qt::Cursor c;
+    EXPECT_EQ(c.ShowCursor(false), -1);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
+    EXPECT_EQ(c.ShowCursor(false), -2);
+    EXPECT_EQ(c.ShowCursor(true), -1);
+    EXPECT_EQ(c.ShowCursor(true), 0);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "shown again at 0";
+    EXPECT_EQ(c.ShowCursor(true), 1);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(QtCursor, AHiddenPointerIsRestoredWhenThePortGoes) {
     {
         qt::Cursor c;
-        EXPECT_EQ(c.ShowCursor(false), -1);
-        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
-        EXPECT_EQ(c.ShowCursor(false), -2);
-        EXPECT_EQ(c.ShowCursor(true), -1);
-        EXPECT_EQ(c.ShowCursor(true), 0);
-        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "shown again at 0";
-        EXPECT_EQ(c.ShowCursor(true), 1);
-        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
         c.ShowCursor(false);
         c.ShowCursor(false);
         ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
     }
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr)
-        << "a hidden pointer is restored when the port goes";
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
 
+TEST(QtCursor, ReadsThePointersPosition) {
     qt::Cursor c;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCursor::setPos(QGuiApplication::primaryScreen(), screen.left() + 30, screen.top() + 40);
@@ -381,7 +419,7 @@ protected:
     QComboBox* combo = nullptr;
 };
 
-TEST_F(QtForm, ArraysAreFoundByObjectNameAndControlsWalkInCreationOrder) {
+TEST_F(QtForm, ArraysAreFoundByObjectName) {
     qt::Form form(&window);
     EXPECT_EQ(form.Name(), "frmUnit");
     ASSERT_EQ(form.TXT().Count(), 3);
@@ -392,7 +430,19 @@ TEST_F(QtForm, ArraysAreFoundByObjectNameAndControlsWalkInCreationOrder) {
     EXPECT_EQ(form.TXT()(1).Index(), 1);
     EXPECT_EQ(form.lbl()(2).Index(), 2);
     EXPECT_EQ(errorNumber([&] { form.TXT()(3); }), 340);
+}
 
+TEST_F(QtForm, AGapInAnArrayPartsUBoundFromCount) {
+    qt::Form form(&window);
+    delete window.findChild<QLineEdit*>("TXT_2");
+    new QLineEdit(&window);
+    window.findChildren<QLineEdit*>().last()->setObjectName("TXT_4");
+    EXPECT_EQ(form.TXT().Count(), 3);
+    EXPECT_EQ(form.TXT().UBound(), 4);
+}
+
+TEST_F(QtForm, ControlsWalkInCreationOrder) {
+    qt::Form form(&window);
     std::vector<std::string> walk;
     for (Control* c : form.Controls()) walk.push_back(c->typeName() + ":" + c->Name());
     EXPECT_EQ(walk, (std::vector<std::string>{"Label:lbl", "TextBox:TXT", "Label:lbl", "TextBox:TXT",
@@ -402,16 +452,9 @@ TEST_F(QtForm, ArraysAreFoundByObjectNameAndControlsWalkInCreationOrder) {
            "the combo's own line edit is no control of the form";
     EXPECT_EQ(form.Controls(), form.Controls()) << "the same adapters every time";
     EXPECT_EQ(&form.TXT()(0), form.Controls()[1]);
-
-    // A gap in the array: UBound and Count part, as on the platform.
-    delete window.findChild<QLineEdit*>("TXT_2");
-    new QLineEdit(&window);
-    window.findChildren<QLineEdit*>().last()->setObjectName("TXT_4");
-    EXPECT_EQ(form.TXT().Count(), 3);
-    EXPECT_EQ(form.TXT().UBound(), 4);
 }
 
-TEST_F(QtForm, TheLibraryInitialisesAQtFormDisabledBoxesLookDisabledAndLabelsTakeTheirLook) {
+TEST_F(QtForm, TheLibraryInitialisesAQtForm) {
     qt::Form form(&window);
     clsForm frm;
     EXPECT_EQ(frm.sInitForm(form), "");
@@ -426,8 +469,12 @@ TEST_F(QtForm, TheLibraryInitialisesAQtFormDisabledBoxesLookDisabledAndLabelsTak
     auto* readOnly = window.findChild<QLineEdit*>("TXT_2");
     EXPECT_EQ(readOnly->palette().color(QPalette::Active, QPalette::Base),
               readOnly->palette().color(QPalette::Active, QPalette::Window));
+}
 
-    // a disabled box looks disabled whatever colours it was given
+TEST_F(QtForm, ADisabledBoxLooksDisabledWhateverColoursItWasGiven) {
+    qt::Form form(&window);
+    clsForm frm;
+    frm.sInitForm(form);
     auto* plain = add<QLineEdit>("plain");  // never coloured: the style's disabled look
     plain->setEnabled(false);
     const QColor disabledBase = plain->palette().color(QPalette::Disabled, QPalette::Base);
@@ -447,20 +494,34 @@ TEST_F(QtForm, TheLibraryInitialisesAQtFormDisabledBoxesLookDisabledAndLabelsTak
         EXPECT_EQ(w->palette().color(QPalette::Disabled, QPalette::Text), disabledText) << i;
         EXPECT_EQ(box.BackColor(), 0xFFFFFF) << "the colour set still reads back";
     }
+}
 
-    // a label's look and a custom pointer
+// A 16-pixel image in a folder of its own, to serve as a pointer or an icon.
+class QtFormFiles : public QtForm {
+protected:
+    void SetUp() override {
+        QtForm::SetUp();
+        ASSERT_TRUE(dir.isValid());
+        QImage image(16, 16, QImage::Format_ARGB32);
+        image.fill(Qt::black);
+        ASSERT_TRUE(image.save(cursorFile));
+    }
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString cursorFile = dir.filePath("cursor1.png");
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(Qt::black);
-    ASSERT_TRUE(image.save(cursorFile));
+};
 
+TEST_F(QtForm, ALabelShowsItsLook) {
     auto* widget = window.findChild<QLabel*>("lbl_1");
     qt::Label l(widget, 1);
     l.ForeColor(0xFF0000);
     EXPECT_EQ(widget->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    EXPECT_EQ(l.ForeColor(), 0xFF0000);
+    l.FontBold(true);
+    EXPECT_TRUE(widget->font().bold());
+}
+
+TEST_F(QtFormFiles, ALabelTakesACustomPointer) {
+    auto* widget = window.findChild<QLabel*>("lbl_1");
+    qt::Label l(widget, 1);
     l.MousePointer(99);
     EXPECT_EQ(widget->cursor().shape(), Qt::ArrowCursor) << "no custom pointer loaded yet";
     l.MouseIcon(cursorFile.toStdString());
@@ -469,11 +530,10 @@ TEST_F(QtForm, TheLibraryInitialisesAQtFormDisabledBoxesLookDisabledAndLabelsTak
     EXPECT_EQ(l.MouseIcon(), cursorFile.toStdString()) << "the pointer loaded before stays";
     l.MousePointer(0);
     EXPECT_EQ(widget->cursor().shape(), Qt::ArrowCursor);
-    l.FontSize(12);
-    l.FontBold(true);
-    EXPECT_FLOAT_EQ(l.FontSize(), 12);
-    EXPECT_TRUE(widget->font().bold());
+}
 
+TEST_F(QtFormFiles, TheFormShowsItsLook) {
+    qt::Form form(&window);
     form.BackColor(sys(15));
     EXPECT_EQ(window.palette().color(QPalette::Window), window.palette().color(QPalette::Button));
     EXPECT_EQ(errorNumber([&] { form.Icon(dir.filePath("none.ico").toStdString()); }), 53);

@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,10 +42,23 @@ void prepare(QTableView& view, int width = 300) {
 
 QRgb pixelAt(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFFu; }
 
-TEST(QtFrozenGrid, FixedRowsAndColumnsStayWhileTheDataScrollsAndAnyNumberIsFrozenAndGivenBack) {
+class QtFrozenGrid : public ::testing::Test {
+protected:
+    void SetUp() override { prepare(view); }
+    // 6 rows of 5 columns, the first two columns 600 and 900 twips wide.
+    void smallGrid() {
+        g.Rows(6);
+        g.Cols(5);
+        g.ColWidth(0, 600);
+        g.ColWidth(1, 900);
+    }
+    int pixels(std::int32_t twips) { return qt::twipsToPixels(twips, qt::logicalDpi(&view)); }
+
     QTableView view;
-    prepare(view);
-    qt::FlexGrid g(&view);
+    qt::FlexGrid g{&view};
+};
+
+TEST_F(QtFrozenGrid, FixedCellsStayWhileTheDataScrolls) {
     g.Cols(30);
     g.Rows(201);
     for (int r = 1; r < 201; ++r) g.TextMatrix(r, 0, std::to_string(r));
@@ -88,50 +102,68 @@ TEST(QtFrozenGrid, FixedRowsAndColumnsStayWhileTheDataScrollsAndAnyNumberIsFroze
         << "fixed cell of the last row";
     EXPECT_EQ(pixelAt(shot, side.left() + side.width() / 2, top.top() + kRowHeight / 2), 0x0000FFu)
         << "the corner";
+}
 
-    // any number of fixed rows and columns is frozen and given back
-    g.Rows(6);
-    g.Cols(5);
-    g.ColWidth(0, 600);
-    g.ColWidth(1, 900);
-    const int dpi = qt::logicalDpi(&view);
-    const int px0 = qt::twipsToPixels(600, dpi);
-    const int px1 = qt::twipsToPixels(900, dpi);
-
+TEST_F(QtFrozenGrid, AnyNumberOfFixedCellsIsFrozen) {
+    smallGrid();
     g.FixedRows(3);
     g.FixedCols(2);
     EXPECT_EQ(view.horizontalHeader()->maximumHeight(), 3 * kRowHeight);
-    EXPECT_EQ(view.verticalHeader()->maximumWidth(), px0 + px1);
+    EXPECT_EQ(view.verticalHeader()->maximumWidth(), pixels(600) + pixels(900));
     for (int r = 0; r < 6; ++r) EXPECT_EQ(view.isRowHidden(r), r < 3) << "row " << r;
     for (int c = 0; c < 5; ++c) EXPECT_EQ(view.isColumnHidden(c), c < 2) << "column " << c;
     EXPECT_EQ(g.ColWidth(1), 900) << "a frozen column keeps its width";
     g.Col(1);
-    EXPECT_EQ(g.CellLeft(), qt::pixelsToTwips(view.contentsRect().left() + px0, dpi));
+    EXPECT_EQ(g.CellLeft(),
+              qt::pixelsToTwips(view.contentsRect().left() + pixels(600), qt::logicalDpi(&view)));
+}
 
+TEST_F(QtFrozenGrid, FixedCellsAreGivenBack) {
+    smallGrid();
+    g.FixedRows(3);
+    g.FixedCols(2);
     g.FixedRows(1);
     g.FixedCols(0);
     for (int r = 0; r < 6; ++r) EXPECT_EQ(view.isRowHidden(r), r < 1) << "row " << r;
     EXPECT_FALSE(view.isColumnHidden(0));
     EXPECT_FALSE(view.isColumnHidden(1));
-    EXPECT_EQ(view.columnWidth(0), px0) << "a column given back has its grid width";
+    EXPECT_EQ(view.columnWidth(0), pixels(600)) << "a column given back has its grid width";
     EXPECT_TRUE(view.verticalHeader()->isHidden()) << "no fixed columns, no band";
+}
 
-    // An item added above the heading becomes the fixed row; the heading becomes data.
-    g.TextMatrix(0, 2, "heading");
-    g.AddItem("top", 0);
+// A fixed heading row of a grid without fixed columns, and an item added above it.
+class QtFrozenHeading : public QtFrozenGrid {
+protected:
+    void SetUp() override {
+        QtFrozenGrid::SetUp();
+        smallGrid();
+        g.FixedRows(1);
+        g.FixedCols(0);
+        g.TextMatrix(0, 2, "heading");
+        g.AddItem("top", 0);
+    }
+};
+
+// The heading becomes data.
+TEST_F(QtFrozenHeading, AnItemAddedAboveTheHeadingBecomesTheFixedRow) {
     EXPECT_TRUE(view.isRowHidden(0));
     EXPECT_FALSE(view.isRowHidden(1));
     EXPECT_EQ(view.model()->index(1, 2).data().toString(), "heading");
+}
 
-    // Sorting lays the rows out anew; the fixed row stays frozen.
+// Sorting lays the rows out anew.
+TEST_F(QtFrozenHeading, TheFixedRowStaysFrozenThroughASort) {
     g.Col(2);
     g.Sort(2);
     EXPECT_TRUE(view.isRowHidden(0));
     EXPECT_EQ(view.model()->index(0, 0).data().toString(), "top");
     EXPECT_EQ(view.model()->index(1, 2).data().toString(), "heading")
         << "the only text sorts first, descending";
+}
 
-    // Every row fixed: nothing left in the data area, all of it in the band.
+// Nothing left in the data area, all of it in the band.
+TEST_F(QtFrozenGrid, EveryRowCanBeFixed) {
+    smallGrid();
     g.Rows(2);
     g.FixedRows(2);
     EXPECT_TRUE(view.isRowHidden(0));
@@ -162,35 +194,50 @@ struct Announcements {
     QModelIndex first, last;
 };
 
-TEST(QtGridAnnouncements, ShapeIsAnnouncedAtOnceAndCellsOnceForTheWholeFill) {
-    QTableView view;
-    qt::FlexGrid g(&view);
-    g.Cols(4);
-    QApplication::processEvents();
-    Announcements seen(view.model());
-    g.Rows(501);
-    for (int r = 1; r < 501; ++r) {
-        for (int c = 0; c < 4; ++c) g.TextMatrix(r, c, std::to_string(r * c));
+// What the view heard of 500 rows of 4 columns filled cell by cell.
+class QtGridAnnouncements : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g.Cols(4);
+        QApplication::processEvents();
+        seen.emplace(view.model());
+        g.Rows(501);
+        for (int r = 1; r < 501; ++r) {
+            for (int c = 0; c < 4; ++c) g.TextMatrix(r, c, std::to_string(r * c));
+        }
     }
-    EXPECT_EQ(seen.rowsInserted, 1);
+    QTableView view;
+    qt::FlexGrid g{&view};
+    std::optional<Announcements> seen;
+};
+
+TEST_F(QtGridAnnouncements, TheShapeIsAnnouncedAtOnce) {
+    EXPECT_EQ(seen->rowsInserted, 1);
     EXPECT_EQ(view.model()->rowCount(), 501) << "the shape is the model's at once";
     EXPECT_EQ(view.model()->index(500, 3).data().toString(), "1500") << "and so are the texts";
-    EXPECT_EQ(seen.dataChanged, 0) << "cell changes wait for the event loop";
-    QApplication::processEvents();
-    EXPECT_EQ(seen.dataChanged, 1) << "2000 cells, one announcement";
-    EXPECT_EQ((std::vector<int>{seen.first.row(), seen.first.column(), seen.last.row(), seen.last.column()}),
-              (std::vector<int>{1, 0, 500, 3}))
-        << "from the first cell written to the last";
-    EXPECT_EQ(seen.resets, 0);
+}
 
-    // Cells written before the shape shrinks are announced first, inside the old shape.
+TEST_F(QtGridAnnouncements, CellsAreAnnouncedOnceForTheWholeFill) {
+    EXPECT_EQ(seen->dataChanged, 0) << "cell changes wait for the event loop";
+    QApplication::processEvents();
+    EXPECT_EQ(seen->dataChanged, 1) << "2000 cells, one announcement";
+    EXPECT_EQ(
+        (std::vector<int>{seen->first.row(), seen->first.column(), seen->last.row(), seen->last.column()}),
+        (std::vector<int>{1, 0, 500, 3}))
+        << "from the first cell written to the last";
+    EXPECT_EQ(seen->resets, 0);
+}
+
+// Inside the old shape.
+TEST_F(QtGridAnnouncements, CellsWrittenBeforeTheShapeShrinksAreAnnouncedFirst) {
+    QApplication::processEvents();
     g.TextMatrix(500, 3, "x");
     g.Rows(10);
-    EXPECT_EQ(seen.dataChanged, 2);
-    EXPECT_EQ(seen.last.row(), 500);
-    EXPECT_EQ(seen.rowsRemoved, 1);
+    EXPECT_EQ(seen->dataChanged, 2);
+    EXPECT_EQ(seen->last.row(), 500);
+    EXPECT_EQ(seen->rowsRemoved, 1);
     QApplication::processEvents();
-    EXPECT_EQ(seen.dataChanged, 2) << "nothing left over";
+    EXPECT_EQ(seen->dataChanged, 2) << "nothing left over";
 }
 
 class QtGridFill : public testing::SessionTest {
@@ -222,14 +269,16 @@ protected:
     }
 };
 
-TEST_F(QtGridFill, FillTableAnnouncesAsMuchForFourHundredRowsAsForFiveAndBindingIsOneReset) {
+TEST_F(QtGridFill, FillTableAnnouncesAsMuchForFourHundredRowsAsForFive) {
     for (GridType type : {GridType::MSFlexGrid, GridType::MSHFlexGrid}) {
         const std::vector<int> few = fill(type, 5);
         const std::vector<int> many = fill(type, 400);
         EXPECT_EQ(few, many) << (type == GridType::MSHFlexGrid ? "MSHFlexGrid" : "MSFlexGrid");
         EXPECT_LE(many[0], 3) << "cell announcements";
     }
+}
 
+TEST_F(QtGridFill, BindingARecordsetIsOneReset) {
     QTableView view;
     qt::FlexGrid g(&view, GridType::MSHFlexGrid);
     Recordset rs;
@@ -275,48 +324,63 @@ TEST_F(QtGridFill, SixDigitRunningNumbersShowWholeInTheGridsFont) {
     }
 }
 
-TEST(QtGridView, TheNewestAdapterShowsAndTheViewEmptiesWhenItGoes) {
+TEST(QtGridView, TheNewestAdapterTakesTheViewOver) {
     QTableView view;
     prepare(view);
     auto first = std::make_unique<qt::FlexGrid>(&view);
     first->TextMatrix(1, 1, "first");
     EXPECT_EQ(qt::FlexGrid::shownIn(&view), first.get());
+    qt::FlexGrid second(&view);
+    second.TextMatrix(1, 1, "second");
+    EXPECT_EQ(qt::FlexGrid::shownIn(&view), &second);
+    EXPECT_EQ(view.model()->index(1, 1).data().toString(), "second");
+    first->FixedRows(0);
+    first->Cols(9);
+    EXPECT_TRUE(view.isRowHidden(0)) << "a grid taken over leaves the view alone";
+    EXPECT_EQ(view.model()->columnCount(), 2);
+    first.reset();
+    EXPECT_EQ(qt::FlexGrid::shownIn(&view), &second) << "nor does it empty the view when it goes";
+}
+
+TEST(QtGridView, TheViewEmptiesWhenItsLastGridGoes) {
+    QTableView view;
+    prepare(view);
     {
+        auto first = std::make_unique<qt::FlexGrid>(&view);
         qt::FlexGrid second(&view);
-        second.TextMatrix(1, 1, "second");
-        EXPECT_EQ(qt::FlexGrid::shownIn(&view), &second);
-        EXPECT_EQ(view.model()->index(1, 1).data().toString(), "second");
-        first->FixedRows(0);
-        first->Cols(9);
-        EXPECT_TRUE(view.isRowHidden(0)) << "a grid taken over leaves the view alone";
-        EXPECT_EQ(view.model()->columnCount(), 2);
         first.reset();
-        EXPECT_EQ(qt::FlexGrid::shownIn(&view), &second) << "nor does it empty the view when it goes";
     }
     EXPECT_EQ(qt::FlexGrid::shownIn(&view), nullptr);
     EXPECT_EQ(view.model(), nullptr);
     EXPECT_FALSE(view.grab().isNull()) << "the headers paint nothing without a grid";
 }
 
-TEST(QtGridView, AFormHandsOutTheGridTheViewShowsAndNoneForAQTableWidget) {
-    QWidget window;
-    auto* view = new QTableView(&window);
-    view->setObjectName("flx");
-    view->setProperty("GridType", "MSHFlexGrid");
-    auto* table = new QTableWidget(2, 2, &window);
-    table->setObjectName("old");
-    auto* other = new QTableView(&window);
-    other->setObjectName("own");
-    QStandardItemModel hostModel(2, 2);
-    other->setModel(&hostModel);
-    qt::Form form(&window);
-    const auto grids = [&form] {
+// A form with a grid's view, a QTableWidget and a view of the host's own model.
+class QtFormGrids : public ::testing::Test {
+protected:
+    void SetUp() override {
+        view->setObjectName("flx");
+        view->setProperty("GridType", "MSHFlexGrid");
+        table->setObjectName("old");
+        other->setObjectName("own");
+        other->setModel(&hostModel);
+    }
+    std::vector<Control*> grids() {
         std::vector<Control*> out;
         for (Control* c : form.Controls()) {
             if (c->Name() == "flx" || c->Name() == "old") out.push_back(c);
         }
         return out;
-    };
+    }
+    QWidget window;
+    QTableView* view = new QTableView(&window);
+    QTableWidget* table = new QTableWidget(2, 2, &window);
+    QTableView* other = new QTableView(&window);
+    QStandardItemModel hostModel{2, 2};
+    qt::Form form{&window};
+};
+
+TEST_F(QtFormGrids, NeitherAQTableWidgetNorAViewOfTheHostsModelIsAGrid) {
     std::vector<std::string> walk;
     for (Control* c : form.Controls()) walk.push_back(c->typeName() + ":" + c->Name());
     EXPECT_EQ(walk, (std::vector<std::string>{"MSHFlexGrid:flx", "QTableWidget:old", "QTableView:own"}))
@@ -324,6 +388,9 @@ TEST(QtGridView, AFormHandsOutTheGridTheViewShowsAndNoneForAQTableWidget) {
     EXPECT_EQ(other->model(), &hostModel) << "left as it was";
     EXPECT_THROW(qt::FlexGrid{table}, std::invalid_argument) << "nor can the host make it one";
     EXPECT_EQ(table->rowCount(), 2) << "and left as it was";
+}
+
+TEST_F(QtFormGrids, AFormHandsOutTheGridTheViewShows) {
     Control* own = grids().front();
     EXPECT_EQ(qt::FlexGrid::shownIn(view), own) << "the form made one and shows it";
     EXPECT_EQ(grids().front(), own) << "the same one every time";

@@ -26,20 +26,30 @@
 namespace Palvo::testing {
 namespace {
 
-TEST(QtComboBox, TakesOverTheCombosEntriesKeepsTheWidgetInStepAndADropDownListRefusesOtherTexts) {
+// An editable combo with two entries made in Qt Designer, the second current.
+class QtComboBox : public ::testing::Test {
+protected:
+    void SetUp() override {
+        widget.setEditable(true);
+        widget.addItem(QString::fromUtf8("甲"), 7);
+        widget.addItem(QString::fromUtf8("乙"), 8);
+        widget.setCurrentIndex(1);
+    }
     QComboBox widget;
-    widget.setEditable(true);
-    widget.addItem(QString::fromUtf8("甲"), 7);
-    widget.addItem(QString::fromUtf8("乙"), 8);
-    widget.setCurrentIndex(1);
+};
+
+TEST_F(QtComboBox, TakesOverTheEntriesMadeInDesigner) {
+    qt::ComboBox c(&widget);
+    EXPECT_EQ(c.ListCount(), 2);
+    EXPECT_EQ(c.ItemData(0), 7);
+    EXPECT_EQ(c.ListIndex(), 1);
+    EXPECT_EQ(c.Text(), "乙");
+}
+
+TEST_F(QtComboBox, KeepsTheWidgetInStep) {
     QLineEdit* line = widget.lineEdit();
     {
         qt::ComboBox c(&widget);
-        EXPECT_EQ(c.ListCount(), 2) << "entries made in Qt Designer stay";
-        EXPECT_EQ(c.ItemData(0), 7);
-        EXPECT_EQ(c.ListIndex(), 1);
-        EXPECT_EQ(c.Text(), "乙");
-
         c.AddItem("丙", 0);
         EXPECT_EQ(widget.itemText(0), QString::fromUtf8("丙"));
         EXPECT_EQ(widget.currentIndex(), 2) << "the current entry moves with the model's";
@@ -69,13 +79,21 @@ TEST(QtComboBox, TakesOverTheCombosEntriesKeepsTheWidgetInStepAndADropDownListRe
         EXPECT_EQ(widget.count(), 4);
         EXPECT_EQ(widget.itemText(3), QString::fromUtf8("戊"));
         EXPECT_EQ(c.Text(), "丙") << "a bulk add leaves the edit text alone";
+    }
+}
+
+TEST_F(QtComboBox, TheWidgetKeepsTheEntriesWhenTheAdapterGoes) {
+    {
+        qt::ComboBox c(&widget);
+        c.AddItems({"丁", "戊"});
         c.RemoveItem(3);
         c.RemoveItem(2);
     }
-    EXPECT_EQ(widget.count(), 2) << "the combo keeps the entries when the adapter goes";
+    EXPECT_EQ(widget.count(), 2);
     EXPECT_EQ(widget.itemData(1, Qt::UserRole).toInt(), 8);
+}
 
-    // a drop-down list refuses a text that is no entry
+TEST(QtDropDownList, RefusesATextThatIsNoEntry) {
     QComboBox listWidget;
     qt::ComboBox c(&listWidget);
     c.AddItem("甲");
@@ -88,26 +106,45 @@ TEST(QtComboBox, TakesOverTheCombosEntriesKeepsTheWidgetInStepAndADropDownListRe
     EXPECT_EQ(c.SelStart(), 0) << "no edit text, no caret";
 }
 
-TEST(QtComboBox, ItsDroppedListPassesTypingOnToTheBoxAndEnterTakesTheHighlightedEntry) {
+// An editable combo of two cities.
+class QtDroppedList : public ::testing::Test {
+protected:
+    void SetUp() override {
+        widget.setEditable(true);
+        c.AddItems({"重庆市", "长沙市"});
+    }
+    // Shows the box and drops its list down.
+    void dropDown() {
+        widget.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+        c.DroppedDown(true);
+        ASSERT_TRUE(c.DroppedDown());
+    }
     QComboBox widget;
-    widget.setEditable(true);
-    qt::ComboBox c(&widget);
-    c.AddItems({"重庆市", "长沙市"});
+    qt::ComboBox c{&widget};
+    QWidget* list = widget.view();
+};
+
+TEST_F(QtDroppedList, OffTheScreenTheBoxKeepsTheFlag) {
     EXPECT_FALSE(c.DroppedDown());
     c.DroppedDown(true);
-    EXPECT_TRUE(c.DroppedDown()) << "off the screen the box keeps the flag";
-    widget.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
-    c.DroppedDown(true);
-    ASSERT_TRUE(c.DroppedDown());
-    QWidget* list = widget.view();
+    EXPECT_TRUE(c.DroppedDown());
+}
+
+TEST_F(QtDroppedList, PassesTypingOnToTheBox) {
+    dropDown();
     QTest::keyClicks(list, "cq");
     EXPECT_EQ(widget.lineEdit()->text().toStdString(), "cq") << "typed into the box";
     EXPECT_EQ(c.Text(), "cq");
     EXPECT_TRUE(c.DroppedDown());
     QTest::keyClick(list, Qt::Key_Backspace);
     EXPECT_EQ(c.Text(), "c");
-    // Enter takes the highlighted entry: the first before any move, another after a move
+}
+
+// The first before any move, another after a move.
+TEST_F(QtDroppedList, EnterTakesTheHighlightedEntry) {
+    dropDown();
+    QTest::keyClicks(list, "c");
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_FALSE(c.DroppedDown());
     EXPECT_EQ(c.Text(), "重庆市");
@@ -117,38 +154,54 @@ TEST(QtComboBox, ItsDroppedListPassesTypingOnToTheBoxAndEnterTakesTheHighlighted
     EXPECT_EQ(c.Text(), "长沙市");
 }
 
-TEST(QtListBox, TheViewFollowsTheModelAndTheUsersClicksReachIt) {
+// A shown multiple selection list of a, b and c, c marked and b current.
+class QtListBox : public ::testing::Test {
+protected:
+    void SetUp() override {
+        view.setSelectionMode(QAbstractItemView::MultiSelection);
+        for (const char* s : {"a", "b", "c"}) l.AddItem(s);
+        view.show();
+        QApplication::processEvents();
+        l.Selected(2, true);
+        l.ListIndex(1);
+    }
+    QModelIndex row(int r) { return view.model()->index(r, 0); }
+    void click(int r) {
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(row(r)).center());
+    }
     QListView view;
-    view.setSelectionMode(QAbstractItemView::MultiSelection);
-    qt::ListBox l(&view);
-    for (const char* s : {"a", "b", "c"}) l.AddItem(s);
-    view.show();
-    QApplication::processEvents();
-    QItemSelectionModel* selection = view.selectionModel();
-    const auto row = [&view](int r) { return view.model()->index(r, 0); };
+    qt::ListBox l{&view};
+    QItemSelectionModel* selection() { return view.selectionModel(); }
+};
 
-    l.Selected(2, true);
-    l.ListIndex(1);
+TEST_F(QtListBox, TheViewFollowsTheModel) {
+    QItemSelectionModel* selection = this->selection();
     EXPECT_EQ(view.model()->rowCount(), 3);
     EXPECT_TRUE(selection->isSelected(row(2)));
     EXPECT_EQ(selection->currentIndex(), row(1));
     EXPECT_FALSE(selection->isSelected(row(1))) << "the list index leaves the marks alone";
-
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(row(0)).center());
-    EXPECT_EQ(l.ListIndex(), 0);
-    EXPECT_TRUE(l.Selected(0));
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(row(2)).center());
-    EXPECT_FALSE(l.Selected(2)) << "a second click takes the mark off";
-    EXPECT_EQ(l.ListIndex(), 2);
-
-    l.RemoveItem(2);
-    EXPECT_FALSE(selection->currentIndex().isValid()) << "Qt would have made a neighbour current";
-    EXPECT_TRUE(selection->isSelected(row(0)));
     l.Clear();
     EXPECT_EQ(view.model()->rowCount(), 0);
 }
 
-TEST(QtListBox, ASingleSelectionListHighlightsItsListIndexAlone) {
+TEST_F(QtListBox, TheUsersClicksReachTheModel) {
+    click(0);
+    EXPECT_EQ(l.ListIndex(), 0);
+    EXPECT_TRUE(l.Selected(0));
+    click(2);
+    EXPECT_FALSE(l.Selected(2)) << "a second click takes the mark off";
+    EXPECT_EQ(l.ListIndex(), 2);
+}
+
+TEST_F(QtListBox, RemovingTheCurrentEntryLeavesNoneCurrent) {
+    click(0);
+    click(2);
+    l.RemoveItem(2);
+    EXPECT_FALSE(selection()->currentIndex().isValid()) << "Qt would have made a neighbour current";
+    EXPECT_TRUE(selection()->isSelected(row(0)));
+}
+
+TEST(QtSingleSelectionList, HighlightsItsListIndexAlone) {
     QListView view;
     view.setSelectionMode(QAbstractItemView::SingleSelection);
     qt::ListBox l(&view);
@@ -170,10 +223,12 @@ TEST(QtListBox, ASingleSelectionListHighlightsItsListIndexAlone) {
     EXPECT_FALSE(selection->hasSelection());
 }
 
-TEST(QtListBox, AQListWidgetIsRefusedANewerAdapterTakesTheViewOverAndAFormNeverHandsOutAPopup) {
+TEST(QtListView, AQListWidgetIsRefused) {
     QListWidget widget;
     EXPECT_THROW(qt::ListBox{&widget}, std::invalid_argument);
+}
 
+TEST(QtListView, ANewerAdapterTakesTheViewOver) {
     QListView view;
     auto first = std::make_unique<qt::ListBox>(&view);
     first->AddItem("甲");
@@ -184,8 +239,9 @@ TEST(QtListBox, AQListWidgetIsRefusedANewerAdapterTakesTheViewOverAndAFormNeverH
     first->AddItem("乙");
     first.reset();
     EXPECT_EQ(view.model()->rowCount(), 1) << "the older adapter leaves the view alone";
+}
 
-    // a form hands out the list that shows and never a combo's popup
+TEST(QtListView, AFormHandsOutTheListThatShowsNeverACombosPopup) {
     QWidget window;
     auto* combo = new QComboBox(&window);
     combo->setObjectName("cmb");
@@ -222,33 +278,41 @@ Shown rowsOf(const QAbstractItemModel* model) {
     return out;
 }
 
-class QtListFill : public SessionTest {};
-
-TEST_F(QtListFill, AFilledComboAndListShowEveryEntryAndAFailedFillWhatItRead) {
-    std::vector<std::string> rows{"create table 品名 (编号 int, 名称 nvarchar(20))"};
-    Shown named;
-    for (int i = 1; i <= 300; ++i) {
-        const std::string n = std::to_string(i);
-        rows.push_back("insert into 品名 values (" + n + ", N'品" + n + "')");
-        named.emplace_back(QString::fromStdString("品" + n), i);
+// 300 names, 品1 to 品300.
+class QtListFill : public SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        std::vector<std::string> rows{"create table 品名 (编号 int, 名称 nvarchar(20))"};
+        for (int i = 1; i <= 300; ++i) {
+            const std::string n = std::to_string(i);
+            rows.push_back("insert into 品名 values (" + n + ", N'品" + n + "')");
+            named.emplace_back(QString::fromStdString("品" + n), i);
+        }
+        exec(rows);
     }
-    exec(rows);
+    Shown named;
+    QListView listWidget;
+    qt::ListBox list{&listWidget};
+    clsDatabase db;
+    const std::string sql = "select 编号, 名称 from 品名 order by 编号";
+};
+
+TEST_F(QtListFill, AFilledComboShowsEveryEntry) {
     QComboBox comboWidget;
     comboWidget.setEditable(true);
     comboWidget.addItem(QString::fromUtf8("设计"), 3);  // an entry from Qt Designer
-    QListView listWidget;
     qt::ComboBox combo(&comboWidget);
-    qt::ListBox list(&listWidget);
-    clsDatabase db;
-    const std::string sql = "select 编号, 名称 from 品名 order by 编号";
     db.mFillDataToListOrComb(false, sql, 1, 0, combo, 1, "全部");
-    db.mFillDataToListOrComb(true, sql, 1, 0, list, 0, "");
-
     Shown inCombo{{QString::fromUtf8("设计"), 3}, {QString::fromUtf8("全部"), 0}};
     inCombo.insert(inCombo.end(), named.begin(), named.end());
     EXPECT_EQ(rowsOf(comboWidget.model()), inCombo);
     EXPECT_EQ(comboWidget.currentIndex(), 1);
     EXPECT_EQ(comboWidget.currentText(), QString::fromUtf8("全部"));
+}
+
+TEST_F(QtListFill, AFilledListShowsEveryEntry) {
+    db.mFillDataToListOrComb(true, sql, 1, 0, list, 0, "");
     Shown inList{{QString(), 0}};
     inList.insert(inList.end(), named.begin(), named.end());
     EXPECT_EQ(rowsOf(listWidget.model()), inList);
@@ -257,8 +321,10 @@ TEST_F(QtListFill, AFilledComboAndListShowEveryEntryAndAFailedFillWhatItRead) {
     list.List(5, "改");
     EXPECT_EQ(listWidget.model()->index(5, 0).data().toString(), QString::fromUtf8("改"))
         << "a new text shows";
+}
 
-    // the 100th row has no name: the list keeps and shows the rows before it
+// The 100th row has no name: the list keeps and shows the rows before it.
+TEST_F(QtListFill, AFailedFillShowsWhatItRead) {
     EXPECT_THROW(db.mFillDataToListOrComb(true, "select 编号, nullif(名称, N'品100') from 品名 order by 编号",
                                           1, 0, list, 0, "全部"),
                  Error);

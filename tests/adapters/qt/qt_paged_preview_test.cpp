@@ -105,14 +105,25 @@ TEST_F(PagedPreview, PrintsThePagesOfThePdfReportWholeOrEachAlone) {
     }
 }
 
-// A refused paper shows one blank page and leaves nothing to print.
-TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOnButNotOnARefusedOne) {
-    auto grid = testing::salesGrid(81);
-    auto shown = preview(grid);
-    EXPECT_TRUE(box->messages().empty()) << "laying the pages out sends nothing";
-    EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it ran";
-    ASSERT_EQ(shown->pageCount(), 3);
+// The preview of 81 sales rows: 3 pages, the last of one row.
+class ThreePages : public PagedPreview {
+protected:
+    void SetUp() override {
+        PagedPreview::SetUp();
+        if (IsSkipped()) return;
+        shown = preview(grid);
+        ASSERT_EQ(shown->pageCount(), 3);
+    }
+    memory::FlexGrid grid = testing::salesGrid(81);
+    std::unique_ptr<qt::PagedPreview> shown;
+};
 
+TEST_F(ThreePages, LayingThePagesOutSendsNothing) {
+    EXPECT_TRUE(box->messages().empty());
+    EXPECT_EQ(installedPrinter(), nullptr) << "the preview's printer was the thread's only while it ran";
+}
+
+TEST_F(ThreePages, ShowsOnePageAtATime) {
     for (const auto& [asked, current] : {std::pair{2, 2}, {3, 3}, {0, 1}, {99, 3}}) {
         shown->showPage(asked);
         EXPECT_EQ(shown->currentPage(), current) << asked;
@@ -123,14 +134,22 @@ TEST_F(PagedPreview, ShowsOnePageAtATimeAndPrintsOnThePaperItWasLaidOutOnButNotO
     EXPECT_GT(last, 0.0);
     EXPECT_LT(last, full);
     EXPECT_THROW(shown->pageImage(4, 72), Error);
+}
 
+TEST_F(ThreePages, PrintsOnThePaperItWasLaidOutOn) {
     QPrinter target(QPrinter::HighResolution);
     testing::toPdf(target, file("p.pdf"));
-    target.setPageSize(QPageSize(QPageSize::A5));  // the pages go out on the paper they were laid out on
+    target.setPageSize(QPageSize(QPageSize::A5));
     shown->print(target);
     EXPECT_EQ(pdfPages(file("p.pdf")), 3);
     EXPECT_EQ(target.pageLayout().pageSize().id(), QPageSize::A4);
+}
 
+// It leaves nothing to print.
+TEST_F(PagedPreview, ARefusedPaperShowsOneBlankPage) {
+    auto grid = testing::salesGrid(81);
+    QPrinter target(QPrinter::HighResolution);
+    testing::toPdf(target, file("p.pdf"));
     qt::PagedPreview refused([&grid] { clsPrint().mPrintRecord(grid, "销售清单"); });
     refused.printer().setPageSize(QPageSize(QPageSize::A5));
     box->answerNo();
@@ -251,18 +270,32 @@ TEST_F(PagedPreview, EitherQtsPreviewDialogOrItsParentWindowMayGoFirst) {
     }
 }
 
-// The dialog opens within the screen's room; Enter in the page box shows the
-// page typed, PageUp and PageDown turn the pages, and a zoom sizes the page.
-TEST_F(PagedPreview, OpensWithinTheScreenAndItsKeysTurnThePages) {
-    auto grid = testing::salesGrid(161);  // 5 pages
-    auto shown = preview(grid);
-    QDialog& dialog = shown->dialog();
-    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_LE(dialog.width(), room.width());
-    EXPECT_LE(dialog.height(), room.height());
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+// The preview of 161 sales rows, 5 pages, shown.
+class FivePages : public PagedPreview {
+protected:
+    void SetUp() override {
+        PagedPreview::SetUp();
+        if (IsSkipped()) return;
+        shown = preview(grid);
+        dialog().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog()));
+    }
+    void TearDown() override {
+        if (shown) dialog().hide();
+        PagedPreview::TearDown();
+    }
+    QDialog& dialog() { return shown->dialog(); }
+    memory::FlexGrid grid = testing::salesGrid(161);
+    std::unique_ptr<qt::PagedPreview> shown;
+};
 
+TEST_F(FivePages, OpensWithinTheScreensRoom) {
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(dialog().width(), room.width());
+    EXPECT_LE(dialog().height(), room.height());
+}
+
+TEST_F(FivePages, EnterInThePageBoxShowsThePageTyped) {
     auto& number = child<QSpinBox>(*shown, "pageNumber");
     number.setFocus();
     number.selectAll();
@@ -270,21 +303,28 @@ TEST_F(PagedPreview, OpensWithinTheScreenAndItsKeysTurnThePages) {
     EXPECT_EQ(shown->currentPage(), 1) << "a page number goes once typed whole";
     QTest::keyClick(&number, Qt::Key_Return);
     EXPECT_EQ(shown->currentPage(), 4);
-    EXPECT_TRUE(dialog.isVisible()) << "Enter closes nothing";
+    EXPECT_TRUE(dialog().isVisible()) << "Enter closes nothing";
+}
+
+TEST_F(FivePages, PageUpOrPageDownTurnsThePages) {
+    shown->showPage(4);
     auto& page = child<QLabel>(*shown, "page");
     QTest::keyClick(&page, Qt::Key_PageDown);
     EXPECT_EQ(shown->currentPage(), 5);
     QTest::keyClick(&page, Qt::Key_PageUp);
     QTest::keyClick(&page, Qt::Key_PageUp);
     EXPECT_EQ(shown->currentPage(), 3);
+}
 
+TEST_F(FivePages, AZoomSizesThePage) {
+    shown->showPage(3);
+    auto& page = child<QLabel>(*shown, "page");
     const int width = page.pixmap().width();
     auto& zoom = child<QComboBox>(*shown, "zoom");
     zoom.setCurrentIndex(zoom.findData(200));
     EXPECT_EQ(shown->zoom(), 200);
     EXPECT_NEAR(page.pixmap().width(), 2 * width, 1);
     EXPECT_EQ(shown->currentPage(), 3);
-    dialog.hide();
 }
 
 // The paper and orientation boxes lay the report out again on what they say.

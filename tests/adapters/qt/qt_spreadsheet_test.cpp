@@ -37,25 +37,32 @@ private:
     std::optional<std::string> old_;
 };
 
-TEST(QtSpreadsheetDesk, SavesInHomeDocumentsOrHomeAndAPrintSystemWithoutPrintersCountsNone) {
+// A home of its own, without user-dirs.dirs to move the documents folder.
+class QtSpreadsheetDesk : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const fs::path home = dir.path().toStdString();
-    const ScopedEnv homeVar("HOME", home.string());
-    const ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);  // no user-dirs.dirs moves the folder
+    const ScopedEnv homeVar{"HOME", home.string()};
+    const ScopedEnv config{"XDG_CONFIG_HOME", std::nullopt};
     SpreadsheetDesk desk;
+};
 
+TEST_F(QtSpreadsheetDesk, SavesInHomeDocuments) {
     const fs::path inDocuments = desk.savePath("月报/三月");
     EXPECT_EQ(inDocuments.parent_path(), home / "Documents");
     EXPECT_TRUE(fs::is_directory(home / "Documents")) << "made when missing";
     EXPECT_TRUE(
         std::regex_match(inDocuments.filename().string(), std::regex("月报_三月 \\d{8}-\\d{6}\\.xlsx")))
         << inDocuments;
+}
 
-    fs::remove(home / "Documents");
+TEST_F(QtSpreadsheetDesk, SavesInHomeWhenDocumentsIsNoFolder) {
     std::ofstream(home / "Documents") << "a file, not a folder";
     EXPECT_EQ(fs::path(desk.savePath("月报")).parent_path(), home);
+}
 
+TEST_F(QtSpreadsheetDesk, APrintSystemWithoutPrintersCountsNone) {
     desk.printerCount();  // the print support is loaded on the GUI thread
     // CUPS reads its server once per thread: a fresh thread asks one that is not there
     const ScopedEnv server("CUPS_SERVER", dir.filePath("no-cupsd.sock").toStdString());

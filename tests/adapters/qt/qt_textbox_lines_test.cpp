@@ -25,16 +25,28 @@ std::vector<std::string> linesOf(const Palvo::TextBox& box) {
     return lines;
 }
 
-TEST(TextBoxLines, QtAndMemoryBoxesWrapAlike) {
-    if (!std::filesystem::exists(memory::kNotoSansCjkPath)) GTEST_SKIP() << "Noto Sans CJK is not installed";
+// A shown box in the CJK font, 320 pixels wide: no line of the texts below
+// comes within a few pixels of its edge.
+class TextBoxLines : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(memory::kNotoSansCjkPath))
+            GTEST_SKIP() << "Noto Sans CJK is not installed";
+        font.setPointSizeF(12);
+        edit.setFont(font);
+        edit.resize(320, 400);
+        edit.show();
+        QApplication::processEvents();
+    }
+    QFont font{QStringLiteral("Noto Sans CJK SC")};
     QPlainTextEdit edit;
-    QFont font(QStringLiteral("Noto Sans CJK SC"));
-    font.setPointSizeF(12);
-    edit.setFont(font);
-    edit.resize(320, 400);  // no line of the texts below comes within a few pixels of the edge
-    edit.show();
-    QApplication::processEvents();
-    qt::TextBox shown(&edit);
+    qt::TextBox shown{&edit};
+};
+
+const char* const mixedText =
+    "Palvo 打印报表 prints the lines of a text box, 多行文本 wrapped as shown on screen.";
+
+TEST_F(TextBoxLines, TheQtBoxWrapsAsTheMemoryBox) {
     const double wrapPixels = edit.viewport()->width() - 2 * edit.document()->documentMargin();
     memory::TextBox wrapped;
     wrapped.MultiLine(true);
@@ -49,7 +61,7 @@ TEST(TextBoxLines, QtAndMemoryBoxesWrapAlike) {
     };
     const Case cases[] = {
         {"多行文本框打印测试，这是一段比较长的中文文字，用来检查换行是否与屏幕上一致。", 2},
-        {"Palvo 打印报表 prints the lines of a text box, 多行文本 wrapped as shown on screen.", 3},
+        {mixedText, 3},
         {"第一行\r\n第二行 second line\r\n", 3},
         {"", 1},
     };
@@ -61,18 +73,20 @@ TEST(TextBoxLines, QtAndMemoryBoxesWrapAlike) {
         EXPECT_EQ(lines.size(), c.lines);
         EXPECT_EQ(lines, linesOf(wrapped));
     }
+}
 
-    // a box sized while hidden wraps at that size, as it will show
+// As it will show.
+TEST_F(TextBoxLines, ABoxSizedWhileHiddenWrapsAtThatSize) {
     QPlainTextEdit hidden;
     hidden.setFont(font);
     hidden.resize(320, 400);
     qt::TextBox unshown(&hidden);
-    unshown.Text(cases[1].text);
-    shown.Text(cases[1].text);
+    unshown.Text(mixedText);
+    shown.Text(mixedText);
     EXPECT_EQ(linesOf(unshown), linesOf(shown));
 }
 
-TEST(TextBoxLines, ALineEditShowsOneLine) {
+TEST(LineEditLines, ALineEditShowsOneLine) {
     QLineEdit edit;
     qt::TextBox box(&edit);
     box.Text("单行 one line of text that is much wider than the box");
