@@ -98,9 +98,10 @@ public:
 
 double filterSeconds(Palvo::Window& window, Palvo::memory::WindowFrame& frame, const std::string& typed) {
     const auto actions = Palvo::parseWindowScript("Combo1 = 名称\nTxt1 = " + typed);
-    for (const auto& a : actions) Palvo::playAction(window, frame, a);
+    Palvo::PortHands hands(window, frame);
+    for (const auto& a : actions) Palvo::playAction(window, frame, hands, a);
     const auto start = Clock::now();
-    Palvo::playAction(window, frame, Palvo::parseWindowScript("key F5").at(0));
+    Palvo::playAction(window, frame, hands, Palvo::parseWindowScript("key F5").at(0));
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 

@@ -127,16 +127,7 @@ WindowFrame& WindowHost::last() const {
     return *shown_.back();
 }
 
-void WindowHost::queueAnswers() {
-    while (!script_->empty() && script_->front().kind == ScriptAction::Kind::Answer) {
-        const ScriptAction a = script_->take();
-        if (!messages_) {
-            throw Error(ErrorNumber::InvalidCall, "window script line " + std::to_string(a.line) + " (" +
-                                                      a.source + "): no message box takes answers here");
-        }
-        messages_->answer(a.answer);
-    }
-}
+void WindowHost::queueAnswers() { queueScriptAnswers(*script_, messages_.get()); }
 
 void WindowHost::showModal(Window& window) {
     auto owned = std::make_unique<WindowFrame>(window, window.layout());
@@ -152,7 +143,8 @@ void WindowHost::showModal(Window& window) {
                 frame.Close(UnloadMode::CloseBox);
                 break;
             }
-            playAction(window, frame, script_->take());
+            PortHands hands(window, frame);
+            playAction(window, frame, hands, script_->take());
         }
         window.Unload(frame.unloadMode());
     } catch (...) {

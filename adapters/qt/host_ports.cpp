@@ -1,6 +1,5 @@
-#include "palvo/qt/host.h"
-
 #include "palvo/qt/cursor.h"
+#include "palvo/qt/host.h"
 #include "palvo/qt/measure.h"
 #include "palvo/qt/msgbox.h"
 #include "palvo/qt/spreadsheet.h"

@@ -45,8 +45,6 @@ constexpr long kNoSuchControl = 730;  // "Control not found"
 constexpr const char* kControlProperty = "palvoControl";
 constexpr const char* kDialogFont = "Noto Sans CJK SC";
 
-[[noreturn]] void refuse(const ScriptAction& a, const std::string& why) { refuseScriptAction(a, why); }
-
 bool windowKeyOf(const QKeyEvent& e, WindowKey& key) {
     if ((e.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
     switch (e.key()) {
@@ -512,12 +510,7 @@ bool WindowFrame::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------- showing and playing
 
 void WindowFrame::queueAnswers() {
-    WindowScript* script = host_.script_.get();
-    while (script && !script->empty() && script->front().kind == ScriptAction::Kind::Answer) {
-        const ScriptAction a = script->take();
-        if (!host_.messages_) refuse(a, "no message box takes answers here");
-        host_.messages_->answer(a.answer);
-    }
+    if (host_.script_) queueScriptAnswers(*host_.script_, host_.messages_.get());
 }
 
 void WindowFrame::run() {
@@ -585,7 +578,7 @@ void WindowFrame::step() {
             Close(UnloadMode::CloseBox);
             return;
         }
-        play(script.take());
+        playAction(*window_, *this, *this, script.take());
     } catch (...) {
         fail(std::current_exception());
         settle();
@@ -594,51 +587,18 @@ void WindowFrame::step() {
     if (!closing_) QTimer::singleShot(0, dialog_.get(), [this] { step(); });
 }
 
-WindowFrame::Entry& WindowFrame::target(const ScriptAction& a) {
-    Entry* e = entry(a.control);
-    if (!e) refuse(a, "the window " + layout_.name + " has no control " + a.control);
-    return *e;
-}
-
 // What a user's mouse does first: the control takes the focus.
-void WindowFrame::focusFor(Entry& e, const ScriptAction& a) {
-    if (e.def->kind == ControlKind::Label) return;
-    if (!takesFocus(e)) refuse(a, e.def->name + " is disabled or hidden");
+bool WindowFrame::focus(const ControlDef& def) {
+    Entry& e = *entry(def.name);
+    if (!takesFocus(e)) return false;
     e.widget->setFocus(Qt::MouseFocusReason);
     // without an active window Qt moves no focus: move it as SetFocus does
-    if (active_ != e.def->name && !closing_) {
-        const std::string n = e.def->name;
+    if (active_ != def.name && !closing_) {
+        const std::string n = def.name;
         active_ = n;
         fire([n](Window& w) { w.GotFocus(n); });
     }
-}
-
-void WindowFrame::play(const ScriptAction& a) {
-    if (a.kind != ScriptAction::Kind::Key && a.kind != ScriptAction::Kind::Answer) {
-        checkScriptAction(a, *target(a).port);
-    }
-    switch (a.kind) {
-        case ScriptAction::Kind::SetText:
-            setText(target(a), a);
-            break;
-        case ScriptAction::Kind::Select:
-            select(target(a), a);
-            break;
-        case ScriptAction::Kind::Click:
-            click(target(a), a, false);
-            break;
-        case ScriptAction::Kind::DblClick:
-            click(target(a), a, true);
-            break;
-        case ScriptAction::Kind::Grid:
-            gridCell(target(a), a);
-            break;
-        case ScriptAction::Kind::Key:
-            key(a.key);
-            break;
-        case ScriptAction::Kind::Answer:
-            refuse(a, "an answer is for a message box");
-    }
+    return true;
 }
 
 namespace {
@@ -649,13 +609,11 @@ void typeInto(QLineEdit* edit, const QString& text) {
 }
 }  // namespace
 
-void WindowFrame::setText(Entry& e, const ScriptAction& a) {
-    const QString text = toQString(a.text);
-    const std::string name = e.def->name;
-    auto* combo = qobject_cast<QComboBox*>(e.widget);
-    focusFor(e, a);
+void WindowFrame::type(const ControlDef& def, const std::string& typed) {
+    Entry& e = *entry(def.name);
+    const QString text = toQString(typed);
+    const std::string name = def.name;
     const int before = wired_;
-    bool picked = false;
     if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
         typeInto(edit, text);
         if (edit->text() != text) {  // a read-only box takes no typing; the script sets it all the same
@@ -669,36 +627,26 @@ void WindowFrame::setText(Entry& e, const ScriptAction& a) {
         c.select(QTextCursor::Document);
         c.insertText(text);
         c.endEditBlock();
-    } else if (const int found = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-               found >= 0) {
-        picked = true;
-        combo->setCurrentIndex(found);
-        emit combo->activated(found);
     } else {
-        if (!combo->lineEdit()) refuse(a, a.control + " has no entry " + a.text);
+        auto* combo = qobject_cast<QComboBox*>(e.widget);
         combo->setCurrentIndex(-1);
         typeInto(combo->lineEdit(), text);
     }
     // typing what is there already is still an edit to the window
-    if (wired_ != before) return;
-    if (picked) {
-        fire([name](Window& w) { w.Click(name); });
-    } else {
-        fire([name](Window& w) { w.Change(name); });
-    }
+    if (wired_ == before) fire([name](Window& w) { w.Change(name); });
 }
 
-void WindowFrame::select(Entry& e, const ScriptAction& a) {
-    const std::string name = e.def->name;
+void WindowFrame::pick(const ControlDef& def, int index) {
+    Entry& e = *entry(def.name);
+    const std::string name = def.name;
     if (dynamic_cast<ListControl*>(e.port.get())) {
-        focusFor(e, a);
         const int before = wired_;
         if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
-            combo->setCurrentIndex(a.index);
-            emit combo->activated(a.index);
+            combo->setCurrentIndex(index);
+            emit combo->activated(index);
         } else if (auto* box = qobject_cast<QListView*>(e.widget)) {
             // a click on an entry of a single-selection list highlights it alone
-            box->selectionModel()->setCurrentIndex(box->model()->index(a.index, 0),
+            box->selectionModel()->setCurrentIndex(box->model()->index(index, 0),
                                                    box->selectionMode() == QAbstractItemView::SingleSelection
                                                        ? QItemSelectionModel::ClearAndSelect
                                                        : QItemSelectionModel::NoUpdate);
@@ -707,22 +655,20 @@ void WindowFrame::select(Entry& e, const ScriptAction& a) {
         return;
     }
     auto* grid = dynamic_cast<FlexGrid*>(e.port.get());
-    focusFor(e, a);
     auto* view = static_cast<QTableView*>(e.widget);
     const int col = std::max(grid->Col(), grid->FixedCols());
-    if (col < grid->Cols()) view->setCurrentIndex(view->model()->index(a.index, col));
-    if (grid->Row() != a.index) {
+    if (col < grid->Cols()) view->setCurrentIndex(view->model()->index(index, col));
+    if (grid->Row() != index) {
         ++depth_;
-        grid->Row(a.index);
+        grid->Row(index);
         --depth_;
     }
 }
 
-void WindowFrame::click(Entry& e, const ScriptAction& a, bool twice) {
-    const std::string name = e.def->name;
-    const ControlKind kind = e.def->kind;
-    focusFor(e, a);
-    if (closing_) return;
+void WindowFrame::click(const ControlDef& def, bool twice) {
+    Entry& e = *entry(def.name);
+    const std::string name = def.name;
+    const ControlKind kind = def.kind;
     const int before = wired_;
     if (auto* button = qobject_cast<QPushButton*>(e.widget); button && !twice) {
         button->click();
@@ -743,16 +689,15 @@ void WindowFrame::click(Entry& e, const ScriptAction& a, bool twice) {
     }
 }
 
-// The mouse on the cell, then the text through the editor the window shows over it.
-void WindowFrame::gridCell(Entry& e, const ScriptAction& a) {
+// The mouse on the cell.
+std::string WindowFrame::clickCell(const ControlDef& def, int row, int col) {
+    Entry& e = *entry(def.name);
     auto* grid = dynamic_cast<FlexGrid*>(e.port.get());
-    focusFor(e, a);
-    if (closing_) return;
     auto* view = static_cast<QTableView*>(e.widget);
-    const QModelIndex at = view->model()->index(a.index, a.col);
+    const QModelIndex at = view->model()->index(row, col);
     view->scrollTo(at);
     const QRect cell = view->visualRect(at);
-    if (cell.isEmpty()) refuse(a, "the cell is not shown");
+    if (cell.isEmpty()) return "the cell is not shown";
     const int before = wired_;
     QWidget* port = view->viewport();
     const QPointF centre = QRectF(cell).center();
@@ -762,22 +707,16 @@ void WindowFrame::gridCell(Entry& e, const ScriptAction& a) {
     QMouseEvent release(QEvent::MouseButtonRelease, centre, port->mapToGlobal(centre), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(port, &release);
-    if (closing_) return;
-    if (grid->Row() != a.index || grid->Col() != a.col) refuse(a, "the click did not reach the cell");
+    if (closing_) return {};
+    if (grid->Row() != row || grid->Col() != col) return "the click did not reach the cell";
     if (wired_ == before) {
-        const std::string name = e.def->name;
+        const std::string name = def.name;
         fire([name](Window& w) { w.Click(name); });
     }
-    if (!a.hasText || closing_) return;
-    ScriptAction typed = a;
-    typed.kind = ScriptAction::Kind::SetText;
-    typed.control = cellEditor(*window_, *this, *grid);
-    if (typed.control.empty()) refuse(a, "no editor shows over the cell");
-    checkScriptAction(typed, *target(typed).port);
-    setText(target(typed), typed);
+    return {};
 }
 
-void WindowFrame::key(WindowKey k) {
+void WindowFrame::press(WindowKey k) {
     QWidget* at = nullptr;
     if (Entry* e = entry(active_)) at = e->widget->focusProxy() ? e->widget->focusProxy() : e->widget;
     if (!at) at = dialog_.get();

@@ -77,7 +77,7 @@ public:
     }
 };
 
-class WindowFrame : public Palvo::WindowFrame, public QObject {
+class WindowFrame : public Palvo::WindowFrame, public QObject, private ScriptHands {
 public:
     WindowFrame(Window& window, WindowHost& host);
     ~WindowFrame() override;
@@ -100,6 +100,7 @@ public:
     void SetFocus(std::string_view name) override;
     std::string ActiveControl() const override { return active_; }
     void Close(UnloadMode mode = UnloadMode::Code) override;
+    bool closing() const override { return closing_; }
     void DoEvents() override { QCoreApplication::processEvents(); }
 
     // ---- for the host
@@ -136,14 +137,13 @@ private:
 
     void queueAnswers();
     void step();
-    void play(const ScriptAction& a);
-    Entry& target(const ScriptAction& a);
-    void focusFor(Entry& e, const ScriptAction& a);
-    void setText(Entry& e, const ScriptAction& a);
-    void select(Entry& e, const ScriptAction& a);
-    void click(Entry& e, const ScriptAction& a, bool twice);
-    void gridCell(Entry& e, const ScriptAction& a);
-    void key(WindowKey key);
+    // the hands a played script acts with, on the widgets as a user does
+    bool focus(const ControlDef& def) override;
+    void type(const ControlDef& def, const std::string& text) override;
+    void pick(const ControlDef& def, int index) override;
+    void click(const ControlDef& def, bool twice) override;
+    std::string clickCell(const ControlDef& def, int row, int col) override;
+    void press(WindowKey key) override;
     bool takesFocus(const Entry& e) const;
 
     Window* window_;

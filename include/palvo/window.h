@@ -145,6 +145,8 @@ public:
     /// Unload handler runs with the mode (Code: the window's own Unload Me,
     /// CloseBox: the user closed it by its close box).
     virtual void Close(UnloadMode mode = UnloadMode::Code) = 0;
+    /// Whether Close was called: the window closes once the running handler returns.
+    virtual bool closing() const = 0;
     /// Lets the host handle what is pending (painting, moving the window, its
     /// close box) while window code runs long; no handler of the window runs
     /// meanwhile. The default does nothing (a host without events).

@@ -78,13 +78,55 @@ public:
 /// Throws as refuseScriptAction does.
 PALVO_API void checkScriptAction(const ScriptAction& action, Control& control);
 
-/// Plays one action on a shown window through its control ports, as a user
-/// would: the control gets the focus, then its text, entry, row, click or
-/// key, and the window's handlers run as the platform runs them. Throws
-/// Palvo::Error 5 naming the script line when the window has no such control,
-/// the control does not take the action, or it is disabled. Answer actions
-/// are the message box's business and are refused here.
-PALVO_API void playAction(Window& window, WindowFrame& frame, const ScriptAction& action);
+/// A host's hands on a shown window's controls: the primitive events a played
+/// action is made of. The player (playAction) finds the control, checks the
+/// action and refuses it in the script's words; the hands only act.
+class PALVO_API ScriptHands {
+public:
+    virtual ~ScriptHands();
+    /// The mouse gives the control the focus; false when it cannot take it
+    /// (disabled or hidden).
+    virtual bool focus(const ControlDef& control) = 0;
+    /// Types text over the whole text of a text box or an editable combo box.
+    virtual void type(const ControlDef& control, const std::string& text) = 0;
+    /// Picks entry `index` of a list or combo box; moves a grid to row `index`.
+    virtual void pick(const ControlDef& control, int index) = 0;
+    /// Clicks the control, or double-clicks it.
+    virtual void click(const ControlDef& control, bool twice) = 0;
+    /// Clicks the cell (row, col) of a grid; "" when the click reached it, else
+    /// why it did not ("the cell is not shown").
+    virtual std::string clickCell(const ControlDef& control, int row, int col) = 0;
+    /// Presses a key on the control that has the focus.
+    virtual void press(WindowKey key) = 0;
+};
+
+/// Hands that act through the window's control ports and raise its events as
+/// the platform would: how a host without real widgets plays a script.
+class PALVO_API PortHands : public ScriptHands {
+public:
+    PortHands(Window& window, WindowFrame& frame) : window_(window), frame_(frame) {}
+    bool focus(const ControlDef& control) override;
+    void type(const ControlDef& control, const std::string& text) override;
+    void pick(const ControlDef& control, int index) override;
+    void click(const ControlDef& control, bool twice) override;
+    std::string clickCell(const ControlDef& control, int row, int col) override;
+    void press(WindowKey key) override;
+
+private:
+    Window& window_;
+    WindowFrame& frame_;
+};
+
+/// Plays one action on a shown window, as a user would: the control gets the
+/// focus, then its text, entry, row, click or key, through the host's hands.
+/// Throws Palvo::Error 5 naming the script line when the window has no such
+/// control, the control does not take the action, or it is disabled. Answer
+/// actions are the message box's business and are refused here.
+PALVO_API void playAction(Window& window, WindowFrame& frame, ScriptHands& hands, const ScriptAction& action);
+
+/// Hands the answer lines at the head of the script to the message box that
+/// takes them; refuses one when there is none.
+PALVO_API void queueScriptAnswers(WindowScript& script, ScriptAnswers* answers);
 
 /// The editor a window shows over the current cell of a grid: the first
 /// visible floating combo box whose width spans the middle of the cell; ""

@@ -1,6 +1,6 @@
-#include "palvo/host.h"
-
 #include <utility>
+
+#include "palvo/host.h"
 
 namespace Palvo {
 
@@ -16,7 +16,8 @@ template <class Port>
 void swapIn(std::vector<std::function<void()>>& undo, std::shared_ptr<Port> port,
             std::shared_ptr<Port> (*install)(std::shared_ptr<Port>)) {
     if (!port) return;
-    undo.emplace_back([install, previous = install(std::move(port))]() mutable { install(std::move(previous)); });
+    undo.emplace_back(
+        [install, previous = install(std::move(port))]() mutable { install(std::move(previous)); });
 }
 
 // The same for a port whose install returns nothing: `installed` reads the one replaced.

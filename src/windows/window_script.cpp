@@ -115,96 +115,43 @@ ScriptAction parseLine(std::string_view raw, int line) {
 
 [[noreturn]] void refuse(const ScriptAction& a, const std::string& why) { refuseScriptAction(a, why); }
 
-// The control the action names, checked against the open window.
-Control& target(const Window& window, WindowFrame& frame, const ScriptAction& a, const ControlDef*& def) {
-    def = window.layout().find(a.control);
+// The control the action names, checked against the open window and the action.
+const ControlDef& target(const Window& window, WindowFrame& frame, const ScriptAction& a) {
+    const ControlDef* def = window.layout().find(a.control);
     if (!def) refuse(a, "the window " + window.layout().name + " has no control " + a.control);
-    return frame.control(a.control);
+    checkScriptAction(a, frame.control(a.control));
+    return *def;
 }
-
-bool focusable(const ControlDef& def) { return def.kind != ControlKind::Label; }
 
 // What a user's mouse does first: the control takes the focus.
-void focus(WindowFrame& frame, const ControlDef& def, const ScriptAction& a) {
-    if (!focusable(def)) return;
-    try {
-        frame.SetFocus(def.name);
-    } catch (const Error&) {
-        refuse(a, def.name + " is disabled or hidden");
-    }
+void focus(ScriptHands& hands, const ControlDef& def, const ScriptAction& a) {
+    if (def.kind == ControlKind::Label) return;
+    if (!hands.focus(def)) refuse(a, def.name + " is disabled or hidden");
 }
 
-void setText(Window& window, WindowFrame& frame, const ScriptAction& a) {
-    const ControlDef* def = nullptr;
-    Control& c = target(window, frame, a, def);
-    checkScriptAction(a, c);
-    if (auto* box = dynamic_cast<TextBox*>(&c)) {
-        focus(frame, *def, a);
-        box->Text(a.text);
-        window.Change(a.control);
-        return;
-    }
-    auto* combo = dynamic_cast<ComboBox*>(&c);
-    focus(frame, *def, a);
-    for (int i = 0; i < combo->ListCount(); ++i) {
-        if (combo->List(i) == a.text) {
-            combo->ListIndex(i);
-            window.Click(a.control);
-            return;
+// Text into a text box; into a combo box, its entry of that text picked, else typed where it can be.
+void setText(WindowFrame& frame, ScriptHands& hands, const ControlDef& def, const ScriptAction& a) {
+    if (auto* combo = dynamic_cast<ComboBox*>(&frame.control(def.name))) {
+        for (int i = 0; i < combo->ListCount(); ++i) {
+            if (combo->List(i) == a.text) return hands.pick(def, i);
         }
+        if (def.kind == ControlKind::DropDown) refuse(a, a.control + " has no entry " + a.text);
     }
-    if (def->kind == ControlKind::DropDown) refuse(a, a.control + " has no entry " + a.text);
-    combo->Text(a.text);
-    window.Change(a.control);
-}
-
-void select(Window& window, WindowFrame& frame, const ScriptAction& a) {
-    const ControlDef* def = nullptr;
-    Control& c = target(window, frame, a, def);
-    checkScriptAction(a, c);
-    if (auto* list = dynamic_cast<ListControl*>(&c)) {
-        focus(frame, *def, a);
-        list->ListIndex(a.index);
-        window.Click(a.control);
-        return;
-    }
-    auto* grid = dynamic_cast<FlexGrid*>(&c);
-    focus(frame, *def, a);
-    const bool moved = grid->Row() != a.index;
-    grid->Row(a.index);
-    if (moved) window.RowColChange(a.control);
+    hands.type(def, a.text);
 }
 
 // A click on a cell, then the text through the editor the window shows over it.
-void gridCell(Window& window, WindowFrame& frame, const ScriptAction& a) {
-    const ControlDef* def = nullptr;
-    Control& c = target(window, frame, a, def);
-    checkScriptAction(a, c);
-    auto* grid = dynamic_cast<FlexGrid*>(&c);
-    focus(frame, *def, a);
-    const bool moved = grid->Row() != a.index || grid->Col() != a.col;
-    grid->Row(a.index);
-    grid->Col(a.col);
-    if (moved) window.RowColChange(a.control);
-    if (!window.shown()) return;
-    window.Click(a.control);
-    if (!a.hasText || !window.shown()) return;
+void gridCell(Window& window, WindowFrame& frame, ScriptHands& hands, const ControlDef& def,
+              const ScriptAction& a) {
+    if (const std::string missed = hands.clickCell(def, a.index, a.col); !missed.empty()) refuse(a, missed);
+    if (!a.hasText || frame.closing()) return;
     ScriptAction typed = a;
     typed.kind = ScriptAction::Kind::SetText;
-    typed.control = cellEditor(window, frame, *grid);
+    typed.control = cellEditor(window, frame, dynamic_cast<FlexGrid&>(frame.control(def.name)));
     if (typed.control.empty()) refuse(a, "no editor shows over the cell");
-    setText(window, frame, typed);
-}
-
-void click(Window& window, WindowFrame& frame, const ScriptAction& a, bool twice) {
-    const ControlDef* def = nullptr;
-    checkScriptAction(a, target(window, frame, a, def));
-    focus(frame, *def, a);
-    if (twice) {
-        window.DblClick(a.control);
-    } else {
-        window.Click(a.control);
-    }
+    const ControlDef& editor = target(window, frame, typed);
+    focus(hands, editor, typed);
+    if (!frame.closing()) setText(frame, hands, editor, typed);
 }
 }  // namespace
 
@@ -283,30 +230,93 @@ ScriptAction WindowScript::take() {
     return a;
 }
 
-void playAction(Window& window, WindowFrame& frame, const ScriptAction& a) {
+ScriptHands::~ScriptHands() = default;
+
+void playAction(Window& window, WindowFrame& frame, ScriptHands& hands, const ScriptAction& a) {
+    if (a.kind == ScriptAction::Kind::Answer) refuse(a, "an answer is for a message box");
+    if (a.kind == ScriptAction::Kind::Key) return hands.press(a.key);
+    const ControlDef& def = target(window, frame, a);
+    focus(hands, def, a);
+    if (frame.closing()) return;  // the focus moving closed it
     switch (a.kind) {
         case ScriptAction::Kind::SetText:
-            setText(window, frame, a);
+            setText(frame, hands, def, a);
             break;
         case ScriptAction::Kind::Select:
-            select(window, frame, a);
+            hands.pick(def, a.index);
             break;
         case ScriptAction::Kind::Click:
-            click(window, frame, a, false);
-            break;
         case ScriptAction::Kind::DblClick:
-            click(window, frame, a, true);
+            hands.click(def, a.kind == ScriptAction::Kind::DblClick);
             break;
         case ScriptAction::Kind::Grid:
-            gridCell(window, frame, a);
+            gridCell(window, frame, hands, def, a);
             break;
         case ScriptAction::Kind::Key:
-            window.pressKey(a.key);
-            break;
         case ScriptAction::Kind::Answer:
-            refuse(a, "an answer is for a message box");
+            break;
     }
 }
+
+void queueScriptAnswers(WindowScript& script, ScriptAnswers* answers) {
+    while (!script.empty() && script.front().kind == ScriptAction::Kind::Answer) {
+        const ScriptAction a = script.take();
+        if (!answers) refuse(a, "no message box takes answers here");
+        answers->answer(a.answer);
+    }
+}
+
+bool PortHands::focus(const ControlDef& control) {
+    try {
+        frame_.SetFocus(control.name);
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+void PortHands::type(const ControlDef& control, const std::string& text) {
+    Control& c = frame_.control(control.name);
+    if (auto* box = dynamic_cast<TextBox*>(&c)) {
+        box->Text(text);
+    } else {
+        dynamic_cast<ComboBox&>(c).Text(text);
+    }
+    window_.Change(control.name);
+}
+
+void PortHands::pick(const ControlDef& control, int index) {
+    Control& c = frame_.control(control.name);
+    if (auto* list = dynamic_cast<ListControl*>(&c)) {
+        list->ListIndex(index);
+        window_.Click(control.name);
+        return;
+    }
+    auto& grid = dynamic_cast<FlexGrid&>(c);
+    const bool moved = grid.Row() != index;
+    grid.Row(index);
+    if (moved) window_.RowColChange(control.name);
+}
+
+void PortHands::click(const ControlDef& control, bool twice) {
+    if (twice) {
+        window_.DblClick(control.name);
+    } else {
+        window_.Click(control.name);
+    }
+}
+
+std::string PortHands::clickCell(const ControlDef& control, int row, int col) {
+    auto& grid = dynamic_cast<FlexGrid&>(frame_.control(control.name));
+    const bool moved = grid.Row() != row || grid.Col() != col;
+    grid.Row(row);
+    grid.Col(col);
+    if (moved) window_.RowColChange(control.name);
+    if (!frame_.closing()) window_.Click(control.name);
+    return {};
+}
+
+void PortHands::press(WindowKey key) { window_.pressKey(key); }
 
 std::string cellEditor(const Window& window, WindowFrame& frame, const FlexGrid& grid) {
     const std::int32_t middle = grid.Left() + grid.CellLeft() + grid.CellWidth() / 2;

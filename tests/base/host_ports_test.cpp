@@ -1,10 +1,9 @@
 // installHost: a host's ports in for the guard's life, the earlier ones back after.
-#include "palvo/host.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
 
+#include "palvo/host.h"
 #include "palvo/memory/cursor.h"
 #include "palvo/memory/measure.h"
 #include "palvo/memory/msgbox.h"
@@ -35,7 +34,8 @@ Ports someHost() {
     Ports p;
     p.ports.messageBox = std::make_shared<memory::ScriptedMessageBox>();
     p.ports.windows = std::make_shared<memory::WindowHost>();
-    p.ports.printer = std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
+    p.ports.printer =
+        std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
     p.ports.spreadsheetWriter = std::make_shared<NullWriter>();
     p.ports.spreadsheetDesk = std::make_shared<memory::SpreadsheetDesk>();
     p.ports.measurer = std::make_shared<memory::FixedWidthMeasurer>();

@@ -71,7 +71,7 @@ public:
     void Close(UnloadMode mode = UnloadMode::Code) override;
 
     // ---- for the host and for reading back
-    bool closing() const { return closing_; }
+    bool closing() const override { return closing_; }
     UnloadMode unloadMode() const { return mode_; }
     /// Stops handing events to the window (it has closed); the controls stay.
     void detach() { window_ = nullptr; }
