@@ -84,9 +84,9 @@ TEST(SetPwd, TransformsAsKnown) {
     EXPECT_EQ(fn.sSetPwd("a`", true), "祸击");
     EXPECT_EQ(fn.sSetPwd("祸击", false), "a`");
     // 'X' = 88 gives 0xBBFF and 啊 (0xB0A1) gives 0x0BB6: no GBK characters, carried at U+F0000 + code.
-    EXPECT_EQ(fn.sSetPwd("X", true), util::encodeUtf8(U"\U000FBBFF"));
-    EXPECT_EQ(fn.sSetPwd("啊", true), util::encodeUtf8(U"\U000F0BB6"));
-    EXPECT_EQ(fn.sSetPwd(util::encodeUtf8(U"\U000F0BB6"), true), "啊");
+    EXPECT_EQ(fn.sSetPwd("X", true), base::encodeUtf8(U"\U000FBBFF"));
+    EXPECT_EQ(fn.sSetPwd("啊", true), base::encodeUtf8(U"\U000F0BB6"));
+    EXPECT_EQ(fn.sSetPwd(base::encodeUtf8(U"\U000F0BB6"), true), "啊");
 }
 
 TEST(SetPwd, TwiceGivesBackEveryText) {
