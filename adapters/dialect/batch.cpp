@@ -61,8 +61,8 @@ struct Step {
         Try,      // parts[0], and parts[1] when an error ends it
         Setting,  // SET XACT_ABORT, LANGUAGE, LOCK_TIMEOUT, ... (`setting`, `on`, `name`, `value`)
         Wait,     // WAITFOR DELAY: `sql` gives its time
-        Exec,  // EXEC (text), sp_executesql: `sql` gives its values; `targets` its OUTPUT variables (-1:
-               // none)
+        Exec,     // EXEC (text), sp_executesql: `sql` gives its values; `targets` its OUTPUT variables (-1:
+                  // none)
     };
     Op op = Op::Block;
     std::string sql;           // the T-SQL translated: the statement, or the value, condition, text asked for
