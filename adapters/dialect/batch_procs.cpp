@@ -201,6 +201,7 @@ void runExec(const ExecCall& call, const std::vector<Value>& args, BatchPort& po
         }
     }
     std::vector<Declared> declared;
+    declared.reserve(params.size());
     for (const Parameter& p : params) declared.push_back(p.declared);
     addResults(runNested(args[0].toText(), declared, values, port, noCount), into);
     for (std::size_t a = 0; a < call.names.size(); ++a) {

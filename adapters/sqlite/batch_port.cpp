@@ -70,22 +70,22 @@ dialect::BatchResult Connection::Impl::runBatch(
                 impl_.caught.reset();
             }
         }
-        void doomed(bool uncommittable) override { impl_.uncommittable = uncommittable; }
+        void doomed(bool cannotCommit) override { impl_.uncommittable = cannotCommit; }
         Error spoken(const Error& e) override { return impl_.spoken(e); }
         void setLanguage(const std::string& name) override {
-            const auto language = languageNamed(name);
-            if (!language)
+            const auto named = languageNamed(name);
+            if (!named)
                 throw Error(ErrorNumber::Database,
                             "Language must be 简体中文 or us_english, not '" + name + "'.");
-            impl_.language = *language;
-            setDateLanguage(impl_.db, *language == Language::English);
+            impl_.language = *named;
+            setDateLanguage(impl_.db, *named == Language::English);
         }
         // SQLite waits for another connection's lock by its busy timeout
         void lockTimeout(long long milliseconds) override {
-            const long long wait = milliseconds < 0
+            const long long busy = milliseconds < 0
                                        ? (impl_.timeoutSeconds > 0 ? impl_.timeoutSeconds * 1000LL : INT_MAX)
                                        : std::min<long long>(milliseconds, INT_MAX);
-            sqlite3_busy_timeout(impl_.db, static_cast<int>(wait));
+            sqlite3_busy_timeout(impl_.db, static_cast<int>(busy));
         }
         void wait(long long milliseconds) override {
             const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
