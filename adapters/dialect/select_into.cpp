@@ -12,10 +12,10 @@ namespace Palvo::dialect {
 namespace {
 
 bool endsList(const Node& n) {
-    for (const char* w :
-         {"from", "where", "group", "having", "order", "union", "except", "intersect", "option"})
-        if (n.word(w)) return true;
-    return false;
+    static constexpr std::string_view kEnds[] = {"from",  "where",  "group",     "having", "order",
+                                                 "union", "except", "intersect", "option"};
+    if (n.group || n.tok.kind != TokenKind::Word) return false;
+    return std::any_of(std::begin(kEnds), std::end(kEnds), [&n](std::string_view w) { return n.word(w); });
 }
 
 // Where the select list starts: past DISTINCT and TOP.
@@ -77,22 +77,19 @@ bool outputsInto(std::string_view tsql) {
 
 std::size_t intoAt(const Nodes& ns, std::size_t b, std::size_t e) {
     if (b >= e || !ns[b].word("select")) return e;
-    for (std::size_t k = b + 1; k < e; ++k) {
-        if (ns[k].word("into")) return k;
-        if (endsList(ns[k])) {
-            // the INTO of a later member of a UNION is SQL Server's error 196 on its own
-            for (std::size_t j = k; j < e; ++j) {
-                if (ns[j].word("into")) {
-                    throw Error(ErrorNumber::Database,
-                                "SELECT INTO must be the first query in a statement containing a UNION, "
-                                "INTERSECT or EXCEPT operator.",
-                                196);
-                }
-            }
-            return e;
-        }
+    // most queries have no INTO at their level: one look for it first
+    const auto first = ns.begin() + static_cast<std::ptrdiff_t>(b) + 1;
+    const auto end = ns.begin() + static_cast<std::ptrdiff_t>(e);
+    const auto into = std::find_if(first, end, [](const Node& n) { return n.word("into"); });
+    if (into == end) return e;
+    // the INTO of a later member of a UNION is SQL Server's error 196 on its own
+    if (std::any_of(first, into, endsList)) {
+        throw Error(ErrorNumber::Database,
+                    "SELECT INTO must be the first query in a statement containing a UNION, "
+                    "INTERSECT or EXCEPT operator.",
+                    196);
     }
-    return e;
+    return static_cast<std::size_t>(into - ns.begin());
 }
 
 bool Rewriter::expandStars(Nodes& q) {
