@@ -202,7 +202,7 @@ bool integral(const Value& v) { return v.kind() == Value::Kind::Integer || v.kin
 [[noreturn]] void wrongKind(std::size_t argument) {
     throw Error(ErrorNumber::Database,
                 "The data type of substitution parameter " + std::to_string(argument) +
-                    " does not match the expected type of the format specification.",
+                    " does not match the expected type of the format code.",
                 2786);
 }
 
@@ -210,7 +210,7 @@ bool integral(const Value& v) { return v.kind() == Value::Kind::Integer || v.kin
 
 std::string raiseMessage(const std::string& format, const std::vector<Value>& args) {
     std::string out;
-    std::size_t next = 0;  // the argument the next specification takes
+    std::size_t next = 0;  // the argument the next format code takes
     auto take = [&]() -> const Value* { return next < args.size() ? &args[next++] : nullptr; };
     for (std::size_t i = 0; i < format.size(); ++i) {
         if (format[i] != '%') {
@@ -255,7 +255,7 @@ std::string raiseMessage(const std::string& format, const std::vector<Value>& ar
             ++j;
         }
         if (j >= format.size() || std::string_view("disuxXo").find(format[j]) == std::string_view::npos) {
-            // not a specification: kept as written, as SQL Server keeps it
+            // not a format code: kept as written, as SQL Server keeps it
             out += format.substr(i, j - i);
             i = j - 1;
             continue;
@@ -276,16 +276,16 @@ std::string raiseMessage(const std::string& format, const std::vector<Value>& ar
         } else {
             if (!integral(*v)) wrongKind(at);
             const std::int64_t n = v->toInt64();
-            std::string spec = "%" + flags;
-            if (precision >= 0) spec += "." + std::to_string(precision);
+            std::string code = "%" + flags;
+            if (precision >= 0) code += "." + std::to_string(precision);
             char buf[64];
             if (type == 'd' || type == 'i') {
-                spec += "lld";
-                std::snprintf(buf, sizeof buf, spec.c_str(),
+                code += "lld";
+                std::snprintf(buf, sizeof buf, code.c_str(),
                               static_cast<long long>(static_cast<std::int32_t>(n)));
             } else {
-                spec += std::string("ll") + type;
-                std::snprintf(buf, sizeof buf, spec.c_str(),
+                code += std::string("ll") + type;
+                std::snprintf(buf, sizeof buf, code.c_str(),
                               static_cast<unsigned long long>(static_cast<std::uint32_t>(n)));
             }
             text = buf;

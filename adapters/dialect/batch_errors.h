@@ -56,7 +56,7 @@ struct ThrowStatement {
 };
 ThrowStatement readThrow(const Nodes& ns, std::size_t b, std::size_t e);
 
-/// RAISERROR's message: `format` with its printf-style specifications filled from
+/// RAISERROR's message: `format` with its printf-style format codes filled from
 /// `args` (the first of which may be taken by a width or precision '*'). Throws
 /// SQL Server's 2786 for an argument of the wrong kind.
 std::string raiseMessage(const std::string& format, const std::vector<Value>& args);

@@ -177,7 +177,7 @@ constexpr Entry kErrors[] = {
      "在批处理结束时检测到不可提交的事务。该事务将回滚。"},
     {2786,
      "The data type of substitution parameter %1 does not match the expected type of the format "
-     "specification.",
+     "code.",
      "替换参数 %1 的数据类型与格式规范的预期类型不匹配。"},
     {2787, "Too many substitution parameters for RAISERROR. Cannot exceed 20 substitution parameters.",
      "RAISERROR 的替换参数太多。替换参数不能超过 20 个。"},
