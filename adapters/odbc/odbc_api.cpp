@@ -8,7 +8,7 @@ const Api& systemApi() {
         SQLDriverConnectW, SQLDisconnect, SQLGetInfo,       SQLSetStmtAttr,    SQLExecDirect,
         SQLPrepare,        SQLExecute,    SQLBindParameter, SQLNumResultCols,  SQLDescribeCol,
         SQLColAttribute,   SQLFetch,      SQLGetData,       SQLRowCount,       SQLMoreResults,
-        SQLEndTran,        SQLGetDiagRec, SQLGetFunctions,  SQLDescribeParam,
+        SQLEndTran,        SQLGetDiagRec, SQLGetFunctions,  SQLDescribeParam,  SQLGetConnectAttr,
     };
     return api;
 }

@@ -51,6 +51,8 @@ struct Api {
     SQLRETURN (*describeParam)
     (SQLHSTMT stmt, SQLUSMALLINT number, SQLSMALLINT* sqlType, SQLULEN* size, SQLSMALLINT* digits,
      SQLSMALLINT* nullable);
+    SQLRETURN (*getConnectAttr)
+    (SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER max, SQLINTEGER* length);
 };
 // clang-format on
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -78,6 +79,8 @@ Error diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, long numbe
         std::string m(
             reinterpret_cast<const char*>(msg.data()),
             std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size() - 1));
+        // PostgreSQL's messages end in a line break
+        while (!m.empty() && (m.back() == '\n' || m.back() == '\r' || m.back() == ' ')) m.pop_back();
         std::string recState(reinterpret_cast<const char*>(st),
                              strnlen(reinterpret_cast<const char*>(st), 5));
         // the first error names the failure; a warning (class 01) only when there is no error
@@ -164,8 +167,45 @@ struct Connection::Impl {
     // SQLite: declared column types by table, read from the schema (see declaredTypes)
     std::map<std::string, std::map<std::string, std::string>> declared;
 
+    // A link to the server that broke (the server restarted, the network dropped it): the
+    // call that found it failed; the next one opens the connection again with what Open was
+    // given. A transaction open when it broke is lost with it: the server rolled it back.
+    mutable bool linkLost = false;
+    bool inTransaction = false;
+    std::string openedWith, openUser, openPassword;
+    std::function<void()> reopen;
+
+    // Whether the driver says the connection is gone; a driver that cannot tell keeps it.
+    bool connectionDead() const {
+        SQLUINTEGER dead = SQL_CD_FALSE;
+        return dbc &&
+               succeeded(api->getConnectAttr(dbc.get(), SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER,
+                                             nullptr)) &&
+               dead == SQL_CD_TRUE;
+    }
+
+    static Error linkFailure(const std::string& cause) {
+        return Error(ErrorNumber::ConnectionFailed, "Communication link failure\n" + cause, 0, "08S01");
+    }
+
     [[noreturn]] void fail(const Handle& h, long number, const char* call) const {
-        throw diagnostics(*api, h.type(), h.get(), number, call);
+        Error e = diagnostics(*api, h.type(), h.get(), number, call);
+        if (connectionDead()) {
+            linkLost = true;
+            throw linkFailure(e.description());
+        }
+        throw e;
+    }
+
+    void restoreLink() {
+        if (inTransaction) {
+            throw linkFailure(
+                "The transaction was lost when the link to the server broke; roll it back before going on.");
+        }
+        api->disconnect(dbc.get());
+        dbc.reset();
+        reopen();
+        linkLost = false;
     }
 
     std::vector<std::string> statements(const std::string& sql, bool withParams) const {
@@ -180,6 +220,7 @@ struct Connection::Impl {
     }
 
     Handle newStatement(long commandTimeout) {
+        if (linkLost) restoreLink();
         Handle stmt(api, SQL_HANDLE_STMT);
         if (!succeeded(api->allocHandle(SQL_HANDLE_STMT, dbc.get(), stmt.out()))) {
             fail(dbc, ErrorNumber::Database, "SQLAllocHandle");
@@ -560,7 +601,12 @@ struct Connection::Impl {
 
 Connection::Connection() : Connection(detail::systemApi()) {}
 
-Connection::Connection(const detail::Api& api) : impl_(std::make_unique<Impl>(api)) {}
+Connection::Connection(const detail::Api& api) : impl_(std::make_unique<Impl>(api)) {
+    impl_->reopen = [this] {
+        const Impl& d = *impl_;
+        doOpen(std::string(d.openedWith), std::string(d.openUser), std::string(d.openPassword));
+    };
+}
 
 Connection::~Connection() {
     // the base class cannot reach our hooks any more once we are gone
@@ -582,6 +628,9 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
                         const std::string& password) {
     Impl& d = *impl_;
     const auto resolved = detail::resolveConnectionString(connectionString, user, password);
+    d.openedWith = connectionString;
+    d.openUser = user;
+    d.openPassword = password;
     if (!d.env) {
         Handle env(d.api, SQL_HANDLE_ENV);
         if (!succeeded(d.api->allocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env.out()))) {
@@ -664,6 +713,9 @@ void Connection::doClose() noexcept {
     d.declared.clear();
     d.translate = false;
     d.describeParamSupport = -1;
+    d.linkLost = false;
+    d.inTransaction = false;
+    d.openPassword.clear();
 }
 
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
@@ -749,11 +801,27 @@ long long Connection::doLastInsertId() {
     return v.isNull() ? 0 : v.toInt64();
 }
 
-void Connection::doBegin() { impl_->setAutocommit(false); }
+void Connection::doBegin() {
+    Impl& d = *impl_;
+    if (d.linkLost) d.restoreLink();
+    d.setAutocommit(false);
+    d.inTransaction = true;
+}
 
-void Connection::doCommit() { impl_->endTransaction(SQL_COMMIT); }
+void Connection::doCommit() {
+    Impl& d = *impl_;
+    // nothing is left to commit: the server rolled the transaction back when the link broke
+    if (d.linkLost) throw Impl::linkFailure("The transaction was lost when the link to the server broke.");
+    d.endTransaction(SQL_COMMIT);
+    d.inTransaction = false;
+}
 
-void Connection::doRollback() { impl_->endTransaction(SQL_ROLLBACK); }
+void Connection::doRollback() {
+    Impl& d = *impl_;
+    d.inTransaction = false;
+    if (d.linkLost) return;  // the server rolled it back when the link broke
+    d.endTransaction(SQL_ROLLBACK);
+}
 
 void installConnectionFactory() {
     Palvo::installConnectionFactory([] { return std::make_shared<Connection>(); });

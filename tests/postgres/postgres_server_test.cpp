@@ -1,0 +1,201 @@
+// The ODBC adapter against a real server: the private PostgreSQL the test run starts
+// (scripts/pg-cluster, named by PALVO_PG_CONNECTION_FILE). The library has no T-SQL target
+// for PostgreSQL yet, so these tests speak PostgreSQL's own SQL through a host translator
+// that sends statements as written; what they check is the adapter's own work on a
+// server: connecting, transactions, several clients, timeouts and a link that drops.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/errors.h"
+#include "palvo/error.h"
+#include "palvo/odbc/connection.h"
+
+namespace Palvo::odbc {
+namespace {
+
+using Palvo::testing::errorOf;
+
+Error raised(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e;
+    }
+    return Error(0, "");
+}
+
+std::string serverConnection() {
+    const char* file = std::getenv("PALVO_PG_CONNECTION_FILE");
+    if (!file) return {};
+    std::ifstream in(file);
+    std::string text;
+    std::getline(in, text);
+    return text;
+}
+
+class PgServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        connection_ = serverConnection();
+        ASSERT_FALSE(connection_.empty()) << "no server: run through ctest, which starts one";
+    }
+
+    // A connection that sends PostgreSQL's own SQL as written.
+    std::unique_ptr<Connection> open() const {
+        auto c = std::make_unique<Connection>();
+        c->setStatementTranslator({});
+        c->Open(connection_);
+        return c;
+    }
+
+    std::string connection_;
+};
+
+TEST_F(PgServer, RefusesTheDatabaseForWantOfATarget) {
+    Connection c;
+    const auto [number, text] = errorOf([&] { c.Open(connection_); });
+    EXPECT_EQ(number, ErrorNumber::NotSupported);
+    EXPECT_EQ(text,
+              "The database \"PostgreSQL\" (as its ODBC driver names it) cannot be used: the library has no "
+              "T-SQL target for this database (it has Microsoft SQL Server and SQLite).");
+    EXPECT_EQ(c.State(), adStateClosed);
+}
+
+TEST_F(PgServer, FailedConnectionNamesTheServerNeverThePassword) {
+    const std::smatch port = [&] {
+        std::smatch m;
+        std::regex_search(connection_, m, std::regex("Port=([0-9]+);"));
+        return m;
+    }();
+    const std::string password = std::regex_replace(connection_, std::regex(".*Pwd=([^;]*);.*"), "$1");
+    const struct {
+        const char* what;
+        std::string connection;
+        std::string server;
+    } cases[] = {
+        {"wrong password", std::regex_replace(connection_, std::regex("Pwd=[^;]*;"), "Pwd=" + password + "x;"),
+         "\"127.0.0.1\", port " + port[1].str()},
+        {"no server there", std::regex_replace(connection_, std::regex("Port=[0-9]+;"), "Port=1;"),
+         "\"127.0.0.1\", port 1"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        Connection c;
+        c.setStatementTranslator({});
+        const auto [number, text] = errorOf([&] { c.Open(k.connection); });
+        EXPECT_EQ(number, ErrorNumber::ConnectionFailed);
+        EXPECT_NE(text.find(k.server), std::string::npos) << text;
+        EXPECT_EQ(text.find(password), std::string::npos) << text;
+        EXPECT_EQ(c.State(), adStateClosed);
+    }
+}
+
+TEST_F(PgServer, TransactionKeepsWhatItCommitsOnly) {
+    auto c = open();
+    c->Execute("create table 交易 (id int primary key, 名称 text)");
+    c->BeginTrans();
+    c->ExecuteWith("insert into 交易 values (1, ?)", {Value(std::string("留下"))});
+    c->CommitTrans();
+    c->BeginTrans();
+    c->Execute("insert into 交易 values (2, '撤回')");
+    c->RollbackTrans();
+    // a failed statement inside a transaction leaves the rows before it to the host's rollback
+    c->BeginTrans();
+    c->Execute("insert into 交易 values (3, '撤回')");
+    EXPECT_EQ(errorOf([&] { c->Execute("insert into 交易 values (1, '重复')"); }).first, ErrorNumber::Database);
+    c->RollbackTrans();
+    const ResultTable rows = c->Query("select id, 名称 from 交易 order by id");
+    ASSERT_EQ(rows.rowCount(), 1u);
+    EXPECT_EQ(rows.at(0, 1).toText(), "留下");
+}
+
+TEST_F(PgServer, EightWritersBesideReadersLoseNoRow) {
+    open()->Execute("create table 并发 (客户 int, 序号 int, primary key (客户, 序号))");
+    constexpr int kWriters = 8, kRows = 200;
+    std::atomic<bool> writing{true};
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w) {
+        threads.emplace_back([&, w] {
+            try {
+                auto c = open();
+                for (int k = 0; k < kRows; ++k) c->ExecuteWith("insert into 并发 values (?, ?)", {Value(w), Value(k)});
+            } catch (const Error&) {
+                ++failures;
+            }
+        });
+    }
+    std::thread reader([&] {
+        try {
+            auto c = open();
+            while (writing) c->Query("select count(*) from 并发");
+        } catch (const Error&) {
+            ++failures;
+        }
+    });
+    for (auto& t : threads) t.join();
+    writing = false;
+    reader.join();
+    EXPECT_EQ(failures, 0);
+    const ResultTable n = open()->Query("select count(*), count(distinct 客户) from 并发");
+    EXPECT_EQ(n.at(0, 0).toText(), std::to_string(kWriters * kRows));
+    EXPECT_EQ(n.at(0, 1).toText(), std::to_string(kWriters));
+}
+
+TEST_F(PgServer, CommandTimeoutCancelsTheStatementOnTheServer) {
+    auto c = open();
+    c->CommandTimeout(1);
+    const auto started = std::chrono::steady_clock::now();
+    const auto [number, text] = errorOf([&] { c->Query("select pg_sleep(30)"); });
+    EXPECT_NE(number, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << text;
+    // nothing of it runs on: the server has no statement of this test's left
+    const ResultTable running = open()->Query(
+        "select count(*) from pg_stat_activity where query like 'select pg_sleep(30)%' and state = 'active'");
+    EXPECT_EQ(running.at(0, 0).toText(), "0");
+    EXPECT_EQ(c->Query("select 1").at(0, 0).toText(), "1");
+}
+
+// Ends the server's side of c's link, as a server restart or a network fault does.
+void dropLink(Connection& c, const std::function<std::unique_ptr<Connection>()>& other) {
+    const std::string pid = c.Query("select pg_backend_pid()").at(0, 0).toText();
+    other()->Query("select pg_terminate_backend(" + pid + ")");
+}
+
+TEST_F(PgServer, DroppedLinkFailsOneCallThenReconnects) {
+    auto c = open();
+    dropLink(*c, [&] { return open(); });
+    const Error e = raised([&] { c->Query("select 1"); });
+    EXPECT_EQ(e.number(), ErrorNumber::ConnectionFailed);
+    EXPECT_EQ(e.sqlState(), "08S01");
+    EXPECT_TRUE(e.description().starts_with("Communication link failure\n")) << e.description();
+    EXPECT_EQ(c->Query("select 2").at(0, 0).toText(), "2");
+}
+
+TEST_F(PgServer, TransactionLostWithTheLinkIsNeverReportedCommitted) {
+    open()->Execute("create table 断线 (id int)");
+    auto c = open();
+    c->BeginTrans();
+    c->Execute("insert into 断线 values (1)");
+    dropLink(*c, [&] { return open(); });
+    // every call until the host rolls back fails: a statement run now would commit on its own
+    EXPECT_EQ(raised([&] { c->Execute("insert into 断线 values (2)"); }).sqlState(), "08S01");
+    EXPECT_EQ(raised([&] { c->Execute("insert into 断线 values (3)"); }).sqlState(), "08S01");
+    EXPECT_EQ(raised([&] { c->CommitTrans(); }).sqlState(), "08S01");
+    c->RollbackTrans();
+    c->Execute("insert into 断线 values (4)");
+    EXPECT_EQ(c->Query("select string_agg(id::text, ',') from 断线").at(0, 0).toText(), "4");
+}
+
+}  // namespace
+}  // namespace Palvo::odbc
