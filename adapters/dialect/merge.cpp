@@ -20,34 +20,22 @@ struct MergeClause {
     std::size_t actionB = 0, actionE = 0;
 };
 
-}  // namespace
-
-Translation Rewriter::mergeStatement(const Nodes& ns) {
+// The target's or the source's table at ns[k] and its alias (null when it has none); k moves past them.
+void readTable(const Nodes& ns, std::size_t& k, const char* role, const Node*& name, const Node*& alias) {
     const std::size_t n = ns.size();
-    for (const Node& x : ns)
-        if (x.word("output")) unsupported("MERGE ... OUTPUT");
-    std::size_t k = 1;
-    if (k < n && ns[k].word("into")) ++k;
-    // a table and its alias
-    const auto table = [&](const char* role, const Node*& name, const Node*& alias) {
-        if (k >= n || !ns[k].isName()) unsupported(std::string("MERGE with a ") + role + " that is no table");
-        name = &ns[k++];
-        if (k < n && ns[k].word("as")) ++k;
-        alias = nullptr;
-        if (k < n && ns[k].isName() &&
-            !(ns[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k].tok.text))) &&
-            !ns[k].word("using"))
-            alias = &ns[k++];
-    };
-    const Node *target = nullptr, *targetAlias = nullptr, *from = nullptr, *fromAlias = nullptr;
-    table("target", target, targetAlias);
-    if (k >= n || !ns[k].word("using")) unsupported("MERGE near '" + plain(ns, k, std::min(n, k + 3)) + "'");
-    ++k;
-    table("source", from, fromAlias);
-    if (k >= n || !ns[k].word("on")) unsupported("MERGE near '" + plain(ns, k, std::min(n, k + 3)) + "'");
-    const std::size_t onB = ++k;
-    while (k < n && !ns[k].word("when")) ++k;
-    const std::size_t onE = k;
+    if (k >= n || !ns[k].isName()) unsupported(std::string("MERGE with a ") + role + " that is no table");
+    name = &ns[k++];
+    if (k < n && ns[k].word("as")) ++k;
+    alias = nullptr;
+    if (k < n && ns[k].isName() &&
+        !(ns[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k].tok.text))) &&
+        !ns[k].word("using"))
+        alias = &ns[k++];
+}
+
+// The WHEN clauses, from the first WHEN at ns[k] on.
+std::vector<MergeClause> readClauses(const Nodes& ns, std::size_t k) {
+    const std::size_t n = ns.size();
     std::vector<MergeClause> clauses;
     while (k < n) {
         MergeClause c;
@@ -78,6 +66,27 @@ Translation Rewriter::mergeStatement(const Nodes& ns) {
         if (c.actionB == c.actionE) unsupported("MERGE ... THEN without an action");
         clauses.push_back(c);
     }
+    return clauses;
+}
+
+}  // namespace
+
+Translation Rewriter::mergeStatement(const Nodes& ns) {
+    const std::size_t n = ns.size();
+    for (const Node& x : ns)
+        if (x.word("output")) unsupported("MERGE ... OUTPUT");
+    std::size_t k = 1;
+    if (k < n && ns[k].word("into")) ++k;
+    const Node *target = nullptr, *targetAlias = nullptr, *from = nullptr, *fromAlias = nullptr;
+    readTable(ns, k, "target", target, targetAlias);
+    if (k >= n || !ns[k].word("using")) unsupported("MERGE near '" + plain(ns, k, std::min(n, k + 3)) + "'");
+    ++k;
+    readTable(ns, k, "source", from, fromAlias);
+    if (k >= n || !ns[k].word("on")) unsupported("MERGE near '" + plain(ns, k, std::min(n, k + 3)) + "'");
+    const std::size_t onB = ++k;
+    while (k < n && !ns[k].word("when")) ++k;
+    const std::size_t onE = k;
+    const std::vector<MergeClause> clauses = readClauses(ns, k);
     if (clauses.empty()) unsupported("MERGE without WHEN");
 
     const std::string tgt = renderToken(target->tok), src = renderToken(from->tok);
