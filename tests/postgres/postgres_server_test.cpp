@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "support/errors.h"
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
+#include "support/errors.h"
 
 namespace Palvo::odbc {
 namespace {
@@ -83,7 +83,8 @@ TEST_F(PgServer, FailedConnectionNamesTheServerNeverThePassword) {
         std::string connection;
         std::string server;
     } cases[] = {
-        {"wrong password", std::regex_replace(connection_, std::regex("Pwd=[^;]*;"), "Pwd=" + password + "x;"),
+        {"wrong password",
+         std::regex_replace(connection_, std::regex("Pwd=[^;]*;"), "Pwd=" + password + "x;"),
          "\"127.0.0.1\", port " + port[1].str()},
         {"no server there", std::regex_replace(connection_, std::regex("Port=[0-9]+;"), "Port=1;"),
          "\"127.0.0.1\", port 1"},
@@ -112,7 +113,8 @@ TEST_F(PgServer, TransactionKeepsWhatItCommitsOnly) {
     // a failed statement inside a transaction leaves the rows before it to the host's rollback
     c->BeginTrans();
     c->Execute("insert into 交易 values (3, '撤回')");
-    EXPECT_EQ(errorOf([&] { c->Execute("insert into 交易 values (1, '重复')"); }).first, ErrorNumber::Database);
+    EXPECT_EQ(errorOf([&] { c->Execute("insert into 交易 values (1, '重复')"); }).first,
+              ErrorNumber::Database);
     c->RollbackTrans();
     const ResultTable rows = c->Query("select id, 名称 from 交易 order by id");
     ASSERT_EQ(rows.rowCount(), 1u);
@@ -129,7 +131,8 @@ TEST_F(PgServer, EightWritersBesideReadersLoseNoRow) {
         threads.emplace_back([&, w] {
             try {
                 auto c = open();
-                for (int k = 0; k < kRows; ++k) c->ExecuteWith("insert into 并发 values (?, ?)", {Value(w), Value(k)});
+                for (int k = 0; k < kRows; ++k)
+                    c->ExecuteWith("insert into 并发 values (?, ?)", {Value(w), Value(k)});
             } catch (const Error&) {
                 ++failures;
             }
