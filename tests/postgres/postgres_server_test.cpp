@@ -103,7 +103,7 @@ TEST_F(PgServer, FailedConnectionNamesTheServerNeverThePassword) {
 
 TEST_F(PgServer, TransactionKeepsWhatItCommitsOnly) {
     auto c = open();
-    c->Execute("create table 交易 (id int primary key, 名称 text)");
+    c->Execute("drop table if exists 交易; create table 交易 (id int primary key, 名称 text)");
     c->BeginTrans();
     c->ExecuteWith("insert into 交易 values (1, ?)", {Value(std::string("留下"))});
     c->CommitTrans();
@@ -122,7 +122,8 @@ TEST_F(PgServer, TransactionKeepsWhatItCommitsOnly) {
 }
 
 TEST_F(PgServer, EightWritersBesideReadersLoseNoRow) {
-    open()->Execute("create table 并发 (客户 int, 序号 int, primary key (客户, 序号))");
+    open()->Execute(
+        "drop table if exists 并发; create table 并发 (客户 int, 序号 int, primary key (客户, 序号))");
     constexpr int kWriters = 8, kRows = 200;
     std::atomic<bool> writing{true};
     std::atomic<int> failures{0};
@@ -169,6 +170,34 @@ TEST_F(PgServer, CommandTimeoutCancelsTheStatementOnTheServer) {
     EXPECT_EQ(c->Query("select 1").at(0, 0).toText(), "1");
 }
 
+TEST_F(PgServer, DeadlockVictimFailsAndKeepsNothingHalfWritten) {
+    open()->Execute(
+        "drop table if exists 死锁; create table 死锁 (id int primary key, 值 int); insert into 死锁 values "
+        "(1, 0), (2, 0)");
+    auto a = open(), b = open();
+    a->BeginTrans();
+    b->BeginTrans();
+    a->Execute("update 死锁 set 值 = 10 where id = 1");
+    b->Execute("update 死锁 set 值 = 20 where id = 2");
+    // each now waits for the row the other holds; the server ends one of them, whose host
+    // rolls back as its error handler does, and the other goes on
+    const auto crossUpdate = [](Connection& c, const char* sql) {
+        Error e = raised([&] { c.Execute(sql); });
+        if (e.number() != 0) c.RollbackTrans();
+        return e;
+    };
+    Error fromB(0, "");
+    std::thread second([&] { fromB = crossUpdate(*b, "update 死锁 set 值 = 21 where id = 1"); });
+    const Error fromA = crossUpdate(*a, "update 死锁 set 值 = 11 where id = 2");
+    second.join();
+    ASSERT_NE(fromA.number() == 0, fromB.number() == 0) << fromA.description() << fromB.description();
+    EXPECT_EQ((fromA.number() != 0 ? fromA : fromB).sqlState(), "40P01");
+    (fromA.number() != 0 ? *b : *a).CommitTrans();
+    const std::string expected = fromA.number() != 0 ? "21,20" : "10,11";
+    EXPECT_EQ(open()->Query("select string_agg(值::text, ',' order by id) from 死锁").at(0, 0).toText(),
+              expected);
+}
+
 // Ends the server's side of c's link, as a server restart or a network fault does.
 void dropLink(Connection& c, const std::function<std::unique_ptr<Connection>()>& other) {
     const std::string pid = c.Query("select pg_backend_pid()").at(0, 0).toText();
@@ -186,7 +215,7 @@ TEST_F(PgServer, DroppedLinkFailsOneCallThenReconnects) {
 }
 
 TEST_F(PgServer, TransactionLostWithTheLinkIsNeverReportedCommitted) {
-    open()->Execute("create table 断线 (id int)");
+    open()->Execute("drop table if exists 断线; create table 断线 (id int)");
     auto c = open();
     c->BeginTrans();
     c->Execute("insert into 断线 values (1)");
