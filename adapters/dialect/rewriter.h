@@ -365,6 +365,7 @@ private:
     Translation rename(const Nodes& ns, std::size_t at);
     std::string createView(const Nodes& ns);
     std::string createIndex(const Nodes& ns);
+    Translation dropStatement(const Nodes& ns);
 
     // The tables a query, UPDATE or DELETE reads, innermost last: an unqualified
     // column is of the one innermost table that has it, a qualified one of the

@@ -576,4 +576,70 @@ std::string Rewriter::createIndex(const Nodes& ns) {
     return s.substr(s[0] == ' ' ? 1 : 0);
 }
 
+namespace {
+
+// A statement that fails with SQL Server's 3701 unless the schema holds the object
+// `exists` looks for.
+std::string unlessExists(const std::string& kind, const std::string& shown, const std::string& exists) {
+    return "select tsql_cannot_drop('" + kind + "', " + quoteString(shown) + ") where not exists (" + exists +
+           ")";
+}
+
+// The schema's rows of `type` named `name` (and of table `table`, when given), temporary ones too.
+std::string schemaRows(const char* type, std::string_view name, std::string_view table) {
+    std::string where =
+        "type = '" + std::string(type) + "' and name = " + quoteString(name) + " collate nocase";
+    if (!table.empty()) where += " and tbl_name = " + quoteString(table) + " collate nocase";
+    return "select 1 from main.sqlite_master where " + where +
+           " union all select 1 from temp.sqlite_master where " + where;
+}
+
+}  // namespace
+
+// DROP TABLE | VIEW [IF EXISTS] a[, b ...] and DROP INDEX [IF EXISTS] T.ix | ix ON T [, ...]: a
+// statement a name, run together. SQL Server's 3701 for a view or an index that is not there;
+// a table's comes from the connection, which knows the temporary ones.
+Translation Rewriter::dropStatement(const Nodes& ns) {
+    const std::string kind = asciiLower(ns[1].tok.text);
+    std::size_t k = 2;
+    const bool ifExists = k + 1 < ns.size() && ns[k].word("if") && ns[k + 1].word("exists");
+    if (ifExists) k += 2;
+    Translation tr;
+    for (const auto& [b, e] : splitCommas(ns, k, ns.size())) {
+        const auto refuse = [&] {
+            unsupported("DROP " + upper(kind) + " of '" + trimLead(plain(ns, b, e)) + "'");
+        };
+        if (kind != "index") {
+            if (e != b + 1 || !ns[b].isName()) refuse();
+            if (kind == "view" && !ifExists)
+                tr.statements.push_back(
+                    unlessExists("view", ns[b].tok.text, schemaRows("view", ns[b].tok.text, {})));
+            tr.statements.push_back("drop " + kind + (ifExists ? " if exists " : " ") +
+                                    renderToken(ns[b].tok));
+            continue;
+        }
+        // SQL Server's two forms: table.index, and index ON table
+        if (e != b + 3 || !ns[b].isName() || !ns[b + 2].isName() ||
+            !(ns[b + 1].op(".") || ns[b + 1].word("on")))
+            refuse();
+        const bool on = ns[b + 1].word("on");
+        const std::string& table = ns[on ? b + 2 : b].tok.text;
+        const Token& index = ns[on ? b : b + 2].tok;
+        if (ifExists) {
+            // SQLite names an index in the whole database: one of another table must stay
+            tr.statements.push_back("select tsql_refuse(" +
+                                    quoteString("DROP INDEX IF EXISTS " + table + "." + index.text +
+                                                " where " + index.text + " is an index of another table") +
+                                    ") where exists (" + schemaRows("index", index.text, {}) + " except " +
+                                    schemaRows("index", index.text, table) + ")");
+        } else {
+            tr.statements.push_back(
+                unlessExists("index", table + "." + index.text, schemaRows("index", index.text, table)));
+        }
+        tr.statements.push_back(std::string("drop index ") + (ifExists ? "if exists " : "") +
+                                renderToken(index));
+    }
+    return tr;
+}
+
 }  // namespace Palvo::dialect

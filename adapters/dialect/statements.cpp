@@ -1191,7 +1191,7 @@ Translation Rewriter::statement(const ReadStatement& s) {
             tr.statements.push_back(createIndex(ns));
             break;
         case StatementKind::Drop:
-            tr.statements.push_back(plain(ns, 0, ns.size()));
+            tr = dropStatement(ns);
             break;
         case StatementKind::AlterTableAdd:
             tr = alterTableAdd(ns);

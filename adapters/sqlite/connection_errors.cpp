@@ -55,6 +55,8 @@ std::optional<std::pair<long, Connection::Impl::Args>> Connection::Impl::serverE
         for (std::string_view schema : {"main.", "temp."}) {
             if (at->starts_with(schema)) at->erase(0, schema.size());
         }
+        // DROP TABLE of a table that is not there
+        if (startsWithNoCase(sql, "drop table ")) return {{3701, {*at}}};
         return {{208, {*at}}};
     }
     for (std::string_view kind : {"table ", "view "}) {

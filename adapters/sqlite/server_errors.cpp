@@ -53,6 +53,12 @@ constexpr Entry kErrors[] = {
     {8145, "%1 is not a parameter for procedure %2.", "%1 不是过程 %2 的参数。"},
     {207, "Invalid column name '%1'.", "列名 '%1' 无效。"},
     {208, "Invalid object name '%1'.", "对象名 '%1' 无效。"},
+    {3701, "Cannot drop the table '%1', because it does not exist or you do not have permission.",
+     "无法对 表 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
+    {3701, "Cannot drop the view '%1', because it does not exist or you do not have permission.",
+     "无法对 视图 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
+    {3701, "Cannot drop the index '%1', because it does not exist or you do not have permission.",
+     "无法对 索引 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {220, "Arithmetic overflow error for data type %1, value = %2.", "数据类型 %1 的算术溢出错误，值 = %2。"},
     {271,
      "The column \"%1\" cannot be modified because it is either a computed column or is the result of a "

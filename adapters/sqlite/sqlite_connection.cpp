@@ -458,7 +458,8 @@ void parameterMissing(const std::string& sql, int number) {
 }
 
 void Connection::Impl::refuseDropOfReferenced(const std::string& drop) {
-    const std::string table = nameAt(drop, 11);
+    const std::size_t at = startsWithNoCase(drop, "drop table if exists ") ? 21 : 11;
+    const std::string table = nameAt(drop, at);
     const auto naming = strings(
         "select m.name from sqlite_master m, pragma_foreign_key_list(m.name) f where m.type = "
         "'table' and f.\"table\" = ?1 collate nocase and m.name <> ?1 collate nocase",
@@ -777,8 +778,6 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
         changeSchema(tr->change);
         return -1;
     }
-    if (startsWithNoCase(tr->statements.front(), "drop table "))
-        refuseDropOfReferenced(tr->statements.front());
     if (tr->statements.size() > 1 && !params.empty() && tr->parameterStatement == 0) {
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
@@ -798,6 +797,10 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
                                    strings("select 1 from temp.sqlite_master where name = 'sqlite_sequence'")
                                        .empty())))
                         continue;
+                    // each table of a DROP TABLE list in its turn: one dropped before it may have
+                    // referenced it
+                    if (startsWithNoCase(t->statements[i], "drop table "))
+                        refuseDropOfReferenced(t->statements[i]);
                     sqlite3_stmt* st = prepare(identityChecked(t->statements[i]));
                     Impl::requireValues(st, sql, i == t->parameterStatement ? params.size() : 0);
                     if (i == t->parameterStatement) bind(st, params);

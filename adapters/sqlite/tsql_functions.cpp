@@ -50,6 +50,7 @@ constexpr Registration kFunctions[] = {
     {"tsql_ascii", 1, tsql::fnAscii, true},
     {"tsql_unicode", 1, tsql::fnUnicode, true},
     {"tsql_refuse", 1, tsql::fnRefuse, false},
+    {"tsql_cannot_drop", 2, tsql::fnCannotDrop, false},
     {"tsql_datepart", 2, tsql::fnDatepart, true},
     {"tsql_dateadd", 3, tsql::fnDateadd, true},
     {"tsql_datediff", 3, tsql::fnDatediff, true},

@@ -126,6 +126,7 @@ void fnNchar(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnAscii(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnUnicode(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnRefuse(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnCannotDrop(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 // tsql_catalogue.cpp
 void fnXtype(sqlite3_context* ctx, int argc, sqlite3_value** argv);

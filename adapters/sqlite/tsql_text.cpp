@@ -161,6 +161,11 @@ void fnRefuse(sqlite3_context* ctx, int, sqlite3_value** argv) {
                          " (the embedded database's connection makes it).");
 }
 
+void fnCannotDrop(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    resultError(ctx, "Cannot drop the " + std::string(textOf(argv[0])) + " '" + std::string(textOf(argv[1])) +
+                         "', because it does not exist or you do not have permission.");
+}
+
 bool roomForText(sqlite3_context* ctx, std::uint64_t bytes) {
     if (bytes >
         static_cast<std::uint64_t>(sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LENGTH, -1))) {

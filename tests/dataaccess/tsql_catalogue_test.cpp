@@ -214,5 +214,46 @@ TEST(EmbeddedSystemNames, VersionSaysItIsTheEmbeddedDatabase) {
     EXPECT_TRUE(version.starts_with("Palvo embedded database (SQLite 3.")) << version;
 }
 
+// ---- DROP
+
+TEST_P(TsqlCatalogue, DropTakesEachFormOfAnIndexAndListsOfTables) {
+    const auto indexes = [&] {
+        return scalar("select count(*) from sys.indexes where name = 'IX_客户_名称'");
+    };
+    conn_->Execute("drop index 客户.IX_客户_名称");
+    EXPECT_EQ(indexes(), "0");
+    conn_->Execute("create index IX_客户_名称 on 客户 (名称)");
+    conn_->Execute("drop index IX_客户_名称 on 客户");
+    EXPECT_EQ(indexes(), "0");
+    conn_->Execute("drop view 客户视图");
+    conn_->Execute("drop table 流水, 客户");
+    EXPECT_EQ(
+        scalar("select count(*) from INFORMATION_SCHEMA.TABLES where TABLE_NAME in ('客户', '客户视图', "
+               "'流水')"),
+        "0");
+}
+
+TEST_P(TsqlCatalogue, DropOfAnObjectThatIsNotThereIs3701) {
+    const struct {
+        const char* sql;
+        long number;
+        const char* names;  // the object the message names
+    } cases[] = {
+        {"drop table 没有", 3701, "'没有'"},
+        {"drop view 没有", 3701, "'没有'"},
+        {"drop index 客户.没有", 3701, "'客户.没有'"},
+        {"drop index 没有 on 客户", 3701, "'客户.没有'"},
+        {"drop index IX_客户_名称 on 流水", 3701, "'流水.IX_客户_名称'"},  // an index of another table
+        {"drop table if exists 没有", 0, ""},
+        {"drop view if exists 没有", 0, ""},
+        {"drop index if exists 没有 on 客户", 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        EXPECT_EQ(refused(c.sql, c.names), c.number);
+    }
+    EXPECT_EQ(scalar("select count(*) from sys.indexes where name = 'IX_客户_名称'"), "1");
+}
+
 }  // namespace
 }  // namespace Palvo
