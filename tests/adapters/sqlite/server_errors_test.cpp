@@ -148,6 +148,11 @@ const Case kCases[] = {
      "in database \"main\", table \"dbo.销售单\", column '客户'."},
     {"drop table 销售单", 3726, "无法删除对象 '销售单'，因为该对象正由一个 FOREIGN KEY 约束引用。",
      "Could not drop object '销售单' because it is referenced by a FOREIGN KEY constraint."},
+    {"drop table if exists 销售单", 3726, "无法删除对象 '销售单'，因为该对象正由一个 FOREIGN KEY 约束引用。",
+     "Could not drop object '销售单' because it is referenced by a FOREIGN KEY constraint."},
+    // the list's first table is dropped, then put back with it when the second is refused
+    {"drop table 销售明细, 客户", 3726, "无法删除对象 '客户'，因为该对象正由一个 FOREIGN KEY 约束引用。",
+     "Could not drop object '客户' because it is referenced by a FOREIGN KEY constraint."},
     {"select 名称 from 客户 where 编号 = ?", 8178,
      "参数化查询 'select 名称 from 客户 where 编号 = ?' 需要参数 '@P1'，但未提供该参数。",
      "The parameterized query 'select 名称 from 客户 where 编号 = ?' expects the parameter '@P1', which was "
