@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Query{"select count(*) from T group by n having count(*) > 1", "2"},
                       Query{"select count(*) from T where n like 'AB%'", "3"}));
 
-TEST_F(EmbeddedCollation, UniqueIndexesIgnoreTrailingBlanksAndCaseWhereInsensitive) {
+TEST_F(EmbeddedCollation, UniqueIndexesCompareByTheCollation) {
     conn.Execute("create table U (c varchar(10))");
     conn.Execute("create unique index ix_u on U (c)");
     conn.Execute("insert into U values('A')");

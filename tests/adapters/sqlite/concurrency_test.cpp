@@ -154,7 +154,7 @@ TEST(SqliteSchemaChange, AStatementRunsWithTheColumnTypesOfTheSchemaItReads) {
 }
 
 // Killed between the table and its checks: the table is not there, and made again it has them.
-TEST(SqliteSchemaChange, AKillBetweenATableAndItsChecksLeavesNoTable) {
+TEST(SqliteSchemaChange, AKillBeforeATablesChecksAreMadeLeavesNoTable) {
     for (int kill : {1, 2, 4}) {  // before the first, second and last of its triggers
         const std::string file = freshDatabaseFile("killed");
         const pid_t pid = runChild([&] {

@@ -209,7 +209,7 @@ TEST(SqliteOpen, ADataSourceOrABarePathOpensTheFile) {
     EXPECT_EQ(c.path(), file);
 }
 
-TEST(SqliteOpen, WhatIsNoDatabaseFileFailsAndLeavesTheConnectionClosed) {
+TEST(SqliteOpen, WhatIsNoDatabaseFileFailsToOpen) {
     const testing::ScratchDir scratch("palvo_sqlite");
     const std::string dir = scratch.path.string(), junk = dir + "/junk.db";
     std::ofstream(junk, std::ios::binary)

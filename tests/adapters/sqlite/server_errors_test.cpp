@@ -61,7 +61,7 @@ std::string contents(Palvo::sqlite::Connection& c) {
     return all;
 }
 
-TEST_P(ServerError, HasSqlServersNumberAndWordsInEitherLanguage) {
+TEST_P(ServerError, IsSqlServersErrorInEitherLanguage) {
     const Case& k = GetParam();
     for (const bool english : {false, true}) {
         Palvo::sqlite::Connection c;
