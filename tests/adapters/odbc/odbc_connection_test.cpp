@@ -1,7 +1,6 @@
 // The ODBC connection against the SQLite ODBC driver, with single calls made
 // to fail through the adapter's call table.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include "odbc_api.h"
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
+#include "support/files.h"
 
 namespace Palvo::odbc {
 namespace {
@@ -253,19 +253,12 @@ TEST_F(OdbcConnection, AFailureWithoutDiagnosticsStillHasADescription) {
     EXPECT_EQ(bare.sqlState(), "");
 }
 
-class TempDb {
-public:
-    TempDb() {
-        char name[] = "/tmp/palvo_odbc_XXXXXX";
-        int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        path_ = name;
+// A fresh database file of the SQLite driver, with the library's functions.
+struct TempDb {
+    testing::ScratchDir dir{"palvo_odbc"};
+    std::string connectionString() const {
+        return "Driver=SQLite3;Database=" + (dir.path / "t.db").string() + kFunctions;
     }
-    ~TempDb() { std::remove(path_.c_str()); }
-    std::string connectionString() const { return "Driver=SQLite3;Database=" + path_ + kFunctions; }
-
-private:
-    std::string path_;
 };
 
 long countRows(const std::string& cs) {
