@@ -63,7 +63,7 @@ protected:
 
 TYPED_TEST_SUITE_P(ControlBehaviour);
 
-TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail) {
+TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharacters) {
     // 𠀀 lies outside the BMP: one character, two UTF-16 units, four UTF-8 bytes.
     TextBox& t = this->make.textBox("中𠀀ab");
     EXPECT_EQ(t.typeName(), "TextBox");
@@ -84,15 +84,26 @@ TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNo
     EXPECT_EQ(t.Text(), "新文本");
     EXPECT_EQ(t.SelStart(), 0) << "new text puts the caret at the start";
     EXPECT_EQ(t.SelLength(), 0);
+}
 
+TYPED_TEST_P(ControlBehaviour, TextBoxMaxLengthZeroIsNoLimit) {
+    TextBox& t = this->make.textBox("");
     EXPECT_EQ(t.MaxLength(), 0) << "no limit";
     t.MaxLength(12);
     EXPECT_EQ(t.MaxLength(), 12);
     t.MaxLength(0);
     EXPECT_EQ(t.MaxLength(), 0);
+}
+
+TYPED_TEST_P(ControlBehaviour, TextBoxRefusesNegativePlacesOrLengths) {
+    TextBox& t = this->make.textBox("ab");
     EXPECT_EQ(errorNumber([&] { t.SelStart(-1); }), 380);
     EXPECT_EQ(errorNumber([&] { t.SelLength(-1); }), 380);
     EXPECT_EQ(errorNumber([&] { t.MaxLength(-1); }), 380);
+}
+
+TYPED_TEST_P(ControlBehaviour, ADisabledTextBoxRefusesTheFocus) {
+    TextBox& t = this->make.textBox("ab");
     EXPECT_EQ(errorNumber([&] { t.SetFocus(); }), 0);
     t.Enabled(false);
     EXPECT_FALSE(t.Enabled());
@@ -475,8 +486,8 @@ TYPED_TEST_P(ControlBehaviour, HierarchicalGridLaysOutABoundRecordset) {
         << "the grid's own copy, nothing left over";
 }
 
-REGISTER_TYPED_TEST_SUITE_P(ControlBehaviour,
-                            TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail,
+REGISTER_TYPED_TEST_SUITE_P(ControlBehaviour, TextBoxSelectionCountsCharacters, TextBoxMaxLengthZeroIsNoLimit,
+                            TextBoxRefusesNegativePlacesOrLengths, ADisabledTextBoxRefusesTheFocus,
                             ListControlsKeepTheirEntriesWithTheirItemData,
                             ListBoxMarksAreIndependentOfTheCurrentEntry,
                             ComboBoxTextSelectsAMatchingEntryOrNone, ComboBoxSelectionCountsCharacters,
