@@ -1224,14 +1224,7 @@ Nodes Rewriter::groupingSetsQuery(const Nodes& q, std::size_t groupAt) {
     sets.read(groupAt + 2, listEnd);
     const GroupingQuery g(q, sets);
 
-    // select [distinct] [top n [percent] [with ties]]
-    std::size_t head = 1;
-    if (head < fromAt && (q[head].word("distinct") || q[head].word("all"))) ++head;
-    if (head < fromAt && q[head].word("top")) {
-        head += 2;
-        if (head < fromAt && q[head].word("percent")) ++head;
-        if (head + 1 < fromAt && q[head].word("with") && q[head + 1].word("ties")) head += 2;
-    }
+    const std::size_t head = listStart(q, fromAt);
     Nodes out;
     append(out, q, 0, std::min(head, fromAt));
     g.selectList(std::min(head, fromAt), fromAt, out);

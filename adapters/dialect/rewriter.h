@@ -72,6 +72,9 @@ std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
 // Where the INTO of SELECT ... INTO T is among a select's nodes [b, e) (select_into.cpp); e when it has none.
 std::size_t intoAt(const Nodes& ns, std::size_t b, std::size_t e);
 
+// Where a select's list starts among its nodes [0, e), past DISTINCT and TOP (select_into.cpp).
+std::size_t listStart(const Nodes& q, std::size_t e);
+
 // Where a subquery's FOR XML clause starts; kids.size() when it has none (function_text.cpp).
 std::size_t forXmlAt(const Nodes& kids);
 

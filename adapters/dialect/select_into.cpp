@@ -18,18 +18,6 @@ bool endsList(const Node& n) {
     return std::any_of(std::begin(kEnds), std::end(kEnds), [&n](std::string_view w) { return n.word(w); });
 }
 
-// Where the select list starts: past DISTINCT and TOP.
-std::size_t listStart(const Nodes& q, std::size_t e) {
-    std::size_t i = 1;
-    if (i < e && (q[i].word("distinct") || q[i].word("all"))) ++i;
-    if (i < e && q[i].word("top")) {
-        i += 2;
-        if (i < e && q[i].word("percent")) ++i;
-        if (i + 1 < e && q[i].word("with") && q[i + 1].word("ties")) i += 2;
-    }
-    return i;
-}
-
 std::string bracketed(std::string_view name) {
     std::string r = "[";
     for (char c : name) r += c == ']' ? std::string("]]") : std::string(1, c);
@@ -73,6 +61,17 @@ bool outputsInto(std::string_view tsql) {
         if (ns[k].word("into")) return true;
     }
     return false;
+}
+
+std::size_t listStart(const Nodes& q, std::size_t e) {
+    std::size_t i = 1;
+    if (i < e && (q[i].word("distinct") || q[i].word("all"))) ++i;
+    if (i < e && q[i].word("top")) {
+        i += 2;
+        if (i < e && q[i].word("percent")) ++i;
+        if (i + 1 < e && q[i].word("with") && q[i + 1].word("ties")) i += 2;
+    }
+    return i;
 }
 
 std::size_t intoAt(const Nodes& ns, std::size_t b, std::size_t e) {

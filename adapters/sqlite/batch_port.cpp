@@ -202,9 +202,11 @@ int Connection::Impl::registerBatchFunctions() {
         return *static_cast<Impl*>(sqlite3_user_data(c));
     };
     // ERROR_NUMBER() and the like: Null outside a CATCH block
-    static constexpr auto caughtNumber = [](sqlite3_context* c, long long value) {
-        if (!implOf(c).caught) return sqlite3_result_null(c);
-        sqlite3_result_int64(c, value);
+    using Caught = dialect::BatchPort::Caught;
+    static constexpr auto caughtNumber = [](sqlite3_context* c, long long (*field)(const Caught&)) {
+        const auto& error = implOf(c).caught;
+        if (!error) return sqlite3_result_null(c);
+        sqlite3_result_int64(c, field(*error));
     };
     using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
     struct Named {
@@ -231,23 +233,19 @@ int Connection::Impl::registerBatchFunctions() {
          }},
         {"tsql_error_number",
          [](sqlite3_context* c, int, sqlite3_value**) {
-             const Impl& impl = implOf(c);
-             caughtNumber(c, impl.caught ? impl.caught->number : 0);
+             caughtNumber(c, [](const Caught& e) -> long long { return e.number; });
          }},
         {"tsql_error_severity",
          [](sqlite3_context* c, int, sqlite3_value**) {
-             const Impl& impl = implOf(c);
-             caughtNumber(c, impl.caught ? impl.caught->severity : 0);
+             caughtNumber(c, [](const Caught& e) -> long long { return e.severity; });
          }},
         {"tsql_error_state",
          [](sqlite3_context* c, int, sqlite3_value**) {
-             const Impl& impl = implOf(c);
-             caughtNumber(c, impl.caught ? impl.caught->state : 0);
+             caughtNumber(c, [](const Caught& e) -> long long { return e.state; });
          }},
         {"tsql_error_line",
          [](sqlite3_context* c, int, sqlite3_value**) {
-             const Impl& impl = implOf(c);
-             caughtNumber(c, impl.caught ? impl.caught->line : 0);
+             caughtNumber(c, [](const Caught& e) -> long long { return e.line; });
          }},
         {"tsql_error_message",
          [](sqlite3_context* c, int, sqlite3_value**) {

@@ -19,36 +19,37 @@ std::string showJob(print::ExcelJob job) {
     return "";
 }
 
+// A report of rows as one grid, which the composite report adds its heading to.
+print::ExcelJob rowsJob(const std::string& title, const ReportRows& rows, const std::string& topStr,
+                        const std::string& botStr, int orientation, int alignment, bool canEdit) {
+    return print::ExcelJob{.kind = print::ExcelJob::Kind::Grid,
+                           .title = title,
+                           .data = &rows,
+                           .top = topStr,
+                           .bottom = botStr,
+                           .orientation = orientation,
+                           .centring = alignment,
+                           .canEdit = canEdit};
+}
+
 }  // namespace
 
 std::string rowsWorkbook(const std::string& title, const ReportRows& rows, const std::string& topStr,
                          const std::string& botStr, int orientation, int alignment, bool canEdit) {
-    return showJob(print::ExcelJob{.kind = print::ExcelJob::Kind::Grid,
-                                   .title = title,
-                                   .data = &rows,
-                                   .top = topStr,
-                                   .bottom = botStr,
-                                   .orientation = orientation,
-                                   .centring = alignment,
-                                   .canEdit = canEdit});
+    return showJob(rowsJob(title, rows, topStr, botStr, orientation, alignment, canEdit));
 }
 
 std::string titledRowsWorkbook(const ReportRows& data, const std::string& title, const std::string& topStr,
                                const std::string& botStr, int orientation, int alignment, bool canEdit,
                                std::int16_t dataBeginRow, const ReportRows* heading, std::int16_t headingCols,
                                const std::string& otherMerges) {
-    return showJob(print::ExcelJob{.kind = print::ExcelJob::Kind::Composite,
-                                   .title = title,
-                                   .data = &data,
-                                   .top = topStr,
-                                   .bottom = botStr,
-                                   .orientation = orientation,
-                                   .centring = alignment,
-                                   .canEdit = canEdit,
-                                   .dataBeginRow = dataBeginRow,
-                                   .heading = heading,
-                                   .headingCols = headingCols,
-                                   .otherMerges = otherMerges});
+    print::ExcelJob job = rowsJob(title, data, topStr, botStr, orientation, alignment, canEdit);
+    job.kind = print::ExcelJob::Kind::Composite;
+    job.dataBeginRow = dataBeginRow;
+    job.heading = heading;
+    job.headingCols = headingCols;
+    job.otherMerges = otherMerges;
+    return showJob(std::move(job));
 }
 
 std::string clsPrint::sReportGridtoExcel(const std::string& sTitle, FlexGrid& Grid, const std::string& Topstr,

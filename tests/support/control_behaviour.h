@@ -63,7 +63,7 @@ protected:
 
 TYPED_TEST_SUITE_P(ControlBehaviour);
 
-TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail) {
+TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharacters) {
     // 𠀀 lies outside the BMP: one character, two UTF-16 units, four UTF-8 bytes.
     TextBox& t = this->make.textBox("中𠀀ab");
     EXPECT_EQ(t.typeName(), "TextBox");
@@ -84,15 +84,26 @@ TYPED_TEST_P(ControlBehaviour, TextBoxSelectionCountsCharactersMaxLengthZeroIsNo
     EXPECT_EQ(t.Text(), "新文本");
     EXPECT_EQ(t.SelStart(), 0) << "new text puts the caret at the start";
     EXPECT_EQ(t.SelLength(), 0);
+}
 
+TYPED_TEST_P(ControlBehaviour, TextBoxMaxLengthZeroIsNoLimit) {
+    TextBox& t = this->make.textBox("");
     EXPECT_EQ(t.MaxLength(), 0) << "no limit";
     t.MaxLength(12);
     EXPECT_EQ(t.MaxLength(), 12);
     t.MaxLength(0);
     EXPECT_EQ(t.MaxLength(), 0);
+}
+
+TYPED_TEST_P(ControlBehaviour, TextBoxRefusesNegativePlacesOrLengths) {
+    TextBox& t = this->make.textBox("ab");
     EXPECT_EQ(errorNumber([&] { t.SelStart(-1); }), 380);
     EXPECT_EQ(errorNumber([&] { t.SelLength(-1); }), 380);
     EXPECT_EQ(errorNumber([&] { t.MaxLength(-1); }), 380);
+}
+
+TYPED_TEST_P(ControlBehaviour, ADisabledTextBoxRefusesTheFocus) {
+    TextBox& t = this->make.textBox("ab");
     EXPECT_EQ(errorNumber([&] { t.SetFocus(); }), 0);
     t.Enabled(false);
     EXPECT_FALSE(t.Enabled());
@@ -149,15 +160,17 @@ void checkListEntries(L& l) {
     EXPECT_EQ(l.Text(), "");
 }
 
-TYPED_TEST_P(ControlBehaviour, ComboAndListBoxEntriesItemDataAndSelection) {
+TYPED_TEST_P(ControlBehaviour, ListControlsKeepTheirEntriesWithTheirItemData) {
     ComboBox& c = this->make.comboBox();
     ListBox& l = this->make.listBox();
     EXPECT_EQ(c.typeName(), "ComboBox");
     EXPECT_EQ(l.typeName(), "ListBox");
     checkListEntries(c);
     checkListEntries(l);
+}
 
-    // a list box's marks are independent of the current entry
+TYPED_TEST_P(ControlBehaviour, ListBoxMarksAreIndependentOfTheCurrentEntry) {
+    ListBox& l = this->make.listBox();
     for (const char* s : {"a", "b", "c"}) l.AddItem(s);
     l.Selected(0, true);
     l.Selected(2, true);
@@ -172,7 +185,7 @@ TYPED_TEST_P(ControlBehaviour, ComboAndListBoxEntriesItemDataAndSelection) {
     EXPECT_EQ(errorNumber([&] { (void)l.Selected(3); }), 381);
 }
 
-TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNoneAndSelectionCountsCharacters) {
+TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNone) {
     ComboBox& c = this->make.comboBox();
     c.AddItem("全部");
     c.AddItem("总部");
@@ -185,7 +198,10 @@ TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNoneAndSelecti
     EXPECT_EQ(c.Text(), "全部");
     c.ListIndex(-1);
     EXPECT_EQ(c.Text(), "");
+}
 
+TYPED_TEST_P(ControlBehaviour, ComboBoxSelectionCountsCharacters) {
+    ComboBox& c = this->make.comboBox();
     c.Text("中𠀀ab");
     c.SelStart(1);
     c.SelLength(10);
@@ -197,7 +213,7 @@ TYPED_TEST_P(ControlBehaviour, ComboBoxTextSelectsAMatchingEntryOrNoneAndSelecti
     EXPECT_EQ(errorNumber([&] { c.SelLength(-1); }), 380);
 }
 
-TYPED_TEST_P(ControlBehaviour, ListViewHeadersAndItemsWithKeys) {
+TYPED_TEST_P(ControlBehaviour, ListViewColumnHeadersTakeUniqueKeys) {
     ListView& lv = this->make.listView();
     EXPECT_EQ(lv.typeName(), "ListView");
     lv.View(3);
@@ -210,7 +226,16 @@ TYPED_TEST_P(ControlBehaviour, ListViewHeadersAndItemsWithKeys) {
     EXPECT_EQ(errorNumber([&] { lv.ColumnHeadersAdd(4, "Head1", "x"); }), 35602);
     EXPECT_EQ(errorNumber([&] { lv.ColumnHeadersAdd(6, "Head9", "x"); }), 381);
     EXPECT_EQ(errorNumber([&] { (void)lv.ColumnHeaderText(0); }), 381);
+    lv.ColumnHeadersClear();
+    EXPECT_EQ(lv.ColumnHeadersCount(), 0);
+    lv.ColumnHeadersAdd(1, "Head1", "新");
+    EXPECT_EQ(lv.ColumnHeaderKey(1), "Head1") << "a cleared key can be used again";
+}
 
+TYPED_TEST_P(ControlBehaviour, ListViewItemsTakeUniqueKeysWithTheirSubItems) {
+    ListView& lv = this->make.listView();
+    lv.View(3);
+    for (short i = 1; i <= 3; ++i) lv.ColumnHeadersAdd(i, "Head" + std::to_string(i), "列");
     ListItem& second = lv.ListItemsAdd(1, "K2", "乙");
     second.SubItems(1, "9");
     ListItem& first = lv.ListItemsAdd(1, "K1", "甲");
@@ -231,13 +256,9 @@ TYPED_TEST_P(ControlBehaviour, ListViewHeadersAndItemsWithKeys) {
     lv.ListItemsClear();
     EXPECT_EQ(lv.ListItemsCount(), 0);
     EXPECT_EQ(lv.ColumnHeadersCount(), 3) << "headers stay";
-    lv.ColumnHeadersClear();
-    EXPECT_EQ(lv.ColumnHeadersCount(), 0);
-    lv.ColumnHeadersAdd(1, "Head1", "新");
-    EXPECT_EQ(lv.ColumnHeaderKey(1), "Head1") << "a cleared key can be used again";
 }
 
-TYPED_TEST_P(ControlBehaviour, GridReportsItsTypeAndStartShapeAndReshapingKeepsTheCellsThatStay) {
+TYPED_TEST_P(ControlBehaviour, GridStartsWithItsTypesShape) {
     FlexGrid& flex = this->make.flexGrid(false);
     FlexGrid& hier = this->make.flexGrid(true);
     EXPECT_EQ(flex.typeName(), "MSFlexGrid");
@@ -246,8 +267,10 @@ TYPED_TEST_P(ControlBehaviour, GridReportsItsTypeAndStartShapeAndReshapingKeepsT
                                 flex.Col()}),
               (std::vector<int>{2, 2, 1, 1, 1, 1}))
         << "rows, cols, fixed rows, fixed cols, row, col";
+}
 
-    FlexGrid& g = flex;
+TYPED_TEST_P(ControlBehaviour, ReshapingAGridKeepsTheCellsThatStay) {
+    FlexGrid& g = this->make.flexGrid(false);
     g.Rows(3);
     g.Cols(3);
     g.TextMatrix(2, 2, "c");
@@ -304,7 +327,7 @@ TYPED_TEST_P(ControlBehaviour, GridIndicesOutsideRaiseThePlatformNumbers) {
     EXPECT_EQ(g.Cols(), 2);
 }
 
-TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsInsertsAtTheIndexAndSortMovesWholeRows) {
+TYPED_TEST_P(ControlBehaviour, GridAddItemFillsARowAtTheIndexFromTabbedText) {
     FlexGrid& g = this->make.flexGrid(false);
     g.Cols(3);
     g.Rows(1);
@@ -316,8 +339,12 @@ TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsInsertsAtTheIndexAndSortMo
     EXPECT_EQ(gridColumn(g, 2), (std::vector<std::string>{"", "", "c", "z"}));
     g.RemoveItem(1);
     EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "a", ""}));
+}
 
-    // a sort moves whole rows with their colours and is stable
+// with their colours, keeping the order of equal keys
+TYPED_TEST_P(ControlBehaviour, GridSortMovesWholeRows) {
+    FlexGrid& g = this->make.flexGrid(false);
+    g.Cols(3);
     g.Rows(1);
     g.TextMatrix(0, 1, "heading");
     g.AddItem("r1\t2\tfirst two");
@@ -340,7 +367,7 @@ TYPED_TEST_P(ControlBehaviour, GridAddItemSplitsAtTabsInsertsAtTheIndexAndSortMo
     EXPECT_EQ(gridColumn(g, 0), (std::vector<std::string>{"", "r1", "r3", "r2"}));
 }
 
-TYPED_TEST_P(ControlBehaviour, GridWidthsAlignmentsAndCellColoursReadBackAsSetAndClearEmpties) {
+TYPED_TEST_P(ControlBehaviour, GridColumnWidthsReadBackAsSet) {
     FlexGrid& g = this->make.flexGrid(false);
     for (std::int32_t twips : {0, 1, 15, 600, 1000, 1234, 9000}) {
         g.ColWidth(1, twips);
@@ -353,12 +380,18 @@ TYPED_TEST_P(ControlBehaviour, GridWidthsAlignmentsAndCellColoursReadBackAsSetAn
     EXPECT_EQ(g.CellWidth(), 1500);
     g.ColWidth(0, 700);
     EXPECT_GE(g.CellLeft(), 690) << "the current cell starts after column 0";
+}
+
+TYPED_TEST_P(ControlBehaviour, GridColumnAlignmentsReadBackAsSet) {
+    FlexGrid& g = this->make.flexGrid(false);
     for (int a : {1, 3, 9, 4, 0}) {
         g.ColAlignment(0, a);
         EXPECT_EQ(g.ColAlignment(0), a);
     }
+}
 
-    // the cell colour follows the current cell; Clear empties the cells
+TYPED_TEST_P(ControlBehaviour, GridCellColourFollowsTheCurrentCell) {
+    FlexGrid& g = this->make.flexGrid(false);
     g.Rows(3);
     g.TextMatrix(2, 1, "x");
     g.Row(2);
@@ -373,6 +406,15 @@ TYPED_TEST_P(ControlBehaviour, GridWidthsAlignmentsAndCellColoursReadBackAsSetAn
     EXPECT_EQ(g.CellBackColor(), static_cast<std::int32_t>(0x80000005u)) << "system colours read back as set";
     g.Col(0);
     EXPECT_EQ(g.CellBackColor(), 0xFF);
+}
+
+TYPED_TEST_P(ControlBehaviour, GridClearEmptiesTheCellsKeepingTheShape) {
+    FlexGrid& g = this->make.flexGrid(false);
+    g.Rows(3);
+    g.TextMatrix(2, 1, "x");
+    g.Row(2);
+    g.Col(0);
+    g.CellBackColor(0xFF);
     g.Clear();
     EXPECT_EQ(g.Rows(), 3);
     EXPECT_EQ(g.TextMatrix(2, 1), "");
@@ -444,15 +486,17 @@ TYPED_TEST_P(ControlBehaviour, HierarchicalGridLaysOutABoundRecordset) {
         << "the grid's own copy, nothing left over";
 }
 
-REGISTER_TYPED_TEST_SUITE_P(ControlBehaviour,
-                            TextBoxSelectionCountsCharactersMaxLengthZeroIsNoLimitNegativesFail,
-                            ComboAndListBoxEntriesItemDataAndSelection,
-                            ComboBoxTextSelectsAMatchingEntryOrNoneAndSelectionCountsCharacters,
-                            ListViewHeadersAndItemsWithKeys,
-                            GridReportsItsTypeAndStartShapeAndReshapingKeepsTheCellsThatStay,
+REGISTER_TYPED_TEST_SUITE_P(ControlBehaviour, TextBoxSelectionCountsCharacters, TextBoxMaxLengthZeroIsNoLimit,
+                            TextBoxRefusesNegativePlacesOrLengths, ADisabledTextBoxRefusesTheFocus,
+                            ListControlsKeepTheirEntriesWithTheirItemData,
+                            ListBoxMarksAreIndependentOfTheCurrentEntry,
+                            ComboBoxTextSelectsAMatchingEntryOrNone, ComboBoxSelectionCountsCharacters,
+                            ListViewColumnHeadersTakeUniqueKeys, ListViewItemsTakeUniqueKeysWithTheirSubItems,
+                            GridStartsWithItsTypesShape, ReshapingAGridKeepsTheCellsThatStay,
                             GridIndicesOutsideRaiseThePlatformNumbers,
-                            GridAddItemSplitsAtTabsInsertsAtTheIndexAndSortMovesWholeRows,
-                            GridWidthsAlignmentsAndCellColoursReadBackAsSetAndClearEmpties,
+                            GridAddItemFillsARowAtTheIndexFromTabbedText, GridSortMovesWholeRows,
+                            GridColumnWidthsReadBackAsSet, GridColumnAlignmentsReadBackAsSet,
+                            GridCellColourFollowsTheCurrentCell, GridClearEmptiesTheCellsKeepingTheShape,
                             GridSortIsGenericNumbersAsNumbersTextsAsTexts, GridScrollsARowIntoView,
                             HierarchicalGridLaysOutABoundRecordset);
 

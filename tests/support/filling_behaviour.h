@@ -47,24 +47,31 @@ protected:
 
 TYPED_TEST_SUITE_P(FillingBehaviour);
 
-TYPED_TEST_P(FillingBehaviour, ListAndComboGetEntriesItemDataAndTheDefaultSelection) {
+TYPED_TEST_P(FillingBehaviour, AFilledListHoldsEachRowsTextWithItsData) {
     ComboBox& cmb = this->make.comboBox();
     ListBox& list = this->make.listBox();
-    const bool clear = true;
     const std::string sql = "select 编号, 客户 from 销售 order by 编号";
-    const std::int16_t text = 1, data = 0;
-    clsDatabase().mFillDataToListOrComb(clear, sql, text, data, cmb);
-    clsDatabase().mFillDataToListOrComb(clear, sql, text, data, list, 2, "全部");
+    clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, cmb);
+    clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, list, 2, "全部");
     this->make.settle();
     EXPECT_EQ(listEntries(cmb), (std::vector<std::string>{"", "华北商行", "东方建材", "华北商行"}));
     EXPECT_EQ(cmb.ItemData(2), 2);
-    EXPECT_EQ(cmb.ListIndex(), 0);
     EXPECT_EQ(listEntries(list).front(), "全部");
     EXPECT_EQ(list.ItemData(3), 3);
+}
+
+TYPED_TEST_P(FillingBehaviour, AFilledListSelectsTheEntryAsked) {
+    ComboBox& cmb = this->make.comboBox();
+    ListBox& list = this->make.listBox();
+    const std::string sql = "select 编号, 客户 from 销售 order by 编号";
+    clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, cmb);
+    clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, list, 2, "全部");
+    this->make.settle();
+    EXPECT_EQ(cmb.ListIndex(), 0);
     EXPECT_EQ(list.ListIndex(), 2);
 }
 
-TYPED_TEST_P(FillingBehaviour, ListViewGetsAHeaderPerColumnAndAnItemPerRow) {
+TYPED_TEST_P(FillingBehaviour, AListViewFillsWithTheRowsUnderTheirColumnHeaders) {
     ListView& lv = this->make.listView();
     clsDatabase().iFillDataToListview("select 客户, 金额, 日期 from 销售 order by 编号", lv, -1);
     ASSERT_EQ(lv.ColumnHeadersCount(), 3);
@@ -75,7 +82,7 @@ TYPED_TEST_P(FillingBehaviour, ListViewGetsAHeaderPerColumnAndAnItemPerRow) {
     EXPECT_EQ(lv.ListItems(3).SubItems(2), "");
 }
 
-TYPED_TEST_P(FillingBehaviour, FillTableOnBothGridTypesNumbersTotalsDatesNoRowsAndFailures) {
+TYPED_TEST_P(FillingBehaviour, FillTableNumbersTotalsTheRowsOfEitherGridType) {
     for (bool hierarchical : {false, true}) {
         FlexGrid& g = this->make.flexGrid(hierarchical);
         EXPECT_EQ(clsGrid().sFillTable("select 客户, 日期, 金额 from 销售 order by 编号", g, true, 2, "金额"),
@@ -89,12 +96,21 @@ TYPED_TEST_P(FillingBehaviour, FillTableOnBothGridTypesNumbersTotalsDatesNoRowsA
         EXPECT_EQ(g.TextMatrix(4, 3), "112.75");
         EXPECT_EQ(g.ToolTipText(), "共有 3 条记录！");
         for (int c = 0; c < g.Cols(); ++c) EXPECT_GT(g.ColWidth(c), 0) << g.typeName() << " column " << c;
+    }
+}
 
-        // without rows, and with a failing statement
+TYPED_TEST_P(FillingBehaviour, FillTableWithoutRowsKeepsTheHeading) {
+    for (bool hierarchical : {false, true}) {
         FlexGrid& e = this->make.flexGrid(hierarchical);
         EXPECT_EQ(clsGrid().sFillTable("select 客户, 金额 from 销售 where 1=0", e, false, 0, "", false), "0");
         EXPECT_EQ(e.TextMatrix(0, 1), "金额") << e.typeName();
-        EXPECT_NE(clsGrid().sFillTable("select * from 没有的表", e), "");
+    }
+}
+
+TYPED_TEST_P(FillingBehaviour, FillTableReportsAFailingStatement) {
+    for (bool hierarchical : {false, true}) {
+        FlexGrid& e = this->make.flexGrid(hierarchical);
+        EXPECT_NE(clsGrid().sFillTable("select * from 没有的表", e), "") << e.typeName();
     }
 }
 
@@ -125,10 +141,11 @@ TYPED_TEST_P(FillingBehaviour, QueryComboGetsTheValuesOfTheTaggedColumn) {
     EXPECT_EQ(cmb.ListIndex(), 0);
 }
 
-REGISTER_TYPED_TEST_SUITE_P(FillingBehaviour, ListAndComboGetEntriesItemDataAndTheDefaultSelection,
-                            RefillingAFlexGridLeavesNothingOfTheLastFill,
-                            ListViewGetsAHeaderPerColumnAndAnItemPerRow,
-                            FillTableOnBothGridTypesNumbersTotalsDatesNoRowsAndFailures,
+REGISTER_TYPED_TEST_SUITE_P(FillingBehaviour, AFilledListHoldsEachRowsTextWithItsData,
+                            AFilledListSelectsTheEntryAsked, RefillingAFlexGridLeavesNothingOfTheLastFill,
+                            AListViewFillsWithTheRowsUnderTheirColumnHeaders,
+                            FillTableNumbersTotalsTheRowsOfEitherGridType,
+                            FillTableWithoutRowsKeepsTheHeading, FillTableReportsAFailingStatement,
                             QueryComboGetsTheValuesOfTheTaggedColumn);
 
 }  // namespace Palvo::testing

@@ -133,7 +133,7 @@ TEST_F(ValueChecks, NumberChecksEmptyTheBoxOnFailure) {
     }
 }
 
-TEST(DayAndFraction, ADayIsAFullDashedDateFrom1900) {
+TEST(DayCheck, ADayIsAFullDashedDateFrom1900) {
     struct Case {
         const char* text;
         bool day;
@@ -148,7 +148,7 @@ TEST(DayAndFraction, ADayIsAFullDashedDateFrom1900) {
     }
 }
 
-TEST(DayAndFraction, AFractionLiesWithinZeroToOne) {
+TEST(FractionCheck, AFractionLiesWithinZeroToOne) {
     struct Case {
         const char* text;
         bool day;

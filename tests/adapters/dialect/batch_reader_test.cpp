@@ -70,7 +70,7 @@ TEST(StatementTree, EndsStatementsWhereTheNextBegins) {
     }
 }
 
-TEST(StatementTree, ReadsIfAndElseWithTheirCondition) {
+TEST(StatementTree, ReadsAnIfElseWithItsCondition) {
     const StatementTree tree = readStatementTree(
         "if not exists (select 1 from T where a = 1) insert into T values (1); "
         "else update T set b = 2 select 3");

@@ -70,7 +70,7 @@ TEST(Reader, EndsAStatementAtEachSemicolonOutsideParentheses) {
     }
 }
 
-TEST(Reader, ReadsNoStatementFromSemicolonsAndComments) {
+TEST(Reader, ReadsNoStatementWhereThereAreOnlySemicolonsOrComments) {
     EXPECT_TRUE(readBatch(" ; -- nothing\n ;").statements.empty());
 }
 

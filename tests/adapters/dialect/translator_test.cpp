@@ -211,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Changes SQLite cannot make in one statement go to the connection, which reads
 // the schema; another SQLite host is given a statement that refuses them by name.
-TEST(SchemaChanges, AreHandedToTheConnectionAndTheResultColumnsUnnamedOrTextAreMarked) {
+TEST(SchemaChanges, AreHandedToTheConnection) {
     using Kind = Palvo::dialect::SchemaChange::Kind;
     const std::tuple<const char*, Kind, const char*, const char*, const char*, const char*, const char*>
         cases[] = {
@@ -237,6 +237,9 @@ TEST(SchemaChanges, AreHandedToTheConnectionAndTheResultColumnsUnnamedOrTextAreM
         EXPECT_EQ(tr.change.definition, definition);
         EXPECT_EQ(tr.joined(), refusal);
     }
+}
+
+TEST(ResultColumns, UnnamedOrTextOnesAreMarked) {
     // SQL Server leaves an expression without an alias unnamed, and a conversion to
     // text stays text: the columns of the statement's own result, counted from the
     // last one after a "*".
@@ -258,7 +261,7 @@ TEST(SchemaChanges, AreHandedToTheConnectionAndTheResultColumnsUnnamedOrTextAreM
     }
 }
 
-TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValuesADateItsDayOnly) {
+TEST(StoredTypes, KeepTheirDeclarationWithTriggersCheckingTheirValues) {
     // declared type, the column definition SQLite gets, what the triggers pass each value through; the
     // types StoredValues and SqliteAdapter store values of (tinyint, bigint, nchar, varchar(max), a
     // datetime defaulting to getdate()) are theirs
@@ -293,7 +296,9 @@ TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValuesADateItsDayOnly) {
         EXPECT_NE(tr.statements[2].find("after update of \"c\" on \"T\""), std::string::npos)
             << tr.statements[2];
     }
-    // a date column keeps the day only
+}
+
+TEST(StoredTypes, ADateColumnKeepsTheDayOnly) {
     auto tr = translateUncached("create table T (d date, t datetime)");
     ASSERT_EQ(tr.statements.size(), 3u);
     EXPECT_NE(tr.statements[1].find("\"d\" = tsql_date(new.\"d\"), \"t\" = tsql_datetime(new.\"t\")"),
@@ -301,7 +306,7 @@ TEST(StoredTypes, KeepTheirDeclarationAndCheckTheirValuesADateItsDayOnly) {
         << tr.statements[1];
 }
 
-TEST(NumberLiterals, AreExactWhenADoubleCarriesEveryDigitAndChainsBeyond2500OperandsAreRefused) {
+TEST(NumberLiterals, AreExactWhenADoubleCarriesEveryDigit) {
     for (const char* n :
          {"0.01", "123456789012345", "9007199254740991.0", "2024010100000124.00", "9223372036854775807",
           "-9223372036854775808", "0.000000000000000001", "1.5e3", "45035996273704.97"})
@@ -309,6 +314,9 @@ TEST(NumberLiterals, AreExactWhenADoubleCarriesEveryDigitAndChainsBeyond2500Oper
     for (const char* n : {"99999999999999.99", "12345678901234567.89", "9223372036854775808",
                           "-9223372036854775809", "12345678901234567890", "3.14159265358979323846"})
         EXPECT_FALSE(Palvo::dialect::readsExactly(n)) << n;
+}
+
+TEST(OperatorChains, Beyond2500OperandsAreRefused) {
     // Beyond 2,500 operands a run is refused. That runs are cut to SQLite's limits and long AND/OR runs
     // regrouped is Arithmetic.LongChainsOfOperatorsRun's (sqlite_test), which runs 1,000 to 2,500 of them.
     std::string sql = "select 1";
@@ -317,7 +325,7 @@ TEST(NumberLiterals, AreExactWhenADoubleCarriesEveryDigitAndChainsBeyond2500Oper
               "Not supported by the embedded database: a chain of more than 2500 operands.");
 }
 
-TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
+TEST(Tokenizer, KeepsEachKindOfTokenApart) {
     auto toks = Palvo::dialect::tokenize("select 'a--b', [x/*y]]], N'n''', \"q\" -- tail\n/*c*/ 1.5e3 <> ?");
     std::vector<std::pair<Palvo::dialect::TokenKind, std::string>> got;
     for (const auto& t : toks) got.emplace_back(t.kind, t.text);
@@ -330,19 +338,25 @@ TEST(Tokenizer, KeepsStringsNamesAndCommentsApart) {
     EXPECT_TRUE(toks[8].spaceBefore);
 }
 
-TEST(TranslatorCache, ReturnsTheSameTranslationAndStaysBoundedInCountAndFourMegabytes) {
+TEST(TranslatorCache, ReturnsTheSameTranslation) {
     Palvo::dialect::Translator tr(Palvo::dialect::sqliteTarget(), 3);
     auto a = tr.translateStatements("select top 1 a from t");
     auto b = tr.translateStatements("select top 1 a from t");
     EXPECT_EQ(a.get(), b.get());
+    EXPECT_EQ(tr.translate("select 9"), "select 9");
+}
+
+TEST(TranslatorCache, KeepsAtMostItsCount) {
+    Palvo::dialect::Translator tr(Palvo::dialect::sqliteTarget(), 3);
     for (int i = 0; i < 10; ++i) tr.translate("select " + std::to_string(i));
     EXPECT_EQ(tr.cachedCount(), 3u);
-    EXPECT_EQ(tr.translate("select 9"), "select 9");
     EXPECT_THROW(tr.translate("select top 1 with ties a from t"), Palvo::Error);
     EXPECT_EQ(tr.cachedCount(), 3u) << "a failed translation was cached";
     tr.clearCache();
     EXPECT_EQ(tr.cachedCount(), 0u);
-    // at most four megabytes of statements are kept
+}
+
+TEST(TranslatorCache, KeepsAtMostFourMegabytes) {
     Palvo::dialect::Translator roomy(Palvo::dialect::sqliteTarget(), 512);
     const std::string big = "select '" + std::string(3u << 20, 'x') + "'";
     roomy.translate("select 1");

@@ -11,7 +11,7 @@ namespace {
 // named alone (tinyint, bit, float, datetime, char, varchar, nvarchar, ntext, varbinary, image) is read
 // from its name as the SQLite driver gives it in
 // DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase.
-TEST(ColumnInfoFromDescription, NumbersTextAndBinaryAsSqlServerReportsThem) {
+TEST(ColumnInfoFromDescription, EachTypeAsSqlServerReportsIt) {
     struct Case {
         int sqlType;
         unsigned long size;
@@ -59,7 +59,7 @@ TEST(ColumnInfoFromDescription, NumbersTextAndBinaryAsSqlServerReportsThem) {
 }
 
 // Decimal and money values arrive as text; every digit of them is kept.
-TEST(DecimalText, CanonicalWithTheColumnsScaleAndNothingRounded) {
+TEST(DecimalText, IsCanonicalAtTheColumnsScaleWithNothingRounded) {
     struct Case {
         const char* text;
         int scale;

@@ -41,7 +41,7 @@ TEST(ConnectionStringFor, EveryValueReadsBackAsTyped) {
     }
 }
 
-TEST(DriverConnectionString, SqlServerAliasOrFreeTdsGetsCharsetAndTdsVersionKeepingGivenAndPlainValues) {
+TEST(DriverConnectionString, ASqlServerAliasBecomesFreeTdsWithItsCharsetSettings) {
     const char* aliases[] = {"driver=sql server;server=h", "DRIVER={SQL Server};server=h",
                              "Driver={ Sql Server };server=h", "server=h;driver=SQL SERVER"};
     for (const char* in : aliases) {
@@ -53,18 +53,26 @@ TEST(DriverConnectionString, SqlServerAliasOrFreeTdsGetsCharsetAndTdsVersionKeep
         EXPECT_EQ(valueOf(out, "server"), "h");
         EXPECT_EQ(out.back(), ';');
     }
-    // given ones are kept, not duplicated
+}
+
+TEST(DriverConnectionString, GivenCharsetSettingsAreKeptNotDuplicated) {
     const std::string out =
         driverConnectionString("driver=sql server;server=h;clientcharset=GBK;tds_version=7.1");
     EXPECT_EQ(valueOf(out, "ClientCharset"), "GBK");
     EXPECT_EQ(valueOf(out, "TDS_Version"), "7.1");
     EXPECT_EQ(countOf(out, "clientcharset"), 1);
     EXPECT_EQ(countOf(out, "tds_version"), 1);
+}
+
+TEST(DriverConnectionString, FreeTdsByNameOrPathGetsTheCharset) {
     for (const char* in :
          {"Driver=FreeTDS;Server=h", "Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so;Server=h"}) {
         SCOPED_TRACE(in);
         EXPECT_EQ(valueOf(driverConnectionString(in), "ClientCharset"), "UTF-8");
     }
+}
+
+TEST(DriverConnectionString, TheHostsConcatenatedStringKeepsItsValues) {
     // the host builds "driver=sql server;server=...;uid=...;pwd=...;database=..." by concatenation
     const std::string host =
         driverConnectionString("driver=sql server;server=10.0.0.5,1433;uid=sa;pwd=x=y;database=账套");
@@ -73,7 +81,7 @@ TEST(DriverConnectionString, SqlServerAliasOrFreeTdsGetsCharsetAndTdsVersionKeep
     EXPECT_EQ(valueOf(host, "database"), "账套");
 }
 
-TEST(DriverConnectionString, OtherDriversPassThroughUnchangedAndFreeTdsValuesAreRequotedItsWay) {
+TEST(DriverConnectionString, OtherDriversPassThroughUnchanged) {
     std::string in = "Driver=SQLite3;Database=/tmp/a b.db;LoadExt={/x/y.so}";
     EXPECT_EQ(driverConnectionString(in), in + ";");
     EXPECT_EQ(driverConnectionString("DSN=mydb"), "DSN=mydb;");
@@ -81,11 +89,16 @@ TEST(DriverConnectionString, OtherDriversPassThroughUnchangedAndFreeTdsValuesAre
     EXPECT_EQ(driverConnectionString("Driver=SQLite3;pwd={a}};b};"), "Driver=SQLite3;pwd={a}};b};");
     EXPECT_EQ(driverConnectionString("Driver={SQL Server Native Client 11.0};Server=h"),
               "Driver={SQL Server Native Client 11.0};Server=h;");
-    // Open's user and password replace the string's
+}
+
+TEST(DriverConnectionString, OpensUserOrPasswordReplaceTheStrings) {
     EXPECT_EQ(driverConnectionString("driver=sql server;uid=old;pwd=old", "新用户", "pw"),
               "driver=FreeTDS;UID=新用户;PWD=pw;ClientCharset=UTF-8;TDS_Version=7.4;");
     // empty arguments leave the string's own
     EXPECT_EQ(driverConnectionString("Driver=SQLite3;uid=old;pwd=x"), "Driver=SQLite3;uid=old;pwd=x;");
+}
+
+TEST(DriverConnectionString, FreeTdsValuesAreRequotedItsWay) {
     // FreeTDS ends a braced value at the first "};" and reads "}}" as two braces, so values are re-quoted its
     // way: FreeTds.LoginReachesTheServerAsTyped... checks each kind of value on the wire, this the text
     // itself.

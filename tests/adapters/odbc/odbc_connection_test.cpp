@@ -1,7 +1,6 @@
 // The ODBC connection against the SQLite ODBC driver, with single calls made
 // to fail through the adapter's call table.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include "odbc_api.h"
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
+#include "support/files.h"
 
 namespace Palvo::odbc {
 namespace {
@@ -156,7 +156,7 @@ protected:
 
 // The embedded database speaks SQL Server's words in Chinese; over ODBC the driver's own words
 // arrive as the driver sent them, whatever they are, also for the library's functions and tables.
-TEST_F(OdbcConnection, StatementErrorsCarryTheDriversMessageStateAndNativeCode) {
+TEST_F(OdbcConnection, StatementErrorsCarryTheDriversDiagnostic) {
     Connection c;
     c.Open(kMemoryDb);
     c.setStatementTranslator({});  // the driver's own parser, to see its diagnostics
@@ -173,7 +173,13 @@ TEST_F(OdbcConnection, StatementErrorsCarryTheDriversMessageStateAndNativeCode) 
         EXPECT_EQ(e.nativeCode(), 1);  // SQLITE_ERROR
     }
     EXPECT_EQ(c.Query("select 1 as a").rowCount(), 1u);  // still usable
+}
 
+TEST_F(OdbcConnection, TheLibrarysFunctionsFailInTheDriversWords) {
+    struct Case {
+        const char* sql;
+        const char* text;
+    };
     if (kFunctions.empty()) GTEST_SKIP() << "the tsql extension was not built";
     Connection withFunctions;
     withFunctions.Open(kMemoryDbWithFunctions);
@@ -194,17 +200,25 @@ TEST_F(OdbcConnection, StatementErrorsCarryTheDriversMessageStateAndNativeCode) 
     }
 }
 
-TEST_F(OdbcConnection, UnknownDriverOrNoEnvironmentIsAConnectionFailureAndOpenCanBeRetried) {
+TEST_F(OdbcConnection, NoEnvironmentIsAConnectionFailure) {
     script.failEnv = true;
     Connection noEnv(api_);
     EXPECT_EQ(raised([&] { noEnv.Open(kMemoryDb); }).number(), ErrorNumber::ConnectionFailed);
     EXPECT_EQ(noEnv.State(), adStateClosed);
+}
+
+TEST_F(OdbcConnection, AnUnknownDriverIsAConnectionFailureNamingIt) {
     Connection c;
     const Error e = raised([&] { c.Open("Driver=NoSuchPalvoDriver;Database=x"); });
     EXPECT_EQ(e.number(), ErrorNumber::ConnectionFailed);
     EXPECT_EQ(e.sqlState(), "01000");  // what unixODBC reports for a driver it cannot load
     EXPECT_NE(e.description().find("NoSuchPalvoDriver"), std::string::npos) << e.description();
     EXPECT_EQ(c.State(), adStateClosed);
+}
+
+TEST_F(OdbcConnection, AFailedOpenCanBeRetried) {
+    Connection c;
+    EXPECT_THROW(c.Open("Driver=NoSuchPalvoDriver;Database=x"), Error);
     c.Open(kMemoryDb);
     EXPECT_EQ(c.State(), adStateOpen);
     EXPECT_EQ(c.dbmsName(), "SQLite");
@@ -212,7 +226,7 @@ TEST_F(OdbcConnection, UnknownDriverOrNoEnvironmentIsAConnectionFailureAndOpenCa
     EXPECT_EQ(c.dbmsName(), "");
 }
 
-TEST_F(OdbcConnection, FetchOrExecFailingRaisesWithTheDiagnosticOrADescriptionAndTheConnectionGoesOn) {
+TEST_F(OdbcConnection, AFailingFetchRaisesTheDiagnosticLeavingTheConnectionUsable) {
     Connection c(api_);
     c.Open(kMemoryDb);
     const char* twoRows = "select 1 as id union all select 2";
@@ -225,7 +239,11 @@ TEST_F(OdbcConnection, FetchOrExecFailingRaisesWithTheDiagnosticOrADescriptionAn
     EXPECT_EQ(e.description(), script.diagText);
     script = Script{};
     EXPECT_EQ(c.Query(twoRows).rowCount(), 2u);
-    // without diagnostics the error still has a description
+}
+
+TEST_F(OdbcConnection, AFailureWithoutDiagnosticsStillHasADescription) {
+    Connection c(api_);
+    c.Open(kMemoryDb);
     script.failExec = true;
     script.fakeDiag = true;
     script.diagText = nullptr;
@@ -235,19 +253,12 @@ TEST_F(OdbcConnection, FetchOrExecFailingRaisesWithTheDiagnosticOrADescriptionAn
     EXPECT_EQ(bare.sqlState(), "");
 }
 
-class TempDb {
-public:
-    TempDb() {
-        char name[] = "/tmp/palvo_odbc_XXXXXX";
-        int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        path_ = name;
+// A fresh database file of the SQLite driver, with the library's functions.
+struct TempDb {
+    testing::ScratchDir dir{"palvo_odbc"};
+    std::string connectionString() const {
+        return "Driver=SQLite3;Database=" + (dir.path / "t.db").string() + kFunctions;
     }
-    ~TempDb() { std::remove(path_.c_str()); }
-    std::string connectionString() const { return "Driver=SQLite3;Database=" + path_ + kFunctions; }
-
-private:
-    std::string path_;
 };
 
 long countRows(const std::string& cs) {
@@ -257,8 +268,8 @@ long countRows(const std::string& cs) {
 }
 
 // A failed commit leaves the transaction to roll back; a failed rollback still
-// returns to autocommit; closing with a transaction open rolls it back.
-TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumesAndClosingRollsBack) {
+// returns to autocommit.
+TEST_F(OdbcConnection, AfterAFailedCommitOrRollbackAutocommitResumes) {
     for (const bool commit : {true, false}) {
         SCOPED_TRACE(commit ? "commit" : "rollback");
         TempDb db;
@@ -275,6 +286,9 @@ TEST_F(OdbcConnection, FailedCommitOrRollbackThenAutocommitResumesAndClosingRoll
         // only the row after the transaction, and it is committed
         EXPECT_EQ(countRows(db.connectionString()), 1);
     }
+}
+
+TEST_F(OdbcConnection, ClosingWithATransactionOpenRollsItBack) {
     const TempDb db;
     {
         Connection c;
@@ -404,29 +418,39 @@ TEST_F(OdbcConnection, ReportsTheCapabilitiesOfItsDatabasesTarget) {
     EXPECT_FALSE(c.capabilities().insertSelectLocksFirst);
 }
 
-TEST_F(OdbcConnection, SendsItsTargetsOwnSetupAndIdentityQuery) {
-    struct Case {
-        const char* dbms;
-        std::vector<std::string> atOpen;
-        std::string identity;
-    } cases[] = {
-        {"SQLite", {"PRAGMA foreign_keys = on"}, "SELECT last_insert_rowid()"},
-        {"Microsoft SQL Server", {}, "SELECT @@IDENTITY"},
+TEST_F(OdbcConnection, SendsItsTargetsOwnSetupAtOpen) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"SQLite", {"PRAGMA foreign_keys = on"}},
+        {"Microsoft SQL Server", {}},
     };
-    for (const auto& k : cases) {
-        SCOPED_TRACE(k.dbms);
+    for (const auto& [dbms, atOpen] : cases) {
+        SCOPED_TRACE(dbms);
         script = Script{};
-        script.dbmsName = k.dbms;
+        script.dbmsName = dbms;
         Connection c(api_);
         c.Open(kMemoryDb);
-        EXPECT_EQ(script.sent, k.atOpen);
+        EXPECT_EQ(script.sent, atOpen);
+    }
+}
+
+TEST_F(OdbcConnection, AsksItsTargetsOwnIdentityQuery) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"SQLite", "SELECT last_insert_rowid()"},
+        {"Microsoft SQL Server", "SELECT @@IDENTITY"},
+    };
+    for (const auto& [dbms, identity] : cases) {
+        SCOPED_TRACE(dbms);
+        script = Script{};
+        script.dbmsName = dbms;
+        Connection c(api_);
+        c.Open(kMemoryDb);
         script.sent.clear();
         try {
             c.LastInsertId();
         } catch (const Error&) {  // the SQLite driver standing in for SQL Server cannot read @@IDENTITY
         }
         ASSERT_FALSE(script.sent.empty());
-        EXPECT_EQ(script.sent.front(), k.identity);
+        EXPECT_EQ(script.sent.front(), identity);
     }
 }
 

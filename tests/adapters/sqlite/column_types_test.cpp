@@ -78,7 +78,7 @@ const Palvo::testing::RefusedCase kOverflows[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Columns, ColumnOverflow, ::testing::ValuesIn(kOverflows));
 
-TEST_F(ColumnTypes, AnOverflowLeavesTheUpdateUndoneAndDecimalsAndSmalldatetimesStoreExactly) {
+TEST_F(ColumnTypes, AnOverflowLeavesTheUpdateUndone) {
     // the same steps in an UPDATE: the rows before the failing one keep their values
     conn->Execute("create table 记 (k int, i int, t tinyint)");
     conn->Execute("insert into 记 values (1, 5, 5), (2, 2147483647, 255)");
@@ -91,7 +91,9 @@ TEST_F(ColumnTypes, AnOverflowLeavesTheUpdateUndoneAndDecimalsAndSmalldatetimesS
     EXPECT_EQ(t.at(0, 0).toInt64(), 5);
     EXPECT_EQ(t.at(0, 1).toInt64(), 5);
     EXPECT_EQ(t.at(1, 0).toInt64(), 2147483647);
-    // computed decimals store exactly
+}
+
+TEST_F(ColumnTypes, ComputedDecimalsStoreExactlyAtTheColumnsScale) {
     conn->Execute("create table 价 (k int, q decimal(10,3), p decimal(10,2), a decimal(18,2))");
     conn->Execute("insert into 价 (k, q, p) values (1, 3.000, 0.10), (2, 0.333, 0.30)");
     conn->Execute("update 价 set a = q * p");
@@ -100,7 +102,9 @@ TEST_F(ColumnTypes, AnOverflowLeavesTheUpdateUndoneAndDecimalsAndSmalldatetimesS
     EXPECT_EQ(stored.at(0, 0), Value(Decimal{"0.30"}));
     EXPECT_EQ(stored.at(1, 0), Value(Decimal{"0.10"}));  // 0.09990 rounded to the column's scale
     EXPECT_EQ(conn->Query("select sum(a) from 价").at(0, 0), Value(Decimal{"0.40"}));
-    // smalldatetime columns keep the minute
+}
+
+TEST_F(ColumnTypes, SmalldatetimeColumnsKeepTheMinute) {
     conn->Execute("create table 时 (k int, w smalldatetime)");
     conn->Execute(
         "insert into 时 values (1, '2024-01-05 10:29:29.998'), (2, '2024-01-05 10:29:29.999'), "
@@ -178,7 +182,7 @@ TEST(ColumnTypesKept, FollowEveryChangeOfTheSchema) {
 
 // The types a view records hold for every connection to its file, and after the
 // file is opened anew; a rename of its table keeps them.
-TEST(ViewColumnTypes, HoldForOtherConnectionsAndAfterReopening) {
+TEST(ViewColumnTypes, HoldForEveryConnectionToTheirFile) {
     const std::string file = ::testing::TempDir() + "palvo_view_types_test.db";
     std::remove(file.c_str());
     auto typesOf = [](Palvo::Connection& c) {

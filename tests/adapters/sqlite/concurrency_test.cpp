@@ -34,7 +34,7 @@ std::string journalMode(const std::string& file) {
     return mode;
 }
 
-TEST(SqliteProcesses, EightWritersAndReadersAlongsideNeitherFailNorLoseARow) {
+TEST(SqliteProcesses, EightWritersWithReadersAlongsideNeitherFailNorLoseARow) {
     const std::string file = freshDatabaseFile("writers");
     {
         sqlite::Connection c;
@@ -154,7 +154,7 @@ TEST(SqliteSchemaChange, AStatementRunsWithTheColumnTypesOfTheSchemaItReads) {
 }
 
 // Killed between the table and its checks: the table is not there, and made again it has them.
-TEST(SqliteSchemaChange, AKillBetweenATableAndItsChecksLeavesNoTable) {
+TEST(SqliteSchemaChange, AKillBeforeATablesChecksAreMadeLeavesNoTable) {
     for (int kill : {1, 2, 4}) {  // before the first, second and last of its triggers
         const std::string file = freshDatabaseFile("killed");
         const pid_t pid = runChild([&] {
@@ -176,7 +176,7 @@ TEST(SqliteSchemaChange, AKillBetweenATableAndItsChecksLeavesNoTable) {
     }
 }
 
-TEST(SqliteSchemaChange, AFailureMidwayUndoesTheStatementAndInsideAHostTransactionItCommitsNothingEarly) {
+TEST(SqliteSchemaChange, AFailureMidwayUndoesOnlyTheStatement) {
     for (bool hostTransaction : {false, true}) {
         sqlite::Connection c;
         {
@@ -198,6 +198,9 @@ TEST(SqliteSchemaChange, AFailureMidwayUndoesTheStatementAndInsideAHostTransacti
             EXPECT_EQ(number(c, "select count(*) from 已有"), 1);
         }
     }
+}
+
+TEST(SqliteSchemaChange, InsideAHostTransactionItCommitsNothingEarly) {
     sqlite::Connection c;
     c.Open(":memory:");
     c.Execute("create table 已有 (v int)");

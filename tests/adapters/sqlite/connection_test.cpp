@@ -22,7 +22,7 @@ protected:
     sqlite::Connection conn;
 };
 
-TEST_F(SqliteAdapter, ScalarSubqueriesNestAGetdateDefaultFillsAndATimeoutInterrupts) {
+TEST_F(SqliteAdapter, ScalarSubqueriesNest) {
     conn.Execute("create table kv (k int)");
     conn.Execute("insert into kv values (1), (7)");
     const std::pair<const char*, std::int64_t> cases[] = {
@@ -31,11 +31,15 @@ TEST_F(SqliteAdapter, ScalarSubqueriesNestAGetdateDefaultFillsAndATimeoutInterru
         {"select (select (select min(k) from kv) from kv where k = 7)", 1},
     };
     for (const auto& [sql, expected] : cases) EXPECT_EQ(number(sql), expected) << sql;
-    // a default of getdate() fills the column
+}
+
+TEST_F(SqliteAdapter, AGetdateDefaultFillsTheColumn) {
     conn.Execute("create table S (k int, 时间 datetime default getdate())");
     conn.Execute("insert into S (k) values (1)");
     EXPECT_NE(conn.Query("select 时间 from S").at(0, 0).dateTime(), nullptr);
-    // the command timeout interrupts a long statement
+}
+
+TEST_F(SqliteAdapter, TheCommandTimeoutInterruptsALongStatement) {
     conn.CommandTimeout(1);
     EXPECT_EQ(testing::errorDescription([&] {
                   conn.Query("with c(x) as (select 1 union all select x + 1 from c) select count(*) from c");
@@ -43,33 +47,49 @@ TEST_F(SqliteAdapter, ScalarSubqueriesNestAGetdateDefaultFillsAndATimeoutInterru
               "Query timeout expired");
 }
 
-TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndTheOtherSqlServerTypesHaveTheirMetadata) {
-    conn.Execute("create table D (id int, d datetime, note varchar(20))");
-    conn.Execute("insert into D values(1, '2004-1-5', 'a'), (2, '2004/01/05 8:05', 'b'), (3, null, 'c')");
-    conn.ExecuteWith("insert into D values(?, ?, ?)",
-                     {Value(4), Value(DateTime{2004, 2, 29, 23, 59, 58, 0}), Value("d")});
+TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneSortableForm) {
+    conn.Execute("create table D (id int, d datetime)");
+    conn.Execute("insert into D values(1, '2004-1-5'), (2, '2004/01/05 8:05'), (3, null)");
+    conn.ExecuteWith("insert into D values(?, ?)", {Value(4), Value(DateTime{2004, 2, 29, 23, 59, 58, 0})});
     auto raw = conn.Query("select d from D order by id");
     EXPECT_EQ(raw.at(0, 0), Value(DateTime{2004, 1, 5, 0, 0, 0, 0}));
     EXPECT_EQ(raw.at(1, 0), Value(DateTime{2004, 1, 5, 8, 5, 0, 0}));
     EXPECT_TRUE(raw.at(2, 0).isNull());
     EXPECT_EQ(raw.at(3, 0), Value(DateTime{2004, 2, 29, 23, 59, 58, 0}));
-    // The stored text itself is the one sortable form.
     EXPECT_EQ(number("select count(*) from D where d || '' in "
                      "('2004-01-05 00:00:00.000', '2004-01-05 08:05:00.000')"),
               2);
     conn.Execute("update D set d = '2005-3-1' where id = 1");
     EXPECT_EQ(conn.Query("select d from D where id = 1").at(0, 0).toText(), "2005-03-01");
-    EXPECT_THROW(conn.Execute("update D set d = '2005-13-01' where id = 1"), Error);
-    EXPECT_THROW(conn.Execute("update D set d = '2005-02-30 00:00:00.000' where id = 1"), Error)
-        << "the stored form's shape is no pass for a day that does not exist";
-    // Date literals compare with the stored form as SQL Server compares dates.
-    EXPECT_EQ(number("select count(*) from D where d = '2004-01-05'"), 0);
-    EXPECT_EQ(number("select count(*) from D where d = '2004-01-05 08:05'"), 1);
-    EXPECT_EQ(number("select count(*) from D where d > '2004-01-05'"), 3);
-    EXPECT_EQ(number("select count(*) from D where d between '2004-01-05' and '2004-01-06'"), 1);
-    EXPECT_EQ(number("select count(*) from D where datediff(d, d, '2004-01-05') = 0"), 1);
-    // The types DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase does not cover, with their
-    // base columns.
+}
+
+TEST_F(SqliteAdapter, ADayThatDoesNotExistIsRefused) {
+    conn.Execute("create table D (d datetime)");
+    conn.Execute("insert into D values('2004-01-05')");
+    // the stored form's shape is no pass for a day that does not exist
+    for (const char* day : {"2005-13-01", "2005-02-30 00:00:00.000"}) {
+        SCOPED_TRACE(day);
+        EXPECT_THROW(conn.Execute(std::string("update D set d = '") + day + "'"), Error);
+    }
+}
+
+TEST_F(SqliteAdapter, DateLiteralsCompareAsSqlServerComparesDates) {
+    conn.Execute("create table D (d datetime)");
+    conn.Execute("insert into D values('2004-01-05 08:05'), ('2004-02-29 23:59:58'), ('2005-03-01'), (null)");
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"d = '2004-01-05'", 0},
+        {"d = '2004-01-05 08:05'", 1},
+        {"d > '2004-01-05'", 3},
+        {"d between '2004-01-05' and '2004-01-06'", 1},
+        {"datediff(d, d, '2004-01-05') = 0", 1},
+    };
+    for (const auto& [where, expected] : cases)
+        EXPECT_EQ(number(std::string("select count(*) from D where ") + where), expected) << where;
+}
+
+TEST_F(SqliteAdapter, TheOtherSqlServerTypesHaveTheirMetadata) {
+    // the types DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase does not cover, with their
+    // base columns
     conn.Execute(
         "create table M (b smallint, f real, h money, i smallmoney, k numeric(10,3), m smalldatetime, n "
         "char(5), p nchar(6), t binary(4), u varbinary(8), w uniqueidentifier, x varchar(max))");
@@ -136,7 +156,7 @@ TEST_F(SqliteAdapter, SeedingStatementFromTheCatalogueRunsAsWritten) {
     EXPECT_EQ(conn.Query("select object_name(object_id('t'))").at(0, 0).toText(), "T");
 }
 
-TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValuesAndUpdateFromJoinAndDeleteWithoutFromRun) {
+TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValues) {
     conn.Execute("create table N (v varchar(10))");
     conn.Execute("insert into N values('a'), ('abcd')");
     auto t = conn.Query(
@@ -151,24 +171,31 @@ TEST_F(SqliteAdapter, ExpressionColumnsTakeTheirTypeFromTheirValuesAndUpdateFrom
     EXPECT_EQ(t.columns[4].type, adDBTimeStamp);
     auto none = conn.Query("select v + 'x' as s from N where 1 = 0");
     EXPECT_EQ(none.columns[0].type, adVarChar);
-    // update from a join, delete without from
+}
+
+TEST_F(SqliteAdapter, UpdateFromAJoinWritesTheJoinedRows) {
     conn.Execute("create table T (k int, c varchar(10))");
     conn.Execute("create table X (k int, c varchar(10))");
     conn.Execute("insert into T values(1, 'old'), (2, 'old'), (3, 'old')");
     conn.Execute("insert into X values(1, 'new1'), (2, 'new2'), (3, 'new3')");
     EXPECT_EQ(conn.Execute("update T set c=X.c from T inner join X on T.k=X.k where X.k < 3"), 2);
+    EXPECT_EQ(conn.Execute("update a set a.c = b.c + '!' from T a join X b on a.k = b.k where b.k = 3"), 1);
     auto rows = conn.Query("select c from T order by k");
     EXPECT_EQ(rows.at(0, 0).toText(), "new1");
-    EXPECT_EQ(rows.at(2, 0).toText(), "old");
-    EXPECT_EQ(conn.Execute("update a set a.c = b.c + '!' from T a join X b on a.k = b.k where b.k = 3"), 1);
-    EXPECT_EQ(conn.Query("select c from T where k = 3").at(0, 0).toText(), "new3!");
+    EXPECT_EQ(rows.at(1, 0).toText(), "new2");
+    EXPECT_EQ(rows.at(2, 0).toText(), "new3!");
+}
+
+TEST_F(SqliteAdapter, DeleteWithoutFromRuns) {
+    conn.Execute("create table T (k int)");
+    conn.Execute("insert into T values(1), (2), (3)");
     EXPECT_EQ(conn.Execute("delete T where k = 1"), 1);
     EXPECT_EQ(number("select count(*) from T"), 2);
 }
 
-TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
+TEST(SqliteOpen, ADataSourceOrABarePathOpensTheFile) {
     const testing::ScratchDir scratch("palvo_sqlite");
-    const std::string dir = scratch.path.string(), file = dir + "/a.db";
+    const std::string file = scratch.path.string() + "/a.db";
     {
         sqlite::Connection c;
         c.Open("Data Source=" + file + ";Mode=ReadWrite");
@@ -176,20 +203,24 @@ TEST(SqliteOpen, ConnectionStringFormsAndFailures) {
         c.Execute("insert into T values(1)");
     }
     EXPECT_TRUE(std::filesystem::exists(file));
-    {
-        sqlite::Connection c;
-        c.Open(file);
-        EXPECT_EQ(c.Query("select v from T").at(0, 0).toInt64(), 1);
-        EXPECT_EQ(c.path(), file);
-    }
-    const std::string junk = dir + "/junk.db";
+    sqlite::Connection c;
+    c.Open(file);
+    EXPECT_EQ(c.Query("select v from T").at(0, 0).toInt64(), 1);
+    EXPECT_EQ(c.path(), file);
+}
+
+TEST(SqliteOpen, WhatIsNoDatabaseFileFailsToOpen) {
+    const testing::ScratchDir scratch("palvo_sqlite");
+    const std::string dir = scratch.path.string(), junk = dir + "/junk.db";
     std::ofstream(junk, std::ios::binary)
         << "this is not a database file, not at all, really not a database.....";
-    sqlite::Connection bad;
-    EXPECT_THROW(bad.Open(junk), Error);
-    EXPECT_EQ(bad.State(), adStateClosed);
-    EXPECT_THROW(bad.Open("Provider=SQLOLEDB;User ID=sa"), Error);
-    EXPECT_THROW(bad.Open(dir + "/missing/dir/x.db"), Error);
+    for (const std::string& source :
+         {junk, std::string("Provider=SQLOLEDB;User ID=sa"), dir + "/missing/dir/x.db"}) {
+        SCOPED_TRACE(source);
+        sqlite::Connection bad;
+        EXPECT_THROW(bad.Open(source), Error);
+        EXPECT_EQ(bad.State(), adStateClosed);
+    }
 }
 
 // QueryKeeping tests a text column's stored text before it makes values, and
@@ -234,7 +265,7 @@ TEST_F(SqliteAdapter, QueryKeepingKeepsWhatFilteringEveryRowKeeps) {
     EXPECT_FALSE(conn.QueryKeeping("select * from 网点", none));
 }
 
-TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeAndSelectTopTakesBracketsAndChineseNames) {
+TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChange) {
     const auto first = conn.schemaStamp();
     ASSERT_TRUE(first);
     conn.Execute("create table t (a int)");
@@ -250,15 +281,18 @@ TEST_F(SqliteAdapter, TheSchemaStampMovesWithEveryChangeAndSelectTopTakesBracket
     sqlite::Connection other;
     other.Open(":memory:");
     EXPECT_NE(other.schemaStamp(), conn.schemaStamp()) << "two openings";
-    // select top with brackets and Chinese names
+}
+
+TEST_F(SqliteAdapter, AWithThatWritesCountsTheRowsOfItsStatement) {
+    conn.Execute("create table B (k varchar(10))");
+    conn.Execute("insert into B values('01'), ('02')");
+    EXPECT_EQ(conn.Execute("with c as (select k from B) update B set k = k where k in (select k from c)"), 2);
+}
+
+TEST_F(SqliteAdapter, SelectTopReadsBracketedChineseNames) {
     conn.Execute("create table [B_单位] (单位编号 varchar(10), 名称 nvarchar(50))");
     EXPECT_EQ(conn.Execute("insert into B_单位 values('0''1', N'总部')"), 1);
     EXPECT_EQ(conn.Execute("insert B_单位 (单位编号, 名称) values('02', '分部')"), 1);
-    // a with that writes counts its rows as the statement after it would
-    EXPECT_EQ(conn.Execute(
-                  "with c as (select 单位编号 from B_单位) update B_单位 set 名称 = 名称 where 单位编号 in "
-                  "(select 单位编号 from c)"),
-              2);
     auto t = conn.Query("select top 1 名称  from [B_单位] where  [单位编号]='0''1'");
     ASSERT_EQ(t.rowCount(), 1u);
     EXPECT_EQ(t.at(0, 0).toText(), "总部");

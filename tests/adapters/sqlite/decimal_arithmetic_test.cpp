@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"select $1 % cast(0 as money)", "Divide by zero error encountered.", 8134}));
 
 // An overflowing update changing nothing:
-// ColumnTypes.AnOverflowLeavesTheUpdateUndoneAndDecimalsAndSmalldatetimesStoreExactly.
+// ColumnTypes.AnOverflowLeavesTheUpdateUndone.
 TEST_F(DecimalArithmetic, AnExactResultComparesAsTheNumberItIs) {
     conn->Execute("create table 价 (k int, p decimal(10,2))");
     conn->Execute("insert into 价 values (1, 1.50), (2, 2.25)");

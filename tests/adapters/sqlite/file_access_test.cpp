@@ -191,7 +191,7 @@ struct FullDisk {
     mutable int fills = 0;
 };
 
-TEST(SqliteFiles, OnAFullDiskTheDatabaseOpensAndAChangeThatFindsNoRoomSaysTheDiskIsFull) {
+TEST(SqliteFiles, OnAFullDiskAChangeThatFindsNoRoomSaysTheDiskIsFull) {
     const std::string dir = folder("full", 0, 0755);
     const FullDisk disk(dir);
     if (!disk.mounted) GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);

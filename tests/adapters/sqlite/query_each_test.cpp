@@ -41,7 +41,7 @@ protected:
     sqlite::Connection conn;
 };
 
-TEST_F(QueryEach, HandsOverTheValuesAndColumnsQueryReadsAndAStopOrFailureLeavesTheConnectionUsable) {
+TEST_F(QueryEach, HandsOverWhatQueryReads) {
     const char* statements[] = {
         "select * from t order by 编号",
         // expression columns: typed from their values, so read whole first
@@ -64,7 +64,9 @@ TEST_F(QueryEach, HandsOverTheValuesAndColumnsQueryReadsAndAStopOrFailureLeavesT
                 EXPECT_EQ(each.rows[r][c], whole.at(r, c)) << sql << " cell " << r << "," << c;
         }
     }
-    // a reader that stops or a failed statement leaves the connection usable
+}
+
+TEST_F(QueryEach, AReaderThatStopsLetsTheStatementGo) {
     Collect stopping(1);
     EXPECT_THROW(conn.QueryEach("select * from t", stopping), std::runtime_error);
     EXPECT_EQ(stopping.rows.size(), 1u);
@@ -76,7 +78,9 @@ TEST_F(QueryEach, HandsOverTheValuesAndColumnsQueryReadsAndAStopOrFailureLeavesT
     conn.QueryEach("select 编号 from t", again);
     ASSERT_EQ(again.rows.size(), 1u);
     EXPECT_EQ(again.rows[0][0], Value(7LL));
+}
 
+TEST_F(QueryEach, AFailedStatementHandsOverNoRow) {
     Collect none;
     EXPECT_THROW(conn.QueryEach("select nosuch from t", none), Error);
     EXPECT_TRUE(none.rows.empty());

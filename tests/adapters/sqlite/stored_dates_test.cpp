@@ -15,7 +15,7 @@ struct Case {
     std::optional<DateTime> form;  // what readStoredForm reads
 };
 
-TEST(StoredDates, ReadTheStoredFormOnlyWhenItHoldsARealDateAndTime) {
+TEST(StoredDates, ReadTheStoredFormOnlyWhenItHoldsARealInstant) {
     const Case cases[] = {
         {"2024-02-29 23:59:59.997", DateTime{2024, 2, 29, 23, 59, 59, 997}},
         {"9999-12-31 23:59:59.999", DateTime{9999, 12, 31, 23, 59, 59, 999}},
