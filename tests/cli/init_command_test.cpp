@@ -47,7 +47,7 @@ std::string rows(const std::string& db, const std::string& statement) {
 
 constexpr const char* kTooLong = "insert into B_单位 (单位编号, 名称) values ('12345678901234567890', '甲')";
 
-TEST(Init, KilledAnywhereOrOnAFullDiskItLeavesNothingAndTheNextRunMakesItWhole) {
+TEST(Init, TheRunAfterAKilledOneMakesTheTablesWhole) {
     struct Case {
         const char* prefix;
         int nth;
@@ -67,6 +67,9 @@ TEST(Init, KilledAnywhereOrOnAFullDiskItLeavesNothingAndTheNextRunMakesItWhole) 
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "palvo: 将截断字符串或二进制数据。\n");
     }
+}
+
+TEST(Init, OnAFullDiskItFailsLeavingNothing) {
     const std::string db = freshDatabaseFile("init_full");
     testing::DiskFull full(3);
     auto r = palvo({"init", "--db", db});
@@ -102,7 +105,7 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
     EXPECT_EQ(palvo({"init", "--db", db}).out, "") << "whole now";
 }
 
-TEST(Init, SetsHoldingAColumnTwiceAreReportedAndRepairedKeepingTheFirstRow) {
+TEST(Init, ASetHoldingAColumnTwiceIsRepairedKeepingTheFirstRow) {
     const std::string db = freshDatabaseFile("init_repeated");
     ASSERT_EQ(palvo({"init", "--db", db}).status, 0);
     const std::string insert =
