@@ -39,6 +39,12 @@ TEST_F(SqlCommand, PrintsAChangesCountOrAQuerysRows) {
     }
 }
 
+TEST_F(SqlCommand, TypesPrintsEachColumnsTypeNumberUnderItsName) {
+    ASSERT_EQ(sql("create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))").status, 0);
+    EXPECT_EQ(palvo({"sql", "--types", "--db", db, "select top 0 编号, 名称, 额度 from 客户"}),
+              (Outcome{0, "编号\t名称\t额度\n200\t202\t131\n", ""}));
+}
+
 TEST_F(SqlCommand, InitAddsTheHostTablesOnce) {
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 0) << r.err;
