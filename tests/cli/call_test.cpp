@@ -70,7 +70,7 @@ TEST_F(CallPrints, AMessageBoxOnStandardError) {
         {{{"call", "clsFunction.sConvertMoneyX", "1000000000"}, "\n", "[提示信息] 最大只能处理小于十亿\n"}});
 }
 
-TEST_F(CallPrints, FalseForCodeThatOutrunsItsLimits) {
+TEST_F(CallPrints, WhetherCodeRanWithinItsLimits) {
     expectCalls({
         {{"call", "clsElse.bExecuteCode", "while true do end"}, "False\n"},  // stopped by the time limit
         {{"call", "clsElse.bExecuteCode", "s = string.rep('x', 300 * 2^20)"}, "False\n"},  // over 256 MB
@@ -83,7 +83,7 @@ TEST_F(CallPrints, FalseForCodeThatOutrunsItsLimits) {
     });
 }
 
-TEST_F(CallPrints, FalseForCodeReachingBeyondItsSandbox) {
+TEST_F(CallPrints, WhetherCodeStayedWithinItsSandbox) {
     expectCalls({
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "os.exit(3)"}, "False\n"},  // no os in a sandbox
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "x = math.max(1, 2)"}, "True\n"},

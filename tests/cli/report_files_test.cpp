@@ -147,7 +147,7 @@ TEST_F(ReportFiles, OnAFullDiskTheOlderReportStays) {
     if (unshare.empty())
         GTEST_SKIP() << "no mount namespace with a tmpfs may be made here (needs unshare and mount)";
     fs::create_directories(dir / "small");
-    // the PDF's failed write is QtPrinter.AnAbandonedJobLeavesNoFileAndAnOlderOneUntouched's
+    // the PDF's failed write is QtPrinter.AnAbandonedJobLeavesTheFilesAsTheyWere's
     const std::string kind = "xlsx";
     // 16 KB left on a small file system that holds the older report
     const std::string script =

@@ -68,7 +68,7 @@ TEST_F(SqliteAdapter, DatetimeValuesAreStoredInOneFormAndTheOtherSqlServerTypesH
     EXPECT_EQ(number("select count(*) from D where d > '2004-01-05'"), 3);
     EXPECT_EQ(number("select count(*) from D where d between '2004-01-05' and '2004-01-06'"), 1);
     EXPECT_EQ(number("select count(*) from D where datediff(d, d, '2004-01-05') = 0"), 1);
-    // The types DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase does not cover, with their
+    // The types DataAccess.FieldsDescribeTheirColumns does not cover, with their
     // base columns.
     conn.Execute(
         "create table M (b smallint, f real, h money, i smallmoney, k numeric(10,3), m smalldatetime, n "
