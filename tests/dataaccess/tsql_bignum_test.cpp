@@ -13,38 +13,12 @@
 namespace Palvo {
 namespace {
 
-using testing::Answer;
 using testing::Row;
 
 const std::string kNines(38, '9');
 
 class TsqlBignum : public testing::AnswersTest {
 protected:
-    /// Every row as the driver gives it: a Decimal with every digit of its scale.
-    std::vector<Row> exact(const std::string& sql) {
-        auto t = conn_->Query(sql);
-        std::vector<Row> out;
-        for (std::size_t r = 0; r < t.rowCount(); ++r) {
-            Row one;
-            for (std::size_t c = 0; c < t.columns.size(); ++c) {
-                const Value& v = t.at(r, c);
-                one.push_back(v.isNull() ? "<null>" : v.decimal() ? v.decimal()->text : v.toText());
-            }
-            out.push_back(std::move(one));
-        }
-        return out;
-    }
-    void expectExact(const std::vector<Answer>& answers) {
-        for (const auto& a : answers) {
-            SCOPED_TRACE(a.sql);
-            try {
-                const auto rows = exact(a.sql);
-                EXPECT_EQ(rows.empty() ? Row{"<no row>"} : rows[0], a.row);
-            } catch (const Error& e) {
-                ADD_FAILURE() << "refused: " << e.description();
-            }
-        }
-    }
     /// A decimal(38,0) table of 38 nines, their opposite, 5 and 10, in two groups.
     void makeNines() {
         conn_->Execute("create table 证件 (编号 int, 号码 decimal(38,0), 组 int)");

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -132,19 +133,45 @@ protected:
             EXPECT_EQ(refused(r.sql, r.says), r.number);
         }
     }
+    /// Every row as the driver gives it: a Decimal with every digit of its scale, "<null>" for Null.
+    std::vector<Row> exact(const std::string& sql) {
+        auto t = conn_->Query(sql);
+        std::vector<Row> out;
+        for (std::size_t r = 0; r < t.rowCount(); ++r) {
+            Row one;
+            for (std::size_t c = 0; c < t.columns.size(); ++c) {
+                const Value& v = t.at(r, c);
+                one.push_back(v.isNull() ? "<null>" : v.decimal() ? v.decimal()->text : v.toText());
+            }
+            out.push_back(std::move(one));
+        }
+        return out;
+    }
     /// Checks each answer, naming its statement when it differs.
     void expectAnswers(const std::vector<Answer>& answers) {
+        expectEach(answers, [&](const std::string& sql) { return row(sql); });
+    }
+    /// Checks each answer's first row as exact() reads it ({"<no row>"} when there is none).
+    void expectExact(const std::vector<Answer>& answers) {
+        expectEach(answers, [&](const std::string& sql) {
+            const auto rows = exact(sql);
+            return rows.empty() ? Row{"<no row>"} : rows.front();
+        });
+    }
+
+    std::shared_ptr<Connection> conn_;
+
+private:
+    void expectEach(const std::vector<Answer>& answers, const std::function<Row(const std::string&)>& read) {
         for (const auto& a : answers) {
             SCOPED_TRACE(a.sql);
             try {
-                EXPECT_EQ(row(a.sql), a.row);
+                EXPECT_EQ(read(a.sql), a.row);
             } catch (const Error& e) {
                 ADD_FAILURE() << "refused: " << e.description();
             }
         }
     }
-
-    std::shared_ptr<Connection> conn_;
 };
 
 }  // namespace Palvo::testing
