@@ -32,46 +32,68 @@ protected:
     void TearDown() override { installLineExecutor(nullptr); }
 };
 
-TEST_F(CallCommand, PrintsTheResultAndChangedArgumentsAsTextAndMessagesToStandardErrorOnTheOptionsSession) {
-    struct Case {
-        std::vector<std::string> args;
-        std::string out;
-        std::string err = "";
-    };
-    const std::vector<Case> cases = {
+struct CallCase {
+    std::vector<std::string> args;
+    std::string out;
+    std::string err = "";
+};
+
+class CallPrints : public CallCommand {
+protected:
+    void expectCalls(const std::vector<CallCase>& cases) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.args.back());
+            EXPECT_EQ(palvo(c.args), (Outcome{0, c.out, c.err}));
+        }
+    }
+};
+
+TEST_F(CallPrints, TheResultAsText) {
+    expectCalls({
         {{"call", "clsIp.bIsIP", "192.168.0.1"}, "True\n"},
         {{"call", "--db", db, "clsDatabase.sGetFieldValue", "客户", "名称", "编号", "0007"}, "华北商行\n"},
         {{"call", "--db", db, "clsDatabase.lGetSearchCount", "select * from 客户"}, "1\n"},
         // By-reference arguments the method only reads are not printed.
         {{"call", "--db", db, "clsDatabase.sGetSomeInfo", "select 名称 from 客户", "0", "无"}, "华北商行\n"},
+        // after CLASS.METHOD everything is an argument, with or without "--" before it
+        {{"call", "--", "clsIp.bIsIP", "--db"}, "False\n"},
+        {{"call", "clsIp.bIsIP", "--db"}, "False\n"},
+    });
+}
+
+TEST_F(CallPrints, AChangedByReferenceArgumentAfterTheResult) {
+    expectCalls({{{"call", "clsFunction.sUserDate", " 2004-3-5 "}, "2004-03-05\nsTxt=2004-3-5\n"}});
+}
+
+TEST_F(CallPrints, AMessageBoxOnStandardError) {
+    expectCalls(
+        {{{"call", "clsFunction.sConvertMoneyX", "1000000000"}, "\n", "[提示信息] 最大只能处理小于十亿\n"}});
+}
+
+TEST_F(CallPrints, WhetherCodeRanWithinItsLimits) {
+    expectCalls({
         {{"call", "clsElse.bExecuteCode", "while true do end"}, "False\n"},  // stopped by the time limit
         {{"call", "clsElse.bExecuteCode", "s = string.rep('x', 300 * 2^20)"}, "False\n"},  // over 256 MB
         {{"call", "clsElse.bExecuteCode", "s = string.rep('x', 50 * 2^20)"}, "True\n"},
-        {{"call", "--sandboxed", "clsElse.bExecuteCode", "os.exit(3)"}, "False\n"},  // no os in a sandbox
-        {{"call", "--sandboxed", "clsElse.bExecuteCode", "x = math.max(1, 2)"}, "True\n"},
-        {{"call", "clsElse.bExecuteCode", "debug.gethook()"}, "True\n"},
         // a library call no instruction count sees, and a finalizer left for the end
         {{"call", "--sandboxed", "clsElse.bExecuteCode", "string.rep('', 1e15)"}, "False\n"},
         {{"call", "--sandboxed", "clsElse.bExecuteCode",
           "setmetatable({}, {__gc = function() while true do end end})"},
          "True\n"},
+    });
+}
+
+TEST_F(CallPrints, WhetherCodeStayedWithinItsSandbox) {
+    expectCalls({
+        {{"call", "--sandboxed", "clsElse.bExecuteCode", "os.exit(3)"}, "False\n"},  // no os in a sandbox
+        {{"call", "--sandboxed", "clsElse.bExecuteCode", "x = math.max(1, 2)"}, "True\n"},
+        {{"call", "clsElse.bExecuteCode", "debug.gethook()"}, "True\n"},
         {{"call", "clsElse.bExecuteCode", "assert(io.open('/dev/null'))"},
          "True\n"},  // the tool's own rights
-        // after CLASS.METHOD everything is an argument, with or without "--" before it
-        {{"call", "--", "clsIp.bIsIP", "--db"}, "False\n"},
-        {{"call", "clsIp.bIsIP", "--db"}, "False\n"},
-        // a changed by-reference argument follows the result
-        {{"call", "clsFunction.sUserDate", " 2004-3-5 "}, "2004-03-05\nsTxt=2004-3-5\n"},
-        // a message box goes to standard error
-        {{"call", "clsFunction.sConvertMoneyX", "1000000000"}, "\n", "[提示信息] 最大只能处理小于十亿\n"},
-    };
-    for (const auto& c : cases) {
-        auto r = palvo(c.args);
-        EXPECT_EQ(r.status, 0) << c.args[1] << " " << r.err;
-        EXPECT_EQ(r.out, c.out) << c.args.back();
-        EXPECT_EQ(r.err, c.err) << c.args.back();
-    }
-    // the options set up the session
+    });
+}
+
+TEST_F(CallCommand, TheOptionsSetUpTheSession) {
     auto r = palvo({"call", "--db", db, "--unit", "03", "--user", "张三", "clsIp.bIsIP", "1.1.1.1"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(session().Dwbh, "03");
@@ -81,7 +103,7 @@ TEST_F(CallCommand, PrintsTheResultAndChangedArgumentsAsTextAndMessagesToStandar
     EXPECT_EQ(session().oConn, nullptr);  // released when the call is done
 }
 
-TEST_F(CallCommand, ARaisedFailurePrintsItsDescriptionAndExitsWithOne) {
+TEST_F(CallCommand, ARaisedFailureFailsWithItsDescription) {
     struct Case {
         std::vector<std::string> args;
         std::string err;
@@ -100,10 +122,8 @@ TEST_F(CallCommand, ARaisedFailurePrintsItsDescriptionAndExitsWithOne) {
          "palvo: Invalid procedure call or argument: unknown time style 'YYYY-MM-DD'\n"},
     };
     for (const auto& c : cases) {
-        auto r = palvo(c.args);
-        EXPECT_EQ(r.status, 1) << c.args.back();
-        EXPECT_EQ(r.out, "") << c.args.back();
-        EXPECT_EQ(r.err, c.err);
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(palvo(c.args), (Outcome{1, "", c.err}));
     }
 }
 
@@ -126,7 +146,7 @@ TEST_F(CallCommand, WithoutDbTheToolsDatabaseIsPalvoDbInTheCurrentFolder) {
 }
 
 // What the body raises is printed as "palvo: DESCRIPTION", any other exception as "palvo: WHAT".
-TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOneAndMessagesPrintTheirTitle) {
+TEST(RunGuarded, AFailurePrintsOneLineWithStatusOne) {
     struct Case {
         std::function<int()> body;
         int status;
@@ -146,7 +166,10 @@ TEST(RunGuarded, AFailurePrintsOneLineAndGivesStatusOneAndMessagesPrintTheirTitl
         EXPECT_EQ(err.str(), c.err);
         EXPECT_EQ(session().oConn, nullptr) << "the session's connection is released";
     }
-    // the printing message box prints title and text and answers the default button
+}
+
+// it prints title and text, and answers the default button
+TEST(PrintingMessageBox, AnswersTheDefaultButton) {
     const std::pair<int, int> styles[] = {{0, 1}, {4, 6}, {3 + 512, 2}, {2 + 256, 4}};
     for (const auto& [style, answer] : styles) {
         std::ostringstream err;
@@ -196,6 +219,9 @@ TEST(CallUsage, BadCommandLinesShowTheUsage) {
         EXPECT_EQ(r.status, 2) << args.back();
         EXPECT_NE(r.err.find("usage: palvo call"), std::string::npos) << args.back();
     }
+}
+
+TEST(CallList, NamesEachMethodWithItsSignature) {
     auto list = palvo({"call", "--list"});
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("clsIp.bIsIP(sIP As String) As Boolean\n"), std::string::npos);

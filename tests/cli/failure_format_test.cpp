@@ -40,10 +40,7 @@ TEST_F(FailureFormat, AFailurePrintsOneLineWhateverTheCommand) {
         };
         for (const auto& args : commands) {
             if (c.database == missing && args[0] == "sql") continue;
-            const Outcome r = palvo(args);
-            EXPECT_EQ(r.status, 1) << args[0] << " " << args[1];
-            EXPECT_EQ(r.out, "") << args[0] << " " << args[1];
-            EXPECT_EQ(r.err, c.line) << args[0] << " " << args[1];
+            EXPECT_EQ(palvo(args), (Outcome{1, "", c.line})) << args[0] << " " << args[1];
         }
     }
 }
@@ -52,24 +49,30 @@ TEST_F(FailureFormat, ARunawayQueryStopsAtTheMemoryBound) {
     const std::string grows =
         "with c(x) as (select 1 union all select x + 1 from c where x < 1000000) select x, 'some text' from "
         "c";
-    auto r = palvo({"--memory", "16", "sql", "--db", db, grows});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "palvo: The statement needs more memory than the embedded database's bound of 16 MB.\n");
-    // without the option the bound is half the machine's memory
-    r = sql("select 1 as n");
-    EXPECT_EQ(r.out, "n\n1\n");
+    EXPECT_EQ(
+        palvo({"--memory", "16", "sql", "--db", db, grows}),
+        (Outcome{1, "",
+                 "palvo: The statement needs more memory than the embedded database's bound of 16 MB.\n"}));
+}
+
+TEST_F(FailureFormat, WithoutTheMemoryOptionTheBoundIsHalfTheMachines) {
+    EXPECT_EQ(sql("select 1 as n").out, "n\n1\n");
     const auto machine = static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
                          static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
     EXPECT_GT(sqlite::memoryLimit(), machine / 4);
     EXPECT_LT(sqlite::memoryLimit(), machine);
-    r = palvo({"--memory", "0", "sql", "--db", db, "select 1 as n"});
-    EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(FailureFormat, AMemoryBoundOfZeroIsNone) {
+    EXPECT_EQ(palvo({"--memory", "0", "sql", "--db", db, "select 1 as n"}).status, 0);
     EXPECT_EQ(sqlite::memoryLimit(), 0u);
+}
+
+TEST_F(FailureFormat, AMemoryOptionWithoutANumberIsAUsageError) {
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--memory"},
                                                 {"--memory", "lots", "sql", "select 1"},
                                                 {"--memory", "-5", "sql", "select 1"}}) {
-        r = palvo(bad);
+        const Outcome r = palvo(bad);
         EXPECT_EQ(r.status, 2) << bad.back();
         EXPECT_NE(r.err.find("--memory MB"), std::string::npos) << r.err;
     }

@@ -32,7 +32,7 @@ std::vector<std::string> rows(const std::string& file, const std::string& query)
     return out;
 }
 
-TEST(HostTablesSchema, InitMakesEachColumnWithTheTypeAndDefaultOfTheScript) {
+TEST(HostTablesSchema, InitMakesEachColumnAsTheScriptDeclaresIt) {
     const std::string file = testing::freshDatabaseFile("host_tables_schema");
     ASSERT_EQ(palvo({"init", "--db", file}).status, 0);
     struct Table {

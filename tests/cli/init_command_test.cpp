@@ -47,7 +47,7 @@ std::string rows(const std::string& db, const std::string& statement) {
 
 constexpr const char* kTooLong = "insert into B_单位 (单位编号, 名称) values ('12345678901234567890', '甲')";
 
-TEST(Init, KilledAnywhereOrOnAFullDiskItLeavesNothingAndTheNextRunMakesItWhole) {
+TEST(Init, TheRunAfterAKilledOneMakesTheTablesWhole) {
     struct Case {
         const char* prefix;
         int nth;
@@ -67,9 +67,12 @@ TEST(Init, KilledAnywhereOrOnAFullDiskItLeavesNothingAndTheNextRunMakesItWhole) 
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "palvo: 将截断字符串或二进制数据。\n");
     }
+}
+
+TEST(Init, OnAFullDiskItFailsLeavingNothing) {
     const std::string db = freshDatabaseFile("init_full");
     testing::DiskFull full(3);
-    auto r = palvo({"init", "--db", db});
+    const Outcome r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "palvo: The disk holding the database '" + db +
                          "' is full: free space on it to change the database.\n");
@@ -102,9 +105,10 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
     EXPECT_EQ(palvo({"init", "--db", db}).out, "") << "whole now";
 }
 
-TEST(Init, SetsHoldingAColumnTwiceAreReportedAndRepairedKeepingTheFirstRow) {
-    const std::string db = freshDatabaseFile("init_repeated");
-    ASSERT_EQ(palvo({"init", "--db", db}).status, 0);
+// A file whose settings set 月报 of 张三 holds 名称 three times and 金额 twice.
+std::string withRepeatedColumns(const std::string& name) {
+    const std::string db = freshDatabaseFile(name);
+    EXPECT_EQ(palvo({"init", "--db", db}).status, 0);
     const std::string insert =
         "insert into 查询打印设置 (表名, 查询类别, 字段名, 选择标志, 排列顺序, 查询名, 用户名) "
         "values ('销售', '普通查询', ";
@@ -112,27 +116,35 @@ TEST(Init, SetsHoldingAColumnTwiceAreReportedAndRepairedKeepingTheFirstRow) {
          {"'名称', 1, 1, '月报', '张三'", "'金额', 1, 2, '月报', '张三'", "'名称', 0, 7, '月报', '张三'",
           "'金额', 0, 8, '月报', '张三'", "'名称', 0, 9, '月报', '张三'", "'名称', 1, 1, '周报', '张三'",
           "'名称', 1, 1, '月报', '李四'"})
-        ASSERT_EQ(sql(db, insert + row + ")").status, 0) << row;
-    const std::string report =
-        "settings set 表名='销售' 用户名='张三' 查询类别='普通查询' 查询名='月报' "
-        "holds a column more than once: '金额' (2 rows) '名称' (3 rows)\n";
-    auto r = palvo({"init", "--db", db});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, report);
-    EXPECT_EQ(r.err,
-              "palvo: 2 columns of settings sets are stored more than once; palvo init --repair keeps the "
-              "first row of each\n");
-    EXPECT_EQ(rows(db, "select count(*) from 查询打印设置"), "7\n");
+        EXPECT_EQ(sql(db, insert + row + ")").status, 0) << row;
+    return db;
+}
 
-    r = palvo({"init", "--db", db, "--repair"});
+const std::string kRepeatedColumns =
+    "settings set 表名='销售' 用户名='张三' 查询类别='普通查询' 查询名='月报' "
+    "holds a column more than once: '金额' (2 rows) '名称' (3 rows)\n";
+
+TEST(Init, ASetHoldingAColumnTwiceFailsNamingIt) {
+    const std::string db = withRepeatedColumns("init_repeated");
+    EXPECT_EQ(
+        palvo({"init", "--db", db}),
+        (Outcome{1, kRepeatedColumns,
+                 "palvo: 2 columns of settings sets are stored more than once; palvo init --repair keeps "
+                 "the first row of each\n"}));
+    EXPECT_EQ(rows(db, "select count(*) from 查询打印设置"), "7\n");
+}
+
+TEST(Init, RepairKeepsTheFirstRowOfARepeatedColumn) {
+    const std::string db = withRepeatedColumns("init_repaired");
+    const Outcome r = palvo({"init", "--db", db, "--repair"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, report + "removed 3 repeated rows of 查询打印设置\n");
+    EXPECT_EQ(r.out, kRepeatedColumns + "removed 3 repeated rows of 查询打印设置\n");
     EXPECT_EQ(
         rows(db, "select 查询名, 用户名, 字段名, 选择标志, 排列顺序 from 查询打印设置 order by rowid"),
         "月报\t张三\t名称\t1\t1\n月报\t张三\t金额\t1\t2\n周报\t张三\t名称\t1\t1\n月报\t李四\t名称\t1\t1\n");
-    r = palvo({"init", "--db", db});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
+    const Outcome again = palvo({"init", "--db", db});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.out, "");
 }
 
 // A name a user typed prints as one quoted text of one line, as sql prints it:

@@ -46,7 +46,7 @@ protected:
 // The options choose the paper and its orientation (the rows each paper holds
 // follow the paper); the title and the top text print on every page, the
 // bottom text on the last.
-TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePagesAndWideColumnsAreNamed) {
+TEST_F(ReportCommand, EveryPaperCarriesTheTextsOnItsPages) {
     const std::tuple<std::vector<std::string>, const char*, int> cases[] = {
         {{}, "595 x 842", 40},  // A4 portrait
         {{"--landscape"}, "842 x 595", 30},
@@ -71,8 +71,10 @@ TEST_F(ReportCommand, PaperOrientationTopAndBottomTextsReachThePagesAndWideColum
             EXPECT_EQ(text.find(rowNo(rows + 1)) != std::string::npos, page == 2) << text;
         }
     }
+}
 
-    // columns beyond the paper are named and the layout kept
+// the layout is kept
+TEST_F(ReportCommand, ColumnsBeyondThePaperAreNamed) {
     ASSERT_EQ(sql("create table 宽 (单号 nvarchar(20), 说明 nvarchar(200), 金额 int)").status, 0);
     const std::string remark = "A long remark that runs across the paper " + std::string(50, 'x');
     ASSERT_EQ(sql("insert into 宽 values ('R001', '" + remark + "', 5)").status, 0);
@@ -102,7 +104,7 @@ testing::PdfWord wordOn(const fs::path& pdf, int page, const std::string& text) 
 // --page-totals ends every page with 本页小计 and 累计 of the columns named (38 rows
 // a page on A4 portrait), the last 累计 the whole column's sum; --offset moves the
 // page by millimetres, the foot too.
-TEST_F(ReportCommand, PageTotalsAndAnOffsetFromTheCommandLine) {
+TEST_F(ReportCommand, PageTotalsEndEveryPage) {
     const Outcome r = report("select * from 销售", {"--page-totals", "金额"});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(pdfPages(pdf), 2);
@@ -111,7 +113,10 @@ TEST_F(ReportCommand, PageTotalsAndAnOffsetFromTheCommandLine) {
     ASSERT_GT(lines.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end() - 1),
               (std::vector<std::string>{"41 R041 41", "本页小计 120", "累计 861"}));
+}
 
+TEST_F(ReportCommand, AnOffsetMovesThePageWithItsFoot) {
+    ASSERT_EQ(report("select * from 销售", {"--page-totals", "金额"}).status, 0);
     const testing::PdfWord row = wordOn(pdf, 1, "R001"), foot = wordOn(pdf, 1, "第");
     ASSERT_EQ(report("select * from 销售", {"--page-totals", "金额", "--offset", "3,-2.5"}).status, 0);
     // 3 mm = 8.50 pt right, 2.5 mm = 7.09 pt up

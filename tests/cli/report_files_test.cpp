@@ -78,7 +78,7 @@ protected:
     }
 };
 
-TEST_F(ReportFiles, RefusedOrFailedReportsExitWithOneAndChangeNothing) {
+TEST_F(ReportFiles, AFailingCommandChangesNoFile) {
     fs::create_directories(dir / "folder");
     fs::create_symlink("t.db", dir / "link.db");
     fs::create_hard_link(db, dir / "hard.db");
@@ -117,7 +117,7 @@ TEST_F(ReportFiles, RefusedOrFailedReportsExitWithOneAndChangeNothing) {
     EXPECT_EQ(snapshot(dir), before);
 }
 
-TEST_F(ReportFiles, ANewReportTakesTheUmaskAndAReplacedOneKeepsItsMode) {
+TEST_F(ReportFiles, AReportsModeIsTheUmasksUnlessItReplacesAFile) {
     const mode_t previous = ::umask(027);
     for (const char* kind : {"pdf", "xlsx"}) {
         ::chmod((dir / (std::string("r.") + kind)).c_str(), 0604);
@@ -142,12 +142,12 @@ std::string mountNamespace() {
     return "";
 }
 
-TEST_F(ReportFiles, OnAFullDiskTheReportFailsAndTheOlderFileStays) {
+TEST_F(ReportFiles, OnAFullDiskTheOlderReportStays) {
     const std::string unshare = mountNamespace();
     if (unshare.empty())
         GTEST_SKIP() << "no mount namespace with a tmpfs may be made here (needs unshare and mount)";
     fs::create_directories(dir / "small");
-    // the PDF's failed write is QtPrinter.AnAbandonedJobLeavesNoFileAndAnOlderOneUntouched's
+    // the PDF's failed write is QtPrinter.AnAbandonedJobLeavesTheFilesAsTheyWere's
     const std::string kind = "xlsx";
     // 16 KB left on a small file system that holds the older report
     const std::string script =

@@ -38,7 +38,7 @@ protected:
     std::string out_ = (dir / "r.xlsx").string();
 };
 
-TEST_F(ReportXlsx, WithoutHeadingsTheOneGridReportKeepsTextsAndNumbersTheRows) {
+TEST_F(ReportXlsx, WithoutHeadingsTheReportIsOneNumberedGrid) {
     const Outcome r = palvo(
         {"report", "xlsx", "--db", db, "--title", "收支表", "--out", out_, "select 项目, 金额 from 收支"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -49,7 +49,7 @@ TEST_F(ReportXlsx, WithoutHeadingsTheOneGridReportKeepsTextsAndNumbersTheRows) {
     EXPECT_EQ(xpath1(x, "//x:pageSetup/@orientation"), "portrait");
 }
 
-TEST_F(ReportXlsx, HeadingsAndMergesRunTheCompositeReport) {
+TEST_F(ReportXlsx, HeadingsMakeTheCompositeReport) {
     const Outcome r =
         palvo({"report", "xlsx", "--db", db, "--title", "收支表", "--landscape", "--heading",
                "序号,收支,收支", "--merge", "(1,1):(2,1);", "--out", out_, "select 项目, 金额 from 收支"});
@@ -166,7 +166,7 @@ TEST_F(ReportXlsx, AHeadingMergeHidesNoOtherHeadingText) {
     EXPECT_EQ(merges, (std::vector<std::string>{"A1:D1", "A3:B3", "A4:A5", "B4:B5", "C4:D4"}));
 }
 
-TEST_F(ReportXlsx, BadHeadingsRefusedMergesAndNoRowsFailWithoutAWorkbook) {
+TEST_F(ReportXlsx, AFailingReportWritesNoWorkbook) {
     const Outcome heading = palvo({"report", "xlsx", "--db", db, "--title", "T", "--heading", "a,b", "--out",
                                    out_, "select 项目, 金额 from 收支"});
     EXPECT_EQ(heading.status, 2);

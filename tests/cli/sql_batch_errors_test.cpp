@@ -11,19 +11,18 @@ protected:
     SqlBatchErrors() : CliDatabase("palvo_sql_batch_errors") {}
 };
 
-TEST_F(SqlBatchErrors, InformationalRaiserrorGoesToStandardErrorAndTheBatchSucceeds) {
-    const auto r = sql("set nocount on raiserror(N'已核对 %d 张单据', 10, 1, 12) with nowait select 1 as n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "n\n1\n");
-    EXPECT_EQ(r.err, "已核对 12 张单据\n");
+TEST_F(SqlBatchErrors, AnInformationalRaiserrorIsPrintedAsAMessage) {
+    EXPECT_EQ(sql("set nocount on raiserror(N'已核对 %d 张单据', 10, 1, 12) with nowait select 1 as n"),
+              (Outcome{0, "n\n1\n", "已核对 12 张单据\n"}));
 }
 
 TEST_F(SqlBatchErrors, ABatchThatWentOnAfterAnErrorStillFailsWithIt) {
-    const auto r = sql(
-        "set nocount on create table t (k int primary key) insert into t values (1) insert into t values (1) "
-        "print 'went on' insert into t values (2)");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "went on\npalvo: 违反了 PRIMARY KEY 约束 'PK__t'。不能在对象 'dbo.t' 中插入重复键。\n");
+    EXPECT_EQ(
+        sql("set nocount on create table t (k int primary key) insert into t values (1) insert into t values "
+            "(1) "
+            "print 'went on' insert into t values (2)"),
+        (Outcome{1, "",
+                 "went on\npalvo: 违反了 PRIMARY KEY 约束 'PK__t'。不能在对象 'dbo.t' 中插入重复键。\n"}));
     EXPECT_EQ(sql("select count(*) as n from t").out, "n\n2\n");
 }
 

@@ -19,6 +19,12 @@ protected:
         return path;
     }
     Outcome run(const std::string& text) { return palvo({"sql", "--db", db, "--file", script(text)}); }
+    // What a script that runs through prints on standard output.
+    std::string printed(const std::string& text) {
+        const Outcome r = run(text);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    }
 };
 
 struct SplitCase {
@@ -42,13 +48,13 @@ TEST(SplitSqlScript, EndsABatchAtEachLineHoldingGoAlone) {
     }
 }
 
-TEST_F(SqlBatch, AStatementThatIsABatchPrintsEachResultSetAndItsMessagesOnStandardError) {
-    const auto r =
+// result sets on standard output, counts and PRINT on standard error
+TEST_F(SqlBatch, EachOutputOfABatchGoesToItsOwnStream) {
+    EXPECT_EQ(
         sql("create table t (k int) insert into t values (1), (2) declare @n int select @n = count(*) from t "
-            "print 'n is ' + cast(@n as varchar(5)) select @n as n select 0 as other");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "n\n2\n\nother\n0\n");
-    EXPECT_EQ(r.err, "(2 行受影响)\n(1 行受影响)\nn is 2\n(1 行受影响)\n(1 行受影响)\n");
+            "print 'n is ' + cast(@n as varchar(5)) select @n as n select 0 as other"),
+        (Outcome{0, "n\n2\n\nother\n0\n",
+                 "(2 行受影响)\n(1 行受影响)\nn is 2\n(1 行受影响)\n(1 行受影响)\n"}));
 }
 
 // an empty result set keeps its line of names; in CSV the blank line ends with CRLF as every line does
@@ -68,19 +74,16 @@ TEST_F(SqlBatch, DynamicSqlPrintsItsResultSetsAsTheBatchs) {
 }
 
 TEST_F(SqlBatch, NocountOnLeavesTheCountsOut) {
-    const auto r =
-        sql("set nocount on create table t (k int) insert into t values (1) print 'done' select k from t");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "k\n1\n");
-    EXPECT_EQ(r.err, "done\n");
+    EXPECT_EQ(
+        sql("set nocount on create table t (k int) insert into t values (1) print 'done' select k from t"),
+        (Outcome{0, "k\n1\n", "done\n"}));
 }
 
 TEST_F(SqlBatch, AScriptRunsItsBatchesInTurn) {
-    const auto r = run(
-        "set nocount on\ncreate table t (k int)\ngo\ndeclare @i int = 0\nwhile @i < 3 begin\n  set @i += 1\n"
-        "  insert into t values (@i)\nend\nGO\n-- only a comment\ngo\nselect sum(k) as s from t\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "s\n6\n");
+    EXPECT_EQ(printed("set nocount on\ncreate table t (k int)\ngo\ndeclare @i int = 0\nwhile @i < 3 begin\n"
+                      "  set @i += 1\n  insert into t values (@i)\nend\nGO\n-- only a comment\ngo\n"
+                      "select sum(k) as s from t\n"),
+              "s\n6\n");
 }
 
 TEST_F(SqlBatch, AScriptStopsAtTheBatchThatFailsNamingItsLine) {
@@ -95,21 +98,18 @@ TEST_F(SqlBatch, AScriptStopsAtTheBatchThatFailsNamingItsLine) {
 
 // the script's batches share one connection, and with it its temporary tables
 TEST_F(SqlBatch, AScriptsTempTableLastsAcrossItsBatches) {
-    const auto r =
-        run("select 1 as k, cast(2.50 as decimal(10,2)) as m into #t\ngo\ninsert into #t values (2, 0.25)\n"
-            "go\nselect sum(m) as s from #t\n");
-    EXPECT_EQ(r.status, 0) << r.err;
     // SELECT ... INTO and INSERT print the rows they put, as changes do
-    EXPECT_EQ(r.out, "1\n1\ns\n2.75\n");
+    EXPECT_EQ(printed("select 1 as k, cast(2.50 as decimal(10,2)) as m into #t\ngo\n"
+                      "insert into #t values (2, 0.25)\ngo\nselect sum(m) as s from #t\n"),
+              "1\n1\ns\n2.75\n");
 }
 
 // its rows go into the table: it prints the rows it changed, as INSERT does
 TEST_F(SqlBatch, AnInsertWithOutputIntoPrintsItsRowsAffected) {
-    const auto r = run(
-        "create table t (k int identity, v varchar(5)) create table #o (k int)\ngo\n"
-        "insert into t (v) output inserted.k into #o values ('a'), ('b')\ngo\nselect sum(k) as s from #o\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "2\ns\n3\n");
+    EXPECT_EQ(printed("create table t (k int identity, v varchar(5)) create table #o (k int)\ngo\n"
+                      "insert into t (v) output inserted.k into #o values ('a'), ('b')\ngo\n"
+                      "select sum(k) as s from #o\n"),
+              "2\ns\n3\n");
 }
 
 TEST_F(SqlBatch, AScriptThatCannotBeReadChangesNothing) {
@@ -119,7 +119,7 @@ TEST_F(SqlBatch, AScriptThatCannotBeReadChangesNothing) {
     EXPECT_FALSE(std::filesystem::exists(db));
 }
 
-TEST_F(SqlBatch, FileTakesNoStatementAndNoParam) {
+TEST_F(SqlBatch, FileRefusesAStatementOrAParamBesideIt) {
     const std::string path = script("select 1\n");
     EXPECT_EQ(palvo({"sql", "--db", db, "--file", path, "select 2"}).status, 2);
     EXPECT_EQ(palvo({"sql", "--db", db, "--file", path, "--param", "a=1"}).status, 2);

@@ -17,8 +17,13 @@ protected:
     SqlCommand() : CliDatabase("palvo_sql", "new.db") {}
 };
 
-TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRowsThenInitAddsTheHostTablesOnce) {
+TEST_F(SqlCommand, CreatesTheDatabaseFile) {
     ASSERT_FALSE(fs::exists(db));
+    EXPECT_EQ(sql("select 1 as n"), (Outcome{0, "n\n1\n", ""}));
+    EXPECT_TRUE(fs::exists(db));
+}
+
+TEST_F(SqlCommand, PrintsAChangesCountOrAQuerysRows) {
     const std::pair<std::string, std::string> steps[] = {
         {"create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))", "-1\n"},  // no rows
         {"insert into 客户 select 'C1', N'华北', 1.5 union all select 'C2', null, 2", "2\n"},
@@ -29,15 +34,18 @@ TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRowsThenInitAddsTheHo
         {"-- count\nselect count(*) as n from 客户", "n\n2\n"},  // a leading comment still makes a query
     };
     for (const auto& [statement, out] : steps) {
-        const auto r = sql(statement);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, out) << statement;
-        EXPECT_TRUE(fs::exists(db));
+        SCOPED_TRACE(statement);
+        EXPECT_EQ(sql(statement), (Outcome{0, out, ""}));
     }
-    EXPECT_EQ(palvo({"sql", "--types", "--db", db, "select top 0 编号, 名称, 额度 from 客户"}).out,
-              "编号\t名称\t额度\n200\t202\t131\n");
+}
 
-    // init creates the host tables once
+TEST_F(SqlCommand, TypesPrintsEachColumnsTypeNumberUnderItsName) {
+    ASSERT_EQ(sql("create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))").status, 0);
+    EXPECT_EQ(palvo({"sql", "--types", "--db", db, "select top 0 编号, 名称, 额度 from 客户"}),
+              (Outcome{0, "编号\t名称\t额度\n200\t202\t131\n", ""}));
+}
+
+TEST_F(SqlCommand, InitAddsTheHostTablesOnce) {
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 0) << r.err;
     for (const char* t : {"查询打印设置", "更新表记录", "SendSql", "编辑权限", "B_单位"}) {
@@ -50,7 +58,7 @@ TEST_F(SqlCommand, CreatesTheFilePrintsRowsAffectedAndQueryRowsThenInitAddsTheHo
 }
 
 // Decimals and money print every digit of their scale, as SQL Server's tools print them, also computed ones.
-TEST_F(SqlCommand, DecimalAndMoneyValuesPrintTheirScaleBesideTheirTypes) {
+TEST_F(SqlCommand, ExactNumbersPrintEveryDigitOfTheirScale) {
     const auto r = palvo({"sql", "--types", "--db", db,
                           "select cast(1234.5 as money) as m, cast(1.25 as decimal(10,2)) * cast(1.5 as "
                           "decimal(10,3)) as d, round(748.58, -2) as r"});
@@ -95,20 +103,27 @@ TEST_F(SqlCommand, AChangeWithOutputPrintsItsRows) {
     EXPECT_EQ(r.out, "k\tv\n1\t甲\n");
 }
 
-TEST_F(SqlCommand, ParamsBindByNameOrInOrderAndNeverBecomeSqlText) {
-    ASSERT_EQ(sql("create table 客户 (编号 varchar(10), 额度 decimal(8,2), 日期 datetime)").status, 0);
-    auto r = palvo({"sql", "--db", db, "--param", "编号=C1", "--param", "额度=decimal:1.25", "--param",
-                    "日期=datetime:2004-01-05", "insert into 客户 values (@编号, @额度, @日期)"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "1\n");
-    const std::string query =
-        "select 编号, 额度, convert(varchar(10), 日期, 120) as d from 客户 where 编号 = ?";
-    r = palvo({"sql", "--db", db, "--param", "k=C1", query});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "编号\t额度\td\nC1\t1.25\t2004-01-05\n");
-    r = palvo({"sql", "--db", db, "--param", "k=C1' or '1'='1", query});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "编号\t额度\td\n");
+class SqlParamsBound : public SqlCommand {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(sql("create table 客户 (编号 varchar(10), 额度 decimal(8,2), 日期 datetime)").status, 0);
+        ASSERT_EQ(palvo({"sql", "--db", db, "--param", "编号=C1", "--param", "额度=decimal:1.25", "--param",
+                         "日期=datetime:2004-01-05", "insert into 客户 values (@编号, @额度, @日期)"}),
+                  (Outcome{0, "1\n", ""}));
+    }
+    Outcome select(const std::string& k) {
+        return palvo({"sql", "--db", db, "--param", "k=" + k,
+                      "select 编号, 额度, convert(varchar(10), 日期, 120) as d from 客户 where 编号 = ?"});
+    }
+};
+
+// by name in the setup's insert, in order here
+TEST_F(SqlParamsBound, ParamsBindByNameOrInOrder) {
+    EXPECT_EQ(select("C1"), (Outcome{0, "编号\t额度\td\nC1\t1.25\t2004-01-05\n", ""}));
+}
+
+TEST_F(SqlParamsBound, AParamNeverBecomesSqlText) {
+    EXPECT_EQ(select("C1' or '1'='1"), (Outcome{0, "编号\t额度\td\n", ""}));
 }
 
 TEST_F(SqlCommand, AParamsTypeDecidesHowItsValueComputes) {
@@ -168,7 +183,7 @@ TEST_F(SqlCommand, AWrongParamIsRefusedBeforeAnythingRuns) {
     EXPECT_EQ(sql("select k, v from t").out, "k\tv\n1\ta b\n") << "only the control inserted a row";
 }
 
-TEST(SqlParams, PlaceholdersInTextsNamesAndCommentsAreNotBound) {
+TEST(SqlParams, PlaceholdersOutsideTheStatementsCodeAreNotBound) {
     const BoundStatement b =
         bindParams("select '@a ?', [@a?], \"@a\", @@identity, @a -- @a ?\n /* @a /* ? */ */ + @A", {"a=1"});
     EXPECT_EQ(b.sql, "select '@a ?', [@a?], \"@a\", @@identity, ? -- @a ?\n /* @a /* ? */ */ + ?");

@@ -13,38 +13,12 @@
 namespace Palvo {
 namespace {
 
-using testing::Answer;
 using testing::Row;
 
 const std::string kNines(38, '9');
 
 class TsqlBignum : public testing::AnswersTest {
 protected:
-    /// Every row as the driver gives it: a Decimal with every digit of its scale.
-    std::vector<Row> exact(const std::string& sql) {
-        auto t = conn_->Query(sql);
-        std::vector<Row> out;
-        for (std::size_t r = 0; r < t.rowCount(); ++r) {
-            Row one;
-            for (std::size_t c = 0; c < t.columns.size(); ++c) {
-                const Value& v = t.at(r, c);
-                one.push_back(v.isNull() ? "<null>" : v.decimal() ? v.decimal()->text : v.toText());
-            }
-            out.push_back(std::move(one));
-        }
-        return out;
-    }
-    void expectExact(const std::vector<Answer>& answers) {
-        for (const auto& a : answers) {
-            SCOPED_TRACE(a.sql);
-            try {
-                const auto rows = exact(a.sql);
-                EXPECT_EQ(rows.empty() ? Row{"<no row>"} : rows[0], a.row);
-            } catch (const Error& e) {
-                ADD_FAILURE() << "refused: " << e.description();
-            }
-        }
-    }
     /// A decimal(38,0) table of 38 nines, their opposite, 5 and 10, in two groups.
     void makeNines() {
         conn_->Execute("create table 证件 (编号 int, 号码 decimal(38,0), 组 int)");
@@ -98,7 +72,7 @@ TEST_P(TsqlBignum, ADecimal38ColumnSortsByNumber) {
               (std::vector<Row>{{kNines}, {"10"}, {"5"}, {"-" + kNines}}));
 }
 
-TEST_P(TsqlBignum, MinAndMaxOfADecimal38ColumnAreNumbers) {
+TEST_P(TsqlBignum, ExtremesOfADecimal38ColumnAreNumbers) {
     makeNines();
     expectExact({
         {"select min(号码), max(号码) from 证件", {"-" + kNines, kNines}},
@@ -130,7 +104,7 @@ TEST_P(TsqlBignum, ADecimal38ColumnJoinsByNumber) {
               (std::vector<Row>{{"张三", "1"}, {"李四", "4"}}));
 }
 
-TEST_P(TsqlBignum, DistinctAndGroupByTreatEqualNumbersAsOne) {
+TEST_P(TsqlBignum, EqualNumbersInADecimal38ColumnAreOneValue) {
     makeNines();
     conn_->Execute("insert into 证件 values (5, " + kNines + ", 3), (6, '0010', 3)");
     expectExact({
@@ -142,7 +116,7 @@ TEST_P(TsqlBignum, DistinctAndGroupByTreatEqualNumbersAsOne) {
               (std::vector<Row>{{"10", "2"}, {kNines, "2"}}));
 }
 
-TEST_P(TsqlBignum, SumAndAvgOfADecimal38ColumnAreExact) {
+TEST_P(TsqlBignum, AggregatesOfADecimal38ColumnAreExact) {
     makeNines();
     conn_->Execute("create table 额 (a decimal(38,0))");
     conn_->Execute(
@@ -152,7 +126,11 @@ TEST_P(TsqlBignum, SumAndAvgOfADecimal38ColumnAreExact) {
         {"select sum(a) from 额", {kNines}},
         {"select sum(号码), avg(号码) from 证件", {"15", "3.750000"}},
     });
-    conn_->Execute("insert into 额 values (1)");
+}
+
+TEST_P(TsqlBignum, ASumPastThirtyEightDigitsFailsWith8115) {
+    conn_->Execute("create table 额 (a decimal(38,0))");
+    conn_->Execute("insert into 额 values (" + kNines + "), (1)");
     EXPECT_EQ(refused("select sum(a) from 额"), 8115);
 }
 
@@ -175,7 +153,7 @@ TEST_P(TsqlBignum, InsertStoresAComputedWholeNumberBeyondBigint) {
     expectExact({{"select 号码 from 证件 where 编号 = 5", {"123456789012345678900"}}});
 }
 
-TEST_P(TsqlBignum, AValueBeyondTheColumnsPrecisionFailsWith8115AndIsNotStored) {
+TEST_P(TsqlBignum, AValueBeyondTheColumnsPrecisionIsNotStored) {
     conn_->Execute("create table 短 (d decimal(20,0))");
     EXPECT_EQ(refused("insert into 短 values (123456789012345678901)"), 8115);
     EXPECT_EQ(refused("insert into 短 values ('123456789012345678901')"), 8115);

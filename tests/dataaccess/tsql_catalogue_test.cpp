@@ -35,7 +35,7 @@ protected:
     }
 };
 
-TEST_P(TsqlCatalogue, InformationSchemaTablesNamesTablesAndViewsWithTheirType) {
+TEST_P(TsqlCatalogue, InformationSchemaTablesNamesEachTableWithItsType) {
     expectAnswers({
         {"select TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE from INFORMATION_SCHEMA.TABLES where TABLE_NAME = "
          "'客户'",
@@ -94,7 +94,7 @@ TEST_P(TsqlCatalogue, InformationSchemaViewsNamesViewsOnly) {
     });
 }
 
-TEST_P(TsqlCatalogue, SysObjectsAndTablesGiveTypeAndIdOfObjectId) {
+TEST_P(TsqlCatalogue, SysObjectViewsTypeEachObjectByItsId) {
     expectAnswers({
         {"select type, type_desc, schema_id from sys.objects where name = '客户'", {"U ", "USER_TABLE", "1"}},
         {"select type, type_desc from sys.objects where name = '客户视图'", {"V ", "VIEW"}},
@@ -104,7 +104,7 @@ TEST_P(TsqlCatalogue, SysObjectsAndTablesGiveTypeAndIdOfObjectId) {
     });
 }
 
-TEST_P(TsqlCatalogue, SysColumnsGiveBytesPrecisionScaleAndIdentity) {
+TEST_P(TsqlCatalogue, SysColumnsDescribeEachColumnAsSqlServer) {
     const std::string cols =
         "select c.column_id, t.name, c.max_length, c.precision, c.scale, cast(c.is_nullable as int), "
         "cast(c.is_identity as int) from sys.columns c join sys.types t on t.user_type_id = c.user_type_id "
@@ -128,7 +128,7 @@ TEST_P(TsqlCatalogue, SysColumnsGiveBytesPrecisionScaleAndIdentity) {
     }
 }
 
-TEST_P(TsqlCatalogue, SysIndexesGiveHeapPrimaryKeyAndIndexes) {
+TEST_P(TsqlCatalogue, SysIndexesListEveryIndexOfATable) {
     expectAnswers({
         {"select index_id, type, type_desc, cast(is_primary_key as int) from sys.indexes "
          "where object_id = object_id('流水')",
@@ -200,10 +200,13 @@ TEST(EmbeddedSystemNames, DbNameIsTheFilesBaseName) {
     EXPECT_EQ(embeddedScalar(":memory:", "select db_name()"), "main");
 }
 
-TEST(EmbeddedSystemNames, HostNameIsThisMachinesAndSuserSnameTheUsersOwn) {
+TEST(EmbeddedSystemNames, HostNameIsThisMachines) {
     char host[256] = {};
     ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
     EXPECT_EQ(embeddedScalar(":memory:", "select host_name()"), host);
+}
+
+TEST(EmbeddedSystemNames, SuserSnameIsTheUsersOwn) {
     const passwd* user = getpwuid(geteuid());
     ASSERT_NE(user, nullptr);
     EXPECT_EQ(embeddedScalar(":memory:", "select suser_sname()"), user->pw_name);

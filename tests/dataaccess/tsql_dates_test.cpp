@@ -20,6 +20,11 @@ class TsqlDates : public testing::AnswersTest {
 protected:
     void english() { conn_->Execute("set language us_english"); }
     void chinese() { conn_->Execute("set language 简体中文"); }
+    void shifts() {
+        conn_->Execute("create table 班次 (编号 int, 开始 time, 结束 time(0))");
+        conn_->Execute("insert into 班次 values (1, '08:30', '17:45:30.6')");
+        conn_->Execute("insert into 班次 values (2, '13:00:00.5', '22:00')");
+    }
 };
 
 // 2024-01-05 was a Friday; 23:07:08.123 is a tick of datetime.
@@ -261,18 +266,22 @@ TEST_P(TsqlDates, ConvertToTimeKeepsTheDigitsOfItsScale) {
     });
 }
 
-TEST_P(TsqlDates, ATimeColumnStoresAndComparesTimesOfDay) {
-    conn_->Execute("create table 班次 (编号 int, 开始 time, 结束 time(0))");
-    conn_->Execute("insert into 班次 values (1, '08:30', '17:45:30.6')");
-    conn_->Execute("insert into 班次 values (2, '13:00:00.5', '22:00')");
+TEST_P(TsqlDates, ATimeColumnStoresATimeOfDayToItsPrecision) {
+    shifts();
     expectAnswers({
         {"select 开始, 结束 from 班次 where 编号 = 1", {"08:30:00.0000000", "17:45:31"}},
+        {"select convert(varchar(8), 开始, 108) from 班次 where 编号 = 2", {"13:00:00"}},
+        {"select datepart(hour, 结束) from 班次 where 编号 = 2", {"22"}},
+    });
+}
+
+TEST_P(TsqlDates, ATimeColumnComparesByTimeOfDay) {
+    shifts();
+    expectAnswers({
         {"select 编号 from 班次 where 开始 = '08:30'", {"1"}},
         {"select count(*) from 班次 where 开始 < '13:00:00.5'", {"1"}},
         {"select 编号 from 班次 where '22:00:00' = 结束", {"2"}},
         {"select count(*) from 班次 where 开始 between '08:00' and '13:00:00.5'", {"2"}},
-        {"select convert(varchar(8), 开始, 108) from 班次 where 编号 = 2", {"13:00:00"}},
-        {"select datepart(hour, 结束) from 班次 where 编号 = 2", {"22"}},
     });
 }
 

@@ -46,7 +46,7 @@ protected:
 
 // ---- OUTPUT
 
-TEST_P(TsqlDml, InsertOutputReturnsTheNewIdentityAndTheStoredRow) {
+TEST_P(TsqlDml, InsertOutputReturnsTheStoredRow) {
     EXPECT_EQ(rows("insert into 货品 (名称, 单价, 日期) output inserted.编号, inserted.* "
                    "values (N'尺', 3.456, '2024-02-01')"),
               (Rows{{"4", "4", "尺", "3.46", "2024-02-01"}}));
@@ -212,7 +212,7 @@ TEST_P(TsqlDml, AnExplicitIdentityIsRefusedWhileIdentityInsertIsOff) {
     EXPECT_EQ(scalar("select count(*) from 货品"), "3");
 }
 
-TEST_P(TsqlDml, IdentityInsertOnTakesExplicitValuesAndMovesTheIdentityPastThem) {
+TEST_P(TsqlDml, IdentityInsertOnMovesTheIdentityPastTheValuesItTakes) {
     conn_->Execute("set identity_insert 货品 on");
     conn_->Execute("insert into 货品 (编号, 名称) values (9, N'尺')");
     conn_->Execute("set identity_insert 货品 off");
@@ -242,7 +242,7 @@ TEST_P(TsqlDml, IdentityInsertIsOnForOneTableAtATime) {
 
 // ---- MERGE
 
-TEST_P(TsqlDml, MergeUpdatesMatchedRowsAndInsertsTheOthers) {
+TEST_P(TsqlDml, MergeAppliesTheClauseEachSourceRowMeets) {
     conn_->Execute("insert into 调价 values (N'尺', 2.25)");
     EXPECT_EQ(conn_->Execute("merge 货品 as t using 调价 as s on t.名称 = s.名称 "
                              "when matched then update set 单价 = s.新价 "

@@ -9,46 +9,24 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "support/answers.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {
 
-using testing::Answer;
 using testing::Row;
 
 class TsqlNumbers : public testing::AnswersTest {
 protected:
-    /// The first row as the driver gives it: a Decimal with every digit of its scale.
-    Row exact(const std::string& sql) {
-        auto t = conn_->Query(sql);
-        if (t.rowCount() == 0) return {"<no row>"};
-        Row out;
-        for (std::size_t c = 0; c < t.columns.size(); ++c) {
-            const Value& v = t.at(0, c);
-            out.push_back(v.isNull() ? "<null>" : v.decimal() ? v.decimal()->text : v.toText());
-        }
-        return out;
-    }
-    void expectExact(const std::vector<Answer>& answers) {
-        for (const auto& a : answers) {
-            SCOPED_TRACE(a.sql);
-            try {
-                EXPECT_EQ(exact(a.sql), a.row);
-            } catch (const Error& e) {
-                ADD_FAILURE() << "refused: " << e.description();
-            }
-        }
-    }
     bool embedded() const { return std::string(GetParam().name) == "Embedded"; }
 };
 
-TEST_P(TsqlNumbers, RoundToANegativeLengthRoundsLeftOfThePointAndKeepsTheScale) {
+TEST_P(TsqlNumbers, RoundToANegativeLengthRoundsLeftOfThePoint) {
     expectExact({
         {"select round(123.456, -1)", {"120.000"}},
         {"select round(748.58, -1)", {"750.00"}},
         {"select round(748.58, -2)", {"700.00"}},
         {"select round(748.58, -4)", {"0.00"}},
-        {"select round(123.45, -2)", {"100.00"}},
         {"select round(cast(748.58 as decimal(6,2)), -3)", {"1000.00"}},
         {"select round(744, -3)", {"1000"}},
         {"select round(-745, -1)", {"-750"}},
@@ -82,14 +60,18 @@ TEST_P(TsqlNumbers, RoundFailsWhereTheResultOutgrowsItsArgumentsType) {
     }
 }
 
-TEST_P(TsqlNumbers, CeilingAndFloorGiveWholeNumbersOfTheArgumentsType) {
+TEST_P(TsqlNumbers, CeilingGivesTheWholeNumberAboveInTheArgumentsType) {
     expectExact({
-        {"select ceiling(123.45), floor(123.45)", {"124", "123"}},
-        {"select ceiling(-123.45), floor(-123.45)", {"-123", "-124"}},
-        {"select ceiling(9.5)", {"10"}},
-        {"select ceiling(cast(2.5 as money)), floor(cast(-2.5 as money))", {"3.0000", "-3.0000"}},
-        {"select ceiling(7), floor(-7)", {"7", "-7"}},
+        {"select ceiling(123.45), ceiling(-123.45), ceiling(9.5)", {"124", "-123", "10"}},
+        {"select ceiling(cast(2.5 as money)), ceiling(7)", {"3.0000", "7"}},
         {"select ceiling(cast(2.25 as float))", {"3"}},
+    });
+}
+
+TEST_P(TsqlNumbers, FloorGivesTheWholeNumberBelowInTheArgumentsType) {
+    expectExact({
+        {"select floor(123.45), floor(-123.45)", {"123", "-124"}},
+        {"select floor(cast(-2.5 as money)), floor(-7)", {"-3.0000", "-7"}},
     });
 }
 
@@ -158,7 +140,7 @@ TEST_P(TsqlNumbers, IsnumericAcceptsWhatConvertsToMoneyOrFloat) {
     });
 }
 
-TEST_P(TsqlNumbers, TryCastAndTryConvertGiveNullWhereTheConversionFails) {
+TEST_P(TsqlNumbers, TryConversionsGiveNullWhereTheConversionFails) {
     expectExact({
         {"select try_cast('abc' as int), try_convert(int, '12')", {"<null>", "12"}},
         {"select try_cast('300' as tinyint), try_cast('255' as tinyint)", {"<null>", "255"}},
@@ -168,7 +150,7 @@ TEST_P(TsqlNumbers, TryCastAndTryConvertGiveNullWhereTheConversionFails) {
     });
 }
 
-TEST_P(TsqlNumbers, DecimalAndMoneyConvertedToTextKeepTheirScale) {
+TEST_P(TsqlNumbers, ExactNumbersConvertedToTextKeepTheirScale) {
     expectAnswers({
         {"select convert(varchar, cast(1234.5 as money))", {"1234.50"}},
         {"select cast(cast(1234.5678 as money) as varchar(20))", {"1234.57"}},
@@ -241,32 +223,24 @@ TEST_P(TsqlNumbers, ADecimalResultKeepsEveryDigitOfItsScale) {
     });
 }
 
-TEST_P(TsqlNumbers, SumAndAvgOfADecimalColumnKeepEveryDigit) {
+TEST_P(TsqlNumbers, AggregatesOfADecimalColumnKeepEveryDigit) {
     conn_->Execute("create table 账 (a decimal(19,0), b decimal(18,2))");
     conn_->Execute(
         "insert into 账 values (9000000000000000001, 12345678901.23), (9000000000000000001, 12345678901.24), "
         "(1, 12345678901.24)");
     // decimal(38,0) and decimal(38,6), an average cut to its scale
-    EXPECT_EQ(exact("select sum(a), avg(b) from 账"), (Row{"18000000000000000003", "12345678901.236666"}));
+    EXPECT_EQ(exact("select sum(a), avg(b) from 账"),
+              (std::vector<Row>{{"18000000000000000003", "12345678901.236666"}}));
 }
 
 // ---- what the embedded database cannot hold exactly is refused by name
 
 TEST_P(TsqlNumbers, AConversionToDecimalADoubleWouldChangeIsRefusedByName) {
     if (!embedded()) GTEST_SKIP() << "SQL Server holds these";
-    const std::pair<const char*, const char*> cases[] = {
-        {"select convert(decimal(38,10), '12345678901234567.5')", "the number 12345678901234567.5"},
-    };
-    for (const auto& [sql, says] : cases) {
-        SCOPED_TRACE(sql);
-        try {
-            (void)row(sql);
-            ADD_FAILURE() << "ran";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
-            EXPECT_NE(e.description().find(says), std::string::npos) << e.description();
-        }
-    }
+    const auto [number, says] =
+        testing::errorOf([&] { (void)row("select convert(decimal(38,10), '12345678901234567.5')"); });
+    EXPECT_EQ(number, ErrorNumber::NotSupported);
+    EXPECT_NE(says.find("the number 12345678901234567.5"), std::string::npos) << says;
 }
 
 TEST_P(TsqlNumbers, AWholeDecimalBeyondBigintComparedInTheStatementIsExact) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,53 @@ struct Answer {
     Row row;
 };
 
+/// A statement and the SQL Server number it fails with; its text holds `says`.
+struct Refusal {
+    const char* sql;
+    long number;
+    const char* says = "";
+};
+
+/// Every result set of a batch, each as its rows; a result set's column names come first.
+using ResultSets = std::vector<std::vector<Row>>;
+
+/// Row `r` of a table as text, "<null>" for Null.
+inline Row rowText(const ResultTable& t, std::size_t r) {
+    Row out;
+    for (std::size_t c = 0; c < t.columns.size(); ++c)
+        out.push_back(t.at(r, c).isNull() ? "<null>" : t.at(r, c).toText());
+    return out;
+}
+
+/// Runs `sql` and expects it refused by name before anything runs: NotSupported, its text holding `says`.
+inline void expectRefusedByName(Connection& conn, const std::string& sql, const std::string& says) {
+    try {
+        conn.Execute(sql);
+        ADD_FAILURE() << "ran";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
+        EXPECT_NE(e.description().find(says), std::string::npos) << e.description();
+    }
+}
+
+/// A statement the embedded database refuses by name, and what its message names.
+struct ByName {
+    const char* sql;
+    const char* says;
+};
+
+/// Runs each statement after `first` and expects it refused by name before anything runs: the first
+/// value `unchanged` (a query) answers stays as it was.
+inline void expectRefusedByName(Connection& conn, const std::string& first, const std::vector<ByName>& cases,
+                                const std::string& unchanged) {
+    const std::string before = conn.Query(unchanged).at(0, 0).toText();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        expectRefusedByName(conn, first + c.sql, c.says);
+        EXPECT_EQ(conn.Query(unchanged).at(0, 0).toText(), before);
+    }
+}
+
 class AnswersTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
@@ -34,22 +82,30 @@ protected:
     /// The first row's values as text, "<null>" for Null; {"<no row>"} when there is none.
     Row row(const std::string& sql) {
         auto t = conn_->Query(sql);
-        Row out;
         if (t.rowCount() == 0) return {"<no row>"};
-        for (std::size_t c = 0; c < t.columns.size(); ++c)
-            out.push_back(t.at(0, c).isNull() ? "<null>" : t.at(0, c).toText());
-        return out;
+        return rowText(t, 0);
     }
     std::string scalar(const std::string& sql) { return row(sql).at(0); }
     /// Every row, each as row() gives the first.
     std::vector<Row> rows(const std::string& sql) {
         auto t = conn_->Query(sql);
         std::vector<Row> out;
-        for (std::size_t r = 0; r < t.rowCount(); ++r) {
-            Row one;
-            for (std::size_t c = 0; c < t.columns.size(); ++c)
-                one.push_back(t.at(r, c).isNull() ? "<null>" : t.at(r, c).toText());
-            out.push_back(std::move(one));
+        for (std::size_t r = 0; r < t.rowCount(); ++r) out.push_back(rowText(t, r));
+        return out;
+    }
+    /// Every result set a batch gives, read with NextRecordset.
+    ResultSets results(const std::string& sql) {
+        Recordset rs;
+        rs.Open(sql, *conn_, adOpenStatic, adLockReadOnly);
+        ResultSets out;
+        while (rs.State() == adStateOpen) {
+            const ResultTable& t = rs.table();
+            std::vector<Row> set;
+            set.emplace_back();
+            for (const auto& c : t.columns) set.front().push_back(c.name);
+            for (std::size_t r = 0; r < t.rowCount(); ++r) set.push_back(rowText(t, r));
+            out.push_back(std::move(set));
+            rs = rs.NextRecordset();
         }
         return out;
     }
@@ -70,19 +126,52 @@ protected:
         }
         return 0;
     }
+    /// Checks that each statement fails with its number, naming the statement when it does not.
+    void expectRefusals(const std::vector<Refusal>& refusals) {
+        for (const auto& r : refusals) {
+            SCOPED_TRACE(r.sql);
+            EXPECT_EQ(refused(r.sql, r.says), r.number);
+        }
+    }
+    /// Every row as the driver gives it: a Decimal with every digit of its scale, "<null>" for Null.
+    std::vector<Row> exact(const std::string& sql) {
+        auto t = conn_->Query(sql);
+        std::vector<Row> out;
+        for (std::size_t r = 0; r < t.rowCount(); ++r) {
+            Row one;
+            for (std::size_t c = 0; c < t.columns.size(); ++c) {
+                const Value& v = t.at(r, c);
+                one.push_back(v.isNull() ? "<null>" : v.decimal() ? v.decimal()->text : v.toText());
+            }
+            out.push_back(std::move(one));
+        }
+        return out;
+    }
     /// Checks each answer, naming its statement when it differs.
     void expectAnswers(const std::vector<Answer>& answers) {
+        expectEach(answers, [&](const std::string& sql) { return row(sql); });
+    }
+    /// Checks each answer's first row as exact() reads it ({"<no row>"} when there is none).
+    void expectExact(const std::vector<Answer>& answers) {
+        expectEach(answers, [&](const std::string& sql) {
+            const auto rows = exact(sql);
+            return rows.empty() ? Row{"<no row>"} : rows.front();
+        });
+    }
+
+    std::shared_ptr<Connection> conn_;
+
+private:
+    void expectEach(const std::vector<Answer>& answers, const std::function<Row(const std::string&)>& read) {
         for (const auto& a : answers) {
             SCOPED_TRACE(a.sql);
             try {
-                EXPECT_EQ(row(a.sql), a.row);
+                EXPECT_EQ(read(a.sql), a.row);
             } catch (const Error& e) {
                 ADD_FAILURE() << "refused: " << e.description();
             }
         }
     }
-
-    std::shared_ptr<Connection> conn_;
 };
 
 }  // namespace Palvo::testing

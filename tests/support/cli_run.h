@@ -1,6 +1,7 @@
 // Runs the palvo tool in-process and keeps what it printed.
 #pragma once
 
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,7 +14,12 @@ struct Outcome {
     int status;
     std::string out;
     std::string err;
+    bool operator==(const Outcome&) const = default;
 };
+
+inline void PrintTo(const Outcome& o, std::ostream* os) {
+    *os << "status " << o.status << ", out \"" << o.out << "\", err \"" << o.err << '"';
+}
 
 inline Outcome palvo(std::vector<std::string> args) {
     std::ostringstream out, err;

@@ -10,7 +10,7 @@ namespace {
 // What FreeTDS and the SQLite driver describe, and what an ADO client of SQL Server sees. A type
 // named alone (tinyint, bit, float, datetime, char, varchar, nvarchar, ntext, varbinary, image) is read
 // from its name as the SQLite driver gives it in
-// DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase.
+// DataAccess.FieldsDescribeTheirColumns.
 TEST(ColumnInfoFromDescription, EachTypeAsSqlServerReportsIt) {
     struct Case {
         int sqlType;

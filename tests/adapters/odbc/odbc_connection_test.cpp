@@ -302,7 +302,7 @@ TEST_F(OdbcConnection, ClosingWithATransactionOpenRollsItBack) {
 
 // SQL Server converts no character type to binary, varbinary or image, so a
 // Null sent as varchar into such a column is refused there. That each Null reads
-// back as Null is DataAccess.NullIntoByteAndTextColumnsReadsBackAsNullApartFromEmptyText's.
+// back as Null is DataAccess.ANullIntoAByteOrTextColumnReadsBackAsNull's.
 TEST_F(OdbcConnection, ANullGoesAsTheTypeOfItsColumn) {
     Connection c(api_);
     c.Open(kMemoryDbWithFunctions);

@@ -88,7 +88,7 @@ TEST_F(SqliteAdapter, DateLiteralsCompareAsSqlServerComparesDates) {
 }
 
 TEST_F(SqliteAdapter, TheOtherSqlServerTypesHaveTheirMetadata) {
-    // the types DataAccess.ColumnMetadataAndFieldsByPositionAndByNameInAnyCase does not cover, with their
+    // the types DataAccess.FieldsDescribeTheirColumns does not cover, with their
     // base columns
     conn.Execute(
         "create table M (b smallint, f real, h money, i smallmoney, k numeric(10,3), m smalldatetime, n "
