@@ -348,6 +348,13 @@ ErrorEnds errorEnds(long number) {
         // RAISERROR's own mistakes
         case 2786:
         case 2754:
+        // cursors: declared twice, missing, not open, open already, a fetch it cannot make
+        case 16915:
+        case 16916:
+        case 16917:
+        case 16905:
+        case 16911:
+        case 16924:
             return ErrorEnds::Statement;
         // conversions of values, a deadlock
         case 245:

@@ -71,6 +71,10 @@ dialect::BatchResult Connection::Impl::runBatch(
             }
         }
         void doomed(bool cannotCommit) override { impl_.uncommittable = cannotCommit; }
+        std::shared_ptr<dialect::CursorSet>* globalCursors() override { return &impl_.cursors; }
+        void setFetchStatus(int status) override { impl_.fetchStatus = status; }
+        int fetchStatus() override { return impl_.fetchStatus; }
+        void setCursorRows(long rows) override { impl_.cursorRows = rows; }
         Error spoken(const Error& e) override { return impl_.spoken(e); }
         void setLanguage(const std::string& name) override {
             const auto named = languageNamed(name);
@@ -218,6 +222,10 @@ int Connection::Impl::registerBatchFunctions() {
          [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int64(c, implOf(c).lastError); }},
         {"tsql_rowcount",
          [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int64(c, implOf(c).lastRowCount); }},
+        {"tsql_fetch_status",
+         [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int(c, implOf(c).fetchStatus); }},
+        {"tsql_cursor_rows",
+         [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int64(c, implOf(c).cursorRows); }},
         {"tsql_scope_identity",
          [](sqlite3_context* c, int, sqlite3_value**) {
              const auto& id = implOf(c).scopeIdentity;

@@ -737,6 +737,10 @@ void Connection::doClose() noexcept {
     if (!impl_->db) return;
     impl_->tranCount = 0;
     impl_->savepoints.clear();
+    // its cursors end with it, as a session's do
+    impl_->cursors.reset();
+    impl_->fetchStatus = -1;
+    impl_->cursorRows = 0;
     impl_->finalizeAll();
     sqlite3_close_v2(impl_->db);
     impl_->db = nullptr;

@@ -17,6 +17,8 @@
 
 namespace Palvo::dialect {
 
+class CursorSet;
+
 /// What the batch engine asks of a connection.
 class PALVO_API BatchPort {
 public:
@@ -74,6 +76,13 @@ public:
     virtual void lockTimeout(long long milliseconds);
     /// WAITFOR DELAY: sleeps, within the batch's time; throws when its time runs out first.
     virtual void wait(long long milliseconds);
+
+    // Cursors (batch_cursors.cpp). The connection's own: its GLOBAL cursors, which live as long as it
+    // does (nullptr: it keeps none, and cursors are refused by name), @@FETCH_STATUS and @@CURSOR_ROWS.
+    virtual std::shared_ptr<CursorSet>* globalCursors();
+    virtual void setFetchStatus(int status);
+    virtual int fetchStatus();
+    virtual void setCursorRows(long rows);
 };
 
 /// What a batch gave its caller.
