@@ -670,9 +670,10 @@ public:
     BatchResult result;
 
     // A nested batch's parameters, given before it runs.
-    void start(std::vector<Value> values, bool noCount) {
+    void start(std::vector<Value> values, bool noCount, bool xactAbort) {
         std::move(values.begin(), values.end(), values_.begin());
         noCount_ = noCount;
+        xactAbort_ = xactAbort;
     }
     const std::vector<Value>& values() const { return values_; }
 
@@ -1103,7 +1104,7 @@ private:
                 for (std::size_t c = 0; c < t.columns.size() && t.rowCount() > 0; ++c)
                     args.push_back(t.at(0, c));
                 std::vector<Value> outputs;
-                runExec(*s.exec, args, port_, result, noCount_, outputs);
+                runExec(*s.exec, args, port_, result, noCount_, outputs, xactAbort_);
                 for (std::size_t k = 0; k < s.targets.size(); ++k) {
                     if (s.targets[k] >= 0)
                         values_[static_cast<std::size_t>(s.targets[k])] = std::move(outputs[k]);
@@ -1256,7 +1257,7 @@ BatchResult Batch::run(BatchPort& port) const {
 }
 
 BatchResult runNested(std::string_view text, const std::vector<Declared>& params, std::vector<Value>& values,
-                      BatchPort& port, bool noCount) {
+                      BatchPort& port, bool noCount, bool xactAbort) {
     const StatementTree tree = readStatementTree(text);
     std::vector<Variable> variables;
     std::vector<Step> steps;
@@ -1273,7 +1274,7 @@ BatchResult runNested(std::string_view text, const std::vector<Declared>& params
     std::vector<std::string> tables;
     for (Step& s : Compiler(tree, variables, tables).all()) steps.push_back(std::move(s));
     Runner runner(port, variables);
-    runner.start(std::move(values), noCount);
+    runner.start(std::move(values), noCount, xactAbort);
     std::optional<TableVariablesHeld> held;
     if (!tables.empty()) held.emplace(port, tables);
     runner.check(steps);

@@ -28,7 +28,8 @@ void readName(const Nodes& ns, std::size_t& k, std::size_t e, CursorStatement& o
         ++k;
     }
     if (k >= e) syntaxNear(ns[e - 1]);
-    if (!ns[k].group && ns[k].tok.kind == TokenKind::Variable) unsupported("cursor variables (" + ns[k].tok.text + ")");
+    if (!ns[k].group && ns[k].tok.kind == TokenKind::Variable)
+        unsupported("cursor variables (" + ns[k].tok.text + ")");
     if (!ns[k].isName()) syntaxNear(ns[k]);
     out.written = ns[k].tok.text;
     out.name = asciiLower(out.written);
@@ -73,8 +74,7 @@ bool readCursorDeclaration(const Nodes& ns, std::size_t b, std::size_t e, Cursor
             syntaxNear(w);
         }
     }
-    if (fast && (scroll || forwardOnly || typed))
-        unsupported("FAST_FORWARD with other cursor options");
+    if (fast && (scroll || forwardOnly || typed)) unsupported("FAST_FORWARD with other cursor options");
     if (forwardOnly && scroll) unsupported("FORWARD_ONLY with SCROLL");
     // STATIC and KEYSET scroll unless FORWARD_ONLY is written
     out.scroll = scroll || (typed && !forwardOnly && !fast);
@@ -110,8 +110,8 @@ bool readCursorStatement(const Nodes& ns, std::size_t b, std::size_t e, CursorSt
     if (out.kind == Kind::Fetch) {
         using Move = CursorStatement::Move;
         static const std::pair<const char*, Move> moves[] = {
-            {"next", Move::Next},   {"prior", Move::Prior},       {"first", Move::First},
-            {"last", Move::Last},   {"absolute", Move::Absolute}, {"relative", Move::Relative}};
+            {"next", Move::Next}, {"prior", Move::Prior},       {"first", Move::First},
+            {"last", Move::Last}, {"absolute", Move::Absolute}, {"relative", Move::Relative}};
         bool moved = false;
         for (const auto& [w, m] : moves) {
             if (ns[k].word(w)) {
@@ -185,8 +185,8 @@ void openCursor(Cursor& c, CursorSet& globals, BatchPort& port) {
     const auto tr = port.translate(c.sql);
     std::vector<Value> bound;
     for (const std::string& name : tr->variables) {
-        const auto it = std::find_if(c.values.begin(), c.values.end(),
-                                     [&](const auto& v) { return v.first == name; });
+        const auto it =
+            std::find_if(c.values.begin(), c.values.end(), [&](const auto& v) { return v.first == name; });
         bound.push_back(it == c.values.end() ? Value() : it->second);
     }
     c.rows = port.query(c.sql, tr, bound);
@@ -256,8 +256,8 @@ void deallocateCursor(CursorSet& locals, CursorSet* globals, const CursorStateme
 namespace {
 
 std::size_t characters(const std::string& s) {
-    return static_cast<std::size_t>(
-        std::count_if(s.begin(), s.end(), [](char ch) { return (static_cast<unsigned char>(ch) & 0xC0) != 0x80; }));
+    return static_cast<std::size_t>(std::count_if(
+        s.begin(), s.end(), [](char ch) { return (static_cast<unsigned char>(ch) & 0xC0) != 0x80; }));
 }
 
 // The number in a declared type's parentheses, "(10)" or "(18,2)": the first, and the second or -1.
@@ -296,8 +296,9 @@ bool fitsAsIs(const Value& v, const std::string& type) {
         const auto [precision, scale] = sizeOf(type);
         const std::size_t point = d->text.find('.');
         const long fraction = point == std::string::npos ? 0 : static_cast<long>(d->text.size() - point - 1);
-        const long whole = static_cast<long>(std::count_if(d->text.begin(), d->text.begin() + static_cast<std::ptrdiff_t>(std::min(point, d->text.size())),
-                                                           [](char ch) { return ch >= '0' && ch <= '9'; }));
+        const long whole = static_cast<long>(std::count_if(
+            d->text.begin(), d->text.begin() + static_cast<std::ptrdiff_t>(std::min(point, d->text.size())),
+            [](char ch) { return ch >= '0' && ch <= '9'; }));
         return precision > 0 && fraction == std::max(0L, scale) && whole <= precision - std::max(0L, scale);
     }
     if (v.real()) return base == "float";

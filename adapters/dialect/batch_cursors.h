@@ -22,13 +22,13 @@ struct CursorStatement {
     Kind kind = Kind::Open;
     std::string name;  // lower case
     std::string written;
-    bool global = false;  // Declare: GLOBAL, or neither LOCAL nor GLOBAL; the others: GLOBAL before the name
-    bool scroll = false;  // Declare: any FETCH; else NEXT alone
+    bool global = false;   // Declare: GLOBAL, or neither LOCAL nor GLOBAL; the others: GLOBAL before the name
+    bool scroll = false;   // Declare: any FETCH; else NEXT alone
     bool counted = false;  // Declare: @@CURSOR_ROWS tells its rows (STATIC, KEYSET); else -1
     Span query;            // Declare: its SELECT, without FOR READ ONLY or FOR UPDATE
     Move move = Move::Next;
-    Span amount;                    // Fetch ABSOLUTE, RELATIVE: its number
-    bool into = false;              // Fetch: INTO variables, else the row as a result set
+    Span amount;                       // Fetch ABSOLUTE, RELATIVE: its number
+    bool into = false;                 // Fetch: INTO variables, else the row as a result set
     std::vector<std::size_t> targets;  // Fetch: the nodes of the INTO variables
 };
 

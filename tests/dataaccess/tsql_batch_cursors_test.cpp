@@ -96,8 +96,9 @@ TEST_P(TsqlCursors, AFetchOffTheRowsLeavesTheVariablesAndTellsMinusOne) {
         SCOPED_TRACE(m);
         EXPECT_EQ(moved("scroll", m), (Row{"1", "-1"}));
     }
-    EXPECT_EQ(moved("static", "fetch last from c into @k fetch next from c into @k fetch prior from c into @k"),
-              (Row{"3", "0"}));
+    EXPECT_EQ(
+        moved("static", "fetch last from c into @k fetch next from c into @k fetch prior from c into @k"),
+        (Row{"3", "0"}));
 }
 
 TEST_P(TsqlCursors, FetchWithoutIntoReturnsTheRow) {
@@ -111,16 +112,18 @@ TEST_P(TsqlCursors, FetchWithoutIntoReturnsTheRow) {
 }
 
 TEST_P(TsqlCursors, FetchIntoConvertsAsAssignmentDoes) {
-    EXPECT_EQ(row("declare @s varchar(3), @i int, @n decimal(10,2), @t varchar(10) declare c cursor local for "
-                  "select 'abcdef', 2.7, 1.255, k from 账 where k = 2 open c fetch c into @s, @i, @n, @t "
-                  "select @s, @i, @n, @t + '|'"),
-              (Row{"abc", "2", "1.26", "2|"}));
+    EXPECT_EQ(
+        row("declare @s varchar(3), @i int, @n decimal(10,2), @t varchar(10) declare c cursor local for "
+            "select 'abcdef', 2.7, 1.255, k from 账 where k = 2 open c fetch c into @s, @i, @n, @t "
+            "select @s, @i, @n, @t + '|'"),
+        (Row{"abc", "2", "1.26", "2|"}));
 }
 
 TEST_P(TsqlCursors, ItsQueryReadsTheVariablesAsTheyWereWhenDeclared) {
-    EXPECT_EQ(scalar("declare @x int = 2, @v varchar(10) declare c cursor local for select v from 账 where k = "
-                     "@x set @x = 3 open c fetch c into @v select @v"),
-              "b");
+    EXPECT_EQ(
+        scalar("declare @x int = 2, @v varchar(10) declare c cursor local for select v from 账 where k = "
+               "@x set @x = 3 open c fetch c into @v select @v"),
+        "b");
 }
 
 TEST_P(TsqlCursors, AStaticCursorKeepsTheRowsOfItsOpen) {
@@ -131,7 +134,8 @@ TEST_P(TsqlCursors, AStaticCursorKeepsTheRowsOfItsOpen) {
 
 TEST_P(TsqlCursors, CursorRowsTellsTheLastOpenedCursor) {
     EXPECT_EQ(row("select @@cursor_rows"), (Row{"0"}));
-    EXPECT_EQ(row("declare c cursor local static for select k from 账 open c select @@cursor_rows"), (Row{"3"}));
+    EXPECT_EQ(row("declare c cursor local static for select k from 账 open c select @@cursor_rows"),
+              (Row{"3"}));
     EXPECT_EQ(row("declare c cursor local for select k from 账 open c select @@cursor_rows"), (Row{"-1"}));
     EXPECT_EQ(row("declare c cursor local static for select k from 账 open c close c select @@cursor_rows"),
               (Row{"0"}));
@@ -200,7 +204,8 @@ protected:
 TEST_F(EmbeddedCursors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
     const std::pair<const char*, const char*> cases[] = {
         {"declare c cursor dynamic for select k from 账", "DYNAMIC cursors"},
-        {"declare c cursor local for select k from 账 open c fetch c update 账 set v = 'x' where current of c",
+        {"declare c cursor local for select k from 账 open c fetch c update 账 set v = 'x' where current of "
+         "c",
          "WHERE CURRENT OF"},
         {"delete from 账 where current of c", "WHERE CURRENT OF"},
         {"declare @c cursor", "cursor variables"},
