@@ -32,6 +32,8 @@ void BatchPort::doomed(bool) {}
 void BatchPort::setLanguage(const std::string&) { unsupported("SET LANGUAGE in a batch"); }
 void BatchPort::lockTimeout(long long) { unsupported("SET LOCK_TIMEOUT in a batch"); }
 void BatchPort::wait(long long) { unsupported("WAITFOR"); }
+void BatchPort::setDateFirst(int) { unsupported("SET DATEFIRST in a batch"); }
+int BatchPort::dateFirst() { return 7; }
 Error BatchPort::spoken(const Error& e) { return e; }
 std::shared_ptr<CursorSet>* BatchPort::globalCursors() { return nullptr; }
 void BatchPort::setFetchStatus(int) {}
@@ -1087,6 +1089,7 @@ private:
             case Step::Op::Setting:
                 if (s.setting == Setting::Kind::Language) port_.setLanguage(s.name);
                 if (s.setting == Setting::Kind::LockTimeout) port_.lockTimeout(s.value);
+                if (s.setting == Setting::Kind::DateFirst) port_.setDateFirst(static_cast<int>(s.value));
                 port_.statementEnded(0, 0);
                 return Flow::Next;
             case Step::Op::Wait: {
@@ -1275,6 +1278,18 @@ BatchResult runNested(std::string_view text, const std::vector<Declared>& params
     for (Step& s : Compiler(tree, variables, tables).all()) steps.push_back(std::move(s));
     Runner runner(port, variables);
     runner.start(std::move(values), noCount, xactAbort);
+    // the session's SET options it changes are restored when it returns, as after SQL Server's dynamic SQL
+    struct Restored {
+        BatchPort& port;
+        int dateFirst = port.dateFirst();
+        ~Restored() {
+            try {
+                if (port.dateFirst() != dateFirst) port.setDateFirst(dateFirst);
+            } catch (const Error&) {
+                // the port keeps no DATEFIRST of its own
+            }
+        }
+    } restored{port};
     std::optional<TableVariablesHeld> held;
     if (!tables.empty()) held.emplace(port, tables);
     runner.check(steps);

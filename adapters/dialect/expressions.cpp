@@ -576,6 +576,12 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
                 r.integer = true;
                 break;
             }
+            if (asciiLower(t.text) == "@@datefirst") {
+                r.text = "tsql_datefirst()";
+                r.num = columnNumType("int");
+                r.integer = true;
+                break;
+            }
             if (asciiLower(t.text) == "@@version") {
                 // says which database answers, for a host's log or about box
                 r.text = "('Palvo embedded database (SQLite ' || sqlite_version() || ')')";

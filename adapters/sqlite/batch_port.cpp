@@ -72,6 +72,8 @@ dialect::BatchResult Connection::Impl::runBatch(
         }
         void doomed(bool cannotCommit) override { impl_.uncommittable = cannotCommit; }
         std::shared_ptr<dialect::CursorSet>* globalCursors() override { return &impl_.cursors; }
+        void setDateFirst(int day) override { sqlite::setDateFirst(impl_.db, day); }
+        int dateFirst() override { return dateFirstOf(impl_.db); }
         void setFetchStatus(int status) override { impl_.fetchStatus = status; }
         int fetchStatus() override { return impl_.fetchStatus; }
         void setCursorRows(long rows) override { impl_.cursorRows = rows; }

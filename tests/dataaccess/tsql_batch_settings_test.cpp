@@ -36,8 +36,49 @@ TEST_P(TsqlSettings, DynamicSqlRunsUnderItsCallersXactAbort) {
 // SQL Server restores a SET option when the dynamic SQL that set it returns
 TEST_P(TsqlSettings, XactAbortSetInDynamicSqlEndsWithIt) {
     keyed();
-    EXPECT_EQ(refused("exec ('set xact_abort on') insert into 账 values (1) insert into 账 values (2)"), 2627);
+    EXPECT_EQ(refused("exec ('set xact_abort on') insert into 账 values (1) insert into 账 values (2)"),
+              2627);
     EXPECT_EQ(scalar("select count(*) from 账"), "2");
+}
+
+TEST_P(TsqlSettings, DatefirstNumbersTheWeekdaysFromItsDay) {
+    struct Case {
+        const char* day;
+        const char* date;
+        const char* weekday;
+        const char* week;
+    };
+    const Case cases[] = {
+        {"7", "2024-01-01", "2", "1"},  // a Monday
+        {"1", "2024-01-01", "1", "1"}, {"3", "2024-01-01", "6", "1"},
+        {"7", "2024-01-07", "1", "2"},  // a Sunday
+        {"1", "2024-01-07", "7", "1"}, {"6", "2024-01-06", "1", "2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.day) + " " + c.date);
+        EXPECT_EQ(row(std::string("set datefirst ") + c.day + " select datepart(weekday, '" + c.date +
+                      "'), datepart(week, '" + c.date + "'), @@datefirst"),
+                  (testing::Row{c.weekday, c.week, c.day}));
+    }
+}
+
+TEST_P(TsqlSettings, DatefirstHoldsForTheRestOfTheSession) {
+    conn_->Execute("set datefirst 1");
+    EXPECT_EQ(scalar("select datepart(dw, '2024-01-01')"), "1");
+    EXPECT_EQ(scalar("select @@datefirst"), "1");
+}
+
+TEST_P(TsqlSettings, DatefirstSetInDynamicSqlEndsWithIt) {
+    EXPECT_EQ(row("set datefirst 3 exec ('set datefirst 1 select @@datefirst') select @@datefirst"),
+              (testing::Row{"1"}));
+    EXPECT_EQ(scalar("select @@datefirst"), "3");
+}
+
+TEST_P(TsqlSettings, DatefirstLeavesTheDayNames) {
+    EXPECT_EQ(
+        scalar("set datefirst 1 declare @n nvarchar(20) = datename(weekday, '2024-01-07') set datefirst 7 "
+               "select case when datename(weekday, '2024-01-07') = @n then 'same' else 'differs' end"),
+        "same");
 }
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlSettings);

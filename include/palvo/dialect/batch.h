@@ -76,6 +76,9 @@ public:
     virtual void lockTimeout(long long milliseconds);
     /// WAITFOR DELAY: sleeps, within the batch's time; throws when its time runs out first.
     virtual void wait(long long milliseconds);
+    /// SET DATEFIRST: the day the connection's weeks begin on from now on, 1 (Monday) to 7 (Sunday).
+    virtual void setDateFirst(int day);
+    virtual int dateFirst();
 
     // Cursors (batch_cursors.cpp). The connection's own: its GLOBAL cursors, which live as long as it
     // does (nullptr: it keeps none, and cursors are refused by name), @@FETCH_STATUS and @@CURSOR_ROWS.
