@@ -34,6 +34,7 @@ void BatchPort::lockTimeout(long long) { unsupported("SET LOCK_TIMEOUT in a batc
 void BatchPort::wait(long long) { unsupported("WAITFOR"); }
 void BatchPort::setDateFirst(int) { unsupported("SET DATEFIRST in a batch"); }
 int BatchPort::dateFirst() { return 7; }
+std::string BatchPort::language() { return ""; }
 Error BatchPort::spoken(const Error& e) { return e; }
 std::shared_ptr<CursorSet>* BatchPort::globalCursors() { return nullptr; }
 void BatchPort::setFetchStatus(int) {}
@@ -1282,11 +1283,13 @@ BatchResult runNested(std::string_view text, const std::vector<Declared>& params
     struct Restored {
         BatchPort& port;
         int dateFirst = port.dateFirst();
+        std::string language = port.language();
         ~Restored() {
             try {
                 if (port.dateFirst() != dateFirst) port.setDateFirst(dateFirst);
+                if (port.language() != language) port.setLanguage(language);
             } catch (const Error&) {
-                // the port keeps no DATEFIRST of its own
+                // the port keeps no such setting of its own
             }
         }
     } restored{port};

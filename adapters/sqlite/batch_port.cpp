@@ -86,6 +86,9 @@ dialect::BatchResult Connection::Impl::runBatch(
             impl_.language = *named;
             setDateLanguage(impl_.db, *named == Language::English);
         }
+        std::string language() override {
+            return impl_.language == Language::English ? "us_english" : "简体中文";
+        }
         // SQLite waits for another connection's lock by its busy timeout
         void lockTimeout(long long milliseconds) override {
             const long long busy = milliseconds < 0

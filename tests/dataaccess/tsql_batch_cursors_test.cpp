@@ -211,6 +211,7 @@ TEST_F(EmbeddedCursors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
         {"declare @c cursor", "cursor variables"},
         {"open @c", "cursor variables"},
         {"declare c cursor fast_forward scroll for select k from 账", "FAST_FORWARD"},
+        {"declare c cursor local for select k from 账 select cursor_status('local', 'c')", "CURSOR_STATUS"},
     };
     for (const auto& [tsql, says] : cases) {
         SCOPED_TRACE(tsql);

@@ -74,6 +74,12 @@ TEST_P(TsqlSettings, DatefirstSetInDynamicSqlEndsWithIt) {
     EXPECT_EQ(scalar("select @@datefirst"), "3");
 }
 
+TEST_P(TsqlSettings, LanguageSetInDynamicSqlEndsWithIt) {
+    EXPECT_EQ(
+        scalar("set language us_english exec ('set language 简体中文') select datename(month, '2024-01-05')"),
+        "January");
+}
+
 TEST_P(TsqlSettings, DatefirstLeavesTheDayNames) {
     EXPECT_EQ(
         scalar("set datefirst 1 declare @n nvarchar(20) = datename(weekday, '2024-01-07') set datefirst 7 "

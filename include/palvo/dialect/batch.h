@@ -71,6 +71,8 @@ public:
     virtual Error spoken(const Error& e);
     /// SET LANGUAGE name: the connection's messages and date names from now on.
     virtual void setLanguage(const std::string& name);
+    /// The connection's language by SQL Server's name ("" when the port keeps none).
+    virtual std::string language();
     /// SET LOCK_TIMEOUT: how long a statement waits for another connection's lock (-1: as the connection
     /// does).
     virtual void lockTimeout(long long milliseconds);
