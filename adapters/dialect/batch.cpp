@@ -669,6 +669,20 @@ class Runner {
 public:
     Runner(BatchPort& port, const std::vector<Variable>& variables)
         : port_(port), variables_(variables), values_(variables.size()) {}
+    // its LOCAL cursors end with it: when one was the last opened, @@CURSOR_ROWS tells of none
+    ~Runner() {
+        if (cursors_.cursors.empty()) return;
+        const std::shared_ptr<CursorSet>* held = port_.globalCursors();
+        if (!held || !*held || !(*held)->lastOpened) return;
+        for (const auto& [name, c] : cursors_.cursors) {
+            if ((*held)->lastOpened == c.get()) {
+                (*held)->lastOpened = nullptr;
+                port_.setCursorRows(0);
+            }
+        }
+    }
+    Runner(const Runner&) = delete;
+    Runner& operator=(const Runner&) = delete;
 
     BatchResult result;
 

@@ -139,6 +139,9 @@ TEST_P(TsqlCursors, CursorRowsTellsTheLastOpenedCursor) {
     EXPECT_EQ(row("declare c cursor local for select k from 账 open c select @@cursor_rows"), (Row{"-1"}));
     EXPECT_EQ(row("declare c cursor local static for select k from 账 open c close c select @@cursor_rows"),
               (Row{"0"}));
+    // a local cursor is deallocated with its batch
+    conn_->Execute("declare c cursor local static for select k from 账 open c");
+    EXPECT_EQ(row("select @@cursor_rows"), (Row{"0"}));
 }
 
 TEST_P(TsqlCursors, MisusedCursorsFailWithSqlServersErrors) {
