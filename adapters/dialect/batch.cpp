@@ -1300,8 +1300,9 @@ BatchResult runNested(std::string_view text, const std::vector<Declared>& params
         std::string language = port.language();
         ~Restored() {
             try {
-                if (port.dateFirst() != dateFirst) port.setDateFirst(dateFirst);
+                // the language first: it brings its own DATEFIRST
                 if (port.language() != language) port.setLanguage(language);
+                if (port.dateFirst() != dateFirst) port.setDateFirst(dateFirst);
             } catch (const Error&) {
                 // the port keeps no such setting of its own
             }

@@ -85,6 +85,8 @@ dialect::BatchResult Connection::Impl::runBatch(
                             "Language must be 简体中文 or us_english, not '" + name + "'.");
             impl_.language = *named;
             setDateLanguage(impl_.db, *named == Language::English);
+            // a language brings its first day of the week: Sunday for both
+            sqlite::setDateFirst(impl_.db, 7);
         }
         std::string language() override {
             return impl_.language == Language::English ? "us_english" : "简体中文";

@@ -764,6 +764,7 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
     if (auto language = setLanguage(sql)) {
         impl_->language = *language;
         setDateLanguage(impl_->db, *language == Language::English);
+        setDateFirst(impl_->db, 7);  // the language's first day of the week
         return -1;
     }
     if (impl_->setIdentityInsert(sql)) return -1;

@@ -80,6 +80,14 @@ TEST_P(TsqlSettings, LanguageSetInDynamicSqlEndsWithIt) {
         "January");
 }
 
+// us_english and 简体中文 both begin their weeks on Sunday
+TEST_P(TsqlSettings, SetLanguageBringsItsFirstDayOfTheWeek) {
+    EXPECT_EQ(scalar("set datefirst 1 set language us_english select @@datefirst"), "7");
+    conn_->Execute("set datefirst 1");
+    conn_->Execute("set language 简体中文");
+    EXPECT_EQ(scalar("select @@datefirst"), "7");
+}
+
 TEST_P(TsqlSettings, DatefirstLeavesTheDayNames) {
     EXPECT_EQ(
         scalar("set datefirst 1 declare @n nvarchar(20) = datename(weekday, '2024-01-07') set datefirst 7 "
