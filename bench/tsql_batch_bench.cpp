@@ -4,7 +4,7 @@
 // insert and its SET each a statement of their own). And a batch of 20
 // single-row updates by key against the same 20 statements sent one by one
 // through the connection: the ratio is what reading and stepping through a
-// batch costs over the statements themselves.
+// batch costs over the statements themselves. And a cursor loop (below).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -82,6 +82,38 @@ void BM_BatchOfUpdatesAgainstOneByOne(benchmark::State& state) {
     state.counters["ratio"] = batched / oneByOne;
 }
 BENCHMARK(BM_BatchOfUpdatesAgainstOneByOne)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+constexpr int kCursorRows = 100000;
+
+// A cursor loop over 100,000 rows, each FETCH NEXT into two variables, against a
+// plain select of the same rows read through the connection: the ratio is what a
+// round of the loop (its test of @@FETCH_STATUS and its FETCH) costs over reading the row.
+void BM_CursorLoopAgainstSelect(benchmark::State& state) {
+    Palvo::sqlite::Connection c;
+    c.Open(":memory:");
+    c.Execute("create table R (k int primary key, v varchar(10))");
+    c.BeginTrans();
+    for (int k = 1; k <= kCursorRows; ++k) c.ExecuteWith("insert into R values (?, 'x')", {Palvo::Value(k)});
+    c.CommitTrans();
+    const std::string loop =
+        "declare @k int, @v varchar(10) declare c cursor local fast_forward for select k, v from R "
+        "open c fetch next from c into @k, @v while @@fetch_status = 0 begin fetch next from c into @k, @v "
+        "end "
+        "close c deallocate c";
+    double cursor = 0, select = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        c.Execute(loop);
+        cursor += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(c.Query("select k, v from R").rowCount());
+        select += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    state.counters["cursor_ms"] = cursor * 1000 / static_cast<double>(state.iterations());
+    state.counters["select_ms"] = select * 1000 / static_cast<double>(state.iterations());
+    state.counters["ratio"] = cursor / select;
+}
+BENCHMARK(BM_CursorLoopAgainstSelect)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

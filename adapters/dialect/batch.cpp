@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "batch_cursors.h"
 #include "batch_errors.h"
 #include "batch_procs.h"
 #include "palvo/error.h"
@@ -31,7 +32,14 @@ void BatchPort::doomed(bool) {}
 void BatchPort::setLanguage(const std::string&) { unsupported("SET LANGUAGE in a batch"); }
 void BatchPort::lockTimeout(long long) { unsupported("SET LOCK_TIMEOUT in a batch"); }
 void BatchPort::wait(long long) { unsupported("WAITFOR"); }
+void BatchPort::setDateFirst(int) { unsupported("SET DATEFIRST in a batch"); }
+int BatchPort::dateFirst() { return 7; }
+std::string BatchPort::language() { return ""; }
 Error BatchPort::spoken(const Error& e) { return e; }
+std::shared_ptr<CursorSet>* BatchPort::globalCursors() { return nullptr; }
+void BatchPort::setFetchStatus(int) {}
+int BatchPort::fetchStatus() { return -1; }
+void BatchPort::setCursorRows(long) {}
 
 namespace {
 
@@ -63,6 +71,8 @@ struct Step {
         Wait,     // WAITFOR DELAY: `sql` gives its time
         Exec,     // EXEC (text), sp_executesql: `sql` gives its values; `targets` its OUTPUT variables (-1:
                   // none)
+        Cursor,   // DECLARE ... CURSOR (`sql` its query), OPEN, FETCH (`sql` its ABSOLUTE or RELATIVE number;
+                  // `targets` its INTO variables, `parts` their conversions), CLOSE, DEALLOCATE
     };
     Op op = Op::Block;
     std::string sql;           // the T-SQL translated: the statement, or the value, condition, text asked for
@@ -76,6 +86,8 @@ struct Step {
     int line = 1;  // where the statement begins in the batch, from 1
     std::vector<Step> parts;
     std::shared_ptr<const ExecCall> exec;
+    std::shared_ptr<const CursorStatement> cursor;
+    bool fetchTest = false;  // If, While: the condition is @@FETCH_STATUS = `value` (`on`) or <> `value`
     // the variables bound to the parameters of the translation last used, by their numbers
     mutable const Translation* boundFor = nullptr;
     // a translation that reads no table's columns holds whatever the schema does: kept for the loop's next
@@ -207,6 +219,10 @@ private:
     }
 
     void declare(const BatchStatement& s, std::vector<Step>& out) {
+        if (CursorStatement c; readCursorDeclaration(ns_, s.first, s.last, c)) {
+            cursor(std::move(c), out);
+            return;
+        }
         if (TableVariable tv; tableVariableDeclaration(ns_, s.first, s.last, tv)) {
             if (index_.count(tv.key) || tables_.count(tv.key)) {
                 throw Error(
@@ -366,9 +382,59 @@ private:
         return true;
     }
 
+    // DECLARE ... CURSOR, OPEN, FETCH, CLOSE, DEALLOCATE
+    void cursor(CursorStatement c, std::vector<Step>& out) {
+        Step step;
+        step.op = Step::Op::Cursor;
+        if (c.kind == CursorStatement::Kind::Declare) {
+            finish(step, c.query.first, c.query.second, slice(c.query.first, c.query.second));
+        } else if (c.amount.first != c.amount.second) {
+            finish(step, c.amount.first, c.amount.second,
+                   "select cast(" + slice(c.amount.first, c.amount.second) + "\nas bigint)");
+        }
+        for (const std::size_t at : c.targets) {
+            // a value the variable's type would change goes through assignment's conversion
+            const int var = variableAt(at);
+            const Variable& v = vars_[static_cast<std::size_t>(var)];
+            Step convert;
+            convert.op = Step::Op::Assign;
+            finish(convert, {var}, "select cast(" + v.key + " as " + v.type + ")");
+            convert.targets = {var};
+            step.targets.push_back(var);
+            step.parts.push_back(std::move(convert));
+        }
+        step.cursor = std::make_shared<const CursorStatement>(std::move(c));
+        out.push_back(std::move(step));
+    }
+
+    // `@@FETCH_STATUS = n` (or <>, !=, in parentheses): a cursor loop's test, answered without a query
+    void fetchTest(const BatchStatement& s, Step& c) const {
+        const Nodes* ns = &ns_;
+        std::size_t b = s.first + 1, e = s.conditionEnd;
+        if (e == b + 1 && ns_[b].group) {
+            ns = &ns_[b].kids;
+            b = 0;
+            e = ns->size();
+        }
+        const Nodes& n = *ns;
+        if (e - b < 3 || n[b].group || n[b].tok.kind != TokenKind::Variable ||
+            asciiLower(n[b].tok.text) != "@@fetch_status" ||
+            !(n[b + 1].op("=") || n[b + 1].op("<>") || n[b + 1].op("!=")))
+            return;
+        const bool minus = n[b + 2].op("-");
+        const std::size_t at = b + 2 + (minus ? 1 : 0);
+        if (at + 1 != e || n[at].group || n[at].tok.kind != TokenKind::Number ||
+            n[at].tok.text.find_first_not_of("0123456789") != std::string::npos || n[at].tok.text.size() > 3)
+            return;
+        c.fetchTest = true;
+        c.on = n[b + 1].op("=");
+        c.value = (minus ? -1 : 1) * std::stoll(n[at].tok.text);
+    }
+
     Step condition(const BatchStatement& s, Step::Op op) {
         Step c;
         c.op = op;
+        fetchTest(s, c);
         finish(c, s.first + 1, s.conditionEnd,
                "select case when " + slice(s.first + 1, s.conditionEnd) + "\nthen 1 else 0 end");
         return c;
@@ -486,6 +552,8 @@ private:
             return;
         }
         const Node& first = ns_[s.first];
+        if (s.kind == StatementKind::Update || s.kind == StatementKind::Delete)
+            refuseCurrentOf(ns_, s.first, s.last);
         Step step;
         switch (s.kind) {
             case StatementKind::Declare:
@@ -573,6 +641,10 @@ private:
                     waitFor(s, out);
                     return;
                 }
+                if (CursorStatement c; readCursorStatement(ns_, s.first, s.last, c)) {
+                    cursor(std::move(c), out);
+                    return;
+                }
                 step.op = Step::Op::Change;
                 break;
         }
@@ -597,19 +669,36 @@ class Runner {
 public:
     Runner(BatchPort& port, const std::vector<Variable>& variables)
         : port_(port), variables_(variables), values_(variables.size()) {}
+    // its LOCAL cursors end with it: when one was the last opened, @@CURSOR_ROWS tells of none
+    ~Runner() {
+        if (cursors_.cursors.empty()) return;
+        const std::shared_ptr<CursorSet>* held = port_.globalCursors();
+        if (!held || !*held || !(*held)->lastOpened) return;
+        for (const auto& [name, c] : cursors_.cursors) {
+            if ((*held)->lastOpened == c.get()) {
+                (*held)->lastOpened = nullptr;
+                port_.setCursorRows(0);
+            }
+        }
+    }
+    Runner(const Runner&) = delete;
+    Runner& operator=(const Runner&) = delete;
 
     BatchResult result;
 
     // A nested batch's parameters, given before it runs.
-    void start(std::vector<Value> values, bool noCount) {
+    void start(std::vector<Value> values, bool noCount, bool xactAbort) {
         std::move(values.begin(), values.end(), values_.begin());
         noCount_ = noCount;
+        xactAbort_ = xactAbort;
     }
     const std::vector<Value>& values() const { return values_; }
 
     // Translates every statement once: what is refused is refused before anything runs.
     void check(const std::vector<Step>& steps) {
         for (const Step& s : steps) {
+            if (s.op == Step::Op::Cursor && !port_.globalCursors())
+                unsupported("cursors (DECLARE ... CURSOR)");
             if (!s.sql.empty()) translation(s);
             check(s.parts);
         }
@@ -662,6 +751,78 @@ private:
     std::vector<BatchPort::Caught> caught_;  // the errors the CATCH blocks running handle
     std::optional<Error> first_;
     long long rounds_ = 0;
+    CursorSet cursors_;  // the batch's LOCAL cursors
+
+    void cursor(const Step& s) {
+        using Kind = CursorStatement::Kind;
+        const CursorStatement& st = *s.cursor;
+        std::shared_ptr<CursorSet>& held = *port_.globalCursors();
+        if (!held) held = std::make_shared<CursorSet>();
+        CursorSet& globals = *held;
+        switch (st.kind) {
+            case Kind::Declare: {
+                // the variables its query reads keep their values of now
+                const auto tr = translation(s);
+                const std::vector<Value>& values = bind(s, *tr);
+                std::vector<std::pair<std::string, Value>> named;
+                for (std::size_t k = 0; k < values.size(); ++k)
+                    named.emplace_back(tr->variables[k], values[k]);
+                declareCursor(st.global ? globals : cursors_, st, s.sql, std::move(named));
+                port_.statementEnded(0, 1);
+                return;
+            }
+            case Kind::Open:
+                openCursor(*findCursor(cursors_, &globals, st), globals, port_);
+                break;
+            case Kind::Fetch:
+                fetch(s, *findCursor(cursors_, &globals, st));
+                return;
+            case Kind::Close:
+                closeCursor(*findCursor(cursors_, &globals, st), globals, port_);
+                break;
+            case Kind::Deallocate:
+                deallocateCursor(cursors_, &globals, st, port_);
+                break;
+        }
+        port_.statementEnded(0, 0);
+    }
+
+    void fetch(const Step& s, Cursor& c) {
+        const CursorStatement& st = *s.cursor;
+        if (c.open && st.into && s.targets.size() != c.rows.columns.size()) {
+            throw Error(ErrorNumber::Database,
+                        "Cursorfetch: The number of variables declared in the INTO list must match that of "
+                        "selected columns.",
+                        16924);
+        }
+        long long amount = 0;
+        if (!s.sql.empty()) {
+            const ResultTable t = query(s);
+            amount = t.rowCount() == 0 || t.at(0, 0).isNull() ? 0 : t.at(0, 0).toInt64();
+        }
+        const long row = fetchCursor(c, st.move, amount, port_);
+        if (!st.into) {
+            // the row as a result set of its own; none past the ends
+            ResultTable t;
+            t.columns = c.rows.columns;
+            for (std::size_t k = 0; row >= 0 && k < t.columns.size(); ++k)
+                t.cells.push_back(c.rows.at(static_cast<std::size_t>(row), k));
+            counted(row >= 0 ? 1 : 0);
+            if (!result.hasResult) {
+                result.first = std::move(t);
+                result.hasResult = true;
+            } else {
+                result.later.push_back(std::move(t));
+            }
+        } else if (row >= 0) {
+            for (std::size_t k = 0; k < s.targets.size(); ++k) {
+                const auto var = static_cast<std::size_t>(s.targets[k]);
+                values_[var] = c.rows.at(static_cast<std::size_t>(row), k);
+                if (!fitsAsIs(values_[var], variables_[var].type)) leaf(s.parts[k]);
+            }
+        }
+        port_.statementEnded(0, 1);
+    }
 
     std::shared_ptr<const Translation> translation(const Step& s) {
         if (s.kept) return s.kept;
@@ -696,6 +857,10 @@ private:
     }
 
     bool truth(const Step& s) {
+        if (s.fetchTest) {
+            port_.statementEnded(0, 0);
+            return (port_.fetchStatus() == s.value) == s.on;
+        }
         const ResultTable t = query(s);
         port_.statementEnded(0, 0);
         return t.rowCount() > 0 && !t.at(0, 0).isNull() && t.at(0, 0).toDouble() != 0;
@@ -939,6 +1104,7 @@ private:
             case Step::Op::Setting:
                 if (s.setting == Setting::Kind::Language) port_.setLanguage(s.name);
                 if (s.setting == Setting::Kind::LockTimeout) port_.lockTimeout(s.value);
+                if (s.setting == Setting::Kind::DateFirst) port_.setDateFirst(static_cast<int>(s.value));
                 port_.statementEnded(0, 0);
                 return Flow::Next;
             case Step::Op::Wait: {
@@ -947,13 +1113,16 @@ private:
                 port_.statementEnded(0, 0);
                 return Flow::Next;
             }
+            case Step::Op::Cursor:
+                cursor(s);
+                return Flow::Next;
             case Step::Op::Exec: {
                 const ResultTable t = query(s);
                 std::vector<Value> args;
                 for (std::size_t c = 0; c < t.columns.size() && t.rowCount() > 0; ++c)
                     args.push_back(t.at(0, c));
                 std::vector<Value> outputs;
-                runExec(*s.exec, args, port_, result, noCount_, outputs);
+                runExec(*s.exec, args, port_, result, noCount_, outputs, xactAbort_);
                 for (std::size_t k = 0; k < s.targets.size(); ++k) {
                     if (s.targets[k] >= 0)
                         values_[static_cast<std::size_t>(s.targets[k])] = std::move(outputs[k]);
@@ -1106,7 +1275,7 @@ BatchResult Batch::run(BatchPort& port) const {
 }
 
 BatchResult runNested(std::string_view text, const std::vector<Declared>& params, std::vector<Value>& values,
-                      BatchPort& port, bool noCount) {
+                      BatchPort& port, bool noCount, bool xactAbort) {
     const StatementTree tree = readStatementTree(text);
     std::vector<Variable> variables;
     std::vector<Step> steps;
@@ -1123,7 +1292,22 @@ BatchResult runNested(std::string_view text, const std::vector<Declared>& params
     std::vector<std::string> tables;
     for (Step& s : Compiler(tree, variables, tables).all()) steps.push_back(std::move(s));
     Runner runner(port, variables);
-    runner.start(std::move(values), noCount);
+    runner.start(std::move(values), noCount, xactAbort);
+    // the session's SET options it changes are restored when it returns, as after SQL Server's dynamic SQL
+    struct Restored {
+        BatchPort& port;
+        int dateFirst = port.dateFirst();
+        std::string language = port.language();
+        ~Restored() {
+            try {
+                // the language first: it brings its own DATEFIRST
+                if (port.language() != language) port.setLanguage(language);
+                if (port.dateFirst() != dateFirst) port.setDateFirst(dateFirst);
+            } catch (const Error&) {
+                // the port keeps no such setting of its own
+            }
+        }
+    } restored{port};
     std::optional<TableVariablesHeld> held;
     if (!tables.empty()) held.emplace(port, tables);
     runner.check(steps);
@@ -1159,7 +1343,8 @@ bool isBatch(std::string_view tsql) {
     const Node& first = tree.nodes[s.first];
     if (first.word("print") || first.word("break") || first.word("continue") || first.word("commit") ||
         first.word("rollback") || first.word("save") || first.word("raiserror") || first.word("throw") ||
-        first.word("waitfor"))
+        first.word("waitfor") || first.word("open") || first.word("fetch") || first.word("close") ||
+        first.word("deallocate"))
         return true;
     return readsVariables(tree.nodes);
 }

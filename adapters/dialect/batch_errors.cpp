@@ -103,7 +103,15 @@ bool readSetting(const Nodes& ns, std::size_t b, std::size_t e, Setting& out) {
         syntaxNear(ns[e - 1]);
     }
     // the values the embedded database keeps (SQL Server's us_english ones)
-    if (what.word("datefirst")) return only("7", "SET DATEFIRST other than 7");
+    if (what.word("datefirst")) {
+        const std::size_t j = k + 1;
+        if (j + 1 != e || ns[j].group || ns[j].tok.kind != TokenKind::Number || ns[j].tok.text.size() != 1 ||
+            ns[j].tok.text[0] < '1' || ns[j].tok.text[0] > '7')
+            unsupported("SET DATEFIRST other than a day from 1 to 7");
+        out.kind = Kind::DateFirst;
+        out.value = ns[j].tok.text[0] - '0';
+        return true;
+    }
     if (what.word("dateformat")) return only("mdy", "SET DATEFORMAT other than mdy");
     if (what.word("rowcount")) return only("0", "SET ROWCOUNT other than 0 (use TOP)");
     return false;
@@ -348,6 +356,13 @@ ErrorEnds errorEnds(long number) {
         // RAISERROR's own mistakes
         case 2786:
         case 2754:
+        // cursors: declared twice, missing, not open, open already, a fetch it cannot make
+        case 16915:
+        case 16916:
+        case 16917:
+        case 16905:
+        case 16911:
+        case 16924:
             return ErrorEnds::Statement;
         // conversions of values, a deadlock
         case 245:

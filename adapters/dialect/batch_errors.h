@@ -28,6 +28,7 @@ struct Setting {
         XactAbort,    // `on`
         Language,     // `name`: as written
         LockTimeout,  // `value`: milliseconds, -1 to wait as long as the connection waits
+        DateFirst,    // `value`: the day weeks begin on, 1 (Monday) to 7 (Sunday)
         Kept,         // a value the embedded database keeps anyway: nothing to do
     };
     Kind kind = Kind::Kept;

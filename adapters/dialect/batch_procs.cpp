@@ -155,14 +155,14 @@ ExecCall readExec(const Nodes& ns, std::size_t b, std::size_t e) {
 }
 
 void runExec(const ExecCall& call, const std::vector<Value>& args, BatchPort& port, BatchResult& into,
-             bool noCount, std::vector<Value>& outputs) {
+             bool noCount, std::vector<Value>& outputs, bool xactAbort) {
     outputs.assign(call.names.size(), Value());
     // a Null text runs nothing, as on SQL Server
     if (args.empty() || args[0].isNull()) return;
     const Level level;
     if (call.kind == ExecCall::Kind::Text) {
         std::vector<Value> none;
-        addResults(runNested(args[0].toText(), {}, none, port, noCount), into);
+        addResults(runNested(args[0].toText(), {}, none, port, noCount, xactAbort), into);
         return;
     }
     const std::string definitions = args.size() > 1 && !args[1].isNull() ? args[1].toText() : std::string();
@@ -203,7 +203,7 @@ void runExec(const ExecCall& call, const std::vector<Value>& args, BatchPort& po
     std::vector<Declared> declared;
     declared.reserve(params.size());
     for (const Parameter& p : params) declared.push_back(p.declared);
-    addResults(runNested(args[0].toText(), declared, values, port, noCount), into);
+    addResults(runNested(args[0].toText(), declared, values, port, noCount, xactAbort), into);
     for (std::size_t a = 0; a < call.names.size(); ++a) {
         const int p = paramOf[a];
         if (call.output[a] && params[static_cast<std::size_t>(p)].output)

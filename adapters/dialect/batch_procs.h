@@ -36,14 +36,16 @@ inline constexpr int kMaxCallNesting = 32;
 
 /// Runs `text` as a batch of its own through `port`: its variables begin with
 /// `params`, holding `values` (converted to their types); on return `values`
-/// hold what the batch left in them. Implemented by the engine (batch.cpp).
+/// hold what the batch left in them. It begins with its caller's SET NOCOUNT and XACT_ABORT; what
+/// it sets of them holds until it returns, as SQL Server restores them after dynamic SQL.
+/// Implemented by the engine (batch.cpp).
 BatchResult runNested(std::string_view text, const std::vector<Declared>& params, std::vector<Value>& values,
-                      BatchPort& port, bool noCount);
+                      BatchPort& port, bool noCount, bool xactAbort = false);
 
 /// Runs an EXEC read by readExec, `args` the values of its expressions: the
 /// inner batch's results are added to `into`; `outputs` gets, per argument,
 /// the value an OUTPUT parameter went back with (Null for the others).
 void runExec(const ExecCall& call, const std::vector<Value>& args, BatchPort& port, BatchResult& into,
-             bool noCount, std::vector<Value>& outputs);
+             bool noCount, std::vector<Value>& outputs, bool xactAbort = false);
 
 }  // namespace Palvo::dialect

@@ -22,7 +22,7 @@ std::string declaredType(const Nodes& ns, std::size_t& k, std::size_t e, std::si
     const std::string lw = asciiLower(t.tok.text);
     // a table variable stands alone in its DECLARE (batch_temp.cpp)
     if (lw == "table") unsupported("a table variable declared beside other variables (DECLARE @t TABLE)");
-    if (lw == "cursor") unsupported("cursors (DECLARE ... CURSOR)");
+    if (lw == "cursor") unsupported("cursor variables (DECLARE @c CURSOR)");
     if (lw == "text" || lw == "ntext" || lw == "image")
         throw Error(ErrorNumber::Database,
                     "The text, ntext, and image data types are invalid for local variables.", 2739);

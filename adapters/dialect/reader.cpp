@@ -72,10 +72,10 @@ namespace {
 // reserves them), with the exceptions startsStatement makes.
 bool statementWord(std::string_view lw) {
     static constexpr std::string_view words[] = {
-        "select", "insert",    "update",   "delete", "declare", "set",      "if",     "while",
-        "begin",  "end",       "else",     "return", "break",   "continue", "print",  "create",
-        "drop",   "alter",     "truncate", "exec",   "execute", "goto",     "commit", "rollback",
-        "save",   "raiserror", "waitfor",  "merge",  "with"};
+        "select",   "insert", "update",  "delete", "declare",  "set",       "if",     "while",     "begin",
+        "end",      "else",   "return",  "break",  "continue", "print",     "create", "drop",      "alter",
+        "truncate", "exec",   "execute", "goto",   "commit",   "rollback",  "save",   "raiserror", "waitfor",
+        "merge",    "with",   "open",    "fetch",  "close",    "deallocate"};
     for (const std::string_view w : words) {
         if (lw == w) return true;
     }
@@ -128,10 +128,10 @@ private:
     bool startsStatement(std::size_t k, State& st) const {
         const Node& n = ns_[k];
         if (n.group || n.tok.kind != TokenKind::Word) return false;
-        // statement words and CASE are 2 to 9 letters: others are passed without a copy
+        // statement words and CASE are 2 to 10 letters: others are passed without a copy
         const std::string& text = n.tok.text;
-        if (text.size() < 2 || text.size() > 9) return false;
-        char buf[9];
+        if (text.size() < 2 || text.size() > 10) return false;
+        char buf[10];
         for (std::size_t c = 0; c < text.size(); ++c)
             buf[c] = text[c] >= 'A' && text[c] <= 'Z' ? static_cast<char>(text[c] - 'A' + 'a') : text[c];
         const std::string_view lw(buf, text.size());
@@ -143,6 +143,11 @@ private:
         if (!statementWord(lw)) return false;
         const Node* prev = k > 0 ? &ns_[k - 1] : nullptr;
         const bool afterOn = k > 1 && ns_[k - 2].word("on");
+        // OFFSET n ROWS FETCH NEXT ...; a cursor's FOR SELECT ... [FOR UPDATE]
+        if (lw == "fetch" && prev && (prev->word("rows") || prev->word("row"))) return false;
+        if (st.kind == StatementKind::Declare && prev && prev->word("for") &&
+            (lw == "select" || lw == "update"))
+            return false;
         if (lw == "select") {
             if (prev &&
                 (prev->word("union") || prev->word("all") || prev->word("except") || prev->word("intersect")))

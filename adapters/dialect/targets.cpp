@@ -99,7 +99,8 @@ private:
         const Node& first = s.nodes[0];
         return first.word("print") || first.word("break") || first.word("continue") || first.word("commit") ||
                first.word("rollback") || first.word("save") || first.word("raiserror") ||
-               first.word("throw") || first.word("waitfor") || readsVariables(s.nodes);
+               first.word("throw") || first.word("waitfor") || first.word("open") || first.word("fetch") ||
+               first.word("close") || first.word("deallocate") || readsVariables(s.nodes);
     }
 
     static Translation batchOf(const ReadBatch& batch, Catalogue* catalogue) {

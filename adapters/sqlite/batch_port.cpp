@@ -71,6 +71,12 @@ dialect::BatchResult Connection::Impl::runBatch(
             }
         }
         void doomed(bool cannotCommit) override { impl_.uncommittable = cannotCommit; }
+        std::shared_ptr<dialect::CursorSet>* globalCursors() override { return &impl_.cursors; }
+        void setDateFirst(int day) override { sqlite::setDateFirst(impl_.db, day); }
+        int dateFirst() override { return dateFirstOf(impl_.db); }
+        void setFetchStatus(int status) override { impl_.fetchStatus = status; }
+        int fetchStatus() override { return impl_.fetchStatus; }
+        void setCursorRows(long rows) override { impl_.cursorRows = rows; }
         Error spoken(const Error& e) override { return impl_.spoken(e); }
         void setLanguage(const std::string& name) override {
             const auto named = languageNamed(name);
@@ -79,6 +85,11 @@ dialect::BatchResult Connection::Impl::runBatch(
                             "Language must be 简体中文 or us_english, not '" + name + "'.");
             impl_.language = *named;
             setDateLanguage(impl_.db, *named == Language::English);
+            // a language brings its first day of the week: Sunday for both
+            sqlite::setDateFirst(impl_.db, 7);
+        }
+        std::string language() override {
+            return impl_.language == Language::English ? "us_english" : "简体中文";
         }
         // SQLite waits for another connection's lock by its busy timeout
         void lockTimeout(long long milliseconds) override {
@@ -220,6 +231,10 @@ int Connection::Impl::registerBatchFunctions() {
          [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int64(c, implOf(c).lastError); }},
         {"tsql_rowcount",
          [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int64(c, implOf(c).lastRowCount); }},
+        {"tsql_fetch_status",
+         [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int(c, implOf(c).fetchStatus); }},
+        {"tsql_cursor_rows",
+         [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int64(c, implOf(c).cursorRows); }},
         {"tsql_scope_identity",
          [](sqlite3_context* c, int, sqlite3_value**) {
              const auto& id = implOf(c).scopeIdentity;

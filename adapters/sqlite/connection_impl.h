@@ -73,6 +73,10 @@ struct PALVO_LOCAL Connection::Impl {
     // The error the batch's CATCH block handles; whether its transaction can no longer commit.
     std::optional<dialect::BatchPort::Caught> caught;
     bool uncommittable = false;
+    // The GLOBAL cursors its batches declared; @@FETCH_STATUS and @@CURSOR_ROWS (batch_cursors.cpp).
+    std::shared_ptr<dialect::CursorSet> cursors;
+    int fetchStatus = -1;
+    long cursorRows = 0;
     // @@TRANCOUNT as the file has it: SQLite ends a transaction itself after some failures.
     int syncTran();
     void beginTran(const std::string& name);

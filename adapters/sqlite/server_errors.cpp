@@ -200,6 +200,16 @@ constexpr Entry kErrors[] = {
      "与 WAITFOR 一起使用的时间字符串 '%1' 中的时间语法不正确。"},
     {10704, "To rethrow an error, a THROW statement must be used inside a CATCH block.",
      "若要重新引发错误，THROW 语句必须在 CATCH 块内使用。"},
+    // cursors
+    {16915, "A cursor with the name '%1' already exists.", "名为 '%1' 的游标已存在。"},
+    {16916, "A cursor with the name '%1' does not exist.", "名为 '%1' 的游标不存在。"},
+    {16917, "Cursor is not open.", "游标未打开。"},
+    {16905, "The cursor is already open.", "游标已打开。"},
+    {16911, "%1: The fetch type %2 cannot be used with forward only cursors.",
+     "%1: 提取类型 %2 不能用于只进游标。"},
+    {16924,
+     "Cursorfetch: The number of variables declared in the INTO list must match that of selected columns.",
+     "Cursorfetch: INTO 列表中声明的变量数必须与所选列数相同。"},
 };
 
 bool isPlaceholder(std::string_view p, std::size_t i) {

@@ -738,6 +738,10 @@ void Connection::doClose() noexcept {
     if (!impl_->db) return;
     impl_->tranCount = 0;
     impl_->savepoints.clear();
+    // its cursors end with it, as a session's do
+    impl_->cursors.reset();
+    impl_->fetchStatus = -1;
+    impl_->cursorRows = 0;
     impl_->finalizeAll();
     sqlite3_close_v2(impl_->db);
     impl_->db = nullptr;
@@ -761,6 +765,7 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
     if (auto language = setLanguage(sql)) {
         impl_->language = *language;
         setDateLanguage(impl_->db, *language == Language::English);
+        setDateFirst(impl_->db, 7);  // the language's first day of the week
         return -1;
     }
     if (impl_->setIdentityInsert(sql)) return -1;

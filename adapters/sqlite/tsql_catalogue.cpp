@@ -493,6 +493,8 @@ void fnLastIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
 // Another SQLite host runs statements, not batches: no CATCH block, no batch's counts.
 void fnNoBatchValue(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_null(ctx); }
 void fnNoBatchError(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_int(ctx, 0); }
+// no cursor of a batch's here: no FETCH found a row
+void fnNoFetch(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_int(ctx, -1); }
 void fnNoBatchRowCount(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_int(ctx, sqlite3_changes(sqlite3_context_db_handle(ctx)));
 }

@@ -7,6 +7,7 @@
 
 #include "palvo/convert.h"
 #include "palvo/text.h"
+#include "tsql_functions.h"
 #include "tsql_support.h"
 
 namespace Palvo::sqlite::tsql {
@@ -434,11 +435,13 @@ void fnDatepart(sqlite3_context* ctx, int, sqlite3_value** argv) {
         v = dn - jan1 + 1;
     else if (part == "day")
         v = st->day;
-    else if (part == "week")
-        v = floorDiv(dn + 1, 7) - floorDiv(jan1 + 1, 7) + 1;
-    else if (part == "weekday")
-        v = weekdayOf(*st);
-    else if (part == "hour")
+    else if (part == "week" || part == "weekday") {
+        // weeks begin on the connection's DATEFIRST day (day number 0 is a Monday)
+        const int first = dateFirstOf(sqlite3_context_db_handle(ctx));
+        const int shift = (8 - first) % 7;
+        v = part == "week" ? floorDiv(dn + shift, 7) - floorDiv(jan1 + shift, 7) + 1
+                           : (weekdayOf(*st) - 1 + 7 - first % 7) % 7 + 1;
+    } else if (part == "hour")
         v = st->hour;
     else if (part == "minute")
         v = st->minute;

@@ -19,10 +19,13 @@ namespace {
 // leaves the set when SQLite drops its functions (tsql_language's destructor).
 std::mutex languageMutex;
 std::unordered_map<const sqlite3*, bool> englishConnections;
+// The connections whose weeks begin on another day than Sunday (SET DATEFIRST): that day, 1 for Monday.
+std::unordered_map<const sqlite3*, int> dateFirsts;
 
 void forgetLanguage(void* db) {
     std::lock_guard lock(languageMutex);
     englishConnections.erase(static_cast<const sqlite3*>(db));
+    dateFirsts.erase(static_cast<const sqlite3*>(db));
 }
 
 }  // namespace
@@ -33,6 +36,20 @@ void setDateLanguage(sqlite3* db, bool english) {
         englishConnections[db] = true;
     else
         englishConnections.erase(db);
+}
+
+void setDateFirst(sqlite3* db, int day) {
+    std::lock_guard lock(languageMutex);
+    if (day == 7)
+        dateFirsts.erase(db);
+    else
+        dateFirsts[db] = day;
+}
+
+int dateFirstOf(sqlite3* db) {
+    std::lock_guard lock(languageMutex);
+    const auto it = dateFirsts.find(db);
+    return it == dateFirsts.end() ? 7 : it->second;
 }
 
 namespace tsql {
@@ -606,6 +623,14 @@ int registerFormatFunctions(sqlite3* db) {
             tsql::resultText(ctx, tsql::speaksEnglish(ctx) ? "us_english" : "简体中文");
         },
         nullptr, nullptr, forgetLanguage);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_create_function_v2(
+            db, "tsql_datefirst", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr,
+            [](sqlite3_context* ctx, int, sqlite3_value**) {
+                sqlite3_result_int(ctx, dateFirstOf(sqlite3_context_db_handle(ctx)));
+            },
+            nullptr, nullptr, nullptr);
+    }
     struct Registration {
         const char* name;
         int args;

@@ -86,6 +86,8 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
                                   {"tsql_xact_state", 0, tsql::fnNoBatchTranCount},
                                   {"tsql_error", 0, tsql::fnNoBatchError},
                                   {"tsql_rowcount", 0, tsql::fnNoBatchRowCount},
+                                  {"tsql_fetch_status", 0, tsql::fnNoFetch},
+                                  {"tsql_cursor_rows", 0, tsql::fnNoBatchError},
                                   {"tsql_error_number", 0, tsql::fnNoBatchValue},
                                   {"tsql_error_message", 0, tsql::fnNoBatchValue},
                                   {"tsql_error_severity", 0, tsql::fnNoBatchValue},

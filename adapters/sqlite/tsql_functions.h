@@ -27,6 +27,10 @@ int registerXmlRows(sqlite3* db);
 /// The language of month and day names (DATENAME, CONVERT's styles, FORMAT's
 /// default culture): us_english, else 简体中文, the default of every connection.
 void setDateLanguage(sqlite3* db, bool english);
+// SET DATEFIRST: the day weeks begin on (1 Monday ... 7 Sunday), for DATEPART(weekday | week) and
+// @@DATEFIRST on that connection.
+void setDateFirst(sqlite3* db, int day);
+int dateFirstOf(sqlite3* db);
 
 /// `d` rounded half away from zero to `scale` decimals of the number it was
 /// written as (2.675 gives 2.68, not the 2.67 of its binary value).

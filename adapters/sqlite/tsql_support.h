@@ -139,6 +139,7 @@ void fnIdentCurrent(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnLastIdentity(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnNoBatchValue(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnNoBatchError(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnNoFetch(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnNoBatchRowCount(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnNoBatchTranCount(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnColumnType(sqlite3_context* ctx, int argc, sqlite3_value** argv);

@@ -26,5 +26,12 @@ TEST_F(SqlBatchErrors, ABatchThatWentOnAfterAnErrorStillFailsWithIt) {
     EXPECT_EQ(sql("select count(*) as n from t").out, "n\n2\n");
 }
 
+// a cursor's error ends only its statement, and the clerk reads it in Chinese
+TEST_F(SqlBatchErrors, AMissingCursorIsNamedInChinese) {
+    const auto r = sql("set nocount on fetch next from 日结 print 'went on'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "went on\npalvo: 名为 '日结' 的游标不存在。\n");
+}
+
 }  // namespace
 }  // namespace Palvo::cli

@@ -73,6 +73,16 @@ TEST_F(SqlBatch, DynamicSqlPrintsItsResultSetsAsTheBatchs) {
     EXPECT_EQ(r.out, "p\n3\n\nq\n6\n");
 }
 
+// past the last row a FETCH prints its names alone
+TEST_F(SqlBatch, EachFetchWithoutIntoPrintsItsRowAsAResultSet) {
+    const auto r =
+        sql("create table t (k int) insert into t values (1), (2) declare c cursor local for select k from t "
+            "order by "
+            "k open c fetch next from c fetch next from c fetch next from c");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "k\n1\n\nk\n2\n\nk\n");
+}
+
 TEST_F(SqlBatch, NocountOnLeavesTheCountsOut) {
     EXPECT_EQ(
         sql("set nocount on create table t (k int) insert into t values (1) print 'done' select k from t"),

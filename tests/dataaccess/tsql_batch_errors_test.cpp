@@ -425,7 +425,7 @@ TEST(EmbeddedBatchLocks, ABeginTranThatCannotBeginEndsTheBatch) {
 TEST_F(EmbeddedBatchErrors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
     const std::vector<testing::ByName> cases = {
         {"waitfor time '23:00'", "WAITFOR TIME"},
-        {"set datefirst 1", "SET DATEFIRST other than 7"},
+        {"set datefirst 8", "SET DATEFIRST other than a day from 1 to 7"},
         {"set dateformat dmy", "SET DATEFORMAT other than mdy"},
         {"set rowcount 10", "SET ROWCOUNT other than 0"},
     };

@@ -228,7 +228,7 @@ TEST_F(EmbeddedBatch, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
     const std::vector<testing::ByName> cases = {
         {"begin distributed tran", "BEGIN DISTRIBUTED TRANSACTION"},
         {"begin tran with mark", "WITH MARK"},
-        {"declare c cursor for select 1", "cursors"},
+        {"declare c cursor dynamic for select 1", "DYNAMIC cursors"},
         {"select * from ##t", "global temporary table ##t"},
         {"exec sp_who", "EXEC"},
         {"goto done", "GOTO"},

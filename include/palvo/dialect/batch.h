@@ -17,6 +17,8 @@
 
 namespace Palvo::dialect {
 
+class CursorSet;
+
 /// What the batch engine asks of a connection.
 class PALVO_API BatchPort {
 public:
@@ -69,11 +71,23 @@ public:
     virtual Error spoken(const Error& e);
     /// SET LANGUAGE name: the connection's messages and date names from now on.
     virtual void setLanguage(const std::string& name);
+    /// The connection's language by SQL Server's name ("" when the port keeps none).
+    virtual std::string language();
     /// SET LOCK_TIMEOUT: how long a statement waits for another connection's lock (-1: as the connection
     /// does).
     virtual void lockTimeout(long long milliseconds);
     /// WAITFOR DELAY: sleeps, within the batch's time; throws when its time runs out first.
     virtual void wait(long long milliseconds);
+    /// SET DATEFIRST: the day the connection's weeks begin on from now on, 1 (Monday) to 7 (Sunday).
+    virtual void setDateFirst(int day);
+    virtual int dateFirst();
+
+    // Cursors (batch_cursors.cpp). The connection's own: its GLOBAL cursors, which live as long as it
+    // does (nullptr: it keeps none, and cursors are refused by name), @@FETCH_STATUS and @@CURSOR_ROWS.
+    virtual std::shared_ptr<CursorSet>* globalCursors();
+    virtual void setFetchStatus(int status);
+    virtual int fetchStatus();
+    virtual void setCursorRows(long rows);
 };
 
 /// What a batch gave its caller.
