@@ -170,7 +170,7 @@ TEST_F(PgServer, CommandTimeoutCancelsTheStatementOnTheServer) {
     EXPECT_EQ(c->Query("select 1").at(0, 0).toText(), "1");
 }
 
-TEST_F(PgServer, DeadlockVictimFailsAndKeepsNothingHalfWritten) {
+TEST_F(PgServer, DeadlockVictimKeepsNothingHalfWritten) {
     open()->Execute(
         "drop table if exists 死锁; create table 死锁 (id int primary key, 值 int); insert into 死锁 values "
         "(1, 0), (2, 0)");
