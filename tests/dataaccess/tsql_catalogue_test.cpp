@@ -220,7 +220,9 @@ TEST(EmbeddedSystemNames, VersionSaysItIsTheEmbeddedDatabase) {
 // ---- DROP
 
 TEST_P(TsqlCatalogue, DropIndexTakesBothOfSqlServersForms) {
-    const auto indexes = [&] { return scalar("select count(*) from sys.indexes where name = 'IX_客户_名称'"); };
+    const auto indexes = [&] {
+        return scalar("select count(*) from sys.indexes where name = 'IX_客户_名称'");
+    };
     conn_->Execute("drop index 客户.IX_客户_名称");
     EXPECT_EQ(indexes(), "0");
     conn_->Execute("create index IX_客户_名称 on 客户 (名称)");
@@ -230,7 +232,8 @@ TEST_P(TsqlCatalogue, DropIndexTakesBothOfSqlServersForms) {
 
 TEST_P(TsqlCatalogue, DropTableTakesAList) {
     conn_->Execute("drop table 流水, 客户");
-    EXPECT_EQ(scalar("select count(*) from INFORMATION_SCHEMA.TABLES where TABLE_NAME in ('客户', '流水')"), "0");
+    EXPECT_EQ(scalar("select count(*) from INFORMATION_SCHEMA.TABLES where TABLE_NAME in ('客户', '流水')"),
+              "0");
 }
 
 TEST_P(TsqlCatalogue, DropOfAnObjectThatIsNotThereIs3701) {
