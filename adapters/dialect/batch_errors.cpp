@@ -348,6 +348,11 @@ ErrorEnds errorEnds(long number) {
         // RAISERROR's own mistakes
         case 2786:
         case 2754:
+        // a procedure that is not there (resolved as the call runs), or not one
+        case 2812:
+        case 2809:
+        case 3701:
+        case 15009:
             return ErrorEnds::Statement;
         // conversions of values, a deadlock
         case 245:

@@ -196,20 +196,5 @@ TEST_P(TsqlBatchProcs, DynamicSqlStopsBeyond32Levels) {
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlBatchProcs);
 
-// ---- what the embedded database decides
-
-TEST(EmbeddedProcs, ExecOfAProcedureIsRefusedByNameBeforeAnythingRuns) {
-    auto conn = testing::openEmbedded();
-    conn->Execute("create table 记 (k int)");
-    try {
-        conn->Execute("insert into 记 values (1) exec 某过程 1");
-        ADD_FAILURE() << "ran";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), ErrorNumber::NotSupported);
-        EXPECT_NE(e.description().find("EXEC of stored procedures"), std::string::npos) << e.description();
-    }
-    EXPECT_EQ(conn->Query("select count(*) from 记").at(0, 0).toText(), "0");
-}
-
 }  // namespace
 }  // namespace Palvo
