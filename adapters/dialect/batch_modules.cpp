@@ -67,7 +67,9 @@ struct Kept {
 Kept keptOf(const BatchPort::Module& m) {
     constexpr std::size_t kKept = 64;
     thread_local std::unordered_map<std::string, Kept> kept;
-    if (const auto it = kept.find(m.definition); it != kept.end()) return it->second;
+    // read at each level it runs at: its table variables are that level's
+    const std::string key = m.definition + '\0' + std::to_string(callNesting());
+    if (const auto it = kept.find(key); it != kept.end()) return it->second;
     Kept k;
     auto p = std::make_shared<Procedure>(readProcedure(m.definition));
     std::vector<Declared> params;
@@ -75,7 +77,7 @@ Kept keptOf(const BatchPort::Module& m) {
     k.body = compileNested(p->body, params, true);
     k.procedure = std::move(p);
     if (kept.size() >= kKept) kept.clear();
-    return kept.emplace(m.definition, std::move(k)).first->second;
+    return kept.emplace(key, std::move(k)).first->second;
 }
 
 // The temporary tables a procedure made are dropped when it returns, as on SQL Server;
@@ -187,7 +189,8 @@ Procedure readProcedure(std::string_view text) {
         q.declared = std::move(one[0]);
         if (q.declared.valueFirst != q.declared.valueLast) {
             const std::size_t vb = params.offsetOf(q.declared.valueFirst);
-            q.defaultValue = trimmed(std::string_view(declare).substr(vb, params.offsetOf(q.declared.valueLast) - vb));
+            q.defaultValue =
+                trimmed(std::string_view(declare).substr(vb, params.offsetOf(q.declared.valueLast) - vb));
         }
         for (const Procedure::Parameter& other : p.parameters) {
             if (other.declared.name == q.declared.name) {
@@ -228,14 +231,15 @@ ModuleChange readModuleChange(const StatementTree& tree, std::size_t b, std::siz
                                 " PROCEDURE' must be the first statement in a query batch.",
                             111);
     }
-    c.kind = alter                 ? ModuleChange::Kind::Alter
+    c.kind = alter                  ? ModuleChange::Kind::Alter
              : ns[b + 1].word("or") ? ModuleChange::Kind::CreateOrAlter
                                     : ModuleChange::Kind::Create;
     c.definition = std::string(tree.text.substr(tree.offsetOf(b)));
     // ALTER's text is kept as the CREATE it now stands for, as SQL Server keeps it
     if (alter) {
         const std::string& word = ns[b].tok.text;
-        const bool lower = std::none_of(word.begin(), word.end(), [](char ch) { return ch >= 'A' && ch <= 'Z'; });
+        const bool lower =
+            std::none_of(word.begin(), word.end(), [](char ch) { return ch >= 'A' && ch <= 'Z'; });
         c.definition = (lower ? "create" : "CREATE") + c.definition.substr(word.size());
     }
     const Procedure p = readProcedure(c.definition);
@@ -293,7 +297,8 @@ ExecCall readProcedureCall(const Nodes& ns, std::size_t b, std::size_t e) {
     if (ns[k].word("sp_executesql")) unsupported("EXEC @return = sp_executesql");
     if (ns[k].word("sp_helptext")) {
         call.kind = ExecCall::Kind::HelpText;
-    } else if (const std::string lw = asciiLower(call.procedure); lw.starts_with("sp_") || lw.starts_with("xp_")) {
+    } else if (const std::string lw = asciiLower(call.procedure);
+               lw.starts_with("sp_") || lw.starts_with("xp_")) {
         // SQL Server's own, which the embedded database has not
         unsupported("EXEC of the system procedure " + call.procedure);
     }
@@ -366,9 +371,11 @@ void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPor
                 if (p.parameters[j].declared.name == call.names[a]) q = j;
             }
             if (q == p.parameters.size())
-                throw databaseError(call.names[a] + " is not a parameter for procedure " + m->name + ".", 8145);
+                throw databaseError(call.names[a] + " is not a parameter for procedure " + m->name + ".",
+                                    8145);
         } else if (q >= p.parameters.size()) {
-            throw databaseError("Procedure or function " + m->name + " has too many arguments specified.", 8144);
+            throw databaseError("Procedure or function " + m->name + " has too many arguments specified.",
+                                8144);
         }
         const Procedure::Parameter& param = p.parameters[q];
         if (call.output[a] && !param.output) {
@@ -394,9 +401,11 @@ void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPor
         if (t.rowCount() > 0) values[q] = t.at(0, 0);
     }
     ProcedureRun run;
-    {
+    try {
         const TemporaryTablesScope temporary(port);
         addResults(runCompiled(*kept.body, values, port, noCount, &run), into);
+    } catch (const Error& e) {
+        throw namingTableVariables(e);
     }
     // converted from the parameter's type to the variable's, as SET @x = @parameter converts
     const auto converted = [&](std::size_t a, const std::string& from, const Value& v) {

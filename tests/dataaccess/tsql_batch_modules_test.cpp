@@ -45,7 +45,8 @@ TEST_P(TsqlModules, ArgumentsBindByPositionByNameOrFromTheDefaults) {
 }
 
 TEST_P(TsqlModules, OutputParametersGoBackToTheCallersVariables) {
-    conn_->Execute("create proc 倍 (@n int, @r decimal(10,2) output) as begin set @r = @n * 1.5 set @n = 0 end");
+    conn_->Execute(
+        "create proc 倍 (@n int, @r decimal(10,2) output) as begin set @r = @n * 1.5 set @n = 0 end");
     expectAnswers({
         {"declare @x int exec 倍 4, @x output select @x", {"6"}},
         // converted from the parameter's type: a decimal(10,2) keeps its scale as text
@@ -56,7 +57,8 @@ TEST_P(TsqlModules, OutputParametersGoBackToTheCallersVariables) {
 }
 
 TEST_P(TsqlModules, ReturnGivesTheCallersReturnCode) {
-    conn_->Execute("create procedure 码 @n int as if @n > 0 return @n * 10; else if @n < 0 return; set @n = 1");
+    conn_->Execute(
+        "create procedure 码 @n int as if @n > 0 return @n * 10; else if @n < 0 return; set @n = 1");
     expectAnswers({
         {"declare @r int exec @r = 码 3 select @r", {"30"}},
         {"declare @r int = 5 exec @r = 码 -1 select @r", {"0"}},
@@ -80,6 +82,19 @@ TEST_P(TsqlModules, ATempTableMadeInAProcedureIsDroppedWhenItReturns) {
 TEST_P(TsqlModules, AProcedureSeesItsCallersTempTables) {
     conn_->Execute("create procedure 看 as select count(*) from #外");
     EXPECT_EQ(scalar("create table #外 (k int) insert into #外 values (1), (2) exec 看"), "2");
+}
+
+TEST_P(TsqlModules, ATableVariableIsItsOwnCallsAlone) {
+    conn_->Execute(
+        "create procedure 层 as declare @t table (k int) insert into @t values (2), (3) select count(*) from "
+        "@t");
+    conn_->Execute(
+        "create procedure 层外 as declare @t table (k int) insert into @t values (1) exec 层 select count(*) "
+        "from @t");
+    const std::vector<ResultTable> sets = conn_->QueryResults("exec 层外");
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_EQ(sets[0].at(0, 0).toText(), "2");
+    EXPECT_EQ(sets[1].at(0, 0).toText(), "1");
 }
 
 TEST_P(TsqlModules, NestLevelCountsTheCallsWithinCalls) {
@@ -114,7 +129,8 @@ TEST_P(TsqlModules, SpHelptextGivesTheDefinitionLineByLine) {
     EXPECT_EQ(rows("exec sp_helptext '文'"),
               (std::vector<Row>{{"create procedure 文\n"}, {"as\n"}, {"select 1 as a"}}));
     conn_->Execute("ALTER PROCEDURE 文 AS select 2 as a");
-    EXPECT_EQ(rows("exec sp_helptext N'dbo.文'"), (std::vector<Row>{{"CREATE PROCEDURE 文 AS select 2 as a"}}));
+    EXPECT_EQ(rows("exec sp_helptext N'dbo.文'"),
+              (std::vector<Row>{{"CREATE PROCEDURE 文 AS select 2 as a"}}));
 }
 
 TEST_P(TsqlModules, TheCatalogueShowsAProcedureByItsTypeCode) {
