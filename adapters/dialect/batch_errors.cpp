@@ -351,6 +351,7 @@ ErrorEnds errorEnds(long number) {
         // a procedure that is not there (resolved as the call runs), or not one
         case 2812:
         case 2809:
+        case 266:
         case 3701:
         case 15009:
             return ErrorEnds::Statement;

@@ -401,6 +401,7 @@ void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPor
         if (t.rowCount() > 0) values[q] = t.at(0, 0);
     }
     ProcedureRun run;
+    const int tranCount = port.tranCount();
     try {
         const TemporaryTablesScope temporary(port);
         addResults(runCompiled(*kept.body, values, port, noCount, &run), into);
@@ -420,6 +421,14 @@ void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPor
             outputs[a] = converted(a, p.parameters[paramOf[a]].declared.type, values[paramOf[a]]);
     }
     if (call.returns) outputs.back() = converted(given, "int", Value(run.returned));
+    // the transaction stays as the procedure left it; the caller is told
+    if (const int now = port.tranCount(); now != tranCount) {
+        throw databaseError(
+            "Transaction count after EXECUTE indicates a mismatching number of BEGIN and COMMIT statements. "
+            "Previous count = " +
+                std::to_string(tranCount) + ", current count = " + std::to_string(now) + ".",
+            266);
+    }
 }
 
 }  // namespace Palvo::dialect

@@ -57,6 +57,11 @@ constexpr Entry kErrors[] = {
     {2809, "The request for procedure '%1' failed because '%2' is a %3 object.",
      "对过程 '%1' 的请求失败，因为 '%2' 是 %3 对象。"},
     {2812, "Could not find stored procedure '%1'.", "找不到存储过程 '%1'。"},
+    {266,
+     "Transaction count after EXECUTE indicates a mismatching number of BEGIN and COMMIT statements. "
+     "Previous "
+     "count = %1, current count = %2.",
+     "EXECUTE 后的事务计数指示 BEGIN 和 COMMIT 语句的数目不匹配。上一计数 = %1，当前计数 = %2。"},
     {3701, "Cannot drop the procedure '%1', because it does not exist or you do not have permission.",
      "无法对 过程 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {8162,

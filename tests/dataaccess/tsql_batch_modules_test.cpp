@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         AnswersTest::SetUp();
         if (!conn_) return;
-        for (const char* p : {"价", "倍", "码", "层", "层外", "深", "文", "集", "临", "看"})
+        for (const char* p : {"价", "倍", "码", "层", "层外", "深", "文", "集", "临", "看", "开"})
             conn_->Execute(std::string("drop procedure if exists ") + p);
     }
     void prices() {
@@ -106,6 +106,13 @@ TEST_P(TsqlModules, NestLevelCountsTheCallsWithinCalls) {
         {"exec 层外", {"2"}},
         {"exec sp_executesql N'exec 层'", {"2"}},
     });
+}
+
+TEST_P(TsqlModules, AProcedureThatLeavesItsTransactionOpenFailsWith266) {
+    conn_->Execute("create procedure 开 as begin tran");
+    EXPECT_EQ(refused("exec 开"), 266);
+    EXPECT_EQ(scalar("select @@trancount"), "1");
+    conn_->Execute("rollback");
 }
 
 TEST_P(TsqlModules, AlterReplacesTheDefinition) {
