@@ -12,6 +12,7 @@
 
 #include "batch_cursors.h"
 #include "batch_errors.h"
+#include "batch_modules.h"
 #include "batch_procs.h"
 #include "palvo/error.h"
 #include "reader.h"
@@ -73,6 +74,7 @@ struct Step {
                   // none)
         Cursor,   // DECLARE ... CURSOR (`sql` its query), OPEN, FETCH (`sql` its ABSOLUTE or RELATIVE number;
                   // `targets` its INTO variables, `parts` their conversions), CLOSE, DEALLOCATE
+        Module,   // CREATE, ALTER, DROP PROCEDURE (`module`)
     };
     Op op = Op::Block;
     std::string sql;           // the T-SQL translated: the statement, or the value, condition, text asked for
@@ -88,6 +90,7 @@ struct Step {
     std::shared_ptr<const ExecCall> exec;
     std::shared_ptr<const CursorStatement> cursor;
     bool fetchTest = false;  // If, While: the condition is @@FETCH_STATUS = `value` (`on`) or <> `value`
+    std::shared_ptr<const ModuleChange> module;
     // the variables bound to the parameters of the translation last used, by their numbers
     mutable const Translation* boundFor = nullptr;
     // a translation that reads no table's columns holds whatever the schema does: kept for the loop's next
@@ -110,6 +113,8 @@ public:
             if (t_.text[k] == '\n') newlines_.push_back(k);
         }
     }
+
+    bool procedure = false;  // a procedure's body: RETURN may give a value
 
     std::vector<Step> all() {
         std::vector<Step> out;
@@ -555,6 +560,13 @@ private:
         if (s.kind == StatementKind::Update || s.kind == StatementKind::Delete)
             refuseCurrentOf(ns_, s.first, s.last);
         Step step;
+        if (procedureStatement(ns_, s.first)) {
+            step.op = Step::Op::Module;
+            step.module = std::make_shared<ModuleChange>(
+                readModuleChange(t_, s.first, s.last, &s == &t_.statements.front()));
+            out.push_back(std::move(step));
+            return;
+        }
         switch (s.kind) {
             case StatementKind::Declare:
                 declare(s, out);
@@ -564,6 +576,15 @@ private:
                 return;
             case StatementKind::Return:
                 step.op = Step::Op::Return;
+                if (s.last > s.first + 1) {
+                    if (!procedure) {
+                        throw Error(ErrorNumber::Database,
+                                    "A RETURN statement with a return value cannot be used in this context.",
+                                    178);
+                    }
+                    finish(step, s.first + 1, s.last,
+                           "select cast(" + slice(s.first + 1, s.last) + "\nas int)");
+                }
                 out.push_back(std::move(step));
                 return;
             case StatementKind::Select:
@@ -585,17 +606,19 @@ private:
                 }
                 for (const std::size_t at : call->outputAt) {
                     step.targets.push_back(at < s.last ? variableAt(at) : -1);
+                    call->targetTypes.emplace_back();
                     if (step.targets.back() < 0) continue;
                     // what comes back is converted to the caller's variable's type
                     const int var = step.targets.back();
                     const Variable& v = vars_[static_cast<std::size_t>(var)];
+                    call->targetTypes.back() = v.type;
                     Step convert;
                     convert.op = Step::Op::Assign;
                     finish(convert, {var}, "select cast(" + v.key + " as " + v.type + ")");
                     convert.targets = {var};
                     step.parts.push_back(std::move(convert));
                 }
-                finish(step, std::move(used), "select " + list);
+                if (!list.empty()) finish(step, std::move(used), "select " + list);
                 step.exec = std::move(call);
                 out.push_back(std::move(step));
                 return;
@@ -693,6 +716,7 @@ public:
         xactAbort_ = xactAbort;
     }
     const std::vector<Value>& values() const { return values_; }
+    long returned() const { return returned_; }
 
     // Translates every statement once: what is refused is refused before anything runs.
     void check(const std::vector<Step>& steps) {
@@ -823,6 +847,7 @@ private:
         }
         port_.statementEnded(0, 1);
     }
+    long returned_ = 0;
 
     std::shared_ptr<const Translation> translation(const Step& s) {
         if (s.kept) return s.kept;
@@ -1117,7 +1142,7 @@ private:
                 cursor(s);
                 return Flow::Next;
             case Step::Op::Exec: {
-                const ResultTable t = query(s);
+                const ResultTable t = s.sql.empty() ? ResultTable() : query(s);
                 std::vector<Value> args;
                 for (std::size_t c = 0; c < t.columns.size() && t.rowCount() > 0; ++c)
                     args.push_back(t.at(0, c));
@@ -1130,6 +1155,10 @@ private:
                 for (const Step& convert : s.parts) leaf(convert);
                 return Flow::Next;
             }
+            case Step::Op::Module:
+                runModuleChange(*s.module, port_);
+                port_.statementEnded(0, 0);
+                return Flow::Next;
             default:
                 return Flow::Next;
         }
@@ -1182,6 +1211,14 @@ private:
             case Step::Op::Continue:
                 return Flow::Continue;
             case Step::Op::Return:
+                if (!s.sql.empty()) {
+                    try {
+                        const ResultTable t = query(s);
+                        returned_ = t.rowCount() > 0 && !t.at(0, 0).isNull() ? t.at(0, 0).toInt64() : 0;
+                    } catch (const Error& e) {
+                        failed(s, e);
+                    }
+                }
                 return Flow::Return;
             default:
                 break;
@@ -1274,26 +1311,40 @@ BatchResult Batch::run(BatchPort& port) const {
     return std::move(runner.result);
 }
 
-BatchResult runNested(std::string_view text, const std::vector<Declared>& params, std::vector<Value>& values,
-                      BatchPort& port, bool noCount, bool xactAbort) {
-    const StatementTree tree = readStatementTree(text);
+struct CompiledNested {
     std::vector<Variable> variables;
     std::vector<Step> steps;
+    std::vector<std::string> tables;
+    std::size_t params = 0;
+};
+
+std::shared_ptr<const CompiledNested> compileNested(std::string_view text,
+                                                    const std::vector<Declared>& params, bool procedure) {
+    const StatementTree tree = readStatementTree(text);
+    auto out = std::make_shared<CompiledNested>();
+    out->params = params.size();
     for (const Declared& d : params) {
         // the value given, converted to the parameter's type as assignment converts it
         Step convert;
         convert.op = Step::Op::Assign;
         convert.sql = "declare " + d.name + " " + d.type + ";\nselect cast(" + d.name + " as " + d.type + ")";
-        convert.declared = {static_cast<int>(variables.size())};
+        convert.declared = {static_cast<int>(out->variables.size())};
         convert.targets = convert.declared;
-        steps.push_back(std::move(convert));
-        variables.push_back({d.written, d.name, d.type});
+        out->steps.push_back(std::move(convert));
+        out->variables.push_back({d.written, d.name, d.type});
     }
-    std::vector<std::string> tables;
-    for (Step& s : Compiler(tree, variables, tables).all()) steps.push_back(std::move(s));
-    Runner runner(port, variables);
+    Compiler compiler(tree, out->variables, out->tables);
+    compiler.procedure = procedure;
+    for (Step& s : compiler.all()) out->steps.push_back(std::move(s));
+    return out;
+}
+
+BatchResult runCompiled(const CompiledNested& c, std::vector<Value>& values, BatchPort& port, bool noCount,
+                        bool xactAbort, ProcedureRun* procedure) {
+    Runner runner(port, c.variables);
     runner.start(std::move(values), noCount, xactAbort);
     // the session's SET options it changes are restored when it returns, as after SQL Server's dynamic SQL
+    // and procedures
     struct Restored {
         BatchPort& port;
         int dateFirst = port.dateFirst();
@@ -1309,18 +1360,23 @@ BatchResult runNested(std::string_view text, const std::vector<Declared>& params
         }
     } restored{port};
     std::optional<TableVariablesHeld> held;
-    if (!tables.empty()) held.emplace(port, tables);
-    runner.check(steps);
+    if (!c.tables.empty()) held.emplace(port, c.tables);
+    runner.check(c.steps);
     // what ends the nested batch ends the statement that ran it, by the caller's rules
     try {
-        runner.steps(steps);
+        runner.steps(c.steps);
     } catch (const Stopped& s) {
         throw s.error;
     }
     runner.finish();
-    values.assign(runner.values().begin(),
-                  runner.values().begin() + static_cast<std::ptrdiff_t>(params.size()));
+    values.assign(runner.values().begin(), runner.values().begin() + static_cast<std::ptrdiff_t>(c.params));
+    if (procedure) procedure->returned = runner.returned();
     return std::move(runner.result);
+}
+
+BatchResult runNested(std::string_view text, const std::vector<Declared>& params, std::vector<Value>& values,
+                      BatchPort& port, bool noCount, bool xactAbort) {
+    return runCompiled(*compileNested(text, params, false), values, port, noCount, xactAbort, nullptr);
 }
 
 std::size_t statementCount(std::string_view tsql) { return readStatementTree(tsql).statements.size(); }
@@ -1329,7 +1385,7 @@ bool isBatch(std::string_view tsql) {
     const StatementTree tree = readStatementTree(tsql);
     if (tree.statements.size() != 1) return tree.statements.size() > 1;
     const BatchStatement& s = tree.statements[0];
-    if (s.form != BatchStatement::Form::Plain) return true;
+    if (s.form != BatchStatement::Form::Plain || procedureStatement(tree.nodes, s.first)) return true;
     switch (s.kind) {
         case StatementKind::Declare:
         case StatementKind::Set:

@@ -363,6 +363,12 @@ ErrorEnds errorEnds(long number) {
         case 16905:
         case 16911:
         case 16924:
+        // a procedure that is not there (resolved as the call runs), or not one
+        case 2812:
+        case 2809:
+        case 266:
+        case 3701:
+        case 15009:
             return ErrorEnds::Statement;
         // conversions of values, a deadlock
         case 245:

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "batch_modules.h"
 #include "palvo/error.h"
 
 namespace Palvo::dialect {
@@ -20,37 +21,6 @@ bool isOutput(const Node& n) { return n.word("output") || n.word("out"); }
 bool lone(const Nodes& ns, std::size_t b, std::size_t e) {
     return e == b + 1 && !ns[b].group && ns[b].tok.kind == TokenKind::Variable &&
            !ns[b].tok.text.starts_with("@@");
-}
-
-// Calls within calls, on this thread: SQL Server stops at 32 levels.
-thread_local int nesting = 0;
-
-struct Level {
-    Level() {
-        if (nesting >= kMaxCallNesting) {
-            throw Error(
-                ErrorNumber::Database,
-                "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).",
-                217);
-        }
-        ++nesting;
-    }
-    ~Level() { --nesting; }
-    Level(const Level&) = delete;
-    Level& operator=(const Level&) = delete;
-};
-
-void addResults(BatchResult&& from, BatchResult& into) {
-    if (from.hasResult) {
-        if (!into.hasResult) {
-            into.first = std::move(from.first);
-            into.hasResult = true;
-        } else {
-            into.later.push_back(std::move(from.first));
-        }
-    }
-    for (ResultTable& t : from.later) into.later.push_back(std::move(t));
-    if (from.affected >= 0) into.affected = (into.affected < 0 ? 0 : into.affected) + from.affected;
 }
 
 struct Parameter {
@@ -92,11 +62,41 @@ std::vector<Parameter> readParameters(const std::string& definitions) {
 
 }  // namespace
 
+// Calls within calls, on this thread: SQL Server stops at 32 levels.
+namespace {
+thread_local int nesting = 0;
+}
+
+CallLevel::CallLevel() {
+    if (nesting >= kMaxCallNesting) {
+        throw Error(ErrorNumber::Database,
+                    "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).",
+                    217);
+    }
+    ++nesting;
+}
+CallLevel::~CallLevel() { --nesting; }
+int callNesting() { return nesting; }
+
+void addResults(BatchResult&& from, BatchResult& into) {
+    if (from.hasResult) {
+        if (!into.hasResult) {
+            into.first = std::move(from.first);
+            into.hasResult = true;
+        } else {
+            into.later.push_back(std::move(from.first));
+        }
+    }
+    for (ResultTable& t : from.later) into.later.push_back(std::move(t));
+    if (from.affected >= 0) into.affected = (into.affected < 0 ? 0 : into.affected) + from.affected;
+}
+
 ExecCall readExec(const Nodes& ns, std::size_t b, std::size_t e) {
     ExecCall call;
-    std::size_t k = b + 1;
+    const bool word = ns[b].word("exec") || ns[b].word("execute");
+    std::size_t k = word ? b + 1 : b;
     if (k >= e) syntaxNear(ns[b]);
-    if (ns[k].group) {
+    if (word && ns[k].group) {
         // EXEC ('select ...' + @x): the text runs as a batch of its own
         if (k + 1 < e) unsupported("EXEC (...) " + ns[k + 1].tok.text);
         call.values.emplace_back(k, k + 1);
@@ -105,11 +105,7 @@ ExecCall readExec(const Nodes& ns, std::size_t b, std::size_t e) {
     // sys.sp_executesql, dbo.sp_executesql, sp_executesql
     std::size_t name = k;
     while (name + 2 < e && ns[name].isName() && ns[name + 1].op(".")) name += 2;
-    if (!ns[name].word("sp_executesql")) {
-        unsupported(
-            "EXEC of stored procedures (the embedded database runs EXEC (text) and sp_executesql in a "
-            "batch)");
-    }
+    if (!ns[name].word("sp_executesql")) return readProcedureCall(ns, b, e);
     call.kind = ExecCall::Kind::ExecuteSql;
     if (name + 1 >= e) {
         throw Error(
@@ -156,10 +152,14 @@ ExecCall readExec(const Nodes& ns, std::size_t b, std::size_t e) {
 
 void runExec(const ExecCall& call, const std::vector<Value>& args, BatchPort& port, BatchResult& into,
              bool noCount, std::vector<Value>& outputs, bool xactAbort) {
+    if (call.kind == ExecCall::Kind::Procedure || call.kind == ExecCall::Kind::HelpText) {
+        runProcedure(call, args, port, into, noCount, outputs, xactAbort);
+        return;
+    }
     outputs.assign(call.names.size(), Value());
     // a Null text runs nothing, as on SQL Server
     if (args.empty() || args[0].isNull()) return;
-    const Level level;
+    const CallLevel level;
     if (call.kind == ExecCall::Kind::Text) {
         std::vector<Value> none;
         addResults(runNested(args[0].toText(), {}, none, port, noCount, xactAbort), into);

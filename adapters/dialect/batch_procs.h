@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,8 @@ struct ExecCall {
     enum class Kind {
         Text,        // EXEC (text): values = {the text}
         ExecuteSql,  // EXEC sp_executesql stmt [, definitions [, arguments]]
+        Procedure,   // EXEC [@rc =] name arguments (batch_modules.cpp): `procedure` its name
+        HelpText,    // EXEC sp_helptext name: values = {the name}
     };
     Kind kind = Kind::Text;
     std::vector<Span> values;  // the text, then (ExecuteSql) the definitions and each argument
@@ -26,6 +29,11 @@ struct ExecCall {
     std::vector<std::string> names;
     std::vector<bool> output;
     std::vector<std::size_t> outputAt;
+    std::string procedure;                 // Procedure: the name as written, without its schema
+    std::vector<std::string> targetTypes;  // per entry of outputAt: the caller's variable's type, "" for none
+    // Procedure: the return code goes to a variable (EXEC @rc = ...): an entry of its own after the
+    // arguments' in names, output and outputAt
+    bool returns = false;
 };
 
 /// Reads EXEC[UTE] at ns[b] up to e; refuses what it does not run by name.
@@ -34,13 +42,40 @@ ExecCall readExec(const Nodes& ns, std::size_t b, std::size_t e);
 /// SQL Server's bound on calls within calls.
 inline constexpr int kMaxCallNesting = 32;
 
-/// Runs `text` as a batch of its own through `port`: its variables begin with
-/// `params`, holding `values` (converted to their types); on return `values`
-/// hold what the batch left in them. It begins with its caller's SET NOCOUNT and XACT_ABORT; what
-/// it sets of them holds until it returns, as SQL Server restores them after dynamic SQL.
-/// Implemented by the engine (batch.cpp).
+/// One more level of calls within calls while it lives; SQL Server's 217 beyond kMaxCallNesting.
+struct CallLevel {
+    CallLevel();
+    ~CallLevel();
+    CallLevel(const CallLevel&) = delete;
+    CallLevel& operator=(const CallLevel&) = delete;
+};
+/// The levels of calls within calls on this thread (@@NESTLEVEL).
+int callNesting();
+
+/// A procedure's body run: RETURN may give a value, which lands in `returned`.
+struct ProcedureRun {
+    long returned = 0;
+};
+
+/// A batch read for runCompiled, its variables beginning with the parameters.
+struct CompiledNested;
+/// Reads `text` as a batch of its own whose variables begin with `params`; throws SQL
+/// Server's errors for one it would not compile (137, 134, 102, ...). `procedure`: RETURN
+/// may give a value.
+std::shared_ptr<const CompiledNested> compileNested(std::string_view text,
+                                                    const std::vector<Declared>& params, bool procedure);
+/// Runs it through `port`, its parameters holding `values` (converted to their types); on
+/// return `values` hold what it left in them. It begins with its caller's SET NOCOUNT and
+/// XACT_ABORT; the SET options it changes hold until it returns, as SQL Server restores them after
+/// dynamic SQL and procedures. Implemented by the engine (batch.cpp).
+BatchResult runCompiled(const CompiledNested& batch, std::vector<Value>& values, BatchPort& port,
+                        bool noCount, bool xactAbort, ProcedureRun* procedure);
+/// Reads and runs `text` so.
 BatchResult runNested(std::string_view text, const std::vector<Declared>& params, std::vector<Value>& values,
                       BatchPort& port, bool noCount, bool xactAbort = false);
+
+/// Adds a nested batch's result sets and rows affected to its caller's.
+void addResults(BatchResult&& from, BatchResult& into);
 
 /// Runs an EXEC read by readExec, `args` the values of its expressions: the
 /// inner batch's results are added to `into`; `outputs` gets, per argument,

@@ -2,6 +2,7 @@
 // connection's, [#@t], made before the batch's first statement runs and dropped
 // when it ends, however it ends. Its statements name that table where they name
 // @t; `#@` is no name a host writes unbracketed, so it meets none of its #t.
+#include "batch_procs.h"
 #include "palvo/error.h"
 #include "reader.h"
 
@@ -43,7 +44,12 @@ void replaceIn(const Nodes& ns, std::size_t b, std::size_t e, const TableVariabl
 
 }  // namespace
 
-std::string tableVariableTable(const std::string& key) { return "[#" + key + "]"; }
+// a procedure's body is read at its level of calls within calls: its @t is another table
+// than its caller's @t, [#@t#2] at level 2
+std::string tableVariableTable(const std::string& key) {
+    const int level = callNesting();
+    return "[#" + key + (level > 0 ? "#" + std::to_string(level) : std::string()) + "]";
+}
 
 bool tableVariableDeclaration(const Nodes& ns, std::size_t b, std::size_t e, TableVariable& out) {
     std::size_t k = b + 1;
@@ -78,8 +84,17 @@ std::string withTableVariables(std::string_view text, const Nodes& ns, std::size
 Error namingTableVariables(const Error& e) {
     std::string text = e.description();
     if (text.find("#@") == std::string::npos) return e;
-    for (std::size_t at = text.find("#@"); at != std::string::npos; at = text.find("#@", at))
+    for (std::size_t at = text.find("#@"); at != std::string::npos; at = text.find("#@", at)) {
         text.erase(at, 1);
+        // and the level of a procedure's own (#@t#2)
+        std::size_t end = at + 1;
+        while (end < text.size() && text[end] != '#' && text[end] != '\'' && text[end] != ']' &&
+               text[end] != ' ' && text[end] != '.' && text[end] != '"')
+            ++end;
+        std::size_t digits = end + 1;
+        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+        if (end < text.size() && text[end] == '#' && digits > end + 1) text.erase(end, digits - end);
+    }
     return Error(e.number(), text, e.nativeCode(), e.sqlState());
 }
 

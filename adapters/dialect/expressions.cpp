@@ -569,7 +569,7 @@ Expr Rewriter::primary(const Nodes& ns, std::size_t& i, std::size_t e) {
             }
             if (const std::string lw = t.text.starts_with("@@") ? asciiLower(t.text) : std::string();
                 lw == "@@trancount" || lw == "@@error" || lw == "@@rowcount" || lw == "@@fetch_status" ||
-                lw == "@@cursor_rows") {
+                lw == "@@cursor_rows" || lw == "@@nestlevel") {
                 // the connection's state as its batch leaves it after each statement
                 r.text = "tsql_" + lw.substr(2) + "()";
                 r.num = columnNumType("int");

@@ -32,7 +32,8 @@ StatementKind kindOf(const Node* ns, std::size_t n) {
         return StatementKind::Other;
     }
     if (lw == "drop") {
-        const bool known = n > 2 && (ns[1].word("table") || ns[1].word("view") || ns[1].word("index"));
+        const bool known = n > 2 && (ns[1].word("table") || ns[1].word("view") || ns[1].word("index") ||
+                                     ns[1].word("procedure") || ns[1].word("proc"));
         return known ? StatementKind::Drop : StatementKind::Other;
     }
     if (lw == "alter") {
@@ -57,6 +58,22 @@ StatementKind kindOf(const Node* ns, std::size_t n) {
 }  // namespace
 
 StatementKind statementKind(const Nodes& ns) { return kindOf(ns.data(), ns.size()); }
+
+const char* moduleWord(const Nodes& ns, std::size_t k) {
+    if (k + 1 >= ns.size()) return nullptr;
+    std::size_t w = k + 1;
+    if (ns[k].word("create")) {
+        if (w + 1 < ns.size() && ns[w].word("or") && ns[w + 1].word("alter")) w += 2;
+    } else if (!ns[k].word("alter")) {
+        return nullptr;
+    }
+    if (w >= ns.size()) return nullptr;
+    static const char* const kinds[] = {"view", "procedure", "proc", "function", "trigger"};
+    for (const char* kind : kinds) {
+        if (ns[w].word(kind)) return kind;
+    }
+    return nullptr;
+}
 
 namespace {
 
@@ -221,12 +238,9 @@ private:
         BatchStatement s;
         s.kind = kind;
         s.first = i_;
-        const Node& n = ns_[i_];
-        // CREATE VIEW, PROCEDURE, FUNCTION and TRIGGER take the rest of the batch, as on SQL Server
-        const bool whole =
-            n.word("create") && i_ + 1 < ns_.size() &&
-            (ns_[i_ + 1].word("view") || ns_[i_ + 1].word("procedure") || ns_[i_ + 1].word("proc") ||
-             ns_[i_ + 1].word("function") || ns_[i_ + 1].word("trigger"));
+        // CREATE [OR ALTER] and ALTER of a VIEW, PROCEDURE, FUNCTION and TRIGGER take the rest of the
+        // batch, as on SQL Server
+        const bool whole = moduleWord(ns_, i_) != nullptr;
         s.last = whole ? ns_.size() : endOf(i_, kind);
         if (whole) {
             while (s.last > s.first && ns_[s.last - 1].op(";")) --s.last;
@@ -291,6 +305,17 @@ private:
             s.last = i_;
             return s;
         }
+        // RETURN [value]: its value runs to where the next statement starts
+        if (n.word("return") && i_ + 1 < ns_.size() && !ns_[i_ + 1].op(";")) {
+            State st{StatementKind::Return};
+            if (!startsStatement(i_ + 1, st)) return plain(kind);
+        }
+        // a procedure's name alone, as the batch's first statement, runs it
+        if (kind == StatementKind::Other && i_ == 0 && bareCall()) {
+            BatchStatement s = plain(kind);
+            s.kind = StatementKind::Execute;
+            return s;
+        }
         if (n.word("break") || n.word("continue") || n.word("return")) {
             BatchStatement s;
             s.kind = kind;
@@ -333,6 +358,29 @@ private:
 
     StatementKind wordKind(std::size_t k) const {
         return kindOf(ns_.data() + k, std::min<std::size_t>(ns_.size() - k, 4));  // it looks at four at most
+    }
+
+    // A name (dbo.p, [p]) that is no statement's word, then nothing or the arguments.
+    bool bareCall() const {
+        std::size_t k = 0;
+        if (!ns_[0].isName()) return false;
+        if (ns_[0].tok.kind == TokenKind::Word) {
+            const std::string lw = asciiLower(ns_[0].tok.text);
+            if (statementWord(lw) || isClauseKeyword(lw)) return false;
+        }
+        static const char* const others[] = {
+            "use",       "grant",      "revoke",  "deny",        "dbcc",     "backup",
+            "restore",   "checkpoint", "kill",    "bulk",        "open",     "close",
+            "fetch",     "deallocate", "throw",   "reconfigure", "shutdown", "readtext",
+            "writetext", "updatetext", "setuser", "disable",     "enable"};
+        for (const char* w : others) {
+            if (ns_[0].word(w)) return false;
+        }
+        while (k + 2 < ns_.size() && ns_[k + 1].op(".") && ns_[k + 2].isName()) k += 2;
+        ++k;
+        if (k >= ns_.size() || ns_[k].op(";")) return true;
+        const Node& next = ns_[k];
+        return !next.group && !next.op(".") && !next.op("=") && !next.op(":");
     }
 
     // BEGIN that opens a block, not BEGIN TRAN, TRY, CATCH, DISTRIBUTED, ...

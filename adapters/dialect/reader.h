@@ -23,7 +23,7 @@ enum class StatementKind {
     CreateTable,
     CreateView,
     CreateIndex,
-    Drop,              // DROP TABLE | VIEW | INDEX
+    Drop,              // DROP TABLE | VIEW | INDEX | PROC[EDURE]
     AlterTableAdd,     // ALTER TABLE T ADD ...
     AlterTableColumn,  // ALTER TABLE T DROP ... | ALTER COLUMN ...
     Rename,            // [EXEC[UTE]] sp_rename
@@ -92,6 +92,12 @@ StatementTree readStatementTree(std::string_view tsql);
 
 /// The kind of one statement's nodes (without its ';').
 StatementKind statementKind(const Nodes& ns);
+
+/// At ns[k], CREATE [OR ALTER] or ALTER of a view, procedure, function or trigger: which
+/// ("view", "procedure", "proc", "function", "trigger"); nullptr for any other statement.
+const char* moduleWord(const Nodes& ns, std::size_t k);
+/// CREATE [OR ALTER], ALTER or DROP of a procedure at ns[b] (batch_modules.cpp).
+bool procedureStatement(const Nodes& ns, std::size_t b);
 
 /// One variable a DECLARE makes: its name in lower case with its '@', its type
 /// as SQL Server gives it ("varchar(1)" for a varchar without a length), and

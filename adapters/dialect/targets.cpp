@@ -97,6 +97,7 @@ private:
                 break;
         }
         const Node& first = s.nodes[0];
+        if (procedureStatement(s.nodes, 0)) return true;
         return first.word("print") || first.word("break") || first.word("continue") || first.word("commit") ||
                first.word("rollback") || first.word("save") || first.word("raiserror") ||
                first.word("throw") || first.word("waitfor") || first.word("open") || first.word("fetch") ||

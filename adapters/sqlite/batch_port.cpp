@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "connection_impl.h"
+#include "modules.h"
 #include "tsql_functions.h"
 
 namespace Palvo::sqlite {
@@ -109,6 +110,44 @@ dialect::BatchResult Connection::Impl::runBatch(
                 if (impl_.timeoutSeconds > 0) next = std::min(next, impl_.deadline);
                 std::this_thread::sleep_until(next);
             }
+        }
+
+        std::optional<Module> module(const std::string& name) override {
+            if (!impl_.hasObject("table", kModuleTable)) return std::nullopt;
+            sqlite3_stmt* st = impl_.prepare(
+                "select name, type, coalesce(parent, ''), definition from main.palvo_modules where name = "
+                "?1");
+            impl_.bind(st, {Value(name)});
+            std::optional<Module> m;
+            if (sqlite3_step(st) == SQLITE_ROW) {
+                const auto text = [st](int c) {
+                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                    return std::string(t ? t : "");
+                };
+                m = Module{text(0), text(1), text(2), text(3)};
+            }
+            sqlite3_reset(st);
+            return m;
+        }
+        void storeModule(const Module& m) override {
+            if (ensureModuleTable(impl_.db) != SQLITE_OK) impl_.fail();
+            sqlite3_stmt* st = impl_.prepare(
+                "insert or replace into main.palvo_modules (name, type, parent, definition) "
+                "values (?1, ?2, nullif(?3, ''), ?4)");
+            impl_.bind(st, {Value(m.name), Value(m.type), Value(m.parent), Value(m.definition)});
+            impl_.run(st);
+        }
+        void dropModule(const std::string& name) override {
+            sqlite3_stmt* st = impl_.prepare("delete from main.palvo_modules where name = ?1");
+            impl_.bind(st, {Value(name)});
+            impl_.run(st);
+        }
+        bool tableExists(const std::string& name) override {
+            return impl_.hasObject("table", name) || impl_.hasObject("view", name);
+        }
+        std::vector<std::string> temporaryTables() override {
+            return impl_.strings(
+                "select name from temp.sqlite_master where type = 'table' and name like '#%'");
         }
 
     private:
@@ -271,6 +310,8 @@ int Connection::Impl::registerBatchFunctions() {
          }},
         // a batch is no procedure
         {"tsql_error_procedure", [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_null(c); }},
+        {"tsql_nestlevel",
+         [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int(c, dialect::nestLevel()); }},
     };
     for (const Named& f : functions) {
         const int rc = sqlite3_create_function_v2(db, f.name, 0, SQLITE_UTF8 | SQLITE_DIRECTONLY, this, f.fn,

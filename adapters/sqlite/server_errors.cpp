@@ -51,6 +51,26 @@ constexpr Entry kErrors[] = {
     {8144, "Procedure or function %1 has too many arguments specified.",
      "为过程或函数 %1 指定了过多的参数。"},
     {8145, "%1 is not a parameter for procedure %2.", "%1 不是过程 %2 的参数。"},
+    {111, "'%1' must be the first statement in a query batch.", "'%1' 必须是查询批次中的第一个语句。"},
+    {178, "A RETURN statement with a return value cannot be used in this context.",
+     "在此上下文中不能使用带有返回值的 RETURN 语句。"},
+    {2809, "The request for procedure '%1' failed because '%2' is a %3 object.",
+     "对过程 '%1' 的请求失败，因为 '%2' 是 %3 对象。"},
+    {2812, "Could not find stored procedure '%1'.", "找不到存储过程 '%1'。"},
+    {266,
+     "Transaction count after EXECUTE indicates a mismatching number of BEGIN and COMMIT statements. "
+     "Previous "
+     "count = %1, current count = %2.",
+     "EXECUTE 后的事务计数指示 BEGIN 和 COMMIT 语句的数目不匹配。上一计数 = %1，当前计数 = %2。"},
+    {3701, "Cannot drop the procedure '%1', because it does not exist or you do not have permission.",
+     "无法对 过程 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
+    {8162,
+     "The formal parameter \"%1\" was not declared as an OUTPUT parameter, but the actual parameter passed "
+     "in "
+     "requested output.",
+     "形参 \"%1\" 未声明为 OUTPUT 参数，但为其传递的实参请求了输出。"},
+    {15009, "The object '%1' does not exist in database '%2' or is invalid for this operation.",
+     "对象 '%1' 不存在于数据库 '%2' 中，或者对此操作无效。"},
     {207, "Invalid column name '%1'.", "列名 '%1' 无效。"},
     {208, "Invalid object name '%1'.", "对象名 '%1' 无效。"},
     {3701, "Cannot drop the table '%1', because it does not exist or you do not have permission.",

@@ -189,6 +189,10 @@ void columnTypeFact(sqlite3_context* ctx, const Declared& d, std::string_view wh
 // A name as OBJECT_ID, IDENT_CURRENT and COL_LENGTH are given it: "dbo.[T]" is T.
 std::string tableNameArg(std::string_view s);
 
+// The object ids of the procedures, functions and triggers: their rowid in palvo_modules past this,
+// apart from the tables' and views'.
+constexpr long long kModuleIds = 1'000'000'000;
+
 // Looks one value up with a statement on the calling connection.
 void lookup(sqlite3_context* ctx, const char* sql, sqlite3_value* arg) {
     sqlite3* db = sqlite3_context_db_handle(ctx);
@@ -259,17 +263,22 @@ const char* const kViews[] = {
     "create temp view if not exists sysobjects as select rowid as id, name collate nocase as name, "
     "case type when 'table' then 'U' else 'V' end as xtype, case type when 'table' then 'U' else 'V' end as "
     "type "
-    "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\'",
+    "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
+    "name <> 'palvo_modules' "
+    // the procedures, functions and triggers (tsql_modules)
+    "union all select json_extract(value, '$[0]'), json_extract(value, '$[1]'), json_extract(value, '$[2]'), "
+    "json_extract(value, '$[2]') from json_each(tsql_modules())",
     "create temp view if not exists syscolumns as select o.rowid as id, p.name collate nocase as name, "
     "p.cid + 1 as colid, tsql_xtype(p.type) as xtype, tsql_type_length(p.type) as length, "
     "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name <> "
+    "'palvo_modules' and p.hidden <> 1",
     // SQL Server's catalogue views by their two-part names, which the translator
     // reads as one name ("sys.tables"); char(2) types keep their blank as there
     "create temp view if not exists \"information_schema.tables\" as select tsql_db_name() as TABLE_CATALOG, "
     "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, case type when 'table' then 'BASE TABLE' "
     "else 'VIEW' end as TABLE_TYPE from main.sqlite_master where type in ('table','view') "
-    "and name not like 'sqlite\\_%' escape '\\'",
+    "and name not like 'sqlite\\_%' escape '\\' and name <> 'palvo_modules'",
     "create temp view if not exists \"information_schema.views\" as select tsql_db_name() as TABLE_CATALOG, "
     "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, 'NONE' as CHECK_OPTION, 'NO' as IS_UPDATABLE "
     "from main.sqlite_master where type = 'view'",
@@ -286,18 +295,27 @@ const char* const kViews[] = {
     "tsql_column_type(p.type, 'scale') as NUMERIC_SCALE, "
     "tsql_column_type(p.type, 'datetime') as DATETIME_PRECISION "
     "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name <> "
+    "'palvo_modules' and p.hidden <> 1",
     "create temp view if not exists \"sys.objects\" as select name collate nocase as name, rowid as "
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, "
     "(case type when 'table' then 'U ' else 'V ' end) collate zh_ci_as as type, "
     "case type when 'table' then 'USER_TABLE' else 'VIEW' end as type_desc, 0 as is_ms_shipped "
-    "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\'",
+    "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
+    "name <> 'palvo_modules' "
+    "union all select json_extract(value, '$[1]'), json_extract(value, '$[0]'), null, 1, json_extract(value, "
+    "'$[3]'), "
+    "substr(json_extract(value, '$[2]') || ' ', 1, 2), case json_extract(value, '$[2]') "
+    "when 'P' then 'SQL_STORED_PROCEDURE' when 'FN' then 'SQL_SCALAR_FUNCTION' "
+    "when 'IF' then 'SQL_INLINE_TABLE_VALUED_FUNCTION' else 'SQL_TRIGGER' end, 0 "
+    "from json_each(tsql_modules())",
     "create temp view if not exists \"sys.tables\" as select name collate nocase as name, rowid as "
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, 'U ' collate zh_ci_as as type, "
     "'USER_TABLE' as type_desc, 0 as is_ms_shipped "
-    "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\'",
+    "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\' and name <> "
+    "'palvo_modules'",
     "create temp view if not exists \"sys.columns\" as select o.rowid as object_id, p.name collate nocase as "
     "name, "
     "p.cid + 1 as column_id, tsql_column_type(p.type, 'type_id') as system_type_id, "
@@ -308,7 +326,8 @@ const char* const kViews[] = {
     "case when p.pk = 1 and lower(p.type) = 'integer' and instr(lower(o.sql), ' autoincrement') > 0 "
     "then 1 else 0 end as is_identity "
     "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name <> "
+    "'palvo_modules' and p.hidden <> 1",
     "create temp view if not exists \"sys.types\" (name, system_type_id, user_type_id, schema_id, "
     "max_length, "
     "precision, scale, is_nullable, is_user_defined) as values "
@@ -331,7 +350,7 @@ const char* const kViews[] = {
     "with t as (select o.rowid as id, o.name as name, exists (select 1 from pragma_table_info(o.name, "
     "'main') p "
     "where p.pk > 0) as keyed from main.sqlite_master o where o.type = 'table' "
-    "and o.name not like 'sqlite\\_%' escape '\\') "
+    "and o.name not like 'sqlite\\_%' escape '\\' and o.name <> 'palvo_modules') "
     "select t.id as object_id, case when t.keyed then 'PK_' || t.name end collate nocase as name, "
     "t.keyed as index_id, t.keyed as type, case when t.keyed then 'CLUSTERED' else 'HEAP' end as type_desc, "
     "t.keyed as is_unique, t.keyed as is_primary_key, 0 as is_unique_constraint from t "
@@ -371,8 +390,42 @@ void fnTypeName(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void fnObjectName(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    lookup(ctx, "select name from main.sqlite_master where rowid = ?1 and type in ('table','view')", argv[0]);
+    if (sqlite3_value_int64(argv[0]) > kModuleIds) {
+        const std::string id = std::to_string(sqlite3_value_int64(argv[0]) - kModuleIds);
+        auto found = column(sqlite3_context_db_handle(ctx),
+                            "select name from main.palvo_modules where rowid = ?1", {id});
+        if (found.empty()) return sqlite3_result_null(ctx);
+        return resultText(ctx, found[0]);
+    }
+    lookup(ctx,
+           "select name from main.sqlite_master where rowid = ?1 and type in ('table','view') and name <> "
+           "'palvo_modules'",
+           argv[0]);
 }
+
+// The module's object id (OBJECT_ID); Null when there is none of that name, or of that type when one is
+// given.
+static void moduleId(sqlite3_context* ctx, const std::string& name, const std::string& type) {
+    auto found = column(
+        sqlite3_context_db_handle(ctx),
+        type.empty() ? "select rowid from main.palvo_modules where name = ?1"
+                     : "select rowid from main.palvo_modules where name = ?1 and type = ?2 collate nocase",
+        {name, type});
+    if (found.empty()) return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, kModuleIds + std::strtoll(found[0].c_str(), nullptr, 10));
+}
+
+void fnModules(sqlite3_context* ctx, int, sqlite3_value**) {
+    // none before the first module made the table
+    const std::string sql =
+        "select json_group_array(json_array(" + std::to_string(kModuleIds) +
+        " + m.rowid, m.name, m.type, coalesce((select t.rowid from main.sqlite_master t where "
+        "t.type = 'table' and t.name = m.parent collate nocase), 0))) from main.palvo_modules m";
+    auto found = column(sqlite3_context_db_handle(ctx), sql.c_str(), {});
+    resultText(ctx, found.empty() ? std::string("[]") : found[0]);
+}
+
+void fnNoBatchNestLevel(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_int(ctx, 0); }
 
 // OBJECT_ID('T'[, 'type']): the table or view T ("dbo." and brackets ignored), of
 // that type when one is given ('U' a table, 'V' a view; any other type has no objects here).
@@ -381,6 +434,8 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::string kind = "table','view";
     if (argc > 1 && sqlite3_value_type(argv[1]) != SQLITE_NULL) {
         const std::string type = base::asciiLower(base::trimBlanks(textOf(argv[1])));
+        if (type == "p" || type == "fn" || type == "if" || type == "tr")
+            return moduleId(ctx, tableNameArg(base::trimBlanks(textOf(argv[0]))), type);
         if (type != "u" && type != "v") return sqlite3_result_null(ctx);
         kind = type == "u" ? "table" : "view";
     }
@@ -396,7 +451,8 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
                    "type in ('" +
                        kind + "')";
     auto found = column(sqlite3_context_db_handle(ctx), sql.c_str(), {name});
-    if (found.empty()) return sqlite3_result_null(ctx);
+    if (found.empty() && !inTempdb && argc < 2) return moduleId(ctx, name, "");
+    if (found.empty() || base::equalsNoCase(name, "palvo_modules")) return sqlite3_result_null(ctx);
     // tempdb's objects have negative numbers, as SQL Server gives its temporary tables: none is a table's
     // here
     const long long id = std::strtoll(found[0].c_str(), nullptr, 10);

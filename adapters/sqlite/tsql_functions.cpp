@@ -93,7 +93,9 @@ int registerTsqlFunctions(sqlite3* db, char** error) {
                                   {"tsql_error_severity", 0, tsql::fnNoBatchValue},
                                   {"tsql_error_state", 0, tsql::fnNoBatchValue},
                                   {"tsql_error_line", 0, tsql::fnNoBatchValue},
-                                  {"tsql_error_procedure", 0, tsql::fnNoBatchValue}}) {
+                                  {"tsql_error_procedure", 0, tsql::fnNoBatchValue},
+                                  {"tsql_nestlevel", 0, tsql::fnNoBatchNestLevel},
+                                  {"tsql_modules", 0, tsql::fnModules}}) {
         int rc = sqlite3_create_function_v2(db, name, args, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, fn,
                                             nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;

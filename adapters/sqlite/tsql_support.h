@@ -142,6 +142,10 @@ void fnNoBatchError(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnNoFetch(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnNoBatchRowCount(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnNoBatchTranCount(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void fnNoBatchNestLevel(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+// tsql_modules(): the procedures, functions and triggers as a JSON array of [object id, name, type, parent's
+// id].
+void fnModules(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnColumnType(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void fnColLength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 // Creates the TEMP catalogue views: sysobjects, syscolumns, "information_schema.tables", "sys.tables", ...

@@ -106,6 +106,14 @@ TEST_F(SqlBatch, AScriptStopsAtTheBatchThatFailsNamingItsLine) {
     EXPECT_EQ(sql("select count(*) as n from t").out, "n\n0\n");
 }
 
+TEST_F(SqlBatch, AScriptThatMakesAProcedureThenRunsItPrintsItsResult) {
+    const auto r =
+        run("create procedure 价 @n int, @m int = 2 as\nselect @n * @m as 值\ngo\nexec 价 3\ngo\n价 @m = 5, "
+            "@n = 1\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "值\n6\n值\n5\n");
+}
+
 // the script's batches share one connection, and with it its temporary tables
 TEST_F(SqlBatch, AScriptsTempTableLastsAcrossItsBatches) {
     // SELECT ... INTO and INSERT print the rows they put, as changes do

@@ -169,14 +169,5 @@ TEST_P(TsqlBatchProcs, DynamicSqlStopsBeyond32Levels) {
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlBatchProcs);
 
-// ---- what the embedded database decides
-
-TEST(EmbeddedProcs, ExecOfAProcedureIsRefusedByNameBeforeAnythingRuns) {
-    auto conn = testing::openEmbedded();
-    conn->Execute("create table 记 (k int)");
-    testing::expectRefusedByName(*conn, "insert into 记 values (1) ",
-                                 {{"exec 某过程 1", "EXEC of stored procedures"}}, "select count(*) from 记");
-}
-
 }  // namespace
 }  // namespace Palvo

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,6 +89,24 @@ public:
     virtual void setFetchStatus(int status);
     virtual int fetchStatus();
     virtual void setCursorRows(long rows);
+
+    // Stored procedures, functions and triggers: their definitions, kept in the database.
+    struct Module {
+        std::string name;        // as created
+        std::string type;        // sys.objects' code: P, FN, IF, TR
+        std::string parent;      // a trigger's table; "" otherwise
+        std::string definition;  // the CREATE text
+    };
+    /// The module of that name (without regard to case); none when there is none. The defaults refuse
+    /// modules by name.
+    virtual std::optional<Module> module(const std::string& name);
+    /// Stores the module, in place of the one of its name when there is one.
+    virtual void storeModule(const Module& m);
+    virtual void dropModule(const std::string& name);
+    /// Whether a table or view of that name exists.
+    virtual bool tableExists(const std::string& name);
+    /// The connection's temporary tables (#t), as stored.
+    virtual std::vector<std::string> temporaryTables();
 };
 
 /// What a batch gave its caller.
@@ -137,5 +156,8 @@ PALVO_API bool isBatch(std::string_view tsql);
 /// The statements of T-SQL text as the batch engine reads them (an IF ... ELSE or
 /// BEGIN ... END counts one); 0 for blanks and comments.
 PALVO_API std::size_t statementCount(std::string_view tsql);
+/// The levels of procedure calls and dynamic SQL within one another running on this thread
+/// (@@NESTLEVEL): 0 in a host's batch.
+PALVO_API int nestLevel();
 
 }  // namespace Palvo::dialect

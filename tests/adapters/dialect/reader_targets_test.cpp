@@ -31,6 +31,7 @@ TEST(Reader, TellsEachStatementsKind) {
         {"create unique index IX on T (a)", StatementKind::CreateIndex},
         {"create nonclustered index IX on T (a)", StatementKind::CreateIndex},
         {"drop view V", StatementKind::Drop},
+        {"drop procedure if exists P", StatementKind::Drop},
         {"alter table T add b int", StatementKind::AlterTableAdd},
         {"alter table T drop column b", StatementKind::AlterTableColumn},
         {"alter table T alter column b bigint", StatementKind::AlterTableColumn},
@@ -45,7 +46,9 @@ TEST(Reader, TellsEachStatementsKind) {
         {"return", StatementKind::Return},
         {"create procedure P as select 1", StatementKind::Other},
         {"alter table T with check", StatementKind::Other},
-        {"[select] 1", StatementKind::Other},
+        // a name alone first in its batch runs the procedure of that name
+        {"[select] 1", StatementKind::Execute},
+        {"过程 1, 'a'", StatementKind::Execute},
         {"(select 1)", StatementKind::Select},
     };
     for (const auto& c : cases) {
