@@ -62,8 +62,6 @@ constexpr Entry kErrors[] = {
      "Previous "
      "count = %1, current count = %2.",
      "EXECUTE 后的事务计数指示 BEGIN 和 COMMIT 语句的数目不匹配。上一计数 = %1，当前计数 = %2。"},
-    {3701, "Cannot drop the procedure '%1', because it does not exist or you do not have permission.",
-     "无法对 过程 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {8162,
      "The formal parameter \"%1\" was not declared as an OUTPUT parameter, but the actual parameter passed "
      "in "
@@ -73,12 +71,15 @@ constexpr Entry kErrors[] = {
      "对象 '%1' 不存在于数据库 '%2' 中，或者对此操作无效。"},
     {207, "Invalid column name '%1'.", "列名 '%1' 无效。"},
     {208, "Invalid object name '%1'.", "对象名 '%1' 无效。"},
+    // the first of 3701's is the one englishText gives: DROP TABLE's, which the connection reports
     {3701, "Cannot drop the table '%1', because it does not exist or you do not have permission.",
      "无法对 表 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {3701, "Cannot drop the view '%1', because it does not exist or you do not have permission.",
      "无法对 视图 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {3701, "Cannot drop the index '%1', because it does not exist or you do not have permission.",
      "无法对 索引 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
+    {3701, "Cannot drop the procedure '%1', because it does not exist or you do not have permission.",
+     "无法对 过程 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {220, "Arithmetic overflow error for data type %1, value = %2.", "数据类型 %1 的算术溢出错误，值 = %2。"},
     {271,
      "The column \"%1\" cannot be modified because it is either a computed column or is the result of a "
