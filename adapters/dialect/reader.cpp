@@ -219,9 +219,10 @@ private:
         const Node& n = ns_[i_];
         // CREATE VIEW, PROCEDURE, FUNCTION and TRIGGER take the rest of the batch, as on SQL Server
         const bool whole =
-            n.word("create") && i_ + 1 < ns_.size() &&
-            (ns_[i_ + 1].word("view") || ns_[i_ + 1].word("procedure") || ns_[i_ + 1].word("proc") ||
-             ns_[i_ + 1].word("function") || ns_[i_ + 1].word("trigger"));
+            (n.word("create") && i_ + 1 < ns_.size() &&
+             (ns_[i_ + 1].word("view") || ns_[i_ + 1].word("procedure") || ns_[i_ + 1].word("proc") ||
+              ns_[i_ + 1].word("function") || ns_[i_ + 1].word("trigger") || ns_[i_ + 1].word("or"))) ||
+            (n.word("alter") && i_ + 1 < ns_.size() && ns_[i_ + 1].word("trigger"));
         s.last = whole ? ns_.size() : endOf(i_, kind);
         if (whole) {
             while (s.last > s.first && ns_[s.last - 1].op(";")) --s.last;

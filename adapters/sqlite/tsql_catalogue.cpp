@@ -259,17 +259,19 @@ const char* const kViews[] = {
     "create temp view if not exists sysobjects as select rowid as id, name collate nocase as name, "
     "case type when 'table' then 'U' else 'V' end as xtype, case type when 'table' then 'U' else 'V' end as "
     "type "
-    "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\'",
+    "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
+    "name not like 'palvo\\_modules%' escape '\\'",
     "create temp view if not exists syscolumns as select o.rowid as id, p.name collate nocase as name, "
     "p.cid + 1 as colid, tsql_xtype(p.type) as xtype, tsql_type_length(p.type) as length, "
     "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name not like "
+    "'palvo\\_modules%' escape '\\' and p.hidden <> 1",
     // SQL Server's catalogue views by their two-part names, which the translator
     // reads as one name ("sys.tables"); char(2) types keep their blank as there
     "create temp view if not exists \"information_schema.tables\" as select tsql_db_name() as TABLE_CATALOG, "
     "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, case type when 'table' then 'BASE TABLE' "
     "else 'VIEW' end as TABLE_TYPE from main.sqlite_master where type in ('table','view') "
-    "and name not like 'sqlite\\_%' escape '\\'",
+    "and name not like 'sqlite\\_%' escape '\\' and name not like 'palvo\\_modules%' escape '\\'",
     "create temp view if not exists \"information_schema.views\" as select tsql_db_name() as TABLE_CATALOG, "
     "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, 'NONE' as CHECK_OPTION, 'NO' as IS_UPDATABLE "
     "from main.sqlite_master where type = 'view'",
@@ -286,18 +288,21 @@ const char* const kViews[] = {
     "tsql_column_type(p.type, 'scale') as NUMERIC_SCALE, "
     "tsql_column_type(p.type, 'datetime') as DATETIME_PRECISION "
     "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name not like "
+    "'palvo\\_modules%' escape '\\' and p.hidden <> 1",
     "create temp view if not exists \"sys.objects\" as select name collate nocase as name, rowid as "
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, "
     "(case type when 'table' then 'U ' else 'V ' end) collate zh_ci_as as type, "
     "case type when 'table' then 'USER_TABLE' else 'VIEW' end as type_desc, 0 as is_ms_shipped "
-    "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\'",
+    "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
+    "name not like 'palvo\\_modules%' escape '\\'",
     "create temp view if not exists \"sys.tables\" as select name collate nocase as name, rowid as "
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, 'U ' collate zh_ci_as as type, "
     "'USER_TABLE' as type_desc, 0 as is_ms_shipped "
-    "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\'",
+    "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\' and name not "
+    "like 'palvo\\_modules%' escape '\\'",
     "create temp view if not exists \"sys.columns\" as select o.rowid as object_id, p.name collate nocase as "
     "name, "
     "p.cid + 1 as column_id, tsql_column_type(p.type, 'type_id') as system_type_id, "
@@ -308,7 +313,8 @@ const char* const kViews[] = {
     "case when p.pk = 1 and lower(p.type) = 'integer' and instr(lower(o.sql), ' autoincrement') > 0 "
     "then 1 else 0 end as is_identity "
     "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and p.hidden <> 1",
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name not like "
+    "'palvo\\_modules%' escape '\\' and p.hidden <> 1",
     "create temp view if not exists \"sys.types\" (name, system_type_id, user_type_id, schema_id, "
     "max_length, "
     "precision, scale, is_nullable, is_user_defined) as values "
@@ -331,7 +337,7 @@ const char* const kViews[] = {
     "with t as (select o.rowid as id, o.name as name, exists (select 1 from pragma_table_info(o.name, "
     "'main') p "
     "where p.pk > 0) as keyed from main.sqlite_master o where o.type = 'table' "
-    "and o.name not like 'sqlite\\_%' escape '\\') "
+    "and o.name not like 'sqlite\\_%' escape '\\' and o.name not like 'palvo\\_modules%' escape '\\') "
     "select t.id as object_id, case when t.keyed then 'PK_' || t.name end collate nocase as name, "
     "t.keyed as index_id, t.keyed as type, case when t.keyed then 'CLUSTERED' else 'HEAP' end as type_desc, "
     "t.keyed as is_unique, t.keyed as is_primary_key, 0 as is_unique_constraint from t "
@@ -381,8 +387,8 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::string kind = "table','view";
     if (argc > 1 && sqlite3_value_type(argv[1]) != SQLITE_NULL) {
         const std::string type = base::asciiLower(base::trimBlanks(textOf(argv[1])));
-        if (type != "u" && type != "v") return sqlite3_result_null(ctx);
-        kind = type == "u" ? "table" : "view";
+        if (type != "u" && type != "v" && type != "tr") return sqlite3_result_null(ctx);
+        kind = type == "u" ? "table" : type == "v" ? "view" : "";
     }
     const std::string_view given = base::trimBlanks(textOf(argv[0]));
     const std::string name = tableNameArg(given);
@@ -395,7 +401,17 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
                  : "select rowid from main.sqlite_master where name = ?1 collate nocase and "
                    "type in ('" +
                        kind + "')";
-    auto found = column(sqlite3_context_db_handle(ctx), sql.c_str(), {name});
+    auto found = kind.empty() ? std::vector<std::string>()
+                              : column(sqlite3_context_db_handle(ctx), sql.c_str(), {name});
+    // a trigger: its row in the module table, numbered past the tables' and views'
+    if (found.empty() && !inTempdb && kind != "table" && kind != "view" &&
+        !column(sqlite3_context_db_handle(ctx),
+                "select 1 from main.sqlite_master where name = 'palvo_modules' and type = 'table'", {})
+             .empty()) {
+        found = column(sqlite3_context_db_handle(ctx),
+                       "select rowid + 1000000000 from main.palvo_modules where name = ?1 and type = 'TR'",
+                       {name});
+    }
     if (found.empty()) return sqlite3_result_null(ctx);
     // tempdb's objects have negative numbers, as SQL Server gives its temporary tables: none is a table's
     // here
