@@ -214,7 +214,9 @@ TEST_P(TsqlTemp, OutputIntoPutsTheChangedRowsIntoATableVariableOrTempTable) {
 // the rows the table refuses undo the delete with them: one statement
 TEST_P(TsqlTemp, ADeleteWhoseOutputIntoFailsDeletesNothing) {
     accounts();
-    EXPECT_EQ(refused("create table #d (k int check (k < 3)) delete from 账 output deleted.k into #d"), 547);
+    EXPECT_EQ(refused("create table #d (k int check (k < 3)) "
+                      "begin tran delete from 账 output deleted.k into #d commit"),
+              547);
     EXPECT_EQ(scalar("select count(*) from 账"), "3");
     EXPECT_EQ(scalar("select count(*) from #d"), "0");
 }
