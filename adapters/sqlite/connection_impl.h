@@ -331,6 +331,8 @@ struct PALVO_LOCAL Connection::Impl {
     std::function<void(const Palvo::Connection::InfoMessage&)> infoTell;
     // Reads the triggers again when the schema changed since they were read.
     void readTriggers();
+    // The triggers the catalogue views list (temp.palvo_triggers_seen), as the file now has them.
+    void listTriggers();
     // The triggers a change (SQLite's statement) fires, nullptr when none; `op` gets its kind.
     const TableTriggers* firedBy(const dialect::Translation& tr, const std::string& tsql, char& op);
     // Runs the triggers after their statement (its T-SQL `tsql`, its `rows`): throws an error that

@@ -271,6 +271,7 @@ std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const st
     catalogue.tables.clear();
     catalogue.version = now;
     translator.clearCache();
+    if (triggersRunning.empty()) listTriggers();
     return translator.translateStatements(sql, &catalogue, types);
 }
 

@@ -79,6 +79,7 @@ void Connection::Impl::readTriggers() {
             exec(("drop table if exists temp." + quoted(table)).c_str());
     }
     tableTriggers.clear();
+    listTriggers();
     if (hasObject("table", "palvo_modules")) {
         sqlite3_stmt* st =
             prepare("select parent, definition from main.palvo_modules where type = 'TR' order by rowid");
@@ -142,6 +143,14 @@ void Connection::Impl::readTriggers() {
     catalogue.tables.clear();
     catalogue.version = schemaVersion();
     triggersVersion = catalogue.version;
+}
+
+void Connection::Impl::listTriggers() {
+    run(prepare("delete from temp.palvo_triggers_seen"));
+    if (!hasObject("table", "palvo_modules")) return;
+    run(
+        prepare("insert into temp.palvo_triggers_seen select name, rowid + 1000000000, parent "
+                "from main.palvo_modules where type = 'TR'"));
 }
 
 const Connection::Impl::TableTriggers* Connection::Impl::firedBy(const dialect::Translation& tr,

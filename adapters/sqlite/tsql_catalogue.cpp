@@ -256,11 +256,14 @@ std::string tableNameArg(std::string_view s) {
 }
 
 const char* const kViews[] = {
+    // the triggers of the file, as the connection last read them (its triggers.cpp fills it)
+    "create temp table if not exists palvo_triggers_seen (name text, id integer, parent text)",
     "create temp view if not exists sysobjects as select rowid as id, name collate nocase as name, "
     "case type when 'table' then 'U' else 'V' end as xtype, case type when 'table' then 'U' else 'V' end as "
     "type "
     "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
-    "name not like 'palvo\\_modules%' escape '\\'",
+    "name not like 'palvo\\_modules%' escape '\\' "
+    "union all select id, name collate nocase, 'TR', 'TR' from temp.palvo_triggers_seen",
     "create temp view if not exists syscolumns as select o.rowid as id, p.name collate nocase as name, "
     "p.cid + 1 as colid, tsql_xtype(p.type) as xtype, tsql_type_length(p.type) as length, "
     "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
@@ -296,7 +299,11 @@ const char* const kViews[] = {
     "(case type when 'table' then 'U ' else 'V ' end) collate zh_ci_as as type, "
     "case type when 'table' then 'USER_TABLE' else 'VIEW' end as type_desc, 0 as is_ms_shipped "
     "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
-    "name not like 'palvo\\_modules%' escape '\\'",
+    "name not like 'palvo\\_modules%' escape '\\' "
+    "union all select t.name collate nocase, t.id, null, 1, m.rowid, 'TR' collate zh_ci_as, 'SQL_TRIGGER', 0 "
+    "from temp.palvo_triggers_seen t left join main.sqlite_master m on m.type = 'table' and m.name = "
+    "t.parent "
+    "collate nocase",
     "create temp view if not exists \"sys.tables\" as select name collate nocase as name, rowid as "
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, 'U ' collate zh_ci_as as type, "

@@ -198,9 +198,14 @@ TEST_P(TsqlTriggers, ADroppedTriggerFiresNoMore) {
     }
 }
 
-TEST_P(TsqlTriggers, ObjectIdFindsATriggerAsOneOfKindTr) {
+TEST_P(TsqlTriggers, TheCatalogueKnowsATriggerAsAnObjectOfKindTr) {
     audited();
     expectAnswers({
+        {"select xtype from sysobjects where name = '记账'", {"TR"}},
+        {"select rtrim(type), type_desc from sys.objects where name = '记账'", {"TR", "SQL_TRIGGER"}},
+        {"select count(*) from sys.objects o join sys.tables t on t.object_id = o.parent_object_id "
+         "where o.name = '记账' and t.name = '账'",
+         {"1"}},
         {"select case when object_id('记账', 'TR') is null then 'no' else 'yes' end", {"yes"}},
         {"select case when object_id('记账') is null then 'no' else 'yes' end", {"yes"}},
         {"select case when object_id('记账', 'U') is null then 'no' else 'yes' end", {"no"}},
@@ -249,11 +254,13 @@ TEST(EmbeddedTriggers, TheModuleTableIsHiddenFromTheCatalogue) {
     auto c = testing::openEmbedded();
     c->Execute("create table 账 (k int)");
     c->Execute("create trigger 记 on 账 after insert as select 1");
-    for (const char* q :
-         {"select count(*) from sys.tables", "select count(*) from sys.objects",
-          "select count(*) from sysobjects", "select count(*) from information_schema.tables"}) {
+    for (const char* q : {"select count(*) from sys.tables where name like 'palvo%'",
+                          "select count(*) from sys.objects where name like 'palvo%'",
+                          "select count(*) from sysobjects where name like 'palvo%'",
+                          "select count(*) from information_schema.tables where table_name like 'palvo%'",
+                          "select count(*) from information_schema.columns where table_name like 'palvo%'"}) {
         SCOPED_TRACE(q);
-        EXPECT_EQ(c->Query(q).at(0, 0).toText(), "1");
+        EXPECT_EQ(c->Query(q).at(0, 0).toText(), "0");
     }
 }
 
