@@ -185,6 +185,21 @@ TEST_P(TsqlTriggers, UpdateOfAColumnTellsWhetherTheStatementSetIt) {
     }
 }
 
+TEST_P(TsqlTriggers, AlteringATriggerReplacesItsActionsAndBody) {
+    const char* alters[] = {
+        "alter trigger 记账 on 账 after delete as insert into 日志 select 'x', k, v from deleted",
+        "create or alter trigger 记账 on 账 after delete as insert into 日志 select 'x', k, v from deleted",
+    };
+    for (const char* alter : alters) {
+        SCOPED_TRACE(alter);
+        audited();
+        conn_->Execute(alter);
+        conn_->Execute("insert into 账 values (1, 'a') delete from 账");
+        EXPECT_EQ(rows("select kind, k, v from 日志"), (std::vector<Row>{{"x", "1", "a"}}));
+        conn_->Execute("drop table 账 drop table 日志");
+    }
+}
+
 // DROP TRIGGER, and DROP TABLE with the table's triggers
 TEST_P(TsqlTriggers, ADroppedTriggerFiresNoMore) {
     const char* drops[] = {"drop trigger 记账", "drop table 账 create table 账 (k int, v varchar(10))"};
