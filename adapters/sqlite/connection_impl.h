@@ -342,6 +342,8 @@ struct PALVO_LOCAL Connection::Impl {
     void dropTrigger(const dialect::SchemaChange& c);
     // DROP TABLE: its triggers go with it.
     void dropTriggersOf(const std::string& table);
+    // sp_rename of a table: its triggers stay its own.
+    void renameTriggersParent(const std::string& table, const std::string& newName);
     void ensureModules();
     void modulesChanged();
     int registerTriggerFunctions();

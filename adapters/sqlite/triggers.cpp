@@ -301,6 +301,16 @@ void Connection::Impl::dropTrigger(const dialect::SchemaChange& c) {
     modulesChanged();
 }
 
+void Connection::Impl::renameTriggersParent(const std::string& table, const std::string& newName) {
+    if (!hasObject("table", "palvo_modules")) return;
+    if (strings("update main.palvo_modules set parent = ?2 where type = 'TR' and parent = ?1 collate nocase "
+                "returning 1",
+                table, newName)
+            .empty())
+        return;
+    modulesChanged();
+}
+
 void Connection::Impl::dropTriggersOf(const std::string& table) {
     if (!hasObject("table", "palvo_modules")) return;
     if (strings("delete from main.palvo_modules where type = 'TR' and parent = ?1 collate nocase returning 1",

@@ -200,6 +200,13 @@ TEST_P(TsqlTriggers, AlteringATriggerReplacesItsActionsAndBody) {
     }
 }
 
+TEST_P(TsqlTriggers, ARenamedTableKeepsItsTriggers) {
+    audited();
+    conn_->Execute("exec sp_rename '账', '帐'");
+    conn_->Execute("insert into 帐 values (1, 'a')");
+    EXPECT_EQ(rows("select kind, k, v from 日志"), (std::vector<Row>{{"i", "1", "a"}}));
+}
+
 // DROP TRIGGER, and DROP TABLE with the table's triggers
 TEST_P(TsqlTriggers, ADroppedTriggerFiresNoMore) {
     const char* drops[] = {"drop trigger 记账", "drop table 账 create table 账 (k int, v varchar(10))"};
