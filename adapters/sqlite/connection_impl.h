@@ -322,6 +322,7 @@ struct PALVO_LOCAL Connection::Impl {
         std::string table;  // as stored
         int index = 0;      // names its capture tables
         std::vector<dialect::TriggerDefinition> insert, update, remove;
+        std::string unreadable;  // why a trigger of it cannot run: its changes are refused
     };
     std::unordered_map<std::string, TableTriggers> tableTriggers;  // by the table's name, lower case
     long long triggersVersion = -1;                                // the schema version they were read at

@@ -103,7 +103,15 @@ void Connection::Impl::readTriggers() {
                 t.table = table;
                 t.index = ++index;
             }
-            dialect::TriggerDefinition d = dialect::readTrigger(definition);
+            dialect::TriggerDefinition d;
+            try {
+                d = dialect::readTrigger(definition);
+            } catch (const Error& e) {
+                // a text this version cannot run (another's, or written by hand) stops only its table's
+                // changes
+                t.unreadable = e.description();
+                continue;
+            }
             if (d.onInsert) t.insert.push_back(d);
             if (d.onUpdate) t.update.push_back(d);
             if (d.onDelete) t.remove.push_back(std::move(d));
@@ -174,6 +182,7 @@ const Connection::Impl::TableTriggers* Connection::Impl::firedBy(const dialect::
     const auto it = tableTriggers.find(base::asciiLower(table));
     if (it == tableTriggers.end()) return nullptr;
     const TableTriggers& t = it->second;
+    if (!t.unreadable.empty()) throw Error(ErrorNumber::NotSupported, t.unreadable);
     // TRUNCATE TABLE fires no DELETE trigger, as on SQL Server
     const std::string_view text = base::trimBlanks(tsql);
     if (startsWithNoCase(text, "truncate")) return nullptr;
