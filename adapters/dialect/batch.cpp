@@ -668,6 +668,13 @@ private:
                     cursor(std::move(c), out);
                     return;
                 }
+                if (s.first > 0 && (first.word("create") || first.word("alter")) && s.first + 1 < s.last &&
+                    (ns_[s.first + 1].word("trigger") ||
+                     (s.first + 3 < s.last && ns_[s.first + 3].word("trigger"))))
+                    throw Error(ErrorNumber::Database,
+                                "'" + upper(first.tok.text) +
+                                    " TRIGGER' must be the first statement in a query batch.",
+                                111);
                 step.op = Step::Op::Change;
                 break;
         }
@@ -934,6 +941,7 @@ private:
             throw Raised{{number, e.description(), raised ? severity : severityOf(number), state, s.line}};
         }
         port_.statementEnded(number, 0);
+        if (port_.batchEnded()) stopped(e);
         if (ends == ErrorEnds::Statement && (raised || !xactAbort_)) {
             if (!first_) first_ = e;
             return;
@@ -1402,6 +1410,11 @@ bool isBatch(std::string_view tsql) {
         first.word("waitfor") || first.word("open") || first.word("fetch") || first.word("close") ||
         first.word("deallocate"))
         return true;
+    // a trigger's body is its text, whatever variables it declares
+    if ((first.word("create") || first.word("alter")) && s.first + 1 < s.last &&
+        (tree.nodes[s.first + 1].word("trigger") ||
+         (s.first + 3 < s.last && tree.nodes[s.first + 3].word("trigger"))))
+        return false;
     return readsVariables(tree.nodes);
 }
 

@@ -2,7 +2,7 @@
 // SQLite's RETURNING gives a row as the statement wrote it, before the table's
 // triggers store its dates and check its values; so INSERT and UPDATE return the
 // rowids they changed, and the rows are read back from the table by them. A
-// deleted row is returned as it was stored.
+// deleted row is returned as it was stored (and, with INTO, inserted so).
 #include <utility>
 
 #include "palvo/error.h"
@@ -98,8 +98,6 @@ bool Rewriter::outputClause(const Nodes& ns, StatementKind kind, Translation& tr
     // OUTPUT ... INTO T [(columns)]: the rows go into T (a table, #t or a batch's @t)
     std::string into;
     if (end < n && ns[end].word("into")) {
-        if (kind == StatementKind::Delete)
-            unsupported("DELETE ... OUTPUT ... INTO (the deleted rows kept in a table or table variable)");
         std::size_t k = end + 1;
         if (k >= n || !ns[k].isName()) unsupported("OUTPUT ... INTO without a table's name");
         into = "insert into " + renderToken(ns[k].tok);
@@ -138,6 +136,9 @@ bool Rewriter::outputClause(const Nodes& ns, StatementKind kind, Translation& tr
         }
         tr.returningTable = deletedTable_;
         tr.statements.push_back(std::move(statement) + " returning " + columns);
+        // INTO: the connection puts the returned rows into T with this INSERT, given their values
+        tr.outputInto = !into.empty();
+        tr.outputQuery = std::move(into);
         return true;
     }
 

@@ -137,6 +137,10 @@ Error namingTableVariables(const Error& e);
 /// place asks: 1087 for a table, 137 for a value (`scalar`: declared as a value).
 void checkVariableUse(const Nodes& ns, std::size_t k, bool scalar, const TableVariables& tables);
 
+/// CREATE [OR ALTER], ALTER or DROP TRIGGER text (isTriggerStatement): a change of the
+/// schema the connection makes (batch_triggers.cpp).
+Translation triggerChange(std::string_view text);
+
 /// Whether the nodes read a variable (an @name; @@ names are functions).
 bool readsVariables(const Nodes& ns);
 

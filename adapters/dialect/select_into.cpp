@@ -50,7 +50,8 @@ bool outputsInto(std::string_view tsql) {
     const ReadBatch batch = readBatch(tsql);
     if (batch.statements.size() != 1) return false;
     const ReadStatement& s = batch.statements[0];
-    if (s.kind != StatementKind::Insert && s.kind != StatementKind::Update) return false;
+    if (s.kind != StatementKind::Insert && s.kind != StatementKind::Update && s.kind != StatementKind::Delete)
+        return false;
     const Nodes& ns = s.nodes;
     std::size_t k = 1;
     while (k < ns.size() && !ns[k].word("output")) ++k;

@@ -30,6 +30,8 @@ protected:
                        std::string_view parameterTypes) const override {
         const auto& ss = batch.statements;
         if (ss.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
+        if (ss.size() == 1 && triggerStatement(ss[0].nodes))
+            return triggerChange(batch.text.substr(ss[0].begin, ss[0].end - ss[0].begin));
         // DECLAREs without values, then one query or change: the statement, reading
         // its variables as parameters typed as declared
         Rewriter::VariableTypes types;
@@ -50,6 +52,14 @@ protected:
     }
 
 private:
+    static bool triggerStatement(const Nodes& ns) {
+        if (ns.size() < 2) return false;
+        if ((ns[0].word("create") || ns[0].word("alter") || ns[0].word("drop")) && ns[1].word("trigger"))
+            return true;
+        return ns.size() > 3 && ns[0].word("create") && ns[1].word("or") && ns[2].word("alter") &&
+               ns[3].word("trigger");
+    }
+
     static bool declaresOnly(const ReadStatement& s, Rewriter::VariableTypes& types) {
         if (s.kind != StatementKind::Declare) return false;
         try {

@@ -80,6 +80,10 @@ std::string Translator::translate(std::string_view tsql) {
     const auto tr = translateStatements(tsql);
     if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
     // its statements alone would return the rowids, not the rows
+    if (tr->outputInto && !tr->returningTable.empty())
+        throw Error(ErrorNumber::NotSupported,
+                    "Not supported by this SQLite host: DELETE ... OUTPUT ... INTO (the embedded database's "
+                    "connection puts the rows into the table).");
     if (!tr->outputQuery.empty()) throw Error(ErrorNumber::NotSupported, kOutputElsewhere);
     return tr->joined();
 }

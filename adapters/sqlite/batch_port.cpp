@@ -5,8 +5,10 @@
 #include <chrono>
 #include <climits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "connection_impl.h"
 #include "modules.h"
@@ -25,7 +27,7 @@ std::shared_ptr<const dialect::Batch> Connection::Impl::batchOf(const std::strin
 
 dialect::BatchResult Connection::Impl::runBatch(
     const std::string& sql, const std::vector<Value>& params,
-    const std::function<void(const Palvo::Connection::InfoMessage&)>& tell) {
+    const std::function<void(const Palvo::Connection::InfoMessage&)>& tell, const long* triggerRows) {
     if (!params.empty()) {
         throw Error(ErrorNumber::NotSupported,
                     "Not supported by the embedded database: parameters (?) in a batch (its variables take "
@@ -99,6 +101,7 @@ dialect::BatchResult Connection::Impl::runBatch(
                                        : std::min<long long>(milliseconds, INT_MAX);
             sqlite3_busy_timeout(impl_.db, static_cast<int>(busy));
         }
+        bool batchEnded() override { return std::exchange(impl_.triggerEndedBatch, false); }
         void wait(long long milliseconds) override {
             const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
             for (;;) {
@@ -154,18 +157,44 @@ dialect::BatchResult Connection::Impl::runBatch(
         Impl& impl_;
         const std::function<void(const Palvo::Connection::InfoMessage&)>& tell_;
     };
-    // one deadline for all the batch's statements
+    // one deadline for all the batch's statements; a trigger's body is a scope of its own inside
+    // the batch that fired it, which gets its state back after it
     struct Clock {
         Impl& impl;
-        explicit Clock(Impl& i) : impl(i) {
-            impl.startClock();
+        bool outer;
+        std::optional<long long> scopeIdentity;
+        long lastError, lastRowCount;
+        std::optional<dialect::BatchPort::Caught> caught;
+        bool uncommittable;
+        Clock(Impl& i, const long* triggerRows)
+            : impl(i),
+              outer(!i.inBatch),
+              scopeIdentity(i.scopeIdentity),
+              lastError(i.lastError),
+              lastRowCount(i.lastRowCount),
+              caught(i.caught),
+              uncommittable(i.uncommittable) {
+            if (outer) {
+                impl.startClock();
+                impl.triggerEndedBatch = false;
+            }
             impl.inBatch = true;
             reset();
+            // @@ROWCOUNT at a trigger's start: the rows of the statement that fired it
+            if (triggerRows) impl.lastRowCount = *triggerRows;
         }
         // a statement sent alone is a batch of its own: it reads none of these
         ~Clock() {
-            impl.inBatch = false;
-            reset();
+            impl.inBatch = !outer;
+            if (outer) {
+                reset();
+                return;
+            }
+            impl.scopeIdentity = scopeIdentity;
+            impl.lastError = lastError;
+            impl.lastRowCount = lastRowCount;
+            impl.caught = caught;
+            impl.uncommittable = uncommittable;
         }
         void reset() {
             impl.scopeIdentity.reset();
@@ -179,8 +208,14 @@ dialect::BatchResult Connection::Impl::runBatch(
     };
     const std::shared_ptr<const dialect::Batch> batch = batchOf(sql);
     Port port(*this, tell);
-    const Clock clock(*this);
+    const Clock clock(*this, triggerRows);
     return batch->run(port);
+}
+
+dialect::BatchResult Connection::Impl::runTriggerBody(const std::string& body, long rows) {
+    static const std::function<void(const Palvo::Connection::InfoMessage&)> silent =
+        [](const Palvo::Connection::InfoMessage&) {};
+    return runBatch(body, {}, infoTell ? infoTell : silent, &rows);
 }
 
 int Connection::Impl::syncTran() {

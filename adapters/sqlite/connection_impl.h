@@ -223,8 +223,10 @@ struct PALVO_LOCAL Connection::Impl {
     // A batch (Translation::batch, or a statement reading variables) run by the batch engine;
     // `params` are refused (a batch binds its own variables).
     // Its PRINT texts and counts go to `tell`.
+    // `triggerRows`: the body of a trigger, fired by a statement of that many rows.
     dialect::BatchResult runBatch(const std::string& sql, const std::vector<Value>& params,
-                                  const std::function<void(const Palvo::Connection::InfoMessage&)>& tell);
+                                  const std::function<void(const Palvo::Connection::InfoMessage&)>& tell,
+                                  const long* triggerRows = nullptr);
 
     void finalizeAll() noexcept;
 
@@ -243,6 +245,7 @@ struct PALVO_LOCAL Connection::Impl {
 
     // After statements[0] of `tr` ran: the rows it changed, and the identity an INSERT made.
     long noteChanges(const dialect::Translation& tr);
+    long deleteInto(sqlite3_stmt* st, const dialect::Translation& tr);
 
     // DELETE with OUTPUT: the columns of the table its rows come from, as stored.
     const dialect::Catalogue::Columns* returningColumns(const dialect::Translation& tr);
@@ -313,6 +316,42 @@ struct PALVO_LOCAL Connection::Impl {
 
     // Undoes and ends a savepoint after a failure; the failure is what the caller reports.
     void undo(const std::string& savepoint) noexcept;
+
+    // Triggers (triggers.cpp): their definitions are in the file's palvo_modules; each table
+    // with any gets the connection's own SQLite TEMP triggers that keep the rowids a statement
+    // made or changed and the rows it deleted or replaced, and after the statement the
+    // connection runs each T-SQL body through the batch engine once, reading them as
+    // `inserted` and `deleted`.
+    struct TableTriggers {
+        std::string table;  // as stored
+        int index = 0;      // names its capture tables
+        std::vector<dialect::TriggerDefinition> insert, update, remove;
+        std::string unreadable;  // why a trigger of it cannot run: its changes are refused
+    };
+    std::unordered_map<std::string, TableTriggers> tableTriggers;  // by the table's name, lower case
+    long long triggersVersion = -1;                                // the schema version they were read at
+    std::vector<int> triggersRunning;                              // their tables' indexes, innermost last
+    bool triggerEndedBatch = false;                                // the batch running is to end
+    long identitiesMade = 0;                                       // counts the inserts that made an identity
+    std::function<void(const Palvo::Connection::InfoMessage&)> infoTell;
+    // Reads the triggers again when the schema changed since they were read.
+    void readTriggers();
+    // The triggers a change (SQLite's statement) fires, nullptr when none; `op` gets its kind.
+    const TableTriggers* firedBy(const dialect::Translation& tr, const std::string& tsql, char& op);
+    // Runs the triggers after their statement (its T-SQL `tsql`, its `rows`): throws an error that
+    // undoes the statement; returns one that only reports (a RAISERROR in the body).
+    std::optional<Error> fire(const TableTriggers& t, char op, const std::string& tsql, long rows);
+    void createTrigger(const dialect::SchemaChange& c);
+    void dropTrigger(const dialect::SchemaChange& c);
+    // DROP TABLE: its triggers go with it.
+    void dropTriggersOf(const std::string& table);
+    // sp_rename of a table: its triggers stay its own.
+    void renameTriggersParent(const std::string& table, const std::string& newName);
+    void ensureModules();
+    void modulesChanged();
+    int registerTriggerFunctions();
+    // A batch's state (SCOPE_IDENTITY(), @@ROWCOUNT, ...) while a trigger's body runs inside it.
+    dialect::BatchResult runTriggerBody(const std::string& body, long rows);
 };
 
 template <class Body>

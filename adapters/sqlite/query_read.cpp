@@ -408,6 +408,13 @@ sqlite3_stmt* Connection::Impl::startQuery(const std::string& sql, const dialect
         throw Error(ErrorNumber::NotSupported,
                     "Parameters are not supported for a statement that becomes several.");
     }
+    // a change read as a query fires no trigger here: refused on a table that has one
+    char op = 0;
+    if (!tr.statements.empty() && !startsWithNoCase(tr.statements[0], "select") && firedBy(tr, sql, op))
+        throw Error(
+            ErrorNumber::NotSupported,
+            "Not supported by the embedded database: a change of a table with triggers read as a query "
+            "(run it with Execute).");
     // its rows go into a table: no rows to read
     if (tr.outputInto)
         throw Error(ErrorNumber::NotSupported,

@@ -229,6 +229,7 @@ void Connection::Impl::changeSchema(const dialect::SchemaChange& c) {
         if (c.kind == Kind::RenameTable) {
             runOnce("alter table " + quoted(table) + " rename to " + quoted(c.newName));
             now = c.newName;
+            renameTriggersParent(table, c.newName);
         } else if (c.kind == Kind::RenameColumn) {
             runOnce("alter table " + quoted(table) + " rename column " + quoted(column) + " to " +
                     quoted(c.newName));

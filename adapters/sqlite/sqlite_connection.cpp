@@ -526,6 +526,7 @@ void Connection::Impl::noteInsert(const std::string& table, long rows) {
     const bool hasIdentity = sqlite3_step(identityLookup) == SQLITE_ROW;
     sqlite3_reset(identityLookup);
     if (hasIdentity) identity = sqlite3_last_insert_rowid(db);
+    if (hasIdentity) ++identitiesMade;
     if (hasIdentity && inBatch) scopeIdentity = identity;
 }
 
@@ -563,6 +564,46 @@ std::string Connection::Impl::changedRows(sqlite3_stmt* st) {
     return rows + "]";
 }
 
+// DELETE ... OUTPUT ... INTO T: every row RETURNING gave (SQLite has deleted them all at the first
+// step) inserted into T as it was stored; the rows affected are the delete's.
+long Connection::Impl::deleteInto(sqlite3_stmt* st, const dialect::Translation& tr) {
+    startClock();
+    std::vector<sqlite3_value*> values;
+    struct Freed {
+        std::vector<sqlite3_value*>& v;
+        ~Freed() {
+            for (sqlite3_value* x : v) sqlite3_value_free(x);
+        }
+    } freed{values};
+    const int width = sqlite3_column_count(st);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        for (int c = 0; c < width; ++c) {
+            sqlite3_value* v = sqlite3_value_dup(sqlite3_column_value(st, c));
+            if (!v) {
+                sqlite3_reset(st);
+                sqlite3_clear_bindings(st);
+                throw Error(ErrorNumber::Database, memoryBoundMessage(), SQLITE_NOMEM);
+            }
+            values.push_back(v);
+        }
+    }
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (rc != SQLITE_DONE) fail(sqlite3_sql(st));
+    const long affected = noteChanges(tr);
+    std::string insert = tr.outputQuery + " values (";
+    for (int c = 1; c <= width; ++c) insert += (c > 1 ? ", ?" : "?") + std::to_string(c);
+    insert += ")";
+    sqlite3_stmt* into = prepare(insert);
+    for (std::size_t row = 0; width > 0 && row < values.size(); row += static_cast<std::size_t>(width)) {
+        for (int c = 0; c < width; ++c)
+            sqlite3_bind_value(into, c + 1, values[row + static_cast<std::size_t>(c)]);
+        run(into);
+    }
+    return affected;
+}
+
 const dialect::Catalogue::Columns* Connection::Impl::returningColumns(const dialect::Translation& tr) {
     if (tr.returningTable.empty()) return nullptr;
     // translate() read it for the schema the statement runs under
@@ -575,7 +616,10 @@ void Connection::Impl::lastIdentity(sqlite3_context* ctx, int, sqlite3_value**) 
     sqlite3_result_int64(ctx, *self->identity);
 }
 
-Connection::Connection() : impl_(std::make_unique<Impl>()) {}
+Connection::Connection() : impl_(std::make_unique<Impl>()) {
+    // a trigger's PRINT texts and counts, whichever call fired it
+    impl_->infoTell = [this](const InfoMessage& m) { infoMessage(m); };
+}
 
 Connection::~Connection() {
     // The base class cannot call back into a destroyed adapter: close here.
@@ -714,6 +758,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     if (rc == SQLITE_OK) {
         impl_->db = db;
         rc = impl_->registerBatchFunctions();
+        if (rc == SQLITE_OK) rc = impl_->registerTriggerFunctions();
         impl_->db = nullptr;
     }
     if (rc != SQLITE_OK) {
@@ -779,6 +824,12 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
 
 long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dialect::Translation> tr,
                                const std::vector<Value>& params) {
+    if (tr->change.kind == dialect::SchemaChange::Kind::Trigger ||
+        tr->change.kind == dialect::SchemaChange::Kind::DropTrigger) {
+        tr->change.kind == dialect::SchemaChange::Kind::Trigger ? createTrigger(tr->change)
+                                                                : dropTrigger(tr->change);
+        return -1;
+    }
     if (tr->change.kind != dialect::SchemaChange::Kind::None) {
         changeSchema(tr->change);
         return -1;
@@ -791,9 +842,13 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
         return underOneSchema(sql, params, tr, [&](const auto& t) {
             // A statement that becomes several (a table and its triggers) is whole or absent:
             // a savepoint is its own transaction outside the host's and nests inside it.
-            const bool several = t->statements.size() > 1 || t->outputInto;
+            // the statement and its triggers are one: an error in a trigger undoes the statement
+            char op = 0;
+            const TableTriggers* fires = firedBy(*t, sql, op);
+            const bool several = t->statements.size() > 1 || t->outputInto || fires;
             if (several) exec("savepoint palvo_statement");
             long affected = -1;
+            std::optional<Error> reported;
             try {
                 for (std::size_t i = 0; i < t->statements.size(); ++i) {
                     if (i > 0 && ((startsWithNoCase(t->statements[i], dialect::kIdentityReset) &&
@@ -814,6 +869,10 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
                     const bool changes = !sqlite3_stmt_readonly(st) &&
                                          (sqlite3_column_count(st) == 0 || output) &&
                                          sqlite3_stmt_isexplain(st) == 0;
+                    if (i == 0 && t->outputInto && !t->returningTable.empty()) {
+                        affected = deleteInto(st, *t);
+                        continue;
+                    }
                     if (i == 0 && t->outputInto) {
                         // OUTPUT ... INTO: the rows it changed, by their rowids, put into the table named
                         const std::string rows = changedRows(st);
@@ -837,14 +896,23 @@ long Connection::Impl::execute(const std::string& sql, std::shared_ptr<const dia
                         affected = noteChanges(*t);
                     }
                 }
+                if (fires) reported = fire(*fires, op, sql, affected < 0 ? 0 : affected);
                 if (several) exec("release palvo_statement");
             } catch (...) {
-                if (several) undo("palvo_statement");
+                if (several && !sqlite3_get_autocommit(db)) undo("palvo_statement");
                 throw;
             }
+            if (reported) throw *reported;
             return affected;
         });
     };
+    if (startsWithNoCase(tr->statements.front(), "drop table ")) {
+        const long affected = attempt();
+        const std::string& drop = tr->statements.front();
+        const std::size_t at = startsWithNoCase(drop, "drop table if exists ") ? 21 : 11;
+        if (!drop.substr(at).starts_with("\"#")) dropTriggersOf(nameAt(drop, at));
+        return affected;
+    }
     try {
         return attempt();
     } catch (const Error& e) {

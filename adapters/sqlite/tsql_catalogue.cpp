@@ -264,21 +264,21 @@ const char* const kViews[] = {
     "case type when 'table' then 'U' else 'V' end as xtype, case type when 'table' then 'U' else 'V' end as "
     "type "
     "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
-    "name <> 'palvo_modules' "
+    "name not like 'palvo\\_modules%' escape '\\' "
     // the procedures, functions and triggers (tsql_modules)
     "union all select json_extract(value, '$[0]'), json_extract(value, '$[1]'), json_extract(value, '$[2]'), "
     "json_extract(value, '$[2]') from json_each(tsql_modules())",
     "create temp view if not exists syscolumns as select o.rowid as id, p.name collate nocase as name, "
     "p.cid + 1 as colid, tsql_xtype(p.type) as xtype, tsql_type_length(p.type) as length, "
     "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name <> "
-    "'palvo_modules' and p.hidden <> 1",
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name not like "
+    "'palvo\\_modules%' escape '\\' and p.hidden <> 1",
     // SQL Server's catalogue views by their two-part names, which the translator
     // reads as one name ("sys.tables"); char(2) types keep their blank as there
     "create temp view if not exists \"information_schema.tables\" as select tsql_db_name() as TABLE_CATALOG, "
     "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, case type when 'table' then 'BASE TABLE' "
     "else 'VIEW' end as TABLE_TYPE from main.sqlite_master where type in ('table','view') "
-    "and name not like 'sqlite\\_%' escape '\\' and name <> 'palvo_modules'",
+    "and name not like 'sqlite\\_%' escape '\\' and name not like 'palvo\\_modules%' escape '\\'",
     "create temp view if not exists \"information_schema.views\" as select tsql_db_name() as TABLE_CATALOG, "
     "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, 'NONE' as CHECK_OPTION, 'NO' as IS_UPDATABLE "
     "from main.sqlite_master where type = 'view'",
@@ -295,15 +295,15 @@ const char* const kViews[] = {
     "tsql_column_type(p.type, 'scale') as NUMERIC_SCALE, "
     "tsql_column_type(p.type, 'datetime') as DATETIME_PRECISION "
     "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name <> "
-    "'palvo_modules' and p.hidden <> 1",
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name not like "
+    "'palvo\\_modules%' escape '\\' and p.hidden <> 1",
     "create temp view if not exists \"sys.objects\" as select name collate nocase as name, rowid as "
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, "
     "(case type when 'table' then 'U ' else 'V ' end) collate zh_ci_as as type, "
     "case type when 'table' then 'USER_TABLE' else 'VIEW' end as type_desc, 0 as is_ms_shipped "
     "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
-    "name <> 'palvo_modules' "
+    "name not like 'palvo\\_modules%' escape '\\' "
     "union all select json_extract(value, '$[1]'), json_extract(value, '$[0]'), null, 1, json_extract(value, "
     "'$[3]'), "
     "substr(json_extract(value, '$[2]') || ' ', 1, 2), case json_extract(value, '$[2]') "
@@ -314,8 +314,8 @@ const char* const kViews[] = {
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, 'U ' collate zh_ci_as as type, "
     "'USER_TABLE' as type_desc, 0 as is_ms_shipped "
-    "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\' and name <> "
-    "'palvo_modules'",
+    "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\' and name not like "
+    "'palvo\\_modules%' escape '\\'",
     "create temp view if not exists \"sys.columns\" as select o.rowid as object_id, p.name collate nocase as "
     "name, "
     "p.cid + 1 as column_id, tsql_column_type(p.type, 'type_id') as system_type_id, "
@@ -326,8 +326,8 @@ const char* const kViews[] = {
     "case when p.pk = 1 and lower(p.type) = 'integer' and instr(lower(o.sql), ' autoincrement') > 0 "
     "then 1 else 0 end as is_identity "
     "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
-    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name <> "
-    "'palvo_modules' and p.hidden <> 1",
+    "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name not like "
+    "'palvo\\_modules%' escape '\\' and p.hidden <> 1",
     "create temp view if not exists \"sys.types\" (name, system_type_id, user_type_id, schema_id, "
     "max_length, "
     "precision, scale, is_nullable, is_user_defined) as values "
@@ -350,7 +350,7 @@ const char* const kViews[] = {
     "with t as (select o.rowid as id, o.name as name, exists (select 1 from pragma_table_info(o.name, "
     "'main') p "
     "where p.pk > 0) as keyed from main.sqlite_master o where o.type = 'table' "
-    "and o.name not like 'sqlite\\_%' escape '\\' and o.name <> 'palvo_modules') "
+    "and o.name not like 'sqlite\\_%' escape '\\' and o.name not like 'palvo\\_modules%' escape '\\') "
     "select t.id as object_id, case when t.keyed then 'PK_' || t.name end collate nocase as name, "
     "t.keyed as index_id, t.keyed as type, case when t.keyed then 'CLUSTERED' else 'HEAP' end as type_desc, "
     "t.keyed as is_unique, t.keyed as is_primary_key, 0 as is_unique_constraint from t "
@@ -398,8 +398,8 @@ void fnObjectName(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return resultText(ctx, found[0]);
     }
     lookup(ctx,
-           "select name from main.sqlite_master where rowid = ?1 and type in ('table','view') and name <> "
-           "'palvo_modules'",
+           "select name from main.sqlite_master where rowid = ?1 and type in ('table','view') and name not "
+           "like 'palvo\\_modules%' escape '\\'",
            argv[0]);
 }
 
@@ -452,7 +452,7 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
                        kind + "')";
     auto found = column(sqlite3_context_db_handle(ctx), sql.c_str(), {name});
     if (found.empty() && !inTempdb && argc < 2) return moduleId(ctx, name, "");
-    if (found.empty() || base::equalsNoCase(name, "palvo_modules")) return sqlite3_result_null(ctx);
+    if (found.empty() || base::asciiLower(name).starts_with("palvo_modules")) return sqlite3_result_null(ctx);
     // tempdb's objects have negative numbers, as SQL Server gives its temporary tables: none is a table's
     // here
     const long long id = std::strtoll(found[0].c_str(), nullptr, 10);

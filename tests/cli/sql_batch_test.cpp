@@ -123,11 +123,33 @@ TEST_F(SqlBatch, AScriptsTempTableLastsAcrossItsBatches) {
 }
 
 // its rows go into the table: it prints the rows it changed, as INSERT does
-TEST_F(SqlBatch, AnInsertWithOutputIntoPrintsItsRowsAffected) {
-    EXPECT_EQ(printed("create table t (k int identity, v varchar(5)) create table #o (k int)\ngo\n"
-                      "insert into t (v) output inserted.k into #o values ('a'), ('b')\ngo\n"
-                      "select sum(k) as s from #o\n"),
-              "2\ns\n3\n");
+TEST_F(SqlBatch, AChangeWithOutputIntoPrintsItsRowsAffected) {
+    const char* changes[] = {"insert into t (v) output inserted.k into #o values ('a'), ('b')",
+                             "delete from t output deleted.k into #o where v <> 'c'"};
+    for (const char* change : changes) {
+        SCOPED_TRACE(change);
+        std::filesystem::remove(db);
+        const auto r =
+            run("create table t (k int identity, v varchar(5)) create table #o (k int)\n"
+                "insert into t (v) values ('a'), ('b'), ('c')\ngo\n" +
+                std::string(change) + "\ngo\nselect sum(k) as s from #o\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "2\ns\n" + std::string(change[0] == 'i' ? "9" : "3") + "\n");
+    }
+}
+
+// a script makes a trigger in a batch of its own; the trigger's refusal is the clerk's message
+TEST_F(SqlBatch, ATriggersRaiserrorStopsTheScriptWithItsMessage) {
+    const auto r =
+        run("create table 库存 (k int, 数量 int)\ngo\ncreate trigger 查 on 库存 after insert as\n"
+            "if exists (select * from inserted where 数量 < 0) begin raiserror('数量不能为负', 16, 1) "
+            "rollback end\n"
+            "go\ninsert into 库存 values (1, 5)\ngo\ninsert into 库存 values (2, -1)\ngo\nselect 1 as n\n");
+    EXPECT_EQ(r.status, 1);
+    // a statement alone that changes no row prints -1, as ever
+    EXPECT_EQ(r.out, "-1\n-1\n1\n");
+    EXPECT_EQ(r.err, "palvo: 第 8 行起的批处理: 数量不能为负\n");
+    EXPECT_EQ(sql("select count(*) as n from 库存").out, "n\n1\n");
 }
 
 TEST_F(SqlBatch, AScriptThatCannotBeReadChangesNothing) {

@@ -107,6 +107,9 @@ public:
     virtual bool tableExists(const std::string& name);
     /// The connection's temporary tables (#t), as stored.
     virtual std::vector<std::string> temporaryTables();
+    /// After a statement's error: whether the connection ended the batch with it (a trigger that
+    /// ended the transaction, or failed); asking clears it.
+    virtual bool batchEnded() { return false; }
 };
 
 /// What a batch gave its caller.
@@ -159,5 +162,41 @@ PALVO_API std::size_t statementCount(std::string_view tsql);
 /// The levels of procedure calls and dynamic SQL within one another running on this thread
 /// (@@NESTLEVEL): 0 in a host's batch.
 PALVO_API int nestLevel();
+
+/// CREATE [OR ALTER] TRIGGER or ALTER TRIGGER, read.
+struct PALVO_API TriggerDefinition {
+    std::string name;   ///< without its schema
+    std::string table;  ///< the table it is on, as written, without its schema
+    bool onInsert = false;
+    bool onUpdate = false;
+    bool onDelete = false;
+    bool create = true;    ///< CREATE; false for ALTER
+    bool orAlter = false;  ///< CREATE OR ALTER
+    std::string body;      ///< the text after AS: the rest of the batch
+};
+/// Whether T-SQL text is CREATE [OR ALTER], ALTER or DROP TRIGGER.
+PALVO_API bool isTriggerStatement(std::string_view tsql);
+/// Reads CREATE [OR ALTER] TRIGGER [dbo.]name ON T AFTER|FOR INSERT[, UPDATE][, DELETE] AS ...
+/// Throws NotSupported naming INSTEAD OF, DDL and database triggers and what a body may not
+/// hold here (COLUMNS_UPDATED(), OUTPUT); SQL Server's 102 for text it cannot read.
+PALVO_API TriggerDefinition readTrigger(std::string_view tsql);
+/// DROP TRIGGER [IF EXISTS] name [, ...], read.
+struct PALVO_API DroppedTriggers {
+    bool ifExists = false;
+    std::vector<std::string> names;
+};
+PALVO_API DroppedTriggers readDropTrigger(std::string_view tsql);
+/// The columns an UPDATE sets (ASCII lower case), or every column (an INSERT).
+struct PALVO_API UpdatedColumns {
+    bool all = false;
+    std::vector<std::string> columns;
+};
+/// The columns the SET list of a T-SQL UPDATE names, lower case.
+PALVO_API std::vector<std::string> updatedColumns(std::string_view tsqlUpdate);
+/// A trigger's body as its firing runs it: the pseudo tables `inserted` and `deleted`
+/// (where they are named as tables, or qualify a column) become the given names, and
+/// UPDATE(column) is true or false by `updated`.
+PALVO_API std::string triggerBody(std::string_view body, std::string_view inserted, std::string_view deleted,
+                                  const UpdatedColumns& updated);
 
 }  // namespace Palvo::dialect

@@ -15,12 +15,13 @@ namespace Palvo::dialect {
 /// A change of a table SQLite cannot make by one statement: the connection makes
 /// it from the schema it finds (rebuilding the table, its checks and indexes).
 struct PALVO_API SchemaChange {
-    enum class Kind { None, DropColumn, AlterColumn, RenameTable, RenameColumn };
+    enum class Kind { None, DropColumn, AlterColumn, RenameTable, RenameColumn, Trigger, DropTrigger };
     Kind kind = Kind::None;
     std::string table;       ///< as the statement names it
     std::string column;      ///< the column dropped, altered or renamed
     std::string newName;     ///< of a rename
-    std::string definition;  ///< AlterColumn: the column's SQLite definition, its name first
+    std::string definition;  ///< AlterColumn: the column's SQLite definition, its name first;
+                             ///< Trigger, DropTrigger: the T-SQL text
 };
 
 /// The declared types of the columns of the tables and views a statement names,
@@ -75,7 +76,9 @@ struct PALVO_API Translation {
     /// rows as the table now holds them (after its triggers), in that order.
     std::string outputQuery;
     /// OUTPUT ... INTO T: outputQuery puts the rows into T (INSERT ... SELECT) instead of
-    /// returning them; the statement returns no rows.
+    /// returning them; the statement returns no rows. For DELETE (returningTable set)
+    /// outputQuery is "insert into T [(columns)]", to which the connection gives the
+    /// rows RETURNING gave as values.
     bool outputInto = false;
     /// The statement the values bound to the parameters go to: the first, or the
     /// INSERT of SELECT ... INTO (after the CREATE TABLE and its triggers).
@@ -162,7 +165,7 @@ PALVO_API Translation translateUncached(std::string_view tsql, Catalogue* catalo
 /// returning no rows. Throws as the reader does for text it cannot read.
 PALVO_API bool selectsInto(std::string_view tsql);
 
-/// Whether T-SQL text is one INSERT or UPDATE with OUTPUT ... INTO T: a change whose
+/// Whether T-SQL text is one INSERT, UPDATE or DELETE with OUTPUT ... INTO T: a change whose
 /// rows go into T, returning none. Throws as the reader does for text it cannot read.
 PALVO_API bool outputsInto(std::string_view tsql);
 
