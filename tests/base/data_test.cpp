@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "palvo/error.h"
 #include "support/errors.h"
 
