@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <vector>
 
 namespace Palvo {
 namespace {

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "palvo/error.h"
 #include "support/errors.h"
 

@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "palvo/clsGrid.h"
 #include "palvo/error.h"

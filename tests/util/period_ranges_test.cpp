@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "palvo/clsFunction.h"
 #include "palvo/error.h"
 #include "palvo/memory/msgbox.h"

@@ -233,13 +233,6 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
     }
 }
 
-TEST_F(QtPrinter, ThePrintDialogOffersOnlyTheReportsPages) {
-    QPrinter target(QPrinter::HighResolution);
-    toPdf(target, file("pages.pdf"));
-    auto dialog = qt::printDialog(target, 8);
-    EXPECT_EQ(std::pair(dialog->minPage(), dialog->maxPage()), std::pair(1, 8));
-}
-
 // A host's printer writing a PDF file keeps the file and its paper through the
 // print dialog, whatever printers the machine has (a default CUPS queue took both).
 TEST_F(QtPrinter, ThePrintDialogKeepsTheHostsOutput) {
