@@ -314,7 +314,8 @@ const char* const kViews[] = {
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, 'U ' collate zh_ci_as as type, "
     "'USER_TABLE' as type_desc, 0 as is_ms_shipped "
-    "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\' and name not like "
+    "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\' and name not "
+    "like "
     "'palvo\\_modules%' escape '\\'",
     "create temp view if not exists \"sys.columns\" as select o.rowid as object_id, p.name collate nocase as "
     "name, "
