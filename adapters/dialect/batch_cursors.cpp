@@ -12,11 +12,6 @@ namespace Palvo::dialect {
 
 namespace {
 
-[[noreturn]] void syntaxNear(const Node& n) {
-    throw Error(ErrorNumber::Database,
-                "Incorrect syntax near '" + (n.group ? std::string("(") : n.tok.text) + "'.", 102);
-}
-
 [[noreturn]] void cursorError(const std::string& message, long number) {
     throw Error(ErrorNumber::Database, message, number);
 }

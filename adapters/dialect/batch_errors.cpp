@@ -9,14 +9,7 @@
 
 namespace Palvo::dialect {
 
-namespace {
-
-[[noreturn]] void syntaxNear(const Node& n) {
-    throw Error(ErrorNumber::Database,
-                "Incorrect syntax near '" + (n.group ? std::string("(") : n.tok.text) + "'.", 102);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool readTran(const Nodes& ns, std::size_t b, std::size_t e, TranStatement& out) {
     if (b >= e) return false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "palvo/data.h"
+#include "reader.h"
 #include "rewriter.h"
 
 namespace Palvo::dialect {

@@ -22,20 +22,8 @@ int nestLevel() { return callNesting(); }
 
 namespace {
 
-[[noreturn]] void syntaxNear(const Node& n) {
-    throw Error(ErrorNumber::Database,
-                "Incorrect syntax near '" + (n.group ? std::string("(") : n.tok.text) + "'.", 102);
-}
-
 Error databaseError(const std::string& message, long number) {
     return Error(ErrorNumber::Database, message, number);
-}
-
-bool isOutput(const Node& n) { return n.word("output") || n.word("out"); }
-
-bool lone(const Nodes& ns, std::size_t b, std::size_t e) {
-    return e == b + 1 && !ns[b].group && ns[b].tok.kind == TokenKind::Variable &&
-           !ns[b].tok.text.starts_with("@@");
 }
 
 bool procedureWord(const Node& n) { return n.word("procedure") || n.word("proc"); }
@@ -305,26 +293,11 @@ ExecCall readProcedureCall(const Nodes& ns, std::size_t b, std::size_t e) {
     bool named = false;
     std::size_t position = 0;
     for (const Span& item : k + 1 < e ? splitCommas(ns, k + 1, e) : std::vector<Span>()) {
-        std::size_t first = item.first, last = item.second;
-        if (first == last) syntaxNear(ns[first < e ? first : e - 1]);
-        std::string given;
-        if (last > first + 2 && lone(ns, first, first + 1) && ns[first + 1].op("=")) {
-            given = asciiLower(ns[first].tok.text);
-            first += 2;
-            named = true;
-        } else if (named) {
-            throw databaseError(
-                "Must pass parameter number " + std::to_string(position + 1) +
-                    " and subsequent parameters as '@name = value'. After the form '@name = value' has "
-                    "been used, all subsequent parameters must be passed in the form '@name = value'.",
-                119);
-        }
+        const ExecArgument a = readExecArgument(ns, item, e, position, named);
+        const std::string& given = a.name;
+        const std::size_t first = a.first, last = a.last;
+        const bool out = a.output;
         ++position;
-        bool out = false;
-        if (last > first + 1 && isOutput(ns[last - 1])) {
-            out = true;
-            --last;
-        }
         if (last == first + 1 && ns[first].word("default")) unsupported("DEFAULT as an argument of EXEC");
         if (out && !lone(ns, first, last)) syntaxNear(ns[last]);
         call.values.emplace_back(first, last);

@@ -11,18 +11,6 @@ namespace Palvo::dialect {
 
 namespace {
 
-[[noreturn]] void syntaxNear(const Node& n) {
-    throw Error(ErrorNumber::Database, "Incorrect syntax near '" + n.tok.text + "'.", 102);
-}
-
-bool isOutput(const Node& n) { return n.word("output") || n.word("out"); }
-
-// A variable alone: what a name, or an OUTPUT argument, is written as.
-bool lone(const Nodes& ns, std::size_t b, std::size_t e) {
-    return e == b + 1 && !ns[b].group && ns[b].tok.kind == TokenKind::Variable &&
-           !ns[b].tok.text.starts_with("@@");
-}
-
 struct Parameter {
     Declared declared;
     bool output = false;
@@ -61,6 +49,34 @@ std::vector<Parameter> readParameters(const std::string& definitions) {
 }
 
 }  // namespace
+
+bool isOutput(const Node& n) { return n.word("output") || n.word("out"); }
+
+bool lone(const Nodes& ns, std::size_t b, std::size_t e) {
+    return e == b + 1 && !ns[b].group && ns[b].tok.kind == TokenKind::Variable &&
+           !ns[b].tok.text.starts_with("@@");
+}
+
+ExecArgument readExecArgument(const Nodes& ns, Span item, std::size_t e, std::size_t position, bool& named) {
+    ExecArgument a{{}, item.first, item.second, false};
+    if (a.first == a.last) syntaxNear(ns[a.first < e ? a.first : e - 1]);
+    if (a.last > a.first + 2 && lone(ns, a.first, a.first + 1) && ns[a.first + 1].op("=")) {
+        a.name = asciiLower(ns[a.first].tok.text);
+        a.first += 2;
+        named = true;
+    } else if (named) {
+        throw Error(ErrorNumber::Database,
+                    "Must pass parameter number " + std::to_string(position + 1) +
+                        " and subsequent parameters as '@name = value'. After the form '@name = value' has "
+                        "been used, all subsequent parameters must be passed in the form '@name = value'.",
+                    119);
+    }
+    if (a.last > a.first + 1 && isOutput(ns[a.last - 1])) {
+        a.output = true;
+        --a.last;
+    }
+    return a;
+}
 
 // Calls within calls, on this thread: SQL Server stops at 32 levels.
 namespace {
@@ -115,26 +131,10 @@ ExecCall readExec(const Nodes& ns, std::size_t b, std::size_t e) {
     bool named = false;
     std::size_t position = 0;
     for (const Span& item : splitCommas(ns, name + 1, e)) {
-        std::size_t first = item.first, last = item.second;
-        if (first == last) syntaxNear(ns[first < e ? first : e - 1]);
-        std::string given;
-        if (last > first + 2 && lone(ns, first, first + 1) && ns[first + 1].op("=")) {
-            given = asciiLower(ns[first].tok.text);
-            first += 2;
-            named = true;
-        } else if (named) {
-            throw Error(
-                ErrorNumber::Database,
-                "Must pass parameter number " + std::to_string(position + 1) +
-                    " and subsequent parameters as '@name = value'. After the form '@name = value' has "
-                    "been used, all subsequent parameters must be passed in the form '@name = value'.",
-                119);
-        }
-        bool out = false;
-        if (last > first + 1 && isOutput(ns[last - 1])) {
-            out = true;
-            --last;
-        }
+        const ExecArgument a = readExecArgument(ns, item, e, position, named);
+        const std::string& given = a.name;
+        const std::size_t first = a.first, last = a.last;
+        const bool out = a.output;
         ++position;
         if (position <= 2 && (given.empty() || given == (position == 1 ? "@stmt" : "@params"))) {
             if (out) syntaxNear(ns[last]);

@@ -36,6 +36,22 @@ struct ExecCall {
     bool returns = false;
 };
 
+/// OUT or OUTPUT after an EXEC's argument or a parameter.
+bool isOutput(const Node& n);
+/// A variable alone at [b, e): what a name, or an OUTPUT argument, is written as.
+bool lone(const Nodes& ns, std::size_t b, std::size_t e);
+
+/// One argument of an EXEC, `[@name =] value [OUTPUT]`: the value's nodes [first, last).
+struct ExecArgument {
+    std::string name;  // lower case with its '@'; "" when given by position
+    std::size_t first = 0;
+    std::size_t last = 0;
+    bool output = false;
+};
+/// Reads the argument `item` (number `position` from 0, e the statement's end). `named`: whether one before
+/// it was given by name; SQL Server's 119 when this one then is not.
+ExecArgument readExecArgument(const Nodes& ns, Span item, std::size_t e, std::size_t position, bool& named);
+
 /// Reads EXEC[UTE] at ns[b] up to e; refuses what it does not run by name.
 ExecCall readExec(const Nodes& ns, std::size_t b, std::size_t e);
 

@@ -12,10 +12,6 @@ namespace Palvo::dialect {
 
 namespace {
 
-[[noreturn]] void syntaxNear(const Node& n) {
-    throw Error(ErrorNumber::Database, "Incorrect syntax near '" + n.tok.text + "'.", 102);
-}
-
 // CREATE [OR ALTER] TRIGGER | ALTER TRIGGER: the index of the word TRIGGER, 0 when it is none.
 std::size_t triggerWord(const Nodes& ns) {
     if (ns.size() > 1 && ns[0].word("alter") && ns[1].word("trigger")) return 1;

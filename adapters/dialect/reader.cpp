@@ -59,6 +59,11 @@ StatementKind kindOf(const Node* ns, std::size_t n) {
 
 StatementKind statementKind(const Nodes& ns) { return kindOf(ns.data(), ns.size()); }
 
+void syntaxNear(const Node& n) {
+    throw Error(ErrorNumber::Database,
+                "Incorrect syntax near '" + (n.group ? std::string("(") : n.tok.text) + "'.", 102);
+}
+
 const char* moduleWord(const Nodes& ns, std::size_t k) {
     if (k + 1 >= ns.size()) return nullptr;
     std::size_t w = k + 1;

@@ -90,6 +90,9 @@ struct StatementTree {
 /// 156) for an END, ELSE or block that does not fit.
 StatementTree readStatementTree(std::string_view tsql);
 
+/// SQL Server's 102, "Incorrect syntax near '...'.", at the node.
+[[noreturn]] void syntaxNear(const Node& n);
+
 /// The kind of one statement's nodes (without its ';').
 StatementKind statementKind(const Nodes& ns);
 

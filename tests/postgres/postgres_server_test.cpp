@@ -24,15 +24,7 @@ namespace Palvo::odbc {
 namespace {
 
 using Palvo::testing::errorOf;
-
-Error raised(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e;
-    }
-    return Error(0, "");
-}
+using Palvo::testing::raised;
 
 std::string serverConnection() {
     const char* file = std::getenv("PALVO_PG_CONNECTION_FILE");

@@ -19,6 +19,16 @@ inline long errorNumber(const std::function<void()>& f) {
     return 0;
 }
 
+/// The Palvo::Error a call raises; number 0 when it raises none.
+inline Error raised(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e;
+    }
+    return Error(0, "");
+}
+
 /// The number and description of the Palvo::Error a call raises; {0, ""} when it raises none.
 inline std::pair<long, std::string> errorOf(const std::function<void()>& f) {
     try {

@@ -13,6 +13,7 @@
 #include "odbc_api.h"
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
+#include "support/errors.h"
 #include "support/files.h"
 
 namespace Palvo::odbc {
@@ -27,15 +28,7 @@ const std::string kFunctions;
 #endif
 const std::string kMemoryDbWithFunctions = kMemoryDb + kFunctions;
 
-// The error a call raises; number 0 when it raises none.
-Error raised(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e;
-    }
-    return Error(0, "");
-}
+using Palvo::testing::raised;
 
 // What the faked calls do; reset by every test.
 struct Script {
