@@ -522,6 +522,36 @@ private:
         for (std::size_t k = from; k < out.size(); ++k) out[k].line = line;
     }
 
+    // EXEC: the values of its arguments, read before the call, and its OUTPUT variables
+    void exec(const BatchStatement& s, std::vector<Step>& out) {
+        Step step;
+        auto call = std::make_shared<ExecCall>(readExec(ns_, s.first, s.last));
+        step.op = Step::Op::Exec;
+        std::vector<int> used;
+        std::string list;
+        for (const Span& v : call->values) {
+            collect(ns_, v.first, v.second, used);
+            list += (list.empty() ? "" : ", ") + slice(v.first, v.second) + "\n";
+        }
+        for (const std::size_t at : call->outputAt) {
+            step.targets.push_back(at < s.last ? variableAt(at) : -1);
+            call->targetTypes.emplace_back();
+            if (step.targets.back() < 0) continue;
+            // what comes back is converted to the caller's variable's type
+            const int var = step.targets.back();
+            const Variable& v = vars_[static_cast<std::size_t>(var)];
+            call->targetTypes.back() = v.type;
+            Step convert;
+            convert.op = Step::Op::Assign;
+            finish(convert, {var}, "select cast(" + v.key + " as " + v.type + ")");
+            convert.targets = {var};
+            step.parts.push_back(std::move(convert));
+        }
+        if (!list.empty()) finish(step, std::move(used), "select " + list);
+        step.exec = std::move(call);
+        out.push_back(std::move(step));
+    }
+
     void place(const BatchStatement& s, std::vector<Step>& out) {
         using Form = BatchStatement::Form;
         if (s.form == Form::Try) {
@@ -595,34 +625,9 @@ private:
             case StatementKind::With:
                 step.op = withQuery(s) ? Step::Op::Query : Step::Op::Change;
                 break;
-            case StatementKind::Execute: {
-                auto call = std::make_shared<ExecCall>(readExec(ns_, s.first, s.last));
-                step.op = Step::Op::Exec;
-                std::vector<int> used;
-                std::string list;
-                for (const Span& v : call->values) {
-                    collect(ns_, v.first, v.second, used);
-                    list += (list.empty() ? "" : ", ") + slice(v.first, v.second) + "\n";
-                }
-                for (const std::size_t at : call->outputAt) {
-                    step.targets.push_back(at < s.last ? variableAt(at) : -1);
-                    call->targetTypes.emplace_back();
-                    if (step.targets.back() < 0) continue;
-                    // what comes back is converted to the caller's variable's type
-                    const int var = step.targets.back();
-                    const Variable& v = vars_[static_cast<std::size_t>(var)];
-                    call->targetTypes.back() = v.type;
-                    Step convert;
-                    convert.op = Step::Op::Assign;
-                    finish(convert, {var}, "select cast(" + v.key + " as " + v.type + ")");
-                    convert.targets = {var};
-                    step.parts.push_back(std::move(convert));
-                }
-                if (!list.empty()) finish(step, std::move(used), "select " + list);
-                step.exec = std::move(call);
-                out.push_back(std::move(step));
+            case StatementKind::Execute:
+                exec(s, out);
                 return;
-            }
             case StatementKind::Begin:
                 if (!tran(s, out))
                     refuse("BEGIN " + (s.first + 1 < s.last ? upper(ns_[s.first + 1].tok.text) : ""));

@@ -25,6 +25,181 @@ std::shared_ptr<const dialect::Batch> Connection::Impl::batchOf(const std::strin
     return batch;
 }
 
+// The engine's port on this connection: its statements, transactions, settings and modules.
+class Connection::Impl::Port final : public dialect::BatchPort {
+public:
+    Port(Impl& impl, const std::function<void(const Palvo::Connection::InfoMessage&)>& tell)
+        : impl_(impl), tell_(tell) {}
+    std::shared_ptr<const dialect::Translation> translate(const std::string& tsql) override {
+        return impl_.translate(tsql);
+    }
+    long execute(const std::string& tsql, const std::shared_ptr<const dialect::Translation>& tr,
+                 const std::vector<Value>& values) override {
+        return impl_.execute(tsql, tr, values);
+    }
+    ResultTable query(const std::string& tsql, const std::shared_ptr<const dialect::Translation>& tr,
+                      const std::vector<Value>& values) override {
+        return impl_.query(tsql, tr, values);
+    }
+    // CommandTimeout bounds the whole batch, as it does on SQL Server's clients
+    void loopRound() override {
+        if (impl_.timeoutSeconds > 0 && std::chrono::steady_clock::now() >= impl_.deadline)
+            throw Error(ErrorNumber::Database, "Query timeout expired");
+    }
+
+    void print(const std::string& text) override { tell_({text, -1}); }
+    void rowsCounted(long rows) override { tell_({"", rows}); }
+
+    int tranCount() override { return impl_.syncTran(); }
+    void beginTran(const std::string& name) override { impl_.beginTran(name); }
+    void commitTran() override { impl_.commitTran(); }
+    void rollbackTran(const std::string& name) override { impl_.rollbackTran(name); }
+    void saveTran(const std::string& name) override { impl_.saveTran(name); }
+    void statementEnded(long error, long rows) override {
+        impl_.lastError = error;
+        impl_.lastRowCount = rows;
+    }
+    void catching(const Caught* error) override {
+        if (error) {
+            impl_.caught = *error;
+        } else {
+            impl_.caught.reset();
+        }
+    }
+    void doomed(bool cannotCommit) override { impl_.uncommittable = cannotCommit; }
+    std::shared_ptr<dialect::CursorSet>* globalCursors() override { return &impl_.cursors; }
+    void setDateFirst(int day) override { sqlite::setDateFirst(impl_.db, day); }
+    int dateFirst() override { return dateFirstOf(impl_.db); }
+    void setFetchStatus(int status) override { impl_.fetchStatus = status; }
+    int fetchStatus() override { return impl_.fetchStatus; }
+    void setCursorRows(long rows) override { impl_.cursorRows = rows; }
+    Error spoken(const Error& e) override { return impl_.spoken(e); }
+    void setLanguage(const std::string& name) override {
+        const auto named = languageNamed(name);
+        if (!named)
+            throw Error(ErrorNumber::Database,
+                        "Language must be 简体中文 or us_english, not '" + name + "'.");
+        impl_.language = *named;
+        setDateLanguage(impl_.db, *named == Language::English);
+        // a language brings its first day of the week: Sunday for both
+        sqlite::setDateFirst(impl_.db, 7);
+    }
+    std::string language() override {
+        return impl_.language == Language::English ? "us_english" : "简体中文";
+    }
+    // SQLite waits for another connection's lock by its busy timeout
+    void lockTimeout(long long milliseconds) override {
+        const long long busy = milliseconds < 0
+                                   ? (impl_.timeoutSeconds > 0 ? impl_.timeoutSeconds * 1000LL : INT_MAX)
+                                   : std::min<long long>(milliseconds, INT_MAX);
+        sqlite3_busy_timeout(impl_.db, static_cast<int>(busy));
+    }
+    bool batchEnded() override { return std::exchange(impl_.triggerEndedBatch, false); }
+    void wait(long long milliseconds) override {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        for (;;) {
+            const auto now = std::chrono::steady_clock::now();
+            if (impl_.timeoutSeconds > 0 && now >= impl_.deadline)
+                throw Error(ErrorNumber::Database, "Query timeout expired");
+            if (now >= until) return;
+            auto next = std::min(until, now + std::chrono::milliseconds(50));
+            if (impl_.timeoutSeconds > 0) next = std::min(next, impl_.deadline);
+            std::this_thread::sleep_until(next);
+        }
+    }
+
+    std::optional<Module> module(const std::string& name) override {
+        if (!impl_.hasObject("table", kModuleTable)) return std::nullopt;
+        sqlite3_stmt* st = impl_.prepare(
+            "select name, type, coalesce(parent, ''), definition from main.palvo_modules where name = "
+            "?1");
+        impl_.bind(st, {Value(name)});
+        std::optional<Module> m;
+        if (sqlite3_step(st) == SQLITE_ROW) {
+            const auto text = [st](int c) {
+                const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                return std::string(t ? t : "");
+            };
+            m = Module{text(0), text(1), text(2), text(3)};
+        }
+        sqlite3_reset(st);
+        return m;
+    }
+    void storeModule(const Module& m) override {
+        if (ensureModuleTable(impl_.db) != SQLITE_OK) impl_.fail();
+        sqlite3_stmt* st = impl_.prepare(
+            "insert or replace into main.palvo_modules (name, type, parent, definition) "
+            "values (?1, ?2, nullif(?3, ''), ?4)");
+        impl_.bind(st, {Value(m.name), Value(m.type), Value(m.parent), Value(m.definition)});
+        impl_.run(st);
+    }
+    void dropModule(const std::string& name) override {
+        sqlite3_stmt* st = impl_.prepare("delete from main.palvo_modules where name = ?1");
+        impl_.bind(st, {Value(name)});
+        impl_.run(st);
+    }
+    bool tableExists(const std::string& name) override {
+        return impl_.hasObject("table", name) || impl_.hasObject("view", name);
+    }
+    std::vector<std::string> temporaryTables() override {
+        return impl_.strings("select name from temp.sqlite_master where type = 'table' and name like '#%'");
+    }
+
+private:
+    Impl& impl_;
+    const std::function<void(const Palvo::Connection::InfoMessage&)>& tell_;
+};
+
+// one deadline for all the batch's statements; a trigger's body is a scope of its own inside
+// the batch that fired it, which gets its state back after it
+struct Connection::Impl::BatchScope {
+    Impl& impl;
+    bool outer;
+    std::optional<long long> scopeIdentity;
+    long lastError, lastRowCount;
+    std::optional<dialect::BatchPort::Caught> caught;
+    bool uncommittable;
+    BatchScope(Impl& i, const long* triggerRows)
+        : impl(i),
+          outer(!i.inBatch),
+          scopeIdentity(i.scopeIdentity),
+          lastError(i.lastError),
+          lastRowCount(i.lastRowCount),
+          caught(i.caught),
+          uncommittable(i.uncommittable) {
+        if (outer) {
+            impl.startClock();
+            impl.triggerEndedBatch = false;
+        }
+        impl.inBatch = true;
+        reset();
+        // @@ROWCOUNT at a trigger's start: the rows of the statement that fired it
+        if (triggerRows) impl.lastRowCount = *triggerRows;
+    }
+    // a statement sent alone is a batch of its own: it reads none of these
+    ~BatchScope() {
+        impl.inBatch = !outer;
+        if (outer) {
+            reset();
+            return;
+        }
+        impl.scopeIdentity = scopeIdentity;
+        impl.lastError = lastError;
+        impl.lastRowCount = lastRowCount;
+        impl.caught = caught;
+        impl.uncommittable = uncommittable;
+    }
+    void reset() {
+        impl.scopeIdentity.reset();
+        impl.lastError = 0;
+        impl.lastRowCount = 0;
+        impl.caught.reset();
+        impl.uncommittable = false;
+    }
+    BatchScope(const BatchScope&) = delete;
+    BatchScope& operator=(const BatchScope&) = delete;
+};
+
 dialect::BatchResult Connection::Impl::runBatch(
     const std::string& sql, const std::vector<Value>& params,
     const std::function<void(const Palvo::Connection::InfoMessage&)>& tell, const long* triggerRows) {
@@ -33,182 +208,9 @@ dialect::BatchResult Connection::Impl::runBatch(
                     "Not supported by the embedded database: parameters (?) in a batch (its variables take "
                     "its values).");
     }
-    class Port final : public dialect::BatchPort {
-    public:
-        Port(Impl& impl, const std::function<void(const Palvo::Connection::InfoMessage&)>& tell)
-            : impl_(impl), tell_(tell) {}
-        std::shared_ptr<const dialect::Translation> translate(const std::string& tsql) override {
-            return impl_.translate(tsql);
-        }
-        long execute(const std::string& tsql, const std::shared_ptr<const dialect::Translation>& tr,
-                     const std::vector<Value>& values) override {
-            return impl_.execute(tsql, tr, values);
-        }
-        ResultTable query(const std::string& tsql, const std::shared_ptr<const dialect::Translation>& tr,
-                          const std::vector<Value>& values) override {
-            return impl_.query(tsql, tr, values);
-        }
-        // CommandTimeout bounds the whole batch, as it does on SQL Server's clients
-        void loopRound() override {
-            if (impl_.timeoutSeconds > 0 && std::chrono::steady_clock::now() >= impl_.deadline)
-                throw Error(ErrorNumber::Database, "Query timeout expired");
-        }
-
-        void print(const std::string& text) override { tell_({text, -1}); }
-        void rowsCounted(long rows) override { tell_({"", rows}); }
-
-        int tranCount() override { return impl_.syncTran(); }
-        void beginTran(const std::string& name) override { impl_.beginTran(name); }
-        void commitTran() override { impl_.commitTran(); }
-        void rollbackTran(const std::string& name) override { impl_.rollbackTran(name); }
-        void saveTran(const std::string& name) override { impl_.saveTran(name); }
-        void statementEnded(long error, long rows) override {
-            impl_.lastError = error;
-            impl_.lastRowCount = rows;
-        }
-        void catching(const Caught* error) override {
-            if (error) {
-                impl_.caught = *error;
-            } else {
-                impl_.caught.reset();
-            }
-        }
-        void doomed(bool cannotCommit) override { impl_.uncommittable = cannotCommit; }
-        std::shared_ptr<dialect::CursorSet>* globalCursors() override { return &impl_.cursors; }
-        void setDateFirst(int day) override { sqlite::setDateFirst(impl_.db, day); }
-        int dateFirst() override { return dateFirstOf(impl_.db); }
-        void setFetchStatus(int status) override { impl_.fetchStatus = status; }
-        int fetchStatus() override { return impl_.fetchStatus; }
-        void setCursorRows(long rows) override { impl_.cursorRows = rows; }
-        Error spoken(const Error& e) override { return impl_.spoken(e); }
-        void setLanguage(const std::string& name) override {
-            const auto named = languageNamed(name);
-            if (!named)
-                throw Error(ErrorNumber::Database,
-                            "Language must be 简体中文 or us_english, not '" + name + "'.");
-            impl_.language = *named;
-            setDateLanguage(impl_.db, *named == Language::English);
-            // a language brings its first day of the week: Sunday for both
-            sqlite::setDateFirst(impl_.db, 7);
-        }
-        std::string language() override {
-            return impl_.language == Language::English ? "us_english" : "简体中文";
-        }
-        // SQLite waits for another connection's lock by its busy timeout
-        void lockTimeout(long long milliseconds) override {
-            const long long busy = milliseconds < 0
-                                       ? (impl_.timeoutSeconds > 0 ? impl_.timeoutSeconds * 1000LL : INT_MAX)
-                                       : std::min<long long>(milliseconds, INT_MAX);
-            sqlite3_busy_timeout(impl_.db, static_cast<int>(busy));
-        }
-        bool batchEnded() override { return std::exchange(impl_.triggerEndedBatch, false); }
-        void wait(long long milliseconds) override {
-            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-            for (;;) {
-                const auto now = std::chrono::steady_clock::now();
-                if (impl_.timeoutSeconds > 0 && now >= impl_.deadline)
-                    throw Error(ErrorNumber::Database, "Query timeout expired");
-                if (now >= until) return;
-                auto next = std::min(until, now + std::chrono::milliseconds(50));
-                if (impl_.timeoutSeconds > 0) next = std::min(next, impl_.deadline);
-                std::this_thread::sleep_until(next);
-            }
-        }
-
-        std::optional<Module> module(const std::string& name) override {
-            if (!impl_.hasObject("table", kModuleTable)) return std::nullopt;
-            sqlite3_stmt* st = impl_.prepare(
-                "select name, type, coalesce(parent, ''), definition from main.palvo_modules where name = "
-                "?1");
-            impl_.bind(st, {Value(name)});
-            std::optional<Module> m;
-            if (sqlite3_step(st) == SQLITE_ROW) {
-                const auto text = [st](int c) {
-                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-                    return std::string(t ? t : "");
-                };
-                m = Module{text(0), text(1), text(2), text(3)};
-            }
-            sqlite3_reset(st);
-            return m;
-        }
-        void storeModule(const Module& m) override {
-            if (ensureModuleTable(impl_.db) != SQLITE_OK) impl_.fail();
-            sqlite3_stmt* st = impl_.prepare(
-                "insert or replace into main.palvo_modules (name, type, parent, definition) "
-                "values (?1, ?2, nullif(?3, ''), ?4)");
-            impl_.bind(st, {Value(m.name), Value(m.type), Value(m.parent), Value(m.definition)});
-            impl_.run(st);
-        }
-        void dropModule(const std::string& name) override {
-            sqlite3_stmt* st = impl_.prepare("delete from main.palvo_modules where name = ?1");
-            impl_.bind(st, {Value(name)});
-            impl_.run(st);
-        }
-        bool tableExists(const std::string& name) override {
-            return impl_.hasObject("table", name) || impl_.hasObject("view", name);
-        }
-        std::vector<std::string> temporaryTables() override {
-            return impl_.strings(
-                "select name from temp.sqlite_master where type = 'table' and name like '#%'");
-        }
-
-    private:
-        Impl& impl_;
-        const std::function<void(const Palvo::Connection::InfoMessage&)>& tell_;
-    };
-    // one deadline for all the batch's statements; a trigger's body is a scope of its own inside
-    // the batch that fired it, which gets its state back after it
-    struct Clock {
-        Impl& impl;
-        bool outer;
-        std::optional<long long> scopeIdentity;
-        long lastError, lastRowCount;
-        std::optional<dialect::BatchPort::Caught> caught;
-        bool uncommittable;
-        Clock(Impl& i, const long* triggerRows)
-            : impl(i),
-              outer(!i.inBatch),
-              scopeIdentity(i.scopeIdentity),
-              lastError(i.lastError),
-              lastRowCount(i.lastRowCount),
-              caught(i.caught),
-              uncommittable(i.uncommittable) {
-            if (outer) {
-                impl.startClock();
-                impl.triggerEndedBatch = false;
-            }
-            impl.inBatch = true;
-            reset();
-            // @@ROWCOUNT at a trigger's start: the rows of the statement that fired it
-            if (triggerRows) impl.lastRowCount = *triggerRows;
-        }
-        // a statement sent alone is a batch of its own: it reads none of these
-        ~Clock() {
-            impl.inBatch = !outer;
-            if (outer) {
-                reset();
-                return;
-            }
-            impl.scopeIdentity = scopeIdentity;
-            impl.lastError = lastError;
-            impl.lastRowCount = lastRowCount;
-            impl.caught = caught;
-            impl.uncommittable = uncommittable;
-        }
-        void reset() {
-            impl.scopeIdentity.reset();
-            impl.lastError = 0;
-            impl.lastRowCount = 0;
-            impl.caught.reset();
-            impl.uncommittable = false;
-        }
-        Clock(const Clock&) = delete;
-        Clock& operator=(const Clock&) = delete;
-    };
     const std::shared_ptr<const dialect::Batch> batch = batchOf(sql);
     Port port(*this, tell);
-    const Clock clock(*this, triggerRows);
+    const BatchScope scope(*this, triggerRows);
     return batch->run(port);
 }
 

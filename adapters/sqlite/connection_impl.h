@@ -220,6 +220,8 @@ struct PALVO_LOCAL Connection::Impl {
     // A translated query run, every row read.
     ResultTable query(const std::string& sql, std::shared_ptr<const dialect::Translation> tr,
                       const std::vector<Value>& params);
+    class Port;         // the batch engine's port on this connection (batch_port.cpp)
+    struct BatchScope;  // one batch's state, and a trigger body's inside it
     // A batch (Translation::batch, or a statement reading variables) run by the batch engine;
     // `params` are refused (a batch binds its own variables).
     // Its PRINT texts and counts go to `tell`.

@@ -84,7 +84,7 @@ TEST_P(TsqlCursors, ScrollFetchesMoveAsTheyAreTold) {
     }
 }
 
-TEST_P(TsqlCursors, AFetchOffTheRowsLeavesTheVariablesAndTellsMinusOne) {
+TEST_P(TsqlCursors, AFetchOffTheRowsTellsMinusOneLeavingTheVariables) {
     const char* const moves[] = {
         "fetch absolute 1 from c into @k fetch prior from c into @k",
         "fetch absolute 1 from c into @k fetch absolute 9 from c into @k",

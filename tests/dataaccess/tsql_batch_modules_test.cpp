@@ -201,7 +201,7 @@ std::shared_ptr<Connection> openFile(const std::string& file) {
     return c;
 }
 
-TEST(EmbeddedModules, AnotherConnectionAndTheReopenedFileRunAProcedure) {
+TEST(EmbeddedModules, AProcedureIsStoredInTheFileForEveryConnection) {
     const testing::ScratchDir dir("palvo_modules");
     const std::string file = (dir.path / "m.db").string();
     auto one = openFile(file);

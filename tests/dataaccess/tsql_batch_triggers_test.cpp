@@ -39,7 +39,7 @@ protected:
     }
 };
 
-TEST_P(TsqlTriggers, InsertedAndDeletedHoldTheStatementsNewAndOldRows) {
+TEST_P(TsqlTriggers, ThePseudoTablesHoldTheStatementsRows) {
     audited();
     const std::pair<const char*, std::vector<Row>> cases[] = {
         {"insert into 账 values (1, 'a'), (2, 'b')", {{"i", "1", "a"}, {"i", "2", "b"}}},
@@ -76,7 +76,7 @@ TEST_P(TsqlTriggers, ATriggerFiresOncePerStatementSeeingItsRowCount) {
 }
 
 // RAISERROR tells why; ROLLBACK undoes the statement and the transaction, and the batch ends
-TEST_P(TsqlTriggers, ARollbackInATriggerUndoesTheTransactionAndEndsTheBatch) {
+TEST_P(TsqlTriggers, ARollbackInATriggerEndsTheBatchUndoingItsTransaction) {
     conn_->Execute("create table 库存 (k int, 数量 int)");
     conn_->Execute(
         "create trigger 查数量 on 库存 after insert as "
@@ -185,7 +185,7 @@ TEST_P(TsqlTriggers, UpdateOfAColumnTellsWhetherTheStatementSetIt) {
     }
 }
 
-TEST_P(TsqlTriggers, AlteringATriggerReplacesItsActionsAndBody) {
+TEST_P(TsqlTriggers, AlteringATriggerReplacesItsDefinition) {
     const char* alters[] = {
         "alter trigger 记账 on 账 after delete as insert into 日志 select 'x', k, v from deleted",
         "create or alter trigger 记账 on 账 after delete as insert into 日志 select 'x', k, v from deleted",
