@@ -605,7 +605,8 @@ Translation Rewriter::dropStatement(const Nodes& ns) {
     const bool ifExists = k + 1 < ns.size() && ns[k].word("if") && ns[k + 1].word("exists");
     if (ifExists) k += 2;
     Translation tr;
-    for (const auto& [b, e] : splitCommas(ns, k, ns.size())) {
+    for (const Span& item : splitCommas(ns, k, ns.size())) {
+        const std::size_t b = item.first, e = item.second;
         const auto refuse = [&] {
             unsupported("DROP " + upper(kind) + " of '" + trimLead(plain(ns, b, e)) + "'");
         };

@@ -115,7 +115,8 @@ void Connection::Impl::readTriggers() {
             if (d.onDelete) t.remove.push_back(std::move(d));
         }
     }
-    for (const auto& [lower, t] : tableTriggers) {
+    for (const auto& entry : tableTriggers) {
+        const TableTriggers& t = entry.second;  // a lambda below reads it: no structured binding
         const std::string i = std::to_string(t.index);
         std::string columns, olds;
         for (const std::string& c : columnsOf(t.table)) {
