@@ -59,6 +59,17 @@ template <class F>
 class ControlBehaviour : public ::testing::Test {
 protected:
     F make;
+
+    // Three rows, "x" in cell (2, 1), cell (2, 0) coloured 0xFF and current.
+    FlexGrid& gridWithACellColoured() {
+        FlexGrid& g = make.flexGrid(false);
+        g.Rows(3);
+        g.TextMatrix(2, 1, "x");
+        g.Row(2);
+        g.Col(0);
+        g.CellBackColor(0xFF);
+        return g;
+    }
 };
 
 TYPED_TEST_SUITE_P(ControlBehaviour);
@@ -388,12 +399,7 @@ TYPED_TEST_P(ControlBehaviour, GridColumnAlignmentsReadBackAsSet) {
 }
 
 TYPED_TEST_P(ControlBehaviour, GridCellColourFollowsTheCurrentCell) {
-    FlexGrid& g = this->make.flexGrid(false);
-    g.Rows(3);
-    g.TextMatrix(2, 1, "x");
-    g.Row(2);
-    g.Col(0);
-    g.CellBackColor(0xFF);
+    FlexGrid& g = this->gridWithACellColoured();
     g.Col(1);
     EXPECT_EQ(g.CellBackColor(), 0) << "another cell";
     g.CellBackColor(static_cast<std::int32_t>(0x80000005u));
@@ -406,12 +412,7 @@ TYPED_TEST_P(ControlBehaviour, GridCellColourFollowsTheCurrentCell) {
 }
 
 TYPED_TEST_P(ControlBehaviour, GridClearEmptiesTheCellsKeepingTheShape) {
-    FlexGrid& g = this->make.flexGrid(false);
-    g.Rows(3);
-    g.TextMatrix(2, 1, "x");
-    g.Row(2);
-    g.Col(0);
-    g.CellBackColor(0xFF);
+    FlexGrid& g = this->gridWithACellColoured();
     g.Clear();
     EXPECT_EQ(g.Rows(), 3);
     EXPECT_EQ(g.TextMatrix(2, 1), "");

@@ -43,6 +43,15 @@ protected:
     }
     std::shared_ptr<sqlite::Connection> conn;
     F make;
+
+    // The customers of 销售 by number into both: the combo box as it is, the list with "全部" first and the
+    // third entry chosen.
+    void fillFromSales(ComboBox& cmb, ListBox& list) {
+        const std::string sql = "select 编号, 客户 from 销售 order by 编号";
+        clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, cmb);
+        clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, list, 2, "全部");
+        make.settle();
+    }
 };
 
 TYPED_TEST_SUITE_P(FillingBehaviour);
@@ -50,10 +59,7 @@ TYPED_TEST_SUITE_P(FillingBehaviour);
 TYPED_TEST_P(FillingBehaviour, AFilledListHoldsEachRowsTextWithItsData) {
     ComboBox& cmb = this->make.comboBox();
     ListBox& list = this->make.listBox();
-    const std::string sql = "select 编号, 客户 from 销售 order by 编号";
-    clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, cmb);
-    clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, list, 2, "全部");
-    this->make.settle();
+    this->fillFromSales(cmb, list);
     EXPECT_EQ(listEntries(cmb), (std::vector<std::string>{"", "华北商行", "东方建材", "华北商行"}));
     EXPECT_EQ(cmb.ItemData(2), 2);
     EXPECT_EQ(listEntries(list).front(), "全部");
@@ -63,10 +69,7 @@ TYPED_TEST_P(FillingBehaviour, AFilledListHoldsEachRowsTextWithItsData) {
 TYPED_TEST_P(FillingBehaviour, AFilledListSelectsTheEntryAsked) {
     ComboBox& cmb = this->make.comboBox();
     ListBox& list = this->make.listBox();
-    const std::string sql = "select 编号, 客户 from 销售 order by 编号";
-    clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, cmb);
-    clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, list, 2, "全部");
-    this->make.settle();
+    this->fillFromSales(cmb, list);
     EXPECT_EQ(cmb.ListIndex(), 0);
     EXPECT_EQ(list.ListIndex(), 2);
 }
