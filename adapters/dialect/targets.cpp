@@ -165,6 +165,7 @@ const Target& sqlServerTarget() {
 const Target* targetForDbms(std::string_view dbmsName) {
     if (equalsNoCase(dbmsName, "Microsoft SQL Server")) return &sqlServerTarget();
     if (equalsNoCase(dbmsName, "SQLite")) return &sqliteTarget();
+    if (equalsNoCase(dbmsName, "PostgreSQL")) return &postgresTarget();
     return nullptr;
 }
 

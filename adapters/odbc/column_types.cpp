@@ -155,6 +155,14 @@ int sqlTypeForNull(int adoType) {
     }
 }
 
+int writtenScale(std::string_view text) {
+    const std::size_t point = text.find('.');
+    if (point == std::string_view::npos) return 0;
+    std::size_t end = point + 1;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    return static_cast<int>(end - point - 1);
+}
+
 std::string decimalText(std::string_view text, int scale) {
     std::string_view t = text;
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);

@@ -27,5 +27,7 @@ int sqlTypeForNull(int adoType);
 /// ("1.25E+1") moves the point in the digits, so nothing is rounded. Text that
 /// is not a number comes back unchanged.
 std::string decimalText(std::string_view text, int scale);
+/// The digits after the point of a number as written ("24.50": 2).
+int writtenScale(std::string_view text);
 
 }  // namespace Palvo::odbc::detail

@@ -204,8 +204,14 @@ struct Connection::Impl {
         }
         api->disconnect(dbc.get());
         dbc.reset();
-        reopen();
+        // the new link's own set-up statements run on it, not through another restore
         linkLost = false;
+        try {
+            reopen();
+        } catch (...) {
+            linkLost = true;
+            throw;
+        }
     }
 
     std::vector<std::string> statements(const std::string& sql, bool withParams) const {
@@ -515,7 +521,9 @@ struct Connection::Impl {
                 std::string text;
                 if (!readPieces(stmt, col, SQL_C_CHAR, text)) return Value();
                 // money has four decimals on SQL Server, whatever the driver reports as its scale
-                const int scale = info.type == adCurrency ? 4 : info.numericScale;
+                const int scale = info.type == adCurrency                 ? 4
+                                  : target && target->decimalsAsWritten() ? detail::writtenScale(text)
+                                                                          : info.numericScale;
                 return Value(Decimal{detail::decimalText(text, scale)});
             }
             case adDBTimeStamp: {
@@ -687,7 +695,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
                     (dbms.empty() ? std::string("The database (its ODBC driver gives no name)")
                                   : "The database \"" + dbms + "\" (as its ODBC driver names it)") +
                         " cannot be used: the library has no T-SQL target for this database (it has "
-                        "Microsoft SQL Server and SQLite).");
+                        "Microsoft SQL Server, SQLite and PostgreSQL).");
     }
     d.dbc = std::move(dbc);
     d.dbms = std::move(dbms);

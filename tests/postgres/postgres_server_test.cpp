@@ -1,14 +1,12 @@
 // The ODBC adapter against a real server: the private PostgreSQL the test run starts
-// (scripts/pg-cluster, named by PALVO_PG_CONNECTION_FILE). The library has no T-SQL target
-// for PostgreSQL yet, so these tests speak PostgreSQL's own SQL through a host translator
-// that sends statements as written; what they check is the adapter's own work on a
-// server: connecting, transactions, several clients, timeouts and a link that drops.
+// (scripts/pg-cluster, named by PALVO_PG_CONNECTION_FILE). These tests speak PostgreSQL's
+// own SQL through a host translator that sends statements as written; what they check is
+// the adapter's own work on a server: connecting, transactions, several clients, timeouts
+// and a link that drops. The T-SQL target is postgres_target_test.cpp's.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <regex>
@@ -19,6 +17,7 @@
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
 #include "support/errors.h"
+#include "support/pg_server.h"
 
 namespace Palvo::odbc {
 namespace {
@@ -26,19 +25,10 @@ namespace {
 using Palvo::testing::errorOf;
 using Palvo::testing::raised;
 
-std::string serverConnection() {
-    const char* file = std::getenv("PALVO_PG_CONNECTION_FILE");
-    if (!file) return {};
-    std::ifstream in(file);
-    std::string text;
-    std::getline(in, text);
-    return text;
-}
-
 class PgServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        connection_ = serverConnection();
+        connection_ = testing::pgServerConnection();
         ASSERT_FALSE(connection_.empty()) << "no server: run through ctest, which starts one";
     }
 
@@ -52,16 +42,6 @@ protected:
 
     std::string connection_;
 };
-
-TEST_F(PgServer, RefusesTheDatabaseForWantOfATarget) {
-    Connection c;
-    const auto [number, text] = errorOf([&] { c.Open(connection_); });
-    EXPECT_EQ(number, ErrorNumber::NotSupported);
-    EXPECT_EQ(text,
-              "The database \"PostgreSQL\" (as its ODBC driver names it) cannot be used: the library has no "
-              "T-SQL target for this database (it has Microsoft SQL Server and SQLite).");
-    EXPECT_EQ(c.State(), adStateClosed);
-}
 
 TEST_F(PgServer, FailedConnectionNamesTheServerNeverThePassword) {
     const std::smatch port = [&] {

@@ -39,6 +39,9 @@ public:
     /// Whether the driver reports result columns only by their values, so that
     /// their types are read from the columns' declarations instead.
     virtual bool typesFromDeclarations() const { return false; }
+    /// Whether the database writes each decimal value with its own scale, which is
+    /// SQL Server's, where its driver describes a computed column's scale otherwise.
+    virtual bool decimalsAsWritten() const { return false; }
 
 protected:
     virtual Translation render(const ReadBatch& batch, Catalogue* catalogue,
@@ -49,8 +52,11 @@ protected:
 PALVO_API const Target& sqliteTarget();
 /// SQL Server: the statement as written.
 PALVO_API const Target& sqlServerTarget();
+/// PostgreSQL 15 and later, with the schema `palvo` each connection installs
+/// once per version (T-SQL's functions, '+' on text, the catalogue).
+PALVO_API const Target& postgresTarget();
 /// The target of a database by the DBMS name its ODBC driver reports
-/// (SQL_DBMS_NAME: "Microsoft SQL Server", "SQLite"; any case); nullptr for a
+/// (SQL_DBMS_NAME: "Microsoft SQL Server", "SQLite", "PostgreSQL"; any case); nullptr for a
 /// database the library has no target for.
 PALVO_API const Target* targetForDbms(std::string_view dbmsName);
 

@@ -354,12 +354,12 @@ TEST_F(OdbcConnection, ADatabaseWithoutATargetIsRefusedAtOpenNamingIt) {
         const char* dbms;
         const char* description;
     } cases[] = {
-        {"PostgreSQL",
-         "The database \"PostgreSQL\" (as its ODBC driver names it) cannot be used: the library has no T-SQL "
-         "target for this database (it has Microsoft SQL Server and SQLite)."},
+        {"MySQL",
+         "The database \"MySQL\" (as its ODBC driver names it) cannot be used: the library has no T-SQL "
+         "target for this database (it has Microsoft SQL Server, SQLite and PostgreSQL)."},
         {"",
          "The database (its ODBC driver gives no name) cannot be used: the library has no T-SQL target for "
-         "this database (it has Microsoft SQL Server and SQLite)."},
+         "this database (it has Microsoft SQL Server, SQLite and PostgreSQL)."},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.dbms);
@@ -376,7 +376,7 @@ TEST_F(OdbcConnection, ADatabaseWithoutATargetIsRefusedAtOpenNamingIt) {
 }
 
 TEST_F(OdbcConnection, AHostsOwnTranslatorOpensADatabaseWithoutATarget) {
-    script.dbmsName = "PostgreSQL";
+    script.dbmsName = "MySQL";
     Connection c(api_);
     std::vector<std::string> seen;
     c.setStatementTranslator([&](const std::string& sql) {
@@ -384,7 +384,7 @@ TEST_F(OdbcConnection, AHostsOwnTranslatorOpensADatabaseWithoutATarget) {
         return std::vector<std::string>{"select 7 as n"};
     });
     c.Open(kMemoryDb);
-    EXPECT_EQ(c.dbmsName(), "PostgreSQL");
+    EXPECT_EQ(c.dbmsName(), "MySQL");
     EXPECT_EQ(c.Query("select 1 as n").at(0, 0), Value(7LL));
     EXPECT_EQ(seen, std::vector<std::string>{"select 1 as n"});
 }

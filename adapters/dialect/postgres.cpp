@@ -1,0 +1,515 @@
+// The PostgreSQL target: T-SQL read into the reader's tree, rendered for
+// PostgreSQL 15. PostgreSQL types every expression itself, so most of SQL
+// Server's meaning comes from the schema `palvo` the connection installs
+// (postgres_runtime.cpp): T-SQL's functions under their own names, '+' on
+// text, @@IDENTITY. What is rendered here is what PostgreSQL spells otherwise:
+// names, types, TOP, identities, table hints, the parts of a date.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "palvo/dialect/target.h"
+#include "palvo/error.h"
+#include "reader.h"
+
+namespace Palvo::dialect {
+
+std::string_view postgresRuntime();  // postgres_runtime.cpp
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& construct) {
+    throw Error(ErrorNumber::NotSupported, "Not supported on PostgreSQL: " + construct + ".");
+}
+
+// SQL Server compares names without regard to case, PostgreSQL folds the ones it is
+// given unquoted to lower case: a bracketed name is quoted as it folds.
+std::string pgName(std::string_view name) {
+    if (name.starts_with('#')) refuse("temporary table " + std::string(name));
+    return quoteName(asciiLower(name));
+}
+
+// Text columns compare and sort as Chinese_PRC_CI_AS does: by pinyin, Latin letters first, without
+// regard to case.
+constexpr std::string_view kTextCollation = " collate \"palvo\".\"zh\"";
+
+// Functions PostgreSQL has under T-SQL's name with T-SQL's meaning, and the ones
+// the schema `palvo` defines; the other names a host may call are renamed.
+bool sameFunction(std::string_view fn) {
+    static constexpr std::string_view names[] = {
+        "count", "sum", "min", "max", "avg", "abs", "upper", "lower", "ltrim", "rtrim", "left", "right",
+        "substring", "replace", "round", "floor", "power", "sqrt", "sign", "exp", "coalesce", "nullif",
+        "reverse", "row_number", "rank", "dense_rank", "ntile", "lag", "lead", "first_value", "last_value",
+        "concat", "pi",
+        // the schema palvo's
+        "len", "isnull", "getdate", "charindex", "datediff", "dateadd", "datepart", "year", "month", "day",
+        "newid", "ceiling", "square", "space", "replicate", "object_name", "type_name", "object_id",
+        "scope_identity", "datalength", "str", "patindex", "stuff", "iif", "eomonth", "log10", "ascii",
+        "unicode", "char", "nchar"};
+    for (std::string_view n : names) {
+        if (fn == n) return true;
+    }
+    return false;
+}
+
+// The canonical name of a DATEADD/DATEDIFF/DATEPART part as SQL Server takes its
+// abbreviations; "" for none.
+std::string datePart(std::string_view written) {
+    static constexpr std::pair<std::string_view, std::string_view> parts[] = {{"year", "year"},
+                                                                              {"yy", "year"},
+                                                                              {"yyyy", "year"},
+                                                                              {"quarter", "quarter"},
+                                                                              {"qq", "quarter"},
+                                                                              {"q", "quarter"},
+                                                                              {"month", "month"},
+                                                                              {"mm", "month"},
+                                                                              {"m", "month"},
+                                                                              {"dayofyear", "dayofyear"},
+                                                                              {"dy", "dayofyear"},
+                                                                              {"y", "dayofyear"},
+                                                                              {"day", "day"},
+                                                                              {"dd", "day"},
+                                                                              {"d", "day"},
+                                                                              {"week", "week"},
+                                                                              {"wk", "week"},
+                                                                              {"ww", "week"},
+                                                                              {"weekday", "weekday"},
+                                                                              {"dw", "weekday"},
+                                                                              {"hour", "hour"},
+                                                                              {"hh", "hour"},
+                                                                              {"minute", "minute"},
+                                                                              {"mi", "minute"},
+                                                                              {"n", "minute"},
+                                                                              {"second", "second"},
+                                                                              {"ss", "second"},
+                                                                              {"s", "second"},
+                                                                              {"millisecond", "millisecond"},
+                                                                              {"ms", "millisecond"}};
+    const std::string lw = asciiLower(written);
+    for (const auto& [name, canonical] : parts) {
+        if (lw == name) return std::string(canonical);
+    }
+    return {};
+}
+
+class PgRenderer {
+public:
+    std::string statement(const ReadStatement& s) {
+        switch (s.kind) {
+            case StatementKind::Select:
+            case StatementKind::With:
+            case StatementKind::Insert:
+            case StatementKind::Update:
+            case StatementKind::Delete:
+            case StatementKind::Truncate:
+            case StatementKind::CreateView:
+                return trimLead(seq(s.nodes, 0, s.nodes.size()));
+            case StatementKind::CreateTable:
+                return createTable(s.nodes);
+            case StatementKind::CreateIndex:
+                return createIndex(s.nodes);
+            case StatementKind::Drop:
+                return drop(s.nodes);
+            default:
+                break;
+        }
+        std::string words;
+        for (std::size_t k = 0; k < s.nodes.size() && k < 2 && !s.nodes[k].group; ++k)
+            words += (k ? " " : "") + (s.nodes[k].tok.kind == TokenKind::Word ? upper(s.nodes[k].tok.text)
+                                                                              : s.nodes[k].tok.text);
+        refuse("the statement " + words);
+    }
+
+private:
+    static constexpr int kMaxDepth = 400;
+    int depth_ = 0;
+
+    struct Level {
+        explicit Level(int& depth) : depth_(depth) {
+            if (++depth_ > kMaxDepth) refuse("an expression nested this deeply");
+        }
+        ~Level() { --depth_; }
+        Level(const Level&) = delete;
+        Level& operator=(const Level&) = delete;
+        int& depth_;
+    };
+
+    // The nodes [b, e) of one level. A SELECT's TOP n at this level becomes its LIMIT.
+    std::string seq(const Nodes& ns, std::size_t b, std::size_t e) {
+        const Level level(depth_);
+        std::size_t topAt = e, topEnd = e;
+        std::string limit;
+        for (std::size_t k = b; k + 1 < e; ++k) {
+            if (!ns[k].word("select")) continue;
+            std::size_t t = k + 1;
+            if (t < e && (ns[t].word("distinct") || ns[t].word("all"))) ++t;
+            if (t + 1 < e && ns[t].word("top")) {
+                topAt = t;
+                topEnd = t + 2;
+                const Node& count = ns[t + 1];
+                limit = count.group ? trimLead(seq(count.kids, 0, count.kids.size())) : renderAt(ns, t + 1);
+                if (topEnd < e && ns[topEnd].word("percent")) refuse("TOP ... PERCENT");
+                if (topEnd + 1 < e && ns[topEnd].word("with") && ns[topEnd + 1].word("ties"))
+                    refuse("TOP ... WITH TIES");
+            }
+            break;
+        }
+        if (topAt != e) {
+            for (std::size_t k = b; k < e; ++k) {
+                if (ns[k].word("union") || ns[k].word("except") || ns[k].word("intersect"))
+                    refuse("TOP in a query with " + upper(ns[k].tok.text));
+            }
+        }
+        std::string out;
+        for (std::size_t k = b; k < e;) {
+            if (k == topAt) {
+                k = topEnd;
+                continue;
+            }
+            node(out, ns, k, e);
+        }
+        if (!limit.empty()) out += " limit " + limit;
+        return out;
+    }
+
+    std::string renderAt(const Nodes& ns, std::size_t k) {
+        std::string out;
+        node(out, ns, k, k + 1);
+        return trimLead(out);
+    }
+
+    // One node or construct at ns[k], appended to out; moves k past it.
+    void node(std::string& out, const Nodes& ns, std::size_t& k, std::size_t e) {
+        const Node& n = ns[k];
+        if (n.group) {
+            put(out, "(" + trimLead(seq(n.kids, 0, n.kids.size())) + (n.closeSpace ? " )" : ")"),
+                n.tok.spaceBefore);
+            ++k;
+            return;
+        }
+        const Token& t = n.tok;
+        switch (t.kind) {
+            case TokenKind::Name:
+                put(out, pgName(t.text), t.spaceBefore);
+                ++k;
+                return;
+            case TokenKind::String:
+            case TokenKind::NString:
+                put(out, quoteString(t.text), t.spaceBefore);
+                ++k;
+                return;
+            case TokenKind::Number:
+                if (t.text.size() > 1 && (t.text[1] == 'x' || t.text[1] == 'X'))
+                    refuse("binary literal " + t.text);
+                put(out, t.text, t.spaceBefore);
+                ++k;
+                return;
+            case TokenKind::Parameter:
+                put(out, "?", t.spaceBefore);
+                ++k;
+                return;
+            case TokenKind::Variable:
+                if (equalsNoCase(t.text, "@@identity")) {
+                    put(out, "palvo.identity()", t.spaceBefore);
+                    ++k;
+                    return;
+                }
+                refuse("variable " + t.text + " (T-SQL batches)");
+            case TokenKind::Operator:
+                put(out,
+                    t.text == "!<"   ? ">="
+                    : t.text == "!>" ? "<="
+                    : t.text == "^"  ? "#"
+                                     : t.text,
+                    t.spaceBefore);
+                ++k;
+                return;
+            case TokenKind::Word:
+                break;
+        }
+        const std::string lw = asciiLower(t.text);
+        if (lw == "with" && k + 1 < e && ns[k + 1].group) {
+            tableHints(ns[k + 1]);
+            k += 2;
+            return;
+        }
+        if (lw == "collate") refuse("COLLATE");
+        // PostgreSQL would hand the schema's LIKE a pattern rewritten with its own escapes
+        if (lw == "escape") refuse("LIKE ... ESCAPE");
+        if (lw == "rowid") {
+            // the row's own address, which the embedded database calls rowid
+            put(out, "ctid", t.spaceBefore);
+            ++k;
+            return;
+        }
+        if (k + 1 < e && ns[k + 1].group && isFunctionCall(ns, k)) {
+            put(out, call(lw, ns[k + 1]), t.spaceBefore);
+            k += 2;
+            return;
+        }
+        put(out, t.text, t.spaceBefore);
+        ++k;
+    }
+
+    // A word before a group calls a function, unless it names a table (INSERT INTO T (...)) or is a
+    // clause's word.
+    static bool isFunctionCall(const Nodes& ns, std::size_t k) {
+        const std::string lw = asciiLower(ns[k].tok.text);
+        if (lw == "left" || lw == "right") return true;  // LEFT JOIN has no parentheses after LEFT
+        if (isClauseKeyword(lw) || lw == "over" || lw == "or" || lw == "then" || lw == "else" || lw == "when")
+            return false;
+        if (k > 0 && !ns[k - 1].group) {
+            const Node& before = ns[k - 1];
+            if (before.word("into") || before.word("table") || before.word("on") ||
+                before.word("references") || before.word("view") || before.word("update") ||
+                before.word("join") || before.word("from") || before.word("insert") || before.word("exists"))
+                return false;
+        }
+        return true;
+    }
+
+    // SQL Server's locking hints: NOLOCK and READUNCOMMITTED read what PostgreSQL reads anyway
+    // (committed rows, never blocked by writers); the others have no place in a statement here.
+    static void tableHints(const Node& g) {
+        for (const Node& h : g.kids) {
+            if (h.op(",")) continue;
+            if (h.word("nolock") || h.word("readuncommitted") || h.word("readcommitted")) continue;
+            refuse("the table hint " + upper(h.tok.text));
+        }
+    }
+
+    std::string args(const Nodes& a) { return trimLead(seq(a, 0, a.size())); }
+
+    std::string call(const std::string& fn, const Node& g) {
+        const Nodes& a = g.kids;
+        if (fn == "cast") return castCall(a);
+        if (fn == "convert") return convertCall(a);
+        if (fn == "datediff" || fn == "dateadd" || fn == "datepart" || fn == "datename") {
+            // the part is a word T-SQL reads as a keyword: given to the schema's function as text
+            if (a.empty() || a[0].group) refuse(upper(fn) + " without its date part");
+            const std::string part = datePart(a[0].tok.text);
+            if (part.empty()) refuse(upper(fn) + " of the part " + a[0].tok.text);
+            if (fn == "datename") refuse("the function DATENAME()");
+            return "palvo." + fn + "('" + part + "'" + trimLead(seq(a, 1, a.size())) + ")";
+        }
+        if (fn == "log") return "ln(" + args(a) + ")";
+        if (fn == "getdate" || fn == "sysdatetime" || fn == "current_timestamp") return "palvo.getdate()";
+        if (fn == "getutcdate") return "palvo.getutcdate()";
+        if (!sameFunction(fn)) refuse("the function " + upper(fn) + "()");
+        const bool own = fn == "len" || fn == "isnull" || fn == "charindex" || fn == "year" ||
+                         fn == "month" || fn == "day" || fn == "newid" || fn == "ceiling" || fn == "square" ||
+                         fn == "space" || fn == "replicate" || fn == "object_name" || fn == "type_name" ||
+                         fn == "object_id" || fn == "scope_identity" || fn == "datalength" || fn == "str" ||
+                         fn == "patindex" || fn == "stuff" || fn == "iif" || fn == "eomonth" ||
+                         fn == "log10" || fn == "ascii" || fn == "unicode" || fn == "char" || fn == "nchar" ||
+                         fn == "round";
+        if (fn == "scope_identity") return "palvo.identity()";
+        return (own ? "palvo." + fn : fn) + "(" + args(a) + ")";
+    }
+
+    // CAST(x AS type)
+    std::string castCall(const Nodes& a) {
+        std::size_t as = a.size();
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            if (a[k].word("as")) as = k;
+        }
+        if (as == a.size() || as + 1 >= a.size()) refuse("CAST without AS and a type");
+        std::size_t k = as + 1;
+        const std::string type = pgType(a, k, a.size(), true);
+        if (k != a.size()) refuse("CAST with more than a type after AS");
+        return "cast(" + trimLead(seq(a, 0, as)) + " as " + type + ")";
+    }
+
+    // CONVERT(type, x[, style]): without a style, a cast; with one, text in that style.
+    std::string convertCall(const Nodes& a) {
+        const std::vector<Span> parts = splitCommas(a, 0, a.size());
+        if (parts.size() < 2 || parts.size() > 3)
+            refuse("CONVERT with " + std::to_string(parts.size()) + " arguments");
+        std::size_t k = parts[0].first;
+        const std::string type = pgType(a, k, parts[0].second, true);
+        const std::string value = trimLead(seq(a, parts[1].first, parts[1].second));
+        if (parts.size() == 2) return "cast(" + value + " as " + type + ")";
+        const std::string style = trimLead(seq(a, parts[2].first, parts[2].second));
+        return "cast(palvo.convert_style(" + value + ", " + style + ") as " + type + ")";
+    }
+
+    // The PostgreSQL type for the T-SQL type at ns[k]; moves k past it (and its length).
+    // `cast`: in CAST/CONVERT, where a character type without a length is 30 long.
+    static std::string pgType(const Nodes& ns, std::size_t& k, std::size_t e, bool cast) {
+        if (k >= e || ns[k].group) refuse("a type that is not named");
+        const std::string lw = asciiLower(ns[k].tok.text);
+        ++k;
+        std::string length;
+        if (k < e && ns[k].group) {
+            length = trimLead(plain(ns[k].kids, 0, ns[k].kids.size()));
+            ++k;
+        }
+        const bool max = equalsNoCase(length, "max");
+        const std::string sized = length.empty() ? std::string() : "(" + length + ")";
+        if (lw == "int" || lw == "integer") return "integer";
+        if (lw == "bigint") return "bigint";
+        if (lw == "smallint" || lw == "tinyint" || lw == "bit") return "smallint";
+        if (lw == "decimal" || lw == "numeric") return "numeric" + (sized.empty() ? "(18,0)" : sized);
+        if (lw == "money") return "numeric(19,4)";
+        if (lw == "smallmoney") return "numeric(10,4)";
+        if (lw == "float") return "double precision";
+        if (lw == "real") return "real";
+        if (lw == "varchar" || lw == "nvarchar") {
+            if (max) return "text";
+            return "varchar" + (sized.empty() ? std::string(cast ? "(30)" : "(1)") : sized);
+        }
+        if (lw == "char" || lw == "nchar")
+            return "char" + (sized.empty() ? std::string(cast ? "(30)" : "(1)") : sized);
+        if (lw == "text" || lw == "ntext") return "text";
+        if (lw == "datetime") return "timestamp(3)";
+        if (lw == "smalldatetime") return "timestamp(0)";
+        if (lw == "datetime2") return "timestamp" + (sized.empty() ? "(6)" : sized);
+        if (lw == "date") return "date";
+        if (lw == "time") return "time" + (sized.empty() ? "(6)" : sized);
+        if (lw == "uniqueidentifier") return "uuid";
+        if (lw == "varbinary" || lw == "binary" || lw == "image") return "bytea";
+        refuse("the type " + lw);
+    }
+
+    static bool textType(std::string_view pg) {
+        return pg == "text" || pg.starts_with("varchar") || pg.starts_with("char");
+    }
+
+    // CREATE TABLE T (column definitions and constraints)
+    std::string createTable(const Nodes& ns) {
+        if (ns.size() != 4 || !ns[3].group) refuse("CREATE TABLE with more than its columns (ON, WITH, ...)");
+        if (ns[2].tok.text.starts_with('#')) refuse("temporary table " + ns[2].tok.text);
+        std::string out = "create table " + renderAt(ns, 2) + " (";
+        const Nodes& d = ns[3].kids;
+        bool first = true;
+        for (const auto& [b, e] : splitCommas(d, 0, d.size())) {
+            out += first ? "" : ", ";
+            first = false;
+            if (b == e) refuse("an empty column definition");
+            if (d[b].word("constraint") || d[b].word("primary") || d[b].word("unique") ||
+                d[b].word("foreign") || d[b].word("check")) {
+                out += trimLead(constraintSeq(d, b, e));
+                continue;
+            }
+            out += columnDef(d, b, e);
+        }
+        return out + ")";
+    }
+
+    // A constraint's words, CLUSTERED and NONCLUSTERED left out (PostgreSQL's indexes are all heaps').
+    std::string constraintSeq(const Nodes& d, std::size_t b, std::size_t e) {
+        std::string out;
+        for (std::size_t k = b; k < e;) {
+            if (d[k].word("clustered") || d[k].word("nonclustered")) {
+                ++k;
+                continue;
+            }
+            node(out, d, k, e);
+        }
+        return out;
+    }
+
+    std::string columnDef(const Nodes& d, std::size_t b, std::size_t e) {
+        std::string out = renderAt(d, b);
+        std::size_t k = b + 1;
+        if (k < e && d[k].word("as")) refuse("computed column " + d[b].tok.text);
+        const std::string type = pgType(d, k, e, false);
+        out += " " + type;
+        if (textType(type)) out += kTextCollation;
+        for (; k < e;) {
+            if (d[k].word("identity")) {
+                std::string seed = "1", step = "1";
+                if (k + 1 < e && d[k + 1].group) {
+                    const Nodes& g = d[k + 1].kids;
+                    const std::vector<Span> p = splitCommas(g, 0, g.size());
+                    if (p.size() != 2) refuse("IDENTITY without its seed and increment");
+                    seed = trimLead(plain(g, p[0].first, p[0].second));
+                    step = trimLead(plain(g, p[1].first, p[1].second));
+                    ++k;
+                }
+                out +=
+                    " generated by default as identity (start with " + seed + " increment by " + step + ")";
+                ++k;
+                continue;
+            }
+            if (d[k].word("clustered") || d[k].word("nonclustered")) {
+                ++k;
+                continue;
+            }
+            if (d[k].word("collate")) refuse("COLLATE");
+            node(out, d, k, e);
+        }
+        return out;
+    }
+
+    // CREATE [UNIQUE] [CLUSTERED | NONCLUSTERED] INDEX name ON T (columns)
+    std::string createIndex(const Nodes& ns) {
+        std::string out;
+        for (std::size_t k = 0; k < ns.size();) {
+            if (ns[k].word("clustered") || ns[k].word("nonclustered")) {
+                ++k;
+                continue;
+            }
+            if (ns[k].word("with") || ns[k].word("include") || ns[k].word("where"))
+                refuse("CREATE INDEX ... " + upper(ns[k].tok.text));
+            node(out, ns, k, ns.size());
+        }
+        return trimLead(out);
+    }
+
+    // DROP TABLE | VIEW [IF EXISTS] a, b; DROP INDEX T.ix | ix ON T
+    std::string drop(const Nodes& ns) {
+        if (ns.size() > 1 && ns[1].word("index")) {
+            std::size_t k = 2;
+            std::string out = "drop index";
+            if (k + 1 < ns.size() && ns[k].word("if") && ns[k + 1].word("exists")) {
+                out += " if exists";
+                k += 2;
+            }
+            if (k + 2 < ns.size() && ns[k + 1].op("."))
+                k += 2;  // T.ix: PostgreSQL's index names are the schema's
+            if (k >= ns.size()) refuse("DROP INDEX without its name");
+            out += " " + renderAt(ns, k);
+            if (k + 1 < ns.size() && !ns[k + 1].word("on")) refuse("DROP INDEX of several indexes");
+            return out;
+        }
+        if (ns.size() > 1 && (ns[1].word("procedure") || ns[1].word("proc") || ns[1].word("function") ||
+                              ns[1].word("trigger")))
+            refuse("DROP " + upper(ns[1].tok.text));
+        return trimLead(seq(ns, 0, ns.size()));
+    }
+};
+
+class PostgresTarget final : public Target {
+public:
+    std::string_view name() const override { return "postgresql"; }
+    DatabaseCapabilities capabilities() const override {
+        // hints are not sent (see tableHints); INSERT ... SELECT reads before it locks
+        return {.tableHints = false, .insertSelectLocksFirst = false};
+    }
+    std::vector<std::string> sessionSetup() const override {
+        return {std::string(postgresRuntime()), "set search_path = public, palvo, pg_catalog"};
+    }
+    std::string lastIdentityQuery() const override { return "select palvo.identity()"; }
+    // sum(x) of a decimal(10,2) is written 24.50, its driver describing no scale
+    bool decimalsAsWritten() const override { return true; }
+
+protected:
+    Translation render(const ReadBatch& batch, Catalogue*, std::string_view) const override {
+        const auto& ss = batch.statements;
+        if (ss.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
+        if (ss.size() > 1) refuse("several statements in one batch");
+        Translation tr;
+        tr.statements.push_back(PgRenderer().statement(ss[0]));
+        return tr;
+    }
+};
+
+}  // namespace
+
+const Target& postgresTarget() {
+    static const PostgresTarget target;
+    return target;
+}
+
+}  // namespace Palvo::dialect

@@ -1,0 +1,244 @@
+// T-SQL on the private PostgreSQL server through the library's PostgreSQL target:
+// the answers SQL Server gives, and the constructs the target refuses by name.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "palvo/error.h"
+#include "palvo/odbc/connection.h"
+#include "support/errors.h"
+#include "support/pg_server.h"
+
+namespace Palvo::odbc {
+namespace {
+
+using Palvo::testing::errorOf;
+
+class PgTarget : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const std::string server = testing::pgServerConnection();
+        if (server.empty()) return;
+        Connection c;
+        c.Open(server);
+        c.Execute("drop table if exists 目标客户");
+        c.Execute(
+            "create table 目标客户 (编号 int identity(1,1) primary key, 代码 varchar(10) not null, "
+            "名称 nvarchar(20), 余额 decimal(10,2), 建立 datetime)");
+        for (const char* row : {"('b', N'乙', 20.5, '2024-01-05 13:04:05')", "('A', N'甲', null, null)",
+                                "('z', N'张三', 3, '2024-02-29')", "('Y', N'阿四', 1, '2023-12-31')"})
+            c.Execute("insert into 目标客户 (代码, 名称, 余额, 建立) values " + std::string(row));
+    }
+
+    void SetUp() override {
+        server_ = testing::pgServerConnection();
+        ASSERT_FALSE(server_.empty()) << "no server: run through ctest, which starts one";
+        conn_.Open(server_);
+    }
+
+    // The first row of a query, its values joined by '|', NULL as "NULL", a decimal with its scale.
+    std::string row(const std::string& query) {
+        const ResultTable t = conn_.Query(query);
+        std::string r;
+        if (t.rowCount() == 0) return "(no row)";
+        for (std::size_t c = 0; c < t.columns.size(); ++c) {
+            const Value v = t.at(0, c);
+            r += (c ? "|" : "") + (v.isNull()    ? std::string("NULL")
+                                   : v.decimal() ? v.decimal()->text
+                                                 : v.toText());
+        }
+        return r;
+    }
+
+    // One column of every row, joined by ','.
+    std::string column(const std::string& query) {
+        const ResultTable t = conn_.Query(query);
+        std::string r;
+        for (std::size_t k = 0; k < t.rowCount(); ++k) r += (k ? "," : "") + t.at(k, 0).toText();
+        return r;
+    }
+
+    struct Answer {
+        const char* query;
+        const char* row;
+    };
+    void expectAnswers(const std::vector<Answer>& cases) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.query);
+            EXPECT_EQ(row(c.query), c.row);
+        }
+    }
+
+    std::string server_;
+    Connection conn_;
+};
+
+TEST_F(PgTarget, TextAnswersAsSqlServers) {
+    expectAnswers({
+        {"select 'ab' + N'c'", "abc"},
+        {"select 名称 + '!' from 目标客户 where 代码 = 'b'", "乙!"},
+        {"select len('ab  '), len(N'张三')", "2|2"},
+        {"select '5' + 1, 1 + '5'", "6|6"},
+        {"select charindex('B', 'abc'), charindex('c', 'abcabc', 4), charindex('x', 'abc')", "2|6|0"},
+        {"select isnull(null, 'x'), isnull(名称, '无') from 目标客户 where 代码 = 'A'", "x|甲"},
+        {"select left('abcd', 2) + right('abcd', 1) + replicate('-', 2) + space(1) + 'e'", "abd-- e"},
+        {"select upper(N'ab张'), ltrim('  a'), rtrim('a  ') + '|'", "AB张|a|a|"},
+    });
+}
+
+TEST_F(PgTarget, LikeTakesSqlServersPatternsWithoutRegardToCase) {
+    expectAnswers({
+        {"select case when 'Abc' like 'a[a-c]_' then 1 else 0 end", "1"},
+        {"select case when 'abc' like '[^a]%' then 1 else 0 end", "0"},
+        {"select case when 'xbc' like '[^a]%' then 1 else 0 end", "1"},
+        {"select case when 'a%b' like 'a[%]b' then 1 else 0 end", "1"},
+        {"select case when 'axb' like 'a[%]b' then 1 else 0 end", "0"},
+        {"select case when 'a.b' like 'a_b' and 'a(b' like 'a(b' then 1 else 0 end", "1"},
+        {"select case when 'abc' not like 'A%' then 1 else 0 end", "0"},
+        {"select count(*) from 目标客户 where 名称 like N'张%' or 代码 like 'y'", "2"},
+    });
+}
+
+TEST_F(PgTarget, TextColumnsCompareAndSortAsChinesePrcCiAs) {
+    EXPECT_EQ(row("select 名称 from 目标客户 where 代码 = 'a'"), "甲");
+    EXPECT_EQ(column("select 代码 from 目标客户 where 代码 in ('B', 'y') order by 代码"), "b,Y");
+    EXPECT_EQ(column("select 名称 from 目标客户 order by 名称"), "阿四,甲,乙,张三");
+}
+
+TEST_F(PgTarget, NumbersAnswerAsSqlServers) {
+    expectAnswers({
+        {"select round(748.58, -2), round(123.456, 2, 1), round(1.25, 5)", "700.00|123.450|1.25"},
+        {"select ceiling(1.2), floor(-1.5), abs(-3), 7 / 2, 7 % 3, power(2, 10)", "2|-2|3|3|1|1024"},
+        {"select sum(余额), count(余额), max(代码) from 目标客户", "24.50|3|z"},
+    });
+}
+
+TEST_F(PgTarget, DatesAnswerAsSqlServers) {
+    expectAnswers({
+        {"select convert(varchar(19), 建立, 120), convert(varchar(8), 建立, 112), convert(varchar(10), 建立, "
+         "23) "
+         "from 目标客户 where 代码 = 'b'",
+         "2024-01-05 13:04:05|20240105|2024-01-05"},
+        {"select convert(varchar(8), 建立, 108), year(建立), month(建立), day(建立) from 目标客户 where 代码 "
+         "= 'b'",
+         "13:04:05|2024|1|5"},
+        {"select datediff(month, '2024-01-31', '2024-02-01'), datediff(year, '2024-12-31', '2025-01-01'), "
+         "datediff(day, '2024-02-28', '2024-03-01'), datediff(week, '2024-01-06', '2024-01-07')",
+         "1|1|2|1"},
+        {"select datediff(hour, '2024-01-01 10:59', '2024-01-01 11:00'), datediff(minute, '2024-01-01 "
+         "10:59:59', "
+         "'2024-01-01 11:00:00')",
+         "1|1"},
+        {"select convert(varchar(10), dateadd(month, 1, '2024-01-31'), 120), "
+         "convert(varchar(10), dateadd(dd, -1, '2024-03-01'), 120), convert(varchar(10), dateadd(yy, 1, "
+         "'2024-02-29'), 120)",
+         "2024-02-29|2024-02-29|2025-02-28"},
+        {"select datepart(weekday, '2024-01-07'), datepart(dy, '2024-02-01'), datepart(week, '2024-01-07'), "
+         "datepart(quarter, '2024-05-01')",
+         "1|32|2|2"},
+        {"select convert(varchar(10), eomonth('2024-02-10'), 120)", "2024-02-29"},
+    });
+}
+
+TEST_F(PgTarget, TopBecomesALimitOfItsOwnQuery) {
+    EXPECT_EQ(column("select top 2 代码 from 目标客户 order by 编号"), "b,A");
+    EXPECT_EQ(
+        column("select top (1) 代码 from 目标客户 where 编号 in (select top 3 编号 from 目标客户 order by "
+               "编号 desc) order by 编号"),
+        "A");
+    EXPECT_EQ(row("select count(*) from (select distinct top 3 代码 from 目标客户 order by 代码) t"), "3");
+}
+
+TEST_F(PgTarget, IdentityIsTheConnectionsLastInsert) {
+    conn_.Execute("drop table if exists 目标单据");
+    conn_.Execute("create table 目标单据 (编号 int identity(100, 10) not null, 单号 varchar(10))");
+    EXPECT_EQ(row("select @@identity, scope_identity()"), "NULL|NULL");
+    conn_.Execute("insert into 目标单据 (单号) values ('a')");
+    conn_.Execute("insert into [目标单据] (单号) values ('b')");
+    EXPECT_EQ(row("select @@identity, scope_identity()"), "110|110");
+    EXPECT_EQ(column("select 编号 from 目标单据 order by 编号"), "100,110");
+}
+
+TEST_F(PgTarget, CatalogueNamesTablesAndColumnsAsSqlServer) {
+    EXPECT_EQ(
+        column("select name + ':' + type_name(xtype) from syscolumns where object_name(id) = '目标客户' "
+               "order by colid"),
+        "编号:int,代码:varchar,名称:varchar,余额:decimal,建立:datetime");
+    EXPECT_EQ(row("select count(*) from syscolumns where object_name(id) = 'SYSCOLUMNS'"), "0");
+    conn_.Execute("drop table if exists TargetCase");
+    conn_.Execute("create table TargetCase (Id int)");
+    EXPECT_EQ(row("select count(*) from syscolumns where object_name(id) = 'targetcase' and name = 'ID'"),
+              "1");
+    EXPECT_EQ(row("select case when object_id('dbo.TargetCase') is null then 0 else 1 end"), "1");
+}
+
+TEST_F(PgTarget, ConstructsWithoutARenderingAreRefusedByName) {
+    const struct {
+        const char* statement;
+        const char* message;
+    } cases[] = {
+        {"declare @x int", "Not supported on PostgreSQL: the statement DECLARE @x."},
+        {"select @x", "Not supported on PostgreSQL: variable @x (T-SQL batches)."},
+        {"select 1; select 2", "Not supported on PostgreSQL: several statements in one batch."},
+        {"select top 10 percent 代码 from 目标客户", "Not supported on PostgreSQL: TOP ... PERCENT."},
+        {"select top 1 with ties 代码 from 目标客户 order by 代码",
+         "Not supported on PostgreSQL: TOP ... WITH TIES."},
+        {"select top 1 代码 from 目标客户 union select 'x'",
+         "Not supported on PostgreSQL: TOP in a query with UNION."},
+        {"select soundex('a')", "Not supported on PostgreSQL: the function SOUNDEX()."},
+        {"select * from 目标客户 with (updlock)", "Not supported on PostgreSQL: the table hint UPDLOCK."},
+        {"create table #t (a int)", "Not supported on PostgreSQL: temporary table #t."},
+        {"create table 目标算 (a int, b as a + 1)", "Not supported on PostgreSQL: computed column b."},
+        {"select 代码 collate Chinese_PRC_CS_AS from 目标客户", "Not supported on PostgreSQL: COLLATE."},
+        {"select cast(1 as sql_variant)", "Not supported on PostgreSQL: the type sql_variant."},
+        {"select datename(month, getdate())", "Not supported on PostgreSQL: the function DATENAME()."},
+        {"select 0x1F", "Not supported on PostgreSQL: binary literal 0x1F."},
+        {"select 1 where 'a_' like 'a!_' escape '!'", "Not supported on PostgreSQL: LIKE ... ESCAPE."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.statement);
+        const auto [number, text] = errorOf([&] { conn_.Execute(c.statement); });
+        EXPECT_EQ(number, ErrorNumber::NotSupported);
+        EXPECT_EQ(text, c.message);
+    }
+}
+
+// A new database's runtime schema is installed by whichever connection comes first; the
+// others wait for it and find it there.
+TEST_F(PgTarget, ConnectionsOpeningTogetherInstallTheRuntimeOnce) {
+    Connection admin;
+    admin.setStatementTranslator({});
+    admin.Open(server_);
+    admin.Execute("drop database if exists palvo_fresh");
+    admin.Execute("create database palvo_fresh");
+    const std::string fresh =
+        std::regex_replace(server_, std::regex("Database=[^;]*;"), "Database=palvo_fresh;");
+    std::vector<std::thread> clients;
+    std::vector<std::string> answers(6);
+    for (std::size_t k = 0; k < answers.size(); ++k) {
+        clients.emplace_back([&, k] {
+            try {
+                Connection c;
+                c.Open(fresh);
+                answers[k] = c.Query("select len('ab ') + 1").at(0, 0).toText();
+            } catch (const Error& e) {
+                answers[k] = e.description();
+            }
+        });
+    }
+    for (auto& t : clients) t.join();
+    for (const auto& a : answers) EXPECT_EQ(a, "3");
+    {
+        Connection c;
+        c.Open(fresh);
+        EXPECT_EQ(c.Query("select count(*) from palvo.runtime").at(0, 0).toText(), "1");
+    }
+    admin.Execute("drop database palvo_fresh");
+}
+
+}  // namespace
+}  // namespace Palvo::odbc
