@@ -9,10 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "palvo/clsDatabase.h"
 #include "palvo/clsForm.h"
 #include "palvo/clsGrid.h"
-#include "palvo/clsSearch.h"
 #include "palvo/measure.h"
 #include "palvo/memory/measure.h"
 #include "palvo/session.h"
@@ -43,47 +41,9 @@ protected:
     }
     std::shared_ptr<sqlite::Connection> conn;
     F make;
-
-    // The customers of 销售 by number into both: the combo box as it is, the list with "全部" first and the
-    // third entry chosen.
-    void fillFromSales(ComboBox& cmb, ListBox& list) {
-        const std::string sql = "select 编号, 客户 from 销售 order by 编号";
-        clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, cmb);
-        clsDatabase().mFillDataToListOrComb(true, sql, 1, 0, list, 2, "全部");
-        make.settle();
-    }
 };
 
 TYPED_TEST_SUITE_P(FillingBehaviour);
-
-TYPED_TEST_P(FillingBehaviour, AFilledListHoldsEachRowsTextWithItsData) {
-    ComboBox& cmb = this->make.comboBox();
-    ListBox& list = this->make.listBox();
-    this->fillFromSales(cmb, list);
-    EXPECT_EQ(listEntries(cmb), (std::vector<std::string>{"", "华北商行", "东方建材", "华北商行"}));
-    EXPECT_EQ(cmb.ItemData(2), 2);
-    EXPECT_EQ(listEntries(list).front(), "全部");
-    EXPECT_EQ(list.ItemData(3), 3);
-}
-
-TYPED_TEST_P(FillingBehaviour, AFilledListSelectsTheEntryAsked) {
-    ComboBox& cmb = this->make.comboBox();
-    ListBox& list = this->make.listBox();
-    this->fillFromSales(cmb, list);
-    EXPECT_EQ(cmb.ListIndex(), 0);
-    EXPECT_EQ(list.ListIndex(), 2);
-}
-
-TYPED_TEST_P(FillingBehaviour, AListViewFillsWithTheRowsUnderTheirColumnHeaders) {
-    ListView& lv = this->make.listView();
-    clsDatabase().iFillDataToListview("select 客户, 金额, 日期 from 销售 order by 编号", lv, -1);
-    ASSERT_EQ(lv.ColumnHeadersCount(), 3);
-    EXPECT_EQ(lv.ColumnHeaderText(2), "金额");
-    ASSERT_EQ(lv.ListItemsCount(), 3);
-    EXPECT_EQ(lv.ListItems(2).Key(), "K2");
-    EXPECT_EQ(lv.ListItems(2).SubItems(1), "100");
-    EXPECT_EQ(lv.ListItems(3).SubItems(2), "");
-}
 
 TYPED_TEST_P(FillingBehaviour, FillTableNumbersTotalsTheRowsOfEitherGridType) {
     for (bool hierarchical : {false, true}) {
@@ -135,20 +95,8 @@ TYPED_TEST_P(FillingBehaviour, RefillingAFlexGridLeavesNothingOfTheLastFill) {
     EXPECT_EQ(g.CellBackColor(), 0) << "the rows are new";
 }
 
-TYPED_TEST_P(FillingBehaviour, QueryComboGetsTheValuesOfTheTaggedColumn) {
-    ComboBox& cmb = this->make.comboBox();
-    Form frm;
-    std::string tag = "销售,客户";
-    clsSearch().mInitComboTstj(frm, cmb, tag);
-    EXPECT_EQ(listEntries(cmb), (std::vector<std::string>{"全部", "华北商行", "东方建材", "华北商行"}));
-    EXPECT_EQ(cmb.ListIndex(), 0);
-}
-
-REGISTER_TYPED_TEST_SUITE_P(FillingBehaviour, AFilledListHoldsEachRowsTextWithItsData,
-                            AFilledListSelectsTheEntryAsked, RefillingAFlexGridLeavesNothingOfTheLastFill,
-                            AListViewFillsWithTheRowsUnderTheirColumnHeaders,
-                            FillTableNumbersTotalsTheRowsOfEitherGridType,
+REGISTER_TYPED_TEST_SUITE_P(FillingBehaviour, FillTableNumbersTotalsTheRowsOfEitherGridType,
                             FillTableWithoutRowsKeepsTheHeading, FillTableReportsAFailingStatement,
-                            QueryComboGetsTheValuesOfTheTaggedColumn);
+                            RefillingAFlexGridLeavesNothingOfTheLastFill);
 
 }  // namespace Palvo::testing

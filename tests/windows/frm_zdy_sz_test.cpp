@@ -371,15 +371,6 @@ TEST_P(GoodsQuery, AConditionOnAnyColumnNameRunsOnTheDatabase) {
     }
 }
 
-// Before the database would refuse it.
-TEST_P(GoodsQuery, ADateADatetimeCannotHoldIsRefused) {
-    open("click Command7", "月报", "商品");
-    const std::string before = snapshot();
-    open(cond(1, "上架(日期", " = ", "0099-1-1") + "click Command7\nclick Command8", "月报", "商品");
-    EXPECT_EQ(messages(), std::vector<Message>{info("查询条件错误!,请重新编辑！")});
-    EXPECT_EQ(snapshot(), before);
-}
-
 INSTANTIATE_TEST_SUITE_P(Windows, CustomQuery, ::testing::ValuesIn(windowHostKinds()), hostName);
 INSTANTIATE_TEST_SUITE_P(Windows, SavedConditions, ::testing::ValuesIn(windowHostKinds()), hostName);
 INSTANTIATE_TEST_SUITE_P(Windows, MasterValues, ::testing::ValuesIn(windowHostKinds()), hostName);

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QPageRanges>
 #include <QPageSize>
-#include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrintEngine>
 #include <QPrintPreviewDialog>
@@ -34,7 +33,6 @@
 #include "palvo/print_layout.h"
 #include "palvo/qt/printer.h"
 #include "palvo/qt/spreadsheet.h"
-#include "palvo/qt/text.h"
 #include "palvo/session.h"
 #include "palvo/sheet_print.h"
 #include "qt_support.h"
@@ -258,33 +256,6 @@ TEST_F(QtPrinter, ATextsOwnLinesReadBackFromThePdfEachOnItsOwn) {
         << "the widest line";
     printer->EndDoc();
     EXPECT_EQ(testing::pdfLines(pdf, 0, false), (std::vector<std::string>{"第一行", "第二行", "third line"}));
-}
-
-TEST_F(QtPrinter, AWrappingBoxsLinesReadBackFromThePdfEachOnItsOwn) {
-    const fs::path boxPdf = file("备注.pdf");
-    auto printer = qt::Printer::pdf(boxPdf.string());
-    QPlainTextEdit edit;
-    edit.setFont(QFont("Noto Sans CJK SC", 12));
-    edit.resize(280, 300);  // four lines; none ends within a few pixels of the edge
-    edit.show();
-    qt::TextBox remarks(&edit);
-    remarks.Text(
-        "备注：本批钢材 XS200400017 已于三月五日发货，请核对数量与金额。Remarks printed line by "
-        "line.\r\n第二段");
-    ASSERT_GT(remarks.LineCount(), 2);
-    const std::int32_t next = clsPrint().lPrint_MultiLine_TextBox(remarks, *printer, 720, 1440, 12.0f);
-    printer->EndDoc();
-    EXPECT_EQ(next, 1440 + 4 * 240) << "four lines of one em, 240 twips at 12 points";
-
-    const std::string text = testing::pdfText(boxPdf.string(), 1);
-    std::size_t at = 0;
-    for (int i = 0; i < remarks.LineCount(); ++i) {
-        std::string line = remarks.Line(i);
-        line.erase(line.find_last_not_of(' ') + 1);
-        const auto found = text.find(line + "\n", at);
-        ASSERT_NE(found, std::string::npos) << "line " << i << " [" << line << "] in\n" << text;
-        at = found + line.size();
-    }
 }
 
 class FailingWrites : public FileFaults {

@@ -244,12 +244,6 @@ protected:
     }
 };
 
-TEST_F(HeadingBlock, MergesIntoOneArea) {
-    print.sPrintComFlxData(grid, "块");
-    EXPECT_EQ(merges(), (std::vector<std::string>{"A1:C1", "A3:B4"}));
-    EXPECT_EQ(value(sheet(), "A3"), "合计");
-}
-
 // It would merge A3:C5 and blank C3 (备注) and C4 (甲).
 TEST_F(HeadingBlock, AnExtraMergeCrossingTheBlockIsRefusedAlone) {
     print.sPrintComFlxData(grid, "块", "", "", 2, -1, true, -1, nullptr, -1, "(1,1):(2,2);(2,0):(3,1);");
