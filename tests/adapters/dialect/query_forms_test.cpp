@@ -18,12 +18,11 @@ using Palvo::testing::Refusal;
 using Palvo::testing::Refuses;
 using Palvo::testing::Translates;
 
-INSTANTIATE_TEST_SUITE_P(
-    Windows, Translates,
-    ::testing::Values(
-        // an explicit collation of a window's key is kept
-        Case{"select RANK() OVER (ORDER BY a COLLATE Chinese_PRC_BIN) from t",
-             "select rank() over (order by a collate rtrim) from t"}));
+INSTANTIATE_TEST_SUITE_P(Windows, Translates,
+                         ::testing::Values(
+                             // an explicit collation of a window's key is kept
+                             Case{"select RANK() OVER (ORDER BY a COLLATE Chinese_PRC_BIN) from t",
+                                  "select rank() over (order by a collate rtrim) from t"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Paging, Translates,
@@ -39,12 +38,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select a from t where a in (select b from u) union select c from v",
              "select a from t where a in (select b from u) union select c from v"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    TableHints, Translates,
-    ::testing::Values(
-        Case{"select * from t a (nolock), u b with (index(ix_u), nolock)", "select * from t a, u b"},
-        // after INTO a bare group is the column list, not hints
-        Case{"insert into t with (tablock) (a, b) values (1, 2)", "insert into t (a, b) values (1, 2)"}));
+INSTANTIATE_TEST_SUITE_P(TableHints, Translates,
+                         ::testing::Values(Case{"select * from t a (nolock), u b with (index(ix_u), nolock)",
+                                                "select * from t a, u b"},
+                                           // after INTO a bare group is the column list, not hints
+                                           Case{"insert into t with (tablock) (a, b) values (1, 2)",
+                                                "insert into t (a, b) values (1, 2)"}));
 
 INSTANTIATE_TEST_SUITE_P(
     NotSupported, Refuses,
