@@ -78,12 +78,6 @@ TEST_F(SqlBatch, EachFetchWithoutIntoPrintsItsRowAsAResultSet) {
     EXPECT_EQ(r.out, "k\n1\n\nk\n2\n\nk\n");
 }
 
-TEST_F(SqlBatch, NocountOnLeavesTheCountsOut) {
-    EXPECT_EQ(
-        sql("set nocount on create table t (k int) insert into t values (1) print 'done' select k from t"),
-        (Outcome{0, "k\n1\n", "done\n"}));
-}
-
 TEST_F(SqlBatch, AScriptRunsItsBatchesInTurn) {
     EXPECT_EQ(printed("set nocount on\ncreate table t (k int)\ngo\ndeclare @i int = 0\nwhile @i < 3 begin\n"
                       "  set @i += 1\n  insert into t values (@i)\nend\nGO\n-- only a comment\ngo\n"
