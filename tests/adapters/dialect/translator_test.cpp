@@ -89,8 +89,10 @@ INSTANTIATE_TEST_SUITE_P(
              "Chinese_PRC_CS_AS",
              "select * from t where ltrim(a) = 'x' collate rtrim order by ltrim(a) collate rtrim"}));
 
-// CONVERT, CAST, the date and text functions, AVG and the identity functions are translated where their
-// values are checked: ScalarResult (sqlite_test), SqlServerAnswers.
+// CONVERT, CAST, the date functions, the text functions (left, right, len, substring, charindex, replace,
+// upper, lower, ltrim, rtrim), isnull, object_id, char, nchar, ascii, unicode, AVG and the identity
+// functions are translated where their values are checked: ScalarResult (sqlite_test), SqlServerAnswers,
+// StoredValues.AveragesKeepTheTypeOfTheirColumn.
 INSTANTIATE_TEST_SUITE_P(
     Functions, Translates,
     ::testing::Values(
