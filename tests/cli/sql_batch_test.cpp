@@ -58,6 +58,7 @@ TEST_F(SqlBatch, EachOutputOfABatchGoesToItsOwnStream) {
 }
 
 // an empty result set keeps its line of names; in CSV the blank line ends with CRLF as every line does
+// (that dynamic SQL's and procedures' result sets are the batch's is TsqlBatchProcs' and TsqlModules')
 TEST_F(SqlBatch, ResultSetsAreSeparatedByABlankLine) {
     const auto text = sql("select 1 as a where 1 = 0; select 'x' as b; select 2 as c");
     EXPECT_EQ(text.status, 0) << text.err;
@@ -65,12 +66,6 @@ TEST_F(SqlBatch, ResultSetsAreSeparatedByABlankLine) {
     const auto csv = palvo({"sql", "--db", db, "--csv", "select 1 as a; select 2 as b"});
     EXPECT_EQ(csv.status, 0) << csv.err;
     EXPECT_EQ(csv.out, "a\r\n1\r\n\r\nb\r\n2\r\n");
-}
-
-TEST_F(SqlBatch, DynamicSqlPrintsItsResultSetsAsTheBatchs) {
-    const auto r = sql("exec sp_executesql N'select @p as p; select @p * 2 as q', N'@p int', @p = 3");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "p\n3\n\nq\n6\n");
 }
 
 // past the last row a FETCH prints its names alone
@@ -81,12 +76,6 @@ TEST_F(SqlBatch, EachFetchWithoutIntoPrintsItsRowAsAResultSet) {
             "k open c fetch next from c fetch next from c fetch next from c");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "k\n1\n\nk\n2\n\nk\n");
-}
-
-TEST_F(SqlBatch, NocountOnLeavesTheCountsOut) {
-    EXPECT_EQ(
-        sql("set nocount on create table t (k int) insert into t values (1) print 'done' select k from t"),
-        (Outcome{0, "k\n1\n", "done\n"}));
 }
 
 TEST_F(SqlBatch, AScriptRunsItsBatchesInTurn) {
@@ -104,14 +93,6 @@ TEST_F(SqlBatch, AScriptStopsAtTheBatchThatFailsNamingItsLine) {
     EXPECT_EQ(r.err, "palvo: 第 3 行起的批处理: 必须声明标量变量 \"@missing\"。\n");
     // the failing batch was refused before it ran; the one after it never ran
     EXPECT_EQ(sql("select count(*) as n from t").out, "n\n0\n");
-}
-
-TEST_F(SqlBatch, AScriptThatMakesAProcedureThenRunsItPrintsItsResult) {
-    const auto r =
-        run("create procedure 价 @n int, @m int = 2 as\nselect @n * @m as 值\ngo\nexec 价 3\ngo\n价 @m = 5, "
-            "@n = 1\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "值\n6\n值\n5\n");
 }
 
 // the script's batches share one connection, and with it its temporary tables

@@ -45,18 +45,6 @@ TEST_F(SqlCommand, TypesPrintsEachColumnsTypeNumberUnderItsName) {
               (Outcome{0, "编号\t名称\t额度\n200\t202\t131\n", ""}));
 }
 
-TEST_F(SqlCommand, InitAddsTheHostTablesOnce) {
-    auto r = palvo({"init", "--db", db});
-    EXPECT_EQ(r.status, 0) << r.err;
-    for (const char* t : {"查询打印设置", "更新表记录", "SendSql", "编辑权限", "B_单位"}) {
-        EXPECT_NE(r.out.find(std::string("created ") + t), std::string::npos) << t;
-    }
-    r = palvo({"init", "--db", db});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(sql("select count(*) as n from syscolumns where object_name(id)='SendSql'").out, "n\n8\n");
-}
-
 // Decimals and money print every digit of their scale, as SQL Server's tools print them, also computed ones.
 TEST_F(SqlCommand, ExactNumbersPrintEveryDigitOfTheirScale) {
     const auto r = palvo({"sql", "--types", "--db", db,
@@ -64,17 +52,6 @@ TEST_F(SqlCommand, ExactNumbersPrintEveryDigitOfTheirScale) {
                           "decimal(10,3)) as d, round(748.58, -2) as r"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "m\td\tr\n6\t131\t131\n1234.5000\t1.87500\t700.00\n");
-}
-
-// An 18-digit identity card number and 38 nines in a decimal(38,0) column print every digit, typed numeric.
-TEST_F(SqlCommand, AWholeDecimalBeyondBigintPrintsEveryDigitTypedNumeric) {
-    ASSERT_EQ(sql("create table 证件 (号码 decimal(38,0))").status, 0);
-    ASSERT_EQ(
-        sql("insert into 证件 values (110101199001011234), (99999999999999999999999999999999999999)").status,
-        0);
-    const auto r = palvo({"sql", "--types", "--db", db, "select 号码 from 证件 order by 号码 desc"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "号码\n131\n99999999999999999999999999999999999999\n110101199001011234\n");
 }
 
 // Texts that the plain output once printed like a Null, a column or a row; each character's escape is

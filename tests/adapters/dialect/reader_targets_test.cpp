@@ -93,16 +93,8 @@ TEST(Reader, ReadsSqlServersCatalogueViewsAsOneName) {
     }
 }
 
-TEST(SqliteTarget, RendersSystemFunctionsAsTheRuntimesOwn) {
-    EXPECT_EQ(translateUncached("select newid(), object_id('T', 'U'), col_length('T', 'c'), db_name(), "
-                                "host_name(), suser_sname()")
-                  .joined(),
-              "select tsql_newid(), tsql_object_id('T', 'U'), tsql_col_length('T', 'c'), tsql_db_name(), "
-              "tsql_host_name(), tsql_suser_sname()");
-    EXPECT_EQ(translateUncached("select @@VERSION").joined(),
-              "select ('Palvo embedded database (SQLite ' || sqlite_version() || ')')");
-}
-
+// The system functions SQLite's target renders answer in TsqlCatalogue and EmbeddedSystemNames
+// (dataaccess_test).
 struct DbmsCase {
     const char* dbms;
     const Target* target;

@@ -8,6 +8,7 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
+#include "support/errors.h"
 #include "support/exact_numbers.h"
 
 namespace {
@@ -58,13 +59,9 @@ const ExactCase kOperators[] = {
 INSTANTIATE_TEST_SUITE_P(Operators, DecimalResult, ::testing::ValuesIn(kOperators));
 
 TEST_P(DecimalError, IsSqlServersError) {
-    try {
-        conn->Query(GetParam().sql);
-        ADD_FAILURE() << "ran";
-    } catch (const Palvo::Error& e) {
-        EXPECT_NE(e.description().find(GetParam().description), std::string::npos) << e.description();
-        EXPECT_EQ(e.nativeCode(), GetParam().native);
-    }
+    const auto [number, native, text] = Palvo::testing::fullErrorOf([&] { conn->Query(GetParam().sql); });
+    EXPECT_NE(text.find(GetParam().description), std::string::npos) << text;
+    EXPECT_EQ(native, GetParam().native);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,6 +5,7 @@
 
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
+#include "support/errors.h"
 
 namespace {
 
@@ -143,13 +144,9 @@ TEST_F(SqlServerFunctions, ResultsBeyondTheRangeOfTheirTypeFailWithSqlServersMes
          "Conversion failed when converting the varchar value '+-5' to data type int."},
     };
     for (const auto& [expr, message] : cases) {
-        try {
-            Palvo::Value v = scalar(expr);
-            ADD_FAILURE() << expr << " gave " << (v.isNull() ? "<null>" : v.toText());
-        } catch (const Palvo::Error& e) {
-            EXPECT_EQ(e.description(), message) << expr;
-            EXPECT_EQ(e.number(), Palvo::ErrorNumber::Database) << expr;
-        }
+        EXPECT_EQ(Palvo::testing::errorOf([&] { scalar(expr); }),
+                  std::make_pair(Palvo::ErrorNumber::Database, std::string(message)))
+            << expr;
     }
 }
 
