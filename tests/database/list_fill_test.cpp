@@ -58,7 +58,17 @@ TEST_F(ListFill, AListViewsKeysMayComeFromAColumn) {
     EXPECT_EQ(keyed.ListItemsCount(), 2);  // partly filled, as far as it came
 }
 
-// A combo box's rows after the other string, with their item data: FillingBehaviour (memory_test).
+TEST_F(ListFill, AComboGetsItsRowsWithItemDataAfterTheOtherString) {
+    memory::ComboBox cmb;
+    fill(cmb, "select 编号, 名称 from 客户 order by 编号", 1, 0);
+    ASSERT_EQ(cmb.ListCount(), 3);
+    EXPECT_EQ(cmb.List(0), "");
+    EXPECT_EQ(cmb.List(1), "甲");
+    EXPECT_EQ(cmb.ItemData(1), 7);
+    EXPECT_EQ(cmb.ItemData(2), 9);
+    EXPECT_EQ(cmb.ListIndex(), 0);
+}
+
 TEST_F(ListFill, TheLastColumnNeverSuppliesItemData) {
     memory::ListBox list;
     fill(list, "select 名称, 编号 from 客户 order by 编号", 0, 1, -1, "全部");
