@@ -234,6 +234,7 @@ private:
             return;
         }
         if (lw == "collate") refuse("COLLATE");
+        if (lw == "top") refuse("TOP in " + upper(ns[0].tok.text));  // UPDATE TOP (n), DELETE TOP (n)
         // PostgreSQL would hand the schema's LIKE a pattern rewritten with its own escapes
         if (lw == "escape") refuse("LIKE ... ESCAPE");
         if (lw == "rowid") {

@@ -189,6 +189,7 @@ TEST_F(PgTarget, ConstructsWithoutARenderingAreRefusedByName) {
          "Not supported on PostgreSQL: TOP ... WITH TIES."},
         {"select top 1 代码 from 目标客户 union select 'x'",
          "Not supported on PostgreSQL: TOP in a query with UNION."},
+        {"delete top (1) from 目标客户", "Not supported on PostgreSQL: TOP in DELETE."},
         {"select soundex('a')", "Not supported on PostgreSQL: the function SOUNDEX()."},
         {"select * from 目标客户 with (updlock)", "Not supported on PostgreSQL: the table hint UPDLOCK."},
         {"create table #t (a int)", "Not supported on PostgreSQL: temporary table #t."},

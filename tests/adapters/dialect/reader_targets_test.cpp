@@ -105,7 +105,7 @@ TEST(Targets, ChosenByTheDbmsNameTheDriverReports) {
         {"Microsoft SQL Server", &sqlServerTarget()},
         {"microsoft sql server", &sqlServerTarget()},
         {"SQLite", &sqliteTarget()},
-        {"PostgreSQL", nullptr},
+        {"PostgreSQL", &postgresTarget()},
         {"MySQL", nullptr},
         {"Microsoft SQL Server 2019", nullptr},
         {"", nullptr},
