@@ -4,6 +4,8 @@
 // (postgres_runtime.cpp): T-SQL's functions under their own names, '+' on
 // text, @@IDENTITY. What is rendered here is what PostgreSQL spells otherwise:
 // names, types, TOP, identities, table hints, the parts of a date.
+#include "postgres.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +15,6 @@
 #include "reader.h"
 
 namespace Palvo::dialect {
-
-std::string_view postgresRuntime();  // postgres_runtime.cpp
 
 namespace {
 
@@ -494,6 +494,9 @@ public:
     std::string lastIdentityQuery() const override { return "select palvo.identity()"; }
     // sum(x) of a decimal(10,2) is written 24.50, its driver describing no scale
     bool decimalsAsWritten() const override { return true; }
+    Error sqlServerError(const Error& failure, std::string_view database) const override {
+        return postgresFailure(failure, database);
+    }
 
 protected:
     Translation render(const ReadBatch& batch, Catalogue*, std::string_view) const override {

@@ -6,7 +6,7 @@
 // installs the schema once per version, under a lock, so that connections
 // opening together do not install it twice. The objects are replaced, never
 // dropped: a host's tables and views may depend on them.
-#include <string_view>
+#include "postgres.h"
 
 namespace Palvo::dialect {
 

@@ -6,6 +6,8 @@ namespace Palvo::dialect {
 
 Target::~Target() = default;
 
+Error Target::sqlServerError(const Error& failure, std::string_view) const { return failure; }
+
 Translation Target::translate(std::string_view tsql, Catalogue* catalogue,
                               std::string_view parameterTypes) const {
     return render(readBatch(tsql), catalogue, parameterTypes);

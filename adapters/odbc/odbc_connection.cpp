@@ -159,6 +159,7 @@ struct Connection::Impl {
     Handle env;
     Handle dbc;
     std::string dbms;
+    std::string database;  // the name of the database the connection uses, as the driver gives it
     const dialect::Target* target = nullptr;  // the open database's; null while closed
     bool translate = false;
     bool hostTranslator = false;  // the host set its own: no target is needed
@@ -194,6 +195,8 @@ struct Connection::Impl {
             linkLost = true;
             throw linkFailure(e.description());
         }
+        // a statement's failure as a host written for SQL Server reads it
+        if (target && h.type() == SQL_HANDLE_STMT) throw target->sqlServerError(e, database);
         throw e;
     }
 
@@ -687,6 +690,10 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     if (succeeded(d.api->getInfo(dbc.get(), SQL_DBMS_NAME, name, sizeof name, &len))) {
         dbms.assign(name, strnlen(name, sizeof name));
     }
+    std::string database;
+    if (succeeded(d.api->getInfo(dbc.get(), SQL_DATABASE_NAME, name, sizeof name, &len))) {
+        database.assign(name, strnlen(name, sizeof name));
+    }
     const dialect::Target* target = dialect::targetForDbms(dbms);
     if (!target && !d.hostTranslator) {
         // sent T-SQL it does not read, or another database's text, it would fail or do otherwise
@@ -699,6 +706,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     }
     d.dbc = std::move(dbc);
     d.dbms = std::move(dbms);
+    d.database = std::move(database);
     d.target = target;
     d.translate = !(target && target->passesThrough());
     if (!d.hostTranslator) d.translator = detail::translatorFor(*target);
@@ -717,6 +725,7 @@ void Connection::doClose() noexcept {
     d.api->disconnect(d.dbc.get());
     d.dbc.reset();
     d.dbms.clear();
+    d.database.clear();
     d.target = nullptr;
     d.declared.clear();
     d.translate = false;

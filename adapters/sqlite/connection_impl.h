@@ -19,13 +19,21 @@
 #include <vector>
 
 #include "palvo/dialect/batch.h"
+#include "palvo/dialect/server_errors.h"
 #include "palvo/dialect/target.h"
 #include "palvo/dialect/translator.h"
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
-#include "server_errors.h"
 
 namespace Palvo::sqlite {
+
+// SQL Server's words for the embedded database's errors
+using dialect::englishText;
+using dialect::isReservedWord;
+using dialect::Language;
+using dialect::languageNamed;
+using dialect::ServerError;
+using dialect::serverError;
 
 std::string trim(std::string_view s);
 bool startsWithNoCase(std::string_view s, std::string_view prefix);

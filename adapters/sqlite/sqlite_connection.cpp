@@ -22,7 +22,7 @@
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
 #include "palvo/text.h"
-#include "server_errors.h"
+#include "palvo/dialect/server_errors.h"
 #include "tsql_decimal.h"
 #include "tsql_functions.h"
 

@@ -163,7 +163,13 @@ TEST_F(PgServer, DeadlockVictimKeepsNothingHalfWritten) {
     const Error fromA = crossUpdate(*a, "update 死锁 set 值 = 11 where id = 2");
     second.join();
     ASSERT_NE(fromA.number() == 0, fromB.number() == 0) << fromA.description() << fromB.description();
-    EXPECT_EQ((fromA.number() != 0 ? fromA : fromB).sqlState(), "40P01");
+    const Error& victim = fromA.number() != 0 ? fromA : fromB;
+    EXPECT_EQ(victim.sqlState(), "40P01");
+    EXPECT_EQ(victim.nativeCode(), 1205);
+    EXPECT_TRUE(std::regex_match(victim.description(),
+                                 std::regex("事务\\(进程 ID [0-9]+\\)与另一个进程被死锁在 lock "
+                                            "资源上，并且已被选作死锁牺牲品。请重新运行该事务。")))
+        << victim.description();
     (fromA.number() != 0 ? *b : *a).CommitTrans();
     const std::string expected = fromA.number() != 0 ? "21,20" : "10,11";
     EXPECT_EQ(open()->Query("select string_agg(值::text, ',' order by id) from 死锁").at(0, 0).toText(),

@@ -25,6 +25,7 @@ protected:
         if (server.empty()) return;
         Connection c;
         c.Open(server);
+        c.Execute("drop table if exists 目标明细");
         c.Execute("drop table if exists 目标客户");
         c.Execute(
             "create table 目标客户 (编号 int identity(1,1) primary key, 代码 varchar(10) not null, "
@@ -205,6 +206,47 @@ TEST_F(PgTarget, ConstructsWithoutARenderingAreRefusedByName) {
         const auto [number, text] = errorOf([&] { conn_.Execute(c.statement); });
         EXPECT_EQ(number, ErrorNumber::NotSupported);
         EXPECT_EQ(text, c.message);
+    }
+}
+
+TEST_F(PgTarget, FailuresComeWithSqlServersNumberAndWords) {
+    conn_.Execute("drop table if exists 目标明细");
+    conn_.Execute(
+        "create table 目标明细 (行 int primary key, 客户 int references 目标客户 (编号), 码 varchar(4) "
+        "unique)");
+    conn_.Execute("insert into 目标明细 (行, 客户, 码) values (1, 1, 'a')");
+    const struct {
+        const char* statement;
+        long number;
+        const char* text;
+    } cases[] = {
+        {"insert into 目标客户 (编号, 代码) values (1, 'x')", 2627,
+         "违反了 PRIMARY KEY 约束 '目标客户_pkey'。不能在对象 'dbo.目标客户' 中插入重复键。"},
+        {"insert into 目标明细 (行, 码) values (2, 'a')", 2627,
+         "违反了 UNIQUE KEY 约束 '目标明细_码_key'。不能在对象 'dbo.目标明细' 中插入重复键。"},
+        // (PostgreSQL names only the referencing column, which SQL Server's text shows the referenced one's
+        // place)
+        {"insert into 目标明细 (行, 客户) values (3, 999)", 547,
+         "INSERT 语句与 FOREIGN KEY "
+         "约束\"目标明细_客户_fkey\"冲突。该冲突发生于数据库\"palvo\"，表\"dbo.目标客户\", "
+         "column '客户'。"},
+        {"delete from 目标客户 where 编号 = 1", 547,
+         "DELETE 语句与 REFERENCE "
+         "约束\"目标明细_客户_fkey\"冲突。该冲突发生于数据库\"palvo\"，表\"dbo.目标明细\", "
+         "column '客户'。"},
+        {"insert into 目标客户 (名称) values ('x')", 515,
+         "不能将值 NULL 插入列 '代码'，表 'palvo.dbo.目标客户'；列不允许有 Null 值。INSERT 失败。"},
+        {"select * from 无此表", 208, "对象名 '无此表' 无效。"},
+        {"select 无此列 from 目标客户", 207, "列名 '无此列' 无效。"},
+        {"select 1 / 0", 8134, "遇到以零作除数错误。"},
+        {"insert into 目标客户 (代码) values ('12345678901')", 8152, "将截断字符串或二进制数据。"},
+        {"select cast('x' as int)", 245, "在将 varchar 值 'x' 转换成数据类型 int 时失败。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.statement);
+        const Error e = testing::raised([&] { conn_.Execute(c.statement); });
+        EXPECT_EQ(e.nativeCode(), c.number);
+        EXPECT_EQ(e.description(), c.text);
     }
 }
 

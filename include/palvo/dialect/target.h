@@ -8,6 +8,7 @@
 
 #include "palvo/data.h"
 #include "palvo/dialect/translator.h"
+#include "palvo/error.h"
 #include "palvo/export.h"
 
 namespace Palvo::dialect {
@@ -42,6 +43,10 @@ public:
     /// Whether the database writes each decimal value with its own scale, which is
     /// SQL Server's, where its driver describes a computed column's scale otherwise.
     virtual bool decimalsAsWritten() const { return false; }
+    /// A statement's failure as SQL Server reports it (its number as the native
+    /// code, its words), where the database's own differ; `database` is the name of
+    /// the database the connection uses. Default: the failure as the driver gave it.
+    virtual Error sqlServerError(const Error& failure, std::string_view database) const;
 
 protected:
     virtual Translation render(const ReadBatch& batch, Catalogue* catalogue,

@@ -1,11 +1,11 @@
-#include "server_errors.h"
+#include "palvo/dialect/server_errors.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 #include "palvo/text.h"
 
-namespace Palvo::sqlite {
+namespace Palvo::dialect {
 
 namespace {
 
@@ -106,6 +106,10 @@ constexpr Entry kErrors[] = {
      "%1 语句与 %2 约束\"%3\"冲突。该冲突发生于数据库\"%4\"，表\"%5\", column '%6'。"},
     {1007, "The number '%1' is out of the range for numeric representation (maximum precision 38).",
      "数字 '%1' 超出了数值表示形式的范围(最大精度为 38)。"},
+    {1205,
+     "Transaction (Process ID %1) was deadlocked on %2 resources with another process and has been chosen "
+     "as the deadlock victim. Rerun the transaction.",
+     "事务(进程 ID %1)与另一个进程被死锁在 %2 资源上，并且已被选作死锁牺牲品。请重新运行该事务。"},
     {1222, "Lock request time out period exceeded.", "已超过了锁请求超时时段。"},
     {2601, "Cannot insert duplicate key row in object '%1' with unique index '%2'.",
      "不能在具有唯一索引 '%2' 的对象 '%1' 中插入重复键的行。"},
@@ -359,4 +363,4 @@ bool isReservedWord(std::string_view word) {
     return kWords.find(" " + base::asciiLower(word) + " ") != std::string_view::npos;
 }
 
-}  // namespace Palvo::sqlite
+}  // namespace Palvo::dialect
