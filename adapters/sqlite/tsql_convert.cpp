@@ -56,7 +56,7 @@ bool isTextType(const std::string& b) {
 
 // To text: a stored date in the style, binary as its bytes, a number as its text;
 // cut to the length (30 when none is given) and char(n) padded with blanks.
-// `source` is the type code of a decimal ("d10,2") or money ("m") the statement types:
+// `source` is the type code of the number the statement types (tsql_round's: "i", "b", "d10,2", "m", "f"):
 // a decimal shows every decimal of its scale, money two (style 0), as SQL Server shows them.
 void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, int style,
                    std::string_view source) {
@@ -64,7 +64,8 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
     const int xt = sqlite3_value_type(x);
     std::string out;
     std::optional<Dec> typed;
-    if (!source.empty() && (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT)) {
+    if (!source.empty() && (source[0] == 'd' || source[0] == 'm') &&
+        (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT)) {
         typed = xt == SQLITE_INTEGER ? Dec{sqlite3_value_int64(x), 0} : decOfDouble(sqlite3_value_double(x));
         const bool money = source[0] == 'm';
         const int scale = money ? (style == 2 || style == 126 ? 4 : 2)
@@ -97,6 +98,21 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
         return resultError(ctx, "The size (" + std::to_string(len) + ") given to the type '" + b +
                                     "' exceeds the maximum allowed for any data type (" +
                                     std::to_string(limit) + ").");
+    }
+    if (len >= 0 && !source.empty() && (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT) &&
+        base::charCount(out) > static_cast<std::size_t>(len)) {
+        // a number is never cut: a whole number shows '*' in char and varchar, anything else fails
+        const bool whole = std::string_view("itsb").find(source[0]) != std::string_view::npos;
+        if (whole && b != "nchar" && b != "nvarchar") {
+            out = "*";
+        } else {
+            const char* from = whole              ? "expression"
+                               : source[0] == 'm' ? "money"
+                               : source[0] == 'f' ? "float"
+                                                  : "numeric";
+            return fail(ctx, std::string("Arithmetic overflow error converting ") + from + " to data type " +
+                                 b + ".");
+        }
     }
     if (len >= 0) {
         out = base::leftChars(out, static_cast<std::size_t>(len));

@@ -140,6 +140,30 @@ TEST_P(TsqlModules, SpHelptextGivesTheDefinitionLineByLine) {
               (std::vector<Row>{{"CREATE PROCEDURE 文 AS select 2 as a"}}));
 }
 
+// a row holds 255 characters, a line's end among them
+TEST_P(TsqlModules, SpHelptextCutsALongLineIntoRowsOf255Characters) {
+    const std::string body = "select '" + std::string(300, 'x') + "' as a";  // 314 characters
+    std::string wide = "select N'";
+    for (int k = 0; k < 244; ++k) wide += "价";
+    wide += "'\r\n";  // 256 characters with its line end
+    struct Case {
+        std::string definition;
+        std::vector<Row> rows;
+    };
+    const Case cases[] = {
+        {"create procedure 长 as\n" + body,
+         {{"create procedure 长 as\n"}, {body.substr(0, 255)}, {body.substr(255)}}},
+        {"create procedure 长 as\n" + wide + "select 1",
+         {{"create procedure 长 as\n"}, {wide.substr(0, wide.size() - 1)}, {"\n"}, {"select 1"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.definition.substr(0, 40));
+        conn_->Execute("drop procedure if exists 长");
+        conn_->Execute(c.definition);
+        EXPECT_EQ(rows("exec sp_helptext '长'"), c.rows);
+    }
+}
+
 TEST_P(TsqlModules, TheCatalogueShowsAProcedureByItsTypeCode) {
     prices();
     expectAnswers({
