@@ -220,8 +220,14 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
 // (to the nearest minute).
 // A style reads text in its own order (103: dd/mm/yyyy).
 void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x, int style) {
-    auto st =
-        style >= 0 && sqlite3_value_type(x) == SQLITE_TEXT ? parseStyled(textOf(x), style) : valueToDate(x);
+    const DateText read = style >= 0 && sqlite3_value_type(x) == SQLITE_TEXT
+                              ? DateText{parseStyled(textOf(x), style)}
+                              : dateOfValue(ctx, x, b == "date");
+    // a date's shape naming no day: datetime and smalldatetime tell it apart (242), date does not
+    if (read.ydm) return fail(ctx, kYdmForDate);
+    if (read.outOfRange && b != "date")
+        return fail(ctx, b == "datetime" ? kDatetimeOutOfRange : kSmalldatetimeOutOfRange);
+    auto st = read.date;
     if (!st) return fail(ctx, kDateConversionFailed);
     if (b == "date") st->hour = st->minute = st->second = st->millisecond = 0;
     if (b == "datetime") {
