@@ -95,6 +95,9 @@ struct Step {
     std::shared_ptr<const CursorStatement> cursor;
     bool fetchTest = false;  // If, While: the condition is @@FETCH_STATUS = `value` (`on`) or <> `value`
     bool oneRow = false;     // Change: changes one row at most, whatever SET ROWCOUNT says
+    // Change under SET ROWCOUNT n: the statement is limitedHead + n + limitedTail (TOP (n)); none when it
+    // cannot take one
+    std::string limitedHead, limitedTail;
     std::shared_ptr<const ModuleChange> module;
     // the variables bound to the parameters of the translation last used, by their numbers
     mutable const Translation* boundFor = nullptr;
@@ -691,7 +694,14 @@ private:
                 break;
         }
         if (step.op == Step::Op::Change) step.oneRow = changesOneRow(ns_, s.first, s.last);
-        finish(step, s.first, s.last, slice(s.first, s.last));
+        const std::string body = slice(s.first, s.last);
+        finish(step, s.first, s.last, body);
+        if (const std::size_t at = rowCountTopAfter(ns_, s.first, s.last);
+            step.op == Step::Op::Change && at < s.last) {
+            step.limitedHead =
+                step.sql.substr(0, step.sql.size() - body.size()) + slice(s.first, at + 1) + " top (";
+            step.limitedTail = ") " + slice(at + 1, s.last);
+        }
         out.push_back(std::move(step));
     }
 };
@@ -750,7 +760,7 @@ public:
             // in the order of the text: a change after a SET ROWCOUNT other than 0
             if (s.op == Step::Op::Setting && s.setting == Setting::Kind::RowCount)
                 rowCounted_ = !s.sql.empty() || s.value > 0;
-            if (s.op == Step::Op::Change && !s.oneRow && rowCounted_) refuseUnderRowCount();
+            if (s.op == Step::Op::Change && !s.oneRow && rowCounted_) limited(s, 1);
             if (!s.sql.empty()) translation(s);
             checkSteps(s.parts);
         }
@@ -884,6 +894,23 @@ private:
         if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
         if (!tr->usesCatalogue) s.kept = tr;
         return tr;
+    }
+
+    // The change as SET ROWCOUNT n stops it: with TOP (n); refused by name where it takes none.
+    static std::string limitedText(const Step& s, long long n) {
+        return s.limitedHead + std::to_string(n) + s.limitedTail;
+    }
+    std::shared_ptr<const Translation> limited(const Step& s, long long n) {
+        if (s.limitedHead.empty()) refuseUnderRowCount();
+        auto tr = port_.translate(limitedText(s, n));
+        if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
+        return tr;
+    }
+    const std::vector<Value>& bindEach(const Step& s, const Translation& tr) {
+        bound_.clear();
+        for (const std::string& name : tr.variables)
+            bound_.push_back(values_[static_cast<std::size_t>(slotOf(s, name))]);
+        return bound_;
     }
 
     // The values of the statement's variables, in the order of its parameters.
@@ -1116,9 +1143,10 @@ private:
                         "write to the log file. Roll back the transaction.",
                         3930);
                 }
-                if (!s.oneRow && port_.rowCount() > 0) refuseUnderRowCount();
-                const auto tr = translation(s);
-                const long n = port_.execute(s.sql, tr, bind(s, *tr));
+                const long long limit = s.oneRow ? 0 : port_.rowCount();
+                const auto tr = limit > 0 ? limited(s, limit) : translation(s);
+                const long n = port_.execute(limit > 0 ? limitedText(s, limit) : s.sql, tr,
+                                             limit > 0 ? bindEach(s, *tr) : bind(s, *tr));
                 port_.statementEnded(0, n < 0 ? 0 : n);
                 if (n >= 0) {
                     result.affected = (result.affected < 0 ? 0 : result.affected) + n;

@@ -54,6 +54,9 @@ long long rowCountOf(const Value& v);
 void keepRows(ResultTable& t, long long limit);
 /// Whether the change at ns[b, e) changes one row at most: INSERT ... VALUES of one row.
 bool changesOneRow(const Nodes& ns, std::size_t b, std::size_t e);
+/// Where SET ROWCOUNT's TOP (n) goes into the UPDATE, DELETE or INSERT ... SELECT at ns[b, e): after the
+/// node it returns; e when it takes none (a TOP of its own, a UNION, several rows of VALUES, MERGE, ...).
+std::size_t rowCountTopAfter(const Nodes& ns, std::size_t b, std::size_t e);
 /// A change (or OPEN) where SET ROWCOUNT would stop it after its rows: refused by name.
 [[noreturn]] void refuseUnderRowCount();
 

@@ -1,4 +1,4 @@
-// SET ROWCOUNT in a batch: the rows a query keeps, and the changes it would stop, refused.
+// SET ROWCOUNT in a batch: the rows a query keeps, and the TOP (n) a change takes for it.
 #include <string>
 #include <utility>
 
@@ -36,8 +36,29 @@ bool changesOneRow(const Nodes& ns, std::size_t b, std::size_t e) {
     return k + 2 == e && ns[k + 1].group;
 }
 
+std::size_t rowCountTopAfter(const Nodes& ns, std::size_t b, std::size_t e) {
+    if (b + 1 >= e) return e;
+    if (ns[b].word("update") || ns[b].word("delete")) return ns[b + 1].word("top") ? e : b;
+    if (!ns[b].word("insert")) return e;
+    // INSERT ... SELECT: after its SELECT (and DISTINCT), when the select is one and has no TOP
+    std::size_t at = e;
+    for (std::size_t k = b + 1; k < e; ++k) {
+        const Node& n = ns[k];
+        if (n.group) continue;
+        if (n.word("values") || n.word("exec") || n.word("execute") || n.word("union") || n.word("except") ||
+            n.word("intersect") || n.word("output"))
+            return e;
+        if (n.word("select") && at == e) at = k;
+    }
+    if (at + 1 < e && (ns[at + 1].word("distinct") || ns[at + 1].word("all"))) ++at;
+    return at + 1 < e && !ns[at + 1].word("top") ? at : e;
+}
+
 void refuseUnderRowCount() {
-    unsupported("INSERT, UPDATE, DELETE, MERGE or SELECT ... INTO under SET ROWCOUNT other than 0 (use TOP)");
+    unsupported(
+        "a change that takes no TOP (n) under SET ROWCOUNT other than 0 (MERGE, SELECT ... INTO, a TOP of "
+        "its "
+        "own, a UNION, several rows of VALUES)");
 }
 
 }  // namespace Palvo::dialect

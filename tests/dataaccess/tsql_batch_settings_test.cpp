@@ -12,6 +12,7 @@
 namespace Palvo {
 namespace {
 
+using testing::Answer;
 using testing::Row;
 
 class TsqlSettings : public testing::AnswersTest {
@@ -195,6 +196,24 @@ TEST_P(TsqlSettings, RowcountStopsAnAssignmentAfterItsRows) {
     EXPECT_EQ(scalar("declare @x int set rowcount 1 select @x = k from 账 order by k desc select @x"), "3");
 }
 
+// UPDATE, DELETE and INSERT ... SELECT stop after n rows, as SQL Server's do
+TEST_P(TsqlSettings, RowcountStopsAChangeAfterItsRows) {
+    three();
+    const Answer cases[] = {
+        {"set rowcount 2 update 账 set k = k + 10 set rowcount 0 select count(*) from 账 where k > 10",
+         {"2"}},
+        {"set rowcount 1 delete from 账 set rowcount 0 select count(*) from 账", {"2"}},
+        {"set rowcount 2 insert into 账 select k + 10 from 账 set rowcount 0 select count(*) from 账", {"5"}},
+        {"declare @n int = 1 set rowcount @n update 账 set k = k + 10 select @@rowcount", {"1"}},
+        {"set rowcount 5 delete from 账 where k > 1 select @@rowcount", {"2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        conn_->Execute("set rowcount 0 delete from 账 insert into 账 values (1), (2), (3)");
+        EXPECT_EQ(row(c.sql), c.row);
+    }
+}
+
 TEST_P(TsqlSettings, RowcountHoldsForTheRestOfTheSession) {
     three();
     conn_->Execute("set rowcount 1");
@@ -205,19 +224,20 @@ TEST_P(TsqlSettings, RowcountHoldsForTheRestOfTheSession) {
 
 PALVO_ANSWERS_ON_BACKENDS(TsqlSettings);
 
-// a change SET ROWCOUNT would stop after its rows: in the batch that sets it, or later in the session
-TEST(EmbeddedSettings, AChangeUnderRowcountIsRefusedByName) {
+// a change that takes no TOP (n): in the batch that sets ROWCOUNT, or later in the session
+TEST(EmbeddedSettings, AChangeUnderRowcountWithoutTopIsRefusedByName) {
     auto c = testing::openEmbedded();
     c->Execute("create table 账 (k int)");
     c->Execute("insert into 账 values (1)");
     c->Execute("insert into 账 values (2)");
     testing::expectRefusedByName(
         *c, "",
-        {{"set rowcount 1 update 账 set k = k + 10", "under SET ROWCOUNT"},
-         {"delete from 账 where k = 2 set rowcount 1 insert into 账 select k from 账", "under SET ROWCOUNT"}},
+        {{"set rowcount 1 update 账 set k = k + 10 from 账 join 账 b on b.k = 账.k", "UPDATE TOP with FROM"},
+         {"delete from 账 where k = 2 set rowcount 1 insert into 账 select 1 union select 2",
+          "under SET ROWCOUNT"}},
         "select sum(k) from 账");
     c->Execute("set rowcount 1");
-    testing::expectRefusedByName(*c, "delete from 账", "under SET ROWCOUNT");
+    testing::expectRefusedByName(*c, "insert into 账 values (3), (4)", "under SET ROWCOUNT");
     c->Execute("insert into 账 values (3)");  // one row: nothing to stop
     c->Execute("set rowcount 0");
     EXPECT_EQ(c->Query("select count(*) from 账").at(0, 0).toText(), "3");
