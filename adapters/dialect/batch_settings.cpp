@@ -33,6 +33,7 @@ bool changesOneRow(const Nodes& ns, std::size_t b, std::size_t e) {
             return false;
         ++k;
     }
+    if (k + 1 == e && ns[k - 1].word("default")) return true;  // DEFAULT VALUES
     return k + 2 == e && ns[k + 1].group;
 }
 

@@ -137,6 +137,20 @@ TEST_P(TsqlSettings, DateformatOrdersTheNumbersOfADate) {
     }
 }
 
+// what a column holds is a date already: only a text compared with it is read in the order
+TEST_P(TsqlSettings, ADateColumnReadsAlikeUnderEveryOrder) {
+    conn_->Execute("create table 日 (d datetime)");
+    conn_->Execute("insert into 日 values ('2024-01-02T00:00:00')");
+    for (const char* order : {"dmy", "ydm", "dym"}) {
+        SCOPED_TRACE(order);
+        EXPECT_EQ(
+            row(std::string("set dateformat ") + order +
+                " select month(d), datepart(day, d), convert(varchar(10), dateadd(day, 1, d), 120) from 日"),
+            (Row{"1", "2", "2024-01-03"}));
+    }
+    EXPECT_EQ(scalar("set dateformat dmy select count(*) from 日 where d = '02/01/2024'"), "1");
+}
+
 TEST_P(TsqlSettings, ADateOfNoDayInTheOrderIsOutOfRange) {
     expectRefusals({
         {"set dateformat dmy select cast('2024-01-13' as datetime)", 242, "datetime"},
