@@ -301,13 +301,15 @@ bool looksLikeDate(std::string_view s) {
     if (s.size() >= 8 && digit(0) && digit(1) && digit(2) && digit(3) && (s[4] == '-' || s[4] == '/') &&
         digit(5))
         return true;
-    // three numbers of a date in the connection's order: 1/2/2024, 02.01.24
+    // three numbers of a date in the connection's order, each of one or two digits or the year's four:
+    // 1/2/2024, 02.01.24
     std::size_t i = 0;
     char sep = 0;
+    int years = 0;  // numbers of four digits: one at most
     for (int part = 0; part < 3; ++part) {
         const std::size_t b = i;
         while (digit(i)) ++i;
-        if (i == b || i - b > 4) return false;
+        if (i == b || i - b == 3 || i - b > 4 || (i - b == 4 && years++)) return false;
         if (part == 2) break;
         if (i >= s.size() || (s[i] != '/' && s[i] != '-' && s[i] != '.') || (sep && s[i] != sep))
             return false;

@@ -787,6 +787,7 @@ void Connection::doClose() noexcept {
     impl_->cursors.reset();
     impl_->fetchStatus = -1;
     impl_->cursorRows = 0;
+    impl_->rowLimit = 0;  // SET ROWCOUNT ends with the session
     impl_->finalizeAll();
     sqlite3_close_v2(impl_->db);
     impl_->db = nullptr;
