@@ -57,9 +57,8 @@ std::size_t rowCountTopAfter(const Nodes& ns, std::size_t b, std::size_t e) {
 
 void refuseUnderRowCount() {
     unsupported(
-        "a change that takes no TOP (n) under SET ROWCOUNT other than 0 (MERGE, SELECT ... INTO, a TOP of "
-        "its "
-        "own, a UNION, several rows of VALUES)");
+        "a change that takes no TOP (n) under SET ROWCOUNT other than 0 (MERGE, SELECT ... INTO, "
+        "a TOP of its own, a UNION, several rows of VALUES, a change after WITH)");
 }
 
 }  // namespace Palvo::dialect
