@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "palvo/convert.h"
@@ -54,6 +55,17 @@ bool isTextType(const std::string& b) {
            b == "character";
 }
 
+// The length of a float's text as SQL Server writes it without a style: six significant digits, the
+// exponent of three digits (1e+010); ours keeps more digits, so only where SQL Server's does not fit
+// either does the conversion fail.
+std::size_t sqlServerFloatLength(double d) {
+    char buf[40];
+    const int n = std::snprintf(buf, sizeof buf, "%.6g", d);
+    const std::string_view t(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    const std::size_t e = t.find('e');
+    return t.size() + (e != std::string_view::npos && t.size() - e == 4 ? 1 : 0);
+}
+
 // To text: a stored date in the style, binary as its bytes, a number as its text;
 // cut to the length (30 when none is given) and char(n) padded with blanks.
 // `source` is the type code of the number the statement types (tsql_round's: "i", "b", "d10,2", "m", "f"):
@@ -100,7 +112,8 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
                                     std::to_string(limit) + ").");
     }
     if (len >= 0 && !source.empty() && (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT) &&
-        base::charCount(out) > static_cast<std::size_t>(len)) {
+        base::charCount(out) > static_cast<std::size_t>(len) &&
+        (source[0] != 'f' || sqlServerFloatLength(sqlite3_value_double(x)) > static_cast<std::size_t>(len))) {
         // a number is never cut: a whole number shows '*' in char and varchar, anything else fails
         const bool whole = std::string_view("itsb").find(source[0]) != std::string_view::npos;
         if (whole && b != "nchar" && b != "nvarchar") {

@@ -323,6 +323,7 @@ TEST_P(TsqlTypes, ANumberTooLongForItsTextFailsWith8115) {
         {"select cast(99.999 as varchar(5))", 8115, "numeric"},
         {"select cast(cast(12345.67 as money) as varchar(3))", 8115, "money"},
         {"select convert(nchar(3), 1.25)", 8115, "nchar"},
+        {"select cast(cast(1e10 as float) as varchar(5))", 8115},
     });
 }
 
