@@ -35,6 +35,10 @@ void BatchPort::lockTimeout(long long) { unsupported("SET LOCK_TIMEOUT in a batc
 void BatchPort::wait(long long) { unsupported("WAITFOR"); }
 void BatchPort::setDateFirst(int) { unsupported("SET DATEFIRST in a batch"); }
 int BatchPort::dateFirst() { return 7; }
+void BatchPort::setDateFormat(const std::string&) { unsupported("SET DATEFORMAT in a batch"); }
+std::string BatchPort::dateFormat() { return "mdy"; }
+void BatchPort::setRowCount(long long) { unsupported("SET ROWCOUNT in a batch"); }
+long long BatchPort::rowCount() { return 0; }
 std::string BatchPort::language() { return ""; }
 Error BatchPort::spoken(const Error& e) { return e; }
 std::shared_ptr<CursorSet>* BatchPort::globalCursors() { return nullptr; }
@@ -90,6 +94,10 @@ struct Step {
     std::shared_ptr<const ExecCall> exec;
     std::shared_ptr<const CursorStatement> cursor;
     bool fetchTest = false;  // If, While: the condition is @@FETCH_STATUS = `value` (`on`) or <> `value`
+    bool oneRow = false;     // Change: changes one row at most, whatever SET ROWCOUNT says
+    // Change under SET ROWCOUNT n: the statement is limitedHead + n + limitedTail (TOP (n)); none when it
+    // cannot take one
+    std::string limitedHead, limitedTail;
     std::shared_ptr<const ModuleChange> module;
     // the variables bound to the parameters of the translation last used, by their numbers
     mutable const Translation* boundFor = nullptr;
@@ -294,6 +302,8 @@ private:
             x.on = setting.on;
             x.name = std::move(setting.name);
             x.value = setting.value;
+            if (setting.from)
+                finish(x, setting.from, setting.from + 1, "select " + slice(setting.from, setting.from + 1));
             out.push_back(std::move(x));
             return;
         }
@@ -683,7 +693,15 @@ private:
                 step.op = Step::Op::Change;
                 break;
         }
-        finish(step, s.first, s.last, slice(s.first, s.last));
+        if (step.op == Step::Op::Change) step.oneRow = changesOneRow(ns_, s.first, s.last);
+        const std::string body = slice(s.first, s.last);
+        finish(step, s.first, s.last, body);
+        if (const std::size_t at = rowCountTopAfter(ns_, s.first, s.last);
+            step.op == Step::Op::Change && at < s.last) {
+            step.limitedHead =
+                step.sql.substr(0, step.sql.size() - body.size()) + slice(s.first, at + 1) + " top (";
+            step.limitedTail = ") " + slice(at + 1, s.last);
+        }
         out.push_back(std::move(step));
     }
 };
@@ -732,11 +750,19 @@ public:
 
     // Translates every statement once: what is refused is refused before anything runs.
     void check(const std::vector<Step>& steps) {
+        rowCounted_ = port_.rowCount() > 0;
+        checkSteps(steps);
+    }
+    void checkSteps(const std::vector<Step>& steps) {
         for (const Step& s : steps) {
             if (s.op == Step::Op::Cursor && !port_.globalCursors())
                 unsupported("cursors (DECLARE ... CURSOR)");
+            // in the order of the text: a change after a SET ROWCOUNT other than 0
+            if (s.op == Step::Op::Setting && s.setting == Setting::Kind::RowCount)
+                rowCounted_ = !s.sql.empty() || s.value > 0;
+            if (s.op == Step::Op::Change && !s.oneRow && rowCounted_) limited(s, 1);
             if (!s.sql.empty()) translation(s);
-            check(s.parts);
+            checkSteps(s.parts);
         }
     }
 
@@ -782,7 +808,8 @@ private:
     std::vector<Value> bound_;
     bool noCount_ = false;
     bool xactAbort_ = false;
-    bool doomed_ = false;  // XACT_STATE() -1: only a ROLLBACK helps
+    bool doomed_ = false;      // XACT_STATE() -1: only a ROLLBACK helps
+    bool rowCounted_ = false;  // while checking: a SET ROWCOUNT other than 0 holds
     int tries_ = 0;
     std::vector<BatchPort::Caught> caught_;  // the errors the CATCH blocks running handle
     std::optional<Error> first_;
@@ -867,6 +894,23 @@ private:
         if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
         if (!tr->usesCatalogue) s.kept = tr;
         return tr;
+    }
+
+    // The change as SET ROWCOUNT n stops it: with TOP (n); refused by name where it takes none.
+    static std::string limitedText(const Step& s, long long n) {
+        return s.limitedHead + std::to_string(n) + s.limitedTail;
+    }
+    std::shared_ptr<const Translation> limited(const Step& s, long long n) {
+        if (s.limitedHead.empty()) refuseUnderRowCount();
+        auto tr = port_.translate(limitedText(s, n));
+        if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
+        return tr;
+    }
+    const std::vector<Value>& bindEach(const Step& s, const Translation& tr) {
+        bound_.clear();
+        for (const std::string& name : tr.variables)
+            bound_.push_back(values_[static_cast<std::size_t>(slotOf(s, name))]);
+        return bound_;
     }
 
     // The values of the statement's variables, in the order of its parameters.
@@ -1079,6 +1123,7 @@ private:
         switch (s.op) {
             case Step::Op::Query: {
                 ResultTable t = query(s);
+                keepRows(t, port_.rowCount());
                 const long n = static_cast<long>(t.rowCount());
                 port_.statementEnded(0, n);
                 counted(n);
@@ -1098,8 +1143,10 @@ private:
                         "write to the log file. Roll back the transaction.",
                         3930);
                 }
-                const auto tr = translation(s);
-                const long n = port_.execute(s.sql, tr, bind(s, *tr));
+                const long long limit = s.oneRow ? 0 : port_.rowCount();
+                const auto tr = limit > 0 ? limited(s, limit) : translation(s);
+                const long n = port_.execute(limit > 0 ? limitedText(s, limit) : s.sql, tr,
+                                             limit > 0 ? bindEach(s, *tr) : bind(s, *tr));
                 port_.statementEnded(0, n < 0 ? 0 : n);
                 if (n >= 0) {
                     result.affected = (result.affected < 0 ? 0 : result.affected) + n;
@@ -1114,7 +1161,8 @@ private:
                 return Flow::Next;
             }
             case Step::Op::SelectAssign: {
-                const ResultTable t = query(s);
+                ResultTable t = query(s);
+                keepRows(t, port_.rowCount());
                 if (const std::size_t n = t.rowCount(); n > 0) {
                     for (std::size_t c = 0; c < s.targets.size(); ++c)
                         values_[static_cast<std::size_t>(s.targets[c])] = t.at(n - 1, c);
@@ -1143,6 +1191,13 @@ private:
                 if (s.setting == Setting::Kind::Language) port_.setLanguage(s.name);
                 if (s.setting == Setting::Kind::LockTimeout) port_.lockTimeout(s.value);
                 if (s.setting == Setting::Kind::DateFirst) port_.setDateFirst(static_cast<int>(s.value));
+                if (s.setting == Setting::Kind::DateFormat || s.setting == Setting::Kind::RowCount) {
+                    const Value given = s.sql.empty() ? Value() : query(s).at(0, 0);
+                    if (s.setting == Setting::Kind::DateFormat)
+                        port_.setDateFormat(s.sql.empty() ? s.name : dateOrderNamed(given.toText()));
+                    else
+                        port_.setRowCount(s.sql.empty() ? s.value : rowCountOf(given));
+                }
                 port_.statementEnded(0, 0);
                 return Flow::Next;
             case Step::Op::Wait: {
@@ -1152,6 +1207,8 @@ private:
                 return Flow::Next;
             }
             case Step::Op::Cursor:
+                if (s.cursor->kind == CursorStatement::Kind::Open && port_.rowCount() > 0)
+                    unsupported("OPEN of a cursor under SET ROWCOUNT");
                 cursor(s);
                 return Flow::Next;
             case Step::Op::Exec: {
@@ -1362,11 +1419,15 @@ BatchResult runCompiled(const CompiledNested& c, std::vector<Value>& values, Bat
         BatchPort& port;
         int dateFirst = port.dateFirst();
         std::string language = port.language();
+        std::string dateFormat = port.dateFormat();
+        long long rowCount = port.rowCount();
         ~Restored() {
             try {
                 // the language first: it brings its own DATEFIRST
                 if (port.language() != language) port.setLanguage(language);
                 if (port.dateFirst() != dateFirst) port.setDateFirst(dateFirst);
+                if (port.dateFormat() != dateFormat) port.setDateFormat(dateFormat);
+                if (port.rowCount() != rowCount) port.setRowCount(rowCount);
             } catch (const Error&) {
                 // the port keeps no such setting of its own
             }

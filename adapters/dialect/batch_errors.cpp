@@ -2,6 +2,7 @@
 #include "batch_errors.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 
@@ -51,12 +52,6 @@ bool readSetting(const Nodes& ns, std::size_t b, std::size_t e, Setting& out) {
     if (k >= e || ns[k].group) return false;
     const Node& what = ns[k];
     using Kind = Setting::Kind;
-    auto only = [&](const char* value, const std::string& refusal) {
-        if (k + 2 == e && (ns[k + 1].word(value) ||
-                           (ns[k + 1].tok.kind == TokenKind::Number && ns[k + 1].tok.text == value)))
-            return true;
-        unsupported(refusal);
-    };
     if (what.word("xact_abort") && k + 2 == e && (ns[k + 1].word("on") || ns[k + 1].word("off"))) {
         out.kind = Kind::XactAbort;
         out.on = ns[k + 1].word("on");
@@ -105,9 +100,35 @@ bool readSetting(const Nodes& ns, std::size_t b, std::size_t e, Setting& out) {
         out.value = ns[j].tok.text[0] - '0';
         return true;
     }
-    if (what.word("dateformat")) return only("mdy", "SET DATEFORMAT other than mdy");
-    if (what.word("rowcount")) return only("0", "SET ROWCOUNT other than 0 (use TOP)");
+    if (what.word("dateformat") || what.word("rowcount")) {
+        const bool order = what.word("dateformat");
+        out.kind = order ? Kind::DateFormat : Kind::RowCount;
+        const std::size_t j = k + 1;
+        if (j + 1 != e || ns[j].group) syntaxNear(ns[e - 1]);
+        const Token& t = ns[j].tok;
+        if (t.kind == TokenKind::Variable && !t.text.starts_with("@@")) {
+            out.from = j;
+        } else if (order) {
+            out.name = dateOrderNamed(t.text);  // a word, or a text unquoted
+        } else if (t.kind == TokenKind::Number &&
+                   t.text.find_first_not_of("0123456789") == std::string::npos && t.text.size() <= 10) {
+            out.value = std::stoll(t.text);
+            if (out.value > INT32_MAX) syntaxNear(ns[j]);
+        } else {
+            syntaxNear(ns[j]);
+        }
+        return true;
+    }
     return false;
+}
+
+std::string dateOrderNamed(const std::string& written) {
+    std::string order;
+    for (const char c : written) order += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    static const char* const orders[] = {"mdy", "dmy", "ymd", "ydm", "myd", "dym"};
+    if (std::find(std::begin(orders), std::end(orders), order) == std::end(orders))
+        unsupported("SET DATEFORMAT " + written + " (the orders are mdy, dmy, ymd, ydm, myd and dym)");
+    return order;
 }
 
 long long waitMilliseconds(const std::string& text) {

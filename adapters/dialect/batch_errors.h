@@ -30,16 +30,35 @@ struct Setting {
         Language,     // `name`: as written
         LockTimeout,  // `value`: milliseconds, -1 to wait as long as the connection waits
         DateFirst,    // `value`: the day weeks begin on, 1 (Monday) to 7 (Sunday)
+        DateFormat,   // `name`: mdy, dmy, ymd, ydm, myd or dym; or the value of the variable at `from`
+        RowCount,     // `value`: the rows a statement gives or changes at most, 0 all; or the variable's
         Kept,         // a value the embedded database keeps anyway: nothing to do
     };
     Kind kind = Kind::Kept;
     bool on = false;
     std::string name;
     long long value = 0;
+    std::size_t from = 0;  // the variable that gives the value when it runs; 0 for none
 };
 /// False for a SET the engine does not know here; refuses by name a value it cannot keep
-/// (SET DATEFIRST 1, SET ROWCOUNT 10, ...).
+/// (SET DATEFIRST 9, ...).
 bool readSetting(const Nodes& ns, std::size_t b, std::size_t e, Setting& out);
+
+/// SET DATEFORMAT's order as written (any case, a quoted text too): "dmy" ...; refuses by name one that is
+/// none of SQL Server's six.
+std::string dateOrderNamed(const std::string& written);
+
+/// SET ROWCOUNT's value from a variable: a whole number from 0; refuses by name one that is none.
+long long rowCountOf(const Value& v);
+/// Under SET ROWCOUNT n a query keeps its first n rows (0: all).
+void keepRows(ResultTable& t, long long limit);
+/// Whether the change at ns[b, e) changes one row at most: INSERT ... VALUES of one row.
+bool changesOneRow(const Nodes& ns, std::size_t b, std::size_t e);
+/// Where SET ROWCOUNT's TOP (n) goes into the UPDATE, DELETE or INSERT ... SELECT at ns[b, e): after the
+/// node it returns; e when it takes none (a TOP of its own, a UNION, several rows of VALUES, MERGE, ...).
+std::size_t rowCountTopAfter(const Nodes& ns, std::size_t b, std::size_t e);
+/// A change (or OPEN) where SET ROWCOUNT would stop it after its rows: refused by name.
+[[noreturn]] void refuseUnderRowCount();
 
 /// WAITFOR DELAY's time ('hh:mm[:ss[.fff]]') in milliseconds; SQL Server's 148 for
 /// text it cannot read.

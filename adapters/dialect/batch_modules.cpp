@@ -94,7 +94,10 @@ private:
     std::vector<std::string> before_;
 };
 
-// sp_helptext name: one row per line of the definition, each with its line end.
+// sp_helptext name: one row per line of the definition, each with its line end; a line longer than the
+// column's 255 characters (its end counted) goes on in the next rows, 255 characters a row.
+constexpr std::size_t kHelpTextWidth = 255;
+
 void helpText(const std::vector<Value>& args, BatchPort& port, BatchResult& into, bool noCount) {
     if (args.empty() || args[0].isNull()) {
         throw databaseError(
@@ -118,7 +121,16 @@ void helpText(const std::vector<Value>& args, BatchPort& port, BatchResult& into
     for (std::size_t at = 0; at < d.size();) {
         std::size_t end = d.find('\n', at);
         end = end == std::string::npos ? d.size() : end + 1;
-        t.cells.push_back(Value(d.substr(at, end - at)));
+        std::size_t from = at, chars = 0;
+        for (std::size_t k = at; k < end; ++k) {
+            if ((static_cast<unsigned char>(d[k]) & 0xC0) == 0x80) continue;  // within a character
+            if (chars++ == kHelpTextWidth) {
+                t.cells.push_back(Value(d.substr(from, k - from)));
+                from = k;
+                chars = 1;
+            }
+        }
+        t.cells.push_back(Value(d.substr(from, end - from)));
         at = end;
     }
     if (!noCount) port.rowsCounted(static_cast<long>(t.rowCount()));

@@ -298,8 +298,24 @@ bool looksLikeDate(std::string_view s) {
     auto digit = [&](std::size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
     if (s.size() == 8 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return true;
-    return s.size() >= 8 && digit(0) && digit(1) && digit(2) && digit(3) && (s[4] == '-' || s[4] == '/') &&
-           digit(5);
+    if (s.size() >= 8 && digit(0) && digit(1) && digit(2) && digit(3) && (s[4] == '-' || s[4] == '/') &&
+        digit(5))
+        return true;
+    // three numbers of a date in the connection's order, each of one or two digits or the year's four:
+    // 1/2/2024, 02.01.24
+    std::size_t i = 0;
+    char sep = 0;
+    int years = 0;  // numbers of four digits: one at most
+    for (int part = 0; part < 3; ++part) {
+        const std::size_t b = i;
+        while (digit(i)) ++i;
+        if (i == b || i - b == 3 || i - b > 4 || (i - b == 4 && years++)) return false;
+        if (part == 2) break;
+        if (i >= s.size() || (s[i] != '/' && s[i] != '-' && s[i] != '.') || (sep && s[i] != sep))
+            return false;
+        sep = s[i++];
+    }
+    return i == s.size() || s[i] == ' ';
 }
 
 bool wideWhole(const Expr& x) {

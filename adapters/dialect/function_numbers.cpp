@@ -144,6 +144,14 @@ bool Rewriter::numberFunction(const std::string& fn, const Call& c, Expr& r) {
         const std::string type = text.substr(14, text.find('\'', 14) - 14);
         r.text = "tsql_try_convert(" + text.substr(13);
         r.num = numTypeOf(type);
+        if (isTextType(type) && !c.parts.empty()) {
+            // the number's type, as CONVERT tells it below: '*' or Null where the text is too short
+            std::size_t as = 0;
+            while (fn == "try_cast" && as < c.a.size() && !c.a[as].word("as")) ++as;
+            const Arg x = fn == "try_cast" ? typed(0, as) : c.parts.size() > 1 ? arg(1) : Arg{};
+            if (x.num.kind == 'i' || x.num.kind == 'b' || (x.num.kind == 'f' && text.ends_with(", null)")))
+                r.text.insert(r.text.size() - 1, ", '" + typeCode(x.num) + "'");
+        }
     } else if ((fn == "convert" || fn == "cast") && !c.parts.empty()) {
         // a decimal or money shown as text keeps its scale (money: two decimals)
         std::string type;
@@ -173,6 +181,12 @@ bool Rewriter::numberFunction(const std::string& fn, const Call& c, Expr& r) {
             type = typeText(c.a, as + 1, c.a.size(), "CAST");
             if (!isTextType(type)) return false;
             x = typed(0, as);
+        }
+        // a whole number or a float too long for the text fails or shows '*', as SQL Server's does
+        if (x.num.kind == 'i' || x.num.kind == 'b' ||
+            (x.num.kind == 'f' && (style == "null" || style == "0"))) {
+            r.text = "tsql_convert('" + type + "', " + x.text + ", " + style + ", '" + typeCode(x.num) + "')";
+            return true;
         }
         if (x.num.kind != 'd' && x.num.kind != 'm') return false;
         // money: 1 groups the digits by thousands, 2 and 126 show four decimals

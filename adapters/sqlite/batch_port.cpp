@@ -70,6 +70,10 @@ public:
     std::shared_ptr<dialect::CursorSet>* globalCursors() override { return &impl_.cursors; }
     void setDateFirst(int day) override { sqlite::setDateFirst(impl_.db, day); }
     int dateFirst() override { return dateFirstOf(impl_.db); }
+    void setDateFormat(const std::string& order) override { sqlite::setDateFormat(impl_.db, order); }
+    std::string dateFormat() override { return dateFormatOf(impl_.db); }
+    void setRowCount(long long rows) override { impl_.rowLimit = rows; }
+    long long rowCount() override { return impl_.rowLimit; }
     void setFetchStatus(int status) override { impl_.fetchStatus = status; }
     int fetchStatus() override { return impl_.fetchStatus; }
     void setCursorRows(long rows) override { impl_.cursorRows = rows; }
@@ -205,8 +209,11 @@ dialect::BatchResult Connection::Impl::runBatch(
     const std::function<void(const Palvo::Connection::InfoMessage&)>& tell, const long* triggerRows) {
     if (!params.empty()) {
         throw Error(ErrorNumber::NotSupported,
-                    "Not supported by the embedded database: parameters (?) in a batch (its variables take "
-                    "its values).");
+                    rowLimit > 0 && !dialect::isBatch(sql)
+                        ? "Not supported by the embedded database: parameters (?) in a statement under SET "
+                          "ROWCOUNT other than 0."
+                        : "Not supported by the embedded database: parameters (?) in a batch (its variables "
+                          "take its values).");
     }
     const std::shared_ptr<const dialect::Batch> batch = batchOf(sql);
     Port port(*this, tell);

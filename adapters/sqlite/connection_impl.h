@@ -78,6 +78,9 @@ struct PALVO_LOCAL Connection::Impl {
     // What @@ERROR and @@ROWCOUNT give: the last statement of the batch running.
     long lastError = 0;
     long lastRowCount = 0;
+    // SET ROWCOUNT: the rows each statement returns at most, 0 for all; while it holds, statements sent
+    // alone run through the batch engine, which keeps it
+    long long rowLimit = 0;
     // The error the batch's CATCH block handles; whether its transaction can no longer commit.
     std::optional<dialect::BatchPort::Caught> caught;
     bool uncommittable = false;

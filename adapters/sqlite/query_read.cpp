@@ -449,7 +449,7 @@ ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql
 ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) try {
     auto tr = impl_->translate(sql, params);
     // a batch gives its first result set
-    if (tr->batch || !tr->variables.empty())
+    if (tr->batch || !tr->variables.empty() || impl_->rowLimit > 0)
         return impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).first;
     return impl_->query(sql, std::move(tr), params);
 } catch (const Error& e) {
@@ -460,7 +460,7 @@ std::vector<ResultTable> Connection::doQueryResults(const std::string& sql,
                                                     const std::vector<Value>& params) try {
     auto tr = impl_->translate(sql, params);
     std::vector<ResultTable> out;
-    if (tr->batch || !tr->variables.empty()) {
+    if (tr->batch || !tr->variables.empty() || impl_->rowLimit > 0) {
         dialect::BatchResult r =
             impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); });
         out.reserve(1 + r.later.size());
@@ -490,7 +490,7 @@ ResultTable Connection::Impl::query(const std::string& sql, std::shared_ptr<cons
 }
 
 std::optional<ResultTable> Connection::doQueryKeeping(const std::string& sql, const RowFilter& filter) try {
-    if (const auto tr = impl_->translate(sql); tr->batch || !tr->variables.empty())
+    if (const auto tr = impl_->translate(sql); tr->batch || !tr->variables.empty() || impl_->rowLimit > 0)
         return Palvo::Connection::doQueryKeeping(sql, filter);  // the first result set, filtered
     return impl_->underOneSchema(
         sql, {}, impl_->translate(sql),
@@ -515,7 +515,8 @@ void Connection::doQueryEach(const std::string& sql, RowReader& reader) { doQuer
 
 void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
                                  RowReader& reader) try {
-    if (const auto tr = impl_->translate(sql, params); tr->batch || !tr->variables.empty()) {
+    if (const auto tr = impl_->translate(sql, params);
+        tr->batch || !tr->variables.empty() || impl_->rowLimit > 0) {
         // the first result set, row by row
         const ResultTable table =
             impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).first;

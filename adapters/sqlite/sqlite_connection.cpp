@@ -787,6 +787,7 @@ void Connection::doClose() noexcept {
     impl_->cursors.reset();
     impl_->fetchStatus = -1;
     impl_->cursorRows = 0;
+    impl_->rowLimit = 0;  // SET ROWCOUNT ends with the session
     impl_->finalizeAll();
     sqlite3_close_v2(impl_->db);
     impl_->db = nullptr;
@@ -815,7 +816,7 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
     }
     if (impl_->setIdentityInsert(sql)) return -1;
     auto tr = impl_->translate(sql, params);
-    if (tr->batch || !tr->variables.empty())
+    if (tr->batch || !tr->variables.empty() || impl_->rowLimit > 0)
         return impl_->runBatch(sql, params, [this](const InfoMessage& m) { infoMessage(m); }).affected;
     return impl_->execute(sql, std::move(tr), params);
 } catch (const Error& e) {

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "palvo/convert.h"
@@ -54,9 +55,20 @@ bool isTextType(const std::string& b) {
            b == "character";
 }
 
+// The length of a float's text as SQL Server writes it without a style: six significant digits, the
+// exponent of three digits (1e+010); ours keeps more digits, so only where SQL Server's does not fit
+// either does the conversion fail.
+std::size_t sqlServerFloatLength(double d) {
+    char buf[40];
+    const int n = std::snprintf(buf, sizeof buf, "%.6g", d);
+    const std::string_view t(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    const std::size_t e = t.find('e');
+    return t.size() + (e != std::string_view::npos && t.size() - e == 4 ? 1 : 0);
+}
+
 // To text: a stored date in the style, binary as its bytes, a number as its text;
 // cut to the length (30 when none is given) and char(n) padded with blanks.
-// `source` is the type code of a decimal ("d10,2") or money ("m") the statement types:
+// `source` is the type code of the number the statement types (tsql_round's: "i", "b", "d10,2", "m", "f"):
 // a decimal shows every decimal of its scale, money two (style 0), as SQL Server shows them.
 void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, int style,
                    std::string_view source) {
@@ -64,7 +76,8 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
     const int xt = sqlite3_value_type(x);
     std::string out;
     std::optional<Dec> typed;
-    if (!source.empty() && (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT)) {
+    if (!source.empty() && (source[0] == 'd' || source[0] == 'm') &&
+        (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT)) {
         typed = xt == SQLITE_INTEGER ? Dec{sqlite3_value_int64(x), 0} : decOfDouble(sqlite3_value_double(x));
         const bool money = source[0] == 'm';
         const int scale = money ? (style == 2 || style == 126 ? 4 : 2)
@@ -97,6 +110,22 @@ void convertToText(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x, 
         return resultError(ctx, "The size (" + std::to_string(len) + ") given to the type '" + b +
                                     "' exceeds the maximum allowed for any data type (" +
                                     std::to_string(limit) + ").");
+    }
+    if (len >= 0 && !source.empty() && (xt == SQLITE_INTEGER || xt == SQLITE_FLOAT) &&
+        base::charCount(out) > static_cast<std::size_t>(len) &&
+        (source[0] != 'f' || sqlServerFloatLength(sqlite3_value_double(x)) > static_cast<std::size_t>(len))) {
+        // a number is never cut: a whole number shows '*' in char and varchar, anything else fails
+        const bool whole = std::string_view("itsb").find(source[0]) != std::string_view::npos;
+        if (whole && b != "nchar" && b != "nvarchar") {
+            out = "*";
+        } else {
+            const char* from = whole              ? "expression"
+                               : source[0] == 'm' ? "money"
+                               : source[0] == 'f' ? "float"
+                                                  : "numeric";
+            return fail(ctx, std::string("Arithmetic overflow error converting ") + from + " to data type " +
+                                 b + ".");
+        }
     }
     if (len >= 0) {
         out = base::leftChars(out, static_cast<std::size_t>(len));
@@ -204,8 +233,14 @@ void convertToNumber(sqlite3_context* ctx, const SqlType& type, sqlite3_value* x
 // (to the nearest minute).
 // A style reads text in its own order (103: dd/mm/yyyy).
 void convertToDate(sqlite3_context* ctx, const std::string& b, sqlite3_value* x, int style) {
-    auto st =
-        style >= 0 && sqlite3_value_type(x) == SQLITE_TEXT ? parseStyled(textOf(x), style) : valueToDate(x);
+    const DateText read = style >= 0 && sqlite3_value_type(x) == SQLITE_TEXT
+                              ? DateText{parseStyled(textOf(x), style)}
+                              : dateOfValue(ctx, x, b == "date");
+    // a date's shape naming no day: datetime and smalldatetime tell it apart (242), date does not
+    if (read.ydm) return fail(ctx, kYdmForDate);
+    if (read.outOfRange && b != "date")
+        return fail(ctx, b == "datetime" ? kDatetimeOutOfRange : kSmalldatetimeOutOfRange);
+    auto st = read.date;
     if (!st) return fail(ctx, kDateConversionFailed);
     if (b == "date") st->hour = st->minute = st->second = st->millisecond = 0;
     if (b == "datetime") {

@@ -83,46 +83,85 @@ bool readTime(Reader& r, DateTime& st) {
     return true;
 }
 
-// SQL Server's readings of a date string: y-m-d, y/m/d, y.m.d, yyyymmdd, m/d/y,
-// each with an optional time; a time alone is on 1900-01-01; '' is 1900-01-01.
-std::optional<DateTime> parseDate(std::string_view text) {
+// A two-digit year as SQL Server reads it (two digit year cutoff 2049).
+int fullYear(int y, std::size_t digits) { return digits > 2 ? y : y < 50 ? 2000 + y : 1900 + y; }
+
+}  // namespace
+
+// SQL Server's readings of a date string: yyyymmdd, three numbers separated by one of / - . in the
+// connection's DATEFORMAT order, each with an optional time; a time alone is on 1900-01-01; '' is
+// 1900-01-01. A four-digit number is the year wherever it stands, the month and the day keeping their
+// order; a four-digit year first is always y-m-d for date and in 'yyyy-mm-ddThh:mm...', but for
+// datetime the month follows the day there when the order puts it after (dmy: '2024-01-02' is 1
+// February), as SQL Server reads it.
+DateText readDateText(std::string_view text, sqlite3_context* ctx, bool dateType) {
     text = base::trimBlanks(text);
     DateTime st = kDayZero;
-    if (text.empty()) return st;
+    if (text.empty()) return {st};
     Reader r{text};
     int a = 0;
-    std::size_t start = r.i;
-    if (!r.digits(8, a)) return std::nullopt;
-    std::size_t len = r.i - start;
+    if (!r.digits(8, a)) return {};
+    const std::size_t len = r.i;
     if (len == 8) {
         st.year = a / 10000;
         st.month = a / 100 % 100;
         st.day = a % 100;
-    } else if (len == 4 && (r.eat('-') || r.eat('/') || r.eat('.'))) {
-        char sep = text[r.i - 1];
-        st.year = a;
-        if (!r.digits(2, st.month) || !r.eat(sep) || !r.digits(2, st.day)) return std::nullopt;
     } else if (len <= 2 && !r.end() && text[r.i] == ':') {
-        r.i = start;
-        if (!readTime(r, st) || !r.end()) return std::nullopt;
-        return inRange(st) ? std::optional<DateTime>(st) : std::nullopt;
-    } else if (len <= 2 && (r.eat('/') || r.eat('-') || r.eat('.'))) {
-        char sep = text[r.i - 1];
-        st.month = a;
-        if (!r.digits(2, st.day) || !r.eat(sep) || !r.digits(4, st.year, 4)) return std::nullopt;
+        r.i = 0;
+        if (!readTime(r, st) || !r.end()) return {};
+        return {inRange(st) ? std::optional<DateTime>(st) : std::nullopt};
+    } else if (len <= 4 && (r.eat('-') || r.eat('/') || r.eat('.'))) {
+        const char sep = text[r.i - 1];
+        int nums[3] = {a, 0, 0};
+        std::size_t widths[3] = {len, 0, 0};
+        for (int k = 1; k < 3; ++k) {
+            const std::size_t b = r.i;
+            if (!r.digits(4, nums[k])) return {};
+            widths[k] = r.i - b;
+            if (k == 1 && !r.eat(sep)) return {};
+        }
+        int yearAt = -1;
+        for (int k = 0; k < 3; ++k) {
+            if (widths[k] == 4 && yearAt < 0) {
+                yearAt = k;
+            } else if (widths[k] > 2) {
+                return {};
+            }
+        }
+        const bool isoTime = sep == '-' && !r.end() && text[r.i] == 'T';
+        std::string order = yearAt == 0 && (dateType || isoTime) ? "ymd" : ctx ? dateOrder(ctx) : "mdy";
+        if (dateType && order == "ydm") return {std::nullopt, false, true};
+        if (yearAt >= 0 && order[static_cast<std::size_t>(yearAt)] != 'y') {
+            std::string monthDay;
+            for (const char c : order) {
+                if (c != 'y') monthDay += c;
+            }
+            order.clear();
+            for (int k = 0, j = 0; k < 3; ++k)
+                order += k == yearAt ? 'y' : monthDay[static_cast<std::size_t>(j++)];
+        }
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (order[k] == 'y') st.year = fullYear(nums[k], widths[k]);
+            if (order[k] == 'm') st.month = nums[k];
+            if (order[k] == 'd') st.day = nums[k];
+        }
     } else {
-        return std::nullopt;
+        return {};
     }
     if (!r.end()) {
-        if (!(r.eat('T') || r.eat(' '))) return std::nullopt;
+        if (!(r.eat('T') || r.eat(' '))) return {};
         r.blanks();
-        if (!readTime(r, st) || !r.end()) return std::nullopt;
+        if (!readTime(r, st) || !r.end()) return {};
     }
-    return inRange(st) ? std::optional<DateTime>(st) : std::nullopt;
+    // numbers in a date's places that name no day of the range: SQL Server's out-of-range value (242)
+    const DateTime day{st.year, st.month, st.day, 0, 0, 0, 0};
+    if (!inRange(day)) return {std::nullopt, true};
+    return {inRange(st) ? std::optional<DateTime>(st) : std::nullopt};
 }
 
-// A two-digit year as SQL Server reads it (two digit year cutoff 2049).
-int fullYear(int y, std::size_t digits) { return digits > 2 ? y : y < 50 ? 2000 + y : 1900 + y; }
+std::optional<DateTime> parseDate(std::string_view text) { return readDateText(text, nullptr, false).date; }
+
+namespace {
 
 // An English month name, whole or its first three letters; 0 for none.
 int monthNamed(std::string_view w) {
@@ -231,7 +270,7 @@ std::optional<DateTime> parseStyled(std::string_view text, int style) {
 namespace {
 
 std::optional<DateTime> dateArg(sqlite3_context* ctx, sqlite3_value* v) {
-    auto st = valueToDate(v);
+    auto st = valueToDate(ctx, v);
     if (!st) resultError(ctx, kDateConversionFailed);
     return st;
 }
@@ -268,6 +307,10 @@ std::int64_t unitMillis(std::string_view part) {
 
 }  // namespace
 
+const char* const kYdmForDate =
+    "This session's YDM date format is not supported when converting from this character string format to "
+    "date, time, datetime2 or datetimeoffset. Change the session's date format or provide a style to the "
+    "explicit conversion.";
 const char* const kDateConversionFailed =
     "Conversion failed when converting date and/or time from character string.";
 const char* const kDatetimeOutOfRange =
@@ -338,7 +381,7 @@ std::optional<DateTime> readStored(std::string_view t) {
 
 // A value as a date: text is parsed; a number counts days from 1900-01-01,
 // except an eight-digit yyyymmdd that numeric column affinity made of a string.
-std::optional<DateTime> valueToDate(sqlite3_value* v) {
+DateText dateOfValue(sqlite3_context* ctx, sqlite3_value* v, bool dateType) {
     switch (sqlite3_value_type(v)) {
         case SQLITE_INTEGER: {
             std::int64_t n = sqlite3_value_int64(v);
@@ -347,20 +390,22 @@ std::optional<DateTime> valueToDate(sqlite3_value* v) {
                 s.year = static_cast<int>(n / 10000);
                 s.month = static_cast<int>(n / 100 % 100);
                 s.day = static_cast<int>(n % 100);
-                if (inRange(s)) return s;
+                if (inRange(s)) return {s};
             }
-            if (n < -53690 || n > 2958463) return std::nullopt;
-            return fromMillis(n * kMillisPerDay);
+            if (n < -53690 || n > 2958463) return {};
+            return {fromMillis(n * kMillisPerDay)};
         }
         case SQLITE_FLOAT: {
             double d = sqlite3_value_double(v);
-            if (!(d >= -53690 && d < 2958464)) return std::nullopt;
-            return fromMillis(static_cast<std::int64_t>(std::llround(d * 86400000.0)));
+            if (!(d >= -53690 && d < 2958464)) return {};
+            return {fromMillis(static_cast<std::int64_t>(std::llround(d * 86400000.0)))};
         }
         case SQLITE_TEXT:
-            return parseDate(textOf(v));
+            // the stored form, as every date column holds it, whatever the order
+            if (auto stored = readStored(textOf(v))) return {stored};
+            return readDateText(textOf(v), ctx, dateType);
         default:
-            return std::nullopt;
+            return {};
     }
 }
 
@@ -373,7 +418,9 @@ void fnDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     auto stored = sqlite3_value_type(argv[0]) == SQLITE_TEXT ? readStored(textOf(argv[0])) : std::nullopt;
     if (stored && toTicks(*stored) == stored) return sqlite3_result_value(ctx, argv[0]);
-    auto st = stored ? stored : valueToDate(argv[0]);
+    const DateText read = stored ? DateText{stored} : dateOfValue(ctx, argv[0]);
+    if (read.outOfRange) return resultError(ctx, kDatetimeOutOfRange);
+    auto st = read.date;
     if (!st) return resultError(ctx, kDateConversionFailed);
     st = toTicks(*st);
     if (!st) return resultError(ctx, kDatetimeOutOfRange);
@@ -383,7 +430,9 @@ void fnDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // tsql_smalldatetime(x): a smalldatetime column keeps the minute.
 void fnSmalldatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    auto st = valueToDate(argv[0]);
+    const DateText read = dateOfValue(ctx, argv[0]);
+    if (read.outOfRange) return resultError(ctx, kSmalldatetimeOutOfRange);
+    auto st = read.date;
     if (!st) return resultError(ctx, kDateConversionFailed);
     st = toMinute(*st);
     if (!st) return resultError(ctx, kSmalldatetimeOutOfRange);
@@ -393,7 +442,9 @@ void fnSmalldatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // tsql_date(x): a date column keeps the day only, at midnight.
 void fnDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    auto st = valueToDate(argv[0]);
+    const DateText read = dateOfValue(ctx, argv[0], true);
+    if (read.ydm) return resultError(ctx, kYdmForDate);
+    auto st = read.date;
     if (!st) return resultError(ctx, kDateConversionFailed);
     st->hour = st->minute = st->second = st->millisecond = 0;
     resultText(ctx, st->toIso());
@@ -403,12 +454,12 @@ void fnDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // dates, as a time of the column's scale when it holds times.
 void fnDatelit(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
-        if (const auto scale = timeScale(textOf(argv[0])); scale && parseDate(textOf(argv[1])))
+        if (const auto scale = timeScale(textOf(argv[0])); scale && valueToDate(ctx, argv[1]))
             return convertToTime(ctx, *scale, argv[1]);
     }
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && readStored(textOf(argv[0])) &&
         sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
-        auto st = parseDate(textOf(argv[1]));
+        auto st = valueToDate(ctx, argv[1]);
         if (st) st = toTicks(*st);
         if (st) return resultText(ctx, st->toIso());
     }

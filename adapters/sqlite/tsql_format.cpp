@@ -21,17 +21,27 @@ std::mutex languageMutex;
 std::unordered_map<const sqlite3*, bool> englishConnections;
 // The connections whose weeks begin on another day than Sunday (SET DATEFIRST): that day, 1 for Monday.
 std::unordered_map<const sqlite3*, int> dateFirsts;
+// The connections that read dates in another order than their language's (SET DATEFORMAT).
+std::unordered_map<const sqlite3*, std::string> dateOrders;
 
 void forgetLanguage(void* db) {
     std::lock_guard lock(languageMutex);
     englishConnections.erase(static_cast<const sqlite3*>(db));
     dateFirsts.erase(static_cast<const sqlite3*>(db));
+    dateOrders.erase(static_cast<const sqlite3*>(db));
+}
+
+// us_english reads 01/02/03 as mdy, 简体中文 as ymd
+std::string orderOf(const sqlite3* db) {
+    if (const auto it = dateOrders.find(db); it != dateOrders.end()) return it->second;
+    return englishConnections.contains(db) ? "mdy" : "ymd";
 }
 
 }  // namespace
 
 void setDateLanguage(sqlite3* db, bool english) {
     std::lock_guard lock(languageMutex);
+    dateOrders.erase(db);  // a language brings its own order
     if (english)
         englishConnections[db] = true;
     else
@@ -46,6 +56,16 @@ void setDateFirst(sqlite3* db, int day) {
         dateFirsts[db] = day;
 }
 
+void setDateFormat(sqlite3* db, const std::string& order) {
+    std::lock_guard lock(languageMutex);
+    dateOrders[db] = order;
+}
+
+std::string dateFormatOf(sqlite3* db) {
+    std::lock_guard lock(languageMutex);
+    return orderOf(db);
+}
+
 int dateFirstOf(sqlite3* db) {
     std::lock_guard lock(languageMutex);
     const auto it = dateFirsts.find(db);
@@ -53,6 +73,11 @@ int dateFirstOf(sqlite3* db) {
 }
 
 namespace tsql {
+
+std::string dateOrder(sqlite3_context* ctx) {
+    std::lock_guard lock(languageMutex);
+    return orderOf(sqlite3_context_db_handle(ctx));
+}
 
 bool speaksEnglish(sqlite3_context* ctx) {
     std::lock_guard lock(languageMutex);
@@ -206,7 +231,7 @@ std::string number(std::int64_t n) { return std::to_string(n); }
 // DATENAME(part, d): month and weekday by name in the connection's language, the other parts as numbers.
 void fnDatename(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    const auto st = valueToDate(argv[1]);
+    const auto st = valueToDate(ctx, argv[1]);
     if (!st) return resultError(ctx, kDateConversionFailed);
     const std::string_view part = textOf(argv[0]);
     const bool english = speaksEnglish(ctx);
@@ -246,7 +271,7 @@ const char* const kBefore1753 = "The embedded database keeps dates from 1753-01-
 // EOMONTH(d[, months]): the last day of the month, as a date.
 void fnEomonth(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
-    auto st = valueToDate(argv[0]);
+    auto st = valueToDate(ctx, argv[0]);
     if (!st) return resultError(ctx, kDateConversionFailed);
     const double add = argc > 1 ? std::trunc(sqlite3_value_double(argv[1])) : 0;
     const double m = st->year * 12.0 + (st->month - 1) + add;
@@ -283,11 +308,11 @@ void fnIsdate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (t == SQLITE_NULL || t == SQLITE_BLOB) return sqlite3_result_int(ctx, 0);
     // a number is read as its text, as SQL Server converts it to a string first
     const std::string text = t == SQLITE_TEXT ? std::string(textOf(argv[0])) : numberText(argv[0]);
-    auto st = parseStyled(text, 0);
-    if (!st) {
-        sqlite3_value* v = argv[0];
-        st = t == SQLITE_TEXT ? valueToDate(v) : std::nullopt;
-    }
+    // numbers in the connection's order; a month by its name in any
+    auto st = readDateText(text, ctx, false).date;
+    if (!st &&
+        std::any_of(text.begin(), text.end(), [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }))
+        st = parseStyled(text, 0);
     sqlite3_result_int(ctx, st && toTicks(*st) ? 1 : 0);
 }
 
@@ -340,7 +365,7 @@ void convertToTime(sqlite3_context* ctx, long scale, sqlite3_value* x) {
     if (scale < 0 || scale > 7)
         return resultError(ctx,
                            "Specified scale " + std::to_string(scale) + " is invalid for 'time' data type.");
-    auto st = valueToDate(x);
+    auto st = valueToDate(ctx, x);
     if (!st) return resultError(ctx, kDateConversionFailed);
     std::int64_t ticks = ((st->hour * 60LL + st->minute) * 60 + st->second) * 10000000;
     const std::int64_t written = sqlite3_value_type(x) == SQLITE_TEXT ? writtenFraction(textOf(x)) : -1;

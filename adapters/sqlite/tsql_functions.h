@@ -1,6 +1,8 @@
 // The SQL Server functions and catalogue views the translated statements call.
 #pragma once
 
+#include <string>
+
 struct sqlite3;
 
 namespace Palvo::sqlite {
@@ -31,6 +33,10 @@ void setDateLanguage(sqlite3* db, bool english);
 // @@DATEFIRST on that connection.
 void setDateFirst(sqlite3* db, int day);
 int dateFirstOf(sqlite3* db);
+// SET DATEFORMAT: the order ("dmy", ...) a date's numbers are read in on that connection, until the next
+// SET DATEFORMAT or language; without one the language's (us_english mdy, 简体中文 ymd).
+void setDateFormat(sqlite3* db, const std::string& order);
+std::string dateFormatOf(sqlite3* db);
 
 /// `d` rounded half away from zero to `scale` decimals of the number it was
 /// written as (2.675 gives 2.68, not the 2.67 of its binary value).

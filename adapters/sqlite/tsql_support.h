@@ -59,8 +59,25 @@ std::optional<std::int64_t> parseWhole(std::string_view s);
 extern const char* const kDateConversionFailed;
 extern const char* const kDatetimeOutOfRange;
 
+// What reading a date found: the date, or none; `outOfRange` when the text had a date's shape but its
+// numbers name no day of the range (month 13, 30 February), SQL Server's 242 for datetime.
+struct DateText {
+    std::optional<DateTime> date;
+    bool outOfRange = false;
+    bool ydm = false;  // three numbers for a date under SET DATEFORMAT ydm, which date does not read
+};
+extern const char* const kYdmForDate;
+// Text read as SQL Server reads it into datetime (`dateType`: into date), its numbers in the order the
+// connection of `ctx` reads them (SET DATEFORMAT; mdy without a connection).
+DateText readDateText(std::string_view text, sqlite3_context* ctx, bool dateType);
+std::optional<DateTime> parseDate(std::string_view text);
 // A value as a date: text in one of SQL Server's forms, or a number of days since 1900-01-01.
-std::optional<DateTime> valueToDate(sqlite3_value* v);
+DateText dateOfValue(sqlite3_context* ctx, sqlite3_value* v, bool dateType = false);
+inline std::optional<DateTime> valueToDate(sqlite3_context* ctx, sqlite3_value* v) {
+    return dateOfValue(ctx, v).date;
+}
+// The order the connection reads a date's numbers in: "mdy", "dmy", ... (tsql_format.cpp).
+std::string dateOrder(sqlite3_context* ctx);
 // The stored form 'YYYY-MM-DD HH:MM:SS.mmm' holding a real calendar date and time of
 // any year, read without the general parser: a query's date columns read it on every row.
 std::optional<DateTime> readStoredForm(std::string_view text);

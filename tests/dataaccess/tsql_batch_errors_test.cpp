@@ -426,8 +426,8 @@ TEST_F(EmbeddedBatchErrors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
     const std::vector<testing::ByName> cases = {
         {"waitfor time '23:00'", "WAITFOR TIME"},
         {"set datefirst 8", "SET DATEFIRST other than a day from 1 to 7"},
-        {"set dateformat dmy", "SET DATEFORMAT other than mdy"},
-        {"set rowcount 10", "SET ROWCOUNT other than 0"},
+        {"set dateformat dyy", "SET DATEFORMAT dyy"},
+        {"set rowcount 10 insert into 账 values (2, 'b'), (3, 'c')", "under SET ROWCOUNT"},
     };
     testing::expectRefusedByName(*conn_, "insert into 账 values (1, 'a') ", cases, "select count(*) from 账");
 }

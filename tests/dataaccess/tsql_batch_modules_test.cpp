@@ -140,6 +140,20 @@ TEST_P(TsqlModules, SpHelptextGivesTheDefinitionLineByLine) {
               (std::vector<Row>{{"CREATE PROCEDURE 文 AS select 2 as a"}}));
 }
 
+// a row holds 255 characters, a line's end among them
+TEST_P(TsqlModules, SpHelptextCutsALongLineIntoRowsOf255Characters) {
+    const std::string x = "select '" + std::string(300, 'x') + "' as a";  // 314 characters
+    std::string wide = "select N'";
+    for (int k = 0; k < 244; ++k) wide += "价";
+    conn_->Execute("create procedure 长 as\n" + x + "\n" + wide + "'\r\nselect 1");  // 256 with its end
+    EXPECT_EQ(rows("exec sp_helptext '长'"), (std::vector<Row>{{"create procedure 长 as\n"},
+                                                               {x.substr(0, 255)},
+                                                               {x.substr(255) + "\n"},
+                                                               {wide + "'\r"},
+                                                               {"\n"},
+                                                               {"select 1"}}));
+}
+
 TEST_P(TsqlModules, TheCatalogueShowsAProcedureByItsTypeCode) {
     prices();
     expectAnswers({

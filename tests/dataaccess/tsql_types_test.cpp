@@ -303,6 +303,30 @@ TEST_P(TsqlTypes, AComputedColumnIsNeverGivenAValue) {
     EXPECT_EQ(row("select count(*), sum(数量) from 明细"), (testing::Row{"1", "3"}));
 }
 
+// a whole number too long for char or varchar shows '*'; nothing else is ever cut
+TEST_P(TsqlTypes, AWholeNumberTooLongForItsTextShowsAStar) {
+    goods();
+    expectAnswers({
+        {"select cast(120 as varchar(2))", {"*"}},
+        {"select convert(char(2), 120) + '|'", {"* |"}},
+        {"select cast(cast(120 as bigint) as varchar(2)), cast(12 as varchar(2))", {"*", "12"}},
+        {"select cast(isnull(数量, 300) as varchar(2)) from 货", {"*"}},
+        {"declare @s varchar(2) = 120 select @s", {"*"}},
+        {"select try_cast(120 as varchar(1))", {"*"}},
+        {"select try_convert(nvarchar(2), 120)", {"<null>"}},
+    });
+}
+
+TEST_P(TsqlTypes, ANumberTooLongForItsTextFailsWith8115) {
+    expectRefusals({
+        {"select cast(120 as nvarchar(2))", 8115, "nvarchar"},
+        {"select cast(99.999 as varchar(5))", 8115, "numeric"},
+        {"select cast(cast(12345.67 as money) as varchar(3))", 8115, "money"},
+        {"select convert(nchar(3), 1.25)", 8115, "nchar"},
+        {"select cast(cast(1e10 as float) as varchar(5))", 8115},
+    });
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlTypes);
 
 }  // namespace

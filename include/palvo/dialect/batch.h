@@ -82,6 +82,12 @@ public:
     /// SET DATEFIRST: the day the connection's weeks begin on from now on, 1 (Monday) to 7 (Sunday).
     virtual void setDateFirst(int day);
     virtual int dateFirst();
+    /// SET DATEFORMAT: the order ("dmy", ...) the connection reads a date's numbers in from now on.
+    virtual void setDateFormat(const std::string& order);
+    virtual std::string dateFormat();
+    /// SET ROWCOUNT: the rows each statement returns at most from now on; 0 for all.
+    virtual void setRowCount(long long rows);
+    virtual long long rowCount();
 
     // Cursors (batch_cursors.cpp). The connection's own: its GLOBAL cursors, which live as long as it
     // does (nullptr: it keeps none, and cursors are refused by name), @@FETCH_STATUS and @@CURSOR_ROWS.

@@ -21,9 +21,10 @@ TEST(NumberFunctions, PassTheTypeOfTheirArgument) {
               "select tsql_ceiling(tsql_convert('smallint', x, null), 's')");
 }
 
-TEST(NumberFunctions, ConvertOfANumberThatIsNoDecimalStaysAsItWas) {
+// the runtime shows '*' for a whole number too long for its text, and fails for the others
+TEST(NumberFunctions, ConvertOfAWholeNumberToTextTellsItsType) {
     EXPECT_EQ(translateUncached("select convert(varchar(10), 12, 0)").joined(),
-              "select tsql_convert('varchar(10)', 12, 0)");
+              "select tsql_convert('varchar(10)', 12, 0, 'i')");
 }
 
 TEST(NumberFunctions, OnlyAQueryThatNeverComparesItsResultGetsEveryDigitOfADecimal) {
