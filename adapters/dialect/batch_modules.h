@@ -31,13 +31,14 @@ struct Procedure {
 /// throws SQL Server's errors for one it would not compile, and refuses WITH options by name.
 Procedure readProcedure(std::string_view text);
 
-/// CREATE, ALTER, DROP PROCEDURE read when the batch is: what runs when it is reached.
+/// CREATE, ALTER, DROP PROCEDURE (or FUNCTION) read when the batch is: what runs when it is reached.
 struct ModuleChange {
     enum class Kind { Create, Alter, CreateOrAlter, Drop };
     Kind kind = Kind::Create;
     bool ifExists = false;
     std::vector<std::string> names;  // Create, Alter: the one; Drop: each, as written
     std::string definition;          // as stored: CREATE ..., the text to the batch's end
+    std::string type = "P";          // sys.objects' code: P, or FN / IF (a function; Drop: FN for any)
 };
 
 /// Reads the statement [b, e) of the batch `text` (`first`: it is the batch's first statement).

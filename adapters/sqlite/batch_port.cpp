@@ -132,11 +132,15 @@ public:
             "values (?1, ?2, nullif(?3, ''), ?4)");
         impl_.bind(st, {Value(m.name), Value(m.type), Value(m.parent), Value(m.definition)});
         impl_.run(st);
+        // the statements that call a function are translated again, here and on every connection
+        if (m.type != "P") impl_.modulesChanged();
     }
     void dropModule(const std::string& name) override {
+        const auto m = module(name);
         sqlite3_stmt* st = impl_.prepare("delete from main.palvo_modules where name = ?1");
         impl_.bind(st, {Value(name)});
         impl_.run(st);
+        if (m && m->type != "P") impl_.modulesChanged();
     }
     bool tableExists(const std::string& name) override {
         return impl_.hasObject("table", name) || impl_.hasObject("view", name);

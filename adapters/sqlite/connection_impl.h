@@ -148,6 +148,13 @@ struct PALVO_LOCAL Connection::Impl {
             const TableColumns* t = table(lowerName);
             return t ? &t->names : nullptr;
         }
+        // the user-defined functions, read for the schema version now (functions.cpp)
+        std::unordered_map<std::string, std::optional<FunctionDefinition>> functions;
+        std::optional<bool> anyFunction;
+        long long functionsVersion = -1;
+        void functionsNow();
+        const FunctionDefinition* function(const std::string& lowerName) override;
+        bool hasFunctions() override;
     };
     SchemaCatalogue catalogue;
     sqlite3_stmt* columnsLookup = nullptr;

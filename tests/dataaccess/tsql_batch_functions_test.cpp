@@ -1,0 +1,107 @@
+// User-defined functions: scalar and inline table-valued, their calls in
+// statements and batches, what SQL Server refuses and where they are kept. The
+// answers run on a real SQL Server too when PALVO_TEST_MSSQL names one.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "palvo/data.h"
+#include "palvo/error.h"
+#include "palvo/sqlite/connection.h"
+#include "support/answers.h"
+#include "support/files.h"
+
+namespace Palvo {
+namespace {
+
+using testing::Row;
+
+class TsqlFunctions : public testing::AnswersTest {
+protected:
+    void SetUp() override {
+        AnswersTest::SetUp();
+        if (!conn_) return;
+        for (const char* f : {"含税", "客户订单", "加一", "二倍加一", "单价表", "整"})
+            conn_->Execute(std::string("drop function if exists dbo.") + f);
+        conn_->Execute("drop table if exists 函数订单");
+        conn_->Execute("create table 函数订单 (单号 int, 客户 int, 金额 decimal(18,2))");
+        conn_->Execute("insert into 函数订单 values (1, 1, 100), (2, 2, 50.5), (3, 1, 10)");
+        conn_->Execute(
+            "create function dbo.含税(@金额 decimal(18,2), @税率 decimal(5,2) = 0.13) returns decimal(18,2)\n"
+            "as begin\n  return round(@金额 * (1 + @税率), 2)\nend");
+        conn_->Execute(
+            "create function dbo.客户订单(@客户 int) returns table as return (select * from 函数订单 where 客户 = "
+            "@客户)");
+    }
+};
+
+TEST_P(TsqlFunctions, AScalarCallGivesTheReturnedValueOfTheDeclaredType) {
+    expectExact({
+        {"select dbo.含税(100, default)", {"113.00"}},
+        {"select dbo.含税(100, 0.05)", {"105.00"}},
+        // the argument converted to the parameter's type first: 0.125 becomes 0.13
+        {"select dbo.含税(100, 0.125)", {"113.00"}},
+        {"select dbo.含税(金额, default) from 函数订单 where 单号 = 2", {"57.07"}},
+        {"declare @m decimal(18,2) = 10 select dbo.含税(@m, 0)", {"10.00"}},
+        {"select sum(dbo.含税(金额, default)) from 函数订单", {"181.37"}},
+        {"select 单号 from 函数订单 where dbo.含税(金额, 0.1) > 100", {"1"}},
+        {"select dbo.含税(null, default)", {"<null>"}},
+    });
+}
+
+TEST_P(TsqlFunctions, AnInlineTableFunctionIsReadAsATable) {
+    expectAnswers({
+        {"select count(*), sum(金额) from dbo.客户订单(1)", {"2", "110"}},
+        {"select o.单号 from dbo.客户订单(2) o", {"2"}},
+        {"select 客户订单.单号 from 客户订单(2)", {"2"}},
+        {"select t.单号, o.单号 from 函数订单 t join dbo.客户订单(1) as o on o.单号 = t.单号 order by 1 desc",
+         {"3", "3"}},
+        {"declare @k int = 2 select 金额 from dbo.客户订单(@k)", {"50.5"}},
+        {"select count(*) from dbo.客户订单(99)", {"0"}},
+    });
+}
+
+TEST_P(TsqlFunctions, FunctionsCallOneAnother) {
+    conn_->Execute("create function dbo.加一(@n int) returns int as begin return @n + 1 end");
+    conn_->Execute("create function dbo.二倍加一(@n int) returns int as begin return dbo.加一(@n * 2) end");
+    expectAnswers({
+        {"select dbo.二倍加一(5)", {"11"}},
+        {"select dbo.加一(dbo.加一(1))", {"3"}},
+    });
+}
+
+TEST_P(TsqlFunctions, WhatSqlServerRefusesFailsWithItsNumber) {
+    conn_->Execute("create function dbo.整(@n int) returns int as begin return @n end");
+    expectRefusals({
+        {"select dbo.无此函数(1)", 4121,
+         "Cannot find either column \"dbo\" or the user-defined function or aggregate \"dbo.无此函数\", or the "
+         "name is ambiguous."},
+        {"select * from dbo.无此函数(1)", 208, "Invalid object name 'dbo.无此函数'."},
+        {"select * from dbo.整(1)", 208},
+        {"select dbo.客户订单(1)", 4121},
+        {"select dbo.含税(1)", 313,
+         "An insufficient number of arguments were supplied for the procedure or function dbo.含税."},
+        {"select dbo.整(default)", 313},
+        {"select dbo.整(1, 2)", 8144, "Procedure or function dbo.整 has too many arguments specified."},
+        {"create function dbo.整(@n int) returns int as begin return 1 end", 2714},
+        {"alter function dbo.无此函数() returns int as begin return 1 end", 208},
+        {"drop function dbo.无此函数", 3701,
+         "Cannot drop the function '无此函数', because it does not exist or you do not have permission."},
+        {"drop procedure 整", 3701},
+        {"select 1 create function dbo.别(@n int) returns int as begin return 1 end", 111,
+         "'CREATE FUNCTION' must be the first statement in a query batch."},
+        {"create function dbo.别() returns int as begin insert into 函数订单 values (9, 9, 9) return 1 end", 443,
+         "Invalid use of a side-effecting operator 'INSERT' within a function."},
+        {"create function dbo.别() returns int as begin print 'x' return 1 end", 443},
+        {"create function dbo.别() returns int as begin select 单号 from 函数订单 return 1 end", 444},
+        {"create function dbo.别() returns int as begin declare @x int end", 455},
+        {"create function dbo.别() returns int as begin return @x end", 137},
+        {"create function dbo.别() returns table as return select @x as x", 137},
+    });
+}
+
+PALVO_ANSWERS_ON_BACKENDS(TsqlFunctions);
+
+}  // namespace
+}  // namespace Palvo
