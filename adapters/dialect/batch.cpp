@@ -943,12 +943,14 @@ private:
                 doomed_ = true;
                 port_.doomed(true);
             }
-            throw Raised{{number, e.description(), raised ? severity : severityOf(number), state, s.line}};
+            throw Raised{{number, e.description(), raised ? severity : severityOf(number), state, s.line,
+                          errorProcedure()}};
         }
         port_.statementEnded(number, 0);
         if (port_.batchEnded()) stopped(e);
         if (ends == ErrorEnds::Statement && (raised || !xactAbort_)) {
             if (!first_) first_ = e;
+            forgetErrorProcedure();  // it ended here, not in a CATCH
             return;
         }
         if (xactAbort_ || ends == ErrorEnds::BatchAndTransaction) rollbackAll();
@@ -1060,6 +1062,7 @@ private:
             c.severity = 16;
             c.state = t.at(0, 2).isNull() ? 1 : static_cast<int>(t.at(0, 2).toInt64());
             c.line = s.line;
+            c.procedure = errorProcedure();
         }
         if (tries_ > 0) {
             if (xactAbort_ && port_.tranCount() > 0) {
@@ -1301,6 +1304,7 @@ Batch::Batch(Batch&&) noexcept = default;
 Batch& Batch::operator=(Batch&&) noexcept = default;
 
 BatchResult Batch::run(BatchPort& port) const {
+    if (callNesting() == 0) forgetErrorProcedure();
     Runner runner(port, impl_->variables);
     const auto go = [&] {
         runner.check(impl_->steps);

@@ -63,8 +63,8 @@ void checkNoSideEffects(const Nodes& ns, const BatchStatement& s) {
             if (s.first + 2 < s.last && !ns[s.first + 1].group &&
                 ns[s.first + 1].tok.kind == TokenKind::Variable && ns[s.first + 2].tok.text.ends_with("="))
                 return;
-            throw databaseError("Select statements included within a function cannot return data to a client.",
-                                444);
+            throw databaseError(
+                "Select statements included within a function cannot return data to a client.", 444);
         case StatementKind::Execute:
             sideEffect("EXECUTE");
             return;
@@ -75,7 +75,8 @@ void checkNoSideEffects(const Nodes& ns, const BatchStatement& s) {
                           "create", "alter", "drop", "waitfor"}) {
         if (first.word(w)) sideEffect(upper(w));
     }
-    if (first.word("begin") && s.first + 1 < s.last && !ns[s.first + 1].word("try")) sideEffect("BEGIN TRANSACTION");
+    if (first.word("begin") && s.first + 1 < s.last && !ns[s.first + 1].word("try"))
+        sideEffect("BEGIN TRANSACTION");
 }
 
 // Each variable read must be a parameter: SQL Server's 137 otherwise.
@@ -220,9 +221,9 @@ bool expressionBefore(const Token* prev) {
     if (!prev) return false;
     if (prev->kind == TokenKind::Operator) return !prev->isOp(".") && !prev->isOp(")");
     if (prev->kind != TokenKind::Word) return false;
-    for (const char* w : {"select", "where", "and", "or", "not", "when", "then", "else", "return", "having", "by",
-                          "distinct", "in", "between", "like", "is", "case", "print", "exists", "if", "while",
-                          "all", "any", "some"}) {
+    for (const char* w : {"select", "where",  "and",    "or",       "not",   "when",    "then", "else",
+                          "return", "having", "by",     "distinct", "in",    "between", "like", "is",
+                          "case",   "print",  "exists", "if",       "while", "all",     "any",  "some"}) {
         if (prev->isWord(w)) return true;
     }
     return false;
@@ -310,7 +311,8 @@ private:
             unsupported("a function that calls itself (" + written + ")");
         if (stack_.size() >= static_cast<std::size_t>(kMaxCallNesting)) {
             throw databaseError(
-                "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).", 217);
+                "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).",
+                217);
         }
         // the arguments, each [first, end) of the text
         std::vector<std::string> args;
@@ -330,7 +332,8 @@ private:
             if (auto inner = expand(a)) a = std::move(*inner);
         }
         if (args.size() > f->parameters.size())
-            throw databaseError("Procedure or function " + written + " has too many arguments specified.", 8144);
+            throw databaseError("Procedure or function " + written + " has too many arguments specified.",
+                                8144);
         std::unordered_map<std::string, std::string> values;
         for (std::size_t q = 0; q < f->parameters.size(); ++q) {
             const UserFunction::Parameter& p = f->parameters[q];
@@ -338,8 +341,8 @@ private:
             if (equalsNoCase(value, "default")) value = p.defaultValue;
             if (value.empty()) {
                 throw databaseError(
-                    "An insufficient number of arguments were supplied for the procedure or function " + written +
-                        ".",
+                    "An insufficient number of arguments were supplied for the procedure or function " +
+                        written + ".",
                     313);
             }
             // converted to the parameter's type as SQL Server converts an argument

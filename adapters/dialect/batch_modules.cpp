@@ -22,6 +22,20 @@ std::vector<std::string> BatchPort::temporaryTables() { return {}; }
 int nestLevel() { return callNesting(); }
 
 namespace {
+// the procedures running on this thread, innermost last, and the one an error last came up from
+thread_local std::vector<std::string> running;
+thread_local std::optional<std::string> raisedIn;
+}  // namespace
+
+std::string errorProcedure() {
+    std::string name = raisedIn ? *raisedIn : running.empty() ? std::string() : running.back();
+    raisedIn.reset();
+    return name.empty() ? name : "dbo." + name;
+}
+
+void forgetErrorProcedure() { raisedIn.reset(); }
+
+namespace {
 
 Error databaseError(const std::string& message, long number) {
     return Error(ErrorNumber::Database, message, number);
@@ -397,8 +411,14 @@ void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPor
     const int tranCount = port.tranCount();
     try {
         const TemporaryTablesScope temporary(port);
+        running.push_back(m->name);
+        struct Returned {
+            ~Returned() { running.pop_back(); }
+        } returned;
         addResults(runCompiled(*kept.body, values, port, noCount, xactAbort, &run), into);
     } catch (const Error& e) {
+        // the innermost procedure it passes is where it was raised
+        if (!raisedIn) raisedIn = m->name;
         throw namingTableVariables(e);
     }
     // converted from the parameter's type to the variable's, as SET @x = @parameter converts

@@ -47,6 +47,12 @@ void runModuleChange(const ModuleChange& change, BatchPort& port);
 
 /// Reads EXEC [@rc =] name arguments (or the name alone) at ns[b] up to e.
 ExecCall readProcedureCall(const Nodes& ns, std::size_t b, std::size_t e);
+/// ERROR_PROCEDURE() of an error being caught: the procedure it came up from ("dbo.p"), or else the one
+/// running; "" in a host's batch. Asking forgets where the last error came up from.
+std::string errorProcedure();
+/// Forgets it without asking: a host's batch begins.
+void forgetErrorProcedure();
+
 /// Runs a call read by readProcedureCall, as runExec runs its calls.
 void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPort& port, BatchResult& into,
                   bool noCount, std::vector<Value>& outputs, bool xactAbort);

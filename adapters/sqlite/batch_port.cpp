@@ -349,8 +349,14 @@ int Connection::Impl::registerBatchFunctions() {
              const std::string& m = impl.caught->message;
              sqlite3_result_text(c, m.data(), static_cast<int>(m.size()), SQLITE_TRANSIENT);
          }},
-        // a batch is no procedure
-        {"tsql_error_procedure", [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_null(c); }},
+        // Null for an error raised in a batch, which is no procedure
+        {"tsql_error_procedure",
+         [](sqlite3_context* c, int, sqlite3_value**) {
+             const auto& error = implOf(c).caught;
+             if (!error || error->procedure.empty()) return sqlite3_result_null(c);
+             const std::string& p = error->procedure;
+             sqlite3_result_text(c, p.data(), static_cast<int>(p.size()), SQLITE_TRANSIENT);
+         }},
         {"tsql_nestlevel",
          [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int(c, dialect::nestLevel()); }},
     };

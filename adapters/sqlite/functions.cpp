@@ -43,8 +43,9 @@ const dialect::Catalogue::FunctionDefinition* Connection::Impl::SchemaCatalogue:
 bool Connection::Impl::SchemaCatalogue::hasFunctions() {
     functionsNow();
     if (!anyFunction) {
-        anyFunction = impl->hasObject("table", kModuleTable) &&
-                      !impl->strings("select 1 from main.palvo_modules where type in ('FN', 'IF') limit 1").empty();
+        anyFunction =
+            impl->hasObject("table", kModuleTable) &&
+            !impl->strings("select 1 from main.palvo_modules where type in ('FN', 'IF') limit 1").empty();
     }
     return *anyFunction;
 }

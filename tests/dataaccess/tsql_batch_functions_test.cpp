@@ -31,7 +31,8 @@ protected:
             "create function dbo.含税(@金额 decimal(18,2), @税率 decimal(5,2) = 0.13) returns decimal(18,2)\n"
             "as begin\n  return round(@金额 * (1 + @税率), 2)\nend");
         conn_->Execute(
-            "create function dbo.客户订单(@客户 int) returns table as return (select * from 函数订单 where 客户 = "
+            "create function dbo.客户订单(@客户 int) returns table as return (select * from 函数订单 where "
+            "客户 = "
             "@客户)");
     }
 };
@@ -75,7 +76,8 @@ TEST_P(TsqlFunctions, WhatSqlServerRefusesFailsWithItsNumber) {
     conn_->Execute("create function dbo.整(@n int) returns int as begin return @n end");
     expectRefusals({
         {"select dbo.无此函数(1)", 4121,
-         "Cannot find either column \"dbo\" or the user-defined function or aggregate \"dbo.无此函数\", or the "
+         "Cannot find either column \"dbo\" or the user-defined function or aggregate \"dbo.无此函数\", or "
+         "the "
          "name is ambiguous."},
         {"select * from dbo.无此函数(1)", 208, "Invalid object name 'dbo.无此函数'."},
         {"select * from dbo.整(1)", 208},
@@ -91,8 +93,8 @@ TEST_P(TsqlFunctions, WhatSqlServerRefusesFailsWithItsNumber) {
         {"drop procedure 整", 3701},
         {"select 1 create function dbo.别(@n int) returns int as begin return 1 end", 111,
          "'CREATE FUNCTION' must be the first statement in a query batch."},
-        {"create function dbo.别() returns int as begin insert into 函数订单 values (9, 9, 9) return 1 end", 443,
-         "Invalid use of a side-effecting operator 'INSERT' within a function."},
+        {"create function dbo.别() returns int as begin insert into 函数订单 values (9, 9, 9) return 1 end",
+         443, "Invalid use of a side-effecting operator 'INSERT' within a function."},
         {"create function dbo.别() returns int as begin print 'x' return 1 end", 443},
         {"create function dbo.别() returns int as begin select 单号 from 函数订单 return 1 end", 444},
         {"create function dbo.别() returns int as begin declare @x int end", 455},

@@ -22,7 +22,8 @@ protected:
     void SetUp() override {
         AnswersTest::SetUp();
         if (!conn_) return;
-        for (const char* p : {"价", "倍", "码", "层", "层外", "深", "文", "集", "临", "看", "开"})
+        for (const char* p :
+             {"价", "倍", "码", "层", "层外", "深", "文", "集", "临", "看", "开", "错", "错外", "错内"})
             conn_->Execute(std::string("drop procedure if exists ") + p);
     }
     void prices() {
@@ -138,6 +139,22 @@ TEST_P(TsqlModules, SpHelptextGivesTheDefinitionLineByLine) {
     conn_->Execute("ALTER PROCEDURE 文 AS select 2 as a");
     EXPECT_EQ(rows("exec sp_helptext N'dbo.文'"),
               (std::vector<Row>{{"CREATE PROCEDURE 文 AS select 2 as a"}}));
+}
+
+TEST_P(TsqlModules, ErrorProcedureNamesTheProcedureWhereTheErrorWasRaised) {
+    conn_->Execute("create procedure 错 as begin declare @x int set @x = 1 / 0 end");
+    conn_->Execute(
+        "create procedure 错外 as begin try exec 错 end try begin catch select error_procedure() end catch");
+    conn_->Execute(
+        "create procedure 错内 as begin try declare @x int set @x = 1 / 0 end try begin catch select "
+        "error_procedure() end catch");
+    expectAnswers({
+        {"begin try exec 错 end try begin catch select error_procedure() end catch", {"dbo.错"}},
+        {"exec 错外", {"dbo.错"}},
+        {"exec 错内", {"dbo.错内"}},
+        {"declare @x int begin try set @x = 1 / 0 end try begin catch select error_procedure() end catch",
+         {"<null>"}},
+    });
 }
 
 TEST_P(TsqlModules, TheCatalogueShowsAProcedureByItsTypeCode) {

@@ -65,6 +65,7 @@ public:
         int severity = 16;
         int state = 1;
         int line = 1;
+        std::string procedure;  // ERROR_PROCEDURE(): where it was raised ("dbo.p"); "" in a batch
     };
     virtual void catching(const Caught* error);
     virtual void doomed(bool uncommittable);
