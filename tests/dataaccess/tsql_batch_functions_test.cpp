@@ -103,7 +103,77 @@ TEST_P(TsqlFunctions, WhatSqlServerRefusesFailsWithItsNumber) {
     });
 }
 
+TEST_P(TsqlFunctions, TheCatalogueKnowsAFunctionByItsTypeCode) {
+    expectAnswers({
+        {"select case when object_id('dbo.含税') > 0 then 1 else 0 end", {"1"}},
+        {"select case when object_id('含税', 'FN') = object_id('含税') then 1 else 0 end", {"1"}},
+        {"select case when object_id('客户订单', 'IF') > 0 then 1 else 0 end", {"1"}},
+        {"select object_id('含税', 'IF')", {"<null>"}},
+        {"select rtrim(type), type_desc from sys.objects where name = '含税'", {"FN", "SQL_SCALAR_FUNCTION"}},
+        {"select rtrim(type), type_desc from sys.objects where name = '客户订单'",
+         {"IF", "SQL_INLINE_TABLE_VALUED_FUNCTION"}},
+    });
+    EXPECT_EQ(
+        rows("exec sp_helptext 'dbo.客户订单'"),
+        (std::vector<Row>{{"create function dbo.客户订单(@客户 int) returns table as return (select * from "
+                           "函数订单 where 客户 = @客户)"}}));
+}
+
+TEST_P(TsqlFunctions, AlteringAFunctionChangesTheAnswersOfItsCallers) {
+    EXPECT_EQ(scalar("select dbo.含税(100, default)"), "113");
+    conn_->Execute(
+        "alter function dbo.含税(@金额 decimal(18,2), @税率 decimal(5,2) = 0.06) returns decimal(18,2) as "
+        "begin "
+        "return @金额 * (1 + @税率) end");
+    EXPECT_EQ(scalar("select dbo.含税(100, default)"), "106");
+    conn_->Execute("drop function dbo.含税");
+    EXPECT_EQ(refused("select dbo.含税(100, default)"), 4121);
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlFunctions);
+
+// ---- what the embedded database decides
+
+TEST(EmbeddedFunctions, AFunctionIsStoredInTheFileForEveryConnection) {
+    const testing::ScratchDir dir("palvo_functions");
+    const std::string file = (dir.path / "f.db").string();
+    const auto open = [&] {
+        auto c = std::make_shared<sqlite::Connection>();
+        c->Open("Data Source=" + file + ";Language=us_english");
+        return c;
+    };
+    auto one = open();
+    auto two = open();
+    one->Execute("create function dbo.加(@n int) returns int as begin return @n + 1 end");
+    EXPECT_EQ(two->Query("select dbo.加(1)").at(0, 0).toText(), "2");
+    // the other connection's translation of the same statement is read again
+    one->Execute("alter function dbo.加(@n int) returns int as begin return @n + 10 end");
+    EXPECT_EQ(two->Query("select dbo.加(1)").at(0, 0).toText(), "11");
+    one->Close();
+    two->Close();
+    EXPECT_EQ(open()->Query("select dbo.加(2)").at(0, 0).toText(), "12");
+}
+
+TEST(EmbeddedFunctions, WhatItDoesNotRunIsRefusedByName) {
+    auto c = testing::openEmbedded();
+    c->Execute("create table 表 (k int)");
+    c->Execute("create function dbo.一() returns int as begin return 1 end");
+    c->Execute(
+        "create function dbo.阶乘(@n int) returns int as begin return case when @n <= 1 then 1 else @n * "
+        "dbo.阶乘(@n - 1) end end");
+    const std::vector<testing::ByName> cases = {
+        {"create function dbo.多() returns @t table (k int) as begin insert into @t values (1) return end",
+         "multi-statement table-valued functions"},
+        {"create function dbo.多(@n int) returns int as begin declare @r int = @n set @r = @r * 2 return @r "
+         "end",
+         "a function body of statements"},
+        {"create function dbo.多() returns int with encryption as begin return 1 end",
+         "CREATE FUNCTION ... WITH ENCRYPTION"},
+        {"select dbo.阶乘(3)", "a function that calls itself (dbo.阶乘)"},
+        {"create view 视图 as select dbo.一() as x", "a view that calls the user-defined function dbo.一"},
+    };
+    testing::expectRefusedByName(*c, "", cases, "select count(*) from sys.objects");
+}
 
 }  // namespace
 }  // namespace Palvo
