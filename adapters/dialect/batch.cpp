@@ -114,7 +114,8 @@ public:
         }
     }
 
-    bool procedure = false;  // a procedure's body: RETURN may give a value
+    bool procedure = false;       // a procedure's body: RETURN may give a value
+    std::string returns = "int";  // of this type (a function's declared type)
 
     std::vector<Step> all() {
         std::vector<Step> out;
@@ -613,7 +614,7 @@ private:
                                     178);
                     }
                     finish(step, s.first + 1, s.last,
-                           "select cast(" + slice(s.first + 1, s.last) + "\nas int)");
+                           "select cast(" + slice(s.first + 1, s.last) + "\nas " + returns + ")");
                 }
                 out.push_back(std::move(step));
                 return;
@@ -729,6 +730,7 @@ public:
     }
     const std::vector<Value>& values() const { return values_; }
     long returned() const { return returned_; }
+    const Value& returnedValue() const { return returnedValue_; }
 
     // Translates every statement once: what is refused is refused before anything runs.
     void check(const std::vector<Step>& steps) {
@@ -860,6 +862,7 @@ private:
         port_.statementEnded(0, 1);
     }
     long returned_ = 0;
+    Value returnedValue_;
 
     std::shared_ptr<const Translation> translation(const Step& s) {
         if (s.kept) return s.kept;
@@ -1230,7 +1233,9 @@ private:
                 if (!s.sql.empty()) {
                     try {
                         const ResultTable t = query(s);
-                        returned_ = t.rowCount() > 0 && !t.at(0, 0).isNull() ? t.at(0, 0).toInt64() : 0;
+                        returnedValue_ = t.rowCount() > 0 ? t.at(0, 0) : Value();
+                        returned_ =
+                            returnedValue_.kind() == Value::Kind::Integer ? returnedValue_.toInt64() : 0;
                     } catch (const Error& e) {
                         failed(s, e);
                     }
@@ -1336,7 +1341,8 @@ struct CompiledNested {
 };
 
 std::shared_ptr<const CompiledNested> compileNested(std::string_view text,
-                                                    const std::vector<Declared>& params, bool procedure) {
+                                                    const std::vector<Declared>& params, bool procedure,
+                                                    const std::string& returns) {
     const StatementTree tree = readStatementTree(text);
     auto out = std::make_shared<CompiledNested>();
     out->params = params.size();
@@ -1352,6 +1358,7 @@ std::shared_ptr<const CompiledNested> compileNested(std::string_view text,
     }
     Compiler compiler(tree, out->variables, out->tables);
     compiler.procedure = procedure;
+    compiler.returns = returns;
     for (Step& s : compiler.all()) out->steps.push_back(std::move(s));
     return out;
 }
@@ -1387,7 +1394,10 @@ BatchResult runCompiled(const CompiledNested& c, std::vector<Value>& values, Bat
     }
     runner.finish();
     values.assign(runner.values().begin(), runner.values().begin() + static_cast<std::ptrdiff_t>(c.params));
-    if (procedure) procedure->returned = runner.returned();
+    if (procedure) {
+        procedure->returned = runner.returned();
+        procedure->value = runner.returnedValue();
+    }
     return std::move(runner.result);
 }
 

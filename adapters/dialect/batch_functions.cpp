@@ -41,6 +41,9 @@ std::string declaredType(const std::string& written) {
 // What a function may not do, as SQL Server refuses it when the function is made.
 void checkNoSideEffects(const Nodes& ns, const BatchStatement& s) {
     for (const BatchStatement& p : s.parts) checkNoSideEffects(ns, p);
+    if (s.form == BatchStatement::Form::Try) {
+        throw databaseError("Invalid use of a side-effecting operator 'BEGIN TRY' within a function.", 443);
+    }
     if (s.form != BatchStatement::Form::Plain || s.first >= s.last) return;
     const Node& first = ns[s.first];
     const auto sideEffect = [](const std::string& op) {
@@ -115,8 +118,18 @@ void readScalarBody(const StatementTree& tree, std::size_t k, UserFunction& f) {
     const BatchStatement& ret = block.parts.back();
     if (ret.last <= ret.first + 1) syntaxNear(body.nodes[ret.first]);
     if (block.parts.size() > 1) {
-        unsupported("a function body of statements before its RETURN (" + f.name +
-                    "; BEGIN RETURN expression END runs here)");
+        // run per call through the batch engine, on the connection of the statement that calls it
+        f.statements = true;
+        f.body = trimmed(body.text);
+        const Nodes& bn = body.nodes;
+        for (std::size_t n = 0; n < bn.size(); ++n) {
+            // the engine makes a table variable a temporary table, which no read may make
+            if (bn[n].word("declare") && n + 2 < bn.size() && bn[n + 2].word("table"))
+                unsupported("a table variable in a function (" + f.name + ")");
+            if (bn[n].word("cursor")) unsupported("a cursor in a function (" + f.name + ")");
+        }
+        compileNested(f.body, parametersOf(f), true, f.returns);
+        return;
     }
     f.body = sliceOf(body, ret.first + 1, ret.last);
     const Nodes expression(body.nodes.begin() + static_cast<std::ptrdiff_t>(ret.first + 1),
@@ -145,6 +158,12 @@ void readInlineBody(const StatementTree& tree, std::size_t k, UserFunction& f) {
 }
 
 }  // namespace
+
+std::vector<Declared> parametersOf(const UserFunction& f) {
+    std::vector<Declared> params;
+    for (const UserFunction::Parameter& p : f.parameters) params.push_back(p.declared);
+    return params;
+}
 
 bool functionStatement(const Nodes& ns, std::size_t b) {
     if (const char* w = moduleWord(ns, b)) return std::string_view(w) == "function";
@@ -214,6 +233,16 @@ std::shared_ptr<const UserFunction> functionOf(const std::string& definition) {
     auto f = std::make_shared<const UserFunction>(readFunction(definition));
     if (kept.size() >= kKept) kept.clear();
     return kept.emplace(definition, std::move(f)).first->second;
+}
+
+// A function's body compiled, once per thread and definition.
+std::shared_ptr<const CompiledNested> compiledOf(const std::string& definition, const UserFunction& f) {
+    constexpr std::size_t kKept = 64;
+    thread_local std::unordered_map<std::string, std::shared_ptr<const CompiledNested>> kept;
+    if (const auto it = kept.find(definition); it != kept.end()) return it->second;
+    auto c = compileNested(f.body, parametersOf(f), true, f.returns);
+    if (kept.size() >= kKept) kept.clear();
+    return kept.emplace(definition, std::move(c)).first->second;
 }
 
 // Where a name followed by its arguments can only be a scalar function's call.
@@ -348,6 +377,12 @@ private:
             // converted to the parameter's type as SQL Server converts an argument
             values[p.declared.name] = "(cast((" + value + "\n) as " + p.declared.type + "))";
         }
+        if (f->statements) {
+            // the engine converts each value to its parameter's type
+            std::string run = "palvo_udf(N'" + base::sqlQuote(f->name) + "'";
+            for (const UserFunction::Parameter& p : f->parameters) run += ", " + values[p.declared.name];
+            return "(cast(" + run + ")\nas " + f->returns + "))";
+        }
         std::string body;
         const std::vector<Token> bs = tokenize(f->body);
         std::size_t done = 0;
@@ -379,6 +414,23 @@ private:
 };
 
 }  // namespace
+
+Value runFunction(BatchPort& port, const std::string& name, std::vector<Value> args) {
+    const CallLevel level;
+    const auto m = port.module(name);
+    if (!m || m->type != "FN") {
+        throw databaseError(
+            "Cannot find either column \"dbo\" or the user-defined function or aggregate \"dbo." + name +
+                "\", or the name is ambiguous.",
+            4121);
+    }
+    const std::shared_ptr<const UserFunction> f = functionOf(m->definition);
+    if (!f->statements) unsupported("palvo_udf of the function " + name);
+    args.resize(f->parameters.size());
+    ProcedureRun run;
+    runCompiled(*compiledOf(m->definition, *f), args, port, true, false, &run);
+    return run.value;
+}
 
 std::optional<std::string> expandFunctions(std::string_view tsql, Catalogue& catalogue) {
     const bool dbo = std::search(tsql.begin(), tsql.end(), std::begin("dbo"), std::end("dbo") - 1,

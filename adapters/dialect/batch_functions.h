@@ -25,8 +25,9 @@ struct UserFunction {
     std::string name;  // as written, without its schema
     std::string type;  // sys.objects' code: FN (scalar) or IF (inline table-valued)
     std::vector<Parameter> parameters;
-    std::string returns;  // FN: the declared type
-    std::string body;     // FN: the expression RETURN gives; IF: the query
+    std::string returns;      // FN: the declared type
+    std::string body;         // FN: the expression RETURN gives, or its BEGIN ... END; IF: the query
+    bool statements = false;  // FN: the body is statements, run by the batch engine per call
 };
 
 /// Reads CREATE [OR ALTER] | ALTER FUNCTION text; throws SQL Server's errors for one it would not
@@ -36,6 +37,9 @@ UserFunction readFunction(std::string_view text);
 
 /// CREATE [OR ALTER], ALTER or DROP FUNCTION at ns[b].
 bool functionStatement(const Nodes& ns, std::size_t b);
+
+/// The declarations of its parameters, for compileNested.
+std::vector<Declared> parametersOf(const UserFunction& f);
 
 /// The statement with each call of a function the catalogue has written in its place; none when
 /// it calls none. Throws SQL Server's 4121 (a scalar `dbo.f(...)` that is not there), 208 (a table

@@ -91,6 +91,13 @@ struct PALVO_LOCAL Connection::Impl {
     }
     // The functions reading the state above (tsql_trancount(), tsql_error_number(), ...).
     int registerBatchFunctions();
+    static void userFunction(sqlite3_context* c, int argc, sqlite3_value** argv);
+    // The error a user function's body raised inside a statement (tsql_udf): the statement fails with it.
+    std::optional<Error> functionError;
+    // Prepared statements still running when a call within them (a user function's body) asked for the
+    // same text anew: finalized once they are done.
+    std::vector<sqlite3_stmt*> retired;
+    int userFunctionsRunning = 0;
     // batches read, by their text: a host sends the same ones again and again (a batch is
     // read from its text alone, whatever the schema)
     std::unordered_map<std::string, std::shared_ptr<const dialect::Batch>> batches;

@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         AnswersTest::SetUp();
         if (!conn_) return;
-        for (const char* f : {"含税", "客户订单", "加一", "二倍加一", "单价表", "整"})
+        for (const char* f : {"含税", "客户订单", "加一", "二倍加一", "整", "等级", "累加", "客户额", "阶乘"})
             conn_->Execute(std::string("drop function if exists dbo.") + f);
         conn_->Execute("drop table if exists 函数订单");
         conn_->Execute("create table 函数订单 (单号 int, 客户 int, 金额 decimal(18,2))");
@@ -61,6 +61,41 @@ TEST_P(TsqlFunctions, AnInlineTableFunctionIsReadAsATable) {
         {"declare @k int = 2 select 金额 from dbo.客户订单(@k)", {"50.5"}},
         {"select count(*) from dbo.客户订单(99)", {"0"}},
     });
+}
+
+TEST_P(TsqlFunctions, ABodyOfStatementsRunsForEachCall) {
+    conn_->Execute(
+        "create function dbo.等级(@金额 decimal(18,2)) returns nvarchar(10) as begin declare @r nvarchar(10) "
+        "if "
+        "@金额 >= 100 set @r = N'大' else set @r = N'小' return @r end");
+    conn_->Execute(
+        "create function dbo.累加(@n int) returns int as begin declare @s int = 0, @i int = 1 while @i <= @n "
+        "begin set @s += @i set @i += 1 end return @s end");
+    conn_->Execute(
+        "create function dbo.客户额(@客户 int) returns decimal(18,2) as begin declare @s decimal(18,2) "
+        "select @s "
+        "= sum(金额) from 函数订单 where 客户 = @客户 return @s end");
+    expectAnswers({
+        {"select dbo.等级(100), dbo.等级(99.99)", {"大", "小"}},
+        {"select dbo.累加(10)", {"55"}},
+        {"select 单号, dbo.等级(金额) from 函数订单 where 单号 = 2", {"2", "小"}},
+        {"select dbo.客户额(1), dbo.客户额(3)", {"110", "<null>"}},
+        {"select count(*) from 函数订单 where dbo.客户额(客户) > 100", {"2"}},
+        {"declare @n int = 4 select dbo.累加(@n)", {"10"}},
+    });
+}
+
+TEST_P(TsqlFunctions, ARecursiveCallStopsAtSqlServersNestingLimit) {
+    conn_->Execute(
+        "create function dbo.阶乘(@n int) returns int as begin if @n <= 0 return 0 return 1 + dbo.阶乘(@n - "
+        "1) "
+        "end");
+    // 32 calls within one another; the 33rd is one too many
+    EXPECT_EQ(scalar("select dbo.阶乘(31)"), "31");
+    EXPECT_EQ(
+        refused("select dbo.阶乘(32)",
+                "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32)."),
+        217);
 }
 
 TEST_P(TsqlFunctions, FunctionsCallOneAnother) {
@@ -164,9 +199,8 @@ TEST(EmbeddedFunctions, WhatItDoesNotRunIsRefusedByName) {
     const std::vector<testing::ByName> cases = {
         {"create function dbo.多() returns @t table (k int) as begin insert into @t values (1) return end",
          "multi-statement table-valued functions"},
-        {"create function dbo.多(@n int) returns int as begin declare @r int = @n set @r = @r * 2 return @r "
-         "end",
-         "a function body of statements"},
+        {"create function dbo.多() returns int as begin declare @t table (k int) return 1 end",
+         "a table variable in a function (多)"},
         {"create function dbo.多() returns int with encryption as begin return 1 end",
          "CREATE FUNCTION ... WITH ENCRYPTION"},
         {"select dbo.阶乘(3)", "a function that calls itself (dbo.阶乘)"},
