@@ -383,8 +383,14 @@ private:
             for (const UserFunction::Parameter& p : f->parameters) run += ", " + values[p.declared.name];
             return "(cast(" + run + ")\nas " + f->returns + "))";
         }
-        std::string body;
         const std::vector<Token> bs = tokenize(f->body);
+        for (const UserFunction::Parameter& p : f->parameters) {
+            const auto uses = std::count_if(bs.begin(), bs.end(), [&](const Token& t) {
+                return t.kind == TokenKind::Variable && asciiLower(t.text) == p.declared.name;
+            });
+            if (uses > 1) onceOnly(values[p.declared.name], written);
+        }
+        std::string body;
         std::size_t done = 0;
         for (const Token& t : bs) {
             if (t.kind != TokenKind::Variable) continue;
@@ -406,6 +412,19 @@ private:
             derived += " as [" + alias + "]";
         }
         return derived;
+    }
+
+    // An argument written at each place the body reads it must give one value each time.
+    static void onceOnly(const std::string& argument, const std::string& written) {
+        const std::vector<Token> ts = tokenize(argument);
+        for (std::size_t k = 0; k + 1 < ts.size(); ++k) {
+            if (!ts[k + 1].isOp("(")) continue;
+            for (const char* w : {"newid", "rand", "crypt_gen_random", "newsequentialid"}) {
+                if (ts[k].isWord(w))
+                    unsupported("an argument with " + upper(w) + "() to a parameter " + written +
+                                " reads more than once");
+            }
+        }
     }
 
     Catalogue& catalogue_;

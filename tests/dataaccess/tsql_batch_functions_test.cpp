@@ -60,6 +60,7 @@ TEST_P(TsqlFunctions, AnInlineTableFunctionIsReadAsATable) {
          {"3", "3"}},
         {"declare @k int = 2 select 金额 from dbo.客户订单(@k)", {"50.5"}},
         {"select count(*) from dbo.客户订单(99)", {"0"}},
+        {"select count(*) from 函数订单 t cross apply dbo.客户订单(t.客户) o", {"5"}},
     });
 }
 
@@ -193,6 +194,7 @@ TEST(EmbeddedFunctions, WhatItDoesNotRunIsRefusedByName) {
     auto c = testing::openEmbedded();
     c->Execute("create table 表 (k int)");
     c->Execute("create function dbo.一() returns int as begin return 1 end");
+    c->Execute("create function dbo.两次(@x float) returns float as begin return @x - @x end");
     c->Execute(
         "create function dbo.阶乘(@n int) returns int as begin return case when @n <= 1 then 1 else @n * "
         "dbo.阶乘(@n - 1) end end");
@@ -204,6 +206,7 @@ TEST(EmbeddedFunctions, WhatItDoesNotRunIsRefusedByName) {
         {"create function dbo.多() returns int with encryption as begin return 1 end",
          "CREATE FUNCTION ... WITH ENCRYPTION"},
         {"select dbo.阶乘(3)", "a function that calls itself (dbo.阶乘)"},
+        {"select dbo.两次(rand())", "an argument with RAND() to a parameter dbo.两次 reads more than once"},
         {"create view 视图 as select dbo.一() as x", "a view that calls the user-defined function dbo.一"},
     };
     testing::expectRefusedByName(*c, "", cases, "select count(*) from sys.objects");
