@@ -299,7 +299,8 @@ public:
             const Catalogue::FunctionDefinition* def = catalogue_.function(asciiLower(ts[at].text));
             const bool tableUse = table || (prev && prev->isOp(",") && def && def->type == "IF");
             if (!def || (tableUse ? def->type != "IF" : def->type == "IF")) {
-                if (!qualified) continue;
+                // a table's hints without WITH, `from dbo.T (nolock)`
+                if (!qualified || (!def && catalogue_.columns(asciiLower(ts[at].text)))) continue;
                 if (tableUse) throw databaseError("Invalid object name '" + written + "'.", 208);
                 if (def || expressionBefore(prev)) {
                     throw databaseError("Cannot find either column \"" + ts[i].text +

@@ -60,6 +60,7 @@ TEST_P(TsqlFunctions, AnInlineTableFunctionIsReadAsATable) {
          {"3", "3"}},
         {"declare @k int = 2 select 金额 from dbo.客户订单(@k)", {"50.5"}},
         {"select count(*) from dbo.客户订单(99)", {"0"}},
+        {"select count(*) from dbo.函数订单 (nolock)", {"3"}},
         {"select count(*) from 函数订单 t cross apply dbo.客户订单(t.客户) o", {"5"}},
     });
 }
