@@ -1,7 +1,9 @@
 // User-defined functions. A call is written into the statement that makes it before
 // the statement is translated: SQLite then plans the whole as one query, and a
-// scalar function over a table's rows costs no call per row. The definitions come
-// from the catalogue (the connection's palvo_modules), read once per schema version.
+// scalar function over a table's rows costs no call per row. Only a scalar body of
+// statements runs per call, through the engine (runFunction, called back by the
+// connection). The definitions come from the catalogue (the connection's
+// palvo_modules), read once per schema version.
 #include "batch_functions.h"
 
 #include <algorithm>

@@ -1,7 +1,8 @@
 // User-defined functions: CREATE, ALTER and DROP FUNCTION kept with the procedures,
 // and their calls, which the translator writes into the calling statement: a scalar
 // function's RETURN expression, an inline table-valued function's query as a derived
-// table, each with its parameters as the typed values of the arguments.
+// table, each with its parameters as the typed values of the arguments; a scalar body
+// of statements as a call of the connection's tsql_udf, which runs it (runFunction).
 #pragma once
 
 #include <cstddef>
