@@ -450,7 +450,12 @@ Value runFunction(BatchPort& port, const std::string& name, std::vector<Value> a
     if (!f->statements) unsupported("palvo_udf of the function " + name);
     args.resize(f->parameters.size());
     ProcedureRun run;
-    runCompiled(*compiledOf(m->definition, *f), args, port, true, false, &run);
+    try {
+        runCompiled(*compiledOf(m->definition, *f), args, port, true, false, &run);
+    } catch (const Error&) {
+        raisedInModule(m->name);
+        throw;
+    }
     return run.value;
 }
 

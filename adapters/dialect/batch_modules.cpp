@@ -35,6 +35,10 @@ std::string errorProcedure() {
 
 void forgetErrorProcedure() { raisedIn.reset(); }
 
+void raisedInModule(const std::string& name) {
+    if (!raisedIn) raisedIn = name;
+}
+
 namespace {
 
 Error databaseError(const std::string& message, long number) {
@@ -418,7 +422,7 @@ void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPor
         addResults(runCompiled(*kept.body, values, port, noCount, xactAbort, &run), into);
     } catch (const Error& e) {
         // the innermost procedure it passes is where it was raised
-        if (!raisedIn) raisedIn = m->name;
+        raisedInModule(m->name);
         throw namingTableVariables(e);
     }
     // converted from the parameter's type to the variable's, as SET @x = @parameter converts

@@ -52,6 +52,9 @@ ExecCall readProcedureCall(const Nodes& ns, std::size_t b, std::size_t e);
 std::string errorProcedure();
 /// Forgets it without asking: a host's batch begins.
 void forgetErrorProcedure();
+/// An error comes up from the module `name` (a function's body): where it was raised, unless a module
+/// inside it was.
+void raisedInModule(const std::string& name);
 
 /// Runs a call read by readProcedureCall, as runExec runs its calls.
 void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPort& port, BatchResult& into,

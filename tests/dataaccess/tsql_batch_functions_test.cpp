@@ -22,7 +22,8 @@ protected:
     void SetUp() override {
         AnswersTest::SetUp();
         if (!conn_) return;
-        for (const char* f : {"含税", "客户订单", "加一", "二倍加一", "整", "等级", "累加", "客户额", "阶乘"})
+        for (const char* f :
+             {"含税", "客户订单", "加一", "二倍加一", "整", "等级", "累加", "客户额", "阶乘", "除"})
             conn_->Execute(std::string("drop function if exists dbo.") + f);
         conn_->Execute("drop table if exists 函数订单");
         conn_->Execute("create table 函数订单 (单号 int, 客户 int, 金额 decimal(18,2))");
@@ -85,6 +86,15 @@ TEST_P(TsqlFunctions, ABodyOfStatementsRunsForEachCall) {
         {"select count(*) from 函数订单 where dbo.客户额(客户) > 100", {"2"}},
         {"declare @n int = 4 select dbo.累加(@n)", {"10"}},
     });
+}
+
+TEST_P(TsqlFunctions, ErrorProcedureNamesTheFunctionWhoseBodyRaisedTheError) {
+    conn_->Execute(
+        "create function dbo.除(@n int) returns int as begin declare @r int set @r = 1 / @n return @r end");
+    EXPECT_EQ(
+        scalar("begin try select dbo.除(0) end try begin catch select error_procedure(), error_number() end "
+               "catch"),
+        "dbo.除");
 }
 
 TEST_P(TsqlFunctions, ARecursiveCallStopsAtSqlServersNestingLimit) {
