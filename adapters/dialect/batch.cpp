@@ -122,7 +122,8 @@ public:
         }
     }
 
-    bool procedure = false;  // a procedure's body: RETURN may give a value
+    bool procedure = false;       // a procedure's body: RETURN may give a value
+    std::string returns = "int";  // of this type (a function's declared type)
 
     std::vector<Step> all() {
         std::vector<Step> out;
@@ -623,7 +624,7 @@ private:
                                     178);
                     }
                     finish(step, s.first + 1, s.last,
-                           "select cast(" + slice(s.first + 1, s.last) + "\nas int)");
+                           "select cast(" + slice(s.first + 1, s.last) + "\nas " + returns + ")");
                 }
                 out.push_back(std::move(step));
                 return;
@@ -747,6 +748,7 @@ public:
     }
     const std::vector<Value>& values() const { return values_; }
     long returned() const { return returned_; }
+    const Value& returnedValue() const { return returnedValue_; }
 
     // Translates every statement once: what is refused is refused before anything runs.
     void check(const std::vector<Step>& steps) {
@@ -887,6 +889,7 @@ private:
         port_.statementEnded(0, 1);
     }
     long returned_ = 0;
+    Value returnedValue_;
 
     std::shared_ptr<const Translation> translation(const Step& s) {
         if (s.kept) return s.kept;
@@ -987,12 +990,14 @@ private:
                 doomed_ = true;
                 port_.doomed(true);
             }
-            throw Raised{{number, e.description(), raised ? severity : severityOf(number), state, s.line}};
+            throw Raised{{number, e.description(), raised ? severity : severityOf(number), state, s.line,
+                          errorProcedure()}};
         }
         port_.statementEnded(number, 0);
         if (port_.batchEnded()) stopped(e);
         if (ends == ErrorEnds::Statement && (raised || !xactAbort_)) {
             if (!first_) first_ = e;
+            forgetErrorProcedure();  // it ended here, not in a CATCH
             return;
         }
         if (xactAbort_ || ends == ErrorEnds::BatchAndTransaction) rollbackAll();
@@ -1104,6 +1109,7 @@ private:
             c.severity = 16;
             c.state = t.at(0, 2).isNull() ? 1 : static_cast<int>(t.at(0, 2).toInt64());
             c.line = s.line;
+            c.procedure = errorProcedure();
         }
         if (tries_ > 0) {
             if (xactAbort_ && port_.tranCount() > 0) {
@@ -1284,7 +1290,9 @@ private:
                 if (!s.sql.empty()) {
                     try {
                         const ResultTable t = query(s);
-                        returned_ = t.rowCount() > 0 && !t.at(0, 0).isNull() ? t.at(0, 0).toInt64() : 0;
+                        returnedValue_ = t.rowCount() > 0 ? t.at(0, 0) : Value();
+                        returned_ =
+                            returnedValue_.kind() == Value::Kind::Integer ? returnedValue_.toInt64() : 0;
                     } catch (const Error& e) {
                         failed(s, e);
                     }
@@ -1358,6 +1366,7 @@ Batch::Batch(Batch&&) noexcept = default;
 Batch& Batch::operator=(Batch&&) noexcept = default;
 
 BatchResult Batch::run(BatchPort& port) const {
+    if (callNesting() == 0) forgetErrorProcedure();
     Runner runner(port, impl_->variables);
     const auto go = [&] {
         runner.check(impl_->steps);
@@ -1389,7 +1398,8 @@ struct CompiledNested {
 };
 
 std::shared_ptr<const CompiledNested> compileNested(std::string_view text,
-                                                    const std::vector<Declared>& params, bool procedure) {
+                                                    const std::vector<Declared>& params, bool procedure,
+                                                    const std::string& returns) {
     const StatementTree tree = readStatementTree(text);
     auto out = std::make_shared<CompiledNested>();
     out->params = params.size();
@@ -1405,6 +1415,7 @@ std::shared_ptr<const CompiledNested> compileNested(std::string_view text,
     }
     Compiler compiler(tree, out->variables, out->tables);
     compiler.procedure = procedure;
+    compiler.returns = returns;
     for (Step& s : compiler.all()) out->steps.push_back(std::move(s));
     return out;
 }
@@ -1444,7 +1455,10 @@ BatchResult runCompiled(const CompiledNested& c, std::vector<Value>& values, Bat
     }
     runner.finish();
     values.assign(runner.values().begin(), runner.values().begin() + static_cast<std::ptrdiff_t>(c.params));
-    if (procedure) procedure->returned = runner.returned();
+    if (procedure) {
+        procedure->returned = runner.returned();
+        procedure->value = runner.returnedValue();
+    }
     return std::move(runner.result);
 }
 

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "batch_functions.h"
 #include "palvo/error.h"
 
 namespace Palvo::dialect {
@@ -19,6 +20,24 @@ void BatchPort::dropModule(const std::string&) { unsupported("stored procedures"
 bool BatchPort::tableExists(const std::string&) { return false; }
 std::vector<std::string> BatchPort::temporaryTables() { return {}; }
 int nestLevel() { return callNesting(); }
+
+namespace {
+// the procedures running on this thread, innermost last, and the one an error last came up from
+thread_local std::vector<std::string> running;
+thread_local std::optional<std::string> raisedIn;
+}  // namespace
+
+std::string errorProcedure() {
+    std::string name = raisedIn ? *raisedIn : running.empty() ? std::string() : running.back();
+    raisedIn.reset();
+    return name.empty() ? name : "dbo." + name;
+}
+
+void forgetErrorProcedure() { raisedIn.reset(); }
+
+void raisedInModule(const std::string& name) {
+    if (!raisedIn) raisedIn = name;
+}
 
 namespace {
 
@@ -44,6 +63,11 @@ const char* objectKind(const std::string& type) {
     if (type == "P") return "procedure";
     if (type == "TR") return "trigger";
     return "function";
+}
+
+// A function's ALTER may change its kind (scalar, inline); a procedure's stays one.
+bool sameKind(const std::string& stored, const std::string& wanted) {
+    return wanted == "P" ? stored == "P" : stored == "FN" || stored == "IF";
 }
 
 // A definition read once per thread and text: a loop of calls runs what it read.
@@ -143,6 +167,7 @@ void helpText(const std::vector<Value>& args, BatchPort& port, BatchResult& into
 }  // namespace
 
 bool procedureStatement(const Nodes& ns, std::size_t b) {
+    if (functionStatement(ns, b)) return true;
     if (const char* w = moduleWord(ns, b)) return std::string_view(w).starts_with("proc");
     return b + 1 < ns.size() && ns[b].word("drop") && procedureWord(ns[b + 1]);
 }
@@ -208,6 +233,8 @@ Procedure readProcedure(std::string_view text) {
 ModuleChange readModuleChange(const StatementTree& tree, std::size_t b, std::size_t e, bool first) {
     const Nodes& ns = tree.nodes;
     ModuleChange c;
+    const bool function = functionStatement(ns, b);
+    if (function) c.type = "FN";
     if (ns[b].word("drop")) {
         c.kind = ModuleChange::Kind::Drop;
         std::size_t k = b + 2;
@@ -227,8 +254,12 @@ ModuleChange readModuleChange(const StatementTree& tree, std::size_t b, std::siz
     }
     const bool alter = ns[b].word("alter");
     if (!first) {
-        throw databaseError(std::string("'") + (alter ? "ALTER" : "CREATE/ALTER") +
-                                " PROCEDURE' must be the first statement in a query batch.",
+        throw databaseError(std::string("'") +
+                                (alter      ? "ALTER"
+                                 : function ? "CREATE"
+                                            : "CREATE/ALTER") +
+                                (function ? " FUNCTION" : " PROCEDURE") +
+                                "' must be the first statement in a query batch.",
                             111);
     }
     c.kind = alter                  ? ModuleChange::Kind::Alter
@@ -241,6 +272,12 @@ ModuleChange readModuleChange(const StatementTree& tree, std::size_t b, std::siz
         const bool lower =
             std::none_of(word.begin(), word.end(), [](char ch) { return ch >= 'A' && ch <= 'Z'; });
         c.definition = (lower ? "create" : "CREATE") + c.definition.substr(word.size());
+    }
+    if (function) {
+        const UserFunction f = readFunction(c.definition);
+        c.type = f.type;
+        c.names.push_back(f.name);
+        return c;
     }
     const Procedure p = readProcedure(c.definition);
     std::vector<Declared> params;
@@ -256,11 +293,12 @@ void runModuleChange(const ModuleChange& c, BatchPort& port) {
         std::optional<Error> missing;
         for (const std::string& name : c.names) {
             const auto m = port.module(name);
-            if (!m || m->type != "P") {
+            if (!m || !sameKind(m->type, c.type)) {
                 if (!c.ifExists && !missing) {
-                    missing = databaseError("Cannot drop the procedure '" + name +
-                                                "', because it does not exist or you do not have permission.",
-                                            3701);
+                    missing =
+                        databaseError(std::string("Cannot drop the ") + objectKind(c.type) + " '" + name +
+                                          "', because it does not exist or you do not have permission.",
+                                      3701);
                 }
                 continue;
             }
@@ -272,11 +310,11 @@ void runModuleChange(const ModuleChange& c, BatchPort& port) {
     const std::string& name = c.names[0];
     const auto m = port.module(name);
     if (c.kind == Kind::Alter) {
-        if (!m || m->type != "P") throw databaseError("Invalid object name '" + name + "'.", 208);
-    } else if (port.tableExists(name) || (m && (c.kind == Kind::Create || m->type != "P"))) {
+        if (!m || !sameKind(m->type, c.type)) throw databaseError("Invalid object name '" + name + "'.", 208);
+    } else if (port.tableExists(name) || (m && (c.kind == Kind::Create || !sameKind(m->type, c.type)))) {
         throw databaseError("There is already an object named '" + name + "' in the database.", 2714);
     }
-    port.storeModule({m ? m->name : name, "P", "", c.definition});
+    port.storeModule({m ? m->name : name, c.type, "", c.definition});
 }
 
 ExecCall readProcedureCall(const Nodes& ns, std::size_t b, std::size_t e) {
@@ -389,8 +427,14 @@ void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPor
     const int tranCount = port.tranCount();
     try {
         const TemporaryTablesScope temporary(port);
+        running.push_back(m->name);
+        struct Returned {
+            ~Returned() { running.pop_back(); }
+        } returned;
         addResults(runCompiled(*kept.body, values, port, noCount, xactAbort, &run), into);
     } catch (const Error& e) {
+        // the innermost procedure it passes is where it was raised
+        raisedInModule(m->name);
         throw namingTableVariables(e);
     }
     // converted from the parameter's type to the variable's, as SET @x = @parameter converts

@@ -71,6 +71,7 @@ int callNesting();
 /// A procedure's body run: RETURN may give a value, which lands in `returned`.
 struct ProcedureRun {
     long returned = 0;
+    Value value;  // a function's: what RETURN gave, of its declared type
 };
 
 /// A batch read for runCompiled, its variables beginning with the parameters.
@@ -79,7 +80,8 @@ struct CompiledNested;
 /// Server's errors for one it would not compile (137, 134, 102, ...). `procedure`: RETURN
 /// may give a value.
 std::shared_ptr<const CompiledNested> compileNested(std::string_view text,
-                                                    const std::vector<Declared>& params, bool procedure);
+                                                    const std::vector<Declared>& params, bool procedure,
+                                                    const std::string& returns = "int");
 /// Runs it through `port`, its parameters holding `values` (converted to their types); on
 /// return `values` hold what it left in them. It begins with its caller's SET NOCOUNT and
 /// XACT_ABORT; the SET options it changes hold until it returns, as SQL Server restores them after

@@ -33,7 +33,7 @@ StatementKind kindOf(const Node* ns, std::size_t n) {
     }
     if (lw == "drop") {
         const bool known = n > 2 && (ns[1].word("table") || ns[1].word("view") || ns[1].word("index") ||
-                                     ns[1].word("procedure") || ns[1].word("proc"));
+                                     ns[1].word("procedure") || ns[1].word("proc") || ns[1].word("function"));
         return known ? StatementKind::Drop : StatementKind::Other;
     }
     if (lw == "alter") {

@@ -80,6 +80,8 @@ constexpr Entry kErrors[] = {
      "无法对 索引 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {3701, "Cannot drop the procedure '%1', because it does not exist or you do not have permission.",
      "无法对 过程 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
+    {3701, "Cannot drop the function '%1', because it does not exist or you do not have permission.",
+     "无法对 函数 '%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {220, "Arithmetic overflow error for data type %1, value = %2.", "数据类型 %1 的算术溢出错误，值 = %2。"},
     {271,
      "The column \"%1\" cannot be modified because it is either a computed column or is the result of a "

@@ -1,4 +1,5 @@
 // The targets: SQLite renders through the Rewriter; SQL Server takes T-SQL as written.
+#include "batch_functions.h"
 #include "palvo/dialect/target.h"
 #include "reader.h"
 
@@ -10,6 +11,13 @@ Error Target::sqlServerError(const Error& failure, std::string_view) const { ret
 
 Translation Target::translate(std::string_view tsql, Catalogue* catalogue,
                               std::string_view parameterTypes) const {
+    if (catalogue) {
+        if (const auto expanded = expandFunctions(tsql, *catalogue)) {
+            Translation tr = render(readBatch(*expanded), catalogue, parameterTypes);
+            tr.usesCatalogue = true;
+            return tr;
+        }
+    }
     return render(readBatch(tsql), catalogue, parameterTypes);
 }
 

@@ -136,11 +136,15 @@ public:
             "values (?1, ?2, nullif(?3, ''), ?4)");
         impl_.bind(st, {Value(m.name), Value(m.type), Value(m.parent), Value(m.definition)});
         impl_.run(st);
+        // the statements that call a function are translated again, here and on every connection
+        if (m.type != "P") impl_.modulesChanged();
     }
     void dropModule(const std::string& name) override {
+        const auto m = module(name);
         sqlite3_stmt* st = impl_.prepare("delete from main.palvo_modules where name = ?1");
         impl_.bind(st, {Value(name)});
         impl_.run(st);
+        if (m && m->type != "P") impl_.modulesChanged();
     }
     bool tableExists(const std::string& name) override {
         return impl_.hasObject("table", name) || impl_.hasObject("view", name);
@@ -352,8 +356,14 @@ int Connection::Impl::registerBatchFunctions() {
              const std::string& m = impl.caught->message;
              sqlite3_result_text(c, m.data(), static_cast<int>(m.size()), SQLITE_TRANSIENT);
          }},
-        // a batch is no procedure
-        {"tsql_error_procedure", [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_null(c); }},
+        // Null for an error raised in a batch, which is no procedure
+        {"tsql_error_procedure",
+         [](sqlite3_context* c, int, sqlite3_value**) {
+             const auto& error = implOf(c).caught;
+             if (!error || error->procedure.empty()) return sqlite3_result_null(c);
+             const std::string& p = error->procedure;
+             sqlite3_result_text(c, p.data(), static_cast<int>(p.size()), SQLITE_TRANSIENT);
+         }},
         {"tsql_nestlevel",
          [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int(c, dialect::nestLevel()); }},
     };
@@ -362,7 +372,71 @@ int Connection::Impl::registerBatchFunctions() {
                                                   nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
-    return SQLITE_OK;
+    // a user function whose body is statements: the engine runs it per call, on this connection
+    return sqlite3_create_function_v2(db, "tsql_udf", -1, SQLITE_UTF8 | SQLITE_DIRECTONLY, this, userFunction,
+                                      nullptr, nullptr, nullptr);
+}
+
+void Connection::Impl::userFunction(sqlite3_context* c, int argc, sqlite3_value** argv) {
+    Impl& impl = *static_cast<Impl*>(sqlite3_user_data(c));
+    struct Running {
+        int& n;
+        explicit Running(int& k) : n(++k) {}
+        ~Running() { --n; }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+    } running(impl.userFunctionsRunning);
+    try {
+        const auto text = [](sqlite3_value* v) {
+            const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            return std::string(t ? t : "", static_cast<std::size_t>(sqlite3_value_bytes(v)));
+        };
+        std::vector<Value> args;
+        for (int k = 1; k < argc; ++k) {
+            switch (sqlite3_value_type(argv[k])) {
+                case SQLITE_NULL:
+                    args.emplace_back();
+                    break;
+                case SQLITE_INTEGER:
+                    args.emplace_back(static_cast<long long>(sqlite3_value_int64(argv[k])));
+                    break;
+                case SQLITE_FLOAT:
+                    args.emplace_back(sqlite3_value_double(argv[k]));
+                    break;
+                default:
+                    args.emplace_back(text(argv[k]));
+                    break;
+            }
+        }
+        static const std::function<void(const Palvo::Connection::InfoMessage&)> silent =
+            [](const Palvo::Connection::InfoMessage&) {};
+        Port port(impl, silent);
+        const BatchScope scope(impl, nullptr);
+        const Value v = dialect::runFunction(port, argc > 0 ? text(argv[0]) : std::string(), std::move(args));
+        switch (v.kind()) {
+            case Value::Kind::Null:
+                return sqlite3_result_null(c);
+            case Value::Kind::Boolean:
+                return sqlite3_result_int(c, *v.boolean() ? 1 : 0);
+            case Value::Kind::Integer:
+                return sqlite3_result_int64(c, *v.integer());
+            case Value::Kind::Double:
+                return sqlite3_result_double(c, *v.real());
+            case Value::Kind::DateTime: {
+                const std::string iso = v.dateTime()->toIso();
+                return sqlite3_result_text(c, iso.data(), static_cast<int>(iso.size()), SQLITE_TRANSIENT);
+            }
+            default: {
+                const std::string t = v.kind() == Value::Kind::Decimal ? v.decimal()->text : v.toText();
+                return sqlite3_result_text(c, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            }
+        }
+    } catch (const Error& e) {
+        impl.functionError = e;
+        sqlite3_result_error(c, e.description().data(), static_cast<int>(e.description().size()));
+    } catch (const std::exception& e) {
+        sqlite3_result_error(c, e.what(), -1);
+    }
 }
 
 }  // namespace Palvo::sqlite

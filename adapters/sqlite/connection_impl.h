@@ -102,6 +102,13 @@ struct PALVO_LOCAL Connection::Impl {
     }
     // The functions reading the state above (tsql_trancount(), tsql_error_number(), ...).
     int registerBatchFunctions();
+    static void userFunction(sqlite3_context* c, int argc, sqlite3_value** argv);
+    // The error a user function's body raised inside a statement (tsql_udf): the statement fails with it.
+    std::optional<Error> functionError;
+    // Prepared statements still running when a call within them (a user function's body) asked for the
+    // same text anew: finalized once they are done.
+    std::vector<sqlite3_stmt*> retired;
+    int userFunctionsRunning = 0;
     // batches read, by their text: a host sends the same ones again and again (a batch is
     // read from its text alone, whatever the schema)
     std::unordered_map<std::string, std::shared_ptr<const dialect::Batch>> batches;
@@ -159,6 +166,13 @@ struct PALVO_LOCAL Connection::Impl {
             const TableColumns* t = table(lowerName);
             return t ? &t->names : nullptr;
         }
+        // the user-defined functions, read for the schema version now (functions.cpp)
+        std::unordered_map<std::string, std::optional<FunctionDefinition>> functions;
+        std::optional<bool> anyFunction;
+        long long functionsVersion = -1;
+        void functionsNow();
+        const FunctionDefinition* function(const std::string& lowerName) override;
+        bool hasFunctions() override;
     };
     SchemaCatalogue catalogue;
     sqlite3_stmt* columnsLookup = nullptr;

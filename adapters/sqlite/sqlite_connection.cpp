@@ -275,6 +275,12 @@ std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const st
 }
 
 [[noreturn]] void Connection::Impl::fail(std::string_view sql) {
+    // a user function's body failed inside the statement: its own error, as SQL Server's
+    if (functionError) {
+        const Error e = std::move(*functionError);
+        functionError.reset();
+        throw e;
+    }
     const int code = sqlite3_extended_errcode(db);
     const std::string msg = sqlite3_errmsg(db);
     const bool interrupted = timedOut || code == SQLITE_INTERRUPT;
@@ -303,7 +309,25 @@ Error Connection::Impl::spoken(const Error& e) const {
 }
 
 sqlite3_stmt* Connection::Impl::prepare(const std::string& sql) {
-    if (auto it = statements.find(sql); it != statements.end()) return it->second;
+    if (userFunctionsRunning == 0) {
+        std::erase_if(retired, [](sqlite3_stmt* st) {
+            if (sqlite3_stmt_busy(st)) return false;
+            sqlite3_finalize(st);
+            return true;
+        });
+    }
+    auto it = statements.find(sql);
+    if (it != statements.end() && !sqlite3_stmt_busy(it->second)) return it->second;
+    if (it != statements.end()) {
+        // running further out (a user function's body calls itself): that run keeps its own
+        sqlite3_stmt* fresh = nullptr;
+        if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                               &fresh, nullptr) != SQLITE_OK)
+            fail(sql);
+        retired.push_back(it->second);
+        it->second = fresh;
+        return fresh;
+    }
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st,
@@ -318,7 +342,12 @@ sqlite3_stmt* Connection::Impl::prepare(const std::string& sql) {
     while (statementOrder.size() > kStatementCacheSize ||
            (statementText > kStatementTextBudget && statementOrder.size() > 1)) {
         auto old = statements.find(statementOrder.front());
-        sqlite3_finalize(old->second);
+        // one still running (a user function's body runs inside it) is finalized when done
+        if (sqlite3_stmt_busy(old->second)) {
+            retired.push_back(old->second);
+        } else {
+            sqlite3_finalize(old->second);
+        }
         statements.erase(old);
         statementText -= statementOrder.front().size();
         statementOrder.pop_front();
@@ -341,6 +370,8 @@ void Connection::Impl::finalizeAll() noexcept {
     catalogue.version = -1;
     for (auto& [sql, st] : statements) sqlite3_finalize(st);
     statements.clear();
+    for (sqlite3_stmt* st : retired) sqlite3_finalize(st);
+    retired.clear();
     statementOrder.clear();
     statementText = 0;
 }

@@ -22,7 +22,8 @@ protected:
     void SetUp() override {
         AnswersTest::SetUp();
         if (!conn_) return;
-        for (const char* p : {"价", "倍", "码", "层", "层外", "深", "文", "集", "临", "看", "开"})
+        for (const char* p :
+             {"价", "倍", "码", "层", "层外", "深", "文", "集", "临", "看", "开", "错", "错外", "错内"})
             conn_->Execute(std::string("drop procedure if exists ") + p);
     }
     void prices() {
@@ -154,6 +155,22 @@ TEST_P(TsqlModules, SpHelptextCutsALongLineIntoRowsOf255Characters) {
                                                                {"select 1"}}));
 }
 
+TEST_P(TsqlModules, ErrorProcedureNamesTheProcedureWhereTheErrorWasRaised) {
+    conn_->Execute("create procedure 错 as begin declare @x int set @x = 1 / 0 end");
+    conn_->Execute(
+        "create procedure 错外 as begin try exec 错 end try begin catch select error_procedure() end catch");
+    conn_->Execute(
+        "create procedure 错内 as begin try declare @x int set @x = 1 / 0 end try begin catch select "
+        "error_procedure() end catch");
+    expectAnswers({
+        {"begin try exec 错 end try begin catch select error_procedure() end catch", {"dbo.错"}},
+        {"exec 错外", {"dbo.错"}},
+        {"exec 错内", {"dbo.错内"}},
+        {"declare @x int begin try set @x = 1 / 0 end try begin catch select error_procedure() end catch",
+         {"<null>"}},
+    });
+}
+
 TEST_P(TsqlModules, TheCatalogueShowsAProcedureByItsTypeCode) {
     prices();
     expectAnswers({
@@ -249,7 +266,7 @@ TEST(EmbeddedModules, WhatItDoesNotRunIsRefusedByName) {
         {"create procedure 某 with recompile as select 1", "CREATE PROCEDURE ... WITH RECOMPILE"},
         {"declare @p nvarchar(20) = N'价' exec @p", "EXEC of a procedure named by a variable"},
         {"exec 价 default", "DEFAULT as an argument of EXEC"},
-        {"create function f() returns int as begin return 1 end", "CREATE FUNCTION"},
+        {"create function f() returns @t table (k int) as begin return end", "multi-statement table-valued"},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.sql);

@@ -65,6 +65,7 @@ public:
         int severity = 16;
         int state = 1;
         int line = 1;
+        std::string procedure;  // ERROR_PROCEDURE(): where it was raised ("dbo.p"); "" in a batch
     };
     virtual void catching(const Caught* error);
     virtual void doomed(bool uncommittable);
@@ -165,6 +166,10 @@ PALVO_API bool isBatch(std::string_view tsql);
 /// The statements of T-SQL text as the batch engine reads them (an IF ... ELSE or
 /// BEGIN ... END counts one); 0 for blanks and comments.
 PALVO_API std::size_t statementCount(std::string_view tsql);
+/// Runs the user-defined scalar function `name`, whose body is statements, through the port with
+/// `args` (converted to its parameters' types); what its RETURN gives, of its declared type. A call
+/// is one more level of calls within calls (217 beyond 32).
+PALVO_API Value runFunction(BatchPort& port, const std::string& name, std::vector<Value> args);
 /// The levels of procedure calls and dynamic SQL within one another running on this thread
 /// (@@NESTLEVEL): 0 in a host's batch.
 PALVO_API int nestLevel();

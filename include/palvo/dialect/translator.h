@@ -46,6 +46,19 @@ public:
         (void)lowerName;
         return nullptr;
     }
+    /// A user-defined function: sys.objects' type (FN, IF) and its CREATE text.
+    struct FunctionDefinition {
+        std::string type;
+        std::string definition;
+    };
+    /// The function of that name (ASCII lower case); nullptr when there is none. A translation
+    /// that calls one holds while the schema does (Translation::usesCatalogue).
+    virtual const FunctionDefinition* function(const std::string& lowerName) {
+        (void)lowerName;
+        return nullptr;
+    }
+    /// Whether the database has any user-defined function.
+    virtual bool hasFunctions() { return false; }
 };
 
 /// The types CREATE VIEW records for the view's columns, read back from the

@@ -55,7 +55,7 @@ const Refusal kRefusals[] = {
      "PIVOT over the date [2004-01-01]."},
     {"select * from (select v, i, k from a) s unpivot (x for n in (i, k)) u",
      "SELECT * of an UNPIVOT (name its columns)."},
-    {"select t.i, y.x from a t cross apply dbo.f(t.i) y", "CROSS APPLY over a table-valued function."},
+    {"select t.i, y.x from a t cross apply f(t.i) y", "CROSS APPLY over a table-valued function."},
     {"select value from string_split('a,b', ',', 1)",
      "STRING_SPLIT with enable_ordinal (its third argument)."},
     {"select string_split('a,b', ',') from a", "the function STRING_SPLIT()."},
