@@ -206,4 +206,51 @@ std::string driverConnectionString(const std::string& connectionString, const st
     return detail::resolveConnectionString(connectionString, user, password).text;
 }
 
+std::string connectionTarget(std::string_view text) {
+    std::string elsewhere;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t eq = text.find('=', start);
+        if (eq == std::string_view::npos) break;
+        std::string key;
+        for (std::size_t k = start; k < eq; ++k)
+            if (text[k] != ' ' && text[k] != '\t') key += text[k];
+        if (base::equalsNoCase(key, "driver") || base::equalsNoCase(key, "dsn") ||
+            base::equalsNoCase(key, "filedsn"))
+            return key;
+        if (elsewhere.empty() && (base::equalsNoCase(key, "provider") || base::equalsNoCase(key, "server")))
+            elsewhere = key;
+        // the value ends at the next ";" outside braces ("Driver={A;B}", "}}" inside them)
+        std::size_t k = eq + 1;
+        while (k < text.size() && text[k] == ' ') ++k;
+        if (k < text.size() && text[k] == '{') {
+            for (++k; k < text.size() && !(text[k] == '}' && (k + 1 == text.size() || text[k + 1] != '}'));
+                 ++k)
+                if (text[k] == '}') ++k;
+        }
+        const std::size_t semi = text.find(';', k);
+        if (semi == std::string_view::npos) break;
+        start = semi + 1;
+    }
+    return elsewhere;
+}
+
+std::string shownDatabase(std::string_view connectionString) {
+    std::string database, dsn;
+    try {
+        for (const auto& a : detail::parseConnectionString(connectionString)) {
+            if (base::equalsNoCase(a.key, "database")) database = a.value;
+            if (base::equalsNoCase(a.key, "dsn")) dsn = a.value;
+        }
+    } catch (const Error&) {
+        // a string the driver manager cannot read names nothing here
+    }
+    if (!database.empty()) return "the database " + database;
+    return dsn.empty() ? std::string("the ODBC database") : "the data source " + dsn;
+}
+
+bool namesOdbcDriver(std::string_view text) {
+    const std::string key = connectionTarget(text);
+    return !key.empty() && !base::equalsNoCase(key, "provider") && !base::equalsNoCase(key, "server");
+}
+
 }  // namespace Palvo::odbc

@@ -139,7 +139,7 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return 0;
     }
     if (!o.connection.db.empty()) {
-        if (const std::string refused = refusedFiles(o.connection.db, "", true); !refused.empty()) {
+        if (const std::string refused = refusedFiles(o.connection.db); !refused.empty()) {
             err << refused << "\n";
             return 1;
         }

@@ -122,52 +122,26 @@ extern "C" void removeFilesAndEnd(int signal) {
 
 namespace {
 
-// The key of an ODBC (or OLE DB) connection string in `db`: "Driver" of
-// "Driver={PostgreSQL Unicode};...;Database=shop"; "" for a file or an SQLite string.
-std::string odbcKey(const std::string& db) {
-    if (db.find('=') == std::string::npos) return "";
-    for (std::size_t start = 0; start < db.size();) {
-        const std::size_t eq = db.find('=', start);
-        if (eq == std::string::npos) break;
-        std::string key;
-        for (std::size_t k = start; k < eq; ++k)
-            if (db[k] != ' ' && db[k] != '\t')
-                key += static_cast<char>(std::tolower(static_cast<unsigned char>(db[k])));
-        if (key == "driver" || key == "dsn" || key == "filedsn" || key == "provider" || key == "server")
-            return db.substr(start, eq - start);
-        // the value ends at the next ";" outside braces ("Driver={A;B}")
-        std::size_t k = eq + 1;
-        while (k < db.size() && db[k] == ' ') ++k;
-        if (k < db.size() && db[k] == '{') {
-            for (++k; k < db.size() && !(db[k] == '}' && (k + 1 == db.size() || db[k + 1] != '}')); ++k)
-                if (db[k] == '}') ++k;
-        }
-        const std::size_t semi = db.find(';', k);
-        if (semi == std::string::npos) break;
-        start = semi + 1;
-    }
-    return "";
-}
-
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 }  // namespace
 
-std::string refusedConnection(const std::string& db, bool odbcTaken) {
-    const std::string key = odbcKey(db);
-    if (key.empty()) return "";
+bool isOdbcConnection(const std::string& db) { return odbc::namesOdbcDriver(db); }
+
+std::string refusedConnection(const std::string& db) {
+    const std::string key = odbc::connectionTarget(db);
+    if (key.empty() || isOdbcConnection(db)) return "";
     // the string itself is not echoed: it may hold a password
-    return "--db takes a database file or an SQLite connection string (\"Data Source=FILE\"), and a "
-           "connection string with " +
-           key + "= is an ODBC one: " +
-           (odbcTaken ? std::string("give it with --odbc")
-                      : std::string("this command works on the embedded database only"));
+    return "--db takes a database file, an SQLite connection string (\"Data Source=FILE\") or an ODBC "
+           "connection string (Driver=..., DSN=...), and a connection string with " +
+           key + "= names no ODBC driver or data source";
 }
 
-std::string refusedFiles(const std::string& db, const std::string& out, bool odbcTaken) {
-    if (const std::string odbc = refusedConnection(db, odbcTaken); !odbc.empty()) return "palvo: " + odbc;
+std::string refusedFiles(const std::string& db, const std::string& out) {
+    if (const std::string refused = refusedConnection(db); !refused.empty()) return "palvo: " + refused;
+    if (isOdbcConnection(db)) return "";  // the server's database: no file of ours to check
     std::string path;
     try {
         path = sqlite::databaseFile(db);
@@ -258,13 +232,13 @@ bool fillReportGrid(const std::string& db, const std::string& statement, Spooled
 }
 
 std::shared_ptr<Connection> openConnection(const ConnectionOptions& options) {
-    // an ODBC string read as an SQLite one would name a new, empty file
-    if (const std::string refused = refusedConnection(options.db, true); !refused.empty())
+    // an OLE DB string read as an SQLite one would name a new, empty file
+    if (const std::string refused = refusedConnection(options.db); !refused.empty())
         throw Error(ErrorNumber::ConnectionFailed, refused);
     std::shared_ptr<Connection> conn;
-    if (!options.odbc.empty()) {
+    if (!options.odbc.empty() || isOdbcConnection(options.db)) {
         conn = std::make_shared<odbc::Connection>();
-        conn->Open(options.odbc);
+        conn->Open(options.odbc.empty() ? options.db : options.odbc);
     } else {
         conn = std::make_shared<sqlite::Connection>();
         conn->Open(options.db.empty() ? kDefaultDb : options.db);

@@ -17,29 +17,34 @@ namespace Palvo::cli {
 /// The database file the tool uses when it is given none.
 inline constexpr const char* kDefaultDb = "palvo.db";
 
-/// Where a command's connection comes from: --db FILE (embedded: a file or an
-/// SQLite connection string) or --odbc CONNECTION.
+/// Where a command's connection comes from: --db (a file, an SQLite connection
+/// string or an ODBC one) or --odbc CONNECTION, which is taken as --db is.
 struct ConnectionOptions {
     std::string db;
     std::string odbc;
 };
 
-/// Opens the connection the options name; the embedded file is created when missing.
-/// Throws Palvo::Error, also for an ODBC string given as the embedded database.
+/// Opens the connection the options name: over ODBC for an ODBC connection string
+/// (Driver=, DSN=, FileDSN=), else the embedded file, created when missing.
+/// Throws Palvo::Error, also for a string that names no ODBC driver (refusedConnection).
 std::shared_ptr<Connection> openConnection(const ConnectionOptions& options);
 
-/// Why `db`, given as --db, is refused ("" when it is not): an ODBC connection
-/// string, which read as an SQLite one would make a new, empty file named
-/// after its Database=. The text names --odbc when the command takes it.
-std::string refusedConnection(const std::string& db, bool odbcTaken);
+/// Whether `db`, given as --db, is an ODBC connection string.
+bool isOdbcConnection(const std::string& db);
+
+/// Why `db`, given as --db, is refused ("" when it is not): a connection string
+/// with Provider= or Server= but no Driver= or DSN=, which read as an SQLite one
+/// would make a new, empty file named after its Database=. The string is not
+/// echoed: it may hold a password.
+std::string refusedConnection(const std::string& db);
 
 /// Why a report or a call must not run on the embedded database `db` (a file
 /// or an SQLite connection string) with the output `out` ("" when it may): the
 /// database must exist, since opening a mistyped name would make an empty one,
 /// and `out` must not be that file nor its -wal, -shm or -journal file under
 /// any name or link (by the file where it exists, by the name where it does
-/// not), which the output would replace.
-std::string refusedFiles(const std::string& db, const std::string& out = "", bool odbcTaken = false);
+/// not), which the output would replace. An ODBC database is not checked here.
+std::string refusedFiles(const std::string& db, const std::string& out = "");
 
 /// While it lives, SIGINT, SIGTERM and SIGHUP remove the temporary files of
 /// unfinished output (removeUncommittedFiles) and then end the process as
@@ -64,7 +69,7 @@ void printFailure(std::ostream& err, std::string_view description);
 /// gives status 1. The session's connection is let go afterwards in every case.
 int runGuarded(std::ostream& err, const std::function<int()>& body);
 
-/// Opens the embedded database `db` as the session's connection, fills `grid`
+/// Opens the database `db` (openConnection) as the session's connection, fills `grid`
 /// with the statement's rows as sFillTable fills a grid (running numbers
 /// first), reading them one at a time into the grid's file, and lets the
 /// connection go; with `fitWidths` the columns are sized to their texts as

@@ -10,6 +10,7 @@
 #include "cli.h"
 #include "palvo/error.h"
 #include "palvo/host_tables.h"
+#include "palvo/odbc/connection.h"
 #include "palvo/sqlite/connection.h"
 #include "report_args.h"
 #include "sample_data.h"
@@ -137,6 +138,7 @@ void reportRepeated(const std::vector<data::RepeatedSetting>& repeated, std::ost
         out << "\n";
     }
 }
+
 }  // namespace
 
 int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -148,21 +150,34 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     const ConnectionOptions options{r.last("--db"), ""};
     const bool sample = r.flag("--sample"), repair = r.flag("--repair");
-    if (const std::string refused = refusedConnection(options.db, false); !refused.empty()) {
+    if (const std::string refused = refusedConnection(options.db); !refused.empty()) {
         printFailure(err, refused);
         return 1;
     }
     return runGuarded(err, [&] {
-        auto conn = std::make_shared<sqlite::Connection>();
-        conn->Open(options.db);
+        // the embedded file also completes what an interrupted run left out and checks its keys;
+        // a server enforces its keys itself and makes a table whole or not at all
+        std::shared_ptr<sqlite::Connection> embedded;
+        std::shared_ptr<Connection> conn;
+        if (isOdbcConnection(options.db)) {
+            conn = openConnection(options);
+        } else {
+            embedded = std::make_shared<sqlite::Connection>();
+            embedded->Open(options.db);
+            conn = embedded;
+        }
         bool whole = true;
         {
             // the tables, what an interrupted run left out of them, and the repair: all or nothing
             Transaction tx(*conn);
             std::vector<std::string> completed;
-            auto created = data::createHostTables(*conn, [&](const std::string& statement) {
-                for (auto& name : conn->completeSchema(statement)) completed.push_back(std::move(name));
-            });
+            data::ExistingTableStatement complete;
+            if (embedded)
+                complete = [&](const std::string& statement) {
+                    for (auto& name : embedded->completeSchema(statement))
+                        completed.push_back(std::move(name));
+                };
+            auto created = data::createHostTables(*conn, complete);
             const auto repeated = data::repeatedSettings(*conn);
             reportRepeated(repeated, out);
             long removed = 0;
@@ -181,10 +196,12 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
         if (sample) {
             sample::writeSampleData(*conn);
-            out << "sample data in " << options.db << "\n";
+            out << "sample data in "
+                << (isOdbcConnection(options.db) ? odbc::shownDatabase(options.db) : options.db) << "\n";
         }
-        if (const std::string path = conn->path(); path != ":memory:") {
-            conn->Close();
+        if (embedded && embedded->path() != ":memory:") {
+            const std::string path = embedded->path();
+            embedded->Close();
             warnBrokenKeys(path, err);
         }
         return whole ? 0 : 1;

@@ -12,6 +12,7 @@
 #include <QStyleFactory>
 
 #include "palvo/clsForm.h"
+#include "palvo/odbc/connection.h"
 #include "palvo/qt/host.h"
 #include "palvo/xlsx/writer.h"
 #include "sample_data.h"
@@ -32,10 +33,13 @@ void applyApplicationLook() {
 
 namespace {
 
-// The application icon, drawn once beside the database; the session hands its path to the library.
-std::string writeIcon(const std::string& dbPath) {
-    const QString path =
-        QFileInfo(QString::fromStdString(dbPath)).absoluteDir().filePath("palvo-demo-icon.png");
+// The application icon, drawn once beside the database file (for a server's
+// database, in the temporary folder); the session hands its path to the library.
+std::string writeIcon(const std::string& database) {
+    const QDir dir = odbc::namesOdbcDriver(database)
+                         ? QDir::temp()
+                         : QFileInfo(QString::fromStdString(database)).absoluteDir();
+    const QString path = dir.filePath("palvo-demo-icon.png");
     if (!QFileInfo::exists(path)) {
         QPixmap icon(32, 32);
         icon.fill(Qt::transparent);
@@ -55,10 +59,10 @@ std::string writeIcon(const std::string& dbPath) {
 
 }  // namespace
 
-std::shared_ptr<Connection> startSession(const std::string& dbPath) {
+std::shared_ptr<Connection> startSession(const std::string& database) {
     applyApplicationLook();
-    auto conn = sample::openSampleDatabase(dbPath);
-    const std::string icon = writeIcon(dbPath);
+    auto conn = sample::openSampleDatabase(database);
+    const std::string icon = writeIcon(database);
     QApplication::setWindowIcon(QIcon(QString::fromStdString(icon)));
     clsForm frm;
     // Entry forms get the icon through the library (mSetColor loads sIconPath).

@@ -18,11 +18,12 @@ inline constexpr const char* kMsgTitle = "Palvo 商务管理";
 inline constexpr const char* kUnitCode = "00";
 inline constexpr const char* kUnitName = "总公司";
 
-/// Opens the embedded database at dbPath (the sample is written on first start),
+/// Opens the database (a file, or over ODBC for an ODBC connection string; the
+/// sample is written on first start),
 /// fills the calling thread's session (mInit_Var, mInit_Form) and installs the
 /// Fusion look and the Noto CJK font. Needs a QApplication.
 /// Throws Palvo::Error.
-std::shared_ptr<Connection> startSession(const std::string& dbPath);
+std::shared_ptr<Connection> startSession(const std::string& database);
 
 /// The demo's ports (Palvo::installHost): Qt's, with message boxes parented to
 /// window, and the xlsx writer for the spreadsheet reports.

@@ -1,6 +1,6 @@
-// palvo-demo [--db FILE] [--tour OUTDIR]
-// The demo host application. With --tour it runs the scripted tour (offscreen
-// unless a platform is set), writes screenshots into OUTDIR and exits.
+// palvo-demo [--db DATABASE] [--tour OUTDIR]
+// The demo host application, on a database file or over ODBC (--db "Driver=..."). With --tour it runs the
+// scripted tour (offscreen unless a platform is set), writes screenshots into OUTDIR and exits.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -11,6 +11,7 @@
 #include "demo_session.h"
 #include "main_window.h"
 #include "palvo/error.h"
+#include "palvo/odbc/connection.h"
 #include "tour.h"
 
 int main(int argc, char** argv) {
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--tour" && i + 1 < argc) {
             tour = argv[++i];
         } else {
-            std::cerr << "usage: palvo-demo [--db FILE] [--tour OUTDIR]\n";
+            std::cerr << "usage: palvo-demo [--db DATABASE] [--tour OUTDIR]\n";
             return 2;
         }
     }
@@ -48,7 +49,9 @@ int main(int argc, char** argv) {
             window.show();
         }
         if (!tour.empty()) {
-            std::cout << "palvo-demo tour on " << db << "\n";
+            // a connection string is not shown: it may hold a password
+            std::cout << "palvo-demo tour on "
+                      << (Palvo::odbc::namesOdbcDriver(db) ? Palvo::odbc::shownDatabase(db) : db) << "\n";
             return Palvo::demo::runTour(window, QString::fromStdString(tour), std::cout);
         }
         return QApplication::exec();

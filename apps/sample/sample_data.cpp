@@ -5,6 +5,7 @@
 
 #include "palvo/error.h"
 #include "palvo/host_tables.h"
+#include "palvo/odbc/connection.h"
 #include "palvo/sqlite/connection.h"
 
 namespace Palvo::sample {
@@ -178,9 +179,13 @@ void writeSampleData(Connection& conn) {
     tx.commit();
 }
 
-std::shared_ptr<Connection> openSampleDatabase(const std::string& path) {
-    auto conn = std::make_shared<sqlite::Connection>();
-    conn->Open(path);
+std::shared_ptr<Connection> openSampleDatabase(const std::string& database) {
+    std::shared_ptr<Connection> conn;
+    if (odbc::namesOdbcDriver(database))
+        conn = std::make_shared<odbc::Connection>();
+    else
+        conn = std::make_shared<sqlite::Connection>();
+    conn->Open(database);
     data::createHostTables(*conn);
     writeSampleData(*conn);
     return conn;

@@ -18,8 +18,9 @@ inline constexpr const char* kSampleUser = "张伟";
 /// already exists. Throws Palvo::Error.
 void writeSampleData(Connection& conn);
 
-/// Opens (creating when missing) the embedded database at path, creates the
-/// host tables it lacks and writes the sample into it. Throws Palvo::Error.
-std::shared_ptr<Connection> openSampleDatabase(const std::string& path);
+/// Opens the database (over ODBC for an ODBC connection string, else the embedded
+/// file, created when missing), creates the host tables it lacks and writes the
+/// sample into it. Throws Palvo::Error.
+std::shared_ptr<Connection> openSampleDatabase(const std::string& database);
 
 }  // namespace Palvo::sample

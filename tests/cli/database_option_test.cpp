@@ -1,5 +1,5 @@
-// What --db takes: a database file or an SQLite connection string, never an
-// ODBC one; and what a report's --out may not be: a file of that database.
+// What --db takes: a database file, an SQLite connection string or an ODBC one;
+// and what a report's --out may not be: a file of that database.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -142,36 +142,56 @@ TEST_F(DatabaseOption, AConnectionStringNamingAMissingFileIsRefused) {
     }
 }
 
-// Read as an SQLite string, an ODBC one would name a new, empty file after its Database=.
-TEST_F(DatabaseOption, AnOdbcConnectionStringAsDbIsRefusedWithoutMakingAFile) {
+// Read as an SQLite string, one without a driver would name a new, empty file after its Database=.
+TEST_F(DatabaseOption, AConnectionStringWithoutAnOdbcDriverIsRefusedWithoutMakingAFile) {
     const std::string shop = (dir / "shop").string();
     const std::pair<std::string, std::string> strings[] = {
-        {"Driver={PostgreSQL Unicode};Server=localhost;Port=5432;Database=" + shop + ";Uid=u;Pwd=secret",
-         "Driver"},
-        {"DSN=shop;Database=" + shop + ";PWD=secret", "DSN"},
+        {"Provider=SQLOLEDB;Data Source=host;Initial Catalog=" + shop + ";Password=secret", "Provider"},
+        {"Server=localhost;Database=" + shop + ";Uid=u;Pwd=secret", "Server"},
     };
-    struct Case {
-        std::vector<std::string> args;
-        std::string says;
-    };
-    const std::string embeddedOnly = "this command works on the embedded database only";
-    for (const auto& [odbc, key] : strings) {
-        const Case cases[] = {
-            {{"sql", "--db", odbc, "select 1"}, "give it with --odbc"},
-            {{"call", "--db", odbc, "clsDatabase.lGetSearchCount", "select 1"}, "give it with --odbc"},
-            {report("pdf", odbc, (dir / "r.pdf").string()), embeddedOnly},
-            {report("xlsx", odbc, (dir / "r.xlsx").string()), embeddedOnly},
-            {{"init", "--db", odbc}, embeddedOnly},
+    for (const auto& [connection, key] : strings) {
+        const std::vector<std::string> cases[] = {
+            {"sql", "--db", connection, "select 1"},
+            {"call", "--db", connection, "clsDatabase.lGetSearchCount", "select 1"},
+            report("pdf", connection, (dir / "r.pdf").string()),
+            report("xlsx", connection, (dir / "r.xlsx").string()),
+            {"init", "--db", connection},
         };
         const auto before = listing(dir);
-        for (const Case& c : cases) {
-            SCOPED_TRACE(c.args[0] + " " + odbc);
-            // the string is not echoed: it may hold a password
-            EXPECT_EQ(palvo(c.args),
+        for (const auto& args : cases) {
+            SCOPED_TRACE(args[0] + " " + connection);
+            EXPECT_EQ(palvo(args),
                       (Outcome{1, "",
-                               "palvo: --db takes a database file or an SQLite connection string (\"Data "
-                               "Source=FILE\"), and a connection string with " +
-                                   key + "= is an ODBC one: " + c.says + "\n"}));
+                               "palvo: --db takes a database file, an SQLite connection string (\"Data "
+                               "Source=FILE\") or an ODBC connection string (Driver=..., DSN=...), and a "
+                               "connection string with " +
+                                   key + "= names no ODBC driver or data source\n"}));
+            EXPECT_EQ(listing(dir), before);
+        }
+    }
+}
+
+// An ODBC string goes to its driver: one that cannot connect fails there, makes no file and
+// shows no password.
+TEST_F(DatabaseOption, AnOdbcConnectionStringAsDbGoesOverOdbc) {
+    const std::string shop = (dir / "shop").string();
+    for (const std::string& connection :
+         {"Driver={No Such Driver};Server=localhost;Database=" + shop + ";Uid=u;Pwd=s3cr3t",
+          "DSN=palvo_no_such_source;Database=" + shop + ";PWD=s3cr3t"}) {
+        const std::vector<std::string> cases[] = {
+            {"sql", "--db", connection, "select 1"},
+            {"call", "--db", connection, "clsDatabase.lGetSearchCount", "select 1"},
+            report("pdf", connection, (dir / "r.pdf").string()),
+            report("xlsx", connection, (dir / "r.xlsx").string()),
+            {"init", "--db", connection},
+        };
+        const auto before = listing(dir);
+        for (const auto& args : cases) {
+            SCOPED_TRACE(args[0] + " " + connection);
+            const Outcome r = palvo(args);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err.rfind("palvo: ", 0), 0u) << r.err;
+            EXPECT_EQ(r.err.find("s3cr3t"), std::string::npos) << r.err;
             EXPECT_EQ(listing(dir), before);
         }
     }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "palvo/data.h"
@@ -83,6 +84,22 @@ PALVO_API std::string connectionStringFor(const std::string& server, const std::
 /// FreeTDS contains "};", which FreeTDS cannot read.
 PALVO_API std::string driverConnectionString(const std::string& connectionString,
                                              const std::string& user = {}, const std::string& password = {});
+
+/// The key that says where a connection string goes, as written: the first
+/// Driver, DSN or FileDSN (an ODBC string), else the first Provider (OLE DB) or
+/// Server; "" for text that has none of them (a file name, an SQLite
+/// "Data Source=FILE" string). Reads braces as the driver manager does and never
+/// throws, so a malformed string is still told apart from a file name.
+PALVO_API std::string connectionTarget(std::string_view text);
+
+/// Whether a connection string goes to an ODBC driver: its connectionTarget is
+/// Driver, DSN or FileDSN.
+PALVO_API bool namesOdbcDriver(std::string_view text);
+
+/// How a message names the database of a connection string: "the database NAME"
+/// by its Database=, else "the data source NAME" by its DSN=, else "the ODBC
+/// database"; never the string itself, which may hold a password.
+PALVO_API std::string shownDatabase(std::string_view connectionString);
 
 /// Makes Palvo::newConnection() create odbc::Connection objects.
 PALVO_API void installConnectionFactory();
