@@ -177,7 +177,8 @@ TEST_F(DatabaseOption, AnOdbcConnectionStringAsDbGoesOverOdbc) {
     const std::string shop = (dir / "shop").string();
     for (const std::string& connection :
          {"Driver={No Such Driver};Server=localhost;Database=" + shop + ";Uid=u;Pwd=s3cr3t",
-          "DSN=palvo_no_such_source;Database=" + shop + ";PWD=s3cr3t"}) {
+          "DSN=palvo_no_such_source;Database=" + shop + ";PWD=s3cr3t",
+          "Server=localhost;Driver={No Such Driver};Database=" + shop + ";Pwd={s3cr3t;}"}) {
         const std::vector<std::string> cases[] = {
             {"sql", "--db", connection, "select 1"},
             {"call", "--db", connection, "clsDatabase.lGetSearchCount", "select 1"},

@@ -34,7 +34,8 @@ protected:
     }
 
     void TearDown() override {
-        if (!name_.empty() && admin_.State()) admin_.Execute("drop database if exists " + name_ + " with (force)");
+        if (!name_.empty() && admin_.State())
+            admin_.Execute("drop database if exists " + name_ + " with (force)");
     }
 
     Outcome initSample() { return palvo({"init", "--db", db_, "--sample"}); }
@@ -52,7 +53,8 @@ TEST_F(PgCli, InitMakesTheTablesAndTheSampleOnce) {
         std::string out;
     } runs[] = {
         {{"init", "--db", db_, "--sample"},
-         "created 查询打印设置\ncreated 更新表记录\ncreated SendSql\ncreated 编辑权限\ncreated B_单位\n" + sample},
+         "created 查询打印设置\ncreated 更新表记录\ncreated SendSql\ncreated 编辑权限\ncreated B_单位\n" +
+             sample},
         {{"init", "--db", db_, "--sample"}, sample},
         {{"init", "--db", db_}, ""},
     };
@@ -72,7 +74,8 @@ TEST_F(PgCli, InitRepairsRepeatedSettings) {
                   .out,
               "2\n");
     const std::string listed =
-        "settings set 表名='销售查询' 用户名='张伟' 查询类别='普通查询' 查询名='客户销售' holds a column more "
+        "settings set 表名='销售查询' 用户名='张伟' 查询类别='普通查询' 查询名='客户销售' holds a column "
+        "more "
         "than once: '客户名称' (2 rows) '日期' (2 rows)\n";
     const struct {
         std::vector<std::string> args;
@@ -80,7 +83,8 @@ TEST_F(PgCli, InitRepairsRepeatedSettings) {
     } runs[] = {
         {{"init", "--db", db_},
          {1, listed,
-          "palvo: 2 columns of settings sets are stored more than once; palvo init --repair keeps the first row "
+          "palvo: 2 columns of settings sets are stored more than once; palvo init --repair keeps the first "
+          "row "
           "of each\n"}},
         {{"init", "--db", db_, "--repair"}, {0, listed + "removed 2 repeated rows of 查询打印设置\n", ""}},
         {{"init", "--db", db_}, {0, "", ""}},
@@ -104,10 +108,12 @@ TEST_F(PgCli, SqlPrintsTheSampleRows) {
          "客户编号\t名称\t单位编号\t信用额度\t建档日期\t备注\nC0001\t新电子有限公司\t00\t230000.00\t2003-10-"
          "03\t\\N\nC0002\t东方建材有限公司\t02\t270000.00\t2004-05-08\t\\N\n"},
         {{"select 单据号, 日期, 数量, 单价, 金额 from 销售 where 编号 <= 2 order by 编号"},
-         "单据号\t日期\t数量\t单价\t金额\nXS200400001\t2004-08-25 12:03:00\t35\t9.9000\t346.50\nXS200400002\t2004-"
+         "单据号\t日期\t数量\t单价\t金额\nXS200400001\t2004-08-25 "
+         "12:03:00\t35\t9.9000\t346.50\nXS200400002\t2004-"
          "10-05 18:29:00\t25\t189.0000\t4725.00\n"},
         {{"select 经手人, sum(金额) as 合计 from 销售查询 group by 经手人 order by 经手人"},
-         "经手人\t合计\n陈静\t102584.60\n李娜\t135150.50\n刘洋\t176073.10\n王芳\t153210.80\n张伟\t101350.60\n"},
+         "经手人\t合计\n陈静\t102584.60\n李娜\t135150.50\n刘洋\t176073.10\n王芳\t153210.80\n张伟\t101350."
+         "60\n"},
         {{"--param", "c=G004", "select 品名 from 商品 where 商品编号 = @c"}, "品名\n订书机\n"},
         {{"--csv", "select 单位编号, 名称 from B_单位 where 单位编号 < '02' order by 单位编号"},
          "单位编号,名称\r\n00,总公司\r\n01,北京分公司\r\n"},
@@ -164,7 +170,8 @@ TEST_F(PgCli, AFailedConnectionDoesNotShowThePassword) {
     const std::string noDatabase =
         std::regex_replace(db_, std::regex("Database=[^;]*;"), "Database=" + name_ + "_missing;");
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"sql", "--db", wrong, "select 1"}, {"init", "--db", wrong, "--sample"},
+         {std::vector<std::string>{"sql", "--db", wrong, "select 1"},
+          {"init", "--db", wrong, "--sample"},
           {"call", "--odbc", wrong, "clsDatabase.lGetSearchCount", "select 1"},
           {"sql", "--db", noDatabase, "select 1"}}) {
         SCOPED_TRACE(args[0] + " " + args[2]);
