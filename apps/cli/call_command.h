@@ -41,7 +41,7 @@ private:
     std::size_t printed_ = 0;
 };
 
-/// `palvo call [--db FILE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]
+/// `palvo call [--db DATABASE | --odbc CONNECTION] [--unit CODE] [--user NAME] [--script FILE]
 /// CLASS.METHOD [ARG...]` (args[0] is "call"). Prints the result, then NAME=VALUE for each
 /// by-reference argument the method changed; a raised failure prints "palvo: DESCRIPTION"
 /// on err and gives 1; a usage error gives 2. The windows the method opens play the script on

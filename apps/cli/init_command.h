@@ -8,7 +8,7 @@
 
 namespace Palvo::cli {
 
-/// `palvo init --db FILE [--sample] [--repair]`.
+/// `palvo init --db DATABASE [--sample] [--repair]`.
 int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace Palvo::cli

@@ -7,7 +7,7 @@
 
 namespace Palvo::cli {
 
-/// `palvo report pdf --db FILE --title TITLE [--top TEXT] [--bottom TEXT]
+/// `palvo report pdf --db DATABASE --title TITLE [--top TEXT] [--bottom TEXT]
 /// [--paper A4|B5|10x11] [--landscape] --out FILE.pdf STATEMENT` (args[0] is
 /// "report"). Fills a grid with the statement's rows (running numbers on) and
 /// prints it into the PDF. Message boxes print "[TITLE] TEXT" on err. Gives 0

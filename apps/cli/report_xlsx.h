@@ -7,7 +7,7 @@
 
 namespace Palvo::cli {
 
-/// `palvo report xlsx --db FILE --title TITLE [--top TEXT] [--bottom TEXT] [--landscape]
+/// `palvo report xlsx --db DATABASE --title TITLE [--top TEXT] [--bottom TEXT] [--landscape]
 /// [--heading CELLS]... [--merge ITEMS] --out FILE.xlsx STATEMENT` (args[0] is "report",
 /// args[1] "xlsx"). Fills a grid from the statement with running numbers and writes it with
 /// sReportGridtoExcel, or with sPrintComFlxData when heading rows or merges are given.
