@@ -180,6 +180,12 @@ void writeSampleData(Connection& conn) {
 }
 
 std::shared_ptr<Connection> openSampleDatabase(const std::string& database) {
+    // read as an SQLite string, one without a driver would make a file named after its Database=
+    if (const std::string target = odbc::connectionTarget(database);
+        !target.empty() && !odbc::namesOdbcDriver(database))
+        throw Error(ErrorNumber::ConnectionFailed,
+                    "a connection string with " + target +
+                        "= names no ODBC driver or data source (Driver=..., DSN=...)");
     std::shared_ptr<Connection> conn;
     if (odbc::namesOdbcDriver(database))
         conn = std::make_shared<odbc::Connection>();

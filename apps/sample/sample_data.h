@@ -20,7 +20,8 @@ void writeSampleData(Connection& conn);
 
 /// Opens the database (over ODBC for an ODBC connection string, else the embedded
 /// file, created when missing), creates the host tables it lacks and writes the
-/// sample into it. Throws Palvo::Error.
+/// sample into it. Throws Palvo::Error, also for a connection string with
+/// Server= or Provider= but no Driver= or DSN=, naming no value of it.
 std::shared_ptr<Connection> openSampleDatabase(const std::string& database);
 
 }  // namespace Palvo::sample

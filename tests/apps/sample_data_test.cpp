@@ -1,10 +1,15 @@
-// `palvo init --sample` writes the shared sample; a second run adds nothing.
+// `palvo init --sample` writes the shared sample; a second run adds nothing. The demo's
+// database refuses a connection string it cannot open.
+#include "sample_data.h"
+
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <sstream>
 
 #include "cli.h"
+#include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
 
 namespace Palvo {
@@ -55,6 +60,23 @@ TEST_F(SampleData, TheCliReadsTheSample) {
               0)
         << err.str();
     EXPECT_EQ(call.str(), "客户名称 asc,日期 desc\n");
+}
+
+// The demo's database: a string that names no ODBC driver would make a file after its Database=.
+TEST(SampleDatabase, AConnectionStringWithoutAnOdbcDriverIsRefused) {
+    QTemporaryDir dir;
+    const std::string shop = dir.filePath("shop").toStdString();
+    for (const std::string& connection : {"Server=localhost;Database=" + shop + ";Uid=u;Pwd=s3cr3t",
+                                          "Provider=SQLOLEDB;Database=" + shop + ";Password=s3cr3t"}) {
+        SCOPED_TRACE(connection);
+        try {
+            sample::openSampleDatabase(connection);
+            ADD_FAILURE() << "opened";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.description().find("s3cr3t"), std::string::npos) << e.description();
+        }
+        EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    }
 }
 
 }  // namespace
