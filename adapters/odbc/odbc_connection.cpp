@@ -742,14 +742,18 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
 long Connection::doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
                                     const std::vector<int>& columnTypes) {
     Impl& d = *impl_;
-    if (changesSchema(sql)) d.declared.clear();
+    const bool schema = changesSchema(sql);
+    if (schema) d.declared.clear();
+    // a statement the target translates is one statement: a schema change counts no rows (-1), as on
+    // SQL Server, where PostgreSQL's driver gives 0 for CREATE
+    const bool counted = !(schema && d.translate && !d.hostTranslator);
     long total = -1;
     for (auto& text : d.statements(sql, !params.empty())) {
         Handle stmt = d.newStatement(CommandTimeout());
         std::vector<ParamBuffer> buffers;
         d.run(stmt, std::move(text), params, buffers, columnTypes);
         SQLLEN count = -1;
-        if (succeeded(d.api->rowCount(stmt.get(), &count)) && count >= 0)
+        if (counted && succeeded(d.api->rowCount(stmt.get(), &count)) && count >= 0)
             total = (total < 0 ? 0 : total) + count;
         // the later statements of a batch report their failures only when reached
         for (SQLRETURN r = d.api->moreResults(stmt.get()); r != SQL_NO_DATA;

@@ -118,6 +118,7 @@ TEST_F(PgCli, SqlPrintsTheSampleRows) {
         {{"--csv", "select 单位编号, 名称 from B_单位 where 单位编号 < '02' order by 单位编号"},
          "单位编号,名称\r\n00,总公司\r\n01,北京分公司\r\n"},
         {{"update 商品 set 规格 = N'大号' where 商品编号 in ('G004', 'G005')"}, "2\n"},
+        {{"create table 备忘 (编号 int, 内容 nvarchar(20))"}, "-1\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());
