@@ -232,7 +232,7 @@ bool fillReportGrid(const std::string& db, const std::string& statement, Spooled
 }
 
 std::shared_ptr<Connection> openConnection(const ConnectionOptions& options) {
-    // an OLE DB string read as an SQLite one would name a new, empty file
+    // a Server= or Provider= string read as an SQLite one would name a new, empty file
     if (const std::string refused = refusedConnection(options.db); !refused.empty())
         throw Error(ErrorNumber::ConnectionFailed, refused);
     std::shared_ptr<Connection> conn;

@@ -138,7 +138,6 @@ void reportRepeated(const std::vector<data::RepeatedSetting>& repeated, std::ost
         out << "\n";
     }
 }
-
 }  // namespace
 
 int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
