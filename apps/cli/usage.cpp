@@ -59,7 +59,7 @@ const std::vector<CommandSyntax>& commandSyntaxes() {
          "  is 1; --repair keeps the first row of each. Rows of a database file that break a\n"
          "  declared foreign key are listed as warnings on standard error; they do not change\n"
          "  the exit status.\n"
-         "  Texts of the file print quoted, a quote inside doubled, with the escapes of sql.\n"},
+         "  Texts of the database print quoted, a quote inside doubled, with the escapes of sql.\n"},
         {"call",
          {"--db", "--odbc", "--unit", "--user", "--script"},
          {"--sandboxed", "--list"},
