@@ -18,11 +18,11 @@
 
 #include "collation.h"
 #include "connection_impl.h"
+#include "palvo/dialect/server_errors.h"
 #include "palvo/dialect/translator.h"
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
 #include "palvo/text.h"
-#include "palvo/dialect/server_errors.h"
 #include "tsql_decimal.h"
 #include "tsql_functions.h"
 
