@@ -1178,7 +1178,9 @@ Translation Rewriter::statement(const ReadStatement& s) {
             // the identity starts again from its seed
             tr.statements.push_back("delete from " + renderToken(ns[2].tok));
             tr.statements.push_back(
-                std::string(ns[2].tok.text.starts_with('#') ? kTempIdentityReset : kIdentityReset) +
+                std::string(ns[2].tok.text.starts_with('#') && !globalTemporary(ns[2].tok.text)
+                                ? kTempIdentityReset
+                                : kIdentityReset) +
                 quoteString(ns[2].tok.text) + " collate nocase");
             break;
         case StatementKind::CreateTable:
