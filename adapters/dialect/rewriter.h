@@ -284,6 +284,10 @@ private:
     // whether the statement has table hints, which stripTableHints takes out of a copy
     bool queryForms(const Nodes& ns);
     void stripTableHints(Nodes& ns) const;
+    // `select name = expression`: T-SQL's alias, which SQLite would read as a comparison; written
+    // `expression as name` (false when the statement has none)
+    static bool writesAliasFirst(const Nodes& ns);
+    static void writeAliasesAfter(Nodes& ns);
     bool windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& r);
     std::string windowKeys(const Nodes& ns, std::size_t b, std::size_t e, bool order);
     std::string pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top);
