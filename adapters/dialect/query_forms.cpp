@@ -180,6 +180,14 @@ bool Rewriter::queryForms(const Nodes& ns) {
             parameterAt_.push_back(n.tok.offset);
             continue;
         }
+        // a name = after SELECT, a comma or TOP's count: maybe an alias written first (writesAliasFirst
+        // tells)
+        if (n.tok.kind == TokenKind::Operator && n.tok.text == "=" && k >= 2 && !ns[k - 1].group &&
+            (ns[k - 1].tok.kind == TokenKind::Word || ns[k - 1].tok.kind == TokenKind::Name) &&
+            (ns[k - 2].op(",") || ns[k - 2].word("select") || ns[k - 2].word("distinct") ||
+             ns[k - 2].word("all") || ns[k - 2].word("percent") || ns[k - 2].word("ties") ||
+             (k >= 3 && ns[k - 3].word("top"))))
+            aliasFirst_ = true;
         if (n.tok.kind != TokenKind::Word) continue;
         const FormWord w = queryFormWord(n.tok.text);
         if (w == FormWord::Top && k + 1 < ns.size()) {

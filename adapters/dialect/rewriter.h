@@ -287,6 +287,7 @@ private:
     // `select name = expression`: T-SQL's alias, which SQLite would read as a comparison; written
     // `expression as name` (false when the statement has none)
     static bool writesAliasFirst(const Nodes& ns);
+    bool aliasFirst_ = false;  // queryForms met a name and = where a select list's item may begin
     static void writeAliasesAfter(Nodes& ns);
     bool windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& r);
     std::string windowKeys(const Nodes& ns, std::size_t b, std::size_t e, bool order);

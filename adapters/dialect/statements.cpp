@@ -1134,7 +1134,7 @@ Translation Rewriter::statement(const ReadStatement& s) {
     // table hints leave a copy of the nodes; a statement without them is read as it is
     Nodes stripped;
     const bool hints = queryForms(s.nodes);
-    const bool aliases = writesAliasFirst(s.nodes);
+    const bool aliases = aliasFirst_ && writesAliasFirst(s.nodes);
     if (hints || aliases) {
         stripped = s.nodes;
         if (hints) stripTableHints(stripped);
