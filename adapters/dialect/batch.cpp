@@ -39,6 +39,10 @@ void BatchPort::setDateFormat(const std::string&) { unsupported("SET DATEFORMAT 
 std::string BatchPort::dateFormat() { return "mdy"; }
 void BatchPort::setRowCount(long long) { unsupported("SET ROWCOUNT in a batch"); }
 long long BatchPort::rowCount() { return 0; }
+void BatchPort::setAnsiNulls(bool on) {
+    if (!on) unsupported("SET ANSI_NULLS OFF in a batch");
+}
+bool BatchPort::ansiNulls() { return true; }
 std::string BatchPort::language() { return ""; }
 Error BatchPort::spoken(const Error& e) { return e; }
 std::shared_ptr<CursorSet>* BatchPort::globalCursors() { return nullptr; }
@@ -104,6 +108,7 @@ struct Step {
     // a translation that reads no table's columns holds whatever the schema does: kept for the loop's next
     // round
     mutable std::shared_ptr<const Translation> kept;
+    mutable bool keptAnsiNulls = true;  // the SET ANSI_NULLS it was translated under
     mutable std::vector<int> slots;
 };
 
@@ -310,9 +315,8 @@ private:
         }
         // the settings SQL Server's own scripts begin with, at the values the embedded database keeps
         // anyway; their other values would change what statements mean
-        static const char* const standing[] = {"ansi_nulls",   "quoted_identifier",
-                                               "ansi_padding", "ansi_warnings",
-                                               "arithabort",   "concat_null_yields_null"};
+        static const char* const standing[] = {"quoted_identifier", "ansi_padding", "ansi_warnings",
+                                               "arithabort", "concat_null_yields_null"};
         if (k + 2 == s.last && ns_[k + 1].word("on") &&
             std::any_of(std::begin(standing), std::end(standing),
                         [&](const char* w) { return what.word(w); })) {
@@ -892,10 +896,14 @@ private:
     Value returnedValue_;
 
     std::shared_ptr<const Translation> translation(const Step& s) {
-        if (s.kept) return s.kept;
+        const bool ansiNulls = port_.ansiNulls();
+        if (s.kept && s.keptAnsiNulls == ansiNulls) return s.kept;
         auto tr = port_.translate(s.sql);
         if (tr->batch) throw Error(ErrorNumber::NotSupported, tr->refusal);
-        if (!tr->usesCatalogue) s.kept = tr;
+        if (!tr->usesCatalogue) {
+            s.kept = tr;
+            s.keptAnsiNulls = ansiNulls;
+        }
         return tr;
     }
 
@@ -1197,6 +1205,7 @@ private:
                 if (s.setting == Setting::Kind::Language) port_.setLanguage(s.name);
                 if (s.setting == Setting::Kind::LockTimeout) port_.lockTimeout(s.value);
                 if (s.setting == Setting::Kind::DateFirst) port_.setDateFirst(static_cast<int>(s.value));
+                if (s.setting == Setting::Kind::AnsiNulls) port_.setAnsiNulls(s.on);
                 if (s.setting == Setting::Kind::DateFormat || s.setting == Setting::Kind::RowCount) {
                     const Value given = s.sql.empty() ? Value() : query(s).at(0, 0);
                     if (s.setting == Setting::Kind::DateFormat)
@@ -1432,6 +1441,7 @@ BatchResult runCompiled(const CompiledNested& c, std::vector<Value>& values, Bat
         std::string language = port.language();
         std::string dateFormat = port.dateFormat();
         long long rowCount = port.rowCount();
+        bool ansiNulls = port.ansiNulls();
         ~Restored() {
             try {
                 // the language first: it brings its own DATEFIRST
@@ -1439,6 +1449,7 @@ BatchResult runCompiled(const CompiledNested& c, std::vector<Value>& values, Bat
                 if (port.dateFirst() != dateFirst) port.setDateFirst(dateFirst);
                 if (port.dateFormat() != dateFormat) port.setDateFormat(dateFormat);
                 if (port.rowCount() != rowCount) port.setRowCount(rowCount);
+                if (port.ansiNulls() != ansiNulls) port.setAnsiNulls(ansiNulls);
             } catch (const Error&) {
                 // the port keeps no such setting of its own
             }

@@ -52,7 +52,13 @@ bool readSetting(const Nodes& ns, std::size_t b, std::size_t e, Setting& out) {
     if (k >= e || ns[k].group) return false;
     const Node& what = ns[k];
     using Kind = Setting::Kind;
-    if (what.word("xact_abort") && k + 2 == e && (ns[k + 1].word("on") || ns[k + 1].word("off"))) {
+    const bool onOff = k + 2 == e && (ns[k + 1].word("on") || ns[k + 1].word("off"));
+    if (what.word("ansi_nulls") && onOff) {
+        out.kind = Kind::AnsiNulls;
+        out.on = ns[k + 1].word("on");
+        return true;
+    }
+    if (what.word("xact_abort") && onOff) {
         out.kind = Kind::XactAbort;
         out.on = ns[k + 1].word("on");
         return true;

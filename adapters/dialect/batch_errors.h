@@ -32,6 +32,7 @@ struct Setting {
         DateFirst,    // `value`: the day weeks begin on, 1 (Monday) to 7 (Sunday)
         DateFormat,   // `name`: mdy, dmy, ymd, ydm, myd or dym; or the value of the variable at `from`
         RowCount,     // `value`: the rows a statement gives or changes at most, 0 all; or the variable's
+        AnsiNulls,    // `on`
         Kept,         // a value the embedded database keeps anyway: nothing to do
     };
     Kind kind = Kind::Kept;

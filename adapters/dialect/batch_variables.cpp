@@ -101,6 +101,7 @@ bool Rewriter::variableExpr(const Token& t, Expr& r) {
     auto at = std::find(variablesUsed_.begin(), variablesUsed_.end(), name);
     if (at == variablesUsed_.end()) at = variablesUsed_.insert(at, name);
     r.text = "?" + std::to_string(at - variablesUsed_.begin() + 1);
+    r.variable = true;
     const std::string& type = it->second;
     r.num = columnNumType(type);
     if (!r.num.kind) r.type = typeOfDeclared(type);

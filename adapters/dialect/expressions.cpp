@@ -420,6 +420,8 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
         r.empty = false;
         r.space = lhs.space;
         if (prec == 1) {
+            // Null literals, before the text collation joins them
+            const std::pair<bool, bool> nulls{isNullLiteral(lhs), isNullLiteral(rhs)};
             // A date or time literal compared with a column: compare as dates (times) when the column holds
             // them.
             if (lhs.column && rhs.string && (looksLikeDate(rhs.value) || looksLikeTime(rhs.value))) {
@@ -440,6 +442,13 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
             if (!dated && wantsTextCollation(lhs) && wantsTextCollation(rhs) &&
                 !(i < e && ns[i].word("collate"))) {
                 lhs.text += kCollateText;
+            }
+            if (ansiNullsOff_) {
+                if (std::string c = nullsOffComparison(lhs, opNode, rhs, nulls); !c.empty()) {
+                    r.text = std::move(c);
+                    lhs = std::move(r);
+                    continue;
+                }
             }
             // Whole numbers past bigint's digits: beside a column SQLite's affinity makes numbers
             // of both sides (a decimal(19..38,0) column's numtext orders its digits); elsewhere
@@ -463,6 +472,25 @@ Expr Rewriter::expr(const Nodes& ns, std::size_t& i, std::size_t e, int minPrec)
     }
     chain.flushInto(lhs);
     return lhs;
+}
+
+std::string Rewriter::nullsOffComparison(const Expr& lhs, const Node& op, const Expr& rhs,
+                                         std::pair<bool, bool> nulls) const {
+    const bool equal = op.op("=");
+    if (!equal && !op.op("<>") && !op.op("!=")) return {};
+    const std::string left = trimLead(lhs.text), right = trimLead(rhs.text);
+    if (nulls.first || nulls.second) {
+        const std::string& other = nulls.first ? right : left;
+        return "(" + other + (equal ? " is null)" : " is not null)");
+    }
+    if (!lhs.variable && !rhs.variable) return {};
+    // a variable holding Null compares as Null does; one holding a value as ISO says (Null beside it unknown)
+    std::string held;
+    for (const Expr* x : {&lhs, &rhs}) {
+        if (x->variable) held += (held.empty() ? "" : " or ") + trimLead(x->text) + " is null";
+    }
+    return "(case when " + held + " then " + left + (equal ? " is " : " is not ") + right + " else " + left +
+           (equal ? " = " : " <> ") + right + " end)";
 }
 
 Expr Rewriter::unary(const Nodes& ns, std::size_t& i, std::size_t e) {

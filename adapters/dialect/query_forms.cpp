@@ -1,6 +1,7 @@
 // Query forms: window functions, paging (OFFSET ... FETCH), TOP's forms, table hints.
 #include <algorithm>
 
+#include "palvo/dialect/server_errors.h"
 #include "palvo/error.h"
 #include "rewriter.h"
 
@@ -179,6 +180,14 @@ bool Rewriter::queryForms(const Nodes& ns) {
             parameterAt_.push_back(n.tok.offset);
             continue;
         }
+        // a name = after SELECT, a comma or TOP's count: maybe an alias written first (writesAliasFirst
+        // tells)
+        if (n.tok.kind == TokenKind::Operator && n.tok.text == "=" && k >= 2 && !ns[k - 1].group &&
+            (ns[k - 1].tok.kind == TokenKind::Word || ns[k - 1].tok.kind == TokenKind::Name) &&
+            (ns[k - 2].op(",") || ns[k - 2].word("select") || ns[k - 2].word("distinct") ||
+             ns[k - 2].word("all") || ns[k - 2].word("percent") || ns[k - 2].word("ties") ||
+             (k >= 3 && ns[k - 3].word("top"))))
+            aliasFirst_ = true;
         if (n.tok.kind != TokenKind::Word) continue;
         const FormWord w = queryFormWord(n.tok.text);
         if (w == FormWord::Top && k + 1 < ns.size()) {
@@ -191,6 +200,79 @@ bool Rewriter::queryForms(const Nodes& ns) {
         if (w != FormWord::Other) at = nextAt(at, ns, k);
     }
     return hints;
+}
+
+namespace {
+
+// Where the select list after ns[k] (SELECT) begins: after DISTINCT or ALL and TOP (n) [PERCENT] [WITH TIES].
+std::size_t listBegins(const Nodes& ns, std::size_t k) {
+    ++k;
+    if (k < ns.size() && (ns[k].word("distinct") || ns[k].word("all"))) ++k;
+    if (k < ns.size() && ns[k].word("top")) {
+        k += 2;
+        if (k < ns.size() && ns[k].word("percent")) ++k;
+        if (k + 1 < ns.size() && ns[k].word("with") && ns[k + 1].word("ties")) k += 2;
+    }
+    return k;
+}
+
+bool endsList(const Node& n) {
+    static const char* const words[] = {"from",  "into",   "where",     "group",  "having", "order",
+                                        "union", "except", "intersect", "option", "for"};
+    if (n.group) return false;
+    if (n.op(";")) return true;
+    return std::any_of(std::begin(words), std::end(words), [&](const char* w) { return n.word(w); });
+}
+
+// name = ...: a plain or bracketed name, not a variable (SELECT @v = assigns) nor a word of the language
+bool aliasItem(const Nodes& ns, std::size_t k, std::size_t end) {
+    if (k + 2 >= end || ns[k].group || !ns[k + 1].op("=")) return false;
+    const Token& t = ns[k].tok;
+    return t.kind == TokenKind::Name || (t.kind == TokenKind::Word && !isReservedWord(t.text));
+}
+
+// Each item [item, end) of each select list of ns (not of its groups) in turn; f may rewrite an item in
+// place, keeping its length.
+template <typename F>
+void eachListItem(const Nodes& ns, F f) {
+    for (std::size_t k = 0; k < ns.size(); ++k) {
+        if (!ns[k].group && ns[k].word("select")) {
+            for (std::size_t item = listBegins(ns, k); item < ns.size();) {
+                std::size_t end = item;
+                while (end < ns.size() && !ns[end].op(",") && !endsList(ns[end])) ++end;
+                f(item, end);
+                if (end >= ns.size() || !ns[end].op(",")) break;
+                item = end + 1;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+bool Rewriter::writesAliasFirst(const Nodes& ns) {
+    bool any = false;
+    for (const Node& n : ns) {
+        if (n.group && writesAliasFirst(n.kids)) return true;
+    }
+    eachListItem(ns, [&](std::size_t item, std::size_t end) { any = any || aliasItem(ns, item, end); });
+    return any;
+}
+
+void Rewriter::writeAliasesAfter(Nodes& ns) {
+    for (Node& n : ns) {
+        if (n.group) writeAliasesAfter(n.kids);
+    }
+    eachListItem(ns, [&](std::size_t item, std::size_t end) {
+        if (!aliasItem(ns, item, end)) return;
+        Node name = std::move(ns[item]);
+        ns[item + 2].tok.spaceBefore = name.tok.spaceBefore;
+        name.tok.spaceBefore = true;
+        const auto at = ns.begin() + static_cast<std::ptrdiff_t>(item);
+        ns.erase(at, at + 2);
+        ns.insert(ns.begin() + static_cast<std::ptrdiff_t>(end - 2), wordNode("as"));
+        ns.insert(ns.begin() + static_cast<std::ptrdiff_t>(end - 1), std::move(name));
+    });
 }
 
 void Rewriter::stripTableHints(Nodes& ns) const {

@@ -41,6 +41,9 @@ std::string upper(std::string_view s);
 std::string quoteName(std::string_view name);
 // A temporary table's name (#t), which is the connection's own; refuses a global one (##t).
 std::string_view temporaryName(std::string_view name);
+// ##t: a table of the main database under that very name (no host's own table begins with ##), shared by
+// every connection on the file; the connection that made it drops it when it closes.
+bool globalTemporary(std::string_view name);
 std::string quoteString(std::string_view value);
 std::string renderToken(const Token& t);
 
@@ -104,6 +107,7 @@ struct Expr {
     bool collated = false;  // carries its own collation
     bool datetime = false;  // a datetime or smalldatetime column
     bool unicode = false;  // nchar, nvarchar or ntext as the statement types it (N'', a column, a conversion)
+    bool variable = false;  // a batch variable's parameter
     // a whole number held as its digits: a literal beyond bigint, or a column declared decimal(19..38,0)
     bool digitText = false;
     NumType num;
@@ -205,6 +209,9 @@ public:
     // "decimal(10,2)"): each is rendered ?N, typed as a column of that type.
     using VariableTypes = std::unordered_map<std::string, std::string>;
     void variables(const VariableTypes* types) { variableTypes_ = types; }
+    // SET ANSI_NULLS OFF: = and <> with a Null literal or a variable holding Null compare as equality with
+    // Null
+    void ansiNullsOff(bool off) { ansiNullsOff_ = off; }
 
 private:
     // Counts the levels of the rewriting's recursion (groups, signs, nested
@@ -277,6 +284,11 @@ private:
     // whether the statement has table hints, which stripTableHints takes out of a copy
     bool queryForms(const Nodes& ns);
     void stripTableHints(Nodes& ns) const;
+    // `select name = expression`: T-SQL's alias, which SQLite would read as a comparison; written
+    // `expression as name` (false when the statement has none)
+    static bool writesAliasFirst(const Nodes& ns);
+    bool aliasFirst_ = false;  // queryForms met a name and = where a select list's item may begin
+    static void writeAliasesAfter(Nodes& ns);
     bool windowCall(const Nodes& ns, std::size_t& i, std::size_t e, Expr& r);
     std::string windowKeys(const Nodes& ns, std::size_t b, std::size_t e, bool order);
     std::string pagingClause(const Nodes& ns, std::size_t& i, std::size_t b, std::size_t e, bool top);
@@ -291,6 +303,10 @@ private:
     // A batch variable's parameter, typed in `r` as its declared type; false for one not declared.
     bool variableExpr(const Token& t, Expr& r);
     const VariableTypes* variableTypes_ = nullptr;
+    bool ansiNullsOff_ = false;
+    // x = y or x <> y under SET ANSI_NULLS OFF where either is a Null literal or a variable; "" otherwise
+    std::string nullsOffComparison(const Expr& lhs, const Node& op, const Expr& rhs,
+                                   std::pair<bool, bool> nulls) const;
     std::vector<std::string> variablesUsed_;  // ?1, ?2, ...
     std::vector<std::size_t> parameterAt_;    // the statement's parameters, by offset
     std::vector<NumType> parameterTypes_;     // the types of the values bound to them, in order

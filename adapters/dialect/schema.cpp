@@ -187,7 +187,8 @@ Translation Rewriter::createTable(const Nodes& ns) {
     std::size_t i = 2;
     if (i >= ns.size() || !ns[i].isName()) unsupported("CREATE TABLE without a name");
     std::string tableName = ns[i].tok.text;
-    const bool temporary = !tableName.empty() && tableName[0] == '#';
+    const bool shared = globalTemporary(tableName);
+    const bool temporary = !tableName.empty() && tableName[0] == '#' && !shared;
     if (temporary) tableName = temporaryName(tableName);
     std::string table = quoteName(tableName);
     ++i;
@@ -224,6 +225,14 @@ Translation Rewriter::createTable(const Nodes& ns) {
     tr.statements.push_back(std::move(create));
     appendDateTriggers(tr, tableName, dateColumns);
     appendValueChecks(tr, tableName, checks_, "");
+    if (shared) {
+        // who made it, so that its connection's close (or, when its process died, the next open) drops it;
+        // REPLACE, not INSERT: SELECT ... INTO counts the rows its INSERTs put
+        tr.statements.push_back(std::string("create table if not exists main.") + kGlobalMakers +
+                                " (name text not null collate nocase primary key, maker text not null)");
+        tr.statements.push_back(std::string("replace into main.") + kGlobalMakers + " values (" +
+                                quoteString(tableName) + ", tsql_global_maker())");
+    }
     return tr;
 }
 

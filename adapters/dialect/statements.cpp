@@ -1134,11 +1134,13 @@ Translation Rewriter::statement(const ReadStatement& s) {
     // table hints leave a copy of the nodes; a statement without them is read as it is
     Nodes stripped;
     const bool hints = queryForms(s.nodes);
-    if (hints) {
+    const bool aliases = aliasFirst_ && writesAliasFirst(s.nodes);
+    if (hints || aliases) {
         stripped = s.nodes;
-        stripTableHints(stripped);
+        if (hints) stripTableHints(stripped);
+        if (aliases) writeAliasesAfter(stripped);
     }
-    const Nodes& ns = hints ? stripped : s.nodes;
+    const Nodes& ns = hints || aliases ? stripped : s.nodes;
     const Node& first = ns[0];
     Translation tr;
     switch (s.kind) {
@@ -1178,7 +1180,9 @@ Translation Rewriter::statement(const ReadStatement& s) {
             // the identity starts again from its seed
             tr.statements.push_back("delete from " + renderToken(ns[2].tok));
             tr.statements.push_back(
-                std::string(ns[2].tok.text.starts_with('#') ? kTempIdentityReset : kIdentityReset) +
+                std::string(ns[2].tok.text.starts_with('#') && !globalTemporary(ns[2].tok.text)
+                                ? kTempIdentityReset
+                                : kIdentityReset) +
                 quoteString(ns[2].tok.text) + " collate nocase");
             break;
         case StatementKind::CreateTable:

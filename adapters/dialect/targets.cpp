@@ -38,6 +38,23 @@ public:
 protected:
     Translation render(const ReadBatch& batch, Catalogue* catalogue,
                        std::string_view parameterTypes) const override {
+        const auto& all = batch.statements;
+        if (all.size() > 1 && nullsOff(all[0].nodes)) {
+            ReadBatch rest = batch;
+            rest.statements.erase(rest.statements.begin());
+            return renderStatements(rest, catalogue, parameterTypes, true);
+        }
+        return renderStatements(batch, catalogue, parameterTypes, false);
+    }
+
+private:
+    // kAnsiNullsOff
+    static bool nullsOff(const Nodes& ns) {
+        return ns.size() == 3 && ns[0].word("set") && ns[1].word("ansi_nulls") && ns[2].word("off");
+    }
+
+    Translation renderStatements(const ReadBatch& batch, Catalogue* catalogue,
+                                 std::string_view parameterTypes, bool ansiNullsOff) const {
         const auto& ss = batch.statements;
         if (ss.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
         if (ss.size() == 1 && triggerStatement(ss[0].nodes))
@@ -54,14 +71,15 @@ protected:
             !hasParameter(ss.back().nodes) && declared(ss.back().nodes, types)) {
             Rewriter rw(catalogue, parameterTypes);
             rw.variables(&types);
+            rw.ansiNullsOff(ansiNullsOff);
             return rw.statement(ss.back());
         }
         if (k > 0 || ss.size() > 1 || batchLanguage(ss[0])) return batchOf(batch, catalogue);
         Rewriter rw(catalogue, parameterTypes);
+        rw.ansiNullsOff(ansiNullsOff);
         return rw.statement(ss[0]);
     }
 
-private:
     static bool triggerStatement(const Nodes& ns) {
         if (ns.size() < 2) return false;
         if ((ns[0].word("create") || ns[0].word("alter") || ns[0].word("drop")) && ns[1].word("trigger"))

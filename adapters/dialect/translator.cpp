@@ -20,9 +20,24 @@ std::string Translation::joined() const {
     return r;
 }
 
+namespace {
+
+// a host without the connection cannot say who made a ##t, so none would ever drop it
+void refuseGlobalTemporary(const Translation& tr) {
+    for (const auto& s : tr.statements) {
+        if (s.find("tsql_global_maker()") != std::string::npos)
+            throw Error(ErrorNumber::NotSupported,
+                        "Not supported by this SQLite host: a global temporary table ##t (the embedded "
+                        "database's connection drops it when it closes).");
+    }
+}
+
+}  // namespace
+
 Translation translateUncached(std::string_view tsql, Catalogue* catalogue, std::string_view parameterTypes) {
     Translation tr = sqliteTarget().translate(tsql, catalogue, parameterTypes);
     if (tr.batch) throw Error(ErrorNumber::NotSupported, tr.refusal);
+    refuseGlobalTemporary(tr);
     return tr;
 }
 
@@ -85,6 +100,7 @@ std::string Translator::translate(std::string_view tsql) {
                     "Not supported by this SQLite host: DELETE ... OUTPUT ... INTO (the embedded database's "
                     "connection puts the rows into the table).");
     if (!tr->outputQuery.empty()) throw Error(ErrorNumber::NotSupported, kOutputElsewhere);
+    refuseGlobalTemporary(*tr);
     return tr->joined();
 }
 

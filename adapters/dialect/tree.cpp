@@ -32,11 +32,9 @@ std::string quoteName(std::string_view name) {
     return r + "\"";
 }
 
-std::string_view temporaryName(std::string_view name) {
-    // SQLite's TEMP tables belong to one connection: rows every connection shares have no place there
-    if (name.starts_with("##")) unsupported("global temporary table " + std::string(name));
-    return name;
-}
+std::string_view temporaryName(std::string_view name) { return name; }
+
+bool globalTemporary(std::string_view name) { return name.starts_with("##"); }
 
 std::string quoteString(std::string_view value) { return "'" + base::sqlQuote(value) + "'"; }
 

@@ -74,6 +74,8 @@ public:
     std::string dateFormat() override { return dateFormatOf(impl_.db); }
     void setRowCount(long long rows) override { impl_.rowLimit = rows; }
     long long rowCount() override { return impl_.rowLimit; }
+    void setAnsiNulls(bool on) override { impl_.ansiNullsOff = !on; }
+    bool ansiNulls() override { return !impl_.ansiNullsOff; }
     void setFetchStatus(int status) override { impl_.fetchStatus = status; }
     int fetchStatus() override { return impl_.fetchStatus; }
     void setCursorRows(long rows) override { impl_.cursorRows = rows; }

@@ -78,6 +78,7 @@ struct PALVO_LOCAL Connection::Impl {
     // What @@ERROR and @@ROWCOUNT give: the last statement of the batch running.
     long lastError = 0;
     long lastRowCount = 0;
+    bool ansiNullsOff = false;  // SET ANSI_NULLS OFF: statements are translated after kAnsiNullsOff
     // SET ROWCOUNT: the rows each statement returns at most, 0 for all; while it holds, statements sent
     // alone run through the batch engine, which keeps it
     long long rowLimit = 0;
@@ -191,6 +192,8 @@ struct PALVO_LOCAL Connection::Impl {
     // and by the values bound to its parameters.
     std::shared_ptr<const dialect::Translation> translate(const std::string& sql,
                                                           const std::vector<Value>& params = {});
+    std::shared_ptr<const dialect::Translation> translateUnder(const std::string& sql,
+                                                               const std::string& types);
 
     // The connection's last error, raised; `sql`: the SQLite statement that met it.
     // SQLite's own errors that SQL Server has a number for get that number and its
@@ -377,6 +380,14 @@ struct PALVO_LOCAL Connection::Impl {
     void ensureModules();
     void modulesChanged();
     int registerTriggerFunctions();
+
+    // Global temporary tables (global_temps.cpp): this connection as the maker of the ##t it makes
+    // (tsql_global_maker()); those it made are dropped when it closes, those whose maker is gone when a
+    // connection opens the file.
+    std::string maker;
+    int registerGlobalTemps();
+    void dropGlobalTemps(bool own) noexcept;
+    void forgetMaker() noexcept;
     // A batch's state (SCOPE_IDENTITY(), @@ROWCOUNT, ...) while a trigger's body runs inside it.
     dialect::BatchResult runTriggerBody(const std::string& body, long rows);
 };

@@ -264,6 +264,12 @@ std::string parameterTypes(const std::vector<Value>& params) {
 std::shared_ptr<const dialect::Translation> Connection::Impl::translate(const std::string& sql,
                                                                         const std::vector<Value>& params) {
     const std::string types = params.empty() ? std::string() : parameterTypes(params);
+    if (ansiNullsOff) return translateUnder(dialect::kAnsiNullsOff + sql, types);
+    return translateUnder(sql, types);
+}
+
+std::shared_ptr<const dialect::Translation> Connection::Impl::translateUnder(const std::string& sql,
+                                                                             const std::string& types) {
     auto tr = translator.translateStatements(sql, &catalogue, types);
     if (!tr->usesCatalogue) return tr;
     const long long now = schemaVersion();
@@ -540,7 +546,7 @@ void Connection::Impl::noteInsert(const std::string& table, long rows) {
     identity.reset();
     if (rows <= 0) return;
     // a temporary table's identity is in the temp schema's sqlite_sequence, there once one was made
-    if (table.starts_with('#')) {
+    if (table.starts_with('#') && !table.starts_with("##")) {
         if (!strings("select 1 from temp.sqlite_master where name = 'sqlite_sequence'").empty() &&
             !strings("select 1 from temp.sqlite_sequence where name = ?1 collate nocase", table).empty())
             identity = sqlite3_last_insert_rowid(db);
@@ -790,6 +796,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
         impl_->db = db;
         rc = impl_->registerBatchFunctions();
         if (rc == SQLITE_OK) rc = impl_->registerTriggerFunctions();
+        if (rc == SQLITE_OK) rc = impl_->registerGlobalTemps();
         impl_->db = nullptr;
     }
     if (rc != SQLITE_OK) {
@@ -808,6 +815,12 @@ void Connection::doOpen(const std::string& connectionString, const std::string&,
     setDateLanguage(db, options.language == Language::English);
     impl_->readOnlyWhy = sqlite3_db_readonly(db, "main") == 1 ? readOnlyWhy : std::string();
     sqlite3_progress_handler(db, 1000, &Impl::progress, impl_.get());
+    if (impl_->readOnlyWhy.empty() && !sqlite3_db_readonly(db, "main")) {
+        // another connection's write does not hold the open up: the next to open drops them then
+        sqlite3_busy_timeout(db, 0);
+        impl_->dropGlobalTemps(false);
+        sqlite3_busy_timeout(db, busyMilliseconds(CommandTimeout()));
+    }
 }
 
 void Connection::doClose() noexcept {
@@ -819,7 +832,12 @@ void Connection::doClose() noexcept {
     impl_->fetchStatus = -1;
     impl_->cursorRows = 0;
     impl_->rowLimit = 0;  // SET ROWCOUNT ends with the session
+    impl_->ansiNullsOff = false;
     impl_->finalizeAll();
+    // the ##t it made go with it, after its open transaction (which may have made them) is rolled back
+    if (!sqlite3_get_autocommit(impl_->db)) sqlite3_exec(impl_->db, "rollback", nullptr, nullptr, nullptr);
+    impl_->dropGlobalTemps(true);
+    impl_->forgetMaker();
     sqlite3_close_v2(impl_->db);
     impl_->db = nullptr;
 }

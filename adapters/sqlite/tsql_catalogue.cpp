@@ -264,7 +264,7 @@ const char* const kViews[] = {
     "case type when 'table' then 'U' else 'V' end as xtype, case type when 'table' then 'U' else 'V' end as "
     "type "
     "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
-    "name not like 'palvo\\_modules%' escape '\\' "
+    "name not like 'palvo\\_modules%' escape '\\' and name not like '##%' "
     // the procedures, functions and triggers (tsql_modules)
     "union all select json_extract(value, '$[0]'), json_extract(value, '$[1]'), json_extract(value, '$[2]'), "
     "json_extract(value, '$[2]') from json_each(tsql_modules())",
@@ -272,13 +272,14 @@ const char* const kViews[] = {
     "p.cid + 1 as colid, tsql_xtype(p.type) as xtype, tsql_type_length(p.type) as length, "
     "1 - p.\"notnull\" as isnullable from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
     "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name not like "
-    "'palvo\\_modules%' escape '\\' and p.hidden <> 1",
+    "'palvo\\_modules%' escape '\\' and o.name not like '##%' and p.hidden <> 1",
     // SQL Server's catalogue views by their two-part names, which the translator
     // reads as one name ("sys.tables"); char(2) types keep their blank as there
     "create temp view if not exists \"information_schema.tables\" as select tsql_db_name() as TABLE_CATALOG, "
     "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, case type when 'table' then 'BASE TABLE' "
     "else 'VIEW' end as TABLE_TYPE from main.sqlite_master where type in ('table','view') "
-    "and name not like 'sqlite\\_%' escape '\\' and name not like 'palvo\\_modules%' escape '\\'",
+    "and name not like 'sqlite\\_%' escape '\\' and name not like 'palvo\\_modules%' escape '\\' and name "
+    "not like '##%'",
     "create temp view if not exists \"information_schema.views\" as select tsql_db_name() as TABLE_CATALOG, "
     "'dbo' as TABLE_SCHEMA, name collate nocase as TABLE_NAME, 'NONE' as CHECK_OPTION, 'NO' as IS_UPDATABLE "
     "from main.sqlite_master where type = 'view'",
@@ -296,14 +297,14 @@ const char* const kViews[] = {
     "tsql_column_type(p.type, 'datetime') as DATETIME_PRECISION "
     "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
     "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name not like "
-    "'palvo\\_modules%' escape '\\' and p.hidden <> 1",
+    "'palvo\\_modules%' escape '\\' and o.name not like '##%' and p.hidden <> 1",
     "create temp view if not exists \"sys.objects\" as select name collate nocase as name, rowid as "
     "object_id, "
     "null as principal_id, 1 as schema_id, 0 as parent_object_id, "
     "(case type when 'table' then 'U ' else 'V ' end) collate zh_ci_as as type, "
     "case type when 'table' then 'USER_TABLE' else 'VIEW' end as type_desc, 0 as is_ms_shipped "
     "from main.sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' escape '\\' and "
-    "name not like 'palvo\\_modules%' escape '\\' "
+    "name not like 'palvo\\_modules%' escape '\\' and name not like '##%' "
     "union all select json_extract(value, '$[1]'), json_extract(value, '$[0]'), null, 1, json_extract(value, "
     "'$[3]'), "
     "substr(json_extract(value, '$[2]') || ' ', 1, 2), case json_extract(value, '$[2]') "
@@ -316,7 +317,7 @@ const char* const kViews[] = {
     "'USER_TABLE' as type_desc, 0 as is_ms_shipped "
     "from main.sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\' and name not "
     "like "
-    "'palvo\\_modules%' escape '\\'",
+    "'palvo\\_modules%' escape '\\' and name not like '##%'",
     "create temp view if not exists \"sys.columns\" as select o.rowid as object_id, p.name collate nocase as "
     "name, "
     "p.cid + 1 as column_id, tsql_column_type(p.type, 'type_id') as system_type_id, "
@@ -328,7 +329,7 @@ const char* const kViews[] = {
     "then 1 else 0 end as is_identity "
     "from main.sqlite_master o join pragma_table_xinfo(o.name, 'main') p "
     "where o.type in ('table','view') and o.name not like 'sqlite\\_%' escape '\\' and o.name not like "
-    "'palvo\\_modules%' escape '\\' and p.hidden <> 1",
+    "'palvo\\_modules%' escape '\\' and o.name not like '##%' and p.hidden <> 1",
     "create temp view if not exists \"sys.types\" (name, system_type_id, user_type_id, schema_id, "
     "max_length, "
     "precision, scale, is_nullable, is_user_defined) as values "
@@ -351,7 +352,8 @@ const char* const kViews[] = {
     "with t as (select o.rowid as id, o.name as name, exists (select 1 from pragma_table_info(o.name, "
     "'main') p "
     "where p.pk > 0) as keyed from main.sqlite_master o where o.type = 'table' "
-    "and o.name not like 'sqlite\\_%' escape '\\' and o.name not like 'palvo\\_modules%' escape '\\') "
+    "and o.name not like 'sqlite\\_%' escape '\\' and o.name not like 'palvo\\_modules%' escape '\\' and "
+    "o.name not like '##%') "
     "select t.id as object_id, case when t.keyed then 'PK_' || t.name end collate nocase as name, "
     "t.keyed as index_id, t.keyed as type, case when t.keyed then 'CLUSTERED' else 'HEAP' end as type_desc, "
     "t.keyed as is_unique, t.keyed as is_primary_key, 0 as is_unique_constraint from t "
@@ -400,7 +402,7 @@ void fnObjectName(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     lookup(ctx,
            "select name from main.sqlite_master where rowid = ?1 and type in ('table','view') and name not "
-           "like 'palvo\\_modules%' escape '\\'",
+           "like 'palvo\\_modules%' escape '\\' and name not like '##%'",
            argv[0]);
 }
 
@@ -446,11 +448,17 @@ void fnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const bool inTempdb = base::asciiLower(given).starts_with("tempdb.");
     if (inTempdb != name.starts_with('#')) return sqlite3_result_null(ctx);
     if (inTempdb && kind == "view") return sqlite3_result_null(ctx);
-    const std::string sql =
-        inTempdb ? "select rowid from temp.sqlite_master where name = ?1 collate nocase and type = 'table'"
-                 : "select rowid from main.sqlite_master where name = ?1 collate nocase and "
-                   "type in ('" +
-                       kind + "')";
+    // a global one (##t) is a table of the main database under its own name
+    const char* const tempdb = name.starts_with("##")
+                                   ? "select rowid from main.sqlite_master where name = ?1 "
+                                     "collate nocase and type = 'table'"
+                                   : "select rowid from temp.sqlite_master where name = ?1 "
+                                     "collate nocase and type = 'table'";
+    const std::string sql = inTempdb
+                                ? tempdb
+                                : "select rowid from main.sqlite_master where name = ?1 collate nocase and "
+                                  "type in ('" +
+                                      kind + "')";
     auto found = column(sqlite3_context_db_handle(ctx), sql.c_str(), {name});
     if (found.empty() && !inTempdb && argc < 2) return moduleId(ctx, name, "");
     if (found.empty() || base::asciiLower(name).starts_with("palvo_modules")) return sqlite3_result_null(ctx);

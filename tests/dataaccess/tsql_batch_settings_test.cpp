@@ -220,6 +220,50 @@ TEST_P(TsqlSettings, RowcountHoldsForTheRestOfTheSession) {
     EXPECT_EQ(rows("select k from 账 order by k"), (std::vector<Row>{{"1"}}));
 }
 
+// only a Null literal or a variable holding Null changes: a column's Null and a variable's value compare as
+// ISO
+TEST_P(TsqlSettings, AnsiNullsOffComparesWithNullAsEquality) {
+    conn_->Execute("create table 账 (k int) insert into 账 values (1), (null), (3)");
+    const Answer cases[] = {
+        {"set ansi_nulls off select count(*) from 账 where k = null", {"1"}},
+        {"set ansi_nulls off select count(*) from 账 where null <> k", {"2"}},
+        {"set ansi_nulls off select count(*) from 账 where not (k != null)", {"1"}},
+        {"declare @v int set ansi_nulls off select count(*) from 账 where k = @v", {"1"}},
+        {"declare @v int set ansi_nulls off select count(*) from 账 where @v <> k", {"2"}},
+        {"declare @v int = 3 set ansi_nulls off select count(*) from 账 where k <> @v", {"1"}},
+        {"declare @v int = 3 set ansi_nulls off select count(*) from 账 where not (k = @v)", {"1"}},
+        {"declare @v int, @w int set ansi_nulls off if @v = @w select 'y' else select 'n'", {"y"}},
+        {"declare @v varchar(5) set ansi_nulls off select case when @v = null then 'y' else 'n' end", {"y"}},
+        {"set ansi_nulls off select count(*) from 账 a join 账 b on a.k = b.k", {"2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        EXPECT_EQ(row(c.sql), c.row);
+        conn_->Execute("set ansi_nulls on");
+    }
+}
+
+// the same text is translated anew under each setting: in a loop, and sent alone
+TEST_P(TsqlSettings, AnsiNullsHoldsFromItsStatementOn) {
+    EXPECT_EQ(scalar("declare @v int, @n int = 0, @i int = 0 while @i < 3 begin "
+                     "if @i = 1 set ansi_nulls off if @i = 2 set ansi_nulls on "
+                     "if @v = null set @n = @n + 10 + @i set @i = @i + 1 end select @n"),
+              "11");
+    const char* const alone = "select count(*) from (select null as k) t where k = null";
+    const Answer cases[] = {{"set ansi_nulls off", {"1"}}, {"set ansi_nulls on", {"0"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        conn_->Execute(c.sql);
+        EXPECT_EQ(row(alone), c.row);
+    }
+}
+
+TEST_P(TsqlSettings, AnsiNullsSetInDynamicSqlEndsWithIt) {
+    EXPECT_EQ(scalar("declare @v int exec ('set ansi_nulls off') "
+                     "if @v = null select 'off' else select 'on'"),
+              "on");
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlSettings);
 
 // a change that takes no TOP (n): in the batch that sets ROWCOUNT, or later in the session

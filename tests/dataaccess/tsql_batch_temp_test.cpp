@@ -124,8 +124,11 @@ TEST_P(TsqlTemp, SelectStarIntoATempTableKeepsTheColumnsInOrder) {
 
 TEST_P(TsqlTemp, SelectIntoCountsTheRowsItPuts) {
     accounts();
-    EXPECT_EQ(conn_->Execute("select k into #t from 账 where k > 1"), 2);
-    EXPECT_EQ(scalar("select count(*) from #t"), "2");
+    for (const std::string table : {"#t", "##counted"}) {
+        SCOPED_TRACE(table);
+        EXPECT_EQ(conn_->Execute("select k into " + table + " from 账 where k > 1"), 2);
+        EXPECT_EQ(scalar("select count(*) from " + table), "2");
+    }
 }
 
 TEST_P(TsqlTemp, SelectIntoReadsATempTableTheBatchMadeBeforeIt) {
@@ -261,11 +264,92 @@ TEST_F(EmbeddedTemp, TwoConnectionsOnOneFileNeverSeeEachOthersTempTables) {
     EXPECT_EQ(std::get<1>(testing::fullErrorOf([&] { three->Query("select * from #t"); })), 208);
 }
 
-TEST_F(EmbeddedTemp, AGlobalTempTableIsRefusedByNameBeforeAnythingRuns) {
-    auto c = testing::openEmbedded();
-    testing::expectRefusedByName(*c, "create table #mine (a int) create table ##shared (a int)",
-                                 "global temporary table ##shared");
-    EXPECT_TRUE(c->Query("select object_id('tempdb..#mine')").at(0, 0).isNull());
+// ##t: one table for every connection on the file, as tempdb's is for every session
+TEST_F(EmbeddedTemp, AGlobalTempTableIsEveryConnectionsToReadAndChange) {
+    const testing::ScratchDir dir("palvo_global_temps");
+    const char* const makes[] = {"create table ##g (k int, v varchar(5))",
+                                 "create table #own (k int, v varchar(5)) select k, v into ##G from #own"};
+    int n = 0;
+    for (const char* make : makes) {
+        SCOPED_TRACE(make);
+        const std::string file = (dir.path / ("shared" + std::to_string(++n) + ".db")).string();
+        auto one = open(file);
+        auto two = open(file);
+        one->Execute(make);
+        two->Execute("insert into ##g values (1, 'a'), (2, 'b') update ##G set v = 'x' where k = 2");
+        EXPECT_EQ(one->Query("select v from ##g order by k").at(1, 0).toText(), "x");
+        const Value id = one->Query("select object_id('tempdb..##g')").at(0, 0);
+        EXPECT_FALSE(id.isNull());
+        EXPECT_EQ(two->Query("select object_id('tempdb..##G')").at(0, 0).toText(), id.toText());
+        EXPECT_TRUE(two->Query("select object_id('##g')").at(0, 0).isNull());
+        EXPECT_EQ(two->Query("select count(*) from sys.tables").at(0, 0).toText(), "0");
+    }
+}
+
+TEST_F(EmbeddedTemp, AGlobalTempTableLivesAsLongAsTheConnectionThatMadeIt) {
+    const testing::ScratchDir dir("palvo_global_temps");
+    const std::string file = (dir.path / "lives.db").string();
+    auto one = open(file);
+    auto two = open(file);
+    one->Execute("create table ##g (k int) insert into ##g values (1)");
+    two->Close();
+    EXPECT_EQ(one->Query("select count(*) from ##g").at(0, 0).toText(), "1");
+    auto three = open(file);
+    one->Close();
+    EXPECT_EQ(std::get<1>(testing::fullErrorOf([&] { three->Query("select * from ##g"); })), 208);
+    three->Execute("create table ##g (k int)");  // the name is free again
+}
+
+TEST_F(EmbeddedTemp, ASecondGlobalTempTableOfTheNameFailsAsSqlServerFails) {
+    const testing::ScratchDir dir("palvo_global_temps");
+    auto one = open((dir.path / "taken.db").string());
+    auto two = open((dir.path / "taken.db").string());
+    one->Execute("create table ##g (k int)");
+    for (const char* again :
+         {"create table ##g (k int)", "create table ##G (v varchar(5))", "select 1 as k into ##g"}) {
+        SCOPED_TRACE(again);
+        const auto [number, native, says] = testing::fullErrorOf([&] { two->Execute(again); });
+        EXPECT_EQ(native, 2714);
+        EXPECT_NE(says.find("There is already an object named '##"), std::string::npos) << says;
+    }
+}
+
+// what a connection that did not close leaves: the next to open drops it when its maker is gone
+TEST_F(EmbeddedTemp, AGlobalTempTableWhoseMakerIsGoneIsDroppedByTheNextOpen) {
+    const testing::ScratchDir dir("palvo_global_temps");
+    struct Case {
+        int field;  // of the maker: host, boot, process, its start, connection
+        const char* value;
+        bool dropped;
+    };
+    const Case cases[] = {
+        {2, "4194999", true},  // no such process
+        {3, "1", true},        // another process that had the number
+        {1, "another-boot", true},
+        {4, "0", true},              // a connection of this process that closed
+        {0, "another-host", false},  // cannot be asked after
+        {-1, "", false},             // its maker is open
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        const std::string file = (dir.path / ("left" + std::to_string(++n) + ".db")).string();
+        auto maker = open(file);
+        maker->Execute("create table ##g (k int)");
+        std::string by = maker->Query("select maker from palvo_modules_temps").at(0, 0).toText();
+        std::vector<std::string> fields;
+        for (std::size_t b = 0, e = 0; e != std::string::npos; b = e + 1) {
+            e = by.find('\t', b);
+            fields.push_back(by.substr(b, e == std::string::npos ? e : e - b));
+        }
+        ASSERT_EQ(fields.size(), 5u);
+        if (c.field >= 0) fields[static_cast<std::size_t>(c.field)] = c.value;
+        by = fields[0];
+        for (std::size_t k = 1; k < fields.size(); ++k) by += '\t' + fields[k];
+        maker->ExecuteWith("update palvo_modules_temps set maker = ?", {Value(by)});
+        auto next = open(file);
+        EXPECT_EQ(next->Query("select object_id('tempdb..##g')").at(0, 0).isNull(), c.dropped);
+    }
 }
 
 // dropped when the batch fails too; its messages name it as the batch does

@@ -336,6 +336,21 @@ TEST_P(TsqlQueryForms, TableHintsChangeNoAnswer) {
     EXPECT_EQ(rows("select 编号, 金额 from 单据 (nolock) where 编号 < 3"), (Rows{{"1", "11.1"}}));
 }
 
+// `name = value` in a select list names the column, also where a column of that name could be compared
+TEST_P(TsqlQueryForms, AnAliasWrittenBeforeItsValueNamesTheColumn) {
+    const testing::Answer cases[] = {
+        {"select 编号 = 99 from 单据 where 编号 = 1", {"99"}},
+        {"select top 1 [客户] = 客户 + 'x', 编号 from 单据 order by 编号", {"张三x", "1"}},
+        {"select distinct 金额 = 1 from 单据", {"1"}},
+        {"select (select 编号 = 编号 + 10 from 单据 where 编号 = 2)", {"12"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        EXPECT_EQ(row(c.sql), c.row);
+    }
+    EXPECT_EQ(names("select 编号 = 1, [客户] = 客户 from 单据"), (Row{"编号", "客户"}));
+}
+
 PALVO_ANSWERS_ON_BACKENDS(TsqlQueryForms);
 
 }  // namespace

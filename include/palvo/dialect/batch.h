@@ -89,6 +89,10 @@ public:
     /// SET ROWCOUNT: the rows each statement returns at most from now on; 0 for all.
     virtual void setRowCount(long long rows);
     virtual long long rowCount();
+    /// SET ANSI_NULLS: whether `= NULL` and `<> NULL` compare as ISO says (on) or as equality with Null
+    /// (off); the port translates each statement under it (kAnsiNullsOff).
+    virtual void setAnsiNulls(bool on);
+    virtual bool ansiNulls();
 
     // Cursors (batch_cursors.cpp). The connection's own: its GLOBAL cursors, which live as long as it
     // does (nullptr: it keeps none, and cursors are refused by name), @@FETCH_STATUS and @@CURSOR_ROWS.

@@ -131,6 +131,14 @@ inline constexpr const char* kOutputElsewhere =
     "Not supported by this SQLite host: OUTPUT inserted (the embedded database's connection reads the rows "
     "back).";
 
+/// Written before a statement, it is translated as under SET ANSI_NULLS OFF: `x = NULL` and `x <> NULL`
+/// (a Null literal or a batch variable holding Null) compare as equality with Null.
+inline constexpr const char* kAnsiNullsOff = "set ansi_nulls off;\n";
+
+/// The library's table of who made each global temporary table (##t): name, maker (the connection's
+/// tsql_global_maker()).
+inline constexpr const char* kGlobalMakers = "palvo_modules_temps";
+
 class Target;  // target.h
 
 /// Translates T-SQL statements for one database (its target), remembering
