@@ -160,15 +160,51 @@ private:
                     refuse("TOP in a query with " + upper(ns[k].tok.text));
             }
         }
+        const std::vector<Span> aliased = aliasedItems(ns, b, e);
+        std::size_t nextAlias = 0;
         std::string out;
         for (std::size_t k = b; k < e;) {
             if (k == topAt) {
                 k = topEnd;
                 continue;
             }
+            if (nextAlias < aliased.size() && k == aliased[nextAlias].first) {
+                // name = value: the value, named
+                const auto [item, end] = aliased[nextAlias++];
+                for (std::size_t v = item + 2; v < end;) node(out, ns, v, end);
+                put(out, "as " + renderAt(ns, item), true);
+                k = end;
+                continue;
+            }
             node(out, ns, k, e);
         }
         if (!limit.empty()) out += " limit " + limit;
+        return out;
+    }
+
+    // The select-list items of this level written `name = value`, which T-SQL reads as the value
+    // named, in order.
+    static std::vector<Span> aliasedItems(const Nodes& ns, std::size_t b, std::size_t e) {
+        std::vector<Span> out;
+        for (std::size_t k = b; k < e; ++k) {
+            if (!ns[k].word("select")) continue;
+            std::size_t list = k + 1;
+            if (list < e && (ns[list].word("distinct") || ns[list].word("all"))) ++list;
+            if (list + 1 < e && ns[list].word("top")) list += 2;
+            std::size_t end = list;
+            while (end < e && !(ns[end].word("from") || ns[end].word("into") || ns[end].word("where") ||
+                                ns[end].word("group") || ns[end].word("having") || ns[end].word("order") ||
+                                ns[end].word("union") || ns[end].word("except") || ns[end].word("intersect")))
+                ++end;
+            for (const auto& [ib, ie] : splitCommas(ns, list, end)) {
+                const Node& first = ns[ib];
+                const bool name =
+                    first.tok.kind == TokenKind::Name ||
+                    (first.tok.kind == TokenKind::Word && !isClauseKeyword(asciiLower(first.tok.text)));
+                if (ie - ib >= 3 && !first.group && name && ns[ib + 1].op("=")) out.emplace_back(ib, ie);
+            }
+            k = end - 1;
+        }
         return out;
     }
 

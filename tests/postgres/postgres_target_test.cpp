@@ -154,6 +154,17 @@ TEST_F(PgTarget, TopBecomesALimitOfItsOwnQuery) {
     EXPECT_EQ(row("select count(*) from (select distinct top 3 代码 from 目标客户 order by 代码) t"), "3");
 }
 
+TEST_F(PgTarget, ANameWrittenBeforeItsValueNamesTheColumn) {
+    const ResultTable t = conn_.Query(
+        "select 代码 = 名称, [总额] = 余额 * 2, n = 1 from 目标客户 where 代码 = 'b' "
+        "union select 'x', 0, 2 order by n");
+    ASSERT_EQ(t.columns.size(), 3u);
+    EXPECT_EQ(t.columns[0].name, "代码");
+    EXPECT_EQ(t.columns[1].name, "总额");
+    EXPECT_EQ(row("select 代码 = 名称, [总额] = 余额 * 2, n = 1 from 目标客户 where 代码 = 'b'"),
+              "乙|41.00|1");
+}
+
 TEST_F(PgTarget, IdentityIsTheConnectionsLastInsert) {
     conn_.Execute("drop table if exists 目标单据");
     conn_.Execute("create table 目标单据 (编号 int identity(100, 10) not null, 单号 varchar(10))");
