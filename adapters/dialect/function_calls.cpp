@@ -11,44 +11,49 @@
 
 namespace Palvo::dialect {
 
+std::string datePartName(std::string_view written) {
+    static constexpr std::pair<std::string_view, std::string_view> parts[] = {{"year", "year"},
+                                                                              {"yy", "year"},
+                                                                              {"yyyy", "year"},
+                                                                              {"quarter", "quarter"},
+                                                                              {"qq", "quarter"},
+                                                                              {"q", "quarter"},
+                                                                              {"month", "month"},
+                                                                              {"mm", "month"},
+                                                                              {"m", "month"},
+                                                                              {"dayofyear", "dayofyear"},
+                                                                              {"dy", "dayofyear"},
+                                                                              {"y", "dayofyear"},
+                                                                              {"day", "day"},
+                                                                              {"dd", "day"},
+                                                                              {"d", "day"},
+                                                                              {"week", "week"},
+                                                                              {"wk", "week"},
+                                                                              {"ww", "week"},
+                                                                              {"weekday", "weekday"},
+                                                                              {"dw", "weekday"},
+                                                                              {"hour", "hour"},
+                                                                              {"hh", "hour"},
+                                                                              {"minute", "minute"},
+                                                                              {"mi", "minute"},
+                                                                              {"n", "minute"},
+                                                                              {"second", "second"},
+                                                                              {"ss", "second"},
+                                                                              {"s", "second"},
+                                                                              {"millisecond", "millisecond"},
+                                                                              {"ms", "millisecond"}};
+    const std::string lw = asciiLower(written);
+    for (const auto& [name, canonical] : parts) {
+        if (lw == name) return std::string(canonical);
+    }
+    return {};
+}
+
 namespace {
 
 std::string canonicalPart(const Node& n, const std::string& fn) {
-    std::string p;
-    if (!n.group && (n.tok.kind == TokenKind::Word || n.tok.kind == TokenKind::String))
-        p = asciiLower(n.tok.text);
-    static const std::pair<const char*, const char*> parts[] = {{"year", "year"},
-                                                                {"yy", "year"},
-                                                                {"yyyy", "year"},
-                                                                {"quarter", "quarter"},
-                                                                {"qq", "quarter"},
-                                                                {"q", "quarter"},
-                                                                {"month", "month"},
-                                                                {"mm", "month"},
-                                                                {"m", "month"},
-                                                                {"dayofyear", "dayofyear"},
-                                                                {"dy", "dayofyear"},
-                                                                {"y", "dayofyear"},
-                                                                {"day", "day"},
-                                                                {"dd", "day"},
-                                                                {"d", "day"},
-                                                                {"week", "week"},
-                                                                {"wk", "week"},
-                                                                {"ww", "week"},
-                                                                {"weekday", "weekday"},
-                                                                {"dw", "weekday"},
-                                                                {"hour", "hour"},
-                                                                {"hh", "hour"},
-                                                                {"minute", "minute"},
-                                                                {"mi", "minute"},
-                                                                {"n", "minute"},
-                                                                {"second", "second"},
-                                                                {"ss", "second"},
-                                                                {"s", "second"},
-                                                                {"millisecond", "millisecond"},
-                                                                {"ms", "millisecond"}};
-    for (const auto& [k, v] : parts) {
-        if (p == k) return v;
+    if (!n.group && (n.tok.kind == TokenKind::Word || n.tok.kind == TokenKind::String)) {
+        if (std::string part = datePartName(n.tok.text); !part.empty()) return part;
     }
     unsupported(upper(fn) + " with the date part '" + (n.group ? std::string("(...)") : n.tok.text) + "'");
 }

@@ -52,46 +52,6 @@ bool sameFunction(std::string_view fn) {
     return false;
 }
 
-// The canonical name of a DATEADD/DATEDIFF/DATEPART part as SQL Server takes its
-// abbreviations; "" for none.
-std::string datePart(std::string_view written) {
-    static constexpr std::pair<std::string_view, std::string_view> parts[] = {{"year", "year"},
-                                                                              {"yy", "year"},
-                                                                              {"yyyy", "year"},
-                                                                              {"quarter", "quarter"},
-                                                                              {"qq", "quarter"},
-                                                                              {"q", "quarter"},
-                                                                              {"month", "month"},
-                                                                              {"mm", "month"},
-                                                                              {"m", "month"},
-                                                                              {"dayofyear", "dayofyear"},
-                                                                              {"dy", "dayofyear"},
-                                                                              {"y", "dayofyear"},
-                                                                              {"day", "day"},
-                                                                              {"dd", "day"},
-                                                                              {"d", "day"},
-                                                                              {"week", "week"},
-                                                                              {"wk", "week"},
-                                                                              {"ww", "week"},
-                                                                              {"weekday", "weekday"},
-                                                                              {"dw", "weekday"},
-                                                                              {"hour", "hour"},
-                                                                              {"hh", "hour"},
-                                                                              {"minute", "minute"},
-                                                                              {"mi", "minute"},
-                                                                              {"n", "minute"},
-                                                                              {"second", "second"},
-                                                                              {"ss", "second"},
-                                                                              {"s", "second"},
-                                                                              {"millisecond", "millisecond"},
-                                                                              {"ms", "millisecond"}};
-    const std::string lw = asciiLower(written);
-    for (const auto& [name, canonical] : parts) {
-        if (lw == name) return std::string(canonical);
-    }
-    return {};
-}
-
 class PgRenderer {
 public:
     std::string statement(const ReadStatement& s) {
@@ -324,7 +284,7 @@ private:
         if (fn == "datediff" || fn == "dateadd" || fn == "datepart" || fn == "datename") {
             // the part is a word T-SQL reads as a keyword: given to the schema's function as text
             if (a.empty() || a[0].group) refuse(upper(fn) + " without its date part");
-            const std::string part = datePart(a[0].tok.text);
+            const std::string part = datePartName(a[0].tok.text);
             if (part.empty()) refuse(upper(fn) + " of the part " + a[0].tok.text);
             if (fn == "datename") refuse("the function DATENAME()");
             return "palvo." + fn + "('" + part + "'" + trimLead(seq(a, 1, a.size())) + ")";

@@ -78,6 +78,10 @@ std::size_t intoAt(const Nodes& ns, std::size_t b, std::size_t e);
 // Where a select's list starts among its nodes [0, e), past DISTINCT and TOP (select_into.cpp).
 std::size_t listStart(const Nodes& q, std::size_t e);
 
+// The canonical name of a DATEADD, DATEDIFF, DATEPART or DATENAME part by SQL Server's names and
+// abbreviations ("yy" is "year"); "" for none (function_calls.cpp).
+std::string datePartName(std::string_view written);
+
 // Where a subquery's FOR XML clause starts; kids.size() when it has none (function_text.cpp).
 std::size_t forXmlAt(const Nodes& kids);
 

@@ -47,7 +47,7 @@ protected:
         std::string r;
         if (t.rowCount() == 0) return "(no row)";
         for (std::size_t c = 0; c < t.columns.size(); ++c) {
-            const Value v = t.at(0, c);
+            const Value& v = t.at(0, c);
             r += (c ? "|" : "") + (v.isNull()    ? std::string("NULL")
                                    : v.decimal() ? v.decimal()->text
                                                  : v.toText());

@@ -143,10 +143,10 @@ TEST_F(SqlServerFunctions, ResultsBeyondTheRangeOfTheirTypeFailWithSqlServersMes
         {"convert(int, '+-5')",
          "Conversion failed when converting the varchar value '+-5' to data type int."},
     };
-    for (const auto& [expr, message] : cases) {
-        EXPECT_EQ(Palvo::testing::errorOf([&] { scalar(expr); }),
-                  std::make_pair(Palvo::ErrorNumber::Database, std::string(message)))
-            << expr;
+    for (const auto& c : cases) {
+        EXPECT_EQ(Palvo::testing::errorOf([&] { scalar(c.first); }),
+                  std::make_pair(Palvo::ErrorNumber::Database, std::string(c.second)))
+            << c.first;
     }
 }
 
