@@ -265,7 +265,7 @@ TEST_F(EmbeddedTemp, TwoConnectionsOnOneFileNeverSeeEachOthersTempTables) {
 }
 
 // ##t: one table for every connection on the file, as tempdb's is for every session
-TEST_F(EmbeddedTemp, AGlobalTempTableIsEveryConnectionsToReadAndChange) {
+TEST_F(EmbeddedTemp, AGlobalTempTableIsSharedByEveryConnection) {
     const testing::ScratchDir dir("palvo_global_temps");
     const char* const makes[] = {"create table ##g (k int, v varchar(5))",
                                  "create table #own (k int, v varchar(5)) select k, v into ##G from #own"};

@@ -46,7 +46,7 @@ protected:
     odbc::Connection admin_;
 };
 
-TEST_F(PgCli, InitMakesTheTablesAndTheSampleOnce) {
+TEST_F(PgCli, InitMakesTheLibrarysTablesWithTheSampleOnce) {
     const std::string sample = "sample data in the database " + name_ + "\n";
     const struct {
         std::vector<std::string> args;

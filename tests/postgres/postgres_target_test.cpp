@@ -104,9 +104,12 @@ TEST_F(PgTarget, LikeTakesSqlServersPatternsWithoutRegardToCase) {
     });
 }
 
-TEST_F(PgTarget, TextColumnsCompareAndSortAsChinesePrcCiAs) {
+TEST_F(PgTarget, TextColumnsCompareWithoutRegardToCase) {
     EXPECT_EQ(row("select 名称 from 目标客户 where 代码 = 'a'"), "甲");
     EXPECT_EQ(column("select 代码 from 目标客户 where 代码 in ('B', 'y') order by 代码"), "b,Y");
+}
+
+TEST_F(PgTarget, TextColumnsSortByPinyin) {
     EXPECT_EQ(column("select 名称 from 目标客户 order by 名称"), "阿四,甲,乙,张三");
 }
 
@@ -175,7 +178,7 @@ TEST_F(PgTarget, IdentityIsTheConnectionsLastInsert) {
     EXPECT_EQ(column("select 编号 from 目标单据 order by 编号"), "100,110");
 }
 
-TEST_F(PgTarget, CatalogueNamesTablesAndColumnsAsSqlServer) {
+TEST_F(PgTarget, CatalogueListsColumnsAsSqlServerNamesThem) {
     EXPECT_EQ(
         column("select name + ':' + type_name(xtype) from syscolumns where object_name(id) = '目标客户' "
                "order by colid"),
@@ -220,7 +223,7 @@ TEST_F(PgTarget, ConstructsWithoutARenderingAreRefusedByName) {
     }
 }
 
-TEST_F(PgTarget, FailuresComeWithSqlServersNumberAndWords) {
+TEST_F(PgTarget, AFailureIsReportedAsSqlServerReportsIt) {
     conn_.Execute("drop table if exists 目标明细");
     conn_.Execute(
         "create table 目标明细 (行 int primary key, 客户 int references 目标客户 (编号), 码 varchar(4) "
