@@ -6,12 +6,16 @@
 // installs the schema once per version, under a lock, so that connections
 // opening together do not install it twice. The objects are replaced, never
 // dropped: a host's tables and views may depend on them.
+#include <string>
+
 #include "postgres.h"
 
 namespace Palvo::dialect {
 
-std::string_view postgresRuntime() {
-    return R"SQL(do $install$
+namespace {
+
+// the version check, the lock, the schema, its collations and the names' type
+constexpr std::string_view kHead = R"SQL(do $install$
 declare
   wanted constant integer := 1;  -- raised with every change below, so that an upgrade installs it
 begin
@@ -41,7 +45,11 @@ begin
     create domain palvo.sysname as text collate palvo.names;
   end if;
 
-  -- (the bodies below name pg_catalog's function where the schema has one of the same name)
+)SQL";
+
+// '+' on text, numbers and dates
+constexpr std::string_view kOperators =
+    R"SQL(  -- (the bodies below name pg_catalog's function where the schema has one of the same name)
 
   -- '+': text joins text; text beside a number becomes that number, as SQL Server converts it;
   -- a number added to a date adds days
@@ -69,7 +77,10 @@ begin
     create operator palvo.- (leftarg = timestamp, rightarg = double precision, function = palvo.days_minus);
   end if;
 
-  -- dates
+)SQL";
+
+// the date functions and CONVERT's styles
+constexpr std::string_view kDates = R"SQL(  -- dates
   create or replace function palvo.getdate() returns timestamp
     language sql volatile as $b$ select cast(clock_timestamp() as timestamp(3)) $b$;
   create or replace function palvo.getutcdate() returns timestamp
@@ -146,7 +157,10 @@ begin
   create or replace function palvo.convert_style(n numeric, style integer) returns text
     language sql immutable as $b$ select cast(n as text) $b$;
 
-  -- text
+)SQL";
+
+// the text functions and LIKE
+constexpr std::string_view kText = R"SQL(  -- text
   create or replace function palvo.len(text) returns integer
     language sql immutable as $b$ select length(rtrim($1, ' ')) $b$;
   create or replace function palvo.len(anyelement) returns integer
@@ -217,7 +231,10 @@ begin
     create operator palvo.!~~ (leftarg = text, rightarg = text, function = palvo.not_like);
   end if;
 
-  -- values
+)SQL";
+
+// ISNULL, IIF, NEWID, the number functions, the identity
+constexpr std::string_view kValues = R"SQL(  -- values
   create or replace function palvo.isnull(anycompatible, anycompatible) returns anycompatible
     language sql immutable as $b$ select coalesce($1, $2) $b$;
   create or replace function palvo.iif(boolean, anycompatible, anycompatible) returns anycompatible
@@ -251,7 +268,11 @@ begin
       return null;
     end $b$;
 
-  -- the catalogue: each table and view of the connection's search path with its columns
+)SQL";
+
+// syscolumns, OBJECT_NAME, OBJECT_ID, TYPE_NAME, and the version recorded
+constexpr std::string_view kCatalogue =
+    R"SQL(  -- the catalogue: each table and view of the connection's search path with its columns
   -- numbered and typed as SQL Server's syscolumns gives them
   create or replace function palvo.xtype(t text) returns integer
     language sql immutable as $b$
@@ -295,7 +316,19 @@ begin
   delete from palvo.runtime;
   insert into palvo.runtime values (wanted);
 end
-$install$)SQL";
+$install$
+)SQL";
+
+}  // namespace
+
+std::string_view postgresRuntime() {
+    // one statement: a block the server runs whole
+    static const std::string block = [] {
+        std::string b;
+        for (std::string_view part : {kHead, kOperators, kDates, kText, kValues, kCatalogue}) b += part;
+        return b;
+    }();
+    return block;
 }
 
 }  // namespace Palvo::dialect
