@@ -179,7 +179,7 @@ UserFunction readFunction(std::string_view text) {
     UserFunction f;
     std::size_t k = ns[0].word("create") && ns[1].word("or") ? 4 : 2;
     if (k >= e || !ns[k].isName()) syntaxNear(ns[std::min(k, e - 1)]);
-    while (k + 2 < e && ns[k + 1].op(".") && ns[k + 2].isName()) k += 2;
+    skipQualifiers(ns, k, e);
     f.name = ns[k].tok.text;
     ++k;
     if (k >= e || !ns[k].group) syntaxNear(ns[std::min(k, e - 1)]);

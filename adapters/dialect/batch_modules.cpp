@@ -27,6 +27,10 @@ thread_local std::vector<std::string> running;
 thread_local std::optional<std::string> raisedIn;
 }  // namespace
 
+void skipQualifiers(const Nodes& ns, std::size_t& k, std::size_t e) {
+    while (k + 2 < e && ns[k + 1].op(".") && ns[k + 2].isName()) k += 2;
+}
+
 std::string errorProcedure() {
     std::string name = raisedIn ? *raisedIn : running.empty() ? std::string() : running.back();
     raisedIn.reset();
@@ -46,11 +50,6 @@ Error databaseError(const std::string& message, long number) {
 }
 
 bool procedureWord(const Node& n) { return n.word("procedure") || n.word("proc"); }
-
-// [db.][schema.]name at ns[k]: k moves to its last part.
-void skipQualifiers(const Nodes& ns, std::size_t& k, std::size_t e) {
-    while (k + 2 < e && ns[k + 1].op(".") && ns[k + 2].isName()) k += 2;
-}
 
 std::string trimmed(std::string_view s) {
     const auto b = s.find_first_not_of(" \t\r\n");

@@ -60,4 +60,7 @@ void raisedInModule(const std::string& name);
 void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPort& port, BatchResult& into,
                   bool noCount, std::vector<Value>& outputs, bool xactAbort);
 
+/// At ns[k], [db.][schema.]name: k moves to its last part.
+void skipQualifiers(const Nodes& ns, std::size_t& k, std::size_t e);
+
 }  // namespace Palvo::dialect

@@ -53,6 +53,14 @@ protected:
                                     const std::string& out) {
         return {"report", kind, "--db", database, "--title", "T", "--out", out, "select * from s"};
     }
+    // Every command that takes --db, on `connection`.
+    std::vector<std::vector<std::string>> everyCommand(const std::string& connection) {
+        return {{"sql", "--db", connection, "select 1"},
+                {"call", "--db", connection, "clsDatabase.lGetSearchCount", "select 1"},
+                report("pdf", connection, (dir / "r.pdf").string()),
+                report("xlsx", connection, (dir / "r.xlsx").string()),
+                {"init", "--db", connection}};
+    }
 };
 
 // Another process holds the database open and has committed rows that are only
@@ -150,15 +158,8 @@ TEST_F(DatabaseOption, AConnectionStringWithoutAnOdbcDriverIsRefusedWithoutMakin
         {"Server=localhost;Database=" + shop + ";Uid=u;Pwd=secret", "Server"},
     };
     for (const auto& [connection, key] : strings) {
-        const std::vector<std::string> cases[] = {
-            {"sql", "--db", connection, "select 1"},
-            {"call", "--db", connection, "clsDatabase.lGetSearchCount", "select 1"},
-            report("pdf", connection, (dir / "r.pdf").string()),
-            report("xlsx", connection, (dir / "r.xlsx").string()),
-            {"init", "--db", connection},
-        };
         const auto before = listing(dir);
-        for (const auto& args : cases) {
+        for (const auto& args : everyCommand(connection)) {
             SCOPED_TRACE(args[0] + " " + connection);
             EXPECT_EQ(palvo(args),
                       (Outcome{1, "",
@@ -179,15 +180,8 @@ TEST_F(DatabaseOption, AnOdbcConnectionStringAsDbGoesOverOdbc) {
          {"Driver={No Such Driver};Server=localhost;Database=" + shop + ";Uid=u;Pwd=s3cr3t",
           "DSN=palvo_no_such_source;Database=" + shop + ";PWD=s3cr3t",
           "Server=localhost;Driver={No Such Driver};Database=" + shop + ";Pwd={s3cr3t;}"}) {
-        const std::vector<std::string> cases[] = {
-            {"sql", "--db", connection, "select 1"},
-            {"call", "--db", connection, "clsDatabase.lGetSearchCount", "select 1"},
-            report("pdf", connection, (dir / "r.pdf").string()),
-            report("xlsx", connection, (dir / "r.xlsx").string()),
-            {"init", "--db", connection},
-        };
         const auto before = listing(dir);
-        for (const auto& args : cases) {
+        for (const auto& args : everyCommand(connection)) {
             SCOPED_TRACE(args[0] + " " + connection);
             const Outcome r = palvo(args);
             EXPECT_EQ(r.status, 1);
