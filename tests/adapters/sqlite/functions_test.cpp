@@ -150,13 +150,26 @@ TEST_F(SqlServerFunctions, ResultsBeyondTheRangeOfTheirTypeFailWithSqlServersMes
     }
 }
 
+// Milliseconds from 1970-01-01 (days by Howard Hinnant's civil calendar), to bound a clock reading.
+long long epochMilliseconds(const Palvo::DateTime& d) {
+    const int y = d.year - (d.month <= 2 ? 1 : 0);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (d.month + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
+    const long long days = era * 146097LL + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    return ((days * 24 + d.hour) * 60 + d.minute) * 60000LL + d.second * 1000LL + d.millisecond;
+}
+
 TEST_F(SqlServerFunctions, GetdateIsTheLocalTimeAsADateTimeColumn) {
+    const auto before = Palvo::DateTime::now();
     auto t = conn.Query("select getdate() as now, convert(datetime,'2004-01-05') as d");
+    const auto after = Palvo::DateTime::now();
     ASSERT_EQ(t.rowCount(), 1u);
     ASSERT_NE(t.at(0, 0).dateTime(), nullptr);
-    Palvo::DateTime now = Palvo::DateTime::now();
-    EXPECT_EQ(t.at(0, 0).dateTime()->year, now.year);
-    EXPECT_EQ(t.at(0, 0).dateTime()->day, now.day);
+    // datetime keeps 1/300 s, so the reading may lie up to 3 ms outside the clock's two readings
+    const long long read = epochMilliseconds(*t.at(0, 0).dateTime());
+    EXPECT_GE(read, epochMilliseconds(before) - 3);
+    EXPECT_LE(read, epochMilliseconds(after) + 3);
     EXPECT_EQ(t.at(0, 1).toText(), "2004-01-05");
 }
 
