@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "palvo/data.h"
-#include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
 #include "support/answers.h"
 #include "support/files.h"
@@ -45,7 +44,6 @@ TEST_P(TsqlFunctions, AScalarCallGivesTheReturnedValueOfTheDeclaredType) {
         // the argument converted to the parameter's type first: 0.125 becomes 0.13
         {"select dbo.含税(100, 0.125)", {"113.00"}},
         {"select dbo.含税(金额, default) from 函数订单 where 单号 = 2", {"57.07"}},
-        {"declare @m decimal(18,2) = 10 select dbo.含税(@m, 0)", {"10.00"}},
         {"select sum(dbo.含税(金额, default)) from 函数订单", {"181.37"}},
         {"select 单号 from 函数订单 where dbo.含税(金额, 0.1) > 100", {"1"}},
         {"select dbo.含税(null, default)", {"<null>"}},
@@ -55,7 +53,6 @@ TEST_P(TsqlFunctions, AScalarCallGivesTheReturnedValueOfTheDeclaredType) {
 TEST_P(TsqlFunctions, AnInlineTableFunctionIsReadAsATable) {
     expectAnswers({
         {"select count(*), sum(金额) from dbo.客户订单(1)", {"2", "110"}},
-        {"select o.单号 from dbo.客户订单(2) o", {"2"}},
         {"select 客户订单.单号 from 客户订单(2)", {"2"}},
         {"select t.单号, o.单号 from 函数订单 t join dbo.客户订单(1) as o on o.单号 = t.单号 order by 1 desc",
          {"3", "3"}},
@@ -84,7 +81,6 @@ TEST_P(TsqlFunctions, ABodyOfStatementsRunsForEachCall) {
         {"select 单号, dbo.等级(金额) from 函数订单 where 单号 = 2", {"2", "小"}},
         {"select dbo.客户额(1), dbo.客户额(3)", {"110", "<null>"}},
         {"select count(*) from 函数订单 where dbo.客户额(客户) > 100", {"2"}},
-        {"declare @n int = 4 select dbo.累加(@n)", {"10"}},
     });
 }
 
