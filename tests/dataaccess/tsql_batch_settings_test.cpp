@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "palvo/data.h"
-#include "palvo/error.h"
 #include "support/answers.h"
 
 namespace Palvo {
@@ -229,9 +228,7 @@ TEST_P(TsqlSettings, AnsiNullsOffComparesWithNullAsEquality) {
         {"set ansi_nulls off select count(*) from 账 where null <> k", {"2"}},
         {"set ansi_nulls off select count(*) from 账 where not (k != null)", {"1"}},
         {"declare @v int set ansi_nulls off select count(*) from 账 where k = @v", {"1"}},
-        {"declare @v int set ansi_nulls off select count(*) from 账 where @v <> k", {"2"}},
         {"declare @v int = 3 set ansi_nulls off select count(*) from 账 where k <> @v", {"1"}},
-        {"declare @v int = 3 set ansi_nulls off select count(*) from 账 where not (k = @v)", {"1"}},
         {"declare @v int, @w int set ansi_nulls off if @v = @w select 'y' else select 'n'", {"y"}},
         {"declare @v varchar(5) set ansi_nulls off select case when @v = null then 'y' else 'n' end", {"y"}},
         {"set ansi_nulls off select count(*) from 账 a join 账 b on a.k = b.k", {"2"}},
