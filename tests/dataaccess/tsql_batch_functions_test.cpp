@@ -53,6 +53,7 @@ TEST_P(TsqlFunctions, AScalarCallGivesTheReturnedValueOfTheDeclaredType) {
 TEST_P(TsqlFunctions, AnInlineTableFunctionIsReadAsATable) {
     expectAnswers({
         {"select count(*), sum(金额) from dbo.客户订单(1)", {"2", "110"}},
+        {"select o.单号 from dbo.客户订单(2) o", {"2"}},
         {"select 客户订单.单号 from 客户订单(2)", {"2"}},
         {"select t.单号, o.单号 from 函数订单 t join dbo.客户订单(1) as o on o.单号 = t.单号 order by 1 desc",
          {"3", "3"}},

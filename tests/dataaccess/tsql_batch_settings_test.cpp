@@ -226,6 +226,7 @@ TEST_P(TsqlSettings, AnsiNullsOffComparesWithNullAsEquality) {
     const Answer cases[] = {
         {"set ansi_nulls off select count(*) from 账 where k = null", {"1"}},
         {"set ansi_nulls off select count(*) from 账 where null <> k", {"2"}},
+        {"declare @v int set ansi_nulls off select count(*) from 账 where @v <> k", {"2"}},
         {"set ansi_nulls off select count(*) from 账 where not (k != null)", {"1"}},
         {"declare @v int set ansi_nulls off select count(*) from 账 where k = @v", {"1"}},
         {"declare @v int = 3 set ansi_nulls off select count(*) from 账 where k <> @v", {"1"}},

@@ -72,9 +72,10 @@ TEST_P(TsqlCatalogue, InformationSchemaColumnsTypesEachColumnAsSqlServer) {
 }
 
 TEST_P(TsqlCatalogue, InformationSchemaColumnsCountsOctetsOfCharacterColumns) {
-    EXPECT_EQ(rows("select COLUMN_NAME, CHARACTER_OCTET_LENGTH from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = "
-                   "'客户' and COLUMN_NAME in ('名称', '简称', '备注') order by ORDINAL_POSITION"),
-              (std::vector<Row>{{"名称", "100"}, {"简称", "20"}, {"备注", "-1"}}));
+    EXPECT_EQ(
+        rows("select COLUMN_NAME, CHARACTER_OCTET_LENGTH from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = "
+             "'客户' and COLUMN_NAME in ('名称', '简称', '备注') order by ORDINAL_POSITION"),
+        (std::vector<Row>{{"名称", "100"}, {"简称", "20"}, {"备注", "-1"}}));
 }
 
 TEST_P(TsqlCatalogue, InformationSchemaViewsNamesViewsOnly) {

@@ -160,6 +160,8 @@ TEST_P(TsqlDates, DatenameGivesTheOtherPartsAsNumbers) {
         {"select datename(day, '2024-01-05')", {"5"}},
         {"select datename(week, '2024-01-07')", {"2"}},
         {"select datename(hour, " D ")", {"23"}},
+        {"select datename(minute, " D ")", {"7"}},
+        {"select datename(second, " D ")", {"8"}},
         {"select datename(millisecond, " D ")", {"123"}},
     });
 }
@@ -228,6 +230,7 @@ TEST_P(TsqlDates, ADateAsTextIsYearMonthDay) {
         {"select cast(日 as varchar(30)) from 结账", {"2024-01-05"}},
         {"select convert(nvarchar(30), 日) from 结账", {"2024-01-05"}},
         {"select convert(varchar(30), 结账.日) from 结账", {"2024-01-05"}},
+        {"select convert(varchar(30), 日, 111) from 结账", {"2024/01/05"}},
         {"select cast(cast('2024-01-05 10:30' as date) as varchar(30))", {"2024-01-05"}},
         {"select convert(varchar(30), eomonth('2024-01-05'))", {"2024-01-31"}},
     });
@@ -301,6 +304,7 @@ TEST_P(TsqlDates, FormatWritesTheNumberPatternsHostsUse) {
         {"select format(1234567.891, 'N2')", {"1,234,567.89"}},
         {"select format(-1234.5, 'N2')", {"-1,234.50"}},
         {"select format(1234.5, 'N0')", {"1,235"}},
+        {"select format(1234.5, 'N')", {"1,234.50"}},
         {"select format(1234.5, 'F3')", {"1234.500"}},
         {"select format(1234.5, '#,##0.00')", {"1,234.50"}},
         {"select format(0.5, '#,##0.00')", {"0.50"}},

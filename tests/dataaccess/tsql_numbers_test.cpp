@@ -26,6 +26,7 @@ TEST_P(TsqlNumbers, RoundToANegativeLengthRoundsLeftOfThePoint) {
         {"select round(123.456, -1)", {"120.000"}},
         {"select round(748.58, -1)", {"750.00"}},
         {"select round(748.58, -2)", {"700.00"}},
+        {"select round(748.58, -4)", {"0.00"}},
         {"select round(cast(748.58 as decimal(6,2)), -3)", {"1000.00"}},
         {"select round(744, -3)", {"1000"}},
         {"select round(-745, -1)", {"-750"}},
@@ -47,12 +48,14 @@ TEST_P(TsqlNumbers, RoundWithAThirdArgumentOtherThanZeroCuts) {
         {"select round(150.75, 0), round(150.75, 0, 1)", {"151.00", "150.00"}},
         {"select round(-150.75, 1, 1)", {"-150.70"}},
         {"select round(748.58, -1, 1)", {"740.00"}},
+        {"select round(150.75, 0, 0)", {"151.00"}},
     });
 }
 
 TEST_P(TsqlNumbers, RoundFailsWhereTheResultOutgrowsItsArgumentsType) {
     // 748.58 is numeric(5,2), 9.6 numeric(2,1): 1000.00 and 10.0 do not fit them
-    expectRefusals({{"select round(748.58, -3)", 8115, "numeric"}, {"select round(9.6, 0)", 8115, "numeric"}});
+    expectRefusals(
+        {{"select round(748.58, -3)", 8115, "numeric"}, {"select round(9.6, 0)", 8115, "numeric"}});
 }
 
 TEST_P(TsqlNumbers, CeilingGivesTheWholeNumberAboveInTheArgumentsType) {
@@ -95,6 +98,7 @@ TEST_P(TsqlNumbers, FloatFunctionsAnswerAsSqlServer) {
         {"select sqrt(16), sqrt(2)", {"4", "1.4142135623731"}},
         {"select exp(0), exp(1)", {"1", "2.71828182845905"}},
         {"select log(10), log(8, 2)", {"2.30258509299405", "3"}},
+        {"select log10(1000), log10(0.01)", {"3", "-2"}},
         {"select pi(), square(3)", {"3.14159265358979", "9"}},
         {"select sqrt(null), log(null)", {"<null>", "<null>"}},
     });
@@ -141,6 +145,7 @@ TEST_P(TsqlNumbers, ExactNumbersConvertedToTextKeepTheirScale) {
         {"select cast(cast(2 as decimal(10,3)) as varchar(20))", {"2.000"}},
         {"select convert(varchar(20), cast(1.25 as decimal(10,2)) * cast(1.5 as decimal(10,3)))",
          {"1.87500"}},
+        {"select convert(varchar(10), cast(-0.5 as decimal(5,2)))", {"-0.50"}},
     });
 }
 
@@ -148,6 +153,7 @@ TEST_P(TsqlNumbers, MoneyConvertedToTextWithAStyleGroupsThousandsOrShowsFourDeci
     expectAnswers({
         {"select convert(varchar(30), cast(1234567.891 as money), 1)", {"1,234,567.89"}},
         {"select convert(varchar(30), cast(-1234.5 as money), 1)", {"-1,234.50"}},
+        {"select convert(varchar(30), cast(123 as money), 1)", {"123.00"}},
         {"select convert(varchar(30), cast(1234.5 as money), 2)", {"1234.5000"}},
     });
 }

@@ -281,8 +281,8 @@ TEST_P(TsqlQueryForms, TopPercentWithAFractionRoundsTheRowCountUp) {
     };
     const std::string tail = " percent 编号 from 单据 order by 编号";
     const Share shares[] = {
-        {"select top 12.5" + tail, {}, {{"1"}}},                  // 0.875 rows
-        {"select top (14.3)" + tail, {}, {{"1"}, {"2"}}},         // 1.001 rows
+        {"select top 12.5" + tail, {}, {{"1"}}},           // 0.875 rows
+        {"select top (14.3)" + tail, {}, {{"1"}, {"2"}}},  // 1.001 rows
         {"select top 0.0" + tail, {}, {}},
         {"select top (?)" + tail, {14.3}, {{"1"}, {"2"}}},
     };

@@ -201,6 +201,7 @@ TEST_P(TsqlText, QuotenameDelimitsDoublingTheClosingCharacter) {
         {"select quotename('a]b')", {"[a]]b]"}},
         {"select quotename('a''b', '''')", {"'a''b'"}},
         {"select quotename('a\"b', '\"')", {"\"a\"\"b\""}},
+        {"select quotename('ab', '(')", {"(ab)"}},
         {"select quotename('ab', ']')", {"[ab]"}},
         {"select quotename('ab', 'x')", {"<null>"}},
         {"select quotename(replicate('a', 129))", {"<null>"}},
@@ -247,6 +248,7 @@ TEST_P(TsqlText, TrimRemovesBlanksOrTheCharactersNamedFromBothEnds) {
 TEST_P(TsqlText, TranslateReplacesEachCharacterByItsCounterpart) {
     expectAnswers({
         {"select translate('2*[3+4]/{7-2}', '[]{}', '()()')", {"2*(3+4)/(7-2)"}},
+        {"select translate('abc', 'ab', 'ba')", {"bac"}},
         {"select translate(null, 'a', 'b')", {"<null>"}},
     });
 }

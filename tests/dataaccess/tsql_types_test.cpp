@@ -91,6 +91,7 @@ TEST_P(TsqlTypes, ChooseTakesTheValueOfItsIndexFromOne) {
     expectAnswers({
         {"select choose(2, 'a', 'b', 'c')", {"b"}},
         {"select choose(4, 'a', 'b', 'c')", {"<null>"}},
+        {"select choose(0, 'a', 'b', 'c')", {"<null>"}},
         {"select choose(2.7, 'a', 'b', 'c')", {"b"}},
         {"select choose(1, 1, 2.5) / 3", {"0.333333"}},
         {"select choose(1, '12', 1) + '3'", {"15"}},
@@ -121,7 +122,8 @@ TEST_P(TsqlTypes, CaseConvertsEachResultToTheHighestType) {
 }
 
 TEST_P(TsqlTypes, AChosenDecimalIsReportedAsNumeric) {
-    EXPECT_EQ(typed("select iif(1 < 2, 1, 2.5), coalesce(null, 1.25)"), (Typed{{adNumeric, 1}, {adNumeric, 2}}));
+    EXPECT_EQ(typed("select iif(1 < 2, 1, 2.5), coalesce(null, 1.25)"),
+              (Typed{{adNumeric, 1}, {adNumeric, 2}}));
 }
 
 TEST_P(TsqlTypes, ADecimalParameterIsANumber) {
