@@ -206,7 +206,6 @@ TEST_P(SqlServerAnswers, AColumnAddedWithADefaultFillsTheRowsSqlServerFills) {
     EXPECT_EQ(scalar("select count(*) from 存货"), "2");
 }
 
-// dropped, altered and renamed
 TEST_P(SqlServerAnswers, ChangedColumnsKeepWhatTheTableEnforces) {
     conn_->Execute(
         "create table 货品 (编号 int identity(1,1) primary key, 名称 varchar(10), 单价 decimal(18,2), "

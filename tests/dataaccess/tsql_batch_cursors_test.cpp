@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "palvo/data.h"
@@ -62,24 +63,21 @@ TEST_P(TsqlCursors, LoopConditionsOnTheFetchStatusAnswerAsQueries) {
 }
 
 TEST_P(TsqlCursors, ScrollFetchesMoveAsTheyAreTold) {
-    struct Case {
-        const char* moves;
-        Row answer;
+    // the moves, and the k they leave: each fetch finds its row
+    const std::pair<const char*, const char*> cases[] = {
+        {"fetch last from c into @k", "3"},
+        {"fetch last from c into @k fetch prior from c into @k", "2"},
+        {"fetch last from c into @k fetch first from c into @k", "1"},
+        {"fetch absolute 2 from c into @k", "2"},
+        {"fetch absolute -1 from c into @k", "3"},
+        {"fetch first from c into @k fetch relative 2 from c into @k", "3"},
+        {"fetch last from c into @k fetch relative -2 from c into @k", "1"},
+        {"fetch absolute 2 from c into @k fetch relative 0 from c into @k", "2"},
+        {"declare @n int = 3 fetch absolute @n from c into @k", "3"},
     };
-    const Case cases[] = {
-        {"fetch last from c into @k", {"3", "0"}},
-        {"fetch last from c into @k fetch prior from c into @k", {"2", "0"}},
-        {"fetch last from c into @k fetch first from c into @k", {"1", "0"}},
-        {"fetch absolute 2 from c into @k", {"2", "0"}},
-        {"fetch absolute -1 from c into @k", {"3", "0"}},
-        {"fetch first from c into @k fetch relative 2 from c into @k", {"3", "0"}},
-        {"fetch last from c into @k fetch relative -2 from c into @k", {"1", "0"}},
-        {"fetch absolute 2 from c into @k fetch relative 0 from c into @k", {"2", "0"}},
-        {"declare @n int = 3 fetch absolute @n from c into @k", {"3", "0"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.moves);
-        EXPECT_EQ(moved("scroll", c.moves), c.answer);
+    for (const auto& [moves, k] : cases) {
+        SCOPED_TRACE(moves);
+        EXPECT_EQ(moved("scroll", moves), (Row{k, "0"}));
     }
 }
 

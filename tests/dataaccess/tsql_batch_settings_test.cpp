@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "palvo/data.h"
@@ -172,20 +173,16 @@ TEST_P(TsqlSettings, SetLanguageBringsItsDateformat) {
 // the smaller of TOP and ROWCOUNT wins; a variable gives it too; 0 ends it
 TEST_P(TsqlSettings, RowcountStopsAQueryAfterItsRows) {
     three();
-    struct Case {
-        const char* sql;
-        std::vector<Row> rows;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::vector<Row>> cases[] = {
         {"set rowcount 2 select k from 账 order by k", {{"1"}, {"2"}}},
         {"set rowcount 2 select top 1 k from 账 order by k", {{"1"}}},
         {"set rowcount 1 select top 3 k from 账 order by k desc", {{"3"}}},
         {"declare @n int = 2 set rowcount @n select k from 账 order by k desc", {{"3"}, {"2"}}},
         {"set rowcount 2 set rowcount 0 select k from 账 order by k", {{"1"}, {"2"}, {"3"}}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sql);
-        EXPECT_EQ(rows(c.sql), c.rows);
+    for (const auto& [sql, kept] : cases) {
+        SCOPED_TRACE(sql);
+        EXPECT_EQ(rows(sql), kept);
     }
 }
 
