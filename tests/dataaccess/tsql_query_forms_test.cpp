@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "palvo/data.h"
@@ -153,21 +154,16 @@ TEST_P(TsqlQueryForms, RowNumberInADerivedTablePages) {
               (Rows{{"3"}, {"5"}, {"7"}}));
 }
 
-struct Page {
-    const char* paging;
-    Rows rows;
-};
-
 TEST_P(TsqlQueryForms, OffsetFetchPagesInEachSpelling) {
-    const Page pages[] = {
+    const std::pair<const char*, Rows> pages[] = {
         {"offset 2 rows fetch next 3 rows only", {{"3"}, {"5"}, {"7"}}},
         {"offset 0 row fetch first 1 row only", {{"2"}}},
         {"offset 5 rows", {{"1"}, {"6"}}},
         {"offset 7 rows fetch next 2 rows only", {}},
     };
-    for (const Page& p : pages) {
-        SCOPED_TRACE(p.paging);
-        EXPECT_EQ(rows(std::string("select 编号 from 单据 order by 日期, 编号 ") + p.paging), p.rows);
+    for (const auto& [paging, page] : pages) {
+        SCOPED_TRACE(paging);
+        EXPECT_EQ(rows(std::string("select 编号 from 单据 order by 日期, 编号 ") + paging), page);
     }
 }
 
