@@ -13,7 +13,6 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
-#include "palvo/sqlite/connection.h"
 #include "support/backends.h"
 #include "support/errors.h"
 
@@ -262,7 +261,6 @@ TEST_P(DataAccess, AddNewWritesARowWithTheNextIdentity) {
     rs.Update();
     EXPECT_EQ(rs.RecordCount(), 1);
     rs.Close();
-    // the identity goes on after the deleted row, as SQL Server's does
     EXPECT_EQ(conn_->LastInsertId(), 6);
     auto t = conn_->Query("select 名称, amount from 客户 where id = 6");
     ASSERT_EQ(t.rowCount(), 1u);

@@ -146,19 +146,17 @@ TEST_P(TsqlBatchErrors, CatchReadsTheErrorThatEndedTheTry) {
 
 // what follows the error in the TRY never runs; what follows the CATCH does
 TEST_P(TsqlBatchErrors, AnErrorInTheTryGoesOnInItsCatch) {
-    expectAnswers({
-        {"declare @s varchar(10) = 'before' begin try set @s = convert(int, 'x') set @s = 'after' end try "
-         "begin catch set @s = @s + '+c' end catch select @s",
-         {"before+c"}},
-    });
+    EXPECT_EQ(
+        scalar("declare @s varchar(10) = 'before' begin try set @s = convert(int, 'x') set @s = 'after' "
+               "end try begin catch set @s = @s + '+c' end catch select @s"),
+        "before+c");
 }
 
 TEST_P(TsqlBatchErrors, ARethrowInACatchReachesTheOuterCatch) {
-    expectAnswers({
-        {"begin try; begin try; throw 50001, N'内', 1; end try begin catch; throw; end catch end try "
-         "begin catch; select error_number(), error_message(); end catch",
-         {"50001", "内"}},
-    });
+    EXPECT_EQ(
+        row("begin try; begin try; throw 50001, N'内', 1; end try begin catch; throw; end catch end try "
+            "begin catch; select error_number(), error_message(); end catch"),
+        (Row{"50001", "内"}));
 }
 
 TEST_P(TsqlBatchErrors, XactStateTellsWhetherTheTransactionCanCommit) {
@@ -240,7 +238,6 @@ TEST_P(TsqlBatchErrors, RowcountFollowsEachStatement) {
         {"declare @k int set @k = 5 select @@rowcount", {"1"}},
         {"update 账 set n = 1 if 1 = 1 select @@rowcount", {"0"}},
         {"update 账 set n = 1 set nocount on select @@rowcount", {"0"}},
-        {"update 账 set n = 1 begin tran select @@rowcount commit", {"0"}},
         {"update 账 set n = 1 where k = 9 select @@rowcount", {"0"}},
     });
 }
@@ -427,7 +424,6 @@ TEST_F(EmbeddedBatchErrors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
         {"waitfor time '23:00'", "WAITFOR TIME"},
         {"set datefirst 8", "SET DATEFIRST other than a day from 1 to 7"},
         {"set dateformat dyy", "SET DATEFORMAT dyy"},
-        {"set rowcount 10 insert into 账 values (2, 'b'), (3, 'c')", "under SET ROWCOUNT"},
     };
     testing::expectRefusedByName(*conn_, "insert into 账 values (1, 'a') ", cases, "select count(*) from 账");
 }

@@ -60,10 +60,6 @@ TEST_P(TsqlBatchProcs, NextRecordsetOfAClosedRecordsetIsRefused) {
     EXPECT_EQ(testing::errorNumber([&] { rs.NextRecordset(); }), ErrorNumber::ObjectClosed);
 }
 
-TEST_P(TsqlBatchProcs, QueryGivesTheFirstResultSet) {
-    EXPECT_EQ(rows("select 'x' as a; select 'y' as b"), (std::vector<Row>{{"x"}}));
-}
-
 TEST_P(TsqlBatchProcs, ResultSetsComeInTheOrderTheControlFlowRunsThem) {
     EXPECT_EQ(results("declare @i int = 0 while @i < 3 begin set @i += 1 if @i <> 2 select @i as n end"),
               (Sets{{{"n"}, {"1"}}, {{"n"}, {"3"}}}));

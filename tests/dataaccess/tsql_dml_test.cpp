@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -14,6 +13,7 @@
 #include "support/answers.h"
 #include "support/errors.h"
 #include "support/exact_numbers.h"
+#include "support/files.h"
 
 namespace Palvo {
 namespace {
@@ -170,8 +170,8 @@ TEST_P(TsqlDml, TruncateStartsTheIdentityAgainFromItsSeed) {
 
 // IDENTITY_INSERT is a setting of the session that set it, not of the database file.
 TEST(TsqlIdentityInsert, BelongsToTheConnectionThatSetIt) {
-    const std::string file = ::testing::TempDir() + "palvo_identity_insert.db";
-    std::remove(file.c_str());
+    const testing::ScratchDir dir("palvo_identity_insert");
+    const std::string file = (dir.path / "i.db").string();
     auto setting = std::make_shared<sqlite::Connection>();
     auto other = std::make_shared<sqlite::Connection>();
     setting->Open(file);
@@ -182,9 +182,6 @@ TEST(TsqlIdentityInsert, BelongsToTheConnectionThatSetIt) {
                   [&] { other->Execute("insert into 货品 (编号, 名称) values (5, N'尺')"); })),
               544);
     EXPECT_EQ(setting->Execute("insert into 货品 (编号, 名称) values (7, N'尺')"), 1);
-    setting->Close();
-    other->Close();
-    std::remove(file.c_str());
 }
 
 // A database where no table ever had an identity has no sqlite_sequence to reset.
