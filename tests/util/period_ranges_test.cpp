@@ -102,7 +102,6 @@ TEST(TendaysHandDateTime, PeriodsEndAtTheChosenTenDays) {
 
 TEST(PeriodFragments, TheYearEndsBeforeTheMonth) {
     clsFunction fn;
-    // the year ends before the month
     EXPECT_EQ(fn.sComputeYearHandDateTime("2004", "1"), hand("2003-12-31", "2004-01-00"));
     EXPECT_EQ(fn.sComputeYearHandDateTime("2004", "12"), hand("2003-12-31", "2004-12-00"));
 }
