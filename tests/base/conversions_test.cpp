@@ -148,7 +148,6 @@ TEST(Dates, FormatAsTheFormatsInUseSay) {
                                                            {"yyyy-mm", "2004-03"},
                                                            {"hh:mm:ss", "08:05:09"},
                                                            {"YYYY年M月D日", "2004年3月5日"},
-                                                           {"hh:mm", "08:05"},
                                                            {"h:nn", "8:05"},
                                                            {"yy/m/d", "04/3/5"},
                                                            {"yyyy-mm-dd hh:mm", "2004-03-05 08:05"}};

@@ -55,8 +55,7 @@ TEST_F(Money, AmountsInCapitals) {
     for (const auto& c : cases) EXPECT_EQ(fn.sConvertMoneyX(c.amount), c.words) << std::fixed << c.amount;
     EXPECT_TRUE(msgs->messages().empty());
     // a thousand million and more shows the message and gives nothing
-    const double bad[] = {1234567890,
-                          1e9,
+    const double bad[] = {1e9,
                           999999999.995,
                           -1e9,
                           1e300,

@@ -50,9 +50,7 @@ TEST(PinyinFilter, MatchesInitialsOrFullPinyinOfAnyReading) {
         {"绿化带", {"lv", "lhd"}, {}},
         // Latin letters and digits of the name stand for themselves; signs, blanks, characters the table
         // does not know and malformed bytes break the name
-        {"A4纸", {"a4z", "a4zhi", "4z"}, {"a5z"}},
         {"a4纸", {"A4Z"}, {}},
-        {"Q235钢板", {"q235", "235gb"}, {}},
         {"Q-235钢板", {}, {"q235"}},
         {"钢板 Q235", {"gb"}, {"gbq"}},
         {"O'Neil", {"neil"}, {"oneil"}},
@@ -98,7 +96,6 @@ TEST(PinyinFilter, MatchesLatinLettersOrDigitsBesideTheChinese) {
         {"A4纸", {"a4z", "a4zhi"}, {"4zh"}, {"a4zz", "a4zhix"}},
         {"国标M10螺母8.8级", {"gbm10lm", "guobiaom10"}, {"m10lm8", "8j"}, {"gbm10lm88j"}},
         {"ABC公司", {"abcgs", "abcgongsi", "ABCg"}, {"bcg", "cgongs"}, {"abcgx", "abgs"}},
-        {"Nike运动鞋", {"nikeydx", "nikeyundongxie"}, {"keyd", "eyundong"}, {"nikydx"}},
         {"3号楼2单元", {"3hl2dy", "3haolou2danyuan"}, {"l2d", "2dy"}, {"3hl3dy"}},
         // a Chinese character of the text stands for itself, before or after initials
         {"重庆市",

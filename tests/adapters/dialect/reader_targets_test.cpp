@@ -116,15 +116,6 @@ TEST(Targets, ChosenByTheDbmsNameTheDriverReports) {
     }
 }
 
-TEST(Targets, ReportTheirDatabasesCapabilities) {
-    const DatabaseCapabilities sqlite = sqliteTarget().capabilities();
-    EXPECT_FALSE(sqlite.tableHints);
-    EXPECT_TRUE(sqlite.insertSelectLocksFirst);
-    const DatabaseCapabilities server = sqlServerTarget().capabilities();
-    EXPECT_TRUE(server.tableHints);
-    EXPECT_FALSE(server.insertSelectLocksFirst);
-}
-
 // SQL Server reads T-SQL itself: what SQLite's rendering rewrites or refuses reaches it as written.
 TEST(Targets, SqlServersTranslatorKeepsTheTextAsWritten) {
     Translator tr(sqlServerTarget());

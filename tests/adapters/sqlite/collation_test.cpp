@@ -47,9 +47,8 @@ TEST_P(CollatorOrder, AsChinesePrcCiAs) {
 
 INSTANTIATE_TEST_SUITE_P(Pairs, CollatorOrder,
                          ::testing::Values(
-                             // pinyin: li < wang < zhang; zhao after zhang
-                             Order{"李", "王", -1}, Order{"王", "张", -1}, Order{"张", "赵", -1},
-                             Order{"阿", "李", -1}, Order{"张三", "张四", -1},
+                             // pinyin, where the code points' order is the other way
+                             Order{"王", "张", -1}, Order{"阿", "李", -1},
                              // case-insensitive, accent-sensitive
                              Order{"abc", "ABC", 0}, Order{"Abc", "abd", -1}, Order{"B", "a", 1},
                              Order{"e", "é", 1},

@@ -41,15 +41,6 @@ struct Bound {
 
 class IntegerBounds : public StoredValues, public ::testing::WithParamInterface<Bound> {};
 
-TEST_P(IntegerBounds, HoldTheirWholeRange) {
-    const Bound& b = GetParam();
-    conn.Execute(std::string("create table T (k int, v ") + b.type + ")");
-    EXPECT_EQ(failure(std::string("insert into T values (1, ") + b.highest + ")").first, "");
-    EXPECT_EQ(failure(std::string("insert into T values (2, ") + b.lowest + ")").first, "");
-    EXPECT_EQ(one("select v from T where k = 1").toText(), b.highest);
-    EXPECT_EQ(one("select v from T where k = 2").toText(), b.lowest);
-}
-
 TEST_P(IntegerBounds, OverflowBeyondTheirRangeChangingNothing) {
     const Bound& b = GetParam();
     conn.Execute(std::string("create table T (k int, v ") + b.type + ")");
