@@ -105,7 +105,6 @@ TEST_F(BadInput, DeepNestingFailsClearly) {
         "Not supported by the embedded database: more than 100 levels of parentheses";
     const std::pair<std::string, std::string> refusals[] = {
         {"select " + open + "1" + close, parentheses},
-        {"select * from 客户 where " + open + "1=1" + close, parentheses},
         {"select " + subqueries + "1" + close, parentheses},
         {"select " + open + "1", parentheses},
         {"select " + signs + "1",

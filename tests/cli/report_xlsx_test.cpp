@@ -23,6 +23,14 @@ protected:
                                       "insert into 收支 values ('008', 30, '2024-01-06')"})
             ASSERT_EQ(sql(statement).status, 0) << statement;
     }
+    // The workbook of the statement, titled, with the options before it.
+    Outcome report(const std::string& title, const std::string& statement,
+                   const std::vector<std::string>& options = {}) {
+        std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", title, "--out", out_};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(statement);
+        return palvo(args);
+    }
     std::string sheet() const { return testing::XlsxFile(out_).part("xl/worksheets/sheet1.xml"); }
     // The number format a cell of the sheet shows its value in: a built-in one by its number.
     std::string numberFormat(const std::string& cell) const {
@@ -39,8 +47,7 @@ protected:
 };
 
 TEST_F(ReportXlsx, WithoutHeadingsTheReportIsOneNumberedGrid) {
-    const Outcome r = palvo(
-        {"report", "xlsx", "--db", db, "--title", "收支表", "--out", out_, "select 项目, 金额 from 收支"});
+    const Outcome r = report("收支表", "select 项目, 金额 from 收支");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string x = sheet();
     EXPECT_EQ(xpath1(x, "//x:c[@r='A1']//x:t"), "收支表");
@@ -50,9 +57,8 @@ TEST_F(ReportXlsx, WithoutHeadingsTheReportIsOneNumberedGrid) {
 }
 
 TEST_F(ReportXlsx, HeadingsMakeTheCompositeReport) {
-    const Outcome r =
-        palvo({"report", "xlsx", "--db", db, "--title", "收支表", "--landscape", "--heading",
-               "序号,收支,收支", "--merge", "(1,1):(2,1);", "--out", out_, "select 项目, 金额 from 收支"});
+    const Outcome r = report("收支表", "select 项目, 金额 from 收支",
+                             {"--landscape", "--heading", "序号,收支,收支", "--merge", "(1,1):(2,1);"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string x = sheet();
     std::vector<std::string> merges = xpath(x, "//x:mergeCell/@ref");
@@ -73,11 +79,10 @@ TEST_F(ReportXlsx, ColumnsAreAsWideAsTheirTextsInTheRealFont) {
     ASSERT_EQ(sql("insert into 货品 values ('Ab', '" + longText + "')").status, 0);
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{}, std::vector<std::string>{"--heading", "序号,货,说明,说明"}}) {
-        std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", "货品", "--out", out_};
-        args.insert(args.end(), options.begin(), options.end());
-        args.emplace_back(
-            "select 名称, 说明, 说明 as 一二三四五六七八九十一二三四五六七八九十一二三四五六 from 货品");
-        const Outcome r = palvo(args);
+        const Outcome r = report(
+            "货品",
+            "select 名称, 说明, 说明 as 一二三四五六七八九十一二三四五六七八九十一二三四五六 from 货品",
+            options);
         ASSERT_EQ(r.status, 0) << r.err;
         // Noto Sans CJK at 11 points: a Chinese character 220 twips, "a" 123; a column is its widest
         // text plus one "a", at 100 twips a character; the file stores whole pixels (7 a character,
@@ -97,8 +102,8 @@ TEST_F(ReportXlsx, LongNumbersShowEveryDigitInTheCompositeReport) {
     ASSERT_EQ(sql("create table 编码 (代码 bigint, 金额 decimal(14,3), 件数 int)").status, 0);
     ASSERT_EQ(sql("insert into 编码 values (123456789012345, 1234567890.125, 12)").status, 0);
     ASSERT_EQ(sql("insert into 编码 values (-123456789012, 0.5, 7)").status, 0);
-    const Outcome r = palvo({"report", "xlsx", "--db", db, "--title", "编码", "--heading",
-                             "序号,代码,金额,件数", "--out", out_, "select 代码, 金额, 件数 from 编码"});
+    const Outcome r =
+        report("编码", "select 代码, 金额, 件数 from 编码", {"--heading", "序号,代码,金额,件数"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string x = sheet();
     struct Case {
@@ -120,10 +125,7 @@ TEST_F(ReportXlsx, ADateColumnIsAsWideAsTheDateItShows) {
     // 12.5 characters, 93 pixels (the date and time the query gave made 22.29)
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{}, std::vector<std::string>{"--heading", "序号,收支,收支"}}) {
-        std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", "收支", "--out", out_};
-        args.insert(args.end(), options.begin(), options.end());
-        args.emplace_back("select 项目, 日期 from 登记");
-        const Outcome r = palvo(args);
+        const Outcome r = report("收支", "select 项目, 日期 from 登记", options);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(xpath1(sheet(), "//x:col[@min='3']/@width"), "13.28515625") << options.size();
     }
@@ -135,10 +137,7 @@ TEST_F(ReportXlsx, WrappedCellsGetRowsTallEnoughForTheirLines) {
     ASSERT_EQ(sql("insert into 人员 values ('李四', '财务')").status, 0);
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{}, std::vector<std::string>{"--heading", "序号,人员,人员"}}) {
-        std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", "人员", "--out", out_};
-        args.insert(args.end(), options.begin(), options.end());
-        args.emplace_back("select 姓名, 部门 from 人员");
-        const Outcome r = palvo(args);
+        const Outcome r = report("人员", "select 姓名, 部门 from 人员", options);
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string x = sheet();
         const std::string first = options.empty() ? "4" : "5";
@@ -154,9 +153,8 @@ TEST_F(ReportXlsx, WrappedCellsGetRowsTallEnoughForTheirLines) {
 TEST_F(ReportXlsx, AHeadingMergeHidesNoOtherHeadingText) {
     // 日期 of the first row stands over the 日期 run of the second; merging it down would join that
     // run and hide 说明 beside it
-    const Outcome r =
-        palvo({"report", "xlsx", "--db", db, "--title", "收支", "--heading", "收支,收支,日期,说明",
-               "--heading", "序号,项目,日期,日期", "--out", out_, "select 项目, 金额, 日期 from 收支"});
+    const Outcome r = report("收支", "select 项目, 金额, 日期 from 收支",
+                             {"--heading", "收支,收支,日期,说明", "--heading", "序号,项目,日期,日期"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string x = sheet();
     EXPECT_EQ(xpath(x, "//x:row[@r='3']//x:t"), (std::vector<std::string>{"收支", "日期", "说明"}));
@@ -167,22 +165,19 @@ TEST_F(ReportXlsx, AHeadingMergeHidesNoOtherHeadingText) {
 }
 
 TEST_F(ReportXlsx, AFailingReportWritesNoWorkbook) {
-    const Outcome heading = palvo({"report", "xlsx", "--db", db, "--title", "T", "--heading", "a,b", "--out",
-                                   out_, "select 项目, 金额 from 收支"});
+    const Outcome heading = report("T", "select 项目, 金额 from 收支", {"--heading", "a,b"});
     EXPECT_EQ(heading.status, 2);
     EXPECT_EQ(heading.err,
               "palvo: --heading \"a,b\" has 2 cells; the report has 3 columns (running numbers included)\n");
     // an item beyond the table is refused alone (the one after it is made), and then no workbook is written
     const Outcome merge =
-        palvo({"report", "xlsx", "--db", db, "--title", "T", "--merge", "(0,0):(1000000,16000);(1,1):(2,1);",
-               "--out", out_, "select 项目, 金额 from 收支"});
+        report("T", "select 项目, 金额 from 收支", {"--merge", "(0,0):(1000000,16000);(1,1):(2,1);"});
     EXPECT_EQ(merge.status, 1);
     EXPECT_EQ(
         merge.err,
         "[Vantrel提示] Merge method of Range class failed: merge item (0,0):(1000000,16000) lies outside "
         "the table A1:C5\n");
-    const Outcome empty = palvo(
-        {"report", "xlsx", "--db", db, "--title", "T", "--out", out_, "select 项目 from 收支 where 1 = 0"});
+    const Outcome empty = report("T", "select 项目 from 收支 where 1 = 0");
     EXPECT_EQ(empty.status, 1);
     EXPECT_NE(empty.err.find("没有数据！"), std::string::npos) << empty.err;
     EXPECT_EQ(palvo({"report", "xlsx", "--db", db, "--out", out_, "select 1"}).status, 2);  // no title

@@ -195,11 +195,8 @@ TEST(SqlUsage, BadCommandLinesExitWithTwo) {
         {"sql", "--db", "a.db", "--odbc", "DSN=x", "select 1"},
         {"sql", "select 1", "select 2"},
         {"sql", "--nosuch", "select 1"},
-        {"sql", "--csv"},
         {"sql", "--csv", "select 1", "--tsv"},
-        {"nosuch"},
         {"init"},
-        {"init", "--sample"},
     };
     for (const auto& args : bad) {
         const auto r = palvo(args);

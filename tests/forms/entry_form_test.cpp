@@ -46,15 +46,15 @@ protected:
         for (int i = 1; i < 7; ++i) sales.text(i).Text(texts[static_cast<std::size_t>(i - 1)]);
         return form.sCheckData(sales, types, lengths, "1,2,", "5,", "销售", {}, false);
     }
-    // The customer form holding C002 as loaded.
-    memory::Form customerForm() {
-        return memory::Form("frm客户",
-                            {{"2客户编号", "", "C002"}, {"2客户名称", "", "西山公司"}, {"4地区", "", "02"}});
-    }
 
     memory::Form sales = salesForm();
     std::vector<std::string> types;
     std::vector<std::int16_t> lengths, scales;
+    // the customer form holding C002 as loaded
+    memory::Form customers{"frm客户",
+                           {{"2客户编号", "", "C002"}, {"2客户名称", "", "西山公司"}, {"4地区", "", "02"}}};
+    std::vector<std::string> customerTypes;
+    std::vector<std::int16_t> customerLengths, customerScales;
 };
 
 TEST_F(EntryForm, TheSalesFormLoadsReadyForEntry) {
@@ -102,9 +102,6 @@ TEST_F(EntryForm, AValidNewSaleIsStoredAsTyped) {
 TEST_F(EntryForm, AMasterKeyChangeCascadesToItsSales) {
     loadSales();
     exec({"insert into 销售 (客户编号, 商品) values ('C002', N'垫圈')"});
-    memory::Form customers = customerForm();
-    std::vector<std::string> customerTypes;
-    std::vector<std::int16_t> customerLengths, customerScales;
     ASSERT_EQ(form.sInitFieldProp(customers, "客户", customerTypes, customerLengths, customerScales), "");
     const std::vector<std::string> loaded{"C002", "西山公司", "02"};
     customers.text(0).Text("C'02");
@@ -128,9 +125,6 @@ TEST_F(EntryForm, ACustomerInUseCannotBeDeleted) {
     loadSales();
     exec({"insert into 客户 values ('C''02', N'西山公司', '02')",
           "insert into 销售 (客户编号) values ('C''02')"});
-    memory::Form customers = customerForm();
-    std::vector<std::string> customerTypes;
-    std::vector<std::int16_t> customerLengths, customerScales;
     ASSERT_EQ(form.sInitFieldProp(customers, "客户", customerTypes, customerLengths, customerScales), "");
     std::string master = "客户";
     EXPECT_EQ(form.sCheckDelSql(customers, master, {"C'02", "西山公司", "02"}, customerTypes),

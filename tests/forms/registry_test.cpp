@@ -51,13 +51,6 @@ protected:
     }
 };
 
-TEST_F(Registry, AFormWithoutLookupsRegistersNothing) {
-    memory::Form plain("frm", {{"2名称", "", ""}});
-    std::string table = "销售";
-    form.mSetKeepSql(plain, table);
-    EXPECT_EQ(registry(), "");
-}
-
 TEST_F(Registry, AMissingTableRegistersNothing) {
     memory::Form frm = salesForm();
     std::string missing = "销售,没有的表";

@@ -126,7 +126,6 @@ const PaperCase paperCases[] = {
     {40, PaperCode::Fanfold10x11, vbPRORPortrait, kEighthInch, 9, {39, 1}},
     {31, PaperCode::Fanfold10x11, vbPRORLandscape, kEighthInch, 9, {30, 1}},
     {31, PaperCode::A4, vbPRORLandscape, kQuarterInch, 9, {29, 2}},
-    {26, PaperCode::B5, vbPRORLandscape, kQuarterInch, 9, {24, 2}},
     {26, PaperCode::B5, vbPRORLandscape, kEighthInch, 12, {24, 2}},
 };
 

@@ -31,9 +31,6 @@ TEST_F(Settings, SeedingTakesEligibleColumnsInCatalogueOrderOrWithAMustSetString
     EXPECT_EQ(scalar("select 排列顺序 from 查询打印设置 where 字段名='金额'"), "4");
     EXPECT_EQ(scalar("select min(选择标志) from 查询打印设置"), "1");
     EXPECT_EQ(scalar("select max(合计) + max(排序) + max(分组) from 查询打印设置"), "0");
-    // second call reads the same set without seeding again
-    EXPECT_EQ(db.sGetField("销售", "普通查询", "月报"), "名称,金额,[单价(元)],日期");
-    EXPECT_EQ(setCount(), "4");
     // a must-set string keeps the identifier columns
     EXPECT_EQ(db.sGetField("销售", "普通查询", "全部", "", "", "", "x"), "编号,名称,金额,[单价(元)],日期");
 }
@@ -126,8 +123,6 @@ TEST_F(Settings, AnUnknownTableGivesAnEmptyList) {
 TEST_F(Settings, SetCxmAddsExistingSetsOnce) {
     db.sGetField("销售", "普通查询", "月报");
     memory::ComboBox cmb;
-    db.mSetCxm(cmb, "销售", "不存在", "普通查询");
-    EXPECT_EQ(cmb.ListCount(), 0);
     db.mSetCxm(cmb, "销售", "月报", "普通查询");
     ASSERT_EQ(cmb.ListCount(), 1);
     cmb.Clear();
