@@ -84,7 +84,7 @@ TEST(Convert, TextArgumentsBecomeTheParameterTypesOrFail) {
         {"1e400", Type::Double, 13},
     };
     for (const auto& [text, type, number] : bad)
-        EXPECT_EQ(errorNumber([&] { dispatch::convert(text, type, "lenId"); }), number) << text;
+        EXPECT_EQ(errorNumber([t = text, k = type] { dispatch::convert(t, k, "lenId"); }), number) << text;
 }
 
 // A method that changes some of its by-reference arguments.
