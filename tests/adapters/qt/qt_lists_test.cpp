@@ -113,7 +113,6 @@ protected:
         widget.setEditable(true);
         c.AddItems({"重庆市", "长沙市"});
     }
-    // Shows the box and drops its list down.
     void dropDown() {
         widget.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -160,7 +159,6 @@ TEST_F(PagedPreview, ARefusedPaperShowsOneBlankPage) {
     EXPECT_EQ(testing::errorNumber([&] { refused.print(target); }), 482);
 }
 
-// A recording printer measuring in the Qt printer's fonts.
 class MeasuredInPrintFonts : public memory::RecordingPrinter {
 public:
     explicit MeasuredInPrintFonts(std::shared_ptr<qt::Printer> fonts) : fonts_(std::move(fonts)) {}

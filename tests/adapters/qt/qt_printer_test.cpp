@@ -15,7 +15,6 @@
 #include <QPrinterInfo>
 #include <QRect>
 #include <QString>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
@@ -229,21 +228,6 @@ TEST_F(QtPrinter, ThePageFootLiesBelowTheLastRowOnEveryPaper) {
             }
         }
     }
-}
-
-// A host's printer writing a PDF file keeps the file and its paper through the
-// print dialog, whatever printers the machine has (a default CUPS queue took both).
-TEST_F(QtPrinter, ThePrintDialogKeepsTheHostsOutput) {
-    const fs::path pdf = file("kept.pdf");
-    QPrinter target(QPrinter::HighResolution);
-    toPdf(target, pdf);
-    target.setPageSize(QPageSize(static_cast<QPageSize::PageSizeId>(qt::pageSizeIdOf(PaperCode::B5))));
-    auto dialog = qt::printDialog(target, 8);
-    QTimer::singleShot(0, dialog.get(), &QDialog::accept);
-    ASSERT_EQ(dialog->exec(), QDialog::Accepted);
-    EXPECT_EQ(target.outputFormat(), QPrinter::PdfFormat);
-    EXPECT_EQ(target.outputFileName().toStdString(), pdf.string());
-    EXPECT_EQ(target.pageLayout().pageSize().windowsId(), PaperCode::B5);
 }
 
 TEST_F(QtPrinter, ATextsOwnLinesReadBackFromThePdfEachOnItsOwn) {
