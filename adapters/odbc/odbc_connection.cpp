@@ -768,7 +768,8 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     d.translate = !(target && target->passesThrough());
     if (!d.hostTranslator) {
         d.translator = detail::translatorFor(*target);
-        d.batchTranslator = detail::sharedTranslator(*target);
+        // batches run in the library on PostgreSQL; the SQLite driver's connection refuses them by name
+        if (target == &dialect::postgresTarget()) d.batchTranslator = detail::sharedTranslator(*target);
     }
     d.session = {};
     if (!target) return;

@@ -238,6 +238,30 @@ TEST_F(PgBatch, SetRowCountLimitsLaterQueries) {
     EXPECT_EQ(rows("set rowcount 0; select count(*) from t"), "3");
 }
 
+TEST_F(PgBatch, ProceduresAreKeptOnTheServer) {
+    conn_.Execute("create table 库存 (品名 nvarchar(10), 数量 int)");
+    conn_.Execute(
+        "create procedure 进货 @品名 nvarchar(10), @数量 int = 1, @合计 int output as begin set nocount on; "
+        "insert into 库存 values (@品名, @数量); select @合计 = sum(数量) from 库存; return @合计 * 10 end");
+    EXPECT_EQ(rows("declare @t int, @r int; exec @r = 进货 N'纸', 5, @t output; exec 进货 @品名 = N'笔', "
+                   "@合计 = @t output; select @t, @r"),
+              "6|50");
+    Connection other;  // the procedure is the database's, not the connection's
+    other.Open(db_);
+    EXPECT_EQ(text(other.Query("exec sp_executesql N'declare @t int; exec 进货 @p, 4, @t output; select @t', "
+                               "N'@p nvarchar(10)', @p = N'尺'")),
+              "10");
+    other.Execute("drop procedure 进货");
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Execute("exec 进货 N'纸'"); })), 2812);
+}
+
+TEST_F(PgBatch, ProcedureDropsTheTemporaryTablesItMade) {
+    conn_.Execute("create procedure p as begin create table #p (k int); insert into #p values (1) end");
+    conn_.Execute("create table #mine (k int); exec p");
+    EXPECT_EQ(rows("select count(*) from #mine"), "0");
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Query("select * from #p"); })), 208);
+}
+
 TEST_F(PgBatch, WhatItCannotKeepIsRefusedByName) {
     const struct {
         const char* batch;
@@ -248,6 +272,10 @@ TEST_F(PgBatch, WhatItCannotKeepIsRefusedByName) {
         {"set ansi_nulls off; select 1", "Not supported on PostgreSQL: SET ANSI_NULLS OFF in a batch."},
         {"create table ##g (k int)", "Not supported on PostgreSQL: global temporary table ##g."},
         {"set rowcount 1; update t set k = 0", "Not supported on PostgreSQL: TOP in UPDATE."},
+        {"create function f (@a int) returns int as begin return @a + 1 end",
+         "Not supported on PostgreSQL: user-defined functions (CREATE FUNCTION)."},
+        {"create trigger tr on t after insert as select 1",
+         "Not supported on PostgreSQL: the statement CREATE TRIGGER."},
         {"declare @d datetime = getdate(); select datename(month, @d)",
          "Not supported on PostgreSQL: the function DATENAME()."},
     };
