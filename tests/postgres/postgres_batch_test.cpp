@@ -113,6 +113,13 @@ TEST_F(PgBatch, ControlFlowRunsInTheLibrary) {
     });
 }
 
+TEST_F(PgBatch, WaitForDelayEndsWithinTheCommandTimeout) {
+    EXPECT_EQ(rows("declare @d varchar(12) = '00:00:00.050'; waitfor delay @d; select 1"), "1");
+    conn_.CommandTimeout(1);
+    const auto [number, native, message] = fullErrorOf([&] { conn_.Execute("waitfor delay '00:00:05'"); });
+    EXPECT_EQ(message, "Query timeout expired");
+}
+
 TEST_F(PgBatch, EveryResultSetComesBackInOrder) {
     conn_.Execute("create table t (k int)");
     const std::vector<ResultTable> sets = conn_.QueryResults(
