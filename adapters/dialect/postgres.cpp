@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "palvo/dialect/target.h"
@@ -24,9 +25,36 @@ namespace {
 
 // SQL Server compares names without regard to case, PostgreSQL folds the ones it is
 // given unquoted to lower case: a bracketed name is quoted as it folds.
+// A temporary table (#t) keeps its '#': PostgreSQL's temporary tables are the session's own, as #t is
+// the connection's.
 std::string pgName(std::string_view name) {
-    if (name.starts_with('#')) refuse("temporary table " + std::string(name));
+    if (name.starts_with("##")) refuse("global temporary table " + std::string(name));
     return quoteName(asciiLower(name));
+}
+
+// What a batch knows of its connection, which the statement reads as a parameter its port binds
+// (Translation::variables names it so): the value T-SQL's function gives, of its type.
+const char* sessionValueType(std::string_view name) {
+    static constexpr struct {
+        std::string_view name;
+        const char* type;
+    } values[] = {{"@@trancount", "integer"},
+                  {"@@error", "integer"},
+                  {"@@rowcount", "integer"},
+                  {"@@fetch_status", "integer"},
+                  {"@@cursor_rows", "integer"},
+                  {"@@nestlevel", "integer"},
+                  {"error_number()", "integer"},
+                  {"error_severity()", "integer"},
+                  {"error_state()", "integer"},
+                  {"error_line()", "integer"},
+                  {"error_message()", "varchar(4000)"},
+                  {"error_procedure()", "varchar(128)"},
+                  {"xact_state()", "smallint"}};
+    for (const auto& v : values) {
+        if (v.name == name) return v.type;
+    }
+    return nullptr;
 }
 
 // Text columns compare and sort as Chinese_PRC_CI_AS does: by pinyin, Latin letters first, without
@@ -54,6 +82,12 @@ bool sameFunction(std::string_view fn) {
 
 class PgRenderer {
 public:
+    using Types = std::unordered_map<std::string, std::string>;
+    explicit PgRenderer(const Types* variables = nullptr) : variables_(variables) {}
+
+    // The batch variables and session values the statement reads, in the order of its parameters.
+    std::vector<std::string>& bound() { return bound_; }
+
     std::string statement(const ReadStatement& s) {
         switch (s.kind) {
             case StatementKind::Select:
@@ -83,6 +117,24 @@ public:
 private:
     static constexpr int kMaxDepth = 400;
     int depth_ = 0;
+    const Types* variables_;
+    std::vector<std::string> bound_;
+
+    // A value bound in place, cast to its type: PostgreSQL would not know a parameter's type otherwise.
+    std::string parameter(const std::string& name, const std::string& pgType) {
+        bound_.push_back(name);
+        return "cast(? as " + pgType + ")" + (textType(pgType) ? std::string(kTextCollation) : "");
+    }
+
+    // The PostgreSQL type of a variable's T-SQL type as DECLARE gives it ("varchar(10)").
+    static std::string variableType(const std::string& type) {
+        const ReadBatch read = readBatch("declare @v " + type);
+        const Nodes& ns = read.statements.at(0).nodes;
+        std::size_t k = 2;
+        std::string pg = pgType(ns, k, ns.size(), false);
+        if (k != ns.size()) refuse("a variable of the type " + type);
+        return pg;
+    }
 
     struct Level {
         explicit Level(int& depth) : depth_(depth) {
@@ -210,6 +262,18 @@ private:
                     ++k;
                     return;
                 }
+                if (const std::string lw = asciiLower(t.text); const char* type = sessionValueType(lw)) {
+                    put(out, parameter(lw, type), t.spaceBefore);
+                    ++k;
+                    return;
+                }
+                if (const std::string lw = asciiLower(t.text); variables_) {
+                    if (const auto it = variables_->find(lw); it != variables_->end()) {
+                        put(out, parameter(lw, variableType(it->second)), t.spaceBefore);
+                        ++k;
+                        return;
+                    }
+                }
                 refuse("variable " + t.text + " (T-SQL batches)");
             case TokenKind::Operator:
                 put(out,
@@ -230,9 +294,22 @@ private:
             return;
         }
         if (lw == "collate") refuse("COLLATE");
+        if (lw == "into" && k + 1 < e && !ns[k + 1].group && ns[k + 1].tok.text.starts_with('#') &&
+            !(k > 0 && ns[k - 1].word("insert"))) {
+            // SELECT ... INTO #t
+            put(out, "into temporary", t.spaceBefore);
+            ++k;
+            return;
+        }
         if (lw == "top") refuse("TOP in " + upper(ns[0].tok.text));  // UPDATE TOP (n), DELETE TOP (n)
         // PostgreSQL would hand the schema's LIKE a pattern rewritten with its own escapes
         if (lw == "escape") refuse("LIKE ... ESCAPE");
+        if (t.text.starts_with('#')) {
+            // #t, written without brackets
+            put(out, pgName(t.text), t.spaceBefore);
+            ++k;
+            return;
+        }
         if (lw == "rowid") {
             // the row's own address, which the embedded database calls rowid
             put(out, "ctid", t.spaceBefore);
@@ -292,6 +369,10 @@ private:
         if (fn == "log") return "ln(" + args(a) + ")";
         if (fn == "getdate" || fn == "sysdatetime" || fn == "current_timestamp") return "palvo.getdate()";
         if (fn == "getutcdate") return "palvo.getutcdate()";
+        if (const char* type = sessionValueType(fn + "()")) {
+            if (!a.empty()) refuse(upper(fn) + "() with arguments");
+            return parameter(fn + "()", type);
+        }
         if (!sameFunction(fn)) refuse("the function " + upper(fn) + "()");
         const bool own = fn == "len" || fn == "isnull" || fn == "charindex" || fn == "year" ||
                          fn == "month" || fn == "day" || fn == "newid" || fn == "ceiling" || fn == "square" ||
@@ -375,8 +456,9 @@ private:
     // CREATE TABLE T (column definitions and constraints)
     std::string createTable(const Nodes& ns) {
         if (ns.size() != 4 || !ns[3].group) refuse("CREATE TABLE with more than its columns (ON, WITH, ...)");
-        if (ns[2].tok.text.starts_with('#')) refuse("temporary table " + ns[2].tok.text);
-        std::string out = "create table " + renderAt(ns, 2) + " (";
+        const bool temporary = !ns[2].group && ns[2].tok.text.starts_with('#');
+        std::string out =
+            std::string(temporary ? "create temporary table " : "create table ") + renderAt(ns, 2) + " (";
         const Nodes& d = ns[3].kids;
         bool first = true;
         for (const auto& [b, e] : splitCommas(d, 0, d.size())) {
@@ -498,9 +580,38 @@ protected:
     Translation render(const ReadBatch& batch, Catalogue*, std::string_view) const override {
         const auto& ss = batch.statements;
         if (ss.empty()) throw Error(ErrorNumber::InvalidCall, "The statement is empty.");
-        if (ss.size() > 1) refuse("several statements in one batch");
+        // DECLAREs without values, then one query or change (as the batch engine writes each of its
+        // statements): the statement, its variables bound as parameters
+        PgRenderer::Types types;
+        std::size_t k = 0;
+        while (k + 1 < ss.size() && declaresOnly(ss[k], types)) ++k;
+        const StatementKind last = ss.back().kind;
         Translation tr;
-        tr.statements.push_back(PgRenderer().statement(ss[0]));
+        if (k > 0 && k + 1 == ss.size() &&
+            (last == StatementKind::Select || last == StatementKind::With || last == StatementKind::Insert ||
+             last == StatementKind::Update || last == StatementKind::Delete) &&
+            !hasParameter(ss.back().nodes) && declaredVariables(ss.back().nodes, types)) {
+            PgRenderer r(&types);
+            tr.statements.push_back(r.statement(ss.back()));
+            tr.variables = std::move(r.bound());
+            return tr;
+        }
+        if (k > 0 || ss.size() > 1 || batchLanguage(ss[0])) {
+            // the connection's batch engine runs it; a host that runs translations alone is told why not
+            tr.batch = true;
+            tr.refusal = "Not supported on PostgreSQL: several statements in one batch.";
+            if (ss.size() == 1) {
+                try {
+                    PgRenderer().statement(ss[0]);
+                } catch (const Error& e) {
+                    tr.refusal = e.description();
+                }
+            }
+            return tr;
+        }
+        PgRenderer r;
+        tr.statements.push_back(r.statement(ss[0]));
+        tr.variables = std::move(r.bound());
         return tr;
     }
 };

@@ -147,4 +147,15 @@ Translation triggerChange(std::string_view text);
 /// Whether the nodes read a variable (an @name; @@ names are functions).
 bool readsVariables(const Nodes& ns);
 
+/// A DECLARE of variables without values: their types go into `types` (lower-case name -> type).
+/// False for any other statement, and for one the batch engine reports as wrong.
+bool declaresOnly(const ReadStatement& s, std::unordered_map<std::string, std::string>& types);
+/// Whether every variable the nodes read is one of `types`.
+bool declaredVariables(const Nodes& ns, const std::unordered_map<std::string, std::string>& types);
+/// Whether the nodes hold a parameter mark (?).
+bool hasParameter(const Nodes& ns);
+/// What a batch engine runs rather than a target alone: DECLARE, SET, IF, WHILE, blocks, PRINT,
+/// transactions, procedures, cursors, and any statement that reads a variable.
+bool batchLanguage(const ReadStatement& s);
+
 }  // namespace Palvo::dialect

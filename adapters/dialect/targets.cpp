@@ -7,6 +7,60 @@ namespace Palvo::dialect {
 
 Target::~Target() = default;
 
+bool declaresOnly(const ReadStatement& s, std::unordered_map<std::string, std::string>& types) {
+    if (s.kind != StatementKind::Declare) return false;
+    try {
+        for (Declared& d : readDeclarations(s.nodes, 0, s.nodes.size())) {
+            if (d.valueFirst != d.valueLast) return false;
+            types[d.name] = std::move(d.type);
+        }
+    } catch (const Error&) {
+        return false;  // the batch engine reports it
+    }
+    return true;
+}
+
+bool declaredVariables(const Nodes& ns, const std::unordered_map<std::string, std::string>& types) {
+    for (const Node& n : ns) {
+        if (n.group ? !declaredVariables(n.kids, types)
+                    : n.tok.kind == TokenKind::Variable && !n.tok.text.starts_with("@@") &&
+                          !types.contains(asciiLower(n.tok.text)))
+            return false;
+    }
+    return true;
+}
+
+bool hasParameter(const Nodes& ns) {
+    for (const Node& n : ns) {
+        if (n.group ? hasParameter(n.kids) : n.tok.kind == TokenKind::Parameter) return true;
+    }
+    return false;
+}
+
+// What the batch engine runs: the statements it steps through, PRINT and
+// variables (which a statement alone cannot have).
+bool batchLanguage(const ReadStatement& s) {
+    switch (s.kind) {
+        case StatementKind::Declare:
+        case StatementKind::Set:
+        case StatementKind::If:
+        case StatementKind::While:
+        case StatementKind::Return:
+        case StatementKind::Execute:
+            return true;
+        case StatementKind::Begin:  // blocks, TRY ... CATCH, BEGIN TRAN
+            return true;
+        default:
+            break;
+    }
+    const Node& first = s.nodes[0];
+    if (procedureStatement(s.nodes, 0)) return true;
+    return first.word("print") || first.word("break") || first.word("continue") || first.word("commit") ||
+           first.word("rollback") || first.word("save") || first.word("raiserror") || first.word("throw") ||
+           first.word("waitfor") || first.word("open") || first.word("fetch") || first.word("close") ||
+           first.word("deallocate") || readsVariables(s.nodes);
+}
+
 Error Target::sqlServerError(const Error& failure, std::string_view) const { return failure; }
 
 Translation Target::translate(std::string_view tsql, Catalogue* catalogue,
@@ -68,7 +122,7 @@ private:
         if (k > 0 && k + 1 == ss.size() &&
             (last == StatementKind::Select || last == StatementKind::With || last == StatementKind::Insert ||
              last == StatementKind::Update || last == StatementKind::Delete) &&
-            !hasParameter(ss.back().nodes) && declared(ss.back().nodes, types)) {
+            !hasParameter(ss.back().nodes) && declaredVariables(ss.back().nodes, types)) {
             Rewriter rw(catalogue, parameterTypes);
             rw.variables(&types);
             rw.ansiNullsOff(ansiNullsOff);
@@ -86,60 +140,6 @@ private:
             return true;
         return ns.size() > 3 && ns[0].word("create") && ns[1].word("or") && ns[2].word("alter") &&
                ns[3].word("trigger");
-    }
-
-    static bool declaresOnly(const ReadStatement& s, Rewriter::VariableTypes& types) {
-        if (s.kind != StatementKind::Declare) return false;
-        try {
-            for (Declared& d : readDeclarations(s.nodes, 0, s.nodes.size())) {
-                if (d.valueFirst != d.valueLast) return false;
-                types[d.name] = std::move(d.type);
-            }
-        } catch (const Error&) {
-            return false;  // the batch engine reports it
-        }
-        return true;
-    }
-
-    static bool declared(const Nodes& ns, const Rewriter::VariableTypes& types) {
-        for (const Node& n : ns) {
-            if (n.group ? !declared(n.kids, types)
-                        : n.tok.kind == TokenKind::Variable && !n.tok.text.starts_with("@@") &&
-                              !types.contains(asciiLower(n.tok.text)))
-                return false;
-        }
-        return true;
-    }
-
-    static bool hasParameter(const Nodes& ns) {
-        for (const Node& n : ns) {
-            if (n.group ? hasParameter(n.kids) : n.tok.kind == TokenKind::Parameter) return true;
-        }
-        return false;
-    }
-
-    // What the batch engine runs: the statements it steps through, PRINT and
-    // variables (which a statement alone cannot have).
-    static bool batchLanguage(const ReadStatement& s) {
-        switch (s.kind) {
-            case StatementKind::Declare:
-            case StatementKind::Set:
-            case StatementKind::If:
-            case StatementKind::While:
-            case StatementKind::Return:
-            case StatementKind::Execute:
-                return true;
-            case StatementKind::Begin:  // blocks, TRY ... CATCH, BEGIN TRAN
-                return true;
-            default:
-                break;
-        }
-        const Node& first = s.nodes[0];
-        if (procedureStatement(s.nodes, 0)) return true;
-        return first.word("print") || first.word("break") || first.word("continue") || first.word("commit") ||
-               first.word("rollback") || first.word("save") || first.word("raiserror") ||
-               first.word("throw") || first.word("waitfor") || first.word("open") || first.word("fetch") ||
-               first.word("close") || first.word("deallocate") || readsVariables(s.nodes);
     }
 
     static Translation batchOf(const ReadBatch& batch, Catalogue* catalogue) {

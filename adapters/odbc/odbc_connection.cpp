@@ -2,9 +2,11 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <utility>
 
+#include "batch_port.h"
 #include "column_types.h"
 #include "connection_string.h"
 #include "odbc_api.h"
@@ -150,7 +152,7 @@ bool changesSchema(const std::string& sql) {
 
 }  // namespace
 
-struct Connection::Impl {
+struct Connection::Impl final : detail::ServerLink {
     // Where long values are read piece by piece; made once, not for every cell.
     std::vector<char> pieceBuffer = std::vector<char>(8192);
     explicit Impl(const Api& a) : api(&a), env(&a, SQL_HANDLE_ENV), dbc(&a, SQL_HANDLE_DBC) {}
@@ -164,6 +166,10 @@ struct Connection::Impl {
     bool translate = false;
     bool hostTranslator = false;  // the host set its own: no target is needed
     StatementTranslator translator;
+    // the target's own translator, through which batches run (none when the host set its own)
+    dialect::Translator* batchTranslator = nullptr;
+    detail::BatchSession session;
+    long batchTimeout = 0;
     int describeParamSupport = -1;  // SQLDescribeParam: -1 not asked yet, 0 no, 1 yes
     // SQLite: declared column types by table, read from the schema (see declaredTypes)
     std::map<std::string, std::map<std::string, std::string>> declared;
@@ -574,6 +580,57 @@ struct Connection::Impl {
         throw e;
     }
 
+    // The batch engine's statements (batch_port.cpp), already in the server's SQL. A Null goes as
+    // varchar, which each variable's cast turns into its type.
+    long change(const std::string& sql, const std::vector<Value>& params) override {
+        Handle stmt = newStatement(batchTimeout);
+        std::vector<ParamBuffer> buffers;
+        run(stmt, sql, params, buffers, std::vector<int>(params.size(), adVarChar));
+        SQLLEN count = -1;
+        if (!succeeded(api->rowCount(stmt.get(), &count))) count = -1;
+        for (SQLRETURN r = api->moreResults(stmt.get()); r != SQL_NO_DATA; r = api->moreResults(stmt.get())) {
+            if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLMoreResults");
+        }
+        return changesSchema(sql) ? -1 : static_cast<long>(count);
+    }
+    ResultTable rows(const std::string& sql, const std::vector<Value>& params) override {
+        Handle stmt = newStatement(batchTimeout);
+        std::vector<ParamBuffer> buffers;
+        run(stmt, sql, params, buffers, std::vector<int>(params.size(), adVarChar));
+        SQLSMALLINT count = 0;
+        if (!succeeded(api->numResultCols(stmt.get(), &count)))
+            fail(stmt, ErrorNumber::Database, "SQLNumResultCols");
+        return count > 0 ? readResult(stmt, count, batchTimeout) : ResultTable{};
+    }
+    void begin() override {
+        if (linkLost) restoreLink();
+        setAutocommit(false);
+        inTransaction = true;
+    }
+    void end(bool commit) override {
+        if (linkLost) {
+            // nothing is left to commit: the server rolled the transaction back when the link broke
+            if (commit) throw linkFailure("The transaction was lost when the link to the server broke.");
+            inTransaction = false;
+            return;
+        }
+        if (!commit) inTransaction = false;
+        endTransaction(commit ? SQL_COMMIT : SQL_ROLLBACK);
+        inTransaction = false;
+    }
+    long timeoutSeconds() const override { return batchTimeout; }
+
+    // Whether the text goes through the batch engine: a batch, or a statement that reads a batch's
+    // values, or any statement under SET ROWCOUNT.
+    bool batchFor(const std::string& sql) {
+        return batchTranslator && detail::runsAsBatch(*batchTranslator->translateStatements(sql), session);
+    }
+    dialect::BatchResult runBatch(const std::string& sql, const std::vector<Value>& params, long timeout,
+                                  const std::function<void(const Palvo::Connection::InfoMessage&)>& tell) {
+        batchTimeout = timeout;
+        return detail::runServerBatch(*this, session, *batchTranslator, sql, params, tell);
+    }
+
     /// A query sent, its parameters' buffers kept while its results are read.
     struct Started {
         Handle stmt;
@@ -709,7 +766,12 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     d.database = std::move(database);
     d.target = target;
     d.translate = !(target && target->passesThrough());
-    if (!d.hostTranslator) d.translator = detail::translatorFor(*target);
+    if (!d.hostTranslator) {
+        d.translator = detail::translatorFor(*target);
+        // batches run in the library on PostgreSQL; the SQLite driver's connection refuses them by name
+        if (target == &dialect::postgresTarget()) d.batchTranslator = detail::sharedTranslator(*target);
+    }
+    d.session = {};
     if (!target) return;
     for (std::string text : target->sessionSetup()) {
         Handle stmt = d.newStatement(ConnectionTimeout());
@@ -733,6 +795,8 @@ void Connection::doClose() noexcept {
     d.linkLost = false;
     d.inTransaction = false;
     d.openPassword.clear();
+    d.batchTranslator = nullptr;
+    d.session = {};
 }
 
 long Connection::doExecute(const std::string& sql, const std::vector<Value>& params) {
@@ -742,6 +806,9 @@ long Connection::doExecute(const std::string& sql, const std::vector<Value>& par
 long Connection::doExecuteWithTypes(const std::string& sql, const std::vector<Value>& params,
                                     const std::vector<int>& columnTypes) {
     Impl& d = *impl_;
+    if (d.batchFor(sql))
+        return d.runBatch(sql, params, CommandTimeout(), [this](const InfoMessage& m) { infoMessage(m); })
+            .affected;
     const bool schema = changesSchema(sql);
     if (schema) d.declared.clear();
     // a statement the target translates is one statement: a schema change counts no rows (-1), as on
@@ -768,6 +835,10 @@ ResultTable Connection::doQuery(const std::string& sql) { return doQueryWith(sql
 
 ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Value>& params) {
     Impl& d = *impl_;
+    // a batch gives its first result set
+    if (d.batchFor(sql))
+        return d.runBatch(sql, params, CommandTimeout(), [this](const InfoMessage& m) { infoMessage(m); })
+            .first;
     Impl::Started q = d.startQuery(sql, params, CommandTimeout());
     const Handle& stmt = q.stmt;
     ResultTable result;
@@ -786,6 +857,15 @@ ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Va
 std::vector<ResultTable> Connection::doQueryResults(const std::string& sql,
                                                     const std::vector<Value>& params) {
     Impl& d = *impl_;
+    if (d.batchFor(sql)) {
+        dialect::BatchResult r =
+            d.runBatch(sql, params, CommandTimeout(), [this](const InfoMessage& m) { infoMessage(m); });
+        std::vector<ResultTable> out;
+        out.reserve(1 + r.later.size());
+        out.push_back(std::move(r.first));
+        std::move(r.later.begin(), r.later.end(), std::back_inserter(out));
+        return out;
+    }
     Impl::Started q = d.startQuery(sql, params, CommandTimeout());
     const Handle& stmt = q.stmt;
     std::vector<ResultTable> results;
@@ -822,26 +902,17 @@ long long Connection::doLastInsertId() {
     return v.isNull() ? 0 : v.toInt64();
 }
 
-void Connection::doBegin() {
-    Impl& d = *impl_;
-    if (d.linkLost) d.restoreLink();
-    d.setAutocommit(false);
-    d.inTransaction = true;
-}
+// The host's transaction is the one its batches count in @@TRANCOUNT (batch_port.cpp): begun inside a
+// batch's transaction it nests, as BEGIN TRAN does.
+void Connection::doBegin() { detail::beginTran(*impl_, impl_->session, ""); }
 
-void Connection::doCommit() {
-    Impl& d = *impl_;
-    // nothing is left to commit: the server rolled the transaction back when the link broke
-    if (d.linkLost) throw Impl::linkFailure("The transaction was lost when the link to the server broke.");
-    d.endTransaction(SQL_COMMIT);
-    d.inTransaction = false;
-}
+void Connection::doCommit() { detail::commitTran(*impl_, impl_->session); }
 
+// Whatever a batch left of the transaction is rolled back; a batch that rolled it back already leaves
+// nothing.
 void Connection::doRollback() {
     Impl& d = *impl_;
-    d.inTransaction = false;
-    if (d.linkLost) return;  // the server rolled it back when the link broke
-    d.endTransaction(SQL_ROLLBACK);
+    if (d.session.tranCount > 0) detail::rollbackTran(d, d.session, "");
 }
 
 void installConnectionFactory() {

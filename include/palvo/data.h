@@ -248,7 +248,7 @@ public:
     };
     using InfoMessageHandler = std::function<void(const InfoMessage&)>;
     /// The handler the connection's batches tell their messages to (none: they are dropped).
-    /// The embedded database's batches tell them; other backends tell none.
+    /// The embedded database's batches tell them, and those on PostgreSQL (ODBC); other backends tell none.
     void OnInfoMessage(InfoMessageHandler handler) { infoMessage_ = std::move(handler); }
 
     /// A short name of the backend ("sqlite", "odbc"), for messages.

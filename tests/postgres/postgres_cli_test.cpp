@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -161,6 +162,18 @@ TEST_F(PgCli, ReportsReadTheServersRows) {
         EXPECT_GT(fs::exists(out) ? fs::file_size(out) : 0, 0u);
     }
     fs::remove_all(dir);
+}
+
+// A batch given to the tool runs through the library's batch engine on the server.
+TEST_F(PgCli, SqlAndCallRunABatch) {
+    EXPECT_EQ(sql("declare @n int = 41; set @n += 1; if @n > 40 select @n as 答案 else select 0 as 答案"),
+              (Outcome{0, "答案\n42\n", "(1 行受影响)\n"}));
+    const fs::path script = fs::temp_directory_path() / (name_ + ".txt");
+    std::ofstream(script) << "# no window opens\n";
+    EXPECT_EQ(palvo({"call", "--db", db_, "--script", script.string(), "clsDatabase.sGetSomeInfo",
+                     "declare @s nvarchar(10) = N'甲'; select @s + N'乙', 2", "0", "无"}),
+              (Outcome{0, "甲乙\n", ""}));
+    fs::remove(script);
 }
 
 // The connection string is never shown: it holds the password.

@@ -1,0 +1,298 @@
+// T-SQL batches on the private PostgreSQL server: control flow in the library's batch
+// engine, each statement rendered for PostgreSQL, every variable a bound parameter. The
+// answers are SQL Server's. Each test has a database of its own, dropped after it.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "palvo/error.h"
+#include "palvo/odbc/connection.h"
+#include "support/errors.h"
+#include "support/pg_server.h"
+
+namespace Palvo::odbc {
+namespace {
+
+using Palvo::testing::fullErrorOf;
+
+class PgBatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string server = testing::pgServerConnection();
+        ASSERT_FALSE(server.empty()) << "no server: run through ctest, which starts one";
+        name_ = "palvo_batch_";
+        for (const char* c = ::testing::UnitTest::GetInstance()->current_test_info()->name(); *c; ++c)
+            name_ += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+        admin_.setStatementTranslator({});
+        admin_.Open(server);
+        admin_.Execute("drop database if exists " + name_ + " with (force)");
+        admin_.Execute("create database " + name_);
+        db_ = std::regex_replace(server, std::regex("Database=[^;]*;"), "Database=" + name_ + ";");
+        conn_.Open(db_);
+    }
+
+    void TearDown() override {
+        conn_.Close();
+        if (!name_.empty() && admin_.State())
+            admin_.Execute("drop database if exists " + name_ + " with (force)");
+    }
+
+    // Every row of the batch's first result set: values joined by '|', rows by ';', NULL as "NULL".
+    std::string rows(const std::string& batch) { return text(conn_.Query(batch)); }
+
+    static std::string text(const ResultTable& t) {
+        std::string r;
+        for (std::size_t k = 0; k < t.rowCount(); ++k) {
+            for (std::size_t c = 0; c < t.columns.size(); ++c) {
+                const Value& v = t.at(k, c);
+                r += (c   ? "|"
+                      : k ? ";"
+                          : "") +
+                     (v.isNull()    ? std::string("NULL")
+                      : v.decimal() ? v.decimal()->text
+                                    : v.toText());
+            }
+        }
+        return r;
+    }
+
+    struct Answer {
+        const char* batch;
+        const char* rows;
+    };
+    void expectAnswers(const std::vector<Answer>& cases) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.batch);
+            EXPECT_EQ(rows(c.batch), c.rows);
+        }
+    }
+
+    std::string name_;
+    std::string db_;
+    Connection admin_;
+    Connection conn_;
+};
+
+TEST_F(PgBatch, VariablesTakeTheirDeclaredTypes) {
+    expectAnswers({
+        {"declare @n int = 7; select @n * @n, @n + 1", "49|8"},
+        {"declare @n int = 7; set @n = @n / 2; select @n", "3"},
+        {"declare @s varchar(3) = 'abcdef'; select @s, len(@s)", "abc|3"},
+        {"declare @d decimal(10,2) = 1.005; select @d * 2", "2.02"},
+        {"declare @x int; select @x, isnull(@x, -1)", "NULL|-1"},
+        {"declare @s nvarchar(10) = N'张三'; set @s += N'丰'; select @s", "张三丰"},
+        {"declare @a int = 1, @b int = 2; select @a = @b, @b = 5; select @a, @b", "2|5"},
+    });
+}
+
+// A value goes to the server bound, never written into the statement's text.
+TEST_F(PgBatch, VariablesHoldQuotesAndSqlAsText) {
+    conn_.Execute("create table 名单 (名称 nvarchar(40)); create table x (k int)");
+    for (const char* value : {"O'Brien", "'; drop table x; --"}) {
+        SCOPED_TRACE(value);
+        conn_.ExecuteWith("delete from 名单", {});
+        const ResultTable t = conn_.Query(
+            std::string("declare @v nvarchar(40) = N'") + std::regex_replace(value, std::regex("'"), "''") +
+            "'; insert into 名单 values (@v); select 名称, case when 名称 = @v then 1 else 0 end "
+            "from 名单 where 名称 = @v");
+        EXPECT_EQ(text(t), std::string(value) + "|1");
+    }
+    EXPECT_EQ(rows("select count(*) from x"), "0");
+}
+
+TEST_F(PgBatch, ControlFlowRunsInTheLibrary) {
+    expectAnswers({
+        {"declare @i int = 0, @s int = 0; while @i < 10 begin set @i += 1; if @i % 2 = 0 continue; "
+         "set @s += @i; if @i >= 7 break end select @i, @s",
+         "7|16"},
+        {"declare @n int = 3; if @n > 2 select 'big' else select 'small'", "big"},
+        {"if exists (select 1 where 1 = 0) select 1 else begin select 2 end", "2"},
+    });
+}
+
+TEST_F(PgBatch, WaitForDelayEndsWithinTheCommandTimeout) {
+    EXPECT_EQ(rows("declare @d varchar(12) = '00:00:00.050'; waitfor delay @d; select 1"), "1");
+    conn_.CommandTimeout(1);
+    const auto [number, native, message] = fullErrorOf([&] { conn_.Execute("waitfor delay '00:00:05'"); });
+    EXPECT_EQ(message, "Query timeout expired");
+}
+
+TEST_F(PgBatch, EveryResultSetComesBackInOrder) {
+    conn_.Execute("create table t (k int)");
+    const std::vector<ResultTable> sets = conn_.QueryResults(
+        "insert into t values (1), (2); select k from t order by k; select count(*) as n from t");
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_EQ(text(sets[0]), "1;2");
+    EXPECT_EQ(text(sets[1]), "2");
+    EXPECT_EQ(conn_.Execute("declare @k int = 5; insert into t values (@k); update t set k = k + @k"), 4);
+}
+
+TEST_F(PgBatch, PrintAndCountsReachTheHost) {
+    std::vector<std::string> told;
+    conn_.OnInfoMessage([&](const Connection::InfoMessage& m) {
+        told.push_back(m.rows < 0 ? m.text : std::to_string(m.rows));
+    });
+    conn_.Execute("create table t (k int)");
+    conn_.Execute(
+        "declare @n int = 2; print 'n = ' + cast(@n as varchar(5)); insert into t values (1), (2); "
+        "set nocount on; insert into t values (3)");
+    EXPECT_EQ(told, (std::vector<std::string>{"n = 2", "2"}));
+}
+
+TEST_F(PgBatch, TranCountIsSharedWithTheHost) {
+    conn_.Execute("create table t (k int)");
+    conn_.BeginTrans();
+    EXPECT_EQ(rows("begin tran; select @@trancount"), "2");
+    conn_.Execute("insert into t values (1); commit");
+    EXPECT_EQ(rows("select @@trancount"), "1");
+    conn_.RollbackTrans();
+    EXPECT_EQ(rows("select count(*), @@trancount from t"), "0|0");
+    conn_.Execute("begin tran; insert into t values (2)");
+    conn_.BeginTrans();  // within the batch's transaction
+    EXPECT_EQ(rows("select @@trancount"), "2");
+    conn_.CommitTrans();
+    conn_.Execute("commit");
+    EXPECT_EQ(rows("select count(*), @@trancount from t"), "1|0");
+}
+
+TEST_F(PgBatch, TransactionStatementsAnswerAsSqlServer) {
+    conn_.Execute("create table t (k int)");
+    expectAnswers({
+        {"begin tran; insert into t values (1); save tran s; insert into t values (2); rollback tran s; "
+         "commit; select count(*) from t",
+         "1"},
+        {"begin tran a; insert into t values (3); rollback tran a; select count(*), @@trancount from t",
+         "1|0"},
+    });
+    const struct {
+        const char* batch;
+        long number;
+    } wrong[] = {
+        {"commit", 3902}, {"rollback", 3903}, {"save tran s", 628}, {"begin tran; rollback tran nope", 6401}};
+    for (const auto& w : wrong) {
+        SCOPED_TRACE(w.batch);
+        EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Execute(w.batch); })), w.number);
+        conn_.Execute("while @@trancount > 0 rollback");
+    }
+}
+
+// PostgreSQL would abort the whole transaction; SQL Server ends only the failing statement.
+TEST_F(PgBatch, AnErrorInATransactionEndsOnlyItsStatement) {
+    conn_.Execute("create table t (k int primary key)");
+    const auto [number, native, message] = fullErrorOf([&] {
+        conn_.Execute(
+            "begin tran; insert into t values (1); insert into t values (1); insert into t values (@@error); "
+            "commit");
+    });
+    EXPECT_EQ(native, 2627) << message;
+    EXPECT_EQ(rows("select k, @@trancount from t order by k"), "1|0;2627|0");
+}
+
+TEST_F(PgBatch, CatchBlockReadsTheError) {
+    conn_.Execute("create table t (k int primary key); insert into t values (1)");
+    expectAnswers({
+        {"begin try select 1 / 0 end try begin catch select error_number(), error_message(), error_line(), "
+         "error_procedure() end catch",
+         "8134|遇到以零作除数错误。|1|NULL"},
+        {"begin try raiserror('坏了 %d', 16, 3, 42) end try begin catch select error_number(), "
+         "error_message(), "
+         "error_state() end catch",
+         "50000|坏了 42|3"},
+        {"set xact_abort on; begin tran; begin try insert into t values (1) end try begin catch select "
+         "xact_state(), @@trancount; rollback end catch",
+         "-1|1"},
+        {"begin tran; begin try insert into t values (1) end try begin catch select xact_state() end catch; "
+         "rollback",
+         "1"},
+    });
+}
+
+TEST_F(PgBatch, ThrowReachesTheHostWithItsNumber) {
+    const auto [number, native, message] = fullErrorOf([&] { conn_.Execute("throw 50001, N'没有库存', 1"); });
+    EXPECT_EQ(native, 50001);
+    EXPECT_EQ(message, "没有库存");
+}
+
+TEST_F(PgBatch, TemporaryTablesLiveWithTheConnection) {
+    conn_.Execute(
+        "create table #t (k int identity(1,1), v nvarchar(10)); insert into #t (v) values (N'甲'), (N'乙')");
+    EXPECT_EQ(rows("select k, v from #t order by k"), "1|甲;2|乙");
+    conn_.Execute("select k * 10 as k into #u from #t");
+    EXPECT_EQ(rows("select sum(k) from #u"), "30");
+    Connection other;
+    other.Open(db_);
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { other.Query("select * from #t"); })), 208);
+}
+
+TEST_F(PgBatch, TableVariablesAndCursors) {
+    expectAnswers({
+        {"declare @t table (k int); insert into @t values (3), (4); select sum(k) from @t", "7"},
+        {"declare @t table (k int); insert into @t values (1), (2), (3); declare @k int, @s int = 0; "
+         "declare c cursor for select k from @t order by k; open c; fetch next from c into @k; "
+         "while @@fetch_status = 0 begin set @s = @s * 10 + @k; fetch next from c into @k end; "
+         "close c; deallocate c; select @s",
+         "123"},
+    });
+}
+
+TEST_F(PgBatch, SetRowCountLimitsLaterQueries) {
+    conn_.Execute("create table t (k int); insert into t values (1), (2), (3)");
+    EXPECT_EQ(rows("set rowcount 2; select k from t order by k"), "1;2");
+    EXPECT_EQ(rows("select k from t order by k desc"), "3;2");
+    EXPECT_EQ(rows("set rowcount 0; select count(*) from t"), "3");
+}
+
+TEST_F(PgBatch, ProceduresAreKeptOnTheServer) {
+    conn_.Execute("create table 库存 (品名 nvarchar(10), 数量 int)");
+    conn_.Execute(
+        "create procedure 进货 @品名 nvarchar(10), @数量 int = 1, @合计 int output as begin set nocount on; "
+        "insert into 库存 values (@品名, @数量); select @合计 = sum(数量) from 库存; return @合计 * 10 end");
+    EXPECT_EQ(rows("declare @t int, @r int; exec @r = 进货 N'纸', 5, @t output; exec 进货 @品名 = N'笔', "
+                   "@合计 = @t output; select @t, @r"),
+              "6|50");
+    Connection other;  // the procedure is the database's, not the connection's
+    other.Open(db_);
+    EXPECT_EQ(text(other.Query("exec sp_executesql N'declare @t int; exec 进货 @p, 4, @t output; select @t', "
+                               "N'@p nvarchar(10)', @p = N'尺'")),
+              "10");
+    other.Execute("drop procedure 进货");
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Execute("exec 进货 N'纸'"); })), 2812);
+}
+
+TEST_F(PgBatch, ProcedureDropsTheTemporaryTablesItMade) {
+    conn_.Execute("create procedure p as begin create table #p (k int); insert into #p values (1) end");
+    conn_.Execute("create table #mine (k int); exec p");
+    EXPECT_EQ(rows("select count(*) from #mine"), "0");
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Query("select * from #p"); })), 208);
+}
+
+TEST_F(PgBatch, WhatItCannotKeepIsRefusedByName) {
+    const struct {
+        const char* batch;
+        const char* message;
+    } cases[] = {
+        {"set datefirst 1; select 1", "Not supported on PostgreSQL: SET DATEFIRST in a batch."},
+        {"set language us_english; select 1", "Not supported on PostgreSQL: SET LANGUAGE in a batch."},
+        {"set ansi_nulls off; select 1", "Not supported on PostgreSQL: SET ANSI_NULLS OFF in a batch."},
+        {"create table ##g (k int)", "Not supported on PostgreSQL: global temporary table ##g."},
+        {"set rowcount 1; update t set k = 0", "Not supported on PostgreSQL: TOP in UPDATE."},
+        {"create function f (@a int) returns int as begin return @a + 1 end",
+         "Not supported on PostgreSQL: user-defined functions (CREATE FUNCTION)."},
+        {"create trigger tr on t after insert as select 1",
+         "Not supported on PostgreSQL: the statement CREATE TRIGGER."},
+        {"declare @d datetime = getdate(); select datename(month, @d)",
+         "Not supported on PostgreSQL: the function DATENAME()."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.batch);
+        const auto [number, native, message] = fullErrorOf([&] { conn_.Query(c.batch); });
+        EXPECT_EQ(number, ErrorNumber::NotSupported);
+        EXPECT_EQ(message, c.message);
+    }
+}
+
+}  // namespace
+}  // namespace Palvo::odbc
