@@ -687,10 +687,12 @@ struct Connection::Impl {
         return Value(std::string(text));
     }
 
-    /// The rows of the current result set read a block at a time into `result`, whose
-    /// columns are described. The statement's bindings are undone however it ends.
-    void readBlocks(const Handle& stmt, ResultTable& result) {
-        const std::size_t count = result.columns.size();
+    /// The cells of the current result set, of the described `columns`, read a block of rows
+    /// at a time and handed to `cell` row by row. The statement's bindings are undone however
+    /// it ends.
+    template <typename Cell>
+    void readBlocks(const Handle& stmt, const std::vector<ColumnInfo>& columns, Cell&& cell) {
+        const std::size_t count = columns.size();
         SQLULEN fetched = 0;
         std::vector<SQLUSMALLINT> status(kBlockRows);
         std::vector<BoundColumn> bound;
@@ -711,7 +713,7 @@ struct Connection::Impl {
             !succeeded(api->setStmtAttr(stmt.get(), SQL_ATTR_ROW_STATUS_PTR, status.data(), 0)))
             fail(stmt, ErrorNumber::Database, "SQLSetStmtAttr");
         for (std::size_t c = 0; c < count; ++c) {
-            BoundColumn& b = bound.emplace_back(boundFor(result.columns[c]));
+            BoundColumn& b = bound.emplace_back(boundFor(columns[c]));
             b.data.resize(static_cast<std::size_t>(b.width) * kBlockRows);
             b.lengths.resize(kBlockRows);
             if (!succeeded(api->bindCol(stmt.get(), static_cast<SQLUSMALLINT>(c + 1), b.cType, b.data.data(),
@@ -727,30 +729,54 @@ struct Connection::Impl {
             for (SQLULEN i = 0; i < rows; ++i) {
                 if (status[i] == SQL_ROW_ERROR) fail(stmt, ErrorNumber::Database, "SQLFetch");
                 for (std::size_t c = 0; c < count; ++c)
-                    result.cells.push_back(
-                        boundValue(stmt, bound[c], i, static_cast<SQLUSMALLINT>(c + 1), result.columns[c]));
+                    cell(boundValue(stmt, bound[c], i, static_cast<SQLUSMALLINT>(c + 1), columns[c]));
             }
+        }
+    }
+
+    /// The columns of the statement's current result set, which has `count` of them.
+    std::vector<ColumnInfo> describeResult(const Handle& stmt, SQLSMALLINT count, long commandTimeout) {
+        std::vector<ColumnInfo> columns;
+        for (SQLSMALLINT c = 1; c <= count; ++c)
+            columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(c)));
+        if (target && target->typesFromDeclarations()) useDeclaredTypes(columns, commandTimeout);
+        return columns;
+    }
+
+    /// The cells of the current result set, of the described `columns`, handed to `cell`
+    /// row by row.
+    template <typename Cell>
+    void readCells(const Handle& stmt, const std::vector<ColumnInfo>& columns, Cell&& cell) {
+        if (blockFetch) return readBlocks(stmt, columns, cell);
+        while (true) {
+            const SQLRETURN r = api->fetch(stmt.get());
+            if (r == SQL_NO_DATA) break;
+            if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLFetch");
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                cell(readValue(stmt, static_cast<SQLUSMALLINT>(c + 1), columns[c]));
         }
     }
 
     /// The rows of the statement's current result set, which has `count` columns.
     ResultTable readResult(const Handle& stmt, SQLSMALLINT count, long commandTimeout) {
         ResultTable result;
-        for (SQLSMALLINT c = 1; c <= count; ++c)
-            result.columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(c)));
-        if (target && target->typesFromDeclarations()) useDeclaredTypes(result.columns, commandTimeout);
-        if (blockFetch) {
-            readBlocks(stmt, result);
-            return result;
-        }
-        while (true) {
-            const SQLRETURN r = api->fetch(stmt.get());
-            if (r == SQL_NO_DATA) break;
-            if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLFetch");
-            for (SQLSMALLINT c = 1; c <= count; ++c)
-                result.cells.push_back(readValue(stmt, static_cast<SQLUSMALLINT>(c), result.columns[c - 1]));
-        }
+        result.columns = describeResult(stmt, count, commandTimeout);
+        readCells(stmt, result.columns, [&](Value&& v) { result.cells.push_back(std::move(v)); });
         return result;
+    }
+
+    /// The rows of the statement's current result set handed to `reader` as they are read.
+    void readEach(const Handle& stmt, SQLSMALLINT count, long commandTimeout, RowReader& reader) {
+        const std::vector<ColumnInfo> columns = describeResult(stmt, count, commandTimeout);
+        reader.columns(columns);
+        std::vector<Value> row(columns.size());
+        std::size_t field = 0;
+        readCells(stmt, columns, [&](Value&& v) {
+            row[field] = std::move(v);
+            if (++field < row.size()) return;
+            reader.row(row.data());
+            field = 0;
+        });
     }
 };
 
@@ -929,6 +955,25 @@ ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Va
         // statements before the SELECT of a batch (SET NOCOUNT ON, an INSERT) give no columns
         SQLRETURN r = d.api->moreResults(stmt.get());
         if (r == SQL_NO_DATA) return result;
+        if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
+    }
+}
+
+void Connection::doQueryEach(const std::string& sql, RowReader& reader) { doQueryEachWith(sql, {}, reader); }
+
+void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
+                                 RowReader& reader) {
+    Impl& d = *impl_;
+    Impl::Started q = d.startQuery(sql, params, CommandTimeout());
+    const Handle& stmt = q.stmt;
+    while (true) {
+        SQLSMALLINT count = 0;
+        if (!succeeded(d.api->numResultCols(stmt.get(), &count)))
+            d.fail(stmt, ErrorNumber::Database, "SQLNumResultCols");
+        if (count > 0) return d.readEach(stmt, count, CommandTimeout(), reader);
+        // statements before the SELECT of a batch give no columns, as in doQueryWith
+        const SQLRETURN r = d.api->moreResults(stmt.get());
+        if (r == SQL_NO_DATA) return reader.columns({});
         if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
     }
 }
