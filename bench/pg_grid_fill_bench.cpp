@@ -9,6 +9,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -106,7 +107,7 @@ constexpr SQLULEN kBlock = 1000;
 // Runs the statement and reads every column of every row: the integers, the flag and
 // the date as numbers, the texts and the decimal as the driver's text of them.
 // Returns the bytes of text read and the count of Nulls, so nothing is skipped.
-long bareFetch(const Odbc& odbc, const std::string& statement, long& rows) {
+long bareFetch(const Odbc& odbc, const std::string& statement, long& rows, bool asText) {
     SQLHSTMT st = SQL_NULL_HSTMT;
     SQLAllocHandle(SQL_HANDLE_STMT, odbc.dbc, &st);
     SQLULEN fetched = 0;
@@ -124,6 +125,8 @@ long bareFetch(const Odbc& odbc, const std::string& statement, long& rows) {
         {SQL_C_SSHORT, sizeof(SQLSMALLINT), {}, {}},
         {SQL_C_CHAR, 40 * 4 + 1, {}, {}},
     };
+    if (asText)
+        for (Bound& b : cols) b = {SQL_C_CHAR, std::max<SQLLEN>(b.width, 40), {}, {}};
     for (std::size_t c = 0; c < cols.size(); ++c) {
         Bound& b = cols[c];
         b.data.resize(static_cast<std::size_t>(b.width) * kBlock);
@@ -163,11 +166,11 @@ struct Timing {
     double cpu = 0;
 };
 
-Timing timedBareFetch(const Odbc& odbc, const std::string& statement) {
+Timing timedBareFetch(const Odbc& odbc, const std::string& statement, bool asText = false) {
     const auto start = Clock::now();
     const double cpuStart = threadSeconds();
     long rows = 0;
-    benchmark::DoNotOptimize(bareFetch(odbc, statement, rows));
+    benchmark::DoNotOptimize(bareFetch(odbc, statement, rows, asText));
     const Timing t{std::chrono::duration<double>(Clock::now() - start).count(), threadSeconds() - cpuStart};
     if (rows != kRows) throw std::runtime_error("the bare fetch read " + std::to_string(rows) + " rows");
     return t;
@@ -182,7 +185,7 @@ void BM_BarePgFetch(benchmark::State& state) {
     prepareTable(server);
     const Odbc odbc(server);
     const std::string statement = sentStatement();
-    for (auto _ : state) state.SetIterationTime(timedBareFetch(odbc, statement).wall);
+    for (auto _ : state) state.SetIterationTime(timedBareFetch(odbc, statement, state.range(0) != 0).wall);
 }
 
 // Each iteration runs the bare fetch and then the fill, so both see the same machine.
@@ -240,7 +243,7 @@ void BM_PgFillTable(benchmark::State& state) {
     Palvo::session() = Palvo::SessionContext{};
 }
 
-BENCHMARK(BM_BarePgFetch)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_BarePgFetch)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_PgFillTable)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(5);
 
 }  // namespace
