@@ -9,6 +9,7 @@ const Api& systemApi() {
         SQLPrepare,        SQLExecute,    SQLBindParameter, SQLNumResultCols,  SQLDescribeCol,
         SQLColAttribute,   SQLFetch,      SQLGetData,       SQLRowCount,       SQLMoreResults,
         SQLEndTran,        SQLGetDiagRec, SQLGetFunctions,  SQLDescribeParam,  SQLGetConnectAttr,
+        SQLBindCol,        SQLSetPos,     SQLFreeStmt,
     };
     return api;
 }

@@ -53,6 +53,10 @@ struct Api {
      SQLSMALLINT* nullable);
     SQLRETURN (*getConnectAttr)
     (SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER max, SQLINTEGER* length);
+    SQLRETURN (*bindCol)
+    (SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER value, SQLLEN max, SQLLEN* indicator);
+    SQLRETURN (*setPos)(SQLHSTMT stmt, SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock);
+    SQLRETURN (*freeStmt)(SQLHSTMT stmt, SQLUSMALLINT option);
 };
 // clang-format on
 

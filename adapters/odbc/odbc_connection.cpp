@@ -4,6 +4,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <string_view>
 #include <utility>
 
 #include "batch_port.h"
@@ -171,6 +172,9 @@ struct Connection::Impl final : detail::ServerLink {
     detail::BatchSession session;
     long batchTimeout = 0;
     int describeParamSupport = -1;  // SQLDescribeParam: -1 not asked yet, 0 no, 1 yes
+    // The driver binds columns to arrays of rows and reads a bound cell again once positioned
+    // on its row (SQL_GD_BLOCK, SQL_GD_BOUND): results are read a block of rows per fetch.
+    bool blockFetch = false;
     // SQLite: declared column types by table, read from the schema (see declaredTypes)
     std::map<std::string, std::map<std::string, std::string>> declared;
 
@@ -506,6 +510,15 @@ struct Connection::Impl final : detail::ServerLink {
         return ind != SQL_NULL_DATA;
     }
 
+    /// A decimal or money value from the driver's text of it.
+    Value decimalValue(std::string_view text, const ColumnInfo& info) const {
+        // money has four decimals on SQL Server, whatever the driver reports as its scale
+        const int scale = info.type == adCurrency                 ? 4
+                          : target && target->decimalsAsWritten() ? detail::writtenScale(text)
+                                                                  : info.numericScale;
+        return Value(Decimal{detail::decimalText(text, scale)});
+    }
+
     Value readValue(const Handle& stmt, SQLUSMALLINT col, const ColumnInfo& info) {
         switch (info.type) {
             case adSmallInt:
@@ -529,11 +542,7 @@ struct Connection::Impl final : detail::ServerLink {
             case adNumeric: {
                 std::string text;
                 if (!readPieces(stmt, col, SQL_C_CHAR, text)) return Value();
-                // money has four decimals on SQL Server, whatever the driver reports as its scale
-                const int scale = info.type == adCurrency                 ? 4
-                                  : target && target->decimalsAsWritten() ? detail::writtenScale(text)
-                                                                          : info.numericScale;
-                return Value(Decimal{detail::decimalText(text, scale)});
+                return decimalValue(text, info);
             }
             case adDBTimeStamp: {
                 SQL_TIMESTAMP_STRUCT ts{};
@@ -650,20 +659,181 @@ struct Connection::Impl final : detail::ServerLink {
         return q;
     }
 
-    /// The rows of the statement's current result set, which has `count` columns.
-    ResultTable readResult(const Handle& stmt, SQLSMALLINT count, long commandTimeout) {
-        ResultTable result;
-        for (SQLSMALLINT c = 1; c <= count; ++c)
-            result.columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(c)));
-        if (target && target->typesFromDeclarations()) useDeclaredTypes(result.columns, commandTimeout);
+    /// Rows read per fetch, and the widest cell a block holds: a longer one is read again alone.
+    static constexpr SQLULEN kBlockRows = 256;
+    static constexpr SQLLEN kBoundWidth = 1024;
+
+    /// One column bound to a block of rows: `width` bytes a cell, one length a cell.
+    struct BoundColumn {
+        SQLSMALLINT cType = SQL_C_CHAR;
+        SQLLEN width = 0;
+        std::vector<char> data;
+        std::vector<SQLLEN> lengths;
+    };
+
+    /// The C type and cell width a column is bound with: the C type readValue reads it as.
+    static BoundColumn boundFor(const ColumnInfo& info) {
+        const auto size = static_cast<SQLLEN>(std::max(info.definedSize, 1L));
+        switch (info.type) {
+            case adSmallInt:
+            case adInteger:
+            case adTinyInt:
+            case adUnsignedTinyInt:
+            case adBigInt:
+                return {SQL_C_SBIGINT, sizeof(SQLBIGINT), {}, {}};
+            case adBoolean:
+                return {SQL_C_BIT, sizeof(unsigned char), {}, {}};
+            case adSingle:
+            case adDouble:
+                return {SQL_C_DOUBLE, sizeof(double), {}, {}};
+            case adDBTimeStamp:
+                return {SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT), {}, {}};
+            case adBinary:
+            case adVarBinary:
+            case adLongVarBinary:
+                return {SQL_C_BINARY, std::min(size, kBoundWidth), {}, {}};
+            default:
+                // a character takes up to four bytes of UTF-8, and the text ends in a zero byte
+                return {SQL_C_CHAR, size < kBoundWidth / 4 ? size * 4 + 1 : kBoundWidth, {}, {}};
+        }
+    }
+
+    /// The value of one bound cell, as readValue reads it. A cell longer than its room
+    /// is read again whole, positioned on its row.
+    Value boundValue(const Handle& stmt, const BoundColumn& b, SQLULEN row, SQLUSMALLINT col,
+                     const ColumnInfo& info) {
+        const SQLLEN length = b.lengths[row];
+        if (length == SQL_NULL_DATA) return Value();
+        const char* cell = b.data.data() + static_cast<std::ptrdiff_t>(row) * b.width;
+        switch (b.cType) {
+            case SQL_C_SBIGINT: {
+                SQLBIGINT v = 0;
+                std::memcpy(&v, cell, sizeof v);
+                return Value(static_cast<long long>(v));
+            }
+            case SQL_C_BIT:
+                return Value(*cell != 0);
+            case SQL_C_DOUBLE: {
+                double v = 0;
+                std::memcpy(&v, cell, sizeof v);
+                return Value(v);
+            }
+            case SQL_C_TYPE_TIMESTAMP: {
+                SQL_TIMESTAMP_STRUCT ts{};
+                std::memcpy(&ts, cell, sizeof ts);
+                return Value(DateTime{ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
+                                      static_cast<int>(ts.fraction / 1000000u)});
+            }
+            default:
+                break;
+        }
+        const SQLLEN room = b.width - (b.cType == SQL_C_CHAR ? 1 : 0);
+        if (length == SQL_NO_TOTAL || length > room) {
+            if (!succeeded(api->setPos(stmt.get(), static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
+                                       SQL_LOCK_NO_CHANGE)))
+                fail(stmt, ErrorNumber::Database, "SQLSetPos");
+            return readValue(stmt, col, info);
+        }
+        const std::string_view text(cell, static_cast<std::size_t>(length));
+        if (b.cType == SQL_C_BINARY) {
+            Bytes bytes;
+            bytes.data.assign(text.begin(), text.end());
+            return Value(std::move(bytes));
+        }
+        if (info.type == adNumeric || info.type == adCurrency) return decimalValue(text, info);
+        return Value(std::string(text));
+    }
+
+    /// The cells of the current result set, of the described `columns`, read a block of rows
+    /// at a time and handed to `cell` row by row. The statement's bindings are undone however
+    /// it ends.
+    template <typename Cell>
+    void readBlocks(const Handle& stmt, const std::vector<ColumnInfo>& columns, Cell&& cell) {
+        const std::size_t count = columns.size();
+        SQLULEN fetched = 0;
+        std::vector<SQLUSMALLINT> status(kBlockRows);
+        std::vector<BoundColumn> bound;
+        bound.reserve(count);
+        struct Unbind {
+            const Api* api;
+            SQLHSTMT stmt;
+            ~Unbind() {
+                api->freeStmt(stmt, SQL_UNBIND);
+                api->setStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0);
+                api->setStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+                api->setStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+            }
+        } unbind{api, stmt.get()};
+        if (!succeeded(api->setStmtAttr(stmt.get(), SQL_ATTR_ROW_ARRAY_SIZE,
+                                        reinterpret_cast<SQLPOINTER>(kBlockRows), 0)) ||
+            !succeeded(api->setStmtAttr(stmt.get(), SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)) ||
+            !succeeded(api->setStmtAttr(stmt.get(), SQL_ATTR_ROW_STATUS_PTR, status.data(), 0)))
+            fail(stmt, ErrorNumber::Database, "SQLSetStmtAttr");
+        for (std::size_t c = 0; c < count; ++c) {
+            BoundColumn& b = bound.emplace_back(boundFor(columns[c]));
+            b.data.resize(static_cast<std::size_t>(b.width) * kBlockRows);
+            b.lengths.resize(kBlockRows);
+            if (!succeeded(api->bindCol(stmt.get(), static_cast<SQLUSMALLINT>(c + 1), b.cType, b.data.data(),
+                                        b.width, b.lengths.data())))
+                fail(stmt, ErrorNumber::Database, "SQLBindCol");
+        }
         while (true) {
             const SQLRETURN r = api->fetch(stmt.get());
             if (r == SQL_NO_DATA) break;
             if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLFetch");
-            for (SQLSMALLINT c = 1; c <= count; ++c)
-                result.cells.push_back(readValue(stmt, static_cast<SQLUSMALLINT>(c), result.columns[c - 1]));
+            // a driver may fetch fewer rows than asked; never more than the arrays hold
+            const SQLULEN rows = std::min(fetched, kBlockRows);
+            for (SQLULEN i = 0; i < rows; ++i) {
+                if (status[i] == SQL_ROW_ERROR) fail(stmt, ErrorNumber::Database, "SQLFetch");
+                for (std::size_t c = 0; c < count; ++c)
+                    cell(boundValue(stmt, bound[c], i, static_cast<SQLUSMALLINT>(c + 1), columns[c]));
+            }
         }
+    }
+
+    /// The columns of the statement's current result set, which has `count` of them.
+    std::vector<ColumnInfo> describeResult(const Handle& stmt, SQLSMALLINT count, long commandTimeout) {
+        std::vector<ColumnInfo> columns;
+        for (SQLSMALLINT c = 1; c <= count; ++c)
+            columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(c)));
+        if (target && target->typesFromDeclarations()) useDeclaredTypes(columns, commandTimeout);
+        return columns;
+    }
+
+    /// The cells of the current result set, of the described `columns`, handed to `cell`
+    /// row by row.
+    template <typename Cell>
+    void readCells(const Handle& stmt, const std::vector<ColumnInfo>& columns, Cell&& cell) {
+        if (blockFetch) return readBlocks(stmt, columns, cell);
+        while (true) {
+            const SQLRETURN r = api->fetch(stmt.get());
+            if (r == SQL_NO_DATA) break;
+            if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLFetch");
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                cell(readValue(stmt, static_cast<SQLUSMALLINT>(c + 1), columns[c]));
+        }
+    }
+
+    /// The rows of the statement's current result set, which has `count` columns.
+    ResultTable readResult(const Handle& stmt, SQLSMALLINT count, long commandTimeout) {
+        ResultTable result;
+        result.columns = describeResult(stmt, count, commandTimeout);
+        readCells(stmt, result.columns, [&](Value&& v) { result.cells.push_back(std::move(v)); });
         return result;
+    }
+
+    /// The rows of the statement's current result set handed to `reader` as they are read.
+    void readEach(const Handle& stmt, SQLSMALLINT count, long commandTimeout, RowReader& reader) {
+        const std::vector<ColumnInfo> columns = describeResult(stmt, count, commandTimeout);
+        reader.columns(columns);
+        std::vector<Value> row(columns.size());
+        std::size_t field = 0;
+        readCells(stmt, columns, [&](Value&& v) {
+            row[field] = std::move(v);
+            if (++field < row.size()) return;
+            reader.row(row.data());
+            field = 0;
+        });
     }
 };
 
@@ -751,6 +921,10 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     if (succeeded(d.api->getInfo(dbc.get(), SQL_DATABASE_NAME, name, sizeof name, &len))) {
         database.assign(name, strnlen(name, sizeof name));
     }
+    SQLUINTEGER getData = 0;
+    const bool blockFetch =
+        succeeded(d.api->getInfo(dbc.get(), SQL_GETDATA_EXTENSIONS, &getData, sizeof getData, nullptr)) &&
+        (getData & SQL_GD_BLOCK) != 0 && (getData & SQL_GD_BOUND) != 0;
     const dialect::Target* target = dialect::targetForDbms(dbms);
     if (!target && !d.hostTranslator) {
         // sent T-SQL it does not read, or another database's text, it would fail or do otherwise
@@ -765,6 +939,7 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     d.dbms = std::move(dbms);
     d.database = std::move(database);
     d.target = target;
+    d.blockFetch = blockFetch;
     d.translate = !(target && target->passesThrough());
     if (!d.hostTranslator) {
         d.translator = detail::translatorFor(*target);
@@ -792,6 +967,7 @@ void Connection::doClose() noexcept {
     d.declared.clear();
     d.translate = false;
     d.describeParamSupport = -1;
+    d.blockFetch = false;
     d.linkLost = false;
     d.inTransaction = false;
     d.openPassword.clear();
@@ -850,6 +1026,25 @@ ResultTable Connection::doQueryWith(const std::string& sql, const std::vector<Va
         // statements before the SELECT of a batch (SET NOCOUNT ON, an INSERT) give no columns
         SQLRETURN r = d.api->moreResults(stmt.get());
         if (r == SQL_NO_DATA) return result;
+        if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
+    }
+}
+
+void Connection::doQueryEach(const std::string& sql, RowReader& reader) { doQueryEachWith(sql, {}, reader); }
+
+void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
+                                 RowReader& reader) {
+    Impl& d = *impl_;
+    Impl::Started q = d.startQuery(sql, params, CommandTimeout());
+    const Handle& stmt = q.stmt;
+    while (true) {
+        SQLSMALLINT count = 0;
+        if (!succeeded(d.api->numResultCols(stmt.get(), &count)))
+            d.fail(stmt, ErrorNumber::Database, "SQLNumResultCols");
+        if (count > 0) return d.readEach(stmt, count, CommandTimeout(), reader);
+        // statements before the SELECT of a batch give no columns, as in doQueryWith
+        const SQLRETURN r = d.api->moreResults(stmt.get());
+        if (r == SQL_NO_DATA) return reader.columns({});
         if (!succeeded(r)) d.fail(stmt, ErrorNumber::Database, "SQLMoreResults");
     }
 }

@@ -207,5 +207,34 @@ TEST_F(PgServer, TransactionLostWithTheLinkIsNeverReportedCommitted) {
     EXPECT_EQ(c->Query("select string_agg(id::text, ',') from 断线").at(0, 0).toText(), "4");
 }
 
+// Rows come from the driver a block at a time: values longer than a block holds, Nulls and
+// rows past the first block read as they would one cell at a time.
+TEST_F(PgServer, RowsReadInBlocksKeepEveryValue) {
+    constexpr int kRows = 600;
+    const ResultTable t = open()->Query(
+        "select i, case when i % 7 = 0 then null when i % 100 = 0 then repeat('长', 400) else '第' || i end, "
+        "(i / 4.0)::numeric(12, 2), decode(repeat('a5', case when i % 150 = 0 then 1500 else 3 end), 'hex') "
+        "from generate_series(1, " +
+        std::to_string(kRows) + ") i");
+    ASSERT_EQ(t.rowCount(), static_cast<std::size_t>(kRows));
+    for (int i = 1; i <= kRows; ++i) {
+        SCOPED_TRACE(i);
+        const auto r = static_cast<std::size_t>(i - 1);
+        EXPECT_EQ(t.at(r, 0).toInt64(), i);
+        std::string text = "第" + std::to_string(i);
+        if (i % 100 == 0)
+            for (text.clear(); text.size() < 1200;) text += "长";
+        if (i % 7 == 0)
+            EXPECT_TRUE(t.at(r, 1).isNull());
+        else
+            EXPECT_EQ(t.at(r, 1).toText(), text);
+        const char* quarters[] = {".00", ".25", ".50", ".75"};
+        ASSERT_TRUE(t.at(r, 2).decimal());
+        EXPECT_EQ(t.at(r, 2).decimal()->text, std::to_string(i / 4) + quarters[i % 4]);
+        ASSERT_TRUE(t.at(r, 3).bytes());
+        EXPECT_EQ(t.at(r, 3).bytes()->data, std::vector<unsigned char>(i % 150 == 0 ? 1500 : 3, 0xa5));
+    }
+}
+
 }  // namespace
 }  // namespace Palvo::odbc

@@ -55,6 +55,10 @@ protected:
                             const std::vector<int>& columnTypes) override;
     ResultTable doQuery(const std::string& sql) override;
     ResultTable doQueryWith(const std::string& sql, const std::vector<Value>& params) override;
+    /// The rows go to the reader as they are fetched, never kept whole.
+    void doQueryEach(const std::string& sql, RowReader& reader) override;
+    void doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
+                         RowReader& reader) override;
     std::vector<ResultTable> doQueryResults(const std::string& sql,
                                             const std::vector<Value>& params) override;
     /// SQL Server: @@IDENTITY (SCOPE_IDENTITY() is Null in a batch of its own);
