@@ -1035,6 +1035,10 @@ void Connection::doQueryEach(const std::string& sql, RowReader& reader) { doQuer
 void Connection::doQueryEachWith(const std::string& sql, const std::vector<Value>& params,
                                  RowReader& reader) {
     Impl& d = *impl_;
+    // a batch runs in the library and gives its first result set whole, as doQueryWith does
+    if (d.batchFor(sql))
+        return params.empty() ? Palvo::Connection::doQueryEach(sql, reader)
+                              : Palvo::Connection::doQueryEachWith(sql, params, reader);
     Impl::Started q = d.startQuery(sql, params, CommandTimeout());
     const Handle& stmt = q.stmt;
     while (true) {

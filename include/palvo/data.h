@@ -204,7 +204,8 @@ public:
     /// Runs a query and hands its rows to `reader` one at a time, with the
     /// values Query would give. The embedded database reads them as they come
     /// (memory does not grow with the rows) when every column has a declared
-    /// type; otherwise, and on other backends, the rows are read whole first.
+    /// type, an ODBC connection as its driver hands them over; otherwise, and
+    /// for a batch the library runs, the rows are read whole first.
     void QueryEach(const std::string& sql, RowReader& reader);
     /// QueryEach with the query's '?' placeholders bound to `params`, in order.
     void QueryEachWith(const std::string& sql, const std::vector<Value>& params, RowReader& reader);

@@ -130,6 +130,23 @@ TEST_F(PgBatch, EveryResultSetComesBackInOrder) {
     EXPECT_EQ(conn_.Execute("declare @k int = 5; insert into t values (@k); update t set k = k + @k"), 4);
 }
 
+// A grid fill reads its rows one at a time: a batch gives them from its first result set.
+TEST_F(PgBatch, RowsReadOneByOneComeFromTheBatch) {
+    struct Reader final : RowReader {
+        std::vector<std::string> names, cells;
+        void columns(const std::vector<ColumnInfo>& cs) override {
+            for (const auto& c : cs) names.push_back(c.name);
+        }
+        void row(const Value* v) override { cells.push_back(v[0].toText() + "|" + v[1].toText()); }
+    };
+    conn_.Execute(
+        "create table t (k int, 名称 nvarchar(10)); insert into t values (1, N'甲'), (2, N'乙'), (3, N'丙')");
+    Reader reader;
+    conn_.QueryEach("declare @from int = 2; select k, 名称 from t where k >= @from order by k", reader);
+    EXPECT_EQ(reader.names, (std::vector<std::string>{"k", "名称"}));
+    EXPECT_EQ(reader.cells, (std::vector<std::string>{"2|乙", "3|丙"}));
+}
+
 TEST_F(PgBatch, PrintAndCountsReachTheHost) {
     std::vector<std::string> told;
     conn_.OnInfoMessage([&](const Connection::InfoMessage& m) {
