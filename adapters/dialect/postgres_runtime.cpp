@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 1;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 2;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -224,6 +224,31 @@ constexpr std::string_view kText = R"SQL(  -- text
   create or replace function palvo.like(s text, p text) returns boolean
     language sql immutable as $b$
     select lower(s) collate "C" operator(pg_catalog.~) palvo.like_pattern(lower(p) collate "C") $b$;
+  -- LIKE ... ESCAPE c: each character after c stands for itself, as a class of its own
+  create or replace function palvo.like_escaped(p text, e text) returns text
+    language plpgsql immutable strict as $b$
+    declare
+      r text := '';
+      i integer := 1;
+      c text;
+    begin
+      if length(e) <> 1 then
+        raise exception 'The invalid escape character "%" was specified in a LIKE predicate.', e
+          using errcode = '22025';
+      end if;
+      while i <= length(p) loop
+        c := substr(p, i, 1);
+        if c = e and i < length(p) then
+          c := substr(p, i + 1, 1);
+          r := r || case when c in ('%', '_', '[') then '[' || c || ']' else c end;
+          i := i + 2;
+        else
+          r := r || c;
+          i := i + 1;
+        end if;
+      end loop;
+      return r;
+    end $b$;
   create or replace function palvo.not_like(s text, p text) returns boolean
     language sql immutable as $b$ select not palvo.like(s, p) $b$;
   if not exists (select 1 from pg_operator where oprname = '~~' and oprnamespace = 'palvo'::regnamespace) then
