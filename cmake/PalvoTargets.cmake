@@ -105,7 +105,7 @@ endfunction()
 # palvo_add_test(NAME SOURCES ... DEPS ...)
 # A white-box test names LIB_private among its DEPS to include LIB's private headers.
 function(palvo_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TEST_FILTER" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   if(ARG_DEPS MATCHES "_private(;|$)")
     palvo_white_box_deps(ARG_DEPS ${ARG_DEPS})
@@ -113,6 +113,10 @@ function(palvo_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} palvo_test_support GTest::gtest GTest::gmock
                                         GTest::gtest_main)
   palvo_target_options(${name})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+  set(filter)
+  if(ARG_TEST_FILTER)
+    set(filter TEST_FILTER ${ARG_TEST_FILTER})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${filter}
                        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PALVO_BUILD_DIR=${PROJECT_BINARY_DIR}")
 endfunction()

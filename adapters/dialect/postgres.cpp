@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "palvo/dialect/target.h"
@@ -136,6 +137,10 @@ private:
         return pg;
     }
 
+    // the row lock the table hints of the query being rendered ask for
+    enum class RowLock { None, Share, Update };
+    RowLock lock_ = RowLock::None;
+
     struct Level {
         explicit Level(int& depth) : depth_(depth) {
             if (++depth_ > kMaxDepth) refuse("an expression nested this deeply");
@@ -149,6 +154,7 @@ private:
     // The nodes [b, e) of one level. A SELECT's TOP n at this level becomes its LIMIT.
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e) {
         const Level level(depth_);
+        const RowLock outerLock = std::exchange(lock_, RowLock::None);
         std::size_t topAt = e, topEnd = e;
         std::string limit;
         for (std::size_t k = b; k + 1 < e; ++k) {
@@ -191,6 +197,13 @@ private:
             node(out, ns, k, e);
         }
         if (!limit.empty()) out += " limit " + limit;
+        if (lock_ != RowLock::None) {
+            bool query = false;
+            for (std::size_t k = b; k < e && !query; ++k) query = ns[k].word("select");
+            if (!query) refuse("the table hints UPDLOCK, XLOCK and HOLDLOCK outside a SELECT's own FROM");
+            out += lock_ == RowLock::Update ? " for update" : " for share";
+        }
+        lock_ = outerLock;
         return out;
     }
 
@@ -302,8 +315,8 @@ private:
             return;
         }
         if (lw == "top") refuse("TOP in " + upper(ns[0].tok.text));  // UPDATE TOP (n), DELETE TOP (n)
-        // PostgreSQL would hand the schema's LIKE a pattern rewritten with its own escapes
-        if (lw == "escape") refuse("LIKE ... ESCAPE");
+        if (lw == "like" && likeEscape(out, ns, k, e)) return;
+        if (lw == "escape") refuse("ESCAPE after a pattern this target cannot tell");
         if (t.text.starts_with('#')) {
             // #t, written without brackets
             put(out, pgName(t.text), t.spaceBefore);
@@ -342,12 +355,44 @@ private:
         return true;
     }
 
+    // LIKE p ESCAPE c: PostgreSQL would hand the schema's LIKE a pattern rewritten with its own escapes,
+    // so the pattern goes to the schema's like_escaped, which writes each escaped character as a class of
+    // its own ('10!%' escape '!' is '10[%]'). False when no ESCAPE follows the pattern.
+    bool likeEscape(std::string& out, const Nodes& ns, std::size_t& k, std::size_t e) {
+        std::size_t esc = k + 1;
+        while (esc < e && !ns[esc].word("escape")) {
+            const Node& n = ns[esc];
+            if (n.word("and") || n.word("or") || n.word("then") || n.word("when") || n.word("else") ||
+                n.word("end") || n.word("like") || n.word("from") || n.word("where") || n.word("group") ||
+                n.word("order") || n.word("having") || n.word("union") || n.word("on") || n.word("join"))
+                return false;
+            ++esc;
+        }
+        if (esc + 1 >= e || esc == k + 1) return false;
+        put(out,
+            "like palvo.like_escaped(" + trimLead(seq(ns, k + 1, esc)) + ", " + renderAt(ns, esc + 1) + ")",
+            ns[k].tok.spaceBefore);
+        k = esc + 2;
+        return true;
+    }
+
     // SQL Server's locking hints: NOLOCK and READUNCOMMITTED read what PostgreSQL reads anyway
-    // (committed rows, never blocked by writers); the others have no place in a statement here.
-    static void tableHints(const Node& g) {
+    // (committed rows, never blocked by writers) and ROWLOCK asks for what PostgreSQL always does;
+    // UPDLOCK and XLOCK lock the rows a query reads until the transaction ends (FOR UPDATE), HOLDLOCK
+    // alone keeps them from being changed (FOR SHARE). The others have no place in a statement here.
+    void tableHints(const Node& g) {
         for (const Node& h : g.kids) {
             if (h.op(",")) continue;
-            if (h.word("nolock") || h.word("readuncommitted") || h.word("readcommitted")) continue;
+            if (h.word("nolock") || h.word("readuncommitted") || h.word("readcommitted") || h.word("rowlock"))
+                continue;
+            if (h.word("updlock") || h.word("xlock")) {
+                lock_ = RowLock::Update;
+                continue;
+            }
+            if (h.word("holdlock") || h.word("serializable") || h.word("repeatableread")) {
+                if (lock_ == RowLock::None) lock_ = RowLock::Share;
+                continue;
+            }
             refuse("the table hint " + upper(h.tok.text));
         }
     }

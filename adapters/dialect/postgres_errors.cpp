@@ -101,6 +101,8 @@ Error postgresFailure(const Error& failure, std::string_view database) {
     if (state == "22001") return sqlServer(failure, 8152, {});
     if (state == "40P01") return sqlServer(failure, 1205, {between(text, "Process ", " ") + "", "lock"});
     if (state == "55P03") return sqlServer(failure, 1222, {});
+    // the schema's LIKE ... ESCAPE with an escape of other than one character
+    if (state == "22025") return sqlServer(failure, 506, {between(text, "escape character \"", "\" was")});
     return failure;
 }
 

@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 1;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 3;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -181,7 +181,43 @@ constexpr std::string_view kText = R"SQL(  -- text
   create or replace function palvo.nchar(integer) returns text
     language sql immutable as $b$ select chr($1) $b$;
   create or replace function palvo.unicode(text) returns integer
-    language sql immutable as $b$ select ascii($1) $b$;
+    language sql immutable as $b$ select pg_catalog.ascii($1) $b$;
+  create or replace function palvo.ascii(text) returns integer
+    language sql immutable as $b$ select pg_catalog.ascii($1) $b$;
+  -- STUFF: NULL when the stretch starts outside the text or its length is negative
+  create or replace function palvo.stuff(s text, start integer, n integer, put text) returns text
+    language sql immutable as $b$
+    select case when start < 1 or start > length(s) or n < 0 then null
+                else overlay(s placing coalesce(put, '') from start for n) end $b$;
+  -- PATINDEX: where the first stretch LIKE matches begins, 0 when none
+  create or replace function palvo.patindex(p text, s text) returns integer
+    language plpgsql immutable strict as $b$
+    begin
+      if left(p, 1) <> '%' then
+        return case when palvo.like(s, p) then 1 else 0 end;
+      end if;
+      for i in 1 .. length(s) loop
+        if palvo.like(substr(s, i), substr(p, 2)) then
+          return i;
+        end if;
+      end loop;
+      return 0;
+    end $b$;
+  -- STR: the number rounded, right-aligned in its length; fewer decimals where it does not fit, stars
+  -- where its whole part does not
+  create or replace function palvo.str(x double precision, len integer default 10, decimals integer default 0)
+    returns text language plpgsql immutable strict as $b$
+    declare
+      t text;
+    begin
+      for d in reverse least(greatest(decimals, 0), 16) .. 0 loop
+        t := cast(pg_catalog.round(cast(x as numeric), d) as text);
+        if length(t) <= len then
+          return lpad(t, len);
+        end if;
+      end loop;
+      return repeat('*', len);
+    end $b$;
 
   -- LIKE with SQL Server's patterns ([a-c], [^a], no escape character unless given) and
   -- without regard to case; the pattern becomes a regular expression once per statement
@@ -224,6 +260,31 @@ constexpr std::string_view kText = R"SQL(  -- text
   create or replace function palvo.like(s text, p text) returns boolean
     language sql immutable as $b$
     select lower(s) collate "C" operator(pg_catalog.~) palvo.like_pattern(lower(p) collate "C") $b$;
+  -- LIKE ... ESCAPE c: each character after c stands for itself, as a class of its own
+  create or replace function palvo.like_escaped(p text, e text) returns text
+    language plpgsql immutable strict as $b$
+    declare
+      r text := '';
+      i integer := 1;
+      c text;
+    begin
+      if length(e) <> 1 then
+        raise exception 'The invalid escape character "%" was specified in a LIKE predicate.', e
+          using errcode = '22025';
+      end if;
+      while i <= length(p) loop
+        c := substr(p, i, 1);
+        if c = e and i < length(p) then
+          c := substr(p, i + 1, 1);
+          r := r || case when c in ('%', '_', '[') then '[' || c || ']' else c end;
+          i := i + 2;
+        else
+          r := r || c;
+          i := i + 1;
+        end if;
+      end loop;
+      return r;
+    end $b$;
   create or replace function palvo.not_like(s text, p text) returns boolean
     language sql immutable as $b$ select not palvo.like(s, p) $b$;
   if not exists (select 1 from pg_operator where oprname = '~~' and oprnamespace = 'palvo'::regnamespace) then

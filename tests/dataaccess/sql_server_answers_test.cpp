@@ -251,7 +251,7 @@ TEST_P(SqlServerAnswers, ChangedColumnsKeepWhatTheTableEnforces) {
     EXPECT_EQ(scalar("select count(*) from 商品"), "5");
 }
 
-PALVO_ANSWERS_ON_BACKENDS(SqlServerAnswers);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(SqlServerAnswers);
 
 }  // namespace
 }  // namespace Palvo

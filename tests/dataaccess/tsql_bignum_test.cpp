@@ -180,6 +180,6 @@ TEST_P(TsqlBignum, AProductPastThirtyEightDigitsKeepsSixDecimals) {
 
 }  // namespace
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlBignum);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlBignum);
 
 }  // namespace Palvo

@@ -171,7 +171,7 @@ TEST_P(TsqlCatalogue, NewidIsAnUpperCaseUniqueidentifierNewEachCall) {
     EXPECT_NE(ids[0][0], ids[1][0]);
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlCatalogue);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlCatalogue);
 
 // What the embedded database answers for the names SQL Server takes from its server and login.
 

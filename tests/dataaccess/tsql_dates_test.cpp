@@ -328,7 +328,7 @@ TEST_P(TsqlDates, FormatOfTextFails) {
 #undef BACK
 #undef D
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlDates);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlDates);
 
 }  // namespace
 }  // namespace Palvo

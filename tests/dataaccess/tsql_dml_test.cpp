@@ -277,7 +277,7 @@ TEST_P(TsqlDml, MergeMatchingATargetRowTwiceChangesNothing) {
     EXPECT_EQ(rows("select count(*), sum(单价) from 货品"), (Rows{{"3", "14.35"}}));
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlDml);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlDml);
 
 }  // namespace
 }  // namespace Palvo

@@ -387,9 +387,9 @@ TEST_P(TsqlStringSplit, ASeparatorOfOtherThanOneCharacterFailsAsOnSqlServer) {
 
 }  // namespace
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlGrouping);
-PALVO_ANSWERS_ON_BACKENDS(TsqlApply);
-PALVO_ANSWERS_ON_BACKENDS(TsqlLatestPrice);
-PALVO_ANSWERS_ON_BACKENDS(TsqlStringSplit);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlGrouping);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlApply);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlLatestPrice);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlStringSplit);
 
 }  // namespace Palvo

@@ -254,7 +254,7 @@ TEST_P(TsqlNumbers, ConversionsToDecimalWithinWhatADoubleKeepsStayExact) {
     });
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlNumbers);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlNumbers);
 
 }  // namespace
 }  // namespace Palvo

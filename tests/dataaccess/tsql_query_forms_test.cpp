@@ -342,7 +342,7 @@ TEST_P(TsqlQueryForms, AnAliasWrittenBeforeItsValueNamesTheColumn) {
     EXPECT_EQ(names("select 编号 = 1, [客户] = 客户 from 单据"), (Row{"编号", "客户"}));
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlQueryForms);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlQueryForms);
 
 }  // namespace
 }  // namespace Palvo

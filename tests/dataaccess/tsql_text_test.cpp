@@ -355,8 +355,8 @@ TEST_P(TsqlXmlElements, ADateIsRefusedOnTheEmbeddedDatabase) {
               "Not supported by the embedded database: FOR XML PATH of a date or time.");
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlText);
-PALVO_ANSWERS_ON_BACKENDS(TsqlXmlElements);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlText);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlXmlElements);
 
 }  // namespace
 }  // namespace Palvo

@@ -251,7 +251,7 @@ TEST_P(ViewTypes, AViewOfAViewKeepsTheTypes) {
     EXPECT_EQ(cellText(t.at(0, 1)), "5.00");
 }
 
-PALVO_ANSWERS_ON_BACKENDS(ViewTypes);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(ViewTypes);
 
 TEST_P(TsqlTypes, ColumnsOfATableExpressionKeepTheirTypes) {
     conn_->Execute("create table 单 (数量 int, 单价 decimal(10,2))");
@@ -303,7 +303,7 @@ TEST_P(TsqlTypes, ANumberTooLongForItsTextFailsWith8115) {
     });
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlTypes);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlTypes);
 
 }  // namespace
 }  // namespace Palvo

@@ -203,13 +203,15 @@ TEST_F(PgTarget, ConstructsWithoutARenderingAreRefusedByName) {
          "Not supported on PostgreSQL: TOP in a query with UNION."},
         {"delete top (1) from 目标客户", "Not supported on PostgreSQL: TOP in DELETE."},
         {"select soundex('a')", "Not supported on PostgreSQL: the function SOUNDEX()."},
-        {"select * from 目标客户 with (updlock)", "Not supported on PostgreSQL: the table hint UPDLOCK."},
+        {"select * from 目标客户 with (readpast)", "Not supported on PostgreSQL: the table hint READPAST."},
+        {"update 目标客户 with (updlock) set 代码 = 'x'",
+         "Not supported on PostgreSQL: the table hints UPDLOCK, XLOCK and HOLDLOCK outside a SELECT's own "
+         "FROM."},
         {"create table 目标算 (a int, b as a + 1)", "Not supported on PostgreSQL: computed column b."},
         {"select 代码 collate Chinese_PRC_CS_AS from 目标客户", "Not supported on PostgreSQL: COLLATE."},
         {"select cast(1 as sql_variant)", "Not supported on PostgreSQL: the type sql_variant."},
         {"select datename(month, getdate())", "Not supported on PostgreSQL: the function DATENAME()."},
         {"select 0x1F", "Not supported on PostgreSQL: binary literal 0x1F."},
-        {"select 1 where 'a_' like 'a!_' escape '!'", "Not supported on PostgreSQL: LIKE ... ESCAPE."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.statement);
@@ -258,6 +260,20 @@ TEST_F(PgTarget, AFailureIsReportedAsSqlServerReportsIt) {
         EXPECT_EQ(e.nativeCode(), c.number);
         EXPECT_EQ(e.description(), c.text);
     }
+}
+
+// UPDLOCK and HOLDLOCK become FOR UPDATE: another connection waits to change the rows read until the
+// reading transaction ends; a row the query did not read stays free.
+TEST_F(PgTarget, UpdlockKeepsTheRowsReadFromOtherWritersUntilTheTransactionEnds) {
+    conn_.BeginTrans();
+    EXPECT_EQ(row("select 代码 from 目标客户 with (updlock, holdlock) where 代码 = 'b'"), "b");
+    Connection other;
+    other.Open(server_);
+    other.CommandTimeout(1);
+    EXPECT_EQ(other.Execute("update 目标客户 set 余额 = 余额 where 代码 = 'z'"), 1);
+    EXPECT_NE(errorOf([&] { other.Execute("update 目标客户 set 余额 = 余额 where 代码 = 'b'"); }).first, 0);
+    conn_.RollbackTrans();
+    EXPECT_EQ(other.Execute("update 目标客户 set 余额 = 余额 where 代码 = 'b'"), 1);
 }
 
 // A new database's runtime schema is installed by whichever connection comes first; the

@@ -1,7 +1,9 @@
 // A suite of statements and SQL Server's documented answers, run on the
 // embedded database and, when PALVO_TEST_MSSQL names one, on a real SQL Server.
 // Derive a fixture from AnswersTest and instantiate it with
-// PALVO_ANSWERS_ON_BACKENDS(Fixture).
+// PALVO_ANSWERS_ON_BACKENDS(Fixture); a suite of single statements takes
+// PALVO_ANSWERS_ON_BACKENDS_AND_PG(Fixture) and runs on PostgreSQL as well,
+// where the cases listed in pg_differences.h are held to differ.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +16,8 @@
 #include "palvo/data.h"
 #include "palvo/error.h"
 #include "support/backends.h"
+#include "support/pg_differences.h"
+#include "support/pg_scratch.h"
 
 namespace Palvo::testing {
 
@@ -76,7 +80,29 @@ class AnswersTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
         conn_ = GetParam().open();
-        if (!conn_) GTEST_SKIP() << kMssqlSkipReason;
+        if (!conn_) GTEST_SKIP() << GetParam().skipReason;
+        if (const auto* pg = dynamic_cast<const NotingPgConnection*>(conn_.get())) {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            const std::string suite = info->test_suite_name(), test = info->name();
+            watch_ = std::make_unique<PgDifferenceWatch>(suite.substr(suite.find('/') + 1),
+                                                         test.substr(0, test.rfind('/')), *pg);
+        }
+    }
+
+    /// On PostgreSQL: the failures no entry of pg_differences.h explains fail the test, and so does an
+    /// entry whose statement ran and answered as SQL Server does.
+    void TearDown() override {
+        if (!watch_) return;
+        const auto outcome = watch_->settle();
+        watch_.reset();
+        for (const auto& [r, statement] : outcome.unexplained)
+            ADD_FAILURE_AT(r.file_name() ? r.file_name() : "unknown file", r.line_number())
+                << r.message() << "\n(on PostgreSQL, after the statement: " << statement << ")";
+        for (const PgDifference* d : outcome.stale)
+            ADD_FAILURE() << "PostgreSQL now answers as SQL Server does: take the entry for \""
+                          << d->statement
+                          << "\" out of tests/support/pg_differences.h and docs/sql-dialect.md";
+        if (!outcome.skipped.empty()) GTEST_SKIP() << outcome.skipped;
     }
 
     /// The first row's values as text, "<null>" for Null; {"<no row>"} when there is none.
@@ -162,6 +188,7 @@ protected:
     std::shared_ptr<Connection> conn_;
 
 private:
+    std::unique_ptr<PgDifferenceWatch> watch_;
     void expectEach(const std::vector<Answer>& answers, const std::function<Row(const std::string&)>& read) {
         for (const auto& a : answers) {
             SCOPED_TRACE(a.sql);
@@ -181,4 +208,14 @@ private:
         Backends, Fixture,                                                                         \
         ::testing::Values(::Palvo::testing::Backend{"Embedded", ::Palvo::testing::openEmbedded},   \
                           ::Palvo::testing::Backend{"MsSql", ::Palvo::testing::openMssqlScratch}), \
+        ::Palvo::testing::backendName)
+
+/// The same, and on a scratch database of the private PostgreSQL server (pg_scratch.h).
+#define PALVO_ANSWERS_ON_BACKENDS_AND_PG(Fixture)                                                 \
+    INSTANTIATE_TEST_SUITE_P(                                                                     \
+        Backends, Fixture,                                                                        \
+        ::testing::Values(::Palvo::testing::Backend{"Embedded", ::Palvo::testing::openEmbedded},  \
+                          ::Palvo::testing::Backend{"MsSql", ::Palvo::testing::openMssqlScratch}, \
+                          ::Palvo::testing::Backend{"Pg", ::Palvo::testing::openPgScratch,        \
+                                                    ::Palvo::testing::kPgSkipReason}),            \
         ::Palvo::testing::backendName)

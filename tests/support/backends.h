@@ -18,6 +18,8 @@ namespace Palvo::testing {
 struct Backend {
     const char* name;
     std::function<std::shared_ptr<Connection>()> open;
+    /// Why a test skips when `open` gives no connection.
+    const char* skipReason = kMssqlSkipReason;
 };
 
 inline void PrintTo(const Backend& b, std::ostream* os) { *os << b.name; }
