@@ -6,6 +6,8 @@
 // names, types, TOP, identities, table hints, the parts of a date.
 #include "postgres.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -73,8 +75,8 @@ bool sameFunction(std::string_view fn) {
         // the schema palvo's
         "len", "isnull", "getdate", "charindex", "datediff", "dateadd", "datepart", "year", "month", "day",
         "newid", "ceiling", "square", "space", "replicate", "object_name", "type_name", "object_id",
-        "scope_identity", "datalength", "str", "patindex", "stuff", "iif", "eomonth", "log10", "ascii",
-        "unicode", "char", "nchar"};
+        "scope_identity", "str", "patindex", "stuff", "iif", "eomonth", "log10", "ascii", "unicode", "char",
+        "nchar"};
     for (std::string_view n : names) {
         if (fn == n) return true;
     }
@@ -242,6 +244,12 @@ private:
     // One node or construct at ns[k], appended to out; moves k past it.
     void node(std::string& out, const Nodes& ns, std::size_t& k, std::size_t e) {
         const Node& n = ns[k];
+        if (n.group && k > 0 && !ns[k - 1].group && bareHints(n)) {
+            // T (NOLOCK): hints after a table without WITH, as SQL Server still takes them
+            tableHints(n);
+            ++k;
+            return;
+        }
         if (n.group) {
             put(out, "(" + trimLead(seq(n.kids, 0, n.kids.size())) + (n.closeSpace ? " )" : ")"),
                 n.tok.spaceBefore);
@@ -329,7 +337,8 @@ private:
             ++k;
             return;
         }
-        if (k + 1 < e && ns[k + 1].group && isFunctionCall(ns, k)) {
+        if (k + 1 < e && ns[k + 1].group && isFunctionCall(ns, k) &&
+            (sameFunction(lw) || !bareHints(ns[k + 1]))) {
             put(out, call(lw, ns[k + 1]), t.spaceBefore);
             k += 2;
             return;
@@ -397,6 +406,22 @@ private:
         }
     }
 
+    // A group of table hints only, as written after a table: (NOLOCK), (UPDLOCK, HOLDLOCK)
+    static bool bareHints(const Node& g) {
+        static constexpr std::string_view hints[] = {
+            "nolock",       "readuncommitted", "readcommitted", "rowlock", "updlock",  "xlock",   "holdlock",
+            "serializable", "repeatableread",  "readpast",      "tablock", "tablockx", "paglock", "nowait"};
+        bool any = false;
+        for (const Node& h : g.kids) {
+            if (h.op(",")) continue;
+            if (h.group || h.tok.kind != TokenKind::Word) return false;
+            const std::string lw = asciiLower(h.tok.text);
+            if (std::find(std::begin(hints), std::end(hints), lw) == std::end(hints)) return false;
+            any = true;
+        }
+        return any;
+    }
+
     std::string args(const Nodes& a) { return trimLead(seq(a, 0, a.size())); }
 
     std::string call(const std::string& fn, const Node& g) {
@@ -422,10 +447,9 @@ private:
         const bool own = fn == "len" || fn == "isnull" || fn == "charindex" || fn == "year" ||
                          fn == "month" || fn == "day" || fn == "newid" || fn == "ceiling" || fn == "square" ||
                          fn == "space" || fn == "replicate" || fn == "object_name" || fn == "type_name" ||
-                         fn == "object_id" || fn == "scope_identity" || fn == "datalength" || fn == "str" ||
-                         fn == "patindex" || fn == "stuff" || fn == "iif" || fn == "eomonth" ||
-                         fn == "log10" || fn == "ascii" || fn == "unicode" || fn == "char" || fn == "nchar" ||
-                         fn == "round";
+                         fn == "object_id" || fn == "scope_identity" || fn == "str" || fn == "patindex" ||
+                         fn == "stuff" || fn == "iif" || fn == "eomonth" || fn == "log10" || fn == "ascii" ||
+                         fn == "unicode" || fn == "char" || fn == "nchar" || fn == "round";
         if (fn == "scope_identity") return "palvo.identity()";
         return (own ? "palvo." + fn : fn) + "(" + args(a) + ")";
     }
@@ -440,7 +464,15 @@ private:
         std::size_t k = as + 1;
         const std::string type = pgType(a, k, a.size(), true);
         if (k != a.size()) refuse("CAST with more than a type after AS");
-        return "cast(" + trimLead(seq(a, 0, as)) + " as " + type + ")";
+        return castTo(trimLead(seq(a, 0, as)), type, a[as + 1]);
+    }
+
+    // SQL Server cuts a number's fraction off where PostgreSQL rounds: 3.5 is 3 as an int, -3.5 is -3
+    // (bit, also a smallint here, is 1 for any number but 0, which a plain cast gives for most)
+    static std::string castTo(const std::string& value, const std::string& type, const Node& written) {
+        if ((type == "integer" || type == "bigint" || type == "smallint") && !written.word("bit"))
+            return "cast(palvo.int_part(" + value + ") as " + type + ")";
+        return "cast(" + value + " as " + type + ")";
     }
 
     // CONVERT(type, x[, style]): without a style, a cast; with one, text in that style.
@@ -451,7 +483,7 @@ private:
         std::size_t k = parts[0].first;
         const std::string type = pgType(a, k, parts[0].second, true);
         const std::string value = trimLead(seq(a, parts[1].first, parts[1].second));
-        if (parts.size() == 2) return "cast(" + value + " as " + type + ")";
+        if (parts.size() == 2) return castTo(value, type, a[parts[0].first]);
         const std::string style = trimLead(seq(a, parts[2].first, parts[2].second));
         return "cast(palvo.convert_style(" + value + ", " + style + ") as " + type + ")";
     }

@@ -95,7 +95,12 @@ Error postgresFailure(const Error& failure, std::string_view database) {
         if (type.starts_with("timestamp") || type == "date" || type.starts_with("time"))
             return sqlServer(failure, 241, {});
     }
-    if (state == "42P01") return sqlServer(failure, 208, {between(text, "relation \"", "\"")});
+    if (state == "42P01") {
+        // DROP TABLE of a table that is not there: table "x" does not exist
+        if (text.find("table \"") != std::string::npos)
+            return sqlServer(failure, 3701, {between(text, "table \"", "\"")});
+        return sqlServer(failure, 208, {between(text, "relation \"", "\"")});
+    }
     if (state == "42703") return sqlServer(failure, 207, {between(text, "column \"", "\"")});
     if (state == "22012") return sqlServer(failure, 8134, {});
     if (state == "22001") return sqlServer(failure, 8152, {});

@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 3;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 5;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -176,14 +176,16 @@ constexpr std::string_view kText = R"SQL(  -- text
     language sql immutable as $b$ select repeat(' ', $1) $b$;
   create or replace function palvo.replicate(text, integer) returns text
     language sql immutable as $b$ select repeat($1, $2) $b$;
+  -- a code out of range is Null, as SQL Server gives it
   create or replace function palvo.char(integer) returns text
-    language sql immutable as $b$ select chr($1) $b$;
+    language sql immutable as $b$ select case when $1 between 0 and 255 then chr($1) end $b$;
   create or replace function palvo.nchar(integer) returns text
-    language sql immutable as $b$ select chr($1) $b$;
+    language sql immutable as $b$ select case when $1 between 0 and 65535 then chr($1) end $b$;
+  -- of an empty text, Null
   create or replace function palvo.unicode(text) returns integer
-    language sql immutable as $b$ select pg_catalog.ascii($1) $b$;
+    language sql immutable as $b$ select case when length($1) > 0 then pg_catalog.ascii($1) end $b$;
   create or replace function palvo.ascii(text) returns integer
-    language sql immutable as $b$ select pg_catalog.ascii($1) $b$;
+    language sql immutable as $b$ select case when length($1) > 0 then pg_catalog.ascii($1) end $b$;
   -- STUFF: NULL when the stretch starts outside the text or its length is negative
   create or replace function palvo.stuff(s text, start integer, n integer, put text) returns text
     language sql immutable as $b$
@@ -296,6 +298,19 @@ constexpr std::string_view kText = R"SQL(  -- text
 
 // ISNULL, IIF, NEWID, the number functions, the identity
 constexpr std::string_view kValues = R"SQL(  -- values
+  -- a number's whole part, which a cast to a whole type keeps; a text is cast as it is
+  create or replace function palvo.int_part(numeric) returns numeric
+    language sql immutable as $b$ select trunc($1) $b$;
+  create or replace function palvo.int_part(double precision) returns double precision
+    language sql immutable as $b$ select trunc($1) $b$;
+  create or replace function palvo.int_part(bigint) returns bigint
+    language sql immutable as $b$ select $1 $b$;
+  create or replace function palvo.int_part(integer) returns integer
+    language sql immutable as $b$ select $1 $b$;
+  create or replace function palvo.int_part(smallint) returns smallint
+    language sql immutable as $b$ select $1 $b$;
+  create or replace function palvo.int_part(text) returns text
+    language sql immutable as $b$ select $1 $b$;
   create or replace function palvo.isnull(anycompatible, anycompatible) returns anycompatible
     language sql immutable as $b$ select coalesce($1, $2) $b$;
   create or replace function palvo.iif(boolean, anycompatible, anycompatible) returns anycompatible

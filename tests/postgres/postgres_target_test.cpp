@@ -88,6 +88,7 @@ TEST_F(PgTarget, TextAnswersAsSqlServers) {
         {"select isnull(null, 'x'), isnull(名称, '无') from 目标客户 where 代码 = 'A'", "x|甲"},
         {"select left('abcd', 2) + right('abcd', 1) + replicate('-', 2) + space(1) + 'e'", "abd-- e"},
         {"select upper(N'ab张'), ltrim('  a'), rtrim('a  ') + '|'", "AB张|a|a|"},
+        {"select isnull(char(-1), 'null'), isnull(nchar(70000), 'null'), char(65)", "null|null|A"},
     });
 }
 
@@ -118,6 +119,10 @@ TEST_F(PgTarget, NumbersAnswerAsSqlServers) {
         {"select round(748.58, -2), round(123.456, 2, 1), round(1.25, 5)", "700.00|123.450|1.25"},
         {"select ceiling(1.2), floor(-1.5), abs(-3), 7 / 2, 7 % 3, power(2, 10)", "2|-2|3|3|1|1024"},
         {"select sum(余额), count(余额), max(代码) from 目标客户", "24.50|3|z"},
+        // a whole type keeps a number's whole part; bit is 1 for any number but 0
+        {"select cast(3.5 as int), cast(-3.5 as smallint), convert(bigint, 2.7), cast('12' as int)",
+         "3|-3|2|12"},
+        {"select cast(0.5 as bit), cast(9223372036854775807 as bigint)", "1|9223372036854775807"},
     });
 }
 
@@ -155,6 +160,16 @@ TEST_F(PgTarget, TopBecomesALimitOfItsOwnQuery) {
                "编号 desc) order by 编号"),
         "A");
     EXPECT_EQ(row("select count(*) from (select distinct top 3 代码 from 目标客户 order by 代码) t"), "3");
+}
+
+// T (NOLOCK), the older form without WITH; a function of one argument named like a hint stays a call
+TEST_F(PgTarget, HintsWrittenWithoutWithAreHints) {
+    expectAnswers({
+        {"select count(*) from 目标客户 (nolock)", "4"},
+        {"select t.代码 from 目标客户 t (nolock) where t.编号 = 1", "b"},
+        {"select count(*) from 目标客户 a (nolock) join 目标客户 b (nolock) on a.编号 = b.编号", "4"},
+        {"select count(nolock) from (select 1 as nolock) t", "1"},
+    });
 }
 
 TEST_F(PgTarget, ANameWrittenBeforeItsValueNamesTheColumn) {
@@ -203,6 +218,7 @@ TEST_F(PgTarget, ConstructsWithoutARenderingAreRefusedByName) {
          "Not supported on PostgreSQL: TOP in a query with UNION."},
         {"delete top (1) from 目标客户", "Not supported on PostgreSQL: TOP in DELETE."},
         {"select soundex('a')", "Not supported on PostgreSQL: the function SOUNDEX()."},
+        {"select datalength(名称) from 目标客户", "Not supported on PostgreSQL: the function DATALENGTH()."},
         {"select * from 目标客户 with (readpast)", "Not supported on PostgreSQL: the table hint READPAST."},
         {"update 目标客户 with (updlock) set 代码 = 'x'",
          "Not supported on PostgreSQL: the table hints UPDLOCK, XLOCK and HOLDLOCK outside a SELECT's own "
@@ -249,6 +265,7 @@ TEST_F(PgTarget, AFailureIsReportedAsSqlServerReportsIt) {
         {"insert into 目标客户 (名称) values ('x')", 515,
          "不能将值 NULL 插入列 '代码'，表 'palvo.dbo.目标客户'；列不允许有 Null 值。INSERT 失败。"},
         {"select * from 无此表", 208, "对象名 '无此表' 无效。"},
+        {"drop table 无此表", 3701, "无法对 表 '无此表' 执行 删除，因为它不存在，或者您没有所需的权限。"},
         {"select 无此列 from 目标客户", 207, "列名 '无此列' 无效。"},
         {"select 1 / 0", 8134, "遇到以零作除数错误。"},
         {"insert into 目标客户 (代码) values ('12345678901')", 8152, "将截断字符串或二进制数据。"},
