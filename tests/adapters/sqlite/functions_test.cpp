@@ -155,7 +155,7 @@ long long epochMilliseconds(const Palvo::DateTime& d) {
     const int era = (y >= 0 ? y : y - 399) / 400;
     const int yoe = y - era * 400;
     const int doy = (153 * (d.month + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
-    const long long days = era * 146097LL + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    const long long days = era * 146097LL + yoe * 365LL + yoe / 4 - yoe / 100 + doy - 719468;
     return ((days * 24 + d.hour) * 60 + d.minute) * 60000LL + d.second * 1000LL + d.millisecond;
 }
 
