@@ -89,7 +89,7 @@ TEST_F(PgBatch, VariablesTakeTheirDeclaredTypes) {
 }
 
 // A value goes to the server bound, never written into the statement's text.
-TEST_F(PgBatch, VariablesHoldQuotesAndSqlAsText) {
+TEST_F(PgBatch, VariablesHoldHostileTextAsPlainText) {
     conn_.Execute("create table 名单 (名称 nvarchar(40)); create table x (k int)");
     for (const char* value : {"O'Brien", "'; drop table x; --"}) {
         SCOPED_TRACE(value);
@@ -147,7 +147,7 @@ TEST_F(PgBatch, RowsReadOneByOneComeFromTheBatch) {
     EXPECT_EQ(reader.cells, (std::vector<std::string>{"2|乙", "3|丙"}));
 }
 
-TEST_F(PgBatch, PrintAndCountsReachTheHost) {
+TEST_F(PgBatch, InfoMessagesReachTheHost) {
     std::vector<std::string> told;
     conn_.OnInfoMessage([&](const Connection::InfoMessage& m) {
         told.push_back(m.rows < 0 ? m.text : std::to_string(m.rows));
@@ -244,9 +244,12 @@ TEST_F(PgBatch, TemporaryTablesLiveWithTheConnection) {
     EXPECT_EQ(std::get<1>(fullErrorOf([&] { other.Query("select * from #t"); })), 208);
 }
 
-TEST_F(PgBatch, TableVariablesAndCursors) {
+TEST_F(PgBatch, TableVariablesHoldTheirRows) {
+    EXPECT_EQ(rows("declare @t table (k int); insert into @t values (3), (4); select sum(k) from @t"), "7");
+}
+
+TEST_F(PgBatch, CursorsWalkTheirRowsInOrder) {
     expectAnswers({
-        {"declare @t table (k int); insert into @t values (3), (4); select sum(k) from @t", "7"},
         {"declare @t table (k int); insert into @t values (1), (2), (3); declare @k int, @s int = 0; "
          "declare c cursor for select k from @t order by k; open c; fetch next from c into @k; "
          "while @@fetch_status = 0 begin set @s = @s * 10 + @k; fetch next from c into @k end; "

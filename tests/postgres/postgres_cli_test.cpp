@@ -165,7 +165,7 @@ TEST_F(PgCli, ReportsReadTheServersRows) {
 }
 
 // A batch given to the tool runs through the library's batch engine on the server.
-TEST_F(PgCli, SqlAndCallRunABatch) {
+TEST_F(PgCli, BatchesRunThroughTheTool) {
     EXPECT_EQ(sql("declare @n int = 41; set @n += 1; if @n > 40 select @n as 答案 else select 0 as 答案"),
               (Outcome{0, "答案\n42\n", "(1 行受影响)\n"}));
     const fs::path script = fs::temp_directory_path() / (name_ + ".txt");
