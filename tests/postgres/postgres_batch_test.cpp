@@ -23,21 +23,15 @@ protected:
     void SetUp() override {
         const std::string server = testing::pgServerConnection();
         ASSERT_FALSE(server.empty()) << "no server: run through ctest, which starts one";
-        name_ = "palvo_batch_";
-        for (const char* c = ::testing::UnitTest::GetInstance()->current_test_info()->name(); *c; ++c)
-            name_ += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-        admin_.setStatementTranslator({});
-        admin_.Open(server);
-        admin_.Execute("drop database if exists " + name_ + " with (force)");
-        admin_.Execute("create database " + name_);
-        db_ = std::regex_replace(server, std::regex("Database=[^;]*;"), "Database=" + name_ + ";");
+        const testing::PgTestDatabase d = testing::makeTestDatabase(admin_, server, "palvo_batch_");
+        name_ = d.name;
+        db_ = d.connection;
         conn_.Open(db_);
     }
 
     void TearDown() override {
         conn_.Close();
-        if (!name_.empty() && admin_.State())
-            admin_.Execute("drop database if exists " + name_ + " with (force)");
+        testing::dropTestDatabase(admin_, name_);
     }
 
     // Every row of the batch's first result set: values joined by '|', rows by ';', NULL as "NULL".

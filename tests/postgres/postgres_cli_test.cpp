@@ -24,20 +24,12 @@ protected:
     void SetUp() override {
         const std::string server = testing::pgServerConnection();
         ASSERT_FALSE(server.empty()) << "no server: run through ctest, which starts one";
-        name_ = "palvo_cli_";
-        for (const char* c = ::testing::UnitTest::GetInstance()->current_test_info()->name(); *c; ++c)
-            name_ += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-        admin_.setStatementTranslator({});
-        admin_.Open(server);
-        admin_.Execute("drop database if exists " + name_ + " with (force)");
-        admin_.Execute("create database " + name_);
-        db_ = std::regex_replace(server, std::regex("Database=[^;]*;"), "Database=" + name_ + ";");
+        const testing::PgTestDatabase d = testing::makeTestDatabase(admin_, server, "palvo_cli_");
+        name_ = d.name;
+        db_ = d.connection;
     }
 
-    void TearDown() override {
-        if (!name_.empty() && admin_.State())
-            admin_.Execute("drop database if exists " + name_ + " with (force)");
-    }
+    void TearDown() override { testing::dropTestDatabase(admin_, name_); }
 
     Outcome initSample() { return palvo({"init", "--db", db_, "--sample"}); }
     Outcome sql(const std::string& statement) { return palvo({"sql", "--db", db_, statement}); }
