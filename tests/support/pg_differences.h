@@ -1,15 +1,15 @@
 // Where PostgreSQL, through the library's PostgreSQL target, still answers a case
 // of the answers suites otherwise than SQL Server: each entry names a suite, a
-// statement of it and why. docs/sql-dialect.md lists the same entries (a test
-// checks it). On PostgreSQL a failure that follows a listed statement is what
-// the entry says; a listed statement that ran without one fails the test, so
-// that an entry is taken out as soon as PostgreSQL answers as SQL Server does.
+// statement of it and why, as docs/sql-dialect.md lists them. On PostgreSQL a failure that follows a listed
+// statement is what the entry says; a listed statement that ran without one fails the test, so that an entry
+// is taken out as soon as PostgreSQL answers as SQL Server does.
 #pragma once
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,12 +19,19 @@
 namespace Palvo::testing {
 
 struct PgDifference {
-    const char* suite;      ///< the fixture, as TsqlText; or one test of it, as TsqlText.LikeMatches
-    const char* statement;  ///< the statement as the suite writes it
-    const char* reason;
+    std::string suite;      ///< the fixture, as TsqlText; or one test of it, as TsqlText.LikeMatches
+    std::string statement;  ///< the statement as the suite writes it
+    std::string reason;
 };
 
-/// Every entry (pg_differences.cpp).
+/// The heading in docs/sql-dialect.md whose list items are the entries.
+inline constexpr std::string_view kPgDifferencesHeading =
+    "### Cases of the answers suites that PostgreSQL answers otherwise";
+
+/// One list item, "- Suite, `statement`: reason"; nullopt when it is not of that form.
+std::optional<PgDifference> readPgDifference(std::string_view item);
+
+/// Every entry, read from the docs once; throws when an item of the list is not of that form.
 const std::vector<PgDifference>& pgDifferences();
 
 /// Whether an entry is of the fixture `suite` (all its tests) or of its test `test`.
