@@ -11,7 +11,7 @@
 namespace Palvo {
 namespace {
 
-TEST(PgDifferences, AnItemNamesItsSuiteStatementAndReason) {
+TEST(PgDifferences, AnItemIsReadIntoItsParts) {
     const auto d =
         testing::readPgDifference("- TsqlText.LikeMatches, `select 'a: b'`: PostgreSQL answers `x`");
     ASSERT_TRUE(d.has_value());
