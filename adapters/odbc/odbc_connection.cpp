@@ -151,6 +151,11 @@ bool changesSchema(const std::string& sql) {
     return word == "create" || word == "alter" || word == "drop";
 }
 
+// Rows read per fetch, and the widest cell a block holds: a longer one is read again alone.
+// (Out of Connection::Impl: a member would be exported with the class.)
+constexpr SQLULEN kBlockRows = 256;
+constexpr SQLLEN kBoundWidth = 1024;
+
 }  // namespace
 
 struct Connection::Impl final : detail::ServerLink {
@@ -658,10 +663,6 @@ struct Connection::Impl final : detail::ServerLink {
         run(q.stmt, std::move(texts.back()), params, q.buffers);
         return q;
     }
-
-    /// Rows read per fetch, and the widest cell a block holds: a longer one is read again alone.
-    static constexpr SQLULEN kBlockRows = 256;
-    static constexpr SQLLEN kBoundWidth = 1024;
 
     /// One column bound to a block of rows: `width` bytes a cell, one length a cell.
     struct BoundColumn {
