@@ -71,12 +71,29 @@ bool sameFunction(std::string_view fn) {
         "count", "sum", "min", "max", "avg", "abs", "upper", "lower", "ltrim", "rtrim", "left", "right",
         "substring", "replace", "round", "floor", "power", "sqrt", "sign", "exp", "coalesce", "nullif",
         "reverse", "row_number", "rank", "dense_rank", "ntile", "lag", "lead", "first_value", "last_value",
-        "concat", "pi",
+        "concat", "pi", "concat_ws", "trim",
         // the schema palvo's
         "len", "isnull", "getdate", "charindex", "datediff", "dateadd", "datepart", "year", "month", "day",
         "newid", "ceiling", "square", "space", "replicate", "object_name", "type_name", "object_id",
         "scope_identity", "str", "patindex", "stuff", "iif", "eomonth", "log10", "ascii", "unicode", "char",
-        "nchar"};
+        "nchar", "quotename", "isnumeric", "translate", "col_length", "ident_current", "datefromparts",
+        "string_split"};
+    for (std::string_view n : names) {
+        if (fn == n) return true;
+    }
+    return false;
+}
+
+// The functions of the schema palvo called under T-SQL's names, written with the schema's name: PostgreSQL
+// has some of these names itself, and a host's search path may not hold the schema.
+bool ownFunction(std::string_view fn) {
+    static constexpr std::string_view names[] = {
+        "len",           "isnull",      "charindex", "year",      "month",      "day",
+        "newid",         "ceiling",     "square",    "space",     "replicate",  "object_name",
+        "type_name",     "object_id",   "str",       "patindex",  "stuff",      "iif",
+        "eomonth",       "log10",       "ascii",     "unicode",   "char",       "nchar",
+        "round",         "quotename",   "isnumeric", "translate", "col_length", "ident_current",
+        "datefromparts", "string_split"};
     for (std::string_view n : names) {
         if (fn == n) return true;
     }
@@ -337,6 +354,12 @@ private:
             ++k;
             return;
         }
+        if (lw == "string_agg" && k + 4 < e && ns[k + 1].group && ns[k + 2].word("within") &&
+            ns[k + 3].word("group") && ns[k + 4].group) {
+            put(out, stringAgg(ns[k + 1].kids, &ns[k + 4].kids), t.spaceBefore);
+            k += 5;
+            return;
+        }
         if (k + 1 < e && ns[k + 1].group && isFunctionCall(ns, k) &&
             (sameFunction(lw) || !bareHints(ns[k + 1]))) {
             put(out, call(lw, ns[k + 1]), t.spaceBefore);
@@ -352,6 +375,7 @@ private:
     static bool isFunctionCall(const Nodes& ns, std::size_t k) {
         const std::string lw = asciiLower(ns[k].tok.text);
         if (lw == "left" || lw == "right") return true;  // LEFT JOIN has no parentheses after LEFT
+        if (lw == "string_split") return true;           // a table function, after FROM or JOIN
         if (isClauseKeyword(lw) || lw == "over" || lw == "or" || lw == "then" || lw == "else" || lw == "when")
             return false;
         if (k > 0 && !ns[k - 1].group) {
@@ -433,10 +457,14 @@ private:
             if (a.empty() || a[0].group) refuse(upper(fn) + " without its date part");
             const std::string part = datePartName(a[0].tok.text);
             if (part.empty()) refuse(upper(fn) + " of the part " + a[0].tok.text);
-            if (fn == "datename") refuse("the function DATENAME()");
             return "palvo." + fn + "('" + part + "'" + trimLead(seq(a, 1, a.size())) + ")";
         }
-        if (fn == "log") return "ln(" + args(a) + ")";
+        if (fn == "log") return logCall(a);
+        if (fn == "format") return formatCall(a);
+        if (fn == "choose") return chooseCall(a);
+        if (fn == "try_cast" || fn == "try_convert") return tryCall(fn, a);
+        if (fn == "string_agg") return stringAgg(a, nullptr);
+        if (fn == "lag" || fn == "lead") return offsetCall(fn, a);
         if (fn == "getdate" || fn == "sysdatetime" || fn == "current_timestamp") return "palvo.getdate()";
         if (fn == "getutcdate") return "palvo.getutcdate()";
         if (const char* type = sessionValueType(fn + "()")) {
@@ -444,14 +472,94 @@ private:
             return parameter(fn + "()", type);
         }
         if (!sameFunction(fn)) refuse("the function " + upper(fn) + "()");
-        const bool own = fn == "len" || fn == "isnull" || fn == "charindex" || fn == "year" ||
-                         fn == "month" || fn == "day" || fn == "newid" || fn == "ceiling" || fn == "square" ||
-                         fn == "space" || fn == "replicate" || fn == "object_name" || fn == "type_name" ||
-                         fn == "object_id" || fn == "scope_identity" || fn == "str" || fn == "patindex" ||
-                         fn == "stuff" || fn == "iif" || fn == "eomonth" || fn == "log10" || fn == "ascii" ||
-                         fn == "unicode" || fn == "char" || fn == "nchar" || fn == "round";
         if (fn == "scope_identity") return "palvo.identity()";
-        return (own ? "palvo." + fn : fn) + "(" + args(a) + ")";
+        return (ownFunction(fn) ? "palvo." + fn : fn) + "(" + args(a) + ")";
+    }
+
+    // The arguments of a call, each rendered.
+    std::vector<std::string> argList(const Nodes& a) {
+        std::vector<std::string> out;
+        for (const auto& [b, e] : splitCommas(a, 0, a.size())) out.push_back(trimLead(seq(a, b, e)));
+        return out;
+    }
+
+    // LOG(x) is the natural logarithm, LOG(x, base) in that base, of floats
+    std::string logCall(const Nodes& a) {
+        const std::vector<std::string> x = argList(a);
+        if (x.size() == 1) return "ln(" + x[0] + ")";
+        if (x.size() != 2) refuse("LOG with " + std::to_string(x.size()) + " arguments");
+        return "(ln(cast(" + x[0] + " as double precision)) / ln(cast(" + x[1] + " as double precision)))";
+    }
+
+    // FORMAT(value, pattern[, culture]): the schema's, the culture Null for the session's language
+    std::string formatCall(const Nodes& a) {
+        const std::vector<std::string> x = argList(a);
+        if (x.size() < 2 || x.size() > 3) refuse("FORMAT with " + std::to_string(x.size()) + " arguments");
+        return "palvo.format_as(" + x[0] + ", " + x[1] + ", " + (x.size() == 3 ? x[2] : "null") + ")";
+    }
+
+    // CHOOSE(i, a, b, ...): the value at i's whole part, counted from 1; Null outside
+    std::string chooseCall(const Nodes& a) {
+        const std::vector<std::string> x = argList(a);
+        if (x.size() < 2) refuse("CHOOSE without a value to choose");
+        std::string out = "case cast(palvo.int_part(" + x[0] + ") as integer)";
+        for (std::size_t i = 1; i < x.size(); ++i) out += " when " + std::to_string(i) + " then " + x[i];
+        return out + " end";
+    }
+
+    // TRY_CAST(x AS type), TRY_CONVERT(type, x[, style]): the conversion CAST and CONVERT write, of x bound
+    // as $1 in the schema's try_cast, which gives Null where the value does not convert. The conversion's
+    // text holds only the type and the style, never a value.
+    std::string tryCall(const std::string& fn, const Nodes& a) {
+        std::string value, type, conversion;
+        if (fn == "try_cast") {
+            std::size_t as = a.size();
+            for (std::size_t k = 0; k < a.size(); ++k) {
+                if (a[k].word("as")) as = k;
+            }
+            if (as == a.size() || as + 1 >= a.size()) refuse("TRY_CAST without AS and a type");
+            std::size_t k = as + 1;
+            type = pgType(a, k, a.size(), true);
+            if (k != a.size()) refuse("TRY_CAST with more than a type after AS");
+            value = trimLead(seq(a, 0, as));
+            conversion = castTo("$1", type, a[as + 1]);
+        } else {
+            const std::vector<Span> parts = splitCommas(a, 0, a.size());
+            if (parts.size() < 2 || parts.size() > 3)
+                refuse("TRY_CONVERT with " + std::to_string(parts.size()) + " arguments");
+            std::size_t k = parts[0].first;
+            type = pgType(a, k, parts[0].second, true);
+            value = trimLead(seq(a, parts[1].first, parts[1].second));
+            if (parts.size() == 2) {
+                conversion = castTo("$1", type, a[parts[0].first]);
+            } else {
+                const Node& style = a[parts[2].first];
+                if (parts[2].second != parts[2].first + 1 || style.group ||
+                    style.tok.kind != TokenKind::Number)
+                    refuse("TRY_CONVERT with a style that is not a number");
+                conversion = "cast(palvo.convert_style($1, " + style.tok.text + ") as " + type + ")";
+            }
+        }
+        return "cast(palvo.try_cast(" + value + ", " + quoteString(conversion) + ", cast(null as " + type +
+               ")) as " + type + ")";
+    }
+
+    // STRING_AGG(x, separator) [WITHIN GROUP (ORDER BY ...)]: PostgreSQL's, of x as text, the order inside
+    std::string stringAgg(const Nodes& a, const Nodes* order) {
+        const std::vector<std::string> x = argList(a);
+        if (x.size() != 2) refuse("STRING_AGG with " + std::to_string(x.size()) + " arguments");
+        std::string out = "string_agg(cast(" + x[0] + " as text), " + x[1];
+        if (order) out += " " + trimLead(seq(*order, 0, order->size()));
+        return out + ")";
+    }
+
+    // LAG and LEAD: the offset cut to a whole number, a negative one failing as on SQL Server
+    std::string offsetCall(const std::string& fn, const Nodes& a) {
+        std::vector<std::string> x = argList(a);
+        if (x.size() >= 2) x[1] = "palvo.lag_offset(" + x[1] + ")";
+        std::string out = fn + "(";
+        for (std::size_t i = 0; i < x.size(); ++i) out += (i ? ", " : "") + x[i];
+        return out + ")";
     }
 
     // CAST(x AS type)
@@ -468,8 +576,10 @@ private:
     }
 
     // SQL Server cuts a number's fraction off where PostgreSQL rounds: 3.5 is 3 as an int, -3.5 is -3
-    // (bit, also a smallint here, is 1 for any number but 0, which a plain cast gives for most)
+    // (bit, also a smallint here, is 1 for any number but 0, which a plain cast gives for most; a tinyint
+    // is a whole number from 0 to 255)
     static std::string castTo(const std::string& value, const std::string& type, const Node& written) {
+        if (written.word("tinyint")) return "cast(palvo.tinyint(palvo.int_part(" + value + ")) as smallint)";
         if ((type == "integer" || type == "bigint" || type == "smallint") && !written.word("bit"))
             return "cast(palvo.int_part(" + value + ") as " + type + ")";
         return "cast(" + value + " as " + type + ")";

@@ -30,6 +30,15 @@ std::string unquoted(std::string name) {
     return name;
 }
 
+// The server's message, without the driver's "ERROR:" before it and its own words after.
+std::string_view messageOf(std::string_view text) {
+    if (const std::size_t at = text.find("ERROR:"); at != std::string_view::npos) text.remove_prefix(at + 6);
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    std::size_t end = text.find(";\n");
+    if (end == std::string_view::npos) end = text.find('\n');
+    return text.substr(0, end);
+}
+
 Error sqlServer(const Error& failure, long number, const std::vector<std::string>& args) {
     const std::string english = englishText(number, args);
     const auto words = serverError(english, Language::Chinese, number);
@@ -108,6 +117,14 @@ Error postgresFailure(const Error& failure, std::string_view database) {
     if (state == "55P03") return sqlServer(failure, 1222, {});
     // the schema's LIKE ... ESCAPE with an escape of other than one character
     if (state == "22025") return sqlServer(failure, 506, {between(text, "escape character \"", "\" was")});
+    // a float function outside its domain: the logarithm of 0, the root of a negative number
+    if (state == "2201E" || state == "2201F") return sqlServer(failure, 3623, {});
+    // the schema's functions fail with SQL Server's English words: PV000, or a class of data errors
+    // (22003, a value beyond its type) where the caller may catch them
+    if (state == "PV000" || state.starts_with("22")) {
+        if (const auto words = serverError(messageOf(text), Language::Chinese))
+            return Error(ErrorNumber::Database, words->text, words->number, state);
+    }
     return failure;
 }
 

@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 5;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 6;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -43,6 +43,10 @@ begin
   end if;
   if to_regtype('palvo.sysname') is null then
     create domain palvo.sysname as text collate palvo.names;
+  end if;
+  -- text the schema's functions give that sorts as the columns' text does
+  if to_regtype('palvo.zh_text') is null then
+    create domain palvo.zh_text as text collate palvo.zh;
   end if;
 
 )SQL";
@@ -129,7 +133,7 @@ constexpr std::string_view kDates = R"SQL(  -- dates
       when 'quarter' then extract(quarter from d)
       when 'month' then extract(month from d)
       when 'dayofyear' then extract(doy from d)
-      when 'week' then (extract(doy from d) + extract(dow from date_trunc('year', d)) - 1) / 7 + 1
+      when 'week' then floor((extract(doy from d) + extract(dow from date_trunc('year', d)) - 1) / 7) + 1
       when 'weekday' then extract(dow from d) + 1
       when 'hour' then extract(hour from d)
       when 'minute' then extract(minute from d)
@@ -206,14 +210,14 @@ constexpr std::string_view kText = R"SQL(  -- text
       return 0;
     end $b$;
   -- STR: the number rounded, right-aligned in its length; fewer decimals where it does not fit, stars
-  -- where its whole part does not
+  -- where its whole part does not. The float is rounded by its own digits: 123.35 is just below, 123.3
   create or replace function palvo.str(x double precision, len integer default 10, decimals integer default 0)
     returns text language plpgsql immutable strict as $b$
     declare
       t text;
     begin
       for d in reverse least(greatest(decimals, 0), 16) .. 0 loop
-        t := cast(pg_catalog.round(cast(x as numeric), d) as text);
+        t := cast(pg_catalog.round(cast(to_char(x, '9.9999999999999999EEEE') as numeric), d) as text);
         if length(t) <= len then
           return lpad(t, len);
         end if;
@@ -346,6 +350,351 @@ constexpr std::string_view kValues = R"SQL(  -- values
 
 )SQL";
 
+// the functions added for the answers T-SQL hosts expect: DATENAME, FORMAT, the text and number
+// functions SQL Server has beyond PostgreSQL's, the table function STRING_SPLIT
+constexpr std::string_view kMoreDates = R"SQL(  -- more dates
+  -- the session's language: 简体中文 unless the connection says otherwise
+  create or replace function palvo.english() returns boolean
+    language sql stable as $b$ select coalesce(current_setting('palvo.language', true), '') = 'us_english' $b$;
+  -- DATENAME: the month and the weekday by name in the session's language, the other parts as numbers
+  create or replace function palvo.datename(part text, d timestamp) returns text
+    language sql stable as $b$
+    select case part
+      when 'month' then case when palvo.english() then to_char(d, 'FMMonth') else to_char(d, 'MM') end
+      when 'weekday' then case when palvo.english() then to_char(d, 'FMDay')
+                               else '星期' || substr('日一二三四五六', cast(extract(dow from d) as integer) + 1, 1) end
+      else cast(palvo.datepart(part, d) as text) end $b$;
+  create or replace function palvo.datename(part text, d text) returns text
+    language sql stable as $b$ select palvo.datename(part, cast(d as timestamp)) $b$;
+  create or replace function palvo.eomonth(d timestamp, months integer) returns date
+    language sql immutable as $b$
+    select cast(date_trunc('month', d) + (months + 1) * interval '1 month' - interval '1 day' as date) $b$;
+  create or replace function palvo.datefromparts(y integer, m integer, d integer) returns date
+    language plpgsql immutable strict as $b$
+    begin
+      return make_date(y, m, d);
+    exception when data_exception then
+      raise exception using errcode = 'PV000',
+        message = 'Cannot construct data type date, some of the arguments have values which are not valid.';
+    end $b$;
+  -- the parts of a time of day; a literal is read as a datetime
+  create or replace function palvo.datepart(part text, t time) returns integer
+    language sql immutable as $b$
+    select cast(case part
+      when 'hour' then extract(hour from t)
+      when 'minute' then extract(minute from t)
+      when 'second' then floor(extract(second from t))
+      when 'millisecond' then floor(extract(milliseconds from t)) % 1000
+      else palvo.datepart(part, cast(date '1900-01-01' + t as timestamp)) end as integer) $b$;
+  create or replace function palvo.datepart(part text, d text) returns integer
+    language sql immutable as $b$ select palvo.datepart(part, cast(d as timestamp)) $b$;
+  create or replace function palvo.convert_style(t time, style integer) returns text
+    language sql immutable as $b$ select palvo.convert_style(date '1900-01-01' + t, style) $b$;
+
+)SQL";
+constexpr std::string_view kMoreText = R"SQL(  -- more text
+  -- QUOTENAME: between the delimiters, the closing one doubled inside; Null beyond 128 characters or for a
+  -- character that delimits nothing
+  create or replace function palvo.quotename(s text, q text default '[') returns text
+    language sql immutable strict as $b$
+    select case when length(s) > 128 then null
+                when q in ('[', ']') then '[' || replace(s, ']', ']]') || ']'
+                when q in ('(', ')') then '(' || replace(s, ')', '))') || ')'
+                when q in ('<', '>') then '<' || replace(s, '>', '>>') || '>'
+                when q in ('{', '}') then '{' || replace(s, '}', '}}') || '}'
+                when q in ('"', '''', '`') then q || replace(s, q, q || q) || q end $b$;
+  -- TRANSLATE: each character of the second text by the one at its place in the third
+  create or replace function palvo.translate(s text, f text, t text) returns text
+    language plpgsql immutable as $b$
+    begin
+      if length(f) <> length(t) then
+        raise exception using errcode = 'PV000', message = 'The second and third arguments of the TRANSLATE '
+          'built-in function must contain an equal number of characters.';
+      end if;
+      return pg_catalog.translate(s, f, t);
+    end $b$;
+  -- STRING_SPLIT: the pieces between the separator, empty ones too; none of Null. A function of SQL that
+  -- PostgreSQL takes into the query, so that the pieces sort as the columns' text does
+  create or replace function palvo.split_pieces(s text, separator text) returns text[]
+    language plpgsql immutable as $b$
+    begin
+      if separator is null or length(separator) <> 1 then
+        raise exception using errcode = 'PV000',
+          message = 'Procedure expects parameter ''separator'' of type ''nchar(1)/nvarchar(1)''.';
+      end if;
+      return case when s = '' then array[''] else string_to_array(s, separator) end;
+    end $b$;
+  create or replace function palvo.string_split(s text, separator text) returns table (value palvo.zh_text)
+    language sql immutable as $b$ select cast(v as palvo.zh_text) from unnest(palvo.split_pieces(s, separator)) v $b$;
+  -- ISNUMERIC: 1 where the text converts to money or float
+  create or replace function palvo.isnumeric(text) returns integer
+    language sql immutable as $b$
+    select case when $1 is null then 0
+      when regexp_replace(regexp_replace($1, '^[ \t\n\r]+', ''), ' +$', '')
+        ~ '^(([+-][$\\]?|[$\\][+-]?)?[0-9,]*(\.[0-9]*)?|[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eEdD][+-]?[0-9]+)?)$'
+        and regexp_replace(regexp_replace($1, '^[ \t\n\r]+', ''), ' +$', '') <> '' then 1 else 0 end $b$;
+  create or replace function palvo.isnumeric(double precision) returns integer
+    language sql immutable as $b$ select case when $1 is null then 0 else 1 end $b$;
+
+)SQL";
+constexpr std::string_view kMoreValues = R"SQL(  -- more values
+  -- TRY_CAST and TRY_CONVERT: the conversion `expr` writes of $1, Null where it fails on the value
+  create or replace function palvo.try_cast(v anycompatible, expr text, r anyelement) returns anyelement
+    language plpgsql stable as $b$
+    begin
+      execute 'select ' || expr into r using v;
+      return r;
+    exception when data_exception then
+      return null;
+    end $b$;
+  -- a tinyint: a whole number from 0 to 255
+  create or replace function palvo.tinyint(double precision) returns smallint
+    language plpgsql immutable as $b$
+    begin
+      if $1 < 0 or $1 > 255 then
+        raise exception using errcode = '22003',
+          message = 'Arithmetic overflow error for data type tinyint, value = ' || $1 || '.';
+      end if;
+      return $1;
+    end $b$;
+  create or replace function palvo.tinyint(text) returns smallint
+    language sql immutable as $b$ select palvo.tinyint(cast($1 as integer)) $b$;
+  -- the offset of LAG and LEAD: a whole number, not negative
+  create or replace function palvo.lag_offset(numeric) returns integer
+    language plpgsql immutable as $b$
+    begin
+      if $1 < 0 then
+        raise exception using errcode = 'PV000',
+          message = 'Offset parameter for Lag and Lead functions cannot be a negative value.';
+      end if;
+      return trunc($1);
+    end $b$;
+  -- COL_LENGTH: the bytes SQL Server keeps for the column, -1 for a text without a length
+  create or replace function palvo.col_length(tab text, col text) returns smallint
+    language plpgsql stable as $b$
+    declare
+      t text;
+    begin
+      select format_type(a.atttypid, a.atttypmod) into t from pg_attribute a
+        where a.attrelid = palvo.object_id(tab) and a.attnum > 0 and not a.attisdropped
+          and lower(a.attname) = lower(trim(col));
+      return case
+        when t is null then null
+        when t in ('integer', 'real', 'timestamp(0) without time zone', 'numeric(10,4)') then 4
+        when t in ('bigint', 'double precision', 'numeric(19,4)') or left(t, 9) = 'timestamp' then 8
+        when t = 'smallint' then 2 when t = 'date' then 3 when left(t, 4) = 'time' then 5 when t = 'uuid' then 16
+        when left(t, 7) = 'numeric' then (select case when p <= 9 then 5 when p <= 19 then 9 when p <= 28 then 13
+                                                      else 17 end
+                                          from (select cast(coalesce(substring(t from '\((\d+)'), '18') as integer) as p) q)
+        when t ~ '^character( varying)?\(' then cast(substring(t from '\((\d+)\)') as integer)
+        else -1 end;
+    end $b$;
+  -- IDENT_CURRENT: the table's last identity, of any session; its seed before the first
+  create or replace function palvo.ident_current(tab text) returns numeric
+    language plpgsql stable as $b$
+    declare
+      s text;
+      v numeric;
+    begin
+      select pg_get_serial_sequence(pg_catalog.format('%I.%I', n.nspname, c.relname), a.attname) into s
+        from pg_class c join pg_namespace n on n.oid = c.relnamespace join pg_attribute a on a.attrelid = c.oid
+        where c.oid = palvo.object_id(tab) and a.attidentity <> '';
+      if s is null then
+        return null;
+      end if;
+      execute 'select last_value from ' || s into v;
+      return v;
+    end $b$;
+
+)SQL";
+// FORMAT: .NET's patterns of dates and numbers in zh-CN and en-US
+constexpr std::string_view kFormat = R"SQL(  -- FORMAT
+  -- the culture named, else the session's language's: true for en-US
+  create or replace function palvo.format_english(culture text) returns boolean
+    language plpgsql stable as $b$
+    begin
+      if culture is null then
+        return palvo.english();
+      elsif lower(culture) in ('en-us', 'zh-cn') then
+        return lower(culture) = 'en-us';
+      end if;
+      raise exception using errcode = 'PV000',
+        message = 'The culture parameter ''' || culture || ''' provided in the function call is not supported.';
+    end $b$;
+  create or replace function palvo.format_refused(p text, what text) returns text
+    language plpgsql immutable as $b$
+    begin
+      raise exception using errcode = '0A000',
+        message = 'Not supported on PostgreSQL: the FORMAT pattern ''' || p || ''' for ' || what || '.';
+    end $b$;
+  -- a date by the letters yyyy yy y MMMM MMM MM M dddd ddd dd d HH H hh h mm m ss s f... tt t, quoted or
+  -- escaped text as it is, d and D the culture's short and long dates
+  create or replace function palvo.format_as(d timestamp, p text, culture text) returns text
+    language plpgsql stable as $b$
+    declare
+      en boolean := palvo.format_english(culture);
+      out text := '';
+      i integer := 1;
+      n integer;
+      c text;
+      close integer;
+      h12 integer;
+    begin
+      if d is null or p is null then
+        return null;
+      elsif p = 'd' then
+        p := case when en then 'M/d/yyyy' else 'yyyy/M/d' end;
+      elsif p = 'D' then
+        p := case when en then 'dddd, MMMM d, yyyy' else 'yyyy''年''M''月''d''日''' end;
+      elsif length(p) = 1 then
+        return palvo.format_refused(p, 'a date');
+      end if;
+      h12 := case when extract(hour from d) in (0, 12) then 12 else cast(extract(hour from d) as integer) % 12 end;
+      while i <= length(p) loop
+        c := substr(p, i, 1);
+        n := length(substring(substr(p, i) from '^(' || case when c ~ '[A-Za-z]' then c else 'x' end || '+)'));
+        n := coalesce(nullif(n, 0), 1);
+        if c = 'y' then
+          out := out || case when n = 1 then cast(cast(extract(year from d) as integer) % 100 as text)
+                             when n = 2 then to_char(d, 'YY') else lpad(to_char(d, 'FMYYYY'), greatest(n, 4), '0') end;
+        elsif c = 'M' then
+          out := out || case when n = 1 then to_char(d, 'FMMM') when n = 2 then to_char(d, 'MM')
+                             when en and n = 3 then to_char(d, 'Mon') when en then to_char(d, 'FMMonth')
+                             when n = 3 then to_char(d, 'FMMM') || '月'
+                             else (array['一月', '二月', '三月', '四月', '五月', '六月', '七月', '八月', '九月',
+                                         '十月', '十一月', '十二月'])[extract(month from d)] end;
+        elsif c = 'd' then
+          out := out || case when n = 1 then to_char(d, 'FMDD') when n = 2 then to_char(d, 'DD')
+                             when en and n = 3 then to_char(d, 'Dy') when en then to_char(d, 'FMDay')
+                             when n = 3 then '周' || substr('日一二三四五六', cast(extract(dow from d) as integer) + 1, 1)
+                             else '星期' || substr('日一二三四五六', cast(extract(dow from d) as integer) + 1, 1) end;
+        elsif c = 'H' then
+          out := out || case when n = 1 then to_char(d, 'FMHH24') else to_char(d, 'HH24') end;
+        elsif c = 'h' then
+          out := out || case when n = 1 then cast(h12 as text) else lpad(cast(h12 as text), 2, '0') end;
+        elsif c = 'm' then
+          out := out || case when n = 1 then to_char(d, 'FMMI') else to_char(d, 'MI') end;
+        elsif c = 's' then
+          out := out || case when n = 1 then to_char(d, 'FMSS') else to_char(d, 'SS') end;
+        elsif c = 'f' then
+          if n > 7 then
+            return palvo.format_refused(p, 'a date');
+          end if;
+          out := out || left(to_char(d, 'MS') || '0000', n);
+        elsif c = 't' then
+          out := out || left(case when extract(hour from d) < 12 then case when en then 'AM' else '上午' end
+                                  when en then 'PM' else '下午' end, case when n = 1 then 1 else 2 end);
+        elsif c in ('''', '"') then
+          close := strpos(substr(p, i + 1), c);
+          if close = 0 then
+            return palvo.format_refused(p, 'a date');
+          end if;
+          out := out || substr(p, i + 1, close - 1);
+          n := close + 1;
+        elsif c = '\' then
+          out := out || substr(p, i + 1, 1);
+          n := 2;
+        elsif c in ('g', 'z', 'K', 'F', '%') then
+          return palvo.format_refused(p, 'a date');
+        else
+          out := out || repeat(c, n);
+        end if;
+        i := i + n;
+      end loop;
+      return out;
+    end $b$;
+  -- the digits of |v| rounded half away from zero to `decimals` places, trailing zeros beyond `min_dec`
+  -- dropped, at least `min_int` digits before the point, grouped by thousands when asked
+  create or replace function palvo.format_digits(v numeric, decimals integer, min_dec integer, min_int integer,
+                                                 grouped boolean) returns text
+    language plpgsql immutable as $b$
+    declare
+      t text := cast(pg_catalog.round(abs(v), decimals) as text);
+      whole text := split_part(t, '.', 1);
+      frac text := split_part(t, '.', 2);
+    begin
+      while length(frac) > min_dec and right(frac, 1) = '0' loop
+        frac := left(frac, -1);
+      end loop;
+      if whole = '0' and min_int = 0 then
+        whole := '';
+      end if;
+      whole := lpad(whole, greatest(min_int, length(whole)), '0');
+      if grouped then
+        whole := regexp_replace(whole, '(\d)(?=(\d{3})+$)', '\1,', 'g');
+      end if;
+      return case when frac = '' then whole else whole || '.' || frac end;
+    end $b$;
+  -- a number by N, F or P with up to two digits of decimals, or by 0 # , . with text (and %) around
+  create or replace function palvo.format_as(v numeric, p text, culture text) returns text
+    language plpgsql stable as $b$
+    declare
+      en boolean := palvo.format_english(culture);
+      kind text := upper(left(p, 1));
+      decimals integer;
+      out text;
+      first integer;
+      last integer;
+      body text;
+      prefix text;
+      suffix text;
+      int_part text;
+      dec_part text;
+      min_int integer := 0;
+    begin
+      if v is null or p is null then
+        return null;
+      end if;
+      if kind in ('N', 'F', 'P') and length(p) <= 3 and substr(p, 2) ~ '^[0-9]*$' then
+        decimals := coalesce(cast(nullif(substr(p, 2), '') as integer), 2);
+        if kind = 'P' then
+          v := v * 100;
+        end if;
+        out := palvo.format_digits(v, decimals, decimals, 1, kind <> 'F');
+        if kind = 'P' then
+          out := out || case when en then ' %' else '%' end;
+        end if;
+        return case when v < 0 and pg_catalog.round(abs(v), decimals) <> 0 then '-' || out else out end;
+      end if;
+      first := length(substring(p from '^[^0#.]*')) + 1;
+      last := length(p) - length(substring(p from '[^0#.]*$'));
+      if first > last then
+        return palvo.format_refused(p, 'a number');
+      end if;
+      body := substr(p, first, last - first + 1);
+      prefix := left(p, first - 1);
+      suffix := substr(p, last + 1);
+      int_part := split_part(body, '.', 1);
+      dec_part := substr(body, length(int_part) + 2);
+      if body !~ '[0#]' or body !~ '^[0#,]*(\.[0#]*)?$' or right(int_part, 1) = ','
+         or prefix || suffix ~ '[0#,.;\\''"A-Za-z]' then
+        return palvo.format_refused(p, 'a number');
+      end if;
+      if strpos(int_part, '0') > 0 then
+        min_int := length(replace(substr(int_part, strpos(int_part, '0')), ',', ''));
+      end if;
+      v := v * power(100::numeric, length(prefix || suffix) - length(replace(prefix || suffix, '%', '')));
+      decimals := length(dec_part);
+      out := palvo.format_digits(v, decimals, coalesce(length(substring(dec_part from '^.*0')), 0), min_int, strpos(int_part, ',') > 0);
+      return case when v < 0 and pg_catalog.round(abs(v), decimals) <> 0 then '-' else '' end
+             || prefix || out || suffix;
+    end $b$;
+  create or replace function palvo.format_as(v double precision, p text, culture text) returns text
+    language sql stable as $b$ select palvo.format_as(cast(v as numeric), p, culture) $b$;
+  create or replace function palvo.format_as(v bigint, p text, culture text) returns text
+    language sql stable as $b$ select palvo.format_as(cast(v as numeric), p, culture) $b$;
+  -- of text, what SQL Server says of a value FORMAT takes no pattern for
+  create or replace function palvo.format_as(v text, p text, culture text) returns text
+    language plpgsql stable as $b$
+    begin
+      if v is null or p is null then
+        return null;
+      end if;
+      raise exception using errcode = 'PV000',
+        message = 'Argument data type varchar is invalid for argument 1 of format function.';
+    end $b$;
+
+)SQL";
 // syscolumns, OBJECT_NAME, OBJECT_ID, TYPE_NAME, and the version recorded
 constexpr std::string_view kCatalogue =
     R"SQL(  -- the catalogue: each table and view of the connection's search path with its columns
@@ -401,7 +750,9 @@ std::string_view postgresRuntime() {
     // one statement: a block the server runs whole
     static const std::string block = [] {
         std::string b;
-        for (std::string_view part : {kHead, kOperators, kDates, kText, kValues, kCatalogue}) b += part;
+        for (std::string_view part : {kHead, kOperators, kDates, kText, kValues, kMoreDates, kMoreText,
+                                      kMoreValues, kFormat, kCatalogue})
+            b += part;
         return b;
     }();
     return block;

@@ -135,6 +135,7 @@ TEST_P(TsqlNumbers, TryConversionsGiveNullWhereTheConversionFails) {
         {"select try_convert(decimal(5,2), '123.456'), try_convert(decimal(3,1), '123.4')",
          {"123.46", "<null>"}},
         {"select try_convert(datetime, 'x'), try_convert(varchar(10), 12)", {"<null>", "12"}},
+        {"select try_cast('1 as int); select (1' as int)", {"<null>"}},
     });
 }
 

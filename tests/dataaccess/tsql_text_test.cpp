@@ -205,6 +205,7 @@ TEST_P(TsqlText, QuotenameDelimitsDoublingTheClosingCharacter) {
         {"select quotename('ab', ']')", {"[ab]"}},
         {"select quotename('ab', 'x')", {"<null>"}},
         {"select quotename(replicate('a', 129))", {"<null>"}},
+        {"select quotename(null)", {"<null>"}},
     });
 }
 

@@ -93,6 +93,7 @@ TEST_P(TsqlTypes, ChooseTakesTheValueOfItsIndexFromOne) {
         {"select choose(4, 'a', 'b', 'c')", {"<null>"}},
         {"select choose(0, 'a', 'b', 'c')", {"<null>"}},
         {"select choose(2.7, 'a', 'b', 'c')", {"b"}},
+        {"select choose(null, 'a', 'b')", {"<null>"}},
         {"select choose(1, 1, 2.5) / 3", {"0.333333"}},
         {"select choose(1, '12', 1) + '3'", {"15"}},
     });

@@ -297,8 +297,8 @@ TEST_F(PgBatch, WhatItCannotKeepIsRefusedByName) {
          "Not supported on PostgreSQL: user-defined functions (CREATE FUNCTION)."},
         {"create trigger tr on t after insert as select 1",
          "Not supported on PostgreSQL: the statement CREATE TRIGGER."},
-        {"declare @d datetime = getdate(); select datename(month, @d)",
-         "Not supported on PostgreSQL: the function DATENAME()."},
+        {"declare @s varchar(10) = 'a'; select soundex(@s)",
+         "Not supported on PostgreSQL: the function SOUNDEX()."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.batch);

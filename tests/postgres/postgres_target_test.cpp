@@ -226,7 +226,7 @@ TEST_F(PgTarget, ConstructsWithoutARenderingAreRefusedByName) {
         {"create table 目标算 (a int, b as a + 1)", "Not supported on PostgreSQL: computed column b."},
         {"select 代码 collate Chinese_PRC_CS_AS from 目标客户", "Not supported on PostgreSQL: COLLATE."},
         {"select cast(1 as sql_variant)", "Not supported on PostgreSQL: the type sql_variant."},
-        {"select datename(month, getdate())", "Not supported on PostgreSQL: the function DATENAME()."},
+        {"select rand(7)", "Not supported on PostgreSQL: the function RAND()."},
         {"select 0x1F", "Not supported on PostgreSQL: binary literal 0x1F."},
     };
     for (const auto& c : cases) {
