@@ -759,8 +759,13 @@ public:
     std::string lastIdentityQuery() const override { return "select palvo.identity()"; }
     // sum(x) of a decimal(10,2) is written 24.50, its driver describing no scale
     bool decimalsAsWritten() const override { return true; }
-    Error sqlServerError(const Error& failure, std::string_view database) const override {
-        return postgresFailure(failure, database);
+    // DATENAME and FORMAT read the language from the setting palvo.language (简体中文 without it)
+    std::vector<std::string> languageSetup(Language language) const override {
+        if (language == Language::English) return {"set palvo.language = 'us_english'"};
+        return {};
+    }
+    Error sqlServerError(const Error& failure, std::string_view database, Language language) const override {
+        return postgresFailure(failure, database, language);
     }
 
 protected:

@@ -1,7 +1,8 @@
 // PostgreSQL's failures in SQL Server's numbers and words, as a host written for
 // SQL Server tests them (2627 for a duplicate key, 1205 for a deadlock victim):
 // by the SQLSTATE, with the names PostgreSQL's message gives. The words are the
-// Chinese a Chinese-language SQL Server sends, as the embedded database's are.
+// Chinese a Chinese-language SQL Server sends, as the embedded database's are, or
+// the English of a connection whose string says "Language=us_english".
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,15 +40,15 @@ std::string_view messageOf(std::string_view text) {
     return text.substr(0, end);
 }
 
-Error sqlServer(const Error& failure, long number, const std::vector<std::string>& args) {
+Error sqlServer(const Error& failure, Language language, long number, const std::vector<std::string>& args) {
     const std::string english = englishText(number, args);
-    const auto words = serverError(english, Language::Chinese, number);
+    const auto words = serverError(english, language, number);
     return Error(ErrorNumber::Database, words ? words->text : english, number, failure.sqlState());
 }
 
 }  // namespace
 
-Error postgresFailure(const Error& failure, std::string_view database) {
+Error postgresFailure(const Error& failure, std::string_view database, Language language) {
     const std::string& state = failure.sqlState();
     const std::string_view text = failure.description();
     if (state == "23505") {
@@ -56,13 +57,13 @@ Error postgresFailure(const Error& failure, std::string_view database) {
         const std::string keys = unquoted(between(text, "Key (", ")="));
         if (constraint.ends_with("_pkey"))
             return sqlServer(
-                failure, 2627,
+                failure, language, 2627,
                 {"PRIMARY KEY", constraint, "dbo." + constraint.substr(0, constraint.size() - 5)});
         // a UNIQUE constraint PostgreSQL named T_column_key
         if (const std::string suffix = "_" + keys + "_key";
             !keys.empty() && constraint.ends_with(suffix) && constraint.size() > suffix.size())
             return sqlServer(
-                failure, 2627,
+                failure, language, 2627,
                 {"UNIQUE KEY", constraint, "dbo." + constraint.substr(0, constraint.size() - suffix.size())});
         return Error(ErrorNumber::Database, failure.description(), 2601, state);
     }
@@ -80,49 +81,51 @@ Error postgresFailure(const Error& failure, std::string_view database) {
                 constraint.size() > child.size() + 6)
                 referencing = constraint.substr(child.size() + 1, constraint.size() - child.size() - 6);
             return sqlServer(
-                failure, 547,
+                failure, language, 547,
                 {"DELETE", "REFERENCE", constraint, std::string(database), "dbo." + child, referencing});
         }
         // the column named is the referencing one (SQL Server names the referenced column)
         const std::string parent = between(text, "is not present in table \"", "\"");
         return sqlServer(
-            failure, 547,
+            failure, language, 547,
             {"INSERT", "FOREIGN KEY", constraint, std::string(database), "dbo." + parent, column});
     }
     if (state == "23502") {
         // null value in column "c" of relation "t" violates not-null constraint
         const std::string column = between(text, "column \"", "\"");
         const std::string table = between(text, "of relation \"", "\"");
-        return sqlServer(failure, 515, {column, std::string(database) + ".dbo." + table, "INSERT"});
+        return sqlServer(failure, language, 515, {column, std::string(database) + ".dbo." + table, "INSERT"});
     }
     if (state == "22P02" || state == "22007" || state == "22008") {
         // invalid input syntax for type integer: "x"
         const std::string type = between(text, "for type ", ":");
         const std::string value = between(text, ": \"", "\"");
         if (type == "integer" || type == "bigint" || type == "smallint")
-            return sqlServer(failure, 245, {"varchar", value, type == "integer" ? "int" : type});
+            return sqlServer(failure, language, 245, {"varchar", value, type == "integer" ? "int" : type});
         if (type.starts_with("timestamp") || type == "date" || type.starts_with("time"))
-            return sqlServer(failure, 241, {});
+            return sqlServer(failure, language, 241, {});
     }
     if (state == "42P01") {
         // DROP TABLE of a table that is not there: table "x" does not exist
         if (text.find("table \"") != std::string::npos)
-            return sqlServer(failure, 3701, {between(text, "table \"", "\"")});
-        return sqlServer(failure, 208, {between(text, "relation \"", "\"")});
+            return sqlServer(failure, language, 3701, {between(text, "table \"", "\"")});
+        return sqlServer(failure, language, 208, {between(text, "relation \"", "\"")});
     }
-    if (state == "42703") return sqlServer(failure, 207, {between(text, "column \"", "\"")});
-    if (state == "22012") return sqlServer(failure, 8134, {});
-    if (state == "22001") return sqlServer(failure, 8152, {});
-    if (state == "40P01") return sqlServer(failure, 1205, {between(text, "Process ", " ") + "", "lock"});
-    if (state == "55P03") return sqlServer(failure, 1222, {});
+    if (state == "42703") return sqlServer(failure, language, 207, {between(text, "column \"", "\"")});
+    if (state == "22012") return sqlServer(failure, language, 8134, {});
+    if (state == "22001") return sqlServer(failure, language, 8152, {});
+    if (state == "40P01")
+        return sqlServer(failure, language, 1205, {between(text, "Process ", " ") + "", "lock"});
+    if (state == "55P03") return sqlServer(failure, language, 1222, {});
     // the schema's LIKE ... ESCAPE with an escape of other than one character
-    if (state == "22025") return sqlServer(failure, 506, {between(text, "escape character \"", "\" was")});
+    if (state == "22025")
+        return sqlServer(failure, language, 506, {between(text, "escape character \"", "\" was")});
     // a float function outside its domain: the logarithm of 0, the root of a negative number
-    if (state == "2201E" || state == "2201F") return sqlServer(failure, 3623, {});
+    if (state == "2201E" || state == "2201F") return sqlServer(failure, language, 3623, {});
     // the schema's functions fail with SQL Server's English words: PV000, or a class of data errors
     // (22003, a value beyond its type) where the caller may catch them
     if (state == "PV000" || state.starts_with("22")) {
-        if (const auto words = serverError(messageOf(text), Language::Chinese))
+        if (const auto words = serverError(messageOf(text), language))
             return Error(ErrorNumber::Database, words->text, words->number, state);
     }
     return failure;

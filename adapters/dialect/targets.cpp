@@ -61,7 +61,7 @@ bool batchLanguage(const ReadStatement& s) {
            first.word("deallocate") || readsVariables(s.nodes);
 }
 
-Error Target::sqlServerError(const Error& failure, std::string_view) const { return failure; }
+Error Target::sqlServerError(const Error& failure, std::string_view, Language) const { return failure; }
 
 Translation Target::translate(std::string_view tsql, Catalogue* catalogue,
                               std::string_view parameterTypes) const {

@@ -11,6 +11,7 @@
 #include "column_types.h"
 #include "connection_string.h"
 #include "odbc_api.h"
+#include "palvo/dialect/server_errors.h"
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/text.h"
@@ -169,6 +170,8 @@ struct Connection::Impl final : detail::ServerLink {
     std::string dbms;
     std::string database;  // the name of the database the connection uses, as the driver gives it
     const dialect::Target* target = nullptr;  // the open database's; null while closed
+    // the language of the target's words: "Language=" of the connection string, else 简体中文
+    dialect::Language language = dialect::Language::Chinese;
     bool translate = false;
     bool hostTranslator = false;  // the host set its own: no target is needed
     StatementTranslator translator;
@@ -211,7 +214,7 @@ struct Connection::Impl final : detail::ServerLink {
             throw linkFailure(e.description());
         }
         // a statement's failure as a host written for SQL Server reads it
-        if (target && h.type() == SQL_HANDLE_STMT) throw target->sqlServerError(e, database);
+        if (target && h.type() == SQL_HANDLE_STMT) throw target->sqlServerError(e, database, language);
         throw e;
     }
 
@@ -949,7 +952,21 @@ void Connection::doOpen(const std::string& connectionString, const std::string& 
     }
     d.session = {};
     if (!target) return;
-    for (std::string text : target->sessionSetup()) {
+    // the language the target speaks; a driver of SQL Server reads the attribute itself
+    d.language = dialect::Language::Chinese;
+    for (const auto& a : detail::parseConnectionString(connectionString)) {
+        if (!a.hasValue || !base::equalsNoCase(a.key, "language") || target->passesThrough()) continue;
+        const auto language = dialect::languageNamed(a.value);
+        if (!language) {
+            doClose();
+            throw Error(ErrorNumber::ConnectionFailed,
+                        "Language must be 简体中文 or us_english, not '" + a.value + "'.");
+        }
+        d.language = *language;
+    }
+    std::vector<std::string> setup = target->sessionSetup();
+    for (std::string& text : target->languageSetup(d.language)) setup.push_back(std::move(text));
+    for (std::string text : setup) {
         Handle stmt = d.newStatement(ConnectionTimeout());
         if (!succeeded(d.api->execDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                          static_cast<SQLINTEGER>(text.size()))))

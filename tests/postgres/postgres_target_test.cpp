@@ -6,6 +6,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "palvo/error.h"
@@ -150,6 +151,11 @@ TEST_F(PgTarget, DatesAnswerAsSqlServers) {
          "datepart(quarter, '2024-05-01')",
          "1|32|2|2"},
         {"select convert(varchar(10), eomonth('2024-02-10'), 120)", "2024-02-29"},
+        // the week before the year's first Sunday is its first; names in the connection's 简体中文
+        {"select datepart(week, '2024-01-06'), datename(month, '2024-01-05'), datename(weekday, "
+         "'2024-01-05'), "
+         "format(cast('2024-01-05' as date), 'MMMM')",
+         "1|01|星期五|一月"},
     });
 }
 
@@ -281,6 +287,27 @@ TEST_F(PgTarget, AFailureIsReportedAsSqlServerReportsIt) {
 
 // UPDLOCK and HOLDLOCK become FOR UPDATE: another connection waits to change the rows read until the
 // reading transaction ends; a row the query did not read stays free.
+TEST_F(PgTarget, AConnectionInUsEnglishNamesAndFailsInEnglish) {
+    Connection english;
+    english.Open(server_ + ";Language=us_english;");
+    const ResultTable names =
+        english.Query("select datename(month, '2024-01-05'), format(cast('2024-01-05' as date), 'dddd')");
+    EXPECT_EQ(names.at(0, 0).toText(), "January");
+    EXPECT_EQ(names.at(0, 1).toText(), "Friday");
+    const auto failure = testing::fullErrorOf([&] { english.Query("select cast('x' as int)"); });
+    EXPECT_EQ(std::get<1>(failure), 245);
+    EXPECT_EQ(std::get<2>(failure),
+              "Conversion failed when converting the varchar value 'x' to data type int.");
+}
+
+TEST_F(PgTarget, ALanguageItDoesNotSpeakFailsTheOpen) {
+    Connection other;
+    const auto [number, text] = errorOf([&] { other.Open(server_ + ";Language=deutsch;"); });
+    EXPECT_EQ(number, ErrorNumber::ConnectionFailed);
+    EXPECT_EQ(text, "Language must be 简体中文 or us_english, not 'deutsch'.");
+    EXPECT_FALSE(other.State());
+}
+
 TEST_F(PgTarget, UpdlockKeepsTheRowsReadFromOtherWritersUntilTheTransactionEnds) {
     conn_.BeginTrans();
     EXPECT_EQ(row("select 代码 from 目标客户 with (updlock, holdlock) where 代码 = 'b'"), "b");

@@ -99,7 +99,8 @@ public:
         }
         admin_.Execute("select pg_advisory_unlock(7238502)");
         admin_.Execute("create database " + name_ + " template palvo_answers");
-        conn_->Open(pgConnectionTo(server, name_));
+        // in English, as the suites run the embedded database
+        conn_->Open(pgConnectionTo(server, name_) + ";Language=us_english;");
     }
     PgScratchDatabase(const PgScratchDatabase&) = delete;
     PgScratchDatabase& operator=(const PgScratchDatabase&) = delete;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "palvo/data.h"
+#include "palvo/dialect/server_errors.h"
 #include "palvo/dialect/translator.h"
 #include "palvo/error.h"
 #include "palvo/export.h"
@@ -35,6 +36,9 @@ public:
 
     /// Statements a connection runs once, as it opens, before any of the host's.
     virtual std::vector<std::string> sessionSetup() const { return {}; }
+    /// Statements that make the session speak `language` (the names DATENAME and FORMAT give), run after
+    /// sessionSetup when the connection string names a language ("Language=us_english"). Default: none.
+    virtual std::vector<std::string> languageSetup(Language) const { return {}; }
     /// The query that reads the identity the connection's last INSERT made.
     virtual std::string lastIdentityQuery() const = 0;
     /// Whether the driver reports result columns only by their values, so that
@@ -45,8 +49,9 @@ public:
     virtual bool decimalsAsWritten() const { return false; }
     /// A statement's failure as SQL Server reports it (its number as the native
     /// code, its words), where the database's own differ; `database` is the name of
-    /// the database the connection uses. Default: the failure as the driver gave it.
-    virtual Error sqlServerError(const Error& failure, std::string_view database) const;
+    /// the database the connection uses; `language` the one its words are in. Default: the failure as the
+    /// driver gave it.
+    virtual Error sqlServerError(const Error& failure, std::string_view database, Language language) const;
 
 protected:
     virtual Translation render(const ReadBatch& batch, Catalogue* catalogue,
