@@ -88,12 +88,12 @@ bool sameFunction(std::string_view fn) {
 // has some of these names itself, and a host's search path may not hold the schema.
 bool ownFunction(std::string_view fn) {
     static constexpr std::string_view names[] = {
-        "len",           "isnull",      "charindex", "year",      "month",      "day",
-        "newid",         "ceiling",     "square",    "space",     "replicate",  "object_name",
-        "type_name",     "object_id",   "str",       "patindex",  "stuff",      "iif",
-        "eomonth",       "log10",       "ascii",     "unicode",   "char",       "nchar",
-        "round",         "quotename",   "isnumeric", "translate", "col_length", "ident_current",
-        "datefromparts", "string_split"};
+        "len",           "isnull",       "charindex", "year",      "month",      "day",
+        "newid",         "ceiling",      "square",    "space",     "replicate",  "object_name",
+        "type_name",     "object_id",    "str",       "patindex",  "stuff",      "iif",
+        "eomonth",       "log10",        "ascii",     "unicode",   "char",       "nchar",
+        "round",         "quotename",    "isnumeric", "translate", "col_length", "ident_current",
+        "datefromparts", "string_split", "power",     "sign"};
     for (std::string_view n : names) {
         if (fn == n) return true;
     }

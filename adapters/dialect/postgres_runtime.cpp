@@ -176,10 +176,11 @@ constexpr std::string_view kText = R"SQL(  -- text
     select case when start <= 1 then strpos(lower(s) collate "C", lower(sought) collate "C")
                 when strpos(lower(substr(s, start)) collate "C", lower(sought) collate "C") = 0 then 0
                 else strpos(lower(substr(s, start)) collate "C", lower(sought) collate "C") + start - 1 end $b$;
+  -- a negative count is Null, as SQL Server gives it
   create or replace function palvo.space(integer) returns text
-    language sql immutable as $b$ select repeat(' ', $1) $b$;
+    language sql immutable as $b$ select case when $1 >= 0 then repeat(' ', $1) end $b$;
   create or replace function palvo.replicate(text, integer) returns text
-    language sql immutable as $b$ select repeat($1, $2) $b$;
+    language sql immutable as $b$ select case when $2 >= 0 then repeat($1, $2) end $b$;
   -- a code out of range is Null, as SQL Server gives it
   create or replace function palvo.char(integer) returns text
     language sql immutable as $b$ select case when $1 between 0 and 255 then chr($1) end $b$;
@@ -459,6 +460,37 @@ constexpr std::string_view kMoreValues = R"SQL(  -- more values
     end $b$;
   create or replace function palvo.tinyint(text) returns smallint
     language sql immutable as $b$ select palvo.tinyint(cast($1 as integer)) $b$;
+  -- SIGN of a decimal keeps its scale: sign(-12.50) is -1.00
+  create or replace function palvo.sign(numeric) returns numeric
+    language sql immutable as $b$ select trunc(pg_catalog.sign($1), scale($1)) $b$;
+  create or replace function palvo.sign(double precision) returns double precision
+    language sql immutable as $b$ select pg_catalog.sign($1) $b$;
+  -- POWER computes through a float and gives the type of its first argument: an int cut to its whole part,
+  -- a decimal rounded to its scale; 8115 where the value does not fit that type (volatile, so that the
+  -- planner never raises it ahead of the CASE that calls it)
+  create or replace function palvo.power_overflow(what text, type text) returns numeric
+    language plpgsql volatile as $b$
+    begin
+      raise exception using errcode = 'PV000',
+        message = 'Arithmetic overflow error converting ' || what || ' to data type ' || type || '.';
+    end $b$;
+  create or replace function palvo.power(integer, double precision) returns integer
+    language sql immutable as $b$
+    select cast(case when abs(v) < 2147483648 then trunc(v) else palvo.power_overflow('expression', 'int') end
+                as integer)
+    from (select pg_catalog.power(cast($1 as double precision), $2) as v) p $b$;
+  create or replace function palvo.power(bigint, double precision) returns bigint
+    language sql immutable as $b$
+    select cast(case when abs(v) < 9223372036854775808 then trunc(cast(v as numeric))
+                     else palvo.power_overflow('expression', 'bigint') end as bigint)
+    from (select pg_catalog.power(cast($1 as double precision), $2) as v) p $b$;
+  create or replace function palvo.power(numeric, double precision) returns numeric
+    language sql immutable as $b$
+    select case when abs(v) < 10 ^ (38 - scale($1)) then pg_catalog.round(cast(v as numeric), scale($1))
+                else palvo.power_overflow('float', 'numeric') end
+    from (select pg_catalog.power(cast($1 as double precision), $2) as v) p $b$;
+  create or replace function palvo.power(double precision, double precision) returns double precision
+    language sql immutable as $b$ select pg_catalog.power($1, $2) $b$;
   -- the offset of LAG and LEAD: a whole number, not negative
   create or replace function palvo.lag_offset(numeric) returns integer
     language plpgsql immutable as $b$
