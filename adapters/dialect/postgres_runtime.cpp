@@ -189,8 +189,18 @@ constexpr std::string_view kText = R"SQL(  -- text
   -- of an empty text, Null
   create or replace function palvo.unicode(text) returns integer
     language sql immutable as $b$ select case when length($1) > 0 then pg_catalog.ascii($1) end $b$;
+  -- ASCII: the first byte of the first character in the code page of Chinese_PRC (936), '?' (63) for one
+  -- it does not hold
   create or replace function palvo.ascii(text) returns integer
-    language sql immutable as $b$ select case when length($1) > 0 then pg_catalog.ascii($1) end $b$;
+    language plpgsql immutable as $b$
+    begin
+      if length($1) > 0 then
+        return get_byte(convert_to(left($1, 1), 'GBK'), 0);
+      end if;
+      return null;
+    exception when untranslatable_character then
+      return 63;
+    end $b$;
   -- STUFF: NULL when the stretch starts outside the text or its length is negative
   create or replace function palvo.stuff(s text, start integer, n integer, put text) returns text
     language sql immutable as $b$
