@@ -120,6 +120,16 @@ Error postgresFailure(const Error& failure, std::string_view database, Language 
     // the schema's LIKE ... ESCAPE with an escape of other than one character
     if (state == "22025")
         return sqlServer(failure, language, 506, {between(text, "escape character \"", "\" was")});
+    // a value beyond its type: integer out of range, numeric field overflow
+    if (state == "22003") {
+        for (const char* type : {"smallint", "bigint", "integer"}) {
+            if (text.find(std::string(type) + " out of range") != std::string_view::npos)
+                return sqlServer(failure, language, 8115,
+                                 {"expression", std::string_view(type) == "integer" ? "int" : type});
+        }
+        if (text.find("numeric field overflow") != std::string_view::npos)
+            return sqlServer(failure, language, 8115, {"numeric", "numeric"});
+    }
     // a float function outside its domain: the logarithm of 0, the root of a negative number
     if (state == "2201E" || state == "2201F") return sqlServer(failure, language, 3623, {});
     // the schema's functions fail with SQL Server's English words: PV000, or a class of data errors

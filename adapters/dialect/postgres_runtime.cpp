@@ -762,13 +762,20 @@ constexpr std::string_view kCatalogue =
   create or replace function palvo.object_name(integer) returns palvo.sysname
     language sql stable as $b$
     select cast(relname as palvo.sysname) from pg_class where cast(oid as bigint) = $1 $b$;
+  -- a table or view by its name, with or without dbo. and brackets; of the type asked (U a table, V a view)
   create or replace function palvo.object_id(text) returns integer
     language sql stable as $b$
     select cast(cast(c.oid as bigint) as integer) from pg_class c
     join pg_namespace n on n.oid = c.relnamespace
     where n.nspname = any (current_schemas(false)) and n.nspname <> 'palvo'
-      and c.relkind in ('r', 'v', 'p') and lower(c.relname) = lower(regexp_replace($1, '^(dbo\.)', '', 'i'))
+      and c.relkind in ('r', 'v', 'p')
+      and lower(c.relname) = lower(regexp_replace(regexp_replace($1, '^(\[?dbo\]?\.)', '', 'i'), '^\[(.*)\]$', '\1'))
     limit 1 $b$;
+  create or replace function palvo.object_id(name text, type text) returns integer
+    language sql stable as $b$
+    select palvo.object_id(name) from pg_class c
+    where c.oid = palvo.object_id(name)
+      and case upper(trim(type)) when 'U' then c.relkind in ('r', 'p') when 'V' then c.relkind = 'v' else false end $b$;
   create or replace view palvo.syscolumns as
     select cast(cast(c.oid as bigint) as integer) as id, cast(a.attname as palvo.sysname) as name,
            cast(a.attnum as smallint) as colid, palvo.xtype(format_type(a.atttypid, a.atttypmod)) as xtype,
