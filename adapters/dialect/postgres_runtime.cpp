@@ -336,6 +336,13 @@ constexpr std::string_view kValues = R"SQL(  -- values
     language sql immutable as $b$ select ceil($1) $b$;
   create or replace function palvo.ceiling(double precision) returns double precision
     language sql immutable as $b$ select ceil($1) $b$;
+  -- of a whole number, that number of its type
+  create or replace function palvo.ceiling(integer) returns integer
+    language sql immutable as $b$ select $1 $b$;
+  create or replace function palvo.ceiling(bigint) returns bigint
+    language sql immutable as $b$ select $1 $b$;
+  create or replace function palvo.ceiling(smallint) returns smallint
+    language sql immutable as $b$ select $1 $b$;
   create or replace function palvo.square(double precision) returns double precision
     language sql immutable as $b$ select $1 * $1 $b$;
   create or replace function palvo.log10(double precision) returns double precision
