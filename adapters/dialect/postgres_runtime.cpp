@@ -440,7 +440,8 @@ constexpr std::string_view kMoreText = R"SQL(  -- more text
         raise exception using errcode = 'PV000',
           message = 'Procedure expects parameter ''separator'' of type ''nchar(1)/nvarchar(1)''.';
       end if;
-      return case when s = '' then array[''] else string_to_array(s, separator) end;
+      -- (split by the characters themselves: a column's collation of Chinese_PRC cannot find substrings)
+      return case when s = '' then array[''] else string_to_array(s collate "C", separator collate "C") end;
     end $b$;
   create or replace function palvo.string_split(s text, separator text) returns table (value palvo.zh_text)
     language sql immutable as $b$ select cast(v as palvo.zh_text) from unnest(palvo.split_pieces(s, separator)) v $b$;
