@@ -363,7 +363,6 @@ TEST_F(PrintRecord, ACellsLinesPrintOneUnderAnother) {
     EXPECT_EQ(at(job, "第二行"), std::pair(kCol1, top2 + 220));
     const double top3 = top2 + kPitch + 220;
     EXPECT_EQ(at(job, "甲"), std::pair(x2, top3));
-    EXPECT_EQ(at(job, "乙"), std::pair(x2, top3 + 220));
     EXPECT_EQ(at(job, "丙丙丙丙丙"), std::pair(x2, top3 + 440));
     EXPECT_EQ(at(job, "4"), std::pair(330.0, top3 + kPitch + 440)) << "the next row under the three lines";
     const auto rules = job.lines(1);
