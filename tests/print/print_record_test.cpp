@@ -398,8 +398,7 @@ TEST_F(PrintRecord, ARowTallerThanAPageGoesOnOverThePagesItsLinesNeed) {
     }
     grid.TextMatrix(2, 1, tall);
     print(grid);
-    ASSERT_EQ(box->messages().size(), 1u);
-    EXPECT_EQ(box->last().text, "数据已送至打印机！");
+    EXPECT_EQ(box->messages(), (std::vector<ShownMessage>{{"数据已送至打印机！", 48, "提示"}}));
     const auto& job = printed();
     ASSERT_EQ(job.pages, 3);
     std::vector<std::string> lines;
