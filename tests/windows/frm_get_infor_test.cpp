@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,7 @@ protected:
     std::string pick(const std::string& script, const std::string& field = "客户表,客户编号",
                      const std::string& strWhere = "", const std::string& sSql = "", bool multi = false,
                      const std::string& sFormat = "YYYY-MM-DD") {
-        host.reset();  // the old host restores its predecessor before the new one installs
-        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        host.emplace(GetParam(), script);
         conn->reset();
         return clsForm().sPopWindow(field, strWhere, sFormat, sSql, multi);
     }
@@ -61,7 +61,7 @@ protected:
 
     std::shared_ptr<sqlite::Connection> db;
     std::shared_ptr<CountingConnection> conn;
-    std::unique_ptr<WindowTestHost> host;
+    std::optional<WindowTestHost> host;  // emplace ends the old host (restoring its predecessor) first
 };
 
 TEST_P(Picker, LoadListsTheTable) {
@@ -189,7 +189,7 @@ TEST_P(Picker, AFailingHostQueryIsReportedEachTimeItRuns) {
 }
 
 TEST_P(Picker, AFieldWithoutItsReturnColumnIsRefusedBeforeAnyWindow) {
-    host = std::make_unique<WindowTestHost>(GetParam(), "key Enter");
+    host.emplace(GetParam(), "key Enter");
     EXPECT_EQ(errorNumber([] { clsForm().sPopWindow("客户表"); }), ErrorNumber::InvalidCall);
     EXPECT_EQ(host->unplayed(), 1u);  // no window was shown
 }

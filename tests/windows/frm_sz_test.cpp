@@ -14,8 +14,7 @@ protected:
     void SetUp() override { setUpTables(""); }
     void open(const std::string& script, const std::string& query = "月报", const std::string& must = "",
               const std::string& table = "客户") {
-        host.reset();  // restores the thread's host before the next one is installed
-        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        host.emplace(GetParam(), script);
         EXPECT_TRUE(clsSearch().sPrintSet(table, query, "普通查询", "", must).isNull());
     }
     std::vector<Items> lists() { return {items("List1"), items("List2"), items("List3"), items("List4")}; }

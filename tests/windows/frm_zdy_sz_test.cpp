@@ -17,8 +17,7 @@ protected:
     void SetUp() override { setUpTables(", 照片 image"); }
     void open(const std::string& script, const std::string& query = "月报",
               const std::string& table = "客户") {
-        host.reset();  // restores the thread's host before the next one is installed
-        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        host.emplace(GetParam(), script);
         EXPECT_TRUE(clsSearch().sPrintSet_Zdy(table, query, "自定义查询").isNull());
     }
     // The script lines that fill condition row r; a "" logic leaves its cell alone.
