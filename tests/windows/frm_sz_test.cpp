@@ -20,9 +20,7 @@ protected:
     std::vector<Items> lists() { return {items("List1"), items("List2"), items("List3"), items("List4")}; }
     CommandButton& button(const std::string& name) { return get<CommandButton>(name); }
     // 字段名 选择标志/排列顺序/排序/合计 of the set, in display order.
-    Items rows(const std::string& query = "月报") {
-        return settingsRows("选择标志, 排列顺序, 排序, 合计", query);
-    }
+    Items rows() { return settingsRows("选择标志, 排列顺序, 排序, 合计", "月报"); }
 };
 
 TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrder) {

@@ -42,9 +42,7 @@ protected:
         return out;
     }
     // 字段名 选择标志/排列顺序/排序/合计/分组 of the set, in display order.
-    Items rows(const std::string& query = "月报") {
-        return settingsRows("选择标志, 排列顺序, 排序, 合计, 分组", query);
-    }
+    Items rows() { return settingsRows("选择标志, 排列顺序, 排序, 合计, 分组", "月报"); }
     // The condition and its items, the same on every row of the set.
     Items condition() {
         auto t = conn->Query("select distinct 查询条件, 条件项目 from 查询打印设置");
