@@ -32,6 +32,18 @@ namespace {
 // the connection's.
 std::string pgName(std::string_view name) {
     if (name.starts_with("##")) refuse("global temporary table " + std::string(name));
+    // SQL Server's catalogue views, which the reader gives as one name: the schema palvo's views
+    static constexpr std::string_view views[] = {"sys.objects",
+                                                 "sys.tables",
+                                                 "sys.views",
+                                                 "sys.columns",
+                                                 "sys.types",
+                                                 "sys.indexes",
+                                                 "information_schema.tables",
+                                                 "information_schema.columns",
+                                                 "information_schema.views"};
+    if (std::find(std::begin(views), std::end(views), name) != std::end(views))
+        return "palvo." + quoteName(name);
     return quoteName(asciiLower(name));
 }
 
@@ -76,7 +88,7 @@ bool sameFunction(std::string_view fn) {
         "len", "isnull", "getdate", "charindex", "datediff", "dateadd", "datepart", "year", "month", "day",
         "newid", "ceiling", "square", "space", "replicate", "object_name", "type_name", "object_id",
         "scope_identity", "str", "patindex", "stuff", "iif", "eomonth", "log10", "ascii", "unicode", "char",
-        "nchar"};
+        "nchar", "col_length"};
     for (std::string_view n : names) {
         if (fn == n) return true;
     }
@@ -90,8 +102,14 @@ public:
 
     // The batch variables and session values the statement reads, in the order of its parameters.
     std::vector<std::string>& bound() { return bound_; }
+    // Statements that run after the one rendered, without parameters.
+    std::vector<std::string>& after() { return after_; }
 
     std::string statement(const ReadStatement& s) {
+        if (!s.nodes.empty() && s.nodes[0].word("merge")) return merge(s.nodes);
+        if ((s.kind == StatementKind::Update || s.kind == StatementKind::Delete) && s.nodes.size() > 1 &&
+            s.nodes[1].word("top"))
+            return topChange(s.nodes, s.kind == StatementKind::Update);
         switch (s.kind) {
             case StatementKind::Select:
             case StatementKind::With:
@@ -122,6 +140,7 @@ private:
     int depth_ = 0;
     const Types* variables_;
     std::vector<std::string> bound_;
+    std::vector<std::string> after_;
 
     // A value bound in place, cast to its type: PostgreSQL would not know a parameter's type otherwise.
     std::string parameter(const std::string& name, const std::string& pgType) {
@@ -159,6 +178,7 @@ private:
         const RowLock outerLock = std::exchange(lock_, RowLock::None);
         std::size_t topAt = e, topEnd = e;
         std::string limit;
+        bool ties = false;
         for (std::size_t k = b; k + 1 < e; ++k) {
             if (!ns[k].word("select")) continue;
             std::size_t t = k + 1;
@@ -169,11 +189,16 @@ private:
                 const Node& count = ns[t + 1];
                 limit = count.group ? trimLead(seq(count.kids, 0, count.kids.size())) : renderAt(ns, t + 1);
                 if (topEnd < e && ns[topEnd].word("percent")) refuse("TOP ... PERCENT");
-                if (topEnd + 1 < e && ns[topEnd].word("with") && ns[topEnd + 1].word("ties"))
-                    refuse("TOP ... WITH TIES");
+                if (topEnd + 1 < e && ns[topEnd].word("with") && ns[topEnd + 1].word("ties")) {
+                    // the rows tied with the last by the ORDER BY, which SQL Server asks for with it
+                    ties = true;
+                    topEnd += 2;
+                }
             }
             break;
         }
+        const Clauses clauses = findClauses(ns, b, e);
+        if (ties && clauses.orderItems.empty()) refuse("TOP ... WITH TIES without ORDER BY");
         if (topAt != e) {
             for (std::size_t k = b; k < e; ++k) {
                 if (ns[k].word("union") || ns[k].word("except") || ns[k].word("intersect"))
@@ -181,7 +206,7 @@ private:
             }
         }
         const std::vector<Span> aliased = aliasedItems(ns, b, e);
-        std::size_t nextAlias = 0;
+        std::size_t nextAlias = 0, nextOrder = 0;
         std::string out;
         for (std::size_t k = b; k < e;) {
             if (k == topAt) {
@@ -196,9 +221,24 @@ private:
                 k = end;
                 continue;
             }
+            if (k == clauses.rollupAt) {
+                // GROUP BY a, b WITH ROLLUP | CUBE: rollup(a, b)
+                put(out, clauses.rollupWord + "(", ns[k].tok.spaceBefore);
+                for (std::size_t v = k; v < clauses.rollupEnd;) node(out, ns, v, clauses.rollupEnd);
+                out += ")";
+                k = clauses.rollupEnd + 2;
+                continue;
+            }
             node(out, ns, k, e);
+            if (nextOrder < clauses.orderItems.size() && k >= clauses.orderItems[nextOrder]) {
+                out += ns[clauses.orderItems[nextOrder] - 1].word("desc") ? " nulls last" : " nulls first";
+                ++nextOrder;
+            }
         }
-        if (!limit.empty()) out += " limit " + limit;
+        if (ties)
+            out += " fetch first (" + limit + ") rows with ties";
+        else if (!limit.empty())
+            out += " limit " + limit;
         if (lock_ != RowLock::None) {
             bool query = false;
             for (std::size_t k = b; k < e && !query; ++k) query = ns[k].word("select");
@@ -207,6 +247,46 @@ private:
         }
         lock_ = outerLock;
         return out;
+    }
+
+    // What this level's clauses ask to be written otherwise: where each ORDER BY item ends (SQL Server
+    // sorts NULL below every value, PostgreSQL above), and GROUP BY's list before WITH ROLLUP | CUBE.
+    struct Clauses {
+        std::vector<std::size_t> orderItems;  // the end of each ORDER BY item
+        std::size_t rollupAt = static_cast<std::size_t>(-1);
+        std::size_t rollupEnd = 0;  // where WITH is
+        std::string rollupWord;
+    };
+    static Clauses findClauses(const Nodes& ns, std::size_t b, std::size_t e) {
+        Clauses c;
+        for (std::size_t k = b; k + 1 < e; ++k) {
+            if (ns[k].word("group") && ns[k + 1].word("by")) {
+                for (std::size_t w = k + 2; w + 1 < e; ++w) {
+                    if (clauseEnd(ns[w]) || ns[w].word("having")) break;
+                    if (ns[w].word("with") && (ns[w + 1].word("rollup") || ns[w + 1].word("cube"))) {
+                        c.rollupAt = k + 2;
+                        c.rollupEnd = w;
+                        c.rollupWord = asciiLower(ns[w + 1].tok.text);
+                        break;
+                    }
+                }
+            }
+            if (!ns[k].word("order") || !ns[k + 1].word("by")) continue;
+            c.orderItems.clear();  // a member's ORDER BY before UNION is its own (and refused there)
+            std::size_t end = k + 2;
+            while (end < e && !clauseEnd(ns[end]) && !ns[end].word("rows") && !ns[end].word("range") &&
+                   !ns[end].word("groups"))
+                ++end;
+            for (const auto& [ib, ie] : splitCommas(ns, k + 2, end)) {
+                if (ie > ib) c.orderItems.push_back(ie);
+            }
+            k = end - 1;
+        }
+        return c;
+    }
+    static bool clauseEnd(const Node& n) {
+        return n.word("union") || n.word("except") || n.word("intersect") || n.word("offset") ||
+               n.word("for") || n.word("option") || n.word("limit") || n.word("fetch") || n.word("order");
     }
 
     // The select-list items of this level written `name = value`, which T-SQL reads as the value
@@ -322,6 +402,10 @@ private:
             ++k;
             return;
         }
+        if ((lw == "cross" || lw == "outer") && k + 1 < e && ns[k + 1].word("apply")) {
+            apply(out, ns, k, e, lw == "outer");
+            return;
+        }
         if (lw == "top") refuse("TOP in " + upper(ns[0].tok.text));  // UPDATE TOP (n), DELETE TOP (n)
         if (lw == "like" && likeEscape(out, ns, k, e)) return;
         if (lw == "escape") refuse("ESCAPE after a pattern this target cannot tell");
@@ -345,6 +429,26 @@ private:
         }
         put(out, t.text, t.spaceBefore);
         ++k;
+    }
+
+    // CROSS APPLY x is a lateral join; OUTER APPLY x keeps the row x gives nothing for, with NULLs.
+    void apply(std::string& out, const Nodes& ns, std::size_t& k, std::size_t e, bool outer) {
+        put(out, outer ? "left join lateral" : "cross join lateral", ns[k].tok.spaceBefore);
+        k += 2;
+        if (k >= e) refuse("APPLY without a table expression");
+        node(out, ns, k, e);  // the query in parentheses, or the function's call
+        if (k < e && ns[k].word("as")) node(out, ns, k, e);
+        if (k < e && ns[k].isName() &&
+            !(ns[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k].tok.text)))) {
+            put(out, renderAt(ns, k), ns[k].tok.spaceBefore);
+            ++k;
+            if (k < e && ns[k].group) {
+                // the columns named after the alias: x (a, b)
+                put(out, "(" + args(ns[k].kids) + ")", ns[k].tok.spaceBefore);
+                ++k;
+            }
+        }
+        if (outer) out += " on true";
     }
 
     // A word before a group calls a function, unless it names a table (INSERT INTO T (...)) or is a
@@ -436,6 +540,11 @@ private:
             if (fn == "datename") refuse("the function DATENAME()");
             return "palvo." + fn + "('" + part + "'" + trimLead(seq(a, 1, a.size())) + ")";
         }
+        // GROUP BY ROLLUP (...), CUBE (...), GROUPING SETS (...) as written; GROUPING_ID is PostgreSQL's
+        // GROUPING of several columns, the first the highest bit
+        if (fn == "rollup" || fn == "cube" || fn == "sets" || fn == "grouping")
+            return fn + " (" + args(a) + ")";
+        if (fn == "grouping_id") return "grouping(" + args(a) + ")";
         if (fn == "log") return "ln(" + args(a) + ")";
         if (fn == "getdate" || fn == "sysdatetime" || fn == "current_timestamp") return "palvo.getdate()";
         if (fn == "getutcdate") return "palvo.getutcdate()";
@@ -449,7 +558,8 @@ private:
                          fn == "space" || fn == "replicate" || fn == "object_name" || fn == "type_name" ||
                          fn == "object_id" || fn == "scope_identity" || fn == "str" || fn == "patindex" ||
                          fn == "stuff" || fn == "iif" || fn == "eomonth" || fn == "log10" || fn == "ascii" ||
-                         fn == "unicode" || fn == "char" || fn == "nchar" || fn == "round";
+                         fn == "unicode" || fn == "char" || fn == "nchar" || fn == "round" ||
+                         fn == "col_length";
         if (fn == "scope_identity") return "palvo.identity()";
         return (own ? "palvo." + fn : fn) + "(" + args(a) + ")";
     }
@@ -530,6 +640,59 @@ private:
         return pg == "text" || pg.starts_with("varchar") || pg.starts_with("char");
     }
 
+    // MERGE [INTO] T USING S ON c WHEN ...: PostgreSQL 15's MERGE, which takes WHEN NOT MATCHED [BY TARGET]
+    // but not BY SOURCE. It fails, as SQL Server does (8672), where two source rows match one target row.
+    std::string merge(const Nodes& ns) {
+        std::string out = "merge into";
+        std::size_t k = ns.size() > 1 && ns[1].word("into") ? 2 : 1;
+        const std::size_t e = ns.size();
+        while (k < e) {
+            if (ns[k].word("not") && k + 3 < e && ns[k + 1].word("matched") && ns[k + 2].word("by")) {
+                if (!ns[k + 3].word("target"))
+                    refuse("MERGE ... WHEN NOT MATCHED BY " + upper(ns[k + 3].tok.text));
+                out += " not matched";
+                k += 4;
+                continue;
+            }
+            if (ns[k].word("output") || ns[k].word("top") || ns[k].word("option"))
+                refuse("MERGE ... " + upper(ns[k].tok.text));
+            node(out, ns, k, e);
+        }
+        return out;
+    }
+
+    // UPDATE TOP (n) T SET ... [WHERE c], DELETE TOP (n) [FROM] T [WHERE c]: PostgreSQL's UPDATE and DELETE
+    // take no LIMIT, so they change the rows whose addresses a query with the condition and the LIMIT picks,
+    // n rows of its choosing, as SQL Server's are.
+    std::string topChange(const Nodes& ns, bool update) {
+        const std::string what = "TOP in " + upper(ns[0].tok.text);
+        if (ns.size() < 4 || !ns[2].group) refuse(what + " without its count in parentheses");
+        std::size_t t = 3;
+        if (!update && ns[t].word("from")) ++t;
+        if (t >= ns.size() || !ns[t].isName()) refuse(what + " of other than a table");
+        std::size_t where = ns.size();
+        for (std::size_t k = t + 1; k < ns.size(); ++k) {
+            if (ns[k].word("where")) {
+                where = k;
+                break;
+            }
+            if (ns[k].word("from") || ns[k].word("output") || (ns[k].group && !update))
+                refuse(what + " with " + (ns[k].group ? std::string("table hints") : upper(ns[k].tok.text)));
+        }
+        if (!update && where != t + 1) refuse(what + " with more than its table and WHERE");
+        if (update && (t + 1 >= ns.size() || !ns[t + 1].word("set")))
+            refuse(what + " with more than its table");
+        // the count is written first and would be bound last
+        if (hasParameter(ns[2].kids) && hasParameter(Nodes(ns.begin() + 3, ns.end())))
+            refuse(what + " with a parameter for its count and another after it");
+        const std::string table = renderAt(ns, t);
+        const std::string count = args(ns[2].kids);
+        std::string out = update ? "update " + table + seq(ns, t + 1, where) : "delete from " + table;
+        out += " where ctid = any (array (select ctid from " + table;
+        if (where < ns.size()) out += " where" + seq(ns, where + 1, ns.size());
+        return out + " limit " + count + "))";
+    }
+
     // CREATE TABLE T (column definitions and constraints)
     std::string createTable(const Nodes& ns) {
         if (ns.size() != 4 || !ns[3].group) refuse("CREATE TABLE with more than its columns (ON, WITH, ...)");
@@ -548,8 +711,34 @@ private:
                 continue;
             }
             out += columnDef(d, b, e);
+            // the type as T-SQL declared it, which the catalogue's views read back (nvarchar beside varchar,
+            // money, bit)
+            after_.push_back("comment on column " + renderAt(ns, 2) + "." + renderAt(d, b) + " is " +
+                             quoteString("palvo:" + declaredType(d, b + 1, e)));
         }
         return out + ")";
+    }
+
+    // A column's T-SQL type at d[k] with its arguments, in lower case: nvarchar(50), decimal(18,0), money.
+    static std::string declaredType(const Nodes& d, std::size_t k, std::size_t e) {
+        std::string type = asciiLower(d[k].tok.text);
+        if (type == "integer") type = "int";
+        std::string length;
+        if (k + 1 < e && d[k + 1].group) {
+            for (const char c : plain(d[k + 1].kids, 0, d[k + 1].kids.size())) {
+                if (c != ' ') length += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            }
+        }
+        if (type == "varchar" || type == "nvarchar" || type == "char" || type == "nchar" ||
+            type == "varbinary" || type == "binary")
+            return type + "(" + (length.empty() ? "1" : length) + ")";
+        if (type == "decimal" || type == "numeric") {
+            if (length.empty()) length = "18,0";
+            if (length.find(',') == std::string::npos) length += ",0";
+            return type + "(" + length + ")";
+        }
+        if (type == "datetime2" || type == "time") return type + "(" + (length.empty() ? "7" : length) + ")";
+        return type;
     }
 
     // A constraint's words, CLUSTERED and NONCLUSTERED left out (PostgreSQL's indexes are all heaps').
@@ -617,17 +806,27 @@ private:
     std::string drop(const Nodes& ns) {
         if (ns.size() > 1 && ns[1].word("index")) {
             std::size_t k = 2;
-            std::string out = "drop index";
-            if (k + 1 < ns.size() && ns[k].word("if") && ns[k + 1].word("exists")) {
-                out += " if exists";
+            const bool ifExists = k + 1 < ns.size() && ns[k].word("if") && ns[k + 1].word("exists");
+            if (ifExists) k += 2;
+            // T.ix or ix ON T: PostgreSQL's index names are the schema's, so the schema's function drops the
+            // index only where it is that table's
+            const Node* table = nullptr;
+            if (k + 2 < ns.size() && ns[k + 1].op(".")) {
+                table = &ns[k];
                 k += 2;
             }
-            if (k + 2 < ns.size() && ns[k + 1].op("."))
-                k += 2;  // T.ix: PostgreSQL's index names are the schema's
-            if (k >= ns.size()) refuse("DROP INDEX without its name");
-            out += " " + renderAt(ns, k);
-            if (k + 1 < ns.size() && !ns[k + 1].word("on")) refuse("DROP INDEX of several indexes");
-            return out;
+            if (k >= ns.size() || !ns[k].isName()) refuse("DROP INDEX without its name");
+            const Node& index = ns[k];
+            if (k + 1 < ns.size()) {
+                if (!ns[k + 1].word("on") || k + 3 != ns.size() || table)
+                    refuse("DROP INDEX of several indexes");
+                table = &ns[k + 2];
+            }
+            if (!table) return std::string("drop index ") + (ifExists ? "if exists " : "") + renderAt(ns, k);
+            if (table->group || !table->isName()) refuse("DROP INDEX of a table that is not named");
+            return "select palvo.drop_index(" + quoteString(asciiLower(table->tok.text)) + ", " +
+                   quoteString(asciiLower(index.tok.text)) + ", " + (ifExists ? "true" : "false") + ", " +
+                   quoteString(table->tok.text + "." + index.tok.text) + ")";
         }
         if (ns.size() > 1 && (ns[1].word("procedure") || ns[1].word("proc") || ns[1].word("function") ||
                               ns[1].word("trigger")))
@@ -688,6 +887,7 @@ protected:
         }
         PgRenderer r;
         tr.statements.push_back(r.statement(ss[0]));
+        for (std::string& a : r.after()) tr.statements.push_back(std::move(a));
         tr.variables = std::move(r.bound());
         return tr;
     }
