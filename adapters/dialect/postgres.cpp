@@ -110,6 +110,11 @@ public:
         if ((s.kind == StatementKind::Update || s.kind == StatementKind::Delete) && s.nodes.size() > 1 &&
             s.nodes[1].word("top"))
             return topChange(s.nodes, s.kind == StatementKind::Update);
+        if (s.kind == StatementKind::Insert || s.kind == StatementKind::Update ||
+            s.kind == StatementKind::Delete) {
+            if (std::string out; withOutput(s.nodes, s.kind, out)) return out;
+            if (s.kind != StatementKind::Insert) return change(s.nodes, s.kind);
+        }
         switch (s.kind) {
             case StatementKind::Select:
             case StatementKind::With:
@@ -141,6 +146,7 @@ private:
     const Types* variables_;
     std::vector<std::string> bound_;
     std::vector<std::string> after_;
+    bool targetAliased_ = false;  // change() named the changed table palvo_target
 
     // A value bound in place, cast to its type: PostgreSQL would not know a parameter's type otherwise.
     std::string parameter(const std::string& name, const std::string& pgType) {
@@ -638,6 +644,116 @@ private:
 
     static bool textType(std::string_view pg) {
         return pg == "text" || pg.starts_with("varchar") || pg.starts_with("char");
+    }
+
+    // INSERT, UPDATE and DELETE with OUTPUT: the change RETURNING the columns, INSERTED.c and DELETED.c
+    // read from the row as PostgreSQL returns it: the stored row, the new values of an UPDATE's (its old ones
+    // are refused), the removed row. False when the statement has no OUTPUT.
+    bool withOutput(const Nodes& ns, StatementKind kind, std::string& out) {
+        std::size_t at = ns.size();
+        for (std::size_t k = 1; k < ns.size(); ++k) {
+            if (ns[k].word("output")) {
+                at = k;
+                break;
+            }
+        }
+        if (at == ns.size()) return false;
+        std::size_t end = at + 1;
+        while (end < ns.size() &&
+               !(ns[end].word("values") || ns[end].word("select") || ns[end].word("default") ||
+                 ns[end].word("from") || ns[end].word("where") || ns[end].word("exec") ||
+                 ns[end].word("execute") || ns[end].word("into") || ns[end].word("option")))
+            ++end;
+        if (end < ns.size() && ns[end].word("into")) refuse("OUTPUT ... INTO");
+        // the table changed: INSERT [INTO] T, UPDATE T, DELETE [FROM] T
+        std::size_t t = 1;
+        if (ns.size() > t && (ns[t].word("into") || ns[t].word("from"))) ++t;
+        if (t >= at || !ns[t].isName()) refuse("OUTPUT of a change of other than a named table");
+        const char* own = kind == StatementKind::Delete ? "deleted" : "inserted";
+        Nodes items(ns.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                    ns.begin() + static_cast<std::ptrdiff_t>(end));
+        for (std::size_t k = 0; k + 1 < items.size(); ++k) {
+            if (!(items[k].word("inserted") || items[k].word("deleted")) || !items[k + 1].op(".")) continue;
+            if (!items[k].word(own))
+                refuse("OUTPUT " + upper(items[k].tok.text) + " in " + upper(ns[0].tok.text));
+            items[k].tok.kind = ns[t].tok.kind;
+            items[k].tok.text = ns[t].tok.text;
+        }
+        if (hasParameter(items)) refuse("a parameter in OUTPUT");  // it would be bound after the change's
+        Nodes changed(ns.begin(), ns.begin() + static_cast<std::ptrdiff_t>(at));
+        changed.insert(changed.end(), ns.begin() + static_cast<std::ptrdiff_t>(end), ns.end());
+        targetAliased_ = false;
+        out =
+            kind == StatementKind::Insert ? trimLead(seq(changed, 0, changed.size())) : change(changed, kind);
+        if (targetAliased_) {
+            for (Node& n : items) {
+                if (n.tok.text == ns[t].tok.text && n.tok.kind == ns[t].tok.kind) {
+                    n.tok.kind = TokenKind::Word;
+                    n.tok.text = "palvo_target";
+                }
+            }
+        }
+        out += " returning " + trimLead(seq(items, 0, items.size()));
+        return true;
+    }
+
+    // UPDATE T SET ... FROM ..., DELETE [FROM] T FROM ...: T names an entry of the FROM (by its table or its
+    // alias), whose rows are the ones changed. PostgreSQL would read T as one more table beside the FROM's,
+    // every row of it joined to every row the FROM gives; so T is the rows whose address the entry's are.
+    std::string change(const Nodes& ns, StatementKind kind) {
+        const bool update = kind == StatementKind::Update;
+        std::size_t t = 1;
+        if (!update && t < ns.size() && ns[t].word("from")) ++t;
+        if (t >= ns.size() || !ns[t].isName()) return trimLead(seq(ns, 0, ns.size()));
+        std::size_t from = ns.size(), where = ns.size();
+        for (std::size_t k = t + 1; k < ns.size(); ++k) {
+            if (ns[k].word("from") && from == ns.size()) from = k;
+            if (ns[k].word("where")) {
+                where = k;
+                break;
+            }
+        }
+        // DELETE T without FROM, which PostgreSQL writes DELETE FROM T
+        if (from == ns.size()) {
+            if (update || t == 2) return trimLead(seq(ns, 0, ns.size()));
+            return "delete from" + seq(ns, 1, ns.size());
+        }
+        const auto [table, ref] = fromEntry(ns, from + 1, where, ns[t].tok.text);
+        if (table == ns.size()) {
+            // T beside the FROM's tables, as PostgreSQL reads it too
+            if (update) return trimLead(seq(ns, 0, ns.size()));
+            return "delete from " + renderAt(ns, t) + " using" + seq(ns, from + 1, ns.size());
+        }
+        targetAliased_ = true;
+        std::string out =
+            update ? "update " + renderAt(ns, table) + " as palvo_target" + seq(ns, t + 1, from) + " from"
+                   : "delete from " + renderAt(ns, table) + " as palvo_target using";
+        out += seq(ns, from + 1, where) + " where palvo_target.ctid = " + renderAt(ns, ref) + ".ctid";
+        if (where < ns.size()) out += " and (" + trimLead(seq(ns, where + 1, ns.size())) + ")";
+        return out;
+    }
+
+    // The table of the FROM entry [b, e) that `name` names, as its table or its alias, and the node that
+    // names its rows (its alias, else its table); {e, e} when none does.
+    static std::pair<std::size_t, std::size_t> fromEntry(const Nodes& ns, std::size_t b, std::size_t e,
+                                                         const std::string& name) {
+        const auto opens = [&](std::size_t k) {
+            return k == b || ns[k - 1].op(",") || ns[k - 1].word("join");
+        };
+        const auto alias = [&](std::size_t k) -> std::size_t {
+            if (k + 1 < e && ns[k + 1].word("as")) return k + 2 < e ? k + 2 : e;
+            if (k + 1 < e && ns[k + 1].isName() &&
+                !(ns[k + 1].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k + 1].tok.text))))
+                return k + 1;
+            return e;
+        };
+        for (std::size_t k = b; k < e; ++k) {
+            if (!ns[k].isName() || !opens(k) || (k + 1 < e && ns[k + 1].group)) continue;
+            const std::size_t a = alias(k);
+            if (a < e && equalsNoCase(ns[a].tok.text, name)) return {k, a};
+            if (equalsNoCase(ns[k].tok.text, name)) return {k, a < e ? a : k};
+        }
+        return {e, e};
     }
 
     // MERGE [INTO] T USING S ON c WHEN ...: PostgreSQL 15's MERGE, which takes WHEN NOT MATCHED [BY TARGET]

@@ -548,9 +548,6 @@ constexpr std::string_view kCatalogue =
       end if;
       execute format('drop index %s', found);
     end $b$;
-  create or replace function palvo.col_length(text, text) returns smallint
-    language sql stable as $b$
-    select max_length from palvo."sys.columns" where object_id = palvo.object_id($1) and name = $2 $b$;
   create or replace function palvo.object_name(integer) returns palvo.sysname
     language sql stable as $b$
     select cast(relname as palvo.sysname) from pg_class where cast(oid as bigint) = $1 $b$;
@@ -570,6 +567,9 @@ constexpr std::string_view kCatalogue =
       and ((upper(trim($2)) = 'U' and c.relkind in ('r', 'p')) or (upper(trim($2)) = 'V' and c.relkind = 'v'))
       and lower(c.relname) = lower(palvo.name_part($1))
     limit 1 $b$;
+  create or replace function palvo.col_length(text, text) returns smallint
+    language sql stable as $b$
+    select max_length from palvo."sys.columns" where object_id = palvo.object_id($1) and name = $2 $b$;
   create or replace view palvo.syscolumns as
     select cast(cast(c.oid as bigint) as integer) as id, cast(a.attname as palvo.sysname) as name,
            cast(a.attnum as smallint) as colid, palvo.xtype(format_type(a.atttypid, a.atttypmod)) as xtype,

@@ -212,11 +212,12 @@ TEST_F(PgTarget, ConstructsWithoutARenderingAreRefusedByName) {
         const char* message;
     } cases[] = {
         {"select top 10 percent 代码 from 目标客户", "Not supported on PostgreSQL: TOP ... PERCENT."},
-        {"select top 1 with ties 代码 from 目标客户 order by 代码",
-         "Not supported on PostgreSQL: TOP ... WITH TIES."},
+        {"select top 1 with ties 代码 from 目标客户",
+         "Not supported on PostgreSQL: TOP ... WITH TIES without ORDER BY."},
         {"select top 1 代码 from 目标客户 union select 'x'",
          "Not supported on PostgreSQL: TOP in a query with UNION."},
-        {"delete top (1) from 目标客户", "Not supported on PostgreSQL: TOP in DELETE."},
+        {"delete top (1) from 目标客户 output deleted.代码",
+         "Not supported on PostgreSQL: TOP in DELETE with OUTPUT."},
         {"select soundex('a')", "Not supported on PostgreSQL: the function SOUNDEX()."},
         {"select datalength(名称) from 目标客户", "Not supported on PostgreSQL: the function DATALENGTH()."},
         {"select * from 目标客户 with (readpast)", "Not supported on PostgreSQL: the table hint READPAST."},
