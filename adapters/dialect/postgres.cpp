@@ -181,6 +181,10 @@ private:
     // The nodes [b, e) of one level. A SELECT's TOP n at this level becomes its LIMIT.
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e) {
         const Level level(depth_);
+        for (std::size_t k = b; k + 1 < e; ++k) {
+            if (ns[k].word("for") && ns[k + 1].word("xml") && b < e && ns[b].word("select"))
+                return forXml(ns, b, e, k, depth_ == 1);
+        }
         const RowLock outerLock = std::exchange(lock_, RowLock::None);
         std::size_t topAt = e, topEnd = e;
         std::string limit;
@@ -253,6 +257,87 @@ private:
         }
         lock_ = outerLock;
         return out;
+    }
+
+    // SELECT ... FOR XML PATH('p') [, ROOT('r')] [, TYPE]: the rows' text joined in their order, each a <p>
+    // element (none for PATH('')) holding a named column's value as an element of its name (none for NULL)
+    // and an unnamed one's as text, &, < and > and control characters written as entities. The statement's
+    // one column has SQL Server's name, and no row when the query has none.
+    std::string forXml(const Nodes& ns, std::size_t b, std::size_t e, std::size_t forAt, bool statement) {
+        std::size_t k = forAt + 2;
+        const auto literal = [&](std::size_t at, const char* what) {
+            if (at >= e || !ns[at].group || ns[at].kids.size() > 1 ||
+                (ns[at].kids.size() == 1 && ns[at].kids[0].tok.kind != TokenKind::String &&
+                 ns[at].kids[0].tok.kind != TokenKind::NString))
+                refuse(std::string("FOR XML ") + what + " without a name in quotes");
+            return ns[at].kids.empty() ? std::string() : ns[at].kids[0].tok.text;
+        };
+        if (k >= e || !ns[k].word("path")) refuse("FOR XML other than PATH");
+        const std::string row = k + 1 < e && ns[k + 1].group ? literal(k + 1, "PATH") : "row";
+        k += k + 1 < e && ns[k + 1].group ? 2 : 1;
+        std::string root;
+        for (; k < e; ++k) {
+            if (ns[k].op(",") || ns[k].word("type")) continue;
+            if (!ns[k].word("root")) refuse("FOR XML PATH ... " + upper(ns[k].tok.text));
+            root = k + 1 < e && ns[k + 1].group ? literal(++k, "ROOT") : "root";
+        }
+        std::size_t listEnd = b + 1, orderAt = forAt;
+        while (listEnd < forAt &&
+               !(ns[listEnd].word("from") || ns[listEnd].word("where") || ns[listEnd].word("group") ||
+                 ns[listEnd].word("having") || ns[listEnd].word("order")))
+            ++listEnd;
+        for (std::size_t o = listEnd; o + 1 < forAt; ++o) {
+            if (ns[o].word("order") && ns[o + 1].word("by")) orderAt = o;
+        }
+        if (b + 1 < listEnd && (ns[b + 1].word("top") || ns[b + 1].word("distinct")))
+            refuse("FOR XML PATH of a query with " + upper(ns[b + 1].tok.text));
+        std::string rowText = row.empty() ? "" : quoteString("<" + row + ">");
+        for (const auto& [ib, ie] : splitCommas(ns, b + 1, listEnd)) {
+            std::size_t valueEnd = ie;
+            const std::string name = xmlItemName(ns, ib, ie, valueEnd);
+            const std::size_t valueBegin = valueEnd < ie || ie - ib < 3 || !ns[ib + 1].op("=") ? ib : ib + 2;
+            const std::string value = "palvo.xml_text(" + trimLead(seq(ns, valueBegin, valueEnd)) + ")";
+            const std::string piece = name.empty() ? value
+                                                   : quoteString("<" + name + ">") + " || " + value + " || " +
+                                                         quoteString("</" + name + ">");
+            rowText += (rowText.empty() ? "" : " || ") + ("coalesce(" + piece + ", '')");
+        }
+        if (!row.empty()) rowText += " || " + quoteString("</" + row + ">");
+        const std::string order = orderAt < forAt ? trimLead(seq(ns, orderAt, forAt)) : "";
+        std::string all = "string_agg(palvo_xml.x, '' order by palvo_xml.n)";
+        if (!root.empty())
+            all = quoteString("<" + root + ">") + " || " + all + " || " + quoteString("</" + root + ">");
+        return "select " + all + (statement ? " as \"XML_F52E2B61-18A1-11d1-B105-00805F49916B\"" : "") +
+               " from (select " + rowText + " as x, row_number() over (" + order + ") as n" +
+               seq(ns, listEnd, orderAt) + ") as palvo_xml" + (statement ? " having count(*) > 0" : "");
+    }
+
+    // The name a select-list item [b, e) is written under in FOR XML PATH: its alias (valueEnd then where its
+    // value ends) or its column's name; "" for an expression without one.
+    static std::string xmlItemName(const Nodes& ns, std::size_t b, std::size_t e, std::size_t& valueEnd) {
+        std::string name;
+        const auto plainName = [&](std::size_t k) {
+            return !ns[k].group &&
+                   (ns[k].tok.kind == TokenKind::Name ||
+                    (ns[k].tok.kind == TokenKind::Word && !isClauseKeyword(asciiLower(ns[k].tok.text))));
+        };
+        if (e - b >= 3 && plainName(b) && ns[b + 1].op("=")) {
+            name = ns[b].tok.text;  // name = value
+        } else if (e - b >= 2 && plainName(e - 1) &&
+                   (ns[e - 2].word("as") || ns[e - 2].group || ns[e - 2].tok.kind != TokenKind::Operator)) {
+            name = ns[e - 1].tok.text;  // value [AS] name
+            valueEnd = ns[e - 2].word("as") ? e - 2 : e - 1;
+        }
+        if (name.empty()) {
+            // a column: c, t.c
+            std::size_t k = b;
+            while (k + 2 < e && plainName(k) && ns[k + 1].op(".")) k += 2;
+            if (k + 1 == e && plainName(k)) name = ns[k].tok.text;
+        }
+        if (name.starts_with('@') || name.find('/') != std::string::npos || name == "*" ||
+            (e - b == 1 && ns[b].op("*")))
+            refuse("FOR XML PATH of attributes, nested paths or *");
+        return name;
     }
 
     // What this level's clauses ask to be written otherwise: where each ORDER BY item ends (SQL Server
@@ -334,6 +419,21 @@ private:
             // T (NOLOCK): hints after a table without WITH, as SQL Server still takes them
             tableHints(n);
             ++k;
+            return;
+        }
+        if (n.group && k + 3 < e && ns[k + 1].op(".") && ns[k + 2].word("value") && ns[k + 3].group) {
+            // (... FOR XML PATH(''), TYPE).value('.', type): the text the XML holds, its entities undone
+            const std::vector<Span> a = splitCommas(ns[k + 3].kids, 0, ns[k + 3].kids.size());
+            const Nodes& v = ns[k + 3].kids;
+            if (a.size() != 2 || a[0].second != a[0].first + 1 ||
+                v[a[0].first].tok.kind != TokenKind::String || v[a[0].first].tok.text != ".")
+                refuse("the XML method value() of other than '.'");
+            const Nodes type = readBatch("declare @v " + v[a[1].first].tok.text).statements.at(0).nodes;
+            std::size_t at = 2;
+            const std::string pg = pgType(type, at, type.size(), true);
+            put(out, "cast(palvo.xml_value((" + trimLead(seq(n.kids, 0, n.kids.size())) + ")) as " + pg + ")",
+                n.tok.spaceBefore);
+            k += 4;
             return;
         }
         if (n.group) {

@@ -348,7 +348,47 @@ constexpr std::string_view kValues = R"SQL(  -- values
 
 // syscolumns, OBJECT_NAME, OBJECT_ID, TYPE_NAME, and the version recorded
 constexpr std::string_view kCatalogue =
-    R"SQL(  -- the catalogue: each table and view of the connection's search path with its columns
+    R"SQL(  -- FOR XML PATH: a value as element text, &, < and > and the control characters XML cannot hold bare
+  -- (all but tab and line feed) as entities; a date as SQL Server writes it in XML
+  create or replace function palvo.xml_text(v text) returns text
+    language plpgsql immutable as $b$
+    declare
+      r text collate "C" := replace(replace(replace(v collate "C", '&', '&amp;'), '<', '&lt;'), '>', '&gt;');
+    begin
+      if r ~ '[\x01-\x08\x0b-\x1f]' then
+        for c in 1..31 loop
+          if c not in (9, 10) then
+            r := replace(r, chr(c), '&#x' || upper(lpad(to_hex(c), 2, '0')) || ';');
+          end if;
+        end loop;
+      end if;
+      return r;
+    end $b$;
+  create or replace function palvo.xml_text(v numeric) returns text
+    language sql immutable as $b$ select cast(v as text) $b$;
+  create or replace function palvo.xml_text(v double precision) returns text
+    language sql immutable as $b$ select cast(v as text) $b$;
+  create or replace function palvo.xml_text(v timestamp) returns text
+    language sql immutable as $b$
+    select to_char(v, 'YYYY-MM-DD"T"HH24:MI:SS')
+           || case when extract(microseconds from v) % 1000000 <> 0 then to_char(v, '.MS') else '' end $b$;
+  create or replace function palvo.xml_text(v date) returns text
+    language sql immutable as $b$ select to_char(v, 'YYYY-MM-DD') $b$;
+  -- (... FOR XML PATH, TYPE).value('.', ...): the text of the XML, its entities undone (text columns'
+  -- collation compares, never searches: these read the text as its bytes)
+  create or replace function palvo.xml_value(v text) returns text
+    language plpgsql immutable as $b$
+    declare
+      r text collate "C" := regexp_replace(v collate "C", '<[^>]*>', '', 'g');
+    begin
+      for c in 1..31 loop
+        r := replace(r, '&#x' || upper(lpad(to_hex(c), 2, '0')) || ';', chr(c));
+      end loop;
+      return replace(replace(replace(replace(replace(r, '&lt;', '<'), '&gt;', '>'), '&quot;', '"'),
+                     '&apos;', ''''), '&amp;', '&');
+    end $b$;
+
+  -- the catalogue: each table and view of the connection's search path with its columns
   -- numbered and typed as SQL Server's syscolumns gives them
   create or replace function palvo.xtype(t text) returns integer
     language sql immutable as $b$
