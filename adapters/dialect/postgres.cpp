@@ -208,6 +208,21 @@ private:
             break;
         }
         const Clauses clauses = findClauses(ns, b, e);
+        // FROM source PIVOT (...) alias | UNPIVOT (...) alias: the source's rows regrouped, in its place
+        std::size_t pivotFrom = e, pivotEnd = e;
+        std::string pivoted;
+        for (std::size_t k = b + 1; k + 1 < e; ++k) {
+            if (!(ns[k].word("pivot") || ns[k].word("unpivot")) || !ns[k + 1].group) continue;
+            pivotFrom = k;
+            while (pivotFrom > b && !ns[pivotFrom - 1].word("from")) --pivotFrom;
+            pivotEnd = k + 2;
+            if (pivotEnd < e && ns[pivotEnd].word("as")) ++pivotEnd;
+            if (pivotFrom == b || pivotEnd >= e || !ns[pivotEnd].isName())
+                refuse(upper(ns[k].tok.text) + " without a source after FROM and an alias");
+            pivoted = pivot(ns, pivotFrom, k, ns[pivotEnd]);
+            ++pivotEnd;
+            break;
+        }
         if (ties && clauses.orderItems.empty()) refuse("TOP ... WITH TIES without ORDER BY");
         if (topAt != e) {
             for (std::size_t k = b; k < e; ++k) {
@@ -229,6 +244,11 @@ private:
                 for (std::size_t v = item + 2; v < end;) node(out, ns, v, end);
                 put(out, "as " + renderAt(ns, item), true);
                 k = end;
+                continue;
+            }
+            if (k == pivotFrom) {
+                put(out, pivoted, ns[k].tok.spaceBefore);
+                k = pivotEnd;
                 continue;
             }
             if (k == clauses.rollupAt) {
@@ -310,6 +330,76 @@ private:
         return "select " + all + (statement ? " as \"XML_F52E2B61-18A1-11d1-B105-00805F49916B\"" : "") +
                " from (select " + rowText + " as x, row_number() over (" + order + ") as n" +
                seq(ns, listEnd, orderAt) + ") as palvo_xml" + (statement ? " having count(*) > 0" : "");
+    }
+
+    // source PIVOT (agg(v) FOR c IN ([x], [y])) AS p: the source's other columns grouped, each listed value
+    // of c a column of agg over its rows (as SQL Server, NULL for sum and 0 for count of no rows); source
+    // UNPIVOT (v FOR c IN (x, y)) AS u: a row for each listed column of each row, its name in c and its value
+    // in v, leaving out NULLs. The source is a query in parentheses with its alias, whose columns the
+    // statement names (a table's it does not know).
+    std::string pivot(const Nodes& ns, std::size_t from, std::size_t at, const Node& alias) {
+        const bool un = ns[at].word("unpivot");
+        const std::string what = un ? "UNPIVOT" : "PIVOT";
+        const Node& source = ns[from];
+        if (!source.group || source.kids.empty() || !source.kids[0].word("select") || from + 1 >= at)
+            refuse(what + " of other than a query in parentheses with its alias");
+        std::vector<std::string> columns;
+        const Nodes& q = source.kids;
+        std::size_t listEnd = 1;
+        while (listEnd < q.size() && !q[listEnd].word("from")) ++listEnd;
+        for (const auto& [ib, ie] : splitCommas(q, 1, listEnd)) {
+            std::size_t valueEnd = ie;
+            const std::string name = xmlItemName(q, ib, ie, valueEnd);
+            if (name.empty()) refuse(what + " of a query with a column it does not name");
+            columns.push_back(name);
+        }
+        const Nodes& g = ns[at + 1].kids;
+        // agg (v) | v, FOR, c, IN, (values)
+        const std::size_t forAt = un ? 1 : 2;
+        if (g.size() != forAt + 4 || !g[forAt].word("for") || !g[forAt + 1].isName() ||
+            !g[forAt + 2].word("in") || !g[forAt + 3].group || (!un && !g[1].group) || !g[0].isName())
+            refuse(what + " other than (" + (un ? "v" : "agg(v)") + " FOR c IN (...))");
+        const std::string c = g[forAt + 1].tok.text;
+        std::vector<std::string> values;
+        const Nodes& in = g[forAt + 3].kids;
+        for (const auto& [vb, ve] : splitCommas(in, 0, in.size())) {
+            if (ve != vb + 1 || !in[vb].isName()) refuse(what + " of other than named values");
+            values.push_back(in[vb].tok.text);
+        }
+        const auto listed = [](const std::vector<std::string>& names, const std::string& n) {
+            return std::any_of(names.begin(), names.end(),
+                               [&](const std::string& x) { return equalsNoCase(x, n); });
+        };
+        const std::string src = "(" + trimLead(seq(q, 0, q.size())) + ") as " + renderAt(ns, from + 1);
+        std::string kept;
+        if (un) {
+            for (const std::string& col : columns) {
+                if (!listed(values, col)) kept += pgName(col) + ", ";
+            }
+            std::string rows;
+            for (const std::string& v : values)
+                rows += std::string(rows.empty() ? "" : ", ") + "(cast(" + quoteString(v) +
+                        " as varchar(128))" + std::string(kTextCollation) + ", " + renderAt(ns, from + 1) +
+                        "." + pgName(v) + ")";
+            return "(select " + kept + "palvo_u." + pgName(c) + ", palvo_u." + pgName(g[0].tok.text) +
+                   " from " + src + " cross join lateral (values " + rows + ") as palvo_u (" + pgName(c) +
+                   ", " + pgName(g[0].tok.text) + ") where palvo_u." + pgName(g[0].tok.text) +
+                   " is not null) as " + renderAt(ns, &alias - ns.data());
+        }
+        std::string v;  // the aggregated column: the last name in agg's arguments
+        for (const Node& n : g[1].kids) {
+            if (n.isName()) v = n.tok.text;
+        }
+        for (const std::string& col : columns) {
+            if (!equalsNoCase(col, v) && !equalsNoCase(col, c))
+                kept += std::string(kept.empty() ? "" : ", ") + pgName(col);
+        }
+        std::string spread;
+        for (const std::string& x : values)
+            spread += ", " + call(asciiLower(g[0].tok.text), g[1]) + " filter (where " + pgName(c) + " = " +
+                      quoteString(x) + ") as " + pgName(x);
+        return "(select " + (kept.empty() ? spread.substr(2) : kept + spread) + " from " + src +
+               (kept.empty() ? "" : " group by " + kept) + ") as " + renderAt(ns, &alias - ns.data());
     }
 
     // The name a select-list item [b, e) is written under in FOR XML PATH: its alias (valueEnd then where its
