@@ -118,6 +118,8 @@ public:
         switch (s.kind) {
             case StatementKind::Select:
             case StatementKind::With:
+                statementQuery_ = true;
+                [[fallthrough]];
             case StatementKind::Insert:
             case StatementKind::Update:
             case StatementKind::Delete:
@@ -146,7 +148,8 @@ private:
     const Types* variables_;
     std::vector<std::string> bound_;
     std::vector<std::string> after_;
-    bool targetAliased_ = false;  // change() named the changed table palvo_target
+    bool targetAliased_ = false;   // change() named the changed table palvo_target
+    bool statementQuery_ = false;  // the statement is a query, whose columns the host reads by name
 
     // A value bound in place, cast to its type: PostgreSQL would not know a parameter's type otherwise.
     std::string parameter(const std::string& name, const std::string& pgType) {
@@ -231,7 +234,9 @@ private:
             }
         }
         const std::vector<Span> aliased = aliasedItems(ns, b, e);
-        std::size_t nextAlias = 0, nextOrder = 0;
+        const std::vector<std::size_t> unnamed =
+            statementQuery_ && depth_ == 1 ? unnamedItems(ns, b, e) : std::vector<std::size_t>{};
+        std::size_t nextAlias = 0, nextOrder = 0, nextUnnamed = 0;
         std::string out;
         for (std::size_t k = b; k < e;) {
             if (k == topAt) {
@@ -260,6 +265,10 @@ private:
                 continue;
             }
             node(out, ns, k, e);
+            if (nextUnnamed < unnamed.size() && k >= unnamed[nextUnnamed]) {
+                out += std::string(" as ") + quoteName(kUnnamedColumn);
+                ++nextUnnamed;
+            }
             if (nextOrder < clauses.orderItems.size() && k >= clauses.orderItems[nextOrder]) {
                 out += ns[clauses.orderItems[nextOrder] - 1].word("desc") ? " nulls last" : " nulls first";
                 ++nextOrder;
@@ -405,6 +414,16 @@ private:
     // The name a select-list item [b, e) is written under in FOR XML PATH: its alias (valueEnd then where its
     // value ends) or its column's name; "" for an expression without one.
     static std::string xmlItemName(const Nodes& ns, std::size_t b, std::size_t e, std::size_t& valueEnd) {
+        const std::string name = itemName(ns, b, e, valueEnd);
+        if (name.starts_with('@') || name.find('/') != std::string::npos || name == "*" ||
+            (e - b == 1 && ns[b].op("*")))
+            refuse("FOR XML PATH of attributes, nested paths or *");
+        return name;
+    }
+
+    // The name of the select-list item [b, e): its alias (valueEnd then where its value ends) or its column's
+    // name; "" for an expression without an alias.
+    static std::string itemName(const Nodes& ns, std::size_t b, std::size_t e, std::size_t& valueEnd) {
         std::string name;
         const auto plainName = [&](std::size_t k) {
             return !ns[k].group &&
@@ -424,9 +443,6 @@ private:
             while (k + 2 < e && plainName(k) && ns[k + 1].op(".")) k += 2;
             if (k + 1 == e && plainName(k)) name = ns[k].tok.text;
         }
-        if (name.starts_with('@') || name.find('/') != std::string::npos || name == "*" ||
-            (e - b == 1 && ns[b].op("*")))
-            refuse("FOR XML PATH of attributes, nested paths or *");
         return name;
     }
 
@@ -468,6 +484,33 @@ private:
     static bool clauseEnd(const Node& n) {
         return n.word("union") || n.word("except") || n.word("intersect") || n.word("offset") ||
                n.word("for") || n.word("option") || n.word("limit") || n.word("fetch") || n.word("order");
+    }
+
+    // Where each select-list item of this level's first SELECT that SQL Server leaves unnamed ends: an
+    // expression without an alias (PostgreSQL would name it "?column?" or after its function).
+    static std::vector<std::size_t> unnamedItems(const Nodes& ns, std::size_t b, std::size_t e) {
+        std::vector<std::size_t> out;
+        std::size_t k = b;
+        while (k < e && !ns[k].word("select")) ++k;
+        if (k == e) return out;
+        std::size_t list = k + 1;
+        if (list < e && (ns[list].word("distinct") || ns[list].word("all"))) ++list;
+        if (list + 1 < e && ns[list].word("top")) list += 2;
+        if (list + 1 < e && ns[list].word("with") && ns[list + 1].word("ties")) list += 2;
+        std::size_t end = list;
+        while (end < e && !(ns[end].word("from") || ns[end].word("into") || ns[end].word("where") ||
+                            ns[end].word("group") || ns[end].word("having") || ns[end].word("order") ||
+                            ns[end].word("union") || ns[end].word("except") || ns[end].word("intersect") ||
+                            ns[end].word("for") || ns[end].word("option")))
+            ++end;
+        if (end < e && ns[end].word("into"))
+            return out;  // SELECT ... INTO: the table's columns, not a result's
+        for (const auto& [ib, ie] : splitCommas(ns, list, end)) {
+            std::size_t valueEnd = ie;
+            const bool star = ns[ie - 1].op("*") && (ie - ib == 1 || ns[ie - 2].op("."));
+            if (ie > ib && !star && itemName(ns, ib, ie, valueEnd).empty()) out.push_back(ie);
+        }
+        return out;
     }
 
     // The select-list items of this level written `name = value`, which T-SQL reads as the value
