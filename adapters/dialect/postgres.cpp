@@ -411,10 +411,10 @@ private:
                (kept.empty() ? "" : " group by " + kept) + ") as " + renderAt(ns, &alias - ns.data());
     }
 
-    // The name a select-list item [b, e) is written under in FOR XML PATH: its alias (valueEnd then where its
-    // value ends) or its column's name; "" for an expression without one.
+    // The name a select-list item [b, e) is written under in FOR XML PATH (itemName), refusing what would be
+    // an attribute, a nested path or every column.
     static std::string xmlItemName(const Nodes& ns, std::size_t b, std::size_t e, std::size_t& valueEnd) {
-        const std::string name = itemName(ns, b, e, valueEnd);
+        std::string name = itemName(ns, b, e, valueEnd);
         if (name.starts_with('@') || name.find('/') != std::string::npos || name == "*" ||
             (e - b == 1 && ns[b].op("*")))
             refuse("FOR XML PATH of attributes, nested paths or *");
