@@ -784,6 +784,7 @@ private:
         if (fn == "rollup" || fn == "cube" || fn == "sets" || fn == "grouping")
             return fn + " (" + args(a) + ")";
         if (fn == "grouping_id") return "grouping(" + args(a) + ")";
+        if (fn == "string_split") return "palvo.string_split(" + args(a) + ")";  // after APPLY
         if (fn == "log") return "ln(" + args(a) + ")";
         if (fn == "getdate" || fn == "sysdatetime" || fn == "current_timestamp") return "palvo.getdate()";
         if (fn == "getutcdate") return "palvo.getutcdate()";

@@ -113,6 +113,9 @@ Error postgresFailure(const Error& failure, std::string_view database) {
         }
         return sqlServer(failure, 208, {between(text, "relation \"", "\"")});
     }
+    // palvo.string_split's separator of other than one character
+    if (state == "22023" && text.find("Procedure expects parameter 'separator'") != std::string_view::npos)
+        return sqlServer(failure, 214, {"separator", "nchar(1)/nvarchar(1)"});
     // MERGE command cannot affect row a second time
     if (state == "21000" && text.find("MERGE") != std::string_view::npos) return sqlServer(failure, 8672, {});
     // DROP INDEX of an index its table does not have (palvo.drop_index): index "T.ix" does not exist

@@ -348,7 +348,20 @@ constexpr std::string_view kValues = R"SQL(  -- values
 
 // syscolumns, OBJECT_NAME, OBJECT_ID, TYPE_NAME, and the version recorded
 constexpr std::string_view kCatalogue =
-    R"SQL(  -- FOR XML PATH: a value as element text, &, < and > and the control characters XML cannot hold bare
+    R"SQL(  -- STRING_SPLIT(s, sep): a row for each piece, empty ones too, none for NULL; a separator of other than
+  -- one character fails as on SQL Server (214).
+  create or replace function palvo.string_split(s text, sep text) returns table (value text)
+    language plpgsql immutable as $b$
+    begin
+      if sep is null or length(sep) <> 1 then
+        raise exception 'Procedure expects parameter ''separator'' of type ''nchar(1)/nvarchar(1)''.'
+          using errcode = '22023';
+      end if;
+      return query select x
+        from unnest(case when s = '' then array[''] else string_to_array(s collate "C", sep collate "C") end) as x;
+    end $b$;
+
+  -- FOR XML PATH: a value as element text, &, < and > and the control characters XML cannot hold bare
   -- (all but tab and line feed) as entities; a date as SQL Server writes it in XML
   create or replace function palvo.xml_text(v text) returns text
     language plpgsql immutable as $b$
