@@ -36,6 +36,14 @@ Error sqlServer(const Error& failure, long number, const std::vector<std::string
     return Error(ErrorNumber::Database, words ? words->text : english, number, failure.sqlState());
 }
 
+// 3701 for a view or an index DROP does not find (englishText gives the table's words)
+Error notThere(const Error& failure, const std::string& kind, const std::string& name) {
+    const std::string english = "Cannot drop the " + kind + " '" + name +
+                                "', because it does not exist or you do not have permission.";
+    const auto words = serverError(english, Language::Chinese, 3701);
+    return Error(ErrorNumber::Database, words ? words->text : english, 3701, failure.sqlState());
+}
+
 }  // namespace
 
 Error postgresFailure(const Error& failure, std::string_view database) {
@@ -99,7 +107,20 @@ Error postgresFailure(const Error& failure, std::string_view database) {
         // DROP TABLE of a table that is not there: table "x" does not exist
         if (text.find("table \"") != std::string::npos)
             return sqlServer(failure, 3701, {between(text, "table \"", "\"")});
+        // DROP VIEW: view "x" does not exist
+        if (text.starts_with("view \"") || text.find(" view \"") != std::string::npos) {
+            return notThere(failure, "view", between(text, "view \"", "\""));
+        }
         return sqlServer(failure, 208, {between(text, "relation \"", "\"")});
+    }
+    // palvo.string_split's separator of other than one character
+    if (state == "22023" && text.find("Procedure expects parameter 'separator'") != std::string_view::npos)
+        return sqlServer(failure, 214, {"separator", "nchar(1)/nvarchar(1)"});
+    // MERGE command cannot affect row a second time
+    if (state == "21000" && text.find("MERGE") != std::string_view::npos) return sqlServer(failure, 8672, {});
+    // DROP INDEX of an index its table does not have (palvo.drop_index): index "T.ix" does not exist
+    if (state == "42704" && text.find("index \"") != std::string_view::npos) {
+        return notThere(failure, "index", between(text, "index \"", "\""));
     }
     if (state == "42703") return sqlServer(failure, 207, {between(text, "column \"", "\"")});
     if (state == "22012") return sqlServer(failure, 8134, {});

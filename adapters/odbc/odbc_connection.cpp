@@ -442,6 +442,7 @@ struct Connection::Impl final : detail::ServerLink {
                                                             columnText(stmt, col, SQL_DESC_TYPE_NAME));
         info.name = std::string(reinterpret_cast<const char*>(name.data()),
                                 strnlen(reinterpret_cast<const char*>(name.data()), name.size()));
+        if (target && info.name == dialect::kUnnamedColumn) info.name.clear();
         info.baseTable = columnText(stmt, col, SQL_DESC_BASE_TABLE_NAME);
         info.baseColumn = columnText(stmt, col, SQL_DESC_BASE_COLUMN_NAME);
         return info;
