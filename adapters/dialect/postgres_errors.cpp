@@ -110,9 +110,9 @@ Error postgresFailure(const Error& failure, std::string_view database) {
     if (state == "22003") {
         // integer out of range, bigint out of range, smallint out of range, numeric field overflow
         const auto says = [&](std::string_view words) { return text.find(words) != std::string_view::npos; };
-        const std::string name = says("integer out of range")    ? "int"
-                                 : says("bigint out of range")   ? "bigint"
-                                 : says("smallint out of range") ? "smallint"
+        const std::string name = says("integer out of range")     ? "int"
+                                 : says("bigint out of range")    ? "bigint"
+                                 : says("smallint out of range")  ? "smallint"
                                  : says("numeric field overflow") ? "numeric"
                                                                   : "";
         if (!name.empty()) return sqlServer(failure, 8115, {"expression", name});
