@@ -123,9 +123,11 @@ public:
             case StatementKind::Insert:
             case StatementKind::Update:
             case StatementKind::Delete:
-            case StatementKind::Truncate:
             case StatementKind::CreateView:
                 return trimLead(seq(s.nodes, 0, s.nodes.size()));
+            case StatementKind::Truncate:
+                // SQL Server's TRUNCATE starts an identity again from its seed; PostgreSQL's only when told
+                return trimLead(seq(s.nodes, 0, s.nodes.size())) + " restart identity";
             case StatementKind::CreateTable:
                 return createTable(s.nodes);
             case StatementKind::CreateIndex:

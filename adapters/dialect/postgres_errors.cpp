@@ -88,6 +88,8 @@ Error postgresFailure(const Error& failure, std::string_view database) {
             failure, 547,
             {"INSERT", "FOREIGN KEY", constraint, std::string(database), "dbo." + parent, column});
     }
+    // new row for relation "t" violates check constraint "c": PostgreSQL's words do not tell the statement
+    if (state == "23514") return Error(ErrorNumber::Database, failure.description(), 547, state);
     if (state == "23502") {
         // null value in column "c" of relation "t" violates not-null constraint
         const std::string column = between(text, "column \"", "\"");
@@ -122,8 +124,21 @@ Error postgresFailure(const Error& failure, std::string_view database) {
     if (state == "42704" && text.find("index \"") != std::string_view::npos) {
         return notThere(failure, "index", between(text, "index \"", "\""));
     }
+    // CREATE TABLE or SELECT ... INTO a table of a name taken: relation "t" already exists
+    if (state == "42P07") return sqlServer(failure, 2714, {between(text, "relation \"", "\"")});
     if (state == "42703") return sqlServer(failure, 207, {between(text, "column \"", "\"")});
     if (state == "22012") return sqlServer(failure, 8134, {});
+    if (state == "22003") {
+        // integer out of range, bigint out of range, smallint out of range, numeric field overflow
+        const auto says = [&](std::string_view words) { return text.find(words) != std::string_view::npos; };
+        const std::string name = says("integer out of range")     ? "int"
+                                 : says("bigint out of range")    ? "bigint"
+                                 : says("smallint out of range")  ? "smallint"
+                                 : says("numeric field overflow") ? "numeric"
+                                                                  : "";
+        if (!name.empty()) return sqlServer(failure, 8115, {"expression", name});
+        return Error(ErrorNumber::Database, failure.description(), 8115, state);
+    }
     if (state == "22001") return sqlServer(failure, 8152, {});
     if (state == "40P01") return sqlServer(failure, 1205, {between(text, "Process ", " ") + "", "lock"});
     if (state == "55P03") return sqlServer(failure, 1222, {});
