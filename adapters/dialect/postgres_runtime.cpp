@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 5;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 6;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -378,6 +378,30 @@ constexpr std::string_view kCatalogue =
     where n.nspname = any (current_schemas(false)) and n.nspname <> 'palvo'
       and c.relkind in ('r', 'v', 'p') and lower(c.relname) = lower(regexp_replace($1, '^(dbo\.)', '', 'i'))
     limit 1 $b$;
+  -- OBJECT_ID(name, type): a table (U) or view (V), or a procedure (P), function (FN, IF) or trigger (TR)
+  -- of the library's module table, numbered past the tables' numbers
+  create or replace function palvo.object_id(text, text) returns integer
+    language plpgsql stable as $b$
+    declare
+      kind text := upper(btrim($2));
+      bare text := lower(regexp_replace($1, '^(dbo\.)', '', 'i'));
+      found integer;
+    begin
+      if kind in ('U', 'V') then
+        select cast(cast(c.oid as bigint) as integer) into found from pg_class c
+        join pg_namespace n on n.oid = c.relnamespace
+        where n.nspname = any (current_schemas(false)) and n.nspname <> 'palvo' and lower(c.relname) = bare
+          and (c.relkind in ('r', 'p') and kind = 'U' or c.relkind = 'v' and kind = 'V')
+        limit 1;
+        return found;
+      end if;
+      if to_regclass('palvo_modules') is null then
+        return null;
+      end if;
+      execute 'select 1073741824 + (hashtext(lower(name)) & 1073741823) from palvo_modules '
+              'where lower(name) = $1 and type = $2 limit 1' into found using bare, kind;
+      return found;
+    end $b$;
   create or replace view palvo.syscolumns as
     select cast(cast(c.oid as bigint) as integer) as id, cast(a.attname as palvo.sysname) as name,
            cast(a.attnum as smallint) as colid, palvo.xtype(format_type(a.atttypid, a.atttypmod)) as xtype,
