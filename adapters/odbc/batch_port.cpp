@@ -278,9 +278,9 @@ struct Scope {
 }  // namespace
 
 bool tableExists(ServerLink& link, const std::string& name) {
-    return link
-               .rows(
-                   "select 1 from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = c.relnamespace "
+    return link.rows(
+                   "select 1 from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
+                   "c.relnamespace "
                    "where c.relkind in ('r', 'v', 'p') and lower(c.relname) = lower(cast(? as text)) and "
                    "(n.nspname = 'public' or c.relnamespace = pg_catalog.pg_my_temp_schema())",
                    {Value(name)})

@@ -645,7 +645,8 @@ struct Connection::Impl final : detail::ServerLink {
         written.reset();
         if (!batchTranslator) return false;
         auto text = detail::withFunctions(*this, sql);
-        if (detail::runsAsBatch(*batchTranslator->translateStatements(text ? *text : sql), session)) return true;
+        if (detail::runsAsBatch(*batchTranslator->translateStatements(text ? *text : sql), session))
+            return true;
         if (text) written.emplace(sql, std::move(*text));
         return false;
     }
