@@ -376,7 +376,8 @@ constexpr std::string_view kCatalogue =
     select cast(cast(c.oid as bigint) as integer) from pg_class c
     join pg_namespace n on n.oid = c.relnamespace
     where n.nspname = any (current_schemas(false)) and n.nspname <> 'palvo'
-      and c.relkind in ('r', 'v', 'p') and lower(c.relname) = lower(regexp_replace($1, '^(dbo\.)', '', 'i'))
+      and c.relkind in ('r', 'v', 'p')
+      and lower(c.relname) = lower(regexp_replace($1, '^(\[?dbo\]?\.)?\[?([^]]*)\]?$', '\2', 'i'))
     limit 1 $b$;
   -- OBJECT_ID(name, type): a table (U) or view (V), or a procedure (P), function (FN, IF) or trigger (TR)
   -- of the library's module table, numbered past the tables' numbers
@@ -384,7 +385,7 @@ constexpr std::string_view kCatalogue =
     language plpgsql stable as $b$
     declare
       kind text := upper(btrim($2));
-      bare text := lower(regexp_replace($1, '^(dbo\.)', '', 'i'));
+      bare text := lower(regexp_replace($1, '^(\[?dbo\]?\.)?\[?([^]]*)\]?$', '\2', 'i'));
       found integer;
     begin
       if kind in ('U', 'V') then
