@@ -371,16 +371,8 @@ constexpr std::string_view kCatalogue =
   create or replace function palvo.object_name(integer) returns palvo.sysname
     language sql stable as $b$
     select cast(relname as palvo.sysname) from pg_class where cast(oid as bigint) = $1 $b$;
-  create or replace function palvo.object_id(text) returns integer
-    language sql stable as $b$
-    select cast(cast(c.oid as bigint) as integer) from pg_class c
-    join pg_namespace n on n.oid = c.relnamespace
-    where n.nspname = any (current_schemas(false)) and n.nspname <> 'palvo'
-      and c.relkind in ('r', 'v', 'p')
-      and lower(c.relname) = lower(regexp_replace($1, '^(\[?dbo\]?\.)?\[?([^]]*)\]?$', '\2', 'i'))
-    limit 1 $b$;
   -- OBJECT_ID(name, type): a table (U) or view (V), or a procedure (P), function (FN, IF) or trigger (TR)
-  -- of the library's module table, numbered past the tables' numbers
+  -- of the library's module table (any of them for the type ''), numbered past the tables' numbers
   create or replace function palvo.object_id(text, text) returns integer
     language plpgsql stable as $b$
     declare
@@ -400,9 +392,13 @@ constexpr std::string_view kCatalogue =
         return null;
       end if;
       execute 'select 1073741824 + (hashtext(lower(name)) & 1073741823) from palvo_modules '
-              'where lower(name) = $1 and type = $2 limit 1' into found using bare, kind;
+              'where lower(name) = $1 and (type = $2 or $3) limit 1' into found using bare, kind, kind = '';
       return found;
     end $b$;
+  -- OBJECT_ID(name): the table or view, else the module
+  create or replace function palvo.object_id(text) returns integer
+    language sql stable as $b$
+    select coalesce(palvo.object_id($1, 'U'), palvo.object_id($1, 'V'), palvo.object_id($1, '')) $b$;
   create or replace view palvo.syscolumns as
     select cast(cast(c.oid as bigint) as integer) as id, cast(a.attname as palvo.sysname) as name,
            cast(a.attnum as smallint) as colid, palvo.xtype(format_type(a.atttypid, a.atttypmod)) as xtype,

@@ -384,8 +384,9 @@ TEST_F(PgBatch, ObjectIdFindsAFunctionOfItsType) {
     EXPECT_EQ(
         rows("select iif(object_id('dbo.f', 'FN') is null, 0, 1), iif(object_id('f', 'IF') is null, 0, 1), "
              "iif(object_id('G', 'IF') is null, 0, 1), iif(object_id('t', 'U') is null, 0, 1), "
-             "iif(object_id('t', 'V') is null, 0, 1), iif(object_id('h', 'FN') is null, 0, 1)"),
-        "1|0|1|1|0|0");
+             "iif(object_id('t', 'V') is null, 0, 1), iif(object_id('h', 'FN') is null, 0, 1), "
+             "iif(object_id('[dbo].[g]') is null, 0, 1)"),
+        "1|0|1|1|0|0|1");
     conn_.Execute("if object_id('dbo.f', 'FN') is not null drop function dbo.f");
     EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Query("select dbo.f(1)"); })), 4121);
 }
