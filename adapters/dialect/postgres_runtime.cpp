@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 6;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 7;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -604,22 +604,34 @@ constexpr std::string_view kCatalogue =
   create or replace function palvo.object_name(integer) returns palvo.sysname
     language sql stable as $b$
     select cast(relname as palvo.sysname) from pg_class where cast(oid as bigint) = $1 $b$;
+  -- OBJECT_ID(name, type): a table (U) or view (V), or a procedure (P), function (FN, IF) or trigger (TR)
+  -- of the library's module table (any of them for the type ''), numbered past the tables' numbers
+  create or replace function palvo.object_id(text, text) returns integer
+    language plpgsql stable as $b$
+    declare
+      kind text := upper(btrim($2));
+      bare text := lower(palvo.name_part($1));
+      found integer;
+    begin
+      if kind in ('U', 'V') then
+        select cast(cast(c.oid as bigint) as integer) into found from pg_class c
+        join pg_namespace n on n.oid = c.relnamespace
+        where palvo.host_schema(n.nspname) and lower(c.relname) = bare
+          and (c.relkind in ('r', 'p') and kind = 'U' or c.relkind = 'v' and kind = 'V')
+        limit 1;
+        return found;
+      end if;
+      if to_regclass('palvo_modules') is null then
+        return null;
+      end if;
+      execute 'select 1073741824 + (hashtext(lower(name)) & 1073741823) from palvo_modules '
+              'where lower(name) = $1 and (type = $2 or $3) limit 1' into found using bare, kind, kind = '';
+      return found;
+    end $b$;
+  -- OBJECT_ID(name): the table or view, else the module
   create or replace function palvo.object_id(text) returns integer
     language sql stable as $b$
-    select cast(cast(c.oid as bigint) as integer) from pg_class c
-    join pg_namespace n on n.oid = c.relnamespace
-    where palvo.host_schema(n.nspname)
-      and c.relkind in ('r', 'v', 'p') and lower(c.relname) = lower(palvo.name_part($1))
-    limit 1 $b$;
-  -- OBJECT_ID(name, type): the table ('U') or view ('V') of that name; NULL for any other type
-  create or replace function palvo.object_id(text, text) returns integer
-    language sql stable as $b$
-    select cast(cast(c.oid as bigint) as integer) from pg_class c
-    join pg_namespace n on n.oid = c.relnamespace
-    where palvo.host_schema(n.nspname)
-      and ((upper(trim($2)) = 'U' and c.relkind in ('r', 'p')) or (upper(trim($2)) = 'V' and c.relkind = 'v'))
-      and lower(c.relname) = lower(palvo.name_part($1))
-    limit 1 $b$;
+    select coalesce(palvo.object_id($1, 'U'), palvo.object_id($1, 'V'), palvo.object_id($1, '')) $b$;
   create or replace function palvo.col_length(text, text) returns smallint
     language sql stable as $b$
     select max_length from palvo."sys.columns" where object_id = palvo.object_id($1) and name = $2 $b$;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -232,9 +233,13 @@ struct Connection::Impl final : detail::ServerLink {
         }
     }
 
-    std::vector<std::string> statements(const std::string& sql, bool withParams) const {
+    std::vector<std::string> statements(const std::string& sql, bool withParams) {
         if (!translate || !translator) return {sql};
-        std::vector<std::string> out = translator(sql);
+        // the calls of user functions batchFor wrote in, as they stood when it asked
+        std::optional<std::string> text;
+        if (written && written->first == sql) text = std::move(written->second);
+        written.reset();
+        std::vector<std::string> out = translator(text ? *text : sql);
         if (out.empty()) out.push_back(sql);
         if (withParams && out.size() > 1) {
             throw Error(ErrorNumber::NotSupported,
@@ -638,8 +643,16 @@ struct Connection::Impl final : detail::ServerLink {
     // Whether the text goes through the batch engine: a batch, or a statement that reads a batch's
     // values, or any statement under SET ROWCOUNT.
     bool batchFor(const std::string& sql) {
-        return batchTranslator && detail::runsAsBatch(*batchTranslator->translateStatements(sql), session);
+        written.reset();
+        if (!batchTranslator) return false;
+        auto text = detail::withFunctions(*this, sql);
+        if (detail::runsAsBatch(*batchTranslator->translateStatements(text ? *text : sql), session))
+            return true;
+        if (text) written.emplace(sql, std::move(*text));
+        return false;
     }
+    // A statement batchFor sent on with the calls of user functions written in: its text, and that.
+    std::optional<std::pair<std::string, std::string>> written;
     dialect::BatchResult runBatch(const std::string& sql, const std::vector<Value>& params, long timeout,
                                   const std::function<void(const Palvo::Connection::InfoMessage&)>& tell) {
         batchTimeout = timeout;
