@@ -459,6 +459,8 @@ Value runFunction(BatchPort& port, const std::string& name, std::vector<Value> a
     return run.value;
 }
 
+bool functionRunsStatements(std::string_view definition) { return readFunction(definition).statements; }
+
 std::optional<std::string> expandFunctions(std::string_view tsql, Catalogue& catalogue) {
     const bool dbo = std::search(tsql.begin(), tsql.end(), std::begin("dbo"), std::end("dbo") - 1,
                                  [](char a, char b) { return (a | 0x20) == b; }) != tsql.end();

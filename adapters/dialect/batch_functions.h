@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch_modules.h"
+#include "palvo/dialect/batch.h"
 #include "palvo/dialect/translator.h"
 #include "reader.h"
 
@@ -41,11 +42,5 @@ bool functionStatement(const Nodes& ns, std::size_t b);
 
 /// The declarations of its parameters, for compileNested.
 std::vector<Declared> parametersOf(const UserFunction& f);
-
-/// The statement with each call of a function the catalogue has written in its place; none when
-/// it calls none. Throws SQL Server's 4121 (a scalar `dbo.f(...)` that is not there), 208 (a table
-/// `dbo.f(...)` that is not there), 313 and 8144 (too few or too many arguments), 217 (more than 32
-/// levels), and refuses by name a function that calls itself and a view that calls one.
-std::optional<std::string> expandFunctions(std::string_view tsql, Catalogue& catalogue);
 
 }  // namespace Palvo::dialect

@@ -32,6 +32,18 @@ namespace {
 // the connection's.
 std::string pgName(std::string_view name) {
     if (name.starts_with("##")) refuse("global temporary table " + std::string(name));
+    // SQL Server's catalogue views, which the reader gives as one name: the schema palvo's views
+    static constexpr std::string_view views[] = {"sys.objects",
+                                                 "sys.tables",
+                                                 "sys.views",
+                                                 "sys.columns",
+                                                 "sys.types",
+                                                 "sys.indexes",
+                                                 "information_schema.tables",
+                                                 "information_schema.columns",
+                                                 "information_schema.views"};
+    if (std::find(std::begin(views), std::end(views), name) != std::end(views))
+        return "palvo." + quoteName(name);
     return quoteName(asciiLower(name));
 }
 
@@ -107,17 +119,32 @@ public:
 
     // The batch variables and session values the statement reads, in the order of its parameters.
     std::vector<std::string>& bound() { return bound_; }
+    // Statements that run after the one rendered, without parameters.
+    std::vector<std::string>& after() { return after_; }
 
     std::string statement(const ReadStatement& s) {
+        if (!s.nodes.empty() && s.nodes[0].word("merge")) return merge(s.nodes);
+        if ((s.kind == StatementKind::Update || s.kind == StatementKind::Delete) && s.nodes.size() > 1 &&
+            s.nodes[1].word("top"))
+            return topChange(s.nodes, s.kind == StatementKind::Update);
+        if (s.kind == StatementKind::Insert || s.kind == StatementKind::Update ||
+            s.kind == StatementKind::Delete) {
+            if (std::string out; withOutput(s.nodes, s.kind, out)) return out;
+            if (s.kind != StatementKind::Insert) return change(s.nodes, s.kind);
+        }
         switch (s.kind) {
             case StatementKind::Select:
             case StatementKind::With:
+                statementQuery_ = true;
+                [[fallthrough]];
             case StatementKind::Insert:
             case StatementKind::Update:
             case StatementKind::Delete:
-            case StatementKind::Truncate:
             case StatementKind::CreateView:
                 return trimLead(seq(s.nodes, 0, s.nodes.size()));
+            case StatementKind::Truncate:
+                // SQL Server's TRUNCATE starts an identity again from its seed; PostgreSQL's only when told
+                return trimLead(seq(s.nodes, 0, s.nodes.size())) + " restart identity";
             case StatementKind::CreateTable:
                 return createTable(s.nodes);
             case StatementKind::CreateIndex:
@@ -139,6 +166,9 @@ private:
     int depth_ = 0;
     const Types* variables_;
     std::vector<std::string> bound_;
+    std::vector<std::string> after_;
+    bool targetAliased_ = false;   // change() named the changed table palvo_target
+    bool statementQuery_ = false;  // the statement is a query, whose columns the host reads by name
 
     // A value bound in place, cast to its type: PostgreSQL would not know a parameter's type otherwise.
     std::string parameter(const std::string& name, const std::string& pgType) {
@@ -173,9 +203,14 @@ private:
     // The nodes [b, e) of one level. A SELECT's TOP n at this level becomes its LIMIT.
     std::string seq(const Nodes& ns, std::size_t b, std::size_t e) {
         const Level level(depth_);
+        for (std::size_t k = b; k + 1 < e; ++k) {
+            if (ns[k].word("for") && ns[k + 1].word("xml") && b < e && ns[b].word("select"))
+                return forXml(ns, b, e, k, depth_ == 1);
+        }
         const RowLock outerLock = std::exchange(lock_, RowLock::None);
         std::size_t topAt = e, topEnd = e;
         std::string limit;
+        bool ties = false;
         for (std::size_t k = b; k + 1 < e; ++k) {
             if (!ns[k].word("select")) continue;
             std::size_t t = k + 1;
@@ -186,11 +221,31 @@ private:
                 const Node& count = ns[t + 1];
                 limit = count.group ? trimLead(seq(count.kids, 0, count.kids.size())) : renderAt(ns, t + 1);
                 if (topEnd < e && ns[topEnd].word("percent")) refuse("TOP ... PERCENT");
-                if (topEnd + 1 < e && ns[topEnd].word("with") && ns[topEnd + 1].word("ties"))
-                    refuse("TOP ... WITH TIES");
+                if (topEnd + 1 < e && ns[topEnd].word("with") && ns[topEnd + 1].word("ties")) {
+                    // the rows tied with the last by the ORDER BY, which SQL Server asks for with it
+                    ties = true;
+                    topEnd += 2;
+                }
             }
             break;
         }
+        const Clauses clauses = findClauses(ns, b, e);
+        // FROM source PIVOT (...) alias | UNPIVOT (...) alias: the source's rows regrouped, in its place
+        std::size_t pivotFrom = e, pivotEnd = e;
+        std::string pivoted;
+        for (std::size_t k = b + 1; k + 1 < e; ++k) {
+            if (!(ns[k].word("pivot") || ns[k].word("unpivot")) || !ns[k + 1].group) continue;
+            pivotFrom = k;
+            while (pivotFrom > b && !ns[pivotFrom - 1].word("from")) --pivotFrom;
+            pivotEnd = k + 2;
+            if (pivotEnd < e && ns[pivotEnd].word("as")) ++pivotEnd;
+            if (pivotFrom == b || pivotEnd >= e || !ns[pivotEnd].isName())
+                refuse(upper(ns[k].tok.text) + " without a source after FROM and an alias");
+            pivoted = pivot(ns, pivotFrom, k, ns[pivotEnd]);
+            ++pivotEnd;
+            break;
+        }
+        if (ties && clauses.orderItems.empty()) refuse("TOP ... WITH TIES without ORDER BY");
         if (topAt != e) {
             for (std::size_t k = b; k < e; ++k) {
                 if (ns[k].word("union") || ns[k].word("except") || ns[k].word("intersect"))
@@ -198,7 +253,9 @@ private:
             }
         }
         const std::vector<Span> aliased = aliasedItems(ns, b, e);
-        std::size_t nextAlias = 0;
+        const std::vector<std::size_t> unnamed =
+            statementQuery_ && depth_ == 1 ? unnamedItems(ns, b, e) : std::vector<std::size_t>{};
+        std::size_t nextAlias = 0, nextOrder = 0, nextUnnamed = 0;
         std::string out;
         for (std::size_t k = b; k < e;) {
             if (k == topAt) {
@@ -213,9 +270,33 @@ private:
                 k = end;
                 continue;
             }
+            if (k == pivotFrom) {
+                put(out, pivoted, ns[k].tok.spaceBefore);
+                k = pivotEnd;
+                continue;
+            }
+            if (k == clauses.rollupAt) {
+                // GROUP BY a, b WITH ROLLUP | CUBE: rollup(a, b)
+                put(out, clauses.rollupWord + "(", ns[k].tok.spaceBefore);
+                for (std::size_t v = k; v < clauses.rollupEnd;) node(out, ns, v, clauses.rollupEnd);
+                out += ")";
+                k = clauses.rollupEnd + 2;
+                continue;
+            }
             node(out, ns, k, e);
+            if (nextUnnamed < unnamed.size() && k >= unnamed[nextUnnamed]) {
+                out += std::string(" as ") + quoteName(kUnnamedColumn);
+                ++nextUnnamed;
+            }
+            if (nextOrder < clauses.orderItems.size() && k >= clauses.orderItems[nextOrder]) {
+                out += ns[clauses.orderItems[nextOrder] - 1].word("desc") ? " nulls last" : " nulls first";
+                ++nextOrder;
+            }
         }
-        if (!limit.empty()) out += " limit " + limit;
+        if (ties)
+            out += " fetch first (" + limit + ") rows with ties";
+        else if (!limit.empty())
+            out += " limit " + limit;
         if (lock_ != RowLock::None) {
             bool query = false;
             for (std::size_t k = b; k < e && !query; ++k) query = ns[k].word("select");
@@ -223,6 +304,231 @@ private:
             out += lock_ == RowLock::Update ? " for update" : " for share";
         }
         lock_ = outerLock;
+        return out;
+    }
+
+    // SELECT ... FOR XML PATH('p') [, ROOT('r')] [, TYPE]: the rows' text joined in their order, each a <p>
+    // element (none for PATH('')) holding a named column's value as an element of its name (none for NULL)
+    // and an unnamed one's as text, &, < and > and control characters written as entities. The statement's
+    // one column has SQL Server's name, and no row when the query has none.
+    std::string forXml(const Nodes& ns, std::size_t b, std::size_t e, std::size_t forAt, bool statement) {
+        std::size_t k = forAt + 2;
+        const auto literal = [&](std::size_t at, const char* what) {
+            if (at >= e || !ns[at].group || ns[at].kids.size() > 1 ||
+                (ns[at].kids.size() == 1 && ns[at].kids[0].tok.kind != TokenKind::String &&
+                 ns[at].kids[0].tok.kind != TokenKind::NString))
+                refuse(std::string("FOR XML ") + what + " without a name in quotes");
+            return ns[at].kids.empty() ? std::string() : ns[at].kids[0].tok.text;
+        };
+        if (k >= e || !ns[k].word("path")) refuse("FOR XML other than PATH");
+        const std::string row = k + 1 < e && ns[k + 1].group ? literal(k + 1, "PATH") : "row";
+        k += k + 1 < e && ns[k + 1].group ? 2 : 1;
+        std::string root;
+        for (; k < e; ++k) {
+            if (ns[k].op(",") || ns[k].word("type")) continue;
+            if (!ns[k].word("root")) refuse("FOR XML PATH ... " + upper(ns[k].tok.text));
+            root = k + 1 < e && ns[k + 1].group ? literal(++k, "ROOT") : "root";
+        }
+        std::size_t listEnd = b + 1, orderAt = forAt;
+        while (listEnd < forAt &&
+               !(ns[listEnd].word("from") || ns[listEnd].word("where") || ns[listEnd].word("group") ||
+                 ns[listEnd].word("having") || ns[listEnd].word("order")))
+            ++listEnd;
+        for (std::size_t o = listEnd; o + 1 < forAt; ++o) {
+            if (ns[o].word("order") && ns[o + 1].word("by")) orderAt = o;
+        }
+        if (b + 1 < listEnd && (ns[b + 1].word("top") || ns[b + 1].word("distinct")))
+            refuse("FOR XML PATH of a query with " + upper(ns[b + 1].tok.text));
+        std::string rowText = row.empty() ? "" : quoteString("<" + row + ">");
+        for (const auto& [ib, ie] : splitCommas(ns, b + 1, listEnd)) {
+            std::size_t valueEnd = ie;
+            const std::string name = xmlItemName(ns, ib, ie, valueEnd);
+            const std::size_t valueBegin = valueEnd < ie || ie - ib < 3 || !ns[ib + 1].op("=") ? ib : ib + 2;
+            const std::string value = "palvo.xml_text(" + trimLead(seq(ns, valueBegin, valueEnd)) + ")";
+            const std::string piece = name.empty() ? value
+                                                   : quoteString("<" + name + ">") + " || " + value + " || " +
+                                                         quoteString("</" + name + ">");
+            rowText += (rowText.empty() ? "" : " || ") + ("coalesce(" + piece + ", '')");
+        }
+        if (!row.empty()) rowText += " || " + quoteString("</" + row + ">");
+        const std::string order = orderAt < forAt ? trimLead(seq(ns, orderAt, forAt)) : "";
+        std::string all = "string_agg(palvo_xml.x, '' order by palvo_xml.n)";
+        if (!root.empty())
+            all = quoteString("<" + root + ">") + " || " + all + " || " + quoteString("</" + root + ">");
+        return "select " + all + (statement ? " as \"XML_F52E2B61-18A1-11d1-B105-00805F49916B\"" : "") +
+               " from (select " + rowText + " as x, row_number() over (" + order + ") as n" +
+               seq(ns, listEnd, orderAt) + ") as palvo_xml" + (statement ? " having count(*) > 0" : "");
+    }
+
+    // source PIVOT (agg(v) FOR c IN ([x], [y])) AS p: the source's other columns grouped, each listed value
+    // of c a column of agg over its rows (as SQL Server, NULL for sum and 0 for count of no rows); source
+    // UNPIVOT (v FOR c IN (x, y)) AS u: a row for each listed column of each row, its name in c and its value
+    // in v, leaving out NULLs. The source is a query in parentheses with its alias, whose columns the
+    // statement names (a table's it does not know).
+    std::string pivot(const Nodes& ns, std::size_t from, std::size_t at, const Node& alias) {
+        const bool un = ns[at].word("unpivot");
+        const std::string what = un ? "UNPIVOT" : "PIVOT";
+        const Node& source = ns[from];
+        if (!source.group || source.kids.empty() || !source.kids[0].word("select") || from + 1 >= at)
+            refuse(what + " of other than a query in parentheses with its alias");
+        std::vector<std::string> columns;
+        const Nodes& q = source.kids;
+        std::size_t listEnd = 1;
+        while (listEnd < q.size() && !q[listEnd].word("from")) ++listEnd;
+        for (const auto& [ib, ie] : splitCommas(q, 1, listEnd)) {
+            std::size_t valueEnd = ie;
+            const std::string name = xmlItemName(q, ib, ie, valueEnd);
+            if (name.empty()) refuse(what + " of a query with a column it does not name");
+            columns.push_back(name);
+        }
+        const Nodes& g = ns[at + 1].kids;
+        // agg (v) | v, FOR, c, IN, (values)
+        const std::size_t forAt = un ? 1 : 2;
+        if (g.size() != forAt + 4 || !g[forAt].word("for") || !g[forAt + 1].isName() ||
+            !g[forAt + 2].word("in") || !g[forAt + 3].group || (!un && !g[1].group) || !g[0].isName())
+            refuse(what + " other than (" + (un ? "v" : "agg(v)") + " FOR c IN (...))");
+        const std::string c = g[forAt + 1].tok.text;
+        std::vector<std::string> values;
+        const Nodes& in = g[forAt + 3].kids;
+        for (const auto& [vb, ve] : splitCommas(in, 0, in.size())) {
+            if (ve != vb + 1 || !in[vb].isName()) refuse(what + " of other than named values");
+            values.push_back(in[vb].tok.text);
+        }
+        const auto listed = [](const std::vector<std::string>& names, const std::string& n) {
+            return std::any_of(names.begin(), names.end(),
+                               [&](const std::string& x) { return equalsNoCase(x, n); });
+        };
+        const std::string src = "(" + trimLead(seq(q, 0, q.size())) + ") as " + renderAt(ns, from + 1);
+        std::string kept;
+        if (un) {
+            for (const std::string& col : columns) {
+                if (!listed(values, col)) kept += pgName(col) + ", ";
+            }
+            std::string rows;
+            for (const std::string& v : values)
+                rows += std::string(rows.empty() ? "" : ", ") + "(cast(" + quoteString(v) +
+                        " as varchar(128))" + std::string(kTextCollation) + ", " + renderAt(ns, from + 1) +
+                        "." + pgName(v) + ")";
+            return "(select " + kept + "palvo_u." + pgName(c) + ", palvo_u." + pgName(g[0].tok.text) +
+                   " from " + src + " cross join lateral (values " + rows + ") as palvo_u (" + pgName(c) +
+                   ", " + pgName(g[0].tok.text) + ") where palvo_u." + pgName(g[0].tok.text) +
+                   " is not null) as " + renderAt(ns, &alias - ns.data());
+        }
+        std::string v;  // the aggregated column: the last name in agg's arguments
+        for (const Node& n : g[1].kids) {
+            if (n.isName()) v = n.tok.text;
+        }
+        for (const std::string& col : columns) {
+            if (!equalsNoCase(col, v) && !equalsNoCase(col, c))
+                kept += std::string(kept.empty() ? "" : ", ") + pgName(col);
+        }
+        std::string spread;
+        for (const std::string& x : values)
+            spread += ", " + call(asciiLower(g[0].tok.text), g[1]) + " filter (where " + pgName(c) + " = " +
+                      quoteString(x) + ") as " + pgName(x);
+        return "(select " + (kept.empty() ? spread.substr(2) : kept + spread) + " from " + src +
+               (kept.empty() ? "" : " group by " + kept) + ") as " + renderAt(ns, &alias - ns.data());
+    }
+
+    // The name a select-list item [b, e) is written under in FOR XML PATH (itemName), refusing what would be
+    // an attribute, a nested path or every column.
+    static std::string xmlItemName(const Nodes& ns, std::size_t b, std::size_t e, std::size_t& valueEnd) {
+        std::string name = itemName(ns, b, e, valueEnd);
+        if (name.starts_with('@') || name.find('/') != std::string::npos || name == "*" ||
+            (e - b == 1 && ns[b].op("*")))
+            refuse("FOR XML PATH of attributes, nested paths or *");
+        return name;
+    }
+
+    // The name of the select-list item [b, e): its alias (valueEnd then where its value ends) or its column's
+    // name; "" for an expression without an alias.
+    static std::string itemName(const Nodes& ns, std::size_t b, std::size_t e, std::size_t& valueEnd) {
+        std::string name;
+        const auto plainName = [&](std::size_t k) {
+            return !ns[k].group &&
+                   (ns[k].tok.kind == TokenKind::Name ||
+                    (ns[k].tok.kind == TokenKind::Word && !isClauseKeyword(asciiLower(ns[k].tok.text))));
+        };
+        if (e - b >= 3 && plainName(b) && ns[b + 1].op("=")) {
+            name = ns[b].tok.text;  // name = value
+        } else if (e - b >= 2 && plainName(e - 1) &&
+                   (ns[e - 2].word("as") || ns[e - 2].group || ns[e - 2].tok.kind != TokenKind::Operator)) {
+            name = ns[e - 1].tok.text;  // value [AS] name
+            valueEnd = ns[e - 2].word("as") ? e - 2 : e - 1;
+        }
+        if (name.empty()) {
+            // a column: c, t.c
+            std::size_t k = b;
+            while (k + 2 < e && plainName(k) && ns[k + 1].op(".")) k += 2;
+            if (k + 1 == e && plainName(k)) name = ns[k].tok.text;
+        }
+        return name;
+    }
+
+    // What this level's clauses ask to be written otherwise: where each ORDER BY item ends (SQL Server
+    // sorts NULL below every value, PostgreSQL above), and GROUP BY's list before WITH ROLLUP | CUBE.
+    struct Clauses {
+        std::vector<std::size_t> orderItems;  // the end of each ORDER BY item
+        std::size_t rollupAt = static_cast<std::size_t>(-1);
+        std::size_t rollupEnd = 0;  // where WITH is
+        std::string rollupWord;
+    };
+    static Clauses findClauses(const Nodes& ns, std::size_t b, std::size_t e) {
+        Clauses c;
+        for (std::size_t k = b; k + 1 < e; ++k) {
+            if (ns[k].word("group") && ns[k + 1].word("by")) {
+                for (std::size_t w = k + 2; w + 1 < e; ++w) {
+                    if (clauseEnd(ns[w]) || ns[w].word("having")) break;
+                    if (ns[w].word("with") && (ns[w + 1].word("rollup") || ns[w + 1].word("cube"))) {
+                        c.rollupAt = k + 2;
+                        c.rollupEnd = w;
+                        c.rollupWord = asciiLower(ns[w + 1].tok.text);
+                        break;
+                    }
+                }
+            }
+            if (!ns[k].word("order") || !ns[k + 1].word("by")) continue;
+            c.orderItems.clear();  // a member's ORDER BY before UNION is its own (and refused there)
+            std::size_t end = k + 2;
+            while (end < e && !clauseEnd(ns[end]) && !ns[end].word("rows") && !ns[end].word("range") &&
+                   !ns[end].word("groups"))
+                ++end;
+            for (const auto& [ib, ie] : splitCommas(ns, k + 2, end)) {
+                if (ie > ib) c.orderItems.push_back(ie);
+            }
+            k = end - 1;
+        }
+        return c;
+    }
+    static bool clauseEnd(const Node& n) {
+        return n.word("union") || n.word("except") || n.word("intersect") || n.word("offset") ||
+               n.word("for") || n.word("option") || n.word("limit") || n.word("fetch") || n.word("order");
+    }
+
+    // Where each select-list item of this level's first SELECT that SQL Server leaves unnamed ends: an
+    // expression without an alias (PostgreSQL would name it "?column?" or after its function).
+    static std::vector<std::size_t> unnamedItems(const Nodes& ns, std::size_t b, std::size_t e) {
+        std::vector<std::size_t> out;
+        std::size_t k = b;
+        while (k < e && !ns[k].word("select")) ++k;
+        if (k == e) return out;
+        std::size_t list = k + 1;
+        if (list < e && (ns[list].word("distinct") || ns[list].word("all"))) ++list;
+        if (list + 1 < e && ns[list].word("top")) list += 2;
+        if (list + 1 < e && ns[list].word("with") && ns[list + 1].word("ties")) list += 2;
+        std::size_t end = list;
+        while (end < e && !(ns[end].word("from") || ns[end].word("into") || ns[end].word("where") ||
+                            ns[end].word("group") || ns[end].word("having") || ns[end].word("order") ||
+                            ns[end].word("union") || ns[end].word("except") || ns[end].word("intersect") ||
+                            ns[end].word("for") || ns[end].word("option")))
+            ++end;
+        if (end < e && ns[end].word("into"))
+            return out;  // SELECT ... INTO: the table's columns, not a result's
+        for (const auto& [ib, ie] : splitCommas(ns, list, end)) {
+            std::size_t valueEnd = ie;
+            const bool star = ns[ie - 1].op("*") && (ie - ib == 1 || ns[ie - 2].op("."));
+            if (ie > ib && !star && itemName(ns, ib, ie, valueEnd).empty()) out.push_back(ie);
+        }
         return out;
     }
 
@@ -265,6 +571,21 @@ private:
             // T (NOLOCK): hints after a table without WITH, as SQL Server still takes them
             tableHints(n);
             ++k;
+            return;
+        }
+        if (n.group && k + 3 < e && ns[k + 1].op(".") && ns[k + 2].word("value") && ns[k + 3].group) {
+            // (... FOR XML PATH(''), TYPE).value('.', type): the text the XML holds, its entities undone
+            const std::vector<Span> a = splitCommas(ns[k + 3].kids, 0, ns[k + 3].kids.size());
+            const Nodes& v = ns[k + 3].kids;
+            if (a.size() != 2 || a[0].second != a[0].first + 1 ||
+                v[a[0].first].tok.kind != TokenKind::String || v[a[0].first].tok.text != ".")
+                refuse("the XML method value() of other than '.'");
+            const Nodes type = readBatch("declare @v " + v[a[1].first].tok.text).statements.at(0).nodes;
+            std::size_t at = 2;
+            const std::string pg = pgType(type, at, type.size(), true);
+            put(out, "cast(palvo.xml_value((" + trimLead(seq(n.kids, 0, n.kids.size())) + ")) as " + pg + ")",
+                n.tok.spaceBefore);
+            k += 4;
             return;
         }
         if (n.group) {
@@ -339,6 +660,10 @@ private:
             ++k;
             return;
         }
+        if ((lw == "cross" || lw == "outer") && k + 1 < e && ns[k + 1].word("apply")) {
+            apply(out, ns, k, e, lw == "outer");
+            return;
+        }
         if (lw == "top") refuse("TOP in " + upper(ns[0].tok.text));  // UPDATE TOP (n), DELETE TOP (n)
         if (lw == "like" && likeEscape(out, ns, k, e)) return;
         if (lw == "escape") refuse("ESCAPE after a pattern this target cannot tell");
@@ -368,6 +693,26 @@ private:
         }
         put(out, t.text, t.spaceBefore);
         ++k;
+    }
+
+    // CROSS APPLY x is a lateral join; OUTER APPLY x keeps the row x gives nothing for, with NULLs.
+    void apply(std::string& out, const Nodes& ns, std::size_t& k, std::size_t e, bool outer) {
+        put(out, outer ? "left join lateral" : "cross join lateral", ns[k].tok.spaceBefore);
+        k += 2;
+        if (k >= e) refuse("APPLY without a table expression");
+        node(out, ns, k, e);  // the query in parentheses, or the function's call
+        if (k < e && ns[k].word("as")) node(out, ns, k, e);
+        if (k < e && ns[k].isName() &&
+            !(ns[k].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k].tok.text)))) {
+            put(out, renderAt(ns, k), ns[k].tok.spaceBefore);
+            ++k;
+            if (k < e && ns[k].group) {
+                // the columns named after the alias: x (a, b)
+                put(out, "(" + args(ns[k].kids) + ")", ns[k].tok.spaceBefore);
+                ++k;
+            }
+        }
+        if (outer) out += " on true";
     }
 
     // A word before a group calls a function, unless it names a table (INSERT INTO T (...)) or is a
@@ -459,6 +804,12 @@ private:
             if (part.empty()) refuse(upper(fn) + " of the part " + a[0].tok.text);
             return "palvo." + fn + "('" + part + "'" + trimLead(seq(a, 1, a.size())) + ")";
         }
+        // GROUP BY ROLLUP (...), CUBE (...), GROUPING SETS (...) as written; GROUPING_ID is PostgreSQL's
+        // GROUPING of several columns, the first the highest bit
+        if (fn == "rollup" || fn == "cube" || fn == "sets" || fn == "grouping")
+            return fn + " (" + args(a) + ")";
+        if (fn == "grouping_id") return "grouping(" + args(a) + ")";
+        if (fn == "string_split") return "palvo.string_split(" + args(a) + ")";  // after APPLY
         if (fn == "log") return logCall(a);
         if (fn == "format") return formatCall(a);
         if (fn == "choose") return chooseCall(a);
@@ -640,6 +991,169 @@ private:
         return pg == "text" || pg.starts_with("varchar") || pg.starts_with("char");
     }
 
+    // INSERT, UPDATE and DELETE with OUTPUT: the change RETURNING the columns, INSERTED.c and DELETED.c
+    // read from the row as PostgreSQL returns it: the stored row, the new values of an UPDATE's (its old ones
+    // are refused), the removed row. False when the statement has no OUTPUT.
+    bool withOutput(const Nodes& ns, StatementKind kind, std::string& out) {
+        std::size_t at = ns.size();
+        for (std::size_t k = 1; k < ns.size(); ++k) {
+            if (ns[k].word("output")) {
+                at = k;
+                break;
+            }
+        }
+        if (at == ns.size()) return false;
+        std::size_t end = at + 1;
+        while (end < ns.size() &&
+               !(ns[end].word("values") || ns[end].word("select") || ns[end].word("default") ||
+                 ns[end].word("from") || ns[end].word("where") || ns[end].word("exec") ||
+                 ns[end].word("execute") || ns[end].word("into") || ns[end].word("option")))
+            ++end;
+        if (end < ns.size() && ns[end].word("into")) refuse("OUTPUT ... INTO");
+        // the table changed: INSERT [INTO] T, UPDATE T, DELETE [FROM] T
+        std::size_t t = 1;
+        if (ns.size() > t && (ns[t].word("into") || ns[t].word("from"))) ++t;
+        if (t >= at || !ns[t].isName()) refuse("OUTPUT of a change of other than a named table");
+        const char* own = kind == StatementKind::Delete ? "deleted" : "inserted";
+        Nodes items(ns.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                    ns.begin() + static_cast<std::ptrdiff_t>(end));
+        for (std::size_t k = 0; k + 1 < items.size(); ++k) {
+            if (!(items[k].word("inserted") || items[k].word("deleted")) || !items[k + 1].op(".")) continue;
+            if (!items[k].word(own))
+                refuse("OUTPUT " + upper(items[k].tok.text) + " in " + upper(ns[0].tok.text));
+            items[k].tok.kind = ns[t].tok.kind;
+            items[k].tok.text = ns[t].tok.text;
+        }
+        if (hasParameter(items)) refuse("a parameter in OUTPUT");  // it would be bound after the change's
+        Nodes changed(ns.begin(), ns.begin() + static_cast<std::ptrdiff_t>(at));
+        changed.insert(changed.end(), ns.begin() + static_cast<std::ptrdiff_t>(end), ns.end());
+        targetAliased_ = false;
+        out =
+            kind == StatementKind::Insert ? trimLead(seq(changed, 0, changed.size())) : change(changed, kind);
+        if (targetAliased_) {
+            for (Node& n : items) {
+                if (n.tok.text == ns[t].tok.text && n.tok.kind == ns[t].tok.kind) {
+                    n.tok.kind = TokenKind::Word;
+                    n.tok.text = "palvo_target";
+                }
+            }
+        }
+        out += " returning " + trimLead(seq(items, 0, items.size()));
+        return true;
+    }
+
+    // UPDATE T SET ... FROM ..., DELETE [FROM] T FROM ...: T names an entry of the FROM (by its table or its
+    // alias), whose rows are the ones changed. PostgreSQL would read T as one more table beside the FROM's,
+    // every row of it joined to every row the FROM gives; so T is the rows whose address the entry's are.
+    std::string change(const Nodes& ns, StatementKind kind) {
+        const bool update = kind == StatementKind::Update;
+        std::size_t t = 1;
+        if (!update && t < ns.size() && ns[t].word("from")) ++t;
+        if (t >= ns.size() || !ns[t].isName()) return trimLead(seq(ns, 0, ns.size()));
+        std::size_t from = ns.size(), where = ns.size();
+        for (std::size_t k = t + 1; k < ns.size(); ++k) {
+            if (ns[k].word("from") && from == ns.size()) from = k;
+            if (ns[k].word("where")) {
+                where = k;
+                break;
+            }
+        }
+        // DELETE T without FROM, which PostgreSQL writes DELETE FROM T
+        if (from == ns.size()) {
+            if (update || t == 2) return trimLead(seq(ns, 0, ns.size()));
+            return "delete from" + seq(ns, 1, ns.size());
+        }
+        const auto [table, ref] = fromEntry(ns, from + 1, where, ns[t].tok.text);
+        if (table == ns.size()) {
+            // T beside the FROM's tables, as PostgreSQL reads it too
+            if (update) return trimLead(seq(ns, 0, ns.size()));
+            return "delete from " + renderAt(ns, t) + " using" + seq(ns, from + 1, ns.size());
+        }
+        targetAliased_ = true;
+        std::string out =
+            update ? "update " + renderAt(ns, table) + " as palvo_target" + seq(ns, t + 1, from) + " from"
+                   : "delete from " + renderAt(ns, table) + " as palvo_target using";
+        out += seq(ns, from + 1, where) + " where palvo_target.ctid = " + renderAt(ns, ref) + ".ctid";
+        if (where < ns.size()) out += " and (" + trimLead(seq(ns, where + 1, ns.size())) + ")";
+        return out;
+    }
+
+    // The table of the FROM entry [b, e) that `name` names, as its table or its alias, and the node that
+    // names its rows (its alias, else its table); {e, e} when none does.
+    static std::pair<std::size_t, std::size_t> fromEntry(const Nodes& ns, std::size_t b, std::size_t e,
+                                                         const std::string& name) {
+        const auto opens = [&](std::size_t k) {
+            return k == b || ns[k - 1].op(",") || ns[k - 1].word("join");
+        };
+        const auto alias = [&](std::size_t k) -> std::size_t {
+            if (k + 1 < e && ns[k + 1].word("as")) return k + 2 < e ? k + 2 : e;
+            if (k + 1 < e && ns[k + 1].isName() &&
+                !(ns[k + 1].tok.kind == TokenKind::Word && isClauseKeyword(asciiLower(ns[k + 1].tok.text))))
+                return k + 1;
+            return e;
+        };
+        for (std::size_t k = b; k < e; ++k) {
+            if (!ns[k].isName() || !opens(k) || (k + 1 < e && ns[k + 1].group)) continue;
+            const std::size_t a = alias(k);
+            if (a < e && equalsNoCase(ns[a].tok.text, name)) return {k, a};
+            if (equalsNoCase(ns[k].tok.text, name)) return {k, a < e ? a : k};
+        }
+        return {e, e};
+    }
+
+    // MERGE [INTO] T USING S ON c WHEN ...: PostgreSQL 15's MERGE, which takes WHEN NOT MATCHED [BY TARGET]
+    // but not BY SOURCE. It fails, as SQL Server does (8672), where two source rows match one target row.
+    std::string merge(const Nodes& ns) {
+        std::string out = "merge into";
+        std::size_t k = ns.size() > 1 && ns[1].word("into") ? 2 : 1;
+        const std::size_t e = ns.size();
+        while (k < e) {
+            if (ns[k].word("not") && k + 3 < e && ns[k + 1].word("matched") && ns[k + 2].word("by")) {
+                if (!ns[k + 3].word("target"))
+                    refuse("MERGE ... WHEN NOT MATCHED BY " + upper(ns[k + 3].tok.text));
+                out += " not matched";
+                k += 4;
+                continue;
+            }
+            if (ns[k].word("output") || ns[k].word("top") || ns[k].word("option"))
+                refuse("MERGE ... " + upper(ns[k].tok.text));
+            node(out, ns, k, e);
+        }
+        return out;
+    }
+
+    // UPDATE TOP (n) T SET ... [WHERE c], DELETE TOP (n) [FROM] T [WHERE c]: PostgreSQL's UPDATE and DELETE
+    // take no LIMIT, so they change the rows whose addresses a query with the condition and the LIMIT picks,
+    // n rows of its choosing, as SQL Server's are.
+    std::string topChange(const Nodes& ns, bool update) {
+        const std::string what = "TOP in " + upper(ns[0].tok.text);
+        if (ns.size() < 4 || !ns[2].group) refuse(what + " without its count in parentheses");
+        std::size_t t = 3;
+        if (!update && ns[t].word("from")) ++t;
+        if (t >= ns.size() || !ns[t].isName()) refuse(what + " of other than a table");
+        std::size_t where = ns.size();
+        for (std::size_t k = t + 1; k < ns.size(); ++k) {
+            if (ns[k].word("where")) {
+                where = k;
+                break;
+            }
+            if (ns[k].word("from") || ns[k].word("output") || (ns[k].group && !update))
+                refuse(what + " with " + (ns[k].group ? std::string("table hints") : upper(ns[k].tok.text)));
+        }
+        if (!update && where != t + 1) refuse(what + " with more than its table and WHERE");
+        if (update && (t + 1 >= ns.size() || !ns[t + 1].word("set")))
+            refuse(what + " with more than its table");
+        // the count is written first and would be bound last
+        if (hasParameter(ns[2].kids) && hasParameter(Nodes(ns.begin() + 3, ns.end())))
+            refuse(what + " with a parameter for its count and another after it");
+        const std::string table = renderAt(ns, t);
+        const std::string count = args(ns[2].kids);
+        std::string out = update ? "update " + table + seq(ns, t + 1, where) : "delete from " + table;
+        out += " where ctid = any (array (select ctid from " + table;
+        if (where < ns.size()) out += " where" + seq(ns, where + 1, ns.size());
+        return out + " limit " + count + "))";
+    }
+
     // CREATE TABLE T (column definitions and constraints)
     std::string createTable(const Nodes& ns) {
         if (ns.size() != 4 || !ns[3].group) refuse("CREATE TABLE with more than its columns (ON, WITH, ...)");
@@ -658,8 +1172,34 @@ private:
                 continue;
             }
             out += columnDef(d, b, e);
+            // the type as T-SQL declared it, which the catalogue's views read back (nvarchar beside varchar,
+            // money, bit)
+            after_.push_back("comment on column " + renderAt(ns, 2) + "." + renderAt(d, b) + " is " +
+                             quoteString("palvo:" + declaredType(d, b + 1, e)));
         }
         return out + ")";
+    }
+
+    // A column's T-SQL type at d[k] with its arguments, in lower case: nvarchar(50), decimal(18,0), money.
+    static std::string declaredType(const Nodes& d, std::size_t k, std::size_t e) {
+        std::string type = asciiLower(d[k].tok.text);
+        if (type == "integer") type = "int";
+        std::string length;
+        if (k + 1 < e && d[k + 1].group) {
+            for (const char c : plain(d[k + 1].kids, 0, d[k + 1].kids.size())) {
+                if (c != ' ') length += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            }
+        }
+        if (type == "varchar" || type == "nvarchar" || type == "char" || type == "nchar" ||
+            type == "varbinary" || type == "binary")
+            return type + "(" + (length.empty() ? "1" : length) + ")";
+        if (type == "decimal" || type == "numeric") {
+            if (length.empty()) length = "18,0";
+            if (length.find(',') == std::string::npos) length += ",0";
+            return type + "(" + length + ")";
+        }
+        if (type == "datetime2" || type == "time") return type + "(" + (length.empty() ? "7" : length) + ")";
+        return type;
     }
 
     // A constraint's words, CLUSTERED and NONCLUSTERED left out (PostgreSQL's indexes are all heaps').
@@ -727,17 +1267,27 @@ private:
     std::string drop(const Nodes& ns) {
         if (ns.size() > 1 && ns[1].word("index")) {
             std::size_t k = 2;
-            std::string out = "drop index";
-            if (k + 1 < ns.size() && ns[k].word("if") && ns[k + 1].word("exists")) {
-                out += " if exists";
+            const bool ifExists = k + 1 < ns.size() && ns[k].word("if") && ns[k + 1].word("exists");
+            if (ifExists) k += 2;
+            // T.ix or ix ON T: PostgreSQL's index names are the schema's, so the schema's function drops the
+            // index only where it is that table's
+            const Node* table = nullptr;
+            if (k + 2 < ns.size() && ns[k + 1].op(".")) {
+                table = &ns[k];
                 k += 2;
             }
-            if (k + 2 < ns.size() && ns[k + 1].op("."))
-                k += 2;  // T.ix: PostgreSQL's index names are the schema's
-            if (k >= ns.size()) refuse("DROP INDEX without its name");
-            out += " " + renderAt(ns, k);
-            if (k + 1 < ns.size() && !ns[k + 1].word("on")) refuse("DROP INDEX of several indexes");
-            return out;
+            if (k >= ns.size() || !ns[k].isName()) refuse("DROP INDEX without its name");
+            const Node& index = ns[k];
+            if (k + 1 < ns.size()) {
+                if (!ns[k + 1].word("on") || k + 3 != ns.size() || table)
+                    refuse("DROP INDEX of several indexes");
+                table = &ns[k + 2];
+            }
+            if (!table) return std::string("drop index ") + (ifExists ? "if exists " : "") + renderAt(ns, k);
+            if (table->group || !table->isName()) refuse("DROP INDEX of a table that is not named");
+            return "select palvo.drop_index(" + quoteString(asciiLower(table->tok.text)) + ", " +
+                   quoteString(asciiLower(index.tok.text)) + ", " + (ifExists ? "true" : "false") + ", " +
+                   quoteString(table->tok.text + "." + index.tok.text) + ")";
         }
         if (ns.size() > 1 && (ns[1].word("procedure") || ns[1].word("proc") || ns[1].word("function") ||
                               ns[1].word("trigger")))
@@ -803,6 +1353,7 @@ protected:
         }
         PgRenderer r;
         tr.statements.push_back(r.statement(ss[0]));
+        for (std::string& a : r.after()) tr.statements.push_back(std::move(a));
         tr.variables = std::move(r.bound());
         return tr;
     }

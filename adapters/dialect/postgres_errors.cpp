@@ -46,6 +46,14 @@ Error sqlServer(const Error& failure, Language language, long number, const std:
     return Error(ErrorNumber::Database, words ? words->text : english, number, failure.sqlState());
 }
 
+// 3701 for a view or an index DROP does not find (englishText gives the table's words)
+Error notThere(const Error& failure, Language language, const std::string& kind, const std::string& name) {
+    const std::string english = "Cannot drop the " + kind + " '" + name +
+                                "', because it does not exist or you do not have permission.";
+    const auto words = serverError(english, language, 3701);
+    return Error(ErrorNumber::Database, words ? words->text : english, 3701, failure.sqlState());
+}
+
 }  // namespace
 
 Error postgresFailure(const Error& failure, std::string_view database, Language language) {
@@ -90,6 +98,8 @@ Error postgresFailure(const Error& failure, std::string_view database, Language 
             failure, language, 547,
             {"INSERT", "FOREIGN KEY", constraint, std::string(database), "dbo." + parent, column});
     }
+    // new row for relation "t" violates check constraint "c": PostgreSQL's words do not tell the statement
+    if (state == "23514") return Error(ErrorNumber::Database, failure.description(), 547, state);
     if (state == "23502") {
         // null value in column "c" of relation "t" violates not-null constraint
         const std::string column = between(text, "column \"", "\"");
@@ -109,8 +119,21 @@ Error postgresFailure(const Error& failure, std::string_view database, Language 
         // DROP TABLE of a table that is not there: table "x" does not exist
         if (text.find("table \"") != std::string::npos)
             return sqlServer(failure, language, 3701, {between(text, "table \"", "\"")});
+        // DROP VIEW: view "x" does not exist
+        if (text.starts_with("view \"") || text.find(" view \"") != std::string::npos) {
+            return notThere(failure, language, "view", between(text, "view \"", "\""));
+        }
         return sqlServer(failure, language, 208, {between(text, "relation \"", "\"")});
     }
+    // MERGE command cannot affect row a second time
+    if (state == "21000" && text.find("MERGE") != std::string_view::npos)
+        return sqlServer(failure, language, 8672, {});
+    // DROP INDEX of an index its table does not have (palvo.drop_index): index "T.ix" does not exist
+    if (state == "42704" && text.find("index \"") != std::string_view::npos) {
+        return notThere(failure, language, "index", between(text, "index \"", "\""));
+    }
+    // CREATE TABLE or SELECT ... INTO a table of a name taken: relation "t" already exists
+    if (state == "42P07") return sqlServer(failure, language, 2714, {between(text, "relation \"", "\"")});
     if (state == "42703") return sqlServer(failure, language, 207, {between(text, "column \"", "\"")});
     if (state == "22012") return sqlServer(failure, language, 8134, {});
     if (state == "22001") return sqlServer(failure, language, 8152, {});
@@ -138,6 +161,8 @@ Error postgresFailure(const Error& failure, std::string_view database, Language 
         if (const auto words = serverError(messageOf(text), language))
             return Error(ErrorNumber::Database, words->text, words->number, state);
     }
+    // any other value beyond its type is still SQL Server's overflow, in PostgreSQL's words
+    if (state == "22003") return Error(ErrorNumber::Database, failure.description(), 8115, state);
     return failure;
 }
 

@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 6;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 8;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -519,26 +519,6 @@ constexpr std::string_view kMoreValues = R"SQL(  -- more values
       end if;
       return trunc($1);
     end $b$;
-  -- COL_LENGTH: the bytes SQL Server keeps for the column, -1 for a text without a length
-  create or replace function palvo.col_length(tab text, col text) returns smallint
-    language plpgsql stable as $b$
-    declare
-      t text;
-    begin
-      select format_type(a.atttypid, a.atttypmod) into t from pg_attribute a
-        where a.attrelid = palvo.object_id(tab) and a.attnum > 0 and not a.attisdropped
-          and lower(a.attname) = lower(trim(col));
-      return case
-        when t is null then null
-        when t in ('integer', 'real', 'timestamp(0) without time zone', 'numeric(10,4)') then 4
-        when t in ('bigint', 'double precision', 'numeric(19,4)') or left(t, 9) = 'timestamp' then 8
-        when t = 'smallint' then 2 when t = 'date' then 3 when left(t, 4) = 'time' then 5 when t = 'uuid' then 16
-        when left(t, 7) = 'numeric' then (select case when p <= 9 then 5 when p <= 19 then 9 when p <= 28 then 13
-                                                      else 17 end
-                                          from (select cast(coalesce(substring(t from '\((\d+)'), '18') as integer) as p) q)
-        when t ~ '^character( varying)?\(' then cast(substring(t from '\((\d+)\)') as integer)
-        else -1 end;
-    end $b$;
   -- IDENT_CURRENT: the table's last identity, of any session; its seed before the first
   create or replace function palvo.ident_current(tab text) returns numeric
     language plpgsql stable as $b$
@@ -747,7 +727,47 @@ constexpr std::string_view kFormat = R"SQL(  -- FORMAT
 )SQL";
 // syscolumns, OBJECT_NAME, OBJECT_ID, TYPE_NAME, and the version recorded
 constexpr std::string_view kCatalogue =
-    R"SQL(  -- the catalogue: each table and view of the connection's search path with its columns
+    R"SQL(  -- FOR XML PATH: a value as element text, &, < and > and the control characters XML cannot hold bare
+  -- (all but tab and line feed) as entities; a date as SQL Server writes it in XML
+  create or replace function palvo.xml_text(v text) returns text
+    language plpgsql immutable as $b$
+    declare
+      r text collate "C" := replace(replace(replace(v collate "C", '&', '&amp;'), '<', '&lt;'), '>', '&gt;');
+    begin
+      if r ~ '[\x01-\x08\x0b-\x1f]' then
+        for c in 1..31 loop
+          if c not in (9, 10) then
+            r := replace(r, chr(c), '&#x' || upper(lpad(to_hex(c), 2, '0')) || ';');
+          end if;
+        end loop;
+      end if;
+      return r;
+    end $b$;
+  create or replace function palvo.xml_text(v numeric) returns text
+    language sql immutable as $b$ select cast(v as text) $b$;
+  create or replace function palvo.xml_text(v double precision) returns text
+    language sql immutable as $b$ select cast(v as text) $b$;
+  create or replace function palvo.xml_text(v timestamp) returns text
+    language sql immutable as $b$
+    select to_char(v, 'YYYY-MM-DD"T"HH24:MI:SS')
+           || case when extract(microseconds from v) % 1000000 <> 0 then to_char(v, '.MS') else '' end $b$;
+  create or replace function palvo.xml_text(v date) returns text
+    language sql immutable as $b$ select to_char(v, 'YYYY-MM-DD') $b$;
+  -- (... FOR XML PATH, TYPE).value('.', ...): the text of the XML, its entities undone (text columns'
+  -- collation compares, never searches: these read the text as its bytes)
+  create or replace function palvo.xml_value(v text) returns text
+    language plpgsql immutable as $b$
+    declare
+      r text collate "C" := regexp_replace(v collate "C", '<[^>]*>', '', 'g');
+    begin
+      for c in 1..31 loop
+        r := replace(r, '&#x' || upper(lpad(to_hex(c), 2, '0')) || ';', chr(c));
+      end loop;
+      return replace(replace(replace(replace(replace(r, '&lt;', '<'), '&gt;', '>'), '&quot;', '"'),
+                     '&apos;', ''''), '&amp;', '&');
+    end $b$;
+
+  -- the catalogue: each table and view of the connection's search path with its columns
   -- numbered and typed as SQL Server's syscolumns gives them
   create or replace function palvo.xtype(t text) returns integer
     language sql immutable as $b$
@@ -767,23 +787,220 @@ constexpr std::string_view kCatalogue =
       when 231 then 'nvarchar' when 61 then 'datetime' when 58 then 'smalldatetime' when 42 then 'datetime2'
       when 40 then 'date' when 41 then 'time' when 36 then 'uniqueidentifier' when 165 then 'varbinary'
       when 104 then 'bit' end as palvo.sysname) $b$;
+  -- the schemas whose tables are the host's: those of the search path but the library's and PostgreSQL's own
+  create or replace function palvo.host_schema(name) returns boolean
+    language sql stable as $b$
+    select $1 = any (current_schemas(false)) and $1 not in ('palvo', 'pg_catalog', 'information_schema') $b$;
+  -- the last part of a name as T-SQL writes it ('dbo.[客户]' is 客户), without its brackets or quotes
+  create or replace function palvo.name_part(text) returns text
+    language sql immutable as $b$
+    select regexp_replace(substring($1 from '(\[[^]]*\]|"[^"]*"|[^.]*)$'), '^[\["](.*)[]"]$', '\1') $b$;
+  -- a column's type as T-SQL declared it ('nvarchar(50)'), which CREATE TABLE keeps in the column's
+  -- comment; for a column made otherwise, the T-SQL type of its PostgreSQL type
+  create or replace function palvo.sql_type(rel oid, att smallint, typ oid, typmod integer) returns text
+    language sql stable as $b$
+    select coalesce(substring(col_description(rel, att) from '^palvo:([a-z0-9]+(\([0-9a-z,]+\))?)$'),
+      case
+        when t = 'integer' then 'int' when t = 'double precision' then 'float' when t = 'boolean' then 'bit'
+        when t = 'text' then 'nvarchar(max)' when t = 'character varying' then 'nvarchar(max)'
+        when t = 'uuid' then 'uniqueidentifier' when t = 'bytea' then 'varbinary(max)'
+        when t = 'timestamp(3) without time zone' then 'datetime'
+        when t = 'timestamp(0) without time zone' then 'smalldatetime'
+        when t = 'timestamp without time zone' then 'datetime2(6)'
+        when t like 'timestamp(%' then 'datetime2' || substring(t from '\([0-9]+\)')
+        when t = 'time without time zone' then 'time(6)'
+        when t like 'time(%' then 'time' || substring(t from '\([0-9]+\)')
+        when t like 'numeric(%' then 'decimal' || substring(t from '\(.*\)') when t = 'numeric' then 'decimal(38,10)'
+        when t like 'character varying(%' then 'varchar' || substring(t from '\(.*\)')
+        when t like 'character(%' then 'char' || substring(t from '\(.*\)')
+        else t end)
+    from (select format_type(typ, typmod) as t) f $b$;
+  -- SQL Server's types, as sys.types gives them
+  create or replace view palvo."sys.types" as
+    select cast(name as palvo.sysname) as name, cast(id as smallint) as system_type_id,
+           cast(case when name = 'sysname' then 256 else id end as integer) as user_type_id,
+           4 as schema_id, cast(len as smallint) as max_length, cast(prec as smallint) as precision,
+           cast(sc as smallint) as scale, cast(1 as smallint) as is_nullable, cast(0 as smallint) as is_user_defined
+    from (values ('bigint', 127, 8, 19, 0), ('binary', 173, 8000, 0, 0), ('bit', 104, 1, 1, 0),
+                 ('char', 175, 8000, 0, 0), ('date', 40, 3, 10, 0), ('datetime', 61, 8, 23, 3),
+                 ('datetime2', 42, 8, 27, 7), ('decimal', 106, 17, 38, 38), ('float', 62, 8, 53, 0),
+                 ('image', 34, 16, 0, 0), ('int', 56, 4, 10, 0), ('money', 60, 8, 19, 4),
+                 ('nchar', 239, 8000, 0, 0), ('ntext', 99, 16, 0, 0), ('numeric', 108, 17, 38, 38),
+                 ('nvarchar', 231, 8000, 0, 0), ('real', 59, 4, 24, 0), ('smalldatetime', 58, 4, 16, 0),
+                 ('smallint', 52, 2, 5, 0), ('smallmoney', 122, 4, 10, 4), ('text', 35, 16, 0, 0),
+                 ('time', 41, 5, 16, 7), ('tinyint', 48, 1, 3, 0), ('uniqueidentifier', 36, 16, 0, 0),
+                 ('varbinary', 165, 8000, 0, 0), ('varchar', 167, 8000, 0, 0), ('sysname', 231, 256, 0, 0))
+      as t (name, id, len, prec, sc);
+  -- each column of the host's tables and views with its T-SQL type read into its name and arguments
+  create or replace view palvo.host_columns as
+    select c.oid as rel, cast(cast(c.oid as bigint) as integer) as object_id, c.relkind, n.nspname,
+           cast(c.relname as palvo.sysname) as table_name, cast(a.attname as palvo.sysname) as name,
+           cast(a.attnum as integer) as column_id, not a.attnotnull as nullable, a.attidentity <> '' as identity,
+           substring(d from '^[a-z0-9]+') as base,
+           case when d like '%(max)' then -1 else cast(substring(d from '\(([0-9]+)') as integer) end as a1,
+           cast(substring(d from ',([0-9]+)\)') as integer) as a2,
+           pg_get_expr(ad.adbin, ad.adrelid) as default_value
+    from pg_class c join pg_namespace n on n.oid = c.relnamespace join pg_attribute a on a.attrelid = c.oid
+    left join pg_attrdef ad on ad.adrelid = c.oid and ad.adnum = a.attnum
+    cross join lateral (select palvo.sql_type(c.oid, a.attnum, a.atttypid, a.atttypmod) as d) t
+    where c.relkind in ('r', 'v', 'p') and a.attnum > 0 and not a.attisdropped and palvo.host_schema(n.nspname);
+  create or replace view palvo."sys.columns" as
+    select h.object_id, h.name, h.column_id, t.system_type_id, t.user_type_id,
+           cast(case
+             when h.base in ('nvarchar', 'nchar') then case when h.a1 < 0 then -1 else 2 * h.a1 end
+             when h.base in ('varchar', 'char', 'varbinary', 'binary') then h.a1
+             when h.base in ('decimal', 'numeric') then
+               case when h.a1 <= 9 then 5 when h.a1 <= 19 then 9 when h.a1 <= 28 then 13 else 17 end
+             when h.base = 'datetime2' then case when h.a1 <= 2 then 6 when h.a1 <= 4 then 7 else 8 end
+             when h.base = 'time' then case when h.a1 <= 2 then 3 when h.a1 <= 4 then 4 else 5 end
+             else t.max_length end as smallint) as max_length,
+           cast(case when h.base in ('decimal', 'numeric') then h.a1
+                     when h.base = 'datetime2' then case when h.a1 > 0 then 20 + h.a1 else 19 end
+                     when h.base = 'time' then case when h.a1 > 0 then 9 + h.a1 else 8 end
+                     else t.precision end as smallint) as precision,
+           cast(case when h.base in ('decimal', 'numeric') then coalesce(h.a2, 0)
+                     when h.base in ('datetime2', 'time') then h.a1 else t.scale end as smallint) as scale,
+           cast(case when h.nullable then 1 else 0 end as smallint) as is_nullable,
+           cast(case when h.identity then 1 else 0 end as smallint) as is_identity,
+           cast(0 as smallint) as is_computed
+    from palvo.host_columns h join palvo."sys.types" t on t.name = h.base and t.name <> 'sysname';
+  create or replace view palvo."information_schema.columns" as
+    select cast(current_database() as palvo.sysname) as table_catalog,
+           cast(case when h.nspname = 'public' then 'dbo' else h.nspname end as palvo.sysname) as table_schema,
+           h.table_name, cast(h.name as palvo.sysname) as column_name, h.column_id as ordinal_position,
+           cast(case when h.default_value is null then null else '(' || h.default_value || ')' end as text)
+             as column_default,
+           cast(case when h.nullable then 'YES' else 'NO' end as varchar(3)) as is_nullable,
+           cast(h.base as palvo.sysname) as data_type,
+           case when h.base in ('nvarchar', 'nchar', 'varchar', 'char', 'varbinary', 'binary') then h.a1
+                when h.base = 'text' then 2147483647 when h.base = 'ntext' then 1073741823 end
+             as character_maximum_length,
+           case when h.base in ('nvarchar', 'nchar') then case when h.a1 < 0 then -1 else 2 * h.a1 end
+                when h.base in ('varchar', 'char', 'varbinary', 'binary') then h.a1
+                when h.base = 'text' then 2147483647 when h.base = 'ntext' then 2147483646 end
+             as character_octet_length,
+           cast(case when h.base in ('decimal', 'numeric') then h.a1
+                     when h.base in ('tinyint', 'smallint', 'int', 'bigint', 'money', 'smallmoney', 'float', 'real')
+                       then t.precision end as smallint) as numeric_precision,
+           cast(case when h.base in ('float', 'real') then 2
+                     when h.base in ('decimal', 'numeric', 'tinyint', 'smallint', 'int', 'bigint', 'money',
+                                     'smallmoney') then 10 end as smallint) as numeric_precision_radix,
+           case when h.base in ('decimal', 'numeric') then coalesce(h.a2, 0)
+                when h.base in ('tinyint', 'smallint', 'int', 'bigint', 'money', 'smallmoney') then t.scale end
+             as numeric_scale,
+           cast(case when h.base in ('datetime2', 'time') then h.a1 when h.base = 'datetime' then 3
+                     when h.base in ('smalldatetime', 'date') then 0 end as smallint) as datetime_precision,
+           cast(case when h.base in ('varchar', 'char', 'text') then 'cp936'
+                     when h.base in ('nvarchar', 'nchar', 'ntext') then 'UNICODE' end as palvo.sysname)
+             as character_set_name,
+           cast(case when h.base in ('varchar', 'char', 'text', 'nvarchar', 'nchar', 'ntext')
+                     then 'Chinese_PRC_CI_AS' end as palvo.sysname) as collation_name
+    from palvo.host_columns h join palvo."sys.types" t on t.name = h.base and t.name <> 'sysname';
+  -- the host's tables and views as SQL Server's sys.objects, sys.tables and sys.views give them
+  create or replace view palvo."sys.objects" as
+    select cast(c.relname as palvo.sysname) as name, cast(cast(c.oid as bigint) as integer) as object_id,
+           cast(null as integer) as principal_id, 1 as schema_id, 0 as parent_object_id,
+           cast(case when c.relkind = 'v' then 'V' else 'U' end as char(2)) as type,
+           cast(case when c.relkind = 'v' then 'VIEW' else 'USER_TABLE' end as varchar(60)) as type_desc,
+           cast(0 as smallint) as is_ms_shipped, cast(0 as smallint) as is_published,
+           cast(0 as smallint) as is_schema_published
+    from pg_class c join pg_namespace n on n.oid = c.relnamespace
+    where c.relkind in ('r', 'v', 'p') and palvo.host_schema(n.nspname);
+  create or replace view palvo."sys.tables" as
+    select * from palvo."sys.objects" where type = 'U';
+  create or replace view palvo."sys.views" as
+    select o.*, cast(case when v.reloptions @> array['check_option=cascaded'] or
+                                v.reloptions @> array['check_option=local'] then 1 else 0 end as smallint)
+                  as with_check_option
+    from palvo."sys.objects" o join pg_class v on cast(cast(v.oid as bigint) as integer) = o.object_id
+    where o.type = 'V';
+  create or replace view palvo."information_schema.tables" as
+    select cast(current_database() as palvo.sysname) as table_catalog,
+           cast(case when n.nspname = 'public' then 'dbo' else n.nspname end as palvo.sysname) as table_schema,
+           cast(c.relname as palvo.sysname) as table_name,
+           cast(case when c.relkind = 'v' then 'VIEW' else 'BASE TABLE' end as varchar(10)) as table_type
+    from pg_class c join pg_namespace n on n.oid = c.relnamespace
+    where c.relkind in ('r', 'v', 'p') and palvo.host_schema(n.nspname);
+  create or replace view palvo."information_schema.views" as
+    select t.table_catalog, t.table_schema, t.table_name, cast(null as text) as view_definition,
+           cast(case when v.with_check_option = 1 then 'CASCADE' else 'NONE' end as varchar(7)) as check_option,
+           cast('NO' as varchar(2)) as is_updatable
+    from palvo."information_schema.tables" t
+    join palvo."sys.views" v on v.name = t.table_name and t.table_type = 'VIEW';
+  -- each table's indexes: its primary key is its clustered index (1), a table without one a heap (0), the
+  -- others numbered from 2 in the order they were made
+  create or replace view palvo."sys.indexes" as
+    select cast(cast(c.oid as bigint) as integer) as object_id, cast(i.relname as palvo.sysname) as name,
+           cast(case when x.indisprimary then 1
+                     else 1 + row_number() over (partition by c.oid, x.indisprimary order by i.oid) end as integer)
+             as index_id,
+           cast(case when x.indisprimary then 1 else 2 end as smallint) as type,
+           cast(case when x.indisprimary then 'CLUSTERED' else 'NONCLUSTERED' end as varchar(60)) as type_desc,
+           cast(case when x.indisunique then 1 else 0 end as smallint) as is_unique,
+           cast(case when x.indisprimary then 1 else 0 end as smallint) as is_primary_key,
+           cast(case when k.contype = 'u' then 1 else 0 end as smallint) as is_unique_constraint
+    from pg_class c join pg_namespace n on n.oid = c.relnamespace join pg_index x on x.indrelid = c.oid
+    join pg_class i on i.oid = x.indexrelid left join pg_constraint k on k.conindid = i.oid and k.contype = 'u'
+    where c.relkind in ('r', 'p') and palvo.host_schema(n.nspname)
+    union all
+    select cast(cast(c.oid as bigint) as integer), null, 0, cast(0 as smallint), 'HEAP', cast(0 as smallint),
+           cast(0 as smallint), cast(0 as smallint)
+    from pg_class c join pg_namespace n on n.oid = c.relnamespace
+    where c.relkind in ('r', 'p') and palvo.host_schema(n.nspname)
+      and not exists (select 1 from pg_index x where x.indrelid = c.oid and x.indisprimary);
+  -- DROP INDEX T.ix, ix ON T: the index only where it is that table's (`shown`: the names as written)
+  create or replace function palvo.drop_index(tbl text, ix text, if_exists boolean, shown text) returns void
+    language plpgsql volatile as $b$
+    declare
+      found regclass;
+    begin
+      select cast(i.oid as regclass) into found
+      from pg_index x join pg_class i on i.oid = x.indexrelid join pg_class t on t.oid = x.indrelid
+      join pg_namespace n on n.oid = t.relnamespace
+      where i.relname = ix and t.relname = tbl
+        and (palvo.host_schema(n.nspname) or n.oid = pg_my_temp_schema());
+      if found is null then
+        if if_exists then
+          return;
+        end if;
+        raise exception 'index "%" does not exist', shown using errcode = '42704';
+      end if;
+      execute format('drop index %s', found);
+    end $b$;
   create or replace function palvo.object_name(integer) returns palvo.sysname
     language sql stable as $b$
     select cast(relname as palvo.sysname) from pg_class where cast(oid as bigint) = $1 $b$;
-  -- a table or view by its name, with or without dbo. and brackets; of the type asked (U a table, V a view)
+  -- OBJECT_ID(name, type): a table (U) or view (V), or a procedure (P), function (FN, IF) or trigger (TR)
+  -- of the library's module table (any of them for the type ''), numbered past the tables' numbers
+  create or replace function palvo.object_id(text, text) returns integer
+    language plpgsql stable as $b$
+    declare
+      kind text := upper(btrim($2));
+      bare text := lower(palvo.name_part($1));
+      found integer;
+    begin
+      if kind in ('U', 'V') then
+        select cast(cast(c.oid as bigint) as integer) into found from pg_class c
+        join pg_namespace n on n.oid = c.relnamespace
+        where palvo.host_schema(n.nspname) and lower(c.relname) = bare
+          and (c.relkind in ('r', 'p') and kind = 'U' or c.relkind = 'v' and kind = 'V')
+        limit 1;
+        return found;
+      end if;
+      if to_regclass('palvo_modules') is null then
+        return null;
+      end if;
+      execute 'select 1073741824 + (hashtext(lower(name)) & 1073741823) from palvo_modules '
+              'where lower(name) = $1 and (type = $2 or $3) limit 1' into found using bare, kind, kind = '';
+      return found;
+    end $b$;
+  -- OBJECT_ID(name): the table or view, else the module
   create or replace function palvo.object_id(text) returns integer
     language sql stable as $b$
-    select cast(cast(c.oid as bigint) as integer) from pg_class c
-    join pg_namespace n on n.oid = c.relnamespace
-    where n.nspname = any (current_schemas(false)) and n.nspname <> 'palvo'
-      and c.relkind in ('r', 'v', 'p')
-      and lower(c.relname) = lower(regexp_replace(regexp_replace($1, '^(\[?dbo\]?\.)', '', 'i'), '^\[(.*)\]$', '\1'))
-    limit 1 $b$;
-  create or replace function palvo.object_id(name text, type text) returns integer
+    select coalesce(palvo.object_id($1, 'U'), palvo.object_id($1, 'V'), palvo.object_id($1, '')) $b$;
+  create or replace function palvo.col_length(text, text) returns smallint
     language sql stable as $b$
-    select palvo.object_id(name) from pg_class c
-    where c.oid = palvo.object_id(name)
-      and case upper(trim(type)) when 'U' then c.relkind in ('r', 'p') when 'V' then c.relkind = 'v' else false end $b$;
+    select max_length from palvo."sys.columns" where object_id = palvo.object_id($1) and name = $2 $b$;
   create or replace view palvo.syscolumns as
     select cast(cast(c.oid as bigint) as integer) as id, cast(a.attname as palvo.sysname) as name,
            cast(a.attnum as smallint) as colid, palvo.xtype(format_type(a.atttypid, a.atttypmod)) as xtype,
@@ -793,7 +1010,7 @@ constexpr std::string_view kCatalogue =
            case when a.attnotnull then 0 else 1 end as isnullable
     from pg_class c join pg_attribute a on a.attrelid = c.oid join pg_namespace n on n.oid = c.relnamespace
     where c.relkind in ('r', 'v', 'p') and a.attnum > 0 and not a.attisdropped
-      and n.nspname = any (current_schemas(false)) and n.nspname <> 'palvo';
+      and palvo.host_schema(n.nspname);
 
   delete from palvo.runtime;
   insert into palvo.runtime values (wanted);

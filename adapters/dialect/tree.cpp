@@ -72,6 +72,7 @@ const char* catalogueView(const Token& schema, const Token& view) {
                                         "sys.tables",
                                         "sys.columns",
                                         "sys.objects",
+                                        "sys.views",
                                         "sys.types",
                                         "sys.indexes"};
     const std::string name = asciiLower(schema.text) + "." + asciiLower(view.text);

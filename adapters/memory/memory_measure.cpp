@@ -19,7 +19,22 @@ double FixedWidthMeasurer::TextWidth(std::string_view text, double fontSize) con
     while (i < n && static_cast<unsigned char>(text[i]) < 0x80) ++i;
     auto halves = static_cast<long>(i);
     char32_t c = 0;
-    while (i < n) halves += base::nextUtf8(text, i, c) && isWide(c) ? 2 : 1;
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            ++halves;
+            ++i;
+            continue;
+        }
+        // U+5000..U+9FFF, the bulk of Chinese text, is wide: a lead byte E5..E9 and two continuation bytes
+        if (b >= 0xE5 && b <= 0xE9 && i + 2 < n && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80 &&
+            (static_cast<unsigned char>(text[i + 2]) & 0xC0) == 0x80) {
+            halves += 2;
+            i += 3;
+            continue;
+        }
+        halves += base::nextUtf8(text, i, c) && isWide(c) ? 2 : 1;
+    }
     return static_cast<double>(halves) * fontSize * 10.0;
 }
 

@@ -27,6 +27,46 @@ const std::string kRefusedHere = "Not supported on PostgreSQL: ";
     throw Error(ErrorNumber::NotSupported, kRefusedHere + construct + ".");
 }
 
+bool modulesKept(ServerLink& link) {
+    return !link.rows("select 1 where to_regclass('public.palvo_modules') is not null", {}).cells.empty();
+}
+
+// The user functions as the server keeps them now, asked for by name as a statement calls them: another
+// connection's CREATE, ALTER or DROP is seen by the next statement.
+class ServerCatalogue final : public dialect::Catalogue {
+public:
+    explicit ServerCatalogue(ServerLink& link) : link_(link) {}
+
+    // only a table's existence is asked (a name followed by its hints, `dbo.T (nolock)`)
+    const Columns* columns(const std::string& lowerName) override {
+        return tableExists(link_, lowerName) ? &none_ : nullptr;
+    }
+    const FunctionDefinition* function(const std::string& lowerName) override {
+        auto it = functions_.find(lowerName);
+        if (it == functions_.end()) {
+            std::optional<FunctionDefinition> found;
+            if (!kept_) kept_ = modulesKept(link_);
+            if (*kept_) {
+                const ResultTable t = link_.rows(
+                    "select type, definition from palvo_modules where lower(name) = lower(cast(? as text)) "
+                    "and type in ('FN', 'IF')",
+                    {Value(lowerName)});
+                if (t.rowCount() > 0) found = FunctionDefinition{t.at(0, 0).toText(), t.at(0, 1).toText()};
+            }
+            it = functions_.emplace(lowerName, std::move(found)).first;
+        }
+        return it->second ? &*it->second : nullptr;
+    }
+    // a call is known by its shape (`dbo.f(`, `from f(`): the server is asked only at one
+    bool hasFunctions() override { return true; }
+
+private:
+    ServerLink& link_;
+    std::optional<bool> kept_;
+    std::map<std::string, std::optional<FunctionDefinition>> functions_;
+    const Columns none_;
+};
+
 class Port final : public dialect::BatchPort {
 public:
     Port(ServerLink& link, BatchSession& session, dialect::Translator& translator,
@@ -37,9 +77,12 @@ public:
     }
 
     std::shared_ptr<const dialect::Translation> translate(const std::string& tsql) override {
-        const auto tr = translator_.translateStatements(tsql);
+        const auto written = withFunctions(link_, tsql);
+        const auto tr = translator_.translateStatements(written ? *written : tsql);
         auto out = std::make_shared<ServerTranslation>();
         static_cast<dialect::Translation&>(*out) = *tr;
+        // one that calls a user function holds only while the function does: the engine keeps no other
+        if (written) out->usesCatalogue = true;
         out->parameters = tr->variables;
         out->variables.clear();
         for (const std::string& name : tr->variables) {
@@ -120,7 +163,7 @@ public:
     // Procedures are kept in the library's own table on the server, made when the first is stored; their
     // names compare without regard to case, as SQL Server's do.
     std::optional<Module> module(const std::string& name) override {
-        if (!modulesKept()) return std::nullopt;
+        if (!modulesKept(link_)) return std::nullopt;
         const ResultTable t = link_.rows(
             "select name, type, coalesce(parent, ''), definition from palvo_modules where lower(name) = "
             "lower(cast(? as text))",
@@ -129,7 +172,10 @@ public:
         return Module{t.at(0, 0).toText(), t.at(0, 1).toText(), t.at(0, 2).toText(), t.at(0, 3).toText()};
     }
     void storeModule(const Module& m) override {
-        if (m.type != "P") refuse(m.type == "TR" ? "triggers" : "user-defined functions (CREATE FUNCTION)");
+        if (m.type == "TR") refuse("triggers");
+        // the embedded database calls such a body back from the statement; the server cannot
+        if (m.type == "FN" && dialect::functionRunsStatements(m.definition))
+            refuse("a user-defined function whose body is statements (" + m.name + ")");
         link_.change(
             "create table if not exists palvo_modules (name varchar(128) not null, type varchar(2) not null, "
             "parent varchar(128), definition text not null)",
@@ -141,20 +187,10 @@ public:
             {Value(m.name), Value(m.name), Value(m.type), Value(m.parent), Value(m.definition)});
     }
     void dropModule(const std::string& name) override {
-        if (!modulesKept()) return;
+        if (!modulesKept(link_)) return;
         link_.change("delete from palvo_modules where lower(name) = lower(cast(? as text))", {Value(name)});
     }
-    bool tableExists(const std::string& name) override {
-        return link_
-                   .rows(
-                       "select 1 from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
-                       "c.relnamespace where c.relkind in ('r', 'v', 'p') and lower(c.relname) = "
-                       "lower(cast(? "
-                       "as text)) and (n.nspname = 'public' or c.relnamespace = "
-                       "pg_catalog.pg_my_temp_schema())",
-                       {Value(name)})
-                   .rowCount() > 0;
-    }
+    bool tableExists(const std::string& name) override { return detail::tableExists(link_, name); }
 
     std::vector<std::string> temporaryTables() override {
         const ResultTable t = link_.rows(
@@ -168,11 +204,6 @@ public:
     }
 
 private:
-    bool modulesKept() {
-        return !link_.rows("select 1 where to_regclass('public.palvo_modules') is not null", {})
-                    .cells.empty();
-    }
-
     // The values of the translation's parameters: the variables' as the engine gives them, the
     // batch's own from the session.
     std::vector<Value> bound(const dialect::Translation& tr, const std::vector<Value>& values) const {
@@ -245,6 +276,21 @@ struct Scope {
 };
 
 }  // namespace
+
+bool tableExists(ServerLink& link, const std::string& name) {
+    return link.rows(
+                   "select 1 from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
+                   "c.relnamespace "
+                   "where c.relkind in ('r', 'v', 'p') and lower(c.relname) = lower(cast(? as text)) and "
+                   "(n.nspname = 'public' or c.relnamespace = pg_catalog.pg_my_temp_schema())",
+                   {Value(name)})
+               .rowCount() > 0;
+}
+
+std::optional<std::string> withFunctions(ServerLink& link, std::string_view sql) {
+    ServerCatalogue catalogue(link);
+    return dialect::expandFunctions(sql, catalogue);
+}
 
 void beginTran(ServerLink& link, BatchSession& s, const std::string& name) {
     if (s.tranCount == 0) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "palvo/data.h"
@@ -49,6 +50,13 @@ struct BatchSession {
     std::shared_ptr<dialect::CursorSet> cursors;
     std::map<std::string, std::shared_ptr<const dialect::Batch>> batches;  // read once, run again
 };
+
+/// Whether a table or view of that name (without regard to case) is the connection's.
+bool tableExists(ServerLink& link, const std::string& name);
+
+/// The T-SQL with each call of a user-defined function written in, as the functions stand on the server
+/// now (palvo_modules); none when it calls none.
+std::optional<std::string> withFunctions(ServerLink& link, std::string_view sql);
 
 /// The host's BeginTrans, CommitTrans and RollbackTrans, counted with the batches' BEGIN TRAN.
 void beginTran(ServerLink& link, BatchSession& session, const std::string& name);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -235,9 +236,13 @@ struct Connection::Impl final : detail::ServerLink {
         }
     }
 
-    std::vector<std::string> statements(const std::string& sql, bool withParams) const {
+    std::vector<std::string> statements(const std::string& sql, bool withParams) {
         if (!translate || !translator) return {sql};
-        std::vector<std::string> out = translator(sql);
+        // the calls of user functions batchFor wrote in, as they stood when it asked
+        std::optional<std::string> text;
+        if (written && written->first == sql) text = std::move(written->second);
+        written.reset();
+        std::vector<std::string> out = translator(text ? *text : sql);
         if (out.empty()) out.push_back(sql);
         if (withParams && out.size() > 1) {
             throw Error(ErrorNumber::NotSupported,
@@ -445,6 +450,7 @@ struct Connection::Impl final : detail::ServerLink {
                                                             columnText(stmt, col, SQL_DESC_TYPE_NAME));
         info.name = std::string(reinterpret_cast<const char*>(name.data()),
                                 strnlen(reinterpret_cast<const char*>(name.data()), name.size()));
+        if (target && info.name == dialect::kUnnamedColumn) info.name.clear();
         info.baseTable = columnText(stmt, col, SQL_DESC_BASE_TABLE_NAME);
         info.baseColumn = columnText(stmt, col, SQL_DESC_BASE_COLUMN_NAME);
         return info;
@@ -640,8 +646,16 @@ struct Connection::Impl final : detail::ServerLink {
     // Whether the text goes through the batch engine: a batch, or a statement that reads a batch's
     // values, or any statement under SET ROWCOUNT.
     bool batchFor(const std::string& sql) {
-        return batchTranslator && detail::runsAsBatch(*batchTranslator->translateStatements(sql), session);
+        written.reset();
+        if (!batchTranslator) return false;
+        auto text = detail::withFunctions(*this, sql);
+        if (detail::runsAsBatch(*batchTranslator->translateStatements(text ? *text : sql), session))
+            return true;
+        if (text) written.emplace(sql, std::move(*text));
+        return false;
     }
+    // A statement batchFor sent on with the calls of user functions written in: its text, and that.
+    std::optional<std::pair<std::string, std::string>> written;
     dialect::BatchResult runBatch(const std::string& sql, const std::vector<Value>& params, long timeout,
                                   const std::function<void(const Palvo::Connection::InfoMessage&)>& tell) {
         batchTimeout = timeout;
@@ -702,31 +716,38 @@ struct Connection::Impl final : detail::ServerLink {
         }
     }
 
-    /// The value of one bound cell, as readValue reads it. A cell longer than its room
-    /// is read again whole, positioned on its row.
-    Value boundValue(const Handle& stmt, const BoundColumn& b, SQLULEN row, SQLUSMALLINT col,
-                     const ColumnInfo& info) {
+    /// Puts the value of one bound cell into `out`, as readValue reads it. A cell longer
+    /// than its room is read again whole, positioned on its row.
+    void boundValue(Value& out, const Handle& stmt, const BoundColumn& b, SQLULEN row, SQLUSMALLINT col,
+                    const ColumnInfo& info) {
         const SQLLEN length = b.lengths[row];
-        if (length == SQL_NULL_DATA) return Value();
+        if (length == SQL_NULL_DATA) {
+            out = Value();
+            return;
+        }
         const char* cell = b.data.data() + static_cast<std::ptrdiff_t>(row) * b.width;
         switch (b.cType) {
             case SQL_C_SBIGINT: {
                 SQLBIGINT v = 0;
                 std::memcpy(&v, cell, sizeof v);
-                return Value(static_cast<long long>(v));
+                out = Value(static_cast<long long>(v));
+                return;
             }
             case SQL_C_BIT:
-                return Value(*cell != 0);
+                out = Value(*cell != 0);
+                return;
             case SQL_C_DOUBLE: {
                 double v = 0;
                 std::memcpy(&v, cell, sizeof v);
-                return Value(v);
+                out = Value(v);
+                return;
             }
             case SQL_C_TYPE_TIMESTAMP: {
                 SQL_TIMESTAMP_STRUCT ts{};
                 std::memcpy(&ts, cell, sizeof ts);
-                return Value(DateTime{ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
-                                      static_cast<int>(ts.fraction / 1000000u)});
+                out = Value(DateTime{ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
+                                     static_cast<int>(ts.fraction / 1000000u)});
+                return;
             }
             default:
                 break;
@@ -736,23 +757,26 @@ struct Connection::Impl final : detail::ServerLink {
             if (!succeeded(api->setPos(stmt.get(), static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
                                        SQL_LOCK_NO_CHANGE)))
                 fail(stmt, ErrorNumber::Database, "SQLSetPos");
-            return readValue(stmt, col, info);
+            out = readValue(stmt, col, info);
+            return;
         }
         const std::string_view text(cell, static_cast<std::size_t>(length));
         if (b.cType == SQL_C_BINARY) {
             Bytes bytes;
             bytes.data.assign(text.begin(), text.end());
-            return Value(std::move(bytes));
+            out = Value(std::move(bytes));
+        } else if (info.type == adNumeric || info.type == adCurrency) {
+            out = decimalValue(text, info);
+        } else {
+            out.assignText(text);
         }
-        if (info.type == adNumeric || info.type == adCurrency) return decimalValue(text, info);
-        return Value(std::string(text));
     }
 
     /// The cells of the current result set, of the described `columns`, read a block of rows
-    /// at a time and handed to `cell` row by row. The statement's bindings are undone however
-    /// it ends.
-    template <typename Cell>
-    void readBlocks(const Handle& stmt, const std::vector<ColumnInfo>& columns, Cell&& cell) {
+    /// at a time into `cells` row by row (see TableCells). The statement's bindings are undone
+    /// however it ends.
+    template <typename Cells>
+    void readBlocks(const Handle& stmt, const std::vector<ColumnInfo>& columns, Cells& cells) {
         const std::size_t count = columns.size();
         SQLULEN fetched = 0;
         std::vector<SQLUSMALLINT> status(kBlockRows);
@@ -789,8 +813,10 @@ struct Connection::Impl final : detail::ServerLink {
             const SQLULEN rows = std::min(fetched, kBlockRows);
             for (SQLULEN i = 0; i < rows; ++i) {
                 if (status[i] == SQL_ROW_ERROR) fail(stmt, ErrorNumber::Database, "SQLFetch");
-                for (std::size_t c = 0; c < count; ++c)
-                    cell(boundValue(stmt, bound[c], i, static_cast<SQLUSMALLINT>(c + 1), columns[c]));
+                for (std::size_t c = 0; c < count; ++c) {
+                    boundValue(cells.slot(), stmt, bound[c], i, static_cast<SQLUSMALLINT>(c + 1), columns[c]);
+                    cells.filled();
+                }
             }
         }
     }
@@ -804,17 +830,41 @@ struct Connection::Impl final : detail::ServerLink {
         return columns;
     }
 
-    /// The cells of the current result set, of the described `columns`, handed to `cell`
+    /// Where the cells of a result go: slot() is the value the next cell is read into,
+    /// filled() says it holds it. A whole result kept as a table.
+    struct TableCells {
+        ResultTable& table;
+        Value& slot() { return table.cells.emplace_back(); }
+        void filled() {}
+    };
+
+    /// A row's values, handed to a reader when the row is whole and then read into again,
+    /// so that texts of a like length take no new memory row after row.
+    struct ReaderCells {
+        RowReader& reader;
+        std::vector<Value> row;
+        std::size_t field = 0;
+        Value& slot() { return row[field]; }
+        void filled() {
+            if (++field < row.size()) return;
+            reader.row(row.data());
+            field = 0;
+        }
+    };
+
+    /// The cells of the current result set, of the described `columns`, read into `cells`
     /// row by row.
-    template <typename Cell>
-    void readCells(const Handle& stmt, const std::vector<ColumnInfo>& columns, Cell&& cell) {
-        if (blockFetch) return readBlocks(stmt, columns, cell);
+    template <typename Cells>
+    void readCells(const Handle& stmt, const std::vector<ColumnInfo>& columns, Cells& cells) {
+        if (blockFetch) return readBlocks(stmt, columns, cells);
         while (true) {
             const SQLRETURN r = api->fetch(stmt.get());
             if (r == SQL_NO_DATA) break;
             if (!succeeded(r)) fail(stmt, ErrorNumber::Database, "SQLFetch");
-            for (std::size_t c = 0; c < columns.size(); ++c)
-                cell(readValue(stmt, static_cast<SQLUSMALLINT>(c + 1), columns[c]));
+            for (std::size_t c = 0; c < columns.size(); ++c) {
+                cells.slot() = readValue(stmt, static_cast<SQLUSMALLINT>(c + 1), columns[c]);
+                cells.filled();
+            }
         }
     }
 
@@ -822,7 +872,8 @@ struct Connection::Impl final : detail::ServerLink {
     ResultTable readResult(const Handle& stmt, SQLSMALLINT count, long commandTimeout) {
         ResultTable result;
         result.columns = describeResult(stmt, count, commandTimeout);
-        readCells(stmt, result.columns, [&](Value&& v) { result.cells.push_back(std::move(v)); });
+        TableCells cells{result};
+        readCells(stmt, result.columns, cells);
         return result;
     }
 
@@ -830,14 +881,8 @@ struct Connection::Impl final : detail::ServerLink {
     void readEach(const Handle& stmt, SQLSMALLINT count, long commandTimeout, RowReader& reader) {
         const std::vector<ColumnInfo> columns = describeResult(stmt, count, commandTimeout);
         reader.columns(columns);
-        std::vector<Value> row(columns.size());
-        std::size_t field = 0;
-        readCells(stmt, columns, [&](Value&& v) {
-            row[field] = std::move(v);
-            if (++field < row.size()) return;
-            reader.row(row.data());
-            field = 0;
-        });
+        ReaderCells cells{reader, std::vector<Value>(columns.size())};
+        readCells(stmt, columns, cells);
     }
 };
 

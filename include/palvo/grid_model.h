@@ -195,7 +195,8 @@ public:
     template <class TextOf>
     void writeColumn(int col, int firstRow, int count, TextOf textOf);
     /// Rewrites the cells of column `col` from row `firstRow` to the last:
-    /// edit(text) gives the new text, or nothing to leave the cell as it is.
+    /// edit(text) gives the new text (a text, or a view of one that is not the
+    /// grid's), or nothing to leave the cell as it is.
     /// Announced once, when anything changed. Throws 381 outside the grid.
     template <class Edit>
     void editColumn(int col, int firstRow, Edit edit);
@@ -311,7 +312,7 @@ void GridModel::editColumn(int col, int firstRow, Edit edit) {
     int first = rows_;
     int last = -1;
     for (int r = firstRow; r < rows_; ++r) {
-        std::optional<std::string> next = edit(text_.get(at(r, col)));
+        const auto next = edit(text_.get(at(r, col)));
         if (!next) continue;
         text_.set(at(r, col), *next);
         first = std::min(first, r);

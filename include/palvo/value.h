@@ -83,6 +83,15 @@ public:
     std::int64_t toInt64() const;
     bool toBool() const;
 
+    /// Makes the value the text, in the room of the text it holds when it holds one
+    /// (a reader that fills the same values row after row allocates once).
+    void assignText(std::string_view s) {
+        if (auto* t = std::get_if<std::string>(&v_))
+            t->assign(s);
+        else
+            v_.emplace<std::string>(s);
+    }
+
     const std::string* text() const { return std::get_if<std::string>(&v_); }
     const Palvo::DateTime* dateTime() const { return std::get_if<Palvo::DateTime>(&v_); }
     const Palvo::Bytes* bytes() const { return std::get_if<Palvo::Bytes>(&v_); }

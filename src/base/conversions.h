@@ -3,6 +3,7 @@
 // adapters and hosts use too are declared in palvo/convert.h and palvo/text.h.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,16 +17,25 @@
 
 namespace Palvo::base {
 
+/// Room for DateTime::toText's longest text.
+using DateTimeBuffer = std::array<char, 24>;
+/// DateTime::toText written into `buffer`, without a string of its own.
+std::string_view dateTimeText(const DateTime& d, DateTimeBuffer& buffer);
+
 /// Hands `put` the text a value shows in a cell: a text as it stands (not
 /// copied), Null as empty, anything else as its toText.
 template <class Put>
 void withCellText(const Value& v, Put&& put) {
-    if (const std::string* s = v.text())
+    if (const std::string* s = v.text()) {
         put(std::string_view(*s));
-    else if (v.isNull())
+    } else if (v.isNull()) {
         put(std::string_view());
-    else
+    } else if (const DateTime* d = v.dateTime()) {
+        DateTimeBuffer buffer;
+        put(dateTimeText(*d, buffer));
+    } else {
         put(std::string_view(v.toText()));
+    }
 }
 
 // ---- numbers -------------------------------------------------------------

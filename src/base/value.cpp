@@ -64,19 +64,27 @@ char* putTime(char* p, const DateTime& d) {
 
 }  // namespace
 
-std::string DateTime::toText() const {
-    char buf[24];
-    char* p = buf;
-    if (year == 1899 && month == 12 && day == 30 && hasTime()) {
-        p = putTime(p, *this);
+namespace base {
+
+std::string_view dateTimeText(const DateTime& d, DateTimeBuffer& buffer) {
+    char* p = buffer.data();
+    if (d.year == 1899 && d.month == 12 && d.day == 30 && d.hasTime()) {
+        p = putTime(p, d);
     } else {
-        p = putDate(p, *this);
-        if (hasTime()) {
+        p = putDate(p, d);
+        if (d.hasTime()) {
             *p++ = ' ';
-            p = putTime(p, *this);
+            p = putTime(p, d);
         }
     }
-    return std::string(buf, p);
+    return {buffer.data(), static_cast<std::size_t>(p - buffer.data())};
+}
+
+}  // namespace base
+
+std::string DateTime::toText() const {
+    base::DateTimeBuffer buffer;
+    return std::string(base::dateTimeText(*this, buffer));
 }
 
 std::string DateTime::toIso() const {

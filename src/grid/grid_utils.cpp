@@ -106,15 +106,31 @@ void formatDateColumns(FlexGrid& grid, const std::string& dateFormat, const std:
     std::string formatted;
     for (int c = 0; c < grid.Cols(); ++c) {
         if (!tidiesDates(grid.TextMatrix(0, c), dateFormat, colString, notColString)) continue;
-        // Dates repeat down a column: each distinct text is read and written once.
+        // Dates repeat down a column: each distinct text is read and written once. A column
+        // whose texts rarely repeat (times to the second) stops looking them up once the
+        // memory is full and has answered fewer than half the cells.
         std::unordered_map<std::string, std::optional<std::string>, TextHash, std::equal_to<>> tidied;
+        std::size_t looked = 0;
+        std::size_t found = 0;
+        bool remembering = true;
         // The column's changed cells are announced together.
-        grid.editColumn(c, 1, [&](std::string_view text) -> std::optional<std::string> {
-            if (const auto known = tidied.find(text); known != tidied.end()) return known->second;
+        grid.editColumn(c, 1, [&](std::string_view text) -> std::optional<std::string_view> {
+            if (remembering) {
+                ++looked;
+                if (const auto known = tidied.find(text); known != tidied.end()) {
+                    ++found;
+                    if (!known->second) return std::nullopt;
+                    return std::string_view(*known->second);
+                }
+            }
             const std::string_view next = tidiedDate(text, dateFormat, formatted);
-            std::optional<std::string> result;
-            if (next != text) result.emplace(next);
-            if (tidied.size() < kMostTidied) tidied.emplace(text, result);
+            std::optional<std::string_view> result;
+            if (next != text) result = next;
+            if (!remembering) return result;
+            if (tidied.size() < kMostTidied)
+                tidied.emplace(text, result ? std::optional<std::string>(*result) : std::nullopt);
+            else if (2 * found < looked)
+                remembering = false;
             return result;
         });
     }

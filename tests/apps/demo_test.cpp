@@ -186,10 +186,8 @@ TEST_F(Demo, ARecordEnteredThroughTheWidgetsIsValidated) {
     CustomerForm* f = &openCustomers();
     typeNewCustomer(*f);
     click(*f, "cmdSave");
-    ASSERT_EQ(messages->messages().size(), 1u);
-    EXPECT_EQ(messages->last().text, "此处不能为空，请填入文本！");
-    EXPECT_EQ(messages->last().style, 48);
-    EXPECT_EQ(messages->last().title, kMsgTitle);
+    EXPECT_EQ(messages->messages(),
+              (std::vector<memory::ShownMessage>{{"此处不能为空，请填入文本！", 48, kMsgTitle}}));
     EXPECT_EQ(f->mode(), CustomerForm::Mode::Add);
 
     typeInto(f->box(1), "明光文具有限公司");

@@ -180,7 +180,7 @@ TEST_P(TsqlCursors, ACursorIsGlobalUnlessDeclaredLocal) {
     conn_->Execute("deallocate d");
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlCursors);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlCursors);
 
 // ---- what the embedded database decides
 

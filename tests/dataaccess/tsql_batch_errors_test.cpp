@@ -266,7 +266,7 @@ TEST_P(TsqlBatchErrors, SettingsAtTheValuesTheDatabaseKeepsAreAccepted) {
     });
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlBatchErrors);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlBatchErrors);
 
 // ---- what the embedded database decides
 

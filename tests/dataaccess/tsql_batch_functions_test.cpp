@@ -174,7 +174,7 @@ TEST_P(TsqlFunctions, AlteringAFunctionChangesTheAnswersOfItsCallers) {
     EXPECT_EQ(refused("select dbo.含税(100, default)"), 4121);
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlFunctions);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlFunctions);
 
 // ---- what the embedded database decides
 

@@ -200,7 +200,7 @@ TEST_P(TsqlModules, WhatSqlServerRefusesFailsWithItsNumber) {
     });
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlModules);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlModules);
 
 // ---- what the embedded database decides
 

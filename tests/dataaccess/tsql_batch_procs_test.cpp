@@ -163,7 +163,7 @@ TEST_P(TsqlBatchProcs, DynamicSqlStopsBeyond32Levels) {
               "31");
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlBatchProcs);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlBatchProcs);
 
 }  // namespace
 }  // namespace Palvo

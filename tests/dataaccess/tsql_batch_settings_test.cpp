@@ -259,7 +259,7 @@ TEST_P(TsqlSettings, AnsiNullsSetInDynamicSqlEndsWithIt) {
               "on");
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlSettings);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlSettings);
 
 // a change that takes no TOP (n): in the batch that sets ROWCOUNT, or later in the session
 TEST(EmbeddedSettings, AChangeUnderRowcountWithoutTopIsRefusedByName) {

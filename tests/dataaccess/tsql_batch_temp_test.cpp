@@ -227,7 +227,7 @@ TEST_P(TsqlTemp, ADeleteWhoseOutputIntoFailsDeletesNothing) {
     EXPECT_EQ(scalar("select count(*) from #d"), "0");
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlTemp);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlTemp);
 
 // ---- what the embedded database decides
 

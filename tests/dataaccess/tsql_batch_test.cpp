@@ -182,7 +182,7 @@ TEST_P(TsqlBatch, ReturnEndsTheBatch) {
               "<no row>");
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlBatch);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlBatch);
 
 // ---- what the embedded database decides
 

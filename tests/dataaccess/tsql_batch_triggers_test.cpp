@@ -226,7 +226,7 @@ TEST_P(TsqlTriggers, TheCatalogueKnowsATriggerAsAnObjectOfKindTr) {
     });
 }
 
-PALVO_ANSWERS_ON_BACKENDS(TsqlTriggers);
+PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlTriggers);
 
 // ---- what the embedded database decides
 

@@ -283,6 +283,120 @@ TEST_F(PgBatch, ProcedureDropsTheTemporaryTablesItMade) {
     EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Query("select * from #p"); })), 208);
 }
 
+TEST_F(PgBatch, FunctionMadeOnOneConnectionIsCalledFromAnother) {
+    conn_.Execute(
+        "create function dbo.含税 (@价 decimal(10,2)) returns decimal(12,2) as begin return @价 * 1.13 end");
+    conn_.Execute(
+        "create function 区间 (@from int, @to int) returns table as return (select @from as 起, @to as 止)");
+    Connection other;
+    other.Open(db_);
+    EXPECT_EQ(text(other.Query("select dbo.含税(100), dbo.含税(dbo.含税(1))")), "113.00|1.28");
+    EXPECT_EQ(text(other.Query("select 起, 止 from dbo.区间(2, 5)")), "2|5");
+}
+
+TEST_F(PgBatch, FunctionInWhereFiltersTheRows) {
+    conn_.Execute(
+        "create table 货品 (名称 nvarchar(10), 价 int); insert into 货品 values (N'纸', 3), (N'笔', 8), "
+        "(N'尺', 12)");
+    conn_.Execute(
+        "create function dbo.贵 (@价 int, @线 int = 5) returns int as begin return iif(@价 > @线, 1, 0) end");
+    expectAnswers({
+        {"select 名称 from 货品 where dbo.贵(价, default) = 1 order by 价", "笔;尺"},
+        {"declare @线 int = 10; select 名称 from 货品 where dbo.贵(价, @线) = 1", "尺"},
+    });
+}
+
+TEST_F(PgBatch, InlineTableFunctionJoinsATable) {
+    conn_.Execute(
+        "create table 订单 (号 int, 客户 int); insert into 订单 values (1, 7), (2, 8), (3, 7); "
+        "create table 客户 (id int, 名 nvarchar(10)); insert into 客户 values (7, N'甲'), (8, N'乙')");
+    conn_.Execute(
+        "create function dbo.单数 (@至少 int) returns table as return (select 客户, count(*) as n from 订单 "
+        "group by 客户 having count(*) >= @至少)");
+    expectAnswers({
+        {"select c.名, d.n from 客户 c join dbo.单数(2) d on d.客户 = c.id", "甲|2"},
+        {"select c.名 from 客户 c join 单数(1) on 单数.客户 = c.id and 单数.n = 1", "乙"},
+    });
+}
+
+TEST_F(PgBatch, AlteredFunctionAnswersTheNextCall) {
+    // alone, and in a batch, whose statements the connection keeps read
+    const char* const calls[] = {"select dbo.f(1)", "declare @a int = 1; select dbo.f(@a)"};
+    conn_.Execute("create function dbo.f (@a int) returns int as begin return @a + 1 end");
+    for (const char* call : calls) EXPECT_EQ(rows(call), "2") << call;
+    Connection other;
+    other.Open(db_);
+    other.Execute("alter function dbo.f (@a int) returns int as begin return @a * 10 end");
+    for (const char* call : calls) EXPECT_EQ(rows(call), "10") << call;
+    other.Execute("create or alter function dbo.f (@a int) returns table as return (select @a as a)");
+    EXPECT_EQ(rows("select a from dbo.f(3)"), "3");
+}
+
+TEST_F(PgBatch, DroppedFunctionIsNotFound) {
+    conn_.Execute("create function dbo.f (@a int) returns int as begin return @a end");
+    conn_.Execute("create function dbo.t () returns table as return (select 1 as k)");
+    conn_.Execute("drop function dbo.f, t");
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Query("select dbo.f(1)"); })), 4121);
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Query("select * from dbo.t()"); })), 208);
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Execute("drop function dbo.f"); })), 3701);
+    conn_.Execute("drop function if exists dbo.f");
+}
+
+TEST_F(PgBatch, FunctionErrorsAreSqlServers) {
+    conn_.Execute("create table t (k int)");
+    conn_.Execute("create function dbo.f (@a int, @b int) returns int as begin return @a + @b end");
+    const struct {
+        const char* batch;
+        long number;
+    } cases[] = {
+        {"select dbo.f(1)", 313},
+        {"select dbo.f(1, 2, 3)", 8144},
+        {"create function f (@a int) returns int as begin return @a end", 2714},
+        {"create function t () returns int as begin return 1 end", 2714},
+        {"alter function g (@a int) returns int as begin return @a end", 208},
+        {"create function g (@a int) returns int as begin print 'x'; return @a end", 443},
+        {"create function g (@a int) returns int as begin select 1; return @a end", 444},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.batch);
+        EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Execute(c.batch); })), c.number);
+    }
+}
+
+// An argument is written into the statement as the value it is, quotes and all.
+TEST_F(PgBatch, TextArgumentWithAQuoteStaysAValue) {
+    conn_.Execute("create table x (k int); insert into x values (1)");
+    conn_.Execute(
+        "create function dbo.称呼 (@名 nvarchar(40)) returns nvarchar(50) as begin\n"
+        "return N'尊敬的' + @名 end");
+    expectAnswers({
+        {"select dbo.称呼(N'O''Brien')", "尊敬的O'Brien"},
+        {"select dbo.称呼(N'''); drop table x; --')", "尊敬的'); drop table x; --"},
+        {"declare @v nvarchar(40) = N'O''Brien'; select dbo.称呼(@v)", "尊敬的O'Brien"},
+        {"select count(*) from x", "1"},
+    });
+}
+
+TEST_F(PgBatch, ObjectIdFindsAFunctionOfItsType) {
+    conn_.Execute("create table t (k int)");
+    conn_.Execute("create function dbo.f (@a int) returns int as begin return @a end");
+    conn_.Execute("create function dbo.g () returns table as return (select 1 as k)");
+    EXPECT_EQ(
+        rows("select iif(object_id('dbo.f', 'FN') is null, 0, 1), iif(object_id('f', 'IF') is null, 0, 1), "
+             "iif(object_id('G', 'IF') is null, 0, 1), iif(object_id('t', 'U') is null, 0, 1), "
+             "iif(object_id('t', 'V') is null, 0, 1), iif(object_id('h', 'FN') is null, 0, 1), "
+             "iif(object_id('[dbo].[g]') is null, 0, 1)"),
+        "1|0|1|1|0|0|1");
+    conn_.Execute("if object_id('dbo.f', 'FN') is not null drop function dbo.f");
+    EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Query("select dbo.f(1)"); })), 4121);
+}
+
+TEST_F(PgBatch, FunctionTextComesBackFromSpHelpText) {
+    conn_.Execute("create function dbo.f (@a int)\nreturns int as begin return @a end");
+    EXPECT_EQ(rows("exec sp_helptext 'dbo.f'"),
+              "create function dbo.f (@a int)\n;returns int as begin return @a end");
+}
+
 TEST_F(PgBatch, WhatItCannotKeepIsRefusedByName) {
     const struct {
         const char* batch;
@@ -292,9 +406,8 @@ TEST_F(PgBatch, WhatItCannotKeepIsRefusedByName) {
         {"set language us_english; select 1", "Not supported on PostgreSQL: SET LANGUAGE in a batch."},
         {"set ansi_nulls off; select 1", "Not supported on PostgreSQL: SET ANSI_NULLS OFF in a batch."},
         {"create table ##g (k int)", "Not supported on PostgreSQL: global temporary table ##g."},
-        {"set rowcount 1; update t set k = 0", "Not supported on PostgreSQL: TOP in UPDATE."},
-        {"create function f (@a int) returns int as begin return @a + 1 end",
-         "Not supported on PostgreSQL: user-defined functions (CREATE FUNCTION)."},
+        {"create function 加一 (@a int) returns int as begin declare @b int = @a + 1; return @b end",
+         "Not supported on PostgreSQL: a user-defined function whose body is statements (加一)."},
         {"create trigger tr on t after insert as select 1",
          "Not supported on PostgreSQL: the statement CREATE TRIGGER."},
         {"declare @s varchar(10) = 'a'; select soundex(@s)",

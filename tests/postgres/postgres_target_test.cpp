@@ -215,17 +215,39 @@ TEST_F(PgTarget, CatalogueListsColumnsAsSqlServerNamesThem) {
     EXPECT_EQ(row("select case when object_id('dbo.TargetCase') is null then 0 else 1 end"), "1");
 }
 
+// Neither the schema palvo's tables and views, PostgreSQL's own, nor a table of a schema off the search path.
+TEST_F(PgTarget, CatalogueViewsShowOnlyTheHostsTables) {
+    Connection admin;
+    admin.setStatementTranslator({});  // PostgreSQL's own statements
+    admin.Open(server_);
+    admin.Execute("create schema if not exists 目标别处");
+    admin.Execute("create table if not exists 目标别处.藏表 (k int)");
+    const std::string others = " in ('runtime', 'syscolumns', 'pg_class', 'sys.tables', '藏表')";
+    for (const std::string& query :
+         {"select count(*) from sys.objects where name" + others,
+          "select count(*) from sys.tables where name" + others,
+          "select count(*) from INFORMATION_SCHEMA.TABLES where TABLE_NAME" + others,
+          "select count(*) from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME" + others}) {
+        SCOPED_TRACE(query);
+        EXPECT_EQ(row(query), "0");
+    }
+    EXPECT_EQ(row("select count(*) from sys.objects where name = '目标客户'"), "1");
+}
+
 TEST_F(PgTarget, ConstructsWithoutARenderingAreRefusedByName) {
     const struct {
         const char* statement;
         const char* message;
     } cases[] = {
         {"select top 10 percent 代码 from 目标客户", "Not supported on PostgreSQL: TOP ... PERCENT."},
-        {"select top 1 with ties 代码 from 目标客户 order by 代码",
-         "Not supported on PostgreSQL: TOP ... WITH TIES."},
+        {"select top 1 with ties 代码 from 目标客户",
+         "Not supported on PostgreSQL: TOP ... WITH TIES without ORDER BY."},
         {"select top 1 代码 from 目标客户 union select 'x'",
          "Not supported on PostgreSQL: TOP in a query with UNION."},
-        {"delete top (1) from 目标客户", "Not supported on PostgreSQL: TOP in DELETE."},
+        {"delete top (1) from 目标客户 output deleted.代码",
+         "Not supported on PostgreSQL: TOP in DELETE with OUTPUT."},
+        {"delete top (?) from 目标客户 where 代码 = ?",
+         "Not supported on PostgreSQL: TOP in DELETE with a parameter for its count and another after it."},
         {"select soundex('a')", "Not supported on PostgreSQL: the function SOUNDEX()."},
         {"select datalength(名称) from 目标客户", "Not supported on PostgreSQL: the function DATALENGTH()."},
         {"select * from 目标客户 with (readpast)", "Not supported on PostgreSQL: the table hint READPAST."},

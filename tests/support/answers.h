@@ -81,29 +81,12 @@ protected:
     void SetUp() override {
         conn_ = GetParam().open();
         if (!conn_) GTEST_SKIP() << GetParam().skipReason;
-        if (const auto* pg = dynamic_cast<const NotingPgConnection*>(conn_.get())) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            const std::string suite = info->test_suite_name(), test = info->name();
-            watch_ = std::make_unique<PgDifferenceWatch>(suite.substr(suite.find('/') + 1),
-                                                         test.substr(0, test.rfind('/')), *pg);
-        }
+        watch_ = watchPgDifferences(*conn_);
     }
 
-    /// On PostgreSQL: the failures no entry of pg_differences.h explains fail the test, and so does an
-    /// entry whose statement ran and answered as SQL Server does.
-    void TearDown() override {
-        if (!watch_) return;
-        const auto outcome = watch_->settle();
-        watch_.reset();
-        for (const auto& [r, statement] : outcome.unexplained)
-            ADD_FAILURE_AT(r.file_name() ? r.file_name() : "unknown file", r.line_number())
-                << r.message() << "\n(on PostgreSQL, after the statement: " << statement << ")";
-        for (const PgDifference* d : outcome.stale)
-            ADD_FAILURE() << "PostgreSQL now answers as SQL Server does: take the entry for \""
-                          << d->statement
-                          << "\" out of tests/support/pg_differences.h and docs/sql-dialect.md";
-        if (!outcome.skipped.empty()) GTEST_SKIP() << outcome.skipped;
-    }
+    /// On PostgreSQL: the failures no entry of the docs' list explains fail the test, and so does an entry
+    /// whose statement ran and answered as SQL Server does.
+    void TearDown() override { settlePgDifferences(watch_); }
 
     /// The first row's values as text, "<null>" for Null; {"<no row>"} when there is none.
     Row row(const std::string& sql) {

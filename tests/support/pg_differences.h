@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -118,5 +119,31 @@ private:
     const PgDifference* down_ = nullptr;
     std::string skipped_;
 };
+
+/// The watch over the running test when `conn` is a scratch PostgreSQL connection (pg_scratch.h); null on
+/// the other databases. Made once the connection is open, so that what fails after it is held.
+inline std::unique_ptr<PgDifferenceWatch> watchPgDifferences(const Connection& conn) {
+    const auto* pg = dynamic_cast<const NotingPgConnection*>(&conn);
+    if (!pg) return nullptr;
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string suite = info->test_suite_name(), test = info->name();
+    return std::make_unique<PgDifferenceWatch>(suite.substr(suite.find('/') + 1),
+                                               test.substr(0, test.rfind('/')), *pg);
+}
+
+/// Ends the watch at the test's end: the failures no entry explains fail the test, and so does an entry whose
+/// statement ran and answered as SQL Server does; a skip the test asked for stands.
+inline void settlePgDifferences(std::unique_ptr<PgDifferenceWatch>& watch) {
+    if (!watch) return;
+    const auto outcome = watch->settle();
+    watch.reset();
+    for (const auto& [r, statement] : outcome.unexplained)
+        ADD_FAILURE_AT(r.file_name() ? r.file_name() : "unknown file", r.line_number())
+            << r.message() << "\n(on PostgreSQL, after the statement: " << statement << ")";
+    for (const PgDifference* d : outcome.stale)
+        ADD_FAILURE() << "PostgreSQL now answers as SQL Server does: take the entry for \"" << d->statement
+                      << "\" out of docs/sql-dialect.md";
+    if (!outcome.skipped.empty()) GTEST_SKIP() << outcome.skipped;
+}
 
 }  // namespace Palvo::testing

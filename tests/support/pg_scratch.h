@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -26,7 +27,8 @@ inline constexpr const char* kPgSkipReason =
     "PALVO_PG_CONNECTION_FILE not set: run through ctest, which starts a private PostgreSQL server "
     "(scripts/pg-cluster) for these cases";
 
-/// An ODBC connection to PostgreSQL that remembers the statements it was given, in order.
+/// An ODBC connection to PostgreSQL that remembers the statements it was given, in order, each on one line
+/// (its line breaks as blanks), as the docs' list of differences writes them.
 class NotingPgConnection final : public odbc::Connection {
 public:
     /// The statement given last; "" before the first.
@@ -61,7 +63,8 @@ protected:
 private:
     void note(const std::string& sql) {
         last_ = sql;
-        all_.insert(sql);
+        std::replace(last_.begin(), last_.end(), '\n', ' ');
+        all_.insert(last_);
     }
     std::string last_;
     std::set<std::string> all_;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,7 @@ protected:
     static Message info(const std::string& text) { return {text, 64, "提示标题"}; }
     static Message warning(const std::string& text) { return {text, 48, "提示标题"}; }
 
-    std::unique_ptr<WindowTestHost> host;
+    std::optional<WindowTestHost> host;  // emplace ends the old host (restoring its predecessor) first
 };
 
 }  // namespace Palvo::testing

@@ -1,7 +1,7 @@
 // The window hosts the window tests run on: each test is written once and
-// runs on every host (memory, and Qt offscreen where it is built). A
-// WindowTestHost installs its host and a scripted message box on the thread
-// for its lifetime; after a window closed, lastFrame() still reads it.
+// runs on every host (memory, and Qt offscreen). A WindowTestHost installs
+// its host and a scripted message box on the thread for its lifetime; after
+// a window closed, lastFrame() still reads it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "palvo/memory/msgbox.h"
 #include "palvo/memory/window_host.h"
 #include "palvo/msgbox.h"
+#include "palvo/qt/window_host.h"
 #include "palvo/window.h"
 #include "palvo/window_script.h"
 
@@ -25,22 +26,7 @@ inline std::string hostName(const ::testing::TestParamInfo<HostKind>& info) {
     return info.param == HostKind::Memory ? "Memory" : "Qt";
 }
 
-/// A Qt window host playing the script, defined where the Qt host is built
-/// (tests/windows/qt_hosts.cpp); it keeps the last window readable.
-struct QtTestHost {
-    std::shared_ptr<WindowHost> host;
-    std::function<Palvo::WindowFrame&()> lastFrame;
-};
-QtTestHost makeQtTestHost(std::shared_ptr<WindowScript> script,
-                          std::shared_ptr<memory::ScriptedMessageBox> messages);
-/// Whether this test binary has the Qt host.
-bool haveQtHost();
-
-inline std::vector<HostKind> windowHostKinds() {
-    std::vector<HostKind> kinds{HostKind::Memory};
-    if (haveQtHost()) kinds.push_back(HostKind::Qt);
-    return kinds;
-}
+inline std::vector<HostKind> windowHostKinds() { return {HostKind::Memory, HostKind::Qt}; }
 
 class WindowTestHost {
 public:
@@ -48,15 +34,10 @@ public:
         : script_(std::make_shared<WindowScript>(parseWindowScript(script))),
           messages_(std::make_shared<memory::ScriptedMessageBox>()),
           messageGuard_(messages_) {
-        if (kind == HostKind::Qt) {
-            QtTestHost qt = makeQtTestHost(script_, messages_);
-            host_ = qt.host;
-            lastFrame_ = qt.lastFrame;
-        } else {
-            auto host = std::make_shared<memory::WindowHost>(script_, messages_);
-            host_ = host;
-            lastFrame_ = [host]() -> Palvo::WindowFrame& { return host->last(); };
-        }
+        if (kind == HostKind::Qt)
+            use(std::make_shared<qt::WindowHost>(script_, messages_));
+        else
+            use(std::make_shared<memory::WindowHost>(script_, messages_));
         previous_ = installWindowHost(host_);
     }
     ~WindowTestHost() { installWindowHost(std::move(previous_)); }
@@ -69,6 +50,12 @@ public:
     std::size_t unplayed() const { return script_->size(); }
 
 private:
+    template <class H>
+    void use(std::shared_ptr<H> host) {
+        host_ = host;
+        lastFrame_ = [host]() -> Palvo::WindowFrame& { return host->last(); };
+    }
+
     std::shared_ptr<WindowScript> script_;
     std::shared_ptr<memory::ScriptedMessageBox> messages_;
     ScopedMessageBox messageGuard_;

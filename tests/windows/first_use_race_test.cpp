@@ -58,8 +58,7 @@ TEST_P(FirstUseRace, ASetSeededByAnotherUserMeanwhileIsNeitherSeededAgainNorAnsw
             EXPECT_EQ(clsDatabase().sGetField("客户", c.category, "月报"), "名称,金额,数量,日期")
                 << caller << c.raceAfter;
         } else {
-            host.reset();
-            host = std::make_unique<WindowTestHost>(GetParam(), "");
+            host.emplace(GetParam(), "");
             if (caller == "sPrintSet")
                 clsSearch().sPrintSet("客户", "月报", c.category, "", "");
             else

@@ -31,8 +31,7 @@ protected:
     // Plays the script on the window over `table` and returns the clause.
     std::string find(const std::string& script, const std::string& table = "客户",
                      const std::string& unit = "d") {
-        host.reset();  // restores the thread's host before the next one is installed
-        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        host.emplace(GetParam(), script);
         return clsSearch().sFindStr(table, unit);
     }
     ComboBox& comboOf(const std::string& name) { return get<ComboBox>(name); }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,7 @@ protected:
     std::string pick(const std::string& script, const std::string& field = "客户表,客户编号",
                      const std::string& strWhere = "", const std::string& sSql = "", bool multi = false,
                      const std::string& sFormat = "YYYY-MM-DD") {
-        host.reset();  // the old host restores its predecessor before the new one installs
-        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        host.emplace(GetParam(), script);
         conn->reset();
         return clsForm().sPopWindow(field, strWhere, sFormat, sSql, multi);
     }
@@ -61,7 +61,7 @@ protected:
 
     std::shared_ptr<sqlite::Connection> db;
     std::shared_ptr<CountingConnection> conn;
-    std::unique_ptr<WindowTestHost> host;
+    std::optional<WindowTestHost> host;  // emplace ends the old host (restoring its predecessor) first
 };
 
 TEST_P(Picker, LoadListsTheTable) {
@@ -189,7 +189,7 @@ TEST_P(Picker, AFailingHostQueryIsReportedEachTimeItRuns) {
 }
 
 TEST_P(Picker, AFieldWithoutItsReturnColumnIsRefusedBeforeAnyWindow) {
-    host = std::make_unique<WindowTestHost>(GetParam(), "key Enter");
+    host.emplace(GetParam(), "key Enter");
     EXPECT_EQ(errorNumber([] { clsForm().sPopWindow("客户表"); }), ErrorNumber::InvalidCall);
     EXPECT_EQ(host->unplayed(), 1u);  // no window was shown
 }
@@ -269,9 +269,7 @@ TEST_P(Picker, AStoppedPinyinFilterSaysSoInsteadOfEmptyingTheList) {
         "as 名称 from 数 a cross join 数 b cross join 数 c cross join 数 d");
     db->CommandTimeout(1);
     pick("Combo1 = 名称\nTxt1 = xyz\nkey F5", "名单,名称");
-    ASSERT_EQ(messages().size(), 1u);
-    EXPECT_EQ(messages()[0].text, "拼音查询未完成，列表未改变：Query timeout expired");
-    EXPECT_EQ(messages()[0].style, 48);
+    EXPECT_EQ(messages(), (Messages{{"拼音查询未完成，列表未改变：Query timeout expired", 48, "提示标题"}}));
     EXPECT_EQ(flx().Rows(), 51);
     EXPECT_EQ(flx().TextMatrix(1, 1), "名0");
 }
@@ -281,8 +279,7 @@ TEST_P(Picker, MultiSelectionListsTheMarkedRows) {
         multi("select flx 1\nclick flx\nselect flx 3\nclick flx\nclick lblSel\nclick Command1");
     EXPECT_EQ(two, "A01,A03,");
     EXPECT_EQ(lblSel().ToolTipText(), ",A01,A03,");
-    ASSERT_EQ(messages().size(), 1u);
-    EXPECT_EQ(messages()[0], (memory::ShownMessage{"你一共选择了2条信息！\nA01,A03,", 64, "提示标题"}));
+    EXPECT_EQ(messages(), (Messages{{"你一共选择了2条信息！\nA01,A03,", 64, "提示标题"}}));
 }
 
 // Multiple selection ends with the window.

@@ -71,13 +71,6 @@ TEST_P(LoadRecordWindow, Label1FollowsTheJob) {
     EXPECT_EQ(dynamic_cast<Label&>(f.control("Label1")).Caption(), "正在进行格式设置,请稍候....");
 }
 
-// With no script to play, the window closes itself when the report is done.
-TEST_P(LoadRecordWindow, TheFinishedReportIsOpened) {
-    WindowTestHost host(GetParam(), "");
-    clsPrint().sPrintComFlxData(grid, "标题", "上", "下");
-    EXPECT_EQ(desk->opened, std::vector<std::string>{desk->saveTo});
-}
-
 TEST_P(LoadRecordWindow, UnloadingForgetsTheJob) {
     WindowTestHost host(GetParam(), "");
     clsPrint().sPrintComFlxData(grid, "标题", "上", "下");

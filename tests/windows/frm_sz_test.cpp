@@ -14,16 +14,13 @@ protected:
     void SetUp() override { setUpTables(""); }
     void open(const std::string& script, const std::string& query = "月报", const std::string& must = "",
               const std::string& table = "客户") {
-        host.reset();  // restores the thread's host before the next one is installed
-        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        host.emplace(GetParam(), script);
         EXPECT_TRUE(clsSearch().sPrintSet(table, query, "普通查询", "", must).isNull());
     }
     std::vector<Items> lists() { return {items("List1"), items("List2"), items("List3"), items("List4")}; }
     CommandButton& button(const std::string& name) { return get<CommandButton>(name); }
     // 字段名 选择标志/排列顺序/排序/合计 of the set, in display order.
-    Items rows(const std::string& query = "月报") {
-        return settingsRows("选择标志, 排列顺序, 排序, 合计", query);
-    }
+    Items rows() { return settingsRows("选择标志, 排列顺序, 排序, 合计", "月报"); }
 };
 
 TEST_P(PrintSettings, TheFirstOpeningSeedsEveryShownColumnInTableOrder) {

@@ -17,8 +17,7 @@ protected:
     void SetUp() override { setUpTables(", 照片 image"); }
     void open(const std::string& script, const std::string& query = "月报",
               const std::string& table = "客户") {
-        host.reset();  // restores the thread's host before the next one is installed
-        host = std::make_unique<WindowTestHost>(GetParam(), script);
+        host.emplace(GetParam(), script);
         EXPECT_TRUE(clsSearch().sPrintSet_Zdy(table, query, "自定义查询").isNull());
     }
     // The script lines that fill condition row r; a "" logic leaves its cell alone.
@@ -43,9 +42,7 @@ protected:
         return out;
     }
     // 字段名 选择标志/排列顺序/排序/合计/分组 of the set, in display order.
-    Items rows(const std::string& query = "月报") {
-        return settingsRows("选择标志, 排列顺序, 排序, 合计, 分组", query);
-    }
+    Items rows() { return settingsRows("选择标志, 排列顺序, 排序, 合计, 分组", "月报"); }
     // The condition and its items, the same on every row of the set.
     Items condition() {
         auto t = conn->Query("select distinct 查询条件, 条件项目 from 查询打印设置");
@@ -99,11 +96,10 @@ protected:
 };
 
 TEST_P(SavedConditions, TheGridIsSavedOnEveryRow) {
-    const std::string& query = quotedQuery;
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(condition(),
               Items{"名称 like '%O''Neil%' AND 数量 > 5#,,名称, 包含 ,O'Neil,, AND ,数量, > ,5"});
-    EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", query), "编号,名称,金额,数量,日期,备注");
+    EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", quotedQuery), "编号,名称,金额,数量,日期,备注");
 }
 
 // The editors follow the current cell.
@@ -124,22 +120,21 @@ TEST_P(SavedConditions, TheSavedGridComesBackWithItsEditorOverTheCell) {
 // The stored condition goes at once, and the dialog says so each time it
 // opens until the rest is saved.
 TEST_P(SavedConditions, AColumnTheTableLostTakesItsConditionRowsWithIt) {
-    const std::string& query = quotedQuery;
     exec({"alter table 客户 drop column 名称", "alter table 客户 add 电话 varchar(20)"});
-    EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", query), "编号,金额,数量,日期,备注,电话");
+    EXPECT_EQ(clsDatabase().sGetField("客户", "自定义查询", quotedQuery), "编号,金额,数量,日期,备注,电话");
     EXPECT_EQ(condition(), Items{"#,,名称, 包含 ,O'Neil,, AND ,数量, > ,5"});
     const Message notice =
         info("表中已没有字段“名称”，含有该字段的查询条件已删除，请检查查询条件后重新保存！");
     for (int opening = 0; opening < 2; ++opening) {
-        open("", query);
+        open("", quotedQuery);
         SCOPED_TRACE(opening);
         EXPECT_EQ(messages(), std::vector<Message>{notice});
         EXPECT_EQ(grid(), Items{"||数量| > |5"}) << "the next row joins nothing before it";
         EXPECT_EQ(items("List2"), (Items{"编号", "金额", "数量", "日期", "备注", "电话"}));
     }
-    open("click Command7", query);
+    open("click Command7", quotedQuery);
     EXPECT_EQ(condition(), Items{"数量 > 5#,,数量, > ,5"});
-    open("", query);
+    open("", quotedQuery);
     EXPECT_TRUE(messages().empty());
 }
 

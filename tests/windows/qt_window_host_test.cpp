@@ -18,6 +18,7 @@
 #include "palvo/error.h"
 #include "palvo/qt/window_host.h"
 #include "palvo/window.h"
+#include "support/qt_application.h"
 #include "support/window_hosts.h"
 
 namespace Palvo::testing {

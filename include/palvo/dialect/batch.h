@@ -174,6 +174,14 @@ PALVO_API std::size_t statementCount(std::string_view tsql);
 /// `args` (converted to its parameters' types); what its RETURN gives, of its declared type. A call
 /// is one more level of calls within calls (217 beyond 32).
 PALVO_API Value runFunction(BatchPort& port, const std::string& name, std::vector<Value> args);
+/// Whether CREATE FUNCTION text makes a scalar function whose body is statements (one that runFunction
+/// runs per call) rather than one RETURN of an expression. Throws as CREATE FUNCTION does for text it
+/// would not make.
+PALVO_API bool functionRunsStatements(std::string_view definition);
+/// The statement with each call of a user-defined function the catalogue has written in its place (a
+/// scalar function's RETURN expression, an inline table-valued function's query as a derived table);
+/// none when it calls none. Throws SQL Server's 4121, 208, 313, 8144 and 217 for a call that fails.
+PALVO_API std::optional<std::string> expandFunctions(std::string_view tsql, Catalogue& catalogue);
 /// The levels of procedure calls and dynamic SQL within one another running on this thread
 /// (@@NESTLEVEL): 0 in a host's batch.
 PALVO_API int nestLevel();

@@ -139,6 +139,10 @@ inline constexpr const char* kAnsiNullsOff = "set ansi_nulls off;\n";
 /// tsql_global_maker()).
 inline constexpr const char* kGlobalMakers = "palvo_modules_temps";
 
+/// The name a target gives a result column SQL Server leaves without one (an expression without an alias),
+/// where its database names every column: the connection reports it as "".
+inline constexpr const char* kUnnamedColumn = "palvo:unnamed";
+
 class Target;  // target.h
 
 /// Translates T-SQL statements for one database (its target), remembering

@@ -104,9 +104,25 @@ TEST(FixedWidthMeasurer, WideCharactersAreOneEmOthersHalf) {
         double twips;
     };
     const std::vector<Case> cases = {
-        {"a", 9, 90},           {"金额", 9, 360},  {"a金", 10, 300}, {"", 9, 0},
-        {"１２", 9, 360},       {"。，", 12, 480}, {"é", 9, 90},     {"\xff", 9, 90},
-        {"2004-01-01", 9, 900}, {"ab金c", 9, 450},
+        {"a", 9, 90},
+        {"金额", 9, 360},
+        {"a金", 10, 300},
+        {"", 9, 0},
+        {"１２", 9, 360},
+        {"。，", 12, 480},
+        {"é", 9, 90},
+        {"\xff", 9, 90},
+        {"2004-01-01", 9, 900},
+        {"ab金c", 9, 450},
+        // where the run of ideographs U+5000..U+9FFF begins and ends, and characters cut off
+        {"\xe4\xb8\x80", 9, 180},  // U+4E00
+        {"\xe4\xb7\x80", 9, 90},   // U+4DC0, a hexagram symbol
+        {"\xea\xb0\x80", 9, 180},  // U+AC00
+        {"\xe9\x87", 9, 180},      // two bytes of a three-byte character
+        {"\xe9\x87"
+         "a",
+         9, 270},                      // the same before a letter
+        {"\xe5\x80\x80\xe9", 9, 270},  // U+5000, then a lone lead byte
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(m.TextWidth(c.text, c.size), c.twips) << c.text;
 }

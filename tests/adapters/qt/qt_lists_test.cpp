@@ -48,38 +48,36 @@ TEST_F(QtComboBox, TakesOverTheEntriesMadeInDesigner) {
 
 TEST_F(QtComboBox, KeepsTheWidgetInStep) {
     QLineEdit* line = widget.lineEdit();
-    {
-        qt::ComboBox c(&widget);
-        c.AddItem("丙", 0);
-        EXPECT_EQ(widget.itemText(0), QString::fromUtf8("丙"));
-        EXPECT_EQ(widget.currentIndex(), 2) << "the current entry moves with the model's";
-        c.Text("自由");
-        c.SelStart(1);
-        c.SelLength(1);
-        EXPECT_EQ(widget.currentIndex(), -1);
-        EXPECT_EQ(line->text(), QString::fromUtf8("自由"));
-        EXPECT_EQ(line->selectedText(), QString::fromUtf8("由"));
+    qt::ComboBox c(&widget);
+    c.AddItem("丙", 0);
+    EXPECT_EQ(widget.itemText(0), QString::fromUtf8("丙"));
+    EXPECT_EQ(widget.currentIndex(), 2) << "the current entry moves with the model's";
+    c.Text("自由");
+    c.SelStart(1);
+    c.SelLength(1);
+    EXPECT_EQ(widget.currentIndex(), -1);
+    EXPECT_EQ(line->text(), QString::fromUtf8("自由"));
+    EXPECT_EQ(line->selectedText(), QString::fromUtf8("由"));
 
-        // the user types over the selection, then picks an entry
-        QTest::keyClicks(line, "X");
-        EXPECT_EQ(c.Text(), "自X");
-        EXPECT_EQ(c.SelStart(), 2);
-        EXPECT_EQ(c.SelLength(), 0);
-        EXPECT_EQ(c.ListIndex(), -1);
-        widget.setCurrentIndex(0);
-        EXPECT_EQ(c.ListIndex(), 0);
-        EXPECT_EQ(c.Text(), "丙");
+    // the user types over the selection, then picks an entry
+    QTest::keyClicks(line, "X");
+    EXPECT_EQ(c.Text(), "自X");
+    EXPECT_EQ(c.SelStart(), 2);
+    EXPECT_EQ(c.SelLength(), 0);
+    EXPECT_EQ(c.ListIndex(), -1);
+    widget.setCurrentIndex(0);
+    EXPECT_EQ(c.ListIndex(), 0);
+    EXPECT_EQ(c.Text(), "丙");
 
-        c.RemoveItem(0);
-        EXPECT_EQ(widget.count(), 2);
-        EXPECT_EQ(widget.currentIndex(), -1) << "Qt would have picked a neighbour";
-        EXPECT_EQ(c.Text(), "丙") << "the edit text stays";
+    c.RemoveItem(0);
+    EXPECT_EQ(widget.count(), 2);
+    EXPECT_EQ(widget.currentIndex(), -1) << "Qt would have picked a neighbour";
+    EXPECT_EQ(c.Text(), "丙") << "the edit text stays";
 
-        c.AddItems({"丁", "戊"});
-        EXPECT_EQ(widget.count(), 4);
-        EXPECT_EQ(widget.itemText(3), QString::fromUtf8("戊"));
-        EXPECT_EQ(c.Text(), "丙") << "a bulk add leaves the edit text alone";
-    }
+    c.AddItems({"丁", "戊"});
+    EXPECT_EQ(widget.count(), 4);
+    EXPECT_EQ(widget.itemText(3), QString::fromUtf8("戊"));
+    EXPECT_EQ(c.Text(), "丙") << "a bulk add leaves the edit text alone";
 }
 
 TEST_F(QtComboBox, TheWidgetKeepsTheEntriesWhenTheAdapterGoes) {
