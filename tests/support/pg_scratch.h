@@ -85,7 +85,8 @@ inline std::string pgConnectionTo(const std::string& server, const std::string& 
 /// again when destroyed. A new server starts each test run, so the template holds the current schema.
 class PgScratchDatabase {
 public:
-    explicit PgScratchDatabase(const std::string& server)
+    /// `language` as the connection string's Language names it; empty for the library's default, Chinese.
+    PgScratchDatabase(const std::string& server, const std::string& language)
         : name_("palvo_t" + std::to_string(::getpid()) + "_" + std::to_string(++made())) {
         admin_.setStatementTranslator({});  // PostgreSQL's own statements, sent as written
         admin_.Open(server);
@@ -102,8 +103,7 @@ public:
         }
         admin_.Execute("select pg_advisory_unlock(7238502)");
         admin_.Execute("create database " + name_ + " template palvo_answers");
-        // in English, as the suites run the embedded database
-        conn_->Open(pgConnectionTo(server, name_) + ";Language=us_english;");
+        conn_->Open(pgConnectionTo(server, name_) + (language.empty() ? "" : ";Language=" + language + ";"));
     }
     PgScratchDatabase(const PgScratchDatabase&) = delete;
     PgScratchDatabase& operator=(const PgScratchDatabase&) = delete;
@@ -132,11 +132,14 @@ private:
 
 /// A connection on a new scratch database of the private server; the database goes when the last copy of
 /// the pointer does. Null when PALVO_PG_CONNECTION_FILE is not set.
-inline std::shared_ptr<Connection> openPgScratch() {
+inline std::shared_ptr<Connection> openPgScratchIn(const std::string& language) {
     const std::string server = pgServerConnection();
     if (server.empty()) return nullptr;
-    auto scratch = std::make_shared<PgScratchDatabase>(server);
+    auto scratch = std::make_shared<PgScratchDatabase>(server, language);
     return std::shared_ptr<Connection>(scratch, scratch->connection().get());
 }
+
+/// In English, as the answers suites run the embedded database.
+inline std::shared_ptr<Connection> openPgScratch() { return openPgScratchIn("us_english"); }
 
 }  // namespace Palvo::testing

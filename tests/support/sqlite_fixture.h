@@ -30,7 +30,7 @@ protected:
         conn = openMssqlScratch();
         const char* const skipReason = kMssqlSkipReason;
 #else
-        conn = openPgScratch();
+        conn = openPgScratchIn("");  // in Chinese, as the embedded database runs these tests
         const char* const skipReason = kPgSkipReason;
         if (conn) watch_ = watchPgDifferences(*conn);
 #endif
