@@ -75,11 +75,13 @@ struct Kept {
     std::shared_ptr<const CompiledNested> body;
 };
 
-Kept keptOf(const BatchPort::Module& m) {
+Kept keptOf(const BatchPort::Module& m, const BatchPort& port) {
     constexpr std::size_t kKept = 64;
     thread_local std::unordered_map<std::string, Kept> kept;
-    // read at each level it runs at: its table variables are that level's
-    const std::string key = m.definition + '\0' + std::to_string(callNesting());
+    // read at each level it runs at: its table variables are that level's; its statements keep
+    // translations for one database, so a procedure of the same text on another is kept apart
+    const std::string key =
+        std::string(port.targetName()) + '\0' + m.definition + '\0' + std::to_string(callNesting());
     if (const auto it = kept.find(key); it != kept.end()) return it->second;
     Kept k;
     auto p = std::make_shared<Procedure>(readProcedure(m.definition));
@@ -379,7 +381,7 @@ void runProcedure(const ExecCall& call, const std::vector<Value>& args, BatchPor
                                 "' is a " + objectKind(m->type) + " object.",
                             2809);
     }
-    const Kept kept = keptOf(*m);
+    const Kept kept = keptOf(*m, port);
     const Procedure& p = *kept.procedure;
     const std::size_t given = call.names.size() - (call.returns ? 1 : 0);
     std::vector<Value> values(p.parameters.size());

@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "palvo/dialect/target.h"
 #include "palvo/error.h"
 
 namespace Palvo::odbc::detail {
@@ -75,6 +76,8 @@ public:
         if (link_.timeoutSeconds() > 0)
             deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(link_.timeoutSeconds());
     }
+
+    std::string_view targetName() const override { return translator_.target().name(); }
 
     std::shared_ptr<const dialect::Translation> translate(const std::string& tsql) override {
         const auto written = withFunctions(link_, tsql);

@@ -33,6 +33,7 @@ public:
     std::shared_ptr<const dialect::Translation> translate(const std::string& tsql) override {
         return impl_.translate(tsql);
     }
+    std::string_view targetName() const override { return dialect::sqliteTarget().name(); }
     long execute(const std::string& tsql, const std::shared_ptr<const dialect::Translation>& tr,
                  const std::vector<Value>& values) override {
         return impl_.execute(tsql, tr, values);

@@ -10,6 +10,7 @@
 
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
+#include "palvo/sqlite/connection.h"
 #include "support/errors.h"
 #include "support/pg_server.h"
 
@@ -274,6 +275,19 @@ TEST_F(PgBatch, ProceduresAreKeptOnTheServer) {
               "10");
     other.Execute("drop procedure 进货");
     EXPECT_EQ(std::get<1>(fullErrorOf([&] { conn_.Execute("exec 进货 N'纸'"); })), 2812);
+}
+
+// the engine keeps a procedure's statements translated between calls: for each database apart
+TEST_F(PgBatch, AProcedureOfTheSameTextOnTheEmbeddedDatabaseAnswersOnEach) {
+    const std::string make = "create procedure 价 @n int as begin declare @m int = @n * 2; select @m + 1 end";
+    sqlite::Connection embedded;
+    embedded.Open(":memory:");
+    embedded.Execute(make);
+    conn_.Execute(make);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(text(embedded.Query("exec 价 1")), "3");
+        EXPECT_EQ(rows("exec 价 2"), "5");
+    }
 }
 
 TEST_F(PgBatch, ProcedureDropsTheTemporaryTablesItMade) {

@@ -28,6 +28,9 @@ public:
     /// (its cache, its catalogue). A variable the statement reads is one of
     /// Translation::variables, rendered as the parameter of that number.
     virtual std::shared_ptr<const Translation> translate(const std::string& tsql) = 0;
+    /// The name of the database the statements are translated for (Target::name): what the
+    /// engine keeps of a translated procedure is kept apart for each.
+    virtual std::string_view targetName() const = 0;
     /// Runs a statement that returns no rows, `values` bound to its variables in
     /// the order of Translation::variables; the rows it changed, -1 when it changes none.
     virtual long execute(const std::string& tsql, const std::shared_ptr<const Translation>& tr,
