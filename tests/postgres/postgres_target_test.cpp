@@ -312,13 +312,18 @@ TEST_F(PgTarget, AFailureIsReportedAsSqlServerReportsIt) {
 
 // UPDLOCK and HOLDLOCK become FOR UPDATE: another connection waits to change the rows read until the
 // reading transaction ends; a row the query did not read stays free.
-TEST_F(PgTarget, AConnectionInUsEnglishNamesAndFailsInEnglish) {
+TEST_F(PgTarget, AConnectionInUsEnglishNamesMonthsAndDaysInEnglish) {
     Connection english;
     english.Open(server_ + ";Language=us_english;");
     const ResultTable names =
         english.Query("select datename(month, '2024-01-05'), format(cast('2024-01-05' as date), 'dddd')");
     EXPECT_EQ(names.at(0, 0).toText(), "January");
     EXPECT_EQ(names.at(0, 1).toText(), "Friday");
+}
+
+TEST_F(PgTarget, AConnectionInUsEnglishGivesSqlServersEnglishErrors) {
+    Connection english;
+    english.Open(server_ + ";Language=us_english;");
     const auto failure = testing::fullErrorOf([&] { english.Query("select cast('x' as int)"); });
     EXPECT_EQ(std::get<1>(failure), 245);
     EXPECT_EQ(std::get<2>(failure),
