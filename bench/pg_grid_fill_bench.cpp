@@ -4,7 +4,8 @@
 // names (scripts/pg-cluster); skipped without it.
 // The bare fetch binds every column to an array of rows (SQL_ATTR_ROW_ARRAY_SIZE) and
 // looks at each value once; the grid fill and the bare fetch send the same statement.
-// The counter vs_bare is the fill time over the bare fetch time.
+// The counter vs_bare is the fill time over the bare fetch time. BM_PgLookUp weighs what the
+// connection adds to a small statement the same way.
 #include <benchmark/benchmark.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -243,8 +244,62 @@ void BM_PgFillTable(benchmark::State& state) {
     Palvo::session() = Palvo::SessionContext{};
 }
 
+// A host's one-row look-up with a table hint, sent 200 times through the connection, against the
+// same statement as the library sends it, run and read 200 times with bare ODBC calls.
+const std::string kLookUp = "select 客户, 金额 from 凭证清单 (nolock) where 编号 = 4217";
+
+double bareLookUps(const Odbc& odbc, const std::string& statement, int times) {
+    const auto start = Clock::now();
+    for (int k = 0; k < times; ++k) {
+        SQLHSTMT st = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, odbc.dbc, &st);
+        std::string text = statement;
+        if (!SQL_SUCCEEDED(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS)))
+            throw std::runtime_error("SQLExecDirect");
+        char value[200];
+        SQLLEN n = 0;
+        while (SQL_SUCCEEDED(SQLFetch(st))) {
+            SQLGetData(st, 1, SQL_C_CHAR, value, sizeof value, &n);
+            SQLGetData(st, 2, SQL_C_CHAR, value, sizeof value, &n);
+            benchmark::DoNotOptimize(value);
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void BM_PgLookUp(benchmark::State& state) {
+    const std::string server = serverConnection();
+    if (server.empty()) {
+        state.SkipWithError("PALVO_PG_CONNECTION_FILE is not set: start a server with scripts/pg-cluster");
+        return;
+    }
+    prepareTable(server);
+    const Odbc odbc(server);
+    const std::string statement =
+        Palvo::dialect::Translator(Palvo::dialect::postgresTarget()).translate(kLookUp);
+    Palvo::odbc::Connection conn;
+    conn.Open(server);
+    constexpr int kTimes = 200;
+    double bare = 0;
+    double through = 0;
+    for (auto _ : state) {
+        bare += bareLookUps(odbc, statement, kTimes);
+        const auto start = Clock::now();
+        for (int k = 0; k < kTimes; ++k) benchmark::DoNotOptimize(conn.Query(kLookUp).rowCount());
+        const double s = std::chrono::duration<double>(Clock::now() - start).count();
+        through += s;
+        state.SetIterationTime(s);
+    }
+    if (state.iterations() > 0 && bare > 0) {
+        state.counters["us_per_lookup"] = through * 1e6 / static_cast<double>(state.iterations() * kTimes);
+        state.counters["vs_bare"] = through / bare;
+    }
+}
+
 BENCHMARK(BM_BarePgFetch)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_PgFillTable)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(5);
+BENCHMARK(BM_PgLookUp)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2);
 
 }  // namespace
 

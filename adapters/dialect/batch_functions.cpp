@@ -297,6 +297,7 @@ public:
             if (!qualified && !(table && nameToken(ts[i]) && i + 1 < ts.size() && ts[i + 1].isOp("(")))
                 continue;
             const std::size_t at = qualified ? i + 2 : i;
+            if (table && !prev->isWord("apply") && hintsOnly(ts, at + 1)) continue;
             const std::string written = (qualified ? ts[i].text + "." : std::string()) + ts[at].text;
             const Catalogue::FunctionDefinition* def = catalogue_.function(asciiLower(ts[at].text));
             const bool tableUse = table || (prev && prev->isOp(",") && def && def->type == "IF");
@@ -326,6 +327,17 @@ public:
     }
 
 private:
+    // `(nolock)`, `(updlock, holdlock)` after a table: its hints, no call (no function takes a
+    // hint's word as an argument), so the catalogue is not asked
+    static bool hintsOnly(const std::vector<Token>& ts, std::size_t open) {
+        std::size_t k = open + 1;
+        for (; k < ts.size(); k += 2) {
+            if (ts[k].kind != TokenKind::Word || !harmlessHint(asciiLower(ts[k].text))) return false;
+            if (k + 1 < ts.size() && ts[k + 1].isOp(")")) return true;
+            if (k + 1 >= ts.size() || !ts[k + 1].isOp(",")) return false;
+        }
+        return false;
+    }
     static std::size_t closing(const std::vector<Token>& ts, std::size_t open) {
         int depth = 0;
         for (std::size_t k = open; k < ts.size(); ++k) {

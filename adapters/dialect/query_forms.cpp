@@ -7,8 +7,6 @@
 
 namespace Palvo::dialect {
 
-namespace {
-
 // Hints that only steer SQL Server's locking and its choice of index: on the
 // embedded database, which locks the whole file and picks its own indexes, they
 // change nothing a query answers.
@@ -19,6 +17,8 @@ bool harmlessHint(std::string_view lw) {
         "tablockx", "readpast",        "nowait",        "noexpand",          "forceseek",      "forcescan"};
     return std::any_of(std::begin(hints), std::end(hints), [&](const char* h) { return lw == h; });
 }
+
+namespace {
 
 // Whether a group holds table hints only: words, INDEX(...) or INDEX = x, between commas.
 // Unknown words in such a group are refused by name.

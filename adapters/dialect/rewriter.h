@@ -54,6 +54,8 @@ Nodes buildTree(std::vector<Token>& toks);
 
 // Words that structure a statement; an expression never starts with one.
 bool isClauseKeyword(std::string_view lw);
+// A table hint (lower case) that only steers SQL Server's locking or its choice of index.
+bool harmlessHint(std::string_view lw);
 
 inline void put(std::string& out, const std::string& text, bool space) {
     if (space) out += ' ';

@@ -40,9 +40,11 @@ public:
 
     // only a table's existence is asked (a name followed by its hints, `dbo.T (nolock)`)
     const Columns* columns(const std::string& lowerName) override {
+        asked_ = true;
         return tableExists(link_, lowerName) ? &none_ : nullptr;
     }
     const FunctionDefinition* function(const std::string& lowerName) override {
+        asked_ = true;
         auto it = functions_.find(lowerName);
         if (it == functions_.end()) {
             std::optional<FunctionDefinition> found;
@@ -60,9 +62,12 @@ public:
     }
     // a call is known by its shape (`dbo.f(`, `from f(`): the server is asked only at one
     bool hasFunctions() override { return true; }
+    // whether the text had a call's shape, which only the server's answer tells apart
+    bool asked() const { return asked_; }
 
 private:
     ServerLink& link_;
+    bool asked_ = false;
     std::optional<bool> kept_;
     std::map<std::string, std::optional<FunctionDefinition>> functions_;
     const Columns none_;
@@ -80,7 +85,7 @@ public:
     std::string_view targetName() const override { return translator_.target().name(); }
 
     std::shared_ptr<const dialect::Translation> translate(const std::string& tsql) override {
-        const auto written = withFunctions(link_, tsql);
+        const auto written = withFunctions(link_, s_, tsql);
         const auto tr = translator_.translateStatements(written ? *written : tsql);
         auto out = std::make_shared<ServerTranslation>();
         static_cast<dialect::Translation&>(*out) = *tr;
@@ -290,9 +295,16 @@ bool tableExists(ServerLink& link, const std::string& name) {
                .rowCount() > 0;
 }
 
-std::optional<std::string> withFunctions(ServerLink& link, std::string_view sql) {
+std::optional<std::string> withFunctions(ServerLink& link, BatchSession& session, const std::string& sql) {
+    if (session.callFree.contains(sql)) return std::nullopt;
     ServerCatalogue catalogue(link);
-    return dialect::expandFunctions(sql, catalogue);
+    auto written = dialect::expandFunctions(sql, catalogue);
+    if (!catalogue.asked()) {
+        constexpr std::size_t kTextsKept = 256;
+        if (session.callFree.size() >= kTextsKept) session.callFree.clear();
+        session.callFree.insert(sql);
+    }
+    return written;
 }
 
 void beginTran(ServerLink& link, BatchSession& s, const std::string& name) {

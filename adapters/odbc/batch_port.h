@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "palvo/data.h"
@@ -49,14 +50,16 @@ struct BatchSession {
     bool inBatch = false;
     std::shared_ptr<dialect::CursorSet> cursors;
     std::map<std::string, std::shared_ptr<const dialect::Batch>> batches;  // read once, run again
+    std::unordered_set<std::string> callFree;  // texts with no shape of a function call: not read again
 };
 
 /// Whether a table or view of that name (without regard to case) is the connection's.
 bool tableExists(ServerLink& link, const std::string& name);
 
 /// The T-SQL with each call of a user-defined function written in, as the functions stand on the server
-/// now (palvo_modules); none when it calls none.
-std::optional<std::string> withFunctions(ServerLink& link, std::string_view sql);
+/// now (palvo_modules); none when it calls none. A text with nothing shaped like a call is remembered in
+/// the session and not read again.
+std::optional<std::string> withFunctions(ServerLink& link, BatchSession& session, const std::string& sql);
 
 /// The host's BeginTrans, CommitTrans and RollbackTrans, counted with the batches' BEGIN TRAN.
 void beginTran(ServerLink& link, BatchSession& session, const std::string& name);

@@ -648,7 +648,7 @@ struct Connection::Impl final : detail::ServerLink {
     bool batchFor(const std::string& sql) {
         written.reset();
         if (!batchTranslator) return false;
-        auto text = detail::withFunctions(*this, sql);
+        auto text = detail::withFunctions(*this, session, sql);
         if (detail::runsAsBatch(*batchTranslator->translateStatements(text ? *text : sql), session))
             return true;
         if (text) written.emplace(sql, std::move(*text));
