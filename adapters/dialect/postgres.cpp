@@ -802,7 +802,13 @@ private:
             if (a.empty() || a[0].group) refuse(upper(fn) + " without its date part");
             const std::string part = datePartName(a[0].tok.text);
             if (part.empty()) refuse(upper(fn) + " of the part " + a[0].tok.text);
-            return "palvo." + fn + "('" + part + "'" + trimLead(seq(a, 1, a.size())) + ")";
+            const std::string written =
+                "palvo." + fn + "('" + part + "'" + trimLead(seq(a, 1, a.size())) + ")";
+            // a date written as text is a datetime, and so is what DATEADD makes of it
+            if (fn == "dateadd" && a.size() >= 5 && !a.back().group &&
+                a.back().tok.kind == TokenKind::String && a[a.size() - 2].op(","))
+                return "cast(palvo.datetime(" + written + ") as timestamp(3))";
+            return written;
         }
         // GROUP BY ROLLUP (...), CUBE (...), GROUPING SETS (...) as written; GROUPING_ID is PostgreSQL's
         // GROUPING of several columns, the first the highest bit
@@ -888,7 +894,7 @@ private:
                 if (parts[2].second != parts[2].first + 1 || style.group ||
                     style.tok.kind != TokenKind::Number)
                     refuse("TRY_CONVERT with a style that is not a number");
-                conversion = "cast(palvo.convert_style($1, " + style.tok.text + ") as " + type + ")";
+                conversion = styled("$1", style.tok.text, type, a[parts[0].first]);
             }
         }
         return "cast(palvo.try_cast(" + value + ", " + quoteString(conversion) + ", cast(null as " + type +
@@ -928,8 +934,13 @@ private:
 
     // SQL Server cuts a number's fraction off where PostgreSQL rounds: 3.5 is 3 as an int, -3.5 is -3
     // (bit, also a smallint here, is 1 for any number but 0, which a plain cast gives for most; a tinyint
-    // is a whole number from 0 to 255)
+    // is a whole number from 0 to 255); a datetime keeps 1/300 of a second and a smalldatetime the minute,
+    // rounded as SQL Server rounds
     static std::string castTo(const std::string& value, const std::string& type, const Node& written) {
+        if (written.word("datetime") || written.word("smalldatetime")) {
+            return "cast(palvo." + asciiLower(written.tok.text) + "(cast(" + value + " as timestamp)) as " +
+                   type + ")";
+        }
         if (written.word("tinyint")) return "cast(palvo.tinyint(palvo.int_part(" + value + ")) as smallint)";
         if ((type == "integer" || type == "bigint" || type == "smallint") && !written.word("bit"))
             return "cast(palvo.int_part(" + value + ") as " + type + ")";
@@ -946,7 +957,16 @@ private:
         const std::string value = trimLead(seq(a, parts[1].first, parts[1].second));
         if (parts.size() == 2) return castTo(value, type, a[parts[0].first]);
         const std::string style = trimLead(seq(a, parts[2].first, parts[2].second));
-        return "cast(palvo.convert_style(" + value + ", " + style + ") as " + type + ")";
+        return styled(value, style, type, a[parts[0].first]);
+    }
+
+    // CONVERT's text of a value in a style, or the value read from a text in that style.
+    static std::string styled(const std::string& value, const std::string& style, const std::string& type,
+                              const Node& written) {
+        const std::string converted = "palvo.convert_style(" + value + ", " + style + ")";
+        if (written.word("datetime") || written.word("smalldatetime"))
+            return castTo(converted, type, written);
+        return "cast(" + converted + " as " + type + ")";
     }
 
     // The PostgreSQL type for the T-SQL type at ns[k]; moves k past it (and its length).

@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 8;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 10;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -89,6 +89,22 @@ constexpr std::string_view kDates = R"SQL(  -- dates
     language sql volatile as $b$ select cast(clock_timestamp() as timestamp(3)) $b$;
   create or replace function palvo.getutcdate() returns timestamp
     language sql volatile as $b$ select cast(clock_timestamp() at time zone 'utc' as timestamp(3)) $b$;
+  -- a datetime keeps 1/300 of a second (.000, .003, .007), from 1753 to 9999; a smalldatetime the minute
+  create or replace function palvo.datetime(d timestamp) returns timestamp
+    language plpgsql immutable strict as $b$
+    declare
+      whole timestamp := date_trunc('second', d);
+      r timestamp := whole + round(round(extract(epoch from d - whole) * 300) * 10 / 3.0) * interval '1 millisecond';
+    begin
+      if r < timestamp '1753-01-01' or r >= timestamp '10000-01-01' then
+        raise exception using errcode = '22008', message =
+          'The conversion of a varchar data type to a datetime data type resulted in an out-of-range value.';
+      end if;
+      return r;
+    end $b$;
+  create or replace function palvo.smalldatetime(d timestamp) returns timestamp
+    language sql immutable strict as $b$
+    select date_trunc('minute', palvo.datetime(d) + interval '30 seconds') $b$;
   create or replace function palvo.year(timestamp) returns integer
     language sql immutable as $b$ select cast(extract(year from $1) as integer) $b$;
   create or replace function palvo.month(timestamp) returns integer
