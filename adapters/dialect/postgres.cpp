@@ -802,8 +802,7 @@ private:
             if (a.empty() || a[0].group) refuse(upper(fn) + " without its date part");
             const std::string part = datePartName(a[0].tok.text);
             if (part.empty()) refuse(upper(fn) + " of the part " + a[0].tok.text);
-            const std::string written =
-                "palvo." + fn + "('" + part + "'" + trimLead(seq(a, 1, a.size())) + ")";
+            std::string written = "palvo." + fn + "('" + part + "'" + trimLead(seq(a, 1, a.size())) + ")";
             // a date written as text is a datetime, and so is what DATEADD makes of it
             if (fn == "dateadd" && a.size() >= 5 && !a.back().group &&
                 a.back().tok.kind == TokenKind::String && a[a.size() - 2].op(","))
