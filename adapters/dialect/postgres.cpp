@@ -685,6 +685,11 @@ private:
             k += 5;
             return;
         }
+        if ((lw == "count" || lw == "count_big" || lw == "ntile") && k + 1 < e && ns[k + 1].group &&
+            isFunctionCall(ns, k)) {
+            countedCall(out, ns, k, e);
+            return;
+        }
         if (k + 1 < e && ns[k + 1].group && isFunctionCall(ns, k) &&
             (sameFunction(lw) || !bareHints(ns[k + 1]))) {
             put(out, call(lw, ns[k + 1]), t.spaceBefore);
@@ -693,6 +698,20 @@ private:
         }
         put(out, t.text, t.spaceBefore);
         ++k;
+    }
+
+    // COUNT, COUNT_BIG and NTILE, alone or over a window, of SQL Server's types: COUNT an int (which fails
+    // past 2,147,483,647 rows, as SQL Server's does), the others a bigint
+    void countedCall(std::string& out, const Nodes& ns, std::size_t& k, std::size_t e) {
+        const Node& t = ns[k];
+        const bool count = t.word("count");
+        std::string counted = (t.word("ntile") ? "ntile(" : "count(") + args(ns[k + 1].kids) + ")";
+        k += 2;
+        if (k + 1 < e && ns[k].word("over") && ns[k + 1].group) {
+            counted += " over " + renderAt(ns, k + 1);
+            k += 2;
+        }
+        put(out, "cast(" + counted + (count ? " as integer)" : " as bigint)"), t.tok.spaceBefore);
     }
 
     // CROSS APPLY x is a lateral join; OUTER APPLY x keeps the row x gives nothing for, with NULLs.
