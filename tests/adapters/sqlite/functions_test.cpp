@@ -70,15 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"dateadd(yy,-1,'2004-02-29')", "2003-02-28"},
         Case{"dateadd(hh,25,'2004-12-31 00:00')", "2005-01-01 01:00:00"},
         Case{"dateadd(wk,1,'2004-01-01')", "2004-01-08"}, Case{"year('2004-03-05')", "2004"},
-        Case{"month('2004/3/5 8:05')", "3"}, Case{"day('20040305')", "5"},
-        Case{"datepart(wk,'2004-01-04')", "2"}, Case{"datepart(dw,'2004-01-04')", "1"},
-        Case{"datepart(qq,'2004-08-01')", "3"}, Case{"datepart(dy,'2004-12-31')", "366"},
-        Case{"datepart(hh,'2004-01-01 13:14:15')", "13"},
+        Case{"day('20040305')", "5"}, Case{"datepart(qq,'2004-08-01')", "3"},
+        Case{"datepart(dy,'2004-12-31')", "366"}, Case{"datepart(hh,'2004-01-01 13:14:15')", "13"},
         Case{"convert(varchar(10),'2004-01-31 08:05:09',120)", "2004-01-31"},
-        Case{"convert(varchar(10),convert(datetime,'2004-1-5'),120)", "2004-01-05"},
-        Case{"convert(datetime,'2004/01/05 8:05')", "2004-01-05 08:05:00"},
         Case{"convert(datetime, '')", "1900-01-01"}, Case{"cast('2004-01-05' as datetime) + 1", "2004-01-06"},
-        Case{"convert(datetime, 2)", "1900-01-03"}, Case{"len(convert(varchar(30), getdate(), 120))", "19"}));
+        Case{"convert(datetime, 2)", "1900-01-03"}));
 
 INSTANTIATE_TEST_SUITE_P(
     TextAndNumbers, ScalarResult,
