@@ -24,28 +24,17 @@ inline std::shared_ptr<Connection> openEmbedded() {
     return c;
 }
 
-/// Why openNumbersConnection gave none.
-#if PALVO_TEST_ON_MSSQL
-inline constexpr const char* kNumbersSkipReason = kMssqlSkipReason;
-#else
-inline constexpr const char* kNumbersSkipReason = "";
-#endif
-
-/// The connection of a test; nullptr when mssql_test has no server to run on.
-inline std::shared_ptr<Connection> openNumbersConnection() {
-#if PALVO_TEST_ON_MSSQL
-    return openMssqlScratch();
-#else
-    return openEmbedded();
-#endif
-}
-
-/// A suite on openNumbersConnection's connection, skipped when there is none.
+/// A suite on a new embedded database, or in mssql_test on the SQL Server that PALVO_TEST_MSSQL
+/// names: skipped when there is none.
 class NumbersTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        conn = openNumbersConnection();
-        if (!conn) GTEST_SKIP() << kNumbersSkipReason;
+#if PALVO_TEST_ON_MSSQL
+        conn = openMssqlScratch();
+        if (!conn) GTEST_SKIP() << kMssqlSkipReason;
+#else
+        conn = openEmbedded();
+#endif
     }
     std::shared_ptr<Connection> conn;
 };

@@ -155,8 +155,7 @@ TEST_P(EmbeddedAnswers, AsSqlServerWithChinesePrcCiAs) {
 
 INSTANTIATE_TEST_SUITE_P(
     TrailingBlanks, EmbeddedAnswers,
-    ::testing::Values(Query{"select case when '01' = '01 ' then 1 else 0 end", "1"},
-                      Query{"select case when 'ab' in ('x', 'AB ') then 1 else 0 end", "1"},
+    ::testing::Values(Query{"select case when 'ab' in ('x', 'AB ') then 1 else 0 end", "1"},
                       Query{"select case when 'ab ' not in ('AB') then 1 else 0 end", "0"},
                       Query{"select case when 'b ' between 'A' and 'B' then 1 else 0 end", "1"},
                       Query{"select case when isnull(null, '') = '   ' then 1 else 0 end", "1"},
@@ -170,17 +169,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     ChineseOrder, EmbeddedAnswers,
-    ::testing::Values(Query{"select n from T where k in ('01','02','03') order by n", "李,王,张"},
-                      Query{"select k from T order by n, k", "n1,a1,a2,a3,n2,02,03,01"},
+    ::testing::Values(Query{"select k from T order by n, k", "n1,a1,a2,a3,n2,02,03,01"},
                       Query{"select ltrim(n) from T where k < '04' order by ltrim(n)", "李,王,张"},
                       Query{"select n + '' as x from T where k < '04' order by x", "李,王,张"},
                       Query{"select min(n) from T where k < '04'", "李"},
                       Query{"select min(n) from T where k in ('a1', 'a3')", "abc"},
                       Query{"select count(*) from T where n > '李' and n < '张'", "1"},
                       Query{"select count(*) from T where n between 'a' and 'ABC'", "2"},
-                      Query{"select count(*) from (select distinct n from T where k like 'a%') d", "2"},
-                      Query{"select count(*) from T group by n having count(*) > 1", "2"},
-                      Query{"select count(*) from T where n like 'AB%'", "3"}));
+                      Query{"select count(*) from (select distinct n from T where k like 'a%') d", "2"}));
 
 TEST_F(EmbeddedCollation, UniqueIndexesCompareByTheCollation) {
     conn.Execute("create table U (c varchar(10))");

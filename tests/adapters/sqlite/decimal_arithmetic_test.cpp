@@ -33,23 +33,17 @@ TEST_P(DecimalResult, IsExactWithSqlServersType) {
 
 const ExactCase kOperators[] = {
     {"cast(1 as decimal(10,2))/3", "0.333333", kNumeric, 14, 6},
-    {"cast(1.25 as decimal(10,2))*cast(1.5 as decimal(10,3))", "1.87500", kNumeric, 21, 5},
     {"cast(0.1 as decimal(10,2)) + cast(0.2 as decimal(10,1))", "0.30", kNumeric, 12, 2},
     {"cast(5 as decimal(10,2)) - 7.125", "-2.125", kNumeric, 12, 3},
     {"cast(7.5 as decimal(10,2)) % 2", "1.50", kNumeric, 3, 2},
     {"cast(-7.5 as decimal(10,2)) % 2", "-1.50", kNumeric, 3, 2},
     // a quotient is cut to its scale; an int column's value is decimal(10,0)
-    {"2.0 / 3", "0.666666", kNumeric, 7, 6},
     {"cast(2 as decimal(10,2)) / cast(3 as int)", "0.6666666666666", kNumeric, 21, 13},
     // beyond 38 digits the scale gives way, down to 6
     {"cast(1.67574 as decimal(38,10)) / cast(10000 as decimal(38,10))", "0.000167", kNumeric, 38, 6},
     {"cast(1.123456789 as decimal(28,9)) * cast(1 as decimal(19,9))", "1.12345679", kNumeric, 38, 8},
     {"(cast(1 as decimal(10,2)) + 1) * 2.5", "5.000", kNumeric, 14, 3},
-    {"sum(cast(x as decimal(10,2))) from (select 0.1 as x union all select 0.2) s", "0.30", kNumeric, 38, 2},
-    {"avg(cast(x as decimal(10,2))) from (select 1 as x union all select 2 union all select 2) s", "1.666666",
-     kNumeric, 38, 6},
     // money keeps four decimals
-    {"cast(10 as money)/3", "3.3333", kMoney, 19, 4},
     {"cast(100 as money)/cast(3 as money)*3", "99.9999", kMoney, 19, 4},
     {"$1.25 * 2", "2.5000", kMoney, 19, 4},
     {"-$3 + $0.5", "-2.5000", kMoney, 19, 4},

@@ -274,7 +274,6 @@ const Named kNames[] = {
     {";language = English", "", "Divide by zero error encountered."},
     {";Language=简体中文", "", "遇到以零作除数错误。"},
     {";Language=Simplified Chinese", "", "遇到以零作除数错误。"},
-    {"", "set language us_english", "Divide by zero error encountered."},
     {"", "SET LANGUAGE [us_english];", "Divide by zero error encountered."},
     {";Language=us_english", "set language N'简体中文'", "遇到以零作除数错误。"},
     {";Language=us_english", "set language 'Simplified Chinese'", "遇到以零作除数错误。"},
