@@ -381,10 +381,10 @@ TEST_F(PrintRecord, OtherPaperTooShortIsRefused) {
               (std::vector<ShownMessage>{{otherPaper, 52, "提示"}, {"打印纸高度太小！", 48, "提示"}}));
 }
 
-// No printer, no data, or page totals of a column not in the report, holding other text than numbers or
+// No printer, or page totals of a column not in the report, holding other text than numbers or
 // leaving none for the label: each stops before anything prints, says why, and leaves the font as it was.
 TEST_F(PrintRecord, AStopSaysWhyLeavingThePrinterAsItWas) {
-    auto grid = tenthsGrid(5), empty = makeGrid(0), numbers = makeGrid(1);
+    auto grid = tenthsGrid(5), numbers = makeGrid(1);
     grid.TextMatrix(3, 2, "12元");
     numbers.Cols(2);  // 序号 and 金额 alone: 1, 2.5
     numbers.TextMatrix(0, 1, "金额");
@@ -398,7 +398,6 @@ TEST_F(PrintRecord, AStopSaysWhyLeavingThePrinterAsItWas) {
     } cases[] = {
         {0, true, &grid, {}, {"检测不到打印机！请安装打印机！", 64, "提示"}},
         {1, false, &grid, {}, {"检测不到打印机！请安装打印机！", 64, "提示"}},
-        {1, true, &empty, {}, {"没有数据！", 48, "提示"}},
         {1, true, &grid, {"数量"}, {"本页小计的列不在报表中：数量", 48, "提示"}},
         {1, true, &grid, {"金额 "}, {"本页小计的列不在报表中：金额 ", 48, "提示"}},
         {1, true, &grid, {"序号", "名称"}, {"本页小计的列不是数字：名称（第 1 行为“货品1”）", 48, "提示"}},

@@ -43,12 +43,6 @@ TEST_P(PrintSettings, TheCaptionDropsUpToTwoLeadingSingleByteCharacters) {
     }
 }
 
-TEST_P(PrintSettings, AMustShowListSeedsItsNumberColumn) {
-    open("", "全部", "编号");
-    EXPECT_EQ(items("List2"), (Items{"编号", "名称", "金额", "数量", "日期"}));
-    EXPECT_TRUE(messages().empty());
-}
-
 // sGetField finds the set, and it is seeded once.
 TEST_P(PrintSettings, QuotesInNamesStayInsideTheirStatements) {
     session().sUser = "O'Neil";
