@@ -136,10 +136,6 @@ TEST_P(Hosts, ActionsReachTheHandlersAsAUsersWould) {
              "yes", "Click lbl", "no", "Focus flx", "DblClick flx", "Focus cmdOk", "Click cmdOk", "Unload"}));
 }
 
-TEST_P(Hosts, ARunOutScriptUsesTheCloseBox) {
-    EXPECT_EQ(play("Text1 = a"), (Log{"Load", "Focus Text1", "Change Text1 a", "CloseBox"}));
-}
-
 TEST_P(Hosts, ALineTheWindowCannotTakeFailsNamingIt) {
     const std::pair<const char*, std::string> cases[] = {
         {"click Nothing", "the window frmProbe has no control Nothing"},
