@@ -166,8 +166,6 @@ TEST(HeaderRuns, CodesBecomeTheirTexts) {
         for (const auto& r : headerRuns(s, 3, 12, now, "月报")) all += r.text;
         return all;
     };
-    EXPECT_EQ(text(print::kRightFooter), "第 3 页，共 12 页");
-    EXPECT_EQ(text("R&&D 部 &P/&N"), "R&D 部 3/12");
     EXPECT_EQ(text("&D &T &F &A"), "2024/3/5 9:05 月报 Sheet1");
     EXPECT_EQ(text("&X&Gx&"), "x&") << "codes it does not draw are dropped; a lone & at the end stays";
 }
