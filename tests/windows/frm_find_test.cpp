@@ -244,11 +244,9 @@ struct PinyinCase {
     const char* clause;  // after Enter
 };
 const PinyinCase pinyinCases[] = {
-    {"cq", true, " where ( 类别='重庆市' )"},   // the first value found
-    {"重q", true, " where ( 类别='重庆市' )"},  // a character, then initials
+    {"cq", true, " where ( 类别='重庆市' )"},  // the first value found
     {"重庆d", true, " where ( 类别='重庆大学' )"},
-    {"CQS", false, " where ( 类别='CQS' )"},  // a value typed as written is that value
-    {"a4z", true, " where ( 类别='A4纸' )"},
+    {"CQS", false, " where ( 类别='CQS' )"},    // a value typed as written is that value
     {"xyz", false, " where ( 类别='xyz' )"},    // nothing found: the text as typed
     {"重庆", false, " where ( 类别='重庆' )"},  // no letter: the list as loaded, not dropped
 };

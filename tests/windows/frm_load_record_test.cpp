@@ -91,12 +91,6 @@ TEST_P(LoadRecordWindow, AFailedCompositeStepIsShownUntilItsUserClosesIt) {
               "Merge method of Range class failed: merge item (a,0):(1,0) does not hold whole numbers");
 }
 
-TEST_P(LoadRecordWindow, AFailedCompositeStepLetsTheRestOfTheReportBeMade) {
-    WindowTestHost host(GetParam(), "click Command2");
-    clsPrint().sPrintComFlxData(grid, "标题", "", "", 2, -1, true, -1, nullptr, -1, "(a,0):(1,0);");
-    EXPECT_EQ(desk->opened.size(), 1u);
-}
-
 // Only the Qt host has events to handle; the memory host's DoEvents has none.
 class QtLoadRecordWindow : public LoadRecordWindow {
 protected:

@@ -43,12 +43,6 @@ TEST_P(PrintSettings, TheCaptionDropsUpToTwoLeadingSingleByteCharacters) {
     }
 }
 
-TEST_P(PrintSettings, AMustShowListSeedsItsNumberColumn) {
-    open("", "全部", "编号");
-    EXPECT_EQ(items("List2"), (Items{"编号", "名称", "金额", "数量", "日期"}));
-    EXPECT_TRUE(messages().empty());
-}
-
 // sGetField finds the set, and it is seeded once.
 TEST_P(PrintSettings, QuotesInNamesStayInsideTheirStatements) {
     session().sUser = "O'Neil";
@@ -56,46 +50,6 @@ TEST_P(PrintSettings, QuotesInNamesStayInsideTheirStatements) {
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "王's 月报"), "名称,金额,数量");
     EXPECT_EQ(scalar("select count(*) from 查询打印设置 where 用户名='O''Neil'"), "4") << "no second seeding";
-}
-
-// Priorities stored in an order other than the display order load in their
-// own order, so that saving without a change leaves every byte of the set.
-TEST_P(PrintSettings, ASaveWithoutAChangeKeepsEveryStoredByte) {
-    open("select List2 3\nclick Command2\nclick Command7");  // 名称 金额 数量 shown, 日期 hidden
-    struct Case {
-        const char* name;
-        std::vector<std::string> priorities;
-        Items sort, totals;
-        std::string sortList, totalList;
-    } cases[] = {
-        {"against the display order",
-         {"update 查询打印设置 set 排序=1.1, 合计=2 where 字段名='金额'",
-          "update 查询打印设置 set 排序=2, 合计=1 where 字段名='数量'"},
-         {"金额—降序", "数量—升序"},
-         {"数量", "金额"},
-         "金额 desc,数量 asc",
-         "数量,金额"},
-        {"a hidden column's key first",
-         {"update 查询打印设置 set 排序=1 where 字段名='日期'",
-          "update 查询打印设置 set 排序=2.1 where 字段名='数量'",
-          "update 查询打印设置 set 排序=3, 合计=1 where 字段名='名称'"},
-         {"日期—升序", "数量—降序", "名称—升序"},
-         {"名称"},
-         "日期 asc,数量 desc,名称 asc",
-         "名称"},
-    };
-    for (const Case& c : cases) {
-        exec({"update 查询打印设置 set 排序=0, 合计=0"});
-        exec(c.priorities);
-        const std::string before = snapshot();
-        open("click Command7");
-        EXPECT_TRUE(messages().empty()) << c.name;
-        EXPECT_EQ(items("List3"), c.sort) << c.name;
-        EXPECT_EQ(items("List4"), c.totals) << c.name;
-        EXPECT_EQ(snapshot(), before) << c.name;
-        EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "月报", "排序"), c.sortList) << c.name;
-        EXPECT_EQ(clsDatabase().sGetField("客户", "普通查询", "月报", "合计"), c.totalList) << c.name;
-    }
 }
 
 TEST_P(PrintSettings, TheUsersClicksMoveColumnsBetweenTheLists) {

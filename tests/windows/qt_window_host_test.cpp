@@ -410,16 +410,6 @@ struct Failing : Sample {
     }
 };
 
-// It comes out of showModal.
-TEST(QtWindowHost, AFailingHandlerClosesTheDialog) {
-    Failing window;
-    qt::WindowHost failing(std::make_shared<WindowScript>(parseWindowScript("click cmdAdd\nclick cmdOk")));
-    EXPECT_THROW(failing.showModal(window), Error);
-    EXPECT_EQ(window.log.back(), "CloseBox");
-    EXPECT_FALSE(window.shown());
-    EXPECT_FALSE(failing.lastDialog()->isVisible());
-}
-
 TEST(QtWindowHost, OffTheGuiThreadTheHostRefusesInsteadOfTouchingWidgets) {
     Failing window;
     qt::WindowHost failing(std::make_shared<WindowScript>(parseWindowScript("click cmdAdd\nclick cmdOk")));

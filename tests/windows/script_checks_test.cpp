@@ -33,7 +33,6 @@ TEST(ScriptChecks, EachActionIsRefusedOnAControlThatCannotTakeIt) {
     } cases[] = {
         {"Text1 = x", &text, ""},
         {"Combo1 = 乙", &combo, ""},  // whether the entry exists is for the host to tell
-        {"lbl = x", &label, "lbl is a Label, which takes no text"},
         {"select List1 1", &list, ""},
         {"select List1 2", &list, "List1 has 2 entries"},
         {"select flx 2", &grid, ""},
