@@ -65,11 +65,6 @@ TEST_F(CallPrints, AChangedByReferenceArgumentAfterTheResult) {
     expectCalls({{{"call", "clsFunction.sUserDate", " 2004-3-5 "}, "2004-03-05\nsTxt=2004-3-5\n"}});
 }
 
-TEST_F(CallPrints, AMessageBoxOnStandardError) {
-    expectCalls(
-        {{{"call", "clsFunction.sConvertMoneyX", "1000000000"}, "\n", "[提示信息] 最大只能处理小于十亿\n"}});
-}
-
 TEST_F(CallPrints, WhetherCodeRanWithinItsLimits) {
     expectCalls({
         {{"call", "clsElse.bExecuteCode", "while true do end"}, "False\n"},  // stopped by the time limit

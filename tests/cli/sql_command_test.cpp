@@ -39,12 +39,6 @@ TEST_F(SqlCommand, PrintsAChangesCountOrAQuerysRows) {
     }
 }
 
-TEST_F(SqlCommand, TypesPrintsEachColumnsTypeNumberUnderItsName) {
-    ASSERT_EQ(sql("create table 客户 (编号 varchar(10), 名称 nvarchar(20), 额度 decimal(8,2))").status, 0);
-    EXPECT_EQ(palvo({"sql", "--types", "--db", db, "select top 0 编号, 名称, 额度 from 客户"}),
-              (Outcome{0, "编号\t名称\t额度\n200\t202\t131\n", ""}));
-}
-
 // Decimals and money print every digit of their scale, as SQL Server's tools print them, also computed ones.
 TEST_F(SqlCommand, ExactNumbersPrintEveryDigitOfTheirScale) {
     const auto r = palvo({"sql", "--types", "--db", db,
