@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "cli.h"
 #include "sql_output.h"
 #include "sql_params.h"
@@ -10,18 +8,10 @@
 namespace Palvo::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
 class SqlCommand : public CliDatabase {
 protected:
     SqlCommand() : CliDatabase("palvo_sql", "new.db") {}
 };
-
-TEST_F(SqlCommand, CreatesTheDatabaseFile) {
-    ASSERT_FALSE(fs::exists(db));
-    EXPECT_EQ(sql("select 1 as n"), (Outcome{0, "n\n1\n", ""}));
-    EXPECT_TRUE(fs::exists(db));
-}
 
 TEST_F(SqlCommand, PrintsAChangesCountOrAQuerysRows) {
     const std::pair<std::string, std::string> steps[] = {

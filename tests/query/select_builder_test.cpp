@@ -136,12 +136,5 @@ TEST_F(Settings, SetCxmAddsExistingSetsOnce) {
     EXPECT_EQ(cmb.List(1), "月报");
 }
 
-TEST_F(Settings, CreatingHostTablesTwiceCreatesNothingNew) {
-    EXPECT_TRUE(data::createHostTables(*conn).empty());
-    exec({"insert into SendSql(语句) values ('a')", "insert into SendSql(语句) values ('b')"});
-    EXPECT_EQ(scalar("select max(编号) from SendSql"), "2");
-    EXPECT_EQ(scalar("select 类型 from SendSql where 编号=1"), "");
-}
-
 }  // namespace
 }  // namespace Palvo
