@@ -100,7 +100,7 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
 
 // A file whose settings set 月报 of 张三 holds 名称 three times and 金额 twice.
 std::string withRepeatedColumns(const std::string& name) {
-    const std::string db = freshDatabaseFile(name);
+    std::string db = freshDatabaseFile(name);
     EXPECT_EQ(palvo({"init", "--db", db}).status, 0);
     const std::string insert =
         "insert into 查询打印设置 (表名, 查询类别, 字段名, 选择标志, 排列顺序, 查询名, 用户名) "
