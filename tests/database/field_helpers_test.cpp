@@ -197,12 +197,16 @@ TEST_F(FieldHelpers, ServerTimeComesInTheFormatAsked) {
     EXPECT_THROW(db.sServerTime("YYYY-MM-DD"), Error);
 }
 
-// Pairs without a field name are left out; without any pair every row is changed.
-TEST_F(FieldHelpers, TheConditionPairsChooseTheRows) {
+// A pair without a field name is left out.
+TEST_F(FieldHelpers, GetFieldValueMatchesEveryNamedPair) {
     EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "02", "", "x", "备注", "", "", "", "金额", "3"),
               "二分公司");
     EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "02", "", "x", "备注", "", "", "", "金额", "2"),
               "");
+}
+
+// A pair without a field name is left out; without any pair every row is changed.
+TEST_F(FieldHelpers, SetFieldValueChangesTheRowsItsPairsName) {
     EXPECT_EQ(db.sSetFieldValue("B_单位", "名称", "  O'Neil  ", "单位编号", "0'1", "名称", "一分公司"), "");
     EXPECT_EQ(db.sSetFieldValue("B_单位", "名称", "无", "单位编号", "02", "名称", "一分公司"), "");
     EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "二", "", "ignored", "名称", "二分公司"), "");
