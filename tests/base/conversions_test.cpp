@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <utility>
 
 #include "palvo/error.h"
@@ -30,42 +29,15 @@ TEST(Val, ANumberBeyondADoubleOverflows) {
     EXPECT_DOUBLE_EQ(val("1.7976931348623157e308"), 1.7976931348623157e308);
 }
 
-// Nothing after it.
+// Nothing after it: the statements' hostile numbers are the forms' and the field helpers' tests.
 TEST(SqlNumber, WritesTheNumberValReads) {
     const std::pair<const char*, const char*> sqlCases[] = {
-        {"", "0"},         {"0 or 1=1", "0"}, {"1;delete from t", "1"}, {"' or 1=1", "0"},
-        {" 7.50 ", "7.5"}, {"-0", "0"},       {"+12abc", "12"},         {"1 2 3", "123"},
-        {"&H10", "16"},    {"2d3", "2000"},   {"0.00001", "1E-05"}};
+        {"-0", "0"}, {"+12abc", "12"}, {"2d3", "2000"}, {"0.00001", "1E-05"}};
     for (const auto& [text, sql] : sqlCases) EXPECT_EQ(sqlNumber(text), sql) << '"' << text << '"';
     // as many digits as a double carries, and more: all of them, in plain form
-    EXPECT_EQ(sqlNumber("123456789012345"), "123456789012345");
-    EXPECT_EQ(sqlNumber("2024010100000124"), "2024010100000124");
     EXPECT_EQ(sqlNumber("-0002024010100000124.500x"), "-2024010100000124.5");
     EXPECT_EQ(sqlNumber("0.1234567890123456789"), "0.1234567890123456789");
     EXPECT_EQ(sqlNumber("10000000000000000"), "10000000000000000");
-}
-
-// With carry and borrow, at any length.
-TEST(PlusOneExact, CountsOnTheDigits) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"0", "1"},         {"0007", "8"},     {" 9 ", "10"},    {"+41", "42"},
-        {"99.50", "100.5"}, {"12.", "13"},     {".25", "1.25"},  {"-5", "-4"},
-        {"-1", "0"},        {"-1.00", "0"},    {"-0", "1"},      {"-1000", "-999"},
-        {"-1.5", "-0.5"},   {"-0.25", "0.75"}, {"-.05", "0.95"}, {"-0.001", "0.999"}};
-    for (const auto& [text, next] : cases)
-        EXPECT_EQ(plusOneExact(text), std::optional<std::string>(next)) << text;
-    EXPECT_EQ(plusOneExact("2024010100000123"), std::optional<std::string>("2024010100000124"));
-    EXPECT_EQ(plusOneExact("9223372036854775807"), std::optional<std::string>("9223372036854775808"));
-    EXPECT_EQ(plusOneExact("99999999999999999999999999999999999999"),
-              std::optional<std::string>("100000000000000000000000000000000000000"));
-    EXPECT_EQ(plusOneExact("1234567890123456789012345678901234567.8"),
-              std::optional<std::string>("1234567890123456789012345678901234568.8"));
-}
-
-TEST(PlusOneExact, RefusesWhatIsNoPlainDecimal) {
-    for (const char* text : {"", " ", ".", "-", "1e5", "1.2.3", "12abc", "0x10", "1,000", "- 5", "&H10"}) {
-        EXPECT_EQ(plusOneExact(text), std::nullopt) << '"' << text << '"';
-    }
 }
 
 TEST(IsNumeric, AcceptsSignedDecimalsWithExponentOnly) {
@@ -87,18 +59,6 @@ TEST(NumberConversions, FailOnWhatIsNoNumber) {
     EXPECT_EQ(testing::errorNumber([] { toInt16("32768"); }), 6);
 }
 
-TEST(FormatFixed, RoundsHalfAwayFromZeroOnTheVisibleDecimals) {
-    const std::tuple<double, int, const char*> cases[] = {
-        {0, 2, "0.00"},         {2.675, 2, "2.68"},   {1.005, 2, "1.01"},  {0.125, 2, "0.13"},
-        {0.124999, 2, "0.12"},  {-2.675, 2, "-2.68"}, {-0.001, 2, "0.00"}, {999.995, 2, "1000.00"},
-        {0.1 + 0.2, 2, "0.30"}, {1e-9, 2, "0.00"},    {12.5, 0, "13"},     {7, 1, "7.0"}};
-    for (const auto& [value, decimals, text] : cases) EXPECT_EQ(formatFixed(value, decimals), text) << value;
-    EXPECT_EQ(formatFixed(999999999.99, 2), "999999999.99");
-    EXPECT_EQ(formatFixed(1234567890, 2), "1234567890.00");
-    EXPECT_THROW(formatFixed(std::numeric_limits<double>::quiet_NaN(), 2), Error);
-    EXPECT_THROW(formatFixed(std::numeric_limits<double>::infinity(), 2), Error);
-}
-
 // isSqlDateTime is what SQL Server's datetime takes as text: the date test within
 // 1753-01-01 to 9999-12-31, milliseconds at most, and no .999 that rounds past the last day.
 TEST(Dates, TestsTellDates) {
@@ -118,23 +78,9 @@ TEST(Dates, TestsTellDates) {
 
 const DateTime d = {2004, 3, 5, 8, 5, 9, 0};
 
-TEST(Dates, ParseAsWritten) {
-    EXPECT_EQ(toDate("2004/3/5 8:05:09"), d);
-    EXPECT_THROW(toDate("2004-1-32"), Error);
-}
-
-TEST(Dates, SerialNumbersCountFromTheEndOf1899) {
-    EXPECT_EQ(daySerial(DateTime{1899, 12, 30}), 0);
-    EXPECT_EQ(daySerial(DateTime{1900, 1, 1}), 2);
-    EXPECT_EQ(daySerial(DateTime{2004, 3, 1}) - daySerial(DateTime{2004, 2, 1}), 29);
-    EXPECT_DOUBLE_EQ(dateSerial(DateTime{1899, 12, 31, 18, 0, 0, 0}), 1.75);
-}
-
+// A leap February and a year's end walked back are the period ranges'.
 TEST(Dates, AddingDaysWalksTheCalendar) {
-    EXPECT_EQ(addDays({2004, 3, 1}, -1), (DateTime{2004, 2, 29}));
     EXPECT_EQ(addDays({2003, 3, 1}, -1), (DateTime{2003, 2, 28}));
-    EXPECT_EQ(addDays({2004, 1, 1}, -1), (DateTime{2003, 12, 31}));
-    EXPECT_EQ(addDays({2004, 12, 31}, 1), (DateTime{2005, 1, 1}));
     EXPECT_EQ(addDays({1900, 3, 1}, -1), (DateTime{1900, 2, 28}));
     EXPECT_EQ(addDays({2000, 3, 1}, -1), (DateTime{2000, 2, 29}));
     EXPECT_EQ(addDays({2004, 1, 31, 18, 0, 0, 0}, 30), (DateTime{2004, 3, 1, 18, 0, 0, 0}));
@@ -206,15 +152,6 @@ TEST(Like, LongTextsStayFast) {
     std::string text(20000, 'a');
     EXPECT_FALSE(like(text, "*a*a*a*a*b"));
     EXPECT_TRUE(like(text + "b", "*a*a*a*a*b"));
-}
-
-TEST(CodePage, LengthIsInGbkBytes) {
-    const std::pair<const char*, std::int32_t> cases[] = {
-        {"", 0},    {"abc", 3}, {"中文", 4}, {"中文字12", 8},
-        {"€", 1},   {"　", 2},  {"ａ", 2},   {"한", 1},  // not in GBK: written as "?"
-        {"😀", 2},                                        // beyond U+FFFF: two "?"
-        {"\xff", 1}};
-    for (const auto& [text, bytes] : cases) EXPECT_EQ(gbkLength(text), bytes) << text;
 }
 
 TEST(CodePage, CharacterCodesAreGbks) {

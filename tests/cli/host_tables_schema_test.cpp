@@ -1,36 +1,15 @@
 // The host tables `palvo init` makes in an embedded database: the SQL Server
 // script's tables, with ntext and image where SQL Server has the (max) types.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <string>
 #include <vector>
 
-#include "support/cli_run.h"
+#include "support/cli_database.h"
 #include "support/processes.h"
 
 namespace Palvo::cli {
 namespace {
-
-// One line per row of the SQLite query on the file, its fields joined by '|'.
-std::vector<std::string> rows(const std::string& file, const std::string& query) {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* st = nullptr;
-    std::vector<std::string> out;
-    sqlite3_open(file.c_str(), &db);
-    EXPECT_EQ(sqlite3_prepare_v2(db, query.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        std::string line;
-        for (int c = 0; c < sqlite3_column_count(st); ++c) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-            line += (c ? "|" : "") + std::string(text ? text : "NULL");
-        }
-        out.push_back(line);
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return out;
-}
 
 TEST(HostTablesSchema, InitMakesEachColumnAsTheScriptDeclaresIt) {
     const std::string file = testing::freshDatabaseFile("host_tables_schema");
@@ -58,17 +37,18 @@ TEST(HostTablesSchema, InitMakesEachColumnAsTheScriptDeclaresIt) {
         {"B_单位", {"单位编号|varchar(10)|1|NULL|1", "名称|nvarchar(100)|1|NULL|0"}},
     };
     for (const auto& t : tables) {
-        EXPECT_EQ(rows(file, "select name, type, \"notnull\", dflt_value, pk from pragma_table_info('" +
-                                 t.name + "') order by cid"),
+        EXPECT_EQ(sqliteRows(file, "select name, type, \"notnull\", dflt_value, pk from pragma_table_info('" +
+                                       t.name + "') order by cid"),
                   t.columns)
             << t.name;
     }
-    EXPECT_EQ(rows(file,
-                   "select name from sqlite_master where type = 'table' and name not like 'sqlite%' "
-                   "order by name"),
+    EXPECT_EQ(sqliteRows(file,
+                         "select name from sqlite_master where type = 'table' and name not like 'sqlite%' "
+                         "order by name"),
               (std::vector<std::string>{"B_单位", "SendSql", "更新表记录", "查询打印设置", "编辑权限"}));
     EXPECT_EQ(
-        rows(file, "select name, tbl_name, sql from sqlite_master where type = 'index' and sql is not null"),
+        sqliteRows(file,
+                   "select name, tbl_name, sql from sqlite_master where type = 'index' and sql is not null"),
         (std::vector<std::string>{"IX_查询打印设置|查询打印设置|CREATE INDEX IX_查询打印设置 on 查询打印设置 "
                                   "(表名, 用户名, 查询类别, 查询名)"}));
 }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "support/cli_run.h"
+#include "support/cli_database.h"
 #include "support/processes.h"
 #include "support/sqlite_faults.h"
 
@@ -23,16 +23,9 @@ void raw(const std::string& file, const std::string& sql) {
 }
 
 // The tables, triggers and indexes of the file.
-int objects(const std::string& file) {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* count = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    sqlite3_prepare_v2(db, "select count(*) from sqlite_master where type in ('table', 'trigger', 'index')",
-                       -1, &count, nullptr);
-    const int n = sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int(count, 0) : -1;
-    sqlite3_finalize(count);
-    sqlite3_close(db);
-    return n;
+std::string objects(const std::string& file) {
+    return sqliteRows(file, "select count(*) from sqlite_master where type in ('table', 'trigger', 'index')")
+        .at(0);
 }
 
 Outcome sql(const std::string& db, const std::string& statement) {
@@ -59,7 +52,7 @@ TEST(Init, TheRunAfterAKilledOneMakesTheTablesWhole) {
             return palvo({"init", "--db", db}).status;
         });
         ASSERT_EQ(testing::waitChild(pid), 128 + SIGKILL) << c.prefix << c.nth;
-        EXPECT_EQ(objects(db), 0) << c.prefix << c.nth;
+        EXPECT_EQ(objects(db), "0") << c.prefix << c.nth;
         auto r = palvo({"init", "--db", db});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find("created B_单位"), std::string::npos);
@@ -76,7 +69,7 @@ TEST(Init, OnAFullDiskItFailsLeavingNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "palvo: The disk holding the database '" + db +
                          "' is full: free space on it to change the database.\n");
-    EXPECT_EQ(objects(db), 0);
+    EXPECT_EQ(objects(db), "0");
 }
 
 // A table an earlier version left without its checks (and an index never made).
@@ -87,7 +80,7 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
         "drop trigger \"B_单位__check_insert\"; drop trigger \"B_单位__check_update\"; "
         "drop index IX_查询打印设置");
     ASSERT_EQ(sql(db, kTooLong).status, 0) << "no check any more";
-    const int before = objects(db);
+    const std::string before = objects(db);
     auto r = palvo({"init", "--db", db});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
@@ -107,7 +100,7 @@ TEST(Init, AHalfMadeSchemaIsCompletedOrRefusedWithoutAChange) {
 
 // A file whose settings set 月报 of 张三 holds 名称 three times and 金额 twice.
 std::string withRepeatedColumns(const std::string& name) {
-    const std::string db = freshDatabaseFile(name);
+    std::string db = freshDatabaseFile(name);
     EXPECT_EQ(palvo({"init", "--db", db}).status, 0);
     const std::string insert =
         "insert into 查询打印设置 (表名, 查询类别, 字段名, 选择标志, 排列顺序, 查询名, 用户名) "

@@ -111,10 +111,6 @@ TEST_F(ReportFiles, AFailingCommandChangesNoFile) {
         EXPECT_EQ(r.err.find("数据已送至打印机"), std::string::npos) << r.err;
         EXPECT_EQ(snapshot(dir), before);
     }
-    const Outcome call = palvo({"call", "--db", missing, "clsDatabase.lGetSearchCount", "select 1"});
-    EXPECT_EQ(call.status, 1);
-    EXPECT_NE(call.err.find("does not exist"), std::string::npos) << call.err;
-    EXPECT_EQ(snapshot(dir), before);
 }
 
 TEST_F(ReportFiles, AReportsModeIsTheUmasksUnlessItReplacesAFile) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,6 +97,8 @@ TEST_F(FieldHelpers, NextIdCountsOnTheDigits) {
         {top, "t", 0, "100000000000000000000000000000000000000"},
         {"-3, -3, -3, '0007', 1", "b", 0, "-2"},
         {"-3, -3, -3, '0007', 1", "t", 3, "008"},
+        {"-1, -1, -1, '-.05', 1", "m", 0, "0"},
+        {"-1, -1, -1, '-.05', 1", "t", 0, "0.95"},
         // a double keeps the platform's text of fifteen digits
         {"1, 1, 1, '1', 2024010100000123", "f", 4, "2.02401010000012E+15"},
         {"1, 1, 1, '1', 2.5", "f", 4, "03.5"},
@@ -196,55 +197,23 @@ TEST_F(FieldHelpers, ServerTimeComesInTheFormatAsked) {
     EXPECT_THROW(db.sServerTime("YYYY-MM-DD"), Error);
 }
 
-// Character for character: spacing, brackets and quoting are relied upon.
-TEST_F(FieldHelpers, EachHelpersStatementsAreBuiltExactly) {
-    const std::string sql =
-        "select 单位编号, 名称 from B_单位 where 单位编号 in ('00', '02') order by 单位编号";
-    const std::string info = "select 单位编号, 名称 from B_单位 where 单位编号='00'";
-    struct Case {
-        const char* name;
-        std::function<void()> call;
-        std::vector<std::string> queries;
-        std::vector<std::string> executes;
-    } cases[] = {
-        {"value without pairs",
-         [&] { db.sGetFieldValue("B_单位", "名称"); },
-         {"select top 1 名称  from [B_单位]"},
-         {}},
-        {"value with pairs 1, 3 and 5, one quoted",
-         [&] {
-             db.sGetFieldValue("B_单位", "max(名称)", "单位编号", "0'1", "", "x", "备注", "", "", "", "金额",
-                               "3");
-         },
-         {"select top 1 max(名称)  from [B_单位] where  [单位编号]='0''1' and [备注]='' and [金额]='3'"},
-         {}},
-        {"set a number",
-         [&] { db.sSetFieldValue("B_单位", "金额", " 1 2.5x", "单位编号", "02"); },
-         {"select top 0 金额 from B_单位"},
-         {"update B_单位 set 金额=12.5 where 单位编号='02'"}},
-        {"set a text with both conditions",
-         [&] { db.sSetFieldValue("B_单位", "名称", "  O'Neil  ", "单位编号", "0'1", "名称", "一分公司"); },
-         {"select top 0 名称 from B_单位"},
-         {"update B_单位 set 名称='O''Neil' where 单位编号='0''1' and 名称='一分公司'"}},
-        {"set with the second condition only",
-         [&] { db.sSetFieldValue("B_单位", "备注", "", "", "ignored", "名称", "二分公司"); },
-         {"select top 0 备注 from B_单位"},
-         {"update B_单位 set 备注='' where 名称='二分公司'"}},
-        {"set every row",
-         [&] { db.sSetFieldValue("B_单位", "备注", "全部"); },
-         {"select top 0 备注 from B_单位"},
-         {"update B_单位 set 备注='全部'"}},
-        {"next id", [&] { db.sNextId("B_单位", 4, "单位编号"); }, {"select Max(单位编号) from B_单位"}, {}},
-        {"next id of 编号", [&] { db.sNextId("T", 4); }, {"select Max(编号) from T"}, {}},
-        {"count", [&] { db.lGetSearchCount("select * from B_单位"); }, {"select * from B_单位"}, {}},
-        {"some info", [&] { db.sGetSomeInfo(info, 1, ""); }, {info}, {}},
-    };
-    for (const auto& c : cases) {
-        recorder->reset();
-        c.call();
-        EXPECT_EQ(recorder->queries, c.queries) << c.name;
-        EXPECT_EQ(recorder->executes, c.executes) << c.name;
-    }
+// A pair without a field name is left out.
+TEST_F(FieldHelpers, GetFieldValueMatchesEveryNamedPair) {
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "02", "", "x", "备注", "", "", "", "金额", "3"),
+              "二分公司");
+    EXPECT_EQ(db.sGetFieldValue("B_单位", "名称", "单位编号", "02", "", "x", "备注", "", "", "", "金额", "2"),
+              "");
+}
+
+// A pair without a field name is left out; without any pair every row is changed.
+TEST_F(FieldHelpers, SetFieldValueChangesTheRowsItsPairsName) {
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "名称", "  O'Neil  ", "单位编号", "0'1", "名称", "一分公司"), "");
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "名称", "无", "单位编号", "02", "名称", "一分公司"), "");
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "备注", "二", "", "ignored", "名称", "二分公司"), "");
+    EXPECT_EQ(scalar("select 名称 + '|' + 备注 from B_单位 where 单位编号 = '0''1'"), "O'Neil|x");
+    EXPECT_EQ(scalar("select 名称 + '|' + 备注 from B_单位 where 单位编号 = '02'"), "二分公司|二");
+    EXPECT_EQ(db.sSetFieldValue("B_单位", "金额", "9"), "");
+    EXPECT_EQ(scalar("select count(*) from B_单位 where 金额 = 9"), "3");
 }
 
 }  // namespace

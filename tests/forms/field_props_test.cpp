@@ -62,11 +62,6 @@ TEST(FieldConventions, ALookupSourceNamesATableThenItsColumns) {
     EXPECT_THROW(forms::lookupSource("客户"), Error);
 }
 
-TEST(FieldConventions, TheLibraryFolderIsTheSharedCoresOrThePrograms) {
-    EXPECT_EQ(forms::libraryFolder(), libraryDir());
-    EXPECT_EQ(forms::cursorFile(), libraryDir() + "/Main_icon/cursor1.cur");
-}
-
 // ---- the look
 
 TEST_F(FieldProps, SetColorStylesTheWholeForm) {

@@ -87,15 +87,6 @@ TEST_F(Spooled, FillsAsSFillTableFillsAMemoryGrid) {
     }
 }
 
-TEST_F(Spooled, AFailingStatementIsReportedAsInMemory) {
-    SpooledGrid spooled;
-    memory::FlexGrid expected;
-    const std::string bad = "select nosuch from 货物";
-    const std::string failed = fillSpooledGrid(*conn, bad, spooled, false);
-    EXPECT_FALSE(failed.empty());
-    EXPECT_EQ(failed, clsGrid().sFillTable(bad, expected, false, 0, "", true));
-}
-
 TEST_F(Spooled, BothKindsOfRowsRefuseACellOutsideThem) {
     SpooledGrid spooled;
     memory::FlexGrid expected;

@@ -43,7 +43,7 @@ TEST_F(Settings, ListsFollowTheirOwnOrder) {
           "update 查询打印设置 set 合计=1 where 字段名='单价(元)'",
           "update 查询打印设置 set 分组=1 where 字段名='名称'",
           // a hidden column is no longer shown or totalled but still sorts
-          "update 查询打印设置 set 选择标志=0 where 字段名='日期'"});
+          "update 查询打印设置 set 选择标志=0, 合计=3 where 字段名='日期'"});
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "选择"), "名称,金额,[单价(元)]");
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "合计"), "[单价(元)],金额");
     EXPECT_EQ(db.sGetField("销售", "普通查询", "月报", "排序"), "名称 asc,日期 desc");
@@ -134,21 +134,6 @@ TEST_F(Settings, SetCxmAddsExistingSetsOnce) {
     db.mSetCxm(cmb, "销售", "月报", "普通查询");
     ASSERT_EQ(cmb.ListCount(), 2);
     EXPECT_EQ(cmb.List(1), "月报");
-}
-
-TEST(HostTables, ScriptSplitsAtGoLines) {
-    auto parts = data::splitScript(
-        "-- head\ncreate table a (x int)\nGO\n  go  \nselect 'GO'\ngo\n-- only a comment\n");
-    ASSERT_EQ(parts.size(), 2u);
-    EXPECT_NE(parts[0].find("create table a"), std::string::npos);
-    EXPECT_NE(parts[1].find("select 'GO'"), std::string::npos);
-}
-
-TEST_F(Settings, CreatingHostTablesTwiceCreatesNothingNew) {
-    EXPECT_TRUE(data::createHostTables(*conn).empty());
-    exec({"insert into SendSql(语句) values ('a')", "insert into SendSql(语句) values ('b')"});
-    EXPECT_EQ(scalar("select max(编号) from SendSql"), "2");
-    EXPECT_EQ(scalar("select 类型 from SendSql where 编号=1"), "");
 }
 
 }  // namespace

@@ -70,10 +70,12 @@ TEST_F(Money, AmountsInCapitals) {
 }
 
 TEST(LenthStr, CountsGbkBytes) {
-    clsFunction fn;
-    EXPECT_EQ(fn.lGetLenthStr("中华人12"), 8);
-    EXPECT_EQ(fn.lGetLenthStr(""), 0);
-    EXPECT_EQ(fn.lGetLenthStr("O'Neil"), 6);
+    const std::pair<const char*, std::int32_t> cases[] = {{"", 0},    {"O'Neil", 6}, {"中华人12", 8},
+                                                          {"€", 1},   {"　", 2},     {"ａ", 2},
+                                                          {"한", 1},  // not in GBK: written as "?"
+                                                          {"😀", 2},   // beyond U+FFFF: two "?"
+                                                          {"\xff", 1}};
+    for (const auto& [text, bytes] : cases) EXPECT_EQ(clsFunction().lGetLenthStr(text), bytes) << text;
 }
 
 TEST(SetPwd, TransformsAsKnown) {
