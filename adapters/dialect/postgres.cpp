@@ -149,6 +149,10 @@ public:
                 return createTable(s.nodes);
             case StatementKind::CreateIndex:
                 return createIndex(s.nodes);
+            case StatementKind::AlterTableAdd:
+                return alterTableAdd(s.nodes);
+            case StatementKind::AlterTableColumn:
+                return alterTableColumn(s.nodes);
             case StatementKind::Drop:
                 return drop(s.nodes);
             default:
@@ -1284,6 +1288,108 @@ private:
             node(out, d, k, e);
         }
         return out;
+    }
+
+    // ALTER TABLE T ADD column definitions and constraints, between commas
+    std::string alterTableAdd(const Nodes& ns) {
+        if (ns.size() < 5) refuse("ALTER TABLE ... ADD without what it adds");
+        const std::string table = renderAt(ns, 2);
+        std::string out = "alter table " + table;
+        bool first = true;
+        for (const auto& [b, e] : splitCommas(ns, 4, ns.size())) {
+            if (b == e) refuse("an empty column definition");
+            out += first ? " " : ", ";
+            first = false;
+            if (ns[b].word("constraint") || ns[b].word("primary") || ns[b].word("unique") ||
+                ns[b].word("foreign") || ns[b].word("check")) {
+                out += "add " + trimLead(constraintSeq(ns, b, e));
+                continue;
+            }
+            out += addedColumn(ns, b, e);
+            after_.push_back("comment on column " + table + "." + renderAt(ns, b) + " is " +
+                             quoteString("palvo:" + declaredType(ns, b + 1, e)));
+        }
+        return out;
+    }
+
+    // A column ADD gives: SQL Server fills the rows there with its default only when it takes no Null or
+    // WITH VALUES says so (PostgreSQL always does), so the default of another is set after it is added.
+    std::string addedColumn(const Nodes& ns, std::size_t b, std::size_t e) {
+        bool withValues = false;
+        if (e - b > 2 && ns[e - 2].word("with") && ns[e - 1].word("values")) {
+            withValues = true;
+            e -= 2;
+        }
+        std::size_t at = e;  // DEFAULT
+        bool notNull = false;
+        for (std::size_t k = b + 1; k < e; ++k) {
+            if (ns[k].word("default")) at = k;
+            if (ns[k].word("not") && k + 1 < e && ns[k + 1].word("null")) notNull = true;
+        }
+        if (at == e || notNull || withValues) return "add column " + columnDef(ns, b, e);
+        std::size_t end = at + 1;
+        static constexpr std::string_view after[] = {"not",   "null",       "constraint", "primary", "unique",
+                                                     "check", "references", "identity",   "collate"};
+        while (end < e && (ns[end].group || std::none_of(std::begin(after), std::end(after),
+                                                         [&](auto w) { return ns[end].word(w); })))
+            ++end;
+        Nodes without(ns.begin() + static_cast<std::ptrdiff_t>(b),
+                      ns.begin() + static_cast<std::ptrdiff_t>(at));
+        without.insert(without.end(), ns.begin() + static_cast<std::ptrdiff_t>(end),
+                       ns.begin() + static_cast<std::ptrdiff_t>(e));
+        return "add column " + columnDef(without, 0, without.size()) + ", alter column " + renderAt(ns, b) +
+               " set" + seq(ns, at, end);
+    }
+
+    // ALTER TABLE T DROP [COLUMN | CONSTRAINT] name, ...; ALTER TABLE T ALTER COLUMN c type [NULL | NOT NULL]
+    std::string alterTableColumn(const Nodes& ns) {
+        const std::string table = renderAt(ns, 2);
+        if (ns[3].word("drop")) {
+            // columns go through the schema's drop_columns, which refuses one an index needs, as SQL Server
+            // does
+            std::string kind = "constraint";
+            std::string constraints, columns, shown;
+            for (const auto& [b, e] : splitCommas(ns, 4, ns.size())) {
+                std::size_t k = b;
+                if (k < e && (ns[k].word("column") || ns[k].word("constraint")))
+                    kind = asciiLower(ns[k++].tok.text);
+                if (k + 1 != e || ns[k].group || !ns[k].isName())
+                    refuse("ALTER TABLE ... DROP of other than columns and constraints");
+                if (kind == "column") {
+                    columns += (columns.empty() ? "" : ", ") + quoteString(renderAt(ns, k));
+                    shown += (shown.empty() ? "" : ", ") + quoteString(ns[k].tok.text);
+                } else {
+                    constraints +=
+                        (constraints.empty() ? " " : ", ") + ("drop constraint " + renderAt(ns, k));
+                }
+            }
+            if (!columns.empty() && !constraints.empty())
+                refuse("ALTER TABLE ... DROP of columns and constraints in one statement");
+            if (columns.empty() && constraints.empty()) refuse("ALTER TABLE ... DROP without what it drops");
+            if (!constraints.empty()) return "alter table " + table + constraints;
+            return "select palvo.drop_columns(" + quoteString(table) + ", " + quoteString(ns[2].tok.text) +
+                   ", array[" + columns + "], array[" + shown + "])";
+        }
+        // SQL Server's column takes Nulls after ALTER COLUMN unless it says NOT NULL
+        if (ns.size() < 7 || !ns[4].word("column")) refuse("ALTER TABLE ... ALTER other than a column");
+        const std::string column = renderAt(ns, 5);
+        std::size_t k = 6;
+        const std::string type = pgType(ns, k, ns.size(), false);
+        bool notNull = false;
+        if (k + 1 < ns.size() && ns[k].word("not") && ns[k + 1].word("null")) {
+            notNull = true;
+            k += 2;
+        } else if (k < ns.size() && ns[k].word("null")) {
+            ++k;
+        }
+        if (k != ns.size()) refuse("ALTER COLUMN with more than a type and NULL or NOT NULL");
+        after_.push_back("comment on column " + table + "." + column + " is " +
+                         quoteString("palvo:" + declaredType(ns, 6, ns.size())));
+        // to a text, the assignment's cast, which refuses a value too long as SQL Server does (an explicit
+        // one would cut it); to another type, the conversion CAST writes
+        return "alter table " + table + " alter column " + column + " type " + type +
+               (textType(type) ? std::string(kTextCollation) : " using " + castTo(column, type, ns[6])) +
+               ", alter column " + column + (notNull ? " set not null" : " drop not null");
     }
 
     // CREATE [UNIQUE] [CLUSTERED | NONCLUSTERED] INDEX name ON T (columns)

@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 10;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 12;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -802,7 +802,20 @@ constexpr std::string_view kCatalogue =
       when 62 then 'float' when 59 then 'real' when 167 then 'varchar' when 175 then 'char'
       when 231 then 'nvarchar' when 61 then 'datetime' when 58 then 'smalldatetime' when 42 then 'datetime2'
       when 40 then 'date' when 41 then 'time' when 36 then 'uniqueidentifier' when 165 then 'varbinary'
-      when 104 then 'bit' end as palvo.sysname) $b$;
+      when 104 then 'bit' when 48 then 'tinyint' when 108 then 'numeric' when 60 then 'money'
+      when 122 then 'smallmoney' when 239 then 'nchar' when 35 then 'text' when 99 then 'ntext'
+      when 173 then 'binary' when 34 then 'image' end as palvo.sysname) $b$;
+  -- the number of a column's type as T-SQL declared it (palvo.sql_type), else of its PostgreSQL type t
+  create or replace function palvo.declared_xtype(declared text, t text) returns integer
+    language sql immutable as $b$
+    select case substring(declared from '^[a-z0-9]+')
+      when 'int' then 56 when 'bigint' then 127 when 'smallint' then 52 when 'tinyint' then 48
+      when 'bit' then 104 when 'decimal' then 106 when 'numeric' then 108 when 'money' then 60
+      when 'smallmoney' then 122 when 'float' then 62 when 'real' then 59 when 'varchar' then 167
+      when 'char' then 175 when 'nvarchar' then 231 when 'nchar' then 239 when 'text' then 35
+      when 'ntext' then 99 when 'datetime' then 61 when 'smalldatetime' then 58 when 'datetime2' then 42
+      when 'date' then 40 when 'time' then 41 when 'uniqueidentifier' then 36 when 'varbinary' then 165
+      when 'binary' then 173 when 'image' then 34 else palvo.xtype(t) end $b$;
   -- the schemas whose tables are the host's: those of the search path but the library's and PostgreSQL's own
   create or replace function palvo.host_schema(name) returns boolean
     language sql stable as $b$
@@ -983,6 +996,35 @@ constexpr std::string_view kCatalogue =
       end if;
       execute format('drop index %s', found);
     end $b$;
+  -- ALTER TABLE ... DROP COLUMN: every column there and in no index, else SQL Server's 4924 or 5074
+  create or replace function palvo.drop_columns(tbl text, shown_table text, cols text[], shown text[])
+    returns void language plpgsql volatile as $b$
+    declare
+      t regclass := cast(tbl as regclass);
+      drops text[] := '{}';
+      col text;
+      ix text;
+    begin
+      for k in 1 .. cardinality(cols) loop
+        col := (parse_ident(cols[k]))[1];
+        if not exists (select 1 from pg_attribute
+                       where attrelid = t and attname = col and attnum > 0 and not attisdropped) then
+          raise exception using errcode = 'PV000', message = format(
+            'ALTER TABLE DROP COLUMN failed because column ''%s'' does not exist in table ''%s''.',
+            shown[k], shown_table);
+        end if;
+        select i.relname into ix from pg_index x join pg_class i on i.oid = x.indexrelid
+          join pg_attribute a on a.attrelid = x.indrelid and a.attnum = any (x.indkey)
+          where x.indrelid = t and a.attname = col limit 1;
+        if ix is not null then
+          raise exception using errcode = 'PV000', message = format(
+            'The index ''%s'' is dependent on column ''%s''. ALTER TABLE DROP COLUMN %s failed because one '
+            'or more objects access this column.', ix, shown[k], shown[k]);
+        end if;
+        drops := drops || format('drop column %I', col);
+      end loop;
+      execute format('alter table %s %s', t, array_to_string(drops, ', '));
+    end $b$;
   create or replace function palvo.object_name(integer) returns palvo.sysname
     language sql stable as $b$
     select cast(relname as palvo.sysname) from pg_class where cast(oid as bigint) = $1 $b$;
@@ -1019,7 +1061,9 @@ constexpr std::string_view kCatalogue =
     select max_length from palvo."sys.columns" where object_id = palvo.object_id($1) and name = $2 $b$;
   create or replace view palvo.syscolumns as
     select cast(cast(c.oid as bigint) as integer) as id, cast(a.attname as palvo.sysname) as name,
-           cast(a.attnum as smallint) as colid, palvo.xtype(format_type(a.atttypid, a.atttypmod)) as xtype,
+           cast(a.attnum as smallint) as colid,
+           palvo.declared_xtype(palvo.sql_type(c.oid, a.attnum, a.atttypid, a.atttypmod),
+                                format_type(a.atttypid, a.atttypmod)) as xtype,
            cast(case when a.attlen > 0 then a.attlen
                      when a.atttypmod > 4 and a.atttypid in (1042, 1043) then a.atttypmod - 4
                      else -1 end as smallint) as length,

@@ -206,7 +206,7 @@ TEST_F(PgTarget, CatalogueListsColumnsAsSqlServerNamesThem) {
     EXPECT_EQ(
         column("select name + ':' + type_name(xtype) from syscolumns where object_name(id) = '目标客户' "
                "order by colid"),
-        "编号:int,代码:varchar,名称:varchar,余额:decimal,建立:datetime");
+        "编号:int,代码:varchar,名称:nvarchar,余额:decimal,建立:datetime");
     EXPECT_EQ(row("select count(*) from syscolumns where object_name(id) = 'SYSCOLUMNS'"), "0");
     conn_.Execute("drop table if exists TargetCase");
     conn_.Execute("create table TargetCase (Id int)");
