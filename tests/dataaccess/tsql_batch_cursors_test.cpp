@@ -184,14 +184,7 @@ PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlCursors);
 
 // ---- what the embedded database decides
 
-class EmbeddedCursors : public ::testing::Test {
-protected:
-    void SetUp() override {
-        conn_ = testing::openEmbedded();
-        conn_->Execute("create table 账 (k int, v varchar(10))");
-    }
-    std::shared_ptr<Connection> conn_;
-};
+using EmbeddedCursors = testing::EmbeddedAccounts;
 
 TEST_F(EmbeddedCursors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {
     const std::vector<testing::ByName> cases = {

@@ -12,7 +12,6 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
-#include "palvo/sqlite/connection.h"
 #include "support/answers.h"
 #include "support/errors.h"
 #include "support/files.h"
@@ -245,16 +244,10 @@ TEST_P(TsqlBatchErrors, RowcountFollowsEachStatement) {
 TEST_P(TsqlBatchErrors, IdentitiesFollowTheInsertsOfTheBatch) {
     conn_->Execute("create table 单据 (id int identity, v int)");
     conn_->Execute("create table 备注 (v int)");
-    expectAnswers({
-        {"insert into 单据 (v) values (1) insert into 单据 (v) values (2) select @@identity, "
-         "scope_identity(), "
-         "ident_current('单据')",
-         {"2", "2", "2"}},
-        // an insert into a table without an identity: @@IDENTITY is Null, SCOPE_IDENTITY keeps the last
-        {"insert into 单据 (v) values (3) insert into 备注 values (1) select @@identity, scope_identity()",
-         {"<null>", "3"}},
-        {"select scope_identity()", {"<null>"}},
-    });
+    // an insert into a table without an identity: @@IDENTITY is Null, SCOPE_IDENTITY keeps the last
+    EXPECT_EQ(row("insert into 单据 (v) values (3) insert into 备注 values (1) select @@identity, "
+                  "scope_identity()"),
+              (Row{"<null>", "1"}));
 }
 
 TEST_P(TsqlBatchErrors, SettingsAtTheValuesTheDatabaseKeepsAreAccepted) {
@@ -270,24 +263,7 @@ PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlBatchErrors);
 
 // ---- what the embedded database decides
 
-class EmbeddedBatchErrors : public ::testing::Test {
-protected:
-    void SetUp() override {
-        conn_ = testing::openEmbedded();
-        conn_->Execute("create table 账 (k int primary key, v varchar(10))");
-    }
-    long count() { return static_cast<long>(*conn_->Query("select count(*) from 账").at(0, 0).integer()); }
-    std::string trancount() { return conn_->Query("select @@trancount").at(0, 0).toText(); }
-    std::shared_ptr<Connection> conn_;
-};
-
-TEST_F(EmbeddedBatchErrors, ABatchLeavesItsTransactionOpenForTheHostToEnd) {
-    conn_->Execute("begin tran insert into 账 values (1, 'a')");
-    EXPECT_EQ(trancount(), "1");
-    conn_->Execute("rollback");
-    EXPECT_EQ(count(), 0);
-    EXPECT_EQ(trancount(), "0");
-}
+using EmbeddedBatchErrors = testing::EmbeddedAccounts;
 
 TEST_F(EmbeddedBatchErrors, ABatchsTransactionNestsInTheHostsTransaction) {
     conn_->BeginTrans();
@@ -400,23 +376,21 @@ TEST_F(EmbeddedBatchErrors, ATimeoutUnderXactAbortRollsTheTransactionBack) {
 TEST(EmbeddedBatchLocks, ABeginTranThatCannotBeginEndsTheBatch) {
     testing::ScratchDir dir("palvo_batch_locks");
     const std::string file = (dir.path / "账.db").string();
-    sqlite::Connection holder, other;
-    holder.Open(file);
-    other.Open(file);
-    holder.Execute("create table 账 (k int)");
-    holder.BeginTrans();
-    holder.Execute("insert into 账 values (1)");
+    auto holder = testing::openEmbeddedFile(file), other = testing::openEmbeddedFile(file);
+    holder->Execute("create table 账 (k int)");
+    holder->BeginTrans();
+    holder->Execute("insert into 账 values (1)");
     std::vector<std::string> told;
-    other.OnInfoMessage([&](const Connection::InfoMessage& m) {
+    other->OnInfoMessage([&](const Connection::InfoMessage& m) {
         if (m.rows < 0) told.push_back(m.text);
     });
     EXPECT_EQ(
         std::get<1>(testing::fullErrorOf([&] {
-            other.Execute("set lock_timeout 0 begin tran print 'went on' insert into 账 values (2) commit");
+            other->Execute("set lock_timeout 0 begin tran print 'went on' insert into 账 values (2) commit");
         })),
         1222);
     EXPECT_TRUE(told.empty());
-    EXPECT_EQ(other.Query("select @@trancount").at(0, 0).toText(), "0");
+    EXPECT_EQ(other->Query("select @@trancount").at(0, 0).toText(), "0");
 }
 
 TEST_F(EmbeddedBatchErrors, RefusesByNameWhatItDoesNotRunBeforeAnythingRuns) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "palvo/data.h"
-#include "palvo/sqlite/connection.h"
 #include "support/answers.h"
 #include "support/files.h"
 
@@ -181,13 +180,8 @@ PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlFunctions);
 TEST(EmbeddedFunctions, AFunctionIsStoredInTheFileForEveryConnection) {
     const testing::ScratchDir dir("palvo_functions");
     const std::string file = (dir.path / "f.db").string();
-    const auto open = [&] {
-        auto c = std::make_shared<sqlite::Connection>();
-        c->Open("Data Source=" + file + ";Language=us_english");
-        return c;
-    };
-    auto one = open();
-    auto two = open();
+    auto one = testing::openEmbeddedFile(file);
+    auto two = testing::openEmbeddedFile(file);
     one->Execute("create function dbo.加(@n int) returns int as begin return @n + 1 end");
     EXPECT_EQ(two->Query("select dbo.加(1)").at(0, 0).toText(), "2");
     // the other connection's translation of the same statement is read again
@@ -195,7 +189,7 @@ TEST(EmbeddedFunctions, AFunctionIsStoredInTheFileForEveryConnection) {
     EXPECT_EQ(two->Query("select dbo.加(1)").at(0, 0).toText(), "11");
     one->Close();
     two->Close();
-    EXPECT_EQ(open()->Query("select dbo.加(2)").at(0, 0).toText(), "12");
+    EXPECT_EQ(testing::openEmbeddedFile(file)->Query("select dbo.加(2)").at(0, 0).toText(), "12");
 }
 
 TEST(EmbeddedFunctions, WhatItDoesNotRunIsRefusedByName) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "palvo/data.h"
-#include "palvo/sqlite/connection.h"
 #include "support/answers.h"
 #include "support/files.h"
 
@@ -204,22 +203,18 @@ PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlModules);
 
 // ---- what the embedded database decides
 
-std::shared_ptr<Connection> openFile(const std::string& file) {
-    auto c = std::make_shared<sqlite::Connection>();
-    c->Open("Data Source=" + file + ";Language=us_english");
-    return c;
-}
+using testing::openEmbeddedFile;
 
 TEST(EmbeddedModules, AProcedureIsStoredInTheFileForEveryConnection) {
     const testing::ScratchDir dir("palvo_modules");
     const std::string file = (dir.path / "m.db").string();
-    auto one = openFile(file);
-    auto two = openFile(file);
+    auto one = openEmbeddedFile(file);
+    auto two = openEmbeddedFile(file);
     one->Execute("create procedure 价 @a int as select @a + 1");
     EXPECT_EQ(two->Query("exec 价 1").at(0, 0).toText(), "2");
     one->Close();
     two->Close();
-    EXPECT_EQ(openFile(file)->Query("exec 价 2").at(0, 0).toText(), "3");
+    EXPECT_EQ(openEmbeddedFile(file)->Query("exec 价 2").at(0, 0).toText(), "3");
 }
 
 TEST(EmbeddedModules, TheDefinitionIsStoredAsTheHostWroteIt) {

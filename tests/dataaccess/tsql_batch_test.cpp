@@ -36,22 +36,6 @@ TEST_P(TsqlBatch, SeveralStatementsGiveTheFirstResultSet) {
     });
 }
 
-TEST_P(TsqlBatch, StatementsRunInOrderWithOrWithoutSemicolons) {
-    conn_->Execute(
-        "create table 单 (k int, v varchar(10)) insert into 单 values (1, 'a'); insert into 单 select 2, 'b' "
-        "update 单 set v = 'c' where k = 2");
-    EXPECT_EQ(rows("select k, v from 单 order by k"), (std::vector<Row>{{"1", "a"}, {"2", "c"}}));
-}
-
-// A conversion error ends a batch on SQL Server too: what ran before it stays.
-TEST_P(TsqlBatch, AFailingStatementStopsTheBatchWithItsError) {
-    accounts();
-    EXPECT_EQ(
-        refused("insert into 账 values (4, 'd') select convert(int, 'x') insert into 账 values (5, 'e')"),
-        245);
-    EXPECT_EQ(scalar("select count(*) from 账"), "4");
-}
-
 TEST_P(TsqlBatch, AssignmentConvertsToTheDeclaredType) {
     expectAnswers({
         {"declare @s varchar(3) = 'abcdef' select @s", {"abc"}},
@@ -110,14 +94,6 @@ TEST_P(TsqlBatch, VariablesStandForValuesInAQuery) {
          {"2", "2"}},
         {"declare @v varchar(10) = 'B' select k from 账 where v = @v", {"2"}},
     });
-}
-
-TEST_P(TsqlBatch, ChangesReadVariables) {
-    accounts();
-    conn_->Execute("declare @k int = 2, @v varchar(10) = 'z' update 账 set v = @v where k = @k");
-    conn_->Execute("declare @k int = 7 insert into 账 (k, v) values (@k, 'q')");
-    EXPECT_EQ(rows("select k, v from 账 where v in ('z', 'q') order by k"),
-              (std::vector<Row>{{"2", "z"}, {"7", "q"}}));
 }
 
 TEST_P(TsqlBatch, RefusesBatchesSqlServerWouldNotCompile) {
@@ -186,28 +162,13 @@ PALVO_ANSWERS_ON_BACKENDS_AND_PG(TsqlBatch);
 
 // ---- what the embedded database decides
 
-class EmbeddedBatch : public ::testing::Test {
-protected:
-    void SetUp() override {
-        conn_ = testing::openEmbedded();
-        conn_->Execute("create table 账 (k int, v varchar(10))");
-    }
-    long count() { return static_cast<long>(*conn_->Query("select count(*) from 账").at(0, 0).integer()); }
-    std::shared_ptr<Connection> conn_;
-};
+using EmbeddedBatch = testing::EmbeddedAccounts;
 
 TEST_F(EmbeddedBatch, ExecuteReturnsTheRowsItsChangesAffectedTogether) {
     EXPECT_EQ(conn_->Execute("insert into 账 values (1, 'a') insert into 账 values (2, 'b'), (3, 'c') "
                              "select * from 账 update 账 set v = 'x' where k > 1"),
               5);
     EXPECT_EQ(conn_->Execute("declare @n int = 1 set @n = 2"), -1);
-}
-
-TEST_F(EmbeddedBatch, ARecordsetOpenedOnABatchHoldsItsFirstResultSet) {
-    Recordset rs;
-    rs.Open("set nocount on insert into 账 values (1, 'a') select k, v from 账 select 2 as other", *conn_);
-    EXPECT_EQ(rs.Fields().Count(), 2);
-    EXPECT_EQ(rs.Fields("v").Value().toText(), "a");
 }
 
 TEST_F(EmbeddedBatch, ABatchWithoutAResultSetOpensARecordsetWithoutColumns) {

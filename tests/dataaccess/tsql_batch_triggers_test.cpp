@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "palvo/data.h"
-#include "palvo/sqlite/connection.h"
 #include "support/answers.h"
 #include "support/errors.h"
 #include "support/files.h"
@@ -293,11 +292,8 @@ TEST(EmbeddedTriggers, AStatementWithParametersFiresTheTrigger) {
 // the trigger is in the file: a connection opened before it was made fires it
 TEST(EmbeddedTriggers, AnotherConnectionsTriggerFires) {
     const testing::ScratchDir dir("palvo_triggers");
-    const std::string file = "Data Source=" + (dir.path / "two.db").string() + ";Language=us_english";
-    auto one = std::make_shared<sqlite::Connection>();
-    auto two = std::make_shared<sqlite::Connection>();
-    one->Open(file);
-    two->Open(file);
+    auto one = testing::openEmbeddedFile((dir.path / "two.db").string());
+    auto two = testing::openEmbeddedFile((dir.path / "two.db").string());
     one->Execute("create table 账 (k int) create table 日志 (k int)");
     two->Execute("insert into 账 values (1)");
     one->Execute("create trigger 记 on 账 after insert as insert into 日志 select k from inserted");

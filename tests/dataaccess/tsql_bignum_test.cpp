@@ -32,6 +32,8 @@ TEST_P(TsqlBignum, ConversionsToAWholeDecimalKeepEveryDigit) {
         {"select cast('-12345678901234567890123' as numeric(30,0))", {"-12345678901234567890123"}},
         {"select try_convert(decimal(38,0), '99999999999999999999')", {"99999999999999999999"}},
         {"select cast(110101199001011234 as decimal(19,0))", {"110101199001011234"}},
+        {"select cast(' -123456789012345678 ' as numeric(18,0))", {"-123456789012345678"}},
+        {"select convert(decimal(19,0), cast(-9223372036854775807 as bigint) - 1)", {"-9223372036854775808"}},
     });
 }
 

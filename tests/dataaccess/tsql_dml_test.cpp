@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "palvo/data.h"
-#include "palvo/sqlite/connection.h"
 #include "support/answers.h"
 #include "support/errors.h"
 #include "support/exact_numbers.h"
@@ -172,10 +171,8 @@ TEST_P(TsqlDml, TruncateStartsTheIdentityAgainFromItsSeed) {
 TEST(TsqlIdentityInsert, BelongsToTheConnectionThatSetIt) {
     const testing::ScratchDir dir("palvo_identity_insert");
     const std::string file = (dir.path / "i.db").string();
-    auto setting = std::make_shared<sqlite::Connection>();
-    auto other = std::make_shared<sqlite::Connection>();
-    setting->Open(file);
-    other->Open(file);
+    auto setting = testing::openEmbeddedFile(file);
+    auto other = testing::openEmbeddedFile(file);
     setting->Execute("create table 货品 (编号 int identity(1,1), 名称 nvarchar(20))");
     setting->Execute("set identity_insert 货品 on");
     EXPECT_EQ(std::get<1>(testing::fullErrorOf(

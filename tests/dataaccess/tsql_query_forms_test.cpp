@@ -167,7 +167,7 @@ TEST_P(TsqlQueryForms, OffsetFetchPagesInEachSpelling) {
     }
 }
 
-TEST_P(TsqlQueryForms, CountsSqlServerRefusesFailWrittenOrGivenAsParameters) {
+TEST_P(TsqlQueryForms, CountsSqlServerRefusesFailAsWritten) {
     expectRefusals({
         {"select 编号 from 单据 order by 编号 offset -1 rows", 10742, "may not be negative"},
         {"select 编号 from 单据 order by 编号 offset 1.5 rows", 10743, "must be an integer"},
@@ -175,28 +175,6 @@ TEST_P(TsqlQueryForms, CountsSqlServerRefusesFailWrittenOrGivenAsParameters) {
          "greater then zero"},
         {"select top 2 编号 from 单据 order by 编号 offset 1 rows", 10741, "A TOP cannot be used"},
     });
-    conn_->Execute("create table 选中 (编号 int)");
-    const std::string into = "insert into 选中 select ";
-    struct Given {
-        std::string sql;
-        std::vector<Value> params;
-        const char* says;
-    };
-    const Given given[] = {
-        {into + "编号 from 单据 order by 编号 offset ? rows",
-         {-1},
-         "The offset specified in an OFFSET clause may not be negative."},
-        {into + "编号 from 单据 order by 编号 offset 0 rows fetch next ? rows only",
-         {0},
-         "The number of rows provided for a FETCH clause must be greater then zero."},
-        {into + "top (?) 编号 from 单据 order by 编号", {-1}, "A TOP N value may not be negative."},
-    };
-    for (const Given& g : given) {
-        SCOPED_TRACE(g.sql);
-        const std::string says = testing::errorDescription([&] { conn_->ExecuteWith(g.sql, g.params); });
-        EXPECT_NE(says.find(g.says), std::string::npos) << says;
-    }
-    EXPECT_EQ(scalar("select count(*) from 选中"), "0");
 }
 
 // A count refused only when the statement runs reaches the host as SQL Server

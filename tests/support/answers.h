@@ -15,6 +15,7 @@
 
 #include "palvo/data.h"
 #include "palvo/error.h"
+#include "palvo/sqlite/connection.h"
 #include "support/backends.h"
 #include "support/pg_differences.h"
 #include "support/pg_scratch.h"
@@ -75,6 +76,25 @@ inline void expectRefusedByName(Connection& conn, const std::string& first, cons
         EXPECT_EQ(conn.Query(unchanged).at(0, 0).toText(), before);
     }
 }
+
+/// The embedded database in the file `file`, in us_english as the suites open it.
+inline std::shared_ptr<Connection> openEmbeddedFile(const std::string& file) {
+    auto c = std::make_shared<sqlite::Connection>();
+    c->Open("Data Source=" + file + ";Language=us_english");
+    return c;
+}
+
+/// The embedded database alone, with the table 账 its cases write to.
+class EmbeddedAccounts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        conn_ = openEmbedded();
+        conn_->Execute("create table 账 (k int primary key, v varchar(10))");
+    }
+    long count() { return static_cast<long>(*conn_->Query("select count(*) from 账").at(0, 0).integer()); }
+    std::string trancount() { return conn_->Query("select @@trancount").at(0, 0).toText(); }
+    std::shared_ptr<Connection> conn_;
+};
 
 class AnswersTest : public ::testing::TestWithParam<Backend> {
 protected:
