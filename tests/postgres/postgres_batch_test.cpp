@@ -93,16 +93,6 @@ TEST_F(PgBatch, WaitForDelayEndsWithinTheCommandTimeout) {
     EXPECT_EQ(message, "Query timeout expired");
 }
 
-TEST_F(PgBatch, EveryResultSetComesBackInOrder) {
-    conn_.Execute("create table t (k int)");
-    const std::vector<ResultTable> sets = conn_.QueryResults(
-        "insert into t values (1), (2); select k from t order by k; select count(*) as n from t");
-    ASSERT_EQ(sets.size(), 2u);
-    EXPECT_EQ(text(sets[0]), "1;2");
-    EXPECT_EQ(text(sets[1]), "2");
-    EXPECT_EQ(conn_.Execute("declare @k int = 5; insert into t values (@k); update t set k = k + @k"), 4);
-}
-
 // A grid fill reads its rows one at a time: a batch gives them from its first result set.
 TEST_F(PgBatch, RowsReadOneByOneComeFromTheBatch) {
     struct Reader final : RowReader {
