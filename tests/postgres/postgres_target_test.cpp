@@ -6,7 +6,6 @@
 #include <regex>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "palvo/error.h"
@@ -89,24 +88,18 @@ TEST_F(PgTarget, TextAnswersAsSqlServers) {
         {"select isnull(null, 'x'), isnull(名称, '无') from 目标客户 where 代码 = 'A'", "x|甲"},
         {"select left('abcd', 2) + right('abcd', 1) + replicate('-', 2) + space(1) + 'e'", "abd-- e"},
         {"select upper(N'ab张'), ltrim('  a'), rtrim('a  ') + '|'", "AB张|a|a|"},
-        {"select isnull(char(-1), 'null'), isnull(nchar(70000), 'null'), char(65)", "null|null|A"},
         // a column's text, of the collation that cannot find substrings, split all the same
         {"select count(*) from 目标客户 c join string_split(c.名称, N'三') s on 1 = 1 where c.代码 = 'z'",
          "2"},
     });
 }
 
-TEST_F(PgTarget, LikeTakesSqlServersPatternsWithoutRegardToCase) {
-    expectAnswers({
-        {"select case when 'Abc' like 'a[a-c]_' then 1 else 0 end", "1"},
-        {"select case when 'abc' like '[^a]%' then 1 else 0 end", "0"},
-        {"select case when 'xbc' like '[^a]%' then 1 else 0 end", "1"},
-        {"select case when 'a%b' like 'a[%]b' then 1 else 0 end", "1"},
-        {"select case when 'axb' like 'a[%]b' then 1 else 0 end", "0"},
-        {"select case when 'a.b' like 'a_b' and 'a(b' like 'a(b' then 1 else 0 end", "1"},
-        {"select case when 'abc' not like 'A%' then 1 else 0 end", "0"},
-        {"select count(*) from 目标客户 where 名称 like N'张%' or 代码 like 'y'", "2"},
-    });
+// (sets, ranges, case and NOT LIKE: TsqlText's, which runs here too)
+TEST_F(PgTarget, LikeReadsThePatternsOtherCharactersAsThemselves) {
+    EXPECT_EQ(
+        row("select case when 'a.b' like 'a_b' and 'a(b' like 'a(b' and 'axb' not like 'a.b' then 1 else 0 "
+            "end"),
+        "1");
 }
 
 TEST_F(PgTarget, TextColumnsCompareWithoutRegardToCase) {
@@ -118,10 +111,10 @@ TEST_F(PgTarget, TextColumnsSortByPinyin) {
     EXPECT_EQ(column("select 名称 from 目标客户 order by 名称"), "阿四,甲,乙,张三");
 }
 
+// (ROUND, CEILING, FLOOR, POWER, EOMONTH and CONVERT's styles: TsqlNumbers', TsqlDates', run here too)
 TEST_F(PgTarget, NumbersAnswerAsSqlServers) {
     expectAnswers({
-        {"select round(748.58, -2), round(123.456, 2, 1), round(1.25, 5)", "700.00|123.450|1.25"},
-        {"select ceiling(1.2), floor(-1.5), abs(-3), 7 / 2, 7 % 3, power(2, 10)", "2|-2|3|3|1|1024"},
+        {"select abs(-3), 7 / 2, 7 % 3", "3|3|1"},
         {"select sum(余额), count(余额), max(代码) from 目标客户", "24.50|3|z"},
         // a whole type keeps a number's whole part; bit is 1 for any number but 0
         {"select cast(3.5 as int), cast(-3.5 as smallint), convert(bigint, 2.7), cast('12' as int)",
@@ -132,10 +125,6 @@ TEST_F(PgTarget, NumbersAnswerAsSqlServers) {
 
 TEST_F(PgTarget, DatesAnswerAsSqlServers) {
     expectAnswers({
-        {"select convert(varchar(19), 建立, 120), convert(varchar(8), 建立, 112), convert(varchar(10), 建立, "
-         "23) "
-         "from 目标客户 where 代码 = 'b'",
-         "2024-01-05 13:04:05|20240105|2024-01-05"},
         {"select convert(varchar(8), 建立, 108), year(建立), month(建立), day(建立) from 目标客户 where 代码 "
          "= 'b'",
          "13:04:05|2024|1|5"},
@@ -153,7 +142,6 @@ TEST_F(PgTarget, DatesAnswerAsSqlServers) {
         {"select datepart(weekday, '2024-01-07'), datepart(dy, '2024-02-01'), datepart(week, '2024-01-07'), "
          "datepart(quarter, '2024-05-01')",
          "1|32|2|2"},
-        {"select convert(varchar(10), eomonth('2024-02-10'), 120)", "2024-02-29"},
         // the week before the year's first Sunday is its first; names in the connection's 简体中文
         {"select datepart(week, '2024-01-06'), datename(month, '2024-01-05'), datename(weekday, "
          "'2024-01-05'), "
@@ -179,17 +167,6 @@ TEST_F(PgTarget, HintsWrittenWithoutWithAreHints) {
         {"select count(*) from 目标客户 a (nolock) join 目标客户 b (nolock) on a.编号 = b.编号", "4"},
         {"select count(nolock) from (select 1 as nolock) t", "1"},
     });
-}
-
-TEST_F(PgTarget, ANameWrittenBeforeItsValueNamesTheColumn) {
-    const ResultTable t = conn_.Query(
-        "select 代码 = 名称, [总额] = 余额 * 2, n = 1 from 目标客户 where 代码 = 'b' "
-        "union select 'x', 0, 2 order by n");
-    ASSERT_EQ(t.columns.size(), 3u);
-    EXPECT_EQ(t.columns[0].name, "代码");
-    EXPECT_EQ(t.columns[1].name, "总额");
-    EXPECT_EQ(row("select 代码 = 名称, [总额] = 余额 * 2, n = 1 from 目标客户 where 代码 = 'b'"),
-              "乙|41.00|1");
 }
 
 TEST_F(PgTarget, IdentityIsTheConnectionsLastInsert) {
@@ -310,8 +287,7 @@ TEST_F(PgTarget, AFailureIsReportedAsSqlServerReportsIt) {
     }
 }
 
-// UPDLOCK and HOLDLOCK become FOR UPDATE: another connection waits to change the rows read until the
-// reading transaction ends; a row the query did not read stays free.
+// (its errors in English: SqlServerAnswers', whose connections here are us_english)
 TEST_F(PgTarget, AConnectionInUsEnglishNamesMonthsAndDaysInEnglish) {
     Connection english;
     english.Open(server_ + ";Language=us_english;");
@@ -319,15 +295,6 @@ TEST_F(PgTarget, AConnectionInUsEnglishNamesMonthsAndDaysInEnglish) {
         english.Query("select datename(month, '2024-01-05'), format(cast('2024-01-05' as date), 'dddd')");
     EXPECT_EQ(names.at(0, 0).toText(), "January");
     EXPECT_EQ(names.at(0, 1).toText(), "Friday");
-}
-
-TEST_F(PgTarget, AConnectionInUsEnglishGivesSqlServersEnglishErrors) {
-    Connection english;
-    english.Open(server_ + ";Language=us_english;");
-    const auto failure = testing::fullErrorOf([&] { english.Query("select cast('x' as int)"); });
-    EXPECT_EQ(std::get<1>(failure), 245);
-    EXPECT_EQ(std::get<2>(failure),
-              "Conversion failed when converting the varchar value 'x' to data type int.");
 }
 
 TEST_F(PgTarget, ALanguageItDoesNotSpeakFailsTheOpen) {
@@ -338,6 +305,8 @@ TEST_F(PgTarget, ALanguageItDoesNotSpeakFailsTheOpen) {
     EXPECT_FALSE(other.State());
 }
 
+// UPDLOCK and HOLDLOCK become FOR UPDATE: another connection waits to change the rows read until the
+// reading transaction ends; a row the query did not read stays free.
 TEST_F(PgTarget, UpdlockKeepsTheRowsReadFromOtherWritersUntilTheTransactionEnds) {
     conn_.BeginTrans();
     EXPECT_EQ(row("select 代码 from 目标客户 with (updlock, holdlock) where 代码 = 'b'"), "b");

@@ -70,23 +70,6 @@ TEST(StatementTree, EndsStatementsWhereTheNextBegins) {
     }
 }
 
-TEST(StatementTree, ReadsAnIfElseWithItsCondition) {
-    const StatementTree tree = readStatementTree(
-        "if not exists (select 1 from T where a = 1) insert into T values (1); "
-        "else update T set b = 2 select 3");
-    ASSERT_EQ(tree.statements.size(), 2u);
-    const BatchStatement& s = tree.statements[0];
-    EXPECT_EQ(s.form, BatchStatement::Form::If);
-    EXPECT_EQ(tree.text.substr(tree.offsetOf(s.first + 1),
-                               tree.offsetOf(s.conditionEnd) - tree.offsetOf(s.first + 1)),
-              "not exists (select 1 from T where a = 1) ");
-    ASSERT_EQ(s.parts.size(), 2u);
-    EXPECT_EQ(s.parts[0].kind, StatementKind::Insert);
-    EXPECT_EQ(s.parts[1].kind, StatementKind::Update);
-    EXPECT_EQ(textOf(tree, s.parts[1]), "update T set b = 2 ");
-    EXPECT_EQ(tree.statements[1].kind, StatementKind::Select);
-}
-
 TEST(StatementTree, ReadsAWhileLoopsBlock) {
     const StatementTree tree = readStatementTree(
         "while @i < 3 begin set @i = @i + 1 if @i = 2 continue else if @i > 5 break end select @i");
@@ -104,13 +87,6 @@ TEST(StatementTree, ReadsAWhileLoopsBlock) {
     EXPECT_EQ(textOf(tree, branch.parts[0]), "continue ");
     EXPECT_EQ(branch.parts[1].form, BatchStatement::Form::If);
     EXPECT_EQ(textOf(tree, branch.parts[1].parts[0]), "break ");
-}
-
-TEST(StatementTree, EndInsideCaseDoesNotCloseTheBlock) {
-    const StatementTree tree = readStatementTree("begin select case when 1 = 1 then 2 end end");
-    ASSERT_EQ(tree.statements.size(), 1u);
-    ASSERT_EQ(tree.statements[0].parts.size(), 1u);
-    EXPECT_EQ(textOf(tree, tree.statements[0].parts[0]), "select case when 1 = 1 then 2 end ");
 }
 
 struct SyntaxCase {

@@ -1,7 +1,7 @@
 // What the logic functions and CASE render: a conversion to the common type only
 // where a value may not fit it, so that the usual forms cost nothing more (what IIF,
-// CHOOSE, NULLIF and the conversions answer is TsqlTypes'); and computed columns as
-// SQLite's generated ones, declared with their type.
+// CHOOSE, NULLIF and the conversions answer is TsqlTypes'); and what a computed column
+// refuses by name (its type and value: TsqlTypes.AComputedColumnHasTheTypeOfItsExpression).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -43,12 +43,7 @@ const Case kCases[] = {
     // the replacement fits the first argument's type: unchanged
     {"select isnull(i, 0), isnull(d, 5), isnull(v, ''), isnull(w, 'x'), isnull(t, 255) from g",
      "select ifnull(i, 0), ifnull(d, 5), ifnull(v, ''), ifnull(w, 'x'), ifnull(t, 255) from g"},
-    // it may not: converted to that type
-    {"select isnull(t, 256), isnull(v, 'abcdefghijk'), isnull(c, 'a'), isnull(i, d) from g",
-     "select tsql_convert('tinyint', ifnull(t, 256), null), tsql_convert('varchar(10)', ifnull(v, "
-     "'abcdefghijk'), null), tsql_convert('char(4)', ifnull(c, 'a'), null), tsql_convert('int', ifnull(i, "
-     "d), "
-     "null) from g"},
+    // (where it may not, it is converted to that type: TsqlTypes')
     // an untyped first argument leaves it to the values
     {"select isnull(?, 1), isnull(x, 1) from q", "select ifnull(?, 1), ifnull(x, 1) from q"},
     // each value fits decimal(12,2), the common type: unchanged
@@ -60,17 +55,6 @@ const Case kCases[] = {
      "select case when i > 1 then 'x' end, case i when 1 then 2 else 3 end from g"},
 };
 INSTANTIATE_TEST_SUITE_P(Logic, ChosenValues, ::testing::ValuesIn(kCases));
-
-TEST(ComputedColumns, BecomeGeneratedColumnsOfTheirExpressionsType) {
-    const auto tr =
-        translateUncached("create table m (q int, p decimal(10,2), a as q * p, b as q + 1 persisted)");
-    ASSERT_FALSE(tr.statements.empty());
-    EXPECT_EQ(tr.statements[0],
-              "create table \"m\" (\"q\" int, \"p\" decimal real(10,2), \"a\" decimal real(21,2) generated "
-              "always as "
-              "(tsql_arith(q, p, 'd21,2*')) virtual, \"b\" int generated always as (tsql_arith(q, 1, 'i+')) "
-              "stored)");
-}
 
 TEST(ComputedColumns, RefuseWhatTheyCannotHoldByName) {
     for (const char* tsql : {"create table m (q int, a as q * 2 persisted primary key)",

@@ -77,20 +77,10 @@ TEST(Reader, ReadsNoStatementWhereThereAreOnlySemicolonsOrComments) {
     EXPECT_TRUE(readBatch(" ; -- nothing\n ;").statements.empty());
 }
 
-TEST(Reader, ReadsSqlServersCatalogueViewsAsOneName) {
-    const char* const cases[][2] = {
-        {"select name from SYS.Tables", "select name from \"sys.tables\""},
-        {"select c.DATA_TYPE from [INFORMATION_SCHEMA].[COLUMNS] c",
-         "select c.DATA_TYPE from \"information_schema.columns\" c"},
-        {"select * from information_schema.views join sys.objects on 1 = 1",
-         "select * from \"information_schema.views\" join \"sys.objects\" on 1 = 1"},
-        // one the embedded database lacks stays two names, which SQLite reports missing
-        {"select * from sys.procedures", "select * from sys.procedures"},
-    };
-    for (const auto& [tsql, sqlite] : cases) {
-        SCOPED_TRACE(tsql);
-        EXPECT_EQ(translateUncached(tsql).joined(), sqlite);
-    }
+// The views it has read as one name, in any case and brackets: TsqlCatalogue's answers.
+TEST(Reader, ReadsACatalogueViewTheEmbeddedDatabaseLacksAsTwoNames) {
+    // which SQLite reports missing
+    EXPECT_EQ(translateUncached("select * from sys.procedures").joined(), "select * from sys.procedures");
 }
 
 // The system functions SQLite's target renders answer in TsqlCatalogue and EmbeddedSystemNames
@@ -100,15 +90,11 @@ struct DbmsCase {
     const Target* target;
 };
 
+// (each name as its driver gives it, and one of no target: OdbcConnection's tests and the suites' runs)
 TEST(Targets, ChosenByTheDbmsNameTheDriverReports) {
     const DbmsCase cases[] = {
-        {"Microsoft SQL Server", &sqlServerTarget()},
         {"microsoft sql server", &sqlServerTarget()},
-        {"SQLite", &sqliteTarget()},
-        {"PostgreSQL", &postgresTarget()},
-        {"MySQL", nullptr},
         {"Microsoft SQL Server 2019", nullptr},
-        {"", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dbms);
