@@ -73,6 +73,8 @@ TEST(DecimalText, IsCanonicalAtTheColumnsScaleWithNothingRounded) {
         {"-.5", 1, "-0.5"},
         {"+007.10", 2, "7.10"},
         {"-0.00", 2, "0.00"},
+        {"-0.05", 2, "-0.05"},
+        {"00.50", 2, "0.50"},
         {"0", 4, "0.0000"},
         {"1.25", 0, "1.25"},      // more decimals than the scale: none is dropped
         {"1.2500", 255, "1.25"},  // no known scale: trailing zeros go
