@@ -201,6 +201,8 @@ TEST(GridDates, DateColumnsAreTidied) {
         {"other pattern", "YYYY年M月D日", "", "", "开单时间", "2004-03-05", "2004年3月5日"},
         {"no date word", "YYYY-MM-DD", "", "", "名称", "2003-5-1", "2003-5-1"},
         {"not a date stays", "YYYY-MM-DD", "", "", "日期", "200305", "200305"},
+        {"no such day stays", "YYYY-MM-DD", "", "", "日期", "2003-02-29 08:00:00", "2003-02-29 08:00:00"},
+        {"leap day", "yyyy-mm-dd", "", "", "日期", "2004-02-29 23:59:59", "2004-02-29"},
         {"excluded", "YYYY-MM-DD", "", "日期,金额", "日期", "2003-5-1", "2003-5-1"},
         {"exclusion is exact", "YYYY-MM-DD", "", "日期2", "日期", "2003-5-1", "2003-05-01"},
         {"named column", "YYYY-MM-DD", "开工,完工", "", "完工", "2003-5-1", "2003-05-01"},
