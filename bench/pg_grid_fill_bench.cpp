@@ -73,6 +73,17 @@ void prepareTable(const std::string& server) {
     raw.Execute("analyze 凭证清单");
 }
 
+// The server with the table made, or "" when none is named (the benchmark then skips).
+std::string preparedServer(benchmark::State& state) {
+    const std::string server = serverConnection();
+    if (server.empty()) {
+        state.SkipWithError("PALVO_PG_CONNECTION_FILE is not set: start a server with scripts/pg-cluster");
+        return {};
+    }
+    prepareTable(server);
+    return server;
+}
+
 struct Odbc {
     SQLHENV env = SQL_NULL_HENV;
     SQLHDBC dbc = SQL_NULL_HDBC;
@@ -178,12 +189,8 @@ Timing timedBareFetch(const Odbc& odbc, const std::string& statement, bool asTex
 }
 
 void BM_BarePgFetch(benchmark::State& state) {
-    const std::string server = serverConnection();
-    if (server.empty()) {
-        state.SkipWithError("PALVO_PG_CONNECTION_FILE is not set: start a server with scripts/pg-cluster");
-        return;
-    }
-    prepareTable(server);
+    const std::string server = preparedServer(state);
+    if (server.empty()) return;
     const Odbc odbc(server);
     const std::string statement = sentStatement();
     for (auto _ : state) state.SetIterationTime(timedBareFetch(odbc, statement, state.range(0) != 0).wall);
@@ -191,12 +198,8 @@ void BM_BarePgFetch(benchmark::State& state) {
 
 // Each iteration runs the bare fetch and then the fill, so both see the same machine.
 void BM_PgFillTable(benchmark::State& state) {
-    const std::string server = serverConnection();
-    if (server.empty()) {
-        state.SkipWithError("PALVO_PG_CONNECTION_FILE is not set: start a server with scripts/pg-cluster");
-        return;
-    }
-    prepareTable(server);
+    const std::string server = preparedServer(state);
+    if (server.empty()) return;
     const Odbc odbc(server);
     const std::string statement = sentStatement();
     timedBareFetch(odbc, statement);  // warms the server's cache
@@ -269,12 +272,8 @@ double bareLookUps(const Odbc& odbc, const std::string& statement, int times) {
 }
 
 void BM_PgLookUp(benchmark::State& state) {
-    const std::string server = serverConnection();
-    if (server.empty()) {
-        state.SkipWithError("PALVO_PG_CONNECTION_FILE is not set: start a server with scripts/pg-cluster");
-        return;
-    }
-    prepareTable(server);
+    const std::string server = preparedServer(state);
+    if (server.empty()) return;
     const Odbc odbc(server);
     const std::string statement =
         Palvo::dialect::Translator(Palvo::dialect::postgresTarget()).translate(kLookUp);
