@@ -105,7 +105,7 @@ bool ownFunction(std::string_view fn) {
         "type_name",     "object_id",    "str",       "patindex",  "stuff",      "iif",
         "eomonth",       "log10",        "ascii",     "unicode",   "char",       "nchar",
         "round",         "quotename",    "isnumeric", "translate", "col_length", "ident_current",
-        "datefromparts", "string_split", "power",     "sign"};
+        "datefromparts", "string_split", "power",     "sign",      "sum"};
     for (std::string_view n : names) {
         if (fn == n) return true;
     }

@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 12;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 13;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -89,6 +89,20 @@ constexpr std::string_view kDates = R"SQL(  -- dates
     language sql volatile as $b$ select cast(clock_timestamp() as timestamp(3)) $b$;
   create or replace function palvo.getutcdate() returns timestamp
     language sql volatile as $b$ select cast(clock_timestamp() at time zone 'utc' as timestamp(3)) $b$;
+  -- SUM of SQL Server's type: an int's sum an int (8115 past it), a bigint's a bigint, a decimal's a decimal,
+  -- a smallint's (tinyint's) an int
+  create or replace function palvo.sum_small(s integer, v smallint) returns integer
+    language sql immutable as $b$ select case when v is null then s when s is null then v else s + v end $b$;
+  drop aggregate if exists palvo.sum(integer);
+  create aggregate palvo.sum(integer) (sfunc = int4pl, stype = integer);
+  drop aggregate if exists palvo.sum(smallint);
+  create aggregate palvo.sum(smallint) (sfunc = palvo.sum_small, stype = integer);
+  drop aggregate if exists palvo.sum(bigint);
+  create aggregate palvo.sum(bigint) (sfunc = int8pl, stype = bigint);
+  drop aggregate if exists palvo.sum(numeric);
+  create aggregate palvo.sum(numeric) (sfunc = numeric_add, stype = numeric);
+  drop aggregate if exists palvo.sum(double precision);
+  create aggregate palvo.sum(double precision) (sfunc = float8pl, stype = double precision);
   -- a datetime keeps 1/300 of a second (.000, .003, .007), from 1753 to 9999; a smalldatetime the minute
   create or replace function palvo.datetime(d timestamp) returns timestamp
     language plpgsql immutable strict as $b$
