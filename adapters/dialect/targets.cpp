@@ -50,6 +50,13 @@ bool batchLanguage(const ReadStatement& s) {
             return true;
         case StatementKind::Begin:  // blocks, TRY ... CATCH, BEGIN TRAN
             return true;
+        case StatementKind::Select:
+        case StatementKind::With:
+        case StatementKind::Insert:
+        case StatementKind::Update:
+        case StatementKind::Delete:
+            // begun by their own word: only a variable they read makes them the engine's
+            return readsVariables(s.nodes);
         default:
             break;
     }
