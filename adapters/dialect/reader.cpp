@@ -93,15 +93,44 @@ namespace {
 // Words that begin a statement wherever they stand outside parentheses (T-SQL
 // reserves them), with the exceptions startsStatement makes.
 bool statementWord(std::string_view lw) {
-    static constexpr std::string_view words[] = {
-        "select",   "insert", "update",  "delete", "declare",  "set",       "if",     "while",     "begin",
-        "end",      "else",   "return",  "break",  "continue", "print",     "create", "drop",      "alter",
-        "truncate", "exec",   "execute", "goto",   "commit",   "rollback",  "save",   "raiserror", "waitfor",
-        "merge",    "with",   "open",    "fetch",  "close",    "deallocate"};
-    for (const std::string_view w : words) {
-        if (lw == w) return true;
+    // by the first letter: every statement and every name a batch holds is asked about
+    if (lw.empty()) return false;
+    switch (lw[0]) {
+        case 'a':
+            return lw == "alter";
+        case 'b':
+            return lw == "begin" || lw == "break";
+        case 'c':
+            return lw == "create" || lw == "continue" || lw == "commit" || lw == "close";
+        case 'd':
+            return lw == "delete" || lw == "declare" || lw == "drop" || lw == "deallocate";
+        case 'e':
+            return lw == "end" || lw == "else" || lw == "exec" || lw == "execute";
+        case 'f':
+            return lw == "fetch";
+        case 'g':
+            return lw == "goto";
+        case 'i':
+            return lw == "insert" || lw == "if";
+        case 'm':
+            return lw == "merge";
+        case 'o':
+            return lw == "open";
+        case 'p':
+            return lw == "print";
+        case 'r':
+            return lw == "return" || lw == "rollback" || lw == "raiserror";
+        case 's':
+            return lw == "select" || lw == "set" || lw == "save";
+        case 't':
+            return lw == "truncate";
+        case 'u':
+            return lw == "update";
+        case 'w':
+            return lw == "while" || lw == "waitfor" || lw == "with";
+        default:
+            return false;
     }
-    return false;
 }
 
 // Reads the top level of a batch into statements.
