@@ -126,7 +126,7 @@ bool tidiesDates(const std::string& heading, const std::string& dateFormat, cons
 std::string_view tidiedDate(std::string_view text, const std::string& dateFormat, std::string& formatted) {
     const std::string_view trimmed = base::trimmedView(text);
     if (trimmed.empty()) return text;
-    if (!base::trim(dateFormat).empty()) {
+    if (!base::trimmedView(dateFormat).empty()) {
         // Only a text that reads as a date is rewritten; any other text stays as it is.
         std::string_view next = text;
         if (const auto day = defaultDayFormat(dateFormat) ? plainDay(trimmed) : std::nullopt)
