@@ -288,7 +288,7 @@ TEST_F(PgTarget, AFailureIsReportedAsSqlServerReportsIt) {
 }
 
 // (its errors in English: SqlServerAnswers', whose connections here are us_english)
-TEST_F(PgTarget, AConnectionInUsEnglishNamesMonthsAndDaysInEnglish) {
+TEST_F(PgTarget, AConnectionInUsEnglishNamesDatePartsInEnglish) {
     Connection english;
     english.Open(server_ + ";Language=us_english;");
     const ResultTable names =
