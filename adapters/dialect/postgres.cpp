@@ -1312,8 +1312,8 @@ private:
         return out;
     }
 
-    // A column ADD gives: SQL Server fills the rows there with its default only when it takes no Null or
-    // WITH VALUES says so (PostgreSQL always does), so the default of another is set after it is added.
+    // The column an ADD makes. SQL Server fills the rows already there with its default only when it takes
+    // no Null or WITH VALUES says so (PostgreSQL always fills them): another's default is set after it.
     std::string addedColumn(const Nodes& ns, std::size_t b, std::size_t e) {
         bool withValues = false;
         if (e - b > 2 && ns[e - 2].word("with") && ns[e - 1].word("values")) {
