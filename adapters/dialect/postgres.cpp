@@ -1208,18 +1208,26 @@ private:
             out += first ? "" : ", ";
             first = false;
             if (b == e) refuse("an empty column definition");
-            if (d[b].word("constraint") || d[b].word("primary") || d[b].word("unique") ||
-                d[b].word("foreign") || d[b].word("check")) {
+            if (startsConstraint(d[b])) {
                 out += trimLead(constraintSeq(d, b, e));
                 continue;
             }
             out += columnDef(d, b, e);
-            // the type as T-SQL declared it, which the catalogue's views read back (nvarchar beside varchar,
-            // money, bit)
-            after_.push_back("comment on column " + renderAt(ns, 2) + "." + renderAt(d, b) + " is " +
-                             quoteString("palvo:" + declaredType(d, b + 1, e)));
+            keepDeclaredType(renderAt(ns, 2), renderAt(d, b), declaredType(d, b + 1, e));
         }
         return out + ")";
+    }
+
+    static bool startsConstraint(const Node& n) {
+        return n.word("constraint") || n.word("primary") || n.word("unique") || n.word("foreign") ||
+               n.word("check");
+    }
+
+    // The type as T-SQL declared it, kept in the column's comment, which the catalogue's views read back
+    // (nvarchar beside varchar, money, bit).
+    void keepDeclaredType(const std::string& table, const std::string& column, const std::string& declared) {
+        after_.push_back("comment on column " + table + "." + column + " is " +
+                         quoteString("palvo:" + declared));
     }
 
     // A column's T-SQL type at d[k] with its arguments, in lower case: nvarchar(50), decimal(18,0), money.
@@ -1300,14 +1308,12 @@ private:
             if (b == e) refuse("an empty column definition");
             out += first ? " " : ", ";
             first = false;
-            if (ns[b].word("constraint") || ns[b].word("primary") || ns[b].word("unique") ||
-                ns[b].word("foreign") || ns[b].word("check")) {
+            if (startsConstraint(ns[b])) {
                 out += "add " + trimLead(constraintSeq(ns, b, e));
                 continue;
             }
             out += addedColumn(ns, b, e);
-            after_.push_back("comment on column " + table + "." + renderAt(ns, b) + " is " +
-                             quoteString("palvo:" + declaredType(ns, b + 1, e)));
+            keepDeclaredType(table, renderAt(ns, b), declaredType(ns, b + 1, e));
         }
         return out;
     }
@@ -1383,8 +1389,7 @@ private:
             ++k;
         }
         if (k != ns.size()) refuse("ALTER COLUMN with more than a type and NULL or NOT NULL");
-        after_.push_back("comment on column " + table + "." + column + " is " +
-                         quoteString("palvo:" + declaredType(ns, 6, ns.size())));
+        keepDeclaredType(table, column, declaredType(ns, 6, ns.size()));
         // to a text, the assignment's cast, which refuses a value too long as SQL Server does (an explicit
         // one would cut it); to another type, the conversion CAST writes
         return "alter table " + table + " alter column " + column + " type " + type +

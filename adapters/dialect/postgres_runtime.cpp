@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 13;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 14;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -797,6 +797,22 @@ constexpr std::string_view kCatalogue =
                      '&apos;', ''''), '&amp;', '&');
     end $b$;
 
+  -- SQL Server's types, as sys.types gives them
+  create or replace view palvo."sys.types" as
+    select cast(name as palvo.sysname) as name, cast(id as smallint) as system_type_id,
+           cast(case when name = 'sysname' then 256 else id end as integer) as user_type_id,
+           4 as schema_id, cast(len as smallint) as max_length, cast(prec as smallint) as precision,
+           cast(sc as smallint) as scale, cast(1 as smallint) as is_nullable, cast(0 as smallint) as is_user_defined
+    from (values ('bigint', 127, 8, 19, 0), ('binary', 173, 8000, 0, 0), ('bit', 104, 1, 1, 0),
+                 ('char', 175, 8000, 0, 0), ('date', 40, 3, 10, 0), ('datetime', 61, 8, 23, 3),
+                 ('datetime2', 42, 8, 27, 7), ('decimal', 106, 17, 38, 38), ('float', 62, 8, 53, 0),
+                 ('image', 34, 16, 0, 0), ('int', 56, 4, 10, 0), ('money', 60, 8, 19, 4),
+                 ('nchar', 239, 8000, 0, 0), ('ntext', 99, 16, 0, 0), ('numeric', 108, 17, 38, 38),
+                 ('nvarchar', 231, 8000, 0, 0), ('real', 59, 4, 24, 0), ('smalldatetime', 58, 4, 16, 0),
+                 ('smallint', 52, 2, 5, 0), ('smallmoney', 122, 4, 10, 4), ('text', 35, 16, 0, 0),
+                 ('time', 41, 5, 16, 7), ('tinyint', 48, 1, 3, 0), ('uniqueidentifier', 36, 16, 0, 0),
+                 ('varbinary', 165, 8000, 0, 0), ('varchar', 167, 8000, 0, 0), ('sysname', 231, 256, 0, 0))
+      as t (name, id, len, prec, sc);
   -- the catalogue: each table and view of the connection's search path with its columns
   -- numbered and typed as SQL Server's syscolumns gives them
   create or replace function palvo.xtype(t text) returns integer
@@ -809,27 +825,15 @@ constexpr std::string_view kCatalogue =
       when left(t, 9) = 'timestamp' then 42 when t = 'date' then 40 when left(t, 4) = 'time' then 41
       when t = 'uuid' then 36 when t = 'bytea' then 165 when t = 'boolean' then 104
       else 0 end $b$;
+  -- a type's name by its number, and the number of a column's type as T-SQL declared it (palvo.sql_type),
+  -- else of its PostgreSQL type t: both as sys.types gives them
   create or replace function palvo.type_name(integer) returns palvo.sysname
-    language sql immutable as $b$
-    select cast(case $1
-      when 56 then 'int' when 127 then 'bigint' when 52 then 'smallint' when 106 then 'decimal'
-      when 62 then 'float' when 59 then 'real' when 167 then 'varchar' when 175 then 'char'
-      when 231 then 'nvarchar' when 61 then 'datetime' when 58 then 'smalldatetime' when 42 then 'datetime2'
-      when 40 then 'date' when 41 then 'time' when 36 then 'uniqueidentifier' when 165 then 'varbinary'
-      when 104 then 'bit' when 48 then 'tinyint' when 108 then 'numeric' when 60 then 'money'
-      when 122 then 'smallmoney' when 239 then 'nchar' when 35 then 'text' when 99 then 'ntext'
-      when 173 then 'binary' when 34 then 'image' end as palvo.sysname) $b$;
-  -- the number of a column's type as T-SQL declared it (palvo.sql_type), else of its PostgreSQL type t
+    language sql stable as $b$
+    select name from palvo."sys.types" where system_type_id = $1 and name <> 'sysname' $b$;
   create or replace function palvo.declared_xtype(declared text, t text) returns integer
-    language sql immutable as $b$
-    select case substring(declared from '^[a-z0-9]+')
-      when 'int' then 56 when 'bigint' then 127 when 'smallint' then 52 when 'tinyint' then 48
-      when 'bit' then 104 when 'decimal' then 106 when 'numeric' then 108 when 'money' then 60
-      when 'smallmoney' then 122 when 'float' then 62 when 'real' then 59 when 'varchar' then 167
-      when 'char' then 175 when 'nvarchar' then 231 when 'nchar' then 239 when 'text' then 35
-      when 'ntext' then 99 when 'datetime' then 61 when 'smalldatetime' then 58 when 'datetime2' then 42
-      when 'date' then 40 when 'time' then 41 when 'uniqueidentifier' then 36 when 'varbinary' then 165
-      when 'binary' then 173 when 'image' then 34 else palvo.xtype(t) end $b$;
+    language sql stable as $b$
+    select coalesce((select cast(system_type_id as integer) from palvo."sys.types"
+                     where name = substring(declared from '^[a-z0-9]+') and name <> 'sysname'), palvo.xtype(t)) $b$;
   -- the schemas whose tables are the host's: those of the search path but the library's and PostgreSQL's own
   create or replace function palvo.host_schema(name) returns boolean
     language sql stable as $b$
@@ -858,22 +862,6 @@ constexpr std::string_view kCatalogue =
         when t like 'character(%' then 'char' || substring(t from '\(.*\)')
         else t end)
     from (select format_type(typ, typmod) as t) f $b$;
-  -- SQL Server's types, as sys.types gives them
-  create or replace view palvo."sys.types" as
-    select cast(name as palvo.sysname) as name, cast(id as smallint) as system_type_id,
-           cast(case when name = 'sysname' then 256 else id end as integer) as user_type_id,
-           4 as schema_id, cast(len as smallint) as max_length, cast(prec as smallint) as precision,
-           cast(sc as smallint) as scale, cast(1 as smallint) as is_nullable, cast(0 as smallint) as is_user_defined
-    from (values ('bigint', 127, 8, 19, 0), ('binary', 173, 8000, 0, 0), ('bit', 104, 1, 1, 0),
-                 ('char', 175, 8000, 0, 0), ('date', 40, 3, 10, 0), ('datetime', 61, 8, 23, 3),
-                 ('datetime2', 42, 8, 27, 7), ('decimal', 106, 17, 38, 38), ('float', 62, 8, 53, 0),
-                 ('image', 34, 16, 0, 0), ('int', 56, 4, 10, 0), ('money', 60, 8, 19, 4),
-                 ('nchar', 239, 8000, 0, 0), ('ntext', 99, 16, 0, 0), ('numeric', 108, 17, 38, 38),
-                 ('nvarchar', 231, 8000, 0, 0), ('real', 59, 4, 24, 0), ('smalldatetime', 58, 4, 16, 0),
-                 ('smallint', 52, 2, 5, 0), ('smallmoney', 122, 4, 10, 4), ('text', 35, 16, 0, 0),
-                 ('time', 41, 5, 16, 7), ('tinyint', 48, 1, 3, 0), ('uniqueidentifier', 36, 16, 0, 0),
-                 ('varbinary', 165, 8000, 0, 0), ('varchar', 167, 8000, 0, 0), ('sysname', 231, 256, 0, 0))
-      as t (name, id, len, prec, sc);
   -- each column of the host's tables and views with its T-SQL type read into its name and arguments
   create or replace view palvo.host_columns as
     select c.oid as rel, cast(cast(c.oid as bigint) as integer) as object_id, c.relkind, n.nspname,

@@ -58,6 +58,25 @@ long clampSize(unsigned long size, long dflt) {
     return size > static_cast<unsigned long>(kLongText) ? kLongText : static_cast<long>(size);
 }
 
+// Whether a driver's text of a decimal is already as decimalText writes it: [-]digits, no leading zero
+// but a lone one, then exactly `scale` decimals; not a negative zero. Most are (PostgreSQL's always).
+bool canonicalDecimal(std::string_view t, int scale) {
+    if (scale < 0 || scale > 38) return false;
+    std::size_t k = !t.empty() && t[0] == '-' ? 1 : 0;
+    const std::size_t whole = k;
+    bool nonZero = false;
+    for (; k < t.size() && t[k] >= '0' && t[k] <= '9'; ++k) nonZero = nonZero || t[k] != '0';
+    if (k == whole || (t[whole] == '0' && k - whole > 1)) return false;
+    if (scale > 0) {
+        if (k >= t.size() || t[k] != '.' || t.size() - k - 1 != static_cast<std::size_t>(scale)) return false;
+        for (++k; k < t.size(); ++k) {
+            if (t[k] < '0' || t[k] > '9') return false;
+            nonZero = nonZero || t[k] != '0';
+        }
+    }
+    return k == t.size() && (whole == 0 || nonZero);
+}
+
 }  // namespace
 
 ColumnInfo columnInfoFromDescription(int sqlType, unsigned long columnSize, int decimalDigits,
@@ -162,29 +181,6 @@ int writtenScale(std::string_view text) {
     while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
     return static_cast<int>(end - point - 1);
 }
-
-namespace {
-
-// Whether a driver's text of a decimal is already as decimalText writes it: [-]digits, no leading zero
-// but a lone one, then exactly `scale` decimals; not a negative zero. Most are (PostgreSQL's always).
-bool canonicalDecimal(std::string_view t, int scale) {
-    if (scale < 0 || scale > 38) return false;
-    std::size_t k = !t.empty() && t[0] == '-' ? 1 : 0;
-    const std::size_t whole = k;
-    bool nonZero = false;
-    for (; k < t.size() && t[k] >= '0' && t[k] <= '9'; ++k) nonZero = nonZero || t[k] != '0';
-    if (k == whole || (t[whole] == '0' && k - whole > 1)) return false;
-    if (scale > 0) {
-        if (k >= t.size() || t[k] != '.' || t.size() - k - 1 != static_cast<std::size_t>(scale)) return false;
-        for (++k; k < t.size(); ++k) {
-            if (t[k] < '0' || t[k] > '9') return false;
-            nonZero = nonZero || t[k] != '0';
-        }
-    }
-    return k == t.size() && (whole == 0 || nonZero);
-}
-
-}  // namespace
 
 std::string decimalText(std::string_view text, int scale) {
     if (canonicalDecimal(text, scale)) return std::string(text);

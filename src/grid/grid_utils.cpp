@@ -27,38 +27,29 @@ struct TextHash {
 // it names a real day and time: what the default format yyyy-mm-dd makes of it, without reading
 // and writing it. nullopt for any other text, which goes the long way.
 std::optional<std::string_view> plainDay(std::string_view t) {
+    if ((t.size() != 10 && t.size() != 19) || t[4] != '-' || t[7] != '-' ||
+        (t.size() == 19 && (t[10] != ' ' || t[13] != ':' || t[16] != ':')))
+        return std::nullopt;
+    bool digits = true;
     const auto field = [&](std::size_t at, std::size_t n) {
         int v = 0;
         for (std::size_t k = at; k < at + n; ++k) {
-            if (t[k] < '0' || t[k] > '9') return -1;
+            digits = digits && t[k] >= '0' && t[k] <= '9';
             v = v * 10 + (t[k] - '0');
         }
         return v;
     };
-    if ((t.size() != 10 && t.size() != 19) || t[4] != '-' || t[7] != '-') return std::nullopt;
-    const int year = field(0, 4), month = field(5, 2), day = field(8, 2);
-    if (year < 1 || month < 1 || month > 12 || day < 1) return std::nullopt;
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return std::nullopt;
+    DateTime d;
+    d.year = field(0, 4);
+    d.month = field(5, 2);
+    d.day = field(8, 2);
     if (t.size() == 19) {
-        if (t[10] != ' ' || t[13] != ':' || t[16] != ':') return std::nullopt;
-        const int hour = field(11, 2), minute = field(14, 2), second = field(17, 2);
-        if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
-            return std::nullopt;
+        d.hour = field(11, 2);
+        d.minute = field(14, 2);
+        d.second = field(17, 2);
     }
+    if (!digits || !d.valid()) return std::nullopt;
     return t.substr(0, 10);
-}
-
-bool defaultDayFormat(std::string_view format) {
-    static constexpr std::string_view kDay = "yyyy-mm-dd";
-    if (format.size() != kDay.size()) return false;
-    for (std::size_t k = 0; k < kDay.size(); ++k) {
-        const char c =
-            format[k] >= 'A' && format[k] <= 'Z' ? static_cast<char>(format[k] - 'A' + 'a') : format[k];
-        if (c != kDay[k]) return false;
-    }
-    return true;
 }
 
 // mMsHorder's direction: False when the library is loaded, flipped on every call.
@@ -129,7 +120,7 @@ std::string_view tidiedDate(std::string_view text, const std::string& dateFormat
     if (!base::trimmedView(dateFormat).empty()) {
         // Only a text that reads as a date is rewritten; any other text stays as it is.
         std::string_view next = text;
-        if (const auto day = defaultDayFormat(dateFormat) ? plainDay(trimmed) : std::nullopt)
+        if (const auto day = base::equalsNoCase(dateFormat, "yyyy-mm-dd") ? plainDay(trimmed) : std::nullopt)
             next = formatted.assign(*day);
         else if (auto d = base::parseDate(trimmed))
             next = formatted = base::formatDate(*d, dateFormat);
