@@ -287,7 +287,6 @@ TEST_F(PgTarget, AFailureIsReportedAsSqlServerReportsIt) {
     }
 }
 
-// (its errors in English: SqlServerAnswers', whose connections here are us_english)
 TEST_F(PgTarget, AConnectionInUsEnglishNamesDatePartsInEnglish) {
     Connection english;
     english.Open(server_ + ";Language=us_english;");
@@ -295,6 +294,16 @@ TEST_F(PgTarget, AConnectionInUsEnglishNamesDatePartsInEnglish) {
         english.Query("select datename(month, '2024-01-05'), format(cast('2024-01-05' as date), 'dddd')");
     EXPECT_EQ(names.at(0, 0).toText(), "January");
     EXPECT_EQ(names.at(0, 1).toText(), "Friday");
+}
+
+// word for word: the answers suites' refusals only look for SQL Server's words within the message
+TEST_F(PgTarget, AConnectionInUsEnglishGivesSqlServersEnglishErrors) {
+    Connection english;
+    english.Open(server_ + ";Language=us_english;");
+    const auto failure = testing::fullErrorOf([&] { english.Query("select cast('x' as int)"); });
+    EXPECT_EQ(std::get<1>(failure), 245);
+    EXPECT_EQ(std::get<2>(failure),
+              "Conversion failed when converting the varchar value 'x' to data type int.");
 }
 
 TEST_F(PgTarget, ALanguageItDoesNotSpeakFailsTheOpen) {
