@@ -77,12 +77,6 @@ TEST(Reader, ReadsNoStatementWhereThereAreOnlySemicolonsOrComments) {
     EXPECT_TRUE(readBatch(" ; -- nothing\n ;").statements.empty());
 }
 
-// The views it has read as one name, in any case and brackets: TsqlCatalogue's answers.
-TEST(Reader, ReadsACatalogueViewTheEmbeddedDatabaseLacksAsTwoNames) {
-    // which SQLite reports missing
-    EXPECT_EQ(translateUncached("select * from sys.procedures").joined(), "select * from sys.procedures");
-}
-
 // The system functions SQLite's target renders answer in TsqlCatalogue and EmbeddedSystemNames
 // (dataaccess_test).
 struct DbmsCase {

@@ -92,6 +92,9 @@ const Case kCases[] = {
     {"insert into 客户 (编号, 折扣) values ('02', 1)", 207, "列名 '折扣' 无效。",
      "Invalid column name '折扣'."},
     {"select * from 供应商", 208, "对象名 '供应商' 无效。", "Invalid object name '供应商'."},
+    // a catalogue view of SQL Server's the embedded database does not have
+    {"select * from sys.procedures", 208, "对象名 'sys.procedures' 无效。",
+     "Invalid object name 'sys.procedures'."},
     {"select * frm 客户", 102, "'frm' 附近有语法错误。", "Incorrect syntax near 'frm'."},
     {"select 名称 from 客户 where", 156, "关键字 'where' 附近有语法错误。",
      "Incorrect syntax near the keyword 'where'."},
