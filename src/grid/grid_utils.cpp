@@ -126,7 +126,8 @@ std::string_view tidiedDate(std::string_view text, const std::string& dateFormat
     if (trimmed.empty()) return text;
     if (!base::trimmedView(dateFormat).empty()) {
         // Only a text that reads as a date is rewritten; any other text stays as it is.
-        if (const auto day = base::equalsNoCase(dateFormat, "yyyy-mm-dd") ? tidiedPlainDay(trimmed) : std::nullopt)
+        if (const auto day =
+                base::equalsNoCase(dateFormat, "yyyy-mm-dd") ? tidiedPlainDay(trimmed) : std::nullopt)
             return formatted.assign(*day);
         std::string_view next = text;
         if (auto d = base::parseDate(trimmed)) next = formatted = base::formatDate(*d, dateFormat);
