@@ -1,7 +1,6 @@
 // The Qt printer: the report printed into a real PDF and read back with
 // poppler's pdftotext, the paper codes, the abandoned job and the preview.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <QApplication>
 #include <QImage>
@@ -35,6 +34,7 @@
 #include "palvo/session.h"
 #include "palvo/sheet_print.h"
 #include "qt_support.h"
+#include "src/base/conversions.h"
 #include "support/errors.h"
 #include "support/qt_print.h"
 
@@ -102,21 +102,15 @@ TEST_F(QtPrinter, AReportIntoPdfHoldsEveryLineOfItsPages) {
         << "no temporary file is left";
 }
 
-// The 6,763 hanzi of GB2312 (rows 16 to 87: bytes B0-F7 then A1-FE), as iconv reads them.
+// The 6,763 hanzi of GB2312 (rows 16 to 87: bytes B0-F7 then A1-FE), whose codes GBK keeps.
 std::vector<std::string> gb2312Hanzi() {
     std::vector<std::string> hanzi;
-    iconv_t cd = iconv_open("UTF-8", "GB2312");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return hanzi;
     for (int hi = 0xB0; hi <= 0xF7; ++hi) {
         for (int lo = 0xA1; lo <= 0xFE; ++lo) {
-            char in[2] = {static_cast<char>(hi), static_cast<char>(lo)}, out[8];
-            char *inp = in, *outp = out;
-            std::size_t inLeft = 2, outLeft = sizeof out;
-            if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1))
-                hanzi.emplace_back(out, static_cast<std::size_t>(outp - out));
+            if (const auto c = base::charFromAnsiCode(static_cast<std::int16_t>(hi << 8 | lo)))
+                hanzi.push_back(base::encodeUtf8(std::u32string(1, *c)));
         }
     }
-    iconv_close(cd);
     return hanzi;
 }
 
