@@ -36,11 +36,6 @@ TEST(HeadingMerges, RepeatedTextsMergeAcrossThenDown) {
         std::vector<std::vector<std::string>> texts;
     };
     const std::vector<Case> cases = {
-        // a 2 x 2 block records two ranges each way; the sheet joins them
-        {{{"合计", "合计"}, {"合计", "合计"}},
-         {"A3:B3", "A4:B4"},
-         {"A3:A4", "B3:B4"},
-         {{"合计", ""}, {"", ""}}},
         // empty cells never merge, a run in the middle of a row is found
         {{{"", "", "a", "a", "a", "b"}}, {"C3:E3"}, {}, {{"", "", "a", "", "", "b"}}},
         {{{"x"}, {"x"}, {"x"}, {"y"}}, {}, {"A3:A5"}, {{"x"}, {""}, {""}, {"y"}}},
@@ -160,17 +155,6 @@ TEST(Worksheet, AValueForMoreThanAWholeColumnIsRefused) {
     sheet.Value("A1:B3", "x");
     sheet.prepare();
     EXPECT_EQ(sheet.lastRow(), 2);
-}
-
-TEST(Worksheet, OverlappingMergesJoinIntoOneArea) {
-    Worksheet s;
-    s.Merge("A3:B3");
-    s.Merge("A4:B4");
-    s.Merge("A3:A4");  // touches both: one area over all three
-    s.Merge("D1:D1");  // one cell is no merge
-    s.Merge("F1:G1");
-    s.Merge("H2:H3");  // beside, not over, the areas before
-    EXPECT_EQ(s.merges(), (std::vector<CellRange>{{2, 0, 3, 1}, {0, 5, 0, 6}, {1, 7, 2, 7}}));
 }
 
 TEST(Worksheet, UnmergingTakesAWholeArea) {
