@@ -71,17 +71,6 @@ TEST_P(DataAccess, ExecuteReturnsTheRowsItChanged) {
     EXPECT_EQ(conn_->Execute("delete from 客户"), 3);
 }
 
-TEST_P(DataAccess, ATransactionKeepsOnlyWhatItCommits) {
-    conn_->BeginTrans();
-    insert("committed");
-    conn_->CommitTrans();
-    conn_->BeginTrans();
-    insert("rolled back");
-    EXPECT_EQ(count(), 2);  // visible inside the transaction
-    conn_->RollbackTrans();
-    EXPECT_EQ(count(), 1);
-}
-
 TEST_P(DataAccess, ATransactionGuardRollsBackUnlessCommitted) {
     {
         Transaction t(*conn_);

@@ -160,11 +160,6 @@ TEST_P(TsqlCursors, ACursorErrorEndsOnlyItsStatement) {
     EXPECT_EQ(scalar("select count(*) from 账"), "4");
 }
 
-TEST_P(TsqlCursors, ALocalCursorEndsWithItsBatch) {
-    conn_->Execute("declare c cursor local for select k from 账 open c");
-    EXPECT_EQ(refused("fetch next from c"), 16916);
-}
-
 TEST_P(TsqlCursors, AGlobalCursorLivesWithTheConnection) {
     conn_->Execute("declare g cursor global for select k from 账 order by k open g");
     EXPECT_EQ(rows("fetch next from g"), (std::vector<Row>{{"1"}}));

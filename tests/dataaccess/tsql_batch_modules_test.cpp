@@ -64,14 +64,6 @@ TEST_P(TsqlModules, ReturnGivesTheCallersReturnCode) {
     });
 }
 
-TEST_P(TsqlModules, AProceduresResultSetsAreTheCallers) {
-    conn_->Execute("create procedure 集 as select 1 as a; select 2 as b");
-    const std::vector<ResultTable> sets = conn_->QueryResults("select 0 as z exec 集");
-    ASSERT_EQ(sets.size(), 3u);
-    EXPECT_EQ(sets[1].columns.at(0).name, "a");
-    EXPECT_EQ(sets[2].at(0, 0).toText(), "2");
-}
-
 TEST_P(TsqlModules, ATempTableMadeInAProcedureIsDroppedWhenItReturns) {
     conn_->Execute("create procedure 临 as begin create table #内 (k int) insert into #内 values (1) end");
     EXPECT_EQ(scalar("exec 临 select object_id('tempdb..#内')"), "<null>");

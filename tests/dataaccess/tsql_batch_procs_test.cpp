@@ -46,12 +46,6 @@ TEST_P(TsqlBatchProcs, NextRecordsetClosesTheOneItLeaves) {
     EXPECT_EQ(next.LockType(), adLockReadOnly);
 }
 
-TEST_P(TsqlBatchProcs, NextRecordsetAfterTheLastResultSetIsClosed) {
-    Recordset single;
-    single.Open("select 1 as a", *conn_);
-    EXPECT_EQ(single.NextRecordset().State(), adStateClosed);
-}
-
 TEST_P(TsqlBatchProcs, NextRecordsetOfAClosedRecordsetIsRefused) {
     Recordset rs;
     EXPECT_EQ(testing::errorNumber([&] { rs.NextRecordset(); }), ErrorNumber::ObjectClosed);

@@ -74,12 +74,6 @@ TEST_P(TsqlSettings, DatefirstNumbersTheWeekdaysFromItsDay) {
     }
 }
 
-TEST_P(TsqlSettings, DatefirstHoldsForTheRestOfTheSession) {
-    conn_->Execute("set datefirst 1");
-    EXPECT_EQ(scalar("select datepart(dw, '2024-01-01')"), "1");
-    EXPECT_EQ(scalar("select @@datefirst"), "1");
-}
-
 TEST_P(TsqlSettings, DatefirstSetInDynamicSqlEndsWithIt) {
     EXPECT_EQ(row("set datefirst 3 exec ('set datefirst 1 select @@datefirst') select @@datefirst"),
               (testing::Row{"1"}));

@@ -65,13 +65,6 @@ TEST_P(TsqlBatch, SetAssignsAnExpressionOrASubquery) {
     });
 }
 
-TEST_P(TsqlBatch, CompoundAssignmentsReadTheOldValue) {
-    expectAnswers({
-        {"declare @x int set @x = 7 set @x += 3 select @x", {"10"}},
-        {"declare @s varchar(5) = 'ab' set @s += 'cdefg' select @s", {"abcde"}},
-    });
-}
-
 TEST_P(TsqlBatch, SelectAssignsTheLastRowsValues) {
     accounts();
     expectAnswers({

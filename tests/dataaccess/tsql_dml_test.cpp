@@ -154,11 +154,6 @@ TEST_P(TsqlDml, UpdateTopChangesExactlyThatManyRows) {
     EXPECT_EQ(scalar("select count(*) from 货品 where 单价 = 0.05"), "2");
 }
 
-TEST_P(TsqlDml, TopTakesItsCountFromAParameter) {
-    EXPECT_EQ(conn_->ExecuteWith("delete top (?) from 货品", {Value(2)}), 2);
-    EXPECT_EQ(scalar("select count(*) from 货品"), "1");
-}
-
 // ---- TRUNCATE and IDENTITY_INSERT
 
 TEST_P(TsqlDml, TruncateStartsTheIdentityAgainFromItsSeed) {

@@ -52,12 +52,9 @@ TEST_P(TsqlGrouping, CubeAddsATotalForEveryCombination) {
         {"财务部", "<null>", "10"},    {"财务部", "甲", "7"},     {"财务部", "乙", "3"},
         {"销售部", "<null>", "35.75"}, {"销售部", "甲", "15.75"}, {"销售部", "乙", "20"},
     };
-    for (const char* groupBy : {"cube(部门, 产品)", "部门, 产品 with cube"}) {
-        SCOPED_TRACE(groupBy);
-        EXPECT_EQ(rows(std::string("select 部门, 产品, sum(金额) from 销售 group by ") + groupBy +
-                       " order by 部门, 产品"),
-                  expected);
-    }
+    EXPECT_EQ(
+        rows("select 部门, 产品, sum(金额) from 销售 group by 部门, 产品 with cube order by 部门, 产品"),
+        expected);
 }
 
 TEST_P(TsqlGrouping, AColumnBesideRollupIsInEveryGroupingSet) {
@@ -97,12 +94,6 @@ TEST_P(TsqlGrouping, GroupingIdWeighsTheFirstColumnHighest) {
                     {"2", "2"},
                     {"2", "3"},
                     {"3", "5"}}));
-}
-
-TEST_P(TsqlGrouping, ARolledUpColumnIsNullInsideExpressions) {
-    EXPECT_EQ(rows("select isnull(部门, N'合计') as 名称, sum(金额) as 金额 from 销售 group by rollup(部门) "
-                   "order by grouping(部门), 部门"),
-              (Rows{{"财务部", "10"}, {"销售部", "35.75"}, {"合计", "45.75"}}));
 }
 
 TEST_P(TsqlGrouping, OrderByAnAliasSortsByTheSelectedValue) {

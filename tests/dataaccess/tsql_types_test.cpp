@@ -42,15 +42,6 @@ TEST_P(TsqlTypes, IsnullGivesTheReplacementTheTypeOfItsFirstArgument) {
     });
 }
 
-TEST_P(TsqlTypes, IsnullOfAColumnTakesTheColumnsType) {
-    goods();
-    expectAnswers({
-        {"select isnull(名称, 'abcdef') from 货", {"abc"}},
-        {"select isnull(数量, 2.7) from 货", {"2"}},
-        {"select isnull(数量, 0) + 1 from 货", {"1"}},
-    });
-}
-
 TEST_P(TsqlTypes, IsnullFailsWhereTheReplacementDoesNotFitTheType) {
     goods();
     EXPECT_EQ(refused("select isnull(数量, 3000000000) from 货", "int"), 8115);
@@ -77,10 +68,6 @@ TEST_P(TsqlTypes, IifChoosesByItsCondition) {
         {"select iif('a' = 'A ', 'same', 'differs')", {"same"}},
         {"select iif(null = null, 1, 0)", {"0"}},
     });
-}
-
-TEST_P(TsqlTypes, IifConvertsItsChoiceToTheHigherType) {
-    expectAnswers({{"select iif(1 < 2, 1, 2.5) / 3", {"0.333333"}}});
 }
 
 TEST_P(TsqlTypes, ChooseTakesTheValueOfItsIndexFromOne) {
