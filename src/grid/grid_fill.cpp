@@ -31,85 +31,39 @@ void writeHeading(FlexGrid& grid, const std::vector<ColumnInfo>& columns, bool h
 // The records of an MSFlexGrid's fill, read one at a time straight into the
 // cells the grid then takes over: no copy of the whole result lies beside the
 // grid. The cells are laid out as the grid's, its fixed rows first (left
-// empty here) and `firstCol` cells before each record's values, which hold
-// the running numbers when there is one. Each value goes in as its text, as an
-// AddItem of the record's tab-joined texts would put it, except that a value
-// holding a tab stays in its cell.
-// Under one heading row, the cells are measured for sizing as they go in,
-// the heading the fill writes first, while their texts are at hand.
+// empty here) and `firstCol` cells before each record's values. Each value
+// goes in as its text, as an AddItem of the record's tab-joined texts would
+// put it, except that a value holding a tab stays in its cell.
 class StagedRecords : public RowReader {
 public:
-    StagedRecords(int fixedRows, int firstCol, const TextMeasurer* measurer, double fontSize)
-        : fixedRows_(static_cast<std::size_t>(fixedRows)),
-          firstCol_(static_cast<std::size_t>(firstCol)),
-          measurer_(fixedRows == 1 ? measurer : nullptr),
-          fontSize_(fontSize) {}
+    StagedRecords(int fixedRows, int firstCol)
+        : fixedRows_(static_cast<std::size_t>(fixedRows)), firstCol_(static_cast<std::size_t>(firstCol)) {}
 
     void columns(const std::vector<ColumnInfo>& columns) override {
         columns_ = columns;
         width_ = firstCol_ + columns.size();
         cells_.resize(fixedRows_ * width_);
-        if (!measurer_) return;
-        content_.emplace(*measurer_, fontSize_, static_cast<int>(width_));
-        if (firstCol_ == 1) {
-            numbers_.emplace(*measurer_, fontSize_);
-            content_->see(0, kNumberHeading);
-        }
-        for (std::size_t f = 0; f < columns.size(); ++f) content_->see(column(f), columns[f].name);
     }
     void row(const Value* values) override {
-        const std::size_t at = cells_.size();
-        cells_.resize(at + width_);
+        std::size_t at = cells_.size() + firstCol_;
+        cells_.resize(cells_.size() + width_);
+        for (std::size_t f = 0; f < columns_.size(); ++f, ++at)
+            base::withCellText(values[f], [&](std::string_view text) { cells_.set(at, text); });
         ++count_;
-        if (firstCol_ == 1) {
-            const std::string number = std::to_string(count_);
-            cells_.set(at, number);
-            if (content_) {
-                content_->see(0, number);
-                numbers_->see(number);
-            }
-        }
-        for (std::size_t f = 0; f < columns_.size(); ++f) {
-            base::withCellText(values[f], [&](std::string_view text) {
-                cells_.set(at + firstCol_ + f, text);
-                if (content_) content_->see(column(f), text);
-            });
-        }
     }
 
     const std::vector<ColumnInfo>& fields() const { return columns_; }
     long count() const { return count_; }
     GridCells& cells() { return cells_; }
-    /// What was measured of the heading and the records; null when nothing was.
-    ContentWidths* content() { return content_ ? &*content_ : nullptr; }
-    NumberWidth* numbers() { return numbers_ ? &*numbers_ : nullptr; }
 
 private:
-    int column(std::size_t field) const { return static_cast<int>(firstCol_ + field); }
-
     std::size_t fixedRows_;
     std::size_t firstCol_;
-    const TextMeasurer* measurer_;
-    double fontSize_;
     std::size_t width_ = 0;
     std::vector<ColumnInfo> columns_;
     GridCells cells_;
     long count_ = 0;
-    std::optional<ContentWidths> content_;
-    std::optional<NumberWidth> numbers_;
 };
-
-// Sizes the columns of a fill whose heading and records were measured as they went in:
-// what is left to see is the totals row, when there is one.
-void sizeStaged(FlexGrid& grid, StagedRecords& staged, bool totals, std::int16_t iSize) {
-    ContentWidths& content = *staged.content();
-    if (totals) {
-        const int last = grid.Rows() - 1;
-        for (int c = 0; c < grid.Cols(); ++c) content.see(c, grid.cellText(last, c));
-    }
-    grid.colWidths(fittedWidths(
-        content, staged.numbers(), true, [&](int c) { return grid.TextMatrix(0, c); }, grid.Width(), iSize));
-}
 
 // Each total is the exact sum of the texts the grid shows, in plain digits.
 // The row is appended whole once they are known; a total that fails leaves
@@ -231,8 +185,7 @@ std::string fillTableFrom(Connection* conn, const std::string& sql, FlexGrid& gr
             rs.OpenWith(statement, connection, params);
         } else {
             // running numbers whenever there may be totals; without records the shape is decided below
-            staged.emplace(grid.FixedRows(), hasXH || !sum.empty() ? 1 : 0, measurer.get(),
-                           grid.CellFontSize());
+            staged.emplace(grid.FixedRows(), hasXH || !sum.empty() ? 1 : 0);
             connection.QueryEachWith(statement, params, *staged);
         }
         const std::vector<ColumnInfo>& columns = streamed ? staged->fields() : rs.table().columns;
@@ -268,17 +221,13 @@ std::string fillTableFrom(Connection* conn, const std::string& sql, FlexGrid& gr
         }
 
         grid.ToolTipText("共有 " + std::to_string(count) + " 条记录！");
-        if (count >= 1 && hasXH && !streamed) {  // a fill that streamed wrote them with the records
+        if (count >= 1 && hasXH) {
             const int fixedRows = grid.FixedRows();
             grid.writeColumn(0, fixedRows, grid.Rows() - fixedRows,
                              [](int i) { return std::to_string(i + 1); });
         }
-        const bool totals = !sum.empty() && count > 0;
-        if (totals) addTotals(grid, columns, sum);
-        if (controlSize && streamed && count > 0 && staged->content())
-            sizeStaged(grid, *staged, totals, iSize);
-        else if (controlSize)
-            sizeColumns(grid, *measurer, iSize, hasXH);
+        if (!sum.empty() && count > 0) addTotals(grid, columns, sum);
+        if (controlSize) sizeColumns(grid, *measurer, iSize, hasXH);
         if (grid.FixedRows() >= 2) grid.clearCells(0, 0, grid.FixedRows() - 1, lastCol);
         std::string result = count == 0 ? "0" : "";
         if (!streamed) rs.Close();
