@@ -33,11 +33,9 @@ TEST(CallByName, UnknownNamesOrWrongArgumentCountsRaiseThePlatformsErrors) {
         long number;
     };
     const std::vector<Case> cases = {
-        {"clsNothing", "bIsIP", {"1.1.1.1"}, 438},
-        {"Palvo.", "bIsIP", {}, 438},
+        {"clsNothing", "bIsIP", {"1.1.1.1"}, 438}, {"Palvo.", "bIsIP", {}, 438},
         {"clsForm", "mInit_Var", {}, 438},  // takes a connection object: not callable with text
-        {"clsIp", "bIsIP", {std::nullopt}, 449},
-        {"clsIp", "GetComputerName", {"x"}, 450},
+        {"clsIp", "bIsIP", {std::nullopt}, 449},   {"clsIp", "GetComputerName", {"x"}, 450},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(errorNumber([&] { callByName(c.cls, c.method, c.args); }), c.number)
