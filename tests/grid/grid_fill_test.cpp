@@ -39,7 +39,6 @@ using Cells = std::vector<std::string>;
 TEST(FillHelpers, DefaultOrderOnlyWithoutAnOrderClause) {
     const std::vector<std::pair<const char*, bool>> cases = {
         {"select 编号,名称 from T", true},
-        {"select 编号 from T order by 名称", false},
         {"select 编号 from T\r\nORDER\r\n  BY 名称", false},
         {"select 编号 from T order /* 按名称 */ by 名称", false},
         {"select 编号 from T order -- 按名称\nby 名称", false},
