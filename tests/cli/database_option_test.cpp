@@ -31,7 +31,7 @@ protected:
     }
     std::vector<std::string> report(const std::string& kind, const std::string& database,
                                     const std::string& out) {
-        return {"report", kind, "--db", database, "--title", "T", "--out", out, "select * from s"};
+        return reportArgs(kind, database, "T", out, "select * from s");
     }
     // Every command that takes --db, on `connection`.
     std::vector<std::vector<std::string>> everyCommand(const std::string& connection) {
