@@ -17,13 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing::fileNames;
 using testing::readFile;
-
-std::set<std::string> names(const fs::path& dir) {
-    std::set<std::string> s;
-    for (const auto& e : fs::directory_iterator(dir)) s.insert(e.path().filename().string());
-    return s;
-}
 
 class FailAt : public FileFaults {
 public:
@@ -54,7 +49,7 @@ TEST_F(AtomicFileTest, TheDestinationIsAsItWasUntilTheCommit) {
     }
     EXPECT_EQ(readFile(fresh), "whole");
     EXPECT_EQ(readFile(older), "whole");
-    EXPECT_EQ(names(dir), (std::set<std::string>{"new.pdf", "old.pdf"}));
+    EXPECT_EQ(fileNames(dir), (std::set<std::string>{"new.pdf", "old.pdf"}));
 }
 
 TEST_F(AtomicFileTest, ALinkStaysALink) {
@@ -105,7 +100,7 @@ TEST_F(AtomicFileTest, AFailingStepLeavesTheFolderAsItWas) {
                 << e.description();
         }
         EXPECT_EQ(readFile(older), "older report");
-        EXPECT_EQ(names(dir), std::set<std::string>{"r.xlsx"});
+        EXPECT_EQ(fileNames(dir), std::set<std::string>{"r.xlsx"});
     }
 }
 

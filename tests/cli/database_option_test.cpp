@@ -19,14 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing::fileNames;
 using testing::readFile;
-
-// The names of the files in dir.
-std::set<std::string> listing(const fs::path& dir) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-    return names;
-}
 
 class DatabaseOption : public CliDatabase {
 protected:
@@ -37,7 +31,7 @@ protected:
     }
     std::vector<std::string> report(const std::string& kind, const std::string& database,
                                     const std::string& out) {
-        return {"report", kind, "--db", database, "--title", "T", "--out", out, "select * from s"};
+        return reportArgs(kind, database, "T", out, "select * from s");
     }
     // Every command that takes --db, on `connection`.
     std::vector<std::vector<std::string>> everyCommand(const std::string& connection) {
@@ -87,14 +81,14 @@ TEST_F(DatabaseOption, AReportOutNamingACompanionFileOfTheDatabaseIsRefused) {
     };
     fs::create_directories(dir / "sub");
     const std::string walBefore = readFile(wal), shmBefore = readFile(db + "-shm");
-    const auto before = listing(dir);
+    const auto before = fileNames(dir);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind + " --db " + c.database + " --out " + c.out);
         const Outcome r = palvo(report(c.kind, c.database, c.out));
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "palvo: --out " + c.out + " is the " + c.companion + " file of the database " +
                              c.file + ", which holds its latest changes; the report would destroy them\n");
-        EXPECT_EQ(listing(dir), before);
+        EXPECT_EQ(fileNames(dir), before);
         EXPECT_EQ(readFile(wal), walBefore);
         EXPECT_EQ(readFile(db + "-shm"), shmBefore);
     }
@@ -124,12 +118,12 @@ TEST_F(DatabaseOption, AnSQLiteConnectionStringIsTakenWhereverDbIs) {
 // Every command checks the file by the one function FailureFormat's commands share.
 TEST_F(DatabaseOption, AConnectionStringNamingAMissingFileIsRefused) {
     const std::string missing = (dir / "missing.db").string();
-    const auto before = listing(dir);
+    const auto before = fileNames(dir);
     EXPECT_EQ(
         palvo(report("xlsx", "Data Source=" + missing + ";Journal Mode=Delete", (dir / "m.xlsx").string())),
         (Outcome{1, "",
                  "palvo: the database " + missing + " does not exist (palvo init --db creates one)\n"}));
-    EXPECT_EQ(listing(dir), before);
+    EXPECT_EQ(fileNames(dir), before);
 }
 
 // Read as an SQLite string, one without a driver would name a new, empty file after its Database=.
@@ -140,7 +134,7 @@ TEST_F(DatabaseOption, AConnectionStringWithoutAnOdbcDriverIsRefusedWithoutMakin
         {"Server=localhost;Database=" + shop + ";Uid=u;Pwd=secret", "Server"},
     };
     for (const auto& [connection, key] : strings) {
-        const auto before = listing(dir);
+        const auto before = fileNames(dir);
         for (const auto& args : everyCommand(connection)) {
             SCOPED_TRACE(args[0] + " " + connection);
             EXPECT_EQ(palvo(args),
@@ -149,7 +143,7 @@ TEST_F(DatabaseOption, AConnectionStringWithoutAnOdbcDriverIsRefusedWithoutMakin
                                "Source=FILE\") or an ODBC connection string (Driver=..., DSN=...), and a "
                                "connection string with " +
                                    key + "= names no ODBC driver or data source\n"}));
-            EXPECT_EQ(listing(dir), before);
+            EXPECT_EQ(fileNames(dir), before);
         }
     }
 }
@@ -162,14 +156,14 @@ TEST_F(DatabaseOption, AnOdbcConnectionStringAsDbGoesOverOdbc) {
          {"Driver={No Such Driver};Server=localhost;Database=" + shop + ";Uid=u;Pwd=s3cr3t",
           "DSN=palvo_no_such_source;Database=" + shop + ";PWD=s3cr3t",
           "Server=localhost;Driver={No Such Driver};Database=" + shop + ";Pwd={s3cr3t;}"}) {
-        const auto before = listing(dir);
+        const auto before = fileNames(dir);
         for (const auto& args : everyCommand(connection)) {
             SCOPED_TRACE(args[0] + " " + connection);
             const Outcome r = palvo(args);
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(r.err.rfind("palvo: [unixODBC][Driver Manager]", 0), 0u) << r.err;
             EXPECT_EQ(r.err.find("s3cr3t"), std::string::npos) << r.err;
-            EXPECT_EQ(listing(dir), before);
+            EXPECT_EQ(fileNames(dir), before);
         }
     }
 }

@@ -31,13 +31,9 @@ protected:
             sql("insert into 销售 values ('" + rowNo(i) + "', " + std::to_string(i) + ")");
     }
 
-    Outcome report(const std::string& statement, std::vector<std::string> options = {}) {
-        std::vector<std::string> args = {"report",  "pdf",        "--db",  db,
-                                         "--title", "Sales 2024", "--out", pdf.string()};
-        args.insert(args.end(), options.begin(), options.end());
-        args.push_back(statement);
+    Outcome report(const std::string& statement, const std::vector<std::string>& options = {}) {
         fs::remove(pdf);
-        return palvo(args);
+        return palvo(reportArgs("pdf", db, "Sales 2024", pdf.string(), statement, options));
     }
 
     fs::path pdf = dir / "r.pdf";

@@ -63,18 +63,9 @@ protected:
         }
     }
 
-    std::vector<std::string> args(const std::string& kind, const std::string& out,
-                                  const std::string& statement, const std::vector<std::string>& more = {},
-                                  const std::string& database = "") {
-        std::vector<std::string> a = {"report",  kind, "--db",  database.empty() ? db : database,
-                                      "--title", "T",  "--out", out};
-        a.insert(a.end(), more.begin(), more.end());
-        a.push_back(statement);
-        return a;
-    }
-    template <class... More>
-    Outcome report(const More&... more) {
-        return palvo(args(more...));
+    Outcome report(const std::string& kind, const std::string& out, const std::string& statement,
+                   const std::vector<std::string>& more = {}, const std::string& database = "") {
+        return palvo(reportArgs(kind, database.empty() ? db : database, "T", out, statement, more));
     }
 };
 
@@ -213,8 +204,8 @@ TEST_F(ReportFiles, ASignalDuringTheReportRemovesItsTemporaryFile) {
     const auto before = snapshot(dir);
     for (const auto& [kind, signal] : cases) {
         SCOPED_TRACE(kind);
-        const int status =
-            signalWhileWriting(args(kind, (dir / ("r." + kind)).string(), "select * from s"), dir, signal);
+        const int status = signalWhileWriting(
+            reportArgs(kind, db, "T", (dir / ("r." + kind)).string(), "select * from s"), dir, signal);
         ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
         EXPECT_EQ(WTERMSIG(status), signal);
         EXPECT_EQ(snapshot(dir), before);

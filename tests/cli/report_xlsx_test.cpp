@@ -26,10 +26,7 @@ protected:
     // The workbook of the statement, titled, with the options before it.
     Outcome report(const std::string& title, const std::string& statement,
                    const std::vector<std::string>& options = {}) {
-        std::vector<std::string> args = {"report", "xlsx", "--db", db, "--title", title, "--out", out_};
-        args.insert(args.end(), options.begin(), options.end());
-        args.push_back(statement);
-        return palvo(args);
+        return palvo(reportArgs("xlsx", db, title, out_, statement, options));
     }
     std::string sheet() const { return testing::XlsxFile(out_).part("xl/worksheets/sheet1.xml"); }
     // The number format a cell of the sheet shows its value in: a built-in one by its number.

@@ -1,4 +1,4 @@
-// `palvo sql` with a batch's RAISERROR and the errors it goes on after.
+// `palvo sql` with the errors a batch goes on after.
 #include <gtest/gtest.h>
 
 #include "support/cli_database.h"
@@ -10,11 +10,6 @@ class SqlBatchErrors : public CliDatabase {
 protected:
     SqlBatchErrors() : CliDatabase("palvo_sql_batch_errors") {}
 };
-
-TEST_F(SqlBatchErrors, AnInformationalRaiserrorIsPrintedAsAMessage) {
-    EXPECT_EQ(sql("set nocount on raiserror(N'已核对 %d 张单据', 10, 1, 12) with nowait select 1 as n"),
-              (Outcome{0, "n\n1\n", "已核对 12 张单据\n"}));
-}
 
 TEST_F(SqlBatchErrors, ABatchThatWentOnAfterAnErrorStillFailsWithIt) {
     EXPECT_EQ(

@@ -34,7 +34,6 @@ struct SplitCase {
 
 TEST(SplitSqlScript, EndsABatchAtEachLineHoldingGoAlone) {
     const SplitCase cases[] = {
-        {"select 1\nGO\nselect 2\n", {{"select 1\n", 1}, {"select 2\n", 3}}},
         {"select 1\n  go  \r\n\n\nselect 2", {{"select 1\n", 1}, {"select 2\n", 5}}},
         {"go\nGO\n\nselect 1\ngo\n", {{"select 1\n", 4}}},
         {"select 'go'\ngo 2\nselect good\n", {{"select 'go'\ngo 2\nselect good\n", 1}}},

@@ -2,10 +2,8 @@
 // 合计 row: the grid, the printed report and both workbooks show
 // the exact total.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -21,6 +19,7 @@
 #include "palvo/memory/window_host.h"
 #include "palvo/printer.h"
 #include "palvo/spreadsheet.h"
+#include "support/files.h"
 #include "support/sqlite_fixture.h"
 
 namespace Palvo {
@@ -59,13 +58,10 @@ protected:
         }
         conn->CommitTrans();
         installTextMeasurer(std::make_shared<memory::FixedWidthMeasurer>());
-        dir = std::filesystem::temp_directory_path() / ("palvo-totals-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        desk->saveTo = (dir / "out.xlsx").string();
+        desk->saveTo = (scratch.path / "out.xlsx").string();
     }
     void TearDown() override {
         installTextMeasurer(nullptr);
-        std::filesystem::remove_all(dir);
         SessionTest::TearDown();
     }
 
@@ -73,7 +69,7 @@ protected:
     // 4000 x (2228.93 + 1017.5 - 15.07 + 0.01 + 388.46) = 4000 x 3619.83
     const std::string kExact = "14479320";
     double doubleSum = 0;
-    std::filesystem::path dir;
+    testing::ScratchDir scratch{"palvo-totals"};
     std::shared_ptr<memory::RecordingPrinter> printer =
         std::make_shared<memory::RecordingPrinter>(std::make_shared<memory::FixedWidthMeasurer>());
     ScopedPrinter printerGuard{printer};

@@ -27,4 +27,15 @@ inline Outcome palvo(std::vector<std::string> args) {
     return {status, out.str(), err.str()};
 }
 
+/// The command line of `palvo report KIND` on `db`, titled, into `out`: the options, then the statement.
+inline std::vector<std::string> reportArgs(const std::string& kind, const std::string& db,
+                                           const std::string& title, const std::string& out,
+                                           const std::string& statement,
+                                           const std::vector<std::string>& options = {}) {
+    std::vector<std::string> args = {"report", kind, "--db", db, "--title", title, "--out", out};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(statement);
+    return args;
+}
+
 }  // namespace Palvo::cli

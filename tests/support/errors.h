@@ -1,4 +1,4 @@
-// The number of the Palvo::Error a call raises, or 0 when it raises none.
+// The Palvo::Error a call raises, whole or in its parts.
 #pragma once
 
 #include <functional>
@@ -10,15 +10,6 @@
 
 namespace Palvo::testing {
 
-inline long errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
-
 /// The Palvo::Error a call raises; number 0 when it raises none.
 inline Error raised(const std::function<void()>& f) {
     try {
@@ -29,34 +20,22 @@ inline Error raised(const std::function<void()>& f) {
     return Error(0, "");
 }
 
+/// The number of the Palvo::Error a call raises, or 0 when it raises none.
+inline long errorNumber(const std::function<void()>& f) { return raised(f).number(); }
+
 /// The number and description of the Palvo::Error a call raises; {0, ""} when it raises none.
 inline std::pair<long, std::string> errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return {e.number(), e.description()};
-    }
-    return {0, ""};
+    const Error e = raised(f);
+    return {e.number(), e.description()};
 }
 
 /// The number, native code and description of the Palvo::Error a call raises; {0, 0, "ran"} when none.
 inline std::tuple<long, long, std::string> fullErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return {e.number(), e.nativeCode(), e.description()};
-    }
-    return {0, 0, "ran"};
+    const Error e = raised(f);
+    return {e.number(), e.nativeCode(), e.number() == 0 ? "ran" : e.description()};
 }
 
 /// The description of the Palvo::Error a call raises, or "" when it raises none.
-inline std::string errorDescription(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.description();
-    }
-    return {};
-}
+inline std::string errorDescription(const std::function<void()>& f) { return raised(f).description(); }
 
 }  // namespace Palvo::testing

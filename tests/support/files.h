@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 
 namespace Palvo::testing {
@@ -14,6 +15,13 @@ namespace Palvo::testing {
 inline std::string readFile(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// The names of the files in `dir`.
+inline std::set<std::string> fileNames(const std::filesystem::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
 }
 
 /// The permission bits of `p` itself (not of a link's target); 0 when it is missing.
