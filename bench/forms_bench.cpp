@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "forms/counting_connection.h"
-#include "forms/wide_form.h"
 #include "palvo/clsForm.h"
 #include "palvo/memory/form.h"
 #include "palvo/session.h"
 #include "palvo/sqlite/connection.h"
 #include "thread_clock.h"
+#include "wide_form.h"
 
 namespace {
 
@@ -25,14 +25,14 @@ constexpr int kRows = 10000;
 
 struct Setup {
     std::shared_ptr<Palvo::sqlite::Connection> conn;
-    Palvo::testing::WideForm w = Palvo::testing::wideForm();
+    bench::WideForm w = bench::wideForm();
     std::unique_ptr<Palvo::memory::Form> frm;
     std::vector<std::string> queries;  // what one check runs
 
     Setup() {
         conn = std::make_shared<Palvo::sqlite::Connection>();
         conn->Open(":memory:");
-        Palvo::testing::createWideTables(*conn, kRows);
+        bench::createWideTables(*conn, kRows);
         frm = std::make_unique<Palvo::memory::Form>("frm订单", w.fields);
         auto counting = std::make_shared<Palvo::testing::CountingConnection>(conn);
         Palvo::clsForm().mInit_Var("01", "一分公司", "001", "财务部", counting, "");

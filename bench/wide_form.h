@@ -9,10 +9,10 @@
 #include "palvo/data.h"
 #include "palvo/memory/form.h"
 
-namespace Palvo::testing {
+namespace bench {
 
 struct WideForm {
-    std::vector<memory::FieldDef> fields;
+    std::vector<Palvo::memory::FieldDef> fields;
     std::vector<std::string> types;
     std::vector<std::int16_t> lengths;
     std::string key = "1,2,";   // customer and order line
@@ -20,7 +20,7 @@ struct WideForm {
     static constexpr int lookups = 3;
 };
 
-inline void createWideTables(Connection& conn, int rows) {
+inline void createWideTables(Palvo::Connection& conn, int rows) {
     conn.Execute("create table 客户 (客户编号 varchar(10) primary key, 名称 nvarchar(20))");
     conn.Execute("create table 商品 (商品编号 varchar(10) primary key, 名称 nvarchar(20))");
     conn.Execute("create table 仓库 (仓库编号 varchar(10) primary key, 名称 nvarchar(20))");
@@ -67,4 +67,4 @@ inline WideForm wideForm() {
     return w;
 }
 
-}  // namespace Palvo::testing
+}  // namespace bench
