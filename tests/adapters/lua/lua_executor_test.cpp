@@ -13,6 +13,7 @@
 #include "palvo/clsElse.h"
 #include "palvo/error.h"
 #include "palvo/lua/executor.h"
+#include "support/errors.h"
 
 namespace Palvo::lua {
 namespace {
@@ -210,14 +211,9 @@ TEST(LuaExecutor, ASandboxProgramThatCannotStartIsNamed) {
              {"/nonexistent/palvo-lua-line", "No such file or directory"},
              {"/bin/true", "it ended with exit status 0"},
              {"/dev/null", "Permission denied"}}) {
-        try {
-            Executor lua(Rights::Sandboxed, {}, program);
-            ADD_FAILURE() << program << " started";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), 429);
-            EXPECT_EQ(e.description(),
-                      "The sandboxed line executor could not start its program " + program + ": " + why);
-        }
+        EXPECT_EQ(testing::errorOf([&] { const Executor lua(Rights::Sandboxed, {}, program); }),
+                  std::make_pair(429L, "The sandboxed line executor could not start its program " + program +
+                                           ": " + why));
     }
 }
 
