@@ -19,9 +19,12 @@ inline std::string rowsText(const ResultTable& t) {
     for (std::size_t k = 0; k < t.rowCount(); ++k) {
         for (std::size_t c = 0; c < t.columns.size(); ++c) {
             const Value& v = t.at(k, c);
-            r += (c ? "|" : k ? ";" : "") + (v.isNull()    ? std::string("NULL")
-                                             : v.decimal() ? v.decimal()->text
-                                                           : v.toText());
+            r += (c   ? "|"
+                  : k ? ";"
+                      : "") +
+                 (v.isNull()    ? std::string("NULL")
+                  : v.decimal() ? v.decimal()->text
+                                : v.toText());
         }
     }
     return r;

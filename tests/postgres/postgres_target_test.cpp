@@ -81,15 +81,6 @@ TEST_F(PgTarget, LikeReadsThePatternsOtherCharactersAsThemselves) {
         "1");
 }
 
-TEST_F(PgTarget, TextColumnsCompareWithoutRegardToCase) {
-    EXPECT_EQ(row("select 名称 from 目标客户 where 代码 = 'a'"), "甲");
-    EXPECT_EQ(column("select 代码 from 目标客户 where 代码 in ('B', 'y') order by 代码"), "b,Y");
-}
-
-TEST_F(PgTarget, TextColumnsSortByPinyin) {
-    EXPECT_EQ(column("select 名称 from 目标客户 order by 名称"), "阿四,甲,乙,张三");
-}
-
 // (ROUND, CEILING, FLOOR, POWER, EOMONTH and CONVERT's styles: TsqlNumbers', TsqlDates', run here too)
 TEST_F(PgTarget, NumbersAnswerAsSqlServers) {
     expectAnswers({
