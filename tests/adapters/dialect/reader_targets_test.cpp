@@ -118,13 +118,6 @@ TEST(Targets, SqlitesTranslatorRendersForSqlite) {
     EXPECT_EQ(tr.translate("select top 2 [a] from T;"), "select \"a\" from T limit 2");
 }
 
-TEST(Targets, SqliteMarksSeveralStatementsAsABatch) {
-    const Translation tr = sqliteTarget().translate("select 1; select 2", nullptr);
-    EXPECT_TRUE(tr.batch);
-    EXPECT_TRUE(tr.statements.empty());
-    EXPECT_EQ(tr.refusal, "Not supported by the embedded database: several statements in one batch.");
-}
-
 TEST(Targets, SqliteRefusesAnEmptyStatement) {
     EXPECT_EQ(testing::errorOf([] { sqliteTarget().translate(" ;", nullptr); }),
               std::make_pair(ErrorNumber::InvalidCall, std::string("The statement is empty.")));
