@@ -183,11 +183,9 @@ TEST(SchemaChanges, AreHandedToTheConnection) {
 TEST(ResultColumns, UnnamedOrTextOnesAreMarked) {
     // SQL Server leaves an expression without an alias unnamed, and a conversion to
     // text stays text: the columns of the statement's own result, counted from the
-    // last one after a "*".
+    // last one after a "*" (a plain list and a "*" before: SqlServerAnswers.ExpressionsWithoutAnAlias...).
     const std::tuple<const char*, std::vector<int>, std::vector<int>> selectLists[] = {
-        {"select sum(a), b, count(*) as n, t.c, 1, a + 0 x from t", {0, 4}, {}},
         {"select *, a * 2, t.* from t", {}, {}},
-        {"select *, a * 2, convert(varchar(23), d, 121) as s from t", {-2}, {-1}},
         {"select cast(d as varchar), convert(datetime, d), convert(nchar(2), d) from t", {0, 1, 2}, {0, 2}},
         {"select a collate Chinese_PRC_CS_AS, (select max(b) from u), case when a = 1 then 2 end from t",
          {1, 2},
