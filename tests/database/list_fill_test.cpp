@@ -66,18 +66,6 @@ TEST_F(ListFill, TheLastColumnNeverSuppliesItemData) {
     EXPECT_EQ(list.ListIndex(), -1);
 }
 
-// With their positions.
-TEST_F(ListFill, AppendingKeepsTheExistingEntries) {
-    memory::ComboBox appended;
-    appended.AddItem("a");
-    appended.AddItem("b");
-    fill(appended, "select 编号, 名称 from 客户 order by 编号", 1, 0, 3, "", false);
-    ASSERT_EQ(appended.ListCount(), 5);
-    EXPECT_EQ(appended.List(0), "a");
-    EXPECT_EQ(appended.ItemData(3), 7);
-    EXPECT_EQ(appended.ListIndex(), 3);
-}
-
 // However many rows; a failed fill keeps what it read.
 TEST_F(ListFill, AViewHearsOfAFillOnce) {
     // 200 rows numbered 1 to 200, named 品1 ...; row 150 has no name

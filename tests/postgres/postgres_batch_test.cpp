@@ -11,63 +11,30 @@
 #include "palvo/error.h"
 #include "palvo/odbc/connection.h"
 #include "palvo/sqlite/connection.h"
+#include "pg_test_database.h"
 #include "support/errors.h"
-#include "support/pg_server.h"
 
 namespace Palvo::odbc {
 namespace {
 
 using Palvo::testing::fullErrorOf;
 
-class PgBatch : public ::testing::Test {
+class PgBatch : public testing::PgOwnDatabase {
 protected:
+    PgBatch() : PgOwnDatabase("palvo_batch_") {}
     void SetUp() override {
-        const std::string server = testing::pgServerConnection();
-        ASSERT_FALSE(server.empty()) << "no server: run through ctest, which starts one";
-        const testing::PgTestDatabase d = testing::makeTestDatabase(admin_, server, "palvo_batch_");
-        name_ = d.name;
-        db_ = d.connection;
-        conn_.Open(db_);
+        PgOwnDatabase::SetUp();
+        if (!HasFatalFailure()) conn_.Open(db_);
     }
-
     void TearDown() override {
         conn_.Close();
-        testing::dropTestDatabase(admin_, name_);
+        PgOwnDatabase::TearDown();
     }
 
-    // Every row of the batch's first result set: values joined by '|', rows by ';', NULL as "NULL".
+    // Every row of the batch's first result set, as rowsText gives them.
     std::string rows(const std::string& batch) { return text(conn_.Query(batch)); }
+    static std::string text(const ResultTable& t) { return testing::rowsText(t); }
 
-    static std::string text(const ResultTable& t) {
-        std::string r;
-        for (std::size_t k = 0; k < t.rowCount(); ++k) {
-            for (std::size_t c = 0; c < t.columns.size(); ++c) {
-                const Value& v = t.at(k, c);
-                r += (c   ? "|"
-                      : k ? ";"
-                          : "") +
-                     (v.isNull()    ? std::string("NULL")
-                      : v.decimal() ? v.decimal()->text
-                                    : v.toText());
-            }
-        }
-        return r;
-    }
-
-    struct Answer {
-        const char* batch;
-        const char* rows;
-    };
-    void expectAnswers(const std::vector<Answer>& cases) {
-        for (const auto& c : cases) {
-            SCOPED_TRACE(c.batch);
-            EXPECT_EQ(rows(c.batch), c.rows);
-        }
-    }
-
-    std::string name_;
-    std::string db_;
-    Connection admin_;
     Connection conn_;
 };
 
@@ -210,12 +177,13 @@ TEST_F(PgBatch, TextArgumentWithAQuoteStaysAValue) {
     conn_.Execute(
         "create function dbo.称呼 (@名 nvarchar(40)) returns nvarchar(50) as begin\n"
         "return N'尊敬的' + @名 end");
-    expectAnswers({
-        {"select dbo.称呼(N'O''Brien')", "尊敬的O'Brien"},
-        {"select dbo.称呼(N'''); drop table x; --')", "尊敬的'); drop table x; --"},
-        {"declare @v nvarchar(40) = N'O''Brien'; select dbo.称呼(@v)", "尊敬的O'Brien"},
-        {"select count(*) from x", "1"},
-    });
+    testing::expectRows(conn_,
+                        {
+                            {"select dbo.称呼(N'O''Brien')", "尊敬的O'Brien"},
+                            {"select dbo.称呼(N'''); drop table x; --')", "尊敬的'); drop table x; --"},
+                            {"declare @v nvarchar(40) = N'O''Brien'; select dbo.称呼(@v)", "尊敬的O'Brien"},
+                            {"select count(*) from x", "1"},
+                        });
 }
 
 TEST_F(PgBatch, WhatItCannotKeepIsRefusedByName) {

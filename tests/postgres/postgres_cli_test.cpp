@@ -11,32 +11,20 @@
 #include <vector>
 
 #include "palvo/odbc/connection.h"
+#include "pg_test_database.h"
 #include "support/cli_run.h"
-#include "support/pg_server.h"
 
 namespace Palvo::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-class PgCli : public ::testing::Test {
+class PgCli : public testing::PgOwnDatabase {
 protected:
-    void SetUp() override {
-        const std::string server = testing::pgServerConnection();
-        ASSERT_FALSE(server.empty()) << "no server: run through ctest, which starts one";
-        const testing::PgTestDatabase d = testing::makeTestDatabase(admin_, server, "palvo_cli_");
-        name_ = d.name;
-        db_ = d.connection;
-    }
-
-    void TearDown() override { testing::dropTestDatabase(admin_, name_); }
+    PgCli() : PgOwnDatabase("palvo_cli_") {}
 
     Outcome initSample() { return palvo({"init", "--db", db_, "--sample"}); }
     Outcome sql(const std::string& statement) { return palvo({"sql", "--db", db_, statement}); }
-
-    std::string name_;
-    std::string db_;
-    odbc::Connection admin_;
 };
 
 TEST_F(PgCli, InitMakesTheLibrarysTablesWithTheSampleOnce) {

@@ -1,5 +1,6 @@
-// The reader's statement tree: where SQL Server's statements end without ';',
-// and IF, WHILE and BEGIN ... END read into their parts.
+// The reader's statement tree: where SQL Server's statements end without ';' (how IF, WHILE and
+// BEGIN ... END nest is TsqlBatch's), what does not fit as SQL Server's syntax errors, and the
+// variables a batch declares.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,32 +27,19 @@ struct SplitCase {
 TEST(StatementTree, EndsStatementsWhereTheNextBegins) {
     const SplitCase cases[] = {
         {"select 1 select 2", {"select 1 ", "select 2"}},
-        {"insert into T select a from U select 3", {"insert into T select a from U ", "select 3"}},
         {"insert into T values (1) select 2", {"insert into T values (1) ", "select 2"}},
         {"insert T default values select 2", {"insert T default values ", "select 2"}},
-        {"select a from T union select b from U union all select c from V",
-         {"select a from T union select b from U union all select c from V"}},
         {"with c as (select 1 as a) insert into T select a from c select 1",
          {"with c as (select 1 as a) insert into T select a from c ", "select 1"}},
-        {"update T set a = 1 set @x = 2", {"update T set a = 1 ", "set @x = 2"}},
-        {"select case when a = 1 then 'x' else 'y' end from T delete T",
-         {"select case when a = 1 then 'x' else 'y' end from T ", "delete T"}},
         {"alter table T add constraint F foreign key (a) references U (a) on delete set null delete from T",
          {"alter table T add constraint F foreign key (a) references U (a) on delete set null ",
           "delete from T"}},
-        {"alter table T drop column c select 1", {"alter table T drop column c ", "select 1"}},
-        {"select a from T with (nolock) select 1", {"select a from T with (nolock) ", "select 1"}},
-        {"select top 1 with ties a from T order by a", {"select top 1 with ties a from T order by a"}},
-        {"select a from T order by a offset 1 rows fetch next 2 rows only select 1",
-         {"select a from T order by a offset 1 rows fetch next 2 rows only ", "select 1"}},
         {"declare @a int = 1, @b varchar(10) select @a",
          {"declare @a int = 1, @b varchar(10) ", "select @a"}},
         {"set nocount on;select 1;", {"set nocount on", "select 1"}},
         {"create view V as select 1 as a select 2", {"create view V as select 1 as a select 2"}},
         {"begin tran update T set a = 1 commit", {"begin tran ", "update T set a = 1 ", "commit"}},
         {"print 'x' return", {"print 'x' ", "return"}},
-        {"drop table if exists T create table T (a int)",
-         {"drop table if exists T ", "create table T (a int)"}},
         {"if exists (select 1) drop table T", {"if exists (select 1) drop table T"}},
         // MERGE's WHEN clauses hold UPDATE, DELETE and INSERT: it ends at its ';'
         {"merge T using S on T.k = S.k when matched then delete when not matched then insert (k) values "
@@ -68,25 +56,6 @@ TEST(StatementTree, EndsStatementsWhereTheNextBegins) {
         for (const auto& s : tree.statements) got.push_back(textOf(tree, s));
         EXPECT_EQ(got, c.statements);
     }
-}
-
-TEST(StatementTree, ReadsAWhileLoopsBlock) {
-    const StatementTree tree = readStatementTree(
-        "while @i < 3 begin set @i = @i + 1 if @i = 2 continue else if @i > 5 break end select @i");
-    ASSERT_EQ(tree.statements.size(), 2u);
-    const BatchStatement& loop = tree.statements[0];
-    EXPECT_EQ(loop.form, BatchStatement::Form::While);
-    ASSERT_EQ(loop.parts.size(), 1u);
-    const BatchStatement& block = loop.parts[0];
-    EXPECT_EQ(block.form, BatchStatement::Form::Block);
-    ASSERT_EQ(block.parts.size(), 2u);
-    EXPECT_EQ(block.parts[0].kind, StatementKind::Set);
-    const BatchStatement& branch = block.parts[1];
-    ASSERT_EQ(branch.form, BatchStatement::Form::If);
-    ASSERT_EQ(branch.parts.size(), 2u);
-    EXPECT_EQ(textOf(tree, branch.parts[0]), "continue ");
-    EXPECT_EQ(branch.parts[1].form, BatchStatement::Form::If);
-    EXPECT_EQ(textOf(tree, branch.parts[1].parts[0]), "break ");
 }
 
 struct SyntaxCase {
@@ -106,14 +75,8 @@ TEST(StatementTree, RefusesWhatDoesNotFitAsSqlServersSyntaxErrors) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tsql);
-        try {
-            readStatementTree(c.tsql);
-            ADD_FAILURE() << "read";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), ErrorNumber::Database);
-            EXPECT_EQ(e.nativeCode(), c.number);
-            EXPECT_EQ(e.description(), c.message);
-        }
+        EXPECT_EQ(testing::fullErrorOf([&] { readStatementTree(c.tsql); }),
+                  std::make_tuple(ErrorNumber::Database, c.number, std::string(c.message)));
     }
 }
 

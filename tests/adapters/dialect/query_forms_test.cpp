@@ -30,9 +30,6 @@ INSTANTIATE_TEST_SUITE_P(
         // parameters keep their order: the offset comes first in both
         Case{"select a from t where b = ? order by a offset ? rows fetch next ? rows only",
              "select a from t where b = ? order by a limit tsql_rows(?, 'OFFSET'), tsql_rows(?, 'FETCH')"},
-        // a TOP's parameter moves to the end: every parameter is numbered by its place
-        Case{"select top (?) a from t where b = ? order by a",
-             "select a from t where b = ?2 order by a limit tsql_rows(?1, 'TOP')"},
         Case{"(select a from t)", "select * from (select a from t)"},
         // a subquery before UNION stays one
         Case{"select a from t where a in (select b from u) union select c from v",

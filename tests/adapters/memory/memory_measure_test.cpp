@@ -8,6 +8,7 @@
 
 #include "palvo/error.h"
 #include "palvo/memory/measure.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {
@@ -69,13 +70,9 @@ TEST(FontFileMeasurer, AMissingOrUnreadableFileIsNamedInTheError) {
         {memory::kNotoSansCjkPath, "No Such Family"},
     };
     for (const auto& c : cases) {
-        try {
-            FontFileMeasurer m(c.path, c.family);
-            ADD_FAILURE() << c.path << " opened";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), ErrorNumber::FileNotFound);
-            EXPECT_NE(e.description().find(c.path), std::string::npos) << e.description();
-        }
+        const auto [number, text] = testing::errorOf([&] { const FontFileMeasurer m(c.path, c.family); });
+        EXPECT_EQ(number, ErrorNumber::FileNotFound) << c.path;
+        EXPECT_NE(text.find(c.path), std::string::npos) << text;
     }
     std::filesystem::remove(notFont);
 }

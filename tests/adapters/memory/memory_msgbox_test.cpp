@@ -4,6 +4,7 @@
 
 #include "palvo/error.h"
 #include "palvo/memory/msgbox.h"
+#include "support/errors.h"
 
 namespace Palvo {
 namespace {
@@ -57,13 +58,10 @@ TEST(MessageBoxStyles, DefaultAnswerIsTheChosenButtonOrTheLast) {
 
 TEST(MessageBoxPort, WithoutABoxAMessageRaises) {
     installMessageBox(nullptr);
-    try {
-        msgBox("最大只能处理小于十亿", vbInformation, "提示信息");
-        FAIL() << "no error raised";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), ErrorNumber::NotInstalled);
-        EXPECT_NE(e.description().find("最大只能处理小于十亿"), std::string::npos);
-    }
+    const auto [number, text] =
+        testing::errorOf([] { msgBox("最大只能处理小于十亿", vbInformation, "提示信息"); });
+    EXPECT_EQ(number, ErrorNumber::NotInstalled);
+    EXPECT_NE(text.find("最大只能处理小于十亿"), std::string::npos) << text;
     EXPECT_THROW(messageBox(), Error);
 }
 

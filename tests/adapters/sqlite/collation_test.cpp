@@ -162,10 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Query{"select case ltrim(' ab') when 'AB ' then 1 else 0 end", "1"},
                       Query{"select k from T where k = '01   '", "01"},
                       Query{"select k from T where '02 ' = k", "02"},
-                      Query{"select count(*) from T where k <> '01 '", "7"},
-                      Query{"select k from T where n = 'abc  ' order by k", "a1,a2"},
-                      Query{"select k from T where rtrim(n) = 'ABC' order by k", "a1,a2"},
-                      Query{"select k from T where k in ('01 ', '03 ') order by k", "01,03"}));
+                      Query{"select k from T where rtrim(n) = 'ABC' order by k", "a1,a2"}));
 
 INSTANTIATE_TEST_SUITE_P(
     ChineseOrder, EmbeddedAnswers,
@@ -173,7 +170,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Query{"select ltrim(n) from T where k < '04' order by ltrim(n)", "李,王,张"},
                       Query{"select n + '' as x from T where k < '04' order by x", "李,王,张"},
                       Query{"select min(n) from T where k < '04'", "李"},
-                      Query{"select min(n) from T where k in ('a1', 'a3')", "abc"},
                       Query{"select count(*) from T where n > '李' and n < '张'", "1"},
                       Query{"select count(*) from T where n between 'a' and 'ABC'", "2"},
                       Query{"select count(*) from (select distinct n from T where k like 'a%') d", "2"}));

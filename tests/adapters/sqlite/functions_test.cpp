@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "palvo/convert.h"
 #include "palvo/error.h"
 #include "palvo/sqlite/connection.h"
 #include "support/errors.h"
@@ -135,14 +136,10 @@ TEST_F(SqlServerFunctions, ResultsBeyondTheRangeOfTheirTypeFailWithSqlServersMes
     }
 }
 
-// Milliseconds from 1970-01-01 (days by Howard Hinnant's civil calendar), to bound a clock reading.
-long long epochMilliseconds(const Palvo::DateTime& d) {
-    const int y = d.year - (d.month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (d.month + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
-    const long long days = era * 146097LL + yoe * 365LL + yoe / 4 - yoe / 100 + doy - 719468;
-    return ((days * 24 + d.hour) * 60 + d.minute) * 60000LL + d.second * 1000LL + d.millisecond;
+// Milliseconds from the platform's day zero, to bound a clock reading.
+long long milliseconds(const Palvo::DateTime& d) {
+    return ((Palvo::base::daySerial(d) * 24 + d.hour) * 60 + d.minute) * 60000LL + d.second * 1000LL +
+           d.millisecond;
 }
 
 TEST_F(SqlServerFunctions, GetdateIsTheLocalTimeAsADateTimeColumn) {
@@ -152,9 +149,9 @@ TEST_F(SqlServerFunctions, GetdateIsTheLocalTimeAsADateTimeColumn) {
     ASSERT_EQ(t.rowCount(), 1u);
     ASSERT_NE(t.at(0, 0).dateTime(), nullptr);
     // datetime keeps 1/300 s, so the reading may lie up to 3 ms outside the clock's two readings
-    const long long read = epochMilliseconds(*t.at(0, 0).dateTime());
-    EXPECT_GE(read, epochMilliseconds(before) - 3);
-    EXPECT_LE(read, epochMilliseconds(after) + 3);
+    const long long read = milliseconds(*t.at(0, 0).dateTime());
+    EXPECT_GE(read, milliseconds(before) - 3);
+    EXPECT_LE(read, milliseconds(after) + 3);
     EXPECT_EQ(t.at(0, 1).toText(), "2004-01-05");
 }
 

@@ -21,12 +21,8 @@ protected:
     // The failure of a statement: its description and native number ("" when it ran).
     using Failure = std::pair<std::string, long>;
     Failure failure(const std::string& sql) {
-        try {
-            conn.Execute(sql);
-        } catch (const Palvo::Error& e) {
-            return {e.description(), e.nativeCode()};
-        }
-        return {"", 0};
+        const Palvo::Error e = Palvo::testing::raised([&] { conn.Execute(sql); });
+        return {e.description(), e.nativeCode()};
     }
 
     Value one(const std::string& sql) { return conn.Query(sql).at(0, 0); }
