@@ -65,6 +65,10 @@ TEST_P(TsqlBatch, SetAssignsAnExpressionOrASubquery) {
     });
 }
 
+TEST_P(TsqlBatch, AVariablesNameIsTheSameInAnyCase) {
+    EXPECT_EQ(scalar("declare @Total int = 1 set @total = @TOTAL + 1 select @ToTaL"), "2");
+}
+
 TEST_P(TsqlBatch, SelectAssignsTheLastRowsValues) {
     accounts();
     expectAnswers({
