@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "batch_functions.h"
 #include "palvo/dialect/target.h"
 #include "palvo/error.h"
 #include "reader.h"
@@ -112,10 +113,23 @@ bool ownFunction(std::string_view fn) {
     return false;
 }
 
+// The PL/pgSQL function a user function whose body is statements is on the server: in a schema of
+// its own, so that no name clashes with a table's or the library's, quoted as any name may need.
+std::string userFunctionName(std::string_view name) {
+    return "palvo_functions." + quoteName(asciiLower(name));
+}
+
 class PgRenderer {
 public:
     using Types = std::unordered_map<std::string, std::string>;
-    explicit PgRenderer(const Types* variables = nullptr) : variables_(variables) {}
+    // `local`: the variables are a PL/pgSQL function's own, read by their names ("@n"), not bound
+    explicit PgRenderer(const Types* variables = nullptr, bool local = false)
+        : variables_(variables), local_(local) {}
+
+    // The nodes [b, e) as an expression or a clause.
+    std::string expression(const Nodes& ns, std::size_t b, std::size_t e) { return trimLead(seq(ns, b, e)); }
+    // The PostgreSQL type of a T-SQL type as DECLARE gives it.
+    static std::string typeOf(const std::string& type) { return variableType(type); }
 
     // The batch variables and session values the statement reads, in the order of its parameters.
     std::vector<std::string>& bound() { return bound_; }
@@ -169,6 +183,7 @@ private:
     static constexpr int kMaxDepth = 400;
     int depth_ = 0;
     const Types* variables_;
+    bool local_;
     std::vector<std::string> bound_;
     std::vector<std::string> after_;
     bool targetAliased_ = false;   // change() named the changed table palvo_target
@@ -631,6 +646,13 @@ private:
                     return;
                 }
                 if (const std::string lw = asciiLower(t.text); variables_) {
+                    if (const auto it = variables_->find(lw); it != variables_->end() && local_) {
+                        const std::string pg = variableType(it->second);
+                        put(out, quoteName(lw) + (textType(pg) ? std::string(kTextCollation) : ""),
+                            t.spaceBefore);
+                        ++k;
+                        return;
+                    }
                     if (const auto it = variables_->find(lw); it != variables_->end()) {
                         put(out, parameter(lw, variableType(it->second)), t.spaceBefore);
                         ++k;
@@ -839,6 +861,7 @@ private:
         if (fn == "grouping_id") return "grouping(" + args(a) + ")";
         if (fn == "string_split") return "palvo.string_split(" + args(a) + ")";  // after APPLY
         if (fn == "log") return logCall(a);
+        if (fn == "palvo_udf") return userCall(a);
         if (fn == "format") return formatCall(a);
         if (fn == "choose") return chooseCall(a);
         if (fn == "try_cast" || fn == "try_convert") return tryCall(fn, a);
@@ -853,6 +876,18 @@ private:
         if (!sameFunction(fn)) refuse("the function " + upper(fn) + "()");
         if (fn == "scope_identity") return "palvo.identity()";
         return (ownFunction(fn) ? "palvo." + fn : fn) + "(" + args(a) + ")";
+    }
+
+    // palvo_udf(N'f', ...): a user function whose body is statements, the server's PL/pgSQL function
+    // (postgresFunction) the call writes (batch_functions.cpp)
+    std::string userCall(const Nodes& a) {
+        if (a.empty() || a[0].group ||
+            (a[0].tok.kind != TokenKind::NString && a[0].tok.kind != TokenKind::String) ||
+            (a.size() > 1 && !a[1].op(",")))
+            refuse("PALVO_UDF without the function's name first");
+        std::string out = userFunctionName(a[0].tok.text) + "(";
+        if (a.size() > 2) out += trimLead(seq(a, 2, a.size()));
+        return out + ")";
     }
 
     // The arguments of a call, each rendered.
@@ -1514,5 +1549,215 @@ const Target& postgresTarget() {
     static const PostgresTarget target;
     return target;
 }
+
+namespace {
+
+// The functions a body of statements calls, as the server keeps them, and the function itself as it is
+// being made. A function written into its callers (one RETURN, an inline table-valued function) is
+// refused there: the PL/pgSQL function would keep it as it is now.
+class BodyCatalogue final : public Catalogue {
+public:
+    BodyCatalogue(Catalogue& server, const UserFunction& f, std::string_view definition)
+        : server_(server), f_(f), own_{"FN", std::string(definition)} {}
+
+    const Columns* columns(const std::string& lowerName) override { return server_.columns(lowerName); }
+    const FunctionDefinition* function(const std::string& lowerName) override {
+        if (lowerName == asciiLower(f_.name)) return &own_;
+        const FunctionDefinition* def = server_.function(lowerName);
+        if (def && (def->type != "FN" || !readFunction(def->definition).statements))
+            refuse("a call of the function " + lowerName +
+                   ", whose body is not statements, in the function " + f_.name);
+        return def;
+    }
+    bool hasFunctions() override { return true; }
+
+private:
+    Catalogue& server_;
+    const UserFunction& f_;
+    const FunctionDefinition own_;
+};
+
+// A scalar function whose body is statements, as a PL/pgSQL function: its parameters and variables
+// are PL/pgSQL's under their T-SQL names ("@n"), each expression and query rendered as any statement
+// is, and each value SET or SELECT gives converted to the variable's type as SQL Server converts it.
+class PlpgsqlWriter {
+public:
+    PlpgsqlWriter(const UserFunction& f, Catalogue& calls)
+        : f_(f), calls_(calls), tree_(readStatementTree(f_.body)) {
+        for (const UserFunction::Parameter& p : f_.parameters) types_[p.declared.name] = p.declared.type;
+    }
+
+    std::string function() {
+        std::string body;
+        for (const BatchStatement& s : tree_.statements.at(0).parts) write(s, body);
+        std::string params;
+        for (const UserFunction::Parameter& p : f_.parameters)
+            params += (params.empty() ? "" : ", ") + quoteName(p.declared.name) + " " +
+                      PgRenderer::typeOf(p.declared.type);
+        std::string declared = "palvo_row record;\npalvo_context text;\n";
+        for (const auto& [name, type] : declared_) declared += quoteName(name) + " " + type + ";\n";
+        // calls within calls stop where SQL Server's do, at 32
+        const std::string head =
+            "get diagnostics palvo_context = pg_context;\n"
+            "if array_length(string_to_array(palvo_context, 'PL/pgSQL function palvo_functions.'), 1) > 33 "
+            "then\nraise exception using errcode = 'PV000', message = 'Maximum stored procedure, function, "
+            "trigger, or view nesting level exceeded (limit 32).';\nend if;\n";
+        const std::string text = "declare\n" + declared + "begin\n" + head + body + "end\n";
+        std::string tag = "$palvo$";
+        while (text.find(tag) != std::string::npos) tag.insert(tag.size() - 1, "_");
+        return "create function " + userFunctionName(f_.name) + "(" + params + ") returns " +
+               PgRenderer::typeOf(f_.returns) + " language plpgsql as " + tag + "\n" + text + tag;
+    }
+
+private:
+    [[noreturn]] void refuseHere(const std::string& what) const {
+        refuse(what + " in the user-defined function " + f_.name);
+    }
+
+    std::string slice(std::size_t b, std::size_t e) const {
+        return std::string(tree_.text.substr(tree_.offsetOf(b), tree_.offsetOf(e) - tree_.offsetOf(b)));
+    }
+
+    // T-SQL text read as one statement and rendered with the function's names; `expression`: the text
+    // after SELECT only
+    std::string render(const std::string& tsql, bool expression) {
+        std::string text = expression ? "select " + tsql : tsql;
+        if (auto written = expandFunctions(text, calls_)) text = std::move(*written);
+        const ReadBatch read = readBatch(text);
+        if (read.statements.size() != 1) refuseHere("a statement read as several");
+        PgRenderer r(&types_, true);
+        const Nodes& ns = read.statements[0].nodes;
+        std::string out = expression ? r.expression(ns, 1, ns.size()) : r.statement(read.statements[0]);
+        if (!r.bound().empty()) refuseHere(r.bound()[0]);
+        return out;
+    }
+    std::string converted(const std::string& tsql, const std::string& type) {
+        return render("cast((" + tsql + "\n) as " + type + ")", true);
+    }
+    const std::string& typeOf(const Node& variable) const {
+        const auto it = types_.find(asciiLower(variable.tok.text));
+        if (it == types_.end())
+            throw Error(ErrorNumber::Database,
+                        "Must declare the scalar variable \"" + variable.tok.text + "\".", 137);
+        return it->second;
+    }
+    // `@v = x` or `@v += x` at ns[k], up to e: the value the variable is given, in T-SQL
+    std::string assigned(std::size_t k, std::size_t e) const {
+        const Nodes& ns = tree_.nodes;
+        if (k + 2 >= e || ns[k].group || ns[k].tok.kind != TokenKind::Variable)
+            refuseHere("a statement other than an assignment");
+        if (ns[k + 1].op("=")) return slice(k + 2, e);
+        for (const char* op : {"+", "-", "*", "/", "%", "&", "|", "^"}) {
+            if (ns[k + 1].op(op) && ns[k + 2].op("=") && k + 3 < e)
+                return ns[k].tok.text + " " + op + " (" + slice(k + 3, e) + "\n)";
+        }
+        syntaxNear(ns[k + 1]);
+    }
+    std::string assignment(std::size_t k, std::size_t e) {
+        const Node& v = tree_.nodes[k];
+        return quoteName(asciiLower(v.tok.text)) + " := " + converted(assigned(k, e), typeOf(v)) + ";\n";
+    }
+
+    void write(const BatchStatement& s, std::string& out) {
+        const Nodes& ns = tree_.nodes;
+        switch (s.form) {
+            case BatchStatement::Form::Block:
+                for (const BatchStatement& p : s.parts) write(p, out);
+                return;
+            case BatchStatement::Form::If:
+                out += "if " + render(slice(s.first + 1, s.conditionEnd), true) + " then\n";
+                write(s.parts.at(0), out);
+                if (s.parts.size() > 1) {
+                    out += "else\n";
+                    write(s.parts[1], out);
+                }
+                out += "end if;\n";
+                return;
+            case BatchStatement::Form::While:
+                out += "while " + render(slice(s.first + 1, s.conditionEnd), true) + " loop\n";
+                write(s.parts.at(0), out);
+                out += "end loop;\n";
+                return;
+            case BatchStatement::Form::Try:
+                refuseHere("TRY ... CATCH");
+            case BatchStatement::Form::Plain:
+                break;
+        }
+        if (s.first >= s.last) return;
+        const Node& first = ns[s.first];
+        if (s.kind == StatementKind::Declare) {
+            for (const Declared& d : readDeclarations(ns, s.first, s.last)) {
+                types_[d.name] = d.type;
+                declared_.emplace_back(d.name, PgRenderer::typeOf(d.type));
+                if (d.valueFirst < d.valueLast)
+                    out += quoteName(d.name) + " := " + converted(slice(d.valueFirst, d.valueLast), d.type) +
+                           ";\n";
+            }
+        } else if (s.kind == StatementKind::Set && s.first + 1 < s.last && !ns[s.first + 1].group &&
+                   ns[s.first + 1].tok.kind == TokenKind::Variable) {
+            out += assignment(s.first + 1, s.last);
+        } else if (s.kind == StatementKind::Select) {
+            selectAssignments(s, out);
+        } else if (s.kind == StatementKind::Return) {
+            out += "return " + converted(slice(s.first + 1, s.last), f_.returns) + ";\n";
+        } else if (first.word("break")) {
+            out += "exit;\n";
+        } else if (first.word("continue")) {
+            out += "continue;\n";
+        } else {
+            refuseHere("the statement " + upper(first.tok.text));
+        }
+    }
+
+    // SELECT @a = x, @b = y [FROM ...]: each variable is given its value of the last row, and kept
+    // where there is none (the engine refuses one that reads a variable it gives, row by row)
+    void selectAssignments(const BatchStatement& s, std::string& out) {
+        const Nodes& ns = tree_.nodes;
+        std::size_t listEnd = s.first + 1;
+        for (; listEnd < s.last; ++listEnd) {
+            const Node& n = ns[listEnd];
+            bool clause = false;
+            for (const char* w : {"from", "where", "group", "having", "order", "union", "except", "intersect",
+                                  "option", "into"})
+                clause = clause || n.word(w);
+            if (clause) break;
+        }
+        std::vector<std::size_t> targets;
+        std::size_t b = s.first + 1;
+        for (std::size_t k = b; k <= listEnd; ++k) {
+            if (k < listEnd && !ns[k].op(",")) continue;
+            targets.push_back(b);
+            b = k + 1;
+        }
+        std::string query = "select ";
+        std::string given;
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            const std::size_t e = i + 1 < targets.size() ? targets[i + 1] - 1 : listEnd;
+            const std::string column = "palvo_" + std::to_string(i);
+            query += (i ? ", " : "") + std::string("cast((") + assigned(targets[i], e) + "\n) as " +
+                     typeOf(ns[targets[i]]) + ") as " + column;
+            given += quoteName(asciiLower(ns[targets[i]].tok.text)) + " := palvo_row." + column + ";\n";
+        }
+        query += " " + slice(listEnd, s.last);
+        out += "for palvo_row in " + render(query, false) + " loop\n" + given + "end loop;\n";
+    }
+
+    const UserFunction& f_;
+    Catalogue& calls_;
+    const StatementTree tree_;
+    PgRenderer::Types types_;
+    std::vector<std::pair<std::string, std::string>> declared_;  // the variables and their PostgreSQL types
+};
+
+}  // namespace
+
+std::string postgresFunction(std::string_view definition, Catalogue& catalogue) {
+    const UserFunction f = readFunction(definition);
+    if (!f.statements) refuse("PL/pgSQL of a function whose body is one RETURN");
+    BodyCatalogue calls(catalogue, f, definition);
+    return PlpgsqlWriter(f, calls).function();
+}
+
+std::string postgresFunctionName(std::string_view name) { return userFunctionName(name); }
 
 }  // namespace Palvo::dialect

@@ -179,24 +179,39 @@ public:
         if (t.rowCount() == 0) return std::nullopt;
         return Module{t.at(0, 0).toText(), t.at(0, 1).toText(), t.at(0, 2).toText(), t.at(0, 3).toText()};
     }
+    // A scalar function whose body is statements is a PL/pgSQL function on the server as well, made,
+    // replaced and dropped in one transaction with its text.
     void storeModule(const Module& m) override {
         if (m.type == "TR") refuse("triggers");
-        // the embedded database calls such a body back from the statement; the server cannot
-        if (m.type == "FN" && dialect::functionRunsStatements(m.definition))
-            refuse("a user-defined function whose body is statements (" + m.name + ")");
-        link_.change(
-            "create table if not exists palvo_modules (name varchar(128) not null, type varchar(2) not null, "
-            "parent varchar(128), definition text not null)",
-            {});
-        // one statement: the old definition goes only when the new one comes
-        link_.change(
-            "with gone as (delete from palvo_modules where lower(name) = lower(cast(? as text))) insert into "
-            "palvo_modules (name, type, parent, definition) values (?, ?, nullif(?, ''), ?)",
-            {Value(m.name), Value(m.name), Value(m.type), Value(m.parent), Value(m.definition)});
+        std::string server;
+        if (m.type == "FN" && dialect::functionRunsStatements(m.definition)) {
+            ServerCatalogue calls(link_);
+            server = dialect::postgresFunction(m.definition, calls);
+        }
+        atomically([&] {
+            link_.change(
+                "create table if not exists palvo_modules (name varchar(128) not null, type varchar(2) not "
+                "null, parent varchar(128), definition text not null)",
+                {});
+            // one statement: the old definition goes only when the new one comes
+            link_.change(
+                "with gone as (delete from palvo_modules where lower(name) = lower(cast(? as text))) insert "
+                "into palvo_modules (name, type, parent, definition) values (?, ?, nullif(?, ''), ?)",
+                {Value(m.name), Value(m.name), Value(m.type), Value(m.parent), Value(m.definition)});
+            dropServerFunction(m.name);
+            if (server.empty()) return;
+            if (link_.rows("select 1 where to_regnamespace('palvo_functions') is null", {}).rowCount() > 0)
+                link_.change("create schema if not exists palvo_functions", {});
+            link_.change(server, {});
+        });
     }
     void dropModule(const std::string& name) override {
         if (!modulesKept(link_)) return;
-        link_.change("delete from palvo_modules where lower(name) = lower(cast(? as text))", {Value(name)});
+        atomically([&] {
+            link_.change("delete from palvo_modules where lower(name) = lower(cast(? as text))",
+                         {Value(name)});
+            dropServerFunction(name);
+        });
     }
     bool tableExists(const std::string& name) override { return detail::tableExists(link_, name); }
 
@@ -212,6 +227,29 @@ public:
     }
 
 private:
+    // Runs `f` in the connection's transaction, or in one of its own.
+    template <typename F>
+    void atomically(F&& f) {
+        if (s_.tranCount > 0) {
+            f();
+            return;
+        }
+        link_.begin();
+        try {
+            f();
+        } catch (...) {
+            link_.end(false);
+            throw;
+        }
+        link_.end(true);
+    }
+    void dropServerFunction(const std::string& name) {
+        const std::string server = dialect::postgresFunctionName(name);
+        if (link_.rows("select 1 where to_regproc(cast(? as text)) is not null", {Value(server)}).rowCount() >
+            0)
+            link_.change("drop function " + server, {});
+    }
+
     // The values of the translation's parameters: the variables' as the engine gives them, the
     // batch's own from the session.
     std::vector<Value> bound(const dialect::Translation& tr, const std::vector<Value>& values) const {

@@ -84,6 +84,17 @@ TEST_P(TsqlFunctions, ABodyOfStatementsRunsForEachCall) {
     });
 }
 
+TEST_P(TsqlFunctions, ABodyOfStatementsUnderAnyNameRunsUntilItIsDropped) {
+    conn_->Execute("drop function if exists dbo.[引\"号]]f]");
+    conn_->Execute(
+        "create function dbo.[引\"号]]f](@n int) returns int as begin declare @r int = @n while @r < 100 "
+        "begin set @r *= 2 if @r = 48 break end return @r end");
+    EXPECT_EQ(scalar("select dbo.[引\"号]]f](3)"), "48");
+    EXPECT_EQ(scalar("select dbo.[引\"号]]f](13)"), "104");
+    conn_->Execute("drop function dbo.[引\"号]]f]");
+    EXPECT_EQ(refused("select dbo.[引\"号]]f](3)"), 4121);
+}
+
 TEST_P(TsqlFunctions, ErrorProcedureNamesTheFunctionWhoseBodyRaisedTheError) {
     conn_->Execute(
         "create function dbo.除(@n int) returns int as begin declare @r int set @r = 1 / @n return @r end");

@@ -181,6 +181,12 @@ PALVO_API Value runFunction(BatchPort& port, const std::string& name, std::vecto
 /// runs per call) rather than one RETURN of an expression. Throws as CREATE FUNCTION does for text it
 /// would not make.
 PALVO_API bool functionRunsStatements(std::string_view definition);
+/// For PostgreSQL: CREATE FUNCTION of the PL/pgSQL function a T-SQL scalar function whose body is
+/// statements is on the server, which a call (palvo_udf) renders; the functions its body calls as the
+/// catalogue has them. Refuses by name a body it cannot write.
+PALVO_API std::string postgresFunction(std::string_view definition, Catalogue& catalogue);
+/// The quoted, schema-qualified name of that PL/pgSQL function for the T-SQL function `name`.
+PALVO_API std::string postgresFunctionName(std::string_view name);
 /// The statement with each call of a user-defined function the catalogue has written in its place (a
 /// scalar function's RETURN expression, an inline table-valued function's query as a derived table);
 /// none when it calls none. Throws SQL Server's 4121, 208, 313, 8144 and 217 for a call that fails.
