@@ -154,7 +154,9 @@ private:
     }
 
     std::string slice(std::size_t b, std::size_t e) const {
-        return withTableVariables(t_.text, ns_, b, e, t_.offsetOf(b), t_.offsetOf(e), tables_);
+        // a call's `dbo.` kept: `set @v = dbo.f(1)`
+        return withTableVariables(t_.text, ns_, b, e, withSchema(t_.text, t_.offsetOf(b)), t_.offsetOf(e),
+                                  tables_);
     }
 
     void collect(const Nodes& ns, std::size_t b, std::size_t e, std::vector<int>& used) const {

@@ -1614,8 +1614,10 @@ private:
         refuse(what + " in the user-defined function " + f_.name);
     }
 
+    // the nodes' text, a call's `dbo.` kept
     std::string slice(std::size_t b, std::size_t e) const {
-        return std::string(tree_.text.substr(tree_.offsetOf(b), tree_.offsetOf(e) - tree_.offsetOf(b)));
+        const std::size_t from = withSchema(tree_.text, tree_.offsetOf(b));
+        return std::string(tree_.text.substr(from, tree_.offsetOf(e) - from));
     }
 
     // T-SQL text read as one statement and rendered with the function's names; `expression`: the text

@@ -41,6 +41,9 @@ std::string upper(std::string_view s);
 std::string quoteName(std::string_view name);
 // A temporary table's name (#t), which is the connection's own; refuses a global one (##t).
 std::string_view temporaryName(std::string_view name);
+// Where the name at `offset` of the text starts with the `dbo.` before it, which the tree drops
+// (`dbo.f`, `[dbo] . f`); `offset` when there is none.
+std::size_t withSchema(std::string_view text, std::size_t offset);
 // ##t: a table of the main database under that very name (no host's own table begins with ##), shared by
 // every connection on the file; the connection that made it drops it when it closes.
 bool globalTemporary(std::string_view name);

@@ -1,5 +1,8 @@
 // The tokens grouped by parentheses into a tree, and the tree rendered back as
 // written: names quoted, strings quoted, operators SQLite lacks replaced.
+#include <algorithm>
+#include <cctype>
+
 #include "palvo/error.h"
 #include "palvo/text.h"
 #include "rewriter.h"
@@ -33,6 +36,23 @@ std::string quoteName(std::string_view name) {
 }
 
 std::string_view temporaryName(std::string_view name) { return name; }
+
+std::size_t withSchema(std::string_view text, std::size_t offset) {
+    const auto space = [&](std::size_t at) {
+        return at > 0 && std::isspace(static_cast<unsigned char>(text[at - 1]));
+    };
+    std::size_t at = std::min(offset, text.size());
+    while (space(at)) --at;
+    if (at == 0 || text[at - 1] != '.') return offset;
+    --at;
+    while (space(at)) --at;
+    for (std::string_view schema : {"dbo", "[dbo]", "\"dbo\""}) {
+        if (at >= schema.size() && equalsNoCase(text.substr(at - schema.size(), schema.size()), schema) &&
+            (at == schema.size() || !std::isalnum(static_cast<unsigned char>(text[at - schema.size() - 1]))))
+            return at - schema.size();
+    }
+    return offset;
+}
 
 bool globalTemporary(std::string_view name) { return name.starts_with("##"); }
 

@@ -95,6 +95,14 @@ TEST_P(TsqlFunctions, ABodyOfStatementsUnderAnyNameRunsUntilItIsDropped) {
     EXPECT_EQ(refused("select dbo.[引\"号]]f](3)"), 4121);
 }
 
+TEST_P(TsqlFunctions, ACallGivesAVariableItsValueInABatch) {
+    expectAnswers({
+        {"declare @r decimal(18,2) = dbo.含税(1, default) set @r += dbo.含税(1, default) select @r",
+         {"2.26"}},
+        {"declare @r int = 0 if dbo.含税(1, default) > 1 set @r = 1 select @r", {"1"}},
+    });
+}
+
 TEST_P(TsqlFunctions, ErrorProcedureNamesTheFunctionWhoseBodyRaisedTheError) {
     conn_->Execute(
         "create function dbo.除(@n int) returns int as begin declare @r int set @r = 1 / @n return @r end");
