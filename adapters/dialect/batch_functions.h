@@ -2,7 +2,8 @@
 // and their calls, which the translator writes into the calling statement: a scalar
 // function's RETURN expression, an inline table-valued function's query as a derived
 // table, each with its parameters as the typed values of the arguments; a scalar body
-// of statements as a call of the connection's tsql_udf, which runs it (runFunction).
+// of statements as a call of the connection's tsql_udf, which runs it (runFunction), or on
+// PostgreSQL of the server's PL/pgSQL function made of it (postgresFunction, postgres.cpp).
 #pragma once
 
 #include <cstddef>
