@@ -97,6 +97,12 @@ bool isSqlDateTime(std::string_view text);
 
 /// The part of `text` that trim keeps, without a copy.
 std::string_view trimmedView(std::string_view text);
+/// Whether the text is nothing but the digits 0-9 ("" is not).
+inline bool allDigits(std::string_view text) {
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return !text.empty();
+}
 /// The parts between separators, empty ones kept, as the platform's Split:
 /// "a,,b" gives "a", "", "b", and "" gives one empty part.
 std::vector<std::string_view> split(std::string_view text, char separator);

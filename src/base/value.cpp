@@ -198,7 +198,14 @@ bool formatShortDecimal(double d, std::string& out) {
 std::string shortDecimal(std::string_view t) {
     const bool negative = !t.empty() && t[0] == '-';
     if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
-    if (t.find('.') != std::string_view::npos && t.find_first_of("eE") == std::string_view::npos) {
+    // one pass over the characters: every decimal a grid shows comes here
+    bool point = false;
+    bool exponent = false;
+    for (char c : t) {
+        point = point || c == '.';
+        exponent = exponent || c == 'e' || c == 'E';
+    }
+    if (point && !exponent) {
         while (!t.empty() && t.back() == '0') t.remove_suffix(1);
         if (!t.empty() && t.back() == '.') t.remove_suffix(1);
     }

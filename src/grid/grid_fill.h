@@ -96,7 +96,7 @@ std::int32_t numberWidth(const Grid& grid, const TextMeasurer& measurer, double 
     base::WidthBounds::Column seen;
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
         const std::string_view text = grid.cellText(r, 0);
-        if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) continue;
+        if (!base::allDigits(text)) continue;
         if (const auto bound = quick ? std::nullopt : bounds.bound(text, seen); bound && *bound <= widest)
             continue;
         widest = std::max(widest, measurer.TextWidth(text, fontSize));

@@ -434,7 +434,7 @@ std::vector<OtherMerge> parseOtherMerges(const std::string& text) {
     std::vector<OtherMerge> items;
     auto number = [](std::string_view part) -> std::optional<int> {
         const std::string_view t = base::trimBlanks(part);
-        if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string_view::npos) {
+        if (t.size() > 9 || !base::allDigits(t)) {
             return std::nullopt;
         }
         return std::stoi(std::string(t));
