@@ -17,7 +17,7 @@ namespace {
 // the version check, the lock, the schema, its collations and the names' type
 constexpr std::string_view kHead = R"SQL(do $install$
 declare
-  wanted constant integer := 14;  -- raised with every change below, so that an upgrade installs it
+  wanted constant integer := 15;  -- raised with every change below, so that an upgrade installs it
 begin
   if to_regclass('palvo.runtime') is not null then
     if exists (select 1 from palvo.runtime where version = wanted) then
@@ -26,6 +26,8 @@ begin
   end if;
   perform pg_advisory_xact_lock(7238501);
   create schema if not exists palvo;
+  -- the server's PL/pgSQL functions of T-SQL user functions whose body is statements
+  create schema if not exists palvo_functions;
   create table if not exists palvo.runtime (version integer not null);
   if exists (select 1 from palvo.runtime where version = wanted) then
     return;

@@ -200,8 +200,6 @@ public:
                 {Value(m.name), Value(m.name), Value(m.type), Value(m.parent), Value(m.definition)});
             dropServerFunction(m.name);
             if (server.empty()) return;
-            if (link_.rows("select 1 where to_regnamespace('palvo_functions') is null", {}).rowCount() > 0)
-                link_.change("create schema if not exists palvo_functions", {});
             link_.change(server, {});
         });
     }
