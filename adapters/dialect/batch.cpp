@@ -345,12 +345,7 @@ private:
             ns_[k].tok.text.starts_with("@@") ||
             !(ns_[k + 1].op("=") || (k + 2 < s.last && ns_[k + 2].op("="))))
             return false;
-        static const char* const ends[] = {"from",   "where",     "group", "having", "order", "union",
-                                           "except", "intersect", "into",  "option", "for"};
-        std::size_t listEnd = k;
-        while (listEnd < s.last && !std::any_of(std::begin(ends), std::end(ends),
-                                                [&](const char* w) { return ns_[listEnd].word(w); }))
-            ++listEnd;
+        const std::size_t listEnd = selectListEnd(ns_, k, s.last);
         const bool from = listEnd < s.last;
         Step step;
         step.op = Step::Op::SelectAssign;

@@ -1715,30 +1715,16 @@ private:
     // where there is none (the engine refuses one that reads a variable it gives, row by row)
     void selectAssignments(const BatchStatement& s, std::string& out) {
         const Nodes& ns = tree_.nodes;
-        std::size_t listEnd = s.first + 1;
-        for (; listEnd < s.last; ++listEnd) {
-            const Node& n = ns[listEnd];
-            bool clause = false;
-            for (const char* w : {"from", "where", "group", "having", "order", "union", "except", "intersect",
-                                  "option", "into"})
-                clause = clause || n.word(w);
-            if (clause) break;
-        }
-        std::vector<std::size_t> targets;
-        std::size_t b = s.first + 1;
-        for (std::size_t k = b; k <= listEnd; ++k) {
-            if (k < listEnd && !ns[k].op(",")) continue;
-            targets.push_back(b);
-            b = k + 1;
-        }
+        const std::size_t listEnd = selectListEnd(ns, s.first + 1, s.last);
+        const std::vector<Span> targets = splitCommas(ns, s.first + 1, listEnd);
         std::string query = "select ";
         std::string given;
         for (std::size_t i = 0; i < targets.size(); ++i) {
-            const std::size_t e = i + 1 < targets.size() ? targets[i + 1] - 1 : listEnd;
+            const auto [b, e] = targets[i];
             const std::string column = "palvo_" + std::to_string(i);
-            query += (i ? ", " : "") + std::string("cast((") + assigned(targets[i], e) + "\n) as " +
-                     typeOf(ns[targets[i]]) + ") as " + column;
-            given += quoteName(asciiLower(ns[targets[i]].tok.text)) + " := palvo_row." + column + ";\n";
+            query += (i ? ", " : "") + std::string("cast((") + assigned(b, e) + "\n) as " + typeOf(ns[b]) +
+                     ") as " + column;
+            given += quoteName(asciiLower(ns[b].tok.text)) + " := palvo_row." + column + ";\n";
         }
         query += " " + slice(listEnd, s.last);
         out += "for palvo_row in " + render(query, false) + " loop\n" + given + "end loop;\n";

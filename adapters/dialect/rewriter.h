@@ -76,6 +76,9 @@ std::string plain(const Nodes& ns, std::size_t b, std::size_t e);
 
 // The comma-separated parts of [b, e).
 std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e);
+// Where a select list starting at b ends: at the first FROM, WHERE, GROUP, HAVING, ORDER, UNION,
+// EXCEPT, INTERSECT, INTO, OPTION or FOR before e; e when there is none (tree.cpp).
+std::size_t selectListEnd(const Nodes& ns, std::size_t b, std::size_t e);
 
 // Where the INTO of SELECT ... INTO T is among a select's nodes [b, e) (select_into.cpp); e when it has none.
 std::size_t intoAt(const Nodes& ns, std::size_t b, std::size_t e);

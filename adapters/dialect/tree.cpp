@@ -209,6 +209,16 @@ std::string plain(const Nodes& ns, std::size_t b, std::size_t e) {
     return out;
 }
 
+std::size_t selectListEnd(const Nodes& ns, std::size_t b, std::size_t e) {
+    static const char* const ends[] = {"from",   "where",     "group", "having", "order", "union",
+                                       "except", "intersect", "into",  "option", "for"};
+    std::size_t k = b;
+    while (k < e &&
+           !std::any_of(std::begin(ends), std::end(ends), [&](const char* w) { return ns[k].word(w); }))
+        ++k;
+    return k;
+}
+
 std::vector<Span> splitCommas(const Nodes& ns, std::size_t b, std::size_t e) {
     std::vector<Span> parts;
     std::size_t start = b;
