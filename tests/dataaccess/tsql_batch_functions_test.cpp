@@ -21,7 +21,7 @@ protected:
         AnswersTest::SetUp();
         if (!conn_) return;
         for (const char* f :
-             {"含税", "客户订单", "加一", "二倍加一", "整", "等级", "累加", "客户额", "阶乘", "除"})
+             {"含税", "客户订单", "加一", "二倍加一", "整", "等级", "累加", "客户额", "末单", "阶乘", "除"})
             conn_->Execute(std::string("drop function if exists dbo.") + f);
         conn_->Execute("drop table if exists 函数订单");
         conn_->Execute("create table 函数订单 (单号 int, 客户 int, 金额 decimal(18,2))");
@@ -75,12 +75,18 @@ TEST_P(TsqlFunctions, ABodyOfStatementsRunsForEachCall) {
         "create function dbo.客户额(@客户 int) returns decimal(18,2) as begin declare @s decimal(18,2) "
         "select @s "
         "= sum(金额) from 函数订单 where 客户 = @客户 return @s end");
+    // each variable gets the last row's value, and keeps its own where there is no row
+    conn_->Execute(
+        "create function dbo.末单(@客户 int) returns decimal(18,2) as begin declare @d int = -1, @m "
+        "decimal(18,2) = 0 select @d = 单号, @m = 金额 from 函数订单 where 客户 = @客户 order by 单号 "
+        "return @d * 1000 + @m end");
     expectAnswers({
         {"select dbo.等级(100), dbo.等级(99.99)", {"大", "小"}},
         {"select dbo.累加(10)", {"55"}},
         {"select 单号, dbo.等级(金额) from 函数订单 where 单号 = 2", {"2", "小"}},
         {"select dbo.客户额(1), dbo.客户额(3)", {"110", "<null>"}},
         {"select count(*) from 函数订单 where dbo.客户额(客户) > 100", {"2"}},
+        {"select dbo.末单(1), dbo.末单(3)", {"3010", "-1000"}},
     });
 }
 
