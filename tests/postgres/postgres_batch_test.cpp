@@ -187,6 +187,7 @@ TEST_F(PgBatch, TextArgumentWithAQuoteStaysAValue) {
 }
 
 TEST_F(PgBatch, WhatItCannotKeepIsRefusedByName) {
+    conn_.Execute("create function 单 (@a int) returns int as begin return @a end");
     const struct {
         const char* batch;
         const char* message;
@@ -197,6 +198,10 @@ TEST_F(PgBatch, WhatItCannotKeepIsRefusedByName) {
         {"create table ##g (k int)", "Not supported on PostgreSQL: global temporary table ##g."},
         {"create function 加一 (@a int) returns int as begin declare @b int = @@rowcount return @b end",
          "Not supported on PostgreSQL: @@rowcount in the user-defined function 加一."},
+        // the server function would keep the called one's body as it is now
+        {"create function 双 (@a int) returns int as begin declare @b int = dbo.单(@a) return @b * 2 end",
+         "Not supported on PostgreSQL: a call of the function 单, whose body is not statements, in the "
+         "function 双."},
         {"create trigger tr on t after insert as select 1",
          "Not supported on PostgreSQL: the statement CREATE TRIGGER."},
         {"declare @s varchar(10) = 'a'; select soundex(@s)",
